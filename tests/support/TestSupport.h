@@ -1,0 +1,30 @@
+#pragma once
+// Shared fixtures for every test binary.
+#include <filesystem>
+#include <string>
+
+namespace testsupport {
+
+// A fresh folder under the system's temporary folder, removed with its contents
+// when the object goes out of scope.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+// The whole content of a file, as bytes; empty when it cannot be read.
+std::string ReadAll(const std::string& path);
+void WriteAll(const std::string& path, const std::string& bytes);
+
+// A file under tests/data/.
+std::string DataPath(const std::string& relative);
+
+}  // namespace testsupport
