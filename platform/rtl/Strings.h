@@ -10,7 +10,9 @@
 // what the user typed: Length counts it once, Copy keeps the byte as it is,
 // Utf8ToCp1252 gives the byte back and Cp1252ToUtf8/utf8::Repair turn it
 // into proper UTF-8. Nothing here ever reads past the end of a string.
+#include <concepts>
 #include <cstdint>
+#include <type_traits>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -123,9 +125,17 @@ std::string IntToStr(long long value);
 std::string IntToStr(unsigned value);
 std::string IntToStr(unsigned long value);
 std::string IntToStr(unsigned long long value);
-// Upper-case hexadecimal, at least `digits` digits (two's complement for
-// negative values).
-std::string IntToHex(int64_t value, int digits = 1);
+namespace textdetail {
+std::string HexDigits(uint64_t bits, int digits);
+}
+// Upper-case hexadecimal, at least `digits` digits; a negative value gives
+// the two's complement of its own type (IntToHex(-1, 2) == "FFFFFFFF" for an
+// int, sixteen F for an int64_t).
+template <std::integral T>
+std::string IntToHex(T value, int digits = 1) {
+    return textdetail::HexDigits(static_cast<uint64_t>(static_cast<std::make_unsigned_t<T>>(value)),
+                                 digits);
+}
 
 // Decimal, or hexadecimal with "$", "0x" or "0X"; an optional sign; leading
 // blanks allowed. Raises EConvertError "'%s' is not a valid integer value".

@@ -1,0 +1,773 @@
+#include "platform/rtl/Strings.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <vector>
+
+#include <unicode/coll.h>
+#include <unicode/locid.h>
+#include <unicode/normalizer2.h>
+#include <unicode/uchar.h>
+#include <unicode/ucol.h>
+#include <unicode/unistr.h>
+
+#include "platform/rtl/SysUtils.h"
+
+namespace {
+
+// The upper half of code page 1252 from 0x80 to 0x9F; the five positions the
+// code page leaves undefined keep their C1 control, as Windows converts them.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+bool IsCont(unsigned char b) { return (b & 0xC0) == 0x80; }
+
+// Length of the well-formed sequence starting at `pos`, or 0 when the byte
+// there does not start one.
+std::size_t SequenceLength(std::string_view s, std::size_t pos) {
+    const auto at = [&](std::size_t i) -> unsigned char {
+        return static_cast<unsigned char>(s[i]);
+    };
+    const unsigned char b = at(pos);
+    if (b < 0x80) return 1;
+    const std::size_t left = s.size() - pos;
+    if (b >= 0xC2 && b <= 0xDF) return (left >= 2 && IsCont(at(pos + 1))) ? 2 : 0;
+    if (b >= 0xE0 && b <= 0xEF) {
+        if (left < 3) return 0;
+        const unsigned char b1 = at(pos + 1);
+        const unsigned char lo = b == 0xE0 ? 0xA0 : 0x80;
+        const unsigned char hi = b == 0xED ? 0x9F : 0xBF;  // no surrogates
+        return (b1 >= lo && b1 <= hi && IsCont(at(pos + 2))) ? 3 : 0;
+    }
+    if (b >= 0xF0 && b <= 0xF4) {
+        if (left < 4) return 0;
+        const unsigned char b1 = at(pos + 1);
+        const unsigned char lo = b == 0xF0 ? 0x90 : 0x80;
+        const unsigned char hi = b == 0xF4 ? 0x8F : 0xBF;
+        return (b1 >= lo && b1 <= hi && IsCont(at(pos + 2)) && IsCont(at(pos + 3))) ? 4 : 0;
+    }
+    return 0;
+}
+
+// Byte length of the character at `pos` (malformed bytes count one).
+std::size_t CharBytes(std::string_view s, std::size_t pos) {
+    const std::size_t n = SequenceLength(s, pos);
+    return n == 0 ? 1 : n;
+}
+
+bool IsAscii(std::string_view s) {
+    for (char c : s)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
+icu::UnicodeString ToUnicode(std::string_view s) {
+    if (utf8::IsValid(s))
+        return icu::UnicodeString::fromUTF8(icu::StringPiece(s.data(), static_cast<int32_t>(s.size())));
+    icu::UnicodeString u;
+    std::size_t pos = 0;
+    while (pos < s.size()) u.append(static_cast<UChar32>(utf8::Next(s, pos)));
+    return u;
+}
+
+std::string FromUnicode(const icu::UnicodeString& u) {
+    std::string out;
+    u.toUTF8String(out);
+    return out;
+}
+
+// Finds `sub` in `s` from byte `from`, accepting only a match that starts and
+// ends on character boundaries (so a stray byte in `sub` never matches half
+// of a character). Returns the byte offset and the matched character's index
+// (0-based) through `charIndex`, which on entry is the index of `from`.
+std::size_t FindChars(std::string_view s, std::string_view sub, std::size_t from,
+                      std::size_t& charIndex) {
+    std::size_t walker = from;
+    while (true) {
+        const std::size_t hit = s.find(sub, walker);
+        if (hit == std::string_view::npos) return hit;
+        while (walker < hit) {
+            walker += CharBytes(s, walker);
+            ++charIndex;
+        }
+        if (walker == hit) {
+            std::size_t end = hit;
+            while (end < hit + sub.size()) end += CharBytes(s, end);
+            if (end == hit + sub.size()) return hit;
+            walker += CharBytes(s, walker);
+            ++charIndex;
+        }
+        // walker moved past a hit that began inside a character: search on.
+    }
+}
+
+// Per-thread collators: opening one costs far more than a comparison, and a
+// collator must not be shared between threads without a lock.
+UCollator* Collator(UColAttributeValue strength) {
+    struct Holder {
+        UCollator* c = nullptr;
+        ~Holder() {
+            if (c) ucol_close(c);
+        }
+    };
+    thread_local Holder tertiary, secondary;
+    Holder& h = strength == UCOL_SECONDARY ? secondary : tertiary;
+    if (!h.c) {
+        UErrorCode err = U_ZERO_ERROR;
+        h.c = ucol_open("pt_BR", &err);
+        if (U_FAILURE(err) || !h.c) {
+            err = U_ZERO_ERROR;
+            h.c = ucol_open("", &err);  // root collation orders Portuguese alike
+        }
+        if (h.c) {
+            err = U_ZERO_ERROR;
+            ucol_setStrength(h.c, strength);
+        }
+    }
+    return h.c;
+}
+
+int Sign(int v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); }
+
+int Collate(std::string_view a, std::string_view b, UColAttributeValue strength) {
+    UCollator* c = Collator(strength);
+    if (!c) return Sign(a.compare(b));
+    std::string ra, rb;
+    if (!utf8::IsValid(a)) {
+        ra = utf8::Repair(a);
+        a = ra;
+    }
+    if (!utf8::IsValid(b)) {
+        rb = utf8::Repair(b);
+        b = rb;
+    }
+    UErrorCode err = U_ZERO_ERROR;
+    const UCollationResult r =
+        ucol_strcollUTF8(c, a.data(), static_cast<int32_t>(a.size()), b.data(),
+                         static_cast<int32_t>(b.size()), &err);
+    if (U_FAILURE(err)) return Sign(a.compare(b));
+    return r == UCOL_LESS ? -1 : (r == UCOL_GREATER ? 1 : 0);
+}
+
+[[noreturn]] void InvalidInteger(std::string_view s) {
+    throw EConvertError("'" + std::string(s) + "' is not a valid integer value");
+}
+
+// Parses an integer the way the class library's conversions accept it:
+// leading blanks, a sign, decimal digits or "$"/"0x" hexadecimal. `maxHex`
+// is the largest unsigned hexadecimal value allowed (hexadecimal may spell
+// the two's complement of a negative number, as in "$FFFFFFFF" = -1).
+bool ParseInt(std::string_view s, int64_t lo, int64_t hi, uint64_t maxHex, int64_t& out) {
+    std::size_t i = 0;
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+    bool neg = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+        neg = s[i] == '-';
+        ++i;
+    }
+    bool hex = false;
+    if (i < s.size() && s[i] == '$') {
+        hex = true;
+        ++i;
+    } else if (i + 1 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
+        hex = true;
+        i += 2;
+    }
+    if (i >= s.size()) return false;
+    uint64_t acc = 0;
+    const uint64_t limit = hex ? maxHex
+                               : (neg ? static_cast<uint64_t>(-(lo + 1)) + 1
+                                      : static_cast<uint64_t>(hi));
+    for (; i < s.size(); ++i) {
+        const char c = s[i];
+        unsigned d;
+        if (c >= '0' && c <= '9')
+            d = static_cast<unsigned>(c - '0');
+        else if (hex && c >= 'a' && c <= 'f')
+            d = static_cast<unsigned>(c - 'a' + 10);
+        else if (hex && c >= 'A' && c <= 'F')
+            d = static_cast<unsigned>(c - 'A' + 10);
+        else
+            return false;
+        const unsigned base = hex ? 16 : 10;
+        if (acc > (limit - d) / base) return false;
+        acc = acc * base + d;
+    }
+    int64_t v;
+    if (hex) {
+        // A hexadecimal spelling covers the type's whole bit pattern.
+        if (maxHex == std::numeric_limits<uint32_t>::max())
+            v = static_cast<int32_t>(static_cast<uint32_t>(acc));
+        else
+            v = static_cast<int64_t>(acc);
+        if (neg) {
+            if (v == std::numeric_limits<int64_t>::min() || -v < lo) return false;
+            v = -v;
+        }
+    } else {
+        v = neg ? static_cast<int64_t>(0 - acc) : static_cast<int64_t>(acc);
+    }
+    out = v;
+    return true;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+namespace utf8 {
+
+char32_t Cp1252Char(unsigned char b) {
+    if (b >= 0x80 && b <= 0x9F) return kCp1252High[b - 0x80];
+    return b;
+}
+
+char32_t Next(std::string_view s, std::size_t& pos) {
+    const std::size_t n = SequenceLength(s, pos);
+    const auto at = [&](std::size_t i) -> char32_t {
+        return static_cast<unsigned char>(s[pos + i]);
+    };
+    char32_t cp;
+    switch (n) {
+        case 1: cp = at(0); break;
+        case 2: cp = ((at(0) & 0x1F) << 6) | (at(1) & 0x3F); break;
+        case 3: cp = ((at(0) & 0x0F) << 12) | ((at(1) & 0x3F) << 6) | (at(2) & 0x3F); break;
+        case 4:
+            cp = ((at(0) & 0x07) << 18) | ((at(1) & 0x3F) << 12) | ((at(2) & 0x3F) << 6) |
+                 (at(3) & 0x3F);
+            break;
+        default:
+            cp = Cp1252Char(static_cast<unsigned char>(s[pos]));
+            pos += 1;
+            return cp;
+    }
+    pos += n;
+    return cp;
+}
+
+void Append(std::string& out, char32_t cp) {
+    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+std::string Encode(char32_t cp) {
+    std::string out;
+    Append(out, cp);
+    return out;
+}
+
+bool IsValid(std::string_view s) {
+    std::size_t pos = 0;
+    while (pos < s.size()) {
+        if (static_cast<unsigned char>(s[pos]) < 0x80) {
+            ++pos;
+            continue;
+        }
+        const std::size_t n = SequenceLength(s, pos);
+        if (n == 0) return false;
+        pos += n;
+    }
+    return true;
+}
+
+std::string Repair(std::string_view s) {
+    if (IsValid(s)) return std::string(s);
+    std::string out;
+    out.reserve(s.size() + 8);
+    std::size_t pos = 0;
+    while (pos < s.size()) Append(out, Next(s, pos));
+    return out;
+}
+
+std::size_t ByteOffset(std::string_view s, std::size_t charIndex) {
+    std::size_t pos = 0;
+    while (charIndex > 0 && pos < s.size()) {
+        pos += CharBytes(s, pos);
+        --charIndex;
+    }
+    return pos;
+}
+
+std::size_t CharCount(std::string_view s) {
+    std::size_t count = 0;
+    std::size_t pos = 0;
+    while (pos < s.size()) {
+        pos += static_cast<unsigned char>(s[pos]) < 0x80 ? 1 : CharBytes(s, pos);
+        ++count;
+    }
+    return count;
+}
+
+}  // namespace utf8
+
+// ---------------------------------------------------------------------------
+
+std::string Cp1252ToUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 8);
+    for (char c : bytes) utf8::Append(out, utf8::Cp1252Char(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::string Utf8ToCp1252(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const char32_t cp = utf8::Next(text, pos);
+        if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
+            out.push_back(static_cast<char>(cp));
+            continue;
+        }
+        char byte = '?';
+        for (int i = 0; i < 32; ++i) {
+            if (kCp1252High[i] == cp) {
+                byte = static_cast<char>(0x80 + i);
+                break;
+            }
+        }
+        out.push_back(byte);
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------------------
+
+int Length(std::string_view s) { return static_cast<int>(utf8::CharCount(s)); }
+
+std::string Copy(std::string_view s, int index, int count) {
+    if (count <= 0) return {};
+    if (index < 1) index = 1;
+    const std::size_t start = utf8::ByteOffset(s, static_cast<std::size_t>(index - 1));
+    if (start >= s.size()) return {};
+    const std::size_t len = utf8::ByteOffset(s.substr(start), static_cast<std::size_t>(count));
+    return std::string(s.substr(start, len));
+}
+
+std::string Copy(std::string_view s, int index) {
+    if (index < 1) index = 1;
+    const std::size_t start = utf8::ByteOffset(s, static_cast<std::size_t>(index - 1));
+    return std::string(s.substr(start));
+}
+
+int PosEx(std::string_view sub, std::string_view s, int offset) {
+    if (sub.empty() || offset < 1) return 0;
+    const std::size_t from = utf8::ByteOffset(s, static_cast<std::size_t>(offset - 1));
+    if (from >= s.size()) return 0;
+    std::size_t charIndex = static_cast<std::size_t>(offset - 1);
+    const std::size_t hit = FindChars(s, sub, from, charIndex);
+    return hit == std::string_view::npos ? 0 : static_cast<int>(charIndex + 1);
+}
+
+int Pos(std::string_view sub, std::string_view s) { return PosEx(sub, s, 1); }
+int AnsiPos(std::string_view sub, std::string_view s) { return PosEx(sub, s, 1); }
+
+void Delete(std::string& s, int index, int count) {
+    if (index < 1 || count <= 0) return;
+    const std::size_t start = utf8::ByteOffset(s, static_cast<std::size_t>(index - 1));
+    if (start >= s.size()) return;
+    const std::size_t len =
+        utf8::ByteOffset(std::string_view(s).substr(start), static_cast<std::size_t>(count));
+    s.erase(start, len);
+}
+
+void Insert(std::string_view sub, std::string& s, int index) {
+    if (index < 1) index = 1;
+    const std::size_t at = utf8::ByteOffset(s, static_cast<std::size_t>(index - 1));
+    s.insert(at, sub);
+}
+
+std::string PadRight(std::string_view s, int width, char ch) {
+    std::string out(s);
+    const int len = Length(s);
+    if (len < width) out.append(static_cast<std::size_t>(width - len), ch);
+    return out;
+}
+
+std::string PadLeft(std::string_view s, int width, char ch) {
+    const int len = Length(s);
+    if (len >= width) return std::string(s);
+    std::string out(static_cast<std::size_t>(width - len), ch);
+    out.append(s);
+    return out;
+}
+
+std::string FitRight(std::string_view s, int width, char ch) {
+    if (width <= 0) return {};
+    return PadRight(Copy(s, 1, width), width, ch);
+}
+
+std::string FitLeft(std::string_view s, int width, char ch) {
+    if (width <= 0) return {};
+    return PadLeft(Copy(s, 1, width), width, ch);
+}
+
+std::string StringOfChar(char ch, int count) {
+    return count > 0 ? std::string(static_cast<std::size_t>(count), ch) : std::string();
+}
+
+std::string StringOfChar(std::string_view ch, int count) {
+    std::string out;
+    if (count <= 0 || ch.empty()) return out;
+    const std::string_view one = ch.substr(0, CharBytes(ch, 0));
+    out.reserve(one.size() * static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) out.append(one);
+    return out;
+}
+
+namespace {
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+}  // namespace
+
+std::string Trim(std::string_view s) { return TrimRight(TrimLeft(s)); }
+
+std::string TrimLeft(std::string_view s) {
+    std::size_t i = 0;
+    while (i < s.size() && IsBlank(s[i])) ++i;
+    return std::string(s.substr(i));
+}
+
+std::string TrimRight(std::string_view s) {
+    std::size_t n = s.size();
+    while (n > 0 && IsBlank(s[n - 1])) --n;
+    return std::string(s.substr(0, n));
+}
+
+// ---------------------------------------------------------------------------
+
+std::string UpperCase(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return out;
+}
+
+std::string LowerCase(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+std::string AnsiUpperCase(std::string_view s) {
+    if (IsAscii(s)) return UpperCase(s);
+    icu::UnicodeString u = ToUnicode(s);
+    u.toUpper(icu::Locale("pt", "BR"));
+    return FromUnicode(u);
+}
+
+std::string AnsiLowerCase(std::string_view s) {
+    if (IsAscii(s)) return LowerCase(s);
+    icu::UnicodeString u = ToUnicode(s);
+    u.toLower(icu::Locale("pt", "BR"));
+    return FromUnicode(u);
+}
+
+int CompareStr(std::string_view a, std::string_view b) { return Sign(a.compare(b)); }
+bool SameStr(std::string_view a, std::string_view b) { return a == b; }
+
+int CompareText(std::string_view a, std::string_view b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]);
+        unsigned char y = static_cast<unsigned char>(b[i]);
+        if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 32);
+        if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 32);
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+bool SameText(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && CompareText(a, b) == 0;
+}
+
+int AnsiCompareStr(std::string_view a, std::string_view b) {
+    if (a == b) return 0;
+    const int r = Collate(a, b, UCOL_TERTIARY);
+    // Strings the collation cannot tell apart (ignorable characters, other
+    // normal forms) still differ: keep a total order so sorted lists and
+    // duplicate checks never merge them.
+    return r != 0 ? r : CompareStr(a, b);
+}
+
+int AnsiCompareText(std::string_view a, std::string_view b) {
+    if (a == b) return 0;
+    return Collate(a, b, UCOL_SECONDARY);
+}
+
+bool AnsiSameStr(std::string_view a, std::string_view b) { return a == b; }
+bool AnsiSameText(std::string_view a, std::string_view b) { return AnsiCompareText(a, b) == 0; }
+
+std::string RemoveAccents(std::string_view s) {
+    if (IsAscii(s)) return std::string(s);
+    UErrorCode err = U_ZERO_ERROR;
+    const icu::Normalizer2* nfd = icu::Normalizer2::getNFDInstance(err);
+    const icu::Normalizer2* nfc = icu::Normalizer2::getNFCInstance(err);
+    if (U_FAILURE(err)) return utf8::Repair(s);
+    const icu::UnicodeString decomposed = nfd->normalize(ToUnicode(s), err);
+    if (U_FAILURE(err)) return utf8::Repair(s);
+    icu::UnicodeString stripped;
+    for (int32_t i = 0; i < decomposed.length();) {
+        const UChar32 cp = decomposed.char32At(i);
+        if (u_charType(cp) != U_NON_SPACING_MARK) stripped.append(cp);
+        i += U16_LENGTH(cp);
+    }
+    const icu::UnicodeString composed = nfc->normalize(stripped, err);
+    return FromUnicode(U_FAILURE(err) ? stripped : composed);
+}
+
+// ---------------------------------------------------------------------------
+
+std::string IntToStr(int value) { return std::to_string(value); }
+std::string IntToStr(long value) { return std::to_string(value); }
+std::string IntToStr(long long value) { return std::to_string(value); }
+std::string IntToStr(unsigned value) { return std::to_string(value); }
+std::string IntToStr(unsigned long value) { return std::to_string(value); }
+std::string IntToStr(unsigned long long value) { return std::to_string(value); }
+
+std::string textdetail::HexDigits(uint64_t bits, int digits) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    do {
+        out.push_back(kHex[bits & 0xF]);
+        bits >>= 4;
+    } while (bits != 0);
+    while (static_cast<int>(out.size()) < digits) out.push_back('0');
+    std::reverse(out.begin(), out.end());
+    return out;
+}
+
+bool TryStrToInt(std::string_view s, int& value) {
+    int64_t v;
+    if (!ParseInt(s, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(),
+                  std::numeric_limits<uint32_t>::max(), v))
+        return false;
+    value = static_cast<int>(v);
+    return true;
+}
+
+int StrToInt(std::string_view s) {
+    int v;
+    if (!TryStrToInt(s, v)) InvalidInteger(s);
+    return v;
+}
+
+int StrToIntDef(std::string_view s, int def) {
+    int v;
+    return TryStrToInt(s, v) ? v : def;
+}
+
+bool TryStrToInt64(std::string_view s, int64_t& value) {
+    return ParseInt(s, std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max(),
+                    std::numeric_limits<uint64_t>::max(), value);
+}
+
+int64_t StrToInt64(std::string_view s) {
+    int64_t v;
+    if (!TryStrToInt64(s, v)) InvalidInteger(s);
+    return v;
+}
+
+int64_t StrToInt64Def(std::string_view s, int64_t def) {
+    int64_t v;
+    return TryStrToInt64(s, v) ? v : def;
+}
+
+// ---------------------------------------------------------------------------
+
+std::string AnsiQuotedStr(std::string_view s, char quote) {
+    std::string out;
+    out.reserve(s.size() + 2);
+    out.push_back(quote);
+    for (char c : s) {
+        out.push_back(c);
+        if (c == quote) out.push_back(c);
+    }
+    out.push_back(quote);
+    return out;
+}
+
+std::string QuotedStr(std::string_view s) { return AnsiQuotedStr(s, '\''); }
+
+std::string AnsiDequotedStr(std::string_view s, char quote) {
+    if (s.empty() || s[0] != quote) return std::string(s);
+    std::string out;
+    for (std::size_t i = 1; i < s.size(); ++i) {
+        if (s[i] == quote) {
+            if (i + 1 < s.size() && s[i + 1] == quote) {
+                out.push_back(quote);
+                ++i;
+            } else {
+                break;  // the closing quote; anything after it is dropped
+            }
+        } else {
+            out.push_back(s[i]);
+        }
+    }
+    return out;
+}
+
+namespace {
+
+// Code points with simple case folding, and each one's byte offset in the
+// original string (plus a final entry for the end).
+struct Folded {
+    std::u32string cps;
+    std::vector<std::size_t> offsets;
+};
+
+Folded Fold(std::string_view s) {
+    Folded f;
+    std::size_t pos = 0;
+    while (pos < s.size()) {
+        f.offsets.push_back(pos);
+        const char32_t cp = utf8::Next(s, pos);
+        f.cps.push_back(static_cast<char32_t>(u_foldCase(static_cast<UChar32>(cp), U_FOLD_CASE_DEFAULT)));
+    }
+    f.offsets.push_back(s.size());
+    return f;
+}
+
+}  // namespace
+
+std::string StringReplace(std::string_view s, std::string_view oldPattern,
+                          std::string_view newPattern, TReplaceFlags flags) {
+    if (oldPattern.empty()) return std::string(s);
+    const bool all = flags.Contains(rfReplaceAll);
+    std::string out;
+    out.reserve(s.size());
+    if (!flags.Contains(rfIgnoreCase)) {
+        std::size_t from = 0;
+        std::size_t charIndex = 0;
+        while (from <= s.size()) {
+            const std::size_t hit = FindChars(s, oldPattern, from, charIndex);
+            if (hit == std::string_view::npos) break;
+            out.append(s.substr(from, hit - from));
+            out.append(newPattern);
+            from = hit + oldPattern.size();
+            charIndex = 0;  // only positions matter here, not indices
+            if (!all) break;
+        }
+        out.append(s.substr(std::min(from, s.size())));
+        return out;
+    }
+    const Folded hay = Fold(s);
+    const Folded needle = Fold(oldPattern);
+    std::size_t copied = 0;  // code point index already copied to `out`
+    std::size_t i = 0;
+    while (i + needle.cps.size() <= hay.cps.size()) {
+        if (std::equal(needle.cps.begin(), needle.cps.end(), hay.cps.begin() + static_cast<std::ptrdiff_t>(i))) {
+            out.append(s.substr(hay.offsets[copied], hay.offsets[i] - hay.offsets[copied]));
+            out.append(newPattern);
+            i += needle.cps.size();
+            copied = i;
+            if (!all) break;
+        } else {
+            ++i;
+        }
+    }
+    out.append(s.substr(hay.offsets[copied]));
+    return out;
+}
+
+namespace {
+bool ContainsChar(std::string_view set, std::string_view ch) {
+    std::size_t pos = 0;
+    while (pos < set.size()) {
+        const std::size_t n = CharBytes(set, pos);
+        if (set.substr(pos, n) == ch) return true;
+        pos += n;
+    }
+    return false;
+}
+}  // namespace
+
+int LastDelimiter(std::string_view delimiters, std::string_view s) {
+    int found = 0;
+    int index = 0;
+    std::size_t pos = 0;
+    while (pos < s.size()) {
+        const std::size_t n = CharBytes(s, pos);
+        ++index;
+        if (ContainsChar(delimiters, s.substr(pos, n))) found = index;
+        pos += n;
+    }
+    return found;
+}
+
+bool IsDelimiter(std::string_view delimiters, std::string_view s, int index) {
+    if (index < 1) return false;
+    const std::size_t pos = utf8::ByteOffset(s, static_cast<std::size_t>(index - 1));
+    if (pos >= s.size()) return false;
+    return ContainsChar(delimiters, s.substr(pos, CharBytes(s, pos)));
+}
+
+// ---------------------------------------------------------------------------
+
+std::string ExtractFileName(std::string_view path) {
+    const std::size_t slash = path.rfind(PathDelim);
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+std::string ExtractFilePath(std::string_view path) {
+    const std::size_t slash = path.rfind(PathDelim);
+    return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
+}
+
+namespace {
+// Byte offset of the extension's dot, or npos. A name that only starts with
+// a dot (".profile") has no extension.
+std::size_t ExtDot(std::string_view path) {
+    const std::size_t slash = path.rfind(PathDelim);
+    const std::size_t nameStart = slash == std::string_view::npos ? 0 : slash + 1;
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string_view::npos || dot < nameStart || dot == nameStart)
+        return std::string_view::npos;
+    return dot;
+}
+}  // namespace
+
+std::string ExtractFileExt(std::string_view path) {
+    const std::size_t dot = ExtDot(path);
+    return dot == std::string_view::npos ? std::string() : std::string(path.substr(dot));
+}
+
+std::string ChangeFileExt(std::string_view path, std::string_view ext) {
+    const std::size_t dot = ExtDot(path);
+    std::string out(dot == std::string_view::npos ? path : path.substr(0, dot));
+    out.append(ext);
+    return out;
+}
+
+std::string IncludeTrailingPathDelimiter(std::string_view path) {
+    std::string out(path);
+    if (out.empty() || out.back() != PathDelim) out.push_back(PathDelim);
+    return out;
+}
+
+std::string ExcludeTrailingPathDelimiter(std::string_view path) {
+    std::string out(path);
+    if (out.size() > 1 && out.back() == PathDelim) out.pop_back();
+    return out;
+}
