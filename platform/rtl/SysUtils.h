@@ -45,6 +45,7 @@ FAT_DECLARE_EXCEPTION(EClassNotFound, EFilerError)
 FAT_DECLARE_EXCEPTION(EFOpenError, EStreamError)
 FAT_DECLARE_EXCEPTION(EFCreateError, EStreamError)
 FAT_DECLARE_EXCEPTION(EComponentError, Exception)
+FAT_DECLARE_EXCEPTION(EPropertyError, Exception)
 
 // Raises the silent exception.
 [[noreturn]] inline void Abort() { throw EAbort("Operation aborted"); }

@@ -1,0 +1,270 @@
+#include "platform/rtl/Component.h"
+
+#include <algorithm>
+
+#include "platform/rtl/TypInfo.h"
+
+namespace {
+
+bool SameIdent(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]);
+        unsigned char y = static_cast<unsigned char>(b[i]);
+        if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 32);
+        if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 32);
+        if (x != y) return false;
+    }
+    return true;
+}
+
+std::string UpperIdent(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    return s;
+}
+
+}  // namespace
+
+bool IsValidIdent(const std::string& Ident) {
+    if (Ident.empty()) return false;
+    auto alpha = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; };
+    if (!alpha(Ident[0])) return false;
+    for (char c : Ident)
+        if (!alpha(c) && !(c >= '0' && c <= '9')) return false;
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// TPersistent
+
+void TPersistent::Assign(TPersistent* Source) {
+    if (Source != nullptr) {
+        Source->AssignTo(this);
+        return;
+    }
+    AssignError(nullptr);
+}
+
+void TPersistent::AssignTo(TPersistent* Dest) { Dest->AssignError(this); }
+
+void TPersistent::AssignError(TPersistent* Source) {
+    std::string sourceName = Source ? Source->ClassName() : std::string("nil");
+    throw EConvertError("Cannot assign a " + sourceName + " to a " + ClassName());
+}
+
+std::string TPersistent::GetNamePath() const {
+    std::string s = ClassName();
+    TPersistent* owner = GetOwner();
+    if (owner != nullptr) {
+        std::string path = owner->GetNamePath();
+        if (!path.empty()) s = path + "." + s;
+    }
+    return s;
+}
+
+void TPersistent::DefineProperties(TFiler*) {}
+
+// ---------------------------------------------------------------------------
+// TComponent
+
+TComponent::TComponent(TComponent* AOwner) {
+    if (AOwner != nullptr) AOwner->InsertComponent(this);
+}
+
+TComponent::~TComponent() {
+    Destroying();
+    NotifyFreeNotifies();
+    DestroyComponents();
+    if (owner_ != nullptr) owner_->RemoveComponent(this);
+}
+
+TComponent* TComponent::Components(int Index) const {
+    if (Index < 0 || Index >= ComponentCount())
+        throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
+    return components_[static_cast<std::size_t>(Index)];
+}
+
+int TComponent::ComponentIndex() const {
+    if (owner_ == nullptr) return -1;
+    auto& list = owner_->components_;
+    auto it = std::find(list.begin(), list.end(), this);
+    return it == list.end() ? -1 : static_cast<int>(it - list.begin());
+}
+
+void TComponent::SetComponentIndex(int Value) {
+    if (owner_ == nullptr) return;
+    int current = ComponentIndex();
+    if (current < 0) return;
+    auto& list = owner_->components_;
+    int count = static_cast<int>(list.size());
+    if (Value < 0) Value = 0;
+    if (Value >= count) Value = count - 1;
+    if (Value == current) return;
+    list.erase(list.begin() + current);
+    list.insert(list.begin() + Value, this);
+}
+
+TComponent* TComponent::FindComponent(const std::string& AName) const {
+    if (AName.empty()) return nullptr;
+    for (TComponent* c : components_)
+        if (SameIdent(c->name_, AName)) return c;
+    return nullptr;
+}
+
+void TComponent::InsertComponent(TComponent* AComponent) {
+    if (AComponent == nullptr) return;
+    if (AComponent == this) throw EComponentError("A component cannot own itself");
+    for (TComponent* o = owner_; o != nullptr; o = o->owner_)
+        if (o == AComponent) throw EComponentError("A component cannot own one of its owners");
+    ValidateInsert(AComponent);
+    ValidateRename(AComponent, "", AComponent->name_);
+    if (AComponent->owner_ != nullptr) AComponent->owner_->RemoveComponent(AComponent);
+    Insert(AComponent);
+    if (state_.Contains(csDesigning)) AComponent->SetDesigning(true);
+    Notification(AComponent, opInsert);
+}
+
+void TComponent::RemoveComponent(TComponent* AComponent) {
+    if (AComponent == nullptr || AComponent->owner_ != this) return;
+    Notification(AComponent, opRemove);
+    Remove(AComponent);
+}
+
+void TComponent::Insert(TComponent* AComponent) {
+    components_.push_back(AComponent);
+    AComponent->owner_ = this;
+}
+
+void TComponent::Remove(TComponent* AComponent) {
+    auto it = std::find(components_.begin(), components_.end(), AComponent);
+    if (it != components_.end()) components_.erase(it);
+    AComponent->owner_ = nullptr;
+}
+
+void TComponent::DestroyComponents() {
+    while (!components_.empty()) {
+        TComponent* instance = components_.back();
+        // Everyone hears of the removal while the instance is still whole.
+        instance->Destroying();
+        RemoveComponent(instance);
+        instance->NotifyFreeNotifies();
+        delete instance;
+    }
+}
+
+void TComponent::Destroying() {
+    if (state_.Contains(csDestroying)) return;
+    state_.Include(csDestroying);
+    for (TComponent* c : components_) c->Destroying();
+}
+
+void TComponent::Unlink(TComponent* A, TComponent* B) {
+    auto drop = [](std::vector<TComponent*>& v, TComponent* x) {
+        v.erase(std::remove(v.begin(), v.end(), x), v.end());
+    };
+    drop(A->freeNotifies_, B);
+    drop(B->freeNotifies_, A);
+}
+
+void TComponent::NotifyFreeNotifies() {
+    // Links are dropped before each call, so a handler that frees other
+    // components or changes links cannot leave this loop on a dangling entry.
+    while (!freeNotifies_.empty()) {
+        TComponent* other = freeNotifies_.back();
+        Unlink(this, other);
+        other->Notification(this, opRemove);
+    }
+}
+
+void TComponent::FreeNotification(TComponent* AComponent) {
+    if (AComponent == nullptr || AComponent == this) return;
+    if (owner_ == nullptr || AComponent->owner_ != owner_) {
+        if (std::find(freeNotifies_.begin(), freeNotifies_.end(), AComponent) == freeNotifies_.end()) {
+            freeNotifies_.push_back(AComponent);
+            AComponent->freeNotifies_.push_back(this);
+            AComponent->state_.Include(csFreeNotification);
+        }
+    }
+    state_.Include(csFreeNotification);
+}
+
+void TComponent::RemoveFreeNotification(TComponent* AComponent) {
+    if (AComponent == nullptr) return;
+    Unlink(this, AComponent);
+}
+
+void TComponent::Notification(TComponent* AComponent, TOperation Operation) {
+    if (Operation == opRemove && AComponent != nullptr) RemoveFreeNotification(AComponent);
+    // The list may shrink while children react; walk it from the end and
+    // clamp the index each time.
+    std::size_t i = components_.size();
+    while (i > 0) {
+        --i;
+        components_[i]->Notification(AComponent, Operation);
+        if (i > components_.size()) i = components_.size();
+    }
+}
+
+void TComponent::SetName(const std::string& NewName) {
+    if (NewName == name_) return;
+    if (!NewName.empty() && !IsValidIdent(NewName))
+        throw EComponentError("''" + NewName + "'' is not a valid component name");
+    if (owner_ != nullptr)
+        owner_->ValidateRename(this, name_, NewName);
+    else
+        ValidateRename(nullptr, name_, NewName);
+    name_ = NewName;
+}
+
+void TComponent::ValidateRename(TComponent* AComponent, const std::string& CurName, const std::string& NewName) {
+    if (AComponent == nullptr || NewName.empty()) return;
+    if (SameIdent(CurName, NewName)) return;
+    TComponent* existing = FindComponent(NewName);
+    if (existing != nullptr && existing != AComponent)
+        throw EComponentError("A component named " + NewName + " already exists");
+}
+
+std::string TComponent::GetNamePath() const { return name_; }
+
+void TComponent::Loaded() { state_.Exclude(csLoading); }
+
+void TComponent::GetChildren(const std::function<void(TComponent*)>&, TComponent*) {}
+
+void TComponent::SetDesigning(bool Value, bool SetChildren) {
+    SetComponentStateFlag(csDesigning, Value);
+    if (SetChildren)
+        for (TComponent* c : components_) c->SetDesigning(Value, true);
+}
+
+void TComponent::SetInline(bool Value) { SetComponentStateFlag(csInline, Value); }
+
+void TComponent::SetAncestor(bool Value) { UpdateFlags(csAncestor, Value); }
+
+void TComponent::SetComponentStateFlag(TComponentStateItem Item, bool Value) {
+    if (Value)
+        state_.Include(Item);
+    else
+        state_.Exclude(Item);
+}
+
+void TComponent::UpdateFlags(TComponentStateItem Item, bool Value) {
+    SetComponentStateFlag(Item, Value);
+    for (TComponent* c : components_) c->UpdateFlags(Item, Value);
+}
+
+void TComponent::RegisterMethod(const std::string& Name, std::any Handler) {
+    if (!methods_) methods_ = std::make_unique<std::map<std::string, std::any>>();
+    (*methods_)[UpperIdent(Name)] = std::move(Handler);
+}
+
+const std::any* TComponent::MethodAddress(const std::string& Name) const {
+    if (!methods_) return nullptr;
+    auto it = methods_->find(UpperIdent(Name));
+    return it == methods_->end() ? nullptr : &it->second;
+}
+
+// Until the stream reader and writer land, a component has nothing of its own
+// to read or write beyond its published properties.
+void TComponent::ReadState(TReader*) {}
+void TComponent::WriteState(TWriter*) {}
