@@ -1,0 +1,181 @@
+#include "platform/rtl/SafeFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+namespace fileio {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string CreateMessage(const std::string& name, int err) {
+    return "Cannot create file \"" + name + "\". " + SystemMessage(err);
+}
+
+std::string OpenMessage(const std::string& name, int err) {
+    return "Cannot open file \"" + name + "\". " + SystemMessage(err);
+}
+
+// A link is replaced by a file when renamed over; writing to where it points
+// keeps the link (an INI in a shared folder linked from the program's).
+std::string ResolveLinks(const std::string& path) {
+    fs::path p(path);
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(p, ec)) || ec) return p.string();
+        fs::path to = fs::read_symlink(p, ec);
+        if (ec) return p.string();
+        p = to.is_absolute() ? to : p.parent_path() / to;
+    }
+    return p.string();
+}
+
+// The process umask without changing it (umask() cannot be read without a
+// write, which would race with other threads creating files).
+mode_t CurrentUmask() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Umask:", 0) == 0) {
+            return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
+        }
+    }
+    return 022;
+}
+
+}  // namespace
+
+std::string SystemMessage(int err) {
+    char buf[256];
+    // GNU strerror_r returns the message, which may not be in buf.
+    const char* msg = strerror_r(err, buf, sizeof buf);
+    return msg ? std::string(msg) : std::string("Error ") + std::to_string(err);
+}
+
+AtomicFile::AtomicFile(std::string target) : shownName_(target) {
+    target_ = ResolveLinks(target);
+
+    struct stat st {};
+    if (::stat(target_.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) throw EFCreateError(CreateMessage(shownName_, EISDIR));
+        // A read-only file stays read-only: renaming over it would bypass that.
+        if (::access(target_.c_str(), W_OK) != 0) throw EFCreateError(CreateMessage(shownName_, errno));
+        targetExisted_ = true;
+        oldMode_ = st.st_mode & 07777;
+        oldUid_ = st.st_uid;
+        oldGid_ = st.st_gid;
+    }
+
+    fs::path t(target_);
+    fs::path dir = t.parent_path();
+    std::string base = t.filename().string();
+    if (base.empty()) throw EFCreateError(CreateMessage(shownName_, EISDIR));
+    std::string pattern = (dir.empty() ? std::string() : dir.string() + "/") + "." + base + ".tmp-XXXXXX";
+    std::vector<char> buf(pattern.begin(), pattern.end());
+    buf.push_back('\0');
+    int fd = ::mkostemp(buf.data(), O_CLOEXEC);
+    if (fd < 0) throw EFCreateError(CreateMessage(shownName_, errno));
+    fd_ = fd;
+    temp_ = buf.data();
+}
+
+AtomicFile::~AtomicFile() { Discard(); }
+
+void AtomicFile::Write(const void* data, std::size_t size) {
+    if (fd_ < 0) throw EWriteError("Cannot write file \"" + shownName_ + "\". " + SystemMessage(EBADF));
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        ssize_t n = ::write(fd_, p, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            throw EWriteError("Cannot write file \"" + shownName_ + "\". " + SystemMessage(errno));
+        }
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+}
+
+void AtomicFile::Commit() {
+    if (committed_) return;
+    auto fail = [this](int err) {
+        Discard();
+        throw EWriteError("Cannot write file \"" + shownName_ + "\". " + SystemMessage(err));
+    };
+    if (fd_ < 0) fail(EBADF);
+
+    if (targetExisted_) {
+        // Ownership can only be kept by a privileged process; the mode always.
+        if (::fchown(fd_, oldUid_, oldGid_) != 0) { /* not ours to change */ }
+        if (::fchmod(fd_, oldMode_) != 0) fail(errno);
+    } else {
+        if (::fchmod(fd_, newFileMode_ & ~CurrentUmask() & 07777) != 0) fail(errno);
+    }
+    if (::fsync(fd_) != 0) fail(errno);
+    int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) fail(errno);
+    if (::rename(temp_.c_str(), target_.c_str()) != 0) fail(errno);
+    committed_ = true;
+
+    // The rename itself reaches the disk with the folder.
+    std::string dir = fs::path(target_).parent_path().string();
+    int dfd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+}
+
+void AtomicFile::Discard() noexcept {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (!committed_ && !temp_.empty()) {
+        ::unlink(temp_.c_str());
+        temp_.clear();
+    }
+}
+
+std::string ReadFileBytes(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw EFOpenError(OpenMessage(path, errno));
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        throw EFOpenError(OpenMessage(path, EISDIR));
+    }
+    std::string out;
+    if (st.st_size > 0) out.reserve(static_cast<std::size_t>(st.st_size));
+    char buf[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            int err = errno;
+            ::close(fd);
+            throw EReadError("Cannot read file \"" + path + "\". " + SystemMessage(err));
+        }
+        if (n == 0) break;
+        out.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return out;
+}
+
+void WriteFileAtomic(const std::string& path, std::string_view bytes) {
+    AtomicFile file(path);
+    file.Write(bytes);
+    file.Commit();
+}
+
+}  // namespace fileio

@@ -1,0 +1,72 @@
+#pragma once
+// Writing a file so that whoever reads it (this program after a crash, or an
+// outside program) sees either the old content or the complete new one, never
+// half a file: the bytes go into a temporary file in the same folder, which is
+// flushed to disk and renamed over the target only when complete.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/rtl/SysUtils.h"
+
+namespace fileio {
+
+class AtomicFile {
+public:
+    // Creates the temporary file beside `target` (a symbolic link is followed,
+    // so the link keeps pointing at the new file). Raises EFCreateError
+    // "Cannot create file \"<target>\". <reason>".
+    explicit AtomicFile(std::string target);
+    // Without a Commit the temporary file is removed; the target is untouched.
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    // Appends at the file's current offset; EWriteError on failure (disk full...).
+    void Write(const void* data, std::size_t size);
+    void Write(std::string_view bytes) { Write(bytes.data(), bytes.size()); }
+
+    // Flushes to disk, gives the file the old file's permissions (or the
+    // usual ones for a new file) and renames it over the target. Raises
+    // EWriteError when any step fails; the temporary file is then removed
+    // and the target keeps its old content.
+    void Commit();
+    // Removes the temporary file (also what the destructor does).
+    void Discard() noexcept;
+
+    // Permission bits for the file when the target does not exist yet (the
+    // umask applies); an existing target's permissions are always kept.
+    void SetNewFileMode(unsigned mode) { newFileMode_ = mode; }
+
+    // The descriptor of the temporary file, open for reading and writing.
+    int Fd() const { return fd_; }
+    const std::string& TargetPath() const { return target_; }
+    const std::string& TempPath() const { return temp_; }
+    bool Committed() const { return committed_; }
+    bool Open() const { return fd_ >= 0; }
+
+private:
+    std::string target_;  // resolved when the given name was a link
+    std::string shownName_;  // the name as given, for messages
+    std::string temp_;
+    int fd_ = -1;
+    bool committed_ = false;
+    bool targetExisted_ = false;
+    unsigned oldMode_ = 0;
+    unsigned oldUid_ = 0;
+    unsigned oldGid_ = 0;
+    unsigned newFileMode_ = 0666;
+};
+
+// The whole content of a file. EFOpenError "Cannot open file \"%s\". <reason>"
+// or EReadError.
+std::string ReadFileBytes(const std::string& path);
+
+// Replaces (or creates) the file with exactly `bytes`, atomically as above.
+void WriteFileAtomic(const std::string& path, std::string_view bytes);
+
+// The system's message for an errno value ("No such file or directory").
+std::string SystemMessage(int err);
+
+}  // namespace fileio
