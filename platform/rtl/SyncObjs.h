@@ -80,9 +80,11 @@ public:
     FAT_CLASS_NAME(TSimpleEvent)
 };
 
-// A thread: derive, override Execute, call Start. The destructor asks the
-// thread to terminate and waits for it. An exception leaving Execute is kept
-// in FatalException instead of ending the program.
+// A thread: derive, override Execute, call Start. Before destroying a started
+// thread, Terminate it and WaitFor it (the derived part of the object is gone
+// by the time this class's destructor runs, so Execute must have ended); the
+// destructor still joins as a last resort. An exception leaving Execute is
+// kept in FatalException instead of ending the program.
 class TThread : public TObject {
 public:
     TThread();
