@@ -1,0 +1,49 @@
+#pragma once
+// The decimal form every number passes through before it is printed, shared
+// by the number and the date formatting units. Internal to platform/rtl.
+#include <string>
+#include <string_view>
+
+#include "platform/rtl/Currency.h"
+
+struct TFormatSettings;
+
+namespace rtlformat {
+
+// value = (negative ? -1 : 1) * 0.digits * 10^exponent; digits holds no
+// leading and no trailing zeros, and is empty for zero.
+struct Decimal {
+    bool negative = false;
+    std::string digits;
+    int exponent = 0;
+    bool IsZero() const { return digits.empty(); }
+};
+
+enum class Special { None, NaN, PosInf, NegInf };
+
+Special Classify(double value);
+// The text the class library prints for NaN and the infinities.
+std::string SpecialText(Special s);
+
+// The value's `precision` significant decimal digits (15 for the rounding
+// rule), correctly rounded from its binary value.
+Decimal FromDouble(double value, int precision = 15);
+// Exact: a currency holds at most 19 digits.
+Decimal FromCurrency(Currency value);
+
+// Half away from zero. A result of zero loses its sign.
+void RoundToDecimals(Decimal& d, int decimals);
+void RoundToSignificant(Decimal& d, int count);
+
+// Digits before the point ("" below one) and exactly `count` after it.
+std::string IntegerDigits(const Decimal& d);
+std::string FractionDigits(const Decimal& d, int count);
+
+// Inserts the separator every three digits from the right.
+std::string GroupThousands(std::string_view digits, char separator);
+
+// Character counting for widths; never cuts a UTF-8 sequence.
+std::size_t CharCount(std::string_view s);
+std::string CutChars(std::string_view s, std::size_t count);
+
+}  // namespace rtlformat
