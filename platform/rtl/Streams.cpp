@@ -193,7 +193,7 @@ TFileStream::TFileStream(const std::string& fileName, uint16_t mode, uint32_t ri
 
 TFileStream::~TFileStream() {
     if (atomic_) {
-        if (std::uncaught_exceptions() > uncaughtAtOpen_) {
+        if (std::uncaught_exceptions() > uncaughtAtOpen_ || writeError_ != 0) {
             atomic_->Discard();
         } else {
             // A failed commit removes the temporary file and keeps the old
@@ -211,6 +211,10 @@ TFileStream::~TFileStream() {
 void TFileStream::Commit() {
     if (!atomic_) return;
     fd_ = -1;
+    if (writeError_ != 0) {
+        atomic_->Discard();
+        throw EWriteError("Cannot write file \"" + fileName_ + "\". " + fileio::SystemMessage(writeError_));
+    }
     atomic_->Commit();
 }
 
@@ -244,6 +248,7 @@ int64_t TFileStream::Write(const void* buffer, int64_t count) {
         ssize_t n = ::write(fd_, p + done, static_cast<std::size_t>(count - done));
         if (n < 0) {
             if (errno == EINTR) continue;
+            if (atomic_) writeError_ = errno;
             return done > 0 ? done : -1;
         }
         done += n;

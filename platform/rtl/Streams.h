@@ -176,6 +176,8 @@ public:
 
     // For a created file: makes it appear under its name now, reporting any
     // failure (the destructor cannot). Further writes raise EWriteError.
+    // After a failed write (a full disk) the content is known to be torn:
+    // it is dropped and Commit raises EWriteError, and so is it on destruction.
     void Commit();
     // For a created file: drops what was written; the previous file stays.
     void Discard();
@@ -185,4 +187,5 @@ private:
     int fd_ = -1;
     std::unique_ptr<fileio::AtomicFile> atomic_;
     int uncaughtAtOpen_ = 0;
+    int writeError_ = 0;  // errno of a failed write to a created file
 };

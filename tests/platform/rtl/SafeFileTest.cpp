@@ -1,0 +1,137 @@
+#include "platform/rtl/SafeFile.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "tests/platform/rtl/FileFaultSupport.h"
+#include "tests/support/TestSupport.h"
+
+namespace fs = std::filesystem;
+using testsupport::ReadAll;
+using testsupport::TempDir;
+using testsupport::WriteAll;
+
+namespace {
+
+unsigned ModeOf(const std::string& path) {
+    struct stat st {};
+    stat(path.c_str(), &st);
+    return st.st_mode & 07777;
+}
+
+}  // namespace
+
+TEST(AtomicFile, TargetChangesOnlyAtCommit) {
+    TempDir dir;
+    std::string target = dir.file("notas.dat");
+    WriteAll(target, "old content");
+    {
+        fileio::AtomicFile f(target);
+        f.Write("new ");
+        // Halfway through, a reader still sees the whole old file.
+        EXPECT_EQ(ReadAll(target), "old content");
+        EXPECT_EQ(fs::path(f.TempPath()).parent_path(), fs::path(target).parent_path());
+        f.Write("content");
+        f.Commit();
+        EXPECT_TRUE(f.Committed());
+    }
+    EXPECT_EQ(ReadAll(target), "new content");
+    EXPECT_EQ(filefaults::Entries(dir.path()), std::vector<std::string>{"notas.dat"});
+}
+
+TEST(AtomicFile, DestroyedWithoutCommitLeavesOldFileAndNoTemporary) {
+    TempDir dir;
+    std::string target = dir.file("a.ini");
+    WriteAll(target, "keep me");
+    try {
+        fileio::AtomicFile f(target);
+        f.Write("half of a new fi");
+        throw std::runtime_error("crash while writing");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(ReadAll(target), "keep me");
+    EXPECT_EQ(filefaults::Entries(dir.path()), std::vector<std::string>{"a.ini"});
+
+    // A new file that was never committed does not appear at all.
+    { fileio::AtomicFile f(dir.file("new.txt")); f.Write("x"); }
+    EXPECT_FALSE(fs::exists(dir.file("new.txt")));
+    EXPECT_EQ(filefaults::Entries(dir.path()).size(), 1u);
+}
+
+TEST(AtomicFile, FullDiskHalfwayReportsErrorAndKeepsOldFile) {
+    TempDir dir;
+    std::string target = dir.file("big.dat");
+    WriteAll(target, "previous");
+    {
+        filefaults::DiskFullAfter limit(4096);
+        EXPECT_THROW(fileio::WriteFileAtomic(target, filefaults::Filler(100000)), EWriteError);
+    }
+    EXPECT_EQ(ReadAll(target), "previous");
+    EXPECT_EQ(filefaults::Entries(dir.path()), std::vector<std::string>{"big.dat"});
+}
+
+TEST(AtomicFile, KeepsPermissionsOfOldFileAndUsesUmaskForNewOne) {
+    TempDir dir;
+    std::string target = dir.file("secret.cfg");
+    WriteAll(target, "a");
+    chmod(target.c_str(), 0640);
+    fileio::WriteFileAtomic(target, "b");
+    EXPECT_EQ(ModeOf(target), 0640u);
+
+    mode_t old = umask(027);
+    fileio::WriteFileAtomic(dir.file("fresh.cfg"), "c");
+    umask(old);
+    // mkstemp's 0600 would hide the file from the group.
+    EXPECT_EQ(ModeOf(dir.file("fresh.cfg")), 0640u);
+}
+
+TEST(AtomicFile, WritesThroughSymbolicLink) {
+    TempDir dir;
+    fs::create_directory(dir.path() / "shared");
+    std::string real = (dir.path() / "shared" / "config.ini").string();
+    WriteAll(real, "old");
+    fs::create_symlink("shared/config.ini", dir.path() / "link.ini");
+    fileio::WriteFileAtomic(dir.file("link.ini"), "new");
+    EXPECT_TRUE(fs::is_symlink(dir.path() / "link.ini"));
+    EXPECT_EQ(ReadAll(real), "new");
+}
+
+TEST(AtomicFile, RefusesWhatCannotBeReplaced) {
+    TempDir dir;
+    fs::create_directory(dir.path() / "folder");
+    try {
+        fileio::AtomicFile f(dir.file("folder"));
+        FAIL() << "a folder was accepted as a file";
+    } catch (const EFCreateError& e) {
+        EXPECT_EQ(e.Message(), "Cannot create file \"" + dir.file("folder") + "\". Is a directory");
+    }
+    EXPECT_THROW(fileio::AtomicFile(dir.file("missing/sub/file.txt")), EFCreateError);
+
+    if (geteuid() != 0) {
+        // Renaming over a read-only file would silently bypass its protection.
+        std::string ro = dir.file("readonly.txt");
+        WriteAll(ro, "locked");
+        chmod(ro.c_str(), 0444);
+        EXPECT_THROW(fileio::WriteFileAtomic(ro, "changed"), EFCreateError);
+        EXPECT_EQ(ReadAll(ro), "locked");
+    }
+}
+
+TEST(AtomicFile, ReadFileBytes) {
+    TempDir dir;
+    std::string bytes("a\0b\xff\r\n", 6);
+    WriteAll(dir.file("bin"), bytes);
+    EXPECT_EQ(fileio::ReadFileBytes(dir.file("bin")), bytes);
+    WriteAll(dir.file("empty"), "");
+    EXPECT_EQ(fileio::ReadFileBytes(dir.file("empty")), "");
+    try {
+        fileio::ReadFileBytes(dir.file("missing"));
+        FAIL() << "a missing file was read";
+    } catch (const EFOpenError& e) {
+        EXPECT_EQ(e.Message(), "Cannot open file \"" + dir.file("missing") + "\". No such file or directory");
+    }
+    EXPECT_THROW(fileio::ReadFileBytes(dir.path().string()), EFOpenError);
+}
