@@ -20,7 +20,7 @@
 #include <variant>
 #include <vector>
 
-#if __has_include("platform/db/DB.h")
+#if __has_include("platform/db/DB.h") && __has_include("platform/rtl/Variant.h")
 #include "platform/db/DB.h"
 #define FAT_SQLITE_ERROR_BASE EDatabaseError
 #else
