@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -216,6 +217,250 @@ TEST_F(VariantTable, AgreesWithTheReferenceExceptForTheListedDeviations) {
         ExpectSame(r.kase, r.op, expected, RunCase(r.kase, r.op));
     }
     EXPECT_EQ(used, deviations.size()) << "a deviation names a case the table lacks";
+}
+
+}  // namespace
+
+namespace {
+
+class VariantBehaviour : public ::testing::Test {
+protected:
+    void SetUp() override {
+        saved_ = FormatSettings;
+        FormatSettings = TFormatSettings();
+    }
+    void TearDown() override { FormatSettings = saved_; }
+    TFormatSettings saved_;
+};
+
+TEST_F(VariantBehaviour, TypeCodesAreTheClassLibraryOnes) {
+    EXPECT_EQ(VarType(Variant()), 0);
+    EXPECT_EQ(VarType(Null()), 1);
+    EXPECT_EQ(VarType(Variant(short{1})), 2);
+    EXPECT_EQ(VarType(Variant(1)), 3);
+    EXPECT_EQ(VarType(Variant(1.0f)), 4);
+    EXPECT_EQ(VarType(Variant(1.0)), 5);
+    EXPECT_EQ(VarType(Variant(Currency::FromInt(1))), 6);
+    EXPECT_EQ(VarType(VarFromDateTime(1.0)), 7);
+    EXPECT_EQ(VarType(Variant(true)), 11);
+    EXPECT_EQ(VarType(Variant(static_cast<signed char>(1))), 16);
+    EXPECT_EQ(VarType(Variant(static_cast<unsigned char>(1))), 17);
+    EXPECT_EQ(VarType(Variant(static_cast<unsigned short>(1))), 18);
+    EXPECT_EQ(VarType(Variant(1u)), 19);
+    EXPECT_EQ(VarType(Variant(int64_t{1})), 20);
+    EXPECT_EQ(VarType(Variant("x")), 0x100);
+    EXPECT_EQ(VarType(Variant('x')), 0x100);
+    EXPECT_EQ(VarType(Variant::FromString("x", varOleStr)), varOleStr);
+    EXPECT_EQ(VarType(Variant::FromBytes("ab")), 0x2011);
+    EXPECT_EQ(VarType(VarArrayOf({1, "a"})), 0x200C);
+    EXPECT_EQ(VarTypeAsText(varArray | varVariant), "Array Variant");
+    EXPECT_THROW(Variant(~0ull), EVariantError);
+}
+
+TEST_F(VariantBehaviour, Predicates) {
+    EXPECT_TRUE(VarIsNull(Null()));
+    EXPECT_FALSE(VarIsNull(Variant()));
+    EXPECT_TRUE(VarIsEmpty(Variant()));
+    EXPECT_TRUE(VarIsClear(Unassigned()));
+    EXPECT_FALSE(VarIsClear(Null()));
+    EXPECT_TRUE(VarIsNumeric(Variant(1)));
+    EXPECT_TRUE(VarIsNumeric(Variant(true)));
+    EXPECT_TRUE(VarIsNumeric(Variant(Currency())));
+    EXPECT_FALSE(VarIsNumeric(VarFromDateTime(1)));
+    EXPECT_FALSE(VarIsNumeric(Variant("1")));
+    EXPECT_TRUE(VarIsStr(Variant("")));
+    EXPECT_TRUE(VarIsStr(Variant::FromString("", varUString)));
+    EXPECT_FALSE(VarIsStr(Null()));
+    EXPECT_TRUE(VarIsFloat(Variant(1.5)));
+    EXPECT_FALSE(VarIsFloat(Variant(1)));
+}
+
+TEST_F(VariantBehaviour, TextFollowsTheFormatSettings) {
+    EXPECT_EQ(Variant(1234.5).AsString(), "1234,5");
+    EXPECT_EQ(Variant("2,5").AsDouble(), 2.5);
+    EXPECT_EQ(Variant(0.1f).AsString(), "0,1");
+    EXPECT_EQ(Variant(Currency::FromDouble(-0.5)).AsString(), "-0,5");
+    EXPECT_EQ(VarFromDateTime(EncodeDate(2026, 12, 7) + EncodeTime(18, 5, 0, 0)).AsString(),
+              "07/12/2026 18:05:00");
+    EXPECT_EQ(VarFromDateTime(EncodeDate(2026, 12, 7)).AsString(), "07/12/2026");
+    EXPECT_EQ(Variant("07/12/2026").AsDateTime(), EncodeDate(2026, 12, 7));
+    FormatSettings.DecimalSeparator = '.';
+    EXPECT_EQ(Variant(1234.5).AsString(), "1234.5");
+    EXPECT_EQ(Variant("2.5").AsDouble(), 2.5);
+    EXPECT_THROW(Variant("2,5").AsDouble(), EVariantError);
+}
+
+TEST_F(VariantBehaviour, NullAndEmptyConversions) {
+    EXPECT_EQ(VarToStr(Null()), "");
+    EXPECT_EQ(VarToStrDef(Null(), "-"), "-");
+    EXPECT_EQ(VarToStrDef(Variant(), "-"), "");
+    EXPECT_EQ(VarToStrDef(Variant(7), "-"), "7");
+    EXPECT_EQ(Variant().AsInteger(), 0);
+    EXPECT_EQ(Variant().AsString(), "");
+    try {
+        Null().AsInteger();
+        FAIL();
+    } catch (const EVariantError& e) {
+        EXPECT_EQ(e.Message(), "Could not convert variant of type (Null) into type (Integer)");
+    }
+    try {
+        Variant("abc").AsInteger();
+        FAIL();
+    } catch (const EVariantError& e) {
+        EXPECT_EQ(e.Message(), "Could not convert variant of type (String) into type (Integer)");
+    }
+    try {
+        Variant(1e20).AsInteger();
+        FAIL();
+    } catch (const EVariantError& e) {
+        EXPECT_EQ(e.Message(), "Overflow while converting variant of type (Double) into type (Integer)");
+    }
+    EXPECT_THROW(Variant(std::nan("")).AsInt64(), EVariantError);
+    EXPECT_THROW(Variant(1e300).AsCurrency(), EVariantError);
+    EXPECT_THROW(VarArrayOf({1}).AsString(), EVariantError);
+}
+
+TEST_F(VariantBehaviour, WholeNumbersRoundHalfToEven) {
+    EXPECT_EQ(Variant(0.5).AsInteger(), 0);
+    EXPECT_EQ(Variant(1.5).AsInteger(), 2);
+    EXPECT_EQ(Variant(-1.5).AsInt64(), -2);
+    EXPECT_EQ(Variant(Currency::FromDouble(2.5)).AsInteger(), 2);
+    EXPECT_EQ(Variant(Currency::FromDouble(-2.5)).AsInteger(), -2);
+    EXPECT_EQ(Variant(Currency::FromDouble(-2.5001)).AsInteger(), -3);
+    EXPECT_EQ(Variant(Currency::FromDouble(3.5)).AsInteger(), 4);
+    EXPECT_EQ(Variant(2147483647.4).AsInteger(), 2147483647);
+    EXPECT_THROW(Variant(2147483647.6).AsInteger(), EVariantError);
+}
+
+TEST_F(VariantBehaviour, AsTypeChecksTheTargetRange) {
+    EXPECT_EQ(VarType(VarAsType(Variant("12"), varSmallint)), varSmallint);
+    EXPECT_EQ(VarAsType(Variant("12"), varSmallint).AsInteger(), 12);
+    EXPECT_THROW(VarAsType(Variant(300), varByte), EVariantError);
+    EXPECT_THROW(VarAsType(Variant(-1), varWord), EVariantError);
+    EXPECT_EQ(VarAsType(Variant(4000000000.0), varLongWord).AsInt64(), 4000000000);
+    EXPECT_EQ(VarAsType(Variant(1.25), varString).AsString(), "1,25");
+    EXPECT_EQ(VarAsType(Variant("1,25"), varCurrency).AsCurrency().Raw(), 12500);
+    EXPECT_TRUE(VarIsEmpty(VarAsType(Null(), varEmpty)));
+    EXPECT_THROW(VarAsType(Null(), varInteger), EVariantError);
+    EXPECT_EQ(VarAsType(Variant("ab"), varArray | varByte).AsBytes(), "ab");
+}
+
+TEST_F(VariantBehaviour, VariantArrays) {
+    Variant keys = VarArrayOf({1, "São Paulo", Null()});
+    EXPECT_TRUE(VarIsArray(keys));
+    EXPECT_FALSE(VarIsArray(Variant(1)));
+    EXPECT_EQ(VarArrayDimCount(keys), 1);
+    EXPECT_EQ(VarArrayLowBound(keys, 1), 0);
+    EXPECT_EQ(VarArrayHighBound(keys, 1), 2);
+    EXPECT_EQ(keys[1].AsString(), "São Paulo");
+    EXPECT_TRUE(VarIsNull(VarArrayGet(keys, 2)));
+    EXPECT_THROW(keys[3], EVariantError);
+    EXPECT_THROW(keys[-1], EVariantError);
+    EXPECT_THROW(VarArrayHighBound(Variant(1), 1), EVariantError);
+    EXPECT_THROW(Variant(1)[0], EVariantError);
+
+    // A copy does not see later changes to the original.
+    Variant copy = keys;
+    VarArrayPut(keys, Variant(2), 0);
+    EXPECT_EQ(keys[0].AsInteger(), 2);
+    EXPECT_EQ(copy[0].AsInteger(), 1);
+
+    Variant slots = VarArrayCreate(0, 50, varVariant);
+    EXPECT_EQ(VarArrayHighBound(slots, 1), 50);
+    EXPECT_TRUE(VarIsEmpty(slots[50]));
+    slots.PutElement(50, "x");
+    EXPECT_EQ(slots[50].AsString(), "x");
+
+    Variant shifted = VarArrayCreate(1, 2, varVariant);
+    EXPECT_EQ(shifted.LowBound(), 1);
+    EXPECT_THROW(shifted[0], EVariantError);
+    EXPECT_TRUE(VarIsEmpty(shifted[2]));
+    EXPECT_EQ(VarArrayOf({}).HighBound(), -1);
+}
+
+TEST_F(VariantBehaviour, ByteArrays) {
+    Variant bytes = Variant::FromBytes(std::string("\x00\xFF\x10", 3));
+    EXPECT_EQ(bytes.LowBound(), 0);
+    EXPECT_EQ(bytes.HighBound(), 2);
+    EXPECT_EQ(VarType(bytes[1]), varByte);
+    EXPECT_EQ(bytes[1].AsInteger(), 255);
+    bytes.PutElement(0, 65);
+    EXPECT_EQ(bytes.AsBytes(), std::string("A\xFF\x10", 3));
+    EXPECT_THROW(bytes.PutElement(0, 256), EVariantError);
+    Variant made = VarArrayCreate(0, 1, varByte);
+    EXPECT_EQ(made.AsBytes(), std::string(2, '\0'));
+    EXPECT_EQ(VarArrayOf({1, 2}).AsBytes(), "\x01\x02");
+}
+
+TEST_F(VariantBehaviour, ArraysCompareElementByElement) {
+    EXPECT_TRUE(VarArrayOf({1, "a"}) == VarArrayOf({1.0, "a"}));
+    EXPECT_FALSE(VarArrayOf({1, "a"}) == VarArrayOf({1, "b"}));
+    EXPECT_FALSE(VarArrayOf({1}) == VarArrayOf({1, 2}));
+    EXPECT_FALSE(VarArrayOf({1}) == Variant(1));
+    EXPECT_EQ(VarCompareValue(VarArrayOf({Null()}), VarArrayOf({Null()})), vrEqual);
+    EXPECT_THROW((void)(VarArrayOf({1}) < VarArrayOf({2})), EVariantError);
+}
+
+TEST_F(VariantBehaviour, ComparisonOfMixedValues) {
+    EXPECT_TRUE(Variant("10") > Variant(9));
+    EXPECT_TRUE(Variant("10") < Variant("9"));  // two texts compare as texts
+    EXPECT_TRUE(Variant(Currency::FromDouble(0.1)) == Variant(0.1));
+    EXPECT_TRUE(Variant(int64_t{9000000000000000000}) > Variant(Currency::FromInt(1)));
+    EXPECT_TRUE(Variant(1) <= Variant(1));
+    EXPECT_TRUE(Null() < Variant(-1e300));
+    EXPECT_TRUE(Variant() < Null());
+    EXPECT_FALSE(VarSameValue(Variant("abc"), Variant(1)));
+    EXPECT_TRUE(VarSameValue(Variant("1"), Variant(1)));
+    EXPECT_THROW((void)(Variant("abc") == Variant(1)), EVariantError);
+}
+
+TEST_F(VariantBehaviour, ArithmeticKeepsTheKindOfItsOperands) {
+    const Variant big = Variant(2147483647) + Variant(1);
+    EXPECT_EQ(VarType(big), varInt64);
+    EXPECT_EQ(big.AsInt64(), 2147483648);
+    EXPECT_EQ(VarType(Variant(short{1}) + Variant(short{2})), varInteger);
+    EXPECT_THROW(Variant(int64_t{9223372036854775807}) + Variant(1), EOverflow);
+    // Currency sums are exact.
+    Variant total = Variant(Currency());
+    for (int i = 0; i < 10; ++i) total = total + Variant(Currency::FromDouble(0.1));
+    EXPECT_EQ(VarType(total), varCurrency);
+    EXPECT_EQ(total.AsCurrency(), Currency::FromInt(1));
+    EXPECT_EQ((Variant(Currency::FromInt(1)) / Variant(3)).AsCurrency().Raw(), 3333);
+    // Dates move by days; their difference is a number.
+    const Variant day = VarFromDateTime(EncodeDate(2026, 12, 7));
+    EXPECT_EQ(VarType(day + Variant(1)), varDate);
+    EXPECT_EQ(VarType(Variant(1) + day), varDate);
+    EXPECT_EQ(VarType(day - day), varDouble);
+    // Unassigned counts as zero or as an empty text.
+    EXPECT_EQ((Variant() + Variant(5)).AsInteger(), 5);
+    EXPECT_EQ((Variant(5) - Variant()).AsInteger(), 5);
+    EXPECT_EQ((Variant() + Variant("ab")).AsString(), "ab");
+    EXPECT_EQ((Variant("ab") + Variant()).AsString(), "ab");
+    EXPECT_TRUE(VarIsNull(Null() * Variant(2)));
+    EXPECT_TRUE(VarIsNull(-Null()));
+    EXPECT_TRUE(VarIsNull(VarNot(Null())));
+}
+
+TEST_F(VariantBehaviour, DivisionByZeroRaises) {
+    EXPECT_THROW(Variant(7) / Variant(0), EZeroDivide);
+    EXPECT_THROW(Variant(7.5) / Variant(0.0), EZeroDivide);
+    EXPECT_THROW(VarIntDiv(Variant(7), Variant(0)), EZeroDivide);
+    EXPECT_THROW(Variant(7) % Variant(0.4), EZeroDivide);
+    EXPECT_THROW(Variant(Currency::FromInt(7)) / Variant(0), EZeroDivide);
+    EXPECT_THROW(Variant() / Variant(), EZeroDivide);
+    EXPECT_EQ((Variant(int64_t{-9223372036854775807} - 1) % Variant(-1)).AsInt64(), 0);
+    EXPECT_THROW(VarIntDiv(Variant(int64_t{-9223372036854775807} - 1), Variant(-1)), EOverflow);
+}
+
+TEST_F(VariantBehaviour, LogicalAndBitwiseOperators) {
+    EXPECT_EQ(VarType(Variant(true) & Variant(false)), varBoolean);
+    EXPECT_FALSE((Variant(true) & Variant(false)).AsBoolean());
+    EXPECT_TRUE((Variant(true) | Variant(false)).AsBoolean());
+    EXPECT_TRUE((Variant(true) ^ Variant(false)).AsBoolean());
+    EXPECT_EQ((Variant(6) ^ Variant(3)).AsInteger(), 5);
+    EXPECT_EQ((~Variant(0)).AsInteger(), -1);
+    EXPECT_FALSE(VarNot(Variant(true)).AsBoolean());
+    EXPECT_EQ(VarIntDiv(Variant(-7), Variant(2)).AsInteger(), -3);
 }
 
 }  // namespace
