@@ -76,6 +76,11 @@ icu::UnicodeString ToUnicode(std::string_view s) {
     return u;
 }
 
+const icu::Locale& Portuguese() {
+    static const icu::Locale locale("pt", "BR");
+    return locale;
+}
+
 std::string FromUnicode(const icu::UnicodeString& u) {
     std::string out;
     u.toUTF8String(out);
@@ -472,14 +477,14 @@ std::string LowerCase(std::string_view s) {
 std::string AnsiUpperCase(std::string_view s) {
     if (IsAscii(s)) return UpperCase(s);
     icu::UnicodeString u = ToUnicode(s);
-    u.toUpper(icu::Locale("pt", "BR"));
+    u.toUpper(Portuguese());
     return FromUnicode(u);
 }
 
 std::string AnsiLowerCase(std::string_view s) {
     if (IsAscii(s)) return LowerCase(s);
     icu::UnicodeString u = ToUnicode(s);
-    u.toLower(icu::Locale("pt", "BR"));
+    u.toLower(Portuguese());
     return FromUnicode(u);
 }
 
