@@ -511,8 +511,6 @@ void TSQLQuery::InternalOpen() {
 }
 
 void TSQLQuery::InternalClose() {
-    BindFields(false);
-    if (DefaultFields()) DestroyFields();
     records_.clear();
     records_.shrink_to_fit();
     writer_.reset();
@@ -925,10 +923,18 @@ void TSQLQuery::InternalPost() {
         sqlite::Transaction tr(db);
         sqlite::Row stored = writer_->Insert(db, values);
         tr.Commit();
+        // An appended row goes last; an inserted one before the row whose
+        // bookmark the dataset left in its buffer.
         const int count = static_cast<int>(records_.size());
         int at;
-        if (h->flag == bfEOF) at = count;
-        else at = std::clamp(cursor_, 0, count);
+        if (h->flag == bfEOF) {
+            at = count;
+        } else if (h->flag == bfBOF) {
+            at = 0;
+        } else {
+            int before = IndexOfId(h->id);
+            at = before >= 0 ? before : std::clamp(cursor_, 0, count);
+        }
         Record r{sqlite::PackRow(stored), nextId_++};
         h->id = r.id;
         records_.insert(records_.begin() + at, std::move(r));
@@ -938,6 +944,11 @@ void TSQLQuery::InternalPost() {
 
 void TSQLQuery::InternalDelete() {
     if (!writer_) DatabaseError(dbconsts::SDataSetReadOnly, this);
+    // The row on screen, whatever record the cursor last read ahead.
+    if (TRecordBuffer rec = ActiveBuffer()) {
+        int index = IndexOfId(Header(rec)->id);
+        if (index >= 0) cursor_ = index;
+    }
     const int count = static_cast<int>(records_.size());
     if (cursor_ < 0 || cursor_ >= count) DatabaseError(dbconsts::SDataSetEmpty, this);
     sqlite::Database& db = Db();
