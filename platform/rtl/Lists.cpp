@@ -247,6 +247,14 @@ void TStrings::Assign(const TStrings& source) {
     AddStrings(source);
 }
 
+void TStrings::Assign(TPersistent* source) {
+    if (auto* strings = dynamic_cast<TStrings*>(source)) {
+        Assign(*strings);
+    } else {
+        TPersistent::Assign(source);
+    }
+}
+
 bool TStrings::Equals(const TStrings& other) const {
     if (Count() != other.Count()) return false;
     for (int i = 0; i < Count(); ++i) {

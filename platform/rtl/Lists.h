@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/rtl/Component.h"
 #include "platform/rtl/Object.h"
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/SysUtils.h"
@@ -110,9 +111,10 @@ private:
 // ---------------------------------------------------------------------------
 // TStrings: the abstract list of strings (each with an optional object), with
 // everything that is built on Get/Put/Insert/Delete: name=value pairs,
-// delimited text, loading and saving.
+// delimited text, loading and saving. A TPersistent, so that a list can be a
+// property of a component (a memo's lines, a query's SQL) and be assigned.
 
-class TStrings : public TObject {
+class TStrings : public TPersistent {
 public:
     FAT_CLASS_NAME(TStrings)
 
@@ -139,8 +141,12 @@ public:
     int AddPair(const std::string& name, const std::string& value);
     void Append(const std::string& s) { Add(s); }
     void AddStrings(const TStrings& strings);
-    // Replaces the content (strings and objects) with a copy of another list's.
+    // Replaces the content (strings and objects) with a copy of another list's,
+    // with its delimiters and separators.
     virtual void Assign(const TStrings& source);
+    // From another TStrings as above; anything else as TPersistent assigns
+    // (EConvertError "Cannot assign a ... to a ...").
+    void Assign(TPersistent* source) override;
     bool Equals(const TStrings& other) const;
     virtual void Exchange(int index1, int index2);
     virtual void Move(int curIndex, int newIndex);

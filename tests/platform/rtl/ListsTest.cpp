@@ -192,6 +192,19 @@ TEST(StringList, UnsortedEditing) {
     copy.Assign(l);
     EXPECT_TRUE(copy.Equals(l));
     EXPECT_EQ(copy.Delimiter(), ';');
+
+    // Through the persistent interface, as a component property is assigned.
+    TStringList other;
+    TPersistent* asPersistent = &l;
+    other.Assign(asPersistent);
+    EXPECT_TRUE(other.Equals(l));
+    TPersistent plain;
+    try {
+        other.Assign(&plain);
+        FAIL() << "assigned a TPersistent to a string list";
+    } catch (const EConvertError& e) {
+        EXPECT_EQ(e.Message(), "Cannot assign a TPersistent to a TStringList");
+    }
 }
 
 TEST(StringList, OwnedObjectsAndNotices) {
