@@ -411,6 +411,34 @@ void TCustomIniFile::DeleteKey(const std::string& section, const std::string& id
     if (deleted) Touch();
 }
 
+void TCustomIniFile::GetStrings(TStrings& list) {
+    Refresh();
+    Batch batch(list);
+    list.Clear();
+    for (const Line& line : lines_) list.Add(line.text);
+}
+
+void TCustomIniFile::SetStrings(const TStrings& list) {
+    std::string text;
+    for (int i = 0; i < list.Count(); ++i) text += list[i] + eol_;
+    TEncoding encoding = encoding_;
+    bool bom = bom_;
+    if (encoding == TEncoding::ANSI && Cp1252ToUtf8(Utf8ToCp1252(text)) != text) encoding = TEncoding::UTF8;
+    std::string eol = eol_;
+    lines_.clear();
+    Parse(textio::Encode(text, encoding, bom));
+    // Plain ASCII decodes as UTF-8; the file keeps the encoding it had.
+    encoding_ = encoding;
+    eol_ = eol;
+    Touch();
+}
+
+void TCustomIniFile::Clear() {
+    if (lines_.empty()) return;
+    lines_.clear();
+    Touch();
+}
+
 void TCustomIniFile::UpdateFile() {
     if (!modified_) return;
     fileio::WriteFileAtomic(fileName_, Serialize());

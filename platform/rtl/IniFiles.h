@@ -78,6 +78,13 @@ public:
     void EraseSection(const std::string& section);
     void DeleteKey(const std::string& section, const std::string& ident);
 
+    // The whole content, one line per line of the file.
+    void GetStrings(TStrings& list);
+    // Replaces the whole content (kept in the file's encoding when it can hold it).
+    void SetStrings(const TStrings& list);
+    // Empties the content.
+    void Clear();
+
     // Writes the content to the file when it changed since it was read or written.
     void UpdateFile();
 

@@ -269,6 +269,24 @@ TEST(IniFile, MemIniFileWritesOnlyOnUpdateFile) {
     EXPECT_EQ(ReadAll(ini.path), ini.With("Usuario=joão", "Usuario=ana"));
 }
 
+TEST(IniFile, WholeContentAsLines) {
+    IniCopy ini("windows-1252.ini");
+    TMemIniFile m(ini.path);
+    TStringList lines;
+    m.GetStrings(lines);
+    ASSERT_EQ(lines.Count(), 5);
+    EXPECT_EQ(lines[1], "Razao=Padaria São João");
+    lines.Add("[Nova]");
+    lines.Add("Chave=Pão");
+    m.SetStrings(lines);
+    EXPECT_EQ(m.ReadString("nova", "chave", ""), "Pão");
+    m.UpdateFile();
+    EXPECT_EQ(ReadAll(ini.path), ini.original + "[Nova]\nChave=P\xE3o\n");
+    m.Clear();
+    m.UpdateFile();
+    EXPECT_EQ(ReadAll(ini.path), "");
+}
+
 TEST(IniFile, TwoWritersOnTheSameFileDoNotUndoEachOther) {
     TempDir dir;
     std::string path = dir.file("shared.ini");
