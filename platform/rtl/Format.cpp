@@ -73,8 +73,11 @@ std::string ExponentFormText(Decimal d, int precision, int digits, const TFormat
     rtlformat::RoundToSignificant(d, precision);
     std::string out = d.negative ? "-" : "";
     out += Mantissa(d, precision, fs.DecimalSeparator);
+    const int exponent = d.IsZero() ? 0 : d.exponent - 1;
+    // With no exponent digits asked for, a zero exponent is left out altogether.
+    if (digits <= 0 && exponent == 0) return out;
     out += 'E';
-    out += ExponentText(d.IsZero() ? 0 : d.exponent - 1, true, std::clamp(digits, 0, 4));
+    out += ExponentText(exponent, true, std::clamp(digits, 0, 4));
     return out;
 }
 
@@ -122,7 +125,8 @@ std::string CurrencyText(const std::string& amount, bool negative, const TFormat
 
 std::string DecimalToStrF(Decimal d, TFloatFormat format, int precision, int digits,
                           int maxPrecision, const TFormatSettings& fs) {
-    precision = std::clamp(precision, 1, maxPrecision);
+    // One significant digit is too few to tell a value apart; two is the least.
+    precision = std::clamp(precision, 2, maxPrecision);
     switch (format) {
         case ffGeneral: return GeneralText(std::move(d), precision, fs);
         case ffExponent: return ExponentFormText(std::move(d), precision, digits, fs);
@@ -226,11 +230,6 @@ std::string RenderSection(const Section& s, const Decimal& value, const TFormatS
         intDigits = digits.substr(0, s.intPlaces);
         fracDigits = digits.substr(s.intPlaces, s.fracPlaces);
         sciExponent = value.IsZero() ? 0 : value.exponent - s.intPlaces;
-        // Leading "#" of the integer part stay silent only for a zero value.
-        if (value.IsZero()) {
-            const int keep = s.firstIntZero < 0 ? 0 : s.intPlaces - s.firstIntZero;
-            intDigits = std::string(keep, '0');
-        }
     } else {
         intDigits = rtlformat::IntegerDigits(value);
         const int minInt = s.firstIntZero < 0 ? 0 : s.intPlaces - s.firstIntZero;
@@ -356,9 +355,11 @@ std::string FormatDecimalPattern(std::string_view fmt, const Decimal& value, boo
     } else {
         rtlformat::RoundToDecimals(rounded, s.fracPlaces);
     }
-    if (rounded.IsZero() && !value.IsZero()) {
-        // What rounds to zero is printed as zero: no minus, the zero section.
-        text = pick(false, true, addMinus);
+    if (rounded.IsZero() && value.negative) {
+        // A negative amount that rounds to zero prints as a zero of the
+        // positive section: no minus sign, no parentheses.
+        text = sections[0];
+        addMinus = false;
         s = Analyse(text);
         if (text.empty()) return "0";
     }
