@@ -67,6 +67,17 @@ AtomicFile::AtomicFile(std::string target) : shownName_(target) {
     struct stat st {};
     if (::stat(target_.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) throw EFCreateError(CreateMessage(shownName_, EISDIR));
+        if (!S_ISREG(st.st_mode)) {
+            // Renaming over a device would put a plain file in its place.
+            int fd = ::open(target_.c_str(), O_RDWR | O_CLOEXEC);
+            if (fd < 0 && (errno == EACCES || errno == EINVAL || errno == EPERM)) {
+                fd = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC);
+            }
+            if (fd < 0) throw EFCreateError(CreateMessage(shownName_, errno));
+            fd_ = fd;
+            direct_ = true;
+            return;
+        }
         // A read-only file stays read-only: renaming over it would bypass that.
         if (::access(target_.c_str(), W_OK) != 0) throw EFCreateError(CreateMessage(shownName_, errno));
         targetExisted_ = true;
@@ -111,6 +122,13 @@ void AtomicFile::Commit() {
         throw EWriteError("Cannot write file \"" + shownName_ + "\". " + SystemMessage(err));
     };
     if (fd_ < 0) fail(EBADF);
+    if (direct_) {
+        int fd = fd_;
+        fd_ = -1;
+        committed_ = true;
+        if (::close(fd) != 0) throw EWriteError("Cannot write file \"" + shownName_ + "\". " + SystemMessage(errno));
+        return;
+    }
 
     if (targetExisted_) {
         // Ownership can only be kept by a privileged process; the mode always.

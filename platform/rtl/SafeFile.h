@@ -17,6 +17,8 @@ public:
     // Creates the temporary file beside `target` (a symbolic link is followed,
     // so the link keeps pointing at the new file). Raises EFCreateError
     // "Cannot create file \"<target>\". <reason>".
+    // A target that exists and is not a regular file (a printer device, a
+    // pipe, /dev/null) cannot be replaced: it is written directly.
     explicit AtomicFile(std::string target);
     // Without a Commit the temporary file is removed; the target is untouched.
     ~AtomicFile();
@@ -45,6 +47,8 @@ public:
     const std::string& TempPath() const { return temp_; }
     bool Committed() const { return committed_; }
     bool Open() const { return fd_ >= 0; }
+    // True when writing straight into a device or pipe (no temporary file).
+    bool Direct() const { return direct_; }
 
 private:
     std::string target_;  // resolved when the given name was a link
@@ -52,6 +56,7 @@ private:
     std::string temp_;
     int fd_ = -1;
     bool committed_ = false;
+    bool direct_ = false;
     bool targetExisted_ = false;
     unsigned oldMode_ = 0;
     unsigned oldUid_ = 0;

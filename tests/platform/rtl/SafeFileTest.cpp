@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -118,6 +119,28 @@ TEST(AtomicFile, RefusesWhatCannotBeReplaced) {
         EXPECT_THROW(fileio::WriteFileAtomic(ro, "changed"), EFCreateError);
         EXPECT_EQ(ReadAll(ro), "locked");
     }
+}
+
+TEST(AtomicFile, DevicesAndPipesAreWrittenInPlace) {
+    TempDir dir;
+    std::string fifo = dir.file("printer.pipe");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    {
+        fileio::AtomicFile f(fifo);
+        EXPECT_TRUE(f.Direct());
+        f.Write("page 1\f");
+        f.Commit();
+    }
+    char buf[16] = {};
+    EXPECT_EQ(read(reader, buf, sizeof buf), 7);
+    EXPECT_EQ(std::string(buf, 7), "page 1\f");
+    close(reader);
+    struct stat st {};
+    ASSERT_EQ(lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "the pipe was replaced by a file";
+    EXPECT_EQ(filefaults::Entries(dir.path()), std::vector<std::string>{"printer.pipe"});
 }
 
 TEST(AtomicFile, ReadFileBytes) {
