@@ -13,6 +13,7 @@
 #include <unicode/ucol.h>
 #include <unicode/unistr.h>
 
+#include "platform/rtl/Format.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace {
@@ -139,6 +140,8 @@ UCollator* Collator(UColAttributeValue strength) {
 }
 
 int Sign(int v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); }
+
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
 int Collate(std::string_view a, std::string_view b, UColAttributeValue strength) {
     UCollator* c = Collator(strength);
@@ -440,10 +443,6 @@ std::string StringOfChar(std::string_view ch, int count) {
     return out;
 }
 
-namespace {
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
-}  // namespace
-
 std::string Trim(std::string_view s) { return TrimRight(TrimLeft(s)); }
 
 std::string TrimLeft(std::string_view s) {
@@ -599,6 +598,83 @@ int64_t StrToInt64Def(std::string_view s, int64_t def) {
     return TryStrToInt64(s, v) ? v : def;
 }
 
+std::string BoolToStr(bool value, bool useBoolStrs) {
+    if (useBoolStrs) return value ? "True" : "False";
+    return value ? "-1" : "0";
+}
+
+bool TryStrToBool(std::string_view s, bool& value) {
+    if (SameText(s, "True")) {
+        value = true;
+        return true;
+    }
+    if (SameText(s, "False")) {
+        value = false;
+        return true;
+    }
+    double d;
+    if (s.empty() || IsBlank(s.front()) || !TryStrToFloat(s, d)) return false;
+    value = d != 0;
+    return true;
+}
+
+bool StrToBool(std::string_view s) {
+    bool v;
+    if (!TryStrToBool(s, v))
+        throw EConvertError("'" + std::string(s) + "' is not a valid boolean value");
+    return v;
+}
+
+bool StrToBoolDef(std::string_view s, bool def) {
+    bool v;
+    return TryStrToBool(s, v) ? v : def;
+}
+
+// ---------------------------------------------------------------------------
+
+std::string LeftStr(std::string_view s, int count) { return Copy(s, 1, count); }
+
+std::string RightStr(std::string_view s, int count) {
+    if (count <= 0) return {};
+    const int len = Length(s);
+    return count >= len ? std::string(s) : Copy(s, len - count + 1);
+}
+
+std::string MidStr(std::string_view s, int start, int count) { return Copy(s, start, count); }
+
+std::string DupeString(std::string_view s, int count) {
+    std::string out;
+    if (count <= 0) return out;
+    out.reserve(s.size() * static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) out.append(s);
+    return out;
+}
+
+bool AnsiContainsStr(std::string_view text, std::string_view sub) { return Pos(sub, text) > 0; }
+
+bool AnsiContainsText(std::string_view text, std::string_view sub) {
+    if (sub.empty()) return false;
+    return Pos(AnsiUpperCase(sub), AnsiUpperCase(text)) > 0;
+}
+
+bool AnsiStartsStr(std::string_view sub, std::string_view text) {
+    return text.substr(0, std::min(sub.size(), text.size())) == sub;
+}
+
+bool AnsiStartsText(std::string_view sub, std::string_view text) {
+    const int n = Length(sub);
+    return n <= Length(text) && AnsiLowerCase(Copy(text, 1, n)) == AnsiLowerCase(sub);
+}
+
+bool AnsiEndsStr(std::string_view sub, std::string_view text) {
+    return sub.size() <= text.size() && text.substr(text.size() - sub.size()) == sub;
+}
+
+bool AnsiEndsText(std::string_view sub, std::string_view text) {
+    const int n = Length(sub);
+    return n <= Length(text) && AnsiLowerCase(RightStr(text, n)) == AnsiLowerCase(sub);
+}
+
 // ---------------------------------------------------------------------------
 
 std::string AnsiQuotedStr(std::string_view s, char quote) {
@@ -733,6 +809,12 @@ bool IsDelimiter(std::string_view delimiters, std::string_view s, int index) {
 std::string ExtractFileName(std::string_view path) {
     const std::size_t slash = path.rfind(PathDelim);
     return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+std::string ExtractFileDir(std::string_view path) {
+    const std::size_t slash = path.rfind(PathDelim);
+    if (slash == std::string_view::npos) return {};
+    return std::string(path.substr(0, slash == 0 ? 1 : slash));
 }
 
 std::string ExtractFilePath(std::string_view path) {

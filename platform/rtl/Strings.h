@@ -146,6 +146,31 @@ int64_t StrToInt64(std::string_view s);
 int64_t StrToInt64Def(std::string_view s, int64_t def);
 bool TryStrToInt64(std::string_view s, int64_t& value);
 
+// "-1"/"0", or "True"/"False" with useBoolStrs.
+std::string BoolToStr(bool value, bool useBoolStrs = false);
+// "True"/"False" in any case, or a number (non-zero is true) written with the
+// current decimal separator. Raises EConvertError "'%s' is not a valid
+// boolean value".
+bool StrToBool(std::string_view s);
+bool StrToBoolDef(std::string_view s, bool def);
+bool TryStrToBool(std::string_view s, bool& value);
+
+// ---------------------------------------------------------------------------
+// Pieces and searches (characters, as everywhere here).
+
+std::string LeftStr(std::string_view s, int count);
+std::string RightStr(std::string_view s, int count);
+std::string MidStr(std::string_view s, int start, int count);
+std::string DupeString(std::string_view s, int count);
+// The Text forms ignore case, accented letters included; an empty `sub` is
+// contained in nothing but starts and ends everything.
+bool AnsiContainsStr(std::string_view text, std::string_view sub);
+bool AnsiContainsText(std::string_view text, std::string_view sub);
+bool AnsiStartsStr(std::string_view sub, std::string_view text);
+bool AnsiStartsText(std::string_view sub, std::string_view text);
+bool AnsiEndsStr(std::string_view sub, std::string_view text);
+bool AnsiEndsText(std::string_view sub, std::string_view text);
+
 // ---------------------------------------------------------------------------
 // Quoting and replacing.
 
@@ -184,6 +209,8 @@ inline constexpr char PathDelim = '/';
 std::string ExtractFileName(std::string_view path);
 // The folder part with its trailing delimiter ("/a/b/" for "/a/b/c.txt").
 std::string ExtractFilePath(std::string_view path);
+// The folder without its trailing delimiter, except for the root ("/").
+std::string ExtractFileDir(std::string_view path);
 // The extension with its dot (".txt"); "" when none.
 std::string ExtractFileExt(std::string_view path);
 std::string ChangeFileExt(std::string_view path, std::string_view ext);

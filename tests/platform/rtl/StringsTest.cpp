@@ -343,3 +343,58 @@ TEST(FileNames, PosixPaths) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Booleans, TextAndBack) {
+    EXPECT_EQ(BoolToStr(true), "-1");
+    EXPECT_EQ(BoolToStr(false), "0");
+    EXPECT_EQ(BoolToStr(true, true), "True");
+    EXPECT_TRUE(StrToBool("true"));
+    EXPECT_FALSE(StrToBool("FALSE"));
+    EXPECT_FALSE(StrToBool("0"));
+    EXPECT_TRUE(StrToBool("-1"));
+    EXPECT_TRUE(StrToBool("0,5"));
+    EXPECT_TRUE(StrToBoolDef("yes", true));
+    EXPECT_FALSE(StrToBoolDef(" true", false));
+    bool v = true;
+    EXPECT_FALSE(TryStrToBool("", v));
+    try {
+        StrToBool("sim");
+        FAIL();
+    } catch (const EConvertError& e) {
+        EXPECT_EQ(e.Message(), "'sim' is not a valid boolean value");
+    }
+}
+
+TEST(Pieces, CountCharactersAndFoldAccentedCase) {
+    EXPECT_EQ(LeftStr("Ação", 2), "Aç");
+    EXPECT_EQ(LeftStr("Ação", 9), "Ação");
+    EXPECT_EQ(RightStr("Ação", 2), "ão");
+    EXPECT_EQ(RightStr("Ação", 0), "");
+    EXPECT_EQ(RightStr("Ação", 9), "Ação");
+    EXPECT_EQ(MidStr("Ação já", 3, 3), "ão ");
+    EXPECT_EQ(DupeString("ab", 3), "ababab");
+    EXPECT_EQ(DupeString("ab", 0), "");
+    EXPECT_TRUE(AnsiContainsText("INFORMAÇÃO", "ção"));
+    EXPECT_FALSE(AnsiContainsText("informação", "cao"));
+    EXPECT_FALSE(AnsiContainsText("abc", ""));
+    EXPECT_FALSE(AnsiContainsStr("INFORMAÇÃO", "ção"));
+    EXPECT_TRUE(AnsiStartsText("ÁG", "água"));
+    EXPECT_TRUE(AnsiStartsText("", "água"));
+    EXPECT_FALSE(AnsiStartsText("águas", "água"));
+    EXPECT_TRUE(AnsiStartsStr("ág", "água"));
+    EXPECT_FALSE(AnsiStartsStr("ÁG", "água"));
+    EXPECT_TRUE(AnsiEndsText("-NFE.XML", "3512-nfe.xml"));
+    EXPECT_TRUE(AnsiEndsStr("-nfe.xml", "3512-nfe.xml"));
+    EXPECT_FALSE(AnsiEndsStr("-NFE.XML", "3512-nfe.xml"));
+    EXPECT_TRUE(AnsiEndsText("", "x"));
+}
+
+TEST(FileNames, ExtractFileDirKeepsTheRoot) {
+    EXPECT_EQ(ExtractFileDir("/a/b/c.txt"), "/a/b");
+    EXPECT_EQ(ExtractFileDir("c.txt"), "");
+    EXPECT_EQ(ExtractFileDir("/c.txt"), "/");
+}
+
+}  // namespace
