@@ -125,6 +125,7 @@ std::string ColumnDeclaration(const ColumnDef& column, bool inlineKey) {
     if (t.kind == ColumnKind::String || t.kind == ColumnKind::Memo) decl += std::string(" COLLATE ") + kTextCollation;
     if (inlineKey) decl += " PRIMARY KEY";
     if (column.notNull || inlineKey) decl += " NOT NULL";
+    if (!column.defaultSql.empty()) decl += " DEFAULT " + column.defaultSql;
     return decl;
 }
 
@@ -176,6 +177,54 @@ std::string AddColumnSql(const std::string& table, const ColumnDef& column) {
     // A new NOT NULL column would need a default for the rows already there.
     c.notNull = false;
     return "ALTER TABLE " + QuoteIdentifier(table) + " ADD COLUMN " + ColumnDeclaration(c);
+}
+
+void AlterColumnType(Database& db, const std::string& table, const std::string& column, const std::string& newType) {
+    std::vector<ColumnInfo> info = db.TableColumns(table);
+    if (info.empty()) throw ESQLiteError("Tabela não encontrada: " + table);
+    // The stored name, whatever case the caller wrote.
+    std::string tableName = table;
+    {
+        Statement st(db, "SELECT name FROM sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE");
+        st.BindText(1, table);
+        if (st.Step()) tableName = st.ColumnText(0);
+    }
+    std::vector<ColumnDef> defs;
+    bool found = false;
+    std::string names;
+    for (const ColumnInfo& c : info) {
+        ColumnDef d;
+        d.name = c.name;
+        bool target = Lower(c.name) == Lower(column);
+        found = found || target;
+        d.type = target ? newType : c.declaredType;
+        if (db.IsAutoIncrement(tableName, c.name)) d.type = "counter";
+        else if (d.type.empty()) d.type = "blob";  // an undeclared column keeps any value, as a blob column does
+        d.notNull = c.notNull;
+        d.primaryKey = c.primaryKeyIndex > 0;
+        d.defaultSql = c.defaultSql;
+        defs.push_back(d);
+        if (!names.empty()) names += ", ";
+        names += QuoteIdentifier(c.name);
+    }
+    if (!found) throw ESQLiteError("Coluna não encontrada: " + table + "." + column);
+    std::vector<std::string> indexes;
+    {
+        Statement st(db, "SELECT sql FROM sqlite_master WHERE type = 'index' AND tbl_name = ?1 AND sql IS NOT NULL");
+        st.BindText(1, tableName);
+        while (st.Step()) indexes.push_back(st.ColumnText(0));
+    }
+    const std::string temp = tableName + "_alter_tmp";
+    Transaction tr(db);
+    db.Exec(CreateTableSql(temp, defs));
+    db.Exec("INSERT INTO " + QuoteIdentifier(temp) + " (" + names + ") SELECT " + names + " FROM " +
+            QuoteIdentifier(tableName));
+    // Rows are only moved between the two tables: no foreign-key action may run.
+    db.Exec("PRAGMA defer_foreign_keys = ON");
+    db.Exec("DROP TABLE " + QuoteIdentifier(tableName));
+    db.Exec("ALTER TABLE " + QuoteIdentifier(temp) + " RENAME TO " + QuoteIdentifier(tableName));
+    for (const std::string& sql : indexes) db.Exec(sql);
+    tr.Commit();
 }
 
 }  // namespace sqlite

@@ -42,6 +42,7 @@ struct ColumnDef {
     std::string type;         // as the schema writes it: "text(50)", "date/time", "counter"...
     bool notNull = false;
     bool primaryKey = false;  // part of the table's key (several make a composite key)
+    std::string defaultSql = {};  // an SQL expression for DEFAULT, empty for none
 };
 
 // The declaration a column gets in CREATE TABLE / ADD COLUMN: the declared
@@ -58,5 +59,14 @@ std::string CreateTableSql(const std::string& table, const std::vector<ColumnDef
 
 // "ALTER TABLE ... ADD COLUMN ..." for one column (no key, no counter).
 std::string AddColumnSql(const std::string& table, const ColumnDef& column);
+
+class Database;
+
+// Gives a column a new declared type, as the original engine's
+// "ALTER TABLE t ALTER COLUMN c type" did (the engine here cannot change a
+// column in place): the table is rebuilt with the same columns, key, defaults
+// and indexes in one transaction, keeping every row. Raises ESQLiteError when
+// the table or the column does not exist.
+void AlterColumnType(Database& db, const std::string& table, const std::string& column, const std::string& newType);
 
 }  // namespace sqlite

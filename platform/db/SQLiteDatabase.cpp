@@ -503,7 +503,7 @@ bool Database::TableExists(const std::string& table) {
 
 std::vector<ColumnInfo> Database::TableColumns(const std::string& table) {
     std::vector<ColumnInfo> cols;
-    Statement st(*this, "SELECT name, type, \"notnull\", pk, dflt_value IS NOT NULL FROM pragma_table_info(?1)");
+    Statement st(*this, "SELECT name, type, \"notnull\", pk, dflt_value IS NOT NULL, dflt_value FROM pragma_table_info(?1)");
     st.BindText(1, table);
     while (st.Step()) {
         ColumnInfo c;
@@ -512,6 +512,7 @@ std::vector<ColumnInfo> Database::TableColumns(const std::string& table) {
         c.notNull = st.ColumnInt64(2) != 0;
         c.primaryKeyIndex = static_cast<int>(st.ColumnInt64(3));
         c.hasDefault = st.ColumnInt64(4) != 0;
+        c.defaultSql = st.ColumnText(5);
         cols.push_back(std::move(c));
     }
     return cols;

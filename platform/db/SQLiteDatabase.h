@@ -93,6 +93,7 @@ struct ColumnInfo {
     bool notNull = false;
     int primaryKeyIndex = 0;  // 1-based position in the primary key, 0 when not part of it
     bool hasDefault = false;
+    std::string defaultSql;   // the DEFAULT expression as declared
 };
 
 class Statement;

@@ -231,3 +231,21 @@ TEST_F(SqliteFixture, CreatedTablesKeepTheirDeclarations) {
     EXPECT_EQ(db.LastInsertRowId(), 2);
     EXPECT_TRUE(db.TableColumns("nao_existe").empty());
 }
+
+TEST_F(SqliteFixture, AlteringAColumnTypeKeepsRowsKeyAndIndexes) {
+    db.Exec(CreateTableSql("Opcao", {{"Id", "integer", false, true}, {"Ambiente", "text(12)"}, {"Dias", "smallint"}}));
+    db.Exec("CREATE INDEX opcao_ambiente ON Opcao(Ambiente)");
+    db.Exec("insert into Opcao values (1, '1 - Produção', 5), (2, 'x', null)");
+    AlterColumnType(db, "opcao", "ambiente", "Text(15)");
+    auto cols = db.TableColumns("Opcao");
+    ASSERT_EQ(cols.size(), 3u);
+    EXPECT_EQ(MapDeclaredType(cols[1].declaredType).size, 15);
+    EXPECT_EQ(db.PrimaryKey("Opcao"), std::vector<std::string>{"Id"});
+    EXPECT_EQ(Column("select Ambiente from Opcao order by Id"), (std::vector<std::string>{"1 - Produção", "x"}));
+    EXPECT_EQ(Count("select count(*) from sqlite_master where name = 'opcao_ambiente'"), 1);
+    // The collation came along: the text still compares without case.
+    EXPECT_EQ(Count("select count(*) from Opcao where Ambiente = ?1", "1 - PRODUÇÃO"), 1);
+    EXPECT_THROW(AlterColumnType(db, "Opcao", "Nao_Existe", "text(3)"), ESQLiteError);
+    EXPECT_THROW(AlterColumnType(db, "Nao_Existe", "x", "text(3)"), ESQLiteError);
+    EXPECT_FALSE(db.InTransaction());
+}
