@@ -108,11 +108,9 @@ TDateTime EncodeDate(int Year, int Month, int Day) {
 }
 
 bool TryEncodeTime(int Hour, int Min, int Sec, int MSec, TDateTime& Result) {
-    const bool inDay = Hour >= 0 && Hour < HoursPerDay && Min >= 0 && Min < MinsPerHour &&
-                       Sec >= 0 && Sec < SecsPerMin && MSec >= 0 && MSec < MSecsPerSec;
-    // Midnight at the end of the day is accepted as a whole day.
-    const bool endOfDay = Hour == HoursPerDay && Min == 0 && Sec == 0 && MSec == 0;
-    if (!inDay && !endOfDay) return false;
+    if (Hour < 0 || Hour >= HoursPerDay || Min < 0 || Min >= MinsPerHour || Sec < 0 ||
+        Sec >= SecsPerMin || MSec < 0 || MSec >= MSecsPerSec)
+        return false;
     const int64_t ms = ((int64_t(Hour) * MinsPerHour + Min) * SecsPerMin + Sec) * MSecsPerSec + MSec;
     Result = static_cast<double>(ms) / MSecsPerDay;
     return true;

@@ -19,6 +19,12 @@
     FD   FormatDateTime   pattern, value as text, bits
     DS/TS/DTS  DateToStr, TimeToStr, DateTimeToStr: -, value as text, bits
     SF   StrToFloat       input, -, -        (result: bits of the double)
+    ED   EncodeDate       "y/m/d", -, -     (result: bits)
+    ET   EncodeTime       "h/n/s/z", -, -   (result: bits)
+    DD   DecodeDate and DecodeTime: -, value as text, bits (result "y/m/d h:n:s.z")
+    DW   DayOfWeek        -, value as text, bits
+    IM   IncMonth         months, value as text, bits (result: bits)
+    SOM/EOM  StartOfTheMonth, EndOfTheMonth: -, value as text, bits (result: bits)
     SD/ST/SDT  StrToDate, StrToTime, StrToDateTime: input, -, - (result: bits)
   A result "ERROR" means the routine raised EConvertError.
 
@@ -34,10 +40,12 @@
     chars     widths and precisions counted in bytes instead of characters
     section   an empty negative section: the positive section with a minus
               sign, as the class library documents
+    range     a month step past the year 9999, which the system refuses
+              (EConvertError) where this runtime answers 30/12/1899
 }
 program format_reference;
 {$mode objfpc}{$H+}
-uses SysUtils;
+uses SysUtils, DateUtils;
 
 type
   TMark = record
@@ -217,6 +225,46 @@ begin
     on E: EConvertError do R := 'ERROR';
   end;
   Row(Kind, S, '', '', R);
+end;
+
+procedure ED(Y, Mo, Dy: Integer);
+var
+  R: string;
+begin
+  try
+    R := Bits(EncodeDate(Y, Mo, Dy));
+  except
+    on E: EConvertError do R := 'ERROR';
+  end;
+  Row('ED', IntToStr(Y) + '/' + IntToStr(Mo) + '/' + IntToStr(Dy), '', '', R);
+end;
+
+procedure ET(H, N, S, Z: Integer);
+var
+  R: string;
+begin
+  try
+    R := Bits(EncodeTime(H, N, S, Z));
+  except
+    on E: EConvertError do R := 'ERROR';
+  end;
+  Row('ET', IntToStr(H) + '/' + IntToStr(N) + '/' + IntToStr(S) + '/' + IntToStr(Z), '', '', R);
+end;
+
+procedure DateRows(D: Double);
+var
+  Y, Mo, Dy, H, N, S, Z: Word;
+  K: Integer;
+begin
+  DecodeDate(D, Y, Mo, Dy);
+  DecodeTime(D, H, N, S, Z);
+  Row('DD', '', VText(D), Bits(D), Format('%d/%d/%d %d:%d:%d.%d', [Y, Mo, Dy, H, N, S, Z]));
+  Row('DW', '', VText(D), Bits(D), IntToStr(DayOfWeek(D)));
+  for K := -13 to 13 do
+    if K mod 6 = 1 then
+      Row('IM', IntToStr(K), VText(D), Bits(D), Bits(IncMonth(D, K)));
+  Row('SOM', '', VText(D), Bits(D), Bits(StartOfTheMonth(D)));
+  Row('EOM', '', VText(D), Bits(D), Bits(EndOfTheMonth(D)));
 end;
 
 function Dbl(D: Double): Double;
@@ -536,6 +584,41 @@ begin
   SD('SDT', '05/03/2024');
   SD('SDT', '31/12/1899 06:00');
   SD('SDT', '05/03/2024 25:00');
+
+  { Date arithmetic }
+  ED(2024, 2, 29);
+  ED(2023, 2, 29);
+  ED(1900, 2, 29);
+  ED(2000, 2, 29);
+  ED(1, 1, 1);
+  ED(9999, 12, 31);
+  ED(0, 1, 1);
+  ED(10000, 1, 1);
+  ED(2024, 0, 1);
+  ED(2024, 13, 1);
+  ED(2024, 4, 31);
+  ED(2024, 1, 0);
+  ED(1899, 12, 30);
+  ED(1899, 12, 29);
+  ED(1752, 9, 3);
+  ET(0, 0, 0, 0);
+  ET(23, 59, 59, 999);
+  ET(12, 30, 0, 0);
+  ET(24, 0, 0, 0);
+  ET(23, 60, 0, 0);
+  ET(23, 0, 60, 0);
+  ET(23, 0, 0, 1000);
+  ET(6, 7, 8, 9);
+  for J := 0 to High(DateValues) do
+    DateRows(DateValues[J]);
+  DateRows(EncodeDate(2024, 1, 31) + EncodeTime(8, 0, 0, 0));
+  DateRows(EncodeDate(2023, 3, 31));
+  DateRows(EncodeDate(2024, 12, 31));
+  DateRows(-0.5);
+  DateRows(-2.75);
+  DateRows(-693593);
+  DateRows(EncodeDate(2000, 2, 29));
+  DateRows(EncodeDate(1900, 3, 1));
 
   for I := 0 to High(Marks) do
     if not Used[I] then
