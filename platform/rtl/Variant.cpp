@@ -498,6 +498,9 @@ int CompareValues(const Variant& a, const Variant& b) {
         };
         return SignOf(scaled(a, ka), scaled(b, kb));
     }
+    // A text beside a date is read as a date ("07/12/2026"), not as a number.
+    if (ka == Kind::Date && kb == Kind::String) return Sign(a.AsDouble(), b.AsDateTime());
+    if (ka == Kind::String && kb == Kind::Date) return Sign(a.AsDateTime(), b.AsDouble());
     return Sign(a.AsDouble(), b.AsDouble());
 }
 

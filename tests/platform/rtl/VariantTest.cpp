@@ -412,6 +412,10 @@ TEST_F(VariantBehaviour, ComparisonOfMixedValues) {
     EXPECT_FALSE(VarSameValue(Variant("abc"), Variant(1)));
     EXPECT_TRUE(VarSameValue(Variant("1"), Variant(1)));
     EXPECT_THROW((void)(Variant("abc") == Variant(1)), EVariantError);
+    const Variant day = VarFromDateTime(EncodeDate(2026, 12, 7));
+    EXPECT_TRUE(day == Variant("07/12/2026"));
+    EXPECT_TRUE(Variant("06/12/2026") < day);
+    EXPECT_THROW((void)(day == Variant("ontem")), EVariantError);
 }
 
 TEST_F(VariantBehaviour, ArithmeticKeepsTheKindOfItsOperands) {
