@@ -426,7 +426,11 @@ int VarArrayHighBound(const Variant& v, int dim) {
 // Queries
 
 std::string VarTypeAsText(TVarType type) {
-    if (type & varArray) return "Array " + VarTypeAsText(type & varTypeMask);
+    if (type & varArray) {
+        std::string text = "Array ";
+        text += VarTypeAsText(type & varTypeMask);
+        return text;
+    }
     switch (type) {
         case varEmpty: return "Empty";
         case varNull: return "Null";
@@ -446,7 +450,11 @@ std::string VarTypeAsText(TVarType type) {
         case varInt64: return "Int64";
         case varString: return "String";
         case varUString: return "UnicodeString";
-        default: return "$" + IntToHex(type, 4);
+        default: {
+            std::string code = "$";  // appended, not "$" + ...: GCC 12 warns falsely on that
+            code += IntToHex(type, 4);
+            return code;
+        }
     }
 }
 
