@@ -311,6 +311,8 @@ TRecordBuffer TDataSet::ActiveBuffer() const {
 }
 
 TRecordBuffer TDataSet::CurrentRecordBuffer() const {
+    if (state_ == dsFilter) return filterBuffer_;
+    if (state_ == dsCalcFields || state_ == dsInternalCalc) return calcBuffer_;
     if (scanBuffer_ != nullptr) return scanBuffer_;
     switch (state_) {
         case dsBrowse:
@@ -966,14 +968,13 @@ void TDataSet::CalculateLookupField(TField* Field) {
     if (!value.IsNull() && !value.IsEmpty()) Field->SetValue(value);
 }
 
-bool TDataSet::RecordFilterAccepts(TRecordBuffer Buffer) {
-    if (!filtered_ || !onFilterRecord_) return true;
+bool TDataSet::FilterRecordWith(TRecordBuffer Buffer, const std::function<bool()>& Test) {
     TDataSetState old = SetTempState(dsFilter);
     TRecordBuffer oldFilter = filterBuffer_;
     filterBuffer_ = Buffer;
-    bool accept = true;
+    bool accept;
     try {
-        onFilterRecord_(this, accept);
+        accept = Test();
     } catch (...) {
         filterBuffer_ = oldFilter;
         RestoreState(old);
@@ -982,6 +983,15 @@ bool TDataSet::RecordFilterAccepts(TRecordBuffer Buffer) {
     filterBuffer_ = oldFilter;
     RestoreState(old);
     return accept;
+}
+
+bool TDataSet::RecordFilterAccepts(TRecordBuffer Buffer) {
+    if (!filtered_ || !onFilterRecord_) return true;
+    return FilterRecordWith(Buffer, [this] {
+        bool accept = true;
+        onFilterRecord_(this, accept);
+        return accept;
+    });
 }
 
 void TDataSet::SetFilteredValue(bool Value) {

@@ -1153,6 +1153,10 @@ protected:
     // Runs OnFilterRecord for Buffer in state dsFilter; true when no handler
     // or not Filtered.
     bool RecordFilterAccepts(TRecordBuffer Buffer);
+    // Runs Test in state dsFilter with Buffer as the filter buffer, so that
+    // the fields read that record (a descendant's own record tests: master
+    // keys, ranges, filter expressions).
+    bool FilterRecordWith(TRecordBuffer Buffer, const std::function<bool()>& Test);
     // The calculated-field area helpers (area = the start of that area).
     static bool ReadCalcField(const uint8_t* Area, const TField* Field, void* Buffer);
     static void WriteCalcField(uint8_t* Area, const TField* Field, const void* Buffer);
