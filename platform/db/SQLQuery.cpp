@@ -336,6 +336,26 @@ void TParameters::Assign(TPersistent* Source) {
 
 // ==================================================================== TSQLQuery
 
+// Tells the detail query when its master opens, closes or moves.
+class SQLQueryMasterLink : public TDataLink {
+public:
+    explicit SQLQueryMasterLink(TSQLQuery* Query) : query_(Query) {}
+
+protected:
+    void ActiveChanged() override { query_->MasterChanged(); }
+    void RecordChanged(TField* Field) override {
+        if (Field != nullptr && !query_->Parameters()->FindParam(Field->FieldName())) return;
+        if (DataSource() && DataSource()->State() == dsSetKey) return;
+        query_->MasterChanged();
+    }
+    void CheckBrowseMode() override {
+        if (query_->Active()) query_->CheckBrowseMode();
+    }
+
+private:
+    TSQLQuery* query_;
+};
+
 struct TSQLQuery::BufferHeader {
     sqlite::Row values;
     std::int64_t id = 0;
@@ -348,10 +368,12 @@ TSQLQuery::TSQLQuery(TComponent* AOwner)
 }
 
 TSQLQuery::~TSQLQuery() {
+    Destroying();
     try {
         if (Active()) Close();
     } catch (...) {
     }
+    masterLink_.reset();
     if (connection_) connection_->UnregisterDataSet(this);
     connection_ = nullptr;
 }
@@ -362,6 +384,36 @@ void TSQLQuery::SetConnection(TSQLConnection* Value) {
     if (connection_) connection_->UnregisterDataSet(this);
     connection_ = Value;
     if (connection_) connection_->RegisterDataSet(this);
+}
+
+void TSQLQuery::SetDataSource(TDataSource* Value) {
+    if (Value == GetDataSource()) return;
+    if (Value != nullptr && IsLinkedTo(Value)) DatabaseError(dbconsts::SCircularDataLink, this);
+    if (!masterLink_) masterLink_ = std::make_unique<SQLQueryMasterLink>(this);
+    masterLink_->SetDataSource(Value);
+}
+
+TDataSource* TSQLQuery::GetDataSource() const { return masterLink_ ? masterLink_->DataSource() : nullptr; }
+
+void TSQLQuery::CopyMasterValues() {
+    TDataSet* master = masterLink_ && masterLink_->Active() ? masterLink_->DataSet() : nullptr;
+    if (!master) return;
+    for (int i = 0; i < params_->Count(); ++i) {
+        TParameter* p = params_->Items(i);
+        if (TField* f = master->FindField(p->Name())) {
+            p->SetValue(f->IsNull() ? Variant::MakeNull() : f->Value());
+            if (IsDateType(f->DataType())) p->SetDataType(f->DataType());
+        }
+    }
+}
+
+void TSQLQuery::MasterChanged() {
+    if (!Active() || ComponentState().Contains(csDestroying)) return;
+    CheckBrowseMode();
+    CopyMasterValues();
+    Fetch();
+    cursor_ = -1;
+    First();
 }
 
 void TSQLQuery::ConnectionClosing() {
@@ -457,6 +509,7 @@ int TSQLQuery::ExecSQL() {
 
 void TSQLQuery::Fetch() {
     sqlite::Database& db = Db();
+    CopyMasterValues();
     sqlite::Statement st(db, StatementText());
     if (st.ColumnCount() == 0)
         DatabaseError("O comando não retorna registros; use ExecSQL para executá-lo", this);

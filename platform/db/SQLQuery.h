@@ -125,6 +125,12 @@ public:
     void Prepare() { SetPrepared(true); }
     void UnPrepare() { SetPrepared(false); }
 
+    // Master/detail: parameters named like fields of the source's dataset
+    // take those fields' values, and the query reads its rows again whenever
+    // the master moves to another record.
+    TDataSource* DataSource() const { return GetDataSource(); }
+    void SetDataSource(TDataSource* Value);
+
     // A read-only query refuses Edit/Insert/Delete even over one table.
     bool ReadOnly() const { return readOnly_; }
     void SetReadOnly(bool Value);
@@ -164,18 +170,22 @@ protected:
     void SetRecNoValue(int Value) override;
     int GetRecordCount() const override;
     bool GetCanModify() const override;
+    TDataSource* GetDataSource() const override;
 
     // The text the query runs; TSQLTable builds it from its table name.
     virtual std::string StatementText() const;
 
 private:
     friend class TSQLConnection;
+    friend class SQLQueryMasterLink;
     struct Record {
         std::string packed;
         std::int64_t id;
     };
     struct BufferHeader;
 
+    void MasterChanged();
+    void CopyMasterValues();
     void ConnectionClosing();
     void ConnectionDestroyed();
     void SQLChanged(TObject* Sender);
@@ -202,6 +212,7 @@ private:
     std::optional<sqlite::TableWriter> writer_;
     int cursor_ = -1;               // -1 before the first record, size() after the last
     std::int64_t nextId_ = 1;
+    std::unique_ptr<TDataLink> masterLink_;
 };
 
 // A query over all rows of one table.

@@ -1,0 +1,440 @@
+#include "platform/db/SQLQuery.h"
+#include "platform/db/SQLSchema.h"
+
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+using sqlite::ColumnDef;
+
+namespace {
+
+const std::vector<ColumnDef> kUnidade = {{"Id_Unidade_Medida", "text(3)", false, true}, {"Descricao", "text(20)"}};
+
+const std::vector<ColumnDef> kCliente = {
+    {"Id_Cliente", "text(7)", false, true}, {"Nome", "text(50)"},           {"Data_Cadastro", "date/time"},
+    {"Id_Vendedor", "integer"},             {"Percentual_Comissao", "double"}, {"Observacao", "memo"},
+    {"Limite_Credito", "currency"},         {"Dias_Protesto", "smallint"},   {"Inativo", "text(3)"}};
+
+class SQLQueryFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        path = dir.file("faturamento.db");
+        {
+            sqlite::OpenOptions o;
+            o.create = true;
+            sqlite::Database db(path, o);
+            db.Exec(sqlite::CreateTableSql("Unidade_Medida", kUnidade));
+            db.Exec(sqlite::CreateTableSql("Cliente", kCliente));
+            db.Exec(sqlite::CreateTableSql("opcao", {{"Tipo_Impressao_DANFE", "text(15)"}, {"Dias_Protesto", "smallint"}}));
+            db.Exec(sqlite::CreateTableSql("titulo_receber", {{"Id_Titulo_Receber", "counter"},
+                                                              {"Id_Cliente", "text(7)"},
+                                                              {"Valor_Titulo", "double"}}));
+            db.Exec("insert into Unidade_Medida values ('UN', 'Unidade'), ('KG', 'Quilograma'), ('CX', 'Caixa')");
+        }
+        conn = std::make_unique<TSQLConnection>();
+        conn->SetConnectionString("Provider=Microsoft.Jet.OLEDB.4.0;Password=\"\";User ID=Admin;Data Source=" + path +
+                                  ";Mode=Share Deny None;Persist Security Info=True");
+        conn->SetLoginPrompt(false);
+        conn->Open();
+    }
+
+    std::unique_ptr<TSQLQuery> Query(const std::string& sql, TSQLConnection* c = nullptr) {
+        auto q = std::make_unique<TSQLQuery>();
+        q->SetConnection(c ? c : conn.get());
+        q->SetSQL(sql);
+        return q;
+    }
+
+    // What the file holds, read through a connection of its own.
+    std::vector<std::string> FileRows(const std::string& sql) {
+        sqlite::Database db(path);
+        sqlite::Statement st(db, sql);
+        std::vector<std::string> rows;
+        while (st.Step()) {
+            std::string row;
+            for (int i = 0; i < st.ColumnCount(); ++i) row += (i ? "|" : "") + st.ColumnText(i);
+            rows.push_back(row);
+        }
+        return rows;
+    }
+
+    testsupport::TempDir dir;
+    std::string path;
+    std::unique_ptr<TSQLConnection> conn;
+};
+
+}  // namespace
+
+TEST_F(SQLQueryFixture, FieldKindsComeFromDeclaredTypes) {
+    auto q = Query("select * from Cliente order by Id_Cliente");
+    q->Open();
+    struct Expect { const char* name; TFieldType type; int size; };
+    for (const Expect& e : {Expect{"Id_Cliente", ftString, 7}, Expect{"Nome", ftString, 50},
+                            Expect{"Data_Cadastro", ftDateTime, 0}, Expect{"Id_Vendedor", ftInteger, 0},
+                            Expect{"Percentual_Comissao", ftFloat, 0}, Expect{"Observacao", ftMemo, 0},
+                            Expect{"Limite_Credito", ftCurrency, 0}, Expect{"Dias_Protesto", ftSmallint, 0}}) {
+        TField* f = q->FieldByName(e.name);
+        EXPECT_EQ(f->DataType(), e.type) << e.name;
+        if (e.type == ftString) {
+            EXPECT_EQ(f->Size(), e.size) << e.name;
+        }
+    }
+    // Field names are found without regard to case, as the forms write them.
+    EXPECT_NE(q->FindField("id_cliente"), nullptr);
+    auto t = Query("select * from titulo_receber");
+    t->Open();
+    EXPECT_EQ(t->FieldByName("Id_Titulo_Receber")->DataType(), ftAutoInc);
+    // An expression has no declaration: its values decide.
+    auto m = Query("select max(Id_Unidade_Medida) as ultimo, count(*) as total from Unidade_Medida");
+    m->Open();
+    EXPECT_EQ(m->FieldByName("ultimo")->AsString(), "UN");
+    EXPECT_EQ(m->FieldByName("total")->AsInteger(), 3);
+}
+
+TEST_F(SQLQueryFixture, NavigatesInQueryOrder) {
+    auto q = Query("select * from Unidade_Medida order by Id_Unidade_Medida");
+    q->Open();
+    EXPECT_EQ(q->RecordCount(), 3);
+    std::vector<std::string> seen;
+    for (q->First(); !q->Eof(); q->Next()) seen.push_back(q->FieldByName("Id_Unidade_Medida")->AsString());
+    EXPECT_EQ(seen, (std::vector<std::string>{"CX", "KG", "UN"}));
+    q->Last();
+    EXPECT_EQ(q->RecNo(), 3);
+    q->Prior();
+    EXPECT_EQ(q->FieldByName("Descricao")->AsString(), "Quilograma");
+    EXPECT_TRUE(q->Locate("Id_Unidade_Medida", Variant("un"), TLocateOptions{loCaseInsensitive}));
+    EXPECT_EQ(q->FieldByName("Descricao")->AsString(), "Unidade");
+}
+
+TEST_F(SQLQueryFixture, EditAppendAndDeleteReachTheFile) {
+    auto q = Query("select * from Unidade_Medida order by Id_Unidade_Medida");
+    q->Open();
+    ASSERT_TRUE(q->Locate("Id_Unidade_Medida", Variant("KG"), {}));
+    q->Edit();
+    q->FieldByName("Descricao")->SetAsString("Quilo d'água");
+    q->Post();
+    EXPECT_EQ(q->State(), dsBrowse);
+
+    q->Append();
+    q->FieldByName("Id_Unidade_Medida")->SetAsString("PC");
+    q->FieldByName("Descricao")->SetAsString("Peça");
+    q->Post();
+    EXPECT_EQ(q->FieldByName("Id_Unidade_Medida")->AsString(), "PC");
+    EXPECT_EQ(q->RecordCount(), 4);
+
+    ASSERT_TRUE(q->Locate("Id_Unidade_Medida", Variant("CX"), {}));
+    q->Delete();
+    EXPECT_EQ(q->RecordCount(), 3);
+    EXPECT_EQ(q->FieldByName("Id_Unidade_Medida")->AsString(), "KG");
+
+    conn->Close();
+    EXPECT_FALSE(q->Active());
+    EXPECT_EQ(FileRows("select * from Unidade_Medida order by 1"),
+              (std::vector<std::string>{"KG|Quilo d'água", "PC|Peça", "UN|Unidade"}));
+}
+
+TEST_F(SQLQueryFixture, RefusedPostKeepsTheRowInEdit) {
+    auto q = Query("select * from Unidade_Medida order by Id_Unidade_Medida");
+    q->BeforePost = [](TDataSet* ds) {
+        if (ds->FieldByName("Descricao")->AsString().empty()) Abort();
+    };
+    q->Open();
+    q->Edit();
+    q->FieldByName("Descricao")->SetAsString("");
+    EXPECT_THROW(q->Post(), EAbort);
+    EXPECT_EQ(q->State(), dsEdit);
+    EXPECT_EQ(q->FieldByName("Id_Unidade_Medida")->AsString(), "CX");
+    q->FieldByName("Descricao")->SetAsString("Caixa grande");
+    q->Post();
+
+    // The database refuses a key that exists already under another case:
+    // the new row stays in insert with what was typed.
+    q->Append();
+    q->FieldByName("Id_Unidade_Medida")->SetAsString("un");
+    q->FieldByName("Descricao")->SetAsString("Duplicada");
+    try {
+        q->Post();
+        FAIL() << "duplicate key accepted";
+    } catch (const EDatabaseError& e) {
+        EXPECT_NE(e.Message().find("restrição"), std::string::npos) << e.Message();
+    }
+    EXPECT_EQ(q->State(), dsInsert);
+    EXPECT_EQ(q->FieldByName("Descricao")->AsString(), "Duplicada");
+    q->Cancel();
+    EXPECT_EQ(q->RecordCount(), 3);
+    EXPECT_EQ(FileRows("select Descricao from Unidade_Medida where Id_Unidade_Medida = 'CX'"),
+              std::vector<std::string>{"Caixa grande"});
+    EXPECT_EQ(FileRows("select count(*) from Unidade_Medida"), std::vector<std::string>{"3"});
+}
+
+TEST_F(SQLQueryFixture, ParametersMatchWithoutCaseAndBindQuotesSafely) {
+    auto q = Query("select Descricao from Unidade_Medida where Id_Unidade_Medida = :pId_Unidade");
+    ASSERT_EQ(q->Parameters()->Count(), 1);
+    q->Parameters()->ParamByName("PID_UNIDADE")->SetValue(Variant("kg"));
+    q->Open();
+    ASSERT_EQ(q->RecordCount(), 1);
+    EXPECT_EQ(q->Fields()->Fields(0)->AsString(), "Quilograma");
+    EXPECT_THROW(q->ParamByName("pOutro"), EDatabaseError);
+
+    auto ins = Query("insert into Unidade_Medida(Id_Unidade_Medida, Descricao) values(:pid, :pDescricao)");
+    ins->ParamByName("pID")->SetValue(Variant("X'"));
+    ins->ParamByName("pdescricao")->SetValue(Variant("'); delete from Unidade_Medida; --"));
+    EXPECT_EQ(ins->ExecSQL(), 1);
+    EXPECT_EQ(ins->RowsAffected(), 1);
+    EXPECT_EQ(FileRows("select count(*) from Unidade_Medida"), std::vector<std::string>{"4"});
+    EXPECT_EQ(FileRows("select Descricao from Unidade_Medida where Id_Unidade_Medida = 'X'''"),
+              std::vector<std::string>{"'); delete from Unidade_Medida; --"});
+    // A statement that returns no rows is not opened.
+    EXPECT_THROW(ins->Open(), EDatabaseError);
+    EXPECT_EQ(FileRows("select count(*) from Unidade_Medida"), std::vector<std::string>{"4"});
+}
+
+TEST_F(SQLQueryFixture, ChangingTheTextKeepsValuesOfSameNamedParameters) {
+    auto q = Query("select * from Unidade_Medida where Id_Unidade_Medida = :pId");
+    q->ParamByName("pid")->SetValue(Variant("UN"));
+    q->SetSQL("select * from Unidade_Medida where Id_Unidade_Medida = :PID or Descricao = ':naoParam' or Descricao = :pDesc");
+    ASSERT_EQ(q->Parameters()->Count(), 2);
+    EXPECT_EQ(q->ParamByName("pId")->Value().AsString(), "UN");
+    q->ParamByName("pDesc")->SetValue(Variant("caixa"));
+    q->Open();
+    EXPECT_EQ(q->RecordCount(), 2);
+}
+
+TEST_F(SQLQueryFixture, NullsReadAsZeroOrEmpty) {
+    conn->Execute("insert into Cliente(Id_Cliente) values('C1')");
+    auto q = Query("select * from Cliente");
+    q->Open();
+    for (const char* name : {"Nome", "Data_Cadastro", "Id_Vendedor", "Percentual_Comissao", "Observacao"}) {
+        EXPECT_TRUE(q->FieldByName(name)->IsNull()) << name;
+    }
+    EXPECT_EQ(q->FieldByName("Nome")->AsString(), "");
+    EXPECT_EQ(q->FieldByName("Id_Vendedor")->AsInteger(), 0);
+    EXPECT_EQ(q->FieldByName("Percentual_Comissao")->AsFloat(), 0.0);
+    EXPECT_EQ(q->FieldByName("Observacao")->AsString(), "");
+}
+
+TEST_F(SQLQueryFixture, ValuesOfEveryKindRoundTripThroughTheFile) {
+    auto q = Query("select * from Cliente order by Id_Cliente");
+    q->Open();
+    q->Append();
+    q->FieldByName("Id_Cliente")->SetAsString("0000001");
+    q->FieldByName("Nome")->SetAsString("José da Conceição");
+    q->FieldByName("Data_Cadastro")->SetAsDateTime(45292.75);  // 2024-01-01 18:00
+    q->FieldByName("Id_Vendedor")->SetAsInteger(12);
+    q->FieldByName("Percentual_Comissao")->SetAsFloat(2.5);
+    q->FieldByName("Observacao")->SetAsString(std::string(5000, 'x') + "ção");
+    q->FieldByName("Dias_Protesto")->SetAsInteger(5);
+    q->Post();
+    conn->Close();
+    EXPECT_EQ(FileRows("select Data_Cadastro, Id_Vendedor, typeof(Id_Vendedor), Percentual_Comissao from Cliente"),
+              std::vector<std::string>{"2024-01-01 18:00:00|12|integer|2.5"});
+    q->Open();
+    EXPECT_EQ(q->FieldByName("Nome")->AsString(), "José da Conceição");
+    EXPECT_DOUBLE_EQ(q->FieldByName("Data_Cadastro")->AsDateTime(), 45292.75);
+    EXPECT_EQ(q->FieldByName("Id_Vendedor")->AsInteger(), 12);
+    EXPECT_EQ(q->FieldByName("Observacao")->AsString(), std::string(5000, 'x') + "ção");
+    EXPECT_EQ(q->FieldByName("Dias_Protesto")->AsInteger(), 5);
+}
+
+TEST_F(SQLQueryFixture, CounterGetsItsValueAtPost) {
+    auto q = Query("select * from titulo_receber order by Id_Titulo_Receber");
+    q->Open();
+    for (int i = 0; i < 2; ++i) {
+        q->Append();
+        q->FieldByName("Id_Cliente")->SetAsString("C" + std::to_string(i));
+        q->Post();
+        EXPECT_EQ(q->FieldByName("Id_Titulo_Receber")->AsInteger(), i + 1);
+    }
+    // A counter that came back from the database can then be edited by.
+    q->First();
+    q->Edit();
+    q->FieldByName("Valor_Titulo")->SetAsFloat(10.5);
+    q->Post();
+    EXPECT_EQ(FileRows("select Id_Titulo_Receber, Valor_Titulo from titulo_receber order by 1"),
+              (std::vector<std::string>{"1|10.5", "2|"}));
+}
+
+TEST_F(SQLQueryFixture, KeylessOneRowTableIsEditable) {
+    conn->Execute("insert into opcao values('Retrato', 5)");
+    auto q = Query("select * from opcao");
+    q->Open();
+    ASSERT_TRUE(q->CanModify());
+    q->Edit();
+    q->FieldByName("Tipo_Impressao_DANFE")->SetAsString("Paisagem");
+    q->Post();
+    // Two equal rows: an edit changes only the one on screen.
+    q->Append();
+    q->FieldByName("Tipo_Impressao_DANFE")->SetAsString("Paisagem");
+    q->FieldByName("Dias_Protesto")->SetAsInteger(5);
+    q->Post();
+    q->First();
+    q->Edit();
+    q->FieldByName("Dias_Protesto")->SetAsInteger(9);
+    q->Post();
+    EXPECT_EQ(FileRows("select Tipo_Impressao_DANFE, Dias_Protesto from opcao order by 2"),
+              (std::vector<std::string>{"Paisagem|5", "Paisagem|9"}));
+    q->Delete();
+    EXPECT_EQ(FileRows("select count(*) from opcao"), std::vector<std::string>{"1"});
+}
+
+TEST_F(SQLQueryFixture, RowChangedByAnotherUserIsNotOverwritten) {
+    auto q = Query("select * from Unidade_Medida order by Id_Unidade_Medida");
+    q->Open();
+    conn->Execute("delete from Unidade_Medida where Id_Unidade_Medida = 'CX'");
+    q->Edit();
+    q->FieldByName("Descricao")->SetAsString("Caixeta");
+    EXPECT_THROW(q->Post(), EDatabaseError);
+    EXPECT_EQ(q->State(), dsEdit);
+    EXPECT_EQ(q->FieldByName("Descricao")->AsString(), "Caixeta");
+    q->Cancel();
+    EXPECT_EQ(FileRows("select count(*) from Unidade_Medida"), std::vector<std::string>{"2"});
+}
+
+TEST_F(SQLQueryFixture, RefreshReadsOtherUsersChangesAndKeepsThePosition) {
+    auto q = Query("select * from Unidade_Medida order by Id_Unidade_Medida");
+    q->Open();
+    ASSERT_TRUE(q->Locate("Id_Unidade_Medida", Variant("KG"), {}));
+    TSQLConnection other;
+    other.SetDatabaseName(path);
+    other.Execute("insert into Unidade_Medida values('AA', 'Primeira')");
+    other.Execute("update Unidade_Medida set Descricao = 'Quilo' where Id_Unidade_Medida = 'KG'");
+    q->Refresh();
+    EXPECT_EQ(q->RecordCount(), 4);
+    EXPECT_EQ(q->FieldByName("Id_Unidade_Medida")->AsString(), "KG");
+    EXPECT_EQ(q->FieldByName("Descricao")->AsString(), "Quilo");
+    EXPECT_EQ(q->RecNo(), 3);
+}
+
+TEST_F(SQLQueryFixture, JoinsAndExpressionsAreReadOnly) {
+    conn->Execute("insert into Cliente(Id_Cliente, Nome) values('C1', 'Ana')");
+    conn->Execute("insert into titulo_receber(Id_Cliente) values('C1')");
+    auto q = Query("select t.Id_Titulo_Receber, c.Nome from titulo_receber t inner join Cliente c on c.Id_Cliente = t.Id_Cliente");
+    q->Open();
+    EXPECT_FALSE(q->CanModify());
+    EXPECT_THROW(q->Edit(), EDatabaseError);
+    auto e = Query("select Id_Unidade_Medida, upper(Descricao) as D from Unidade_Medida");
+    e->Open();
+    ASSERT_TRUE(e->CanModify());
+    EXPECT_TRUE(e->FieldByName("D")->ReadOnly());
+    e->SetReadOnly(true);
+    e->Open();
+    EXPECT_FALSE(e->CanModify());
+}
+
+TEST_F(SQLQueryFixture, TransactionsOfTheConnectionCoverQueries) {
+    EXPECT_EQ(conn->BeginTrans(), 1);
+    EXPECT_TRUE(conn->InTransaction());
+    auto q = Query("select * from Unidade_Medida");
+    q->Open();
+    q->Append();
+    q->FieldByName("Id_Unidade_Medida")->SetAsString("LT");
+    q->Post();
+    conn->RollbackTrans();
+    EXPECT_FALSE(conn->InTransaction());
+    EXPECT_EQ(FileRows("select count(*) from Unidade_Medida"), std::vector<std::string>{"3"});
+}
+
+TEST_F(SQLQueryFixture, ConnectionStringNamesTheFile) {
+    EXPECT_EQ(conn->DatabaseName(), path);
+    EXPECT_EQ(TSQLConnection::ConnectionStringValue("a=1; Data Source = \"c:\\x;y.mdb\" ;b=2", "data source"),
+              "c:\\x;y.mdb");
+    TSQLConnection missing;
+    missing.SetConnectionString("Data Source=" + dir.file("nao_existe.mdb"));
+    EXPECT_THROW(missing.Open(), EDatabaseError);
+    EXPECT_FALSE(missing.Connected());
+    std::vector<std::string> events;
+    TSQLConnection c;
+    c.BeforeConnect = [&](TObject*) { events.push_back("BeforeConnect"); };
+    c.AfterConnect = [&](TObject*) { events.push_back("AfterConnect"); };
+    c.BeforeDisconnect = [&](TObject*) { events.push_back("BeforeDisconnect"); };
+    c.AfterDisconnect = [&](TObject*) { events.push_back("AfterDisconnect"); };
+    c.SetFileName(path);
+    c.SetConnected(true);
+    c.Compact();
+    c.SetConnected(false);
+    EXPECT_EQ(events, (std::vector<std::string>{"BeforeConnect", "AfterConnect", "BeforeDisconnect", "AfterDisconnect"}));
+}
+
+TEST_F(SQLQueryFixture, TableComponentReadsTheWholeTable) {
+    TSQLTable t;
+    t.SetConnection(conn.get());
+    t.SetTableName("Unidade_Medida");
+    t.Open();
+    EXPECT_EQ(t.RecordCount(), 3);
+    EXPECT_TRUE(t.CanModify());
+}
+
+TEST_F(SQLQueryFixture, LargeResultsStayNavigable) {
+    conn->Execute(
+        "with recursive n(i) as (select 1 union all select i + 1 from n where i < 100000) "
+        "insert into titulo_receber(Id_Cliente, Valor_Titulo) select 'C' || i, i * 1.5 from n");
+    auto q = Query("select * from titulo_receber order by Id_Titulo_Receber");
+    q->Open();
+    EXPECT_EQ(q->RecordCount(), 100000);
+    q->Last();
+    EXPECT_EQ(q->FieldByName("Id_Cliente")->AsString(), "C100000");
+    q->SetRecNo(50000);
+    EXPECT_EQ(q->FieldByName("Id_Titulo_Receber")->AsInteger(), 50000);
+}
+
+TEST_F(SQLQueryFixture, PersistentFieldsShowAndWriteOnlyTheirColumns) {
+    auto q = Query("select * from Unidade_Medida order by Id_Unidade_Medida");
+    auto* id = new TStringField(q.get());
+    id->SetFieldName("Id_Unidade_Medida");
+    id->SetSize(3);
+    id->SetDataSet(q.get());
+    auto* desc = new TStringField(q.get());
+    desc->SetFieldName("Descricao");
+    desc->SetSize(20);
+    desc->SetDataSet(q.get());
+    q->Open();
+    EXPECT_EQ(q->FieldCount(), 2);
+    q->Edit();
+    desc->SetAsString("Caixa de papelão");
+    q->Post();
+    q->Append();
+    id->SetAsString("MT");
+    q->Post();
+    q->Close();
+    EXPECT_EQ(q->FieldCount(), 2);  // persistent fields outlive the close
+    EXPECT_EQ(FileRows("select Id_Unidade_Medida, coalesce(Descricao, 'NULL') from Unidade_Medida order by 1"),
+              (std::vector<std::string>{"CX|Caixa de papelão", "KG|Quilograma", "MT|NULL", "UN|Unidade"}));
+}
+
+TEST_F(SQLQueryFixture, FilterDecidesWhichRowsAreSeen) {
+    auto q = Query("select * from Unidade_Medida order by Id_Unidade_Medida");
+    q->SetOnFilterRecord([](TDataSet* ds, bool& accept) {
+        accept = ds->FieldByName("Id_Unidade_Medida")->AsString() != "KG";
+    });
+    q->SetFiltered(true);
+    q->Open();
+    EXPECT_EQ(q->RecordCount(), 2);
+    std::vector<std::string> seen;
+    for (q->First(); !q->Eof(); q->Next()) seen.push_back(q->FieldByName("Id_Unidade_Medida")->AsString());
+    EXPECT_EQ(seen, (std::vector<std::string>{"CX", "UN"}));
+}
+
+TEST_F(SQLQueryFixture, DetailFollowsItsMaster) {
+    conn->Execute("insert into Cliente(Id_Cliente, Nome) values ('C1', 'Ana'), ('C2', 'Bia')");
+    conn->Execute("insert into titulo_receber(Id_Cliente, Valor_Titulo) values ('C1', 10), ('C1', 20), ('C2', 5)");
+    auto master = Query("select * from Cliente order by Id_Cliente");
+    TDataSource ds(nullptr);
+    ds.SetDataSet(master.get());
+    auto detail = Query("select * from titulo_receber where Id_Cliente = :Id_Cliente order by Valor_Titulo");
+    detail->SetDataSource(&ds);
+    master->Open();
+    detail->Open();
+    EXPECT_EQ(detail->RecordCount(), 2);
+    master->Next();
+    EXPECT_EQ(detail->RecordCount(), 1);
+    EXPECT_DOUBLE_EQ(detail->FieldByName("Valor_Titulo")->AsFloat(), 5.0);
+    master->First();
+    EXPECT_EQ(detail->RecordCount(), 2);
+    detail->Close();
+    ds.SetDataSet(nullptr);
+}
