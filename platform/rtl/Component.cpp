@@ -264,7 +264,3 @@ const std::any* TComponent::MethodAddress(const std::string& Name) const {
     return it == methods_->end() ? nullptr : &it->second;
 }
 
-// Until the stream reader and writer land, a component has nothing of its own
-// to read or write beyond its published properties.
-void TComponent::ReadState(TReader*) {}
-void TComponent::WriteState(TWriter*) {}

@@ -340,18 +340,18 @@ void SetInt64Prop(TObject* Instance, const std::string& PropName, std::int64_t V
     SetOrdProp(Instance, PropName, Value);
 }
 
-double GetFloatProp(const TObject* Instance, const std::string& PropName) {
+long double GetFloatProp(const TObject* Instance, const std::string& PropName) {
     const TPropInfo& p = NeedProp(Instance, PropName);
     if (p.GetFloat) return p.GetFloat(Instance);
     throw EPropertyError("Invalid property type: " + PropName);
 }
 
-void SetFloatProp(TObject* Instance, const std::string& PropName, double Value) {
+void SetFloatProp(TObject* Instance, const std::string& PropName, long double Value) {
     const TPropInfo& p = NeedProp(Instance, PropName);
     if (p.SetFloat) return p.SetFloat(Instance, Value);
     if (p.PropType && p.PropType->Kind == tkFloat && p.PropType->FloatType == ftCurr) {
         if (!p.SetInt64) ReadOnly(PropName);
-        double scaled = Value * 10000.0;
+        long double scaled = Value * 10000.0L;
         p.SetInt64(Instance, static_cast<std::int64_t>(scaled < 0 ? scaled - 0.5 : scaled + 0.5));
         return;
     }

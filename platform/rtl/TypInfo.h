@@ -107,8 +107,8 @@ struct TPropInfo {
     std::function<void(TObject*, std::int64_t)> SetOrd;
     std::function<std::int64_t(const TObject*)> GetInt64;
     std::function<void(TObject*, std::int64_t)> SetInt64;
-    std::function<double(const TObject*)> GetFloat;
-    std::function<void(TObject*, double)> SetFloat;
+    std::function<long double(const TObject*)> GetFloat;
+    std::function<void(TObject*, long double)> SetFloat;
     std::function<std::string(const TObject*)> GetStr;
     std::function<void(TObject*, const std::string&)> SetStr;
     std::function<TObject*(const TObject*)> GetObject;
@@ -185,6 +185,8 @@ public:
                 info_.Create = [](TComponent* owner) -> TObject* { return new T(owner); };
             else if constexpr (!std::is_base_of_v<TComponent, T> && std::is_default_constructible_v<T>)
                 info_.Create = [](TComponent*) -> TObject* { return new T(); };
+            else if constexpr (!std::is_base_of_v<TComponent, T> && std::is_constructible_v<T, std::nullptr_t>)
+                info_.Create = [](TComponent*) -> TObject* { return new T(nullptr); };  // collection items
         }
     }
 
@@ -253,21 +255,21 @@ public:
                 using V = std::decay_t<decltype(typinfo::Get(static_cast<const T*>(o), std::declval<G>()))>;
                 typinfo::Set(static_cast<T*>(o), Setter, FromRaw<V>(v));
             };
-        p.GetFloat = [Get](const TObject* o) -> double {
-            return static_cast<double>(RawOf(typinfo::Get(static_cast<const T*>(o), Get))) / 10000.0;
+        p.GetFloat = [Get](const TObject* o) -> long double {
+            return static_cast<long double>(RawOf(typinfo::Get(static_cast<const T*>(o), Get))) / 10000.0L;
         };
         return Add(std::move(p));
     }
-    // Floats: double (Type TypeInfoDouble, TypeInfoDateTime, TypeInfoExtended)
-    // or single (TypeInfoSingle).
+    // Floats: double (Type TypeInfoDouble, TypeInfoDateTime), long double
+    // (TypeInfoExtended) or float (TypeInfoSingle).
     template <typename G, typename S>
     TClassBuilder& Float(std::string Name, G Get, S Setter, const TTypeInfo* Type = TypeInfoDouble()) {
         TPropInfo p = Start(std::move(Name), Type, NoDefault);
-        p.GetFloat = [Get](const TObject* o) -> double {
-            return static_cast<double>(typinfo::Get(static_cast<const T*>(o), Get));
+        p.GetFloat = [Get](const TObject* o) -> long double {
+            return static_cast<long double>(typinfo::Get(static_cast<const T*>(o), Get));
         };
         if constexpr (!std::is_null_pointer_v<S>)
-            p.SetFloat = [Setter](TObject* o, double v) {
+            p.SetFloat = [Setter](TObject* o, long double v) {
                 using V = std::decay_t<decltype(typinfo::Get(static_cast<const T*>(o), std::declval<G>()))>;
                 typinfo::Set(static_cast<T*>(o), Setter, static_cast<V>(v));
             };
@@ -442,8 +444,8 @@ std::string GetEnumProp(const TObject* Instance, const std::string& PropName);
 void SetEnumProp(TObject* Instance, const std::string& PropName, const std::string& Value);
 std::int64_t GetInt64Prop(const TObject* Instance, const std::string& PropName);
 void SetInt64Prop(TObject* Instance, const std::string& PropName, std::int64_t Value);
-double GetFloatProp(const TObject* Instance, const std::string& PropName);
-void SetFloatProp(TObject* Instance, const std::string& PropName, double Value);
+long double GetFloatProp(const TObject* Instance, const std::string& PropName);
+void SetFloatProp(TObject* Instance, const std::string& PropName, long double Value);
 std::string GetStrProp(const TObject* Instance, const std::string& PropName);
 void SetStrProp(TObject* Instance, const std::string& PropName, const std::string& Value);
 TObject* GetObjectProp(const TObject* Instance, const std::string& PropName);
