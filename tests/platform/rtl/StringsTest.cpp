@@ -6,6 +6,7 @@
 #include <atomic>
 #include <fstream>
 #include <limits>
+#include <random>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -395,6 +396,54 @@ TEST(FileNames, ExtractFileDirKeepsTheRoot) {
     EXPECT_EQ(ExtractFileDir("/a/b/c.txt"), "/a/b");
     EXPECT_EQ(ExtractFileDir("c.txt"), "");
     EXPECT_EQ(ExtractFileDir("/c.txt"), "/");
+}
+
+}  // namespace
+
+namespace {
+
+// Random bytes, biased towards UTF-8 lead and continuation bytes so that
+// sequences are often almost but not quite well-formed.
+std::string RandomBytes(std::mt19937& rng, std::size_t maxLen) {
+    static const unsigned char kPool[] = {'a', 'Z', ' ', '.', 0x00, 0x7F, 0x80, 0x81, 0x9F, 0xA9,
+                                          0xBF, 0xC0, 0xC2, 0xC3, 0xDF, 0xE0, 0xE2, 0xED, 0xEF,
+                                          0xF0, 0xF4, 0xF5, 0xFF};
+    std::uniform_int_distribution<std::size_t> len(0, maxLen);
+    std::uniform_int_distribution<int> pick(0, static_cast<int>(sizeof kPool) - 1);
+    std::uniform_int_distribution<int> any(0, 255);
+    std::string s(len(rng), '\0');
+    for (char& c : s) c = static_cast<char>(any(rng) < 200 ? kPool[pick(rng)] : any(rng));
+    return s;
+}
+
+TEST(MalformedText, EveryRoutineCopesWithArbitraryBytes) {
+    std::mt19937 rng(20261207);
+    for (int round = 0; round < 2000; ++round) {
+        const std::string s = RandomBytes(rng, 12);
+        const std::string repaired = utf8::Repair(s);
+        ASSERT_TRUE(utf8::IsValid(repaired));
+        EXPECT_EQ(Length(repaired), Length(s));
+        EXPECT_EQ(Utf8ToCp1252(repaired), Utf8ToCp1252(s));
+        EXPECT_EQ(Utf8ToCp1252(s).size(), static_cast<std::size_t>(Length(s)));
+        // Cutting into characters and joining gives the bytes back.
+        std::string joined;
+        for (int i = 1; i <= Length(s); ++i) joined += Copy(s, i, 1);
+        EXPECT_EQ(joined, s);
+        const std::string other = RandomBytes(rng, 4);
+        const int at = Pos(other, s);
+        if (at > 0) {
+            EXPECT_EQ(Copy(s, at, Length(other)), other);
+        }
+        EXPECT_TRUE(utf8::IsValid(AnsiUpperCase(s)));
+        EXPECT_TRUE(utf8::IsValid(RemoveAccents(s)));
+        EXPECT_EQ(AnsiCompareText(s, other), -AnsiCompareText(other, s));
+        EXPECT_EQ(AnsiCompareStr(s, s), 0);
+        StringReplace(s, other, "x", {rfReplaceAll, rfIgnoreCase});
+        std::string edited = s;
+        Delete(edited, 2, 3);
+        Insert(other, edited, 3);
+        EXPECT_EQ(Length(FitRight(s, 5)), 5);
+    }
 }
 
 }  // namespace
