@@ -71,6 +71,8 @@ public:
     Variant(std::string v) : vt_(varString), s_(std::move(v)) {}
     Variant(std::string_view v) : vt_(varString), s_(v) {}
 
+    // TDateTime is a double, so a date assigned directly becomes varDouble;
+    // this (or VarFromDateTime) makes a varDate.
     static Variant FromDateTime(TDateTime v);
     // A text of another string kind (varOleStr, varUString).
     static Variant FromString(std::string v, TVarType stringType);
