@@ -531,6 +531,11 @@ void TDataSet::CheckFieldWrite(TField* Field) const {
     if (state_ != dsSetKey && state_ != dsCalcFields && state_ != dsInternalCalc &&
         (Field->ReadOnly() || !GetCanModify()))
         DatabaseError(Format(SFieldReadOnly, Field->DisplayName()));
+    // A calculated value written outside the calculation would be lost at the
+    // next one.
+    if ((Field->FieldKind() == fkCalculated || Field->FieldKind() == fkLookup) && state_ != dsCalcFields &&
+        state_ != dsInternalCalc && state_ != dsFilter)
+        DatabaseError(Format(SFieldReadOnly, Field->DisplayName()));
 }
 
 void TDataSet::AddDataSource(TDataSource* Source) {

@@ -268,7 +268,7 @@ protected:
     void SetRecNoValue(int Value) override {
         CheckBrowseMode();
         int current = RecNo();
-        if (Value < 1 || Value == current) return;
+        if (Value < 1 || Value > RecordCount() || Value == current) return;
         MoveBy(Value - current);
     }
 

@@ -1,0 +1,479 @@
+// The buffered cursor of TDataSet driven through a descendant that keeps its
+// records in a vector: positions, bookmarks, changes, searching, filtering,
+// calculated and lookup fields.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/db/DB.h"
+#include "tests/platform/db/VectorDataSet.h"
+
+using testsupport::VectorDataSet;
+
+namespace {
+
+// A link that shows Rows rows at once, as a grid does.
+class GridLink : public TDataLink {
+public:
+    explicit GridLink(int rows) { SetBufferCount(rows); }
+    int scrolled = 0;
+    int changed = 0;
+
+protected:
+    void DataSetChanged() override { ++changed; }
+    void DataSetScrolled(int) override { ++scrolled; }
+};
+
+void MakeTable(VectorDataSet& d, int rows) {
+    d.FieldDefs()->Add("ID", ftInteger);
+    d.FieldDefs()->Add("Name", ftString, 10);
+    d.Open();
+    for (int i = 1; i <= rows; ++i) d.AppendRecord({Variant(i), Variant("N" + std::to_string(i))});
+    d.First();
+}
+
+std::vector<int> Ids(VectorDataSet& d) {
+    std::vector<int> ids;
+    d.First();
+    while (!d.Eof()) {
+        ids.push_back(d.FieldByName("ID")->AsInteger());
+        d.Next();
+    }
+    return ids;
+}
+
+int Id(VectorDataSet& d) { return d.FieldByName("ID")->AsInteger(); }
+
+// --- positions and the ring of buffers -------------------------------------
+
+TEST(DataSetCursor, WalksForwardAndBackThroughMoreRecordsThanBuffers) {
+    VectorDataSet d;
+    TDataSource src(nullptr);
+    src.SetDataSet(&d);
+    GridLink grid(4);
+    grid.SetDataSource(&src);
+    MakeTable(d, 25);
+    EXPECT_EQ(d.BufferCount(), 4);
+
+    std::vector<int> forward;
+    for (d.First(); !d.Eof(); d.Next()) forward.push_back(Id(d));
+    ASSERT_EQ(forward.size(), 25u);
+    for (int i = 0; i < 25; ++i) EXPECT_EQ(forward[static_cast<std::size_t>(i)], i + 1);
+
+    std::vector<int> backward;
+    for (d.Last(); !d.Bof(); d.Prior()) backward.push_back(Id(d));
+    ASSERT_EQ(backward.size(), 25u);
+    EXPECT_EQ(backward.front(), 25);
+    EXPECT_EQ(backward.back(), 1);
+
+    d.First();
+    EXPECT_EQ(d.MoveBy(10), 10);
+    EXPECT_EQ(Id(d), 11);
+    EXPECT_EQ(d.MoveBy(-4), -4);
+    EXPECT_EQ(Id(d), 7);
+    EXPECT_EQ(d.MoveBy(100), 18);
+    EXPECT_TRUE(d.Eof());
+    EXPECT_EQ(Id(d), 25);
+    EXPECT_EQ(d.MoveBy(-100), -24);
+    EXPECT_TRUE(d.Bof());
+    EXPECT_EQ(Id(d), 1);
+    grid.SetDataSource(nullptr);
+}
+
+TEST(DataSetCursor, GridWindowShowsConsecutiveRowsEndingAtTheCurrentOne) {
+    VectorDataSet d;
+    TDataSource src(nullptr);
+    src.SetDataSet(&d);
+    GridLink grid(5);
+    grid.SetDataSource(&src);
+    MakeTable(d, 20);
+    d.MoveBy(8);  // record 9, beyond the first window
+    ASSERT_EQ(grid.RecordCount(), 5);
+    int active = grid.ActiveRecord();
+    std::vector<int> rows;
+    for (int i = 0; i < grid.RecordCount(); ++i) {
+        grid.SetActiveRecord(i);
+        rows.push_back(Id(d));
+    }
+    grid.SetActiveRecord(active);
+    EXPECT_EQ(Id(d), 9);
+    EXPECT_EQ(rows, (std::vector<int>{5, 6, 7, 8, 9}));
+    EXPECT_EQ(active, 4);
+
+    d.MoveBy(-6);  // record 3: the window scrolls back
+    active = grid.ActiveRecord();
+    grid.SetActiveRecord(0);
+    int top = Id(d);
+    grid.SetActiveRecord(active);
+    EXPECT_EQ(Id(d), 3);
+    EXPECT_EQ(top, 3 - active);
+    EXPECT_GT(grid.scrolled, 0);
+    grid.SetDataSource(nullptr);
+}
+
+TEST(DataSetCursor, RecNoAndRecordCountFollowTheCursor) {
+    VectorDataSet d;
+    MakeTable(d, 6);
+    EXPECT_EQ(d.RecordCount(), 6);
+    EXPECT_EQ(d.RecNo(), 1);
+    d.SetRecNo(4);
+    EXPECT_EQ(Id(d), 4);
+    EXPECT_EQ(d.RecNo(), 4);
+    d.SetRecNo(99);  // outside: stays
+    EXPECT_EQ(d.RecNo(), 4);
+}
+
+TEST(DataSetCursor, ClosedDatasetRefusesNavigationWithAClearError) {
+    VectorDataSet d;
+    d.FieldDefs()->Add("ID", ftInteger);
+    EXPECT_THROW(d.First(), EDatabaseError);
+    EXPECT_THROW(d.Edit(), EDatabaseError);
+    try {
+        d.Next();
+        FAIL();
+    } catch (const EDatabaseError& e) {
+        EXPECT_EQ(e.Message(), "Cannot perform this operation on a closed dataset");
+    }
+    d.Open();
+    EXPECT_TRUE(d.IsEmpty());
+    EXPECT_THROW(d.Delete(), EDatabaseError);
+}
+
+// --- inserts, appends, edits, deletes ---------------------------------------
+
+TEST(DataSetChanges, InsertGoesBeforeTheCurrentRecordAndAppendAtTheEnd) {
+    VectorDataSet d;
+    MakeTable(d, 4);
+    d.SetRecNo(3);
+    d.Insert();
+    d.FieldByName("ID")->SetAsInteger(30);
+    d.Post();
+    EXPECT_EQ(Id(d), 30);
+    EXPECT_EQ(d.RecNo(), 3);
+    d.Append();
+    d.FieldByName("ID")->SetAsInteger(50);
+    d.Post();
+    EXPECT_EQ(Ids(d), (std::vector<int>{1, 2, 30, 3, 4, 50}));
+}
+
+TEST(DataSetChanges, FailingPostKeepsEditStateAndTheTypedValues) {
+    VectorDataSet d;
+    MakeTable(d, 3);
+    d.SetRecNo(2);
+    bool refuse = true;
+    d.BeforePost = [&](TDataSet*) {
+        if (refuse) Abort();
+    };
+    d.Edit();
+    d.FieldByName("Name")->SetAsString("changed");
+    EXPECT_THROW(d.Post(), EAbort);
+    EXPECT_EQ(d.State(), dsEdit);
+    EXPECT_EQ(d.FieldByName("Name")->AsString(), "changed");
+    EXPECT_TRUE(d.Modified());
+
+    // Nothing reached the stored record: another reader still sees the old value.
+    refuse = false;
+    d.Post();
+    EXPECT_EQ(d.State(), dsBrowse);
+    EXPECT_EQ(d.FieldByName("Name")->AsString(), "changed");
+    d.First();
+    d.Next();
+    EXPECT_EQ(d.FieldByName("Name")->AsString(), "changed");
+}
+
+TEST(DataSetChanges, FailedInsertKeepsTheNewRowUntilCancelled) {
+    VectorDataSet d;
+    MakeTable(d, 2);
+    d.FieldByName("Name")->SetRequired(true);
+    d.Append();
+    d.FieldByName("ID")->SetAsInteger(7);
+    try {
+        d.Post();
+        FAIL();
+    } catch (const EDatabaseError& e) {
+        EXPECT_EQ(e.Message(), "Field 'Name' must have a value");
+    }
+    EXPECT_EQ(d.State(), dsInsert);
+    EXPECT_EQ(d.FieldByName("ID")->AsInteger(), 7);
+    EXPECT_EQ(d.RecordCount(), 2);
+    d.Cancel();
+    EXPECT_EQ(d.RecordCount(), 2);
+}
+
+TEST(DataSetChanges, PostErrorHandlerMayRetryOrAbort) {
+    VectorDataSet d;
+    MakeTable(d, 1);
+    d.FieldByName("Name")->SetRequired(true);
+    int calls = 0;
+    d.OnPostError = [&](TDataSet* ds, EDatabaseError&, TDataAction& action) {
+        ++calls;
+        ds->FieldByName("Name")->SetAsString("fixed");
+        action = daRetry;
+    };
+    d.Append();
+    d.FieldByName("ID")->SetAsInteger(2);
+    d.Post();
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(d.FieldByName("Name")->AsString(), "fixed");
+
+    d.OnPostError = [](TDataSet*, EDatabaseError&, TDataAction& action) { action = daAbort; };
+    d.Append();
+    EXPECT_THROW(d.Post(), EAbort);
+    EXPECT_EQ(d.State(), dsInsert);
+    d.Cancel();
+}
+
+TEST(DataSetChanges, ReadOnlyDatasetRefusesChanges) {
+    VectorDataSet d;
+    MakeTable(d, 2);
+    d.SetReadOnly(true);
+    EXPECT_THROW(d.Edit(), EDatabaseError);
+    EXPECT_THROW(d.Append(), EDatabaseError);
+    EXPECT_THROW(d.Delete(), EDatabaseError);
+    EXPECT_EQ(d.State(), dsBrowse);
+    EXPECT_FALSE(d.FieldByName("Name")->CanModify());
+}
+
+TEST(DataSetChanges, WritingAFieldOutsideEditStateIsRefused) {
+    VectorDataSet d;
+    MakeTable(d, 1);
+    try {
+        d.FieldByName("Name")->SetAsString("x");
+        FAIL();
+    } catch (const EDatabaseError& e) {
+        EXPECT_EQ(e.Message(), "Dataset is not in edit mode.");
+    }
+    EXPECT_EQ(d.FieldByName("Name")->AsString(), "N1");
+}
+
+TEST(DataSetChanges, DeleteEverythingLeavesAnEmptyDatasetThatAcceptsNewRows) {
+    VectorDataSet d;
+    MakeTable(d, 3);
+    while (!d.IsEmpty()) d.Delete();
+    EXPECT_TRUE(d.Bof());
+    EXPECT_TRUE(d.Eof());
+    EXPECT_EQ(d.RecordCount(), 0);
+    EXPECT_TRUE(d.FieldByName("ID")->IsNull());
+    d.Edit();  // an empty dataset starts a new row instead
+    EXPECT_EQ(d.State(), dsInsert);
+    d.FieldByName("ID")->SetAsInteger(1);
+    d.Post();
+    EXPECT_EQ(d.RecordCount(), 1);
+}
+
+TEST(DataSetChanges, RefreshFiresItsEventsAroundAResync) {
+    VectorDataSet d;
+    MakeTable(d, 3);
+    d.SetRecNo(2);
+    std::vector<std::string> log;
+    d.BeforeRefresh = [&](TDataSet*) { log.push_back("before"); };
+    d.AfterRefresh = [&](TDataSet*) { log.push_back("after"); };
+    d.BeforeScroll = [&](TDataSet*) { log.push_back("scroll"); };
+    d.Edit();
+    d.FieldByName("Name")->SetAsString("pending");
+    d.Refresh();  // a pending edit is posted first
+    EXPECT_EQ(log, (std::vector<std::string>{"before", "after"}));
+    EXPECT_EQ(d.FieldByName("Name")->AsString(), "pending");
+    EXPECT_EQ(Id(d), 2);
+}
+
+TEST(DataSetChanges, ExceptionInOnNewRecordReturnsToBrowse) {
+    VectorDataSet d;
+    MakeTable(d, 2);
+    d.SetRecNo(2);
+    d.OnNewRecord = [](TDataSet*) { throw Exception("sem numeração"); };
+    EXPECT_THROW(d.Append(), Exception);
+    EXPECT_EQ(d.State(), dsBrowse);
+    EXPECT_EQ(d.RecordCount(), 2);
+    EXPECT_FALSE(d.FieldByName("ID")->IsNull());
+}
+
+// --- bookmarks ---------------------------------------------------------------
+
+TEST(DataSetBookmarks, SurviveInsertsAndDeletesOfOtherRecords) {
+    VectorDataSet d;
+    MakeTable(d, 5);
+    d.SetRecNo(3);
+    TBookmark b = d.GetBookmark();
+    ASSERT_FALSE(b.empty());
+
+    d.First();
+    d.Insert();
+    d.FieldByName("ID")->SetAsInteger(100);
+    d.Post();
+    d.Last();
+    d.Delete();
+    d.First();
+    d.Next();
+    d.Next();  // record 2 now (after the insert at the top)
+    d.Delete();
+
+    EXPECT_TRUE(d.BookmarkValid(b));
+    d.GotoBookmark(b);
+    EXPECT_EQ(Id(d), 3);
+    EXPECT_EQ(d.RecNo(), 3);
+}
+
+TEST(DataSetBookmarks, AreRejectedCleanlyOnceTheirRecordIsGone) {
+    VectorDataSet d;
+    MakeTable(d, 5);
+    d.SetRecNo(2);
+    TBookmark gone = d.GetBookmark();
+    d.Delete();
+    d.SetRecNo(3);
+    int scrolls = 0;
+    d.BeforeScroll = [&](TDataSet*) { ++scrolls; };
+    EXPECT_FALSE(d.BookmarkValid(gone));
+    EXPECT_THROW(d.GotoBookmark(gone), EDatabaseError);
+    EXPECT_EQ(scrolls, 0);
+    // Position and buffers are as before.
+    EXPECT_EQ(Id(d), 4);
+    EXPECT_EQ(d.RecNo(), 3);
+    d.Next();
+    EXPECT_EQ(Id(d), 5);
+}
+
+TEST(DataSetBookmarks, CompareFollowsRecordOrderAndInsertStateHasNone) {
+    VectorDataSet d;
+    MakeTable(d, 4);
+    TBookmark first = d.GetBookmark();
+    d.Last();
+    TBookmark last = d.GetBookmark();
+    EXPECT_LT(d.CompareBookmarks(first, last), 0);
+    EXPECT_GT(d.CompareBookmarks(last, first), 0);
+    EXPECT_EQ(d.CompareBookmarks(first, first), 0);
+    d.Append();
+    EXPECT_TRUE(d.GetBookmark().empty());
+    d.Cancel();
+    d.GotoBookmark(TBookmark{});  // no bookmark: nothing happens
+    EXPECT_EQ(Id(d), 4);
+}
+
+// --- searching ---------------------------------------------------------------
+
+TEST(DataSetSearch, LocateHonoursCaseAndPartialKeyOptions) {
+    VectorDataSet d;
+    d.FieldDefs()->Add("ID", ftInteger);
+    d.FieldDefs()->Add("Name", ftString, 20);
+    d.Open();
+    d.AppendRecord({Variant(1), Variant("ABC")});
+    d.AppendRecord({Variant(2), Variant("Ábaco")});
+    d.AppendRecord({Variant(3), Variant("abd")});
+    d.First();
+
+    EXPECT_FALSE(d.Locate("Name", Variant("AB"), {}));
+    EXPECT_EQ(Id(d), 1);
+    EXPECT_TRUE(d.Locate("Name", Variant("AB"), {loPartialKey}));
+    EXPECT_EQ(Id(d), 1);
+    EXPECT_TRUE(d.Locate("Name", Variant("ABD"), {loCaseInsensitive}));
+    EXPECT_EQ(Id(d), 3);
+    EXPECT_TRUE(d.Locate("Name", Variant("ábaco"), {loCaseInsensitive}));
+    EXPECT_EQ(Id(d), 2);
+    EXPECT_TRUE(d.Locate("ID;Name", VarArrayOf({Variant(3), Variant("abd")}), {}));
+    EXPECT_EQ(Id(d), 3);
+    EXPECT_FALSE(d.Locate("ID;Name", VarArrayOf({Variant(3), Variant("ABC")}), {}));
+    EXPECT_THROW(d.Locate("Missing", Variant(1), {}), EDatabaseError);
+    EXPECT_THROW(d.Locate("ID;Name", Variant(1), {}), EDatabaseError);
+}
+
+TEST(DataSetSearch, LookupAnswersWithoutMovingOrFiringEvents) {
+    VectorDataSet d;
+    MakeTable(d, 5);
+    d.SetRecNo(2);
+    int events = 0;
+    d.BeforeScroll = [&](TDataSet*) { ++events; };
+    d.AfterScroll = [&](TDataSet*) { ++events; };
+    EXPECT_EQ(VarToStr(d.Lookup("ID", Variant(4), "Name")), "N4");
+    Variant both = d.Lookup("ID", Variant(5), "ID;Name");
+    ASSERT_TRUE(both.IsArray());
+    EXPECT_EQ(both.GetElement(1).AsString(), "N5");
+    EXPECT_TRUE(d.Lookup("ID", Variant(42), "Name").IsNull());
+    EXPECT_EQ(events, 0);
+    EXPECT_EQ(Id(d), 2);
+    d.Next();
+    EXPECT_EQ(Id(d), 3);
+}
+
+TEST(DataSetSearch, FilterRecordHidesRowsFromEveryWalk) {
+    VectorDataSet d;
+    MakeTable(d, 10);
+    d.SetOnFilterRecord([](TDataSet* ds, bool& accept) { accept = ds->FieldByName("ID")->AsInteger() % 3 == 0; });
+    EXPECT_EQ(d.RecordCount(), 10);  // not yet Filtered
+    d.SetFiltered(true);
+    EXPECT_EQ(Ids(d), (std::vector<int>{3, 6, 9}));
+    EXPECT_EQ(d.RecordCount(), 3);
+    EXPECT_FALSE(d.Locate("ID", Variant(4), {}));
+    EXPECT_TRUE(d.Locate("ID", Variant(9), {}));
+    EXPECT_EQ(d.RecNo(), 3);
+    d.SetFiltered(false);
+    EXPECT_EQ(d.RecordCount(), 10);
+    EXPECT_EQ(Id(d), 1);
+}
+
+// --- calculated and lookup fields --------------------------------------------
+
+TEST(DataSetCalcFields, CalculatedAndLookupFieldsFollowEachRecord) {
+    VectorDataSet cities;
+    cities.FieldDefs()->Add("Code", ftInteger);
+    cities.FieldDefs()->Add("City", ftString, 30);
+    cities.Open();
+    cities.AppendRecord({Variant(10), Variant("Curitiba")});
+    cities.AppendRecord({Variant(20), Variant("Maringá")});
+
+    VectorDataSet people;
+    auto* id = new TIntegerField(&people);
+    id->SetFieldName("ID");
+    id->SetDataSet(&people);
+    auto* code = new TIntegerField(&people);
+    code->SetFieldName("CityCode");
+    code->SetDataSet(&people);
+    auto* twice = new TIntegerField(&people);
+    twice->SetFieldName("Twice");
+    twice->SetFieldKind(fkCalculated);
+    twice->SetDataSet(&people);
+    auto* city = new TStringField(&people);
+    city->SetFieldName("CityName");
+    city->SetSize(30);
+    city->SetFieldKind(fkLookup);
+    city->SetLookupDataSet(&cities);
+    city->SetKeyFields("CityCode");
+    city->SetLookupKeyFields("Code");
+    city->SetLookupResultField("City");
+    city->SetDataSet(&people);
+    people.OnCalcFields = [](TDataSet* ds) {
+        ds->FieldByName("Twice")->SetAsInteger(ds->FieldByName("ID")->AsInteger() * 2);
+    };
+    people.Open();
+    people.AppendRecord({Variant(1), Variant(20)});
+    people.AppendRecord({Variant(2), Variant(99)});
+    people.First();
+    EXPECT_EQ(people.FieldByName("Twice")->AsInteger(), 2);
+    EXPECT_EQ(people.FieldByName("CityName")->AsString(), "Maringá");
+    people.Next();
+    EXPECT_EQ(people.FieldByName("Twice")->AsInteger(), 4);
+    EXPECT_TRUE(people.FieldByName("CityName")->IsNull());
+
+    // A changed key recomputes while editing.
+    people.Edit();
+    people.FieldByName("CityCode")->SetAsInteger(10);
+    EXPECT_EQ(people.FieldByName("CityName")->AsString(), "Curitiba");
+    EXPECT_THROW(people.FieldByName("Twice")->SetAsInteger(5), EDatabaseError);
+    people.Post();
+    EXPECT_EQ(people.FieldByName("CityName")->AsString(), "Curitiba");
+}
+
+TEST(DataSetCalcFields, IncompleteLookupIsRefusedAtOpen) {
+    VectorDataSet people;
+    auto* id = new TIntegerField(&people);
+    id->SetFieldName("ID");
+    id->SetDataSet(&people);
+    auto* city = new TStringField(&people);
+    city->SetFieldName("CityName");
+    city->SetFieldKind(fkLookup);
+    city->SetDataSet(&people);
+    EXPECT_THROW(people.Open(), EDatabaseError);
+    EXPECT_FALSE(people.Active());
+}
+
+}  // namespace
