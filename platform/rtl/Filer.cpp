@@ -563,6 +563,40 @@ TComponent* TReader::ReadRootComponent(TComponent* Root) {
     }
 }
 
+void TReader::ReadComponents(TComponent* AOwner, TComponent* AParent,
+                             const std::function<void(TComponent*)>& Proc) {
+    SetRoot(AOwner);
+    owner_ = AOwner;
+    parent_ = AParent;
+    fixups_.clear();
+    loaded_.clear();
+    unresolved_.clear();
+    try {
+        while (!EndOfList()) {
+            ReadSignature();
+            TComponent* c = ReadComponent(nullptr);
+            if (Proc) Proc(c);
+        }
+        ReadListEnd();
+        FixupReferences();
+        std::vector<TComponent*> loaded;
+        loaded.swap(loaded_);
+        for (TComponent* c : loaded) c->SetComponentStateFlag(csReading, false);
+        for (TComponent* c : loaded) c->Loaded();
+    } catch (...) {
+        fixups_.clear();
+        loaded_.clear();
+        if (AOwner != nullptr) ClearLoadingFlags(AOwner);
+        try {
+            throw;
+        } catch (const EReadError&) {
+            throw;
+        } catch (const Exception& e) {
+            throw EReadError(e.Message());
+        }
+    }
+}
+
 TComponent* TReader::ReadComponent(TComponent* Component) {
     DepthGuard depth(depth_);
     TFilerFlags flags;

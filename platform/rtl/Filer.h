@@ -70,7 +70,11 @@ public:
                                       const TStreamProc& WriteData, bool HasData) = 0;
 
     TComponent* Root() const { return root_; }
-    virtual void SetRoot(TComponent* Value) { root_ = Value; }
+    // The component whose owned components references are named against.
+    virtual void SetRoot(TComponent* Value) {
+        root_ = Value;
+        lookupRoot_ = Value;
+    }
     TComponent* LookupRoot() const { return lookupRoot_; }
     TStream* Stream() const { return stream_; }
 
@@ -105,6 +109,13 @@ public:
     TComponent* ReadRootComponent(TComponent* Root);
     // Reads one component (with its children) under the current owner.
     TComponent* ReadComponent(TComponent* Component);
+    // Reads a list of whole streams, each with its signature, ended by an
+    // end-of-list byte: every component is created under AOwner (also the
+    // root references are resolved against), Proc hears of each top-level
+    // one; references are fixed and Loaded called once all are read. On
+    // failure the components read so far stay with AOwner.
+    void ReadComponents(TComponent* AOwner, TComponent* AParent,
+                        const std::function<void(TComponent*)>& Proc);
     // Reads the properties and children of Instance (TComponent::ReadState).
     void ReadData(TComponent* Instance);
 

@@ -2,6 +2,7 @@
 
 #include <clocale>
 #include <cmath>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -360,6 +361,69 @@ TEST(TypInfoAccess, PropertiesByNameIncludingInherited) {
     s.OnClick = [](TObject*) {};
     EXPECT_EQ(GetMethodProp(&s, "OnClick"), "");
     EXPECT_EQ(ToText(Save(&s)).find("OnClick"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(StreamingTemplates, ComponentsReadIntoAnOwnerWithRenamesAndReferences) {
+    RegisterSamples();
+    // A form that already holds a component named like one in the stream, and
+    // a data source the stored component refers to by name.
+    TSample form(nullptr);
+    form.SetName("Form1");
+    auto* existing = new TSample(&form);
+    existing->SetName("Report1");
+    auto* source = new TSample(&form);
+    source->SetName("Source");
+
+    // The stored form: signature, component, end of list; written against
+    // the form so that the reference to Source is by its plain name.
+    TSample scratch(nullptr);
+    auto* report = new TSample(&scratch);
+    report->SetName("Report1");
+    auto* band = new TSample(report);
+    band->SetName("Band1");
+    band->SetBuddy(report);
+    auto* src2 = new TSample(&scratch);
+    src2->SetName("Source");
+    report->SetBuddy(src2);
+    TMemoryStream stream;
+    {
+        TWriter w(&stream);
+        w.SetRoot(&scratch);
+        w.WriteSignature();
+        w.WriteComponent(report);
+        w.WriteListEnd();
+    }
+    EXPECT_NE(ToText(stream.DataBytes().substr(0, stream.Size() - 1)).find("Buddy = Source"), std::string::npos);
+
+    stream.SetPosition(0);
+    TReader reader(&stream);
+    std::map<std::string, std::string> renamed;
+    reader.OnSetName = [&](TReader*, TComponent* c, std::string& name) {
+        if (c->Owner() == &form && form.FindComponent(name) != nullptr) {
+            std::string fresh = name + "_1";
+            renamed[name] = fresh;
+            name = fresh;
+        }
+    };
+    reader.OnReferenceName = [&](TReader*, std::string& name) {
+        auto it = renamed.find(name);
+        if (it != renamed.end()) name = it->second;
+    };
+    std::vector<TComponent*> top;
+    reader.ReadComponents(&form, nullptr, [&](TComponent* c) { top.push_back(c); });
+    ASSERT_EQ(top.size(), 1u);
+    auto* loaded = static_cast<TSample*>(top[0]);
+    EXPECT_EQ(loaded->Name(), "Report1_1");
+    EXPECT_EQ(loaded->Owner(), &form);
+    EXPECT_EQ(loaded->Buddy(), source);
+    TSample* loadedBand = Child(loaded, "Band1");
+    ASSERT_NE(loadedBand, nullptr);
+    EXPECT_EQ(loadedBand->Buddy(), loaded);  // "Report1" renamed on the way
+    EXPECT_EQ(loaded->LoadedCalls, 1);
 }
 
 }  // namespace
