@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <string>
 #include <vector>
 
@@ -437,4 +439,51 @@ TEST_F(SQLQueryFixture, DetailFollowsItsMaster) {
     EXPECT_EQ(detail->RecordCount(), 2);
     detail->Close();
     ds.SetDataSet(nullptr);
+}
+
+// Two instances of the program on one file, each numbering new rows as the
+// registers do (largest key + 1) inside a write transaction.
+TEST_F(SQLQueryFixture, TwoProcessesTakingMaxPlusOneNeverShareAKey) {
+    conn->Execute(sqlite::CreateTableSql("vendedor", {{"Id_Vendedor", "integer", false, true}, {"Nome", "text(40)"}}));
+    conn->Close();  // no connection may cross the fork
+    const std::string go = dir.file("go");
+    auto work = [this, &go](const char* who) -> int {
+        // Both start together, so that their transactions overlap.
+        while (::access(go.c_str(), F_OK) != 0) ::usleep(1000);
+        try {
+            TSQLConnection c;
+            c.SetDatabaseName(path);
+            TSQLQuery next;
+            next.SetConnection(&c);
+            next.SetSQL("select max(Id_Vendedor) as id_max from vendedor");
+            TSQLQuery ins;
+            ins.SetConnection(&c);
+            ins.SetSQL("insert into vendedor(Id_Vendedor, Nome) values(:pId, :pNome)");
+            for (int i = 0; i < 100; ++i) {
+                c.BeginTrans();
+                next.Open();
+                int id = next.FieldByName("id_max")->AsInteger() + 1;
+                next.Close();
+                ins.ParamByName("pId")->SetValue(Variant(id));
+                ins.ParamByName("pNome")->SetValue(Variant(std::string(who)));
+                ins.ExecSQL();
+                c.CommitTrans();
+            }
+            return 0;
+        } catch (...) {
+            return 1;
+        }
+    };
+    pid_t a = fork();
+    if (a == 0) _exit(work("a"));
+    pid_t b = fork();
+    if (b == 0) _exit(work("b"));
+    testsupport::WriteAll(go, "1");
+    int statusA = 0, statusB = 0;
+    waitpid(a, &statusA, 0);
+    waitpid(b, &statusB, 0);
+    EXPECT_TRUE(WIFEXITED(statusA) && WEXITSTATUS(statusA) == 0);
+    EXPECT_TRUE(WIFEXITED(statusB) && WEXITSTATUS(statusB) == 0);
+    EXPECT_EQ(FileRows("select count(*), count(distinct Id_Vendedor), max(Id_Vendedor) from vendedor"),
+              std::vector<std::string>{"200|200|200"});
 }
