@@ -1,0 +1,369 @@
+// Field kinds: conversions, limits, formats, events, defaults and blobs.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/db/DB.h"
+#include "platform/rtl/Format.h"
+#include "platform/rtl/Strings.h"
+#include "tests/platform/db/VectorDataSet.h"
+
+using testsupport::VectorDataSet;
+
+namespace {
+
+// One dataset with a field of every kind the billing tables use.
+class FieldFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto* defs = d.FieldDefs();
+        defs->Add("Nome", ftString, 5);
+        defs->Add("Qtd", ftInteger);
+        defs->Add("Pequeno", ftSmallint);
+        defs->Add("Grande", ftLargeint);
+        defs->Add("Preco", ftFloat);
+        defs->Add("Valor", ftCurrency);
+        defs->Add("Ativo", ftBoolean);
+        defs->Add("Dia", ftDate);
+        defs->Add("Hora", ftTime);
+        defs->Add("Quando", ftDateTime);
+        defs->Add("Obs", ftMemo);
+        defs->Add("Foto", ftGraphic);
+        defs->Add("Codigo", ftAutoInc);
+        defs->Add("Palavra", ftWord);
+        defs->Add("Texto", ftWideString, 10);
+        d.Open();
+        d.Append();
+    }
+
+    TField* F(const char* name) { return d.FieldByName(name); }
+
+    VectorDataSet d;
+};
+
+TEST_F(FieldFixture, DefaultFieldsTakeTheClassAndBufferOfTheirKind) {
+    EXPECT_NE(dynamic_cast<TStringField*>(F("Nome")), nullptr);
+    EXPECT_NE(dynamic_cast<TSmallintField*>(F("Pequeno")), nullptr);
+    EXPECT_NE(dynamic_cast<TLargeintField*>(F("Grande")), nullptr);
+    EXPECT_NE(dynamic_cast<TCurrencyField*>(F("Valor")), nullptr);
+    EXPECT_NE(dynamic_cast<TDateField*>(F("Dia")), nullptr);
+    EXPECT_NE(dynamic_cast<TTimeField*>(F("Hora")), nullptr);
+    EXPECT_NE(dynamic_cast<TMemoField*>(F("Obs")), nullptr);
+    EXPECT_NE(dynamic_cast<TGraphicField*>(F("Foto")), nullptr);
+    EXPECT_NE(dynamic_cast<TAutoIncField*>(F("Codigo")), nullptr);
+    EXPECT_NE(dynamic_cast<TWideStringField*>(F("Texto")), nullptr);
+    EXPECT_EQ(F("Nome")->DataSize(), 5 * 4 + 1);
+    EXPECT_EQ(F("Pequeno")->DataSize(), 2);
+    EXPECT_EQ(F("Qtd")->DataSize(), 4);
+    EXPECT_EQ(F("Grande")->DataSize(), 8);
+    EXPECT_EQ(F("Dia")->DataSize(), 8);
+    EXPECT_EQ(F("Obs")->DataSize(), 0);
+    EXPECT_TRUE(F("Obs")->IsBlob());
+    EXPECT_EQ(F("Nome")->FieldNo(), 1);
+    EXPECT_EQ(F("Texto")->FieldNo(), 15);
+    EXPECT_EQ(F("Valor")->Alignment(), taRightJustify);
+    EXPECT_EQ(F("Nome")->DisplayWidth(), 5);
+}
+
+TEST_F(FieldFixture, NullValuesReadAsZeroOrEmptyThroughTheAccessors) {
+    for (TField* f : d.Fields()->List()) {
+        EXPECT_TRUE(f->IsNull()) << f->FieldName();
+        EXPECT_TRUE(f->Value().IsNull()) << f->FieldName();
+        EXPECT_EQ(f->DisplayText().empty(), !f->IsBlob()) << f->FieldName();
+    }
+    EXPECT_EQ(F("Nome")->AsString(), "");
+    EXPECT_EQ(F("Nome")->AsInteger(), 0);
+    EXPECT_EQ(F("Qtd")->AsInteger(), 0);
+    EXPECT_EQ(F("Qtd")->AsString(), "");
+    EXPECT_EQ(F("Preco")->AsFloat(), 0.0);
+    EXPECT_FALSE(F("Ativo")->AsBoolean());
+    EXPECT_EQ(F("Dia")->AsDateTime(), 0.0);
+    EXPECT_EQ(F("Obs")->AsString(), "");
+}
+
+TEST_F(FieldFixture, TextIsCutToSizeCharactersNotBytes) {
+    F("Nome")->SetAsString("Conceição");
+    EXPECT_EQ(F("Nome")->AsString(), "Conce");
+    F("Nome")->SetAsString("çãõéí-extra");
+    EXPECT_EQ(F("Nome")->AsString(), "çãõéí");
+    F("Nome")->SetAsString("");
+    EXPECT_FALSE(F("Nome")->IsNull());
+    F("Texto")->SetAsString("Situação tributária");
+    EXPECT_EQ(F("Texto")->AsString(), "Situação t");
+}
+
+TEST_F(FieldFixture, IntegerKindsRefuseTextAndValuesOutsideTheirRange) {
+    F("Qtd")->SetAsInteger(7);
+    try {
+        F("Qtd")->SetAsString("sete");
+        FAIL();
+    } catch (const EDatabaseError& e) {
+        EXPECT_EQ(e.Message(), "'sete' is not a valid integer value for field 'Qtd'");
+    }
+    EXPECT_EQ(F("Qtd")->AsInteger(), 7);
+    F("Qtd")->SetAsString(" 12 ");
+    EXPECT_EQ(F("Qtd")->AsInteger(), 12);
+    F("Qtd")->SetAsString("");
+    EXPECT_TRUE(F("Qtd")->IsNull());
+
+    EXPECT_THROW(F("Pequeno")->SetAsInteger(40000), EDatabaseError);
+    F("Pequeno")->SetAsInteger(-32768);
+    EXPECT_EQ(F("Pequeno")->AsInteger(), -32768);
+    EXPECT_THROW(F("Palavra")->SetAsInteger(-1), EDatabaseError);
+    F("Palavra")->SetAsInteger(65535);
+    EXPECT_EQ(F("Palavra")->AsInteger(), 65535);
+    EXPECT_THROW(F("Qtd")->SetAsLargeInt(int64_t{1} << 40), EDatabaseError);
+
+    auto* qtd = static_cast<TIntegerField*>(F("Qtd"));
+    qtd->SetMinValue(1);
+    qtd->SetMaxValue(10);
+    EXPECT_THROW(qtd->SetAsInteger(11), EDatabaseError);
+    qtd->SetAsInteger(10);
+    EXPECT_EQ(qtd->AsInteger(), 10);
+
+    F("Grande")->SetAsString("9000000000");
+    EXPECT_EQ(F("Grande")->AsLargeInt(), 9000000000LL);
+    EXPECT_EQ(F("Grande")->Value().AsInt64(), 9000000000LL);
+}
+
+TEST_F(FieldFixture, NumbersFormatForDisplayAndEditing) {
+    auto* preco = static_cast<TFloatField*>(F("Preco"));
+    preco->SetAsFloat(1234.5);
+    EXPECT_EQ(preco->AsString(), FloatToStr(1234.5));
+    preco->SetDisplayFormat("#,##0.00");
+    EXPECT_EQ(preco->DisplayText(), "1.234,50");
+    // Editing falls back to the display format until an edit format is set.
+    EXPECT_EQ(preco->Text(), "1.234,50");
+    preco->SetEditFormat("0.000");
+    EXPECT_EQ(preco->Text(), "1234,500");
+    preco->SetText("2,25");
+    EXPECT_DOUBLE_EQ(preco->AsFloat(), 2.25);
+    EXPECT_THROW(preco->SetAsString("dois"), EDatabaseError);
+
+    F("Valor")->SetAsFloat(1234.5);
+    EXPECT_EQ(F("Valor")->DisplayText(), FloatToStrF(1234.5, ffCurrency, 15, 2));
+    EXPECT_EQ(F("Valor")->Text(), "1234,50");
+    EXPECT_EQ(F("Valor")->AsCurrency(), Currency::FromDouble(1234.5));
+
+    auto* qtd = static_cast<TIntegerField*>(F("Qtd"));
+    qtd->SetAsInteger(5);
+    qtd->SetDisplayFormat("000");
+    EXPECT_EQ(qtd->DisplayText(), "005");
+    EXPECT_EQ(qtd->AsString(), "5");
+}
+
+TEST_F(FieldFixture, BooleanTextComesFromDisplayValues) {
+    auto* ativo = static_cast<TBooleanField*>(F("Ativo"));
+    ativo->SetAsBoolean(true);
+    EXPECT_EQ(ativo->AsString(), "True");
+    ativo->SetDisplayValues("Sim;Não");
+    EXPECT_EQ(ativo->AsString(), "Sim");
+    ativo->SetAsString("não");
+    EXPECT_FALSE(ativo->AsBoolean());
+    EXPECT_FALSE(ativo->IsNull());
+    ativo->SetAsString("S");
+    EXPECT_TRUE(ativo->AsBoolean());
+    EXPECT_THROW(ativo->SetAsString("talvez"), EDatabaseError);
+    EXPECT_TRUE(ativo->AsBoolean());
+    ativo->SetValue(Variant(false));
+    EXPECT_EQ(ativo->Value().VarType(), varBoolean);
+    EXPECT_FALSE(ativo->Value().AsBoolean());
+    try {
+        ativo->AsDateTime();
+        FAIL();
+    } catch (const EDatabaseError& e) {
+        EXPECT_EQ(e.Message(), "Cannot access field 'Ativo' as type DateTime");
+    }
+}
+
+TEST_F(FieldFixture, DateAndTimeKindsKeepTheirPartOfTheValue) {
+    F("Dia")->SetAsDateTime(45292.75);  // 2024-01-01 18:00
+    EXPECT_EQ(F("Dia")->AsDateTime(), 45292.0);
+    EXPECT_EQ(F("Dia")->AsString(), "01/01/2024");
+    F("Hora")->SetAsDateTime(45292.75);
+    EXPECT_DOUBLE_EQ(F("Hora")->AsDateTime(), 0.75);
+    EXPECT_EQ(F("Hora")->AsString(), "18:00:00");
+    F("Quando")->SetAsDateTime(45292.75);
+    EXPECT_EQ(F("Quando")->AsString(), "01/01/2024 18:00:00");
+    static_cast<TDateTimeField*>(F("Quando"))->SetDisplayFormat("dd/mm/yy hh:nn");
+    EXPECT_EQ(F("Quando")->DisplayText(), "01/01/24 18:00");
+    F("Dia")->SetAsString("25/12/2023");
+    EXPECT_EQ(F("Dia")->AsDateTime(), 45285.0);
+    EXPECT_THROW(F("Dia")->SetAsString("31/02/2023"), EDatabaseError);
+    EXPECT_EQ(F("Dia")->AsDateTime(), 45285.0);
+    EXPECT_EQ(F("Dia")->Value().VarType(), varDate);
+}
+
+TEST_F(FieldFixture, ValidateSeesTheNewValueAndMayRefuseIt) {
+    F("Qtd")->SetAsInteger(1);
+    std::vector<std::string> seen;
+    F("Qtd")->OnValidate = [&](TField* f) {
+        seen.push_back(f->AsString());
+        if (f->AsInteger() < 0) throw EDatabaseError("Quantidade negativa");
+    };
+    int changes = 0;
+    F("Qtd")->OnChange = [&](TField*) { ++changes; };
+    F("Qtd")->SetAsInteger(5);
+    EXPECT_THROW(F("Qtd")->SetAsInteger(-2), EDatabaseError);
+    EXPECT_EQ(F("Qtd")->AsInteger(), 5);
+    EXPECT_EQ(seen, (std::vector<std::string>{"5", "-2"}));
+    EXPECT_EQ(changes, 1);
+    F("Qtd")->Clear();
+    EXPECT_EQ(seen.back(), "");
+    EXPECT_TRUE(F("Qtd")->IsNull());
+}
+
+TEST_F(FieldFixture, GetTextAndSetTextHandlersReplaceTheConversions) {
+    F("Nome")->OnGetText = [](TField* f, std::string& text, bool display) {
+        text = (display ? "[" : "<") + f->AsString() + (display ? "]" : ">");
+    };
+    F("Nome")->OnSetText = [](TField* f, const std::string& text) { f->SetAsString(UpperCase(text)); };
+    F("Nome")->SetText("abc");
+    EXPECT_EQ(F("Nome")->AsString(), "ABC");
+    EXPECT_EQ(F("Nome")->DisplayText(), "[ABC]");
+    EXPECT_EQ(F("Nome")->Text(), "<ABC>");
+}
+
+TEST_F(FieldFixture, VariantValuesRoundTripAndNullClears) {
+    F("Preco")->SetValue(Variant("3,5"));
+    EXPECT_DOUBLE_EQ(F("Preco")->AsFloat(), 3.5);
+    F("Qtd")->SetValue(Variant(2.6));
+    EXPECT_EQ(F("Qtd")->AsInteger(), 3);
+    F("Nome")->SetValue(Variant(42));
+    EXPECT_EQ(F("Nome")->AsString(), "42");
+    F("Nome")->SetValue(Null());
+    EXPECT_TRUE(F("Nome")->IsNull());
+    d.SetFieldValues("Qtd;Nome", VarArrayOf({Variant(9), Variant("x")}));
+    Variant both = d.FieldValues("Qtd;Nome");
+    EXPECT_EQ(both.GetElement(0).AsInteger(), 9);
+    EXPECT_EQ(both.GetElement(1).AsString(), "x");
+}
+
+TEST_F(FieldFixture, MemoAndBlobValuesLiveThroughPostAndScrolling) {
+    std::string obs = std::string(300, 'x') + " observação";
+    F("Obs")->SetAsString(obs);
+    std::string bytes("\x00\x01\xff\x10", 4);
+    TMemoryStream m;
+    m.WriteBytes(bytes);
+    static_cast<TBlobField*>(F("Foto"))->LoadFromStream(&m);
+    d.Post();
+    d.Append();
+    F("Obs")->SetAsString("segundo");
+    d.Post();
+    d.First();
+    EXPECT_EQ(F("Obs")->AsString(), obs);
+    EXPECT_EQ(static_cast<TBlobField*>(F("Foto"))->BlobSize(), 4);
+    TMemoryStream out;
+    static_cast<TBlobField*>(F("Foto"))->SaveToStream(&out);
+    EXPECT_EQ(out.DataBytes(), bytes);
+    EXPECT_EQ(F("Obs")->DisplayText(), "(MEMO)");
+    d.Next();
+    EXPECT_EQ(F("Obs")->AsString(), "segundo");
+    EXPECT_TRUE(F("Foto")->IsNull());
+    EXPECT_EQ(F("Foto")->DisplayText(), "(Graphic)");
+}
+
+TEST_F(FieldFixture, BlobStreamModes) {
+    F("Obs")->SetAsString("antes");
+    d.Post();
+
+    // Reading is allowed while browsing; writing is not.
+    auto reader = d.CreateBlobStream(F("Obs"), bmRead);
+    EXPECT_EQ(reader->ReadAllBytes(), "antes");
+    reader.reset();
+    try {
+        d.CreateBlobStream(F("Obs"), bmWrite);
+        FAIL();
+    } catch (const EDatabaseError& e) {
+        EXPECT_EQ(e.Message(), "Dataset is not in edit mode.");
+    }
+
+    d.Edit();
+    std::vector<TField*> changed;
+    TDataSource src(nullptr);
+    src.SetDataSet(&d);
+    src.OnDataChange = [&](TObject*, TField* f) {
+        if (f != nullptr) changed.push_back(f);
+    };
+    // Read-write starts with the value; even an empty write stores it back.
+    {
+        auto rw = d.CreateBlobStream(F("Obs"), bmReadWrite);
+        EXPECT_EQ(rw->Size(), 5);
+        rw->Write("", 0);
+    }
+    EXPECT_EQ(changed.size(), 1u);
+    EXPECT_EQ(F("Obs")->AsString(), "antes");
+    // Write mode truncates: freed without writing, the field is null.
+    { auto w = d.CreateBlobStream(F("Obs"), bmWrite); }
+    EXPECT_TRUE(F("Obs")->IsNull());
+    d.Cancel();
+    EXPECT_EQ(F("Obs")->AsString(), "antes");
+
+    d.Edit();
+    F("Obs")->SetReadOnly(true);
+    EXPECT_THROW(d.CreateBlobStream(F("Obs"), bmWrite), EDatabaseError);
+    d.Cancel();
+}
+
+TEST(FieldDefaults, DefaultExpressionsFillNewRecordsBeforeOnNewRecord) {
+    VectorDataSet d;
+    auto* situacao = new TStringField(&d);
+    situacao->SetFieldName("Situacao");
+    situacao->SetSize(20);
+    situacao->SetDefaultExpression("'Em Digitação'");
+    situacao->SetDataSet(&d);
+    auto* copias = new TIntegerField(&d);
+    copias->SetFieldName("Copias");
+    copias->SetDefaultExpression("1");
+    copias->SetDataSet(&d);
+    std::string seenInHandler;
+    d.OnNewRecord = [&](TDataSet* ds) { seenInHandler = ds->FieldByName("Situacao")->AsString(); };
+    d.Open();
+    d.Append();
+    EXPECT_EQ(seenInHandler, "Em Digitação");
+    EXPECT_EQ(d.FieldByName("Copias")->AsInteger(), 1);
+    EXPECT_FALSE(d.Modified());
+}
+
+TEST(FieldBinding, PersistentFieldsMustMatchTheData) {
+    VectorDataSet d;
+    d.FieldDefs()->Add("Nome", ftString, 10);
+    auto* wrong = new TIntegerField(&d);
+    wrong->SetFieldName("Nome");
+    wrong->SetDataSet(&d);
+    try {
+        d.Open();
+        FAIL();
+    } catch (const EDatabaseError& e) {
+        EXPECT_EQ(e.Message(), "Type mismatch for field 'Nome', expecting: Integer actual: String");
+    }
+    EXPECT_FALSE(d.Active());
+
+    auto* twin = new TIntegerField(&d);
+    twin->SetFieldName("nome");
+    EXPECT_THROW(twin->SetDataSet(&d), EDatabaseError);
+    delete twin;
+    EXPECT_THROW(d.FieldDefs()->Add("NOME", ftInteger), EDatabaseError);
+}
+
+TEST(FieldBinding, FieldsCannotJoinOrLeaveAnOpenDataset) {
+    VectorDataSet d;
+    d.FieldDefs()->Add("A", ftInteger);
+    d.Open();
+    auto* extra = new TIntegerField(&d);
+    extra->SetFieldName("B");
+    EXPECT_THROW(extra->SetDataSet(&d), EDatabaseError);
+    EXPECT_THROW(d.FieldByName("A")->SetFieldName("C"), EDatabaseError);
+    d.Close();
+    // Default fields go with the close; the definitions stay.
+    EXPECT_EQ(d.FieldCount(), 0);
+    EXPECT_EQ(d.FieldDefs()->Count(), 1);
+    extra->SetDataSet(&d);
+    d.FieldDefs()->Add("B", ftInteger);
+    d.Open();
+    EXPECT_EQ(d.FieldCount(), 1);  // persistent fields: only those
+    EXPECT_EQ(d.FieldByName("B"), extra);
+}
+
+}  // namespace
