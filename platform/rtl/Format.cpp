@@ -429,8 +429,16 @@ std::string Format(std::string_view Fmt, const std::vector<TVarRec>& Args,
         if (i < n && Fmt[i] == '*') {
             ++i;
             const TVarRec& a = nextArg();
-            if (a.VType != TVarRec::vtInteger) InvalidFormat(Fmt);
-            return static_cast<int>(a.VInt64);
+            // Any integer type may carry a width, as long as it is a sensible one.
+            int64_t v;
+            if (a.VType == TVarRec::vtInteger || a.VType == TVarRec::vtInt64)
+                v = a.VInt64;
+            else if (a.VType == TVarRec::vtUInt64 && a.VUInt64 <= 1000000)
+                v = static_cast<int64_t>(a.VUInt64);
+            else
+                InvalidFormat(Fmt);
+            if (v > 1000000 || v < -1000000) InvalidFormat(Fmt);
+            return static_cast<int>(v);
         }
         if (i >= n || Fmt[i] < '0' || Fmt[i] > '9') return std::nullopt;
         int64_t v = 0;

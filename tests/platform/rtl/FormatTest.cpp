@@ -109,6 +109,7 @@ TEST(FormatFunction, IndexStarAndJustification) {
     EXPECT_EQ(Format("%*d|%-*d|", 4, 7, 4, 7), "   7|7   |");
     EXPECT_EQ(Format("%*d|", -4, 7), "7   |");
     EXPECT_EQ(Format("%.*f", 3, 3.14159), "3,142");
+    EXPECT_EQ(Format("%*s|", std::string("abc").size() + 2, "abc"), "  abc|");
     EXPECT_EQ(Format("%-8s|%8s|", "Nota", "Fiscal"), "Nota    |  Fiscal|");
     EXPECT_EQ(Format("%.3d|%8.3d|", -7, -7), "-007|    -007|");
 }
@@ -132,6 +133,8 @@ TEST(FormatFunction, BadPatternsRaiseTheClassLibraryMessages) {
     EXPECT_EQ(MessageOf([] { Format("%5", 1); }), "Format '%5' invalid or incompatible with argument");
     EXPECT_EQ(MessageOf([] { Format("%s", true); }), "Format '%s' invalid or incompatible with argument");
     EXPECT_EQ(MessageOf([] { Format("%*d", "x", 1); }), "Format '%*d' invalid or incompatible with argument");
+    EXPECT_EQ(MessageOf([] { Format("%*d", 1 << 30, 1); }),
+              "Format '%*d' invalid or incompatible with argument");
     EXPECT_EQ(MessageOf([] { Format("%99999999d", 1); }),
               "Format '%99999999d' invalid or incompatible with argument");
 }
