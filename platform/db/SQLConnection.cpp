@@ -143,6 +143,19 @@ std::int64_t TSQLConnection::Execute(const std::string& sql, const std::vector<s
     return Database().Execute(sql, names, values);
 }
 
+std::int64_t TSQLConnection::Execute(const std::string& sql,
+                                     const std::vector<std::pair<std::string, Variant>>& params) {
+    std::vector<std::string> names;
+    std::vector<sqlite::Value> values;
+    TParameters holder;
+    for (const auto& [name, value] : params) {
+        TParameter* p = holder.CreateParameter(name, ftUnknown, value);
+        names.push_back(p->Name());
+        values.push_back(p->ToSQLValue());
+    }
+    return Database().Execute(sql, names, values);
+}
+
 void TSQLConnection::Compact() {
     if (!Connected()) throw ESQLiteError("O banco de dados não está aberto", 21);
     if (db_.InTransaction()) throw ESQLiteError("Não é possível compactar o banco de dados durante uma transação", 21);

@@ -4,9 +4,11 @@
 // "Data Source", Connected, transactions counted by level, Execute).
 #include "platform/db/SQLiteDatabase.h"
 #include "platform/rtl/Component.h"
+#include "platform/rtl/Variant.h"
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 class TSQLQuery;
@@ -63,6 +65,8 @@ public:
     std::int64_t Execute(const std::string& sql);
     std::int64_t Execute(const std::string& sql, const std::vector<std::string>& names,
                          const std::vector<sqlite::Value>& values);
+    // The same with the values as variants: {{"pId", 5}, {"pNome", "Ana"}}.
+    std::int64_t Execute(const std::string& sql, const std::vector<std::pair<std::string, Variant>>& params);
 
     // Rewrites the file without free pages, in place and under the write
     // lock: other instances that have the file open stay consistent, and a

@@ -20,12 +20,7 @@
 #include <variant>
 #include <vector>
 
-#if __has_include("platform/db/DB.h") && __has_include("platform/rtl/Variant.h")
 #include "platform/db/DB.h"
-#define FAT_SQLITE_ERROR_BASE EDatabaseError
-#else
-#define FAT_SQLITE_ERROR_BASE Exception
-#endif
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -33,10 +28,10 @@ struct sqlite3_stmt;
 // A failure reported by the database engine. Message() is a Portuguese lead
 // text followed by the engine's own message; ErrorCode() is the engine's
 // extended result code.
-class ESQLiteError : public FAT_SQLITE_ERROR_BASE {
+class ESQLiteError : public EDatabaseError {
 public:
     ESQLiteError(std::string message, int errorCode = 1)
-        : FAT_SQLITE_ERROR_BASE(std::move(message)), errorCode_(errorCode) {}
+        : EDatabaseError(std::move(message)), errorCode_(errorCode) {}
     const char* ClassName() const noexcept override { return "ESQLiteError"; }
     int ErrorCode() const noexcept { return errorCode_; }
     int PrimaryCode() const noexcept { return errorCode_ & 0xff; }

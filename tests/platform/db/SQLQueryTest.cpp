@@ -191,6 +191,11 @@ TEST_F(SQLQueryFixture, ParametersMatchWithoutCaseAndBindQuotesSafely) {
     EXPECT_EQ(FileRows("select count(*) from Unidade_Medida"), std::vector<std::string>{"4"});
     EXPECT_EQ(FileRows("select Descricao from Unidade_Medida where Id_Unidade_Medida = 'X'''"),
               std::vector<std::string>{"'); delete from Unidade_Medida; --"});
+    EXPECT_EQ(conn->Execute("update Unidade_Medida set Descricao = :pD where Id_Unidade_Medida = :pId",
+                            {{"PD", Variant("O'Neil")}, {"pid", Variant("x'")}}),
+              1);
+    EXPECT_EQ(FileRows("select count(*) from Unidade_Medida where Descricao = 'o''neil'"),
+              std::vector<std::string>{"1"});
     // A statement that returns no rows is not opened.
     EXPECT_THROW(ins->Open(), EDatabaseError);
     EXPECT_EQ(FileRows("select count(*) from Unidade_Medida"), std::vector<std::string>{"4"});
