@@ -1045,12 +1045,8 @@ void TWriter::WritePrefix(TFilerFlags Flags, int ChildPos) {
     if (Flags.Contains(ffChildPos)) WriteInteger(ChildPos);
 }
 
-void TWriter::WriteRootComponent(TComponent* Root) { WriteDescendent(Root, nullptr); }
-
-void TWriter::WriteDescendent(TComponent* Root, TComponent* Ancestor) {
-    root_ = Root;
-    lookupRoot_ = Root;
-    ancestor_ = Ancestor;
+void TWriter::WriteRootComponent(TComponent* Root) {
+    SetRoot(Root);
     WriteSignature();
     WriteComponent(Root);
     FlushBuffer();

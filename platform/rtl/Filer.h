@@ -207,9 +207,12 @@ public:
     explicit TWriter(TStream* Stream);
     ~TWriter() override;
 
+    // Signature, Root and its children. Properties equal to their declared
+    // default are left out; there is no comparison against an ancestor form:
+    // a component flagged csAncestor is written whole as "inherited".
     void WriteRootComponent(TComponent* Root);
+    // One component and its children, references named against Root().
     void WriteComponent(TComponent* Component);
-    void WriteDescendent(TComponent* Root, TComponent* Ancestor);
     // Published then defined properties of Instance.
     void WriteProperties(TPersistent* Instance);
     void WriteData(TComponent* Instance);
@@ -247,7 +250,6 @@ private:
 
     std::string buffer_;
     std::string propPath_;
-    TComponent* ancestor_ = nullptr;
 };
 
 // Stream-level helpers.

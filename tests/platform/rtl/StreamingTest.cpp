@@ -427,3 +427,39 @@ TEST(StreamingTemplates, ComponentsReadIntoAnOwnerWithRenamesAndReferences) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(StreamingReference, InheritedAndInlineObjectsLoadIntoAnExistingForm) {
+    RegisterSamples();
+    TSample form(nullptr);
+    auto* inherited = new TSample(&form);
+    inherited->SetName("Child2");
+    TStringStream s(Ref("flags.frombin"));
+    ReadComponent(s, &form);
+    EXPECT_EQ(form.Name(), "Form2");
+    EXPECT_EQ(form.Count, 2147483647);
+    EXPECT_EQ(form.Big, -9223372036854775807);
+    EXPECT_EQ(form.Title, "abcdefAg");
+    EXPECT_EQ(inherited->Ratio, 1.5e10);  // the existing component was read into
+    TSample* inl = Child(&form, "Child1");
+    ASSERT_NE(inl, nullptr);
+    EXPECT_TRUE(inl->ComponentState().Contains(csInline));
+    EXPECT_EQ(inl->Count, INT32_MIN);
+    TSample* c3 = Child(&form, "Child3");
+    ASSERT_NE(c3, nullptr);
+    ASSERT_EQ(c3->Items.Count(), 1);
+    // The inline flag survives our writer.
+    EXPECT_NE(ToText(Save(&form)).find("inline Child1: TSample"), std::string::npos);
+
+    TSample empty(nullptr);
+    TStringStream again(Ref("flags.frombin"));
+    try {
+        ReadComponent(again, &empty);
+        FAIL();
+    } catch (const EReadError& e) {
+        EXPECT_EQ(e.Message(), "Ancestor for 'Child2' not found");
+    }
+}
+
+}  // namespace
