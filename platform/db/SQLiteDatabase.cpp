@@ -371,6 +371,10 @@ void Database::Open(const std::string& path, const OpenOptions& options) {
     level_ = 0;
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_busy_timeout(db_, options.busyTimeoutMs);
+    // Statements carried over from the original dialect write text between
+    // double quotes ("Admin"); the engine reads such a word as text when no
+    // column has that name, whatever default it was built with.
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 1, nullptr);
     RegisterTextRules(db_);
     try {
         // Reading the schema here makes a file that is not a database fail at

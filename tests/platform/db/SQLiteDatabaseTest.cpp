@@ -47,6 +47,8 @@ TEST_F(SqliteFixture, TextColumnsCompareWithoutCaseButWithAccents) {
     db.Execute("insert into programa values(:id, :d)", {"id", "d"}, {std::string("NOTA224"), std::string("ação")});
     EXPECT_EQ(Count("select count(*) from programa where id_programa = ?1", "Nota223"), 1);
     EXPECT_EQ(Count("select count(*) from programa where Descricao = ?1", "ALTERAÇÃO"), 1);
+    // Text between double quotes, as statements of the original dialect write it.
+    EXPECT_EQ(Count("select count(*) from programa where id_programa = \"nota223\""), 1);
     // Accents are a difference of their own, as in the original sort order.
     EXPECT_EQ(Count("select count(*) from programa where Descricao = ?1", "alteracao"), 0);
     // The key is unique under the same rule: a second "nota223" is a duplicate.
