@@ -189,6 +189,8 @@ protected:
         ownFilter_ = AllocRecordBuffer();
         cursor_ = -1;
         open_ = true;
+        // A detail opened under an open master shows that master's rows at once.
+        TakeMasterValues();
     }
 
     void InternalClose() override {
@@ -335,10 +337,15 @@ private:
         return RecordFilterAccepts(ownFilter_);
     }
 
-    void MasterChanged() {
+    void TakeMasterValues() {
         masterValues_.clear();
-        for (TField* f : masterLink_.Fields()) masterValues_.push_back(f->Value());
-        masterActive_ = !detailFields_.empty();
+        masterActive_ = masterLink_.Active() && !masterLink_.Fields().empty() && !detailFields_.empty();
+        if (masterActive_)
+            for (TField* f : masterLink_.Fields()) masterValues_.push_back(f->Value());
+    }
+
+    void MasterChanged() {
+        TakeMasterValues();
         if (Active()) {
             CheckBrowseMode();
             First();
