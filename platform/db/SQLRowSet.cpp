@@ -366,15 +366,10 @@ Row TableWriter::Update(Database& db, const Row& oldRow, const Row& newRow) cons
     if (sets.empty()) return newRow;
     std::vector<Value> whereParams;
     std::string where = WhereClause(oldRow, whereParams);
-    std::string target;
-    if (hasRowId_) {
-        // The one row the old values identify, even among identical rows.
-        target = "rowid = (SELECT rowid FROM " + QuoteIdentifier(table_) + " WHERE " + where + " LIMIT 1)";
-    } else {
-        target = where;
-    }
+    std::string target = where;
     std::int64_t rowId = 0;
     if (hasRowId_) {
+        // The one row the old values identify, even among identical rows.
         Statement find(db, "SELECT rowid FROM " + QuoteIdentifier(table_) + " WHERE " + where + " LIMIT 1");
         BindAll(find, whereParams);
         if (!find.Step()) throw ESQLiteError(kRowChangedMessage, 1);

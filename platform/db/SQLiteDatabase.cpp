@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 namespace sqlite {
 
@@ -427,6 +428,12 @@ std::int64_t Database::Execute(const std::string& sql, const std::vector<std::st
     CheckOpen();
     std::int64_t total = 0;
     std::string rest = sql;
+    // Several statements change the database together or not at all.
+    std::optional<Transaction> tr;
+    {
+        Statement first(*this, rest);
+        if (!first.Tail().empty()) tr.emplace(*this);
+    }
     while (!rest.empty()) {
         Statement st(*this, rest);
         rest = st.Tail();
@@ -446,6 +453,7 @@ std::int64_t Database::Execute(const std::string& sql, const std::vector<std::st
         st.Run();
         if (!st.ReadOnly()) total += Changes();
     }
+    if (tr) tr->Commit();
     return total;
 }
 

@@ -113,6 +113,9 @@ TEST_F(SqliteFixture, NestedTransactionsUndoOnlyTheirOwnLevel) {
     db.Commit();
     EXPECT_FALSE(db.InTransaction());
     EXPECT_EQ(Column("select group_concat(n) from t"), std::vector<std::string>{"1,3"});
+    // Statements run together are undone together when one fails.
+    EXPECT_THROW(db.Execute("insert into t values(7); insert into nao_existe values(8)"), ESQLiteError);
+    EXPECT_FALSE(db.InTransaction());
     EXPECT_THROW(db.Commit(), ESQLiteError);
     {
         Transaction tr(db);
