@@ -1249,7 +1249,8 @@ Variant TDataSet::Lookup(const std::string& KeyFields, const Variant& KeyValues,
                          const std::string& ResultFields) {
     Variant result = Null();
     if (!Active()) return result;
-    if (state_ != dsCalcFields) CheckBrowseMode();
+    // Unlike Locate, a lookup does not move: a pending edit stays pending
+    // instead of being posted behind the caller's back.
     std::vector<TField*> fields;
     GetFieldList(fields, KeyFields);
     CheckKeyValues(this, fields, KeyValues);

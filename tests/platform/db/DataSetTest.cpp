@@ -395,6 +395,25 @@ TEST(DataSetSearch, LookupAnswersWithoutMovingOrFiringEvents) {
     EXPECT_EQ(Id(d), 3);
 }
 
+TEST(DataSetSearch, LookupDuringAnEditLeavesTheEditPending) {
+    VectorDataSet d;
+    MakeTable(d, 4);
+    d.SetRecNo(2);
+    d.Edit();
+    d.FieldByName("Name")->SetAsString("typing");
+    EXPECT_EQ(VarToStr(d.Lookup("ID", Variant(4), "Name")), "N4");
+    EXPECT_EQ(d.State(), dsEdit);
+    EXPECT_EQ(d.FieldByName("Name")->AsString(), "typing");
+    d.Cancel();
+    EXPECT_EQ(d.FieldByName("Name")->AsString(), "N2");
+
+    d.Insert();
+    d.FieldByName("ID")->SetAsInteger(99);
+    EXPECT_EQ(VarToStr(d.Lookup("ID", Variant(1), "Name")), "N1");
+    d.Post();
+    EXPECT_EQ(Ids(d), (std::vector<int>{1, 99, 2, 3, 4}));
+}
+
 TEST(DataSetSearch, FilterRecordHidesRowsFromEveryWalk) {
     VectorDataSet d;
     MakeTable(d, 10);
