@@ -58,9 +58,16 @@ double DatePart(TDateTime value) {
     return static_cast<double>(days);
 }
 
+bool Valid(TDateTime value) {
+    int64_t days;
+    int32_t ms;
+    return Split(value, days, ms);
+}
+
 // The moment on a continuous axis: -1.25 (29/12/1899 06:00) lies at -0.75.
+// Values outside the calendar stay as they are.
 double Linear(TDateTime value) {
-    if (value >= 0) return value;
+    if (value >= 0 || !Valid(value)) return value;
     return DatePart(value) + TimeFraction(value);
 }
 
@@ -70,12 +77,29 @@ TDateTime FromLinear(double linear) {
     return Compose(day, linear - day);
 }
 
-int64_t LinearMs(TDateTime value) { return std::llround(Linear(value) * MSecsPerDay); }
+// Saturates instead of overflowing for values far outside the calendar.
+int64_t LinearMs(TDateTime value) {
+    const double ms = Linear(value) * MSecsPerDay;
+    if (std::isnan(ms)) return 0;
+    if (ms >= 9.2e18) return std::numeric_limits<int64_t>::max();
+    if (ms <= -9.2e18) return std::numeric_limits<int64_t>::min();
+    return std::llround(ms);
+}
 
 TDateTime FromLinearMs(int64_t ms) {
     const int64_t day = ms >= 0 ? ms / MSecsPerDay : -((-ms + MSecsPerDay - 1) / MSecsPerDay);
     const int64_t rest = ms - day * MSecsPerDay;
     return FromLinear(static_cast<double>(day) + static_cast<double>(rest) / MSecsPerDay);
+}
+
+// Steps on the millisecond axis; values outside the calendar and steps that
+// would overflow fall back to plain floating-point arithmetic.
+TDateTime IncUnits(TDateTime value, int64_t count, int64_t unitMs) {
+    int64_t delta, sum;
+    if (!Valid(value) || __builtin_mul_overflow(count, unitMs, &delta) ||
+        __builtin_add_overflow(LinearMs(value), delta, &sum))
+        return FromLinear(Linear(value) + static_cast<double>(count) * unitMs / MSecsPerDay);
+    return FromLinearMs(sum);
 }
 
 [[noreturn]] void DateEncodeError() { throw EConvertError("Invalid argument to date encode"); }
@@ -293,23 +317,23 @@ TDateTime IncYear(TDateTime Value, int NumberOfYears) {
 TDateTime IncWeek(TDateTime Value, int NumberOfWeeks) { return IncDay(Value, NumberOfWeeks * 7); }
 
 TDateTime IncDay(TDateTime Value, int NumberOfDays) {
-    return IncMilliSecond(Value, int64_t(NumberOfDays) * MSecsPerDay);
+    return IncUnits(Value, NumberOfDays, MSecsPerDay);
 }
 
 TDateTime IncHour(TDateTime Value, int64_t NumberOfHours) {
-    return IncMilliSecond(Value, NumberOfHours * 3600000);
+    return IncUnits(Value, NumberOfHours, 3600000);
 }
 
 TDateTime IncMinute(TDateTime Value, int64_t NumberOfMinutes) {
-    return IncMilliSecond(Value, NumberOfMinutes * 60000);
+    return IncUnits(Value, NumberOfMinutes, 60000);
 }
 
 TDateTime IncSecond(TDateTime Value, int64_t NumberOfSeconds) {
-    return IncMilliSecond(Value, NumberOfSeconds * 1000);
+    return IncUnits(Value, NumberOfSeconds, 1000);
 }
 
 TDateTime IncMilliSecond(TDateTime Value, int64_t NumberOfMilliSeconds) {
-    return FromLinearMs(LinearMs(Value) + NumberOfMilliSeconds);
+    return IncUnits(Value, NumberOfMilliSeconds, 1);
 }
 
 TDateTime DateOf(TDateTime Value) { return DatePart(Value); }
@@ -343,7 +367,11 @@ TDateTime StartOfTheYear(TDateTime Value) { return EncodeDate(YearOf(Value), 1, 
 TDateTime EndOfTheYear(TDateTime Value) { return EndOfAMonth(YearOf(Value), 12); }
 
 int64_t DaysBetween(TDateTime A, TDateTime B) {
-    return std::llabs(LinearMs(A) - LinearMs(B)) / MSecsPerDay;
+    // Wide enough for the distance between two saturated values.
+    __int128 diff = static_cast<__int128>(LinearMs(A)) - LinearMs(B);
+    if (diff < 0) diff = -diff;
+    diff /= MSecsPerDay;
+    return static_cast<int64_t>(diff);
 }
 
 int64_t MonthsBetween(TDateTime A, TDateTime B) {
@@ -404,7 +432,11 @@ TTimeStamp MSecsToTimeStamp(double MSecs) {
 }
 
 int64_t DateTimeToUnix(TDateTime Value) {
-    return std::llround((Linear(Value) - UnixDateDelta) * SecsPerDay);
+    const double secs = (Linear(Value) - UnixDateDelta) * SecsPerDay;
+    if (std::isnan(secs)) return 0;
+    if (secs >= 9.2e18) return std::numeric_limits<int64_t>::max();
+    if (secs <= -9.2e18) return std::numeric_limits<int64_t>::min();
+    return std::llround(secs);
 }
 
 TDateTime UnixToDateTime(int64_t Value) {

@@ -119,6 +119,12 @@ TEST(DateEncoding, NonNumbersAndOutOfRangeValuesDecodeToZerosWithoutCrashing) {
         EXPECT_EQ(HourOf(bad), 0);
         EXPECT_THROW(IncMonth(bad), EConvertError);
     }
+    EXPECT_TRUE(std::isnan(IncDay(std::numeric_limits<double>::quiet_NaN())));
+    EXPECT_EQ(IncDay(1e300), 1e300 + 1);
+    // Steps too large for milliseconds and spans between absurd values must not overflow.
+    EXPECT_GT(IncHour(EncodeDate(2024, 1, 1), std::numeric_limits<int64_t>::max()), 1e14);
+    EXPECT_GT(DaysBetween(1e300, -1e300), int64_t(100000000000));
+    EXPECT_EQ(DateTimeToUnix(1e300), std::numeric_limits<int64_t>::max());
 }
 
 TEST(DateArithmetic, IncMonthClampsTheDayAndKeepsTheTime) {
