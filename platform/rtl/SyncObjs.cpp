@@ -130,17 +130,19 @@ TThread::~TThread() {
 
 void TThread::Start() {
     if (started_.exchange(true)) throw EInvalidOperation("Thread already started");
-    thread_ = std::thread([this] {
+    thread_ = std::thread([this, control = control_] {
+        std::exception_ptr fatal;
         try {
             Execute();
         } catch (...) {
-            fatal_ = std::current_exception();
+            fatal = std::current_exception();
         }
         {
-            std::lock_guard<std::mutex> guard(doneLock_);
-            finished_ = true;
+            std::lock_guard<std::mutex> guard(control->lock);
+            control->fatal = fatal;
+            control->finished = true;
         }
-        done_.notify_all();
+        control->done.notify_all();
         // Wake a main thread waiting in CheckSynchronize for this thread.
         Sync().cv.notify_all();
     });
@@ -149,13 +151,18 @@ void TThread::Start() {
 int TThread::WaitFor() {
     if (!started_) return returnValue_;
     if (IsMainThread()) {
-        while (!finished_) CheckSynchronize(10);
+        while (!control_->finished) CheckSynchronize(10);
     } else {
-        std::unique_lock<std::mutex> guard(doneLock_);
-        done_.wait(guard, [this] { return finished_.load(); });
+        std::unique_lock<std::mutex> guard(control_->lock);
+        control_->done.wait(guard, [this] { return control_->finished.load(); });
     }
     if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
     return returnValue_;
+}
+
+std::exception_ptr TThread::FatalException() const {
+    std::lock_guard<std::mutex> guard(control_->lock);
+    return control_->fatal;
 }
 
 void TThread::Synchronize(const std::function<void()>& Method) {

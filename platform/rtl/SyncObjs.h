@@ -101,11 +101,11 @@ public:
     int WaitFor();
     void Terminate() { terminated_ = true; }
     bool Terminated() const { return terminated_; }
-    bool Finished() const { return finished_; }
+    bool Finished() const { return control_->finished; }
     bool Started() const { return started_; }
     int ReturnValue() const { return returnValue_; }
     void SetReturnValue(int Value) { returnValue_ = Value; }
-    std::exception_ptr FatalException() const { return fatal_; }
+    std::exception_ptr FatalException() const;
     std::thread::id ThreadID() const { return thread_.get_id(); }
 
     // Runs Method on the main thread and waits for it. On the main thread it
@@ -124,12 +124,17 @@ protected:
 private:
     std::thread thread_;
     std::atomic<bool> terminated_{false};
-    std::atomic<bool> finished_{false};
     std::atomic<bool> started_{false};
     std::atomic<int> returnValue_{0};
-    std::exception_ptr fatal_;
-    std::mutex doneLock_;
-    std::condition_variable done_;
+    // What the running thread touches after Execute: shared, so that it
+    // stays valid even if Execute ended by deleting its own object.
+    struct Control {
+        std::mutex lock;
+        std::condition_variable done;
+        std::atomic<bool> finished{false};
+        std::exception_ptr fatal;
+    };
+    std::shared_ptr<Control> control_ = std::make_shared<Control>();
 };
 
 // The id of the thread that started the program (the first one to use this

@@ -89,6 +89,26 @@ TEST(SyncObjs, SynchronizeRunsOnMainThreadWhileItWaits) {
     EXPECT_EQ(t.RanOn, std::this_thread::get_id());
 }
 
+class TSelfFreeing : public TThread {
+public:
+    TEvent* Gone = nullptr;
+    ~TSelfFreeing() override { Gone->SetEvent(); }
+
+protected:
+    void Execute() override { delete this; }
+};
+
+TEST(SyncObjs, ThreadMayFreeItselfAtTheEndOfExecute) {
+    TSimpleEvent gone;
+    auto* t = new TSelfFreeing;
+    t->Gone = &gone;
+    t->Start();
+    EXPECT_EQ(gone.WaitFor(5000), wrSignaled);
+    // Give the thread time to finish its epilogue; the sanitizer would flag
+    // any use of the freed object there.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+}
+
 TEST(SyncObjs, EventsManualAndAutoReset) {
     TEvent manual(true, false);
     EXPECT_EQ(manual.WaitFor(0), wrTimeout);
