@@ -26,6 +26,7 @@
     IM   IncMonth         months, value as text, bits (result: bits)
     SOM/EOM  StartOfTheMonth, EndOfTheMonth: -, value as text, bits (result: bits)
     SD/ST/SDT  StrToDate, StrToTime, StrToDateTime: input, -, - (result: bits)
+    SC   StrToCurr        input, -, -        (result: raw currency)
   A result "ERROR" means the routine raised EConvertError.
 
   Where this runtime keeps more binary digits than the value's 15 significant
@@ -265,6 +266,18 @@ begin
       Row('IM', IntToStr(K), VText(D), Bits(D), Bits(IncMonth(D, K)));
   Row('SOM', '', VText(D), Bits(D), Bits(StartOfTheMonth(D)));
   Row('EOM', '', VText(D), Bits(D), Bits(EndOfTheMonth(D)));
+end;
+
+procedure SC(const S: string);
+var
+  R: string;
+begin
+  try
+    R := RawCurr(StrToCurr(S, FS));
+  except
+    on E: EConvertError do R := 'ERROR';
+  end;
+  Row('SC', S, '', '', R);
 end;
 
 function Dbl(D: Double): Double;
@@ -584,6 +597,24 @@ begin
   SD('SDT', '05/03/2024');
   SD('SDT', '31/12/1899 06:00');
   SD('SDT', '05/03/2024 25:00');
+
+  { Currency typed in }
+  SC('0');
+  SC('1234,5');
+  SC('-1234,5678');
+  SC('0,00005');
+  SC('-0,00005');
+  SC('0,00015');
+  SC('1,23456');
+  SC('2,675');
+  SC('1,5e2');
+  SC(' 10 ');
+  SC('922337203685477,5807');
+  SC('-922337203685477,5807');
+  SC('1.5');
+  SC('abc');
+  SC('');
+  SC('1,2,3');
 
   { Date arithmetic }
   ED(2024, 2, 29);

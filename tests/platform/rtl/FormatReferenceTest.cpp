@@ -107,6 +107,7 @@ std::string Evaluate(const RefRow& row, const TFormatSettings& fs) {
         if (kind == "SD") return ToBits(StrToDate(f[1], fs));
         if (kind == "ST") return ToBits(StrToTime(f[1], fs));
         if (kind == "SDT") return ToBits(StrToDateTime(f[1], fs));
+        if (kind == "SC") return std::to_string(StrToCurr(f[1], fs).Raw());
         if (kind == "ED") {
             const auto p = SplitTabs(f[1], '/');
             return ToBits(EncodeDate(std::stoi(p[0]), std::stoi(p[1]), std::stoi(p[2])));
