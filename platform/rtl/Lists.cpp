@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/rtl/Filer.h"
 #include "platform/rtl/SafeFile.h"
 #include "platform/rtl/Strings.h"
 
@@ -189,6 +190,30 @@ void TObjectList::Notify(void* item, TListNotification action) {
 
 // ---------------------------------------------------------------------------
 // TStrings
+
+TClass TStrings::StaticClassType() {
+    static const TClassInfo info = TClassBuilder<TStrings>("TStrings", TPersistent::StaticClassType()).Build();
+    return &info;
+}
+
+void TStrings::DefineProperties(TFiler* filer) {
+    TPersistent::DefineProperties(filer);
+    filer->DefineProperty(
+        "Strings",
+        [this](TReader* reader) {
+            reader->ReadListBegin();
+            UpdateBatch batch(*this);
+            Clear();
+            while (!reader->EndOfList()) Add(reader->ReadString());
+            reader->ReadListEnd();
+        },
+        [this](TWriter* writer) {
+            writer->WriteListBegin();
+            for (int i = 0; i < Count(); ++i) writer->WriteString(Get(i));
+            writer->WriteListEnd();
+        },
+        Count() > 0);
+}
 
 void TStrings::Error(const std::string& fmtMessage, int data) const { ListError(fmtMessage, data); }
 
@@ -480,6 +505,11 @@ int TStrings::CompareStrings(const std::string& a, const std::string& b) const {
 
 // ---------------------------------------------------------------------------
 // TStringList
+
+TClass TStringList::StaticClassType() {
+    static const TClassInfo info = TClassBuilder<TStringList>("TStringList", TStrings::StaticClassType()).Build();
+    return &info;
+}
 
 TStringList::~TStringList() {
     OnChange = nullptr;

@@ -10,6 +10,7 @@
 #include "platform/rtl/Object.h"
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/SysUtils.h"
+#include "platform/rtl/TypInfo.h"
 
 // ---------------------------------------------------------------------------
 // TList: a list of untyped pointers. Index errors raise EListError
@@ -116,7 +117,7 @@ private:
 
 class TStrings : public TPersistent {
 public:
-    FAT_CLASS_NAME(TStrings)
+    FAT_CLASS(TStrings)
 
     TStrings() = default;
     TStrings(const TStrings&) = delete;
@@ -216,6 +217,10 @@ public:
     void EndUpdate();
     int UpdateCount() const { return updateCount_; }
 
+    // In a component stream the lines are the defined property "Strings"
+    // (a list of strings), as in "Lines.Strings = ('um' 'dois')".
+    void DefineProperties(TFiler* filer) override;
+
     // Comparison used by IndexOf, IndexOfName and Values: AnsiCompareText here.
     virtual int CompareStrings(const std::string& a, const std::string& b) const;
 
@@ -247,7 +252,7 @@ using TStringListSortCompare = std::function<int(TStringList& list, int index1, 
 
 class TStringList : public TStrings {
 public:
-    FAT_CLASS_NAME(TStringList)
+    FAT_CLASS(TStringList)
 
     TStringList() = default;
     explicit TStringList(bool ownsObjects) : ownsObjects_(ownsObjects) {}

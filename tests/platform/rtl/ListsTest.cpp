@@ -5,6 +5,7 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "platform/rtl/Filer.h"
 #include "platform/rtl/Strings.h"
 #include "tests/platform/rtl/FileFaultSupport.h"
 #include "tests/support/TestSupport.h"
@@ -487,4 +488,58 @@ TEST(StringList, SaveToFileInterruptedKeepsThePreviousFile) {
     f.failAt = -1;
     f.SaveToFile(path);
     EXPECT_EQ(ReadAll(path).substr(0, 14), "line 0\nline 1\n");
+}
+
+// ---------------------------------------------------------------------------
+// Lines as a component property in the component stream
+
+namespace {
+
+class TLinesHolder : public TComponent {
+public:
+    explicit TLinesHolder(TComponent* owner) : TComponent(owner) {}
+    FAT_CLASS(TLinesHolder)
+    TStringList Lines;
+    TStrings* GetLines() const { return const_cast<TStringList*>(&Lines); }
+    void SetLines(TStrings* value) { Lines.Assign(value); }
+};
+
+TClass TLinesHolder::StaticClassType() {
+    static const TClassInfo info = TClassBuilder<TLinesHolder>("TLinesHolder", TComponent::StaticClassType())
+                                       .Object("Lines", TStrings::StaticClassType(), &TLinesHolder::GetLines,
+                                               &TLinesHolder::SetLines)
+                                       .Build();
+    return &info;
+}
+
+}  // namespace
+
+TEST(StringList, StreamsAsTheStringsProperty) {
+    TLinesHolder holder(nullptr);
+    holder.SetName("Memo1");
+    holder.Lines.Add("SELECT *");
+    holder.Lines.Add("FROM notas WHERE nome = 'João'");
+    TMemoryStream bin;
+    WriteComponent(bin, &holder);
+
+    bin.SetPosition(0);
+    TStringStream text;
+    ObjectBinaryToText(bin, text);
+    EXPECT_NE(text.DataString().find("Lines.Strings = (\n    'SELECT *'\n"), std::string::npos) << text.DataString();
+
+    TLinesHolder back(nullptr);
+    back.Lines.Add("replaced on reading");
+    bin.SetPosition(0);
+    ReadComponent(bin, &back);
+    EXPECT_TRUE(back.Lines.Equals(holder.Lines)) << back.Lines.Text();
+
+    // An empty list writes nothing at all.
+    TLinesHolder empty(nullptr);
+    empty.SetName("Memo2");
+    TMemoryStream bin2;
+    WriteComponent(bin2, &empty);
+    bin2.SetPosition(0);
+    TStringStream text2;
+    ObjectBinaryToText(bin2, text2);
+    EXPECT_EQ(text2.DataString().find("Lines."), std::string::npos) << text2.DataString();
 }
