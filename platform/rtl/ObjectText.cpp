@@ -617,8 +617,25 @@ private:
         };
         std::vector<Part> parts;
         bool wide = false;
+        // Parts follow each other without a gap ('a'#13'b'); a "+" joins
+        // parts across blanks and lines. Anything else ends the value, so
+        // that the strings of a list stay apart.
+        Skip();
         for (;;) {
-            char c = Peek();
+            char c = p_ < s_.size() ? s_[p_] : '\0';
+            if (!parts.empty() && c != '\'' && c != '#') {
+                std::size_t save = p_;
+                int saveLine = line_;
+                Skip();
+                if (p_ < s_.size() && s_[p_] == '+') {
+                    ++p_;
+                    char n = Peek();
+                    if (n == '\'' || n == '#') continue;
+                }
+                p_ = save;
+                line_ = saveLine;
+                break;
+            }
             if (c == '\'') {
                 ++p_;
                 Part part;
@@ -650,16 +667,6 @@ private:
                 part.code = static_cast<char32_t>(v);
                 if (v > 127) wide = true;
                 parts.push_back(part);
-            } else if (c == '+' && !parts.empty()) {
-                std::size_t save = p_;
-                int saveLine = line_;
-                ++p_;
-                char n = Peek();
-                if (n != '\'' && n != '#') {
-                    p_ = save;
-                    line_ = saveLine;
-                    break;
-                }
             } else {
                 break;
             }

@@ -6,6 +6,7 @@
 #include "platform/rtl/Currency.h"
 #include "platform/rtl/DateUtils.h"
 #include "platform/rtl/Filer.h"
+#include "platform/rtl/Lists.h"
 
 namespace streamtest {
 
@@ -55,6 +56,7 @@ public:
     TCollection Items{TSampleItem::StaticClassType(), this};
     TNotifyEvent OnClick;
     TNotifyEvent OnChange;
+    TStringList Lines;
     std::string Note;
     std::string Data;
     int Clicks = 0;
@@ -62,6 +64,7 @@ public:
 
     TSampleFont* GetFont() const { return const_cast<TSampleFont*>(&Font); }
     TCollection* GetItems() const { return const_cast<TCollection*>(&Items); }
+    TStrings* GetLines() const { return const_cast<TStringList*>(&Lines); }
     TComponent* Buddy() const { return buddy_; }
     void SetBuddy(TComponent* Value);
 

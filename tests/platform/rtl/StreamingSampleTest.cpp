@@ -61,6 +61,7 @@ TClass TSample::StaticClassType() {
             .Object("Buddy", TComponent::StaticClassType(), &TSample::Buddy, &TSample::SetBuddy)
             .Event("OnClick", &TSample::OnClick)
             .Event("OnChange", &TSample::OnChange)
+            .Object("Lines", TStrings::StaticClassType(), &TSample::GetLines, nullptr)
             .Build();
     return &info;
 }

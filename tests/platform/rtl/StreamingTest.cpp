@@ -73,6 +73,10 @@ TEST(StreamingReference, LoadsEveryKindOfPropertyWrittenByTheOtherImplementation
     EXPECT_EQ(second->Caption, "Second");
     EXPECT_EQ(second->Width, 0);
     EXPECT_EQ(root->Note, "defined property");
+    ASSERT_EQ(root->Lines.Count(), 3);  // a string list streamed in place
+    EXPECT_EQ(root->Lines.Get(0), "first line");
+    EXPECT_EQ(root->Lines.Get(1), "");
+    EXPECT_EQ(root->Lines.Get(2), "it's the third");
     ASSERT_EQ(root->Data.size(), 40u);
     EXPECT_EQ(static_cast<unsigned char>(root->Data[39]), (39 * 7) & 0xFF);
 

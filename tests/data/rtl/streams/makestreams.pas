@@ -64,6 +64,8 @@ type
     FOnChange: TNotifyEvent;
     FData: TMemoryStream;
     FNote: string;
+    FLines: TStrings;
+    procedure SetLines(AValue: TStrings);
     procedure SetFont(AValue: TSampleFont);
     procedure SetItems(AValue: TCollection);
     procedure SetBuddy(AValue: TComponent);
@@ -101,6 +103,7 @@ type
     property Buddy: TComponent read FBuddy write SetBuddy;
     property OnClick: TNotifyEvent read FOnClick write FOnClick;
     property OnChange: TNotifyEvent read FOnChange write FOnChange;
+    property Lines: TStrings read FLines write SetLines;
   end;
 
 constructor TSampleFont.Create;
@@ -130,10 +133,12 @@ begin
   FFont := TSampleFont.Create;
   FItems := TCollection.Create(TSampleItem);
   FData := TMemoryStream.Create;
+  FLines := TStringList.Create;
 end;
 
 destructor TSample.Destroy;
 begin
+  FLines.Free;
   FData.Free;
   FItems.Free;
   FFont.Free;
@@ -148,6 +153,11 @@ end;
 procedure TSample.SetItems(AValue: TCollection);
 begin
   FItems.Assign(AValue);
+end;
+
+procedure TSample.SetLines(AValue: TStrings);
+begin
+  FLines.Assign(AValue);
 end;
 
 procedure TSample.SetBuddy(AValue: TComponent);
@@ -357,6 +367,9 @@ begin
   for B := 0 to 39 do
     Root.Data.WriteByte(B * 7);
   Root.OnClick := @Root.SampleClick;
+  Root.Lines.Add('first line');
+  Root.Lines.Add('');
+  Root.Lines.Add('it''s the third');
 
   Child := TSample.Create(Root);
   Child.Name := 'Child1';
