@@ -194,8 +194,15 @@ void TParameter::Assign(TPersistent* Source) {
 sqlite::Value TParameter::ToSQLValue() const {
     if (IsNull()) return std::monostate{};
     TVarType vt = value_.VarType();
-    if (vt == varDate || (IsDateType(dataType_) && vt != varString && vt != varOleStr && vt != varUString)) {
-        TDateTime d = value_.AsDateTime();
+    if (vt == varDate || IsDateType(dataType_)) {
+        TDateTime d;
+        try {
+            d = value_.AsDateTime();
+        } catch (const Exception&) {
+            // Text that is no date in the user's format (an ISO date, say)
+            // goes as it was typed.
+            return value_.AsString();
+        }
         if (dataType_ == ftDate) d = std::trunc(d);
         return sqlite::DateTimeToIso(d);
     }
@@ -511,6 +518,7 @@ void TSQLQuery::Fetch() {
     sqlite::Database& db = Db();
     CopyMasterValues();
     sqlite::Statement st(db, StatementText());
+    if (!st.Valid()) DatabaseError("Nenhum comando SQL foi informado para a consulta", this);
     if (st.ColumnCount() == 0)
         DatabaseError("O comando não retorna registros; use ExecSQL para executá-lo", this);
     BindParameters(st);

@@ -492,3 +492,34 @@ TEST_F(SQLQueryFixture, TwoProcessesTakingMaxPlusOneNeverShareAKey) {
     EXPECT_EQ(FileRows("select count(*), count(distinct Id_Vendedor), max(Id_Vendedor) from vendedor"),
               std::vector<std::string>{"200|200|200"});
 }
+
+TEST_F(SQLQueryFixture, DateParametersCompareWithStoredDates) {
+    // 2024-01-10, 2024-01-15 14:30 and 2024-02-01.
+    conn->Execute("insert into Cliente(Id_Cliente, Data_Cadastro) values ('A', :d1), ('B', :d2), ('C', :d3)",
+                  {{"d1", Variant::FromDateTime(45301)},
+                   {"d2", Variant::FromDateTime(45306 + 14.5 / 24)},
+                   {"d3", Variant::FromDateTime(45323)}});
+    auto q = Query("select Id_Cliente from Cliente where Data_Cadastro >= :pIni and Data_Cadastro < :pFim "
+                   "order by Data_Cadastro");
+    q->ParamByName("pIni")->SetAsDate(45306.9);  // the day counts, not the hour
+    q->ParamByName("pFim")->SetValue(Variant("01/02/2024"));
+    q->ParamByName("pFim")->SetDataType(ftDate);
+    q->Open();
+    ASSERT_EQ(q->RecordCount(), 1);
+    EXPECT_EQ(q->FieldByName("Id_Cliente")->AsString(), "B");
+    q->Close();
+    q->ParamByName("pIni")->SetValue(Variant("2024-01-01"));  // already the stored form
+    q->Open();
+    EXPECT_EQ(q->RecordCount(), 2);
+}
+
+TEST_F(SQLQueryFixture, EmptyTextIsReported) {
+    auto q = Query("  ");
+    try {
+        q->Open();
+        FAIL();
+    } catch (const EDatabaseError& e) {
+        EXPECT_NE(e.Message().find("Nenhum comando SQL"), std::string::npos) << e.Message();
+    }
+    EXPECT_FALSE(q->Active());
+}
