@@ -80,6 +80,7 @@
 #include "platform/rtl/Object.h"
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/SysUtils.h"
+#include "platform/rtl/TypInfo.h"
 #include "platform/rtl/Variant.h"
 
 class TDataSet;
@@ -334,9 +335,14 @@ private:
 
 class TField : public TComponent {
 public:
-    FAT_CLASS_NAME(TField)
+    FAT_CLASS(TField)
     explicit TField(TComponent* AOwner);
     ~TField() override;
+
+    // In a component stream a persistent field is written inside its dataset.
+    bool HasParent() const override { return true; }
+    TComponent* GetParentComponent() const override;
+    void SetParentComponent(TComponent* Value) override;
 
     // --- identity and layout
     TDataSet* DataSet() const { return dataSet_; }
@@ -508,7 +514,7 @@ protected:
 
 class TStringField : public TField {
 public:
-    FAT_CLASS_NAME(TStringField)
+    FAT_CLASS(TStringField)
     explicit TStringField(TComponent* AOwner);
     int DataSize() const override { return size_ * 4 + 1; }
     // Text kept as typed, trailing blanks included (as the class library's
@@ -539,20 +545,20 @@ protected:
 
 class TWideStringField : public TStringField {
 public:
-    FAT_CLASS_NAME(TWideStringField)
+    FAT_CLASS(TWideStringField)
     explicit TWideStringField(TComponent* AOwner);
 };
 
 class TGuidField : public TStringField {
 public:
-    FAT_CLASS_NAME(TGuidField)
+    FAT_CLASS(TGuidField)
     explicit TGuidField(TComponent* AOwner);
     int DataSize() const override { return 39; }
 };
 
 class TNumericField : public TField {
 public:
-    FAT_CLASS_NAME(TNumericField)
+    FAT_CLASS(TNumericField)
     explicit TNumericField(TComponent* AOwner);
     // FormatFloat patterns for showing and editing; empty = the kind's default.
     const std::string& DisplayFormat() const { return displayFormat_; }
@@ -566,7 +572,7 @@ protected:
 
 class TIntegerField : public TNumericField {
 public:
-    FAT_CLASS_NAME(TIntegerField)
+    FAT_CLASS(TIntegerField)
     explicit TIntegerField(TComponent* AOwner);
     int DataSize() const override { return 4; }
     // 0 and 0 mean no range check.
@@ -601,7 +607,7 @@ protected:
 
 class TSmallintField : public TIntegerField {
 public:
-    FAT_CLASS_NAME(TSmallintField)
+    FAT_CLASS(TSmallintField)
     explicit TSmallintField(TComponent* AOwner);
     int DataSize() const override { return 2; }
 
@@ -612,7 +618,7 @@ protected:
 
 class TWordField : public TIntegerField {
 public:
-    FAT_CLASS_NAME(TWordField)
+    FAT_CLASS(TWordField)
     explicit TWordField(TComponent* AOwner);
     int DataSize() const override { return 2; }
 
@@ -623,13 +629,13 @@ protected:
 
 class TAutoIncField : public TIntegerField {
 public:
-    FAT_CLASS_NAME(TAutoIncField)
+    FAT_CLASS(TAutoIncField)
     explicit TAutoIncField(TComponent* AOwner);
 };
 
 class TLargeintField : public TNumericField {
 public:
-    FAT_CLASS_NAME(TLargeintField)
+    FAT_CLASS(TLargeintField)
     explicit TLargeintField(TComponent* AOwner);
     int DataSize() const override { return 8; }
     bool GetValue(int64_t& Value) const;
@@ -651,7 +657,7 @@ protected:
 
 class TFloatField : public TNumericField {
 public:
-    FAT_CLASS_NAME(TFloatField)
+    FAT_CLASS(TFloatField)
     explicit TFloatField(TComponent* AOwner);
     int DataSize() const override { return 8; }
     // Shown as money when no DisplayFormat is set.
@@ -686,14 +692,14 @@ protected:
 
 class TCurrencyField : public TFloatField {
 public:
-    FAT_CLASS_NAME(TCurrencyField)
+    FAT_CLASS(TCurrencyField)
     explicit TCurrencyField(TComponent* AOwner);
 };
 
 // Fixed-point decimal kept as Currency (four decimals).
 class TBCDField : public TNumericField {
 public:
-    FAT_CLASS_NAME(TBCDField)
+    FAT_CLASS(TBCDField)
     explicit TBCDField(TComponent* AOwner);
     int DataSize() const override { return 8; }
     bool IsCurrency() const { return currency_; }
@@ -720,7 +726,7 @@ protected:
 
 class TBooleanField : public TField {
 public:
-    FAT_CLASS_NAME(TBooleanField)
+    FAT_CLASS(TBooleanField)
     explicit TBooleanField(TComponent* AOwner);
     int DataSize() const override { return 2; }
     // "True text;False text"; AsString gives and takes these texts.
@@ -744,7 +750,7 @@ protected:
 
 class TDateTimeField : public TField {
 public:
-    FAT_CLASS_NAME(TDateTimeField)
+    FAT_CLASS(TDateTimeField)
     explicit TDateTimeField(TComponent* AOwner);
     int DataSize() const override { return 8; }
     // FormatDateTime pattern for showing; empty = the short date (and time).
@@ -771,7 +777,7 @@ protected:
 
 class TDateField : public TDateTimeField {
 public:
-    FAT_CLASS_NAME(TDateField)
+    FAT_CLASS(TDateField)
     explicit TDateField(TComponent* AOwner);
 
 protected:
@@ -782,7 +788,7 @@ protected:
 
 class TTimeField : public TDateTimeField {
 public:
-    FAT_CLASS_NAME(TTimeField)
+    FAT_CLASS(TTimeField)
     explicit TTimeField(TComponent* AOwner);
 
 protected:
@@ -794,7 +800,7 @@ protected:
 // Bytes kept as a string of bytes in the accessors.
 class TBytesField : public TField {
 public:
-    FAT_CLASS_NAME(TBytesField)
+    FAT_CLASS(TBytesField)
     explicit TBytesField(TComponent* AOwner);
     int DataSize() const override { return size_; }
 
@@ -807,7 +813,7 @@ protected:
 
 class TVarBytesField : public TBytesField {
 public:
-    FAT_CLASS_NAME(TVarBytesField)
+    FAT_CLASS(TVarBytesField)
     explicit TVarBytesField(TComponent* AOwner);
     int DataSize() const override { return size_ + 2; }
 
@@ -818,7 +824,7 @@ protected:
 
 class TBlobField : public TField {
 public:
-    FAT_CLASS_NAME(TBlobField)
+    FAT_CLASS(TBlobField)
     explicit TBlobField(TComponent* AOwner);
     bool IsBlob() const override { return true; }
     TFieldType BlobType() const { return dataType_; }
@@ -847,7 +853,7 @@ protected:
 
 class TMemoField : public TBlobField {
 public:
-    FAT_CLASS_NAME(TMemoField)
+    FAT_CLASS(TMemoField)
     explicit TMemoField(TComponent* AOwner);
 
 protected:
@@ -856,13 +862,13 @@ protected:
 
 class TWideMemoField : public TMemoField {
 public:
-    FAT_CLASS_NAME(TWideMemoField)
+    FAT_CLASS(TWideMemoField)
     explicit TWideMemoField(TComponent* AOwner);
 };
 
 class TGraphicField : public TBlobField {
 public:
-    FAT_CLASS_NAME(TGraphicField)
+    FAT_CLASS(TGraphicField)
     explicit TGraphicField(TComponent* AOwner);
 };
 
@@ -901,7 +907,7 @@ private:
 
 class TDataSet : public TComponent {
 public:
-    FAT_CLASS_NAME(TDataSet)
+    FAT_CLASS(TDataSet)
     explicit TDataSet(TComponent* AOwner);
     // A descendant calls Close() in its own destructor: by the time this one
     // runs, the descendant's buffers and cursor are gone.
@@ -918,6 +924,8 @@ public:
     void CheckInactive() const;
     void Loaded() override;
     void Notification(TComponent* AComponent, TOperation Operation) override;
+    // The persistent fields that Root owns are streamed as this dataset's children.
+    void GetChildren(const std::function<void(TComponent*)>& Proc, TComponent* Root) override;
 
     // --- navigation
     void First();
@@ -1239,7 +1247,7 @@ private:
 
 class TDataSource : public TComponent {
 public:
-    FAT_CLASS_NAME(TDataSource)
+    FAT_CLASS(TDataSource)
     explicit TDataSource(TComponent* AOwner);
     ~TDataSource() override;
 

@@ -367,3 +367,40 @@ TEST(FieldBinding, FieldsCannotJoinOrLeaveAnOpenDataset) {
 }
 
 }  // namespace
+
+namespace {
+
+// Forms and data modules are read from component streams: the field classes
+// are found by name and their properties set by name.
+TEST(FieldMetadata, FieldsAndSourcesAreReachableByName) {
+    VectorDataSet d;
+    d.SetName("qryCliente");
+    TClass cls = GetClass("TStringField");
+    ASSERT_NE(cls, nullptr);
+    std::unique_ptr<TObject> made(cls->Create(nullptr));
+    auto* f = dynamic_cast<TStringField*>(made.get());
+    ASSERT_NE(f, nullptr);
+    cls->FindProp("FieldName")->SetStr(f, "Nome");
+    cls->FindProp("Size")->SetOrd(f, 40);
+    cls->FindProp("DisplayLabel")->SetStr(f, "Nome do cliente");
+    cls->FindProp("Required")->SetOrd(f, 1);
+    EXPECT_FALSE(cls->FindProp("DisplayWidth")->IsStored(f));
+    f->SetParentComponent(&d);
+    made.release();  // the dataset frees its fields
+    EXPECT_EQ(d.FieldByName("nome"), f);
+    EXPECT_EQ(f->Size(), 40);
+    EXPECT_TRUE(f->Required());
+    EXPECT_EQ(f->DisplayName(), "Nome do cliente");
+    EXPECT_EQ(f->GetParentComponent(), &d);
+
+    TClass ds = GetClass("TDataSource");
+    ASSERT_NE(ds, nullptr);
+    TDataSource src(nullptr);
+    ds->FindProp("DataSet")->SetObject(&src, &d);
+    EXPECT_EQ(src.DataSet(), &d);
+    EXPECT_EQ(ds->FindProp("AutoEdit")->GetOrd(&src), 1);
+    EXPECT_NE(d.ClassType()->FindProp("Active"), nullptr);
+    EXPECT_NE(GetClass("TCurrencyField")->FindProp("DisplayFormat"), nullptr);
+}
+
+}  // namespace
