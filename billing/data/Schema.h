@@ -1,0 +1,57 @@
+#pragma once
+// The billing database's tables at the current schema version, and the
+// creation of a new, empty database file holding them.
+#include "platform/db/SQLSchema.h"
+#include "platform/db/SQLiteDatabase.h"
+
+#include <string>
+#include <vector>
+
+namespace billing::data {
+
+// The version a database made here starts at, and the last step of the upgrade.
+inline constexpr const char* kSchemaVersion = "1.8";
+
+// Stored passwords are the Base64 of the encrypted text: 24 characters up to
+// 15 typed characters, 32 up to 23. The column is wide enough for any
+// password the forms take, so an encrypted password is never cut.
+inline constexpr int kPasswordColumnSize = 64;
+
+// Numbers handed out by Id_Generator but not yet stored in their tables
+// (table name, key column, value); see Tdmdb::Id_Generator.
+inline constexpr const char* kKeyReservationTable = "chave_reservada";
+
+struct TableDef {
+    std::string name;
+    std::vector<sqlite::ColumnDef> columns;
+};
+
+struct ProgramDef {
+    const char* id;
+    const char* tipo;
+    const char* descricao;
+};
+
+// Every table of the current version, with its columns in order.
+const std::vector<TableDef>& CurrentSchema();
+const TableDef* FindTable(const std::string& name);
+
+// The program codes the rights refer to: every key the menu checks and the
+// login's own code.
+const std::vector<ProgramDef>& BuiltInPrograms();
+
+// Creates every table, the programa rows and the versao row, in one
+// transaction, on an empty database.
+void CreateSchema(sqlite::Database& db);
+
+// The table that keeps reserved keys; created when missing.
+void EnsureKeyReservationTable(sqlite::Database& db);
+
+// Creates a database file at path holding the current schema. The file is
+// built under a temporary name in the same folder and moved into place only
+// when complete, so a failure never leaves a half-made database; a file that
+// appeared at path meanwhile (another instance) is kept. Returns true when it
+// created the file.
+bool CreateDatabaseFile(const std::string& path);
+
+}  // namespace billing::data

@@ -1,0 +1,502 @@
+#include "billing/data/dmdbu.h"
+
+#include "billing/data/MemoryTable.h"
+#include "billing/data/Schema.h"
+#include "cipher/CxCipher.h"
+#include "platform/db/SQLiteDatabase.h"
+#include "platform/rtl/DateUtils.h"
+#include "platform/rtl/Format.h"
+#include "platform/rtl/IniFiles.h"
+#include "platform/rtl/Strings.h"
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+
+extern char** environ;
+
+Tdmdb* dmdb = nullptr;
+
+using billing::data::MessageIcon;
+using billing::data::Messages;
+
+namespace fs = std::filesystem;
+
+const char* const Tdmdb::kDesignConnectionString =
+    "Provider=SQLite;Password=;User ID=Admin;Data Source=faturamento.db;Mode=Share Deny None;"
+    "Extended Properties=;Persist Security Info=True";
+
+namespace {
+
+// Table and column names are part of the SQL text, so only plain names
+// (optionally "table.column") get there; values are always parameters.
+void CheckIdentifier(const std::string& name) {
+    bool ok = !name.empty();
+    bool atStart = true;
+    for (char c : name) {
+        bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+        bool digit = c >= '0' && c <= '9';
+        if (c == '.' && !atStart) {
+            atStart = true;
+            continue;
+        }
+        if (!(letter || (digit && !atStart))) {
+            ok = false;
+            break;
+        }
+        atStart = false;
+    }
+    if (!ok || atStart) throw EDatabaseError("Nome de tabela ou coluna inválido: \"" + name + "\"");
+}
+
+// A Data Source value that the connection string reads back unchanged.
+std::string ConnectionValue(const std::string& value) {
+    bool plain = value.find_first_of(";\"'") == std::string::npos && (value.empty() ||
+                 (value.front() != ' ' && value.back() != ' '));
+    if (plain) return value;
+    std::string quoted = "\"";
+    for (char c : value) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+std::string ValueText(const sqlite::Statement& st, int col) {
+    return st.ColumnIsNull(col) ? std::string() : st.ColumnText(col);
+}
+
+// An INI file name that is the program itself (or any program) must never
+// be written: a first argument naming the executable would destroy it.
+bool IsProgramFile(const std::string& path) {
+    std::error_code ec;
+    std::string self = billing::data::AppFiles::CurrentExecutable();
+    if (!self.empty() && fs::exists(path, ec) && fs::equivalent(path, self, ec)) return true;
+    std::ifstream in(path, std::ios::binary);
+    char magic[4] = {};
+    if (in.read(magic, 4) && std::memcmp(magic, "\x7f" "ELF", 4) == 0) return true;
+    return false;
+}
+
+}  // namespace
+
+Tdmdb::Tdmdb(TComponent* AOwner) : TComponent(AOwner) {
+    SetName("dmdb");
+    tbEmitente = billing::data::NewMemoryTable(this, "tbEmitente", {{"Nome", 50}, {"CNPJ", 14}, {"IE", 15}});
+    ADOConnection = new TSQLConnection(this);
+    ADOConnection->SetName("ADOConnection");
+    ADOConnection->SetLoginPrompt(false);
+    ADOConnection->SetConnectionString(kDesignConnectionString);
+    qryCuringa = new TSQLQuery(this);
+    qryCuringa->SetName("qryCuringa");
+    qryCuringa->SetConnection(ADOConnection);
+    DataModuleCreate();
+}
+
+Tdmdb::~Tdmdb() {
+    if (dmdb == this) dmdb = nullptr;
+}
+
+void Tdmdb::DataModuleCreate() {
+    // The value is a text of any length: a long folder path is kept whole.
+    if (!tbVar) tbVar = billing::data::NewMemoryTable(this, "tbVar", {{"id_variable", 35}, {"value", 0}});
+    if (!tbVar->Active()) tbVar->Open();
+}
+
+// ---------------------------------------------------------------------------
+// Variables and the INI file
+
+void Tdmdb::Set_Var(const std::string& Name, const std::string& Value) {
+    std::string name = AnsiLowerCase(Name);
+    if (tbVar->Locate("id_variable", name, {})) tbVar->Edit();
+    else tbVar->Append();
+    tbVar->FieldByName("id_variable")->SetAsString(name);
+    tbVar->FieldByName("value")->SetAsString(Value);
+    tbVar->Post();
+}
+
+std::string Tdmdb::Get_Var(const std::string& Name) {
+    std::string name = AnsiLowerCase(Name);
+    if (tbVar->Locate("id_variable", name, {})) return tbVar->FieldByName("value")->AsString();
+    Messages().MessageBox("Erro Interno do sistema, a variável de ambiente \"" + name + "\" não foi encontrada.",
+                          "Erro", MessageIcon::Exclamation);
+    return {};
+}
+
+bool Tdmdb::VarExists(const std::string& Name) {
+    return tbVar->Locate("id_variable", AnsiLowerCase(Name), {});
+}
+
+void Tdmdb::Arquivo_Ini(const std::string& Mode) {
+    std::string iniName = Get_Var("nome_arquivo_ini");
+    std::string database = Get_Var("nome_banco_dados");
+    std::string user = Get_Var("Id_Usuario");
+    std::string mode = AnsiLowerCase(Mode);
+    if (mode == "salva" && IsProgramFile(iniName))
+        throw EIniFileException("O arquivo de configuração \"" + iniName + "\" é um programa e não será alterado.");
+    TIniFile ini(iniName);
+    if (mode == "le") {
+        database = ini.ReadString("Database", "Database", database);
+        user = ini.ReadString("Database", "User", user);
+        Set_Var("nome_banco_dados", database);
+        Set_Var("id_usuario", user);
+    } else if (mode == "salva") {
+        ini.WriteString("Database", "Database", database);
+        ini.WriteString("Database", "User", user);
+    }
+}
+
+void Tdmdb::LoadStartupFiles(const billing::data::AppFiles& Files) {
+    Files.EnsureFolders();
+    Set_Var("nome_arquivo_ini", Files.IniFileName());
+    Set_Var("nome_banco_dados", Files.DatabaseFileName());
+    Set_Var("id_usuario", "");
+    Set_Var("mascara_produto", "#.##.###.###;0; ");
+    std::error_code ec;
+    if (!fs::exists(Files.IniFileName(), ec)) Arquivo_Ini("Salva");
+    Set_Var("nome_aplicativo", "Quillmar OSKE " + VersaoAplicativo() + " [Faturamento]");
+    Arquivo_Ini("Le");
+}
+
+// ---------------------------------------------------------------------------
+// Opening, upgrade, initialisation, compaction
+
+void Tdmdb::StatusText(int Panel, const std::string& Text) {
+    if (OnStatusText) OnStatusText(this, Panel, Text);
+}
+
+bool Tdmdb::Abrir_Banco_Dados() {
+    std::string path = Get_Var("nome_banco_dados");
+    ADOConnection->Close();
+    std::string s = ADOConnection->ConnectionString();
+    std::size_t p1 = s.find(";Data Source=");
+    std::size_t p2 = s.find(";Persist Security");
+    if (p1 != std::string::npos && p2 != std::string::npos && p2 > p1) {
+        s = s.substr(0, p1 + 1) + "Data Source=" + ConnectionValue(path) + s.substr(p2);
+    } else {
+        Messages().ShowMessage("Erro Fatal - Não foi possível abrir o Banco de Dados");
+    }
+    ADOConnection->SetConnectionString(s);
+
+    // A fresh machine starts with an empty database at the current schema.
+    std::string target = ADOConnection->DatabaseName();
+    std::error_code ec;
+    if (!target.empty() && !fs::exists(target, ec)) billing::data::CreateDatabaseFile(target);
+
+    ADOConnection->Open();
+    StatusText(1, " " + AnsiLowerCase(path));
+    Mostra_Emitente();
+    Database_Update();
+    Inicia_Banco_Dados();
+    if (AfterOpenDatabase) AfterOpenDatabase(this);
+    return true;
+}
+
+bool Tdmdb::Fechar_Banco_Dados() {
+    ADOConnection->Close();
+    return true;
+}
+
+bool Tdmdb::Compactar_Banco_Dados() {
+    compactError_.clear();
+    std::string path = ADOConnection->DatabaseName();
+    if (path.empty()) path = Get_Var("nome_banco_dados");
+    try {
+        if (ADOConnection->Connected())
+            throw Exception("O Banco de Dados precisa estar fechado para ser compactado.");
+        std::error_code ec;
+        if (!fs::exists(path, ec)) throw Exception("O Banco de Dados \"" + path + "\" não foi encontrado.");
+        // In place, under the engine's own journal: the file keeps its path
+        // and inode (other instances that hold it stay consistent) and a
+        // failure at any point leaves it as it was.
+        sqlite::OpenOptions options;
+        options.busyTimeoutMs = 2000;
+        sqlite::Database db(path, options);
+        db.Exec("VACUUM");
+        return true;
+    } catch (const Exception& e) {
+        compactError_ = "Não foi possível compactar o Banco de Dados: " + e.Message();
+        return false;
+    }
+}
+
+void Tdmdb::Mostra_Emitente() {
+    sqlite::Database& db = ADOConnection->Database();
+    std::string nome;
+    // Under the write lock, so that two instances opening a new file at
+    // once make one issuer row.
+    ADOConnection->BeginTrans();
+    try {
+        sqlite::Statement st(db, "select nome from emitente");
+        if (st.Step()) {
+            nome = ValueText(st, 0);
+        } else {
+            nome = "Quillmar Tecnologia em Informática Ltda";
+            db.Execute("insert into emitente(nome, nome_fantasia, id_municipio) values(:pnome, :pnome_fantasia, "
+                       ":pid_municipio)",
+                       {"pnome", "pnome_fantasia", "pid_municipio"},
+                       {nome, std::string("Quillmar"), std::int64_t{4106902}});
+        }
+        ADOConnection->CommitTrans();
+    } catch (...) {
+        ADOConnection->RollbackTrans();
+        throw;
+    }
+    Set_Var("nome_emitente", nome);
+    StatusText(3, nome);
+}
+
+void Tdmdb::Database_Update() {
+    lastUpgrade_ = billing::data::UpgradeSchema(ADOConnection->Database());
+}
+
+void Tdmdb::Inicia_Banco_Dados() {
+    sqlite::Database& db = ADOConnection->Database();
+    std::string senha = Criptografa("TRUVE");
+    ADOConnection->BeginTrans();
+    try {
+        bool hasAdmin;
+        {
+            sqlite::Statement st(db, "select * from usuario where id_usuario = :pid_usuario");
+            st.BindText(1, "Admin");
+            hasAdmin = st.Step();
+        }
+        if (!hasAdmin) {
+            db.Execute("insert into usuario(id_usuario, nome, senha, Inativo) values(\"Admin\", \"Admin\", :pSenha, "
+                       "\"Não\")",
+                       {"psenha"}, {senha});
+        }
+        bool hasSettings;
+        {
+            sqlite::Statement st(db, "select count(*) from opcao");
+            hasSettings = st.Step() && st.ColumnInt64(0) > 0;
+        }
+        if (!hasSettings)
+            db.Execute("insert into opcao(tipo_impressao_danfe) values(:ptipo)", {"ptipo"}, {std::string("Retrato")});
+        ADOConnection->CommitTrans();
+    } catch (...) {
+        ADOConnection->RollbackTrans();
+        throw;
+    }
+    sqlite::Statement st(db, "select pasta_nfe_envio, pasta_nfe_retorno, pasta_nfe_arquivamento, pasta_nfe_erro, "
+                             "ambiente from opcao limit 1");
+    if (st.Step()) {
+        static const char* const names[] = {"pasta_nfe_envio", "pasta_nfe_retorno", "pasta_nfe_arquivamento",
+                                            "pasta_nfe_erro", "ambiente"};
+        for (int i = 0; i < 5; ++i) Set_Var(names[i], ValueText(st, i));
+    }
+}
+
+void Tdmdb::ZeraBancoDados() {
+    static const char* const tables[] = {"nota_fiscal", "romaneio", "pedido_venda", "produto", "cliente",
+                                         "transportador", "vendedor", "situacao_tributaria", "cfop",
+                                         "condicao_pagamento", "conta_corrente", "emitente", "titulo_receber",
+                                         "unidade_medida"};
+    // All or nothing: a failure half-way must not leave some tables emptied.
+    ADOConnection->BeginTrans();
+    try {
+        for (const char* t : tables) ADOConnection->Execute(std::string("delete from ") + t);
+        ADOConnection->CommitTrans();
+    } catch (...) {
+        ADOConnection->RollbackTrans();
+        throw;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Shared data services
+
+std::string Tdmdb::dbGetFieldValue(const std::string& KeyField, const Variant& KeyValue, const std::string& Field,
+                                   const std::string& Table) {
+    CheckIdentifier(KeyField);
+    CheckIdentifier(Field);
+    CheckIdentifier(Table);
+    TSQLQuery q(nullptr);
+    q.SetConnection(ADOConnection);
+    q.SetSQL("select " + Field + " from " + Table + " where " + KeyField + " = :PValue");
+    q.ParamByName("PValue")->SetValue(KeyValue);
+    q.Open();
+    std::string result = "?";
+    if (!q.IsEmpty()) {
+        q.First();
+        result = q.Fields()->Fields(0)->AsString();
+    }
+    q.Close();
+    return result;
+}
+
+bool Tdmdb::JaExisteChave(const std::vector<Variant>& Values, const std::vector<std::string>& Fields,
+                          const std::string& Table) {
+    if (Fields.empty() || Values.size() != Fields.size())
+        throw EDatabaseError("JaExisteChave: o número de valores difere do número de colunas");
+    CheckIdentifier(Table);
+    std::string where;
+    for (std::size_t i = 0; i < Fields.size(); ++i) {
+        CheckIdentifier(Fields[i]);
+        if (i > 0) where += " and ";
+        where += Fields[i] + " = :p" + std::to_string(i);
+    }
+    TSQLQuery q(nullptr);
+    q.SetConnection(ADOConnection);
+    q.SetSQL("select " + Fields[0] + " from " + Table + " where " + where);
+    for (std::size_t i = 0; i < Values.size(); ++i) q.ParamByName("p" + std::to_string(i))->SetValue(Values[i]);
+    q.Open();
+    bool found = q.RecordCount() > 0;
+    q.Close();
+    return found;
+}
+
+void Tdmdb::Id_Generator(const std::string& Field, const std::string& Table, TDataSet* DataSet) {
+    CheckIdentifier(Field);
+    CheckIdentifier(Table);
+    sqlite::Database& db = ADOConnection->Database();
+    std::int64_t next = 1;
+    ADOConnection->BeginTrans();
+    try {
+        billing::data::EnsureKeyReservationTable(db);
+        std::int64_t stored = 0;
+        {
+            sqlite::Statement st(db, "select max(" + Field + ") as id_max from " + Table);
+            if (st.Step() && !st.ColumnIsNull(0)) {
+                sqlite::Value v = st.ColumnValue(0);
+                if (auto* i = std::get_if<std::int64_t>(&v)) stored = *i;
+                else if (auto* d = std::get_if<double>(&v)) stored = static_cast<std::int64_t>(*d);
+                else stored = StrToInt64(Trim(st.ColumnText(0)));
+            }
+        }
+        std::vector<std::string> names = {"ptabela", "pcoluna", "pvalor"};
+        std::string table = AnsiLowerCase(Table), column = AnsiLowerCase(Field);
+        // Reservations the table has caught up with are spent.
+        db.Execute(std::string("delete from ") + billing::data::kKeyReservationTable +
+                       " where tabela = :ptabela and coluna = :pcoluna and valor <= :pvalor",
+                   names, {table, column, stored});
+        std::int64_t reserved = 0;
+        {
+            sqlite::Statement st(db, std::string("select max(valor) from ") + billing::data::kKeyReservationTable +
+                                         " where tabela = :ptabela and coluna = :pcoluna");
+            st.BindText(1, table);
+            st.BindText(2, column);
+            if (st.Step() && !st.ColumnIsNull(0)) reserved = st.ColumnInt64(0);
+        }
+        next = std::max(stored, reserved) + 1;
+        db.Execute(std::string("insert into ") + billing::data::kKeyReservationTable +
+                       "(tabela, coluna, valor) values(:ptabela, :pcoluna, :pvalor)",
+                   names, {table, column, next});
+        ADOConnection->CommitTrans();
+    } catch (...) {
+        ADOConnection->RollbackTrans();
+        throw;
+    }
+    DataSet->FieldByName(Field)->SetAsLargeInt(next);
+}
+
+bool Tdmdb::Usuario_Permissao(const std::string& Programa) {
+    std::string user = Get_Var("id_usuario");
+    if (AnsiSameText(user, "Admin")) return true;
+    sqlite::Statement st(ADOConnection->Database(),
+                         "select * from usuario_programa where id_usuario = :pid_usuario and id_programa = :pid_programa");
+    st.BindText(1, user);
+    st.BindText(2, Programa);
+    if (st.Step()) return true;
+    Messages().MessageBox("Você não tem permissão para acessar esta opção.", "Atenção", MessageIcon::Exclamation);
+    return false;
+}
+
+void Tdmdb::Usuario_Log(const std::string& Programa, const std::string& Descricao) {
+    TDateTime now = Now();
+    ADOConnection->Execute(
+        "insert into Usuario_Log(id_usuario, Id_programa, Data, Hora, Descricao) values(:pid_usuario, :pid_programa, "
+        ":pdata, :phora, :pDescricao)",
+        {"pid_usuario", "pid_programa", "pdata", "phora", "pdescricao"},
+        {Get_Var("id_usuario"), Programa, sqlite::DateTimeToIso(std::floor(now)), TimeToStr(now), Descricao});
+}
+
+TCxBlowfish& Tdmdb::Cipher() {
+    if (!cipher_) {
+        cipher_ = std::make_unique<TCxBlowfish>(nullptr);
+        cipher_->SetCipherMode(cmECB);
+        cipher_->GenerateKey("BRISKO-TALV");
+    }
+    return *cipher_;
+}
+
+std::string Tdmdb::Criptografa(const std::string& Text) {
+    return Cipher().EncryptString(Text);
+}
+
+std::string Tdmdb::DeCriptografa(const std::string& Text) {
+    if (Text.empty()) return {};
+    return Cipher().DecryptString(Text);
+}
+
+std::string Tdmdb::EncryptPassword(const std::string& Typed) {
+    return Criptografa(AnsiUpperCase(Typed));
+}
+
+bool Tdmdb::PasswordMatches(const std::string& Typed, const std::string& Stored) {
+    if (EncryptPassword(Typed) == Stored) return true;
+    try {
+        return AnsiUpperCase(DeCriptografa(Stored)) == AnsiUpperCase(Typed);
+    } catch (const Exception&) {
+        return false;  // a damaged stored password opens nothing
+    }
+}
+
+int Tdmdb::XParamCount(const std::string& List) {
+    std::string s = Trim(List);
+    if (s.empty()) return 0;
+    int count = 1;
+    for (char c : s)
+        if (c == ';') ++count;
+    return count;
+}
+
+std::string Tdmdb::XParamStr(const std::string& List, int N) {
+    if (N > XParamCount(List)) return {};
+    std::string rest = List;
+    std::string item;
+    for (int i = 0; i < N; ++i) {
+        std::size_t semi = rest.find(';');
+        if (semi == std::string::npos) {
+            item = rest;
+            rest.clear();
+        } else {
+            item = rest.substr(0, semi);
+            rest.erase(0, semi + 1);
+        }
+    }
+    return item;
+}
+
+void Tdmdb::Abrir_WebSite(const std::string& Address) {
+    std::string program = "xdg-open";
+    char* argv[] = {program.data(), const_cast<char*>(Address.c_str()), nullptr};
+    pid_t pid = 0;
+    int rc = posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv, environ);
+    if (rc != 0) {
+        Messages().MessageBox("Não foi possível abrir o endereço \"" + Address + "\": " + std::strerror(rc), "Erro",
+                              MessageIcon::Exclamation);
+        return;
+    }
+    // The browser outlives the call; only its launcher is waited for.
+    std::thread([pid] {
+        int status = 0;
+        waitpid(pid, &status, 0);
+    }).detach();
+}
+
+int Tdmdb::Centraliza_Texto(const std::string& Text, int Left, int Right) {
+    double start = (static_cast<double>(Right) - Left - Length(Text)) / 2.0 + Left;
+    return static_cast<int>(std::trunc(start)) + 1;
+}
+
+std::string Tdmdb::CorrigeIE(const std::string& Text) {
+    std::string out;
+    for (char c : Trim(Text))
+        if (c >= '0' && c <= '9') out += c;
+    return out;
+}

@@ -1,0 +1,125 @@
+#pragma once
+// The data module every billing form uses: the database connection, the
+// spare query, the memory tables, the run-time variables with the INI file,
+// the opening, upgrade, initialisation and compaction of the database, and
+// the shared data services (lookups, duplicate tests, new keys, rights, the
+// user log, passwords, list and text helpers).
+//
+// Messages go through billing::data::Messages() (see Messages.h); the main
+// window follows the module through OnStatusText and AfterOpenDatabase.
+#include "billing/data/AppFiles.h"
+#include "billing/data/Messages.h"
+#include "billing/data/SchemaUpgrade.h"
+#include "platform/db/DB.h"
+#include "platform/db/SQLConnection.h"
+#include "platform/db/SQLQuery.h"
+#include "platform/rtl/Component.h"
+#include "platform/rtl/Variant.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class TCxBlowfish;
+
+class Tdmdb : public TComponent {
+public:
+    explicit Tdmdb(TComponent* AOwner = nullptr);
+    ~Tdmdb() override;
+    FAT_CLASS_NAME(Tdmdb)
+
+    // --- components (owned by the module)
+    TDataSet* tbEmitente = nullptr;      // Nome (50), CNPJ (14), IE (15); nothing fills it
+    TSQLConnection* ADOConnection = nullptr;
+    TSQLQuery* qryCuringa = nullptr;     // a spare query for the forms
+    TDataSet* tbVar = nullptr;           // id_variable, value
+
+    // Opens the variable table (run by the constructor).
+    void DataModuleCreate();
+
+    // --- run-time variables and the INI file
+    // Names are compared without regard to case; a value is kept whole.
+    void Set_Var(const std::string& Name, const std::string& Value);
+    // A name never stored shows "Erro Interno do sistema..." and gives "".
+    std::string Get_Var(const std::string& Name);
+    // Whether a variable was stored (no message).
+    bool VarExists(const std::string& Name);
+    // Mode "Le" reads section "Database" (keys "Database", "User") into
+    // nome_banco_dados and id_usuario; "Salva" writes them; any case.
+    void Arquivo_Ini(const std::string& Mode);
+    // The start-up part of the main window's creation: the variables
+    // nome_arquivo_ini, nome_banco_dados, id_usuario, mascara_produto and
+    // nome_aplicativo from the file names, the INI written when missing and
+    // then read back.
+    void LoadStartupFiles(const billing::data::AppFiles& Files);
+
+    // --- the database
+    // Opens the file named by nome_banco_dados (creating it at the current
+    // schema when it does not exist), then Mostra_Emitente, Database_Update
+    // and Inicia_Banco_Dados. Raises when the file cannot be opened.
+    bool Abrir_Banco_Dados();
+    bool Fechar_Banco_Dados();
+    // Compacts the closed file in place; false (with CompactError) when it
+    // could not, the file being then unchanged.
+    bool Compactar_Banco_Dados();
+    const std::string& CompactError() const { return compactError_; }
+    void Mostra_Emitente();
+    void Database_Update();
+    const billing::data::UpgradeResult& LastUpgrade() const { return lastUpgrade_; }
+    void Inicia_Banco_Dados();
+    void ZeraBancoDados();
+
+    // --- shared data services
+    // Column Field of the first row of Table whose KeyField equals KeyValue,
+    // as text; "?" when there is none.
+    std::string dbGetFieldValue(const std::string& KeyField, const Variant& KeyValue, const std::string& Field,
+                                const std::string& Table);
+    bool JaExisteChave(const std::vector<Variant>& Values, const std::vector<std::string>& Fields,
+                       const std::string& Table);
+    // Sets DataSet's Field to the next free number of Table.Field. The
+    // number is reserved in the database under the write lock, so two
+    // instances never get the same one; a number whose row is never saved
+    // is not reused.
+    void Id_Generator(const std::string& Field, const std::string& Table, TDataSet* DataSet);
+    bool Usuario_Permissao(const std::string& Programa);
+    void Usuario_Log(const std::string& Programa, const std::string& Descricao);
+    std::string Criptografa(const std::string& Text);
+    // "" for an empty stored text.
+    std::string DeCriptografa(const std::string& Text);
+    // The stored form of a typed password: upper case (accented letters
+    // too), then encrypted. Every form that stores a password uses this.
+    std::string EncryptPassword(const std::string& Typed);
+    // Whether a typed password opens a stored one, whatever case either was
+    // written in (older files hold passwords upper-cased in a to z only).
+    bool PasswordMatches(const std::string& Typed, const std::string& Stored);
+    std::string XParamStr(const std::string& List, int N);
+    int XParamCount(const std::string& List);
+    // Hands the address to the desktop's browser (xdg-open).
+    void Abrir_WebSite(const std::string& Address);
+    std::string VersaoAplicativo() const { return "1.44"; }
+    int Centraliza_Texto(const std::string& Text, int Left, int Right);
+    std::string CorrigeIE(const std::string& Text);
+
+    // --- events
+    // Panel is the main window's status-bar panel, from 0: 1 the database
+    // path, 3 the issuer's name.
+    std::function<void(TObject* Sender, int Panel, const std::string& Text)> OnStatusText;
+    // After a successful open (the main window starts the NF-e answer timer).
+    TNotifyEvent AfterOpenDatabase;
+
+    // The connection string the module starts with; its Data Source is
+    // replaced at every open.
+    static const char* const kDesignConnectionString;
+
+private:
+    TCxBlowfish& Cipher();
+    void StatusText(int Panel, const std::string& Text);
+
+    std::unique_ptr<TCxBlowfish> cipher_;
+    std::string compactError_;
+    billing::data::UpgradeResult lastUpgrade_;
+};
+
+// The program's one data module (created by the program's entry).
+extern Tdmdb* dmdb;
