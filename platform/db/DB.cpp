@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Strings.h"
@@ -321,8 +322,6 @@ TRecordBuffer TDataSet::CurrentRecordBuffer() const {
         case dsEdit:
         case dsInsert:
         case dsNewValue:
-        case dsCurValue:
-        case dsOldValue:
         case dsSetKey:
             return ActiveBuffer();
         case dsCalcFields:
@@ -866,8 +865,29 @@ void TDataSet::InternalAddRecord(const void* Buffer, bool Append) {
 
 void TDataSet::InternalHandleException() {
     // No application object sits under the dataset layer: the exception
-    // reaches whoever called the operation.
-    throw;
+    // reaches whoever called the operation. Outside a handler there is
+    // nothing to pass on.
+    if (std::exception_ptr e = std::current_exception()) std::rethrow_exception(e);
+}
+
+bool TDataSet::FindRecord(bool Restart, bool GoForward) {
+    (void)Restart;
+    (void)GoForward;
+    found_ = false;
+    return false;
+}
+
+void TDataSet::SetBlockReadSize(int Value) {
+    if (Value < 0) Value = 0;
+    if (Value == blockReadSize_) return;
+    if (Value > 0) {
+        CheckBrowseMode();
+        blockReadSize_ = Value;
+        SetState(dsBlockRead);
+    } else {
+        blockReadSize_ = 0;
+        if (state_ == dsBlockRead) SetState(dsBrowse);
+    }
 }
 
 static std::string DefaultExpressionText(const std::string& expr) {
@@ -1237,6 +1257,7 @@ bool TDataSet::Locate(const std::string& KeyFields, const Variant& KeyValues, TL
         if (bookmarkSize_ > 0) GetBookmarkData(scanBuffer_, found.data());
         return true;
     });
+    found_ = hit;
     if (!hit) return false;
     DoBeforeScroll();
     InternalGotoBookmark(found.data());

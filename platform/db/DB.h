@@ -372,6 +372,7 @@ public:
     // Place in the calculated-field area of a record buffer.
     int Offset() const { return offset_; }
     virtual bool IsBlob() const { return false; }
+    bool IsIndexField() const;
 
     // --- presentation
     std::string DisplayLabel() const { return displayLabel_.empty() ? fieldName_ : displayLabel_; }
@@ -1007,6 +1008,21 @@ public:
     virtual Variant Lookup(const std::string& KeyFields, const Variant& KeyValues,
                            const std::string& ResultFields);
 
+    // Moves to the next record (GoForward) or the prior one that the filter
+    // accepts, from the first or last one when Restart; the base finds
+    // nothing. Found() tells how the last search went.
+    virtual bool FindRecord(bool Restart, bool GoForward);
+    bool FindFirst() { return FindRecord(true, true); }
+    bool FindLast() { return FindRecord(true, false); }
+    bool FindNext() { return FindRecord(false, true); }
+    bool FindPrior() { return FindRecord(false, false); }
+    bool Found() const { return found_; }
+
+    // Records fetched for reading only: while above 0 the dataset is in
+    // dsBlockRead and controls are not told about each move.
+    int BlockReadSize() const { return blockReadSize_; }
+    virtual void SetBlockReadSize(int Value);
+
     // --- filtering (the descendant decides which records its GetRecord skips)
     bool Filtered() const { return filtered_; }
     void SetFiltered(bool Value) { SetFilteredValue(Value); }
@@ -1026,6 +1042,8 @@ public:
     TDataSource* DataSource() const { return GetDataSource(); }
     bool IsLinkedTo(TDataSource* DataSource) const;
     virtual bool IsSequenced() const { return true; }
+    // Whether the field belongs to the current index (for controls that sort).
+    virtual bool GetIsIndexField(TField* Field) const { (void)Field; return false; }
     virtual TUpdateStatus UpdateStatus() const { return usUnmodified; }
 
     // --- buffers as links and controls see them
@@ -1080,7 +1098,11 @@ protected:
     virtual void InternalSetToRecord(TRecordBuffer Buffer) = 0;
     // Re-reads the data; the base does nothing.
     virtual void InternalRefresh() {}
+    // Called from inside an exception handler; the base lets the exception
+    // go on to the caller.
     virtual void InternalHandleException();
+    // Drops whatever a blob stream keeps of Field's value in the active buffer.
+    virtual void CloseBlob(TField* Field) { (void)Field; }
     virtual void GetBookmarkData(TRecordBuffer Buffer, void* Data) const = 0;
     virtual void SetBookmarkData(TRecordBuffer Buffer, const void* Data) = 0;
     virtual TBookmarkFlag GetBookmarkFlag(TRecordBuffer Buffer) const = 0;
@@ -1172,6 +1194,7 @@ protected:
     void RestoreState(TDataSetState Value);
     void SetState(TDataSetState Value);
     void SetModified(bool Value) { modified_ = Value; }
+    void SetFound(bool Value) { found_ = Value; }
     void ClearBuffers();
     void ActivateBuffers();
     void CursorPosChanged() { currentRecord_ = -1; }
@@ -1216,6 +1239,8 @@ private:
     bool autoCalcFields_ = true;
     bool internalOpenComplete_ = false;
     bool filtered_ = false;
+    bool found_ = false;
+    int blockReadSize_ = 0;
     std::string filterText_;
     TFilterOptions filterOptions_;
     TFilterRecordEvent onFilterRecord_;

@@ -350,6 +350,10 @@ void TField::SetFieldKind(TFieldKind Value) {
     fieldKind_ = Value;
 }
 
+bool TField::IsIndexField() const {
+    return dataSet_ != nullptr && dataSet_->GetIsIndexField(const_cast<TField*>(this));
+}
+
 int TField::Index() const {
     return dataSet_ != nullptr ? dataSet_->Fields()->IndexOf(this) : -1;
 }
