@@ -1,0 +1,354 @@
+#include "platform/ui/Dialogs.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "platform/ui/Forms.h"
+
+using ui::ToQt;
+using ui::ToStd;
+
+namespace ui {
+
+std::string ButtonCaption(TMsgDlgBtn Button) {
+    switch (Button) {
+    case mbYes: return "&Sim";
+    case mbNo: return "&Não";
+    case mbOK: return "OK";
+    case mbCancel: return "Cancelar";
+    case mbAbort: return "&Abortar";
+    case mbRetry: return "&Repetir";
+    case mbIgnore: return "&Ignorar";
+    case mbAll: return "&Todos";
+    case mbNoToAll: return "N&ão para Todos";
+    case mbYesToAll: return "Sim para &Todos";
+    case mbHelp: return "&Ajuda";
+    }
+    return "";
+}
+
+std::string MessageCaption(TMsgDlgType Type) {
+    switch (Type) {
+    case mtWarning: return "Atenção";
+    case mtError: return "Erro";
+    case mtInformation: return "Informação";
+    case mtConfirmation: return "Confirmação";
+    case mtCustom: break;
+    }
+    return Application->Title();
+}
+
+TModalResult ButtonResult(TMsgDlgBtn Button) {
+    switch (Button) {
+    case mbYes: return mrYes;
+    case mbNo: return mrNo;
+    case mbOK: return mrOk;
+    case mbCancel: return mrCancel;
+    case mbAbort: return mrAbort;
+    case mbRetry: return mrRetry;
+    case mbIgnore: return mrIgnore;
+    case mbAll: return mrAll;
+    case mbNoToAll: return mrNoToAll;
+    case mbYesToAll: return mrYesToAll;
+    case mbHelp: return mrNone;
+    }
+    return mrNone;
+}
+
+namespace {
+
+// "Texto|*.a;*.b|Outro|*.c" -> "Texto (*.a *.A *.b *.B);;Outro (*.c *.C)": the
+// platform's file names ignore case, so both spellings are offered.
+QString QtFilter(const std::string& Filter) {
+    QStringList parts = ToQt(Filter).split('|');
+    QStringList out;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList patterns;
+        for (const QString& p : parts[i + 1].split(';', Qt::SkipEmptyParts)) {
+            QString t = p.trimmed();
+            patterns << t;
+            if (t.toLower() != t) patterns << t.toLower();
+            if (t.toUpper() != t) patterns << t.toUpper();
+        }
+        out << parts[i] + " (" + patterns.join(' ') + ")";
+    }
+    return out.join(";;");
+}
+
+QWidget* DialogParent() {
+    QWidget* w = QApplication::activeWindow();
+    if (w == nullptr && Application->MainForm() != nullptr) w = Application->MainForm()->Widget();
+    return w;
+}
+
+class QtDialogService : public DialogService {
+public:
+    BoxAnswer Show(const BoxRequest& R) override {
+        ui::EnsureQtApplication();
+        BoxAnswer a;
+        switch (R.kind) {
+        case BoxKind::Message: {
+            QMessageBox::Icon icon = R.type == mtWarning        ? QMessageBox::Warning
+                                     : R.type == mtError        ? QMessageBox::Critical
+                                     : R.type == mtInformation  ? QMessageBox::Information
+                                     : R.type == mtConfirmation ? QMessageBox::Question
+                                                                : QMessageBox::NoIcon;
+            QMessageBox box(icon, ToQt(R.caption), ToQt(R.text), QMessageBox::NoButton, DialogParent());
+            std::map<QAbstractButton*, TModalResult> results;
+            QAbstractButton* escape = nullptr;
+            for (TMsgDlgBtn b : {mbYes, mbNo, mbOK, mbCancel, mbAbort, mbRetry, mbIgnore, mbAll, mbNoToAll, mbYesToAll}) {
+                if (!R.buttons.Contains(b)) continue;
+                QMessageBox::ButtonRole role = (b == mbNo || b == mbCancel) ? QMessageBox::RejectRole : QMessageBox::AcceptRole;
+                QPushButton* qb = box.addButton(ToQt(ButtonCaption(b)), role);
+                results[qb] = ButtonResult(b);
+                if (b == R.defaultButton) box.setDefaultButton(qb);
+                if (b == mbCancel || (b == mbNo && escape == nullptr) || (b == mbOK && escape == nullptr)) escape = qb;
+            }
+            if (escape != nullptr) box.setEscapeButton(escape);
+            box.exec();
+            auto it = results.find(box.clickedButton());
+            a.result = it != results.end() ? it->second : mrCancel;
+            return a;
+        }
+        case BoxKind::Input: {
+            QInputDialog d(DialogParent());
+            d.setWindowTitle(ToQt(R.caption));
+            d.setLabelText(ToQt(R.text));
+            d.setTextValue(ToQt(R.value));
+            d.setOkButtonText("OK");
+            d.setCancelButtonText("Cancelar");
+            if (d.exec() == QDialog::Accepted) {
+                a.result = mrOk;
+                a.text = ToStd(d.textValue());
+            }
+            return a;
+        }
+        case BoxKind::OpenFile:
+        case BoxKind::SaveFile: {
+            QFileDialog d(DialogParent(), ToQt(R.caption), ToQt(R.initialDir), QtFilter(R.filter));
+            d.setOption(QFileDialog::DontUseNativeDialog, true);
+            d.setLabelText(QFileDialog::Accept, R.kind == BoxKind::SaveFile ? "Salvar" : "Abrir");
+            d.setLabelText(QFileDialog::Reject, "Cancelar");
+            d.setLabelText(QFileDialog::FileName, "Nome:");
+            d.setLabelText(QFileDialog::FileType, "Tipo:");
+            d.setLabelText(QFileDialog::LookIn, "Examinar:");
+            if (R.kind == BoxKind::SaveFile) {
+                d.setAcceptMode(QFileDialog::AcceptSave);
+                d.setFileMode(QFileDialog::AnyFile);
+            } else {
+                d.setFileMode(QFileDialog::ExistingFile);
+            }
+            std::string ext = R.defaultExt;
+            if (ext.rfind("*.", 0) == 0) ext = ext.substr(2);
+            if (!ext.empty() && ext[0] == '.') ext = ext.substr(1);
+            if (!ext.empty()) d.setDefaultSuffix(ToQt(ext));
+            if (!R.value.empty()) d.selectFile(ToQt(R.value));
+            if (d.exec() == QDialog::Accepted && !d.selectedFiles().isEmpty()) {
+                a.result = mrOk;
+                a.text = ToStd(d.selectedFiles().front());
+            }
+            return a;
+        }
+        case BoxKind::Folder: {
+            QString dir = QFileDialog::getExistingDirectory(DialogParent(), ToQt(R.caption),
+                                                            ToQt(R.value.empty() ? R.initialDir : R.value),
+                                                            QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+            if (!dir.isEmpty()) {
+                a.result = mrOk;
+                a.text = ToStd(dir);
+            }
+            return a;
+        }
+        }
+        return a;
+    }
+};
+
+DialogService* g_service = nullptr;
+
+const char* KindName(BoxKind Kind) {
+    switch (Kind) {
+    case BoxKind::Message: return "mensagem";
+    case BoxKind::Input: return "entrada de texto";
+    case BoxKind::OpenFile: return "abrir arquivo";
+    case BoxKind::SaveFile: return "salvar arquivo";
+    case BoxKind::Folder: return "escolha de pasta";
+    }
+    return "?";
+}
+
+}  // namespace
+
+DialogService& Dialogs() {
+    static QtDialogService qt;
+    return g_service != nullptr ? *g_service : qt;
+}
+
+DialogService* SetDialogService(DialogService* Service) {
+    DialogService* previous = g_service;
+    g_service = Service;
+    return previous;
+}
+
+// ---------------------------------------------------------------------------
+
+ScriptedDialogs::ScriptedDialogs(FailFn Fail) : fail_(std::move(Fail)) { previous_ = SetDialogService(this); }
+
+ScriptedDialogs::~ScriptedDialogs() {
+    SetDialogService(previous_);
+    Verify();
+}
+
+ScriptedDialogs& ScriptedDialogs::Answer(TModalResult Result) {
+    Step s;
+    s.answer.result = Result;
+    queue_.push_back(s);
+    return *this;
+}
+
+ScriptedDialogs& ScriptedDialogs::Expect(const std::string& TextPart, TModalResult Result, const std::string& Caption) {
+    Step s;
+    s.kind = BoxKind::Message;
+    s.textPart = TextPart;
+    s.caption = Caption;
+    s.answer.result = Result;
+    queue_.push_back(s);
+    return *this;
+}
+
+ScriptedDialogs& ScriptedDialogs::AnswerText(const std::string& Text) {
+    Step s;
+    s.answer.result = mrOk;
+    s.answer.text = Text;
+    queue_.push_back(s);
+    return *this;
+}
+
+ScriptedDialogs& ScriptedDialogs::Cancel() {
+    Step s;
+    s.answer.result = mrCancel;
+    queue_.push_back(s);
+    return *this;
+}
+
+void ScriptedDialogs::Fail(const std::string& Message) {
+    if (fail_) {
+        fail_(Message);
+        return;
+    }
+    std::fprintf(stderr, "ScriptedDialogs: %s\n", Message.c_str());
+    std::abort();
+}
+
+BoxAnswer ScriptedDialogs::Show(const BoxRequest& Request) {
+    shown_.push_back(Request);
+    std::string described = std::string("caixa de ") + KindName(Request.kind) + " \"" + Request.caption + "\": \"" + Request.text + "\"";
+    if (queue_.empty()) {
+        Fail("apareceu uma " + described + " que nenhuma resposta esperava");
+        BoxAnswer a;
+        a.result = Request.buttons.Contains(mbCancel) ? mrCancel : Request.buttons.Contains(mbNo) ? mrNo : mrOk;
+        if (Request.kind != BoxKind::Message) a.result = mrCancel;
+        return a;
+    }
+    Step s = queue_.front();
+    queue_.pop_front();
+    if (s.kind && *s.kind != Request.kind) Fail("esperava uma caixa de " + std::string(KindName(*s.kind)) + ", apareceu uma " + described);
+    if (!s.textPart.empty() && Request.text.find(s.textPart) == std::string::npos)
+        Fail("esperava uma mensagem com \"" + s.textPart + "\", apareceu uma " + described);
+    if (!s.caption.empty() && Request.caption != s.caption)
+        Fail("esperava o título \"" + s.caption + "\", apareceu uma " + described);
+    return s.answer;
+}
+
+void ScriptedDialogs::Verify() {
+    while (!queue_.empty()) {
+        Step s = queue_.front();
+        queue_.pop_front();
+        Fail("uma resposta preparada não foi usada" + (s.textPart.empty() ? std::string() : " (mensagem \"" + s.textPart + "\")"));
+    }
+}
+
+}  // namespace ui
+
+// ---------------------------------------------------------------------------
+
+int MessageDlg(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons, int HelpCtx) {
+    (void)HelpCtx;
+    ui::BoxRequest r;
+    r.kind = ui::BoxKind::Message;
+    r.caption = ui::MessageCaption(DlgType);
+    r.text = Msg;
+    r.type = DlgType;
+    r.buttons = Buttons.Empty() ? TMsgDlgButtons{mbOK} : Buttons;
+    for (TMsgDlgBtn b : {mbYes, mbNo, mbOK, mbCancel, mbAbort, mbRetry, mbIgnore, mbAll, mbNoToAll, mbYesToAll}) {
+        if (r.buttons.Contains(b)) {
+            r.defaultButton = b;
+            break;
+        }
+    }
+    return ui::Dialogs().Show(r).result;
+}
+
+void ShowMessage(const std::string& Msg) {
+    ui::BoxRequest r;
+    r.kind = ui::BoxKind::Message;
+    r.caption = Application->Title();
+    r.text = Msg;
+    r.type = mtCustom;
+    ui::Dialogs().Show(r);
+}
+
+std::string InputBox(const std::string& ACaption, const std::string& APrompt, const std::string& ADefault) {
+    std::string value = ADefault;
+    InputQuery(ACaption, APrompt, value);
+    return value;
+}
+
+bool InputQuery(const std::string& ACaption, const std::string& APrompt, std::string& Value) {
+    ui::BoxRequest r;
+    r.kind = ui::BoxKind::Input;
+    r.caption = ACaption;
+    r.text = APrompt;
+    r.value = Value;
+    r.buttons = {mbOK, mbCancel};
+    ui::BoxAnswer a = ui::Dialogs().Show(r);
+    if (a.result != mrOk) return false;
+    Value = a.text;
+    return true;
+}
+
+bool SelectDirectory(const std::string& Caption, const std::string& Root, std::string& Directory) {
+    ui::BoxRequest r;
+    r.kind = ui::BoxKind::Folder;
+    r.caption = Caption;
+    r.initialDir = Root;
+    r.value = Directory;
+    ui::BoxAnswer a = ui::Dialogs().Show(r);
+    if (a.result != mrOk || a.text.empty()) return false;
+    Directory = a.text;
+    return true;
+}
+
+bool TOpenDialog::Run(bool Save) {
+    ui::BoxRequest r;
+    r.kind = Save ? ui::BoxKind::SaveFile : ui::BoxKind::OpenFile;
+    r.caption = !title_.empty() ? title_ : Save ? "Salvar como" : "Abrir";
+    r.filter = filter_;
+    r.initialDir = initialDir_;
+    r.defaultExt = defaultExt_;
+    r.value = fileName_;
+    ui::BoxAnswer a = ui::Dialogs().Show(r);
+    if (a.result != mrOk || a.text.empty()) return false;
+    fileName_ = a.text;
+    return true;
+}
+
+bool TOpenDialog::Execute() { return Run(false); }
+bool TSaveDialog::Execute() { return Run(true); }

@@ -1,0 +1,89 @@
+#pragma once
+// Panels, images, bevels and timers.
+#include <string>
+
+#include "platform/ui/Controls.h"
+
+class QFrame;
+class QLabel;
+class QTimer;
+
+enum TBevelCut { bvNone, bvLowered, bvRaised, bvSpace };
+
+class TPanel : public TWinControl {
+public:
+    FAT_CLASS_NAME(TPanel)
+    explicit TPanel(TComponent* AOwner);
+
+    TAlignment Alignment() const { return alignment_; }
+    void SetAlignment(TAlignment Value);
+    TBevelCut BevelOuter() const { return bevelOuter_; }
+    void SetBevelOuter(TBevelCut Value);
+    TBevelCut BevelInner() const { return bevelInner_; }
+    void SetBevelInner(TBevelCut Value) { bevelInner_ = Value; }
+    bool CanFocus() const override { return false; }
+
+protected:
+    std::string GetText() const override { return text_; }
+    void SetTextValue(const std::string& Value) override;
+    bool WidgetEvent(QObject* Watched, QEvent* Event) override;
+
+private:
+    QFrame* frame_;
+    QLabel* caption_;
+    TAlignment alignment_ = taCenter;
+    TBevelCut bevelOuter_ = bvRaised;
+    TBevelCut bevelInner_ = bvNone;
+};
+
+class TBevel : public TGraphicControl {
+public:
+    FAT_CLASS_NAME(TBevel)
+    explicit TBevel(TComponent* AOwner);
+};
+
+// A picture: loaded from a file (any format Qt reads) or from bytes.
+class TImage : public TGraphicControl {
+public:
+    FAT_CLASS_NAME(TImage)
+    explicit TImage(TComponent* AOwner);
+
+    // False when the file cannot be read as a picture (the image is cleared).
+    bool LoadFromFile(const std::string& FileName);
+    bool LoadFromBytes(const std::string& Bytes);
+    void Clear();
+    bool Empty() const;
+    bool Stretch() const { return stretch_; }
+    void SetStretch(bool Value);
+    bool Center() const { return center_; }
+    void SetCenter(bool Value);
+    bool Proportional() const { return proportional_; }
+    void SetProportional(bool Value);
+
+private:
+    void Apply();
+    QLabel* label_;
+    bool stretch_ = false, center_ = false, proportional_ = false;
+    std::string bytes_;
+};
+
+class TTimer : public TComponent {
+public:
+    FAT_CLASS_NAME(TTimer)
+    explicit TTimer(TComponent* AOwner);
+    ~TTimer() override;
+
+    bool Enabled() const { return enabled_; }
+    void SetEnabled(bool Value);
+    // Milliseconds; 0 stops the timer.
+    int Interval() const { return interval_; }
+    void SetInterval(int Value);
+    TNotifyEvent OnTimer;
+
+private:
+    void Update();
+    QTimer* timer_;
+    bool enabled_ = true;
+    int interval_ = 1000;
+    bool running_ = false;
+};

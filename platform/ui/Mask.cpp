@@ -1,0 +1,232 @@
+#include "platform/ui/Mask.h"
+
+#include <QLineEdit>
+
+using ui::ToQt;
+using ui::ToStd;
+
+namespace ui {
+
+namespace {
+
+// The mask's three fields, split at the ";" that are not escaped.
+std::vector<std::string> Fields(const std::string& Mask) {
+    std::vector<std::string> out(1);
+    for (size_t i = 0; i < Mask.size(); ++i) {
+        char c = Mask[i];
+        if (c == '\\' && i + 1 < Mask.size() && out.size() == 1) {
+            out.back() += c;
+            out.back() += Mask[++i];
+            continue;
+        }
+        if (c == ';' && out.size() < 3) {
+            out.emplace_back();
+            continue;
+        }
+        out.back() += c;
+    }
+    return out;
+}
+
+bool QtSpecial(char32_t c) {
+    switch (c) {
+    case 'A': case 'a': case 'N': case 'n': case 'X': case 'x': case '9': case '0': case 'D': case 'd':
+    case '#': case 'H': case 'h': case 'B': case 'b': case '>': case '<': case '!': case '[': case ']':
+    case '{': case '}': case '\\': case ';':
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::u32string U32(const std::string& s) {
+    QString q = ToQt(s);
+    std::u32string out;
+    for (uint c : q.toUcs4()) out += static_cast<char32_t>(c);
+    return out;
+}
+
+std::string U8(const std::u32string& s) {
+    return ToStd(QString::fromUcs4(s.data(), static_cast<qsizetype>(s.size())));
+}
+
+}  // namespace
+
+EditMask::EditMask(const std::string& Mask) {
+    std::vector<std::string> f = Fields(Mask);
+    if (f.size() >= 2) saveLiterals_ = !(f[1] == "0");
+    if (f.size() >= 3 && !f[2].empty()) blank_ = f[2][0];
+    std::u32string m = U32(f[0]);
+    std::u32string qt;
+    for (size_t i = 0; i < m.size(); ++i) {
+        char32_t c = m[i];
+        Slot s;
+        switch (c) {
+        case '!':
+            continue;  // the class library's "trim leading blanks" has no Qt counterpart
+        case '>':
+            if (i + 1 < m.size() && m[i + 1] == '<') {
+                ++i;
+                qt += U'!';
+            } else {
+                qt += U'>';
+            }
+            continue;
+        case '<':
+            if (i + 1 < m.size() && m[i + 1] == '>') {
+                ++i;
+                qt += U'!';
+            } else {
+                qt += U'<';
+            }
+            continue;
+        case 'L': qt += U'A'; s.required = true; break;
+        case 'l': qt += U'a'; break;
+        case 'A': qt += U'N'; s.required = true; break;
+        case 'a': qt += U'n'; break;
+        case 'C': qt += U'X'; s.required = true; break;
+        case 'c': qt += U'x'; break;
+        // A required digit is "0" here and "9" in Qt; an optional one the reverse.
+        case '0': qt += U'9'; s.required = true; break;
+        case '9': qt += U'0'; break;
+        case '#': qt += U'#'; break;
+        case '\\':
+            if (i + 1 < m.size()) c = m[++i];
+            [[fallthrough]];
+        default:
+            if (c == '_') c = ' ';
+            s.literal = true;
+            s.ch = c;
+            if (QtSpecial(c)) qt += U'\\';
+            qt += c;
+            break;
+        }
+        slots_.push_back(s);
+    }
+    if (!slots_.empty()) {
+        qt += U';';
+        qt += static_cast<char32_t>(static_cast<unsigned char>(blank_));
+        qtMask_ = U8(qt);
+    }
+}
+
+std::string EditMask::ValueOf(const std::string& Shown) const {
+    if (slots_.empty()) return Shown;
+    std::u32string s = U32(Shown);
+    std::u32string out;
+    bool any = false;
+    for (size_t i = 0; i < slots_.size(); ++i) {
+        const Slot& slot = slots_[i];
+        char32_t c = i < s.size() ? s[i] : static_cast<char32_t>(blank_);
+        if (slot.literal) {
+            if (saveLiterals_) out += slot.ch;
+            continue;
+        }
+        if (c == static_cast<char32_t>(static_cast<unsigned char>(blank_))) {
+            out += U' ';
+        } else {
+            out += c;
+            any = true;
+        }
+    }
+    if (!any) return "";
+    while (!out.empty() && out.back() == U' ') out.pop_back();
+    return U8(out);
+}
+
+std::string EditMask::Format(const std::string& Value) const {
+    if (slots_.empty() || Value.empty()) return Value;
+    std::u32string v = U32(Value);
+    // A value that already holds the literals in their places is taken as shown.
+    bool withLiterals = v.size() >= slots_.size() - 0 && v.size() <= slots_.size();
+    if (withLiterals) {
+        for (size_t i = 0; i < v.size(); ++i)
+            if (slots_[i].literal && v[i] != slots_[i].ch) withLiterals = false;
+    }
+    bool hasLiteral = false;
+    for (const Slot& s : slots_) hasLiteral = hasLiteral || s.literal;
+    if (withLiterals && hasLiteral) return Value;
+    std::u32string out;
+    size_t k = 0;
+    for (const Slot& s : slots_) {
+        if (s.literal) {
+            out += s.ch;
+        } else if (k < v.size()) {
+            out += v[k++];
+        } else {
+            out += U' ';
+        }
+    }
+    return U8(out);
+}
+
+bool EditMask::Complete(const std::string& Shown) const {
+    std::u32string s = U32(Shown);
+    char32_t blank = static_cast<char32_t>(static_cast<unsigned char>(blank_));
+    bool any = false;
+    bool missing = false;
+    for (size_t i = 0; i < slots_.size(); ++i) {
+        if (slots_[i].literal) continue;
+        char32_t c = i < s.size() ? s[i] : blank;
+        bool filled = c != blank && c != U' ';
+        any = any || filled;
+        if (slots_[i].required && !filled) missing = true;
+    }
+    return !any || !missing;
+}
+
+}  // namespace ui
+
+// ---------------------------------------------------------------------------
+
+void TCustomMaskEdit::SetEditMask(const std::string& Value) {
+    if (Value == editMask_) return;
+    std::string value = GetText();
+    editMask_ = Value;
+    mask_ = ui::EditMask(Value);
+    settingText_ = true;
+    edit_->setInputMask(ToQt(mask_.QtMask()));
+    settingText_ = false;
+    SetTextValue(value);
+}
+
+std::string TCustomMaskEdit::EditText() const { return ToStd(edit_->displayText()); }
+
+void TCustomMaskEdit::SetEditText(const std::string& Value) {
+    settingText_ = true;
+    edit_->setText(ToQt(Value));
+    settingText_ = false;
+}
+
+std::string TCustomMaskEdit::GetText() const {
+    if (!IsMasked()) return TCustomEdit::GetText();
+    return mask_.ValueOf(ToStd(edit_->displayText()));
+}
+
+void TCustomMaskEdit::SetTextValue(const std::string& Value) {
+    if (!IsMasked()) {
+        TCustomEdit::SetTextValue(Value);
+        return;
+    }
+    settingText_ = true;
+    std::string shown = mask_.Format(Value);
+    // Qt skips the literals it meets; blanks in the middle would shift the
+    // rest, so place the text one character at a time from the start.
+    edit_->setText(ToQt(shown));
+    settingText_ = false;
+}
+
+void TCustomMaskEdit::ValidateEdit() {
+    if (IsMasked() && !mask_.Complete(EditText()))
+        throw EDBEditError("Valor inválido. Use a tecla Esc para abandonar as alterações.");
+}
+
+void TMaskEdit::DoExit() {
+    try {
+        ValidateEdit();
+    } catch (...) {
+        SetFocus();
+        throw;
+    }
+    TCustomMaskEdit::DoExit();
+}
