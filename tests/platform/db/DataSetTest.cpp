@@ -3,6 +3,8 @@
 // calculated and lookup fields.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -494,5 +496,131 @@ TEST(DataSetCalcFields, IncompleteLookupIsRefusedAtOpen) {
     EXPECT_THROW(people.Open(), EDatabaseError);
     EXPECT_FALSE(people.Active());
 }
+
+}  // namespace
+
+namespace {
+
+// Random walks of every cursor and change operation, checked after each step
+// against a plain vector and position, with windows of several sizes so that
+// the ring of buffers fills, scrolls and shifts in every direction.
+class RandomWalk : public ::testing::TestWithParam<int> {};
+
+TEST_P(RandomWalk, CursorAndContentsMatchASimpleModel) {
+    VectorDataSet d;
+    TDataSource src(nullptr);
+    src.SetDataSet(&d);
+    GridLink grid(GetParam());
+    grid.SetDataSource(&src);
+    d.FieldDefs()->Add("ID", ftInteger);
+    d.Open();
+
+    std::vector<int> model;
+    int pos = 0;
+    int nextValue = 1;
+    std::mt19937 rng(12345u + static_cast<unsigned>(GetParam()));
+    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    auto n = [&] { return static_cast<int>(model.size()); };
+
+    for (int step = 0; step < 3000; ++step) {
+        int op = pick(12);
+        std::string what;
+        switch (op) {
+            case 0: what = "first"; d.First(); pos = 0; break;
+            case 1: what = "last"; d.Last(); pos = std::max(0, n() - 1); break;
+            case 2: what = "next"; d.Next(); pos = std::min(pos + 1, std::max(0, n() - 1)); break;
+            case 3: what = "prior"; d.Prior(); pos = std::max(pos - 1, 0); break;
+            case 4: {
+                int k = pick(15) - 7;
+                what = "moveby " + std::to_string(k);
+                d.MoveBy(k);
+                pos = std::clamp(pos + k, 0, std::max(0, n() - 1));
+                break;
+            }
+            case 5: {
+                what = "insert";
+                int v = nextValue++;
+                d.Insert();
+                d.FieldByName("ID")->SetAsInteger(v);
+                d.Post();
+                model.insert(model.begin() + std::min(pos, n()), v);
+                break;
+            }
+            case 6: {
+                what = "append";
+                int v = nextValue++;
+                d.AppendRecord({Variant(v)});
+                model.push_back(v);
+                pos = n() - 1;
+                break;
+            }
+            case 7:
+                what = "edit";
+                if (n() > 0) {
+                    int v = nextValue++;
+                    d.Edit();
+                    d.FieldByName("ID")->SetAsInteger(v);
+                    d.Post();
+                    model[static_cast<std::size_t>(pos)] = v;
+                }
+                break;
+            case 8:
+                what = "delete";
+                if (n() > 0) {
+                    d.Delete();
+                    model.erase(model.begin() + pos);
+                    pos = std::min(pos, std::max(0, n() - 1));
+                }
+                break;
+            case 9:
+                what = pick(2) ? "cancel insert" : "cancel append";
+                if (what == "cancel insert")
+                    d.Insert();
+                else
+                    d.Append();
+                d.FieldByName("ID")->SetAsInteger(-1);
+                d.Cancel();
+                if (what == "cancel append") pos = std::max(0, n() - 1);
+                break;
+            case 10: {
+                if (n() == 0) break;
+                int target = model[static_cast<std::size_t>(pick(n()))];
+                what = "locate " + std::to_string(target);
+                ASSERT_TRUE(d.Locate("ID", Variant(target), {}));
+                pos = static_cast<int>(std::find(model.begin(), model.end(), target) - model.begin());
+                break;
+            }
+            case 11: {
+                if (n() == 0) break;
+                what = "bookmark";
+                TBookmark b = d.GetBookmark();
+                int keep = pos;
+                d.MoveBy(pick(9) - 4);
+                d.GotoBookmark(b);
+                pos = keep;
+                break;
+            }
+        }
+        ASSERT_EQ(d.RecordCount(), n()) << "step " << step << " " << what;
+        if (n() > 0) {
+            ASSERT_EQ(d.FieldByName("ID")->AsInteger(), model[static_cast<std::size_t>(pos)])
+                << "step " << step << " " << what;
+            ASSERT_EQ(d.RecNo(), pos + 1) << "step " << step << " " << what;
+            ASSERT_LE(grid.RecordCount(), GetParam());
+            ASSERT_GE(grid.ActiveRecord(), 0);
+            ASSERT_LT(grid.ActiveRecord(), grid.RecordCount());
+        } else {
+            ASSERT_TRUE(d.IsEmpty());
+        }
+        if (step % 100 == 99) {
+            TBookmark here = d.GetBookmark();
+            ASSERT_EQ(Ids(d), model) << "step " << step;
+            if (!here.empty()) d.GotoBookmark(here);
+        }
+    }
+    grid.SetDataSource(nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(WindowSizes, RandomWalk, ::testing::Values(1, 2, 5, 11));
 
 }  // namespace

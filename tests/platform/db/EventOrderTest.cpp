@@ -266,13 +266,25 @@ std::vector<std::string> SplitLines(const std::string& text) {
     return out;
 }
 
-TEST(EventOrder, MatchesIndependentImplementation) {
+// A grid on the same data source makes the dataset keep several records in
+// its ring of buffers; what the script sees must not change.
+class GridLink : public TDataLink {
+public:
+    explicit GridLink(int rows) { SetBufferCount(rows); }
+};
+
+class EventOrder : public ::testing::TestWithParam<int> {};
+
+TEST_P(EventOrder, MatchesIndependentImplementation) {
     std::string expectedText = testsupport::ReadAll(testsupport::DataPath("db/event_order.txt"));
     ASSERT_FALSE(expectedText.empty());
     std::vector<std::string> expected = SplitLines(expectedText);
 
     EventScript script;
+    GridLink grid(GetParam());
+    grid.SetDataSource(&script.ds);
     script.Run();
+    grid.SetDataSource(nullptr);
 
     std::size_t n = std::min(expected.size(), script.lines.size());
     for (std::size_t i = 0; i < n; ++i) {
@@ -290,5 +302,7 @@ TEST(EventOrder, MatchesIndependentImplementation) {
     }
     EXPECT_EQ(expected.size(), script.lines.size());
 }
+
+INSTANTIATE_TEST_SUITE_P(BufferCounts, EventOrder, ::testing::Values(1, 2, 3, 10));
 
 }  // namespace
