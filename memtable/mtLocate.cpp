@@ -1,0 +1,615 @@
+// Values moving between a memory table and the outside: variants into
+// records, locate and lookup, and copying to and from other datasets.
+#include <cmath>
+
+#include "memtable/mtMemTable.h"
+#include "platform/rtl/Format.h"
+#include "platform/rtl/Strings.h"
+
+using namespace memtable;
+
+namespace {
+
+bool IsTextKind(TFieldType t) {
+    return t == ftString || t == ftFixedChar || t == ftWideString || t == ftFixedWideChar || t == ftGuid;
+}
+
+void SetBlockPtr(uint8_t* slot, uint8_t* block) { std::memcpy(slot + 1, &block, sizeof(block)); }
+
+uint8_t* GetBlockPtr(const uint8_t* slot) {
+    uint8_t* p;
+    std::memcpy(&p, slot + 1, sizeof(p));
+    return p;
+}
+
+// Runs its step when the scope ends; while an exception unwinds, a failing
+// step must not replace the first error.
+class Finally {
+public:
+    explicit Finally(std::function<void()> f) : f_(std::move(f)) {}
+    ~Finally() {
+        if (std::uncaught_exceptions() > count_) {
+            try {
+                f_();
+            } catch (...) {
+            }
+        } else {
+            f_();
+        }
+    }
+    Finally(const Finally&) = delete;
+    Finally& operator=(const Finally&) = delete;
+
+private:
+    std::function<void()> f_;
+    int count_ = std::uncaught_exceptions();
+};
+
+// The native bytes of a value for a field; false for kinds a variant does
+// not write (blobs, bytes, objects).
+bool NativeBytes(TField* Field, const Variant& Value, std::vector<uint8_t>& Out, int FixedSize) {
+    TFieldType type = Field->DataType();
+    Out.assign(static_cast<std::size_t>(std::max(FixedSize, Field->DataSize())), 0);
+    auto put = [&](const auto& v) { std::memcpy(Out.data(), &v, sizeof(v)); };
+    switch (type) {
+        case ftString: case ftFixedChar: case ftGuid: case ftWideString: case ftFixedWideChar: {
+            std::string s = VarToStr(Value);
+            if (!utf8::IsValid(s)) s = utf8::Repair(s);
+            int maxChars = type == ftGuid ? 38 : Field->Size();
+            if (Length(s) > maxChars) s = Copy(s, 1, maxChars);
+            std::size_t n = std::min(s.size(), Out.size() - 1);
+            std::memcpy(Out.data(), s.data(), n);
+            return true;
+        }
+        case ftSmallint: put(static_cast<int16_t>(Value.AsInteger())); return true;
+        case ftInteger: case ftAutoInc: put(static_cast<int32_t>(Value.AsInteger())); return true;
+        case ftWord: put(static_cast<uint16_t>(Value.AsInteger())); return true;
+        case ftBoolean: put(static_cast<int16_t>(Value.AsBoolean() ? 1 : 0)); return true;
+        case ftFloat: case ftCurrency: put(Value.AsDouble()); return true;
+        case ftBCD: case ftFMTBcd: put(Value.AsCurrency().Raw()); return true;
+        case ftLargeint: put(Value.AsInt64()); return true;
+        case ftDate: case ftTime: case ftDateTime: case ftTimeStamp: {
+            TDateTime d = VarIsStr(Value) ? StrToDateTime(Value.AsString()) : Value.AsDateTime();
+            // Stored as the field keeps it, so that a key equals the stored value.
+            if (type == ftDate) d = std::trunc(d);
+            if (type == ftTime) d = std::fabs(d - std::trunc(d));
+            put(d);
+            return true;
+        }
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+void TmtCustomMemTable::SetFieldValue(PmtRecord Record, TField* Field, const Variant& Value) {
+    if (Record == nullptr || Field == nullptr) return;
+    bool clear = Value.IsNull() || Value.IsEmpty();
+    if (Field->FieldNo() <= 0) {
+        if (Field->Offset() + Field->DataSize() + 1 > common_->CalcFieldsSize()) return;
+        uint8_t* p = Record->Data + common_->StartCalculated() + Field->Offset();
+        std::vector<uint8_t> bytes;
+        if (clear) {
+            WriteCalcField(Record->Data + common_->StartCalculated(), Field, nullptr);
+        } else if (NativeBytes(Field, Value, bytes, Field->DataSize())) {
+            p[0] = 2;
+            std::memcpy(p + 1, bytes.data(), static_cast<std::size_t>(Field->DataSize()));
+        }
+        return;
+    }
+    int fno = Field->FieldNo();
+    int ofs = common_->GetFieldOffsetByNo(fno);
+    if (ofs < 0) return;
+    uint8_t* slot = Record->Data + ofs;
+    bool indirect = (common_->FieldFlags(fno) & kFlagIndirect) != 0;
+    int fixedSize = common_->GetFieldSize(Field->DataType(), Field->Size());
+    if (clear) {
+        if (indirect) {
+            if (uint8_t* old = GetBlockPtr(slot)) FreeBlock(old);
+            std::memset(slot, 0, kIndirectSlotSize);
+        } else {
+            std::memset(slot, 0, static_cast<std::size_t>(fixedSize) + 1);
+        }
+        return;
+    }
+    std::vector<uint8_t> bytes;
+    if (!NativeBytes(Field, Value, bytes, fixedSize)) return;
+    if (indirect) {
+        if (uint8_t* old = GetBlockPtr(slot)) FreeBlock(old);
+        int size = IsTextKind(Field->DataType())
+                       ? static_cast<int>(strnlen(reinterpret_cast<const char*>(bytes.data()), bytes.size())) + 1
+                       : Field->DataSize();
+        SetBlockPtr(slot, NewBlock(bytes.data(), size));
+        slot[0] = 2;
+    } else {
+        slot[0] = 2;
+        std::memcpy(slot + 1, bytes.data(), static_cast<std::size_t>(fixedSize));
+    }
+}
+
+void TmtCustomMemTable::PopulateRecord(PmtRecord Record, const std::string& FieldNames, const Variant& Values) {
+    if (Values.IsArray() && VarArrayDimCount(Values) > 1) throw EMemTableError(mtres::InvalidDimCount);
+    TmtFieldList list;
+    BuildIndexFieldList(this, this, list, FieldNames);
+    if (list.Count() == 0) throw EMemTableError(mtres::NoFields);
+    if (!Values.IsArray()) {
+        if (list.Count() > 1) throw EMemTableError(mtres::MoreFieldsThanValues);
+        SetFieldValue(Record, list.Fields(0), Values);
+        return;
+    }
+    int low = Values.LowBound();
+    if (Values.HighBound() - low + 1 < list.Count()) throw EMemTableError(mtres::MoreFieldsThanValues);
+    for (int i = 0; i < list.Count(); ++i) SetFieldValue(Record, list.Fields(i), Values.GetElement(low + i));
+}
+
+int TmtCustomMemTable::LocateRecord(const std::string& KeyFields, const Variant& KeyValues, TLocateOptions Options) {
+    if (KeyValues.IsArray() && VarArrayDimCount(KeyValues) > 1) throw EMemTableError(mtres::InvalidDimCount);
+    CheckBrowseMode();
+    CursorPosChanged();
+    TmtFieldList list;
+    BuildIndexFieldList(this, this, list, KeyFields);
+    for (int i = 0; i < list.Count(); ++i) {
+        TmtifoOptions o = list.Options(i);
+        if (Options.Contains(loCaseInsensitive)) o.Include(mtifoCaseInsensitive);
+        if (Options.Contains(loPartialKey)) o.Include(mtifoPartial);
+        list.SetOptions(i, o);
+    }
+    StoreLock lock(common_);
+    PmtRecord key = common_->AllocRecord();
+    Finally freeKey([&] { common_->FreeRecord(key, true, false); });
+    PopulateRecord(key, KeyFields, KeyValues);
+    bool found = false;
+    int index = -1;
+    indexes_->Search(list, key, found, index, autoAddIndexes_, true, false);
+    return found ? index : -1;
+}
+
+bool TmtCustomMemTable::Locate(const std::string& KeyFields, const Variant& KeyValues, TLocateOptions Options) {
+    CheckActive();
+    DoBeforeScroll();
+    int pos = LocateRecord(KeyFields, KeyValues, Options);
+    SetFound(pos >= 0);
+    if (pos >= 0) {
+        recNo_ = pos;
+        Resync({rmExact, rmCenter});
+        DoAfterScroll();
+    }
+    return pos >= 0;
+}
+
+Variant TmtCustomMemTable::Lookup(const std::string& KeyFields, const Variant& KeyValues,
+                                  const std::string& ResultFields) {
+    Variant result = Null();
+    if (!Active()) return result;
+    int pos = LocateRecord(KeyFields, KeyValues, {});
+    SetFound(pos >= 0);
+    if (pos < 0) return result;
+    StoreLock lock(common_);
+    PmtRecord rec = curIndex_->References()[static_cast<std::size_t>(pos)];
+    PmtRecord old = overrideRecord_;
+    overrideRecord_ = rec;
+    Finally restore([&] { overrideRecord_ = old; });
+    CalcRecordFields(rec);
+    result = FieldValues(ResultFields);
+    return result;
+}
+
+void TmtCustomMemTable::SyncCursorWith(TDataSet* DataSet) {
+    auto* other = dynamic_cast<TmtCustomMemTable*>(DataSet);
+    if (other == nullptr || !other->Active()) return;
+    PmtRecord a = other->GetActiveRecord();
+    if (a == nullptr) return;
+    CheckBrowseMode();
+    StoreLock lock(common_);
+    int pos = -1;
+    curIndex_->FindRecordByID(a->RecordID, pos);
+    if (pos < 0 || pos >= curIndex_->Count() ||
+        !FilterRecord(curIndex_->References()[static_cast<std::size_t>(pos)], false))
+        throw Exception(mtres::RecordNotFound);
+    DoBeforeScroll();
+    recNo_ = pos;
+    Resync({rmExact, rmCenter});
+    DoAfterScroll();
+}
+
+// ---------------------------------------------------------------------------
+// Structure
+
+TField* TmtCustomMemTable::CopyField(TField* Field) {
+    if (Field == nullptr || !IsSupportedFieldType(Field->DataType()) || FindField(Field->FieldName()) != nullptr)
+        return nullptr;
+    // A field of the source's kind, made the way field definitions make them.
+    TFieldDefs scratch(this);
+    TFieldDef def(&scratch, Field->FieldName(), Field->DataType(), Field->Size(), false, 0);
+    if (auto* bcd = dynamic_cast<TBCDField*>(Field)) def.SetPrecision(bcd->Precision());
+    TField* f = def.CreateField(nullptr);
+    f->SetSize(Field->Size());
+    f->SetFieldKind(Field->FieldKind());
+    f->SetKeyFields(Field->KeyFields());
+    f->SetLookupDataSet(Field->LookupDataSet());
+    f->SetLookupResultField(Field->LookupResultField());
+    f->SetLookupKeyFields(Field->LookupKeyFields());
+    if (auto* bcd = dynamic_cast<TBCDField*>(Field))
+        if (auto* nb = dynamic_cast<TBCDField*>(f)) nb->SetPrecision(bcd->Precision());
+    return f;
+}
+
+void TmtCustomMemTable::CopyFieldProperties(TField* Source, TField* Dest) {
+    if (Source == nullptr || Dest == nullptr) return;
+    Dest->SetDisplayLabel(Source->DisplayLabel());
+    Dest->SetDisplayWidth(Source->DisplayWidth());
+    Dest->SetAlignment(Source->Alignment());
+    Dest->SetVisible(Source->Visible());
+    Dest->SetReadOnly(Source->ReadOnly());
+    Dest->SetEditMask(Source->EditMask());
+    auto* sn = dynamic_cast<TNumericField*>(Source);
+    auto* dn = dynamic_cast<TNumericField*>(Dest);
+    if (sn != nullptr && dn != nullptr) {
+        dn->SetDisplayFormat(sn->DisplayFormat());
+        dn->SetEditFormat(sn->EditFormat());
+    }
+    auto* si = dynamic_cast<TIntegerField*>(Source);
+    auto* di = dynamic_cast<TIntegerField*>(Dest);
+    if (si != nullptr && di != nullptr) {
+        di->SetMinValue(si->MinValue());
+        di->SetMaxValue(si->MaxValue());
+    }
+    auto* sf = dynamic_cast<TFloatField*>(Source);
+    auto* df = dynamic_cast<TFloatField*>(Dest);
+    if (sf != nullptr && df != nullptr) {
+        df->SetCurrency(sf->IsCurrency());
+        df->SetMinValue(sf->MinValue());
+        df->SetMaxValue(sf->MaxValue());
+        df->SetPrecision(sf->Precision());
+    }
+    auto* sb = dynamic_cast<TBCDField*>(Source);
+    auto* db = dynamic_cast<TBCDField*>(Dest);
+    if (sb != nullptr && db != nullptr) db->SetCurrency(sb->IsCurrency());
+    auto* sd = dynamic_cast<TDateTimeField*>(Source);
+    auto* dd = dynamic_cast<TDateTimeField*>(Dest);
+    if (sd != nullptr && dd != nullptr) dd->SetDisplayFormat(sd->DisplayFormat());
+    auto* sbo = dynamic_cast<TBooleanField*>(Source);
+    auto* dbo = dynamic_cast<TBooleanField*>(Dest);
+    if (sbo != nullptr && dbo != nullptr) dbo->SetDisplayValues(sbo->DisplayValues());
+    auto* sbl = dynamic_cast<TBlobField*>(Source);
+    auto* dbl = dynamic_cast<TBlobField*>(Dest);
+    if (sbl != nullptr && dbl != nullptr && !Dest->DataSet()->Active()) dbl->SetBlobType(sbl->BlobType());
+}
+
+void TmtCustomMemTable::CopyFieldsProperties(TDataSet* Source, TDataSet* Dest) {
+    if (Source == nullptr || Dest == nullptr) return;
+    for (TField* d : Dest->Fields()->List())
+        if (TField* s = Source->FindField(d->FieldName())) CopyFieldProperties(s, d);
+}
+
+void TmtCustomMemTable::CreateTableAs(TDataSet* Source, TmtCopyTableOptions CopyOptions) {
+    if (common_->IsAnyTableActive()) common_->CloseTables(nullptr);
+    if (Source == nullptr) return;
+    if (!Source->Active()) Source->FieldDefs()->Update();
+    TFieldDefs* src = Source->FieldDefs();
+    if (src->Count() > MT_MAX_FIELDS) throw EMemTableError(mtres::TooManyFieldDefs);
+    TFieldDefs* defs = FieldDefs();
+    defs->Clear();
+    for (int i = 0; i < src->Count(); ++i) {
+        TFieldDef* s = src->Items(i);
+        TFieldDef* d = defs->AddFieldDef();
+        d->SetName(s->Name());
+        d->SetDataType(s->DataType());
+        d->SetSize(s->Size());
+        d->SetPrecision(s->Precision());
+        d->SetAttributes(s->Attributes());
+        d->SetInternalCalcField(s->InternalCalcField());
+    }
+    for (int i = defs->Count() - 1; i >= 0; --i) {
+        TFieldDef* d = defs->Items(i);
+        if (!IsSupportedFieldType(d->DataType()) ||
+            ((CopyOptions & mtcpoOnlyActiveFields) != 0 && Source->FindField(d->Name()) == nullptr)) {
+            defs->Delete(i);
+            continue;
+        }
+        if ((CopyOptions & mtcpoStringAsWideString) != 0 &&
+            (d->DataType() == ftString || d->DataType() == ftFixedChar))
+            d->SetDataType(ftWideString);
+    }
+    // Field numbers follow the definitions' order again.
+    for (int i = 0; i < defs->Count(); ++i) defs->Items(i)->SetFieldNo(i + 1);
+    defs->SetUpdated(true);
+    DestroyFields();
+    if (!Source->DefaultFields() && Source->FieldCount() > 0) CreateFields();
+    for (TField* sf : Source->Fields()->List()) {
+        bool lookup = sf->FieldKind() == fkLookup && (CopyOptions & mtcpoLookup) != 0;
+        bool calc = sf->FieldKind() == fkCalculated && (CopyOptions & mtcpoCalculated) != 0;
+        if (!lookup && !calc) continue;
+        TField* nf = CopyField(sf);
+        if (nf != nullptr && (CopyOptions & mtcpoFieldIndex) != 0) nf->SetIndex(std::min(sf->Index(), FieldCount() - 1));
+    }
+    if ((CopyOptions & mtcpoProperties) != 0) CopyFieldsProperties(Source, this);
+    autoIncField_ = nullptr;
+    for (TField* f : Fields()->List())
+        if (f->DataType() == ftAutoInc && f->FieldKind() == fkData) {
+            autoIncField_ = f;
+            break;
+        }
+}
+
+// ---------------------------------------------------------------------------
+// Copying records
+
+namespace {
+
+// For each destination field, the index of the source field it takes its
+// value from; -1 (and -2 for lookup fields) when it takes none.
+std::vector<int> FieldMap(TDataSet* Source, TDataSet* Destination, bool SkipAutoInc) {
+    std::vector<int> map;
+    for (TField* d : Destination->Fields()->List()) {
+        int m = -1;
+        if (d->FieldKind() == fkLookup) {
+            m = -2;
+        } else if (d->FieldKind() == fkAggregate || d->FieldKind() == fkCalculated) {
+            m = -1;
+        } else if (SkipAutoInc && d->DataType() == ftAutoInc) {
+            m = -1;
+        } else if (TField* s = Source->FindField(d->FieldName())) {
+            m = Source->Fields()->IndexOf(s);
+        }
+        map.push_back(m);
+    }
+    return map;
+}
+
+void CopyValue(TField* s, TField* d, bool UTF8Conversion) {
+    if (s->IsNull()) {
+        d->Clear();
+        return;
+    }
+    bool sw = s->DataType() == ftWideString, dw = d->DataType() == ftWideString;
+    if (s->DataType() == ftLargeint) {
+        d->SetAsString(s->AsString());
+    } else if (UTF8Conversion && sw != dw) {
+        // Text is UTF-8 on both sides of this platform: the conversion is the
+        // identity, the value passes as text.
+        d->SetAsString(s->AsString());
+    } else if (s->IsBlob()) {
+        d->SetAsString(s->AsString());
+    } else if (s->ClassName() != d->ClassName()) {
+        d->SetAsString(s->AsString());
+    } else {
+        d->SetValue(s->Value());
+    }
+}
+
+}  // namespace
+
+int TmtCustomMemTable::CopyRecords(TDataSet* Source, TDataSet* Destination, int Limit, bool UTF8Conversion,
+                                   bool IgnoreErrors) {
+    // The flag is passed through by callers; a failing post always stops the
+    // copy (with the record cancelled) so that nothing is lost unnoticed.
+    (void)IgnoreErrors;
+    if (Source == nullptr || Destination == nullptr || Source == Destination) return 0;
+    Progress(0, mtpcCopy);
+    std::vector<int> map = FieldMap(Source, Destination, !Destination->IsEmpty());
+    int total = -1;
+    if (OnProgress) {
+        total = Source->RecordCount();
+        if (total < 1) Progress(50, mtpcCopy);
+    } else {
+        Progress(50, mtpcCopy);
+    }
+    loadedCompletely_ = true;
+    int count = 0, seen = 0;
+    auto* destTable = Destination == this ? this : nullptr;
+    while (!Source->Eof()) {
+        if (seen > 0 && seen % 100 == 0 && total > 0) Progress(std::min(100, seen * 100 / total), mtpcCopy);
+        bool accept = true;
+        if (Source == this && OnSaveRecord) OnSaveRecord(this, accept);
+        if (accept) {
+            Destination->Append();
+            try {
+                for (std::size_t i = 0; i < map.size(); ++i) {
+                    if (map[i] < 0) continue;
+                    TField* s = Source->Fields()->Fields(map[i]);
+                    TField* d = Destination->Fields()->Fields(static_cast<int>(i));
+                    if (Source == this && OnSaveField) OnSaveField(this, s->FieldNo(), s);
+                    CopyValue(s, d, UTF8Conversion);
+                    if (destTable != nullptr && OnLoadField) OnLoadField(this, d->FieldNo(), d);
+                }
+                bool keep = true;
+                if (destTable != nullptr && OnLoadRecord) OnLoadRecord(this, keep);
+                if (keep) {
+                    Destination->Post();
+                    ++count;
+                } else {
+                    Destination->Cancel();
+                }
+            } catch (...) {
+                try {
+                    Destination->Cancel();
+                } catch (...) {
+                }
+                throw;
+            }
+            if (Limit > 0 && count >= Limit) {
+                Source->Next();
+                loadedCompletely_ = Source->Eof();
+                ++seen;
+                break;
+            }
+        }
+        Source->Next();
+        ++seen;
+    }
+    Progress(100, mtpcCopy);
+    return count;
+}
+
+void TmtCustomMemTable::LoadFromDataSet(TDataSet* Source, TmtCopyTableOptions CopyOptions) {
+    if (Source == nullptr || Source == this) return;
+    if ((CopyOptions & mtcpoAppend) != 0 && (CopyOptions & (mtcpoStructure | mtcpoProperties)) != 0)
+        throw EMemTableError(mtres::AppendAndCopyStructure);
+    int oldActivity = activity_;
+    activity_ = actLoading;
+    Finally restoreActivity([&] { activity_ = oldActivity; });
+    if (OnLoad) OnLoad(this, mtstDataSet, nullptr);
+    if ((CopyOptions & mtcpoStructure) != 0)
+        Close();
+    else if ((CopyOptions & mtcpoAppend) == 0 && Active())
+        EmptyTable();
+
+    bool sourceActive = Source->Active();
+    bool ownFiltered = Filtered();
+    TDataSource* master = MasterSource();
+    bool indexesOn = enableIndexes_;
+    bool oldIgnoreReadOnly = ignoreReadOnly_;
+    TBookmark sourcePlace;
+    if ((CopyOptions & mtcpoDontDisableIndexes) == 0) enableIndexes_ = false;
+    ignoreReadOnly_ = true;
+    DisableControls();
+    Source->DisableControls();
+    // Everything above comes back however the copy ends.
+    Finally restore([&] {
+        enableIndexes_ = indexesOn;
+        ignoreReadOnly_ = oldIgnoreReadOnly;
+        if (Active()) {
+            common_->MarkIndexesDirty();
+            common_->UpdateIndexes();
+        }
+        if (!sourcePlace.empty() && Source->Active() && Source->BookmarkValid(sourcePlace)) {
+            try {
+                Source->GotoBookmark(sourcePlace);
+            } catch (const Exception&) {
+            }
+        }
+        if (!sourceActive) Source->Close();
+        Source->EnableControls();
+        EnableControls();
+        if (Filtered() != ownFiltered) SetFiltered(ownFiltered);
+        if (MasterSource() != master) SetMasterSource(master);
+        if (Active()) First();
+    });
+    if (!sourceActive) Source->Open();
+    sourcePlace = Source->GetBookmark();
+    if (Filtered()) SetFiltered(false);
+    if (master != nullptr) SetMasterSource(nullptr);
+    if ((CopyOptions & mtcpoStructure) != 0) CreateTableAs(Source, CopyOptions);
+    if (!Active()) Open();
+    if ((CopyOptions & mtcpoProperties) != 0 && (CopyOptions & mtcpoAppend) == 0) CopyFieldsProperties(Source, this);
+    if (!Source->Bof()) Source->First();
+    loadCount_ = CopyRecords(Source, this, loadLimit_, (CopyOptions & mtcpoUTF8Conversion) != 0, true);
+}
+
+void TmtCustomMemTable::SaveToDataSet(TDataSet* Destination, TmtCopyTableOptions CopyOptions) {
+    if (Destination == nullptr || Destination == this) return;
+    int oldActivity = activity_;
+    activity_ = actSaving;
+    bool destControls = !Destination->ControlsDisabled();
+    bool destActive = Destination->Active();
+    DisableControls();
+    if (destControls) Destination->DisableControls();
+    Finally restore([&] {
+        EnableControls();
+        if (destControls) Destination->EnableControls();
+        if (!destActive) Destination->Close();
+        activity_ = oldActivity;
+    });
+    if (OnSave) OnSave(this, mtstDataSet, nullptr);
+    if (!destActive) Destination->Open();
+    First();
+    saveCount_ = CopyRecords(this, Destination, saveLimit_, (CopyOptions & mtcpoUTF8Conversion) != 0, true);
+    savedCompletely_ = loadedCompletely_;
+    Destination->First();
+}
+
+int TmtCustomMemTable::UpdateRecords(TDataSet* Source, TDataSet* Destination, const std::string& KeyFields,
+                                     TmtUpdateFlags Flags, int Limit) {
+    if (Source == nullptr || Destination == nullptr || Source == Destination) return 0;
+    Progress(0, mtpcUpdate);
+    int oldActivity = activity_;
+    activity_ = actUpdating;
+    Finally restoreActivity([&] { activity_ = oldActivity; });
+    std::vector<TField*> keys;
+    Source->GetFieldList(keys, KeyFields);
+    std::vector<int> map = FieldMap(Source, Destination, false);
+    int total = Source->RecordCount();
+    int count = 0, seen = 0;
+    auto* destTable = Destination == this ? this : nullptr;
+    while (!Source->Eof()) {
+        if (seen > 0 && seen % 100 == 0 && total > 0) Progress(std::min(100, seen * 100 / total), mtpcCopy);
+        bool accept = true;
+        if (Source == this && OnSaveRecord) OnSaveRecord(this, accept);
+        if (accept && !keys.empty()) {
+            Variant kv;
+            if (keys.size() == 1) {
+                kv = keys[0]->Value();
+            } else {
+                std::vector<Variant> values;
+                for (TField* k : keys) values.push_back(k->Value());
+                kv = VarArrayOf(values);
+            }
+            bool found = Destination->Locate(KeyFields, kv, {});
+            bool go = found ? (Flags & mtufEdit) != 0 : (Flags & mtufAppend) != 0;
+            if (go) {
+                if (found)
+                    Destination->Edit();
+                else
+                    Destination->Append();
+                try {
+                    for (std::size_t i = 0; i < map.size(); ++i) {
+                        if (map[i] < 0) continue;
+                        TField* s = Source->Fields()->Fields(map[i]);
+                        TField* d = Destination->Fields()->Fields(static_cast<int>(i));
+                        if (Source == this && OnSaveField) OnSaveField(this, s->FieldNo(), s);
+                        if (s->IsNull())
+                            d->Clear();
+                        else
+                            CopyValue(s, d, false);
+                        if (destTable != nullptr && OnLoadField) OnLoadField(this, d->FieldNo(), d);
+                    }
+                    bool keep = true;
+                    if (destTable != nullptr && OnLoadRecord) OnLoadRecord(this, keep);
+                    if (keep) {
+                        Destination->Post();
+                        ++count;
+                    } else {
+                        Destination->Cancel();
+                    }
+                } catch (...) {
+                    try {
+                        Destination->Cancel();
+                    } catch (...) {
+                    }
+                    throw;
+                }
+                if (Limit > 0 && count >= Limit) break;
+            }
+        }
+        Source->Next();
+        ++seen;
+    }
+    Progress(100, mtpcUpdate);
+    return count;
+}
+
+void TmtCustomMemTable::UpdateToDataSetEx(TDataSet* Destination, const std::string& KeyFields, TmtUpdateFlags Flags) {
+    if (Active()) CheckBrowseMode();
+    if (Destination == nullptr || Destination == this) return;
+    if (OnSave) OnSave(this, mtstDataSet, nullptr);
+    bool destControls = !Destination->ControlsDisabled();
+    bool destActive = Destination->Active();
+    DisableControls();
+    if (destControls) Destination->DisableControls();
+    Finally restore([&] {
+        EnableControls();
+        if (destControls) Destination->EnableControls();
+        if (!destActive) Destination->Close();
+    });
+    if (!destActive) Destination->Open();
+    if (!Active()) Open();
+    First();
+    UpdateRecords(this, Destination, KeyFields, Flags, 0);
+    Destination->First();
+}
+
+void TmtCustomMemTable::UpdateToDataSet(TDataSet* Destination, const std::string& KeyFields) {
+    UpdateToDataSetEx(Destination, KeyFields, mtufEdit | mtufAppend);
+}

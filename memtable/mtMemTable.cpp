@@ -1,0 +1,1434 @@
+#include "memtable/mtMemTable.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+
+#include "platform/rtl/Filer.h"
+#include "platform/rtl/Format.h"
+#include "platform/rtl/Strings.h"
+
+using namespace memtable;
+
+namespace memtable {
+
+namespace {
+FormatDriver& Driver() {
+    static FormatDriver driver;
+    return driver;
+}
+
+bool IsTextKind(TFieldType t) {
+    return t == ftString || t == ftFixedChar || t == ftWideString || t == ftFixedWideChar || t == ftGuid;
+}
+
+uint8_t* GetBlockPtr(const uint8_t* slot) {
+    uint8_t* p;
+    std::memcpy(&p, slot + 1, sizeof(p));
+    return p;
+}
+
+void SetBlockPtr(uint8_t* slot, uint8_t* block) { std::memcpy(slot + 1, &block, sizeof(block)); }
+
+// The text of a native string buffer, cut to MaxChars characters without
+// splitting one.
+std::string_view FitText(const void* Buffer, int MaxBytes, int MaxChars, std::string& Scratch) {
+    const char* p = static_cast<const char*>(Buffer);
+    std::size_t n = strnlen(p, static_cast<std::size_t>(std::max(MaxBytes, 0)));
+    std::string_view text(p, n);
+    if (MaxChars >= 0 && Length(text) > MaxChars) {
+        Scratch = Copy(text, 1, MaxChars);
+        return Scratch;
+    }
+    return text;
+}
+
+int MaxCharsOf(TField* Field) {
+    if (Field->DataType() == ftGuid) return 38;
+    return Field->Size();
+}
+
+// Runs the restoring steps of an operation whether it succeeded or not;
+// while an exception unwinds, a failing step must not hide the first error.
+class Finally {
+public:
+    explicit Finally(std::function<void()> f) : f_(std::move(f)) {}
+    ~Finally() {
+        if (std::uncaught_exceptions() > count_) {
+            try {
+                f_();
+            } catch (...) {
+            }
+        } else {
+            f_();
+        }
+    }
+    Finally(const Finally&) = delete;
+    Finally& operator=(const Finally&) = delete;
+
+private:
+    std::function<void()> f_;
+    int count_ = std::uncaught_exceptions();
+};
+
+}  // namespace
+
+void SetFormatDriver(FormatDriver D) { Driver() = std::move(D); }
+const FormatDriver& GetFormatDriver() { return Driver(); }
+
+}  // namespace memtable
+
+// ---------------------------------------------------------------------------
+// Construction
+
+TmtCustomMemTable::TmtCustomMemTable(TComponent* AOwner) : TDataSet(AOwner) {
+    MakeOwnStore();
+    masterLink_ = std::make_unique<TMasterDataLink>(this);
+    masterLink_->OnMasterChange = [this](TObject*) { ApplyMasterValues(); };
+    masterLink_->OnMasterDisable = [this](TObject*) { RefilterAndFirst(); };
+}
+
+TmtCustomMemTable::~TmtCustomMemTable() {
+    try {
+        Close();
+    } catch (...) {
+    }
+    masterLink_.reset();
+    FreeFilterExpression(filterExpression_);
+    filterExpression_ = nullptr;
+    if (masterKeyRecord_ != nullptr) {
+        common_->FreeRecord(masterKeyRecord_, true, false);
+        masterKeyRecord_ = nullptr;
+    }
+    if (attachedTo_ != nullptr) common_->DetachTable(this);
+    indexes_.reset();
+    // The own store goes last: it closes and detaches the tables still
+    // attached to it, which then get stores of their own.
+    ownStore_.reset();
+}
+
+TmtMemTable::~TmtMemTable() = default;
+
+void TmtCustomMemTable::MakeOwnStore() {
+    ownStore_ = std::make_unique<TmtCommon>(this);
+    common_ = ownStore_.get();
+    common_->AttachTable(this);
+    indexes_ = std::make_unique<TmtIndexes>(this);
+    curIndex_ = indexes_->RowOrderIndex();
+}
+
+void TmtCustomMemTable::CloseFromStore() {
+    // The store this table was attached to is going away.
+    attachedTo_ = nullptr;
+    if (masterKeyRecord_ != nullptr) {
+        common_->FreeRecord(masterKeyRecord_, true, false);  // laid out by the old store
+        masterKeyRecord_ = nullptr;
+    }
+    MakeOwnStore();
+}
+
+// ---------------------------------------------------------------------------
+// Attaching
+
+void TmtCustomMemTable::SetAttachedTo(TmtCustomMemTable* Value) {
+    if (Value == attachedTo_) return;
+    if (Value == this) throw EMemTableError(mtres::CantAttachToSelf);
+    if (Value != nullptr && Value->AttachedTo() != nullptr) throw EMemTableError(mtres::CantAttachToAttachment);
+    Close();
+    if (attachedTo_ != nullptr) {
+        common_->DetachTable(this);
+        attachedTo_ = nullptr;
+        MakeOwnStore();
+    }
+    if (Value == nullptr) return;
+    Value->Common()->AttachTable(this);
+    if (masterKeyRecord_ != nullptr) {
+        common_->FreeRecord(masterKeyRecord_, true, false);
+        masterKeyRecord_ = nullptr;
+    }
+    indexes_.reset();
+    std::unique_ptr<TmtCommon> old = std::move(ownStore_);
+    common_ = Value->Common();
+    attachedTo_ = Value;
+    indexes_ = std::make_unique<TmtIndexes>(this);
+    curIndex_ = indexes_->RowOrderIndex();
+    old.reset();
+    if (Value->FieldDefs()->Count() == 0 && Value->FieldCount() > 0) Value->InitFieldDefsFromFields();
+    FieldDefs()->Assign(Value->FieldDefs());
+    if (!ComponentState().Contains(csDesigning)) {
+        for (TField* f : Value->Fields()->List()) {
+            if (FindField(f->FieldName()) != nullptr) continue;
+            TField* nf = CopyField(f);
+            if (nf != nullptr) CopyFieldProperties(f, nf);
+        }
+    }
+}
+
+void TmtCustomMemTable::SetStandalone(bool Value) {
+    if (Active()) throw EMemTableError(mtres::TableMustBeClosed);
+    if (attachedTo_ != nullptr) throw EMemTableError(mtres::TableIsAttached);
+    common_->SetStandalone(Value);
+}
+
+void TmtCustomMemTable::SetPerformance(TmtPerformance Value) {
+    if (Active() && Value != common_->Performance()) throw EMemTableError(mtres::TableMustBeClosed);
+    common_->SetPerformance(Value);
+}
+
+// ---------------------------------------------------------------------------
+// Records and buffers
+
+TRecordBuffer TmtCustomMemTable::AllocRecordBuffer() { return reinterpret_cast<TRecordBuffer>(common_->AllocRecord()); }
+
+void TmtCustomMemTable::FreeRecordBuffer(TRecordBuffer& Buffer) {
+    // A buffer's blocks are always its own (a nil one reads through to the
+    // store), so they go with it.
+    common_->FreeRecord(Rec(Buffer), true, false);
+    Buffer = nullptr;
+}
+
+int TmtCustomMemTable::GetRecordSize() const { return common_->TotalRecordSize(); }
+
+void TmtCustomMemTable::InternalInitRecord(TRecordBuffer Buffer) {
+    PmtRecord r = Rec(Buffer);
+    common_->ClearIndirect(r);
+    common_->InitRecord(r);
+}
+
+void TmtCustomMemTable::ClearCalcFields(TRecordBuffer Buffer) {
+    if (Buffer == nullptr || CalcFieldsSize() <= 0 || !common_->LayoutDone()) return;
+    std::memset(Rec(Buffer)->Data + common_->StartCalculated(), 0, static_cast<std::size_t>(CalcFieldsSize()));
+}
+
+uint8_t* TmtCustomMemTable::BookmarkSlot(PmtRecord Record) const {
+    return Record->Data + common_->StartBookmarks() + attachIndex_ * kBookmarkSlotSize;
+}
+
+void TmtCustomMemTable::GetBookmarkData(TRecordBuffer Buffer, void* Data) const {
+    auto* out = static_cast<uint8_t*>(Data);
+    std::memcpy(out, BookmarkSlot(Rec(Buffer)), 8);
+    WriteValue<int32_t>(out + 8, common_->TableID());
+}
+
+void TmtCustomMemTable::SetBookmarkData(TRecordBuffer Buffer, const void* Data) {
+    std::memcpy(BookmarkSlot(Rec(Buffer)), Data, 8);
+}
+
+TBookmarkFlag TmtCustomMemTable::GetBookmarkFlag(TRecordBuffer Buffer) const {
+    return static_cast<TBookmarkFlag>(BookmarkSlot(Rec(Buffer))[8]);
+}
+
+void TmtCustomMemTable::SetBookmarkFlag(TRecordBuffer Buffer, TBookmarkFlag Value) {
+    BookmarkSlot(Rec(Buffer))[8] = static_cast<uint8_t>(Value);
+}
+
+PmtRecord TmtCustomMemTable::RecordOfBookmark(const void* Data) const {
+    if (Data == nullptr) return nullptr;
+    auto* p = static_cast<const uint8_t*>(Data);
+    int32_t id = ReadValue<int32_t>(p), uid = ReadValue<int32_t>(p + 4), table = ReadValue<int32_t>(p + 8);
+    if (table != common_->TableID()) return nullptr;
+    PmtRecord r = common_->Record(id);
+    if (r == nullptr || r->UniqueRecordID != uid || r->Data == nullptr) return nullptr;
+    if (r->UpdateStatus == usDeleted && !curIndex_->UpdateStatusSet().Contains(usDeleted)) return nullptr;
+    return r;
+}
+
+bool TmtCustomMemTable::IsValidBookmark(const void* Data) const { return RecordOfBookmark(Data) != nullptr; }
+
+bool TmtCustomMemTable::BookmarkValid(const TBookmark& Bookmark) const {
+    if (!Active() || Bookmark.size() != static_cast<std::size_t>(kBookmarkSize)) return false;
+    StoreLock lock(common_);
+    return IsValidBookmark(Bookmark.data());
+}
+
+int TmtCustomMemTable::PositionOfRecord(PmtRecord Record) const {
+    int pos = -1;
+    if (Record != nullptr) curIndex_->FindRecord(Record, pos);
+    return pos;
+}
+
+int TmtCustomMemTable::CompareBookmarks(const TBookmark& Bookmark1, const TBookmark& Bookmark2) const {
+    if (!BookmarkValid(Bookmark1) || !BookmarkValid(Bookmark2)) return 0;
+    StoreLock lock(common_);
+    PmtRecord a = RecordOfBookmark(Bookmark1.data()), b = RecordOfBookmark(Bookmark2.data());
+    if (a == b) return 0;
+    // Positions in the current index give the order the user sees, whatever
+    // order the record ids happen to be in.
+    int pa = PositionOfRecord(a), pb = PositionOfRecord(b);
+    if (pa >= 0 && pb >= 0) return pa < pb ? -1 : 1;
+    int r = curIndex_->CompareRecords(nullptr, a, b, true, false);
+    if (r == 0) r = a->RecordID - b->RecordID;
+    return r < 0 ? -1 : (r > 0 ? 1 : 0);
+}
+
+bool TmtCustomMemTable::GotoBookmarkData(const void* Data, bool RaiseWhenStale) {
+    StoreLock lock(common_);
+    PmtRecord r = RecordOfBookmark(Data);
+    if (r == nullptr) {
+        if (RaiseWhenStale) throw EMemTableError(mtres::BookmarkStale);
+        return false;
+    }
+    int pos = -1;
+    curIndex_->FindRecord(r, pos);
+    if (pos >= 0) recNo_ = pos;
+    return pos >= 0;
+}
+
+void TmtCustomMemTable::InternalGotoBookmark(const void* Bookmark) {
+    if (Bookmark == nullptr) throw EMemTableError(Format(mtres::BookmarkNotFound, -200));
+    GotoBookmarkData(Bookmark, true);
+}
+
+void TmtCustomMemTable::InternalSetToRecord(TRecordBuffer Buffer) {
+    StoreLock lock(common_);
+    PmtRecord b = Rec(Buffer);
+    int n = curIndex_->Count();
+    if (b->RecordNo >= 0 && b->RecordNo < n &&
+        curIndex_->References()[static_cast<std::size_t>(b->RecordNo)]->RecordID == b->RecordID) {
+        recNo_ = b->RecordNo;
+        return;
+    }
+    uint8_t data[kBookmarkSize];
+    GetBookmarkData(Buffer, data);
+    GotoBookmarkData(data, false);
+}
+
+// ---------------------------------------------------------------------------
+// Navigation
+
+void TmtCustomMemTable::SetCursorBeforeFirst() { recNo_ = -1; }
+
+void TmtCustomMemTable::SetCursorAfterLast() { recNo_ = curIndex_->Count(); }
+
+void TmtCustomMemTable::InternalFirst() { SetCursorBeforeFirst(); }
+
+void TmtCustomMemTable::InternalLast() { SetCursorAfterLast(); }
+
+bool TmtCustomMemTable::MoveNextRecord(bool ForceFilter) {
+    int n = curIndex_->Count();
+    if (ForceFilter || isFiltered_) {
+        for (int i = std::max(recNo_ + 1, 0); i < n; ++i) {
+            if (FilterRecord(curIndex_->References()[static_cast<std::size_t>(i)], ForceFilter)) {
+                recNo_ = i;
+                return true;
+            }
+        }
+        recNo_ = n;
+        return false;
+    }
+    if (recNo_ < n - 1) {
+        recNo_ = std::max(recNo_ + 1, 0);
+        return true;
+    }
+    recNo_ = n;
+    return false;
+}
+
+bool TmtCustomMemTable::MovePriorRecord(bool ForceFilter) {
+    int n = curIndex_->Count();
+    int from = std::min(recNo_, n) - 1;
+    if (ForceFilter || isFiltered_) {
+        for (int i = from; i >= 0; --i) {
+            if (FilterRecord(curIndex_->References()[static_cast<std::size_t>(i)], ForceFilter)) {
+                recNo_ = i;
+                return true;
+            }
+        }
+        recNo_ = -1;
+        return false;
+    }
+    if (from >= 0) {
+        recNo_ = from;
+        return true;
+    }
+    recNo_ = -1;
+    return false;
+}
+
+TGetResult TmtCustomMemTable::GetRecord(TRecordBuffer Buffer, TGetMode GetMode, bool DoCheck) {
+    (void)DoCheck;
+    StoreLock lock(common_);
+    int n = curIndex_->Count();
+    switch (GetMode) {
+        case gmCurrent:
+            if (recNo_ >= n) return grEOF;
+            if (recNo_ < 0) return grBOF;
+            if (isFiltered_ && !FilterRecord(curIndex_->References()[static_cast<std::size_t>(recNo_)], false))
+                return grEOF;
+            break;
+        case gmNext:
+            if (!MoveNextRecord(false)) return grEOF;
+            break;
+        case gmPrior:
+            if (!MovePriorRecord(false)) return grBOF;
+            break;
+    }
+    PmtRecord src = curIndex_->References()[static_cast<std::size_t>(recNo_)];
+    PmtRecord buf = Rec(Buffer);
+    common_->ClearIndirect(buf);
+    common_->InitRecord(buf);
+    common_->TransferRecord(src, buf);
+    buf->RecordNo = recNo_;
+    buf->Flag &= static_cast<uint8_t>(~1);
+    uint8_t* slot = BookmarkSlot(buf);
+    WriteValue<int32_t>(slot, src->RecordID);
+    WriteValue<int32_t>(slot + 4, src->UniqueRecordID);
+    slot[8] = static_cast<uint8_t>(bfCurrent);
+    if (recalcOnFetch_) GetCalcFields(Buffer);
+    return grOK;
+}
+
+int TmtCustomMemTable::GetRecNo() const {
+    if (!Active() || IsEmpty()) return -1;
+    TRecordBuffer b = ActiveBuffer();
+    if (b == nullptr) return -1;
+    int no = Rec(b)->RecordNo;
+    return no < 0 ? -1 : no + 1;
+}
+
+void TmtCustomMemTable::SetRecNoValue(int Value) {
+    CheckBrowseMode();
+    if (Value == GetRecNo()) return;
+    int count = curIndex_->Count();
+    if (Value < 1 || Value > count) return;
+    if (isFiltered_) {
+        MoveBy(Value - GetRecNo());
+        return;
+    }
+    DoBeforeScroll();
+    recNo_ = Value - 1;
+    Resync({rmCenter});
+    DoAfterScroll();
+}
+
+int TmtCustomMemTable::GetRecordCount() const {
+    if (!Active()) DatabaseError(dbconsts::SDataSetClosed, const_cast<TmtCustomMemTable*>(this));
+    StoreLock lock(common_);
+    if (!isFiltered_) return curIndex_->Count();
+    int n = 0;
+    auto* self = const_cast<TmtCustomMemTable*>(this);
+    for (PmtRecord r : curIndex_->References())
+        if (self->FilterRecord(r, false)) ++n;
+    return n;
+}
+
+PmtRecord TmtCustomMemTable::GetActiveRecord() const {
+    if (overrideRecord_ != nullptr) return overrideRecord_;
+    switch (State()) {
+        case dsBrowse:
+            return IsEmpty() ? nullptr : Rec(ActiveBuffer());
+        case dsEdit: case dsInsert: case dsNewValue: case dsCurValue: case dsBlockRead: case dsSetKey:
+            return ActiveBuffer() == nullptr ? nullptr : Rec(ActiveBuffer());
+        case dsCalcFields: case dsInternalCalc:
+            return Rec(CalcBuffer());
+        case dsFilter:
+            return filterRecord_;
+        case dsOldValue: {
+            if (ActiveBuffer() == nullptr) return nullptr;
+            PmtRecord b = Rec(ActiveBuffer());
+            if (b->RecordID < 0) return b;
+            PmtRecord r = common_->Record(b->RecordID);
+            if (r == nullptr) return b;
+            while (r->PrevRecordVersion != nullptr) r = r->PrevRecordVersion;
+            return r;
+        }
+        default:
+            return nullptr;
+    }
+}
+
+TUpdateStatus TmtCustomMemTable::UpdateStatus() const {
+    PmtRecord r = Active() ? GetActiveRecord() : nullptr;
+    if (r == nullptr) return TDataSet::UpdateStatus();
+    return static_cast<TUpdateStatus>(r->UpdateStatus);
+}
+
+// ---------------------------------------------------------------------------
+// Field data
+
+bool TmtCustomMemTable::GetFieldData(TField* Field, void* Buffer) const {
+    if (!cursorOpen_ || Field == nullptr) return false;
+    StoreLock lock(common_);
+    PmtRecord rec = GetActiveRecord();
+    if (rec == nullptr) return false;
+    if (Field->FieldNo() <= 0) {
+        if (Field->Offset() + Field->DataSize() + 1 > common_->CalcFieldsSize()) return false;
+        return ReadCalcField(rec->Data + common_->StartCalculated(), Field, Buffer);
+    }
+    int fno = Field->FieldNo();
+    int ofs = common_->GetFieldOffsetByNo(fno);
+    if (ofs < 0) return false;
+    const uint8_t* slot = rec->Data + ofs;
+    if ((common_->FieldFlags(fno) & kFlagIndirect) == 0) {
+        if (slot[0] == 0) return false;
+        if (Buffer != nullptr) {
+            int size = common_->GetFieldSize(Field->DataType(), Field->Size());
+            std::memcpy(Buffer, slot + 1, static_cast<std::size_t>(std::min(size, Field->DataSize())));
+        }
+        return true;
+    }
+    int32_t len = 0;
+    std::string scratch;
+    const uint8_t* v = common_->FieldValueForRead(rec, fno, Field, len, scratch);
+    if (v == nullptr) return false;
+    if (Buffer != nullptr && !IsBlobFieldType(Field->DataType())) {
+        int cap = Field->DataSize();
+        int n = std::min<int>(len, cap);
+        std::memcpy(Buffer, v, static_cast<std::size_t>(n));
+        if (IsTextKind(Field->DataType())) {
+            std::memset(static_cast<uint8_t*>(Buffer) + n, 0, static_cast<std::size_t>(cap - n));
+            static_cast<uint8_t*>(Buffer)[cap - 1] = 0;
+        }
+    }
+    return true;
+}
+
+void TmtCustomMemTable::SetFieldData(TField* Field, const void* Buffer) {
+    if (!cursorOpen_ || Field == nullptr) return;
+    StoreLock lock(common_);
+    TDataSetState st = State();
+    switch (st) {
+        case dsEdit: case dsInsert: case dsSetKey: case dsCalcFields: case dsFilter: case dsNewValue:
+        case dsInternalCalc:
+            break;
+        default:
+            DatabaseError(mtres::NotEditMode);
+    }
+    if (!ignoreReadOnly_ && (readOnly_ || Field->ReadOnly()) && st != dsSetKey && st != dsCalcFields &&
+        st != dsInternalCalc)
+        DatabaseError(Format(mtres::FieldReadOnly, Field->DisplayName()));
+    PmtRecord rec = GetActiveRecord();
+    if (rec == nullptr) return;
+    TFieldKind kind = Field->FieldKind();
+    if (kind == fkData || kind == fkCalculated || kind == fkInternalCalc) Field->Validate(Buffer);
+    TFieldType type = Field->DataType();
+    if (Field->FieldNo() <= 0) {
+        if (Field->Offset() + Field->DataSize() + 1 > common_->CalcFieldsSize()) return;
+        WriteCalcField(rec->Data + common_->StartCalculated(), Field, Buffer);
+    } else {
+        int fno = Field->FieldNo();
+        int ofs = common_->GetFieldOffsetByNo(fno);
+        if (ofs < 0) return;
+        uint8_t* slot = rec->Data + ofs;
+        uint8_t flags = common_->FieldFlags(fno);
+        std::string scratch;
+        if ((flags & kFlagIndirect) != 0) {
+            uint8_t* old = GetBlockPtr(slot);
+            if (old != nullptr) FreeBlock(old);
+            SetBlockPtr(slot, nullptr);
+            slot[0] = 0;
+            if (Buffer != nullptr && !IsBlobFieldType(type)) {
+                const uint8_t* bytes = static_cast<const uint8_t*>(Buffer);
+                int size;
+                if (IsTextKind(type)) {
+                    std::string_view t = FitText(Buffer, Field->DataSize(), MaxCharsOf(Field), scratch);
+                    scratch.assign(t);
+                    scratch.push_back('\0');
+                    bytes = reinterpret_cast<const uint8_t*>(scratch.data());
+                    size = static_cast<int>(scratch.size());
+                } else {
+                    size = Field->DataSize();
+                }
+                std::string packed;
+                if ((flags & kFlagCompressed) != 0 && OnCompressField) {
+                    OnCompressField(this, Field, bytes, size, packed);
+                    size = std::clamp(size, 0, static_cast<int>(packed.size()));
+                    bytes = reinterpret_cast<const uint8_t*>(packed.data());
+                }
+                SetBlockPtr(slot, NewBlock(bytes, size));
+                slot[0] = 2;
+            }
+        } else {
+            int size = common_->GetFieldSize(type, Field->Size());
+            if (Buffer == nullptr) {
+                slot[0] = 0;
+                std::memset(slot + 1, 0, static_cast<std::size_t>(size));
+            } else {
+                slot[0] = 2;
+                if (IsTextKind(type)) {
+                    std::string_view t = FitText(Buffer, Field->DataSize(), MaxCharsOf(Field), scratch);
+                    std::memset(slot + 1, 0, static_cast<std::size_t>(size));
+                    std::memcpy(slot + 1, t.data(), std::min<std::size_t>(t.size(), static_cast<std::size_t>(size - 1)));
+                } else {
+                    std::memcpy(slot + 1, Buffer, static_cast<std::size_t>(std::min(size, Field->DataSize())));
+                }
+            }
+        }
+        common_->SetFieldFlag(fno, kFlagChanged);
+    }
+    NotifyFieldChange(Field);
+}
+
+std::unique_ptr<TStream> TmtCustomMemTable::CreateBlobStream(TField* Field, TBlobStreamMode Mode) {
+    // A plain byte stream over the record's block; the memory table's own
+    // blob stream (with the compression events) replaces this one.
+    std::string initial;
+    bool hasValue = false;
+    {
+        StoreLock lock(common_);
+        PmtRecord rec = GetActiveRecord();
+        if (rec != nullptr && Field->FieldNo() > 0) {
+            int32_t len = 0;
+            const uint8_t* v = common_->FieldValue(rec, Field->FieldNo(), Field, len);
+            if (v != nullptr) {
+                initial.assign(reinterpret_cast<const char*>(v), static_cast<std::size_t>(len));
+                hasValue = true;
+            }
+        }
+    }
+    (void)hasValue;
+    auto store = [this, Field](const std::string* Bytes) {
+        StoreLock lock(common_);
+        PmtRecord rec = GetActiveRecord();
+        if (rec == nullptr || Field->FieldNo() <= 0) return;
+        int ofs = common_->GetFieldOffsetByNo(Field->FieldNo());
+        if (ofs < 0) return;
+        uint8_t* slot = rec->Data + ofs;
+        uint8_t* old = GetBlockPtr(slot);
+        if (old != nullptr) FreeBlock(old);
+        SetBlockPtr(slot, nullptr);
+        slot[0] = 0;
+        if (Bytes != nullptr && !Bytes->empty()) {
+            SetBlockPtr(slot, NewBlock(Bytes->data(), static_cast<int32_t>(Bytes->size())));
+            slot[0] = 2;
+        }
+        common_->SetFieldFlag(Field->FieldNo(), kFlagChanged);
+    };
+    return std::make_unique<db::BlobBufferStream>(Field, Mode, &initial, store);
+}
+
+// ---------------------------------------------------------------------------
+// Open and close
+
+void TmtCustomMemTable::InternalInitFieldDefs() {
+    if (attachedTo_ != nullptr) {
+        if (attachedTo_->FieldDefs()->Count() == 0 && attachedTo_->FieldCount() > 0)
+            attachedTo_->InitFieldDefsFromFields();
+        FieldDefs()->Assign(attachedTo_->FieldDefs());
+        return;
+    }
+    if (FieldCount() > 0) InitFieldDefsFromFields();
+}
+
+void TmtCustomMemTable::InternalOpen() {
+    StoreLock lock(common_);
+    if (attachedTo_ != nullptr && !attachedTo_->Active()) attachedTo_->Open();
+    InternalInitFieldDefs();
+    if (DefaultFields()) {
+        if (FieldDefs()->Count() == 0) throw EMemTableError(mtres::NoFields);
+        if (FieldDefs()->Count() > MT_MAX_FIELDS) throw EMemTableError(mtres::TooManyFieldDefs);
+        CreateFields();
+    }
+    autoIncField_ = nullptr;
+    for (TField* f : Fields()->List())
+        if (f->DataType() == ftAutoInc && f->FieldKind() == fkData) {
+            autoIncField_ = f;
+            break;
+        }
+    SetBookmarkSize(kBookmarkSize);
+    BindFields(true);
+    if (common_->Owner() == this) {
+        common_->SetAutoIncMax(common_->AutoIncMin() - 1);
+        common_->LayoutRecord(FieldDefs()->Count());
+    } else if (CalcFieldsSize() > common_->CalcFieldsSize()) {
+        throw EMemTableError(mtres::AttachedCalcFields);
+    }
+    if ((attachIndex_ + 1) * kBookmarkSlotSize > common_->StartIndirect() - common_->StartBookmarks())
+        throw EMemTableError(mtres::TableMustBeClosed);
+    recNo_ = -1;
+    lastChangePos_ = -1;
+    RebuildIndexesFromDefs();
+    curIndex_ = indexes_->RowOrderIndex();
+    cursorOpen_ = true;
+    try {
+        curIndex_->Rebuild();
+        BuildMasterDetailLists();
+    } catch (...) {
+        cursorOpen_ = false;
+        indexes_->Clear();
+        throw;
+    }
+    ClearBuffers();
+}
+
+void TmtCustomMemTable::RebuildIndexesFromDefs() {
+    indexes_->Clear();
+    curIndex_ = indexes_->RowOrderIndex();
+    for (int i = 0; i < IndexDefs()->Count(); ++i) indexes_->Add(IndexDefs()->Items(i));
+}
+
+void TmtCustomMemTable::BuildMasterDetailLists() {
+    TDataSet* master = masterLink_->DataSet();
+    if (master != nullptr && !masterFields_.empty())
+        BuildIndexFieldList(this, master, masterIndexList_, masterFields_);
+    else
+        masterIndexList_.Clear();
+    if (!detailFields_.empty())
+        BuildIndexFieldList(this, this, detailIndexList_, detailFields_);
+    else
+        detailIndexList_.Clear();
+}
+
+void TmtCustomMemTable::InternalClose() {
+    StoreLock lock(common_);
+    if (common_->Owner() == this) {
+        // Closing the owning table discards the records of every table
+        // sharing the store.
+        common_->CloseTables(this);
+        common_->Clear();
+    }
+    recNo_ = -1;
+    indexes_->Clear();
+    curIndex_ = indexes_->RowOrderIndex();
+    cursorOpen_ = false;
+    if (masterKeyRecord_ != nullptr) {
+        common_->FreeRecord(masterKeyRecord_, true, false);
+        masterKeyRecord_ = nullptr;
+    }
+    filterRecord_ = nullptr;
+    overrideRecord_ = nullptr;
+}
+
+void TmtCustomMemTable::DoBeforeOpen() {
+    if (activationLock_) Abort();
+    TDataSet::DoBeforeOpen();
+}
+
+void TmtCustomMemTable::Loaded() {
+    if (designActivation_) {
+        TDataSet::Loaded();
+        return;
+    }
+    activationLock_ = true;
+    try {
+        TDataSet::Loaded();
+    } catch (const EAbort&) {
+    } catch (...) {
+        activationLock_ = false;
+        throw;
+    }
+    activationLock_ = false;
+}
+
+void TmtCustomMemTable::ResetToFirst() {
+    InternalFirst();
+    ClearBuffers();
+    if (GetNextRecord()) GetNextRecords();
+    SetBof(true);
+    DataEvent(deDataSetChange, 0);
+}
+
+void TmtCustomMemTable::DoAfterOpen() {
+    if (inAfterOpen_) {
+        TDataSet::DoAfterOpen();
+        return;
+    }
+    inAfterOpen_ = true;
+    Finally done([this] { inAfterOpen_ = false; });
+    indexes_->MarkAllDirty();
+    SyncIndexDefs();
+    ApplyIndexText();
+    if (storeDataOnForm_ && formData_ != nullptr) {
+        std::unique_ptr<TMemoryStream> data = std::move(formData_);
+        data->Seek(0, soBeginning);
+        LoadFromStreamViaFormat(data.get(), formFormat_);
+    }
+    LoadPersistentFile();
+    if (!Filter().empty() && filterExpression_ == nullptr)
+        filterExpression_ = ParseFilterExpression(Filter(), FilterOptions());
+    UpdateIsFiltered();
+    ResetToFirst();
+    TDataSet::DoAfterOpen();
+}
+
+void TmtCustomMemTable::DoBeforeClose() {
+    if (State() == dsEdit || State() == dsInsert) Cancel();
+    SavePersistentFile();
+    TDataSet::DoBeforeClose();
+}
+
+void TmtCustomMemTable::SyncIndexDefs() {
+    StoreLock lock(common_);
+    for (int i = indexes_->Count() - 1; i >= 0; --i) {
+        TmtIndex* idx = indexes_->Items(i);
+        if (idx->IsRowOrder()) continue;
+        if (IndexDefs()->IndexOf(idx->Name()) < 0) indexes_->DeleteIndex(idx);
+    }
+    for (int i = 0; i < IndexDefs()->Count(); ++i) {
+        TIndexDef* def = IndexDefs()->Items(i);
+        if (indexes_->Get(def->Name()) == nullptr) indexes_->Add(def);
+    }
+    bool rebuiltCurrent = false;
+    for (int i = 0; i < indexes_->Count(); ++i) {
+        TmtIndex* idx = indexes_->Items(i);
+        if (idx->IsOrdered()) continue;
+        idx->Rebuild();
+        if (idx == curIndex_) rebuiltCurrent = true;
+    }
+    curIndex_->IndexFieldList().AssignTo(indexFieldList_);
+    if (rebuiltCurrent && Active() && State() == dsBrowse && !inAfterOpen_) DoRefresh();
+}
+
+void TmtCustomMemTable::DoRefresh() {
+    if (!Active()) return;
+    if (State() != dsBrowse) return;
+    UpdateIsFiltered();
+    if (recNo_ >= curIndex_->Count()) recNo_ = curIndex_->Count() - 1;
+    Refresh();
+}
+
+void TmtCustomMemTable::ApplyIndexText() {
+    if (!indexFieldNames_.empty()) {
+        std::string text = indexFieldNames_;
+        SetIndexFieldNames(text);
+    } else if (!indexName_.empty()) {
+        std::string name = indexName_;
+        SetIndexName(name);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Indexes
+
+TmtIndex* TmtCustomMemTable::EnsureIndexFor(const std::string& Name, const std::string& Fields,
+                                            TIndexOptions Options) {
+    TmtIndex* idx = indexes_->Get(Name);
+    if (idx == nullptr) {
+        AddIndex(Name, Fields, Options);
+        idx = indexes_->Get(Name);
+    }
+    return idx;
+}
+
+void TmtCustomMemTable::AddIndex(const std::string& Name, const std::string& Fields, TIndexOptions Options) {
+    if (Name.empty() || Fields.empty()) throw EMemTableError(mtres::MissingIndexDef);
+    IndexDefs()->Add(Name, Fields, Options);
+    if (!Active()) return;
+    try {
+        auto idx = std::make_unique<TmtIndex>(Name, this, Fields, IndexOptionsToCompareOptions(Options), true, false);
+        indexes_->AddIndex(std::move(idx));
+        SyncIndexDefs();
+    } catch (...) {
+        // A definition that cannot be built leaves no trace.
+        int d = IndexDefs()->IndexOf(Name);
+        if (d >= 0) IndexDefs()->Delete(d);
+        if (TmtIndex* idx = indexes_->Get(Name)) indexes_->DeleteIndex(idx);
+        throw;
+    }
+}
+
+void TmtCustomMemTable::DeleteIndex(const std::string& Name) {
+    int d = IndexDefs()->IndexOf(Name);
+    if (d >= 0) IndexDefs()->Delete(d);
+    TmtIndex* idx = indexes_->Get(Name);
+    if (idx == nullptr || idx->IsRowOrder()) return;
+    if (idx == curIndex_) SwitchToIndex(nullptr);
+    indexes_->DeleteIndex(idx);
+}
+
+void TmtCustomMemTable::SwitchToIndex(TmtIndex* Index) {
+    if (Index == nullptr) Index = indexes_->RowOrderIndex();
+    if (Index == curIndex_) return;
+    int rid = -1;
+    if (Active()) {
+        CheckBrowseMode();
+        PmtRecord a = GetActiveRecord();
+        if (a != nullptr) rid = a->RecordID;
+        UpdateCursorPos();
+    }
+    StoreLock lock(common_);
+    if (!Index->IsOrdered()) Index->Rebuild();
+    if (!Index->IsInternal()) {
+        indexFieldNames_ = Index->IndexFields();
+        indexName_ = Index->Name();
+    }
+    curIndex_ = Index;
+    Index->IndexFieldList().AssignTo(indexFieldList_);
+    if (recNo_ >= Index->Count()) recNo_ = Index->Count() - 1;
+    if (!Active()) return;
+    if (rid >= 0 && recNo_ >= 0) {
+        int pos = -1;
+        Index->FindRecordByID(rid, pos);
+        if (pos >= 0 && FilterRecord(Index->References()[static_cast<std::size_t>(pos)], false)) {
+            recNo_ = pos;
+            Resync({rmExact, rmCenter});
+        } else {
+            First();
+        }
+        return;
+    }
+    Resync({});
+}
+
+void TmtCustomMemTable::SetIndexFieldNames(const std::string& Value) {
+    indexFieldNames_ = Value;
+    if (!Active()) return;
+    if (Value.empty()) {
+        SwitchToIndex(nullptr);
+        indexName_.clear();
+        return;
+    }
+    TmtIndex* idx = indexes_->GetByFieldNames(Value);
+    // Selecting fields that no index covers yet sorts by them, as a user of
+    // the property expects, through an index made for the purpose.
+    if (idx == nullptr) idx = EnsureIndexFor("__MT__IDX_" + Value, Value, {});
+    SwitchToIndex(idx);
+    indexFieldNames_ = Value;
+}
+
+void TmtCustomMemTable::SetIndexName(const std::string& Value) {
+    indexName_ = Value;
+    if (!Active()) return;
+    if (Value.empty()) {
+        SwitchToIndex(nullptr);
+        indexFieldNames_.clear();
+        return;
+    }
+    TmtIndex* idx = indexes_->Get(Value);
+    if (idx == nullptr) DatabaseError(Format(dbconsts::SIndexNotFound, Value), this);
+    SwitchToIndex(idx);
+}
+
+namespace {
+TIndexOptions CompareToIndexOptions(TmtMemTableCompareOptions o) {
+    TIndexOptions r;
+    if (o.Contains(mtcoDescending)) r.Include(ixDescending);
+    if (o.Contains(mtcoCaseInsensitive)) r.Include(ixCaseInsensitive);
+    if (o.Contains(mtcoUnique)) r.Include(ixUnique);
+    if (o.Contains(mtcoNonMaintained)) r.Include(ixNonMaintained);
+    return r;
+}
+}  // namespace
+
+void TmtCustomMemTable::SortOn(const std::string& FieldNames, TmtMemTableCompareOptions Options) {
+    CheckActive();
+    const std::string name = "__MT__SORT";
+    if (TmtIndex* old = indexes_->Get(name)) {
+        if (old == curIndex_) SwitchToIndex(nullptr);
+        DeleteIndex(name);
+    }
+    AddIndex(name, FieldNames, CompareToIndexOptions(Options));
+    SwitchToIndex(indexes_->Get(name));
+}
+
+void TmtCustomMemTable::Sort(TmtMemTableCompareOptions Options) { SortOn(sortFields_, Options); }
+
+void TmtCustomMemTable::SortDefault() { SortOn(sortFields_, sortOptions_); }
+
+// ---------------------------------------------------------------------------
+// Filtering
+
+void TmtCustomMemTable::UpdateIsFiltered() {
+    StoreLock lock(common_);
+    bool master = masterLink_ != nullptr && masterLink_->Active() && masterLink_->DataSource() != nullptr &&
+                  !masterFields_.empty() && (detailIndexList_.Count() > 0 || indexFieldList_.Count() > 0);
+    isFiltered_ = common_->DeletedCount() > 0 ||
+                  (Filtered() && (filterExpression_ != nullptr || static_cast<bool>(OnFilterRecord()))) || master ||
+                  rangeActive_;
+}
+
+void TmtCustomMemTable::DoOnFilterRecord(TDataSet* DataSet, bool& Accept) {
+    (void)DataSet;
+    // Called in dsFilter with the record set; FindRecord applies the handler
+    // even while Filtered is off.
+    if (OnFilterRecord()) OnFilterRecord()(this, Accept);
+}
+
+bool TmtCustomMemTable::FindRecord(bool Restart, bool GoForward) {
+    CheckBrowseMode();
+    DoBeforeScroll();
+    SetFound(false);
+    UpdateCursorPos();
+    CursorPosChanged();
+    int old = recNo_;
+    bool ok;
+    {
+        StoreLock lock(common_);
+        if (Restart) {
+            if (GoForward)
+                InternalFirst();
+            else
+                InternalLast();
+        }
+        ok = GoForward ? MoveNextRecord(true) : MovePriorRecord(true);
+        if (!ok) recNo_ = old;
+    }
+    if (!ok) return false;
+    Resync({rmExact, rmCenter});
+    SetFound(true);
+    DoAfterScroll();
+    return true;
+}
+
+void TmtCustomMemTable::SetBlockReadSize(int Value) {
+    if (Value == BlockReadSize()) return;
+    if (Value > 0) {
+        TDataSet::SetBlockReadSize(Value);
+        return;
+    }
+    TDataSet::SetBlockReadSize(0);
+    if (Active()) {
+        CursorPosChanged();
+        Resync({});
+    }
+}
+
+bool TmtCustomMemTable::EvaluateFilterExpression(void* Expression, PmtRecord Record) {
+    (void)Expression;
+    (void)Record;
+    return true;
+}
+
+void* TmtCustomMemTable::ParseFilterExpression(const std::string& Text, TFilterOptions Options) {
+    (void)Text;
+    (void)Options;
+    return nullptr;
+}
+
+void TmtCustomMemTable::FreeFilterExpression(void* Expression) { (void)Expression; }
+
+void TmtCustomMemTable::CalcRecordFields(PmtRecord Record) {
+    if (CalcFieldsSize() > 0 && Record != nullptr) GetCalcFields(reinterpret_cast<TRecordBuffer>(Record));
+}
+
+bool TmtCustomMemTable::FilterRecord(PmtRecord Record, bool ForceFilter) {
+    if (!ForceFilter && !isFiltered_) return true;
+    if (Record == nullptr) return false;
+    if (recalcOnIndex_) CalcRecordFields(Record);
+    TDataSetState old = SetTempState(dsFilter);
+    PmtRecord oldRecord = filterRecord_;
+    filterRecord_ = Record;
+    Finally restore([&] {
+        filterRecord_ = oldRecord;
+        RestoreState(old);
+    });
+    bool accept = true;
+    if (masterLink_->Active() && masterKeyRecord_ != nullptr && masterIndexList_.Count() > 0) {
+        const TmtFieldList& dl = detailIndexList_.Count() > 0 ? detailIndexList_ : indexFieldList_;
+        int n = std::min(masterIndexList_.Count(), dl.Count());
+        if (n > 0 && common_->CompareRecords(dl, n, masterKeyRecord_, Record, false, false, 0) != 0) accept = false;
+    }
+    if (!accept) return false;
+    if (!ForceFilter && !Filtered()) return true;
+    DoOnFilterRecord(this, accept);
+    if (accept && filterExpression_ != nullptr) accept = EvaluateFilterExpression(filterExpression_, Record);
+    return accept;
+}
+
+void TmtCustomMemTable::SetFilteredValue(bool Value) {
+    if (Value == Filtered()) return;
+    TDataSet::SetFilteredValue(Value);
+    if (!Active()) return;
+    if (Value && filterExpression_ == nullptr && !Filter().empty())
+        filterExpression_ = ParseFilterExpression(Filter(), FilterOptions());
+    UpdateIsFiltered();
+    ClearBuffers();
+    Refresh();
+    First();
+}
+
+void TmtCustomMemTable::SetFilterText(const std::string& Value) {
+    if (Value == Filter()) return;
+    void* parsed = Value.empty() ? nullptr : ParseFilterExpression(Value, FilterOptions());
+    FreeFilterExpression(filterExpression_);
+    filterExpression_ = parsed;
+    UpdateIsFiltered();
+    TDataSet::SetFilterText(Value);
+    UpdateIsFiltered();
+    if (Active() && Filtered()) {
+        ClearBuffers();
+        First();
+        Refresh();
+    }
+}
+
+void TmtCustomMemTable::SetOnFilterRecordValue(const TFilterRecordEvent& Value) {
+    TDataSet::SetOnFilterRecordValue(Value);
+    UpdateIsFiltered();
+    if (Active() && Filtered()) First();
+}
+
+// ---------------------------------------------------------------------------
+// Master/detail
+
+TDataSource* TmtCustomMemTable::GetDataSource() const { return masterLink_ ? masterLink_->DataSource() : nullptr; }
+
+TDataSource* TmtCustomMemTable::MasterSource() const { return GetDataSource(); }
+
+void TmtCustomMemTable::SetMasterSource(TDataSource* Value) {
+    if (Value != nullptr && IsLinkedTo(Value)) DatabaseError(mtres::SelfReferencingMaster, this);
+    masterLink_->SetDataSource(Value);
+    if (Active()) {
+        BuildMasterDetailLists();
+        UpdateIsFiltered();
+    }
+}
+
+void TmtCustomMemTable::SetMasterFields(const std::string& Value) {
+    masterFields_ = Value;
+    masterLink_->SetFieldNames(Value);
+    if (Active()) {
+        BuildMasterDetailLists();
+        ApplyMasterValues();
+    }
+}
+
+void TmtCustomMemTable::SetDetailFields(const std::string& Value) {
+    detailFields_ = Value;
+    if (Active()) {
+        BuildMasterDetailLists();
+        ApplyMasterValues();
+    }
+}
+
+void TmtCustomMemTable::ApplyMasterValues() {
+    UpdateIsFiltered();
+    if (!Active()) return;
+    if (masterIndexList_.Count() == 0 && !masterFields_.empty()) BuildMasterDetailLists();
+    if (masterIndexList_.Count() > 0) {
+        StoreLock lock(common_);
+        if (masterKeyRecord_ == nullptr) masterKeyRecord_ = common_->AllocRecord();
+        const TmtFieldList& dl = detailIndexList_.Count() > 0 ? detailIndexList_ : indexFieldList_;
+        int n = std::min(masterIndexList_.Count(), dl.Count());
+        for (int i = 0; i < n; ++i) SetFieldValue(masterKeyRecord_, dl.Fields(i), masterIndexList_.Fields(i)->Value());
+    }
+    UpdateIsFiltered();
+    CheckBrowseMode();
+    First();
+}
+
+void TmtCustomMemTable::RefilterAndFirst() {
+    UpdateIsFiltered();
+    if (Active()) First();
+}
+
+// ---------------------------------------------------------------------------
+// Changes
+
+void TmtCustomMemTable::DoBeforeInsert() {
+    insertPos_ = GetRecNo();
+    TDataSet::DoBeforeInsert();
+}
+
+void TmtCustomMemTable::DoOnNewRecord() {
+    if (masterLink_->Active() && masterIndexList_.Count() > 0) {
+        const TmtFieldList& dl = detailIndexList_.Count() > 0 ? detailIndexList_ : indexFieldList_;
+        int n = std::min(masterIndexList_.Count(), dl.Count());
+        for (int i = 0; i < n; ++i) dl.Fields(i)->SetValue(masterIndexList_.Fields(i)->Value());
+    }
+    TDataSet::DoOnNewRecord();
+    if (!ignoreAutoInc_ && autoIncField_ != nullptr) {
+        bool old = ignoreReadOnly_;
+        ignoreReadOnly_ = true;
+        Finally restore([&] { ignoreReadOnly_ = old; });
+        autoIncField_->SetAsInteger(common_->AutoIncMax() + 1);
+    }
+}
+
+void TmtCustomMemTable::DoBeforePost() {
+    TDataSet::DoBeforePost();
+    if (autoIncField_ != nullptr && !autoIncField_->IsNull()) {
+        int v = autoIncField_->AsInteger();
+        if (v > common_->AutoIncMax()) common_->SetAutoIncMax(v);
+    }
+}
+
+int TmtCustomMemTable::InsertPositionOfBuffer(PmtRecord Buffer) const {
+    TBookmarkFlag flag = GetBookmarkFlag(reinterpret_cast<TRecordBuffer>(Buffer));
+    if (flag == bfEOF) return -1;
+    if (flag == bfInserted) {
+        // The record that was current when the insert began: the new one goes
+        // before it, wherever it is now.
+        uint8_t data[kBookmarkSize];
+        GetBookmarkData(reinterpret_cast<TRecordBuffer>(Buffer), data);
+        if (PmtRecord r = RecordOfBookmark(data)) {
+            int pos = PositionOfRecord(r);
+            if (pos >= 0) return pos + 1;
+        }
+    }
+    return insertPos_;
+}
+
+void TmtCustomMemTable::InternalPost() {
+    TDataSet::InternalPost();
+    StoreLock lock(common_);
+    PmtRecord buf = Rec(ActiveBuffer());
+    int level = common_->TransactionLevel();
+    lastChangePos_ = -1;
+    if (State() == dsEdit) {
+        PmtRecord store = nullptr;
+        if (recNo_ >= 0 && recNo_ < curIndex_->Count()) {
+            store = curIndex_->References()[static_cast<std::size_t>(recNo_)];
+            if (store->RecordID != buf->RecordID) store = nullptr;
+        }
+        if (store == nullptr) {
+            store = common_->Record(buf->RecordID);
+            recNo_ = PositionOfRecord(store);
+        }
+        if (store == nullptr) DatabaseError(mtres::RecordNotFound, this);
+        indexes_->CheckRecordUniqueness(buf, store);
+        bool modified = common_->AnyFieldChanged() || Modified();
+        bool versioned = false;
+        if (modified) {
+            buf->UpdateStatus = usModified;
+            if (common_->EnableVersioning() &&
+                (common_->VersioningMode() == mtvmAllSinceCheckPoint || store->PrevRecordVersion == nullptr)) {
+                PmtRecord v = common_->CopyRecord(store, true);
+                v->Flag |= 1;
+                buf->PrevRecordVersion = v;
+                versioned = true;
+            }
+            common_->SetIsDataModified(true);
+        }
+        common_->ReflectToIndexes(this, 1, false, recNo_, store, buf);
+        common_->MoveRecord(buf, store);
+        store->Flag |= 1;
+        // Only a post that wrote a version belongs to the current transaction
+        // level; stamping an unchanged record would let a rollback of this
+        // level undo work committed before it.
+        if (versioned || !common_->EnableVersioning()) store->TransactionLevel = level;
+        buf->TransactionLevel = store->TransactionLevel;
+        if (lastChangePos_ >= 0) recNo_ = lastChangePos_;
+    } else {
+        indexes_->CheckRecordUniqueness(buf, nullptr);
+        int pos = InsertPositionOfBuffer(buf);
+        PmtRecord copy = common_->CopyRecord(buf, true);
+        common_->ClearIndirect(buf);
+        common_->AppendRecord(copy);
+        copy->TransactionLevel = level;
+        copy->Flag |= 1;
+        common_->ReflectToIndexes(this, 0, false, pos, nullptr, copy);
+        common_->SetIsDataModified(true);
+        if (lastChangePos_ >= 0) recNo_ = lastChangePos_;
+        // The buffer now stands for the stored record until it is read again.
+        buf->RecordID = copy->RecordID;
+        buf->UniqueRecordID = copy->UniqueRecordID;
+    }
+    common_->ClearModifiedFlags();
+}
+
+void TmtCustomMemTable::InternalAddRecord(const void* Buffer, bool Append) {
+    StoreLock lock(common_);
+    auto* src = reinterpret_cast<PmtRecord>(const_cast<void*>(Buffer));
+    indexes_->CheckRecordUniqueness(src, nullptr);
+    PmtRecord copy = common_->CopyRecord(src, true);
+    common_->AppendRecord(copy);
+    copy->TransactionLevel = common_->TransactionLevel();
+    copy->Flag |= 1;
+    common_->ReflectToIndexes(this, 0, false, Append ? -1 : recNo_ + 1, nullptr, copy);
+    common_->SetIsDataModified(true);
+}
+
+void TmtCustomMemTable::InternalDelete() {
+    StoreLock lock(common_);
+    PmtRecord buf = ActiveBuffer() != nullptr ? Rec(ActiveBuffer()) : nullptr;
+    PmtRecord store = nullptr;
+    if (recNo_ >= 0 && recNo_ < curIndex_->Count()) store = curIndex_->References()[static_cast<std::size_t>(recNo_)];
+    if (buf != nullptr && (store == nullptr || store->RecordID != buf->RecordID)) {
+        store = common_->Record(buf->RecordID);
+        recNo_ = PositionOfRecord(store);
+    }
+    if (store == nullptr) DatabaseError(mtres::RecordNotFound, this);
+    lastChangePos_ = -1;
+    common_->ReflectToIndexes(this, 2, false, recNo_, store, store);
+    if (!common_->EnableVersioning()) {
+        common_->RemoveRecord(store);
+    } else {
+        PmtRecord v = common_->CopyRecord(store, true);
+        v->Flag |= 1;
+        store->PrevRecordVersion = v;
+        store->UpdateStatus = usDeleted;
+        store->TransactionLevel = common_->TransactionLevel();
+        common_->IncDeletedCount();
+    }
+    common_->SetIsDataModified(true);
+    UpdateIsFiltered();
+}
+
+void TmtCustomMemTable::InternalCancel() { common_->ClearModifiedFlags(); }
+
+void TmtCustomMemTable::DoAfterPost() {
+    if (attachedAutoRefresh_) common_->RefreshTables(this);
+    if (autoReposition_ && lastChangePos_ >= 0) {
+        recNo_ = lastChangePos_;
+        lastChangePos_ = -1;
+        Resync({});
+    }
+    TDataSet::DoAfterPost();
+}
+
+void TmtCustomMemTable::DoAfterDelete() {
+    if (attachedAutoRefresh_) common_->RefreshTables(this);
+    lastChangePos_ = -1;
+    TDataSet::DoAfterDelete();
+}
+
+void TmtCustomMemTable::DataEvent(TDataEvent Event, intptr_t Info) {
+    // While the store is held through Lock, the controls hear nothing; the
+    // field-change bookkeeping (Modified, calculated fields) still runs.
+    if (common_ != nullptr && common_->LockedByTable() && Event != deFieldChange) return;
+    TDataSet::DataEvent(Event, Info);
+}
+
+void TmtCustomMemTable::EmptyBuffersAndIndexes() {
+    int old = activity_;
+    activity_ = actEmptying;
+    Finally restore([&] { activity_ = old; });
+    CheckBrowseMode();
+    ClearBuffers();
+    DataEvent(deDataSetChange, 0);
+    indexes_->EmptyAll();
+    recNo_ = -1;
+    lastChangePos_ = -1;
+}
+
+void TmtCustomMemTable::EmptyTable() {
+    Progress(0, mtpcEmpty);
+    DisableControls();
+    {
+        Finally enable([this] { EnableControls(); });
+        common_->EmptyTables();
+    }
+    Progress(100, mtpcEmpty);
+}
+
+void TmtCustomMemTable::Lock() {
+    common_->Lock();
+    common_->SetLockedByTable(true);
+}
+
+void TmtCustomMemTable::Unlock() {
+    common_->SetLockedByTable(false);
+    common_->Unlock();
+}
+
+void TmtCustomMemTable::Progress(int Percent, TmtProgressCode Code) {
+    if (OnProgress && progressFlags_.Contains(Code)) OnProgress(this, Percent, Code);
+}
+
+// ---------------------------------------------------------------------------
+// Transactions
+
+void TmtCustomMemTable::StartTransaction() {
+    if (Active() && !(common_->EnableVersioning() && common_->VersioningMode() == mtvmAllSinceCheckPoint))
+        throw EMemTableError(mtres::TransactionsNeedVersioning);
+    StoreLock lock(common_);
+    for (TmtCustomMemTable* t : common_->AttachedTables())
+        if (t != nullptr && t->Active()) t->Indexes()->RowOrderIndex()->PushLevelOrder();
+    common_->IncTransactionLevel();
+}
+
+void TmtCustomMemTable::Rollback() {
+    if (!Active() || common_->TransactionLevel() <= 0) return;
+    Cancel();
+    UpdateCursorPos();
+    {
+        StoreLock lock(common_);
+        for (TmtCustomMemTable* t : common_->AttachedTables())
+            if (t != nullptr && t->Active()) t->Indexes()->RowOrderIndex()->PopLevelOrder(true);
+        common_->RollbackTransaction();
+        common_->DecTransactionLevel();
+        common_->RebuildIndexes();
+    }
+    CursorPosChanged();
+    ClearBuffers();
+    if (recNo_ >= curIndex_->Count()) recNo_ = curIndex_->Count() - 1;
+    Refresh();
+    common_->RefreshTables(this);
+}
+
+void TmtCustomMemTable::Commit() {
+    if (!Active() || common_->TransactionLevel() <= 0) return;
+    {
+        StoreLock lock(common_);
+        for (TmtCustomMemTable* t : common_->AttachedTables())
+            if (t != nullptr && t->Active()) t->Indexes()->RowOrderIndex()->PopLevelOrder(false);
+        common_->CommitTransaction();
+        common_->DecTransactionLevel();
+        common_->RebuildIndexes();
+    }
+    Refresh();
+    common_->RefreshTables(this);
+}
+
+// ---------------------------------------------------------------------------
+// Components, streaming and persistence
+
+void TmtCustomMemTable::Notification(TComponent* AComponent, TOperation Operation) {
+    TDataSet::Notification(AComponent, Operation);
+    if (Operation != opRemove) return;
+    if (AComponent == this) {
+        try {
+            Close();
+        } catch (...) {
+        }
+        return;
+    }
+    if (masterLink_ != nullptr && masterLink_->DataSource() == AComponent) masterLink_->SetDataSource(nullptr);
+}
+
+void TmtCustomMemTable::DefineProperties(TFiler* Filer) {
+    TDataSet::DefineProperties(Filer);
+    Filer->DefineBinaryProperty(
+        "Data",
+        [this](TStream* Stream) {
+            auto data = std::make_unique<TMemoryStream>();
+            int64_t size = Stream->Size() - Stream->Position();
+            if (size > 0) {
+                std::string bytes(static_cast<std::size_t>(size), '\0');
+                int64_t got = Stream->Read(bytes.data(), size);
+                data->Write(bytes.data(), got);
+            }
+            formData_ = std::move(data);
+        },
+        [this](TStream* Stream) { SaveToStreamViaFormat(Stream, formFormat_); }, storeDataOnForm_);
+}
+
+void TmtCustomMemTable::SaveToStreamViaFormat(TStream* Stream, TmtCustomStreamFormat* Format) {
+    if (Format == nullptr) throw EMemTableError(mtres::NoFormat);
+    const FormatDriver& d = GetFormatDriver();
+    if (!d.Save) throw EMemTableError(mtres::NoFormatDriver);
+    d.Save(this, Stream, Format);
+}
+
+void TmtCustomMemTable::LoadFromStreamViaFormat(TStream* Stream, TmtCustomStreamFormat* Format) {
+    if (Format == nullptr) throw EMemTableError(mtres::NoFormat);
+    const FormatDriver& d = GetFormatDriver();
+    if (!d.Load) throw EMemTableError(mtres::NoFormatDriver);
+    d.Load(this, Stream, Format);
+}
+
+void TmtCustomMemTable::LoadPersistentFile() {
+    if (!persistent_ || persistentFile_.empty() || !std::filesystem::exists(persistentFile_)) return;
+    TFileStream file(persistentFile_, fmOpenRead);
+    if (OnLoad) OnLoad(this, mtstFile, &file);
+    LoadFromStreamViaFormat(&file, persistentFormat_);
+    First();
+    persistentSaved_ = false;
+}
+
+void TmtCustomMemTable::SavePersistentFile() {
+    if (!persistent_ || persistentSaved_ || !Active() || ComponentState().Contains(csDesigning) ||
+        persistentFile_.empty() || persistentFormat_ == nullptr)
+        return;
+    namespace fs = std::filesystem;
+    std::string temp = ChangeFileExt(persistentFile_, ".$$$");
+    {
+        TFileStream file(temp, fmCreate);
+        if (OnSave) OnSave(this, mtstFile, &file);
+        SaveToStreamViaFormat(&file, persistentFormat_);
+        file.Commit();
+    }
+    if (fs::exists(persistentFile_)) {
+        if (persistentBackup_) {
+            std::string backup = ChangeFileExt(persistentFile_, persistentBackupExt_);
+            std::error_code ec;
+            fs::remove(backup, ec);
+            fs::rename(persistentFile_, backup);
+        } else {
+            fs::remove(persistentFile_);
+        }
+    }
+    fs::rename(temp, persistentFile_);
+    persistentSaved_ = true;
+}
