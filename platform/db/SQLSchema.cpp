@@ -227,4 +227,72 @@ void AlterColumnType(Database& db, const std::string& table, const std::string& 
     tr.Commit();
 }
 
+namespace {
+
+// Splits a statement into words; "[a b]" and "\"a b\"" stay one word
+// (without their quotes), "text ( 15 )" is one word "text(15)".
+std::vector<std::string> JetWords(const std::string& sql) {
+    std::vector<std::string> words;
+    std::size_t i = 0;
+    while (i < sql.size()) {
+        char c = sql[i];
+        if (std::isspace(static_cast<unsigned char>(c)) || c == ';') {
+            ++i;
+        } else if (c == '[' || c == '"' || c == '`') {
+            char close = c == '[' ? ']' : c;
+            std::size_t end = sql.find(close, i + 1);
+            if (end == std::string::npos) end = sql.size();
+            words.push_back(sql.substr(i + 1, end - i - 1));
+            i = end + 1;
+        } else if (c == '(' && !words.empty()) {
+            std::size_t end = sql.find(')', i);
+            if (end == std::string::npos) end = sql.size() - 1;
+            std::string inner;
+            for (char x : sql.substr(i, end - i + 1)) {
+                if (!std::isspace(static_cast<unsigned char>(x))) inner += x;
+            }
+            words.back() += inner;
+            i = end + 1;
+        } else {
+            std::size_t j = i;
+            while (j < sql.size() && !std::isspace(static_cast<unsigned char>(sql[j])) && sql[j] != '(' &&
+                   sql[j] != ';')
+                ++j;
+            words.push_back(sql.substr(i, j - i));
+            i = j;
+        }
+    }
+    return words;
+}
+
+}  // namespace
+
+void ExecuteJetDdl(Database& db, const std::string& statement) {
+    std::vector<std::string> w = JetWords(statement);
+    auto is = [&](std::size_t i, const char* word) { return i < w.size() && Lower(w[i]) == word; };
+    if (!(is(0, "alter") && is(1, "table") && w.size() >= 5)) {
+        db.Exec(statement);
+        return;
+    }
+    const std::string& table = w[2];
+    std::size_t at = 4;
+    if (is(at, "column")) ++at;
+    if (at >= w.size()) {
+        db.Exec(statement);
+        return;
+    }
+    const std::string& column = w[at];
+    std::string type;
+    for (std::size_t k = at + 1; k < w.size(); ++k) type += (type.empty() ? "" : " ") + w[k];
+    if (is(3, "add") && !type.empty()) {
+        db.Exec(AddColumnSql(table, {column, type}));
+    } else if (is(3, "alter") && !type.empty()) {
+        AlterColumnType(db, table, column, type);
+    } else if (is(3, "drop")) {
+        db.Exec("ALTER TABLE " + QuoteIdentifier(table) + " DROP COLUMN " + QuoteIdentifier(column));
+    } else {
+        db.Exec(statement);
+    }
+}
+
 }  // namespace sqlite

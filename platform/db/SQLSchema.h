@@ -69,4 +69,13 @@ class Database;
 // the table or the column does not exist.
 void AlterColumnType(Database& db, const std::string& table, const std::string& column, const std::string& newType);
 
+// Runs one schema statement written in the original engine's dialect:
+//   ALTER TABLE t ADD [COLUMN] c type    -> AddColumnSql (text with the collation)
+//   ALTER TABLE t ALTER [COLUMN] c type  -> AlterColumnType
+//   ALTER TABLE t DROP [COLUMN] c        -> the engine's own DROP COLUMN
+// Names may be written in brackets. Any other statement runs as written.
+// Failures raise as the original's did (a column already there, a column
+// missing), so an upgrade step can ignore them the same way.
+void ExecuteJetDdl(Database& db, const std::string& statement);
+
 }  // namespace sqlite

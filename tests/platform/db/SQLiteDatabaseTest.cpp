@@ -254,3 +254,27 @@ TEST_F(SqliteFixture, AlteringAColumnTypeKeepsRowsKeyAndIndexes) {
     EXPECT_THROW(AlterColumnType(db, "Nao_Existe", "x", "text(3)"), ESQLiteError);
     EXPECT_FALSE(db.InTransaction());
 }
+
+TEST_F(SqliteFixture, SchemaStatementsOfTheOriginalDialectRun) {
+    db.Exec(CreateTableSql("Nota_Fiscal", {{"Id_Nota_Fiscal", "integer", false, true},
+                                           {"Protocolo_NFE", "text(20)"},
+                                           {"Dados_Adicionais", "memo"}}));
+    db.Exec("insert into Nota_Fiscal(Id_Nota_Fiscal, Protocolo_NFE) values (1, 'P1')");
+    ExecuteJetDdl(db, "ALTER TABLE Nota_Fiscal ADD COLUMN Situacao_NFE Text(15)");
+    ExecuteJetDdl(db, "ALTER TABLE Nota_Fiscal Alter Protocolo_NFE Text (50)");
+    ExecuteJetDdl(db, "ALTER TABLE [Nota_Fiscal] DROP COLUMN Dados_Adicionais");
+    ExecuteJetDdl(db, "ALTER TABLE Nota_Fiscal ADD COLUMN Valor_PIS Double;");
+    // Re-running a step: the column is there already, as the original reported.
+    EXPECT_THROW(ExecuteJetDdl(db, "ALTER TABLE Nota_Fiscal ADD COLUMN Situacao_NFE Text(15)"), ESQLiteError);
+    EXPECT_THROW(ExecuteJetDdl(db, "ALTER TABLE Nota_Fiscal DROP COLUMN Dados_Adicionais"), ESQLiteError);
+    std::vector<std::string> decl;
+    for (const ColumnInfo& c : db.TableColumns("nota_fiscal")) decl.push_back(c.name + " " + LowerText(c.declaredType));
+    EXPECT_EQ(decl, (std::vector<std::string>{"Id_Nota_Fiscal integer", "Protocolo_NFE text(50)",
+                                              "Situacao_NFE text(15)", "Valor_PIS double"}));
+    db.Exec("update Nota_Fiscal set Situacao_NFE = 'Autorizada'");
+    // The added text column compares without case like the others.
+    EXPECT_EQ(Count("select count(*) from Nota_Fiscal where Situacao_NFE = ?1", "AUTORIZADA"), 1);
+    EXPECT_EQ(Column("select Protocolo_NFE from Nota_Fiscal"), std::vector<std::string>{"P1"});
+    ExecuteJetDdl(db, "update Nota_Fiscal set Valor_PIS = 1.5");
+    EXPECT_EQ(Column("select Valor_PIS from Nota_Fiscal"), std::vector<std::string>{"1.5"});
+}
