@@ -638,7 +638,9 @@ bool Statement::Step() {
     if (rc == SQLITE_ROW) return true;
     if (rc == SQLITE_DONE) return false;
     sqlite3_reset(stmt_);
-    db_.Fail(rc, sqlite3_sql(stmt_));
+    // The statement text would only puzzle the user here: the engine names
+    // the table and column a constraint protects.
+    db_.Fail(rc);
 }
 
 void Statement::Run() {
