@@ -467,3 +467,23 @@ TEST(StreamingReference, InheritedAndInlineObjectsLoadIntoAnExistingForm) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(StreamingReference, RandomTextFormsConvertAsTheOtherImplementationDoes) {
+    int checked = 0;
+    for (int i = 1; i <= 40; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "random/%03d", i);
+        std::string src = Ref(std::string(name) + ".src.txt");
+        if (src.empty()) continue;
+        std::string bin = Ref(std::string(name) + ".frombin");
+        EXPECT_EQ(ToBinary(src), bin) << name;
+        EXPECT_EQ(ToText(bin), Ref(std::string(name) + ".txt")) << name;
+        EXPECT_EQ(ToBinary(ToText(bin)), bin) << name;
+        ++checked;
+    }
+    EXPECT_EQ(checked, 40);
+}
+
+}  // namespace
