@@ -375,6 +375,7 @@ TSQLQuery::TSQLQuery(TComponent* AOwner)
 }
 
 TSQLQuery::~TSQLQuery() {
+    sql_->OnChange = nullptr;
     Destroying();
     try {
         if (Active()) Close();

@@ -261,6 +261,10 @@ std::string QuoteIdentifier(const std::string& name) {
 }
 
 std::string DateTimeToIso(double dateTime) {
+    // Beyond the years 0001..9999 there is no date to write, and the
+    // conversions below would overflow.
+    if (!std::isfinite(dateTime) || dateTime < -693593.0 || dateTime >= 2958466.0)
+        throw ESQLiteError("Data fora do intervalo válido", SQLITE_MISMATCH);
     // The day is the integral part; the time is the fraction's magnitude, also
     // for dates before 1899-12-30.
     double dayPart = std::trunc(dateTime);

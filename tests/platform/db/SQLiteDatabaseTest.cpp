@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <set>
 #include <thread>
 
@@ -186,6 +187,10 @@ TEST(SqliteDates, IsoTextRoundTripsAndSortsAsTime) {
     EXPECT_FALSE(IsoToDateTime("2023-02-29", d));
     EXPECT_FALSE(IsoToDateTime("29/02/2024", d));
     EXPECT_FALSE(IsoToDateTime("2024-01-01 25:00", d));
+    EXPECT_EQ(DateTimeToIso(-693593), "0001-01-01");
+    EXPECT_EQ(DateTimeToIso(2958465.5), "9999-12-31 12:00:00");
+    EXPECT_THROW(DateTimeToIso(1e300), ESQLiteError);
+    EXPECT_THROW(DateTimeToIso(std::nan("")), ESQLiteError);
     EXPECT_LT(DateTimeToIso(45292), DateTimeToIso(45292.0001));
     EXPECT_LT(DateTimeToIso(45292.5), DateTimeToIso(45293));
 }
