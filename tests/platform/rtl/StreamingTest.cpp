@@ -219,6 +219,9 @@ TEST(StreamingErrors, ClassLibraryMessagesAndTheErrorHook) {
     expectError("object X: TNoSuchClass\nend\n", "Class TNoSuchClass not found");
     expectError("object X: TSample\n  object Y: TNoSuchClass\n  end\nend\n", "Class TNoSuchClass not found");
     expectError("object X: TSample\n  OnClick = NoSuchMethod\nend\n", "Invalid property value");
+    // A setter's own failure names where it happened.
+    expectError("object X: TSample\n  Name = '1st'\nend\n",
+                "Error reading X.Name: ''1st'' is not a valid component name");
     expectError("object X: TSample\n  object Y: TSample\n  end\n  object y: TSample\n  end\nend\n",
                 "A component named y already exists");
 
