@@ -1,0 +1,68 @@
+#pragma once
+// The outside NF-e monitor program and its DANFE printer. The system writes
+// request files into the send folder and reads the monitor's answers from the
+// return folder; this header holds what it needs to find and start the
+// monitor and where the folders are.
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace billing::nfe {
+
+// A message box of the NF-e routines: text and caption (exclamation icon).
+// The window layer installs one that shows it; unset, messages are dropped.
+using Notifier = std::function<void(const std::string& text, const std::string& caption)>;
+
+struct MonitorPrograms {
+    // Full paths of the monitor and of its DANFE printer.
+    std::string monitor;
+    std::string danfe;
+    // The monitor's last-batch file; empty means "uninfelote.xml" in the
+    // monitor program's folder.
+    std::string lote_file;
+    // How long to wait for a started monitor to show up among the processes.
+    int start_timeout_ms = 15000;
+    int poll_interval_ms = 100;
+};
+
+// Everything the NF-e routines take from the settings and the variable store.
+struct NFeConfig {
+    std::string pasta_nfe_envio;
+    std::string pasta_nfe_retorno;
+    std::string pasta_nfe_arquivamento;
+    std::string pasta_nfe_erro;
+    // "1 - Produção" or "2 - Homologação"; its first character is tpAmb.
+    std::string ambiente;
+    MonitorPrograms programs;
+    Notifier notify;
+    // Called while waiting for an answer so that windows stay responsive.
+    std::function<void()> process_messages;
+    // One wait step for an answer of the monitor.
+    int answer_wait_ms = 2000;
+
+    void Notify(const std::string& text, const std::string& caption) const {
+        if (notify) notify(text, caption);
+    }
+};
+
+// True when a live process runs the program (a path or a bare name): the
+// name is compared with each process's program, its first argument when the
+// program is an interpreter running a script, and its short command name.
+bool IsProgramRunning(const std::string& program);
+
+// Starts a program detached from this one (its own session, no wait), with
+// `folder` as working folder. False with `error` set when it cannot start.
+bool StartProgram(const std::string& program, const std::vector<std::string>& args,
+                  const std::string& folder, std::string* error = nullptr);
+
+// True when the monitor runs when the routine returns. Not running and not
+// installed: tells the user and returns false. Installed: starts it, waits
+// until it runs (at most start_timeout_ms), tells the user it was started and
+// returns true; a start that never shows up returns false after telling so.
+bool Verifica_Monitor_NFE(const NFeConfig& config);
+
+extern const char* const MsgMonitorNaoInstalado;
+extern const char* const MsgMonitorAtivado;
+extern const char* const MsgMonitorNaoIniciou;
+
+}  // namespace billing::nfe

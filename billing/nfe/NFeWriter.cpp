@@ -1,0 +1,438 @@
+#include "billing/nfe/NFeWriter.h"
+
+#include <cmath>
+
+#include "billing/nfe/ChaveNFe.h"
+#include "billing/nfe/NFeError.h"
+#include "billing/nfe/SendFolder.h"
+#include "billing/nfe/XmlText.h"
+#include "platform/rtl/Strings.h"
+
+namespace billing::nfe {
+
+namespace {
+
+[[noreturn]] void Fail(const std::string& field, const std::string& problem) {
+    throw ENFeError("NF-e não gerada. " + field + ": " + problem + ".");
+}
+
+class Lines {
+public:
+    void Line(int indent, const std::string& text) {
+        out_.append(static_cast<std::size_t>(indent), ' ');
+        out_ += text;
+        out_ += "\r\n";
+    }
+    void Elem(int indent, const std::string& tag, const std::string& value) {
+        Line(indent, "<" + tag + ">" + value + "</" + tag + ">");
+    }
+    // Written only when there is something to write.
+    void Optional(int indent, const std::string& tag, const std::string& value) {
+        if (!value.empty()) Elem(indent, tag, value);
+    }
+    void Open(int indent, const std::string& tag) { Line(indent, "<" + tag + ">"); }
+    void Close(int indent, const std::string& tag) { Line(indent, "</" + tag + ">"); }
+    std::string Take() { return std::move(out_); }
+
+private:
+    std::string out_;
+};
+
+// Free text (upper case, no accents) of minChars..maxChars characters;
+// empty when blank and not required.
+std::string Free(const std::string& value, const std::string& field, int minChars, int maxChars,
+                 bool required) {
+    std::string norm = NormalizeFreeText(value, maxChars);
+    int n = Length(norm);
+    if (n == 0) {
+        if (required) Fail(field, "não informado");
+        return {};
+    }
+    if (n < minChars) {
+        if (required) Fail(field, "deve ter ao menos " + IntToStr(minChars) + " caracteres");
+        return {};
+    }
+    return EscapeXml(norm);
+}
+
+std::string Stored(const std::string& value, const std::string& field, int maxChars) {
+    std::string norm = NormalizeStoredText(value, maxChars);
+    if (norm.empty()) Fail(field, "não informado");
+    return EscapeXml(norm);
+}
+
+// An amount with `decimals` decimals and at most `intDigits` integer digits;
+// the layout has no negative amounts.
+std::string Amount(double value, int decimals, int intDigits, const std::string& field) {
+    if (!std::isfinite(value)) Fail(field, "valor inválido");
+    std::string s = ValorXML(decimals, value);
+    if (!s.empty() && s[0] == '-') Fail(field, "valor negativo (" + s + ") não é aceito");
+    std::size_t point = s.find('.');
+    std::size_t integerDigits = point == std::string::npos ? s.size() : point;
+    if (static_cast<int>(integerDigits) > intDigits) Fail(field, "valor acima do limite (" + s + ")");
+    return s;
+}
+
+std::string Money(double value, const std::string& field) { return Amount(value, 2, 13, field); }
+
+// The code of a coded column ("1 - Normal" gives "1"), one of `allowed`.
+std::string Code(const std::string& coded, const std::string& allowed, const std::string& field) {
+    std::string t = Trim(coded);
+    if (t.empty()) Fail(field, "não informado");
+    char c = t[0];
+    if (allowed.find(c) == std::string::npos)
+        Fail(field, "código \"" + t + "\" inválido (aceitos: " + allowed + ")");
+    return std::string(1, c);
+}
+
+std::string Municipality(int code, const std::string& field) {
+    if (code < 1000000 || code > 9999999) Fail(field, "código IBGE do município inválido (" + IntToStr(code) + ")");
+    return IntToStr(code);
+}
+
+std::string PostalCode(const std::string& cep, const std::string& field) {
+    std::string digits = OnlyDigits(cep);
+    if (Trim(cep).empty()) return {};
+    if (digits.size() != 8) Fail(field, "o CEP deve ter 8 dígitos (\"" + Trim(cep) + "\")");
+    return digits;
+}
+
+// Digits only; a leading trunk prefix "0" goes when the number is too long.
+// A number the layout cannot hold (more than 10 digits) is left out.
+std::string Phone(const std::string& phone) {
+    std::string digits = OnlyDigits(phone);
+    while (digits.size() > 10 && digits[0] == '0') digits.erase(0, 1);
+    if (digits.size() > 10) return {};
+    return digits;
+}
+
+std::string Date(TDateTime date, const std::string& field) {
+    uint16_t y = 0, m = 0, d = 0;
+    DecodeDate(date, y, m, d);
+    if (y < 2000 || y > 2099) Fail(field, "data fora do intervalo aceito (" + DataXML(date) + ")");
+    return DataXML(date);
+}
+
+std::string IssuerRegistration(const std::string& ie) {
+    const std::string field = "Emitente - Inscrição Estadual";
+    std::string t = Trim(AnsiUpperCase(ie));
+    if (t == "ISENTO") return t;
+    if (t.empty()) Fail(field, "não informada");
+    for (char ch : t)
+        if (!((ch >= '0' && ch <= '9') || ch == '.' || ch == '-' || ch == '/' || ch == ' '))
+            Fail(field, "deve conter apenas dígitos ou ISENTO (\"" + Trim(ie) + "\")");
+    std::string digits = OnlyDigits(t);
+    if (digits.size() < 2 || digits.size() > 14)
+        Fail(field, "deve ter de 2 a 14 dígitos (\"" + Trim(ie) + "\")");
+    return digits;
+}
+
+std::string RecipientRegistration(const std::string& ie) {
+    std::string t = Trim(AnsiUpperCase(ie));
+    if (t == "ISENTO") return t;
+    std::string digits = OnlyDigits(t);
+    if (digits.size() > 14)
+        Fail("Destinatário - Inscrição Estadual", "deve ter no máximo 14 dígitos (\"" + Trim(ie) + "\")");
+    return digits;
+}
+
+bool IsJuridica(const std::string& natureza) {
+    return !natureza.empty() && natureza[0] == 'J';
+}
+
+void WriteAddress(Lines& x, const std::string& group, const std::string& who, const std::string& endereco,
+                  const std::string& numero, const std::string& bairro, int municipio,
+                  const std::string& municipioNome, const std::string& uf, const std::string& cep,
+                  const std::string& telefone, bool issuer) {
+    x.Open(4, group);
+    x.Elem(6, "xLgr", Free(endereco, who + " - Endereço", 2, 60, true));
+    x.Elem(6, "nro", Stored(numero, who + " - Número do endereço", 60));
+    x.Elem(6, "xBairro", Free(bairro, who + " - Bairro", issuer ? 2 : 1, 60, true));
+    x.Elem(6, "cMun", Municipality(municipio, who + " - Município"));
+    x.Elem(6, "xMun", Free(municipioNome, who + " - Nome do município", 2, 60, true));
+    std::string u = Trim(uf);
+    if (!IsStateAbbreviation(u, !issuer)) Fail(who + " - UF", "sigla inválida (\"" + u + "\")");
+    x.Elem(6, "UF", u);
+    x.Optional(6, "CEP", PostalCode(cep, who + " - CEP"));
+    x.Elem(6, "cPais", "1058");
+    x.Elem(6, "xPais", "BRASIL");
+    x.Optional(6, "fone", Phone(telefone));
+    x.Close(4, group);
+}
+
+// The ICMS group of an item, as the layout lays out each tax situation. The
+// system records no tax-substitution amounts, so the groups that require
+// them carry zeros, as the invoice totals do.
+void WriteICMS(Lines& x, const NFeItem& item, const std::string& field) {
+    std::string st = Trim(item.id_situacao_tributaria);
+    if (st.size() != 3 || st[0] < '0' || st[0] > '2')
+        Fail(field + " - Situação tributária", "código inválido (\"" + st + "\")");
+    std::string orig = st.substr(0, 1);
+    std::string cst = st.substr(1, 2);
+    static const std::string kKnown[] = {"00", "10", "20", "30", "40", "41", "50", "51", "60", "70", "90"};
+    bool known = false;
+    for (const std::string& k : kKnown) known = known || k == cst;
+    if (!known) Fail(field + " - Situação tributária", "código inválido (\"" + st + "\")");
+
+    std::string group = (cst == "41" || cst == "50") ? std::string("40") : cst;
+    const std::string vBC = Money(item.valor_total, field + " - Base de cálculo do ICMS");
+    const std::string pICMS = Amount(item.aliquota_icms, 2, 3, field + " - Alíquota do ICMS");
+    const std::string vICMS = Money(item.valor_icms, field + " - Valor do ICMS");
+    auto own = [&](bool reduction) {
+        x.Elem(10, "modBC", "3");
+        if (reduction) x.Elem(10, "pRedBC", "0.00");
+        x.Elem(10, "vBC", vBC);
+        x.Elem(10, "pICMS", pICMS);
+        x.Elem(10, "vICMS", vICMS);
+    };
+    auto substitution = [&]() {
+        x.Elem(10, "modBCST", "4");
+        x.Elem(10, "vBCST", "0.00");
+        x.Elem(10, "pICMSST", "0.00");
+        x.Elem(10, "vICMSST", "0.00");
+    };
+
+    x.Open(6, "ICMS");
+    x.Open(8, "ICMS" + group);
+    x.Elem(10, "orig", orig);
+    x.Elem(10, "CST", cst);
+    if (group == "00") own(false);
+    else if (group == "10") { own(false); substitution(); }
+    else if (group == "20" || group == "51") own(true);
+    else if (group == "30") substitution();
+    else if (group == "60") { x.Elem(10, "vBCST", "0.00"); x.Elem(10, "vICMSST", "0.00"); }
+    else if (group == "70") { own(true); substitution(); }
+    else if (group == "90") own(false);  // a zero reduction is no reduction: left out
+    x.Close(8, "ICMS" + group);
+    x.Close(6, "ICMS");
+}
+
+void CheckKey(const NFeDocument& doc, const std::string& cUF) {
+    const std::string& key = doc.nota.numero_nfe;
+    const std::string field = "Chave de acesso";
+    if (!ChaveValida(key)) Fail(field, "inválida (\"" + key + "\")");
+    std::string aamm = DataXML(doc.nota.data_emissao);
+    aamm = aamm.substr(2, 2) + aamm.substr(5, 2);
+    if (key.substr(0, 2) != cUF || key.substr(2, 4) != aamm || key.substr(6, 14) != doc.emitente.cnpj ||
+        key.substr(22, 3) != IntToStrZero(doc.nota.id_serie_documento, 3) ||
+        key.substr(25, 9) != IntToStrZero(doc.nota.id_nota_fiscal, 9))
+        Fail(field, "não corresponde ao emitente, à data de emissão, à série ou ao número da nota");
+}
+
+}  // namespace
+
+bool IsStateCode(const std::string& code) {
+    static const char* const kCodes[] = {"11", "12", "13", "14", "15", "16", "17", "21", "22", "23",
+                                         "24", "25", "26", "27", "28", "29", "31", "32", "33", "35",
+                                         "41", "42", "43", "50", "51", "52", "53"};
+    for (const char* c : kCodes)
+        if (code == c) return true;
+    return false;
+}
+
+bool IsStateAbbreviation(const std::string& uf, bool allowExterior) {
+    static const char* const kUFs[] = {"AC", "AL", "AM", "AP", "BA", "CE", "DF", "ES", "GO", "MA",
+                                       "MG", "MS", "MT", "PA", "PB", "PE", "PI", "PR", "RJ", "RN",
+                                       "RO", "RR", "RS", "SC", "SE", "SP", "TO"};
+    if (allowExterior && uf == "EX") return true;
+    for (const char* u : kUFs)
+        if (uf == u) return true;
+    return false;
+}
+
+std::string NFeFileName(const std::string& key) { return key + "-nfe.xml"; }
+
+std::string BuildNFeXml(const NFeDocument& doc) {
+    const NFeInvoice& nf = doc.nota;
+    const NFeIssuer& em = doc.emitente;
+    Lines x;
+
+    // The text is built in memory and every value is checked on the way, so
+    // a refusal names the first field to correct before any file exists.
+    std::string cUF = Trim(em.id_uf);
+    if (cUF.size() == 1) cUF = "0" + cUF;
+    if (!IsStateCode(cUF)) Fail("Emitente - Código da UF", "inválido (\"" + em.id_uf + "\")");
+    if (em.cnpj.size() != 14 || OnlyDigits(em.cnpj) != em.cnpj)
+        Fail("Emitente - CNPJ", "deve ter 14 dígitos, sem pontuação (\"" + em.cnpj + "\")");
+    CheckKey(doc, cUF);
+    const std::string& key = nf.numero_nfe;
+    std::string tpAmb = Code(doc.ambiente, "12", "Configurações - Ambiente");
+    if (doc.itens.empty()) Fail("Itens", "a nota fiscal não tem itens");
+    if (doc.itens.size() > 990) Fail("Itens", "a nota fiscal tem mais de 990 itens");
+    if (!doc.destinatario) Fail("Destinatário", "o cliente da nota fiscal não foi encontrado");
+    if (nf.id_serie_documento < 0 || nf.id_serie_documento > 999)
+        Fail("Nota fiscal - Série", "deve estar entre 0 e 999");
+    if (nf.id_nota_fiscal < 1 || nf.id_nota_fiscal > 999999999)
+        Fail("Nota fiscal - Número", "deve estar entre 1 e 999999999");
+
+    x.Line(0, "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>");
+    x.Line(0, std::string("<NFe xmlns=\"") + kNFeNamespace + "\">");
+    x.Line(1, std::string("<infNFe xmlns:xsi=\"") + kXsiNamespace + "\" Id=\"NFe" + key + "\" versao=\"1.10\">");
+
+    x.Open(2, "ide");
+    x.Elem(4, "cUF", cUF);
+    x.Elem(4, "cNF", key.substr(34, 9));
+    x.Elem(4, "natOp", Stored(nf.id_cfop, "Nota fiscal - Natureza da operação (CFOP)", 60));
+    x.Elem(4, "indPag", Code(nf.forma_pagamento, "012", "Nota fiscal - Forma de pagamento"));
+    x.Elem(4, "mod", "55");
+    x.Elem(4, "serie", IntToStr(nf.id_serie_documento));
+    x.Elem(4, "nNF", IntToStr(nf.id_nota_fiscal));
+    x.Elem(4, "dEmi", Date(nf.data_emissao, "Nota fiscal - Data de emissão"));
+    if (nf.data_saida > 0) x.Elem(4, "dSaiEnt", Date(nf.data_saida, "Nota fiscal - Data de saída"));
+    x.Elem(4, "tpNF", "1");
+    x.Elem(4, "cMunFG", Municipality(em.id_municipio, "Emitente - Município"));
+    x.Elem(4, "tpImp", Code(nf.tipo_impressao_danfe, "12", "Nota fiscal - Tipo de impressão do DANFE"));
+    x.Elem(4, "tpEmis", Code(nf.tipo_emissao, "12345", "Nota fiscal - Tipo de emissão"));
+    x.Elem(4, "cDV", key.substr(43, 1));
+    x.Elem(4, "tpAmb", tpAmb);
+    x.Elem(4, "finNFe", Code(nf.finalidade_emissao, "123", "Nota fiscal - Finalidade da emissão"));
+    x.Elem(4, "procEmi", "0");
+    x.Elem(4, "verProc", "1.0.0");
+    x.Close(2, "ide");
+
+    x.Open(2, "emit");
+    x.Elem(4, "CNPJ", em.cnpj);
+    x.Elem(4, "xNome", Free(em.nome, "Emitente - Razão social", 2, 60, true));
+    x.Optional(4, "xFant", Free(em.nome_fantasia, "Emitente - Nome fantasia", 1, 60, false));
+    WriteAddress(x, "enderEmit", "Emitente", em.endereco, em.numero_endereco, em.bairro, em.id_municipio,
+                 em.municipio_nome, em.uf, em.cep, em.telefone, true);
+    x.Elem(4, "IE", IssuerRegistration(em.inscricao_estadual));
+    x.Close(2, "emit");
+
+    const NFeRecipient& de = *doc.destinatario;
+    x.Open(2, "dest");
+    std::string doc_ = OnlyDigits(de.cpf_cnpj);
+    if (IsJuridica(de.natureza)) {
+        bool exterior = Trim(de.uf) == "EX";
+        if (!(doc_.size() == 14 || (exterior && Trim(de.cpf_cnpj).empty())))
+            Fail("Destinatário - CNPJ", "deve ter 14 dígitos (\"" + de.cpf_cnpj + "\")");
+        x.Elem(4, "CNPJ", doc_);
+    } else {
+        if (doc_.size() != 11) Fail("Destinatário - CPF", "deve ter 11 dígitos (\"" + de.cpf_cnpj + "\")");
+        x.Elem(4, "CPF", doc_);
+    }
+    x.Elem(4, "xNome", Free(de.nome, "Destinatário - Nome", 2, 60, true));
+    WriteAddress(x, "enderDest", "Destinatário", de.endereco, de.numero_endereco, de.bairro, de.id_municipio,
+                 de.municipio_nome, de.uf, de.cep, de.telefone, false);
+    x.Elem(4, "IE", RecipientRegistration(de.ie_rg));
+    x.Close(2, "dest");
+
+    int n = 0;
+    for (const NFeItem& item : doc.itens) {
+        ++n;
+        const std::string f = "Item " + IntToStr(n);
+        std::string cfop = Trim(item.id_cfop);
+        if (cfop.size() != 4 || OnlyDigits(cfop) != cfop) Fail(f + " - CFOP", "inválido (\"" + cfop + "\")");
+        std::string unit = Free(item.id_unidade_medida, f + " - Unidade de medida", 1, 6, true);
+        std::string qty = Amount(item.quantidade, 4, 8, f + " - Quantidade");
+        std::string price = Amount(item.valor_unitario, 4, 12, f + " - Valor unitário");
+        x.Line(2, "<det nItem=\"" + IntToStr(n) + "\">");
+        x.Open(4, "prod");
+        x.Elem(6, "cProd", Stored(item.id_produto, f + " - Código do produto", 60));
+        x.Line(6, "<cEAN/>");
+        x.Elem(6, "xProd", Free(item.descricao, f + " - Descrição do produto", 1, 120, true));
+        x.Elem(6, "CFOP", cfop);
+        x.Elem(6, "uCom", unit);
+        x.Elem(6, "qCom", qty);
+        x.Elem(6, "vUnCom", price);
+        x.Elem(6, "vProd", Money(item.valor_total, f + " - Valor total"));
+        x.Line(6, "<cEANTrib/>");
+        x.Elem(6, "uTrib", unit);
+        x.Elem(6, "qTrib", qty);
+        x.Elem(6, "vUnTrib", price);
+        x.Close(4, "prod");
+        x.Open(4, "imposto");
+        WriteICMS(x, item, f);
+        x.Open(6, "PIS");
+        x.Open(8, "PISNT");
+        x.Elem(11, "CST", "08");
+        x.Close(8, "PISNT");
+        x.Close(6, "PIS");
+        x.Open(6, "COFINS");
+        x.Open(8, "COFINSNT");
+        x.Elem(11, "CST", "08");
+        x.Close(8, "COFINSNT");
+        x.Close(6, "COFINS");
+        x.Close(4, "imposto");
+        x.Close(2, "det");
+    }
+
+    x.Open(2, "total");
+    x.Open(4, "ICMSTot");
+    x.Elem(6, "vBC", Money(nf.valor_base_calculo, "Nota fiscal - Base de cálculo do ICMS"));
+    x.Elem(6, "vICMS", Money(nf.valor_icms, "Nota fiscal - Valor do ICMS"));
+    x.Elem(6, "vBCST", "0.00");
+    x.Elem(6, "vST", "0.00");
+    x.Elem(6, "vProd", Money(nf.valor_produto, "Nota fiscal - Valor dos produtos"));
+    x.Elem(6, "vFrete", Money(nf.valor_frete, "Nota fiscal - Valor do frete"));
+    x.Elem(6, "vSeg", Money(nf.valor_seguro, "Nota fiscal - Valor do seguro"));
+    x.Elem(6, "vDesc", Money(nf.valor_desconto, "Nota fiscal - Valor do desconto"));
+    for (const char* zero : {"vII", "vIPI", "vPIS", "vCOFINS", "vOutro"}) x.Elem(6, zero, "0.00");
+    x.Elem(6, "vNF", Money(nf.valor_total_nota, "Nota fiscal - Valor total da nota"));
+    x.Close(4, "ICMSTot");
+    x.Close(2, "total");
+
+    x.Open(2, "transp");
+    x.Elem(4, "modFrete", Code(nf.modalidade_frete, "01", "Nota fiscal - Modalidade do frete"));
+    if (doc.transportador) {
+        const NFeCarrier& tr = *doc.transportador;
+        Lines carrier;
+        std::string natureza = AnsiUpperCase(Trim(tr.natureza));
+        std::string digits = OnlyDigits(tr.cpf_cnpj);
+        if (!natureza.empty() && natureza[0] == 'J' && !digits.empty()) {
+            if (digits.size() != 14) Fail("Transportador - CNPJ", "deve ter 14 dígitos (\"" + tr.cpf_cnpj + "\")");
+            carrier.Elem(7, "CNPJ", digits);
+        } else if (!natureza.empty() && natureza[0] == 'F' && !digits.empty()) {
+            if (digits.size() != 11) Fail("Transportador - CPF", "deve ter 11 dígitos (\"" + tr.cpf_cnpj + "\")");
+            carrier.Elem(7, "CPF", digits);
+        }
+        carrier.Optional(7, "xNome", Free(tr.nome, "Transportador - Nome", 1, 60, false));
+        carrier.Optional(7, "xEnder", Free(tr.endereco, "Transportador - Endereço", 1, 60, false));
+        carrier.Optional(7, "xMun", Free(tr.municipio_nome, "Transportador - Município", 2, 60, false));
+        std::string uf = Trim(tr.uf);
+        if (IsStateAbbreviation(uf, true)) carrier.Elem(7, "UF", uf);
+        std::string body = carrier.Take();
+        if (!body.empty()) {
+            x.Open(4, "transporta");
+            x.Line(0, body.substr(0, body.size() - 2));
+            x.Close(4, "transporta");
+        }
+        // A vehicle is described by its plate and the plate's state together.
+        std::string plate;
+        for (char ch : UpperCase(tr.placa_veiculo))
+            if ((ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9')) plate += ch;
+        std::string plateUF = Trim(UpperCase(tr.uf_veiculo));
+        if (!plate.empty() && plate.size() <= 8 && IsStateAbbreviation(plateUF, true)) {
+            x.Open(4, "veicTransp");
+            x.Elem(6, "placa", plate);
+            x.Elem(6, "UF", plateUF);
+            x.Close(4, "veicTransp");
+        }
+    }
+    x.Open(4, "vol");
+    x.Elem(6, "pesoL", Amount(nf.peso_liquido, 3, 12, "Nota fiscal - Peso líquido"));
+    x.Elem(6, "pesoB", Amount(nf.peso_bruto, 3, 12, "Nota fiscal - Peso bruto"));
+    x.Close(4, "vol");
+    x.Close(2, "transp");
+
+    std::string fisco = Free(nf.dados_adicionais_fisco, "Dados adicionais do fisco", 1, 255, false);
+    std::string cpl = Free(nf.dados_adicionais_contribuinte, "Dados adicionais do contribuinte", 1, 5000, false);
+    if (!fisco.empty() || !cpl.empty()) {
+        x.Open(2, "infAdic");
+        x.Optional(4, "infAdFisco", fisco);
+        x.Optional(4, "infCpl", cpl);
+        x.Close(2, "infAdic");
+    }
+
+    x.Close(1, "infNFe");
+    x.Close(0, "NFe");
+    return x.Take();
+}
+
+std::string Transmitir_NFE(const NFeConfig& config, const NFeDocument& doc) {
+    Verifica_Monitor_NFE(config);
+    std::string text = BuildNFeXml(doc);
+    return WriteToFolder(config.pasta_nfe_envio, NFeFileName(doc.nota.numero_nfe), text);
+}
+
+}  // namespace billing::nfe

@@ -1,0 +1,35 @@
+#pragma once
+// The NF-e document (model 55, layout 1.10) of one invoice, written into the
+// send folder for the monitor, which signs and sends it.
+#include <string>
+
+#include "billing/nfe/Monitor.h"
+#include "billing/nfe/NFeDocument.h"
+
+namespace billing::nfe {
+
+inline constexpr const char* kNFeNamespace = "http://www.portalfiscal.inf.br/nfe";
+inline constexpr const char* kXsiNamespace = "http://www.w3.org/2001/XMLSchema-instance";
+inline constexpr const char* kXsdNamespace = "http://www.w3.org/2001/XMLSchema";
+
+// The file's text: UTF-8, lines ended by CR LF. Every group follows the
+// layout: the ICMS group chosen by the tax situation, optional elements left
+// out when empty. Raises ENFeError naming the field when a value cannot be
+// made valid (no items, a negative amount, a malformed state registration,
+// a missing recipient...).
+std::string BuildNFeXml(const NFeDocument& doc);
+
+// key + "-nfe.xml".
+std::string NFeFileName(const std::string& key);
+
+// Checks the monitor (its answer does not stop the writing), builds the
+// document and puts it into the send folder, replacing an earlier file of the
+// same invoice. Returns the file's path; the file is in place when this
+// returns, and when it raises no new file is left in the folder.
+std::string Transmitir_NFE(const NFeConfig& config, const NFeDocument& doc);
+
+// Two-digit state codes and abbreviations the layout knows.
+bool IsStateCode(const std::string& code);
+bool IsStateAbbreviation(const std::string& uf, bool allowExterior);
+
+}  // namespace billing::nfe

@@ -1,0 +1,273 @@
+#include "billing/nfe/Requests.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "billing/nfe/ChaveNFe.h"
+#include "billing/nfe/NFeError.h"
+#include "billing/nfe/NFeWriter.h"
+#include "billing/nfe/SendFolder.h"
+#include "billing/nfe/XmlText.h"
+#include "platform/rtl/SafeFile.h"
+#include "platform/rtl/Strings.h"
+
+namespace billing::nfe {
+
+const char* const MsgSemConexao =
+    "Não foi possível a conexão com o servidor !\r\nVerifique se a Internet está funcionando e/ou \r\n"
+    "se o Monitor de NFe está ativo.";
+
+namespace {
+
+constexpr const char* kDecl = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+constexpr const char* kDeclBlank = "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>";
+
+[[noreturn]] void Fail(const std::string& field, const std::string& problem) {
+    throw ENFeError("Pedido não gerado. " + field + ": " + problem + ".");
+}
+
+std::string RootAttributes(const std::string& versao) {
+    return std::string("xmlns:xsi=\"") + kXsiNamespace + "\" xmlns:xsd=\"" + kXsdNamespace + "\" versao=\"" +
+           versao + "\" xmlns=\"" + kNFeNamespace + "\"";
+}
+
+std::string Lines(std::initializer_list<std::string> lines) {
+    std::string out;
+    for (const std::string& l : lines) out += l + "\r\n";
+    return out;
+}
+
+std::string Elem(const std::string& tag, const std::string& value) {
+    return "<" + tag + ">" + value + "</" + tag + ">";
+}
+
+void CheckAmbiente(const std::string& tpAmb) {
+    if (tpAmb != "1" && tpAmb != "2") Fail("Configurações - Ambiente", "deve começar por 1 ou 2 (\"" + tpAmb + "\")");
+}
+
+void CheckKey(const std::string& chave) {
+    if (!ChaveValida(chave)) Fail("Chave de acesso", "inválida (\"" + chave + "\")");
+}
+
+std::string Justification(const std::string& text) {
+    std::string norm = NormalizeFreeText(text, 255);
+    int n = Length(norm);
+    if (n < 15) Fail("Justificativa", "deve ter de 15 a 255 caracteres");
+    return EscapeXml(norm);
+}
+
+std::string StateCode(const std::string& id_uf, const char* field) {
+    std::string c = Trim(id_uf);
+    if (c.size() == 1) c = "0" + c;
+    if (!IsStateCode(c)) Fail(field, "código da UF inválido (\"" + id_uf + "\")");
+    return c;
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (end < text.size() || !line.empty()) lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string ReadText(const std::string& path) {
+    try {
+        return utf8::Repair(fileio::ReadFileBytes(path));
+    } catch (const Exception&) {
+        return {};
+    }
+}
+
+// Waits for the answer to a request: each try first waits one step, then
+// reads the answer file, or else the error file; both are deleted once read.
+std::string AwaitAnswer(const NFeConfig& config, const std::string& requestName, const std::string& requestSuffix,
+                        const std::string& errorSuffix, int tries, bool pump) {
+    std::string base = requestName.substr(0, requestName.size() - requestSuffix.size());
+    std::string answerName = StringReplace(requestName, "-ped", "", TReplaceFlags());
+    std::string answer = JoinPath(config.pasta_nfe_retorno, answerName);
+    std::string error = JoinPath(config.pasta_nfe_retorno, base + errorSuffix);
+    const int slice = 50;
+    for (int i = 0; i < tries; ++i) {
+        for (int waited = 0; waited < config.answer_wait_ms; waited += slice) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::min(slice, config.answer_wait_ms - waited)));
+            if (pump && config.process_messages) config.process_messages();
+        }
+        if (FileExists(answer)) {
+            std::string result = ReasonsOfAnswer(ReadText(answer));
+            unlink(answer.c_str());
+            return result;
+        }
+        if (FileExists(error)) {
+            std::string result;
+            for (const std::string& line : SplitLines(ReadText(error))) result += line;
+            unlink(error.c_str());
+            return result;
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string AmbienteCode(const NFeConfig& config) {
+    std::string t = Trim(config.ambiente);
+    return t.empty() ? std::string() : t.substr(0, 1);
+}
+
+std::string RequestTimeStamp(TDateTime when) {
+    uint16_t y, mo, d, h, mi, s, ms;
+    DecodeDateTime(when, y, mo, d, h, mi, s, ms);
+    return IntToStrZero(y, 4) + IntToStrZero(mo, 2) + IntToStrZero(d, 2) + "T" + IntToStrZero(h, 2) +
+           IntToStrZero(mi, 2) + IntToStrZero(s, 2);
+}
+
+std::string ReasonsOfAnswer(const std::string& text) {
+    std::string result;
+    const std::string open = "<xMotivo>", close = "</xMotivo>";
+    for (const std::string& line : SplitLines(text)) {
+        for (std::size_t p = line.find(open); p != std::string::npos; p = line.find(open, p + 1)) {
+            std::size_t start = p + open.size();
+            std::size_t end = line.find(close, start);
+            result += UnescapeXml(line.substr(start, end == std::string::npos ? std::string::npos : end - start));
+            result += "\r\n";
+        }
+    }
+    return result;
+}
+
+std::string BuildConsultaRecibo(const std::string& tpAmb, const std::string& recibo) {
+    CheckAmbiente(tpAmb);
+    if (recibo.size() != 15 || OnlyDigits(recibo) != recibo)
+        Fail("Recibo do lote", "deve ter 15 dígitos (\"" + recibo + "\")");
+    return Lines({kDeclBlank, "<consReciNFe " + RootAttributes("1.10") + ">", Elem("tpAmb", tpAmb),
+                  Elem("nRec", recibo), "</consReciNFe>"});
+}
+
+std::string BuildStatusServico(const std::string& tpAmb, const std::string& cUF) {
+    CheckAmbiente(tpAmb);
+    std::string uf = StateCode(cUF, "Emitente - UF");
+    return Lines({kDecl, std::string("<consStatServ xmlns:xsi=\"") + kXsiNamespace + "\"",
+                  std::string("xmlns:xsd=\"") + kXsdNamespace + "\" versao=\"1.07\" xmlns=\"" + kNFeNamespace +
+                      "\">" + Elem("tpAmb", tpAmb) + Elem("cUF", uf) + "<xServ>STATUS</xServ></consStatServ>"});
+}
+
+std::string BuildSituacaoNFe(const std::string& tpAmb, const std::string& chave) {
+    CheckAmbiente(tpAmb);
+    CheckKey(chave);
+    return Lines({kDecl, "<consSitNFe " + RootAttributes("1.07") + ">", Elem("tpAmb", tpAmb),
+                  "<xServ>CONSULTAR</xServ>", Elem("chNFe", chave), "</consSitNFe>"});
+}
+
+std::string BuildInutilizacao(const std::string& tpAmb, const RequestIssuer& issuer, TDateTime today, int serie,
+                              int inicial, int final, const std::string& justificativa, std::string* id) {
+    CheckAmbiente(tpAmb);
+    std::string uf = StateCode(issuer.id_uf, "Emitente - UF");
+    if (issuer.cnpj.size() != 14 || OnlyDigits(issuer.cnpj) != issuer.cnpj)
+        Fail("Emitente - CNPJ", "deve ter 14 dígitos, sem pontuação (\"" + issuer.cnpj + "\")");
+    if (serie < 0 || serie > 999) Fail("Série", "deve estar entre 0 e 999");
+    if (inicial < 1 || inicial > 999999999) Fail("Número inicial", "deve estar entre 1 e 999999999");
+    if (final < inicial || final > 999999999)
+        Fail("Número final", "deve estar entre o número inicial e 999999999");
+    std::string just = Justification(justificativa);
+    uint16_t y, m, d;
+    DecodeDate(today, y, m, d);
+    std::string ano = IntToStrZero(y % 100, 2);
+    std::string ident = uf + ano + issuer.cnpj + "55" + IntToStrZero(serie, 3) + IntToStrZero(inicial, 9) +
+                        IntToStrZero(final, 9);
+    if (id) *id = ident;
+    return Lines({kDeclBlank, "<inutNFe " + RootAttributes("1.07") + ">", "<infInut Id=\"ID" + ident + "\">",
+                  Elem("tpAmb", tpAmb), "<xServ>INUTILIZAR</xServ>", Elem("cUF", uf), Elem("ano", ano),
+                  Elem("CNPJ", issuer.cnpj), "<mod>55</mod>", Elem("serie", IntToStr(serie)),
+                  Elem("nNFIni", IntToStr(inicial)), Elem("nNFFin", IntToStr(final)), Elem("xJust", just),
+                  "</infInut>", "</inutNFe>"});
+}
+
+std::string BuildCancelamento(const std::string& tpAmb, const std::string& chave, const std::string& protocolo,
+                              const std::string& justificativa) {
+    CheckAmbiente(tpAmb);
+    CheckKey(chave);
+    std::string prot = Trim(protocolo);
+    if (prot.size() != 15 || OnlyDigits(prot) != prot)
+        Fail("Protocolo de autorização", "deve ter 15 dígitos (\"" + prot + "\")");
+    std::string just = Justification(justificativa);
+    return Lines({kDecl, "<cancNFe " + RootAttributes("1.07") + ">", "<infCanc Id=\"NFe" + chave + "\">",
+                  Elem("tpAmb", tpAmb), "<xServ>CANCELAR</xServ>", Elem("chNFe", chave), Elem("nProt", prot),
+                  Elem("xJust", just), "</infCanc>", "</cancNFe>"});
+}
+
+std::string BuildUltimoLote(long long lote) {
+    return Lines({"<?xml version=\"1.0\" encoding=\"utf-8\" ?>", "<DadosLoteNfe>",
+                  Elem("UltimoLoteEnviado", std::to_string(lote)), "</DadosLoteNfe>"});
+}
+
+bool Consultar_Situacao_Lote(const NFeConfig& config, const std::string& recibo) {
+    std::string text = BuildConsultaRecibo(AmbienteCode(config), recibo);
+    WriteToFolder(config.pasta_nfe_envio, recibo + "-ped-rec.xml", text);
+    return true;
+}
+
+std::string Consultar_Status_Servico(const NFeConfig& config, const std::string& cUF, TDateTime now) {
+    Verifica_Monitor_NFE(config);
+    std::string text = BuildStatusServico(AmbienteCode(config), cUF);
+    std::string name = RequestTimeStamp(now) + "-ped-sta.xml";
+    WriteToFolder(config.pasta_nfe_envio, name, text);
+    std::string result = AwaitAnswer(config, name, "-ped-sta.xml", "-sta.err", 3, true);
+    return result.empty() ? std::string(MsgSemConexao) : result;
+}
+
+std::string Consultar_Situacao_NFE(const NFeConfig& config, const std::string& chave) {
+    Verifica_Monitor_NFE(config);
+    std::string text = BuildSituacaoNFe(AmbienteCode(config), chave);
+    std::string name = chave + "-ped-sit.xml";
+    WriteToFolder(config.pasta_nfe_envio, name, text);
+    return AwaitAnswer(config, name, "-ped-sit.xml", "-sit.err", 4, false);
+}
+
+bool Inutilizar_NFE(const NFeConfig& config, const RequestIssuer& issuer, int serie, int inicial, int final,
+                    const std::string& justificativa, TDateTime today) {
+    std::string id;
+    std::string text = BuildInutilizacao(AmbienteCode(config), issuer, today, serie, inicial, final, justificativa, &id);
+    WriteToFolder(config.pasta_nfe_envio, id + "-ped-inu.xml", text);
+    return true;
+}
+
+bool Cancelar_NFE(const NFeConfig& config, const std::string& chave, const std::string& protocolo,
+                  const std::string& justificativa) {
+    if (Trim(protocolo).empty()) {
+        config.Notify("Erro Interno do Aplicativo, a NF-e \"" + chave + "\" não possui protocolo !", "Erro");
+        return false;
+    }
+    std::string text = BuildCancelamento(AmbienteCode(config), chave, protocolo, justificativa);
+    WriteToFolder(config.pasta_nfe_envio, chave + "-ped-can.xml", text);
+    return true;
+}
+
+void Verifica_Numero_Lote(const NFeConfig& config, long long ultimoLote) {
+    std::string path = config.programs.lote_file;
+    if (path.empty()) {
+        const std::string& monitor = config.programs.monitor;
+        std::size_t slash = monitor.find_last_of('/');
+        if (slash == std::string::npos) throw ENFeError("O programa do Monitor de NF-e não está configurado.");
+        path = monitor.substr(0, slash + 1) + "uninfelote.xml";
+    }
+    std::size_t slash = path.find_last_of('/');
+    std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+    WriteToFolder(folder, path.substr(slash + 1), BuildUltimoLote(ultimoLote), "instalação do Monitor");
+}
+
+}  // namespace billing::nfe

@@ -1,0 +1,20 @@
+#pragma once
+// Files handed to the monitor. The monitor may pick up a file of the send
+// folder at any moment, so a file appears there only complete: it is written
+// under a temporary name the monitor does not look at (a leading dot and a
+// ".tmp-" ending, never a request suffix) and renamed when complete.
+#include <string>
+
+namespace billing::nfe {
+
+// Writes `text` as the file `name` of `folder`, replacing an existing one;
+// returns the file's path once it is in place. Raises ENFeError (nothing
+// left in the folder) when the folder is not set or missing or the file
+// cannot be written.
+std::string WriteToFolder(const std::string& folder, const std::string& name, const std::string& text,
+                          const char* what = "envio");
+
+// folder + "/" + name, without doubling the separator.
+std::string JoinPath(const std::string& folder, const std::string& name);
+
+}  // namespace billing::nfe
