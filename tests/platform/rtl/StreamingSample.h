@@ -57,6 +57,7 @@ public:
     TNotifyEvent OnClick;
     TNotifyEvent OnChange;
     TStringList Lines;
+    std::string Caption;
     std::string Note;
     std::string Data;
     int Clicks = 0;

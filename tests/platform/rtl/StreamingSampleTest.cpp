@@ -62,6 +62,7 @@ TClass TSample::StaticClassType() {
             .Event("OnClick", &TSample::OnClick)
             .Event("OnChange", &TSample::OnChange)
             .Object("Lines", TStrings::StaticClassType(), &TSample::GetLines, nullptr)
+            .String("Caption", &TSample::Caption, &TSample::Caption)
             .Build();
     return &info;
 }

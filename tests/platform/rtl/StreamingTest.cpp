@@ -122,6 +122,17 @@ TEST(StreamingReference, WriterReproducesTheReferenceStreamsByteForByte) {
     }
 }
 
+TEST(StreamingReference, TextBeyondAsciiIsWrittenAsUtf16) {
+    std::string ref = Ref("unicode.bin");
+    auto root = Load(ref);
+    EXPECT_EQ(root->Caption, "Nota fiscal nº 1 — emissão às 10h, R$ 2,50 ção");
+    EXPECT_EQ(Save(root.get()), ref);
+    EXPECT_EQ(ToText(ref), Ref("unicode.txt"));
+    // Both implementations turn the named characters of the text form into
+    // the older UTF-16 value type, so only the loaded text is compared.
+    EXPECT_EQ(Load(ToBinary(Ref("unicode.txt")))->Caption, root->Caption);
+}
+
 TEST(StreamingReference, BinaryToTextMatchesTheOtherImplementation) {
     EXPECT_EQ(ToText(Ref("full.bin")), Ref("full.txt"));
     EXPECT_EQ(ToText(Ref("defaults.bin")), Ref("defaults.txt"));

@@ -65,6 +65,7 @@ type
     FData: TMemoryStream;
     FNote: string;
     FLines: TStrings;
+    FCaption: UnicodeString;
     procedure SetLines(AValue: TStrings);
     procedure SetFont(AValue: TSampleFont);
     procedure SetItems(AValue: TCollection);
@@ -104,6 +105,7 @@ type
     property OnClick: TNotifyEvent read FOnClick write FOnClick;
     property OnChange: TNotifyEvent read FOnChange write FOnChange;
     property Lines: TStrings read FLines write SetLines;
+    property Caption: UnicodeString read FCaption write FCaption;
   end;
 
 constructor TSampleFont.Create;
@@ -396,6 +398,13 @@ begin
   Child.Title := 'line1'#13#10'line2'#9'tab';
   Root.Buddy := Child;
   Save('full', Root);
+  Root.Free;
+
+  { Text beyond ASCII: a UTF-16 string value. }
+  Root := TSample.Create(nil);
+  Root.Name := 'Accents';
+  Root.Caption := UTF8Decode('Nota fiscal nº 1 — emissão às 10h, R$ 2,50 ção');
+  Save('unicode', Root);
   Root.Free;
 
   { Text only the text form can say: inherited and inline objects, lists,
