@@ -543,7 +543,7 @@ bool TWinControl::HandleKey(QKeyEvent* Event) {
                     return;
                 }
             }
-            if (key == VK_TAB && !shift.Contains(ssCtrl) && form != nullptr) {
+            if (key == VK_TAB && !shift.Contains(ssCtrl) && form != nullptr && !WantsTabs()) {
                 form->SelectNext(this, !shift.Contains(ssShift), true);
                 swallowed = true;
                 return;

@@ -285,6 +285,8 @@ public:
     // Whether the control wants Enter, Esc and the arrows for itself, so
     // that the form does not take them.
     virtual bool WantsReturns() const { return false; }
+    // Whether Tab stays in the control (a grid moving between its columns).
+    virtual bool WantsTabs() const { return false; }
     // The child windowed controls in tab order.
     std::vector<TWinControl*> TabList() const;
 

@@ -1,0 +1,596 @@
+#include "platform/ui/DBGrids.h"
+
+#include <algorithm>
+
+#include <QAbstractTableModel>
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QTableView>
+#include <QWheelEvent>
+
+#include "platform/ui/DBCtrls.h"
+#include "platform/ui/Dialogs.h"
+#include "platform/ui/Forms.h"
+
+using ui::ToQt;
+using ui::ToStd;
+
+namespace {
+
+// A table view whose open editor the grid can commit (a post while a cell
+// is being typed in keeps what was typed).
+class GridView : public QTableView {
+public:
+    void CommitEditor() {
+        if (state() != QAbstractItemView::EditingState) return;
+        QWidget* editor = QApplication::focusWidget();
+        if (editor == nullptr || !viewport()->isAncestorOf(editor)) return;
+        commitData(editor);
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+    bool Editing() const { return state() == QAbstractItemView::EditingState; }
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+class TCustomDBGrid::Link : public TDataLink {
+public:
+    explicit Link(TCustomDBGrid* Grid) : grid_(Grid) {}
+    TCustomDBGrid* grid_;
+
+protected:
+    void ActiveChanged() override { grid_->LinkActive(); }
+    void DataSetChanged() override { grid_->DataChanged(); }
+    void DataSetScrolled(int) override { grid_->DataChanged(); }
+    void LayoutChanged() override {
+        grid_->LayoutChanged();
+        grid_->DataChanged();
+    }
+    void RecordChanged(TField* Field) override { grid_->RecordChanged(Field); }
+    void EditingChanged() override { grid_->EditingChanged(); }
+    void UpdateData() override { grid_->UpdateData(); }
+};
+
+class TCustomDBGrid::GridModel : public QAbstractTableModel {
+public:
+    explicit GridModel(TCustomDBGrid* Grid) : grid_(Grid) {}
+    TCustomDBGrid* grid_;
+
+    void Reset() {
+        beginResetModel();
+        endResetModel();
+    }
+    void RowChanged(int Row) {
+        if (Row < 0 || Row >= rowCount()) return;
+        emit dataChanged(index(Row, 0), index(Row, std::max(0, columnCount() - 1)));
+    }
+    void IndicatorChanged() {
+        if (rowCount() > 0) emit headerDataChanged(Qt::Vertical, 0, rowCount() - 1);
+    }
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override {
+        return parent.isValid() ? 0 : grid_->RowCount();
+    }
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override {
+        return parent.isValid() ? 0 : static_cast<int>(grid_->VisibleColumns().size());
+    }
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (!index.isValid()) return QVariant();
+        std::vector<TColumn*> cols = grid_->VisibleColumns();
+        if (index.column() >= static_cast<int>(cols.size())) return QVariant();
+        TField* f = cols[static_cast<size_t>(index.column())]->Field();
+        if (f == nullptr) return QVariant();
+        switch (role) {
+        case Qt::DisplayRole:
+        case Qt::EditRole:
+            return ToQt(Read(index.row(), f, role == Qt::EditRole));
+        case Qt::TextAlignmentRole: {
+            TAlignment a = f->Alignment();
+            Qt::Alignment h = a == taRightJustify ? Qt::AlignRight : a == taCenter ? Qt::AlignHCenter : Qt::AlignLeft;
+            return QVariant::fromValue(h | Qt::AlignVCenter);
+        }
+        default:
+            return QVariant();
+        }
+    }
+
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+        if (role != Qt::DisplayRole) return QVariant();
+        if (orientation == Qt::Horizontal) {
+            std::vector<TColumn*> cols = grid_->VisibleColumns();
+            if (section < 0 || section >= static_cast<int>(cols.size())) return QVariant();
+            return ToQt(cols[static_cast<size_t>(section)]->Title());
+        }
+        if (section != grid_->link_->ActiveRecord()) return QString();
+        TDataSet* ds = grid_->DataSet();
+        if (ds == nullptr) return QString();
+        if (ds->State() == dsInsert) return QString("*");
+        if (ds->State() == dsEdit) return QString("I");
+        return QString::fromUtf8("\u25B6");
+    }
+
+    Qt::ItemFlags flags(const QModelIndex& index) const override {
+        Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+        if (index.isValid() && index.row() == grid_->link_->ActiveRecord() && grid_->CanEditCell(index.column()))
+            f |= Qt::ItemIsEditable;
+        return f;
+    }
+
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override {
+        if (role != Qt::EditRole || !index.isValid()) return false;
+        if (index.row() != grid_->link_->ActiveRecord()) return false;
+        std::vector<TColumn*> cols = grid_->VisibleColumns();
+        TField* f = cols[static_cast<size_t>(index.column())]->Field();
+        if (f == nullptr) return false;
+        bool ok = false;
+        grid_->Guarded([&] {
+            if (!grid_->link_->Edit()) return;
+            if (ToStd(value.toString()) == f->Text()) {
+                ok = true;
+                return;
+            }
+            f->SetText(ToStd(value.toString()));
+            ok = true;
+        });
+        RowChanged(index.row());
+        return ok;
+    }
+
+private:
+    // A record of the window, read by making its buffer the active one for
+    // the moment.
+    std::string Read(int Row, TField* Field, bool ForEdit) const {
+        Link& link = *grid_->link_;
+        int old = link.ActiveRecord();
+        link.SetActiveRecord(Row);
+        std::string text;
+        try {
+            text = ForEdit ? Field->Text() : Field->DisplayText();
+        } catch (...) {
+            text.clear();
+        }
+        link.SetActiveRecord(old);
+        return text;
+    }
+};
+
+// ---------------------------------------------------------------------------
+// TColumn
+
+void TColumn::SetFieldName(const std::string& Value) {
+    fieldName_ = Value;
+    grid_->ColumnsChanged();
+}
+
+TField* TColumn::Field() const {
+    TDataSet* ds = grid_->DataSet();
+    if (ds == nullptr || fieldName_.empty()) return nullptr;
+    return ds->FindField(fieldName_);
+}
+
+std::string TColumn::Title() const {
+    if (!title_.empty()) return title_;
+    TField* f = Field();
+    return f != nullptr ? f->DisplayLabel() : fieldName_;
+}
+
+void TColumn::SetTitle(const std::string& Value) {
+    title_ = Value;
+    grid_->ColumnsChanged();
+}
+
+int TColumn::Width() const {
+    if (width_ > 0) return width_;
+    TField* f = Field();
+    int chars = f != nullptr ? f->DisplayWidth() : 10;
+    int avg = grid_->view_->fontMetrics().averageCharWidth();
+    int title = grid_->view_->fontMetrics().horizontalAdvance(ToQt(Title())) + 8;
+    return std::max(chars * avg + 8, std::min(title, 200));
+}
+
+void TColumn::SetWidth(int Value) {
+    width_ = Value;
+    grid_->ColumnsChanged();
+}
+
+void TColumn::SetVisible(bool Value) {
+    visible_ = Value;
+    grid_->ColumnsChanged();
+}
+
+int TColumn::Index() const {
+    for (int i = 0; i < grid_->ColumnCount(); ++i)
+        if (grid_->Columns(i) == this) return i;
+    return -1;
+}
+
+// ---------------------------------------------------------------------------
+// TCustomDBGrid
+
+TCustomDBGrid::TCustomDBGrid(TComponent* AOwner)
+    : TWinControl(AOwner), link_(std::make_unique<Link>(this)), model_(std::make_unique<GridModel>(this)) {
+    frame_ = new QWidget;
+    auto* layout = new QHBoxLayout(frame_);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    auto* view = new GridView;
+    view_ = view;
+    scroll_ = new QScrollBar(Qt::Vertical);
+    layout->addWidget(view_, 1);
+    layout->addWidget(scroll_);
+    view_->setModel(model_.get());
+    view_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    view_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    view_->setSelectionMode(QAbstractItemView::SingleSelection);
+    view_->setSelectionBehavior(QAbstractItemView::SelectItems);
+    view_->setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::EditKeyPressed |
+                           QAbstractItemView::SelectedClicked);
+    view_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    view_->verticalHeader()->setDefaultSectionSize(view_->fontMetrics().height() + 6);
+    view_->verticalHeader()->setFixedWidth(14);
+    frame_->setFocusProxy(view_);
+    SetWidget(frame_);
+    WatchWidget(view_);
+    WatchWidget(view_->viewport());
+    SetBounds(0, 0, 320, 120);
+
+    QObject::connect(view_->selectionModel(), &QItemSelectionModel::currentChanged, view_,
+                     [this](const QModelIndex& now, const QModelIndex& before) {
+                         if (syncing_ || !now.isValid()) return;
+                         if (now.column() != before.column() && now.column() != selectedIndex_) {
+                             Guarded([&] {
+                                 if (OnColExit) OnColExit(this);
+                                 selectedIndex_ = now.column();
+                                 if (OnColEnter) OnColEnter(this);
+                             });
+                         }
+                         if (now.row() != link_->ActiveRecord()) RowPicked(now.row());
+                     });
+    QObject::connect(view_, &QTableView::clicked, view_, [this](const QModelIndex& index) {
+        std::vector<TColumn*> cols = VisibleColumns();
+        if (index.column() < static_cast<int>(cols.size()) && OnCellClick)
+            Guarded([&] { OnCellClick(cols[static_cast<size_t>(index.column())]); });
+    });
+    QObject::connect(view_->horizontalHeader(), &QHeaderView::sectionClicked, view_, [this](int section) {
+        std::vector<TColumn*> cols = VisibleColumns();
+        if (section < static_cast<int>(cols.size()) && OnTitleClick)
+            Guarded([&] { OnTitleClick(cols[static_cast<size_t>(section)]); });
+    });
+    QObject::connect(view_->horizontalHeader(), &QHeaderView::sectionResized, view_, [this](int section, int, int size) {
+        if (syncing_) return;
+        std::vector<TColumn*> cols = VisibleColumns();
+        if (section < static_cast<int>(cols.size())) cols[static_cast<size_t>(section)]->width_ = size;
+    });
+    QObject::connect(scroll_, &QScrollBar::actionTriggered, scroll_, [this](int action) {
+        if (syncing_) return;
+        TDataSet* ds = DataSet();
+        if (ds == nullptr || !ds->Active()) return;
+        Guarded([&] {
+            switch (action) {
+            case QAbstractSlider::SliderSingleStepAdd: MoveBy(1); break;
+            case QAbstractSlider::SliderSingleStepSub: MoveBy(-1); break;
+            case QAbstractSlider::SliderPageStepAdd: MoveBy(VisibleRowCount()); break;
+            case QAbstractSlider::SliderPageStepSub: MoveBy(-VisibleRowCount()); break;
+            case QAbstractSlider::SliderToMinimum: ds->First(); break;
+            case QAbstractSlider::SliderToMaximum: ds->Last(); break;
+            case QAbstractSlider::SliderMove: {
+                int target = scroll_->sliderPosition();
+                if (ds->RecordCount() >= 0 && ds->RecNo() >= 1) {
+                    ds->SetRecNo(target + 1);
+                } else if (target <= scroll_->minimum()) {
+                    ds->First();
+                } else if (target >= scroll_->maximum()) {
+                    ds->Last();
+                }
+                break;
+            }
+            default: break;
+            }
+        });
+        SyncScrollBar();
+    });
+}
+
+TCustomDBGrid::~TCustomDBGrid() {
+    view_->blockSignals(true);
+    view_->selectionModel()->blockSignals(true);
+    view_->setModel(nullptr);
+    link_->SetDataSource(nullptr);
+}
+
+TDataSource* TCustomDBGrid::DataSource() const { return link_->DataSource(); }
+
+void TCustomDBGrid::SetDataSource(TDataSource* Value) {
+    link_->SetDataSource(Value);
+    LinkActive();
+}
+
+TDataSet* TCustomDBGrid::DataSet() const { return link_->DataSet(); }
+
+QAbstractTableModel* TCustomDBGrid::Model() const { return model_.get(); }
+
+TColumn* TCustomDBGrid::Columns(int Index) const {
+    if (Index < 0 || Index >= ColumnCount()) throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
+    return columns_[static_cast<size_t>(Index)].get();
+}
+
+TColumn* TCustomDBGrid::AddColumn(const std::string& FieldName, const std::string& Title, int Width) {
+    if (!customColumns_) columns_.clear();
+    customColumns_ = true;
+    auto c = std::make_unique<TColumn>(this);
+    c->fieldName_ = FieldName;
+    c->title_ = Title;
+    c->width_ = Width;
+    columns_.push_back(std::move(c));
+    ColumnsChanged();
+    return columns_.back().get();
+}
+
+void TCustomDBGrid::ClearColumns() {
+    columns_.clear();
+    customColumns_ = false;
+    LayoutChanged();
+    DataChanged();
+}
+
+std::vector<TColumn*> TCustomDBGrid::VisibleColumns() const {
+    std::vector<TColumn*> out;
+    for (auto& c : columns_)
+        if (c->Visible()) out.push_back(c.get());
+    return out;
+}
+
+void TCustomDBGrid::ColumnsChanged() {
+    syncing_ = true;
+    model_->Reset();
+    std::vector<TColumn*> cols = VisibleColumns();
+    for (size_t i = 0; i < cols.size(); ++i) view_->setColumnWidth(static_cast<int>(i), cols[i]->Width());
+    syncing_ = false;
+    SyncCurrent();
+}
+
+void TCustomDBGrid::SetReadOnly(bool Value) {
+    readOnly_ = Value;
+    if (Value) static_cast<GridView*>(view_)->CommitEditor();
+}
+
+void TCustomDBGrid::SetOptions(TDBGridOptions Value) {
+    options_ = Value;
+    view_->horizontalHeader()->setVisible(Value.Contains(dgTitles));
+    view_->verticalHeader()->setVisible(Value.Contains(dgIndicator));
+    view_->setShowGrid(Value.Contains(dgColLines) || Value.Contains(dgRowLines));
+    view_->setSelectionBehavior(Value.Contains(dgRowSelect) ? QAbstractItemView::SelectRows : QAbstractItemView::SelectItems);
+    view_->horizontalHeader()->setSectionResizeMode(Value.Contains(dgColumnResize) ? QHeaderView::Interactive
+                                                                                   : QHeaderView::Fixed);
+}
+
+bool TCustomDBGrid::WantsReturns() const { return static_cast<GridView*>(view_)->Editing(); }
+
+void TCustomDBGrid::SetSelectedIndex(int Value) {
+    if (Value < 0 || Value >= static_cast<int>(VisibleColumns().size())) return;
+    selectedIndex_ = Value;
+    SyncCurrent();
+}
+
+TField* TCustomDBGrid::SelectedField() const {
+    std::vector<TColumn*> cols = VisibleColumns();
+    if (selectedIndex_ < 0 || selectedIndex_ >= static_cast<int>(cols.size())) return nullptr;
+    return cols[static_cast<size_t>(selectedIndex_)]->Field();
+}
+
+int TCustomDBGrid::VisibleRowCount() const {
+    int h = view_->verticalHeader()->defaultSectionSize();
+    int rows = h > 0 ? view_->viewport()->height() / h : 1;
+    return std::max(1, rows);
+}
+
+int TCustomDBGrid::RowCount() const { return link_->Active() ? link_->RecordCount() : 0; }
+
+std::string TCustomDBGrid::CellText(int Row, int Col) const {
+    return ToStd(model_->data(model_->index(Row, Col), Qt::DisplayRole).toString());
+}
+
+bool TCustomDBGrid::CanEditCell(int Col) const {
+    if (readOnly_ || !options_.Contains(dgEditing) || !link_->Active()) return false;
+    std::vector<TColumn*> cols = VisibleColumns();
+    if (Col < 0 || Col >= static_cast<int>(cols.size()) || cols[static_cast<size_t>(Col)]->ReadOnly()) return false;
+    TField* f = cols[static_cast<size_t>(Col)]->Field();
+    if (f == nullptr || !f->CanModify() || link_->ReadOnly()) return false;
+    return link_->Editing() || (DataSource() != nullptr && DataSource()->AutoEdit());
+}
+
+void TCustomDBGrid::LinkActive() {
+    LayoutChanged();
+    UpdateBufferCount();
+    DataChanged();
+}
+
+void TCustomDBGrid::LayoutChanged() {
+    if (!customColumns_) {
+        columns_.clear();
+        TDataSet* ds = DataSet();
+        if (ds != nullptr && link_->Active()) {
+            for (int i = 0; i < ds->FieldCount(); ++i) {
+                TField* f = ds->Fields()->Fields(i);
+                if (!f->Visible()) continue;
+                auto c = std::make_unique<TColumn>(this);
+                c->fieldName_ = f->FieldName();
+                columns_.push_back(std::move(c));
+            }
+        }
+    }
+    ColumnsChanged();
+}
+
+void TCustomDBGrid::DataChanged() {
+    auto* view = static_cast<GridView*>(view_);
+    if (view->Editing()) view->CommitEditor();
+    syncing_ = true;
+    model_->Reset();
+    syncing_ = false;
+    SyncCurrent();
+    SyncScrollBar();
+}
+
+void TCustomDBGrid::RecordChanged(TField*) {
+    model_->RowChanged(link_->ActiveRecord());
+}
+
+void TCustomDBGrid::EditingChanged() { model_->IndicatorChanged(); }
+
+void TCustomDBGrid::UpdateData() { static_cast<GridView*>(view_)->CommitEditor(); }
+
+void TCustomDBGrid::SyncCurrent() {
+    if (!link_->Active() || RowCount() == 0) return;
+    int cols = static_cast<int>(VisibleColumns().size());
+    if (cols == 0) return;
+    int col = std::clamp(selectedIndex_, 0, cols - 1);
+    syncing_ = true;
+    view_->setCurrentIndex(model_->index(link_->ActiveRecord(), col));
+    syncing_ = false;
+    model_->IndicatorChanged();
+}
+
+void TCustomDBGrid::SyncScrollBar() {
+    TDataSet* ds = DataSet();
+    syncing_ = true;
+    if (ds == nullptr || !ds->Active() || ds->IsEmpty()) {
+        scroll_->setRange(0, 0);
+    } else if (ds->RecordCount() >= 0 && ds->RecNo() >= 1) {
+        scroll_->setRange(0, std::max(0, ds->RecordCount() - 1));
+        scroll_->setPageStep(VisibleRowCount());
+        scroll_->setValue(ds->RecNo() - 1);
+    } else {
+        // Without record numbers: top, middle or bottom.
+        scroll_->setRange(0, 2);
+        scroll_->setPageStep(1);
+        scroll_->setValue(ds->Bof() ? 0 : ds->Eof() ? 2 : 1);
+    }
+    syncing_ = false;
+}
+
+void TCustomDBGrid::UpdateBufferCount() {
+    int rows = VisibleRowCount();
+    if (rows != link_->BufferCount()) {
+        link_->SetBufferCount(rows);
+        DataChanged();
+    }
+}
+
+void TCustomDBGrid::MoveBy(int Distance) {
+    TDataSet* ds = DataSet();
+    if (ds == nullptr || !ds->Active() || Distance == 0) return;
+    ds->MoveBy(Distance);
+}
+
+void TCustomDBGrid::RowPicked(int Row) {
+    Guarded([&] { MoveBy(Row - link_->ActiveRecord()); });
+    SyncCurrent();
+}
+
+bool TCustomDBGrid::AcceptKey(QKeyEvent* Event) {
+    TDataSet* ds = DataSet();
+    auto* view = static_cast<GridView*>(view_);
+    if (ds == nullptr || !ds->Active() || view->Editing()) return true;
+    TShiftState shift = ui::ShiftState(Event);
+    bool ctrl = shift.Contains(ssCtrl);
+    bool canChange = !readOnly_ && options_.Contains(dgEditing) && ds->CanModify() && !link_->ReadOnly();
+    switch (Event->key()) {
+    case Qt::Key_Down:
+        if (ds->State() == dsInsert && !ds->Modified()) return false;
+        MoveBy(1);
+        if (ds->Eof() && canChange && DataSource()->AutoEdit() && ds->State() == dsBrowse) ds->Append();
+        return false;
+    case Qt::Key_Up:
+        if (ds->State() == dsInsert && !ds->Modified()) {
+            ds->Cancel();
+            return false;
+        }
+        MoveBy(-1);
+        return false;
+    case Qt::Key_PageDown: MoveBy(VisibleRowCount()); return false;
+    case Qt::Key_PageUp: MoveBy(-VisibleRowCount()); return false;
+    case Qt::Key_Home:
+        if (!ctrl) return true;
+        ds->First();
+        return false;
+    case Qt::Key_End:
+        if (!ctrl) return true;
+        ds->Last();
+        return false;
+    case Qt::Key_Insert:
+        if (canChange && DataSource()->AutoEdit()) ds->Insert();
+        return false;
+    case Qt::Key_Delete:
+        if (!ctrl) return true;
+        if (canChange && !ds->IsEmpty()) {
+            if (!options_.Contains(dgConfirmDelete) || MessageDlg("Excluir registro?", mtConfirmation, mbOKCancel) == mrOk)
+                ds->Delete();
+        }
+        return false;
+    case Qt::Key_Escape:
+        if (ds->State() == dsEdit || ds->State() == dsInsert) {
+            ds->Cancel();
+            return false;
+        }
+        return true;
+    case Qt::Key_Space:
+        if (options_.Contains(dgMultiSelect)) {
+            TBookmark b = ds->GetBookmark();
+            auto it = std::find(selectedRows_.begin(), selectedRows_.end(), b);
+            if (it != selectedRows_.end()) selectedRows_.erase(it);
+            else selectedRows_.push_back(b);
+            return false;
+        }
+        break;
+    default:
+        break;
+    }
+    if (ui::IsEditingKey(Event, false) || Event->key() == Qt::Key_F2) {
+        if (!CanEditCell(view_->currentIndex().column())) return false;
+        if (!link_->Edit()) return false;
+    }
+    return true;
+}
+
+bool TCustomDBGrid::WidgetEvent(QObject* Watched, QEvent* Event) {
+    if (Watched == view_->viewport()) {
+        if (Event->type() == QEvent::Wheel) {
+            auto* we = static_cast<QWheelEvent*>(Event);
+            int steps = we->angleDelta().y() / 120;
+            if (steps != 0) Guarded([&] { MoveBy(-steps * 3); });
+            return true;
+        }
+        if (Event->type() == QEvent::Resize) UpdateBufferCount();
+    }
+    return TWinControl::WidgetEvent(Watched, Event);
+}
+
+void TCustomDBGrid::DoExit() {
+    static_cast<GridView*>(view_)->CommitEditor();
+    TDataSet* ds = DataSet();
+    if (options_.Contains(dgCancelOnExit) && ds != nullptr && ds->State() == dsInsert && !ds->Modified()) ds->Cancel();
+    TWinControl::DoExit();
+}
+
+// ---------------------------------------------------------------------------
+
+TwwDBGrid::TwwDBGrid(TComponent* AOwner) : TCustomDBGrid(AOwner) {}
+
+void TwwDBGrid::SetAlternatingRowColor(bool Value) {
+    alternating_ = Value;
+    View()->setAlternatingRowColors(Value);
+}
+
+TColumn* TwwDBGrid::AddField(const std::string& FieldName, int WidthInChars, const std::string& Title, bool ReadOnly) {
+    int avg = View()->fontMetrics().averageCharWidth();
+    TColumn* c = AddColumn(FieldName, Title, WidthInChars > 0 ? WidthInChars * avg + 8 : 0);
+    c->SetReadOnly(ReadOnly);
+    return c;
+}
