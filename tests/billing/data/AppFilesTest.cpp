@@ -1,0 +1,87 @@
+#include "billing/data/AppFiles.h"
+
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+using billing::data::AppFiles;
+
+namespace {
+
+AppFiles::EnvLookup Env(std::map<std::string, std::string> values) {
+    return [values](const std::string& name) {
+        auto it = values.find(name);
+        return it == values.end() ? std::string() : it->second;
+    };
+}
+
+AppFiles::WritableCheck Writable(bool yes) {
+    return [yes](const std::string&) { return yes; };
+}
+
+}  // namespace
+
+TEST(AppFiles, NamesFollowTheExecutable) {
+    AppFiles plain("/opt/fat/faturamento", {}, Env({}), Writable(true));
+    EXPECT_EQ(plain.IniFileName(), "/opt/fat/faturamento.ini");
+    EXPECT_EQ(plain.DatabaseFileName(), "/opt/fat/faturamento.db");
+    EXPECT_FALSE(plain.UsesUserFolders());
+
+    AppFiles withExt("/opt/fat/Faturamento.EXE", {}, Env({}), Writable(true));
+    EXPECT_EQ(withExt.IniFileName(), "/opt/fat/Faturamento.ini");
+    EXPECT_EQ(withExt.DatabaseFileName(), "/opt/fat/Faturamento.db");
+
+    // A dot in a folder name is not an extension.
+    AppFiles dottedFolder("/home/a.b/fat", {}, Env({}), Writable(true));
+    EXPECT_EQ(dottedFolder.IniFileName(), "/home/a.b/fat.ini");
+}
+
+TEST(AppFiles, NeverNamesTheExecutableItself) {
+    EXPECT_EQ(AppFiles::WithExtension("/x/prog.ini", ".ini"), "/x/prog.ini.ini");
+    EXPECT_EQ(AppFiles::WithExtension("/x/.hidden", ".ini"), "/x/.hidden.ini");
+    AppFiles iniNamed("/x/prog.ini", {}, Env({}), Writable(true));
+    EXPECT_NE(iniNamed.IniFileName(), iniNamed.ExePath());
+
+    // An argument naming the program is not taken as the INI file.
+    testsupport::TempDir dir;
+    std::string exe = dir.file("prog");
+    testsupport::WriteAll(exe, "\x7f" "ELF");
+    AppFiles sameAsExe(exe, {exe}, Env({}), Writable(true));
+    EXPECT_EQ(sameAsExe.IniFileName(), exe + ".ini");
+}
+
+TEST(AppFiles, FirstArgumentNamesTheIni) {
+    AppFiles f("/opt/fat/faturamento", {"/tmp/outro.ini", "ignored"}, Env({}), Writable(true));
+    EXPECT_EQ(f.IniFileName(), "/tmp/outro.ini");
+    EXPECT_EQ(f.DatabaseFileName(), "/opt/fat/faturamento.db");
+}
+
+TEST(AppFiles, ReadOnlyInstallUsesTheUserFolders) {
+    AppFiles xdg("/usr/bin/faturamento", {}, Env({{"HOME", "/home/ana"}, {"XDG_CONFIG_HOME", "/cfg"},
+                                                  {"XDG_DATA_HOME", "/data"}}),
+                 Writable(false));
+    EXPECT_TRUE(xdg.UsesUserFolders());
+    EXPECT_EQ(xdg.IniFileName(), "/cfg/faturamento/faturamento.ini");
+    EXPECT_EQ(xdg.DatabaseFileName(), "/data/faturamento/faturamento.db");
+
+    // Unset or relative XDG variables fall back to the home folders.
+    AppFiles home("/usr/bin/fat.bin", {}, Env({{"HOME", "/home/ana"}, {"XDG_CONFIG_HOME", "rel"}}), Writable(false));
+    EXPECT_EQ(home.IniFileName(), "/home/ana/.config/fat/fat.ini");
+    EXPECT_EQ(home.DatabaseFileName(), "/home/ana/.local/share/fat/fat.db");
+
+    // The argument still wins for the INI.
+    AppFiles arg("/usr/bin/faturamento", {"/etc/fat.ini"}, Env({{"HOME", "/h"}}), Writable(false));
+    EXPECT_EQ(arg.IniFileName(), "/etc/fat.ini");
+    EXPECT_EQ(arg.DatabaseFileName(), "/h/.local/share/faturamento/faturamento.db");
+}
+
+TEST(AppFiles, EnsureFoldersCreatesMissingUserFolders) {
+    testsupport::TempDir dir;
+    std::string home = dir.path().string();
+    AppFiles f("/usr/bin/faturamento", {}, Env({{"HOME", home}}), Writable(false));
+    f.EnsureFolders();
+    EXPECT_TRUE(std::filesystem::is_directory(home + "/.config/faturamento"));
+    EXPECT_TRUE(std::filesystem::is_directory(home + "/.local/share/faturamento"));
+}

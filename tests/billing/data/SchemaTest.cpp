@@ -1,0 +1,244 @@
+#include "billing/data/Schema.h"
+#include "billing/data/SchemaUpgrade.h"
+
+#include "tests/billing/data/DataTestSupport.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+using namespace billing::data;
+using namespace billdata_test;
+
+namespace {
+
+// A database as release 1.5 left it: the columns of steps 1.6 to 1.8 missing,
+// the columns they drop still there, a one-character account check digit,
+// narrow passwords, and a few rows that must survive the upgrade.
+std::string MakeVersion15(const testsupport::TempDir& dir) {
+    std::string path = dir.file("v15.db");
+    EXPECT_TRUE(CreateDatabaseFile(path));
+    sqlite::Database db(path);
+    db.Exec("ALTER TABLE produto DROP COLUMN Peca");
+    db.Exec("ALTER TABLE nota_fiscal DROP COLUMN Dados_Adicionais_Fisco");
+    db.Exec("ALTER TABLE nota_fiscal DROP COLUMN Dados_Adicionais_Contribuinte");
+    db.Exec("ALTER TABLE nota_fiscal ADD COLUMN Dados_Adicionais memo");
+    for (const char* c : {"IA_Danfe", "IA_Boleto", "IA_Romaneio", "IA_Promissoria", "Impressora_Promissoria",
+                          "Impressora_Danfe", "Impressora_Boleto"})
+        db.Exec(std::string("ALTER TABLE opcao DROP COLUMN ") + c);
+    db.Exec("ALTER TABLE opcao ADD COLUMN Impressora_Nota_Fiscal text(50)");
+    db.Exec("ALTER TABLE opcao ADD COLUMN Impressora_Bloqueto text(50)");
+    db.Exec("DROP TABLE " + std::string(kKeyReservationTable));
+    sqlite::AlterColumnType(db, "conta_corrente", "conta_dv", "text(1)");
+    sqlite::AlterColumnType(db, "usuario", "Senha", "text(20)");
+    db.Exec("delete from programa where id_programa = 'NOTA225'");
+    db.Exec("update versao set versao = '1.5'");
+    db.Exec("insert into opcao(Impressora_Nota_Fiscal, Impressora_Relatorio, Ambiente) values('HP', 'Epson', "
+            "'2 - Homologação')");
+    db.Exec("insert into conta_corrente(id_conta_corrente, conta, conta_dv) values(1, '12345', '7')");
+    db.Exec("insert into nota_fiscal(Id_Nota_Fiscal, Id_Serie_Documento, Id_Registro, Dados_Adicionais, "
+            "Valor_Total_Nota) values(123, 1, '0010000123', 'obs', 99.5)");
+    db.Exec("insert into usuario(id_usuario, nome, senha, inativo) values('ana', 'Ana', 'abc', 'Não')");
+    return path;
+}
+
+struct SchemaRow {
+    std::string table, column, type;
+};
+
+std::vector<SchemaRow> ExpectedSchema() {
+    std::istringstream in(testsupport::ReadAll(testsupport::DataPath("billing/schema_current.txt")));
+    std::vector<SchemaRow> rows;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#') continue;
+        std::istringstream f(line);
+        SchemaRow r;
+        f >> r.table >> r.column >> r.type;
+        rows.push_back(r);
+    }
+    return rows;
+}
+
+}  // namespace
+
+TEST(Schema, NewFileHoldsEveryTableAndColumn) {
+    testsupport::TempDir dir;
+    std::string path = dir.file("novo.db");
+    ASSERT_TRUE(CreateDatabaseFile(path));
+    sqlite::Database db(path);
+    EXPECT_EQ(SchemaVersion(db), "1.8");
+    EXPECT_EQ(Scalar(db, "select count(*) from versao"), "1");
+
+    std::vector<SchemaRow> expected = ExpectedSchema();
+    ASSERT_GT(expected.size(), 250u);
+    for (const SchemaRow& r : expected) {
+        ASSERT_TRUE(db.TableExists(r.table)) << r.table;
+        if (r.column == "-") continue;
+        std::string declared = ColumnType(db, r.table, r.column);
+        ASSERT_FALSE(declared.empty()) << r.table << "." << r.column;
+        if (r.type == "-") continue;
+        sqlite::DeclaredType want = sqlite::MapDeclaredType(r.type == "text" ? "text(255)" : r.type);
+        if (want.kind == sqlite::ColumnKind::AutoInc) {
+            EXPECT_TRUE(db.IsAutoIncrement(r.table, r.column)) << r.table << "." << r.column;
+            continue;
+        }
+        sqlite::DeclaredType got = sqlite::MapDeclaredType(declared);
+        EXPECT_EQ(static_cast<int>(got.kind), static_cast<int>(want.kind)) << r.table << "." << r.column;
+        if (r.type != "text" && want.kind == sqlite::ColumnKind::String) {
+            if (r.table == "usuario" && r.column == "Senha") EXPECT_EQ(got.size, kPasswordColumnSize);
+            else EXPECT_EQ(got.size, want.size) << r.table << "." << r.column;
+        }
+    }
+}
+
+TEST(Schema, EveryMenuRightHasItsProgramRow) {
+    testsupport::TempDir dir;
+    std::string path = dir.file("novo.db");
+    ASSERT_TRUE(CreateDatabaseFile(path));
+    sqlite::Database db(path);
+    // The menu's keys in its own spelling; stored codes are upper case.
+    for (const char* key : {"Nota100", "Nota101", "Nota104", "Nota106", "Nota119", "Nota102", "Nota103", "Nota118",
+                            "Nota108", "Nota107", "Nota110", "Nota200", "Nota201", "Nota232", "Nota231", "Nota230",
+                            "Nota403", "Nota409", "Nota300", "Nota301", "Nota115", "Nota223", "Nota224", "Nota111",
+                            "Nota114", "Nota221", "Nota225", "Nota233", "NOTA220"}) {
+        sqlite::Statement st(db, "select tipo from programa where id_programa = :p");
+        st.BindText(1, key);
+        EXPECT_TRUE(st.Step()) << key;
+    }
+}
+
+TEST(Schema, CreationKeepsAFileThatIsAlreadyThere) {
+    testsupport::TempDir dir;
+    std::string path = dir.file("novo.db");
+    ASSERT_TRUE(CreateDatabaseFile(path));
+    {
+        sqlite::Database db(path);
+        db.Exec("insert into cfop(id_cfop, descricao) values('5102', 'Venda')");
+    }
+    EXPECT_FALSE(CreateDatabaseFile(path));
+    sqlite::Database db(path);
+    EXPECT_EQ(Scalar(db, "select descricao from cfop"), "Venda");
+    // No temporary file is left behind.
+    int files = 0;
+    for (auto& e : std::filesystem::directory_iterator(dir.path())) (void)e, ++files;
+    EXPECT_EQ(files, 1);
+}
+
+TEST(Schema, CreationInAMissingFolderFailsCleanly) {
+    testsupport::TempDir dir;
+    EXPECT_THROW(CreateDatabaseFile(dir.file("nada/novo.db")), Exception);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("nada/novo.db")));
+}
+
+TEST(SchemaUpgrade, CurrentVersionRunsNothing) {
+    testsupport::TempDir dir;
+    std::string path = dir.file("novo.db");
+    ASSERT_TRUE(CreateDatabaseFile(path));
+    std::string before = DumpFile(path);
+    sqlite::Database db(path);
+    UpgradeResult r = UpgradeSchema(db);
+    EXPECT_EQ(r.fromVersion, "1.8");
+    EXPECT_EQ(r.stepsRun, 0);
+    EXPECT_EQ(r.statementsRun, 0);
+    EXPECT_EQ(r.repairs, 0);
+    EXPECT_EQ(Dump(db), before);
+}
+
+TEST(SchemaUpgrade, FromVersion15ToCurrentInOneRun) {
+    testsupport::TempDir dir;
+    std::string path = MakeVersion15(dir);
+    sqlite::Database db(path);
+    UpgradeResult r = UpgradeSchema(db);
+    EXPECT_EQ(r.fromVersion, "1.5");
+    EXPECT_EQ(r.toVersion, "1.8");
+    EXPECT_EQ(r.stepsRun, 3);
+    EXPECT_EQ(SchemaVersion(db), "1.8");
+    EXPECT_EQ(Scalar(db, "select count(*) from versao"), "1");
+
+    for (const char* c : {"IA_Danfe", "IA_Boleto", "IA_Romaneio", "IA_Promissoria", "Impressora_Promissoria",
+                          "Impressora_Danfe", "Impressora_Boleto"})
+        EXPECT_TRUE(HasColumn(db, "opcao", c)) << c;
+    EXPECT_FALSE(HasColumn(db, "opcao", "Impressora_Nota_Fiscal"));
+    EXPECT_FALSE(HasColumn(db, "opcao", "Impressora_Bloqueto"));
+    EXPECT_TRUE(HasColumn(db, "produto", "Peca"));
+    EXPECT_FALSE(HasColumn(db, "nota_fiscal", "Dados_Adicionais"));
+    EXPECT_TRUE(HasColumn(db, "nota_fiscal", "Dados_Adicionais_Fisco"));
+    EXPECT_TRUE(HasColumn(db, "nota_fiscal", "Dados_Adicionais_Contribuinte"));
+    EXPECT_EQ(sqlite::MapDeclaredType(ColumnType(db, "conta_corrente", "conta_dv")).size, 2);
+    EXPECT_EQ(sqlite::MapDeclaredType(ColumnType(db, "opcao", "Impressora_Relatorio")).size, 100);
+    EXPECT_EQ(sqlite::MapDeclaredType(ColumnType(db, "usuario", "Senha")).size, kPasswordColumnSize);
+    EXPECT_TRUE(db.TableExists(kKeyReservationTable));
+    EXPECT_EQ(Scalar(db, "select descricao from programa where id_programa = 'Nota225'"),
+              "Manutenção Manual (Master)");
+    EXPECT_EQ(Scalar(db, "select tipo from programa where id_programa = 'NOTA225'"), "Rotina");
+
+    // Rows survive the rebuilt tables.
+    EXPECT_EQ(Scalar(db, "select Impressora_Relatorio from opcao"), "Epson");
+    EXPECT_EQ(Scalar(db, "select Ambiente from opcao"), "2 - Homologação");
+    EXPECT_EQ(Scalar(db, "select conta_dv from conta_corrente where id_conta_corrente = 1"), "7");
+    EXPECT_EQ(Scalar(db, "select Valor_Total_Nota from nota_fiscal where Id_Nota_Fiscal = 123"), "99.5");
+    EXPECT_EQ(Scalar(db, "select senha from usuario where id_usuario = 'ANA'"), "abc");
+    // Keys and collation survive too: a second invoice with the same key is refused.
+    EXPECT_THROW(db.Exec("insert into nota_fiscal(Id_Nota_Fiscal, Id_Serie_Documento) values(123, 1)"),
+                 ESQLiteError);
+}
+
+TEST(SchemaUpgrade, SecondRunChangesNothing) {
+    testsupport::TempDir dir;
+    std::string path = MakeVersion15(dir);
+    {
+        sqlite::Database db(path);
+        UpgradeSchema(db);
+    }
+    std::string before = DumpFile(path);
+    sqlite::Database db(path);
+    UpgradeResult r = UpgradeSchema(db);
+    EXPECT_EQ(r.stepsRun, 0);
+    EXPECT_EQ(r.statementsRun, 0);
+    EXPECT_EQ(r.repairs, 0);
+    EXPECT_EQ(Dump(db), before);
+}
+
+TEST(SchemaUpgrade, FailingStatementsAreSkippedOneByOne) {
+    testsupport::TempDir dir;
+    std::string path = MakeVersion15(dir);
+    sqlite::Database db(path);
+    // Step 1.6 will find this column already there, and 1.7 its program...
+    db.Exec("ALTER TABLE opcao ADD COLUMN Impressora_Danfe text(100)");
+    UpgradeResult r = UpgradeSchema(db);
+    EXPECT_EQ(r.toVersion, "1.8");
+    EXPECT_GE(r.statementsIgnored, 1);
+    // ...while the statements around it still ran.
+    EXPECT_TRUE(HasColumn(db, "opcao", "Impressora_Promissoria"));
+    EXPECT_TRUE(HasColumn(db, "opcao", "Impressora_Boleto"));
+}
+
+TEST(SchemaUpgrade, OldFileWithoutVersionRowGetsOne) {
+    testsupport::TempDir dir;
+    std::string path = MakeVersion15(dir);
+    sqlite::Database db(path);
+    db.Exec("delete from versao");
+    UpgradeResult r = UpgradeSchema(db);
+    EXPECT_EQ(r.fromVersion, "1.0");
+    EXPECT_EQ(r.stepsRun, 8);
+    EXPECT_EQ(SchemaVersion(db), "1.8");
+    EXPECT_EQ(Scalar(db, "select count(*) from versao"), "1");
+    EXPECT_EQ(UpgradeSchema(db).stepsRun, 0);
+}
+
+TEST(SchemaUpgrade, FileWithoutVersionTableFailsUntouched) {
+    testsupport::TempDir dir;
+    std::string path = MakeVersion15(dir);
+    {
+        sqlite::Database db(path);
+        db.Exec("DROP TABLE versao");
+    }
+    std::string before = DumpFile(path);
+    sqlite::Database db(path);
+    EXPECT_THROW(UpgradeSchema(db), ESQLiteError);
+    EXPECT_FALSE(db.InTransaction());
+    EXPECT_EQ(Dump(db), before);
+}
