@@ -275,8 +275,16 @@ std::optional<TableWriter> TableWriter::ForResult(Database& db, std::vector<Resu
         w.usesKey_ = true;
         w.keyColumns_ = keyCols;
     } else {
-        if (!w.hasRowId_) return std::nullopt;
-        // No key in the result: the row is found by everything the query read.
+        // Without the key, a row is found by its values: only a result that
+        // holds every column of a keyless table tells its rows apart well
+        // enough (rows equal in all of them are interchangeable). Anything
+        // less could write over another row that merely looks the same.
+        std::size_t writableCount = 0;
+        for (const ResultColumn& c : columns) writableCount += c.writable ? 1 : 0;
+        if (!key.empty() || !w.hasRowId_ || writableCount != info.size()) {
+            for (ResultColumn& c : columns) c.writable = false;
+            return std::nullopt;
+        }
         for (std::size_t i = 0; i < columns.size(); ++i) {
             if (columns[i].writable) w.keyColumns_.push_back(i);
         }

@@ -46,8 +46,9 @@ struct FetchResult {
 FetchResult FetchAll(Database& db, Statement& statement, bool fetchRows = true);
 
 // Writes edited rows back to one table. A table with a primary key is
-// written through its key; a keyless table (the one-row settings tables)
-// through all the columns the query read, one row at a time.
+// written through its key (the query must read every key column); a keyless
+// table (the one-row settings tables) through all its columns, which the
+// query must then read, one row at a time.
 class TableWriter {
 public:
     // The writer for a result whose columns all come from one table, with

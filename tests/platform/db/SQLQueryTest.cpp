@@ -331,6 +331,16 @@ TEST_F(SQLQueryFixture, JoinsAndExpressionsAreReadOnly) {
     e->SetReadOnly(true);
     e->Open();
     EXPECT_FALSE(e->CanModify());
+    // Without the key (or, in a keyless table, all of its columns) a row
+    // cannot be told from another that looks the same: not editable.
+    conn->Execute("insert into Cliente(Id_Cliente, Nome) values('C2', 'Ana')");
+    auto noKey = Query("select Nome from Cliente");
+    noKey->Open();
+    EXPECT_FALSE(noKey->CanModify());
+    conn->Execute("insert into opcao values('Retrato', 5)");
+    auto partial = Query("select Tipo_Impressao_DANFE from opcao");
+    partial->Open();
+    EXPECT_FALSE(partial->CanModify());
 }
 
 TEST_F(SQLQueryFixture, TransactionsOfTheConnectionCoverQueries) {
