@@ -3,7 +3,10 @@
 // TSQLConnection, its rows held in the query and shown through the dataset
 // protocol. A query over one table is editable: Edit/Insert/Append/Post/Delete
 // write the row back through the table's primary key (or, for keyless tables,
-// through the values the query read), always with bound parameters.
+// through all their columns), always with bound parameters. Only the columns
+// a post changed are written, so two users editing different columns of one
+// row do not undo each other's work; a row another user deleted or re-keyed
+// meanwhile makes the post fail, leaving the edit in place.
 #include "platform/db/DB.h"
 #include "platform/db/SQLConnection.h"
 #include "platform/db/SQLRowSet.h"
