@@ -63,10 +63,24 @@
 // calculated field validate the new value (Field->Validate(Buffer)), stores it
 // and then calls NotifyFieldChange(Field).
 //
-// Calculated and lookup fields (FieldNo() <= 0) live in the last
-// CalcFieldsSize() bytes that a descendant reserves in each record buffer:
+// Which buffer a field reads: GetFieldData/SetFieldData work on
+// CurrentRecordBuffer() (the active buffer while browsing or editing, the
+// calculation buffer in dsCalcFields, the filter buffer in dsFilter). The
+// base Locate and Lookup walk the records with GetRecord into a spare buffer
+// and point ActiveBuffer()/CurrentRecordBuffer() at it meanwhile, so a
+// descendant that reads through those two needs nothing more for searching.
+//
+// Filtering: a descendant's GetRecord skips the records it does not accept;
+// RecordFilterAccepts(Buffer) runs OnFilterRecord when Filtered, and
+// FilterRecordWith(Buffer, Test) runs any test of its own (master keys, a
+// filter expression) with the fields reading Buffer.
+//
+// Calculated and lookup fields (FieldNo() <= 0) live in CalcFieldsSize()
+// bytes that a descendant reserves in each record buffer right after
+// GetRecordSize() bytes (override ClearCalcFields when they lie elsewhere):
 // Field->Offset() is the field's place there (one null-flag byte, then
 // DataSize() bytes). ReadCalcField/WriteCalcField do that bookkeeping.
+// Closing unbinds the fields and frees default fields after InternalClose.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -1392,6 +1406,9 @@ public:
     TNotifyEvent OnEditingChange;
     TNotifyEvent OnUpdateData;
     TNotifyEvent OnActiveChange;
+    // Asked to focus the control when a field of this link wants the user's
+    // attention (a required field left empty); the request then ends here.
+    TNotifyEvent OnFocusControl;
 
 protected:
     void ActiveChanged() override;

@@ -331,7 +331,9 @@ void TFieldDataLink::EditingChanged() {
 void TFieldDataLink::FocusControl(TField** Field) {
     // The control that shows the field takes the request; the others never
     // see it.
-    if (Field != nullptr && *Field != nullptr && *Field == field_ && control_ != nullptr) *Field = nullptr;
+    if (Field == nullptr || *Field == nullptr || *Field != field_ || !OnFocusControl) return;
+    *Field = nullptr;
+    OnFocusControl(this);
 }
 
 void TFieldDataLink::LayoutChanged() {

@@ -192,6 +192,27 @@ TEST(FieldDataLink, ShowsTheFieldAndWritesTypedTextAtPost) {
     EXPECT_EQ(nome.text, "Beatriz");
 }
 
+TEST(FieldDataLink, AMissingRequiredValueAsksForItsControl) {
+    VectorDataSet d;
+    d.FieldDefs()->Add("Nome", ftString, 20);
+    d.FieldDefs()->Add("Cidade", ftString, 20);
+    TDataSource src(nullptr);
+    src.SetDataSet(&d);
+    EditControl nome(&src, "Nome");
+    EditControl cidade(&src, "Cidade");
+    int nomeFocus = 0, cidadeFocus = 0;
+    nome.link.OnFocusControl = [&](TObject*) { ++nomeFocus; };
+    cidade.link.OnFocusControl = [&](TObject*) { ++cidadeFocus; };
+    d.Open();
+    d.FieldByName("Cidade")->SetRequired(true);
+    d.Append();
+    d.FieldByName("Nome")->SetAsString("Ana");
+    EXPECT_THROW(d.Post(), EDatabaseError);
+    EXPECT_EQ(cidadeFocus, 1);
+    EXPECT_EQ(nomeFocus, 0);
+    d.Cancel();
+}
+
 TEST(FieldDataLink, WithoutAutoEditTypingDoesNotStartAnEdit) {
     VectorDataSet d;
     d.FieldDefs()->Add("Nome", ftString, 20);
