@@ -226,6 +226,62 @@ TEST(DataSetChanges, PostErrorHandlerMayRetryOrAbort) {
     d.Cancel();
 }
 
+TEST(DataSetChanges, RefusedDeleteKeepsTheRecordAndErrorHandlersMayRetry) {
+    VectorDataSet d;
+    MakeTable(d, 3);
+    d.SetRecNo(2);
+    std::vector<std::string> log;
+    d.BeforeDelete = [&](TDataSet*) {
+        log.push_back("before");
+        Abort();  // "Existe(m) ... Não pode Excluir."
+    };
+    d.AfterScroll = [&](TDataSet*) { log.push_back("scroll"); };
+    EXPECT_THROW(d.Delete(), EAbort);
+    EXPECT_EQ(log, (std::vector<std::string>{"before"}));
+    EXPECT_EQ(d.RecordCount(), 3);
+    EXPECT_EQ(Id(d), 2);
+
+}
+
+// A store that is busy now and then, as a locked file is.
+class FlakyDataSet : public VectorDataSet {
+public:
+    int failures = 0;
+
+protected:
+    void InternalDelete() override {
+        if (failures > 0) {
+            --failures;
+            DatabaseError("registro bloqueado");
+        }
+        VectorDataSet::InternalDelete();
+    }
+};
+
+TEST(DataSetChanges, DeleteErrorHandlerRetriesOrGivesUp) {
+    FlakyDataSet d;
+    MakeTable(d, 3);
+    d.SetRecNo(2);
+    int attempts = 0;
+    d.OnDeleteError = [&](TDataSet* ds, EDatabaseError& e, TDataAction& action) {
+        EXPECT_EQ(ds->State(), dsBrowse);
+        EXPECT_EQ(e.Message(), "registro bloqueado");
+        ++attempts;
+        action = daRetry;
+    };
+    d.failures = 2;
+    d.Delete();
+    EXPECT_EQ(attempts, 2);
+    EXPECT_EQ(Ids(d), (std::vector<int>{1, 3}));
+
+    d.OnDeleteError = [&](TDataSet*, EDatabaseError&, TDataAction& action) { action = daFail; };
+    d.failures = 1;
+    d.Last();
+    EXPECT_THROW(d.Delete(), EDatabaseError);
+    EXPECT_EQ(d.RecordCount(), 2);
+    EXPECT_EQ(Id(d), 3);
+}
+
 TEST(DataSetChanges, ReadOnlyDatasetRefusesChanges) {
     VectorDataSet d;
     MakeTable(d, 2);
