@@ -1,0 +1,379 @@
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "billing/nfe/NFeError.h"
+#include "billing/nfe/NFeWriter.h"
+#include "platform/rtl/Strings.h"
+#include "tests/billing/nfe/Samples.h"
+#include "tests/billing/nfe/SchemaCheck.h"
+#include "tests/support/TestSupport.h"
+
+using namespace billing::nfe;
+using nfetest::SampleDocument;
+using nfetest::SampleItem;
+
+namespace {
+
+std::vector<std::string> FolderNames(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) names.push_back(e.path().filename().string());
+    return names;
+}
+
+NFeConfig ConfigFor(const testsupport::TempDir& dir) {
+    NFeConfig c;
+    c.pasta_nfe_envio = dir.path().string();
+    c.ambiente = "2 - Homologação";
+    c.programs.monitor = dir.file("no-such-monitor");
+    return c;
+}
+
+// The text between <tag> and </tag> of the first such element, or "<absent>".
+std::string ElementText(const std::string& xml, const std::string& tag, std::size_t from = 0) {
+    std::size_t open = xml.find("<" + tag + ">", from);
+    if (open == std::string::npos) return "<absent>";
+    open += tag.size() + 2;
+    return xml.substr(open, xml.find("</" + tag + ">", open) - open);
+}
+
+// The ICMS group of the first item, from "<ICMS>" to "</ICMS>".
+std::string IcmsGroup(const std::string& xml) {
+    std::size_t a = xml.find("<ICMS>");
+    std::size_t b = xml.find("</ICMS>");
+    return xml.substr(a, b - a);
+}
+
+void ExpectRefused(const NFeDocument& doc, const std::string& fieldWords) {
+    testsupport::TempDir dir;
+    try {
+        Transmitir_NFE(ConfigFor(dir), doc);
+        ADD_FAILURE() << "accepted; expected a refusal naming " << fieldWords;
+    } catch (const ENFeError& e) {
+        EXPECT_NE(e.Message().find(fieldWords), std::string::npos) << e.Message();
+    }
+    EXPECT_TRUE(FolderNames(dir.path().string()).empty());
+}
+
+struct Variant {
+    const char* name;
+    std::function<void(NFeDocument&)> change;
+};
+
+const std::vector<Variant>& Variants() {
+    static const std::vector<Variant> v = {
+        {"complete", [](NFeDocument&) {}},
+        {"without carrier", [](NFeDocument& d) { d.transportador.reset(); }},
+        {"carrier without vehicle",
+         [](NFeDocument& d) { d.transportador->placa_veiculo = d.transportador->uf_veiculo = ""; }},
+        {"vehicle with only its state", [](NFeDocument& d) { d.transportador->placa_veiculo = ""; }},
+        {"vehicle with only its plate", [](NFeDocument& d) { d.transportador->uf_veiculo = " "; }},
+        {"natural-person carrier without address",
+         [](NFeDocument& d) {
+             d.transportador->natureza = "Física";
+             d.transportador->cpf_cnpj = "123.456.789-09";
+             d.transportador->endereco = "";
+             d.transportador->municipio_nome = "";
+             d.transportador->uf = "";
+         }},
+        {"carrier with empty register",
+         [](NFeDocument& d) { d.transportador = NFeCarrier{}; }},
+        {"without additional information",
+         [](NFeDocument& d) { d.nota.dados_adicionais_fisco = d.nota.dados_adicionais_contribuinte = "  "; }},
+        {"only the taxpayer's information", [](NFeDocument& d) { d.nota.dados_adicionais_fisco = ""; }},
+        {"only the tax authority's information",
+         [](NFeDocument& d) { d.nota.dados_adicionais_contribuinte = ""; }},
+        {"long additional information",
+         [](NFeDocument& d) { d.nota.dados_adicionais_contribuinte = std::string(3000, 'x') + " & fim"; }},
+        {"without trade name", [](NFeDocument& d) { d.emitente.nome_fantasia = "   "; }},
+        {"natural-person recipient without phone or postal code",
+         [](NFeDocument& d) {
+             d.destinatario->natureza = "Física";
+             d.destinatario->cpf_cnpj = "12345678909";
+             d.destinatario->telefone = "";
+             d.destinatario->cep = "";
+             d.destinatario->ie_rg = "12.345.678-9";
+         }},
+        {"recipient with empty nature", [](NFeDocument& d) {
+             d.destinatario->natureza = "";
+             d.destinatario->cpf_cnpj = "12345678909";
+         }},
+        {"without exit date, exempt issuer",
+         [](NFeDocument& d) {
+             d.nota.data_saida = 0;
+             d.emitente.inscricao_estadual = "isento";
+         }},
+        {"freight by the recipient, paid in instalments, landscape, production",
+         [](NFeDocument& d) {
+             d.nota.modalidade_frete = "1 - Por conta do Destinatário";
+             d.nota.forma_pagamento = "1 - Pagamento a Prazo";
+             d.nota.tipo_impressao_danfe = "2 - Paisagem";
+             d.ambiente = "1 - Produção";
+         }},
+        {"every tax situation in one invoice",
+         [](NFeDocument& d) {
+             d.itens.clear();
+             int n = 0;
+             for (const char* origin : {"0", "1", "2"})
+                 for (const char* cst : {"00", "10", "20", "30", "40", "41", "50", "51", "60", "70", "90"})
+                     d.itens.push_back(SampleItem(std::string(origin) + cst, ++n));
+         }},
+    };
+    return v;
+}
+
+const char* const kAllSituations[] = {"000", "010", "020", "030", "040", "041",
+                                      "050", "051", "060", "070", "090"};
+
+}  // namespace
+
+// Every variant, for every tax situation, is a valid layout 1.10 document.
+TEST(NFeWriter, EveryInvoiceValidatesAgainstTheLayout) {
+    NFE_REQUIRE_SCHEMAS();
+    for (const char* cst : kAllSituations) {
+        for (const Variant& v : Variants()) {
+            SCOPED_TRACE(std::string(cst) + ", " + v.name);
+            testsupport::TempDir dir;
+            NFeDocument doc = SampleDocument(cst);
+            v.change(doc);
+            std::string path = Transmitir_NFE(ConfigFor(dir), doc);
+            EXPECT_EQ(path, dir.file(doc.nota.numero_nfe + "-nfe.xml"));
+            std::string bytes = testsupport::ReadAll(path);
+            EXPECT_TRUE(utf8::IsValid(bytes));
+            nfetest::CheckResult wf = nfetest::WellFormed(path);
+            EXPECT_TRUE(wf.ok) << wf.output;
+            nfetest::CheckResult r = nfetest::ValidateFile(path, "nfe_v1.10.xsd", true);
+            EXPECT_TRUE(r.ok) << r.output << "\n" << bytes;
+            EXPECT_EQ(FolderNames(dir.path().string()).size(), 1u);
+        }
+    }
+}
+
+// The oracle itself: a document the layout refuses must fail, so that a
+// passing validation above means something.
+TEST(NFeWriter, SchemaCheckRefusesAnInvalidDocument) {
+    NFE_REQUIRE_SCHEMAS();
+    testsupport::TempDir dir;
+    std::string xml = BuildNFeXml(SampleDocument());
+    std::size_t a = xml.find("<cNF>");
+    std::string broken = xml.substr(0, a) + xml.substr(xml.find("</cNF>") + 6);
+    testsupport::WriteAll(dir.file("broken.xml"), broken);
+    EXPECT_FALSE(nfetest::ValidateFile(dir.file("broken.xml"), "nfe_v1.10.xsd", true).ok);
+    testsupport::WriteAll(dir.file("whole.xml"), xml);
+    EXPECT_FALSE(nfetest::ValidateFile(dir.file("whole.xml"), "nfe_v1.10.xsd", false).ok);  // unsigned
+    EXPECT_TRUE(nfetest::ValidateFile(dir.file("whole.xml"), "nfe_v1.10.xsd", true).ok);
+}
+
+TEST(NFeWriter, IcmsGroupFollowsTheTaxSituation) {
+    struct Case {
+        const char* st;
+        const char* group;
+        bool ownTax;
+        bool reduction;
+        bool substitution;
+    } cases[] = {
+        {"000", "ICMS00", true, false, false}, {"010", "ICMS10", true, false, true},
+        {"020", "ICMS20", true, true, false},  {"030", "ICMS30", false, false, true},
+        {"040", "ICMS40", false, false, false}, {"141", "ICMS40", false, false, false},
+        {"250", "ICMS40", false, false, false}, {"051", "ICMS51", true, true, false},
+        {"060", "ICMS60", false, false, false}, {"070", "ICMS70", true, true, true},
+        {"090", "ICMS90", true, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.st);
+        std::string icms = IcmsGroup(BuildNFeXml(SampleDocument(c.st)));
+        EXPECT_NE(icms.find(std::string("<") + c.group + ">"), std::string::npos) << icms;
+        EXPECT_EQ(ElementText(icms, "orig"), std::string(1, c.st[0]));
+        EXPECT_EQ(ElementText(icms, "CST"), std::string(c.st + 1));
+        EXPECT_EQ(ElementText(icms, "vICMS") != "<absent>", c.ownTax);
+        EXPECT_EQ(ElementText(icms, "pRedBC") != "<absent>", c.reduction);
+        EXPECT_EQ(ElementText(icms, "modBCST") != "<absent>", c.substitution);
+        if (c.ownTax) {
+            EXPECT_EQ(ElementText(icms, "vBC"), "31.50");
+            EXPECT_EQ(ElementText(icms, "pICMS"), "18.00");
+            EXPECT_EQ(ElementText(icms, "vICMS"), "5.67");
+        }
+    }
+}
+
+TEST(NFeWriter, ValuesAsTheLayoutWantsThem) {
+    NFeDocument doc = SampleDocument();
+    std::string xml = BuildNFeXml(doc);
+    const std::string& key = doc.nota.numero_nfe;
+
+    EXPECT_EQ(xml.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\r\n", 0), 0u);
+    EXPECT_NE(xml.find("Id=\"NFe" + key + "\" versao=\"1.10\""), std::string::npos);
+    EXPECT_EQ(ElementText(xml, "cNF"), key.substr(34, 9));
+    EXPECT_EQ(ElementText(xml, "cDV"), key.substr(43));
+    EXPECT_EQ(ElementText(xml, "dEmi"), "2010-06-15");
+    EXPECT_EQ(ElementText(xml, "dSaiEnt"), "2010-06-16");
+    EXPECT_EQ(ElementText(xml, "tpAmb"), "2");
+    EXPECT_EQ(ElementText(xml, "indPag"), "0");
+    EXPECT_EQ(ElementText(xml, "tpImp"), "1");
+    // Free text escaped once, in capitals, ordinals as plain letters.
+    EXPECT_EQ(ElementText(xml, "xNome"),
+              "INDUSTRIA EXEMPLO LTDA ACAO &amp; &lt;CIA&gt; &quot;No&quot; &#39;a&#39; CA");
+    EXPECT_EQ(ElementText(xml, "nro"), "123 &amp; &#39;A&#39;");
+    // Postal codes and phones carry digits only; a trunk zero goes.
+    EXPECT_EQ(ElementText(xml, "CEP"), "80020000");
+    EXPECT_EQ(ElementText(xml, "fone"), "4133334444");
+    std::size_t dest = xml.find("<dest>");
+    EXPECT_EQ(ElementText(xml, "fone", dest), "1132221111");
+    EXPECT_EQ(ElementText(xml, "CNPJ", dest), "11222333000181");
+    EXPECT_EQ(ElementText(xml, "IE", dest), "ISENTO");
+    EXPECT_EQ(ElementText(xml, "IE"), "1012345678");
+    EXPECT_EQ(ElementText(xml, "qCom"), "3.0000");
+    EXPECT_EQ(ElementText(xml, "vUnCom"), "10.5000");
+    EXPECT_EQ(ElementText(xml, "pesoB"), "1.500");
+    EXPECT_EQ(ElementText(xml, "placa"), "ABC1234");
+    // CR LF line ends, no bare LF.
+    for (std::size_t p = xml.find('\n'); p != std::string::npos; p = xml.find('\n', p + 1))
+        ASSERT_EQ(xml[p - 1], '\r');
+}
+
+TEST(NFeWriter, OptionalGroupsLeftOutWhenEmpty) {
+    NFeDocument doc = SampleDocument();
+    doc.emitente.nome_fantasia = "";
+    doc.nota.dados_adicionais_fisco = doc.nota.dados_adicionais_contribuinte = "";
+    doc.transportador->placa_veiculo = "";
+    doc.destinatario->telefone = "0800 123 4567 89";
+    doc.nota.data_saida = 0;
+    std::string xml = BuildNFeXml(doc);
+    EXPECT_EQ(xml.find("<xFant"), std::string::npos);
+    EXPECT_EQ(xml.find("<infAdic>"), std::string::npos);
+    EXPECT_EQ(xml.find("<veicTransp>"), std::string::npos);
+    EXPECT_EQ(xml.find("<dSaiEnt>"), std::string::npos);
+    EXPECT_EQ(ElementText(xml, "fone", xml.find("<dest>")), "<absent>");
+
+    doc.transportador.reset();
+    xml = BuildNFeXml(doc);
+    EXPECT_EQ(xml.find("<transporta>"), std::string::npos);
+    EXPECT_NE(xml.find("<modFrete>0</modFrete>"), std::string::npos);
+}
+
+TEST(NFeWriter, RecipientDocumentFollowsNature) {
+    NFeDocument doc = SampleDocument();
+    std::size_t dest;
+    std::string xml = BuildNFeXml(doc);
+    dest = xml.find("<dest>");
+    EXPECT_NE(ElementText(xml, "CNPJ", dest), "<absent>");
+
+    for (const char* natureza : {"Física", ""}) {
+        doc.destinatario->natureza = natureza;
+        doc.destinatario->cpf_cnpj = "123.456.789-09";
+        xml = BuildNFeXml(doc);
+        dest = xml.find("<dest>");
+        std::string group = xml.substr(dest, xml.find("</dest>") - dest);
+        EXPECT_EQ(group.find("<CNPJ>"), std::string::npos);
+        EXPECT_EQ(ElementText(xml, "CPF", dest), "12345678909");
+    }
+}
+
+TEST(NFeWriter, InvalidValuesStopWithTheFieldNamed) {
+    NFeDocument doc = SampleDocument();
+    doc.itens.clear();
+    ExpectRefused(doc, "não tem itens");
+
+    doc = SampleDocument();
+    doc.nota.valor_total_nota = -0.5;
+    ExpectRefused(doc, "Valor total da nota: valor negativo");
+
+    doc = SampleDocument();
+    doc.itens[0].quantidade = -1;
+    ExpectRefused(doc, "Item 1 - Quantidade");
+
+    for (const char* ie : {"12AB34", "", "1", "123456789012345"}) {
+        doc = SampleDocument();
+        doc.emitente.inscricao_estadual = ie;
+        ExpectRefused(doc, "Emitente - Inscrição Estadual");
+    }
+
+    doc = SampleDocument();
+    doc.destinatario.reset();
+    ExpectRefused(doc, "Destinatário");
+
+    doc = SampleDocument();
+    doc.destinatario->cpf_cnpj = "123";
+    ExpectRefused(doc, "Destinatário - CNPJ");
+
+    doc = SampleDocument();
+    doc.destinatario->nome = " ";
+    ExpectRefused(doc, "Destinatário - Nome");
+
+    doc = SampleDocument();
+    doc.destinatario->cep = "8000-000";
+    ExpectRefused(doc, "Destinatário - CEP");
+
+    doc = SampleDocument("099");
+    ExpectRefused(doc, "Item 1 - Situação tributária");
+
+    doc = SampleDocument("300");
+    ExpectRefused(doc, "Item 1 - Situação tributária");
+
+    doc = SampleDocument();
+    doc.nota.modalidade_frete = "9 - Sem frete";
+    ExpectRefused(doc, "Modalidade do frete");
+
+    doc = SampleDocument();
+    doc.nota.numero_nfe[43] = doc.nota.numero_nfe[43] == '0' ? '1' : '0';
+    ExpectRefused(doc, "Chave de acesso");
+
+    doc = SampleDocument();
+    doc.nota.id_nota_fiscal = 124;  // the key names 123
+    ExpectRefused(doc, "Chave de acesso");
+
+    doc = SampleDocument();
+    doc.itens[0].aliquota_icms = 1000;
+    ExpectRefused(doc, "Alíquota do ICMS");
+}
+
+TEST(NFeWriter, RunningTwiceReplacesTheFile) {
+    testsupport::TempDir dir;
+    NFeDocument doc = SampleDocument();
+    std::string path = Transmitir_NFE(ConfigFor(dir), doc);
+    doc.nota.valor_total_nota = 99.99;
+    EXPECT_EQ(Transmitir_NFE(ConfigFor(dir), doc), path);
+    EXPECT_NE(testsupport::ReadAll(path).find("<vNF>99.99</vNF>"), std::string::npos);
+    EXPECT_EQ(FolderNames(dir.path().string()).size(), 1u);
+}
+
+TEST(NFeWriter, FailedWriteLeavesNoFile) {
+    testsupport::TempDir dir;
+    NFeConfig config = ConfigFor(dir);
+    config.pasta_nfe_envio = dir.file("missing");
+    EXPECT_THROW(Transmitir_NFE(config, SampleDocument()), ENFeError);
+    EXPECT_TRUE(FolderNames(dir.path().string()).empty());
+
+    config.pasta_nfe_envio = "";
+    EXPECT_THROW(Transmitir_NFE(config, SampleDocument()), ENFeError);
+
+    // The file system refuses the file half-way (as a full disk does): the
+    // folder keeps only what it had, without a partial or temporary file.
+    config = ConfigFor(dir);
+    NFeDocument doc = SampleDocument();
+    testsupport::WriteAll(dir.file(doc.nota.numero_nfe + "-nfe.xml"), "old");
+    struct rlimit old {};
+    getrlimit(RLIMIT_FSIZE, &old);
+    auto previous = signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    bool refused = false;
+    try {
+        Transmitir_NFE(config, doc);
+    } catch (const ENFeError& e) {
+        refused = true;
+        EXPECT_NE(e.Message().find("Não foi possível gravar"), std::string::npos) << e.Message();
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, previous);
+    EXPECT_TRUE(refused);
+    EXPECT_EQ(FolderNames(dir.path().string()), std::vector<std::string>{doc.nota.numero_nfe + "-nfe.xml"});
+    EXPECT_EQ(testsupport::ReadAll(dir.file(doc.nota.numero_nfe + "-nfe.xml")), "old");
+}

@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "billing/nfe/ChaveNFe.h"
+#include "billing/nfe/NFeError.h"
+#include "billing/nfe/Requests.h"
+#include "platform/rtl/Strings.h"
+#include "tests/billing/nfe/SchemaCheck.h"
+#include "tests/support/TestSupport.h"
+
+using namespace billing::nfe;
+
+namespace {
+
+const std::string kKey = "35080599999090910270550010000000015180051273";
+const std::string kJust = "Erro de digitação: cliente São João & <Cia> nº 1";
+
+struct Folders {
+    testsupport::TempDir root;
+    NFeConfig config;
+    Folders() {
+        std::filesystem::create_directory(root.path() / "envio");
+        std::filesystem::create_directory(root.path() / "retorno");
+        config.pasta_nfe_envio = root.file("envio");
+        config.pasta_nfe_retorno = root.file("retorno");
+        config.ambiente = "2 - Homologação";
+        config.programs.monitor = root.file("no-such-monitor");
+        config.answer_wait_ms = 40;
+    }
+    std::string Sent(const std::string& name) const { return root.file("envio/" + name); }
+    std::string Answer(const std::string& name) const { return root.file("retorno/" + name); }
+};
+
+void ExpectValid(const std::string& path, const std::string& xsd, bool signature = false) {
+    SCOPED_TRACE(path);
+    ASSERT_TRUE(std::filesystem::exists(path));
+    std::string bytes = testsupport::ReadAll(path);
+    EXPECT_TRUE(utf8::IsValid(bytes));
+    nfetest::CheckResult wf = nfetest::WellFormed(path);
+    EXPECT_TRUE(wf.ok) << wf.output;
+    nfetest::CheckResult r = nfetest::ValidateFile(path, xsd, signature);
+    EXPECT_TRUE(r.ok) << r.output << "\n" << bytes;
+}
+
+}  // namespace
+
+TEST(RequestFiles, EveryRequestValidatesAgainstItsSchema) {
+    NFE_REQUIRE_SCHEMAS();
+    Folders f;
+    ASSERT_TRUE(Consultar_Situacao_Lote(f.config, "411000012345678"));
+    ExpectValid(f.Sent("411000012345678-ped-rec.xml"), "consReciNFe_v1.10.xsd");
+
+    Consultar_Status_Servico(f.config, "41", EncodeDateTime(2009, 3, 5, 9, 5, 7, 0));
+    ExpectValid(f.Sent("20090305T090507-ped-sta.xml"), "consStatServ_v1.07.xsd");
+
+    Consultar_Situacao_NFE(f.config, kKey);
+    ExpectValid(f.Sent(kKey + "-ped-sit.xml"), "consSitNFe_v1.07.xsd");
+
+    RequestIssuer issuer{"41", "12345678000195"};
+    ASSERT_TRUE(Inutilizar_NFE(f.config, issuer, 1, 10, 12, kJust, EncodeDate(2009, 7, 1)));
+    std::string id = "4109123456780001955500100000001000000001" "2";
+    ExpectValid(f.Sent(id + "-ped-inu.xml"), "inutNFe_v1.07.xsd", true);
+
+    ASSERT_TRUE(Cancelar_NFE(f.config, kKey, " 141080000012345 ", kJust));
+    ExpectValid(f.Sent(kKey + "-ped-can.xml"), "cancNFe_v1.07.xsd", true);
+}
+
+TEST(RequestFiles, NamesAndContents) {
+    Folders f;
+    Consultar_Situacao_Lote(f.config, "411000012345678");
+    std::string rec = testsupport::ReadAll(f.Sent("411000012345678-ped-rec.xml"));
+    EXPECT_NE(rec.find("<nRec>411000012345678</nRec>"), std::string::npos);
+    EXPECT_EQ(rec.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n<consReciNFe xmlns:xsi=", 0), 0u);
+
+    // The service status names the issuer's own state.
+    Consultar_Status_Servico(f.config, "35", EncodeDateTime(2009, 3, 5, 9, 5, 7, 0));
+    std::string sta = testsupport::ReadAll(f.Sent("20090305T090507-ped-sta.xml"));
+    EXPECT_NE(sta.find("<tpAmb>2</tpAmb><cUF>35</cUF><xServ>STATUS</xServ></consStatServ>"), std::string::npos);
+
+    std::string inu = BuildInutilizacao("1", {"41", "12345678000195"}, EncodeDate(2009, 7, 1), 1, 10, 12, kJust);
+    EXPECT_NE(inu.find("<infInut Id=\"ID41091234567800019555001000000010000000012\">"), std::string::npos);
+    EXPECT_NE(inu.find("<ano>09</ano>"), std::string::npos);
+    EXPECT_NE(inu.find("<serie>1</serie>\r\n<nNFIni>10</nNFIni>\r\n<nNFFin>12</nNFFin>"), std::string::npos);
+    EXPECT_NE(inu.find("<xJust>ERRO DE DIGITACAO: CLIENTE SAO JOAO &amp; &lt;CIA&gt; No 1</xJust>"),
+              std::string::npos);
+
+    std::string can = BuildCancelamento("2", kKey, "141080000012345", kJust);
+    EXPECT_NE(can.find("<infCanc Id=\"NFe" + kKey + "\">"), std::string::npos);
+    EXPECT_NE(can.find("<nProt>141080000012345</nProt>"), std::string::npos);
+
+    EXPECT_EQ(BuildUltimoLote(17),
+              "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\r\n<DadosLoteNfe>\r\n"
+              "<UltimoLoteEnviado>17</UltimoLoteEnviado>\r\n</DadosLoteNfe>\r\n");
+}
+
+TEST(RequestFiles, InvalidRequestsWriteNothing) {
+    Folders f;
+    EXPECT_THROW(Consultar_Situacao_Lote(f.config, "12/../../x"), ENFeError);
+    EXPECT_THROW(Consultar_Situacao_NFE(f.config, kKey.substr(0, 43) + "0"), ENFeError);
+    EXPECT_THROW(Consultar_Status_Servico(f.config, "99"), ENFeError);
+    RequestIssuer issuer{"41", "12345678000195"};
+    EXPECT_THROW(Inutilizar_NFE(f.config, issuer, 1, 12, 10, kJust), ENFeError);
+    EXPECT_THROW(Inutilizar_NFE(f.config, issuer, 1, 10, 12, "curta demais"), ENFeError);
+    EXPECT_THROW(Inutilizar_NFE(f.config, {"41", "12.345.678/0001-95"}, 1, 10, 12, kJust), ENFeError);
+    EXPECT_THROW(Cancelar_NFE(f.config, kKey, "12345", kJust), ENFeError);
+    f.config.ambiente = "";
+    EXPECT_THROW(Consultar_Situacao_Lote(f.config, "411000012345678"), ENFeError);
+    EXPECT_TRUE(std::filesystem::is_empty(f.config.pasta_nfe_envio));
+}
+
+TEST(RequestFiles, CancellationWithoutProtocolWritesNothing) {
+    Folders f;
+    std::string shown;
+    f.config.notify = [&](const std::string& text, const std::string&) { shown = text; };
+    EXPECT_FALSE(Cancelar_NFE(f.config, kKey, "   ", kJust));
+    EXPECT_EQ(shown, "Erro Interno do Aplicativo, a NF-e \"" + kKey + "\" não possui protocolo !");
+    EXPECT_TRUE(std::filesystem::is_empty(f.config.pasta_nfe_envio));
+}
+
+TEST(RequestAnswers, ReasonsOfTheAnswerFile) {
+    Folders f;
+    testsupport::WriteAll(f.Answer(kKey + "-sit.xml"),
+                          "<?xml version=\"1.0\"?>\r\n<retConsSitNFe><cStat>100</cStat>"
+                          "<xMotivo>Autorizado o uso da NF-e</xMotivo>\r\n"
+                          "<xMotivo>Rejei\xC3\xA7\xC3\xA3o &amp; outra</xMotivo></retConsSitNFe>\r\n");
+    EXPECT_EQ(Consultar_Situacao_NFE(f.config, kKey), "Autorizado o uso da NF-e\r\nRejeição & outra\r\n");
+    EXPECT_FALSE(std::filesystem::exists(f.Answer(kKey + "-sit.xml")));
+    // The request stays: the monitor removes it.
+    EXPECT_TRUE(std::filesystem::exists(f.Sent(kKey + "-ped-sit.xml")));
+}
+
+TEST(RequestAnswers, ErrorFileTextJoined) {
+    Folders f;
+    TDateTime when = EncodeDateTime(2009, 3, 5, 9, 5, 7, 0);
+    testsupport::WriteAll(f.Answer("20090305T090507-sta.err"), "Falha na\r\nconex\xC3\xA3o\r\n");
+    EXPECT_EQ(Consultar_Status_Servico(f.config, "41", when), "Falha naconexão");
+    EXPECT_FALSE(std::filesystem::exists(f.Answer("20090305T090507-sta.err")));
+}
+
+TEST(RequestAnswers, AnswerArrivingWhileWaiting) {
+    Folders f;
+    f.config.answer_wait_ms = 150;
+    int pumped = 0;
+    f.config.process_messages = [&] { ++pumped; };
+    TDateTime when = EncodeDateTime(2010, 1, 2, 3, 4, 5, 0);
+    std::thread monitor([&] {
+        std::string request = f.Sent("20100102T030405-ped-sta.xml");
+        for (int i = 0; i < 100 && !std::filesystem::exists(request); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        testsupport::WriteAll(f.Answer("20100102T030405-sta.xml"), "<xMotivo>Servico em Operacao</xMotivo>");
+    });
+    std::string answer = Consultar_Status_Servico(f.config, "41", when);
+    monitor.join();
+    EXPECT_EQ(answer, "Servico em Operacao\r\n");
+    EXPECT_GT(pumped, 0);
+}
+
+TEST(RequestAnswers, NoAnswer) {
+    Folders f;
+    EXPECT_EQ(Consultar_Status_Servico(f.config, "41"), MsgSemConexao);
+    EXPECT_EQ(Consultar_Situacao_NFE(f.config, kKey), "");
+}
+
+TEST(LastBatchFile, WrittenBesideTheMonitor) {
+    Folders f;
+    f.config.programs.monitor = f.root.file("monitor");
+    Verifica_Numero_Lote(f.config, 42);
+    EXPECT_NE(testsupport::ReadAll(f.root.file("uninfelote.xml")).find("<UltimoLoteEnviado>42</UltimoLoteEnviado>"),
+              std::string::npos);
+    Verifica_Numero_Lote(f.config, 43);
+    EXPECT_NE(testsupport::ReadAll(f.root.file("uninfelote.xml")).find(">43<"), std::string::npos);
+}
+
+TEST(RequestNames, TimeStamp) {
+    EXPECT_EQ(RequestTimeStamp(EncodeDateTime(2009, 3, 5, 14, 5, 9, 0)), "20090305T140509");
+}
