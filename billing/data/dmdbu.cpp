@@ -203,8 +203,7 @@ bool Tdmdb::Fechar_Banco_Dados() {
 
 bool Tdmdb::Compactar_Banco_Dados() {
     compactError_.clear();
-    std::string path = ADOConnection->DatabaseName();
-    if (path.empty()) path = Get_Var("nome_banco_dados");
+    std::string path = Get_Var("nome_banco_dados");
     try {
         if (ADOConnection->Connected())
             throw Exception("O Banco de Dados precisa estar fechado para ser compactado.");

@@ -1,0 +1,226 @@
+#include "billing/data/Schema.h"
+#include "billing/data/dmdbu.h"
+
+#include "platform/rtl/DateUtils.h"
+#include "platform/rtl/Format.h"
+#include "platform/rtl/IniFiles.h"
+#include "platform/rtl/Strings.h"
+#include "tests/billing/data/DataTestSupport.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <sys/stat.h>
+
+using namespace billing::data;
+using billdata_test::DumpFile;
+using billdata_test::Scalar;
+
+namespace {
+
+class DataModule : public ::testing::Test {
+protected:
+    void SetUp() override {
+        DefaultMessages().Clear();
+        dm = std::make_unique<Tdmdb>(nullptr);
+        path = dir.file("fat.db");
+        dm->Set_Var("nome_banco_dados", path);
+        dm->Set_Var("id_usuario", "Admin");
+    }
+    void TearDown() override { DefaultMessages().Clear(); }
+
+    sqlite::Database& Db() { return dm->ADOConnection->Database(); }
+    std::string Query(const std::string& sql) { return Scalar(Db(), sql); }
+
+    testsupport::TempDir dir;
+    std::unique_ptr<Tdmdb> dm;
+    std::string path;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Opening a database
+
+TEST_F(DataModule, FirstOpenMakesAReadyDatabase) {
+    std::vector<std::pair<int, std::string>> status;
+    int opened = 0;
+    dm->OnStatusText = [&](TObject*, int panel, const std::string& text) { status.emplace_back(panel, text); };
+    dm->AfterOpenDatabase = [&](TObject* sender) {
+        EXPECT_EQ(sender, dm.get());
+        ++opened;
+    };
+    ASSERT_TRUE(dm->Abrir_Banco_Dados());
+    EXPECT_TRUE(std::filesystem::exists(path));
+    EXPECT_TRUE(dm->ADOConnection->Connected());
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(Query("select versao from versao"), "1.8");
+
+    EXPECT_EQ(Query("select count(*) from emitente"), "1");
+    EXPECT_EQ(Query("select nome_fantasia from emitente"), "Quillmar");
+    EXPECT_EQ(Query("select id_municipio from emitente"), "4106902");
+    EXPECT_EQ(dm->Get_Var("nome_emitente"), "Quillmar Tecnologia em Informática Ltda");
+
+    EXPECT_EQ(Query("select nome from usuario where id_usuario = 'Admin'"), "Admin");
+    EXPECT_EQ(Query("select inativo from usuario where id_usuario = 'Admin'"), "Não");
+    EXPECT_EQ(dm->DeCriptografa(Query("select senha from usuario where id_usuario = 'Admin'")), "TRUVE");
+    EXPECT_EQ(Query("select count(*) from opcao"), "1");
+    EXPECT_EQ(Query("select tipo_impressao_danfe from opcao"), "Retrato");
+    for (const char* v : {"pasta_nfe_envio", "pasta_nfe_retorno", "pasta_nfe_arquivamento", "pasta_nfe_erro",
+                          "ambiente"}) {
+        EXPECT_TRUE(dm->VarExists(v)) << v;
+        EXPECT_EQ(dm->Get_Var(v), "");
+    }
+    ASSERT_EQ(status.size(), 2u);
+    EXPECT_EQ(status[0], std::make_pair(1, " " + AnsiLowerCase(path)));
+    EXPECT_EQ(status[1], std::make_pair(3, std::string("Quillmar Tecnologia em Informática Ltda")));
+    EXPECT_TRUE(DefaultMessages().Entries().empty());
+}
+
+TEST_F(DataModule, ReopeningAddsNoRowsAndLoadsTheSettings) {
+    ASSERT_TRUE(dm->Abrir_Banco_Dados());
+    dm->ADOConnection->Execute("update opcao set pasta_nfe_envio = '/srv/nfe/envio', ambiente = '2 - Homologação'");
+    dm->ADOConnection->Execute("update emitente set nome = 'Outra Empresa'");
+    ASSERT_TRUE(dm->Fechar_Banco_Dados());
+    EXPECT_FALSE(dm->ADOConnection->Connected());
+    ASSERT_TRUE(dm->Abrir_Banco_Dados());
+    EXPECT_EQ(Query("select count(*) from emitente"), "1");
+    EXPECT_EQ(Query("select count(*) from opcao"), "1");
+    EXPECT_EQ(Query("select count(*) from usuario"), "1");
+    EXPECT_EQ(dm->Get_Var("pasta_nfe_envio"), "/srv/nfe/envio");
+    EXPECT_EQ(dm->Get_Var("ambiente"), "2 - Homologação");
+    EXPECT_EQ(dm->Get_Var("nome_emitente"), "Outra Empresa");
+}
+
+TEST_F(DataModule, EmptyDatabaseGetsItsFirstRows) {
+    // Tables present, no rows at all (a file emptied by hand).
+    ASSERT_TRUE(CreateDatabaseFile(path));
+    {
+        sqlite::Database db(path);
+        db.Exec("delete from usuario; delete from opcao; delete from emitente");
+    }
+    ASSERT_TRUE(dm->Abrir_Banco_Dados());
+    EXPECT_EQ(Query("select count(*) from emitente"), "1");
+    EXPECT_EQ(Query("select count(*) from opcao"), "1");
+    EXPECT_EQ(dm->DeCriptografa(Query("select senha from usuario where id_usuario = 'admin'")), "TRUVE");
+}
+
+TEST_F(DataModule, UpperCasePathIsShownLowerAndOpenedAsIs) {
+    std::string upper = dir.file("Dados/FAT.DB");
+    std::filesystem::create_directories(dir.file("Dados"));
+    dm->Set_Var("nome_banco_dados", upper);
+    std::string shown;
+    dm->OnStatusText = [&](TObject*, int panel, const std::string& text) {
+        if (panel == 1) shown = text;
+    };
+    ASSERT_TRUE(dm->Abrir_Banco_Dados());
+    EXPECT_TRUE(std::filesystem::exists(upper));
+    EXPECT_EQ(shown, " " + AnsiLowerCase(upper));
+    EXPECT_EQ(dm->ADOConnection->DatabaseName(), upper);
+}
+
+TEST_F(DataModule, ConnectionStringKeepsItsEndsAroundTheNewPath) {
+    std::string odd = dir.file("a;b \"c\".db");
+    dm->Set_Var("nome_banco_dados", odd);
+    ASSERT_TRUE(dm->Abrir_Banco_Dados());
+    std::string s = dm->ADOConnection->ConnectionString();
+    EXPECT_EQ(s.rfind("Provider=SQLite;Password=;User ID=Admin;Data Source=", 0), 0u) << s;
+    EXPECT_NE(s.find(";Persist Security Info=True"), std::string::npos);
+    EXPECT_EQ(s.find("Mode="), std::string::npos);
+    EXPECT_EQ(dm->ADOConnection->DatabaseName(), odd);
+    EXPECT_TRUE(std::filesystem::exists(odd));
+}
+
+TEST_F(DataModule, ConnectionStringWithoutMarkersIsAFatalMessage) {
+    dm->ADOConnection->SetConnectionString("Data Source=" + path);
+    ASSERT_TRUE(CreateDatabaseFile(path));
+    dm->Set_Var("nome_banco_dados", dir.file("outro.db"));
+    ASSERT_TRUE(dm->Abrir_Banco_Dados());
+    ASSERT_FALSE(DefaultMessages().Entries().empty());
+    EXPECT_EQ(DefaultMessages().Entries()[0].text, "Erro Fatal - Não foi possível abrir o Banco de Dados");
+    // The open still goes ahead with the old string.
+    EXPECT_EQ(dm->ADOConnection->DatabaseName(), path);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("outro.db")));
+}
+
+TEST_F(DataModule, FileThatIsNotADatabaseRaisesAndRunsNothingAfter) {
+    testsupport::WriteAll(path, "isto não é um banco de dados, apenas texto comum........................");
+    int opened = 0;
+    dm->AfterOpenDatabase = [&](TObject*) { ++opened; };
+    EXPECT_THROW(dm->Abrir_Banco_Dados(), Exception);
+    EXPECT_EQ(opened, 0);
+    EXPECT_FALSE(dm->VarExists("nome_emitente"));
+}
+
+TEST_F(DataModule, OpeningUpgradesAnOldFile) {
+    ASSERT_TRUE(CreateDatabaseFile(path));
+    {
+        sqlite::Database db(path);
+        db.Exec("ALTER TABLE produto DROP COLUMN Peca");
+        db.Exec("update versao set versao = '1.6'");
+    }
+    ASSERT_TRUE(dm->Abrir_Banco_Dados());
+    EXPECT_EQ(dm->LastUpgrade().fromVersion, "1.6");
+    EXPECT_EQ(Query("select versao from versao"), "1.8");
+    EXPECT_TRUE(billdata_test::HasColumn(Db(), "produto", "Peca"));
+}
+
+// ---------------------------------------------------------------------------
+// Compaction
+
+TEST_F(DataModule, CompactionShrinksTheClosedFileKeepingItsRows) {
+    ASSERT_TRUE(dm->Abrir_Banco_Dados());
+    dm->ADOConnection->BeginTrans();
+    for (int i = 1; i <= 3000; ++i)
+        dm->ADOConnection->Execute("insert into vendedor(id_vendedor, nome, email) values(:pid, :pnome, :pemail)",
+                                   {"pid", "pnome", "pemail"},
+                                   {std::int64_t{i}, std::string("Vendedor ") + std::to_string(i),
+                                    std::string(200, 'x')});
+    dm->ADOConnection->CommitTrans();
+    dm->ADOConnection->Execute("delete from vendedor where id_vendedor > 10");
+    dm->Fechar_Banco_Dados();
+    auto before = std::filesystem::file_size(path);
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    ino_t inode = st.st_ino;
+    ASSERT_TRUE(dm->Compactar_Banco_Dados()) << dm->CompactError();
+    EXPECT_LT(std::filesystem::file_size(path), before);
+    // Compacted in place: instances that hold the file keep seeing it.
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_ino, inode);
+    sqlite::Database db(path);
+    EXPECT_EQ(Scalar(db, "select count(*) from vendedor"), "10");
+    EXPECT_EQ(Scalar(db, "pragma integrity_check"), "ok");
+}
+
+TEST_F(DataModule, CompactionThatCannotRunLeavesTheFileAsItWas) {
+    ASSERT_TRUE(dm->Abrir_Banco_Dados());
+    dm->ADOConnection->Execute("insert into cfop(id_cfop, descricao) values('5102', 'Venda')");
+    dm->ADOConnection->Execute("delete from cfop");
+
+    // Still open: refused.
+    EXPECT_FALSE(dm->Compactar_Banco_Dados());
+    EXPECT_FALSE(dm->CompactError().empty());
+    dm->Fechar_Banco_Dados();
+
+    // Another instance holds the write lock.
+    std::string before = DumpFile(path);
+    auto size = std::filesystem::file_size(path);
+    sqlite::Database other(path);
+    other.Begin();
+    other.Exec("insert into cfop(id_cfop, descricao) values('6102', 'Fora')");
+    EXPECT_FALSE(dm->Compactar_Banco_Dados());
+    EXPECT_NE(dm->CompactError().find("compactar"), std::string::npos);
+    other.Rollback();
+    other.Close();
+    EXPECT_EQ(std::filesystem::file_size(path), size);
+    EXPECT_EQ(DumpFile(path), before);
+
+    // A missing file.
+    dm->Set_Var("nome_banco_dados", dir.file("nada.db"));
+    EXPECT_FALSE(dm->Compactar_Banco_Dados());
+    EXPECT_FALSE(std::filesystem::exists(dir.file("nada.db")));
+    EXPECT_TRUE(DefaultMessages().Entries().empty());
+}
