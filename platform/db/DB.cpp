@@ -1019,39 +1019,22 @@ bool TDataSet::RecordFilterAccepts(TRecordBuffer Buffer) {
     });
 }
 
+// The filter setters only store: the descendant that applies the filter
+// refreshes its records in its override, as the class library's datasets do.
 void TDataSet::SetFilteredValue(bool Value) {
-    if (filtered_ == Value) return;
     filtered_ = Value;
-    if (Active()) {
-        CheckBrowseMode();
-        First();
-    }
 }
 
 void TDataSet::SetFilterText(const std::string& Value) {
-    if (filterText_ == Value) return;
     filterText_ = Value;
-    if (Active() && filtered_) {
-        CheckBrowseMode();
-        First();
-    }
 }
 
 void TDataSet::SetFilterOptionsValue(TFilterOptions Value) {
-    if (filterOptions_ == Value) return;
     filterOptions_ = Value;
-    if (Active() && filtered_) {
-        CheckBrowseMode();
-        First();
-    }
 }
 
 void TDataSet::SetOnFilterRecordValue(const TFilterRecordEvent& Value) {
     onFilterRecord_ = Value;
-    if (Active() && filtered_) {
-        CheckBrowseMode();
-        First();
-    }
 }
 
 // ---------------------------------------------------------------------------

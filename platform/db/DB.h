@@ -1157,6 +1157,7 @@ protected:
     // Default expressions, then OnNewRecord.
     virtual void DoOnNewRecord();
     virtual void DoOnCalcFields() { if (OnCalcFields) OnCalcFields(this); }
+    // The filter setters store the value; an override applies it (refetches).
     virtual void SetFilteredValue(bool Value);
     virtual void SetFilterText(const std::string& Value);
     virtual void SetFilterOptionsValue(TFilterOptions Value);

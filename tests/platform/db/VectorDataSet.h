@@ -282,6 +282,19 @@ protected:
         return count;
     }
 
+    void SetFilteredValue(bool Value) override {
+        if (Value == Filtered()) return;
+        if (Active()) CheckBrowseMode();
+        TDataSet::SetFilteredValue(Value);
+        if (Active()) First();
+    }
+
+    void SetOnFilterRecordValue(const TFilterRecordEvent& Value) override {
+        if (Active()) CheckBrowseMode();
+        TDataSet::SetOnFilterRecordValue(Value);
+        if (Active() && Filtered()) First();
+    }
+
     bool GetCanModify() const override { return !readOnly_; }
     TDataSource* GetDataSource() const override { return masterLink_.DataSource(); }
 
