@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <unordered_map>
 
 namespace {
 
@@ -1020,34 +1021,43 @@ void TSQLQuery::InternalDelete() {
 }
 
 void TSQLQuery::InternalRefresh() {
-    // The rows are read again; the cursor goes back to the same row, found
-    // by its key, or stays at the same position when the row is gone.
-    std::optional<sqlite::Row> keyRow;
-    int oldIndex = cursor_;
-    if (cursor_ >= 0 && cursor_ < static_cast<int>(records_.size()))
-        keyRow = sqlite::UnpackRow(records_[static_cast<std::size_t>(cursor_)].packed, columns_.size());
+    // The rows are read again. A row still there (same key; for a query
+    // without one, same values) keeps its bookmark, and the cursor goes back
+    // to it; when it is gone the cursor stays at the same position.
     std::vector<std::size_t> keyCols;
-    for (std::size_t i = 0; i < columns_.size(); ++i) {
-        if (columns_[i].keyPart) keyCols.push_back(i);
+    if (writer_ && writer_->UsesKey()) {
+        for (std::size_t i = 0; i < columns_.size(); ++i) {
+            if (columns_[i].keyPart && columns_[i].writable) keyCols.push_back(i);
+        }
     }
+    const std::size_t width = columns_.size();
+    auto keyOf = [&keyCols, width](const std::string& packed) {
+        if (keyCols.empty()) return packed;
+        sqlite::Row row = sqlite::UnpackRow(packed, width);
+        sqlite::Row key;
+        for (std::size_t k : keyCols) key.push_back(row[k]);
+        return sqlite::PackRow(key);
+    };
+    std::unordered_map<std::string, std::int64_t> ids;
+    ids.reserve(records_.size());
+    for (const Record& r : records_) ids.emplace(keyOf(r.packed), r.id);
+    std::int64_t currentId = cursor_ >= 0 && cursor_ < static_cast<int>(records_.size())
+                                 ? records_[static_cast<std::size_t>(cursor_)].id
+                                 : 0;
+    int oldIndex = cursor_;
     Fetch();
-    const int count = static_cast<int>(records_.size());
-    cursor_ = std::min(oldIndex, count - 1);
-    if (keyRow) {
-        for (int i = 0; i < count; ++i) {
-            sqlite::Row row = sqlite::UnpackRow(records_[static_cast<std::size_t>(i)].packed, columns_.size());
-            bool same = true;
-            if (keyCols.empty()) {
-                same = row == *keyRow;
-            } else {
-                for (std::size_t k : keyCols) same = same && row[k] == (*keyRow)[k];
-            }
-            if (same) {
-                cursor_ = i;
-                break;
+    if (columns_.size() == width) {
+        for (Record& r : records_) {
+            auto it = ids.find(keyOf(r.packed));
+            if (it != ids.end()) {
+                r.id = it->second;
+                ids.erase(it);  // one row per bookmark, even among equal rows
             }
         }
     }
+    const int count = static_cast<int>(records_.size());
+    int found = currentId != 0 ? IndexOfId(currentId) : -1;
+    cursor_ = found >= 0 ? found : std::min(oldIndex, count - 1);
 }
 
 // ==================================================================== TSQLTable

@@ -305,16 +305,26 @@ TEST_F(SQLQueryFixture, RowChangedByAnotherUserIsNotOverwritten) {
 TEST_F(SQLQueryFixture, RefreshReadsOtherUsersChangesAndKeepsThePosition) {
     auto q = Query("select * from Unidade_Medida order by Id_Unidade_Medida");
     q->Open();
-    ASSERT_TRUE(q->Locate("Id_Unidade_Medida", Variant("KG"), {}));
+    q->Last();
     TSQLConnection other;
     other.SetDatabaseName(path);
     other.Execute("insert into Unidade_Medida values('AA', 'Primeira')");
     other.Execute("update Unidade_Medida set Descricao = 'Quilo' where Id_Unidade_Medida = 'KG'");
+    TBookmark un = q->GetBookmark();
+    ASSERT_TRUE(q->Locate("Id_Unidade_Medida", Variant("CX"), {}));
+    TBookmark cx = q->GetBookmark();
+    ASSERT_TRUE(q->Locate("Id_Unidade_Medida", Variant("KG"), {}));
+    other.Execute("delete from Unidade_Medida where Id_Unidade_Medida = 'CX'");
     q->Refresh();
-    EXPECT_EQ(q->RecordCount(), 4);
+    EXPECT_EQ(q->RecordCount(), 3);
     EXPECT_EQ(q->FieldByName("Id_Unidade_Medida")->AsString(), "KG");
     EXPECT_EQ(q->FieldByName("Descricao")->AsString(), "Quilo");
-    EXPECT_EQ(q->RecNo(), 3);
+    EXPECT_EQ(q->RecNo(), 2);
+    // Bookmarks of rows still there survive; the deleted row's is refused.
+    EXPECT_FALSE(q->BookmarkValid(cx));
+    ASSERT_TRUE(q->BookmarkValid(un));
+    q->GotoBookmark(un);
+    EXPECT_EQ(q->FieldByName("Id_Unidade_Medida")->AsString(), "UN");
 }
 
 TEST_F(SQLQueryFixture, JoinsAndExpressionsAreReadOnly) {
