@@ -324,14 +324,21 @@ bool TmtCommon::AnyFieldChanged() const {
     return false;
 }
 
-void TmtCommon::LayoutFixed(TFieldDefs* Defs) {
+void TmtCommon::CheckSupportedTypes(TFieldDefs* Defs) {
     for (int i = 0; i < Defs->Count(); ++i) {
         TFieldDef* def = Defs->Items(i);
-        int no = def->FieldNo();
         if (!IsSupportedFieldType(def->DataType()))
             throw EMemTableError(Format("Fielddef " + def->Name() + " (" + def->DisplayName() + ")" +
                                             mtres::FieldTypeNotSupported,
                                         static_cast<int>(def->DataType())));
+    }
+}
+
+void TmtCommon::LayoutFixed(TFieldDefs* Defs) {
+    CheckSupportedTypes(Defs);
+    for (int i = 0; i < Defs->Count(); ++i) {
+        TFieldDef* def = Defs->Items(i);
+        int no = def->FieldNo();
         if (!ValidFieldNo(no)) throw EMemTableError(mtres::TooManyFieldDefs);
         uint8_t flags = 0;
         if (IsIndirectField(def->DataType(), def->Size())) {

@@ -124,6 +124,8 @@ public:
     uint8_t FieldFlags(int FieldNo) const;
     void SetFieldFlag(int FieldNo, uint8_t Flag) { if (ValidFieldNo(FieldNo)) fieldFlags_[FieldNo] |= Flag; }
     void LayoutRecord(int FieldCount);
+    // Raises the layout's error for a definition of a type the store cannot hold.
+    static void CheckSupportedTypes(TFieldDefs* Defs);
     void ClearModifiedFlags();
     bool AnyFieldChanged() const;
 

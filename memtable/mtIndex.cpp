@@ -658,8 +658,9 @@ int TmtIndex::RemoveReference(PmtRecord Record, int Hint) {
 void TmtIndex::Reflect(int Change, PmtRecord OldRecord, PmtRecord NewRecord, int RecordPos, bool DontVersion) {
     TmtCommon* common = dataSet_->Common();
     bool current = IsCurrent();
-    bool maintained = !options_.Contains(mtcoNonMaintained) &&
-                      ((dataSet_->EnableIndexes() && enabled_) || (current && Change == 2));
+    // The current index is what the cursor walks: it is kept up to date even
+    // while indexes are switched off, or new records would be invisible.
+    bool maintained = !options_.Contains(mtcoNonMaintained) && ((dataSet_->EnableIndexes() && enabled_) || current);
     if (!maintained) {
         if (!(isRowOrder_ && Change == 1)) isOrdered_ = false;
         // A deleted record must never stay behind in any index: it is about
@@ -681,10 +682,7 @@ void TmtIndex::Reflect(int Change, PmtRecord OldRecord, PmtRecord NewRecord, int
                 pos = InsertionPoint(NewRecord);
             pos = std::clamp(pos, 0, Count());
             InsertAt(pos, NewRecord);
-            if (current) {
-                dataSet_->SetLastChangePos(pos);
-                NewRecord->RecordNo = pos;
-            }
+            if (current) dataSet_->SetLastChangePos(pos);
             break;
         }
         case 2: {  // delete

@@ -617,6 +617,7 @@ void TmtCustomMemTable::InternalOpen() {
     if (DefaultFields()) {
         if (FieldDefs()->Count() == 0) throw EMemTableError(mtres::NoFields);
         if (FieldDefs()->Count() > MT_MAX_FIELDS) throw EMemTableError(mtres::TooManyFieldDefs);
+        TmtCommon::CheckSupportedTypes(FieldDefs());
         CreateFields();
     }
     autoIncField_ = nullptr;
@@ -1183,6 +1184,7 @@ void TmtCustomMemTable::InternalPost() {
         common_->ReflectToIndexes(this, 1, false, recNo_, store, buf);
         common_->MoveRecord(buf, store);
         store->Flag |= 1;
+        store->RecordNo = -1;  // a position belongs to buffers, never to the store
         // Only a post that wrote a version belongs to the current transaction
         // level; stamping an unchanged record would let a rollback of this
         // level undo work committed before it.
@@ -1193,6 +1195,7 @@ void TmtCustomMemTable::InternalPost() {
         indexes_->CheckRecordUniqueness(buf, nullptr);
         int pos = InsertPositionOfBuffer(buf);
         PmtRecord copy = common_->CopyRecord(buf, true);
+        copy->RecordNo = -1;
         common_->ClearIndirect(buf);
         common_->AppendRecord(copy);
         copy->TransactionLevel = level;
@@ -1212,6 +1215,7 @@ void TmtCustomMemTable::InternalAddRecord(const void* Buffer, bool Append) {
     auto* src = reinterpret_cast<PmtRecord>(const_cast<void*>(Buffer));
     indexes_->CheckRecordUniqueness(src, nullptr);
     PmtRecord copy = common_->CopyRecord(src, true);
+    copy->RecordNo = -1;
     common_->AppendRecord(copy);
     copy->TransactionLevel = common_->TransactionLevel();
     copy->Flag |= 1;

@@ -1,0 +1,288 @@
+// Field lists, comparison, sorting, searching and index maintenance.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "platform/rtl/Strings.h"
+#include "tests/memtable/MemTableTestSupport.h"
+
+using namespace mttest;
+
+TEST(FieldList, OptionLettersAfterTheColon) {
+    auto t = MakeItems();
+    t->Open();
+    TmtFieldList list;
+    memtable::BuildIndexFieldList(t.get(), t.get(), list, "Name:dc;Id;Amount:X");
+    ASSERT_EQ(list.Count(), 3);
+    EXPECT_EQ(list.Fields(0)->FieldName(), "Name");
+    EXPECT_EQ(list.Options(0), (TmtifoOptions{mtifoDescending, mtifoCaseInsensitive}));
+    EXPECT_EQ(list.Fields(1)->FieldName(), "Id");
+    EXPECT_TRUE(list.Options(1).Empty());
+    EXPECT_TRUE(list.Options(2).Empty()) << "an unknown letter sets nothing";
+    memtable::BuildIndexFieldList(t.get(), t.get(), list, "Id:NPL");
+    EXPECT_EQ(list.Options(0), (TmtifoOptions{mtifoIgnoreNull, mtifoPartial, mtifoIgnoreLocale}));
+    EXPECT_THROW(memtable::BuildIndexFieldList(t.get(), t.get(), list, "Missing"), EDatabaseError);
+}
+
+TEST(FieldList, BlobsCannotBeIndexed) {
+    auto t = MakeItems();
+    t->FieldDefs()->Add("Notes", ftMemo);
+    t->Open();
+    try {
+        t->AddIndex("ByNotes", "Notes", {});
+        FAIL();
+    } catch (const EDatabaseError& e) {
+        EXPECT_EQ(e.Message(), "Can't index on field Notes");
+    }
+    EXPECT_EQ(t->IndexDefs()->IndexOf("ByNotes"), -1) << "a failed index leaves no definition";
+}
+
+TEST(Compare, PartialStringKeysAndFullCompareFlag) {
+    bool full = true;
+    const char* ab = "AB";
+    const char* abc = "ABC";
+    auto u = [](const char* s) { return reinterpret_cast<const uint8_t*>(s); };
+    EXPECT_EQ(memtable::CompareFields(u(ab), u(abc), ftString, {mtifoPartial}, full, 1024), 0);
+    EXPECT_FALSE(full);
+    EXPECT_LT(memtable::CompareFields(u(ab), u(abc), ftString, {}, full, 1024), 0);
+    EXPECT_TRUE(full);
+    EXPECT_GT(memtable::CompareFields(u(abc), u(ab), ftString, {mtifoPartial}, full, 1024), 0);
+    // The pt-BR collation: accents after the plain letter, before the next one.
+    const char* a1 = "ação";
+    const char* a2 = "acao";
+    const char* b = "b";
+    EXPECT_GT(memtable::CompareFields(u(a1), u(a2), ftString, {}, full, 1024), 0);
+    EXPECT_LT(memtable::CompareFields(u(a1), u(b), ftString, {}, full, 1024), 0);
+    EXPECT_GT(memtable::CompareFields(u(a1), u(b), ftString, {mtifoDescending}, full, 1024), 0);
+    const char* upper = "AÇÃO";
+    EXPECT_EQ(memtable::CompareFields(u(upper), u(a1), ftString, {mtifoCaseInsensitive}, full, 1024), 0);
+    EXPECT_NE(memtable::CompareFields(u(upper), u(a1), ftString, {}, full, 1024), 0);
+}
+
+TEST(Sort, EqualKeysKeepSlotOrderAndDescendingReversesIt) {
+    auto t = MakeItems();
+    t->Open();
+    AddItem(t.get(), 1, "b", 0);
+    AddItem(t.get(), 2, "a", 0);
+    AddItem(t.get(), 3, "b", 0);
+    AddItem(t.get(), 4, "a", 0);
+    t->AddIndex("ByName", "Name", {});
+    t->SetIndexName("ByName");
+    EXPECT_EQ(Ids(t.get()), (std::vector<int>{2, 4, 1, 3}));
+    t->AddIndex("ByNameDesc", "Name", {ixDescending});
+    t->SetIndexName("ByNameDesc");
+    EXPECT_EQ(Ids(t.get()), (std::vector<int>{3, 1, 4, 2}));
+    // A record posted into an ordered index goes before its equals.
+    t->SetIndexName("ByName");
+    AddItem(t.get(), 5, "a", 0);
+    EXPECT_EQ(Ids(t.get()), (std::vector<int>{5, 2, 4, 1, 3}));
+    EXPECT_EQ(t->IndexName(), "ByName");
+    EXPECT_EQ(t->IndexFieldNames(), "Name");
+}
+
+TEST(Sort, NullsFirstAscendingLastDescending) {
+    auto t = MakeItems();
+    t->Open();
+    AddItem(t.get(), 1, "m", 0);
+    t->Append();
+    t->FieldByName("Id")->SetAsInteger(2);
+    t->Post();  // Name null
+    AddItem(t.get(), 3, "a", 0);
+    t->SetIndexFieldNames("Name");
+    EXPECT_EQ(Ids(t.get()), (std::vector<int>{2, 3, 1}));
+    t->SetIndexFieldNames("Name:D");
+    EXPECT_EQ(Ids(t.get()), (std::vector<int>{1, 3, 2}));
+    t->SetIndexFieldNames("");
+    EXPECT_EQ(Ids(t.get()), (std::vector<int>{1, 2, 3}));
+}
+
+TEST(Sort, TwoFieldsAndEditsMoveRecords) {
+    auto t = MakeItems();
+    t->Open();
+    AddItem(t.get(), 1, "b", 2);
+    AddItem(t.get(), 2, "a", 9);
+    AddItem(t.get(), 3, "b", 1);
+    t->SortOn("Name;Amount", {});
+    EXPECT_EQ(Ids(t.get()), (std::vector<int>{2, 3, 1}));
+    t->First();
+    t->Edit();
+    t->FieldByName("Name")->SetAsString("c");
+    t->Post();
+    EXPECT_EQ(t->FieldByName("Id")->AsInteger(), 2) << "the posted record stays current";
+    EXPECT_EQ(t->RecNo(), 3);
+    EXPECT_EQ(Ids(t.get()), (std::vector<int>{3, 1, 2}));
+}
+
+TEST(Unique, DuplicateKeyIsRefusedAndLeavesTheTableUnchanged) {
+    auto t = MakeItems();
+    t->IndexDefs()->Add("PK", "Id", {ixUnique});
+    t->Open();
+    AddItem(t.get(), 1, "a", 1);
+    AddItem(t.get(), 2, "b", 2);
+    t->Append();
+    t->FieldByName("Id")->SetAsInteger(1);
+    try {
+        t->Post();
+        FAIL();
+    } catch (const EMemTableDupKey& e) {
+        EXPECT_EQ(e.Message(), "Duplicate index value. Operation aborted.");
+    }
+    EXPECT_EQ(t->State(), dsInsert);
+    t->Cancel();
+    EXPECT_EQ(Ids(t.get()), (std::vector<int>{1, 2}));
+    // Editing a record to its own key is no duplicate; to another's is.
+    t->First();
+    t->Edit();
+    t->FieldByName("Id")->SetAsInteger(1);
+    t->Post();
+    t->Edit();
+    t->FieldByName("Id")->SetAsInteger(2);
+    EXPECT_THROW(t->Post(), EMemTableDupKey);
+    t->Cancel();
+    EXPECT_EQ(Ids(t.get()), (std::vector<int>{1, 2}));
+    // Building a unique index over duplicates fails and leaves nothing behind.
+    AddItem(t.get(), 3, "a", 3);
+    EXPECT_THROW(t->AddIndex("UName", "Name", {ixUnique}), EMemTableDupKey);
+    EXPECT_EQ(t->IndexDefs()->IndexOf("UName"), -1);
+    EXPECT_EQ(t->Indexes()->Get("UName"), nullptr);
+}
+
+TEST(Indexes, IncompleteDefinitionIsRefused) {
+    auto t = MakeItems();
+    t->IndexDefs()->Add("NoFields", "", {});
+    try {
+        t->Open();
+        FAIL();
+    } catch (const EMemTableError& e) {
+        EXPECT_EQ(e.Message(), "Missing Name or FieldNames in IndexDef!");
+    }
+    EXPECT_FALSE(t->Active());
+}
+
+namespace {
+
+// Locate through a scan and, past 20 records, through an index: both must
+// find the first matching record of the current order.
+void CheckLocateAgreesWithScan(int rows, bool withIndex, TLocateOptions options) {
+    auto t = MakeItems();
+    if (withIndex) t->IndexDefs()->Add("ByName", "Name", {ixCaseInsensitive});
+    t->Open();
+    std::mt19937 rng(static_cast<unsigned>(rows));
+    const char* names[] = {"Ação", "ação", "AÇÃO", "acao", "Beta", "beta", "Gama", "gama", "delta"};
+    std::vector<std::string> stored;
+    for (int i = 0; i < rows; ++i) {
+        std::string n = names[std::uniform_int_distribution<int>(0, 8)(rng)];
+        AddItem(t.get(), i, n, 0);
+        stored.push_back(n);
+    }
+    for (const char* key : {"Ação", "ação", "acao", "ACAO", "beta", "BETA", "delta", "zeta", "Ac"}) {
+        int expected = -1;
+        for (int i = 0; i < rows; ++i) {
+            std::string s = stored[static_cast<std::size_t>(i)];
+            std::string k = key;
+            if (options.Contains(loPartialKey)) s = Copy(s, 1, Length(k));
+            bool eq = options.Contains(loCaseInsensitive) ? AnsiSameText(s, k) : AnsiSameStr(s, k);
+            if (eq) {
+                expected = i;
+                break;
+            }
+        }
+        t->Last();
+        bool found = t->Locate("Name", key, options);
+        EXPECT_EQ(found, expected >= 0) << key << " rows " << rows;
+        if (found && expected >= 0) {
+            EXPECT_EQ(t->FieldByName("Id")->AsInteger(), expected) << key << " rows " << rows;
+        }
+    }
+}
+
+}  // namespace
+
+TEST(Locate, SameAnswerWithAndWithoutAnIndex) {
+    for (int rows : {20, 21, 60}) {
+        for (bool withIndex : {false, true}) {
+            CheckLocateAgreesWithScan(rows, withIndex, {});
+            CheckLocateAgreesWithScan(rows, withIndex, {loCaseInsensitive});
+            CheckLocateAgreesWithScan(rows, withIndex, {loPartialKey});
+            CheckLocateAgreesWithScan(rows, withIndex, {loCaseInsensitive, loPartialKey});
+        }
+    }
+}
+
+TEST(Locate, AutoIndexFromTwentyOneRecords) {
+    auto t = MakeItems();
+    t->SetAutoAddIndexes(true);
+    t->Open();
+    for (int i = 0; i < 20; ++i) AddItem(t.get(), i, "n" + std::to_string(i), i);
+    EXPECT_TRUE(t->Locate("Name;Id", VarArrayOf({"n7", 7}), {}));
+    EXPECT_EQ(t->Indexes()->Get("__MT__AUTO_Name;Id"), nullptr) << "20 records are scanned";
+    AddItem(t.get(), 20, "n20", 20);
+    EXPECT_TRUE(t->Locate("Name;Id", VarArrayOf({"N7", 7}), {loCaseInsensitive}));
+    EXPECT_EQ(t->FieldByName("Id")->AsInteger(), 7);
+    EXPECT_NE(t->Indexes()->Get("__MT__AUTO_Name;Id"), nullptr);
+    // The case-insensitive index must not make a case-sensitive locate match.
+    EXPECT_FALSE(t->Locate("Name;Id", VarArrayOf({"N7", 7}), {}));
+    EXPECT_TRUE(t->Locate("Name;Id", VarArrayOf({"n7", 7}), {}));
+}
+
+TEST(Locate, KeyValueErrors) {
+    auto t = MakeItems();
+    t->Open();
+    AddItem(t.get(), 1, "a", 1);
+    try {
+        t->Locate("Id;Name", 1, {});
+        FAIL();
+    } catch (const EMemTableError& e) {
+        EXPECT_EQ(e.Message(), "More fields than values");
+    }
+    try {
+        t->Locate("", 1, {});
+        FAIL();
+    } catch (const EMemTableError& e) {
+        EXPECT_EQ(e.Message(), "There must be at least one field");
+    }
+}
+
+TEST(Locate, RespectsTheFilterAndFindsNulls) {
+    auto t = MakeItems();
+    t->Open();
+    for (int i = 0; i < 30; ++i) AddItem(t.get(), i, i % 2 == 0 ? "par" : "impar", i);
+    t->Append();
+    t->FieldByName("Id")->SetAsInteger(100);
+    t->Post();
+    EXPECT_TRUE(t->Locate("Name", Null(), {}));
+    EXPECT_EQ(t->FieldByName("Id")->AsInteger(), 100);
+    t->SetOnFilterRecord([](TDataSet* ds, bool& accept) { accept = ds->FieldByName("Amount")->AsFloat() >= 10; });
+    t->SetFiltered(true);
+    EXPECT_TRUE(t->Locate("Name", "par", {}));
+    EXPECT_EQ(t->FieldByName("Id")->AsInteger(), 10);
+}
+
+TEST(Indexes, RowOrderSurvivesARebuild) {
+    auto t = MakeItems();
+    t->Open();
+    for (int i = 1; i <= 4; ++i) AddItem(t.get(), i, "x", 0);
+    t->SetRecNo(2);
+    t->Insert();
+    t->FieldByName("Id")->SetAsInteger(9);
+    t->Post();
+    std::vector<int> before = Ids(t.get());
+    t->Indexes()->RowOrderIndex()->Rebuild();
+    t->Refresh();
+    EXPECT_EQ(Ids(t.get()), before);
+}
+
+TEST(Indexes, DisabledIndexesAreRebuiltWhenSelected) {
+    auto t = MakeItems();
+    t->IndexDefs()->Add("ByAmount", "Amount", {});
+    t->Open();
+    t->SetEnableIndexes(false);
+    AddItem(t.get(), 1, "a", 3);
+    AddItem(t.get(), 2, "b", 1);
+    t->Delete();
+    AddItem(t.get(), 3, "c", 2);
+    t->SetEnableIndexes(true);
+    EXPECT_FALSE(t->Indexes()->Get("ByAmount")->IsOrdered());
+    t->SetIndexName("ByAmount");
+    EXPECT_EQ(Ids(t.get()), (std::vector<int>{3, 1}));
+}
