@@ -178,11 +178,8 @@ void TDataSet::FreeAllBuffers() {
 }
 
 void TDataSet::InitFieldDefs() {
-    if (Active() || IsCursorOpen()) {
-        InternalInitFieldDefs();
-        return;
-    }
-    // A closed dataset describes its fields through a short informational open.
+    // Open or closed, the descendant knows how to describe its fields
+    // (a query may have to prepare its statement for that).
     InternalInitFieldDefs();
 }
 

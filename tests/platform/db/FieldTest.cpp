@@ -404,3 +404,39 @@ TEST(FieldMetadata, FieldsAndSourcesAreReachableByName) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(FieldDefinitions, NumberFindCopyAndIndexLookups) {
+    VectorDataSet d;
+    TFieldDefs* defs = d.FieldDefs();
+    defs->Add("Id_Cliente", ftString, 7, true);
+    defs->Add("Nome", ftString, 60);
+    defs->Add("Limite", ftCurrency);
+    EXPECT_EQ(defs->Find("NOME")->FieldNo(), 2);
+    EXPECT_TRUE(defs->Find("id_cliente")->Required());
+    EXPECT_EQ(defs->IndexOf("Outro"), -1);
+    EXPECT_THROW(defs->Find("Outro"), EDatabaseError);
+    defs->Delete(0);
+    EXPECT_EQ(defs->Find("Limite")->FieldNo(), 2);
+
+    VectorDataSet copy;
+    copy.FieldDefs()->Assign(defs);
+    ASSERT_EQ(copy.FieldDefs()->Count(), 2);
+    EXPECT_EQ(copy.FieldDefs()->Items(1)->DataType(), ftCurrency);
+    EXPECT_EQ(copy.FieldDefs()->Items(0)->Size(), 60);
+    EXPECT_EQ(copy.FieldDefs()->Items(1)->Collection(), copy.FieldDefs());
+
+    TIndexDefs* idx = d.IndexDefs();
+    idx->Add("PK", "Id_Cliente", {ixPrimary, ixUnique});
+    idx->Add("ByName", "Nome;Cidade", {ixCaseInsensitive});
+    EXPECT_EQ(idx->GetIndexForFields("id_cliente", false)->Name(), "PK");
+    EXPECT_EQ(idx->GetIndexForFields("Nome", true)->Name(), "ByName");
+    EXPECT_EQ(idx->GetIndexForFields("Nome", false), nullptr);
+    EXPECT_EQ(idx->GetIndexForFields("Cidade", true), nullptr);
+    EXPECT_TRUE(idx->Find("pk")->Options().Contains(ixUnique));
+    EXPECT_THROW(idx->Add("pk", "Nome", {}), EDatabaseError);
+    EXPECT_THROW(idx->Find("Nada"), EDatabaseError);
+}
+
+}  // namespace
