@@ -543,3 +543,24 @@ TEST_F(SQLQueryFixture, EmptyTextIsReported) {
     }
     EXPECT_FALSE(q->Active());
 }
+
+TEST_F(SQLQueryFixture, BookmarksSurviveChangesToOtherRows) {
+    auto q = Query("select * from Unidade_Medida order by Id_Unidade_Medida");
+    q->Open();
+    ASSERT_TRUE(q->Locate("Id_Unidade_Medida", Variant("KG"), {}));
+    TBookmark kg = q->GetBookmark();
+    q->First();
+    TBookmark cx = q->GetBookmark();
+    q->Insert();
+    q->FieldByName("Id_Unidade_Medida")->SetAsString("AA");
+    q->Post();
+    EXPECT_EQ(q->RecNo(), 1);  // inserted before the row it was on
+    ASSERT_TRUE(q->Locate("Id_Unidade_Medida", Variant("CX"), {}));
+    q->Delete();
+    EXPECT_EQ(q->CompareBookmarks(q->GetBookmark(), kg), 0);  // the row after the deleted one
+    q->GotoBookmark(kg);
+    EXPECT_EQ(q->FieldByName("Id_Unidade_Medida")->AsString(), "KG");
+    EXPECT_FALSE(q->BookmarkValid(cx));
+    EXPECT_THROW(q->GotoBookmark(cx), EDatabaseError);
+    EXPECT_EQ(q->FieldByName("Id_Unidade_Medida")->AsString(), "KG");
+}
