@@ -1,0 +1,48 @@
+#pragma once
+// The NF-e routines as the program calls them: the invoice, its issuer,
+// client, items and carrier read from the billing database, then handed to
+// the writers. Every statement binds its parameters.
+#include <optional>
+#include <string>
+
+#include "billing/nfe/Monitor.h"
+#include "billing/nfe/NFeDocument.h"
+#include "billing/nfe/Requests.h"
+#include "platform/rtl/DateUtils.h"
+
+class TSQLConnection;
+
+namespace billing::nfe {
+
+struct LoadResult {
+    std::optional<NFeDocument> document;  // none: no invoice has the key
+    bool carrier_missing = false;         // the invoice names a carrier the register lacks
+};
+
+// Reads the invoice whose access key is `chave`, with the settings' environment.
+LoadResult LoadNFeDocument(TSQLConnection& db, const std::string& chave);
+
+// The issuer's state code (2 digits) and CNPJ; ENFeError when the register
+// has no issuer (or its municipality is missing).
+RequestIssuer LoadIssuer(TSQLConnection& db);
+
+// The key for a new invoice of the issuer in the database. ENFeError with
+// the issuer-register message when it cannot be made.
+std::string Gerar_Chave_NFe(TSQLConnection& db, int numero, int serie, TDateTime emissao);
+
+// Writes the NF-e file of the invoice. Invoice not found: tells the user and
+// returns ""; otherwise the path of the file, in place. ENFeError when a value
+// cannot be made valid or the file cannot be written (no file then).
+std::string Transmitir_NFE(TSQLConnection& db, const NFeConfig& config, const std::string& chave);
+
+// The requests that need the database: the issuer's state for the service
+// status, the issuer for voiding, the invoice's protocol for cancelling, the
+// last batch number for the monitor's last-batch file.
+std::string Consultar_Status_Servico(TSQLConnection& db, const NFeConfig& config);
+bool Inutilizar_NFE(TSQLConnection& db, const NFeConfig& config, int serie, int inicial, int final,
+                    const std::string& justificativa);
+bool Cancelar_NFE(TSQLConnection& db, const NFeConfig& config, const std::string& chave,
+                  const std::string& justificativa);
+void Verifica_Numero_Lote(TSQLConnection& db, const NFeConfig& config);
+
+}  // namespace billing::nfe
