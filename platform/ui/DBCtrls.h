@@ -118,6 +118,7 @@ protected:
     bool AcceptKey(QKeyEvent* Event) override;
     void UserEdited() override;
     void DoExit() override;
+    void ListChanged() override { DataChange(); }
 
 private:
     void DataChange();

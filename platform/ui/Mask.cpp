@@ -208,11 +208,9 @@ void TCustomMaskEdit::SetTextValue(const std::string& Value) {
         TCustomEdit::SetTextValue(Value);
         return;
     }
+    if (GetText() == Value) return;
     settingText_ = true;
-    std::string shown = mask_.Format(Value);
-    // Qt skips the literals it meets; blanks in the middle would shift the
-    // rest, so place the text one character at a time from the start.
-    edit_->setText(ToQt(shown));
+    edit_->setText(ToQt(mask_.Format(Value)));
     settingText_ = false;
 }
 

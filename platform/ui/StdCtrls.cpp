@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTextBlock>
+#include <QTimer>
 
 #include "platform/ui/Forms.h"
 
@@ -245,6 +246,9 @@ TCustomEdit::TCustomEdit(TComponent* AOwner) : TWinControl(AOwner), edit_(new QL
 std::string TCustomEdit::GetText() const { return ToStd(edit_->text()); }
 
 void TCustomEdit::SetTextValue(const std::string& Value) {
+    // The same text again keeps the cursor and the selection (a data-aware
+    // edit shows its field again when the edit starts, under the user's keys).
+    if (GetText() == Value) return;
     settingText_ = true;
     QString t = ToQt(Value);
     if (charCase_ == ecUpperCase) t = t.toUpper();
@@ -265,6 +269,8 @@ void TCustomEdit::SetReadOnly(bool Value) {
 void TCustomEdit::ApplyReadOnly(bool Value) { edit_->setReadOnly(Value); }
 
 void TCustomEdit::SetMaxLength(int Value) {
+    // Qt sets the text again for a new limit, losing the selection.
+    if (Value == maxLength_) return;
     maxLength_ = Value;
     edit_->setMaxLength(Value > 0 ? Value : 32767);
 }
@@ -295,12 +301,20 @@ std::string TCustomEdit::SelText() const { return ToStd(edit_->selectedText()); 
 void TCustomEdit::SelectAll() { edit_->selectAll(); }
 
 void TCustomEdit::SetAlignment(TAlignment Value) {
+    if (Value == alignment_) return;
     alignment_ = Value;
     edit_->setAlignment(Value == taRightJustify ? Qt::AlignRight : Value == taCenter ? Qt::AlignHCenter : Qt::AlignLeft);
 }
 
 void TCustomEdit::DoEnter() {
-    if (autoSelect_) edit_->selectAll();
+    if (autoSelect_) {
+        // Qt places the cursor after the focus event; select once it is done.
+        edit_->selectAll();
+        QPointer<QLineEdit> e = edit_;
+        QTimer::singleShot(0, edit_, [e] {
+            if (e && e->hasFocus()) e->selectAll();
+        });
+    }
     TWinControl::DoEnter();
 }
 
@@ -435,6 +449,7 @@ void TCustomComboBox::SyncItems() {
         combo_->setEditText(text);
     }
     syncing_ = false;
+    ListChanged();
 }
 
 int TCustomComboBox::ItemIndex() const {
@@ -458,8 +473,11 @@ void TCustomComboBox::SetStyle(TComboBoxStyle Value) {
         combo_->setInsertPolicy(QComboBox::NoInsert);
         WatchWidget(combo_->lineEdit());
         combo_->setEditText(text);
+    } else {
+        combo_->setCurrentIndex(combo_->findText(text, Qt::MatchExactly));
     }
     syncing_ = false;
+    ListChanged();
 }
 
 void TCustomComboBox::SetSorted(bool Value) {

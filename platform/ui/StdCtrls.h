@@ -273,6 +273,8 @@ protected:
     void SetTextValue(const std::string& Value) override;
     virtual void Change();
     virtual void UserEdited() {}
+    // The items or the style changed (a data-aware combo shows its field again).
+    virtual void ListChanged() {}
     void SyncItems();
     QComboBox* combo_;
     bool syncing_ = false;

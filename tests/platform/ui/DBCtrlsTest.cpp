@@ -1,0 +1,228 @@
+// Every data-aware control bound to one record of a query: what it shows,
+// what typing into it writes when the record is posted, and what a cancel
+// puts back.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "platform/db/SQLiteDatabase.h"
+#include "tests/platform/ui/SampleForm.h"
+#include "tests/platform/ui/UiTestSupport.h"
+#include "tests/support/TestSupport.h"
+
+using uitest::Key;
+using uitest::Type;
+
+namespace {
+
+class DataControls : public ::testing::Test {
+protected:
+    void SetUp() override {
+        path = dir.file("clientes.db");
+        sample::CreateDatabase(path);
+        form = new sample::ClientForm(nullptr, path);
+    }
+    void TearDown() override {
+        delete form;
+        uitest::Pump();
+    }
+
+    // The stored row, read through a connection of its own.
+    std::string Stored(const std::string& column) {
+        sqlite::Database db(path);
+        sqlite::Statement st(db, "select " + column + " from Cliente where Id_Cliente = '0000421'");
+        if (!st.Step()) return "<no row>";
+        return st.ColumnIsNull(0) ? "<null>" : st.ColumnText(0);
+    }
+
+    void Focus(TWinControl* c) {
+        c->SetFocus();
+        uitest::Pump();
+    }
+
+    testsupport::TempDir dir;
+    std::string path;
+    sample::ClientForm* form = nullptr;
+    uitest::Dialogs dialogs;
+};
+
+QLineEdit* LineOf(TCustomEdit* e) { return e->LineEdit(); }
+
+}  // namespace
+
+TEST_F(DataControls, EachControlShowsTheFieldOfTheCurrentRecord) {
+    EXPECT_EQ(form->dbeNome->Text(), "Padaria Pão de Açúcar Ltda");
+    // Masks without saved literals: the field holds digits, the edit shows the layout.
+    EXPECT_EQ(form->dbeId_Cliente->EditText(), "000042-1");
+    EXPECT_EQ(form->dbeCep->EditText(), "01310-100");
+    EXPECT_EQ(form->dbeCep->Text(), "01310100");
+    EXPECT_EQ(form->dbeNatureza->Text(), "Jurídica");
+    EXPECT_EQ(form->dbeNatureza->ItemIndex(), 1);
+    EXPECT_FALSE(form->chkInativo->Checked());
+    EXPECT_EQ(form->dbeData_Cadastro->EditText(), "15/03/2024");
+    EXPECT_EQ(form->dbeId_Vendedor->Text(), "João Gonçalves");
+    EXPECT_EQ(form->dbeId_Vendedor->KeyValue(), "1");
+    EXPECT_EQ(form->dbeId_Municipio->Text(), "3550308");
+    EXPECT_EQ(form->dbeObservacao->Text(), "Entrega às terças-feiras.");
+    EXPECT_EQ(form->dbeHistorico->Text(), "");
+    // A string field limits what can be typed to its size.
+    EXPECT_EQ(LineOf(form->dbeNome)->maxLength(), 50);
+}
+
+TEST_F(DataControls, TypingIntoEveryControlEditsAndPostWritesTheRecord) {
+    uitest::ShowActive(form);
+    form->dbeId_Municipio->OnCustomDlg = [this](TObject*) {
+        // What a lookup button does: start the edit, write the chosen key.
+        form->qryCliente->Edit();
+        form->qryCliente->FieldByName("Id_Municipio")->SetAsInteger(3304557);
+    };
+
+    Focus(form->dbeNome);
+    Type(LineOf(form->dbeNome), "Mercearia São José");
+    EXPECT_EQ(form->qryCliente->State(), dsEdit) << "typing starts the edit";
+    Focus(form->dbeCep);
+    Type(LineOf(form->dbeCep), "04567890");
+    EXPECT_EQ(form->dbeCep->EditText(), "04567-890");
+    Focus(form->dbeNatureza);
+    Key(form->dbeNatureza->ComboBox(), Qt::Key_Up);
+    Focus(form->dbeData_Cadastro);
+    Type(LineOf(form->dbeData_Cadastro), "01021999");
+    Focus(form->dbeId_Vendedor);
+    Key(form->dbeId_Vendedor->ComboBox(), Qt::Key_Down);
+    EXPECT_EQ(form->qryCliente->FieldByName("Id_Vendedor")->AsInteger(), 2) << "a lookup choice writes at once";
+    form->dbeId_Municipio->DoCustomDlg();
+    EXPECT_EQ(form->dbeId_Municipio->Text(), "3304557");
+    Focus(form->dbeObservacao);
+    QTest::keyClick(form->dbeObservacao->TextEdit(), Qt::Key_End, Qt::ControlModifier);
+    Type(form->dbeObservacao->TextEdit(), " Ligar antes.");
+    Focus(form->dbeHistorico);
+    Type(form->dbeHistorico->TextEdit(), "Cliente desde 2024.");
+    Focus(form->chkInativo);
+    Key(form->chkInativo->Widget(), Qt::Key_Space);
+    EXPECT_TRUE(form->chkInativo->Checked());
+
+    QTest::mouseClick(static_cast<QPushButton*>(form->btnSave->Widget()), Qt::LeftButton);
+    EXPECT_EQ(form->qryCliente->State(), dsBrowse);
+
+    EXPECT_EQ(Stored("Nome"), "Mercearia São José");
+    EXPECT_EQ(Stored("Cep"), "04567890");
+    EXPECT_EQ(Stored("Natureza"), "Física");
+    EXPECT_EQ(Stored("substr(Data_Cadastro, 1, 10)"), "1999-02-01");
+    EXPECT_EQ(Stored("Id_Vendedor"), "2");
+    EXPECT_EQ(Stored("Id_Municipio"), "3304557");
+    EXPECT_EQ(Stored("Observacao"), "Entrega às terças-feiras. Ligar antes.");
+    EXPECT_EQ(Stored("Historico"), "Cliente desde 2024.");
+    EXPECT_EQ(Stored("Inativo"), "Sim");
+    // After the post the controls show the stored values.
+    EXPECT_EQ(form->dbeId_Vendedor->Text(), "Márcia Araújo");
+    EXPECT_EQ(form->dbeNatureza->Text(), "Física");
+}
+
+TEST_F(DataControls, CancelPutsEveryControlBackAndWritesNothing) {
+    uitest::ShowActive(form);
+    Focus(form->dbeNome);
+    Type(LineOf(form->dbeNome), "Outro nome");
+    Focus(form->dbeCep);
+    Type(LineOf(form->dbeCep), "99999999");
+    Focus(form->chkInativo);
+    Key(form->chkInativo->Widget(), Qt::Key_Space);
+    Focus(form->dbeData_Cadastro);
+    Key(LineOf(form->dbeData_Cadastro), Qt::Key_Delete);
+    Focus(form->dbeObservacao);
+    Type(form->dbeObservacao->TextEdit(), "x");
+
+    QTest::mouseClick(static_cast<QPushButton*>(form->btnCancel->Widget()), Qt::LeftButton);
+    EXPECT_EQ(form->qryCliente->State(), dsBrowse);
+    EXPECT_EQ(form->dbeNome->Text(), "Padaria Pão de Açúcar Ltda");
+    EXPECT_EQ(form->dbeCep->Text(), "01310100");
+    EXPECT_FALSE(form->chkInativo->Checked());
+    EXPECT_EQ(form->dbeData_Cadastro->EditText(), "15/03/2024");
+    EXPECT_EQ(form->dbeObservacao->Text(), "Entrega às terças-feiras.");
+    EXPECT_EQ(Stored("Nome"), "Padaria Pão de Açúcar Ltda");
+    EXPECT_EQ(Stored("Inativo"), "Não");
+}
+
+TEST_F(DataControls, ADateLeftEmptyStoresNull) {
+    uitest::ShowActive(form);
+    Focus(form->dbeData_Cadastro);
+    LineOf(form->dbeData_Cadastro)->selectAll();
+    Key(LineOf(form->dbeData_Cadastro), Qt::Key_Delete);
+    EXPECT_TRUE(form->dbeData_Cadastro->IsEmpty());
+    form->qryCliente->Post();
+    EXPECT_EQ(Stored("Data_Cadastro"), "<null>");
+    EXPECT_EQ(form->dbeData_Cadastro->Date(), 0);
+}
+
+TEST_F(DataControls, AnImpossibleDateIsRefusedWithAMessageAndTheRecordStaysInEdit) {
+    uitest::ShowActive(form);
+    Focus(form->dbeData_Cadastro);
+    Type(LineOf(form->dbeData_Cadastro), "31022024");
+    dialogs.Expect("31/02/2024", mrOk, "Erro");
+    form->dbeNome->SetFocus();
+    uitest::Pump();
+    EXPECT_EQ(dialogs.Pending(), 0);
+    EXPECT_TRUE(form->dbeData_Cadastro->Focused()) << "the focus goes back to the wrong date";
+    EXPECT_EQ(form->qryCliente->State(), dsEdit);
+    EXPECT_THROW(form->qryCliente->Post(), EDBEditError);
+    EXPECT_EQ(Stored("substr(Data_Cadastro, 1, 10)"), "2024-03-15");
+}
+
+TEST_F(DataControls, WithoutAutoEditTypingChangesNothingUntilTheRecordIsInEdit) {
+    form->dsMain->SetAutoEdit(false);
+    uitest::ShowActive(form);
+    Focus(form->dbeNome);
+    Type(LineOf(form->dbeNome), "abc");
+    Key(form->chkInativo->Widget(), Qt::Key_Space);
+    EXPECT_EQ(form->qryCliente->State(), dsBrowse);
+    EXPECT_EQ(form->dbeNome->Text(), "Padaria Pão de Açúcar Ltda");
+    form->qryCliente->Edit();
+    Focus(form->dbeNome);
+    LineOf(form->dbeNome)->selectAll();
+    Type(LineOf(form->dbeNome), "abc");
+    EXPECT_EQ(form->dbeNome->Text(), "abc");
+    form->qryCliente->Post();
+    EXPECT_EQ(Stored("Nome"), "abc");
+}
+
+TEST_F(DataControls, AReadOnlyControlNeverStartsAnEdit) {
+    form->dbeNome->SetReadOnly(true);
+    uitest::ShowActive(form);
+    Focus(form->dbeNome);
+    Type(LineOf(form->dbeNome), "abc");
+    EXPECT_EQ(form->qryCliente->State(), dsBrowse);
+    EXPECT_EQ(form->dbeNome->Text(), "Padaria Pão de Açúcar Ltda");
+}
+
+TEST_F(DataControls, ChangesMadeThroughTheDatasetShowInTheControls) {
+    form->qryCliente->Edit();
+    form->qryCliente->FieldByName("Inativo")->SetAsString("Sim");
+    form->qryCliente->FieldByName("Natureza")->SetAsString("Física");
+    form->qryCliente->FieldByName("Id_Vendedor")->SetAsInteger(2);
+    form->qryCliente->FieldByName("Data_Cadastro")->Clear();
+    EXPECT_TRUE(form->chkInativo->Checked());
+    EXPECT_EQ(form->dbeNatureza->Text(), "Física");
+    EXPECT_EQ(form->dbeId_Vendedor->Text(), "Márcia Araújo");
+    EXPECT_TRUE(form->dbeData_Cadastro->IsEmpty());
+    // A value that is neither "Sim" nor "Não" shows the box greyed.
+    form->qryCliente->FieldByName("Inativo")->SetAsString("Talvez");
+    EXPECT_EQ(form->chkInativo->State(), cbGrayed);
+}
+
+TEST_F(DataControls, EscapeDropsWhatWasTypedInTheControl) {
+    uitest::ShowActive(form);
+    Focus(form->dbeNome);
+    Type(LineOf(form->dbeNome), "Outro");
+    Key(LineOf(form->dbeNome), Qt::Key_Escape);
+    EXPECT_EQ(form->dbeNome->Text(), "Padaria Pão de Açúcar Ltda");
+    form->qryCliente->Post();
+    EXPECT_EQ(Stored("Nome"), "Padaria Pão de Açúcar Ltda");
+}
+
+TEST(RichText, PlainTextOfStoredRichTextKeepsWordsAndLines) {
+    EXPECT_EQ(TwwDBRichEdit::PlainText("{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 Cora\\'e7\\'e3o\\par linha 2}"),
+              "Coração\r\nlinha 2");
+    EXPECT_EQ(TwwDBRichEdit::PlainText("texto simples"), "texto simples");
+    EXPECT_EQ(TwwDBRichEdit::PlainText("{\\rtf1 a\\{b\\}}"), "a{b}");
+}
