@@ -8,6 +8,7 @@
 // Messages go through billing::data::Messages() (see Messages.h); the main
 // window follows the module through OnStatusText and AfterOpenDatabase.
 #include "billing/data/AppFiles.h"
+#include "billing/data/FormLook.h"
 #include "billing/data/Messages.h"
 #include "billing/data/SchemaUpgrade.h"
 #include "platform/db/DB.h"
@@ -95,6 +96,8 @@ public:
     bool PasswordMatches(const std::string& Typed, const std::string& Stored);
     std::string XParamStr(const std::string& List, int N);
     int XParamCount(const std::string& List);
+    // The browse or editing look of a form (see FormLook.h).
+    void ChangeColor(TComponent* Form, bool Editing) { billing::data::ChangeColor(Form, Editing); }
     // Hands the address to the desktop's browser (xdg-open).
     void Abrir_WebSite(const std::string& Address);
     std::string VersaoAplicativo() const { return "1.44"; }
