@@ -4,6 +4,7 @@
 // "Data Source", Connected, transactions counted by level, Execute).
 #include "platform/db/SQLiteDatabase.h"
 #include "platform/rtl/Component.h"
+#include "platform/rtl/TypInfo.h"
 #include "platform/rtl/Variant.h"
 
 #include <cstdint>
@@ -17,7 +18,7 @@ class TSQLConnection : public TComponent {
 public:
     explicit TSQLConnection(TComponent* AOwner = nullptr);
     ~TSQLConnection() override;
-    FAT_CLASS_NAME(TSQLConnection)
+    FAT_CLASS(TSQLConnection)
 
     // "Key=Value" pairs separated by ";" (values may be quoted). Only
     // "Data Source" (or "Database", "FileName") names the file; the others

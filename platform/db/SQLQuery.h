@@ -99,7 +99,7 @@ private:
 
 class TSQLQuery : public TDataSet {
 public:
-    FAT_CLASS_NAME(TSQLQuery)
+    FAT_CLASS(TSQLQuery)
     explicit TSQLQuery(TComponent* AOwner = nullptr);
     ~TSQLQuery() override;
 
@@ -221,7 +221,7 @@ private:
 // A query over all rows of one table.
 class TSQLTable : public TSQLQuery {
 public:
-    FAT_CLASS_NAME(TSQLTable)
+    FAT_CLASS(TSQLTable)
     explicit TSQLTable(TComponent* AOwner = nullptr) : TSQLQuery(AOwner) {}
 
     const std::string& TableName() const { return tableName_; }

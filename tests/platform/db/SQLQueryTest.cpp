@@ -1,5 +1,6 @@
 #include "platform/db/SQLQuery.h"
 #include "platform/db/SQLSchema.h"
+#include "platform/rtl/TypInfo.h"
 
 #include "tests/support/TestSupport.h"
 
@@ -563,4 +564,18 @@ TEST_F(SQLQueryFixture, BookmarksSurviveChangesToOtherRows) {
     EXPECT_FALSE(q->BookmarkValid(cx));
     EXPECT_THROW(q->GotoBookmark(cx), EDatabaseError);
     EXPECT_EQ(q->FieldByName("Id_Unidade_Medida")->AsString(), "KG");
+}
+
+TEST_F(SQLQueryFixture, ComponentsAreReachedByName) {
+    TClass cls = GetClass("TSQLTable");
+    ASSERT_NE(cls, nullptr);
+    std::unique_ptr<TObject> obj(CreateInstance(cls));
+    auto* t = dynamic_cast<TSQLTable*>(obj.get());
+    ASSERT_NE(t, nullptr);
+    SetObjectProp(t, "Connection", conn.get());
+    SetStrProp(t, "TableName", "Unidade_Medida");
+    t->Open();
+    EXPECT_EQ(t->RecordCount(), 3);
+    EXPECT_TRUE(IsPublishedProp(t, "SQL"));
+    EXPECT_EQ(GetStrProp(conn.get(), "ConnectionString"), conn->ConnectionString());
 }
