@@ -117,12 +117,17 @@ Variant EvalFunction(const TExprNode* Node, const FilterFieldReader& FieldValue)
             TFormatSettings settings = FormatSettings;
             // A copy of the user's settings carries the format, so the
             // user's own stay untouched whatever happens.
+            const std::string format = VarToStr(args.GetElement(1));
+            // The separator is the one the format is written with.
+            const std::size_t sep = format.find_first_not_of(date ? "dDmMyY" : "hHnNsSzZ");
             if (date) {
-                settings.ShortDateFormat = VarToStr(args.GetElement(1));
+                settings.ShortDateFormat = format;
+                if (sep != std::string::npos) settings.DateSeparator = format[sep];
                 return Variant::FromDateTime(StrToDate(text, settings));
             }
-            settings.ShortTimeFormat = VarToStr(args.GetElement(1));
-            settings.LongTimeFormat = settings.ShortTimeFormat;
+            settings.ShortTimeFormat = format;
+            settings.LongTimeFormat = format;
+            if (sep != std::string::npos) settings.TimeSeparator = format[sep];
             return Variant::FromDateTime(StrToTime(text, settings));
         }
         const TDateTime dt = VarToDateTime(args);
