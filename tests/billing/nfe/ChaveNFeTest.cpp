@@ -72,11 +72,3 @@ TEST(AccessKey, IncompleteIssuerRegisterIsRefused) {
         EXPECT_EQ(e.Message(), MsgErroChave);
     }
 }
-
-TEST(AccessKey, RandomCodeStaysInRange) {
-    for (int i = 0; i < 1000; ++i) {
-        int c = RandomNumericCode();
-        ASSERT_GE(c, 0);
-        ASSERT_LE(c, 99999998);
-    }
-}

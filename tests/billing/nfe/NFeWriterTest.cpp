@@ -10,6 +10,7 @@
 
 #include "billing/nfe/NFeError.h"
 #include "billing/nfe/NFeWriter.h"
+#include "platform/rtl/SafeFile.h"
 #include "platform/rtl/Strings.h"
 #include "tests/billing/nfe/Samples.h"
 #include "tests/billing/nfe/SchemaCheck.h"
@@ -341,6 +342,19 @@ TEST(NFeWriter, RunningTwiceReplacesTheFile) {
     EXPECT_EQ(Transmitir_NFE(ConfigFor(dir), doc), path);
     EXPECT_NE(testsupport::ReadAll(path).find("<vNF>99.99</vNF>"), std::string::npos);
     EXPECT_EQ(FolderNames(dir.path().string()).size(), 1u);
+}
+
+// While a file is being written the monitor sees only a name it ignores.
+TEST(NFeWriter, TemporaryNameIsNoRequest) {
+    testsupport::TempDir dir;
+    for (const char* suffix : {"-nfe.xml", "-ped-rec.xml", "-ped-sta.xml", "-ped-sit.xml", "-ped-inu.xml",
+                               "-ped-can.xml"}) {
+        fileio::AtomicFile file(dir.file(std::string("41100612345678000195550010000001230029714081") + suffix));
+        std::string temp = std::filesystem::path(file.TempPath()).filename().string();
+        EXPECT_EQ(std::filesystem::path(file.TempPath()).parent_path(), dir.path());
+        // No ".xml" ending at all, so no request suffix either.
+        EXPECT_FALSE(temp.size() >= 4 && temp.compare(temp.size() - 4, 4, ".xml") == 0) << temp;
+    }
 }
 
 TEST(NFeWriter, FailedWriteLeavesNoFile) {

@@ -175,7 +175,3 @@ TEST(LastBatchFile, WrittenBesideTheMonitor) {
     Verifica_Numero_Lote(f.config, 43);
     EXPECT_NE(testsupport::ReadAll(f.root.file("uninfelote.xml")).find(">43<"), std::string::npos);
 }
-
-TEST(RequestNames, TimeStamp) {
-    EXPECT_EQ(RequestTimeStamp(EncodeDateTime(2009, 3, 5, 14, 5, 9, 0)), "20090305T140509");
-}

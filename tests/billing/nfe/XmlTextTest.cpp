@@ -75,10 +75,3 @@ TEST(Dates, YearMonthDay) {
     EXPECT_EQ(DataXML(EncodeDate(2009, 3, 5)), "2009-03-05");
     EXPECT_EQ(DataXML(EncodeDateTime(2010, 12, 31, 23, 59, 59, 0)), "2010-12-31");
 }
-
-TEST(Digits, OnlyDigitsAndZeroFill) {
-    EXPECT_EQ(OnlyDigits("(41) 3333-4444"), "4133334444");
-    EXPECT_EQ(OnlyDigits("80.000-000"), "80000000");
-    EXPECT_EQ(IntToStrZero(123, 9), "000000123");
-    EXPECT_EQ(IntToStrZero(1234, 2), "1234");
-}
