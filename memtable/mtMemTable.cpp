@@ -4,6 +4,7 @@
 #include <cmath>
 #include <filesystem>
 
+#include "memtable/mtFilter.h"
 #include "platform/rtl/Filer.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Strings.h"
@@ -975,18 +976,25 @@ void TmtCustomMemTable::SetBlockReadSize(int Value) {
 }
 
 bool TmtCustomMemTable::EvaluateFilterExpression(void* Expression, PmtRecord Record) {
-    (void)Expression;
-    (void)Record;
-    return true;
+    if (Expression == nullptr) return true;
+    if (State() == dsFilter && filterRecord_ == Record) return EvaluateTableFilter(this, Expression);
+    // An index filter asks outside the record filter: the fields must read
+    // the record under test while the expression runs.
+    TDataSetState old = SetTempState(dsFilter);
+    PmtRecord oldRecord = filterRecord_;
+    filterRecord_ = Record;
+    Finally restore([&] {
+        filterRecord_ = oldRecord;
+        RestoreState(old);
+    });
+    return EvaluateTableFilter(this, Expression);
 }
 
 void* TmtCustomMemTable::ParseFilterExpression(const std::string& Text, TFilterOptions Options) {
-    (void)Text;
-    (void)Options;
-    return nullptr;
+    return ParseTableFilter(Text, Options);
 }
 
-void TmtCustomMemTable::FreeFilterExpression(void* Expression) { (void)Expression; }
+void TmtCustomMemTable::FreeFilterExpression(void* Expression) { FreeTableFilter(Expression); }
 
 void TmtCustomMemTable::CalcRecordFields(PmtRecord Record) {
     if (CalcFieldsSize() > 0 && Record != nullptr) GetCalcFields(reinterpret_cast<TRecordBuffer>(Record));
@@ -1270,8 +1278,17 @@ void TmtCustomMemTable::DoAfterDelete() {
 void TmtCustomMemTable::DataEvent(TDataEvent Event, intptr_t Info) {
     // While the store is held through Lock, the controls hear nothing; the
     // field-change bookkeeping (Modified, calculated fields) still runs.
-    if (common_ != nullptr && common_->LockedByTable() && Event != deFieldChange) return;
-    TDataSet::DataEvent(Event, Info);
+    if (common_ == nullptr || !common_->LockedByTable()) {
+        TDataSet::DataEvent(Event, Info);
+        return;
+    }
+    if (Event != deFieldChange) return;
+    auto* field = reinterpret_cast<TField*>(Info);
+    if (field->FieldKind() == fkData || field->FieldKind() == fkInternalCalc) SetModified(true);
+    if (State() != dsSetKey && AutoCalcFields() && CalcFieldsSize() > 0 && field->FieldKind() == fkData &&
+        ActiveBuffer() != nullptr)
+        GetCalcFields(ActiveBuffer());
+    field->Change();
 }
 
 void TmtCustomMemTable::EmptyBuffersAndIndexes() {

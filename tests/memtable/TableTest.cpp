@@ -339,3 +339,92 @@ TEST(Cursor, NoFieldDefinitionsIsAnError) {
     }
     EXPECT_FALSE(t.Active());
 }
+
+// ---------------------------------------------------------------------------
+// Filters, master/detail, locking
+
+TEST(Filter, FilterTextSelectsRecords) {
+    auto t = MakeItems();
+    t->Open();
+    for (int i = 1; i <= 6; ++i) AddItem(t.get(), i, i % 2 ? "ímpar" : "par", i * 10.0);
+    t->SetFilter("Amount > 25 and Name = 'par'");
+    t->SetFiltered(true);
+    EXPECT_EQ(Ids(t.get()), (std::vector<int>{4, 6}));
+    EXPECT_EQ(t->RecordCount(), 2);
+    t->SetFilter("");
+    EXPECT_EQ(t->RecordCount(), 6);
+}
+
+TEST(MasterDetail, DetailShowsTheMastersItemsAndTakesItsKey) {
+    auto master = std::make_unique<TmtMemTable>(nullptr);
+    master->FieldDefs()->Add("Nota", ftInteger);
+    master->Open();
+    for (int n : {10, 20}) {
+        master->Append();
+        master->FieldByName("Nota")->SetAsInteger(n);
+        master->Post();
+    }
+    auto items = MakeItems();
+    items->FieldDefs()->Add("Nota", ftInteger);
+    items->Open();
+    auto add = [&](int id, int nota) {
+        items->Append();
+        items->FieldByName("Id")->SetAsInteger(id);
+        items->FieldByName("Nota")->SetAsInteger(nota);
+        items->Post();
+    };
+    add(1, 10);
+    add(2, 20);
+    add(3, 10);
+    TDataSource source(nullptr);
+    source.SetDataSet(master.get());
+    items->SetDetailFields("Nota");
+    items->SetMasterFields("Nota");
+    items->SetMasterSource(&source);
+    master->First();
+    EXPECT_EQ(Ids(items.get()), (std::vector<int>{1, 3}));
+    master->Next();
+    EXPECT_EQ(Ids(items.get()), (std::vector<int>{2}));
+    items->Append();
+    EXPECT_EQ(items->FieldByName("Nota")->AsInteger(), 20);
+    items->FieldByName("Id")->SetAsInteger(4);
+    items->Post();
+    EXPECT_EQ(Ids(items.get()), (std::vector<int>{2, 4}));
+    items->SetMasterSource(nullptr);
+    EXPECT_EQ(items->RecordCount(), 4);
+    try {
+        TDataSource own(nullptr);
+        own.SetDataSet(items.get());
+        items->SetMasterSource(&own);
+        FAIL();
+    } catch (const EDatabaseError& e) {
+        EXPECT_NE(e.Message().find("Selfreferencing master/detail relations not allowed."), std::string::npos);
+    }
+}
+
+TEST(Locking, LockSilencesControlsUntilUnlock) {
+    auto t = MakeItems();
+    t->Open();
+    TDataSource source(nullptr);
+    source.SetDataSet(t.get());
+    int changes = 0;
+    source.OnDataChange = [&](TObject*, TField*) { ++changes; };
+    t->Lock();
+    AddItem(t.get(), 1, "a", 1);
+    t->Unlock();
+    EXPECT_EQ(changes, 0);
+    AddItem(t.get(), 2, "b", 2);
+    EXPECT_GT(changes, 0);
+}
+
+TEST(Reposition, AutoRepositionFollowsThePostedRecord) {
+    auto t = MakeItems();
+    t->SetAutoReposition(true);
+    t->Open();
+    AddItem(t.get(), 1, "c", 0);
+    AddItem(t.get(), 2, "a", 0);
+    t->SetIndexFieldNames("Name");
+    AddItem(t.get(), 3, "b", 0);
+    EXPECT_EQ(t->FieldByName("Id")->AsInteger(), 3);
+    EXPECT_EQ(t->RecNo(), 2);
+}
