@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
@@ -160,6 +161,12 @@ void Tdmdb::LoadStartupFiles(const billing::data::AppFiles& Files) {
     if (!fs::exists(Files.IniFileName(), ec)) Arquivo_Ini("Salva");
     Set_Var("nome_aplicativo", "Quillmar OSKE " + VersaoAplicativo() + " [Faturamento]");
     Arquivo_Ini("Le");
+    // On a fresh machine the default database is made now, so that the
+    // login, which refuses a missing file, finds it. A file the INI names
+    // elsewhere is never made up: its absence is for the login to report.
+    std::string database = Get_Var("nome_banco_dados");
+    if (database == Files.DatabaseFileName() && !fs::exists(database, ec))
+        billing::data::CreateDatabaseFile(database);
 }
 
 // ---------------------------------------------------------------------------
@@ -390,7 +397,9 @@ void Tdmdb::Id_Generator(const std::string& Field, const std::string& Table, TDa
         ADOConnection->RollbackTrans();
         throw;
     }
-    DataSet->FieldByName(Field)->SetAsLargeInt(next);
+    if (next > std::numeric_limits<int>::max())
+        throw EDatabaseError("Não há mais códigos disponíveis para " + Table + "." + Field);
+    DataSet->FieldByName(Field)->SetAsInteger(static_cast<int>(next));
 }
 
 bool Tdmdb::Usuario_Permissao(const std::string& Programa) {

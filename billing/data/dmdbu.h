@@ -52,7 +52,7 @@ public:
     // The start-up part of the main window's creation: the variables
     // nome_arquivo_ini, nome_banco_dados, id_usuario, mascara_produto and
     // nome_aplicativo from the file names, the INI written when missing and
-    // then read back.
+    // then read back, and the default database made when it does not exist.
     void LoadStartupFiles(const billing::data::AppFiles& Files);
 
     // --- the database

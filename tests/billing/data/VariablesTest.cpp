@@ -81,6 +81,8 @@ TEST_F(Variables, StartWithoutIniWritesItWithTheDefaults) {
     EXPECT_EQ(dm.Get_Var("nome_aplicativo"), "Quillmar OSKE 1.44 [Faturamento]");
     // The program itself is never touched.
     EXPECT_FALSE(std::filesystem::exists(dir.file("faturamento")));
+    // The default database is ready for the login.
+    EXPECT_TRUE(std::filesystem::exists(dir.file("faturamento.db")));
 }
 
 TEST_F(Variables, StartReadsTheDatabaseAndLastUserFromTheIni) {
@@ -91,6 +93,9 @@ TEST_F(Variables, StartReadsTheDatabaseAndLastUserFromTheIni) {
     EXPECT_EQ(dm.Get_Var("nome_banco_dados"), "/dados/empresa.db");
     EXPECT_EQ(dm.Get_Var("id_usuario"), "maria");
     EXPECT_FALSE(std::filesystem::exists(dir.file("faturamento.ini")));
+    // A database named elsewhere is not made up.
+    EXPECT_FALSE(std::filesystem::exists("/dados/empresa.db"));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("faturamento.db")));
 }
 
 TEST_F(Variables, IniWithoutTheSectionKeepsTheValues) {
