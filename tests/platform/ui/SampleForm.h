@@ -64,18 +64,18 @@ public:
         qryCliente->FieldByName("Id_Cliente")->SetEditMask("######-#;0; ");
         qryCliente->FieldByName("Cep")->SetEditMask("99999-999;0; ");
 
+        StatusBar = new TStatusBar(this);
+        StatusBar->SetParent(this);
+        StatusBar->AddPanel()->SetText("Registro:");
+        StatusBar->Panels(0)->SetWidth(120);
+        StatusBar->AddPanel()->SetText("Situação: em edição");
+
         pnlBotoes = new TPanel(this);
         pnlBotoes->SetParent(this);
         pnlBotoes->SetHeight(38);
         pnlBotoes->SetAlign(alBottom);
         btnSave = Button(pnlBotoes, "&Salvar", 8);
         btnCancel = Button(pnlBotoes, "&Desfazer", 96);
-        StatusBar = new TStatusBar(this);
-        StatusBar->SetParent(this);
-        StatusBar->AddPanel()->SetText("Registro:");
-        StatusBar->Panels(0)->SetWidth(80);
-        StatusBar->AddPanel()->SetText("Situação: em edição");
-
         int y = 12;
         dbeId_Cliente = Edit<TDBEdit>("Código", "Id_Cliente", y, 90);
         dbeNome = Edit<TDBEdit>("Nome", "Nome", y, 300);
