@@ -13,7 +13,7 @@ namespace {
 class FakeControl : public TComponent {
 public:
     FakeControl(TComponent* owner, std::string className, std::int64_t colour = 1)
-        : TComponent(owner), className_(std::move(className)), colour(colour) {}
+        : TComponent(owner), colour(colour), className_(std::move(className)) {}
     std::string ClassName() const override { return className_; }
     std::int64_t colour;
     bool enabled = true;
