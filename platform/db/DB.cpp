@@ -1034,6 +1034,30 @@ void TDataSet::SetOnFilterRecordValue(const TFilterRecordEvent& Value) {
     onFilterRecord_ = Value;
 }
 
+Variant TDataSet::GetStateFieldValue(TDataSetState State, TField* Field) {
+    TDataSetState old = SetTempState(State);
+    Variant v;
+    try {
+        v = Field->Value();
+    } catch (...) {
+        RestoreState(old);
+        throw;
+    }
+    RestoreState(old);
+    return v;
+}
+
+void TDataSet::SetStateFieldValue(TDataSetState State, TField* Field, const Variant& Value) {
+    TDataSetState old = SetTempState(State);
+    try {
+        Field->SetValue(Value);
+    } catch (...) {
+        RestoreState(old);
+        throw;
+    }
+    RestoreState(old);
+}
+
 // ---------------------------------------------------------------------------
 // Fields by name
 

@@ -441,6 +441,12 @@ public:
     void SetAsDateTime(TDateTime Value) { SetAsDateTimeValue(Value); }
     Variant AsVariant() const { return GetAsVariant(); }
     void SetAsVariant(const Variant& Value) { SetVarValue(Value); }
+    // The value before the pending edit and the value being written, where
+    // the dataset keeps them (states dsOldValue and dsNewValue); Null where
+    // it does not.
+    Variant OldValue() const;
+    Variant NewValue() const;
+    void SetNewValue(const Variant& Value);
     // Null when the field is null.
     Variant Value() const { return GetAsVariant(); }
     void SetValue(const Variant& Value) { SetVarValue(Value); }
@@ -1072,6 +1078,11 @@ public:
 
     // --- notifications
     virtual void DataEvent(TDataEvent Event, intptr_t Info);
+
+    // Field's value read with the dataset in State for the duration (what
+    // OldValue and NewValue ask); a descendant answers for states it keeps.
+    virtual Variant GetStateFieldValue(TDataSetState State, TField* Field);
+    virtual void SetStateFieldValue(TDataSetState State, TField* Field, const Variant& Value);
 
     // --- events
     TDataSetNotifyEvent BeforeOpen, AfterOpen, BeforeClose, AfterClose;

@@ -455,6 +455,21 @@ bool TField::IsNull() const {
     return !GetData(nullptr);
 }
 
+Variant TField::OldValue() const {
+    if (dataSet_ == nullptr) DatabaseError(Format(SDataSetMissing, DisplayName()));
+    return dataSet_->GetStateFieldValue(dsOldValue, const_cast<TField*>(this));
+}
+
+Variant TField::NewValue() const {
+    if (dataSet_ == nullptr) DatabaseError(Format(SDataSetMissing, DisplayName()));
+    return dataSet_->GetStateFieldValue(dsNewValue, const_cast<TField*>(this));
+}
+
+void TField::SetNewValue(const Variant& Value) {
+    if (dataSet_ == nullptr) DatabaseError(Format(SDataSetMissing, DisplayName()));
+    dataSet_->SetStateFieldValue(dsNewValue, this, Value);
+}
+
 void TField::Validate(const void* Buffer) {
     if (!OnValidate) return;
     bool wasValidating = isValidating_;

@@ -282,6 +282,27 @@ TEST(DataSetChanges, DeleteErrorHandlerRetriesOrGivesUp) {
     EXPECT_EQ(Id(d), 3);
 }
 
+TEST(DataSetChanges, OldAndNewValuesOfAPendingEdit) {
+    VectorDataSet d;
+    MakeTable(d, 2);
+    d.Edit();
+    d.FieldByName("Name")->SetAsString("novo");
+    EXPECT_EQ(d.FieldByName("Name")->OldValue().AsString(), "N1");
+    EXPECT_EQ(d.FieldByName("Name")->NewValue().AsString(), "novo");
+    int changes = 0;
+    TDataSource src(nullptr);
+    src.SetDataSet(&d);
+    src.OnDataChange = [&](TObject*, TField*) { ++changes; };
+    d.FieldByName("Name")->SetNewValue(Variant("outro"));
+    EXPECT_EQ(changes, 0);  // written quietly, as the class library does
+    EXPECT_EQ(d.FieldByName("Name")->AsString(), "outro");
+    EXPECT_EQ(d.State(), dsEdit);
+    d.Cancel();
+    d.Append();
+    EXPECT_TRUE(d.FieldByName("Name")->OldValue().IsNull());
+    d.Cancel();
+}
+
 TEST(DataSetChanges, ReadOnlyDatasetRefusesChanges) {
     VectorDataSet d;
     MakeTable(d, 2);

@@ -63,7 +63,7 @@ public:
     }
 
     bool GetFieldData(TField* Field, void* Buffer) const override {
-        TRecordBuffer rb = CurrentRecordBuffer();
+        TRecordBuffer rb = State() == dsOldValue ? StoredCopyOfActive() : CurrentRecordBuffer();
         if (rb == nullptr) return false;
         if (Field->FieldNo() <= 0) return ReadCalcField(rb + GetRecordSize(), Field, Buffer);
         if (Field->IsBlob()) {
@@ -309,6 +309,18 @@ protected:
     }
 
 private:
+    // The active record as it is stored (its value before the pending edit);
+    // nullptr for a record not stored yet.
+    TRecordBuffer StoredCopyOfActive() const {
+        TRecordBuffer active = ActiveBuffer();
+        if (active == nullptr || ownFilter_ == nullptr || GetBookmarkFlag(active) != bfCurrent) return nullptr;
+        int index = IndexOfId(BookmarkId(active));
+        if (index < 0) return nullptr;
+        auto* self = const_cast<VectorDataSet*>(this);
+        self->Load(rows_[static_cast<std::size_t>(index)], ownFilter_);
+        return ownFilter_;
+    }
+
     static int BookmarkId(const void* Data) {
         int id;
         std::memcpy(&id, Data, 4);
