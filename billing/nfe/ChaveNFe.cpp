@@ -33,7 +33,7 @@ int Gerar_Digito(std::string_view key43) {
 }
 
 int RandomNumericCode() {
-    static std::mt19937 generator(static_cast<unsigned>(
+    thread_local std::mt19937 generator(static_cast<unsigned>(
         std::chrono::high_resolution_clock::now().time_since_epoch().count() ^ std::random_device{}()));
     std::uniform_int_distribution<int> dist(0, 99999998);
     return dist(generator);
