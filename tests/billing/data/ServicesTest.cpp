@@ -52,6 +52,11 @@ TEST_F(Services, FieldValueByKey) {
     EXPECT_EQ(dm.dbGetFieldValue("id_cfop", std::string("5102"), "descricao", "cfop"), "Venda de mercadoria");
     EXPECT_EQ(dm.dbGetFieldValue("id_vendedor", 7, "nome", "vendedor"), "Carlos");
     EXPECT_EQ(dm.dbGetFieldValue("id_vendedor", 8, "nome", "vendedor"), "?");
+    // Values read as the forms show them.
+    Exec("insert into cliente(id_cliente, nome, data_cadastro) values('0000017', 'Ana', '2009-03-05')");
+    EXPECT_EQ(dm.dbGetFieldValue("id_cliente", std::string("0000017"), "data_cadastro", "cliente"), "05/03/2009");
+    EXPECT_EQ(dm.dbGetFieldValue("id_vendedor", 7, "percentual_comissao", "vendedor"), "2,5");
+    EXPECT_EQ(dm.dbGetFieldValue("id_cliente", std::string("0000017"), "email", "cliente"), "");
     // Text keys compare without regard to case, as the original database did.
     EXPECT_EQ(dm.dbGetFieldValue("id_programa", std::string("Nota223"), "descricao", "programa"),
               "Alteração de Senha");
