@@ -437,10 +437,6 @@ void TSQLQuery::ConnectionDestroyed() {
     connection_ = nullptr;
 }
 
-void TSQLQuery::Notification(TComponent* AComponent, TOperation Operation) {
-    TDataSet::Notification(AComponent, Operation);
-}
-
 void TSQLQuery::SetSQL(const std::string& Text) { sql_->SetText(Text); }
 
 std::string TSQLQuery::CommandText() const { return StatementText(); }

@@ -146,7 +146,6 @@ public:
     bool GetFieldData(TField* Field, void* Buffer) const override;
     void SetFieldData(TField* Field, const void* Buffer) override;
     std::unique_ptr<TStream> CreateBlobStream(TField* Field, TBlobStreamMode Mode) override;
-    void Notification(TComponent* AComponent, TOperation Operation) override;
 
 protected:
     TRecordBuffer AllocRecordBuffer() override;
