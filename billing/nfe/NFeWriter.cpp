@@ -156,7 +156,7 @@ void WriteAddress(Lines& x, const std::string& group, const std::string& who, co
     x.Optional(6, "CEP", PostalCode(cep, who + " - CEP"));
     x.Elem(6, "cPais", "1058");
     x.Elem(6, "xPais", "BRASIL");
-    x.Optional(6, "fone", Phone(telefone));
+    x.Optional(0, "fone", Phone(telefone));
     x.Close(4, group);
 }
 
@@ -409,19 +409,19 @@ std::string BuildNFeXml(const NFeDocument& doc) {
             x.Close(4, "veicTransp");
         }
     }
-    x.Open(4, "vol");
-    x.Elem(6, "pesoL", Amount(nf.peso_liquido, 3, 12, "Nota fiscal - Peso líquido"));
-    x.Elem(6, "pesoB", Amount(nf.peso_bruto, 3, 12, "Nota fiscal - Peso bruto"));
-    x.Close(4, "vol");
+    x.Open(0, "vol");
+    x.Elem(0, "pesoL", Amount(nf.peso_liquido, 3, 12, "Nota fiscal - Peso líquido"));
+    x.Elem(0, "pesoB", Amount(nf.peso_bruto, 3, 12, "Nota fiscal - Peso bruto"));
+    x.Close(0, "vol");
     x.Close(2, "transp");
 
     std::string fisco = Free(nf.dados_adicionais_fisco, "Dados adicionais do fisco", 1, 255, false);
     std::string cpl = Free(nf.dados_adicionais_contribuinte, "Dados adicionais do contribuinte", 1, 5000, false);
     if (!fisco.empty() || !cpl.empty()) {
-        x.Open(2, "infAdic");
-        x.Optional(4, "infAdFisco", fisco);
-        x.Optional(4, "infCpl", cpl);
-        x.Close(2, "infAdic");
+        x.Open(0, "infAdic");
+        x.Optional(0, "infAdFisco", fisco);
+        x.Optional(0, "infCpl", cpl);
+        x.Close(0, "infAdic");
     }
 
     x.Close(1, "infNFe");
