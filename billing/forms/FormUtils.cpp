@@ -1,0 +1,150 @@
+#include "billing/forms/FormUtils.h"
+
+#include "billing/data/dmdbu.h"
+#include "platform/db/SQLiteDatabase.h"
+#include "platform/rtl/Strings.h"
+#include "platform/rtl/SysUtils.h"
+#include "platform/ui/DBCtrls.h"
+#include "platform/ui/DBGrids.h"
+
+namespace billing::forms {
+
+namespace {
+
+ui::BoxRequest MessageRequest(const std::string& Text, const std::string& Caption, TMsgDlgType Type,
+                              TMsgDlgButtons Buttons) {
+    ui::BoxRequest r;
+    r.kind = ui::BoxKind::Message;
+    r.caption = Caption;
+    r.text = Text;
+    r.type = Type;
+    r.buttons = Buttons;
+    r.defaultButton = Buttons.Contains(mbYes) ? mbYes : mbOK;
+    return r;
+}
+
+TMsgDlgType TypeOf(billing::data::MessageIcon Icon) {
+    using billing::data::MessageIcon;
+    switch (Icon) {
+    case MessageIcon::Information: return mtInformation;
+    case MessageIcon::Exclamation: return mtWarning;
+    case MessageIcon::Error: return mtError;
+    case MessageIcon::Question: return mtConfirmation;
+    case MessageIcon::None: break;
+    }
+    return mtCustom;
+}
+
+}  // namespace
+
+void Box(const std::string& Text, const std::string& Caption, TMsgDlgType Type) {
+    ui::Dialogs().Show(MessageRequest(Text, Caption, Type, TMsgDlgButtons{mbOK}));
+}
+
+bool AskYesNo(const std::string& Text, const std::string& Caption) {
+    return ui::Dialogs().Show(MessageRequest(Text, Caption, mtConfirmation, mbYesNo)).result == mrYes;
+}
+
+void Refuse(const std::string& Text, const std::string& Caption) {
+    Box(Text, Caption, mtWarning);
+    Abort();
+}
+
+void UiMessages::ShowMessage(const std::string& text) { ::ShowMessage(text); }
+
+void UiMessages::MessageBox(const std::string& text, const std::string& caption, billing::data::MessageIcon icon) {
+    Box(text, caption, TypeOf(icon));
+}
+
+bool UiMessages::Confirm(const std::string& text, const std::string& caption) { return AskYesNo(text, caption); }
+
+void InstallUiMessages() {
+    static UiMessages messages;
+    billing::data::SetMessages(&messages);
+}
+
+void ChangeColor(TCustomForm* Form, bool Editing) {
+    if (Form == nullptr) return;
+    TColor colour = Editing ? clWindow : Form->Color();
+    for (int i = 0; i < Form->ComponentCount(); ++i) {
+        TComponent* c = Form->Components(i);
+        const std::string kind = c->ClassName();
+        if (kind == "TDBEdit") {
+            auto* e = static_cast<TDBEdit*>(c);
+            if (!e->ReadOnly()) e->SetColor(colour);
+        } else if (kind == "TEdit" || kind == "TDBMemo" || kind == "TDBRichEdit" || kind == "TComboBox" ||
+                   kind == "TDBListBox" || kind == "TDBLookupListBox" || kind == "TDBImage") {
+            static_cast<TControl*>(c)->SetColor(colour);
+        } else if (kind == "TDBGrid") {
+            static_cast<TControl*>(c)->SetColor(colour);
+        } else if (kind == "TDBLookupComboBox") {
+            static_cast<TControl*>(c)->SetColor(colour);
+        } else if (kind == "TDBComboBox" || kind == "TDBCheckBox" || kind == "TwwDBComboDlg" ||
+                   kind == "TwwDBDateTimePicker") {
+            auto* control = static_cast<TControl*>(c);
+            control->SetEnabled(Editing);
+            control->SetColor(colour);
+        } else if (kind == "TwwDBGrid") {
+            auto* grid = static_cast<TCustomDBGrid*>(c);
+            grid->SetReadOnly(!Editing);
+            grid->SetColor(colour);
+        } else if (kind == "TButton") {
+            static_cast<TControl*>(c)->SetEnabled(Editing);
+        }
+    }
+}
+
+void CenterForm(TCustomForm* Form) {
+    if (Form == nullptr || Screen == nullptr) return;
+    Form->SetLeft((Screen->Width() - Form->Width()) / 2);
+    Form->SetTop((Screen->Height() - 140 - Form->Height()) / 2);
+}
+
+void NavigationKeyDown(TCustomForm* Form, Word& Key) {
+    if (Form == nullptr) return;
+    if (Key == VK_RETURN || Key == VK_DOWN) {
+        Form->SelectNext(Form->ActiveControl(), true, true);
+        Key = 0;
+    } else if (Key == VK_UP) {
+        Form->SelectNext(Form->ActiveControl(), false, true);
+        Key = 0;
+    }
+}
+
+void SwallowEnter(char32_t& Key) {
+    if (Key == U'\r' || Key == U'\n') Key = 0;
+}
+
+void InstallNavigation(TCustomForm* Form) {
+    Form->SetKeyPreview(true);
+    Form->OnKeyDown = [Form](TObject*, Word& Key, TShiftState) { NavigationKeyDown(Form, Key); };
+    Form->OnKeyPress = [](TObject*, char32_t& Key) { SwallowEnter(Key); };
+}
+
+bool FindUser(const std::string& Id, UserRecord& Out) {
+    sqlite::Statement st(dmdb->ADOConnection->Database(), "select * from usuario where id_usuario = :pid_usuario");
+    st.BindText(1, Id);
+    if (!st.Step()) return false;
+    Out = UserRecord{};
+    for (int c = 0; c < st.ColumnCount(); ++c) {
+        std::string name = AnsiLowerCase(st.ColumnName(c));
+        std::string value = st.ColumnIsNull(c) ? std::string() : st.ColumnText(c);
+        if (name == "senha") Out.senha = value;
+        else if (name == "inativo") Out.inativo = value;
+        else if (name == "id_usuario") Out.id = value;
+    }
+    return true;
+}
+
+TLabel* PlaceLabel(TComponent* Owner, TWinControl* Parent, const std::string& Caption, int Left, int Top,
+                   TWinControl* Focus) {
+    auto* l = new TLabel(Owner);
+    l->SetParent(Parent);
+    l->SetCaption(Caption);
+    l->SetLeft(Left);
+    l->SetTop(Top);
+    if (Focus != nullptr) l->SetFocusControl(Focus);
+    return l;
+}
+
+}  // namespace billing::forms

@@ -1,0 +1,66 @@
+#pragma once
+// What every billing form shares: message boxes with the billing captions and
+// icons, the browse and edit looks, centring, the Enter and arrow keys moving
+// between fields, and small builders that keep the forms' layout code short.
+#include <string>
+
+#include <QWidget>
+
+#include "billing/data/Messages.h"
+#include "platform/ui/Dialogs.h"
+#include "platform/ui/Forms.h"
+#include "platform/ui/StdCtrls.h"
+
+namespace billing::forms {
+
+// A box with OK, the given caption and icon.
+void Box(const std::string& Text, const std::string& Caption, TMsgDlgType Type = mtWarning);
+// A Yes/No question with the question icon; true for Yes.
+bool AskYesNo(const std::string& Text, const std::string& Caption);
+// A box captioned "Atenção" with the exclamation icon, then the silent abort.
+[[noreturn]] void Refuse(const std::string& Text, const std::string& Caption = "Atenção");
+
+// The data services' messages shown through the window layer's dialogs.
+class UiMessages : public billing::data::IMessages {
+public:
+    void ShowMessage(const std::string& text) override;
+    void MessageBox(const std::string& text, const std::string& caption, billing::data::MessageIcon icon) override;
+    bool Confirm(const std::string& text, const std::string& caption) override;
+};
+// Installs one UiMessages for the life of the program (idempotent).
+void InstallUiMessages();
+
+// Browse look (data controls locked, form colour) or edit look (window
+// colour), switched by class name as the registers expect.
+void ChangeColor(TCustomForm* Form, bool Editing);
+// Left := (screen width - width) / 2; Top := (screen height - 140 - height) / 2.
+void CenterForm(TCustomForm* Form);
+// Enter and Down move to the next control, Up to the previous one.
+void NavigationKeyDown(TCustomForm* Form, Word& Key);
+// The Enter character is swallowed, so no control beeps at it.
+void SwallowEnter(char32_t& Key);
+// Both of the above on a form with KeyPreview.
+void InstallNavigation(TCustomForm* Form);
+
+// Builders: a control owned by Owner, placed in Parent at the given bounds.
+template <typename T>
+T* Place(TComponent* Owner, TWinControl* Parent, const std::string& Name, int Left, int Top, int Width, int Height) {
+    T* c = new T(Owner);
+    if (!Name.empty()) c->SetName(Name);
+    c->SetParent(Parent);
+    c->SetBounds(Left, Top, Width, Height);
+    return c;
+}
+// A row of the usuario table, read through the data module's connection.
+struct UserRecord {
+    std::string id;
+    std::string senha;
+    std::string inativo;
+};
+// False when no user has this id (compared without regard to case).
+bool FindUser(const std::string& Id, UserRecord& Out);
+
+TLabel* PlaceLabel(TComponent* Owner, TWinControl* Parent, const std::string& Caption, int Left, int Top,
+                   TWinControl* Focus = nullptr);
+
+}  // namespace billing::forms

@@ -1,0 +1,74 @@
+#include "billing/forms/Nota224.h"
+
+#include "billing/data/dmdbu.h"
+#include "billing/forms/FormUtils.h"
+#include "platform/rtl/SysUtils.h"
+
+using namespace billing::forms;
+
+TfrmNota224::TfrmNota224(TComponent* AOwner) : TForm(AOwner) {
+    SetName("frmNota224");
+    SetCaption("Bloquear Aplicativo - NOTA224");
+    SetBorderStyle(bsNone);
+    SetBorderIcons(TBorderIcons{});
+    SetFormStyle(fsStayOnTop);
+    SetBounds(0, 0, 640, 420);
+    SetWindowState(wsMaximized);
+
+    auto* panel = Place<TPanel>(this, this, "pnlCentro", 120, 60, 400, 260);
+    auto* title = PlaceLabel(this, panel, "Aplicativo Bloqueado ! - NOTA224", 16, 14);
+    title->SetFontBold(true);
+    title->SetFontSize(12);
+    PlaceLabel(this, panel, "Para desbloquear o Aplicativo, informe a sua senha.", 16, 44);
+    edtAplicativo = Place<TEdit>(this, panel, "edtAplicativo", 110, 80, 270, 23);
+    edtAplicativo->SetReadOnly(true);
+    edtAplicativo->SetTabStop(false);
+    PlaceLabel(this, panel, "Aplicativo", 16, 84, edtAplicativo);
+    edtUsuario = Place<TEdit>(this, panel, "edtUsuario", 110, 110, 160, 23);
+    edtUsuario->SetReadOnly(true);
+    edtUsuario->SetTabStop(false);
+    PlaceLabel(this, panel, "Usuário", 16, 114, edtUsuario);
+    edtSenha = Place<TEdit>(this, panel, "edtSenha", 110, 140, 160, 23);
+    edtSenha->SetPasswordChar('*');
+    edtSenha->SetCharCase(ecUpperCase);
+    PlaceLabel(this, panel, "&Senha", 16, 144, edtSenha);
+    Button1 = Place<TButton>(this, panel, "Button1", 290, 200, 90, 28);
+    Button1->SetCaption("&OK");
+    Button1->SetDefault(true);
+    Button1->OnClick = [this](TObject* s) { Button1Click(s); };
+
+    OnShow = [this](TObject* s) { FormShow(s); };
+    OnClose = [this](TObject* s, TCloseAction& a) { FormClose(s, a); };
+}
+
+void TfrmNota224::FormShow(TObject*) {
+    edtAplicativo->SetText(dmdb->Get_Var("nome_aplicativo"));
+    edtUsuario->SetText(dmdb->Get_Var("id_usuario"));
+    SetActiveControl(edtSenha);
+}
+
+bool TfrmNota224::Valida_Senha() {
+    std::string user = dmdb->Get_Var("id_usuario");
+    UserRecord row;
+    if (!FindUser(user, row)) Refuse("O Usuário \"" + user + "\" não está cadastrado.", "Usuário Inválido");
+    if (!dmdb->PasswordMatches(edtSenha->Text(), row.senha)) {
+        edtSenha->SelectAll();
+        if (edtSenha->CanFocus()) edtSenha->SetFocus();
+        Abort();
+    }
+    return true;
+}
+
+void TfrmNota224::Button1Click(TObject*) {
+    if (Valida_Senha()) SetModalResult(mrOk);
+}
+
+void TfrmNota224::FormClose(TObject*, TCloseAction& Action) {
+    // Whatever asked for the close (the button, the keyboard, the window
+    // manager), only the right password lets the form go.
+    try {
+        Valida_Senha();
+    } catch (const EAbort&) {
+        Action = caNone;
+    }
+}
