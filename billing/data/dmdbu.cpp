@@ -195,6 +195,15 @@ bool Tdmdb::Abrir_Banco_Dados() {
     if (!target.empty() && !fs::exists(target, ec)) billing::data::CreateDatabaseFile(target);
 
     ADOConnection->Open();
+    {
+        // An empty file (made by hand, or by a tool that only touches it)
+        // holds no tables at all: it gets the schema of a new database.
+        sqlite::Database& db = ADOConnection->Database();
+        sqlite::Statement st(db, "select count(*) from sqlite_master");
+        bool empty = st.Step() && st.ColumnInt64(0) == 0;
+        st.Reset();
+        if (empty) billing::data::CreateSchema(db);
+    }
     StatusText(1, " " + AnsiLowerCase(path));
     Mostra_Emitente();
     Database_Update();

@@ -145,6 +145,13 @@ TEST_F(DataModule, ConnectionStringWithoutMarkersIsAFatalMessage) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("outro.db")));
 }
 
+TEST_F(DataModule, EmptyFileGetsTheWholeSchema) {
+    testsupport::WriteAll(path, "");
+    ASSERT_TRUE(dm->Abrir_Banco_Dados());
+    EXPECT_EQ(Query("select versao from versao"), "1.8");
+    EXPECT_EQ(Query("select count(*) from usuario"), "1");
+}
+
 TEST_F(DataModule, FileThatIsNotADatabaseRaisesAndRunsNothingAfter) {
     testsupport::WriteAll(path, "isto não é um banco de dados, apenas texto comum........................");
     int opened = 0;
