@@ -579,3 +579,24 @@ TEST_F(SQLQueryFixture, ComponentsAreReachedByName) {
     EXPECT_TRUE(IsPublishedProp(t, "SQL"));
     EXPECT_EQ(GetStrProp(conn.get(), "ConnectionString"), conn->ConnectionString());
 }
+
+TEST_F(SQLQueryFixture, BlobBytesRoundTrip) {
+    conn->Execute(sqlite::CreateTableSql("imagem", {{"Id", "integer", false, true}, {"Dados", "longbinary"}}));
+    const std::string bytes("\x89PNG\0\x01\xff\0end", 11);
+    auto q = Query("select * from imagem");
+    q->Open();
+    EXPECT_EQ(q->FieldByName("Dados")->DataType(), ftBlob);
+    q->Append();
+    q->FieldByName("Id")->SetAsInteger(1);
+    q->FieldByName("Dados")->SetAsString(bytes);
+    q->Post();
+    q->Close();
+    EXPECT_EQ(FileRows("select typeof(Dados), length(Dados) from imagem"), std::vector<std::string>{"blob|11"});
+    q->Open();
+    EXPECT_EQ(q->FieldByName("Dados")->AsString(), bytes);
+    q->Edit();
+    q->FieldByName("Dados")->Clear();
+    q->Post();
+    EXPECT_TRUE(q->FieldByName("Dados")->IsNull());
+    EXPECT_EQ(FileRows("select count(*) from imagem where Dados is null"), std::vector<std::string>{"1"});
+}
