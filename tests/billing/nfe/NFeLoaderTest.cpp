@@ -76,7 +76,7 @@ protected:
         config.pasta_nfe_envio = dir.file("envio");
         config.pasta_nfe_retorno = dir.file("retorno");
         config.ambiente = "2 - Homologação";
-        config.programs.monitor = dir.file("uninfe");
+        config.programs.monitor = dir.file("monitor");
         config.answer_wait_ms = 20;
         config.notify = [this](const std::string& text, const std::string& caption) {
             shown.push_back(caption + ": " + text);
