@@ -278,9 +278,10 @@ void TDataSet::SetBufListSize(int Value) {
 
 void TDataSet::SetBufferCount(int Value) {
     if (Value == bufferCount_) return;
+    int drop = 0;
     if (Value < bufferCount_ && recordCount_ > 0) {
         // The active record stays inside the smaller window.
-        int drop = std::max(0, activeRecord_ - (Value - 1));
+        drop = std::max(0, activeRecord_ - (Value - 1));
         if (drop > 0) {
             std::rotate(buffers_.begin(), buffers_.begin() + drop, buffers_.end());
             recordCount_ -= drop;
@@ -292,6 +293,13 @@ void TDataSet::SetBufferCount(int Value) {
     SetBufListSize(Value + 1);
     bufferCount_ = Value;
     if (IsCursorOpen() && state_ != dsInsert) GetNextRecords();
+    // The links' windows follow the records they showed.
+    for (TDataSource* source : dataSources_)
+        for (TDataLink* link : source->DataLinks())
+            if (link->Active()) {
+                link->firstRecord_ -= drop;
+                link->UpdateRange();
+            }
 }
 
 void TDataSet::UpdateBufferCount() {

@@ -114,6 +114,49 @@ TEST(DataSetCursor, GridWindowShowsConsecutiveRowsEndingAtTheCurrentOne) {
     grid.SetDataSource(nullptr);
 }
 
+TEST(DataSetCursor, GridsComingAndGoingKeepTheCurrentRecord) {
+    VectorDataSet d;
+    TDataSource src(nullptr);
+    src.SetDataSet(&d);
+    MakeTable(d, 20);
+    d.MoveBy(9);
+    ASSERT_EQ(Id(d), 10);
+    {
+        GridLink big(7);
+        big.SetDataSource(&src);
+        EXPECT_EQ(d.BufferCount(), 7);
+        EXPECT_EQ(Id(d), 10);
+        d.MoveBy(3);
+        EXPECT_EQ(Id(d), 13);
+        GridLink small(3);
+        small.SetDataSource(&src);
+        big.SetBufferCount(2);  // the dataset keeps the largest window asked for
+        EXPECT_EQ(d.BufferCount(), 3);
+        EXPECT_EQ(Id(d), 13);
+        small.SetDataSource(nullptr);
+        EXPECT_EQ(d.BufferCount(), 2);
+        EXPECT_EQ(Id(d), 13);
+        std::vector<int> rows;
+        int active = big.ActiveRecord();
+        for (int i = 0; i < big.RecordCount(); ++i) {
+            big.SetActiveRecord(i);
+            rows.push_back(Id(d));
+        }
+        big.SetActiveRecord(active);
+        EXPECT_EQ(rows.size(), 2u);
+        EXPECT_EQ(rows[static_cast<std::size_t>(active)], 13);
+        EXPECT_EQ(rows[1] - rows[0], 1);
+        big.SetDataSource(nullptr);
+    }
+    EXPECT_EQ(d.BufferCount(), 1);
+    EXPECT_EQ(Id(d), 13);
+    d.Next();
+    EXPECT_EQ(Id(d), 14);
+    d.Prior();
+    d.Prior();
+    EXPECT_EQ(Id(d), 12);
+}
+
 TEST(DataSetCursor, RecNoAndRecordCountFollowTheCursor) {
     VectorDataSet d;
     MakeTable(d, 6);
@@ -589,6 +632,7 @@ TEST_P(RandomWalk, CursorAndContentsMatchASimpleModel) {
     src.SetDataSet(&d);
     GridLink grid(GetParam());
     grid.SetDataSource(&src);
+    GridLink other(1);
     d.FieldDefs()->Add("ID", ftInteger);
     d.Open();
 
@@ -600,7 +644,7 @@ TEST_P(RandomWalk, CursorAndContentsMatchASimpleModel) {
     auto n = [&] { return static_cast<int>(model.size()); };
 
     for (int step = 0; step < 3000; ++step) {
-        int op = pick(12);
+        int op = pick(13);
         std::string what;
         switch (op) {
             case 0: what = "first"; d.First(); pos = 0; break;
@@ -667,6 +711,18 @@ TEST_P(RandomWalk, CursorAndContentsMatchASimpleModel) {
                 pos = static_cast<int>(std::find(model.begin(), model.end(), target) - model.begin());
                 break;
             }
+            case 12: {
+                // A second grid opens or closes: the window changes size.
+                int rows = pick(9);
+                what = "window " + std::to_string(rows);
+                if (rows == 0)
+                    other.SetDataSource(nullptr);
+                else {
+                    other.SetBufferCount(rows);
+                    other.SetDataSource(&src);
+                }
+                break;
+            }
             case 11: {
                 if (n() == 0) break;
                 what = "bookmark";
@@ -686,6 +742,20 @@ TEST_P(RandomWalk, CursorAndContentsMatchASimpleModel) {
             ASSERT_LE(grid.RecordCount(), GetParam());
             ASSERT_GE(grid.ActiveRecord(), 0);
             ASSERT_LT(grid.ActiveRecord(), grid.RecordCount());
+            if (other.DataSource() != nullptr) {
+                ASSERT_GE(other.ActiveRecord(), 0);
+                ASSERT_LT(other.ActiveRecord(), other.RecordCount());
+            }
+            // Every row of the grid's window is the record the model has there.
+            int active = grid.ActiveRecord();
+            for (int i = 0; i < grid.RecordCount(); ++i) {
+                grid.SetActiveRecord(i);
+                int at = pos - active + i;
+                ASSERT_TRUE(at >= 0 && at < n()) << "step " << step << " " << what;
+                ASSERT_EQ(d.FieldByName("ID")->AsInteger(), model[static_cast<std::size_t>(at)])
+                    << "step " << step << " " << what << " row " << i;
+            }
+            grid.SetActiveRecord(active);
         } else {
             ASSERT_TRUE(d.IsEmpty());
         }
@@ -696,6 +766,7 @@ TEST_P(RandomWalk, CursorAndContentsMatchASimpleModel) {
         }
     }
     grid.SetDataSource(nullptr);
+    other.SetDataSource(nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(WindowSizes, RandomWalk, ::testing::Values(1, 2, 5, 11));
