@@ -595,12 +595,19 @@ bool TWinControl::WidgetEvent(QObject* Watched, QEvent* Event) {
         auto reason = static_cast<QFocusEvent*>(Event)->reason();
         if (reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason) return false;
         if (TCustomForm* f = GetParentForm()) f->activeControl_ = this;
+        if (focusInside_) return false;  // moving between the control's own parts
+        focusInside_ = true;
         Guarded([this] { DoEnter(); });
         return false;
     }
     case QEvent::FocusOut: {
         auto reason = static_cast<QFocusEvent*>(Event)->reason();
         if (reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason) return false;
+        // A grid's cell editor or a combo's line is still this control.
+        QWidget* next = QApplication::focusWidget();
+        if (next != nullptr && ui::ControlOf(next) == this) return false;
+        if (!focusInside_) return false;
+        focusInside_ = false;
         Guarded([this] { DoExit(); });
         return false;
     }

@@ -320,6 +320,7 @@ private:
     std::vector<TControl*> controls_;
     bool tabStop_ = true;
     bool realigning_ = false;
+    bool focusInside_ = false;
 };
 
 // A control without a window of its own in the class library (labels,
