@@ -479,15 +479,91 @@ void TmtIndex::Sort(int L, int R) {
     if (L >= R) return;
     auto first = references_.begin() + L;
     auto last = references_.begin() + R + 1;
+    TmtCommon* common = dataSet_->Common();
     // Every pair differs once the tie-break by record id applies, so any
     // correct sort gives the one order.
-    std::sort(first, last, [this](PmtRecord a, PmtRecord b) { return CompareRecords(nullptr, a, b, true, false) < 0; });
+    if (common->Owner() != nullptr && common->Owner()->OnCompareFields) {
+        std::sort(first, last, [this](PmtRecord a, PmtRecord b) { return CompareRecords(nullptr, a, b, true, false) < 0; });
+        isOrdered_ = true;
+        return;
+    }
+    // The keys are copied side by side first: comparing them there instead
+    // of inside records spread over the heap keeps the sort in the cache.
+    // The comparison is the very one CompareRecords makes (How 0, no
+    // partial, records of the store).
+    const TmtFieldList& list = fieldList_;
+    const int nf = list.Count();
+    const std::size_t n = static_cast<std::size_t>(R - L + 1);
+    std::string arena;
+    std::vector<uint32_t> offsets(n * static_cast<std::size_t>(nf));
+    for (std::size_t i = 0; i < n; ++i) {
+        PmtRecord r = references_[static_cast<std::size_t>(L) + i];
+        for (int f = 0; f < nf; ++f) {
+            int32_t len = 0;
+            std::string scratch;
+            const uint8_t* v = common->FieldValueForRead(r, list.FieldNo(f), list.Fields(f), len, scratch);
+            offsets[i * static_cast<std::size_t>(nf) + static_cast<std::size_t>(f)] = static_cast<uint32_t>(arena.size());
+            arena.push_back(v == nullptr ? '\0' : '\1');
+            if (v != nullptr) {
+                // Aligned to 8 so that numbers read in place.
+                while (arena.size() % 8 != 0) arena.push_back('\0');
+                std::size_t size = static_cast<std::size_t>(std::max(len, 0));
+                if (IsStringKind(list.Fields(f)->DataType()))
+                    size = strnlen(reinterpret_cast<const char*>(v), size);
+                arena.append(reinterpret_cast<const char*>(v), size);
+                arena.push_back('\0');  // texts stay terminated
+            }
+        }
+    }
+    struct Item {
+        PmtRecord rec;
+        uint32_t index;
+        int32_t id;
+    };
+    std::vector<Item> items(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        PmtRecord r = references_[static_cast<std::size_t>(L) + i];
+        items[i] = Item{r, static_cast<uint32_t>(i), r->RecordID};
+    }
+    const bool firstDescending = nf > 0 && list.Options(0).Contains(mtifoDescending);
+    const int locale = common->LocaleID();
+    auto valueAt = [&](uint32_t off) -> const uint8_t* {
+        if (arena[off] == '\0') return nullptr;
+        std::size_t p = off + 1;
+        while (p % 8 != 0) ++p;
+        return reinterpret_cast<const uint8_t*>(arena.data() + p);
+    };
+    auto compare = [&](const Item& a, const Item& b) {
+        int result = 0;
+        for (int f = 0; f < nf; ++f) {
+            TmtifoOptions opts = list.Options(f);
+            const uint8_t* k = valueAt(offsets[a.index * static_cast<uint32_t>(nf) + static_cast<uint32_t>(f)]);
+            if (k == nullptr && opts.Contains(mtifoIgnoreNull)) continue;
+            const uint8_t* v = valueAt(offsets[b.index * static_cast<uint32_t>(nf) + static_cast<uint32_t>(f)]);
+            bool full = true;
+            if (k != nullptr && v != nullptr) {
+                result = CompareFields(k, v, list.Fields(f)->DataType(), opts, full, locale);
+            } else {
+                result = (k == nullptr && v == nullptr) ? 0 : (k == nullptr ? -1 : 1);
+                if (opts.Contains(mtifoDescending)) result = -result;
+            }
+            if (result != 0 || !full) break;
+        }
+        if (result == 0) {
+            result = a.id < b.id ? -1 : (a.id > b.id ? 1 : 0);
+            if (firstDescending) result = -result;
+        }
+        return result < 0;
+    };
+    std::sort(items.begin(), items.end(), compare);
+    for (std::size_t i = 0; i < n; ++i) references_[static_cast<std::size_t>(L) + i] = items[i].rec;
     isOrdered_ = true;
 }
 
 void TmtIndex::Clear() {
     references_.clear();
     isOrdered_ = false;
+    idsAscending_ = true;
 }
 
 bool TmtIndex::FilterRecord(PmtRecord Record) {
@@ -553,6 +629,9 @@ void TmtIndex::LoadIndex() {
         PmtRecord r = common->Record(id);
         if (wanted(r)) references_.push_back(r);
     }
+    idsAscending_ = true;
+    for (std::size_t i = 1; i < references_.size() && idsAscending_; ++i)
+        if (references_[i - 1]->RecordID > references_[i]->RecordID) idsAscending_ = false;
 }
 
 void TmtIndex::RememberOrder() {
@@ -633,6 +712,8 @@ int TmtIndex::InsertionPoint(PmtRecord Record) {
 
 void TmtIndex::InsertAt(int Pos, PmtRecord Record) {
     Pos = std::clamp(Pos, 0, Count());
+    if (Pos != Count() || (!references_.empty() && references_.back()->RecordID > Record->RecordID))
+        idsAscending_ = false;
     references_.insert(references_.begin() + Pos, Record);
 }
 
@@ -895,35 +976,53 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
             coarse.SetFieldOfs(i, il.FieldOfs(i), il.FieldNo(i));
         }
         bool hit = false;
-        int pos = 0;
-        {
+        const auto& refs = use->References();
+        auto bound = [&](bool upper) {
             int lo = 0, hi = use->Count();
-            const auto& refs = use->References();
             while (lo < hi) {
                 int mid = lo + (hi - lo) / 2;
-                if (common->CompareRecords(coarse, 0, KeyRecord, refs[static_cast<std::size_t>(mid)], false, false, 0) > 0)
+                int c = common->CompareRecords(coarse, 0, KeyRecord, refs[static_cast<std::size_t>(mid)], false, false, 0);
+                if (upper ? c >= 0 : c > 0)
                     lo = mid + 1;
                 else
                     hi = mid;
             }
-            pos = lo;
+            return lo;
+        };
+        int first = bound(false);
+        int last = first < use->Count() ? bound(true) : first;
+        // Where the run's equality is the search's own, every record of the
+        // run matches and needs no second look.
+        bool exact = true;
+        for (int i = 0; i < coarse.Count(); ++i) {
+            TmtifoOptions a = coarse.Options(i), b = FieldList.Options(i);
+            a.Exclude(mtifoDescending);
+            b.Exclude(mtifoDescending);
+            if (IsStringKind(coarse.Fields(i)->DataType()) && a != b) exact = false;
         }
         bool filtered = RespectFilter && dataSet_->IsFilteredNow();
         int best = -1;
-        const auto& refs = use->References();
-        for (int i = pos; i < use->Count(); ++i) {
+        // In a row order of ascending ids the first match is the one with
+        // the lowest id: one search instead of one per match.
+        bool byId = use != cur && cur->IsRowOrder() && cur->IdsAscending();
+        int bestId = -1;
+        for (int i = first; i < last; ++i) {
             PmtRecord r = refs[static_cast<std::size_t>(i)];
-            if (common->CompareRecords(coarse, 0, KeyRecord, r, false, false, 0) != 0) break;
-            if (common->CompareRecords(FieldList, 0, KeyRecord, r, false, false, 0) != 0) continue;
+            if (!exact && common->CompareRecords(FieldList, 0, KeyRecord, r, false, false, 0) != 0) continue;
             if (filtered && !dataSet_->FilterRecord(r, false)) continue;
             if (use == cur) {
                 best = i;
                 break;
             }
+            if (byId) {
+                if (bestId < 0 || r->RecordID < bestId) bestId = r->RecordID;
+                continue;
+            }
             int p = -1;
             cur->FindRecord(r, p);
             if (p >= 0 && (best < 0 || p < best)) best = p;
         }
+        if (byId && bestId >= 0) cur->FindRecordByID(bestId, best);
         hit = best >= 0;
         Found = hit;
         Index = hit ? best : -1;

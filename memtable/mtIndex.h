@@ -124,6 +124,9 @@ public:
     void SetIsOrdered(bool Value) { isOrdered_ = Value; }
     bool IsSortable() const { return isSortable_; }
     bool IsRowOrder() const { return isRowOrder_; }
+    // Row order only: the references are in ascending RecordID order (no
+    // insert in the middle, no reused slot), so a record id is a position.
+    bool IdsAscending() const { return idsAscending_; }
     void SetIsRowOrder(bool Value) { isRowOrder_ = Value; }
     bool IsInternal() const { return isInternal_; }
     int Ordinal() const { return ordinal_; }
@@ -156,6 +159,7 @@ private:
     bool isOrdered_ = false;
     bool isSortable_ = false;
     bool isRowOrder_ = false;
+    bool idsAscending_ = true;
     bool isInternal_ = false;
     int ordinal_ = 0;
     bool isFiltered_ = false;

@@ -132,15 +132,20 @@ void TmtCustomMemTable::PopulateRecord(PmtRecord Record, const std::string& Fiel
     if (Values.IsArray() && VarArrayDimCount(Values) > 1) throw EMemTableError(mtres::InvalidDimCount);
     TmtFieldList list;
     BuildIndexFieldList(this, this, list, FieldNames);
-    if (list.Count() == 0) throw EMemTableError(mtres::NoFields);
+    PopulateRecordFromList(Record, list, Values);
+}
+
+void TmtCustomMemTable::PopulateRecordFromList(PmtRecord Record, const TmtFieldList& List, const Variant& Values) {
+    if (Values.IsArray() && VarArrayDimCount(Values) > 1) throw EMemTableError(mtres::InvalidDimCount);
+    if (List.Count() == 0) throw EMemTableError(mtres::NoFields);
     if (!Values.IsArray()) {
-        if (list.Count() > 1) throw EMemTableError(mtres::MoreFieldsThanValues);
-        SetFieldValue(Record, list.Fields(0), Values);
+        if (List.Count() > 1) throw EMemTableError(mtres::MoreFieldsThanValues);
+        SetFieldValue(Record, List.Fields(0), Values);
         return;
     }
     int low = Values.LowBound();
-    if (Values.HighBound() - low + 1 < list.Count()) throw EMemTableError(mtres::MoreFieldsThanValues);
-    for (int i = 0; i < list.Count(); ++i) SetFieldValue(Record, list.Fields(i), Values.GetElement(low + i));
+    if (Values.HighBound() - low + 1 < List.Count()) throw EMemTableError(mtres::MoreFieldsThanValues);
+    for (int i = 0; i < List.Count(); ++i) SetFieldValue(Record, List.Fields(i), Values.GetElement(low + i));
 }
 
 int TmtCustomMemTable::LocateRecord(const std::string& KeyFields, const Variant& KeyValues, TLocateOptions Options) {
@@ -158,7 +163,7 @@ int TmtCustomMemTable::LocateRecord(const std::string& KeyFields, const Variant&
     StoreLock lock(common_);
     PmtRecord key = common_->AllocRecord();
     Finally freeKey([&] { common_->FreeRecord(key, true, false); });
-    PopulateRecord(key, KeyFields, KeyValues);
+    PopulateRecordFromList(key, list, KeyValues);
     bool found = false;
     int index = -1;
     indexes_->Search(list, key, found, index, autoAddIndexes_, true, false);

@@ -118,6 +118,7 @@ public:
     // Writes a variant into a record of this table's layout.
     void SetFieldValue(PmtRecord Record, TField* Field, const Variant& Value);
     void PopulateRecord(PmtRecord Record, const std::string& FieldNames, const Variant& Values);
+    void PopulateRecordFromList(PmtRecord Record, const TmtFieldList& List, const Variant& Values);
 
     // Stream formats (the formats themselves live in their own unit).
     virtual void SaveToStreamViaFormat(TStream* Stream, TmtCustomStreamFormat* Format);
