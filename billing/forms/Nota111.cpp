@@ -1,0 +1,216 @@
+#include "billing/forms/Nota111.h"
+
+#include "billing/data/dmdbu.h"
+#include "billing/forms/FormUtils.h"
+#include "billing/forms/Pesquisa.h"
+#include "memtable/mtMemTable.h"
+#include "platform/db/SQLiteDatabase.h"
+#include "platform/rtl/Strings.h"
+#include "platform/rtl/SysUtils.h"
+
+using namespace billing::forms;
+
+TfrmNota111* frmNota111 = nullptr;
+
+TfrmNota111::TfrmNota111(TComponent* AOwner)
+    : RegisterForm(AOwner, "Usuários - NOTA111", "Usuario", "select * from Usuario order by Id_usuario",
+                   "Id_Usuario") {
+    SetName("frmNota111");
+    qryUsuario = qry;
+    qryUsuario->SetName("qryUsuario");
+    SetBounds(0, 0, 780, 500);
+
+    dbeId_usuario = Place<TDBEdit>(this, pnlDados, "dbeId_usuario", 90, 12, 160, 23);
+    dbeId_usuario->SetDataSource(dsMain);
+    dbeId_usuario->SetDataField("Id_Usuario");
+    PlaceLabel(this, pnlDados, "Usuário", 12, 16, dbeId_usuario);
+    dbeNome = Place<TDBEdit>(this, pnlDados, "dbeNome", 90, 40, 300, 23);
+    dbeNome->SetDataSource(dsMain);
+    dbeNome->SetDataField("Nome");
+    PlaceLabel(this, pnlDados, "Nome", 12, 44, dbeNome);
+    dbeSenha = Place<TDBEdit>(this, pnlDados, "dbeSenha", 90, 68, 160, 23);
+    dbeSenha->SetDataSource(dsMain);
+    dbeSenha->SetDataField("Senha");
+    dbeSenha->SetPasswordChar('*');
+    PlaceLabel(this, pnlDados, "Senha", 12, 72, dbeSenha);
+    dbeInativo = Place<TDBCheckBox>(this, pnlDados, "dbeInativo", 270, 68, 100, 23);
+    dbeInativo->SetDataSource(dsMain);
+    dbeInativo->SetDataField("Inativo");
+    dbeInativo->SetCaption("Inativo");
+    dbeInativo->SetValueChecked("Sim");
+    dbeInativo->SetValueUnchecked("Não");
+    SetEdits(dbeId_usuario, dbeNome);
+
+    auto* temp = new TmtMemTable(this);
+    temp->SetName("tbTemp");
+    temp->FieldDefs()->Add("Permitido", ftString, 3);
+    temp->FieldDefs()->Add("Id_programa", ftString, 20);
+    temp->FieldDefs()->Add("Tipo", ftString, 15);
+    temp->FieldDefs()->Add("descricao", ftString, 30);
+    temp->FieldDefs()->Add("cadastro_incluir", ftString, 3);
+    temp->FieldDefs()->Add("cadastro_alterar", ftString, 3);
+    temp->FieldDefs()->Add("cadastro_excluir", ftString, 3);
+    tbTemp = temp;
+    dsTemp = new TDataSource(this);
+    dsTemp->SetName("dsTemp");
+    dsTemp->SetDataSet(tbTemp);
+    PlaceLabel(this, pnlDados, "Programas x Permissões", 12, 104);
+    wwDBGrid1 = Place<TwwDBGrid>(this, pnlDados, "wwDBGrid1", 12, 124, 600, 300);
+    wwDBGrid1->SetDataSource(dsTemp);
+    wwDBGrid1->AddColumn("Permitido", "Permitido", 70);
+    wwDBGrid1->AddColumn("Id_programa", "Programa", 110);
+    wwDBGrid1->AddColumn("Tipo", "Tipo", 100);
+    wwDBGrid1->AddColumn("descricao", "Descrição", 260);
+    wwDBGrid1->SetReadOnly(true);
+    wwDBGrid1->OnDblClick = [this](TObject*) { AlternaPermissao(); };
+    wwDBGrid1->OnKeyPress = [this](TObject*, char32_t& k) {
+        if (k == U' ') {
+            k = 0;
+            AlternaPermissao();
+        }
+    };
+    Button1 = Place<TButton>(this, pnlDados, "Button1", 624, 124, 120, 28);
+    Button1->SetCaption("Marca Todos");
+    Button1->OnClick = [this](TObject* s) { Button1Click(s); };
+    Button2 = Place<TButton>(this, pnlDados, "Button2", 624, 158, 120, 28);
+    Button2->SetCaption("Desmarca Todos");
+    Button2->OnClick = [this](TObject* s) { Button2Click(s); };
+
+    AddCheck("O Usuário deve ser informado.", [this] { return !Blank("Id_Usuario"); });
+    AddUniqueKey("Id_Usuario", "O Usuário ");
+
+    // The register's own handlers wrap the pattern's.
+    auto basePost = qry->BeforePost;
+    qry->BeforePost = [this, basePost](TDataSet* d) {
+        basePost(d);
+        TField* senha = d->FieldByName("Senha");
+        if (encrypted_.empty() || senha->AsString() != encrypted_) {
+            encrypted_ = dmdb->EncryptPassword(Trim(senha->AsString()));
+            senha->SetAsString(encrypted_);
+        }
+    };
+    auto baseDelete = qry->BeforeDelete;
+    qry->BeforeDelete = [baseDelete](TDataSet* d) {
+        if (AnsiLowerCase(Trim(d->FieldByName("Id_Usuario")->AsString())) == "admin")
+            Refuse("O usuário \"Admin\" não pode ser Excluído.");
+        baseDelete(d);
+    };
+    qry->BeforeEdit = [](TDataSet* d) {
+        if (AnsiLowerCase(Trim(d->FieldByName("Id_Usuario")->AsString())) == "admin")
+            Refuse("O usuário \"Admin\" não pode ser Editado.");
+    };
+    qry->AfterEdit = [this](TDataSet* d) {
+        encrypted_.clear();
+        TField* senha = d->FieldByName("Senha");
+        senha->SetAsString(dmdb->DeCriptografa(senha->AsString()));
+    };
+    qry->AfterCancel = [this](TDataSet*) { encrypted_.clear(); };
+    qry->AfterPost = [this](TDataSet*) {
+        encrypted_.clear();
+        Salva_Programas();
+    };
+    auto baseScroll = qry->AfterScroll;
+    qry->AfterScroll = [this, baseScroll](TDataSet* d) {
+        baseScroll(d);
+        Mostra_Programas();
+    };
+    auto baseShow = OnShow;
+    OnShow = [this, baseShow](TObject* s) {
+        baseShow(s);
+        Mostra_Programas();
+    };
+    frmNota111 = this;
+}
+
+TfrmNota111::~TfrmNota111() {
+    qry->BeforeEdit = nullptr;
+    qry->AfterEdit = nullptr;
+    qry->AfterCancel = nullptr;
+    qry->AfterPost = nullptr;
+    if (frmNota111 == this) frmNota111 = nullptr;
+}
+
+std::string TfrmNota111::Search() { return Pesquisa_Usuario(); }
+
+void TfrmNota111::NewRow(TDataSet* DataSet) {
+    encrypted_.clear();
+    DataSet->FieldByName("Inativo")->SetAsString("Não");
+}
+
+void TfrmNota111::Mostra_Programas() {
+    if (!tbTemp->Active()) tbTemp->Open();
+    tbTemp->DisableControls();
+    while (!tbTemp->IsEmpty()) tbTemp->Delete();
+    std::string user = qry->Active() && !qry->IsEmpty() ? qry->FieldByName("Id_Usuario")->AsString() : "";
+    std::vector<std::string> allowed;
+    {
+        sqlite::Statement a(dmdb->ADOConnection->Database(),
+                            "select * from usuario_programa where id_usuario = :pid_usuario order by id_programa");
+        a.BindText(1, user);
+        while (a.Step()) {
+            for (int c = 0; c < a.ColumnCount(); ++c)
+                if (AnsiLowerCase(a.ColumnName(c)) == "id_programa") allowed.push_back(AnsiUpperCase(a.ColumnText(c)));
+        }
+    }
+    sqlite::Statement b(dmdb->ADOConnection->Database(), "select id_programa, tipo, descricao from programa order by id_programa");
+    while (b.Step()) {
+        std::string programa = b.ColumnText(0);
+        bool ok = user == "Admin";
+        for (const std::string& p : allowed) ok = ok || p == AnsiUpperCase(programa);
+        tbTemp->Append();
+        tbTemp->FieldByName("Permitido")->SetAsString(ok ? "Sim" : "Não");
+        tbTemp->FieldByName("Id_programa")->SetAsString(programa);
+        tbTemp->FieldByName("Tipo")->SetAsString(b.ColumnIsNull(1) ? "" : b.ColumnText(1));
+        tbTemp->FieldByName("descricao")->SetAsString(b.ColumnIsNull(2) ? "" : b.ColumnText(2));
+        tbTemp->Post();
+    }
+    tbTemp->First();
+    tbTemp->EnableControls();
+}
+
+void TfrmNota111::Salva_Programas() {
+    std::string user = qry->FieldByName("Id_Usuario")->AsString();
+    std::vector<std::string> ticked;
+    TBookmark mark = tbTemp->GetBookmark();
+    tbTemp->DisableControls();
+    for (tbTemp->First(); !tbTemp->Eof(); tbTemp->Next()) {
+        if (tbTemp->FieldByName("Permitido")->AsString() == "Sim")
+            ticked.push_back(tbTemp->FieldByName("Id_programa")->AsString());
+    }
+    if (!mark.empty() && tbTemp->BookmarkValid(mark)) tbTemp->GotoBookmark(mark);
+    tbTemp->EnableControls();
+    // All the rights or none: a failure half-way leaves the former ones.
+    TSQLConnection* db = dmdb->ADOConnection;
+    db->BeginTrans();
+    try {
+        db->Execute("delete from usuario_programa where id_usuario = :pid_usuario", {{"pid_usuario", Variant(user)}});
+        for (const std::string& p : ticked)
+            db->Execute("insert into usuario_programa(id_usuario, id_programa) values(:pid_usuario, :pid_programa)",
+                        {{"pid_usuario", Variant(user)}, {"pid_programa", Variant(p)}});
+        db->CommitTrans();
+    } catch (...) {
+        db->RollbackTrans();
+        throw;
+    }
+}
+
+void TfrmNota111::Marca(const std::string& Value) {
+    if (!tbTemp->Active() || tbTemp->IsEmpty()) return;
+    TBookmark mark = tbTemp->GetBookmark();
+    tbTemp->DisableControls();
+    for (tbTemp->First(); !tbTemp->Eof(); tbTemp->Next()) {
+        tbTemp->Edit();
+        tbTemp->FieldByName("Permitido")->SetAsString(Value);
+        tbTemp->Post();
+    }
+    if (!mark.empty() && tbTemp->BookmarkValid(mark)) tbTemp->GotoBookmark(mark);
+    tbTemp->EnableControls();
+}
+
+void TfrmNota111::AlternaPermissao() {
+    if (!tbTemp->Active() || tbTemp->IsEmpty()) return;
+    bool on = tbTemp->FieldByName("Permitido")->AsString() == "Sim";
+    tbTemp->Edit();
+    tbTemp->FieldByName("Permitido")->SetAsString(on ? "Não" : "Sim");
+    tbTemp->Post();
+}

@@ -1,0 +1,63 @@
+#include "billing/forms/Nota221.h"
+
+#include "billing/data/dmdbu.h"
+#include "billing/forms/FormUtils.h"
+
+using namespace billing::forms;
+
+TfrmNota221* frmNota221 = nullptr;
+
+TfrmNota221::TfrmNota221(TComponent* AOwner) : TForm(AOwner) {
+    SetName("frmNota221");
+    SetCaption("Log de Usuário - NOTA221");
+    SetFormStyle(fsMDIChild);
+    SetBorderStyle(bsSingle);
+    SetBorderIcons(TBorderIcons{biSystemMenu, biMinimize});
+    SetBounds(0, 0, 720, 460);
+
+    qryLog_Usuario = new TSQLQuery(this);
+    qryLog_Usuario->SetName("qryLog_Usuario");
+    qryLog_Usuario->SetConnection(dmdb->ADOConnection);
+    qryLog_Usuario->SetSQL(
+        "SELECT Usuario_Log.*, Programa.Tipo, Programa.Descricao as Programa_Descricao\n"
+        "FROM Programa INNER JOIN Usuario_Log ON Programa.Id_Programa = Usuario_Log.Id_Programa\n"
+        "ORDER BY Usuario_Log.Data, Usuario_Log.Hora;");
+    dsMain = new TDataSource(this);
+    dsMain->SetAutoEdit(false);
+    dsMain->SetDataSet(qryLog_Usuario);
+
+    wwDBGrid1 = Place<TwwDBGrid>(this, this, "wwDBGrid1", 8, 8, 700, 300);
+    wwDBGrid1->SetDataSource(dsMain);
+    wwDBGrid1->SetReadOnly(true);
+    wwDBGrid1->AddColumn("Id_Usuario", "Usuário", 140);
+    wwDBGrid1->AddColumn("Data", "Data", 90);
+    wwDBGrid1->AddColumn("Hora", "Hora", 70);
+    wwDBGrid1->AddColumn("Id_Programa", "Programa", 100);
+    wwDBGrid1->AddColumn("Programa_Descricao", "Função do Programa", 240);
+    dbmDescricao = Place<TDBMemo>(this, this, "dbmDescricao", 8, 334, 600, 80);
+    dbmDescricao->SetDataSource(dsMain);
+    dbmDescricao->SetDataField("Descricao");
+    dbmDescricao->SetReadOnly(true);
+    PlaceLabel(this, this, "Ação Executada", 8, 316, dbmDescricao);
+    Button1 = Place<TButton>(this, this, "Button1", 618, 384, 90, 28);
+    Button1->SetCaption("Cancelar");
+    Button1->SetCancel(true);
+    Button1->OnClick = [this](TObject* s) { Button1Click(s); };
+
+    CenterForm(this);
+    InstallNavigation(this);
+    OnShow = [this](TObject* s) { FormShow(s); };
+    OnClose = [](TObject*, TCloseAction& a) { a = caFree; };
+    frmNota221 = this;
+}
+
+TfrmNota221::~TfrmNota221() {
+    if (frmNota221 == this) frmNota221 = nullptr;
+}
+
+void TfrmNota221::FormShow(TObject*) {
+    if (!qryLog_Usuario->Active()) qryLog_Usuario->Open();
+    qryLog_Usuario->Last();
+}
+
+void TfrmNota221::Button1Click(TObject*) { Close(); }

@@ -1,0 +1,218 @@
+#include "billing/forms/RegisterForm.h"
+
+#include "billing/data/dmdbu.h"
+#include "billing/forms/FormUtils.h"
+#include "platform/rtl/Strings.h"
+#include "platform/rtl/SysUtils.h"
+
+namespace billing::forms {
+
+RegisterForm::RegisterForm(TComponent* AOwner, const std::string& Caption, const std::string& Table,
+                           const std::string& Sql, const std::string& KeyColumn)
+    : TForm(AOwner), table_(Table), keyColumn_(KeyColumn) {
+    SetCaption(Caption);
+    SetFormStyle(fsMDIChild);
+    SetBorderStyle(bsSingle);
+    SetBorderIcons(TBorderIcons{biSystemMenu, biMinimize});
+    SetBounds(0, 0, 760, 420);
+
+    qry = new TSQLQuery(this);
+    qry->SetName("qry" + Table);
+    qry->SetConnection(dmdb->ADOConnection);
+    qry->SetSQL(Sql);
+    qry->AfterInsert = [this](TDataSet* d) { AfterInsertDefaults(d); };
+    qry->BeforePost = [this](TDataSet* d) { BeforePostChecks(d); };
+    qry->BeforeDelete = [this](TDataSet* d) { BeforeDeleteChecks(d); };
+    qry->AfterScroll = [this](TDataSet*) { Mostra_Tudo(); };
+    dsMain = new TDataSource(this);
+    dsMain->SetName("dsMain");
+    dsMain->SetAutoEdit(false);
+    dsMain->SetDataSet(qry);
+
+    pnlBotoes = Place<TPanel>(this, this, "pnlBotoes", 0, 372, 760, 48);
+    pnlBotoes->SetAlign(alBottom);
+    pnlBotoes->SetBevelOuter(bvNone);
+    int x = 4;
+    btnInsert = AddButton("btnInsert", "&Novo", Novo, x);
+    btnEdit = AddButton("btnEdit", "&Editar", Editar, x += 68);
+    btnSave = AddButton("btnSave", "&Salvar", Gravar, x += 68);
+    btnCancel = AddButton("btnCancel", "&Desfazer", Cancelar, x += 68);
+    btnDelete = AddButton("btnDelete", "E&xcluir", Excluir, x += 68);
+    btnFirst = AddButton("btnFirst", "Primeiro", Primeiro, x += 68);
+    btnPrior = AddButton("btnPrior", "Anterior", Anterior, x += 68);
+    btnNext = AddButton("btnNext", "Próximo", Proximo, x += 68);
+    btnLast = AddButton("btnLast", "Último", Ultimo, x += 68);
+    DBButton2 = AddButton("DBButton2", "Pesquisar", Pesquisar, x += 68);
+    DBButton1 = AddButton("DBButton1", "Fechar", Fechar, x += 72);
+    DBButton1->SetCancel(true);
+    btnInsert->OnClick = [this](TObject* s) { btnInsertClick(s); };
+    btnEdit->OnClick = [this](TObject* s) { btnEditClick(s); };
+    btnSave->OnClick = [this](TObject* s) { btnSaveClick(s); };
+    btnCancel->OnClick = [this](TObject* s) { btnCancelClick(s); };
+    DBButton1->OnClick = [this](TObject* s) { DBButton1Click(s); };
+    DBButton2->OnClick = [this](TObject* s) { DBButton2Click(s); };
+
+    pnlDados = Place<TPanel>(this, this, "pnlDados", 0, 0, 760, 372);
+    pnlDados->SetAlign(alClient);
+    pnlDados->SetBevelOuter(bvNone);
+
+    InstallNavigation(this);
+    OnCreate = [this](TObject* s) { FormCreate(s); };
+    OnShow = [this](TObject* s) { FormShow(s); };
+    OnClose = [this](TObject* s, TCloseAction& a) { FormClose(s, a); };
+}
+
+RegisterForm::~RegisterForm() {
+    // The query's handlers reach into this form: none may run while it goes.
+    qry->AfterInsert = nullptr;
+    qry->BeforePost = nullptr;
+    qry->BeforeDelete = nullptr;
+    qry->AfterScroll = nullptr;
+}
+
+TDBButton* RegisterForm::AddButton(const std::string& Name, const std::string& Caption, TAcao Acao, int Left) {
+    auto* b = Place<TDBButton>(this, pnlBotoes, Name, Left, 8, Acao == Fechar || Acao == Pesquisar ? 70 : 66, 32);
+    b->SetAcao(Acao);
+    b->SetCaption(Caption);
+    b->SetEnabled(false);
+    b->SetDataSource(dsMain);
+    return b;
+}
+
+void RegisterForm::FormCreate(TObject*) { CenterForm(this); }
+
+void RegisterForm::FormShow(TObject*) {
+    if (!qry->Active()) qry->Open();
+    ChangeColor(this, false);
+    Mostra_Tudo();
+    if (btnInsert->CanFocus()) SetActiveControl(btnInsert);
+}
+
+void RegisterForm::FormClose(TObject*, TCloseAction& Action) {
+    if (qry->State() == dsEdit || qry->State() == dsInsert) {
+        if (AskYesNo("Deseja salvar as alterações ?", "Salvar")) {
+            try {
+                qry->Post();
+            } catch (const EAbort&) {
+                Action = caNone;  // the checks refused: the row stays in edit
+                return;
+            }
+            ChangeColor(this, false);
+        } else {
+            qry->Cancel();
+        }
+    }
+    Action = caFree;
+}
+
+void RegisterForm::btnInsertClick(TObject*) {
+    if (TDBEdit* key = KeyEdit()) key->SetReadOnly(false);
+    ChangeColor(this, true);
+    if (TDBEdit* key = KeyEdit(); key != nullptr && key->CanFocus()) key->SetFocus();
+}
+
+void RegisterForm::btnEditClick(TObject*) {
+    if (TDBEdit* key = KeyEdit()) key->SetReadOnly(true);
+    ChangeColor(this, true);
+    if (TWinControl* first = FirstEdit(); first != nullptr && first->CanFocus()) first->SetFocus();
+}
+
+void RegisterForm::btnSaveClick(TObject*) { ChangeColor(this, false); }
+void RegisterForm::btnCancelClick(TObject*) { ChangeColor(this, false); }
+void RegisterForm::DBButton1Click(TObject*) { Close(); }
+
+void RegisterForm::DBButton2Click(TObject*) {
+    std::string found = Search();
+    if (!found.empty()) qry->Locate(keyColumn_, found, {});
+}
+
+void RegisterForm::Mostra_Tudo() {
+    for (const Lookup& l : lookups_) Mostra(l);
+}
+
+void RegisterForm::AddCheck(const std::string& Message, std::function<bool()> Passes) {
+    checks_.push_back({Message, std::move(Passes)});
+}
+
+bool RegisterForm::Blank(const std::string& Field) const { return Trim(qry->FieldByName(Field)->AsString()).empty(); }
+
+void RegisterForm::AddUniqueKey(const std::string& Column, const std::string& MessagePrefix) {
+    uniqueKeys_.emplace_back(Column, MessagePrefix);
+}
+
+void RegisterForm::AddDeleteRefusal(const std::string& CountSql, const std::string& Text) {
+    deleteRefusals_.emplace_back(CountSql, Text);
+}
+
+void RegisterForm::AddLookup(const Lookup& L) {
+    lookups_.push_back(L);
+    Lookup copy = L;
+    L.edit->OnExit = [this, copy](TObject*) { Mostra(copy); };
+    L.edit->OnCustomDlg = [this, copy](TObject*) {
+        if (!copy.search) return;
+        std::string found = copy.search();
+        if (found.empty()) return;  // cancelled: the field stays as it was
+        if (qry->State() == dsBrowse) return;  // nothing to write into
+        TField* f = copy.edit->Field();
+        if (f == nullptr) return;
+        try {
+            f->SetAsInteger(std::stoi(found));
+        } catch (const std::logic_error&) {
+            f->SetAsString(found);
+        }
+        Mostra(copy);
+    };
+}
+
+void RegisterForm::Mostra(const Lookup& L) {
+    L.panel->SetCaption("?");
+    TField* f = L.edit->Field();
+    if (f == nullptr || !qry->Active()) return;
+    if (Trim(L.edit->Text()).empty() && f->IsNull()) return;
+    std::string value = L.edit->Text();
+    L.panel->SetCaption(dmdb->dbGetFieldValue(L.keyColumn, Variant(value), L.descColumn, L.table));
+}
+
+bool RegisterForm::Missing(const TPanel* Panel) { return Panel->Caption() == "?"; }
+
+void RegisterForm::KeepKeysInside(TDBMemo* Memo) {
+    Memo->OnEnter = [this](TObject*) { SetKeyPreview(false); };
+    Memo->OnExit = [this](TObject*) { SetKeyPreview(true); };
+}
+
+void RegisterForm::AfterInsertDefaults(TDataSet* DataSet) {
+    if (idGenerator_) dmdb->Id_Generator(keyColumn_, table_, DataSet);
+    NewRow(DataSet);
+}
+
+void RegisterForm::BeforePostChecks(TDataSet* DataSet) {
+    // Lookups typed by hand count with what they show now.
+    Mostra_Tudo();
+    std::string errors;
+    for (const Check& c : checks_) {
+        if (!c.passes()) errors += c.message + "\r\n";
+    }
+    lastErrors_ = errors;
+    if (!errors.empty()) Refuse("Foram identificados erros, por favor corrija: \r\n\r\n" + errors);
+    if (DataSet->State() != dsInsert) return;
+    for (const auto& [column, prefix] : uniqueKeys_) {
+        Variant value(DataSet->FieldByName(column)->AsString());
+        if (dmdb->JaExisteChave({value}, {column}, table_))
+            Refuse(prefix + "\"" + DataSet->FieldByName(column)->AsString() + "\" já existe.");
+    }
+}
+
+void RegisterForm::BeforeDeleteChecks(TDataSet* DataSet) {
+    for (const auto& [sql, text] : deleteRefusals_) {
+        TSQLQuery count(this);
+        count.SetConnection(dmdb->ADOConnection);
+        count.SetSQL(sql);
+        if (count.ParamCount() > 0) count.Params()->Items(0)->SetValue(DataSet->FieldByName(keyColumn_)->Value());
+        count.Open();
+        int n = count.IsEmpty() ? 0 : count.Fields()->Fields(0)->AsInteger();
+        count.Close();
+        if (n > 0) Refuse("Existe(m) " + std::to_string(n) + text);
+    }
+}
+
+}  // namespace billing::forms
