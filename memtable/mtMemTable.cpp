@@ -4,7 +4,10 @@
 #include <cmath>
 #include <filesystem>
 
+#include "memtable/mtBlobStream.h"
+#include "memtable/mtDelta.h"
 #include "memtable/mtFilter.h"
+#include "memtable/mtStreamFormat.h"
 #include "platform/rtl/Filer.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Strings.h"
@@ -561,41 +564,7 @@ void TmtCustomMemTable::SetFieldData(TField* Field, const void* Buffer) {
 }
 
 std::unique_ptr<TStream> TmtCustomMemTable::CreateBlobStream(TField* Field, TBlobStreamMode Mode) {
-    // A plain byte stream over the record's block; the memory table's own
-    // blob stream (with the compression events) replaces this one.
-    std::string initial;
-    bool hasValue = false;
-    {
-        StoreLock lock(common_);
-        PmtRecord rec = GetActiveRecord();
-        if (rec != nullptr && Field->FieldNo() > 0) {
-            int32_t len = 0;
-            const uint8_t* v = common_->FieldValue(rec, Field->FieldNo(), Field, len);
-            if (v != nullptr) {
-                initial.assign(reinterpret_cast<const char*>(v), static_cast<std::size_t>(len));
-                hasValue = true;
-            }
-        }
-    }
-    (void)hasValue;
-    auto store = [this, Field](const std::string* Bytes) {
-        StoreLock lock(common_);
-        PmtRecord rec = GetActiveRecord();
-        if (rec == nullptr || Field->FieldNo() <= 0) return;
-        int ofs = common_->GetFieldOffsetByNo(Field->FieldNo());
-        if (ofs < 0) return;
-        uint8_t* slot = rec->Data + ofs;
-        uint8_t* old = GetBlockPtr(slot);
-        if (old != nullptr) FreeBlock(old);
-        SetBlockPtr(slot, nullptr);
-        slot[0] = 0;
-        if (Bytes != nullptr && !Bytes->empty()) {
-            SetBlockPtr(slot, NewBlock(Bytes->data(), static_cast<int32_t>(Bytes->size())));
-            slot[0] = 2;
-        }
-        common_->SetFieldFlag(Field->FieldNo(), kFlagChanged);
-    };
-    return std::make_unique<db::BlobBufferStream>(Field, Mode, &initial, store);
+    return std::make_unique<TmtBlobStream>(Field, Mode);
 }
 
 // ---------------------------------------------------------------------------
@@ -1386,6 +1355,28 @@ void TmtCustomMemTable::Notification(TComponent* AComponent, TOperation Operatio
         return;
     }
     if (masterLink_ != nullptr && masterLink_->DataSource() == AComponent) masterLink_->SetDataSource(nullptr);
+    if (deltaHandler_ != nullptr && static_cast<TComponent*>(deltaHandler_) == AComponent) deltaHandler_ = nullptr;
+    for (TmtCustomStreamFormat** f :
+         {&defaultFormat_, &commaTextFormat_, &persistentFormat_, &formFormat_, &allDataFormat_})
+        if (*f != nullptr && static_cast<TComponent*>(*f) == AComponent) *f = nullptr;
+}
+
+void TmtCustomMemTable::SetDeltaHandler(TmtCustomDeltaHandler* Value) {
+    if (Value == deltaHandler_) return;
+    if (linkingDeltaHandler_) {
+        deltaHandler_ = Value;
+        return;
+    }
+    // Both sides of the link change together; the link calls back here.
+    linkingDeltaHandler_ = true;
+    Finally done([this] { linkingDeltaHandler_ = false; });
+    LinkDeltaHandler(this, Value);
+}
+
+void TmtCustomMemTable::SetFormat(TmtCustomStreamFormat*& Slot, TmtCustomStreamFormat* Value) {
+    if (Slot == Value) return;
+    Slot = Value;
+    if (Value != nullptr) Value->FreeNotification(this);
 }
 
 void TmtCustomMemTable::DefineProperties(TFiler* Filer) {

@@ -231,17 +231,19 @@ public:
     void SetRangeIgnoreNullKeyValues(bool Value) { rangeIgnoreNullKeyValues_ = Value; }
     bool RangeActive() const { return rangeActive_; }
     TmtCustomStreamFormat* DefaultFormat() const { return defaultFormat_; }
-    void SetDefaultFormat(TmtCustomStreamFormat* Value) { defaultFormat_ = Value; }
+    void SetDefaultFormat(TmtCustomStreamFormat* Value) { SetFormat(defaultFormat_, Value); }
     TmtCustomStreamFormat* CommaTextFormat() const { return commaTextFormat_; }
-    void SetCommaTextFormat(TmtCustomStreamFormat* Value) { commaTextFormat_ = Value; }
+    void SetCommaTextFormat(TmtCustomStreamFormat* Value) { SetFormat(commaTextFormat_, Value); }
     TmtCustomStreamFormat* PersistentFormat() const { return persistentFormat_; }
-    void SetPersistentFormat(TmtCustomStreamFormat* Value) { persistentFormat_ = Value; }
+    void SetPersistentFormat(TmtCustomStreamFormat* Value) { SetFormat(persistentFormat_, Value); }
     TmtCustomStreamFormat* AllDataFormat() const { return allDataFormat_; }
-    void SetAllDataFormat(TmtCustomStreamFormat* Value) { allDataFormat_ = Value; }
+    void SetAllDataFormat(TmtCustomStreamFormat* Value) { SetFormat(allDataFormat_, Value); }
     TmtCustomStreamFormat* FormFormat() const { return formFormat_; }
-    void SetFormFormat(TmtCustomStreamFormat* Value) { formFormat_ = Value; }
+    void SetFormFormat(TmtCustomStreamFormat* Value) { SetFormat(formFormat_, Value); }
     TmtCustomDeltaHandler* DeltaHandler() const { return deltaHandler_; }
-    void SetDeltaHandler(TmtCustomDeltaHandler* Value) { deltaHandler_ = Value; }
+    // Links both ways: the handler's DataSet becomes this table and the
+    // previous handler loses it.
+    void SetDeltaHandler(TmtCustomDeltaHandler* Value);
     int CurrentActivity() const { return activity_; }
     void SetCurrentActivity(int Value) { activity_ = Value; }
     bool IgnoreReadOnly() const { return ignoreReadOnly_; }
@@ -362,6 +364,7 @@ private:
     void AssertActiveRecordAvailable() const;
     int InsertPositionOfBuffer(PmtRecord Buffer) const;
     void ApplyIndexText();
+    void SetFormat(TmtCustomStreamFormat*& Slot, TmtCustomStreamFormat* Value);
     void ResetToFirst();
     bool GotoBookmarkData(const void* Data, bool RaiseWhenStale);
     TmtIndex* EnsureIndexFor(const std::string& Name, const std::string& Fields, TIndexOptions Options);
@@ -378,6 +381,7 @@ private:
     TmtCustomStreamFormat* formFormat_ = nullptr;
     TmtCustomStreamFormat* allDataFormat_ = nullptr;
     TmtCustomDeltaHandler* deltaHandler_ = nullptr;
+    bool linkingDeltaHandler_ = false;
     PmtRecord filterRecord_ = nullptr;
     PmtRecord overrideRecord_ = nullptr;  // Lookup reads a store record directly
     PmtRecord masterKeyRecord_ = nullptr;
