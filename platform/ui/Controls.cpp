@@ -529,9 +529,11 @@ bool TWinControl::HandleKey(QKeyEvent* Event) {
                     return;
                 }
             }
+            QWidget* focusBefore = QApplication::focusWidget();
             if (form != nullptr && form != this && form->KeyPreview() && form->OnKeyDown) form->OnKeyDown(form, key, shift);
             if (key != 0 && OnKeyDown) OnKeyDown(this, key, shift);
-            if (key == 0) {
+            // A handler that moved the focus (Enter as Tab) has used the key.
+            if (key == 0 || QApplication::focusWidget() != focusBefore) {
                 swallowed = true;
                 return;
             }
@@ -593,9 +595,11 @@ bool TWinControl::WidgetEvent(QObject* Watched, QEvent* Event) {
         return false;
     case QEvent::FocusIn: {
         auto reason = static_cast<QFocusEvent*>(Event)->reason();
-        if (reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason) return false;
+        if (reason == Qt::PopupFocusReason) return false;
         if (TCustomForm* f = GetParentForm()) f->activeControl_ = this;
-        if (focusInside_) return false;  // moving between the control's own parts
+        // Moving between the control's own parts, or its window coming back
+        // to the front, is no entering.
+        if (focusInside_) return false;
         focusInside_ = true;
         Guarded([this] { DoEnter(); });
         return false;

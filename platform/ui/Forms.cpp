@@ -278,16 +278,16 @@ void TCustomForm::PlaceWindow() {
     switch (position_) {
     case poScreenCenter:
     case poDesktopCenter:
-        w->move((Screen->Width() - width) / 2, (Screen->Height() - height) / 2);
+        w->setGeometry((Screen->Width() - width) / 2, (Screen->Height() - height) / 2, width, height);
         break;
     case poMainFormCenter:
     case poOwnerFormCenter: {
         TCustomForm* main = Application->MainForm();
         if (main != nullptr && main != this && main->Visible()) {
             QRect r = main->OuterWidget()->geometry();
-            w->move(r.x() + (r.width() - width) / 2, r.y() + (r.height() - height) / 2);
+            w->setGeometry(r.x() + (r.width() - width) / 2, r.y() + (r.height() - height) / 2, width, height);
         } else {
-            w->move((Screen->Width() - width) / 2, (Screen->Height() - height) / 2);
+            w->setGeometry((Screen->Width() - width) / 2, (Screen->Height() - height) / 2, width, height);
         }
         break;
     }
