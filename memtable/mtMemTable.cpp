@@ -395,9 +395,12 @@ void TmtCustomMemTable::SetRecNoValue(int Value) {
     if (Value == GetRecNo()) return;
     int count = curIndex_->Count();
     if (Value < 1 || Value > count) return;
+    // RecNo is the position in the current index, filtered or not: moving by
+    // the difference would count only the records the filter lets through
+    // and land elsewhere. A position the filter hides is not taken.
     if (isFiltered_) {
-        MoveBy(Value - GetRecNo());
-        return;
+        StoreLock lock(common_);
+        if (!FilterRecord(curIndex_->References()[static_cast<std::size_t>(Value - 1)], false)) return;
     }
     DoBeforeScroll();
     recNo_ = Value - 1;

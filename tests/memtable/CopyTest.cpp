@@ -190,3 +190,23 @@ TEST(Copy, ProgressIsReportedForCopies) {
     EXPECT_EQ(seen.back(), 100);
     EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
 }
+
+TEST(Copy, AFailedSaveRestoresBothSides) {
+    auto t = Source(3);
+    t->Last();
+    t->Edit();
+    t->FieldByName("Id")->SetAsInteger(1);
+    t->Post();
+    auto dest = MakeItems();
+    dest->IndexDefs()->Add("PK", "Id", {ixUnique});
+    EXPECT_THROW(t->SaveToDataSet(dest.get(), 0), EMemTableDupKey);
+    EXPECT_FALSE(dest->Active()) << "a destination that was closed is closed again";
+    EXPECT_FALSE(dest->ControlsDisabled());
+    EXPECT_FALSE(t->ControlsDisabled());
+    EXPECT_EQ(t->CurrentActivity(), memtable::actNone);
+    dest->Open();
+    EXPECT_THROW(t->UpdateToDataSet(dest.get(), "Name"), EMemTableDupKey);
+    EXPECT_EQ(dest->State(), dsBrowse);
+    EXPECT_FALSE(dest->ControlsDisabled());
+    EXPECT_EQ(Ids(dest.get()), (std::vector<int>{1, 2}));
+}

@@ -197,6 +197,10 @@ TEST(Cursor, RecNoAndCountFollowTheFilter) {
     t->SetOnFilterRecord([](TDataSet* ds, bool& accept) { accept = ds->FieldByName("Id")->AsInteger() % 2 == 0; });
     t->SetFiltered(true);
     t->SetRecNo(4);
+    EXPECT_EQ(t->FieldByName("Id")->AsInteger(), 4);
+    EXPECT_EQ(t->RecNo(), 4);
+    t->SetRecNo(5);  // hidden by the filter: stays
+    EXPECT_EQ(t->FieldByName("Id")->AsInteger(), 4);
     int before = t->FieldByName("Id")->AsInteger();
     EXPECT_EQ(t->RecordCount(), 5);
     EXPECT_EQ(t->FieldByName("Id")->AsInteger(), before) << "counting leaves the cursor";
