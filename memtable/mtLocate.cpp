@@ -1,6 +1,8 @@
 // Values moving between a memory table and the outside: variants into
 // records, locate and lookup, and copying to and from other datasets.
 #include <cmath>
+#include <exception>
+#include <functional>
 
 #include "memtable/mtMemTable.h"
 #include "platform/rtl/Format.h"
@@ -27,7 +29,7 @@ uint8_t* GetBlockPtr(const uint8_t* slot) {
 class Finally {
 public:
     explicit Finally(std::function<void()> f) : f_(std::move(f)) {}
-    ~Finally() {
+    ~Finally() noexcept(false) {
         if (std::uncaught_exceptions() > count_) {
             try {
                 f_();
@@ -44,6 +46,19 @@ private:
     std::function<void()> f_;
     int count_ = std::uncaught_exceptions();
 };
+
+// Runs every step even when one fails, then raises the first failure.
+void RunSteps(std::initializer_list<std::function<void()>> Steps) {
+    std::exception_ptr first;
+    for (const auto& step : Steps) {
+        try {
+            step();
+        } catch (...) {
+            if (!first) first = std::current_exception();
+        }
+    }
+    if (first) std::rethrow_exception(first);
+}
 
 // The native bytes of a value for a field; false for kinds a variant does
 // not write (blobs, bytes, objects).
@@ -473,24 +488,36 @@ void TmtCustomMemTable::LoadFromDataSet(TDataSet* Source, TmtCopyTableOptions Co
     Source->DisableControls();
     // Everything above comes back however the copy ends.
     Finally restore([&] {
-        enableIndexes_ = indexesOn;
-        ignoreReadOnly_ = oldIgnoreReadOnly;
-        if (Active()) {
-            common_->MarkIndexesDirty();
-            common_->UpdateIndexes();
-        }
-        if (!sourcePlace.empty() && Source->Active() && Source->BookmarkValid(sourcePlace)) {
-            try {
-                Source->GotoBookmark(sourcePlace);
-            } catch (const Exception&) {
-            }
-        }
-        if (!sourceActive) Source->Close();
-        Source->EnableControls();
-        EnableControls();
-        if (Filtered() != ownFiltered) SetFiltered(ownFiltered);
-        if (MasterSource() != master) SetMasterSource(master);
-        if (Active()) First();
+        RunSteps({
+            [&] {
+                enableIndexes_ = indexesOn;
+                ignoreReadOnly_ = oldIgnoreReadOnly;
+            },
+            [&] {
+                if (Active()) {
+                    common_->MarkIndexesDirty();
+                    common_->UpdateIndexes();
+                }
+            },
+            [&] {
+                if (!sourcePlace.empty() && Source->Active() && Source->BookmarkValid(sourcePlace))
+                    Source->GotoBookmark(sourcePlace);
+            },
+            [&] {
+                if (!sourceActive) Source->Close();
+            },
+            [&] { Source->EnableControls(); },
+            [&] { EnableControls(); },
+            [&] {
+                if (Filtered() != ownFiltered) SetFiltered(ownFiltered);
+            },
+            [&] {
+                if (MasterSource() != master) SetMasterSource(master);
+            },
+            [&] {
+                if (Active()) First();
+            },
+        });
     });
     if (!sourceActive) Source->Open();
     sourcePlace = Source->GetBookmark();
@@ -512,10 +539,14 @@ void TmtCustomMemTable::SaveToDataSet(TDataSet* Destination, TmtCopyTableOptions
     DisableControls();
     if (destControls) Destination->DisableControls();
     Finally restore([&] {
-        EnableControls();
-        if (destControls) Destination->EnableControls();
-        if (!destActive) Destination->Close();
-        activity_ = oldActivity;
+        RunSteps({[&] { EnableControls(); },
+                  [&] {
+                      if (destControls) Destination->EnableControls();
+                  },
+                  [&] {
+                      if (!destActive) Destination->Close();
+                  },
+                  [&] { activity_ = oldActivity; }});
     });
     if (OnSave) OnSave(this, mtstDataSet, nullptr);
     if (!destActive) Destination->Open();
@@ -604,9 +635,13 @@ void TmtCustomMemTable::UpdateToDataSetEx(TDataSet* Destination, const std::stri
     DisableControls();
     if (destControls) Destination->DisableControls();
     Finally restore([&] {
-        EnableControls();
-        if (destControls) Destination->EnableControls();
-        if (!destActive) Destination->Close();
+        RunSteps({[&] { EnableControls(); },
+                  [&] {
+                      if (destControls) Destination->EnableControls();
+                  },
+                  [&] {
+                      if (!destActive) Destination->Close();
+                  }});
     });
     if (!destActive) Destination->Open();
     if (!Active()) Open();

@@ -57,7 +57,7 @@ int MaxCharsOf(TField* Field) {
 class Finally {
 public:
     explicit Finally(std::function<void()> f) : f_(std::move(f)) {}
-    ~Finally() {
+    ~Finally() noexcept(false) {
         if (std::uncaught_exceptions() > count_) {
             try {
                 f_();
