@@ -10,17 +10,8 @@
 
 namespace {
 
-class BlobTable : public TmtMemTable {
-public:
-    explicit BlobTable(TComponent* Owner) : TmtMemTable(Owner) {}
-    ~BlobTable() override { Close(); }
-    std::unique_ptr<TStream> CreateBlobStream(TField* Field, TBlobStreamMode Mode) override {
-        return std::make_unique<TmtBlobStream>(Field, Mode);
-    }
-};
-
-std::unique_ptr<BlobTable> MakeTable() {
-    auto t = std::make_unique<BlobTable>(nullptr);
+std::unique_ptr<TmtMemTable> MakeTable() {
+    auto t = std::make_unique<TmtMemTable>(nullptr);
     t->FieldDefs()->Add("Id", ftInteger);
     t->FieldDefs()->Add("Data", ftBlob);
     t->FieldDefs()->Add("Texto", ftMemo);

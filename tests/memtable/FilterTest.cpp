@@ -233,26 +233,8 @@ TEST(Filter, EvaluatorErrorsOnMalformedTrees) {
     EXPECT_TRUE(memtable::EvaluateFilter(&empty, ReaderOf({})).IsEmpty());
 }
 
-// A memory table whose filter hooks run the evaluator.
-class FilteredTable : public TmtMemTable {
-public:
-    explicit FilteredTable(TComponent* Owner) : TmtMemTable(Owner) {}
-    ~FilteredTable() override {
-        Close();
-        SetFilter("");
-    }
-    bool EvaluateFilterExpression(void* Expression, PmtRecord Record) override {
-        (void)Record;
-        return memtable::EvaluateTableFilter(this, Expression);
-    }
-    void* ParseFilterExpression(const std::string& Text, TFilterOptions Options) override {
-        return memtable::ParseTableFilter(Text, Options);
-    }
-    void FreeFilterExpression(void* Expression) override { memtable::FreeTableFilter(Expression); }
-};
-
-std::unique_ptr<FilteredTable> Clients() {
-    auto t = std::make_unique<FilteredTable>(nullptr);
+std::unique_ptr<TmtMemTable> Clients() {
+    auto t = std::make_unique<TmtMemTable>(nullptr);
     t->FieldDefs()->Add("Nome", ftString, 40);
     t->FieldDefs()->Add("Valor", ftFloat);
     t->FieldDefs()->Add("Emissao", ftDateTime);
