@@ -370,6 +370,13 @@ bool TControl::WidgetEvent(QObject* Watched, QEvent* Event) {
 TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {}
 
 TWinControl::~TWinControl() {
+    // From here on the widgets only come apart: what they signal or send
+    // while the children go would reach a control already half destroyed.
+    destroying_ = true;
+    if (Widget() != nullptr) {
+        Widget()->blockSignals(true);
+        for (QObject* child : Widget()->findChildren<QObject*>()) child->blockSignals(true);
+    }
     // A windowed control frees the controls it holds, whoever owns them.
     while (!controls_.empty()) {
         TControl* c = controls_.back();

@@ -234,10 +234,10 @@ TWinControl* TCustomForm::FindNextControl(TWinControl* CurControl, bool GoForwar
         if (list[static_cast<size_t>(i)] == CurControl) start = i;
     }
     if (start < 0) start = GoForward ? n - 1 : 0;
+    // The last step comes back to the start: alone, it is its own next.
     for (int step = 1; step <= n; ++step) {
         int i = GoForward ? (start + step) % n : (start - step + n * 2) % n;
         TWinControl* c = list[static_cast<size_t>(i)];
-        if (c == CurControl) continue;
         if (c->CanFocus() && (!CheckTabStop || c->TabStop())) return c;
     }
     return nullptr;
