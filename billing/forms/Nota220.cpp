@@ -46,9 +46,11 @@ TfrmNota220::TfrmNota220(TComponent* AOwner) : TForm(AOwner) {
     dsTemp->SetName("dsTemp");
     dsTemp->SetDataSet(tbTemp);
 
-    auto* welcome = PlaceLabel(this, this, "Seja Bem Vindo !", 16, 12);
+    auto* welcome = Place<TLabel>(this, this, "lblBemVindo", 16, 10, 380, 26);
+    welcome->SetAutoSize(false);
     welcome->SetFontBold(true);
     welcome->SetFontSize(12);
+    welcome->SetCaption("Seja Bem Vindo !");
     PlaceLabel(this, this, "Informe sua identificação para acessar o Sistema.", 16, 40);
 
     dbeId_Usuario = Place<TDBEdit>(this, this, "dbeId_Usuario", 120, 74, 160, 23);

@@ -1,0 +1,23 @@
+// The billing program: the data module, then the main window, then the
+// message loop.
+#include <string>
+#include <vector>
+
+#include <QApplication>
+
+#include "billing/data/dmdbu.h"
+#include "billing/forms/FormUtils.h"
+#include "billing/main/uoskerun.h"
+#include "platform/ui/Forms.h"
+
+int main(int argc, char** argv) {
+    ui::StartApplication(argc, argv);
+    Application->Initialize();
+    billing::forms::InstallUiMessages();
+    std::vector<std::string> args(argv + 1, argv + argc);
+    TfrmOske_Nf::SetCommandLine(billing::data::AppFiles::CurrentExecutable(), args);
+    dmdb = new Tdmdb(Application);
+    Application->CreateForm(frmOske_Nf);
+    Application->Run();
+    return 0;
+}

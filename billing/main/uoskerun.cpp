@@ -1,0 +1,442 @@
+#include "billing/main/uoskerun.h"
+
+#include <filesystem>
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QStringList>
+
+#include "billing/data/dmdbu.h"
+#include "billing/forms/FormUtils.h"
+#include "billing/forms/Nota111.h"
+#include "billing/forms/Nota114.h"
+#include "billing/forms/Nota220.h"
+#include "billing/forms/Nota221.h"
+#include "billing/forms/Nota223.h"
+#include "billing/forms/Nota224.h"
+#include "billing/forms/Sobre.h"
+#include "platform/rtl/Format.h"
+#include "platform/rtl/SysUtils.h"
+
+namespace fs = std::filesystem;
+using namespace billing::forms;
+
+TfrmOske_Nf* frmOske_Nf = nullptr;
+
+namespace {
+
+std::string& CommandExe() {
+    static std::string exe;
+    return exe;
+}
+
+std::vector<std::string>& CommandArgs() {
+    static std::vector<std::string> args;
+    return args;
+}
+
+bool StartDetached(const std::string& Program, const std::vector<std::string>& Args) {
+    QStringList list;
+    for (const std::string& a : Args) list << QString::fromStdString(a);
+    return QProcess::startDetached(QString::fromStdString(Program), list);
+}
+
+}  // namespace
+
+void TfrmOske_Nf::SetCommandLine(const std::string& ExePath, const std::vector<std::string>& Args) {
+    CommandExe() = ExePath;
+    CommandArgs() = Args;
+}
+
+TfrmOske_Nf::TfrmOske_Nf(TComponent* AOwner) : TForm(AOwner) {
+    SetName("frmOske_Nf");
+    SetCaption("Quillmar OSKE - [Módulo: Faturamento]");
+    SetFormStyle(fsMDIForm);
+    SetBounds(0, 0, 1024, 700);
+    SetWindowState(wsMaximized);
+
+    imgToolbar = new TImageList(this);
+    imgToolbar->SetName("imgToolbar");
+    BuildMenu();
+    BuildToolbar();
+
+    StatusBar = new TStatusBar(this);
+    StatusBar->SetName("StatusBar");
+    StatusBar->SetParent(this);
+    StatusBar->SetAlign(alBottom);
+    const struct {
+        const char* text;
+        int width;
+        TAlignment alignment;
+    } panels[] = {{"Banco Dados:", 95, taCenter}, {"", 400, taLeftJustify}, {"Emitente:", 70, taLeftJustify},
+                  {"", 300, taLeftJustify}};
+    for (const auto& p : panels) {
+        TStatusPanel* panel = StatusBar->AddPanel();
+        panel->SetText(p.text);
+        panel->SetWidth(p.width);
+        panel->SetAlignment(p.alignment);
+    }
+
+    // No background picture ships with the program; the frame's own grey shows.
+    Image1 = new TImage(this);
+    Image1->SetName("Image1");
+    Image1->SetVisible(false);
+
+    TimerNFe = new TTimer(this);
+    TimerNFe->SetName("TimerNFe");
+    TimerNFe->SetEnabled(false);
+    TimerNFe->SetInterval(4000);
+    TimerNFe->OnTimer = [this](TObject*) {
+        if (OnNFeAnswers) OnNFeAnswers(this);
+    };
+
+    StartProgram = StartDetached;
+    ShowLogin = [this] {
+        TfrmNota220 login(nullptr);
+        if (files_) login.SetDefaultDatabase(files_->DatabaseFileName());
+        return login.ShowModal();
+    };
+
+    OnCreate = [this](TObject* s) { FormCreate(s); };
+    OnShow = [this](TObject* s) { FormShow(s); };
+    OnActivate = [this](TObject* s) { FormActivate(s); };
+    OnClose = [this](TObject* s, TCloseAction& a) { FormClose(s, a); };
+    frmOske_Nf = this;
+}
+
+TfrmOske_Nf::~TfrmOske_Nf() {
+    if (dmdb != nullptr) {
+        dmdb->OnStatusText = nullptr;
+        dmdb->AfterOpenDatabase = nullptr;
+    }
+    if (frmOske_Nf == this) frmOske_Nf = nullptr;
+}
+
+TMenuItem* TfrmOske_Nf::AddItem(TMenuItem* Parent, const std::string& Name, const std::string& Caption,
+                                std::function<void()> Command, const std::string& Hint) {
+    auto* item = new TMenuItem(this);
+    if (!Name.empty()) item->SetName(Name);
+    item->SetCaption(Caption);
+    if (!Hint.empty()) item->SetHint(Hint);
+    if (Command) item->OnClick = [Command](TObject*) { Command(); };
+    Parent->Add(item);
+    return item;
+}
+
+void TfrmOske_Nf::Guarded(const std::string& Key, const std::function<void()>& Open) {
+    if (!dmdb->Usuario_Permissao(Key)) return;
+    Open();
+}
+
+void TfrmOske_Nf::BuildMenu() {
+    MainMenu1 = new TMainMenu(this);
+    MainMenu1->SetName("MainMenu1");
+    TMenuItem* root = MainMenu1->Items();
+    auto x = [this] { return [this] { X(); }; };
+    auto sep = [this](TMenuItem* parent) { AddItem(parent, "", "-", nullptr); };
+
+    TMenuItem* cad = AddItem(root, "mnuCadastros", "&Cadastros", nullptr);
+    mnuClientes = AddItem(cad, "mnuClientes", "&Clientes", x(), "Cadastro de Clientes");
+    mnuProdutos = AddItem(cad, "mnuProdutos", "&Produtos", x(), "Cadastro de Produtos");
+    sep(cad);
+    AddItem(cad, "mnuNota105", "CFOP", x());
+    AddItem(cad, "mnuNota106", "&Situação Tributária", x());
+    AddItem(cad, "UnidadesdeMedida1", "Unidades de Medida", x());
+    sep(cad);
+    AddItem(cad, "mnuNota103", "&Vendedores", x());
+    mnuTransportadoras = AddItem(cad, "mnuTransportadoras", "&Transportadoras", x(), "Cadastro de Transportadoras");
+    AddItem(cad, "SrieDocumentos1", "Série Documentos", x());
+    sep(cad);
+    AddItem(cad, "mnuCondicao_Pagamento", "Condições de Pagamento", x());
+    AddItem(cad, "mnuConta_Corrente", "Contas Corrente", x());
+    AddItem(cad, "Febraban1", "Febraban", x());
+    sep(cad);
+    AddItem(cad, "Emitente1", "&Emitente", x());
+    sep(cad);
+    mnuSair = AddItem(cad, "mnuSair", "Sai&r", [this] { mnuSairClick(mnuSair); }, "Sair do Sistema");
+
+    TMenuItem* lanc = AddItem(root, "mnuLancamentos", "&Lançamentos", nullptr);
+    mnuLancar_Venda = AddItem(lanc, "mnuLancar_Venda", "Lançar Notas Fiscais Eletrônicas (NF-e)", x(),
+                              "Lançar NF-e");
+    AddItem(lanc, "EmitirRomaneio1", "Lançar Romaneios", x());
+    AddItem(lanc, "LanarPedidos1", "Lançar Pedidos", [] { ShowMessage("Rotina sendo aprimorada"); });
+    sep(lanc);
+    mnuGerenciar_nfe = AddItem(lanc, "mnuGerenciar_nfe", "Gerenciar Notas Fiscais Eletrônicas (NF-e)", x(),
+                               "Gerenciar NF-e");
+    AddItem(lanc, "InutilizaodeNumeraoNFe1", "Inutilizar Numeração NF-e", x());
+    AddItem(lanc, "VerificarStatusServioNFe1", "Verificar Status Serviço NF-e", x());
+
+    TMenuItem* rel = AddItem(root, "mnuRelatorios", "&Relatórios", nullptr);
+    AddItem(rel, "NotasFiscaisEmitidas1", "Notas Fiscais Emitidas", x());
+    AddItem(rel, "RomaneiosEmitidos1", "Romaneios Emitidos", x());
+    AddItem(rel, "BloquetosEmitidos1", "Boletos Emitidos", x());
+    AddItem(rel, "ResumoMovimento1", "&Resumo de Vendas (por Grupo)", x());
+    sep(rel);
+    TMenuItem* relCad = AddItem(rel, "Cadastros1", "Cadastros", nullptr);
+    AddItem(relCad, "Clientes1", "Clientes", x());
+    AddItem(relCad, "Produtos1", "Produtos", x());
+
+    TMenuItem* fin = AddItem(root, "mnuFinanceiro", "&Financeiro", nullptr);
+    mnuTitulo_Receber = AddItem(fin, "mnuTitulo_Receber", "Títulos a Receber", x(), "Títulos a Receber");
+    sep(fin);
+    AddItem(fin, "GerarArquivoRemessa1", "Gerar Arquivo Remessa", x());
+    AddItem(fin, "LerArquivoRetorno1", "Ler Arquivo Retorno", x());
+    sep(fin);
+    TMenuItem* finRel = AddItem(fin, "Relatorios2", "Relatórios", nullptr);
+    AddItem(finRel, "BoletosEmitidos1", "&Boletos Emitidos", x());
+    AddItem(finRel, "tulosaReceber2", "Títulos a Receber", x());
+
+    TMenuItem* fer = AddItem(root, "mnuFerramentas", "&Ferra&mentas", nullptr);
+    AddItem(fer, "mnuCfgConfigura", "&Opções...", x());
+    sep(fer);
+    AddItem(fer, "AlterarSenha1", "&Alterar Senha...", [this] { AlterarSenha1Click(this); });
+    mnuBloquear_Aplicativo = AddItem(fer, "mnuBloquear_Aplicativo", "Bloquear Aplicativo",
+                                     [this] { mnuBloquear_AplicativoClick(this); }, "Bloquear Aplicativo");
+    sep(fer);
+    TMenuItem* adm = AddItem(fer, "Administrador1", "&Administrador", nullptr);
+    AddItem(adm, "Usurios1", "&Usuários", [this] { Usurios1Click(this); });
+    Programas1 = AddItem(adm, "Programas1", "&Programas", [this] { Programas1Click(this); });
+    Programas1->SetVisible(false);
+    AddItem(adm, "ModelosImpressoras1", "Modelos Impressoras", x());
+    AddItem(adm, "LogdeUsurio1", "Log de Usuário", [this] { LogdeUsurio1Click(this); });
+    sep(fer);
+    AddItem(fer, "ManutenoManualsomenteMaster1", "Manutenção Manual (somente Master)", x());
+    AddItem(fer, "ImportaDadosOSKEAntigo1", "Gerar Arquivo Center Contábeis", x());
+
+    TMenuItem* ajuda = AddItem(root, "mnuAjuda", "&Ajuda", nullptr);
+    mnuSuporte = AddItem(ajuda, "mnuSuporte", "Suporte Remoto...", [this] { mnuSuporteClick(this); },
+                         "Suporte Remoto");
+    sep(ajuda);
+    mnuSobre = AddItem(ajuda, "mnuSobre", "Sobre", [this] { mnuSobreClick(this); });
+
+    SetMenu(MainMenu1);
+
+    popLink = new TPopupMenu(this);
+    popLink->SetName("popLink");
+    AddItem(popLink->Items(), "ConsultaNFenaSefaz1", "Consulta NF-e na Sefaz",
+            [this] { ConsultaNFenaSefaz1Click(this); });
+    AddItem(popLink->Items(), "ConsultaInutilizaoSefaz1", "Consulta Inutilização Sefaz",
+            [this] { ConsultaInutilizaoSefaz1Click(this); });
+}
+
+void TfrmOske_Nf::BuildToolbar() {
+    CoolBar1 = new TPanel(this);
+    CoolBar1->SetName("CoolBar1");
+    CoolBar1->SetParent(this);
+    CoolBar1->SetAlign(alTop);
+    CoolBar1->SetHeight(44);
+    CoolBar1->SetBevelOuter(bvNone);
+    ToolBar1 = new TToolBar(this);
+    ToolBar1->SetName("ToolBar1");
+    ToolBar1->SetParent(CoolBar1);
+    ToolBar1->SetAlign(alClient);
+    ToolBar1->SetShowCaptions(true);
+    ToolBar1->SetImages(imgToolbar);
+    int n = 0;
+    auto button = [this, &n](TMenuItem* item, const std::string& caption) {
+        auto* b = new TToolButton(this);
+        b->SetName("ToolButton" + std::to_string(++n));
+        b->SetParent(ToolBar1);
+        if (item != nullptr) b->SetMenuItem(item);
+        if (!caption.empty()) b->SetCaption(caption);
+        return b;
+    };
+    auto separator = [this, &n] {
+        auto* b = new TToolButton(this);
+        b->SetName("ToolSeparator" + std::to_string(++n));
+        b->SetParent(ToolBar1);
+        b->SetStyle(tbsSeparator);
+    };
+    button(mnuClientes, "Clientes");
+    button(mnuProdutos, "Produtos");
+    button(mnuTransportadoras, "Transportadoras");
+    separator();
+    button(mnuLancar_Venda, "Lançar NF-e");
+    separator();
+    button(mnuGerenciar_nfe, "Gerenciar NF-e");
+    separator();
+    button(mnuTitulo_Receber, "Títulos a Receber");
+    separator();
+    TToolButton* calc = button(nullptr, "Calculadora");
+    calc->SetName("ToolButton6");
+    calc->SetHint("Calculadora");
+    calc->SetShowHint(true);
+    calc->OnClick = [this](TObject* s) { ToolButton6Click(s); };
+    button(mnuSuporte, "Suporte Remoto");
+    button(mnuBloquear_Aplicativo, "Bloquear Aplicativo");
+    TToolButton* links = button(nullptr, "Links Importantes");
+    links->SetStyle(tbsDropDown);
+    links->SetDropdownMenu(popLink);
+    separator();
+    TToolButton* sair = button(mnuSair, "Sair");
+    sair->SetHint("Sair do Sistema");
+}
+
+// ---------------------------------------------------------------------------
+// Start-up and close
+
+void TfrmOske_Nf::FormCreate(TObject*) {
+    loginDone_ = false;
+    FormatSettings.ShortDateFormat = "dd/mm/yyyy";
+    std::string exe = CommandExe().empty() ? billing::data::AppFiles::CurrentExecutable() : CommandExe();
+    files_ = std::make_unique<billing::data::AppFiles>(exe, CommandArgs());
+    dmdb->OnStatusText = [this](TObject*, int Panel, const std::string& Text) {
+        if (Panel >= 0 && Panel < StatusBar->PanelCount()) StatusBar->Panels(Panel)->SetText(Text);
+    };
+    dmdb->AfterOpenDatabase = [this](TObject*) { TimerNFe->SetEnabled(true); };
+    dmdb->LoadStartupFiles(*files_);
+    std::string title = dmdb->Get_Var("nome_aplicativo");
+    Application->SetTitle(title);
+    SetCaption(title);
+    mnuSobre->SetCaption("Sobre o " + title);
+}
+
+void TfrmOske_Nf::FormShow(TObject*) {
+    Application_Update();
+    Cria_Pastas_NFE();
+}
+
+void TfrmOske_Nf::FormActivate(TObject*) {
+    // The login's own window activates and deactivates this one while it
+    // runs; nothing may happen behind its back.
+    if (loginRunning_) return;
+    if (!loginDone_) {
+        loginDone_ = true;
+        loginRunning_ = true;
+        TModalResult result = mrCancel;
+        try {
+            result = ShowLogin ? ShowLogin() : mrCancel;
+        } catch (...) {
+            loginRunning_ = false;
+            throw;
+        }
+        loginRunning_ = false;
+        if (result != mrOk) Application->Terminate();
+    }
+    if (!dmdb->ADOConnection->Connected()) Abrir_Banco_Dados();
+}
+
+void TfrmOske_Nf::FormClose(TObject*, TCloseAction& Action) {
+    (void)Action;
+    Fechar_Banco_Dados();
+}
+
+void TfrmOske_Nf::Arquivo_Ini(const std::string& Mode) { dmdb->Arquivo_Ini(Mode); }
+void TfrmOske_Nf::Abrir_Banco_Dados() { dmdb->Abrir_Banco_Dados(); }
+
+void TfrmOske_Nf::Fechar_Banco_Dados() {
+    TimerNFe->SetEnabled(false);
+    dmdb->Fechar_Banco_Dados();
+}
+
+void TfrmOske_Nf::Compactar_Banco_Dados() {
+    if (!dmdb->Compactar_Banco_Dados())
+        Box("Não foi possível compactar o Banco de Dados. O arquivo foi mantido como estava.\r\n\r\n" +
+                dmdb->CompactError(),
+            "Atenção");
+}
+
+bool TfrmOske_Nf::Selecionar_Banco_Dados() {
+    TfrmSelecionarBancoDados chooser(nullptr);
+    if (chooser.ShowModal() != mrOk) return false;
+    dmdb->Arquivo_Ini("Salva");
+    Abrir_Banco_Dados();
+    return true;
+}
+
+void TfrmOske_Nf::Application_Update() {
+    if (OnReleaseCheck) OnReleaseCheck(this);
+}
+
+std::string TfrmOske_Nf::PastaNFe() const {
+    // An install whose program folder cannot be written keeps its files in
+    // the user's data folder, next to the database.
+    if (files_ && files_->UsesUserFolders()) return fs::path(files_->DatabaseFileName()).parent_path().string();
+    std::string exe = files_ ? files_->ExePath() : billing::data::AppFiles::CurrentExecutable();
+    return fs::path(exe).parent_path().string();
+}
+
+void TfrmOske_Nf::Cria_Pastas_NFE() {
+    fs::path base(PastaNFe());
+    for (const char* sub : {"NFE", "NFE/Envio", "NFE/Retorno", "NFE/Arquivo", "NFE/Temp", "NFE/Certificado"}) {
+        std::error_code ec;
+        fs::path folder = base / sub;
+        if (!fs::exists(folder, ec)) fs::create_directory(folder, ec);  // a failure is left for later use to report
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Commands
+
+void TfrmOske_Nf::X() { Box("Esta opção está sendo Implementada. Aguarde.", "Atenção"); }
+
+void TfrmOske_Nf::mnuSairClick(TObject*) {
+    if (dmdb->ADOConnection->Connected()) {
+        Fechar_Banco_Dados();
+        Compactar_Banco_Dados();
+    }
+    Application->Terminate();
+}
+
+void TfrmOske_Nf::mnuSobreClick(TObject*) {
+    TfrmSobre about(nullptr);
+    about.ShowModal();
+}
+
+void TfrmOske_Nf::mnuSuporteClick(TObject*) {
+    std::string path = (fs::path(files_ ? files_->ExePath() : CommandExe()).parent_path() / "suporte").string();
+    std::error_code ec;
+    if (fs::is_regular_file(path, ec)) {
+        if (!StartProgram(path, {}))
+            Box("Não foi possível executar o arquivo \"" + path + "\".", "Erro");
+        return;
+    }
+    Box("O arquivo \"" + path + "\" não foi encontrado.\r\n"
+        "Por favor, faça o download do programa de suporte no site do fabricante.",
+        "Erro");
+}
+
+std::string TfrmOske_Nf::FindCalculator() {
+    for (const char* name : {"gnome-calculator", "kcalc", "galculator", "mate-calc", "qalculate-gtk", "xcalc"}) {
+        QString found = QStandardPaths::findExecutable(QString::fromLatin1(name));
+        if (!found.isEmpty()) return found.toStdString();
+    }
+    return {};
+}
+
+void TfrmOske_Nf::ToolButton6Click(TObject*) {
+    std::string calculator = FindCalculator();
+    if (calculator.empty()) {
+        Box("Nenhuma calculadora foi encontrada neste computador.\r\n"
+            "Instale uma calculadora (por exemplo, gnome-calculator ou galculator) e tente novamente.",
+            "Erro");
+        return;
+    }
+    if (!StartProgram(calculator, {})) Box("Não foi possível abrir a calculadora \"" + calculator + "\".", "Erro");
+}
+
+void TfrmOske_Nf::mnuBloquear_AplicativoClick(TObject*) {
+    Guarded("Nota224", [] {
+        TfrmNota224 lock(nullptr);
+        lock.ShowModal();
+    });
+}
+
+void TfrmOske_Nf::AlterarSenha1Click(TObject*) {
+    Guarded("Nota223", [this] { OpenForm(FrmNota223); });
+}
+
+void TfrmOske_Nf::Usurios1Click(TObject*) {
+    Guarded("Nota111", [this] { OpenForm(frmNota111); });
+}
+
+void TfrmOske_Nf::Programas1Click(TObject*) {
+    Guarded("Nota114", [this] { OpenForm(frmNota114); });
+}
+
+void TfrmOske_Nf::LogdeUsurio1Click(TObject*) {
+    Guarded("Nota221", [this] { OpenForm(frmNota221); });
+}
+
+void TfrmOske_Nf::ConsultaNFenaSefaz1Click(TObject*) { dmdb->Abrir_WebSite(kConsultaNFe); }
+void TfrmOske_Nf::ConsultaInutilizaoSefaz1Click(TObject*) { dmdb->Abrir_WebSite(kConsultaInutilizacao); }
