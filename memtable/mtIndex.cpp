@@ -307,14 +307,10 @@ std::unique_ptr<TmtIndex> TmtIndex::CreateFromIndexDef(TIndexDef* IndexDef, TmtC
                                             IndexOptionsToCompareOptions(IndexDef->Options()), true, false);
     TmtFieldList& list = index->IndexFieldList();
     // Per-field options of the definition come on top of the index-wide ones.
-    auto addNamed = [&](TmtifoOption option, const std::string& names) {
-        if (names.empty()) return;
-        TmtFieldList named;
-        SetFieldListOptions(DataSet, list, option, names);
-        (void)named;
-    };
-    if (!IndexDef->Options().Contains(ixDescending)) addNamed(mtifoDescending, IndexDef->DescFields());
-    if (!IndexDef->Options().Contains(ixCaseInsensitive)) addNamed(mtifoCaseInsensitive, IndexDef->CaseInsFields());
+    if (!IndexDef->Options().Contains(ixDescending) && !IndexDef->DescFields().empty())
+        SetFieldListOptions(DataSet, list, mtifoDescending, IndexDef->DescFields());
+    if (!IndexDef->Options().Contains(ixCaseInsensitive) && !IndexDef->CaseInsFields().empty())
+        SetFieldListOptions(DataSet, list, mtifoCaseInsensitive, IndexDef->CaseInsFields());
     return index;
 }
 
