@@ -170,7 +170,6 @@ void TmtCustomStreamFormat::AfterSave(TmtCustomMemTable* DataSet) {
         OnCompress(DataSet, tempStream_.get(), stream_);
     }
     RestoreAfterSave(DataSet, true);
-    DataSet->Progress(100, mtpcSave);
 }
 
 void TmtCustomStreamFormat::RestoreAfterSave(TmtCustomMemTable* DataSet, bool Succeeded) {
@@ -184,6 +183,7 @@ void TmtCustomStreamFormat::RestoreAfterSave(TmtCustomMemTable* DataSet, bool Su
         if (DataSet->Filtered() != savedFiltered_) DataSet->SetFiltered(savedFiltered_);
     });
     DataSet->SetCurrentActivity(actNone);
+    if (Succeeded) steps.Run([&] { DataSet->Progress(100, mtpcSave); });
     DataSet->Unlock();
     steps.Run([&] { DataSet->UpdateIsFiltered(); });
     DataSet->EnableControls();
@@ -279,7 +279,7 @@ void TmtCustomStreamFormat::RestoreAfterLoad(TmtCustomMemTable* DataSet, bool Su
     });
     bookmark_.clear();
     DataSet->EnableControls();
-    if (Succeeded) DataSet->Progress(100, mtpcLoad);
+    if (Succeeded) steps.Run([&] { DataSet->Progress(100, mtpcLoad); });
     DataSet->SetCurrentActivity(actNone);
     steps.Run([&] {
         if (DataSet->Active()) DataSet->Refresh();

@@ -140,10 +140,13 @@ TEST(DeltaStreamFormat, SavesEveryRecordAndLoadsThemBack) {
     LineFormat f(nullptr);
     f.BeforeSaveData = [&](TObject*) { f.events.push_back("before save"); };
     f.AfterSaveData = [&](TObject*) { f.events.push_back("after save"); };
+    t->OnProgress = [&](TDataSet*, int percent, TmtProgressCode code) {
+        if (code == mtpcSave) f.events.push_back("progress " + std::to_string(percent));
+    };
     TStringStream stream;
     t->SaveToStreamViaFormat(&stream, &f);
     EXPECT_EQ(stream.DataString(), "Id;Nome;Nota\n1;nome 1;nota\n2;nome 2;nota\n3;nome 3;nota\n");
-    EXPECT_EQ(f.events, (std::vector<std::string>{"before save", "after save"}));
+    EXPECT_EQ(f.events, (std::vector<std::string>{"progress 0", "before save", "after save", "progress 100"}));
     // The filter is back on.
     EXPECT_TRUE(t->Filtered());
     EXPECT_EQ(t->RecordCount(), 1);
