@@ -570,6 +570,21 @@ std::unique_ptr<TStream> TmtCustomMemTable::CreateBlobStream(TField* Field, TBlo
     return std::make_unique<TmtBlobStream>(Field, Mode);
 }
 
+void TmtCustomMemTable::CloseBlob(TField* Field) {
+    // Only a record being inserted owns the only copy of its value; a record
+    // of the store keeps reading the stored block through the buffer, so
+    // clearing that buffer would show a null that is not there.
+    if (Field == nullptr || Field->FieldNo() <= 0 || !cursorOpen_ || ActiveBuffer() == nullptr) return;
+    bool valid = recNo_ >= 0 && recNo_ < curIndex_->Count();
+    if (valid && State() != dsInsert) return;
+    StoreLock lock(common_);
+    int ofs = common_->GetFieldOffsetByNo(Field->FieldNo());
+    if (ofs < 0 || (common_->FieldFlags(Field->FieldNo()) & kFlagIndirect) == 0) return;
+    uint8_t* slot = Rec(ActiveBuffer())->Data + ofs;
+    if (uint8_t* block = GetBlockPtr(slot)) FreeBlock(block);
+    std::memset(slot, 0, kIndirectSlotSize);
+}
+
 // ---------------------------------------------------------------------------
 // Open and close
 

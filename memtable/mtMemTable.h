@@ -132,6 +132,7 @@ public:
     void SetFieldData(TField* Field, const void* Buffer) override;
     bool IsSequenced() const override { return !Filtered(); }
     bool FindRecord(bool Restart, bool GoForward) override;
+    bool GetIsIndexField(TField* Field) const override { return indexFieldList_.IndexOf(Field) >= 0; }
     void SetBlockReadSize(int Value) override;
     TUpdateStatus UpdateStatus() const override;
     void DataEvent(TDataEvent Event, intptr_t Info) override;
@@ -332,6 +333,7 @@ protected:
     bool GetCanModify() const override { return !readOnly_; }
     TDataSource* GetDataSource() const override;
     void ClearCalcFields(TRecordBuffer Buffer) override;
+    void CloseBlob(TField* Field) override;
     void DoBeforeOpen() override;
     void DoAfterOpen() override;
     void DoBeforeClose() override;

@@ -78,6 +78,8 @@ TEST(Sort, EqualKeysKeepSlotOrderAndDescendingReversesIt) {
     EXPECT_EQ(Ids(t.get()), (std::vector<int>{5, 2, 4, 1, 3}));
     EXPECT_EQ(t->IndexName(), "ByName");
     EXPECT_EQ(t->IndexFieldNames(), "Name");
+    EXPECT_TRUE(t->GetIsIndexField(t->FieldByName("Name")));
+    EXPECT_FALSE(t->GetIsIndexField(t->FieldByName("Id")));
 }
 
 TEST(Sort, NullsFirstAscendingLastDescending) {
