@@ -164,6 +164,18 @@ TEST(Filter, ValuesOfOperatorsAndFunctions) {
     EXPECT_FALSE(Eval("5000" + big.substr(4) + ")").AsBoolean());
 }
 
+TEST(Filter, DeepestAcceptedTreesEvaluate) {
+    std::string chain = "1";
+    for (int i = 0; i < TExprParser::MaxDepth - 2; ++i) chain += " + 1";
+    EXPECT_EQ(Eval(chain).AsInteger(), TExprParser::MaxDepth - 1);
+    // Each level is two nestings: the NOT and the parenthesis.
+    const int levels = TExprParser::MaxNesting / 2;
+    std::string nested = "A";
+    for (int i = 0; i < levels; ++i) nested = "NOT (" + nested + ")";
+    EXPECT_EQ(Eval(nested, {{"A", true}}).AsBoolean(), levels % 2 == 0);
+    EXPECT_THROW(Eval("NOT (" + nested + ")"), EExprParserError);
+}
+
 TEST(Filter, ConversionErrorsPropagate) {
     EXPECT_THROW(Eval("DATE('not a date', 'dd/mm/yyyy')"), EConvertError);
     EXPECT_THROW(Eval("'abc' > 5"), EVariantError);
