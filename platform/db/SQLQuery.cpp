@@ -619,6 +619,19 @@ void TSQLQuery::FillBuffer(TRecordBuffer Buffer, int Index) {
     h->flag = bfCurrent;
 }
 
+void TSQLQuery::SetFilteredValue(bool Value) {
+    if (Value == Filtered()) return;
+    if (Active()) CheckBrowseMode();
+    TDataSet::SetFilteredValue(Value);
+    if (Active()) First();
+}
+
+void TSQLQuery::SetOnFilterRecordValue(const TFilterRecordEvent& Value) {
+    if (Active()) CheckBrowseMode();
+    TDataSet::SetOnFilterRecordValue(Value);
+    if (Active() && Filtered()) First();
+}
+
 bool TSQLQuery::AcceptsRecord(TRecordBuffer Buffer) { return !Filtered() || RecordFilterAccepts(Buffer); }
 
 TGetResult TSQLQuery::GetRecord(TRecordBuffer Buffer, TGetMode GetMode, bool DoCheck) {

@@ -173,6 +173,9 @@ protected:
     int GetRecordCount() const override;
     bool GetCanModify() const override;
     TDataSource* GetDataSource() const override;
+    // Switching the filter on an open query must show the new set of rows at once.
+    void SetFilteredValue(bool Value) override;
+    void SetOnFilterRecordValue(const TFilterRecordEvent& Value) override;
 
     // The text the query runs; TSQLTable builds it from its table name.
     virtual std::string StatementText() const;

@@ -445,6 +445,17 @@ TEST_F(SQLQueryFixture, FilterDecidesWhichRowsAreSeen) {
     std::vector<std::string> seen;
     for (q->First(); !q->Eof(); q->Next()) seen.push_back(q->FieldByName("Id_Unidade_Medida")->AsString());
     EXPECT_EQ(seen, (std::vector<std::string>{"CX", "UN"}));
+
+    // Switching the filter off and on again on the open query takes effect at once.
+    q->SetFiltered(false);
+    EXPECT_EQ(q->RecordCount(), 3);
+    EXPECT_EQ(q->FieldByName("Id_Unidade_Medida")->AsString(), "CX");
+    q->Last();
+    EXPECT_EQ(q->FieldByName("Id_Unidade_Medida")->AsString(), "UN");
+    q->SetFiltered(true);
+    EXPECT_EQ(q->RecordCount(), 2);
+    q->Next();
+    EXPECT_EQ(q->FieldByName("Id_Unidade_Medida")->AsString(), "UN");
 }
 
 TEST_F(SQLQueryFixture, DetailFollowsItsMaster) {
