@@ -59,6 +59,10 @@ protected:
         QWidget::hideEvent(Event);
         if (form != nullptr && !Event->spontaneous()) guarded([this] { form->DoHide(); });
     }
+    void resizeEvent(QResizeEvent* Event) override {
+        QWidget::resizeEvent(Event);
+        if (form != nullptr && form->OnResize) guarded([this] { form->OnResize(form); });
+    }
     void changeEvent(QEvent* Event) override {
         QWidget::changeEvent(Event);
         if (form == nullptr || Event->type() != QEvent::ActivationChange) return;
@@ -264,10 +268,11 @@ void TCustomForm::AttachToMdiFrame() {
     TCustomForm* frame = Application->MainForm();
     if (frame == nullptr || frame == this || frame->mdiArea_ == nullptr)
         throw EInvalidOperation("Não é possível criar o formulário. Não há formulários MDI ativos.");
-    QSize size = window_->size();
+    QRect designed = window_->geometry();
     subWindow_ = frame->mdiArea_->addSubWindow(window_);
     subWindow_->setAttribute(Qt::WA_DeleteOnClose, false);
-    subWindow_->resize(size + (subWindow_->size() - subWindow_->contentsRect().size()));
+    // The designed bounds become the frame's, inside the workspace.
+    subWindow_->setGeometry(designed.x(), designed.y(), designed.width(), designed.height());
 }
 
 void TCustomForm::PlaceWindow() {

@@ -119,6 +119,7 @@ protected:
     void ForgetButton(class TButton* Button);
     // The window as the user sees it: the window widget, or its MDI frame.
     QWidget* OuterWidget() const;
+    QWidget* GeometryWidget() const override { return OuterWidget(); }
     // The window asked to close by the user (close box, Alt+F4).
     bool WindowCloseRequested();
     void PlaceWindow();

@@ -149,8 +149,7 @@ TEST(Controls, TimerRunsItsHandlerOnlyWhileEnabled) {
     QTest::qWait(30);
     EXPECT_EQ(ticks, 0);
     timer.SetEnabled(true);
-    QTest::qWaitFor([&] { return ticks >= 2; }, 2000);
-    EXPECT_GE(ticks, 2);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ticks >= 2; }, 2000));
     timer.SetEnabled(false);
     int stopped = ticks;
     QTest::qWait(30);

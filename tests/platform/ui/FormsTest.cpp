@@ -149,8 +149,12 @@ TEST(Forms, MdiChildrenLiveInTheMainFormsWorkspace) {
     child->SetFormStyle(fsMDIChild);
     child->SetCaption("Clientes - NOTA100");
     child->OnClose = [](TObject*, TCloseAction& Action) { Action = caFree; };
+    child->SetBounds(10, 20, 300, 200);
     child->Show();
     uitest::Pump();
+    EXPECT_EQ(child->Left(), 10) << "placed inside the workspace as designed";
+    EXPECT_EQ(child->Top(), 20);
+    EXPECT_EQ(child->Width(), 300);
     EXPECT_EQ(frame->MDIChildCount(), 1);
     EXPECT_EQ(frame->MDIChildren(0), child);
     EXPECT_EQ(frame->ActiveMDIChild(), child);
@@ -249,6 +253,39 @@ TEST(Forms, FreeingAFormFreesItsControlsAndAControlFreedAloneLeavesItsParent) {
     EXPECT_EQ(form->ComponentCount(), 0);
     EXPECT_EQ(form->ControlCount(), 0);
     delete form;
+}
+
+TEST(Forms, ShowingRunsOnShowThenOnActivate) {
+    TForm form(nullptr);
+    std::vector<std::string> events;
+    form.OnShow = [&](TObject*) { events.push_back("show"); };
+    form.OnActivate = [&](TObject*) { events.push_back("activate"); };
+    uitest::ShowActive(&form);
+    ASSERT_GE(events.size(), 2u);
+    EXPECT_EQ(events[0], "show");
+    EXPECT_EQ(events[1], "activate");
+    EXPECT_TRUE(form.Active());
+}
+
+// Run ends for good (Terminated stays set), so it runs in a process of its own.
+TEST(ApplicationDeathTest, RunShowsTheMainFormAndEndsWhenItCloses) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            TForm* main = nullptr;
+            Application->CreateForm(main);
+            bool shown = false;
+            main->OnShow = [&](TObject*) {
+                shown = true;
+                uitest::Later([main] { main->Close(); });
+            };
+            Application->Run();
+            std::exit(shown && Application->Terminated() && Application->MainForm() == nullptr &&
+                              Application->ComponentCount() == 0
+                          ? 0
+                          : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST(Application, BusyCursorShowsWhileItLives) {
