@@ -359,6 +359,8 @@ public:
 protected:
     void ActiveChanged() override { owner_->RefreshList(); }
     void DataSetChanged() override { owner_->RefreshList(); }
+    // A row being added or changed shows once it is posted.
+    void EditingChanged() override { owner_->RefreshList(); }
     // Moving through the list changes nothing it shows.
     void DataSetScrolled(int) override {}
     void RecordChanged(TField*) override {}
@@ -401,6 +403,9 @@ void TDBLookupComboBox::SetListField(const std::string& Value) {
 
 void TDBLookupComboBox::RefreshList() {
     if (filling_) return;
+    TDataSet* listSet = listLink_->DataSet();
+    // Walking the list would post or drop a row being edited there.
+    if (listSet != nullptr && listSet->Active() && listSet->State() != dsBrowse) return;
     filling_ = true;
     keys_.clear();
     Items()->BeginUpdate();

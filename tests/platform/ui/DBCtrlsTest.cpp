@@ -1,6 +1,7 @@
 // Every data-aware control bound to one record of a query: what it shows,
 // what typing into it writes when the record is posted, and what a cancel
 // puts back.
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -226,4 +227,73 @@ TEST(RichText, PlainTextOfStoredRichTextKeepsWordsAndLines) {
               "Coração\r\nlinha 2");
     EXPECT_EQ(TwwDBRichEdit::PlainText("texto simples"), "texto simples");
     EXPECT_EQ(TwwDBRichEdit::PlainText("{\\rtf1 a\\{b\\}}"), "a{b}");
+}
+
+TEST_F(DataControls, TheLookupListFollowsItsDatasetAndTheButtonOfTheEditRunsItsHandler) {
+    form->qryVendedor->Append();
+    form->qryVendedor->FieldByName("Id_Vendedor")->SetAsInteger(3);
+    form->qryVendedor->FieldByName("Nome")->SetAsString("Ângela Nóbrega");
+    form->qryVendedor->Post();
+    EXPECT_EQ(form->dbeId_Vendedor->Items()->Count(), 3);
+    form->qryCliente->Edit();
+    form->qryCliente->FieldByName("Id_Vendedor")->SetAsInteger(3);
+    EXPECT_EQ(form->dbeId_Vendedor->Text(), "Ângela Nóbrega");
+    form->qryCliente->FieldByName("Id_Vendedor")->SetAsInteger(99);
+    EXPECT_EQ(form->dbeId_Vendedor->ItemIndex(), -1) << "a key outside the list shows nothing";
+    form->qryCliente->Cancel();
+
+    int pressed = 0;
+    form->dbeId_Municipio->OnCustomDlg = [&](TObject* Sender) {
+        EXPECT_EQ(Sender, form->dbeId_Municipio);
+        ++pressed;
+    };
+    QList<QAction*> actions = LineOf(form->dbeId_Municipio)->actions();
+    ASSERT_FALSE(actions.isEmpty());
+    actions.front()->trigger();
+    EXPECT_EQ(pressed, 1);
+    form->dbeId_Municipio->SetEnabled(false);
+    form->dbeId_Municipio->DoCustomDlg();
+    EXPECT_EQ(pressed, 1) << "a disabled edit's button does nothing";
+}
+
+TEST_F(DataControls, ClassNamesAreTheOnesFormsSwitchLooksBy) {
+    // Forms switch colours and locks by exact class name, never by kind.
+    EXPECT_EQ(form->dbeNome->ClassName(), "TDBEdit");
+    EXPECT_EQ(form->dbeId_Municipio->ClassName(), "TwwDBComboDlg");
+    EXPECT_EQ(form->dbeData_Cadastro->ClassName(), "TwwDBDateTimePicker");
+    EXPECT_EQ(form->dbeHistorico->ClassName(), "TwwDBRichEdit");
+    EXPECT_EQ(form->dbeObservacao->ClassName(), "TDBMemo");
+    EXPECT_EQ(form->chkInativo->ClassName(), "TDBCheckBox");
+    EXPECT_EQ(form->dbeNatureza->ClassName(), "TDBComboBox");
+    EXPECT_EQ(form->dbeId_Vendedor->ClassName(), "TDBLookupComboBox");
+    EXPECT_EQ(form->btnSave->ClassName(), "TButton");
+    int locked = 0;
+    for (int i = 0; i < form->ComponentCount(); ++i) {
+        auto* c = dynamic_cast<TControl*>(form->Components(i));
+        if (c == nullptr) continue;
+        std::string n = c->ClassName();
+        if (n == "TDBComboBox" || n == "TDBCheckBox" || n == "TwwDBComboDlg" || n == "TwwDBDateTimePicker") {
+            c->SetEnabled(false);
+            c->SetColor(clBtnFace);
+            ++locked;
+        }
+    }
+    EXPECT_EQ(locked, 4);
+    EXPECT_FALSE(form->chkInativo->Widget()->isEnabled());
+    EXPECT_EQ(form->dbeNatureza->Color(), clBtnFace);
+}
+
+TEST_F(DataControls, AFieldLabelShowsTheDisplayText) {
+    auto* text = new TDBText(form);
+    text->SetParent(form);
+    text->SetDataSource(form->dsMain);
+    text->SetDataField("Nome");
+    EXPECT_EQ(text->Caption(), "Padaria Pão de Açúcar Ltda");
+    form->qryCliente->Edit();
+    form->qryCliente->FieldByName("Nome")->SetAsString("Outro");
+    EXPECT_EQ(text->Caption(), "Outro");
+    form->qryCliente->Cancel();
+    form->qryCliente->Close();
+    EXPECT_EQ(text->Caption(), "");
+    EXPECT_EQ(form->dbeNome->Text(), "") << "a closed dataset empties the controls";
 }
