@@ -13,6 +13,7 @@
 #include "memtable/mtMemResEng.h"
 #include "platform/db/DB.h"
 #include "platform/rtl/Streams.h"
+#include "platform/rtl/TypInfo.h"
 
 // Defined by the stream-format and delta-handler units; the table only holds
 // references to them.
@@ -81,7 +82,7 @@ enum Activity { actNone = 0, actLoading = 1, actSaving = 2, actEmptying = 3, act
 
 class TmtCustomMemTable : public TDataSet {
 public:
-    FAT_CLASS_NAME(TmtCustomMemTable)
+    FAT_CLASS(TmtCustomMemTable)
     explicit TmtCustomMemTable(TComponent* AOwner);
     ~TmtCustomMemTable() override;
 
@@ -421,7 +422,7 @@ private:
 
 class TmtMemTable : public TmtCustomMemTable {
 public:
-    FAT_CLASS_NAME(TmtMemTable)
+    FAT_CLASS(TmtMemTable)
     explicit TmtMemTable(TComponent* AOwner) : TmtCustomMemTable(AOwner) {}
     ~TmtMemTable() override;
 };

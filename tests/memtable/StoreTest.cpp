@@ -1,6 +1,7 @@
 // The record store: layout, record ids and serials, settings.
 #include <gtest/gtest.h>
 
+#include "platform/rtl/TypInfo.h"
 #include "tests/memtable/MemTableTestSupport.h"
 
 using namespace mttest;
@@ -126,4 +127,22 @@ TEST(Store, UnsupportedFieldTypeNamesTheDefinition) {
     } catch (const EMemTableError& e) {
         EXPECT_EQ(e.Message(), "Fielddef Cur (Cur) Datatype 22 not supported.");
     }
+}
+
+TEST(Published, TheTableIsCreatedAndReachedByName) {
+    TClass cls = GetClass("TmtMemTable");
+    ASSERT_NE(cls, nullptr);
+    std::unique_ptr<TObject> obj(CreateInstance(cls, nullptr));
+    auto* t = dynamic_cast<TmtMemTable*>(obj.get());
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(GetEnumProp(t, "Performance"), "mtpfFast");
+    SetEnumProp(t, "Performance", "mtpfBalanced");
+    EXPECT_EQ(t->Performance(), mtpfBalanced);
+    SetStrProp(t, "IndexFieldNames", "Name");
+    EXPECT_EQ(t->IndexFieldNames(), "Name");
+    EXPECT_EQ(GetOrdProp(t, "LoadLimit"), -1);
+    EXPECT_EQ(GetOrdProp(t, "LocaleID"), 1024);
+    EXPECT_EQ(SetToString(GetPropInfo(t, "ProgressFlags")->PropType, GetOrdProp(t, "ProgressFlags")),
+              "[mtpcLoad,mtpcSave,mtpcCopy]");
+    EXPECT_TRUE(IsPublishedProp(t, "Filtered"));
 }
