@@ -15,6 +15,7 @@
 #include "platform/rtl/DateUtils.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Strings.h"
+#include "platform/ui/DBGrids.h"
 #include "platform/ui/Forms.h"
 
 using ui::ToQt;
@@ -491,7 +492,7 @@ TDBText::TDBText(TComponent* AOwner) : TLabel(AOwner) {
     link_.SetControl(this);
     link_.OnDataChange = [this](TObject*) {
         TField* f = link_.Field();
-        SetCaption(f != nullptr ? f->DisplayText() : "");
+        SetCaption(f != nullptr ? ui::MaskedDisplayText(f) : "");
     };
 }
 

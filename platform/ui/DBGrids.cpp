@@ -151,7 +151,7 @@ private:
         link.SetActiveRecord(Row);
         std::string text;
         try {
-            text = ForEdit ? Field->Text() : Field->DisplayText();
+            text = ForEdit ? Field->Text() : grid_->ShownText(Field);
         } catch (...) {
             text.clear();
         }
@@ -159,6 +159,20 @@ private:
         return text;
     }
 };
+
+namespace ui {
+
+std::string MaskedDisplayText(const TField* Field) {
+    // A text field with an edit mask shows in the mask's layout (a CNPJ as
+    // "12.345.678/0001-90"), as the class library's string fields do.
+    bool text = Field->DataType() == ftString || Field->DataType() == ftWideString || Field->DataType() == ftFixedChar;
+    if (!text || Field->EditMask().empty() || Field->OnGetText || Field->IsNull()) return Field->DisplayText();
+    return EditMask(Field->EditMask()).Format(Field->AsString());
+}
+
+}  // namespace ui
+
+std::string TCustomDBGrid::ShownText(const TField* Field) const { return ui::MaskedDisplayText(Field); }
 
 // ---------------------------------------------------------------------------
 // TColumn

@@ -11,6 +11,11 @@
 #include "platform/db/DB.h"
 #include "platform/ui/Controls.h"
 
+namespace ui {
+// A field's display text; a text field with an edit mask in the mask's layout.
+std::string MaskedDisplayText(const TField* Field);
+}  // namespace ui
+
 class QTableView;
 class QScrollBar;
 class QAbstractTableModel;
@@ -125,6 +130,7 @@ private:
     void MoveBy(int Distance);
     std::vector<TColumn*> VisibleColumns() const;
     bool CanEditCell(int Col) const;
+    std::string ShownText(const TField* Field) const;
 
     QWidget* frame_;
     QTableView* view_;

@@ -205,3 +205,14 @@ TEST_F(Grid, ClosingTheDatasetEmptiesTheGrid) {
     query->Open();
     EXPECT_EQ(grid->CellText(0, 1), "Item 1");
 }
+
+TEST_F(Grid, ATextColumnWithAnEditMaskShowsTheMasksLayout) {
+    query->Edit();
+    query->FieldByName("Descricao")->SetAsString("12345678000190");
+    query->Post();
+    query->FieldByName("Descricao")->SetEditMask("##.###.###/####-##;0; ");
+    grid->Refresh();
+    query->First();
+    EXPECT_EQ(grid->CellText(0, 1), "12.345.678/0001-90");
+    EXPECT_EQ(grid->CellText(1, 1).substr(0, 8), "It.em .2") << "a shorter value fills the first places";
+}
