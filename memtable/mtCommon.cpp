@@ -261,7 +261,8 @@ PmtRecord TmtCommon::Record(int RecordID) const {
 
 PmtRecord TmtCommon::StoreRecordOf(PmtRecord Record) const {
     if (Record == nullptr) return nullptr;
-    return this->Record(Record->RecordID);
+    PmtRecord r = this->Record(Record->RecordID);
+    return r != nullptr && r->UniqueRecordID == Record->UniqueRecordID ? r : nullptr;
 }
 
 int TmtCommon::GetFieldOffsetByNo(int FieldNo) const {
@@ -418,7 +419,8 @@ const uint8_t* TmtCommon::FieldValue(PmtRecord Record, int FieldNo, TField* Fiel
         if (slot[0] == 0) return nullptr;
         if (Record->RecordID < 0) throw EMemTableInvalidRecord(mtres::InvalidRecord);
         PmtRecord store = this->Record(Record->RecordID);
-        if (store == nullptr || store == Record) return nullptr;
+        // A slot reused by another record holds nothing of this one.
+        if (store == nullptr || store == Record || store->UniqueRecordID != Record->UniqueRecordID) return nullptr;
         const uint8_t* storeSlot = store->Data + ofs;
         block = GetBlock(storeSlot);
         if (block == nullptr || storeSlot[0] == 0) return nullptr;

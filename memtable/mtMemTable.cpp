@@ -1155,10 +1155,11 @@ void TmtCustomMemTable::InternalPost() {
         PmtRecord store = nullptr;
         if (recNo_ >= 0 && recNo_ < curIndex_->Count()) {
             store = curIndex_->References()[static_cast<std::size_t>(recNo_)];
-            if (store->RecordID != buf->RecordID) store = nullptr;
+            if (store->RecordID != buf->RecordID || store->UniqueRecordID != buf->UniqueRecordID) store = nullptr;
         }
         if (store == nullptr) {
-            store = common_->Record(buf->RecordID);
+            // Another table sharing the store may have moved or removed it.
+            store = common_->StoreRecordOf(buf);
             recNo_ = PositionOfRecord(store);
         }
         if (store == nullptr) DatabaseError(mtres::RecordNotFound, this);
@@ -1223,8 +1224,9 @@ void TmtCustomMemTable::InternalDelete() {
     PmtRecord buf = ActiveBuffer() != nullptr ? Rec(ActiveBuffer()) : nullptr;
     PmtRecord store = nullptr;
     if (recNo_ >= 0 && recNo_ < curIndex_->Count()) store = curIndex_->References()[static_cast<std::size_t>(recNo_)];
-    if (buf != nullptr && (store == nullptr || store->RecordID != buf->RecordID)) {
-        store = common_->Record(buf->RecordID);
+    if (buf != nullptr &&
+        (store == nullptr || store->RecordID != buf->RecordID || store->UniqueRecordID != buf->UniqueRecordID)) {
+        store = common_->StoreRecordOf(buf);
         recNo_ = PositionOfRecord(store);
     }
     if (store == nullptr) DatabaseError(mtres::RecordNotFound, this);

@@ -303,3 +303,24 @@ TEST(Attached, DestroyingTheOwnerLeavesTheOthersUsable) {
     AddItem(view.get(), 7, "z", 0);
     EXPECT_EQ(Ids(view.get()), (std::vector<int>{7}));
 }
+
+TEST(Attached, EditOfARecordAnotherTableDeletedFailsCleanly) {
+    auto owner = MakeItems();
+    auto view = std::make_unique<TmtMemTable>(nullptr);
+    view->SetAttachedTo(owner.get());
+    owner->Open();
+    view->Open();
+    AddItem(owner.get(), 1, "a", 1);
+    AddItem(owner.get(), 2, "b", 2);
+    ASSERT_TRUE(view->Locate("Id", 2, {}));
+    view->Edit();
+    view->FieldByName("Name")->SetAsString("changed");
+    ASSERT_TRUE(owner->Locate("Id", 2, {}));
+    owner->Delete();
+    AddItem(owner.get(), 3, "c", 3);  // takes the freed slot
+    EXPECT_THROW(view->Post(), EDatabaseError);
+    view->Cancel();
+    EXPECT_EQ(Ids(owner.get()), (std::vector<int>{1, 3}));
+    ASSERT_TRUE(owner->Locate("Id", 3, {}));
+    EXPECT_EQ(owner->FieldByName("Name")->AsString(), "c") << "the record in the reused slot is untouched";
+}
