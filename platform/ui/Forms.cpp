@@ -543,8 +543,10 @@ void TApplication::ShowException(const std::exception& E) {
     std::string message;
     if (auto* ex = dynamic_cast<const Exception*>(&E)) message = ex->Message();
     else message = E.what();
-    // The box ends the sentence the way the class library's does.
-    if (!message.empty() && message.back() != '.' && message.back() != '!' && message.back() != '?') message += '.';
+    // The box ends the sentence as the class library's does: a dot after
+    // any last character above "." (letters, digits, "?"), none after ".",
+    // "!" or ")".
+    if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') message += '.';
     MessageBox(message, "Erro", MB_OK | MB_ICONSTOP);
 }
 

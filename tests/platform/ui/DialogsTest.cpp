@@ -115,10 +115,14 @@ TEST(Dialogs, AFailureThatReachesTheEventLoopShowsItsMessageCaptionedErro) {
     d.Expect("'abc' não é um número válido.", mrOk, "Erro");
     QTest::mouseClick(static_cast<QPushButton*>(b->Widget()), Qt::LeftButton);
     EXPECT_EQ(d.Pending(), 0);
+    b->OnClick = [](TObject*) { throw Exception("Não foi possível abrir o Banco de Dados!"); };
+    d.Expect("Não foi possível abrir o Banco de Dados!", mrOk, "Erro");
+    QTest::mouseClick(static_cast<QPushButton*>(b->Widget()), Qt::LeftButton);
+    EXPECT_EQ(d.Shown().back().text, "Não foi possível abrir o Banco de Dados!") << "no dot after \"!\"";
     // The silent exception shows nothing.
     b->OnClick = [](TObject*) { Abort(); };
     QTest::mouseClick(static_cast<QPushButton*>(b->Widget()), Qt::LeftButton);
-    EXPECT_EQ(d.Shown().size(), 1u);
+    EXPECT_EQ(d.Shown().size(), 2u);
     // Called in code, Click lets the failure through to the caller.
     b->OnClick = [](TObject*) { throw Exception("direto"); };
     EXPECT_THROW(b->Click(), Exception);
