@@ -1,0 +1,104 @@
+// Copying between a memory table and the database's query component: the
+// billing fills its entry buffers from queries and writes them back.
+#include <gtest/gtest.h>
+
+#include "platform/db/SQLQuery.h"
+#include "platform/db/SQLSchema.h"
+#include "platform/db/SQLiteDatabase.h"
+#include "tests/memtable/MemTableTestSupport.h"
+#include "tests/support/TestSupport.h"
+
+using namespace mttest;
+
+namespace {
+
+class SqlCopy : public ::testing::Test {
+protected:
+    void SetUp() override {
+        path = dir.file("faturamento.db");
+        {
+            sqlite::OpenOptions o;
+            o.create = true;
+            sqlite::Database db(path, o);
+            db.Exec(sqlite::CreateTableSql("Nota_Fiscal_Item", {{"Id_Item", "integer", false, true},
+                                                                 {"Descricao", "text(40)"},
+                                                                 {"Quantidade", "double"},
+                                                                 {"Valor", "currency"},
+                                                                 {"Emissao", "date/time"},
+                                                                 {"Observacao", "memo"}}));
+            db.Exec("insert into Nota_Fiscal_Item values (1, 'Caneta azul', 10, 2.5, '2026-12-01', 'nota'),"
+                    " (2, 'Lápis nº 2', 5, 1.25, '2026-12-02', null), (3, 'Borracha', 1, 0.9, null, null)");
+        }
+        conn = std::make_unique<TSQLConnection>();
+        conn->SetConnectionString("Data Source=" + path);
+        conn->SetLoginPrompt(false);
+        conn->Open();
+    }
+
+    std::unique_ptr<TSQLQuery> Query(const std::string& sql) {
+        auto q = std::make_unique<TSQLQuery>();
+        q->SetConnection(conn.get());
+        q->SetSQL(sql);
+        return q;
+    }
+
+    std::vector<std::string> FileRows(const std::string& sql) {
+        sqlite::Database db(path);
+        sqlite::Statement st(db, sql);
+        std::vector<std::string> rows;
+        while (st.Step()) {
+            std::string row;
+            for (int i = 0; i < st.ColumnCount(); ++i) row += (i ? "|" : "") + st.ColumnText(i);
+            rows.push_back(row);
+        }
+        return rows;
+    }
+
+    testsupport::TempDir dir;
+    std::string path;
+    std::unique_ptr<TSQLConnection> conn;
+};
+
+}  // namespace
+
+TEST_F(SqlCopy, BufferTakesTheQuerysStructureAndValues) {
+    auto q = Query("select * from Nota_Fiscal_Item order by Id_Item");
+    auto items = std::make_unique<TmtMemTable>(nullptr);
+    items->LoadFromDataSet(q.get(), mtcpoStructure);
+    EXPECT_FALSE(q->Active()) << "a closed source is closed again";
+    ASSERT_EQ(items->RecordCount(), 3);
+    EXPECT_EQ(items->FieldByName("Descricao")->DataType(), ftString);
+    EXPECT_EQ(items->FieldByName("Descricao")->Size(), 40);
+    EXPECT_EQ(items->FieldByName("Observacao")->DataType(), ftMemo);
+    items->First();
+    EXPECT_EQ(items->FieldByName("Observacao")->AsString(), "nota");
+    EXPECT_EQ(items->FieldByName("Emissao")->AsDateTime(), EncodeDate(2026, 12, 1));
+    items->Next();
+    EXPECT_EQ(items->FieldByName("Descricao")->AsString(), "Lápis nº 2");
+    EXPECT_DOUBLE_EQ(items->FieldByName("Valor")->AsFloat(), 1.25);
+    EXPECT_TRUE(items->FieldByName("Observacao")->IsNull());
+    items->Next();
+    EXPECT_TRUE(items->FieldByName("Emissao")->IsNull());
+}
+
+TEST_F(SqlCopy, EditedBufferGoesBackByKey) {
+    auto q = Query("select * from Nota_Fiscal_Item order by Id_Item");
+    auto items = std::make_unique<TmtMemTable>(nullptr);
+    items->LoadFromDataSet(q.get(), mtcpoStructure);
+    ASSERT_TRUE(items->Locate("Id_Item", 2, {}));
+    items->Edit();
+    items->FieldByName("Quantidade")->SetAsFloat(7);
+    items->Post();
+    items->Append();
+    items->FieldByName("Id_Item")->SetAsInteger(4);
+    items->FieldByName("Descricao")->SetAsString("Régua 30 cm");
+    items->FieldByName("Quantidade")->SetAsFloat(2);
+    items->Post();
+    q->Open();
+    items->UpdateToDataSet(q.get(), "Id_Item");
+    q->Close();
+    conn->Close();
+    EXPECT_EQ(FileRows("select Id_Item, Descricao, Quantidade from Nota_Fiscal_Item order by 1"),
+              (std::vector<std::string>{"1|Caneta azul|10.0", "2|Lápis nº 2|7.0", "3|Borracha|1.0",
+                                        "4|Régua 30 cm|2.0"}));
+}
