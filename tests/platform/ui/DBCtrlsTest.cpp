@@ -297,3 +297,20 @@ TEST_F(DataControls, AFieldLabelShowsTheDisplayText) {
     EXPECT_EQ(text->Caption(), "");
     EXPECT_EQ(form->dbeNome->Text(), "") << "a closed dataset empties the controls";
 }
+
+TEST_F(DataControls, ControlsOutliveTheirDataSourceAndDataset) {
+    auto* grid = new TDBGrid(form);
+    grid->SetParent(form);
+    grid->SetDataSource(form->dsMain);
+    delete form->qryCliente;
+    EXPECT_EQ(form->dbeNome->Text(), "");
+    EXPECT_EQ(grid->RowCount(), 0);
+    delete form->dsMain;
+    EXPECT_EQ(form->dbeNome->DataSource(), nullptr);
+    EXPECT_EQ(grid->DataSource(), nullptr);
+    uitest::ShowActive(form);
+    form->dbeNome->SetFocus();
+    Type(LineOf(form->dbeNome), "x");
+    form->chkInativo->SetFocus();
+    uitest::Pump();
+}
