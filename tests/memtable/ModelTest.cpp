@@ -223,3 +223,76 @@ void RunModel(TmtPerformance performance, unsigned seed, int steps) {
 TEST(ModelRandom, FixedFieldsManyOperations) { RunModel(mtpfFast, 20261207, 60000); }
 
 TEST(ModelRandom, IndirectStringsManyOperations) { RunModel(mtpfBalanced, 4242, 40000); }
+
+// The same kind of churn with a sorted index current: after each post the
+// posted record is the current one, and a walk gives the names in order.
+TEST(ModelRandom, SortedCurrentIndexStaysSortedAndFollowsPosts) {
+    auto t = MakeItems(mtpfBalanced);
+    t->IndexDefs()->Add("ByName", "Name:D;Amount", {});
+    t->Open();
+    t->SetIndexName("ByName");
+    std::mt19937 rng(99);
+    std::map<int, std::pair<std::string, double>> model;
+    int next = 1;
+    auto check = [&] {
+        ASSERT_EQ(t->RecordCount(), static_cast<int>(model.size()));
+        std::map<int, std::pair<std::string, double>> seen;
+        std::string prevName;
+        double prevAmount = 0;
+        bool first = true;
+        for (t->First(); !t->Eof(); t->Next()) {
+            std::string name = t->FieldByName("Name")->AsString();
+            double amount = t->FieldByName("Amount")->AsFloat();
+            if (!first) {
+                int c = AnsiCompareStr(prevName, name);
+                ASSERT_GE(c, 0) << prevName << " / " << name;
+                if (c == 0) {
+                    ASSERT_LE(prevAmount, amount);
+                }
+            }
+            first = false;
+            prevName = name;
+            prevAmount = amount;
+            seen[t->FieldByName("Id")->AsInteger()] = {name, amount};
+        }
+        ASSERT_EQ(seen, model);
+    };
+    for (int step = 0; step < 6000; ++step) {
+        int op = std::uniform_int_distribution<int>(0, 9)(rng);
+        if (model.size() < 3 || op < 4) {
+            int id = next++;
+            std::string name = RandomName(rng);
+            double amount = std::uniform_int_distribution<int>(0, 50)(rng);
+            if (op % 2 == 0 && !model.empty()) {
+                t->Insert();
+            } else {
+                t->Append();
+            }
+            t->FieldByName("Id")->SetAsInteger(id);
+            t->FieldByName("Name")->SetAsString(name);
+            t->FieldByName("Amount")->SetAsFloat(amount);
+            t->Post();
+            model[id] = {name, amount};
+            ASSERT_EQ(t->FieldByName("Id")->AsInteger(), id) << "step " << step;
+        } else {
+            auto it = model.begin();
+            std::advance(it, std::uniform_int_distribution<int>(0, static_cast<int>(model.size()) - 1)(rng));
+            ASSERT_TRUE(t->Locate("Id", it->first, {}));
+            if (op < 7) {
+                t->Edit();
+                it->second.first = RandomName(rng);
+                t->FieldByName("Name")->SetAsString(it->second.first);
+                t->Post();
+                ASSERT_EQ(t->FieldByName("Id")->AsInteger(), it->first) << "step " << step;
+            } else {
+                t->Delete();
+                model.erase(it);
+            }
+        }
+        if (step % 500 == 0) {
+            check();
+            if (HasFatalFailure()) return;
+        }
+    }
+    check();
+}
