@@ -92,6 +92,17 @@ TEST(Forms, AFormThatAsksToBeFreedOnCloseIsFreedByTheEventLoop) {
     EXPECT_TRUE(destroyed);
 }
 
+TEST(Forms, AReleasedFormFreedMeanwhileIsNotFreedTwice) {
+    auto* form = new TForm(nullptr);
+    int destroyed = 0;
+    form->OnDestroy = [&](TObject*) { ++destroyed; };
+    form->Show();
+    form->Release();
+    delete form;
+    uitest::Pump();
+    EXPECT_EQ(destroyed, 1);
+}
+
 TEST(Forms, AModalFormFreedOnCloseGoesAfterReturningItsResult) {
     auto* form = new TForm(nullptr);
     bool destroyed = false;
