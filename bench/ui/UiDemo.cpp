@@ -1,4 +1,4 @@
-// Shows the sample client form, with its grid neighbour, and saves a picture
+// Shows the sample client form in the middle of an edit and saves a picture
 // of the window: ui_demo <picture.png> [folder for the database]
 #include <cstdio>
 #include <filesystem>
