@@ -5,12 +5,14 @@
 // and small helpers to add users and read rows back.
 #include <string>
 
+#include <QApplication>
 #include <QWidget>
 #include <gtest/gtest.h>
 
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
 #include "platform/db/SQLiteDatabase.h"
+#include "platform/rtl/Strings.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/Forms.h"
 #include "tests/support/TestSupport.h"

@@ -1,0 +1,139 @@
+// The lock screen, the password change and the password prompt.
+#include <QTimer>
+
+#include "billing/forms/InformaSenha.h"
+#include "billing/forms/Nota220.h"
+#include "billing/forms/Nota223.h"
+#include "billing/forms/Nota224.h"
+#include "tests/billing/forms/BillingFixture.h"
+
+namespace {
+
+class Passwords : public billtest::Session {
+protected:
+    void SetUp() override {
+        Session::SetUp();
+        AddUser("ana", "velha");
+        dmdb->Set_Var("id_usuario", "ana");
+    }
+    // Whether the login accepts this user and password.
+    bool LoginAccepts(const std::string& User, const std::string& Password) {
+        TfrmNota220 login(nullptr);
+        login.FormShow(&login);
+        login.tbTemp->FieldByName("Id_Usuario")->SetAsString(User);
+        login.tbTemp->FieldByName("Senha")->SetAsString(Password);
+        if (login.ModalResult() == mrNone) {
+            ui::ScriptedDialogs quiet([](const std::string&) {});
+            quiet.Answer(mrOk);
+            login.btnOkClick(nullptr);
+            bool refused = quiet.Pending() == 0;
+            if (refused) return false;
+        }
+        return login.ModalResult() == mrOk;
+    }
+};
+
+}  // namespace
+
+TEST_F(Passwords, TheLockOpensOnlyWithTheRightPasswordAndWrongOnesSayNothing) {
+    TfrmNota224 lock(nullptr);
+    lock.FormShow(&lock);
+    EXPECT_EQ(lock.edtUsuario->Text(), "ana");
+    EXPECT_EQ(lock.edtAplicativo->Text(), "Quillmar OSKE 1.44 [Faturamento]");
+
+    lock.edtSenha->SetText("errada");
+    EXPECT_THROW(lock.Button1Click(nullptr), EAbort);
+    EXPECT_EQ(lock.edtSenha->SelLength(), 6);  // selected for retyping
+    EXPECT_EQ(lock.ModalResult(), mrNone);
+
+    lock.edtSenha->SetText("VELHA");
+    lock.Button1Click(nullptr);
+    EXPECT_EQ(lock.ModalResult(), mrOk);
+}
+
+TEST_F(Passwords, TheLockCannotBeClosedUntilThePasswordIsRight) {
+    TfrmNota224 lock(nullptr);
+    int attempts = 0;
+    QTimer::singleShot(0, qApp, [&] {
+        ++attempts;
+        lock.Close();  // as the window manager would
+        QTimer::singleShot(0, qApp, [&] {
+            ++attempts;
+            EXPECT_TRUE(lock.Modal());  // still up
+            lock.edtSenha->SetText("VELHA");
+            lock.Close();
+        });
+    });
+    lock.ShowModal();
+    EXPECT_EQ(attempts, 2);
+}
+
+TEST_F(Passwords, TheLockNamesAUserThatNoLongerExists) {
+    dmdb->Set_Var("id_usuario", "sumiu");
+    TfrmNota224 lock(nullptr);
+    lock.edtSenha->SetText("X");
+    dialogs.Expect("O Usuário \"sumiu\" não está cadastrado.", mrOk, "Usuário Inválido");
+    EXPECT_THROW(lock.Valida_Senha(), EAbort);
+}
+
+TEST_F(Passwords, AChangedPasswordOpensTheLoginInAnyCase) {
+    auto* change = new TFrmNota223(nullptr);
+    change->FormShow(change);
+    EXPECT_EQ(change->PUsuario->Caption(), "ana");
+    change->edtAtual->SetText("velha");
+    change->edtNova->SetText("maçã");
+    change->edtRedigita->SetText("MAÇÃ");
+    dialogs.Expect("Sua senha foi alterada com sucesso.", mrOk, "Sucesso");
+    change->btnOkClick(nullptr);
+    billtest::Pump();  // the form frees itself
+    EXPECT_EQ(Scalar("select senha from usuario where id_usuario = 'ana'"), dmdb->EncryptPassword("MAÇÃ"));
+    EXPECT_TRUE(LoginAccepts("ana", "maçã"));
+    EXPECT_FALSE(LoginAccepts("ana", "velha"));
+}
+
+TEST_F(Passwords, TheChangeRefusesEachMistakeWithItsOwnMessage) {
+    TFrmNota223 change(nullptr);
+    std::string before = Scalar("select senha from usuario where id_usuario = 'ana'");
+
+    change.edtAtual->SetText("outra");
+    dialogs.Expect("A \"senha atual\" informada não está correta. Tente novamente.", mrOk, "Senha Incorreta");
+    EXPECT_THROW(change.btnOkClick(nullptr), EAbort);
+
+    change.edtAtual->SetText("VELHA");
+    change.edtNova->SetText("nova1");
+    change.edtRedigita->SetText("nova2");
+    dialogs.Expect("A \"nova senha\" não é igual a \"redigitada\". Tente novamente.", mrOk, "Senha Incorreta");
+    EXPECT_THROW(change.btnOkClick(nullptr), EAbort);
+
+    change.edtNova->SetText("Velha");
+    change.edtRedigita->SetText("velha");
+    dialogs.Expect("A \"nova senha\" não pode ser igual a anterior. Tente novamente.", mrOk, "Senha Incorreta");
+    EXPECT_THROW(change.btnOkClick(nullptr), EAbort);
+
+    EXPECT_EQ(Scalar("select senha from usuario where id_usuario = 'ana'"), before);
+}
+
+TEST_F(Passwords, ADisabledUserCannotChangeHisPassword) {
+    AddUser("rui", "abc", "Sim");
+    dmdb->Set_Var("id_usuario", "rui");
+    TFrmNota223 change(nullptr);
+    change.edtAtual->SetText("abc");
+    change.edtNova->SetText("def");
+    change.edtRedigita->SetText("def");
+    dialogs.Expect("O Usuário \"rui\" está com o acesso desabilitado.", mrOk, "Usuário Desabilitado");
+    EXPECT_THROW(change.btnOkClick(nullptr), EAbort);
+}
+
+TEST_F(Passwords, ThePromptInsistsOnAText) {
+    TfrmInformaSenha prompt(nullptr);
+    prompt.edtSenha->SetText("resto");
+    prompt.FormShow(&prompt);
+    EXPECT_EQ(prompt.edtSenha->Text(), "");
+    prompt.edtSenha->SetText("   ");
+    dialogs.Expect("Informe a senha !", mrOk);
+    prompt.Button1Click(nullptr);
+    EXPECT_EQ(prompt.ModalResult(), mrNone);
+    prompt.edtSenha->SetText("1234");
+    prompt.Button1Click(nullptr);
+    EXPECT_EQ(prompt.ModalResult(), mrOk);
+}

@@ -1,0 +1,213 @@
+// The register pattern through a small register of units of measure: new,
+// edit, save, cancel and delete through the record buttons, the checks
+// listed in one box, duplicate keys, a delete refused while referenced, the
+// save question on closing and a lookup's description panel.
+#include "billing/forms/RegisterForm.h"
+#include "tests/billing/forms/BillingFixture.h"
+
+namespace {
+
+using billing::forms::RegisterForm;
+
+class TfrmUnidades : public RegisterForm {
+public:
+    explicit TfrmUnidades(TComponent* AOwner)
+        : RegisterForm(AOwner, "Unidades de Medida - NOTA119", "Unidade_Medida",
+                       "select * from Unidade_Medida order by Id_Unidade_Medida", "Id_Unidade_Medida") {
+        dbeId = Place(pnlDados, "dbeId_Unidade_Medida", "Id_Unidade_Medida", 12);
+        dbeDescricao = Place(pnlDados, "dbeDescricao", "Descricao", 40);
+        SetEdits(dbeId, dbeDescricao);
+        AddCheck("A Unidade deve ser informada.", [this] { return !Blank("Id_Unidade_Medida"); });
+        AddCheck("A Descrição deve ser informada.", [this] { return !Blank("Descricao"); });
+        AddUniqueKey("Id_Unidade_Medida", "A Unidade de Medida ");
+        AddDeleteRefusal("select count(id_produto) as contador from produto where id_unidade_medida = :pid_unidade_medida",
+                         " Produto(s) com esta Unidade de Medida. Não pode Excluir.");
+    }
+    TDBEdit* Place(TWinControl* Parent, const std::string& Name, const std::string& Field, int Top) {
+        auto* e = billing::forms::Place<TDBEdit>(this, Parent, Name, 100, Top, 200, 23);
+        e->SetDataSource(dsMain);
+        e->SetDataField(Field);
+        return e;
+    }
+    TDBEdit* dbeId;
+    TDBEdit* dbeDescricao;
+};
+
+// A register with a lookup: sellers of a fictitious list that point at a unit.
+class TfrmComLookup : public RegisterForm {
+public:
+    explicit TfrmComLookup(TComponent* AOwner)
+        : RegisterForm(AOwner, "Produtos - TESTE", "Produto", "select * from produto order by id_produto",
+                       "id_produto") {
+        dbeUnidade = billing::forms::Place<TwwDBComboDlg>(this, pnlDados, "dbeId_Unidade_Medida", 100, 12, 80, 23);
+        dbeUnidade->SetDataSource(dsMain);
+        dbeUnidade->SetDataField("Id_Unidade_Medida");
+        pnlUnidade = billing::forms::Place<TPanel>(this, pnlDados, "pnlUnidade", 190, 12, 200, 23);
+        AddLookup({dbeUnidade, pnlUnidade, "unidade_medida", "descricao", "id_unidade_medida",
+                   [this] { return chosen; }});
+        AddCheck("A Unidade de Medida não foi encontrada.", [this] { return !Missing(pnlUnidade); });
+        UseIdGenerator();
+    }
+    TwwDBComboDlg* dbeUnidade;
+    TPanel* pnlUnidade;
+    std::string chosen;
+};
+
+class Register : public billtest::Session {
+protected:
+    void SetUp() override {
+        Session::SetUp();
+        frame = std::make_unique<TForm>(nullptr);
+        frame->SetFormStyle(fsMDIForm);
+        Application->SetMainForm(frame.get());
+        form = new TfrmUnidades(nullptr);
+        form->DoCreate();
+        form->Show();
+    }
+    void TearDown() override {
+        delete form;
+        Application->SetMainForm(nullptr);
+        frame.reset();
+        Session::TearDown();
+    }
+    std::unique_ptr<TForm> frame;
+    TfrmUnidades* form = nullptr;
+};
+
+}  // namespace
+
+TEST_F(Register, NewEditSaveCancelAndDeleteThroughTheButtons) {
+    EXPECT_TRUE(form->qry->Active());
+    EXPECT_TRUE(form->btnInsert->Enabled());
+    EXPECT_FALSE(form->btnEdit->Enabled());  // empty table
+
+    form->btnInsert->Click();
+    EXPECT_EQ(form->qry->State(), dsInsert);
+    EXPECT_FALSE(form->dbeId->ReadOnly());
+    form->qry->FieldByName("Id_Unidade_Medida")->SetAsString("KG");
+    form->qry->FieldByName("Descricao")->SetAsString("Quilograma");
+    form->btnSave->Click();
+    EXPECT_EQ(form->qry->State(), dsBrowse);
+    EXPECT_EQ(Scalar("select descricao from unidade_medida where id_unidade_medida = 'KG'"), "Quilograma");
+
+    form->btnEdit->Click();
+    EXPECT_TRUE(form->dbeId->ReadOnly());
+    form->qry->FieldByName("Descricao")->SetAsString("Quilo");
+    form->btnCancel->Click();
+    EXPECT_EQ(Scalar("select descricao from unidade_medida where id_unidade_medida = 'KG'"), "Quilograma");
+
+    // Saving an edited row with its own key is no duplicate.
+    form->btnEdit->Click();
+    form->qry->FieldByName("Descricao")->SetAsString("Quilo");
+    form->btnSave->Click();
+    EXPECT_EQ(Scalar("select descricao from unidade_medida where id_unidade_medida = 'KG'"), "Quilo");
+
+    dialogs.Expect("Confirma a exclusão do Registro ?", mrNo, "Excluir");
+    form->btnDelete->Click();
+    EXPECT_EQ(Count("select count(*) from unidade_medida"), 1);
+    dialogs.Expect("Confirma a exclusão do Registro ?", mrYes, "Excluir");
+    form->btnDelete->Click();
+    EXPECT_EQ(Count("select count(*) from unidade_medida"), 0);
+}
+
+TEST_F(Register, EveryFailedCheckIsListedInOneBoxAndTheRowStaysInInsert) {
+    form->btnInsert->Click();
+    form->qry->FieldByName("Descricao")->SetAsString("   ");
+    dialogs.Expect("Foram identificados erros, por favor corrija: \r\n\r\nA Unidade deve ser informada.\r\n"
+                   "A Descrição deve ser informada.\r\n",
+                   mrOk, "Atenção");
+    EXPECT_THROW(form->btnSave->Click(), EAbort);
+    EXPECT_EQ(form->qry->State(), dsInsert);
+    EXPECT_EQ(Count("select count(*) from unidade_medida"), 0);
+
+    // Mended, it saves.
+    form->qry->FieldByName("Id_Unidade_Medida")->SetAsString("UN");
+    form->qry->FieldByName("Descricao")->SetAsString("Unidade");
+    form->btnSave->Click();
+    EXPECT_EQ(Count("select count(*) from unidade_medida"), 1);
+}
+
+TEST_F(Register, ANewRowWithAnExistingKeyIsRefused) {
+    dmdb->ADOConnection->Execute("insert into unidade_medida(id_unidade_medida, descricao) values('CX', 'Caixa')");
+    form->btnInsert->Click();
+    form->qry->FieldByName("Id_Unidade_Medida")->SetAsString("CX");
+    form->qry->FieldByName("Descricao")->SetAsString("Outra caixa");
+    dialogs.Expect("A Unidade de Medida \"CX\" já existe.", mrOk, "Atenção");
+    EXPECT_THROW(form->btnSave->Click(), EAbort);
+    EXPECT_EQ(form->qry->State(), dsInsert);
+    EXPECT_EQ(Scalar("select descricao from unidade_medida where id_unidade_medida = 'CX'"), "Caixa");
+}
+
+TEST_F(Register, ADeleteIsRefusedWhileOtherRowsReferToTheRecord) {
+    dmdb->ADOConnection->Execute("insert into unidade_medida(id_unidade_medida, descricao) values('PC', 'Peça')");
+    dmdb->ADOConnection->Execute("insert into produto(id_produto, id_unidade_medida) values(1, 'PC')");
+    form->qry->Close();
+    form->qry->Open();
+    dialogs.Expect("Confirma a exclusão do Registro ?", mrYes, "Excluir");
+    dialogs.Expect("Existe(m) 1 Produto(s) com esta Unidade de Medida. Não pode Excluir.", mrOk, "Atenção");
+    EXPECT_THROW(form->btnDelete->Click(), EAbort);
+    EXPECT_EQ(Count("select count(*) from unidade_medida"), 1);
+}
+
+TEST_F(Register, ClosingWithAPendingRowAsksAndNoDropsIt) {
+    form->btnInsert->Click();
+    form->qry->FieldByName("Id_Unidade_Medida")->SetAsString("LT");
+    form->qry->FieldByName("Descricao")->SetAsString("Litro");
+    TCloseAction action = caHide;
+    dialogs.Expect("Deseja salvar as alterações ?", mrNo, "Salvar");
+    form->FormClose(form, action);
+    EXPECT_EQ(action, caFree);
+    EXPECT_EQ(Count("select count(*) from unidade_medida"), 0);
+}
+
+TEST_F(Register, ClosingAndSavingARowThatFailsItsChecksKeepsTheFormOpen) {
+    form->btnInsert->Click();
+    TCloseAction action = caHide;
+    dialogs.Expect("Deseja salvar as alterações ?", mrYes, "Salvar");
+    dialogs.Expect("Foram identificados erros, por favor corrija:", mrOk, "Atenção");
+    form->FormClose(form, action);
+    EXPECT_EQ(action, caNone);
+    EXPECT_EQ(form->qry->State(), dsInsert);
+    form->qry->Cancel();
+}
+
+TEST_F(Register, EnterMovesToTheNextFieldAndUpMovesBack) {
+    form->btnEdit->SetEnabled(true);
+    form->SetActiveControl(form->dbeId);
+    Word key = VK_RETURN;
+    form->OnKeyDown(form, key, TShiftState{});
+    EXPECT_EQ(key, 0);
+    EXPECT_EQ(form->ActiveControl(), form->dbeDescricao);
+    key = VK_UP;
+    form->OnKeyDown(form, key, TShiftState{});
+    EXPECT_EQ(form->ActiveControl(), form->dbeId);
+    char32_t typed = U'\r';
+    form->OnKeyPress(form, typed);
+    EXPECT_EQ(typed, 0u);  // no beep
+}
+
+TEST_F(Register, ALookupShowsItsDescriptionAndAMissingOneFailsTheSave) {
+    dmdb->ADOConnection->Execute("insert into unidade_medida(id_unidade_medida, descricao) values('KG', 'Quilograma')");
+    auto* lookup = new TfrmComLookup(nullptr);
+    lookup->DoCreate();
+    lookup->Show();
+    lookup->btnInsert->Click();
+    EXPECT_EQ(lookup->qry->FieldByName("id_produto")->AsInteger(), 1);  // the next key of an empty table
+
+    // A cancelled search leaves the field as it was.
+    lookup->chosen = "";
+    lookup->dbeUnidade->DoCustomDlg();
+    EXPECT_TRUE(lookup->qry->FieldByName("Id_Unidade_Medida")->IsNull());
+
+    lookup->chosen = "KG";
+    lookup->dbeUnidade->DoCustomDlg();
+    EXPECT_EQ(lookup->qry->FieldByName("Id_Unidade_Medida")->AsString(), "KG");
+    EXPECT_EQ(lookup->pnlUnidade->Caption(), "Quilograma");
+
+    lookup->qry->FieldByName("Id_Unidade_Medida")->SetAsString("ZZ");
+    dialogs.Expect("A Unidade de Medida não foi encontrada.", mrOk, "Atenção");
+    EXPECT_THROW(lookup->btnSave->Click(), EAbort);
+    EXPECT_EQ(lookup->pnlUnidade->Caption(), "?");
+    lookup->qry->Cancel();
+    delete lookup;
+}

@@ -1,0 +1,135 @@
+// The users form: passwords stored upper-cased and encrypted, the built-in
+// user protected, and the rights saved all together or not at all.
+#include "billing/forms/Nota111.h"
+#include "billing/forms/Nota114.h"
+#include "tests/billing/forms/BillingFixture.h"
+
+namespace {
+
+class Users : public billtest::Session {
+protected:
+    void SetUp() override {
+        Session::SetUp();
+        frame = std::make_unique<TForm>(nullptr);
+        frame->SetFormStyle(fsMDIForm);
+        Application->SetMainForm(frame.get());
+        form = new TfrmNota111(nullptr);
+        form->DoCreate();
+        form->Show();
+    }
+    void TearDown() override {
+        delete form;
+        Application->SetMainForm(nullptr);
+        frame.reset();
+        Session::TearDown();
+    }
+    void Tick(const std::string& Program, const std::string& Value) {
+        ASSERT_TRUE(form->tbTemp->Locate("Id_programa", Program, {}));
+        form->tbTemp->Edit();
+        form->tbTemp->FieldByName("Permitido")->SetAsString(Value);
+        form->tbTemp->Post();
+    }
+    std::string Rights(const std::string& User) {
+        std::string out;
+        sqlite::Statement st(dmdb->ADOConnection->Database(),
+                             "select id_programa from usuario_programa where id_usuario = ?1 order by id_programa");
+        st.BindText(1, User);
+        while (st.Step()) out += (out.empty() ? "" : " ") + st.ColumnText(0);
+        return out;
+    }
+    void NewUser(const std::string& Id, const std::string& Password) {
+        form->btnInsert->Click();
+        form->qryUsuario->FieldByName("Id_Usuario")->SetAsString(Id);
+        form->qryUsuario->FieldByName("Nome")->SetAsString("Nome de " + Id);
+        form->qryUsuario->FieldByName("Senha")->SetAsString(Password);
+    }
+    std::unique_ptr<TForm> frame;
+    TfrmNota111* form = nullptr;
+};
+
+}  // namespace
+
+TEST_F(Users, TheBuiltInUserSeesEveryProgramAllowedAndCannotBeEditedOrDeleted) {
+    ASSERT_TRUE(form->qryUsuario->Locate("Id_Usuario", "Admin", {}));
+    form->Mostra_Programas();
+    EXPECT_GT(form->tbTemp->RecordCount(), 10);
+    for (form->tbTemp->First(); !form->tbTemp->Eof(); form->tbTemp->Next())
+        EXPECT_EQ(form->tbTemp->FieldByName("Permitido")->AsString(), "Sim");
+
+    dialogs.Expect("O usuário \"Admin\" não pode ser Editado.", mrOk, "Atenção");
+    EXPECT_THROW(form->btnEdit->Click(), EAbort);
+    dialogs.Expect("Confirma a exclusão do Registro ?", mrYes, "Excluir");
+    dialogs.Expect("O usuário \"Admin\" não pode ser Excluído.", mrOk, "Atenção");
+    EXPECT_THROW(form->btnDelete->Click(), EAbort);
+    EXPECT_EQ(Count("select count(*) from usuario where id_usuario = 'Admin'"), 1);
+}
+
+TEST_F(Users, ANewUserIsStoredWithItsPasswordUpperCasedAndItsTickedRights) {
+    NewUser("carla", "sEnhá");
+    EXPECT_EQ(form->qryUsuario->FieldByName("Inativo")->AsString(), "Não");
+    form->Marca("Não");
+    Tick("NOTA100", "Sim");
+    Tick("NOTA111", "Sim");
+    form->btnSave->Click();
+    EXPECT_EQ(Scalar("select senha from usuario where id_usuario = 'carla'"), dmdb->EncryptPassword("SENHÁ"));
+    EXPECT_EQ(Rights("carla"), "NOTA100 NOTA111");
+
+    // Saved again untouched, the password stays the same stored text.
+    form->btnEdit->Click();
+    EXPECT_EQ(form->qryUsuario->FieldByName("Senha")->AsString(), "SENHÁ");
+    form->btnSave->Click();
+    EXPECT_EQ(Scalar("select senha from usuario where id_usuario = 'carla'"), dmdb->EncryptPassword("SENHÁ"));
+
+    // Unticking every program leaves no right at all.
+    form->btnEdit->Click();
+    form->Marca("Não");
+    form->btnSave->Click();
+    EXPECT_EQ(Rights("carla"), "");
+}
+
+TEST_F(Users, RightsAreSavedAllTogetherOrNotAtAll) {
+    AddUser("davi", "x");
+    Grant("davi", "NOTA101");
+    form->qryUsuario->Close();
+    form->qryUsuario->Open();
+    ASSERT_TRUE(form->qryUsuario->Locate("Id_Usuario", "davi", {}));
+    form->Mostra_Programas();
+    ASSERT_TRUE(form->tbTemp->Locate("Id_programa", "NOTA101", {}));
+    EXPECT_EQ(form->tbTemp->FieldByName("Permitido")->AsString(), "Sim");
+
+    // The second insert fails half-way.
+    dmdb->ADOConnection->Execute(
+        "create trigger recusa before insert on usuario_programa when new.id_programa = 'NOTA114' "
+        "begin select raise(abort, 'recusado'); end");
+    form->btnEdit->Click();
+    form->Marca("Não");
+    Tick("NOTA100", "Sim");
+    Tick("NOTA114", "Sim");
+    EXPECT_ANY_THROW(form->btnSave->Click());
+    EXPECT_EQ(Rights("davi"), "NOTA101");
+    EXPECT_FALSE(dmdb->ADOConnection->InTransaction());
+}
+
+TEST_F(Users, AUserWithoutAnIdOrWithATakenIdIsRefused) {
+    NewUser("", "x");
+    dialogs.Expect("O Usuário deve ser informado.", mrOk, "Atenção");
+    EXPECT_THROW(form->btnSave->Click(), EAbort);
+    form->qryUsuario->FieldByName("Id_Usuario")->SetAsString("admin");
+    dialogs.Expect("O Usuário \"admin\" já existe.", mrOk, "Atenção");
+    EXPECT_THROW(form->btnSave->Click(), EAbort);
+    form->btnCancel->Click();
+    EXPECT_EQ(Count("select count(*) from usuario"), 1);
+}
+
+TEST_F(Users, ANewProgramStartsAsARegister) {
+    auto* programs = new TfrmNota114(nullptr);
+    programs->DoCreate();
+    programs->Show();
+    programs->btnInsert->Click();
+    EXPECT_EQ(programs->qryPrograma->FieldByName("Tipo")->AsString(), "Cadastro");
+    programs->qryPrograma->FieldByName("Id_Programa")->SetAsString("NOTA999");
+    programs->qryPrograma->FieldByName("Descricao")->SetAsString("Teste");
+    programs->btnSave->Click();
+    EXPECT_EQ(Scalar("select tipo from programa where id_programa = 'NOTA999'"), "Cadastro");
+    delete programs;
+}
