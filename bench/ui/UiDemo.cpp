@@ -25,6 +25,7 @@ int main(int argc, char** argv) {
     form->SetPosition(poScreenCenter);
     form->Show();
     // An edit in progress, so the picture shows the edit state too.
+    form->qryCliente->Edit();
     form->dbeNome->SetFocus();
     for (int i = 0; i < 20; ++i) Application->ProcessMessages();
     QPixmap picture = form->Widget()->grab();
