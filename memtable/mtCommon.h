@@ -30,7 +30,6 @@ FAT_DECLARE_EXCEPTION(EMemTableDupKey, EMemTableError)
 FAT_DECLARE_EXCEPTION(EMemTableFilterError, EMemTableError)
 FAT_DECLARE_EXCEPTION(EMemTableLocaleError, EMemTableError)
 FAT_DECLARE_EXCEPTION(EMemTableInvalidLocale, EMemTableLocaleError)
-FAT_DECLARE_EXCEPTION(ERangeError, Exception)
 
 constexpr int MT_MAX_FIELDS = 256;
 
