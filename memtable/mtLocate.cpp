@@ -4,6 +4,7 @@
 #include <exception>
 #include <functional>
 
+#include "platform/rtl/Finally.h"
 #include "memtable/mtMemTable.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Strings.h"
@@ -23,29 +24,6 @@ uint8_t* GetBlockPtr(const uint8_t* slot) {
     std::memcpy(&p, slot + 1, sizeof(p));
     return p;
 }
-
-// Runs its step when the scope ends; while an exception unwinds, a failing
-// step must not replace the first error.
-class Finally {
-public:
-    explicit Finally(std::function<void()> f) : f_(std::move(f)) {}
-    ~Finally() noexcept(false) {
-        if (std::uncaught_exceptions() > count_) {
-            try {
-                f_();
-            } catch (...) {
-            }
-        } else {
-            f_();
-        }
-    }
-    Finally(const Finally&) = delete;
-    Finally& operator=(const Finally&) = delete;
-
-private:
-    std::function<void()> f_;
-    int count_ = std::uncaught_exceptions();
-};
 
 // Runs every step even when one fails, then raises the first failure.
 void RunSteps(std::initializer_list<std::function<void()>> Steps) {

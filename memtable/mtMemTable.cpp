@@ -1,4 +1,5 @@
 #include "memtable/mtMemTable.h"
+#include "platform/rtl/Finally.h"
 
 #include <algorithm>
 #include <cmath>
@@ -51,29 +52,6 @@ int MaxCharsOf(TField* Field) {
     if (Field->DataType() == ftGuid) return 38;
     return Field->Size();
 }
-
-// Runs the restoring steps of an operation whether it succeeded or not;
-// while an exception unwinds, a failing step must not hide the first error.
-class Finally {
-public:
-    explicit Finally(std::function<void()> f) : f_(std::move(f)) {}
-    ~Finally() noexcept(false) {
-        if (std::uncaught_exceptions() > count_) {
-            try {
-                f_();
-            } catch (...) {
-            }
-        } else {
-            f_();
-        }
-    }
-    Finally(const Finally&) = delete;
-    Finally& operator=(const Finally&) = delete;
-
-private:
-    std::function<void()> f_;
-    int count_ = std::uncaught_exceptions();
-};
 
 }  // namespace
 
