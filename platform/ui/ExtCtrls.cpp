@@ -63,10 +63,12 @@ TBevel::TBevel(TComponent* AOwner) : TGraphicControl(AOwner) {
 // ---------------------------------------------------------------------------
 // TImage
 
-TImage::TImage(TComponent* AOwner) : TGraphicControl(AOwner), label_(new QLabel) {
+TImage::TImage(TComponent* AOwner) : TGraphicControl(AOwner), label_(new QLabel), picture_(new QPixmap) {
     SetWidget(label_);
     SetBounds(0, 0, 105, 105);
 }
+
+TImage::~TImage() { delete picture_; }
 
 bool TImage::LoadFromFile(const std::string& FileName) {
     QPixmap p;
@@ -74,7 +76,7 @@ bool TImage::LoadFromFile(const std::string& FileName) {
         Clear();
         return false;
     }
-    label_->setPixmap(p);
+    *picture_ = p;
     Apply();
     return true;
 }
@@ -85,14 +87,17 @@ bool TImage::LoadFromBytes(const std::string& Bytes) {
         Clear();
         return false;
     }
-    label_->setPixmap(p);
+    *picture_ = p;
     Apply();
     return true;
 }
 
-void TImage::Clear() { label_->clear(); }
+void TImage::Clear() {
+    *picture_ = QPixmap();
+    label_->clear();
+}
 
-bool TImage::Empty() const { return label_->pixmap().isNull(); }
+bool TImage::Empty() const { return picture_->isNull(); }
 
 void TImage::SetStretch(bool Value) {
     stretch_ = Value;
@@ -109,9 +114,30 @@ void TImage::SetProportional(bool Value) {
     Apply();
 }
 
+int TImage::PictureWidth() const { return label_->pixmap().isNull() ? 0 : label_->pixmap().width(); }
+int TImage::PictureHeight() const { return label_->pixmap().isNull() ? 0 : label_->pixmap().height(); }
+
 void TImage::Apply() {
-    label_->setScaledContents(stretch_ && !proportional_);
     label_->setAlignment(center_ ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignTop);
+    if (picture_->isNull()) {
+        label_->clear();
+        return;
+    }
+    QSize box = label_->size();
+    if (stretch_ && !proportional_) {
+        label_->setPixmap(picture_->scaled(box, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    } else if (proportional_ && (stretch_ || picture_->width() > box.width() || picture_->height() > box.height())) {
+        // Proportional fills the box keeping the picture's shape (shrinking
+        // a large one; stretching a small one only when Stretch is set).
+        label_->setPixmap(picture_->scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    } else {
+        label_->setPixmap(*picture_);
+    }
+}
+
+bool TImage::WidgetEvent(QObject* Watched, QEvent* Event) {
+    if (Watched == label_ && Event->type() == QEvent::Resize && !picture_->isNull()) Apply();
+    return TGraphicControl::WidgetEvent(Watched, Event);
 }
 
 // ---------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 class QFrame;
 class QLabel;
 class QTimer;
+class QPixmap;
 
 enum TBevelCut { bvNone, bvLowered, bvRaised, bvSpace };
 
@@ -47,6 +48,7 @@ class TImage : public TGraphicControl {
 public:
     FAT_CLASS_NAME(TImage)
     explicit TImage(TComponent* AOwner);
+    ~TImage() override;
 
     // False when the file cannot be read as a picture (the image is cleared).
     bool LoadFromFile(const std::string& FileName);
@@ -60,11 +62,18 @@ public:
     bool Proportional() const { return proportional_; }
     void SetProportional(bool Value);
 
+    // The size the picture is drawn at (after stretching).
+    int PictureWidth() const;
+    int PictureHeight() const;
+
+protected:
+    bool WidgetEvent(QObject* Watched, QEvent* Event) override;
+
 private:
     void Apply();
     QLabel* label_;
+    QPixmap* picture_;
     bool stretch_ = false, center_ = false, proportional_ = false;
-    std::string bytes_;
 };
 
 class TTimer : public TComponent {

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -17,6 +18,7 @@
 #include "platform/ui/Menus.h"
 #include "platform/ui/StdCtrls.h"
 #include "tests/platform/ui/UiTestSupport.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -263,4 +265,23 @@ TEST(Controls, BitButtonKindsSetCaptionAndResult) {
     EXPECT_EQ(form.CancelButton(), nullptr) << "a freed button is no longer the cancel button";
     EXPECT_FALSE(ok->LoadGlyphFromFile("/nao/existe.bmp"));
     EXPECT_FALSE(ok->HasGlyph());
+}
+
+TEST(Controls, ImageLoadsAPictureFileAndFitsItProportionally) {
+    testsupport::TempDir dir;
+    QImage picture(200, 100, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    ASSERT_TRUE(picture.save(QString::fromStdString(dir.file("logo.png"))));
+    TForm form(nullptr);
+    auto* image = Put<TImage>(form);
+    image->SetBounds(0, 0, 100, 100);
+    image->SetCenter(true);
+    image->SetStretch(true);
+    image->SetProportional(true);
+    EXPECT_TRUE(image->LoadFromFile(dir.file("logo.png")));
+    EXPECT_FALSE(image->Empty());
+    EXPECT_EQ(image->PictureWidth(), 100);
+    EXPECT_EQ(image->PictureHeight(), 50) << "the shape is kept";
+    EXPECT_FALSE(image->LoadFromFile(dir.file("nao-existe.png")));
+    EXPECT_TRUE(image->Empty()) << "a file that cannot be read clears the image";
 }
