@@ -397,7 +397,12 @@ public:
     TAlignment Alignment() const { return alignment_; }
     void SetAlignment(TAlignment Value);
     const std::string& EditMask() const { return editMask_; }
-    void SetEditMask(const std::string& Value) { editMask_ = Value; }
+    // Bound controls show the text in the mask's layout, so they must hear of a change.
+    void SetEditMask(const std::string& Value) {
+        if (editMask_ == Value) return;
+        editMask_ = Value;
+        PropertyChanged(false);
+    }
     bool Visible() const { return visible_; }
     void SetVisible(bool Value);
     bool Required() const { return required_; }

@@ -192,6 +192,24 @@ TEST(FieldDataLink, ShowsTheFieldAndWritesTypedTextAtPost) {
     EXPECT_EQ(nome.text, "Beatriz");
 }
 
+TEST(FieldDataLink, DisplaySettersRepaintTheBoundControls) {
+    VectorDataSet d;
+    d.FieldDefs()->Add("Cnpj", ftString, 20);
+    TDataSource src(nullptr);
+    src.SetDataSet(&d);
+    EditControl cnpj(&src, "Cnpj");
+    d.Open();
+    d.AppendRecord({Variant("12345678000195")});
+    // The clients register switches between the CPF and CNPJ masks per row:
+    // a bound edit must hear of it at once, and only when it really changes.
+    int shown = cnpj.shown;
+    d.FieldByName("Cnpj")->SetEditMask("00.000.000/0000-00;0;_");
+    EXPECT_GT(cnpj.shown, shown);
+    shown = cnpj.shown;
+    d.FieldByName("Cnpj")->SetEditMask("00.000.000/0000-00;0;_");
+    EXPECT_EQ(cnpj.shown, shown);
+}
+
 TEST(FieldDataLink, AMissingRequiredValueAsksForItsControl) {
     VectorDataSet d;
     d.FieldDefs()->Add("Nome", ftString, 20);
