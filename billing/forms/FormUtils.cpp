@@ -1,5 +1,6 @@
 #include "billing/forms/FormUtils.h"
 
+#include "billing/data/FormLook.h"
 #include "billing/data/dmdbu.h"
 #include "platform/db/SQLiteDatabase.h"
 #include "platform/rtl/Strings.h"
@@ -61,37 +62,41 @@ bool UiMessages::Confirm(const std::string& text, const std::string& caption) { 
 void InstallUiMessages() {
     static UiMessages messages;
     billing::data::SetMessages(&messages);
+    InstallControlAccess();
+}
+
+void InstallControlAccess() {
+    billing::data::ControlAccess access;
+    access.GetColor = [](TComponent* c, std::int64_t& Color) {
+        auto* control = dynamic_cast<TControl*>(c);
+        if (control == nullptr) return false;
+        Color = static_cast<std::uint32_t>(control->Color());
+        return true;
+    };
+    access.SetColor = [](TComponent* c, std::int64_t Color) {
+        if (auto* control = dynamic_cast<TControl*>(c)) control->SetColor(static_cast<TColor>(Color));
+    };
+    access.SetEnabled = [](TComponent* c, bool Enabled) {
+        if (auto* control = dynamic_cast<TControl*>(c)) control->SetEnabled(Enabled);
+    };
+    access.GetReadOnly = [](TComponent* c) {
+        if (auto* e = dynamic_cast<TCustomEdit*>(c)) return e->ReadOnly();
+        if (auto* m = dynamic_cast<TCustomMemo*>(c)) return m->ReadOnly();
+        if (auto* g = dynamic_cast<TCustomDBGrid*>(c)) return g->ReadOnly();
+        return false;
+    };
+    access.SetReadOnly = [](TComponent* c, bool ReadOnly) {
+        if (auto* e = dynamic_cast<TCustomEdit*>(c)) e->SetReadOnly(ReadOnly);
+        else if (auto* m = dynamic_cast<TCustomMemo*>(c)) m->SetReadOnly(ReadOnly);
+        else if (auto* g = dynamic_cast<TCustomDBGrid*>(c)) g->SetReadOnly(ReadOnly);
+    };
+    billing::data::SetControlAccess(std::move(access));
 }
 
 void ChangeColor(TCustomForm* Form, bool Editing) {
     if (Form == nullptr) return;
-    TColor colour = Editing ? clWindow : Form->Color();
-    for (int i = 0; i < Form->ComponentCount(); ++i) {
-        TComponent* c = Form->Components(i);
-        const std::string kind = c->ClassName();
-        if (kind == "TDBEdit") {
-            auto* e = static_cast<TDBEdit*>(c);
-            if (!e->ReadOnly()) e->SetColor(colour);
-        } else if (kind == "TEdit" || kind == "TDBMemo" || kind == "TDBRichEdit" || kind == "TComboBox" ||
-                   kind == "TDBListBox" || kind == "TDBLookupListBox" || kind == "TDBImage") {
-            static_cast<TControl*>(c)->SetColor(colour);
-        } else if (kind == "TDBGrid") {
-            static_cast<TControl*>(c)->SetColor(colour);
-        } else if (kind == "TDBLookupComboBox") {
-            static_cast<TControl*>(c)->SetColor(colour);
-        } else if (kind == "TDBComboBox" || kind == "TDBCheckBox" || kind == "TwwDBComboDlg" ||
-                   kind == "TwwDBDateTimePicker") {
-            auto* control = static_cast<TControl*>(c);
-            control->SetEnabled(Editing);
-            control->SetColor(colour);
-        } else if (kind == "TwwDBGrid") {
-            auto* grid = static_cast<TCustomDBGrid*>(c);
-            grid->SetReadOnly(!Editing);
-            grid->SetColor(colour);
-        } else if (kind == "TButton") {
-            static_cast<TControl*>(c)->SetEnabled(Editing);
-        }
-    }
+    InstallControlAccess();
+    billing::data::ChangeColor(Form, Editing);
 }
 
 void CenterForm(TCustomForm* Form) {

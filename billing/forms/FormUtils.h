@@ -27,11 +27,14 @@ public:
     void MessageBox(const std::string& text, const std::string& caption, billing::data::MessageIcon icon) override;
     bool Confirm(const std::string& text, const std::string& caption) override;
 };
-// Installs one UiMessages for the life of the program (idempotent).
+// Installs one UiMessages for the life of the program, and the window
+// layer's access to controls that the data module's ChangeColor uses
+// (idempotent).
 void InstallUiMessages();
+void InstallControlAccess();
 
 // Browse look (data controls locked, form colour) or edit look (window
-// colour), switched by class name as the registers expect.
+// colour): the data module's rules over this layer's controls.
 void ChangeColor(TCustomForm* Form, bool Editing);
 // Left := (screen width - width) / 2; Top := (screen height - 140 - height) / 2.
 void CenterForm(TCustomForm* Form);

@@ -81,7 +81,7 @@ TEST_F(Lookups, WholeFieldAndCaseSensitiveFindOnlyExactValues) {
     find.dsMain->SetDataSet(&query);
     find.CampoDefault = "id_usuario";
     find.FormShow(&find);
-    EXPECT_EQ(find.cbFields->Text(), "id_usuario");
+    EXPECT_EQ(find.cbFields->Text(), query.FieldByName("id_usuario")->DisplayLabel());
     find.cbCoincidir->SetItemIndex(1);  // Campo Inteiro
     find.chkMaiscula->SetChecked(true);
     find.edtLocalizar->SetText("bruno");

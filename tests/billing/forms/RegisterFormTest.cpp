@@ -60,6 +60,7 @@ protected:
         frame = std::make_unique<TForm>(nullptr);
         frame->SetFormStyle(fsMDIForm);
         Application->SetMainForm(frame.get());
+        frame->Show();  // children show (and run their OnShow) inside a shown frame
         form = new TfrmUnidades(nullptr);
         form->DoCreate();
         form->Show();
@@ -81,13 +82,16 @@ TEST_F(Register, NewEditSaveCancelAndDeleteThroughTheButtons) {
     EXPECT_TRUE(form->btnInsert->Enabled());
     EXPECT_FALSE(form->btnEdit->Enabled());  // empty table
 
+    EXPECT_EQ(form->dbeDescricao->Color(), form->Color());  // browse look
     form->btnInsert->Click();
     EXPECT_EQ(form->qry->State(), dsInsert);
     EXPECT_FALSE(form->dbeId->ReadOnly());
+    EXPECT_EQ(form->dbeDescricao->Color(), clWindow);  // edit look
     form->qry->FieldByName("Id_Unidade_Medida")->SetAsString("KG");
     form->qry->FieldByName("Descricao")->SetAsString("Quilograma");
     form->btnSave->Click();
     EXPECT_EQ(form->qry->State(), dsBrowse);
+    EXPECT_EQ(form->dbeDescricao->Color(), form->Color());
     EXPECT_EQ(Scalar("select descricao from unidade_medida where id_unidade_medida = 'KG'"), "Quilograma");
 
     form->btnEdit->Click();

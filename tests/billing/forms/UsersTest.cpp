@@ -13,6 +13,7 @@ protected:
         frame = std::make_unique<TForm>(nullptr);
         frame->SetFormStyle(fsMDIForm);
         Application->SetMainForm(frame.get());
+        frame->Show();  // children show (and run their OnShow) inside a shown frame
         form = new TfrmNota111(nullptr);
         form->DoCreate();
         form->Show();

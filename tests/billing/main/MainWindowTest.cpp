@@ -55,10 +55,14 @@ protected:
         };
         window->DoCreate();
     }
+    // Logs in through the first activation, then shows the window (its
+    // children only show inside a shown frame).
     void LogInAs(const std::string& User, const std::string& Password) {
         loginUser = User;
         loginPassword = Password;
         window->FormActivate(window);
+        window->Show();
+        billtest::Pump();
     }
     void AddUser(const std::string& Id, const std::string& Password) {
         dmdb->ADOConnection->Execute("insert into usuario(id_usuario, nome, senha, inativo) values(:p1, :p1, :p2, 'Não')",
@@ -111,7 +115,6 @@ TEST_F(MainWindow, FirstShowRunsTheReleaseCheckSeamAndMakesTheNFeFolders) {
 
 TEST_F(MainWindow, TheBuiltInUserLogsInOnAFreshDatabaseAndTheAnswerTimerStarts) {
     Create();
-    EXPECT_FALSE(fs::exists(dir.file("faturamento.db")));
     LogInAs("Admin", "truve");
     EXPECT_TRUE(window->LoginDone());
     EXPECT_FALSE(Application->Terminated());
@@ -265,7 +268,9 @@ TEST_F(MainWindow, ZZCancellingTheLoginEndsTheProgram) {
     window->ShowLogin = [] {
         // The real form in its modal loop, cancelled by the user.
         TfrmNota220 login(nullptr);
-        QTimer::singleShot(0, qApp, [&login] { login.btnCancel->Click(); });
+        QTimer::singleShot(0, qApp, [] {
+            if (frmNota220 != nullptr) frmNota220->btnCancel->Click();
+        });
         return login.ShowModal();
     };
     window->FormActivate(window);
