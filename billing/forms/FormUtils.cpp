@@ -107,6 +107,8 @@ void CenterForm(TCustomForm* Form) {
 
 void NavigationKeyDown(TCustomForm* Form, Word& Key) {
     if (Form == nullptr) return;
+    // On a button Enter presses it, as the user expects.
+    if (Key == VK_RETURN && dynamic_cast<TButton*>(Form->ActiveControl()) != nullptr) return;
     if (Key == VK_RETURN || Key == VK_DOWN) {
         Form->SelectNext(Form->ActiveControl(), true, true);
         Key = 0;

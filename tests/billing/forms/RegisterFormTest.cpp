@@ -185,6 +185,10 @@ TEST_F(Register, EnterMovesToTheNextFieldAndUpMovesBack) {
     key = VK_UP;
     form->OnKeyDown(form, key, TShiftState{});
     EXPECT_EQ(form->ActiveControl(), form->dbeId);
+    form->SetActiveControl(form->btnInsert);
+    key = VK_RETURN;
+    form->OnKeyDown(form, key, TShiftState{});
+    EXPECT_EQ(key, VK_RETURN);  // left for the button to press
     char32_t typed = U'\r';
     form->OnKeyPress(form, typed);
     EXPECT_EQ(typed, 0u);  // no beep
