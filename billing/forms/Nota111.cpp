@@ -18,7 +18,7 @@ TfrmNota111::TfrmNota111(TComponent* AOwner)
     SetName("frmNota111");
     qryUsuario = qry;
     qryUsuario->SetName("qryUsuario");
-    SetBounds(0, 0, 780, 500);
+    SetBounds(0, 0, 860, 500);
 
     dbeId_usuario = Place<TDBEdit>(this, pnlDados, "dbeId_usuario", 90, 12, 160, 23);
     dbeId_usuario->SetDataSource(dsMain);

@@ -12,7 +12,7 @@ TfrmNota114::TfrmNota114(TComponent* AOwner)
     SetName("frmNota114");
     qryPrograma = qry;
     qryPrograma->SetName("qryPrograma");
-    SetBounds(0, 0, 780, 220);
+    SetBounds(0, 0, 860, 220);
     dbeId_Programa = Place<TDBEdit>(this, pnlDados, "dbeId_Programa", 100, 12, 140, 23);
     dbeId_Programa->SetDataSource(dsMain);
     dbeId_Programa->SetDataField("Id_Programa");

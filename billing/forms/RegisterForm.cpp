@@ -14,7 +14,7 @@ RegisterForm::RegisterForm(TComponent* AOwner, const std::string& Caption, const
     SetFormStyle(fsMDIChild);
     SetBorderStyle(bsSingle);
     SetBorderIcons(TBorderIcons{biSystemMenu, biMinimize});
-    SetBounds(0, 0, 760, 420);
+    SetBounds(0, 0, 860, 420);
 
     qry = new TSQLQuery(this);
     qry->SetName("qry" + Table);
@@ -29,21 +29,21 @@ RegisterForm::RegisterForm(TComponent* AOwner, const std::string& Caption, const
     dsMain->SetAutoEdit(false);
     dsMain->SetDataSet(qry);
 
-    pnlBotoes = Place<TPanel>(this, this, "pnlBotoes", 0, 372, 760, 48);
+    pnlBotoes = Place<TPanel>(this, this, "pnlBotoes", 0, 372, 860, 48);
     pnlBotoes->SetAlign(alBottom);
     pnlBotoes->SetBevelOuter(bvNone);
     int x = 4;
     btnInsert = AddButton("btnInsert", "&Novo", Novo, x);
-    btnEdit = AddButton("btnEdit", "&Editar", Editar, x += 68);
-    btnSave = AddButton("btnSave", "&Salvar", Gravar, x += 68);
-    btnCancel = AddButton("btnCancel", "&Desfazer", Cancelar, x += 68);
-    btnDelete = AddButton("btnDelete", "E&xcluir", Excluir, x += 68);
-    btnFirst = AddButton("btnFirst", "Primeiro", Primeiro, x += 68);
-    btnPrior = AddButton("btnPrior", "Anterior", Anterior, x += 68);
-    btnNext = AddButton("btnNext", "Próximo", Proximo, x += 68);
-    btnLast = AddButton("btnLast", "Último", Ultimo, x += 68);
-    DBButton2 = AddButton("DBButton2", "Pesquisar", Pesquisar, x += 68);
-    DBButton1 = AddButton("DBButton1", "Fechar", Fechar, x += 72);
+    btnEdit = AddButton("btnEdit", "&Editar", Editar, x += 77);
+    btnSave = AddButton("btnSave", "&Salvar", Gravar, x += 77);
+    btnCancel = AddButton("btnCancel", "&Desfazer", Cancelar, x += 77);
+    btnDelete = AddButton("btnDelete", "E&xcluir", Excluir, x += 77);
+    btnFirst = AddButton("btnFirst", "Primeiro", Primeiro, x += 77);
+    btnPrior = AddButton("btnPrior", "Anterior", Anterior, x += 77);
+    btnNext = AddButton("btnNext", "Próximo", Proximo, x += 77);
+    btnLast = AddButton("btnLast", "Último", Ultimo, x += 77);
+    DBButton2 = AddButton("DBButton2", "Pesquisar", Pesquisar, x += 77);
+    DBButton1 = AddButton("DBButton1", "Fechar", Fechar, x += 77);
     DBButton1->SetCancel(true);
     btnInsert->OnClick = [this](TObject* s) { btnInsertClick(s); };
     btnEdit->OnClick = [this](TObject* s) { btnEditClick(s); };
@@ -52,7 +52,7 @@ RegisterForm::RegisterForm(TComponent* AOwner, const std::string& Caption, const
     DBButton1->OnClick = [this](TObject* s) { DBButton1Click(s); };
     DBButton2->OnClick = [this](TObject* s) { DBButton2Click(s); };
 
-    pnlDados = Place<TPanel>(this, this, "pnlDados", 0, 0, 760, 372);
+    pnlDados = Place<TPanel>(this, this, "pnlDados", 0, 0, 860, 372);
     pnlDados->SetAlign(alClient);
     pnlDados->SetBevelOuter(bvNone);
 
@@ -71,7 +71,7 @@ RegisterForm::~RegisterForm() {
 }
 
 TDBButton* RegisterForm::AddButton(const std::string& Name, const std::string& Caption, TAcao Acao, int Left) {
-    auto* b = Place<TDBButton>(this, pnlBotoes, Name, Left, 8, Acao == Fechar || Acao == Pesquisar ? 70 : 66, 32);
+    auto* b = Place<TDBButton>(this, pnlBotoes, Name, Left, 8, 76, 32);
     b->SetAcao(Acao);
     b->SetCaption(Caption);
     b->SetEnabled(false);

@@ -1,7 +1,8 @@
 // Pictures of the program's windows for its documentation: starts the
 // program on a fresh database in the given folder, saves the login window
-// (filled with the built-in user) and then the main window after the login.
-//   faturamento-telas <folder>   ->   <folder>/login.png, <folder>/principal.png
+// (filled with the built-in user), the main window after the login and the
+// main window with the users register open.
+//   faturamento-telas <folder>  ->  <folder>/login.png, principal.png, usuarios.png
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -54,7 +55,11 @@ int main(int argc, char** argv) {
     };
     QTimer::singleShot(2500, qApp, [&] {
         ok = Save(frmOske_Nf->Widget(), out + "/principal.png") && ok;
-        Application->Terminate();
+        frmOske_Nf->Usurios1Click(nullptr);
+        QTimer::singleShot(1000, qApp, [&] {
+            ok = Save(frmOske_Nf->Widget(), out + "/usuarios.png") && ok;
+            Application->Terminate();
+        });
     });
     Application->Run();
     return ok ? 0 : 1;
