@@ -6,57 +6,24 @@
 #include "platform/db/SQLSchema.h"
 #include "platform/db/SQLiteDatabase.h"
 #include "tests/memtable/MemTableTestSupport.h"
-#include "tests/support/TestSupport.h"
+#include "tests/platform/db/SQLFileFixture.h"
 
 using namespace mttest;
 
 namespace {
 
-class SqlCopy : public ::testing::Test {
+class SqlCopy : public sqltest::SQLFileFixture {
 protected:
-    void SetUp() override {
-        path = dir.file("faturamento.db");
-        {
-            sqlite::OpenOptions o;
-            o.create = true;
-            sqlite::Database db(path, o);
-            db.Exec(sqlite::CreateTableSql("Nota_Fiscal_Item", {{"Id_Item", "integer", false, true},
-                                                                 {"Descricao", "text(40)"},
-                                                                 {"Quantidade", "double"},
-                                                                 {"Valor", "currency"},
-                                                                 {"Emissao", "date/time"},
-                                                                 {"Observacao", "memo"}}));
-            db.Exec("insert into Nota_Fiscal_Item values (1, 'Caneta azul', 10, 2.5, '2026-12-01', 'nota'),"
-                    " (2, 'Lápis nº 2', 5, 1.25, '2026-12-02', null), (3, 'Borracha', 1, 0.9, null, null)");
-        }
-        conn = std::make_unique<TSQLConnection>();
-        conn->SetConnectionString("Data Source=" + path);
-        conn->SetLoginPrompt(false);
-        conn->Open();
+    void Fill(sqlite::Database& db) override {
+        db.Exec(sqlite::CreateTableSql("Nota_Fiscal_Item", {{"Id_Item", "integer", false, true},
+                                                             {"Descricao", "text(40)"},
+                                                             {"Quantidade", "double"},
+                                                             {"Valor", "currency"},
+                                                             {"Emissao", "date/time"},
+                                                             {"Observacao", "memo"}}));
+        db.Exec("insert into Nota_Fiscal_Item values (1, 'Caneta azul', 10, 2.5, '2026-12-01', 'nota'),"
+                " (2, 'Lápis nº 2', 5, 1.25, '2026-12-02', null), (3, 'Borracha', 1, 0.9, null, null)");
     }
-
-    std::unique_ptr<TSQLQuery> Query(const std::string& sql) {
-        auto q = std::make_unique<TSQLQuery>();
-        q->SetConnection(conn.get());
-        q->SetSQL(sql);
-        return q;
-    }
-
-    std::vector<std::string> FileRows(const std::string& sql) {
-        sqlite::Database db(path);
-        sqlite::Statement st(db, sql);
-        std::vector<std::string> rows;
-        while (st.Step()) {
-            std::string row;
-            for (int i = 0; i < st.ColumnCount(); ++i) row += (i ? "|" : "") + st.ColumnText(i);
-            rows.push_back(row);
-        }
-        return rows;
-    }
-
-    testsupport::TempDir dir;
-    std::string path;
-    std::unique_ptr<TSQLConnection> conn;
 };
 
 }  // namespace

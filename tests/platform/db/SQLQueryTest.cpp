@@ -2,6 +2,7 @@
 #include "platform/db/SQLSchema.h"
 #include "platform/rtl/TypInfo.h"
 
+#include "tests/platform/db/SQLFileFixture.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -23,52 +24,22 @@ const std::vector<ColumnDef> kCliente = {
     {"Id_Vendedor", "integer"},             {"Percentual_Comissao", "double"}, {"Observacao", "memo"},
     {"Limite_Credito", "currency"},         {"Dias_Protesto", "smallint"},   {"Inativo", "text(3)"}};
 
-class SQLQueryFixture : public ::testing::Test {
+class SQLQueryFixture : public sqltest::SQLFileFixture {
 protected:
-    void SetUp() override {
-        path = dir.file("faturamento.db");
-        {
-            sqlite::OpenOptions o;
-            o.create = true;
-            sqlite::Database db(path, o);
-            db.Exec(sqlite::CreateTableSql("Unidade_Medida", kUnidade));
-            db.Exec(sqlite::CreateTableSql("Cliente", kCliente));
-            db.Exec(sqlite::CreateTableSql("opcao", {{"Tipo_Impressao_DANFE", "text(15)"}, {"Dias_Protesto", "smallint"}}));
-            db.Exec(sqlite::CreateTableSql("titulo_receber", {{"Id_Titulo_Receber", "counter"},
-                                                              {"Id_Cliente", "text(7)"},
-                                                              {"Valor_Titulo", "double"}}));
-            db.Exec("insert into Unidade_Medida values ('UN', 'Unidade'), ('KG', 'Quilograma'), ('CX', 'Caixa')");
-        }
-        conn = std::make_unique<TSQLConnection>();
-        conn->SetConnectionString("Provider=Microsoft.Jet.OLEDB.4.0;Password=\"\";User ID=Admin;Data Source=" + path +
-                                  ";Mode=Share Deny None;Persist Security Info=True");
-        conn->SetLoginPrompt(false);
-        conn->Open();
+    void Fill(sqlite::Database& db) override {
+        db.Exec(sqlite::CreateTableSql("Unidade_Medida", kUnidade));
+        db.Exec(sqlite::CreateTableSql("Cliente", kCliente));
+        db.Exec(sqlite::CreateTableSql("opcao", {{"Tipo_Impressao_DANFE", "text(15)"}, {"Dias_Protesto", "smallint"}}));
+        db.Exec(sqlite::CreateTableSql("titulo_receber", {{"Id_Titulo_Receber", "counter"},
+                                                          {"Id_Cliente", "text(7)"},
+                                                          {"Valor_Titulo", "double"}}));
+        db.Exec("insert into Unidade_Medida values ('UN', 'Unidade'), ('KG', 'Quilograma'), ('CX', 'Caixa')");
     }
-
-    std::unique_ptr<TSQLQuery> Query(const std::string& sql, TSQLConnection* c = nullptr) {
-        auto q = std::make_unique<TSQLQuery>();
-        q->SetConnection(c ? c : conn.get());
-        q->SetSQL(sql);
-        return q;
+    // The connection string the forms carry, with the parts the file ignores.
+    std::string ConnectionString() const override {
+        return "Provider=Microsoft.Jet.OLEDB.4.0;Password=\"\";User ID=Admin;Data Source=" + path +
+               ";Mode=Share Deny None;Persist Security Info=True";
     }
-
-    // What the file holds, read through a connection of its own.
-    std::vector<std::string> FileRows(const std::string& sql) {
-        sqlite::Database db(path);
-        sqlite::Statement st(db, sql);
-        std::vector<std::string> rows;
-        while (st.Step()) {
-            std::string row;
-            for (int i = 0; i < st.ColumnCount(); ++i) row += (i ? "|" : "") + st.ColumnText(i);
-            rows.push_back(row);
-        }
-        return rows;
-    }
-
-    testsupport::TempDir dir;
-    std::string path;
-    std::unique_ptr<TSQLConnection> conn;
 };
 
 }  // namespace
