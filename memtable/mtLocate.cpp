@@ -377,6 +377,39 @@ void CopyValue(TField* s, TField* d, bool UTF8Conversion) {
     }
 }
 
+// Fills the destination's record in edit or insert from the source's current
+// record, through the table's save and load events, and posts it unless the
+// load event turns it down. A failing field or post cancels the record before
+// the error goes on. Whether it was posted is returned.
+bool WriteRecord(TmtCustomMemTable* Table, TDataSet* Source, TDataSet* Destination, const std::vector<int>& map,
+                 bool UTF8Conversion) {
+    bool fromTable = Source == Table, toTable = Destination == Table;
+    try {
+        for (std::size_t i = 0; i < map.size(); ++i) {
+            if (map[i] < 0) continue;
+            TField* s = Source->Fields()->Fields(map[i]);
+            TField* d = Destination->Fields()->Fields(static_cast<int>(i));
+            if (fromTable && Table->OnSaveField) Table->OnSaveField(Table, s->FieldNo(), s);
+            CopyValue(s, d, UTF8Conversion);
+            if (toTable && Table->OnLoadField) Table->OnLoadField(Table, d->FieldNo(), d);
+        }
+        bool keep = true;
+        if (toTable && Table->OnLoadRecord) Table->OnLoadRecord(Table, keep);
+        if (keep) {
+            Destination->Post();
+            return true;
+        }
+        Destination->Cancel();
+        return false;
+    } catch (...) {
+        try {
+            Destination->Cancel();
+        } catch (...) {
+        }
+        throw;
+    }
+}
+
 }  // namespace
 
 int TmtCustomMemTable::CopyRecords(TDataSet* Source, TDataSet* Destination, int Limit, bool UTF8Conversion,
@@ -396,37 +429,13 @@ int TmtCustomMemTable::CopyRecords(TDataSet* Source, TDataSet* Destination, int 
     }
     loadedCompletely_ = true;
     int count = 0, seen = 0;
-    auto* destTable = Destination == this ? this : nullptr;
     while (!Source->Eof()) {
         if (seen > 0 && seen % 100 == 0 && total > 0) Progress(std::min(100, seen * 100 / total), mtpcCopy);
         bool accept = true;
         if (Source == this && OnSaveRecord) OnSaveRecord(this, accept);
         if (accept) {
             Destination->Append();
-            try {
-                for (std::size_t i = 0; i < map.size(); ++i) {
-                    if (map[i] < 0) continue;
-                    TField* s = Source->Fields()->Fields(map[i]);
-                    TField* d = Destination->Fields()->Fields(static_cast<int>(i));
-                    if (Source == this && OnSaveField) OnSaveField(this, s->FieldNo(), s);
-                    CopyValue(s, d, UTF8Conversion);
-                    if (destTable != nullptr && OnLoadField) OnLoadField(this, d->FieldNo(), d);
-                }
-                bool keep = true;
-                if (destTable != nullptr && OnLoadRecord) OnLoadRecord(this, keep);
-                if (keep) {
-                    Destination->Post();
-                    ++count;
-                } else {
-                    Destination->Cancel();
-                }
-            } catch (...) {
-                try {
-                    Destination->Cancel();
-                } catch (...) {
-                }
-                throw;
-            }
+            if (WriteRecord(this, Source, Destination, map, UTF8Conversion)) ++count;
             if (Limit > 0 && count >= Limit) {
                 Source->Next();
                 loadedCompletely_ = Source->Eof();
@@ -546,7 +555,6 @@ int TmtCustomMemTable::UpdateRecords(TDataSet* Source, TDataSet* Destination, co
     std::vector<int> map = FieldMap(Source, Destination, false);
     int total = Source->RecordCount();
     int count = 0, seen = 0;
-    auto* destTable = Destination == this ? this : nullptr;
     while (!Source->Eof()) {
         if (seen > 0 && seen % 100 == 0 && total > 0) Progress(std::min(100, seen * 100 / total), mtpcCopy);
         bool accept = true;
@@ -567,33 +575,7 @@ int TmtCustomMemTable::UpdateRecords(TDataSet* Source, TDataSet* Destination, co
                     Destination->Edit();
                 else
                     Destination->Append();
-                try {
-                    for (std::size_t i = 0; i < map.size(); ++i) {
-                        if (map[i] < 0) continue;
-                        TField* s = Source->Fields()->Fields(map[i]);
-                        TField* d = Destination->Fields()->Fields(static_cast<int>(i));
-                        if (Source == this && OnSaveField) OnSaveField(this, s->FieldNo(), s);
-                        if (s->IsNull())
-                            d->Clear();
-                        else
-                            CopyValue(s, d, false);
-                        if (destTable != nullptr && OnLoadField) OnLoadField(this, d->FieldNo(), d);
-                    }
-                    bool keep = true;
-                    if (destTable != nullptr && OnLoadRecord) OnLoadRecord(this, keep);
-                    if (keep) {
-                        Destination->Post();
-                        ++count;
-                    } else {
-                        Destination->Cancel();
-                    }
-                } catch (...) {
-                    try {
-                        Destination->Cancel();
-                    } catch (...) {
-                    }
-                    throw;
-                }
+                if (WriteRecord(this, Source, Destination, map, false)) ++count;
                 if (Limit > 0 && count >= Limit) break;
             }
         }
