@@ -248,20 +248,26 @@ TDateTime TCustomIniFile::ReadTime(const std::string& section, const std::string
     return !s.empty() && TryStrToTime(s, v) ? v : def;
 }
 
-void TCustomIniFile::ReadSection(const std::string& section, TStrings& strings) {
-    Refresh();
+std::vector<const TCustomIniFile::Line*> TCustomIniFile::SectionKeys(const std::string& section) const {
     std::string fold = Fold(section);
     std::unordered_set<std::string> seen;
-    Batch batch(strings);
-    strings.Clear();
+    std::vector<const Line*> keys;
     bool inSection = false;
     for (const Line& line : lines_) {
         if (line.kind == Line::kSection) {
             inSection = line.fold == fold;
         } else if (inSection && line.kind == Line::kKey && seen.insert(line.fold).second) {
-            strings.Add(line.name);
+            keys.push_back(&line);
         }
     }
+    return keys;
+}
+
+void TCustomIniFile::ReadSection(const std::string& section, TStrings& strings) {
+    Refresh();
+    Batch batch(strings);
+    strings.Clear();
+    for (const Line* line : SectionKeys(section)) strings.Add(line->name);
 }
 
 void TCustomIniFile::ReadSections(TStrings& strings) {
@@ -276,18 +282,9 @@ void TCustomIniFile::ReadSections(TStrings& strings) {
 
 void TCustomIniFile::ReadSectionValues(const std::string& section, TStrings& strings) {
     Refresh();
-    std::string fold = Fold(section);
-    std::unordered_set<std::string> seen;
     Batch batch(strings);
     strings.Clear();
-    bool inSection = false;
-    for (const Line& line : lines_) {
-        if (line.kind == Line::kSection) {
-            inSection = line.fold == fold;
-        } else if (inSection && line.kind == Line::kKey && seen.insert(line.fold).second) {
-            strings.Add(line.name + "=" + ValueOf(line.text));
-        }
-    }
+    for (const Line* line : SectionKeys(section)) strings.Add(line->name + "=" + ValueOf(line->text));
 }
 
 // ---------------------------------------------------------------------------

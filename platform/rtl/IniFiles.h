@@ -118,6 +118,8 @@ private:
     int FindSection(const std::string& fold) const;
     int FindKey(const std::string& sectionFold, const std::string& identFold) const;
     int SectionEnd(int header) const;
+    // The key lines of a section, only the first where a key is repeated.
+    std::vector<const Line*> SectionKeys(const std::string& section) const;
     void Touch();
     void EnsureRepresentable(const std::string& text);
     void AppendEol(int index);
