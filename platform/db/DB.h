@@ -593,6 +593,10 @@ public:
     void SetEditFormat(const std::string& Value);
 
 protected:
+    // The pattern for the text wanted: editing falls back on DisplayFormat.
+    const std::string& TextFormat(bool DisplayText) const {
+        return (DisplayText || editFormat_.empty()) ? displayFormat_ : editFormat_;
+    }
     std::string displayFormat_, editFormat_;
 };
 

@@ -767,7 +767,7 @@ void TIntegerField::SetVarValue(const Variant& Value) {
 std::string TIntegerField::GetText(bool DisplayText) const {
     int v;
     if (!GetValue(v)) return std::string();
-    const std::string& fmt = (DisplayText || editFormat_.empty()) ? displayFormat_ : editFormat_;
+    const std::string& fmt = TextFormat(DisplayText);
     return fmt.empty() ? IntToStr(v) : FormatFloat(fmt, v);
 }
 
@@ -865,7 +865,7 @@ void TLargeintField::SetVarValue(const Variant& Value) {
 std::string TLargeintField::GetText(bool DisplayText) const {
     int64_t v;
     if (!GetValue(v)) return std::string();
-    const std::string& fmt = (DisplayText || editFormat_.empty()) ? displayFormat_ : editFormat_;
+    const std::string& fmt = TextFormat(DisplayText);
     return fmt.empty() ? IntToStr(static_cast<long long>(v)) : FormatFloat(fmt, static_cast<double>(v));
 }
 
@@ -957,7 +957,7 @@ void TFloatField::SetVarValue(const Variant& Value) {
 std::string TFloatField::GetText(bool DisplayText) const {
     double v;
     if (!GetValue(v)) return std::string();
-    const std::string& fmt = (DisplayText || editFormat_.empty()) ? displayFormat_ : editFormat_;
+    const std::string& fmt = TextFormat(DisplayText);
     if (!fmt.empty()) return FormatFloat(fmt, v);
     if (currency_)
         return FloatToStrF(v, DisplayText ? ffCurrency : ffFixed, precision_, FormatSettings.CurrencyDecimals);
@@ -1033,7 +1033,7 @@ void TBCDField::SetVarValue(const Variant& Value) {
 std::string TBCDField::GetText(bool DisplayText) const {
     Currency c;
     if (!GetValue(c)) return std::string();
-    const std::string& fmt = (DisplayText || editFormat_.empty()) ? displayFormat_ : editFormat_;
+    const std::string& fmt = TextFormat(DisplayText);
     if (!fmt.empty()) return FormatCurr(fmt, c);
     if (currency_)
         return CurrToStrF(c, DisplayText ? ffCurrency : ffFixed, FormatSettings.CurrencyDecimals);
