@@ -1,4 +1,5 @@
 #include "platform/db/SQLQuery.h"
+#include "platform/rtl/Strings.h"
 
 #include <algorithm>
 #include <cctype>
@@ -9,15 +10,6 @@
 #include <unordered_map>
 
 namespace {
-
-bool SameName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
 
 std::string StripColon(const std::string& name) {
     if (!name.empty() && (name[0] == ':' || name[0] == '@' || name[0] == '$')) return name.substr(1);
@@ -237,7 +229,7 @@ TParameter* TParameters::Items(int Index) const {
 TParameter* TParameters::FindParam(const std::string& Name) const {
     std::string wanted = StripColon(Name);
     for (const auto& p : items_) {
-        if (SameName(p->Name(), wanted)) return p.get();
+        if (SameText(p->Name(), wanted)) return p.get();
     }
     return nullptr;
 }
@@ -300,7 +292,7 @@ std::vector<std::string> TParameters::PlaceholderNames(const std::string& SQL) {
             while (j < s.size() && IsNameByte(static_cast<unsigned char>(s[j]))) ++j;
             std::string name = s.substr(i + 1, j - i - 1);
             bool known = false;
-            for (const std::string& n : names) known = known || SameName(n, name);
+            for (const std::string& n : names) known = known || SameText(n, name);
             if (!known) names.push_back(name);
             i = j;
         } else {
@@ -317,7 +309,7 @@ std::string TParameters::ParseSQL(const std::string& SQL, bool DoCreate) {
         for (const std::string& name : PlaceholderNames(SQL)) {
             std::unique_ptr<TParameter> p;
             for (auto& o : old) {
-                if (o && SameName(o->Name(), name)) {
+                if (o && SameText(o->Name(), name)) {
                     p = std::move(o);
                     break;
                 }

@@ -1,4 +1,5 @@
 #include "platform/db/SQLRowSet.h"
+#include "platform/rtl/Strings.h"
 
 #include <cctype>
 #include <cstring>
@@ -76,15 +77,6 @@ std::size_t CharCount(const std::string& s) {
     return n;
 }
 
-bool SameName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
-
 bool LooksLikeIsoDate(const std::string& s) {
     double d;
     return s.size() >= 10 && s[4] == '-' && s[7] == '-' && IsoToDateTime(s, d);
@@ -139,14 +131,6 @@ Row UnpackRow(const std::string& packed, std::size_t columnCount) {
     std::size_t pos = 0;
     for (std::size_t i = 0; i < columnCount && pos < packed.size(); ++i) ReadValue(packed, pos, &row[i]);
     return row;
-}
-
-Value UnpackValue(const std::string& packed, std::size_t column) {
-    std::size_t pos = 0;
-    for (std::size_t i = 0; i < column && pos < packed.size(); ++i) ReadValue(packed, pos, nullptr);
-    Value v;
-    if (pos < packed.size()) ReadValue(packed, pos, &v);
-    return v;
 }
 
 FetchResult FetchAll(Database& db, Statement& st, bool fetchRows) {
@@ -229,7 +213,7 @@ std::optional<TableWriter> TableWriter::ForResult(Database& db, std::vector<Resu
     for (const ResultColumn& c : columns) {
         if (c.table.empty()) continue;
         if (table.empty()) table = c.table;
-        else if (!SameName(table, c.table)) return std::nullopt;  // a join
+        else if (!SameText(table, c.table)) return std::nullopt;  // a join
     }
     if (table.empty()) return std::nullopt;
     std::vector<ColumnInfo> info = db.TableColumns(table);
@@ -249,12 +233,12 @@ std::optional<TableWriter> TableWriter::ForResult(Database& db, std::vector<Resu
         if (c.table.empty()) continue;
         bool repeated = false;
         for (std::size_t j = 0; j < i; ++j) {
-            if (columns[j].writable && SameName(columns[j].origin, c.origin)) repeated = true;
+            if (columns[j].writable && SameText(columns[j].origin, c.origin)) repeated = true;
         }
         if (repeated) continue;
         c.writable = true;
         for (const ColumnInfo& ci : info) {
-            if (SameName(ci.name, c.origin)) {
+            if (SameText(ci.name, c.origin)) {
                 c.keyPart = ci.primaryKeyIndex > 0;
                 c.notNull = ci.notNull;
                 c.hasDefault = ci.hasDefault;
@@ -265,7 +249,7 @@ std::optional<TableWriter> TableWriter::ForResult(Database& db, std::vector<Resu
     std::vector<std::size_t> keyCols;
     for (const std::string& k : key) {
         for (std::size_t i = 0; i < columns.size(); ++i) {
-            if (columns[i].writable && SameName(columns[i].origin, k)) {
+            if (columns[i].writable && SameText(columns[i].origin, k)) {
                 keyCols.push_back(i);
                 break;
             }

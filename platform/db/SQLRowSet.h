@@ -32,7 +32,6 @@ using Row = std::vector<Value>;
 // numbers or a length and the bytes for text and blobs.
 std::string PackRow(const Row& row);
 Row UnpackRow(const std::string& packed, std::size_t columnCount);
-Value UnpackValue(const std::string& packed, std::size_t column);
 
 struct FetchResult {
     std::vector<ResultColumn> columns;
