@@ -125,3 +125,23 @@ TEST_F(Login, ShownModallyOkAndCancelEndTheLoop) {
     });
     EXPECT_EQ(g->ShowModal(), mrOk);
 }
+
+TEST_F(Login, TheDatabaseChooserAcceptsOnlyAFileThatExists) {
+    TfrmSelecionarBancoDados chooser(nullptr);
+    chooser.FormShow(&chooser);
+    EXPECT_EQ(chooser.dbeDatabase->Text(), database);
+
+    std::string missing = dir.file("sumido.db");
+    chooser.dbeDatabase->SetText(missing);
+    dialogs.Expect("O Banco de Dados \"" + missing + "\" não foi encontrado !", mrOk, "Atenção");
+    chooser.Button1Click(nullptr);
+    EXPECT_EQ(chooser.ModalResult(), mrNone);
+    EXPECT_EQ(dmdb->Get_Var("nome_banco_dados"), database);
+
+    std::string other = dir.file("outro.db");
+    testsupport::WriteAll(other, "");
+    chooser.dbeDatabase->SetText("  " + other + " ");
+    chooser.Button1Click(nullptr);
+    EXPECT_EQ(chooser.ModalResult(), mrOk);
+    EXPECT_EQ(dmdb->Get_Var("nome_banco_dados"), other);
+}
