@@ -61,6 +61,39 @@ std::string FirstValue(const std::string& Values) {
     return p == std::string::npos ? Values : Values.substr(0, p);
 }
 
+// Escape in a control the user changed puts the field's value back and is
+// used up; true when it did.
+bool EscapeResets(QKeyEvent* Event, TFieldDataLink& Link) {
+    if (Event->key() == Qt::Key_Escape && Event->modifiers() == Qt::NoModifier && Link.IsModified()) {
+        Link.Reset();
+        return true;
+    }
+    return false;
+}
+
+// A change the user made puts the record in edit; where it cannot be edited
+// the control goes back to the field's value. True when the change stands.
+bool BeginUserEdit(TFieldDataLink& Link, bool ReadOnly) {
+    if (Link.Field() == nullptr) return false;
+    if (ReadOnly || (!Link.Editing() && !Link.Edit())) {
+        Link.Reset();
+        return false;
+    }
+    Link.Modified();
+    return true;
+}
+
+// A value the field refuses on leaving keeps the focus in the control, for
+// the user to correct, and the error goes on.
+void UpdateRecordOrRefocus(TFieldDataLink& Link, TWinControl* Control) {
+    try {
+        Link.UpdateRecord();
+    } catch (...) {
+        Control->SetFocus();
+        throw;
+    }
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -127,14 +160,7 @@ bool TDBEdit::AcceptKey(QKeyEvent* Event) {
     return true;
 }
 
-void TDBEdit::UserEdited() {
-    if (link_.Field() == nullptr) return;
-    if (!link_.Editing() && !link_.Edit()) {
-        link_.Reset();
-        return;
-    }
-    link_.Modified();
-}
+void TDBEdit::UserEdited() { BeginUserEdit(link_, false); }
 
 void TDBEdit::DoEnter() {
     focused_ = true;
@@ -187,32 +213,17 @@ void TDBMemo::DataChange() {
 void TDBMemo::UpdateData() { link_.Field()->SetAsString(GetText()); }
 
 bool TDBMemo::AcceptKey(QKeyEvent* Event) {
-    if (Event->key() == Qt::Key_Escape && Event->modifiers() == Qt::NoModifier && link_.IsModified()) {
-        link_.Reset();
-        return false;
-    }
+    if (EscapeResets(Event, link_)) return false;
     if (ui::IsEditingKey(Event, WantReturns())) {
         if (ReadOnly() || !link_.CanModify() || !link_.Edit()) return false;
     }
     return true;
 }
 
-void TDBMemo::UserEdited() {
-    if (link_.Field() == nullptr) return;
-    if (!link_.Editing() && !link_.Edit()) {
-        link_.Reset();
-        return;
-    }
-    link_.Modified();
-}
+void TDBMemo::UserEdited() { BeginUserEdit(link_, false); }
 
 void TDBMemo::DoExit() {
-    try {
-        link_.UpdateRecord();
-    } catch (...) {
-        SetFocus();
-        throw;
-    }
+    UpdateRecordOrRefocus(link_, this);
     TCustomMemo::DoExit();
 }
 
@@ -282,21 +293,10 @@ void TDBCheckBox::Toggled() {
     Click();
 }
 
-bool TDBCheckBox::AcceptKey(QKeyEvent* Event) {
-    if (Event->key() == Qt::Key_Escape && Event->modifiers() == Qt::NoModifier && link_.IsModified()) {
-        link_.Reset();
-        return false;
-    }
-    return true;
-}
+bool TDBCheckBox::AcceptKey(QKeyEvent* Event) { return !EscapeResets(Event, link_); }
 
 void TDBCheckBox::DoExit() {
-    try {
-        link_.UpdateRecord();
-    } catch (...) {
-        SetFocus();
-        throw;
-    }
+    UpdateRecordOrRefocus(link_, this);
     TCheckBox::DoExit();
 }
 
@@ -321,32 +321,17 @@ void TDBComboBox::DataChange() {
 void TDBComboBox::UpdateData() { link_.Field()->SetText(GetText()); }
 
 bool TDBComboBox::AcceptKey(QKeyEvent* Event) {
-    if (Event->key() == Qt::Key_Escape && Event->modifiers() == Qt::NoModifier && link_.IsModified()) {
-        link_.Reset();
-        return false;
-    }
+    if (EscapeResets(Event, link_)) return false;
     bool changes = ui::IsEditingKey(Event, false) || Event->key() == Qt::Key_Up || Event->key() == Qt::Key_Down ||
                    Event->key() == Qt::Key_PageUp || Event->key() == Qt::Key_PageDown;
     if (changes && (link_.ReadOnly() || !link_.CanModify() || !link_.Edit())) return false;
     return true;
 }
 
-void TDBComboBox::UserEdited() {
-    if (link_.Field() == nullptr) return;
-    if (link_.ReadOnly() || (!link_.Editing() && !link_.Edit())) {
-        link_.Reset();
-        return;
-    }
-    link_.Modified();
-}
+void TDBComboBox::UserEdited() { BeginUserEdit(link_, link_.ReadOnly()); }
 
 void TDBComboBox::DoExit() {
-    try {
-        link_.UpdateRecord();
-    } catch (...) {
-        SetFocus();
-        throw;
-    }
+    UpdateRecordOrRefocus(link_, this);
     TCustomComboBox::DoExit();
 }
 
@@ -470,12 +455,7 @@ bool TDBLookupComboBox::AcceptKey(QKeyEvent* Event) {
 }
 
 void TDBLookupComboBox::UserEdited() {
-    if (link_.Field() == nullptr) return;
-    if (link_.ReadOnly() || (!link_.Editing() && !link_.Edit())) {
-        link_.Reset();
-        return;
-    }
-    link_.Modified();
+    if (!BeginUserEdit(link_, link_.ReadOnly())) return;
     // The choice shows at once in the other controls of the field.
     link_.UpdateRecord();
 }
