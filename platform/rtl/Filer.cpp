@@ -145,6 +145,18 @@ void ClearLoadingFlags(TComponent* c) {
     for (int i = 0; i < c->ComponentCount(); ++i) ClearLoadingFlags(c->Components(i));
 }
 
+// Called in a handler: what stopped a load goes on as a read error, its
+// text kept.
+[[noreturn]] void RethrowAsReadError() {
+    try {
+        throw;
+    } catch (const EReadError&) {
+        throw;
+    } catch (const Exception& e) {
+        throw EReadError(e.Message());
+    }
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -540,11 +552,7 @@ TComponent* TReader::ReadRootComponent(TComponent* Root) {
         result->SetName(name);
         loaded_.push_back(result);
         result->ReadState(this);
-        FixupReferences();
-        std::vector<TComponent*> loaded;
-        loaded.swap(loaded_);
-        for (TComponent* c : loaded) c->SetComponentStateFlag(csReading, false);
-        for (TComponent* c : loaded) c->Loaded();
+        EndLoad();
         return result;
     } catch (...) {
         fixups_.clear();
@@ -553,13 +561,7 @@ TComponent* TReader::ReadRootComponent(TComponent* Root) {
             delete result;
         else if (result != nullptr)
             ClearLoadingFlags(result);
-        try {
-            throw;
-        } catch (const EReadError&) {
-            throw;
-        } catch (const Exception& e) {
-            throw EReadError(e.Message());
-        }
+        RethrowAsReadError();
     }
 }
 
@@ -578,22 +580,12 @@ void TReader::ReadComponents(TComponent* AOwner, TComponent* AParent,
             if (Proc) Proc(c);
         }
         ReadListEnd();
-        FixupReferences();
-        std::vector<TComponent*> loaded;
-        loaded.swap(loaded_);
-        for (TComponent* c : loaded) c->SetComponentStateFlag(csReading, false);
-        for (TComponent* c : loaded) c->Loaded();
+        EndLoad();
     } catch (...) {
         fixups_.clear();
         loaded_.clear();
         if (AOwner != nullptr) ClearLoadingFlags(AOwner);
-        try {
-            throw;
-        } catch (const EReadError&) {
-            throw;
-        } catch (const Exception& e) {
-            throw EReadError(e.Message());
-        }
+        RethrowAsReadError();
     }
 }
 
@@ -902,6 +894,14 @@ TComponent* TReader::FindReference(const std::string& Name, TComponent* Root) {
     if (c == nullptr) c = FindGlobalComponent(parts[0]);
     for (std::size_t i = 1; c != nullptr && i < parts.size(); ++i) c = c->FindComponent(parts[i]);
     return c;
+}
+
+void TReader::EndLoad() {
+    FixupReferences();
+    std::vector<TComponent*> loaded;
+    loaded.swap(loaded_);
+    for (TComponent* c : loaded) c->SetComponentStateFlag(csReading, false);
+    for (TComponent* c : loaded) c->Loaded();
 }
 
 void TReader::FixupReferences() {

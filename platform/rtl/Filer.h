@@ -181,6 +181,8 @@ private:
     std::int64_t ReadIntValue(TValueType t);
     long double ReadFloatValue(TValueType t);
     void FixupReferences();
+    // Resolves the references and ends the reading state of what was read.
+    void EndLoad();
     TComponent* FindReference(const std::string& Name, TComponent* Root);
     void ClearFixupsOf(TCollection* Collection);
 
