@@ -8,6 +8,7 @@
 #include <mutex>
 #include <set>
 
+#include "platform/rtl/Finally.h"
 #include "platform/rtl/Strings.h"
 
 namespace {
@@ -1177,13 +1178,8 @@ void TWriter::WriteProperty(TPersistent* Instance, const TPropInfo* Prop) {
             } else if (auto* sub = dynamic_cast<TPersistent*>(obj)) {
                 std::string old = propPath_;
                 propPath_ += Prop->Name + ".";
-                try {
-                    WriteProperties(sub);
-                } catch (...) {
-                    propPath_ = old;
-                    throw;
-                }
-                propPath_ = old;
+                Finally restorePath([&] { propPath_ = old; });
+                WriteProperties(sub);
             }
             return;
         }
@@ -1193,20 +1189,17 @@ void TWriter::WriteProperty(TPersistent* Instance, const TPropInfo* Prop) {
 
 void TWriter::WriteCollection(TCollection* Value) {
     WriteValue(vaCollection);
-    std::string old = propPath_;
-    propPath_.clear();
-    try {
+    {
+        std::string old = propPath_;
+        propPath_.clear();
+        Finally restorePath([&] { propPath_ = old; });
         if (Value != nullptr)
             for (int i = 0; i < Value->Count(); ++i) {
                 WriteListBegin();
                 WriteProperties(Value->Items(i));
                 WriteListEnd();
             }
-    } catch (...) {
-        propPath_ = old;
-        throw;
     }
-    propPath_ = old;
     WriteListEnd();
 }
 
