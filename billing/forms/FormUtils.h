@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include "billing/data/Messages.h"
+#include "platform/db/DB.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/Forms.h"
 #include "platform/ui/StdCtrls.h"
@@ -52,6 +53,15 @@ T* Place(TComponent* Owner, TWinControl* Parent, const std::string& Name, int Le
     if (!Name.empty()) c->SetName(Name);
     c->SetParent(Parent);
     c->SetBounds(Left, Top, Width, Height);
+    return c;
+}
+// A data-aware control placed like Place and bound to Field of Source.
+template <typename T>
+T* PlaceDB(TComponent* Owner, TWinControl* Parent, const std::string& Name, TDataSource* Source,
+           const std::string& Field, int Left, int Top, int Width, int Height) {
+    T* c = Place<T>(Owner, Parent, Name, Left, Top, Width, Height);
+    c->SetDataSource(Source);
+    c->SetDataField(Field);
     return c;
 }
 // A row of the usuario table, read through the data module's connection.

@@ -20,22 +20,14 @@ TfrmNota111::TfrmNota111(TComponent* AOwner)
     qryUsuario->SetName("qryUsuario");
     SetBounds(0, 0, 860, 500);
 
-    dbeId_usuario = Place<TDBEdit>(this, pnlDados, "dbeId_usuario", 90, 12, 160, 23);
-    dbeId_usuario->SetDataSource(dsMain);
-    dbeId_usuario->SetDataField("Id_Usuario");
+    dbeId_usuario = PlaceDB<TDBEdit>(this, pnlDados, "dbeId_usuario", dsMain, "Id_Usuario", 90, 12, 160, 23);
     PlaceLabel(this, pnlDados, "Usuário", 12, 16, dbeId_usuario);
-    dbeNome = Place<TDBEdit>(this, pnlDados, "dbeNome", 90, 40, 300, 23);
-    dbeNome->SetDataSource(dsMain);
-    dbeNome->SetDataField("Nome");
+    dbeNome = PlaceDB<TDBEdit>(this, pnlDados, "dbeNome", dsMain, "Nome", 90, 40, 300, 23);
     PlaceLabel(this, pnlDados, "Nome", 12, 44, dbeNome);
-    dbeSenha = Place<TDBEdit>(this, pnlDados, "dbeSenha", 90, 68, 160, 23);
-    dbeSenha->SetDataSource(dsMain);
-    dbeSenha->SetDataField("Senha");
+    dbeSenha = PlaceDB<TDBEdit>(this, pnlDados, "dbeSenha", dsMain, "Senha", 90, 68, 160, 23);
     dbeSenha->SetPasswordChar('*');
     PlaceLabel(this, pnlDados, "Senha", 12, 72, dbeSenha);
-    dbeInativo = Place<TDBCheckBox>(this, pnlDados, "dbeInativo", 270, 68, 100, 23);
-    dbeInativo->SetDataSource(dsMain);
-    dbeInativo->SetDataField("Inativo");
+    dbeInativo = PlaceDB<TDBCheckBox>(this, pnlDados, "dbeInativo", dsMain, "Inativo", 270, 68, 100, 23);
     dbeInativo->SetCaption("Inativo");
     dbeInativo->SetValueChecked("Sim");
     dbeInativo->SetValueUnchecked("Não");

@@ -53,26 +53,18 @@ TfrmNota220::TfrmNota220(TComponent* AOwner) : TForm(AOwner) {
     welcome->SetCaption("Seja Bem Vindo !");
     PlaceLabel(this, this, "Informe sua identificação para acessar o Sistema.", 16, 40);
 
-    dbeId_Usuario = Place<TDBEdit>(this, this, "dbeId_Usuario", 120, 74, 160, 23);
-    dbeId_Usuario->SetDataSource(dsTemp);
-    dbeId_Usuario->SetDataField("Id_Usuario");
+    dbeId_Usuario = PlaceDB<TDBEdit>(this, this, "dbeId_Usuario", dsTemp, "Id_Usuario", 120, 74, 160, 23);
     PlaceLabel(this, this, "Usuário", 16, 78, dbeId_Usuario);
 
-    dbeSenha = Place<TDBEdit>(this, this, "dbeSenha", 120, 104, 160, 23);
-    dbeSenha->SetDataSource(dsTemp);
-    dbeSenha->SetDataField("Senha");
+    dbeSenha = PlaceDB<TDBEdit>(this, this, "dbeSenha", dsTemp, "Senha", 120, 104, 160, 23);
     dbeSenha->SetPasswordChar('*');
     PlaceLabel(this, this, "Senha", 16, 108, dbeSenha);
 
-    dbeData_Movimento = Place<TwwDBDateTimePicker>(this, this, "dbeData_Movimento", 120, 134, 120, 23);
-    dbeData_Movimento->SetDataSource(dsTemp);
-    dbeData_Movimento->SetDataField("Data_Movimento");
+    dbeData_Movimento = PlaceDB<TwwDBDateTimePicker>(this, this, "dbeData_Movimento", dsTemp, "Data_Movimento", 120, 134, 120, 23);
     dbeData_Movimento->SetEpoch(1950);
     PlaceLabel(this, this, "Dt Movimento", 16, 138, dbeData_Movimento);
 
-    wwDBComboDlg1 = Place<TwwDBComboDlg>(this, this, "wwDBComboDlg1", 120, 164, 290, 23);
-    wwDBComboDlg1->SetDataSource(dsTemp);
-    wwDBComboDlg1->SetDataField("Database");
+    wwDBComboDlg1 = PlaceDB<TwwDBComboDlg>(this, this, "wwDBComboDlg1", dsTemp, "Database", 120, 164, 290, 23);
     wwDBComboDlg1->OnCustomDlg = [this](TObject* s) { wwDBComboDlg1CustomDlg(s); };
     PlaceLabel(this, this, "Banco Dados", 16, 168, wwDBComboDlg1);
 

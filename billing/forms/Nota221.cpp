@@ -34,9 +34,7 @@ TfrmNota221::TfrmNota221(TComponent* AOwner) : TForm(AOwner) {
     wwDBGrid1->AddColumn("Hora", "Hora", 70);
     wwDBGrid1->AddColumn("Id_Programa", "Programa", 100);
     wwDBGrid1->AddColumn("Programa_Descricao", "Função do Programa", 240);
-    dbmDescricao = Place<TDBMemo>(this, this, "dbmDescricao", 8, 334, 600, 80);
-    dbmDescricao->SetDataSource(dsMain);
-    dbmDescricao->SetDataField("Descricao");
+    dbmDescricao = PlaceDB<TDBMemo>(this, this, "dbmDescricao", dsMain, "Descricao", 8, 334, 600, 80);
     dbmDescricao->SetReadOnly(true);
     PlaceLabel(this, this, "Ação Executada", 8, 316, dbmDescricao);
     Button1 = Place<TButton>(this, this, "Button1", 618, 384, 90, 28);
