@@ -4,6 +4,7 @@
 #include "billing/data/Schema.h"
 #include "cipher/CxCipher.h"
 #include "platform/db/SQLiteDatabase.h"
+#include "platform/os/Process.h"
 #include "platform/rtl/DateUtils.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/IniFiles.h"
@@ -14,11 +15,6 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <thread>
-
-extern char** environ;
 
 Tdmdb* dmdb = nullptr;
 
@@ -490,20 +486,10 @@ std::string Tdmdb::XParamStr(const std::string& List, int N) {
 }
 
 void Tdmdb::Abrir_WebSite(const std::string& Address) {
-    std::string program = "xdg-open";
-    char* argv[] = {program.data(), const_cast<char*>(Address.c_str()), nullptr};
-    pid_t pid = 0;
-    int rc = posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv, environ);
-    if (rc != 0) {
-        Messages().MessageBox("Não foi possível abrir o endereço \"" + Address + "\": " + std::strerror(rc), "Erro",
+    std::string error;
+    if (!os::StartProgram("xdg-open", {Address}, {}, &error))
+        Messages().MessageBox("Não foi possível abrir o endereço \"" + Address + "\": " + error, "Erro",
                               MessageIcon::Exclamation);
-        return;
-    }
-    // The browser outlives the call; only its launcher is waited for.
-    std::thread([pid] {
-        int status = 0;
-        waitpid(pid, &status, 0);
-    }).detach();
 }
 
 int Tdmdb::Centraliza_Texto(const std::string& Text, int Left, int Right) {

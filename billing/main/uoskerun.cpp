@@ -2,9 +2,7 @@
 
 #include <filesystem>
 
-#include <QProcess>
 #include <QStandardPaths>
-#include <QStringList>
 
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
@@ -15,6 +13,7 @@
 #include "billing/forms/Nota223.h"
 #include "billing/forms/Nota224.h"
 #include "billing/forms/Sobre.h"
+#include "platform/os/Process.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/SysUtils.h"
 
@@ -36,9 +35,7 @@ std::vector<std::string>& CommandArgs() {
 }
 
 bool StartDetached(const std::string& Program, const std::vector<std::string>& Args) {
-    QStringList list;
-    for (const std::string& a : Args) list << QString::fromStdString(a);
-    return QProcess::startDetached(QString::fromStdString(Program), list);
+    return os::StartProgram(Program, Args);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/os/Process.h"
 // The outside NF-e monitor program and its DANFE printer. The system writes
 // request files into the send folder and reads the monitor's answers from the
 // return folder; this header holds what it needs to find and start the
@@ -45,15 +46,9 @@ struct NFeConfig {
     }
 };
 
-// True when a live process runs the program (a path or a bare name): the
-// name is compared with each process's program, its first argument when the
-// program is an interpreter running a script, and its short command name.
-bool IsProgramRunning(const std::string& program);
-
-// Starts a program detached from this one (its own session, no wait), with
-// `folder` as working folder. False with `error` set when it cannot start.
-bool StartProgram(const std::string& program, const std::vector<std::string>& args,
-                  const std::string& folder, std::string* error = nullptr);
+// The process routines live in platform/os; these names stay for callers here.
+using os::IsProgramRunning;
+using os::StartProgram;
 
 // True when the monitor runs when the routine returns. Not running and not
 // installed: tells the user and returns false. Installed: starts it, waits

@@ -1,0 +1,165 @@
+#include "platform/os/Process.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace os {
+
+namespace {
+
+std::string BaseName(const std::string& path) {
+    std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string ReadSmallFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return {};
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+bool IsInterpreter(const std::string& name) {
+    static const char* const kNames[] = {"sh", "bash", "dash", "zsh", "ksh", "python", "python3", "perl", "env"};
+    for (const char* n : kNames)
+        if (name == n) return true;
+    return name.rfind("python", 0) == 0;
+}
+
+// A zombie has finished; it only waits for its parent to collect it.
+bool IsLive(const std::string& procDir) {
+    std::string stat = ReadSmallFile(procDir + "/stat");
+    std::size_t close = stat.rfind(')');
+    if (close == std::string::npos || close + 2 >= stat.size()) return false;
+    char state = stat[close + 2];
+    return state != 'Z' && state != 'X';
+}
+
+}  // namespace
+
+bool IsProgramRunning(const std::string& program) {
+    std::string name = BaseName(program);
+    if (name.empty()) return false;
+    // The kernel keeps only 15 characters of the command name.
+    std::string shortName = name.substr(0, 15);
+    DIR* proc = opendir("/proc");
+    if (!proc) return false;
+    bool found = false;
+    while (dirent* entry = readdir(proc)) {
+        const char* d = entry->d_name;
+        if (*d < '0' || *d > '9') continue;
+        std::string dir = std::string("/proc/") + d;
+        std::string cmdline = ReadSmallFile(dir + "/cmdline");
+        std::vector<std::string> args;
+        for (std::size_t start = 0; start < cmdline.size();) {
+            std::size_t end = cmdline.find('\0', start);
+            if (end == std::string::npos) end = cmdline.size();
+            args.push_back(cmdline.substr(start, end - start));
+            start = end + 1;
+        }
+        bool match = false;
+        if (!args.empty()) {
+            std::string arg0 = BaseName(args[0]);
+            if (arg0 == name) match = true;
+            else if (IsInterpreter(arg0) && args.size() > 1) {
+                // "sh -e script": the script is the first argument that is no option.
+                for (std::size_t i = 1; i < args.size(); ++i) {
+                    if (!args[i].empty() && args[i][0] == '-') continue;
+                    match = BaseName(args[i]) == name;
+                    break;
+                }
+            }
+        }
+        if (!match && (args.empty() || name.size() <= 15)) {
+            std::string comm = ReadSmallFile(dir + "/comm");
+            while (!comm.empty() && (comm.back() == '\n' || comm.back() == '\r')) comm.pop_back();
+            match = comm == shortName;
+        }
+        if (match && IsLive(dir)) {
+            found = true;
+            break;
+        }
+    }
+    closedir(proc);
+    return found;
+}
+
+bool StartProgram(const std::string& program, const std::vector<std::string>& args,
+                  const std::string& folder, std::string* error) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) {
+        if (error) *error = std::strerror(errno);
+        return false;
+    }
+    std::vector<std::string> argvStore;
+    argvStore.push_back(program);
+    argvStore.insert(argvStore.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : argvStore) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    pid_t child = fork();
+    if (child < 0) {
+        if (error) *error = std::strerror(errno);
+        close(fds[0]);
+        close(fds[1]);
+        return false;
+    }
+    if (child == 0) {
+        // The middle process leaves at once, so the program is nobody's child
+        // here and never lingers as a zombie of this one.
+        setsid();
+        pid_t grandchild = fork();
+        if (grandchild != 0) _exit(grandchild < 0 ? 1 : 0);
+        signal(SIGPIPE, SIG_DFL);
+        int err = 0;
+        if (!folder.empty() && chdir(folder.c_str()) != 0) err = errno;
+        if (err == 0) {
+            int devnull = open("/dev/null", O_RDWR);
+            if (devnull >= 0) {
+                dup2(devnull, 0);
+                dup2(devnull, 1);
+                dup2(devnull, 2);
+                if (devnull > 2) close(devnull);
+            }
+            // A bare name is looked up on PATH, as a shell would.
+            if (program.find('/') == std::string::npos) execvp(program.c_str(), argv.data());
+            else execv(program.c_str(), argv.data());
+            err = errno;
+        }
+        ssize_t ignored = write(fds[1], &err, sizeof err);
+        (void)ignored;
+        _exit(127);
+    }
+    close(fds[1]);
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    int err = 0;
+    ssize_t n;
+    do {
+        n = read(fds[0], &err, sizeof err);
+    } while (n < 0 && errno == EINTR);
+    close(fds[0]);
+    if (n == static_cast<ssize_t>(sizeof err)) {
+        if (error) *error = std::strerror(err);
+        return false;
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        if (error) *error = "fork";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace os

@@ -1,0 +1,21 @@
+#pragma once
+// Outside programs: starting them detached from this one and finding out
+// whether one is running. The NF-e monitor, the DANFE printer, the browser,
+// the calculator and the support program all go through here.
+#include <string>
+#include <vector>
+
+namespace os {
+
+// True when a live process runs the program (a path or a bare name): the
+// name is compared with each process's program, its first argument when the
+// program is an interpreter running a script, and its short command name.
+bool IsProgramRunning(const std::string& program);
+
+// Starts a program detached from this one (its own session, no wait, standard
+// streams on /dev/null), with `folder` as working folder when not empty. A
+// bare name is looked up on PATH. False with `error` set when it cannot start.
+bool StartProgram(const std::string& program, const std::vector<std::string>& args,
+                  const std::string& folder = {}, std::string* error = nullptr);
+
+}  // namespace os
