@@ -131,6 +131,10 @@ TThread::~TThread() {
 void TThread::Start() {
     if (started_.exchange(true)) throw EInvalidOperation("Thread already started");
     thread_ = std::thread([this, control = control_] {
+        {
+            std::unique_lock<std::mutex> guard(control->lock);
+            control->launchedCv.wait(guard, [&] { return control->launched; });
+        }
         std::exception_ptr fatal;
         try {
             Execute();
@@ -146,6 +150,11 @@ void TThread::Start() {
         // Wake a main thread waiting in CheckSynchronize for this thread.
         Sync().cv.notify_all();
     });
+    {
+        std::lock_guard<std::mutex> guard(control_->lock);
+        control_->launched = true;
+    }
+    control_->launchedCv.notify_all();
 }
 
 int TThread::WaitFor() {

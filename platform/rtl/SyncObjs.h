@@ -132,6 +132,10 @@ private:
         std::mutex lock;
         std::condition_variable done;
         std::atomic<bool> finished{false};
+        // Execute waits for Start to finish storing the thread: a thread that
+        // frees itself must not do so while Start still writes into it.
+        bool launched = false;
+        std::condition_variable launchedCv;
         std::exception_ptr fatal;
     };
     std::shared_ptr<Control> control_ = std::make_shared<Control>();
