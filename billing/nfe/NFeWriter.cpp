@@ -69,11 +69,50 @@ std::string Amount(double value, int decimals, int intDigits, const std::string&
     if (!s.empty() && s[0] == '-') Fail(field, "valor negativo (" + s + ") não é aceito");
     std::size_t point = s.find('.');
     std::size_t integerDigits = point == std::string::npos ? s.size() : point;
-    if (static_cast<int>(integerDigits) > intDigits) Fail(field, "valor acima do limite (" + s + ")");
+    // Past fixed notation the formatter switches to an exponent ("1E18"),
+    // which is short enough to pass a digit count.
+    bool fixed = OnlyDigits(s).size() + (point == std::string::npos ? 0 : 1) == s.size();
+    if (!fixed || static_cast<int>(integerDigits) > intDigits) Fail(field, "valor acima do limite (" + s + ")");
     return s;
 }
 
 std::string Money(double value, const std::string& field) { return Amount(value, 2, 13, field); }
+
+// Sums and products are done on the written texts as whole numbers of their
+// last decimal, so that what the file states adds up exactly, as the tax
+// authority recomputes it.
+long long Units(const std::string& amount) {
+    long long v = 0;
+    for (char c : amount)
+        if (c != '.') v = v * 10 + (c - '0');
+    return v;
+}
+
+constexpr long long kMoneyLimit = 1000000000000000LL;  // 13 integer digits and 2 decimals
+
+std::string MoneyText(long long cents, const std::string& field) {
+    if (cents < 0) Fail(field, "valor negativo (-" + MoneyText(-cents, field) + ") não é aceito");
+    if (cents >= kMoneyLimit) Fail(field, "valor acima do limite");
+    std::string digits = IntToStrZero(cents, 3);
+    return digits.substr(0, digits.size() - 2) + "." + digits.substr(digits.size() - 2);
+}
+
+// Quantity (4 decimals) times unit price (4 decimals), to the cent, halves
+// away from zero.
+std::string ItemValue(const std::string& qty, const std::string& price, const std::string& field) {
+    using Wide = unsigned __int128;  // 12 + 16 digits do not fit 64 bits
+    Wide product = static_cast<Wide>(Units(qty)) * static_cast<Wide>(Units(price));
+    Wide cents = (product + 500000) / 1000000;
+    if (cents >= static_cast<Wide>(kMoneyLimit)) Fail(field, "valor acima do limite");
+    return MoneyText(static_cast<long long>(cents), field);
+}
+
+// What the items state, summed for the invoice's totals.
+struct ItemSums {
+    long long vBC = 0;
+    long long vICMS = 0;
+    long long vProd = 0;
+};
 
 // The code of a coded column ("1 - Normal" gives "1"), one of `allowed`.
 std::string Code(const std::string& coded, const std::string& allowed, const std::string& field) {
@@ -163,7 +202,7 @@ void WriteAddress(Lines& x, const std::string& group, const std::string& who, co
 // The ICMS group of an item, as the layout lays out each tax situation. The
 // system records no tax-substitution amounts, so the groups that require
 // them carry zeros, as the invoice totals do.
-void WriteICMS(Lines& x, const NFeItem& item, const std::string& field) {
+void WriteICMS(Lines& x, const NFeItem& item, const std::string& vBC, const std::string& field, ItemSums& sums) {
     std::string st = Trim(item.id_situacao_tributaria);
     if (st.size() != 3 || st[0] < '0' || st[0] > '2')
         Fail(field + " - Situação tributária", "código inválido (\"" + st + "\")");
@@ -175,7 +214,6 @@ void WriteICMS(Lines& x, const NFeItem& item, const std::string& field) {
     if (!known) Fail(field + " - Situação tributária", "código inválido (\"" + st + "\")");
 
     std::string group = (cst == "41" || cst == "50") ? std::string("40") : cst;
-    const std::string vBC = Money(item.valor_total, field + " - Base de cálculo do ICMS");
     const std::string pICMS = Amount(item.aliquota_icms, 2, 3, field + " - Alíquota do ICMS");
     const std::string vICMS = Money(item.valor_icms, field + " - Valor do ICMS");
     auto own = [&](bool reduction) {
@@ -184,6 +222,8 @@ void WriteICMS(Lines& x, const NFeItem& item, const std::string& field) {
         x.Elem(10, "vBC", vBC);
         x.Elem(10, "pICMS", pICMS);
         x.Elem(10, "vICMS", vICMS);
+        sums.vBC += Units(vBC);
+        sums.vICMS += Units(vICMS);
     };
     auto substitution = [&]() {
         x.Elem(10, "modBCST", "4");
@@ -317,6 +357,7 @@ std::string BuildNFeXml(const NFeDocument& doc) {
     x.Elem(4, "IE", RecipientRegistration(de.ie_rg));
     x.Close(2, "dest");
 
+    ItemSums sums;
     int n = 0;
     for (const NFeItem& item : doc.itens) {
         ++n;
@@ -326,6 +367,14 @@ std::string BuildNFeXml(const NFeDocument& doc) {
         std::string unit = Free(item.id_unidade_medida, f + " - Unidade de medida", 1, 6, true);
         std::string qty = Amount(item.quantidade, 4, 8, f + " - Quantidade");
         std::string price = Amount(item.valor_unitario, 4, 12, f + " - Valor unitário");
+        // The stored total is what was agreed; when the stated quantity and
+        // price do not make it, neither can be sent without changing the bill.
+        std::string value = Money(item.valor_total, f + " - Valor total");
+        std::string stated = ItemValue(qty, price, f + " - Valor total");
+        if (value != stated)
+            Fail(f + " - Valor total", value + " difere de quantidade x valor unitário (" + qty + " x " + price +
+                                           " = " + stated + ")");
+        sums.vProd += Units(value);
         x.Line(2, "<det nItem=\"" + IntToStr(n) + "\">");
         x.Open(4, "prod");
         x.Elem(6, "cProd", Stored(item.id_produto, f + " - Código do produto", 60));
@@ -335,14 +384,14 @@ std::string BuildNFeXml(const NFeDocument& doc) {
         x.Elem(6, "uCom", unit);
         x.Elem(6, "qCom", qty);
         x.Elem(6, "vUnCom", price);
-        x.Elem(6, "vProd", Money(item.valor_total, f + " - Valor total"));
+        x.Elem(6, "vProd", value);
         x.Line(6, "<cEANTrib/>");
         x.Elem(6, "uTrib", unit);
         x.Elem(6, "qTrib", qty);
         x.Elem(6, "vUnTrib", price);
         x.Close(4, "prod");
         x.Open(4, "imposto");
-        WriteICMS(x, item, f);
+        WriteICMS(x, item, value, f, sums);
         x.Open(6, "PIS");
         x.Open(8, "PISNT");
         x.Elem(11, "CST", "08");
@@ -359,16 +408,31 @@ std::string BuildNFeXml(const NFeDocument& doc) {
 
     x.Open(2, "total");
     x.Open(4, "ICMSTot");
-    x.Elem(6, "vBC", Money(nf.valor_base_calculo, "Nota fiscal - Base de cálculo do ICMS"));
-    x.Elem(6, "vICMS", Money(nf.valor_icms, "Nota fiscal - Valor do ICMS"));
+    // The tax authority refuses totals that differ from the sum of the
+    // written items, and the stored totals may be sums of unrounded values (or
+    // count the base of items that carry no own ICMS), so the totals are the
+    // items' written amounts added up. The stored ones are still checked:
+    // one the system cannot have produced marks a damaged invoice.
+    Money(nf.valor_base_calculo, "Nota fiscal - Base de cálculo do ICMS");
+    Money(nf.valor_icms, "Nota fiscal - Valor do ICMS");
+    Money(nf.valor_produto, "Nota fiscal - Valor dos produtos");
+    Money(nf.valor_total_nota, "Nota fiscal - Valor total da nota");
+    const std::string vFrete = Money(nf.valor_frete, "Nota fiscal - Valor do frete");
+    const std::string vSeg = Money(nf.valor_seguro, "Nota fiscal - Valor do seguro");
+    const std::string vDesc = Money(nf.valor_desconto, "Nota fiscal - Valor do desconto");
+    const std::string vProd = MoneyText(sums.vProd, "Nota fiscal - Valor dos produtos");
+    const std::string vNF = MoneyText(sums.vProd - Units(vDesc) + Units(vFrete) + Units(vSeg),
+                                      "Nota fiscal - Valor total da nota");
+    x.Elem(6, "vBC", MoneyText(sums.vBC, "Nota fiscal - Base de cálculo do ICMS"));
+    x.Elem(6, "vICMS", MoneyText(sums.vICMS, "Nota fiscal - Valor do ICMS"));
     x.Elem(6, "vBCST", "0.00");
     x.Elem(6, "vST", "0.00");
-    x.Elem(6, "vProd", Money(nf.valor_produto, "Nota fiscal - Valor dos produtos"));
-    x.Elem(6, "vFrete", Money(nf.valor_frete, "Nota fiscal - Valor do frete"));
-    x.Elem(6, "vSeg", Money(nf.valor_seguro, "Nota fiscal - Valor do seguro"));
-    x.Elem(6, "vDesc", Money(nf.valor_desconto, "Nota fiscal - Valor do desconto"));
+    x.Elem(6, "vProd", vProd);
+    x.Elem(6, "vFrete", vFrete);
+    x.Elem(6, "vSeg", vSeg);
+    x.Elem(6, "vDesc", vDesc);
     for (const char* zero : {"vII", "vIPI", "vPIS", "vCOFINS", "vOutro"}) x.Elem(6, zero, "0.00");
-    x.Elem(6, "vNF", Money(nf.valor_total_nota, "Nota fiscal - Valor total da nota"));
+    x.Elem(6, "vNF", vNF);
     x.Close(4, "ICMSTot");
     x.Close(2, "total");
 

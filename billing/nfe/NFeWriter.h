@@ -14,7 +14,9 @@ inline constexpr const char* kXsdNamespace = "http://www.w3.org/2001/XMLSchema";
 
 // The file's text: UTF-8, lines ended by CR LF. Every group follows the
 // layout: the ICMS group chosen by the tax situation, optional elements left
-// out when empty. Raises ENFeError naming the field when a value cannot be
+// out when empty. The totals are the sums of what the items state, each
+// item's value being its stated quantity times its stated price, so the
+// tax authority's recomputation gives the same cents. Raises ENFeError naming the field when a value cannot be
 // made valid (no items, a negative amount, a malformed state registration,
 // a missing recipient...).
 std::string BuildNFeXml(const NFeDocument& doc);

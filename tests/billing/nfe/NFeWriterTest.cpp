@@ -339,6 +339,7 @@ TEST(NFeWriter, RunningTwiceReplacesTheFile) {
     NFeDocument doc = SampleDocument();
     std::string path = Transmitir_NFE(ConfigFor(dir), doc);
     doc.nota.valor_total_nota = 99.99;
+    doc.nota.valor_frete = 68.49;  // the total follows its parts: 31.50 + 68.49
     EXPECT_EQ(Transmitir_NFE(ConfigFor(dir), doc), path);
     EXPECT_NE(testsupport::ReadAll(path).find("<vNF>99.99</vNF>"), std::string::npos);
     EXPECT_EQ(FolderNames(dir.path().string()).size(), 1u);
