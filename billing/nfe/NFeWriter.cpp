@@ -1,6 +1,7 @@
 #include "billing/nfe/NFeWriter.h"
 
 #include <cmath>
+#include <cstdlib>
 
 #include "billing/nfe/ChaveNFe.h"
 #include "billing/nfe/NFeError.h"
@@ -369,9 +370,11 @@ std::string BuildNFeXml(const NFeDocument& doc) {
         std::string price = Amount(item.valor_unitario, 4, 12, f + " - Valor unitário");
         // The stored total is what was agreed; when the stated quantity and
         // price do not make it, neither can be sent without changing the bill.
+        // A cent either way is truncation against rounding (many systems cut
+        // instead of rounding), which the authority accepts too.
         std::string value = Money(item.valor_total, f + " - Valor total");
         std::string stated = ItemValue(qty, price, f + " - Valor total");
-        if (value != stated)
+        if (std::llabs(Units(value) - Units(stated)) > 1)
             Fail(f + " - Valor total", value + " difere de quantidade x valor unitário (" + qty + " x " + price +
                                            " = " + stated + ")");
         sums.vProd += Units(value);

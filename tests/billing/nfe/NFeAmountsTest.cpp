@@ -172,17 +172,22 @@ TEST(NFeAmounts, ItemValueIsQuantityTimesStatedPrice) {
     EXPECT_EQ(AllTexts(xml, "vUnCom")[0], "3.3333");
     EXPECT_EQ(AllTexts(xml, "vProd")[0], "10.00");
 
-    // 300 x 3.3333 states 999.99, not the stored 1000.00: a file whose item
+    // 300 x 3.3333 states 999.99, far from a stored 1000.05: a file whose item
     // does not add up is refused rather than sent or silently repriced.
     it.quantidade = 300;
-    it.valor_total = 1000;
+    it.valor_total = 1000.05;
+    EXPECT_NE(RefusalOf(doc).find("Item 1 - Valor total"), std::string::npos) << RefusalOf(doc);
+    it.valor_total = 999.97;
     EXPECT_NE(RefusalOf(doc).find("Item 1 - Valor total"), std::string::npos) << RefusalOf(doc);
 
-    // A stored total off by a cent is no rounding of the stated values.
+    // A cent either way is truncation instead of rounding: the stored total,
+    // which the customer was billed, is sent as it is.
+    it.valor_total = 1000;
+    EXPECT_EQ(AllTexts(BuildNFeXml(doc), "vProd")[0], "1000.00");
     it.quantidade = 1.5;
     it.valor_unitario = 2.99;
     it.valor_total = 4.48;
-    EXPECT_NE(RefusalOf(doc).find("Item 1 - Valor total"), std::string::npos) << RefusalOf(doc);
+    EXPECT_EQ(AllTexts(BuildNFeXml(doc), "vProd")[0], "4.48");
 }
 
 // Amounts too large for fixed decimals must not slip through in another
