@@ -42,6 +42,14 @@ void RunAction(sqlite::Database& db, const UpgradeAction& a) {
     }
 }
 
+// A column already there or already dropped, a missing table or column
+// (plain SQL errors), or a program code already present (a constraint).
+bool IsAlreadyDone(const Exception& e) {
+    const auto* sql = dynamic_cast<const ESQLiteError*>(&e);
+    if (!sql) return true;
+    return sql->PrimaryCode() == 1 /* SQLITE_ERROR */ || sql->IsConstraintViolation();
+}
+
 void RecordVersion(sqlite::Database& db, const std::string& version) {
     std::int64_t changed = db.Execute("update versao set versao = :pversao", {"pversao"}, {version});
     if (changed == 0) db.Execute("insert into versao(versao) values(:pversao)", {"pversao"}, {version});
@@ -128,8 +136,15 @@ UpgradeResult UpgradeSchema(sqlite::Database& db) {
                     RunAction(db, action);
                     db.Commit();
                     ++result.statementsRun;
-                } catch (const Exception&) {
+                } catch (const Exception& e) {
                     db.Rollback();
+                    // Some failures (a full disk, an I/O error) make the engine
+                    // drop the whole step: going on would run the rest outside
+                    // it and record a version the file does not have.
+                    if (!db.InTransaction()) throw;
+                    // Only "already done" failures may be passed over; any
+                    // other leaves the step undone, to be run at the next open.
+                    if (!IsAlreadyDone(e)) throw;
                     ++result.statementsIgnored;
                 }
             }

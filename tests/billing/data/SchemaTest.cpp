@@ -242,3 +242,45 @@ TEST(SchemaUpgrade, FileWithoutVersionTableFailsUntouched) {
     EXPECT_FALSE(db.InTransaction());
     EXPECT_EQ(Dump(db), before);
 }
+
+TEST(SchemaUpgrade, StepUndoneByTheEngineIsNotRecorded) {
+    testsupport::TempDir dir;
+    std::string path = MakeVersion15(dir);
+    std::string before;
+    {
+        sqlite::Database db(path);
+        db.Exec("update versao set versao = '1.1'");
+        db.Exec("delete from programa where id_programa in ('NOTA230', 'NOTA231', 'NOTA232')");
+        // Stands in for what a full disk or an I/O error can do half-way
+        // through a step: the engine drops the whole transaction.
+        db.Exec("create trigger falha before insert on programa when new.id_programa = 'NOTA231' "
+                "begin select raise(rollback, 'falha simulada'); end");
+        before = Dump(db);
+    }
+    sqlite::Database db(path);
+    EXPECT_THROW(UpgradeSchema(db), Exception);
+    EXPECT_FALSE(db.InTransaction());
+    // The step is either whole or not there: the file stays at 1.1, with
+    // nothing of step 1.2 in it, so the next open runs the step again.
+    EXPECT_EQ(SchemaVersion(db), "1.1");
+    EXPECT_EQ(Dump(db), before);
+}
+
+TEST(SchemaUpgrade, StepThatCannotWriteIsNotRecorded) {
+    testsupport::TempDir dir;
+    std::string path = MakeVersion15(dir);
+    {
+        sqlite::Database db(path);
+        db.Exec("VACUUM");  // no free pages left for the steps to reuse
+    }
+    std::string before = DumpFile(path);
+    sqlite::Database db(path);
+    // No room for the rebuilt tables of steps 1.6 and 1.8: that is no
+    // "already done" failure, and the version must not claim the step.
+    std::int64_t pages = std::stoll(Scalar(db, "pragma page_count"));
+    db.Exec("pragma max_page_count = " + std::to_string(pages));
+    EXPECT_THROW(UpgradeSchema(db), Exception);
+    EXPECT_FALSE(db.InTransaction());
+    EXPECT_EQ(SchemaVersion(db), "1.5");
+    EXPECT_EQ(Dump(db), before);
+}
