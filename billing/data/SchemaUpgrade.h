@@ -6,8 +6,9 @@
 // transaction: its statements run one by one, a failing one (a column that
 // is already there, a program code already present, a column already
 // dropped) is undone alone and skipped, and the step ends by recording its
-// version. When that record fails, the whole step is undone and the error
-// goes to the caller, so a file is never left half-way through a step.
+// version. Any other failure (a full disk, an I/O error), and a failing
+// record, undoes the whole step and goes to the caller, so a file is never
+// left half-way through a step nor at a version it does not have.
 #include "platform/db/SQLiteDatabase.h"
 
 #include <string>
