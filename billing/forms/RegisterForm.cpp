@@ -60,6 +60,7 @@ RegisterForm::RegisterForm(TComponent* AOwner, const std::string& Caption, const
     OnCreate = [this](TObject* s) { FormCreate(s); };
     OnShow = [this](TObject* s) { FormShow(s); };
     OnClose = [this](TObject* s, TCloseAction& a) { FormClose(s, a); };
+    OnCloseQuery = [this](TObject* s, bool& c) { FormCloseQuery(s, c); };
 }
 
 RegisterForm::~RegisterForm() {
@@ -89,20 +90,27 @@ void RegisterForm::FormShow(TObject*) {
 }
 
 void RegisterForm::FormClose(TObject*, TCloseAction& Action) {
-    if (qry->State() == dsEdit || qry->State() == dsInsert) {
-        if (AskYesNo("Deseja salvar as alterações ?", "Salvar")) {
-            try {
-                qry->Post();
-            } catch (const EAbort&) {
-                Action = caNone;  // the checks refused: the row stays in edit
-                return;
-            }
-            ChangeColor(this, false);
-        } else {
-            qry->Cancel();
+    Action = SettlePending() ? caFree : caNone;
+}
+
+void RegisterForm::FormCloseQuery(TObject*, bool& CanClose) {
+    if (!SettlePending()) CanClose = false;
+}
+
+bool RegisterForm::SettlePending() {
+    if (qry->State() != dsEdit && qry->State() != dsInsert) return true;
+    if (AskYesNo("Deseja salvar as alterações ?", "Salvar")) {
+        try {
+            qry->Post();
+        } catch (const EAbort&) {
+            return false;  // the checks refused: the row stays in edit
         }
+    } else {
+        qry->Cancel();
     }
-    Action = caFree;
+    // The form may stay open (another form refused the frame's close).
+    ChangeColor(this, false);
+    return true;
 }
 
 void RegisterForm::btnInsertClick(TObject*) {
@@ -155,11 +163,9 @@ void RegisterForm::AddLookup(const Lookup& L) {
         if (qry->State() == dsBrowse) return;  // nothing to write into
         TField* f = copy.edit->Field();
         if (f == nullptr) return;
-        try {
-            f->SetAsInteger(std::stoi(found));
-        } catch (const std::logic_error&) {
-            f->SetAsString(found);
-        }
+        // As text: a number field parses it, a text key keeps its leading
+        // zeros and letters.
+        f->SetAsString(found);
         Mostra(copy);
     };
 }

@@ -52,6 +52,11 @@ public:
     // Asks "Deseja salvar as alterações ?" when a row is pending; a refused
     // save keeps the form open with the row still in edit.
     void FormClose(TObject* Sender, TCloseAction& Action);
+    // The same question asked before anything closes the form, so that a
+    // frame closing its database first can let the user keep his row.
+    void FormCloseQuery(TObject* Sender, bool& CanClose);
+    // Posts (Yes) or drops (No) a pending row; false when the save was refused.
+    bool SettlePending();
     virtual void btnInsertClick(TObject* Sender);
     virtual void btnEditClick(TObject* Sender);
     virtual void btnSaveClick(TObject* Sender);

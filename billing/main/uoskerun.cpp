@@ -98,6 +98,7 @@ TfrmOske_Nf::TfrmOske_Nf(TComponent* AOwner) : TForm(AOwner) {
     OnShow = [this](TObject* s) { FormShow(s); };
     OnActivate = [this](TObject* s) { FormActivate(s); };
     OnClose = [this](TObject* s, TCloseAction& a) { FormClose(s, a); };
+    OnCloseQuery = [this](TObject* s, bool& c) { FormCloseQuery(s, c); };
     frmOske_Nf = this;
 }
 
@@ -318,6 +319,16 @@ void TfrmOske_Nf::FormClose(TObject*, TCloseAction& Action) {
     Fechar_Banco_Dados();
 }
 
+void TfrmOske_Nf::FormCloseQuery(TObject*, bool& CanClose) {
+    for (int i = 0; i < MDIChildCount(); ++i) {
+        TCustomForm* child = MDIChildren(i);
+        if (child != nullptr && !child->CloseQuery()) {
+            CanClose = false;
+            return;
+        }
+    }
+}
+
 void TfrmOske_Nf::Arquivo_Ini(const std::string& Mode) { dmdb->Arquivo_Ini(Mode); }
 void TfrmOske_Nf::Abrir_Banco_Dados() { dmdb->Abrir_Banco_Dados(); }
 
@@ -368,6 +379,7 @@ void TfrmOske_Nf::Cria_Pastas_NFE() {
 void TfrmOske_Nf::X() { Box("Esta opção está sendo Implementada. Aguarde.", "Atenção"); }
 
 void TfrmOske_Nf::mnuSairClick(TObject*) {
+    if (!CloseQuery()) return;
     if (dmdb->ADOConnection->Connected()) {
         Fechar_Banco_Dados();
         Compactar_Banco_Dados();

@@ -62,6 +62,9 @@ public:
     void FormShow(TObject* Sender);
     void FormActivate(TObject* Sender);
     void FormClose(TObject* Sender, TCloseAction& Action);
+    // Every open form settles its pending row before the database closes;
+    // one that keeps its row keeps the window open.
+    void FormCloseQuery(TObject* Sender, bool& CanClose);
 
     // Brings an open form of class T (or one derived from it) to the front,
     // or creates one and keeps it in Reference.

@@ -219,3 +219,42 @@ TEST_F(Register, ALookupShowsItsDescriptionAndAMissingOneFailsTheSave) {
     lookup->qry->Cancel();
     delete lookup;
 }
+
+TEST_F(Register, ALookupKeepsTheChosenKeyAsTextLeadingZerosIncluded) {
+    dmdb->ADOConnection->Execute("insert into unidade_medida(id_unidade_medida, descricao) values('01', 'Um')");
+    dmdb->ADOConnection->Execute("insert into unidade_medida(id_unidade_medida, descricao) values('1', 'Outro')");
+    dmdb->ADOConnection->Execute("insert into unidade_medida(id_unidade_medida, descricao) values('2X', 'Dois')");
+    auto* lookup = new TfrmComLookup(nullptr);
+    lookup->DoCreate();
+    lookup->Show();
+    lookup->btnInsert->Click();
+    lookup->chosen = "01";
+    lookup->dbeUnidade->DoCustomDlg();
+    EXPECT_EQ(lookup->qry->FieldByName("Id_Unidade_Medida")->AsString(), "01");
+    EXPECT_EQ(lookup->pnlUnidade->Caption(), "Um");
+    lookup->chosen = "2X";
+    lookup->dbeUnidade->DoCustomDlg();
+    EXPECT_EQ(lookup->qry->FieldByName("Id_Unidade_Medida")->AsString(), "2X");
+    EXPECT_EQ(lookup->pnlUnidade->Caption(), "Dois");
+    lookup->qry->Cancel();
+    delete lookup;
+}
+
+TEST_F(Register, ACloseQuerySettlesThePendingRowBeforeTheFormGoes) {
+    form->btnInsert->Click();
+    form->qry->FieldByName("Id_Unidade_Medida")->SetAsString("M");
+    dialogs.Expect("Deseja salvar as alterações ?", mrYes, "Salvar");
+    dialogs.Expect("A Descrição deve ser informada.", mrOk, "Atenção");
+    EXPECT_FALSE(form->CloseQuery());
+    EXPECT_EQ(form->qry->State(), dsInsert);
+
+    form->qry->FieldByName("Descricao")->SetAsString("Metro");
+    dialogs.Expect("Deseja salvar as alterações ?", mrYes, "Salvar");
+    EXPECT_TRUE(form->CloseQuery());
+    EXPECT_EQ(form->qry->State(), dsBrowse);
+    EXPECT_EQ(Scalar("select descricao from unidade_medida where id_unidade_medida = 'M'"), "Metro");
+    // Settled, the close itself asks nothing more.
+    TCloseAction action = caHide;
+    form->FormClose(form, action);
+    EXPECT_EQ(action, caFree);
+}

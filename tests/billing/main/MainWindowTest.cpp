@@ -248,6 +248,38 @@ TEST_F(MainWindow, ClosingTheWindowClosesTheDatabaseWithoutCompacting) {
     EXPECT_EQ(fs::file_size(dir.file("faturamento.db")), before);
 }
 
+TEST_F(MainWindow, ClosingTheWindowAsksEveryOpenRegisterAboutItsPendingRowFirst) {
+    Create();
+    LogInAs("Admin", "truve");
+    window->Usurios1Click(nullptr);
+    ASSERT_NE(frmNota111, nullptr);
+    TfrmNota111* users = frmNota111;
+    users->btnInsert->Click();
+    users->qryUsuario->FieldByName("Nome")->SetAsString("Sem id");
+
+    // A refused save keeps the window, the row and the database.
+    dialogs.Expect("Deseja salvar as alterações ?", mrYes, "Salvar");
+    dialogs.Expect("O Usuário deve ser informado.", mrOk, "Atenção");
+    EXPECT_FALSE(window->CloseQuery());
+    EXPECT_EQ(users->qryUsuario->State(), dsInsert);
+    dialogs.Expect("Deseja salvar as alterações ?", mrYes, "Salvar");
+    dialogs.Expect("O Usuário deve ser informado.", mrOk, "Atenção");
+    window->mnuSairClick(nullptr);
+    EXPECT_FALSE(Application->Terminated());
+    EXPECT_TRUE(dmdb->ADOConnection->Connected());
+    EXPECT_EQ(users->qryUsuario->State(), dsInsert);
+
+    // Mended, the row is saved before the database closes.
+    users->qryUsuario->FieldByName("Id_Usuario")->SetAsString("rui");
+    users->qryUsuario->FieldByName("Senha")->SetAsString("abc");
+    dialogs.Expect("Deseja salvar as alterações ?", mrYes, "Salvar");
+    EXPECT_TRUE(window->CloseQuery());
+    EXPECT_EQ(users->qryUsuario->State(), dsBrowse);
+    sqlite::Statement st(dmdb->ADOConnection->Database(), "select nome from usuario where id_usuario = 'rui'");
+    ASSERT_TRUE(st.Step());
+    EXPECT_EQ(st.ColumnText(0), "Sem id");
+}
+
 // Both of these end the application: they come last.
 TEST_F(MainWindow, ZExitClosesAndCompactsTheDatabase) {
     Create();
