@@ -63,6 +63,14 @@ std::string ConnectionValue(const std::string& value) {
     return quoted + "\"";
 }
 
+// Wide enough for any name the program uses; a longer one is refused, never
+// cut (bytes are counted, so a name that passes always fits whole).
+constexpr int kVarNameSize = 255;
+
+bool FitsVarName(const std::string& name) {
+    return name.size() <= static_cast<std::size_t>(kVarNameSize);
+}
+
 std::string ValueText(const sqlite::Statement& st, int col) {
     return st.ColumnIsNull(col) ? std::string() : st.ColumnText(col);
 }
@@ -100,7 +108,8 @@ Tdmdb::~Tdmdb() {
 
 void Tdmdb::DataModuleCreate() {
     // The value is a text of any length: a long folder path is kept whole.
-    if (!tbVar) tbVar = billing::data::NewMemoryTable(this, "tbVar", {{"id_variable", 35}, {"value", 0}});
+    if (!tbVar)
+        tbVar = billing::data::NewMemoryTable(this, "tbVar", {{"id_variable", kVarNameSize}, {"value", 0}});
     if (!tbVar->Active()) tbVar->Open();
 }
 
@@ -109,6 +118,11 @@ void Tdmdb::DataModuleCreate() {
 
 void Tdmdb::Set_Var(const std::string& Name, const std::string& Value) {
     std::string name = AnsiLowerCase(Name);
+    // Cut to the column's width, two long names sharing their start would be
+    // one variable, and setting one would overwrite the other.
+    if (!FitsVarName(name))
+        throw EDatabaseError("Nome de variável longo demais (" + std::to_string(kVarNameSize) +
+                             " bytes no máximo): \"" + name + "\"");
     if (tbVar->Locate("id_variable", name, {})) tbVar->Edit();
     else tbVar->Append();
     tbVar->FieldByName("id_variable")->SetAsString(name);
@@ -118,14 +132,15 @@ void Tdmdb::Set_Var(const std::string& Name, const std::string& Value) {
 
 std::string Tdmdb::Get_Var(const std::string& Name) {
     std::string name = AnsiLowerCase(Name);
-    if (tbVar->Locate("id_variable", name, {})) return tbVar->FieldByName("value")->AsString();
+    if (FitsVarName(name) && tbVar->Locate("id_variable", name, {})) return tbVar->FieldByName("value")->AsString();
     Messages().MessageBox("Erro Interno do sistema, a variável de ambiente \"" + name + "\" não foi encontrada.",
                           "Erro", MessageIcon::Exclamation);
     return {};
 }
 
 bool Tdmdb::VarExists(const std::string& Name) {
-    return tbVar->Locate("id_variable", AnsiLowerCase(Name), {});
+    std::string name = AnsiLowerCase(Name);
+    return FitsVarName(name) && tbVar->Locate("id_variable", name, {});
 }
 
 void Tdmdb::Arquivo_Ini(const std::string& Mode) {

@@ -40,7 +40,8 @@ public:
     void DataModuleCreate();
 
     // --- run-time variables and the INI file
-    // Names are compared without regard to case; a value is kept whole.
+    // Names are compared without regard to case; a value is kept whole. A
+    // name is never cut: one too long for the store (255 bytes) raises.
     void Set_Var(const std::string& Name, const std::string& Value);
     // A name never stored shows "Erro Interno do sistema..." and gives "".
     std::string Get_Var(const std::string& Name);

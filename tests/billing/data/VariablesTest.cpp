@@ -135,3 +135,39 @@ TEST_F(Variables, NeverWritesTheIniOverAProgram) {
     EXPECT_THROW(dm.Arquivo_Ini("Salva"), EIniFileException);
     EXPECT_EQ(testsupport::ReadAll(program), elf);
 }
+
+TEST_F(Variables, OddNamesKeepTheirOwnValues) {
+    // A name longer than the stored name column, and two that share their
+    // first characters, must still be one variable each.
+    std::string longName = "pasta_de_arquivamento_das_notas_fiscais_eletronicas";
+    std::string otherLong = "pasta_de_arquivamento_das_notas_fiscais_de_servico";
+    dm.Set_Var(longName, "um");
+    dm.Set_Var(otherLong, "dois");
+    dm.Set_Var(longName, "três");
+    EXPECT_EQ(dm.Get_Var(longName), "três");
+    EXPECT_EQ(dm.Get_Var(otherLong), "dois");
+    // Names that differ only by spaces, or that look like wildcards, are
+    // not taken for one another.
+    dm.Set_Var("a b", "1");
+    dm.Set_Var("a  b", "2");
+    dm.Set_Var("a%", "3");
+    dm.Set_Var("a*", "4");
+    dm.Set_Var("", "5");
+    EXPECT_EQ(dm.Get_Var("a b"), "1");
+    EXPECT_EQ(dm.Get_Var("a  b"), "2");
+    EXPECT_EQ(dm.Get_Var("a%"), "3");
+    EXPECT_EQ(dm.Get_Var("a*"), "4");
+    EXPECT_EQ(dm.Get_Var(""), "5");
+    EXPECT_FALSE(dm.VarExists("a"));
+    EXPECT_FALSE(dm.VarExists("a_"));
+    EXPECT_TRUE(DefaultMessages().Entries().empty());
+
+    // A name too long to keep whole is refused, not cut to match another.
+    std::string huge(300, 'v');
+    dm.Set_Var(huge.substr(0, 255), "curto");
+    EXPECT_THROW(dm.Set_Var(huge, "longo"), EDatabaseError);
+    EXPECT_EQ(dm.Get_Var(huge.substr(0, 255)), "curto");
+    EXPECT_FALSE(dm.VarExists(huge));
+    EXPECT_EQ(dm.Get_Var(huge), "");
+    EXPECT_EQ(DefaultMessages().Entries().size(), 1u);
+}
