@@ -364,7 +364,10 @@ void Database::Open(const std::string& path, const OpenOptions& options) {
     if (options.create && !options.readOnly) flags |= SQLITE_OPEN_CREATE;
     flags |= SQLITE_OPEN_NOMUTEX;  // a connection belongs to one thread
     sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
+    // Every path given here names a file: the engine would take ":memory:"
+    // for a database that vanishes at close, with all that was written to it.
+    std::string file = path == ":memory:" ? "./" + path : path;
+    int rc = sqlite3_open_v2(file.c_str(), &db, flags, nullptr);
     if (rc != SQLITE_OK) {
         std::string msg = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
         int code = db ? sqlite3_extended_errcode(db) : rc;

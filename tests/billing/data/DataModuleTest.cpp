@@ -231,3 +231,21 @@ TEST_F(DataModule, CompactionThatCannotRunLeavesTheFileAsItWas) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("nada.db")));
     EXPECT_TRUE(DefaultMessages().Entries().empty());
 }
+
+TEST_F(DataModule, PathTheEngineReadsAsMemoryIsStillAFile) {
+    // The engine takes the name ":memory:" for a database that lives only
+    // until it is closed: all typed in would vanish at exit.
+    std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    struct Back {
+        std::filesystem::path to;
+        ~Back() { std::filesystem::current_path(to); }
+    } back{before};
+    dm->Set_Var("nome_banco_dados", ":memory:");
+    ASSERT_TRUE(dm->Abrir_Banco_Dados());
+    dm->ADOConnection->Execute("insert into cfop(id_cfop, descricao) values('5102', 'Venda')");
+    dm->Fechar_Banco_Dados();
+    EXPECT_TRUE(std::filesystem::exists(dir.file(":memory:")));
+    ASSERT_TRUE(dm->Abrir_Banco_Dados());
+    EXPECT_EQ(Query("select descricao from cfop where id_cfop = '5102'"), "Venda");
+}
