@@ -200,6 +200,9 @@ void TfrmNota111::Marca(const std::string& Value) {
 }
 
 void TfrmNota111::AlternaPermissao() {
+    // The rights are stored only with the user row: a tick while browsing
+    // would be thrown away unseen at the next scroll or close.
+    if (qry->State() != dsEdit && qry->State() != dsInsert) return;
     if (!tbTemp->Active() || tbTemp->IsEmpty()) return;
     bool on = tbTemp->FieldByName("Permitido")->AsString() == "Sim";
     tbTemp->Edit();

@@ -27,7 +27,7 @@ public:
     void Salva_Programas();
     // Every row of the grid takes Value ("Sim" or "Não").
     void Marca(const std::string& Value);
-    // Ticks or unticks the grid's current row.
+    // Ticks or unticks the grid's current row while the user row is edited.
     void AlternaPermissao();
     void Button1Click(TObject* Sender) { (void)Sender; Marca("Sim"); }
     void Button2Click(TObject* Sender) { (void)Sender; Marca("Não"); }

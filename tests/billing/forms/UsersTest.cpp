@@ -134,3 +134,27 @@ TEST_F(Users, ANewProgramStartsAsARegister) {
     EXPECT_EQ(Scalar("select tipo from programa where id_programa = 'NOTA999'"), "Cadastro");
     delete programs;
 }
+
+TEST_F(Users, ARightIsTickedOnlyWhileTheUserIsBeingEditedSoNoTickIsSilentlyLost) {
+    AddUser("eva", "x");
+    form->qryUsuario->Close();
+    form->qryUsuario->Open();
+    ASSERT_TRUE(form->qryUsuario->Locate("Id_Usuario", "eva", {}));
+    form->Mostra_Programas();
+    ASSERT_TRUE(form->tbTemp->Locate("Id_programa", "NOTA100", {}));
+    ASSERT_EQ(form->tbTemp->FieldByName("Permitido")->AsString(), "Não");
+
+    // Browsing, a double click or the space bar changes nothing that could not be saved.
+    form->wwDBGrid1->OnDblClick(form->wwDBGrid1);
+    EXPECT_EQ(form->tbTemp->FieldByName("Permitido")->AsString(), "Não");
+    char32_t space = U' ';
+    form->wwDBGrid1->OnKeyPress(form->wwDBGrid1, space);
+    EXPECT_EQ(form->tbTemp->FieldByName("Permitido")->AsString(), "Não");
+
+    form->btnEdit->Click();
+    ASSERT_TRUE(form->tbTemp->Locate("Id_programa", "NOTA100", {}));
+    form->wwDBGrid1->OnDblClick(form->wwDBGrid1);
+    EXPECT_EQ(form->tbTemp->FieldByName("Permitido")->AsString(), "Sim");
+    form->btnSave->Click();
+    EXPECT_EQ(Rights("eva"), "NOTA100");
+}
