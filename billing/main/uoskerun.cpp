@@ -305,7 +305,10 @@ void TfrmOske_Nf::FormActivate(TObject*) {
         try {
             result = ShowLogin ? ShowLogin() : mrCancel;
         } catch (...) {
+            // No login took place: the user id read from the INI file must
+            // not get the program with its rights.
             loginRunning_ = false;
+            Application->Terminate();
             throw;
         }
         loginRunning_ = false;

@@ -309,3 +309,11 @@ TEST_F(MainWindow, ZZCancellingTheLoginEndsTheProgram) {
     EXPECT_TRUE(window->LoginDone());
     EXPECT_TRUE(Application->Terminated());
 }
+
+TEST_F(MainWindow, ZZZALoginThatFailsToRunEndsTheProgramInsteadOfLettingTheLastUserIn) {
+    Create();
+    window->ShowLogin = []() -> TModalResult { throw EInvalidOperation("a janela de login falhou"); };
+    EXPECT_THROW(window->FormActivate(window), EInvalidOperation);
+    EXPECT_TRUE(window->LoginDone());
+    EXPECT_TRUE(Application->Terminated());
+}
