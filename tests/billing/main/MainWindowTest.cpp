@@ -310,7 +310,7 @@ TEST_F(MainWindow, ZZCancellingTheLoginEndsTheProgram) {
     EXPECT_TRUE(Application->Terminated());
 }
 
-TEST_F(MainWindow, ZZZALoginThatFailsToRunEndsTheProgramInsteadOfLettingTheLastUserIn) {
+TEST_F(MainWindow, ALoginThatFailsToRunEndsTheProgramInsteadOfLettingTheLastUserIn) {
     Create();
     window->ShowLogin = []() -> TModalResult { throw EInvalidOperation("a janela de login falhou"); };
     EXPECT_THROW(window->FormActivate(window), EInvalidOperation);
