@@ -462,7 +462,12 @@ std::string Tdmdb::DeCriptografa(const std::string& Text) {
 }
 
 std::string Tdmdb::EncryptPassword(const std::string& Typed) {
-    return Criptografa(AnsiUpperCase(Typed));
+    std::string stored = Criptografa(AnsiUpperCase(Typed));
+    // The column would cut a longer text without a word, and the password
+    // saved could then never be typed again.
+    if (stored.size() > static_cast<std::size_t>(billing::data::kPasswordColumnSize))
+        throw EDatabaseError("A senha é longa demais para ser gravada. Use uma senha mais curta.");
+    return stored;
 }
 
 bool Tdmdb::PasswordMatches(const std::string& Typed, const std::string& Stored) {

@@ -91,6 +91,8 @@ public:
     std::string DeCriptografa(const std::string& Text);
     // The stored form of a typed password: upper case (accented letters
     // too), then encrypted. Every form that stores a password uses this.
+    // Raises for a password whose stored form the column cannot hold whole
+    // (more than 47 characters typed).
     std::string EncryptPassword(const std::string& Typed);
     // Whether a typed password opens a stored one, whatever case either was
     // written in (older files hold passwords upper-cased in a to z only).

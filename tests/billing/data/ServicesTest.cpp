@@ -346,3 +346,16 @@ TEST_F(Services, WebSiteWithoutABrowserSaysSo) {
     ASSERT_EQ(DefaultMessages().Entries().size(), 1u);
     EXPECT_NE(DefaultMessages().Entries()[0].text.find("https://www.exemplo.gov.br"), std::string::npos);
 }
+
+TEST_F(Services, PasswordTooLongToStoreWholeIsRefused) {
+    // The longest password whose stored form fits the column...
+    std::string longest = dm.EncryptPassword(std::string(47, 'x'));
+    EXPECT_LE(longest.size(), static_cast<std::size_t>(kPasswordColumnSize));
+    EXPECT_TRUE(dm.PasswordMatches(std::string(47, 'x'), longest));
+    // ...and one more character: its stored form would be cut by the
+    // column, and no typed password would open it again.
+    EXPECT_THROW(dm.EncryptPassword(std::string(48, 'x')), EDatabaseError);
+    // Accented letters count one each, as the cipher stores them.
+    EXPECT_NO_THROW(dm.EncryptPassword(std::string(41, 'x') + "çççççç"));
+    EXPECT_THROW(dm.EncryptPassword(std::string(42, 'x') + "çççççç"), EDatabaseError);
+}
