@@ -471,7 +471,8 @@ std::string Tdmdb::EncryptPassword(const std::string& Typed) {
 }
 
 bool Tdmdb::PasswordMatches(const std::string& Typed, const std::string& Stored) {
-    if (EncryptPassword(Typed) == Stored) return true;
+    // Not EncryptPassword: a typed password too long to store is simply wrong.
+    if (Criptografa(AnsiUpperCase(Typed)) == Stored) return true;
     try {
         return AnsiUpperCase(DeCriptografa(Stored)) == AnsiUpperCase(Typed);
     } catch (const Exception&) {

@@ -358,4 +358,6 @@ TEST_F(Services, PasswordTooLongToStoreWholeIsRefused) {
     // Accented letters count one each, as the cipher stores them.
     EXPECT_NO_THROW(dm.EncryptPassword(std::string(41, 'x') + "çççççç"));
     EXPECT_THROW(dm.EncryptPassword(std::string(42, 'x') + "çççççç"), EDatabaseError);
+    // Typing one at the login is a wrong password, not an error.
+    EXPECT_FALSE(dm.PasswordMatches(std::string(48, 'x'), longest));
 }
