@@ -75,15 +75,19 @@ std::string ValueText(const sqlite::Statement& st, int col) {
     return st.ColumnIsNull(col) ? std::string() : st.ColumnText(col);
 }
 
-// An INI file name that is the program itself (or any program) must never
-// be written: a first argument naming the executable would destroy it.
-bool IsProgramFile(const std::string& path) {
+// An INI file name that is the program itself (or any program), or a
+// database, must never be written: a first argument naming the executable
+// or the database file would destroy it.
+bool IsProgramOrDatabaseFile(const std::string& path) {
     std::error_code ec;
     std::string self = billing::data::AppFiles::CurrentExecutable();
     if (!self.empty() && fs::exists(path, ec) && fs::equivalent(path, self, ec)) return true;
     std::ifstream in(path, std::ios::binary);
-    char magic[4] = {};
-    if (in.read(magic, 4) && std::memcmp(magic, "\x7f" "ELF", 4) == 0) return true;
+    char magic[16] = {};
+    in.read(magic, sizeof magic);
+    std::streamsize got = in.gcount();
+    if (got >= 4 && std::memcmp(magic, "\x7f" "ELF", 4) == 0) return true;
+    if (got == 16 && std::memcmp(magic, "SQLite format 3", 16) == 0) return true;
     return false;
 }
 
@@ -148,8 +152,9 @@ void Tdmdb::Arquivo_Ini(const std::string& Mode) {
     std::string database = Get_Var("nome_banco_dados");
     std::string user = Get_Var("Id_Usuario");
     std::string mode = AnsiLowerCase(Mode);
-    if (mode == "salva" && IsProgramFile(iniName))
-        throw EIniFileException("O arquivo de configuração \"" + iniName + "\" é um programa e não será alterado.");
+    if (mode == "salva" && IsProgramOrDatabaseFile(iniName))
+        throw EIniFileException("O arquivo de configuração \"" + iniName +
+                                "\" é um programa ou um banco de dados e não será alterado.");
     TIniFile ini(iniName);
     if (mode == "le") {
         database = ini.ReadString("Database", "Database", database);

@@ -48,7 +48,8 @@ public:
     // Whether a variable was stored (no message).
     bool VarExists(const std::string& Name);
     // Mode "Le" reads section "Database" (keys "Database", "User") into
-    // nome_banco_dados and id_usuario; "Salva" writes them; any case.
+    // nome_banco_dados and id_usuario; "Salva" writes them, refusing (with
+    // EIniFileException) a file that is a program or a database; any case.
     void Arquivo_Ini(const std::string& Mode);
     // The start-up part of the main window's creation: the variables
     // nome_arquivo_ini, nome_banco_dados, id_usuario, mascara_produto and

@@ -1,3 +1,4 @@
+#include "billing/data/Schema.h"
 #include "billing/data/dmdbu.h"
 
 #include "platform/rtl/IniFiles.h"
@@ -170,4 +171,17 @@ TEST_F(Variables, OddNamesKeepTheirOwnValues) {
     EXPECT_FALSE(dm.VarExists(huge));
     EXPECT_EQ(dm.Get_Var(huge), "");
     EXPECT_EQ(DefaultMessages().Entries().size(), 1u);
+}
+
+TEST_F(Variables, NeverWritesTheIniOverADatabase) {
+    // "faturamento dados.db" by mistake: the first argument names the INI,
+    // and saving it would turn the database into a text file.
+    std::string database = dir.file("dados.db");
+    ASSERT_TRUE(CreateDatabaseFile(database));
+    std::string before = testsupport::ReadAll(database);
+    dm.Set_Var("nome_arquivo_ini", database);
+    dm.Set_Var("nome_banco_dados", database);
+    dm.Set_Var("id_usuario", "ana");
+    EXPECT_THROW(dm.Arquivo_Ini("Salva"), EIniFileException);
+    EXPECT_EQ(testsupport::ReadAll(database), before);
 }
