@@ -12,6 +12,7 @@
 #include <unicode/uchar.h>
 #include <unicode/ucol.h>
 #include <unicode/unistr.h>
+#include <unicode/ustring.h>
 
 #include "platform/rtl/Format.h"
 #include "platform/rtl/SysUtils.h"
@@ -519,6 +520,49 @@ int AnsiCompareText(std::string_view a, std::string_view b) {
     if (a == b) return 0;
     return Collate(a, b, UCOL_SECONDARY);
 }
+
+namespace {
+
+// ICU sort keys end in one zero byte and hold none before it, so a key is
+// never a proper prefix of another and bytes appended after it only decide
+// between texts whose keys are equal.
+std::string SortKey(std::string_view s, UColAttributeValue strength) {
+    std::string repaired;
+    if (!utf8::IsValid(s)) {
+        repaired = utf8::Repair(s);
+        s = repaired;
+    }
+    UCollator* c = Collator(strength);
+    if (!c) return std::string(s);
+    UErrorCode err = U_ZERO_ERROR;
+    thread_local std::vector<UChar> wide;
+    wide.resize(s.size() + 1);
+    int32_t wideLen = 0;
+    u_strFromUTF8(wide.data(), static_cast<int32_t>(wide.size()), &wideLen, s.data(),
+                  static_cast<int32_t>(s.size()), &err);
+    if (U_FAILURE(err)) return std::string(s);
+    std::string key(wideLen * 4 + 16, '\0');
+    int32_t n = ucol_getSortKey(c, wide.data(), wideLen, reinterpret_cast<uint8_t*>(key.data()),
+                                static_cast<int32_t>(key.size()));
+    if (n > static_cast<int32_t>(key.size())) {
+        key.resize(n);
+        n = ucol_getSortKey(c, wide.data(), wideLen, reinterpret_cast<uint8_t*>(key.data()),
+                            static_cast<int32_t>(key.size()));
+    }
+    key.resize(n > 0 ? n : 0);
+    return key;
+}
+
+}  // namespace
+
+std::string AnsiSortKeyStr(std::string_view s) {
+    // AnsiCompareStr breaks collation ties by byte order: so does the key.
+    std::string key = SortKey(s, UCOL_TERTIARY);
+    key.append(s.data(), s.size());
+    return key;
+}
+
+std::string AnsiSortKeyText(std::string_view s) { return SortKey(s, UCOL_SECONDARY); }
 
 bool AnsiSameStr(std::string_view a, std::string_view b) { return a == b; }
 bool AnsiSameText(std::string_view a, std::string_view b) { return AnsiCompareText(a, b) == 0; }

@@ -112,6 +112,13 @@ int AnsiCompareStr(std::string_view a, std::string_view b);
 int AnsiCompareText(std::string_view a, std::string_view b);
 bool AnsiSameStr(std::string_view a, std::string_view b);
 bool AnsiSameText(std::string_view a, std::string_view b);
+// Byte strings whose memcmp order is exactly AnsiCompareStr's (resp.
+// AnsiCompareText's) order, equal exactly when those return 0. Made once per
+// value, they let indexes and sorts compare with memcmp instead of running the
+// collation on every comparison. Invalid UTF-8 is repaired first, as the
+// comparisons do.
+std::string AnsiSortKeyStr(std::string_view s);
+std::string AnsiSortKeyText(std::string_view s);
 
 // "Ação é ótima" -> "Acao e otima": letters lose their diacritics.
 std::string RemoveAccents(std::string_view s);
