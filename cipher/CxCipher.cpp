@@ -12,7 +12,7 @@ const TTypeInfo* TypeInfoCxCipherMode() {
 
 TClass TCxCipher::StaticClassType() {
     static const TClassInfo info =
-        TClassBuilder<TCxCipher>("TCxCipher", TLBBaseComponent::StaticClassType()).Build();
+        TClassBuilder<TCxCipher>("TCxCipher", TCxBaseComponent::StaticClassType()).Build();
     return &info;
 }
 

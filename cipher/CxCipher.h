@@ -15,10 +15,10 @@ enum TCxCipherMode { cmECB = 0, cmCBC = 1 };
 
 const TTypeInfo* TypeInfoCxCipherMode();
 
-class TCxCipher : public TLBBaseComponent {
+class TCxCipher : public TCxBaseComponent {
 public:
     FAT_CLASS(TCxCipher)
-    explicit TCxCipher(TComponent* AOwner) : TLBBaseComponent(AOwner) {}
+    explicit TCxCipher(TComponent* AOwner) : TCxBaseComponent(AOwner) {}
 
     virtual void DecryptFile(const std::string& InFile, const std::string& OutFile) = 0;
     virtual void DecryptStream(TStream& InStream, TStream& OutStream) = 0;

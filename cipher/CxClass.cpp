@@ -1,15 +1,15 @@
 #include "cipher/CxClass.h"
 
-TClass TLBBase::StaticClassType() {
+TClass TCxBase::StaticClassType() {
     static const TClassInfo info =
-        TClassBuilder<TLBBase>("TLBBase", TComponent::StaticClassType()).Build();
+        TClassBuilder<TCxBase>("TCxBase", TComponent::StaticClassType()).Build();
     return &info;
 }
 
-TClass TLBBaseComponent::StaticClassType() {
+TClass TCxBaseComponent::StaticClassType() {
     static const TClassInfo info =
-        TClassBuilder<TLBBaseComponent>("TLBBaseComponent", TLBBase::StaticClassType())
-            .String("Version", &TLBBaseComponent::Version, &TLBBaseComponent::SetVersion)
+        TClassBuilder<TCxBaseComponent>("TCxBaseComponent", TCxBase::StaticClassType())
+            .String("Version", &TCxBaseComponent::Version, &TCxBaseComponent::SetVersion)
             .NotStored()
             .Build();
     return &info;

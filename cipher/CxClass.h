@@ -5,16 +5,16 @@
 #include "platform/rtl/Component.h"
 #include "platform/rtl/TypInfo.h"
 
-class TLBBase : public TComponent {
+class TCxBase : public TComponent {
 public:
-    FAT_CLASS(TLBBase)
-    explicit TLBBase(TComponent* AOwner) : TComponent(AOwner) {}
+    FAT_CLASS(TCxBase)
+    explicit TCxBase(TComponent* AOwner) : TComponent(AOwner) {}
 };
 
-class TLBBaseComponent : public TLBBase {
+class TCxBaseComponent : public TCxBase {
 public:
-    FAT_CLASS(TLBBaseComponent)
-    explicit TLBBaseComponent(TComponent* AOwner) : TLBBase(AOwner) {}
+    FAT_CLASS(TCxBaseComponent)
+    explicit TCxBaseComponent(TComponent* AOwner) : TCxBase(AOwner) {}
 
     // The library's version; published so that it shows, never stored, and
     // setting it changes nothing.

@@ -54,7 +54,7 @@ struct GridForm {
         query->SetSQL("select * from Item order by Id_Item");
         source = new TDataSource(form);
         source->SetDataSet(query);
-        grid = new TwwDBGrid(form);
+        grid = new TexDBGrid(form);
         grid->SetParent(form);
         grid->SetAlign(alClient);
         form->Show();
@@ -64,7 +64,7 @@ struct GridForm {
     TSQLConnection* conn;
     TSQLQuery* query;
     TDataSource* source;
-    TwwDBGrid* grid;
+    TexDBGrid* grid;
 };
 
 void BM_GridOpenAndGoToEnd(benchmark::State& state) {

@@ -52,10 +52,10 @@ void ChangeColor(TComponent* Form, bool Editing) {
         if (OneOf(name, {"TEdit", "TDBEdit", "TDBGrid", "TDBMemo", "TDBImage", "TDBListBox", "TDBLookupListBox",
                          "TDBLookupComboBox", "TDBRichEdit", "TComboBox"})) {
             setColour(c);
-        } else if (OneOf(name, {"TDBComboBox", "TDBCheckBox", "TwwDBComboDlg", "TwwDBDateTimePicker"})) {
+        } else if (OneOf(name, {"TDBComboBox", "TDBCheckBox", "TexDBComboDlg", "TexDBDateTimePicker"})) {
             setEnabled(c, Editing);
             setColour(c);
-        } else if (name == "TwwDBGrid") {
+        } else if (name == "TexDBGrid") {
             if (a.SetReadOnly) a.SetReadOnly(c, !Editing);
             setColour(c);
         } else if (name == "TButton") {

@@ -47,15 +47,15 @@ TfrmNota111::TfrmNota111(TComponent* AOwner)
     dsTemp->SetName("dsTemp");
     dsTemp->SetDataSet(tbTemp);
     PlaceLabel(this, pnlDados, "Programas x Permissões", 12, 104);
-    wwDBGrid1 = Place<TwwDBGrid>(this, pnlDados, "wwDBGrid1", 12, 124, 600, 300);
-    wwDBGrid1->SetDataSource(dsTemp);
-    wwDBGrid1->AddColumn("Permitido", "Permitido", 70);
-    wwDBGrid1->AddColumn("Id_programa", "Programa", 110);
-    wwDBGrid1->AddColumn("Tipo", "Tipo", 100);
-    wwDBGrid1->AddColumn("descricao", "Descrição", 260);
-    wwDBGrid1->SetReadOnly(true);
-    wwDBGrid1->OnDblClick = [this](TObject*) { AlternaPermissao(); };
-    wwDBGrid1->OnKeyPress = [this](TObject*, char32_t& k) {
+    exDBGrid1 = Place<TexDBGrid>(this, pnlDados, "exDBGrid1", 12, 124, 600, 300);
+    exDBGrid1->SetDataSource(dsTemp);
+    exDBGrid1->AddColumn("Permitido", "Permitido", 70);
+    exDBGrid1->AddColumn("Id_programa", "Programa", 110);
+    exDBGrid1->AddColumn("Tipo", "Tipo", 100);
+    exDBGrid1->AddColumn("descricao", "Descrição", 260);
+    exDBGrid1->SetReadOnly(true);
+    exDBGrid1->OnDblClick = [this](TObject*) { AlternaPermissao(); };
+    exDBGrid1->OnKeyPress = [this](TObject*, char32_t& k) {
         if (k == U' ') {
             k = 0;
             AlternaPermissao();

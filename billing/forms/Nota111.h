@@ -17,7 +17,7 @@ public:
     TDBCheckBox* dbeInativo = nullptr;
     TDataSet* tbTemp = nullptr;  // Permitido, Id_programa, Tipo, descricao
     TDataSource* dsTemp = nullptr;
-    TwwDBGrid* wwDBGrid1 = nullptr;
+    TexDBGrid* exDBGrid1 = nullptr;
     TButton* Button1 = nullptr;  // Marca Todos
     TButton* Button2 = nullptr;  // Desmarca Todos
 

@@ -60,13 +60,13 @@ TfrmNota220::TfrmNota220(TComponent* AOwner) : TForm(AOwner) {
     dbeSenha->SetPasswordChar('*');
     PlaceLabel(this, this, "Senha", 16, 108, dbeSenha);
 
-    dbeData_Movimento = PlaceDB<TwwDBDateTimePicker>(this, this, "dbeData_Movimento", dsTemp, "Data_Movimento", 120, 134, 120, 23);
+    dbeData_Movimento = PlaceDB<TexDBDateTimePicker>(this, this, "dbeData_Movimento", dsTemp, "Data_Movimento", 120, 134, 120, 23);
     dbeData_Movimento->SetEpoch(1950);
     PlaceLabel(this, this, "Dt Movimento", 16, 138, dbeData_Movimento);
 
-    wwDBComboDlg1 = PlaceDB<TwwDBComboDlg>(this, this, "wwDBComboDlg1", dsTemp, "Database", 120, 164, 290, 23);
-    wwDBComboDlg1->OnCustomDlg = [this](TObject* s) { wwDBComboDlg1CustomDlg(s); };
-    PlaceLabel(this, this, "Banco Dados", 16, 168, wwDBComboDlg1);
+    exDBComboDlg1 = PlaceDB<TexDBComboDlg>(this, this, "exDBComboDlg1", dsTemp, "Database", 120, 164, 290, 23);
+    exDBComboDlg1->OnCustomDlg = [this](TObject* s) { exDBComboDlg1CustomDlg(s); };
+    PlaceLabel(this, this, "Banco Dados", 16, 168, exDBComboDlg1);
 
     btnOk = Place<TButton>(this, this, "btnOk", 224, 220, 90, 28);
     btnOk->SetCaption("&OK");
@@ -105,7 +105,7 @@ void TfrmNota220::tbTempAfterInsert(TDataSet* DataSet) {
     DataSet->FieldByName("Database")->SetAsString(dmdb->Get_Var("nome_banco_dados"));
 }
 
-void TfrmNota220::wwDBComboDlg1CustomDlg(TObject*) {
+void TfrmNota220::exDBComboDlg1CustomDlg(TObject*) {
     OpenDialog->SetInitialDir(ExeFolder());
     if (!OpenDialog->Execute()) return;
     if (tbTemp->State() == dsBrowse) tbTemp->Edit();
@@ -114,7 +114,7 @@ void TfrmNota220::wwDBComboDlg1CustomDlg(TObject*) {
 
 std::string TfrmNota220::UserText() const { return dbeId_Usuario->Text(); }
 std::string TfrmNota220::PasswordText() const { return dbeSenha->Text(); }
-std::string TfrmNota220::DatabaseText() const { return wwDBComboDlg1->Text(); }
+std::string TfrmNota220::DatabaseText() const { return exDBComboDlg1->Text(); }
 
 void TfrmNota220::btnOkClick(TObject*) {
     // What is typed but not yet written into the row counts.
@@ -173,7 +173,7 @@ TfrmSelecionarBancoDados::TfrmSelecionarBancoDados(TComponent* AOwner) : TForm(A
     SetBorderStyle(bsDialog);
     SetPosition(poDesktopCenter);
     SetBounds(0, 0, 460, 140);
-    dbeDatabase = Place<TwwDBComboDlg>(this, this, "dbeDatabase", 16, 36, 420, 23);
+    dbeDatabase = Place<TexDBComboDlg>(this, this, "dbeDatabase", 16, 36, 420, 23);
     dbeDatabase->OnCustomDlg = [this](TObject* s) { dbeDatabaseCustomDlg(s); };
     dbeDatabase->OnKeyDown = [this](TObject* s, Word& k, TShiftState sh) { dbeDatabaseKeyDown(s, k, sh); };
     PlaceLabel(this, this, "Banco Dados", 16, 14, dbeDatabase);

@@ -23,8 +23,8 @@ public:
     TDataSource* dsTemp = nullptr;
     TDBEdit* dbeId_Usuario = nullptr;
     TDBEdit* dbeSenha = nullptr;
-    TwwDBDateTimePicker* dbeData_Movimento = nullptr;
-    TwwDBComboDlg* wwDBComboDlg1 = nullptr;
+    TexDBDateTimePicker* dbeData_Movimento = nullptr;
+    TexDBComboDlg* exDBComboDlg1 = nullptr;
     TButton* btnOk = nullptr;
     TButton* btnCancel = nullptr;
     TOpenDialog* OpenDialog = nullptr;
@@ -36,7 +36,7 @@ public:
 
     void FormShow(TObject* Sender);
     void tbTempAfterInsert(TDataSet* DataSet);
-    void wwDBComboDlg1CustomDlg(TObject* Sender);
+    void exDBComboDlg1CustomDlg(TObject* Sender);
     void btnOkClick(TObject* Sender);
     void btnCancelClick(TObject* Sender);
 
@@ -55,7 +55,7 @@ public:
     FAT_CLASS_NAME(TfrmSelecionarBancoDados)
     explicit TfrmSelecionarBancoDados(TComponent* AOwner);
 
-    TwwDBComboDlg* dbeDatabase = nullptr;  // unbound: an edit with a browse button
+    TexDBComboDlg* dbeDatabase = nullptr;  // unbound: an edit with a browse button
     TOpenDialog* OpenDialog = nullptr;
     TButton* Button1 = nullptr;
     TButton* Button2 = nullptr;

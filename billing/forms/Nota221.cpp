@@ -26,14 +26,14 @@ TfrmNota221::TfrmNota221(TComponent* AOwner) : TForm(AOwner) {
     dsMain->SetAutoEdit(false);
     dsMain->SetDataSet(qryLog_Usuario);
 
-    wwDBGrid1 = Place<TwwDBGrid>(this, this, "wwDBGrid1", 8, 8, 700, 300);
-    wwDBGrid1->SetDataSource(dsMain);
-    wwDBGrid1->SetReadOnly(true);
-    wwDBGrid1->AddColumn("Id_Usuario", "Usuário", 140);
-    wwDBGrid1->AddColumn("Data", "Data", 90);
-    wwDBGrid1->AddColumn("Hora", "Hora", 70);
-    wwDBGrid1->AddColumn("Id_Programa", "Programa", 100);
-    wwDBGrid1->AddColumn("Programa_Descricao", "Função do Programa", 240);
+    exDBGrid1 = Place<TexDBGrid>(this, this, "exDBGrid1", 8, 8, 700, 300);
+    exDBGrid1->SetDataSource(dsMain);
+    exDBGrid1->SetReadOnly(true);
+    exDBGrid1->AddColumn("Id_Usuario", "Usuário", 140);
+    exDBGrid1->AddColumn("Data", "Data", 90);
+    exDBGrid1->AddColumn("Hora", "Hora", 70);
+    exDBGrid1->AddColumn("Id_Programa", "Programa", 100);
+    exDBGrid1->AddColumn("Programa_Descricao", "Função do Programa", 240);
     dbmDescricao = PlaceDB<TDBMemo>(this, this, "dbmDescricao", dsMain, "Descricao", 8, 334, 600, 80);
     dbmDescricao->SetReadOnly(true);
     PlaceLabel(this, this, "Ação Executada", 8, 316, dbmDescricao);

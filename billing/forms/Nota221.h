@@ -15,7 +15,7 @@ public:
 
     TSQLQuery* qryLog_Usuario = nullptr;
     TDataSource* dsMain = nullptr;
-    TwwDBGrid* wwDBGrid1 = nullptr;
+    TexDBGrid* exDBGrid1 = nullptr;
     TDBMemo* dbmDescricao = nullptr;
     TButton* Button1 = nullptr;
 

@@ -64,7 +64,7 @@ TfrmPesquisa::TfrmPesquisa(TComponent* AOwner) : TForm(AOwner) {
     dsMain = new TDataSource(this);
     dsMain->SetName("dsMain");
     dsMain->SetAutoEdit(false);
-    dbGrid = Place<TwwDBGrid>(this, this, "dbGrid", 0, 36, 620, 360);
+    dbGrid = Place<TexDBGrid>(this, this, "dbGrid", 0, 36, 620, 360);
     dbGrid->SetAlign(alClient);
     dbGrid->SetDataSource(dsMain);
     dbGrid->SetReadOnly(true);

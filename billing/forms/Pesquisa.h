@@ -24,7 +24,7 @@ public:
     ~TfrmPesquisa() override;
 
     TDataSource* dsMain = nullptr;
-    TwwDBGrid* dbGrid = nullptr;
+    TexDBGrid* dbGrid = nullptr;
     TStatusBar* StatusBar = nullptr;
     TPopupMenu* PopupMenu1 = nullptr;
     TMenuItem* mnuLocalizar = nullptr;

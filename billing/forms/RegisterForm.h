@@ -98,7 +98,7 @@ protected:
     // A foreign key typed in Edit (a field of the query) and described in
     // Panel from Table.DescColumn by KeyColumn; Search is its dialog.
     struct Lookup {
-        TwwDBComboDlg* edit;
+        TexDBComboDlg* edit;
         TPanel* panel;
         std::string table, descColumn, keyColumn;
         std::function<std::string()> search;

@@ -481,7 +481,7 @@ TDBText::~TDBText() { Disconnect(link_); }
 void TDBText::SetDataSource(TDataSource* Value) { link_.SetDataSource(Value); }
 
 // ---------------------------------------------------------------------------
-// TwwDBComboDlg
+// TexDBComboDlg
 
 namespace {
 
@@ -496,34 +496,34 @@ QIcon TextIcon(const QString& Text) {
 
 }  // namespace
 
-TwwDBComboDlg::TwwDBComboDlg(TComponent* AOwner) : TDBEdit(AOwner) {
+TexDBComboDlg::TexDBComboDlg(TComponent* AOwner) : TDBEdit(AOwner) {
     button_ = edit_->addAction(TextIcon("..."), QLineEdit::TrailingPosition);
     button_->setToolTip("...");
     QObject::connect(button_, &QAction::triggered, edit_, [this] { Guarded([this] { DoCustomDlg(); }); });
 }
 
-void TwwDBComboDlg::SetShowButton(bool Value) {
+void TexDBComboDlg::SetShowButton(bool Value) {
     showButton_ = Value;
     button_->setVisible(Value);
 }
 
-void TwwDBComboDlg::DoCustomDlg() {
+void TexDBComboDlg::DoCustomDlg() {
     if (!Enabled()) return;
     if (OnCustomDlg) OnCustomDlg(this);
 }
 
 // ---------------------------------------------------------------------------
-// TwwDBDateTimePicker
+// TexDBDateTimePicker
 
-TwwDBDateTimePicker::TwwDBDateTimePicker(TComponent* AOwner) : TDBEdit(AOwner) {
+TexDBDateTimePicker::TexDBDateTimePicker(TComponent* AOwner) : TDBEdit(AOwner) {
     SetEditMask("!99/99/9999;1; ");
     button_ = edit_->addAction(TextIcon(QString::fromUtf8("\u25BE")), QLineEdit::TrailingPosition);
     QObject::connect(button_, &QAction::triggered, edit_, [this] { Guarded([this] { DropDown(); }); });
 }
 
-TwwDBDateTimePicker::~TwwDBDateTimePicker() { delete calendar_; }
+TexDBDateTimePicker::~TexDBDateTimePicker() { delete calendar_; }
 
-bool TwwDBDateTimePicker::ParseDate(const std::string& Shown, TDateTime& Result) const {
+bool TexDBDateTimePicker::ParseDate(const std::string& Shown, TDateTime& Result) const {
     QString s = ToQt(Shown);
     QStringList parts = s.split('/');
     if (parts.size() != 3) return false;
@@ -542,20 +542,20 @@ bool TwwDBDateTimePicker::ParseDate(const std::string& Shown, TDateTime& Result)
     return TryEncodeDate(y, m, d, Result);
 }
 
-bool TwwDBDateTimePicker::IsEmpty() const { return GetText().find_first_not_of(" /") == std::string::npos; }
+bool TexDBDateTimePicker::IsEmpty() const { return GetText().find_first_not_of(" /") == std::string::npos; }
 
-TDateTime TwwDBDateTimePicker::Date() const {
+TDateTime TexDBDateTimePicker::Date() const {
     TDateTime d = 0;
     if (IsEmpty() || !ParseDate(EditText(), d)) return 0;
     return d;
 }
 
-void TwwDBDateTimePicker::SetDate(TDateTime Value) {
+void TexDBDateTimePicker::SetDate(TDateTime Value) {
     if (Value == 0) SetTextValue("");
     else SetTextValue(FormatDateTime("dd/mm/yyyy", Value));
 }
 
-void TwwDBDateTimePicker::DataChange() {
+void TexDBDateTimePicker::DataChange() {
     TField* f = link_.Field();
     if (f == nullptr || f->IsNull()) SetTextValue("");
     else SetTextValue(FormatDateTime("dd/mm/yyyy", f->AsDateTime()));
@@ -563,7 +563,7 @@ void TwwDBDateTimePicker::DataChange() {
     ApplyState();
 }
 
-void TwwDBDateTimePicker::UpdateData() {
+void TexDBDateTimePicker::UpdateData() {
     TField* f = link_.Field();
     if (IsEmpty()) {
         f->Clear();
@@ -580,7 +580,7 @@ void TwwDBDateTimePicker::UpdateData() {
     f->SetAsDateTime(d);
 }
 
-void TwwDBDateTimePicker::DoExit() {
+void TexDBDateTimePicker::DoExit() {
     if (!IsEmpty()) {
         TDateTime d = 0;
         if (!ParseDate(EditText(), d)) {
@@ -591,7 +591,7 @@ void TwwDBDateTimePicker::DoExit() {
     TDBEdit::DoExit();
 }
 
-void TwwDBDateTimePicker::DropDown() {
+void TexDBDateTimePicker::DropDown() {
     if (!Enabled()) return;
     if (calendar_ == nullptr) {
         calendar_ = new QCalendarWidget;
@@ -616,7 +616,7 @@ void TwwDBDateTimePicker::DropDown() {
     calendar_->show();
 }
 
-void TwwDBDateTimePicker::CalendarPicked() {
+void TexDBDateTimePicker::CalendarPicked() {
     QDate q = calendar_->selectedDate();
     calendar_->hide();
     if (link_.Field() != nullptr) {
@@ -628,9 +628,9 @@ void TwwDBDateTimePicker::CalendarPicked() {
 }
 
 // ---------------------------------------------------------------------------
-// TwwDBRichEdit
+// TexDBRichEdit
 
-std::string TwwDBRichEdit::PlainText(const std::string& Rtf) {
+std::string TexDBRichEdit::PlainText(const std::string& Rtf) {
     if (Rtf.rfind("{\\rtf", 0) != 0) return Rtf;
     std::string bytes;  // code page 1252, converted once at the end
     int depth = 0;
@@ -690,7 +690,7 @@ std::string TwwDBRichEdit::PlainText(const std::string& Rtf) {
     return Cp1252ToUtf8(bytes);
 }
 
-void TwwDBRichEdit::DataChange() {
+void TexDBRichEdit::DataChange() {
     TField* f = link_.Field();
     if (f == nullptr) {
         TDBMemo::DataChange();

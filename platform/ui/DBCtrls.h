@@ -186,10 +186,10 @@ private:
 
 // An edit with a "..." button: the button (and F5... as the form decides)
 // runs OnCustomDlg, where a form looks a key up and writes it to the field.
-class TwwDBComboDlg : public TDBEdit {
+class TexDBComboDlg : public TDBEdit {
 public:
-    FAT_CLASS_NAME(TwwDBComboDlg)
-    explicit TwwDBComboDlg(TComponent* AOwner);
+    FAT_CLASS_NAME(TexDBComboDlg)
+    explicit TexDBComboDlg(TComponent* AOwner);
     bool ShowButton() const { return showButton_; }
     void SetShowButton(bool Value);
     // Presses the button.
@@ -203,11 +203,11 @@ private:
 
 // A date edit that can be left empty (an empty text makes the field null).
 // Two-digit years fall in the hundred years that start at Epoch.
-class TwwDBDateTimePicker : public TDBEdit {
+class TexDBDateTimePicker : public TDBEdit {
 public:
-    FAT_CLASS_NAME(TwwDBDateTimePicker)
-    explicit TwwDBDateTimePicker(TComponent* AOwner);
-    ~TwwDBDateTimePicker() override;
+    FAT_CLASS_NAME(TexDBDateTimePicker)
+    explicit TexDBDateTimePicker(TComponent* AOwner);
+    ~TexDBDateTimePicker() override;
 
     int Epoch() const { return epoch_; }
     void SetEpoch(int Value) { epoch_ = Value; }
@@ -237,10 +237,10 @@ private:
 // A memo for formatted text. Text kept in the platform's rich-text format
 // ("{\rtf...") is shown as its plain text and left untouched unless the
 // user changes it.
-class TwwDBRichEdit : public TDBMemo {
+class TexDBRichEdit : public TDBMemo {
 public:
-    FAT_CLASS_NAME(TwwDBRichEdit)
-    explicit TwwDBRichEdit(TComponent* AOwner) : TDBMemo(AOwner) {}
+    FAT_CLASS_NAME(TexDBRichEdit)
+    explicit TexDBRichEdit(TComponent* AOwner) : TDBMemo(AOwner) {}
     // The plain text of rich text ("{\rtf1 ... }"): control words and
     // groups dropped, "\par" as line breaks, "\'e7" as the code page 1252
     // character. Other text is returned as it is.

@@ -595,14 +595,14 @@ void TCustomDBGrid::DoExit() {
 
 // ---------------------------------------------------------------------------
 
-TwwDBGrid::TwwDBGrid(TComponent* AOwner) : TCustomDBGrid(AOwner) {}
+TexDBGrid::TexDBGrid(TComponent* AOwner) : TCustomDBGrid(AOwner) {}
 
-void TwwDBGrid::SetAlternatingRowColor(bool Value) {
+void TexDBGrid::SetAlternatingRowColor(bool Value) {
     alternating_ = Value;
     View()->setAlternatingRowColors(Value);
 }
 
-TColumn* TwwDBGrid::AddField(const std::string& FieldName, int WidthInChars, const std::string& Title, bool ReadOnly) {
+TColumn* TexDBGrid::AddField(const std::string& FieldName, int WidthInChars, const std::string& Title, bool ReadOnly) {
     int avg = View()->fontMetrics().averageCharWidth();
     TColumn* c = AddColumn(FieldName, Title, WidthInChars > 0 ? WidthInChars * avg + 8 : 0);
     c->SetReadOnly(ReadOnly);

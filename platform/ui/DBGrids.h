@@ -153,10 +153,10 @@ public:
     explicit TDBGrid(TComponent* AOwner) : TCustomDBGrid(AOwner) {}
 };
 
-class TwwDBGrid : public TCustomDBGrid {
+class TexDBGrid : public TCustomDBGrid {
 public:
-    FAT_CLASS_NAME(TwwDBGrid)
-    explicit TwwDBGrid(TComponent* AOwner);
+    FAT_CLASS_NAME(TexDBGrid)
+    explicit TexDBGrid(TComponent* AOwner);
     // Every other row in a second colour.
     bool AlternatingRowColor() const { return alternating_; }
     void SetAlternatingRowColor(bool Value);

@@ -141,7 +141,7 @@ TEST(CxBlowfish, PublishedPropertiesAndRegistration) {
     auto* cipher = new TCxBlowfish(&owner);  // freed by its owner
     EXPECT_EQ(owner.ComponentCount(), 1);
     EXPECT_TRUE(cipher->InheritsFrom(TCxSymmetricCipher::StaticClassType()));
-    EXPECT_TRUE(cipher->InheritsFrom(TLBBaseComponent::StaticClassType()));
+    EXPECT_TRUE(cipher->InheritsFrom(TCxBaseComponent::StaticClassType()));
 
     EXPECT_EQ(GetStrProp(cipher, "Version"), "2.07");
     SetStrProp(cipher, "Version", "9.99");  // ignored

@@ -52,8 +52,8 @@ TEST_F(FormLook, EditingAndBrowsingLooks) {
     FakeControl* readOnlyEdit = Add("TDBEdit");
     readOnlyEdit->readOnly = true;
     FakeControl* check = Add("TDBCheckBox");
-    FakeControl* picker = Add("TwwDBDateTimePicker");
-    FakeControl* grid = Add("TwwDBGrid");
+    FakeControl* picker = Add("TexDBDateTimePicker");
+    FakeControl* grid = Add("TexDBGrid");
     FakeControl* button = Add("TButton");
     FakeControl* label = Add("TLabel");
     // Exact class names only: a descendant keeps its look.

@@ -34,7 +34,7 @@ protected:
 TEST_F(Login, TheRowStartsWithTheLastUserTheDatabaseAndToday) {
     EXPECT_EQ(form->tbTemp->FieldByName("Id_Usuario")->AsString(), "Admin");
     EXPECT_EQ(form->tbTemp->FieldByName("Database")->AsString(), database);
-    EXPECT_EQ(form->wwDBComboDlg1->Text(), database);
+    EXPECT_EQ(form->exDBComboDlg1->Text(), database);
     EXPECT_EQ(form->ActiveControl(), form->dbeSenha);  // a known user goes straight to the password
 }
 

@@ -39,7 +39,7 @@ public:
     explicit TfrmComLookup(TComponent* AOwner)
         : RegisterForm(AOwner, "Produtos - TESTE", "Produto", "select * from produto order by id_produto",
                        "id_produto") {
-        dbeUnidade = billing::forms::Place<TwwDBComboDlg>(this, pnlDados, "dbeId_Unidade_Medida", 100, 12, 80, 23);
+        dbeUnidade = billing::forms::Place<TexDBComboDlg>(this, pnlDados, "dbeId_Unidade_Medida", 100, 12, 80, 23);
         dbeUnidade->SetDataSource(dsMain);
         dbeUnidade->SetDataField("Id_Unidade_Medida");
         pnlUnidade = billing::forms::Place<TPanel>(this, pnlDados, "pnlUnidade", 190, 12, 200, 23);
@@ -48,7 +48,7 @@ public:
         AddCheck("A Unidade de Medida não foi encontrada.", [this] { return !Missing(pnlUnidade); });
         UseIdGenerator();
     }
-    TwwDBComboDlg* dbeUnidade;
+    TexDBComboDlg* dbeUnidade;
     TPanel* pnlUnidade;
     std::string chosen;
 };

@@ -145,15 +145,15 @@ TEST_F(Users, ARightIsTickedOnlyWhileTheUserIsBeingEditedSoNoTickIsSilentlyLost)
     ASSERT_EQ(form->tbTemp->FieldByName("Permitido")->AsString(), "Não");
 
     // Browsing, a double click or the space bar changes nothing that could not be saved.
-    form->wwDBGrid1->OnDblClick(form->wwDBGrid1);
+    form->exDBGrid1->OnDblClick(form->exDBGrid1);
     EXPECT_EQ(form->tbTemp->FieldByName("Permitido")->AsString(), "Não");
     char32_t space = U' ';
-    form->wwDBGrid1->OnKeyPress(form->wwDBGrid1, space);
+    form->exDBGrid1->OnKeyPress(form->exDBGrid1, space);
     EXPECT_EQ(form->tbTemp->FieldByName("Permitido")->AsString(), "Não");
 
     form->btnEdit->Click();
     ASSERT_TRUE(form->tbTemp->Locate("Id_programa", "NOTA100", {}));
-    form->wwDBGrid1->OnDblClick(form->wwDBGrid1);
+    form->exDBGrid1->OnDblClick(form->exDBGrid1);
     EXPECT_EQ(form->tbTemp->FieldByName("Permitido")->AsString(), "Sim");
     form->btnSave->Click();
     EXPECT_EQ(Rights("eva"), "NOTA100");

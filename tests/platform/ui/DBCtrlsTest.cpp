@@ -223,10 +223,10 @@ TEST_F(DataControls, EscapeDropsWhatWasTypedInTheControl) {
 }
 
 TEST(RichText, PlainTextOfStoredRichTextKeepsWordsAndLines) {
-    EXPECT_EQ(TwwDBRichEdit::PlainText("{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 Cora\\'e7\\'e3o\\par linha 2}"),
+    EXPECT_EQ(TexDBRichEdit::PlainText("{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 Cora\\'e7\\'e3o\\par linha 2}"),
               "Coração\r\nlinha 2");
-    EXPECT_EQ(TwwDBRichEdit::PlainText("texto simples"), "texto simples");
-    EXPECT_EQ(TwwDBRichEdit::PlainText("{\\rtf1 a\\{b\\}}"), "a{b}");
+    EXPECT_EQ(TexDBRichEdit::PlainText("texto simples"), "texto simples");
+    EXPECT_EQ(TexDBRichEdit::PlainText("{\\rtf1 a\\{b\\}}"), "a{b}");
 }
 
 TEST_F(DataControls, TheLookupListFollowsItsDatasetAndTheButtonOfTheEditRunsItsHandler) {
@@ -259,9 +259,9 @@ TEST_F(DataControls, TheLookupListFollowsItsDatasetAndTheButtonOfTheEditRunsItsH
 TEST_F(DataControls, ClassNamesAreTheOnesFormsSwitchLooksBy) {
     // Forms switch colours and locks by exact class name, never by kind.
     EXPECT_EQ(form->dbeNome->ClassName(), "TDBEdit");
-    EXPECT_EQ(form->dbeId_Municipio->ClassName(), "TwwDBComboDlg");
-    EXPECT_EQ(form->dbeData_Cadastro->ClassName(), "TwwDBDateTimePicker");
-    EXPECT_EQ(form->dbeHistorico->ClassName(), "TwwDBRichEdit");
+    EXPECT_EQ(form->dbeId_Municipio->ClassName(), "TexDBComboDlg");
+    EXPECT_EQ(form->dbeData_Cadastro->ClassName(), "TexDBDateTimePicker");
+    EXPECT_EQ(form->dbeHistorico->ClassName(), "TexDBRichEdit");
     EXPECT_EQ(form->dbeObservacao->ClassName(), "TDBMemo");
     EXPECT_EQ(form->chkInativo->ClassName(), "TDBCheckBox");
     EXPECT_EQ(form->dbeNatureza->ClassName(), "TDBComboBox");
@@ -272,7 +272,7 @@ TEST_F(DataControls, ClassNamesAreTheOnesFormsSwitchLooksBy) {
         auto* c = dynamic_cast<TControl*>(form->Components(i));
         if (c == nullptr) continue;
         std::string n = c->ClassName();
-        if (n == "TDBComboBox" || n == "TDBCheckBox" || n == "TwwDBComboDlg" || n == "TwwDBDateTimePicker") {
+        if (n == "TDBComboBox" || n == "TDBCheckBox" || n == "TexDBComboDlg" || n == "TexDBDateTimePicker") {
             c->SetEnabled(false);
             c->SetColor(clBtnFace);
             ++locked;

@@ -185,7 +185,7 @@ TEST_F(Grid, DownPastTheLastRecordAppendsAndUpDropsTheEmptyRow) {
 }
 
 TEST_F(Grid, AGridOfTheOtherKindTakesColumnsInCharacters) {
-    auto* ww = new TwwDBGrid(form);
+    auto* ww = new TexDBGrid(form);
     ww->SetParent(form);
     ww->SetBounds(0, 0, 300, 150);
     TColumn* c = ww->AddField("Descricao", 10, "%");

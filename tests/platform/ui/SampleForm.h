@@ -84,14 +84,14 @@ public:
         dbeNatureza->Items()->Add("Jurídica");
         dbeNatureza->SetStyle(csDropDownList);
         dbeCep = Edit<TDBEdit>("CEP", "Cep", y, 90);
-        dbeData_Cadastro = Edit<TwwDBDateTimePicker>("Dt Cadastro", "Data_Cadastro", y, 110);
+        dbeData_Cadastro = Edit<TexDBDateTimePicker>("Dt Cadastro", "Data_Cadastro", y, 110);
         dbeId_Vendedor = Edit<TDBLookupComboBox>("Vendedor", "Id_Vendedor", y, 200);
         dbeId_Vendedor->SetListSource(dsVendedor);
         dbeId_Vendedor->SetKeyField("Id_Vendedor");
         dbeId_Vendedor->SetListField("Nome");
-        dbeId_Municipio = Edit<TwwDBComboDlg>("Município", "Id_Municipio", y, 110);
+        dbeId_Municipio = Edit<TexDBComboDlg>("Município", "Id_Municipio", y, 110);
         dbeObservacao = Edit<TDBMemo>("Observações", "Observacao", y, 300, 48);
-        dbeHistorico = Edit<TwwDBRichEdit>("Histórico", "Historico", y, 300, 48);
+        dbeHistorico = Edit<TexDBRichEdit>("Histórico", "Historico", y, 300, 48);
         chkInativo = new TDBCheckBox(this);
         chkInativo->SetParent(this);
         chkInativo->SetBounds(110, y, 120, 20);
@@ -128,11 +128,11 @@ public:
     TDBEdit* dbeNome;
     TDBComboBox* dbeNatureza;
     TDBEdit* dbeCep;
-    TwwDBDateTimePicker* dbeData_Cadastro;
+    TexDBDateTimePicker* dbeData_Cadastro;
     TDBLookupComboBox* dbeId_Vendedor;
-    TwwDBComboDlg* dbeId_Municipio;
+    TexDBComboDlg* dbeId_Municipio;
     TDBMemo* dbeObservacao;
-    TwwDBRichEdit* dbeHistorico;
+    TexDBRichEdit* dbeHistorico;
     TDBCheckBox* chkInativo;
 
 private:
