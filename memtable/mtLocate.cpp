@@ -13,10 +13,6 @@ using namespace memtable;
 
 namespace {
 
-bool IsTextKind(TFieldType t) {
-    return t == ftString || t == ftFixedChar || t == ftWideString || t == ftFixedWideChar || t == ftGuid;
-}
-
 void SetBlockPtr(uint8_t* slot, uint8_t* block) { std::memcpy(slot + 1, &block, sizeof(block)); }
 
 uint8_t* GetBlockPtr(const uint8_t* slot) {
@@ -38,20 +34,44 @@ void RunSteps(std::initializer_list<std::function<void()>> Steps) {
     if (first) std::rethrow_exception(first);
 }
 
-// The native bytes of a value for a field; false for kinds a variant does
-// not write (blobs, bytes, objects).
-bool NativeBytes(TField* Field, const Variant& Value, std::vector<uint8_t>& Out, int FixedSize) {
+// The text a variant gives a text field: repaired UTF-8, cut to the field's
+// characters. A string variant is read in place.
+std::string_view FieldText(TField* Field, const Variant& Value, std::string& Scratch) {
+    std::string_view s;
+    if (const std::string* text = Value.TextPtr()) {
+        s = *text;
+    } else {
+        Scratch = VarToStr(Value);
+        s = Scratch;
+    }
+    if (!utf8::IsValid(s)) {
+        Scratch = utf8::Repair(s);
+        s = Scratch;
+    }
+    const int maxChars = Field->DataType() == ftGuid ? 38 : Field->Size();
+    if (s.size() > static_cast<std::size_t>(maxChars) && Length(s) > maxChars) {
+        std::string cut = Copy(s, 1, maxChars);
+        Scratch = std::move(cut);
+        s = Scratch;
+    }
+    return s;
+}
+
+// Writes the native bytes of a value for a field into Out (OutSize bytes, a
+// text zero-terminated); false for kinds a variant does not write (blobs,
+// bytes, objects).
+bool NativeBytes(TField* Field, const Variant& Value, uint8_t* Out, int OutSize, std::string& Scratch) {
     TFieldType type = Field->DataType();
-    Out.assign(static_cast<std::size_t>(std::max(FixedSize, Field->DataSize())), 0);
-    auto put = [&](const auto& v) { std::memcpy(Out.data(), &v, sizeof(v)); };
+    auto put = [&](const auto& v) {
+        if (static_cast<std::size_t>(OutSize) >= sizeof(v)) std::memcpy(Out, &v, sizeof(v));
+    };
     switch (type) {
         case ftString: case ftFixedChar: case ftGuid: case ftWideString: case ftFixedWideChar: {
-            std::string s = VarToStr(Value);
-            if (!utf8::IsValid(s)) s = utf8::Repair(s);
-            int maxChars = type == ftGuid ? 38 : Field->Size();
-            if (Length(s) > maxChars) s = Copy(s, 1, maxChars);
-            std::size_t n = std::min(s.size(), Out.size() - 1);
-            std::memcpy(Out.data(), s.data(), n);
+            if (OutSize <= 0) return false;
+            std::string_view s = FieldText(Field, Value, Scratch);
+            std::size_t n = std::min(s.size(), static_cast<std::size_t>(OutSize) - 1);
+            std::memcpy(Out, s.data(), n);
+            Out[n] = 0;
             return true;
         }
         case ftSmallint: put(static_cast<int16_t>(Value.AsInteger())); return true;
@@ -79,46 +99,56 @@ bool NativeBytes(TField* Field, const Variant& Value, std::vector<uint8_t>& Out,
 void TmtCustomMemTable::SetFieldValue(PmtRecord Record, TField* Field, const Variant& Value) {
     if (Record == nullptr || Field == nullptr) return;
     bool clear = Value.IsNull() || Value.IsEmpty();
+    std::string scratch;
     if (Field->FieldNo() <= 0) {
         if (Field->Offset() + Field->DataSize() + 1 > common_->CalcFieldsSize()) return;
-        uint8_t* p = Record->Data + common_->StartCalculated() + Field->Offset();
-        std::vector<uint8_t> bytes;
+        uint8_t* area = common_->CalcArea(Record);
+        uint8_t* p = area + Field->Offset();
         if (clear) {
-            WriteCalcField(Record->Data + common_->StartCalculated(), Field, nullptr);
-        } else if (NativeBytes(Field, Value, bytes, Field->DataSize())) {
+            WriteCalcField(area, Field, nullptr);
+            return;
+        }
+        std::vector<uint8_t> bytes(static_cast<std::size_t>(std::max(Field->DataSize(), 8)), 0);
+        if (NativeBytes(Field, Value, bytes.data(), static_cast<int>(bytes.size()), scratch)) {
             p[0] = 2;
             std::memcpy(p + 1, bytes.data(), static_cast<std::size_t>(Field->DataSize()));
         }
         return;
     }
     int fno = Field->FieldNo();
-    int ofs = common_->GetFieldOffsetByNo(fno);
-    if (ofs < 0) return;
-    uint8_t* slot = Record->Data + ofs;
+    uint8_t* slot = common_->Slot(Record, fno);
+    if (slot == nullptr) return;
     bool indirect = (common_->FieldFlags(fno) & kFlagIndirect) != 0;
     int fixedSize = common_->GetFieldSize(Field->DataType(), Field->Size());
+    if (TmtCommon::IsPacked(Record) && common_->IsPackedText(fno)) {
+        // Record is a stored record here, not a buffer: it may move.
+        std::string_view t;
+        if (!clear) t = FieldText(Field, Value, scratch);
+        common_->WritePackedText(Record, fno, clear ? nullptr : t.data(), t.size());
+        return;
+    }
     if (clear) {
         if (indirect) {
             if (uint8_t* old = GetBlockPtr(slot)) FreeBlock(old);
             std::memset(slot, 0, kIndirectSlotSize);
         } else {
-            std::memset(slot, 0, static_cast<std::size_t>(fixedSize) + 1);
+            slot[0] = 0;
+            std::memset(slot + 1, 0, static_cast<std::size_t>(fixedSize));
         }
         return;
     }
-    std::vector<uint8_t> bytes;
-    if (!NativeBytes(Field, Value, bytes, fixedSize)) return;
-    if (indirect) {
-        if (uint8_t* old = GetBlockPtr(slot)) FreeBlock(old);
-        int size = IsTextKind(Field->DataType())
-                       ? static_cast<int>(strnlen(reinterpret_cast<const char*>(bytes.data()), bytes.size())) + 1
-                       : Field->DataSize();
-        SetBlockPtr(slot, NewBlock(bytes.data(), size));
-        slot[0] = 2;
-    } else {
-        slot[0] = 2;
-        std::memcpy(slot + 1, bytes.data(), static_cast<std::size_t>(fixedSize));
+    if (!indirect) {
+        if (NativeBytes(Field, Value, slot + 1, fixedSize, scratch)) slot[0] = 2;
+        return;
     }
+    std::vector<uint8_t> bytes(static_cast<std::size_t>(std::max({Field->DataSize(), fixedSize, 8})), 0);
+    if (!NativeBytes(Field, Value, bytes.data(), static_cast<int>(bytes.size()), scratch)) return;
+    if (uint8_t* old = GetBlockPtr(slot)) FreeBlock(old);
+    int size = IsTextFieldType(Field->DataType())
+                   ? static_cast<int>(strnlen(reinterpret_cast<const char*>(bytes.data()), bytes.size())) + 1
+                   : Field->DataSize();
+    SetBlockPtr(slot, NewBlock(bytes.data(), size));
+    slot[0] = 2;
 }
 
 void TmtCustomMemTable::PopulateRecord(PmtRecord Record, const std::string& FieldNames, const Variant& Values) {
@@ -141,21 +171,64 @@ void TmtCustomMemTable::PopulateRecordFromList(PmtRecord Record, const TmtFieldL
     for (int i = 0; i < List.Count(); ++i) SetFieldValue(Record, List.Fields(i), Values.GetElement(low + i));
 }
 
+const TmtFieldList& TmtCustomMemTable::LocateFieldList(const std::string& KeyFields, TLocateOptions Options,
+                                                       TmtFieldList& Scratch) {
+    // A field list is parsed once per text and option set while the table
+    // stays open; a locate in a loop parses nothing.
+    const bool ci = Options.Contains(loCaseInsensitive), partial = Options.Contains(loPartialKey);
+    for (const auto& c : locateLists_)
+        if (c->ci == ci && c->partial == partial && c->fields == KeyFields) return c->list;
+    TmtFieldList* list = &Scratch;
+    if (locateLists_.size() < 32) {
+        auto entry = std::make_unique<LocateList>();
+        entry->fields = KeyFields;
+        entry->ci = ci;
+        entry->partial = partial;
+        list = &entry->list;
+        BuildIndexFieldList(this, this, *list, KeyFields);
+        locateLists_.push_back(std::move(entry));
+    } else {
+        BuildIndexFieldList(this, this, *list, KeyFields);
+    }
+    for (int i = 0; i < list->Count(); ++i) {
+        TmtifoOptions o = list->Options(i);
+        if (ci) o.Include(mtifoCaseInsensitive);
+        if (partial) o.Include(mtifoPartial);
+        list->SetOptions(i, o);
+    }
+    return *list;
+}
+
 int TmtCustomMemTable::LocateRecord(const std::string& KeyFields, const Variant& KeyValues, TLocateOptions Options) {
     if (KeyValues.IsArray() && VarArrayDimCount(KeyValues) > 1) throw EMemTableError(mtres::InvalidDimCount);
     CheckBrowseMode();
     CursorPosChanged();
-    TmtFieldList list;
-    BuildIndexFieldList(this, this, list, KeyFields);
-    for (int i = 0; i < list.Count(); ++i) {
-        TmtifoOptions o = list.Options(i);
-        if (Options.Contains(loCaseInsensitive)) o.Include(mtifoCaseInsensitive);
-        if (Options.Contains(loPartialKey)) o.Include(mtifoPartial);
-        list.SetOptions(i, o);
-    }
+    TmtFieldList scratch;
+    const TmtFieldList& list = LocateFieldList(KeyFields, Options, scratch);
     StoreLock lock(common_);
-    PmtRecord key = common_->AllocRecord();
-    Finally freeKey([&] { common_->FreeRecord(key, true, false); });
+    // One key record serves every locate; a locate started from inside
+    // another (a filter handler) gets one of its own.
+    PmtRecord key;
+    bool own = false;
+    if (locateKeyBusy_) {
+        key = common_->AllocRecord();
+        own = true;
+    } else {
+        if (locateKey_ == nullptr) locateKey_ = common_->AllocRecord();
+        key = locateKey_;
+        locateKeyBusy_ = true;
+    }
+    struct Release {
+        TmtCustomMemTable* t;
+        PmtRecord key;
+        bool own;
+        ~Release() {
+            if (own)
+                t->common_->FreeRecord(key, true, false);
+            else
+                t->locateKeyBusy_ = false;
+        }
+    } release{this, key, own};
     PopulateRecordFromList(key, list, KeyValues);
     bool found = false;
     int index = -1;
@@ -184,7 +257,7 @@ Variant TmtCustomMemTable::Lookup(const std::string& KeyFields, const Variant& K
     SetFound(pos >= 0);
     if (pos < 0) return result;
     StoreLock lock(common_);
-    PmtRecord rec = curIndex_->References()[static_cast<std::size_t>(pos)];
+    PmtRecord rec = curIndex_->RecordAt(pos);
     PmtRecord old = overrideRecord_;
     overrideRecord_ = rec;
     Finally restore([&] { overrideRecord_ = old; });
@@ -203,7 +276,7 @@ void TmtCustomMemTable::SyncCursorWith(TDataSet* DataSet) {
     int pos = -1;
     curIndex_->FindRecordByID(a->RecordID, pos);
     if (pos < 0 || pos >= curIndex_->Count() ||
-        !FilterRecord(curIndex_->References()[static_cast<std::size_t>(pos)], false))
+        !FilterRecord(curIndex_->RecordAt(pos), false))
         throw Exception(mtres::RecordNotFound);
     DoBeforeScroll();
     recNo_ = pos;

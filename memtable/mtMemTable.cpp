@@ -23,10 +23,6 @@ FormatDriver& Driver() {
     return driver;
 }
 
-bool IsTextKind(TFieldType t) {
-    return t == ftString || t == ftFixedChar || t == ftWideString || t == ftFixedWideChar || t == ftGuid;
-}
-
 uint8_t* GetBlockPtr(const uint8_t* slot) {
     uint8_t* p;
     std::memcpy(&p, slot + 1, sizeof(p));
@@ -78,10 +74,7 @@ TmtCustomMemTable::~TmtCustomMemTable() {
     masterLink_.reset();
     FreeFilterExpression(filterExpression_);
     filterExpression_ = nullptr;
-    if (masterKeyRecord_ != nullptr) {
-        common_->FreeRecord(masterKeyRecord_, true, false);
-        masterKeyRecord_ = nullptr;
-    }
+    FreeKeyRecords();
     if (attachedTo_ != nullptr) common_->DetachTable(this);
     indexes_.reset();
     // The own store goes last: it closes and detaches the tables still
@@ -99,13 +92,22 @@ void TmtCustomMemTable::MakeOwnStore() {
     curIndex_ = indexes_->RowOrderIndex();
 }
 
+void TmtCustomMemTable::FreeKeyRecords() {
+    if (masterKeyRecord_ != nullptr) {
+        common_->FreeRecord(masterKeyRecord_, true, false);
+        masterKeyRecord_ = nullptr;
+    }
+    if (locateKey_ != nullptr && !locateKeyBusy_) {
+        common_->FreeRecord(locateKey_, true, false);
+        locateKey_ = nullptr;
+    }
+    locateLists_.clear();
+}
+
 void TmtCustomMemTable::CloseFromStore() {
     // The store this table was attached to is going away.
     attachedTo_ = nullptr;
-    if (masterKeyRecord_ != nullptr) {
-        common_->FreeRecord(masterKeyRecord_, true, false);  // laid out by the old store
-        masterKeyRecord_ = nullptr;
-    }
+    FreeKeyRecords();  // laid out by the old store
     MakeOwnStore();
 }
 
@@ -124,10 +126,7 @@ void TmtCustomMemTable::SetAttachedTo(TmtCustomMemTable* Value) {
     }
     if (Value == nullptr) return;
     Value->Common()->AttachTable(this);
-    if (masterKeyRecord_ != nullptr) {
-        common_->FreeRecord(masterKeyRecord_, true, false);
-        masterKeyRecord_ = nullptr;
-    }
+    FreeKeyRecords();
     indexes_.reset();
     std::unique_ptr<TmtCommon> old = std::move(ownStore_);
     common_ = Value->Common();
@@ -179,11 +178,11 @@ void TmtCustomMemTable::InternalInitRecord(TRecordBuffer Buffer) {
 
 void TmtCustomMemTable::ClearCalcFields(TRecordBuffer Buffer) {
     if (Buffer == nullptr || CalcFieldsSize() <= 0 || !common_->LayoutDone()) return;
-    std::memset(Rec(Buffer)->Data + common_->StartCalculated(), 0, static_cast<std::size_t>(CalcFieldsSize()));
+    std::memset(common_->CalcArea(Rec(Buffer)), 0, static_cast<std::size_t>(CalcFieldsSize()));
 }
 
 uint8_t* TmtCustomMemTable::BookmarkSlot(PmtRecord Record) const {
-    return Record->Data + common_->StartBookmarks() + attachIndex_ * kBookmarkSlotSize;
+    return Record->Data() + common_->StartBookmarks() + attachIndex_ * kBookmarkSlotSize;
 }
 
 void TmtCustomMemTable::GetBookmarkData(TRecordBuffer Buffer, void* Data) const {
@@ -210,7 +209,7 @@ PmtRecord TmtCustomMemTable::RecordOfBookmark(const void* Data) const {
     int32_t id = ReadValue<int32_t>(p), uid = ReadValue<int32_t>(p + 4), table = ReadValue<int32_t>(p + 8);
     if (table != common_->TableID()) return nullptr;
     PmtRecord r = common_->Record(id);
-    if (r == nullptr || r->UniqueRecordID != uid || r->Data == nullptr) return nullptr;
+    if (r == nullptr || r->UniqueRecordID != uid) return nullptr;
     if (r->UpdateStatus == usDeleted && !curIndex_->UpdateStatusSet().Contains(usDeleted)) return nullptr;
     return r;
 }
@@ -266,7 +265,7 @@ void TmtCustomMemTable::InternalSetToRecord(TRecordBuffer Buffer) {
     PmtRecord b = Rec(Buffer);
     int n = curIndex_->Count();
     if (b->RecordNo >= 0 && b->RecordNo < n &&
-        curIndex_->References()[static_cast<std::size_t>(b->RecordNo)]->RecordID == b->RecordID) {
+        curIndex_->IdAt(b->RecordNo) == b->RecordID) {
         recNo_ = b->RecordNo;
         return;
     }
@@ -290,7 +289,7 @@ bool TmtCustomMemTable::MoveNextRecord(bool ForceFilter) {
     int n = curIndex_->Count();
     if (ForceFilter || isFiltered_) {
         for (int i = std::max(recNo_ + 1, 0); i < n; ++i) {
-            if (FilterRecord(curIndex_->References()[static_cast<std::size_t>(i)], ForceFilter)) {
+            if (FilterRecord(curIndex_->RecordAt(i), ForceFilter)) {
                 recNo_ = i;
                 return true;
             }
@@ -311,7 +310,7 @@ bool TmtCustomMemTable::MovePriorRecord(bool ForceFilter) {
     int from = std::min(recNo_, n) - 1;
     if (ForceFilter || isFiltered_) {
         for (int i = from; i >= 0; --i) {
-            if (FilterRecord(curIndex_->References()[static_cast<std::size_t>(i)], ForceFilter)) {
+            if (FilterRecord(curIndex_->RecordAt(i), ForceFilter)) {
                 recNo_ = i;
                 return true;
             }
@@ -335,7 +334,7 @@ TGetResult TmtCustomMemTable::GetRecord(TRecordBuffer Buffer, TGetMode GetMode, 
         case gmCurrent:
             if (recNo_ >= n) return grEOF;
             if (recNo_ < 0) return grBOF;
-            if (isFiltered_ && !FilterRecord(curIndex_->References()[static_cast<std::size_t>(recNo_)], false))
+            if (isFiltered_ && !FilterRecord(curIndex_->RecordAt(recNo_), false))
                 return grEOF;
             break;
         case gmNext:
@@ -345,13 +344,15 @@ TGetResult TmtCustomMemTable::GetRecord(TRecordBuffer Buffer, TGetMode GetMode, 
             if (!MovePriorRecord(false)) return grBOF;
             break;
     }
-    PmtRecord src = curIndex_->References()[static_cast<std::size_t>(recNo_)];
+    PmtRecord src = curIndex_->RecordAt(recNo_);
     PmtRecord buf = Rec(Buffer);
+    // The transfer writes every value, null flag and header field of the
+    // buffer; its own blocks go first so that its indirect fields read
+    // through to the store.
     common_->ClearIndirect(buf);
-    common_->InitRecord(buf);
     common_->TransferRecord(src, buf);
     buf->RecordNo = recNo_;
-    buf->Flag &= static_cast<uint8_t>(~1);
+    buf->Flag = 0;
     uint8_t* slot = BookmarkSlot(buf);
     WriteValue<int32_t>(slot, src->RecordID);
     WriteValue<int32_t>(slot + 4, src->UniqueRecordID);
@@ -378,7 +379,7 @@ void TmtCustomMemTable::SetRecNoValue(int Value) {
     // and land elsewhere. A position the filter hides is not taken.
     if (isFiltered_) {
         StoreLock lock(common_);
-        if (!FilterRecord(curIndex_->References()[static_cast<std::size_t>(Value - 1)], false)) return;
+        if (!FilterRecord(curIndex_->RecordAt(Value - 1), false)) return;
     }
     DoBeforeScroll();
     recNo_ = Value - 1;
@@ -392,8 +393,8 @@ int TmtCustomMemTable::GetRecordCount() const {
     if (!isFiltered_) return curIndex_->Count();
     int n = 0;
     auto* self = const_cast<TmtCustomMemTable*>(this);
-    for (PmtRecord r : curIndex_->References())
-        if (self->FilterRecord(r, false)) ++n;
+    for (int i = 0; i < curIndex_->Count(); ++i)
+        if (self->FilterRecord(curIndex_->RecordAt(i), false)) ++n;
     return n;
 }
 
@@ -433,23 +434,36 @@ TUpdateStatus TmtCustomMemTable::UpdateStatus() const {
 
 bool TmtCustomMemTable::GetFieldData(TField* Field, void* Buffer) const {
     if (!cursorOpen_ || Field == nullptr) return false;
-    StoreLock lock(common_);
+    const TDataSetState st = State();
+    // A table's own record buffer needs no lock; a stored record (filter,
+    // lookup, old value) or a block read through to the store does.
+    const bool own = overrideRecord_ == nullptr && (st == dsBrowse || st == dsEdit || st == dsInsert);
+    const int fno = Field->FieldNo();
+    const bool indirect = fno > 0 && (common_->FieldFlags(fno) & kFlagIndirect) != 0;
+    StoreLockIf lock(common_, !own || indirect);
     PmtRecord rec = GetActiveRecord();
     if (rec == nullptr) return false;
-    if (Field->FieldNo() <= 0) {
+    if (fno <= 0) {
         if (Field->Offset() + Field->DataSize() + 1 > common_->CalcFieldsSize()) return false;
-        return ReadCalcField(rec->Data + common_->StartCalculated(), Field, Buffer);
+        return ReadCalcField(common_->CalcArea(rec), Field, Buffer);
     }
-    int fno = Field->FieldNo();
-    int ofs = common_->GetFieldOffsetByNo(fno);
-    if (ofs < 0) return false;
-    const uint8_t* slot = rec->Data + ofs;
-    if ((common_->FieldFlags(fno) & kFlagIndirect) == 0) {
-        if (slot[0] == 0) return false;
-        if (Buffer != nullptr) {
-            int size = common_->GetFieldSize(Field->DataType(), Field->Size());
-            std::memcpy(Buffer, slot + 1, static_cast<std::size_t>(std::min(size, Field->DataSize())));
+    if (!indirect) {
+        const uint8_t* slot = common_->Slot(rec, fno);
+        if (slot == nullptr || slot[0] == 0) return false;
+        if (Buffer == nullptr) return true;
+        if (IsTextFieldType(Field->DataType())) {
+            // Up to the terminator: the rest of the buffer is the reader's.
+            int32_t len = 0;
+            const uint8_t* v = common_->FieldValue(rec, fno, Field, len);
+            const std::size_t cap = static_cast<std::size_t>(Field->DataSize());
+            if (v == nullptr || cap == 0) return v != nullptr;
+            const std::size_t n = strnlen(reinterpret_cast<const char*>(v), std::min<std::size_t>(len, cap - 1));
+            std::memcpy(Buffer, v, n);
+            static_cast<uint8_t*>(Buffer)[n] = 0;
+            return true;
         }
+        int size = common_->GetFieldSize(Field->DataType(), Field->Size());
+        std::memcpy(Buffer, slot + 1, static_cast<std::size_t>(std::min(size, Field->DataSize())));
         return true;
     }
     int32_t len = 0;
@@ -460,7 +474,7 @@ bool TmtCustomMemTable::GetFieldData(TField* Field, void* Buffer) const {
         int cap = Field->DataSize();
         int n = std::min<int>(len, cap);
         std::memcpy(Buffer, v, static_cast<std::size_t>(n));
-        if (IsTextKind(Field->DataType())) {
+        if (IsTextFieldType(Field->DataType())) {
             std::memset(static_cast<uint8_t*>(Buffer) + n, 0, static_cast<std::size_t>(cap - n));
             static_cast<uint8_t*>(Buffer)[cap - 1] = 0;
         }
@@ -470,7 +484,6 @@ bool TmtCustomMemTable::GetFieldData(TField* Field, void* Buffer) const {
 
 void TmtCustomMemTable::SetFieldData(TField* Field, const void* Buffer) {
     if (!cursorOpen_ || Field == nullptr) return;
-    StoreLock lock(common_);
     TDataSetState st = State();
     switch (st) {
         case dsEdit: case dsInsert: case dsSetKey: case dsCalcFields: case dsFilter: case dsNewValue:
@@ -482,6 +495,10 @@ void TmtCustomMemTable::SetFieldData(TField* Field, const void* Buffer) {
     if (!ignoreReadOnly_ && (readOnly_ || Field->ReadOnly()) && st != dsSetKey && st != dsCalcFields &&
         st != dsInternalCalc)
         DatabaseError(Format(mtres::FieldReadOnly, Field->DisplayName()));
+    // Writing a record being edited or inserted touches only this table's
+    // buffer: no lock. Any other record may be one the store holds.
+    const bool own = overrideRecord_ == nullptr && (st == dsEdit || st == dsInsert);
+    StoreLockIf lock(common_, !own);
     PmtRecord rec = GetActiveRecord();
     if (rec == nullptr) return;
     TFieldKind kind = Field->FieldKind();
@@ -489,12 +506,11 @@ void TmtCustomMemTable::SetFieldData(TField* Field, const void* Buffer) {
     TFieldType type = Field->DataType();
     if (Field->FieldNo() <= 0) {
         if (Field->Offset() + Field->DataSize() + 1 > common_->CalcFieldsSize()) return;
-        WriteCalcField(rec->Data + common_->StartCalculated(), Field, Buffer);
+        WriteCalcField(common_->CalcArea(rec), Field, Buffer);
     } else {
         int fno = Field->FieldNo();
-        int ofs = common_->GetFieldOffsetByNo(fno);
-        if (ofs < 0) return;
-        uint8_t* slot = rec->Data + ofs;
+        uint8_t* slot = common_->Slot(rec, fno);
+        if (slot == nullptr) return;
         uint8_t flags = common_->FieldFlags(fno);
         std::string scratch;
         if ((flags & kFlagIndirect) != 0) {
@@ -505,7 +521,7 @@ void TmtCustomMemTable::SetFieldData(TField* Field, const void* Buffer) {
             if (Buffer != nullptr && !IsBlobFieldType(type)) {
                 const uint8_t* bytes = static_cast<const uint8_t*>(Buffer);
                 int size;
-                if (IsTextKind(type)) {
+                if (IsTextFieldType(type)) {
                     std::string_view t = FitText(Buffer, Field->DataSize(), MaxCharsOf(Field), scratch);
                     scratch.assign(t);
                     scratch.push_back('\0');
@@ -523,6 +539,17 @@ void TmtCustomMemTable::SetFieldData(TField* Field, const void* Buffer) {
                 SetBlockPtr(slot, NewBlock(bytes, size));
                 slot[0] = 2;
             }
+        } else if (TmtCommon::IsPacked(rec) && common_->IsPackedText(fno)) {
+            // A handler writing a text of a stored record: the record is laid
+            // out again, and may move.
+            std::string_view t;
+            if (Buffer != nullptr) t = FitText(Buffer, Field->DataSize(), MaxCharsOf(Field), scratch);
+            PmtRecord moved = common_->WritePackedText(rec, fno, Buffer != nullptr ? t.data() : nullptr, t.size());
+            if (moved != rec) {
+                if (filterRecord_ == rec) filterRecord_ = moved;
+                if (overrideRecord_ == rec) overrideRecord_ = moved;
+                if (indexFilterRecord_ == rec) indexFilterRecord_ = moved;
+            }
         } else {
             int size = common_->GetFieldSize(type, Field->Size());
             if (Buffer == nullptr) {
@@ -530,10 +557,18 @@ void TmtCustomMemTable::SetFieldData(TField* Field, const void* Buffer) {
                 std::memset(slot + 1, 0, static_cast<std::size_t>(size));
             } else {
                 slot[0] = 2;
-                if (IsTextKind(type)) {
-                    std::string_view t = FitText(Buffer, Field->DataSize(), MaxCharsOf(Field), scratch);
-                    std::memset(slot + 1, 0, static_cast<std::size_t>(size));
-                    std::memcpy(slot + 1, t.data(), std::min<std::size_t>(t.size(), static_cast<std::size_t>(size - 1)));
+                if (IsTextFieldType(type)) {
+                    const auto* p = static_cast<const char*>(Buffer);
+                    std::size_t n = strnlen(p, static_cast<std::size_t>(std::max(Field->DataSize(), 0)));
+                    // More bytes than characters allowed: count the characters.
+                    if (n > static_cast<std::size_t>(MaxCharsOf(Field))) {
+                        std::string_view t = FitText(Buffer, Field->DataSize(), MaxCharsOf(Field), scratch);
+                        p = t.data();
+                        n = t.size();
+                    }
+                    n = std::min(n, static_cast<std::size_t>(size - 1));
+                    std::memcpy(slot + 1, p, n);
+                    slot[1 + n] = 0;
                 } else {
                     std::memcpy(slot + 1, Buffer, static_cast<std::size_t>(std::min(size, Field->DataSize())));
                 }
@@ -558,7 +593,7 @@ void TmtCustomMemTable::CloseBlob(TField* Field) {
     StoreLock lock(common_);
     int ofs = common_->GetFieldOffsetByNo(Field->FieldNo());
     if (ofs < 0 || (common_->FieldFlags(Field->FieldNo()) & kFlagIndirect) == 0) return;
-    uint8_t* slot = Rec(ActiveBuffer())->Data + ofs;
+    uint8_t* slot = common_->Slot(Rec(ActiveBuffer()), Field->FieldNo());
     if (uint8_t* block = GetBlockPtr(slot)) FreeBlock(block);
     std::memset(slot, 0, kIndirectSlotSize);
 }
@@ -604,6 +639,7 @@ void TmtCustomMemTable::InternalOpen() {
         throw EMemTableError(mtres::TableMustBeClosed);
     recNo_ = -1;
     lastChangePos_ = -1;
+    locateLists_.clear();
     RebuildIndexesFromDefs();
     curIndex_ = indexes_->RowOrderIndex();
     cursorOpen_ = true;
@@ -648,10 +684,7 @@ void TmtCustomMemTable::InternalClose() {
     indexes_->Clear();
     curIndex_ = indexes_->RowOrderIndex();
     cursorOpen_ = false;
-    if (masterKeyRecord_ != nullptr) {
-        common_->FreeRecord(masterKeyRecord_, true, false);
-        masterKeyRecord_ = nullptr;
-    }
+    FreeKeyRecords();
     filterRecord_ = nullptr;
     overrideRecord_ = nullptr;
 }
@@ -816,7 +849,7 @@ void TmtCustomMemTable::SwitchToIndex(TmtIndex* Index) {
     if (rid >= 0 && recNo_ >= 0) {
         int pos = -1;
         Index->FindRecordByID(rid, pos);
-        if (pos >= 0 && FilterRecord(Index->References()[static_cast<std::size_t>(pos)], false)) {
+        if (pos >= 0 && FilterRecord(Index->RecordAt(pos), false)) {
             recNo_ = pos;
             Resync({rmExact, rmCenter});
         } else {
@@ -1132,7 +1165,7 @@ void TmtCustomMemTable::InternalPost() {
     if (State() == dsEdit) {
         PmtRecord store = nullptr;
         if (recNo_ >= 0 && recNo_ < curIndex_->Count()) {
-            store = curIndex_->References()[static_cast<std::size_t>(recNo_)];
+            store = curIndex_->RecordAt(recNo_);
             if (store->RecordID != buf->RecordID || store->UniqueRecordID != buf->UniqueRecordID) store = nullptr;
         }
         if (store == nullptr) {
@@ -1156,7 +1189,7 @@ void TmtCustomMemTable::InternalPost() {
             common_->SetIsDataModified(true);
         }
         common_->ReflectToIndexes(this, 1, false, recNo_, store, buf);
-        common_->MoveRecord(buf, store);
+        store = common_->MoveRecord(buf, store);
         store->Flag |= 1;
         store->RecordNo = -1;  // a position belongs to buffers, never to the store
         // Only a post that wrote a version belongs to the current transaction
@@ -1201,7 +1234,7 @@ void TmtCustomMemTable::InternalDelete() {
     StoreLock lock(common_);
     PmtRecord buf = ActiveBuffer() != nullptr ? Rec(ActiveBuffer()) : nullptr;
     PmtRecord store = nullptr;
-    if (recNo_ >= 0 && recNo_ < curIndex_->Count()) store = curIndex_->References()[static_cast<std::size_t>(recNo_)];
+    if (recNo_ >= 0 && recNo_ < curIndex_->Count()) store = curIndex_->RecordAt(recNo_);
     if (buf != nullptr &&
         (store == nullptr || store->RecordID != buf->RecordID || store->UniqueRecordID != buf->UniqueRecordID)) {
         store = common_->StoreRecordOf(buf);

@@ -103,6 +103,10 @@ public:
     Variant Lookup(const std::string& KeyFields, const Variant& KeyValues, const std::string& ResultFields) override;
     // Position of the matching record in the current index, or -1.
     int LocateRecord(const std::string& KeyFields, const Variant& KeyValues, TLocateOptions Options);
+    // The parsed key field list of a locate, with the options applied; made
+    // once per text and options while the table is open (Scratch when the
+    // cache is full).
+    const TmtFieldList& LocateFieldList(const std::string& KeyFields, TLocateOptions Options, TmtFieldList& Scratch);
     virtual void SyncCursorWith(TDataSet* DataSet);
     void CreateTableAs(TDataSet* Source, TmtCopyTableOptions CopyOptions);
     TField* CopyField(TField* Field);
@@ -116,7 +120,7 @@ public:
                       int Limit);
     virtual void UpdateToDataSetEx(TDataSet* Destination, const std::string& KeyFields, TmtUpdateFlags Flags);
     virtual void UpdateToDataSet(TDataSet* Destination, const std::string& KeyFields);
-    // Writes a variant into a record of this table's layout.
+    // Writes a variant into a record buffer or key record of this table.
     void SetFieldValue(PmtRecord Record, TField* Field, const Variant& Value);
     void PopulateRecord(PmtRecord Record, const std::string& FieldNames, const Variant& Values);
     void PopulateRecordFromList(PmtRecord Record, const TmtFieldList& List, const Variant& Values);
@@ -371,6 +375,9 @@ private:
     void ResetToFirst();
     bool GotoBookmarkData(const void* Data, bool RaiseWhenStale);
     TmtIndex* EnsureIndexFor(const std::string& Name, const std::string& Fields, TIndexOptions Options);
+    // Frees the records laid out by the current store that the table keeps
+    // for itself (master key, locate key) and forgets parsed locate lists.
+    void FreeKeyRecords();
 
     TmtCommon* common_ = nullptr;
     std::unique_ptr<TmtCommon> ownStore_;
@@ -388,6 +395,14 @@ private:
     PmtRecord filterRecord_ = nullptr;
     PmtRecord overrideRecord_ = nullptr;  // Lookup reads a store record directly
     PmtRecord masterKeyRecord_ = nullptr;
+    PmtRecord locateKey_ = nullptr;
+    bool locateKeyBusy_ = false;
+    struct LocateList {
+        std::string fields;
+        bool ci = false, partial = false;
+        TmtFieldList list;
+    };
+    std::vector<std::unique_ptr<LocateList>> locateLists_;
     PmtRecord indexFilterRecord_ = nullptr;
     bool enableIndexes_ = true;
     bool autoAddIndexes_ = false;

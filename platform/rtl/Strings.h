@@ -119,6 +119,10 @@ bool AnsiSameText(std::string_view a, std::string_view b);
 // comparisons do.
 std::string AnsiSortKeyStr(std::string_view s);
 std::string AnsiSortKeyText(std::string_view s);
+// The same keys appended to Out, which allocates nothing once it has the room:
+// for keys made again and again into one buffer (searches).
+void AppendAnsiSortKeyStr(std::string& Out, std::string_view s);
+void AppendAnsiSortKeyText(std::string& Out, std::string_view s);
 
 // "Ação é ótima" -> "Acao e otima": letters lose their diacritics.
 std::string RemoveAccents(std::string_view s);
