@@ -141,11 +141,11 @@ void RecordPages::Reset() {
 using namespace memtable;
 
 TmtCommon::TmtCommon(TmtCustomMemTable* Owner)
-    : owner_(Owner),
+    : packedOfs_(MT_MAX_FIELDS + 1, -1),
+      textIndex_(MT_MAX_FIELDS + 1, -1),
+      owner_(Owner),
       fieldOfs_(MT_MAX_FIELDS + 1, -1),
-      fieldFlags_(MT_MAX_FIELDS + 1, 0),
-      packedOfs_(MT_MAX_FIELDS + 1, -1),
-      textIndex_(MT_MAX_FIELDS + 1, -1) {
+      fieldFlags_(MT_MAX_FIELDS + 1, 0) {
     NewTableID();
     SetLocaleID(1024);
 }

@@ -184,6 +184,10 @@ public:
         return static_cast<unsigned>(RecordID) < records_.size() ? records_[static_cast<std::size_t>(RecordID)]
                                                                  : nullptr;
     }
+    // Starts bringing a record's slot in Records into the cache.
+    void PrefetchRecord(int RecordID) const {
+        if (static_cast<unsigned>(RecordID) < records_.size()) __builtin_prefetch(records_.data() + RecordID);
+    }
     // The store record with a buffer's RecordID (nullptr when there is none).
     PmtRecord StoreRecordOf(PmtRecord Record) const;
     // Records after the preceding appends: room for Count more without the

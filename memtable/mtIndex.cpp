@@ -420,11 +420,47 @@ void TmtIndex::BuildKey(PmtRecord Record, int FieldCount, std::string& Key) cons
         TField* f = fieldList_.Fields(i);
         int32_t len = 0;
         const uint8_t* v = common->FieldValueForRead(Record, fieldList_.FieldNo(i), f, len, scratch);
+        TextMemo* memo = static_cast<std::size_t>(i) < memo_.size() && memo_[static_cast<std::size_t>(i)].capacity > 0
+                             ? &memo_[static_cast<std::size_t>(i)]
+                             : nullptr;
+        if (memo != nullptr && v != nullptr) {
+            const auto* p = reinterpret_cast<const char*>(v);
+            const std::string_view text(p, strnlen(p, static_cast<std::size_t>(std::max(len, 0))));
+            auto it = memo->keys.find(text);
+            if (it != memo->keys.end()) {
+                Key += it->second;
+                continue;
+            }
+            const std::size_t base = Key.size();
+            AppendKeyBytes(Key, v, len, f->DataType(), fieldList_.Options(i));
+            if (memo->keys.size() < memo->capacity) memo->keys.emplace(std::string(text), Key.substr(base));
+            continue;
+        }
         AppendKeyBytes(Key, v, len, f->DataType(), fieldList_.Options(i));
     }
 }
 
 namespace {
+
+// memcmp's sign for the short keys of an index, without the call.
+inline int CompareBytes(const uint8_t* A, const uint8_t* B, std::size_t N) {
+    while (N >= 8) {
+        uint64_t a, b;
+        std::memcpy(&a, A, 8);
+        std::memcpy(&b, B, 8);
+        if (a != b) {
+            a = __builtin_bswap64(a);
+            b = __builtin_bswap64(b);
+            return a < b ? -1 : 1;
+        }
+        A += 8;
+        B += 8;
+        N -= 8;
+    }
+    for (; N > 0; --N, ++A, ++B)
+        if (*A != *B) return *A < *B ? -1 : 1;
+    return 0;
+}
 
 uint64_t PrefixOf(const uint8_t* Bytes, std::size_t Length) {
     uint64_t p = 0;
@@ -447,20 +483,26 @@ TmtIndex::Probe TmtIndex::MakeProbe(const std::string& Key) {
 int TmtIndex::CompareProbe(const Probe& P, const Entry& E) const {
     const uint64_t ep = E.prefix & P.mask;
     if (P.prefix != ep) return P.prefix < ep ? -1 : 1;
-    const std::size_t n = std::min<std::size_t>(P.length, E.keyLength);
+    if (P.length <= 8) return 0;  // keys of equal prefixes differ only past it
+    const uint32_t length = KeyLength(E);
+    const std::size_t n = std::min<std::size_t>(P.length, length);
     if (n > 8) {
-        const int r = std::memcmp(P.bytes + 8, pool_.data() + E.keyOffset + 8, n - 8);
-        if (r != 0) return r < 0 ? -1 : 1;
+        const int r = CompareBytes(P.bytes + 8, KeyBytes(E) + 8, n - 8);
+        if (r != 0) return r;
     }
     // Keys never hold one another as a prefix unless they are equal on the
     // probe's fields; an entry too short for the probe sorts first.
-    return P.length <= E.keyLength ? 0 : 1;
+    return P.length <= length ? 0 : 1;
 }
 
 int TmtIndex::LowerBound(const Probe& P) const {
     int lo = 0, hi = static_cast<int>(entries_.size());
+    const Entry* e = entries_.data();
     while (lo < hi) {
         int mid = lo + (hi - lo) / 2;
+        // Both possible next probes are on their way while this one compares.
+        __builtin_prefetch(e + lo + (mid - lo) / 2);
+        __builtin_prefetch(e + mid + 1 + (hi - mid - 1) / 2);
         if (CompareProbe(P, entries_[static_cast<std::size_t>(mid)]) > 0)
             lo = mid + 1;
         else
@@ -469,44 +511,85 @@ int TmtIndex::LowerBound(const Probe& P) const {
     return lo;
 }
 
-int TmtIndex::UpperBound(const Probe& P, int From) const {
-    int lo = From, hi = static_cast<int>(entries_.size());
-    while (lo < hi) {
+int TmtIndex::RunEnd(const Probe& P, int From) const {
+    const int n = static_cast<int>(entries_.size());
+    if (From >= n || CompareProbe(P, entries_[static_cast<std::size_t>(From)]) != 0) return From;
+    // Entries with one key share its bytes: while the shared reference holds,
+    // no byte needs comparing. Galloping keeps a short run in one cache line.
+    const uint32_t key = entries_[static_cast<std::size_t>(From)].key;
+    int whole = -1;  // whether the probe is the whole key; read only when sharing is seen
+    auto inRun = [&](int i) {
+        const Entry& e = entries_[static_cast<std::size_t>(i)];
+        if (e.key == key) {
+            if (whole < 0) whole = P.length == KeyLength(entries_[static_cast<std::size_t>(From)]) ? 1 : 0;
+            if (whole == 1) return true;
+        }
+        return CompareProbe(P, e) == 0;
+    };
+    int lo = From, step = 1, hi = From + 1;
+    while (hi < n && inRun(hi)) {
+        lo = hi;
+        step *= 2;
+        hi = lo + step;
+    }
+    hi = std::min(hi, n);
+    while (lo + 1 < hi) {
         int mid = lo + (hi - lo) / 2;
-        if (CompareProbe(P, entries_[static_cast<std::size_t>(mid)]) >= 0)
-            lo = mid + 1;
+        if (inRun(mid))
+            lo = mid;
         else
             hi = mid;
     }
-    return lo;
+    return hi;
 }
 
 void TmtIndex::KeyRun(const std::string& Key, int& First, int& Last) const {
     const Probe p = MakeProbe(Key);
     First = LowerBound(p);
-    Last = UpperBound(p, First);
+    Last = RunEnd(p, First);
 }
 
-TmtIndex::Entry TmtIndex::MakeEntry(int32_t Id, const std::string& Key) {
-    Entry e;
-    e.id = Id;
-    e.keyLength = static_cast<uint32_t>(Key.size());
-    e.keyOffset = static_cast<uint32_t>(pool_.size());
-    e.prefix = PrefixOf(reinterpret_cast<const uint8_t*>(Key.data()), Key.size());
-    pool_.insert(pool_.end(), Key.begin(), Key.end());
-    return e;
+uint32_t TmtIndex::AddKey(const uint8_t* Bytes, std::size_t Length) {
+    const auto at = static_cast<uint32_t>(pool_.size());
+    pool_.resize(pool_.size() + 4 + Length);
+    WriteValue<uint32_t>(pool_.data() + at, static_cast<uint32_t>(Length));
+    if (Length > 0) std::memcpy(pool_.data() + at + 4, Bytes, Length);
+    return at;
 }
 
-void TmtIndex::ReleaseKey(const Entry& E) { deadBytes_ += E.keyLength; }
+bool TmtIndex::SameKeyAt(int Pos, const std::string& Key) const {
+    if (Pos < 0 || Pos >= static_cast<int>(entries_.size())) return false;
+    const Entry& e = entries_[static_cast<std::size_t>(Pos)];
+    if (!keysValid_) return false;
+    return KeyLength(e) == Key.size() && std::memcmp(KeyBytes(e), Key.data(), Key.size()) == 0;
+}
+
+uint32_t TmtIndex::KeyFor(int Pos, const std::string& Key) {
+    // Records with one key share its bytes: an ordered index holds them side
+    // by side, the new one going before them.
+    if (SameKeyAt(Pos, Key)) return entries_[static_cast<std::size_t>(Pos)].key;
+    if (SameKeyAt(Pos - 1, Key)) return entries_[static_cast<std::size_t>(Pos) - 1].key;
+    return AddKey(reinterpret_cast<const uint8_t*>(Key.data()), Key.size());
+}
 
 void TmtIndex::CompactPool() {
     if (deadBytes_ < 4096 || deadBytes_ * 2 < pool_.size()) return;
     std::vector<uint8_t> pool;
-    pool.reserve(pool_.size() - deadBytes_);
+    pool.reserve(pool_.size() - std::min(deadBytes_, pool_.size()));
+    // Sharing entries sit side by side; any other sharing is undone, which
+    // costs bytes, not correctness.
+    uint32_t lastOld = UINT32_MAX, lastNew = 0;
     for (Entry& e : entries_) {
-        const uint32_t ofs = static_cast<uint32_t>(pool.size());
-        pool.insert(pool.end(), pool_.begin() + e.keyOffset, pool_.begin() + e.keyOffset + e.keyLength);
-        e.keyOffset = ofs;
+        if (e.key == lastOld) {
+            e.key = lastNew;
+            continue;
+        }
+        const uint32_t length = KeyLength(e) + 4;
+        const auto at = static_cast<uint32_t>(pool.size());
+        pool.insert(pool.end(), pool_.begin() + e.key, pool_.begin() + e.key + length);
+        lastOld = e.key;
+        lastNew = at;
+        e.key = at;
     }
     pool_.swap(pool);
     deadBytes_ = 0;
@@ -514,7 +597,9 @@ void TmtIndex::CompactPool() {
 
 void TmtIndex::InsertKeyed(int Pos, int32_t Id, const std::string& Key) {
     Pos = std::clamp(Pos, 0, Count());
-    entries_.insert(entries_.begin() + Pos, MakeEntry(Id, Key));
+    const uint32_t key = KeyFor(Pos, Key);
+    const uint64_t prefix = PrefixOf(reinterpret_cast<const uint8_t*>(Key.data()), Key.size());
+    entries_.insert(entries_.begin() + Pos, Entry{prefix, Id, key});
 }
 
 void TmtIndex::EraseAt(int Pos) {
@@ -522,7 +607,13 @@ void TmtIndex::EraseAt(int Pos) {
         ids_.erase(ids_.begin() + Pos);
         return;
     }
-    ReleaseKey(entries_[static_cast<std::size_t>(Pos)]);
+    const Entry& e = entries_[static_cast<std::size_t>(Pos)];
+    if (keysValid_ && !pool_.empty()) {
+        // The bytes die with the last entry that shares them.
+        const bool shared = (Pos > 0 && entries_[static_cast<std::size_t>(Pos) - 1].key == e.key) ||
+                            (Pos + 1 < Count() && entries_[static_cast<std::size_t>(Pos) + 1].key == e.key);
+        if (!shared) deadBytes_ += KeyLength(e) + 4;
+    }
     entries_.erase(entries_.begin() + Pos);
     CompactPool();
 }
@@ -627,6 +718,11 @@ void TmtIndex::FindRecordByID(int RecordID, int& Index) {
         // in the middle or a reused slot breaks the order. Bisection is only a
         // shortcut; its answer is checked and a scan settles the rest.
         const int32_t* ids = ids_.data();
+        // Appends only, no delete yet: the id is the position.
+        if (RecordID >= 0 && RecordID < n && ids[RecordID] == RecordID) {
+            Index = RecordID;
+            return;
+        }
         for (int dir = 0; dir < 2 && n > 0; ++dir) {
             int lo = 0, hi = n - 1;
             while (lo <= hi) {
@@ -877,10 +973,9 @@ void TmtIndex::SortByKeys() {
             }
             item.image[f] = desc ? ~image : image;
         }
-        item.offset = static_cast<uint32_t>(pool_.size());
+        if (i == 0) pool_.reserve((key.size() + 4) * n + 16);
+        item.offset = AddKey(reinterpret_cast<const uint8_t*>(key.data()), key.size()) + 4;
         item.length = static_cast<uint32_t>(key.size());
-        if (i == 0) pool_.reserve(key.size() * n + 16);
-        pool_.insert(pool_.end(), key.begin(), key.end());
     }
     // Ranks of the distinct texts, equal keys sharing one.
     for (int f = 0; f < std::min(nf, 2); ++f) {
@@ -896,6 +991,16 @@ void TmtIndex::SortByKeys() {
             rank[order[k]] = r;
         }
         for (Item& item : items) item.image[f] = rank[item.image[f]];
+    }
+    // Few distinct texts (a value every other row at least): their keys are
+    // kept for the searches and inserts to come.
+    memo_.assign(static_cast<std::size_t>(nf), TextMemo{});
+    for (int f = 0; f < nf; ++f) {
+        Distinct& d = distinct[static_cast<std::size_t>(f)];
+        if (d.keys.empty() || d.keys.size() * 2 > n) continue;
+        TextMemo& memo = memo_[static_cast<std::size_t>(f)];
+        memo.capacity = std::max<std::size_t>(4096, d.keys.size() * 2);
+        for (const auto& [text, at] : d.index) memo.keys.emplace(std::string(text), d.keys[at]);
     }
     // An image that leaves its field's order to the key bytes hides the next
     // field's order: images count only up to the first such field.
@@ -914,15 +1019,27 @@ void TmtIndex::SortByKeys() {
         }
         return firstDescending ? a.id > b.id : a.id < b.id;
     });
+    // Neighbours with one key share its bytes; the copies left over go in
+    // one compaction, which keeps an index of few distinct values small.
     for (std::size_t i = 0; i < n; ++i) {
         Entry& e = entries_[i];
-        e.id = items[i].id;
-        e.keyOffset = items[i].offset;
-        e.keyLength = items[i].length;
-        e.prefix = PrefixOf(pool + e.keyOffset, e.keyLength);
+        const Item& item = items[i];
+        e.id = item.id;
+        e.prefix = PrefixOf(pool + item.offset, item.length);
+        const bool same = i > 0 && item.image[0] == items[i - 1].image[0] && item.image[1] == items[i - 1].image[1] &&
+                          (!needBytes || CompareKeyBytes(pool + item.offset, item.length, pool + items[i - 1].offset,
+                                                         items[i - 1].length) == 0);
+        if (same) {
+            e.key = entries_[i - 1].key;
+            deadBytes_ += item.length + 4;
+        } else {
+            e.key = item.offset - 4;
+        }
     }
     keysValid_ = true;
+    CompactPool();
 }
+
 
 void TmtIndex::Sort(int L, int R) {
     if (isRowOrder_) return;  // the row order is the order records were placed in
@@ -945,18 +1062,30 @@ void TmtIndex::Sort(int L, int R) {
         std::string key;
         for (int i = L; i <= R; ++i) {
             Entry& e = entries_[static_cast<std::size_t>(i)];
-            ReleaseKey(e);
             BuildKey(common->Record(e.id), fieldList_.Count(), key);
-            e = MakeEntry(e.id, key);
+            if (keysValid_ && !pool_.empty()) deadBytes_ += KeyLength(e) + 4;  // high when shared: compacts sooner
+            e.key = AddKey(reinterpret_cast<const uint8_t*>(key.data()), key.size());
+            e.prefix = PrefixOf(reinterpret_cast<const uint8_t*>(key.data()), key.size());
         }
         const bool firstDescending = fieldList_.Options(0).Contains(mtifoDescending);
-        const uint8_t* pool = pool_.data();
+        auto keyOf = [&](const Entry& e) { return std::make_pair(KeyBytes(e), KeyLength(e)); };
         std::sort(entries_.begin() + L, entries_.begin() + R + 1, [&](const Entry& a, const Entry& b) {
             if (a.prefix != b.prefix) return a.prefix < b.prefix;
-            const int c = CompareKeyBytes(pool + a.keyOffset, a.keyLength, pool + b.keyOffset, b.keyLength);
+            auto [ka, la] = keyOf(a);
+            auto [kb, lb] = keyOf(b);
+            const int c = CompareKeyBytes(ka, la, kb, lb);
             if (c != 0) return c < 0;
             return firstDescending ? a.id > b.id : a.id < b.id;
         });
+        // Equal keys share bytes, also with the neighbours of the range.
+        const int from = keysValid_ ? std::max(L, 1) : L + 1, to = keysValid_ ? std::min(R + 1, Count() - 1) : R;
+        for (int i = from; i <= to; ++i) {
+            Entry& a = entries_[static_cast<std::size_t>(i) - 1];
+            Entry& b = entries_[static_cast<std::size_t>(i)];
+            auto [ka, la] = keyOf(a);
+            auto [kb, lb] = keyOf(b);
+            if (a.key != b.key && CompareKeyBytes(ka, la, kb, lb) == 0) b.key = a.key;
+        }
         CompactPool();
     }
     isOrdered_ = true;
@@ -1034,7 +1163,7 @@ void TmtIndex::LoadIndex() {
         if (isRowOrder_)
             ids_.push_back(r->RecordID);
         else
-            entries_.push_back(Entry{0, r->RecordID, 0, 0});
+            entries_.push_back(Entry{0, r->RecordID, 0});
     };
     std::vector<uint8_t> taken(static_cast<std::size_t>(common->RecordCount()), 0);
     for (const auto& [id, uid] : order) {
@@ -1106,9 +1235,9 @@ void TmtIndex::ReSort() {
                     if (keys) {
                         const Entry& a = entries_[static_cast<std::size_t>(i - 1)];
                         const Entry& b = entries_[static_cast<std::size_t>(i)];
-                        same = a.prefix == b.prefix &&
-                               CompareKeyBytes(pool_.data() + a.keyOffset, a.keyLength, pool_.data() + b.keyOffset,
-                                               b.keyLength) == 0;
+                        same = a.key == b.key || (a.prefix == b.prefix &&
+                                                  CompareKeyBytes(KeyBytes(a), KeyLength(a), KeyBytes(b),
+                                                                  KeyLength(b)) == 0);
                     } else {
                         same = CompareRecords(nullptr, RecordAt(i - 1), RecordAt(i), false, false) == 0;
                     }
@@ -1160,7 +1289,7 @@ void TmtIndex::InsertAt(int Pos, PmtRecord Record) {
         BuildKey(Record, fieldList_.Count(), key);
         InsertKeyed(Pos, Record->RecordID, key);
     } else {
-        entries_.insert(entries_.begin() + Pos, Entry{0, Record->RecordID, 0, 0});
+        entries_.insert(entries_.begin() + Pos, Entry{0, Record->RecordID, 0});
     }
 }
 
@@ -1212,7 +1341,7 @@ void TmtIndex::Reflect(int Change, PmtRecord OldRecord, PmtRecord NewRecord, int
         } else {
             pos = InsertionPoint(KeyOf);
             pos = std::clamp(pos, 0, Count());
-            entries_.insert(entries_.begin() + pos, Entry{0, Id, 0, 0});
+            entries_.insert(entries_.begin() + pos, Entry{0, Id, 0});
             if (keyable_) keysValid_ = false;
         }
         return pos;
@@ -1265,8 +1394,8 @@ void TmtIndex::Reflect(int Change, PmtRecord OldRecord, PmtRecord NewRecord, int
                 bool same;
                 if (oldPos >= 0) {
                     const Entry& e = entries_[static_cast<std::size_t>(oldPos)];
-                    same = CompareKeyBytes(pool_.data() + e.keyOffset, e.keyLength,
-                                           reinterpret_cast<const uint8_t*>(newKey.data()), newKey.size()) == 0;
+                    same = CompareKeyBytes(KeyBytes(e), KeyLength(e), reinterpret_cast<const uint8_t*>(newKey.data()),
+                                           newKey.size()) == 0;
                 } else {
                     BuildKey(OldRecord, fieldList_.Count(), scratchKey_);
                     same = scratchKey_ == newKey;
@@ -1300,7 +1429,7 @@ void TmtIndex::Reflect(int Change, PmtRecord OldRecord, PmtRecord NewRecord, int
             int pos = InsertionPoint(NewRecord);
             pos = std::clamp(pos, 0, Count());
             // The store record takes the new values next.
-            entries_.insert(entries_.begin() + pos, Entry{0, OldRecord->RecordID, 0, 0});
+            entries_.insert(entries_.begin() + pos, Entry{0, OldRecord->RecordID, 0});
             if (keyable_) keysValid_ = false;
             if (current) {
                 dataSet_->SetLastChangePos(pos);
@@ -1548,7 +1677,10 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
             cur->FindRecord(r, p);
             if (p >= 0 && (best < 0 || p < best)) best = p;
         }
-        if (byId && bestId >= 0) cur->FindRecordByID(bestId, best);
+        if (byId && bestId >= 0) {
+            common->PrefetchRecord(bestId);
+            cur->FindRecordByID(bestId, best);
+        }
         const bool hit = best >= 0;
         Found = hit;
         Index = hit ? best : -1;

@@ -17,6 +17,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "memtable/mtCommon.h"
@@ -187,8 +189,7 @@ private:
     struct Entry {
         uint64_t prefix;  // the first 8 key bytes, big-endian, zero-padded
         int32_t id;
-        uint32_t keyLength;
-        uint32_t keyOffset;  // in pool_
+        uint32_t key;     // offset in pool_ of the key: a 32-bit length, then the bytes
     };
     struct Probe {
         const uint8_t* bytes;
@@ -196,12 +197,16 @@ private:
         uint64_t prefix, mask;
     };
     static Probe MakeProbe(const std::string& Key);
+    const uint8_t* KeyBytes(const Entry& E) const { return pool_.data() + E.key + 4; }
+    uint32_t KeyLength(const Entry& E) const { return memtable::ReadValue<uint32_t>(pool_.data() + E.key); }
     // Probe against an entry over the probe's length: -1, 0 or 1.
     int CompareProbe(const Probe& P, const Entry& E) const;
     int LowerBound(const Probe& P) const;
-    int UpperBound(const Probe& P, int From) const;
-    Entry MakeEntry(int32_t Id, const std::string& Key);
-    void ReleaseKey(const Entry& E);
+    // The end of the run of entries equal to P that starts at From.
+    int RunEnd(const Probe& P, int From) const;
+    // Key bytes in the pool, shared with a neighbour of Pos holding the same key.
+    uint32_t KeyFor(int Pos, const std::string& Key);
+    uint32_t AddKey(const uint8_t* Bytes, std::size_t Length);
     void CompactPool();
     // Keys for every entry and the entries sorted by them (ids breaking ties).
     void SortByKeys();
@@ -211,6 +216,7 @@ private:
     int InsertionPoint(PmtRecord Record);
     void InsertAt(int Pos, PmtRecord Record);
     void InsertKeyed(int Pos, int32_t Id, const std::string& Key);
+    bool SameKeyAt(int Pos, const std::string& Key) const;
     void EraseAt(int Pos);
     int RemoveReference(PmtRecord Record, int Hint);
     bool IsCurrent() const;
@@ -219,7 +225,8 @@ private:
     std::string name_;
     std::vector<int32_t> ids_;     // the row-order index
     std::vector<Entry> entries_;   // any other index
-    std::vector<uint8_t> pool_;    // key bytes of the entries
+    // Key bytes of the entries; entries with equal keys share theirs.
+    std::vector<uint8_t> pool_;
     std::size_t deadBytes_ = 0;    // pool bytes no entry uses any more
     bool keyable_ = false;         // the field list can be written as keys
     bool keysValid_ = false;       // every entry carries its key
@@ -240,6 +247,17 @@ private:
     std::vector<std::pair<int32_t, int32_t>> savedOrder_;  // (RecordID, UniqueRecordID)
     std::vector<std::vector<std::pair<int32_t, int32_t>>> levelOrders_;
     mutable std::string scratchKey_;
+    // Key bytes of the text values an index of few distinct texts holds, by
+    // field: a search or an insert of a known text makes no sort key.
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    struct TextMemo {
+        std::unordered_map<std::string, std::string, TextHash, std::equal_to<>> keys;
+        std::size_t capacity = 0;  // 0: not kept
+    };
+    mutable std::vector<TextMemo> memo_;
 };
 
 class TmtIndexes : public TObject {

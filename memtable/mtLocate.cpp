@@ -242,6 +242,8 @@ bool TmtCustomMemTable::Locate(const std::string& KeyFields, const Variant& KeyV
     int pos = LocateRecord(KeyFields, KeyValues, Options);
     SetFound(pos >= 0);
     if (pos >= 0) {
+        // The record is read next: start bringing it in.
+        if (PmtRecord r = curIndex_->RecordAt(pos)) __builtin_prefetch(r);
         recNo_ = pos;
         Resync({rmExact, rmCenter});
         DoAfterScroll();

@@ -288,8 +288,10 @@ void TmtCustomMemTable::InternalLast() { SetCursorAfterLast(); }
 bool TmtCustomMemTable::MoveNextRecord(bool ForceFilter) {
     int n = curIndex_->Count();
     if (ForceFilter || isFiltered_) {
+        TmtFilterExpression* plain = PlainRecordFilter(ForceFilter);
         for (int i = std::max(recNo_ + 1, 0); i < n; ++i) {
-            if (FilterRecord(curIndex_->RecordAt(i), ForceFilter)) {
+            PmtRecord r = curIndex_->RecordAt(i);
+            if (plain != nullptr ? plain->AcceptsRecord(this, r) : FilterRecord(r, ForceFilter)) {
                 recNo_ = i;
                 return true;
             }
@@ -309,8 +311,10 @@ bool TmtCustomMemTable::MovePriorRecord(bool ForceFilter) {
     int n = curIndex_->Count();
     int from = std::min(recNo_, n) - 1;
     if (ForceFilter || isFiltered_) {
+        TmtFilterExpression* plain = PlainRecordFilter(ForceFilter);
         for (int i = from; i >= 0; --i) {
-            if (FilterRecord(curIndex_->RecordAt(i), ForceFilter)) {
+            PmtRecord r = curIndex_->RecordAt(i);
+            if (plain != nullptr ? plain->AcceptsRecord(this, r) : FilterRecord(r, ForceFilter)) {
                 recNo_ = i;
                 return true;
             }
@@ -613,6 +617,7 @@ void TmtCustomMemTable::InternalInitFieldDefs() {
 
 void TmtCustomMemTable::InternalOpen() {
     StoreLock lock(common_);
+    ++fieldGeneration_;
     if (attachedTo_ != nullptr && !attachedTo_->Active()) attachedTo_->Open();
     InternalInitFieldDefs();
     if (DefaultFields()) {
@@ -674,6 +679,7 @@ void TmtCustomMemTable::BuildMasterDetailLists() {
 
 void TmtCustomMemTable::InternalClose() {
     StoreLock lock(common_);
+    ++fieldGeneration_;
     if (common_->Owner() == this) {
         // Closing the owning table discards the records of every table
         // sharing the store.
@@ -734,8 +740,10 @@ void TmtCustomMemTable::DoAfterOpen() {
         LoadFromStreamViaFormat(data.get(), formFormat_);
     }
     LoadPersistentFile();
-    if (!Filter().empty() && filterExpression_ == nullptr)
+    if (!Filter().empty() && filterExpression_ == nullptr) {
         filterExpression_ = ParseFilterExpression(Filter(), FilterOptions());
+        filterReadsRecordOf_ = nullptr;
+    }
     UpdateIsFiltered();
     ResetToFirst();
     TDataSet::DoAfterOpen();
@@ -973,50 +981,91 @@ void TmtCustomMemTable::SetBlockReadSize(int Value) {
     }
 }
 
+// Shows Record to the table's fields (state dsFilter) for a scope.
+struct TmtCustomMemTable::FilterScope {
+    TmtCustomMemTable* table;
+    TDataSetState oldState;
+    PmtRecord oldRecord;
+    FilterScope(TmtCustomMemTable* Table, PmtRecord Record)
+        : table(Table), oldState(Table->SetTempState(dsFilter)), oldRecord(Table->filterRecord_) {
+        table->filterRecord_ = Record;
+    }
+    ~FilterScope() {
+        table->filterRecord_ = oldRecord;
+        table->RestoreState(oldState);
+    }
+    FilterScope(const FilterScope&) = delete;
+    FilterScope& operator=(const FilterScope&) = delete;
+};
+
 bool TmtCustomMemTable::EvaluateFilterExpression(void* Expression, PmtRecord Record) {
     if (Expression == nullptr) return true;
-    if (State() == dsFilter && filterRecord_ == Record) return EvaluateTableFilter(this, Expression);
-    // An index filter asks outside the record filter: the fields must read
-    // the record under test while the expression runs.
-    TDataSetState old = SetTempState(dsFilter);
-    PmtRecord oldRecord = filterRecord_;
-    filterRecord_ = Record;
-    Finally restore([&] {
-        filterRecord_ = oldRecord;
-        RestoreState(old);
-    });
-    return EvaluateTableFilter(this, Expression);
+    // An expression over fields the record holds reads the record itself;
+    // otherwise the fields must read the record under test while it runs.
+    if ((State() == dsFilter && filterRecord_ == Record) || FilterExpressionReadsOnlyRecord(Expression))
+        return EvaluateTableFilter(this, Expression, Record);
+    FilterScope scope(this, Record);
+    return EvaluateTableFilter(this, Expression, Record);
 }
 
 void* TmtCustomMemTable::ParseFilterExpression(const std::string& Text, TFilterOptions Options) {
-    return ParseTableFilter(Text, Options);
+    void* e = ParseTableFilter(Text, Options);
+    if (e != nullptr) parsedHere_.push_back(e);
+    return e;
 }
 
-void TmtCustomMemTable::FreeFilterExpression(void* Expression) { FreeTableFilter(Expression); }
+void TmtCustomMemTable::FreeFilterExpression(void* Expression) {
+    parsedHere_.erase(std::remove(parsedHere_.begin(), parsedHere_.end(), Expression), parsedHere_.end());
+    FreeTableFilter(Expression);
+}
+
+bool TmtCustomMemTable::FilterExpressionReadsOnlyRecord(void* Expression) {
+    if (Expression == nullptr) return true;
+    // Only an expression this unit parsed is known well enough to tell.
+    if (std::find(parsedHere_.begin(), parsedHere_.end(), Expression) == parsedHere_.end()) return false;
+    // Asked for every record a filter tests: the answer for the table's own
+    // filter is kept until the filter or the fields change.
+    if (Expression != filterExpression_) return TableFilterReadsOnlyRecord(this, Expression);
+    if (filterReadsRecordAt_ != fieldGeneration_ || filterReadsRecordOf_ != Expression) {
+        filterReadsRecord_ = TableFilterReadsOnlyRecord(this, Expression);
+        filterReadsRecordAt_ = fieldGeneration_;
+        filterReadsRecordOf_ = Expression;
+    }
+    return filterReadsRecord_;
+}
 
 void TmtCustomMemTable::CalcRecordFields(PmtRecord Record) {
     if (CalcFieldsSize() > 0 && Record != nullptr) GetCalcFields(reinterpret_cast<TRecordBuffer>(Record));
 }
 
+TmtFilterExpression* TmtCustomMemTable::PlainRecordFilter(bool ForceFilter) {
+    if (filterExpression_ == nullptr || !(ForceFilter || Filtered()) || recalcOnIndex_ || OnFilterRecord()) return nullptr;
+    if (masterLink_->Active() && masterKeyRecord_ != nullptr && masterIndexList_.Count() > 0) return nullptr;
+    if (std::find(parsedHere_.begin(), parsedHere_.end(), filterExpression_) == parsedHere_.end()) return nullptr;
+    if (!FilterExpressionReadsOnlyRecord(filterExpression_)) return nullptr;
+    return static_cast<TmtFilterExpression*>(filterExpression_);
+}
+
 bool TmtCustomMemTable::FilterRecord(PmtRecord Record, bool ForceFilter) {
     if (!ForceFilter && !isFiltered_) return true;
     if (Record == nullptr) return false;
+    const bool master = masterLink_->Active() && masterKeyRecord_ != nullptr && masterIndexList_.Count() > 0;
+    const bool own = ForceFilter || Filtered();
+    // A filter text alone, over fields the record holds: nothing to show the
+    // fields, the record is read as it is.
+    if (own && !master && !recalcOnIndex_ && !OnFilterRecord() && filterExpression_ != nullptr &&
+        FilterExpressionReadsOnlyRecord(filterExpression_))
+        return EvaluateFilterExpression(filterExpression_, Record);
     if (recalcOnIndex_) CalcRecordFields(Record);
-    TDataSetState old = SetTempState(dsFilter);
-    PmtRecord oldRecord = filterRecord_;
-    filterRecord_ = Record;
-    Finally restore([&] {
-        filterRecord_ = oldRecord;
-        RestoreState(old);
-    });
+    FilterScope scope(this, Record);
     bool accept = true;
-    if (masterLink_->Active() && masterKeyRecord_ != nullptr && masterIndexList_.Count() > 0) {
+    if (master) {
         const TmtFieldList& dl = detailIndexList_.Count() > 0 ? detailIndexList_ : indexFieldList_;
         int n = std::min(masterIndexList_.Count(), dl.Count());
         if (n > 0 && common_->CompareRecords(dl, n, masterKeyRecord_, Record, false, false, 0) != 0) accept = false;
     }
     if (!accept) return false;
-    if (!ForceFilter && !Filtered()) return true;
+    if (!own) return true;
     DoOnFilterRecord(this, accept);
     if (accept && filterExpression_ != nullptr) accept = EvaluateFilterExpression(filterExpression_, Record);
     return accept;
@@ -1026,8 +1075,10 @@ void TmtCustomMemTable::SetFilteredValue(bool Value) {
     if (Value == Filtered()) return;
     TDataSet::SetFilteredValue(Value);
     if (!Active()) return;
-    if (Value && filterExpression_ == nullptr && !Filter().empty())
+    if (Value && filterExpression_ == nullptr && !Filter().empty()) {
         filterExpression_ = ParseFilterExpression(Filter(), FilterOptions());
+        filterReadsRecordOf_ = nullptr;
+    }
     UpdateIsFiltered();
     ClearBuffers();
     Refresh();
@@ -1039,6 +1090,7 @@ void TmtCustomMemTable::SetFilterText(const std::string& Value) {
     void* parsed = Value.empty() ? nullptr : ParseFilterExpression(Value, FilterOptions());
     FreeFilterExpression(filterExpression_);
     filterExpression_ = parsed;
+    filterReadsRecordOf_ = nullptr;
     UpdateIsFiltered();
     TDataSet::SetFilterText(Value);
     UpdateIsFiltered();

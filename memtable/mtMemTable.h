@@ -19,6 +19,7 @@
 // references to them.
 class TmtCustomStreamFormat;
 class TmtCustomDeltaHandler;
+class TmtFilterExpression;
 
 enum TmtProgressCode { mtpcLoad, mtpcSave, mtpcEmpty, mtpcPack, mtpcCheckPoint, mtpcSearch, mtpcCopy,
                        mtpcUpdate, mtpcSort };
@@ -267,6 +268,9 @@ public:
     void ClipRecNo(int Value) { recNo_ = Value; }
     void SetCurIndexRaw(TmtIndex* Index) { curIndex_ = Index; }
     bool IsCursorOpenForIndexes() const { return cursorOpen_; }
+    // Changes whenever the table opens or closes, when its fields may have
+    // been made again: what was resolved against them must be again.
+    uint64_t FieldGeneration() const { return fieldGeneration_; }
 
     // ===== hooks for indexes and the store
     virtual void SetCursorBeforeFirst();
@@ -280,6 +284,10 @@ public:
     // True when the record passes the table's filter (range, master link,
     // OnFilterRecord, filter expression).
     bool FilterRecord(PmtRecord Record, bool ForceFilter);
+    // The filter expression when it is all of the test FilterRecord makes and
+    // reads only the records' own fields: the caller may evaluate it on each
+    // record directly. nullptr otherwise.
+    TmtFilterExpression* PlainRecordFilter(bool ForceFilter);
     // Evaluates a parsed filter expression for a record (the expression unit
     // overrides this); the base accepts every record.
     virtual bool EvaluateFilterExpression(void* Expression, PmtRecord Record);
@@ -287,6 +295,9 @@ public:
     // this); the base parses nothing, so the text filters nothing.
     virtual void* ParseFilterExpression(const std::string& Text, TFilterOptions Options);
     virtual void FreeFilterExpression(void* Expression);
+    // Whether evaluating the expression reads only the record under test, so
+    // that the table need not show that record to its fields first.
+    virtual bool FilterExpressionReadsOnlyRecord(void* Expression);
     // Computes the calculated fields of a store record (RecalcOnIndex).
     void CalcRecordFields(PmtRecord Record);
     void SetLastChangePos(int Value) { lastChangePos_ = Value; }
@@ -355,6 +366,7 @@ private:
     friend class TmtCommon;
     friend class TmtIndex;
     friend class TmtIndexes;
+    struct FilterScope;
 
     PmtRecord Rec(TRecordBuffer Buffer) const { return reinterpret_cast<PmtRecord>(Buffer); }
     uint8_t* BookmarkSlot(PmtRecord Record) const;
@@ -432,6 +444,11 @@ private:
     bool rangeActive_ = false;
     bool isFiltered_ = false;
     bool inAfterOpen_ = false;
+    uint64_t fieldGeneration_ = 0;
+    bool filterReadsRecord_ = false;
+    uint64_t filterReadsRecordAt_ = ~uint64_t{0};
+    void* filterReadsRecordOf_ = nullptr;
+    std::vector<void*> parsedHere_;  // expressions the base parser made (and knows the type of)
     TmtProgressCodes progressFlags_{mtpcLoad, mtpcSave, mtpcCopy};
 };
 
