@@ -79,6 +79,27 @@ constexpr bool kOwnBlocks = false;
 constexpr bool kOwnBlocks = false;
 #endif
 
+// Copies the few bytes of a field or two without a call.
+inline void CopyBytes(uint8_t* d, const uint8_t* s, std::size_t n) {
+    if (n > 16) {
+        std::memcpy(d, s, n);
+    } else if (n >= 8) {
+        uint64_t a, b;
+        std::memcpy(&a, s, 8);
+        std::memcpy(&b, s + n - 8, 8);
+        std::memcpy(d, &a, 8);
+        std::memcpy(d + n - 8, &b, 8);
+    } else if (n >= 4) {
+        uint32_t a, b;
+        std::memcpy(&a, s, 4);
+        std::memcpy(&b, s + n - 4, 4);
+        std::memcpy(d, &a, 4);
+        std::memcpy(d + n - 4, &b, 4);
+    } else {
+        for (std::size_t i = 0; i < n; ++i) d[i] = s[i];
+    }
+}
+
 // Texts held in their real length in packed records; a GUID keeps its fixed
 // 39 bytes.
 bool IsPackableText(TFieldType Type) {
@@ -270,12 +291,18 @@ void TmtCommon::CopyHeader(PmtRecord Source, PmtRecord Dest) {
     Dest->TransactionLevel = Source->TransactionLevel;
 }
 
-std::size_t TmtCommon::PackedTextBytes(PmtRecord Buffer) const {
+std::size_t TmtCommon::PackedTextBytes(PmtRecord Buffer, uint32_t* Lengths) const {
     std::size_t n = 0;
     const uint8_t* data = Buffer->Data();
-    for (const TextField& t : texts_) {
+    for (std::size_t i = 0; i < texts_.size(); ++i) {
+        const TextField& t = texts_[i];
         const uint8_t* slot = data + t.bufferOfs;
-        if (slot[0] != 0) n += strnlen(reinterpret_cast<const char*>(slot + 1), static_cast<std::size_t>(t.maxBytes)) + 1;
+        uint32_t length = 0;
+        if (slot[0] != 0) {
+            length = static_cast<uint32_t>(strnlen(reinterpret_cast<const char*>(slot + 1), static_cast<std::size_t>(t.maxBytes)));
+            n += length + 1;
+        }
+        if (Lengths != nullptr && i < kKnownLengths) Lengths[i] = length;
     }
     return n;
 }
@@ -285,7 +312,7 @@ std::size_t TmtCommon::PackedDataBytes(PmtRecord Record) const {
     return ReadValue<uint32_t>(Record->Data() + texts_.back().packedOfs + 1);
 }
 
-void TmtCommon::PackValues(PmtRecord Source, PmtRecord Dest) const {
+void TmtCommon::PackValues(PmtRecord Source, PmtRecord Dest, const uint32_t* Lengths) const {
     uint8_t* d = Dest->Data();
     if (IsPacked(Source)) {
         // Same layout: the values are one run of bytes, but for the indirect
@@ -302,18 +329,21 @@ void TmtCommon::PackValues(PmtRecord Source, PmtRecord Dest) const {
     }
     const uint8_t* s = Source->Data();
     for (const CopyRun& run : runs_)
-        std::memcpy(d + run.packedOfs, s + run.bufferOfs, static_cast<std::size_t>(run.bytes));
+        CopyBytes(d + run.packedOfs, s + run.bufferOfs, static_cast<std::size_t>(run.bytes));
     if (calcFieldsSize_ > 0)
         std::memcpy(d + packedStartCalculated_, s + startCalculated_, static_cast<std::size_t>(calcFieldsSize_));
     for (int i = 0; i < indirectCount_; ++i) IndirectSlot(Dest, i)[0] = IndirectSlot(Source, i)[0];
     uint32_t end = static_cast<uint32_t>(packedStartTexts_);
-    for (const TextField& t : texts_) {
+    for (std::size_t i = 0; i < texts_.size(); ++i) {
+        const TextField& t = texts_[i];
         const uint8_t* slot = s + t.bufferOfs;
         uint8_t* out = d + t.packedOfs;
         out[0] = slot[0];
         if (slot[0] != 0) {
-            std::size_t n = strnlen(reinterpret_cast<const char*>(slot + 1), static_cast<std::size_t>(t.maxBytes));
-            std::memcpy(d + end, slot + 1, n);
+            const std::size_t n = Lengths != nullptr && i < kKnownLengths
+                                      ? Lengths[i]
+                                      : strnlen(reinterpret_cast<const char*>(slot + 1), static_cast<std::size_t>(t.maxBytes));
+            CopyBytes(d + end, slot + 1, n);
             d[end + n] = 0;
             end += static_cast<uint32_t>(n + 1);
         }
@@ -331,7 +361,7 @@ void TmtCommon::TransferRecord(PmtRecord Source, PmtRecord Dest) {
         return;
     }
     for (const CopyRun& run : runs_)
-        std::memcpy(d + run.bufferOfs, s + run.packedOfs, static_cast<std::size_t>(run.bytes));
+        CopyBytes(d + run.bufferOfs, s + run.packedOfs, static_cast<std::size_t>(run.bytes));
     if (calcFieldsSize_ > 0)
         std::memcpy(d + startCalculated_, s + packedStartCalculated_, static_cast<std::size_t>(calcFieldsSize_));
     if (bookmarkArraySize_ > 0) std::memset(d + startBookmarks_, 0, static_cast<std::size_t>(bookmarkArraySize_));
@@ -343,7 +373,7 @@ void TmtCommon::TransferRecord(PmtRecord Source, PmtRecord Dest) {
         uint8_t* out = d + t.bufferOfs;
         out[0] = slot[0];
         if (slot[0] != 0 && end > start) {
-            std::memcpy(out + 1, s + start, end - start);  // the bytes and their terminator
+            CopyBytes(out + 1, s + start, end - start);  // the bytes and their terminator
         } else {
             out[1] = 0;
         }
@@ -353,9 +383,12 @@ void TmtCommon::TransferRecord(PmtRecord Source, PmtRecord Dest) {
 
 PmtRecord TmtCommon::MoveRecord(PmtRecord Source, PmtRecord Dest) {
     PmtRecord target = Dest;
+    uint32_t lengths[kKnownLengths];
+    bool measured = false;
     if (IsPacked(Dest)) {
+        measured = !IsPacked(Source);
         const std::size_t need = IsPacked(Source) ? PackedDataBytes(Source)
-                                                  : static_cast<std::size_t>(packedStartTexts_) + PackedTextBytes(Source);
+                                                  : static_cast<std::size_t>(packedStartTexts_) + PackedTextBytes(Source, lengths);
         if (need > Capacity(Dest)) {
             // A longer value than the block holds: the record moves to a new
             // block, taking the old one's indirect blocks, flags and slot.
@@ -386,7 +419,7 @@ PmtRecord TmtCommon::MoveRecord(PmtRecord Source, PmtRecord Dest) {
     }
     if (IsPacked(target)) {
         CopyHeader(Source, target);
-        PackValues(Source, target);
+        PackValues(Source, target, measured ? lengths : nullptr);
     } else {
         TransferRecord(Source, target);
     }
@@ -394,12 +427,13 @@ PmtRecord TmtCommon::MoveRecord(PmtRecord Source, PmtRecord Dest) {
 }
 
 PmtRecord TmtCommon::CopyRecord(PmtRecord Source, bool CopyIndirect) {
+    uint32_t lengths[kKnownLengths];
     const std::size_t need = IsPacked(Source) ? PackedDataBytes(Source)
-                                              : static_cast<std::size_t>(packedStartTexts_) + PackedTextBytes(Source);
+                                              : static_cast<std::size_t>(packedStartTexts_) + PackedTextBytes(Source, lengths);
     PmtRecord r = AllocPacked(need);
     if (indirectCount_ > 0) std::memset(r->Data() + packedStartIndirect_, 0, static_cast<std::size_t>(indirectSize_));
     CopyHeader(Source, r);
-    PackValues(Source, r);
+    PackValues(Source, r, IsPacked(Source) ? nullptr : lengths);
     PmtRecord store = StoreRecordOf(Source);
     for (int i = 0; i < indirectCount_; ++i) {
         const uint8_t* from = IndirectSlot(Source, i);
@@ -568,7 +602,9 @@ bool TmtCommon::IsIndirectField(TFieldType FieldType, int Size) const {
 
 void TmtCommon::ClearModifiedFlags() {
     if (!anyChanged_) return;
-    for (auto& f : fieldFlags_) f &= static_cast<uint8_t>(~kFlagChanged);
+    // Field numbers run from 1 to the field count; the rest never change.
+    const std::size_t n = std::min(fieldFlags_.size(), static_cast<std::size_t>(std::max(fieldCount_, 0)) + 1);
+    for (std::size_t i = 0; i < n; ++i) fieldFlags_[i] &= static_cast<uint8_t>(~kFlagChanged);
     anyChanged_ = false;
 }
 
@@ -828,7 +864,7 @@ void TmtCommon::SetAutoIncMax(int32_t Value) {
 }
 
 void TmtCommon::SetIsDataModified(bool Value) {
-    StoreLock lock(this);
+    // A flag alone: whoever changes records holds the lock already.
     isDataModified_ = Value;
 }
 
@@ -888,6 +924,9 @@ void TmtCommon::CloseTables(TmtCustomMemTable* Except) {
 
 void TmtCommon::RefreshTables(TmtCustomMemTable* Except) {
     StoreLock lock(this);
+    bool others = false;
+    for (TmtCustomMemTable* t : attachedTables_) others = others || (t != nullptr && t != Except);
+    if (!others) return;
     std::vector<TmtCustomMemTable*> tables = attachedTables_;
     for (TmtCustomMemTable* t : tables)
         if (t != nullptr && t != Except && t->Active() && t->State() == dsBrowse) t->DoRefresh();

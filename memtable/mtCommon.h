@@ -324,15 +324,17 @@ private:
     // A packed record with room for DataBytes bytes of data, header cleared.
     PmtRecord AllocPacked(std::size_t DataBytes);
     void ReleaseBlock(PmtRecord Record);
-    // Bytes the texts of a buffer take in a packed record.
-    std::size_t PackedTextBytes(PmtRecord Buffer) const;
+    // Bytes the texts of a buffer take in a packed record; Lengths, when
+    // given, gets the byte count of the first kKnownLengths texts.
+    static constexpr std::size_t kKnownLengths = 16;
+    std::size_t PackedTextBytes(PmtRecord Buffer, uint32_t* Lengths = nullptr) const;
     // Bytes of data of a packed record.
     std::size_t PackedDataBytes(PmtRecord Record) const;
     std::size_t Capacity(PmtRecord Record) const;
     // The fixed, calculated and text values of Source into Dest (packed, with
     // room for them); indirect slots keep Dest's pointers and take Source's
     // null flags.
-    void PackValues(PmtRecord Source, PmtRecord Dest) const;
+    void PackValues(PmtRecord Source, PmtRecord Dest, const uint32_t* Lengths = nullptr) const;
     static void CopyHeader(PmtRecord Source, PmtRecord Dest);
     uint8_t* IndirectSlot(PmtRecord Record, int Index) const {
         return Record->Data() + (IsPacked(Record) ? packedStartIndirect_ : startIndirect_) +

@@ -1281,7 +1281,10 @@ void TmtIndex::InsertAt(int Pos, PmtRecord Record) {
     Pos = std::clamp(Pos, 0, Count());
     if (isRowOrder_) {
         if (Pos != Count() || (!ids_.empty() && ids_.back() > Record->RecordID)) idsAscending_ = false;
-        ids_.insert(ids_.begin() + Pos, Record->RecordID);
+        if (Pos == Count())
+            ids_.push_back(Record->RecordID);
+        else
+            ids_.insert(ids_.begin() + Pos, Record->RecordID);
         return;
     }
     if (keyable_ && keysValid_) {
@@ -1695,6 +1698,9 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
 
 void TmtIndexes::CheckRecordUniqueness(PmtRecord Record, PmtRecord ActualRecord) {
     if (!dataSet_->EnableIndexes()) return;
+    bool anyUnique = false;
+    for (auto& up : indexes_) anyUnique = anyUnique || up->IndexOptions().Contains(mtcoUnique);
+    if (!anyUnique) return;
     TmtCommon* common = dataSet_->Common();
     StoreLock lock(common);
     for (auto& up : indexes_) {

@@ -444,6 +444,27 @@ bool TmtCustomMemTable::GetFieldData(TField* Field, void* Buffer) const {
     const bool own = overrideRecord_ == nullptr && (st == dsBrowse || st == dsEdit || st == dsInsert);
     const int fno = Field->FieldNo();
     const bool indirect = fno > 0 && (common_->FieldFlags(fno) & kFlagIndirect) != 0;
+    if (own && !indirect && fno > 0 && static_cast<std::size_t>(fno) < fieldInfo_.size() &&
+        fieldInfo_[static_cast<std::size_t>(fno)].bufferOfs >= 0) {
+        // A fixed field of this table's own buffer.
+        PmtRecord rec = GetActiveRecord();
+        if (rec == nullptr) return false;
+        const FieldInfo& fi = fieldInfo_[static_cast<std::size_t>(fno)];
+        const uint8_t* slot = rec->Data() + fi.bufferOfs;
+        if (slot[0] == 0) return false;
+        if (Buffer == nullptr) return true;
+        if (fi.text) {
+            // Up to the terminator: the rest of the buffer is the reader's.
+            if (fi.dataSize <= 0) return true;
+            const std::size_t n = strnlen(reinterpret_cast<const char*>(slot + 1),
+                                          static_cast<std::size_t>(std::min(fi.slotBytes, fi.dataSize - 1)));
+            std::memcpy(Buffer, slot + 1, n);
+            static_cast<uint8_t*>(Buffer)[n] = 0;
+            return true;
+        }
+        std::memcpy(Buffer, slot + 1, static_cast<std::size_t>(std::min(fi.slotBytes, fi.dataSize)));
+        return true;
+    }
     StoreLockIf lock(common_, !own || indirect);
     PmtRecord rec = GetActiveRecord();
     if (rec == nullptr) return false;
@@ -502,6 +523,40 @@ void TmtCustomMemTable::SetFieldData(TField* Field, const void* Buffer) {
     // Writing a record being edited or inserted touches only this table's
     // buffer: no lock. Any other record may be one the store holds.
     const bool own = overrideRecord_ == nullptr && (st == dsEdit || st == dsInsert);
+    const int no = Field->FieldNo();
+    if (own && no > 0 && static_cast<std::size_t>(no) < fieldInfo_.size() &&
+        fieldInfo_[static_cast<std::size_t>(no)].bufferOfs >= 0) {
+        // The common case, a value typed into a buffer, without a lookup.
+        TRecordBuffer b = ActiveBuffer();
+        if (b == nullptr) return;
+        Field->Validate(Buffer);
+        const FieldInfo& fi = fieldInfo_[static_cast<std::size_t>(no)];
+        uint8_t* slot = Rec(b)->Data() + fi.bufferOfs;
+        if (Buffer == nullptr) {
+            slot[0] = 0;
+            std::memset(slot + 1, 0, static_cast<std::size_t>(fi.slotBytes));
+        } else if (fi.text) {
+            slot[0] = 2;
+            const auto* p = static_cast<const char*>(Buffer);
+            std::size_t n = strnlen(p, static_cast<std::size_t>(std::max(fi.dataSize, 0)));
+            std::string scratch;
+            // More bytes than characters allowed: count the characters.
+            if (n > static_cast<std::size_t>(fi.maxChars)) {
+                std::string_view t = FitText(Buffer, fi.dataSize, fi.maxChars, scratch);
+                p = t.data();
+                n = t.size();
+            }
+            n = std::min(n, static_cast<std::size_t>(fi.slotBytes - 1));
+            std::memcpy(slot + 1, p, n);
+            slot[1 + n] = 0;
+        } else {
+            slot[0] = 2;
+            std::memcpy(slot + 1, Buffer, static_cast<std::size_t>(std::min(fi.slotBytes, fi.dataSize)));
+        }
+        common_->SetFieldFlag(no, kFlagChanged);
+        NotifyFieldChange(Field);
+        return;
+    }
     StoreLockIf lock(common_, !own);
     PmtRecord rec = GetActiveRecord();
     if (rec == nullptr) return;
@@ -656,7 +711,24 @@ void TmtCustomMemTable::InternalOpen() {
         indexes_->Clear();
         throw;
     }
+    BuildFieldInfo();
     ClearBuffers();
+}
+
+void TmtCustomMemTable::BuildFieldInfo() {
+    fieldInfo_.clear();
+    for (TField* f : Fields()->List()) {
+        const int no = f->FieldNo();
+        if (no <= 0) continue;
+        if (static_cast<std::size_t>(no) >= fieldInfo_.size()) fieldInfo_.resize(static_cast<std::size_t>(no) + 1);
+        FieldInfo& fi = fieldInfo_[static_cast<std::size_t>(no)];
+        if ((common_->FieldFlags(no) & kFlagIndirect) != 0) continue;
+        fi.bufferOfs = common_->GetFieldOffsetByNo(no);
+        fi.slotBytes = common_->GetFieldSize(f->DataType(), f->Size());
+        fi.dataSize = f->DataSize();
+        fi.maxChars = MaxCharsOf(f);
+        fi.text = IsTextFieldType(f->DataType());
+    }
 }
 
 void TmtCustomMemTable::RebuildIndexesFromDefs() {

@@ -445,6 +445,17 @@ private:
     bool isFiltered_ = false;
     bool inAfterOpen_ = false;
     uint64_t fieldGeneration_ = 0;
+    // By field number, what a write into a record buffer needs of a field,
+    // read once at open instead of asked of the field at every write.
+    struct FieldInfo {
+        int bufferOfs = -1;  // null flag in the buffer layout; -1 for an indirect field
+        int slotBytes = 0;   // value bytes of the fixed slot
+        int dataSize = 0;    // the field's native buffer
+        int maxChars = 0;    // texts: characters at most
+        bool text = false;
+    };
+    std::vector<FieldInfo> fieldInfo_;
+    void BuildFieldInfo();
     bool filterReadsRecord_ = false;
     uint64_t filterReadsRecordAt_ = ~uint64_t{0};
     void* filterReadsRecordOf_ = nullptr;

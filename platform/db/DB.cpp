@@ -509,6 +509,7 @@ void TDataSet::DataEvent(TDataEvent Event, intptr_t Info) {
         field->Change();
     }
     if (disableCount_ == 0) {
+        if (dataSources_.empty()) return;
         // A handler may link or unlink data sources while they are told.
         std::vector<TDataSource*> sources = dataSources_;
         for (TDataSource* source : sources)

@@ -288,6 +288,14 @@ std::string Encode(char32_t cp) {
 bool IsValid(std::string_view s) {
     std::size_t pos = 0;
     while (pos < s.size()) {
+        // Plain ASCII, the common case, eight bytes at a time.
+        while (pos + 8 <= s.size()) {
+            uint64_t w;
+            std::memcpy(&w, s.data() + pos, 8);
+            if ((w & 0x8080808080808080ULL) != 0) break;
+            pos += 8;
+        }
+        if (pos >= s.size()) break;
         if (static_cast<unsigned char>(s[pos]) < 0x80) {
             ++pos;
             continue;
