@@ -485,7 +485,171 @@ bool WriteRecord(TmtCustomMemTable* Table, TDataSet* Source, TDataSet* Destinati
     }
 }
 
+// Whether a value of Source can reach Dest as its native bytes, with the
+// outcome of Dest's own setter: same kind, no range of Dest to check.
+bool NativeCopyable(TField* Source, TField* Dest) {
+    if (Source->DataType() != Dest->DataType() || Source->IsBlob() || Dest->IsBlob()) return false;
+    switch (Dest->DataType()) {
+        case ftSmallint: case ftInteger: case ftWord: {
+            auto* i = dynamic_cast<TIntegerField*>(Dest);
+            return i != nullptr && i->MinValue() == 0 && i->MaxValue() == 0;
+        }
+        case ftFloat: case ftCurrency: {
+            auto* f = dynamic_cast<TFloatField*>(Dest);
+            return f != nullptr && f->MinValue() == 0 && f->MaxValue() == 0;
+        }
+        case ftBoolean: case ftDate: case ftTime: case ftDateTime:
+        case ftString: case ftFixedChar: case ftWideString:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Copies one value by its native bytes, as Dest's setter would store it;
+// false when the setter must decide (a value it would refuse).
+bool CopyNative(TField* Source, TField* Dest, std::vector<uint8_t>& Scratch) {
+    const std::size_t size = static_cast<std::size_t>(std::max(Source->DataSize(), Dest->DataSize())) + 1;
+    if (Scratch.size() < size) Scratch.resize(size);
+    std::memset(Scratch.data(), 0, size);
+    if (!Source->GetData(Scratch.data())) {
+        Dest->Clear();
+        return true;
+    }
+    switch (Dest->DataType()) {
+        case ftBoolean: {
+            const int16_t b = ReadValue<int16_t>(Scratch.data()) != 0 ? 1 : 0;
+            WriteValue<int16_t>(Scratch.data(), b);
+            break;
+        }
+        case ftFloat: case ftCurrency: case ftDate: case ftTime: case ftDateTime: {
+            double d = ReadValue<double>(Scratch.data());
+            if (!std::isfinite(d)) return false;
+            if (Dest->DataType() == ftDate) d = std::trunc(d);
+            if (Dest->DataType() == ftTime) d = std::fabs(d - std::trunc(d));
+            WriteValue<double>(Scratch.data(), d);
+            break;
+        }
+        case ftString: case ftFixedChar: case ftWideString: {
+            const auto* p = reinterpret_cast<const char*>(Scratch.data());
+            std::string_view text(p, strnlen(p, size));
+            std::string fixed;
+            if (!utf8::IsValid(text)) {
+                fixed = utf8::Repair(text);
+                text = fixed;
+            }
+            if (text.size() > static_cast<std::size_t>(std::max(Dest->Size(), 0)) && Length(text) > Dest->Size()) {
+                std::string cut = Copy(text, 1, Dest->Size());
+                fixed = std::move(cut);
+                text = fixed;
+            }
+            std::vector<uint8_t> out(static_cast<std::size_t>(Dest->DataSize()) + 1, 0);
+            std::memcpy(out.data(), text.data(), std::min(text.size(), out.size() - 1));
+            Dest->SetData(out.data());
+            return true;
+        }
+        default:
+            break;
+    }
+    Dest->SetData(Scratch.data());
+    return true;
+}
+
 }  // namespace
+
+// ---------------------------------------------------------------------------
+// Adding records in bulk
+
+bool TmtCustomMemTable::CanLoadDirectly() const {
+    if (!Active() || State() != dsBrowse || !ControlsDisabled()) return false;
+    if (BeforeInsert || AfterInsert || BeforePost || AfterPost || OnNewRecord || BeforeScroll || AfterScroll ||
+        OnPostError || BeforeCancel || AfterCancel || OnCalcFields || OnLoadRecord || OnLoadField)
+        return false;
+    if (masterLink_->Active() && masterIndexList_.Count() > 0) return false;
+    if (autoIncField_ != nullptr && !ignoreAutoInc_) return false;
+    for (TField* f : Fields()->List())
+        if (!f->DefaultExpression().empty() || (f->Required() && f->FieldKind() == fkData)) return false;
+    // Other tables sharing the store refresh after every post.
+    for (TmtCustomMemTable* t : common_->AttachedTables())
+        if (t != nullptr && t != this && t->Active() && attachedAutoRefresh_) return false;
+    return true;
+}
+
+void TmtCustomMemTable::AppendBufferDirectly(PmtRecord Buffer) {
+    // What InternalPost does for an appended record.
+    StoreLock lock(common_);
+    indexes_->CheckRecordUniqueness(Buffer, nullptr);
+    PmtRecord copy = common_->CopyRecord(Buffer, true);
+    copy->RecordNo = -1;
+    common_->ClearIndirect(Buffer);
+    common_->AppendRecord(copy);
+    copy->TransactionLevel = common_->TransactionLevel();
+    copy->Flag |= kRecOwned;
+    lastChangePos_ = -1;
+    common_->ReflectToIndexes(this, 0, false, -1, nullptr, copy);
+    common_->SetIsDataModified(true);
+    common_->ClearModifiedFlags();
+}
+
+TmtBulkLoad::TmtBulkLoad(TmtCustomMemTable* Table) : table_(Table) {
+    if (!Table->CanLoadDirectly()) return;
+    buffer_ = Table->common_->AllocRecord();
+    oldOverride_ = Table->overrideRecord_;
+    oldState_ = Table->SetTempState(dsInsert);
+    Table->overrideRecord_ = buffer_;
+}
+
+TmtBulkLoad::~TmtBulkLoad() {
+    if (buffer_ == nullptr) return;
+    TmtCustomMemTable* t = table_;
+    t->overrideRecord_ = oldOverride_;
+    t->RestoreState(oldState_);
+    t->common_->FreeRecord(buffer_, true, false);
+    buffer_ = nullptr;
+    if (count_ == 0 || !t->Active()) return;
+    // The cursor on the last record added, as after the last Post.
+    try {
+        if (t->lastChangePos_ >= 0) t->recNo_ = t->lastChangePos_;
+        t->lastChangePos_ = -1;
+        t->Resync({});
+    } catch (...) {
+    }
+}
+
+void TmtBulkLoad::Append() {
+    if (buffer_ == nullptr) {
+        table_->Append();
+        return;
+    }
+    TmtCommon* common = table_->common_;
+    common->ClearIndirect(buffer_);
+    common->InitRecord(buffer_);
+    if (table_->CalcFieldsSize() > 0) table_->ClearCalcFields(reinterpret_cast<TRecordBuffer>(buffer_));
+    common->ClearModifiedFlags();
+    pending_ = true;
+}
+
+void TmtBulkLoad::Post() {
+    if (buffer_ == nullptr) {
+        table_->Post();
+        ++count_;
+        return;
+    }
+    if (!pending_) return;
+    table_->CheckRequiredFields();
+    table_->AppendBufferDirectly(buffer_);
+    pending_ = false;
+    ++count_;
+}
+
+void TmtBulkLoad::Cancel() {
+    if (buffer_ == nullptr) {
+        table_->Cancel();
+        return;
+    }
+    table_->common_->ClearModifiedFlags();
+    pending_ = false;
+}
 
 int TmtCustomMemTable::CopyRecords(TDataSet* Source, TDataSet* Destination, int Limit, bool UTF8Conversion,
                                    bool IgnoreErrors) {
@@ -504,11 +668,42 @@ int TmtCustomMemTable::CopyRecords(TDataSet* Source, TDataSet* Destination, int 
     }
     loadedCompletely_ = true;
     int count = 0, seen = 0;
+    // Into this table, many records go in bulk when nothing listens to each.
+    std::unique_ptr<TmtBulkLoad> bulk;
+    if (Destination == this && Source != this) bulk = std::make_unique<TmtBulkLoad>(this);
+    if (bulk != nullptr && !bulk->Direct()) bulk.reset();
+    std::vector<uint8_t> native;
+    std::vector<char> nativeOk(map.size(), 0);
+    if (bulk != nullptr)
+        for (std::size_t i = 0; i < map.size(); ++i)
+            if (map[i] >= 0)
+                nativeOk[i] = NativeCopyable(Source->Fields()->Fields(map[i]), Fields()->Fields(static_cast<int>(i)));
     while (!Source->Eof()) {
         if (seen > 0 && seen % 100 == 0 && total > 0) Progress(std::min(100, seen * 100 / total), mtpcCopy);
         bool accept = true;
         if (Source == this && OnSaveRecord) OnSaveRecord(this, accept);
-        if (accept) {
+        if (accept && bulk != nullptr) {
+            bulk->Append();
+            try {
+                for (std::size_t i = 0; i < map.size(); ++i) {
+                    if (map[i] < 0) continue;
+                    TField* s = Source->Fields()->Fields(map[i]);
+                    TField* d = Fields()->Fields(static_cast<int>(i));
+                    if (!nativeOk[i] || !CopyNative(s, d, native)) CopyValue(s, d, UTF8Conversion);
+                }
+                bulk->Post();
+            } catch (...) {
+                bulk->Cancel();
+                throw;
+            }
+            ++count;
+            if (Limit > 0 && count >= Limit) {
+                Source->Next();
+                loadedCompletely_ = Source->Eof();
+                ++seen;
+                break;
+            }
+        } else if (accept) {
             Destination->Append();
             if (WriteRecord(this, Source, Destination, map, UTF8Conversion)) ++count;
             if (Limit > 0 && count >= Limit) {

@@ -366,7 +366,12 @@ private:
     friend class TmtCommon;
     friend class TmtIndex;
     friend class TmtIndexes;
+    friend class TmtBulkLoad;
     struct FilterScope;
+    // Whether records may be added straight to the store (TmtBulkLoad).
+    bool CanLoadDirectly() const;
+    // Adds a filled buffer to the store as a post of an inserted record would.
+    void AppendBufferDirectly(PmtRecord Buffer);
 
     PmtRecord Rec(TRecordBuffer Buffer) const { return reinterpret_cast<PmtRecord>(Buffer); }
     uint8_t* BookmarkSlot(PmtRecord Record) const;
@@ -461,6 +466,43 @@ private:
     void* filterReadsRecordOf_ = nullptr;
     std::vector<void*> parsedHere_;  // expressions the base parser made (and knows the type of)
     TmtProgressCodes progressFlags_{mtpcLoad, mtpcSave, mtpcCopy};
+};
+
+// Adds many records to a memory table for a loader (copying from a dataset,
+// a stream format's LoadData): Append, the fields' setters, Post, as with the
+// table itself. When nothing could notice the difference (Direct: the table
+// is open in browse state with its controls disabled, and has no handler of
+// the per-record events, no master link, default expression, required field,
+// auto-increment numbering or other attached table to refresh), a record is
+// written straight into a buffer and added to the store at Post, without
+// the dataset's insert and post protocol, its state changes and its
+// re-reading of the record; the fields' own conversions, checks and events
+// still run. Otherwise every call goes to the table, so that every handler
+// runs as before. The cursor ends on the last record added.
+class TmtBulkLoad {
+public:
+    explicit TmtBulkLoad(TmtCustomMemTable* Table);
+    ~TmtBulkLoad();
+    TmtBulkLoad(const TmtBulkLoad&) = delete;
+    TmtBulkLoad& operator=(const TmtBulkLoad&) = delete;
+
+    bool Direct() const { return buffer_ != nullptr; }
+    void Append();
+    void Post();
+    void Cancel();
+    // Writes a field's native value (as GetData gives it) into the record
+    // being added, with the checks and events of the field's setter, but
+    // without converting through a variant.
+    void SetNative(TField* Field, const void* Buffer);
+    int Count() const { return count_; }
+
+private:
+    TmtCustomMemTable* table_;
+    PmtRecord buffer_ = nullptr;
+    PmtRecord oldOverride_ = nullptr;
+    TDataSetState oldState_ = dsInactive;
+    bool pending_ = false;
+    int count_ = 0;
 };
 
 class TmtMemTable : public TmtCustomMemTable {
