@@ -195,19 +195,17 @@ private:
     int nextId_ = 1;
 };
 
-void RunModel(TmtPerformance performance, unsigned seed, int steps) {
-    auto t = MakeItems(performance);
-    t->IndexDefs()->Add("ByName", "Name", {ixCaseInsensitive});
-    t->Open();
-    std::mt19937 rng(seed);
-    Model m(t.get(), rng);
+// Random steps of a model, every table check after Every steps and at the
+// end; the first failure names the seed and the step.
+template <typename M>
+void RunSteps(M& m, unsigned seed, int steps, int every) {
     for (int i = 0; i < steps; ++i) {
         m.Step();
         if (::testing::Test::HasFatalFailure()) {
             ADD_FAILURE() << "seed " << seed << " step " << i;
             return;
         }
-        if (i % 2000 == 1999) {
+        if (i % every == every - 1) {
             m.CheckAll();
             if (::testing::Test::HasFatalFailure()) {
                 ADD_FAILURE() << "seed " << seed << " check after step " << i;
@@ -216,6 +214,15 @@ void RunModel(TmtPerformance performance, unsigned seed, int steps) {
         }
     }
     m.CheckAll();
+}
+
+void RunModel(TmtPerformance performance, unsigned seed, int steps) {
+    auto t = MakeItems(performance);
+    t->IndexDefs()->Add("ByName", "Name", {ixCaseInsensitive});
+    t->Open();
+    std::mt19937 rng(seed);
+    Model m(t.get(), rng);
+    RunSteps(m, seed, steps, 2000);
 }
 
 }  // namespace
@@ -352,7 +359,7 @@ public:
     }
 
     // Each index walks the model's rows in the model's order.
-    void CheckIndexes() {
+    void CheckAll() {
         ASSERT_EQ(t_->RecordCount(), static_cast<int>(rows_.size()));
         struct Case {
             const char* index;
@@ -474,21 +481,7 @@ void RunIndexModel(TmtPerformance performance, unsigned seed, int steps) {
     t->Open();
     std::mt19937 rng(seed);
     IndexModel m(t.get(), rng);
-    for (int i = 0; i < steps; ++i) {
-        m.Step();
-        if (::testing::Test::HasFatalFailure()) {
-            ADD_FAILURE() << "seed " << seed << " step " << i;
-            return;
-        }
-        if (i % 1000 == 999) {
-            m.CheckIndexes();
-            if (::testing::Test::HasFatalFailure()) {
-                ADD_FAILURE() << "seed " << seed << " check after step " << i;
-                return;
-            }
-        }
-    }
-    m.CheckIndexes();
+    RunSteps(m, seed, steps, 1000);
 }
 
 }  // namespace
