@@ -8,6 +8,14 @@
 // AND and OR follow three-valued logic, so "true OR null" is true and
 // "false AND null" is false, while "true AND null" is Null (which does not
 // pass). A division, MOD or % by zero gives Null.
+//
+// Two evaluators give the same values. The variant one (EvaluateFilter)
+// reads every field by name and carries every value in a variant. The one a
+// memory table uses for its records (TmtFilterExpression::EvaluateRecord)
+// resolves each field name once, reads the fields a record holds straight
+// from it and compares numbers, dates, booleans and texts without variants;
+// anything else it hands to the variant rules, so that conversions, errors
+// and result types stay the variant evaluator's.
 #include <functional>
 #include <memory>
 #include <string>
