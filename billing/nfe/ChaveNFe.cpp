@@ -5,6 +5,7 @@
 
 #include "billing/nfe/NFeError.h"
 #include "billing/nfe/XmlText.h"
+#include "platform/rtl/Strings.h"
 
 namespace billing::nfe {
 
