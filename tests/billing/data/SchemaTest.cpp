@@ -57,6 +57,17 @@ std::string MakeVersion18(const testsupport::TempDir& dir, const char* descricao
     return path;
 }
 
+// Takes the file back to 1.1, without step 1.2's program codes, and makes
+// the insertion of "NOTA231" fail with raise(<how>); the file's dump then.
+std::string RefuseProgram231(const std::string& path, const std::string& how) {
+    sqlite::Database db(path);
+    db.Exec("update versao set versao = '1.1'");
+    db.Exec("delete from programa where id_programa in ('NOTA230', 'NOTA231', 'NOTA232')");
+    db.Exec("create trigger recusa before insert on programa when new.id_programa = 'NOTA231' "
+            "begin select raise(" + how + ", 'programa recusado'); end");
+    return Dump(db);
+}
+
 struct SchemaRow {
     std::string table, column, type;
 };
@@ -260,17 +271,9 @@ TEST(SchemaUpgrade, FileWithoutVersionTableFailsUntouched) {
 TEST(SchemaUpgrade, StepUndoneByTheEngineIsNotRecorded) {
     testsupport::TempDir dir;
     std::string path = MakeVersion15(dir);
-    std::string before;
-    {
-        sqlite::Database db(path);
-        db.Exec("update versao set versao = '1.1'");
-        db.Exec("delete from programa where id_programa in ('NOTA230', 'NOTA231', 'NOTA232')");
-        // Stands in for what a full disk or an I/O error can do half-way
-        // through a step: the engine drops the whole transaction.
-        db.Exec("create trigger falha before insert on programa when new.id_programa = 'NOTA231' "
-                "begin select raise(rollback, 'falha simulada'); end");
-        before = Dump(db);
-    }
+    // Stands in for what a full disk or an I/O error can do half-way
+    // through a step: the engine drops the whole transaction.
+    std::string before = RefuseProgram231(path, "rollback");
     sqlite::Database db(path);
     EXPECT_THROW(UpgradeSchema(db), Exception);
     EXPECT_FALSE(db.InTransaction());
@@ -346,17 +349,9 @@ TEST(SchemaUpgrade, AWiderDescriptionIsNeverNarrowed) {
 TEST(SchemaUpgrade, AFailureThatIsNotAlreadyDoneStopsTheStep) {
     testsupport::TempDir dir;
     std::string path = MakeVersion15(dir);
-    std::string before;
-    {
-        sqlite::Database db(path);
-        db.Exec("update versao set versao = '1.1'");
-        db.Exec("delete from programa where id_programa in ('NOTA230', 'NOTA231', 'NOTA232')");
-        // Something refuses the program code that is not there yet: no
-        // duplicate, so the step must not be recorded as made.
-        db.Exec("create trigger recusa before insert on programa when new.id_programa = 'NOTA231' "
-                "begin select raise(abort, 'programa recusado'); end");
-        before = Dump(db);
-    }
+    // Something refuses the program code that is not there yet: no
+    // duplicate, so the step must not be recorded as made.
+    std::string before = RefuseProgram231(path, "abort");
     {
         sqlite::Database db(path);
         EXPECT_THROW(UpgradeSchema(db), ESQLiteError);

@@ -8,20 +8,8 @@ namespace {
 
 const std::string kLongest = "Inutiliza Faixa de Numeração NF-e";  // 33 characters
 
-class Programs : public billtest::Session {
+class Programs : public billtest::MdiSession {
 protected:
-    void SetUp() override {
-        Session::SetUp();
-        frame = std::make_unique<TForm>(nullptr);
-        frame->SetFormStyle(fsMDIForm);
-        Application->SetMainForm(frame.get());
-        frame->Show();
-    }
-    void TearDown() override {
-        Application->SetMainForm(nullptr);
-        frame.reset();
-        Session::TearDown();
-    }
     template <class F>
     std::unique_ptr<F> Open() {
         auto form = std::make_unique<F>(nullptr);
@@ -30,7 +18,6 @@ protected:
         billtest::Pump();
         return form;
     }
-    std::unique_ptr<TForm> frame;
 };
 
 }  // namespace
