@@ -1,0 +1,48 @@
+#pragma once
+// What the people-and-places registers (clients, carriers, the issuer) share
+// beyond the register pattern: the municipality lookup that fills a name and
+// a state panel, the CPF or CNPJ mask chosen by a person's nature, the
+// duplicate message for a key clash the database itself reports (two users
+// saving the same new key at once), and dressing the query's fields with
+// their masks and display formats each time the query opens.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/db/DB.h"
+#include "platform/ui/DBCtrls.h"
+#include "platform/ui/ExtCtrls.h"
+
+namespace billing::forms {
+
+inline constexpr const char* kMascaraCNPJ = "##.###.###/####-##;0; ";
+inline constexpr const char* kMascaraCPF = "###.###.###-##;0; ";
+
+// The CNPJ mask for "Jurídica" exactly, the CPF mask for anything else.
+std::string MascaraCpfCnpj(const std::string& Natureza);
+
+// Both panels "?", then the municipality's name and its state's
+// abbreviation when the key of Field names one.
+void MostraMunicipio(const TField* Field, TPanel* Nome, TPanel* Uf);
+
+// A municipality key typed in Edit (bound to a field of DataSet): leaving the
+// edit shows it; the edit's button asks Search (the municipality lookup by
+// default) and, when something is chosen while the row is edited, writes
+// the key and shows it. Mostra runs after either.
+void BindMunicipio(TDataSet* DataSet, TexDBComboDlg* Edit, TPanel* Nome, TPanel* Uf,
+                   std::function<std::string()> Search = nullptr);
+
+// A post the database refuses for a duplicate key shows Message() (caption
+// "Atenção", exclamation icon) and aborts silently, leaving the row in edit.
+void ReportKeyClash(TDataSet* DataSet, std::function<std::string()> Message);
+
+// Masks and display formats of the query's fields, applied at every open
+// (the fields are made anew each time). A name the query lacks is skipped.
+struct FieldDress {
+    const char* field;
+    const char* editMask;       // "" for none
+    const char* displayFormat;  // "" for none
+};
+void DressFields(TDataSet* DataSet, std::vector<FieldDress> Dress);
+
+}  // namespace billing::forms
