@@ -53,39 +53,23 @@ TfrmNota100::TfrmNota100(TComponent* AOwner)
     tsObservacoes = page("tsObservacoes", "Observações");
 
     auto edit = [this](TWinControl* Parent, const std::string& Field, const std::string& Caption, int Left, int Top,
-                       int Width) {
-        auto* e = PlaceDB<TDBEdit>(this, Parent, "dbe" + Field, dsMain, Field, Left, Top + 16, Width, 23);
-        PlaceLabel(this, Parent, Caption, Left, Top, e);
-        return e;
-    };
+                       int Width) { return PlaceField<TDBEdit>(this, Parent, Field, Caption, Left, Top, Width); };
     auto lookup = [this](TWinControl* Parent, const std::string& Name, const std::string& Field,
                          const std::string& Caption, int Left, int Top, int Width) {
-        auto* e = PlaceDB<TexDBComboDlg>(this, Parent, Name, dsMain, Field, Left, Top + 16, Width, 23);
-        PlaceLabel(this, Parent, Caption, Left, Top, e);
-        return e;
+        return PlaceField<TexDBComboDlg>(this, Parent, Field, Caption, Left, Top, Width, Name);
     };
     auto panel = [this](TWinControl* Parent, const std::string& Name, int Left, int Top, int Width) {
-        auto* p = Place<TPanel>(this, Parent, Name, Left, Top + 16, Width, 23);
-        p->SetAlignment(taLeftJustify);
-        p->SetBevelOuter(bvLowered);
-        p->SetCaption("?");
-        return p;
+        return PlaceDescricao(this, Parent, Name, Left, Top, Width);
     };
     auto combo = [this](TWinControl* Parent, const std::string& Field, const std::string& Caption, int Left, int Top,
                         int Width, std::initializer_list<const char*> Items) {
-        auto* c = PlaceDB<TDBComboBox>(this, Parent, "dbe" + Field, dsMain, Field, Left, Top + 16, Width, 23);
-        c->SetStyle(csDropDownList);
-        for (const char* i : Items) c->Items()->Add(i);
-        PlaceLabel(this, Parent, Caption, Left, Top, c);
-        return c;
+        return PlaceLista(this, Parent, Field, Caption, Left, Top, Width, Items);
     };
 
     // "Geral"
     TWinControl* g = tsGeral;
     dbeId_Cliente = edit(g, "Id_Cliente", "Código", 8, 4, 90);
-    dbeData_Cadastro = PlaceDB<TexDBDateTimePicker>(this, g, "dbeData_Cadastro", dsMain, "Data_Cadastro", 110, 20, 110,
-                                                   23);
-    PlaceLabel(this, g, "Data Cadastro", 110, 4, dbeData_Cadastro);
+    dbeData_Cadastro = PlaceField<TexDBDateTimePicker>(this, g, "Data_Cadastro", "Data Cadastro", 110, 4, 110);
     dbeNome = edit(g, "Nome", "Nome", 8, 48, 380);
     dbeNome_Fantasia = edit(g, "Nome_Fantasia", "Nome Fantasia", 400, 48, 200);
     dbeNatureza = combo(g, "Natureza", "Natureza", 612, 48, 110, {"Física", "Jurídica"});
@@ -266,20 +250,12 @@ void TfrmNota100::NewRow(TDataSet* DataSet) {
     DataSet->FieldByName("bloqueado")->SetAsString("Não");
     DataSet->FieldByName("inativo")->SetAsString("Não");
 
-    {
-        TSQLQuery opcao(nullptr);
-        opcao.SetConnection(dmdb->ADOConnection);
-        opcao.SetSQL("select * from opcao");
-        opcao.Open();
-        if (!opcao.IsEmpty()) {
-            Variant municipio = opcao.FieldByName("id_municipio")->Value();
-            DataSet->FieldByName("id_municipio")->SetValue(municipio);
-            DataSet->FieldByName("id_municipio_cobranca")->SetValue(municipio);
-            DataSet->FieldByName("id_vendedor")->SetValue(opcao.FieldByName("id_vendedor")->Value());
-            DataSet->FieldByName("id_condicao_pagamento")
-                ->SetValue(opcao.FieldByName("id_condicao_pagamento")->Value());
-            DataSet->FieldByName("limite_credito")->SetValue(opcao.FieldByName("limite_credito")->Value());
-        }
+    if (auto opcao = Opcoes(); !opcao->IsEmpty()) {
+        Variant municipio = opcao->FieldByName("id_municipio")->Value();
+        DataSet->FieldByName("id_municipio")->SetValue(municipio);
+        DataSet->FieldByName("id_municipio_cobranca")->SetValue(municipio);
+        for (const char* column : {"id_vendedor", "id_condicao_pagamento", "limite_credito"})
+            DataSet->FieldByName(column)->SetValue(opcao->FieldByName(column)->Value());
     }
 
     long long next = 1;
@@ -334,10 +310,7 @@ void TfrmNota100::DuplicateChecks(TDataSet* DataSet) {
         Refuse("O CPF/CNPJ \"" + cpfCnpj + "\" já existe.");
 }
 
-void TfrmNota100::Mascara_CPF_CNPJ() {
-    if (!qry->Active()) return;
-    qry->FieldByName("cpf_cnpj")->SetEditMask(MascaraCpfCnpj(qry->FieldByName("natureza")->AsString()));
-}
+void TfrmNota100::Mascara_CPF_CNPJ() { AplicaMascaraCpfCnpj(qry); }
 
 void TfrmNota100::Nome_Fantasia() {
     if (!Editing(qry) || !Blank("nome_fantasia")) return;

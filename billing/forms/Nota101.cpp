@@ -20,33 +20,18 @@ TfrmNota101::TfrmNota101(TComponent* AOwner)
     SetBounds(0, 0, 860, 420);
 
     auto edit = [this](TWinControl* Parent, const std::string& Field, const std::string& Caption, int Left, int Top,
-                       int Width) {
-        auto* e = PlaceDB<TDBEdit>(this, Parent, "dbe" + Field, dsMain, Field, Left, Top + 16, Width, 23);
-        PlaceLabel(this, Parent, Caption, Left, Top, e);
-        return e;
-    };
+                       int Width) { return PlaceField<TDBEdit>(this, Parent, Field, Caption, Left, Top, Width); };
     auto panel = [this](TWinControl* Parent, const std::string& Name, int Left, int Top, int Width) {
-        auto* p = Place<TPanel>(this, Parent, Name, Left, Top + 16, Width, 23);
-        p->SetAlignment(taLeftJustify);
-        p->SetBevelOuter(bvLowered);
-        p->SetCaption("?");
-        return p;
+        return PlaceDescricao(this, Parent, Name, Left, Top, Width);
     };
     auto lookup = [this](TWinControl* Parent, const std::string& Field, const std::string& Caption, int Left,
-                         int Top) {
-        auto* e = PlaceDB<TexDBComboDlg>(this, Parent, "dbe" + Field, dsMain, Field, Left, Top + 16, 70, 23);
-        PlaceLabel(this, Parent, Caption, Left, Top, e);
-        return e;
-    };
+                         int Top) { return PlaceField<TexDBComboDlg>(this, Parent, Field, Caption, Left, Top, 70); };
 
     TWinControl* d = pnlDados;
     dbeId_Produto_estrutura = edit(d, "Id_Produto_estrutura", "Código", 12, 8, 120);
     dbeDescricao_Abreviada = edit(d, "Descricao_Abreviada", "Desc Abreviada", 144, 8, 200);
     dbeDescricao = edit(d, "Descricao", "Descrição", 356, 8, 380);
-    dbeTipo = PlaceDB<TDBComboBox>(this, d, "dbeTipo", dsMain, "Tipo", 12, 68, 110, 23);
-    dbeTipo->SetStyle(csDropDownList);
-    for (const char* t : {"Analítica", "Redutora", "Título"}) dbeTipo->Items()->Add(t);
-    PlaceLabel(this, d, "Tipo", 12, 52, dbeTipo);
+    dbeTipo = PlaceLista(this, d, "Tipo", "Tipo", 12, 52, 110, {"Analítica", "Redutora", "Título"});
     dbeId_Produto = edit(d, "Id_Produto", "Reduzida", 134, 52, 70);
     dbeId_Unidade_Medida = lookup(d, "Id_Unidade_Medida", "Un Medida", 216, 52);
     PUnidade_Medida = panel(d, "PUnidade_Medida", 292, 52, 200);

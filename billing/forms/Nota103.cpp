@@ -24,29 +24,15 @@ TfrmNota103::TfrmNota103(TComponent* AOwner)
     OnCreate = nullptr;
 
     auto edit = [this](TWinControl* Parent, const std::string& Field, const std::string& Caption, int Left, int Top,
-                       int Width) {
-        auto* e = PlaceDB<TDBEdit>(this, Parent, "dbe" + Field, dsMain, Field, Left, Top + 16, Width, 23);
-        PlaceLabel(this, Parent, Caption, Left, Top, e);
-        return e;
-    };
+                       int Width) { return PlaceField<TDBEdit>(this, Parent, Field, Caption, Left, Top, Width); };
     TWinControl* d = pnlDados;
     dbeId_Transportador = edit(d, "Id_Transportador", "Código", 12, 8, 90);
     dbeNome = edit(d, "Nome", "Nome", 12, 52, 380);
     dbeEndereco = edit(d, "Endereco", "Endereço", 12, 96, 300);
-    dbeId_Municipio = PlaceDB<TexDBComboDlg>(this, d, "dbeId_Municipio", dsMain, "Id_Municipio", 12, 156, 90, 23);
-    PlaceLabel(this, d, "Município", 12, 140, dbeId_Municipio);
-    PMunicipio = Place<TPanel>(this, d, "PMunicipio", 108, 156, 300, 23);
-    PUF_Municipio = Place<TPanel>(this, d, "PUF_Municipio", 414, 156, 40, 23);
-    for (TPanel* p : {PMunicipio, PUF_Municipio}) {
-        p->SetAlignment(taLeftJustify);
-        p->SetBevelOuter(bvLowered);
-        p->SetCaption("?");
-    }
-    dbeNatureza = PlaceDB<TDBComboBox>(this, d, "dbeNatureza", dsMain, "Natureza", 12, 200, 110, 23);
-    dbeNatureza->SetStyle(csDropDownList);
-    dbeNatureza->Items()->Add("Física");
-    dbeNatureza->Items()->Add("Jurídica");
-    PlaceLabel(this, d, "Natureza", 12, 184, dbeNatureza);
+    dbeId_Municipio = PlaceField<TexDBComboDlg>(this, d, "Id_Municipio", "Município", 12, 140, 90);
+    PMunicipio = PlaceDescricao(this, d, "PMunicipio", 108, 140, 300);
+    PUF_Municipio = PlaceDescricao(this, d, "PUF_Municipio", 414, 140, 40);
+    dbeNatureza = PlaceLista(this, d, "Natureza", "Natureza", 12, 184, 110, {"Física", "Jurídica"});
     dbeCPF_CNPJ = edit(d, "CPF_CNPJ", "CPF/CNPJ", 134, 184, 160);
     dbeIE_RG = edit(d, "IE_RG", "Inscrição Estadual", 306, 184, 160);
 
@@ -101,18 +87,12 @@ std::string TfrmNota103::Search() { return Pesquisa_Transportador(); }
 
 void TfrmNota103::NewRow(TDataSet* DataSet) {
     DataSet->FieldByName("Natureza")->SetAsString("Física");
-    TSQLQuery opcao(nullptr);
-    opcao.SetConnection(dmdb->ADOConnection);
-    opcao.SetSQL("select * from opcao");
-    opcao.Open();
-    if (!opcao.IsEmpty()) DataSet->FieldByName("id_municipio")->SetValue(opcao.FieldByName("id_municipio")->Value());
+    if (auto opcao = Opcoes(); !opcao->IsEmpty())
+        DataSet->FieldByName("id_municipio")->SetValue(opcao->FieldByName("id_municipio")->Value());
     Mostra_Tudo();
 }
 
-void TfrmNota103::Mascara_CPF_CNPJ() {
-    if (!qry->Active()) return;
-    qry->FieldByName("cpf_cnpj")->SetEditMask(MascaraCpfCnpj(qry->FieldByName("natureza")->AsString()));
-}
+void TfrmNota103::Mascara_CPF_CNPJ() { AplicaMascaraCpfCnpj(qry); }
 
 void TfrmNota103::Mostra_Municipio() {
     MostraMunicipio(qry->Active() ? qry->FieldByName("Id_Municipio") : nullptr, PMunicipio, PUF_Municipio);

@@ -27,9 +27,7 @@ TfrmNota110::TfrmNota110(TComponent* AOwner)
     DBButton1->SetLeft(235);
 
     auto edit = [this](const std::string& Field, const std::string& Caption, int Left, int Top, int Width) {
-        auto* e = PlaceDB<TDBEdit>(this, pnlDados, "dbe" + Field, dsMain, Field, Left, Top + 16, Width, 23);
-        PlaceLabel(this, pnlDados, Caption, Left, Top, e);
-        return e;
+        return PlaceField<TDBEdit>(this, pnlDados, Field, Caption, Left, Top, Width);
     };
     dbeNome = edit("Nome", "Nome", 12, 8, 440);
     dbeNome_Fantasia = edit("Nome_Fantasia", "Nome Fantasia", 464, 8, 200);
@@ -41,15 +39,10 @@ TfrmNota110::TfrmNota110(TComponent* AOwner)
     dbeEndereco = edit("Endereco", "Endereço", 12, 96, 380);
     dbeNumero_Endereco = edit("Numero_Endereco", "Número", 404, 96, 90);
     dbeBairro = edit("Bairro", "Bairro", 506, 96, 200);
-    exDBComboDlg1 = PlaceDB<TexDBComboDlg>(this, pnlDados, "exDBComboDlg1", dsMain, "Id_Municipio", 12, 156, 90, 23);
-    PlaceLabel(this, pnlDados, "Município", 12, 140, exDBComboDlg1);
-    PMunicipio = Place<TPanel>(this, pnlDados, "PMunicipio", 108, 156, 300, 23);
-    PUF = Place<TPanel>(this, pnlDados, "PUF", 414, 156, 40, 23);
-    for (TPanel* p : {PMunicipio, PUF}) {
-        p->SetAlignment(taLeftJustify);
-        p->SetBevelOuter(bvLowered);
-        p->SetCaption("?");
-    }
+    exDBComboDlg1 =
+        PlaceField<TexDBComboDlg>(this, pnlDados, "Id_Municipio", "Município", 12, 140, 90, "exDBComboDlg1");
+    PMunicipio = PlaceDescricao(this, pnlDados, "PMunicipio", 108, 140, 300);
+    PUF = PlaceDescricao(this, pnlDados, "PUF", 414, 140, 40);
     dbeCep = edit("Cep", "CEP", 466, 140, 90);
     dbeTelefone = edit("Telefone", "Telefone", 12, 184, 120);
     dbeTelefax = edit("Telefax", "Telefax", 144, 184, 120);

@@ -13,6 +13,36 @@ std::string MascaraCpfCnpj(const std::string& Natureza) {
     return Natureza == "Jurídica" ? kMascaraCNPJ : kMascaraCPF;
 }
 
+void AplicaMascaraCpfCnpj(TDataSet* DataSet) {
+    if (!DataSet->Active()) return;
+    DataSet->FieldByName("cpf_cnpj")->SetEditMask(MascaraCpfCnpj(DataSet->FieldByName("natureza")->AsString()));
+}
+
+TPanel* PlaceDescricao(TComponent* Owner, TWinControl* Parent, const std::string& Name, int Left, int Top,
+                       int Width) {
+    auto* p = Place<TPanel>(Owner, Parent, Name, Left, Top + 16, Width, 23);
+    p->SetAlignment(taLeftJustify);
+    p->SetBevelOuter(bvLowered);
+    p->SetCaption("?");
+    return p;
+}
+
+TDBComboBox* PlaceLista(RegisterForm* Form, TWinControl* Parent, const std::string& Field, const std::string& Caption,
+                        int Left, int Top, int Width, std::initializer_list<const char*> Items) {
+    auto* c = PlaceField<TDBComboBox>(Form, Parent, Field, Caption, Left, Top, Width);
+    c->SetStyle(csDropDownList);
+    for (const char* i : Items) c->Items()->Add(i);
+    return c;
+}
+
+std::unique_ptr<TSQLQuery> Opcoes() {
+    auto q = std::make_unique<TSQLQuery>(nullptr);
+    q->SetConnection(dmdb->ADOConnection);
+    q->SetSQL("select * from opcao");
+    q->Open();
+    return q;
+}
+
 void MostraMunicipio(const TField* Field, TPanel* Nome, TPanel* Uf) {
     Nome->SetCaption("?");
     Uf->SetCaption("?");
