@@ -34,8 +34,8 @@ TfrmNota110::TfrmNota110(TComponent* AOwner)
     dbeCnpj = edit("Cnpj", "CNPJ", 12, 52, 150);
     dbeInscricao_Estadual = edit("Inscricao_Estadual", "Inscrição Estadual", 174, 52, 140);
     dbeInscricao_Estadual_ST =
-        edit("Inscricao_Estadual_ST", "Inscrição Estadual (Subst. Tributário)", 326, 52, 200);
-    dbeInscricao_Municipal = edit("Inscricao_Municipal", "Inscrição Municipal", 538, 52, 140);
+        edit("Inscricao_Estadual_ST", "Inscrição Estadual (Subst. Tributário)", 326, 52, 230);
+    dbeInscricao_Municipal = edit("Inscricao_Municipal", "Inscrição Municipal", 572, 52, 140);
     dbeEndereco = edit("Endereco", "Endereço", 12, 96, 380);
     dbeNumero_Endereco = edit("Numero_Endereco", "Número", 404, 96, 90);
     dbeBairro = edit("Bairro", "Bairro", 506, 96, 200);
