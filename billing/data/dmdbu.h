@@ -56,6 +56,11 @@ public:
     // nome_aplicativo from the file names, the INI written when missing and
     // then read back, and the default database made when it does not exist.
     void LoadStartupFiles(const billing::data::AppFiles& Files);
+    // Section/Key of the INI file named by nome_arquivo_ini. An absent key is
+    // written there with Default (where the user finds it to change) and
+    // Default is returned; a file that cannot be written, or that is a
+    // program or a database, is left as it is.
+    std::string IniValue(const std::string& Section, const std::string& Key, const std::string& Default);
 
     // --- the database
     // Opens the file named by nome_banco_dados (creating it at the current

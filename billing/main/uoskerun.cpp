@@ -17,6 +17,7 @@
 #include "billing/forms/Nota223.h"
 #include "billing/forms/Nota224.h"
 #include "billing/forms/Sobre.h"
+#include "billing/nfe/NFeSettings.h"
 #include "platform/os/Process.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/SysUtils.h"
@@ -111,6 +112,7 @@ TfrmOske_Nf::~TfrmOske_Nf() {
         dmdb->OnStatusText = nullptr;
         dmdb->AfterOpenDatabase = nullptr;
     }
+    billing::nfe::SetMessagePump(nullptr);
     if (frmOske_Nf == this) frmOske_Nf = nullptr;
 }
 
@@ -286,7 +288,12 @@ void TfrmOske_Nf::FormCreate(TObject*) {
     dmdb->OnStatusText = [this](TObject*, int Panel, const std::string& Text) {
         if (Panel >= 0 && Panel < StatusBar->PanelCount()) StatusBar->Panels(Panel)->SetText(Text);
     };
-    dmdb->AfterOpenDatabase = [this](TObject*) { TimerNFe->SetEnabled(true); };
+    billing::nfe::SetMessagePump([] { Application->ProcessMessages(); });
+    dmdb->AfterOpenDatabase = [this](TObject*) {
+        // Read once now so that a new INI file shows the NF-e programs' settings.
+        billing::nfe::Config_NFe(*dmdb);
+        TimerNFe->SetEnabled(true);
+    };
     dmdb->LoadStartupFiles(*files_);
     std::string title = dmdb->Get_Var("nome_aplicativo");
     Application->SetTitle(title);

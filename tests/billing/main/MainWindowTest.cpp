@@ -133,6 +133,19 @@ TEST_F(MainWindow, TheBuiltInUserLogsInOnAFreshDatabaseAndTheAnswerTimerStarts) 
     EXPECT_TRUE(dmdb->ADOConnection->Connected());
 }
 
+// A new user finds the NF-e monitor's and DANFE printer's programs in the INI
+// file once the database is open, and may change them there.
+TEST_F(MainWindow, OpeningTheDatabaseWritesTheNFeProgramsIntoTheIni) {
+    Create();
+    TIniFile before(dir.file("faturamento.ini"));
+    EXPECT_FALSE(before.SectionExists("NFe"));
+    LogInAs("Admin", "truve");
+    ASSERT_TRUE(dmdb->ADOConnection->Connected());
+    TIniFile after(dir.file("faturamento.ini"));
+    EXPECT_EQ(after.ReadString("NFe", "Monitor", "<absent>"), "uninfe");
+    EXPECT_EQ(after.ReadString("NFe", "Danfe", "<absent>"), "unidanfe");
+}
+
 TEST_F(MainWindow, TheAnswerPollerSeamRunsOnTheTimer) {
     Create();
     LogInAs("Admin", "truve");

@@ -64,7 +64,7 @@ NFeDocument SampleDocument(const std::string& cst) {
 
     NFeCarrier tr;
     tr.natureza = "Jurídica";
-    tr.cpf_cnpj = "33444555000172";
+    tr.cpf_cnpj = "33444555000181";
     tr.nome = Tricky("Transportes Ligeirão", 40);
     tr.endereco = Tricky("Rod. BR-116 km 1º", 30);
     tr.municipio_nome = Tricky("Colombo");
