@@ -26,6 +26,10 @@ inline constexpr int kPasswordMaxLength = 20;
 // (table name, key column, value); see Tdmdb::Id_Generator.
 inline constexpr const char* kKeyReservationTable = "chave_reservada";
 
+// A product's unit of measure is a key of unidade_medida, whose codes have
+// three characters; a narrower column would cut a three-letter unit.
+inline constexpr int kUnitColumnSize = 3;
+
 struct TableDef {
     std::string name;
     std::vector<sqlite::ColumnDef> columns;

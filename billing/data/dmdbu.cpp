@@ -168,6 +168,21 @@ void Tdmdb::Arquivo_Ini(const std::string& Mode) {
     }
 }
 
+std::string Tdmdb::IniValue(const std::string& Section, const std::string& Key, const std::string& Default) {
+    std::string iniName = Get_Var("nome_arquivo_ini");
+    if (iniName.empty()) return Default;
+    TIniFile ini(iniName);
+    if (ini.ValueExists(Section, Key)) return ini.ReadString(Section, Key, Default);
+    if (!IsProgramOrDatabaseFile(iniName)) {
+        try {
+            ini.WriteString(Section, Key, Default);
+        } catch (const Exception&) {
+            // A read-only settings file still gives the default, as before.
+        }
+    }
+    return Default;
+}
+
 void Tdmdb::LoadStartupFiles(const billing::data::AppFiles& Files) {
     Files.EnsureFolders();
     Set_Var("nome_arquivo_ini", Files.IniFileName());

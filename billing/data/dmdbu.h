@@ -58,6 +58,11 @@ public:
     // database made; later a missing one is the login's to report, never
     // replaced by an empty one.
     void LoadStartupFiles(const billing::data::AppFiles& Files);
+    // Section/Key of the INI file named by nome_arquivo_ini. An absent key is
+    // written there with Default (where the user finds it to change) and
+    // Default is returned; a file that cannot be written, or that is a
+    // program or a database, is left as it is.
+    std::string IniValue(const std::string& Section, const std::string& Key, const std::string& Default);
 
     // --- the database
     // Opens the file named by nome_banco_dados, then Mostra_Emitente,

@@ -106,6 +106,10 @@ public:
     void mnuSuporteClick(TObject* Sender);
     void ToolButton6Click(TObject* Sender);
     void mnuBloquear_AplicativoClick(TObject* Sender);
+    void mnuClientesClick(TObject* Sender);
+    void mnuProdutosClick(TObject* Sender);
+    void mnuTransportadorasClick(TObject* Sender);
+    void Emitente1Click(TObject* Sender);
     void AlterarSenha1Click(TObject* Sender);
     void Usurios1Click(TObject* Sender);
     void Programas1Click(TObject* Sender);

@@ -6,6 +6,10 @@
 #include <QTest>
 #include <QTimer>
 
+#include "billing/forms/Nota100.h"
+#include "billing/forms/Nota101.h"
+#include "billing/forms/Nota103.h"
+#include "billing/forms/Nota110.h"
 #include "billing/forms/Nota111.h"
 #include "billing/forms/Nota220.h"
 #include "billing/forms/Nota223.h"
@@ -156,6 +160,19 @@ TEST_F(MainWindow, ADatabaseGoneFromBesideTheProgramIsReportedAndNeverMadeAgain)
     EXPECT_FALSE(window->TimerNFe->Enabled());
 }
 
+// A new user finds the NF-e monitor's and DANFE printer's programs in the INI
+// file once the database is open, and may change them there.
+TEST_F(MainWindow, OpeningTheDatabaseWritesTheNFeProgramsIntoTheIni) {
+    Create();
+    TIniFile before(dir.file("faturamento.ini"));
+    EXPECT_FALSE(before.SectionExists("NFe"));
+    LogInAs("Admin", "truve");
+    ASSERT_TRUE(dmdb->ADOConnection->Connected());
+    TIniFile after(dir.file("faturamento.ini"));
+    EXPECT_EQ(after.ReadString("NFe", "Monitor", "<absent>"), "uninfe");
+    EXPECT_EQ(after.ReadString("NFe", "Danfe", "<absent>"), "unidanfe");
+}
+
 TEST_F(MainWindow, TheAnswerPollerRunsEveryFourSecondsWhileTheDatabaseIsOpen) {
     ui::ManualTimerClock clock;  // time moves only when the test says so
     Create();
@@ -213,7 +230,7 @@ TEST_F(MainWindow, ACommandWithoutTheRightShowsTheRefusalAndOpensNothing) {
 TEST_F(MainWindow, CommandsNotBuiltYetSaySo) {
     Create();
     LogInAs("Admin", "truve");
-    for (const char* caption : {"Clientes", "Febraban", "Opções...", "Lançar Notas Fiscais Eletrônicas (NF-e)"}) {
+    for (const char* caption : {"Romaneios Emitidos", "Febraban", "Opções...", "Lançar Notas Fiscais Eletrônicas (NF-e)"}) {
         dialogs.Expect("Esta opção está sendo Implementada. Aguarde.", mrOk, "Atenção");
         TMenuItem* item = window->MainMenu1->FindItem(caption);
         ASSERT_NE(item, nullptr) << caption;
@@ -222,6 +239,88 @@ TEST_F(MainWindow, CommandsNotBuiltYetSaySo) {
     dialogs.Expect("Rotina sendo aprimorada", mrOk);
     window->MainMenu1->FindItem("Lançar Pedidos")->Click();
     EXPECT_FALSE(window->Programas1->Visible());
+}
+
+TEST_F(MainWindow, TheRegisterCommandsAndTheirToolbarButtonsOpenTheRegisters) {
+    Create();
+    LogInAs("Admin", "truve");
+    // The toolbar's first three buttons carry the menu's commands.
+    const struct {
+        const char* button;
+        std::function<TCustomForm*()> form;
+    } buttons[] = {{"ToolButton1", [] { return frmNota100; }},
+                   {"ToolButton2", [] { return frmNota101; }},
+                   {"ToolButton3", [] { return frmNota103; }}};
+    int open = 0;
+    for (const auto& b : buttons) {
+        auto* button = dynamic_cast<TToolButton*>(window->FindComponent(b.button));
+        ASSERT_NE(button, nullptr) << b.button;
+        button->Click();
+        billtest::Pump();
+        ASSERT_NE(b.form(), nullptr) << b.button;
+        EXPECT_EQ(window->MDIChildCount(), ++open);
+    }
+    EXPECT_EQ(frmNota100->Caption(), "Clientes - NOTA100");
+    EXPECT_EQ(frmNota101->Caption(), "Cadastro de Produtos - NOTA101");
+    EXPECT_EQ(frmNota103->Caption(), "Transportadores - NOTA103");
+
+    window->MainMenu1->FindItem("&Emitente")->Click();
+    ASSERT_NE(frmNota110, nullptr);
+    EXPECT_EQ(frmNota110->Caption(), "Emitente - NOTA110");
+    EXPECT_EQ(window->MDIChildCount(), 4);
+    // The menu items open the same forms, without a second copy.
+    for (const char* caption : {"&Clientes", "&Produtos", "&Transportadoras"}) {
+        TMenuItem* item = window->MainMenu1->FindItem(caption);
+        ASSERT_NE(item, nullptr) << caption;
+        item->Click();
+    }
+    EXPECT_EQ(window->MDIChildCount(), 4);
+}
+
+TEST_F(MainWindow, TheRegistersAskForTheirOwnRights) {
+    Create();
+    LogInAs("Admin", "truve");
+    AddUser("lia", "abc");
+    dmdb->ADOConnection->Execute("insert into usuario_programa(id_usuario, id_programa) values('lia', 'NOTA101')");
+    dmdb->Set_Var("id_usuario", "lia");
+    for (const char* caption : {"&Clientes", "&Transportadoras", "&Emitente"}) {
+        dialogs.Expect("Você não tem permissão para acessar esta opção.", mrOk, "Atenção");
+        window->MainMenu1->FindItem(caption)->Click();
+    }
+    EXPECT_EQ(window->MDIChildCount(), 0);
+    window->MainMenu1->FindItem("&Produtos")->Click();
+    EXPECT_EQ(window->MDIChildCount(), 1);
+}
+
+TEST_F(MainWindow, TheStatusBarShowsTheIssuersNewNameOnceItsFormCloses) {
+    Create();
+    LogInAs("Admin", "truve");
+    EXPECT_EQ(window->StatusBar->Panels(3)->Text(), "Quillmar Tecnologia em Informática Ltda");
+    window->Emitente1Click(nullptr);
+    TfrmNota110* issuer = frmNota110;
+    ASSERT_NE(issuer, nullptr);
+    issuer->btnEdit->Click();
+    issuer->qryEmitente->FieldByName("Nome")->SetAsString("Comércio Novo Ltda");
+    // Closing with the edit pending asks first; the answer saves it.
+    dialogs.Expect("Deseja salvar as alterações ?", mrYes, "Salvar");
+    dialogs.Expect("O CNPJ não foi informado.", mrOk, "Atenção");
+    issuer->Close();
+    billtest::Pump();
+    EXPECT_EQ(window->StatusBar->Panels(3)->Text(), "Quillmar Tecnologia em Informática Ltda");
+    ASSERT_EQ(frmNota110, issuer);  // refused: still open
+
+    auto& q = *issuer->qryEmitente;
+    q.FieldByName("Cnpj")->SetAsString("11222333000181");
+    q.FieldByName("Inscricao_Estadual")->SetAsString("213876054275");
+    q.FieldByName("Endereco")->SetAsString("Rua Um");
+    q.FieldByName("Numero_Endereco")->SetAsString("1");
+    dmdb->ADOConnection->Execute("insert into uf(id_uf, uf) values(41, 'PR')");
+    dmdb->ADOConnection->Execute("insert into municipio(id_municipio, nome, id_uf) values(4106902, 'Curitiba', 41)");
+    dialogs.Expect("Deseja salvar as alterações ?", mrYes, "Salvar");
+    issuer->Close();
+    billtest::Pump();
+    EXPECT_EQ(window->StatusBar->Panels(3)->Text(), "Comércio Novo Ltda");
+    EXPECT_EQ(frmNota110, nullptr);
 }
 
 TEST_F(MainWindow, TheLockCommandCoversTheApplicationUntilThePasswordIsTyped) {
