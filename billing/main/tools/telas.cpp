@@ -63,7 +63,6 @@ int main(int argc, char** argv) {
     // filled in, the main window after the login, then the users register.
     frmOske_Nf->ShowLogin = [&] {
         TfrmNota220 login(nullptr);
-        login.SetDefaultDatabase(frmOske_Nf->Files().DatabaseFileName());
         Then([&] {
             login.dbeId_Usuario->SetText("Admin");
             login.dbeSenha->SetText("truve");
