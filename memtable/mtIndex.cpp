@@ -498,6 +498,36 @@ int TmtIndex::CompareProbe(const Probe& P, const Entry& E) const {
 int TmtIndex::LowerBound(const Probe& P) const {
     int lo = 0, hi = static_cast<int>(entries_.size());
     const Entry* e = entries_.data();
+    // Keys whose first bytes spread evenly (numbers) are found near where
+    // their value falls between the ends: a guess and a short gallop around
+    // it take the place of most of a bisection's probes, each of which
+    // would wait for memory.
+    if (hi - lo > 64) {
+        const uint64_t first = e[lo].prefix & P.mask, last = e[hi - 1].prefix & P.mask;
+        if (first < P.prefix && P.prefix <= last) {
+            const double at = static_cast<double>(P.prefix - first) / static_cast<double>(last - first);
+            int guess = lo + static_cast<int>(at * (hi - 1 - lo));
+            guess = std::clamp(guess, lo, hi - 1);
+            // The answer is the first entry the probe does not exceed.
+            if (CompareProbe(P, e[guess]) > 0) {
+                int step = 1, from = guess + 1;
+                while (from + step - 1 < hi && CompareProbe(P, e[from + step - 1]) > 0) {
+                    from += step;
+                    step *= 2;
+                }
+                lo = from;
+                hi = std::min(hi, from + step - 1);
+            } else {
+                int step = 1, to = guess;
+                while (to - step >= lo && CompareProbe(P, e[to - step]) <= 0) {
+                    to -= step;
+                    step *= 2;
+                }
+                hi = to;
+                lo = std::max(lo, to - step + 1);
+            }
+        }
+    }
     while (lo < hi) {
         int mid = lo + (hi - lo) / 2;
         // Both possible next probes are on their way while this one compares.
@@ -604,6 +634,7 @@ void TmtIndex::InsertKeyed(int Pos, int32_t Id, const std::string& Key) {
 
 void TmtIndex::EraseAt(int Pos) {
     if (isRowOrder_) {
+        if (Pos != Count() - 1) identity_ = false;
         ids_.erase(ids_.begin() + Pos);
         return;
     }
@@ -718,6 +749,10 @@ void TmtIndex::FindRecordByID(int RecordID, int& Index) {
         // in the middle or a reused slot breaks the order. Bisection is only a
         // shortcut; its answer is checked and a scan settles the rest.
         const int32_t* ids = ids_.data();
+        if (identity_) {
+            if (RecordID >= 0 && RecordID < n) Index = RecordID;
+            return;
+        }
         // Appends only, no delete yet: the id is the position.
         if (RecordID >= 0 && RecordID < n && ids[RecordID] == RecordID) {
             Index = RecordID;
@@ -1099,6 +1134,7 @@ void TmtIndex::Clear() {
     keysValid_ = keyable_;
     isOrdered_ = false;
     idsAscending_ = true;
+    identity_ = true;
 }
 
 bool TmtIndex::FilterRecord(PmtRecord Record) {
@@ -1182,6 +1218,9 @@ void TmtIndex::LoadIndex() {
     idsAscending_ = true;
     for (std::size_t i = 1; i < ids_.size() && idsAscending_; ++i)
         if (ids_[i - 1] > ids_[i]) idsAscending_ = false;
+    identity_ = true;
+    for (std::size_t i = 0; i < ids_.size() && identity_; ++i)
+        if (ids_[i] != static_cast<int32_t>(i)) identity_ = false;
 }
 
 void TmtIndex::RememberOrder() {
@@ -1281,6 +1320,7 @@ void TmtIndex::InsertAt(int Pos, PmtRecord Record) {
     Pos = std::clamp(Pos, 0, Count());
     if (isRowOrder_) {
         if (Pos != Count() || (!ids_.empty() && ids_.back() > Record->RecordID)) idsAscending_ = false;
+        if (Pos != Count() || Record->RecordID != Count()) identity_ = false;
         if (Pos == Count())
             ids_.push_back(Record->RecordID);
         else

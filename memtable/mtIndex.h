@@ -146,7 +146,8 @@ public:
     int Count() const { return static_cast<int>(isRowOrder_ ? ids_.size() : entries_.size()); }
     // Record id and store record at a position (0-based).
     int32_t IdAt(int Position) const {
-        return isRowOrder_ ? ids_[static_cast<std::size_t>(Position)] : entries_[static_cast<std::size_t>(Position)].id;
+        if (isRowOrder_) return identity_ ? Position : ids_[static_cast<std::size_t>(Position)];
+        return entries_[static_cast<std::size_t>(Position)].id;
     }
     PmtRecord RecordAt(int Position) const;
     TmtCustomMemTable* DataSet() const { return dataSet_; }
@@ -238,6 +239,9 @@ private:
     bool isSortable_ = false;
     bool isRowOrder_ = false;
     bool idsAscending_ = true;
+    // Row order only: every id is its position (appends alone so far), so
+    // neither needs looking up.
+    bool identity_ = true;
     bool isInternal_ = false;
     int ordinal_ = 0;
     bool isFiltered_ = false;
