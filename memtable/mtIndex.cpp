@@ -223,7 +223,9 @@ int CompareFields(const uint8_t* A, const uint8_t* B, TFieldType FieldType, Tmti
 namespace {
 
 void PutBigEndian(std::string& Key, uint64_t v, int Bytes) {
-    for (int i = Bytes - 1; i >= 0; --i) Key.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+    char bytes[8];
+    for (int i = 0; i < Bytes; ++i) bytes[i] = static_cast<char>((v >> (8 * (Bytes - 1 - i))) & 0xFF);
+    Key.append(bytes, static_cast<std::size_t>(Bytes));
 }
 
 // A double as an unsigned integer of the same order. -0 is 0 (they compare

@@ -243,7 +243,10 @@ bool TmtCustomMemTable::Locate(const std::string& KeyFields, const Variant& KeyV
     SetFound(pos >= 0);
     if (pos >= 0) {
         // The record is read next: start bringing it in.
-        if (PmtRecord r = curIndex_->RecordAt(pos)) __builtin_prefetch(r);
+        if (PmtRecord r = curIndex_->RecordAt(pos)) {
+            __builtin_prefetch(r);
+            __builtin_prefetch(reinterpret_cast<const char*>(r) + 64);
+        }
         recNo_ = pos;
         Resync({rmExact, rmCenter});
         DoAfterScroll();
