@@ -188,11 +188,24 @@ TmtCommon::~TmtCommon() {
 }
 
 void TmtCommon::Lock() {
-    if (!standalone_) lock_.Enter();
+    if (standalone_) return;
+    // Only this thread ever stores its own id here, so reading it back is
+    // enough to know it holds the lock.
+    const std::thread::id me = std::this_thread::get_id();
+    if (lockOwner_.load(std::memory_order_relaxed) == me) {
+        ++lockDepth_;
+        return;
+    }
+    lock_.Enter();
+    lockOwner_.store(me, std::memory_order_relaxed);
+    lockDepth_ = 1;
 }
 
 void TmtCommon::Unlock() {
-    if (!standalone_) lock_.Leave();
+    if (standalone_ || lockDepth_ <= 0) return;
+    if (--lockDepth_ > 0) return;
+    lockOwner_.store(std::thread::id(), std::memory_order_relaxed);
+    lock_.Leave();
 }
 
 void TmtCommon::NewTableID() {
@@ -791,14 +804,19 @@ void TmtCommon::SetStandalone(bool Value) {
     StoreLock lock(this);
     if (Value == standalone_) return;
     if (attachedTables_.size() >= 2) throw EMemTableError(mtres::ChildrenAttached);
-    // Leave the lock in the state the guard expects to release.
+    // Leave the lock in the state the guard expects to release: a store
+    // going standalone gives its lock up now (the guard will not), one
+    // coming back takes it for the guard to give up.
     if (Value) {
+        lockDepth_ = 0;
+        lockOwner_.store(std::thread::id(), std::memory_order_relaxed);
         lock_.Leave();
         standalone_ = true;
-        lock_.Enter();
     } else {
         standalone_ = false;
         lock_.Enter();
+        lockOwner_.store(std::this_thread::get_id(), std::memory_order_relaxed);
+        lockDepth_ = 1;
     }
 }
 

@@ -29,8 +29,10 @@
 // Records (by RecordID) and the indexes, which hold record ids, may keep a
 // reference to a stored record across a post; everything else looks it up
 // again by RecordID.
+#include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -358,6 +360,10 @@ private:
     memtable::RecordPages pages_;
 
     TCriticalSection lock_;
+    // The thread holding lock_ and how many times over: a nested Lock by
+    // that thread is a count, not another round through the mutex.
+    std::atomic<std::thread::id> lockOwner_{};
+    int lockDepth_ = 0;
     bool standalone_ = false;
     std::vector<PmtRecord> records_;
     TmtCustomMemTable* owner_;

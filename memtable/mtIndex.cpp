@@ -575,10 +575,13 @@ int TmtIndex::RunEnd(const Probe& P, int From) const {
     return hi;
 }
 
-void TmtIndex::KeyRun(const std::string& Key, int& First, int& Last) const {
+void TmtIndex::KeyRun(const std::string& Key, int& First, int& Last, bool FirstOnly) const {
     const Probe p = MakeProbe(Key);
     First = LowerBound(p);
-    Last = RunEnd(p, First);
+    if (FirstOnly)
+        Last = First < Count() && CompareProbe(p, entries_[static_cast<std::size_t>(First)]) == 0 ? First + 1 : First;
+    else
+        Last = RunEnd(p, First);
 }
 
 uint32_t TmtIndex::AddKey(const uint8_t* Bytes, std::size_t Length) {
@@ -629,6 +632,9 @@ void TmtIndex::CompactPool() {
 
 void TmtIndex::InsertKeyed(int Pos, int32_t Id, const std::string& Key) {
     Pos = std::clamp(Pos, 0, Count());
+    if ((SameKeyAt(Pos, Key) && Id > entries_[static_cast<std::size_t>(Pos)].id) ||
+        (SameKeyAt(Pos - 1, Key) && Id < entries_[static_cast<std::size_t>(Pos) - 1].id))
+        runsById_ = false;
     const uint32_t key = KeyFor(Pos, Key);
     const uint64_t prefix = PrefixOf(reinterpret_cast<const uint8_t*>(Key.data()), Key.size());
     entries_.insert(entries_.begin() + Pos, Entry{prefix, Id, key});
@@ -1074,6 +1080,7 @@ void TmtIndex::SortByKeys() {
         }
     }
     keysValid_ = true;
+    runsById_ = !firstDescending;
     CompactPool();
 }
 
@@ -1096,6 +1103,7 @@ void TmtIndex::Sort(int L, int R) {
         SortByKeys();
     } else {
         // Part of the list: its keys are made again from the records.
+        runsById_ = false;
         std::string key;
         for (int i = L; i <= R; ++i) {
             Entry& e = entries_[static_cast<std::size_t>(i)];
@@ -1134,6 +1142,7 @@ void TmtIndex::Clear() {
     pool_.clear();
     deadBytes_ = 0;
     keysValid_ = keyable_;
+    runsById_ = true;
     isOrdered_ = false;
     idsAscending_ = true;
     identity_ = true;
@@ -1217,6 +1226,7 @@ void TmtIndex::LoadIndex() {
     }
     // Entries without keys until the sort makes them.
     keysValid_ = keyable_ && entries_.empty();
+    runsById_ = entries_.empty();
     idsAscending_ = true;
     for (std::size_t i = 1; i < ids_.size() && idsAscending_; ++i)
         if (ids_[i - 1] > ids_[i]) idsAscending_ = false;
@@ -1671,10 +1681,16 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
             b.Exclude(mtifoDescending);
             if (IsStringKind(il.Fields(i)->DataType()) && a != b) exact = false;
         }
+        bool filtered = RespectFilter && dataSet_->IsFilteredNow();
+        // In a row order of ascending ids the first match is the one with
+        // the lowest id: one search instead of one per match.
+        const bool byId = use != cur && cur->IsRowOrder() && cur->IdsAscending();
         int first = 0, last = 0;
         if (keyed) {
             use->BuildKey(KeyRecord, FieldList.Count(), probe_);
-            use->KeyRun(probe_, first, last);
+            // Where every entry of the run matches and the run is in id
+            // order, its first entry is the answer: the rest is not read.
+            use->KeyRun(probe_, first, last, exact && !filtered && (use == cur || (byId && use->RunsInIdOrder())));
         } else {
             auto bound = [&](bool upper) {
                 int lo = 0, hi = use->Count();
@@ -1691,11 +1707,7 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
             first = bound(false);
             last = first < use->Count() ? bound(true) : first;
         }
-        bool filtered = RespectFilter && dataSet_->IsFilteredNow();
         int best = -1;
-        // In a row order of ascending ids the first match is the one with
-        // the lowest id: one search instead of one per match.
-        bool byId = use != cur && cur->IsRowOrder() && cur->IdsAscending();
         int bestId = -1;
         for (int i = first; i < last; ++i) {
             const int32_t id = use->IdAt(i);

@@ -181,8 +181,13 @@ public:
     bool HasKeys() const;
     // The key of Record over the first FieldCount fields of the index list.
     void BuildKey(PmtRecord Record, int FieldCount, std::string& Key) const;
-    // The run of entries whose key starts with Key: [First, Last).
-    void KeyRun(const std::string& Key, int& First, int& Last) const;
+    // The run of entries whose key starts with Key: [First, Last). With
+    // FirstOnly, Last stops after the run's first entry.
+    void KeyRun(const std::string& Key, int& First, int& Last, bool FirstOnly = false) const;
+    // Whether entries of equal keys stand in ascending record id order (true
+    // after a sort of an ascending index, until an insert joins such a run
+    // out of that order): the first of a run is then its lowest id.
+    bool RunsInIdOrder() const { return runsById_ && isOrdered_ && HasKeys(); }
 
     TmtFilterIndexEvent OnFilterIndex;
 
@@ -231,6 +236,7 @@ private:
     std::size_t deadBytes_ = 0;    // pool bytes no entry uses any more
     bool keyable_ = false;         // the field list can be written as keys
     bool keysValid_ = false;       // every entry carries its key
+    bool runsById_ = false;
     TmtCustomMemTable* dataSet_;
     std::string indexFields_;
     TmtFieldList fieldList_;
