@@ -418,8 +418,18 @@ void TmtIndex::BuildKey(PmtRecord Record, int FieldCount, std::string& Key) cons
     TmtCommon* common = dataSet_->Common();
     std::string scratch;
     const int n = std::min(FieldCount, fieldList_.Count());
+    const bool buffer = !TmtCommon::IsPacked(Record);
     for (int i = 0; i < n; ++i) {
         TField* f = fieldList_.Fields(i);
+        const TFieldType type = f->DataType();
+        const int ofs = fieldList_.FieldOfs(i);
+        // A number in a record buffer (a search's key record): read in place.
+        if (buffer && ofs >= 0 && !IsStringKind(type) &&
+            (common->FieldFlags(fieldList_.FieldNo(i)) & kFlagIndirect) == 0) {
+            const uint8_t* slot = Record->Data() + ofs;
+            AppendKeyBytes(Key, slot[0] != 0 ? slot + 1 : nullptr, 8, type, fieldList_.Options(i));
+            continue;
+        }
         int32_t len = 0;
         const uint8_t* v = common->FieldValueForRead(Record, fieldList_.FieldNo(i), f, len, scratch);
         TextMemo* memo = static_cast<std::size_t>(i) < memo_.size() && memo_[static_cast<std::size_t>(i)].capacity > 0
@@ -1657,29 +1667,37 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
     if (use != nullptr) {
         // The run of records that the index cannot tell apart from the key.
         const TmtFieldList& il = use->IndexFieldList();
-        coarse_.Clear();
         bool keyed = use->HasKeys();
         // Where the run's equality is the search's own, every record of the
         // run matches and needs no second look.
         bool exact = true;
-        for (int i = 0; i < FieldList.Count(); ++i) {
-            TmtifoOptions o = il.Options(i);
-            TmtifoOptions so = FieldList.Options(i);
-            // A case-insensitive locale compare is coarser than, and agrees
-            // with, the case-sensitive order of a locale index; the index's
-            // keys know only its own equality, so the run is then found by
-            // comparing records.
-            if ((so.Contains(mtifoCaseInsensitive) || so.Contains(mtifoIgnoreLocale)) &&
-                !o.Contains(mtifoIgnoreLocale) && !o.Contains(mtifoCaseInsensitive)) {
-                o.Include(mtifoCaseInsensitive);
-                keyed = false;
+        for (int pass = 0; pass < 2; ++pass) {
+            if (pass == 1) {
+                if (keyed) break;
+                coarse_.Clear();
             }
-            coarse_.Add(il.Fields(i), o);
-            coarse_.SetFieldOfs(i, il.FieldOfs(i), il.FieldNo(i));
-            TmtifoOptions a = o, b = so;
-            a.Exclude(mtifoDescending);
-            b.Exclude(mtifoDescending);
-            if (IsStringKind(il.Fields(i)->DataType()) && a != b) exact = false;
+            for (int i = 0; i < FieldList.Count(); ++i) {
+                TmtifoOptions o = il.Options(i);
+                TmtifoOptions so = FieldList.Options(i);
+                // A case-insensitive locale compare is coarser than, and
+                // agrees with, the case-sensitive order of a locale index;
+                // the index's keys know only its own equality, so the run is
+                // then found by comparing records.
+                if ((so.Contains(mtifoCaseInsensitive) || so.Contains(mtifoIgnoreLocale)) &&
+                    !o.Contains(mtifoIgnoreLocale) && !o.Contains(mtifoCaseInsensitive)) {
+                    o.Include(mtifoCaseInsensitive);
+                    keyed = false;
+                }
+                if (pass == 1) {
+                    coarse_.Add(il.Fields(i), o);
+                    coarse_.SetFieldOfs(i, il.FieldOfs(i), il.FieldNo(i));
+                    continue;
+                }
+                TmtifoOptions a = o, b = so;
+                a.Exclude(mtifoDescending);
+                b.Exclude(mtifoDescending);
+                if (IsStringKind(il.Fields(i)->DataType()) && a != b) exact = false;
+            }
         }
         bool filtered = RespectFilter && dataSet_->IsFilteredNow();
         // In a row order of ascending ids the first match is the one with
@@ -1691,6 +1709,8 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
             // Where every entry of the run matches and the run is in id
             // order, its first entry is the answer: the rest is not read.
             use->KeyRun(probe_, first, last, exact && !filtered && (use == cur || (byId && use->RunsInIdOrder())));
+            // The record is read soon: its place in the store is on its way.
+            if (first < last) common->PrefetchRecord(use->IdAt(first));
         } else {
             auto bound = [&](bool upper) {
                 int lo = 0, hi = use->Count();

@@ -116,6 +116,14 @@ void TmtCustomMemTable::SetFieldValue(PmtRecord Record, TField* Field, const Var
         return;
     }
     int fno = Field->FieldNo();
+    // A fixed field of a record buffer, as a search's key record has them.
+    if (!clear && !TmtCommon::IsPacked(Record) && static_cast<std::size_t>(fno) < fieldInfo_.size() &&
+        fieldInfo_[static_cast<std::size_t>(fno)].bufferOfs >= 0) {
+        const FieldInfo& fi = fieldInfo_[static_cast<std::size_t>(fno)];
+        uint8_t* at = Record->Data() + fi.bufferOfs;
+        if (NativeBytes(Field, Value, at + 1, fi.slotBytes, scratch)) at[0] = 2;
+        return;
+    }
     uint8_t* slot = common_->Slot(Record, fno);
     if (slot == nullptr) return;
     bool indirect = (common_->FieldFlags(fno) & kFlagIndirect) != 0;
