@@ -519,12 +519,12 @@ bool NativeCopyable(TField* Source, TField* Dest) {
 
 // Copies one value by its native bytes, as Dest's setter would store it;
 // false when the setter must decide (a value it would refuse).
-bool CopyNative(TField* Source, TField* Dest, std::vector<uint8_t>& Scratch) {
+bool CopyNative(TField* Source, TField* Dest, std::vector<uint8_t>& Scratch, TmtBulkLoad& Bulk) {
     const std::size_t size = static_cast<std::size_t>(std::max(Source->DataSize(), Dest->DataSize())) + 1;
     if (Scratch.size() < size) Scratch.resize(size);
     std::memset(Scratch.data(), 0, size);
     if (!Source->GetData(Scratch.data())) {
-        Dest->Clear();
+        Bulk.SetNative(Dest, nullptr);
         return true;
     }
     switch (Dest->DataType()) {
@@ -556,13 +556,13 @@ bool CopyNative(TField* Source, TField* Dest, std::vector<uint8_t>& Scratch) {
             }
             std::vector<uint8_t> out(static_cast<std::size_t>(Dest->DataSize()) + 1, 0);
             std::memcpy(out.data(), text.data(), std::min(text.size(), out.size() - 1));
-            Dest->SetData(out.data());
+            Bulk.SetNative(Dest, out.data());
             return true;
         }
         default:
             break;
     }
-    Dest->SetData(Scratch.data());
+    Bulk.SetNative(Dest, Scratch.data());
     return true;
 }
 
@@ -653,6 +653,22 @@ void TmtBulkLoad::Post() {
     ++count_;
 }
 
+void TmtBulkLoad::SetNative(TField* Field, const void* Buffer) {
+    TmtCustomMemTable* t = table_;
+    const int no = Field->FieldNo();
+    const bool quiet = buffer_ != nullptr && pending_ && !Field->OnValidate && !Field->OnChange &&
+                       t->CalcFieldsSize() == 0 && no > 0 &&
+                       (t->ignoreReadOnly_ || (!t->readOnly_ && !Field->ReadOnly())) &&
+                       static_cast<std::size_t>(no) < t->fieldInfo_.size() &&
+                       t->fieldInfo_[static_cast<std::size_t>(no)].bufferOfs >= 0;
+    if (!quiet) {
+        Field->SetData(Buffer);
+        return;
+    }
+    t->WriteBufferField(buffer_, no, Buffer);
+    t->SetModified(true);
+}
+
 void TmtBulkLoad::Cancel() {
     if (buffer_ == nullptr) {
         table_->Cancel();
@@ -700,7 +716,7 @@ int TmtCustomMemTable::CopyRecords(TDataSet* Source, TDataSet* Destination, int 
                     if (map[i] < 0) continue;
                     TField* s = Source->Fields()->Fields(map[i]);
                     TField* d = Fields()->Fields(static_cast<int>(i));
-                    if (!nativeOk[i] || !CopyNative(s, d, native)) CopyValue(s, d, UTF8Conversion);
+                    if (!nativeOk[i] || !CopyNative(s, d, native, *bulk)) CopyValue(s, d, UTF8Conversion);
                 }
                 bulk->Post();
             } catch (...) {

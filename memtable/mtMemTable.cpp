@@ -531,30 +531,7 @@ void TmtCustomMemTable::SetFieldData(TField* Field, const void* Buffer) {
         TRecordBuffer b = ActiveBuffer();
         if (b == nullptr) return;
         Field->Validate(Buffer);
-        const FieldInfo& fi = fieldInfo_[static_cast<std::size_t>(no)];
-        uint8_t* slot = Rec(b)->Data() + fi.bufferOfs;
-        if (Buffer == nullptr) {
-            slot[0] = 0;
-            std::memset(slot + 1, 0, static_cast<std::size_t>(fi.slotBytes));
-        } else if (fi.text) {
-            slot[0] = 2;
-            const auto* p = static_cast<const char*>(Buffer);
-            std::size_t n = strnlen(p, static_cast<std::size_t>(std::max(fi.dataSize, 0)));
-            std::string scratch;
-            // More bytes than characters allowed: count the characters.
-            if (n > static_cast<std::size_t>(fi.maxChars)) {
-                std::string_view t = FitText(Buffer, fi.dataSize, fi.maxChars, scratch);
-                p = t.data();
-                n = t.size();
-            }
-            n = std::min(n, static_cast<std::size_t>(fi.slotBytes - 1));
-            std::memcpy(slot + 1, p, n);
-            slot[1 + n] = 0;
-        } else {
-            slot[0] = 2;
-            std::memcpy(slot + 1, Buffer, static_cast<std::size_t>(std::min(fi.slotBytes, fi.dataSize)));
-        }
-        common_->SetFieldFlag(no, kFlagChanged);
+        WriteBufferField(Rec(b), no, Buffer);
         NotifyFieldChange(Field);
         return;
     }
@@ -714,6 +691,33 @@ void TmtCustomMemTable::InternalOpen() {
     }
     BuildFieldInfo();
     ClearBuffers();
+}
+
+void TmtCustomMemTable::WriteBufferField(PmtRecord Record, int FieldNo, const void* Buffer) {
+    const FieldInfo& fi = fieldInfo_[static_cast<std::size_t>(FieldNo)];
+    uint8_t* slot = Record->Data() + fi.bufferOfs;
+    if (Buffer == nullptr) {
+        slot[0] = 0;
+        std::memset(slot + 1, 0, static_cast<std::size_t>(fi.slotBytes));
+    } else if (fi.text) {
+        slot[0] = 2;
+        const auto* p = static_cast<const char*>(Buffer);
+        std::size_t n = strnlen(p, static_cast<std::size_t>(std::max(fi.dataSize, 0)));
+        std::string scratch;
+        // More bytes than characters allowed: count the characters.
+        if (n > static_cast<std::size_t>(fi.maxChars)) {
+            std::string_view t = FitText(Buffer, fi.dataSize, fi.maxChars, scratch);
+            p = t.data();
+            n = t.size();
+        }
+        n = std::min(n, static_cast<std::size_t>(fi.slotBytes - 1));
+        std::memcpy(slot + 1, p, n);
+        slot[1 + n] = 0;
+    } else {
+        slot[0] = 2;
+        std::memcpy(slot + 1, Buffer, static_cast<std::size_t>(std::min(fi.slotBytes, fi.dataSize)));
+    }
+    common_->SetFieldFlag(FieldNo, kFlagChanged);
 }
 
 void TmtCustomMemTable::BuildFieldInfo() {

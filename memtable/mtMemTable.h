@@ -461,6 +461,9 @@ private:
     };
     std::vector<FieldInfo> fieldInfo_;
     void BuildFieldInfo();
+    // Writes a native value (nullptr: null) into a fixed field of a record
+    // buffer, as SetFieldData stores it, with nothing told.
+    void WriteBufferField(PmtRecord Record, int FieldNo, const void* Buffer);
     bool filterReadsRecord_ = false;
     uint64_t filterReadsRecordAt_ = ~uint64_t{0};
     void* filterReadsRecordOf_ = nullptr;
@@ -490,9 +493,10 @@ public:
     void Append();
     void Post();
     void Cancel();
-    // Writes a field's native value (as GetData gives it) into the record
-    // being added, with the checks and events of the field's setter, but
-    // without converting through a variant.
+    // Writes a field's native value (as SetData takes it) into the record
+    // being added. Without a handler on the field (OnValidate, OnChange) and
+    // calculated fields to follow, the bytes go straight into the record;
+    // otherwise through the field's SetData, which tells them.
     void SetNative(TField* Field, const void* Buffer);
     int Count() const { return count_; }
 
