@@ -9,11 +9,6 @@ namespace billing::nfe {
 
 namespace {
 
-WaitServices& Installed() {
-    static WaitServices services;
-    return services;
-}
-
 // Anything under an answer's name is the answer, readable or not.
 bool Present(const std::string& path) {
     struct stat st {};
@@ -21,9 +16,6 @@ bool Present(const std::string& path) {
 }
 
 }  // namespace
-
-const WaitServices& DefaultWaitServices() { return Installed(); }
-void SetDefaultWaitServices(WaitServices services) { Installed() = std::move(services); }
 
 AnswerWait::AnswerWait(WaitServices services, std::string answerPath, std::string errorPath, int stepMs,
                        int limitMs, Check check, Done done)
@@ -39,7 +31,7 @@ AnswerWait::~AnswerWait() { Cancel(); }
 
 void AnswerWait::Start() {
     if (!services_.make_timer || !services_.clock)
-        throw ENFeError("Não é possível aguardar a resposta do Monitor de NF-e: o temporizador não foi instalado.");
+        throw ENFeError("Não é possível aguardar a resposta do Monitor de NF-e: falta o temporizador.");
     Cancel();
     timer_ = services_.make_timer();
     started_ = services_.clock();

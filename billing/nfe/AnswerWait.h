@@ -28,11 +28,6 @@ struct WaitServices {
     std::function<std::int64_t()> clock;
 };
 
-// The services the program's waits use; the window layer installs them at
-// start-up (unset, a wait cannot start and says so).
-const WaitServices& DefaultWaitServices();
-void SetDefaultWaitServices(WaitServices services);
-
 enum class WaitOutcome {
     Answer,    // the answer file, its bytes in `bytes`
     Error,     // the error file, its bytes in `bytes`

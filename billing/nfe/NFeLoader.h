@@ -40,7 +40,7 @@ std::string Transmitir_NFE(TSQLConnection& db, const NFeConfig& config, const st
 // status, the issuer for voiding, the invoice's protocol for cancelling, the
 // last batch number for the monitor's last-batch file.
 std::unique_ptr<AnswerWait> Consultar_Status_Servico(TSQLConnection& db, const NFeConfig& config, RequestDone done,
-                                                     const WaitServices& services = DefaultWaitServices());
+                                                     const WaitServices& services);
 bool Inutilizar_NFE(TSQLConnection& db, const NFeConfig& config, int serie, int inicial, int final,
                     const std::string& justificativa);
 bool Cancelar_NFE(TSQLConnection& db, const NFeConfig& config, const std::string& chave,

@@ -77,7 +77,10 @@ std::string ManagementSql(const std::string& filter) {
 // NFeManagement
 
 NFeManagement::NFeManagement(TComponent* owner, TSQLConnection& db, std::function<NFeConfig()> config)
-    : db_(db), config_(std::move(config)), query_(new TSQLQuery(owner)) {
+    : db_(db),
+      config_(std::move(config)),
+      owned_(owner == nullptr ? std::make_unique<TSQLQuery>() : nullptr),
+      query_(owner == nullptr ? owned_.get() : new TSQLQuery(owner)) {
     query_->SetName("qryNota_Fiscal");
     query_->SetConnection(&db_);
     query_->AfterOpen = [](TDataSet* ds) {
@@ -86,6 +89,8 @@ NFeManagement::NFeManagement(TComponent* owner, TSQLConnection& db, std::functio
         if (TField* f = ds->FindField("Id_Cliente")) f->SetEditMask("######-#;0; ");
     };
 }
+
+NFeManagement::~NFeManagement() = default;
 
 void NFeManagement::Mostra_Dados(const std::string& filter) {
     filter_ = filter;

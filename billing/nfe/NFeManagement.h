@@ -40,8 +40,10 @@ std::string ManagementSql(const std::string& filter);
 
 class NFeManagement {
 public:
-    // `owner` owns the query (the form); `config` is asked at each command.
+    // `owner` owns the query (the form; none: this desk does); `config` is
+    // asked at each command.
     NFeManagement(TComponent* owner, TSQLConnection& db, std::function<NFeConfig()> config);
+    ~NFeManagement();
 
     TSQLQuery* Query() const { return query_; }
 
@@ -64,7 +66,7 @@ public:
     // Asks the invoice's status; `done` hears the answer's text ("" when
     // none came) or the failure. Null when the list is empty.
     std::unique_ptr<AnswerWait> ConsultarSituacao(RequestDone done,
-                                                  const WaitServices& services = DefaultWaitServices());
+                                                  const WaitServices& services);
     // Only an authorised invoice may be cancelled; otherwise says so.
     bool PodeCancelar();
 
@@ -76,6 +78,7 @@ public:
 private:
     TSQLConnection& db_;
     std::function<NFeConfig()> config_;
+    std::unique_ptr<TSQLQuery> owned_;
     TSQLQuery* query_;
     std::string filter_ = "Todas";
 };
@@ -92,7 +95,7 @@ public:
     enum class Start { ReasonRefused, Refused, NotConfirmed, Waiting };
 
     NFeCancellation(TSQLConnection& db, std::function<NFeConfig()> config,
-                    WaitServices services = DefaultWaitServices());
+                    WaitServices services);
     ~NFeCancellation();
     NFeCancellation(const NFeCancellation&) = delete;
     NFeCancellation& operator=(const NFeCancellation&) = delete;

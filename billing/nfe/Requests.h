@@ -51,14 +51,14 @@ using RequestDone = std::function<void(const std::string& text, const std::strin
 // when no answer came, the no-connection message. The answer file is deleted
 // once read. Returns the running wait, which ends when destroyed.
 std::unique_ptr<AnswerWait> Consultar_Status_Servico(const NFeConfig& config, const std::string& cUF,
-                                                     RequestDone done, TDateTime now = Now(),
-                                                     const WaitServices& services = DefaultWaitServices());
+                                                     RequestDone done, TDateTime now,
+                                                     const WaitServices& services);
 
 // Writes key + "-ped-sit.xml" and waits for the answer (4 steps); the text is
 // empty when none came. Otherwise as the service status.
 std::unique_ptr<AnswerWait> Consultar_Situacao_NFE(const NFeConfig& config, const std::string& chave,
                                                    RequestDone done,
-                                                   const WaitServices& services = DefaultWaitServices());
+                                                   const WaitServices& services);
 
 // Writes identifier + "-ped-inu.xml"; true once the file is in place.
 bool Inutilizar_NFE(const NFeConfig& config, const RequestIssuer& issuer, int serie, int inicial, int final,

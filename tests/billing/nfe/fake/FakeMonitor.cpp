@@ -301,13 +301,13 @@ void FakeMonitor::TakeReceiptQuery(const std::string& path, const std::string& r
         return;
     }
     auto& first = script_[keys.front()];
-    if (!first.empty() && (first.front() == "105" || first.front() == ".err")) {
+    if (!first.empty() && (first.front() == "105" || first.front() == "rec.err")) {
         std::string outcome = first.front();
         for (const std::string& key : keys) {
             auto& queue = script_[key];
             if (!queue.empty() && queue.front() == outcome) queue.pop_front();
         }
-        if (outcome == ".err")
+        if (outcome == "rec.err")
             Answer(recibo + "-pro-rec.err", "Erro na consulta do recibo\r\nServi\xC3\xA7o indispon\xC3\xADvel\r\n");
         else
             Answer(recibo + "-pro-rec.xml", RetConsReciNFe(tpAmb, cUF, recibo, "105", {}));

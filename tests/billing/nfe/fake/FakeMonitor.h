@@ -9,7 +9,7 @@
 // - "-ped-rec.xml": "<receipt>-pro-rec.xml" with one protocol per invoice of
 //   the batch, each with its key's next scripted outcome ("100" unless
 //   scripted; "105" answers for the whole batch that it is still being
-//   processed; ".err" gives "<receipt>-pro-rec.err"). An authorised NF-e is
+//   processed; "rec.err" gives "<receipt>-pro-rec.err"). An authorised NF-e is
 //   archived under the archive folder's "yyyymm" of its emission.
 // - "-ped-sta.xml", "-ped-sit.xml", "-ped-can.xml": their answers (the
 //   cancellation's outcome scriptable: "101" by default, another status,
@@ -62,6 +62,9 @@ public:
     std::string RetCancNFe(const std::string& tpAmb, const std::string& key, const std::string& cStat,
                            const std::string& nProt) const;
 
+    // Files the key's NF-e in the archive's month folder, as an authorisation does.
+    void Archive(const std::string& key);
+
     // The reason the tax authority gives for a status.
     static std::string Reason(const std::string& cStat);
 
@@ -71,7 +74,6 @@ private:
     std::string Answer(const std::string& name, const std::string& text);
     void TakeNFe(const std::vector<std::string>& files);
     void TakeReceiptQuery(const std::string& path, const std::string& recibo);
-    void Archive(const std::string& key);
 
     Folders folders_;
     bool pretty_ = false;
