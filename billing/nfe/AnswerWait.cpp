@@ -71,9 +71,7 @@ void AnswerWait::Tick() {
 
 void AnswerWait::Finish(WaitResult result) {
     Cancel();
-    // The callback may destroy this wait: nothing of it is touched afterwards.
-    Done done = done_;
-    if (done) done(result);
+    if (done_) done_(result);
 }
 
 }  // namespace billing::nfe

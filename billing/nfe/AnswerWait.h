@@ -5,7 +5,9 @@
 // clock, or when its owner cancels it. Nothing sleeps and no event loop is
 // run inside: the caller returns to its own loop and hears the outcome
 // through the callback. An AnswerWait destroyed or cancelled never calls
-// back, so a form that closes mid-wait simply ends its wait.
+// back, so a form that closes mid-wait simply ends its wait. The callback
+// runs inside the timer's tick: it must not destroy the wait (its owner
+// lets it go later, at the next request or when it closes).
 #include <cstdint>
 #include <functional>
 #include <memory>

@@ -107,17 +107,11 @@ void NFeManagement::Atualizar_Dados() {
     bool had = !query_->IsEmpty();
     int serie = had ? query_->FieldByName("Id_Serie_Documento")->AsInteger() : 0;
     int numero = had ? query_->FieldByName("Id_Nota_Fiscal")->AsInteger() : 0;
-    query_->DisableControls();
-    try {
-        query_->Close();
-        query_->Open();
-        if (!had || !query_->Locate("Id_Serie_Documento;Id_Nota_Fiscal", VarArrayOf({serie, numero}), {}))
-            query_->Last();
-    } catch (...) {
-        query_->EnableControls();
-        throw;
-    }
-    query_->EnableControls();
+    // The controls follow the close and the open (the fields are made anew).
+    query_->Close();
+    query_->Open();
+    if (!had || !query_->Locate("Id_Serie_Documento;Id_Nota_Fiscal", VarArrayOf({serie, numero}), {}))
+        query_->Last();
 }
 
 bool NFeManagement::Localizar(const std::string& typed) {

@@ -19,6 +19,7 @@ void InsertRegisters(TSQLConnection& db, const NFeFolders& folders) {
     db.Execute("insert into uf (id_uf, uf) values (41, 'PR'), (35, 'SP')");
     db.Execute("insert into municipio (id_municipio, nome, id_uf) values (4106902, 'Curitiba', 41), "
                "(3550308, 'São Paulo', 35)");
+    db.Execute("delete from emitente");  // the empty one a new database gets
     db.Execute("insert into emitente (Nome, Nome_Fantasia, Cnpj, Inscricao_Estadual, Endereco, Numero_Endereco, "
                "Bairro, Cep, Telefone, Id_Municipio, Id_Uf) values ('Indústria Exemplo Ltda', 'Exemplo', :pcnpj, "
                "'10123456-89', 'Rua XV de Novembro', '100', 'Centro', '80020000', '4133334444', 4106902, '41')",
@@ -30,6 +31,7 @@ void InsertRegisters(TSQLConnection& db, const NFeFolders& folders) {
                {{"pid", Variant(kClient)}});
     db.Execute("insert into produto (Id_Produto, Descricao, Id_Unidade_Medida) values ('00001', 'Parafuso', 'UN')");
     db.Execute("insert into serie_documento (Id_Serie_Documento, Proximo_Numero) values (1, 1), (2, 1)");
+    db.Execute("delete from opcao");  // the one a new database gets at its first opening
     db.Execute("insert into opcao (Ambiente, Pasta_NFe_Envio, Pasta_NFe_Retorno, Pasta_NFe_Arquivamento, "
                "Pasta_NFe_Erro, IA_Danfe, Copias_Danfe, Impressora_Danfe) values ('2 - Homologação', :pe, :pr, :pa, "
                ":perr, 'Não', 1, '')",

@@ -20,8 +20,9 @@ struct NFeFolders {
 // Makes the four folders under `root` ("envio", "retorno", "arquivo", "erro").
 NFeFolders MakeFolders(const std::string& root);
 
-// Issuer, client, product and series 1 (and 2); the settings row with the
-// folders, environment "2 - Homologação" and ia_danfe "Não".
+// Issuer, client, product and series 1 (and 2) (the issuer and the settings
+// row in place of any there) with the folders, environment "2 - Homologação" and
+// ia_danfe "Não".
 void InsertRegisters(TSQLConnection& db, const NFeFolders& folders);
 
 // An invoice of the client with one item of 100.00, in `situacao`; returns
