@@ -61,6 +61,15 @@ public:
 
 billing::nfe::NFeConfig Config() { return billing::nfe::Config_NFe(*dmdb); }
 
+// A read-only edit of the current invoice with its caption to the left.
+TDBEdit* ShownField(TForm* Form, TWinControl* Parent, TDataSource* Source, const std::string& Name,
+                    const std::string& Column, const std::string& Caption, int LabelLeft, int Top, int Width) {
+    auto* e = PlaceDB<TDBEdit>(Form, Parent, Name, Source, Column, 110, Top, Width, 23);
+    e->SetReadOnly(true);
+    PlaceLabel(Form, Parent, Caption, LabelLeft, Top + 4, e);
+    return e;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -98,12 +107,7 @@ TfrmNota232::TfrmNota232(TComponent* AOwner) : TForm(AOwner) {
     GroupBox1 = Place<TGroupBox>(this, this, "GroupBox1", 8, 286, 560, 232);
     GroupBox1->SetCaption(" Dados Adicionais ");
     auto field = [this](const std::string& name, const std::string& column, const std::string& caption, int top,
-                        int width) {
-        auto* e = PlaceDB<TDBEdit>(this, GroupBox1, name, dsMain, column, 110, top, width, 23);
-        e->SetReadOnly(true);
-        PlaceLabel(this, GroupBox1, caption, 10, top + 4, e);
-        return e;
-    };
+                        int width) { return ShownField(this, GroupBox1, dsMain, name, column, caption, 10, top, width); };
     dbeNumero_NFe = field("dbeNumero_NFe", "Numero_NFe", "Chave Acesso:", 22, 360);
     SpeedButton1 = Place<TSpeedButton>(this, GroupBox1, "SpeedButton1", 476, 22, 70, 23);
     SpeedButton1->SetCaption("Copiar");
@@ -243,12 +247,7 @@ TfrmNota232B::TfrmNota232B(TComponent* AOwner) : TForm(AOwner) {
     dsMain = new TDataSource(this);
     dsMain->SetAutoEdit(false);
     auto field = [this](const std::string& name, const std::string& column, const std::string& caption, int top,
-                        int width) {
-        auto* e = PlaceDB<TDBEdit>(this, this, name, dsMain, column, 110, top, width, 23);
-        e->SetReadOnly(true);
-        PlaceLabel(this, this, caption, 12, top + 4, e);
-        return e;
-    };
+                        int width) { return ShownField(this, this, dsMain, name, column, caption, 12, top, width); };
     dbeNumero_NFe = field("dbeNumero_NFe", "numero_nfe", "Número NF-e", 12, 420);
     dbeNome_Fantasia = field("dbeNome_Fantasia", "nome_fantasia", "Fantasia", 40, 240);
     dbeProtocolo_NFe = field("dbeProtocolo_NFe", "protocolo_nfe", "Protocolo", 68, 240);

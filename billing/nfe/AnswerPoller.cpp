@@ -212,7 +212,7 @@ AnswerPoller::Outcome AnswerPoller::Handle(AnswerKind kind, const std::string& i
     }
     switch (kind) {
     case AnswerKind::NFeErr:
-        return NFeErr(id, bytes);
+        return ErrorFile("numero_nfe", id, bytes);
     case AnswerKind::NumLot:
         return NumLot(id, bytes);
     case AnswerKind::Rec:
@@ -220,19 +220,23 @@ AnswerPoller::Outcome AnswerPoller::Handle(AnswerKind kind, const std::string& i
     case AnswerKind::ProRec:
         return ProRec(id, bytes, config, authorised);
     case AnswerKind::ProRecErr:
-        return ProRecErr(id, bytes);
+        return ErrorFile("recibo_nfe", id, bytes);
     case AnswerKind::None:
         break;
     }
     return Outcome::Stay();
 }
 
-AnswerPoller::Outcome AnswerPoller::NFeErr(const std::string& id, const std::string& bytes) {
+void AnswerPoller::SetError(const char* column, const std::string& value, const std::string& text) {
+    services_.db->Execute(std::string("update nota_fiscal set situacao_nfe = :psituacao, erro_nfe = :perro_nfe where ") +
+                              column + " = :pvalor",
+                          {{"psituacao", Variant("Erro")}, {"perro_nfe", Variant(text)}, {"pvalor", Variant(value)}});
+}
+
+AnswerPoller::Outcome AnswerPoller::ErrorFile(const char* column, const std::string& id, const std::string& bytes) {
     std::string text = JoinedLines(bytes);
     if (Trim(text).empty()) return Outcome::Bad("está vazia");
-    services_.db->Execute(
-        "update nota_fiscal set situacao_nfe = :psituacao, erro_nfe = :perro_nfe where nota_fiscal.numero_nfe = :PNumero_nfe",
-        {{"psituacao", Variant("Erro")}, {"perro_nfe", Variant(text)}, {"PNumero_nfe", Variant(id)}});
+    SetError(column, id, text);
     return Outcome::Done();
 }
 
@@ -270,11 +274,7 @@ AnswerPoller::Outcome AnswerPoller::Rec(const std::string& id, const std::string
     if (Int(*q, "n") == 0) return Outcome::Stay();
     if (!recibo) {
         // The batch was refused as a whole: no receipt will ever come.
-        services_.db->Execute(
-            "update nota_fiscal set situacao_nfe = :psituacao, erro_nfe = :perro_nfe where numero_lote_nfe = :PNumero_lote_nfe",
-            {{"psituacao", Variant("Erro")},
-             {"perro_nfe", Variant(StatusText(*cStat, doc->Text("xMotivo").value_or("")))},
-             {"PNumero_lote_nfe", Variant(lote)}});
+        SetError("numero_lote_nfe", lote, StatusText(*cStat, doc->Text("xMotivo").value_or("")));
         return Outcome::Done();
     }
     services_.db->Execute(
@@ -314,11 +314,7 @@ AnswerPoller::Outcome AnswerPoller::ProRec(const std::string& id, const std::str
             return Outcome::Done();
         }
         // Refused as a whole, so no protocol will ever come for it.
-        db.Execute(
-            "update nota_fiscal set situacao_nfe = :psituacao, erro_nfe = :perro_nfe where recibo_nfe = :Precibo_nfe",
-            {{"psituacao", Variant("Erro")},
-             {"perro_nfe", Variant(StatusText(*cStat, doc->Text("xMotivo").value_or("")))},
-             {"Precibo_nfe", Variant(id)}});
+        SetError("recibo_nfe", id, StatusText(*cStat, doc->Text("xMotivo").value_or("")));
         return Outcome::Done();
     }
 
@@ -369,15 +365,6 @@ AnswerPoller::Outcome AnswerPoller::ProRec(const std::string& id, const std::str
     if (unknown)
         config.Notify("Erro Interno do Aplicativo, o Recibo " + id + " não foi econtrado.", "Atenção");
     authorised.insert(authorised.end(), newlyAuthorised.begin(), newlyAuthorised.end());
-    return Outcome::Done();
-}
-
-AnswerPoller::Outcome AnswerPoller::ProRecErr(const std::string& id, const std::string& bytes) {
-    std::string text = JoinedLines(bytes);
-    if (Trim(text).empty()) return Outcome::Bad("está vazia");
-    services_.db->Execute(
-        "update nota_fiscal set situacao_nfe = :psituacao, erro_nfe = :perro_nfe where recibo_nfe = :Precibo_nfe",
-        {{"psituacao", Variant("Erro")}, {"perro_nfe", Variant(text)}, {"Precibo_nfe", Variant(id)}});
     return Outcome::Done();
 }
 

@@ -74,12 +74,13 @@ private:
     struct Outcome;
     Outcome Handle(AnswerKind kind, const std::string& id, const std::string& path, const NFeConfig& config,
                    std::vector<std::string>& authorised);
-    Outcome NFeErr(const std::string& id, const std::string& bytes);
+    // An error file: the invoices whose `column` is `id` get "Erro" and its text.
+    Outcome ErrorFile(const char* column, const std::string& id, const std::string& bytes);
+    void SetError(const char* column, const std::string& value, const std::string& text);
     Outcome NumLot(const std::string& id, const std::string& bytes);
     Outcome Rec(const std::string& id, const std::string& bytes, const NFeConfig& config);
     Outcome ProRec(const std::string& id, const std::string& bytes, const NFeConfig& config,
                    std::vector<std::string>& authorised);
-    Outcome ProRecErr(const std::string& id, const std::string& bytes);
     void PrintDanfes(const std::vector<std::string>& keys, const NFeConfig& config);
 
     Services services_;
