@@ -116,7 +116,18 @@ TickReport AnswerPoller::Tick() {
         report.messages.push_back({text, caption});
     };
     config.process_messages = nullptr;
-    report.monitor_running = services_.check_monitor(config);
+    {
+        // The monitor's absence is told once, not at every tick, until it runs.
+        NFeConfig check = config;
+        std::vector<PollerMessage> said;
+        check.notify = [&said](const std::string& text, const std::string& caption) {
+            said.push_back({text, caption});
+        };
+        report.monitor_running = services_.check_monitor(check);
+        for (const PollerMessage& m : said)
+            if (report.monitor_running || m.text != monitorProblem_) report.messages.push_back(m);
+        monitorProblem_ = report.monitor_running || said.empty() ? std::string() : said.back().text;
+    }
 
     std::error_code ec;
     const std::string& folder = config.pasta_nfe_retorno;

@@ -12,7 +12,9 @@
 // looked at. A tick never stops on a bad answer: one that cannot be read or
 // understood, or whose name does not carry a valid identifier, is kept in
 // the error folder as "<name>.invalid"; one whose database work fails stays
-// for the next tick. A tick runs no window messages and shows nothing: what
+// for the next tick. A missing return folder, an error folder that takes no
+// file and the monitor's absence are each told once, not at every tick. A
+// tick runs no window messages and shows nothing: what
 // it has to say comes back in its report, for the caller to show once the
 // file work is done.
 //
@@ -86,6 +88,7 @@ private:
     Services services_;
     // Problems said once per folder value, not at every tick.
     std::optional<std::string> missingReturnFolder_;
+    std::string monitorProblem_;
     std::optional<std::string> failingErrorFolder_;
 };
 

@@ -407,3 +407,21 @@ TEST_F(Poller, NothingHappensWhileTheDatabaseIsClosed) {
     EXPECT_FALSE(conn.Connected()) << "a tick never opens the database";
     EXPECT_TRUE(InReturn(key + "-num-lot.xml"));
 }
+
+TEST_F(Poller, TheMonitorsAbsenceIsToldOnceUntilItRuns) {
+    bool running = false;
+    billing::nfe::AnswerPoller::Services s;
+    s.db = &conn;
+    s.config = [this] { return config; };
+    s.check_monitor = [&running](const NFeConfig& c) {
+        if (!running) c.Notify(MsgMonitorNaoInstalado, "Atenção");
+        return running;
+    };
+    AnswerPoller p(s);
+    EXPECT_EQ(p.Tick().messages.size(), 1u);
+    EXPECT_EQ(p.Tick().messages.size(), 0u);
+    running = true;
+    EXPECT_TRUE(p.Tick().monitor_running);
+    running = false;
+    EXPECT_EQ(p.Tick().messages.size(), 1u) << "gone again";
+}
