@@ -75,23 +75,23 @@ GridKeyResult GridKeyPolicy::Apply(int Column, char32_t Key, const std::string& 
 }
 
 // ---------------------------------------------------------------------------
-// TDocumentQuery
+// DocumentQuery
 
-void TDocumentQuery::InternalPost() {
+void DocumentQuery::InternalPost() {
     InTransaction(false, [this] {
         if (WithinPost) WithinPost();
         TSQLQuery::InternalPost();
     });
 }
 
-void TDocumentQuery::InternalDelete() {
+void DocumentQuery::InternalDelete() {
     InTransaction(true, [this] {
         if (WithinDelete) WithinDelete();
         TSQLQuery::InternalDelete();
     });
 }
 
-void TDocumentQuery::InTransaction(bool Deleting, const std::function<void()>& Work) {
+void DocumentQuery::InTransaction(bool Deleting, const std::function<void()>& Work) {
     TSQLConnection* c = Connection();
     auto undo = [c] {
         try {
@@ -129,7 +129,7 @@ void DocumentPolicy::ClientExit(DocumentCore& Core, const std::string& Typed) {
 DocumentCore::DocumentCore(TComponent* AOwner, std::unique_ptr<DocumentPolicy> Policy)
     : TComponent(AOwner), policy_(std::move(Policy)) {
     lookups_ = policy_->Lookups();
-    header_ = new TDocumentQuery(this);
+    header_ = new DocumentQuery(this);
     header_->SetName("qry" + policy_->Table());
     header_->SetConnection(dmdb->ADOConnection);
     header_->SetSQL(policy_->HeaderSql());
@@ -424,13 +424,18 @@ void DocumentCore::ItemAfterPost() {
 bool DocumentCore::ApplyProduct(const std::string& Typed) {
     if (Trim(Typed).empty()) return true;
     if (!Editing()) return false;
+    std::string code = PadCode(Typed, 5);
+    // Passing over the product of an item changes nothing, also when that
+    // product has left the register: the save names it instead.
+    if (!items_->IsEmpty() && code == items_->FieldByName("Id_Produto")->AsString() &&
+        !Trim(items_->FieldByName("Descricao_Abreviada")->AsString()).empty())
+        return !items_->FieldByName("Produto_Ausente")->AsBoolean();
     if (items_->State() == dsBrowse) {
         if (items_->IsEmpty())
             items_->Append();
         else
             items_->Edit();
     }
-    std::string code = PadCode(Typed, 5);
     items_->FieldByName("Id_Produto")->SetAsString(code);
     std::map<std::string, Variant> p =
         ReadRow("select * from produto where id_produto = :pid_produto", "pid_produto", Variant(code));

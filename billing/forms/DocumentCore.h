@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "billing/nfe/NFeDocument.h"
 #include "memtable/mtMemTable.h"
 #include "platform/db/SQLQuery.h"
 #include "platform/rtl/Component.h"
@@ -89,10 +90,10 @@ private:
 
 // The header query: its post and its delete run, with whatever the document
 // writes beside the row, in one transaction.
-class TDocumentQuery : public TSQLQuery {
+class DocumentQuery : public TSQLQuery {
 public:
-    FAT_CLASS_NAME(TDocumentQuery)
-    explicit TDocumentQuery(TComponent* AOwner) : TSQLQuery(AOwner) {}
+    FAT_CLASS_NAME(DocumentQuery)
+    explicit DocumentQuery(TComponent* AOwner) : TSQLQuery(AOwner) {}
 
     // Run inside the transaction, before the row itself is written.
     std::function<void()> WithinPost;
@@ -116,18 +117,9 @@ struct ItemSums {
     double quantity = 0;   // sum of quantities
 };
 
-// An item as written to the database.
-struct ItemRow {
-    std::string id_produto;
-    std::string id_unidade_medida;
-    std::string id_situacao_tributaria;
-    std::string id_cfop;
-    double quantidade = 0;
-    double valor_unitario = 0;
-    double valor_total = 0;
-    double aliquota_icms = 0;
-    double valor_icms = 0;
-};
+// An item as written to the database: the values the NF-e writer reads back
+// (the description is the product's, and is not stored with the item).
+using ItemRow = billing::nfe::NFeItem;
 
 // What one kind of document does its own way.
 class DocumentPolicy {
@@ -183,7 +175,7 @@ public:
     DocumentCore(TComponent* AOwner, std::unique_ptr<DocumentPolicy> Policy);
     ~DocumentCore() override;
 
-    TDocumentQuery* Header() const { return header_; }
+    DocumentQuery* Header() const { return header_; }
     TmtMemTable* Items() const { return items_; }
     DocumentPolicy& Policy() const { return *policy_; }
     const GridKeyPolicy& Keys() const { return policy_->Keys(); }
@@ -289,7 +281,7 @@ private:
     LookupResult Find(const LookupDef& Def) const;
 
     std::unique_ptr<DocumentPolicy> policy_;
-    TDocumentQuery* header_ = nullptr;
+    DocumentQuery* header_ = nullptr;
     TmtMemTable* items_ = nullptr;
     std::vector<LookupDef> lookups_;
     std::map<std::string, LookupResult> shown_;

@@ -8,6 +8,7 @@
 #include <QTableView>
 
 #include "billing/forms/FormUtils.h"
+#include "billing/forms/RecordRow.h"
 #include "platform/rtl/Strings.h"
 #include "platform/rtl/SysUtils.h"
 
@@ -71,22 +72,19 @@ DocumentForm::DocumentForm(TComponent* AOwner, const std::string& Caption,
         if (c != nullptr && c->CanFocus()) c->SetFocus();
     };
 
-    pnlBotoes = Place<TPanel>(this, this, "pnlBotoes", 0, 552, 860, 48);
-    pnlBotoes->SetAlign(alBottom);
-    pnlBotoes->SetBevelOuter(bvNone);
-    int x = 4;
-    btnInsert = AddButton("btnInsert", "&Novo", Novo, x);
-    btnEdit = AddButton("btnEdit", "&Editar", Editar, x += 77);
-    btnSave = AddButton("btnSave", "&Salvar", Gravar, x += 77);
-    DBButton1 = AddButton("DBButton1", "&Desfazer", Cancelar, x += 77);
-    btnDelete = AddButton("btnDelete", "E&xcluir", Excluir, x += 77);
-    btnFirst = AddButton("btnFirst", "Primeiro", Primeiro, x += 77);
-    btnPrior = AddButton("btnPrior", "Anterior", Anterior, x += 77);
-    btnNext = AddButton("btnNext", "Próximo", Proximo, x += 77);
-    btnLast = AddButton("btnLast", "Último", Ultimo, x += 77);
-    DBButton3 = AddButton("DBButton3", "Pesquisar", Pesquisar, x += 77);
-    DBButton2 = AddButton("DBButton2", "Fechar", Fechar, x += 77);
-    DBButton2->SetCancel(true);
+    RecordRow row = PlaceRecordRow(this, dsMain, 552, "DBButton1", "DBButton3", "DBButton2");
+    pnlBotoes = row.panel;
+    btnInsert = row.insert;
+    btnEdit = row.edit;
+    btnSave = row.save;
+    DBButton1 = row.cancel;
+    btnDelete = row.remove;
+    btnFirst = row.first;
+    btnPrior = row.prior;
+    btnNext = row.next;
+    btnLast = row.last;
+    DBButton3 = row.search;
+    DBButton2 = row.close;
     btnInsert->OnClick = [this](TObject* s) { btnInsertClick(s); };
     btnEdit->OnClick = [this](TObject* s) { btnEditClick(s); };
     btnSave->OnClick = [this](TObject* s) { btnSaveClick(s); };
@@ -128,15 +126,6 @@ DocumentForm::~DocumentForm() {
     if (Grid != nullptr && cellKeys_) Grid->View()->viewport()->removeEventFilter(cellKeys_.get());
     Core->OnLookup = nullptr;
     Core->OnFocusField = nullptr;
-}
-
-TDBButton* DocumentForm::AddButton(const std::string& Name, const std::string& Caption, TAcao Acao, int Left) {
-    auto* b = Place<TDBButton>(this, pnlBotoes, Name, Left, 8, 76, 32);
-    b->SetAcao(Acao);
-    b->SetCaption(Caption);
-    b->SetEnabled(false);
-    b->SetDataSource(dsMain);
-    return b;
 }
 
 TPanel* DocumentForm::Description(TWinControl* Parent, const std::string& Name, int Left, int Top, int Width) {
@@ -267,20 +256,7 @@ void DocumentForm::FormCloseQuery(TObject*, bool& CanClose) {
     if (!SettlePending()) CanClose = false;
 }
 
-bool DocumentForm::SettlePending() {
-    if (!Core->Editing()) return true;
-    if (AskYesNo("Deseja salvar as alterações ?", "Salvar")) {
-        try {
-            Core->Header()->Post();
-        } catch (const EAbort&) {
-            return false;  // refused: the row stays in edit
-        }
-    } else {
-        Core->Header()->Cancel();
-    }
-    ChangeColor(this, false);
-    return true;
-}
+bool DocumentForm::SettlePending() { return SettlePendingRow(this, Core->Header()); }
 
 void DocumentForm::btnInsertClick(TObject*) {
     ChangeColor(this, true);

@@ -135,7 +135,6 @@ private:
         std::function<std::string()> search;
         bool integer;
     };
-    TDBButton* AddButton(const std::string& Name, const std::string& Caption, TAcao Acao, int Left);
     bool SettlePending();
     void ShowLookup(const std::string& Name, const LookupResult& Result);
     void LookupSearch(const Lookup& L);

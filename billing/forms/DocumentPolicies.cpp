@@ -54,6 +54,20 @@ void Execute(const std::string& Sql, const std::vector<std::pair<std::string, Va
     dmdb->ADOConnection->Execute(Sql, Params);
 }
 
+// The values of an item row both item tables store alike; the caller adds
+// its own key columns.
+std::vector<std::pair<std::string, Variant>> ItemValues(const ItemRow& Item, const std::string& Cfop) {
+    return {{"pId_Produto", Variant(Item.id_produto)},
+            {"pId_Unidade_medida", Variant(Item.id_unidade_medida)},
+            {"pId_Situacao_Tributaria", Variant(Item.id_situacao_tributaria)},
+            {"pQuantidade", Variant(Item.quantidade)},
+            {"pValor_Unitario", Variant(Item.valor_unitario)},
+            {"pValor_Total", Variant(Item.valor_total)},
+            {"pId_CFOP", Variant(Cfop)},
+            {"pAliquota_icms", Variant(Item.aliquota_icms)},
+            {"pValor_icms", Variant(Item.valor_icms)}};
+}
+
 bool Missing(const DocumentCore& Core, const char* Lookup) { return !Core.Found(Lookup); }
 
 // Products - discount + freight (+ insurance), left to right in extended
@@ -300,23 +314,16 @@ void InvoicePolicy::DeleteItems(DocumentCore& Core) {
 }
 
 void InvoicePolicy::InsertItem(DocumentCore& Core, const ItemRow& Item) {
+    std::vector<std::pair<std::string, Variant>> values = ItemValues(Item, Item.id_cfop);
+    values.insert(values.begin(), {{"pId_registro", Variant(Core.Field("Id_Registro")->AsString())},
+                                   {"pId_Nota_Fiscal", Variant(Core.Field("Id_Nota_Fiscal")->AsInteger())},
+                                   {"pId_Serie_Documento", Variant(Core.Field("Id_Serie_Documento")->AsInteger())}});
     Execute("insert into Nota_Fiscal_Item(Id_Registro, Id_Nota_Fiscal, Id_Serie_Documento, Id_Produto, "
             "Id_Unidade_Medida, Id_Situacao_Tributaria, Quantidade, Valor_Unitario, Valor_Total, Id_CFOP, "
             "Aliquota_icms, Valor_icms) Values(:pId_registro, :pId_Nota_Fiscal, :pId_Serie_Documento, :pId_Produto, "
             ":pId_Unidade_medida, :pId_Situacao_Tributaria, :pQuantidade, :pValor_Unitario, :pValor_Total, "
             ":pId_CFOP, :pAliquota_icms, :pValor_icms)",
-            {{"pId_registro", Variant(Core.Field("Id_Registro")->AsString())},
-             {"pId_Nota_Fiscal", Variant(Core.Field("Id_Nota_Fiscal")->AsInteger())},
-             {"pId_Serie_Documento", Variant(Core.Field("Id_Serie_Documento")->AsInteger())},
-             {"pId_Produto", Variant(Item.id_produto)},
-             {"pId_Unidade_medida", Variant(Item.id_unidade_medida)},
-             {"pId_Situacao_Tributaria", Variant(Item.id_situacao_tributaria)},
-             {"pQuantidade", Variant(Item.quantidade)},
-             {"pValor_Unitario", Variant(Item.valor_unitario)},
-             {"pValor_Total", Variant(Item.valor_total)},
-             {"pId_CFOP", Variant(Item.id_cfop)},
-             {"pAliquota_icms", Variant(Item.aliquota_icms)},
-             {"pValor_icms", Variant(Item.valor_icms)}});
+            values);
 }
 
 void InvoicePolicy::AfterCommit(DocumentCore& Core) {
@@ -422,20 +429,13 @@ void ShippingListPolicy::DeleteItems(DocumentCore& Core) {
 
 void ShippingListPolicy::InsertItem(DocumentCore& Core, const ItemRow& Item) {
     // Every item carries the list's CFOP.
+    std::vector<std::pair<std::string, Variant>> values = ItemValues(Item, Core.Field("Id_CFOP")->AsString());
+    values.insert(values.begin(), {"pId_Romaneio", Variant(Core.Field("Id_Romaneio")->AsInteger())});
     Execute("insert into Romaneio_Item(Id_Romaneio, Id_Produto, Id_Unidade_Medida, Id_Situacao_Tributaria, "
             "Quantidade, Valor_Unitario, Valor_Total, Id_CFOP, Aliquota_icms, Valor_icms) Values(:pId_Romaneio, "
             ":pId_Produto, :pId_Unidade_medida, :pId_Situacao_Tributaria, :pQuantidade, :pValor_Unitario, "
             ":pValor_Total, :pId_CFOP, :pAliquota_icms, :pValor_icms)",
-            {{"pId_Romaneio", Variant(Core.Field("Id_Romaneio")->AsInteger())},
-             {"pId_Produto", Variant(Item.id_produto)},
-             {"pId_Unidade_medida", Variant(Item.id_unidade_medida)},
-             {"pId_Situacao_Tributaria", Variant(Item.id_situacao_tributaria)},
-             {"pQuantidade", Variant(Item.quantidade)},
-             {"pValor_Unitario", Variant(Item.valor_unitario)},
-             {"pValor_Total", Variant(Item.valor_total)},
-             {"pId_CFOP", Variant(Core.Field("Id_CFOP")->AsString())},
-             {"pAliquota_icms", Variant(Item.aliquota_icms)},
-             {"pValor_icms", Variant(Item.valor_icms)}});
+            values);
 }
 
 // ---------------------------------------------------------------------------

@@ -241,6 +241,22 @@ TEST_F(InvoiceWindow, ClosingWithAPendingInvoiceAsksFirst) {
     EXPECT_EQ(form->qryNota_Fiscal->State(), dsInsert);
 }
 
+TEST_F(InvoiceWindow, AnEmptiedDateIsNoDate) {
+    Open();
+    form->btnInsert->Click();
+    AddItem(form->Core, 1, "1", 10);
+    QWidget* saida = form->dbeData_Saida->Widget();
+    form->dbeData_Saida->SetFocus();
+    uitest::Key(saida, Qt::Key_A, Qt::ControlModifier);
+    uitest::Key(saida, Qt::Key_Delete);
+    form->dbeId_CFOP->SetFocus();
+    billtest::Pump();
+    EXPECT_TRUE(form->qryNota_Fiscal->FieldByName("Data_Saida")->IsNull());
+    dialogs.Expect("A Data da Saída não foi Informada.", mrOk, "Atenção");
+    EXPECT_THROW(form->btnSave->Click(), EAbort);
+    EXPECT_EQ(form->qryNota_Fiscal->State(), dsInsert);
+}
+
 TEST_F(InvoiceWindow, TheStateRuleThroughTheEditButton) {
     Exec("insert into nota_fiscal (id_nota_fiscal, id_serie_documento, situacao_nfe) values (1, 1, 'Autorizada')");
     Open();

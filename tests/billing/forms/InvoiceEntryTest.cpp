@@ -25,6 +25,14 @@ protected:
         AddItem(Core, 1, "1", 10);
         SaveInvoice(Core);
     }
+    // Counts the calls of the key routine, which still makes the keys.
+    static void CountKeys(DocumentCore* Core, int& Calls) {
+        auto real = Invoice(Core).MakeKey;
+        Invoice(Core).MakeKey = [&Calls, real](int n, int s, TDateTime d) {
+            ++Calls;
+            return real(n, s, d);
+        };
+    }
     // The box a refused save showed.
     std::string Refused(DocumentCore* Core, const std::string& Part) {
         dialogs.Expect(Part, mrOk);
@@ -181,11 +189,7 @@ TEST_F(InvoiceEntry, ASaveCompletesTheRegistrationIdTheKeyAndTheState) {
     Exec("update serie_documento set proximo_numero = 123 where id_serie_documento = 1");
     DocumentCore* core = Invoices();
     int keys = 0;
-    auto real = Invoice(core).MakeKey;
-    Invoice(core).MakeKey = [&](int n, int s, TDateTime d) {
-        ++keys;
-        return real(n, s, d);
-    };
+    CountKeys(core, keys);
     SaveSimpleInvoice(core);
     EXPECT_EQ(keys, 1);
     EXPECT_EQ(Scalar("select id_registro from nota_fiscal"), "0010000123");
@@ -353,6 +357,10 @@ TEST_F(InvoiceEntry, AnItemWhoseProductWasDeletedStaysAndStopsTheSave) {
     EXPECT_EQ(core->Items()->FieldByName("Descricao_Abreviada")->AsString(), "PRODUTO NÃO CADASTRADO");
 
     core->Header()->Edit();
+    // Passing over its product code leaves the row as it is.
+    core->Items()->Last();
+    EXPECT_FALSE(core->ApplyProduct("00007"));
+    EXPECT_EQ(core->Items()->FieldByName("Descricao_Abreviada")->AsString(), "PRODUTO NÃO CADASTRADO");
     EXPECT_EQ(Refused(core, "O Produto '00007' não está mais cadastrado; exclua o item ou cadastre o produto."),
               std::string(DocumentCore::kErrorsHeading) +
                   "\r\n\r\nO Produto '00007' não está mais cadastrado; exclua o item ou cadastre o produto.\r\n");
@@ -366,11 +374,7 @@ TEST_F(InvoiceEntry, AnItemWhoseProductWasDeletedStaysAndStopsTheSave) {
 TEST_F(InvoiceEntry, AFailedItemWriteUndoesHeaderCounterAndItems) {
     DocumentCore* core = Invoices();
     int keys = 0;
-    auto real = Invoice(core).MakeKey;
-    Invoice(core).MakeKey = [&](int n, int s, TDateTime d) {
-        ++keys;
-        return real(n, s, d);
-    };
+    CountKeys(core, keys);
     SaveSimpleInvoice(core);  // 57, one item
     const std::string before = Dump({"nota_fiscal", "nota_fiscal_item", "serie_documento"});
     Exec("create temp trigger segundo_item before insert on nota_fiscal_item when (select count(*) from "
