@@ -38,14 +38,19 @@ RecordRow PlaceRecordRow(TCustomForm* Form, TDataSource* Source, int Top, const 
 
 bool SettlePendingRow(TCustomForm* Form, TDataSet* DataSet) {
     if (DataSet->State() != dsEdit && DataSet->State() != dsInsert) return true;
-    if (AskYesNo("Deseja salvar as alterações ?", "Salvar")) {
+    switch (AskYesNoCancel("Deseja salvar as alterações ?", "Salvar")) {
+    case mrYes:
         try {
             DataSet->Post();
         } catch (const EAbort&) {
             return false;  // the checks refused: the row stays in edit
         }
-    } else {
+        break;
+    case mrNo:
         DataSet->Cancel();
+        break;
+    default:
+        return false;  // Cancelar, Esc or the box closed: the form and its row stay as they were
     }
     // The form may stay open (another form refused the frame's close).
     ChangeColor(Form, false);

@@ -35,9 +35,10 @@ struct RecordRow {
 RecordRow PlaceRecordRow(TCustomForm* Form, TDataSource* Source, int Top, const std::string& CancelName,
                          const std::string& SearchName, const std::string& CloseName);
 
-// Closing with a pending row asks "Deseja salvar as alterações ?": Yes posts
-// it (false when the checks refuse it, the row staying in edit), No drops
-// it. The form is then back in its browse look.
+// Closing with a pending row asks "Deseja salvar as alterações ?": Sim posts
+// it (false when the checks refuse it, the row staying in edit), Não drops
+// it, Cancelar (or Esc) keeps form and row as they were (false). A form
+// that closes is back in its browse look.
 bool SettlePendingRow(TCustomForm* Form, TDataSet* DataSet);
 
 }  // namespace billing::forms
