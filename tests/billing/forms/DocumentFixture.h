@@ -25,7 +25,7 @@ protected:
         Exec("delete from emitente");
         Exec("insert into emitente (Nome, Nome_Fantasia, Cnpj, Inscricao_Estadual, Endereco, Numero_Endereco, "
              "Bairro, Cep, Telefone, Id_Municipio, Id_Uf) values ('Indústria de Parafusos Ltda', 'Parafusos', "
-             "'12345678000195', '10123456-78', 'Rua XV de Novembro', '100', 'Centro', '80020000', '4133334444', "
+             "'12345678000195', '10123456-89', 'Rua XV de Novembro', '100', 'Centro', '80020000', '4133334444', "
              "4106902, '41')");
         Exec("insert into vendedor (Id_Vendedor, Nome) values (3, 'Ana Souza'), (4, 'Bruno Lima')");
         AddClient("0000042", "Comercial Silva Ltda", "Silva", "3");
