@@ -15,10 +15,12 @@
 
 namespace billtest {
 
-class DocumentSession : public Session {
+// Base is Session, or MdiSession for the windows.
+template <typename Base>
+class DocumentSessionOn : public Base {
 protected:
     void SetUp() override {
-        Session::SetUp();
+        Base::SetUp();
         Exec("insert into uf (id_uf, uf) values (41, 'PR')");
         Exec("insert into municipio (id_municipio, nome, id_uf) values (4106902, 'Curitiba', 41)");
         // Opening a new file made an issuer of its own: ours replaces it.
@@ -51,7 +53,7 @@ protected:
     }
     void TearDown() override {
         owner.reset();
-        Session::TearDown();
+        Base::TearDown();
     }
 
     void Exec(const std::string& Sql, const std::vector<std::pair<std::string, Variant>>& Params = {}) {
@@ -98,7 +100,7 @@ protected:
 
     // Saves an invoice, answering the transmit question with No.
     void SaveInvoice(billing::forms::DocumentCore* Core) {
-        dialogs.Expect(billing::forms::MsgTransmitir, mrNo, "Transmitir NF-e");
+        this->dialogs.Expect(billing::forms::MsgTransmitir, mrNo, "Transmitir NF-e");
         Core->Header()->Post();
     }
 
@@ -121,5 +123,7 @@ protected:
 
     std::unique_ptr<TComponent> owner;
 };
+
+using DocumentSession = DocumentSessionOn<Session>;
 
 }  // namespace billtest

@@ -17,20 +17,11 @@ using namespace billing::forms;
 namespace {
 
 template <typename Form>
-class EntryWindow : public billtest::DocumentSession {
+class EntryWindow : public billtest::DocumentSessionOn<billtest::MdiSession> {
 protected:
-    void SetUp() override {
-        DocumentSession::SetUp();
-        frame = std::make_unique<TForm>(nullptr);
-        frame->SetFormStyle(fsMDIForm);
-        Application->SetMainForm(frame.get());
-        frame->Show();
-    }
     void TearDown() override {
         delete form;
-        Application->SetMainForm(nullptr);
-        frame.reset();
-        DocumentSession::TearDown();
+        DocumentSessionOn::TearDown();
     }
     void Open() {
         form = new Form(nullptr);
@@ -69,7 +60,6 @@ protected:
         QTest::keyClick(target, Qt::Key_Return);
     }
 
-    std::unique_ptr<TForm> frame;
     Form* form = nullptr;
 };
 
