@@ -215,6 +215,18 @@ TEST_F(InvoiceEntry, ASaveCompletesTheRegistrationIdTheKeyAndTheState) {
     EXPECT_EQ(keys, 2);
 }
 
+TEST_F(InvoiceEntry, AnIssuerThatCannotMakeAKeyStopsTheSaveOfANewInvoice) {
+    Exec("update emitente set cnpj = '12345678000100'");  // wrong check digits
+    DocumentCore* core = Invoices();
+    core->Header()->Insert();
+    AddItem(core, 1, "1", 10);
+    dialogs.Expect(billing::nfe::MsgErroChave, mrOk, "Erro");
+    EXPECT_THROW(core->Header()->Post(), EAbort);
+    EXPECT_TRUE(core->Inserting());
+    EXPECT_EQ(Count("select count(*) from nota_fiscal"), 0);
+    EXPECT_EQ(Counter(1), "57");
+}
+
 TEST_F(InvoiceEntry, AnEditKeepsSeriesNumberAndTheMonthOfItsKey) {
     DocumentCore* core = Invoices();
     SaveSimpleInvoice(core);
