@@ -106,7 +106,6 @@ DocumentForm::DocumentForm(TComponent* AOwner, const std::string& Caption,
     btnPedido->SetCaption("Pedido...");
     btnPedido->OnClick = [this](TObject* s) { btnPedidoClick(s); };
 
-    (void)GridName;
     Grid = Place<TexDBGrid>(this, tsGeral, GridName, 4, 160, 840, 200);
 
     InstallNavigation(this);
