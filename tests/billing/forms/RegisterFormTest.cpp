@@ -55,25 +55,18 @@ public:
     std::string chosen;
 };
 
-class Register : public billtest::Session {
+class Register : public billtest::MdiSession {
 protected:
     void SetUp() override {
-        Session::SetUp();
-        frame = std::make_unique<TForm>(nullptr);
-        frame->SetFormStyle(fsMDIForm);
-        Application->SetMainForm(frame.get());
-        frame->Show();  // children show (and run their OnShow) inside a shown frame
+        MdiSession::SetUp();
         form = new TfrmUnidades(nullptr);
         form->DoCreate();
         form->Show();
     }
     void TearDown() override {
         delete form;
-        Application->SetMainForm(nullptr);
-        frame.reset();
-        Session::TearDown();
+        MdiSession::TearDown();
     }
-    std::unique_ptr<TForm> frame;
     TfrmUnidades* form = nullptr;
 };
 

@@ -10,23 +10,17 @@
 
 namespace {
 
-class Users : public billtest::Session {
+class Users : public billtest::MdiSession {
 protected:
     void SetUp() override {
-        Session::SetUp();
-        frame = std::make_unique<TForm>(nullptr);
-        frame->SetFormStyle(fsMDIForm);
-        Application->SetMainForm(frame.get());
-        frame->Show();  // children show (and run their OnShow) inside a shown frame
+        MdiSession::SetUp();
         form = new TfrmNota111(nullptr);
         form->DoCreate();
         form->Show();
     }
     void TearDown() override {
         delete form;
-        Application->SetMainForm(nullptr);
-        frame.reset();
-        Session::TearDown();
+        MdiSession::TearDown();
     }
     void Tick(const std::string& Program, const std::string& Value) {
         ASSERT_TRUE(form->tbTemp->Locate("Id_programa", Program, {}));
@@ -48,7 +42,6 @@ protected:
         form->qryUsuario->FieldByName("Nome")->SetAsString("Nome de " + Id);
         form->qryUsuario->FieldByName("Senha")->SetAsString(Password);
     }
-    std::unique_ptr<TForm> frame;
     TfrmNota111* form = nullptr;
 };
 

@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "billing/nfe/ChaveNFe.h"
-#include "billing/nfe/XmlText.h"
+#include "platform/rtl/Strings.h"
 #include "platform/db/SQLConnection.h"
 
 namespace nfetest {
@@ -44,7 +44,7 @@ void InsertRegisters(TSQLConnection& db, const NFeFolders& folders) {
 std::string InsertInvoice(TSQLConnection& db, int serie, int numero, TDateTime emissao, const std::string& situacao,
                           const std::string& cliente) {
     std::string key = billing::nfe::MontarChaveNFe("41", emissao, kIssuerCnpj, serie, numero);
-    std::string registro = billing::nfe::IntToStrZero(serie, 3) + billing::nfe::IntToStrZero(numero, 7);
+    std::string registro = IntToStrZero(serie, 3) + IntToStrZero(numero, 7);
     db.Execute("insert into nota_fiscal (Id_Registro, Id_Nota_Fiscal, Id_Serie_Documento, Id_Cliente, Id_CFOP, "
                "Data_Emissao, Data_Saida, Valor_Base_Calculo, Valor_ICMS, Valor_Produto, Valor_Total_Nota, "
                "Tipo_Emissao, Finalidade_Emissao, Numero_NFe, Situacao_NFE, Tipo_Impressao_DANFE, Forma_Pagamento, "
