@@ -6,6 +6,7 @@
 
 #include "billing/data/Utils.h"
 #include "billing/forms/AccountingExport.h"
+#include "billing/forms/Nota233.h"
 #include "platform/rtl/Format.h"
 #include "tests/billing/forms/BillingFixture.h"
 #include "tests/platform/rtl/FileFaultSupport.h"
@@ -388,4 +389,36 @@ TEST_F(ExportFiles, AWriteFailureLeavesNeitherNewFileAndTheOldOnesUntouched) {
     ASSERT_TRUE(Write(March(out.string())).written);
     EXPECT_EQ(filefaults::Entries(out), (std::vector<std::string>{"0000042-CLI.TXT", "0000042-SAI.TXT"}));
     EXPECT_EQ(Sales(), testsupport::ReadAll(testsupport::DataPath("billing/export/0000042-SAI.TXT")));
+}
+
+// ---------------------------------------------------------------------------
+// The form
+
+TEST_F(ExportFiles, TheFormProposesTodayAndTheProgramFolderAndWritesWhatItsControlsShow) {
+    TfrmNota233 form(nullptr);
+    form.FormShow(&form);
+    EXPECT_EQ(form.Caption(), "Gerar Arquivo Center Contábeis - Nota233");
+    EXPECT_EQ(form.tbTemp->FieldByName("Data_Inicial")->AsDateTime(), Date());
+    EXPECT_EQ(form.tbTemp->FieldByName("Data_Final")->AsDateTime(), Date());
+    EXPECT_EQ(form.tbTemp->FieldByName("Pasta_Salvar")->AsString(), TfrmNota233::ProgramFolder());
+    EXPECT_EQ(form.tbTemp->FieldByName("Pasta_Salvar")->AsString().back(), '/');
+    EXPECT_FALSE(form.ProgressBar->Visible());
+
+    dialogs.Expect("Você deve informar o seu código de empresa junto a Center Contábeis !", mrOk);
+    form.btnOk->Click();
+
+    form.tbTemp->FieldByName("Codigo_Empresa")->SetAsInteger(42);
+    form.tbTemp->FieldByName("Data_Inicial")->SetAsDateTime(EncodeDate(2024, 3, 1));
+    form.tbTemp->FieldByName("Data_Final")->SetAsDateTime(EncodeDate(2024, 3, 31));
+    form.tbTemp->FieldByName("Pasta_Salvar")->SetAsString(out.string());
+    dialogs.Expect("Foram gerados os seguintes arquivos: \r\n" + (out / "0000042-SAI.TXT").string(), mrOk, "Atenção");
+    form.btnOk->Click();
+    EXPECT_EQ(Sales(), testsupport::ReadAll(testsupport::DataPath("billing/export/0000042-SAI.TXT")));
+    EXPECT_FALSE(form.ProgressBar->Visible());
+    EXPECT_EQ(form.ProgressBar->Position(), 0);
+
+    // The folder button puts the chosen folder in the field.
+    dialogs.AnswerText(dir.path().string());
+    form.dbePasta_Salvar->DoCustomDlg();
+    EXPECT_EQ(form.tbTemp->FieldByName("Pasta_Salvar")->AsString(), dir.path().string());
 }
