@@ -198,3 +198,10 @@ TEST_F(ProductListingForm, ARangeWithoutProductsIsAMessageAndNoReport) {
     form->Button1->Click();
     EXPECT_TRUE(form->Say1->WorkFile().empty());
 }
+
+TEST_F(ProductListingForm, AWorkFileThatCannotBeMadeIsAMessageInsteadOfAnEmptyPreview) {
+    form->Say1->SetWorkFolder(dir.file("nao-existe"));
+    dialogs.Expect("Não foi possível criar o arquivo do relatório na pasta", mrOk, "Erro");
+    form->Button1->Click();
+    EXPECT_FALSE(form->Say1->Active());
+}
