@@ -28,22 +28,15 @@ const char* const kErrorsHeading = "Foram identificados erros, por favor corrija
 // A message lists this many problems at most; the rest are counted.
 constexpr std::size_t kMaxListed = 30;
 
-std::unique_ptr<TSQLQuery> Query(TSQLConnection& db, const std::string& sql) {
-    auto q = std::make_unique<TSQLQuery>();
-    q->SetConnection(&db);
-    q->SetSQL(sql);
-    return q;
+// A query on the connection; null columns read as "" and 0, as the dataset
+// gives them.
+void Prepare(TSQLQuery& q, TSQLConnection& db, const std::string& sql) {
+    q.SetConnection(&db);
+    q.SetSQL(sql);
 }
 
-std::string Str(const TSQLQuery& q, const char* column) {
-    TField* f = q.FieldByName(column);
-    return f->IsNull() ? std::string() : f->AsString();
-}
-
-double Num(const TSQLQuery& q, const char* column) {
-    TField* f = q.FieldByName(column);
-    return f->IsNull() ? 0.0 : f->AsFloat();
-}
+std::string Str(const TSQLQuery& q, const char* column) { return q.FieldByName(column)->AsString(); }
+double Num(const TSQLQuery& q, const char* column) { return q.FieldByName(column)->AsFloat(); }
 
 std::optional<long long> Int(const TSQLQuery& q, const char* column) {
     TField* f = q.FieldByName(column);
@@ -124,22 +117,23 @@ struct Client {
 // back, so that it can be named).
 class Clients {
 public:
-    explicit Clients(TSQLConnection& Db)
-        : query_(Query(Db,
-                       "SELECT Cliente.*, UF.uf AS uf_cliente FROM Cliente "
-                       "LEFT JOIN Municipio ON Municipio.id_municipio = Cliente.Id_Municipio "
-                       "LEFT JOIN UF ON UF.id_uf = Municipio.id_uf "
-                       "WHERE Cliente.Id_Cliente = :pid_cliente")) {}
+    explicit Clients(TSQLConnection& Db) {
+        Prepare(query_, Db,
+                "SELECT Cliente.*, UF.uf AS uf_cliente FROM Cliente "
+                "LEFT JOIN Municipio ON Municipio.id_municipio = Cliente.Id_Municipio "
+                "LEFT JOIN UF ON UF.id_uf = Municipio.id_uf "
+                "WHERE Cliente.Id_Cliente = :pid_cliente");
+    }
 
     const Client* Find(const std::string& Id) {
         auto it = cache_.find(Id);
         if (it != cache_.end()) return it->second ? &*it->second : nullptr;
-        query_->Close();
-        query_->ParamByName("pid_cliente")->SetAsString(Id);
-        query_->Open();
+        query_.Close();
+        query_.ParamByName("pid_cliente")->SetAsString(Id);
+        query_.Open();
         std::optional<Client> found;
-        if (!query_->IsEmpty()) {
-            const TSQLQuery& q = *query_;
+        if (!query_.IsEmpty()) {
+            const TSQLQuery& q = query_;
             found = Client{Str(q, "Id_Cliente"),  Str(q, "Nome"),     Str(q, "Nome_Fantasia"), Str(q, "Endereco"),
                            Str(q, "Numero_Endereco"), Str(q, "Cep"),   Str(q, "CPF_CNPJ"),      Str(q, "IE_RG"),
                            Str(q, "Telefone"),    Str(q, "Tributado"), Str(q, "Natureza"),      Str(q, "Bairro"),
@@ -150,7 +144,7 @@ public:
     }
 
 private:
-    std::unique_ptr<TSQLQuery> query_;
+    TSQLQuery query_;
     std::map<std::string, std::optional<Client>> cache_;
 };
 
@@ -247,22 +241,24 @@ AccountingExportResult AccountingExport::Run(const AccountingExportInput& Input)
 
     std::string cnpj;
     {
-        auto q = Query(db_, "select * from emitente");
-        q->Open();
-        if (!q->IsEmpty()) cnpj = Str(*q, "cnpj");
+        TSQLQuery q;
+        Prepare(q, db_, "select * from emitente");
+        q.Open();
+        if (!q.IsEmpty()) cnpj = Str(q, "cnpj");
     }
 
     // The period runs to the end of its last day: a date stored with a time
     // of day still falls inside it.
-    auto invoices = Query(db_,
-                          "select * from nota_fiscal where (data_emissao >= :pdata_Inicial and "
-                          "data_emissao < :pdata_final) and (situacao_nfe = :psituacao_nfe) "
-                          "order by id_serie_documento, id_nota_fiscal");
-    invoices->ParamByName("pdata_Inicial")->SetAsDate(inicial);
-    invoices->ParamByName("pdata_final")->SetAsDate(final + 1);
-    invoices->ParamByName("psituacao_nfe")->SetAsString(kSituacao);
-    invoices->Open();
-    if (invoices->IsEmpty()) {
+    TSQLQuery invoices;
+    Prepare(invoices, db_,
+            "select * from nota_fiscal where (data_emissao >= :pdata_Inicial and "
+            "data_emissao < :pdata_final) and (situacao_nfe = :psituacao_nfe) "
+            "order by id_serie_documento, id_nota_fiscal");
+    invoices.ParamByName("pdata_Inicial")->SetAsDate(inicial);
+    invoices.ParamByName("pdata_final")->SetAsDate(final + 1);
+    invoices.ParamByName("psituacao_nfe")->SetAsString(kSituacao);
+    invoices.Open();
+    if (invoices.IsEmpty()) {
         messages_.ShowMessage("Não existem Notas Fiscais para o Intervalo solicitado !");
         return result;
     }
@@ -273,7 +269,7 @@ AccountingExportResult AccountingExport::Run(const AccountingExportInput& Input)
 
     // --- the sales file
     std::vector<std::string> sales;
-    int total = invoices->RecordCount();
+    int total = invoices.RecordCount();
     if (OnProgress) OnProgress(0, total);
     {
         Record header("Emitente", problems);
@@ -283,8 +279,8 @@ AccountingExportResult AccountingExport::Run(const AccountingExportInput& Input)
     }
     int sequence = 0;
     int done = 0;
-    for (; !invoices->Eof(); invoices->Next()) {
-        const TSQLQuery& n = *invoices;
+    for (; !invoices.Eof(); invoices.Next()) {
+        const TSQLQuery& n = invoices;
         std::string serie = Str(n, "id_serie_documento"), numero = Str(n, "id_nota_fiscal");
         std::string owner = "Nota Fiscal série " + serie + ", número " + numero;
         std::string idCliente = Str(n, "id_cliente");
@@ -328,20 +324,21 @@ AccountingExportResult AccountingExport::Run(const AccountingExportInput& Input)
 
     // --- the client file: each client of the period's invoices once, in
     // every state of the invoice, in code order
-    auto ids = Query(db_,
-                     "SELECT DISTINCT Cliente.Id_Cliente AS Id FROM Cliente "
-                     "INNER JOIN Nota_Fiscal ON Cliente.Id_Cliente = Nota_Fiscal.Id_Cliente "
-                     "WHERE Nota_Fiscal.Data_Emissao >= :pData_Inicial AND Nota_Fiscal.Data_Emissao < :pData_Final "
-                     "ORDER BY Cliente.Id_Cliente");
-    ids->ParamByName("pData_Inicial")->SetAsDate(inicial);
-    ids->ParamByName("pData_Final")->SetAsDate(final + 1);
-    ids->Open();
+    TSQLQuery ids;
+    Prepare(ids, db_,
+            "SELECT DISTINCT Cliente.Id_Cliente AS Id FROM Cliente "
+            "INNER JOIN Nota_Fiscal ON Cliente.Id_Cliente = Nota_Fiscal.Id_Cliente "
+            "WHERE Nota_Fiscal.Data_Emissao >= :pData_Inicial AND Nota_Fiscal.Data_Emissao < :pData_Final "
+            "ORDER BY Cliente.Id_Cliente");
+    ids.ParamByName("pData_Inicial")->SetAsDate(inicial);
+    ids.ParamByName("pData_Final")->SetAsDate(final + 1);
+    ids.Open();
     std::vector<std::string> clientLines;
-    total = ids->RecordCount();
+    total = ids.RecordCount();
     done = 0;
     if (OnProgress) OnProgress(0, total);
-    for (; !ids->Eof(); ids->Next()) {
-        const Client* c = clients.Find(Str(*ids, "Id"));
+    for (; !ids.Eof(); ids.Next()) {
+        const Client* c = clients.Find(Str(ids, "Id"));
         if (c == nullptr) continue;
         NoteUnlocated(*c, problems, unlocated);
         long long numero = WholeNumber(c->numero_endereco).value_or(0);

@@ -1,9 +1,5 @@
 #include "platform/os/Download.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <mutex>
 
 #include <curl/curl.h>
@@ -145,24 +141,6 @@ std::string Sha256Hex(std::string_view bytes) {
     return h.HexDigest();
 }
 
-std::string Sha256File(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw EFOpenError("Cannot open file \"" + path + "\". " + fileio::SystemMessage(errno));
-    Sha256 h;
-    char buf[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            int err = errno;
-            ::close(fd);
-            throw EReadError("Cannot read file \"" + path + "\". " + fileio::SystemMessage(err));
-        }
-        if (n == 0) break;
-        h.Update(buf, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return h.HexDigest();
-}
+std::string Sha256File(const std::string& path) { return Sha256Hex(fileio::ReadFileBytes(path)); }
 
 }  // namespace os

@@ -299,21 +299,13 @@ protected:
     Tdmdb module{nullptr};
 };
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::size_t at = 0;
-    for (std::size_t end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
-        out.push_back(text.substr(at, end - at));
-    return out;
-}
-
 }  // namespace
 
 TEST_F(TopHeader, TheBoxCentresItsTextsBetweenItsEdgesShiftedByHalfTheMargin) {
     ASSERT_TRUE(say.StartReport());
     module.TopHeader(&say, 120, "NOTA301", "RELATÓRIO DE PRODUTOS", "Ordem de Código", 19, true);
     EXPECT_EQ(say.Row(), 4);
-    std::vector<std::string> lines = Lines(Cp1252ToUtf8(Finish()));
+    std::vector<std::string> lines = testsupport::CrLfLines(Cp1252ToUtf8(Finish()));
     ASSERT_EQ(lines.size(), 5u);
     std::string stars = Spaces(19) + std::string(120, '*');
     EXPECT_EQ(lines[0], stars);
@@ -336,7 +328,7 @@ TEST_F(TopHeader, OffRowZeroTheBoxBeginsANewPageWithoutTheClient) {
     say.Say(3, 0, "antes");
     module.TopHeader(&say, 40, "NOTA999", "T", "S", 2, false);
     EXPECT_EQ(say.Page(), 2);
-    std::vector<std::string> lines = Lines(Finish());
+    std::vector<std::string> lines = testsupport::CrLfLines(Finish());
     ASSERT_EQ(lines.size(), 8u);
     EXPECT_EQ(lines[3], "antes\f\r  " + std::string(40, '*'));
     // The right-hand item at 2 + 40 - 19 = 23 is printed over a longer name.

@@ -20,12 +20,8 @@ namespace {
 using Row = std::vector<std::pair<std::string, Variant>>;
 
 std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::size_t at = 0;
-    for (std::size_t end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
-        out.push_back(text.substr(at, end - at));
-    EXPECT_EQ(at, text.size()) << "every record ends with CR LF";
-    return out;
+    EXPECT_TRUE(text.size() >= 2 && text.substr(text.size() - 2) == "\r\n") << "every record ends with CR LF";
+    return testsupport::CrLfLines(text);
 }
 
 // A column of a layout: 1-based first column, width.

@@ -16,14 +16,6 @@ namespace {
 
 TDateTime FixedNow() { return EncodeDateTime(2024, 3, 5, 14, 30, 5, 0); }
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::size_t at = 0;
-    for (std::size_t end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
-        out.push_back(text.substr(at, end - at));
-    return out;
-}
-
 // Products 1..n with nine-digit codes; a few carry what the layout must cope
 // with: a short code, accented texts and a description longer than its column.
 std::vector<ProductRow> Products(int n) {
@@ -66,7 +58,7 @@ TEST_F(ProductListing, FiftyTwoProductsMatchTheGoldenReport) {
 }
 
 TEST_F(ProductListing, APageHoldsFiftyOneProductsInSixtyLinesAndTheNextBeginsWithTheHeader) {
-    std::vector<std::string> lines = Lines(Report(Products(52)));
+    std::vector<std::string> lines = testsupport::CrLfLines(Report(Products(52)));
     std::string rule = std::string(19, ' ') + billing::forms::ProductListing::kRule;
     std::string stars = std::string(19, ' ') + std::string(120, '*');
     ASSERT_EQ(lines.size(), 60u + 9u);
@@ -99,7 +91,7 @@ TEST_F(ProductListing, APageHoldsFiftyOneProductsInSixtyLinesAndTheNextBeginsWit
 }
 
 TEST_F(ProductListing, CodesShowThroughTheProductMaskAndALongDescriptionIsOverprinted) {
-    std::vector<std::string> lines = Lines(Cp1252ToUtf8(Report(Products(7))));
+    std::vector<std::string> lines = testsupport::CrLfLines(Cp1252ToUtf8(Report(Products(7))));
     // Product 1 on row 8: the code through the mask at 23, the reduced code at 43.
     EXPECT_EQ(lines[8].substr(19, 35), "|   1.01.000.001   |    00001     |");
     // A short code fills the mask's places from the left.
@@ -112,7 +104,7 @@ TEST_F(ProductListing, CodesShowThroughTheProductMaskAndALongDescriptionIsOverpr
 }
 
 TEST_F(ProductListing, TheTotalGroupsThousandsAsTheBrazilianLocaleDoes) {
-    std::vector<std::string> lines = Lines(Report(Products(1234)));
+    std::vector<std::string> lines = testsupport::CrLfLines(Report(Products(1234)));
     ASSERT_FALSE(lines.empty());
     EXPECT_NE(lines.back().find("Total de Produtos Listados.: 1.234 "), std::string::npos);
     int pages = 1;
