@@ -115,7 +115,6 @@ TfrmOske_Nf::TfrmOske_Nf(TComponent* AOwner) : TForm(AOwner) {
     OnReleaseCheck = CheckForNewRelease;
     ShowLogin = [this] {
         TfrmNota220 login(nullptr);
-        if (files_) login.SetDefaultDatabase(files_->DatabaseFileName());
         return login.ShowModal();
     };
 
@@ -345,7 +344,12 @@ void TfrmOske_Nf::FormActivate(TObject*) {
             throw;
         }
         loginRunning_ = false;
-        if (result != mrOk) Application->Terminate();
+        if (result != mrOk) {
+            // Nobody logged in: the program ends without touching any
+            // database (opening one could make a file where there was none).
+            Application->Terminate();
+            return;
+        }
     }
     if (!dmdb->ADOConnection->Connected()) Abrir_Banco_Dados();
 }
@@ -366,7 +370,15 @@ void TfrmOske_Nf::FormCloseQuery(TObject*, bool& CanClose) {
 }
 
 void TfrmOske_Nf::Arquivo_Ini(const std::string& Mode) { dmdb->Arquivo_Ini(Mode); }
-void TfrmOske_Nf::Abrir_Banco_Dados() { dmdb->Abrir_Banco_Dados(); }
+void TfrmOske_Nf::Abrir_Banco_Dados() {
+    std::string path = dmdb->Get_Var("nome_banco_dados");
+    std::error_code ec;
+    if (!fs::exists(path, ec)) {
+        if (OfferDatabaseChooser(path)) OpenChosenDatabase();
+        return;
+    }
+    dmdb->Abrir_Banco_Dados();
+}
 
 void TfrmOske_Nf::Fechar_Banco_Dados() {
     TimerNFe->SetEnabled(false);
@@ -383,9 +395,13 @@ void TfrmOske_Nf::Compactar_Banco_Dados() {
 bool TfrmOske_Nf::Selecionar_Banco_Dados() {
     TfrmSelecionarBancoDados chooser(nullptr);
     if (chooser.ShowModal() != mrOk) return false;
-    dmdb->Arquivo_Ini("Salva");
-    Abrir_Banco_Dados();
+    OpenChosenDatabase();
     return true;
+}
+
+void TfrmOske_Nf::OpenChosenDatabase() {
+    dmdb->Arquivo_Ini("Salva");  // the next start proposes it
+    dmdb->Abrir_Banco_Dados();
 }
 
 void TfrmOske_Nf::Application_Update() {

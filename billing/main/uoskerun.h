@@ -90,6 +90,8 @@ public:
     // The message of the commands not built yet.
     void X();
     void Arquivo_Ini(const std::string& Mode);
+    // Opens the database nome_banco_dados names; a missing one is said and
+    // the chooser offered, never made anew.
     void Abrir_Banco_Dados();
     void Fechar_Banco_Dados();
     void Compactar_Banco_Dados();
@@ -128,6 +130,8 @@ public:
 
 private:
     void BuildMenu();
+    // After the chooser: the INI names the chosen database, which opens.
+    void OpenChosenDatabase();
     void BuildToolbar();
     TMenuItem* AddItem(TMenuItem* Parent, const std::string& Name, const std::string& Caption,
                        std::function<void()> Command, const std::string& Hint = "");

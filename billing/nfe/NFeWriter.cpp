@@ -1,5 +1,7 @@
 #include "billing/nfe/NFeWriter.h"
 
+#include "billing/data/InscricaoEstadual.h"
+
 #include <cmath>
 #include <cstdlib>
 
@@ -285,7 +287,7 @@ bool IsStateAbbreviation(const std::string& uf, bool allowExterior) {
 
 std::string NFeFileName(const std::string& key) { return key + "-nfe.xml"; }
 
-std::string InscricaoEstadualNFe(const std::string& ie, [[maybe_unused]] const std::string& uf,
+std::string InscricaoEstadualNFe(const std::string& ie, const std::string& uf,
                                  const std::string& party, bool issuer) {
     const std::string field = party + " - Inscrição Estadual";
     std::string t = Trim(AnsiUpperCase(ie));
@@ -307,8 +309,10 @@ std::string InscricaoEstadualNFe(const std::string& ie, [[maybe_unused]] const s
     if (digits.size() < least || digits.size() > most)
         Fail(field, "deve ter de " + IntToStr(static_cast<int>(least)) + " a " + IntToStr(static_cast<int>(most)) +
                         " dígitos (\"" + Trim(ie) + "\")");
-    // The check digits of each state's registration belong here, once the
-    // registers can judge them; `uf` names the state whose rules apply.
+    // A registration the state's own rule rejects would be refused by the
+    // authority after the clerk thinks the invoice sent.
+    if (prefix.empty() && !Trim(uf).empty() && !billing::data::ValidarIE(digits, Trim(uf)))
+        Fail(field, "inválida para a UF " + Trim(uf) + " (\"" + Trim(ie) + "\")");
     return prefix + digits;
 }
 
@@ -384,7 +388,10 @@ std::string BuildNFeXml(const NFeDocument& doc) {
     x.Elem(4, "xNome", Free(de.nome, "Destinatário - Nome", 2, 60, true));
     WriteAddress(x, "enderDest", "Destinatário", de.endereco, de.numero_endereco, de.bairro, de.id_municipio,
                  de.municipio_nome, de.uf, de.cep, de.telefone, false);
-    x.Elem(4, "IE", InscricaoEstadualNFe(de.ie_rg, de.uf, "Destinatário", false));
+    // A natural person's registration field may hold another document, as the
+    // client register checks the state's rule only for legal persons.
+    x.Elem(4, "IE", InscricaoEstadualNFe(de.ie_rg, IsJuridica(de.natureza) ? de.uf : std::string(),
+                                         "Destinatário", false));
     x.Close(2, "dest");
 
     ItemSums sums;

@@ -37,8 +37,8 @@ std::string Transmitir_NFE(const NFeConfig& config, const NFeDocument& doc);
 // holds letters or other characters, or more than 14 digits. The issuer's
 // is required and has at least 2 digits; a recipient's may be blank ("") or
 // a Paraná rural producer's "PR" and 4 to 8 digits. Every registration the
-// writer states passes here, so the per-state rules for `uf` are checked in
-// this one place.
+// writer states passes here, so the rule of the state `uf` (ValidarIE) is
+// checked in this one place; an empty `uf` skips it (a natural person).
 std::string InscricaoEstadualNFe(const std::string& ie, const std::string& uf, const std::string& party,
                                  bool issuer);
 

@@ -3,6 +3,7 @@
 // unfinished commands, the outside programs, and Exit compacting the file.
 #include <filesystem>
 
+#include <QTest>
 #include <QTimer>
 
 #include "billing/forms/Nota100.h"
@@ -17,6 +18,7 @@
 #include "billing/forms/Nota301.h"
 #include "billing/main/uoskerun.h"
 #include "platform/rtl/IniFiles.h"
+#include "platform/ui/ExtCtrls.h"
 #include "tests/billing/forms/BillingFixture.h"
 
 namespace fs = std::filesystem;
@@ -50,7 +52,6 @@ protected:
         Application->SetMainForm(window);
         window->ShowLogin = [this] {
             TfrmNota220 login(nullptr);
-            login.SetDefaultDatabase(window->Files().DatabaseFileName());
             login.FormShow(&login);
             if (!loginUser.empty()) {
                 login.tbTemp->FieldByName("Id_Usuario")->SetAsString(loginUser);
@@ -69,6 +70,15 @@ protected:
         window->FormActivate(window);
         window->Show();
         billtest::Pump();
+    }
+    // The users register open with a new row being typed (its name given).
+    TfrmNota111* UsersWithPendingRow(const std::string& Nome) {
+        window->Usurios1Click(nullptr);
+        TfrmNota111* users = frmNota111;
+        if (users == nullptr) return nullptr;
+        users->btnInsert->Click();
+        users->qryUsuario->FieldByName("Nome")->SetAsString(Nome);
+        return users;
     }
     void AddUser(const std::string& Id, const std::string& Password) {
         dmdb->ADOConnection->Execute("insert into usuario(id_usuario, nome, senha, inativo) values(:p1, :p1, :p2, 'Não')",
@@ -135,6 +145,23 @@ TEST_F(MainWindow, TheBuiltInUserLogsInOnAFreshDatabaseAndTheAnswerTimerStarts) 
     EXPECT_TRUE(dmdb->ADOConnection->Connected());
 }
 
+TEST_F(MainWindow, ADatabaseGoneFromBesideTheProgramIsReportedAndNeverMadeAgain) {
+    Create();  // the first start makes the INI and the database
+    std::string database = dir.file("faturamento.db");
+    ASSERT_TRUE(fs::exists(database));
+    Application->SetMainForm(nullptr);
+    delete window;
+    fs::remove(database);
+
+    Create();  // the next start: an empty database would pass for the lost data
+    EXPECT_FALSE(fs::exists(database));
+    dialogs.Expect("\"" + database + "\" não foi encontrado.", mrNo, "Atenção");
+    window->Abrir_Banco_Dados();
+    EXPECT_FALSE(fs::exists(database));
+    EXPECT_FALSE(dmdb->ADOConnection->Connected());
+    EXPECT_FALSE(window->TimerNFe->Enabled());
+}
+
 // A new user finds the NF-e monitor's and DANFE printer's programs in the INI
 // file once the database is open, and may change them there.
 TEST_F(MainWindow, OpeningTheDatabaseWritesTheNFeProgramsIntoTheIni) {
@@ -148,13 +175,27 @@ TEST_F(MainWindow, OpeningTheDatabaseWritesTheNFeProgramsIntoTheIni) {
     EXPECT_EQ(after.ReadString("NFe", "Danfe", "<absent>"), "unidanfe");
 }
 
-TEST_F(MainWindow, TheAnswerPollerSeamRunsOnTheTimer) {
+TEST_F(MainWindow, TheAnswerPollerRunsEveryFourSecondsWhileTheDatabaseIsOpen) {
+    ui::ManualTimerClock clock;  // time moves only when the test says so
     Create();
-    LogInAs("Admin", "truve");
     int polls = 0;
-    window->OnNFeAnswers = [&](TfrmOske_Nf*) { ++polls; };
-    window->TimerNFe->OnTimer(window->TimerNFe);
+    window->OnNFeAnswers = [&](TfrmOske_Nf* sender) {
+        EXPECT_EQ(sender, window);
+        ++polls;
+    };
+    clock.Advance(60000);
+    EXPECT_EQ(polls, 0) << "nothing to poll before the login";
+    LogInAs("Admin", "truve");
+    clock.Advance(3999);
+    EXPECT_EQ(polls, 0);
+    clock.Advance(1);
     EXPECT_EQ(polls, 1);
+    clock.Advance(8000);
+    EXPECT_EQ(polls, 3);
+    TCloseAction action = caHide;
+    window->FormClose(window, action);  // the database closes
+    clock.Advance(60000);
+    EXPECT_EQ(polls, 3);
 }
 
 TEST_F(MainWindow, OpeningAFormTwiceGivesOneFormBroughtToTheFront) {
@@ -323,6 +364,10 @@ TEST_F(MainWindow, TheLockCommandCoversTheApplicationUntilThePasswordIsTyped) {
             auto* lock = dynamic_cast<TfrmNota224*>(Screen->Forms(i));
             if (lock == nullptr || !lock->Modal()) continue;
             wasUp = true;
+            billtest::Pump();  // the window system places it
+            QRect covered = lock->Widget()->window()->geometry();
+            EXPECT_TRUE(covered.contains(window->Widget()->window()->geometry()))
+                << "the lock must hide the forms behind it";
             lock->edtSenha->SetText("ERRADA");
             lock->Close();  // refused, stays up
             QTimer::singleShot(0, qApp, [lock] {
@@ -382,11 +427,8 @@ TEST_F(MainWindow, ClosingTheWindowClosesTheDatabaseWithoutCompacting) {
 TEST_F(MainWindow, ClosingTheWindowAsksEveryOpenRegisterAboutItsPendingRowFirst) {
     Create();
     LogInAs("Admin", "truve");
-    window->Usurios1Click(nullptr);
-    ASSERT_NE(frmNota111, nullptr);
-    TfrmNota111* users = frmNota111;
-    users->btnInsert->Click();
-    users->qryUsuario->FieldByName("Nome")->SetAsString("Sem id");
+    TfrmNota111* users = UsersWithPendingRow("Sem id");
+    ASSERT_NE(users, nullptr);
 
     // A refused save keeps the window, the row and the database.
     dialogs.Expect("Deseja salvar as alterações ?", mrYes, "Salvar");
@@ -409,6 +451,41 @@ TEST_F(MainWindow, ClosingTheWindowAsksEveryOpenRegisterAboutItsPendingRowFirst)
     sqlite::Statement st(dmdb->ADOConnection->Database(), "select nome from usuario where id_usuario = 'rui'");
     ASSERT_TRUE(st.Step());
     EXPECT_EQ(st.ColumnText(0), "Sem id");
+}
+
+TEST_F(MainWindow, EscapeAtTheSaveQuestionKeepsTheProgramTheFormAndTheRow) {
+    Create();
+    LogInAs("Admin", "truve");
+    TfrmNota111* users = UsersWithPendingRow("Rui Barbosa");
+    ASSERT_NE(users, nullptr);
+    users->qryUsuario->FieldByName("Id_Usuario")->SetAsString("rui");
+
+    // The program's own boxes, answered as a user would: Esc, then the
+    // box's close button.
+    billtest::RealBoxes boxes;
+    int asked = 0;
+    auto answer = [&](QMessageBox* box) {
+        ++asked;
+        EXPECT_NE(box->text().toStdString().find("Deseja salvar as alterações ?"), std::string::npos);
+        EXPECT_EQ(box->buttons().size(), 3);  // Sim, Não, Cancelar
+        if (asked == 1) QTest::keyClick(box, Qt::Key_Escape);
+        else box->close();
+    };
+    boxes.WhenShown(answer);
+    window->mnuSairClick(nullptr);
+    boxes.WhenShown(answer);
+    EXPECT_FALSE(window->CloseQuery());
+
+    EXPECT_EQ(asked, 2);
+    EXPECT_FALSE(Application->Terminated());
+    EXPECT_TRUE(dmdb->ADOConnection->Connected());
+    EXPECT_EQ(window->MDIChildCount(), 1);
+    EXPECT_EQ(users->qryUsuario->State(), dsInsert);
+    EXPECT_EQ(users->qryUsuario->FieldByName("Nome")->AsString(), "Rui Barbosa");
+    sqlite::Statement st(dmdb->ADOConnection->Database(), "select count(*) from usuario where id_usuario = 'rui'");
+    ASSERT_TRUE(st.Step());
+    EXPECT_EQ(st.ColumnInt64(0), 0);
+    users->qryUsuario->Cancel();
 }
 
 // Both of these end the application: they come last.
@@ -447,4 +524,17 @@ TEST_F(MainWindow, ALoginThatFailsToRunEndsTheProgramInsteadOfLettingTheLastUser
     EXPECT_THROW(window->FormActivate(window), EInvalidOperation);
     EXPECT_TRUE(window->LoginDone());
     EXPECT_TRUE(Application->Terminated());
+}
+
+TEST_F(MainWindow, ACancelledLoginOpensNoDatabaseAndMakesNone) {
+    // Not the first start: the INI names a database that is not there.
+    std::string missing = dir.file("empresa.db");
+    testsupport::WriteAll(dir.file("faturamento.ini"), "[Database]\nDatabase=" + missing + "\nUser=Admin\n");
+    Create();
+    window->ShowLogin = [] { return static_cast<TModalResult>(mrCancel); };
+    window->FormActivate(window);
+    EXPECT_TRUE(Application->Terminated());
+    EXPECT_FALSE(dmdb->ADOConnection->Connected());
+    EXPECT_FALSE(fs::exists(missing));
+    EXPECT_FALSE(fs::exists(dir.file("faturamento.db")));
 }

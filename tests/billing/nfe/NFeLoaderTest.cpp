@@ -39,7 +39,7 @@ protected:
              {{"pa", "Curitiba" + kTricky}, {"pb", "São Paulo"}, {"pc", "Colombo"}});
         Exec("insert into emitente (Nome, Nome_Fantasia, Cnpj, Inscricao_Estadual, Endereco, Numero_Endereco, "
              "Bairro, Cep, Telefone, Id_Municipio, Id_Uf) values (:pnome, :pfant, '12345678000195', "
-             "'10123456-78', :pend, '1º', 'Centro', '80020000', '4133334444', 4106902, '41')",
+             "'10123456-89', :pend, '1º', 'Centro', '80020000', '4133334444', 4106902, '41')",
              {{"pnome", "Indústria" + kTricky}, {"pfant", ""}, {"pend", "Rua XV" + kTricky}});
         Exec("insert into cliente (Id_Cliente, Nome, Endereco, Numero_Endereco, Bairro, Cep, Telefone, "
              "Id_Municipio, CPF_CNPJ, Natureza, IE_RG) values ('0000001', :pnome, 'Av. Paulista', '1000', "

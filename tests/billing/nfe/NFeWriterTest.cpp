@@ -233,7 +233,7 @@ TEST(NFeWriter, ValuesAsTheLayoutWantsThem) {
     EXPECT_EQ(ElementText(xml, "fone", dest), "1132221111");
     EXPECT_EQ(ElementText(xml, "CNPJ", dest), "11222333000181");
     EXPECT_EQ(ElementText(xml, "IE", dest), "ISENTO");
-    EXPECT_EQ(ElementText(xml, "IE"), "1012345678");
+    EXPECT_EQ(ElementText(xml, "IE"), "1012345689");
     EXPECT_EQ(ElementText(xml, "qCom"), "3.0000");
     EXPECT_EQ(ElementText(xml, "vUnCom"), "10.5000");
     EXPECT_EQ(ElementText(xml, "pesoB"), "1.500");
@@ -457,12 +457,22 @@ TEST(NFeWriter, StateRegistrationWithLettersIsRefusedNotStripped) {
     ExpectRefused(doc, "Destinatário - Inscrição Estadual: deve conter apenas dígitos ou ISENTO (\"90AB3457-44\")");
 
     doc = SampleDocument();
-    doc.destinatario->ie_rg = " 903.457.44-1 ";
+    doc.destinatario->ie_rg = " 110.222.336.000 ";
     std::string xml = BuildNFeXml(doc);
-    EXPECT_EQ(ElementText(xml, "IE", xml.find("<dest>")), "903457441");
+    EXPECT_EQ(ElementText(xml, "IE", xml.find("<dest>")), "110222336000");
     doc.destinatario->ie_rg = "";
     xml = BuildNFeXml(doc);
     EXPECT_NE(xml.find("<IE></IE>", xml.find("<dest>")), std::string::npos);  // always written, also empty
+
+    // Each state's own rule judges the digits: PR 10123456-89 (weights 3,2,7,6,5,4,3,2:
+    // 80 mod 11 = 3, digit 8; then 4,3,2,7,6,5,4,3,2: 112 mod 11 = 2, digit 9).
+    EXPECT_EQ(InscricaoEstadualNFe("10.123.456-89", "PR", "Emitente", true), "1012345689");
+    doc = SampleDocument();
+    doc.emitente.inscricao_estadual = "10.123.456-78";
+    ExpectRefused(doc, "Emitente - Inscrição Estadual: inválida para a UF PR (\"10.123.456-78\")");
+    doc = SampleDocument();
+    doc.destinatario->ie_rg = "903.457.44-1";  // nine digits: a SP registration has twelve
+    ExpectRefused(doc, "Destinatário - Inscrição Estadual: inválida para a UF SP");
 
     // The one check every registration passes.
     EXPECT_EQ(InscricaoEstadualNFe("isento", "SP", "Destinatário", false), "ISENTO");

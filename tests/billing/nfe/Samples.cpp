@@ -43,7 +43,7 @@ NFeDocument SampleDocument(const std::string& cst) {
     em.bairro = Tricky("Centro", 30);
     em.cep = "80.020-000";
     em.telefone = "(41) 3333-4444";
-    em.inscricao_estadual = "10.123.456-78";
+    em.inscricao_estadual = "10.123.456-89";
 
     NFeRecipient de;
     de.natureza = "Jurídica";
