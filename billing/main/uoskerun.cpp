@@ -22,7 +22,10 @@
 #include "billing/forms/Nota230.h"
 #include "billing/forms/Nota231.h"
 #include "billing/forms/Nota232.h"
+#include "billing/forms/Nota233.h"
+#include "billing/forms/Nota301.h"
 #include "billing/forms/Sobre.h"
+#include "billing/main/ReleaseCheck.h"
 #include "billing/nfe/NFeSettings.h"
 #include "platform/os/Process.h"
 #include "platform/rtl/Format.h"
@@ -47,6 +50,22 @@ std::vector<std::string>& CommandArgs() {
 
 bool StartDetached(const std::string& Program, const std::vector<std::string>& Args) {
     return os::StartProgram(Program, Args);
+}
+
+// The site comes from the INI file (section "Atualizacao", key "Endereco",
+// written empty on first use for the administrator to fill in): no address,
+// no check. A release installed over this program ends it.
+void CheckForNewRelease(TfrmOske_Nf* Window) {
+    billing::main::ReleaseCheck::Settings settings;
+    settings.address = dmdb->IniValue("Atualizacao", "Endereco", "");
+    settings.programPath = Window->Files().ExePath();
+    settings.arguments = CommandArgs();
+    settings.currentVersion = dmdb->VersaoAplicativo();
+    billing::main::ReleaseCheck check(settings);
+    check.StartProgram = Window->StartProgram;
+    using Outcome = billing::main::ReleaseCheck::Outcome;
+    Outcome outcome = check.Run();
+    if (outcome == Outcome::Installed || outcome == Outcome::InstalledNotStarted) Application->Terminate();
 }
 
 }  // namespace
@@ -100,6 +119,7 @@ TfrmOske_Nf::TfrmOske_Nf(TComponent* AOwner) : TForm(AOwner) {
     OnNFeAnswers = [this](TfrmOske_Nf* sender) { TimerNFeTimer(sender); };
 
     StartProgram = StartDetached;
+    OnReleaseCheck = CheckForNewRelease;
     ShowLogin = [this] {
         TfrmNota220 login(nullptr);
         return login.ShowModal();
@@ -187,7 +207,7 @@ void TfrmOske_Nf::BuildMenu() {
     sep(rel);
     TMenuItem* relCad = AddItem(rel, "Cadastros1", "Cadastros", nullptr);
     AddItem(relCad, "Clientes1", "Clientes", x());
-    AddItem(relCad, "Produtos1", "Produtos", x());
+    AddItem(relCad, "Produtos1", "Produtos", [this] { Produtos1Click(this); });
 
     TMenuItem* fin = AddItem(root, "mnuFinanceiro", "&Financeiro", nullptr);
     mnuTitulo_Receber = AddItem(fin, "mnuTitulo_Receber", "Títulos a Receber", x(), "Títulos a Receber");
@@ -215,7 +235,8 @@ void TfrmOske_Nf::BuildMenu() {
     sep(fer);
     AddItem(fer, "ManutenoManualsomenteMaster1", "Manutenção Manual (somente Master)",
             [this] { ManutenoManualsomenteMaster1Click(this); });
-    AddItem(fer, "ImportaDadosOSKEAntigo1", "Gerar Arquivo Center Contábeis", x());
+    AddItem(fer, "ImportaDadosOSKEAntigo1", "Gerar Arquivo Center Contábeis",
+            [this] { ImportaDadosOSKEAntigo1Click(this); });
 
     TMenuItem* ajuda = AddItem(root, "mnuAjuda", "&Ajuda", nullptr);
     mnuSuporte = AddItem(ajuda, "mnuSuporte", "Suporte Remoto...", [this] { mnuSuporteClick(this); },
@@ -550,6 +571,14 @@ void TfrmOske_Nf::TimerNFeTimer(TObject*) {
     // The boxes come after the file work, while the timer is stopped.
     for (const billing::nfe::PollerMessage& m : report.messages)
         Box(m.text, m.caption, m.caption == "Erro" ? mtError : mtWarning);
+}
+
+void TfrmOske_Nf::Produtos1Click(TObject*) {
+    Guarded("Nota301", [this] { OpenForm(frmNota301); });
+}
+
+void TfrmOske_Nf::ImportaDadosOSKEAntigo1Click(TObject*) {
+    Guarded("Nota233", [this] { OpenForm(frmNota233); });
 }
 
 void TfrmOske_Nf::ConsultaNFenaSefaz1Click(TObject*) { dmdb->Abrir_WebSite(kConsultaNFe); }

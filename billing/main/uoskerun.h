@@ -49,7 +49,8 @@ public:
     TMenuItem* Programas1 = nullptr;
 
     // --- seams for what later parts of the program plug in
-    // The release check, run when the window is first shown; none yet.
+    // The release check, run when the window is first shown (the maker's
+    // site named in the INI file; see ReleaseCheck.h).
     std::function<void(TfrmOske_Nf* Sender)> OnReleaseCheck;
     // The NF-e answer poller, run by TimerNFe once the database is open; the
     // default is TimerNFeTimer.
@@ -128,6 +129,8 @@ public:
     // answers are read and their messages shown, and always started again
     // while the database is open.
     void TimerNFeTimer(TObject* Sender);
+    void Produtos1Click(TObject* Sender);
+    void ImportaDadosOSKEAntigo1Click(TObject* Sender);
     void ConsultaNFenaSefaz1Click(TObject* Sender);
     void ConsultaInutilizaoSefaz1Click(TObject* Sender);
 
