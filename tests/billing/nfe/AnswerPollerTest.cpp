@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "billing/nfe/AnswerXml.h"
 #include "billing/nfe/ChaveNFe.h"
 #include "billing/nfe/Danfe.h"
 #include "billing/nfe/XmlText.h"
@@ -424,4 +425,27 @@ TEST_F(Poller, TheMonitorsAbsenceIsToldOnceUntilItRuns) {
     EXPECT_TRUE(p.Tick().monitor_running);
     running = false;
     EXPECT_EQ(p.Tick().messages.size(), 1u) << "gone again";
+}
+
+// An answer is data, never instructions: entities it declares are not
+// expanded (neither a file of this machine nor a billion laughs).
+TEST(AnswerXml, DeclaredEntitiesAreNeverExpanded) {
+    std::string outside =
+        "<?xml version=\"1.0\"?><!DOCTYPE r [<!ENTITY e SYSTEM \"file:///etc/hostname\">]>"
+        "<r><xMotivo>a&e;b</xMotivo></r>";
+    std::optional<XmlElement> doc = ParseXml(outside);
+    ASSERT_TRUE(doc);
+    EXPECT_EQ(doc->Text("xMotivo"), "ab");
+    std::string laughs = "<?xml version=\"1.0\"?><!DOCTYPE r [<!ENTITY a \"hahahahahahahahahaha\">";
+    for (char c = 'b'; c <= 'j'; ++c) {
+        std::string ten;
+        for (int i = 0; i < 10; ++i) ten += std::string("&") + static_cast<char>(c - 1) + ";";
+        laughs += std::string("<!ENTITY ") + c + " \"" + ten + "\">";
+    }
+    laughs += "]><r><xMotivo>&j;</xMotivo></r>";
+    doc = ParseXml(laughs);
+    if (doc) EXPECT_LT(doc->Text("xMotivo").value_or("").size(), 100u);
+    std::string problem;
+    EXPECT_FALSE(ParseXml("<r><a></r>", &problem));
+    EXPECT_NE(problem.find("não é um documento XML válido"), std::string::npos) << problem;
 }
