@@ -313,8 +313,13 @@ void Tdmdb::Inicia_Banco_Dados() {
         ADOConnection->RollbackTrans();
         throw;
     }
-    sqlite::Statement st(db, "select pasta_nfe_envio, pasta_nfe_retorno, pasta_nfe_arquivamento, pasta_nfe_erro, "
-                             "ambiente from opcao limit 1");
+    LoadNFeVariables();
+}
+
+void Tdmdb::LoadNFeVariables() {
+    sqlite::Statement st(ADOConnection->Database(),
+                         "select pasta_nfe_envio, pasta_nfe_retorno, pasta_nfe_arquivamento, pasta_nfe_erro, "
+                         "ambiente from opcao limit 1");
     if (st.Step()) {
         static const char* const names[] = {"pasta_nfe_envio", "pasta_nfe_retorno", "pasta_nfe_arquivamento",
                                             "pasta_nfe_erro", "ambiente"};

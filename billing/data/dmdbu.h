@@ -71,6 +71,11 @@ public:
     void Database_Update();
     const billing::data::UpgradeResult& LastUpgrade() const { return lastUpgrade_; }
     void Inicia_Banco_Dados();
+    // The NF-e folders and the environment of the settings row into the
+    // variables pasta_nfe_envio, pasta_nfe_retorno, pasta_nfe_arquivamento,
+    // pasta_nfe_erro and ambiente (the opening does it, and so does a save of
+    // the settings, so that a new folder takes effect at once).
+    void LoadNFeVariables();
     void ZeraBancoDados();
 
     // --- shared data services

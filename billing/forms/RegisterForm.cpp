@@ -7,6 +7,148 @@
 
 namespace billing::forms {
 
+namespace {
+
+// The register's query: rows of other tables that belong to the register's
+// row are written in the row's own transaction.
+class RegisterQuery : public TSQLQuery {
+public:
+    explicit RegisterQuery(TComponent* AOwner) : TSQLQuery(AOwner) {}
+    std::function<void(TDataSet*)> withPost, withDelete;
+
+protected:
+    void InternalPost() override { Together(withPost, [this] { TSQLQuery::InternalPost(); }); }
+    void InternalDelete() override { Together(withDelete, [this] { TSQLQuery::InternalDelete(); }); }
+
+private:
+    void Together(const std::function<void(TDataSet*)>& Companion, const std::function<void()>& Own) {
+        if (!Companion) {
+            Own();
+            return;
+        }
+        TSQLConnection* c = Connection();
+        c->BeginTrans();
+        try {
+            // The companions first: the row's own write is the last step, so
+            // a failure never leaves the dataset's rows ahead of the file.
+            Companion(this);
+            Own();
+            c->CommitTrans();
+        } catch (...) {
+            c->RollbackTrans();
+            throw;
+        }
+    }
+};
+
+bool IsNumberField(const TField* Field) {
+    switch (Field->DataType()) {
+    case ftSmallint:
+    case ftInteger:
+    case ftWord:
+    case ftLargeint:
+    case ftAutoInc:
+    case ftFloat:
+    case ftCurrency:
+    case ftBCD:
+    case ftFMTBcd: return true;
+    default: return false;
+    }
+}
+
+}  // namespace
+
+void ShowLookup(const LookupField& L) {
+    if (L.panel == nullptr) return;
+    L.panel->SetCaption("?");
+    TField* f = L.edit->Field();
+    if (f == nullptr || f->DataSet() == nullptr || !f->DataSet()->Active() || f->IsNull()) return;
+    std::string value = f->AsString();
+    if (Trim(value).empty()) return;
+    L.panel->SetCaption(dmdb->dbGetFieldValue(L.keyColumn, Variant(value), L.descColumn, L.table));
+}
+
+bool StoreSearchResult(TField* Field, const std::string& Found) {
+    if (Field == nullptr) return false;
+    if (IsNumberField(Field)) {
+        std::int64_t n = 0;
+        if (!TryStrToInt64(Trim(Found), n)) return false;  // not a key of this column
+        Field->SetAsString(IntToStr(static_cast<long long>(n)));
+        return true;
+    }
+    Field->SetAsString(Found);
+    return true;
+}
+
+void BindLookup(const LookupField& L) {
+    LookupField copy = L;
+    L.edit->OnExit = [copy](TObject*) { ShowLookup(copy); };
+    L.edit->OnCustomDlg = [copy](TObject*) {
+        if (!copy.search) return;
+        std::string found = copy.search();
+        if (found.empty()) return;  // cancelled: the field stays as it was
+        TField* f = copy.edit->Field();
+        if (f == nullptr || f->DataSet() == nullptr) return;
+        TDataSetState state = f->DataSet()->State();
+        if (state != dsEdit && state != dsInsert) return;  // nothing to write into
+        if (StoreSearchResult(f, found)) ShowLookup(copy);
+    };
+}
+
+void ShowMunicipio(const TField* IdMunicipio, TPanel* Nome, TPanel* Uf) {
+    Nome->SetCaption("?");
+    Uf->SetCaption("?");
+    if (IdMunicipio == nullptr || IdMunicipio->IsNull()) return;
+    TSQLQuery q;
+    q.SetConnection(dmdb->ADOConnection);
+    q.SetSQL(kMunicipioSql);
+    q.ParamByName("pid_municipio")->SetValue(IdMunicipio->Value());
+    q.Open();
+    if (q.IsEmpty()) return;
+    Nome->SetCaption(q.FieldByName("nome")->AsString());
+    Uf->SetCaption(q.FieldByName("uf")->AsString());
+}
+
+void SaveChecks::Add(const std::string& Message, std::function<bool()> Passes) {
+    checks_.push_back({Message, std::move(Passes)});
+}
+
+void SaveChecks::Run(std::string& Errors) const {
+    Errors.clear();
+    for (const Check& c : checks_) {
+        if (!c.passes()) Errors += c.message + "\r\n";
+    }
+    if (!Errors.empty()) Refuse("Foram identificados erros, por favor corrija: \r\n\r\n" + Errors);
+}
+
+bool SettlePendingRow(TCustomForm* Form, TDataSet* DataSet) {
+    if (DataSet->State() != dsEdit && DataSet->State() != dsInsert) return true;
+    if (AskYesNo("Deseja salvar as alterações ?", "Salvar")) {
+        try {
+            DataSet->Post();
+        } catch (const EAbort&) {
+            return false;  // the checks refused: the row stays in edit
+        }
+    } else {
+        DataSet->Cancel();
+    }
+    // The form may stay open (another form refused the frame's close).
+    ChangeColor(Form, false);
+    return true;
+}
+
+void ApplyFieldFormats(TDataSet* DataSet, const std::vector<FieldFormat>& Formats) {
+    for (const FieldFormat& format : Formats) {
+        TField* f = DataSet->FindField(format.field);
+        if (f == nullptr) continue;
+        if (!format.displayFormat.empty()) {
+            if (auto* n = dynamic_cast<TNumericField*>(f)) n->SetDisplayFormat(format.displayFormat);
+            else if (auto* d = dynamic_cast<TDateTimeField*>(f)) d->SetDisplayFormat(format.displayFormat);
+        }
+        if (!format.editMask.empty()) f->SetEditMask(format.editMask);
+    }
+}
+
 RegisterForm::RegisterForm(TComponent* AOwner, const std::string& Caption, const std::string& Table,
                            const std::string& Sql, const std::string& KeyColumn)
     : TForm(AOwner), table_(Table), keyColumn_(KeyColumn) {
@@ -16,7 +158,7 @@ RegisterForm::RegisterForm(TComponent* AOwner, const std::string& Caption, const
     SetBorderIcons(TBorderIcons{biSystemMenu, biMinimize});
     SetBounds(0, 0, 860, 420);
 
-    qry = new TSQLQuery(this);
+    qry = new RegisterQuery(this);
     qry->SetName("qry" + Table);
     qry->SetConnection(dmdb->ADOConnection);
     qry->SetSQL(Sql);
@@ -24,6 +166,7 @@ RegisterForm::RegisterForm(TComponent* AOwner, const std::string& Caption, const
     qry->BeforePost = [this](TDataSet* d) { BeforePostChecks(d); };
     qry->BeforeDelete = [this](TDataSet* d) { BeforeDeleteChecks(d); };
     qry->AfterScroll = [this](TDataSet*) { Mostra_Tudo(); };
+    qry->AfterOpen = [this](TDataSet* d) { ApplyFieldFormats(d, formats_); };
     dsMain = new TDataSource(this);
     dsMain->SetName("dsMain");
     dsMain->SetAutoEdit(false);
@@ -69,6 +212,8 @@ RegisterForm::~RegisterForm() {
     qry->BeforePost = nullptr;
     qry->BeforeDelete = nullptr;
     qry->AfterScroll = nullptr;
+    qry->AfterOpen = nullptr;
+    if (dsMain != nullptr) dsMain->OnStateChange = nullptr;
 }
 
 TDBButton* RegisterForm::AddButton(const std::string& Name, const std::string& Caption, TAcao Acao, int Left) {
@@ -97,21 +242,7 @@ void RegisterForm::FormCloseQuery(TObject*, bool& CanClose) {
     if (!SettlePending()) CanClose = false;
 }
 
-bool RegisterForm::SettlePending() {
-    if (qry->State() != dsEdit && qry->State() != dsInsert) return true;
-    if (AskYesNo("Deseja salvar as alterações ?", "Salvar")) {
-        try {
-            qry->Post();
-        } catch (const EAbort&) {
-            return false;  // the checks refused: the row stays in edit
-        }
-    } else {
-        qry->Cancel();
-    }
-    // The form may stay open (another form refused the frame's close).
-    ChangeColor(this, false);
-    return true;
-}
+bool RegisterForm::SettlePending() { return SettlePendingRow(this, qry); }
 
 void RegisterForm::btnInsertClick(TObject*) {
     if (TDBEdit* key = KeyEdit()) key->SetReadOnly(false);
@@ -139,7 +270,7 @@ void RegisterForm::Mostra_Tudo() {
 }
 
 void RegisterForm::AddCheck(const std::string& Message, std::function<bool()> Passes) {
-    checks_.push_back({Message, std::move(Passes)});
+    checks_.Add(Message, std::move(Passes));
 }
 
 bool RegisterForm::Blank(const std::string& Field) const { return Trim(qry->FieldByName(Field)->AsString()).empty(); }
@@ -154,29 +285,40 @@ void RegisterForm::AddDeleteRefusal(const std::string& CountSql, const std::stri
 
 void RegisterForm::AddLookup(const Lookup& L) {
     lookups_.push_back(L);
-    Lookup copy = L;
-    L.edit->OnExit = [this, copy](TObject*) { Mostra(copy); };
-    L.edit->OnCustomDlg = [this, copy](TObject*) {
-        if (!copy.search) return;
-        std::string found = copy.search();
-        if (found.empty()) return;  // cancelled: the field stays as it was
-        if (qry->State() == dsBrowse) return;  // nothing to write into
-        TField* f = copy.edit->Field();
-        if (f == nullptr) return;
-        // As text: a number field parses it, a text key keeps its leading
-        // zeros and letters.
-        f->SetAsString(found);
-        Mostra(copy);
+    BindLookup(L);
+}
+
+void RegisterForm::Mostra(const Lookup& L) { ShowLookup(L); }
+
+void RegisterForm::UseAutoEdit() {
+    dsMain->SetAutoEdit(true);
+    dsMain->OnStateChange = [this](TObject*) {
+        TDBEdit* key = KeyEdit();
+        if (key == nullptr) return;
+        bool inserting = qry->State() == dsInsert;
+        if (inserting == !key->ReadOnly()) return;
+        // Locked, it keeps the browse colour, as the edit button leaves it.
+        if (!inserting) key->SetColor(Color());
+        key->SetReadOnly(!inserting);
     };
 }
 
-void RegisterForm::Mostra(const Lookup& L) {
-    L.panel->SetCaption("?");
-    TField* f = L.edit->Field();
-    if (f == nullptr || !qry->Active()) return;
-    if (Trim(L.edit->Text()).empty() && f->IsNull()) return;
-    std::string value = L.edit->Text();
-    L.panel->SetCaption(dmdb->dbGetFieldValue(L.keyColumn, Variant(value), L.descColumn, L.table));
+void RegisterForm::WithoutSearch() {
+    DBButton2->SetVisible(false);
+    DBButton1->SetLeft(DBButton2->Left());
+    DBButton1->SetCaption("Cancelar");
+}
+
+void RegisterForm::SetFieldFormat(const std::string& Field, const std::string& DisplayFormat,
+                                  const std::string& EditMask) {
+    formats_.push_back({Field, DisplayFormat, EditMask});
+    if (qry->Active()) ApplyFieldFormats(qry, formats_);
+}
+
+void RegisterForm::WriteWithRow(std::function<void(TDataSet*)> OnPost, std::function<void(TDataSet*)> OnDelete) {
+    auto* q = static_cast<RegisterQuery*>(qry);
+    q->withPost = std::move(OnPost);
+    q->withDelete = std::move(OnDelete);
 }
 
 bool RegisterForm::Missing(const TPanel* Panel) { return Panel->Caption() == "?"; }
@@ -194,12 +336,8 @@ void RegisterForm::AfterInsertDefaults(TDataSet* DataSet) {
 void RegisterForm::BeforePostChecks(TDataSet* DataSet) {
     // Lookups typed by hand count with what they show now.
     Mostra_Tudo();
-    std::string errors;
-    for (const Check& c : checks_) {
-        if (!c.passes()) errors += c.message + "\r\n";
-    }
-    lastErrors_ = errors;
-    if (!errors.empty()) Refuse("Foram identificados erros, por favor corrija: \r\n\r\n" + errors);
+    BeforeChecks(DataSet);
+    checks_.Run(lastErrors_);
     if (DataSet->State() != dsInsert) return;
     for (const auto& [column, prefix] : uniqueKeys_) {
         Variant value(DataSet->FieldByName(column)->AsString());

@@ -19,6 +19,67 @@
 
 namespace billing::forms {
 
+// A foreign key typed in Edit (a field of the form's dataset) and described
+// in Panel from Table.DescColumn by KeyColumn; Search is its dialog.
+struct LookupField {
+    TexDBComboDlg* edit;
+    TPanel* panel;
+    std::string table, descColumn, keyColumn;
+    std::function<std::string()> search;
+};
+// The panel shows "?" and then the description of the key the edit's field
+// holds ("?" when no row has it, or the field is empty).
+void ShowLookup(const LookupField& L);
+// Leaving the edit shows the description; its button runs the search and
+// stores a chosen key (only while the row is being edited).
+void BindLookup(const LookupField& L);
+// A search result written into a key field: a number column takes only a
+// whole number (anything else changes nothing and gives false); a text
+// column takes the text as it is, leading zeros and letters kept.
+bool StoreSearchResult(TField* Field, const std::string& Found);
+
+// How a column shows: its display format (numbers and dates) and its edit
+// mask (texts); applied again whenever the dataset opens, since its fields
+// are made anew then.
+struct FieldFormat {
+    std::string field;
+    std::string displayFormat;
+    std::string editMask;
+};
+void ApplyFieldFormats(TDataSet* DataSet, const std::vector<FieldFormat>& Formats);
+
+// The municipality of IdMunicipio: its name in Nome and its state's
+// abbreviation in Uf, both "?" when there is none.
+void ShowMunicipio(const TField* IdMunicipio, TPanel* Nome, TPanel* Uf);
+inline constexpr const char* kMunicipioSql =
+    "SELECT Municipio.id_municipio, Municipio.nome, UF.uf\n"
+    "FROM UF INNER JOIN Municipio ON UF.id_uf = Municipio.id_uf\n"
+    "where id_municipio = :pid_municipio\n"
+    "ORDER BY Municipio.nome";
+
+// The checks a row passes before it is saved, in the order they were added.
+class SaveChecks {
+public:
+    // A check: Passes false adds Message to the list.
+    void Add(const std::string& Message, std::function<bool()> Passes);
+    // Runs every check. When any fails, shows "Foram identificados erros,
+    // por favor corrija: " and the messages, one a line, in one box, then
+    // aborts silently (the row stays in edit). Errors keeps the list.
+    void Run(std::string& Errors) const;
+
+private:
+    struct Check {
+        std::string message;
+        std::function<bool()> passes;
+    };
+    std::vector<Check> checks_;
+};
+
+// A row left in edit or insert when its form closes: asks "Deseja salvar as
+// alterações ?"; Yes posts it (false when the checks refused: the row stays
+// in edit), No drops it. The form then takes its browse look.
+bool SettlePendingRow(TCustomForm* Form, TDataSet* DataSet);
+
 class RegisterForm : public TForm {
 public:
     FAT_CLASS_NAME(RegisterForm)
@@ -91,18 +152,29 @@ protected:
     void AddUniqueKey(const std::string& Column, const std::string& MessagePrefix);
     // Integer keys: the next number on every new row.
     void UseIdGenerator() { idGenerator_ = true; }
+    // Typing into a control starts an edit. The key edit then stays
+    // writable only while a new row is inserted, so an edit started by
+    // typing can never change a stored row's key.
+    void UseAutoEdit();
+    // No "Pesquisar" button; the close button reads "Cancelar".
+    void WithoutSearch();
+    // The column's display format or edit mask (see FieldFormat).
+    void SetFieldFormat(const std::string& Field, const std::string& DisplayFormat,
+                        const std::string& EditMask = "");
+    // Runs before the checks of every save, after the lookup panels were
+    // refreshed: what the row derives from its other columns, or checks of
+    // its own that refuse at once.
+    virtual void BeforeChecks(TDataSet* DataSet) { (void)DataSet; }
+    // Rows of other tables that belong to this one: OnPost runs before the
+    // row's own write and OnDelete before its delete, each in the same
+    // transaction as the row, so a failure of either leaves both as they
+    // were (the row stays in edit, or is not deleted).
+    void WriteWithRow(std::function<void(TDataSet*)> OnPost, std::function<void(TDataSet*)> OnDelete);
     // Refuses a delete while CountSql (one parameter, given the current
     // row's key) counts referencing rows: "Existe(m) " + count + Text.
     void AddDeleteRefusal(const std::string& CountSql, const std::string& Text);
 
-    // A foreign key typed in Edit (a field of the query) and described in
-    // Panel from Table.DescColumn by KeyColumn; Search is its dialog.
-    struct Lookup {
-        TexDBComboDlg* edit;
-        TPanel* panel;
-        std::string table, descColumn, keyColumn;
-        std::function<std::string()> search;
-    };
+    using Lookup = LookupField;
     void AddLookup(const Lookup& L);
     void Mostra(const Lookup& L);
     // A panel that shows "?" names a missing or wrong reference.
@@ -121,11 +193,8 @@ private:
     TDBEdit* keyEdit_ = nullptr;
     TWinControl* firstEdit_ = nullptr;
     bool idGenerator_ = false;
-    struct Check {
-        std::string message;
-        std::function<bool()> passes;
-    };
-    std::vector<Check> checks_;
+    std::vector<FieldFormat> formats_;
+    SaveChecks checks_;
     std::vector<std::pair<std::string, std::string>> uniqueKeys_;
     std::vector<std::pair<std::string, std::string>> deleteRefusals_;
     std::vector<Lookup> lookups_;

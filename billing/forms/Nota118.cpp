@@ -1,0 +1,35 @@
+#include "billing/forms/Nota118.h"
+
+#include "billing/forms/FormUtils.h"
+
+using namespace billing::forms;
+
+TfrmNota118* frmNota118 = nullptr;
+
+TfrmNota118::TfrmNota118(TComponent* AOwner)
+    : RegisterForm(AOwner, "Série Documentos - NOTA118", "Serie_Documento", kSql, "Id_Serie_Documento") {
+    SetName("frmNota118");
+    qrySerie_Documento = qry;
+    qrySerie_Documento->SetName("qrySerie_Documento");
+    SetBounds(0, 0, 860, 200);
+    dbeId_Serie_Documento =
+        PlaceDB<TDBEdit>(this, pnlDados, "dbeId_Serie_Documento", dsMain, "Id_Serie_Documento", 120, 12, 60, 23);
+    PlaceLabel(this, pnlDados, "Série", 12, 16, dbeId_Serie_Documento);
+    dbeProximo_Numero =
+        PlaceDB<TDBEdit>(this, pnlDados, "dbeProximo_Numero", dsMain, "Proximo_Numero", 120, 40, 100, 23);
+    PlaceLabel(this, pnlDados, "Próximo Número", 12, 44, dbeProximo_Numero);
+    SetEdits(dbeId_Serie_Documento, dbeProximo_Numero);
+    SetFieldFormat("Id_Serie_Documento", "##0");
+    SetFieldFormat("Proximo_Numero", "###,###,##0");
+    WithoutSearch();
+
+    UseIdGenerator();
+    UseAutoEdit();
+    AddUniqueKey("id_serie_documento", "O Código da Série de Documento ");
+    AddDeleteRefusal(kCountSql, " Nota(s) Fiscai(s) com esta Série. Não pode Excluir.");
+    frmNota118 = this;
+}
+
+TfrmNota118::~TfrmNota118() {
+    if (frmNota118 == this) frmNota118 = nullptr;
+}
