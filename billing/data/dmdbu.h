@@ -112,6 +112,10 @@ public:
     std::string VersaoAplicativo() const { return "1.44"; }
     int Centraliza_Texto(const std::string& Text, int Left, int Right);
     std::string CorrigeIE(const std::string& Text);
+    // The printers a document may go to: when Printers, the system's
+    // printers in its order; then, when DirectPorts, "[D] Rede", "[D] LPT1",
+    // "[D] LPT2" and "[D] LPT3".
+    std::vector<std::string> PrinterList(bool Printers, bool DirectPorts);
 
     // --- events
     // Panel is the main window's status-bar panel, from 0: 1 the database

@@ -247,12 +247,14 @@ bool RegisterForm::SettlePending() { return SettlePendingRow(this, qry); }
 void RegisterForm::btnInsertClick(TObject*) {
     if (TDBEdit* key = KeyEdit()) key->SetReadOnly(false);
     ChangeColor(this, true);
+    if (pages_ != nullptr && pages_->ActivePageIndex() != 0) return;
     if (TDBEdit* key = KeyEdit(); key != nullptr && key->CanFocus()) key->SetFocus();
 }
 
 void RegisterForm::btnEditClick(TObject*) {
     if (TDBEdit* key = KeyEdit()) key->SetReadOnly(true);
     ChangeColor(this, true);
+    if (pages_ != nullptr && pages_->ActivePageIndex() != 0) return;
     if (TWinControl* first = FirstEdit(); first != nullptr && first->CanFocus()) first->SetFocus();
 }
 
@@ -307,6 +309,14 @@ void RegisterForm::WithoutSearch() {
     DBButton2->SetVisible(false);
     DBButton1->SetLeft(DBButton2->Left());
     DBButton1->SetCaption("Cancelar");
+}
+
+void RegisterForm::CloseWithoutAsking() {
+    OnCloseQuery = nullptr;
+    OnClose = [this](TObject*, TCloseAction& Action) {
+        if (qry->State() == dsEdit || qry->State() == dsInsert) qry->Cancel();
+        Action = caFree;
+    };
 }
 
 void RegisterForm::SetFieldFormat(const std::string& Field, const std::string& DisplayFormat,

@@ -13,6 +13,7 @@
 
 #include "billing/controls/DBBButton.h"
 #include "platform/db/SQLQuery.h"
+#include "platform/ui/ComCtrls.h"
 #include "platform/ui/DBCtrls.h"
 #include "platform/ui/ExtCtrls.h"
 #include "platform/ui/Forms.h"
@@ -158,6 +159,11 @@ protected:
     void UseAutoEdit();
     // No "Pesquisar" button; the close button reads "Cancelar".
     void WithoutSearch();
+    // Closing asks nothing: a pending row is dropped.
+    void CloseWithoutAsking();
+    // On a register with tab pages, insert and edit move the focus only
+    // when the first page is the one shown.
+    void FocusOnFirstPageOnly(TPageControl* Pages) { pages_ = Pages; }
     // The column's display format or edit mask (see FieldFormat).
     void SetFieldFormat(const std::string& Field, const std::string& DisplayFormat,
                         const std::string& EditMask = "");
@@ -193,6 +199,7 @@ private:
     TDBEdit* keyEdit_ = nullptr;
     TWinControl* firstEdit_ = nullptr;
     bool idGenerator_ = false;
+    TPageControl* pages_ = nullptr;
     std::vector<FieldFormat> formats_;
     SaveChecks checks_;
     std::vector<std::pair<std::string, std::string>> uniqueKeys_;
