@@ -40,13 +40,13 @@ TfrmNota108::TfrmNota108(TComponent* AOwner)
     dsTemp->SetName("dsTemp");
     dsTemp->SetDataSet(tbTemp);
     PlaceLabel(this, pnlDados, "Distrituição das Parcelas", 12, 76);
-    exDBGrid1 = Place<TexDBGrid>(this, pnlDados, "exDBGrid1", 12, 96, 260, 240);
+    exDBGrid1 = Place<TexDBGrid>(this, pnlDados, "exDBGrid1", 12, 96, 260, 200);
     exDBGrid1->SetDataSource(dsTemp);
-    exDBGrid1->AddField("prazo_dias", 8, "Prazo dias");
+    exDBGrid1->AddField("prazo_dias", 11, "Prazo dias");
     exDBGrid1->AddField("percentual", 10, "%");
     exDBGrid1->OnEnter = [this](TObject* s) { exDBGrid1Enter(s); };
     exDBGrid1->OnExit = [this](TObject* s) { exDBGrid1Exit(s); };
-    PlaceLabel(this, pnlDados, "CTRL + Del para Excluir", 12, 340);
+    PlaceLabel(this, pnlDados, "CTRL + Del para Excluir", 12, 302);
 
     UseIdGenerator();
     AddUniqueKey("id_condicao_pagamento", "O Código da Condição de Pagamento ");

@@ -53,6 +53,7 @@ TfrmNota109::TfrmNota109(TComponent* AOwner)
     dbeId_Municipio = PlaceDB<TexDBComboDlg>(this, geral, "dbeId_Municipio", dsMain, "Id_Municipio", 102, 152, 90, 23);
     PlaceLabel(this, geral, "Município", 12, 156, dbeId_Municipio);
     PMunicipio = Place<TPanel>(this, geral, "PMunicipio", 198, 152, 300, 23);
+    PMunicipio->SetAlignment(taLeftJustify);
     PUf_Municipio = Place<TPanel>(this, geral, "PUf_Municipio", 502, 152, 40, 23);
     dbeNatureza = PlaceDB<TDBComboBox>(this, geral, "dbeNatureza", dsMain, "Natureza", 102, 180, 110, 23);
     dbeNatureza->SetStyle(csDropDownList);

@@ -16,14 +16,17 @@ TfrmNota117::TfrmNota117(TComponent* AOwner)
     dbeId_Titulo_Receber =
         PlaceDB<TDBEdit>(this, pnlDados, "dbeId_Titulo_Receber", dsMain, "Id_Titulo_Receber", 130, 12, 80, 23);
     dbeId_Titulo_Receber->SetReadOnly(true);
+    dbeId_Titulo_Receber->SetColor(Color());
     PlaceLabel(this, pnlDados, "Título", 12, 16, dbeId_Titulo_Receber);
     dbeId_Cliente = PlaceDB<TexDBComboDlg>(this, pnlDados, "dbeId_Cliente", dsMain, "Id_Cliente", 130, 40, 90, 23);
     PlaceLabel(this, pnlDados, "Cliente", 12, 44, dbeId_Cliente);
     PCliente = Place<TPanel>(this, pnlDados, "PCliente", 226, 40, 320, 23);
+    PCliente->SetAlignment(taLeftJustify);
     dbeId_Conta_Corrente =
         PlaceDB<TexDBComboDlg>(this, pnlDados, "dbeId_Conta_Corrente", dsMain, "Id_Conta_Corrente", 130, 68, 90, 23);
     PlaceLabel(this, pnlDados, "Conta Corrente", 12, 72, dbeId_Conta_Corrente);
     PConta_Corrente = Place<TPanel>(this, pnlDados, "PConta_Corrente", 226, 68, 320, 23);
+    PConta_Corrente->SetAlignment(taLeftJustify);
 
     struct Line {
         const char* name;
