@@ -13,15 +13,10 @@ TfrmNota102::TfrmNota102(TComponent* AOwner)
     qryVendedor = qry;
     qryVendedor->SetName("qryVendedor");
     SetBounds(0, 0, 860, 250);
-    dbeId_Vendedor = PlaceDB<TDBEdit>(this, pnlDados, "dbeId_Vendedor", dsMain, "Id_Vendedor", 110, 12, 80, 23);
-    PlaceLabel(this, pnlDados, "Código", 12, 16, dbeId_Vendedor);
-    dbeNome = PlaceDB<TDBEdit>(this, pnlDados, "dbeNome", dsMain, "Nome", 110, 40, 320, 23);
-    PlaceLabel(this, pnlDados, "Nome", 12, 44, dbeNome);
-    dbePercentual_Comissao =
-        PlaceDB<TDBEdit>(this, pnlDados, "dbePercentual_Comissao", dsMain, "Percentual_Comissao", 110, 68, 80, 23);
-    PlaceLabel(this, pnlDados, "% Comissão", 12, 72, dbePercentual_Comissao);
-    dbeEmail = PlaceDB<TDBEdit>(this, pnlDados, "dbeEmail", dsMain, "email", 110, 96, 420, 23);
-    PlaceLabel(this, pnlDados, "eMail", 12, 100, dbeEmail);
+    dbeId_Vendedor = PlaceLabeled<TDBEdit>(this, pnlDados, "dbeId_Vendedor", dsMain, "Id_Vendedor", "Código", 12, 110, 12, 80);
+    dbeNome = PlaceLabeled<TDBEdit>(this, pnlDados, "dbeNome", dsMain, "Nome", "Nome", 12, 110, 40, 320);
+    dbePercentual_Comissao = PlaceLabeled<TDBEdit>(this, pnlDados, "dbePercentual_Comissao", dsMain, "Percentual_Comissao", "% Comissão", 12, 110, 68, 80);
+    dbeEmail = PlaceLabeled<TDBEdit>(this, pnlDados, "dbeEmail", dsMain, "email", "eMail", 12, 110, 96, 420);
     SetEdits(dbeId_Vendedor, dbeNome);
     SetFieldFormat("Percentual_Comissao", "#0.00");
 

@@ -12,14 +12,11 @@ TfrmNota104::TfrmNota104(TComponent* AOwner) : RegisterForm(AOwner, "CFOP - NOTA
     qryCFOP = qry;
     qryCFOP->SetName("qryCFOP");
     SetBounds(0, 0, 860, 220);
-    dbeId_CFOP = PlaceDB<TDBEdit>(this, pnlDados, "dbeId_CFOP", dsMain, "Id_CFOP", 110, 12, 60, 23);
-    PlaceLabel(this, pnlDados, "CFOP", 12, 16, dbeId_CFOP);
-    dbeDescricao = PlaceDB<TDBEdit>(this, pnlDados, "dbeDescricao", dsMain, "Descricao", 110, 40, 400, 23);
-    PlaceLabel(this, pnlDados, "Descrição", 12, 44, dbeDescricao);
-    dbeTipo = PlaceDB<TDBComboBox>(this, pnlDados, "dbeTipo", dsMain, "Tipo", 110, 68, 100, 23);
+    dbeId_CFOP = PlaceLabeled<TDBEdit>(this, pnlDados, "dbeId_CFOP", dsMain, "Id_CFOP", "CFOP", 12, 110, 12, 60);
+    dbeDescricao = PlaceLabeled<TDBEdit>(this, pnlDados, "dbeDescricao", dsMain, "Descricao", "Descrição", 12, 110, 40, 400);
+    dbeTipo = PlaceLabeled<TDBComboBox>(this, pnlDados, "dbeTipo", dsMain, "Tipo", "Tipo", 12, 110, 68, 100);
     dbeTipo->SetStyle(csDropDownList);
     for (const char* t : {"Entrada", "Saída"}) dbeTipo->Items()->Add(t);
-    PlaceLabel(this, pnlDados, "Tipo", 12, 72, dbeTipo);
     SetEdits(dbeId_CFOP, dbeDescricao);
 
     AddCheck("O CFOP não foi informado.", [this] { return !Blank("Id_cfop"); });

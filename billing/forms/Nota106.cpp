@@ -31,16 +31,13 @@ TfrmNota106::TfrmNota106(TComponent* AOwner)
     qrySituacao_Tributaria = qry;
     qrySituacao_Tributaria->SetName("qrySituacao_Tributaria");
     SetBounds(0, 0, 860, 200);
-    dbeId_Situacao_Tributaria = PlaceDB<TDBEdit>(this, pnlDados, "dbeId_Situacao_Tributaria", dsMain,
-                                                 "Id_Situacao_Tributaria", 110, 12, 50, 23);
+    dbeId_Situacao_Tributaria = PlaceLabeled<TDBEdit>(this, pnlDados, "dbeId_Situacao_Tributaria", dsMain, "Id_Situacao_Tributaria", "Código", 12, 110, 12, 50);
     dbeId_Situacao_Tributaria->OnExit = [this](TObject* s) { dbeId_Situacao_TributariaExit(s); };
-    PlaceLabel(this, pnlDados, "Código", 12, 16, dbeId_Situacao_Tributaria);
     SpeedButton1 = Place<TSpeedButton>(this, pnlDados, "SpeedButton1", 166, 12, 23, 23);
     SpeedButton1->SetCaption("?");
     SpeedButton1->SetHint("Ajuda da tabela de CST");
     SpeedButton1->OnClick = [this](TObject* s) { SpeedButton1Click(s); };
-    dbeDescricao = PlaceDB<TDBEdit>(this, pnlDados, "dbeDescricao", dsMain, "Descricao", 110, 40, 400, 23);
-    PlaceLabel(this, pnlDados, "Descrição", 12, 44, dbeDescricao);
+    dbeDescricao = PlaceLabeled<TDBEdit>(this, pnlDados, "dbeDescricao", dsMain, "Descricao", "Descrição", 12, 110, 40, 400);
     SetEdits(dbeId_Situacao_Tributaria, dbeDescricao);
     SetFieldFormat("Id_Situacao_Tributaria", "", "999;0; ");
 

@@ -24,22 +24,15 @@ TfrmNota107::TfrmNota107(TComponent* AOwner)
     qryConta_Corrente = qry;
     qryConta_Corrente->SetName("qryConta_Corrente");
     SetBounds(0, 0, 860, 290);
-    dbeId_Conta_Corrente =
-        PlaceDB<TDBEdit>(this, pnlDados, "dbeId_Conta_Corrente", dsMain, "id_conta_corrente", 120, 12, 80, 23);
-    PlaceLabel(this, pnlDados, "Código", 12, 16, dbeId_Conta_Corrente);
-    dbeId_Febraban = PlaceDB<TexDBComboDlg>(this, pnlDados, "dbeId_Febraban", dsMain, "id_febraban", 120, 40, 80, 23);
-    PlaceLabel(this, pnlDados, "Febraban", 12, 44, dbeId_Febraban);
+    dbeId_Conta_Corrente = PlaceLabeled<TDBEdit>(this, pnlDados, "dbeId_Conta_Corrente", dsMain, "id_conta_corrente", "Código", 12, 120, 12, 80);
+    dbeId_Febraban = PlaceLabeled<TexDBComboDlg>(this, pnlDados, "dbeId_Febraban", dsMain, "id_febraban", "Febraban", 12, 120, 40, 80);
     PFebraban = Place<TPanel>(this, pnlDados, "PFebraban", 206, 40, 300, 23);
     PFebraban->SetAlignment(taLeftJustify);
-    DBEdit2 = PlaceDB<TDBEdit>(this, pnlDados, "DBEdit2", dsMain, "agencia", 120, 68, 60, 23);
-    PlaceLabel(this, pnlDados, "Agência", 12, 72, DBEdit2);
-    DBEdit3 = PlaceDB<TDBEdit>(this, pnlDados, "DBEdit3", dsMain, "conta", 120, 96, 90, 23);
-    PlaceLabel(this, pnlDados, "Conta / DV", 12, 100, DBEdit3);
+    DBEdit2 = PlaceLabeled<TDBEdit>(this, pnlDados, "DBEdit2", dsMain, "agencia", "Agência", 12, 120, 68, 60);
+    DBEdit3 = PlaceLabeled<TDBEdit>(this, pnlDados, "DBEdit3", dsMain, "conta", "Conta / DV", 12, 120, 96, 90);
     PlaceLabel(this, pnlDados, "-", 215, 100);
     DBEdit4 = PlaceDB<TDBEdit>(this, pnlDados, "DBEdit4", dsMain, "conta_dv", 226, 96, 36, 23);
-    dbeCodigo_Cedente =
-        PlaceDB<TDBEdit>(this, pnlDados, "dbeCodigo_Cedente", dsMain, "codigo_cedente", 120, 124, 260, 23);
-    PlaceLabel(this, pnlDados, "Código Cedente", 12, 128, dbeCodigo_Cedente);
+    dbeCodigo_Cedente = PlaceLabeled<TDBEdit>(this, pnlDados, "dbeCodigo_Cedente", dsMain, "codigo_cedente", "Código Cedente", 12, 120, 124, 260);
     dbtDescricao = PlaceDB<TDBText>(this, pnlDados, "dbtDescricao", dsMain, "descricao", 120, 156, 420, 23);
     PlaceLabel(this, pnlDados, "Descrição", 12, 156);
     dbeInativo = PlaceDB<TDBCheckBox>(this, pnlDados, "dbeInativo", dsMain, "Inativo", 120, 184, 100, 23);

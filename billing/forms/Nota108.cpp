@@ -16,11 +16,8 @@ TfrmNota108::TfrmNota108(TComponent* AOwner)
     qryCondicao_Pagamento = qry;
     qryCondicao_Pagamento->SetName("qryCondicao_Pagamento");
     SetBounds(0, 0, 860, 420);
-    dbeId_Condicao_Pagamento = PlaceDB<TDBEdit>(this, pnlDados, "dbeId_Condicao_Pagamento", dsMain,
-                                                "id_condicao_pagamento", 110, 12, 80, 23);
-    PlaceLabel(this, pnlDados, "Código", 12, 16, dbeId_Condicao_Pagamento);
-    dbeDescricao = PlaceDB<TDBEdit>(this, pnlDados, "dbeDescricao", dsMain, "descricao", 110, 40, 260, 23);
-    PlaceLabel(this, pnlDados, "Descrição", 12, 44, dbeDescricao);
+    dbeId_Condicao_Pagamento = PlaceLabeled<TDBEdit>(this, pnlDados, "dbeId_Condicao_Pagamento", dsMain, "id_condicao_pagamento", "Código", 12, 110, 12, 80);
+    dbeDescricao = PlaceLabeled<TDBEdit>(this, pnlDados, "dbeDescricao", dsMain, "descricao", "Descrição", 12, 110, 40, 260);
     dbeInativo = PlaceDB<TDBCheckBox>(this, pnlDados, "dbeInativo", dsMain, "Inativo", 390, 40, 100, 23);
     dbeInativo->SetCaption("Inativo");
     dbeInativo->SetValueChecked("Sim");

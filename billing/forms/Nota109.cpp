@@ -13,17 +13,10 @@ TfrmNota109::TfrmNota109(TComponent* AOwner)
     qryFornecedor = qry;
     qryFornecedor->SetName("qryFornecedor");
     SetBounds(0, 0, 860, 430);
-    PageControl1 = Place<TPageControl>(this, pnlDados, "PageControl1", 0, 0, 860, 382);
-    PageControl1->SetAlign(alClient);
-    auto page = [this](const char* caption) {
-        auto* p = new TTabSheet(this);
-        p->SetPageControl(PageControl1);
-        p->SetCaption(caption);
-        return p;
-    };
-    TTabSheet* geral = page("Geral");
-    TTabSheet* comunicacao = page("Comunicação");
-    TTabSheet* observacao = page("Observação");
+    PageControl1 = PlacePages();
+    TTabSheet* geral = AddPage(PageControl1, "Geral");
+    TTabSheet* comunicacao = AddPage(PageControl1, "Comunicação");
+    TTabSheet* observacao = AddPage(PageControl1, "Observação");
 
     struct Line {
         const char* name;
@@ -33,8 +26,7 @@ TfrmNota109::TfrmNota109(TComponent* AOwner)
     };
     auto edits = [this](TTabSheet* p, std::initializer_list<Line> lines) {
         for (const Line& l : lines) {
-            auto* e = PlaceDB<TDBEdit>(this, p, l.name, dsMain, l.field, l.left + 90, l.top, l.width, 23);
-            PlaceLabel(this, p, l.caption, l.left, l.top + 4, e);
+            PlaceLabeled<TDBEdit>(this, p, l.name, dsMain, l.field, l.caption, l.left, l.left + 90, l.top, l.width);
         }
     };
     edits(geral, {{"dbeId_Fornecedor", "Id_Fornecedor", "Código", 12, 12, 80},
@@ -50,18 +42,14 @@ TfrmNota109::TfrmNota109(TComponent* AOwner)
                   {"dbeId_Condicao_Pagamento", "Id_Condicao_Pagamento", "Cond. Pagto", 12, 236, 80}});
     dbeId_Fornecedor = static_cast<TDBEdit*>(FindComponent("dbeId_Fornecedor"));
     dbeNome = static_cast<TDBEdit*>(FindComponent("dbeNome"));
-    dbeId_Municipio = PlaceDB<TexDBComboDlg>(this, geral, "dbeId_Municipio", dsMain, "Id_Municipio", 102, 152, 90, 23);
-    PlaceLabel(this, geral, "Município", 12, 156, dbeId_Municipio);
+    dbeId_Municipio = PlaceLabeled<TexDBComboDlg>(this, geral, "dbeId_Municipio", dsMain, "Id_Municipio", "Município", 12, 102, 152, 90);
     PMunicipio = Place<TPanel>(this, geral, "PMunicipio", 198, 152, 300, 23);
     PMunicipio->SetAlignment(taLeftJustify);
     PUf_Municipio = Place<TPanel>(this, geral, "PUf_Municipio", 502, 152, 40, 23);
-    dbeNatureza = PlaceDB<TDBComboBox>(this, geral, "dbeNatureza", dsMain, "Natureza", 102, 180, 110, 23);
+    dbeNatureza = PlaceLabeled<TDBComboBox>(this, geral, "dbeNatureza", dsMain, "Natureza", "Natureza", 12, 102, 180, 110);
     dbeNatureza->SetStyle(csDropDownList);
     for (const char* n : {"Física", "Jurídica"}) dbeNatureza->Items()->Add(n);
-    PlaceLabel(this, geral, "Natureza", 12, 184, dbeNatureza);
-    dbeData_Cadastro =
-        PlaceDB<TexDBDateTimePicker>(this, geral, "dbeData_Cadastro", dsMain, "Data_Cadastro", 490, 236, 110, 23);
-    PlaceLabel(this, geral, "Cadastro", 400, 240, dbeData_Cadastro);
+    dbeData_Cadastro = PlaceLabeled<TexDBDateTimePicker>(this, geral, "dbeData_Cadastro", dsMain, "Data_Cadastro", "Cadastro", 400, 490, 236, 110);
     edits(comunicacao, {{"dbeTelefone", "Telefone", "Telefone", 12, 12, 130},
                         {"dbeTelefax", "Telefax", "Telefax", 12, 40, 130},
                         {"dbeWebsite", "Website", "WebSite", 12, 68, 500},
@@ -72,7 +60,6 @@ TfrmNota109::TfrmNota109(TComponent* AOwner)
     SetFieldFormat("Cep", "", "#####-###;0; ");
     SetFieldFormat("Telefone", "", "(##) ####-####;0; ");
     SetFieldFormat("Telefax", "", "(##) ####-####;0; ");
-    FocusOnFirstPageOnly(PageControl1);
     WithoutSearch();
     CloseWithoutAsking();
 

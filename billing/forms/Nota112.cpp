@@ -14,9 +14,7 @@ TfrmNota112::TfrmNota112(TComponent* AOwner)
     SetBorderStyle(bsDialog);
     SetBounds(0, 0, 860, 250);
     auto edit = [this](const char* name, const char* field, const char* caption, int top, int width) {
-        auto* e = PlaceDB<TDBEdit>(this, pnlDados, name, dsMain, field, 150, top, width, 23);
-        PlaceLabel(this, pnlDados, caption, 12, top + 4, e);
-        return e;
+        return PlaceLabeled<TDBEdit>(this, pnlDados, name, dsMain, field, caption, 12, 150, top, width);
     };
     dbeId_Modelo_Impressora = edit("dbeId_Modelo_Impressora", "Id_Modelo_Impressora", "Modelo Impressora", 12, 200);
     dbeCondensa_15cpp = edit("dbeCondensa_15cpp", "Condensa_15cpp", "Condensa 15cpp", 40, 220);

@@ -62,7 +62,7 @@ TfrmNota115::TfrmNota115(TComponent* AOwner) : TForm(AOwner) {
     PageControl1 = Place<TPageControl>(this, this, "PageControl1", 0, 0, 720, 422);
     PageControl1->SetAlign(alClient);
 
-    TTabSheet* padrao = Page("Valores Padrão");
+    TTabSheet* padrao = AddPage(PageControl1, "Valores Padrão");
     dbeId_Municipio = Lookup(padrao, "dbeId_Municipio", "Id_Municipio", "Município", 12, 80);
     PMunicipio = Description(padrao, "PMunicipio", 236, 12, 360);
     PUf_Municipio = Description(padrao, "PUf_Municipio", 600, 12, 40);
@@ -80,23 +80,19 @@ TfrmNota115::TfrmNota115(TComponent* AOwner) : TForm(AOwner) {
     dbeId_Condicao_Pagamento =
         Lookup(padrao, "dbeId_Condicao_Pagamento", "Id_Condicao_Pagamento", "Cond Pagamento", 180, 80);
     PCondicao_Pagamento = Description(padrao, "PCondicao_Pagamento", 236, 180, 404);
-    DBEdit10 = PlaceDB<TDBEdit>(this, padrao, "DBEdit10", dsMain, "Limite_Credito", kEditLeft, 208, 120, 23);
-    PlaceLabel(this, padrao, "Limite Crédito", kLabelLeft, 212, DBEdit10);
-    DBEdit3 = PlaceDB<TDBEdit>(this, padrao, "DBEdit3", dsMain, "Numero_Proximo_Romaneio", kEditLeft, 236, 120, 23);
-    PlaceLabel(this, padrao, "Próximo Romaneio", kLabelLeft, 240, DBEdit3);
+    DBEdit10 = PlaceLabeled<TDBEdit>(this, padrao, "DBEdit10", dsMain, "Limite_Credito", "Limite Crédito", kLabelLeft, kEditLeft, 208, 120);
+    DBEdit3 = PlaceLabeled<TDBEdit>(this, padrao, "DBEdit3", dsMain, "Numero_Proximo_Romaneio", "Próximo Romaneio", kLabelLeft, kEditLeft, 236, 120);
     dbeId_Serie_Documento = Lookup(padrao, "dbeId_Serie_Documento", "Id_Serie_Documento", "Série Docto", 264, 80);
     DBCheckBox1 = Flag(padrao, "DBCheckBox1", "pode_alterar_serie", "Pode alterar Série durante Lançamento",
                        kEditLeft, 292, 320);
 
-    TTabSheet* cobranca = Page("Cobança");
+    TTabSheet* cobranca = AddPage(PageControl1, "Cobança");
     exDBComboDlg5 = Lookup(cobranca, "exDBComboDlg5", "Id_Conta_Corrente", "Conta Corrente", 12, 80);
     PConta_Corrente = Description(cobranca, "PConta_Corrente", 236, 12, 404);
-    DBEdit1 = PlaceDB<TDBEdit>(this, cobranca, "DBEdit1", dsMain, "Dias_Protesto", kEditLeft, 40, 80, 23);
-    PlaceLabel(this, cobranca, "Dias Protesto", kLabelLeft, 44, DBEdit1);
-    DBEdit2 = PlaceDB<TDBEdit>(this, cobranca, "DBEdit2", dsMain, "Juros_Mora", kEditLeft, 68, 80, 23);
-    PlaceLabel(this, cobranca, "Juros Mora", kLabelLeft, 72, DBEdit2);
+    DBEdit1 = PlaceLabeled<TDBEdit>(this, cobranca, "DBEdit1", dsMain, "Dias_Protesto", "Dias Protesto", kLabelLeft, kEditLeft, 40, 80);
+    DBEdit2 = PlaceLabeled<TDBEdit>(this, cobranca, "DBEdit2", dsMain, "Juros_Mora", "Juros Mora", kLabelLeft, kEditLeft, 68, 80);
 
-    TTabSheet* impressoras = Page("Impressoras");
+    TTabSheet* impressoras = AddPage(PageControl1, "Impressoras");
     PlaceLabel(this, impressoras, "Imprimir Automático", 470, 12);
     cbImpressora_Danfe = PickList(impressoras, "cbImpressora_Danfe", "Impressora_Danfe", "DANFE", 36);
     DBCheckBox2 = Flag(impressoras, "DBCheckBox2", "IA_Danfe", "", 480, 36, 24);
@@ -110,7 +106,7 @@ TfrmNota115::TfrmNota115(TComponent* AOwner) : TForm(AOwner) {
         PickList(impressoras, "cbImpressora_Promissoria", "Impressora_Promissoria", "Promissória", 148);
     DBCheckBox5 = Flag(impressoras, "DBCheckBox5", "IA_Promissoria", "", 480, 148, 24);
 
-    TTabSheet* nfe = Page("NF-e ");
+    TTabSheet* nfe = AddPage(PageControl1, "NF-e ");
     struct Folder {
         TexDBComboDlg** edit;
         const char* name;
@@ -142,15 +138,14 @@ TfrmNota115::TfrmNota115(TComponent* AOwner) : TForm(AOwner) {
     top += 52;
     // Typed combos: a stored text outside the list ("Retrato" of a new
     // settings row) shows as it is and is saved unchanged.
-    DBComboBox1 = PlaceDB<TDBComboBox>(this, nfe, "DBComboBox1", dsMain, "Tipo_Impressao_DANFE", kEditLeft, top,
-                                       160, 23);
+    DBComboBox1 = PlaceLabeled<TDBComboBox>(this, nfe, "DBComboBox1", dsMain, "Tipo_Impressao_DANFE",
+                                            "Tipo Impressão DANFE", kLabelLeft, kEditLeft, top, 160);
     for (const char* t : {"1 - Retrato", "2 - Paisagem"}) DBComboBox1->Items()->Add(t);
-    PlaceLabel(this, nfe, "Tipo Impressão DANFE", kLabelLeft, top + 4, DBComboBox1);
-    DBComboBox3 = PlaceDB<TDBComboBox>(this, nfe, "DBComboBox3", dsMain, "Ambiente", kEditLeft, top + 28, 160, 23);
+    DBComboBox3 = PlaceLabeled<TDBComboBox>(this, nfe, "DBComboBox3", dsMain, "Ambiente", "Ambiente", kLabelLeft,
+                                            kEditLeft, top + 28, 160);
     for (const char* t : {"1 - Produção", "2 - Homologação"}) DBComboBox3->Items()->Add(t);
-    PlaceLabel(this, nfe, "Ambiente", kLabelLeft, top + 32, DBComboBox3);
-    DBEdit4 = PlaceDB<TDBEdit>(this, nfe, "DBEdit4", dsMain, "copias_danfe", kEditLeft, top + 56, 60, 23);
-    PlaceLabel(this, nfe, "Qt Cópias DANFE ", kLabelLeft, top + 60, DBEdit4);
+    DBEdit4 = PlaceLabeled<TDBEdit>(this, nfe, "DBEdit4", dsMain, "copias_danfe", "Qt Cópias DANFE ", kLabelLeft,
+                                    kEditLeft, top + 56, 60);
 
     // The lookups: each typed code shows its description on leaving the
     // field, each button runs its search.
@@ -199,18 +194,9 @@ TfrmNota115::~TfrmNota115() {
     if (frmNota115 == this) frmNota115 = nullptr;
 }
 
-TTabSheet* TfrmNota115::Page(const std::string& Caption) {
-    auto* page = new TTabSheet(this);
-    page->SetPageControl(PageControl1);
-    page->SetCaption(Caption);
-    return page;
-}
-
 TexDBComboDlg* TfrmNota115::Lookup(TWinControl* Parent, const std::string& Name, const std::string& Field,
                                    const std::string& Caption, int Top, int Width) {
-    auto* edit = PlaceDB<TexDBComboDlg>(this, Parent, Name, dsMain, Field, kEditLeft, Top, Width, 23);
-    PlaceLabel(this, Parent, Caption, kLabelLeft, Top + 4, edit);
-    return edit;
+    return PlaceLabeled<TexDBComboDlg>(this, Parent, Name, dsMain, Field, Caption, kLabelLeft, kEditLeft, Top, Width);
 }
 
 TPanel* TfrmNota115::Description(TWinControl* Parent, const std::string& Name, int Left, int Top, int Width) {
@@ -222,9 +208,8 @@ TPanel* TfrmNota115::Description(TWinControl* Parent, const std::string& Name, i
 
 TDBComboBox* TfrmNota115::PickList(TWinControl* Parent, const std::string& Name, const std::string& Field,
                                    const std::string& Caption, int Top) {
-    auto* combo = PlaceDB<TDBComboBox>(this, Parent, Name, dsMain, Field, kEditLeft, Top, 300, 23);
+    auto* combo = PlaceLabeled<TDBComboBox>(this, Parent, Name, dsMain, Field, Caption, kLabelLeft, kEditLeft, Top, 300);
     combo->SetStyle(csDropDownList);
-    PlaceLabel(this, Parent, Caption, kLabelLeft, Top + 4, combo);
     return combo;
 }
 

@@ -114,7 +114,6 @@ public:
     const std::string& LastErrors() const { return lastErrors_; }
 
 private:
-    TTabSheet* Page(const std::string& Caption);
     TexDBComboDlg* Lookup(TWinControl* Parent, const std::string& Name, const std::string& Field,
                           const std::string& Caption, int Top, int Width);
     TPanel* Description(TWinControl* Parent, const std::string& Name, int Left, int Top, int Width);

@@ -16,24 +16,15 @@ TfrmNota116::TfrmNota116(TComponent* AOwner)
     qryFebraban = qry;
     qryFebraban->SetName("qryFebraban");
     SetBounds(0, 0, 860, 400);
-    PageControl1 = Place<TPageControl>(this, pnlDados, "PageControl1", 0, 0, 860, 352);
-    PageControl1->SetAlign(alClient);
-    auto page = [this](const char* caption) {
-        auto* p = new TTabSheet(this);
-        p->SetPageControl(PageControl1);
-        p->SetCaption(caption);
-        return p;
-    };
-    TTabSheet* geral = page("Geral");
+    PageControl1 = PlacePages();
+    TTabSheet* geral = AddPage(PageControl1, "Geral");
     int n = 0;
     for (const char* caption : {"Instruções Bancárias", "Ocorrências Retorno", "Espécie Títulos", "Tipo Moeda"}) {
-        auto* grid = Place<TexDBGrid>(this, page(caption), "exDBGrid" + std::to_string(++n), 8, 8, 820, 290);
+        auto* grid = Place<TexDBGrid>(this, AddPage(PageControl1, caption), "exDBGrid" + std::to_string(++n), 8, 8, 820, 290);
         grid->SetReadOnly(true);
     }
     auto edit = [this, geral](const char* name, const char* field, const char* caption, int top, int width) {
-        auto* e = PlaceDB<TDBEdit>(this, geral, name, dsMain, field, 100, top, width, 23);
-        PlaceLabel(this, geral, caption, 12, top + 4, e);
-        return e;
+        return PlaceLabeled<TDBEdit>(this, geral, name, dsMain, field, caption, 12, 100, top, width);
     };
     dbeId_Febraban = edit("dbeId_Febraban", "id_febraban", "Código", 12, 60);
     dbeNome = edit("dbeNome", "Nome", "Nome", 40, 400);
@@ -53,7 +44,6 @@ TfrmNota116::TfrmNota116(TComponent* AOwner)
     Button4->OnClick = [this](TObject* s) { Button4Click(s); };
     // The edit button puts the focus on the (then read-only) code.
     SetEdits(dbeId_Febraban, dbeId_Febraban);
-    FocusOnFirstPageOnly(PageControl1);
     WithoutSearch();
     auto baseShow = OnShow;
     OnShow = [this, baseShow](TObject* s) {

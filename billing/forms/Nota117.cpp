@@ -13,18 +13,13 @@ TfrmNota117::TfrmNota117(TComponent* AOwner)
     qryTitulo_Receber = qry;
     qryTitulo_Receber->SetName("qryTitulo_Receber");
     SetBounds(0, 0, 860, 420);
-    dbeId_Titulo_Receber =
-        PlaceDB<TDBEdit>(this, pnlDados, "dbeId_Titulo_Receber", dsMain, "Id_Titulo_Receber", 130, 12, 80, 23);
+    dbeId_Titulo_Receber = PlaceLabeled<TDBEdit>(this, pnlDados, "dbeId_Titulo_Receber", dsMain, "Id_Titulo_Receber", "Título", 12, 130, 12, 80);
     dbeId_Titulo_Receber->SetReadOnly(true);
     dbeId_Titulo_Receber->SetColor(Color());
-    PlaceLabel(this, pnlDados, "Título", 12, 16, dbeId_Titulo_Receber);
-    dbeId_Cliente = PlaceDB<TexDBComboDlg>(this, pnlDados, "dbeId_Cliente", dsMain, "Id_Cliente", 130, 40, 90, 23);
-    PlaceLabel(this, pnlDados, "Cliente", 12, 44, dbeId_Cliente);
+    dbeId_Cliente = PlaceLabeled<TexDBComboDlg>(this, pnlDados, "dbeId_Cliente", dsMain, "Id_Cliente", "Cliente", 12, 130, 40, 90);
     PCliente = Place<TPanel>(this, pnlDados, "PCliente", 226, 40, 320, 23);
     PCliente->SetAlignment(taLeftJustify);
-    dbeId_Conta_Corrente =
-        PlaceDB<TexDBComboDlg>(this, pnlDados, "dbeId_Conta_Corrente", dsMain, "Id_Conta_Corrente", 130, 68, 90, 23);
-    PlaceLabel(this, pnlDados, "Conta Corrente", 12, 72, dbeId_Conta_Corrente);
+    dbeId_Conta_Corrente = PlaceLabeled<TexDBComboDlg>(this, pnlDados, "dbeId_Conta_Corrente", dsMain, "Id_Conta_Corrente", "Conta Corrente", 12, 130, 68, 90);
     PConta_Corrente = Place<TPanel>(this, pnlDados, "PConta_Corrente", 226, 68, 320, 23);
     PConta_Corrente->SetAlignment(taLeftJustify);
 
@@ -53,11 +48,12 @@ TfrmNota117::TfrmNota117(TComponent* AOwner)
         {"dbeDigito_Verificador", "Digito_Verificador", "DV", 280, 264, 30, false},
     };
     for (const Line& l : lines) {
-        TDBEdit* e = l.date ? PlaceDB<TexDBDateTimePicker>(this, pnlDados, l.name, dsMain, l.field, l.left + 118,
-                                                            l.top, l.width, 23)
-                            : PlaceDB<TDBEdit>(this, pnlDados, l.name, dsMain, l.field, l.left + 118, l.top,
-                                               l.width, 23);
-        PlaceLabel(this, pnlDados, l.caption, l.left, l.top + 4, e);
+        if (l.date)
+            PlaceLabeled<TexDBDateTimePicker>(this, pnlDados, l.name, dsMain, l.field, l.caption, l.left,
+                                              l.left + 118, l.top, l.width);
+        else
+            PlaceLabeled<TDBEdit>(this, pnlDados, l.name, dsMain, l.field, l.caption, l.left, l.left + 118, l.top,
+                                  l.width);
     }
     dbeGerou_Arquivo = PlaceDB<TDBCheckBox>(this, pnlDados, "dbeGerou_Arquivo", dsMain, "Gerou_Arquivo", 130, 292,
                                             160, 23);

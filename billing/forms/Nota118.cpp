@@ -12,12 +12,8 @@ TfrmNota118::TfrmNota118(TComponent* AOwner)
     qrySerie_Documento = qry;
     qrySerie_Documento->SetName("qrySerie_Documento");
     SetBounds(0, 0, 860, 200);
-    dbeId_Serie_Documento =
-        PlaceDB<TDBEdit>(this, pnlDados, "dbeId_Serie_Documento", dsMain, "Id_Serie_Documento", 120, 12, 60, 23);
-    PlaceLabel(this, pnlDados, "Série", 12, 16, dbeId_Serie_Documento);
-    dbeProximo_Numero =
-        PlaceDB<TDBEdit>(this, pnlDados, "dbeProximo_Numero", dsMain, "Proximo_Numero", 120, 40, 100, 23);
-    PlaceLabel(this, pnlDados, "Próximo Número", 12, 44, dbeProximo_Numero);
+    dbeId_Serie_Documento = PlaceLabeled<TDBEdit>(this, pnlDados, "dbeId_Serie_Documento", dsMain, "Id_Serie_Documento", "Série", 12, 120, 12, 60);
+    dbeProximo_Numero = PlaceLabeled<TDBEdit>(this, pnlDados, "dbeProximo_Numero", dsMain, "Proximo_Numero", "Próximo Número", 12, 120, 40, 100);
     SetEdits(dbeId_Serie_Documento, dbeProximo_Numero);
     SetFieldFormat("Id_Serie_Documento", "##0");
     SetFieldFormat("Proximo_Numero", "###,###,##0");

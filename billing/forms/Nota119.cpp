@@ -14,12 +14,9 @@ TfrmNota119::TfrmNota119(TComponent* AOwner)
     qryUnidade_Medida = qry;
     qryUnidade_Medida->SetName("qryUnidade_Medida");
     SetBounds(0, 0, 860, 200);
-    dbeId_Unidade_Medida =
-        PlaceDB<TDBEdit>(this, pnlDados, "dbeId_Unidade_Medida", dsMain, "Id_Unidade_Medida", 110, 12, 50, 23);
+    dbeId_Unidade_Medida = PlaceLabeled<TDBEdit>(this, pnlDados, "dbeId_Unidade_Medida", dsMain, "Id_Unidade_Medida", "Código", 12, 110, 12, 50);
     dbeId_Unidade_Medida->SetCharCase(ecUpperCase);
-    PlaceLabel(this, pnlDados, "Código", 12, 16, dbeId_Unidade_Medida);
-    dbeDescricao = PlaceDB<TDBEdit>(this, pnlDados, "dbeDescricao", dsMain, "Descricao", 110, 40, 200, 23);
-    PlaceLabel(this, pnlDados, "Descrição", 12, 44, dbeDescricao);
+    dbeDescricao = PlaceLabeled<TDBEdit>(this, pnlDados, "dbeDescricao", dsMain, "Descricao", "Descrição", 12, 110, 40, 200);
     SetEdits(dbeId_Unidade_Medida, dbeDescricao);
 
     AddCheck("O Código da Unidade de Medida não foi informado.", [this] { return !Blank("id_Unidade_Medida"); });

@@ -311,6 +311,20 @@ void RegisterForm::WithoutSearch() {
     DBButton1->SetCaption("Cancelar");
 }
 
+TTabSheet* AddPage(TPageControl* Pages, const std::string& Caption) {
+    auto* page = new TTabSheet(Pages->Owner());
+    page->SetPageControl(Pages);
+    page->SetCaption(Caption);
+    return page;
+}
+
+TPageControl* RegisterForm::PlacePages() {
+    auto* pages = Place<TPageControl>(this, pnlDados, "PageControl1", 0, 0, pnlDados->Width(), pnlDados->Height());
+    pages->SetAlign(alClient);
+    FocusOnFirstPageOnly(pages);
+    return pages;
+}
+
 void RegisterForm::CloseWithoutAsking() {
     OnCloseQuery = nullptr;
     OnClose = [this](TObject*, TCloseAction& Action) {

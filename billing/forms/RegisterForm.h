@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include "billing/controls/DBBButton.h"
+#include "billing/forms/FormUtils.h"
 #include "platform/db/SQLQuery.h"
 #include "platform/ui/ComCtrls.h"
 #include "platform/ui/DBCtrls.h"
@@ -38,6 +39,18 @@ void BindLookup(const LookupField& L);
 // whole number (anything else changes nothing and gives false); a text
 // column takes the text as it is, leading zeros and letters kept.
 bool StoreSearchResult(TField* Field, const std::string& Found);
+
+// A data-aware control bound to Field of Source with its caption in a label
+// at LabelLeft on the same line (the label focuses the control).
+template <typename T>
+T* PlaceLabeled(TComponent* Owner, TWinControl* Parent, const std::string& Name, TDataSource* Source,
+                const std::string& Field, const std::string& Caption, int LabelLeft, int Left, int Top, int Width) {
+    T* c = PlaceDB<T>(Owner, Parent, Name, Source, Field, Left, Top, Width, 23);
+    PlaceLabel(Owner, Parent, Caption, LabelLeft, Top + 4, c);
+    return c;
+}
+// A new page of Pages, captioned Caption.
+TTabSheet* AddPage(TPageControl* Pages, const std::string& Caption);
 
 // How a column shows: its display format (numbers and dates) and its edit
 // mask (texts); applied again whenever the dataset opens, since its fields
@@ -164,6 +177,9 @@ protected:
     // On a register with tab pages, insert and edit move the focus only
     // when the first page is the one shown.
     void FocusOnFirstPageOnly(TPageControl* Pages) { pages_ = Pages; }
+    // Tab pages filling the data panel, named PageControl1; insert and edit
+    // then move the focus only on the first page.
+    TPageControl* PlacePages();
     // The column's display format or edit mask (see FieldFormat).
     void SetFieldFormat(const std::string& Field, const std::string& DisplayFormat,
                         const std::string& EditMask = "");

@@ -17,7 +17,7 @@ protected:
         frame = std::make_unique<TForm>(nullptr);
         frame->SetFormStyle(fsMDIForm);
         Application->SetMainForm(frame.get());
-        frame->Show();
+        frame->Show();  // children show (and run their OnShow) inside a shown frame
     }
     void TearDown() override {
         for (auto it = opened.rbegin(); it != opened.rend(); ++it) delete *it;

@@ -3,7 +3,7 @@
 // listed in one box, duplicate keys, a delete refused while referenced, the
 // save question on closing and a lookup's description panel.
 #include "billing/forms/RegisterForm.h"
-#include "tests/billing/forms/BillingFixture.h"
+#include "tests/billing/forms/FormFixture.h"
 
 namespace {
 
@@ -53,25 +53,12 @@ public:
     std::string chosen;
 };
 
-class Register : public billtest::Session {
+class Register : public billtest::Forms {
 protected:
     void SetUp() override {
-        Session::SetUp();
-        frame = std::make_unique<TForm>(nullptr);
-        frame->SetFormStyle(fsMDIForm);
-        Application->SetMainForm(frame.get());
-        frame->Show();  // children show (and run their OnShow) inside a shown frame
-        form = new TfrmUnidades(nullptr);
-        form->DoCreate();
-        form->Show();
+        Forms::SetUp();
+        form = Open<TfrmUnidades>();
     }
-    void TearDown() override {
-        delete form;
-        Application->SetMainForm(nullptr);
-        frame.reset();
-        Session::TearDown();
-    }
-    std::unique_ptr<TForm> frame;
     TfrmUnidades* form = nullptr;
 };
 

@@ -2,27 +2,15 @@
 // user protected, and the rights saved all together or not at all.
 #include "billing/forms/Nota111.h"
 #include "billing/forms/Nota114.h"
-#include "tests/billing/forms/BillingFixture.h"
+#include "tests/billing/forms/FormFixture.h"
 
 namespace {
 
-class Users : public billtest::Session {
+class Users : public billtest::Forms {
 protected:
     void SetUp() override {
-        Session::SetUp();
-        frame = std::make_unique<TForm>(nullptr);
-        frame->SetFormStyle(fsMDIForm);
-        Application->SetMainForm(frame.get());
-        frame->Show();  // children show (and run their OnShow) inside a shown frame
-        form = new TfrmNota111(nullptr);
-        form->DoCreate();
-        form->Show();
-    }
-    void TearDown() override {
-        delete form;
-        Application->SetMainForm(nullptr);
-        frame.reset();
-        Session::TearDown();
+        Forms::SetUp();
+        form = Open<TfrmNota111>();
     }
     void Tick(const std::string& Program, const std::string& Value) {
         ASSERT_TRUE(form->tbTemp->Locate("Id_programa", Program, {}));
@@ -44,7 +32,6 @@ protected:
         form->qryUsuario->FieldByName("Nome")->SetAsString("Nome de " + Id);
         form->qryUsuario->FieldByName("Senha")->SetAsString(Password);
     }
-    std::unique_ptr<TForm> frame;
     TfrmNota111* form = nullptr;
 };
 
