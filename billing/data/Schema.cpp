@@ -44,7 +44,7 @@ std::vector<TableDef> BuildSchema() {
         "Endereco_Complemento text(25)", "Endereco_Cobranca_Complemento text(25)", "Faturamento_Minimo double"}));
     t.push_back(Table("produto", {
         "Descricao_Abreviada text(25)", "Descricao text(50)", "Quantidade_Estoque double", "Preco_Custo double",
-        "Preco_Venda double", "Edita_Peca text(1)", "Id_Unidade_Medida text(2)", "Fator_Peso double",
+        "Preco_Venda double", "Edita_Peca text(1)", "Id_Unidade_Medida text(3)", "Fator_Peso double",
         "Aliq_ICMS_Estadual double", "Id_CST_Estadual text(3)", "RBC_Estadual double",
         "Aliq_ICMS_Interestadual double", "Id_CST_Interestadual text(3)", "RBC_Interestadual double",
         "*Id_Produto text(5)", "Id_Produto_estrutura text(9)", "EAN text(14)", "Peso_Bruto double",

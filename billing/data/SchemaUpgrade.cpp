@@ -180,6 +180,11 @@ UpgradeResult UpgradeSchema(sqlite::Database& db) {
         sqlite::AlterColumnType(db, "usuario", "Senha", "text(" + std::to_string(kPasswordColumnSize) + ")");
         ++result.repairs;
     }
+    int unidade = DeclaredSize(db, "produto", "Id_Unidade_Medida");
+    if (unidade >= 0 && unidade < kUnitColumnSize) {
+        sqlite::AlterColumnType(db, "produto", "Id_Unidade_Medida", "text(" + std::to_string(kUnitColumnSize) + ")");
+        ++result.repairs;
+    }
     return result;
 }
 

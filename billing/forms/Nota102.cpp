@@ -1,6 +1,7 @@
 #include "billing/forms/Nota102.h"
 
 #include "billing/forms/FormUtils.h"
+#include "billing/forms/RegisterExtras.h"
 #include "billing/forms/Pesquisa.h"
 
 using namespace billing::forms;
@@ -18,7 +19,7 @@ TfrmNota102::TfrmNota102(TComponent* AOwner)
     dbePercentual_Comissao = PlaceLabeled<TDBEdit>(this, pnlDados, "dbePercentual_Comissao", dsMain, "Percentual_Comissao", "% Comissão", 12, 110, 68, 80);
     dbeEmail = PlaceLabeled<TDBEdit>(this, pnlDados, "dbeEmail", dsMain, "email", "eMail", 12, 110, 96, 420);
     SetEdits(dbeId_Vendedor, dbeNome);
-    SetFieldFormat("Percentual_Comissao", "#0.00");
+    DressFields(qry, {{"Percentual_Comissao", "", "#0.00"}});
 
     UseIdGenerator();
     UseAutoEdit();

@@ -5,6 +5,7 @@
 
 #include "billing/data/Utils.h"
 #include "billing/forms/FormUtils.h"
+#include "billing/forms/RegisterExtras.h"
 #include "billing/forms/Pesquisa.h"
 #include "platform/rtl/Strings.h"
 
@@ -39,7 +40,7 @@ TfrmNota106::TfrmNota106(TComponent* AOwner)
     SpeedButton1->OnClick = [this](TObject* s) { SpeedButton1Click(s); };
     dbeDescricao = PlaceLabeled<TDBEdit>(this, pnlDados, "dbeDescricao", dsMain, "Descricao", "Descrição", 12, 110, 40, 400);
     SetEdits(dbeId_Situacao_Tributaria, dbeDescricao);
-    SetFieldFormat("Id_Situacao_Tributaria", "", "999;0; ");
+    DressFields(qry, {{"Id_Situacao_Tributaria", "999;0; ", ""}});
 
     AddCheck("O Código da CST é inválido, verifique a ajuda da tabela.",
              [this] { return Valida_CST(qry->FieldByName("id_situacao_tributaria")->AsString()); });

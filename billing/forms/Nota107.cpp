@@ -1,6 +1,7 @@
 #include "billing/forms/Nota107.h"
 
 #include "billing/forms/FormUtils.h"
+#include "billing/forms/RegisterExtras.h"
 #include "billing/forms/Pesquisa.h"
 #include "platform/rtl/Strings.h"
 
@@ -40,7 +41,7 @@ TfrmNota107::TfrmNota107(TComponent* AOwner)
     dbeInativo->SetValueChecked("Sim");
     dbeInativo->SetValueUnchecked("Não");
     SetEdits(dbeId_Conta_Corrente, dbeId_Febraban);
-    SetFieldFormat("conta_dv", "", "##;0; ");
+    DressFields(qry, {{"conta_dv", "##;0; ", ""}});
 
     febraban_ = {dbeId_Febraban, PFebraban, "Febraban", "nome_fantasia", "id_febraban", [] { return Pesquisa_Febraban(); }};
     AddLookup(febraban_);

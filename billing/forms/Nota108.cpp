@@ -2,6 +2,7 @@
 
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
+#include "billing/forms/RegisterExtras.h"
 #include "billing/forms/Pesquisa.h"
 #include "memtable/mtMemTable.h"
 
@@ -31,7 +32,7 @@ TfrmNota108::TfrmNota108(TComponent* AOwner)
     temp->Open();
     temp->FieldByName("prazo_dias")->SetDisplayLabel("Prazo dias");
     temp->FieldByName("percentual")->SetDisplayLabel("%");
-    ApplyFieldFormats(temp, {{"percentual", "##0.00", ""}});
+    DressFields(temp, {{"percentual", "", "##0.00"}});
     tbTemp = temp;
     dsTemp = new TDataSource(this);
     dsTemp->SetName("dsTemp");
@@ -69,6 +70,7 @@ TfrmNota108::TfrmNota108(TComponent* AOwner)
 
 TfrmNota108::~TfrmNota108() {
     qry->AfterCancel = nullptr;
+    qry->AfterOpen = nullptr;
     if (frmNota108 == this) frmNota108 = nullptr;
 }
 

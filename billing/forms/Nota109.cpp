@@ -1,7 +1,7 @@
 #include "billing/forms/Nota109.h"
 
 #include "billing/forms/FormUtils.h"
-#include "billing/forms/Pesquisa.h"
+#include "billing/forms/RegisterExtras.h"
 
 using namespace billing::forms;
 
@@ -57,18 +57,13 @@ TfrmNota109::TfrmNota109(TComponent* AOwner)
     dbeObservacao = PlaceDB<TDBMemo>(this, observacao, "dbeObservacao", dsMain, "Observacao", 12, 12, 820, 320);
     KeepKeysInside(dbeObservacao);
     SetEdits(dbeId_Fornecedor, dbeNome);
-    SetFieldFormat("Cep", "", "#####-###;0; ");
-    SetFieldFormat("Telefone", "", "(##) ####-####;0; ");
-    SetFieldFormat("Telefax", "", "(##) ####-####;0; ");
+    DressFields(qry, {{"Cep", "#####-###;0; ", ""},
+                      {"Telefone", "(##) ####-####;0; ", ""},
+                      {"Telefax", "(##) ####-####;0; ", ""}});
     WithoutSearch();
     CloseWithoutAsking();
 
-    dbeId_Municipio->OnExit = [this](TObject*) { Mostra_Tudo(); };
-    dbeId_Municipio->OnCustomDlg = [this](TObject*) {
-        std::string found = Pesquisa_Municipio();
-        if (found.empty() || (qry->State() != dsEdit && qry->State() != dsInsert)) return;
-        if (StoreSearchResult(qry->FieldByName("Id_Municipio"), found)) Mostra_Tudo();
-    };
+    BindMunicipio(qry, dbeId_Municipio, PMunicipio, PUf_Municipio);
     frmNota109 = this;
 }
 
@@ -77,5 +72,5 @@ TfrmNota109::~TfrmNota109() {
 }
 
 void TfrmNota109::Mostra_Tudo() {
-    ShowMunicipio(qry->Active() ? qry->FieldByName("Id_Municipio") : nullptr, PMunicipio, PUf_Municipio);
+    MostraMunicipio(dbeId_Municipio->Field(), PMunicipio, PUf_Municipio);
 }

@@ -4,6 +4,7 @@
 
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
+#include "billing/forms/RegisterExtras.h"
 #include "billing/forms/Pesquisa.h"
 #include "platform/rtl/Strings.h"
 #include "platform/ui/Dialogs.h"
@@ -31,13 +32,11 @@ TfrmNota115::TfrmNota115(TComponent* AOwner) : TForm(AOwner) {
     qryOpcao->SetName("qryOpcao");
     qryOpcao->SetConnection(dmdb->ADOConnection);
     qryOpcao->SetSQL(kSql);
-    qryOpcao->AfterOpen = [](TDataSet* d) {
-        ApplyFieldFormats(d, {{"Limite_Credito", "###,###,##0.00", ""},
-                              {"Numero_Proximo_Romaneio", "###,###,##0", ""},
-                              {"Juros_Mora", "#0.00", ""},
-                              {"copias_danfe", "##0", ""},
-                              {"Id_Cliente", "", "######-#;0; "}});
-    };
+    DressFields(qryOpcao, {{"Limite_Credito", "", "###,###,##0.00"},
+                           {"Numero_Proximo_Romaneio", "", "###,###,##0"},
+                           {"Juros_Mora", "", "#0.00"},
+                           {"copias_danfe", "", "##0"},
+                           {"Id_Cliente", "######-#;0; ", ""}});
     qryOpcao->BeforePost = [this](TDataSet* d) { BeforePostChecks(d); };
     // A new folder or environment is in force from the save on.
     qryOpcao->AfterPost = [](TDataSet*) { dmdb->LoadNFeVariables(); };
@@ -166,12 +165,7 @@ TfrmNota115::TfrmNota115(TComponent* AOwner) : TForm(AOwner) {
     lookup(exDBComboDlg5, PConta_Corrente, "conta_corrente", "descricao", "id_conta_corrente",
            Pesquisa_Conta_Corrente);
     lookup(dbeId_Serie_Documento, nullptr, "serie_documento", "", "id_serie_documento", Pesquisa_Serie_Documento);
-    dbeId_Municipio->OnExit = [this](TObject*) { Mostra_Municipio(); };
-    dbeId_Municipio->OnCustomDlg = [this](TObject*) {
-        std::string found = Pesquisa_Municipio();
-        if (found.empty() || !Editing()) return;
-        if (StoreSearchResult(qryOpcao->FieldByName("Id_Municipio"), found)) Mostra_Municipio();
-    };
+    BindMunicipio(qryOpcao, dbeId_Municipio, PMunicipio, PUf_Municipio);
 
     checks_.Add(kTipoMessage,
                 [this] { return !Trim(qryOpcao->FieldByName("tipo_impressao_danfe")->AsString()).empty(); });
@@ -297,7 +291,7 @@ void TfrmNota115::Mostra_Condicao_Pagamento() { ShowLookup(lookups_[5]); }
 void TfrmNota115::Mostra_Conta_Corrente() { ShowLookup(lookups_[6]); }
 
 void TfrmNota115::Mostra_Municipio() {
-    ShowMunicipio(qryOpcao->Active() ? qryOpcao->FieldByName("Id_Municipio") : nullptr, PMunicipio, PUf_Municipio);
+    MostraMunicipio(dbeId_Municipio->Field(), PMunicipio, PUf_Municipio);
 }
 
 void TfrmNota115::Nome_Pasta(const std::string& Which, const std::string& Column) {

@@ -1,6 +1,7 @@
 #include "billing/forms/Nota118.h"
 
 #include "billing/forms/FormUtils.h"
+#include "billing/forms/RegisterExtras.h"
 
 using namespace billing::forms;
 
@@ -15,8 +16,7 @@ TfrmNota118::TfrmNota118(TComponent* AOwner)
     dbeId_Serie_Documento = PlaceLabeled<TDBEdit>(this, pnlDados, "dbeId_Serie_Documento", dsMain, "Id_Serie_Documento", "Série", 12, 120, 12, 60);
     dbeProximo_Numero = PlaceLabeled<TDBEdit>(this, pnlDados, "dbeProximo_Numero", dsMain, "Proximo_Numero", "Próximo Número", 12, 120, 40, 100);
     SetEdits(dbeId_Serie_Documento, dbeProximo_Numero);
-    SetFieldFormat("Id_Serie_Documento", "##0");
-    SetFieldFormat("Proximo_Numero", "###,###,##0");
+    DressFields(qry, {{"Id_Serie_Documento", "", "##0"}, {"Proximo_Numero", "", "###,###,##0"}});
     WithoutSearch();
 
     UseIdGenerator();

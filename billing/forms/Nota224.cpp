@@ -1,5 +1,8 @@
 #include "billing/forms/Nota224.h"
 
+#include <QScreen>
+#include <QTimer>
+
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
 #include "platform/rtl/SysUtils.h"
@@ -41,10 +44,28 @@ TfrmNota224::TfrmNota224(TComponent* AOwner) : TForm(AOwner) {
     OnClose = [this](TObject* s, TCloseAction& a) { FormClose(s, a); };
 }
 
+void TfrmNota224::Cover() {
+    QWidget* w = OuterWidget();
+    // After the event that asked for it, so as not to fight the window
+    // manager in the middle of its own change.
+    QTimer::singleShot(0, w, [w] {
+        if (!w->isVisible()) return;
+        QScreen* screen = w->screen();
+        QRect area = screen != nullptr ? screen->availableGeometry() : w->geometry();
+        bool covering = w->isMaximized() && !w->isMinimized() && w->geometry().contains(area);
+        if (covering) return;
+        w->setGeometry(area);
+        w->showMaximized();
+        w->raise();
+        w->activateWindow();
+    });
+}
+
 void TfrmNota224::FormShow(TObject*) {
     edtAplicativo->SetText(dmdb->Get_Var("nome_aplicativo"));
     edtUsuario->SetText(dmdb->Get_Var("id_usuario"));
     SetActiveControl(edtSenha);
+    Cover();
 }
 
 bool TfrmNota224::Valida_Senha() {

@@ -95,58 +95,40 @@ void BindLookup(const LookupField& L) {
     };
 }
 
-void ShowMunicipio(const TField* IdMunicipio, TPanel* Nome, TPanel* Uf) {
-    Nome->SetCaption("?");
-    Uf->SetCaption("?");
-    if (IdMunicipio == nullptr || IdMunicipio->IsNull()) return;
-    TSQLQuery q;
-    q.SetConnection(dmdb->ADOConnection);
-    q.SetSQL(kMunicipioSql);
-    q.ParamByName("pid_municipio")->SetValue(IdMunicipio->Value());
-    q.Open();
-    if (q.IsEmpty()) return;
-    Nome->SetCaption(q.FieldByName("nome")->AsString());
-    Uf->SetCaption(q.FieldByName("uf")->AsString());
+void SaveChecks::Add(const std::string& Message, std::function<bool()> Passes) {
+    Add([Message, Passes = std::move(Passes)] { return Passes() ? std::string() : Message; });
 }
 
-void SaveChecks::Add(const std::string& Message, std::function<bool()> Passes) {
-    checks_.push_back({Message, std::move(Passes)});
-}
+void SaveChecks::Add(std::function<std::string()> Problem) { checks_.push_back(std::move(Problem)); }
 
 void SaveChecks::Run(std::string& Errors) const {
     Errors.clear();
-    for (const Check& c : checks_) {
-        if (!c.passes()) Errors += c.message + "\r\n";
+    for (const auto& check : checks_) {
+        std::string problem = check();
+        if (!problem.empty()) Errors += problem + "\r\n";
     }
     if (!Errors.empty()) Refuse("Foram identificados erros, por favor corrija: \r\n\r\n" + Errors);
 }
 
 bool SettlePendingRow(TCustomForm* Form, TDataSet* DataSet) {
     if (DataSet->State() != dsEdit && DataSet->State() != dsInsert) return true;
-    if (AskYesNo("Deseja salvar as alterações ?", "Salvar")) {
+    switch (AskYesNoCancel("Deseja salvar as alterações ?", "Salvar")) {
+    case mrYes:
         try {
             DataSet->Post();
         } catch (const EAbort&) {
             return false;  // the checks refused: the row stays in edit
         }
-    } else {
+        break;
+    case mrNo:
         DataSet->Cancel();
+        break;
+    default:
+        return false;  // Cancelar, Esc or the box closed: the form and its row stay as they were
     }
     // The form may stay open (another form refused the frame's close).
     ChangeColor(Form, false);
     return true;
-}
-
-void ApplyFieldFormats(TDataSet* DataSet, const std::vector<FieldFormat>& Formats) {
-    for (const FieldFormat& format : Formats) {
-        TField* f = DataSet->FindField(format.field);
-        if (f == nullptr) continue;
-        if (!format.displayFormat.empty()) {
-            if (auto* n = dynamic_cast<TNumericField*>(f)) n->SetDisplayFormat(format.displayFormat);
-            else if (auto* d = dynamic_cast<TDateTimeField*>(f)) d->SetDisplayFormat(format.displayFormat);
-        }
-        if (!format.editMask.empty()) f->SetEditMask(format.editMask);
-    }
 }
 
 RegisterForm::RegisterForm(TComponent* AOwner, const std::string& Caption, const std::string& Table,
@@ -166,7 +148,6 @@ RegisterForm::RegisterForm(TComponent* AOwner, const std::string& Caption, const
     qry->BeforePost = [this](TDataSet* d) { BeforePostChecks(d); };
     qry->BeforeDelete = [this](TDataSet* d) { BeforeDeleteChecks(d); };
     qry->AfterScroll = [this](TDataSet*) { Mostra_Tudo(); };
-    qry->AfterOpen = [this](TDataSet* d) { ApplyFieldFormats(d, formats_); };
     dsMain = new TDataSource(this);
     dsMain->SetName("dsMain");
     dsMain->SetAutoEdit(false);
@@ -212,7 +193,6 @@ RegisterForm::~RegisterForm() {
     qry->BeforePost = nullptr;
     qry->BeforeDelete = nullptr;
     qry->AfterScroll = nullptr;
-    qry->AfterOpen = nullptr;
     if (dsMain != nullptr) dsMain->OnStateChange = nullptr;
 }
 
@@ -275,6 +255,8 @@ void RegisterForm::AddCheck(const std::string& Message, std::function<bool()> Pa
     checks_.Add(Message, std::move(Passes));
 }
 
+void RegisterForm::AddCheck(std::function<std::string()> Problem) { checks_.Add(std::move(Problem)); }
+
 bool RegisterForm::Blank(const std::string& Field) const { return Trim(qry->FieldByName(Field)->AsString()).empty(); }
 
 void RegisterForm::AddUniqueKey(const std::string& Column, const std::string& MessagePrefix) {
@@ -331,12 +313,6 @@ void RegisterForm::CloseWithoutAsking() {
         if (qry->State() == dsEdit || qry->State() == dsInsert) qry->Cancel();
         Action = caFree;
     };
-}
-
-void RegisterForm::SetFieldFormat(const std::string& Field, const std::string& DisplayFormat,
-                                  const std::string& EditMask) {
-    formats_.push_back({Field, DisplayFormat, EditMask});
-    if (qry->Active()) ApplyFieldFormats(qry, formats_);
 }
 
 void RegisterForm::WriteWithRow(std::function<void(TDataSet*)> OnPost, std::function<void(TDataSet*)> OnDelete) {

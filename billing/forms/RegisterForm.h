@@ -52,46 +52,26 @@ T* PlaceLabeled(TComponent* Owner, TWinControl* Parent, const std::string& Name,
 // A new page of Pages, captioned Caption.
 TTabSheet* AddPage(TPageControl* Pages, const std::string& Caption);
 
-// How a column shows: its display format (numbers and dates) and its edit
-// mask (texts); applied again whenever the dataset opens, since its fields
-// are made anew then.
-struct FieldFormat {
-    std::string field;
-    std::string displayFormat;
-    std::string editMask;
-};
-void ApplyFieldFormats(TDataSet* DataSet, const std::vector<FieldFormat>& Formats);
-
-// The municipality of IdMunicipio: its name in Nome and its state's
-// abbreviation in Uf, both "?" when there is none.
-void ShowMunicipio(const TField* IdMunicipio, TPanel* Nome, TPanel* Uf);
-inline constexpr const char* kMunicipioSql =
-    "SELECT Municipio.id_municipio, Municipio.nome, UF.uf\n"
-    "FROM UF INNER JOIN Municipio ON UF.id_uf = Municipio.id_uf\n"
-    "where id_municipio = :pid_municipio\n"
-    "ORDER BY Municipio.nome";
-
 // The checks a row passes before it is saved, in the order they were added.
 class SaveChecks {
 public:
     // A check: Passes false adds Message to the list.
     void Add(const std::string& Message, std::function<bool()> Passes);
+    // A check whose message depends on the row: "" when the row passes.
+    void Add(std::function<std::string()> Problem);
     // Runs every check. When any fails, shows "Foram identificados erros,
     // por favor corrija: " and the messages, one a line, in one box, then
     // aborts silently (the row stays in edit). Errors keeps the list.
     void Run(std::string& Errors) const;
 
 private:
-    struct Check {
-        std::string message;
-        std::function<bool()> passes;
-    };
-    std::vector<Check> checks_;
+    std::vector<std::function<std::string()>> checks_;
 };
 
 // A row left in edit or insert when its form closes: asks "Deseja salvar as
-// alterações ?"; Yes posts it (false when the checks refused: the row stays
-// in edit), No drops it. The form then takes its browse look.
+// alterações ?" (Sim, Não, Cancelar); Sim posts it, Não drops it, and the
+// form then takes its browse look. False when the checks refused the post
+// or the user cancelled: the row stays in edit.
 bool SettlePendingRow(TCustomForm* Form, TDataSet* DataSet);
 
 class RegisterForm : public TForm {
@@ -124,13 +104,15 @@ public:
 
     void FormCreate(TObject* Sender);
     void FormShow(TObject* Sender);
-    // Asks "Deseja salvar as alterações ?" when a row is pending; a refused
-    // save keeps the form open with the row still in edit.
+    // Asks "Deseja salvar as alterações ?" (Sim, Não, Cancelar) when a row
+    // is pending; Cancelar, and a refused save, keep the form open with the
+    // row still in edit.
     void FormClose(TObject* Sender, TCloseAction& Action);
     // The same question asked before anything closes the form, so that a
     // frame closing its database first can let the user keep his row.
     void FormCloseQuery(TObject* Sender, bool& CanClose);
-    // Posts (Yes) or drops (No) a pending row; false when the save was refused.
+    // Posts (Yes) or drops (No) a pending row; false when the save was
+    // refused or the user cancelled (Cancel, Esc, the box's close button).
     bool SettlePending();
     virtual void btnInsertClick(TObject* Sender);
     virtual void btnEditClick(TObject* Sender);
@@ -159,6 +141,9 @@ protected:
 
     // A check before saving: Passes false appends Message to the error list.
     void AddCheck(const std::string& Message, std::function<bool()> Passes);
+    // A check whose message depends on the row: Problem gives "" when the
+    // row passes, else the message to list.
+    void AddCheck(std::function<std::string()> Problem);
     // Blank: the field's text, trimmed, is empty.
     bool Blank(const std::string& Field) const;
     // A new row whose Column value already exists is refused with
@@ -180,9 +165,6 @@ protected:
     // Tab pages filling the data panel, named PageControl1; insert and edit
     // then move the focus only on the first page.
     TPageControl* PlacePages();
-    // The column's display format or edit mask (see FieldFormat).
-    void SetFieldFormat(const std::string& Field, const std::string& DisplayFormat,
-                        const std::string& EditMask = "");
     // Runs before the checks of every save, after the lookup panels were
     // refreshed: what the row derives from its other columns, or checks of
     // its own that refuse at once.
@@ -216,7 +198,6 @@ private:
     TWinControl* firstEdit_ = nullptr;
     bool idGenerator_ = false;
     TPageControl* pages_ = nullptr;
-    std::vector<FieldFormat> formats_;
     SaveChecks checks_;
     std::vector<std::pair<std::string, std::string>> uniqueKeys_;
     std::vector<std::pair<std::string, std::string>> deleteRefusals_;

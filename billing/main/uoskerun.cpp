@@ -6,11 +6,15 @@
 
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
+#include "billing/forms/Nota100.h"
+#include "billing/forms/Nota101.h"
 #include "billing/forms/Nota102.h"
+#include "billing/forms/Nota103.h"
 #include "billing/forms/Nota104.h"
 #include "billing/forms/Nota106.h"
 #include "billing/forms/Nota107.h"
 #include "billing/forms/Nota108.h"
+#include "billing/forms/Nota110.h"
 #include "billing/forms/Nota111.h"
 #include "billing/forms/Nota114.h"
 #include "billing/forms/Nota115.h"
@@ -21,6 +25,7 @@
 #include "billing/forms/Nota223.h"
 #include "billing/forms/Nota224.h"
 #include "billing/forms/Sobre.h"
+#include "billing/nfe/NFeSettings.h"
 #include "platform/os/Process.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/SysUtils.h"
@@ -98,7 +103,6 @@ TfrmOske_Nf::TfrmOske_Nf(TComponent* AOwner) : TForm(AOwner) {
     StartProgram = StartDetached;
     ShowLogin = [this] {
         TfrmNota220 login(nullptr);
-        if (files_) login.SetDefaultDatabase(files_->DatabaseFileName());
         return login.ShowModal();
     };
 
@@ -115,6 +119,7 @@ TfrmOske_Nf::~TfrmOske_Nf() {
         dmdb->OnStatusText = nullptr;
         dmdb->AfterOpenDatabase = nullptr;
     }
+    billing::nfe::SetMessagePump(nullptr);
     if (frmOske_Nf == this) frmOske_Nf = nullptr;
 }
 
@@ -142,15 +147,16 @@ void TfrmOske_Nf::BuildMenu() {
     auto sep = [this](TMenuItem* parent) { AddItem(parent, "", "-", nullptr); };
 
     TMenuItem* cad = AddItem(root, "mnuCadastros", "&Cadastros", nullptr);
-    mnuClientes = AddItem(cad, "mnuClientes", "&Clientes", x(), "Cadastro de Clientes");
-    mnuProdutos = AddItem(cad, "mnuProdutos", "&Produtos", x(), "Cadastro de Produtos");
+    mnuClientes = AddItem(cad, "mnuClientes", "&Clientes", [this] { mnuClientesClick(this); }, "Cadastro de Clientes");
+    mnuProdutos = AddItem(cad, "mnuProdutos", "&Produtos", [this] { mnuProdutosClick(this); }, "Cadastro de Produtos");
     sep(cad);
     AddItem(cad, "mnuNota105", "CFOP", [this] { mnuNota105Click(this); });
     AddItem(cad, "mnuNota106", "&Situação Tributária", [this] { mnuNota106Click(this); });
     AddItem(cad, "UnidadesdeMedida1", "Unidades de Medida", [this] { UnidadesdeMedida1Click(this); });
     sep(cad);
     AddItem(cad, "mnuNota103", "&Vendedores", [this] { mnuNota103Click(this); });
-    mnuTransportadoras = AddItem(cad, "mnuTransportadoras", "&Transportadoras", x(), "Cadastro de Transportadoras");
+    mnuTransportadoras = AddItem(cad, "mnuTransportadoras", "&Transportadoras",
+                                 [this] { mnuTransportadorasClick(this); }, "Cadastro de Transportadoras");
     AddItem(cad, "SrieDocumentos1", "Série Documentos", [this] { SrieDocumentos1Click(this); });
     sep(cad);
     AddItem(cad, "mnuCondicao_Pagamento", "Condições de Pagamento",
@@ -158,7 +164,7 @@ void TfrmOske_Nf::BuildMenu() {
     AddItem(cad, "mnuConta_Corrente", "Contas Corrente", [this] { mnuConta_CorrenteClick(this); });
     AddItem(cad, "Febraban1", "Febraban", x());
     sep(cad);
-    AddItem(cad, "Emitente1", "&Emitente", x());
+    AddItem(cad, "Emitente1", "&Emitente", [this] { Emitente1Click(this); });
     sep(cad);
     mnuSair = AddItem(cad, "mnuSair", "Sai&r", [this] { mnuSairClick(mnuSair); }, "Sair do Sistema");
 
@@ -290,7 +296,12 @@ void TfrmOske_Nf::FormCreate(TObject*) {
     dmdb->OnStatusText = [this](TObject*, int Panel, const std::string& Text) {
         if (Panel >= 0 && Panel < StatusBar->PanelCount()) StatusBar->Panels(Panel)->SetText(Text);
     };
-    dmdb->AfterOpenDatabase = [this](TObject*) { TimerNFe->SetEnabled(true); };
+    billing::nfe::SetMessagePump([] { Application->ProcessMessages(); });
+    dmdb->AfterOpenDatabase = [this](TObject*) {
+        // Read once now so that a new INI file shows the NF-e programs' settings.
+        billing::nfe::Config_NFe(*dmdb);
+        TimerNFe->SetEnabled(true);
+    };
     dmdb->LoadStartupFiles(*files_);
     std::string title = dmdb->Get_Var("nome_aplicativo");
     Application->SetTitle(title);
@@ -321,7 +332,12 @@ void TfrmOske_Nf::FormActivate(TObject*) {
             throw;
         }
         loginRunning_ = false;
-        if (result != mrOk) Application->Terminate();
+        if (result != mrOk) {
+            // Nobody logged in: the program ends without touching any
+            // database (opening one could make a file where there was none).
+            Application->Terminate();
+            return;
+        }
     }
     if (!dmdb->ADOConnection->Connected()) Abrir_Banco_Dados();
 }
@@ -342,7 +358,15 @@ void TfrmOske_Nf::FormCloseQuery(TObject*, bool& CanClose) {
 }
 
 void TfrmOske_Nf::Arquivo_Ini(const std::string& Mode) { dmdb->Arquivo_Ini(Mode); }
-void TfrmOske_Nf::Abrir_Banco_Dados() { dmdb->Abrir_Banco_Dados(); }
+void TfrmOske_Nf::Abrir_Banco_Dados() {
+    std::string path = dmdb->Get_Var("nome_banco_dados");
+    std::error_code ec;
+    if (!fs::exists(path, ec)) {
+        if (OfferDatabaseChooser(path)) OpenChosenDatabase();
+        return;
+    }
+    dmdb->Abrir_Banco_Dados();
+}
 
 void TfrmOske_Nf::Fechar_Banco_Dados() {
     TimerNFe->SetEnabled(false);
@@ -359,9 +383,13 @@ void TfrmOske_Nf::Compactar_Banco_Dados() {
 bool TfrmOske_Nf::Selecionar_Banco_Dados() {
     TfrmSelecionarBancoDados chooser(nullptr);
     if (chooser.ShowModal() != mrOk) return false;
-    dmdb->Arquivo_Ini("Salva");
-    Abrir_Banco_Dados();
+    OpenChosenDatabase();
     return true;
+}
+
+void TfrmOske_Nf::OpenChosenDatabase() {
+    dmdb->Arquivo_Ini("Salva");  // the next start proposes it
+    dmdb->Abrir_Banco_Dados();
 }
 
 void TfrmOske_Nf::Application_Update() {
@@ -441,6 +469,22 @@ void TfrmOske_Nf::mnuBloquear_AplicativoClick(TObject*) {
         TfrmNota224 lock(nullptr);
         lock.ShowModal();
     });
+}
+
+void TfrmOske_Nf::mnuClientesClick(TObject*) {
+    Guarded("Nota100", [this] { OpenForm(frmNota100); });
+}
+
+void TfrmOske_Nf::mnuProdutosClick(TObject*) {
+    Guarded("Nota101", [this] { OpenForm(frmNota101); });
+}
+
+void TfrmOske_Nf::mnuTransportadorasClick(TObject*) {
+    Guarded("Nota103", [this] { OpenForm(frmNota103); });
+}
+
+void TfrmOske_Nf::Emitente1Click(TObject*) {
+    Guarded("Nota110", [this] { OpenForm(frmNota110); });
 }
 
 void TfrmOske_Nf::mnuNota105Click(TObject*) {

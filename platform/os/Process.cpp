@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -92,6 +93,27 @@ bool IsProgramRunning(const std::string& program) {
     }
     closedir(proc);
     return found;
+}
+
+std::string FindProgram(const std::string& program) {
+    auto executable = [](const std::string& path) {
+        struct stat st {};
+        return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
+    };
+    if (program.empty()) return {};
+    if (program.find('/') != std::string::npos) return executable(program) ? program : std::string();
+    const char* env = getenv("PATH");
+    std::string path = env ? env : "/usr/local/bin:/usr/bin:/bin";
+    for (std::size_t start = 0; start <= path.size();) {
+        std::size_t end = path.find(':', start);
+        if (end == std::string::npos) end = path.size();
+        // An empty entry is the current folder, as for the shell.
+        std::string folder = end > start ? path.substr(start, end - start) : std::string(".");
+        std::string candidate = folder + (folder.back() == '/' ? "" : "/") + program;
+        if (executable(candidate)) return candidate;
+        start = end + 1;
+    }
+    return {};
 }
 
 bool StartProgram(const std::string& program, const std::vector<std::string>& args,

@@ -18,4 +18,9 @@ bool IsProgramRunning(const std::string& program);
 bool StartProgram(const std::string& program, const std::vector<std::string>& args,
                   const std::string& folder = {}, std::string* error = nullptr);
 
+// The full path of a program: a name with a "/" is taken as it is (when it
+// names an executable file); a bare name is looked up on PATH as a shell
+// would. "" when there is no such executable file.
+std::string FindProgram(const std::string& program);
+
 }  // namespace os

@@ -44,7 +44,6 @@ int main(int argc, char** argv) {
     bool ok = true;
     frmOske_Nf->ShowLogin = [&] {
         TfrmNota220 login(nullptr);
-        login.SetDefaultDatabase(frmOske_Nf->Files().DatabaseFileName());
         QTimer::singleShot(500, qApp, [&] {
             login.dbeId_Usuario->SetText("Admin");
             login.dbeSenha->SetText("truve");

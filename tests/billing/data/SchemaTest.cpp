@@ -34,6 +34,7 @@ std::string MakeVersion15(const testsupport::TempDir& dir) {
     db.Exec("ALTER TABLE febraban DROP COLUMN arquivo_logotipo");
     sqlite::AlterColumnType(db, "conta_corrente", "conta_dv", "text(1)");
     sqlite::AlterColumnType(db, "usuario", "Senha", "text(20)");
+    sqlite::AlterColumnType(db, "produto", "Id_Unidade_Medida", "text(2)");
     db.Exec("delete from programa where id_programa = 'NOTA225'");
     db.Exec("update versao set versao = '1.5'");
     db.Exec("insert into opcao(Impressora_Nota_Fiscal, Impressora_Relatorio, Ambiente) values('HP', 'Epson', "
@@ -42,6 +43,7 @@ std::string MakeVersion15(const testsupport::TempDir& dir) {
     db.Exec("insert into nota_fiscal(Id_Nota_Fiscal, Id_Serie_Documento, Id_Registro, Dados_Adicionais, "
             "Valor_Total_Nota) values(123, 1, '0010000123', 'obs', 99.5)");
     db.Exec("insert into usuario(id_usuario, nome, senha, inativo) values('ana', 'Ana', 'abc', 'Não')");
+    db.Exec("insert into produto(id_produto, id_unidade_medida) values('00001', 'KG')");
     return path;
 }
 
@@ -171,6 +173,7 @@ TEST(SchemaUpgrade, FromVersion15ToCurrentInOneRun) {
     EXPECT_EQ(sqlite::MapDeclaredType(ColumnType(db, "conta_corrente", "conta_dv")).size, 2);
     EXPECT_EQ(sqlite::MapDeclaredType(ColumnType(db, "opcao", "Impressora_Relatorio")).size, 100);
     EXPECT_EQ(sqlite::MapDeclaredType(ColumnType(db, "usuario", "Senha")).size, kPasswordColumnSize);
+    EXPECT_EQ(sqlite::MapDeclaredType(ColumnType(db, "produto", "Id_Unidade_Medida")).size, 3);
     EXPECT_TRUE(db.TableExists(kKeyReservationTable));
     EXPECT_TRUE(HasColumn(db, "febraban", "arquivo_logotipo"));  // the bank-code form keeps the logo there
     EXPECT_EQ(Scalar(db, "select descricao from programa where id_programa = 'Nota225'"),
@@ -183,6 +186,7 @@ TEST(SchemaUpgrade, FromVersion15ToCurrentInOneRun) {
     EXPECT_EQ(Scalar(db, "select conta_dv from conta_corrente where id_conta_corrente = 1"), "7");
     EXPECT_EQ(Scalar(db, "select Valor_Total_Nota from nota_fiscal where Id_Nota_Fiscal = 123"), "99.5");
     EXPECT_EQ(Scalar(db, "select senha from usuario where id_usuario = 'ANA'"), "abc");
+    EXPECT_EQ(Scalar(db, "select id_unidade_medida from produto where id_produto = '00001'"), "KG");
     // Keys and collation survive too: a second invoice with the same key is refused.
     EXPECT_THROW(db.Exec("insert into nota_fiscal(Id_Nota_Fiscal, Id_Serie_Documento) values(123, 1)"),
                  ESQLiteError);

@@ -28,6 +28,7 @@ protected:
         path = dir.file("fat.db");
         dm.Set_Var("nome_banco_dados", path);
         dm.Set_Var("id_usuario", "Admin");
+        CreateDatabaseFile(path);
         dm.Abrir_Banco_Dados();
         DefaultMessages().Clear();
     }
@@ -347,17 +348,27 @@ TEST_F(Services, WebSiteWithoutABrowserSaysSo) {
     EXPECT_NE(DefaultMessages().Entries()[0].text.find("https://www.exemplo.gov.br"), std::string::npos);
 }
 
-TEST_F(Services, PasswordTooLongToStoreWholeIsRefused) {
-    // The longest password whose stored form fits the column...
-    std::string longest = dm.EncryptPassword(std::string(47, 'x'));
-    EXPECT_LE(longest.size(), static_cast<std::size_t>(kPasswordColumnSize));
-    EXPECT_TRUE(dm.PasswordMatches(std::string(47, 'x'), longest));
-    // ...and one more character: its stored form would be cut by the
-    // column, and no typed password would open it again.
-    EXPECT_THROW(dm.EncryptPassword(std::string(48, 'x')), EDatabaseError);
-    // Accented letters count one each, as the cipher stores them.
-    EXPECT_NO_THROW(dm.EncryptPassword(std::string(41, 'x') + "çççççç"));
-    EXPECT_THROW(dm.EncryptPassword(std::string(42, 'x') + "çççççç"), EDatabaseError);
-    // Typing one at the login is a wrong password, not an error.
-    EXPECT_FALSE(dm.PasswordMatches(std::string(48, 'x'), longest));
+TEST_F(Services, PasswordsAreTwentyCharactersAtMostAndNeverBlank) {
+    // Twenty, as the login's edit takes them; accented letters count one each.
+    const std::string twenty = std::string(14, 'x') + "çççççç";
+    ASSERT_EQ(Length(twenty), 20);
+    std::string stored = dm.EncryptPassword(twenty);
+    EXPECT_LE(stored.size(), static_cast<std::size_t>(kPasswordColumnSize));
+    EXPECT_TRUE(dm.PasswordMatches(twenty, stored));
+    EXPECT_EQ(dm.PasswordRefusal(twenty), "");
+    // One more is refused with the message the forms show.
+    EXPECT_EQ(dm.PasswordRefusal(twenty + "x"), "A senha deve ter no máximo 20 caracteres.");
+    try {
+        dm.EncryptPassword(twenty + "x");
+        ADD_FAILURE() << "stored";
+    } catch (const EDatabaseError& e) {
+        EXPECT_EQ(e.Message(), "A senha deve ter no máximo 20 caracteres.");
+    }
+    // A blank one would leave the user with a password the login never takes.
+    for (const std::string& blank : {std::string(), std::string("   ")}) {
+        EXPECT_EQ(dm.PasswordRefusal(blank), "A senha não pode ficar em branco.");
+        EXPECT_THROW(dm.EncryptPassword(blank), EDatabaseError);
+    }
+    // Typing a longer one at the login is a wrong password, not an error.
+    EXPECT_FALSE(dm.PasswordMatches(std::string(48, 'x'), stored));
 }

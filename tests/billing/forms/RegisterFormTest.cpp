@@ -2,6 +2,8 @@
 // edit, save, cancel and delete through the record buttons, the checks
 // listed in one box, duplicate keys, a delete refused while referenced, the
 // save question on closing and a lookup's description panel.
+#include <QTest>
+
 #include "billing/forms/RegisterForm.h"
 #include "tests/billing/forms/FormFixture.h"
 
@@ -160,6 +162,45 @@ TEST_F(Register, ClosingAndSavingARowThatFailsItsChecksKeepsTheFormOpen) {
     EXPECT_EQ(action, caNone);
     EXPECT_EQ(form->qry->State(), dsInsert);
     form->qry->Cancel();
+}
+
+TEST_F(Register, CancellingTheSaveQuestionKeepsTheFormAndItsRowAsTheyWere) {
+    form->btnInsert->Click();
+    form->qry->FieldByName("Id_Unidade_Medida")->SetAsString("LT");
+    form->qry->FieldByName("Descricao")->SetAsString("Litro");
+    TCloseAction action = caHide;
+    dialogs.Expect("Deseja salvar as alterações ?", mrCancel, "Salvar");
+    form->FormClose(form, action);
+    EXPECT_EQ(dialogs.Shown().back().buttons, mbYesNoCancel);
+    EXPECT_EQ(action, caNone);
+    EXPECT_EQ(form->qry->State(), dsInsert);
+    EXPECT_EQ(form->qry->FieldByName("Descricao")->AsString(), "Litro");
+    EXPECT_EQ(form->dbeDescricao->Color(), clWindow);  // still the edit look
+    dialogs.Expect("Deseja salvar as alterações ?", mrCancel, "Salvar");
+    EXPECT_FALSE(form->CloseQuery());
+    EXPECT_EQ(form->qry->State(), dsInsert);
+    EXPECT_EQ(Count("select count(*) from unidade_medida"), 0);
+    form->qry->Cancel();
+}
+
+TEST_F(Register, EscapeAndTheBoxCloseButtonAnswerCancel) {
+    billtest::RealBoxes boxes;  // the program's own box, as the user sees it
+    for (bool useEscape : {true, false}) {
+        form->btnInsert->Click();
+        form->qry->FieldByName("Id_Unidade_Medida")->SetAsString("LT");
+        bool seen = false;
+        boxes.WhenShown([&](QMessageBox* box) {
+            seen = true;
+            if (useEscape) QTest::keyClick(box, Qt::Key_Escape);
+            else box->close();
+        });
+        form->DBButton1->Click();  // Fechar
+        EXPECT_TRUE(seen);
+        ASSERT_EQ(form->qry->State(), dsInsert) << "the row was dropped";
+        ASSERT_TRUE(form->Visible());
+        EXPECT_EQ(form->qry->FieldByName("Id_Unidade_Medida")->AsString(), "LT");
+        form->qry->Cancel();
+    }
 }
 
 TEST_F(Register, EnterMovesToTheNextFieldAndUpMovesBack) {

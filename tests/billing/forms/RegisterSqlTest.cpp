@@ -13,6 +13,7 @@
 #include "billing/forms/Nota117.h"
 #include "billing/forms/Nota118.h"
 #include "billing/forms/Nota119.h"
+#include "billing/forms/RegisterExtras.h"
 #include "tests/billing/forms/BillingFixture.h"
 
 namespace {
