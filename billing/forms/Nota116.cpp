@@ -1,10 +1,8 @@
 #include "billing/forms/Nota116.h"
 
-#include <QCoreApplication>
-
 #include "billing/forms/FormUtils.h"
+#include "billing/forms/RegisterExtras.h"
 #include "platform/rtl/Strings.h"
-#include "platform/ui/Dialogs.h"
 
 using namespace billing::forms;
 
@@ -42,6 +40,7 @@ TfrmNota116::TfrmNota116(TComponent* AOwner)
     Button4 = Place<TButton>(this, geral, "Button4", 350, 134, 100, 28);
     Button4->SetCaption("Limpar");
     Button4->OnClick = [this](TObject* s) { Button4Click(s); };
+    OpenDialog = NewLogoDialog(this);
     // The edit button puts the focus on the (then read-only) code.
     SetEdits(dbeId_Febraban, dbeId_Febraban);
     WithoutSearch();
@@ -58,19 +57,7 @@ TfrmNota116::~TfrmNota116() {
 }
 
 void TfrmNota116::Button3Click(TObject*) {
-    if (qry->State() != dsEdit && qry->State() != dsInsert) return;
-    TOpenDialog dialog(nullptr);
-    dialog.SetDefaultExt("*.jpg");
-    dialog.SetFilter(kFiltroImagem);
-    dialog.SetInitialDir(QCoreApplication::applicationDirPath().toStdString());
-    if (!dialog.Execute()) return;
-    TImage probe(nullptr);
-    if (!probe.LoadFromFile(dialog.FileName())) {
-        Box("O arquivo \"" + dialog.FileName() + "\" não é uma imagem que possa ser mostrada.", "Atenção");
-        return;
-    }
-    qry->FieldByName("arquivo_logotipo")->SetAsString(dialog.FileName());
-    Mostra_Logotipo();
+    if (EscolheLogotipo(qry, "arquivo_logotipo", OpenDialog)) Mostra_Logotipo();
 }
 
 void TfrmNota116::Button4Click(TObject*) {
@@ -79,9 +66,4 @@ void TfrmNota116::Button4Click(TObject*) {
     Mostra_Logotipo();
 }
 
-void TfrmNota116::Mostra_Logotipo() {
-    TField* f = qry->Active() ? qry->FindField("arquivo_logotipo") : nullptr;
-    std::string path = f != nullptr ? Trim(f->AsString()) : std::string();
-    // A file that is gone or no picture shows none; the choice reports it.
-    if (path.empty() || !imgLogotipo->LoadFromFile(path)) imgLogotipo->Clear();
-}
+void TfrmNota116::Mostra_Logotipo() { MostraLogotipo(qry, "arquivo_logotipo", imgLogotipo, reportedLogo_); }

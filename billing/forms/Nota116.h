@@ -5,6 +5,7 @@
 #include "billing/forms/RegisterForm.h"
 #include "platform/ui/ComCtrls.h"
 #include "platform/ui/DBGrids.h"
+#include "platform/ui/Dialogs.h"
 
 class TfrmNota116 : public billing::forms::RegisterForm {
 public:
@@ -13,8 +14,6 @@ public:
     ~TfrmNota116() override;
 
     static constexpr const char* kSql = "select * from Febraban order by Id_Febraban";
-    static constexpr const char* kFiltroImagem =
-        "JPEG Image File (*.jpg)|*.jpg|JPEG Image File (*.jpeg)|*.jpeg|Bitmaps (*.bmp)|*.bmp";
 
     TSQLQuery* qryFebraban = nullptr;
     TPageControl* PageControl1 = nullptr;
@@ -24,14 +23,16 @@ public:
     TImage* imgLogotipo = nullptr;
     TButton* Button3 = nullptr;  // Selecionar...
     TButton* Button4 = nullptr;  // Limpar
+    TOpenDialog* OpenDialog = nullptr;
 
-    // Picks the logo file (only while the row is edited); a file that is no
-    // picture is refused with a message.
+    // The logo file, as the issuer form chooses and shows its own.
     void Button3Click(TObject* Sender);
     void Button4Click(TObject* Sender);
-    // The picture of the trimmed path, or none.
     void Mostra_Logotipo();
     void Mostra_Tudo() override { Mostra_Logotipo(); }
+
+private:
+    std::string reportedLogo_;
 };
 
 extern TfrmNota116* frmNota116;

@@ -1,5 +1,8 @@
 #include "billing/forms/RegisterExtras.h"
 
+#include <filesystem>
+
+#include "billing/data/AppFiles.h"
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
 #include "billing/forms/Pesquisa.h"
@@ -70,6 +73,39 @@ void BindMunicipio(TDataSet* DataSet, TexDBComboDlg* Edit, TPanel* Nome, TPanel*
         // A result that is no number leaves the key as it was.
         if (TField* f = Edit->Field(); StoreSearchResult(f, found)) MostraMunicipio(f, Nome, Uf);
     };
+}
+
+TOpenDialog* NewLogoDialog(TComponent* Owner) {
+    auto* dialog = new TOpenDialog(Owner);
+    dialog->SetName("OpenDialog");
+    dialog->SetDefaultExt("*.jpg");
+    dialog->SetFilter(kFiltroImagem);
+    return dialog;
+}
+
+bool EscolheLogotipo(TDataSet* DataSet, const std::string& Column, TOpenDialog* Dialog) {
+    if (DataSet->State() != dsEdit && DataSet->State() != dsInsert) return false;
+    std::string exe = billing::data::AppFiles::CurrentExecutable();
+    Dialog->SetInitialDir(std::filesystem::path(exe).parent_path().string());
+    if (!Dialog->Execute()) return false;
+    DataSet->FieldByName(Column)->SetAsString(Dialog->FileName());
+    return true;
+}
+
+void MostraLogotipo(TDataSet* DataSet, const std::string& Column, TImage* Image, std::string& Reported) {
+    TField* field = DataSet->Active() ? DataSet->FindField(Column) : nullptr;
+    std::string file = field != nullptr ? Trim(field->AsString()) : std::string();
+    if (file.empty()) {
+        Image->Clear();
+        Reported.clear();
+        return;
+    }
+    if (Image->LoadFromFile(file)) {
+        Reported.clear();
+    } else if (file != Reported) {
+        Reported = file;
+        Box("Não foi possível carregar o logotipo \"" + file + "\".", "Atenção");
+    }
 }
 
 void ReportKeyClash(TDataSet* DataSet, std::function<std::string()> Message) {

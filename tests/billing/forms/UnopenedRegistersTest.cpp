@@ -96,9 +96,9 @@ TEST_F(UnopenedRegisters, BankCodesKeepTheirLogoAndAskOnClose) {
     f->qry->FieldByName("Nome_Fantasia")->SetAsString("BANCO DO BRASIL");
 
     dialogs.AnswerText(notPicture);
-    dialogs.Expect("não é uma imagem", mrOk, "Atenção");
-    f->Button3->Click();
-    EXPECT_EQ(f->qry->FieldByName("arquivo_logotipo")->AsString(), "");
+    dialogs.Expect("Não foi possível carregar o logotipo", mrOk, "Atenção");
+    f->Button3->Click();  // as the issuer's logo: kept, reported, no picture
+    EXPECT_TRUE(f->imgLogotipo->Empty());
     dialogs.AnswerText(logo);
     f->Button3->Click();
     EXPECT_EQ(dialogs.Shown().back().filter,
