@@ -81,7 +81,12 @@ std::vector<TableDef> BuildSchema() {
     }
     t.push_back(Table("modelo_impressora", {"*Id_Modelo_Impressora text(20)", "Condensa_15cpp text(25)",
                                             "Impressao_Normal text(25)", "Condensa_20cpp text(20)"}));
-    t.push_back(Table("programa", {"*Id_Programa text(15)", "Tipo text(15)", "Descricao text(30)"}));
+    {
+        // Wider than the original 30 characters, so no built-in description is cut.
+        TableDef p = Table("programa", {"*Id_Programa text(15)", "Tipo text(15)", "Descricao text(30)"});
+        p.columns[2].type = "text(" + std::to_string(kProgramDescriptionSize) + ")";
+        t.push_back(std::move(p));
+    }
     t.push_back(Table("opcao", {
         "Dias_Protesto smallint", "Juros_Mora double", "Numero_Proximo_Romaneio integer",
         "Pasta_NFe_Envio text(255)", "Pasta_NFe_Retorno text(255)", "Pasta_NFe_Arquivamento text(255)",

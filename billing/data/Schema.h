@@ -10,7 +10,11 @@
 namespace billing::data {
 
 // The version a database made here starts at, and the last step of the upgrade.
-inline constexpr const char* kSchemaVersion = "1.8";
+inline constexpr const char* kSchemaVersion = "1.9";
+
+// programa.Descricao: the longest built-in description, "Inutiliza Faixa de
+// Numeração NF-e", has 33 characters.
+inline constexpr int kProgramDescriptionSize = 50;
 
 // Stored passwords are the Base64 of the encrypted text: 24 characters up to
 // 15 typed characters, 32 up to 23. The column is wide enough for any

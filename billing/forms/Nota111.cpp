@@ -1,5 +1,6 @@
 #include "billing/forms/Nota111.h"
 
+#include "billing/data/Schema.h"
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
 #include "billing/forms/Pesquisa.h"
@@ -38,7 +39,7 @@ TfrmNota111::TfrmNota111(TComponent* AOwner)
     temp->FieldDefs()->Add("Permitido", ftString, 3);
     temp->FieldDefs()->Add("Id_programa", ftString, 20);
     temp->FieldDefs()->Add("Tipo", ftString, 15);
-    temp->FieldDefs()->Add("descricao", ftString, 30);
+    temp->FieldDefs()->Add("descricao", ftString, billing::data::kProgramDescriptionSize);
     temp->FieldDefs()->Add("cadastro_incluir", ftString, 3);
     temp->FieldDefs()->Add("cadastro_alterar", ftString, 3);
     temp->FieldDefs()->Add("cadastro_excluir", ftString, 3);

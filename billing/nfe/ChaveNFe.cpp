@@ -6,6 +6,7 @@
 #include "billing/data/Utils.h"
 #include "billing/nfe/NFeError.h"
 #include "billing/nfe/XmlText.h"
+#include "platform/rtl/Strings.h"
 
 namespace billing::nfe {
 

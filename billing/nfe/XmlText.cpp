@@ -275,13 +275,4 @@ std::string OnlyDigits(std::string_view text) {
     return out;
 }
 
-std::string IntToStrZero(long long value, int width) {
-    bool negative = value < 0;
-    std::string digits = std::to_string(negative ? -value : value);
-    int pad = width - static_cast<int>(digits.size()) - (negative ? 1 : 0);
-    std::string out = negative ? "-" : "";
-    if (pad > 0) out += std::string(static_cast<std::size_t>(pad), '0');
-    return out + digits;
-}
-
 }  // namespace billing::nfe

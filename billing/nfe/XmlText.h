@@ -48,7 +48,4 @@ std::string DataXML(TDateTime date);
 // The decimal digits of a text, in order ("(41) 3333-4444" -> "4133334444").
 std::string OnlyDigits(std::string_view text);
 
-// The value left-filled with zeros to `width` digits.
-std::string IntToStrZero(long long value, int width);
-
 }  // namespace billing::nfe

@@ -594,6 +594,18 @@ std::string IntToStr(unsigned value) { return std::to_string(value); }
 std::string IntToStr(unsigned long value) { return std::to_string(value); }
 std::string IntToStr(unsigned long long value) { return std::to_string(value); }
 
+std::string IntToStrZero(long long value, int width) {
+    const bool negative = value < 0;
+    // Negating the most negative value overflows; its magnitude does fit
+    // the unsigned type.
+    const unsigned long long magnitude =
+        negative ? 0ULL - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
+    std::string digits = std::to_string(magnitude);
+    const int room = width - (negative ? 1 : 0);
+    if (static_cast<int>(digits.size()) < room) digits.insert(0, static_cast<std::size_t>(room) - digits.size(), '0');
+    return negative ? "-" + digits : digits;
+}
+
 std::string textdetail::HexDigits(uint64_t bits, int digits) {
     static const char kHex[] = "0123456789ABCDEF";
     std::string out;

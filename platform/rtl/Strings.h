@@ -132,6 +132,11 @@ std::string IntToStr(long long value);
 std::string IntToStr(unsigned value);
 std::string IntToStr(unsigned long value);
 std::string IntToStr(unsigned long long value);
+// The decimal digits of value left-filled with "0" up to width characters,
+// the codes' form ("0000123"). A value with more digits keeps them all (never
+// cut); a negative one keeps its "-" in front of the zero-filled digits
+// ("-0042" for width 5), the most negative included.
+std::string IntToStrZero(long long value, int width);
 namespace textdetail {
 std::string HexDigits(uint64_t bits, int digits);
 }

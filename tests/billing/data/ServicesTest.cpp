@@ -4,6 +4,7 @@
 #include "platform/rtl/DateUtils.h"
 #include "platform/rtl/Strings.h"
 #include "tests/billing/data/DataTestSupport.h"
+#include "tests/cipher/Reference.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -229,14 +230,33 @@ TEST_F(Services, UserLogRow) {
 // ---------------------------------------------------------------------------
 // Passwords
 
-TEST_F(Services, EncryptionRoundTripsAndEmptyStaysEmpty) {
-    for (const std::string& s : {std::string("TRUVE"), std::string("SENHA123"), std::string("AÇÃO"),
-                                 std::string("A"), std::string(20, 'Z')}) {
-        std::string enc = dm.Criptografa(s);
-        EXPECT_NE(enc, s);
-        EXPECT_EQ(dm.DeCriptografa(enc), s);
+// The stored form of a password, as the second implementation of the cipher
+// (tests/data/cipher/reference.py) worked it out under the program's pass
+// phrase: what a database of any installation holds for it.
+std::string ReferenceStoredForm(const std::string& password) {
+    for (const auto& f : cxtest::ReferenceLines("text"))
+        if (cxtest::FromHex(f[1]) == "BRISKO-TALV" && cxtest::FromHex(f[2]) == password) return f[3];
+    ADD_FAILURE() << "no reference for " << password;
+    return {};
+}
+
+TEST_F(Services, PasswordsAreStoredAsEveryInstallationStoresThem) {
+    // The default password, as a new database and every older one hold it.
+    EXPECT_EQ(dm.Criptografa("TRUVE"), "USjzVr0X0j4=");
+    EXPECT_EQ(dm.DeCriptografa("USjzVr0X0j4="), "TRUVE");
+    int checked = 0;
+    for (const auto& f : cxtest::ReferenceLines("text")) {
+        if (cxtest::FromHex(f[1]) != "BRISKO-TALV") continue;
+        const std::string plain = cxtest::FromHex(f[2]);
+        EXPECT_EQ(dm.Criptografa(plain), f[3]) << plain;
+        EXPECT_EQ(dm.DeCriptografa(f[3]), plain) << plain;
+        ++checked;
     }
-    EXPECT_EQ(dm.Criptografa("TRUVE"), dm.Criptografa("TRUVE")) << "same key for every installation";
+    EXPECT_GE(checked, 6);
+    // Lengths across the block boundaries come back whole.
+    for (int n : {1, 7, 8, 9, 20})
+        EXPECT_EQ(dm.DeCriptografa(dm.Criptografa(std::string(static_cast<std::size_t>(n), 'Z'))),
+                  std::string(static_cast<std::size_t>(n), 'Z'));
     EXPECT_EQ(dm.DeCriptografa(""), "");
     EXPECT_THROW(dm.DeCriptografa("não é base64"), Exception);
 }
@@ -246,7 +266,7 @@ TEST_F(Services, StoredPasswordsAreNeverCut) {
     EXPECT_EQ(dm.EncryptPassword("abcdefgh").size(), 24u);
     EXPECT_EQ(dm.EncryptPassword(std::string(15, 'x')).size(), 24u);
     std::string twenty = dm.EncryptPassword("minha senha é longa!");
-    EXPECT_EQ(twenty.size(), 32u);
+    EXPECT_EQ(twenty, ReferenceStoredForm("MINHA SENHA É LONGA!"));
     TSQLQuery q(nullptr);
     q.SetConnection(dm.ADOConnection);
     q.SetSQL("select * from usuario");
@@ -269,11 +289,14 @@ TEST_F(Services, PasswordsCompareInUpperCaseAccentsIncluded) {
     EXPECT_FALSE(dm.PasswordMatches("truv", admin));
     EXPECT_FALSE(dm.PasswordMatches("", admin));
 
-    EXPECT_EQ(dm.EncryptPassword("josé"), dm.Criptografa("JOSÉ"));
-    EXPECT_TRUE(dm.PasswordMatches("JOSÉ", dm.EncryptPassword("josé")));
+    EXPECT_EQ(dm.EncryptPassword("josé"), ReferenceStoredForm("JOSÉ"));
+    EXPECT_EQ(dm.EncryptPassword("senha ção"), "Vj/oSLk3FfhKeqYA+BfSOg==");
+    EXPECT_TRUE(dm.PasswordMatches("JOSÉ", ReferenceStoredForm("JOSÉ")));
+    EXPECT_TRUE(dm.PasswordMatches("josé", ReferenceStoredForm("JOSÉ")));
+    EXPECT_FALSE(dm.PasswordMatches("jose", ReferenceStoredForm("JOSÉ")));
     // Older files hold passwords upper-cased in a to z only.
-    EXPECT_TRUE(dm.PasswordMatches("josé", dm.Criptografa("JOSé")));
-    EXPECT_TRUE(dm.PasswordMatches("JOSÉ", dm.Criptografa("JOSé")));
+    EXPECT_TRUE(dm.PasswordMatches("josé", ReferenceStoredForm("JOSé")));
+    EXPECT_TRUE(dm.PasswordMatches("JOSÉ", ReferenceStoredForm("JOSé")));
     // An empty stored password opens with an empty one and nothing else.
     EXPECT_TRUE(dm.PasswordMatches("", ""));
     EXPECT_FALSE(dm.PasswordMatches("x", ""));

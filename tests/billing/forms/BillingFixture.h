@@ -3,6 +3,7 @@
 // folder opened by the program's data module, the data services' messages
 // routed to a dialog script that fails the test on any box nobody expected,
 // and small helpers to add users and read rows back.
+#include <memory>
 #include <string>
 
 #include <functional>
@@ -125,6 +126,25 @@ protected:
     std::string database;
     Tdmdb* module = nullptr;
     Dialogs dialogs;
+};
+
+// A session with an MDI frame as the main form, shown, so that register
+// forms open as its children and run their OnShow.
+class MdiSession : public Session {
+protected:
+    void SetUp() override {
+        Session::SetUp();
+        frame = std::make_unique<TForm>(nullptr);
+        frame->SetFormStyle(fsMDIForm);
+        Application->SetMainForm(frame.get());
+        frame->Show();
+    }
+    void TearDown() override {
+        Application->SetMainForm(nullptr);
+        frame.reset();
+        Session::TearDown();
+    }
+    std::unique_ptr<TForm> frame;
 };
 
 }  // namespace billtest

@@ -1,7 +1,7 @@
 #pragma once
 // Register forms opened the way the main window opens them (created, then
-// shown inside a shown MDI frame), on a fresh database with scripted boxes.
-#include <memory>
+// shown inside the shown MDI frame), on a fresh database with scripted boxes;
+// the forms opened are freed before the frame.
 #include <string>
 #include <vector>
 
@@ -10,20 +10,11 @@
 
 namespace billtest {
 
-class Forms : public Session {
+class Forms : public MdiSession {
 protected:
-    void SetUp() override {
-        Session::SetUp();
-        frame = std::make_unique<TForm>(nullptr);
-        frame->SetFormStyle(fsMDIForm);
-        Application->SetMainForm(frame.get());
-        frame->Show();  // children show (and run their OnShow) inside a shown frame
-    }
     void TearDown() override {
         for (auto it = opened.rbegin(); it != opened.rend(); ++it) delete *it;
-        Application->SetMainForm(nullptr);
-        frame.reset();
-        Session::TearDown();
+        MdiSession::TearDown();
     }
     template <typename T>
     T* Open() {
@@ -37,7 +28,6 @@ protected:
     std::string LastBox() const { return dialogs.Shown().empty() ? std::string() : dialogs.Shown().back().text; }
     void Exec(const std::string& Sql) { dmdb->ADOConnection->Execute(Sql); }
 
-    std::unique_ptr<TForm> frame;
     std::vector<TCustomForm*> opened;
 };
 

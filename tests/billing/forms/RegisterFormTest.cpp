@@ -5,7 +5,7 @@
 #include <QTest>
 
 #include "billing/forms/RegisterForm.h"
-#include "tests/billing/forms/FormFixture.h"
+#include "tests/billing/forms/BillingFixture.h"
 
 namespace {
 
@@ -55,11 +55,17 @@ public:
     std::string chosen;
 };
 
-class Register : public billtest::Forms {
+class Register : public billtest::MdiSession {
 protected:
     void SetUp() override {
-        Forms::SetUp();
-        form = Open<TfrmUnidades>();
+        MdiSession::SetUp();
+        form = new TfrmUnidades(nullptr);
+        form->DoCreate();
+        form->Show();
+    }
+    void TearDown() override {
+        delete form;
+        MdiSession::TearDown();
     }
     TfrmUnidades* form = nullptr;
 };

@@ -6,15 +6,21 @@
 
 #include "billing/forms/Nota111.h"
 #include "billing/forms/Nota114.h"
-#include "tests/billing/forms/FormFixture.h"
+#include "tests/billing/forms/BillingFixture.h"
 
 namespace {
 
-class Users : public billtest::Forms {
+class Users : public billtest::MdiSession {
 protected:
     void SetUp() override {
-        Forms::SetUp();
-        form = Open<TfrmNota111>();
+        MdiSession::SetUp();
+        form = new TfrmNota111(nullptr);
+        form->DoCreate();
+        form->Show();
+    }
+    void TearDown() override {
+        delete form;
+        MdiSession::TearDown();
     }
     void Tick(const std::string& Program, const std::string& Value) {
         ASSERT_TRUE(form->tbTemp->Locate("Id_programa", Program, {}));

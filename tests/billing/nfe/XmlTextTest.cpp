@@ -109,3 +109,10 @@ TEST(Dates, YearMonthDay) {
     EXPECT_EQ(DataXML(EncodeDate(2009, 3, 5)), "2009-03-05");
     EXPECT_EQ(DataXML(EncodeDateTime(2010, 12, 31, 23, 59, 59, 0)), "2010-12-31");
 }
+
+TEST(Codes, ZeroFilledNumbersAreTheProgramsOneRoutineSafeOnTheMostNegative) {
+    // Keys, series and dates of the NF-e files are filled by the same routine
+    // as every other code; its magnitude of the most negative value is exact.
+    EXPECT_EQ(IntToStrZero(35, 2) + IntToStrZero(1, 3) + IntToStrZero(123, 9), "35001000000123");
+    EXPECT_EQ(IntToStrZero(-9223372036854775807LL - 1, 3), "-9223372036854775808");
+}
