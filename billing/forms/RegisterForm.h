@@ -13,6 +13,7 @@
 
 #include "billing/controls/DBBButton.h"
 #include "billing/forms/FormUtils.h"
+#include "billing/forms/RecordRow.h"
 #include "platform/db/SQLQuery.h"
 #include "platform/ui/ComCtrls.h"
 #include "platform/ui/DBCtrls.h"
@@ -67,12 +68,6 @@ public:
 private:
     std::vector<std::function<std::string()>> checks_;
 };
-
-// A row left in edit or insert when its form closes: asks "Deseja salvar as
-// alterações ?" (Sim, Não, Cancelar); Sim posts it, Não drops it, and the
-// form then takes its browse look. False when the checks refused the post
-// or the user cancelled: the row stays in edit.
-bool SettlePendingRow(TCustomForm* Form, TDataSet* DataSet);
 
 class RegisterForm : public TForm {
 public:
@@ -190,7 +185,6 @@ private:
     void BeforePostChecks(TDataSet* DataSet);
     void BeforeDeleteChecks(TDataSet* DataSet);
     void AfterInsertDefaults(TDataSet* DataSet);
-    TDBButton* AddButton(const std::string& Name, const std::string& Caption, TAcao Acao, int Left);
 
     std::string table_;
     std::string keyColumn_;

@@ -20,6 +20,8 @@
 #include "billing/forms/Nota115.h"
 #include "billing/forms/Nota118.h"
 #include "billing/forms/Nota119.h"
+#include "billing/forms/Nota200.h"
+#include "billing/forms/Nota201.h"
 #include "billing/forms/Nota220.h"
 #include "billing/forms/Nota221.h"
 #include "billing/forms/Nota223.h"
@@ -169,9 +171,9 @@ void TfrmOske_Nf::BuildMenu() {
     mnuSair = AddItem(cad, "mnuSair", "Sai&r", [this] { mnuSairClick(mnuSair); }, "Sair do Sistema");
 
     TMenuItem* lanc = AddItem(root, "mnuLancamentos", "&Lançamentos", nullptr);
-    mnuLancar_Venda = AddItem(lanc, "mnuLancar_Venda", "Lançar Notas Fiscais Eletrônicas (NF-e)", x(),
-                              "Lançar NF-e");
-    AddItem(lanc, "EmitirRomaneio1", "Lançar Romaneios", x());
+    mnuLancar_Venda = AddItem(lanc, "mnuLancar_Venda", "Lançar Notas Fiscais Eletrônicas (NF-e)",
+                              [this] { mnuLancar_VendaClick(this); }, "Lançar NF-e");
+    AddItem(lanc, "EmitirRomaneio1", "Lançar Romaneios", [this] { EmitirRomaneio1Click(this); });
     AddItem(lanc, "LanarPedidos1", "Lançar Pedidos", [] { ShowMessage("Rotina sendo aprimorada"); });
     sep(lanc);
     mnuGerenciar_nfe = AddItem(lanc, "mnuGerenciar_nfe", "Gerenciar Notas Fiscais Eletrônicas (NF-e)", x(),
@@ -529,6 +531,14 @@ void TfrmOske_Nf::Usurios1Click(TObject*) {
 
 void TfrmOske_Nf::Programas1Click(TObject*) {
     Guarded("Nota114", [this] { OpenForm(frmNota114); });
+}
+
+void TfrmOske_Nf::mnuLancar_VendaClick(TObject*) {
+    Guarded("Nota200", [this] { OpenForm(frmNota200); });
+}
+
+void TfrmOske_Nf::EmitirRomaneio1Click(TObject*) {
+    Guarded("Nota201", [this] { OpenForm(frmNota201); });
 }
 
 void TfrmOske_Nf::LogdeUsurio1Click(TObject*) {

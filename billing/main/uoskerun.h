@@ -102,6 +102,8 @@ public:
     const billing::data::AppFiles& Files() const { return *files_; }
 
     void mnuSairClick(TObject* Sender);
+    void mnuLancar_VendaClick(TObject* Sender);
+    void EmitirRomaneio1Click(TObject* Sender);
     void mnuSobreClick(TObject* Sender);
     void mnuSuporteClick(TObject* Sender);
     void ToolButton6Click(TObject* Sender);

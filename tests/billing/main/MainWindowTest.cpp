@@ -19,6 +19,8 @@
 #include "billing/forms/Nota115.h"
 #include "billing/forms/Nota118.h"
 #include "billing/forms/Nota119.h"
+#include "billing/forms/Nota200.h"
+#include "billing/forms/Nota201.h"
 #include "billing/forms/Nota220.h"
 #include "billing/forms/Nota223.h"
 #include "billing/forms/Nota224.h"
@@ -239,7 +241,7 @@ TEST_F(MainWindow, CommandsNotBuiltYetSaySo) {
     Create();
     LogInAs("Admin", "truve");
     for (const char* caption : {"Romaneios Emitidos", "Febraban", "Modelos Impressoras", "Títulos a Receber",
-                                "Gerar Arquivo Remessa", "Lançar Notas Fiscais Eletrônicas (NF-e)"}) {
+                                "Gerar Arquivo Remessa"}) {
         dialogs.Expect("Esta opção está sendo Implementada. Aguarde.", mrOk, "Atenção");
         TMenuItem* item = window->MainMenu1->FindItem(caption);
         ASSERT_NE(item, nullptr) << caption;
@@ -248,6 +250,34 @@ TEST_F(MainWindow, CommandsNotBuiltYetSaySo) {
     dialogs.Expect("Rotina sendo aprimorada", mrOk);
     window->MainMenu1->FindItem("Lançar Pedidos")->Click();
     EXPECT_FALSE(window->Programas1->Visible());
+}
+
+TEST_F(MainWindow, InvoicesAndShippingListsOpenTheirEntryForms) {
+    Create();
+    LogInAs("Admin", "truve");
+    window->MainMenu1->FindItem("Lançar Notas Fiscais Eletrônicas (NF-e)")->Click();
+    ASSERT_NE(frmNota200, nullptr);
+    EXPECT_EQ(frmNota200->Caption(), "Nota Fiscais Eletrônicas (NF-e) - NOTA200");
+    // The toolbar's button runs the same command: the open form comes forward.
+    TToolButton* lancar = nullptr;
+    for (int i = 0; i < window->ComponentCount(); ++i)
+        if (auto* b = dynamic_cast<TToolButton*>(window->Components(i)); b != nullptr && b->Caption() == "Lançar NF-e")
+            lancar = b;
+    ASSERT_NE(lancar, nullptr);
+    lancar->Click();
+    EXPECT_EQ(window->MDIChildCount(), 1);
+    window->MainMenu1->FindItem("Lançar Romaneios")->Click();
+    ASSERT_NE(frmNota201, nullptr);
+    EXPECT_EQ(frmNota201->Caption(), "Romaneios - NOTA201");
+    EXPECT_EQ(window->MDIChildCount(), 2);
+
+    // Behind their own rights.
+    AddUser("lia", "abc");
+    dmdb->Set_Var("id_usuario", "lia");
+    delete frmNota201;
+    dialogs.Expect("Você não tem permissão para acessar esta opção.", mrOk, "Atenção");
+    window->EmitirRomaneio1Click(nullptr);
+    EXPECT_EQ(frmNota201, nullptr);
 }
 
 TEST_F(MainWindow, TheRegisterCommandsAndTheirToolbarButtonsOpenTheRegisters) {
