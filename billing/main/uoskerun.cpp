@@ -26,7 +26,10 @@
 #include "billing/forms/Nota221.h"
 #include "billing/forms/Nota223.h"
 #include "billing/forms/Nota224.h"
+#include "billing/forms/Nota233.h"
+#include "billing/forms/Nota301.h"
 #include "billing/forms/Sobre.h"
+#include "billing/main/ReleaseCheck.h"
 #include "billing/nfe/NFeSettings.h"
 #include "platform/os/Process.h"
 #include "platform/rtl/Format.h"
@@ -51,6 +54,22 @@ std::vector<std::string>& CommandArgs() {
 
 bool StartDetached(const std::string& Program, const std::vector<std::string>& Args) {
     return os::StartProgram(Program, Args);
+}
+
+// The site comes from the INI file (section "Atualizacao", key "Endereco",
+// written empty on first use for the administrator to fill in): no address,
+// no check. A release installed over this program ends it.
+void CheckForNewRelease(TfrmOske_Nf* Window) {
+    billing::main::ReleaseCheck::Settings settings;
+    settings.address = dmdb->IniValue("Atualizacao", "Endereco", "");
+    settings.programPath = Window->Files().ExePath();
+    settings.arguments = CommandArgs();
+    settings.currentVersion = dmdb->VersaoAplicativo();
+    billing::main::ReleaseCheck check(settings);
+    check.StartProgram = Window->StartProgram;
+    using Outcome = billing::main::ReleaseCheck::Outcome;
+    Outcome outcome = check.Run();
+    if (outcome == Outcome::Installed || outcome == Outcome::InstalledNotStarted) Application->Terminate();
 }
 
 }  // namespace
@@ -103,6 +122,7 @@ TfrmOske_Nf::TfrmOske_Nf(TComponent* AOwner) : TForm(AOwner) {
     };
 
     StartProgram = StartDetached;
+    OnReleaseCheck = CheckForNewRelease;
     ShowLogin = [this] {
         TfrmNota220 login(nullptr);
         return login.ShowModal();
@@ -189,7 +209,7 @@ void TfrmOske_Nf::BuildMenu() {
     sep(rel);
     TMenuItem* relCad = AddItem(rel, "Cadastros1", "Cadastros", nullptr);
     AddItem(relCad, "Clientes1", "Clientes", x());
-    AddItem(relCad, "Produtos1", "Produtos", x());
+    AddItem(relCad, "Produtos1", "Produtos", [this] { Produtos1Click(this); });
 
     TMenuItem* fin = AddItem(root, "mnuFinanceiro", "&Financeiro", nullptr);
     mnuTitulo_Receber = AddItem(fin, "mnuTitulo_Receber", "Títulos a Receber", x(), "Títulos a Receber");
@@ -216,7 +236,8 @@ void TfrmOske_Nf::BuildMenu() {
     AddItem(adm, "LogdeUsurio1", "Log de Usuário", [this] { LogdeUsurio1Click(this); });
     sep(fer);
     AddItem(fer, "ManutenoManualsomenteMaster1", "Manutenção Manual (somente Master)", x());
-    AddItem(fer, "ImportaDadosOSKEAntigo1", "Gerar Arquivo Center Contábeis", x());
+    AddItem(fer, "ImportaDadosOSKEAntigo1", "Gerar Arquivo Center Contábeis",
+            [this] { ImportaDadosOSKEAntigo1Click(this); });
 
     TMenuItem* ajuda = AddItem(root, "mnuAjuda", "&Ajuda", nullptr);
     mnuSuporte = AddItem(ajuda, "mnuSuporte", "Suporte Remoto...", [this] { mnuSuporteClick(this); },
@@ -543,6 +564,14 @@ void TfrmOske_Nf::EmitirRomaneio1Click(TObject*) {
 
 void TfrmOske_Nf::LogdeUsurio1Click(TObject*) {
     Guarded("Nota221", [this] { OpenForm(frmNota221); });
+}
+
+void TfrmOske_Nf::Produtos1Click(TObject*) {
+    Guarded("Nota301", [this] { OpenForm(frmNota301); });
+}
+
+void TfrmOske_Nf::ImportaDadosOSKEAntigo1Click(TObject*) {
+    Guarded("Nota233", [this] { OpenForm(frmNota233); });
 }
 
 void TfrmOske_Nf::ConsultaNFenaSefaz1Click(TObject*) { dmdb->Abrir_WebSite(kConsultaNFe); }

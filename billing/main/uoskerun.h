@@ -48,7 +48,8 @@ public:
     TMenuItem* Programas1 = nullptr;
 
     // --- seams for what later parts of the program plug in
-    // The release check, run when the window is first shown; none yet.
+    // The release check, run when the window is first shown (the maker's
+    // site named in the INI file; see ReleaseCheck.h).
     std::function<void(TfrmOske_Nf* Sender)> OnReleaseCheck;
     // The NF-e answer poller, run by TimerNFe once the database is open.
     std::function<void(TfrmOske_Nf* Sender)> OnNFeAnswers;
@@ -124,6 +125,8 @@ public:
     void Usurios1Click(TObject* Sender);
     void Programas1Click(TObject* Sender);
     void LogdeUsurio1Click(TObject* Sender);
+    void Produtos1Click(TObject* Sender);
+    void ImportaDadosOSKEAntigo1Click(TObject* Sender);
     void ConsultaNFenaSefaz1Click(TObject* Sender);
     void ConsultaInutilizaoSefaz1Click(TObject* Sender);
 

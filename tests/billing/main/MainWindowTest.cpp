@@ -24,6 +24,8 @@
 #include "billing/forms/Nota220.h"
 #include "billing/forms/Nota223.h"
 #include "billing/forms/Nota224.h"
+#include "billing/forms/Nota233.h"
+#include "billing/forms/Nota301.h"
 #include "billing/main/uoskerun.h"
 #include "platform/rtl/IniFiles.h"
 #include "platform/ui/ExtCtrls.h"
@@ -329,6 +331,36 @@ TEST_F(MainWindow, TheRegistersAskForTheirOwnRights) {
     EXPECT_EQ(window->MDIChildCount(), 0);
     window->MainMenu1->FindItem("&Produtos")->Click();
     EXPECT_EQ(window->MDIChildCount(), 1);
+}
+
+TEST_F(MainWindow, TheProductListingAndTheAccountingExportOpenTheirFormsBehindTheirRights) {
+    Create();
+    LogInAs("Admin", "truve");
+    auto* listing = dynamic_cast<TMenuItem*>(window->FindComponent("Produtos1"));
+    ASSERT_NE(listing, nullptr);
+    EXPECT_EQ(listing->Caption(), "Produtos");
+    EXPECT_EQ(listing->Parent()->Caption(), "Cadastros");
+    EXPECT_EQ(listing->Parent()->Parent()->Caption(), "&Relatórios");
+    TMenuItem* export_ = window->MainMenu1->FindItem("Gerar Arquivo Center Contábeis");
+    ASSERT_NE(export_, nullptr);
+    EXPECT_EQ(export_->Parent()->Caption(), "&Ferra&mentas");
+
+    AddUser("lia", "abc");
+    dmdb->ADOConnection->Execute("insert into usuario_programa(id_usuario, id_programa) values('lia', 'NOTA301')");
+    dmdb->Set_Var("id_usuario", "lia");
+    dialogs.Expect("Você não tem permissão para acessar esta opção.", mrOk, "Atenção");
+    export_->Click();
+    EXPECT_EQ(window->MDIChildCount(), 0);
+    listing->Click();
+    ASSERT_NE(frmNota301, nullptr);
+    EXPECT_EQ(frmNota301->Caption(), "Relatório Produtos - NOTA301");
+
+    dmdb->Set_Var("id_usuario", "Admin");
+    export_->Click();
+    ASSERT_NE(frmNota233, nullptr);
+    EXPECT_EQ(frmNota233->Caption(), "Gerar Arquivo Center Contábeis - Nota233");
+    listing->Click();
+    EXPECT_EQ(window->MDIChildCount(), 2) << "an open form is brought to the front";
 }
 
 TEST_F(MainWindow, TheStatusBarShowsTheIssuersNewNameOnceItsFormCloses) {
