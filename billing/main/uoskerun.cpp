@@ -8,10 +8,18 @@
 #include "billing/forms/FormUtils.h"
 #include "billing/forms/Nota100.h"
 #include "billing/forms/Nota101.h"
+#include "billing/forms/Nota102.h"
 #include "billing/forms/Nota103.h"
+#include "billing/forms/Nota104.h"
+#include "billing/forms/Nota106.h"
+#include "billing/forms/Nota107.h"
+#include "billing/forms/Nota108.h"
 #include "billing/forms/Nota110.h"
 #include "billing/forms/Nota111.h"
 #include "billing/forms/Nota114.h"
+#include "billing/forms/Nota115.h"
+#include "billing/forms/Nota118.h"
+#include "billing/forms/Nota119.h"
 #include "billing/forms/Nota200.h"
 #include "billing/forms/Nota201.h"
 #include "billing/forms/Nota220.h"
@@ -169,17 +177,18 @@ void TfrmOske_Nf::BuildMenu() {
     mnuClientes = AddItem(cad, "mnuClientes", "&Clientes", [this] { mnuClientesClick(this); }, "Cadastro de Clientes");
     mnuProdutos = AddItem(cad, "mnuProdutos", "&Produtos", [this] { mnuProdutosClick(this); }, "Cadastro de Produtos");
     sep(cad);
-    AddItem(cad, "mnuNota105", "CFOP", x());
-    AddItem(cad, "mnuNota106", "&Situação Tributária", x());
-    AddItem(cad, "UnidadesdeMedida1", "Unidades de Medida", x());
+    AddItem(cad, "mnuNota105", "CFOP", [this] { mnuNota105Click(this); });
+    AddItem(cad, "mnuNota106", "&Situação Tributária", [this] { mnuNota106Click(this); });
+    AddItem(cad, "UnidadesdeMedida1", "Unidades de Medida", [this] { UnidadesdeMedida1Click(this); });
     sep(cad);
-    AddItem(cad, "mnuNota103", "&Vendedores", x());
+    AddItem(cad, "mnuNota103", "&Vendedores", [this] { mnuNota103Click(this); });
     mnuTransportadoras = AddItem(cad, "mnuTransportadoras", "&Transportadoras",
                                  [this] { mnuTransportadorasClick(this); }, "Cadastro de Transportadoras");
-    AddItem(cad, "SrieDocumentos1", "Série Documentos", x());
+    AddItem(cad, "SrieDocumentos1", "Série Documentos", [this] { SrieDocumentos1Click(this); });
     sep(cad);
-    AddItem(cad, "mnuCondicao_Pagamento", "Condições de Pagamento", x());
-    AddItem(cad, "mnuConta_Corrente", "Contas Corrente", x());
+    AddItem(cad, "mnuCondicao_Pagamento", "Condições de Pagamento",
+            [this] { mnuCondicao_PagamentoClick(this); });
+    AddItem(cad, "mnuConta_Corrente", "Contas Corrente", [this] { mnuConta_CorrenteClick(this); });
     AddItem(cad, "Febraban1", "Febraban", x());
     sep(cad);
     AddItem(cad, "Emitente1", "&Emitente", [this] { Emitente1Click(this); });
@@ -220,7 +229,7 @@ void TfrmOske_Nf::BuildMenu() {
     AddItem(finRel, "tulosaReceber2", "Títulos a Receber", x());
 
     TMenuItem* fer = AddItem(root, "mnuFerramentas", "&Ferra&mentas", nullptr);
-    AddItem(fer, "mnuCfgConfigura", "&Opções...", x());
+    AddItem(fer, "mnuCfgConfigura", "&Opções...", [this] { mnuCfgConfiguraClick(this); });
     sep(fer);
     AddItem(fer, "AlterarSenha1", "&Alterar Senha...", [this] { AlterarSenha1Click(this); });
     mnuBloquear_Aplicativo = AddItem(fer, "mnuBloquear_Aplicativo", "Bloquear Aplicativo",
@@ -507,6 +516,38 @@ void TfrmOske_Nf::mnuTransportadorasClick(TObject*) {
 
 void TfrmOske_Nf::Emitente1Click(TObject*) {
     Guarded("Nota110", [this] { OpenForm(frmNota110); });
+}
+
+void TfrmOske_Nf::mnuNota105Click(TObject*) {
+    Guarded("Nota104", [this] { OpenForm(frmNota104); });
+}
+
+void TfrmOske_Nf::mnuNota106Click(TObject*) {
+    Guarded("Nota106", [this] { OpenForm(frmNota106); });
+}
+
+void TfrmOske_Nf::UnidadesdeMedida1Click(TObject*) {
+    Guarded("Nota119", [this] { OpenForm(frmNota119); });
+}
+
+void TfrmOske_Nf::mnuNota103Click(TObject*) {
+    Guarded("Nota102", [this] { OpenForm(frmNota102); });
+}
+
+void TfrmOske_Nf::SrieDocumentos1Click(TObject*) {
+    Guarded("Nota118", [this] { OpenForm(frmNota118); });
+}
+
+void TfrmOske_Nf::mnuCondicao_PagamentoClick(TObject*) {
+    Guarded("Nota108", [this] { OpenForm(frmNota108); });
+}
+
+void TfrmOske_Nf::mnuConta_CorrenteClick(TObject*) {
+    Guarded("Nota107", [this] { OpenForm(frmNota107); });
+}
+
+void TfrmOske_Nf::mnuCfgConfiguraClick(TObject*) {
+    Guarded("Nota115", [this] { OpenForm(frmNota115); });
 }
 
 void TfrmOske_Nf::AlterarSenha1Click(TObject*) {
