@@ -1709,8 +1709,14 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
             // Where every entry of the run matches and the run is in id
             // order, its first entry is the answer: the rest is not read.
             use->KeyRun(probe_, first, last, exact && !filtered && (use == cur || (byId && use->RunsInIdOrder())));
-            // The record is read soon: its place in the store is on its way.
-            if (first < last) common->PrefetchRecord(use->IdAt(first));
+            // The record is read soon: it is on its way while the rest of the
+            // search runs.
+            if (first < last) {
+                if (PmtRecord r = common->Record(use->IdAt(first))) {
+                    __builtin_prefetch(r);
+                    __builtin_prefetch(reinterpret_cast<const char*>(r) + 64);
+                }
+            }
         } else {
             auto bound = [&](bool upper) {
                 int lo = 0, hi = use->Count();
