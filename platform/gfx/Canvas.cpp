@@ -534,7 +534,8 @@ namespace {
 // The outline rectangle of a shape's bounding box for a pen: the pen's
 // centre line, inside the box for an inside frame.
 QRectF OutlineBox(const TRect& r, int penWidth, bool inside) {
-    QRectF b(r.Left, r.Top, r.Width() - 1, r.Height() - 1);
+    // Through the centres of the edge pixels: a w-wide box lights w pixels.
+    QRectF b(r.Left + 0.5, r.Top + 0.5, r.Width() - 1, r.Height() - 1);
     if (inside && penWidth > 1) {
         qreal d = penWidth / 2.0;
         b.adjust(d, d, -d, -d);
@@ -745,7 +746,7 @@ void TCanvas::DrawTextRun(QPainter& P, double X, double Y, const std::u32string&
 void TCanvas::TextOut(int X, int Y, const std::string& Text) {
     Scope s(*this);
     if (s) DrawTextRun(*s.p, X, Y, gfx::Characters(Text), textAlign_, nullptr, 0, true);
-    penPos_.X = X + TextWidth(Text);
+    penPos_ = TPoint{X + TextWidth(Text), Y};
 }
 
 void TCanvas::TextRect(const TRect& R, int X, int Y, const std::string& Text) {
