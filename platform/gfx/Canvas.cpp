@@ -121,27 +121,20 @@ Qt::BrushStyle HatchOf(TBrushStyle s) {
 }
 
 bool SetPenMode(QPainter& p, TPenMode mode, QColor& color, bool raster) {
-    switch (mode) {
-        case pmNop: return false;
-        case pmBlack: color = Qt::black; return true;
-        case pmWhite: color = Qt::white; return true;
-        case pmNot:
-            if (raster) p.setCompositionMode(QPainter::RasterOp_NotDestination);
-            return true;
-        case pmXor:
-            if (raster) p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-            return true;
-        case pmNotXor:
-            if (raster) p.setCompositionMode(QPainter::RasterOp_NotSourceXorDestination);
-            return true;
-        case pmMask:
-            if (raster) p.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
-            return true;
-        case pmMerge:
-            if (raster) p.setCompositionMode(QPainter::RasterOp_SourceOrDestination);
-            return true;
-        default: return true;
-    }
+    if (mode == pmNop) return false;
+    if (mode == pmBlack || mode == pmWhite) color = mode == pmBlack ? Qt::black : Qt::white;
+    // Pixels combine on raster devices only; printers copy.
+    static const std::pair<TPenMode, QPainter::CompositionMode> combined[] = {
+        {pmNot, QPainter::RasterOp_NotDestination},
+        {pmXor, QPainter::RasterOp_SourceXorDestination},
+        {pmNotXor, QPainter::RasterOp_NotSourceXorDestination},
+        {pmMask, QPainter::RasterOp_SourceAndDestination},
+        {pmMerge, QPainter::RasterOp_SourceOrDestination},
+    };
+    if (raster)
+        for (const auto& [m, op] : combined)
+            if (m == mode) p.setCompositionMode(op);
+    return true;
 }
 
 }  // namespace

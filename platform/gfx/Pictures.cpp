@@ -191,6 +191,17 @@ void TGraphic::Draw(TCanvas* Canvas, const TRect& R) {
     Canvas->DrawImage(R, img, Canvas->CopyMode());
 }
 
+
+std::shared_ptr<TGraphic::Content> TGraphic::PixelsContent(QImage Image, std::string File, int Bits) {
+    auto c = std::make_shared<Content>();
+    c->image = std::move(Image);
+    c->width = c->image.width();
+    c->height = c->image.height();
+    c->bits = Bits;
+    c->file = std::move(File);
+    return c;
+}
+
 // ---------------------------------------------------------------------------
 // TBitmap
 
@@ -242,13 +253,8 @@ std::shared_ptr<const TGraphic::Content> TBitmap::Decode(std::string File) const
         if (offset > static_cast<std::int64_t>(File.size()) || rowBytes * rows > static_cast<std::int64_t>(File.size()) - offset)
             Invalid("BMP");
     }
-    auto c = std::make_shared<Content>();
-    c->image = Normalised(DecodeImage(File, "BMP", "BMP"));
-    c->width = c->image.width();
-    c->height = c->image.height();
-    c->bits = bits;
-    c->file = std::move(File);
-    return c;
+    QImage image = Normalised(DecodeImage(File, "BMP", "BMP"));
+    return PixelsContent(std::move(image), std::move(File), bits);
 }
 
 void TBitmap::Assign(TPersistent* Source) {
@@ -259,11 +265,7 @@ void TBitmap::Assign(TPersistent* Source) {
         SetTransparent(b->Transparent());
         paint_.reset();
         if (b->paint_) {
-            auto c = std::make_shared<Content>();
-            c->image = b->Image();
-            c->width = c->image.width();
-            c->height = c->image.height();
-            SetContent(std::move(c));
+            SetContent(PixelsContent(b->Image(), {}, 24));
         } else {
             SetContent(b->GetContent());
         }
@@ -277,11 +279,7 @@ void TBitmap::Assign(TPersistent* Source) {
             SetContent(nullptr);
             return;
         }
-        auto c = std::make_shared<Content>();
-        c->image = img;
-        c->width = img.width();
-        c->height = img.height();
-        SetContent(std::move(c));
+        SetContent(PixelsContent(img, {}, 24));
         return;
     }
     TGraphic::Assign(Source);
@@ -439,13 +437,8 @@ std::shared_ptr<const TGraphic::Content> TIcon::Decode(std::string File) const {
         std::uint64_t size = LE32(File, entry + 8), offset = LE32(File, entry + 12);
         if (size == 0 || offset < 6 + 16 * count || offset + size > File.size()) Invalid("ICO");
     }
-    auto c = std::make_shared<Content>();
-    c->image = Normalised(DecodeImage(File, "ICO", "ICO"));
-    c->width = c->image.width();
-    c->height = c->image.height();
-    c->bits = 32;
-    c->file = std::move(File);
-    return c;
+    QImage image = Normalised(DecodeImage(File, "ICO", "ICO"));
+    return PixelsContent(std::move(image), std::move(File), 32);
 }
 
 TClass TJPEGImage::StaticClassType() {
@@ -460,12 +453,8 @@ bool TJPEGImage::HasSignature(const std::string& File) const {
 
 std::shared_ptr<const TGraphic::Content> TJPEGImage::Decode(std::string File) const {
     if (!HasSignature(File)) Invalid("JPEG");
-    auto c = std::make_shared<Content>();
-    c->image = Normalised(DecodeImage(File, "JPEG", "JPEG"));
-    c->width = c->image.width();
-    c->height = c->image.height();
-    c->file = std::move(File);
-    return c;
+    QImage image = Normalised(DecodeImage(File, "JPEG", "JPEG"));
+    return PixelsContent(std::move(image), std::move(File), 24);
 }
 
 TClass TGIFImage::StaticClassType() {
@@ -479,13 +468,8 @@ bool TGIFImage::HasSignature(const std::string& File) const {
 
 std::shared_ptr<const TGraphic::Content> TGIFImage::Decode(std::string File) const {
     if (File.size() < 13 || !HasSignature(File)) Invalid("GIF");
-    auto c = std::make_shared<Content>();
-    c->image = Normalised(DecodeImage(File, "GIF", "GIF"));
-    c->width = c->image.width();
-    c->height = c->image.height();
-    c->bits = 8;
-    c->file = std::move(File);
-    return c;
+    QImage image = Normalised(DecodeImage(File, "GIF", "GIF"));
+    return PixelsContent(std::move(image), std::move(File), 8);
 }
 
 TClass TPngImage::StaticClassType() {
@@ -499,13 +483,9 @@ bool TPngImage::HasSignature(const std::string& File) const {
 
 std::shared_ptr<const TGraphic::Content> TPngImage::Decode(std::string File) const {
     if (!HasSignature(File)) Invalid("PNG");
-    auto c = std::make_shared<Content>();
-    c->image = Normalised(DecodeImage(File, "PNG", "PNG"));
-    c->width = c->image.width();
-    c->height = c->image.height();
-    c->bits = c->image.hasAlphaChannel() ? 32 : 24;
-    c->file = std::move(File);
-    return c;
+    QImage image = Normalised(DecodeImage(File, "PNG", "PNG"));
+    int bits = image.hasAlphaChannel() ? 32 : 24;
+    return PixelsContent(std::move(image), std::move(File), bits);
 }
 
 // ---------------------------------------------------------------------------

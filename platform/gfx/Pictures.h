@@ -98,6 +98,9 @@ protected:
     // The file's first bytes, by which a stored form without its length is
     // still recognised.
     virtual bool HasSignature(const std::string& File) const = 0;
+    // A content of decoded pixels, with the file they came from (empty for
+    // pixels made here).
+    static std::shared_ptr<Content> PixelsContent(QImage Image, std::string File, int Bits);
     void SetContent(std::shared_ptr<const Content> Value);
     const std::shared_ptr<const Content>& GetContent() const { return content_; }
     void Changed();
