@@ -2,6 +2,7 @@
 
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
+#include "billing/forms/RecordRow.h"
 #include "platform/rtl/Strings.h"
 #include "platform/rtl/SysUtils.h"
 
@@ -29,22 +30,19 @@ RegisterForm::RegisterForm(TComponent* AOwner, const std::string& Caption, const
     dsMain->SetAutoEdit(false);
     dsMain->SetDataSet(qry);
 
-    pnlBotoes = Place<TPanel>(this, this, "pnlBotoes", 0, 372, 860, 48);
-    pnlBotoes->SetAlign(alBottom);
-    pnlBotoes->SetBevelOuter(bvNone);
-    int x = 4;
-    btnInsert = AddButton("btnInsert", "&Novo", Novo, x);
-    btnEdit = AddButton("btnEdit", "&Editar", Editar, x += 77);
-    btnSave = AddButton("btnSave", "&Salvar", Gravar, x += 77);
-    btnCancel = AddButton("btnCancel", "&Desfazer", Cancelar, x += 77);
-    btnDelete = AddButton("btnDelete", "E&xcluir", Excluir, x += 77);
-    btnFirst = AddButton("btnFirst", "Primeiro", Primeiro, x += 77);
-    btnPrior = AddButton("btnPrior", "Anterior", Anterior, x += 77);
-    btnNext = AddButton("btnNext", "Próximo", Proximo, x += 77);
-    btnLast = AddButton("btnLast", "Último", Ultimo, x += 77);
-    DBButton2 = AddButton("DBButton2", "Pesquisar", Pesquisar, x += 77);
-    DBButton1 = AddButton("DBButton1", "Fechar", Fechar, x += 77);
-    DBButton1->SetCancel(true);
+    RecordRow row = PlaceRecordRow(this, dsMain, 372, "btnCancel", "DBButton2", "DBButton1");
+    pnlBotoes = row.panel;
+    btnInsert = row.insert;
+    btnEdit = row.edit;
+    btnSave = row.save;
+    btnCancel = row.cancel;
+    btnDelete = row.remove;
+    btnFirst = row.first;
+    btnPrior = row.prior;
+    btnNext = row.next;
+    btnLast = row.last;
+    DBButton2 = row.search;
+    DBButton1 = row.close;
     btnInsert->OnClick = [this](TObject* s) { btnInsertClick(s); };
     btnEdit->OnClick = [this](TObject* s) { btnEditClick(s); };
     btnSave->OnClick = [this](TObject* s) { btnSaveClick(s); };
@@ -71,15 +69,6 @@ RegisterForm::~RegisterForm() {
     qry->AfterScroll = nullptr;
 }
 
-TDBButton* RegisterForm::AddButton(const std::string& Name, const std::string& Caption, TAcao Acao, int Left) {
-    auto* b = Place<TDBButton>(this, pnlBotoes, Name, Left, 8, 76, 32);
-    b->SetAcao(Acao);
-    b->SetCaption(Caption);
-    b->SetEnabled(false);
-    b->SetDataSource(dsMain);
-    return b;
-}
-
 void RegisterForm::FormCreate(TObject*) { CenterForm(this); }
 
 void RegisterForm::FormShow(TObject*) {
@@ -97,26 +86,7 @@ void RegisterForm::FormCloseQuery(TObject*, bool& CanClose) {
     if (!SettlePending()) CanClose = false;
 }
 
-bool RegisterForm::SettlePending() {
-    if (qry->State() != dsEdit && qry->State() != dsInsert) return true;
-    switch (AskYesNoCancel("Deseja salvar as alterações ?", "Salvar")) {
-    case mrYes:
-        try {
-            qry->Post();
-        } catch (const EAbort&) {
-            return false;  // the checks refused: the row stays in edit
-        }
-        break;
-    case mrNo:
-        qry->Cancel();
-        break;
-    default:
-        return false;  // Cancelar, Esc or the box closed: the form and its row stay as they were
-    }
-    // The form may stay open (another form refused the frame's close).
-    ChangeColor(this, false);
-    return true;
-}
+bool RegisterForm::SettlePending() { return SettlePendingRow(this, qry); }
 
 void RegisterForm::btnInsertClick(TObject*) {
     if (TDBEdit* key = KeyEdit()) key->SetReadOnly(false);

@@ -119,7 +119,6 @@ private:
     void BeforePostChecks(TDataSet* DataSet);
     void BeforeDeleteChecks(TDataSet* DataSet);
     void AfterInsertDefaults(TDataSet* DataSet);
-    TDBButton* AddButton(const std::string& Name, const std::string& Caption, TAcao Acao, int Left);
 
     std::string table_;
     std::string keyColumn_;
