@@ -6,6 +6,7 @@
 #include <QTransform>
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 #include "platform/gfx/Pictures.h"
 #include "platform/rtl/Strings.h"
@@ -87,6 +88,14 @@ namespace {
 QColor ToColor(TColor c) { return QColor::fromRgb(gfx::ColorToRGB(c)); }
 
 QRect ToQRect(const TRect& r) { return QRect(r.Left, r.Top, r.Width(), r.Height()); }
+
+// The edge pixels of a rectangle.
+void OnePixelFrame(QPainter& p, const QRect& f, const QColor& color) {
+    p.fillRect(QRect(f.left(), f.top(), f.width(), 1), color);
+    p.fillRect(QRect(f.left(), f.bottom(), f.width(), 1), color);
+    p.fillRect(QRect(f.left(), f.top(), 1, f.height()), color);
+    p.fillRect(QRect(f.right(), f.top(), 1, f.height()), color);
+}
 
 TRect Normalized(int X1, int Y1, int X2, int Y2) {
     return TRect{std::min(X1, X2), std::min(Y1, Y2), std::max(X1, X2), std::max(Y1, Y2)};
@@ -516,10 +525,7 @@ void TCanvas::Rectangle(int X1, int Y1, int X2, int Y2) {
         int d = inset + i;
         QRect f(r.Left + d, r.Top + d, r.Width() - 2 * d, r.Height() - 2 * d);
         if (f.width() <= 0 || f.height() <= 0) break;
-        p.fillRect(QRect(f.left(), f.top(), f.width(), 1), color);
-        p.fillRect(QRect(f.left(), f.bottom(), f.width(), 1), color);
-        p.fillRect(QRect(f.left(), f.top(), 1, f.height()), color);
-        p.fillRect(QRect(f.right(), f.top(), 1, f.height()), color);
+        OnePixelFrame(p, f, color);
     }
 }
 
@@ -537,28 +543,25 @@ QRectF OutlineBox(const TRect& r, int penWidth, bool inside) {
 }
 }  // namespace
 
-void TCanvas::RoundRect(int X1, int Y1, int X2, int Y2, int X3, int Y3) {
+void TCanvas::CurvedShape(int X1, int Y1, int X2, int Y2, const std::function<void(QPainterPath&, const QRectF&)>& Add) {
     Scope s(*this);
     if (!s) return;
     TRect r = Normalized(X1, Y1, X2, Y2);
     if (r.IsEmpty()) return;
-    QRectF box = OutlineBox(r, pen_.Width(), pen_.Style() == psInsideFrame);
     QPainterPath path;
-    path.addRoundedRect(box, std::abs(X3) / 2.0, std::abs(Y3) / 2.0);
+    Add(path, OutlineBox(r, pen_.Width(), pen_.Style() == psInsideFrame));
     FillShape(*s.p, path);
     StrokeShape(*s.p, path);
 }
 
+void TCanvas::RoundRect(int X1, int Y1, int X2, int Y2, int X3, int Y3) {
+    CurvedShape(X1, Y1, X2, Y2, [&](QPainterPath& path, const QRectF& box) {
+        path.addRoundedRect(box, std::abs(X3) / 2.0, std::abs(Y3) / 2.0);
+    });
+}
+
 void TCanvas::Ellipse(int X1, int Y1, int X2, int Y2) {
-    Scope s(*this);
-    if (!s) return;
-    TRect r = Normalized(X1, Y1, X2, Y2);
-    if (r.IsEmpty()) return;
-    QRectF box = OutlineBox(r, pen_.Width(), pen_.Style() == psInsideFrame);
-    QPainterPath path;
-    path.addEllipse(box);
-    FillShape(*s.p, path);
-    StrokeShape(*s.p, path);
+    CurvedShape(X1, Y1, X2, Y2, [](QPainterPath& path, const QRectF& box) { path.addEllipse(box); });
 }
 
 void TCanvas::Polygon(const std::vector<TPoint>& Points) {
@@ -599,12 +602,7 @@ void TCanvas::FrameRect(const TRect& R) {
     if (!s) return;
     TRect r = Normalized(R.Left, R.Top, R.Right, R.Bottom);
     if (r.IsEmpty()) return;
-    QColor c = ToColor(brush_.Color());
-    QPainter& p = *s.p;
-    p.fillRect(QRect(r.Left, r.Top, r.Width(), 1), c);
-    p.fillRect(QRect(r.Left, r.Bottom - 1, r.Width(), 1), c);
-    p.fillRect(QRect(r.Left, r.Top, 1, r.Height()), c);
-    p.fillRect(QRect(r.Right - 1, r.Top, 1, r.Height()), c);
+    OnePixelFrame(*s.p, ToQRect(r), ToColor(brush_.Color()));
 }
 
 TColor TCanvas::Pixel(int X, int Y) const {

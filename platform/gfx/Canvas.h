@@ -23,6 +23,7 @@
 // Test fakes measure without fonts by overriding the measuring hooks
 // (tests/support/FakeCanvas.h).
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -272,6 +273,9 @@ private:
     void FontChanged();
     void DrawLine(QPainter& P, TPoint From, TPoint To, bool LastPixel);
     void FillShape(QPainter& P, const class QPainterPath& Path);
+    // A shape whose path Add makes in the outline box: filled, then outlined.
+    void CurvedShape(int X1, int Y1, int X2, int Y2,
+                     const std::function<void(class QPainterPath&, const class QRectF&)>& Add);
     void StrokeShape(QPainter& P, const class QPainterPath& Path);
     void DrawTextRun(QPainter& P, double X, double Y, const std::u32string& Chars, unsigned Align,
                      const std::vector<int>* TabStops, int TabOrigin, bool Opaque);
