@@ -8,16 +8,28 @@
 #include "billing/forms/FormUtils.h"
 #include "billing/forms/Nota100.h"
 #include "billing/forms/Nota101.h"
+#include "billing/forms/Nota102.h"
 #include "billing/forms/Nota103.h"
+#include "billing/forms/Nota104.h"
+#include "billing/forms/Nota106.h"
+#include "billing/forms/Nota107.h"
+#include "billing/forms/Nota108.h"
 #include "billing/forms/Nota110.h"
 #include "billing/forms/Nota111.h"
 #include "billing/forms/Nota114.h"
+#include "billing/forms/Nota115.h"
+#include "billing/forms/Nota118.h"
+#include "billing/forms/Nota119.h"
 #include "billing/forms/Nota200.h"
 #include "billing/forms/Nota201.h"
 #include "billing/forms/Nota220.h"
 #include "billing/forms/Nota221.h"
 #include "billing/forms/Nota223.h"
 #include "billing/forms/Nota224.h"
+#include "billing/forms/Nota225.h"
+#include "billing/forms/Nota230.h"
+#include "billing/forms/Nota231.h"
+#include "billing/forms/Nota232.h"
 #include "billing/forms/Nota233.h"
 #include "billing/forms/Nota301.h"
 #include "billing/forms/Sobre.h"
@@ -112,6 +124,7 @@ TfrmOske_Nf::TfrmOske_Nf(TComponent* AOwner) : TForm(AOwner) {
     TimerNFe->OnTimer = [this](TObject*) {
         if (OnNFeAnswers) OnNFeAnswers(this);
     };
+    OnNFeAnswers = [this](TfrmOske_Nf* sender) { TimerNFeTimer(sender); };
 
     StartProgram = StartDetached;
     OnReleaseCheck = CheckForNewRelease;
@@ -164,17 +177,18 @@ void TfrmOske_Nf::BuildMenu() {
     mnuClientes = AddItem(cad, "mnuClientes", "&Clientes", [this] { mnuClientesClick(this); }, "Cadastro de Clientes");
     mnuProdutos = AddItem(cad, "mnuProdutos", "&Produtos", [this] { mnuProdutosClick(this); }, "Cadastro de Produtos");
     sep(cad);
-    AddItem(cad, "mnuNota105", "CFOP", x());
-    AddItem(cad, "mnuNota106", "&Situação Tributária", x());
-    AddItem(cad, "UnidadesdeMedida1", "Unidades de Medida", x());
+    AddItem(cad, "mnuNota105", "CFOP", [this] { mnuNota105Click(this); });
+    AddItem(cad, "mnuNota106", "&Situação Tributária", [this] { mnuNota106Click(this); });
+    AddItem(cad, "UnidadesdeMedida1", "Unidades de Medida", [this] { UnidadesdeMedida1Click(this); });
     sep(cad);
-    AddItem(cad, "mnuNota103", "&Vendedores", x());
+    AddItem(cad, "mnuNota103", "&Vendedores", [this] { mnuNota103Click(this); });
     mnuTransportadoras = AddItem(cad, "mnuTransportadoras", "&Transportadoras",
                                  [this] { mnuTransportadorasClick(this); }, "Cadastro de Transportadoras");
-    AddItem(cad, "SrieDocumentos1", "Série Documentos", x());
+    AddItem(cad, "SrieDocumentos1", "Série Documentos", [this] { SrieDocumentos1Click(this); });
     sep(cad);
-    AddItem(cad, "mnuCondicao_Pagamento", "Condições de Pagamento", x());
-    AddItem(cad, "mnuConta_Corrente", "Contas Corrente", x());
+    AddItem(cad, "mnuCondicao_Pagamento", "Condições de Pagamento",
+            [this] { mnuCondicao_PagamentoClick(this); });
+    AddItem(cad, "mnuConta_Corrente", "Contas Corrente", [this] { mnuConta_CorrenteClick(this); });
     AddItem(cad, "Febraban1", "Febraban", x());
     sep(cad);
     AddItem(cad, "Emitente1", "&Emitente", [this] { Emitente1Click(this); });
@@ -187,10 +201,12 @@ void TfrmOske_Nf::BuildMenu() {
     AddItem(lanc, "EmitirRomaneio1", "Lançar Romaneios", [this] { EmitirRomaneio1Click(this); });
     AddItem(lanc, "LanarPedidos1", "Lançar Pedidos", [] { ShowMessage("Rotina sendo aprimorada"); });
     sep(lanc);
-    mnuGerenciar_nfe = AddItem(lanc, "mnuGerenciar_nfe", "Gerenciar Notas Fiscais Eletrônicas (NF-e)", x(),
-                               "Gerenciar NF-e");
-    AddItem(lanc, "InutilizaodeNumeraoNFe1", "Inutilizar Numeração NF-e", x());
-    AddItem(lanc, "VerificarStatusServioNFe1", "Verificar Status Serviço NF-e", x());
+    mnuGerenciar_nfe = AddItem(lanc, "mnuGerenciar_nfe", "Gerenciar Notas Fiscais Eletrônicas (NF-e)",
+                               [this] { mnuGerenciar_nfeClick(this); }, "Gerenciar NF-e");
+    AddItem(lanc, "InutilizaodeNumeraoNFe1", "Inutilizar Numeração NF-e",
+            [this] { InutilizaodeNumeraoNFe1Click(this); });
+    AddItem(lanc, "VerificarStatusServioNFe1", "Verificar Status Serviço NF-e",
+            [this] { VerificarStatusServioNFe1Click(this); });
 
     TMenuItem* rel = AddItem(root, "mnuRelatorios", "&Relatórios", nullptr);
     AddItem(rel, "NotasFiscaisEmitidas1", "Notas Fiscais Emitidas", x());
@@ -213,7 +229,7 @@ void TfrmOske_Nf::BuildMenu() {
     AddItem(finRel, "tulosaReceber2", "Títulos a Receber", x());
 
     TMenuItem* fer = AddItem(root, "mnuFerramentas", "&Ferra&mentas", nullptr);
-    AddItem(fer, "mnuCfgConfigura", "&Opções...", x());
+    AddItem(fer, "mnuCfgConfigura", "&Opções...", [this] { mnuCfgConfiguraClick(this); });
     sep(fer);
     AddItem(fer, "AlterarSenha1", "&Alterar Senha...", [this] { AlterarSenha1Click(this); });
     mnuBloquear_Aplicativo = AddItem(fer, "mnuBloquear_Aplicativo", "Bloquear Aplicativo",
@@ -226,7 +242,8 @@ void TfrmOske_Nf::BuildMenu() {
     AddItem(adm, "ModelosImpressoras1", "Modelos Impressoras", x());
     AddItem(adm, "LogdeUsurio1", "Log de Usuário", [this] { LogdeUsurio1Click(this); });
     sep(fer);
-    AddItem(fer, "ManutenoManualsomenteMaster1", "Manutenção Manual (somente Master)", x());
+    AddItem(fer, "ManutenoManualsomenteMaster1", "Manutenção Manual (somente Master)",
+            [this] { ManutenoManualsomenteMaster1Click(this); });
     AddItem(fer, "ImportaDadosOSKEAntigo1", "Gerar Arquivo Center Contábeis",
             [this] { ImportaDadosOSKEAntigo1Click(this); });
 
@@ -501,6 +518,38 @@ void TfrmOske_Nf::Emitente1Click(TObject*) {
     Guarded("Nota110", [this] { OpenForm(frmNota110); });
 }
 
+void TfrmOske_Nf::mnuNota105Click(TObject*) {
+    Guarded("Nota104", [this] { OpenForm(frmNota104); });
+}
+
+void TfrmOske_Nf::mnuNota106Click(TObject*) {
+    Guarded("Nota106", [this] { OpenForm(frmNota106); });
+}
+
+void TfrmOske_Nf::UnidadesdeMedida1Click(TObject*) {
+    Guarded("Nota119", [this] { OpenForm(frmNota119); });
+}
+
+void TfrmOske_Nf::mnuNota103Click(TObject*) {
+    Guarded("Nota102", [this] { OpenForm(frmNota102); });
+}
+
+void TfrmOske_Nf::SrieDocumentos1Click(TObject*) {
+    Guarded("Nota118", [this] { OpenForm(frmNota118); });
+}
+
+void TfrmOske_Nf::mnuCondicao_PagamentoClick(TObject*) {
+    Guarded("Nota108", [this] { OpenForm(frmNota108); });
+}
+
+void TfrmOske_Nf::mnuConta_CorrenteClick(TObject*) {
+    Guarded("Nota107", [this] { OpenForm(frmNota107); });
+}
+
+void TfrmOske_Nf::mnuCfgConfiguraClick(TObject*) {
+    Guarded("Nota115", [this] { OpenForm(frmNota115); });
+}
+
 void TfrmOske_Nf::AlterarSenha1Click(TObject*) {
     Guarded("Nota223", [this] { OpenForm(FrmNota223); });
 }
@@ -523,6 +572,46 @@ void TfrmOske_Nf::EmitirRomaneio1Click(TObject*) {
 
 void TfrmOske_Nf::LogdeUsurio1Click(TObject*) {
     Guarded("Nota221", [this] { OpenForm(frmNota221); });
+}
+
+void TfrmOske_Nf::mnuGerenciar_nfeClick(TObject*) {
+    Guarded("Nota232", [this] { OpenForm(frmNota232); });
+}
+
+void TfrmOske_Nf::InutilizaodeNumeraoNFe1Click(TObject*) {
+    Guarded("Nota231", [this] { OpenForm(frmNota231); });
+}
+
+void TfrmOske_Nf::VerificarStatusServioNFe1Click(TObject*) {
+    Guarded("Nota230", [this] { OpenForm(frmNota230); });
+}
+
+void TfrmOske_Nf::ManutenoManualsomenteMaster1Click(TObject*) {
+    Guarded("Nota225", [this] { OpenForm(frmNota225); });
+}
+
+void TfrmOske_Nf::TimerNFeTimer(TObject*) {
+    TimerNFe->SetEnabled(false);
+    if (!poller_) {
+        billing::nfe::AnswerPoller::Services services;
+        services.db = dmdb->ADOConnection;
+        services.config = [] { return billing::nfe::Config_NFe(*dmdb); };
+        services.check_monitor = [this](const billing::nfe::NFeConfig& config) {
+            return CheckNFeMonitor ? CheckNFeMonitor(config) : billing::nfe::Verifica_Monitor_NFE(config);
+        };
+        poller_ = std::make_unique<billing::nfe::AnswerPoller>(std::move(services));
+    }
+    struct Rearm {
+        TTimer* timer;
+        ~Rearm() {
+            // Whatever happened in the tick, the answers go on being read.
+            if (dmdb != nullptr && dmdb->ADOConnection->Connected()) timer->SetEnabled(true);
+        }
+    } rearm{TimerNFe};
+    billing::nfe::TickReport report = poller_->Tick();
+    // The boxes come after the file work, while the timer is stopped.
+    for (const billing::nfe::PollerMessage& m : report.messages)
+        Box(m.text, m.caption, m.caption == "Erro" ? mtError : mtWarning);
 }
 
 void TfrmOske_Nf::Produtos1Click(TObject*) {
