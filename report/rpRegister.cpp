@@ -1,0 +1,30 @@
+#include "report/rpRegister.h"
+
+#include "report/rpComm.h"
+#include "report/rpDisplayFormat.h"
+#include "report/rpEnumRegistry.h"
+#include "report/rpLanguage.h"
+#include "report/rpRTTI.h"
+#include "report/rpRelatv.h"
+
+namespace report {
+
+void registerAll() {
+    InitializeLanguage();
+    RegisterLibraryEnums();
+    RegisterRootAdapters();
+    RegisterClass(TrpCommunicator::StaticClassType());
+    RegisterRelativeClasses();
+    rpSetDisplayFormatClass(TrpDisplayFormat::Instance());
+}
+
+void unregisterAll() {
+    rpSetDisplayFormatClass(nullptr);
+    UnregisterRelativeClasses();
+    UnRegisterClass(TrpCommunicator::StaticClassType());
+    UnregisterRootAdapters();
+    UnregisterLibraryEnums();
+    FinalizeLanguage();
+}
+
+}  // namespace report
