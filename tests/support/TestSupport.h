@@ -2,6 +2,7 @@
 // Shared fixtures for every test binary.
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -26,5 +27,16 @@ void WriteAll(const std::string& path, const std::string& bytes);
 
 // A file under tests/data/.
 std::string DataPath(const std::string& relative);
+
+// One line of a table another program printed: its fields split at TAB.
+struct TableRow {
+    int line = 0;
+    std::vector<std::string> f;
+};
+// The non-empty lines of a table under tests/data/.
+std::vector<TableRow> LoadTable(const std::string& relative);
+std::vector<std::string> Split(const std::string& s, char sep);
+// The double whose IEEE bits a table wrote in hexadecimal.
+double DoubleFromHex(const std::string& hex);
 
 }  // namespace testsupport
