@@ -13,25 +13,29 @@ std::atomic<std::uint64_t> nextSerial{1};
 // Who was listening when a broadcast started.
 using Snapshot = std::vector<std::pair<TrpCommunicator*, std::uint64_t>>;
 
-// Marks a broadcast as running on an object for as long as it runs.
+// Marks a broadcast as running on an object for as long as it runs (and
+// the object lives: a listener may free the sender).
 class SendingGuard {
 public:
-    SendingGuard(std::vector<std::pair<int, int>>& running, std::pair<int, int> key) : running_(running), key_(key) {
+    SendingGuard(std::vector<std::pair<int, int>>& running, std::pair<int, int> key, std::weak_ptr<char> alive)
+        : running_(running), key_(key), alive_(std::move(alive)) {
         already_ = std::find(running.begin(), running.end(), key) != running.end();
         if (!already_) running.push_back(key);
     }
     ~SendingGuard() {
-        if (already_) return;
+        if (already_ || alive_.expired()) return;
         auto it = std::find(running_.begin(), running_.end(), key_);
         if (it != running_.end()) running_.erase(it);
     }
     SendingGuard(const SendingGuard&) = delete;
     SendingGuard& operator=(const SendingGuard&) = delete;
     bool Repeated() const { return already_; }
+    bool Alive() const { return !alive_.expired(); }
 
 private:
     std::vector<std::pair<int, int>>& running_;
     std::pair<int, int> key_;
+    std::weak_ptr<char> alive_;
     bool already_ = false;
 };
 
@@ -106,13 +110,12 @@ TrpCommunicator* TrpCommunicator::Notifies(int Index) const {
 
 void TrpCommunicator::SendNotify(TrpCommunicator* Sender, int Operation) {
     if (!notifies_) return;
-    SendingGuard guard(sending_, {0, Operation});
+    SendingGuard guard(sending_, {0, Operation}, life_);
     if (guard.Repeated()) return;
     Snapshot snapshot;
     for (TrpCommunicator* c : *notifies_) snapshot.emplace_back(c, c->serial_);
-    std::weak_ptr<char> alive = life_;
     for (auto it = snapshot.rbegin(); it != snapshot.rend(); ++it) {
-        if (alive.expired()) return;
+        if (!guard.Alive()) return;
         if (!Contains(notifies_.get(), it->first) || it->first->serial_ != it->second) continue;
         it->first->Notify(Sender, Operation);
     }
@@ -174,14 +177,13 @@ TrpCommunicator* TrpCommunicator::EventNotifies(int Index) const {
 
 void TrpCommunicator::SendEventNotify(TObject* Sender, int EventNumber, TrsParamList* Params) {
     if (!eventNotifies_ || EventNumber < 0 || EventNumber > 255) return;
-    SendingGuard guard(sending_, {1, EventNumber});
+    SendingGuard guard(sending_, {1, EventNumber}, life_);
     if (guard.Repeated()) return;
     Snapshot snapshot;
     for (TrpCommunicator* c : *eventNotifies_) snapshot.emplace_back(c, c->serial_);
-    std::weak_ptr<char> alive = life_;
     const auto bit = static_cast<std::size_t>(EventNumber);
     for (const auto& [listener, serial] : snapshot) {
-        if (alive.expired()) return;
+        if (!guard.Alive()) return;
         if (!Contains(eventNotifies_.get(), listener) || listener->serial_ != serial) continue;
         if (listener->eventSet_[bit]) listener->EventNotify(Sender, EventNumber, Params);
     }
