@@ -215,10 +215,14 @@ void rpTextToPageList(const std::string& Text, TStrings* List, bool TrimNumbers)
         }
         ++i;
     }
+    List->BeginUpdate();
     for (long long p : pages) {
-        const std::string text = Format("%8d", static_cast<int>(p));
-        List->Add(TrimNumbers ? TrimLeft(text) : text);
+        // "%8d": right-aligned in eight places, so that text order is number order.
+        std::string text = std::to_string(p);
+        if (!TrimNumbers && text.size() < 8) text.insert(0, 8 - text.size(), ' ');
+        List->Add(text);
     }
+    List->EndUpdate();
 }
 
 void rpSplitCommaList(const std::string& Text, TStrings* List) {
