@@ -129,23 +129,6 @@ void TrpDisplayFormat::GetDisplayFormats(TrpDataType DataType, TStrings* List) c
             add("3/4/95 13:30:55", "m/d/yy h:nn:ss");
             dates();
             break;
-        case dtInteger:
-        case dtSingle:
-        case dtDouble:
-        case dtExtended:
-        case dtCurrency:
-        case dtLongint:
-        case dtLargeInt:
-            add("-1,234", "#,0;-#,0");
-            add("-1,234.40", "#,0.00;-#,0.00");
-            add("(1,234.40)", "#,0.00;(#,0.00)");
-            add("($1,234.40)", "$#,0.00;($#,0.00)");
-            add("-$1,234.40", "$#,0.00;-$#,0.00");
-            add("-$1,234", "$#,0;-$#,0");
-            add("($1,234)", "$#,0;($#,0)");
-            add("-1234.4 %", "0 %");
-            add("-1234.40 %", "0.00 %");
-            break;
         case dtString:
             add("Phone", "!\\(999\\)\\ 000\\-0000;0; ");
             add("Extension", "!99999;0; ");
@@ -156,7 +139,18 @@ void TrpDisplayFormat::GetDisplayFormats(TrpDataType DataType, TStrings* List) c
             add("Long Time", "!90:00:00\\ >LL;0; ");
             add("Short Time", "!90:00;0; ");
             break;
-        default: break;
+        default:
+            if (!IsNumberType(DataType)) break;
+            add("-1,234", "#,0;-#,0");
+            add("-1,234.40", "#,0.00;-#,0.00");
+            add("(1,234.40)", "#,0.00;(#,0.00)");
+            add("($1,234.40)", "$#,0.00;($#,0.00)");
+            add("-$1,234.40", "$#,0.00;-$#,0.00");
+            add("-$1,234", "$#,0;-$#,0");
+            add("($1,234)", "$#,0;($#,0)");
+            add("-1234.4 %", "0 %");
+            add("-1234.40 %", "0.00 %");
+            break;
     }
 }
 

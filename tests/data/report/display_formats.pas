@@ -4,8 +4,8 @@
   out below; the runtime's FormatFloat, FormatCurr, FloatToStrF, CurrToStrF,
   FormatDateTime and FormatMaskText do the formatting.
 
-  Build and run (in a temporary folder, nothing but the output is kept):
-    fpc -O- display_formats.pas && ./display_formats > display_formats.txt
+  Build and run from this folder (the settings come from ../rtl):
+    fpc -O- -FE/tmp/oracle display_formats.pas && /tmp/oracle/display_formats > display_formats.txt
 
   Output: one case per line, fields separated by TAB:
     kind  datatype  format  value  encoded value  result  [mark  expected]
@@ -85,13 +85,7 @@ begin
   WriteLn(Line);
 end;
 
-function Bits(D: Double): string;
-var
-  I: Int64;
-begin
-  Move(D, I, SizeOf(I));
-  Result := 'd:' + IntToHex(I, 16);
-end;
+{$I ../rtl/oracle_values.inc}
 
 function SingleBits(S: Single): string;
 var
@@ -99,26 +93,6 @@ var
 begin
   Move(S, I, SizeOf(I));
   Result := 'f:' + IntToHex(I, 8);
-end;
-
-function RawCurr(C: Currency): string;
-var
-  I: Int64;
-begin
-  Move(C, I, SizeOf(I));
-  Result := 'c:' + IntToStr(I);
-end;
-
-{ The shortest text that reads back as the same double. }
-function VText(D: Double): string;
-var
-  P: Integer;
-begin
-  for P := 15 to 17 do
-  begin
-    Result := FloatToStrF(D, ffGeneral, P, 0, DefaultFormatSettings);
-    if StrToFloat(Result, DefaultFormatSettings) = D then Exit;
-  end;
 end;
 
 { The rules for numbers. }
@@ -151,7 +125,7 @@ end;
 
 procedure NumDouble(DT: TDT; const Fmt: string; D: Double);
 begin
-  Row('NUM', DT, Fmt, VText(D), Bits(D), FormatNumber(Fmt, DT, D, 0));
+  Row('NUM', DT, Fmt, VText(D), 'd:' + Bits(D), FormatNumber(Fmt, DT, D, 0));
 end;
 
 procedure NumSingle(const Fmt: string; S: Single);
@@ -161,7 +135,7 @@ end;
 
 procedure NumCurr(const Fmt: string; C: Currency);
 begin
-  Row('NUM', dtCurrency, Fmt, CurrToStr(C, DefaultFormatSettings), RawCurr(C),
+  Row('NUM', dtCurrency, Fmt, CurrToStr(C, DefaultFormatSettings), 'c:' + RawCurr(C),
     FormatNumber(Fmt, dtCurrency, C, C));
 end;
 
@@ -201,7 +175,7 @@ begin
     else
       F := 'c';
     end;
-  Row('DT', DT, Fmt, VText(D), Bits(D), FormatDateTime(F, D, FS));
+  Row('DT', DT, Fmt, VText(D), 'd:' + Bits(D), FormatDateTime(F, D, FS));
 end;
 
 procedure Str(const Fmt, S: string);
@@ -245,38 +219,7 @@ var
 
 begin
   LoadMarks;
-  FS := DefaultFormatSettings;
-  FS.DecimalSeparator := ',';
-  FS.ThousandSeparator := '.';
-  FS.CurrencyString := 'R$';
-  FS.CurrencyFormat := 2;
-  FS.NegCurrFormat := 9;
-  FS.CurrencyDecimals := 2;
-  FS.DateSeparator := '/';
-  FS.TimeSeparator := ':';
-  FS.ShortDateFormat := 'dd/mm/yyyy';
-  FS.LongDateFormat := 'dddd, d'' de ''mmmm'' de ''yyyy';
-  FS.ShortTimeFormat := 'hh:nn';
-  FS.LongTimeFormat := 'hh:nn:ss';
-  FS.TimeAMString := 'AM';
-  FS.TimePMString := 'PM';
-  FS.ShortMonthNames[1] := 'jan'; FS.ShortMonthNames[2] := 'fev'; FS.ShortMonthNames[3] := 'mar';
-  FS.ShortMonthNames[4] := 'abr'; FS.ShortMonthNames[5] := 'mai'; FS.ShortMonthNames[6] := 'jun';
-  FS.ShortMonthNames[7] := 'jul'; FS.ShortMonthNames[8] := 'ago'; FS.ShortMonthNames[9] := 'set';
-  FS.ShortMonthNames[10] := 'out'; FS.ShortMonthNames[11] := 'nov'; FS.ShortMonthNames[12] := 'dez';
-  FS.LongMonthNames[1] := 'janeiro'; FS.LongMonthNames[2] := 'fevereiro';
-  FS.LongMonthNames[3] := 'março'; FS.LongMonthNames[4] := 'abril';
-  FS.LongMonthNames[5] := 'maio'; FS.LongMonthNames[6] := 'junho';
-  FS.LongMonthNames[7] := 'julho'; FS.LongMonthNames[8] := 'agosto';
-  FS.LongMonthNames[9] := 'setembro'; FS.LongMonthNames[10] := 'outubro';
-  FS.LongMonthNames[11] := 'novembro'; FS.LongMonthNames[12] := 'dezembro';
-  FS.ShortDayNames[1] := 'dom'; FS.ShortDayNames[2] := 'seg'; FS.ShortDayNames[3] := 'ter';
-  FS.ShortDayNames[4] := 'qua'; FS.ShortDayNames[5] := 'qui'; FS.ShortDayNames[6] := 'sex';
-  FS.ShortDayNames[7] := 'sáb';
-  FS.LongDayNames[1] := 'domingo'; FS.LongDayNames[2] := 'segunda-feira';
-  FS.LongDayNames[3] := 'terça-feira'; FS.LongDayNames[4] := 'quarta-feira';
-  FS.LongDayNames[5] := 'quinta-feira'; FS.LongDayNames[6] := 'sexta-feira';
-  FS.LongDayNames[7] := 'sábado';
+  {$I ../rtl/brazilian_settings.inc}
   { FormatMaskText reads the global settings. }
   DefaultFormatSettings.DateSeparator := '/';
   DefaultFormatSettings.TimeSeparator := ':';
