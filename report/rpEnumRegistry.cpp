@@ -68,8 +68,8 @@ namespace report {
 const std::vector<const TTypeInfo*>& LibraryEnums() {
     static const std::vector<const TTypeInfo*> list = {
         rpTypeInfo<bool>(),
-        // GFX-PENDING rpTypeInfo<TBrushStyle>(),
-        // GFX-PENDING rpTypeInfo<TPenStyle>(),
+        rpTypeInfo<TBrushStyle>(),
+        rpTypeInfo<TPenStyle>(),
         rpTypeInfo<TAlignment>(),
         rpTypeInfo<TrpBarCodeType>(),
         rpTypeInfo<TrpBarCodeOrientation>(),

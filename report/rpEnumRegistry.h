@@ -37,6 +37,6 @@ namespace report {
 // their fixed order (see registerAll).
 void RegisterLibraryEnums();
 void UnregisterLibraryEnums();
-// Their names, in registration order.
+// Their types, in registration order.
 const std::vector<const TTypeInfo*>& LibraryEnums();
 }  // namespace report

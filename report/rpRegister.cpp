@@ -1,5 +1,6 @@
 #include "report/rpRegister.h"
 
+#include "report/rpBorder.h"
 #include "report/rpComm.h"
 #include "report/rpDisplayFormat.h"
 #include "report/rpEnumRegistry.h"
@@ -15,11 +16,13 @@ void registerAll() {
     RegisterRootAdapters();
     RegisterClass(TrpCommunicator::StaticClassType());
     RegisterRelativeClasses();
+    RegisterBorderClasses();
     rpSetDisplayFormatClass(TrpDisplayFormat::Instance());
 }
 
 void unregisterAll() {
     rpSetDisplayFormatClass(nullptr);
+    UnregisterBorderClasses();
     UnregisterRelativeClasses();
     UnRegisterClass(TrpCommunicator::StaticClassType());
     UnregisterRootAdapters();

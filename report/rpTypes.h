@@ -9,6 +9,7 @@
 // The value order is the stored order: ordinals reach the scripting layer
 // and the page cache, so a value is never inserted before another.
 #include "platform/db/DB.h"
+#include "platform/gfx/Graphics.h"
 #include "platform/rtl/TypInfo.h"
 
 template <class E>
@@ -41,6 +42,14 @@ inline const TTypeInfo* rpTypeInfo<bool>() {
 template <>
 inline const TTypeInfo* rpTypeInfo<TAlignment>() {
     return TypeInfoAlignment();
+}
+template <>
+inline const TTypeInfo* rpTypeInfo<TBrushStyle>() {
+    return TypeInfoBrushStyle();
+}
+template <>
+inline const TTypeInfo* rpTypeInfo<TPenStyle>() {
+    return TypeInfoPenStyle();
 }
 
 // ---------------------------------------------------------------------------

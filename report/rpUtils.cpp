@@ -325,6 +325,8 @@ double rpScaleToFit(double SourceWidth, double SourceHeight, double DestWidth, d
     return std::min(DestWidth / SourceWidth, DestHeight / SourceHeight);
 }
 
+TRect rpMakeRect(int Left, int Top, int Right, int Bottom) { return TRect{Left, Top, Right, Bottom}; }
+
 std::string rpPeekIdentProperty(TReader* Reader, const std::string& PropertyName) {
     if (Reader == nullptr) return "";
     const std::size_t start = Reader->Position();

@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/gfx/Graphics.h"
 #include "platform/rtl/DateUtils.h"
 #include "platform/rtl/Filer.h"
 #include "platform/rtl/Lists.h"
@@ -84,6 +85,7 @@ std::string rpClassNameWithoutPrefix(const std::string& ClassName);
 // Smaller of DestWidth / SourceWidth and DestHeight / SourceHeight; 0 when
 // a source side is not positive.
 double rpScaleToFit(double SourceWidth, double SourceHeight, double DestWidth, double DestHeight);
+TRect rpMakeRect(int Left, int Top, int Right, int Bottom);
 
 // Looks ahead, from a property list, for PropertyName; when its value is an
 // identifier, that identifier without any prefix up to its last ".". The

@@ -48,7 +48,7 @@ TEST(ReportErrors, OneHandlerCatchesTheWholeFamilyAndKindsTellApart) {
 
 TEST(EnumRegistry, HoldsTheLibrarysEnumerationsInTheirOrder) {
     const std::vector<std::string> expected = {
-        "Boolean", /* "TBrushStyle", "TPenStyle", */ "TAlignment", "TrpBarCodeType", "TrpBarCodeOrientation",
+        "Boolean", "TBrushStyle", "TPenStyle", "TAlignment", "TrpBarCodeType", "TrpBarCodeOrientation",
         "Trp2DBarCodeType", "TrpBreakType", "TrpCalcType", "TrpDataType", "TrpDatabaseType", "TrpDBCalcType",
         "TrpDuplexType", "TrpFileType", "TrpFormatType", "TrpLanguageType", "TrpLinePositionType",
         "TrpLineStyleType", "TrpOutlineNodeType", "TrpPassSettingType", "TrpPrintBehaviorType",
@@ -65,6 +65,8 @@ TEST(EnumRegistry, HoldsTheLibrarysEnumerationsInTheirOrder) {
     EXPECT_EQ(GetEnumName(EnumRegistry().Find("TrpDataType"), dtGUID), "dtGUID");
     EXPECT_EQ(GetEnumValue(EnumRegistry().Find("TrpVarType"), "vtPageNoDesc"), vtPageNoDesc);
     EXPECT_EQ(EnumRegistry().Find("TAlignment"), TypeInfoAlignment()) << "the platform's own type";
+    EXPECT_EQ(EnumRegistry().Find("TPenStyle"), TypeInfoPenStyle());
+    EXPECT_EQ(GetEnumName(EnumRegistry().Find("TBrushStyle"), bsClear), "bsClear");
 }
 
 TEST(EnumRegistry, RegisteringTwiceReplacesAndUnknownNamesAreIgnored) {
