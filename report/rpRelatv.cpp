@@ -153,6 +153,12 @@ void TrpRelative::SetParentComponent(TComponent* Value) {
     if (auto* r = dynamic_cast<TrpRelative*>(Value)) SetParent(r);
 }
 
+void TrpRelative::DefineProperties(TFiler* Filer) {
+    TrpCommunicator::DefineProperties(Filer);
+    Filer->DefineProperty(
+        "ChildType", [this](TReader* Reader) { childType_ = Reader->ReadInteger(); }, nullptr, false);
+}
+
 void TrpRelative::ReadState(TReader* Reader) {
     TrpCommunicator::ReadState(Reader);
     OrderChildren();

@@ -80,6 +80,8 @@ public:
     TComponent* GetParentComponent() const override { return parent_; }
     void SetParentComponent(TComponent* Value) override;
     void ReadState(TReader* Reader) override;
+    // Older stored forms carry ChildType; it is read, never written.
+    void DefineProperties(TFiler* Filer) override;
 
 protected:
     // Places children with a stored Position at that index, once loaded.

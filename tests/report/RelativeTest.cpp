@@ -3,6 +3,7 @@
 
 #include <random>
 
+#include "platform/rtl/Filer.h"
 #include "report/rpRelatv.h"
 
 namespace {
@@ -164,6 +165,21 @@ TEST(Relatives, RandomTreesFreedInRandomOrderLeaveNoTrace) {
             }
         }
     }
+}
+
+TEST(Relatives, OlderStoredFormsGiveTheChildKindWhichIsNeverWrittenAgain) {
+    TStringStream text("object Node: TrpRelative\n  ChildType = 3\n  Tag = 1\nend\n");
+    std::unique_ptr<TComponent> read(ReadComponentAnyForm(text, nullptr));
+    auto* node = dynamic_cast<TrpRelative*>(read.get());
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(node->ChildType(), 3);
+    EXPECT_EQ(node->Tag(), 1);
+    TMemoryStream binary;
+    WriteComponent(binary, node);
+    binary.SetPosition(0);
+    TStringStream back;
+    ObjectBinaryToText(binary, back);
+    EXPECT_EQ(back.DataString().find("ChildType"), std::string::npos) << back.DataString();
 }
 
 TEST(Relatives, ScriptingSeesTheTree) {
