@@ -2,10 +2,114 @@
 
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
+#include "billing/forms/RecordRow.h"
 #include "platform/rtl/Strings.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace billing::forms {
+
+namespace {
+
+// The register's query: rows of other tables that belong to the register's
+// row are written in the row's own transaction.
+class RegisterQuery : public TSQLQuery {
+public:
+    explicit RegisterQuery(TComponent* AOwner) : TSQLQuery(AOwner) {}
+    std::function<void(TDataSet*)> withPost, withDelete;
+
+protected:
+    void InternalPost() override { Together(withPost, [this] { TSQLQuery::InternalPost(); }); }
+    void InternalDelete() override { Together(withDelete, [this] { TSQLQuery::InternalDelete(); }); }
+
+private:
+    void Together(const std::function<void(TDataSet*)>& Companion, const std::function<void()>& Own) {
+        if (!Companion) {
+            Own();
+            return;
+        }
+        TSQLConnection* c = Connection();
+        c->BeginTrans();
+        try {
+            // The companions first: the row's own write is the last step, so
+            // a failure never leaves the dataset's rows ahead of the file.
+            Companion(this);
+            Own();
+            c->CommitTrans();
+        } catch (...) {
+            c->RollbackTrans();
+            throw;
+        }
+    }
+};
+
+bool IsNumberField(const TField* Field) {
+    switch (Field->DataType()) {
+    case ftSmallint:
+    case ftInteger:
+    case ftWord:
+    case ftLargeint:
+    case ftAutoInc:
+    case ftFloat:
+    case ftCurrency:
+    case ftBCD:
+    case ftFMTBcd: return true;
+    default: return false;
+    }
+}
+
+}  // namespace
+
+void ShowLookup(const LookupField& L) {
+    if (L.panel == nullptr) return;
+    L.panel->SetCaption("?");
+    TField* f = L.edit->Field();
+    if (f == nullptr || f->DataSet() == nullptr || !f->DataSet()->Active() || f->IsNull()) return;
+    std::string value = f->AsString();
+    if (Trim(value).empty()) return;
+    L.panel->SetCaption(dmdb->dbGetFieldValue(L.keyColumn, Variant(value), L.descColumn, L.table));
+}
+
+bool StoreSearchResult(TField* Field, const std::string& Found) {
+    if (Field == nullptr) return false;
+    if (IsNumberField(Field)) {
+        std::int64_t n = 0;
+        if (!TryStrToInt64(Trim(Found), n)) return false;  // not a key of this column
+        Field->SetAsString(IntToStr(static_cast<long long>(n)));
+        return true;
+    }
+    Field->SetAsString(Found);
+    return true;
+}
+
+void BindLookup(const LookupField& L) {
+    LookupField copy = L;
+    L.edit->OnExit = [copy](TObject*) { ShowLookup(copy); };
+    L.edit->OnCustomDlg = [copy](TObject*) {
+        if (!copy.search) return;
+        std::string found = copy.search();
+        if (found.empty()) return;  // cancelled: the field stays as it was
+        TField* f = copy.edit->Field();
+        if (f == nullptr || f->DataSet() == nullptr) return;
+        TDataSetState state = f->DataSet()->State();
+        if (state != dsEdit && state != dsInsert) return;  // nothing to write into
+        if (StoreSearchResult(f, found)) ShowLookup(copy);
+    };
+}
+
+void SaveChecks::Add(const std::string& Message, std::function<bool()> Passes) {
+    Add([Message, Passes = std::move(Passes)] { return Passes() ? std::string() : Message; });
+}
+
+void SaveChecks::Add(std::function<std::string()> Problem) { checks_.push_back(std::move(Problem)); }
+
+void SaveChecks::Run(std::string& Errors) const {
+    Errors.clear();
+    for (const auto& check : checks_) {
+        std::string problem = check();
+        if (!problem.empty()) Errors += problem + "\r\n";
+    }
+    if (!Errors.empty()) Refuse("Foram identificados erros, por favor corrija: \r\n\r\n" + Errors);
+}
 
 RegisterForm::RegisterForm(TComponent* AOwner, const std::string& Caption, const std::string& Table,
                            const std::string& Sql, const std::string& KeyColumn)
@@ -16,7 +120,7 @@ RegisterForm::RegisterForm(TComponent* AOwner, const std::string& Caption, const
     SetBorderIcons(TBorderIcons{biSystemMenu, biMinimize});
     SetBounds(0, 0, 860, 420);
 
-    qry = new TSQLQuery(this);
+    qry = new RegisterQuery(this);
     qry->SetName("qry" + Table);
     qry->SetConnection(dmdb->ADOConnection);
     qry->SetSQL(Sql);
@@ -29,22 +133,19 @@ RegisterForm::RegisterForm(TComponent* AOwner, const std::string& Caption, const
     dsMain->SetAutoEdit(false);
     dsMain->SetDataSet(qry);
 
-    pnlBotoes = Place<TPanel>(this, this, "pnlBotoes", 0, 372, 860, 48);
-    pnlBotoes->SetAlign(alBottom);
-    pnlBotoes->SetBevelOuter(bvNone);
-    int x = 4;
-    btnInsert = AddButton("btnInsert", "&Novo", Novo, x);
-    btnEdit = AddButton("btnEdit", "&Editar", Editar, x += 77);
-    btnSave = AddButton("btnSave", "&Salvar", Gravar, x += 77);
-    btnCancel = AddButton("btnCancel", "&Desfazer", Cancelar, x += 77);
-    btnDelete = AddButton("btnDelete", "E&xcluir", Excluir, x += 77);
-    btnFirst = AddButton("btnFirst", "Primeiro", Primeiro, x += 77);
-    btnPrior = AddButton("btnPrior", "Anterior", Anterior, x += 77);
-    btnNext = AddButton("btnNext", "Próximo", Proximo, x += 77);
-    btnLast = AddButton("btnLast", "Último", Ultimo, x += 77);
-    DBButton2 = AddButton("DBButton2", "Pesquisar", Pesquisar, x += 77);
-    DBButton1 = AddButton("DBButton1", "Fechar", Fechar, x += 77);
-    DBButton1->SetCancel(true);
+    RecordRow row = PlaceRecordRow(this, dsMain, 372, "btnCancel", "DBButton2", "DBButton1");
+    pnlBotoes = row.panel;
+    btnInsert = row.insert;
+    btnEdit = row.edit;
+    btnSave = row.save;
+    btnCancel = row.cancel;
+    btnDelete = row.remove;
+    btnFirst = row.first;
+    btnPrior = row.prior;
+    btnNext = row.next;
+    btnLast = row.last;
+    DBButton2 = row.search;
+    DBButton1 = row.close;
     btnInsert->OnClick = [this](TObject* s) { btnInsertClick(s); };
     btnEdit->OnClick = [this](TObject* s) { btnEditClick(s); };
     btnSave->OnClick = [this](TObject* s) { btnSaveClick(s); };
@@ -69,15 +170,7 @@ RegisterForm::~RegisterForm() {
     qry->BeforePost = nullptr;
     qry->BeforeDelete = nullptr;
     qry->AfterScroll = nullptr;
-}
-
-TDBButton* RegisterForm::AddButton(const std::string& Name, const std::string& Caption, TAcao Acao, int Left) {
-    auto* b = Place<TDBButton>(this, pnlBotoes, Name, Left, 8, 76, 32);
-    b->SetAcao(Acao);
-    b->SetCaption(Caption);
-    b->SetEnabled(false);
-    b->SetDataSource(dsMain);
-    return b;
+    if (dsMain != nullptr) dsMain->OnStateChange = nullptr;
 }
 
 void RegisterForm::FormCreate(TObject*) { CenterForm(this); }
@@ -97,36 +190,19 @@ void RegisterForm::FormCloseQuery(TObject*, bool& CanClose) {
     if (!SettlePending()) CanClose = false;
 }
 
-bool RegisterForm::SettlePending() {
-    if (qry->State() != dsEdit && qry->State() != dsInsert) return true;
-    switch (AskYesNoCancel("Deseja salvar as alterações ?", "Salvar")) {
-    case mrYes:
-        try {
-            qry->Post();
-        } catch (const EAbort&) {
-            return false;  // the checks refused: the row stays in edit
-        }
-        break;
-    case mrNo:
-        qry->Cancel();
-        break;
-    default:
-        return false;  // Cancelar, Esc or the box closed: the form and its row stay as they were
-    }
-    // The form may stay open (another form refused the frame's close).
-    ChangeColor(this, false);
-    return true;
-}
+bool RegisterForm::SettlePending() { return SettlePendingRow(this, qry); }
 
 void RegisterForm::btnInsertClick(TObject*) {
     if (TDBEdit* key = KeyEdit()) key->SetReadOnly(false);
     ChangeColor(this, true);
+    if (pages_ != nullptr && pages_->ActivePageIndex() != 0) return;
     if (TDBEdit* key = KeyEdit(); key != nullptr && key->CanFocus()) key->SetFocus();
 }
 
 void RegisterForm::btnEditClick(TObject*) {
     if (TDBEdit* key = KeyEdit()) key->SetReadOnly(true);
     ChangeColor(this, true);
+    if (pages_ != nullptr && pages_->ActivePageIndex() != 0) return;
     if (TWinControl* first = FirstEdit(); first != nullptr && first->CanFocus()) first->SetFocus();
 }
 
@@ -144,10 +220,10 @@ void RegisterForm::Mostra_Tudo() {
 }
 
 void RegisterForm::AddCheck(const std::string& Message, std::function<bool()> Passes) {
-    AddCheck([Message, Passes = std::move(Passes)] { return Passes() ? std::string() : Message; });
+    checks_.Add(Message, std::move(Passes));
 }
 
-void RegisterForm::AddCheck(std::function<std::string()> Problem) { checks_.push_back(std::move(Problem)); }
+void RegisterForm::AddCheck(std::function<std::string()> Problem) { checks_.Add(std::move(Problem)); }
 
 bool RegisterForm::Blank(const std::string& Field) const { return Trim(qry->FieldByName(Field)->AsString()).empty(); }
 
@@ -161,29 +237,56 @@ void RegisterForm::AddDeleteRefusal(const std::string& CountSql, const std::stri
 
 void RegisterForm::AddLookup(const Lookup& L) {
     lookups_.push_back(L);
-    Lookup copy = L;
-    L.edit->OnExit = [this, copy](TObject*) { Mostra(copy); };
-    L.edit->OnCustomDlg = [this, copy](TObject*) {
-        if (!copy.search) return;
-        std::string found = copy.search();
-        if (found.empty()) return;  // cancelled: the field stays as it was
-        if (qry->State() == dsBrowse) return;  // nothing to write into
-        TField* f = copy.edit->Field();
-        if (f == nullptr) return;
-        // As text: a number field parses it, a text key keeps its leading
-        // zeros and letters.
-        f->SetAsString(found);
-        Mostra(copy);
+    BindLookup(L);
+}
+
+void RegisterForm::Mostra(const Lookup& L) { ShowLookup(L); }
+
+void RegisterForm::UseAutoEdit() {
+    dsMain->SetAutoEdit(true);
+    dsMain->OnStateChange = [this](TObject*) {
+        TDBEdit* key = KeyEdit();
+        if (key == nullptr) return;
+        bool inserting = qry->State() == dsInsert;
+        if (inserting == !key->ReadOnly()) return;
+        // Locked, it keeps the browse colour, as the edit button leaves it.
+        if (!inserting) key->SetColor(Color());
+        key->SetReadOnly(!inserting);
     };
 }
 
-void RegisterForm::Mostra(const Lookup& L) {
-    L.panel->SetCaption("?");
-    TField* f = L.edit->Field();
-    if (f == nullptr || !qry->Active()) return;
-    if (Trim(L.edit->Text()).empty() && f->IsNull()) return;
-    std::string value = L.edit->Text();
-    L.panel->SetCaption(dmdb->dbGetFieldValue(L.keyColumn, Variant(value), L.descColumn, L.table));
+void RegisterForm::WithoutSearch() {
+    DBButton2->SetVisible(false);
+    DBButton1->SetLeft(DBButton2->Left());
+    DBButton1->SetCaption("Cancelar");
+}
+
+TTabSheet* AddPage(TPageControl* Pages, const std::string& Caption) {
+    auto* page = new TTabSheet(Pages->Owner());
+    page->SetPageControl(Pages);
+    page->SetCaption(Caption);
+    return page;
+}
+
+TPageControl* RegisterForm::PlacePages() {
+    auto* pages = Place<TPageControl>(this, pnlDados, "PageControl1", 0, 0, pnlDados->Width(), pnlDados->Height());
+    pages->SetAlign(alClient);
+    FocusOnFirstPageOnly(pages);
+    return pages;
+}
+
+void RegisterForm::CloseWithoutAsking() {
+    OnCloseQuery = nullptr;
+    OnClose = [this](TObject*, TCloseAction& Action) {
+        if (qry->State() == dsEdit || qry->State() == dsInsert) qry->Cancel();
+        Action = caFree;
+    };
+}
+
+void RegisterForm::WriteWithRow(std::function<void(TDataSet*)> OnPost, std::function<void(TDataSet*)> OnDelete) {
+    auto* q = static_cast<RegisterQuery*>(qry);
+    q->withPost = std::move(OnPost);
+    q->withDelete = std::move(OnDelete);
 }
 
 bool RegisterForm::Missing(const TPanel* Panel) { return Panel->Caption() == "?"; }
@@ -201,13 +304,8 @@ void RegisterForm::AfterInsertDefaults(TDataSet* DataSet) {
 void RegisterForm::BeforePostChecks(TDataSet* DataSet) {
     // Lookups typed by hand count with what they show now.
     Mostra_Tudo();
-    std::string errors;
-    for (const auto& check : checks_) {
-        std::string problem = check();
-        if (!problem.empty()) errors += problem + "\r\n";
-    }
-    lastErrors_ = errors;
-    if (!errors.empty()) Refuse("Foram identificados erros, por favor corrija: \r\n\r\n" + errors);
+    BeforeChecks(DataSet);
+    checks_.Run(lastErrors_);
     if (DataSet->State() != dsInsert) return;
     for (const auto& [column, prefix] : uniqueKeys_) {
         Variant value(DataSet->FieldByName(column)->AsString());

@@ -8,15 +8,28 @@
 #include "billing/forms/FormUtils.h"
 #include "billing/forms/Nota100.h"
 #include "billing/forms/Nota101.h"
+#include "billing/forms/Nota102.h"
 #include "billing/forms/Nota103.h"
+#include "billing/forms/Nota104.h"
+#include "billing/forms/Nota106.h"
+#include "billing/forms/Nota107.h"
+#include "billing/forms/Nota108.h"
 #include "billing/forms/Nota110.h"
 #include "billing/forms/Nota111.h"
 #include "billing/forms/Nota114.h"
+#include "billing/forms/Nota115.h"
+#include "billing/forms/Nota118.h"
+#include "billing/forms/Nota119.h"
+#include "billing/forms/Nota200.h"
+#include "billing/forms/Nota201.h"
 #include "billing/forms/Nota220.h"
 #include "billing/forms/Nota221.h"
 #include "billing/forms/Nota223.h"
 #include "billing/forms/Nota224.h"
+#include "billing/forms/Nota233.h"
+#include "billing/forms/Nota301.h"
 #include "billing/forms/Sobre.h"
+#include "billing/main/ReleaseCheck.h"
 #include "billing/nfe/NFeSettings.h"
 #include "platform/os/Process.h"
 #include "platform/rtl/Format.h"
@@ -41,6 +54,22 @@ std::vector<std::string>& CommandArgs() {
 
 bool StartDetached(const std::string& Program, const std::vector<std::string>& Args) {
     return os::StartProgram(Program, Args);
+}
+
+// The site comes from the INI file (section "Atualizacao", key "Endereco",
+// written empty on first use for the administrator to fill in): no address,
+// no check. A release installed over this program ends it.
+void CheckForNewRelease(TfrmOske_Nf* Window) {
+    billing::main::ReleaseCheck::Settings settings;
+    settings.address = dmdb->IniValue("Atualizacao", "Endereco", "");
+    settings.programPath = Window->Files().ExePath();
+    settings.arguments = CommandArgs();
+    settings.currentVersion = dmdb->VersaoAplicativo();
+    billing::main::ReleaseCheck check(settings);
+    check.StartProgram = Window->StartProgram;
+    using Outcome = billing::main::ReleaseCheck::Outcome;
+    Outcome outcome = check.Run();
+    if (outcome == Outcome::Installed || outcome == Outcome::InstalledNotStarted) Application->Terminate();
 }
 
 }  // namespace
@@ -93,6 +122,7 @@ TfrmOske_Nf::TfrmOske_Nf(TComponent* AOwner) : TForm(AOwner) {
     };
 
     StartProgram = StartDetached;
+    OnReleaseCheck = CheckForNewRelease;
     ShowLogin = [this] {
         TfrmNota220 login(nullptr);
         return login.ShowModal();
@@ -142,17 +172,18 @@ void TfrmOske_Nf::BuildMenu() {
     mnuClientes = AddItem(cad, "mnuClientes", "&Clientes", [this] { mnuClientesClick(this); }, "Cadastro de Clientes");
     mnuProdutos = AddItem(cad, "mnuProdutos", "&Produtos", [this] { mnuProdutosClick(this); }, "Cadastro de Produtos");
     sep(cad);
-    AddItem(cad, "mnuNota105", "CFOP", x());
-    AddItem(cad, "mnuNota106", "&Situação Tributária", x());
-    AddItem(cad, "UnidadesdeMedida1", "Unidades de Medida", x());
+    AddItem(cad, "mnuNota105", "CFOP", [this] { mnuNota105Click(this); });
+    AddItem(cad, "mnuNota106", "&Situação Tributária", [this] { mnuNota106Click(this); });
+    AddItem(cad, "UnidadesdeMedida1", "Unidades de Medida", [this] { UnidadesdeMedida1Click(this); });
     sep(cad);
-    AddItem(cad, "mnuNota103", "&Vendedores", x());
+    AddItem(cad, "mnuNota103", "&Vendedores", [this] { mnuNota103Click(this); });
     mnuTransportadoras = AddItem(cad, "mnuTransportadoras", "&Transportadoras",
                                  [this] { mnuTransportadorasClick(this); }, "Cadastro de Transportadoras");
-    AddItem(cad, "SrieDocumentos1", "Série Documentos", x());
+    AddItem(cad, "SrieDocumentos1", "Série Documentos", [this] { SrieDocumentos1Click(this); });
     sep(cad);
-    AddItem(cad, "mnuCondicao_Pagamento", "Condições de Pagamento", x());
-    AddItem(cad, "mnuConta_Corrente", "Contas Corrente", x());
+    AddItem(cad, "mnuCondicao_Pagamento", "Condições de Pagamento",
+            [this] { mnuCondicao_PagamentoClick(this); });
+    AddItem(cad, "mnuConta_Corrente", "Contas Corrente", [this] { mnuConta_CorrenteClick(this); });
     AddItem(cad, "Febraban1", "Febraban", x());
     sep(cad);
     AddItem(cad, "Emitente1", "&Emitente", [this] { Emitente1Click(this); });
@@ -160,9 +191,9 @@ void TfrmOske_Nf::BuildMenu() {
     mnuSair = AddItem(cad, "mnuSair", "Sai&r", [this] { mnuSairClick(mnuSair); }, "Sair do Sistema");
 
     TMenuItem* lanc = AddItem(root, "mnuLancamentos", "&Lançamentos", nullptr);
-    mnuLancar_Venda = AddItem(lanc, "mnuLancar_Venda", "Lançar Notas Fiscais Eletrônicas (NF-e)", x(),
-                              "Lançar NF-e");
-    AddItem(lanc, "EmitirRomaneio1", "Lançar Romaneios", x());
+    mnuLancar_Venda = AddItem(lanc, "mnuLancar_Venda", "Lançar Notas Fiscais Eletrônicas (NF-e)",
+                              [this] { mnuLancar_VendaClick(this); }, "Lançar NF-e");
+    AddItem(lanc, "EmitirRomaneio1", "Lançar Romaneios", [this] { EmitirRomaneio1Click(this); });
     AddItem(lanc, "LanarPedidos1", "Lançar Pedidos", [] { ShowMessage("Rotina sendo aprimorada"); });
     sep(lanc);
     mnuGerenciar_nfe = AddItem(lanc, "mnuGerenciar_nfe", "Gerenciar Notas Fiscais Eletrônicas (NF-e)", x(),
@@ -178,7 +209,7 @@ void TfrmOske_Nf::BuildMenu() {
     sep(rel);
     TMenuItem* relCad = AddItem(rel, "Cadastros1", "Cadastros", nullptr);
     AddItem(relCad, "Clientes1", "Clientes", x());
-    AddItem(relCad, "Produtos1", "Produtos", x());
+    AddItem(relCad, "Produtos1", "Produtos", [this] { Produtos1Click(this); });
 
     TMenuItem* fin = AddItem(root, "mnuFinanceiro", "&Financeiro", nullptr);
     mnuTitulo_Receber = AddItem(fin, "mnuTitulo_Receber", "Títulos a Receber", x(), "Títulos a Receber");
@@ -191,7 +222,7 @@ void TfrmOske_Nf::BuildMenu() {
     AddItem(finRel, "tulosaReceber2", "Títulos a Receber", x());
 
     TMenuItem* fer = AddItem(root, "mnuFerramentas", "&Ferra&mentas", nullptr);
-    AddItem(fer, "mnuCfgConfigura", "&Opções...", x());
+    AddItem(fer, "mnuCfgConfigura", "&Opções...", [this] { mnuCfgConfiguraClick(this); });
     sep(fer);
     AddItem(fer, "AlterarSenha1", "&Alterar Senha...", [this] { AlterarSenha1Click(this); });
     mnuBloquear_Aplicativo = AddItem(fer, "mnuBloquear_Aplicativo", "Bloquear Aplicativo",
@@ -205,7 +236,8 @@ void TfrmOske_Nf::BuildMenu() {
     AddItem(adm, "LogdeUsurio1", "Log de Usuário", [this] { LogdeUsurio1Click(this); });
     sep(fer);
     AddItem(fer, "ManutenoManualsomenteMaster1", "Manutenção Manual (somente Master)", x());
-    AddItem(fer, "ImportaDadosOSKEAntigo1", "Gerar Arquivo Center Contábeis", x());
+    AddItem(fer, "ImportaDadosOSKEAntigo1", "Gerar Arquivo Center Contábeis",
+            [this] { ImportaDadosOSKEAntigo1Click(this); });
 
     TMenuItem* ajuda = AddItem(root, "mnuAjuda", "&Ajuda", nullptr);
     mnuSuporte = AddItem(ajuda, "mnuSuporte", "Suporte Remoto...", [this] { mnuSuporteClick(this); },
@@ -478,6 +510,38 @@ void TfrmOske_Nf::Emitente1Click(TObject*) {
     Guarded("Nota110", [this] { OpenForm(frmNota110); });
 }
 
+void TfrmOske_Nf::mnuNota105Click(TObject*) {
+    Guarded("Nota104", [this] { OpenForm(frmNota104); });
+}
+
+void TfrmOske_Nf::mnuNota106Click(TObject*) {
+    Guarded("Nota106", [this] { OpenForm(frmNota106); });
+}
+
+void TfrmOske_Nf::UnidadesdeMedida1Click(TObject*) {
+    Guarded("Nota119", [this] { OpenForm(frmNota119); });
+}
+
+void TfrmOske_Nf::mnuNota103Click(TObject*) {
+    Guarded("Nota102", [this] { OpenForm(frmNota102); });
+}
+
+void TfrmOske_Nf::SrieDocumentos1Click(TObject*) {
+    Guarded("Nota118", [this] { OpenForm(frmNota118); });
+}
+
+void TfrmOske_Nf::mnuCondicao_PagamentoClick(TObject*) {
+    Guarded("Nota108", [this] { OpenForm(frmNota108); });
+}
+
+void TfrmOske_Nf::mnuConta_CorrenteClick(TObject*) {
+    Guarded("Nota107", [this] { OpenForm(frmNota107); });
+}
+
+void TfrmOske_Nf::mnuCfgConfiguraClick(TObject*) {
+    Guarded("Nota115", [this] { OpenForm(frmNota115); });
+}
+
 void TfrmOske_Nf::AlterarSenha1Click(TObject*) {
     Guarded("Nota223", [this] { OpenForm(FrmNota223); });
 }
@@ -490,8 +554,24 @@ void TfrmOske_Nf::Programas1Click(TObject*) {
     Guarded("Nota114", [this] { OpenForm(frmNota114); });
 }
 
+void TfrmOske_Nf::mnuLancar_VendaClick(TObject*) {
+    Guarded("Nota200", [this] { OpenForm(frmNota200); });
+}
+
+void TfrmOske_Nf::EmitirRomaneio1Click(TObject*) {
+    Guarded("Nota201", [this] { OpenForm(frmNota201); });
+}
+
 void TfrmOske_Nf::LogdeUsurio1Click(TObject*) {
     Guarded("Nota221", [this] { OpenForm(frmNota221); });
+}
+
+void TfrmOske_Nf::Produtos1Click(TObject*) {
+    Guarded("Nota301", [this] { OpenForm(frmNota301); });
+}
+
+void TfrmOske_Nf::ImportaDadosOSKEAntigo1Click(TObject*) {
+    Guarded("Nota233", [this] { OpenForm(frmNota233); });
 }
 
 void TfrmOske_Nf::ConsultaNFenaSefaz1Click(TObject*) { dmdb->Abrir_WebSite(kConsultaNFe); }

@@ -48,7 +48,8 @@ public:
     TMenuItem* Programas1 = nullptr;
 
     // --- seams for what later parts of the program plug in
-    // The release check, run when the window is first shown; none yet.
+    // The release check, run when the window is first shown (the maker's
+    // site named in the INI file; see ReleaseCheck.h).
     std::function<void(TfrmOske_Nf* Sender)> OnReleaseCheck;
     // The NF-e answer poller, run by TimerNFe once the database is open.
     std::function<void(TfrmOske_Nf* Sender)> OnNFeAnswers;
@@ -102,6 +103,8 @@ public:
     const billing::data::AppFiles& Files() const { return *files_; }
 
     void mnuSairClick(TObject* Sender);
+    void mnuLancar_VendaClick(TObject* Sender);
+    void EmitirRomaneio1Click(TObject* Sender);
     void mnuSobreClick(TObject* Sender);
     void mnuSuporteClick(TObject* Sender);
     void ToolButton6Click(TObject* Sender);
@@ -110,10 +113,20 @@ public:
     void mnuProdutosClick(TObject* Sender);
     void mnuTransportadorasClick(TObject* Sender);
     void Emitente1Click(TObject* Sender);
+    void mnuNota105Click(TObject* Sender);            // CFOP
+    void mnuNota106Click(TObject* Sender);            // tax situations
+    void UnidadesdeMedida1Click(TObject* Sender);     // units of measure
+    void mnuNota103Click(TObject* Sender);            // sellers
+    void SrieDocumentos1Click(TObject* Sender);       // document series
+    void mnuCondicao_PagamentoClick(TObject* Sender); // payment terms
+    void mnuConta_CorrenteClick(TObject* Sender);     // bank accounts
+    void mnuCfgConfiguraClick(TObject* Sender);       // settings
     void AlterarSenha1Click(TObject* Sender);
     void Usurios1Click(TObject* Sender);
     void Programas1Click(TObject* Sender);
     void LogdeUsurio1Click(TObject* Sender);
+    void Produtos1Click(TObject* Sender);
+    void ImportaDadosOSKEAntigo1Click(TObject* Sender);
     void ConsultaNFenaSefaz1Click(TObject* Sender);
     void ConsultaInutilizaoSefaz1Click(TObject* Sender);
 

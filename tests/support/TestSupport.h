@@ -25,6 +25,10 @@ private:
 std::string ReadAll(const std::string& path);
 void WriteAll(const std::string& path, const std::string& bytes);
 
+// The lines of a text whose lines end with CR LF (what follows the last CR LF
+// is not a line). A CR or form feed inside a line stays in it.
+std::vector<std::string> CrLfLines(const std::string& text);
+
 // A file under tests/data/.
 std::string DataPath(const std::string& relative);
 
