@@ -2,7 +2,12 @@
 
 #include <sqlite3.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <cstdlib>
+#include <cerrno>
 #include <cstring>
 #include <stdexcept>
 
@@ -34,17 +39,26 @@ int xClose(sqlite3_file* f) {
 int xRead(sqlite3_file* f, void* buf, int n, sqlite3_int64 off) {
     return Real(f)->pMethods->xRead(Real(f), buf, n, off);
 }
+void After() {
+    if (active != nullptr) active->Done();
+}
 int xWrite(sqlite3_file* f, const void* buf, int n, sqlite3_int64 off) {
     if (int rc = Gate(f, "write")) return rc;
-    return Real(f)->pMethods->xWrite(Real(f), buf, n, off);
+    int rc = Real(f)->pMethods->xWrite(Real(f), buf, n, off);
+    After();
+    return rc;
 }
 int xTruncate(sqlite3_file* f, sqlite3_int64 size) {
     if (int rc = Gate(f, "truncate")) return rc;
-    return Real(f)->pMethods->xTruncate(Real(f), size);
+    int rc = Real(f)->pMethods->xTruncate(Real(f), size);
+    After();
+    return rc;
 }
 int xSync(sqlite3_file* f, int flags) {
     if (int rc = Gate(f, "sync")) return rc;
-    return Real(f)->pMethods->xSync(Real(f), flags);
+    int rc = Real(f)->pMethods->xSync(Real(f), flags);
+    After();
+    return rc;
 }
 int xFileSize(sqlite3_file* f, sqlite3_int64* size) { return Real(f)->pMethods->xFileSize(Real(f), size); }
 int xLock(sqlite3_file* f, int lock) { return Real(f)->pMethods->xLock(Real(f), lock); }
@@ -131,7 +145,17 @@ void FaultVfs::Fail(int operation, int code) {
     code_ = code;
 }
 
+void FaultVfs::KillAfter(int operation) {
+    Count();
+    mode_ = Mode::Kill;
+    target_ = operation;
+}
+
 void FaultVfs::Off() { mode_ = Mode::Off; }
+
+void FaultVfs::Done() {
+    if (mode_ == Mode::Kill && count_ == target_) ::raise(SIGKILL);
+}
 
 int FaultVfs::Next(const char* what, const char* file) {
     if (mode_ == Mode::Off) return 0;
@@ -153,5 +177,24 @@ std::vector<int> FaultPlan(int Total, int Step) {
     if (Total > 0 && plan.back() != Total) plan.push_back(Total);
     return plan;
 }
+
+bool RunKilled(FaultVfs& Vfs, int Operation, const std::function<void()>& Work) {
+    pid_t child = ::fork();
+    if (child < 0) throw std::runtime_error("fork failed");
+    if (child == 0) {
+        Vfs.KillAfter(Operation);
+        try {
+            Work();
+        } catch (...) {
+        }
+        ::_exit(0);  // no destructors, no sanitizer report: the parent judges the file
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+}
+
+std::string FaultCodeName(int Code) { return (Code & 0xff) == SQLITE_FULL ? "DiskFull" : "IoError"; }
 
 }  // namespace testsupport

@@ -13,8 +13,12 @@
 //                    or SQLITE_FULL) without touching the file; the others
 //                    pass, so the engine may recover as it would on a real
 //                    transient fault;
+//   KillAfter(n)     the n-th operation runs and then the process is killed
+//                    (SIGKILL): what it wrote is in the file, nothing after
+//                    it is; meant for a forked child (see RunKilled);
 //   Off()            passes everything, counts nothing.
-// Faults() tells whether the chosen operation was reached.
+// Faulted() tells whether the chosen operation was reached.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,6 +35,7 @@ public:
 
     void Count();
     void Fail(int operation, int code);
+    void KillAfter(int operation);
     void Off();
 
     int Operations() const { return count_; }
@@ -41,9 +46,11 @@ public:
     // Called by the wrapped files: the code to return instead of running the
     // operation, or 0 to run it.
     int Next(const char* what, const char* file);
+    // Called after an operation ran.
+    void Done();
 
 private:
-    enum class Mode { Off, Count, Fail };
+    enum class Mode { Off, Count, Fail, Kill };
     Mode mode_ = Mode::Off;
     int count_ = 0;
     int target_ = 0;
@@ -58,5 +65,14 @@ private:
 // every Step-th (always the first and the last) so that long paths stay
 // inside the suite's time. FAT_FAULT_ALL=1 in the environment runs every one.
 std::vector<int> FaultPlan(int Total, int Step);
+
+// Runs Work in a forked child whose process is killed right after the
+// Operation-th write, sync or truncate; returns true when the child died
+// that way, false when it ran to its end first. Work must not touch
+// anything the parent's other threads hold (no window system).
+bool RunKilled(FaultVfs& Vfs, int Operation, const std::function<void()>& Work);
+
+// "IoError" or "DiskFull", for the names of parametrised tests.
+std::string FaultCodeName(int Code);
 
 }  // namespace testsupport

@@ -29,7 +29,7 @@ std::string Integrity(sqlite::Database& db) {
     return out;
 }
 
-class FaultInjection : public ::testing::TestWithParam<int> {
+class KillInjection : public ::testing::Test {
 protected:
     void SetUp() override {
         path = dir.file("contas.db");
@@ -64,7 +64,7 @@ protected:
         testsupport::WriteAll(path, pristine);
         std::filesystem::remove(path + "-journal");
         sqlite::Database db(path);
-        vfs.Fail(n, GetParam());
+        vfs.Fail(n, code);
         bool failed = false;
         try {
             Change(db, inTransaction);
@@ -76,10 +76,31 @@ protected:
         return failed;
     }
 
+    // One run in a child killed right after operation n; false when the
+    // change ended first.
+    bool RunKilledAt(FaultVfs& vfs, int n, bool inTransaction) {
+        testsupport::WriteAll(path, pristine);
+        std::filesystem::remove(path + "-journal");
+        return testsupport::RunKilled(vfs, n, [&] {
+            sqlite::Database db(path);
+            Change(db, inTransaction);
+        });
+    }
+
+    int code = SQLITE_IOERR_WRITE;
     testsupport::TempDir dir;
     std::string path;
     std::string before;
     std::string pristine;
+};
+
+// The same runs with each failure code.
+class FaultInjection : public KillInjection, public ::testing::WithParamInterface<int> {
+protected:
+    void SetUp() override {
+        code = GetParam();
+        KillInjection::SetUp();
+    }
 };
 
 TEST_P(FaultInjection, ATransactionIsAllOldOrAllNewAfterAnyFailedWrite) {
@@ -142,6 +163,59 @@ TEST_P(FaultInjection, WithoutTheTransactionAFailedWriteLeavesAMixSoTheShimBites
     EXPECT_TRUE(mixed) << "a failure between the statements must be visible without the transaction";
 }
 
+TEST_F(KillInjection, AProcessKilledAtAnyWriteLeavesAllOldOrAllNew) {
+    FaultVfs vfs;
+    std::string after;
+    {
+        testsupport::WriteAll(path, pristine);
+        sqlite::Database db(path);
+        vfs.Count();
+        Change(db, true);
+        vfs.Off();
+        after = Dump(db);
+    }
+    const int total = vfs.Operations();
+    int kills = 0;
+    for (int n = 1; n <= total; ++n) {
+        SCOPED_TRACE("killed after operation " + std::to_string(n) + " of " + std::to_string(total));
+        kills += RunKilledAt(vfs, n, true);
+        // The next start rolls a hot journal back.
+        sqlite::Database db(path);
+        EXPECT_EQ(Integrity(db), "ok");
+        std::string now = Dump(db);
+        EXPECT_TRUE(now == before || now == after);
+        if (n < total) EXPECT_EQ(now, before) << "nothing is committed before the last sync";
+    }
+    EXPECT_EQ(kills, total);
+    RecordProperty("kills", kills);
+}
+
+TEST_F(KillInjection, WithoutTheTransactionAKillLeavesAMixSoTheKillBites) {
+    FaultVfs vfs;
+    {
+        testsupport::WriteAll(path, pristine);
+        sqlite::Database db(path);
+        vfs.Count();
+        Change(db, false);
+        vfs.Off();
+    }
+    const int total = vfs.Operations();
+    std::string after;
+    {
+        sqlite::Database db(path);
+        after = Dump(db);
+    }
+    bool mixed = false;
+    for (int n = 1; n <= total && !mixed; ++n) {
+        RunKilledAt(vfs, n, false);
+        sqlite::Database db(path);
+        EXPECT_EQ(Integrity(db), "ok");
+        std::string now = Dump(db);
+        mixed = now != before && now != after;
+    }
+    EXPECT_TRUE(mixed);
+}
+
 TEST(FaultInjectionSettings, ConnectionsUseTheRollbackJournalWithFullSync) {
     testsupport::TempDir dir;
     sqlite::OpenOptions o;
@@ -156,6 +230,6 @@ TEST(FaultInjectionSettings, ConnectionsUseTheRollbackJournalWithFullSync) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Codes, FaultInjection, ::testing::Values(SQLITE_IOERR_WRITE, SQLITE_FULL),
-                         [](const auto& info) { return info.param == SQLITE_FULL ? "DiskFull" : "IoError"; });
+                         [](const auto& info) { return testsupport::FaultCodeName(info.param); });
 
 }  // namespace
