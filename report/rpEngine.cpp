@@ -1,0 +1,38 @@
+#include "report/rpEngine.h"
+
+TClass TrpCustomEngine::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<TrpCustomEngine>("TrpCustomEngine", TrpCacheable::StaticClassType()).Build();
+    return &info;
+}
+
+TrpCustomEngine::TrpCustomEngine(TrpCustomReport* Report) : TrpCacheable(nullptr), report_(Report) {}
+
+TrpCustomEngine::~TrpCustomEngine() = default;
+
+void TrpCustomEngine::SetGenerating(bool Value) {
+    const bool ended = generating_ && !Value;
+    generating_ = Value;
+    if (!ended || !OnGenerationEnded) return;
+    // The hook may free the report and this engine with it: it runs from a copy.
+    const std::function<void()> hook = OnGenerationEnded;
+    hook();
+}
+
+void TrpCustomEngine::Reset() {
+    absolutePageNo_ = 0;
+    absolutePageCount_ = 0;
+    state_ = {};
+    printState_ = {};
+    bandState_ = {};
+    stop_ = false;
+    pageLimitReached_ = false;
+    cancelled_ = false;
+}
+
+void TrpCustomEngine::SetPageDef(int32_t Width, int32_t Height, int32_t PrintableWidth, int32_t PrintableHeight) {
+    pageDef_[0] = Width;
+    pageDef_[1] = Height;
+    pageDef_[2] = PrintableWidth;
+    pageDef_[3] = PrintableHeight;
+}

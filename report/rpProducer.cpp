@@ -1,0 +1,195 @@
+#include "report/rpProducer.h"
+
+#include "platform/rtl/Filer.h"
+#include "platform/rtl/Strings.h"
+#include "report/rpLanguage.h"
+#include "report/rpUtils.h"
+
+namespace {
+
+std::function<bool(const std::string&)>& DeviceNameValidator() {
+    static std::function<bool(const std::string&)> validator;
+    return validator;
+}
+
+constexpr int kPre40Version = 4000;
+constexpr int kSpanishMexicoVersion = 4211;
+constexpr int kBetaLateBuild = 7;
+
+// The device names of the legacy "Device" identifiers and of SetDeviceKind.
+const char* const kDeviceKindNames[] = {"Printer", "Screen", "TextFile", "ArchiveFile"};
+
+}  // namespace
+
+TClass TrpProducer::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<TrpProducer>("TrpProducer", TrpRelative::StaticClassType())
+            .Event("AfterPrint", &TrpProducer::AfterPrint)
+            .Boolean("AllowPrintToArchive", &TrpProducer::AllowPrintToArchive, &TrpProducer::SetAllowPrintToArchive, 0)
+            .Boolean("AllowPrintToFile", &TrpProducer::AllowPrintToFile, &TrpProducer::SetAllowPrintToFile, 0)
+            .String("ArchiveFileName", &TrpProducer::ArchiveFileName, &TrpProducer::SetArchiveFileName)
+            .Event("BeforePrint", &TrpProducer::BeforePrint)
+            .String("DeviceType", &TrpProducer::DeviceType, &TrpProducer::SetDeviceType)
+            .Enum("Language", rpTypeInfo<TrpLanguageType>(), &TrpProducer::Language, &TrpProducer::SetLanguage,
+                  lgDefault)
+            .Boolean("ModalCancelDialog", &TrpProducer::ModalCancelDialog, &TrpProducer::SetModalCancelDialog, 1)
+            .Boolean("ModalPreview", &TrpProducer::ModalPreview, &TrpProducer::SetModalPreview, 1)
+            .Event("OnCancel", &TrpProducer::OnCancel)
+            .Event("OnPrintingComplete", &TrpProducer::OnPrintingComplete)
+            .Boolean("SavePrinterSetup", &TrpProducer::SavePrinterSetup, &TrpProducer::SetSavePrinterSetup, 0)
+            .Boolean("ShowCancelDialog", &TrpProducer::ShowCancelDialog, &TrpProducer::SetShowCancelDialog, 1)
+            .Boolean("ShowPrintDialog", &TrpProducer::ShowPrintDialog, &TrpProducer::SetShowPrintDialog, 1)
+            .String("TextFileName", &TrpProducer::TextFileName, &TrpProducer::SetTextFileName)
+            .Enum("TextFileType", rpTypeInfo<TrpFileType>(), &TrpProducer::TextFileType, &TrpProducer::SetTextFileType,
+                  ftComma)
+            .Build();
+    return &info;
+}
+
+TrpProducer::TrpProducer(TComponent* AOwner) : TrpRelative(AOwner) {}
+
+TrpProducer::~TrpProducer() = default;
+
+bool TrpProducer::IsReading() const {
+    const TComponentState st = ComponentState();
+    return st.Contains(csReading) || st.Contains(csLoading);
+}
+
+void TrpProducer::SetDeviceNameValidator(std::function<bool(const std::string&)> Validator) {
+    DeviceNameValidator() = std::move(Validator);
+}
+
+// ---------------------------------------------------------------------------
+// Run state
+
+void TrpProducer::ResetPrintState() {
+    if (printing_) return;
+    jobStarted_ = false;
+    cancelled_ = false;
+}
+
+void TrpProducer::ReportBegin() {
+    if (reportActive_) return;
+    reportActive_ = true;
+    SendEventNotify(this, rpevReportBegin, nullptr);
+}
+
+void TrpProducer::ReportEnd() {
+    if (!reportActive_) return;
+    reportActive_ = false;
+    SendEventNotify(this, rpevReportEnd, nullptr);
+}
+
+void TrpProducer::NotifyReportBegin() { SendEventNotify(this, rpevNotifyReportBegin, nullptr); }
+void TrpProducer::NotifyReportEnd() { SendEventNotify(this, rpevNotifyReportEnd, nullptr); }
+
+void TrpProducer::HandlePrintError(const std::exception& /*Error*/) { cancelled_ = true; }
+
+// ---------------------------------------------------------------------------
+// Device
+
+void TrpProducer::SetDeviceType(const std::string& Value) {
+    if (!IsReading() && DeviceNameValidator() && !DeviceNameValidator()(Value)) return;
+    deviceType_ = Value;
+}
+
+void TrpProducer::SetDeviceKind(int Kind) {
+    if (Kind < 0 || Kind > 3) return;
+    SetDeviceType(kDeviceKindNames[Kind]);
+}
+
+// ---------------------------------------------------------------------------
+// Options
+
+void TrpProducer::SetAllowPrintToArchive(bool Value) {
+    if (!printing_) allowPrintToArchive_ = Value;
+}
+void TrpProducer::SetAllowPrintToFile(bool Value) {
+    if (!printing_) allowPrintToFile_ = Value;
+}
+void TrpProducer::SetArchiveFileName(const std::string& Value) {
+    if (printing_) return;
+    archiveFileName_ = Value;
+    ResetPrintState();
+}
+void TrpProducer::SetTextFileName(const std::string& Value) {
+    if (!printing_) textFileName_ = Value;
+}
+void TrpProducer::SetTextFileType(TrpFileType Value) {
+    if (!printing_) textFileType_ = Value;
+}
+void TrpProducer::SetShowPrintDialog(bool Value) {
+    if (!printing_) showPrintDialog_ = Value;
+}
+void TrpProducer::SetShowCancelDialog(bool Value) {
+    if (!printing_) showCancelDialog_ = Value;
+}
+void TrpProducer::SetModalPreview(bool Value) {
+    if (!printing_) modalPreview_ = Value;
+}
+void TrpProducer::SetModalCancelDialog(bool Value) {
+    if (!printing_) modalCancelDialog_ = Value;
+}
+
+void TrpProducer::SetLanguage(TrpLanguageType Value) {
+    if (printing_) return;
+    auto manager = rpResourceManager();
+    if (manager != nullptr && manager->SetLanguage(Value)) {
+        const bool changed = Value != language_;
+        language_ = Value;
+        if (changed && !IsReading()) LanguageChanged();
+        return;
+    }
+    if (IsReading()) {
+        if (manager != nullptr) manager->SetLanguage(lgDefault);
+        language_ = lgDefault;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Version and loading
+
+void TrpProducer::Convert(int Version) {
+    if (Version < kSpanishMexicoVersion && language_ == lgSpanish) language_ = lgSpanishMexico;
+}
+
+void TrpProducer::DefineProperties(TFiler* Filer) {
+    TrpRelative::DefineProperties(Filer);
+    Filer->DefineProperty(
+        "Version",
+        [this](TReader* r) {
+            version_ = r->ReadString();
+            versionNo_ = rpVersionToInteger(version_);
+        },
+        [](TWriter* w) { w->WriteString(rpProgramVersion); }, true);
+    Filer->DefineProperty(
+        "Device",
+        [this](TReader* r) {
+            const std::string ident = r->ReadIdent();
+            const char* const idents[] = {"dvPrinter", "dvScreen", "dvFile", "dvArchive"};
+            for (int i = 0; i < 4; ++i)
+                if (SameText(ident, idents[i])) deviceType_ = kDeviceKindNames[i];
+        },
+        nullptr, false);
+}
+
+void TrpProducer::Loaded() {
+    const std::string beta = "Beta Build";
+    const auto at = version_.find(beta);
+    if (rpProgramVersionNo <= versionNo_ && at != std::string::npos) {
+        // The build digit stands behind the blank after the text.
+        const std::size_t digit = at + beta.size() + 1;
+        const int build = digit < version_.size() && version_[digit] >= '0' && version_[digit] <= '9'
+                              ? version_[digit] - '0'
+                              : 0;
+        versionNo_ = build >= kBetaLateBuild ? 3999 : 3998;
+    }
+    convertedFromPre40_ = versionNo_ < kPre40Version;
+    if (rpProgramVersionNo > versionNo_) {
+        Convert(versionNo_);
+        converted_ = true;
+    }
+    version_ = rpProgramVersion;
+    versionNo_ = rpProgramVersionNo;
+    TrpRelative::Loaded();
+}
