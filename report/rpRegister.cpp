@@ -6,6 +6,7 @@
 #include "report/rpEnumRegistry.h"
 #include "report/rpLanguage.h"
 #include "report/rpModel.h"
+#include "report/rpPage.h"
 #include "report/rpRTTI.h"
 #include "report/rpRelatv.h"
 
@@ -18,6 +19,7 @@ void registerAll() {
     RegisterClass(TrpCommunicator::StaticClassType());
     RegisterRelativeClasses();
     RegisterBorderClasses();
+    RegisterPageClasses();
     RegisterModelClasses();
     rpSetDisplayFormatClass(TrpDisplayFormat::Instance());
 }
@@ -25,6 +27,7 @@ void registerAll() {
 void unregisterAll() {
     rpSetDisplayFormatClass(nullptr);
     UnregisterModelClasses();
+    UnregisterPageClasses();
     UnregisterBorderClasses();
     UnregisterRelativeClasses();
     UnRegisterClass(TrpCommunicator::StaticClassType());
