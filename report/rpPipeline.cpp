@@ -258,6 +258,9 @@ void TrpDataPipeline::UpdateStates() {
 
 void TrpDataPipeline::DataChange() {
     if (IsLoadingOrReading() || destroying_ || FreeingChildren() || buildingFields_ || moving_) return;
+    // A linked search passes records that are not the detail's: states
+    // taken there would stick (a detail marked empty on its first match).
+    if (IsLinked() && !linkReady_) return;
     UpdateStates();
     SendNotify(this, rpopPipelineChanged);
     Fire(OnDataChange, rpevDataChange);
@@ -428,12 +431,24 @@ bool TrpDataPipeline::DetailsPresent() {
 // ---------------------------------------------------------------------------
 // Traversal
 
+bool TrpDataPipeline::NoRecordsToWalk() {
+    if (IsLinked() || !bookmarkList_.empty()) return (states_ & rppsNoRecords) != 0;
+    // The state set of an unlinked pipeline may come from an earlier walk
+    // (its count, its traversal mark) or from a position the data was moved
+    // to from outside: only empty data means there is nothing to walk.
+    if (DataBof() && DataEof()) {
+        states_ = rppsNoRecords;
+        return true;
+    }
+    return false;
+}
+
 void TrpDataPipeline::First() {
     dataTraversed_ = false;
     traversalCount_ = 0;
     const bool linked = IsLinked();
     if (!linked) recordIndex_ = 0;
-    if ((states_ & rppsNoRecords) != 0) return;
+    if (NoRecordsToWalk()) return;
     if (!bookmarkList_.empty()) {
         GotoBookmark(bookmarkList_.front());
     } else {
@@ -513,7 +528,7 @@ void TrpDataPipeline::Prior() {
 void TrpDataPipeline::Last() {
     const bool linked = IsLinked();
     if (!linked && learnedCount_ >= 1) recordIndex_ = learnedCount_;
-    if ((states_ & rppsNoRecords) != 0) return;
+    if (NoRecordsToWalk()) return;
     if (!bookmarkList_.empty()) {
         traversalCount_ = static_cast<int>(bookmarkList_.size()) - 1;
         recordIndex_ = traversalCount_;

@@ -244,6 +244,8 @@ protected:
     bool moving_ = false;
 
 private:
+    // Whether First and Last have nothing to walk.
+    bool NoRecordsToWalk();
     bool ComputeBof();
     bool ComputeEof();
     bool LinkedBof();

@@ -132,6 +132,19 @@ TEST(PipelineRanges, LastWithACountBeyondTheDataStopsAtItsEnd) {
     EXPECT_NE(t.pipe->States() & rppsLastRecord, 0);
 }
 
+TEST(PipelineRanges, ASecondWalkAfterTheDataMovedFromOutsideWalksAgain) {
+    // The first walk leaves its count behind; the application then moves
+    // the dataset back to its first record (a grid, a refresh). That must
+    // not read as "no records" on the next run.
+    TablePipeline t(Ids(5));
+    t.pipe->Open();
+    t.pipe->SetRangeEnd(reCount);
+    t.pipe->SetRangeEndCount(2);
+    EXPECT_EQ(Walk(*t.pipe), (std::vector<int>{0, 1}));
+    t.table->First();
+    EXPECT_EQ(Walk(*t.pipe), (std::vector<int>{0, 1}));
+}
+
 TEST(PipelineRanges, NegativeCountsAndAZeroStepAreRefused) {
     TablePipeline t(Ids(3));
     t.pipe->SetRangeEndCount(4);

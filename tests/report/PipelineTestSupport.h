@@ -62,7 +62,13 @@ inline std::vector<int> Walk(TrpDataPipeline& Pipe, int Limit = 100000) {
     std::vector<int> ids;
     Pipe.First();
     while (!Pipe.Eof()) {
-        ids.push_back(Pipe.GetFieldValue("Id").AsInteger());
+        const Variant id = Pipe.GetFieldValue("Id");
+        if (id.IsNull()) {
+            ADD_FAILURE() << Pipe.Name() << " stands on no record before its end (states "
+                          << static_cast<int>(Pipe.States()) << ")";
+            break;
+        }
+        ids.push_back(id.AsInteger());
         if (static_cast<int>(ids.size()) > Limit) {
             ADD_FAILURE() << "the walk does not end";
             break;
