@@ -438,6 +438,10 @@ void TrpBand::Convert(int Version) {
 
 void TrpBand::FinishConversion() {
     if (!legacyCalcPending_) return;
+    auto loading = [](const TComponent* c) { return c->ComponentState().Contains(csLoading); };
+    if (loading(this) || (report_ != nullptr && loading(report_))) return;
+    for (const TrpComponent* c : objects_)
+        if (loading(c)) return;
     legacyCalcPending_ = false;
     if (LegacyCalcConverter()) LegacyCalcConverter()(this);
 }
@@ -482,6 +486,7 @@ void TrpBand::DefineProperties(TFiler* Filer) {
 void TrpBand::Loaded() {
     RecordExtent();
     TrpCacheable::Loaded();
+    FinishConversion();
 }
 
 // ---------------------------------------------------------------------------

@@ -1,12 +1,15 @@
 #include "report/rpEngine.h"
 
+#include "report/rpPage.h"
+
 TClass TrpCustomEngine::StaticClassType() {
     static const TClassInfo info =
         TClassBuilder<TrpCustomEngine>("TrpCustomEngine", TrpCacheable::StaticClassType()).Build();
     return &info;
 }
 
-TrpCustomEngine::TrpCustomEngine(TrpCustomReport* Report) : TrpCacheable(nullptr), report_(Report) {}
+TrpCustomEngine::TrpCustomEngine(TrpCustomReport* Report)
+    : TrpCacheable(nullptr), page_(std::make_unique<TrpPage>(nullptr)), report_(Report) {}
 
 TrpCustomEngine::~TrpCustomEngine() = default;
 

@@ -42,7 +42,7 @@ public:
 
     TrpCustomReport* Report() const { return report_; }
     // The page under construction (owned).
-    TrpPage* Page() const { return page_; }
+    TrpPage* Page() const { return page_.get(); }
 
     int AbsolutePageNo() const { return absolutePageNo_; }
     void SetAbsolutePageNo(int Value) { absolutePageNo_ = Value; }
@@ -99,7 +99,7 @@ private:
     bool pageLimitReached_ = false;
     bool suppressErrors_ = false;
     bool cancelled_ = false;
-    TrpPage* page_ = nullptr;
+    std::unique_ptr<TrpPage> page_;
     int32_t pageDef_[4] = {0, 0, 0, 0};
     TrpCustomReport* report_;
 };
