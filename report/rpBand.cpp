@@ -47,7 +47,7 @@ TClass TrpBand::StaticClassType() {
     return &info;
 }
 
-TrpBand::TrpBand(TComponent* AOwner) : TrpCacheable(AOwner) {}
+TrpBand::TrpBand(TComponent* AOwner) : TrpCacheable(AOwner) { RecordExtent(); }
 
 TrpBand::~TrpBand() {
     destroying_ = true;
@@ -92,6 +92,8 @@ void TrpBand::SetReport(TrpCustomReport* Value) {
     SetCaption(GetDescription());
     SetUnits(report_->Units());
     report_->AddBand(this);
+    // The objects already placed keep their place in the new extent.
+    RecordExtent();
     if (report_->State() & rpstJoined)
         IncludeState(rpstJoined);
     else
