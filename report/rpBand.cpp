@@ -89,6 +89,7 @@ void TrpBand::SetReport(TrpCustomReport* Value) {
     if (report_ != nullptr) report_->RemoveBand(this);
     report_ = Value;
     if (report_ == nullptr) return;
+    if (UserName().empty() && !IsReading()) SetUserName(GetDefaultUserName());
     SetCaption(GetDescription());
     SetUnits(report_->Units());
     report_->AddBand(this);
