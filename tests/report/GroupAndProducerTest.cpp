@@ -222,3 +222,22 @@ TEST_F(Producer, APageRequestFromThePublisherFiresTheEvent) {
 
 }  // namespace
 }  // namespace reporttest
+
+namespace reporttest {
+namespace {
+
+using EngineSections = ModelFixture;
+
+TEST_F(EngineSections, ABandGeneratesInTheSectionsItsFlagsName) {
+    TrpGroup* g = AddGroup();
+    const TrpBandTypeFlags header = g->HeaderBand()->GetBandTypeFlags();
+    EXPECT_TRUE(rpBandGeneratesIn(header, {TrpEngineSection::GroupHeader}));
+    EXPECT_TRUE(rpBandGeneratesIn(header, {TrpEngineSection::PageHeader})) << "it reprints on following pages";
+    EXPECT_FALSE(rpBandGeneratesIn(header, {TrpEngineSection::Detail, TrpEngineSection::GroupFooter}));
+    g->SetReprintOnSubsequentPage(false);
+    EXPECT_FALSE(rpBandGeneratesIn(g->HeaderBand()->GetBandTypeFlags(), {TrpEngineSection::PageHeader}));
+    EXPECT_FALSE(rpBandGeneratesIn({}, {TrpEngineSection::Detail}));
+}
+
+}  // namespace
+}  // namespace reporttest
