@@ -64,10 +64,7 @@ TrpBand::~TrpBand() {
     report_ = nullptr;
 }
 
-bool TrpBand::IsReading() const {
-    const TComponentState st = ComponentState();
-    return st.Contains(csReading) || st.Contains(csLoading);
-}
+bool TrpBand::IsReading() const { return rpIsLoading(this); }
 
 bool TrpBand::Designing() const { return ComponentState().Contains(csDesigning); }
 
