@@ -1,7 +1,13 @@
+#include "billing/listings/CriteriaTable.h"
 #include "billing/listings/Listing.h"
 #include "billing/listings/ListingFormats.h"
 
+#include <cmath>
+#include <memory>
+
 #include <gtest/gtest.h>
+
+#include "memtable/mtMemTable.h"
 
 #include "tests/billing/listings/ListingFixture.h"
 
@@ -124,6 +130,59 @@ TEST(ClientCode, LeavingTheEditWithNoNumberRestoresThePreviousCodeWithAMessage) 
     EXPECT_EQ(box.Entries()[0].text, kCodigoClienteInvalido);
     EXPECT_EQ(box.Entries()[0].caption, "Atenção");
     EXPECT_EQ(box.Entries()[0].icon, MessageIcon::Exclamation);
+}
+
+TEST(CriteriaTable, AShownFormHoldsTodayAndEveryClientAndReadsBackTheBoxes) {
+    TComponent owner(nullptr);
+    TmtMemTable* t = NewCriteriaTable(&owner, Listing::Nota403);
+    ShowCriteria(*t, Listing::Nota403, EncodeDate(2026, 12, 7) + 0.5);
+    EXPECT_EQ(t->FieldByName("id_cliente_inicial")->AsString(), "0000000");
+    EXPECT_EQ(t->FieldByName("id_cliente_final")->AsString(), "9999999");
+    EXPECT_EQ(t->FieldByName("Cancelada")->AsString(), "Sim");
+    Criteria c = ReadCriteria(*t, Listing::Nota403, true, false, true);
+    EXPECT_EQ(std::trunc(c.dataInicial), EncodeDate(2026, 12, 7));
+    EXPECT_EQ(std::trunc(c.dataFinal), EncodeDate(2026, 12, 7));
+    EXPECT_EQ(c.idClienteInicial, "0000000");
+    EXPECT_EQ(c.idClienteFinal, "9999999");
+    EXPECT_TRUE(c.autorizada);
+    EXPECT_FALSE(c.cancelada);
+    EXPECT_TRUE(c.denegada);
+    // Shown again, the one row is filled again rather than a second added.
+    t->FieldByName("id_cliente_final")->SetAsString("0000005");
+    t->Post();
+    ShowCriteria(*t, Listing::Nota403, EncodeDate(2026, 12, 8));
+    EXPECT_EQ(t->FieldByName("id_cliente_final")->AsString(), "9999999");
+    t->Post();
+    EXPECT_EQ(t->RecordCount(), 1);
+}
+
+TEST(CriteriaTable, OnlyTheDailyAndSummaryFieldsThoseListingsHave) {
+    TComponent owner(nullptr);
+    TmtMemTable* daily = NewCriteriaTable(&owner, Listing::Nota300);
+    ShowCriteria(*daily, Listing::Nota300, EncodeDate(2026, 12, 7));
+    EXPECT_EQ(daily->FindField("id_cliente_inicial"), nullptr);
+    EXPECT_EQ(daily->FieldByName("Denegada")->AsString(), "Sim");
+    TComponent form(nullptr);
+    TmtMemTable* summary = NewCriteriaTable(&form, Listing::Nota409);
+    ShowCriteria(*summary, Listing::Nota409, EncodeDate(2026, 12, 7));
+    EXPECT_EQ(summary->FindField("Autorizada"), nullptr);
+    EXPECT_FALSE(CriteriaError(Listing::Nota409, ReadCriteria(*summary, Listing::Nota409, false, false, false)));
+}
+
+TEST(CriteriaTable, LeavingAClientEditWritesTheCodeOrKeepsThePreviousOne) {
+    TComponent owner(nullptr);
+    RecordingMessages box;
+    TmtMemTable* t = NewCriteriaTable(&owner, Listing::Nota403);
+    ShowCriteria(*t, Listing::Nota403, EncodeDate(2026, 12, 7));
+    t->Post();
+    ClientEditExit(*t, "id_cliente_inicial", "35", box);
+    EXPECT_EQ(t->FieldByName("id_cliente_inicial")->AsString(), "0000035");
+    ClientEditExit(*t, "id_cliente_inicial", "", box);
+    EXPECT_EQ(t->FieldByName("id_cliente_inicial")->AsString(), "0000000");
+    EXPECT_TRUE(box.Entries().empty());
+    ClientEditExit(*t, "id_cliente_final", "12O", box);
+    EXPECT_EQ(t->FieldByName("id_cliente_final")->AsString(), "9999999");
+    EXPECT_EQ(box.LastText(), kCodigoClienteInvalido);
 }
 
 // ---------------------------------------------------------------------------
