@@ -86,8 +86,12 @@ void SalesByGroup::Describe() {
     produto.SetConnection(&db_);
     produto.SetSQL("select descricao from produto where id_produto_estrutura = :pid_produto_estrutura");
     for (resumo_->First(); !resumo_->Eof(); resumo_->Next()) {
+        // The products without a structured code gather in a group without
+        // a code, which no product describes.
+        const std::string grupo = resumo_->FieldByName("Id_Grupo")->AsString();
+        if (grupo.empty()) continue;
         produto.Close();
-        produto.ParamByName("pid_produto_estrutura")->SetAsString(resumo_->FieldByName("Id_Grupo")->AsString());
+        produto.ParamByName("pid_produto_estrutura")->SetAsString(grupo);
         produto.Open();
         if (produto.IsEmpty()) continue;
         resumo_->Edit();

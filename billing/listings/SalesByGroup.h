@@ -6,8 +6,9 @@
 // Invoices of every NF-e state count. The summed item quantities fill both
 // weight columns, since the items carry no weight. A group is described by
 // the product whose structured code is exactly the group's character, and
-// stays without a description when there is none. Groups come in the order
-// of their codes.
+// stays without a description when there is none. Products without a
+// structured code gather in one group without a code and a description.
+// Groups come in the order of their codes.
 #include <memory>
 #include <string>
 

@@ -156,3 +156,21 @@ TEST_F(Sales, TheFirstGroupIsWhiteAndTheTotalsHoldEveryGroupInEveryPass) {
         }
     }
 }
+
+TEST_F(Sales, ProductsWithoutAStructuredCodeShareOneUnnamedGroup) {
+    db().Execute("insert into produto(id_produto, descricao) values('00005', 'Avulso')");
+    Product("00006", "", "Sem código");
+    Item("R10", "00005", 1, 7);
+    Item("R11", "00005", 2, 9);
+    Item("R11", "00006", 3, 11);
+    SalesByGroup summary(db(), messages());
+    ASSERT_TRUE(summary.Gerar_Relatorio(March(), "Admin"));
+    std::vector<Group> g = Groups(summary);
+    ASSERT_EQ(g.size(), 3u);
+    EXPECT_EQ(g[0].id, "");
+    EXPECT_EQ(g[0].descricao, "");
+    EXPECT_DOUBLE_EQ(g[0].total, 27);
+    EXPECT_DOUBLE_EQ(g[0].bruto, 6);
+    EXPECT_EQ(g[1].id, "1");
+    EXPECT_EQ(g[2].id, "2");
+}
