@@ -2,8 +2,6 @@
 
 #include <filesystem>
 
-#include <QStandardPaths>
-
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
 #include "billing/forms/Nota111.h"
@@ -410,8 +408,8 @@ void TfrmOske_Nf::mnuSuporteClick(TObject*) {
 
 std::string TfrmOske_Nf::FindCalculator() {
     for (const char* name : {"gnome-calculator", "kcalc", "galculator", "mate-calc", "qalculate-gtk", "xcalc"}) {
-        QString found = QStandardPaths::findExecutable(QString::fromLatin1(name));
-        if (!found.isEmpty()) return found.toStdString();
+        std::string found = os::FindProgram(name);
+        if (!found.empty()) return found;
     }
     return {};
 }

@@ -123,6 +123,12 @@ protected:
     // The window asked to close by the user (close box, Alt+F4).
     bool WindowCloseRequested();
     void PlaceWindow();
+    // The window manager's buttons and frame for the border style and icons.
+    void ApplyWindowFlags();
+    // A dialog or single border keeps the size it was given.
+    void ApplySizeConstraints();
+    bool FixedSize() const;
+    void SyncClientArea();
 
 private:
     void AttachToMdiFrame();

@@ -45,6 +45,7 @@ public:
 
 protected:
     void SetTextValue(const std::string& Value) override;
+    void FontChanged() override { SetTextValue(text_); }
 
 private:
     void Apply();
