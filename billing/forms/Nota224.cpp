@@ -36,6 +36,7 @@ TfrmNota224::TfrmNota224(TComponent* AOwner) : TForm(AOwner) {
     Button1->SetCaption("&OK");
     Button1->SetDefault(true);
     Button1->OnClick = [this](TObject* s) { Button1Click(s); };
+    KeepCentred(this, panel);
 
     OnShow = [this](TObject* s) { FormShow(s); };
     OnClose = [this](TObject* s, TCloseAction& a) { FormClose(s, a); };

@@ -1,5 +1,7 @@
 #include "billing/forms/RegisterForm.h"
 
+#include <algorithm>
+
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
 #include "platform/rtl/Strings.h"
@@ -32,18 +34,18 @@ RegisterForm::RegisterForm(TComponent* AOwner, const std::string& Caption, const
     pnlBotoes = Place<TPanel>(this, this, "pnlBotoes", 0, 372, 860, 48);
     pnlBotoes->SetAlign(alBottom);
     pnlBotoes->SetBevelOuter(bvNone);
-    int x = 4;
-    btnInsert = AddButton("btnInsert", "&Novo", Novo, x);
-    btnEdit = AddButton("btnEdit", "&Editar", Editar, x += 77);
-    btnSave = AddButton("btnSave", "&Salvar", Gravar, x += 77);
-    btnCancel = AddButton("btnCancel", "&Desfazer", Cancelar, x += 77);
-    btnDelete = AddButton("btnDelete", "E&xcluir", Excluir, x += 77);
-    btnFirst = AddButton("btnFirst", "Primeiro", Primeiro, x += 77);
-    btnPrior = AddButton("btnPrior", "Anterior", Anterior, x += 77);
-    btnNext = AddButton("btnNext", "Próximo", Proximo, x += 77);
-    btnLast = AddButton("btnLast", "Último", Ultimo, x += 77);
-    DBButton2 = AddButton("DBButton2", "Pesquisar", Pesquisar, x += 77);
-    DBButton1 = AddButton("DBButton1", "Fechar", Fechar, x += 77);
+    btnInsert = AddButton("btnInsert", "&Novo", Novo);
+    btnEdit = AddButton("btnEdit", "&Editar", Editar);
+    btnSave = AddButton("btnSave", "&Salvar", Gravar);
+    btnCancel = AddButton("btnCancel", "&Desfazer", Cancelar);
+    btnDelete = AddButton("btnDelete", "E&xcluir", Excluir);
+    btnFirst = AddButton("btnFirst", "Primeiro", Primeiro);
+    btnPrior = AddButton("btnPrior", "Anterior", Anterior);
+    btnNext = AddButton("btnNext", "Próximo", Proximo);
+    btnLast = AddButton("btnLast", "Último", Ultimo);
+    DBButton2 = AddButton("DBButton2", "Pesquisar", Pesquisar);
+    DBButton1 = AddButton("DBButton1", "Fechar", Fechar);
+    ArrangeButtons();
     DBButton1->SetCancel(true);
     btnInsert->OnClick = [this](TObject* s) { btnInsertClick(s); };
     btnEdit->OnClick = [this](TObject* s) { btnEditClick(s); };
@@ -71,8 +73,8 @@ RegisterForm::~RegisterForm() {
     qry->AfterScroll = nullptr;
 }
 
-TDBButton* RegisterForm::AddButton(const std::string& Name, const std::string& Caption, TAcao Acao, int Left) {
-    auto* b = Place<TDBButton>(this, pnlBotoes, Name, Left, 8, 76, 32);
+TDBButton* RegisterForm::AddButton(const std::string& Name, const std::string& Caption, TAcao Acao) {
+    auto* b = Place<TDBButton>(this, pnlBotoes, Name, 0, 8, kButtonWidth, 32);
     b->SetAcao(Acao);
     b->SetCaption(Caption);
     b->SetEnabled(false);
@@ -82,7 +84,22 @@ TDBButton* RegisterForm::AddButton(const std::string& Name, const std::string& C
 
 void RegisterForm::FormCreate(TObject*) { CenterForm(this); }
 
+void RegisterForm::ArrangeButtons() {
+    // Side by side in their order, each as wide as its caption and glyph
+    // need (never narrower than the others' common width); a hidden one
+    // leaves no gap.
+    int x = 4;
+    for (TDBButton* b : {btnInsert, btnEdit, btnSave, btnCancel, btnDelete, btnFirst, btnPrior, btnNext, btnLast,
+                         DBButton2, DBButton1}) {
+        if (!b->Visible()) continue;
+        int width = std::max(kButtonWidth, b->FittingWidth());
+        b->SetBounds(x, b->Top(), width, b->Height());
+        x += width + 1;
+    }
+}
+
 void RegisterForm::FormShow(TObject*) {
+    ArrangeButtons();
     if (!qry->Active()) qry->Open();
     ChangeColor(this, false);
     Mostra_Tudo();
@@ -153,6 +170,8 @@ void RegisterForm::AddDeleteRefusal(const std::string& CountSql, const std::stri
 }
 
 void RegisterForm::AddLookup(const Lookup& L) {
+    // The description grows with the form, so a long name shows whole.
+    L.panel->SetAnchors(TAnchors{akLeft, akTop, akRight});
     lookups_.push_back(L);
     Lookup copy = L;
     L.edit->OnExit = [this, copy](TObject*) { Mostra(copy); };

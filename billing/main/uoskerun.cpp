@@ -2,6 +2,9 @@
 
 #include <filesystem>
 
+#include <QGuiApplication>
+#include <QIcon>
+
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
 #include "billing/forms/Nota111.h"
@@ -14,6 +17,7 @@
 #include "platform/os/Process.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/SysUtils.h"
+#include "platform/ui/Desktop.h"
 
 namespace fs = std::filesystem;
 using namespace billing::forms;
@@ -44,6 +48,7 @@ void TfrmOske_Nf::SetCommandLine(const std::string& ExePath, const std::vector<s
 }
 
 TfrmOske_Nf::TfrmOske_Nf(TComponent* AOwner) : TForm(AOwner) {
+    InstallProgramIcon();
     SetName("frmOske_Nf");
     SetCaption("Quillmar OSKE - [Módulo: Faturamento]");
     SetFormStyle(fsMDIForm);
@@ -100,6 +105,16 @@ TfrmOske_Nf::TfrmOske_Nf(TComponent* AOwner) : TForm(AOwner) {
     frmOske_Nf = this;
 }
 
+void TfrmOske_Nf::InstallProgramIcon() {
+    // The icon inside the program; the desktop entry installed with it names
+    // the same picture, so the window and the desktop's menus agree.
+    QIcon icon(QStringLiteral(":/faturamento.svg"));
+    if (icon.isNull() || icon.pixmap(32, 32).isNull())
+        icon = ui::ThemeIcon("x-office-document");
+    ui::SetProgramIcon(icon);
+    QGuiApplication::setDesktopFileName(QStringLiteral("faturamento"));
+}
+
 TfrmOske_Nf::~TfrmOske_Nf() {
     if (dmdb != nullptr) {
         dmdb->OnStatusText = nullptr;
@@ -109,11 +124,12 @@ TfrmOske_Nf::~TfrmOske_Nf() {
 }
 
 TMenuItem* TfrmOske_Nf::AddItem(TMenuItem* Parent, const std::string& Name, const std::string& Caption,
-                                std::function<void()> Command, const std::string& Hint) {
+                                const std::string& Icon, std::function<void()> Command, const std::string& Hint) {
     auto* item = new TMenuItem(this);
     if (!Name.empty()) item->SetName(Name);
     item->SetCaption(Caption);
     if (!Hint.empty()) item->SetHint(Hint);
+    if (!Icon.empty()) item->SetImageIndex(imgToolbar->AddThemeIcon(Icon));
     if (Command) item->OnClick = [Command](TObject*) { Command(); };
     Parent->Add(item);
     return item;
@@ -127,91 +143,98 @@ void TfrmOske_Nf::Guarded(const std::string& Key, const std::function<void()>& O
 void TfrmOske_Nf::BuildMenu() {
     MainMenu1 = new TMainMenu(this);
     MainMenu1->SetName("MainMenu1");
+    MainMenu1->SetImages(imgToolbar);
     TMenuItem* root = MainMenu1->Items();
     auto x = [this] { return [this] { X(); }; };
-    auto sep = [this](TMenuItem* parent) { AddItem(parent, "", "-", nullptr); };
+    auto sep = [this](TMenuItem* parent) { AddItem(parent, "", "-", "", nullptr); };
+    // Glyphs are the desktop theme's icons by their freedesktop names.
+    TMenuItem* cad = AddItem(root, "mnuCadastros", "&Cadastros", "", nullptr);
+    mnuClientes = AddItem(cad, "mnuClientes", "&Clientes", "x-office-address-book", x(), "Cadastro de Clientes");
+    mnuProdutos = AddItem(cad, "mnuProdutos", "&Produtos", "package-x-generic", x(), "Cadastro de Produtos");
+    sep(cad);
+    AddItem(cad, "mnuNota105", "CFOP", "x-office-document", x());
+    AddItem(cad, "mnuNota106", "&Situação Tributária", "x-office-spreadsheet", x());
+    AddItem(cad, "UnidadesdeMedida1", "Unidades de Medida", "x-office-spreadsheet-template", x());
+    sep(cad);
+    AddItem(cad, "mnuNota103", "&Vendedores", "user-info", x());
+    mnuTransportadoras = AddItem(cad, "mnuTransportadoras", "&Transportadoras", "document-send", x(),
+                                 "Cadastro de Transportadoras");
+    AddItem(cad, "SrieDocumentos1", "Série Documentos", "x-office-document-template", x());
+    sep(cad);
+    AddItem(cad, "mnuCondicao_Pagamento", "Condições de Pagamento", "x-office-calendar", x());
+    AddItem(cad, "mnuConta_Corrente", "Contas Corrente", "folder-documents", x());
+    AddItem(cad, "Febraban1", "Febraban", "network-server", x());
+    sep(cad);
+    AddItem(cad, "Emitente1", "&Emitente", "user-home", x());
+    sep(cad);
+    mnuSair = AddItem(cad, "mnuSair", "Sai&r", "application-exit", [this] { mnuSairClick(mnuSair); },
+                      "Sair do Sistema");
 
-    TMenuItem* cad = AddItem(root, "mnuCadastros", "&Cadastros", nullptr);
-    mnuClientes = AddItem(cad, "mnuClientes", "&Clientes", x(), "Cadastro de Clientes");
-    mnuProdutos = AddItem(cad, "mnuProdutos", "&Produtos", x(), "Cadastro de Produtos");
-    sep(cad);
-    AddItem(cad, "mnuNota105", "CFOP", x());
-    AddItem(cad, "mnuNota106", "&Situação Tributária", x());
-    AddItem(cad, "UnidadesdeMedida1", "Unidades de Medida", x());
-    sep(cad);
-    AddItem(cad, "mnuNota103", "&Vendedores", x());
-    mnuTransportadoras = AddItem(cad, "mnuTransportadoras", "&Transportadoras", x(), "Cadastro de Transportadoras");
-    AddItem(cad, "SrieDocumentos1", "Série Documentos", x());
-    sep(cad);
-    AddItem(cad, "mnuCondicao_Pagamento", "Condições de Pagamento", x());
-    AddItem(cad, "mnuConta_Corrente", "Contas Corrente", x());
-    AddItem(cad, "Febraban1", "Febraban", x());
-    sep(cad);
-    AddItem(cad, "Emitente1", "&Emitente", x());
-    sep(cad);
-    mnuSair = AddItem(cad, "mnuSair", "Sai&r", [this] { mnuSairClick(mnuSair); }, "Sair do Sistema");
-
-    TMenuItem* lanc = AddItem(root, "mnuLancamentos", "&Lançamentos", nullptr);
-    mnuLancar_Venda = AddItem(lanc, "mnuLancar_Venda", "Lançar Notas Fiscais Eletrônicas (NF-e)", x(),
+    TMenuItem* lanc = AddItem(root, "mnuLancamentos", "&Lançamentos", "", nullptr);
+    mnuLancar_Venda = AddItem(lanc, "mnuLancar_Venda", "Lançar Notas Fiscais Eletrônicas (NF-e)", "document-new", x(),
                               "Lançar NF-e");
-    AddItem(lanc, "EmitirRomaneio1", "Lançar Romaneios", x());
-    AddItem(lanc, "LanarPedidos1", "Lançar Pedidos", [] { ShowMessage("Rotina sendo aprimorada"); });
+    AddItem(lanc, "EmitirRomaneio1", "Lançar Romaneios", "document-properties", x());
+    AddItem(lanc, "LanarPedidos1", "Lançar Pedidos", "text-x-generic", [] { ShowMessage("Rotina sendo aprimorada"); });
     sep(lanc);
-    mnuGerenciar_nfe = AddItem(lanc, "mnuGerenciar_nfe", "Gerenciar Notas Fiscais Eletrônicas (NF-e)", x(),
-                               "Gerenciar NF-e");
-    AddItem(lanc, "InutilizaodeNumeraoNFe1", "Inutilizar Numeração NF-e", x());
-    AddItem(lanc, "VerificarStatusServioNFe1", "Verificar Status Serviço NF-e", x());
+    mnuGerenciar_nfe = AddItem(lanc, "mnuGerenciar_nfe", "Gerenciar Notas Fiscais Eletrônicas (NF-e)",
+                               "system-file-manager", x(), "Gerenciar NF-e");
+    AddItem(lanc, "InutilizaodeNumeraoNFe1", "Inutilizar Numeração NF-e", "edit-delete", x());
+    AddItem(lanc, "VerificarStatusServioNFe1", "Verificar Status Serviço NF-e", "network-transmit-receive", x());
 
-    TMenuItem* rel = AddItem(root, "mnuRelatorios", "&Relatórios", nullptr);
-    AddItem(rel, "NotasFiscaisEmitidas1", "Notas Fiscais Emitidas", x());
-    AddItem(rel, "RomaneiosEmitidos1", "Romaneios Emitidos", x());
-    AddItem(rel, "BloquetosEmitidos1", "Boletos Emitidos", x());
-    AddItem(rel, "ResumoMovimento1", "&Resumo de Vendas (por Grupo)", x());
+    TMenuItem* rel = AddItem(root, "mnuRelatorios", "&Relatórios", "", nullptr);
+    AddItem(rel, "NotasFiscaisEmitidas1", "Notas Fiscais Emitidas", "document-print-preview", x());
+    AddItem(rel, "RomaneiosEmitidos1", "Romaneios Emitidos", "document-print", x());
+    AddItem(rel, "BloquetosEmitidos1", "Boletos Emitidos", "printer", x());
+    AddItem(rel, "ResumoMovimento1", "&Resumo de Vendas (por Grupo)", "x-office-presentation", x());
     sep(rel);
-    TMenuItem* relCad = AddItem(rel, "Cadastros1", "Cadastros", nullptr);
-    AddItem(relCad, "Clientes1", "Clientes", x());
-    AddItem(relCad, "Produtos1", "Produtos", x());
+    TMenuItem* relCad = AddItem(rel, "Cadastros1", "Cadastros", "", nullptr);
+    AddItem(relCad, "Clientes1", "Clientes", "x-office-address-book", x());
+    AddItem(relCad, "Produtos1", "Produtos", "package-x-generic", x());
 
-    TMenuItem* fin = AddItem(root, "mnuFinanceiro", "&Financeiro", nullptr);
-    mnuTitulo_Receber = AddItem(fin, "mnuTitulo_Receber", "Títulos a Receber", x(), "Títulos a Receber");
+    TMenuItem* fin = AddItem(root, "mnuFinanceiro", "&Financeiro", "", nullptr);
+    mnuTitulo_Receber = AddItem(fin, "mnuTitulo_Receber", "Títulos a Receber", "appointment-soon", x(),
+                                "Títulos a Receber");
     sep(fin);
-    AddItem(fin, "GerarArquivoRemessa1", "Gerar Arquivo Remessa", x());
-    AddItem(fin, "LerArquivoRetorno1", "Ler Arquivo Retorno", x());
+    AddItem(fin, "GerarArquivoRemessa1", "Gerar Arquivo Remessa", "mail-send", x());
+    AddItem(fin, "LerArquivoRetorno1", "Ler Arquivo Retorno", "document-open", x());
     sep(fin);
-    TMenuItem* finRel = AddItem(fin, "Relatorios2", "Relatórios", nullptr);
-    AddItem(finRel, "BoletosEmitidos1", "&Boletos Emitidos", x());
-    AddItem(finRel, "tulosaReceber2", "Títulos a Receber", x());
+    TMenuItem* finRel = AddItem(fin, "Relatorios2", "Relatórios", "", nullptr);
+    AddItem(finRel, "BoletosEmitidos1", "&Boletos Emitidos", "printer", x());
+    AddItem(finRel, "tulosaReceber2", "Títulos a Receber", "document-print-preview", x());
 
-    TMenuItem* fer = AddItem(root, "mnuFerramentas", "&Ferra&mentas", nullptr);
-    AddItem(fer, "mnuCfgConfigura", "&Opções...", x());
+    // One accelerator per letter in each menu: Alt+M opens this menu (F is
+    // Financeiro's), and D the administrator's (A is Alterar Senha's).
+    TMenuItem* fer = AddItem(root, "mnuFerramentas", "Ferra&mentas", "", nullptr);
+    AddItem(fer, "mnuCfgConfigura", "&Opções...", "preferences-system", x());
     sep(fer);
-    AddItem(fer, "AlterarSenha1", "&Alterar Senha...", [this] { AlterarSenha1Click(this); });
-    mnuBloquear_Aplicativo = AddItem(fer, "mnuBloquear_Aplicativo", "Bloquear Aplicativo",
+    AddItem(fer, "AlterarSenha1", "&Alterar Senha...", "dialog-password", [this] { AlterarSenha1Click(this); });
+    mnuBloquear_Aplicativo = AddItem(fer, "mnuBloquear_Aplicativo", "Bloquear Aplicativo", "system-lock-screen",
                                      [this] { mnuBloquear_AplicativoClick(this); }, "Bloquear Aplicativo");
     sep(fer);
-    TMenuItem* adm = AddItem(fer, "Administrador1", "&Administrador", nullptr);
-    AddItem(adm, "Usurios1", "&Usuários", [this] { Usurios1Click(this); });
-    Programas1 = AddItem(adm, "Programas1", "&Programas", [this] { Programas1Click(this); });
+    TMenuItem* adm = AddItem(fer, "Administrador1", "A&dministrador", "", nullptr);
+    AddItem(adm, "Usurios1", "&Usuários", "system-users", [this] { Usurios1Click(this); });
+    Programas1 = AddItem(adm, "Programas1", "&Programas", "application-x-executable", [this] { Programas1Click(this); });
     Programas1->SetVisible(false);
-    AddItem(adm, "ModelosImpressoras1", "Modelos Impressoras", x());
-    AddItem(adm, "LogdeUsurio1", "Log de Usuário", [this] { LogdeUsurio1Click(this); });
+    AddItem(adm, "ModelosImpressoras1", "Modelos Impressoras", "printer", x());
+    AddItem(adm, "LogdeUsurio1", "Log de Usuário", "document-open-recent", [this] { LogdeUsurio1Click(this); });
     sep(fer);
-    AddItem(fer, "ManutenoManualsomenteMaster1", "Manutenção Manual (somente Master)", x());
-    AddItem(fer, "ImportaDadosOSKEAntigo1", "Gerar Arquivo Center Contábeis", x());
+    AddItem(fer, "ManutenoManualsomenteMaster1", "Manutenção Manual (somente Master)", "emblem-system", x());
+    AddItem(fer, "ImportaDadosOSKEAntigo1", "Gerar Arquivo Center Contábeis", "document-save-as", x());
 
-    TMenuItem* ajuda = AddItem(root, "mnuAjuda", "&Ajuda", nullptr);
-    mnuSuporte = AddItem(ajuda, "mnuSuporte", "Suporte Remoto...", [this] { mnuSuporteClick(this); },
-                         "Suporte Remoto");
+    TMenuItem* ajuda = AddItem(root, "mnuAjuda", "&Ajuda", "", nullptr);
+    mnuSuporte = AddItem(ajuda, "mnuSuporte", "Suporte Remoto...", "preferences-desktop-remote-desktop",
+                         [this] { mnuSuporteClick(this); }, "Suporte Remoto");
     sep(ajuda);
-    mnuSobre = AddItem(ajuda, "mnuSobre", "Sobre", [this] { mnuSobreClick(this); });
+    mnuSobre = AddItem(ajuda, "mnuSobre", "Sobre", "help-about", [this] { mnuSobreClick(this); });
 
     SetMenu(MainMenu1);
 
     popLink = new TPopupMenu(this);
     popLink->SetName("popLink");
-    AddItem(popLink->Items(), "ConsultaNFenaSefaz1", "Consulta NF-e na Sefaz",
+    popLink->SetImages(imgToolbar);
+    AddItem(popLink->Items(), "ConsultaNFenaSefaz1", "Consulta NF-e na Sefaz", "web-browser",
             [this] { ConsultaNFenaSefaz1Click(this); });
-    AddItem(popLink->Items(), "ConsultaInutilizaoSefaz1", "Consulta Inutilização Sefaz",
+    AddItem(popLink->Items(), "ConsultaInutilizaoSefaz1", "Consulta Inutilização Sefaz", "web-browser",
             [this] { ConsultaInutilizaoSefaz1Click(this); });
 }
 
@@ -255,17 +278,21 @@ void TfrmOske_Nf::BuildToolbar() {
     separator();
     TToolButton* calc = button(nullptr, "Calculadora");
     calc->SetName("ToolButton6");
+    calc->SetImageIndex(imgToolbar->AddThemeIcon("accessories-calculator"));
     calc->SetHint("Calculadora");
     calc->SetShowHint(true);
     calc->OnClick = [this](TObject* s) { ToolButton6Click(s); };
     button(mnuSuporte, "Suporte Remoto");
     button(mnuBloquear_Aplicativo, "Bloquear Aplicativo");
     TToolButton* links = button(nullptr, "Links Importantes");
+    links->SetImageIndex(imgToolbar->AddThemeIcon("web-browser"));
     links->SetStyle(tbsDropDown);
     links->SetDropdownMenu(popLink);
     separator();
     TToolButton* sair = button(mnuSair, "Sair");
     sair->SetHint("Sair do Sistema");
+    // The band is as tall as the buttons, with no empty strip below them.
+    CoolBar1->SetHeight(ToolBar1->ButtonHeight());
 }
 
 // ---------------------------------------------------------------------------
@@ -398,7 +425,7 @@ void TfrmOske_Nf::mnuSuporteClick(TObject*) {
     std::error_code ec;
     if (fs::is_regular_file(path, ec)) {
         if (!StartProgram(path, {}))
-            Box("Não foi possível executar o arquivo \"" + path + "\".", "Erro");
+            Box("Não foi possível executar o arquivo \"" + path + "\".", "Erro", mtError);
         return;
     }
     Box("O arquivo \"" + path + "\" não foi encontrado.\r\n"
@@ -419,10 +446,11 @@ void TfrmOske_Nf::ToolButton6Click(TObject*) {
     if (calculator.empty()) {
         Box("Nenhuma calculadora foi encontrada neste computador.\r\n"
             "Instale uma calculadora (por exemplo, gnome-calculator ou galculator) e tente novamente.",
-            "Erro");
+            "Erro", mtError);
         return;
     }
-    if (!StartProgram(calculator, {})) Box("Não foi possível abrir a calculadora \"" + calculator + "\".", "Erro");
+    if (!StartProgram(calculator, {}))
+        Box("Não foi possível abrir a calculadora \"" + calculator + "\".", "Erro", mtError);
 }
 
 void TfrmOske_Nf::mnuBloquear_AplicativoClick(TObject*) {

@@ -211,10 +211,17 @@ TStatusBar::TStatusBar(TComponent* AOwner) : TWinControl(AOwner), bar_(new QStat
     bar_->addWidget(simple_, 1);
     simple_->hide();
     SetBounds(0, 0, 200, 19);
+    FitHeight();
     SetAlign(alBottom);
 }
 
 TStatusBar::~TStatusBar() = default;
+
+void TStatusBar::FitHeight() {
+    // Tall enough for the descenders ("_", "g") of the font in use.
+    int need = bar_->sizeHint().height();
+    if (need > Height()) SetHeight(need);
+}
 
 TStatusPanel* TStatusBar::Panels(int Index) const {
     if (Index < 0 || Index >= PanelCount()) throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
@@ -235,6 +242,7 @@ TStatusPanel* TStatusBar::AddPanel() {
     p->label_->setVisible(!simplePanel_);
     p->SetAlignment(taLeftJustify);
     panels_.push_back(std::move(p));
+    FitHeight();
     return panels_.back().get();
 }
 

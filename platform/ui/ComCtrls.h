@@ -133,6 +133,7 @@ public:
     bool CanFocus() const override { return false; }
 
 private:
+    void FitHeight();
     QStatusBar* bar_;
     std::vector<std::unique_ptr<TStatusPanel>> panels_;
     QLabel* simple_;
