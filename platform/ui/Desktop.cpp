@@ -36,7 +36,24 @@ void InstallTranslations() {
     }
 }
 
+// Where the desktop keeps icon themes: some platforms (the offscreen one)
+// tell Qt none of these folders.
+void AddIconFolders() {
+    QStringList paths = QIcon::themeSearchPaths();
+    QStringList wanted;
+    QString home = qEnvironmentVariable("HOME");
+    QString dataHome = qEnvironmentVariable("XDG_DATA_HOME", home + "/.local/share");
+    wanted << home + "/.icons" << dataHome + "/icons";
+    QString dataDirs = qEnvironmentVariable("XDG_DATA_DIRS");
+    if (dataDirs.isEmpty()) dataDirs = QStringLiteral("/usr/local/share:/usr/share");
+    for (const QString& d : dataDirs.split(':', Qt::SkipEmptyParts)) wanted << d + "/icons";
+    for (const QString& w : wanted)
+        if (!paths.contains(w) && QDir(w).exists()) paths << w;
+    QIcon::setThemeSearchPaths(paths);
+}
+
 void ChooseIconTheme() {
+    AddIconFolders();
     const QString installed = QString::fromLatin1(kIconTheme);
     // Outside a desktop (a bare X server, the offscreen platform) Qt knows
     // no theme, or only the empty "hicolor": take the installed one. Under a

@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "platform/ui/Desktop.h"
 #include "platform/ui/Forms.h"
 
 using ui::ToQt;
@@ -138,11 +139,15 @@ public:
         case BoxKind::SaveFile: {
             QFileDialog d(DialogParent(), ToQt(R.caption), ToQt(R.initialDir), QtFileFilter(R.filter));
             d.setOption(QFileDialog::DontUseNativeDialog, true);
-            d.setLabelText(QFileDialog::Accept, R.kind == BoxKind::SaveFile ? "Salvar" : "Abrir");
-            d.setLabelText(QFileDialog::Reject, "Cancelar");
-            d.setLabelText(QFileDialog::FileName, "Nome:");
-            d.setLabelText(QFileDialog::FileType, "Tipo:");
-            d.setLabelText(QFileDialog::LookIn, "Examinar:");
+            if (!QtTranslationsLoaded()) {
+                // Qt's own Portuguese texts are missing: at least the dialog's
+                // words are ours.
+                d.setLabelText(QFileDialog::Accept, R.kind == BoxKind::SaveFile ? "Salvar" : "Abrir");
+                d.setLabelText(QFileDialog::Reject, "Cancelar");
+                d.setLabelText(QFileDialog::FileName, "Nome:");
+                d.setLabelText(QFileDialog::FileType, "Tipo:");
+                d.setLabelText(QFileDialog::LookIn, "Examinar:");
+            }
             if (R.kind == BoxKind::SaveFile) {
                 d.setAcceptMode(QFileDialog::AcceptSave);
                 d.setFileMode(QFileDialog::AnyFile);

@@ -106,7 +106,7 @@ TEST_F(Looks, MenusHaveOneAcceleratorPerLetterNoDashItemsAndAnIconOnEveryCommand
                 EXPECT_TRUE(fresh) << where << ": \"" << text << "\" e \"" << it->second << "\" usam a mesma letra";
             }
             if (a->menu() != nullptr) walk(a->menu()->actions(), where + " > " + text);
-            else EXPECT_FALSE(a->icon().isNull()) << where << ": \"" << text << "\" não tem ícone";
+            else EXPECT_FALSE(a->icon().name().isEmpty()) << where << ": \"" << text << "\" sem ícone do tema";
         }
     };
     walk(window->MainMenu1->MenuBar()->actions(), "menu principal");
@@ -121,7 +121,7 @@ TEST_F(Looks, TheToolbarShowsIconsAndMovesWhatDoesNotFitBehindAnArrow) {
     for (int i = 0; i < bar->ButtonCount(); ++i) {
         TToolButton* b = bar->Buttons(i);
         if (b->Style() == tbsSeparator) continue;
-        EXPECT_FALSE(b->Button()->icon().isNull()) << b->Caption();
+        EXPECT_FALSE(b->Button()->icon().name().isEmpty()) << b->Caption() << " sem ícone do tema";
     }
     // No empty band: the bar is as tall as its buttons.
     EXPECT_EQ(window->CoolBar1->Height(), bar->ButtonHeight());
