@@ -11,6 +11,7 @@
 #include "memtable/mtStreamFormat.h"
 #include "platform/rtl/Filer.h"
 #include "platform/rtl/Format.h"
+#include "platform/rtl/SafeFile.h"
 #include "platform/rtl/Strings.h"
 
 using namespace memtable;
@@ -1421,24 +1422,16 @@ void TmtCustomMemTable::SavePersistentFile() {
     if (!persistent_ || persistentSaved_ || !Active() || ComponentState().Contains(csDesigning) ||
         persistentFile_.empty() || persistentFormat_ == nullptr)
         return;
-    namespace fs = std::filesystem;
-    std::string temp = ChangeFileExt(persistentFile_, ".$$$");
-    {
-        TFileStream file(temp, fmCreate);
-        if (OnSave) OnSave(this, mtstFile, &file);
-        SaveToStreamViaFormat(&file, persistentFormat_);
-        file.Commit();
+    // The new content goes into a temporary file beside the old one and takes
+    // its name by a rename only once complete: whenever the program stops,
+    // the file holds the old content or the new one, never nothing.
+    TFileStream file(persistentFile_, fmCreate);
+    if (OnSave) OnSave(this, mtstFile, &file);
+    SaveToStreamViaFormat(&file, persistentFormat_);
+    if (persistentBackup_ && std::filesystem::exists(persistentFile_)) {
+        fileio::WriteFileAtomic(ChangeFileExt(persistentFile_, persistentBackupExt_),
+                                fileio::ReadFileBytes(persistentFile_));
     }
-    if (fs::exists(persistentFile_)) {
-        if (persistentBackup_) {
-            std::string backup = ChangeFileExt(persistentFile_, persistentBackupExt_);
-            std::error_code ec;
-            fs::remove(backup, ec);
-            fs::rename(persistentFile_, backup);
-        } else {
-            fs::remove(persistentFile_);
-        }
-    }
-    fs::rename(temp, persistentFile_);
+    file.Commit();
     persistentSaved_ = true;
 }

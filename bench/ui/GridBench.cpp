@@ -134,7 +134,3 @@ BENCHMARK(BM_QtItemTableLoadAndGoToEnd)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 BENCHMARK_MAIN();
-
-// Fontconfig keeps its state for the life of the process; a sanitized
-// build's leak checker would report it at exit.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libdbus-1.so\n"; }

@@ -54,10 +54,14 @@ AppFiles::AppFiles(std::string exePath, std::vector<std::string> args, EnvLookup
 
     fs::path exe(exePath_);
     std::string folder = exe.has_parent_path() ? exe.parent_path().string() : std::string(".");
-    if (isWritable(folder)) {
-        iniFile_ = WithExtension(exePath_, kIniExtension);
-        databaseFile_ = WithExtension(exePath_, kDatabaseExtension);
-    } else {
+    iniFile_ = WithExtension(exePath_, kIniExtension);
+    databaseFile_ = WithExtension(exePath_, kDatabaseExtension);
+    // Files already beside the program stay in use even when the folder
+    // cannot be written: starting over in the user's folders would show an
+    // empty database in place of the one there.
+    std::error_code ec;
+    bool present = fs::exists(iniFile_, ec) || fs::exists(databaseFile_, ec);
+    if (!present && !isWritable(folder)) {
         userFolders_ = true;
         std::string program = WithExtension(exe.filename().string(), "");
         if (program.empty()) program = "faturamento";

@@ -4,9 +4,10 @@
 // Both are named after the executable: its extension replaced, or one
 // appended when it has none ("faturamento" -> "faturamento.ini",
 // "faturamento.db"). When the executable's folder cannot be written (a
-// system-wide install), they go to the user's configuration and data
-// folders instead ($XDG_CONFIG_HOME or ~/.config, $XDG_DATA_HOME or
-// ~/.local/share, each with a folder named after the program). A first
+// system-wide install) and holds neither of them, they go to the user's
+// configuration and data folders instead ($XDG_CONFIG_HOME or ~/.config,
+// $XDG_DATA_HOME or ~/.local/share, each with a folder named after the
+// program). Files already beside the program are always used there. A first
 // command-line argument names the INI file. Neither name is ever the
 // executable itself.
 #include <functional>

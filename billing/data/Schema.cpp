@@ -45,7 +45,7 @@ std::vector<TableDef> BuildSchema() {
         "Endereco_Complemento text(25)", "Endereco_Cobranca_Complemento text(25)", "Faturamento_Minimo double"}));
     t.push_back(Table("produto", {
         "Descricao_Abreviada text(25)", "Descricao text(50)", "Quantidade_Estoque double", "Preco_Custo double",
-        "Preco_Venda double", "Edita_Peca text(1)", "Id_Unidade_Medida text(2)", "Fator_Peso double",
+        "Preco_Venda double", "Edita_Peca text(1)", "Id_Unidade_Medida text(3)", "Fator_Peso double",
         "Aliq_ICMS_Estadual double", "Id_CST_Estadual text(3)", "RBC_Estadual double",
         "Aliq_ICMS_Interestadual double", "Id_CST_Interestadual text(3)", "RBC_Interestadual double",
         "*Id_Produto text(5)", "Id_Produto_estrutura text(9)", "EAN text(14)", "Peso_Bruto double",
@@ -82,7 +82,12 @@ std::vector<TableDef> BuildSchema() {
     }
     t.push_back(Table("modelo_impressora", {"*Id_Modelo_Impressora text(20)", "Condensa_15cpp text(25)",
                                             "Impressao_Normal text(25)", "Condensa_20cpp text(20)"}));
-    t.push_back(Table("programa", {"*Id_Programa text(15)", "Tipo text(15)", "Descricao text(30)"}));
+    {
+        // Wider than the original 30 characters, so no built-in description is cut.
+        TableDef p = Table("programa", {"*Id_Programa text(15)", "Tipo text(15)", "Descricao text(30)"});
+        p.columns[2].type = "text(" + std::to_string(kProgramDescriptionSize) + ")";
+        t.push_back(std::move(p));
+    }
     t.push_back(Table("opcao", {
         "Dias_Protesto smallint", "Juros_Mora double", "Numero_Proximo_Romaneio integer",
         "Pasta_NFe_Envio text(255)", "Pasta_NFe_Retorno text(255)", "Pasta_NFe_Arquivamento text(255)",

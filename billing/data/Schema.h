@@ -10,16 +10,29 @@
 namespace billing::data {
 
 // The version a database made here starts at, and the last step of the upgrade.
-inline constexpr const char* kSchemaVersion = "1.8";
+inline constexpr const char* kSchemaVersion = "1.9";
+
+// programa.Descricao: the longest built-in description, "Inutiliza Faixa de
+// Numeração NF-e", has 33 characters.
+inline constexpr int kProgramDescriptionSize = 50;
 
 // Stored passwords are the Base64 of the encrypted text: 24 characters up to
 // 15 typed characters, 32 up to 23. The column is wide enough for any
 // password the forms take, so an encrypted password is never cut.
 inline constexpr int kPasswordColumnSize = 64;
 
+// The longest password a user types, in characters: what the login's edit
+// takes. Every form that sets a password holds to it, so a password once
+// stored can always be typed again.
+inline constexpr int kPasswordMaxLength = 20;
+
 // Numbers handed out by Id_Generator but not yet stored in their tables
 // (table name, key column, value); see Tdmdb::Id_Generator.
 inline constexpr const char* kKeyReservationTable = "chave_reservada";
+
+// A product's unit of measure is a key of unidade_medida, whose codes have
+// three characters; a narrower column would cut a three-letter unit.
+inline constexpr int kUnitColumnSize = 3;
 
 struct TableDef {
     std::string name;

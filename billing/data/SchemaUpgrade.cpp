@@ -3,6 +3,8 @@
 #include "billing/data/Schema.h"
 #include "platform/db/SQLSchema.h"
 
+#include <optional>
+
 namespace billing::data {
 
 namespace {
@@ -15,6 +17,9 @@ UpgradeAction Add(const char* table, const char* column, const char* type) {
 }
 UpgradeAction Alter(const char* table, const char* column, const char* type) {
     return {UpgradeAction::AlterColumn, table, column, type};
+}
+UpgradeAction Widen(const char* table, const char* column, int size) {
+    return {UpgradeAction::WidenColumn, table, column, "Text(" + std::to_string(size) + ")"};
 }
 UpgradeAction Drop(const char* table, const char* column) {
     return {UpgradeAction::DropColumn, table, column, {}};
@@ -31,6 +36,7 @@ void RunAction(sqlite::Database& db, const UpgradeAction& a) {
         db.Exec(sqlite::AddColumnSql(a.table, {a.column, a.type}));
         break;
     case UpgradeAction::AlterColumn:
+    case UpgradeAction::WidenColumn:
         // The engine cannot change a column's type in place; the table is
         // rebuilt with the new declaration, keeping its rows.
         sqlite::AlterColumnType(db, a.table, a.column, a.type);
@@ -42,12 +48,52 @@ void RunAction(sqlite::Database& db, const UpgradeAction& a) {
     }
 }
 
-// A column already there or already dropped, a missing table or column
-// (plain SQL errors), or a program code already present (a constraint).
-bool IsAlreadyDone(const Exception& e) {
-    const auto* sql = dynamic_cast<const ESQLiteError*>(&e);
-    if (!sql) return true;
-    return sql->PrimaryCode() == 1 /* SQLITE_ERROR */ || sql->IsConstraintViolation();
+// The declared type of a column; nothing when the table or the column is not there.
+std::optional<std::string> ColumnType(sqlite::Database& db, const std::string& table, const std::string& column) {
+    for (const sqlite::ColumnInfo& c : db.TableColumns(table))
+        if (sqlite::CompareText(c.name, column) == 0) return c.declaredType;
+    return std::nullopt;
+}
+
+bool SameType(const std::string& a, const std::string& b) {
+    sqlite::DeclaredType x = sqlite::MapDeclaredType(a), y = sqlite::MapDeclaredType(b);
+    return x.kind != sqlite::ColumnKind::Unknown && x.kind == y.kind &&
+           (x.kind != sqlite::ColumnKind::String || x.size == y.size);
+}
+
+// Whether the file already has what the action makes (a column or a program
+// code that is there, a dropped column that is gone, a column of the wanted
+// type), or lacks the table or the column the action changes, as a file of
+// an older release may. Such an action is passed over; any other runs, and
+// whatever it raises fails its step. The state is read rather than guessed
+// from the error an action raises, so that no other failure can pass for
+// "already done".
+bool AlreadyDone(sqlite::Database& db, const UpgradeAction& a) {
+    switch (a.kind) {
+    case UpgradeAction::AddProgram: {
+        if (!db.TableExists("programa")) return true;
+        // The key's collation ignores case: "Nota223" is "NOTA223".
+        sqlite::Statement st(db, "select 1 from programa where id_programa = ?1");
+        st.BindText(1, a.table);
+        return st.Step();
+    }
+    case UpgradeAction::AddColumn:
+        return !db.TableExists(a.table) || ColumnType(db, a.table, a.column).has_value();
+    case UpgradeAction::AlterColumn: {
+        std::optional<std::string> type = ColumnType(db, a.table, a.column);
+        return !type || SameType(*type, a.type);
+    }
+    case UpgradeAction::WidenColumn: {
+        std::optional<std::string> type = ColumnType(db, a.table, a.column);
+        if (!type) return true;
+        // A wider text, or a memo, already holds every value: never narrowed.
+        sqlite::DeclaredType have = sqlite::MapDeclaredType(*type);
+        return have.kind != sqlite::ColumnKind::String || have.size >= sqlite::MapDeclaredType(a.type).size;
+    }
+    case UpgradeAction::DropColumn:
+        return !ColumnType(db, a.table, a.column).has_value();
+    }
+    return false;
 }
 
 void RecordVersion(sqlite::Database& db, const std::string& version) {
@@ -56,13 +102,10 @@ void RecordVersion(sqlite::Database& db, const std::string& version) {
 }
 
 int DeclaredSize(sqlite::Database& db, const std::string& table, const std::string& column) {
-    for (const sqlite::ColumnInfo& c : db.TableColumns(table)) {
-        if (sqlite::CompareText(c.name, column) == 0) {
-            sqlite::DeclaredType t = sqlite::MapDeclaredType(c.declaredType);
-            return t.kind == sqlite::ColumnKind::String ? t.size : -1;
-        }
-    }
-    return -1;
+    std::optional<std::string> type = ColumnType(db, table, column);
+    if (!type) return -1;
+    sqlite::DeclaredType t = sqlite::MapDeclaredType(*type);
+    return t.kind == sqlite::ColumnKind::String ? t.size : -1;
 }
 
 }  // namespace
@@ -100,6 +143,8 @@ const std::vector<UpgradeStep>& UpgradeSteps() {
           Add("Opcao", "IA_Boleto", "Text(3)"), Add("Opcao", "IA_Romaneio", "Text(3)"),
           Add("Opcao", "IA_Promissoria", "Text(3)")}},
         {"1.8", {Alter("Conta_Corrente", "conta_dv", "Text(2)")}},
+        // "Inutiliza Faixa de Numeração NF-e" and longer descriptions whole.
+        {"1.9", {Widen("Programa", "Descricao", kProgramDescriptionSize)}},
     };
     return steps;
 }
@@ -131,22 +176,12 @@ UpgradeResult UpgradeSchema(sqlite::Database& db) {
                 continue;
             }
             for (const UpgradeAction& action : step.actions) {
-                db.Begin();
-                try {
-                    RunAction(db, action);
-                    db.Commit();
-                    ++result.statementsRun;
-                } catch (const Exception& e) {
-                    db.Rollback();
-                    // Some failures (a full disk, an I/O error) make the engine
-                    // drop the whole step: going on would run the rest outside
-                    // it and record a version the file does not have.
-                    if (!db.InTransaction()) throw;
-                    // Only "already done" failures may be passed over; any
-                    // other leaves the step undone, to be run at the next open.
-                    if (!IsAlreadyDone(e)) throw;
+                if (AlreadyDone(db, action)) {
                     ++result.statementsIgnored;
+                    continue;
                 }
+                RunAction(db, action);
+                ++result.statementsRun;
             }
             RecordVersion(db, step.version);
             ++result.statementsRun;
@@ -168,6 +203,11 @@ UpgradeResult UpgradeSchema(sqlite::Database& db) {
     int senha = DeclaredSize(db, "usuario", "Senha");
     if (senha >= 0 && senha < kPasswordColumnSize) {
         sqlite::AlterColumnType(db, "usuario", "Senha", "text(" + std::to_string(kPasswordColumnSize) + ")");
+        ++result.repairs;
+    }
+    int unidade = DeclaredSize(db, "produto", "Id_Unidade_Medida");
+    if (unidade >= 0 && unidade < kUnitColumnSize) {
+        sqlite::AlterColumnType(db, "produto", "Id_Unidade_Medida", "text(" + std::to_string(kUnitColumnSize) + ")");
         ++result.repairs;
     }
     return result;

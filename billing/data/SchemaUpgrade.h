@@ -2,13 +2,15 @@
 // Brings a database made by an older release to the current schema.
 //
 // The schema version is the text in table versao. Every step whose version
-// is above it (plain text order) runs, in order, each in its own
-// transaction: its statements run one by one, a failing one (a column that
-// is already there, a program code already present, a column already
-// dropped) is undone alone and skipped, and the step ends by recording its
-// version. Any other failure (a full disk, an I/O error), and a failing
-// record, undoes the whole step and goes to the caller, so a file is never
-// left half-way through a step nor at a version it does not have.
+// is above it (plain text order) runs, in order, each in one transaction:
+// its actions run one by one, except those the file already has (a column
+// or a program code already there, a column already dropped or already of
+// the wanted type or wider) or cannot take (its table or column is missing),
+// which are passed over; the step ends by recording its version. Any failure
+// of an action that runs (a full disk, an I/O error, a column type the
+// rebuild cannot declare, any exception at all) and a failing record undo the
+// whole step and go to the caller, so a file is never left half-way through a
+// step nor at a version it does not have.
 #include "platform/db/SQLiteDatabase.h"
 
 #include <string>
@@ -17,7 +19,8 @@
 namespace billing::data {
 
 struct UpgradeAction {
-    enum Kind { AddProgram, AddColumn, AlterColumn, DropColumn };
+    // WidenColumn makes a text column at least the given size, never narrower.
+    enum Kind { AddProgram, AddColumn, AlterColumn, WidenColumn, DropColumn };
     Kind kind;
     std::string table;   // or the program code
     std::string column;  // or the program's description
@@ -37,7 +40,7 @@ struct UpgradeResult {
     std::string toVersion;
     int stepsRun = 0;
     int statementsRun = 0;     // including the version records
-    int statementsIgnored = 0;
+    int statementsIgnored = 0; // actions passed over as already done
     int repairs = 0;           // fixes outside the versioned steps
 };
 

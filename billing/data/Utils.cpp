@@ -4,17 +4,6 @@
 
 #include <cstdlib>
 
-std::string IntToStrZero(long long Value, int Width) {
-    bool negative = Value < 0;
-    // The magnitude of the most negative value does not fit a long long.
-    unsigned long long magnitude = negative ? 0ULL - static_cast<unsigned long long>(Value)
-                                            : static_cast<unsigned long long>(Value);
-    std::string digits = std::to_string(magnitude);
-    int room = Width - (negative ? 1 : 0);
-    if (static_cast<int>(digits.size()) < room) digits.insert(0, static_cast<std::size_t>(room) - digits.size(), '0');
-    return negative ? "-" + digits : digits;
-}
-
 namespace {
 
 // Modulo-11 check digit with weights 2, 3, ... from the right, starting

@@ -1,14 +1,12 @@
 #pragma once
 // The small text and number routines every billing unit uses: zero-filled
-// codes, check digits, CPF/CNPJ validity, accents, runs of a character.
+// codes (IntToStrZero, which the runtime's Strings.h provides to every layer),
+// check digits, CPF/CNPJ validity, accents, runs of a character.
 // Texts are UTF-8 and every count is in characters.
 #include <string>
 #include <string_view>
 
-// The decimal digits of Value left-filled with "0" up to Width characters.
-// A value with more digits than Width keeps all its digits (never cut); a
-// negative value keeps its "-" in front of the zero-filled digits.
-std::string IntToStrZero(long long Value, int Width);
+#include "platform/rtl/Strings.h"
 
 // The modulo-11 check digit (weights 2 to 9 from the right, cycling) of a
 // digit string, as one character: "0" when the remainder is below 2, else

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <unistd.h>
 
 Tdmdb* dmdb = nullptr;
 
@@ -167,6 +168,21 @@ void Tdmdb::Arquivo_Ini(const std::string& Mode) {
     }
 }
 
+std::string Tdmdb::IniValue(const std::string& Section, const std::string& Key, const std::string& Default) {
+    std::string iniName = Get_Var("nome_arquivo_ini");
+    if (iniName.empty()) return Default;
+    TIniFile ini(iniName);
+    if (ini.ValueExists(Section, Key)) return ini.ReadString(Section, Key, Default);
+    if (!IsProgramOrDatabaseFile(iniName)) {
+        try {
+            ini.WriteString(Section, Key, Default);
+        } catch (const Exception&) {
+            // A read-only settings file still gives the default, as before.
+        }
+    }
+    return Default;
+}
+
 void Tdmdb::LoadStartupFiles(const billing::data::AppFiles& Files) {
     Files.EnsureFolders();
     Set_Var("nome_arquivo_ini", Files.IniFileName());
@@ -174,19 +190,46 @@ void Tdmdb::LoadStartupFiles(const billing::data::AppFiles& Files) {
     Set_Var("id_usuario", "");
     Set_Var("mascara_produto", "#.##.###.###;0; ");
     std::error_code ec;
-    if (!fs::exists(Files.IniFileName(), ec)) Arquivo_Ini("Salva");
+    if (!fs::exists(Files.IniFileName(), ec)) {
+        // The first start: the default database is made now, so that the
+        // login finds it. Before the INI, so that a start that fails here
+        // is a first start again next time.
+        if (!fs::exists(Files.DatabaseFileName(), ec)) billing::data::CreateDatabaseFile(Files.DatabaseFileName());
+        Arquivo_Ini("Salva");
+    }
     Set_Var("nome_aplicativo", "Quillmar OSKE " + VersaoAplicativo() + " [Faturamento]");
     Arquivo_Ini("Le");
-    // On a fresh machine the default database is made now, so that the
-    // login, which refuses a missing file, finds it. A file the INI names
-    // elsewhere is never made up: its absence is for the login to report.
-    std::string database = Get_Var("nome_banco_dados");
-    if (database == Files.DatabaseFileName() && !fs::exists(database, ec))
-        billing::data::CreateDatabaseFile(database);
 }
 
 // ---------------------------------------------------------------------------
 // Opening, upgrade, initialisation, compaction
+
+bool Tdmdb::Writable(const std::string& Path) const {
+    if (CanWrite) return CanWrite(Path);
+    return ::access(Path.c_str(), W_OK) == 0;
+}
+
+void Tdmdb::CheckDatabaseFile(const std::string& Path) const {
+    // A new database is made only on purpose (the first start, the
+    // chooser): an empty one in place of a lost file would look like the
+    // data were gone.
+    std::error_code ec;
+    if (Path.empty() || !fs::exists(Path, ec))
+        throw EDatabaseError("O Banco de Dados \"" + Path + "\" não foi encontrado.");
+    // The engine would open it and fail at the first write, half-way
+    // through the upgrade, with a message no user could act on.
+    fs::path file = fs::absolute(Path, ec);
+    std::string folder = file.parent_path().string();
+    if (!Writable(Path))
+        throw EDatabaseError("O Banco de Dados \"" + Path + "\" é um arquivo somente leitura: o programa não pode "
+                             "gravar nele. Peça permissão de escrita no arquivo ao administrador do computador, ou "
+                             "copie-o para uma pasta sua e escolha a cópia.");
+    if (!Writable(folder))
+        throw EDatabaseError("O Banco de Dados \"" + Path + "\" está numa pasta somente leitura (\"" + folder +
+                             "\"): o programa não pode gravar nela. Peça permissão de escrita na pasta ao "
+                             "administrador do computador, ou copie o Banco de Dados para uma pasta sua e escolha a "
+                             "cópia.");
+}
 
 void Tdmdb::StatusText(int Panel, const std::string& Text) {
     if (OnStatusText) OnStatusText(this, Panel, Text);
@@ -205,11 +248,7 @@ bool Tdmdb::Abrir_Banco_Dados() {
     }
     ADOConnection->SetConnectionString(s);
 
-    // A fresh machine starts with an empty database at the current schema.
-    std::string target = ADOConnection->DatabaseName();
-    std::error_code ec;
-    if (!target.empty() && !fs::exists(target, ec)) billing::data::CreateDatabaseFile(target);
-
+    CheckDatabaseFile(ADOConnection->DatabaseName());
     ADOConnection->Open();
     {
         // An empty file (made by hand, or by a tool that only touches it)
@@ -466,13 +505,17 @@ std::string Tdmdb::DeCriptografa(const std::string& Text) {
     return Cipher().DecryptString(Text);
 }
 
+std::string Tdmdb::PasswordRefusal(const std::string& Typed) const {
+    if (Trim(Typed).empty()) return "A senha não pode ficar em branco.";
+    if (Length(Typed) > billing::data::kPasswordMaxLength)
+        return "A senha deve ter no máximo " + std::to_string(billing::data::kPasswordMaxLength) + " caracteres.";
+    return {};
+}
+
 std::string Tdmdb::EncryptPassword(const std::string& Typed) {
-    std::string stored = Criptografa(AnsiUpperCase(Typed));
-    // The column would cut a longer text without a word, and the password
-    // saved could then never be typed again.
-    if (stored.size() > static_cast<std::size_t>(billing::data::kPasswordColumnSize))
-        throw EDatabaseError("A senha é longa demais para ser gravada. Use uma senha mais curta.");
-    return stored;
+    std::string refusal = PasswordRefusal(Typed);
+    if (!refusal.empty()) throw EDatabaseError(refusal);
+    return Criptografa(AnsiUpperCase(Typed));
 }
 
 bool Tdmdb::PasswordMatches(const std::string& Typed, const std::string& Stored) {

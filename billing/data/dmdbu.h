@@ -54,13 +54,23 @@ public:
     // The start-up part of the main window's creation: the variables
     // nome_arquivo_ini, nome_banco_dados, id_usuario, mascara_produto and
     // nome_aplicativo from the file names, the INI written when missing and
-    // then read back, and the default database made when it does not exist.
+    // then read back. Only at the first start (no INI yet) is the default
+    // database made; later a missing one is the login's to report, never
+    // replaced by an empty one.
     void LoadStartupFiles(const billing::data::AppFiles& Files);
+    // Section/Key of the INI file named by nome_arquivo_ini. An absent key is
+    // written there with Default (where the user finds it to change) and
+    // Default is returned; a file that cannot be written, or that is a
+    // program or a database, is left as it is.
+    std::string IniValue(const std::string& Section, const std::string& Key, const std::string& Default);
 
     // --- the database
-    // Opens the file named by nome_banco_dados (creating it at the current
-    // schema when it does not exist), then Mostra_Emitente, Database_Update
-    // and Inicia_Banco_Dados. Raises when the file cannot be opened.
+    // Opens the file named by nome_banco_dados, then Mostra_Emitente,
+    // Database_Update and Inicia_Banco_Dados. Never makes a database: a
+    // missing file raises EDatabaseError "O Banco de Dados "..." não foi
+    // encontrado.", and a file or folder the program cannot write raises
+    // one that says "somente leitura" (the file is left as it is). Raises
+    // too when the file cannot be opened.
     bool Abrir_Banco_Dados();
     bool Fechar_Banco_Dados();
     // Compacts the closed file in place; false (with CompactError) when it
@@ -92,9 +102,13 @@ public:
     std::string DeCriptografa(const std::string& Text);
     // The stored form of a typed password: upper case (accented letters
     // too), then encrypted. Every form that stores a password uses this.
-    // Raises for a password whose stored form the column cannot hold whole
-    // (more than 47 characters typed).
+    // Raises EDatabaseError with PasswordRefusal's text for a password that
+    // may not be stored.
     std::string EncryptPassword(const std::string& Typed);
+    // Why a typed password may not be stored, "" when it may: blank (the
+    // login never takes it), or longer than kPasswordMaxLength characters
+    // (the login's edit could never hold it).
+    std::string PasswordRefusal(const std::string& Typed) const;
     // Whether a typed password opens a stored one, whatever case either was
     // written in (older files hold passwords upper-cased in a to z only).
     bool PasswordMatches(const std::string& Typed, const std::string& Stored);
@@ -114,6 +128,10 @@ public:
     std::function<void(TObject* Sender, int Panel, const std::string& Text)> OnStatusText;
     // After a successful open (the main window starts the NF-e answer timer).
     TNotifyEvent AfterOpenDatabase;
+    // Whether the program may write a file or folder; unset, the file
+    // system's own answer (tests answer for folders they cannot lock, the
+    // superuser writing everywhere).
+    std::function<bool(const std::string& Path)> CanWrite;
 
     // The connection string the module starts with; its Data Source is
     // replaced at every open.
@@ -122,6 +140,9 @@ public:
 private:
     TCxBlowfish& Cipher();
     void StatusText(int Panel, const std::string& Text);
+    bool Writable(const std::string& Path) const;
+    // Raises when Path is missing or the program cannot write it or its folder.
+    void CheckDatabaseFile(const std::string& Path) const;
 
     std::unique_ptr<TCxBlowfish> cipher_;
     std::string compactError_;

@@ -48,6 +48,11 @@ bool AskYesNo(const std::string& Text, const std::string& Caption) {
     return ui::Dialogs().Show(MessageRequest(Text, Caption, mtConfirmation, mbYesNo)).result == mrYes;
 }
 
+TModalResult AskYesNoCancel(const std::string& Text, const std::string& Caption) {
+    TModalResult answer = ui::Dialogs().Show(MessageRequest(Text, Caption, mtConfirmation, mbYesNoCancel)).result;
+    return answer == mrYes || answer == mrNo ? answer : mrCancel;
+}
+
 void Refuse(const std::string& Text, const std::string& Caption) {
     Box(Text, Caption, mtWarning);
     Abort();

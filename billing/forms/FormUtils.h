@@ -18,6 +18,10 @@ namespace billing::forms {
 void Box(const std::string& Text, const std::string& Caption, TMsgDlgType Type = mtWarning);
 // A Yes/No question with the question icon; true for Yes.
 bool AskYesNo(const std::string& Text, const std::string& Caption);
+// A Yes/No/Cancel question with the question icon: mrYes, mrNo or mrCancel.
+// Esc and the box's close button answer mrCancel, so that neither ever
+// stands for a choice that throws work away.
+TModalResult AskYesNoCancel(const std::string& Text, const std::string& Caption);
 // A box captioned "Atenção" with the exclamation icon, then the silent abort.
 [[noreturn]] void Refuse(const std::string& Text, const std::string& Caption = "Atenção");
 

@@ -1,5 +1,6 @@
 #include "billing/forms/Nota111.h"
 
+#include "billing/data/Schema.h"
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
 #include "billing/forms/Pesquisa.h"
@@ -38,11 +39,16 @@ TfrmNota111::TfrmNota111(TComponent* AOwner)
     temp->FieldDefs()->Add("Permitido", ftString, 3);
     temp->FieldDefs()->Add("Id_programa", ftString, 20);
     temp->FieldDefs()->Add("Tipo", ftString, 15);
-    temp->FieldDefs()->Add("descricao", ftString, 30);
+    temp->FieldDefs()->Add("descricao", ftString, billing::data::kProgramDescriptionSize);
     temp->FieldDefs()->Add("cadastro_incluir", ftString, 3);
     temp->FieldDefs()->Add("cadastro_alterar", ftString, 3);
     temp->FieldDefs()->Add("cadastro_excluir", ftString, 3);
     tbTemp = temp;
+    // The rights are stored only with the user row: a tick while browsing
+    // would be thrown away unseen at the next scroll or close.
+    tbTemp->BeforeEdit = [this](TDataSet*) {
+        if (!EditingUser()) Abort();
+    };
     dsTemp = new TDataSource(this);
     dsTemp->SetName("dsTemp");
     dsTemp->SetDataSet(tbTemp);
@@ -50,12 +56,21 @@ TfrmNota111::TfrmNota111(TComponent* AOwner)
     exDBGrid1 = Place<TexDBGrid>(this, pnlDados, "exDBGrid1", 12, 124, 600, 300);
     exDBGrid1->SetDataSource(dsTemp);
     Stretch(exDBGrid1);
-    exDBGrid1->AddColumn("Permitido", "Permitido", 70);
-    exDBGrid1->AddColumn("Id_programa", "Programa", 110);
-    exDBGrid1->AddColumn("Tipo", "Tipo", 100);
-    exDBGrid1->AddColumn("descricao", "Descrição", 260);
+    // Only the right changes, and only between "Sim" and "Não": whatever
+    // ChangeColor does to the grid as a whole, the other columns stay
+    // read-only and nothing can be typed into the check box.
+    exDBGrid1->AddColumn("Permitido", "Permitido", 70)->SetCheckBox("Sim", "Não");
+    exDBGrid1->AddColumn("Id_programa", "Programa", 110)->SetReadOnly(true);
+    exDBGrid1->AddColumn("Tipo", "Tipo", 100)->SetReadOnly(true);
+    exDBGrid1->AddColumn("descricao", "Descrição", 260)->SetReadOnly(true);
     exDBGrid1->SetReadOnly(true);
-    exDBGrid1->OnDblClick = [this](TObject*) { AlternaPermissao(); };
+    exDBGrid1->OnDblClick = [this](TObject*) {
+        // On the check box's own cell the first click of the two has
+        // already switched it.
+        int col = exDBGrid1->SelectedIndex();
+        if (col >= 0 && col < exDBGrid1->ColumnCount() && exDBGrid1->Columns(col)->IsCheckBox()) return;
+        AlternaPermissao();
+    };
     exDBGrid1->OnKeyPress = [this](TObject*, char32_t& k) {
         if (k == U' ') {
             k = 0;
@@ -72,6 +87,13 @@ TfrmNota111::TfrmNota111(TComponent* AOwner)
     Button2->OnClick = [this](TObject* s) { Button2Click(s); };
 
     AddCheck("O Usuário deve ser informado.", [this] { return !Blank("Id_Usuario"); });
+    // The password as typed; a row holding the stored form (a save that
+    // failed in the database is being tried again) was checked before.
+    AddCheck([this]() -> std::string {
+        std::string senha = qry->FieldByName("Senha")->AsString();
+        if (!encrypted_.empty() && senha == encrypted_) return {};
+        return dmdb->PasswordRefusal(Trim(senha));
+    });
     AddUniqueKey("Id_Usuario", "O Usuário ");
 
     // The register's own handlers wrap the pattern's.
@@ -118,6 +140,7 @@ TfrmNota111::TfrmNota111(TComponent* AOwner)
 }
 
 TfrmNota111::~TfrmNota111() {
+    tbTemp->BeforeEdit = nullptr;
     qry->BeforeEdit = nullptr;
     qry->AfterEdit = nullptr;
     qry->AfterCancel = nullptr;
@@ -189,8 +212,10 @@ void TfrmNota111::Salva_Programas() {
     }
 }
 
+bool TfrmNota111::EditingUser() const { return qry->State() == dsEdit || qry->State() == dsInsert; }
+
 void TfrmNota111::Marca(const std::string& Value) {
-    if (!tbTemp->Active() || tbTemp->IsEmpty()) return;
+    if (!EditingUser() || !tbTemp->Active() || tbTemp->IsEmpty()) return;
     TBookmark mark = tbTemp->GetBookmark();
     tbTemp->DisableControls();
     for (tbTemp->First(); !tbTemp->Eof(); tbTemp->Next()) {
@@ -203,10 +228,7 @@ void TfrmNota111::Marca(const std::string& Value) {
 }
 
 void TfrmNota111::AlternaPermissao() {
-    // The rights are stored only with the user row: a tick while browsing
-    // would be thrown away unseen at the next scroll or close.
-    if (qry->State() != dsEdit && qry->State() != dsInsert) return;
-    if (!tbTemp->Active() || tbTemp->IsEmpty()) return;
+    if (!EditingUser() || !tbTemp->Active() || tbTemp->IsEmpty()) return;
     bool on = tbTemp->FieldByName("Permitido")->AsString() == "Sim";
     tbTemp->Edit();
     tbTemp->FieldByName("Permitido")->SetAsString(on ? "Não" : "Sim");

@@ -25,7 +25,8 @@ public:
     void Mostra_Programas();
     // Replaces the user's rights by the ticked rows, all in one transaction.
     void Salva_Programas();
-    // Every row of the grid takes Value ("Sim" or "Não").
+    // Every row of the grid takes Value ("Sim" or "Não"), while the user
+    // row is edited.
     void Marca(const std::string& Value);
     // Ticks or unticks the grid's current row while the user row is edited.
     void AlternaPermissao();
@@ -37,6 +38,9 @@ protected:
     void NewRow(TDataSet* DataSet) override;
 
 private:
+    // Whether the user row is being inserted or edited (the only time the
+    // rights may change).
+    bool EditingUser() const;
     std::string encrypted_;  // the stored form written by the last save attempt
 };
 

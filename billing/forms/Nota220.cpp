@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "billing/data/Schema.h"
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
 #include "memtable/mtMemTable.h"
@@ -37,7 +38,9 @@ TfrmNota220::TfrmNota220(TComponent* AOwner) : TForm(AOwner) {
     auto* table = new TmtMemTable(this);
     table->SetName("tbTemp");
     table->FieldDefs()->Add("Id_Usuario", ftString, 20);
-    table->FieldDefs()->Add("Senha", ftString, 20);
+    // Wider than a password may be: what is typed arrives whole and a long
+    // one is refused with a word instead of being cut at the edit.
+    table->FieldDefs()->Add("Senha", ftString, 255);
     table->FieldDefs()->Add("Data_Movimento", ftDateTime, 0);
     table->FieldDefs()->Add("Database", ftString, 255);
     tbTemp = table;
@@ -132,10 +135,18 @@ void TfrmNota220::btnOkClick(TObject*) {
         dbeSenha->SetFocus();
         return;
     }
+    if (Length(password) > billing::data::kPasswordMaxLength) {
+        Box(dmdb->PasswordRefusal(password), "Atenção");
+        ClearPassword();
+        return;
+    }
     std::string database = Trim(DatabaseText());
-    bool creatable = !database.empty() && database == defaultDatabase_;
-    if (!FileExists(database) && !creatable)
-        Refuse("O Banco de Dados de Faturamento do OSKE \"" + database + "\" não foi encontrado.");
+    if (!FileExists(database)) {
+        if (!OfferDatabaseChooser(database)) Abort();
+        database = dmdb->Get_Var("nome_banco_dados");
+        if (tbTemp->State() == dsBrowse) tbTemp->Edit();
+        tbTemp->FieldByName("Database")->SetAsString(database);
+    }
 
     dmdb->Set_Var("nome_banco_dados", database);
     dmdb->Abrir_Banco_Dados();
@@ -148,6 +159,7 @@ void TfrmNota220::btnOkClick(TObject*) {
     }
     if (!dmdb->PasswordMatches(password, row.senha)) {
         Box("A senha está incorreta.", "Atenção");
+        ClearPassword();
         return;
     }
     // A disabled user is kept out here, not only at the password change; the
@@ -162,6 +174,14 @@ void TfrmNota220::btnOkClick(TObject*) {
     dmdb->Arquivo_Ini("Salva");
     dmdb->Usuario_Log("NOTA220", "Usuário fez o Login no Sistema");
     SetModalResult(mrOk);
+}
+
+void TfrmNota220::ClearPassword() {
+    // Ready for typing again, without the old text to delete first.
+    if (tbTemp->State() == dsBrowse) tbTemp->Edit();
+    tbTemp->FieldByName("Senha")->SetAsString("");
+    dbeSenha->SetText("");
+    dbeSenha->SetFocus();
 }
 
 void TfrmNota220::btnCancelClick(TObject*) { SetModalResult(mrCancel); }
@@ -214,8 +234,41 @@ void TfrmSelecionarBancoDados::Button1Click(TObject*) {
         SetModalResult(mrOk);
         return;
     }
-    Box("O Banco de Dados \"" + dbeDatabase->Text() + "\" não foi encontrado !", "Atenção");
+    // The one place besides the first start where a database is made, and
+    // only when the user says so.
+    if (!text.empty() &&
+        AskYesNo("O Banco de Dados \"" + dbeDatabase->Text() + "\" não foi encontrado !\r\n\r\n"
+                 "Deseja criar um novo Banco de Dados, vazio, com este nome ?",
+                 "Atenção")) {
+        try {
+            billing::data::CreateDatabaseFile(text);
+        } catch (const Exception& e) {
+            Box("Não foi possível criar o Banco de Dados \"" + text + "\".\r\n\r\n" + e.Message(), "Erro", mtError);
+            dbeDatabase->SetFocus();
+            return;
+        }
+        dmdb->Set_Var("nome_banco_dados", text);
+        SetModalResult(mrOk);
+        return;
+    }
+    if (text.empty()) Box("O Banco de Dados \"" + dbeDatabase->Text() + "\" não foi encontrado !", "Atenção");
     dbeDatabase->SetFocus();
 }
 
 void TfrmSelecionarBancoDados::Button2Click(TObject*) { SetModalResult(mrCancel); }
+
+// ---------------------------------------------------------------------------
+
+namespace billing::forms {
+
+bool OfferDatabaseChooser(const std::string& Path) {
+    if (!AskYesNo("O Banco de Dados de Faturamento do OSKE \"" + Path + "\" não foi encontrado.\r\n\r\n"
+                  "Deseja escolher outro Banco de Dados, ou criar um novo ?",
+                  "Atenção"))
+        return false;
+    dmdb->Set_Var("nome_banco_dados", Path);  // the chooser starts from it
+    TfrmSelecionarBancoDados chooser(nullptr);
+    return chooser.ShowModal() == mrOk;
+}
+
+}  // namespace billing::forms

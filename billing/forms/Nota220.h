@@ -29,11 +29,6 @@ public:
     TButton* btnCancel = nullptr;
     TOpenDialog* OpenDialog = nullptr;
 
-    // The database the program creates by itself on a fresh machine: a
-    // missing file of this name is created at login instead of refused.
-    const std::string& DefaultDatabase() const { return defaultDatabase_; }
-    void SetDefaultDatabase(const std::string& Value) { defaultDatabase_ = Value; }
-
     void FormShow(TObject* Sender);
     void tbTempAfterInsert(TDataSet* DataSet);
     void exDBComboDlg1CustomDlg(TObject* Sender);
@@ -46,10 +41,12 @@ public:
     std::string DatabaseText() const;
 
 private:
-    std::string defaultDatabase_;
+    // Empties the password and puts the cursor there.
+    void ClearPassword();
 };
 
-// The database chooser: names the database file alone.
+// The database chooser: names the database file alone. A name that does not
+// exist is refused, unless the user asks for a new, empty database there.
 class TfrmSelecionarBancoDados : public TForm {
 public:
     FAT_CLASS_NAME(TfrmSelecionarBancoDados)
@@ -68,3 +65,12 @@ public:
 };
 
 extern TfrmNota220* frmNota220;
+
+namespace billing::forms {
+
+// The database at Path is missing: says so, naming it, and offers the
+// chooser; true when the user chose (nome_banco_dados then names an
+// existing file), false when he would not or cancelled the chooser.
+bool OfferDatabaseChooser(const std::string& Path);
+
+}  // namespace billing::forms

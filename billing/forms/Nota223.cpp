@@ -69,6 +69,9 @@ void TFrmNota223::btnOkClick(TObject*) {
     if (!dmdb->PasswordMatches(current, row.senha))
         Refuse("A \"senha atual\" informada não está correta. Tente novamente.", "Senha Incorreta");
     if (fresh != retyped) Refuse("A \"nova senha\" não é igual a \"redigitada\". Tente novamente.", "Senha Incorreta");
+    // Blank or longer than the login takes: the user could never log in again.
+    std::string refusal = dmdb->PasswordRefusal(fresh);
+    if (!refusal.empty()) Refuse(refusal, "Senha Incorreta");
     if (fresh == current) Refuse("A \"nova senha\" não pode ser igual a anterior. Tente novamente.", "Senha Incorreta");
     dmdb->ADOConnection->Execute("update usuario set senha = :Psenha where usuario.id_usuario = :PId_Usuario",
                                  {{"Psenha", Variant(dmdb->EncryptPassword(fresh))}, {"PId_Usuario", Variant(row.id)}});

@@ -1,8 +1,11 @@
 #include "billing/forms/Nota224.h"
 
+#include <QTimer>
+
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
 #include "platform/rtl/SysUtils.h"
+#include "platform/ui/Desktop.h"
 
 using namespace billing::forms;
 
@@ -42,10 +45,27 @@ TfrmNota224::TfrmNota224(TComponent* AOwner) : TForm(AOwner) {
     OnClose = [this](TObject* s, TCloseAction& a) { FormClose(s, a); };
 }
 
+void TfrmNota224::Cover() {
+    QWidget* w = OuterWidget();
+    // After the event that asked for it, so as not to fight the window
+    // manager in the middle of its own change.
+    QTimer::singleShot(0, w, [w] {
+        if (!w->isVisible()) return;
+        QRect area = ui::AvailableScreenArea(w);
+        bool covering = w->isMaximized() && !w->isMinimized() && w->geometry().contains(area);
+        if (covering) return;
+        w->setGeometry(area);
+        w->showMaximized();
+        w->raise();
+        w->activateWindow();
+    });
+}
+
 void TfrmNota224::FormShow(TObject*) {
     edtAplicativo->SetText(dmdb->Get_Var("nome_aplicativo"));
     edtUsuario->SetText(dmdb->Get_Var("id_usuario"));
     SetActiveControl(edtSenha);
+    Cover();
 }
 
 bool TfrmNota224::Valida_Senha() {

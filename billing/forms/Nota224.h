@@ -1,6 +1,7 @@
 #pragma once
 // The lock screen: covers the application until the logged-in user types
-// his password again. It refuses to close, by any means, until then.
+// his password again. It refuses to close, by any means, until then, and
+// cannot be minimised or moved to show the forms behind it.
 #include <QWidget>
 
 #include "platform/ui/ExtCtrls.h"
@@ -23,4 +24,13 @@ public:
     bool Valida_Senha();
     void Button1Click(TObject* Sender);
     void FormClose(TObject* Sender, TCloseAction& Action);
+
+protected:
+    // Minimised, restored or moved aside (the window manager's keys do it
+    // even without a title bar), the lock comes back over the whole screen.
+    void WindowStateChanged() override { Cover(); }
+    void WindowMoved() override { Cover(); }
+
+private:
+    void Cover();
 };

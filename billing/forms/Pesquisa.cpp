@@ -68,6 +68,7 @@ TfrmPesquisa::TfrmPesquisa(TComponent* AOwner) : TForm(AOwner) {
     dbGrid->SetAlign(alClient);
     dbGrid->SetDataSource(dsMain);
     dbGrid->SetReadOnly(true);
+    dbGrid->SetAlternatingRowColor(true);
     dbGrid->SetOptions(TDBGridOptions{dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines, dgRowSelect,
                                       dgAlwaysShowSelection});
     dbGrid->SetPopupMenu(PopupMenu1);
@@ -201,16 +202,50 @@ void TfrmLocalizar::FormShow(TObject*) {
 }
 
 void TfrmLocalizar::btnOkClick(TObject*) {
-    TLocateOptions options{loCaseInsensitive, loPartialKey};
-    if (cbCoincidir->Text() == "Campo Inteiro") options.Exclude(loPartialKey);
-    if (chkMaiscula->Checked()) options.Exclude(loCaseInsensitive);
+    bool whole = cbCoincidir->Text() == "Campo Inteiro";
+    bool matchCase = chkMaiscula->Checked();
     std::string label = cbFields->Text();
+    std::string text = edtLocalizar->Text();
     if (!tbFields->Active() || !tbFields->Locate("campo_label", label, {})) {
         ShowMessage("Erro interno ao localizar campo \"" + label + "\"");
     } else if (TDataSet* data = dsMain->DataSet(); data != nullptr) {
-        data->Locate(tbFields->FieldByName("campo_nome")->AsString(), edtLocalizar->Text(), options);
+        std::string field = tbFields->FieldByName("campo_nome")->AsString();
+        bool found;
+        if (whole) {
+            TLocateOptions options;
+            if (!matchCase) options.Include(loCaseInsensitive);
+            found = data->Locate(field, text, options);
+        } else {
+            found = FindAnywhere(data, field, text, matchCase);
+        }
+        if (!found)
+            Box("\"" + text + "\" não foi encontrado em \"" + label + "\".", "Localizar", mtInformation);
     }
     SetModalResult(mrOk);
+}
+
+bool TfrmLocalizar::FindAnywhere(TDataSet* Data, const std::string& Field, const std::string& Text, bool MatchCase) {
+    if (Text.empty() || !Data->Active()) return false;
+    TField* f = Data->FieldByName(Field);
+    TBookmark start = Data->GetBookmark();
+    bool found = false;
+    Data->DisableControls();
+    try {
+        for (Data->First(); !Data->Eof(); Data->Next()) {
+            std::string value = f->AsString();
+            if (MatchCase ? AnsiContainsStr(value, Text) : AnsiContainsText(value, Text)) {
+                found = true;
+                break;
+            }
+        }
+        // Not found: the row the user was on.
+        if (!found && !start.empty() && Data->BookmarkValid(start)) Data->GotoBookmark(start);
+    } catch (...) {
+        Data->EnableControls();
+        throw;
+    }
+    Data->EnableControls();
+    return found;
 }
 
 void TfrmLocalizar::btnCancelarClick(TObject*) { SetModalResult(mrCancel); }
@@ -232,11 +267,10 @@ std::string Pesquisa(const LookupParams& Params, const std::vector<std::string>&
         TField* field = query.FieldByName(name);
         field->SetDisplayLabel(dmdb->XParamStr(column, 2));
         if (!dmdb->XParamStr(column, 3).empty()) field->SetEditMask("##.###.###/####-##;0; ");
-        try {
-            field->SetDisplayWidth(std::stoi(dmdb->XParamStr(column, 4)));
-        } catch (...) {
-            // a missing or non-numeric width keeps the field's own
-        }
+        // Only a whole number is a width ("12abc" or "7.5" is a mistake, not
+        // 12 or 7); anything else keeps the field's own.
+        int width = 0;
+        if (TryStrToInt(Trim(dmdb->XParamStr(column, 4)), width) && width > 0) field->SetDisplayWidth(width);
     }
     TfrmPesquisa form(nullptr);
     form.dsMain->SetDataSet(&query);

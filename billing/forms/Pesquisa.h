@@ -63,8 +63,16 @@ public:
     std::string CampoDefault;
 
     void FormShow(TObject* Sender);
+    // Goes to the first row whose chosen column holds the text: anywhere in
+    // it ("Qualquer parte do Campo") or the whole of it ("Campo Inteiro"),
+    // in any case unless the check box asks. A search that finds nothing
+    // says so and leaves the row.
     void btnOkClick(TObject* Sender);
     void btnCancelarClick(TObject* Sender);
+
+private:
+    // The first row, from the start, whose Field contains Text.
+    static bool FindAnywhere(TDataSet* Data, const std::string& Field, const std::string& Text, bool MatchCase);
 };
 
 // The forms while shown (tests and the main window reach them here).

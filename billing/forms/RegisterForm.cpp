@@ -116,14 +116,19 @@ void RegisterForm::FormCloseQuery(TObject*, bool& CanClose) {
 
 bool RegisterForm::SettlePending() {
     if (qry->State() != dsEdit && qry->State() != dsInsert) return true;
-    if (AskYesNo("Deseja salvar as alterações ?", "Salvar")) {
+    switch (AskYesNoCancel("Deseja salvar as alterações ?", "Salvar")) {
+    case mrYes:
         try {
             qry->Post();
         } catch (const EAbort&) {
             return false;  // the checks refused: the row stays in edit
         }
-    } else {
+        break;
+    case mrNo:
         qry->Cancel();
+        break;
+    default:
+        return false;  // Cancelar, Esc or the box closed: the form and its row stay as they were
     }
     // The form may stay open (another form refused the frame's close).
     ChangeColor(this, false);
@@ -156,8 +161,10 @@ void RegisterForm::Mostra_Tudo() {
 }
 
 void RegisterForm::AddCheck(const std::string& Message, std::function<bool()> Passes) {
-    checks_.push_back({Message, std::move(Passes)});
+    AddCheck([Message, Passes = std::move(Passes)] { return Passes() ? std::string() : Message; });
 }
+
+void RegisterForm::AddCheck(std::function<std::string()> Problem) { checks_.push_back(std::move(Problem)); }
 
 bool RegisterForm::Blank(const std::string& Field) const { return Trim(qry->FieldByName(Field)->AsString()).empty(); }
 
@@ -170,8 +177,6 @@ void RegisterForm::AddDeleteRefusal(const std::string& CountSql, const std::stri
 }
 
 void RegisterForm::AddLookup(const Lookup& L) {
-    // The description grows with the form, so a long name shows whole.
-    L.panel->SetAnchors(TAnchors{akLeft, akTop, akRight});
     lookups_.push_back(L);
     Lookup copy = L;
     L.edit->OnExit = [this, copy](TObject*) { Mostra(copy); };
@@ -214,8 +219,9 @@ void RegisterForm::BeforePostChecks(TDataSet* DataSet) {
     // Lookups typed by hand count with what they show now.
     Mostra_Tudo();
     std::string errors;
-    for (const Check& c : checks_) {
-        if (!c.passes()) errors += c.message + "\r\n";
+    for (const auto& check : checks_) {
+        std::string problem = check();
+        if (!problem.empty()) errors += problem + "\r\n";
     }
     lastErrors_ = errors;
     if (!errors.empty()) Refuse("Foram identificados erros, por favor corrija: \r\n\r\n" + errors);

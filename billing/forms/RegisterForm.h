@@ -49,13 +49,15 @@ public:
 
     void FormCreate(TObject* Sender);
     void FormShow(TObject* Sender);
-    // Asks "Deseja salvar as alterações ?" when a row is pending; a refused
-    // save keeps the form open with the row still in edit.
+    // Asks "Deseja salvar as alterações ?" (Sim, Não, Cancelar) when a row
+    // is pending; Cancelar, and a refused save, keep the form open with the
+    // row still in edit.
     void FormClose(TObject* Sender, TCloseAction& Action);
     // The same question asked before anything closes the form, so that a
     // frame closing its database first can let the user keep his row.
     void FormCloseQuery(TObject* Sender, bool& CanClose);
-    // Posts (Yes) or drops (No) a pending row; false when the save was refused.
+    // Posts (Yes) or drops (No) a pending row; false when the save was
+    // refused or the user cancelled (Cancel, Esc, the box's close button).
     bool SettlePending();
     virtual void btnInsertClick(TObject* Sender);
     virtual void btnEditClick(TObject* Sender);
@@ -84,6 +86,9 @@ protected:
 
     // A check before saving: Passes false appends Message to the error list.
     void AddCheck(const std::string& Message, std::function<bool()> Passes);
+    // A check whose message depends on the row: Problem gives "" when the
+    // row passes, else the message to list.
+    void AddCheck(std::function<std::string()> Problem);
     // Blank: the field's text, trimmed, is empty.
     bool Blank(const std::string& Field) const;
     // A new row whose Column value already exists is refused with
@@ -125,11 +130,7 @@ private:
     TDBEdit* keyEdit_ = nullptr;
     TWinControl* firstEdit_ = nullptr;
     bool idGenerator_ = false;
-    struct Check {
-        std::string message;
-        std::function<bool()> passes;
-    };
-    std::vector<Check> checks_;
+    std::vector<std::function<std::string()>> checks_;
     std::vector<std::pair<std::string, std::string>> uniqueKeys_;
     std::vector<std::pair<std::string, std::string>> deleteRefusals_;
     std::vector<Lookup> lookups_;

@@ -7,6 +7,10 @@
 
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
+#include "billing/forms/Nota100.h"
+#include "billing/forms/Nota101.h"
+#include "billing/forms/Nota103.h"
+#include "billing/forms/Nota110.h"
 #include "billing/forms/Nota111.h"
 #include "billing/forms/Nota114.h"
 #include "billing/forms/Nota220.h"
@@ -14,6 +18,7 @@
 #include "billing/forms/Nota223.h"
 #include "billing/forms/Nota224.h"
 #include "billing/forms/Sobre.h"
+#include "billing/nfe/NFeSettings.h"
 #include "platform/os/Process.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/SysUtils.h"
@@ -93,7 +98,6 @@ TfrmOske_Nf::TfrmOske_Nf(TComponent* AOwner) : TForm(AOwner) {
     StartProgram = StartDetached;
     ShowLogin = [this] {
         TfrmNota220 login(nullptr);
-        if (files_) login.SetDefaultDatabase(files_->DatabaseFileName());
         return login.ShowModal();
     };
 
@@ -120,6 +124,7 @@ TfrmOske_Nf::~TfrmOske_Nf() {
         dmdb->OnStatusText = nullptr;
         dmdb->AfterOpenDatabase = nullptr;
     }
+    billing::nfe::SetMessagePump(nullptr);
     if (frmOske_Nf == this) frmOske_Nf = nullptr;
 }
 
@@ -149,23 +154,25 @@ void TfrmOske_Nf::BuildMenu() {
     auto sep = [this](TMenuItem* parent) { AddItem(parent, "", "-", "", nullptr); };
     // Glyphs are the desktop theme's icons by their freedesktop names.
     TMenuItem* cad = AddItem(root, "mnuCadastros", "&Cadastros", "", nullptr);
-    mnuClientes = AddItem(cad, "mnuClientes", "&Clientes", "x-office-address-book", x(), "Cadastro de Clientes");
-    mnuProdutos = AddItem(cad, "mnuProdutos", "&Produtos", "package-x-generic", x(), "Cadastro de Produtos");
+    mnuClientes = AddItem(cad, "mnuClientes", "&Clientes", "x-office-address-book",
+                          [this] { mnuClientesClick(this); }, "Cadastro de Clientes");
+    mnuProdutos = AddItem(cad, "mnuProdutos", "&Produtos", "package-x-generic", [this] { mnuProdutosClick(this); },
+                          "Cadastro de Produtos");
     sep(cad);
     AddItem(cad, "mnuNota105", "CFOP", "x-office-document", x());
     AddItem(cad, "mnuNota106", "&Situação Tributária", "x-office-spreadsheet", x());
     AddItem(cad, "UnidadesdeMedida1", "Unidades de Medida", "x-office-spreadsheet-template", x());
     sep(cad);
     AddItem(cad, "mnuNota103", "&Vendedores", "user-info", x());
-    mnuTransportadoras = AddItem(cad, "mnuTransportadoras", "&Transportadoras", "document-send", x(),
-                                 "Cadastro de Transportadoras");
+    mnuTransportadoras = AddItem(cad, "mnuTransportadoras", "&Transportadoras", "document-send",
+                                 [this] { mnuTransportadorasClick(this); }, "Cadastro de Transportadoras");
     AddItem(cad, "SrieDocumentos1", "Série Documentos", "x-office-document-template", x());
     sep(cad);
     AddItem(cad, "mnuCondicao_Pagamento", "Condições de Pagamento", "x-office-calendar", x());
     AddItem(cad, "mnuConta_Corrente", "Contas Corrente", "folder-documents", x());
     AddItem(cad, "Febraban1", "Febraban", "network-server", x());
     sep(cad);
-    AddItem(cad, "Emitente1", "&Emitente", "user-home", x());
+    AddItem(cad, "Emitente1", "&Emitente", "user-home", [this] { Emitente1Click(this); });
     sep(cad);
     mnuSair = AddItem(cad, "mnuSair", "Sai&r", "application-exit", [this] { mnuSairClick(mnuSair); },
                       "Sair do Sistema");
@@ -306,7 +313,12 @@ void TfrmOske_Nf::FormCreate(TObject*) {
     dmdb->OnStatusText = [this](TObject*, int Panel, const std::string& Text) {
         if (Panel >= 0 && Panel < StatusBar->PanelCount()) StatusBar->Panels(Panel)->SetText(Text);
     };
-    dmdb->AfterOpenDatabase = [this](TObject*) { TimerNFe->SetEnabled(true); };
+    billing::nfe::SetMessagePump([] { Application->ProcessMessages(); });
+    dmdb->AfterOpenDatabase = [this](TObject*) {
+        // Read once now so that a new INI file shows the NF-e programs' settings.
+        billing::nfe::Config_NFe(*dmdb);
+        TimerNFe->SetEnabled(true);
+    };
     dmdb->LoadStartupFiles(*files_);
     std::string title = dmdb->Get_Var("nome_aplicativo");
     Application->SetTitle(title);
@@ -337,7 +349,12 @@ void TfrmOske_Nf::FormActivate(TObject*) {
             throw;
         }
         loginRunning_ = false;
-        if (result != mrOk) Application->Terminate();
+        if (result != mrOk) {
+            // Nobody logged in: the program ends without touching any
+            // database (opening one could make a file where there was none).
+            Application->Terminate();
+            return;
+        }
     }
     if (!dmdb->ADOConnection->Connected()) Abrir_Banco_Dados();
 }
@@ -358,7 +375,15 @@ void TfrmOske_Nf::FormCloseQuery(TObject*, bool& CanClose) {
 }
 
 void TfrmOske_Nf::Arquivo_Ini(const std::string& Mode) { dmdb->Arquivo_Ini(Mode); }
-void TfrmOske_Nf::Abrir_Banco_Dados() { dmdb->Abrir_Banco_Dados(); }
+void TfrmOske_Nf::Abrir_Banco_Dados() {
+    std::string path = dmdb->Get_Var("nome_banco_dados");
+    std::error_code ec;
+    if (!fs::exists(path, ec)) {
+        if (OfferDatabaseChooser(path)) OpenChosenDatabase();
+        return;
+    }
+    dmdb->Abrir_Banco_Dados();
+}
 
 void TfrmOske_Nf::Fechar_Banco_Dados() {
     TimerNFe->SetEnabled(false);
@@ -375,9 +400,13 @@ void TfrmOske_Nf::Compactar_Banco_Dados() {
 bool TfrmOske_Nf::Selecionar_Banco_Dados() {
     TfrmSelecionarBancoDados chooser(nullptr);
     if (chooser.ShowModal() != mrOk) return false;
-    dmdb->Arquivo_Ini("Salva");
-    Abrir_Banco_Dados();
+    OpenChosenDatabase();
     return true;
+}
+
+void TfrmOske_Nf::OpenChosenDatabase() {
+    dmdb->Arquivo_Ini("Salva");  // the next start proposes it
+    dmdb->Abrir_Banco_Dados();
 }
 
 void TfrmOske_Nf::Application_Update() {
@@ -458,6 +487,22 @@ void TfrmOske_Nf::mnuBloquear_AplicativoClick(TObject*) {
         TfrmNota224 lock(nullptr);
         lock.ShowModal();
     });
+}
+
+void TfrmOske_Nf::mnuClientesClick(TObject*) {
+    Guarded("Nota100", [this] { OpenForm(frmNota100); });
+}
+
+void TfrmOske_Nf::mnuProdutosClick(TObject*) {
+    Guarded("Nota101", [this] { OpenForm(frmNota101); });
+}
+
+void TfrmOske_Nf::mnuTransportadorasClick(TObject*) {
+    Guarded("Nota103", [this] { OpenForm(frmNota103); });
+}
+
+void TfrmOske_Nf::Emitente1Click(TObject*) {
+    Guarded("Nota110", [this] { OpenForm(frmNota110); });
 }
 
 void TfrmOske_Nf::AlterarSenha1Click(TObject*) {

@@ -89,6 +89,8 @@ public:
     // The message of the commands not built yet.
     void X();
     void Arquivo_Ini(const std::string& Mode);
+    // Opens the database nome_banco_dados names; a missing one is said and
+    // the chooser offered, never made anew.
     void Abrir_Banco_Dados();
     void Fechar_Banco_Dados();
     void Compactar_Banco_Dados();
@@ -104,6 +106,10 @@ public:
     void mnuSuporteClick(TObject* Sender);
     void ToolButton6Click(TObject* Sender);
     void mnuBloquear_AplicativoClick(TObject* Sender);
+    void mnuClientesClick(TObject* Sender);
+    void mnuProdutosClick(TObject* Sender);
+    void mnuTransportadorasClick(TObject* Sender);
+    void Emitente1Click(TObject* Sender);
     void AlterarSenha1Click(TObject* Sender);
     void Usurios1Click(TObject* Sender);
     void Programas1Click(TObject* Sender);
@@ -125,6 +131,8 @@ public:
 
 private:
     void BuildMenu();
+    // After the chooser: the INI names the chosen database, which opens.
+    void OpenChosenDatabase();
     void BuildToolbar();
     // Icon: a freedesktop icon name ("" for none: menus that open sub-menus).
     TMenuItem* AddItem(TMenuItem* Parent, const std::string& Name, const std::string& Caption,

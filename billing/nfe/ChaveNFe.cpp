@@ -3,8 +3,10 @@
 #include <chrono>
 #include <random>
 
+#include "billing/data/Utils.h"
 #include "billing/nfe/NFeError.h"
 #include "billing/nfe/XmlText.h"
+#include "platform/rtl/Strings.h"
 
 namespace billing::nfe {
 
@@ -45,7 +47,9 @@ std::string MontarChaveNFe(std::string_view codigoUF, TDateTime emissao, std::st
     if (uf.size() == 1) uf = "0" + uf;
     uint16_t y = 0, m = 0, d = 0;
     DecodeDate(emissao, y, m, d);
-    if (uf.size() != 2 || !AllDigits(uf) || cnpj.size() != 14 || !AllDigits(cnpj) || serie < 0 ||
+    // A CNPJ with wrong check digits is a mistyped issuer register: a key
+    // made from it would carry the error to every file of the invoice.
+    if (uf.size() != 2 || !AllDigits(uf) || cnpj.size() != 14 || !AllDigits(cnpj) || !ValidCgc(cnpj) || serie < 0 ||
         serie > 999 || numero < 1 || numero > 999999999 || codigoNumerico > 99999999 || y < 1)
         throw ENFeError(MsgErroChave);
     if (codigoNumerico < 0) codigoNumerico = RandomNumericCode();

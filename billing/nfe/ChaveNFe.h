@@ -20,8 +20,8 @@ int RandomNumericCode();
 // The key of an invoice. `codigoUF` is the issuer state's code (padded to 2
 // digits), `cnpj` the issuer's 14 digits. A negative `codigoNumerico` draws a
 // random one. Raises ENFeError with the issuer-register message when the
-// parts cannot make a valid key (a CNPJ with punctuation or of another
-// length, a state code that is not two digits, a series above 999, a number
+// parts cannot make a valid key (a CNPJ with punctuation, of another length
+// or with wrong check digits, a state code that is not two digits, a series above 999, a number
 // outside 1..999,999,999), so an invalid key is never stored.
 std::string MontarChaveNFe(std::string_view codigoUF, TDateTime emissao, std::string_view cnpj,
                            int serie, int numero, int codigoNumerico = -1);

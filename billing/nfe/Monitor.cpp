@@ -1,8 +1,5 @@
 #include "billing/nfe/Monitor.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <thread>
 
@@ -19,14 +16,13 @@ const char* const MsgMonitorNaoIniciou =
 bool Verifica_Monitor_NFE(const NFeConfig& config) {
     const MonitorPrograms& p = config.programs;
     if (!p.monitor.empty() && IsProgramRunning(p.monitor)) return true;
-    struct stat st {};
-    if (p.monitor.empty() || stat(p.monitor.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
-        access(p.monitor.c_str(), X_OK) != 0) {
+    std::string program = os::FindProgram(p.monitor);
+    if (program.empty()) {
         config.Notify(MsgMonitorNaoInstalado, "Atenção");
         return false;
     }
-    std::string folder = p.monitor.substr(0, p.monitor.find_last_of('/') + 1);
-    if (!StartProgram(p.monitor, {}, folder)) {
+    std::string folder = program.substr(0, program.find_last_of('/') + 1);
+    if (!StartProgram(program, {}, folder)) {
         config.Notify(MsgMonitorNaoIniciou, "Atenção");
         return false;
     }

@@ -15,7 +15,8 @@ namespace billing::nfe {
 using Notifier = std::function<void(const std::string& text, const std::string& caption)>;
 
 struct MonitorPrograms {
-    // Full paths of the monitor and of its DANFE printer.
+    // The monitor and its DANFE printer: full paths, or names looked up on
+    // PATH (Config_NFe, NFeSettings.h, fills them from the INI file).
     std::string monitor;
     std::string danfe;
     // The monitor's last-batch file; empty means "uninfelote.xml" in the

@@ -83,6 +83,12 @@ struct NFeInvoice {
     double valor_frete = 0;
     double valor_seguro = 0;
     double valor_desconto = 0;
+    // Amounts the system never issues (the invoice form does not set them):
+    // an invoice that holds one is refused rather than sent without it.
+    double valor_bc_icms_st = 0;
+    double valor_icms_st = 0;
+    double valor_outras_despesas = 0;
+    double valor_ipi = 0;
     double valor_total_nota = 0;
     double peso_liquido = 0;
     double peso_bruto = 0;

@@ -196,6 +196,10 @@ LoadResult LoadNFeDocument(TSQLConnection& db, const std::string& chave) {
     nf.valor_frete = Num(*q, "Valor_Frete");
     nf.valor_seguro = Num(*q, "Valor_Seguro");
     nf.valor_desconto = Num(*q, "Valor_Desconto");
+    nf.valor_bc_icms_st = Num(*q, "Valor_BC_ICMS_ST");
+    nf.valor_icms_st = Num(*q, "Valor_ICMS_ST");
+    nf.valor_outras_despesas = Num(*q, "Valor_Outras_Despesas");
+    nf.valor_ipi = Num(*q, "Valor_IPI");
     nf.valor_total_nota = Num(*q, "Valor_Total_Nota");
     nf.peso_liquido = Num(*q, "Peso_Liquido");
     nf.peso_bruto = Num(*q, "Peso_Bruto");

@@ -1,8 +1,11 @@
 #include "billing/nfe/NFeWriter.h"
 
+#include "billing/data/InscricaoEstadual.h"
+
 #include <cmath>
 #include <cstdlib>
 
+#include "billing/data/Utils.h"
 #include "billing/nfe/ChaveNFe.h"
 #include "billing/nfe/NFeError.h"
 #include "billing/nfe/SendFolder.h"
@@ -39,16 +42,22 @@ private:
     std::string out_;
 };
 
-// Free text (upper case, no accents) of minChars..maxChars characters;
-// empty when blank and not required.
-std::string Free(const std::string& value, const std::string& field, int minChars, int maxChars,
-                 bool required) {
-    std::string norm = NormalizeFreeText(value, maxChars);
+// A text as the file states it (`norm`, the normalised `value`), escaped.
+// Nothing is cut: a text longer than the layout allows is refused, and so is
+// one of which nothing the layout accepts is left (which is not the same as
+// a text never typed). Empty when blank, or too short, and not required.
+std::string Checked(const std::string& value, const std::string& norm, const std::string& field, int minChars,
+                    int maxChars, bool required) {
     int n = Length(norm);
     if (n == 0) {
+        if (!IsBlankText(value))
+            Fail(field, "o texto informado (\"" + Copy(Trim(value), 1, 40) +
+                            "\") não contém nenhum caractere aceito pela NF-e");
         if (required) Fail(field, "não informado");
         return {};
     }
+    if (n > maxChars)
+        Fail(field, "tem " + IntToStr(n) + " caracteres; a NF-e aceita no máximo " + IntToStr(maxChars));
     if (n < minChars) {
         if (required) Fail(field, "deve ter ao menos " + IntToStr(minChars) + " caracteres");
         return {};
@@ -56,10 +65,28 @@ std::string Free(const std::string& value, const std::string& field, int minChar
     return EscapeXml(norm);
 }
 
+// Free text (upper case, plain letters) of minChars..maxChars characters.
+std::string Free(const std::string& value, const std::string& field, int minChars, int maxChars,
+                 bool required) {
+    return Checked(value, NormalizeFreeText(value, -1), field, minChars, maxChars, required);
+}
+
 std::string Stored(const std::string& value, const std::string& field, int maxChars) {
-    std::string norm = NormalizeStoredText(value, maxChars);
-    if (norm.empty()) Fail(field, "não informado");
-    return EscapeXml(norm);
+    return Checked(value, NormalizeStoredText(value, -1), field, 1, maxChars, true);
+}
+
+// The digits of a CPF (11) or CNPJ (14) written with or without its usual
+// punctuation; refused, naming the field, when its check digits are wrong.
+std::string PersonDocument(const std::string& text, bool cnpj, const std::string& field) {
+    std::string t = Trim(text);
+    if (t.find_first_not_of("0123456789./- ") != std::string::npos)
+        Fail(field, "deve conter apenas dígitos (\"" + t + "\")");
+    std::string digits = OnlyDigits(t);
+    std::size_t want = cnpj ? 14 : 11;
+    if (digits.size() != want) Fail(field, "deve ter " + IntToStr(static_cast<int>(want)) + " dígitos (\"" + t + "\")");
+    if (!(cnpj ? ValidCgc(digits) : ValidCpf(digits)))
+        Fail(field, "número inválido, os dígitos verificadores não conferem (\"" + t + "\")");
+    return digits;
 }
 
 // An amount with `decimals` decimals and at most `intDigits` integer digits;
@@ -151,29 +178,6 @@ std::string Date(TDateTime date, const std::string& field) {
     DecodeDate(date, y, m, d);
     if (y < 2000 || y > 2099) Fail(field, "data fora do intervalo aceito (" + DataXML(date) + ")");
     return DataXML(date);
-}
-
-std::string IssuerRegistration(const std::string& ie) {
-    const std::string field = "Emitente - Inscrição Estadual";
-    std::string t = Trim(AnsiUpperCase(ie));
-    if (t == "ISENTO") return t;
-    if (t.empty()) Fail(field, "não informada");
-    for (char ch : t)
-        if (!((ch >= '0' && ch <= '9') || ch == '.' || ch == '-' || ch == '/' || ch == ' '))
-            Fail(field, "deve conter apenas dígitos ou ISENTO (\"" + Trim(ie) + "\")");
-    std::string digits = OnlyDigits(t);
-    if (digits.size() < 2 || digits.size() > 14)
-        Fail(field, "deve ter de 2 a 14 dígitos (\"" + Trim(ie) + "\")");
-    return digits;
-}
-
-std::string RecipientRegistration(const std::string& ie) {
-    std::string t = Trim(AnsiUpperCase(ie));
-    if (t == "ISENTO") return t;
-    std::string digits = OnlyDigits(t);
-    if (digits.size() > 14)
-        Fail("Destinatário - Inscrição Estadual", "deve ter no máximo 14 dígitos (\"" + Trim(ie) + "\")");
-    return digits;
 }
 
 bool IsJuridica(const std::string& natureza) {
@@ -283,6 +287,35 @@ bool IsStateAbbreviation(const std::string& uf, bool allowExterior) {
 
 std::string NFeFileName(const std::string& key) { return key + "-nfe.xml"; }
 
+std::string InscricaoEstadualNFe(const std::string& ie, const std::string& uf,
+                                 const std::string& party, bool issuer) {
+    const std::string field = party + " - Inscrição Estadual";
+    std::string t = Trim(AnsiUpperCase(ie));
+    if (t == "ISENTO") return t;
+    if (t.empty()) {
+        if (issuer) Fail(field, "não informada");
+        return t;
+    }
+    // A rural producer of Paraná is registered as "PR" and its number.
+    std::string prefix;
+    if (!issuer && t.size() > 2 && t.compare(0, 2, "PR") == 0) prefix = "PR";
+    // Letters are never dropped: "90AB3457-44" is a mistyped registration,
+    // not 90345744.
+    if (t.find_first_not_of("0123456789./- ", prefix.size()) != std::string::npos)
+        Fail(field, "deve conter apenas dígitos ou ISENTO (\"" + Trim(ie) + "\")");
+    std::string digits = OnlyDigits(t);
+    std::size_t least = prefix.empty() ? (issuer ? 2 : 1) : 4;
+    std::size_t most = prefix.empty() ? 14 : 8;
+    if (digits.size() < least || digits.size() > most)
+        Fail(field, "deve ter de " + IntToStr(static_cast<int>(least)) + " a " + IntToStr(static_cast<int>(most)) +
+                        " dígitos (\"" + Trim(ie) + "\")");
+    // A registration the state's own rule rejects would be refused by the
+    // authority after the clerk thinks the invoice sent.
+    if (prefix.empty() && !Trim(uf).empty() && !billing::data::ValidarIE(digits, Trim(uf)))
+        Fail(field, "inválida para a UF " + Trim(uf) + " (\"" + Trim(ie) + "\")");
+    return prefix + digits;
+}
+
 std::string BuildNFeXml(const NFeDocument& doc) {
     const NFeInvoice& nf = doc.nota;
     const NFeIssuer& em = doc.emitente;
@@ -293,8 +326,11 @@ std::string BuildNFeXml(const NFeDocument& doc) {
     std::string cUF = Trim(em.id_uf);
     if (cUF.size() == 1) cUF = "0" + cUF;
     if (!IsStateCode(cUF)) Fail("Emitente - Código da UF", "inválido (\"" + em.id_uf + "\")");
+    // The access key carries the issuer's CNPJ as stored, so it must be bare
+    // digits, and valid: a mistyped one would go to the authority in the key.
     if (em.cnpj.size() != 14 || OnlyDigits(em.cnpj) != em.cnpj)
         Fail("Emitente - CNPJ", "deve ter 14 dígitos, sem pontuação (\"" + em.cnpj + "\")");
+    PersonDocument(em.cnpj, true, "Emitente - CNPJ");
     CheckKey(doc, cUF);
     const std::string& key = nf.numero_nfe;
     std::string tpAmb = Code(doc.ambiente, "12", "Configurações - Ambiente");
@@ -337,25 +373,25 @@ std::string BuildNFeXml(const NFeDocument& doc) {
     x.Optional(4, "xFant", Free(em.nome_fantasia, "Emitente - Nome fantasia", 1, 60, false));
     WriteAddress(x, "enderEmit", "Emitente", em.endereco, em.numero_endereco, em.bairro, em.id_municipio,
                  em.municipio_nome, em.uf, em.cep, em.telefone, true);
-    x.Elem(4, "IE", IssuerRegistration(em.inscricao_estadual));
+    x.Elem(4, "IE", InscricaoEstadualNFe(em.inscricao_estadual, em.uf, "Emitente", true));
     x.Close(2, "emit");
 
     const NFeRecipient& de = *doc.destinatario;
     x.Open(2, "dest");
-    std::string doc_ = OnlyDigits(de.cpf_cnpj);
     if (IsJuridica(de.natureza)) {
-        bool exterior = Trim(de.uf) == "EX";
-        if (!(doc_.size() == 14 || (exterior && Trim(de.cpf_cnpj).empty())))
-            Fail("Destinatário - CNPJ", "deve ter 14 dígitos (\"" + de.cpf_cnpj + "\")");
-        x.Elem(4, "CNPJ", doc_);
+        // A buyer abroad has no CNPJ.
+        bool exterior = Trim(de.uf) == "EX" && Trim(de.cpf_cnpj).empty();
+        x.Elem(4, "CNPJ", exterior ? std::string() : PersonDocument(de.cpf_cnpj, true, "Destinatário - CNPJ"));
     } else {
-        if (doc_.size() != 11) Fail("Destinatário - CPF", "deve ter 11 dígitos (\"" + de.cpf_cnpj + "\")");
-        x.Elem(4, "CPF", doc_);
+        x.Elem(4, "CPF", PersonDocument(de.cpf_cnpj, false, "Destinatário - CPF"));
     }
     x.Elem(4, "xNome", Free(de.nome, "Destinatário - Nome", 2, 60, true));
     WriteAddress(x, "enderDest", "Destinatário", de.endereco, de.numero_endereco, de.bairro, de.id_municipio,
                  de.municipio_nome, de.uf, de.cep, de.telefone, false);
-    x.Elem(4, "IE", RecipientRegistration(de.ie_rg));
+    // A natural person's registration field may hold another document, as the
+    // client register checks the state's rule only for legal persons.
+    x.Elem(4, "IE", InscricaoEstadualNFe(de.ie_rg, IsJuridica(de.natureza) ? de.uf : std::string(),
+                                         "Destinatário", false));
     x.Close(2, "dest");
 
     ItemSums sums;
@@ -419,13 +455,34 @@ std::string BuildNFeXml(const NFeDocument& doc) {
     Money(nf.valor_base_calculo, "Nota fiscal - Base de cálculo do ICMS");
     Money(nf.valor_icms, "Nota fiscal - Valor do ICMS");
     Money(nf.valor_produto, "Nota fiscal - Valor dos produtos");
-    Money(nf.valor_total_nota, "Nota fiscal - Valor total da nota");
+    const std::string stored = Money(nf.valor_total_nota, "Nota fiscal - Valor total da nota");
+    // The file states these as zero; an invoice that holds one (damage, or a
+    // row another program wrote) would be sent disagreeing with its bill.
+    const struct {
+        double value;
+        const char* field;
+    } unsent[] = {
+        {nf.valor_bc_icms_st, "Nota fiscal - Base de cálculo do ICMS ST"},
+        {nf.valor_icms_st, "Nota fiscal - Valor do ICMS ST"},
+        {nf.valor_outras_despesas, "Nota fiscal - Valor de outras despesas"},
+        {nf.valor_ipi, "Nota fiscal - Valor do IPI"},
+    };
+    for (const auto& u : unsent) {
+        std::string v = Money(u.value, u.field);
+        if (Units(v) != 0)
+            Fail(u.field, v + " gravado na nota fiscal, mas a NF-e deste sistema não leva este valor; corrija a nota fiscal");
+    }
     const std::string vFrete = Money(nf.valor_frete, "Nota fiscal - Valor do frete");
     const std::string vSeg = Money(nf.valor_seguro, "Nota fiscal - Valor do seguro");
     const std::string vDesc = Money(nf.valor_desconto, "Nota fiscal - Valor do desconto");
     const std::string vProd = MoneyText(sums.vProd, "Nota fiscal - Valor dos produtos");
     const std::string vNF = MoneyText(sums.vProd - Units(vDesc) + Units(vFrete) + Units(vSeg),
                                       "Nota fiscal - Valor total da nota");
+    // The stored total is what the receivables were made from; a cent is the
+    // rounding of unrounded parts, more is a bill the file would contradict.
+    if (std::llabs(Units(stored) - Units(vNF)) > 1)
+        Fail("Nota fiscal - Valor total da nota", "o valor gravado (" + stored + ") difere do total da NF-e (" + vNF +
+                                                      " = produtos - desconto + frete + seguro)");
     x.Elem(6, "vBC", MoneyText(sums.vBC, "Nota fiscal - Base de cálculo do ICMS"));
     x.Elem(6, "vICMS", MoneyText(sums.vICMS, "Nota fiscal - Valor do ICMS"));
     x.Elem(6, "vBCST", "0.00");
@@ -445,14 +502,11 @@ std::string BuildNFeXml(const NFeDocument& doc) {
         const NFeCarrier& tr = *doc.transportador;
         Lines carrier;
         std::string natureza = AnsiUpperCase(Trim(tr.natureza));
-        std::string digits = OnlyDigits(tr.cpf_cnpj);
-        if (!natureza.empty() && natureza[0] == 'J' && !digits.empty()) {
-            if (digits.size() != 14) Fail("Transportador - CNPJ", "deve ter 14 dígitos (\"" + tr.cpf_cnpj + "\")");
-            carrier.Elem(7, "CNPJ", digits);
-        } else if (!natureza.empty() && natureza[0] == 'F' && !digits.empty()) {
-            if (digits.size() != 11) Fail("Transportador - CPF", "deve ter 11 dígitos (\"" + tr.cpf_cnpj + "\")");
-            carrier.Elem(7, "CPF", digits);
-        }
+        bool informed = !Trim(tr.cpf_cnpj).empty();
+        if (!natureza.empty() && natureza[0] == 'J' && informed)
+            carrier.Elem(7, "CNPJ", PersonDocument(tr.cpf_cnpj, true, "Transportador - CNPJ"));
+        else if (!natureza.empty() && natureza[0] == 'F' && informed)
+            carrier.Elem(7, "CPF", PersonDocument(tr.cpf_cnpj, false, "Transportador - CPF"));
         carrier.Optional(7, "xNome", Free(tr.nome, "Transportador - Nome", 1, 60, false));
         carrier.Optional(7, "xEnder", Free(tr.endereco, "Transportador - Endereço", 1, 60, false));
         carrier.Optional(7, "xMun", Free(tr.municipio_nome, "Transportador - Município", 2, 60, false));
@@ -482,7 +536,7 @@ std::string BuildNFeXml(const NFeDocument& doc) {
     x.Close(0, "vol");
     x.Close(2, "transp");
 
-    std::string fisco = Free(nf.dados_adicionais_fisco, "Dados adicionais do fisco", 1, 255, false);
+    std::string fisco = Free(nf.dados_adicionais_fisco, "Dados adicionais do fisco", 1, 256, false);
     std::string cpl = Free(nf.dados_adicionais_contribuinte, "Dados adicionais do contribuinte", 1, 5000, false);
     if (!fisco.empty() || !cpl.empty()) {
         x.Open(0, "infAdic");

@@ -17,8 +17,9 @@ inline constexpr const char* kXsdNamespace = "http://www.w3.org/2001/XMLSchema";
 // out when empty. The totals are the sums of what the items state, each
 // item's value being its stated quantity times its stated price, so the
 // tax authority's recomputation gives the same cents. Raises ENFeError naming the field when a value cannot be
-// made valid (no items, a negative amount, a malformed state registration,
-// a missing recipient...).
+// made valid (no items, a negative amount, a CPF or CNPJ with wrong check
+// digits, a state registration with letters, a text longer than the layout
+// allows, a stored total the file would contradict, a missing recipient...).
 std::string BuildNFeXml(const NFeDocument& doc);
 
 // key + "-nfe.xml".
@@ -29,6 +30,17 @@ std::string NFeFileName(const std::string& key);
 // same invoice. Returns the file's path; the file is in place when this
 // returns, and when it raises no new file is left in the folder.
 std::string Transmitir_NFE(const NFeConfig& config, const NFeDocument& doc);
+
+// A state registration as the file states it: "ISENTO" (any case) or its
+// digits, the usual punctuation of a written registration dropped. Raises
+// ENFeError naming `party` ("Emitente", "Destinatário") and the field when it
+// holds letters or other characters, or more than 14 digits. The issuer's
+// is required and has at least 2 digits; a recipient's may be blank ("") or
+// a Paraná rural producer's "PR" and 4 to 8 digits. Every registration the
+// writer states passes here, so the rule of the state `uf` (ValidarIE) is
+// checked in this one place; an empty `uf` skips it (a natural person).
+std::string InscricaoEstadualNFe(const std::string& ie, const std::string& uf, const std::string& party,
+                                 bool issuer);
 
 // Two-digit state codes and abbreviations the layout knows.
 bool IsStateCode(const std::string& code);

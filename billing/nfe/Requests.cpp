@@ -4,8 +4,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <optional>
 #include <thread>
 
+#include "billing/data/Utils.h"
 #include "billing/nfe/ChaveNFe.h"
 #include "billing/nfe/NFeError.h"
 #include "billing/nfe/NFeWriter.h"
@@ -52,10 +54,11 @@ void CheckKey(const std::string& chave) {
     if (!ChaveValida(chave)) Fail("Chave de acesso", "inválida (\"" + chave + "\")");
 }
 
+// Never cut: a longer justification is refused as a shorter one is.
 std::string Justification(const std::string& text) {
-    std::string norm = NormalizeFreeText(text, 255);
+    std::string norm = NormalizeFreeText(text, -1);
     int n = Length(norm);
-    if (n < 15) Fail("Justificativa", "deve ter de 15 a 255 caracteres");
+    if (n < 15 || n > 255) Fail("Justificativa", "deve ter de 15 a 255 caracteres (tem " + IntToStr(n) + ")");
     return EscapeXml(norm);
 }
 
@@ -80,21 +83,63 @@ std::vector<std::string> SplitLines(const std::string& text) {
     return lines;
 }
 
-bool FileExists(const std::string& path) {
+// Anything under an answer's name is the answer, readable or not.
+bool Present(const std::string& path) {
     struct stat st {};
-    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    return lstat(path.c_str(), &st) == 0;
 }
 
-std::string ReadText(const std::string& path) {
+// The answer's text (repaired where it is not UTF-8), or why it cannot be read.
+bool ReadAnswer(const std::string& path, std::string& text, std::string& problem) {
     try {
-        return utf8::Repair(fileio::ReadFileBytes(path));
-    } catch (const Exception&) {
-        return {};
+        text = utf8::Repair(fileio::ReadFileBytes(path));
+        return true;
+    } catch (const Exception& e) {
+        problem = "não pôde ser lida: " + e.Message();
+        return false;
     }
+}
+
+// What an answer file says: the reasons of the answer, or the error file's
+// lines joined. False with `problem` set when it says nothing usable.
+bool ParseAnswer(const std::string& path, bool errorFile, std::string& result, std::string& problem) {
+    std::string text;
+    if (!ReadAnswer(path, text, problem)) return false;
+    if (errorFile) {
+        result.clear();
+        for (const std::string& line : SplitLines(text)) result += line;
+        if (Trim(result).empty()) {
+            problem = "está vazia";
+            return false;
+        }
+        return true;
+    }
+    std::optional<std::string> reasons = ReasonsOfAnswer(text);
+    if (!reasons) {
+        problem = "não pôde ser interpretada: nenhum elemento <xMotivo> completo foi encontrado";
+        return false;
+    }
+    result = *reasons;
+    return true;
+}
+
+// An answer that cannot be read or understood is evidence of what went
+// wrong: it is kept in the error folder (never deleted) and reported as it is.
+[[noreturn]] void Unusable(const NFeConfig& config, const std::string& path, const std::string& problem) {
+    std::string where;
+    try {
+        where = " O arquivo foi movido para \"" + MoveToFolder(path, config.pasta_nfe_erro, "erro") + "\".";
+    } catch (const ENFeError& e) {
+        where = " O arquivo foi mantido em \"" + path + "\". " + e.Message();
+    }
+    throw ENFeError("A resposta do Monitor de NF-e \"" + path.substr(path.find_last_of('/') + 1) + "\" " + problem +
+                    "." + where);
 }
 
 // Waits for the answer to a request: each try first waits one step, then
 // reads the answer file, or else the error file; both are deleted once read.
+// A file that does not make sense yet may still be being written, so it gets
+// the remaining tries before it is taken as unusable.
 std::string AwaitAnswer(const NFeConfig& config, const std::string& requestName, const std::string& requestSuffix,
                         const std::string& errorSuffix, int tries, bool pump) {
     std::string base = requestName.substr(0, requestName.size() - requestSuffix.size());
@@ -107,16 +152,16 @@ std::string AwaitAnswer(const NFeConfig& config, const std::string& requestName,
             std::this_thread::sleep_for(std::chrono::milliseconds(std::min(slice, config.answer_wait_ms - waited)));
             if (pump && config.process_messages) config.process_messages();
         }
-        if (FileExists(answer)) {
-            std::string result = ReasonsOfAnswer(ReadText(answer));
-            unlink(answer.c_str());
-            return result;
-        }
-        if (FileExists(error)) {
-            std::string result;
-            for (const std::string& line : SplitLines(ReadText(error))) result += line;
-            unlink(error.c_str());
-            return result;
+        bool last = i == tries - 1;
+        for (const std::string* path : {&answer, &error}) {
+            if (!Present(*path)) continue;
+            std::string result, problem;
+            if (ParseAnswer(*path, path == &error, result, problem)) {
+                unlink(path->c_str());
+                return result;
+            }
+            if (last) Unusable(config, *path, problem);
+            break;
         }
     }
     return {};
@@ -136,20 +181,23 @@ std::string RequestTimeStamp(TDateTime when) {
            IntToStrZero(mi, 2) + IntToStrZero(s, 2);
 }
 
-std::string ReasonsOfAnswer(const std::string& text) {
+std::optional<std::string> ReasonsOfAnswer(const std::string& text) {
     std::string result;
+    bool found = false;
     const std::string open = "<xMotivo>", close = "</xMotivo>";
     for (const std::string& line : SplitLines(text)) {
         for (std::size_t p = line.find(open); p != std::string::npos; p = line.find(open, p + 1)) {
             std::size_t start = p + open.size();
             std::size_t end = line.find(close, start);
-            result += UnescapeXml(line.substr(start, end == std::string::npos ? std::string::npos : end - start));
+            if (end == std::string::npos) return std::nullopt;  // cut off
+            result += UnescapeXml(line.substr(start, end - start));
             result += "\r\n";
+            found = true;
         }
     }
+    if (!found) return std::nullopt;
     return result;
 }
-
 std::string BuildConsultaRecibo(const std::string& tpAmb, const std::string& recibo) {
     CheckAmbiente(tpAmb);
     if (recibo.size() != 15 || OnlyDigits(recibo) != recibo)
@@ -179,6 +227,8 @@ std::string BuildInutilizacao(const std::string& tpAmb, const RequestIssuer& iss
     std::string uf = StateCode(issuer.id_uf, "Emitente - UF");
     if (issuer.cnpj.size() != 14 || OnlyDigits(issuer.cnpj) != issuer.cnpj)
         Fail("Emitente - CNPJ", "deve ter 14 dígitos, sem pontuação (\"" + issuer.cnpj + "\")");
+    if (!ValidCgc(issuer.cnpj))
+        Fail("Emitente - CNPJ", "número inválido, os dígitos verificadores não conferem (\"" + issuer.cnpj + "\")");
     if (serie < 0 || serie > 999) Fail("Série", "deve estar entre 0 e 999");
     if (inicial < 1 || inicial > 999999999) Fail("Número inicial", "deve estar entre 1 e 999999999");
     if (final < inicial || final > 999999999)

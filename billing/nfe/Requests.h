@@ -3,6 +3,7 @@
 // status, invoice status, number voiding, cancellation, and the monitor's
 // last-batch file. The builders give the text (UTF-8, CR LF lines); the
 // routines write it into the send folder, complete or not at all.
+#include <optional>
 #include <string>
 
 #include "billing/nfe/Monitor.h"
@@ -38,11 +39,13 @@ bool Consultar_Situacao_Lote(const NFeConfig& config, const std::string& recibo)
 
 // Writes time stamp + "-ped-sta.xml" naming the issuer's state and waits for
 // the monitor's answer (3 waits). The answer's reasons, each followed by
-// CR LF; the error file's text; or the no-connection message.
+// CR LF; the error file's text; or, when no answer came, the no-connection
+// message. An answer file that cannot be read or understood is moved to the
+// error folder (never deleted) and ENFeError says what is wrong with it.
 std::string Consultar_Status_Servico(const NFeConfig& config, const std::string& cUF, TDateTime now = Now());
 
 // Writes key + "-ped-sit.xml" and waits for the answer (4 waits); empty when
-// none came.
+// none came. An unusable answer is handled as for the service status.
 std::string Consultar_Situacao_NFE(const NFeConfig& config, const std::string& chave);
 
 // Writes identifier + "-ped-inu.xml"; true once the file is in place.
@@ -58,8 +61,9 @@ bool Cancelar_NFE(const NFeConfig& config, const std::string& chave, const std::
 void Verifica_Numero_Lote(const NFeConfig& config, long long ultimoLote);
 
 // Reads an answer of the monitor: the reasons of every "<xMotivo>" element,
-// each followed by CR LF.
-std::string ReasonsOfAnswer(const std::string& text);
+// each followed by CR LF; none when it holds no such element or one is cut
+// off (an answer the routine cannot understand).
+std::optional<std::string> ReasonsOfAnswer(const std::string& text);
 
 extern const char* const MsgSemConexao;
 

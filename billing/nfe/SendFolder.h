@@ -14,6 +14,12 @@ namespace billing::nfe {
 std::string WriteToFolder(const std::string& folder, const std::string& name, const std::string& text,
                           const char* what = "envio");
 
+// Moves the file at `path` into `folder` under its own name, replacing a file
+// of that name there, and returns its new path. Raises ENFeError, the file
+// staying where it was, when the folder is not set or missing or the file
+// cannot be moved. `what` names the folder in messages ("erro").
+std::string MoveToFolder(const std::string& path, const std::string& folder, const char* what);
+
 // folder + "/" + name, without doubling the separator.
 std::string JoinPath(const std::string& folder, const std::string& name);
 

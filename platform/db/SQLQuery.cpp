@@ -44,32 +44,34 @@ TFieldType FieldTypeOf(const sqlite::DeclaredType& t) {
     }
 }
 
-// Text of a stored value, whatever its storage class.
-std::string ValueText(const sqlite::Value& v) {
-    switch (v.index()) {
-    case 1: return std::to_string(std::get<std::int64_t>(v));
-    case 2: {
+// Text of a stored value, whatever its storage class; scratch holds the
+// text of a number.
+std::string_view CellText(const sqlite::Cell& c, std::string& scratch) {
+    switch (c.kind) {
+    case sqlite::Cell::Integer: scratch = std::to_string(c.integer); return scratch;
+    case sqlite::Cell::Float: {
         char buf[32];
-        std::snprintf(buf, sizeof buf, "%.15g", std::get<double>(v));
-        return buf;
+        std::snprintf(buf, sizeof buf, "%.15g", c.real);
+        scratch = buf;
+        return scratch;
     }
-    case 3: return std::get<std::string>(v);
-    case 4: return std::get<sqlite::Blob>(v).bytes;
+    case sqlite::Cell::Text:
+    case sqlite::Cell::Blob: return c.bytes;
     default: return {};
     }
 }
 
-bool ValueInt(const sqlite::Value& v, std::int64_t& out) {
-    switch (v.index()) {
-    case 1: out = std::get<std::int64_t>(v); return true;
-    case 2: {
-        double d = std::get<double>(v);
+bool CellInt(const sqlite::Cell& c, std::int64_t& out) {
+    switch (c.kind) {
+    case sqlite::Cell::Integer: out = c.integer; return true;
+    case sqlite::Cell::Float: {
+        double d = c.real;
         if (!std::isfinite(d) || std::fabs(d) > 9.2e18) return false;
         out = static_cast<std::int64_t>(std::llround(d));
         return true;
     }
-    case 3: {
-        const std::string& s = std::get<std::string>(v);
+    case sqlite::Cell::Text: {
+        const std::string s(c.bytes);
         char* end = nullptr;
         errno = 0;
         long long x = std::strtoll(s.c_str(), &end, 10);
@@ -86,12 +88,12 @@ bool ValueInt(const sqlite::Value& v, std::int64_t& out) {
     }
 }
 
-bool ValueFloat(const sqlite::Value& v, double& out) {
-    switch (v.index()) {
-    case 1: out = static_cast<double>(std::get<std::int64_t>(v)); return true;
-    case 2: out = std::get<double>(v); return true;
-    case 3: {
-        const std::string& s = std::get<std::string>(v);
+bool CellFloat(const sqlite::Cell& c, double& out) {
+    switch (c.kind) {
+    case sqlite::Cell::Integer: out = static_cast<double>(c.integer); return true;
+    case sqlite::Cell::Float: out = c.real; return true;
+    case sqlite::Cell::Text: {
+        const std::string s(c.bytes);
         char* end = nullptr;
         out = std::strtod(s.c_str(), &end);
         return end != s.c_str();
@@ -100,24 +102,24 @@ bool ValueFloat(const sqlite::Value& v, double& out) {
     }
 }
 
-bool ValueDate(const sqlite::Value& v, double& out) {
-    if (v.index() == 3) return sqlite::IsoToDateTime(std::get<std::string>(v), out);
-    return ValueFloat(v, out);
+bool CellDate(const sqlite::Cell& c, double& out) {
+    if (c.kind == sqlite::Cell::Text) return sqlite::IsoToDateTime(c.bytes, out);
+    return CellFloat(c, out);
 }
 
-bool ValueBool(const sqlite::Value& v) {
-    if (v.index() == 3) {
-        std::string s = sqlite::LowerText(std::get<std::string>(v));
+bool CellBool(const sqlite::Cell& c) {
+    if (c.kind == sqlite::Cell::Text) {
+        std::string s = sqlite::LowerText(std::string(c.bytes));
         return !(s.empty() || s == "0" || s == "false" || s == "não" || s == "nao" || s == "no" || s == "f" ||
                  s == "n");
     }
     double d = 0;
-    return ValueFloat(v, d) && d != 0;
+    return CellFloat(c, d) && d != 0;
 }
 
 // The first count characters of UTF-8 text, never more than maxBytes bytes
 // and never a cut sequence.
-std::string FirstChars(const std::string& s, int count, std::size_t maxBytes) {
+std::string_view FirstChars(std::string_view s, int count, std::size_t maxBytes) {
     std::size_t i = 0;
     int chars = 0;
     while (i < s.size() && chars < count) {
@@ -356,8 +358,12 @@ private:
     TSQLQuery* query_;
 };
 
+// A record buffer holds its own copy of the row's packed values (its
+// capacity kept from row to row) and where each value starts; an edit
+// rewrites the one value in place.
 struct TSQLQuery::BufferHeader {
-    sqlite::Row values;
+    std::string packed;
+    std::vector<std::uint32_t> cells;
     std::int64_t id = 0;
     TBookmarkFlag flag = bfCurrent;
 };
@@ -512,12 +518,11 @@ void TSQLQuery::Fetch() {
     if (st.ColumnCount() == 0)
         DatabaseError("O comando não retorna registros; use ExecSQL para executá-lo", this);
     BindParameters(st);
-    sqlite::FetchResult r = sqlite::FetchAll(db, st);
+    sqlite::FetchResult r = sqlite::FetchAll(db, st, nextId_);
     columns_ = std::move(r.columns);
     writer_ = sqlite::TableWriter::ForResult(db, columns_);
-    records_.clear();
-    records_.reserve(r.rows.size());
-    for (std::string& packed : r.rows) records_.push_back(Record{std::move(packed), nextId_++});
+    records_ = std::move(r.rows);
+    store_ = std::move(r.store);
 }
 
 void TSQLQuery::InternalInitFieldDefs() {
@@ -525,7 +530,7 @@ void TSQLQuery::InternalInitFieldDefs() {
         // Asked for the fields before opening: the statement describes them.
         sqlite::Database& db = Db();
         sqlite::Statement st(db, StatementText());
-        columns_ = sqlite::FetchAll(db, st, false).columns;
+        columns_ = sqlite::FetchAll(db, st, nextId_, false).columns;
         writer_ = sqlite::TableWriter::ForResult(db, columns_);
     }
     TFieldDefs* defs = FieldDefs();
@@ -564,6 +569,7 @@ void TSQLQuery::InternalOpen() {
 void TSQLQuery::InternalClose() {
     records_.clear();
     records_.shrink_to_fit();
+    store_.Clear();
     writer_.reset();
     cursorOpen_ = false;
     cursor_ = -1;
@@ -606,10 +612,33 @@ int TSQLQuery::IndexOfId(std::int64_t Id) const {
 void TSQLQuery::FillBuffer(TRecordBuffer Buffer, int Index) {
     BufferHeader* h = Header(Buffer);
     const Record& r = records_[static_cast<std::size_t>(Index)];
-    h->values = sqlite::UnpackRow(r.packed, columns_.size());
+    h->packed.assign(r.packed.data(), r.packed.size());
+    sqlite::CellOffsets(h->packed, columns_.size(), h->cells);
     h->id = r.id;
     h->flag = bfCurrent;
 }
+
+sqlite::Cell TSQLQuery::CellOf(const BufferHeader* h, int col) const {
+    if (col < 0 || static_cast<std::size_t>(col) >= h->cells.size()) return {};
+    return sqlite::ReadCell(h->packed, h->cells[static_cast<std::size_t>(col)]);
+}
+
+void TSQLQuery::SetCell(BufferHeader* h, int col, const sqlite::Value& v) {
+    // A row shorter than the result (an empty buffer) gets its missing nulls.
+    while (h->cells.size() < columns_.size()) {
+        h->cells.push_back(static_cast<std::uint32_t>(h->packed.size()));
+        sqlite::AppendPacked(h->packed, sqlite::Value{});
+    }
+    const std::size_t start = h->cells[static_cast<std::size_t>(col)];
+    std::size_t end = start;
+    sqlite::ReadCell(h->packed, start, &end);
+    std::string value;
+    sqlite::AppendPacked(value, v);
+    h->packed.replace(start, end - start, value);
+    sqlite::CellOffsets(h->packed, columns_.size(), h->cells);
+}
+
+sqlite::Row TSQLQuery::RowOf(const BufferHeader* h) const { return sqlite::UnpackRow(h->packed, columns_.size()); }
 
 void TSQLQuery::SetFilteredValue(bool Value) {
     if (Value == Filtered()) return;
@@ -663,7 +692,12 @@ void TSQLQuery::InternalLast() { cursor_ = static_cast<int>(records_.size()); }
 
 void TSQLQuery::InternalInitRecord(TRecordBuffer Buffer) {
     BufferHeader* h = Header(Buffer);
-    h->values.assign(columns_.size(), sqlite::Value{});
+    h->packed.clear();
+    h->cells.clear();
+    for (std::size_t i = 0; i < columns_.size(); ++i) {
+        h->cells.push_back(static_cast<std::uint32_t>(h->packed.size()));
+        sqlite::AppendPacked(h->packed, sqlite::Value{});
+    }
     h->id = 0;
 }
 
@@ -761,59 +795,59 @@ bool TSQLQuery::GetFieldData(TField* Field, void* Buffer) const {
     if (Field->FieldNo() <= 0) return ReadCalcField(rec + GetRecordSize(), Field, Buffer);
     int col = ColumnOf(Field);
     if (col < 0) return false;
-    const BufferHeader* h = Header(rec);
-    if (static_cast<std::size_t>(col) >= h->values.size()) return false;
-    const sqlite::Value& v = h->values[static_cast<std::size_t>(col)];
-    if (sqlite::IsNull(v)) return false;
+    const sqlite::Cell v = CellOf(Header(rec), col);
+    if (v.kind == sqlite::Cell::Null) return false;
     if (!Buffer) return true;
     const TFieldType t = Field->DataType();
+    std::string scratch;
     if (IsTextType(t)) {
         int size = t == ftGuid ? 38 : std::max(Field->Size(), 1);
-        std::string text = FirstChars(ValueText(v), size, static_cast<std::size_t>(Field->DataSize() - 1));
-        std::memcpy(Buffer, text.c_str(), text.size() + 1);
+        std::string_view text = FirstChars(CellText(v, scratch), size, static_cast<std::size_t>(Field->DataSize() - 1));
+        std::memcpy(Buffer, text.data(), text.size());
+        static_cast<char*>(Buffer)[text.size()] = '\0';
         return true;
     }
     std::int64_t i = 0;
     double d = 0;
     switch (t) {
     case ftSmallint: {
-        if (!ValueInt(v, i)) return false;
+        if (!CellInt(v, i)) return false;
         auto x = static_cast<int16_t>(i);
         std::memcpy(Buffer, &x, sizeof x);
         return true;
     }
     case ftWord: {
-        if (!ValueInt(v, i)) return false;
+        if (!CellInt(v, i)) return false;
         auto x = static_cast<uint16_t>(i);
         std::memcpy(Buffer, &x, sizeof x);
         return true;
     }
     case ftBoolean: {
-        int16_t x = ValueBool(v) ? 1 : 0;
+        int16_t x = CellBool(v) ? 1 : 0;
         std::memcpy(Buffer, &x, sizeof x);
         return true;
     }
     case ftInteger:
     case ftAutoInc: {
-        if (!ValueInt(v, i)) return false;
+        if (!CellInt(v, i)) return false;
         auto x = static_cast<int32_t>(i);
         std::memcpy(Buffer, &x, sizeof x);
         return true;
     }
     case ftLargeint: {
-        if (!ValueInt(v, i)) return false;
+        if (!CellInt(v, i)) return false;
         std::memcpy(Buffer, &i, sizeof i);
         return true;
     }
     case ftFloat:
     case ftCurrency: {
-        if (!ValueFloat(v, d)) return false;
+        if (!CellFloat(v, d)) return false;
         std::memcpy(Buffer, &d, sizeof d);
         return true;
     }
     case ftBCD:
     case ftFMTBcd: {
-        if (!ValueFloat(v, d)) return false;
+        if (!CellFloat(v, d)) return false;
         Currency c = Currency::FromDouble(d);
         std::memcpy(Buffer, &c, sizeof c);
         return true;
@@ -822,18 +856,18 @@ bool TSQLQuery::GetFieldData(TField* Field, void* Buffer) const {
     case ftTime:
     case ftDateTime:
     case ftTimeStamp: {
-        if (!ValueDate(v, d)) return false;
+        if (!CellDate(v, d)) return false;
         std::memcpy(Buffer, &d, sizeof d);
         return true;
     }
     case ftBytes: {
-        std::string bytes = ValueText(v);
+        std::string_view bytes = CellText(v, scratch);
         std::memset(Buffer, 0, static_cast<std::size_t>(Field->Size()));
         std::memcpy(Buffer, bytes.data(), std::min(bytes.size(), static_cast<std::size_t>(Field->Size())));
         return true;
     }
     case ftVarBytes: {
-        std::string bytes = ValueText(v);
+        std::string_view bytes = CellText(v, scratch);
         auto len = static_cast<uint16_t>(std::min(bytes.size(), static_cast<std::size_t>(Field->Size())));
         std::memcpy(Buffer, &len, sizeof len);
         std::memcpy(static_cast<uint8_t*>(Buffer) + sizeof len, bytes.data(), len);
@@ -932,9 +966,7 @@ void TSQLQuery::SetFieldData(TField* Field, const void* Buffer) {
             }
         }
     }
-    BufferHeader* h = Header(rec);
-    if (h->values.size() < columns_.size()) h->values.resize(columns_.size());
-    h->values[static_cast<std::size_t>(col)] = std::move(v);
+    SetCell(Header(rec), col, v);
     NotifyFieldChange(Field);
 }
 
@@ -944,9 +976,10 @@ std::unique_ptr<TStream> TSQLQuery::CreateBlobStream(TField* Field, TBlobStreamM
     std::string initial;
     bool present = false;
     if (TRecordBuffer rec = CurrentRecordBuffer()) {
-        const BufferHeader* h = Header(rec);
-        if (static_cast<std::size_t>(col) < h->values.size() && !sqlite::IsNull(h->values[static_cast<std::size_t>(col)])) {
-            initial = ValueText(h->values[static_cast<std::size_t>(col)]);
+        const sqlite::Cell c = CellOf(Header(rec), col);
+        if (c.kind != sqlite::Cell::Null) {
+            std::string scratch;
+            initial = std::string(CellText(c, scratch));
             present = true;
         }
     }
@@ -954,12 +987,10 @@ std::unique_ptr<TStream> TSQLQuery::CreateBlobStream(TField* Field, TBlobStreamM
     auto store = [this, col, memo](const std::string* bytes) {
         TRecordBuffer rec = CurrentRecordBuffer();
         if (!rec) return;
-        BufferHeader* h = Header(rec);
-        if (h->values.size() < columns_.size()) h->values.resize(columns_.size());
-        sqlite::Value& v = h->values[static_cast<std::size_t>(col)];
-        if (!bytes) v = std::monostate{};
-        else if (memo) v = *bytes;
-        else v = sqlite::Blob{*bytes};
+        sqlite::Value v;
+        if (bytes && memo) v = *bytes;
+        else if (bytes) v = sqlite::Blob{*bytes};
+        SetCell(Header(rec), col, v);
     };
     return std::make_unique<db::BlobBufferStream>(Field, Mode, present ? &initial : nullptr, store);
 }
@@ -972,8 +1003,7 @@ void TSQLQuery::InternalPost() {
     sqlite::Database& db = Db();
     TRecordBuffer rec = ActiveBuffer();
     BufferHeader* h = Header(rec);
-    sqlite::Row values = h->values;
-    values.resize(columns_.size());
+    sqlite::Row values = RowOf(h);
     if (State() == dsEdit) {
         int index = IndexOfId(h->id);
         if (index < 0) DatabaseError(dbconsts::SRecordNotFound, this);
@@ -981,7 +1011,8 @@ void TSQLQuery::InternalPost() {
         sqlite::Transaction tr(db);
         sqlite::Row stored = writer_->Update(db, oldRow, values);
         tr.Commit();
-        records_[static_cast<std::size_t>(index)].packed = sqlite::PackRow(stored);
+        // The old bytes stay in the store until it is read again.
+        records_[static_cast<std::size_t>(index)].packed = store_.Add(sqlite::PackRow(stored));
         cursor_ = index;
     } else {
         sqlite::Transaction tr(db);
@@ -999,7 +1030,7 @@ void TSQLQuery::InternalPost() {
             int before = IndexOfId(h->id);
             at = before >= 0 ? before : std::clamp(cursor_, 0, count);
         }
-        Record r{sqlite::PackRow(stored), nextId_++};
+        Record r{store_.Add(sqlite::PackRow(stored)), nextId_++};
         h->id = r.id;
         records_.insert(records_.begin() + at, std::move(r));
         cursor_ = at;
@@ -1032,8 +1063,8 @@ void TSQLQuery::InternalRefresh() {
         }
     }
     const std::size_t width = columns_.size();
-    auto keyOf = [&keyCols, width](const std::string& packed) {
-        if (keyCols.empty()) return packed;
+    auto keyOf = [&keyCols, width](std::string_view packed) {
+        if (keyCols.empty()) return std::string(packed);
         sqlite::Row row = sqlite::UnpackRow(packed, width);
         sqlite::Row key;
         for (std::size_t k : keyCols) key.push_back(row[k]);

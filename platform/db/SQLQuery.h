@@ -183,10 +183,7 @@ protected:
 private:
     friend class TSQLConnection;
     friend class SQLQueryMasterLink;
-    struct Record {
-        std::string packed;
-        std::int64_t id;
-    };
+    using Record = sqlite::StoredRow;
     struct BufferHeader;
 
     void MasterChanged();
@@ -201,6 +198,9 @@ private:
     int IndexOfId(std::int64_t Id) const;
     bool AcceptsRecord(TRecordBuffer Buffer);
     void FillBuffer(TRecordBuffer Buffer, int Index);
+    sqlite::Cell CellOf(const BufferHeader* Header, int Column) const;
+    void SetCell(BufferHeader* Header, int Column, const sqlite::Value& Value);
+    sqlite::Row RowOf(const BufferHeader* Header) const;
     int ColumnOf(const TField* Field) const;
 
     TSQLConnection* connection_ = nullptr;
@@ -213,6 +213,7 @@ private:
 
     bool cursorOpen_ = false;
     std::vector<sqlite::ResultColumn> columns_;
+    sqlite::RowStore store_;
     std::vector<Record> records_;
     std::optional<sqlite::TableWriter> writer_;
     int cursor_ = -1;               // -1 before the first record, size() after the last

@@ -1,6 +1,9 @@
 #include "platform/db/SQLRowSet.h"
 #include "platform/rtl/Strings.h"
 
+#include <sqlite3.h>
+
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <limits>
@@ -11,22 +14,32 @@ namespace {
 
 enum Tag : unsigned char { TagNull = 0, TagInt = 1, TagFloat = 2, TagText = 3, TagBlob = 4 };
 
-void PutRaw(std::string& out, const void* p, std::size_t n) { out.append(static_cast<const char*>(p), n); }
+// Lengths are variable: seven bits a byte, high bit set when more follow.
+std::size_t LengthSize(std::uint64_t n) {
+    std::size_t size = 1;
+    while (n >>= 7) ++size;
+    return size;
+}
 
-void PutLength(std::string& out, std::uint64_t n) {
-    // Variable-length: seven bits a byte, high bit set when more follow.
+char* WriteLength(char* out, std::uint64_t n) {
     do {
         unsigned char b = static_cast<unsigned char>(n & 0x7F);
         n >>= 7;
         if (n) b |= 0x80;
-        out += static_cast<char>(b);
+        *out++ = static_cast<char>(b);
     } while (n);
+    return out;
 }
 
-std::uint64_t GetLength(const std::string& in, std::size_t& pos) {
+void PutLength(std::string& out, std::uint64_t n) {
+    char buf[10];
+    out.append(buf, static_cast<std::size_t>(WriteLength(buf, n) - buf));
+}
+
+std::uint64_t GetLength(std::string_view in, std::size_t& pos) {
     std::uint64_t n = 0;
     int shift = 0;
-    while (pos < in.size()) {
+    while (pos < in.size() && shift < 64) {
         unsigned char b = static_cast<unsigned char>(in[pos++]);
         n |= static_cast<std::uint64_t>(b & 0x7F) << shift;
         if (!(b & 0x80)) break;
@@ -35,38 +48,15 @@ std::uint64_t GetLength(const std::string& in, std::size_t& pos) {
     return n;
 }
 
-// Moves pos past one value; fills v when given.
-void ReadValue(const std::string& in, std::size_t& pos, Value* v) {
-    unsigned char tag = static_cast<unsigned char>(in.at(pos++));
-    switch (tag) {
-    case TagInt: {
-        std::int64_t x;
-        std::memcpy(&x, in.data() + pos, 8);
-        pos += 8;
-        if (v) *v = x;
-        break;
-    }
-    case TagFloat: {
-        double x;
-        std::memcpy(&x, in.data() + pos, 8);
-        pos += 8;
-        if (v) *v = x;
-        break;
-    }
-    case TagText:
-    case TagBlob: {
-        std::size_t n = static_cast<std::size_t>(GetLength(in, pos));
-        if (v) {
-            if (tag == TagText) *v = in.substr(pos, n);
-            else *v = Blob{in.substr(pos, n)};
-        }
-        pos += n;
-        break;
-    }
-    default:
-        if (v) *v = std::monostate{};
-        break;
-    }
+void PutNumber(std::string& out, Tag tag, const void* eightBytes) {
+    out += static_cast<char>(tag);
+    out.append(static_cast<const char*>(eightBytes), 8);
+}
+
+void PutBytes(std::string& out, Tag tag, const char* p, std::size_t n) {
+    out += static_cast<char>(tag);
+    PutLength(out, n);
+    out.append(p, n);
 }
 
 std::size_t CharCount(const std::string& s) {
@@ -88,52 +78,137 @@ void BindAll(Statement& st, const std::vector<Value>& params) {
 
 }  // namespace
 
+void AppendPacked(std::string& out, const Value& v) {
+    switch (v.index()) {
+    case 1: PutNumber(out, TagInt, &std::get<std::int64_t>(v)); break;
+    case 2: PutNumber(out, TagFloat, &std::get<double>(v)); break;
+    case 3: {
+        const std::string& t = std::get<std::string>(v);
+        PutBytes(out, TagText, t.data(), t.size());
+        break;
+    }
+    case 4: {
+        const std::string& b = std::get<Blob>(v).bytes;
+        PutBytes(out, TagBlob, b.data(), b.size());
+        break;
+    }
+    default: out += static_cast<char>(TagNull); break;
+    }
+}
+
 std::string PackRow(const Row& row) {
     std::string out;
-    for (const Value& v : row) {
-        switch (v.index()) {
-        case 1: {
-            out += static_cast<char>(TagInt);
-            std::int64_t x = std::get<std::int64_t>(v);
-            PutRaw(out, &x, 8);
-            break;
-        }
-        case 2: {
-            out += static_cast<char>(TagFloat);
-            double x = std::get<double>(v);
-            PutRaw(out, &x, 8);
-            break;
-        }
-        case 3: {
-            out += static_cast<char>(TagText);
-            const std::string& s = std::get<std::string>(v);
-            PutLength(out, s.size());
-            out += s;
-            break;
-        }
-        case 4: {
-            out += static_cast<char>(TagBlob);
-            const std::string& s = std::get<Blob>(v).bytes;
-            PutLength(out, s.size());
-            out += s;
-            break;
-        }
-        default:
-            out += static_cast<char>(TagNull);
-            break;
-        }
-    }
+    for (const Value& v : row) AppendPacked(out, v);
     return out;
 }
 
-Row UnpackRow(const std::string& packed, std::size_t columnCount) {
+Cell ReadCell(std::string_view in, std::size_t pos, std::size_t* end) {
+    Cell c;
+    if (pos < in.size()) {
+        const auto tag = static_cast<unsigned char>(in[pos++]);
+        switch (tag) {
+        case TagInt:
+        case TagFloat:
+            if (in.size() - pos < 8) {
+                pos = in.size();
+                break;
+            }
+            if (tag == TagInt) {
+                c.kind = Cell::Integer;
+                std::memcpy(&c.integer, in.data() + pos, 8);
+            } else {
+                c.kind = Cell::Float;
+                std::memcpy(&c.real, in.data() + pos, 8);
+            }
+            pos += 8;
+            break;
+        case TagText:
+        case TagBlob: {
+            const std::uint64_t n = GetLength(in, pos);
+            const std::size_t len = static_cast<std::size_t>(std::min<std::uint64_t>(n, in.size() - pos));
+            c.kind = tag == TagText ? Cell::Text : Cell::Blob;
+            c.bytes = in.substr(pos, len);
+            pos += len;
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    if (end) *end = pos;
+    return c;
+}
+
+void CellOffsets(std::string_view packed, std::size_t columnCount, std::vector<std::uint32_t>& offsets) {
+    offsets.resize(columnCount);
+    std::size_t pos = 0, n = 0;
+    const std::size_t size = packed.size();
+    while (n < columnCount && pos < size) {
+        offsets[n++] = static_cast<std::uint32_t>(pos);
+        switch (static_cast<unsigned char>(packed[pos++])) {
+        case TagInt:
+        case TagFloat: pos += 8; break;
+        case TagText:
+        case TagBlob: {
+            const std::uint64_t len = GetLength(packed, pos);
+            pos += static_cast<std::size_t>(std::min<std::uint64_t>(len, size - std::min(pos, size)));
+            break;
+        }
+        default: break;
+        }
+    }
+    offsets.resize(n);
+}
+
+Value CellValue(const Cell& c) {
+    switch (c.kind) {
+    case Cell::Integer: return c.integer;
+    case Cell::Float: return c.real;
+    case Cell::Text: return std::string(c.bytes);
+    case Cell::Blob: return sqlite::Blob{std::string(c.bytes)};
+    default: return std::monostate{};
+    }
+}
+
+Row UnpackRow(std::string_view packed, std::size_t columnCount) {
     Row row(columnCount);
     std::size_t pos = 0;
-    for (std::size_t i = 0; i < columnCount && pos < packed.size(); ++i) ReadValue(packed, pos, &row[i]);
+    for (std::size_t i = 0; i < columnCount && pos < packed.size(); ++i) row[i] = CellValue(ReadCell(packed, pos, &pos));
     return row;
 }
 
-FetchResult FetchAll(Database& db, Statement& st, bool fetchRows) {
+// ==================================================================== RowStore
+
+namespace {
+constexpr std::size_t kBlockSize = 256 * 1024;
+}
+
+char* RowStore::Reserve(std::size_t size) {
+    if (capacity_ - used_ < size || blocks_.empty()) {
+        // A row larger than a block gets a block of its own.
+        const std::size_t blockSize = std::max(kBlockSize, size);
+        blocks_.push_back(std::unique_ptr<char[]>(new char[blockSize]));
+        used_ = 0;
+        capacity_ = blockSize;
+    }
+    char* at = blocks_.back().get() + used_;
+    used_ += size;
+    return at;
+}
+
+std::string_view RowStore::Add(std::string_view packed) {
+    char* at = Reserve(packed.size());
+    if (!packed.empty()) std::memcpy(at, packed.data(), packed.size());
+    return {at, packed.size()};
+}
+
+void RowStore::Clear() {
+    blocks_.clear();
+    blocks_.shrink_to_fit();
+    used_ = capacity_ = 0;
+}
+
+FetchResult FetchAll(Database& db, Statement& st, std::int64_t& nextId, bool fetchRows) {
     FetchResult r;
     int n = st.ColumnCount();
     r.columns.resize(static_cast<std::size_t>(n));
@@ -152,27 +227,79 @@ FetchResult FetchAll(Database& db, Statement& st, bool fetchRows) {
     std::vector<std::size_t> longest(static_cast<std::size_t>(n), 0);
     std::vector<bool> allDates(static_cast<std::size_t>(n), true);
     try {
-        Row row(static_cast<std::size_t>(n));
+        // Each value goes from the engine's own copy straight into the store:
+        // its size first, then its bytes, with no Value or string on the way.
+        sqlite3_stmt* handle = st.Handle();
+        struct Source {
+            int type;
+            std::int64_t integer;
+            double real;
+            const char* bytes;
+            std::size_t length;
+        };
+        std::vector<Source> values(static_cast<std::size_t>(n));
+        std::vector<char> describe(static_cast<std::size_t>(n));
+        for (std::size_t i = 0; i < describe.size(); ++i) describe[i] = r.columns[i].type.kind == ColumnKind::Unknown;
         while (fetchRows && st.Step()) {
+            std::size_t size = 0;
             for (int i = 0; i < n; ++i) {
                 auto idx = static_cast<std::size_t>(i);
-                row[idx] = st.ColumnValue(i);
-                if (r.columns[idx].type.kind != ColumnKind::Unknown) continue;
-                switch (row[idx].index()) {
-                case 1: seen[idx] |= 1; break;
-                case 2: seen[idx] |= 2; break;
-                case 3: {
+                Source& v = values[idx];
+                sqlite3_value* value = sqlite3_column_value(handle, i);
+                v.type = sqlite3_value_type(value);
+                switch (v.type) {
+                case SQLITE_INTEGER: v.integer = sqlite3_value_int64(value); size += 9; break;
+                case SQLITE_FLOAT: v.real = sqlite3_value_double(value); size += 9; break;
+                case SQLITE_TEXT:
+                case SQLITE_BLOB: {
+                    v.bytes = v.type == SQLITE_TEXT ? reinterpret_cast<const char*>(sqlite3_value_text(value))
+                                                    : static_cast<const char*>(sqlite3_value_blob(value));
+                    v.length = v.bytes ? static_cast<std::size_t>(sqlite3_value_bytes(value)) : 0;
+                    size += 1 + LengthSize(v.length) + v.length;
+                    break;
+                }
+                default: size += 1; break;
+                }
+                if (!describe[idx]) continue;
+                switch (v.type) {
+                case SQLITE_INTEGER: seen[idx] |= 1; break;
+                case SQLITE_FLOAT: seen[idx] |= 2; break;
+                case SQLITE_TEXT: {
                     seen[idx] |= 4;
-                    const std::string& s = std::get<std::string>(row[idx]);
+                    const std::string s(v.bytes ? v.bytes : "", v.length);
                     longest[idx] = std::max(longest[idx], CharCount(s));
                     if (allDates[idx] && !LooksLikeIsoDate(s)) allDates[idx] = false;
                     break;
                 }
-                case 4: seen[idx] |= 8; break;
+                case SQLITE_BLOB: seen[idx] |= 8; break;
                 default: break;
                 }
             }
-            r.rows.push_back(PackRow(row));
+            char* const row = r.store.Reserve(size);
+            char* out = row;
+            for (const Source& v : values) {
+                switch (v.type) {
+                case SQLITE_INTEGER:
+                    *out++ = static_cast<char>(TagInt);
+                    std::memcpy(out, &v.integer, 8);
+                    out += 8;
+                    break;
+                case SQLITE_FLOAT:
+                    *out++ = static_cast<char>(TagFloat);
+                    std::memcpy(out, &v.real, 8);
+                    out += 8;
+                    break;
+                case SQLITE_TEXT:
+                case SQLITE_BLOB:
+                    *out++ = static_cast<char>(v.type == SQLITE_TEXT ? TagText : TagBlob);
+                    out = WriteLength(out, v.length);
+                    if (v.length) std::memcpy(out, v.bytes, v.length);
+                    out += v.length;
+                    break;
+                default: *out++ = static_cast<char>(TagNull); break;
+                }
+            }
+            r.rows.push_back(StoredRow{std::string_view(row, size), nextId++});
         }
     } catch (...) {
         st.Reset();

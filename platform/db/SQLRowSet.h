@@ -1,14 +1,17 @@
 #pragma once
 // What a query holds between the database and its dataset: the result's
-// columns with the kinds their declarations give, the fetched rows packed one
-// string per row (a 100,000-row result costs little more than its data), and
-// the write-back of edited rows to the one table a query reads from.
+// columns with the kinds their declarations give, the fetched rows packed
+// one after another in large blocks (a 100,000-row result costs a few dozen
+// allocations and little more than its data), and the write-back of edited
+// rows to the one table a query reads from.
 #include "platform/db/SQLSchema.h"
 #include "platform/db/SQLiteDatabase.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace sqlite {
@@ -28,21 +31,60 @@ struct ResultColumn {
 
 using Row = std::vector<Value>;
 
-// Rows packed into one string each: a tag byte per value, then 8 bytes for
-// numbers or a length and the bytes for text and blobs.
+// A packed row: per value a tag byte, then 8 bytes for numbers or a length
+// (seven bits a byte) and the bytes for text and blobs.
 std::string PackRow(const Row& row);
-Row UnpackRow(const std::string& packed, std::size_t columnCount);
+void AppendPacked(std::string& out, const Value& value);
+Row UnpackRow(std::string_view packed, std::size_t columnCount);
+
+// One value of a packed row, read where it lies.
+struct Cell {
+    enum Kind : unsigned char { Null, Integer, Float, Text, Blob };
+    Kind kind = Null;
+    std::int64_t integer = 0;
+    double real = 0;
+    std::string_view bytes;  // text or blob
+};
+// The offsets of the first columnCount values (fewer when the row is short).
+void CellOffsets(std::string_view packed, std::size_t columnCount, std::vector<std::uint32_t>& offsets);
+// The value starting at offset; *end gets the offset after it.
+Cell ReadCell(std::string_view packed, std::size_t offset, std::size_t* end = nullptr);
+Value CellValue(const Cell& cell);
+
+// Packed rows one after another in blocks that never move: a row's view
+// stays valid until Clear, whatever is added after it.
+class RowStore {
+public:
+    std::string_view Add(std::string_view packed);
+    // Room for a row of size bytes, to be filled before the next call.
+    char* Reserve(std::size_t size);
+    void Clear();
+
+private:
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    std::size_t used_ = 0;
+    std::size_t capacity_ = 0;
+};
+
+// A fetched row and the number that identifies it while the rows are held
+// (its bookmark).
+struct StoredRow {
+    std::string_view packed;  // in the store
+    std::int64_t id = 0;
+};
 
 struct FetchResult {
     std::vector<ResultColumn> columns;
-    std::vector<std::string> rows;  // packed
+    RowStore store;
+    std::vector<StoredRow> rows;
 };
 
 // Steps the prepared statement to its end (releasing its read lock), reading
-// the columns' origins and declarations. Expression columns get a kind from
-// their values: integers, floats, text (sized to the longest value), blobs.
-// With fetchRows false only the columns are described (no row is read).
-FetchResult FetchAll(Database& db, Statement& statement, bool fetchRows = true);
+// the columns' origins and declarations, and numbering the rows from nextId
+// on. Expression columns get a kind from their values: integers, floats,
+// text (sized to the longest value), blobs. With fetchRows false only the
+// columns are described (no row is read).
+FetchResult FetchAll(Database& db, Statement& statement, std::int64_t& nextId, bool fetchRows = true);
 
 // Writes edited rows back to one table. A table with a primary key is
 // written through its key (the query must read every key column); a keyless

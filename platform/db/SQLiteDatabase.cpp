@@ -262,7 +262,7 @@ std::string Pad(std::int64_t v, int width) {
     return v < 0 ? "-" + s : s;
 }
 
-bool ReadDigits(const std::string& t, std::size_t& i, int count, int& out) {
+bool ReadDigits(std::string_view t, std::size_t& i, int count, int& out) {
     out = 0;
     for (int k = 0; k < count; ++k, ++i) {
         if (i >= t.size() || t[i] < '0' || t[i] > '9') return false;
@@ -311,7 +311,7 @@ std::string DateTimeToIso(double dateTime) {
     return out;
 }
 
-bool IsoToDateTime(const std::string& text, double& dateTime) {
+bool IsoToDateTime(std::string_view text, double& dateTime) {
     std::size_t i = 0;
     while (i < text.size() && text[i] == ' ') ++i;
     int y, m, d, hh = 0, nn = 0, ss = 0, ms = 0;

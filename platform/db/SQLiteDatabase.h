@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -192,6 +193,7 @@ public:
     double ColumnDouble(int col) const;
     std::string ColumnText(int col) const;
     Value ColumnValue(int col) const;
+    sqlite3_stmt* Handle() const { return stmt_; }
 
 private:
     Database& db_;
@@ -224,7 +226,7 @@ std::string QuoteIdentifier(const std::string& name);
 std::string DateTimeToIso(double dateTime);
 // Reads the forms above (also with "T" between date and time); false when the
 // text is not a date.
-bool IsoToDateTime(const std::string& text, double& dateTime);
+bool IsoToDateTime(std::string_view text, double& dateTime);
 
 // The text rules of the connection, usable outside SQL too.
 int CompareText(const std::string& a, const std::string& b);

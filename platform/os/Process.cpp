@@ -116,20 +116,22 @@ bool IsProgramRunning(const std::string& program) {
     return found;
 }
 
-std::string FindProgram(const std::string& name) {
-    if (name.empty()) return {};
-    if (name.find('/') != std::string::npos) return access(name.c_str(), X_OK) == 0 ? name : std::string();
-    const char* path = std::getenv("PATH");
-    std::string dirs = path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin";
-    for (std::size_t start = 0; start <= dirs.size();) {
-        std::size_t end = dirs.find(':', start);
-        if (end == std::string::npos) end = dirs.size();
-        std::string dir = dirs.substr(start, end - start);
-        if (dir.empty()) dir = ".";
-        std::string candidate = dir + "/" + name;
+std::string FindProgram(const std::string& program) {
+    auto executable = [](const std::string& path) {
         struct stat st {};
-        if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(candidate.c_str(), X_OK) == 0)
-            return candidate;
+        return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
+    };
+    if (program.empty()) return {};
+    if (program.find('/') != std::string::npos) return executable(program) ? program : std::string();
+    const char* env = getenv("PATH");
+    std::string path = env ? env : "/usr/local/bin:/usr/bin:/bin";
+    for (std::size_t start = 0; start <= path.size();) {
+        std::size_t end = path.find(':', start);
+        if (end == std::string::npos) end = path.size();
+        // An empty entry is the current folder, as for the shell.
+        std::string folder = end > start ? path.substr(start, end - start) : std::string(".");
+        std::string candidate = folder + (folder.back() == '/' ? "" : "/") + program;
+        if (executable(candidate)) return candidate;
         start = end + 1;
     }
     return {};

@@ -12,15 +12,16 @@ namespace os {
 // program is an interpreter running a script, and its short command name.
 bool IsProgramRunning(const std::string& program);
 
-// The full path of a program found on PATH (or the name itself when it
-// holds a "/" and is executable); "" when there is none.
-std::string FindProgram(const std::string& name);
-
 // Starts a program detached from this one (its own session, no wait, standard
 // streams on /dev/null), with `folder` as working folder when not empty. A
 // bare name is looked up on PATH. False with `error` set, in Portuguese,
 // when it cannot start ("O programa \"x\" não foi encontrado neste computador.").
 bool StartProgram(const std::string& program, const std::vector<std::string>& args,
                   const std::string& folder = {}, std::string* error = nullptr);
+
+// The full path of a program: a name with a "/" is taken as it is (when it
+// names an executable file); a bare name is looked up on PATH as a shell
+// would. "" when there is no such executable file.
+std::string FindProgram(const std::string& program);
 
 }  // namespace os

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "platform/rtl/FormatDecimal.h"
+#include "platform/rtl/Strings.h"
 
 TFormatSettings FormatSettings;
 
@@ -44,9 +45,7 @@ std::string ExponentText(int exponent, bool forceSign, int minDigits) {
         out.push_back('-');
     else if (forceSign)
         out.push_back('+');
-    std::string digits = std::to_string(exponent < 0 ? -exponent : exponent);
-    if (static_cast<int>(digits.size()) < minDigits) digits.insert(0, minDigits - digits.size(), '0');
-    return out + digits;
+    return out + IntToStrZero(exponent < 0 ? -static_cast<long long>(exponent) : exponent, minDigits);
 }
 
 std::string GeneralText(Decimal d, int precision, const TFormatSettings& fs) {

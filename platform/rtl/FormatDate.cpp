@@ -3,16 +3,11 @@
 #include <cmath>
 
 #include "platform/rtl/Format.h"
+#include "platform/rtl/Strings.h"
 
 namespace {
 
 char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
-
-std::string Padded(int value, int width) {
-    std::string s = std::to_string(value);
-    if (static_cast<int>(s.size()) < width) s.insert(0, width - s.size(), '0');
-    return s;
-}
 
 bool StartsWithNoCase(std::string_view s, std::size_t pos, std::string_view word) {
     if (pos + word.size() > s.size()) return false;
@@ -72,7 +67,7 @@ void AppendPattern(std::string& out, std::string_view fmt, const Parts& p,
         switch (token) {
             case 'Y': {
                 const int k = count(Upper(c));
-                out += k <= 2 ? Padded(p.year % 100, 2) : Padded(p.year, 4);
+                out += k <= 2 ? IntToStrZero(p.year % 100, 2) : IntToStrZero(p.year, 4);
                 break;
             }
             case 'M': {
@@ -80,7 +75,7 @@ void AppendPattern(std::string& out, std::string_view fmt, const Parts& p,
                 if (k == 1)
                     out += std::to_string(p.month);
                 else if (k == 2)
-                    out += Padded(p.month, 2);
+                    out += IntToStrZero(p.month, 2);
                 else if (p.month >= 1 && p.month <= 12)
                     out += k == 3 ? fs.ShortMonthNames[p.month - 1] : fs.LongMonthNames[p.month - 1];
                 break;
@@ -90,7 +85,7 @@ void AppendPattern(std::string& out, std::string_view fmt, const Parts& p,
                 if (k == 1)
                     out += std::to_string(p.day);
                 else if (k == 2)
-                    out += Padded(p.day, 2);
+                    out += IntToStrZero(p.day, 2);
                 else if (k <= 4) {
                     if (p.dow >= 1 && p.dow <= 7)
                         out += k == 3 ? fs.ShortDayNames[p.dow - 1] : fs.LongDayNames[p.dow - 1];
@@ -107,22 +102,22 @@ void AppendPattern(std::string& out, std::string_view fmt, const Parts& p,
                     hour %= 12;
                     if (hour == 0) hour = 12;
                 }
-                out += k == 1 ? std::to_string(hour) : Padded(hour, 2);
+                out += k == 1 ? std::to_string(hour) : IntToStrZero(hour, 2);
                 break;
             }
             case 'N': {
                 const int k = count(Upper(c));
-                out += k == 1 ? std::to_string(p.minute) : Padded(p.minute, 2);
+                out += k == 1 ? std::to_string(p.minute) : IntToStrZero(p.minute, 2);
                 break;
             }
             case 'S': {
                 const int k = count('S');
-                out += k == 1 ? std::to_string(p.second) : Padded(p.second, 2);
+                out += k == 1 ? std::to_string(p.second) : IntToStrZero(p.second, 2);
                 break;
             }
             case 'Z': {
                 const int k = count('Z');
-                out += k < 3 ? std::to_string(p.msec) : Padded(p.msec, 3);
+                out += k < 3 ? std::to_string(p.msec) : IntToStrZero(p.msec, 3);
                 break;
             }
             case 'T': {

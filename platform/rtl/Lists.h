@@ -281,6 +281,9 @@ public:
     // Binary search of a sorted list: true and the first match's index, or
     // false and the index where s would go.
     bool Find(const std::string& s, int& index) const;
+    // Stable, in CompareStrings' order. The list's own comparison sorts by
+    // one collation key per line; a descendant's CompareStrings is asked
+    // for every pair.
     virtual void Sort();
     void CustomSort(const TStringListSortCompare& compare);
 
@@ -311,6 +314,8 @@ private:
         TObject* object = nullptr;
     };
     void InsertItem(int index, const std::string& s, TObject* object);
+    // Puts the line at order[i] in place i.
+    void Reorder(const std::vector<int>& order);
     void CheckIndex(int index) const;
 
     std::vector<Item> items_;

@@ -1,6 +1,7 @@
 #include "platform/rtl/Strings.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -11,6 +12,8 @@
 #include <unicode/normalizer2.h>
 #include <unicode/uchar.h>
 #include <unicode/ucol.h>
+#include <unicode/ucoleitr.h>
+#include <unicode/uset.h>
 #include <unicode/unistr.h>
 #include <unicode/ustring.h>
 
@@ -114,6 +117,20 @@ std::size_t FindChars(std::string_view s, std::string_view sub, std::size_t from
     }
 }
 
+UCollator* OpenCollator(UColAttributeValue strength) {
+    UErrorCode err = U_ZERO_ERROR;
+    UCollator* c = ucol_open("pt_BR", &err);
+    if (U_FAILURE(err) || !c) {
+        err = U_ZERO_ERROR;
+        c = ucol_open("", &err);  // root collation orders Portuguese alike
+    }
+    if (c) {
+        err = U_ZERO_ERROR;
+        ucol_setStrength(c, strength);
+    }
+    return c;
+}
+
 // Per-thread collators: opening one costs far more than a comparison, and a
 // collator must not be shared between threads without a lock.
 UCollator* Collator(UColAttributeValue strength) {
@@ -125,18 +142,7 @@ UCollator* Collator(UColAttributeValue strength) {
     };
     thread_local Holder tertiary, secondary;
     Holder& h = strength == UCOL_SECONDARY ? secondary : tertiary;
-    if (!h.c) {
-        UErrorCode err = U_ZERO_ERROR;
-        h.c = ucol_open("pt_BR", &err);
-        if (U_FAILURE(err) || !h.c) {
-            err = U_ZERO_ERROR;
-            h.c = ucol_open("", &err);  // root collation orders Portuguese alike
-        }
-        if (h.c) {
-            err = U_ZERO_ERROR;
-            ucol_setStrength(h.c, strength);
-        }
-    }
+    if (!h.c) h.c = OpenCollator(strength);
     return h.c;
 }
 
@@ -564,6 +570,249 @@ std::string AnsiSortKeyStr(std::string_view s) {
 
 std::string AnsiSortKeyText(std::string_view s) { return SortKey(s, UCOL_SECONDARY); }
 
+namespace {
+
+// Collation-element keys. The collation compares texts level by level: first
+// the sequences of their elements' non-zero primary weights, then of their
+// secondary weights, then of their tertiary weights (case bits left out, as
+// they are when neither a case level nor a case order is asked for). A key
+// that writes those sequences one after another, the bytes of each weight in
+// order and a separator byte below any weight byte between the levels,
+// therefore compares with memcmp as the collation does.
+//
+// The elements of most characters do not depend on their neighbours, so the
+// elements of every such character below U+0800 are read from the collator
+// once per process and a text made only of them needs no collator at all.
+// A character that ends a contraction ("L·") or a prefix mapping, or a
+// combining mark, makes its text go through the collator's own element
+// iterator, which gives the same weights for the rest.
+
+constexpr char32_t kElementTableLimit = 0x800;
+constexpr char kLevelSeparator = '\x01';
+
+struct CharElements {
+    bool simple = false;
+    std::uint8_t primaryLen = 0, secondaryLen = 0, tertiaryLen = 0;
+    std::uint8_t primary[16], secondary[8], tertiary[8];
+};
+
+struct LevelBytes {
+    std::string primary, secondary, tertiary;
+    void clear() {
+        primary.clear();
+        secondary.clear();
+        tertiary.clear();
+    }
+};
+
+// One element's weights, without the zero bytes that end a short weight.
+void AddElement(std::uint32_t p, std::uint32_t s, std::uint32_t t, LevelBytes& out) {
+    for (int shift = 24; shift >= 0 && p != 0; shift -= 8) {
+        const auto b = static_cast<char>((p >> shift) & 0xFF);
+        if (b == 0) break;
+        out.primary += b;
+    }
+    if (s != 0) {
+        out.secondary += static_cast<char>(s >> 8);
+        if (s & 0xFF) out.secondary += static_cast<char>(s & 0xFF);
+    }
+    if (t != 0) {
+        out.tertiary += static_cast<char>(t >> 8);
+        if (t & 0xFF) out.tertiary += static_cast<char>(t & 0xFF);
+    }
+}
+
+// The element iterator hands each element out as a first half (the high
+// halves of the primary weight, the high bytes of the secondary and tertiary
+// weights) and, when the rest is not zero, a continuation marked by 0xC0 in
+// its low byte (the low halves). The tertiary weights lose their case bits.
+bool CollationElements(UCollator* collator, const UChar* text, int32_t length, LevelBytes& out) {
+    UErrorCode err = U_ZERO_ERROR;
+    UCollationElements* it = ucol_openElements(collator, text, length, &err);
+    if (U_FAILURE(err) || !it) return false;
+    std::uint32_t first = 0;
+    bool pending = false;
+    auto flush = [&](std::uint32_t second) {
+        const std::uint32_t p = (first & 0xFFFF0000u) | (second >> 16);
+        const std::uint32_t s = (((first >> 8) & 0xFF) << 8) | ((second >> 8) & 0xFF);
+        const std::uint32_t t = ((first & 0x3F) << 8) | (second & 0x3F);
+        AddElement(p, s, t, out);
+    };
+    bool ok = true;
+    for (;;) {
+        const int32_t ce = ucol_next(it, &err);
+        if (U_FAILURE(err)) {
+            ok = false;
+            break;
+        }
+        if (ce == UCOL_NULLORDER) break;
+        const auto u = static_cast<std::uint32_t>(ce);
+        if (pending && (u & 0xC0) == 0xC0) {
+            flush(u);
+            pending = false;
+            continue;
+        }
+        if (pending) flush(0);
+        first = u;
+        pending = true;
+    }
+    if (ok && pending) flush(0);
+    ucol_closeElements(it);
+    return ok;
+}
+
+struct ElementTable {
+    bool usable = false;  // the collator's options are the ones these keys assume
+    CharElements chars[kElementTableLimit];
+};
+
+const ElementTable& Elements() {
+    static const ElementTable* table = [] {
+        auto* t = new ElementTable();  // kept for the life of the process
+        UCollator* c = OpenCollator(UCOL_TERTIARY);
+        if (!c) return t;
+        UErrorCode err = U_ZERO_ERROR;
+        const bool plain = ucol_getAttribute(c, UCOL_FRENCH_COLLATION, &err) == UCOL_OFF &&
+                           ucol_getAttribute(c, UCOL_ALTERNATE_HANDLING, &err) == UCOL_NON_IGNORABLE &&
+                           ucol_getAttribute(c, UCOL_CASE_LEVEL, &err) == UCOL_OFF &&
+                           ucol_getAttribute(c, UCOL_CASE_FIRST, &err) == UCOL_OFF &&
+                           ucol_getAttribute(c, UCOL_NUMERIC_COLLATION, &err) == UCOL_OFF;
+        // Characters whose elements depend on what comes before them.
+        std::vector<bool> dependent(kElementTableLimit, false);
+        USet* contractions = uset_openEmpty();
+        ucol_getContractionsAndExpansions(c, contractions, nullptr, true, &err);
+        if (U_FAILURE(err)) {
+            uset_close(contractions);
+            ucol_close(c);
+            return t;
+        }
+        UChar buf[64];
+        for (int32_t i = 0, n = uset_getItemCount(contractions); i < n; ++i) {
+            UChar32 start = 0, end = 0;
+            UErrorCode e = U_ZERO_ERROR;
+            const int32_t len = uset_getItem(contractions, i, &start, &end, buf, 64, &e);
+            if (U_FAILURE(e) || len <= 0) continue;
+            // Only a contraction made of table characters can occur in a
+            // text the table serves; its first character is harmless alone.
+            std::vector<UChar32> cps;
+            for (int32_t j = 0; j < len;) {
+                UChar32 cp;
+                U16_NEXT(buf, j, len, cp);
+                cps.push_back(cp);
+            }
+            const bool inTable = std::all_of(cps.begin(), cps.end(), [](UChar32 cp) {
+                return cp >= 0 && static_cast<char32_t>(cp) < kElementTableLimit;
+            });
+            if (!inTable) continue;
+            for (std::size_t j = 1; j < cps.size(); ++j) dependent[static_cast<std::size_t>(cps[j])] = true;
+        }
+        uset_close(contractions);
+        LevelBytes levels;
+        for (char32_t cp = 0; cp < kElementTableLimit; ++cp) {
+            CharElements& e = t->chars[cp];
+            // A text of characters that start with a base character is in the
+            // form the collator reads without normalizing.
+            if (dependent[cp] ||
+                u_getIntPropertyValue(static_cast<UChar32>(cp), UCHAR_LEAD_CANONICAL_COMBINING_CLASS) != 0)
+                continue;
+            const UChar unit = static_cast<UChar>(cp);
+            levels.clear();
+            if (!CollationElements(c, &unit, 1, levels)) continue;
+            if (levels.primary.size() > sizeof e.primary || levels.secondary.size() > sizeof e.secondary ||
+                levels.tertiary.size() > sizeof e.tertiary)
+                continue;
+            e.primaryLen = static_cast<std::uint8_t>(levels.primary.size());
+            e.secondaryLen = static_cast<std::uint8_t>(levels.secondary.size());
+            e.tertiaryLen = static_cast<std::uint8_t>(levels.tertiary.size());
+            std::memcpy(e.primary, levels.primary.data(), e.primaryLen);
+            std::memcpy(e.secondary, levels.secondary.data(), e.secondaryLen);
+            std::memcpy(e.tertiary, levels.tertiary.data(), e.tertiaryLen);
+            e.simple = true;
+        }
+        ucol_close(c);
+        t->usable = plain && U_SUCCESS(err);
+        return t;
+    }();
+    return *table;
+}
+
+// The levels of a text made only of table characters; false for any other.
+bool TableElements(const ElementTable& table, std::string_view s, LevelBytes& out) {
+    std::size_t i = 0;
+    while (i < s.size()) {
+        char32_t cp = static_cast<unsigned char>(s[i]);
+        if (cp < 0x80) {
+            ++i;
+        } else if (cp >= 0xC2 && cp <= 0xDF && i + 1 < s.size() &&
+                   (static_cast<unsigned char>(s[i + 1]) & 0xC0) == 0x80) {
+            cp = ((cp & 0x1F) << 6) | (static_cast<unsigned char>(s[i + 1]) & 0x3F);
+            i += 2;
+        } else {
+            return false;
+        }
+        const CharElements& e = table.chars[cp];
+        if (!e.simple) return false;
+        out.primary.append(reinterpret_cast<const char*>(e.primary), e.primaryLen);
+        out.secondary.append(reinterpret_cast<const char*>(e.secondary), e.secondaryLen);
+        out.tertiary.append(reinterpret_cast<const char*>(e.tertiary), e.tertiaryLen);
+    }
+    return true;
+}
+
+// False when the collator's options are not those the keys assume: the keys
+// are then the collator's own sort keys, for every text alike.
+bool ElementLevels(std::string_view s, LevelBytes& out) {
+    const ElementTable& table = Elements();
+    if (!table.usable) return false;
+    out.clear();
+    if (TableElements(table, s, out)) return true;
+    out.clear();
+    std::string repaired;
+    if (!utf8::IsValid(s)) {
+        repaired = utf8::Repair(s);
+        s = repaired;
+    }
+    thread_local std::vector<UChar> wide;
+    wide.resize(s.size() + 1);
+    int32_t wideLen = 0;
+    UErrorCode err = U_ZERO_ERROR;
+    u_strFromUTF8(wide.data(), static_cast<int32_t>(wide.size()), &wideLen, s.data(),
+                  static_cast<int32_t>(s.size()), &err);
+    if (U_FAILURE(err)) return false;
+    UCollator* c = Collator(UCOL_TERTIARY);
+    return c && CollationElements(c, wide.data(), wideLen, out);
+}
+
+}  // namespace
+
+std::string AnsiCollationKeyText(std::string_view s) {
+    thread_local LevelBytes levels;
+    if (!ElementLevels(s, levels)) return AnsiSortKeyText(s);
+    std::string key;
+    key.reserve(levels.primary.size() + levels.secondary.size() + 1);
+    key += levels.primary;
+    key += kLevelSeparator;
+    key += levels.secondary;
+    return key;
+}
+
+std::string AnsiCollationKeyStr(std::string_view s) {
+    thread_local LevelBytes levels;
+    if (!ElementLevels(s, levels)) return AnsiSortKeyStr(s);
+    std::string key;
+    key.reserve(levels.primary.size() + levels.secondary.size() + levels.tertiary.size() + s.size() + 3);
+    key += levels.primary;
+    key += kLevelSeparator;
+    key += levels.secondary;
+    key += kLevelSeparator;
+    key += levels.tertiary;
+    // Texts the collation cannot tell apart are ordered by their bytes, as
+    // AnsiCompareStr orders them.
+    key += '\0';
+    key.append(s.data(), s.size());
+    return key;
+}
+
 bool AnsiSameStr(std::string_view a, std::string_view b) { return a == b; }
 bool AnsiSameText(std::string_view a, std::string_view b) { return AnsiCompareText(a, b) == 0; }
 
@@ -593,6 +842,18 @@ std::string IntToStr(long long value) { return std::to_string(value); }
 std::string IntToStr(unsigned value) { return std::to_string(value); }
 std::string IntToStr(unsigned long value) { return std::to_string(value); }
 std::string IntToStr(unsigned long long value) { return std::to_string(value); }
+
+std::string IntToStrZero(long long value, int width) {
+    const bool negative = value < 0;
+    // Negating the most negative value overflows; its magnitude does fit
+    // the unsigned type.
+    const unsigned long long magnitude =
+        negative ? 0ULL - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
+    std::string digits = std::to_string(magnitude);
+    const int room = width - (negative ? 1 : 0);
+    if (static_cast<int>(digits.size()) < room) digits.insert(0, static_cast<std::size_t>(room) - digits.size(), '0');
+    return negative ? "-" + digits : digits;
+}
 
 std::string textdetail::HexDigits(uint64_t bits, int digits) {
     static const char kHex[] = "0123456789ABCDEF";

@@ -119,6 +119,13 @@ bool AnsiSameText(std::string_view a, std::string_view b);
 // comparisons do.
 std::string AnsiSortKeyStr(std::string_view s);
 std::string AnsiSortKeyText(std::string_view s);
+// Keys for sorting many texts at once (a list's Sort): the same order and
+// ties as AnsiCompareStr / AnsiCompareText, made several times faster than the
+// keys above from a table of each character's collation elements, but longer
+// and in bytes of their own: compare them only with keys from the same
+// function, and keep AnsiSortKeyStr/Text for keys that are stored.
+std::string AnsiCollationKeyStr(std::string_view s);
+std::string AnsiCollationKeyText(std::string_view s);
 
 // "Ação é ótima" -> "Acao e otima": letters lose their diacritics.
 std::string RemoveAccents(std::string_view s);
@@ -132,6 +139,11 @@ std::string IntToStr(long long value);
 std::string IntToStr(unsigned value);
 std::string IntToStr(unsigned long value);
 std::string IntToStr(unsigned long long value);
+// The decimal digits of value left-filled with "0" up to width characters,
+// the codes' form ("0000123"). A value with more digits keeps them all (never
+// cut); a negative one keeps its "-" in front of the zero-filled digits
+// ("-0042" for width 5), the most negative included.
+std::string IntToStrZero(long long value, int width);
 namespace textdetail {
 std::string HexDigits(uint64_t bits, int digits);
 }

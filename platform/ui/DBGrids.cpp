@@ -84,8 +84,13 @@ public:
         if (!index.isValid()) return QVariant();
         std::vector<TColumn*> cols = grid_->VisibleColumns();
         if (index.column() >= static_cast<int>(cols.size())) return QVariant();
-        TField* f = cols[static_cast<size_t>(index.column())]->Field();
+        TColumn* column = cols[static_cast<size_t>(index.column())];
+        TField* f = column->Field();
         if (f == nullptr) return QVariant();
+        if (column->IsCheckBox()) {
+            if (role != Qt::CheckStateRole) return QVariant();
+            return Read(index.row(), f, false, true) == column->CheckedValue() ? Qt::Checked : Qt::Unchecked;
+        }
         switch (role) {
         case Qt::DisplayRole:
         case Qt::EditRole:
@@ -117,13 +122,21 @@ public:
 
     Qt::ItemFlags flags(const QModelIndex& index) const override {
         Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-        if (index.isValid() && index.row() == grid_->link_->ActiveRecord() && grid_->CanEditCell(index.column()))
+        if (index.isValid() && index.row() == grid_->link_->ActiveRecord() && grid_->CanEditCell(index.column()) &&
+            grid_->CheckColumn(index.column()) == nullptr)
             f |= Qt::ItemIsEditable;
         return f;
     }
 
     bool setData(const QModelIndex& index, const QVariant& value, int role) override {
-        if (role != Qt::EditRole || !index.isValid()) return false;
+        if (!index.isValid()) return false;
+        if (role == Qt::CheckStateRole) {
+            if (index.row() != grid_->link_->ActiveRecord()) return false;
+            bool ok = grid_->SetChecked(index.column(), value.toInt() == Qt::Checked);
+            RowChanged(index.row());
+            return ok;
+        }
+        if (role != Qt::EditRole || grid_->CheckColumn(index.column()) != nullptr) return false;
         if (index.row() != grid_->link_->ActiveRecord()) return false;
         std::vector<TColumn*> cols = grid_->VisibleColumns();
         TField* f = cols[static_cast<size_t>(index.column())]->Field();
@@ -145,13 +158,13 @@ public:
 private:
     // A record of the window, read by making its buffer the active one for
     // the moment.
-    std::string Read(int Row, TField* Field, bool ForEdit) const {
+    std::string Read(int Row, TField* Field, bool ForEdit, bool Value = false) const {
         Link& link = *grid_->link_;
         int old = link.ActiveRecord();
         link.SetActiveRecord(Row);
         std::string text;
         try {
-            text = ForEdit ? Field->Text() : grid_->ShownText(Field);
+            text = Value ? Field->AsString() : ForEdit ? Field->Text() : grid_->ShownText(Field);
         } catch (...) {
             text.clear();
         }
@@ -213,6 +226,13 @@ void TColumn::SetWidth(int Value) {
     grid_->ColumnsChanged();
 }
 
+void TColumn::SetCheckBox(const std::string& Checked, const std::string& Unchecked) {
+    checkBox_ = true;
+    checked_ = Checked;
+    unchecked_ = Unchecked;
+    grid_->ColumnsChanged();
+}
+
 void TColumn::SetVisible(bool Value) {
     visible_ = Value;
     grid_->ColumnsChanged();
@@ -267,6 +287,9 @@ TCustomDBGrid::TCustomDBGrid(TComponent* AOwner)
                          if (now.row() != link_->ActiveRecord()) RowPicked(now.row());
                      });
     QObject::connect(view_, &QTableView::clicked, view_, [this](const QModelIndex& index) {
+        // A click anywhere in a check box's cell switches it (not the second
+        // click of a double click, which Qt does not report here).
+        if (CheckColumn(index.column()) != nullptr && index.row() == link_->ActiveRecord()) ToggleChecked(index.column());
         std::vector<TColumn*> cols = VisibleColumns();
         if (index.column() < static_cast<int>(cols.size()) && OnCellClick)
             Guarded([&] { OnCellClick(cols[static_cast<size_t>(index.column())]); });
@@ -419,6 +442,32 @@ bool TCustomDBGrid::CanEditCell(int Col) const {
     return link_->Editing() || (DataSource() != nullptr && DataSource()->AutoEdit());
 }
 
+TColumn* TCustomDBGrid::CheckColumn(int Col) const {
+    std::vector<TColumn*> cols = VisibleColumns();
+    if (Col < 0 || Col >= static_cast<int>(cols.size())) return nullptr;
+    TColumn* c = cols[static_cast<size_t>(Col)];
+    return c->IsCheckBox() ? c : nullptr;
+}
+
+bool TCustomDBGrid::SetChecked(int Col, bool Checked) {
+    TColumn* column = CheckColumn(Col);
+    if (column == nullptr || !CanEditCell(Col)) return false;
+    bool ok = false;
+    Guarded([&] {
+        TField* f = column->Field();
+        if (f == nullptr || !link_->Edit()) return;
+        f->SetAsString(Checked ? column->CheckedValue() : column->UncheckedValue());
+        ok = true;
+    });
+    return ok;
+}
+
+bool TCustomDBGrid::ToggleChecked(int Col) {
+    TColumn* column = CheckColumn(Col);
+    TField* f = column != nullptr ? column->Field() : nullptr;
+    return f != nullptr && SetChecked(Col, f->AsString() != column->CheckedValue());
+}
+
 void TCustomDBGrid::LinkActive() {
     LayoutChanged();
     UpdateBufferCount();
@@ -565,6 +614,14 @@ bool TCustomDBGrid::AcceptKey(QKeyEvent* Event) {
         break;
     default:
         break;
+    }
+    if (CheckColumn(view_->currentIndex().column()) != nullptr) {
+        // Nothing is typed into a check box; the space bar switches it.
+        if (Event->key() == Qt::Key_Space && shift.Empty()) {
+            ToggleChecked(view_->currentIndex().column());
+            return false;
+        }
+        if (ui::IsEditingKey(Event, false) || Event->key() == Qt::Key_F2) return false;
     }
     if (ui::IsEditingKey(Event, false) || Event->key() == Qt::Key_F2) {
         if (!CanEditCell(view_->currentIndex().column())) return false;

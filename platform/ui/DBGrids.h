@@ -43,6 +43,13 @@ public:
     void SetWidth(int Value);
     bool ReadOnly() const { return readOnly_; }
     void SetReadOnly(bool Value) { readOnly_ = Value; }
+    // Shows the field as a check box, ticked when it holds Checked. Nothing
+    // can be typed into it: where the cell may change, a click on it or the
+    // space bar switches the field between Checked and Unchecked.
+    void SetCheckBox(const std::string& Checked, const std::string& Unchecked);
+    bool IsCheckBox() const { return checkBox_; }
+    const std::string& CheckedValue() const { return checked_; }
+    const std::string& UncheckedValue() const { return unchecked_; }
     bool Visible() const { return visible_; }
     void SetVisible(bool Value);
     int Index() const;
@@ -50,9 +57,9 @@ public:
 private:
     friend class TCustomDBGrid;
     TCustomDBGrid* grid_;
-    std::string fieldName_, title_;
+    std::string fieldName_, title_, checked_, unchecked_;
     int width_ = 0;
-    bool readOnly_ = false, visible_ = true;
+    bool readOnly_ = false, visible_ = true, checkBox_ = false;
 };
 
 using TDBGridClickEvent = std::function<void(TColumn* Column)>;
@@ -130,6 +137,12 @@ private:
     void MoveBy(int Distance);
     std::vector<TColumn*> VisibleColumns() const;
     bool CanEditCell(int Col) const;
+    // The check box column at Col, or nullptr.
+    TColumn* CheckColumn(int Col) const;
+    // Writes the checked or unchecked value of a check box column into the
+    // current record, when the cell may change.
+    bool SetChecked(int Col, bool Checked);
+    bool ToggleChecked(int Col);
     std::string ShownText(const TField* Field) const;
 
     QWidget* frame_;

@@ -1,5 +1,8 @@
 #include "platform/ui/ExtCtrls.h"
 
+#include <algorithm>
+#include <vector>
+
 #include <QEvent>
 #include <QFrame>
 #include <QLabel>
@@ -143,26 +146,46 @@ bool TImage::WidgetEvent(QObject* Watched, QEvent* Event) {
 // ---------------------------------------------------------------------------
 // TTimer
 
+namespace {
+
+// Every timer alive, and the manual clock when one is installed.
+std::vector<TTimer*>& AllTimers() {
+    static auto* timers = new std::vector<TTimer*>;
+    return *timers;
+}
+
+ui::ManualTimerClock*& InstalledClock() {
+    static ui::ManualTimerClock* clock = nullptr;
+    return clock;
+}
+
+}  // namespace
+
 TTimer::TTimer(TComponent* AOwner) : TComponent(AOwner) {
     ui::EnsureQtApplication();
     timer_ = new QTimer;
-    QObject::connect(timer_, &QTimer::timeout, timer_, [this] {
-        if (!OnTimer) return;
-        try {
-            OnTimer(this);
-        } catch (const std::exception& e) {
-            Application->HandleException(this, e);
-        } catch (...) {
-            Application->HandleException(this);
-        }
-    });
+    QObject::connect(timer_, &QTimer::timeout, timer_, [this] { Fire(); });
+    AllTimers().push_back(this);
     Update();
 }
 
 TTimer::~TTimer() {
+    auto& all = AllTimers();
+    all.erase(std::remove(all.begin(), all.end(), this), all.end());
     timer_->stop();
     timer_->blockSignals(true);
     delete timer_;
+}
+
+void TTimer::Fire() {
+    if (!OnTimer) return;
+    try {
+        OnTimer(this);
+    } catch (const std::exception& e) {
+        Application->HandleException(this, e);
+    } catch (...) {
+        Application->HandleException(this);
+    }
 }
 
 void TTimer::SetEnabled(bool Value) {
@@ -177,6 +200,44 @@ void TTimer::SetInterval(int Value) {
 
 void TTimer::Update() {
     // The class library's timer runs only with a handler, an interval and Enabled.
-    if (enabled_ && interval_ > 0) timer_->start(interval_);
+    bool run = enabled_ && interval_ > 0;
+    if (ui::ManualTimerClock* clock = InstalledClock()) {
+        timer_->stop();
+        due_ = run ? clock->Now() + interval_ : -1;
+        return;
+    }
+    due_ = -1;
+    if (run) timer_->start(interval_);
     else timer_->stop();
 }
+
+namespace ui {
+
+ManualTimerClock::ManualTimerClock() {
+    if (InstalledClock() != nullptr) throw EInvalidOperation("Já há um relógio manual dos temporizadores");
+    InstalledClock() = this;
+    for (TTimer* t : AllTimers()) t->Update();
+}
+
+ManualTimerClock::~ManualTimerClock() {
+    InstalledClock() = nullptr;
+    for (TTimer* t : AllTimers()) t->Update();  // back on the system's clock
+}
+
+void ManualTimerClock::Advance(int Milliseconds) {
+    std::int64_t until = now_ + std::max(0, Milliseconds);
+    for (;;) {
+        // The earliest tick due by then; a handler may start, stop or free
+        // timers, so the list is searched again after each.
+        TTimer* next = nullptr;
+        for (TTimer* t : AllTimers())
+            if (t->due_ >= 0 && t->due_ <= until && (next == nullptr || t->due_ < next->due_)) next = t;
+        if (next == nullptr) break;
+        now_ = next->due_;
+        next->due_ += next->interval_;
+        next->Fire();
+    }
+    now_ = until;
+}
+
+}  // namespace ui

@@ -1,5 +1,6 @@
 #pragma once
 // Panels, images, bevels and timers.
+#include <cstdint>
 #include <string>
 
 #include "platform/ui/Controls.h"
@@ -76,6 +77,12 @@ private:
     bool stretch_ = false, center_ = false, proportional_ = false;
 };
 
+namespace ui {
+class ManualTimerClock;
+}
+
+// Runs OnTimer every Interval milliseconds while Enabled. The time comes
+// from the system's clock, or from a ui::ManualTimerClock while one lives.
 class TTimer : public TComponent {
 public:
     FAT_CLASS_NAME(TTimer)
@@ -90,9 +97,35 @@ public:
     TNotifyEvent OnTimer;
 
 private:
+    friend class ui::ManualTimerClock;
     void Update();
+    void Fire();
     QTimer* timer_;
     bool enabled_ = true;
     int interval_ = 1000;
     bool running_ = false;
+    std::int64_t due_ = -1;  // under a manual clock: the next tick's time, -1 when stopped
 };
+
+namespace ui {
+
+// The timers' time, moved on by hand: while one lives, every TTimer ticks
+// only when Advance passes its next tick, in time order, so that what a
+// timer does is seen without waiting for real time. One at a time.
+class ManualTimerClock {
+public:
+    ManualTimerClock();
+    ~ManualTimerClock();
+    ManualTimerClock(const ManualTimerClock&) = delete;
+    ManualTimerClock& operator=(const ManualTimerClock&) = delete;
+
+    // Milliseconds since the clock was made.
+    std::int64_t Now() const { return now_; }
+    // Moves the time on, running every tick that falls due on the way.
+    void Advance(int Milliseconds);
+
+private:
+    std::int64_t now_ = 0;
+};
+
+}  // namespace ui

@@ -9,6 +9,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QMoveEvent>
 #include <QPointer>
 #include <QScreen>
 #include <QTimer>
@@ -64,8 +65,16 @@ protected:
         QWidget::resizeEvent(Event);
         if (form != nullptr && form->OnResize) guarded([this] { form->OnResize(form); });
     }
+    void moveEvent(QMoveEvent* Event) override {
+        QWidget::moveEvent(Event);
+        if (form != nullptr && isWindow()) guarded([this] { form->WindowMoved(); });
+    }
     void changeEvent(QEvent* Event) override {
         QWidget::changeEvent(Event);
+        if (form != nullptr && Event->type() == QEvent::WindowStateChange && isWindow()) {
+            guarded([this] { form->WindowStateChanged(); });
+            return;
+        }
         if (form == nullptr || Event->type() != QEvent::ActivationChange) return;
         if (form->FormStyle() == fsMDIChild) return;  // the MDI area tells those
         if (isActiveWindow()) guarded([this] { form->DoActivate(); });

@@ -122,6 +122,10 @@ protected:
     QWidget* GeometryWidget() const override { return OuterWidget(); }
     // The window asked to close by the user (close box, Alt+F4).
     bool WindowCloseRequested();
+    // The top-level window was minimised, maximised or restored, or moved,
+    // by the program or by the window manager.
+    virtual void WindowStateChanged() {}
+    virtual void WindowMoved() {}
     void PlaceWindow();
     // The window manager's buttons and frame for the border style and icons.
     void ApplyWindowFlags();

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <utility>
 
 #include "cipher/CxUtils.h"
 #include "tests/cipher/Reference.h"
@@ -97,7 +98,9 @@ TEST(MixHash, InitialStateIsPiAndFiftyFives) {
 
 TEST(MixBlock, DecryptionScheduleInvertsEncryption) {
     std::mt19937 rng(3);
-    for (int rounds : {2, 4, 5, 8, 13, 16, 40}) {
+    // Fewer than 4 rounds are raised to 4, more than 16 lowered to 16.
+    const std::pair<int, int> cases[] = {{2, 4}, {4, 4}, {5, 5}, {8, 8}, {13, 13}, {16, 16}, {40, 16}};
+    for (auto [rounds, used] : cases) {
         uint8_t key[16], block[16], original[16];
         for (auto& b : key) b = uint8_t(rng());
         for (auto& b : block) b = uint8_t(rng());
@@ -105,7 +108,7 @@ TEST(MixBlock, DecryptionScheduleInvertsEncryption) {
         MixBlockContext enc, dec;
         MixBlockInitKey(key, enc, rounds, true);
         MixBlockInitKey(key, dec, rounds, false);
-        EXPECT_EQ(enc.Rounds, IntMax(4, IntMin(16, rounds)));
+        EXPECT_EQ(enc.Rounds, used) << rounds;
         EXPECT_EQ(enc.Encrypt, 1);
         EXPECT_EQ(dec.Encrypt, 0);
         MixBlockEncrypt(enc, block);

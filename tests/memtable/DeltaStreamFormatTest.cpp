@@ -1,8 +1,13 @@
 // The stream-format frame, driven by a small line-per-record format: field
-// selection, flags, hooks, events, and the table's state after a failure.
+// selection, flags, hooks, events, the table's state after a failure, and
+// the persistent file.
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <future>
 #include <string>
 #include <vector>
@@ -10,6 +15,7 @@
 #include "memtable/mtMemTable.h"
 #include "memtable/mtStreamFormat.h"
 #include "platform/rtl/Strings.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -265,6 +271,93 @@ TEST(DeltaStreamFormat, FailuresRestoreTheTable) {
     target->SetPersistent(false);
     // What was loaded before the failure is there and indexed.
     EXPECT_EQ(target->RecordCount(), 2);
+}
+
+// The names that left a folder (removed, or renamed to another name) while
+// f ran: a file among them was missing for a moment, and a crash at that
+// moment would have left no file at all.
+template <class F>
+std::vector<std::string> NamesGoneDuring(const std::string& folder, F&& f) {
+    const int fd = inotify_init1(IN_NONBLOCK);
+    EXPECT_GE(fd, 0);
+    EXPECT_GE(inotify_add_watch(fd, folder.c_str(), IN_DELETE | IN_MOVED_FROM), 0);
+    f();
+    std::vector<std::string> names;
+    alignas(inotify_event) char buffer[16384];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n <= 0) break;
+        for (ssize_t at = 0; at < n;) {
+            const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
+            if (e->len > 0) names.emplace_back(e->name);
+            at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+        }
+    }
+    ::close(fd);
+    return names;
+}
+
+// A table saved to and loaded from `file` through `format`.
+std::unique_ptr<TmtMemTable> PersistentTable(const std::string& file, TmtCustomStreamFormat* format) {
+    auto t = std::make_unique<TmtMemTable>(nullptr);
+    t->FieldDefs()->Add("Id", ftInteger);
+    t->FieldDefs()->Add("Nome", ftString, 20);
+    t->FieldDefs()->Add("Nota", ftMemo);
+    t->SetPersistentFormat(format);
+    t->SetPersistentFile(file);
+    t->SetPersistent(true);
+    return t;
+}
+
+TEST(Persistence, SavingReplacesTheFileWithoutItEverGoingMissing) {
+    testsupport::TempDir dir;
+    const std::string file = dir.file("tabela.txt");
+    LineFormat format(nullptr);
+    {
+        auto first = MakeTable();
+        first->SetPersistentFormat(&format);
+        first->SetPersistentFile(file);
+        first->SetPersistent(true);
+        first->Close();
+    }
+    ASSERT_EQ(testsupport::ReadAll(file), "Id;Nome;Nota\n1;nome 1;nota\n2;nome 2;nota\n3;nome 3;nota\n");
+
+    auto t = PersistentTable(file, &format);
+    t->Open();
+    EXPECT_EQ(t->RecordCount(), 3);
+    t->Append();
+    t->FieldByName("Id")->SetAsInteger(4);
+    t->FieldByName("Nome")->SetAsString("ação");
+    t->Post();
+    const auto gone = NamesGoneDuring(dir.path().string(), [&] { t->Close(); });
+    EXPECT_EQ(std::count(gone.begin(), gone.end(), "tabela.txt"), 0);
+    EXPECT_EQ(testsupport::ReadAll(file),
+              "Id;Nome;Nota\n1;nome 1;nota\n2;nome 2;nota\n3;nome 3;nota\n4;ação;\n");
+    // Only the file itself is left in the folder: no temporary file.
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path())) names.push_back(e.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"tabela.txt"});
+}
+
+TEST(Persistence, TheBackupTakesTheOldContentWhileTheFileStaysInPlace) {
+    testsupport::TempDir dir;
+    const std::string file = dir.file("tabela.txt");
+    const std::string old = "Id;Nome;Nota\n7;antigo;x\n";
+    testsupport::WriteAll(file, old);
+    testsupport::WriteAll(dir.file("tabela.bak"), "backup mais antigo");
+    LineFormat format(nullptr);
+    auto t = PersistentTable(file, &format);
+    t->SetPersistentBackup(true);
+    t->SetPersistentBackupExt(".bak");
+    t->Open();
+    ASSERT_EQ(t->RecordCount(), 1);
+    t->Edit();
+    t->FieldByName("Nome")->SetAsString("novo");
+    t->Post();
+    const auto gone = NamesGoneDuring(dir.path().string(), [&] { t->Close(); });
+    EXPECT_EQ(std::count(gone.begin(), gone.end(), "tabela.txt"), 0);
+    EXPECT_EQ(testsupport::ReadAll(file), "Id;Nome;Nota\n7;novo;x\n");
+    EXPECT_EQ(testsupport::ReadAll(dir.file("tabela.bak")), old);
 }
 
 }  // namespace

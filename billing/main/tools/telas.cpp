@@ -1,9 +1,11 @@
 // Pictures of the program's windows for its documentation: starts the
 // program on a fresh database in the given folder, saves the login window
 // (filled with the built-in user), the main window after the login and the
-// main window with the users register open.
+// main window with the users register open. The folder is made when missing;
+// the exit code is 0 when the three pictures were written, 1 otherwise.
 //   faturamento-telas <folder>  ->  <folder>/login.png, principal.png, usuarios.png
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -23,8 +25,15 @@ namespace {
 bool Save(QWidget* w, const std::string& path) {
     QApplication::processEvents();
     bool ok = w->window()->grab().save(QString::fromStdString(path), "PNG");
-    std::printf("%s %s\n", ok ? "gravado" : "FALHOU", path.c_str());
+    if (ok) std::printf("gravado %s\n", path.c_str());
+    else std::fprintf(stderr, "FALHOU: não foi possível gravar %s\n", path.c_str());
     return ok;
+}
+
+// Runs f once the windows shown meanwhile have settled.
+template <class F>
+void Then(F f) {
+    QTimer::singleShot(300, qApp, f);
 }
 
 }  // namespace
@@ -34,33 +43,47 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "uso: %s <pasta de saída>\n", argv[0]);
         return 2;
     }
-    std::string out = argv[1];
+    const std::string out = argv[1];
+    // The folder is the program's own folder here: its INI, its database and
+    // the pictures go there.
+    std::error_code ec;
+    std::filesystem::create_directories(out, ec);
+    if (ec) {
+        std::fprintf(stderr, "não foi possível criar a pasta %s: %s\n", out.c_str(), ec.message().c_str());
+        return 1;
+    }
     ui::StartApplication(argc, argv);
     Application->Initialize();
     billing::forms::InstallUiMessages();
     TfrmOske_Nf::SetCommandLine(out + "/faturamento", {});
     dmdb = new Tdmdb(Application);
     Application->CreateForm(frmOske_Nf);
-    bool ok = true;
+    int saved = 0;
+    // Each picture is taken once the step before it has finished: the login
+    // filled in, the main window after the login, then the users register.
     frmOske_Nf->ShowLogin = [&] {
         TfrmNota220 login(nullptr);
-        login.SetDefaultDatabase(frmOske_Nf->Files().DatabaseFileName());
-        QTimer::singleShot(500, qApp, [&] {
+        Then([&] {
             login.dbeId_Usuario->SetText("Admin");
             login.dbeSenha->SetText("truve");
-            ok = Save(login.Widget(), out + "/login.png") && ok;
+            saved += Save(login.Widget(), out + "/login.png");
             login.btnOkClick(nullptr);
         });
-        return login.ShowModal();
-    };
-    QTimer::singleShot(2500, qApp, [&] {
-        ok = Save(frmOske_Nf->Widget(), out + "/principal.png") && ok;
-        frmOske_Nf->Usurios1Click(nullptr);
-        QTimer::singleShot(1000, qApp, [&] {
-            ok = Save(frmOske_Nf->Widget(), out + "/usuarios.png") && ok;
-            Application->Terminate();
+        TModalResult result = login.ShowModal();
+        if (result != mrOk) {
+            std::fprintf(stderr, "FALHOU: o login não foi aceito\n");
+            return result;
+        }
+        Then([&] {
+            saved += Save(frmOske_Nf->Widget(), out + "/principal.png");
+            frmOske_Nf->Usurios1Click(nullptr);
+            Then([&] {
+                saved += Save(frmOske_Nf->Widget(), out + "/usuarios.png");
+                Application->Terminate();
+            });
         });
-    });
+        return result;
+    };
     Application->Run();
-    return ok ? 0 : 1;
+    return saved == 3 ? 0 : 1;
 }

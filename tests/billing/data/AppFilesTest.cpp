@@ -77,6 +77,24 @@ TEST(AppFiles, ReadOnlyInstallUsesTheUserFolders) {
     EXPECT_EQ(arg.DatabaseFileName(), "/h/.local/share/faturamento/faturamento.db");
 }
 
+TEST(AppFiles, AReadOnlyFolderThatHoldsTheFilesKeepsThem) {
+    // Files already beside the program are used where they are: moving to
+    // the user's folders would start an empty database there and hide them.
+    for (const char* present : {"faturamento.ini", "faturamento.db"}) {
+        testsupport::TempDir dir;
+        testsupport::WriteAll(dir.file(present), "");
+        AppFiles f(dir.file("faturamento"), {}, Env({{"HOME", "/home/ana"}}), Writable(false));
+        EXPECT_FALSE(f.UsesUserFolders()) << present;
+        EXPECT_EQ(f.IniFileName(), dir.file("faturamento.ini"));
+        EXPECT_EQ(f.DatabaseFileName(), dir.file("faturamento.db"));
+    }
+    // Neither there: the user's folders.
+    testsupport::TempDir empty;
+    AppFiles f(empty.file("faturamento"), {}, Env({{"HOME", "/home/ana"}}), Writable(false));
+    EXPECT_TRUE(f.UsesUserFolders());
+    EXPECT_EQ(f.DatabaseFileName(), "/home/ana/.local/share/faturamento/faturamento.db");
+}
+
 TEST(AppFiles, EnsureFoldersCreatesMissingUserFolders) {
     testsupport::TempDir dir;
     std::string home = dir.path().string();

@@ -52,11 +52,12 @@ TEST_F(DataModule, FirstOpenMakesAReadyDatabase) {
         EXPECT_EQ(sender, dm.get());
         ++opened;
     };
+    ASSERT_TRUE(CreateDatabaseFile(path));  // as the first start or the chooser makes it
     ASSERT_TRUE(dm->Abrir_Banco_Dados());
     EXPECT_TRUE(std::filesystem::exists(path));
     EXPECT_TRUE(dm->ADOConnection->Connected());
     EXPECT_EQ(opened, 1);
-    EXPECT_EQ(Query("select versao from versao"), "1.8");
+    EXPECT_EQ(Query("select versao from versao"), "1.9");
 
     EXPECT_EQ(Query("select count(*) from emitente"), "1");
     EXPECT_EQ(Query("select nome_fantasia from emitente"), "Quillmar");
@@ -65,7 +66,8 @@ TEST_F(DataModule, FirstOpenMakesAReadyDatabase) {
 
     EXPECT_EQ(Query("select nome from usuario where id_usuario = 'Admin'"), "Admin");
     EXPECT_EQ(Query("select inativo from usuario where id_usuario = 'Admin'"), "Não");
-    EXPECT_EQ(dm->DeCriptografa(Query("select senha from usuario where id_usuario = 'Admin'")), "TRUVE");
+    // "TRUVE" as every installation stores it.
+    EXPECT_EQ(Query("select senha from usuario where id_usuario = 'Admin'"), "USjzVr0X0j4=");
     EXPECT_EQ(Query("select count(*) from opcao"), "1");
     EXPECT_EQ(Query("select tipo_impressao_danfe from opcao"), "Retrato");
     for (const char* v : {"pasta_nfe_envio", "pasta_nfe_retorno", "pasta_nfe_arquivamento", "pasta_nfe_erro",
@@ -80,6 +82,7 @@ TEST_F(DataModule, FirstOpenMakesAReadyDatabase) {
 }
 
 TEST_F(DataModule, ReopeningAddsNoRowsAndLoadsTheSettings) {
+    ASSERT_TRUE(CreateDatabaseFile(path));
     ASSERT_TRUE(dm->Abrir_Banco_Dados());
     dm->ADOConnection->Execute("update opcao set pasta_nfe_envio = '/srv/nfe/envio', ambiente = '2 - Homologação'");
     dm->ADOConnection->Execute("update emitente set nome = 'Outra Empresa'");
@@ -104,12 +107,13 @@ TEST_F(DataModule, EmptyDatabaseGetsItsFirstRows) {
     ASSERT_TRUE(dm->Abrir_Banco_Dados());
     EXPECT_EQ(Query("select count(*) from emitente"), "1");
     EXPECT_EQ(Query("select count(*) from opcao"), "1");
-    EXPECT_EQ(dm->DeCriptografa(Query("select senha from usuario where id_usuario = 'admin'")), "TRUVE");
+    EXPECT_EQ(Query("select senha from usuario where id_usuario = 'admin'"), "USjzVr0X0j4=");
 }
 
 TEST_F(DataModule, UpperCasePathIsShownLowerAndOpenedAsIs) {
     std::string upper = dir.file("Dados/FAT.DB");
     std::filesystem::create_directories(dir.file("Dados"));
+    ASSERT_TRUE(CreateDatabaseFile(upper));
     dm->Set_Var("nome_banco_dados", upper);
     std::string shown;
     dm->OnStatusText = [&](TObject*, int panel, const std::string& text) {
@@ -124,6 +128,7 @@ TEST_F(DataModule, UpperCasePathIsShownLowerAndOpenedAsIs) {
 TEST_F(DataModule, ConnectionStringKeepsItsEndsAroundTheNewPath) {
     std::string odd = dir.file("a;b \"c\".db");
     dm->Set_Var("nome_banco_dados", odd);
+    ASSERT_TRUE(CreateDatabaseFile(odd));
     ASSERT_TRUE(dm->Abrir_Banco_Dados());
     std::string s = dm->ADOConnection->ConnectionString();
     EXPECT_EQ(s.rfind("Provider=SQLite;Password=;User ID=Admin;Data Source=", 0), 0u) << s;
@@ -148,7 +153,7 @@ TEST_F(DataModule, ConnectionStringWithoutMarkersIsAFatalMessage) {
 TEST_F(DataModule, EmptyFileGetsTheWholeSchema) {
     testsupport::WriteAll(path, "");
     ASSERT_TRUE(dm->Abrir_Banco_Dados());
-    EXPECT_EQ(Query("select versao from versao"), "1.8");
+    EXPECT_EQ(Query("select versao from versao"), "1.9");
     EXPECT_EQ(Query("select count(*) from usuario"), "1");
 }
 
@@ -170,14 +175,55 @@ TEST_F(DataModule, OpeningUpgradesAnOldFile) {
     }
     ASSERT_TRUE(dm->Abrir_Banco_Dados());
     EXPECT_EQ(dm->LastUpgrade().fromVersion, "1.6");
-    EXPECT_EQ(Query("select versao from versao"), "1.8");
+    EXPECT_EQ(Query("select versao from versao"), "1.9");
     EXPECT_TRUE(billdata_test::HasColumn(Db(), "produto", "Peca"));
+}
+
+TEST_F(DataModule, AMissingFileIsAnErrorNamingItAndNoneIsMade) {
+    int opened = 0;
+    dm->AfterOpenDatabase = [&](TObject*) { ++opened; };
+    try {
+        dm->Abrir_Banco_Dados();
+        ADD_FAILURE() << "opened";
+    } catch (const EDatabaseError& e) {
+        EXPECT_EQ(e.Message(), "O Banco de Dados \"" + path + "\" não foi encontrado.");
+    }
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_FALSE(dm->ADOConnection->Connected());
+    EXPECT_EQ(opened, 0);
+}
+
+TEST_F(DataModule, ADatabaseTheProgramCannotWriteIsReportedAndLeftAlone) {
+    ASSERT_TRUE(CreateDatabaseFile(path));
+    std::string before = DumpFile(path);
+    // The folder: the engine could not even keep its journal there.
+    dm->CanWrite = [&](const std::string& p) { return p != dir.path().string(); };
+    try {
+        dm->Abrir_Banco_Dados();
+        ADD_FAILURE() << "opened";
+    } catch (const EDatabaseError& e) {
+        EXPECT_NE(e.Message().find("\"" + path + "\""), std::string::npos) << e.Message();
+        EXPECT_NE(e.Message().find("pasta somente leitura"), std::string::npos) << e.Message();
+    }
+    // The file itself.
+    dm->CanWrite = [&](const std::string& p) { return p != path; };
+    try {
+        dm->Abrir_Banco_Dados();
+        ADD_FAILURE() << "opened";
+    } catch (const EDatabaseError& e) {
+        EXPECT_NE(e.Message().find("arquivo somente leitura"), std::string::npos) << e.Message();
+    }
+    EXPECT_FALSE(dm->ADOConnection->Connected());
+    EXPECT_EQ(DumpFile(path), before);
+    dm->CanWrite = nullptr;  // the file system's own answer again
+    EXPECT_TRUE(dm->Abrir_Banco_Dados());
 }
 
 // ---------------------------------------------------------------------------
 // Compaction
 
 TEST_F(DataModule, CompactionShrinksTheClosedFileKeepingItsRows) {
+    ASSERT_TRUE(CreateDatabaseFile(path));
     ASSERT_TRUE(dm->Abrir_Banco_Dados());
     dm->ADOConnection->BeginTrans();
     for (int i = 1; i <= 3000; ++i)
@@ -203,6 +249,7 @@ TEST_F(DataModule, CompactionShrinksTheClosedFileKeepingItsRows) {
 }
 
 TEST_F(DataModule, CompactionThatCannotRunLeavesTheFileAsItWas) {
+    ASSERT_TRUE(CreateDatabaseFile(path));
     ASSERT_TRUE(dm->Abrir_Banco_Dados());
     dm->ADOConnection->Execute("insert into cfop(id_cfop, descricao) values('5102', 'Venda')");
     dm->ADOConnection->Execute("delete from cfop");
@@ -242,6 +289,7 @@ TEST_F(DataModule, PathTheEngineReadsAsMemoryIsStillAFile) {
         ~Back() { std::filesystem::current_path(to); }
     } back{before};
     dm->Set_Var("nome_banco_dados", ":memory:");
+    ASSERT_TRUE(CreateDatabaseFile(":memory:"));
     ASSERT_TRUE(dm->Abrir_Banco_Dados());
     dm->ADOConnection->Execute("insert into cfop(id_cfop, descricao) values('5102', 'Venda')");
     dm->Fechar_Banco_Dados();

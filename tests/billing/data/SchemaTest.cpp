@@ -1,6 +1,7 @@
 #include "billing/data/Schema.h"
 #include "billing/data/SchemaUpgrade.h"
 
+#include "platform/rtl/Strings.h"
 #include "tests/billing/data/DataTestSupport.h"
 #include "tests/support/TestSupport.h"
 
@@ -33,6 +34,8 @@ std::string MakeVersion15(const testsupport::TempDir& dir) {
     db.Exec("DROP TABLE " + std::string(kKeyReservationTable));
     sqlite::AlterColumnType(db, "conta_corrente", "conta_dv", "text(1)");
     sqlite::AlterColumnType(db, "usuario", "Senha", "text(20)");
+    sqlite::AlterColumnType(db, "programa", "Descricao", "text(30)");
+    sqlite::AlterColumnType(db, "produto", "Id_Unidade_Medida", "text(2)");
     db.Exec("delete from programa where id_programa = 'NOTA225'");
     db.Exec("update versao set versao = '1.5'");
     db.Exec("insert into opcao(Impressora_Nota_Fiscal, Impressora_Relatorio, Ambiente) values('HP', 'Epson', "
@@ -41,7 +44,30 @@ std::string MakeVersion15(const testsupport::TempDir& dir) {
     db.Exec("insert into nota_fiscal(Id_Nota_Fiscal, Id_Serie_Documento, Id_Registro, Dados_Adicionais, "
             "Valor_Total_Nota) values(123, 1, '0010000123', 'obs', 99.5)");
     db.Exec("insert into usuario(id_usuario, nome, senha, inativo) values('ana', 'Ana', 'abc', 'Não')");
+    db.Exec("insert into produto(id_produto, id_unidade_medida) values('00001', 'KG')");
     return path;
+}
+
+// A database as release 1.8 left it: program descriptions of 30 characters,
+// the engine keeping the longer ones whole in the file all the same.
+std::string MakeVersion18(const testsupport::TempDir& dir, const char* descricao = "text(30)") {
+    std::string path = dir.file("v18.db");
+    EXPECT_TRUE(CreateDatabaseFile(path));
+    sqlite::Database db(path);
+    sqlite::AlterColumnType(db, "programa", "Descricao", descricao);
+    db.Exec("update versao set versao = '1.8'");
+    return path;
+}
+
+// Takes the file back to 1.1, without step 1.2's program codes, and makes
+// the insertion of "NOTA231" fail with raise(<how>); the file's dump then.
+std::string RefuseProgram231(const std::string& path, const std::string& how) {
+    sqlite::Database db(path);
+    db.Exec("update versao set versao = '1.1'");
+    db.Exec("delete from programa where id_programa in ('NOTA230', 'NOTA231', 'NOTA232')");
+    db.Exec("create trigger recusa before insert on programa when new.id_programa = 'NOTA231' "
+            "begin select raise(" + how + ", 'programa recusado'); end");
+    return Dump(db);
 }
 
 struct SchemaRow {
@@ -69,7 +95,7 @@ TEST(Schema, NewFileHoldsEveryTableAndColumn) {
     std::string path = dir.file("novo.db");
     ASSERT_TRUE(CreateDatabaseFile(path));
     sqlite::Database db(path);
-    EXPECT_EQ(SchemaVersion(db), "1.8");
+    EXPECT_EQ(SchemaVersion(db), "1.9");
     EXPECT_EQ(Scalar(db, "select count(*) from versao"), "1");
 
     std::vector<SchemaRow> expected = ExpectedSchema();
@@ -140,7 +166,7 @@ TEST(SchemaUpgrade, CurrentVersionRunsNothing) {
     std::string before = DumpFile(path);
     sqlite::Database db(path);
     UpgradeResult r = UpgradeSchema(db);
-    EXPECT_EQ(r.fromVersion, "1.8");
+    EXPECT_EQ(r.fromVersion, "1.9");
     EXPECT_EQ(r.stepsRun, 0);
     EXPECT_EQ(r.statementsRun, 0);
     EXPECT_EQ(r.repairs, 0);
@@ -153,9 +179,9 @@ TEST(SchemaUpgrade, FromVersion15ToCurrentInOneRun) {
     sqlite::Database db(path);
     UpgradeResult r = UpgradeSchema(db);
     EXPECT_EQ(r.fromVersion, "1.5");
-    EXPECT_EQ(r.toVersion, "1.8");
-    EXPECT_EQ(r.stepsRun, 3);
-    EXPECT_EQ(SchemaVersion(db), "1.8");
+    EXPECT_EQ(r.toVersion, "1.9");
+    EXPECT_EQ(r.stepsRun, 4);
+    EXPECT_EQ(SchemaVersion(db), "1.9");
     EXPECT_EQ(Scalar(db, "select count(*) from versao"), "1");
 
     for (const char* c : {"IA_Danfe", "IA_Boleto", "IA_Romaneio", "IA_Promissoria", "Impressora_Promissoria",
@@ -170,6 +196,8 @@ TEST(SchemaUpgrade, FromVersion15ToCurrentInOneRun) {
     EXPECT_EQ(sqlite::MapDeclaredType(ColumnType(db, "conta_corrente", "conta_dv")).size, 2);
     EXPECT_EQ(sqlite::MapDeclaredType(ColumnType(db, "opcao", "Impressora_Relatorio")).size, 100);
     EXPECT_EQ(sqlite::MapDeclaredType(ColumnType(db, "usuario", "Senha")).size, kPasswordColumnSize);
+    EXPECT_EQ(sqlite::MapDeclaredType(ColumnType(db, "programa", "Descricao")).size, kProgramDescriptionSize);
+    EXPECT_EQ(sqlite::MapDeclaredType(ColumnType(db, "produto", "Id_Unidade_Medida")).size, 3);
     EXPECT_TRUE(db.TableExists(kKeyReservationTable));
     EXPECT_EQ(Scalar(db, "select descricao from programa where id_programa = 'Nota225'"),
               "Manutenção Manual (Master)");
@@ -181,6 +209,7 @@ TEST(SchemaUpgrade, FromVersion15ToCurrentInOneRun) {
     EXPECT_EQ(Scalar(db, "select conta_dv from conta_corrente where id_conta_corrente = 1"), "7");
     EXPECT_EQ(Scalar(db, "select Valor_Total_Nota from nota_fiscal where Id_Nota_Fiscal = 123"), "99.5");
     EXPECT_EQ(Scalar(db, "select senha from usuario where id_usuario = 'ANA'"), "abc");
+    EXPECT_EQ(Scalar(db, "select id_unidade_medida from produto where id_produto = '00001'"), "KG");
     // Keys and collation survive too: a second invoice with the same key is refused.
     EXPECT_THROW(db.Exec("insert into nota_fiscal(Id_Nota_Fiscal, Id_Serie_Documento) values(123, 1)"),
                  ESQLiteError);
@@ -209,7 +238,7 @@ TEST(SchemaUpgrade, FailingStatementsAreSkippedOneByOne) {
     // Step 1.6 will find this column already there, and 1.7 its program...
     db.Exec("ALTER TABLE opcao ADD COLUMN Impressora_Danfe text(100)");
     UpgradeResult r = UpgradeSchema(db);
-    EXPECT_EQ(r.toVersion, "1.8");
+    EXPECT_EQ(r.toVersion, "1.9");
     EXPECT_GE(r.statementsIgnored, 1);
     // ...while the statements around it still ran.
     EXPECT_TRUE(HasColumn(db, "opcao", "Impressora_Promissoria"));
@@ -223,8 +252,8 @@ TEST(SchemaUpgrade, OldFileWithoutVersionRowGetsOne) {
     db.Exec("delete from versao");
     UpgradeResult r = UpgradeSchema(db);
     EXPECT_EQ(r.fromVersion, "1.0");
-    EXPECT_EQ(r.stepsRun, 8);
-    EXPECT_EQ(SchemaVersion(db), "1.8");
+    EXPECT_EQ(r.stepsRun, 9);
+    EXPECT_EQ(SchemaVersion(db), "1.9");
     EXPECT_EQ(Scalar(db, "select count(*) from versao"), "1");
     EXPECT_EQ(UpgradeSchema(db).stepsRun, 0);
 }
@@ -246,17 +275,9 @@ TEST(SchemaUpgrade, FileWithoutVersionTableFailsUntouched) {
 TEST(SchemaUpgrade, StepUndoneByTheEngineIsNotRecorded) {
     testsupport::TempDir dir;
     std::string path = MakeVersion15(dir);
-    std::string before;
-    {
-        sqlite::Database db(path);
-        db.Exec("update versao set versao = '1.1'");
-        db.Exec("delete from programa where id_programa in ('NOTA230', 'NOTA231', 'NOTA232')");
-        // Stands in for what a full disk or an I/O error can do half-way
-        // through a step: the engine drops the whole transaction.
-        db.Exec("create trigger falha before insert on programa when new.id_programa = 'NOTA231' "
-                "begin select raise(rollback, 'falha simulada'); end");
-        before = Dump(db);
-    }
+    // Stands in for what a full disk or an I/O error can do half-way
+    // through a step: the engine drops the whole transaction.
+    std::string before = RefuseProgram231(path, "rollback");
     sqlite::Database db(path);
     EXPECT_THROW(UpgradeSchema(db), Exception);
     EXPECT_FALSE(db.InTransaction());
@@ -283,4 +304,78 @@ TEST(SchemaUpgrade, StepThatCannotWriteIsNotRecorded) {
     EXPECT_FALSE(db.InTransaction());
     EXPECT_EQ(SchemaVersion(db), "1.5");
     EXPECT_EQ(Dump(db), before);
+}
+
+TEST(Schema, EveryBuiltInProgramDescriptionFitsItsColumn) {
+    testsupport::TempDir dir;
+    std::string path = dir.file("novo.db");
+    ASSERT_TRUE(CreateDatabaseFile(path));
+    sqlite::Database db(path);
+    const int size = sqlite::MapDeclaredType(ColumnType(db, "programa", "Descricao")).size;
+    // The longest one, 33 characters.
+    EXPECT_GE(size, Length(std::string("Inutiliza Faixa de Numeração NF-e")));
+    for (const ProgramDef& p : BuiltInPrograms()) EXPECT_LE(Length(std::string(p.descricao)), size) << p.id;
+}
+
+TEST(SchemaUpgrade, ProgramDescriptionsAreWidenedWithEveryRowWhole) {
+    testsupport::TempDir dir;
+    std::string path = MakeVersion18(dir);
+    sqlite::Database db(path);
+    db.Exec("insert into programa(id_programa, tipo, descricao) values('NOTA999', 'Outros', "
+            "'Trinta caracteres exatos aqui.')");
+    UpgradeResult r = UpgradeSchema(db);
+    EXPECT_EQ(r.fromVersion, "1.8");
+    EXPECT_EQ(r.toVersion, "1.9");
+    EXPECT_EQ(r.stepsRun, 1);
+    EXPECT_EQ(sqlite::MapDeclaredType(ColumnType(db, "programa", "Descricao")).size, kProgramDescriptionSize);
+    EXPECT_EQ(Scalar(db, "select descricao from programa where id_programa = 'NOTA231'"),
+              "Inutiliza Faixa de Numeração NF-e");
+    EXPECT_EQ(Scalar(db, "select descricao from programa where id_programa = 'NOTA999'"),
+              "Trinta caracteres exatos aqui.");
+    EXPECT_EQ(Scalar(db, "select count(*) from programa"), std::to_string(BuiltInPrograms().size() + 1));
+    // Still the key: a second row with the same code is refused.
+    EXPECT_THROW(db.Exec("insert into programa(id_programa) values('nota231')"), ESQLiteError);
+}
+
+TEST(SchemaUpgrade, AWiderDescriptionIsNeverNarrowed) {
+    testsupport::TempDir dir;
+    std::string path = MakeVersion18(dir, "text(80)");
+    sqlite::Database db(path);
+    const std::string longText(70, 'd');
+    db.Execute("update programa set descricao = :p where id_programa = 'NOTA231'", {"p"}, {longText});
+    UpgradeResult r = UpgradeSchema(db);
+    EXPECT_EQ(r.toVersion, "1.9");
+    EXPECT_EQ(r.statementsIgnored, 1);
+    EXPECT_EQ(sqlite::MapDeclaredType(ColumnType(db, "programa", "Descricao")).size, 80);
+    EXPECT_EQ(Scalar(db, "select descricao from programa where id_programa = 'NOTA231'"), longText);
+}
+
+TEST(SchemaUpgrade, AFailureThatIsNotAlreadyDoneStopsTheStep) {
+    testsupport::TempDir dir;
+    std::string path = MakeVersion15(dir);
+    // Something refuses the program code that is not there yet: no
+    // duplicate, so the step must not be recorded as made.
+    std::string before = RefuseProgram231(path, "abort");
+    {
+        sqlite::Database db(path);
+        EXPECT_THROW(UpgradeSchema(db), ESQLiteError);
+        EXPECT_FALSE(db.InTransaction());
+        EXPECT_EQ(SchemaVersion(db), "1.1");
+        EXPECT_EQ(Dump(db), before);
+    }
+    {
+        // A column whose type the rebuilt table cannot declare: step 1.8
+        // cannot widen the account check digit, and says so instead of
+        // recording a version the file does not have.
+        sqlite::Database db(path);
+        db.Exec("drop trigger recusa");
+        db.Exec("update versao set versao = '1.7'");
+        db.Exec("alter table conta_corrente add column Pagina hyperlink");
+        before = Dump(db);
+        EXPECT_THROW(UpgradeSchema(db), Exception);
+        EXPECT_FALSE(db.InTransaction());
+        EXPECT_EQ(SchemaVersion(db), "1.7");
+        EXPECT_EQ(sqlite::MapDeclaredType(ColumnType(db, "conta_corrente", "conta_dv")).size, 1);
+        EXPECT_EQ(Dump(db), before);
+    }
 }

@@ -4,6 +4,7 @@
 #include "platform/rtl/DateUtils.h"
 #include "platform/rtl/Strings.h"
 #include "tests/billing/data/DataTestSupport.h"
+#include "tests/cipher/Reference.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -28,6 +29,7 @@ protected:
         path = dir.file("fat.db");
         dm.Set_Var("nome_banco_dados", path);
         dm.Set_Var("id_usuario", "Admin");
+        CreateDatabaseFile(path);
         dm.Abrir_Banco_Dados();
         DefaultMessages().Clear();
     }
@@ -228,14 +230,33 @@ TEST_F(Services, UserLogRow) {
 // ---------------------------------------------------------------------------
 // Passwords
 
-TEST_F(Services, EncryptionRoundTripsAndEmptyStaysEmpty) {
-    for (const std::string& s : {std::string("TRUVE"), std::string("SENHA123"), std::string("AÇÃO"),
-                                 std::string("A"), std::string(20, 'Z')}) {
-        std::string enc = dm.Criptografa(s);
-        EXPECT_NE(enc, s);
-        EXPECT_EQ(dm.DeCriptografa(enc), s);
+// The stored form of a password, as the second implementation of the cipher
+// (tests/data/cipher/reference.py) worked it out under the program's pass
+// phrase: what a database of any installation holds for it.
+std::string ReferenceStoredForm(const std::string& password) {
+    for (const auto& f : cxtest::ReferenceLines("text"))
+        if (cxtest::FromHex(f[1]) == "BRISKO-TALV" && cxtest::FromHex(f[2]) == password) return f[3];
+    ADD_FAILURE() << "no reference for " << password;
+    return {};
+}
+
+TEST_F(Services, PasswordsAreStoredAsEveryInstallationStoresThem) {
+    // The default password, as a new database and every older one hold it.
+    EXPECT_EQ(dm.Criptografa("TRUVE"), "USjzVr0X0j4=");
+    EXPECT_EQ(dm.DeCriptografa("USjzVr0X0j4="), "TRUVE");
+    int checked = 0;
+    for (const auto& f : cxtest::ReferenceLines("text")) {
+        if (cxtest::FromHex(f[1]) != "BRISKO-TALV") continue;
+        const std::string plain = cxtest::FromHex(f[2]);
+        EXPECT_EQ(dm.Criptografa(plain), f[3]) << plain;
+        EXPECT_EQ(dm.DeCriptografa(f[3]), plain) << plain;
+        ++checked;
     }
-    EXPECT_EQ(dm.Criptografa("TRUVE"), dm.Criptografa("TRUVE")) << "same key for every installation";
+    EXPECT_GE(checked, 6);
+    // Lengths across the block boundaries come back whole.
+    for (int n : {1, 7, 8, 9, 20})
+        EXPECT_EQ(dm.DeCriptografa(dm.Criptografa(std::string(static_cast<std::size_t>(n), 'Z'))),
+                  std::string(static_cast<std::size_t>(n), 'Z'));
     EXPECT_EQ(dm.DeCriptografa(""), "");
     EXPECT_THROW(dm.DeCriptografa("não é base64"), Exception);
 }
@@ -245,7 +266,7 @@ TEST_F(Services, StoredPasswordsAreNeverCut) {
     EXPECT_EQ(dm.EncryptPassword("abcdefgh").size(), 24u);
     EXPECT_EQ(dm.EncryptPassword(std::string(15, 'x')).size(), 24u);
     std::string twenty = dm.EncryptPassword("minha senha é longa!");
-    EXPECT_EQ(twenty.size(), 32u);
+    EXPECT_EQ(twenty, ReferenceStoredForm("MINHA SENHA É LONGA!"));
     TSQLQuery q(nullptr);
     q.SetConnection(dm.ADOConnection);
     q.SetSQL("select * from usuario");
@@ -268,11 +289,14 @@ TEST_F(Services, PasswordsCompareInUpperCaseAccentsIncluded) {
     EXPECT_FALSE(dm.PasswordMatches("truv", admin));
     EXPECT_FALSE(dm.PasswordMatches("", admin));
 
-    EXPECT_EQ(dm.EncryptPassword("josé"), dm.Criptografa("JOSÉ"));
-    EXPECT_TRUE(dm.PasswordMatches("JOSÉ", dm.EncryptPassword("josé")));
+    EXPECT_EQ(dm.EncryptPassword("josé"), ReferenceStoredForm("JOSÉ"));
+    EXPECT_EQ(dm.EncryptPassword("senha ção"), "Vj/oSLk3FfhKeqYA+BfSOg==");
+    EXPECT_TRUE(dm.PasswordMatches("JOSÉ", ReferenceStoredForm("JOSÉ")));
+    EXPECT_TRUE(dm.PasswordMatches("josé", ReferenceStoredForm("JOSÉ")));
+    EXPECT_FALSE(dm.PasswordMatches("jose", ReferenceStoredForm("JOSÉ")));
     // Older files hold passwords upper-cased in a to z only.
-    EXPECT_TRUE(dm.PasswordMatches("josé", dm.Criptografa("JOSé")));
-    EXPECT_TRUE(dm.PasswordMatches("JOSÉ", dm.Criptografa("JOSé")));
+    EXPECT_TRUE(dm.PasswordMatches("josé", ReferenceStoredForm("JOSé")));
+    EXPECT_TRUE(dm.PasswordMatches("JOSÉ", ReferenceStoredForm("JOSé")));
     // An empty stored password opens with an empty one and nothing else.
     EXPECT_TRUE(dm.PasswordMatches("", ""));
     EXPECT_FALSE(dm.PasswordMatches("x", ""));
@@ -354,17 +378,27 @@ TEST_F(Services, WebSiteWithoutABrowserSaysSo) {
     EXPECT_EQ(box.icon, MessageIcon::Error);
 }
 
-TEST_F(Services, PasswordTooLongToStoreWholeIsRefused) {
-    // The longest password whose stored form fits the column...
-    std::string longest = dm.EncryptPassword(std::string(47, 'x'));
-    EXPECT_LE(longest.size(), static_cast<std::size_t>(kPasswordColumnSize));
-    EXPECT_TRUE(dm.PasswordMatches(std::string(47, 'x'), longest));
-    // ...and one more character: its stored form would be cut by the
-    // column, and no typed password would open it again.
-    EXPECT_THROW(dm.EncryptPassword(std::string(48, 'x')), EDatabaseError);
-    // Accented letters count one each, as the cipher stores them.
-    EXPECT_NO_THROW(dm.EncryptPassword(std::string(41, 'x') + "çççççç"));
-    EXPECT_THROW(dm.EncryptPassword(std::string(42, 'x') + "çççççç"), EDatabaseError);
-    // Typing one at the login is a wrong password, not an error.
-    EXPECT_FALSE(dm.PasswordMatches(std::string(48, 'x'), longest));
+TEST_F(Services, PasswordsAreTwentyCharactersAtMostAndNeverBlank) {
+    // Twenty, as the login's edit takes them; accented letters count one each.
+    const std::string twenty = std::string(14, 'x') + "çççççç";
+    ASSERT_EQ(Length(twenty), 20);
+    std::string stored = dm.EncryptPassword(twenty);
+    EXPECT_LE(stored.size(), static_cast<std::size_t>(kPasswordColumnSize));
+    EXPECT_TRUE(dm.PasswordMatches(twenty, stored));
+    EXPECT_EQ(dm.PasswordRefusal(twenty), "");
+    // One more is refused with the message the forms show.
+    EXPECT_EQ(dm.PasswordRefusal(twenty + "x"), "A senha deve ter no máximo 20 caracteres.");
+    try {
+        dm.EncryptPassword(twenty + "x");
+        ADD_FAILURE() << "stored";
+    } catch (const EDatabaseError& e) {
+        EXPECT_EQ(e.Message(), "A senha deve ter no máximo 20 caracteres.");
+    }
+    // A blank one would leave the user with a password the login never takes.
+    for (const std::string& blank : {std::string(), std::string("   ")}) {
+        EXPECT_EQ(dm.PasswordRefusal(blank), "A senha não pode ficar em branco.");
+        EXPECT_THROW(dm.EncryptPassword(blank), EDatabaseError);
+    }
+    // Typing a longer one at the login is a wrong password, not an error.
+    EXPECT_FALSE(dm.PasswordMatches(std::string(48, 'x'), stored));
 }

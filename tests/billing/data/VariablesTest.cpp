@@ -99,6 +99,19 @@ TEST_F(Variables, StartReadsTheDatabaseAndLastUserFromTheIni) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("faturamento.db")));
 }
 
+TEST_F(Variables, ADatabaseGoneFromBesideTheProgramIsNotMadeAgain) {
+    dm.LoadStartupFiles(FilesIn(dir));  // the first start makes it
+    std::string database = dir.file("faturamento.db");
+    ASSERT_TRUE(std::filesystem::exists(database));
+    std::filesystem::remove(database);
+    // The next start: the INI is there, so a missing database is the
+    // login's to report, never replaced by an empty one.
+    Tdmdb next(nullptr);
+    next.LoadStartupFiles(FilesIn(dir));
+    EXPECT_EQ(next.Get_Var("nome_banco_dados"), database);
+    EXPECT_FALSE(std::filesystem::exists(database));
+}
+
 TEST_F(Variables, IniWithoutTheSectionKeepsTheValues) {
     std::string ini = dir.file("f.ini");
     testsupport::WriteAll(ini, "[Outra]\nDatabase=/nao/usar.db\n");

@@ -3,14 +3,22 @@
 // folder opened by the program's data module, the data services' messages
 // routed to a dialog script that fails the test on any box nobody expected,
 // and small helpers to add users and read rows back.
+#include <memory>
 #include <string>
 
+#include <functional>
+#include <memory>
+
 #include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
 #include <QWidget>
 #include <gtest/gtest.h>
 
+#include "billing/data/Schema.h"
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
+#include "billing/forms/Nota220.h"
 #include "platform/db/SQLiteDatabase.h"
 #include "platform/rtl/Strings.h"
 #include "platform/ui/Dialogs.h"
@@ -28,6 +36,38 @@ inline void Pump() {
     for (int i = 0; i < 3; ++i) Application->ProcessMessages();
 }
 
+// The program's own Qt boxes in place of the script while it lives, so that
+// a test answers them as a user would (keys, the box's close button).
+class RealBoxes {
+public:
+    RealBoxes() : script_(ui::SetDialogService(nullptr)) {}
+    ~RealBoxes() { ui::SetDialogService(script_); }
+    RealBoxes(const RealBoxes&) = delete;
+    RealBoxes& operator=(const RealBoxes&) = delete;
+
+    // Runs Action on the next message box once it is up (it runs its own
+    // event loop); a box that never comes leaves nothing behind.
+    void WhenShown(std::function<void(QMessageBox*)> Action) {
+        pending_ = std::make_unique<QObject>();
+        action_ = std::move(Action);
+        poll_ = [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr) {
+                QTimer::singleShot(0, pending_.get(), poll_);  // not up yet
+                return;
+            }
+            action_(box);
+        };
+        QTimer::singleShot(0, pending_.get(), poll_);
+    }
+
+private:
+    ui::DialogService* script_;
+    std::unique_ptr<QObject> pending_;  // its timers die with it
+    std::function<void(QMessageBox*)> action_;
+    std::function<void()> poll_;
+};
+
 class Session : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -41,6 +81,7 @@ protected:
         dmdb->Set_Var("id_usuario", "Admin");
         dmdb->Set_Var("nome_aplicativo", "Quillmar OSKE 1.44 [Faturamento]");
         dmdb->Set_Var("mascara_produto", "#.##.###.###;0; ");
+        billing::data::CreateDatabaseFile(database);
         dmdb->Abrir_Banco_Dados();
     }
     void TearDown() override {
@@ -61,6 +102,18 @@ protected:
         dmdb->ADOConnection->Execute("insert into usuario_programa(id_usuario, id_programa) values(:pu, :pp)",
                                      {{"pu", Variant(User)}, {"pp", Variant(Program)}});
     }
+    // Whether the login form lets this user in with this password (any box
+    // it shows counts as a refusal).
+    bool LoginAccepts(const std::string& User, const std::string& Password) {
+        TfrmNota220 login(nullptr);
+        login.FormShow(&login);
+        login.tbTemp->FieldByName("Id_Usuario")->SetAsString(User);
+        login.tbTemp->FieldByName("Senha")->SetAsString(Password);
+        ui::ScriptedDialogs quiet([](const std::string&) {});
+        quiet.Answer(mrOk);
+        login.btnOkClick(nullptr);
+        return quiet.Pending() == 1 && login.ModalResult() == mrOk;
+    }
     // The first column of the first row, "" when none (or null).
     std::string Scalar(const std::string& Sql) {
         sqlite::Statement st(dmdb->ADOConnection->Database(), Sql);
@@ -73,6 +126,25 @@ protected:
     std::string database;
     Tdmdb* module = nullptr;
     Dialogs dialogs;
+};
+
+// A session with an MDI frame as the main form, shown, so that register
+// forms open as its children and run their OnShow.
+class MdiSession : public Session {
+protected:
+    void SetUp() override {
+        Session::SetUp();
+        frame = std::make_unique<TForm>(nullptr);
+        frame->SetFormStyle(fsMDIForm);
+        Application->SetMainForm(frame.get());
+        frame->Show();
+    }
+    void TearDown() override {
+        Application->SetMainForm(nullptr);
+        frame.reset();
+        Session::TearDown();
+    }
+    std::unique_ptr<TForm> frame;
 };
 
 }  // namespace billtest

@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include "billing/forms/Nota220.h"
+#include "platform/db/DB.h"
 #include "platform/rtl/IniFiles.h"
 #include "tests/billing/forms/BillingFixture.h"
 
@@ -52,12 +53,32 @@ TEST_F(Login, AdminWithTheDefaultPasswordInAnyCaseGetsIn) {
     EXPECT_TRUE(AnsiSameText(ini.ReadString("Database", "User", ""), "Admin"));
 }
 
-TEST_F(Login, AWrongPasswordIsRefusedAndTheFormStays) {
+TEST_F(Login, AWrongPasswordIsRefusedAndThePasswordIsClearedForRetyping) {
     Fill("Admin", "errada");
+    form->SetActiveControl(form->btnOk);  // the user clicked OK
     dialogs.Expect("A senha está incorreta.", mrOk, "Atenção");
     form->btnOkClick(nullptr);
     EXPECT_EQ(form->ModalResult(), mrNone);
-    EXPECT_EQ(form->tbTemp->FieldByName("Senha")->AsString(), "errada");
+    EXPECT_EQ(form->tbTemp->FieldByName("Senha")->AsString(), "");
+    EXPECT_EQ(form->dbeSenha->Text(), "");
+    EXPECT_EQ(form->ActiveControl(), form->dbeSenha);
+    EXPECT_EQ(form->tbTemp->FieldByName("Id_Usuario")->AsString(), "Admin");  // the user stays
+}
+
+TEST_F(Login, APasswordOfTwentyCharactersOpensAndALongerOneIsRefusedWithAMessage) {
+    const std::string twenty = "abcdefghij0123456789";
+    AddUser("rita", twenty);
+    EXPECT_TRUE(LoginAccepts("rita", twenty));
+    // One more character: said so, not taken for a wrong password.
+    Fill("rita", twenty + "x");
+    form->SetActiveControl(form->btnOk);
+    dialogs.Expect("A senha deve ter no máximo 20 caracteres.", mrOk, "Atenção");
+    form->btnOkClick(nullptr);
+    EXPECT_EQ(form->ModalResult(), mrNone);
+    EXPECT_EQ(form->ActiveControl(), form->dbeSenha);
+    // The edit takes what is typed whole, so the check sees all of it.
+    form->dbeSenha->SetText(twenty + "xyz");
+    EXPECT_EQ(form->PasswordText(), twenty + "xyz");
 }
 
 TEST_F(Login, AnUnknownUserIsRefused) {
@@ -77,23 +98,68 @@ TEST_F(Login, EmptyUserAndEmptyPasswordAreAskedFor) {
     EXPECT_EQ(form->ModalResult(), mrNone);
 }
 
-TEST_F(Login, AMissingDatabaseIsRefusedBeforeAnyUserCheck) {
+TEST_F(Login, AMissingDatabaseIsRefusedBeforeAnyUserCheckAndNeverMadeUp) {
     std::string missing = dir.file("outro.db");
     Fill("ninguem", "x", missing);
-    dialogs.Expect("O Banco de Dados de Faturamento do OSKE \"" + missing + "\" não foi encontrado.", mrOk,
+    dialogs.Expect("O Banco de Dados de Faturamento do OSKE \"" + missing + "\" não foi encontrado.", mrNo,
                    "Atenção");
     EXPECT_THROW(form->btnOkClick(nullptr), EAbort);
+    EXPECT_EQ(dialogs.Shown().back().buttons, mbYesNo);  // the chooser is offered
+    EXPECT_FALSE(std::filesystem::exists(missing));
+
+    // The program's own database, gone from beside it, is not made again
+    // either: an empty one would look like the data were lost.
+    dmdb->Fechar_Banco_Dados();
+    std::filesystem::remove(database);
+    Fill("Admin", "truve", database);
+    dialogs.Expect("\"" + database + "\" não foi encontrado.", mrNo, "Atenção");
+    EXPECT_THROW(form->btnOkClick(nullptr), EAbort);
+    EXPECT_FALSE(std::filesystem::exists(database));
+    EXPECT_EQ(form->ModalResult(), mrNone);
+}
+
+TEST_F(Login, AMissingDatabaseIsReplacedThroughTheChooser) {
+    std::string missing = dir.file("sumido.db");
+    std::string other = dir.file("outro.db");
+    billing::data::CreateDatabaseFile(other);
+    Fill("Admin", "truve", missing);
+    dialogs.Expect("\"" + missing + "\" não foi encontrado.", mrYes, "Atenção");
+    bool chooserShown = false;
+    QTimer::singleShot(0, qApp, [&] {
+        for (int i = 0; i < Screen->FormCount(); ++i) {
+            auto* chooser = dynamic_cast<TfrmSelecionarBancoDados*>(Screen->Forms(i));
+            if (chooser == nullptr || !chooser->Modal()) continue;
+            chooserShown = true;
+            EXPECT_EQ(chooser->dbeDatabase->Text(), missing);
+            chooser->dbeDatabase->SetText(other);
+            chooser->Button1->Click();
+        }
+    });
+    form->btnOkClick(nullptr);
+    EXPECT_TRUE(chooserShown);
+    EXPECT_EQ(form->ModalResult(), mrOk);
+    EXPECT_EQ(dmdb->Get_Var("nome_banco_dados"), other);
+    EXPECT_EQ(dmdb->ADOConnection->DatabaseName(), other);
+    EXPECT_EQ(form->tbTemp->FieldByName("Database")->AsString(), other);
     EXPECT_FALSE(std::filesystem::exists(missing));
 }
 
-TEST_F(Login, TheProgramsOwnDatabaseIsCreatedOnAFreshMachine) {
-    std::string fresh = dir.file("novo.db");
-    form->SetDefaultDatabase(fresh);
-    Fill("Admin", "TRUVE", fresh);
-    form->btnOkClick(nullptr);
-    EXPECT_EQ(form->ModalResult(), mrOk);
-    EXPECT_TRUE(std::filesystem::exists(fresh));
-    EXPECT_EQ(dmdb->Get_Var("nome_banco_dados"), fresh);
+TEST_F(Login, ADatabaseInAFolderTheProgramCannotWriteIsReportedAndLeftAsItIs) {
+    std::filesystem::create_directories(dir.file("somente"));
+    std::string locked = dir.file("somente/fat.db");
+    billing::data::CreateDatabaseFile(locked);
+    std::string before = testsupport::ReadAll(locked);
+    dmdb->CanWrite = [&](const std::string& Path) { return Path != dir.file("somente"); };
+    Fill("Admin", "truve", locked);
+    try {
+        form->btnOkClick(nullptr);
+        ADD_FAILURE() << "opened";
+    } catch (const EDatabaseError& e) {
+        EXPECT_NE(e.Message().find("somente leitura"), std::string::npos) << e.Message();
+        EXPECT_NE(e.Message().find(locked), std::string::npos) << e.Message();
+    }
+    EXPECT_EQ(form->ModalResult(), mrNone);
+    EXPECT_EQ(testsupport::ReadAll(locked), before);
 }
 
 TEST_F(Login, AccentedPasswordsWorkWhateverCaseTheyAreTypedIn) {
@@ -127,17 +193,18 @@ TEST_F(Login, ShownModallyOkAndCancelEndTheLoop) {
     EXPECT_EQ(g->ShowModal(), mrOk);
 }
 
-TEST_F(Login, TheDatabaseChooserAcceptsOnlyAFileThatExists) {
+TEST_F(Login, TheDatabaseChooserAcceptsAFileThatExistsOrMakesANewOneWhenAsked) {
     TfrmSelecionarBancoDados chooser(nullptr);
     chooser.FormShow(&chooser);
     EXPECT_EQ(chooser.dbeDatabase->Text(), database);
 
     std::string missing = dir.file("sumido.db");
     chooser.dbeDatabase->SetText(missing);
-    dialogs.Expect("O Banco de Dados \"" + missing + "\" não foi encontrado !", mrOk, "Atenção");
+    dialogs.Expect("O Banco de Dados \"" + missing + "\" não foi encontrado !", mrNo, "Atenção");
     chooser.Button1Click(nullptr);
     EXPECT_EQ(chooser.ModalResult(), mrNone);
     EXPECT_EQ(dmdb->Get_Var("nome_banco_dados"), database);
+    EXPECT_FALSE(std::filesystem::exists(missing));
 
     std::string other = dir.file("outro.db");
     testsupport::WriteAll(other, "");
@@ -145,6 +212,28 @@ TEST_F(Login, TheDatabaseChooserAcceptsOnlyAFileThatExists) {
     chooser.Button1Click(nullptr);
     EXPECT_EQ(chooser.ModalResult(), mrOk);
     EXPECT_EQ(dmdb->Get_Var("nome_banco_dados"), other);
+
+    // Asked for, a new database is made at the typed name, ready to open.
+    TfrmSelecionarBancoDados again(nullptr);
+    std::string fresh = dir.file("novo.db");
+    again.dbeDatabase->SetText(fresh);
+    dialogs.Expect("O Banco de Dados \"" + fresh + "\" não foi encontrado !", mrYes, "Atenção");
+    again.Button1Click(nullptr);
+    EXPECT_EQ(again.ModalResult(), mrOk);
+    EXPECT_EQ(dmdb->Get_Var("nome_banco_dados"), fresh);
+    sqlite::Database made(fresh);
+    sqlite::Statement st(made, "select versao from versao");
+    ASSERT_TRUE(st.Step());
+    EXPECT_EQ(st.ColumnText(0), billing::data::kSchemaVersion);
+
+    // A name that cannot be made is explained, and the chooser stays.
+    TfrmSelecionarBancoDados third(nullptr);
+    std::string impossible = dir.file("nao/existe/novo.db");
+    third.dbeDatabase->SetText(impossible);
+    dialogs.Expect("não foi encontrado !", mrYes, "Atenção");
+    dialogs.Expect("Não foi possível criar o Banco de Dados", mrOk, "Erro");
+    third.Button1Click(nullptr);
+    EXPECT_EQ(third.ModalResult(), mrNone);
 }
 
 TEST_F(Login, EscGivesUpTheLoginAsCancelarDoes) {

@@ -1,4 +1,5 @@
 // The lock screen, the password change and the password prompt.
+#include <QScreen>
 #include <QTimer>
 
 #include "billing/forms/InformaSenha.h"
@@ -15,21 +16,6 @@ protected:
         Session::SetUp();
         AddUser("ana", "velha");
         dmdb->Set_Var("id_usuario", "ana");
-    }
-    // Whether the login accepts this user and password.
-    bool LoginAccepts(const std::string& User, const std::string& Password) {
-        TfrmNota220 login(nullptr);
-        login.FormShow(&login);
-        login.tbTemp->FieldByName("Id_Usuario")->SetAsString(User);
-        login.tbTemp->FieldByName("Senha")->SetAsString(Password);
-        if (login.ModalResult() == mrNone) {
-            ui::ScriptedDialogs quiet([](const std::string&) {});
-            quiet.Answer(mrOk);
-            login.btnOkClick(nullptr);
-            bool refused = quiet.Pending() == 0;
-            if (refused) return false;
-        }
-        return login.ModalResult() == mrOk;
     }
 };
 
@@ -76,6 +62,37 @@ TEST_F(Passwords, TheLockNamesAUserThatNoLongerExists) {
     EXPECT_THROW(lock.Valida_Senha(), EAbort);
 }
 
+TEST_F(Passwords, TheLockCannotBeMinimisedOrMovedAsideAndCoversTheScreen) {
+    TfrmNota224 lock(nullptr);
+    QRect screen;
+    bool checked = false;
+    QTimer::singleShot(0, qApp, [&] {
+        QWidget* w = lock.Widget()->window();
+        Qt::WindowFlags flags = w->windowFlags();
+        EXPECT_TRUE(flags.testFlag(Qt::FramelessWindowHint));  // no title bar to drag or buttons to press
+        EXPECT_TRUE(flags.testFlag(Qt::WindowStaysOnTopHint));
+        EXPECT_FALSE(flags.testFlag(Qt::WindowMinimizeButtonHint));
+        screen = w->screen()->geometry();
+        EXPECT_TRUE(w->isMaximized());
+
+        w->showMinimized();  // as the window manager's keys would
+        billtest::Pump();
+        EXPECT_FALSE(w->isMinimized());
+        EXPECT_TRUE(w->isMaximized());
+
+        w->showNormal();
+        w->move(screen.x() + 300, screen.y() + 200);
+        billtest::Pump();
+        EXPECT_TRUE(w->isMaximized());
+        EXPECT_TRUE(w->geometry().contains(QRect(screen.x() + 1, screen.y() + 1, 1, 1)));
+        checked = true;
+        lock.edtSenha->SetText("VELHA");
+        lock.Button1->Click();
+    });
+    EXPECT_EQ(lock.ShowModal(), mrOk);
+    EXPECT_TRUE(checked);
+}
+
 TEST_F(Passwords, AChangedPasswordOpensTheLoginInAnyCase) {
     auto* change = new TFrmNota223(nullptr);
     change->FormShow(change);
@@ -86,9 +103,43 @@ TEST_F(Passwords, AChangedPasswordOpensTheLoginInAnyCase) {
     dialogs.Expect("Sua senha foi alterada com sucesso.", mrOk, "Sucesso");
     change->btnOkClick(nullptr);
     billtest::Pump();  // the form frees itself
-    EXPECT_EQ(Scalar("select senha from usuario where id_usuario = 'ana'"), dmdb->EncryptPassword("MAÇÃ"));
+    // "MAÇÃ" stored, as the second implementation of the cipher
+    // (tests/data/cipher/reference.py) encrypts it.
+    EXPECT_EQ(Scalar("select senha from usuario where id_usuario = 'ana'"), "SDthw/gX0j8=");
     EXPECT_TRUE(LoginAccepts("ana", "maçã"));
     EXPECT_FALSE(LoginAccepts("ana", "velha"));
+}
+
+TEST_F(Passwords, TheChangeTakesTwentyCharactersAndRefusesMoreOrNothing) {
+    const std::string twenty = "vinte caracteres ok!";
+    ASSERT_EQ(Length(twenty), 20);
+    std::string before = Scalar("select senha from usuario where id_usuario = 'ana'");
+    TFrmNota223 change(nullptr);
+    change.edtAtual->SetText("velha");
+
+    // Twenty-one, accented letters counting one each: said so, nothing stored.
+    change.edtNova->SetText("vinte e um caracterés");
+    change.edtRedigita->SetText("vinte e um caracterés");
+    dialogs.Expect("A senha deve ter no máximo 20 caracteres.", mrOk, "Senha Incorreta");
+    EXPECT_THROW(change.btnOkClick(nullptr), EAbort);
+    EXPECT_EQ(Scalar("select senha from usuario where id_usuario = 'ana'"), before);
+
+    // Empty, or blanks only: the user would be left without a password the
+    // login takes.
+    for (const char* blank : {"", "   "}) {
+        change.edtNova->SetText(blank);
+        change.edtRedigita->SetText(blank);
+        dialogs.Expect("A senha não pode ficar em branco.", mrOk, "Senha Incorreta");
+        EXPECT_THROW(change.btnOkClick(nullptr), EAbort);
+    }
+    EXPECT_EQ(Scalar("select senha from usuario where id_usuario = 'ana'"), before);
+
+    change.edtNova->SetText(twenty);
+    change.edtRedigita->SetText(twenty);
+    dialogs.Expect("Sua senha foi alterada com sucesso.", mrOk, "Sucesso");
+    change.btnOkClick(nullptr);
+    EXPECT_TRUE(LoginAccepts("ana", twenty));
+    EXPECT_FALSE(LoginAccepts("ana", twenty + "!"));
 }
 
 TEST_F(Passwords, TheChangeRefusesEachMistakeWithItsOwnMessage) {

@@ -1,4 +1,5 @@
 // The lookup grid and its find dialog.
+#include <QTableView>
 #include <QTimer>
 
 #include "billing/forms/Pesquisa.h"
@@ -15,6 +16,21 @@ protected:
         AddUser("caio", "1");
         AddUser("Bruno", "1");
     }
+    // The find dialog over the users ordered by id, on the first row.
+    struct FindOverUsers {
+        explicit FindOverUsers(const std::string& Default) {
+            query.SetConnection(dmdb->ADOConnection);
+            query.SetSQL("select id_usuario, nome from usuario order by id_usuario");
+            query.Open();
+            query.First();
+            find.dsMain->SetDataSet(&query);
+            find.CampoDefault = Default;
+            find.FormShow(&find);
+        }
+        std::string Current() { return query.FieldByName("id_usuario")->AsString(); }
+        TSQLQuery query{nullptr};
+        TfrmLocalizar find{nullptr};
+    };
     // Runs Action on the lookup grid once it is up.
     void WhenShown(std::function<void(TfrmPesquisa*)> Action) {
         QTimer::singleShot(0, qApp, [Action] {
@@ -72,28 +88,63 @@ TEST_F(Lookups, TypingALetterOpensTheFindDialogWithThatLetter) {
 }
 
 TEST_F(Lookups, WholeFieldAndCaseSensitiveFindOnlyExactValues) {
-    TSQLQuery query(nullptr);
-    query.SetConnection(dmdb->ADOConnection);
-    query.SetSQL("select id_usuario, nome from usuario order by id_usuario");
-    query.Open();
-    query.First();
-    TfrmLocalizar find(nullptr);
-    find.dsMain->SetDataSet(&query);
-    find.CampoDefault = "id_usuario";
-    find.FormShow(&find);
-    EXPECT_EQ(find.cbFields->Text(), query.FieldByName("id_usuario")->DisplayLabel());
-    find.cbCoincidir->SetItemIndex(1);  // Campo Inteiro
-    find.chkMaiscula->SetChecked(true);
-    find.edtLocalizar->SetText("bruno");
-    find.btnOkClick(nullptr);
-    EXPECT_EQ(query.FieldByName("id_usuario")->AsString(), "Admin");  // not found: stays
-    find.edtLocalizar->SetText("Bruno");
-    find.btnOkClick(nullptr);
-    EXPECT_EQ(query.FieldByName("id_usuario")->AsString(), "Bruno");
-    // Partial and case-insensitive: the start of the value is enough.
-    find.cbCoincidir->SetItemIndex(0);
-    find.chkMaiscula->SetChecked(false);
-    find.edtLocalizar->SetText("CA");
-    find.btnOkClick(nullptr);
-    EXPECT_EQ(query.FieldByName("id_usuario")->AsString(), "caio");
+    FindOverUsers f("id_usuario");
+    EXPECT_EQ(f.find.cbFields->Text(), f.query.FieldByName("id_usuario")->DisplayLabel());
+    f.find.cbCoincidir->SetItemIndex(1);  // Campo Inteiro
+    f.find.chkMaiscula->SetChecked(true);
+    f.find.edtLocalizar->SetText("bruno");
+    dialogs.Expect("\"bruno\" não foi encontrado", mrOk, "Localizar");
+    f.find.btnOkClick(nullptr);
+    EXPECT_EQ(f.Current(), "Admin");  // not found: stays
+    f.find.edtLocalizar->SetText("Bruno");
+    f.find.btnOkClick(nullptr);
+    EXPECT_EQ(f.Current(), "Bruno");
+    // Any part and case-insensitive.
+    f.find.cbCoincidir->SetItemIndex(0);
+    f.find.chkMaiscula->SetChecked(false);
+    f.find.edtLocalizar->SetText("CA");
+    f.find.btnOkClick(nullptr);
+    EXPECT_EQ(f.Current(), "caio");
+}
+
+TEST_F(Lookups, AnyPartOfTheFieldFindsTheTextInTheMiddleAndNothingFoundIsSaid) {
+    dmdb->ADOConnection->Execute("update usuario set nome = 'Maria da Conceição' where id_usuario = 'caio'");
+    FindOverUsers f("nome");
+    EXPECT_EQ(f.find.cbCoincidir->Text(), "Qualquer parte do Campo");
+    f.find.edtLocalizar->SetText("Conce");
+    f.find.btnOkClick(nullptr);
+    EXPECT_EQ(f.Current(), "caio");
+    // Whatever case, accented letters included.
+    f.query.First();
+    f.find.edtLocalizar->SetText("CONCEIÇÃO");
+    f.find.btnOkClick(nullptr);
+    EXPECT_EQ(f.Current(), "caio");
+
+    // Nothing found: said, and the row stays.
+    f.query.First();
+    f.find.edtLocalizar->SetText("Xavier");
+    dialogs.Expect("\"Xavier\" não foi encontrado em \"Nome\".", mrOk, "Localizar");
+    f.find.btnOkClick(nullptr);
+    EXPECT_EQ(f.Current(), "Admin");
+    // The whole field must match under "Campo Inteiro".
+    f.find.cbCoincidir->SetItemIndex(1);
+    f.find.edtLocalizar->SetText("Conceição");
+    dialogs.Expect("não foi encontrado", mrOk, "Localizar");
+    f.find.btnOkClick(nullptr);
+    EXPECT_EQ(f.Current(), "Admin");
+}
+
+TEST_F(Lookups, TheGridAlternatesItsRowColourAndTakesOnlyWholeWidths) {
+    WhenShown([](TfrmPesquisa* f) {
+        EXPECT_TRUE(f->dbGrid->AlternatingRowColor());
+        EXPECT_TRUE(f->dbGrid->View()->alternatingRowColors());
+        TDataSet* data = f->dsMain->DataSet();
+        EXPECT_EQ(data->FieldByName("id_usuario")->DisplayWidth(), 15);
+        EXPECT_EQ(data->FieldByName("nome")->DisplayWidth(), 40);
+        EXPECT_EQ(data->FieldByName("inativo")->DisplayWidth(), 3);
+        f->BitBtn2Click(nullptr);
+    });
+    // A width that is not a whole number leaves the field's own.
+    billing::forms::Pesquisa({"Usuario", "select id_usuario, nome, inativo from usuario", "id_usuario", "nome"},
+                             {"id_usuario;Usuario;;15", "nome;Nome;;12abc", "inativo;Inativo;;7.5"});
 }

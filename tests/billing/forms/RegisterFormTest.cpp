@@ -2,6 +2,8 @@
 // edit, save, cancel and delete through the record buttons, the checks
 // listed in one box, duplicate keys, a delete refused while referenced, the
 // save question on closing and a lookup's description panel.
+#include <QTest>
+
 #include "billing/forms/RegisterForm.h"
 #include "tests/billing/forms/BillingFixture.h"
 
@@ -53,25 +55,18 @@ public:
     std::string chosen;
 };
 
-class Register : public billtest::Session {
+class Register : public billtest::MdiSession {
 protected:
     void SetUp() override {
-        Session::SetUp();
-        frame = std::make_unique<TForm>(nullptr);
-        frame->SetFormStyle(fsMDIForm);
-        Application->SetMainForm(frame.get());
-        frame->Show();  // children show (and run their OnShow) inside a shown frame
+        MdiSession::SetUp();
         form = new TfrmUnidades(nullptr);
         form->DoCreate();
         form->Show();
     }
     void TearDown() override {
         delete form;
-        Application->SetMainForm(nullptr);
-        frame.reset();
-        Session::TearDown();
+        MdiSession::TearDown();
     }
-    std::unique_ptr<TForm> frame;
     TfrmUnidades* form = nullptr;
 };
 
@@ -173,6 +168,45 @@ TEST_F(Register, ClosingAndSavingARowThatFailsItsChecksKeepsTheFormOpen) {
     EXPECT_EQ(action, caNone);
     EXPECT_EQ(form->qry->State(), dsInsert);
     form->qry->Cancel();
+}
+
+TEST_F(Register, CancellingTheSaveQuestionKeepsTheFormAndItsRowAsTheyWere) {
+    form->btnInsert->Click();
+    form->qry->FieldByName("Id_Unidade_Medida")->SetAsString("LT");
+    form->qry->FieldByName("Descricao")->SetAsString("Litro");
+    TCloseAction action = caHide;
+    dialogs.Expect("Deseja salvar as alterações ?", mrCancel, "Salvar");
+    form->FormClose(form, action);
+    EXPECT_EQ(dialogs.Shown().back().buttons, mbYesNoCancel);
+    EXPECT_EQ(action, caNone);
+    EXPECT_EQ(form->qry->State(), dsInsert);
+    EXPECT_EQ(form->qry->FieldByName("Descricao")->AsString(), "Litro");
+    EXPECT_EQ(form->dbeDescricao->Color(), clWindow);  // still the edit look
+    dialogs.Expect("Deseja salvar as alterações ?", mrCancel, "Salvar");
+    EXPECT_FALSE(form->CloseQuery());
+    EXPECT_EQ(form->qry->State(), dsInsert);
+    EXPECT_EQ(Count("select count(*) from unidade_medida"), 0);
+    form->qry->Cancel();
+}
+
+TEST_F(Register, EscapeAndTheBoxCloseButtonAnswerCancel) {
+    billtest::RealBoxes boxes;  // the program's own box, as the user sees it
+    for (bool useEscape : {true, false}) {
+        form->btnInsert->Click();
+        form->qry->FieldByName("Id_Unidade_Medida")->SetAsString("LT");
+        bool seen = false;
+        boxes.WhenShown([&](QMessageBox* box) {
+            seen = true;
+            if (useEscape) QTest::keyClick(box, Qt::Key_Escape);
+            else box->close();
+        });
+        form->DBButton1->Click();  // Fechar
+        EXPECT_TRUE(seen);
+        ASSERT_EQ(form->qry->State(), dsInsert) << "the row was dropped";
+        ASSERT_TRUE(form->Visible());
+        EXPECT_EQ(form->qry->FieldByName("Id_Unidade_Medida")->AsString(), "LT");
+        form->qry->Cancel();
+    }
 }
 
 TEST_F(Register, EnterMovesToTheNextFieldAndUpMovesBack) {

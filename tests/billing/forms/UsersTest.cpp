@@ -1,28 +1,26 @@
 // The users form: passwords stored upper-cased and encrypted, the built-in
 // user protected, and the rights saved all together or not at all.
+#include <QAbstractTableModel>
+#include <QTableView>
+#include <QTest>
+
 #include "billing/forms/Nota111.h"
 #include "billing/forms/Nota114.h"
 #include "tests/billing/forms/BillingFixture.h"
 
 namespace {
 
-class Users : public billtest::Session {
+class Users : public billtest::MdiSession {
 protected:
     void SetUp() override {
-        Session::SetUp();
-        frame = std::make_unique<TForm>(nullptr);
-        frame->SetFormStyle(fsMDIForm);
-        Application->SetMainForm(frame.get());
-        frame->Show();  // children show (and run their OnShow) inside a shown frame
+        MdiSession::SetUp();
         form = new TfrmNota111(nullptr);
         form->DoCreate();
         form->Show();
     }
     void TearDown() override {
         delete form;
-        Application->SetMainForm(nullptr);
-        frame.reset();
-        Session::TearDown();
+        MdiSession::TearDown();
     }
     void Tick(const std::string& Program, const std::string& Value) {
         ASSERT_TRUE(form->tbTemp->Locate("Id_programa", Program, {}));
@@ -44,7 +42,6 @@ protected:
         form->qryUsuario->FieldByName("Nome")->SetAsString("Nome de " + Id);
         form->qryUsuario->FieldByName("Senha")->SetAsString(Password);
     }
-    std::unique_ptr<TForm> frame;
     TfrmNota111* form = nullptr;
 };
 
@@ -72,20 +69,23 @@ TEST_F(Users, ANewUserIsStoredWithItsPasswordUpperCasedAndItsTickedRights) {
     Tick("NOTA100", "Sim");
     Tick("NOTA111", "Sim");
     form->btnSave->Click();
-    EXPECT_EQ(Scalar("select senha from usuario where id_usuario = 'carla'"), dmdb->EncryptPassword("SENHÁ"));
+    // "SENHÁ" stored, as the second implementation of the cipher
+    // (tests/data/cipher/reference.py) encrypts it.
+    EXPECT_EQ(Scalar("select senha from usuario where id_usuario = 'carla'"), "Vj/oSDkX0j4=");
     EXPECT_EQ(Rights("carla"), "NOTA100 NOTA111");
 
     // Saved again untouched, the password stays the same stored text.
     form->btnEdit->Click();
     EXPECT_EQ(form->qryUsuario->FieldByName("Senha")->AsString(), "SENHÁ");
     form->btnSave->Click();
-    EXPECT_EQ(Scalar("select senha from usuario where id_usuario = 'carla'"), dmdb->EncryptPassword("SENHÁ"));
+    EXPECT_EQ(Scalar("select senha from usuario where id_usuario = 'carla'"), "Vj/oSDkX0j4=");
 
     // Unticking every program leaves no right at all.
     form->btnEdit->Click();
     form->Marca("Não");
     form->btnSave->Click();
     EXPECT_EQ(Rights("carla"), "");
+    EXPECT_TRUE(LoginAccepts("carla", "senhá"));  // reopens the database: last
 }
 
 TEST_F(Users, RightsAreSavedAllTogetherOrNotAtAll) {
@@ -145,6 +145,7 @@ TEST_F(Users, ARightIsTickedOnlyWhileTheUserIsBeingEditedSoNoTickIsSilentlyLost)
     ASSERT_EQ(form->tbTemp->FieldByName("Permitido")->AsString(), "Não");
 
     // Browsing, a double click or the space bar changes nothing that could not be saved.
+    form->exDBGrid1->SetSelectedIndex(1);  // on the program's code
     form->exDBGrid1->OnDblClick(form->exDBGrid1);
     EXPECT_EQ(form->tbTemp->FieldByName("Permitido")->AsString(), "Não");
     char32_t space = U' ';
@@ -153,8 +154,99 @@ TEST_F(Users, ARightIsTickedOnlyWhileTheUserIsBeingEditedSoNoTickIsSilentlyLost)
 
     form->btnEdit->Click();
     ASSERT_TRUE(form->tbTemp->Locate("Id_programa", "NOTA100", {}));
+    form->exDBGrid1->SetSelectedIndex(1);
     form->exDBGrid1->OnDblClick(form->exDBGrid1);
     EXPECT_EQ(form->tbTemp->FieldByName("Permitido")->AsString(), "Sim");
     form->btnSave->Click();
     EXPECT_EQ(Rights("eva"), "NOTA100");
+}
+
+TEST_F(Users, APasswordOfTwentyCharactersIsStoredAndALongerOrBlankOneIsRefused) {
+    const std::string twenty = "abcdefghij0123456789";
+    NewUser("gil", twenty + "k");
+    dialogs.Expect("A senha deve ter no máximo 20 caracteres.", mrOk, "Atenção");
+    EXPECT_THROW(form->btnSave->Click(), EAbort);
+    EXPECT_EQ(form->qryUsuario->State(), dsInsert);
+    EXPECT_EQ(Count("select count(*) from usuario where id_usuario = 'gil'"), 0);
+
+    form->qryUsuario->FieldByName("Senha")->SetAsString("   ");
+    dialogs.Expect("A senha não pode ficar em branco.", mrOk, "Atenção");
+    EXPECT_THROW(form->btnSave->Click(), EAbort);
+    EXPECT_EQ(Count("select count(*) from usuario where id_usuario = 'gil'"), 0);
+
+    form->qryUsuario->FieldByName("Senha")->SetAsString(twenty);
+    form->btnSave->Click();
+
+    // Editing a user cannot leave him without a password either.
+    ASSERT_TRUE(form->qryUsuario->Locate("Id_Usuario", "gil", {}));
+    form->btnEdit->Click();
+    form->qryUsuario->FieldByName("Senha")->SetAsString("");
+    dialogs.Expect("A senha não pode ficar em branco.", mrOk, "Atenção");
+    EXPECT_THROW(form->btnSave->Click(), EAbort);
+    form->btnCancel->Click();
+
+    EXPECT_TRUE(LoginAccepts("gil", twenty));  // reopens the database: last
+    EXPECT_FALSE(LoginAccepts("gil", twenty + "k"));
+}
+
+TEST_F(Users, OnlyTheRightCanChangeInTheGridAndOnlyToSimOrNao) {
+    AddUser("ivo", "x");
+    form->qryUsuario->Close();
+    form->qryUsuario->Open();
+    ASSERT_TRUE(form->qryUsuario->Locate("Id_Usuario", "ivo", {}));
+    form->btnEdit->Click();  // the edit look: the grid is no longer read-only as a whole
+    ASSERT_FALSE(form->exDBGrid1->ReadOnly());
+    ASSERT_TRUE(form->tbTemp->Locate("Id_programa", "NOTA100", {}));
+    QAbstractTableModel* model = form->exDBGrid1->Model();
+    QTableView* view = form->exDBGrid1->View();
+    int row = view->currentIndex().row();
+    ASSERT_GE(row, 0);
+    // No column takes typed text; the right shows as a check box.
+    for (int col = 0; col < model->columnCount(); ++col)
+        EXPECT_FALSE(model->flags(model->index(row, col)).testFlag(Qt::ItemIsEditable)) << col;
+    EXPECT_EQ(model->data(model->index(row, 0), Qt::CheckStateRole).toInt(), Qt::Unchecked);
+
+    // Typing into the cells changes nothing.
+    form->exDBGrid1->SetFocus();
+    for (int col : {1, 0}) {
+        view->setCurrentIndex(model->index(row, col));
+        QTest::keyClicks(view, "talvez");
+        QTest::keyClick(view, Qt::Key_Return);
+        billtest::Pump();
+    }
+    EXPECT_EQ(form->tbTemp->FieldByName("Permitido")->AsString(), "Não");
+    EXPECT_EQ(form->tbTemp->FieldByName("Id_programa")->AsString(), "NOTA100");
+
+    // The space bar, a double click and the check box each switch it once.
+    view->setCurrentIndex(model->index(row, 0));
+    QTest::keyClick(view, Qt::Key_Space);
+    billtest::Pump();
+    EXPECT_EQ(form->tbTemp->FieldByName("Permitido")->AsString(), "Sim");
+    EXPECT_EQ(model->data(model->index(row, 0), Qt::CheckStateRole).toInt(), Qt::Checked);
+    // A double click as the window system sends it: press, release, the
+    // double click, release.
+    auto doubleClick = [&](int col) {
+        QPoint at = view->visualRect(model->index(row, col)).center();
+        QTest::mousePress(view->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, at);
+        billtest::Pump();
+    };
+    doubleClick(2);  // on the program's type
+    EXPECT_EQ(form->tbTemp->FieldByName("Permitido")->AsString(), "Não");
+    doubleClick(0);  // on the check box itself
+    EXPECT_EQ(form->tbTemp->FieldByName("Permitido")->AsString(), "Sim");
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(model->index(row, 0)).center());
+    billtest::Pump();
+    EXPECT_EQ(form->tbTemp->FieldByName("Permitido")->AsString(), "Não");
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(model->index(row, 3)).center());
+    billtest::Pump();
+    EXPECT_EQ(form->tbTemp->FieldByName("Permitido")->AsString(), "Não");  // elsewhere a click only moves
+    EXPECT_TRUE(model->setData(model->index(row, 0), Qt::Checked, Qt::CheckStateRole));
+    EXPECT_EQ(form->tbTemp->FieldByName("Permitido")->AsString(), "Sim");
+    form->btnSave->Click();
+    EXPECT_EQ(Rights("ivo"), "NOTA100");
+    EXPECT_EQ(Count("select count(*) from usuario_programa where id_programa not in (select id_programa from programa)"),
+              0);
 }

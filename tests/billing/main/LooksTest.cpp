@@ -15,6 +15,10 @@
 #include <QProcess>
 
 #include "billing/forms/InformaSenha.h"
+#include "billing/forms/Nota100.h"
+#include "billing/forms/Nota101.h"
+#include "billing/forms/Nota103.h"
+#include "billing/forms/Nota110.h"
 #include "billing/forms/Nota111.h"
 #include "billing/forms/Nota114.h"
 #include "billing/forms/Nota220.h"
@@ -72,6 +76,10 @@ TEST_F(Looks, EveryFormShowsItsTextsWholeWithTheProgramsIcon) {
         {"bloqueio", [] { return new TfrmNota224(nullptr); }},
         {"alterar senha", [] { return new TFrmNota223(Application); }},
         {"informe a senha", [] { return new TfrmInformaSenha(nullptr); }},
+        {"clientes", [] { return new TfrmNota100(Application); }},
+        {"produtos", [] { return new TfrmNota101(Application); }},
+        {"transportadoras", [] { return new TfrmNota103(Application); }},
+        {"emitente", [] { return new TfrmNota110(Application); }},
         {"usuários", [] { return new TfrmNota111(Application); }},
         {"programas", [] { return new TfrmNota114(Application); }},
         {"log de usuário", [] { return new TfrmNota221(Application); }},

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "billing/forms/Nota111.h"
 #include "billing/forms/Nota220.h"
 #include "billing/main/uoskerun.h"
 #include "tests/billing/forms/BillingFixture.h"
@@ -37,7 +38,6 @@ protected:
         Application->SetMainForm(window);
         window->ShowLogin = [this] {
             TfrmNota220 login(nullptr);
-            login.SetDefaultDatabase(window->Files().DatabaseFileName());
             login.FormShow(&login);
             if (!loginUser.empty()) {
                 login.tbTemp->FieldByName("Id_Usuario")->SetAsString(loginUser);
@@ -57,6 +57,15 @@ protected:
         window->Show();
         billtest::Pump();
     }
+    // The users register open with a new row being typed (its name given).
+    TfrmNota111* UsersWithPendingRow(const std::string& Nome) {
+        window->Usurios1Click(nullptr);
+        TfrmNota111* users = frmNota111;
+        if (users == nullptr) return nullptr;
+        users->btnInsert->Click();
+        users->qryUsuario->FieldByName("Nome")->SetAsString(Nome);
+        return users;
+    }
     void AddUser(const std::string& Id, const std::string& Password) {
         dmdb->ADOConnection->Execute("insert into usuario(id_usuario, nome, senha, inativo) values(:p1, :p1, :p2, 'Não')",
                                      {{"p1", Variant(Id)}, {"p2", Variant(dmdb->EncryptPassword(Password))}});
@@ -69,6 +78,5 @@ protected:
     std::string loginUser, loginPassword;
     billtest::Dialogs dialogs;
 };
-
 
 }  // namespace billtest

@@ -3,14 +3,20 @@
 // unfinished commands, the outside programs, and Exit compacting the file.
 #include <filesystem>
 
+#include <QTest>
 #include <QTimer>
 
+#include "billing/forms/Nota100.h"
+#include "billing/forms/Nota101.h"
+#include "billing/forms/Nota103.h"
+#include "billing/forms/Nota110.h"
 #include "billing/forms/Nota111.h"
 #include "billing/forms/Nota220.h"
 #include "billing/forms/Nota223.h"
 #include "billing/forms/Nota224.h"
 #include "billing/main/uoskerun.h"
 #include "platform/rtl/IniFiles.h"
+#include "platform/ui/ExtCtrls.h"
 #include "tests/billing/main/MainFixture.h"
 
 namespace fs = std::filesystem;
@@ -66,13 +72,57 @@ TEST_F(MainWindow, TheBuiltInUserLogsInOnAFreshDatabaseAndTheAnswerTimerStarts) 
     EXPECT_TRUE(dmdb->ADOConnection->Connected());
 }
 
-TEST_F(MainWindow, TheAnswerPollerSeamRunsOnTheTimer) {
+TEST_F(MainWindow, ADatabaseGoneFromBesideTheProgramIsReportedAndNeverMadeAgain) {
+    Create();  // the first start makes the INI and the database
+    std::string database = dir.file("faturamento.db");
+    ASSERT_TRUE(fs::exists(database));
+    Application->SetMainForm(nullptr);
+    delete window;
+    fs::remove(database);
+
+    Create();  // the next start: an empty database would pass for the lost data
+    EXPECT_FALSE(fs::exists(database));
+    dialogs.Expect("\"" + database + "\" não foi encontrado.", mrNo, "Atenção");
+    window->Abrir_Banco_Dados();
+    EXPECT_FALSE(fs::exists(database));
+    EXPECT_FALSE(dmdb->ADOConnection->Connected());
+    EXPECT_FALSE(window->TimerNFe->Enabled());
+}
+
+// A new user finds the NF-e monitor's and DANFE printer's programs in the INI
+// file once the database is open, and may change them there.
+TEST_F(MainWindow, OpeningTheDatabaseWritesTheNFeProgramsIntoTheIni) {
     Create();
+    TIniFile before(dir.file("faturamento.ini"));
+    EXPECT_FALSE(before.SectionExists("NFe"));
     LogInAs("Admin", "truve");
+    ASSERT_TRUE(dmdb->ADOConnection->Connected());
+    TIniFile after(dir.file("faturamento.ini"));
+    EXPECT_EQ(after.ReadString("NFe", "Monitor", "<absent>"), "uninfe");
+    EXPECT_EQ(after.ReadString("NFe", "Danfe", "<absent>"), "unidanfe");
+}
+
+TEST_F(MainWindow, TheAnswerPollerRunsEveryFourSecondsWhileTheDatabaseIsOpen) {
+    ui::ManualTimerClock clock;  // time moves only when the test says so
+    Create();
     int polls = 0;
-    window->OnNFeAnswers = [&](TfrmOske_Nf*) { ++polls; };
-    window->TimerNFe->OnTimer(window->TimerNFe);
+    window->OnNFeAnswers = [&](TfrmOske_Nf* sender) {
+        EXPECT_EQ(sender, window);
+        ++polls;
+    };
+    clock.Advance(60000);
+    EXPECT_EQ(polls, 0) << "nothing to poll before the login";
+    LogInAs("Admin", "truve");
+    clock.Advance(3999);
+    EXPECT_EQ(polls, 0);
+    clock.Advance(1);
     EXPECT_EQ(polls, 1);
+    clock.Advance(8000);
+    EXPECT_EQ(polls, 3);
+    TCloseAction action = caHide;
+    window->FormClose(window, action);  // the database closes
+    clock.Advance(60000);
+    EXPECT_EQ(polls, 3);
 }
 
 TEST_F(MainWindow, OpeningAFormTwiceGivesOneFormBroughtToTheFront) {
@@ -109,7 +159,7 @@ TEST_F(MainWindow, ACommandWithoutTheRightShowsTheRefusalAndOpensNothing) {
 TEST_F(MainWindow, CommandsNotBuiltYetSaySo) {
     Create();
     LogInAs("Admin", "truve");
-    for (const char* caption : {"Clientes", "Febraban", "Opções...", "Lançar Notas Fiscais Eletrônicas (NF-e)"}) {
+    for (const char* caption : {"Romaneios Emitidos", "Febraban", "Opções...", "Lançar Notas Fiscais Eletrônicas (NF-e)"}) {
         dialogs.Expect("Esta opção está sendo Implementada. Aguarde.", mrOk, "Atenção");
         TMenuItem* item = window->MainMenu1->FindItem(caption);
         ASSERT_NE(item, nullptr) << caption;
@@ -118,6 +168,88 @@ TEST_F(MainWindow, CommandsNotBuiltYetSaySo) {
     dialogs.Expect("Rotina sendo aprimorada", mrOk);
     window->MainMenu1->FindItem("Lançar Pedidos")->Click();
     EXPECT_FALSE(window->Programas1->Visible());
+}
+
+TEST_F(MainWindow, TheRegisterCommandsAndTheirToolbarButtonsOpenTheRegisters) {
+    Create();
+    LogInAs("Admin", "truve");
+    // The toolbar's first three buttons carry the menu's commands.
+    const struct {
+        const char* button;
+        std::function<TCustomForm*()> form;
+    } buttons[] = {{"ToolButton1", [] { return frmNota100; }},
+                   {"ToolButton2", [] { return frmNota101; }},
+                   {"ToolButton3", [] { return frmNota103; }}};
+    int open = 0;
+    for (const auto& b : buttons) {
+        auto* button = dynamic_cast<TToolButton*>(window->FindComponent(b.button));
+        ASSERT_NE(button, nullptr) << b.button;
+        button->Click();
+        billtest::Pump();
+        ASSERT_NE(b.form(), nullptr) << b.button;
+        EXPECT_EQ(window->MDIChildCount(), ++open);
+    }
+    EXPECT_EQ(frmNota100->Caption(), "Clientes - NOTA100");
+    EXPECT_EQ(frmNota101->Caption(), "Cadastro de Produtos - NOTA101");
+    EXPECT_EQ(frmNota103->Caption(), "Transportadores - NOTA103");
+
+    window->MainMenu1->FindItem("&Emitente")->Click();
+    ASSERT_NE(frmNota110, nullptr);
+    EXPECT_EQ(frmNota110->Caption(), "Emitente - NOTA110");
+    EXPECT_EQ(window->MDIChildCount(), 4);
+    // The menu items open the same forms, without a second copy.
+    for (const char* caption : {"&Clientes", "&Produtos", "&Transportadoras"}) {
+        TMenuItem* item = window->MainMenu1->FindItem(caption);
+        ASSERT_NE(item, nullptr) << caption;
+        item->Click();
+    }
+    EXPECT_EQ(window->MDIChildCount(), 4);
+}
+
+TEST_F(MainWindow, TheRegistersAskForTheirOwnRights) {
+    Create();
+    LogInAs("Admin", "truve");
+    AddUser("lia", "abc");
+    dmdb->ADOConnection->Execute("insert into usuario_programa(id_usuario, id_programa) values('lia', 'NOTA101')");
+    dmdb->Set_Var("id_usuario", "lia");
+    for (const char* caption : {"&Clientes", "&Transportadoras", "&Emitente"}) {
+        dialogs.Expect("Você não tem permissão para acessar esta opção.", mrOk, "Atenção");
+        window->MainMenu1->FindItem(caption)->Click();
+    }
+    EXPECT_EQ(window->MDIChildCount(), 0);
+    window->MainMenu1->FindItem("&Produtos")->Click();
+    EXPECT_EQ(window->MDIChildCount(), 1);
+}
+
+TEST_F(MainWindow, TheStatusBarShowsTheIssuersNewNameOnceItsFormCloses) {
+    Create();
+    LogInAs("Admin", "truve");
+    EXPECT_EQ(window->StatusBar->Panels(3)->Text(), "Quillmar Tecnologia em Informática Ltda");
+    window->Emitente1Click(nullptr);
+    TfrmNota110* issuer = frmNota110;
+    ASSERT_NE(issuer, nullptr);
+    issuer->btnEdit->Click();
+    issuer->qryEmitente->FieldByName("Nome")->SetAsString("Comércio Novo Ltda");
+    // Closing with the edit pending asks first; the answer saves it.
+    dialogs.Expect("Deseja salvar as alterações ?", mrYes, "Salvar");
+    dialogs.Expect("O CNPJ não foi informado.", mrOk, "Atenção");
+    issuer->Close();
+    billtest::Pump();
+    EXPECT_EQ(window->StatusBar->Panels(3)->Text(), "Quillmar Tecnologia em Informática Ltda");
+    ASSERT_EQ(frmNota110, issuer);  // refused: still open
+
+    auto& q = *issuer->qryEmitente;
+    q.FieldByName("Cnpj")->SetAsString("11222333000181");
+    q.FieldByName("Inscricao_Estadual")->SetAsString("213876054275");
+    q.FieldByName("Endereco")->SetAsString("Rua Um");
+    q.FieldByName("Numero_Endereco")->SetAsString("1");
+    dmdb->ADOConnection->Execute("insert into uf(id_uf, uf) values(41, 'PR')");
+    dmdb->ADOConnection->Execute("insert into municipio(id_municipio, nome, id_uf) values(4106902, 'Curitiba', 41)");
+    dialogs.Expect("Deseja salvar as alterações ?", mrYes, "Salvar");
+    issuer->Close();
+    billtest::Pump();
+    EXPECT_EQ(window->StatusBar->Panels(3)->Text(), "Comércio Novo Ltda");
+    EXPECT_EQ(frmNota110, nullptr);
 }
 
 TEST_F(MainWindow, TheLockCommandCoversTheApplicationUntilThePasswordIsTyped) {
@@ -129,6 +261,10 @@ TEST_F(MainWindow, TheLockCommandCoversTheApplicationUntilThePasswordIsTyped) {
             auto* lock = dynamic_cast<TfrmNota224*>(Screen->Forms(i));
             if (lock == nullptr || !lock->Modal()) continue;
             wasUp = true;
+            billtest::Pump();  // the window system places it
+            QRect covered = lock->Widget()->window()->geometry();
+            EXPECT_TRUE(covered.contains(window->Widget()->window()->geometry()))
+                << "the lock must hide the forms behind it";
             lock->edtSenha->SetText("ERRADA");
             lock->Close();  // refused, stays up
             QTimer::singleShot(0, qApp, [lock] {
@@ -188,11 +324,8 @@ TEST_F(MainWindow, ClosingTheWindowClosesTheDatabaseWithoutCompacting) {
 TEST_F(MainWindow, ClosingTheWindowAsksEveryOpenRegisterAboutItsPendingRowFirst) {
     Create();
     LogInAs("Admin", "truve");
-    window->Usurios1Click(nullptr);
-    ASSERT_NE(frmNota111, nullptr);
-    TfrmNota111* users = frmNota111;
-    users->btnInsert->Click();
-    users->qryUsuario->FieldByName("Nome")->SetAsString("Sem id");
+    TfrmNota111* users = UsersWithPendingRow("Sem id");
+    ASSERT_NE(users, nullptr);
 
     // A refused save keeps the window, the row and the database.
     dialogs.Expect("Deseja salvar as alterações ?", mrYes, "Salvar");
@@ -215,6 +348,41 @@ TEST_F(MainWindow, ClosingTheWindowAsksEveryOpenRegisterAboutItsPendingRowFirst)
     sqlite::Statement st(dmdb->ADOConnection->Database(), "select nome from usuario where id_usuario = 'rui'");
     ASSERT_TRUE(st.Step());
     EXPECT_EQ(st.ColumnText(0), "Sem id");
+}
+
+TEST_F(MainWindow, EscapeAtTheSaveQuestionKeepsTheProgramTheFormAndTheRow) {
+    Create();
+    LogInAs("Admin", "truve");
+    TfrmNota111* users = UsersWithPendingRow("Rui Barbosa");
+    ASSERT_NE(users, nullptr);
+    users->qryUsuario->FieldByName("Id_Usuario")->SetAsString("rui");
+
+    // The program's own boxes, answered as a user would: Esc, then the
+    // box's close button.
+    billtest::RealBoxes boxes;
+    int asked = 0;
+    auto answer = [&](QMessageBox* box) {
+        ++asked;
+        EXPECT_NE(box->text().toStdString().find("Deseja salvar as alterações ?"), std::string::npos);
+        EXPECT_EQ(box->buttons().size(), 3);  // Sim, Não, Cancelar
+        if (asked == 1) QTest::keyClick(box, Qt::Key_Escape);
+        else box->close();
+    };
+    boxes.WhenShown(answer);
+    window->mnuSairClick(nullptr);
+    boxes.WhenShown(answer);
+    EXPECT_FALSE(window->CloseQuery());
+
+    EXPECT_EQ(asked, 2);
+    EXPECT_FALSE(Application->Terminated());
+    EXPECT_TRUE(dmdb->ADOConnection->Connected());
+    EXPECT_EQ(window->MDIChildCount(), 1);
+    EXPECT_EQ(users->qryUsuario->State(), dsInsert);
+    EXPECT_EQ(users->qryUsuario->FieldByName("Nome")->AsString(), "Rui Barbosa");
+    sqlite::Statement st(dmdb->ADOConnection->Database(), "select count(*) from usuario where id_usuario = 'rui'");
+    ASSERT_TRUE(st.Step());
+    EXPECT_EQ(st.ColumnInt64(0), 0);
+    users->qryUsuario->Cancel();
 }
 
 // Both of these end the application: they come last.
@@ -253,4 +421,17 @@ TEST_F(MainWindow, ALoginThatFailsToRunEndsTheProgramInsteadOfLettingTheLastUser
     EXPECT_THROW(window->FormActivate(window), EInvalidOperation);
     EXPECT_TRUE(window->LoginDone());
     EXPECT_TRUE(Application->Terminated());
+}
+
+TEST_F(MainWindow, ACancelledLoginOpensNoDatabaseAndMakesNone) {
+    // Not the first start: the INI names a database that is not there.
+    std::string missing = dir.file("empresa.db");
+    testsupport::WriteAll(dir.file("faturamento.ini"), "[Database]\nDatabase=" + missing + "\nUser=Admin\n");
+    Create();
+    window->ShowLogin = [] { return static_cast<TModalResult>(mrCancel); };
+    window->FormActivate(window);
+    EXPECT_TRUE(Application->Terminated());
+    EXPECT_FALSE(dmdb->ADOConnection->Connected());
+    EXPECT_FALSE(fs::exists(missing));
+    EXPECT_FALSE(fs::exists(dir.file("faturamento.db")));
 }

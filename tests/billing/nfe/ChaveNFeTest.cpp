@@ -63,6 +63,8 @@ TEST(AccessKey, IncompleteIssuerRegisterIsRefused) {
     TDateTime d = EncodeDate(2009, 3, 5);
     EXPECT_THROW(MontarChaveNFe("41", d, "12.345.678/0001-95", 1, 1), ENFeError);
     EXPECT_THROW(MontarChaveNFe("41", d, "", 1, 1), ENFeError);
+    // A mistyped CNPJ (last check digit off by one) never makes a key.
+    EXPECT_THROW(MontarChaveNFe("41", d, "12345678000196", 1, 1), ENFeError);
     EXPECT_THROW(MontarChaveNFe("", d, "12345678000195", 1, 1), ENFeError);
     EXPECT_THROW(MontarChaveNFe("41", d, "12345678000195", 1000, 1), ENFeError);
     EXPECT_THROW(MontarChaveNFe("41", d, "12345678000195", 1, 0), ENFeError);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -147,6 +148,8 @@ TEST(NFeAmounts, TotalsMatchItemsInEveryTaxSituation) {
         it.valor_icms = it.valor_total * 0.18;
         doc.itens.push_back(it);
     }
+    doc.nota.valor_total_nota = 0;
+    for (const NFeItem& it : doc.itens) doc.nota.valor_total_nota += std::round(it.valor_total * 100) / 100;
     ExpectTotalsMatchItems(BuildNFeXml(doc));
 }
 
@@ -157,7 +160,7 @@ TEST(NFeAmounts, ItemValueIsQuantityTimesStatedPrice) {
     NFeItem& it = doc.itens[0];
     it.quantidade = 1.5;
     it.valor_unitario = 2.99;
-    it.valor_total = 4.485;
+    it.valor_total = doc.nota.valor_total_nota = 4.485;
     std::string xml = BuildNFeXml(doc);
     EXPECT_EQ(AllTexts(xml, "qCom")[0], "1.5000");
     EXPECT_EQ(AllTexts(xml, "vUnCom")[0], "2.9900");
@@ -167,7 +170,7 @@ TEST(NFeAmounts, ItemValueIsQuantityTimesStatedPrice) {
     // rounds to the stored 10.00.
     it.quantidade = 3;
     it.valor_unitario = 10.0 / 3;
-    it.valor_total = 10;
+    it.valor_total = doc.nota.valor_total_nota = 10;
     xml = BuildNFeXml(doc);
     EXPECT_EQ(AllTexts(xml, "vUnCom")[0], "3.3333");
     EXPECT_EQ(AllTexts(xml, "vProd")[0], "10.00");
@@ -175,18 +178,18 @@ TEST(NFeAmounts, ItemValueIsQuantityTimesStatedPrice) {
     // 300 x 3.3333 states 999.99, far from a stored 1000.05: a file whose item
     // does not add up is refused rather than sent or silently repriced.
     it.quantidade = 300;
-    it.valor_total = 1000.05;
+    it.valor_total = doc.nota.valor_total_nota = 1000.05;
     EXPECT_NE(RefusalOf(doc).find("Item 1 - Valor total"), std::string::npos) << RefusalOf(doc);
-    it.valor_total = 999.97;
+    it.valor_total = doc.nota.valor_total_nota = 999.97;
     EXPECT_NE(RefusalOf(doc).find("Item 1 - Valor total"), std::string::npos) << RefusalOf(doc);
 
     // A cent either way is truncation instead of rounding: the stored total,
     // which the customer was billed, is sent as it is.
-    it.valor_total = 1000;
+    it.valor_total = doc.nota.valor_total_nota = 1000;
     EXPECT_EQ(AllTexts(BuildNFeXml(doc), "vProd")[0], "1000.00");
     it.quantidade = 1.5;
     it.valor_unitario = 2.99;
-    it.valor_total = 4.48;
+    it.valor_total = doc.nota.valor_total_nota = 4.48;
     EXPECT_EQ(AllTexts(BuildNFeXml(doc), "vProd")[0], "4.48");
 }
 
@@ -215,4 +218,47 @@ TEST(NFeAmounts, NoNegativeZero) {
     EXPECT_EQ(Total(xml, "vFrete"), "0.00");
     EXPECT_EQ(Total(xml, "vSeg"), "0.00");
     EXPECT_EQ(Total(xml, "vNF"), "31.50");
+}
+
+// The file states no IPI, no ICMS-ST and no other expenses; an invoice that
+// holds one would be sent disagreeing with its bill, so it is refused by the
+// amount's name. Less than half a cent is no amount.
+TEST(NFeAmounts, AmountsTheFileDoesNotStateAreRefusedByName) {
+    struct Case {
+        double NFeInvoice::*member;
+        const char* field;
+    } cases[] = {
+        {&NFeInvoice::valor_outras_despesas, "Nota fiscal - Valor de outras despesas: 12.34 gravado"},
+        {&NFeInvoice::valor_ipi, "Nota fiscal - Valor do IPI: 12.34 gravado"},
+        {&NFeInvoice::valor_icms_st, "Nota fiscal - Valor do ICMS ST: 12.34 gravado"},
+        {&NFeInvoice::valor_bc_icms_st, "Nota fiscal - Base de cálculo do ICMS ST: 12.34 gravado"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.field);
+        NFeDocument doc = SampleDocument();
+        doc.nota.*c.member = 12.34;
+        EXPECT_NE(RefusalOf(doc).find(c.field), std::string::npos) << RefusalOf(doc);
+        doc.nota.*c.member = 0.004;
+        EXPECT_EQ(RefusalOf(doc), "<accepted>");
+    }
+}
+
+// The stored total is what the receivables were made from: a file whose total
+// differs from it by more than a cent is refused, naming both amounts.
+TEST(NFeAmounts, StoredTotalFarFromTheFilesTotalIsRefused) {
+    NFeDocument doc = SampleDocument();  // the file states 31.50
+    for (double stored : {31.52, 31.48, 0.0, 315.0}) {
+        SCOPED_TRACE(stored);
+        doc.nota.valor_total_nota = stored;
+        std::string refusal = RefusalOf(doc);
+        EXPECT_NE(refusal.find("Valor total da nota: o valor gravado (" + ValorXML(2, stored) +
+                               ") difere do total da NF-e (31.50"),
+                  std::string::npos)
+            << refusal;
+    }
+    for (double stored : {31.51, 31.49, 31.495}) {
+        SCOPED_TRACE(stored);
+        doc.nota.valor_total_nota = stored;
+        EXPECT_EQ(Total(BuildNFeXml(doc), "vNF"), "31.50");
+    }
 }

@@ -39,7 +39,7 @@ protected:
              {{"pa", "Curitiba" + kTricky}, {"pb", "São Paulo"}, {"pc", "Colombo"}});
         Exec("insert into emitente (Nome, Nome_Fantasia, Cnpj, Inscricao_Estadual, Endereco, Numero_Endereco, "
              "Bairro, Cep, Telefone, Id_Municipio, Id_Uf) values (:pnome, :pfant, '12345678000195', "
-             "'10123456-78', :pend, '1º', 'Centro', '80020000', '4133334444', 4106902, '41')",
+             "'10123456-89', :pend, '1º', 'Centro', '80020000', '4133334444', 4106902, '41')",
              {{"pnome", "Indústria" + kTricky}, {"pfant", ""}, {"pend", "Rua XV" + kTricky}});
         Exec("insert into cliente (Id_Cliente, Nome, Endereco, Numero_Endereco, Bairro, Cep, Telefone, "
              "Id_Municipio, CPF_CNPJ, Natureza, IE_RG) values ('0000001', :pnome, 'Av. Paulista', '1000', "
@@ -50,7 +50,7 @@ protected:
              {{"pa", "Parafuso" + kTricky}});
         Exec("insert into transportador (Id_Transportador, Nome, Endereco, Id_Municipio, Natureza, CPF_CNPJ, "
              "Placa_Veiculo, UF_Veiculo) values (7, :pnome, 'Rod. BR-116', 4105805, 'Jurídica', "
-             "'33444555000172', 'ABC1234', 'PR')",
+             "'33444555000181', 'ABC1234', 'PR')",
              {{"pnome", "Transportes" + kTricky}});
         Exec("insert into opcao (Ambiente) values ('2 - Homologação')");
 
@@ -165,11 +165,31 @@ TEST_F(LoaderFixture, MissingInvoiceClientCarrierOrProduct) {
     EXPECT_TRUE(std::filesystem::is_empty(config.pasta_nfe_envio));
 }
 
+// The invoice's IPI, ICMS-ST and other expenses are read, so an invoice that
+// holds them is refused instead of being sent without them.
+TEST_F(LoaderFixture, StoredAmountsTheFileCannotStateStopTheTransmission) {
+    for (const char* column : {"Valor_IPI", "Valor_ICMS_ST", "Valor_BC_ICMS_ST", "Valor_Outras_Despesas"}) {
+        SCOPED_TRACE(column);
+        Exec(std::string("update nota_fiscal set ") + column + " = 7.5 where Id_Nota_Fiscal = 123");
+        try {
+            Transmitir_NFE(conn, config, key);
+            ADD_FAILURE() << "accepted";
+        } catch (const ENFeError& e) {
+            EXPECT_NE(e.Message().find("7.50 gravado na nota fiscal"), std::string::npos) << e.Message();
+        }
+        EXPECT_TRUE(std::filesystem::is_empty(config.pasta_nfe_envio));
+        Exec(std::string("update nota_fiscal set ") + column + " = 0 where Id_Nota_Fiscal = 123");
+    }
+    EXPECT_NE(Transmitir_NFE(conn, config, key), "");
+}
+
 TEST_F(LoaderFixture, KeyFromTheIssuerRegister) {
     std::string k = Gerar_Chave_NFe(conn, 123, 1, EncodeDate(2009, 3, 5));
     EXPECT_EQ(k.substr(0, 34), "4109031234567800019555001000000123");
     EXPECT_TRUE(ChaveValida(k));
 
+    Exec("update emitente set Cnpj = '12345678000196'");
+    EXPECT_THROW(Gerar_Chave_NFe(conn, 123, 1, EncodeDate(2009, 3, 5)), ENFeError);
     Exec("update emitente set Cnpj = '12.345.678/0001-95'");
     EXPECT_THROW(Gerar_Chave_NFe(conn, 123, 1, EncodeDate(2009, 3, 5)), ENFeError);
     Exec("delete from emitente");

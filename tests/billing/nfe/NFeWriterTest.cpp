@@ -90,8 +90,12 @@ const std::vector<Variant>& Variants() {
         {"only the taxpayer's information", [](NFeDocument& d) { d.nota.dados_adicionais_fisco = ""; }},
         {"only the tax authority's information",
          [](NFeDocument& d) { d.nota.dados_adicionais_contribuinte = ""; }},
-        {"long additional information",
-         [](NFeDocument& d) { d.nota.dados_adicionais_contribuinte = std::string(3000, 'x') + " & fim"; }},
+        {"additional information as long as the layout allows",
+         [](NFeDocument& d) {
+             d.nota.dados_adicionais_contribuinte = std::string(4994, 'x') + " & fim";
+             d.nota.dados_adicionais_fisco = std::string(250, 'y') + " & fim";
+         }},
+        {"rural producer recipient of Parana", [](NFeDocument& d) { d.destinatario->ie_rg = "pr-1234.5678"; }},
         {"without trade name", [](NFeDocument& d) { d.emitente.nome_fantasia = "   "; }},
         {"natural-person recipient without phone or postal code",
          [](NFeDocument& d) {
@@ -124,6 +128,7 @@ const std::vector<Variant>& Variants() {
              for (const char* origin : {"0", "1", "2"})
                  for (const char* cst : {"00", "10", "20", "30", "40", "41", "50", "51", "60", "70", "90"})
                      d.itens.push_back(SampleItem(std::string(origin) + cst, ++n));
+             d.nota.valor_total_nota = 31.5 * n;
          }},
     };
     return v;
@@ -219,7 +224,7 @@ TEST(NFeWriter, ValuesAsTheLayoutWantsThem) {
     EXPECT_EQ(ElementText(xml, "tpImp"), "1");
     // Free text escaped once, in capitals, ordinals as plain letters.
     EXPECT_EQ(ElementText(xml, "xNome"),
-              "INDUSTRIA EXEMPLO LTDA ACAO &amp; &lt;CIA&gt; &quot;No&quot; &#39;a&#39; CA");
+              "INDUSTRIA EXEMPLO LTDA ACAO &amp; &lt;CIA&gt; &quot;NO&quot; &#39;A&#39; CA");
     EXPECT_EQ(ElementText(xml, "nro"), "123 &amp; &#39;A&#39;");
     // Postal codes and phones carry digits only; a trunk zero goes.
     EXPECT_EQ(ElementText(xml, "CEP"), "80020000");
@@ -228,11 +233,14 @@ TEST(NFeWriter, ValuesAsTheLayoutWantsThem) {
     EXPECT_EQ(ElementText(xml, "fone", dest), "1132221111");
     EXPECT_EQ(ElementText(xml, "CNPJ", dest), "11222333000181");
     EXPECT_EQ(ElementText(xml, "IE", dest), "ISENTO");
-    EXPECT_EQ(ElementText(xml, "IE"), "1012345678");
+    EXPECT_EQ(ElementText(xml, "IE"), "1012345689");
     EXPECT_EQ(ElementText(xml, "qCom"), "3.0000");
     EXPECT_EQ(ElementText(xml, "vUnCom"), "10.5000");
     EXPECT_EQ(ElementText(xml, "pesoB"), "1.500");
     EXPECT_EQ(ElementText(xml, "placa"), "ABC1234");
+    // A line break in a note is one blank, and nothing of the text is lost.
+    EXPECT_EQ(ElementText(xml, "infCpl"),
+              "PEDIDO NO 77 ENTREGAR A TARDE ACAO &amp; &lt;CIA&gt; &quot;NO&quot; &#39;A&#39; CA");
     // CR LF line ends, no bare LF.
     for (std::size_t p = xml.find('\n'); p != std::string::npos; p = xml.find('\n', p + 1))
         ASSERT_EQ(xml[p - 1], '\r');
@@ -391,4 +399,123 @@ TEST(NFeWriter, FailedWriteLeavesNoFile) {
     EXPECT_TRUE(refused);
     EXPECT_EQ(FolderNames(dir.path().string()), std::vector<std::string>{doc.nota.numero_nfe + "-nfe.xml"});
     EXPECT_EQ(testsupport::ReadAll(dir.file(doc.nota.numero_nfe + "-nfe.xml")), "old");
+}
+
+// A CPF or CNPJ whose check digits are wrong is a mistyped number that would
+// name somebody else in a legal document: nothing is written, and the
+// message names the party and the field.
+TEST(NFeWriter, DocumentNumbersWithWrongCheckDigitsAreRefused) {
+    struct Case {
+        const char* field;
+        std::function<void(NFeDocument&)> change;
+    } cases[] = {
+        {"Emitente - CNPJ: número inválido", [](NFeDocument& d) { d.emitente.cnpj = "12345678000196"; }},
+        {"Destinatário - CNPJ: número inválido",
+         [](NFeDocument& d) { d.destinatario->cpf_cnpj = "11.222.333/0001-82"; }},
+        {"Destinatário - CNPJ: deve conter apenas dígitos",
+         [](NFeDocument& d) { d.destinatario->cpf_cnpj = "11.222.333/OOO1-81"; }},
+        {"Destinatário - CPF: número inválido",
+         [](NFeDocument& d) {
+             d.destinatario->natureza = "Física";
+             d.destinatario->cpf_cnpj = "123.456.789-00";
+         }},
+        {"Destinatário - CPF: número inválido",  // right digits for the rule, but a repeated run
+         [](NFeDocument& d) {
+             d.destinatario->natureza = "Física";
+             d.destinatario->cpf_cnpj = "111.111.111-11";
+         }},
+        {"Transportador - CNPJ: número inválido",
+         [](NFeDocument& d) { d.transportador->cpf_cnpj = "33444555000172"; }},
+        {"Transportador - CNPJ: deve conter apenas dígitos",
+         [](NFeDocument& d) { d.transportador->cpf_cnpj = "ISENTO"; }},
+        {"Transportador - CPF: número inválido",
+         [](NFeDocument& d) {
+             d.transportador->natureza = "Física";
+             d.transportador->cpf_cnpj = "123.456.789-10";
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.field);
+        NFeDocument doc = SampleDocument();
+        c.change(doc);
+        ExpectRefused(doc, c.field);
+    }
+    // The valid numbers of the sample, punctuated or bare, are written bare.
+    std::string xml = BuildNFeXml(SampleDocument());
+    EXPECT_EQ(ElementText(xml, "CNPJ", xml.find("<dest>")), "11222333000181");
+    EXPECT_EQ(ElementText(xml, "CNPJ", xml.find("<transporta>")), "33444555000181");
+}
+
+// Letters in a state registration are a typing error, not noise to drop:
+// "90AB3457-44" must not become 90345744.
+TEST(NFeWriter, StateRegistrationWithLettersIsRefusedNotStripped) {
+    NFeDocument doc = SampleDocument();
+    doc.emitente.inscricao_estadual = "90AB3457-44";
+    ExpectRefused(doc, "Emitente - Inscrição Estadual: deve conter apenas dígitos ou ISENTO (\"90AB3457-44\")");
+    doc = SampleDocument();
+    doc.destinatario->ie_rg = "90AB3457-44";
+    ExpectRefused(doc, "Destinatário - Inscrição Estadual: deve conter apenas dígitos ou ISENTO (\"90AB3457-44\")");
+
+    doc = SampleDocument();
+    doc.destinatario->ie_rg = " 110.222.336.000 ";
+    std::string xml = BuildNFeXml(doc);
+    EXPECT_EQ(ElementText(xml, "IE", xml.find("<dest>")), "110222336000");
+    doc.destinatario->ie_rg = "";
+    xml = BuildNFeXml(doc);
+    EXPECT_NE(xml.find("<IE></IE>", xml.find("<dest>")), std::string::npos);  // always written, also empty
+
+    // Each state's own rule judges the digits: PR 10123456-89 (weights 3,2,7,6,5,4,3,2:
+    // 80 mod 11 = 3, digit 8; then 4,3,2,7,6,5,4,3,2: 112 mod 11 = 2, digit 9).
+    EXPECT_EQ(InscricaoEstadualNFe("10.123.456-89", "PR", "Emitente", true), "1012345689");
+    doc = SampleDocument();
+    doc.emitente.inscricao_estadual = "10.123.456-78";
+    ExpectRefused(doc, "Emitente - Inscrição Estadual: inválida para a UF PR (\"10.123.456-78\")");
+    doc = SampleDocument();
+    doc.destinatario->ie_rg = "903.457.44-1";  // nine digits: a SP registration has twelve
+    ExpectRefused(doc, "Destinatário - Inscrição Estadual: inválida para a UF SP");
+
+    // The one check every registration passes.
+    EXPECT_EQ(InscricaoEstadualNFe("isento", "SP", "Destinatário", false), "ISENTO");
+    EXPECT_EQ(InscricaoEstadualNFe("PR 1234-5678", "PR", "Destinatário", false), "PR12345678");
+    EXPECT_THROW(InscricaoEstadualNFe("PR 1234-5678", "PR", "Emitente", true), ENFeError);
+    EXPECT_THROW(InscricaoEstadualNFe("", "PR", "Emitente", true), ENFeError);
+    EXPECT_THROW(InscricaoEstadualNFe("1234567890123456", "PR", "Destinatário", false), ENFeError);
+}
+
+// The additional texts are legal statements: one longer than the layout holds
+// is refused whole, never sent with its end cut off.
+TEST(NFeWriter, AdditionalTextsLongerThanTheLayoutAreRefusedNotCut) {
+    NFeDocument doc = SampleDocument();
+    doc.nota.dados_adicionais_fisco = std::string(257, 'f');
+    ExpectRefused(doc, "Dados adicionais do fisco: tem 257 caracteres; a NF-e aceita no máximo 256");
+    doc = SampleDocument();
+    doc.nota.dados_adicionais_contribuinte = std::string(5001, 'c');
+    ExpectRefused(doc, "Dados adicionais do contribuinte: tem 5001 caracteres; a NF-e aceita no máximo 5000");
+    // Counted as written: each "Œ" is written "OE".
+    doc = SampleDocument();
+    doc.nota.dados_adicionais_contribuinte.clear();
+    for (int i = 0; i < 2500; ++i) doc.nota.dados_adicionais_contribuinte += "Œ";
+    EXPECT_EQ(ElementText(BuildNFeXml(doc), "infCpl").size(), 5000u);
+    doc.nota.dados_adicionais_contribuinte += "Œ";
+    ExpectRefused(doc, "Dados adicionais do contribuinte: tem 5002 caracteres");
+
+    doc = SampleDocument();
+    doc.nota.dados_adicionais_fisco = std::string(254, 'f') + "\r\n";
+    doc.nota.dados_adicionais_fisco += "g";
+    EXPECT_EQ(ElementText(BuildNFeXml(doc), "infAdFisco"), std::string(254, 'F') + " G");  // the line break is one blank
+}
+
+// A text of which nothing the layout accepts is left was typed all the same:
+// the user is told that, not that the field is empty.
+TEST(NFeWriter, TextOfWhichNothingIsLeftIsReportedAsSuch) {
+    NFeDocument doc = SampleDocument();
+    doc.destinatario->nome = "\xF0\x9F\x98\x80\xF0\x9F\x98\x80";
+    ExpectRefused(doc, "Destinatário - Nome: o texto informado (\"\xF0\x9F\x98\x80\xF0\x9F\x98\x80\") não contém "
+                       "nenhum caractere aceito pela NF-e");
+    doc = SampleDocument();
+    doc.emitente.nome_fantasia = "\xE2\x9C\x94";  // optional, but typed
+    ExpectRefused(doc, "Emitente - Nome fantasia: o texto informado");
+    doc = SampleDocument();
+    doc.destinatario->nome = " \r\n ";
+    ExpectRefused(doc, "Destinatário - Nome: não informado");
 }

@@ -25,14 +25,17 @@ struct Folders {
     Folders() {
         std::filesystem::create_directory(root.path() / "envio");
         std::filesystem::create_directory(root.path() / "retorno");
+        std::filesystem::create_directory(root.path() / "erro");
         config.pasta_nfe_envio = root.file("envio");
         config.pasta_nfe_retorno = root.file("retorno");
+        config.pasta_nfe_erro = root.file("erro");
         config.ambiente = "2 - Homologação";
         config.programs.monitor = root.file("no-such-monitor");
         config.answer_wait_ms = 40;
     }
     std::string Sent(const std::string& name) const { return root.file("envio/" + name); }
     std::string Answer(const std::string& name) const { return root.file("retorno/" + name); }
+    std::string Kept(const std::string& name) const { return root.file("erro/" + name); }
 };
 
 void ExpectValid(const std::string& path, const std::string& xsd, bool signature = false) {
@@ -85,7 +88,7 @@ TEST(RequestFiles, NamesAndContents) {
     EXPECT_NE(inu.find("<infInut Id=\"ID41091234567800019555001000000010000000012\">"), std::string::npos);
     EXPECT_NE(inu.find("<ano>09</ano>"), std::string::npos);
     EXPECT_NE(inu.find("<serie>1</serie>\r\n<nNFIni>10</nNFIni>\r\n<nNFFin>12</nNFFin>"), std::string::npos);
-    EXPECT_NE(inu.find("<xJust>ERRO DE DIGITACAO: CLIENTE SAO JOAO &amp; &lt;CIA&gt; No 1</xJust>"),
+    EXPECT_NE(inu.find("<xJust>ERRO DE DIGITACAO: CLIENTE SAO JOAO &amp; &lt;CIA&gt; NO 1</xJust>"),
               std::string::npos);
 
     std::string can = BuildCancelamento("2", kKey, "141080000012345", kJust);
@@ -105,6 +108,9 @@ TEST(RequestFiles, InvalidRequestsWriteNothing) {
     RequestIssuer issuer{"41", "12345678000195"};
     EXPECT_THROW(Inutilizar_NFE(f.config, issuer, 1, 12, 10, kJust), ENFeError);
     EXPECT_THROW(Inutilizar_NFE(f.config, issuer, 1, 10, 12, "curta demais"), ENFeError);
+    // Too long is refused as too short is: never cut.
+    EXPECT_THROW(Inutilizar_NFE(f.config, issuer, 1, 10, 12, std::string(256, 'j')), ENFeError);
+    EXPECT_THROW(Inutilizar_NFE(f.config, {"41", "12345678000196"}, 1, 10, 12, kJust), ENFeError);
     EXPECT_THROW(Inutilizar_NFE(f.config, {"41", "12.345.678/0001-95"}, 1, 10, 12, kJust), ENFeError);
     EXPECT_THROW(Cancelar_NFE(f.config, kKey, "12345", kJust), ENFeError);
     f.config.ambiente = "";
@@ -164,6 +170,85 @@ TEST(RequestAnswers, NoAnswer) {
     Folders f;
     EXPECT_EQ(Consultar_Status_Servico(f.config, "41"), MsgSemConexao);
     EXPECT_EQ(Consultar_Situacao_NFE(f.config, kKey), "");
+}
+
+// The message of the failure a call raises, "<none>" when it returns.
+template <typename Call>
+std::string FailureOf(Call call) {
+    try {
+        call();
+    } catch (const ENFeError& e) {
+        return e.Message();
+    }
+    return "<none>";
+}
+
+// An answer that cannot be understood is evidence: it is kept in the error
+// folder, whole, and the user is told what is wrong with it instead of being
+// told that there was no connection.
+TEST(RequestAnswers, UnusableAnswerIsKeptInTheErrorFolderAndReported) {
+    Folders f;
+    TDateTime when = EncodeDateTime(2009, 3, 5, 9, 5, 7, 0);
+    const std::string garbled = "<retConsStatServ><cStat>107</cStat></retConsStatServ>";
+    testsupport::WriteAll(f.Answer("20090305T090507-sta.xml"), garbled);
+    std::string failure = FailureOf([&] { Consultar_Status_Servico(f.config, "41", when); });
+    EXPECT_NE(failure.find("A resposta do Monitor de NF-e \"20090305T090507-sta.xml\" não pôde ser interpretada"),
+              std::string::npos)
+        << failure;
+    EXPECT_NE(failure.find("movido para \"" + f.Kept("20090305T090507-sta.xml") + "\""), std::string::npos) << failure;
+    EXPECT_EQ(failure.find("conexão"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(f.Answer("20090305T090507-sta.xml")));
+    EXPECT_EQ(testsupport::ReadAll(f.Kept("20090305T090507-sta.xml")), garbled);
+
+    // A reason cut off in the middle is not a reason.
+    testsupport::WriteAll(f.Answer(kKey + "-sit.xml"), "<xMotivo>Autorizado o u");
+    failure = FailureOf([&] { Consultar_Situacao_NFE(f.config, kKey); });
+    EXPECT_NE(failure.find("não pôde ser interpretada"), std::string::npos) << failure;
+    EXPECT_EQ(testsupport::ReadAll(f.Kept(kKey + "-sit.xml")), "<xMotivo>Autorizado o u");
+
+    // An error file with nothing in it says nothing.
+    testsupport::WriteAll(f.Answer("20090305T090507-sta.err"), "\r\n");
+    failure = FailureOf([&] { Consultar_Status_Servico(f.config, "41", when); });
+    EXPECT_NE(failure.find("\"20090305T090507-sta.err\" está vazia"), std::string::npos) << failure;
+    EXPECT_TRUE(std::filesystem::exists(f.Kept("20090305T090507-sta.err")));
+}
+
+TEST(RequestAnswers, UnreadableAnswerIsMovedNotDeleted) {
+    Folders f;
+    // Something under the answer's name that cannot be read as a file.
+    std::filesystem::create_directory(f.Answer(kKey + "-sit.xml"));
+    testsupport::WriteAll(f.Answer(kKey + "-sit.xml/inside"), "x");
+    std::string failure = FailureOf([&] { Consultar_Situacao_NFE(f.config, kKey); });
+    EXPECT_NE(failure.find("\"" + kKey + "-sit.xml\" não pôde ser lida"), std::string::npos) << failure;
+    EXPECT_FALSE(std::filesystem::exists(f.Answer(kKey + "-sit.xml")));
+    EXPECT_EQ(testsupport::ReadAll(f.Kept(kKey + "-sit.xml/inside")), "x");
+}
+
+TEST(RequestAnswers, WithoutAnErrorFolderTheUnusableAnswerStaysInPlace) {
+    Folders f;
+    f.config.pasta_nfe_erro = "";
+    testsupport::WriteAll(f.Answer(kKey + "-sit.xml"), "nada");
+    std::string failure = FailureOf([&] { Consultar_Situacao_NFE(f.config, kKey); });
+    EXPECT_NE(failure.find("mantido em \"" + f.Answer(kKey + "-sit.xml") + "\""), std::string::npos) << failure;
+    EXPECT_NE(failure.find("A pasta de erro de NF-e não está configurada."), std::string::npos) << failure;
+    EXPECT_EQ(testsupport::ReadAll(f.Answer(kKey + "-sit.xml")), "nada");
+}
+
+// The monitor may still be writing an answer when it is first seen: it gets
+// the remaining tries before it is taken as unusable.
+TEST(RequestAnswers, AnAnswerStillBeingWrittenGetsTheRemainingTries) {
+    Folders f;
+    f.config.answer_wait_ms = 50;  // one pump per try
+    TDateTime when = EncodeDateTime(2010, 1, 2, 3, 4, 5, 0);
+    const std::string answer = f.Answer("20100102T030405-sta.xml");
+    testsupport::WriteAll(answer, "<xMotivo>Servi");
+    int pumps = 0;
+    f.config.process_messages = [&] {
+        if (++pumps == 2) testsupport::WriteAll(answer, "<xMotivo>Servico em Operacao</xMotivo>");
+    };
+    EXPECT_EQ(Consultar_Status_Servico(f.config, "41", when), "Servico em Operacao\r\n");
+    EXPECT_EQ(pumps, 2);
+    EXPECT_TRUE(std::filesystem::is_empty(f.root.file("erro")));
 }
 
 TEST(LastBatchFile, WrittenBesideTheMonitor) {

@@ -43,7 +43,7 @@ NFeDocument SampleDocument(const std::string& cst) {
     em.bairro = Tricky("Centro", 30);
     em.cep = "80.020-000";
     em.telefone = "(41) 3333-4444";
-    em.inscricao_estadual = "10.123.456-78";
+    em.inscricao_estadual = "10.123.456-89";
 
     NFeRecipient de;
     de.natureza = "Jurídica";
@@ -64,7 +64,7 @@ NFeDocument SampleDocument(const std::string& cst) {
 
     NFeCarrier tr;
     tr.natureza = "Jurídica";
-    tr.cpf_cnpj = "33444555000172";
+    tr.cpf_cnpj = "33444555000181";
     tr.nome = Tricky("Transportes Ligeirão", 40);
     tr.endereco = Tricky("Rod. BR-116 km 1º", 30);
     tr.municipio_nome = Tricky("Colombo");

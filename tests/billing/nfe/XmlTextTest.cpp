@@ -15,10 +15,17 @@ TEST(FreeText, UpperCaseWithoutAccentsEscapedOnce) {
     EXPECT_EQ(WXML("Ação, coração, ÉPOCA, Über"), "ACAO, CORACAO, EPOCA, UBER");
 }
 
-TEST(FreeText, OrdinalsBecomePlainLetters) {
-    EXPECT_EQ(WXML("Rua 1º de Maio, 2ª travessa"), "RUA 1o DE MAIO, 2a TRAVESSA");
-    EXPECT_EQ(WXML("nº 5"), "No 5");
-    EXPECT_EQ(WXML("Art. 2°"), "ART. 2o");
+// An ordinal sign is a letter of its text, in that text's case: free text is
+// all capitals, a stored value follows its word, or most of the text.
+TEST(FreeText, OrdinalsFollowTheCaseOfTheirText) {
+    EXPECT_EQ(WXML("Rua 1º de Maio, 2ª travessa"), "RUA 1O DE MAIO, 2A TRAVESSA");
+    EXPECT_EQ(WXML("nº 5"), "NO 5");
+    EXPECT_EQ(WXML("Art. 2°"), "ART. 2O");
+    EXPECT_EQ(XmlValue("s/nº"), "s/no");
+    EXPECT_EQ(XmlValue("S/Nº"), "S/NO");
+    EXPECT_EQ(XmlValue("Rua 1º de Maio"), "Rua 1o de Maio");
+    EXPECT_EQ(XmlValue("RUA 1º DE MAIO, 2ª"), "RUA 1O DE MAIO, 2A");
+    EXPECT_EQ(XmlValue("1º"), "1O");
 }
 
 TEST(FreeText, BlankGivesEmpty) {
@@ -37,21 +44,48 @@ TEST(FreeText, CutToMaximumAndNeverEndsOnBlank) {
     EXPECT_EQ(Length(NormalizeFreeText(std::string(400, 'x'), 5000)), 400);
 }
 
-TEST(FreeText, CharactersOutsideTheLayoutAreMappedOrRemoved) {
-    EXPECT_EQ(WXML("linha 1\r\nlinha 2\tfim"), "LINHA 1  LINHA 2 FIM");
-    EXPECT_EQ(WXML("“aspas” ‘simples’ – traço… 10€"), "&quot;ASPAS&quot; &#39;SIMPLES&#39; - TRACO... 10EUR");
-    EXPECT_EQ(WXML("caf\xC3\xA9 \xF0\x9F\x98\x80 ok"), "CAFE  OK");  // an emoji goes
+TEST(FreeText, LineBreaksAndRunsOfBlanksBecomeOneBlank) {
+    EXPECT_EQ(WXML("linha 1\r\nlinha 2\tfim"), "LINHA 1 LINHA 2 FIM");
+    EXPECT_EQ(WXML("a \r\n\r\n   b\xC2\xA0\xC2\xA0" "c\xE3\x80\x80" "d"), "A B C D");  // no-break and wide blanks too
+    EXPECT_EQ(XmlValue("Casa\r\n\r\n2   fundos"), "Casa 2 fundos");
+}
+
+// Nothing typed is lost: letters beyond the layout's range are written in
+// their plain Latin form, as ICU's Latin-ASCII transliteration gives it.
+TEST(FreeText, LettersOutsideTheLayoutAreTransliterated) {
+    EXPECT_EQ(WXML("Œuvre"), "OEUVRE");
+    EXPECT_EQ(WXML("5 µm"), "5 UM");
+    EXPECT_EQ(WXML("Straße Ærø Þór"), "STRASSE AERO THOR");
+    EXPECT_EQ(WXML("Łódź"), "LODZ");
+    EXPECT_EQ(WXML("Привет"), "PRIVET");
+    EXPECT_EQ(WXML("“aspas” ‘simples’ – traço… 10€ ™"), "&quot;ASPAS&quot; &#39;SIMPLES&#39; - TRACO... 10EUR TM");
+    // Symbols the layout accepts stay as they are.
+    EXPECT_EQ(WXML("§ 2 ± 3"), "§ 2 ± 3");
+    // A stored value keeps what the layout accepts (µ, accents) and case.
+    EXPECT_EQ(XmlValue("Œuvre µ Ação"), "OEuvre µ Ação");
+}
+
+TEST(FreeText, CharactersWithoutAPlainFormAreRemoved) {
+    EXPECT_EQ(WXML("caf\xC3\xA9 \xF0\x9F\x98\x80 ok"), "CAFE OK");  // an emoji goes
     EXPECT_EQ(WXML("\x01\x02zero\x7F"), "ZERO");
     // Bytes of an unconverted code page 1252 source are read as 1252 characters.
     EXPECT_EQ(WXML("p\xE3o"), "PAO");
-    std::string out = WXML("Łódź ǅ Ω");
+    std::string out = WXML("Łódź ǅ Ω \xE2\x82\xAC");
     EXPECT_TRUE(utf8::IsValid(out));
-    for (std::size_t pos = 0; pos < out.size();) EXPECT_LE(utf8::Next(out, pos), 0xFFu);
+    for (std::size_t pos = 0; pos < out.size();) EXPECT_LE(utf8::Next(out, pos), 0x7Eu);
+}
+
+// A text of which nothing is left is not a blank one: the writer tells the
+// two apart.
+TEST(FreeText, BlankAndEmptiedAreTold) {
+    EXPECT_EQ(WXML("\xF0\x9F\x98\x80"), "");
+    EXPECT_FALSE(IsBlankText("\xF0\x9F\x98\x80"));
+    EXPECT_TRUE(IsBlankText(" \r\n\t\xC2\xA0"));
+    EXPECT_TRUE(IsBlankText(""));
 }
 
 TEST(StoredValue, EscapedAndMappedWithoutCaseChange) {
     EXPECT_EQ(XmlValue(" s/nº & <b> "), "s/no &amp; &lt;b&gt;");
-    EXPECT_EQ(XmlValue("Casa\n2"), "Casa 2");
 }
 
 TEST(Unescape, ReversesEscapeAndReadsReferences) {
@@ -74,4 +108,11 @@ TEST(Amounts, FixedDecimalsWithPoint) {
 TEST(Dates, YearMonthDay) {
     EXPECT_EQ(DataXML(EncodeDate(2009, 3, 5)), "2009-03-05");
     EXPECT_EQ(DataXML(EncodeDateTime(2010, 12, 31, 23, 59, 59, 0)), "2010-12-31");
+}
+
+TEST(Codes, ZeroFilledNumbersAreTheProgramsOneRoutineSafeOnTheMostNegative) {
+    // Keys, series and dates of the NF-e files are filled by the same routine
+    // as every other code; its magnitude of the most negative value is exact.
+    EXPECT_EQ(IntToStrZero(35, 2) + IntToStrZero(1, 3) + IntToStrZero(123, 9), "35001000000123");
+    EXPECT_EQ(IntToStrZero(-9223372036854775807LL - 1, 3), "-9223372036854775808");
 }

@@ -213,7 +213,8 @@ def main():
                   base64.b64encode(cbc(keys[1], plain, timer)).decode())
     for phrase, text in [("BRISKO-TALV", "TRUVE"), ("BRISKO-TALV", "ADMIN"),
                          ("BRISKO-TALV", "SENHA ÇÃO"), ("BRISKO-TALV", "coração"),
-                         ("chave", "€uro")]:
+                         ("BRISKO-TALV", "JOSÉ"), ("BRISKO-TALV", "JOSé"),
+                         ("BRISKO-TALV", "MINHA SENHA É LONGA!"), ("chave", "€uro")]:
         key = passphrase_to_key(phrase.encode("cp1252"), 16)
         print("text", hx(phrase.encode()), hx(text.encode()),
               base64.b64encode(ecb(key, text.encode("cp1252"))).decode())

@@ -582,3 +582,93 @@ TEST_F(SQLQueryFixture, BlobBytesRoundTrip) {
     EXPECT_TRUE(q->FieldByName("Dados")->IsNull());
     EXPECT_EQ(FileRows("select count(*) from imagem where Dados is null"), std::vector<std::string>{"1"});
 }
+
+TEST_F(SQLQueryFixture, EditingOneValueLeavesTheRestOfTheRowAlone) {
+    conn->Execute(
+        "insert into Cliente values ('C1', 'Ana', '2024-03-05', 7, 2.5, 'nota', 10.25, 3, 'Não'), "
+        "('C2', 'Bruno', null, null, null, null, null, null, null)");
+    auto q = Query("select * from Cliente order by Id_Cliente");
+    q->Open();
+    auto values = [&q] {
+        std::vector<std::string> v;
+        for (int i = 0; i < q->FieldCount(); ++i)
+            v.push_back(q->Fields()->Fields(i)->IsNull() ? "NULL" : q->Fields()->Fields(i)->AsString());
+        return v;
+    };
+    const std::vector<std::string> ana = values();
+    q->Edit();
+    // Longer, shorter, null to value and value to null, in the middle of the row.
+    q->FieldByName("Nome")->SetAsString("Ana Conceição de Magalhães Brandão");
+    q->FieldByName("Id_Vendedor")->Clear();
+    q->FieldByName("Observacao")->SetAsString(std::string(5000, 'x'));
+    q->FieldByName("Nome")->SetAsString("Ana C.");
+    std::vector<std::string> edited = ana;
+    edited[1] = "Ana C.";
+    edited[3] = "NULL";
+    edited[5] = std::string(5000, 'x');
+    EXPECT_EQ(values(), edited);
+    q->Cancel();
+    EXPECT_EQ(values(), ana);
+
+    q->Next();
+    q->Edit();
+    q->FieldByName("Percentual_Comissao")->SetAsFloat(1.75);
+    q->FieldByName("Inativo")->SetAsString("Sim");
+    q->Post();
+    q->First();
+    EXPECT_EQ(values(), ana);
+    q->Next();
+    EXPECT_EQ(q->FieldByName("Percentual_Comissao")->AsFloat(), 1.75);
+    EXPECT_EQ(q->FieldByName("Inativo")->AsString(), "Sim");
+    EXPECT_TRUE(q->FieldByName("Nome")->AsString() == "Bruno");
+    EXPECT_TRUE(q->FieldByName("Data_Cadastro")->IsNull());
+    EXPECT_EQ(FileRows("select Id_Cliente, Nome, coalesce(Percentual_Comissao, 'NULL'), coalesce(Inativo, 'NULL') "
+                       "from Cliente order by 1"),
+              (std::vector<std::string>{"C1|Ana|2.5|Não", "C2|Bruno|1.75|Sim"}));
+}
+
+// The rows live in blocks; a row bigger than a block, and edits that add
+// more rows than a block holds, must leave every earlier row readable.
+TEST_F(SQLQueryFixture, BigRowsAndManyPostsKeepEveryRowReadable) {
+    conn->Execute(sqlite::CreateTableSql("imagem", {{"Id", "integer", false, true}, {"Dados", "longbinary"},
+                                                   {"Obs", "memo"}}));
+    conn->Execute(
+        "with recursive n(i) as (select 1 union all select i + 1 from n where i < 60) "
+        "insert into imagem(Id, Obs) select i, 'obs ' || i from n");
+    std::string big(600 * 1024, '\0');
+    for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7 % 251);
+    auto q = Query("select * from imagem order by Id");
+    q->Open();
+    ASSERT_TRUE(q->Locate("Id", Variant(30), {}));
+    q->Edit();
+    q->FieldByName("Dados")->SetAsString(big);
+    q->Post();
+    q->First();
+    TBookmark first = q->GetBookmark();
+    for (char round : {'a', 'b'}) {
+        for (q->First(); !q->Eof(); q->Next()) {
+            q->Edit();
+            q->FieldByName("Obs")->SetAsString(std::string(5000, round) + std::to_string(q->FieldByName("Id")->AsInteger()));
+            q->Post();
+        }
+    }
+    q->GotoBookmark(first);
+    EXPECT_EQ(q->FieldByName("Id")->AsInteger(), 1);
+    int n = 0;
+    for (q->First(); !q->Eof(); q->Next()) {
+        ++n;
+        const int id = q->FieldByName("Id")->AsInteger();
+        ASSERT_EQ(id, n);
+        ASSERT_EQ(q->FieldByName("Obs")->AsString(), std::string(5000, 'b') + std::to_string(id));
+        if (id == 30) {
+            ASSERT_EQ(q->FieldByName("Dados")->AsString(), big);
+        } else {
+            ASSERT_TRUE(q->FieldByName("Dados")->IsNull());
+        }
+    }
+    EXPECT_EQ(n, 60);
+    q->Refresh();
+    ASSERT_TRUE(q->Locate("Id", Variant(30), {}));
+    EXPECT_EQ(q->FieldByName("Dados")->AsString(), big);
+    EXPECT_EQ(FileRows("select count(*) from imagem where Obs like 'bbbb%'"), std::vector<std::string>{"60"});
+}

@@ -52,8 +52,11 @@ TEST(StartProgram, MissingProgramOrFolderIsReportedNotStarted) {
     std::string plain = dir.file("texto.txt");
     testsupport::WriteAll(plain, "nada");
     EXPECT_FALSE(os::StartProgram(plain, {}, {}, &error));
-    if (::geteuid() != 0) EXPECT_EQ(error, "O programa \"" + plain + "\" não tem permissão para ser executado.");
-    else EXPECT_FALSE(error.empty());
+    if (::geteuid() != 0) {
+        EXPECT_EQ(error, "O programa \"" + plain + "\" não tem permissão para ser executado.");
+    } else {
+        EXPECT_FALSE(error.empty());  // the superuser may run it, and the kernel refuses the format
+    }
 }
 
 TEST(StartProgram, AProgramIsFoundOnThePathOrNotAtAll) {
@@ -69,5 +72,35 @@ TEST(StartProgram, AProgramIsFoundOnThePathOrNotAtAll) {
     EXPECT_EQ(os::FindProgram("no-such-program-anywhere-4711"), "");
     ::setenv("PATH", oldPath.c_str(), 1);
     EXPECT_EQ(os::FindProgram(tool), tool);
+    EXPECT_EQ(os::FindProgram(""), "");
+}
+
+// The NF-e monitor and its DANFE printer may be named by a bare name in the
+// settings, as a shell would find them.
+TEST(FindProgram, BareNameIsTheFirstExecutableOnPathAndAPathIsTakenAsItIs) {
+    testsupport::TempDir dir;
+    std::filesystem::create_directory(dir.path() / "a");
+    std::filesystem::create_directory(dir.path() / "b");
+    std::filesystem::create_directory(dir.path() / "c");
+    testsupport::WriteAll(dir.file("a/monitor"), "not a program");  // not executable: skipped
+    testsupport::WriteAll(dir.file("b/monitor"), "#!/bin/sh\n");
+    testsupport::WriteAll(dir.file("c/monitor"), "#!/bin/sh\n");
+    std::filesystem::permissions(dir.path() / "b/monitor", std::filesystem::perms::owner_all);
+    std::filesystem::permissions(dir.path() / "c/monitor", std::filesystem::perms::owner_all);
+    std::filesystem::create_directory(dir.path() / "a/folder");  // a folder is no program
+
+    const char* old = getenv("PATH");
+    std::string saved = old ? old : "";
+    setenv("PATH", (dir.file("a") + ":" + dir.file("b") + ":" + dir.file("c")).c_str(), 1);
+    std::string found = os::FindProgram("monitor");
+    std::string missing = os::FindProgram("no-such-program-4711");
+    std::string folder = os::FindProgram("folder");
+    setenv("PATH", saved.c_str(), 1);
+
+    EXPECT_EQ(found, dir.file("b") + "/monitor");
+    EXPECT_EQ(missing, "");
+    EXPECT_EQ(folder, "");
+    EXPECT_EQ(os::FindProgram(dir.file("c/monitor")), dir.file("c/monitor"));
+    EXPECT_EQ(os::FindProgram(dir.file("a/monitor")), "");
     EXPECT_EQ(os::FindProgram(""), "");
 }

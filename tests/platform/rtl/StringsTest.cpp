@@ -238,6 +238,19 @@ TEST(Accents, RemoveAccentsKeepsTheBaseLetters) {
 // ---------------------------------------------------------------------------
 // Numbers
 
+TEST(Integers, IntToStrZeroFillsWithZerosAndNeverCuts) {
+    EXPECT_EQ(IntToStrZero(123, 7), "0000123");
+    EXPECT_EQ(IntToStrZero(0, 3), "000");
+    EXPECT_EQ(IntToStrZero(0, 0), "0");
+    EXPECT_EQ(IntToStrZero(7, -1), "7");
+    EXPECT_EQ(IntToStrZero(1234567, 5), "1234567");
+    EXPECT_EQ(IntToStrZero(-42, 5), "-0042");
+    EXPECT_EQ(IntToStrZero(-42, 2), "-42");
+    EXPECT_EQ(IntToStrZero(9223372036854775807LL, 20), "09223372036854775807");
+    EXPECT_EQ(IntToStrZero(-9223372036854775807LL - 1, 3), "-9223372036854775808");
+    EXPECT_EQ(IntToStrZero(-9223372036854775807LL - 1, 21), "-09223372036854775808");
+}
+
 TEST(Integers, IntToStrAndIntToHex) {
     EXPECT_EQ(IntToStr(0), "0");
     EXPECT_EQ(IntToStr(-42), "-42");

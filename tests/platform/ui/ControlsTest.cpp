@@ -1,5 +1,7 @@
 // The standard controls: what setting them in code and using them does,
 // and the menus, toolbars and timers that forms hang commands on.
+#include <algorithm>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -156,6 +158,42 @@ TEST(Controls, TimerRunsItsHandlerOnlyWhileEnabled) {
     int stopped = ticks;
     QTest::qWait(30);
     EXPECT_EQ(ticks, stopped);
+}
+
+TEST(Controls, AManualClockRunsTimersOnlyAsFarAsItIsMovedOn) {
+    ui::ManualTimerClock clock;
+    TTimer slow(nullptr), fast(nullptr);
+    slow.SetInterval(1000);
+    fast.SetInterval(300);
+    std::string order;
+    slow.OnTimer = [&](TObject*) { order += "S"; };
+    fast.OnTimer = [&](TObject*) { order += "f"; };
+    QCoreApplication::processEvents();  // the event loop alone moves nothing
+    EXPECT_EQ(order, "");
+    clock.Advance(999);
+    EXPECT_EQ(order, "fff");
+    clock.Advance(1);
+    EXPECT_EQ(order, "fffS");
+    clock.Advance(200);  // fast's fourth tick falls at 1200
+    EXPECT_EQ(order, "fffSf");
+    fast.SetEnabled(false);
+    clock.Advance(1000);
+    EXPECT_EQ(order, "fffSfS");
+    // Enabling starts a full interval from now.
+    clock.Advance(100);
+    fast.SetEnabled(true);
+    clock.Advance(299);
+    EXPECT_EQ(order, "fffSfS");
+    clock.Advance(1);
+    EXPECT_EQ(order, "fffSfSf");
+    // A handler that stops its own timer is not run again.
+    slow.OnTimer = [&](TObject*) {
+        order += "X";
+        slow.SetEnabled(false);
+    };
+    clock.Advance(5000);
+    EXPECT_EQ(order.substr(order.find('X')), "X" + std::string(order.size() - order.find('X') - 1, 'f'));
+    EXPECT_EQ(std::count(order.begin(), order.end(), 'X'), 1);
 }
 
 TEST(Controls, StatusBarPanelsHoldTheirTexts) {

@@ -216,3 +216,38 @@ TEST_F(Grid, ATextColumnWithAnEditMaskShowsTheMasksLayout) {
     EXPECT_EQ(grid->CellText(0, 1), "12.345.678/0001-90");
     EXPECT_EQ(grid->CellText(1, 1).substr(0, 8), "It.em .2") << "a shorter value fills the first places";
 }
+
+TEST_F(Grid, ACheckBoxColumnSwitchesBetweenItsTwoValuesAndTakesNoTypedText) {
+    query->Close();
+    conn->Execute("update Item set Descricao = case when Id_Item % 2 = 0 then 'Sim' else 'Não' end");
+    query->Open();
+    grid->AddColumn("Id_Item");
+    grid->AddColumn("Descricao", "Ativo")->SetCheckBox("Sim", "Não");
+    uitest::Pump();
+    QAbstractTableModel* model = grid->Model();
+    QTableView* view = grid->View();
+    ASSERT_EQ(query->FieldByName("Id_Item")->AsInteger(), 1);
+    QModelIndex cell = model->index(CurrentRow(), 1);
+    EXPECT_EQ(model->data(cell, Qt::CheckStateRole).toInt(), Qt::Unchecked);
+    EXPECT_EQ(model->data(model->index(CurrentRow() + 1, 1), Qt::CheckStateRole).toInt(), Qt::Checked);
+    EXPECT_EQ(grid->CellText(CurrentRow(), 1), "");  // a box, no text
+    EXPECT_FALSE(model->flags(cell).testFlag(Qt::ItemIsEditable));
+
+    view->setCurrentIndex(cell);
+    TypeInCell("talvez");
+    uitest::Pump();
+    EXPECT_EQ(query->FieldByName("Descricao")->AsString(), "Não");
+    QTest::keyClick(view, Qt::Key_Space);
+    EXPECT_EQ(query->FieldByName("Descricao")->AsString(), "Sim");
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(cell).center());
+    EXPECT_EQ(query->FieldByName("Descricao")->AsString(), "Não");
+    query->Post();
+
+    // Read-only, it shows and nothing more.
+    grid->SetReadOnly(true);
+    QTest::keyClick(view, Qt::Key_Space);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(cell).center());
+    EXPECT_FALSE(model->setData(cell, Qt::Checked, Qt::CheckStateRole));
+    EXPECT_EQ(query->FieldByName("Descricao")->AsString(), "Não");
+    EXPECT_EQ(query->State(), dsBrowse);
+}

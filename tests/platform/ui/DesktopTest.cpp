@@ -199,7 +199,9 @@ TEST(Desktop, AToolbarTooNarrowMovesItsLastButtonsIntoAMenu) {
     for (int i = 0; i < bar->ButtonCount(); ++i) {
         TToolButton* b = bar->Buttons(i);
         EXPECT_EQ(b->Widget()->isVisible(), !b->Overflowed());
-        if (!b->Overflowed()) EXPECT_LE(b->Left() + b->Width(), bar->OverflowButton()->x());
+        if (!b->Overflowed()) {
+            EXPECT_LE(b->Left() + b->Width(), bar->OverflowButton()->x());
+        }
     }
     // A command in the menu does what its button does.
     bar->OverflowButton()->menu()->actions().back()->trigger();

@@ -1,0 +1,109 @@
+#include "billing/forms/RegisterExtras.h"
+
+#include "billing/data/dmdbu.h"
+#include "billing/forms/FormUtils.h"
+#include "billing/forms/Pesquisa.h"
+#include "platform/db/SQLQuery.h"
+#include "platform/db/SQLiteDatabase.h"
+#include "platform/rtl/Strings.h"
+
+namespace billing::forms {
+
+std::string MascaraCpfCnpj(const std::string& Natureza) {
+    return Natureza == "Jurídica" ? kMascaraCNPJ : kMascaraCPF;
+}
+
+void AplicaMascaraCpfCnpj(TDataSet* DataSet) {
+    if (!DataSet->Active()) return;
+    DataSet->FieldByName("cpf_cnpj")->SetEditMask(MascaraCpfCnpj(DataSet->FieldByName("natureza")->AsString()));
+}
+
+TPanel* PlaceDescricao(TComponent* Owner, TWinControl* Parent, const std::string& Name, int Left, int Top,
+                       int Width) {
+    auto* p = Place<TPanel>(Owner, Parent, Name, Left, Top + 16, Width, 23);
+    p->SetAlignment(taLeftJustify);
+    p->SetBevelOuter(bvLowered);
+    p->SetCaption("?");
+    return p;
+}
+
+TDBComboBox* PlaceLista(RegisterForm* Form, TWinControl* Parent, const std::string& Field, const std::string& Caption,
+                        int Left, int Top, int Width, std::initializer_list<const char*> Items) {
+    auto* c = PlaceField<TDBComboBox>(Form, Parent, Field, Caption, Left, Top, Width);
+    c->SetStyle(csDropDownList);
+    for (const char* i : Items) c->Items()->Add(i);
+    return c;
+}
+
+std::unique_ptr<TSQLQuery> Opcoes() {
+    auto q = std::make_unique<TSQLQuery>(nullptr);
+    q->SetConnection(dmdb->ADOConnection);
+    q->SetSQL("select * from opcao");
+    q->Open();
+    return q;
+}
+
+void MostraMunicipio(const TField* Field, TPanel* Nome, TPanel* Uf) {
+    Nome->SetCaption("?");
+    Uf->SetCaption("?");
+    if (Field == nullptr || Field->IsNull() || Trim(Field->AsString()).empty()) return;
+    TSQLQuery q(nullptr);
+    q.SetConnection(dmdb->ADOConnection);
+    q.SetSQL("SELECT Municipio.id_municipio, Municipio.nome, UF.uf "
+             "FROM UF INNER JOIN Municipio ON UF.id_uf = Municipio.id_uf "
+             "where id_municipio = :pid_municipio "
+             "ORDER BY Municipio.nome");
+    q.ParamByName("pid_municipio")->SetValue(Field->Value());
+    q.Open();
+    if (!q.IsEmpty()) {
+        Nome->SetCaption(q.FieldByName("nome")->AsString());
+        Uf->SetCaption(q.FieldByName("uf")->AsString());
+    }
+    q.Close();
+}
+
+void BindMunicipio(TDataSet* DataSet, TexDBComboDlg* Edit, TPanel* Nome, TPanel* Uf,
+                   std::function<std::string()> Search) {
+    if (!Search) Search = [] { return Pesquisa_Municipio(); };
+    Edit->OnExit = [Edit, Nome, Uf](TObject*) { MostraMunicipio(Edit->Field(), Nome, Uf); };
+    Edit->OnCustomDlg = [DataSet, Edit, Nome, Uf, Search](TObject*) {
+        std::string found = Search();
+        if (found.empty()) return;  // cancelled: the field stays as it was
+        if (DataSet->State() != dsEdit && DataSet->State() != dsInsert) return;
+        if (TField* f = Edit->Field()) {
+            f->SetAsString(found);
+            MostraMunicipio(f, Nome, Uf);
+        }
+    };
+}
+
+void ReportKeyClash(TDataSet* DataSet, std::function<std::string()> Message) {
+    DataSet->OnPostError = [Message](TDataSet*, EDatabaseError& E, TDataAction& Action) {
+        auto* sql = dynamic_cast<ESQLiteError*>(&E);
+        if (sql == nullptr || !sql->IsConstraintViolation()) return;
+        Box(Message(), "Atenção", mtWarning);
+        Action = daAbort;
+    };
+}
+
+void DressFields(TDataSet* DataSet, std::vector<FieldDress> Dress) {
+    auto apply = [Dress](TDataSet* d) {
+        for (const FieldDress& f : Dress) {
+            TField* field = d->FindField(f.field);
+            if (field == nullptr) continue;
+            if (*f.editMask) field->SetEditMask(f.editMask);
+            if (*f.displayFormat) {
+                if (auto* n = dynamic_cast<TNumericField*>(field)) n->SetDisplayFormat(f.displayFormat);
+                else if (auto* t = dynamic_cast<TDateTimeField*>(field)) t->SetDisplayFormat(f.displayFormat);
+            }
+        }
+    };
+    if (DataSet->Active()) apply(DataSet);
+    TDataSetNotifyEvent previous = DataSet->AfterOpen;
+    DataSet->AfterOpen = [apply, previous](TDataSet* d) {
+        apply(d);
+        if (previous) previous(d);
+    };
+}
+
+}  // namespace billing::forms

@@ -1,0 +1,121 @@
+// The carriers register: a new carrier's defaults, the code, CPF/CNPJ and
+// address checks, the plate kept in capitals and a key another user saved.
+#include <QLineEdit>
+#include <QTest>
+
+#include "billing/forms/Nota103.h"
+#include "tests/billing/forms/RegisterFixture.h"
+
+namespace {
+
+constexpr const char* kHeading = "Foram identificados erros, por favor corrija: \r\n\r\n";
+
+class Carriers : public billtest::RegisterSession<TfrmNota103> {
+protected:
+    void FillValid() {
+        Set("Nome", "Transportes Rápidos");
+        Set("Natureza", "Física");
+        Set("CPF_CNPJ", "52998224725");
+        Set("Endereco", "Rodovia 10, km 3");
+        F("Id_Municipio")->SetAsInteger(3509502);
+        form->Mostra_Tudo();
+    }
+    void ExpectRefused(const std::string& Errors) {
+        dialogs.Expect(kHeading + Errors, mrOk, "Atenção");
+        EXPECT_THROW(form->btnSave->Click(), EAbort);
+        EXPECT_EQ(form->qry->State(), dsInsert);
+    }
+};
+
+}  // namespace
+
+TEST_F(Carriers, ANewCarrierIsANaturalPersonInTheSettingsMunicipalityWithTheNextCode) {
+    dmdb->ADOConnection->Execute("update opcao set id_municipio = 3550308");
+    dmdb->ADOConnection->Execute("insert into transportador(id_transportador, nome) values(5, 'Antigo')");
+    Open();
+    EXPECT_EQ(form->Caption(), "Transportadores - NOTA103");
+    form->btnInsert->Click();
+    EXPECT_EQ(F("Id_Transportador")->AsInteger(), 6);
+    EXPECT_EQ(F("Natureza")->AsString(), "Física");
+    EXPECT_EQ(F("Id_Municipio")->AsInteger(), 3550308);
+    EXPECT_EQ(form->PMunicipio->Caption(), "São Paulo");
+    EXPECT_EQ(form->PUF_Municipio->Caption(), "SP");
+    EXPECT_EQ(F("CPF_CNPJ")->EditMask(), "###.###.###-##;0; ");
+}
+
+TEST_F(Carriers, AnEmptySaveListsTheMessagesInOrder) {
+    Open();
+    form->btnInsert->Click();
+    F("Id_Transportador")->Clear();  // a cleared code reads as 0
+    ExpectRefused("O Código do Transpordor deve ser maior que 0.\r\n"
+                  "O Nome não foi informado.\r\n"
+                  "O CPF/CNPJ não foi informado.\r\n"
+                  "O CPF informado não é válido.\r\n"
+                  "O Endereço não foi informado.\r\n"
+                  "O Município não foi informado.\r\n");
+}
+
+TEST_F(Carriers, CodeZeroIsRefusedAndANegativeCodePassesThatCheck) {
+    Open();
+    form->btnInsert->Click();
+    FillValid();
+    F("Id_Transportador")->SetAsInteger(0);
+    ExpectRefused("O Código do Transpordor deve ser maior que 0.\r\n");
+    F("Id_Transportador")->SetAsInteger(-1);
+    form->btnSave->Click();
+    EXPECT_EQ(Scalar("select nome from transportador where id_transportador = -1"), "Transportes Rápidos");
+}
+
+TEST_F(Carriers, TheCpfOrCnpjIsCheckedByTheNature) {
+    Open();
+    form->btnInsert->Click();
+    FillValid();
+    Set("Natureza", "Jurídica");
+    form->dbeNatureza->OnExit(form->dbeNatureza);
+    EXPECT_EQ(F("CPF_CNPJ")->EditMask(), "##.###.###/####-##;0; ");
+    Set("CPF_CNPJ", "11222333000182");
+    ExpectRefused("O CNPJ informado não é válido.\r\n");
+    Set("Natureza", "Física");
+    Set("CPF_CNPJ", "52998224720");
+    ExpectRefused("O CPF informado não é válido.\r\n");
+    Set("Natureza", "Jurídica");
+    Set("CPF_CNPJ", "11222333000181");
+    form->btnSave->Click();
+    EXPECT_EQ(Scalar("select cpf_cnpj from transportador"), "11222333000181");
+}
+
+TEST_F(Carriers, ThePlateIsStoredInCapitalsWithoutItsDash) {
+    Open();
+    form->btnInsert->Click();
+    FillValid();
+    EXPECT_EQ(F("Placa_Veiculo")->EditMask(), "LLL-9999;0; ");
+    Set("Placa_Veiculo", "abc1234");
+    form->btnSave->Click();
+    EXPECT_EQ(Scalar("select placa_veiculo from transportador"), "ABC1234");
+    EXPECT_EQ(form->dbePlaca_Veiculo->EditText(), "ABC-1234");
+
+    // Typed in small letters, the plate is shown and kept in capitals.
+    form->btnInsert->Click();
+    FillValid();
+    QLineEdit* plate = form->dbePlaca_Veiculo->LineEdit();
+    plate->setFocus();
+    plate->setCursorPosition(0);
+    QTest::keyClicks(plate, "xyz9876");
+    EXPECT_EQ(form->dbePlaca_Veiculo->EditText(), "XYZ-9876");
+    form->btnSave->Click();
+    EXPECT_EQ(Count("select count(*) from transportador where placa_veiculo = 'XYZ9876'"), 1);
+}
+
+TEST_F(Carriers, ACodeAnotherUserSavedMeanwhileShowsTheDuplicateMessage) {
+    Open();
+    form->btnInsert->Click();
+    FillValid();
+    int code = F("Id_Transportador")->AsInteger();
+    // The other user writes the same code by hand while this row is open.
+    dmdb->ADOConnection->Execute("insert into transportador(id_transportador, nome) values(:pid, 'Outro')",
+                                 {{"pid", Variant(code)}});
+    dialogs.Expect("O Código do Transportador \"" + std::to_string(code) + "\" já existe.", mrOk, "Atenção");
+    EXPECT_THROW(form->btnSave->Click(), EAbort);
+    EXPECT_EQ(form->qry->State(), dsInsert);
+    EXPECT_EQ(Count("select count(*) from transportador"), 1);
+}
