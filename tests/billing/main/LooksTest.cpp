@@ -131,6 +131,9 @@ TEST_F(Looks, TheToolbarShowsIconsAndMovesWhatDoesNotFitBehindAnArrow) {
         if (b->Style() == tbsSeparator) continue;
         EXPECT_FALSE(b->Button()->icon().name().isEmpty()) << b->Caption() << " sem ícone do tema";
     }
+    // The frame starts maximised, over the screen's whole free area.
+    EXPECT_EQ(window->WindowState(), wsMaximized);
+    EXPECT_TRUE(window->Widget()->frameGeometry().contains(ui::AvailableScreenArea(window->Widget())));
     // No empty band: the bar is as tall as its buttons.
     EXPECT_EQ(window->CoolBar1->Height(), bar->ButtonHeight());
     window->SetWindowState(wsNormal);
