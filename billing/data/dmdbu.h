@@ -23,6 +23,7 @@
 #include <vector>
 
 class TCxBlowfish;
+class TSay;
 
 class Tdmdb : public TComponent {
 public:
@@ -121,6 +122,14 @@ public:
     std::string VersaoAplicativo() const { return "1.44"; }
     int Centraliza_Texto(const std::string& Text, int Left, int Right);
     std::string CorrigeIE(const std::string& Text);
+    // The boxed page header of the text reports, five rows from the current
+    // one (a new page first unless the report stands on row 0): the box is
+    // Width characters wide from column Left, with the application's name,
+    // the program code, the page, the date and time of the report's clock,
+    // the title, the subtitle and (ShowClient) the client centred. Built
+    // with the text-report printer (billing/controls/TopHeader.cpp).
+    void TopHeader(TSay* Say, int Width, const std::string& Programa, const std::string& Titulo,
+                   const std::string& SubTitulo, int Left, bool ShowClient);
 
     // --- events
     // Panel is the main window's status-bar panel, from 0: 1 the database

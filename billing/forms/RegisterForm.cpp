@@ -4,6 +4,7 @@
 
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
+#include "billing/forms/RecordRow.h"
 #include "platform/rtl/Strings.h"
 #include "platform/rtl/SysUtils.h"
 
@@ -31,22 +32,19 @@ RegisterForm::RegisterForm(TComponent* AOwner, const std::string& Caption, const
     dsMain->SetAutoEdit(false);
     dsMain->SetDataSet(qry);
 
-    pnlBotoes = Place<TPanel>(this, this, "pnlBotoes", 0, 372, 860, 48);
-    pnlBotoes->SetAlign(alBottom);
-    pnlBotoes->SetBevelOuter(bvNone);
-    btnInsert = AddButton("btnInsert", "&Novo", Novo);
-    btnEdit = AddButton("btnEdit", "&Editar", Editar);
-    btnSave = AddButton("btnSave", "&Salvar", Gravar);
-    btnCancel = AddButton("btnCancel", "&Desfazer", Cancelar);
-    btnDelete = AddButton("btnDelete", "E&xcluir", Excluir);
-    btnFirst = AddButton("btnFirst", "Primeiro", Primeiro);
-    btnPrior = AddButton("btnPrior", "Anterior", Anterior);
-    btnNext = AddButton("btnNext", "Próximo", Proximo);
-    btnLast = AddButton("btnLast", "Último", Ultimo);
-    DBButton2 = AddButton("DBButton2", "Pesquisar", Pesquisar);
-    DBButton1 = AddButton("DBButton1", "Fechar", Fechar);
-    ArrangeButtons();
-    DBButton1->SetCancel(true);
+    RecordRow row = PlaceRecordRow(this, dsMain, 372, "btnCancel", "DBButton2", "DBButton1");
+    pnlBotoes = row.panel;
+    btnInsert = row.insert;
+    btnEdit = row.edit;
+    btnSave = row.save;
+    btnCancel = row.cancel;
+    btnDelete = row.remove;
+    btnFirst = row.first;
+    btnPrior = row.prior;
+    btnNext = row.next;
+    btnLast = row.last;
+    DBButton2 = row.search;
+    DBButton1 = row.close;
     btnInsert->OnClick = [this](TObject* s) { btnInsertClick(s); };
     btnEdit->OnClick = [this](TObject* s) { btnEditClick(s); };
     btnSave->OnClick = [this](TObject* s) { btnSaveClick(s); };
@@ -73,33 +71,12 @@ RegisterForm::~RegisterForm() {
     qry->AfterScroll = nullptr;
 }
 
-TDBButton* RegisterForm::AddButton(const std::string& Name, const std::string& Caption, TAcao Acao) {
-    auto* b = Place<TDBButton>(this, pnlBotoes, Name, 0, 8, kButtonWidth, 32);
-    b->SetAcao(Acao);
-    b->SetCaption(Caption);
-    b->SetEnabled(false);
-    b->SetDataSource(dsMain);
-    return b;
-}
-
 void RegisterForm::FormCreate(TObject*) { CenterForm(this); }
 
-void RegisterForm::ArrangeButtons() {
-    // Side by side in their order, each as wide as its caption and glyph
-    // need (never narrower than the others' common width); a hidden one
-    // leaves no gap.
-    int x = 4;
-    for (TDBButton* b : {btnInsert, btnEdit, btnSave, btnCancel, btnDelete, btnFirst, btnPrior, btnNext, btnLast,
-                         DBButton2, DBButton1}) {
-        if (!b->Visible()) continue;
-        int width = std::max(kButtonWidth, b->FittingWidth());
-        b->SetBounds(x, b->Top(), width, b->Height());
-        x += width + 1;
-    }
-}
-
 void RegisterForm::FormShow(TObject*) {
-    ArrangeButtons();
+    // A register may have hidden or renamed a button since the row was made.
+    ArrangeRecordRow({pnlBotoes, btnInsert, btnEdit, btnSave, btnCancel, btnDelete, btnFirst, btnPrior, btnNext,
+                      btnLast, DBButton2, DBButton1});
     if (!qry->Active()) qry->Open();
     ChangeColor(this, false);
     Mostra_Tudo();
@@ -114,26 +91,7 @@ void RegisterForm::FormCloseQuery(TObject*, bool& CanClose) {
     if (!SettlePending()) CanClose = false;
 }
 
-bool RegisterForm::SettlePending() {
-    if (qry->State() != dsEdit && qry->State() != dsInsert) return true;
-    switch (AskYesNoCancel("Deseja salvar as alterações ?", "Salvar")) {
-    case mrYes:
-        try {
-            qry->Post();
-        } catch (const EAbort&) {
-            return false;  // the checks refused: the row stays in edit
-        }
-        break;
-    case mrNo:
-        qry->Cancel();
-        break;
-    default:
-        return false;  // Cancelar, Esc or the box closed: the form and its row stay as they were
-    }
-    // The form may stay open (another form refused the frame's close).
-    ChangeColor(this, false);
-    return true;
-}
+bool RegisterForm::SettlePending() { return SettlePendingRow(this, qry); }
 
 void RegisterForm::btnInsertClick(TObject*) {
     if (TDBEdit* key = KeyEdit()) key->SetReadOnly(false);

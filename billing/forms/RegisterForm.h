@@ -119,11 +119,6 @@ private:
     void BeforePostChecks(TDataSet* DataSet);
     void BeforeDeleteChecks(TDataSet* DataSet);
     void AfterInsertDefaults(TDataSet* DataSet);
-    TDBButton* AddButton(const std::string& Name, const std::string& Caption, TAcao Acao);
-    // Places the record buttons in a row (again when one was hidden or
-    // renamed by the register).
-    void ArrangeButtons();
-    static constexpr int kButtonWidth = 72;
 
     std::string table_;
     std::string keyColumn_;

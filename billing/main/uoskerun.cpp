@@ -13,11 +13,16 @@
 #include "billing/forms/Nota110.h"
 #include "billing/forms/Nota111.h"
 #include "billing/forms/Nota114.h"
+#include "billing/forms/Nota200.h"
+#include "billing/forms/Nota201.h"
 #include "billing/forms/Nota220.h"
 #include "billing/forms/Nota221.h"
 #include "billing/forms/Nota223.h"
 #include "billing/forms/Nota224.h"
+#include "billing/forms/Nota233.h"
+#include "billing/forms/Nota301.h"
 #include "billing/forms/Sobre.h"
+#include "billing/main/ReleaseCheck.h"
 #include "billing/nfe/NFeSettings.h"
 #include "platform/os/Process.h"
 #include "platform/rtl/Format.h"
@@ -43,6 +48,22 @@ std::vector<std::string>& CommandArgs() {
 
 bool StartDetached(const std::string& Program, const std::vector<std::string>& Args) {
     return os::StartProgram(Program, Args);
+}
+
+// The site comes from the INI file (section "Atualizacao", key "Endereco",
+// written empty on first use for the administrator to fill in): no address,
+// no check. A release installed over this program ends it.
+void CheckForNewRelease(TfrmOske_Nf* Window) {
+    billing::main::ReleaseCheck::Settings settings;
+    settings.address = dmdb->IniValue("Atualizacao", "Endereco", "");
+    settings.programPath = Window->Files().ExePath();
+    settings.arguments = CommandArgs();
+    settings.currentVersion = dmdb->VersaoAplicativo();
+    billing::main::ReleaseCheck check(settings);
+    check.StartProgram = Window->StartProgram;
+    using Outcome = billing::main::ReleaseCheck::Outcome;
+    Outcome outcome = check.Run();
+    if (outcome == Outcome::Installed || outcome == Outcome::InstalledNotStarted) Application->Terminate();
 }
 
 }  // namespace
@@ -96,6 +117,7 @@ TfrmOske_Nf::TfrmOske_Nf(TComponent* AOwner) : TForm(AOwner) {
     };
 
     StartProgram = StartDetached;
+    OnReleaseCheck = CheckForNewRelease;
     ShowLogin = [this] {
         TfrmNota220 login(nullptr);
         return login.ShowModal();
@@ -178,9 +200,9 @@ void TfrmOske_Nf::BuildMenu() {
                       "Sair do Sistema");
 
     TMenuItem* lanc = AddItem(root, "mnuLancamentos", "&Lançamentos", "", nullptr);
-    mnuLancar_Venda = AddItem(lanc, "mnuLancar_Venda", "Lançar Notas Fiscais Eletrônicas (NF-e)", "document-new", x(),
-                              "Lançar NF-e");
-    AddItem(lanc, "EmitirRomaneio1", "Lançar Romaneios", "document-properties", x());
+    mnuLancar_Venda = AddItem(lanc, "mnuLancar_Venda", "Lançar Notas Fiscais Eletrônicas (NF-e)", "document-new",
+                              [this] { mnuLancar_VendaClick(this); }, "Lançar NF-e");
+    AddItem(lanc, "EmitirRomaneio1", "Lançar Romaneios", "document-properties", [this] { EmitirRomaneio1Click(this); });
     AddItem(lanc, "LanarPedidos1", "Lançar Pedidos", "text-x-generic", [] { ShowMessage("Rotina sendo aprimorada"); });
     sep(lanc);
     mnuGerenciar_nfe = AddItem(lanc, "mnuGerenciar_nfe", "Gerenciar Notas Fiscais Eletrônicas (NF-e)",
@@ -196,7 +218,7 @@ void TfrmOske_Nf::BuildMenu() {
     sep(rel);
     TMenuItem* relCad = AddItem(rel, "Cadastros1", "Cadastros", "", nullptr);
     AddItem(relCad, "Clientes1", "Clientes", "x-office-address-book", x());
-    AddItem(relCad, "Produtos1", "Produtos", "package-x-generic", x());
+    AddItem(relCad, "Produtos1", "Produtos", "package-x-generic", [this] { Produtos1Click(this); });
 
     TMenuItem* fin = AddItem(root, "mnuFinanceiro", "&Financeiro", "", nullptr);
     mnuTitulo_Receber = AddItem(fin, "mnuTitulo_Receber", "Títulos a Receber", "appointment-soon", x(),
@@ -209,9 +231,10 @@ void TfrmOske_Nf::BuildMenu() {
     AddItem(finRel, "BoletosEmitidos1", "&Boletos Emitidos", "printer", x());
     AddItem(finRel, "tulosaReceber2", "Títulos a Receber", "document-print-preview", x());
 
-    // One accelerator per letter in each menu: Alt+M opens this menu (F is
-    // Financeiro's), and D the administrator's (A is Alterar Senha's).
-    TMenuItem* fer = AddItem(root, "mnuFerramentas", "Ferra&mentas", "", nullptr);
+    // One accelerator per letter in each menu: Alt+M opens this menu (its
+    // last marked letter; F is Financeiro's), and D the administrator's (A is
+    // Alterar Senha's).
+    TMenuItem* fer = AddItem(root, "mnuFerramentas", "&Ferra&mentas", "", nullptr);
     AddItem(fer, "mnuCfgConfigura", "&Opções...", "preferences-system", x());
     sep(fer);
     AddItem(fer, "AlterarSenha1", "&Alterar Senha...", "dialog-password", [this] { AlterarSenha1Click(this); });
@@ -226,7 +249,8 @@ void TfrmOske_Nf::BuildMenu() {
     AddItem(adm, "LogdeUsurio1", "Log de Usuário", "document-open-recent", [this] { LogdeUsurio1Click(this); });
     sep(fer);
     AddItem(fer, "ManutenoManualsomenteMaster1", "Manutenção Manual (somente Master)", "emblem-system", x());
-    AddItem(fer, "ImportaDadosOSKEAntigo1", "Gerar Arquivo Center Contábeis", "document-save-as", x());
+    AddItem(fer, "ImportaDadosOSKEAntigo1", "Gerar Arquivo Center Contábeis", "document-save-as",
+            [this] { ImportaDadosOSKEAntigo1Click(this); });
 
     TMenuItem* ajuda = AddItem(root, "mnuAjuda", "&Ajuda", "", nullptr);
     mnuSuporte = AddItem(ajuda, "mnuSuporte", "Suporte Remoto...", "preferences-desktop-remote-desktop",
@@ -517,8 +541,24 @@ void TfrmOske_Nf::Programas1Click(TObject*) {
     Guarded("Nota114", [this] { OpenForm(frmNota114); });
 }
 
+void TfrmOske_Nf::mnuLancar_VendaClick(TObject*) {
+    Guarded("Nota200", [this] { OpenForm(frmNota200); });
+}
+
+void TfrmOske_Nf::EmitirRomaneio1Click(TObject*) {
+    Guarded("Nota201", [this] { OpenForm(frmNota201); });
+}
+
 void TfrmOske_Nf::LogdeUsurio1Click(TObject*) {
     Guarded("Nota221", [this] { OpenForm(frmNota221); });
+}
+
+void TfrmOske_Nf::Produtos1Click(TObject*) {
+    Guarded("Nota301", [this] { OpenForm(frmNota301); });
+}
+
+void TfrmOske_Nf::ImportaDadosOSKEAntigo1Click(TObject*) {
+    Guarded("Nota233", [this] { OpenForm(frmNota233); });
 }
 
 void TfrmOske_Nf::ConsultaNFenaSefaz1Click(TObject*) { dmdb->Abrir_WebSite(kConsultaNFe); }

@@ -48,7 +48,8 @@ public:
     TMenuItem* Programas1 = nullptr;
 
     // --- seams for what later parts of the program plug in
-    // The release check, run when the window is first shown; none yet.
+    // The release check, run when the window is first shown (the maker's
+    // site named in the INI file; see ReleaseCheck.h).
     std::function<void(TfrmOske_Nf* Sender)> OnReleaseCheck;
     // The NF-e answer poller, run by TimerNFe once the database is open.
     std::function<void(TfrmOske_Nf* Sender)> OnNFeAnswers;
@@ -102,6 +103,8 @@ public:
     const billing::data::AppFiles& Files() const { return *files_; }
 
     void mnuSairClick(TObject* Sender);
+    void mnuLancar_VendaClick(TObject* Sender);
+    void EmitirRomaneio1Click(TObject* Sender);
     void mnuSobreClick(TObject* Sender);
     void mnuSuporteClick(TObject* Sender);
     void ToolButton6Click(TObject* Sender);
@@ -114,6 +117,8 @@ public:
     void Usurios1Click(TObject* Sender);
     void Programas1Click(TObject* Sender);
     void LogdeUsurio1Click(TObject* Sender);
+    void Produtos1Click(TObject* Sender);
+    void ImportaDadosOSKEAntigo1Click(TObject* Sender);
     void ConsultaNFenaSefaz1Click(TObject* Sender);
     void ConsultaInutilizaoSefaz1Click(TObject* Sender);
 

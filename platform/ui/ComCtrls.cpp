@@ -562,3 +562,35 @@ void TSpeedButton::SetFlat(bool Value) {
     flat_ = Value;
     button_->setFlat(Value);
 }
+
+// ---------------------------------------------------------------------------
+// TProgressBar
+
+TProgressBar::TProgressBar(TComponent* AOwner) : TWinControl(AOwner), bar_(new QProgressBar) {
+    SetWidget(bar_);
+    bar_->setTextVisible(false);
+    SetBounds(0, 0, 150, 16);
+    Apply();
+}
+
+void TProgressBar::SetMin(int Value) {
+    min_ = Value;
+    if (max_ < min_) max_ = min_;
+    SetPosition(position_);
+}
+
+void TProgressBar::SetMax(int Value) {
+    max_ = Value;
+    if (min_ > max_) min_ = max_;
+    SetPosition(position_);
+}
+
+void TProgressBar::SetPosition(int Value) {
+    position_ = std::clamp(Value, min_, max_);
+    Apply();
+}
+
+void TProgressBar::Apply() {
+    bar_->setRange(min_, max_);
+    bar_->setValue(position_);
+}

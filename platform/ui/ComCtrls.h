@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <QIcon>
+#include <QProgressBar>
 
 #include "platform/ui/Controls.h"
 #include "platform/ui/StdCtrls.h"
@@ -252,4 +253,27 @@ public:
 
 private:
     bool flat_ = false;
+};
+
+// A progress bar from Min to Max showing Position.
+class TProgressBar : public TWinControl {
+public:
+    FAT_CLASS_NAME(TProgressBar)
+    explicit TProgressBar(TComponent* AOwner);
+
+    int Min() const { return min_; }
+    void SetMin(int Value);
+    int Max() const { return max_; }
+    void SetMax(int Value);
+    int Position() const { return position_; }
+    // Kept within Min..Max.
+    void SetPosition(int Value);
+    void StepBy(int Delta) { SetPosition(position_ + Delta); }
+
+private:
+    void Apply();
+    QProgressBar* bar_;
+    int min_ = 0;
+    int max_ = 100;
+    int position_ = 0;
 };

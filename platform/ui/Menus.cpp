@@ -47,6 +47,32 @@ QKeySequence Sequence(TShortCut Value) {
     return QKeySequence(key | mods);
 }
 
+// A caption with two accelerators ("&Ferra&mentas") keeps the last one, the
+// letter the user sees underlined; Qt would take the first, which another
+// item of the menu may already use.
+QString MenuText(const std::string& Caption) {
+    QString in = ToQt(Caption);
+    qsizetype last = -1;
+    for (qsizetype i = 0; i + 1 < in.size(); ++i) {
+        if (in[i] != '&') continue;
+        if (in[i + 1] == '&') {
+            ++i;
+            continue;
+        }
+        last = i;
+    }
+    QString out;
+    for (qsizetype i = 0; i < in.size(); ++i) {
+        if (in[i] == '&' && i + 1 < in.size() && in[i + 1] == '&') {
+            out += "&&";
+            ++i;
+        } else if (in[i] != '&' || i == last) {
+            out += in[i];
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 TShortCut ShortCut(Word Key, TShiftState Shift) {
@@ -144,7 +170,7 @@ void TMenuItem::Apply() {
         shortCut = action_->ShortCut();
     }
     // A separator shows its line only: Qt would draw its "-" beside it.
-    qaction_->setText(separator ? QString() : ToQt(caption));
+    qaction_->setText(separator ? QString() : MenuText(caption));
     qaction_->setStatusTip(ToQt(hint));
     qaction_->setToolTip(ToQt(hint));
     qaction_->setEnabled(enabled);

@@ -42,6 +42,14 @@ void WriteAll(const std::string& path, const std::string& bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+std::vector<std::string> CrLfLines(const std::string& text) {
+    std::vector<std::string> out;
+    std::size_t at = 0;
+    for (std::size_t end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
+        out.push_back(text.substr(at, end - at));
+    return out;
+}
+
 std::string DataPath(const std::string& relative) {
     return std::string(FAT_TEST_DATA_DIR) + "/" + relative;
 }

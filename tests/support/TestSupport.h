@@ -2,6 +2,7 @@
 // Shared fixtures for every test binary.
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -23,6 +24,10 @@ private:
 // The whole content of a file, as bytes; empty when it cannot be read.
 std::string ReadAll(const std::string& path);
 void WriteAll(const std::string& path, const std::string& bytes);
+
+// The lines of a text whose lines end with CR LF (what follows the last CR LF
+// is not a line). A CR or form feed inside a line stays in it.
+std::vector<std::string> CrLfLines(const std::string& text);
 
 // A file under tests/data/.
 std::string DataPath(const std::string& relative);

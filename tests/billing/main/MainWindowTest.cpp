@@ -11,9 +11,13 @@
 #include "billing/forms/Nota103.h"
 #include "billing/forms/Nota110.h"
 #include "billing/forms/Nota111.h"
+#include "billing/forms/Nota200.h"
+#include "billing/forms/Nota201.h"
 #include "billing/forms/Nota220.h"
 #include "billing/forms/Nota223.h"
 #include "billing/forms/Nota224.h"
+#include "billing/forms/Nota233.h"
+#include "billing/forms/Nota301.h"
 #include "billing/main/uoskerun.h"
 #include "platform/rtl/IniFiles.h"
 #include "platform/ui/ExtCtrls.h"
@@ -159,7 +163,7 @@ TEST_F(MainWindow, ACommandWithoutTheRightShowsTheRefusalAndOpensNothing) {
 TEST_F(MainWindow, CommandsNotBuiltYetSaySo) {
     Create();
     LogInAs("Admin", "truve");
-    for (const char* caption : {"Romaneios Emitidos", "Febraban", "Opções...", "Lançar Notas Fiscais Eletrônicas (NF-e)"}) {
+    for (const char* caption : {"Romaneios Emitidos", "Febraban", "Opções..."}) {
         dialogs.Expect("Esta opção está sendo Implementada. Aguarde.", mrOk, "Atenção");
         TMenuItem* item = window->MainMenu1->FindItem(caption);
         ASSERT_NE(item, nullptr) << caption;
@@ -168,6 +172,34 @@ TEST_F(MainWindow, CommandsNotBuiltYetSaySo) {
     dialogs.Expect("Rotina sendo aprimorada", mrOk);
     window->MainMenu1->FindItem("Lançar Pedidos")->Click();
     EXPECT_FALSE(window->Programas1->Visible());
+}
+
+TEST_F(MainWindow, InvoicesAndShippingListsOpenTheirEntryForms) {
+    Create();
+    LogInAs("Admin", "truve");
+    window->MainMenu1->FindItem("Lançar Notas Fiscais Eletrônicas (NF-e)")->Click();
+    ASSERT_NE(frmNota200, nullptr);
+    EXPECT_EQ(frmNota200->Caption(), "Nota Fiscais Eletrônicas (NF-e) - NOTA200");
+    // The toolbar's button runs the same command: the open form comes forward.
+    TToolButton* lancar = nullptr;
+    for (int i = 0; i < window->ComponentCount(); ++i)
+        if (auto* b = dynamic_cast<TToolButton*>(window->Components(i)); b != nullptr && b->Caption() == "Lançar NF-e")
+            lancar = b;
+    ASSERT_NE(lancar, nullptr);
+    lancar->Click();
+    EXPECT_EQ(window->MDIChildCount(), 1);
+    window->MainMenu1->FindItem("Lançar Romaneios")->Click();
+    ASSERT_NE(frmNota201, nullptr);
+    EXPECT_EQ(frmNota201->Caption(), "Romaneios - NOTA201");
+    EXPECT_EQ(window->MDIChildCount(), 2);
+
+    // Behind their own rights.
+    AddUser("lia", "abc");
+    dmdb->Set_Var("id_usuario", "lia");
+    delete frmNota201;
+    dialogs.Expect("Você não tem permissão para acessar esta opção.", mrOk, "Atenção");
+    window->EmitirRomaneio1Click(nullptr);
+    EXPECT_EQ(frmNota201, nullptr);
 }
 
 TEST_F(MainWindow, TheRegisterCommandsAndTheirToolbarButtonsOpenTheRegisters) {
@@ -219,6 +251,36 @@ TEST_F(MainWindow, TheRegistersAskForTheirOwnRights) {
     EXPECT_EQ(window->MDIChildCount(), 0);
     window->MainMenu1->FindItem("&Produtos")->Click();
     EXPECT_EQ(window->MDIChildCount(), 1);
+}
+
+TEST_F(MainWindow, TheProductListingAndTheAccountingExportOpenTheirFormsBehindTheirRights) {
+    Create();
+    LogInAs("Admin", "truve");
+    auto* listing = dynamic_cast<TMenuItem*>(window->FindComponent("Produtos1"));
+    ASSERT_NE(listing, nullptr);
+    EXPECT_EQ(listing->Caption(), "Produtos");
+    EXPECT_EQ(listing->Parent()->Caption(), "Cadastros");
+    EXPECT_EQ(listing->Parent()->Parent()->Caption(), "&Relatórios");
+    TMenuItem* export_ = window->MainMenu1->FindItem("Gerar Arquivo Center Contábeis");
+    ASSERT_NE(export_, nullptr);
+    EXPECT_EQ(export_->Parent()->Caption(), "&Ferra&mentas");
+
+    AddUser("lia", "abc");
+    dmdb->ADOConnection->Execute("insert into usuario_programa(id_usuario, id_programa) values('lia', 'NOTA301')");
+    dmdb->Set_Var("id_usuario", "lia");
+    dialogs.Expect("Você não tem permissão para acessar esta opção.", mrOk, "Atenção");
+    export_->Click();
+    EXPECT_EQ(window->MDIChildCount(), 0);
+    listing->Click();
+    ASSERT_NE(frmNota301, nullptr);
+    EXPECT_EQ(frmNota301->Caption(), "Relatório Produtos - NOTA301");
+
+    dmdb->Set_Var("id_usuario", "Admin");
+    export_->Click();
+    ASSERT_NE(frmNota233, nullptr);
+    EXPECT_EQ(frmNota233->Caption(), "Gerar Arquivo Center Contábeis - Nota233");
+    listing->Click();
+    EXPECT_EQ(window->MDIChildCount(), 2) << "an open form is brought to the front";
 }
 
 TEST_F(MainWindow, TheStatusBarShowsTheIssuersNewNameOnceItsFormCloses) {

@@ -108,6 +108,12 @@ TEST(Desktop, SeparatorsShowNoDashAndPopupMenusShowTheirShortcuts) {
     popup->Items()->Add(find);
     popup->Items()->Add(line);
     popup->Items()->Add(ok);
+    // Of two marked letters the last one is the accelerator, as it is drawn.
+    auto* tools = new TMenuItem(&form);
+    tools->SetCaption("&Ferra&mentas && &&Cia");
+    EXPECT_EQ(tools->QtAction()->text(), "Ferra&mentas && &&Cia");
+    EXPECT_EQ(tools->Caption(), "&Ferra&mentas && &&Cia");
+    delete tools;
     EXPECT_TRUE(line->IsSeparator());
     EXPECT_TRUE(line->QtAction()->isSeparator());
     EXPECT_TRUE(line->QtAction()->text().isEmpty());

@@ -1,0 +1,385 @@
+#include "billing/forms/AccountingExport.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <set>
+#include <vector>
+
+#include "billing/data/Utils.h"
+#include "platform/db/SQLQuery.h"
+#include "platform/rtl/Format.h"
+#include "platform/rtl/SafeFile.h"
+#include "platform/rtl/Strings.h"
+
+namespace fs = std::filesystem;
+
+namespace billing::forms {
+
+namespace {
+
+using billing::data::MessageIcon;
+
+const char* const kErrorsHeading = "Foram identificados erros, por favor corrija: \r\n\r\n";
+// A message lists this many problems at most; the rest are counted.
+constexpr std::size_t kMaxListed = 30;
+
+// A query on the connection; null columns read as "" and 0, as the dataset
+// gives them.
+void Prepare(TSQLQuery& q, TSQLConnection& db, const std::string& sql) {
+    q.SetConnection(&db);
+    q.SetSQL(sql);
+}
+
+std::string Str(const TSQLQuery& q, const char* column) { return q.FieldByName(column)->AsString(); }
+double Num(const TSQLQuery& q, const char* column) { return q.FieldByName(column)->AsFloat(); }
+
+std::optional<long long> Int(const TSQLQuery& q, const char* column) {
+    TField* f = q.FieldByName(column);
+    if (f->IsNull()) return std::nullopt;
+    return static_cast<long long>(std::llround(f->AsFloat()));
+}
+
+std::optional<TDateTime> When(const TSQLQuery& q, const char* column) {
+    TField* f = q.FieldByName(column);
+    if (f->IsNull() || Trim(f->AsString()).empty()) return std::nullopt;
+    return f->AsDateTime();
+}
+
+// A text of digits only, as a number; nothing for anything else.
+std::optional<long long> WholeNumber(const std::string& Text) {
+    std::string t = Trim(Text);
+    if (t.empty() || t.size() > 18) return std::nullopt;
+    for (char c : t)
+        if (c < '0' || c > '9') return std::nullopt;
+    return std::stoll(t);
+}
+
+std::string Money(double Value) { return FormatFloat("#,##0.00", Value); }
+
+// One record built field by field; what does not fit its field is recorded
+// as a problem of the record's owner (an invoice or a client).
+class Record {
+public:
+    Record(std::string Owner, std::vector<std::string>& Problems) : owner_(std::move(Owner)), problems_(Problems) {}
+
+    Record& Lit(const std::string& Text) {
+        text_ += Text;
+        return *this;
+    }
+    Record& S(int Count) { return Lit(Space(Count)); }
+    Record& X(const std::string& Text, int Width) { return Lit(AccountingExport::FixLength(Text, Width)); }
+    Record& Z(long long Value, int Width, const std::string& What) {
+        std::string digits = IntToStrZero(Value, Width);
+        if (Value < 0)
+            Problem(What + " (" + std::to_string(Value) + ") é negativo.");
+        else if (Length(digits) > Width)
+            Problem(What + " (" + std::to_string(Value) + ") não cabe em " + std::to_string(Width) + " dígitos.");
+        return Lit(FitLeft(digits, Width, '0'));
+    }
+    Record& V(double Value, int Width, const std::string& What) {
+        std::string digits = AccountingExport::Valor(Value, Width);
+        if (digits.find('-') != std::string::npos)
+            Problem(What + " (" + Money(Value) + ") é negativo.");
+        else if (Length(digits) > Width)
+            Problem(What + " (" + Money(Value) + ") não cabe em " + std::to_string(Width) + " dígitos.");
+        return Lit(FitLeft(digits, Width, '0'));
+    }
+    // A date as dd/mm/yyyy (any time of day left out); blanks when missing.
+    Record& D(const std::optional<TDateTime>& Value) {
+        return Lit(Value ? FormatDateTime("dd/mm/yyyy", std::trunc(*Value)) : Space(10));
+    }
+
+    const std::string& Text() const { return text_; }
+    void Problem(const std::string& Detail) { problems_.push_back(owner_ + ": " + Detail); }
+
+private:
+    std::string owner_;
+    std::string text_;
+    std::vector<std::string>& problems_;
+};
+
+struct Client {
+    std::string id, nome, nome_fantasia, endereco, numero_endereco, cep, cpf_cnpj, ie_rg, telefone, tributado,
+        natureza, bairro, uf;
+    std::optional<long long> id_municipio;
+
+    std::string Name() const { return "Cliente " + id + " (" + Trim(nome) + ")"; }
+    bool Located() const { return id_municipio.has_value() && !Trim(uf).empty(); }
+};
+
+// The clients of the export, each read once, with the state of its main
+// municipality (a client whose municipality or state is missing still comes
+// back, so that it can be named).
+class Clients {
+public:
+    explicit Clients(TSQLConnection& Db) {
+        Prepare(query_, Db,
+                "SELECT Cliente.*, UF.uf AS uf_cliente FROM Cliente "
+                "LEFT JOIN Municipio ON Municipio.id_municipio = Cliente.Id_Municipio "
+                "LEFT JOIN UF ON UF.id_uf = Municipio.id_uf "
+                "WHERE Cliente.Id_Cliente = :pid_cliente");
+    }
+
+    const Client* Find(const std::string& Id) {
+        auto it = cache_.find(Id);
+        if (it != cache_.end()) return it->second ? &*it->second : nullptr;
+        query_.Close();
+        query_.ParamByName("pid_cliente")->SetAsString(Id);
+        query_.Open();
+        std::optional<Client> found;
+        if (!query_.IsEmpty()) {
+            const TSQLQuery& q = query_;
+            found = Client{Str(q, "Id_Cliente"),  Str(q, "Nome"),     Str(q, "Nome_Fantasia"), Str(q, "Endereco"),
+                           Str(q, "Numero_Endereco"), Str(q, "Cep"),   Str(q, "CPF_CNPJ"),      Str(q, "IE_RG"),
+                           Str(q, "Telefone"),    Str(q, "Tributado"), Str(q, "Natureza"),      Str(q, "Bairro"),
+                           Str(q, "uf_cliente"),  Int(q, "Id_Municipio")};
+        }
+        auto& slot = cache_[Id] = found;
+        return slot ? &*slot : nullptr;
+    }
+
+private:
+    TSQLQuery query_;
+    std::map<std::string, std::optional<Client>> cache_;
+};
+
+void NoteUnlocated(const Client& c, std::vector<std::string>& problems, std::set<std::string>& named) {
+    if (c.Located() || !named.insert(c.id).second) return;
+    problems.push_back(c.Name() + ": não tem Município ou UF cadastrado.");
+}
+
+std::string Encode(const std::vector<std::string>& Lines) {
+    std::string bytes;
+    for (const std::string& line : Lines) bytes += Utf8ToCp1252(line) + "\r\n";
+    return bytes;
+}
+
+// Renames both files over their targets, or neither: when the second cannot
+// take its name, the first target gets its old content back (kept under a
+// second name meanwhile) or, being new, is removed.
+void CommitTogether(fileio::AtomicFile& First, fileio::AtomicFile& Second) {
+    std::string backup;
+    std::error_code ec;
+    if (fs::exists(First.TargetPath(), ec)) {
+        for (int n = 0; n < 100 && backup.empty(); ++n) {
+            std::string name = First.TargetPath() + ".anterior-" + std::to_string(::getpid()) + "-" + std::to_string(n);
+            if (::link(First.TargetPath().c_str(), name.c_str()) == 0) backup = name;
+            else if (errno != EEXIST) break;
+        }
+        if (backup.empty()) throw EWriteError("Cannot keep a copy of \"" + First.TargetPath() + "\"");
+    }
+    try {
+        First.Commit();
+    } catch (...) {
+        if (!backup.empty()) ::unlink(backup.c_str());
+        throw;
+    }
+    try {
+        Second.Commit();
+    } catch (...) {
+        if (!backup.empty()) ::rename(backup.c_str(), First.TargetPath().c_str());
+        else ::unlink(First.TargetPath().c_str());
+        throw;
+    }
+    if (!backup.empty()) ::unlink(backup.c_str());
+}
+
+}  // namespace
+
+AccountingExport::AccountingExport(TSQLConnection& Db, billing::data::IMessages& Messages)
+    : db_(Db), messages_(Messages) {}
+
+std::string AccountingExport::Valor(double Value, int Width) {
+    std::string s = FormatFloat("#############.00", Value);
+    s = Trim(StringReplace(StringReplace(s, ".", "", rfReplaceAll), ",", "", rfReplaceAll));
+    return PadLeft(s, Width, '0');
+}
+
+std::string AccountingExport::FixLength(const std::string& Text, int Width) {
+    std::string clean = Text;
+    for (char& c : clean)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+    return FitRight(clean, Width);
+}
+
+AccountingExportResult AccountingExport::Run(const AccountingExportInput& Input) {
+    AccountingExportResult result;
+    std::string folder = Trim(Input.pastaSalvar);
+    const bool noFolder = folder.empty();
+    if (!noFolder && folder.back() != '/') folder += '/';
+
+    const int empresa = Input.codigoEmpresa;
+    if (empresa <= 0) {
+        messages_.ShowMessage("Você deve informar o seu código de empresa junto a Center Contábeis !");
+        return result;
+    }
+    std::string errors;
+    if (!Input.dataInicial || !Input.dataFinal)
+        errors += "Informe a Data Inicial e Final !\r\n";
+    else if (std::trunc(*Input.dataFinal) < std::trunc(*Input.dataInicial))
+        errors += "A Data Inicial é maior que a Final !\r\n";
+    if (empresa > 9999999) errors += "O Código da Empresa deve ter no máximo 7 dígitos !\r\n";
+    std::error_code ec;
+    if (noFolder)
+        errors += "Informe a Pasta Salvar !\r\n";
+    else if (!fs::is_directory(folder, ec))
+        errors += "A Pasta Informada " + QuotedStr(folder) + " não existe !\r\n";
+    if (!errors.empty()) {
+        messages_.MessageBox(kErrorsHeading + errors, "Atenção", MessageIcon::Exclamation);
+        return result;
+    }
+
+    const TDateTime inicial = std::trunc(*Input.dataInicial);
+    const TDateTime final = std::trunc(*Input.dataFinal);
+    result.salesFile = folder + IntToStrZero(empresa, 7) + "-SAI.TXT";
+    result.clientFile = folder + IntToStrZero(empresa, 7) + "-CLI.TXT";
+
+    std::string cnpj;
+    {
+        TSQLQuery q;
+        Prepare(q, db_, "select * from emitente");
+        q.Open();
+        if (!q.IsEmpty()) cnpj = Str(q, "cnpj");
+    }
+
+    // The period runs to the end of its last day: a date stored with a time
+    // of day still falls inside it.
+    TSQLQuery invoices;
+    Prepare(invoices, db_,
+            "select * from nota_fiscal where (data_emissao >= :pdata_Inicial and "
+            "data_emissao < :pdata_final) and (situacao_nfe = :psituacao_nfe) "
+            "order by id_serie_documento, id_nota_fiscal");
+    invoices.ParamByName("pdata_Inicial")->SetAsDate(inicial);
+    invoices.ParamByName("pdata_final")->SetAsDate(final + 1);
+    invoices.ParamByName("psituacao_nfe")->SetAsString(kSituacao);
+    invoices.Open();
+    if (invoices.IsEmpty()) {
+        messages_.ShowMessage("Não existem Notas Fiscais para o Intervalo solicitado !");
+        return result;
+    }
+
+    std::vector<std::string> problems;
+    std::set<std::string> unlocated;
+    Clients clients(db_);
+
+    // --- the sales file
+    std::vector<std::string> sales;
+    int total = invoices.RecordCount();
+    if (OnProgress) OnProgress(0, total);
+    {
+        Record header("Emitente", problems);
+        header.Lit("01").Z(empresa, 7, "o Código da Empresa").X(cnpj, 14).D(inicial).D(final);
+        header.Lit("N").Lit("03").Lit("00000").Lit("1").Lit("17");
+        sales.push_back(header.Text());
+    }
+    int sequence = 0;
+    int done = 0;
+    for (; !invoices.Eof(); invoices.Next()) {
+        const TSQLQuery& n = invoices;
+        std::string serie = Str(n, "id_serie_documento"), numero = Str(n, "id_nota_fiscal");
+        std::string owner = "Nota Fiscal série " + serie + ", número " + numero;
+        std::string idCliente = Str(n, "id_cliente");
+        const Client* c = clients.Find(idCliente);
+        Client none;
+        if (c == nullptr) problems.push_back(owner + ": o cliente " + idCliente + " não está cadastrado.");
+        else NoteUnlocated(*c, problems, unlocated);
+        const Client& cli = c != nullptr ? *c : none;
+
+        std::string cfopText = Str(n, "id_cfop");
+        std::optional<long long> cfop = WholeNumber(cfopText);
+
+        Record nota(owner, problems);
+        nota.Lit("02").Z(++sequence, 7, "o número de sequência").Z(empresa, 7, "o Código da Empresa");
+        nota.X(cli.cpf_cnpj, 14).Z(2, 7, "").Z(0, 2, "").Z(4, 7, "");
+        if (!cfop) nota.Problem("o CFOP \"" + cfopText + "\" não é um número.");
+        nota.Z(cfop.value_or(0), 7, "o CFOP").X(cli.uf, 2).Z(0, 2, "");
+        nota.Z(Int(n, "id_nota_fiscal").value_or(0), 7, "o número").Z(Int(n, "id_serie_documento").value_or(0), 7, "a série");
+        nota.Z(0, 7, "").D(When(n, "data_saida")).D(When(n, "data_emissao"));
+        nota.V(Num(n, "valor_total_nota"), 13, "o Valor Total da Nota").Z(0, 13, "").S(30);
+        nota.Lit(Copy(Str(n, "modalidade_frete"), 1, 1) == "0" ? "F" : "C");
+        nota.Z(cli.id_municipio.value_or(0), 7, "o Município do cliente").Lit("EEE").Lit("4").S(1);
+        nota.Z(0, 7, "").Z(0, 7, "").Z(0, 7, "").Lit("00/00/0000").Z(0, 7, "");
+        nota.V(Num(n, "valor_frete"), 13, "o Valor do Frete").V(Num(n, "valor_seguro"), 13, "o Valor do Seguro");
+        nota.V(0, 13, "").V(Num(n, "valor_produto"), 13, "o Valor dos Produtos").Lit("0");
+        nota.Z(0, 13, "").Z(0, 13, "").Z(0, 13, "").Z(0, 13, "").Z(0, 7, "").Z(0, 7, "");
+        nota.Z(2, 7, "").Z(0, 7, "").Lit("99").S(50).X(cli.ie_rg, 20).S(20);
+        nota.X(Str(n, "dados_adicionais_contribuinte"), 300).X(Str(n, "numero_nfe"), 44).S(6).Lit(" ").S(93);
+        sales.push_back(nota.Text());
+
+        Record valores(owner, problems);
+        valores.Lit("03").Z(++sequence, 7, "o número de sequência").Z(1, 7, "").V(41.67, 5, "");
+        valores.V(Num(n, "valor_base_calculo"), 13, "a Base de Cálculo").Z(7, 5, "");
+        valores.V(Num(n, "valor_icms"), 13, "o Valor do ICMS").V(0, 13, "");
+        valores.V(Num(n, "valor_outras_despesas"), 13, "o Valor de Outras Despesas");
+        valores.V(0, 13, "").V(0, 13, "").V(0, 13, "").S(74);
+        sales.push_back(valores.Text());
+        if (OnProgress) OnProgress(++done, total);
+    }
+    sales.push_back(std::string(100, '9'));
+
+    // --- the client file: each client of the period's invoices once, in
+    // every state of the invoice, in code order
+    TSQLQuery ids;
+    Prepare(ids, db_,
+            "SELECT DISTINCT Cliente.Id_Cliente AS Id FROM Cliente "
+            "INNER JOIN Nota_Fiscal ON Cliente.Id_Cliente = Nota_Fiscal.Id_Cliente "
+            "WHERE Nota_Fiscal.Data_Emissao >= :pData_Inicial AND Nota_Fiscal.Data_Emissao < :pData_Final "
+            "ORDER BY Cliente.Id_Cliente");
+    ids.ParamByName("pData_Inicial")->SetAsDate(inicial);
+    ids.ParamByName("pData_Final")->SetAsDate(final + 1);
+    ids.Open();
+    std::vector<std::string> clientLines;
+    total = ids.RecordCount();
+    done = 0;
+    if (OnProgress) OnProgress(0, total);
+    for (; !ids.Eof(); ids.Next()) {
+        const Client* c = clients.Find(Str(ids, "Id"));
+        if (c == nullptr) continue;
+        NoteUnlocated(*c, problems, unlocated);
+        long long numero = WholeNumber(c->numero_endereco).value_or(0);
+        std::string tributado = AnsiUpperCase(Copy(c->tributado, 1, 1));
+        Record r(c->Name(), problems);
+        r.Lit("22").Z(empresa, 7, "o Código da Empresa").X(c->uf, 2).Z(0, 7, "");
+        r.Z(c->id_municipio.value_or(0), 7, "o Município").X(c->nome_fantasia, 10).X(c->nome, 40);
+        r.X(c->endereco, 40).Z(numero, 7, "o Número do Endereço").S(30).X(c->cep, 8).X(c->cpf_cnpj, 14);
+        r.X(c->ie_rg, 20).X(c->telefone, 14).X(c->telefone, 14).Lit("N");
+        r.Lit(tributado.empty() ? " " : tributado).Lit(Copy(c->natureza, 1, 1) == "F" ? "2" : "1");
+        r.S(20).X(c->bairro, 20).Z(0, 4, "").V(0, 5, "").Z(30, 7, "").S(9).S(100);
+        clientLines.push_back(r.Text());
+        if (OnProgress) OnProgress(++done, total);
+    }
+
+    if (!problems.empty()) {
+        std::string list;
+        for (std::size_t i = 0; i < problems.size() && i < kMaxListed; ++i) list += problems[i] + "\r\n";
+        if (problems.size() > kMaxListed)
+            list += "(e mais " + std::to_string(problems.size() - kMaxListed) + " problemas)\r\n";
+        messages_.MessageBox(kErrorsHeading + list + "\r\nNenhum arquivo foi gerado.", "Atenção",
+                             MessageIcon::Exclamation);
+        return result;
+    }
+
+    try {
+        fileio::AtomicFile salesFile(result.salesFile);
+        fileio::AtomicFile clientFile(result.clientFile);
+        clientFile.Write(Encode(clientLines));
+        salesFile.Write(Encode(sales));
+        CommitTogether(salesFile, clientFile);
+    } catch (const Exception& e) {
+        messages_.MessageBox("Não foi possível gravar os arquivos de exportação; nenhum arquivo foi alterado.\r\n\r\n" +
+                                 e.Message(),
+                             "Erro", MessageIcon::Error);
+        return result;
+    }
+    result.written = true;
+    messages_.MessageBox("Foram gerados os seguintes arquivos: \r\n" + result.salesFile + "\r\n" + result.clientFile,
+                         "Atenção", MessageIcon::Exclamation);
+    return result;
+}
+
+}  // namespace billing::forms

@@ -1,0 +1,77 @@
+#include "billing/forms/RecordRow.h"
+
+#include <algorithm>
+
+#include "billing/forms/FormUtils.h"
+#include "platform/rtl/SysUtils.h"
+
+namespace billing::forms {
+
+namespace {
+// The width the captions of the row share when they fit it.
+constexpr int kRecordButtonWidth = 72;
+}  // namespace
+
+RecordRow PlaceRecordRow(TCustomForm* Form, TDataSource* Source, int Top, const std::string& CancelName,
+                         const std::string& SearchName, const std::string& CloseName) {
+    RecordRow row;
+    row.panel = Place<TPanel>(Form, Form, "pnlBotoes", 0, Top, 860, 48);
+    row.panel->SetAlign(alBottom);
+    row.panel->SetBevelOuter(bvNone);
+    auto button = [&](const std::string& Name, const std::string& Caption, TAcao Acao) {
+        auto* b = Place<TDBButton>(Form, row.panel, Name, 0, 8, kRecordButtonWidth, 32);
+        b->SetAcao(Acao);
+        b->SetCaption(Caption);
+        b->SetEnabled(false);
+        b->SetDataSource(Source);
+        return b;
+    };
+    row.insert = button("btnInsert", "&Novo", Novo);
+    row.edit = button("btnEdit", "&Editar", Editar);
+    row.save = button("btnSave", "&Salvar", Gravar);
+    row.cancel = button(CancelName, "&Desfazer", Cancelar);
+    row.remove = button("btnDelete", "E&xcluir", Excluir);
+    row.first = button("btnFirst", "Primeiro", Primeiro);
+    row.prior = button("btnPrior", "Anterior", Anterior);
+    row.next = button("btnNext", "Próximo", Proximo);
+    row.last = button("btnLast", "Último", Ultimo);
+    row.search = button(SearchName, "Pesquisar", Pesquisar);
+    row.close = button(CloseName, "Fechar", Fechar);
+    row.close->SetCancel(true);
+    ArrangeRecordRow(row);
+    return row;
+}
+
+void ArrangeRecordRow(const RecordRow& Row) {
+    int x = 4;
+    for (TDBButton* b : {Row.insert, Row.edit, Row.save, Row.cancel, Row.remove, Row.first, Row.prior, Row.next,
+                         Row.last, Row.search, Row.close}) {
+        if (b == nullptr || !b->Visible()) continue;
+        int width = std::max(kRecordButtonWidth, b->FittingWidth());
+        b->SetBounds(x, b->Top(), width, b->Height());
+        x += width + 1;
+    }
+}
+
+bool SettlePendingRow(TCustomForm* Form, TDataSet* DataSet) {
+    if (DataSet->State() != dsEdit && DataSet->State() != dsInsert) return true;
+    switch (AskYesNoCancel("Deseja salvar as alterações ?", "Salvar")) {
+    case mrYes:
+        try {
+            DataSet->Post();
+        } catch (const EAbort&) {
+            return false;  // the checks refused: the row stays in edit
+        }
+        break;
+    case mrNo:
+        DataSet->Cancel();
+        break;
+    default:
+        return false;  // Cancelar, Esc or the box closed: the form and its row stay as they were
+    }
+    // The form may stay open (another form refused the frame's close).
+    ChangeColor(Form, false);
+    return true;
+}
+
+}  // namespace billing::forms

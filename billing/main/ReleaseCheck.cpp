@@ -1,0 +1,142 @@
+#include "billing/main/ReleaseCheck.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+
+#include <QWidget>
+
+#include "billing/forms/FormUtils.h"
+#include "platform/os/Process.h"
+#include "platform/rtl/IniFiles.h"
+#include "platform/rtl/SafeFile.h"
+#include "platform/rtl/Strings.h"
+
+namespace fs = std::filesystem;
+using billing::forms::AskYesNo;
+using billing::forms::Box;
+
+namespace billing::main {
+
+namespace {
+
+constexpr std::size_t kSmallFile = 64 * 1024;
+constexpr std::size_t kLargestProgram = std::size_t(1) << 30;
+
+bool Writable(const std::string& Folder) { return ::access(Folder.c_str(), W_OK) == 0; }
+
+}  // namespace
+
+ReleaseCheck::Settings::Settings() {
+    check.connectTimeoutMs = 5000;
+    check.totalTimeoutMs = 15000;
+    check.maxBytes = kSmallFile;
+    download.connectTimeoutMs = 5000;
+    download.totalTimeoutMs = 0;
+    download.lowSpeedBytes = 1;
+    download.lowSpeedSeconds = 15;
+    download.maxBytes = kLargestProgram;
+}
+
+ReleaseCheck::ReleaseCheck(Settings Values) : settings_(std::move(Values)) {
+    StartProgram = [](const std::string& Program, const std::vector<std::string>& Args) {
+        return os::StartProgram(Program, Args);
+    };
+    FolderWritable = Writable;
+}
+
+bool ReleaseCheck::Newer(const std::string& Available, const std::string& Current) {
+    return CompareStr(AnsiUpperCase(Trim(Available)), AnsiUpperCase(Trim(Current))) > 0;
+}
+
+std::string ReleaseCheck::FileAddress(const std::string& Address, const std::string& Name) {
+    std::string base = Trim(Address);
+    if (!base.empty() && base.back() != '/') base += '/';
+    return base + Name;
+}
+
+std::string ReleaseCheck::PublishedDigest(const std::string& Text) {
+    std::string t = TrimLeft(Text);
+    std::string digest = LowerCase(t.substr(0, t.find_first_of(" \t\r\n")));
+    if (digest.size() != 64) return {};
+    for (char c : digest)
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return {};
+    return digest;
+}
+
+std::optional<std::string> ReleaseCheck::AvailableVersion() {
+    std::string body;
+    if (!os::DownloadToString(FileAddress(settings_.address, "versao.inf"), body, settings_.check).ok)
+        return std::nullopt;
+    TStringList lines;
+    lines.SetText(Cp1252ToUtf8(body));
+    TMemIniFile ini("");
+    ini.SetStrings(lines);
+    return AnsiUpperCase(Trim(ini.ReadString("Versao", "Aplicativo", "")));
+}
+
+ReleaseCheck::Outcome ReleaseCheck::Run() {
+    if (Trim(settings_.address).empty()) return Outcome::NoAddress;
+    std::optional<std::string> version = AvailableVersion();
+    if (!version) return Outcome::NoVersion;
+    const std::string& available = *version;
+    std::string current = AnsiUpperCase(Trim(settings_.currentVersion));
+    if (!Newer(available, current)) return Outcome::UpToDate;
+
+    std::string versions = "Existe uma nova versão do OSKE.\r\nVersão Atual: " + current +
+                           "\r\nVersão Disponível: " + available + "\r\n\r\n";
+    std::string folder = fs::path(settings_.programPath).parent_path().string();
+    if (!FolderWritable(folder) || !FolderWritable(settings_.programPath)) {
+        Box(versions + "Este usuário não pode alterar o programa instalado em \"" + folder +
+                "\". Atualize-o pelo gerenciador de pacotes do sistema.",
+            "Nova versão Disponível", mtInformation);
+        return Outcome::NotWritable;
+    }
+    if (!AskYesNo(versions + "Deseja fazer a atualização ?", "Nova versão Disponível")) return Outcome::Declined;
+
+    std::string name = fs::path(settings_.programPath).filename().string();
+    std::string published;
+    if (!os::DownloadToString(FileAddress(settings_.address, name + ".sha256"), published, settings_.check).ok)
+        return Outcome::Unavailable;
+    std::string digest = PublishedDigest(Cp1252ToUtf8(published));
+    if (digest.empty()) return Outcome::Unavailable;
+    return Install(digest);
+}
+
+ReleaseCheck::Outcome ReleaseCheck::Install(const std::string& Digest) {
+    std::string name = fs::path(settings_.programPath).filename().string();
+    try {
+        // Beside the program under a temporary name; renamed over it only
+        // once verified, keeping the installed program's permissions.
+        fileio::AtomicFile file(settings_.programPath);
+        os::Sha256 hash;
+        os::DownloadResult r = os::Download(
+            FileAddress(settings_.address, name),
+            [&](const char* data, std::size_t size) {
+                try {
+                    file.Write(data, size);
+                } catch (const Exception&) {
+                    return false;
+                }
+                hash.Update(data, size);
+                return true;
+            },
+            settings_.download);
+        if (!r.ok) return Outcome::Unavailable;
+        if (hash.HexDigest() != Digest) {
+            Box("A nova versão baixada não confere com a publicada e foi descartada. O programa não foi alterado.",
+                "Atenção");
+            return Outcome::Rejected;
+        }
+        file.Commit();
+    } catch (const Exception&) {
+        return Outcome::Unavailable;
+    }
+    if (!StartProgram(settings_.programPath, settings_.arguments)) {
+        Box("A nova versão foi instalada, mas não pôde ser iniciada. Abra o programa novamente.", "Atenção");
+        return Outcome::InstalledNotStarted;
+    }
+    return Outcome::Installed;
+}
+
+}  // namespace billing::main

@@ -1,0 +1,146 @@
+#include "platform/os/Download.h"
+
+#include <mutex>
+
+#include <curl/curl.h>
+#include <openssl/evp.h>
+
+#include "platform/rtl/SafeFile.h"
+#include "platform/rtl/SysUtils.h"
+
+namespace os {
+
+namespace {
+
+void GlobalInit() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+struct Transfer {
+    const DownloadSink* sink = nullptr;
+    std::size_t received = 0;
+    std::size_t maxBytes = 0;
+    bool refused = false;  // the sink or the size limit stopped it
+};
+
+size_t WriteBody(char* data, size_t size, size_t count, void* user) {
+    auto* t = static_cast<Transfer*>(user);
+    std::size_t n = size * count;
+    t->received += n;
+    if (t->maxBytes != 0 && t->received > t->maxBytes) {
+        t->refused = true;
+        return 0;
+    }
+    if (!(*t->sink)(data, n)) {
+        t->refused = true;
+        return 0;
+    }
+    return n;
+}
+
+bool StartsWithHttps(const std::string& url) {
+    return url.size() >= 8 && (url.compare(0, 8, "https://") == 0 || url.compare(0, 8, "HTTPS://") == 0);
+}
+
+}  // namespace
+
+DownloadResult Download(const std::string& url, const DownloadSink& sink, const DownloadOptions& options) {
+    GlobalInit();
+    DownloadResult result;
+    CURL* curl = curl_easy_init();
+    if (curl == nullptr) {
+        result.error = "libcurl could not start a transfer";
+        return result;
+    }
+    Transfer transfer;
+    transfer.sink = &sink;
+    transfer.maxBytes = options.maxBytes;
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, StartsWithHttps(url) ? "https" : "http,https");
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, options.connectTimeoutMs);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, options.totalTimeoutMs);
+    if (options.lowSpeedBytes > 0 && options.lowSpeedSeconds > 0) {
+        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, options.lowSpeedBytes);
+        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, options.lowSpeedSeconds);
+    }
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteBody);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
+
+    CURLcode code = curl_easy_perform(curl);
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.status);
+    curl_easy_cleanup(curl);
+
+    if (code != CURLE_OK) {
+        if (transfer.refused && options.maxBytes != 0 && transfer.received > options.maxBytes)
+            result.error = "the file is larger than " + std::to_string(options.maxBytes) + " bytes";
+        else if (transfer.refused)
+            result.error = "the transfer was stopped";
+        else
+            result.error = errorBuffer[0] != '\0' ? std::string(errorBuffer) : std::string(curl_easy_strerror(code));
+        return result;
+    }
+    if (result.status < 200 || result.status > 299) {
+        result.error = "HTTP status " + std::to_string(result.status);
+        return result;
+    }
+    result.ok = true;
+    return result;
+}
+
+DownloadResult DownloadToString(const std::string& url, std::string& body, const DownloadOptions& options) {
+    body.clear();
+    return Download(
+        url,
+        [&body](const char* data, std::size_t size) {
+            body.append(data, size);
+            return true;
+        },
+        options);
+}
+
+// ---------------------------------------------------------------------------
+
+Sha256::Sha256() : ctx_(EVP_MD_CTX_new()) {
+    if (ctx_ == nullptr || EVP_DigestInit_ex(static_cast<EVP_MD_CTX*>(ctx_), EVP_sha256(), nullptr) != 1)
+        throw Exception("SHA-256 is not available");
+}
+
+Sha256::~Sha256() { EVP_MD_CTX_free(static_cast<EVP_MD_CTX*>(ctx_)); }
+
+void Sha256::Update(const void* data, std::size_t size) {
+    if (size > 0) EVP_DigestUpdate(static_cast<EVP_MD_CTX*>(ctx_), data, size);
+}
+
+std::string Sha256::HexDigest() {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    EVP_DigestFinal_ex(static_cast<EVP_MD_CTX*>(ctx_), digest, &length);
+    static const char* const kHex = "0123456789abcdef";
+    std::string out;
+    out.reserve(length * 2);
+    for (unsigned i = 0; i < length; ++i) {
+        out += kHex[digest[i] >> 4];
+        out += kHex[digest[i] & 15];
+    }
+    return out;
+}
+
+std::string Sha256Hex(std::string_view bytes) {
+    Sha256 h;
+    h.Update(bytes);
+    return h.HexDigest();
+}
+
+std::string Sha256File(const std::string& path) { return Sha256Hex(fileio::ReadFileBytes(path)); }
+
+}  // namespace os

@@ -1,0 +1,298 @@
+// The invoice and shipping-list windows over their cores: captions, lists
+// and columns as the user sees them, typing items in the grid with its
+// decimal comma, Enter rules, product lookup and Ctrl+Delete, the record
+// buttons, "Pesquisar", and the save question on closing.
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+
+#include "billing/forms/Nota200.h"
+#include "billing/forms/Nota201.h"
+#include "billing/forms/Pesquisa.h"
+#include "tests/billing/forms/DocumentFixture.h"
+#include "tests/platform/ui/UiTestSupport.h"
+
+using namespace billing::forms;
+
+namespace {
+
+template <typename Form>
+class EntryWindow : public billtest::DocumentSessionOn<billtest::MdiSession> {
+protected:
+    void TearDown() override {
+        delete form;
+        DocumentSessionOn::TearDown();
+    }
+    void Open() {
+        form = new Form(nullptr);
+        form->Core->Clock = [] { return EncodeDateTime(2010, 6, 15, 9, 41, 27, 0); };
+        form->DoCreate();
+        uitest::ShowActive(frame.get());
+        form->Show();
+        billtest::Pump();
+    }
+    std::vector<std::string> Titles() {
+        std::vector<std::string> t;
+        for (int i = 0; i < form->Grid->ColumnCount(); ++i) t.push_back(form->Grid->Columns(i)->Title());
+        return t;
+    }
+    std::vector<std::string> ReadOnlyColumns() {
+        std::vector<std::string> t;
+        for (int i = 0; i < form->Grid->ColumnCount(); ++i)
+            if (form->Grid->Columns(i)->ReadOnly()) t.push_back(form->Grid->Columns(i)->FieldName());
+        return t;
+    }
+    static std::vector<std::string> Items(TDBComboBox* Combo) {
+        std::vector<std::string> v;
+        for (int i = 0; i < Combo->Items()->Count(); ++i) v.push_back(Combo->Items()->Strings(i));
+        return v;
+    }
+    QWidget* View() { return form->Grid->View(); }
+    // Types into the grid's current cell: the first key opens the editor.
+    void TypeInGrid(const std::string& Text) {
+        for (char c : Text) {
+            QWidget* target = QApplication::focusWidget() != nullptr ? QApplication::focusWidget() : View();
+            QTest::keyClick(target, c);
+        }
+    }
+    void Enter() {
+        QWidget* target = QApplication::focusWidget() != nullptr ? QApplication::focusWidget() : View();
+        QTest::keyClick(target, Qt::Key_Return);
+    }
+
+    Form* form = nullptr;
+};
+
+using InvoiceWindow = EntryWindow<TfrmNota200>;
+using ListWindow = EntryWindow<TfrmNota201>;
+
+TEST_F(InvoiceWindow, CaptionsListsAndColumnsAsLaidOut) {
+    Open();
+    EXPECT_EQ(form->Caption(), "Nota Fiscais Eletrônicas (NF-e) - NOTA200");
+    EXPECT_EQ(form->qryNota_Fiscal->Name(), "qryNota_Fiscal");
+    EXPECT_EQ(form->tbNota_Fiscal_Item->Name(), "tbNota_Fiscal_Item");
+    EXPECT_EQ(form->dsDocumento_Item->Name(), "dsDocumento_Item");
+    std::vector<std::string> buttons;
+    for (TDBButton* b : {form->btnInsert, form->btnEdit, form->btnSave, form->DBButton1, form->btnDelete,
+                         form->btnFirst, form->btnPrior, form->btnNext, form->btnLast, form->DBButton2,
+                         form->DBButton3})
+        buttons.push_back(b->Caption());
+    EXPECT_EQ(buttons, (std::vector<std::string>{"&Novo", "&Editar", "&Salvar", "&Desfazer", "E&xcluir", "Primeiro",
+                                                 "Anterior", "Próximo", "Último", "Fechar", "Pesquisar"}));
+    EXPECT_EQ(Items(form->dbeFinalidade_Emissao),
+              (std::vector<std::string>{"1 - NF-e normal", "2 - NF-e complementar", "3 - NF-e de Ajuste"}));
+    EXPECT_EQ(Items(form->dbeTipo_Emissao),
+              (std::vector<std::string>{"1 - Normal", "2 - Contingência", "3 - Contingência SCAN"}));
+    EXPECT_EQ(Items(form->dbeForma_Pagamento),
+              (std::vector<std::string>{"0 - Pagamento a Vista", "1 - Pagamento a Prazo", "2 - Outros"}));
+    EXPECT_EQ(Items(form->dbeModalidade_Frete),
+              (std::vector<std::string>{"0 - Por conta do Emitente", "1 - Por conta do Destinatário"}));
+    EXPECT_EQ(Items(form->dbeTipo_ImpressaoDANFE), (std::vector<std::string>{"1 - Retrato", "2 - Paisagem"}));
+    EXPECT_EQ(Titles(), (std::vector<std::string>{"Quantidade", "Produto", "CFOP", "Unid", "Descricao", "Aliq ICMS",
+                                                 "ST", "Valor Unitário", "Valor Total", "Valor ICMS"}));
+    // The product is typed in its lookup over the cell, never in the cell.
+    EXPECT_EQ(ReadOnlyColumns(), (std::vector<std::string>{"Id_Produto", "Descricao_Abreviada", "Valor_Total",
+                                                          "Valor_ICMS"}));
+    EXPECT_EQ(form->lblExcluirItem->Caption(), "[ Ctrl+Delete para Excluir Item ]  ");
+    EXPECT_EQ(form->PageControl1->PageCount(), 2);
+    EXPECT_EQ(form->DBMemo2->MaxLength(), 250);
+    EXPECT_TRUE(form->dbeId_Nota_Fiscal->ReadOnly());
+    EXPECT_TRUE(form->dbeValor_Total_Nota->ReadOnly());
+    EXPECT_FALSE(form->DBEdit2->ReadOnly());
+
+    dialogs.Expect("Esta opção permitirá importar pedidos digitados diretamente pelos vendedores !", mrOk,
+                   "Em desenvolvimento");
+    form->btnPedidoClick(nullptr);
+}
+
+TEST_F(InvoiceWindow, AnInvoiceTypedThroughTheWindow) {
+    Open();
+    form->btnInsert->Click();
+    EXPECT_EQ(form->qryNota_Fiscal->State(), dsInsert);
+    EXPECT_FALSE(form->dbeId_Serie_Documento->ReadOnly());
+    EXPECT_EQ(form->dbeId_Nota_Fiscal->Text(), "000.057");
+    EXPECT_EQ(form->PCliente->Caption(), "Comercial Silva Ltda");
+    EXPECT_EQ(form->PCliente_Fantasia->Caption(), "Silva");
+    EXPECT_EQ(form->PCFOP->Caption(), "Venda de mercadoria");
+    EXPECT_EQ(form->PVendedor->Caption(), "?");
+    EXPECT_EQ(form->PTransportador->Caption(), "Transportes Rápidos");
+    EXPECT_EQ(form->PConta_Corrente->Caption(), "Banco do Brasil");
+
+    // Quantity with a typed point, then Enter moves on to the product.
+    form->Grid->SetFocus();
+    form->Grid->SetSelectedIndex(0);
+    TypeInGrid("3.5");
+    Enter();
+    TDataSet* items = form->tbNota_Fiscal_Item;
+    EXPECT_DOUBLE_EQ(items->FieldByName("Quantidade")->AsFloat(), 3.5);
+    EXPECT_EQ(form->Grid->SelectedIndex(), 1);
+    ASSERT_TRUE(form->dbeId_Produto->Visible()) << "the product lookup lies over the product cell";
+
+    // The product typed in its lookup fills the item when it is left.
+    uitest::Type(form->dbeId_Produto->Widget(), "7");
+    uitest::Key(form->dbeId_Produto->Widget(), Qt::Key_Return);
+    EXPECT_EQ(items->FieldByName("Id_Produto")->AsString(), "00007");
+    EXPECT_EQ(items->FieldByName("Descricao_Abreviada")->AsString(), "PORCA");
+    EXPECT_EQ(form->Grid->SelectedIndex(), 2);
+
+    // The unit price's Enter starts the next item on its quantity.
+    form->Grid->SetSelectedIndex(7);
+    TypeInGrid("2.5");
+    Enter();
+    EXPECT_EQ(items->State(), dsInsert);
+    EXPECT_EQ(items->RecordCount(), 1);
+    EXPECT_EQ(form->Grid->SelectedIndex(), 0);
+    items->First();
+    EXPECT_DOUBLE_EQ(items->FieldByName("Valor_Unitario")->AsFloat(), 2.5);
+    EXPECT_DOUBLE_EQ(form->qryNota_Fiscal->FieldByName("Valor_Produto")->AsFloat(), 8.75);
+    EXPECT_EQ(form->dbeValor_Produto->Text(), "8,75");
+
+    // In the rate column a point stays a point.
+    char32_t key = U'.';
+    form->Grid->SetSelectedIndex(5);
+    form->dbgNota_Fiscal_ItemKeyPress(form->Grid, key);
+    EXPECT_EQ(key, U'.');
+
+    dialogs.Expect(MsgTransmitir, mrNo, "Transmitir NF-e");
+    form->btnSave->Click();
+    EXPECT_EQ(form->qryNota_Fiscal->State(), dsBrowse);
+    EXPECT_EQ(Scalar("select count(*) from nota_fiscal_item"), "1");
+    EXPECT_EQ(Scalar("select proximo_numero from serie_documento where id_serie_documento = 1"), "58");
+
+    // An edit keeps the series; Ctrl+Delete takes the current item away.
+    form->btnEdit->Click();
+    EXPECT_TRUE(form->dbeId_Serie_Documento->ReadOnly());
+    form->Grid->SetFocus();
+    uitest::Key(View(), Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_TRUE(items->IsEmpty());
+    EXPECT_DOUBLE_EQ(form->qryNota_Fiscal->FieldByName("Valor_Total_Nota")->AsFloat(), 0);
+    form->DBButton1->Click();
+    EXPECT_EQ(items->RecordCount(), 1) << "undo brings the stored item back";
+}
+
+TEST_F(InvoiceWindow, ABlankLookupEditOpensItsSearchOnEnter) {
+    Open();
+    form->btnInsert->Click();
+    form->qryNota_Fiscal->FieldByName("Id_CFOP")->Clear();
+    form->dbeId_CFOP->SetFocus();
+    QTimer::singleShot(0, qApp, [] {
+        ASSERT_NE(frmPesquisa, nullptr);
+        EXPECT_EQ(frmPesquisa->Caption(), "Pesquisar - CFOP");
+        frmPesquisa->dsMain->DataSet()->Locate("id_cfop", "6102", {});
+        frmPesquisa->mnuOkClick(nullptr);
+    });
+    uitest::Key(form->dbeId_CFOP->Widget(), Qt::Key_Return);
+    EXPECT_EQ(form->qryNota_Fiscal->FieldByName("Id_CFOP")->AsString(), "6102");
+    EXPECT_EQ(form->PCFOP->Caption(), "Venda fora do estado");
+    billtest::Pump();
+    EXPECT_EQ(form->ActiveControl(), form->dbeId_CFOP) << "the focus stays on the lookup";
+}
+
+TEST_F(InvoiceWindow, PesquisarFindsTheInvoiceBySeriesAndNumber) {
+    Exec("update serie_documento set proximo_numero = 57");
+    Open();
+    for (int serie : {1, 2}) {
+        form->btnInsert->Click();
+        form->qryNota_Fiscal->FieldByName("Id_Serie_Documento")->SetAsInteger(serie);
+        form->dbeId_Serie_DocumentoExit(nullptr);
+        AddItem(form->Core, 1, "1", 10);
+        dialogs.Expect(MsgTransmitir, mrNo);
+        form->btnSave->Click();
+    }
+    ASSERT_TRUE(form->qryNota_Fiscal->Locate("Id_Serie_Documento", Variant(1), {}));
+    QTimer::singleShot(0, qApp, [] {
+        ASSERT_NE(frmPesquisa, nullptr);
+        EXPECT_EQ(frmPesquisa->Caption(), "Pesquisar - Nota Fiscal");
+        frmPesquisa->dsMain->DataSet()->Locate("id_registro", "0020000057", {});
+        frmPesquisa->mnuOkClick(nullptr);
+    });
+    form->DBButton3->Click();
+    EXPECT_EQ(form->qryNota_Fiscal->FieldByName("Id_Serie_Documento")->AsInteger(), 2);
+    EXPECT_EQ(form->qryNota_Fiscal->FieldByName("Id_Nota_Fiscal")->AsInteger(), 57);
+}
+
+TEST_F(InvoiceWindow, ClosingWithAPendingInvoiceAsksFirst) {
+    Open();
+    form->btnInsert->Click();
+    AddItem(form->Core, 1, "1", 10);
+    dialogs.Expect("Deseja salvar as alterações ?", mrNo, "Salvar");
+    bool canClose = true;
+    form->FormCloseQuery(form, canClose);
+    EXPECT_TRUE(canClose);
+    EXPECT_EQ(Count("select count(*) from nota_fiscal"), 0);
+
+    form->btnInsert->Click();
+    form->qryNota_Fiscal->FieldByName("Id_Cliente")->Clear();
+    AddItem(form->Core, 1, "1", 10);
+    dialogs.Expect("Deseja salvar as alterações ?", mrYes, "Salvar");
+    dialogs.Expect("O Cliente não foi informado.", mrOk);
+    form->FormCloseQuery(form, canClose);
+    EXPECT_FALSE(canClose) << "a refused save keeps the window and the row";
+    EXPECT_EQ(form->qryNota_Fiscal->State(), dsInsert);
+}
+
+TEST_F(InvoiceWindow, AnEmptiedDateIsNoDate) {
+    Open();
+    form->btnInsert->Click();
+    AddItem(form->Core, 1, "1", 10);
+    QWidget* saida = form->dbeData_Saida->Widget();
+    form->dbeData_Saida->SetFocus();
+    uitest::Key(saida, Qt::Key_A, Qt::ControlModifier);
+    uitest::Key(saida, Qt::Key_Delete);
+    form->dbeId_CFOP->SetFocus();
+    billtest::Pump();
+    EXPECT_TRUE(form->qryNota_Fiscal->FieldByName("Data_Saida")->IsNull());
+    dialogs.Expect("A Data da Saída não foi Informada.", mrOk, "Atenção");
+    EXPECT_THROW(form->btnSave->Click(), EAbort);
+    EXPECT_EQ(form->qryNota_Fiscal->State(), dsInsert);
+}
+
+TEST_F(InvoiceWindow, TheStateRuleThroughTheEditButton) {
+    Exec("insert into nota_fiscal (id_nota_fiscal, id_serie_documento, situacao_nfe) values (1, 1, 'Autorizada')");
+    Open();
+    dialogs.Expect("A Situação \"Autorizada\" não permita Editar.", mrOk, "Atenção");
+    EXPECT_THROW(form->btnEdit->Click(), EAbort);
+    EXPECT_EQ(form->qryNota_Fiscal->State(), dsBrowse);
+}
+
+TEST_F(ListWindow, AShippingListTypedThroughTheWindow) {
+    Open();
+    EXPECT_EQ(form->Caption(), "Romaneios - NOTA201");
+    EXPECT_EQ(form->qryRomaneio->Name(), "qryRomaneio");
+    EXPECT_EQ(form->dsRomaneio_Item->Name(), "dsRomaneio_Item");
+    EXPECT_EQ(form->PageControl1->PageCount(), 1);
+    EXPECT_EQ(Titles(), (std::vector<std::string>{"Quantidade", "Produto", "Unid", "Descricao", "Aliq ICMS", "ST",
+                                                 "Valor Unitário", "Valor Total", "Valor ICMS"}));
+    EXPECT_EQ(ReadOnlyColumns(), (std::vector<std::string>{"Id_Produto", "Descricao_Abreviada", "Aliquota_ICMS",
+                                                          "Id_Situacao_Tributaria", "Valor_Total", "Valor_ICMS"}));
+    form->btnInsert->Click();
+    EXPECT_EQ(form->dbeId_Romaneio->Text(), "000.120");
+    EXPECT_EQ(form->PCliente->Caption(), "Comercial Silva Ltda");
+    EXPECT_EQ(form->PVendedor->Caption(), "Ana Souza");
+
+    form->Grid->SetFocus();
+    form->Grid->SetSelectedIndex(0);
+    TypeInGrid("2");
+    Enter();
+    uitest::Type(form->dbeId_Produto->Widget(), "1");
+    uitest::Key(form->dbeId_Produto->Widget(), Qt::Key_Return);
+    // The unit price is column 7 here, and takes a comma for its point.
+    form->Grid->SetSelectedIndex(6);
+    TypeInGrid("1.25");
+    Enter();
+    EXPECT_EQ(form->Grid->SelectedIndex(), 0);
+    form->btnSave->Click();
+    EXPECT_EQ(form->qryRomaneio->State(), dsBrowse);
+    EXPECT_EQ(Dump("romaneio_item"), "120|00001|UN|000|2.0|1.25|2.5|5102|18.0|0.45|\n");
+    EXPECT_EQ(Scalar("select numero_proximo_romaneio from opcao"), "121");
+
+    QTimer::singleShot(0, qApp, [] {
+        ASSERT_NE(frmPesquisa, nullptr);
+        EXPECT_EQ(frmPesquisa->Caption(), "Pesquisar - Romaneios");
+        frmPesquisa->mnuOkClick(nullptr);
+    });
+    form->DBButton3->Click();
+    EXPECT_EQ(form->qryRomaneio->FieldByName("Id_Romaneio")->AsInteger(), 120);
+}
+
+}  // namespace

@@ -1,0 +1,260 @@
+// The release check against a site served on 127.0.0.1: which versions are
+// offered, what each answer does, and that the installed program (a
+// stand-in in a temporary folder) changes only for a complete download
+// whose digest the site publishes, as the sha256sum program computes it.
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "billing/main/ReleaseCheck.h"
+#include "billing/main/uoskerun.h"
+#include "platform/rtl/IniFiles.h"
+#include "tests/billing/forms/BillingFixture.h"
+#include "tests/platform/rtl/FileFaultSupport.h"
+#include "tests/support/HttpServer.h"
+
+namespace fs = std::filesystem;
+using billing::main::ReleaseCheck;
+using Outcome = ReleaseCheck::Outcome;
+
+namespace {
+
+const char* const kQuestion =
+    "Existe uma nova versão do OSKE.\r\nVersão Atual: 1.44\r\nVersão Disponível: 1.5\r\n\r\n"
+    "Deseja fazer a atualização ?";
+
+// What sha256sum prints for the bytes, as a site would publish it.
+std::string Sha256sumLine(const std::string& bytes, const std::string& name) {
+    testsupport::TempDir tmp;
+    std::string file = tmp.file(name);
+    testsupport::WriteAll(file, bytes);
+    std::string out;
+    FILE* p = ::popen(("cd '" + tmp.path().string() + "' && sha256sum '" + name + "'").c_str(), "r");
+    char buf[512];
+    std::size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    ::pclose(p);
+    return out;
+}
+
+class Release : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ui::EnsureQtApplication();
+        program = dir.file("faturamento");
+        testsupport::WriteAll(program, "programa antigo");
+        fs::permissions(program, fs::perms(0755));
+        settings.address = server.Url("/site");
+        settings.programPath = program;
+        settings.arguments = {"outra.ini"};
+        settings.currentVersion = "1.44";
+    }
+    void TearDown() override { dialogs.Verify(); }
+    void Publish(const std::string& version) {
+        server.Serve("/site/versao.inf", "[Versao]\r\nAplicativo=" + version + "\r\n");
+    }
+    void PublishProgram(const std::string& bytes, const std::string& digestOf) {
+        server.Serve("/site/faturamento", bytes);
+        server.Serve("/site/faturamento.sha256", Sha256sumLine(digestOf, "faturamento"));
+    }
+    Outcome Check() {
+        ReleaseCheck check(settings);
+        check.StartProgram = [this](const std::string& p, const std::vector<std::string>& a) {
+            started.push_back(p);
+            startedArgs = a;
+            return startOk;
+        };
+        if (readOnly) check.FolderWritable = [](const std::string&) { return false; };
+        return check.Run();
+    }
+    // The installed program is as it was and nothing else is in its folder.
+    void ExpectUntouched() {
+        EXPECT_EQ(testsupport::ReadAll(program), "programa antigo");
+        EXPECT_EQ(filefaults::Entries(dir.path()), std::vector<std::string>{"faturamento"});
+        EXPECT_TRUE(started.empty());
+    }
+
+    testsupport::TempDir dir;
+    testsupport::HttpServer server;
+    std::string program;
+    ReleaseCheck::Settings settings;
+    billtest::Dialogs dialogs;
+    std::vector<std::string> started;
+    std::vector<std::string> startedArgs;
+    bool startOk = true;
+    bool readOnly = false;
+};
+
+}  // namespace
+
+TEST(ReleaseVersions, VersionsCompareAsTrimmedUpperCaseText) {
+    EXPECT_TRUE(ReleaseCheck::Newer("1.5", "1.44"));
+    EXPECT_FALSE(ReleaseCheck::Newer("1.44", "1.44"));
+    EXPECT_FALSE(ReleaseCheck::Newer(" 1.44 ", "1.44"));
+    EXPECT_FALSE(ReleaseCheck::Newer("", "1.44"));
+    EXPECT_FALSE(ReleaseCheck::Newer("1.10", "1.9")) << "text, not numbers";
+    EXPECT_FALSE(ReleaseCheck::Newer("1.44b", "1.44B"));
+    EXPECT_EQ(ReleaseCheck::FileAddress("http://site/pasta", "versao.inf"), "http://site/pasta/versao.inf");
+    EXPECT_EQ(ReleaseCheck::FileAddress("http://site/pasta/ ", "x"), "http://site/pasta/x");
+}
+
+TEST(ReleaseVersions, ThePublishedDigestIsTheFirstWordOfTheChecksumFile) {
+    std::string hex(64, 'a');
+    EXPECT_EQ(ReleaseCheck::PublishedDigest(hex + "  faturamento\n"), hex);
+    EXPECT_EQ(ReleaseCheck::PublishedDigest(std::string(64, 'F')), std::string(64, 'f'));
+    EXPECT_EQ(ReleaseCheck::PublishedDigest(std::string(63, 'a') + "  faturamento"), "");
+    EXPECT_EQ(ReleaseCheck::PublishedDigest(std::string(63, 'a') + "g"), "");
+    EXPECT_EQ(ReleaseCheck::PublishedDigest("<html>not found</html>"), "");
+}
+
+TEST_F(Release, TheSameVersionOrNoneOffersNothing) {
+    for (const char* version : {"1.44", "1.44 ", "1.3"}) {
+        Publish(version);
+        EXPECT_EQ(Check(), Outcome::UpToDate) << version;
+    }
+    server.Serve("/site/versao.inf", "[Versao]\r\nOutra=9\r\n");
+    EXPECT_EQ(Check(), Outcome::UpToDate);
+    server.Remove("/site/versao.inf");
+    EXPECT_EQ(Check(), Outcome::NoVersion);
+    for (const std::string& path : server.Requests()) EXPECT_EQ(path, "/site/versao.inf");
+    settings.address = "  ";
+    EXPECT_EQ(Check(), Outcome::NoAddress);
+    EXPECT_EQ(server.Requests().size(), 5u) << "no address, no request";
+    ExpectUntouched();
+}
+
+TEST_F(Release, ANewerVersionIsOfferedAndNoLeavesEverythingAsItWas) {
+    Publish("1.5");
+    PublishProgram("programa novo", "programa novo");
+    dialogs.Expect(kQuestion, mrNo, "Nova versão Disponível");
+    EXPECT_EQ(Check(), Outcome::Declined);
+    EXPECT_EQ(server.Requests(), std::vector<std::string>{"/site/versao.inf"});
+    ExpectUntouched();
+}
+
+TEST_F(Release, YesWithoutTheProgramOnTheSiteChangesNothing) {
+    Publish("1.5");
+    dialogs.Expect(kQuestion, mrYes);
+    EXPECT_EQ(Check(), Outcome::Unavailable);
+    // A digest without its program.
+    server.Serve("/site/faturamento.sha256", Sha256sumLine("x", "faturamento"));
+    dialogs.Expect(kQuestion, mrYes);
+    EXPECT_EQ(Check(), Outcome::Unavailable);
+    ExpectUntouched();
+}
+
+TEST_F(Release, ADownloadThatDoesNotMatchItsDigestIsDiscarded) {
+    Publish("1.5");
+    PublishProgram("programa adulterado", "programa novo");
+    dialogs.Expect(kQuestion, mrYes);
+    dialogs.Expect("não confere com a publicada e foi descartada", mrOk, "Atenção");
+    EXPECT_EQ(Check(), Outcome::Rejected);
+    ExpectUntouched();
+}
+
+TEST_F(Release, AServerThatClosesInTheMiddleOfTheProgramChangesNothing) {
+    Publish("1.5");
+    std::string bytes(200000, 'n');
+    PublishProgram(bytes, bytes);
+    testsupport::HttpServer::Response cut;
+    cut.body = bytes;
+    cut.cutAfter = 70000;
+    server.Serve("/site/faturamento", cut);
+    dialogs.Expect(kQuestion, mrYes);
+    EXPECT_EQ(Check(), Outcome::Unavailable);
+    ExpectUntouched();
+}
+
+TEST_F(Release, AVerifiedDownloadReplacesTheProgramKeepsItExecutableAndStartsIt) {
+    Publish("1.5");
+    std::string bytes = "#!/bin/sh\necho nova\n" + std::string(100000, '#');
+    PublishProgram(bytes, bytes);
+    dialogs.Expect(kQuestion, mrYes);
+    EXPECT_EQ(Check(), Outcome::Installed);
+    EXPECT_EQ(testsupport::ReadAll(program), bytes);
+    EXPECT_EQ(fs::status(program).permissions() & fs::perms::all, fs::perms(0755));
+    EXPECT_EQ(filefaults::Entries(dir.path()), std::vector<std::string>{"faturamento"});
+    EXPECT_EQ(started, std::vector<std::string>{program});
+    EXPECT_EQ(startedArgs, std::vector<std::string>{"outra.ini"});
+    EXPECT_EQ(server.Requests(),
+              (std::vector<std::string>{"/site/versao.inf", "/site/faturamento.sha256", "/site/faturamento"}));
+}
+
+TEST_F(Release, ANewProgramThatCannotStartIsInstalledAndTheUserIsTold) {
+    Publish("1.5");
+    PublishProgram("programa novo", "programa novo");
+    startOk = false;
+    dialogs.Expect(kQuestion, mrYes);
+    dialogs.Expect("A nova versão foi instalada, mas não pôde ser iniciada.", mrOk);
+    EXPECT_EQ(Check(), Outcome::InstalledNotStarted);
+    EXPECT_EQ(testsupport::ReadAll(program), "programa novo");
+}
+
+TEST_F(Release, AProgramThisUserCannotReplaceIsLeftToThePackageManager) {
+    Publish("1.5");
+    PublishProgram("programa novo", "programa novo");
+    readOnly = true;
+    dialogs.Expect("gerenciador de pacotes", mrOk, "Nova versão Disponível");
+    EXPECT_EQ(Check(), Outcome::NotWritable);
+    EXPECT_EQ(server.Requests(), std::vector<std::string>{"/site/versao.inf"});
+    ExpectUntouched();
+}
+
+TEST_F(Release, AnUnreachableOrSilentSiteIsLeftWithinTheTimeouts) {
+    // Nothing listens on the port of a stopped server: refused at once.
+    std::string address;
+    {
+        testsupport::HttpServer gone;
+        address = gone.Url("/site");
+    }
+    settings.address = address;
+    EXPECT_EQ(Check(), Outcome::NoVersion);
+    // A site that accepts and never answers is left after the check's limit.
+    testsupport::HttpServer::Response stall;
+    stall.stall = true;
+    server.Serve("/site/versao.inf", stall);
+    settings.address = server.Url("/site");
+    settings.check.totalTimeoutMs = 200;
+    EXPECT_EQ(Check(), Outcome::NoVersion);
+    ExpectUntouched();
+}
+
+// ---------------------------------------------------------------------------
+// In the main window
+
+TEST_F(Release, TheMainWindowChecksTheSiteNamedInItsIniFileWhenFirstShown) {
+    Tdmdb module(nullptr);
+    dmdb = &module;
+    billing::forms::InstallUiMessages();
+    std::string ini = dir.file("faturamento.ini");
+    TfrmOske_Nf::SetCommandLine(program, {});
+    {
+        auto* window = new TfrmOske_Nf(nullptr);
+        window->DoCreate();
+        window->FormShow(window);
+        delete window;
+    }
+    // No address yet: nothing asked, and the key is there to be filled in.
+    EXPECT_TRUE(server.Requests().empty());
+    EXPECT_TRUE(TIniFile(ini).ValueExists("Atualizacao", "Endereco"));
+    TIniFile(ini).WriteString("Atualizacao", "Endereco", server.Url("/site/"));
+
+    Publish("1.5");
+    std::string bytes = "programa novo";
+    PublishProgram(bytes, bytes);
+    dialogs.Expect(kQuestion, mrYes);
+    auto* window = new TfrmOske_Nf(nullptr);
+    std::vector<std::string> ran;
+    window->StartProgram = [&](const std::string& p, const std::vector<std::string>&) {
+        ran.push_back(p);
+        return true;
+    };
+    window->DoCreate();
+    window->FormShow(window);
+    EXPECT_EQ(testsupport::ReadAll(program), bytes);
+    EXPECT_EQ(ran, std::vector<std::string>{program});
+    EXPECT_TRUE(Application->Terminated()) << "the old program ends";
+    delete window;
+    dmdb = nullptr;
+}
