@@ -147,7 +147,9 @@ std::vector<TableDef> BuildSchema() {
                                       "Hora text(10)", "Descricao memo"}));
     t.push_back(Table("municipio", {"*id_municipio integer", "nome text(60)", "id_uf integer"}));
     t.push_back(Table("uf", {"*id_uf integer", "uf text(2)"}));
-    t.push_back(Table("febraban", {"*id_febraban integer", "nome text(60)", "nome_fantasia text(30)"}));
+    // The bank's logo file, as the bank-code form keeps it.
+    t.push_back(Table("febraban", {"*id_febraban integer", "nome text(60)", "nome_fantasia text(30)",
+                                   "arquivo_logotipo text(255)"}));
     t.push_back(Table("versao", {"versao text(10)"}));
     t.push_back(Table("pedido_venda", {
         "*Id_Pedido_Venda integer", "Id_Cliente text(7)", "Id_Vendedor integer", "Data_Emissao date/time",

@@ -108,6 +108,12 @@ int DeclaredSize(sqlite::Database& db, const std::string& table, const std::stri
     return t.kind == sqlite::ColumnKind::String ? t.size : -1;
 }
 
+bool HasColumn(sqlite::Database& db, const std::string& table, const std::string& column) {
+    for (const sqlite::ColumnInfo& c : db.TableColumns(table))
+        if (sqlite::CompareText(c.name, column) == 0) return true;
+    return false;
+}
+
 }  // namespace
 
 const std::vector<UpgradeStep>& UpgradeSteps() {
@@ -198,6 +204,10 @@ UpgradeResult UpgradeSchema(sqlite::Database& db) {
     // a second open changes nothing.
     if (!db.TableExists(kKeyReservationTable)) {
         EnsureKeyReservationTable(db);
+        ++result.repairs;
+    }
+    if (db.TableExists("febraban") && !HasColumn(db, "febraban", "arquivo_logotipo")) {
+        db.Exec("ALTER TABLE febraban ADD COLUMN arquivo_logotipo text(255)");
         ++result.repairs;
     }
     int senha = DeclaredSize(db, "usuario", "Senha");

@@ -4,6 +4,7 @@
 #include "billing/data/Schema.h"
 #include "cipher/CxCipher.h"
 #include "platform/db/SQLiteDatabase.h"
+#include "platform/os/Printers.h"
 #include "platform/os/Process.h"
 #include "platform/rtl/DateUtils.h"
 #include "platform/rtl/Format.h"
@@ -352,8 +353,13 @@ void Tdmdb::Inicia_Banco_Dados() {
         ADOConnection->RollbackTrans();
         throw;
     }
-    sqlite::Statement st(db, "select pasta_nfe_envio, pasta_nfe_retorno, pasta_nfe_arquivamento, pasta_nfe_erro, "
-                             "ambiente from opcao limit 1");
+    LoadNFeVariables();
+}
+
+void Tdmdb::LoadNFeVariables() {
+    sqlite::Statement st(ADOConnection->Database(),
+                         "select pasta_nfe_envio, pasta_nfe_retorno, pasta_nfe_arquivamento, pasta_nfe_erro, "
+                         "ambiente from opcao limit 1");
     if (st.Step()) {
         static const char* const names[] = {"pasta_nfe_envio", "pasta_nfe_retorno", "pasta_nfe_arquivamento",
                                             "pasta_nfe_erro", "ambiente"};
@@ -575,4 +581,13 @@ std::string Tdmdb::CorrigeIE(const std::string& Text) {
     for (char c : Trim(Text))
         if (c >= '0' && c <= '9') out += c;
     return out;
+}
+
+std::vector<std::string> Tdmdb::PrinterList(bool Printers, bool DirectPorts) {
+    std::vector<std::string> list;
+    if (Printers) list = os::Printers().Printers();
+    if (DirectPorts) {
+        for (const char* port : {"[D] Rede", "[D] LPT1", "[D] LPT2", "[D] LPT3"}) list.emplace_back(port);
+    }
+    return list;
 }

@@ -82,6 +82,11 @@ public:
     void Database_Update();
     const billing::data::UpgradeResult& LastUpgrade() const { return lastUpgrade_; }
     void Inicia_Banco_Dados();
+    // The NF-e folders and the environment of the settings row into the
+    // variables pasta_nfe_envio, pasta_nfe_retorno, pasta_nfe_arquivamento,
+    // pasta_nfe_erro and ambiente (the opening does it, and so does a save of
+    // the settings, so that a new folder takes effect at once).
+    void LoadNFeVariables();
     void ZeraBancoDados();
 
     // --- shared data services
@@ -122,6 +127,10 @@ public:
     std::string VersaoAplicativo() const { return "1.44"; }
     int Centraliza_Texto(const std::string& Text, int Left, int Right);
     std::string CorrigeIE(const std::string& Text);
+    // The printers a document may go to: when Printers, the system's
+    // printers in its order; then, when DirectPorts, "[D] Rede", "[D] LPT1",
+    // "[D] LPT2" and "[D] LPT3".
+    std::vector<std::string> PrinterList(bool Printers, bool DirectPorts);
     // The boxed page header of the text reports, five rows from the current
     // one (a new page first unless the report stands on row 0): the box is
     // Width characters wide from column Left, with the application's name,

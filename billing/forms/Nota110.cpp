@@ -1,8 +1,5 @@
 #include "billing/forms/Nota110.h"
 
-#include <filesystem>
-
-#include "billing/data/AppFiles.h"
 #include "billing/data/Utils.h"
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
@@ -63,11 +60,7 @@ TfrmNota110::TfrmNota110(TComponent* AOwner)
     btnLimpar->SetCaption("Limpar");
     btnSelecionar->OnClick = [this](TObject* s) { btnSelecionarClick(s); };
     btnLimpar->OnClick = [this](TObject* s) { btnLimparClick(s); };
-    OpenDialog = new TOpenDialog(this);
-    OpenDialog->SetName("OpenDialog");
-    OpenDialog->SetDefaultExt("*.jpg");
-    OpenDialog->SetFilter(
-        "JPEG Image File (*.jpg)|*.jpg|JPEG Image File (*.jpeg)|*.jpeg|Bitmaps (*.bmp)|*.bmp");
+    OpenDialog = NewLogoDialog(this);
 
     SetEdits(nullptr, dbeNome);
     DressFields(qry, {{"Cnpj", "##.###.###/####-##;0; ", ""},
@@ -120,12 +113,7 @@ void TfrmNota110::IssuerShow(TObject*) {
 }
 
 void TfrmNota110::btnSelecionarClick(TObject*) {
-    if (qry->State() != dsEdit && qry->State() != dsInsert) return;
-    std::string exe = billing::data::AppFiles::CurrentExecutable();
-    OpenDialog->SetInitialDir(std::filesystem::path(exe).parent_path().string());
-    if (!OpenDialog->Execute()) return;
-    qry->FieldByName("arquivo_logotipo")->SetAsString(OpenDialog->FileName());
-    Mostra_Logotipo();
+    if (EscolheLogotipo(qry, "arquivo_logotipo", OpenDialog)) Mostra_Logotipo();
 }
 
 void TfrmNota110::btnLimparClick(TObject*) {
@@ -134,20 +122,7 @@ void TfrmNota110::btnLimparClick(TObject*) {
     Mostra_Logotipo();
 }
 
-void TfrmNota110::Mostra_Logotipo() {
-    std::string file = qry->Active() ? Trim(qry->FieldByName("arquivo_logotipo")->AsString()) : std::string();
-    if (file.empty()) {
-        imgLogoTipo->Clear();
-        reportedLogo_.clear();
-        return;
-    }
-    if (imgLogoTipo->LoadFromFile(file)) {
-        reportedLogo_.clear();
-    } else if (file != reportedLogo_) {
-        reportedLogo_ = file;
-        Box("Não foi possível carregar o logotipo \"" + file + "\".", "Atenção");
-    }
-}
+void TfrmNota110::Mostra_Logotipo() { MostraLogotipo(qry, "arquivo_logotipo", imgLogoTipo, reportedLogo_); }
 
 void TfrmNota110::Mostra_Municipio() {
     MostraMunicipio(qry->Active() ? qry->FieldByName("Id_Municipio") : nullptr, PMunicipio, PUF);

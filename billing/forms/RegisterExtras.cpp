@@ -1,5 +1,8 @@
 #include "billing/forms/RegisterExtras.h"
 
+#include <filesystem>
+
+#include "billing/data/AppFiles.h"
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
 #include "billing/forms/Pesquisa.h"
@@ -49,10 +52,7 @@ void MostraMunicipio(const TField* Field, TPanel* Nome, TPanel* Uf) {
     if (Field == nullptr || Field->IsNull() || Trim(Field->AsString()).empty()) return;
     TSQLQuery q(nullptr);
     q.SetConnection(dmdb->ADOConnection);
-    q.SetSQL("SELECT Municipio.id_municipio, Municipio.nome, UF.uf "
-             "FROM UF INNER JOIN Municipio ON UF.id_uf = Municipio.id_uf "
-             "where id_municipio = :pid_municipio "
-             "ORDER BY Municipio.nome");
+    q.SetSQL(kMunicipioSql);
     q.ParamByName("pid_municipio")->SetValue(Field->Value());
     q.Open();
     if (!q.IsEmpty()) {
@@ -70,11 +70,42 @@ void BindMunicipio(TDataSet* DataSet, TexDBComboDlg* Edit, TPanel* Nome, TPanel*
         std::string found = Search();
         if (found.empty()) return;  // cancelled: the field stays as it was
         if (DataSet->State() != dsEdit && DataSet->State() != dsInsert) return;
-        if (TField* f = Edit->Field()) {
-            f->SetAsString(found);
-            MostraMunicipio(f, Nome, Uf);
-        }
+        // A result that is no number leaves the key as it was.
+        if (TField* f = Edit->Field(); StoreSearchResult(f, found)) MostraMunicipio(f, Nome, Uf);
     };
+}
+
+TOpenDialog* NewLogoDialog(TComponent* Owner) {
+    auto* dialog = new TOpenDialog(Owner);
+    dialog->SetName("OpenDialog");
+    dialog->SetDefaultExt("*.jpg");
+    dialog->SetFilter(kFiltroImagem);
+    return dialog;
+}
+
+bool EscolheLogotipo(TDataSet* DataSet, const std::string& Column, TOpenDialog* Dialog) {
+    if (DataSet->State() != dsEdit && DataSet->State() != dsInsert) return false;
+    std::string exe = billing::data::AppFiles::CurrentExecutable();
+    Dialog->SetInitialDir(std::filesystem::path(exe).parent_path().string());
+    if (!Dialog->Execute()) return false;
+    DataSet->FieldByName(Column)->SetAsString(Dialog->FileName());
+    return true;
+}
+
+void MostraLogotipo(TDataSet* DataSet, const std::string& Column, TImage* Image, std::string& Reported) {
+    TField* field = DataSet->Active() ? DataSet->FindField(Column) : nullptr;
+    std::string file = field != nullptr ? Trim(field->AsString()) : std::string();
+    if (file.empty()) {
+        Image->Clear();
+        Reported.clear();
+        return;
+    }
+    if (Image->LoadFromFile(file)) {
+        Reported.clear();
+    } else if (file != Reported) {
+        Reported = file;
+        Box("Não foi possível carregar o logotipo \"" + file + "\".", "Atenção");
+    }
 }
 
 void ReportKeyClash(TDataSet* DataSet, std::function<std::string()> Message) {

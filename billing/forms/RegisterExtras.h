@@ -14,6 +14,7 @@
 #include "billing/forms/RegisterForm.h"
 #include "platform/db/DB.h"
 #include "platform/ui/DBCtrls.h"
+#include "platform/ui/Dialogs.h"
 #include "platform/ui/ExtCtrls.h"
 
 namespace billing::forms {
@@ -47,6 +48,11 @@ TDBComboBox* PlaceLista(RegisterForm* Form, TWinControl* Parent, const std::stri
 // The settings row (opcao), open; empty when there is none.
 std::unique_ptr<TSQLQuery> Opcoes();
 
+inline constexpr const char* kMunicipioSql =
+    "SELECT Municipio.id_municipio, Municipio.nome, UF.uf\n"
+    "FROM UF INNER JOIN Municipio ON UF.id_uf = Municipio.id_uf\n"
+    "where id_municipio = :pid_municipio\n"
+    "ORDER BY Municipio.nome";
 // Both panels "?", then the municipality's name and its state's
 // abbreviation when the key of Field names one.
 void MostraMunicipio(const TField* Field, TPanel* Nome, TPanel* Uf);
@@ -57,6 +63,21 @@ void MostraMunicipio(const TField* Field, TPanel* Nome, TPanel* Uf);
 // the key and shows it. Mostra runs after either.
 void BindMunicipio(TDataSet* DataSet, TexDBComboDlg* Edit, TPanel* Nome, TPanel* Uf,
                    std::function<std::string()> Search = nullptr);
+
+// Logo pictures kept as a file's full path in a column of the row (the
+// issuer's, a bank's).
+inline constexpr const char* kFiltroImagem =
+    "JPEG Image File (*.jpg)|*.jpg|JPEG Image File (*.jpeg)|*.jpeg|Bitmaps (*.bmp)|*.bmp";
+// A picture open dialog owned by Owner: default extension "*.jpg" and the
+// filter above.
+TOpenDialog* NewLogoDialog(TComponent* Owner);
+// While the row is edited: Dialog starts in the program's folder and a
+// chosen file's full name goes into Column. True when one was chosen.
+bool EscolheLogotipo(TDataSet* DataSet, const std::string& Column, TOpenDialog* Dialog);
+// Image shows the picture of Column's trimmed path, none when it is empty.
+// A file that cannot be read as a picture shows none and is reported once
+// (Reported remembers the file last reported).
+void MostraLogotipo(TDataSet* DataSet, const std::string& Column, TImage* Image, std::string& Reported);
 
 // A post the database refuses for a duplicate key shows Message() (caption
 // "Atenção", exclamation icon) and aborts silently, leaving the row in edit.

@@ -10,6 +10,109 @@
 
 namespace billing::forms {
 
+namespace {
+
+// The register's query: rows of other tables that belong to the register's
+// row are written in the row's own transaction.
+class RegisterQuery : public TSQLQuery {
+public:
+    explicit RegisterQuery(TComponent* AOwner) : TSQLQuery(AOwner) {}
+    std::function<void(TDataSet*)> withPost, withDelete;
+
+protected:
+    void InternalPost() override { Together(withPost, [this] { TSQLQuery::InternalPost(); }); }
+    void InternalDelete() override { Together(withDelete, [this] { TSQLQuery::InternalDelete(); }); }
+
+private:
+    void Together(const std::function<void(TDataSet*)>& Companion, const std::function<void()>& Own) {
+        if (!Companion) {
+            Own();
+            return;
+        }
+        TSQLConnection* c = Connection();
+        c->BeginTrans();
+        try {
+            // The companions first: the row's own write is the last step, so
+            // a failure never leaves the dataset's rows ahead of the file.
+            Companion(this);
+            Own();
+            c->CommitTrans();
+        } catch (...) {
+            c->RollbackTrans();
+            throw;
+        }
+    }
+};
+
+bool IsNumberField(const TField* Field) {
+    switch (Field->DataType()) {
+    case ftSmallint:
+    case ftInteger:
+    case ftWord:
+    case ftLargeint:
+    case ftAutoInc:
+    case ftFloat:
+    case ftCurrency:
+    case ftBCD:
+    case ftFMTBcd: return true;
+    default: return false;
+    }
+}
+
+}  // namespace
+
+void ShowLookup(const LookupField& L) {
+    if (L.panel == nullptr) return;
+    L.panel->SetCaption("?");
+    TField* f = L.edit->Field();
+    if (f == nullptr || f->DataSet() == nullptr || !f->DataSet()->Active() || f->IsNull()) return;
+    std::string value = f->AsString();
+    if (Trim(value).empty()) return;
+    L.panel->SetCaption(dmdb->dbGetFieldValue(L.keyColumn, Variant(value), L.descColumn, L.table));
+}
+
+bool StoreSearchResult(TField* Field, const std::string& Found) {
+    if (Field == nullptr) return false;
+    if (IsNumberField(Field)) {
+        std::int64_t n = 0;
+        if (!TryStrToInt64(Trim(Found), n)) return false;  // not a key of this column
+        Field->SetAsString(IntToStr(static_cast<long long>(n)));
+        return true;
+    }
+    Field->SetAsString(Found);
+    return true;
+}
+
+void BindLookup(const LookupField& L) {
+    LookupField copy = L;
+    L.edit->OnExit = [copy](TObject*) { ShowLookup(copy); };
+    L.edit->OnCustomDlg = [copy](TObject*) {
+        if (!copy.search) return;
+        std::string found = copy.search();
+        if (found.empty()) return;  // cancelled: the field stays as it was
+        TField* f = copy.edit->Field();
+        if (f == nullptr || f->DataSet() == nullptr) return;
+        TDataSetState state = f->DataSet()->State();
+        if (state != dsEdit && state != dsInsert) return;  // nothing to write into
+        if (StoreSearchResult(f, found)) ShowLookup(copy);
+    };
+}
+
+void SaveChecks::Add(const std::string& Message, std::function<bool()> Passes) {
+    Add([Message, Passes = std::move(Passes)] { return Passes() ? std::string() : Message; });
+}
+
+void SaveChecks::Add(std::function<std::string()> Problem) { checks_.push_back(std::move(Problem)); }
+
+void SaveChecks::Run(std::string& Errors) const {
+    Errors.clear();
+    for (const auto& check : checks_) {
+        std::string problem = check();
+        if (!problem.empty()) Errors += problem + "\r\n";
+    }
+    if (!Errors.empty()) Refuse("Foram identificados erros, por favor corrija: \r\n\r\n" + Errors);
+}
+
 RegisterForm::RegisterForm(TComponent* AOwner, const std::string& Caption, const std::string& Table,
                            const std::string& Sql, const std::string& KeyColumn)
     : TForm(AOwner), table_(Table), keyColumn_(KeyColumn) {
@@ -19,7 +122,7 @@ RegisterForm::RegisterForm(TComponent* AOwner, const std::string& Caption, const
     SetBorderIcons(TBorderIcons{biSystemMenu, biMinimize});
     SetBounds(0, 0, 860, 420);
 
-    qry = new TSQLQuery(this);
+    qry = new RegisterQuery(this);
     qry->SetName("qry" + Table);
     qry->SetConnection(dmdb->ADOConnection);
     qry->SetSQL(Sql);
@@ -69,6 +172,7 @@ RegisterForm::~RegisterForm() {
     qry->BeforePost = nullptr;
     qry->BeforeDelete = nullptr;
     qry->AfterScroll = nullptr;
+    if (dsMain != nullptr) dsMain->OnStateChange = nullptr;
 }
 
 void RegisterForm::FormCreate(TObject*) { CenterForm(this); }
@@ -96,12 +200,14 @@ bool RegisterForm::SettlePending() { return SettlePendingRow(this, qry); }
 void RegisterForm::btnInsertClick(TObject*) {
     if (TDBEdit* key = KeyEdit()) key->SetReadOnly(false);
     ChangeColor(this, true);
+    if (pages_ != nullptr && pages_->ActivePageIndex() != 0) return;
     if (TDBEdit* key = KeyEdit(); key != nullptr && key->CanFocus()) key->SetFocus();
 }
 
 void RegisterForm::btnEditClick(TObject*) {
     if (TDBEdit* key = KeyEdit()) key->SetReadOnly(true);
     ChangeColor(this, true);
+    if (pages_ != nullptr && pages_->ActivePageIndex() != 0) return;
     if (TWinControl* first = FirstEdit(); first != nullptr && first->CanFocus()) first->SetFocus();
 }
 
@@ -119,10 +225,10 @@ void RegisterForm::Mostra_Tudo() {
 }
 
 void RegisterForm::AddCheck(const std::string& Message, std::function<bool()> Passes) {
-    AddCheck([Message, Passes = std::move(Passes)] { return Passes() ? std::string() : Message; });
+    checks_.Add(Message, std::move(Passes));
 }
 
-void RegisterForm::AddCheck(std::function<std::string()> Problem) { checks_.push_back(std::move(Problem)); }
+void RegisterForm::AddCheck(std::function<std::string()> Problem) { checks_.Add(std::move(Problem)); }
 
 bool RegisterForm::Blank(const std::string& Field) const { return Trim(qry->FieldByName(Field)->AsString()).empty(); }
 
@@ -136,29 +242,56 @@ void RegisterForm::AddDeleteRefusal(const std::string& CountSql, const std::stri
 
 void RegisterForm::AddLookup(const Lookup& L) {
     lookups_.push_back(L);
-    Lookup copy = L;
-    L.edit->OnExit = [this, copy](TObject*) { Mostra(copy); };
-    L.edit->OnCustomDlg = [this, copy](TObject*) {
-        if (!copy.search) return;
-        std::string found = copy.search();
-        if (found.empty()) return;  // cancelled: the field stays as it was
-        if (qry->State() == dsBrowse) return;  // nothing to write into
-        TField* f = copy.edit->Field();
-        if (f == nullptr) return;
-        // As text: a number field parses it, a text key keeps its leading
-        // zeros and letters.
-        f->SetAsString(found);
-        Mostra(copy);
+    BindLookup(L);
+}
+
+void RegisterForm::Mostra(const Lookup& L) { ShowLookup(L); }
+
+void RegisterForm::UseAutoEdit() {
+    dsMain->SetAutoEdit(true);
+    dsMain->OnStateChange = [this](TObject*) {
+        TDBEdit* key = KeyEdit();
+        if (key == nullptr) return;
+        bool inserting = qry->State() == dsInsert;
+        if (inserting == !key->ReadOnly()) return;
+        // Locked, it keeps the browse colour, as the edit button leaves it.
+        if (!inserting) key->SetColor(Color());
+        key->SetReadOnly(!inserting);
     };
 }
 
-void RegisterForm::Mostra(const Lookup& L) {
-    L.panel->SetCaption("?");
-    TField* f = L.edit->Field();
-    if (f == nullptr || !qry->Active()) return;
-    if (Trim(L.edit->Text()).empty() && f->IsNull()) return;
-    std::string value = L.edit->Text();
-    L.panel->SetCaption(dmdb->dbGetFieldValue(L.keyColumn, Variant(value), L.descColumn, L.table));
+void RegisterForm::WithoutSearch() {
+    DBButton2->SetVisible(false);
+    DBButton1->SetLeft(DBButton2->Left());
+    DBButton1->SetCaption("Cancelar");
+}
+
+TTabSheet* AddPage(TPageControl* Pages, const std::string& Caption) {
+    auto* page = new TTabSheet(Pages->Owner());
+    page->SetPageControl(Pages);
+    page->SetCaption(Caption);
+    return page;
+}
+
+TPageControl* RegisterForm::PlacePages() {
+    auto* pages = Place<TPageControl>(this, pnlDados, "PageControl1", 0, 0, pnlDados->Width(), pnlDados->Height());
+    pages->SetAlign(alClient);
+    FocusOnFirstPageOnly(pages);
+    return pages;
+}
+
+void RegisterForm::CloseWithoutAsking() {
+    OnCloseQuery = nullptr;
+    OnClose = [this](TObject*, TCloseAction& Action) {
+        if (qry->State() == dsEdit || qry->State() == dsInsert) qry->Cancel();
+        Action = caFree;
+    };
+}
+
+void RegisterForm::WriteWithRow(std::function<void(TDataSet*)> OnPost, std::function<void(TDataSet*)> OnDelete) {
+    auto* q = static_cast<RegisterQuery*>(qry);
+    q->withPost = std::move(OnPost);
+    q->withDelete = std::move(OnDelete);
 }
 
 bool RegisterForm::Missing(const TPanel* Panel) { return Panel->Caption() == "?"; }
@@ -176,13 +309,8 @@ void RegisterForm::AfterInsertDefaults(TDataSet* DataSet) {
 void RegisterForm::BeforePostChecks(TDataSet* DataSet) {
     // Lookups typed by hand count with what they show now.
     Mostra_Tudo();
-    std::string errors;
-    for (const auto& check : checks_) {
-        std::string problem = check();
-        if (!problem.empty()) errors += problem + "\r\n";
-    }
-    lastErrors_ = errors;
-    if (!errors.empty()) Refuse("Foram identificados erros, por favor corrija: \r\n\r\n" + errors);
+    BeforeChecks(DataSet);
+    checks_.Run(lastErrors_);
     if (DataSet->State() != dsInsert) return;
     for (const auto& [column, prefix] : uniqueKeys_) {
         Variant value(DataSet->FieldByName(column)->AsString());

@@ -12,12 +12,62 @@
 #include <QWidget>
 
 #include "billing/controls/DBBButton.h"
+#include "billing/forms/FormUtils.h"
+#include "billing/forms/RecordRow.h"
 #include "platform/db/SQLQuery.h"
+#include "platform/ui/ComCtrls.h"
 #include "platform/ui/DBCtrls.h"
 #include "platform/ui/ExtCtrls.h"
 #include "platform/ui/Forms.h"
 
 namespace billing::forms {
+
+// A foreign key typed in Edit (a field of the form's dataset) and described
+// in Panel from Table.DescColumn by KeyColumn; Search is its dialog.
+struct LookupField {
+    TexDBComboDlg* edit;
+    TPanel* panel;
+    std::string table, descColumn, keyColumn;
+    std::function<std::string()> search;
+};
+// The panel shows "?" and then the description of the key the edit's field
+// holds ("?" when no row has it, or the field is empty).
+void ShowLookup(const LookupField& L);
+// Leaving the edit shows the description; its button runs the search and
+// stores a chosen key (only while the row is being edited).
+void BindLookup(const LookupField& L);
+// A search result written into a key field: a number column takes only a
+// whole number (anything else changes nothing and gives false); a text
+// column takes the text as it is, leading zeros and letters kept.
+bool StoreSearchResult(TField* Field, const std::string& Found);
+
+// A data-aware control bound to Field of Source with its caption in a label
+// at LabelLeft on the same line (the label focuses the control).
+template <typename T>
+T* PlaceLabeled(TComponent* Owner, TWinControl* Parent, const std::string& Name, TDataSource* Source,
+                const std::string& Field, const std::string& Caption, int LabelLeft, int Left, int Top, int Width) {
+    T* c = PlaceDB<T>(Owner, Parent, Name, Source, Field, Left, Top, Width, 23);
+    PlaceLabel(Owner, Parent, Caption, LabelLeft, Top + 4, c);
+    return c;
+}
+// A new page of Pages, captioned Caption.
+TTabSheet* AddPage(TPageControl* Pages, const std::string& Caption);
+
+// The checks a row passes before it is saved, in the order they were added.
+class SaveChecks {
+public:
+    // A check: Passes false adds Message to the list.
+    void Add(const std::string& Message, std::function<bool()> Passes);
+    // A check whose message depends on the row: "" when the row passes.
+    void Add(std::function<std::string()> Problem);
+    // Runs every check. When any fails, shows "Foram identificados erros,
+    // por favor corrija: " and the messages, one a line, in one box, then
+    // aborts silently (the row stays in edit). Errors keeps the list.
+    void Run(std::string& Errors) const;
+
+private:
+    std::vector<std::function<std::string()>> checks_;
+};
 
 class RegisterForm : public TForm {
 public:
@@ -96,18 +146,34 @@ protected:
     void AddUniqueKey(const std::string& Column, const std::string& MessagePrefix);
     // Integer keys: the next number on every new row.
     void UseIdGenerator() { idGenerator_ = true; }
+    // Typing into a control starts an edit. The key edit then stays
+    // writable only while a new row is inserted, so an edit started by
+    // typing can never change a stored row's key.
+    void UseAutoEdit();
+    // No "Pesquisar" button; the close button reads "Cancelar".
+    void WithoutSearch();
+    // Closing asks nothing: a pending row is dropped.
+    void CloseWithoutAsking();
+    // On a register with tab pages, insert and edit move the focus only
+    // when the first page is the one shown.
+    void FocusOnFirstPageOnly(TPageControl* Pages) { pages_ = Pages; }
+    // Tab pages filling the data panel, named PageControl1; insert and edit
+    // then move the focus only on the first page.
+    TPageControl* PlacePages();
+    // Runs before the checks of every save, after the lookup panels were
+    // refreshed: what the row derives from its other columns, or checks of
+    // its own that refuse at once.
+    virtual void BeforeChecks(TDataSet* DataSet) { (void)DataSet; }
+    // Rows of other tables that belong to this one: OnPost runs before the
+    // row's own write and OnDelete before its delete, each in the same
+    // transaction as the row, so a failure of either leaves both as they
+    // were (the row stays in edit, or is not deleted).
+    void WriteWithRow(std::function<void(TDataSet*)> OnPost, std::function<void(TDataSet*)> OnDelete);
     // Refuses a delete while CountSql (one parameter, given the current
     // row's key) counts referencing rows: "Existe(m) " + count + Text.
     void AddDeleteRefusal(const std::string& CountSql, const std::string& Text);
 
-    // A foreign key typed in Edit (a field of the query) and described in
-    // Panel from Table.DescColumn by KeyColumn; Search is its dialog.
-    struct Lookup {
-        TexDBComboDlg* edit;
-        TPanel* panel;
-        std::string table, descColumn, keyColumn;
-        std::function<std::string()> search;
-    };
+    using Lookup = LookupField;
     void AddLookup(const Lookup& L);
     void Mostra(const Lookup& L);
     // A panel that shows "?" names a missing or wrong reference.
@@ -125,7 +191,8 @@ private:
     TDBEdit* keyEdit_ = nullptr;
     TWinControl* firstEdit_ = nullptr;
     bool idGenerator_ = false;
-    std::vector<std::function<std::string()>> checks_;
+    TPageControl* pages_ = nullptr;
+    SaveChecks checks_;
     std::vector<std::pair<std::string, std::string>> uniqueKeys_;
     std::vector<std::pair<std::string, std::string>> deleteRefusals_;
     std::vector<Lookup> lookups_;

@@ -9,10 +9,18 @@
 #include "billing/forms/FormUtils.h"
 #include "billing/forms/Nota100.h"
 #include "billing/forms/Nota101.h"
+#include "billing/forms/Nota102.h"
 #include "billing/forms/Nota103.h"
+#include "billing/forms/Nota104.h"
+#include "billing/forms/Nota106.h"
+#include "billing/forms/Nota107.h"
+#include "billing/forms/Nota108.h"
 #include "billing/forms/Nota110.h"
 #include "billing/forms/Nota111.h"
 #include "billing/forms/Nota114.h"
+#include "billing/forms/Nota115.h"
+#include "billing/forms/Nota118.h"
+#include "billing/forms/Nota119.h"
 #include "billing/forms/Nota200.h"
 #include "billing/forms/Nota201.h"
 #include "billing/forms/Nota220.h"
@@ -181,17 +189,20 @@ void TfrmOske_Nf::BuildMenu() {
     mnuProdutos = AddItem(cad, "mnuProdutos", "&Produtos", "package-x-generic", [this] { mnuProdutosClick(this); },
                           "Cadastro de Produtos");
     sep(cad);
-    AddItem(cad, "mnuNota105", "CFOP", "x-office-document", x());
-    AddItem(cad, "mnuNota106", "&Situação Tributária", "x-office-spreadsheet", x());
-    AddItem(cad, "UnidadesdeMedida1", "Unidades de Medida", "x-office-spreadsheet-template", x());
+    AddItem(cad, "mnuNota105", "CFOP", "x-office-document", [this] { mnuNota105Click(this); });
+    AddItem(cad, "mnuNota106", "&Situação Tributária", "x-office-spreadsheet", [this] { mnuNota106Click(this); });
+    AddItem(cad, "UnidadesdeMedida1", "Unidades de Medida", "x-office-spreadsheet-template",
+            [this] { UnidadesdeMedida1Click(this); });
     sep(cad);
-    AddItem(cad, "mnuNota103", "&Vendedores", "user-info", x());
+    AddItem(cad, "mnuNota103", "&Vendedores", "user-info", [this] { mnuNota103Click(this); });
     mnuTransportadoras = AddItem(cad, "mnuTransportadoras", "&Transportadoras", "document-send",
                                  [this] { mnuTransportadorasClick(this); }, "Cadastro de Transportadoras");
-    AddItem(cad, "SrieDocumentos1", "Série Documentos", "x-office-document-template", x());
+    AddItem(cad, "SrieDocumentos1", "Série Documentos", "x-office-document-template",
+            [this] { SrieDocumentos1Click(this); });
     sep(cad);
-    AddItem(cad, "mnuCondicao_Pagamento", "Condições de Pagamento", "x-office-calendar", x());
-    AddItem(cad, "mnuConta_Corrente", "Contas Corrente", "folder-documents", x());
+    AddItem(cad, "mnuCondicao_Pagamento", "Condições de Pagamento", "x-office-calendar",
+            [this] { mnuCondicao_PagamentoClick(this); });
+    AddItem(cad, "mnuConta_Corrente", "Contas Corrente", "folder-documents", [this] { mnuConta_CorrenteClick(this); });
     AddItem(cad, "Febraban1", "Febraban", "network-server", x());
     sep(cad);
     AddItem(cad, "Emitente1", "&Emitente", "user-home", [this] { Emitente1Click(this); });
@@ -235,7 +246,7 @@ void TfrmOske_Nf::BuildMenu() {
     // last marked letter; F is Financeiro's), and D the administrator's (A is
     // Alterar Senha's).
     TMenuItem* fer = AddItem(root, "mnuFerramentas", "&Ferra&mentas", "", nullptr);
-    AddItem(fer, "mnuCfgConfigura", "&Opções...", "preferences-system", x());
+    AddItem(fer, "mnuCfgConfigura", "&Opções...", "preferences-system", [this] { mnuCfgConfiguraClick(this); });
     sep(fer);
     AddItem(fer, "AlterarSenha1", "&Alterar Senha...", "dialog-password", [this] { AlterarSenha1Click(this); });
     mnuBloquear_Aplicativo = AddItem(fer, "mnuBloquear_Aplicativo", "Bloquear Aplicativo", "system-lock-screen",
@@ -527,6 +538,38 @@ void TfrmOske_Nf::mnuTransportadorasClick(TObject*) {
 
 void TfrmOske_Nf::Emitente1Click(TObject*) {
     Guarded("Nota110", [this] { OpenForm(frmNota110); });
+}
+
+void TfrmOske_Nf::mnuNota105Click(TObject*) {
+    Guarded("Nota104", [this] { OpenForm(frmNota104); });
+}
+
+void TfrmOske_Nf::mnuNota106Click(TObject*) {
+    Guarded("Nota106", [this] { OpenForm(frmNota106); });
+}
+
+void TfrmOske_Nf::UnidadesdeMedida1Click(TObject*) {
+    Guarded("Nota119", [this] { OpenForm(frmNota119); });
+}
+
+void TfrmOske_Nf::mnuNota103Click(TObject*) {
+    Guarded("Nota102", [this] { OpenForm(frmNota102); });
+}
+
+void TfrmOske_Nf::SrieDocumentos1Click(TObject*) {
+    Guarded("Nota118", [this] { OpenForm(frmNota118); });
+}
+
+void TfrmOske_Nf::mnuCondicao_PagamentoClick(TObject*) {
+    Guarded("Nota108", [this] { OpenForm(frmNota108); });
+}
+
+void TfrmOske_Nf::mnuConta_CorrenteClick(TObject*) {
+    Guarded("Nota107", [this] { OpenForm(frmNota107); });
+}
+
+void TfrmOske_Nf::mnuCfgConfiguraClick(TObject*) {
+    Guarded("Nota115", [this] { OpenForm(frmNota115); });
 }
 
 void TfrmOske_Nf::AlterarSenha1Click(TObject*) {

@@ -113,6 +113,14 @@ public:
     void mnuProdutosClick(TObject* Sender);
     void mnuTransportadorasClick(TObject* Sender);
     void Emitente1Click(TObject* Sender);
+    void mnuNota105Click(TObject* Sender);            // CFOP
+    void mnuNota106Click(TObject* Sender);            // tax situations
+    void UnidadesdeMedida1Click(TObject* Sender);     // units of measure
+    void mnuNota103Click(TObject* Sender);            // sellers
+    void SrieDocumentos1Click(TObject* Sender);       // document series
+    void mnuCondicao_PagamentoClick(TObject* Sender); // payment terms
+    void mnuConta_CorrenteClick(TObject* Sender);     // bank accounts
+    void mnuCfgConfiguraClick(TObject* Sender);       // settings
     void AlterarSenha1Click(TObject* Sender);
     void Usurios1Click(TObject* Sender);
     void Programas1Click(TObject* Sender);

@@ -17,14 +17,30 @@
 #include "billing/forms/InformaSenha.h"
 #include "billing/forms/Nota100.h"
 #include "billing/forms/Nota101.h"
+#include "billing/forms/Nota102.h"
 #include "billing/forms/Nota103.h"
+#include "billing/forms/Nota104.h"
+#include "billing/forms/Nota106.h"
+#include "billing/forms/Nota107.h"
+#include "billing/forms/Nota108.h"
+#include "billing/forms/Nota109.h"
 #include "billing/forms/Nota110.h"
 #include "billing/forms/Nota111.h"
+#include "billing/forms/Nota112.h"
 #include "billing/forms/Nota114.h"
+#include "billing/forms/Nota115.h"
+#include "billing/forms/Nota116.h"
+#include "billing/forms/Nota117.h"
+#include "billing/forms/Nota118.h"
+#include "billing/forms/Nota119.h"
+#include "billing/forms/Nota200.h"
+#include "billing/forms/Nota201.h"
 #include "billing/forms/Nota220.h"
 #include "billing/forms/Nota221.h"
 #include "billing/forms/Nota223.h"
 #include "billing/forms/Nota224.h"
+#include "billing/forms/Nota233.h"
+#include "billing/forms/Nota301.h"
 #include "billing/forms/Pesquisa.h"
 #include "billing/forms/Sobre.h"
 #include "platform/ui/Desktop.h"
@@ -80,6 +96,23 @@ TEST_F(Looks, EveryFormShowsItsTextsWholeWithTheProgramsIcon) {
         {"produtos", [] { return new TfrmNota101(Application); }},
         {"transportadoras", [] { return new TfrmNota103(Application); }},
         {"emitente", [] { return new TfrmNota110(Application); }},
+        {"vendedores", [] { return new TfrmNota102(Application); }},
+        {"CFOP", [] { return new TfrmNota104(Application); }},
+        {"situação tributária", [] { return new TfrmNota106(Application); }},
+        {"ajuda CST", [] { return new TfrmNota106a(nullptr); }},
+        {"contas corrente", [] { return new TfrmNota107(Application); }},
+        {"condições de pagamento", [] { return new TfrmNota108(Application); }},
+        {"NOTA109", [] { return new TfrmNota109(Application); }},
+        {"NOTA112", [] { return new TfrmNota112(Application); }},
+        {"opções", [] { return new TfrmNota115(Application); }},
+        {"NOTA116", [] { return new TfrmNota116(Application); }},
+        {"NOTA117", [] { return new TfrmNota117(Application); }},
+        {"série documentos", [] { return new TfrmNota118(Application); }},
+        {"unidades de medida", [] { return new TfrmNota119(Application); }},
+        {"notas fiscais", [] { return new TfrmNota200(Application); }},
+        {"romaneios", [] { return new TfrmNota201(Application); }},
+        {"exportação contábil", [] { return new TfrmNota233(Application); }},
+        {"listagem de produtos", [] { return new TfrmNota301(Application); }},
         {"usuários", [] { return new TfrmNota111(Application); }},
         {"programas", [] { return new TfrmNota114(Application); }},
         {"log de usuário", [] { return new TfrmNota221(Application); }},

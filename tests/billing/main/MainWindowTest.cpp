@@ -8,9 +8,17 @@
 
 #include "billing/forms/Nota100.h"
 #include "billing/forms/Nota101.h"
+#include "billing/forms/Nota102.h"
 #include "billing/forms/Nota103.h"
+#include "billing/forms/Nota104.h"
+#include "billing/forms/Nota106.h"
+#include "billing/forms/Nota107.h"
+#include "billing/forms/Nota108.h"
 #include "billing/forms/Nota110.h"
 #include "billing/forms/Nota111.h"
+#include "billing/forms/Nota115.h"
+#include "billing/forms/Nota118.h"
+#include "billing/forms/Nota119.h"
 #include "billing/forms/Nota200.h"
 #include "billing/forms/Nota201.h"
 #include "billing/forms/Nota220.h"
@@ -163,7 +171,8 @@ TEST_F(MainWindow, ACommandWithoutTheRightShowsTheRefusalAndOpensNothing) {
 TEST_F(MainWindow, CommandsNotBuiltYetSaySo) {
     Create();
     LogInAs("Admin", "truve");
-    for (const char* caption : {"Romaneios Emitidos", "Febraban", "Opções..."}) {
+    for (const char* caption : {"Romaneios Emitidos", "Febraban", "Modelos Impressoras", "Títulos a Receber",
+                                "Gerar Arquivo Remessa"}) {
         dialogs.Expect("Esta opção está sendo Implementada. Aguarde.", mrOk, "Atenção");
         TMenuItem* item = window->MainMenu1->FindItem(caption);
         ASSERT_NE(item, nullptr) << caption;
@@ -483,6 +492,57 @@ TEST_F(MainWindow, ALoginThatFailsToRunEndsTheProgramInsteadOfLettingTheLastUser
     EXPECT_THROW(window->FormActivate(window), EInvalidOperation);
     EXPECT_TRUE(window->LoginDone());
     EXPECT_TRUE(Application->Terminated());
+}
+
+TEST_F(MainWindow, TheRegisterAndSettingsCommandsOpenTheirForms) {
+    Create();
+    LogInAs("Admin", "truve");
+    const struct {
+        const char* caption;
+        std::function<bool(TCustomForm*)> is;
+        const char* title;
+    } commands[] = {
+        {"CFOP", [](TCustomForm* f) { return dynamic_cast<TfrmNota104*>(f) != nullptr; }, "CFOP - NOTA104"},
+        {"&Situação Tributária", [](TCustomForm* f) { return dynamic_cast<TfrmNota106*>(f) != nullptr; },
+         "Situação Tributária - NOTA106"},
+        {"Unidades de Medida", [](TCustomForm* f) { return dynamic_cast<TfrmNota119*>(f) != nullptr; },
+         "Unidades de Medida - NOTA119"},
+        {"&Vendedores", [](TCustomForm* f) { return dynamic_cast<TfrmNota102*>(f) != nullptr; },
+         "Vendedores - NOTA102"},
+        {"Série Documentos", [](TCustomForm* f) { return dynamic_cast<TfrmNota118*>(f) != nullptr; },
+         "Série Documentos - NOTA118"},
+        {"Condições de Pagamento", [](TCustomForm* f) { return dynamic_cast<TfrmNota108*>(f) != nullptr; },
+         "Condições de Pagamento - NOTA108"},
+        {"Contas Corrente", [](TCustomForm* f) { return dynamic_cast<TfrmNota107*>(f) != nullptr; },
+         "Contas Corrente - NOTA107"},
+        {"&Opções...", [](TCustomForm* f) { return dynamic_cast<TfrmNota115*>(f) != nullptr; }, "Opções - NOTA115"},
+    };
+    int open = 0;
+    for (const auto& c : commands) {
+        TMenuItem* item = window->MainMenu1->FindItem(c.caption);
+        ASSERT_NE(item, nullptr) << c.caption;
+        item->Click();
+        ASSERT_EQ(window->MDIChildCount(), ++open) << c.caption;
+        TCustomForm* form = window->MDIChildren(open - 1);
+        EXPECT_TRUE(c.is(form)) << c.caption;
+        EXPECT_EQ(form->Caption(), c.title);
+    }
+    // Again: the open form comes to the front, no second copy.
+    window->MainMenu1->FindItem("CFOP")->Click();
+    EXPECT_EQ(window->MDIChildCount(), open);
+}
+
+TEST_F(MainWindow, TheRegisterCommandsAskForTheirRights) {
+    Create();
+    LogInAs("Admin", "truve");
+    AddUser("lia", "abc");
+    dmdb->ADOConnection->Execute("insert into usuario_programa(id_usuario, id_programa) values('lia', 'NOTA119')");
+    dmdb->Set_Var("id_usuario", "lia");
+    dialogs.Expect("Você não tem permissão para acessar esta opção.", mrOk, "Atenção");
+    window->mnuCfgConfiguraClick(nullptr);
+    EXPECT_EQ(window->MDIChildCount(), 0);
+    window->UnidadesdeMedida1Click(nullptr);
+    EXPECT_EQ(window->MDIChildCount(), 1);
 }
 
 TEST_F(MainWindow, ACancelledLoginOpensNoDatabaseAndMakesNone) {

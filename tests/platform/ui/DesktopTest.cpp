@@ -285,3 +285,31 @@ TEST(Desktop, AHeadingSizesToItsTextAfterItsFontGrows) {
     EXPECT_GE(heading->Width(), label->sizeHint().width());
     EXPECT_GE(heading->Height(), label->sizeHint().height());
 }
+
+TEST(Desktop, AGridAnchoredInATabSheetGrowsWithTheForm) {
+    TForm form(nullptr);
+    form.SetBounds(0, 0, 600, 400);
+    auto* pages = new TPageControl(&form);
+    pages->SetParent(&form);
+    pages->SetAlign(alClient);
+    auto* first = new TTabSheet(&form);
+    first->SetPageControl(pages);
+    first->SetCaption("Geral");
+    auto* second = new TTabSheet(&form);
+    second->SetPageControl(pages);
+    second->SetCaption("Itens");
+    // Placed 10 pixels from each edge of the page, before anything is shown.
+    int width = second->ClientWidth(), height = second->ClientHeight();
+    ASSERT_GT(width, 500);
+    auto* grid = new TPanel(&form);
+    grid->SetParent(second);
+    grid->SetBounds(10, 10, width - 20, height - 20);
+    grid->SetAnchors(TAnchors{akLeft, akTop, akRight, akBottom});
+    uitest::ShowActive(&form);
+    form.SetBounds(0, 0, 800, 500);
+    pages->SetActivePage(second);
+    uitest::Pump();
+    EXPECT_EQ(second->ClientWidth() - (grid->Left() + grid->Width()), 10);
+    EXPECT_EQ(second->ClientHeight() - (grid->Top() + grid->Height()), 10);
+    EXPECT_GT(grid->Width(), width);
+}
