@@ -27,6 +27,10 @@
 #include "billing/forms/Nota221.h"
 #include "billing/forms/Nota223.h"
 #include "billing/forms/Nota224.h"
+#include "billing/forms/Nota225.h"
+#include "billing/forms/Nota230.h"
+#include "billing/forms/Nota231.h"
+#include "billing/forms/Nota232.h"
 #include "billing/forms/Nota233.h"
 #include "billing/forms/Nota301.h"
 #include "billing/forms/Sobre.h"
@@ -123,6 +127,7 @@ TfrmOske_Nf::TfrmOske_Nf(TComponent* AOwner) : TForm(AOwner) {
     TimerNFe->OnTimer = [this](TObject*) {
         if (OnNFeAnswers) OnNFeAnswers(this);
     };
+    OnNFeAnswers = [this](TfrmOske_Nf* sender) { TimerNFeTimer(sender); };
 
     StartProgram = StartDetached;
     OnReleaseCheck = CheckForNewRelease;
@@ -217,9 +222,11 @@ void TfrmOske_Nf::BuildMenu() {
     AddItem(lanc, "LanarPedidos1", "Lançar Pedidos", "text-x-generic", [] { ShowMessage("Rotina sendo aprimorada"); });
     sep(lanc);
     mnuGerenciar_nfe = AddItem(lanc, "mnuGerenciar_nfe", "Gerenciar Notas Fiscais Eletrônicas (NF-e)",
-                               "system-file-manager", x(), "Gerenciar NF-e");
-    AddItem(lanc, "InutilizaodeNumeraoNFe1", "Inutilizar Numeração NF-e", "edit-delete", x());
-    AddItem(lanc, "VerificarStatusServioNFe1", "Verificar Status Serviço NF-e", "network-transmit-receive", x());
+                               "system-file-manager", [this] { mnuGerenciar_nfeClick(this); }, "Gerenciar NF-e");
+    AddItem(lanc, "InutilizaodeNumeraoNFe1", "Inutilizar Numeração NF-e", "edit-delete",
+            [this] { InutilizaodeNumeraoNFe1Click(this); });
+    AddItem(lanc, "VerificarStatusServioNFe1", "Verificar Status Serviço NF-e", "network-transmit-receive",
+            [this] { VerificarStatusServioNFe1Click(this); });
 
     TMenuItem* rel = AddItem(root, "mnuRelatorios", "&Relatórios", "", nullptr);
     AddItem(rel, "NotasFiscaisEmitidas1", "Notas Fiscais Emitidas", "document-print-preview", x());
@@ -259,7 +266,8 @@ void TfrmOske_Nf::BuildMenu() {
     AddItem(adm, "ModelosImpressoras1", "Modelos Impressoras", "printer", x());
     AddItem(adm, "LogdeUsurio1", "Log de Usuário", "document-open-recent", [this] { LogdeUsurio1Click(this); });
     sep(fer);
-    AddItem(fer, "ManutenoManualsomenteMaster1", "Manutenção Manual (somente Master)", "emblem-system", x());
+    AddItem(fer, "ManutenoManualsomenteMaster1", "Manutenção Manual (somente Master)", "emblem-system",
+            [this] { ManutenoManualsomenteMaster1Click(this); });
     AddItem(fer, "ImportaDadosOSKEAntigo1", "Gerar Arquivo Center Contábeis", "document-save-as",
             [this] { ImportaDadosOSKEAntigo1Click(this); });
 
@@ -594,6 +602,46 @@ void TfrmOske_Nf::EmitirRomaneio1Click(TObject*) {
 
 void TfrmOske_Nf::LogdeUsurio1Click(TObject*) {
     Guarded("Nota221", [this] { OpenForm(frmNota221); });
+}
+
+void TfrmOske_Nf::mnuGerenciar_nfeClick(TObject*) {
+    Guarded("Nota232", [this] { OpenForm(frmNota232); });
+}
+
+void TfrmOske_Nf::InutilizaodeNumeraoNFe1Click(TObject*) {
+    Guarded("Nota231", [this] { OpenForm(frmNota231); });
+}
+
+void TfrmOske_Nf::VerificarStatusServioNFe1Click(TObject*) {
+    Guarded("Nota230", [this] { OpenForm(frmNota230); });
+}
+
+void TfrmOske_Nf::ManutenoManualsomenteMaster1Click(TObject*) {
+    Guarded("Nota225", [this] { OpenForm(frmNota225); });
+}
+
+void TfrmOske_Nf::TimerNFeTimer(TObject*) {
+    TimerNFe->SetEnabled(false);
+    if (!poller_) {
+        billing::nfe::AnswerPoller::Services services;
+        services.db = dmdb->ADOConnection;
+        services.config = [] { return billing::nfe::Config_NFe(*dmdb); };
+        services.check_monitor = [this](const billing::nfe::NFeConfig& config) {
+            return CheckNFeMonitor ? CheckNFeMonitor(config) : billing::nfe::Verifica_Monitor_NFE(config);
+        };
+        poller_ = std::make_unique<billing::nfe::AnswerPoller>(std::move(services));
+    }
+    struct Rearm {
+        TTimer* timer;
+        ~Rearm() {
+            // Whatever happened in the tick, the answers go on being read.
+            if (dmdb != nullptr && dmdb->ADOConnection->Connected()) timer->SetEnabled(true);
+        }
+    } rearm{TimerNFe};
+    billing::nfe::TickReport report = poller_->Tick();
+    // The boxes come after the file work, while the timer is stopped.
+    for (const billing::nfe::PollerMessage& m : report.messages)
+        Box(m.text, m.caption, m.caption == "Erro" ? mtError : mtWarning);
 }
 
 void TfrmOske_Nf::Produtos1Click(TObject*) {

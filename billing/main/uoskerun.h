@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include "billing/data/AppFiles.h"
+#include "billing/nfe/AnswerPoller.h"
 #include "platform/ui/ComCtrls.h"
 #include "platform/ui/ExtCtrls.h"
 #include "platform/ui/Forms.h"
@@ -51,8 +52,11 @@ public:
     // The release check, run when the window is first shown (the maker's
     // site named in the INI file; see ReleaseCheck.h).
     std::function<void(TfrmOske_Nf* Sender)> OnReleaseCheck;
-    // The NF-e answer poller, run by TimerNFe once the database is open.
+    // The NF-e answer poller, run by TimerNFe once the database is open; the
+    // default is TimerNFeTimer.
     std::function<void(TfrmOske_Nf* Sender)> OnNFeAnswers;
+    // How the poller checks the monitor; unset, Verifica_Monitor_NFE.
+    std::function<bool(const billing::nfe::NFeConfig&)> CheckNFeMonitor;
     // Starts an outside program detached; false when it could not start.
     // Tests put a recording stand-in here.
     std::function<bool(const std::string& Program, const std::vector<std::string>& Args)> StartProgram;
@@ -125,6 +129,14 @@ public:
     void Usurios1Click(TObject* Sender);
     void Programas1Click(TObject* Sender);
     void LogdeUsurio1Click(TObject* Sender);
+    void mnuGerenciar_nfeClick(TObject* Sender);
+    void InutilizaodeNumeraoNFe1Click(TObject* Sender);
+    void VerificarStatusServioNFe1Click(TObject* Sender);
+    void ManutenoManualsomenteMaster1Click(TObject* Sender);
+    // One tick of the NF-e answer poller: the timer is stopped while the
+    // answers are read and their messages shown, and always started again
+    // while the database is open.
+    void TimerNFeTimer(TObject* Sender);
     void Produtos1Click(TObject* Sender);
     void ImportaDadosOSKEAntigo1Click(TObject* Sender);
     void ConsultaNFenaSefaz1Click(TObject* Sender);
@@ -156,6 +168,7 @@ private:
     static std::string FindCalculator();
 
     std::unique_ptr<billing::data::AppFiles> files_;
+    std::unique_ptr<billing::nfe::AnswerPoller> poller_;
     bool loginDone_ = false;
     bool loginRunning_ = false;
 };

@@ -41,6 +41,8 @@ struct NFeConfig {
     std::function<void()> process_messages;
     // One wait step for an answer of the monitor.
     int answer_wait_ms = 2000;
+    // How long the cancellation waits for its answer before giving up.
+    int cancel_wait_ms = 120000;
 
     void Notify(const std::string& text, const std::string& caption) const {
         if (notify) notify(text, caption);

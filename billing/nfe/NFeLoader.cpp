@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "billing/nfe/ChaveNFe.h"
+#include "billing/nfe/DbRows.h"
 #include "billing/nfe/NFeError.h"
 #include "billing/nfe/NFeWriter.h"
 #include "billing/nfe/SendFolder.h"
@@ -15,32 +16,7 @@ namespace billing::nfe {
 
 namespace {
 
-std::unique_ptr<TSQLQuery> Query(TSQLConnection& db, const std::string& sql) {
-    auto q = std::make_unique<TSQLQuery>();
-    q->SetConnection(&db);
-    q->SetSQL(sql);
-    return q;
-}
-
-std::string Str(const TSQLQuery& q, const char* column) {
-    TField* f = q.FieldByName(column);
-    return f->IsNull() ? std::string() : f->AsString();
-}
-
-double Num(const TSQLQuery& q, const char* column) {
-    TField* f = q.FieldByName(column);
-    return f->IsNull() ? 0.0 : f->AsFloat();
-}
-
-int Int(const TSQLQuery& q, const char* column) {
-    TField* f = q.FieldByName(column);
-    return f->IsNull() ? 0 : f->AsInteger();
-}
-
-TDateTime When(const TSQLQuery& q, const char* column) {
-    TField* f = q.FieldByName(column);
-    return f->IsNull() ? 0.0 : f->AsDateTime();
-}
+using namespace rows;
 
 std::string StateCode(int id_uf) { return IntToStrZero(id_uf, 2); }
 
@@ -246,8 +222,9 @@ std::string Transmitir_NFE(TSQLConnection& db, const NFeConfig& config, const st
     return WriteToFolder(config.pasta_nfe_envio, NFeFileName(chave), text);
 }
 
-std::string Consultar_Status_Servico(TSQLConnection& db, const NFeConfig& config) {
-    return Consultar_Status_Servico(config, LoadIssuer(db).id_uf);
+std::unique_ptr<AnswerWait> Consultar_Status_Servico(TSQLConnection& db, const NFeConfig& config, RequestDone done,
+                                                     const WaitServices& services) {
+    return Consultar_Status_Servico(config, LoadIssuer(db).id_uf, std::move(done), Now(), services);
 }
 
 bool Inutilizar_NFE(TSQLConnection& db, const NFeConfig& config, int serie, int inicial, int final,

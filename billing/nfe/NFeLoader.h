@@ -2,6 +2,7 @@
 // The NF-e routines as the program calls them: the invoice, its issuer,
 // client, items and carrier read from the billing database, then handed to
 // the writers. Every statement binds its parameters.
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -38,7 +39,8 @@ std::string Transmitir_NFE(TSQLConnection& db, const NFeConfig& config, const st
 // The requests that need the database: the issuer's state for the service
 // status, the issuer for voiding, the invoice's protocol for cancelling, the
 // last batch number for the monitor's last-batch file.
-std::string Consultar_Status_Servico(TSQLConnection& db, const NFeConfig& config);
+std::unique_ptr<AnswerWait> Consultar_Status_Servico(TSQLConnection& db, const NFeConfig& config, RequestDone done,
+                                                     const WaitServices& services);
 bool Inutilizar_NFE(TSQLConnection& db, const NFeConfig& config, int serie, int inicial, int final,
                     const std::string& justificativa);
 bool Cancelar_NFE(TSQLConnection& db, const NFeConfig& config, const std::string& chave,

@@ -3,6 +3,7 @@
 #include "billing/data/Messages.h"
 #include "billing/data/dmdbu.h"
 #include "platform/os/Process.h"
+#include "platform/rtl/IniFiles.h"
 #include "platform/rtl/Strings.h"
 
 namespace billing::nfe {
@@ -34,6 +35,18 @@ NFeConfig Config_NFe(Tdmdb& dm) {
     config.ambiente = dm.Get_Var("ambiente");
     config.programs.monitor = ProgramPath(dm, kIniKeyMonitor, kDefaultMonitor);
     config.programs.danfe = ProgramPath(dm, kIniKeyDanfe, kDefaultDanfe);
+    // Read only, never written: few users need to change it.
+    int seconds = kDefaultCancelWaitSeconds;
+    if (dm.VarExists("nome_arquivo_ini")) {
+        try {
+            seconds = StrToIntDef(Trim(TIniFile(dm.Get_Var("nome_arquivo_ini"))
+                                           .ReadString(kIniSectionNFe, kIniKeyCancelWait, "")),
+                                  kDefaultCancelWaitSeconds);
+        } catch (const Exception&) {
+            // An INI file that cannot be read keeps the default.
+        }
+    }
+    config.cancel_wait_ms = (seconds > 0 && seconds <= 3600 ? seconds : kDefaultCancelWaitSeconds) * 1000;
     config.notify = [](const std::string& text, const std::string& caption) {
         billing::data::Messages().MessageBox(text, caption, billing::data::MessageIcon::Exclamation);
     };

@@ -18,6 +18,9 @@ namespace billing::nfe {
 inline constexpr const char* kIniSectionNFe = "NFe";
 inline constexpr const char* kIniKeyMonitor = "Monitor";
 inline constexpr const char* kIniKeyDanfe = "Danfe";
+// Seconds the cancellation waits for the monitor's answer.
+inline constexpr const char* kIniKeyCancelWait = "EsperaCancelamento";
+inline constexpr int kDefaultCancelWaitSeconds = 120;
 // What a new INI file gets: names looked up on PATH. The user may write a
 // full path instead.
 inline constexpr const char* kDefaultMonitor = "uninfe";
@@ -28,7 +31,9 @@ inline constexpr const char* kDefaultDanfe = "unidanfe";
 // programs from the INI keys "Monitor" and "Danfe" of section "NFe", which
 // are written with their defaults when absent. A bare name is resolved on
 // PATH; one that is not found there stays as written, so that the monitor
-// check tells the user it is not installed.
+// check tells the user it is not installed. The cancellation's wait comes
+// from the key "EsperaCancelamento" in seconds (1 to 3600, else 120), which
+// is read only: a new INI file does not get it.
 NFeConfig Config_NFe(Tdmdb& dm);
 
 // What keeps the windows responsive while a routine waits for the monitor;

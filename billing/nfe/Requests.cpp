@@ -1,19 +1,17 @@
 #include "billing/nfe/Requests.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <optional>
-#include <thread>
 
 #include "billing/data/Utils.h"
+#include "billing/nfe/AnswerFiles.h"
+#include "billing/nfe/AnswerXml.h"
 #include "billing/nfe/ChaveNFe.h"
 #include "billing/nfe/NFeError.h"
 #include "billing/nfe/NFeWriter.h"
 #include "billing/nfe/SendFolder.h"
 #include "billing/nfe/XmlText.h"
-#include "platform/rtl/SafeFile.h"
 #include "platform/rtl/Strings.h"
 
 namespace billing::nfe {
@@ -69,52 +67,18 @@ std::string StateCode(const std::string& id_uf, const char* field) {
     return c;
 }
 
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (end < text.size() || !line.empty()) lines.push_back(line);
-        start = end + 1;
-    }
-    return lines;
-}
-
-// Anything under an answer's name is the answer, readable or not.
-bool Present(const std::string& path) {
-    struct stat st {};
-    return lstat(path.c_str(), &st) == 0;
-}
-
-// The answer's text (repaired where it is not UTF-8), or why it cannot be read.
-bool ReadAnswer(const std::string& path, std::string& text, std::string& problem) {
-    try {
-        text = utf8::Repair(fileio::ReadFileBytes(path));
-        return true;
-    } catch (const Exception& e) {
-        problem = "não pôde ser lida: " + e.Message();
-        return false;
-    }
-}
-
 // What an answer file says: the reasons of the answer, or the error file's
 // lines joined. False with `problem` set when it says nothing usable.
-bool ParseAnswer(const std::string& path, bool errorFile, std::string& result, std::string& problem) {
-    std::string text;
-    if (!ReadAnswer(path, text, problem)) return false;
+bool ParseAnswer(const std::string& bytes, bool errorFile, std::string& result, std::string& problem) {
     if (errorFile) {
-        result.clear();
-        for (const std::string& line : SplitLines(text)) result += line;
+        result = JoinedLines(bytes);
         if (Trim(result).empty()) {
             problem = "está vazia";
             return false;
         }
         return true;
     }
-    std::optional<std::string> reasons = ReasonsOfAnswer(text);
+    std::optional<std::string> reasons = ReasonsOfAnswer(bytes);
     if (!reasons) {
         problem = "não pôde ser interpretada: nenhum elemento <xMotivo> completo foi encontrado";
         return false;
@@ -125,46 +89,51 @@ bool ParseAnswer(const std::string& path, bool errorFile, std::string& result, s
 
 // An answer that cannot be read or understood is evidence of what went
 // wrong: it is kept in the error folder (never deleted) and reported as it is.
-[[noreturn]] void Unusable(const NFeConfig& config, const std::string& path, const std::string& problem) {
+std::string Unusable(const NFeConfig& config, const std::string& path, const std::string& problem) {
     std::string where;
     try {
         where = " O arquivo foi movido para \"" + MoveToFolder(path, config.pasta_nfe_erro, "erro") + "\".";
     } catch (const ENFeError& e) {
         where = " O arquivo foi mantido em \"" + path + "\". " + e.Message();
     }
-    throw ENFeError("A resposta do Monitor de NF-e \"" + path.substr(path.find_last_of('/') + 1) + "\" " + problem +
-                    "." + where);
+    return "A resposta do Monitor de NF-e \"" + ExtractFileName(path) + "\" " + problem + "." + where;
 }
 
-// Waits for the answer to a request: each try first waits one step, then
-// reads the answer file, or else the error file; both are deleted once read.
-// A file that does not make sense yet may still be being written, so it gets
-// the remaining tries before it is taken as unusable.
-std::string AwaitAnswer(const NFeConfig& config, const std::string& requestName, const std::string& requestSuffix,
-                        const std::string& errorSuffix, int tries, bool pump) {
+// Starts the wait for the answer to a request written as `requestName`: the
+// answer is the request's name without "-ped", the error file the base name
+// with `errorSuffix`, both in the return folder; both are deleted once read.
+std::unique_ptr<AnswerWait> AwaitAnswer(const NFeConfig& config, const WaitServices& services,
+                                        const std::string& requestName, const std::string& requestSuffix,
+                                        const std::string& errorSuffix, int steps, const std::string& none,
+                                        RequestDone done) {
     std::string base = requestName.substr(0, requestName.size() - requestSuffix.size());
-    std::string answerName = StringReplace(requestName, "-ped", "", TReplaceFlags());
-    std::string answer = JoinPath(config.pasta_nfe_retorno, answerName);
+    std::string answer = JoinPath(config.pasta_nfe_retorno, StringReplace(requestName, "-ped", "", TReplaceFlags()));
     std::string error = JoinPath(config.pasta_nfe_retorno, base + errorSuffix);
-    const int slice = 50;
-    for (int i = 0; i < tries; ++i) {
-        for (int waited = 0; waited < config.answer_wait_ms; waited += slice) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(std::min(slice, config.answer_wait_ms - waited)));
-            if (pump && config.process_messages) config.process_messages();
-        }
-        bool last = i == tries - 1;
-        for (const std::string* path : {&answer, &error}) {
-            if (!Present(*path)) continue;
-            std::string result, problem;
-            if (ParseAnswer(*path, path == &error, result, problem)) {
-                unlink(path->c_str());
-                return result;
-            }
-            if (last) Unusable(config, *path, problem);
+    auto check = [](const std::string& bytes, bool errorFile, std::string& problem) {
+        std::string ignored;
+        return ParseAnswer(bytes, errorFile, ignored, problem);
+    };
+    auto finished = [config, none, done](const WaitResult& r) {
+        std::string text, failure;
+        switch (r.outcome) {
+        case WaitOutcome::Answer:
+        case WaitOutcome::Error:
+            ParseAnswer(r.bytes, r.outcome == WaitOutcome::Error, text, failure);
+            unlink(r.path.c_str());
+            break;
+        case WaitOutcome::TimedOut:
+            text = none;
+            break;
+        case WaitOutcome::Unusable:
+            failure = Unusable(config, r.path, r.problem);
             break;
         }
-    }
-    return {};
+        if (done) done(text, failure);
+    };
+    auto wait = std::make_unique<AnswerWait>(services, answer, error, config.answer_wait_ms,
+                                             steps * config.answer_wait_ms, check, finished);
+    wait->Start();
+    return wait;
 }
 
 }  // namespace
@@ -182,22 +151,15 @@ std::string RequestTimeStamp(TDateTime when) {
 }
 
 std::optional<std::string> ReasonsOfAnswer(const std::string& text) {
+    std::optional<XmlElement> doc = ParseXml(text);
+    if (!doc) return std::nullopt;
+    std::vector<const XmlElement*> reasons = doc->FindAll("xMotivo");
+    if (reasons.empty()) return std::nullopt;
     std::string result;
-    bool found = false;
-    const std::string open = "<xMotivo>", close = "</xMotivo>";
-    for (const std::string& line : SplitLines(text)) {
-        for (std::size_t p = line.find(open); p != std::string::npos; p = line.find(open, p + 1)) {
-            std::size_t start = p + open.size();
-            std::size_t end = line.find(close, start);
-            if (end == std::string::npos) return std::nullopt;  // cut off
-            result += UnescapeXml(line.substr(start, end - start));
-            result += "\r\n";
-            found = true;
-        }
-    }
-    if (!found) return std::nullopt;
+    for (const XmlElement* e : reasons) result += e->text + "\r\n";
     return result;
 }
+
 std::string BuildConsultaRecibo(const std::string& tpAmb, const std::string& recibo) {
     CheckAmbiente(tpAmb);
     if (recibo.size() != 15 || OnlyDigits(recibo) != recibo)
@@ -271,21 +233,22 @@ bool Consultar_Situacao_Lote(const NFeConfig& config, const std::string& recibo)
     return true;
 }
 
-std::string Consultar_Status_Servico(const NFeConfig& config, const std::string& cUF, TDateTime now) {
+std::unique_ptr<AnswerWait> Consultar_Status_Servico(const NFeConfig& config, const std::string& cUF,
+                                                     RequestDone done, TDateTime now, const WaitServices& services) {
     Verifica_Monitor_NFE(config);
     std::string text = BuildStatusServico(AmbienteCode(config), cUF);
     std::string name = RequestTimeStamp(now) + "-ped-sta.xml";
     WriteToFolder(config.pasta_nfe_envio, name, text);
-    std::string result = AwaitAnswer(config, name, "-ped-sta.xml", "-sta.err", 3, true);
-    return result.empty() ? std::string(MsgSemConexao) : result;
+    return AwaitAnswer(config, services, name, "-ped-sta.xml", "-sta.err", 3, MsgSemConexao, std::move(done));
 }
 
-std::string Consultar_Situacao_NFE(const NFeConfig& config, const std::string& chave) {
+std::unique_ptr<AnswerWait> Consultar_Situacao_NFE(const NFeConfig& config, const std::string& chave,
+                                                   RequestDone done, const WaitServices& services) {
     Verifica_Monitor_NFE(config);
     std::string text = BuildSituacaoNFe(AmbienteCode(config), chave);
     std::string name = chave + "-ped-sit.xml";
     WriteToFolder(config.pasta_nfe_envio, name, text);
-    return AwaitAnswer(config, name, "-ped-sit.xml", "-sit.err", 4, false);
+    return AwaitAnswer(config, services, name, "-ped-sit.xml", "-sit.err", 4, "", std::move(done));
 }
 
 bool Inutilizar_NFE(const NFeConfig& config, const RequestIssuer& issuer, int serie, int inicial, int final,

@@ -3,9 +3,12 @@
 // status, invoice status, number voiding, cancellation, and the monitor's
 // last-batch file. The builders give the text (UTF-8, CR LF lines); the
 // routines write it into the send folder, complete or not at all.
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
+#include "billing/nfe/AnswerWait.h"
 #include "billing/nfe/Monitor.h"
 #include "platform/rtl/DateUtils.h"
 
@@ -37,16 +40,25 @@ std::string AmbienteCode(const NFeConfig& config);
 // Writes receipt + "-ped-rec.xml"; true once the file is in place.
 bool Consultar_Situacao_Lote(const NFeConfig& config, const std::string& recibo);
 
-// Writes time stamp + "-ped-sta.xml" naming the issuer's state and waits for
-// the monitor's answer (3 waits). The answer's reasons, each followed by
-// CR LF; the error file's text; or, when no answer came, the no-connection
-// message. An answer file that cannot be read or understood is moved to the
-// error folder (never deleted) and ENFeError says what is wrong with it.
-std::string Consultar_Status_Servico(const NFeConfig& config, const std::string& cUF, TDateTime now = Now());
+// How a waiting request ends: the answer's text, or `failure` (Portuguese)
+// when an answer came that could not be used (it is then kept in the error
+// folder, never deleted, and the failure says where).
+using RequestDone = std::function<void(const std::string& text, const std::string& failure)>;
 
-// Writes key + "-ped-sit.xml" and waits for the answer (4 waits); empty when
-// none came. An unusable answer is handled as for the service status.
-std::string Consultar_Situacao_NFE(const NFeConfig& config, const std::string& chave);
+// Writes time stamp + "-ped-sta.xml" naming the issuer's state and starts
+// waiting for the monitor's answer (3 steps of answer_wait_ms). The text is
+// the answer's reasons, each followed by CR LF; the error file's text; or,
+// when no answer came, the no-connection message. The answer file is deleted
+// once read. Returns the running wait, which ends when destroyed.
+std::unique_ptr<AnswerWait> Consultar_Status_Servico(const NFeConfig& config, const std::string& cUF,
+                                                     RequestDone done, TDateTime now,
+                                                     const WaitServices& services);
+
+// Writes key + "-ped-sit.xml" and waits for the answer (4 steps); the text is
+// empty when none came. Otherwise as the service status.
+std::unique_ptr<AnswerWait> Consultar_Situacao_NFE(const NFeConfig& config, const std::string& chave,
+                                                   RequestDone done,
+                                                   const WaitServices& services);
 
 // Writes identifier + "-ped-inu.xml"; true once the file is in place.
 bool Inutilizar_NFE(const NFeConfig& config, const RequestIssuer& issuer, int serie, int inicial, int final,

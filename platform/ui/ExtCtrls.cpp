@@ -1,6 +1,7 @@
 #include "platform/ui/ExtCtrls.h"
 
 #include <algorithm>
+#include <chrono>
 #include <vector>
 
 #include <QEvent>
@@ -238,6 +239,13 @@ void ManualTimerClock::Advance(int Milliseconds) {
         next->Fire();
     }
     now_ = until;
+}
+
+std::int64_t TimerClockNow() {
+    if (ManualTimerClock* clock = InstalledClock()) return clock->Now();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 }  // namespace ui

@@ -128,4 +128,9 @@ private:
     std::int64_t now_ = 0;
 };
 
+// Milliseconds on the timers' clock: the manual clock's time while one
+// lives, else the system's monotonic clock. Whatever measures how long a
+// timer-driven wait has run reads this, so that tests move both together.
+std::int64_t TimerClockNow();
+
 }  // namespace ui

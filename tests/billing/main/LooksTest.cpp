@@ -39,6 +39,10 @@
 #include "billing/forms/Nota221.h"
 #include "billing/forms/Nota223.h"
 #include "billing/forms/Nota224.h"
+#include "billing/forms/Nota225.h"
+#include "billing/forms/Nota230.h"
+#include "billing/forms/Nota231.h"
+#include "billing/forms/Nota232.h"
 #include "billing/forms/Nota233.h"
 #include "billing/forms/Nota301.h"
 #include "billing/forms/Pesquisa.h"
@@ -111,6 +115,19 @@ TEST_F(Looks, EveryFormShowsItsTextsWholeWithTheProgramsIcon) {
         {"unidades de medida", [] { return new TfrmNota119(Application); }},
         {"notas fiscais", [] { return new TfrmNota200(Application); }},
         {"romaneios", [] { return new TfrmNota201(Application); }},
+        {"manutenção manual",
+         [] {
+             auto* form = new TfrmNota225(Application);
+             form->AskAccessCode = [](std::string& typed) {
+                 typed = "quorventalisbrake";  // the master code opens it
+                 return true;
+             };
+             return form;
+         }},
+        {"status do serviço", [] { return new TfrmNota230(Application); }},
+        {"inutilizar numeração", [] { return new TfrmNota231(Application); }},
+        {"gerenciar NF-e", [] { return new TfrmNota232(Application); }},
+        {"NOTA232B", [] { return new TfrmNota232B(nullptr); }},
         {"exportação contábil", [] { return new TfrmNota233(Application); }},
         {"listagem de produtos", [] { return new TfrmNota301(Application); }},
         {"usuários", [] { return new TfrmNota111(Application); }},

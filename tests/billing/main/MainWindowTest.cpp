@@ -1,7 +1,9 @@
 // The main window: start-up files and folders, the login at the first
 // activation, menu commands behind the rights, one form per class, the
 // unfinished commands, the outside programs, and Exit compacting the file.
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include <QTest>
 #include <QTimer>
@@ -23,13 +25,22 @@
 #include "billing/forms/Nota201.h"
 #include "billing/forms/Nota220.h"
 #include "billing/forms/Nota223.h"
+#include "billing/forms/InformaSenha.h"
 #include "billing/forms/Nota224.h"
+#include "billing/forms/Nota225.h"
+#include "billing/forms/Nota230.h"
+#include "billing/forms/Nota231.h"
+#include "billing/forms/Nota232.h"
+#include "billing/nfe/NFeLoader.h"
+#include "billing/nfe/NFeSettings.h"
 #include "billing/forms/Nota233.h"
 #include "billing/forms/Nota301.h"
 #include "billing/main/uoskerun.h"
 #include "platform/rtl/IniFiles.h"
 #include "platform/ui/ExtCtrls.h"
 #include "tests/billing/main/MainFixture.h"
+#include "tests/billing/nfe/fake/FakeMonitor.h"
+#include "tests/billing/nfe/fake/SampleDatabase.h"
 
 namespace fs = std::filesystem;
 using billtest::MainWindow;
@@ -556,4 +567,118 @@ TEST_F(MainWindow, ACancelledLoginOpensNoDatabaseAndMakesNone) {
     EXPECT_FALSE(dmdb->ADOConnection->Connected());
     EXPECT_FALSE(fs::exists(missing));
     EXPECT_FALSE(fs::exists(dir.file("faturamento.db")));
+}
+
+// --- NF-e ------------------------------------------------------------------
+
+TEST_F(MainWindow, TheNFeCommandsOpenTheirForms) {
+    Create();
+    LogInAs("Admin", "truve");
+    auto* gerenciar = dynamic_cast<TToolButton*>(window->FindComponent("ToolButton7"));
+    ASSERT_NE(gerenciar, nullptr);
+    EXPECT_EQ(gerenciar->Caption(), "Gerenciar NF-e");
+    gerenciar->Click();
+    billtest::Pump();
+    ASSERT_NE(frmNota232, nullptr);
+    EXPECT_EQ(frmNota232->Caption(), "Gerenciamento de NF-e - NOTA232");
+    window->MainMenu1->FindItem("Gerenciar Notas Fiscais Eletrônicas (NF-e)")->Click();
+    EXPECT_EQ(window->MDIChildCount(), 1);
+    window->MainMenu1->FindItem("Inutilizar Numeração NF-e")->Click();
+    ASSERT_NE(frmNota231, nullptr);
+    EXPECT_EQ(frmNota231->Caption(), "Inutilizar Faixa Numeração NF-e - NOTA231");
+    window->MainMenu1->FindItem("Verificar Status Serviço NF-e")->Click();
+    ASSERT_NE(frmNota230, nullptr);
+    EXPECT_EQ(frmNota230->Caption(), "Verificar Status Serviço NF-e - NOTA230");
+    // The master correction asks its code first; cancelled, it closes.
+    bool asked = false;
+    int looks = 0;
+    std::function<void()> cancelPrompt = [&] {
+        for (int i = 0; i < Screen->FormCount(); ++i) {
+            auto* prompt = dynamic_cast<TfrmInformaSenha*>(Screen->Forms(i));
+            if (prompt == nullptr || !prompt->Modal()) continue;
+            asked = true;
+            prompt->Button2Click(nullptr);
+            return;
+        }
+        if (++looks < 100) QTimer::singleShot(0, qApp, cancelPrompt);  // not up yet
+    };
+    QTimer::singleShot(0, qApp, cancelPrompt);
+    window->MainMenu1->FindItem("Manutenção Manual (somente Master)")->Click();
+    billtest::Pump();
+    EXPECT_TRUE(asked);
+    EXPECT_EQ(frmNota225, nullptr);
+    EXPECT_EQ(window->MDIChildCount(), 3);
+}
+
+TEST_F(MainWindow, TheNFeCommandsAskForTheirOwnRights) {
+    Create();
+    LogInAs("Admin", "truve");
+    AddUser("lia", "abc");
+    dmdb->Set_Var("id_usuario", "lia");
+    for (const char* caption : {"Gerenciar Notas Fiscais Eletrônicas (NF-e)", "Inutilizar Numeração NF-e",
+                                "Verificar Status Serviço NF-e", "Manutenção Manual (somente Master)"}) {
+        dialogs.Expect("Você não tem permissão para acessar esta opção.", mrOk, "Atenção");
+        window->MainMenu1->FindItem(caption)->Click();
+    }
+    EXPECT_EQ(window->MDIChildCount(), 0);
+}
+
+// The road of one invoice through the main window's answer timer: the
+// stand-in monitor answers, the timer's ticks apply the answers, and the
+// authorised invoice's DANFE is printed by the printer program of the INI.
+TEST_F(MainWindow, AnInvoiceIsAuthorisedThroughTheAnswerTimer) {
+    ui::ManualTimerClock clock;
+    nfeAnswers = true;
+    Create();
+    LogInAs("Admin", "truve");
+    nfetest::NFeFolders folders = nfetest::MakeFolders(dir.file("nfe"));
+    nfetest::InsertRegisters(*dmdb->ADOConnection, folders);
+    dmdb->ADOConnection->Execute("update opcao set ia_danfe = 'Sim'");
+    dmdb->Inicia_Banco_Dados();
+    std::string record = dir.file("danfe-args");
+    std::string printer = dir.file("unidanfe");
+    testsupport::WriteAll(printer, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > " + record +
+                                       ".tmp\nmv " + record + ".tmp " + record + "\n");
+    fs::permissions(printer, fs::perms::owner_all);
+    TIniFile ini(dir.file("faturamento.ini"));
+    ini.WriteString("NFe", "Danfe", printer);
+    // This test program runs: the monitor check finds "the monitor" running.
+    ini.WriteString("NFe", "Monitor", fs::read_symlink("/proc/self/exe").string());
+    nfetest::FakeMonitor monitor({folders.envio, folders.retorno, folders.arquivamento});
+    std::string key = nfetest::InsertInvoice(*dmdb->ADOConnection, 1, 1, EncodeDate(2010, 6, 15));
+    auto Scalar = [](const std::string& sql) {
+        sqlite::Statement st(dmdb->ADOConnection->Database(), sql);
+        return st.Step() && !st.ColumnIsNull(0) ? st.ColumnText(0) : std::string();
+    };
+    ASSERT_FALSE(billing::nfe::Transmitir_NFE(*dmdb->ADOConnection, billing::nfe::Config_NFe(*dmdb), key).empty());
+
+    monitor.Step();
+    clock.Advance(4000);
+    EXPECT_EQ(Scalar("select situacao_nfe from nota_fiscal"), "Aguardando");
+    EXPECT_EQ(Scalar("select recibo_nfe from nota_fiscal"), monitor.ReceiptOf(key));
+    EXPECT_TRUE(window->TimerNFe->Enabled());
+    monitor.Step();
+    clock.Advance(4000);
+    EXPECT_EQ(Scalar("select situacao_nfe from nota_fiscal"), "Autorizada");
+    EXPECT_EQ(Scalar("select protocolo_nfe from nota_fiscal"), monitor.ProtocolOf(key));
+    for (int i = 0; i < 1000 && !fs::exists(record); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(testsupport::ReadAll(record), "arquivo=" + folders.arquivamento + "/201006/" + key +
+                                                "-nfe.xml\nvisualizar=0\nCopias=1\nImpressora=padrao\n");
+}
+
+// What a tick has to say comes after its file work, while the timer is
+// stopped; the timer runs again afterwards, and the same missing folder is
+// not told again at every tick.
+TEST_F(MainWindow, TheAnswerTimerTellsItsProblemsOnceAndGoesOn) {
+    ui::ManualTimerClock clock;
+    nfeAnswers = true;
+    Create();
+    LogInAs("Admin", "truve");
+    window->CheckNFeMonitor = [](const billing::nfe::NFeConfig&) { return true; };
+    dmdb->Set_Var("pasta_nfe_retorno", dir.file("sem-retorno"));
+    dialogs.Expect("A pasta de retorno \"" + dir.file("sem-retorno") + "\" não existe !", mrOk, "Atenção");
+    clock.Advance(4000);
+    EXPECT_TRUE(window->TimerNFe->Enabled());
+    clock.Advance(40000);  // ten more ticks, nothing more to say
+    EXPECT_TRUE(window->TimerNFe->Enabled());
 }

@@ -13,6 +13,7 @@
 #include "platform/db/SQLConnection.h"
 #include "platform/rtl/Strings.h"
 #include "tests/billing/nfe/SchemaCheck.h"
+#include "tests/billing/nfe/fake/FakeWaitClock.h"
 #include "tests/support/TestSupport.h"
 
 using namespace billing::nfe;
@@ -77,7 +78,6 @@ protected:
         config.pasta_nfe_retorno = dir.file("retorno");
         config.ambiente = "2 - Homologação";
         config.programs.monitor = dir.file("monitor");
-        config.answer_wait_ms = 20;
         config.notify = [this](const std::string& text, const std::string& caption) {
             shown.push_back(caption + ": " + text);
         };
@@ -198,7 +198,9 @@ TEST_F(LoaderFixture, KeyFromTheIssuerRegister) {
 
 TEST_F(LoaderFixture, RequestsThatReadTheDatabase) {
     NFE_REQUIRE_SCHEMAS();
-    Consultar_Status_Servico(conn, config);
+    nfetest::FakeWaitClock clock;
+    auto wait = Consultar_Status_Servico(conn, config, nullptr, clock.Services());
+    EXPECT_TRUE(wait->Waiting());
     bool found = false;
     for (const auto& e : std::filesystem::directory_iterator(config.pasta_nfe_envio)) {
         std::string name = e.path().filename().string();

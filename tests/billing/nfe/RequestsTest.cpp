@@ -1,15 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
+#include <memory>
 #include <string>
-#include <thread>
 
 #include "billing/nfe/ChaveNFe.h"
 #include "billing/nfe/NFeError.h"
 #include "billing/nfe/Requests.h"
 #include "platform/rtl/Strings.h"
 #include "tests/billing/nfe/SchemaCheck.h"
+#include "tests/billing/nfe/fake/FakeWaitClock.h"
 #include "tests/support/TestSupport.h"
 
 using namespace billing::nfe;
@@ -31,12 +31,47 @@ struct Folders {
         config.pasta_nfe_erro = root.file("erro");
         config.ambiente = "2 - Homologação";
         config.programs.monitor = root.file("no-such-monitor");
-        config.answer_wait_ms = 40;
     }
     std::string Sent(const std::string& name) const { return root.file("envio/" + name); }
     std::string Answer(const std::string& name) const { return root.file("retorno/" + name); }
     std::string Kept(const std::string& name) const { return root.file("erro/" + name); }
+
+    // Starts the service-status or invoice-status request; its end lands in
+    // finished / text / failure.
+    void Status(TDateTime when = EncodeDateTime(2009, 3, 5, 9, 5, 7, 0), const std::string& cUF = "41") {
+        Reset();
+        wait = Consultar_Status_Servico(config, cUF, Recorder(), when, clock.Services());
+    }
+    void Situation(const std::string& key) {
+        Reset();
+        wait = Consultar_Situacao_NFE(config, key, Recorder(), clock.Services());
+    }
+    // Moves the clock until the request ends, at most `ms`.
+    void Run(int ms = 60000) {
+        for (int waited = 0; !finished && waited < ms; waited += 100) clock.Advance(100);
+    }
+
+    nfetest::FakeWaitClock clock;
+    std::unique_ptr<AnswerWait> wait;
+    bool finished = false;
+    std::string text, failure;
+
+private:
+    void Reset() {
+        finished = false;
+        text.clear();
+        failure.clear();
+    }
+    RequestDone Recorder() {
+        return [this](const std::string& t, const std::string& f) {
+            finished = true;
+            text = t;
+            failure = f;
+        };
+    }
 };
+
+
 
 void ExpectValid(const std::string& path, const std::string& xsd, bool signature = false) {
     SCOPED_TRACE(path);
@@ -57,10 +92,10 @@ TEST(RequestFiles, EveryRequestValidatesAgainstItsSchema) {
     ASSERT_TRUE(Consultar_Situacao_Lote(f.config, "411000012345678"));
     ExpectValid(f.Sent("411000012345678-ped-rec.xml"), "consReciNFe_v1.10.xsd");
 
-    Consultar_Status_Servico(f.config, "41", EncodeDateTime(2009, 3, 5, 9, 5, 7, 0));
+    f.Status(EncodeDateTime(2009, 3, 5, 9, 5, 7, 0));
     ExpectValid(f.Sent("20090305T090507-ped-sta.xml"), "consStatServ_v1.07.xsd");
 
-    Consultar_Situacao_NFE(f.config, kKey);
+    f.Situation(kKey);
     ExpectValid(f.Sent(kKey + "-ped-sit.xml"), "consSitNFe_v1.07.xsd");
 
     RequestIssuer issuer{"41", "12345678000195"};
@@ -80,7 +115,7 @@ TEST(RequestFiles, NamesAndContents) {
     EXPECT_EQ(rec.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n<consReciNFe xmlns:xsi=", 0), 0u);
 
     // The service status names the issuer's own state.
-    Consultar_Status_Servico(f.config, "35", EncodeDateTime(2009, 3, 5, 9, 5, 7, 0));
+    f.Status(EncodeDateTime(2009, 3, 5, 9, 5, 7, 0), "35");
     std::string sta = testsupport::ReadAll(f.Sent("20090305T090507-ped-sta.xml"));
     EXPECT_NE(sta.find("<tpAmb>2</tpAmb><cUF>35</cUF><xServ>STATUS</xServ></consStatServ>"), std::string::npos);
 
@@ -103,8 +138,9 @@ TEST(RequestFiles, NamesAndContents) {
 TEST(RequestFiles, InvalidRequestsWriteNothing) {
     Folders f;
     EXPECT_THROW(Consultar_Situacao_Lote(f.config, "12/../../x"), ENFeError);
-    EXPECT_THROW(Consultar_Situacao_NFE(f.config, kKey.substr(0, 43) + "0"), ENFeError);
-    EXPECT_THROW(Consultar_Status_Servico(f.config, "99"), ENFeError);
+    EXPECT_THROW(f.Situation(kKey.substr(0, 43) + "0"), ENFeError);
+    EXPECT_THROW(f.Status(Now(), "99"), ENFeError);
+    EXPECT_EQ(f.clock.Running(), 0) << "a request not written is not waited for";
     RequestIssuer issuer{"41", "12345678000195"};
     EXPECT_THROW(Inutilizar_NFE(f.config, issuer, 1, 12, 10, kJust), ENFeError);
     EXPECT_THROW(Inutilizar_NFE(f.config, issuer, 1, 10, 12, "curta demais"), ENFeError);
@@ -133,7 +169,10 @@ TEST(RequestAnswers, ReasonsOfTheAnswerFile) {
                           "<?xml version=\"1.0\"?>\r\n<retConsSitNFe><cStat>100</cStat>"
                           "<xMotivo>Autorizado o uso da NF-e</xMotivo>\r\n"
                           "<xMotivo>Rejei\xC3\xA7\xC3\xA3o &amp; outra</xMotivo></retConsSitNFe>\r\n");
-    EXPECT_EQ(Consultar_Situacao_NFE(f.config, kKey), "Autorizado o uso da NF-e\r\nRejeição & outra\r\n");
+    f.Situation(kKey);
+    f.Run();
+    EXPECT_EQ(f.text, "Autorizado o uso da NF-e\r\nRejeição & outra\r\n");
+    EXPECT_EQ(f.failure, "");
     EXPECT_FALSE(std::filesystem::exists(f.Answer(kKey + "-sit.xml")));
     // The request stays: the monitor removes it.
     EXPECT_TRUE(std::filesystem::exists(f.Sent(kKey + "-ped-sit.xml")));
@@ -141,46 +180,57 @@ TEST(RequestAnswers, ReasonsOfTheAnswerFile) {
 
 TEST(RequestAnswers, ErrorFileTextJoined) {
     Folders f;
-    TDateTime when = EncodeDateTime(2009, 3, 5, 9, 5, 7, 0);
     testsupport::WriteAll(f.Answer("20090305T090507-sta.err"), "Falha na\r\nconex\xC3\xA3o\r\n");
-    EXPECT_EQ(Consultar_Status_Servico(f.config, "41", when), "Falha naconexão");
+    f.Status();
+    f.Run();
+    EXPECT_EQ(f.text, "Falha naconexão");
     EXPECT_FALSE(std::filesystem::exists(f.Answer("20090305T090507-sta.err")));
 }
 
-TEST(RequestAnswers, AnswerArrivingWhileWaiting) {
+// The wait runs on the caller's own loop: nothing happens until its timer
+// ticks, the answer is looked for every 2 seconds, and the service status
+// gives up after the third look.
+TEST(RequestAnswers, AnswerArrivingWhileWaitingIsSeenAtTheNextStep) {
     Folders f;
-    f.config.answer_wait_ms = 150;
-    int pumped = 0;
-    f.config.process_messages = [&] { ++pumped; };
-    TDateTime when = EncodeDateTime(2010, 1, 2, 3, 4, 5, 0);
-    std::thread monitor([&] {
-        std::string request = f.Sent("20100102T030405-ped-sta.xml");
-        for (int i = 0; i < 100 && !std::filesystem::exists(request); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        testsupport::WriteAll(f.Answer("20100102T030405-sta.xml"), "<xMotivo>Servico em Operacao</xMotivo>");
-    });
-    std::string answer = Consultar_Status_Servico(f.config, "41", when);
-    monitor.join();
-    EXPECT_EQ(answer, "Servico em Operacao\r\n");
-    EXPECT_GT(pumped, 0);
+    f.Status(EncodeDateTime(2010, 1, 2, 3, 4, 5, 0));
+    EXPECT_FALSE(f.finished);
+    f.clock.Advance(2000);
+    EXPECT_FALSE(f.finished);
+    testsupport::WriteAll(f.Answer("20100102T030405-sta.xml"), "<xMotivo>Servico em Operacao</xMotivo>");
+    f.clock.Advance(1999);
+    EXPECT_FALSE(f.finished) << "looked for only every 2 seconds";
+    f.clock.Advance(1);
+    EXPECT_TRUE(f.finished);
+    EXPECT_EQ(f.text, "Servico em Operacao\r\n");
+    EXPECT_EQ(f.clock.Running(), 0);
 }
 
-TEST(RequestAnswers, NoAnswer) {
+TEST(RequestAnswers, NoAnswerAfterThreeOrFourSteps) {
     Folders f;
-    EXPECT_EQ(Consultar_Status_Servico(f.config, "41"), MsgSemConexao);
-    EXPECT_EQ(Consultar_Situacao_NFE(f.config, kKey), "");
+    f.Status();
+    f.clock.Advance(4000);
+    EXPECT_FALSE(f.finished);
+    f.clock.Advance(2000);
+    ASSERT_TRUE(f.finished);
+    EXPECT_EQ(f.text, MsgSemConexao);
+
+    f.Situation(kKey);
+    f.clock.Advance(6000);
+    EXPECT_FALSE(f.finished);
+    f.clock.Advance(2000);
+    ASSERT_TRUE(f.finished);
+    EXPECT_EQ(f.text, "");
+    EXPECT_EQ(f.failure, "");
 }
 
-// The message of the failure a call raises, "<none>" when it returns.
-template <typename Call>
-std::string FailureOf(Call call) {
-    try {
-        call();
-    } catch (const ENFeError& e) {
-        return e.Message();
-    }
-    return "<none>";
+TEST(RequestAnswers, DestroyingTheWaitEndsItWithoutAWord) {
+    Folders f;
+    f.Status();
+    f.wait.reset();
+    testsupport::WriteAll(f.Answer("20090305T090507-sta.xml"), "<xMotivo>Servico em Operacao</xMotivo>");
+    f.clock.Advance(60000);
+    EXPECT_FALSE(f.finished);
+    EXPECT_TRUE(std::filesystem::exists(f.Answer("20090305T090507-sta.xml")));
 }
 
 // An answer that cannot be understood is evidence: it is kept in the error
@@ -188,28 +238,31 @@ std::string FailureOf(Call call) {
 // told that there was no connection.
 TEST(RequestAnswers, UnusableAnswerIsKeptInTheErrorFolderAndReported) {
     Folders f;
-    TDateTime when = EncodeDateTime(2009, 3, 5, 9, 5, 7, 0);
     const std::string garbled = "<retConsStatServ><cStat>107</cStat></retConsStatServ>";
     testsupport::WriteAll(f.Answer("20090305T090507-sta.xml"), garbled);
-    std::string failure = FailureOf([&] { Consultar_Status_Servico(f.config, "41", when); });
-    EXPECT_NE(failure.find("A resposta do Monitor de NF-e \"20090305T090507-sta.xml\" não pôde ser interpretada"),
+    f.Status();
+    f.Run();
+    EXPECT_NE(f.failure.find("A resposta do Monitor de NF-e \"20090305T090507-sta.xml\" não pôde ser interpretada"),
               std::string::npos)
-        << failure;
-    EXPECT_NE(failure.find("movido para \"" + f.Kept("20090305T090507-sta.xml") + "\""), std::string::npos) << failure;
-    EXPECT_EQ(failure.find("conexão"), std::string::npos);
+        << f.failure;
+    EXPECT_NE(f.failure.find("movido para \"" + f.Kept("20090305T090507-sta.xml") + "\""), std::string::npos)
+        << f.failure;
+    EXPECT_EQ(f.failure.find("conexão"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(f.Answer("20090305T090507-sta.xml")));
     EXPECT_EQ(testsupport::ReadAll(f.Kept("20090305T090507-sta.xml")), garbled);
 
     // A reason cut off in the middle is not a reason.
     testsupport::WriteAll(f.Answer(kKey + "-sit.xml"), "<xMotivo>Autorizado o u");
-    failure = FailureOf([&] { Consultar_Situacao_NFE(f.config, kKey); });
-    EXPECT_NE(failure.find("não pôde ser interpretada"), std::string::npos) << failure;
+    f.Situation(kKey);
+    f.Run();
+    EXPECT_NE(f.failure.find("não pôde ser interpretada"), std::string::npos) << f.failure;
     EXPECT_EQ(testsupport::ReadAll(f.Kept(kKey + "-sit.xml")), "<xMotivo>Autorizado o u");
 
     // An error file with nothing in it says nothing.
     testsupport::WriteAll(f.Answer("20090305T090507-sta.err"), "\r\n");
-    failure = FailureOf([&] { Consultar_Status_Servico(f.config, "41", when); });
-    EXPECT_NE(failure.find("\"20090305T090507-sta.err\" está vazia"), std::string::npos) << failure;
+    f.Status();
+    f.Run();
+    EXPECT_NE(f.failure.find("\"20090305T090507-sta.err\" está vazia"), std::string::npos) << f.failure;
     EXPECT_TRUE(std::filesystem::exists(f.Kept("20090305T090507-sta.err")));
 }
 
@@ -218,8 +271,9 @@ TEST(RequestAnswers, UnreadableAnswerIsMovedNotDeleted) {
     // Something under the answer's name that cannot be read as a file.
     std::filesystem::create_directory(f.Answer(kKey + "-sit.xml"));
     testsupport::WriteAll(f.Answer(kKey + "-sit.xml/inside"), "x");
-    std::string failure = FailureOf([&] { Consultar_Situacao_NFE(f.config, kKey); });
-    EXPECT_NE(failure.find("\"" + kKey + "-sit.xml\" não pôde ser lida"), std::string::npos) << failure;
+    f.Situation(kKey);
+    f.Run();
+    EXPECT_NE(f.failure.find("\"" + kKey + "-sit.xml\" não pôde ser lida"), std::string::npos) << f.failure;
     EXPECT_FALSE(std::filesystem::exists(f.Answer(kKey + "-sit.xml")));
     EXPECT_EQ(testsupport::ReadAll(f.Kept(kKey + "-sit.xml/inside")), "x");
 }
@@ -228,26 +282,26 @@ TEST(RequestAnswers, WithoutAnErrorFolderTheUnusableAnswerStaysInPlace) {
     Folders f;
     f.config.pasta_nfe_erro = "";
     testsupport::WriteAll(f.Answer(kKey + "-sit.xml"), "nada");
-    std::string failure = FailureOf([&] { Consultar_Situacao_NFE(f.config, kKey); });
-    EXPECT_NE(failure.find("mantido em \"" + f.Answer(kKey + "-sit.xml") + "\""), std::string::npos) << failure;
-    EXPECT_NE(failure.find("A pasta de erro de NF-e não está configurada."), std::string::npos) << failure;
+    f.Situation(kKey);
+    f.Run();
+    EXPECT_NE(f.failure.find("mantido em \"" + f.Answer(kKey + "-sit.xml") + "\""), std::string::npos) << f.failure;
+    EXPECT_NE(f.failure.find("A pasta de erro de NF-e não está configurada."), std::string::npos) << f.failure;
     EXPECT_EQ(testsupport::ReadAll(f.Answer(kKey + "-sit.xml")), "nada");
 }
 
 // The monitor may still be writing an answer when it is first seen: it gets
-// the remaining tries before it is taken as unusable.
-TEST(RequestAnswers, AnAnswerStillBeingWrittenGetsTheRemainingTries) {
+// the remaining steps before it is taken as unusable.
+TEST(RequestAnswers, AnAnswerStillBeingWrittenGetsTheRemainingSteps) {
     Folders f;
-    f.config.answer_wait_ms = 50;  // one pump per try
-    TDateTime when = EncodeDateTime(2010, 1, 2, 3, 4, 5, 0);
     const std::string answer = f.Answer("20100102T030405-sta.xml");
     testsupport::WriteAll(answer, "<xMotivo>Servi");
-    int pumps = 0;
-    f.config.process_messages = [&] {
-        if (++pumps == 2) testsupport::WriteAll(answer, "<xMotivo>Servico em Operacao</xMotivo>");
-    };
-    EXPECT_EQ(Consultar_Status_Servico(f.config, "41", when), "Servico em Operacao\r\n");
-    EXPECT_EQ(pumps, 2);
+    f.Status(EncodeDateTime(2010, 1, 2, 3, 4, 5, 0));
+    f.clock.Advance(4000);
+    EXPECT_FALSE(f.finished);
+    testsupport::WriteAll(answer, "<xMotivo>Servico em Operacao</xMotivo>");
+    f.clock.Advance(2000);
+    ASSERT_TRUE(f.finished);
+    EXPECT_EQ(f.text, "Servico em Operacao\r\n");
     EXPECT_TRUE(std::filesystem::is_empty(f.root.file("erro")));
 }
 

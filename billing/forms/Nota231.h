@@ -1,0 +1,31 @@
+#pragma once
+// "Inutilizar Faixa Numeração NF-e": the voiding of a range of NF-e numbers
+// of a series, asked of the monitor once the input is checked and confirmed.
+#include <QWidget>
+
+#include "platform/ui/DBCtrls.h"
+#include "platform/ui/Forms.h"
+#include "platform/ui/StdCtrls.h"
+
+class TfrmNota231 : public TForm {
+public:
+    FAT_CLASS_NAME(TfrmNota231)
+    explicit TfrmNota231(TComponent* AOwner);
+    ~TfrmNota231() override;
+
+    TDataSet* tbTemp = nullptr;
+    TDataSource* dsTemp = nullptr;
+    TDBEdit* dbeId_Serie_Documento = nullptr;
+    TDBEdit* DBEdit2 = nullptr;
+    TDBEdit* DBEdit3 = nullptr;
+    TDBMemo* dbeMotivo = nullptr;
+    TButton* Button1 = nullptr;  // Inutilizar
+    TButton* Button2 = nullptr;  // Fechar
+
+    void FormShow(TObject* Sender);
+    // Never raises on bad input: the message is shown and the form stays.
+    void Button1Click(TObject* Sender);
+    void Button2Click(TObject* Sender);
+};
+
+extern TfrmNota231* frmNota231;

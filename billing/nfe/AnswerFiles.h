@@ -1,0 +1,32 @@
+#pragma once
+// What happens to the monitor's answer files once read. Every handled answer
+// leaves the return folder for the error folder, so that it is applied once;
+// when it cannot be moved it is renamed where it lies with an ending that no
+// answer has (".handled"), which takes it out of every later look just as
+// surely. An answer that cannot be used at all is kept as evidence under
+// "<name>.invalid". The error file's text is its lines joined.
+#include <string>
+#include <vector>
+
+#include "billing/nfe/Monitor.h"
+
+namespace billing::nfe {
+
+// Moves a handled answer into pasta_nfe_erro. "" when moved; otherwise what
+// went wrong, the file being then renamed "<name>.handled" in its folder
+// (or, when even that fails, left as it was and said so).
+std::string MoveHandled(const std::string& path, const NFeConfig& config);
+
+// Puts an unusable answer into pasta_nfe_erro as "<name>.invalid"; where it
+// cannot move it stays renamed in its folder. Returns the path it ended at.
+std::string MoveInvalid(const std::string& path, const NFeConfig& config);
+
+// The lines of a text without their CR LF or LF endings (a last empty line
+// is not a line).
+std::vector<std::string> SplitLines(const std::string& text);
+
+// The lines of an error file joined without separators, as UTF-8 (bytes that
+// are not UTF-8 repaired).
+std::string JoinedLines(const std::string& bytes);
+
+}  // namespace billing::nfe

@@ -1,0 +1,394 @@
+#include "billing/nfe/AnswerPoller.h"
+
+#include <algorithm>
+#include <array>
+#include <filesystem>
+#include <map>
+
+#include "billing/nfe/AnswerFiles.h"
+#include "billing/nfe/AnswerXml.h"
+#include "billing/nfe/ChaveNFe.h"
+#include "billing/nfe/DbRows.h"
+#include "billing/nfe/NFeError.h"
+#include "billing/nfe/Requests.h"
+#include "billing/nfe/SendFolder.h"
+#include "billing/nfe/XmlText.h"
+#include "platform/db/SQLConnection.h"
+#include "platform/rtl/SafeFile.h"
+#include "platform/rtl/Strings.h"
+
+namespace fs = std::filesystem;
+
+namespace billing::nfe {
+
+using namespace rows;
+
+namespace {
+
+struct Ending {
+    const char* suffix;
+    AnswerKind kind;
+};
+
+// Longest first, so that "-pro-rec.xml" is never taken for "-rec.xml".
+constexpr std::array<Ending, 5> kEndings{{{"-pro-rec.xml", AnswerKind::ProRec},
+                                          {"-pro-rec.err", AnswerKind::ProRecErr},
+                                          {"-num-lot.xml", AnswerKind::NumLot},
+                                          {"-nfe.err", AnswerKind::NFeErr},
+                                          {"-rec.xml", AnswerKind::Rec}}};
+
+// The order the road goes: a batch is stored before its receipt is examined.
+constexpr std::array<AnswerKind, 5> kOrder{AnswerKind::NFeErr, AnswerKind::NumLot, AnswerKind::Rec,
+                                           AnswerKind::ProRec, AnswerKind::ProRecErr};
+
+bool AllDigits(const std::string& s, std::size_t min, std::size_t max) {
+    return s.size() >= min && s.size() <= max && std::all_of(s.begin(), s.end(), [](char c) {
+               return c >= '0' && c <= '9';
+           });
+}
+
+// "cStat - xMotivo" in upper case, as the state's text is kept.
+std::string StatusText(const std::string& cStat, const std::string& xMotivo) {
+    std::string t = Trim(cStat);
+    std::string reason = Trim(xMotivo);
+    if (!reason.empty()) t += " - " + reason;
+    return AnsiUpperCase(t);
+}
+
+// One transaction for an answer's updates: all are applied, or none.
+class Work {
+public:
+    explicit Work(TSQLConnection& db) : db_(db) { db_.BeginTrans(); }
+    ~Work() {
+        if (!done_) db_.RollbackTrans();
+    }
+    void Commit() {
+        db_.CommitTrans();
+        done_ = true;
+    }
+
+private:
+    TSQLConnection& db_;
+    bool done_ = false;
+};
+
+}  // namespace
+
+struct AnswerPoller::Outcome {
+    enum Kind { Applied, Leave, Invalid } kind = Applied;
+    std::string text;  // Leave: what to tell (may be empty); Invalid: what is wrong
+    static Outcome Done() { return {Applied, {}}; }
+    static Outcome Stay(std::string why = {}) { return {Leave, std::move(why)}; }
+    static Outcome Bad(std::string why) { return {Invalid, std::move(why)}; }
+};
+
+AnswerKind KindOfAnswer(const std::string& name, std::string* id) {
+    std::string lower = LowerCase(name);
+    for (const Ending& e : kEndings) {
+        std::size_t n = std::char_traits<char>::length(e.suffix);
+        if (lower.size() > n && lower.compare(lower.size() - n, n, e.suffix) == 0) {
+            if (id != nullptr) *id = name.substr(0, name.size() - n);
+            return e.kind;
+        }
+    }
+    return AnswerKind::None;
+}
+
+std::string StateOfStatus(const std::string& cStat) {
+    std::string s = Trim(cStat);
+    if (s == "100" || s == "204") return "Autorizada";
+    if (s == "110" || s == "205" || s == "301" || s == "302") return "Denegada";
+    return "Erro";
+}
+
+AnswerPoller::AnswerPoller(Services services) : services_(std::move(services)) {
+    if (!services_.check_monitor)
+        services_.check_monitor = [](const NFeConfig& c) { return Verifica_Monitor_NFE(c); };
+    if (!services_.start_danfe) services_.start_danfe = IniciarDanfe;
+}
+
+TickReport AnswerPoller::Tick() {
+    TickReport report;
+    if (services_.db == nullptr || !services_.db->Connected() || !services_.config) return report;
+    NFeConfig config = services_.config();
+    // Whatever the routines would show waits until the file work is done.
+    config.notify = [&report](const std::string& text, const std::string& caption) {
+        report.messages.push_back({text, caption});
+    };
+    config.process_messages = nullptr;
+    {
+        // The monitor's absence is told once, not at every tick, until it runs.
+        NFeConfig check = config;
+        std::vector<PollerMessage> said;
+        check.notify = [&said](const std::string& text, const std::string& caption) {
+            said.push_back({text, caption});
+        };
+        report.monitor_running = services_.check_monitor(check);
+        for (const PollerMessage& m : said)
+            if (report.monitor_running || m.text != monitorProblem_) report.messages.push_back(m);
+        monitorProblem_ = report.monitor_running || said.empty() ? std::string() : said.back().text;
+    }
+
+    std::error_code ec;
+    const std::string& folder = config.pasta_nfe_retorno;
+    if (folder.empty() || !fs::is_directory(folder, ec)) {
+        if (missingReturnFolder_ != folder)
+            report.messages.push_back({"A pasta de retorno \"" + folder + "\" não existe !", "Atenção"});
+        missingReturnFolder_ = folder;
+        return report;
+    }
+    missingReturnFolder_.reset();
+
+    // The list is taken once; each class is handled in name order.
+    std::map<AnswerKind, std::vector<std::pair<std::string, std::string>>> found;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        if (name.empty() || name[0] == '.') continue;
+        std::error_code sec;
+        if (!fs::is_regular_file(it->symlink_status(sec))) continue;
+        std::string id;
+        AnswerKind kind = KindOfAnswer(name, &id);
+        if (kind != AnswerKind::None) found[kind].emplace_back(name, id);
+    }
+
+    std::vector<std::string> authorised;
+    std::string databaseProblem, otherProblem;
+    for (AnswerKind kind : kOrder) {
+        auto& names = found[kind];
+        std::sort(names.begin(), names.end());
+        for (const auto& [name, id] : names) {
+            std::string path = JoinPath(folder, name);
+            Outcome outcome;
+            try {
+                outcome = Handle(kind, id, path, config, authorised);
+            } catch (const EDatabaseError& e) {
+                outcome = Outcome::Stay();
+                if (databaseProblem.empty())
+                    databaseProblem = "Não foi possível gravar no Banco de Dados a resposta do Monitor de NF-e \"" +
+                                      name + "\": " + e.Message() + "\r\nO arquivo será lido novamente.";
+            } catch (const Exception& e) {
+                outcome = Outcome::Stay("A resposta do Monitor de NF-e \"" + name + "\" não pôde ser aplicada: " +
+                                        e.Message() + "\r\nO arquivo será lido novamente.");
+            }
+            switch (outcome.kind) {
+            case Outcome::Applied: {
+                ++report.handled;
+                std::string problem = MoveHandled(path, config);
+                if (problem.empty()) {
+                    failingErrorFolder_.reset();
+                } else if (failingErrorFolder_ != config.pasta_nfe_erro) {
+                    failingErrorFolder_ = config.pasta_nfe_erro;
+                    report.messages.push_back({problem, "Atenção"});
+                }
+                break;
+            }
+            case Outcome::Leave:
+                ++report.waiting;
+                if (!outcome.text.empty() && otherProblem.empty()) otherProblem = outcome.text;
+                break;
+            case Outcome::Invalid: {
+                ++report.quarantined;
+                std::string kept = MoveInvalid(path, config);
+                report.messages.push_back({"A resposta do Monitor de NF-e \"" + name + "\" " + outcome.text +
+                                               " e não foi aplicada. O arquivo foi guardado em \"" + kept + "\".",
+                                           "Atenção"});
+                break;
+            }
+            }
+        }
+    }
+    if (!databaseProblem.empty()) report.messages.push_back({databaseProblem, "Erro"});
+    if (!otherProblem.empty()) report.messages.push_back({otherProblem, "Atenção"});
+    try {
+        PrintDanfes(authorised, config);
+    } catch (const Exception& e) {
+        report.messages.push_back({"Não foi possível imprimir o DANFE: " + e.Message(), "Atenção"});
+    }
+    return report;
+}
+
+AnswerPoller::Outcome AnswerPoller::Handle(AnswerKind kind, const std::string& id, const std::string& path,
+                                           const NFeConfig& config, std::vector<std::string>& authorised) {
+    bool byKey = kind == AnswerKind::NFeErr || kind == AnswerKind::NumLot;
+    if (byKey && !ChaveValida(id)) return Outcome::Bad("não traz no nome uma chave de acesso válida");
+    if (kind == AnswerKind::Rec && !AllDigits(id, 1, 15))
+        return Outcome::Bad("não traz no nome um número de lote válido (1 a 15 dígitos)");
+    if ((kind == AnswerKind::ProRec || kind == AnswerKind::ProRecErr) && !AllDigits(id, 15, 15))
+        return Outcome::Bad("não traz no nome um número de recibo válido (15 dígitos)");
+    std::string bytes;
+    try {
+        bytes = fileio::ReadFileBytes(path);
+    } catch (const Exception& e) {
+        return Outcome::Bad("não pôde ser lida (" + e.Message() + ")");
+    }
+    switch (kind) {
+    case AnswerKind::NFeErr:
+        return ErrorFile("numero_nfe", id, bytes);
+    case AnswerKind::NumLot:
+        return NumLot(id, bytes);
+    case AnswerKind::Rec:
+        return Rec(id, bytes, config);
+    case AnswerKind::ProRec:
+        return ProRec(id, bytes, config, authorised);
+    case AnswerKind::ProRecErr:
+        return ErrorFile("recibo_nfe", id, bytes);
+    case AnswerKind::None:
+        break;
+    }
+    return Outcome::Stay();
+}
+
+void AnswerPoller::SetError(const char* column, const std::string& value, const std::string& text) {
+    services_.db->Execute(std::string("update nota_fiscal set situacao_nfe = :psituacao, erro_nfe = :perro_nfe where ") +
+                              column + " = :pvalor",
+                          {{"psituacao", Variant("Erro")}, {"perro_nfe", Variant(text)}, {"pvalor", Variant(value)}});
+}
+
+AnswerPoller::Outcome AnswerPoller::ErrorFile(const char* column, const std::string& id, const std::string& bytes) {
+    std::string text = JoinedLines(bytes);
+    if (Trim(text).empty()) return Outcome::Bad("está vazia");
+    SetError(column, id, text);
+    return Outcome::Done();
+}
+
+AnswerPoller::Outcome AnswerPoller::NumLot(const std::string& id, const std::string& bytes) {
+    std::string problem;
+    std::optional<XmlElement> doc = ParseXml(bytes, &problem);
+    if (!doc) return Outcome::Bad(problem);
+    std::optional<std::string> lote = doc->Text("NumeroLoteGerado");
+    if (!lote) return Outcome::Bad("não traz o número do lote (NumeroLoteGerado)");
+    if (!AllDigits(*lote, 1, 15)) return Outcome::Bad("traz um número de lote inválido (\"" + *lote + "\")");
+    services_.db->Execute(
+        "update nota_fiscal set situacao_nfe = :psituacao, numero_lote_nfe = :pnumero_lote_nfe, erro_nfe = :perro_nfe "
+        "where nota_fiscal.numero_nfe = :PNumero_nfe",
+        {{"psituacao", Variant("Aguardando")},
+         {"pnumero_lote_nfe", Variant(IntToStrZero(StrToInt64(*lote), 15))},
+         {"perro_nfe", Variant("")},
+         {"PNumero_nfe", Variant(id)}});
+    return Outcome::Done();
+}
+
+AnswerPoller::Outcome AnswerPoller::Rec(const std::string& id, const std::string& bytes, const NFeConfig& config) {
+    std::string problem;
+    std::optional<XmlElement> doc = ParseXml(bytes, &problem);
+    if (!doc) return Outcome::Bad(problem);
+    std::optional<std::string> recibo = doc->Text("nRec");
+    std::optional<std::string> cStat = doc->Text("cStat");
+    if (!recibo && !cStat) return Outcome::Bad("não traz o recibo do lote (nRec) nem a situação (cStat)");
+    if (recibo && !AllDigits(*recibo, 15, 15))
+        return Outcome::Bad("traz um recibo inválido (\"" + *recibo + "\")");
+    std::string lote = IntToStrZero(StrToInt64(id), 15);
+    auto q = Query(*services_.db, "select count(*) as n from nota_fiscal where numero_lote_nfe = :pnumero_lote_nfe");
+    q->ParamByName("pnumero_lote_nfe")->SetAsString(lote);
+    q->Open();
+    // The batch's invoices may not be known yet: the answer waits for them.
+    if (Int(*q, "n") == 0) return Outcome::Stay();
+    if (!recibo) {
+        // The batch was refused as a whole: no receipt will ever come.
+        SetError("numero_lote_nfe", lote, StatusText(*cStat, doc->Text("xMotivo").value_or("")));
+        return Outcome::Done();
+    }
+    services_.db->Execute(
+        "update nota_fiscal set situacao_nfe = :psituacao, recibo_nfe = :precibo_nfe, erro_nfe = :perro_nfe "
+        "where numero_lote_nfe = :PNumero_lote_nfe",
+        {{"psituacao", Variant("Aguardando")},
+         {"precibo_nfe", Variant(*recibo)},
+         {"perro_nfe", Variant("")},
+         {"PNumero_lote_nfe", Variant(lote)}});
+    try {
+        Consultar_Situacao_Lote(config, *recibo);
+    } catch (const ENFeError& e) {
+        // The receipt is stored; the query is written when this answer is read again.
+        return Outcome::Stay(e.Message());
+    }
+    return Outcome::Done();
+}
+
+AnswerPoller::Outcome AnswerPoller::ProRec(const std::string& id, const std::string& bytes, const NFeConfig& config,
+                                           std::vector<std::string>& authorised) {
+    std::string problem;
+    std::optional<XmlElement> doc = ParseXml(bytes, &problem);
+    if (!doc) return Outcome::Bad(problem);
+    std::vector<const XmlElement*> groups = doc->FindAll("protNFe");
+    TSQLConnection& db = *services_.db;
+
+    if (groups.empty()) {
+        std::optional<std::string> cStat = doc->Text("cStat");
+        if (!cStat) return Outcome::Bad("não traz a situação do lote (cStat) nem protocolos (protNFe)");
+        if (*cStat == "105" || *cStat == "103") {
+            // Still being processed: asked again.
+            try {
+                Consultar_Situacao_Lote(config, id);
+            } catch (const ENFeError& e) {
+                return Outcome::Stay(e.Message());
+            }
+            return Outcome::Done();
+        }
+        // Refused as a whole, so no protocol will ever come for it.
+        SetError("recibo_nfe", id, StatusText(*cStat, doc->Text("xMotivo").value_or("")));
+        return Outcome::Done();
+    }
+
+    struct Protocol {
+        std::string chave, cStat, xMotivo, nProt;
+    };
+    std::vector<Protocol> protocols;
+    for (const XmlElement* g : groups) {
+        Protocol p;
+        p.chave = g->Text("chNFe").value_or("");
+        p.cStat = g->Text("cStat").value_or("");
+        p.xMotivo = g->Text("xMotivo").value_or("");
+        p.nProt = g->Text("nProt").value_or("");
+        if (p.cStat.empty()) return Outcome::Bad("traz um protocolo sem a situação (cStat)");
+        if (!p.chave.empty() && !ChaveValida(p.chave))
+            return Outcome::Bad("traz uma chave de acesso inválida (\"" + p.chave + "\")");
+        if (!p.nProt.empty() && !AllDigits(p.nProt, 15, 15))
+            return Outcome::Bad("traz um número de protocolo inválido (\"" + p.nProt + "\")");
+        protocols.push_back(std::move(p));
+    }
+
+    std::vector<std::string> newlyAuthorised;
+    bool unknown = false;
+    Work work(db);
+    for (const Protocol& p : protocols) {
+        const char* where = p.chave.empty() ? "recibo_nfe = :pchave" : "numero_nfe = :pchave";
+        const std::string& target = p.chave.empty() ? id : p.chave;
+        auto q = Query(db, std::string("select numero_nfe, protocolo_nfe from nota_fiscal where ") + where);
+        q->ParamByName("pchave")->SetAsString(target);
+        q->Open();
+        if (q->IsEmpty()) {
+            unknown = true;
+            continue;
+        }
+        std::string state = StateOfStatus(p.cStat);
+        // A duplicate submission keeps the first authorisation's protocol.
+        std::string protocolo = p.cStat == "204" ? Str(*q, "protocolo_nfe") : p.nProt;
+        db.Execute(std::string("update nota_fiscal set situacao_nfe = :psituacao, protocolo_nfe = :pprotocolo_nfe, "
+                               "erro_nfe = :perro_nfe where ") +
+                       where,
+                   {{"psituacao", Variant(state)},
+                    {"pprotocolo_nfe", Variant(protocolo)},
+                    {"perro_nfe", Variant(StatusText(p.cStat, p.xMotivo))},
+                    {"pchave", Variant(target)}});
+        if (p.cStat == "100") newlyAuthorised.push_back(Str(*q, "numero_nfe"));
+    }
+    work.Commit();
+    if (unknown)
+        config.Notify("Erro Interno do Aplicativo, o Recibo " + id + " não foi econtrado.", "Atenção");
+    authorised.insert(authorised.end(), newlyAuthorised.begin(), newlyAuthorised.end());
+    return Outcome::Done();
+}
+
+void AnswerPoller::PrintDanfes(const std::vector<std::string>& keys, const NFeConfig& config) {
+    if (keys.empty()) return;
+    auto q = Query(*services_.db, "select ia_danfe from opcao");
+    q->Open();
+    if (q->IsEmpty() || UpperCase(Trim(Str(*q, "ia_danfe"))) != "SIM") return;
+    for (const std::string& key : keys) {
+        if (key.empty()) continue;
+        if (std::optional<DanfeCommand> command = Imprimir_Danfe(*services_.db, config, key, 0))
+            services_.start_danfe(config, *command);
+    }
+}
+
+}  // namespace billing::nfe

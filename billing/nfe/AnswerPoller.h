@@ -1,0 +1,95 @@
+#pragma once
+// The NF-e answer poller: at every tick of the main window's answer timer it
+// reads the monitor's answers in the return folder, records on each invoice
+// its batch number, receipt, protocol, NF-e state and the status text, moves
+// each handled answer out of the folder, writes the follow-up receipt query
+// and has the DANFE of a newly authorised invoice printed when the settings
+// ask for it.
+//
+// Answers are taken class by class, in the order the road goes (error of the
+// NF-e, batch number, batch receipt, protocol answer, error of the receipt
+// query), so an invoice's batch is stored before the batch's receipt is
+// looked at. A tick never stops on a bad answer: one that cannot be read or
+// understood, or whose name does not carry a valid identifier, is kept in
+// the error folder as "<name>.invalid"; one whose database work fails stays
+// for the next tick. A missing return folder, an error folder that takes no
+// file and the monitor's absence are each told once, not at every tick. A
+// tick runs no window messages and shows nothing: what
+// it has to say comes back in its report, for the caller to show once the
+// file work is done.
+//
+// NF-e states written here: "Aguardando", "Autorizada", "Denegada", "Erro".
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "billing/nfe/Danfe.h"
+#include "billing/nfe/Monitor.h"
+
+class TSQLConnection;
+
+namespace billing::nfe {
+
+// The answer files the poller handles, by their ending (any case).
+enum class AnswerKind { NFeErr, NumLot, Rec, ProRec, ProRecErr, None };
+
+// The kind of an answer file's name; the longest ending wins ("-pro-rec.xml"
+// is never a "-rec.xml"). `id` receives the name without its ending.
+AnswerKind KindOfAnswer(const std::string& name, std::string* id = nullptr);
+
+// The state a protocol answer's status gives: 100 and 204 "Autorizada";
+// 110, 205, 301, 302 "Denegada"; any other "Erro".
+std::string StateOfStatus(const std::string& cStat);
+
+struct PollerMessage {
+    std::string text;
+    std::string caption;
+};
+
+struct TickReport {
+    bool monitor_running = false;
+    std::vector<PollerMessage> messages;  // to show after the tick, in order
+    int handled = 0;                      // answers applied and moved (or renamed ".handled")
+    int quarantined = 0;                  // answers set aside as ".invalid"
+    int waiting = 0;                      // answers left for a later tick
+};
+
+class AnswerPoller {
+public:
+    struct Services {
+        TSQLConnection* db = nullptr;
+        // The configuration at this tick (Config_NFe in the program).
+        std::function<NFeConfig()> config;
+        // Unset: Verifica_Monitor_NFE.
+        std::function<bool(const NFeConfig&)> check_monitor;
+        // Unset: IniciarDanfe.
+        std::function<bool(const NFeConfig&, const DanfeCommand&)> start_danfe;
+    };
+
+    explicit AnswerPoller(Services services);
+
+    // One pass over the return folder. Does nothing while the database is closed.
+    TickReport Tick();
+
+private:
+    struct Outcome;
+    Outcome Handle(AnswerKind kind, const std::string& id, const std::string& path, const NFeConfig& config,
+                   std::vector<std::string>& authorised);
+    // An error file: the invoices whose `column` is `id` get "Erro" and its text.
+    Outcome ErrorFile(const char* column, const std::string& id, const std::string& bytes);
+    void SetError(const char* column, const std::string& value, const std::string& text);
+    Outcome NumLot(const std::string& id, const std::string& bytes);
+    Outcome Rec(const std::string& id, const std::string& bytes, const NFeConfig& config);
+    Outcome ProRec(const std::string& id, const std::string& bytes, const NFeConfig& config,
+                   std::vector<std::string>& authorised);
+    void PrintDanfes(const std::vector<std::string>& keys, const NFeConfig& config);
+
+    Services services_;
+    // Problems said once per folder value, not at every tick.
+    std::optional<std::string> missingReturnFolder_;
+    std::string monitorProblem_;
+    std::optional<std::string> failingErrorFolder_;
+};
+
+}  // namespace billing::nfe

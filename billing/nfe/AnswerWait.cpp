@@ -1,0 +1,77 @@
+#include "billing/nfe/AnswerWait.h"
+
+#include <sys/stat.h>
+
+#include "billing/nfe/NFeError.h"
+#include "platform/rtl/SafeFile.h"
+
+namespace billing::nfe {
+
+namespace {
+
+// Anything under an answer's name is the answer, readable or not.
+bool Present(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0;
+}
+
+}  // namespace
+
+AnswerWait::AnswerWait(WaitServices services, std::string answerPath, std::string errorPath, int stepMs,
+                       int limitMs, Check check, Done done)
+    : services_(std::move(services)),
+      answer_(std::move(answerPath)),
+      error_(std::move(errorPath)),
+      step_(stepMs > 0 ? stepMs : 1),
+      limit_(limitMs),
+      check_(std::move(check)),
+      done_(std::move(done)) {}
+
+AnswerWait::~AnswerWait() { Cancel(); }
+
+void AnswerWait::Start() {
+    if (!services_.make_timer || !services_.clock)
+        throw ENFeError("Não é possível aguardar a resposta do Monitor de NF-e: falta o temporizador.");
+    Cancel();
+    timer_ = services_.make_timer();
+    started_ = services_.clock();
+    waiting_ = true;
+    timer_->Start(step_, [this] { Tick(); });
+}
+
+void AnswerWait::Cancel() {
+    waiting_ = false;
+    if (timer_) timer_->Stop();
+}
+
+void AnswerWait::Tick() {
+    if (!waiting_) return;
+    bool last = services_.clock() - started_ >= limit_;
+    for (const std::string* path : {&answer_, &error_}) {
+        if (!Present(*path)) continue;
+        WaitResult r;
+        r.path = *path;
+        r.outcome = path == &answer_ ? WaitOutcome::Answer : WaitOutcome::Error;
+        try {
+            r.bytes = fileio::ReadFileBytes(*path);
+        } catch (const Exception& e) {
+            r.problem = "não pôde ser lida: " + e.Message();
+        }
+        if (r.problem.empty() && check_) check_(r.bytes, path == &error_, r.problem);
+        if (r.problem.empty()) return Finish(std::move(r));
+        // Perhaps still being written: it gets the remaining steps.
+        if (last) {
+            r.outcome = WaitOutcome::Unusable;
+            return Finish(std::move(r));
+        }
+        return;
+    }
+    if (last) Finish(WaitResult{});
+}
+
+void AnswerWait::Finish(WaitResult result) {
+    Cancel();
+    if (done_) done_(result);
+}
+
+}  // namespace billing::nfe

@@ -1,0 +1,88 @@
+#include "billing/nfe/AnswerXml.h"
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <libxml/xmlerror.h>
+
+#include "platform/rtl/Strings.h"
+
+namespace billing::nfe {
+
+namespace {
+
+// Silences libxml2's default printing of errors to stderr: the caller
+// reports the problem in its own words.
+void Quiet(void*, const char*, ...) {}
+
+XmlElement Convert(xmlNode* node) {
+    XmlElement e;
+    e.name = reinterpret_cast<const char*>(node->name);
+    for (xmlNode* child = node->children; child != nullptr; child = child->next) {
+        switch (child->type) {
+        case XML_ELEMENT_NODE:
+            e.children.push_back(Convert(child));
+            break;
+        case XML_TEXT_NODE:
+        case XML_CDATA_SECTION_NODE:
+            if (child->content != nullptr) e.text += reinterpret_cast<const char*>(child->content);
+            break;
+        default:
+            // Entities a document declares for itself are never expanded: no
+            // answer of the monitor uses them, and expanding them is how a
+            // small file asks for gigabytes.
+            break;
+        }
+    }
+    return e;
+}
+
+}  // namespace
+
+const XmlElement* XmlElement::Find(std::string_view localName) const {
+    if (SameText(name, localName)) return this;
+    for (const XmlElement& c : children)
+        if (const XmlElement* found = c.Find(localName)) return found;
+    return nullptr;
+}
+
+std::vector<const XmlElement*> XmlElement::FindAll(std::string_view localName) const {
+    std::vector<const XmlElement*> out;
+    if (SameText(name, localName)) {
+        out.push_back(this);
+        return out;
+    }
+    for (const XmlElement& c : children) {
+        std::vector<const XmlElement*> below = c.FindAll(localName);
+        out.insert(out.end(), below.begin(), below.end());
+    }
+    return out;
+}
+
+std::optional<std::string> XmlElement::Text(std::string_view localName) const {
+    const XmlElement* e = Find(localName);
+    if (e == nullptr) return std::nullopt;
+    return Trim(e->text);
+}
+
+std::optional<XmlElement> ParseXml(const std::string& bytes, std::string* problem) {
+    xmlSetGenericErrorFunc(nullptr, Quiet);
+    xmlResetLastError();
+    const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+    xmlDoc* doc = xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), "resposta.xml", nullptr, options);
+    xmlNode* root = doc != nullptr ? xmlDocGetRootElement(doc) : nullptr;
+    if (root == nullptr) {
+        if (problem != nullptr) {
+            const xmlError* err = xmlGetLastError();
+            std::string detail = err != nullptr && err->message != nullptr ? Trim(err->message) : std::string();
+            *problem = "não é um documento XML válido";
+            if (err != nullptr) *problem += " (linha " + IntToStr(err->line) + ": " + detail + ")";
+        }
+        if (doc != nullptr) xmlFreeDoc(doc);
+        return std::nullopt;
+    }
+    XmlElement e = Convert(root);
+    xmlFreeDoc(doc);
+    return e;
+}
+
+}  // namespace billing::nfe

@@ -1,0 +1,407 @@
+// The NF-e forms offscreen, their boxes answered by the dialog script and
+// their waits moved by the manual clock: the management desk and its
+// cancellation, the service status, the voiding of numbers and the manual
+// correction.
+#include <filesystem>
+
+#include "billing/forms/Nota225.h"
+#include "billing/forms/Nota230.h"
+#include "billing/forms/Nota231.h"
+#include "billing/forms/Nota232.h"
+#include "billing/nfe/Requests.h"
+#include "platform/rtl/IniFiles.h"
+#include "platform/ui/ExtCtrls.h"
+#include "tests/billing/forms/BillingFixture.h"
+#include "tests/billing/nfe/fake/FakeMonitor.h"
+#include "tests/billing/nfe/fake/SampleDatabase.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class NFeForms : public billtest::Session {
+protected:
+    void SetUp() override {
+        Session::SetUp();
+        folders = nfetest::MakeFolders(dir.file("nfe"));
+        nfetest::InsertRegisters(*dmdb->ADOConnection, folders);
+        dmdb->Inicia_Banco_Dados();  // the variables take the new settings
+        // This test program runs: the monitor check finds "the monitor" running.
+        TIniFile(dir.file("faturamento.ini"))
+            .WriteString("NFe", "Monitor", fs::read_symlink("/proc/self/exe").string());
+        monitor = std::make_unique<nfetest::FakeMonitor>(
+            nfetest::FakeMonitor::Folders{folders.envio, folders.retorno, folders.arquivamento});
+        frame = std::make_unique<TForm>(nullptr);
+        frame->SetFormStyle(fsMDIForm);
+        Application->SetMainForm(frame.get());
+        frame->Show();
+    }
+    void TearDown() override {
+        for (int i = frame->MDIChildCount() - 1; i >= 0; --i) delete frame->MDIChildren(i);
+        billtest::Pump();
+        Application->SetMainForm(nullptr);
+        frame.reset();
+        Session::TearDown();
+    }
+    template <typename T>
+    T* Open(T* form) {
+        form->DoCreate();
+        form->Show();
+        return form;
+    }
+    std::string Invoice(int numero, const std::string& situacao, const std::string& cliente = nfetest::kClient) {
+        return nfetest::InsertInvoice(*dmdb->ADOConnection, 1, numero, EncodeDate(2010, 6, 15), situacao, cliente);
+    }
+    std::string Column(int numero, const std::string& column) {
+        return Scalar("select " + column + " from nota_fiscal where id_nota_fiscal = " + std::to_string(numero));
+    }
+    bool Sent(const std::string& name) { return fs::exists(folders.envio + "/" + name); }
+
+    ui::ManualTimerClock clock;
+    nfetest::NFeFolders folders;
+    std::unique_ptr<nfetest::FakeMonitor> monitor;
+    std::unique_ptr<TForm> frame;
+};
+
+// --- management -------------------------------------------------------------
+
+class Management : public NFeForms {
+protected:
+    void SetUp() override {
+        NFeForms::SetUp();
+        Invoice(10, "Aguardando");
+        Invoice(20, "Autorizada");
+        Invoice(30, "Erro");
+        dmdb->ADOConnection->Execute("update nota_fiscal set protocolo_nfe = '141000000000020' where id_nota_fiscal = 20");
+        form = Open(new TfrmNota232(nullptr));
+        form->ShowCancellation = [this](TfrmNota232B* d) {
+            dialog = d;
+            d->FormShow(d);
+        };
+    }
+    void TearDown() override {
+        delete dialog;
+        NFeForms::TearDown();
+    }
+    int Current() { return form->qryNota_Fiscal->FieldByName("Id_Nota_Fiscal")->AsInteger(); }
+    TfrmNota232* form = nullptr;
+    TfrmNota232B* dialog = nullptr;
+};
+
+TEST_F(Management, ShowsEveryInvoiceWithTheLastSelectedAndTheEnvironment) {
+    EXPECT_EQ(form->cbMostrar->Text(), "Todas");
+    EXPECT_EQ(form->qryNota_Fiscal->RecordCount(), 3);
+    EXPECT_EQ(Current(), 30);
+    EXPECT_EQ(form->mAmbiente->Lines()->Strings(0), "Ambiente: 2 - Homologação");
+    EXPECT_EQ(form->mAmbiente->Lines()->Strings(1), "Pasta Envio: " + folders.envio);
+    EXPECT_EQ(form->mAmbiente->Lines()->Strings(4), "Pasta Temporária: " + folders.erro);
+    EXPECT_EQ(form->exDBGrid1->Columns(1)->Title(), "Série");
+    EXPECT_EQ(form->exDBGrid1->CellText(form->exDBGrid1->RowCount() - 1, 1), "001");
+    form->cbMostrar->SetItemIndex(2);  // "Erro"
+    form->cbMostrarChange(form->cbMostrar);
+    EXPECT_EQ(form->qryNota_Fiscal->RecordCount(), 1);
+    EXPECT_EQ(form->qryNota_Fiscal->FieldByName("Status")->AsInteger(), 4);
+}
+
+// Every 4 seconds the grid shows what the poller changed, on the invoice the
+// clerk had selected, however many invoices came before it meanwhile.
+TEST_F(Management, TheRefreshKeepsTheSelectionWhileRowsAreAddedBeforeIt) {
+    ASSERT_TRUE(form->qryNota_Fiscal->Locate("Id_Nota_Fiscal", 20, {}));
+    Invoice(5, "Em Digitação");
+    Invoice(15, "Em Digitação");
+    dmdb->ADOConnection->Execute("update nota_fiscal set situacao_nfe = 'Cancelada' where id_nota_fiscal = 20");
+    clock.Advance(3999);
+    EXPECT_EQ(form->qryNota_Fiscal->RecordCount(), 3);
+    clock.Advance(1);
+    EXPECT_EQ(form->qryNota_Fiscal->RecordCount(), 5);
+    EXPECT_EQ(Current(), 20);
+    EXPECT_EQ(form->qryNota_Fiscal->FieldByName("Status")->AsInteger(), 5);
+}
+
+TEST_F(Management, LocateSelectsTheNumberOrSaysItWasNotFound) {
+    dialogs.AnswerText("10");
+    form->Button6Click(nullptr);
+    EXPECT_EQ(Current(), 10);
+    dialogs.AnswerText("12");
+    dialogs.Expect("A Nota Fiscal \"12\" não foi encontrada !", mrOk);
+    form->Button6Click(nullptr);
+    dialogs.AnswerText("dez");
+    dialogs.Expect("A Nota Fiscal \"dez\" não foi encontrada !", mrOk);
+    form->Button6Click(nullptr);
+    EXPECT_EQ(Current(), 10);
+    dialogs.Cancel();
+    form->Button6Click(nullptr);
+}
+
+TEST_F(Management, TransmitSendsAgainAndSaysSo) {
+    dialogs.Expect("Nota Fiscal foi Transmitida para a SEFAZ !", mrOk, "Transmitida");
+    form->Button1Click(nullptr);  // invoice 30, in "Erro"
+    EXPECT_TRUE(Sent(Column(30, "numero_nfe") + "-nfe.xml"));
+}
+
+TEST_F(Management, TheInvoiceStatusIsShownWhenTheAnswerComes) {
+    form->Button4Click(nullptr);
+    EXPECT_TRUE(Sent(Column(30, "numero_nfe") + "-ped-sit.xml"));
+    monitor->Step();
+    dialogs.Expect("NF-e não consta na base de dados da SEFAZ", mrOk);
+    clock.Advance(2000);
+}
+
+TEST_F(Management, OnlyAnAuthorisedInvoiceOpensTheCancellation) {
+    dialogs.Expect("Somente NF-e com situação \"Autorizada\" pode ser Cancelada.", mrOk, "Atenção");
+    form->Button5Click(nullptr);
+    EXPECT_EQ(dialog, nullptr);
+    ASSERT_TRUE(form->qryNota_Fiscal->Locate("Id_Nota_Fiscal", 20, {}));
+    form->Button5Click(nullptr);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->dbeProtocolo_NFe->Text(), "141000000000020");
+    EXPECT_EQ(dialog->ActiveControl(), dialog->mMotivo);
+}
+
+TEST_F(Management, ACancellationAcceptedShowsCancelledWithImageFive) {
+    ASSERT_TRUE(form->qryNota_Fiscal->Locate("Id_Nota_Fiscal", 20, {}));
+    form->Button5Click(nullptr);
+    ASSERT_NE(dialog, nullptr);
+    dialog->mMotivo->SetText("  Cliente desis  ");  // 14 characters once trimmed
+    dialogs.Expect("deve ter no minímo 15 caracteres !", mrOk, "Atenção");
+    dialog->Button1Click(nullptr);
+    dialog->mMotivo->SetText(std::string(256, 'x'));
+    dialogs.Expect("deve ter no máximo 255 caracteres !", mrOk, "Atenção");
+    dialog->Button1Click(nullptr);
+    EXPECT_TRUE(fs::is_empty(folders.envio));
+
+    dialog->mMotivo->SetText("Cliente desist.");  // 15
+    dialogs.Expect("Confirma o Cancelamento ?", mrYes, "Cancelar NF-e");
+    dialog->Button1Click(nullptr);
+    EXPECT_TRUE(dialog->Waiting());
+    EXPECT_EQ(dialog->StatusBar1->SimpleText(), "Comunicando servidor SEFAZ ... Aguarde !");
+    EXPECT_FALSE(dialog->Button1->Enabled());
+    monitor->Step();
+    dialogs.Expect("A Nota Fiscal foi cancelada com Sucesso !", mrOk, "Sucesso");
+    clock.Advance(2000);
+    EXPECT_FALSE(dialog->Waiting());
+    EXPECT_EQ(dialog->StatusBar1->SimpleText(), "");
+    EXPECT_EQ(Column(20, "situacao_nfe"), "Cancelada");
+    clock.Advance(2000);  // the grid's next refresh
+    EXPECT_EQ(Current(), 20);
+    EXPECT_EQ(form->qryNota_Fiscal->FieldByName("Status")->AsInteger(), 5);
+}
+
+TEST_F(Management, ACancellationRefusedFailsAndChangesNothing) {
+    ASSERT_TRUE(form->qryNota_Fiscal->Locate("Id_Nota_Fiscal", 20, {}));
+    monitor->ScriptCancel(Column(20, "numero_nfe"), "220");
+    form->Button5Click(nullptr);
+    dialog->mMotivo->SetText("Cliente desistiu da compra");
+    dialogs.Expect("Confirma o Cancelamento ?", mrYes);
+    dialog->Button1Click(nullptr);
+    monitor->Step();
+    dialogs.Expect("A Nota Fiscal não pode ser Cancelada !\r\n\r\n220 ", mrOk, "Falhou");
+    clock.Advance(2000);
+    EXPECT_EQ(Column(20, "situacao_nfe"), "Autorizada");
+    EXPECT_EQ(Column(20, "protocolo_nfe"), "141000000000020");
+}
+
+TEST_F(Management, NoAnswerInTimeIsToldAndChangesNothing) {
+    ASSERT_TRUE(form->qryNota_Fiscal->Locate("Id_Nota_Fiscal", 20, {}));
+    form->Button5Click(nullptr);
+    dialog->mMotivo->SetText("Cliente desistiu da compra");
+    dialogs.Expect("Confirma o Cancelamento ?", mrYes);
+    dialog->Button1Click(nullptr);
+    clock.Advance(118000);
+    EXPECT_TRUE(dialog->Waiting());
+    dialogs.Expect("Não houve resposta do Monitor de NF-e. A NF-e não foi alterada.", mrOk, "Atenção");
+    clock.Advance(2000);
+    EXPECT_FALSE(dialog->Waiting());
+    EXPECT_TRUE(dialog->Button1->Enabled());
+    EXPECT_FALSE(Sent(Column(20, "numero_nfe") + "-ped-can.xml"));
+}
+
+TEST_F(Management, ClosingTheDialogMidWaitEndsTheWait) {
+    ASSERT_TRUE(form->qryNota_Fiscal->Locate("Id_Nota_Fiscal", 20, {}));
+    form->Button5Click(nullptr);
+    dialog->mMotivo->SetText("Cliente desistiu da compra");
+    dialogs.Expect("Confirma o Cancelamento ?", mrYes);
+    dialog->Button1Click(nullptr);
+    std::string key = Column(20, "numero_nfe");
+    dialog->Button2Click(nullptr);
+    billtest::Pump();  // the dialog frees itself
+    dialog = nullptr;
+    // The answer that comes now is nobody's: nothing is stored, no box shows.
+    testsupport::WriteAll(folders.retorno + "/" + key + "-can.xml",
+                          monitor->RetCancNFe("2", key, "101", "141000000000999"));
+    clock.Advance(10000);
+    EXPECT_EQ(Column(20, "situacao_nfe"), "Autorizada");
+    EXPECT_FALSE(Sent(key + "-ped-can.xml"));
+}
+
+// --- service status ---------------------------------------------------------
+
+TEST_F(NFeForms, TheServiceStatusShowsTheWaitingLineABlankLineAndTheAnswer) {
+    std::string other = dir.file("nfe/outra-envio");
+    fs::create_directories(other);
+    dmdb->ADOConnection->Execute("update opcao set pasta_nfe_envio = :p", {{"p", Variant(other)}});
+    auto* form = Open(new TfrmNota230(nullptr));
+    EXPECT_EQ(dmdb->Get_Var("pasta_nfe_envio"), other) << "the folders come from the settings at showing";
+    dmdb->ADOConnection->Execute("update opcao set pasta_nfe_envio = :p", {{"p", Variant(folders.envio)}});
+    form->FormShow(form);
+
+    form->Button1Click(nullptr);
+    EXPECT_EQ(form->mStatus->Lines()->Count(), 2);
+    EXPECT_EQ(form->mStatus->Lines()->Strings(0), "Comunicando com o Servidor SEFAZ, aguarde...");
+    EXPECT_EQ(form->mStatus->Lines()->Strings(1), "");
+    EXPECT_FALSE(form->Button1->Enabled());
+    monitor->Step();
+    clock.Advance(2000);
+    EXPECT_EQ(form->mStatus->Lines()->Strings(2), "Serviço em Operação");
+    EXPECT_TRUE(form->Button1->Enabled());
+
+    // No answer: after three steps, the connection message.
+    form->Button1Click(nullptr);
+    clock.Advance(6000);
+    EXPECT_EQ(form->mStatus->Lines()->Strings(2), "Não foi possível a conexão com o servidor !");
+}
+
+// --- voiding of numbers ------------------------------------------------------
+
+class Voiding : public NFeForms {
+protected:
+    void SetUp() override {
+        NFeForms::SetUp();
+        form = Open(new TfrmNota231(nullptr));
+    }
+    void Fill(int serie, int first, int last, const std::string& reason) {
+        if (form->tbTemp->State() == dsBrowse) form->tbTemp->Edit();
+        form->tbTemp->FieldByName("Id_serie_documento")->SetAsInteger(serie);
+        form->tbTemp->FieldByName("Numero_Inicial")->SetAsInteger(first);
+        form->tbTemp->FieldByName("Numero_Final")->SetAsInteger(last);
+        form->tbTemp->FieldByName("Motivo")->SetAsString(reason);
+    }
+    TfrmNota231* form = nullptr;
+};
+
+TEST_F(Voiding, AConfirmedRangeIsRequestedAndTheFormCloses) {
+    Fill(1, 10, 12, "Numeração pulada");  // 16
+    dialogs.Expect("Confirma a Inutilização da faixa de Nota Fiscal Eletrônica abaixo ?\r\n\r\nSérie NF-e: 1\r\n"
+                   "Número Inicial: 10\r\nNúmero Final: 12",
+                   mrYes, "Inutilizar");
+    form->Button1Click(nullptr);
+    std::vector<std::string> sent;
+    for (const auto& e : fs::directory_iterator(folders.envio)) sent.push_back(e.path().filename().string());
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_NE(sent[0].find("5500100000001000000001" "2-ped-inu.xml"), std::string::npos) << sent[0];
+    billtest::Pump();
+    EXPECT_EQ(frmNota231, nullptr);
+}
+
+TEST_F(Voiding, AWrongReasonIsToldAloneEvenWithAWrongRange) {
+    Fill(9, 12, 10, "  Numeração pul  ");  // 14 once trimmed
+    dialogs.Expect("A descrição do Motivo deve ter no minímo 15 caracteres e no máximo 255.", mrOk, "Atenção");
+    form->Button1Click(nullptr);
+    Fill(1, 10, 12, std::string(256, 'm'));
+    dialogs.Expect("A descrição do Motivo deve ter no minímo 15 caracteres e no máximo 255.", mrOk, "Atenção");
+    form->Button1Click(nullptr);
+    EXPECT_TRUE(fs::is_empty(folders.envio));
+    EXPECT_EQ(frmNota231, form);
+}
+
+TEST_F(Voiding, RangeAndSeriesErrorsAreListedTogether) {
+    Fill(1, 12, 10, "Numeração pulada");
+    dialogs.Expect("Foram identificados erros, por favor corrija: \r\n\r\nO número Inicial está maior que o Final !\r\n",
+                   mrOk, "Atenção");
+    form->Button1Click(nullptr);
+    Fill(7, 0, 0, "Numeração pulada");
+    dialogs.Expect("Foram identificados erros, por favor corrija: \r\n\r\nA série de Nota Fiscal informada não existe "
+                   "!\r\nO número Inicial não é válido !\r\nO número Final não é válido !\r\n",
+                   mrOk, "Atenção");
+    form->Button1Click(nullptr);
+    // Not confirmed: nothing sent, the input stays.
+    Fill(1, 10, 12, "Numeração pulada");
+    dialogs.Expect("Confirma a Inutilização", mrNo, "Inutilizar");
+    form->Button1Click(nullptr);
+    EXPECT_TRUE(fs::is_empty(folders.envio));
+    EXPECT_EQ(form->tbTemp->FieldByName("Numero_Final")->AsInteger(), 12);
+}
+
+// --- manual correction --------------------------------------------------------
+
+class Correction : public NFeForms {
+protected:
+    TfrmNota225* OpenWith(const std::string& code, bool typed = true) {
+        auto* form = new TfrmNota225(nullptr);
+        form->AskAccessCode = [code, typed](std::string& out) {
+            out = code;
+            return typed;
+        };
+        return Open(form);
+    }
+    void Find(TfrmNota225* form, int serie, int numero) {
+        form->tbTemp->FieldByName("Id_serie_documento")->SetAsInteger(serie);
+        form->tbTemp->FieldByName("id_nota_fiscal")->SetAsInteger(numero);
+        form->Button1Click(nullptr);
+    }
+};
+
+TEST_F(Correction, TheMasterCodeOpensTheFormInAnyCaseAndNothingElseDoes) {
+    TfrmNota225* form = OpenWith("quorventalisbrake");
+    billtest::Pump();
+    EXPECT_EQ(frmNota225, form);
+    delete form;
+
+    dialogs.Expect("A senha informada está incorreta. 3 Tentativas e o Aplicativo será Bloqueado.", mrOk, "Atenção");
+    OpenWith("QUORVENTALISBRAKE ");
+    billtest::Pump();
+    EXPECT_EQ(frmNota225, nullptr);
+
+    OpenWith("", false);  // the prompt cancelled: closed without a word
+    billtest::Pump();
+    EXPECT_EQ(frmNota225, nullptr);
+}
+
+TEST_F(Correction, OnlyTheLocatedInvoiceIsSavedAndTheChangeIsLogged) {
+    Invoice(5, "Erro");
+    Invoice(6, "Erro");
+    TfrmNota225* form = OpenWith("QuorVentalisBrake");
+    // Not located: nothing written.
+    form->tbTemp->FieldByName("id_nota_fiscal")->SetAsInteger(5);
+    form->tbTemp->FieldByName("situacao_nfe")->SetAsString("Autorizada");
+    dialogs.Expect("Localize a Nota Fiscal antes de salvar a correção.", mrOk, "Atenção");
+    form->btnOkClick(nullptr);
+    EXPECT_EQ(Column(5, "situacao_nfe"), "Erro");
+
+    Find(form, 1, 5);
+    ASSERT_TRUE(form->Found());
+    EXPECT_EQ(form->tbTemp->FieldByName("nome_fantasia")->AsString(), "São João");
+    EXPECT_EQ(form->tbTemp->FieldByName("situacao_nfe")->AsString(), "Erro");
+    EXPECT_TRUE(form->dbeId_Nota_Fiscal->ReadOnly()) << "locked until Nova";
+    form->tbTemp->FieldByName("id_nota_fiscal")->SetAsInteger(6);  // even changed behind the lock
+    form->tbTemp->FieldByName("protocolo_nfe")->SetAsString("141000000000005");
+    form->tbTemp->FieldByName("situacao_nfe")->SetAsString("Autorizada");
+    form->btnOkClick(nullptr);
+    EXPECT_EQ(Column(5, "situacao_nfe"), "Autorizada");
+    EXPECT_EQ(Column(5, "protocolo_nfe"), "141000000000005");
+    EXPECT_EQ(Column(6, "situacao_nfe"), "Erro");
+    EXPECT_EQ(Scalar("select id_programa from usuario_log order by rowid desc limit 1"), "NOTA225");
+    std::string log = Scalar("select descricao from usuario_log order by rowid desc limit 1");
+    EXPECT_NE(log.find("Série 1, Número 5, Situação \"Autorizada\""), std::string::npos) << log;
+    // Reset for the next one.
+    EXPECT_FALSE(form->Found());
+    EXPECT_EQ(form->tbTemp->FieldByName("nome_fantasia")->AsString(), "?");
+    EXPECT_EQ(form->tbTemp->FieldByName("Id_serie_documento")->AsInteger(), 1);
+}
+
+TEST_F(Correction, AnUnknownInvoiceIsToldAndAGoneOneSavesNothing) {
+    Invoice(8, "Erro", "0000099");  // its client is no longer registered
+    TfrmNota225* form = OpenWith("QUORVENTALISBRAKE");
+    dialogs.Expect("Nota Fiscal não encontrada", mrOk);
+    Find(form, 1, 99);
+    EXPECT_FALSE(form->Found());
+    Find(form, 1, 8);
+    ASSERT_TRUE(form->Found());
+    EXPECT_EQ(form->tbTemp->FieldByName("nome_fantasia")->AsString(), "?");
+    dmdb->ADOConnection->Execute("delete from nota_fiscal where id_nota_fiscal = 8");
+    dialogs.Expect("Nenhuma Nota Fiscal foi alterada", mrOk, "Atenção");
+    form->btnOkClick(nullptr);
+    EXPECT_EQ(Count("select count(*) from usuario_log where id_programa = 'NOTA225'"), 0);
+}
+
+}  // namespace

@@ -1,0 +1,298 @@
+// The management desk without its window: listing and refreshing, the
+// commands on the current invoice, and the cancellation with its wait.
+#include <filesystem>
+
+#include "billing/data/Messages.h"
+#include "billing/nfe/NFeManagement.h"
+#include "platform/db/SQLQuery.h"
+#include "tests/billing/nfe/PollerFixture.h"
+#include "tests/billing/nfe/fake/FakeWaitClock.h"
+
+using namespace billing::nfe;
+using billing::data::DefaultMessages;
+namespace fs = std::filesystem;
+
+namespace {
+
+class Management : public nfetest::PollerFixture {
+protected:
+    void SetUp() override {
+        PollerFixture::SetUp();
+        DefaultMessages().Clear();
+        desk = std::make_unique<NFeManagement>(nullptr, conn, [this] { return config; });
+    }
+    void TearDown() override {
+        desk.reset();
+        DefaultMessages().Clear();
+    }
+    int Number() const { return desk->Query()->FieldByName("Id_Nota_Fiscal")->AsInteger(); }
+    std::unique_ptr<NFeManagement> desk;
+};
+
+}  // namespace
+
+TEST(ManagementStatus, ImagesAndLegendFollowTheState) {
+    EXPECT_EQ(StatusImage("Em Digitação"), 0);
+    EXPECT_EQ(StatusImage("Gerada"), 1);
+    EXPECT_EQ(StatusImage("Aguardando"), 2);
+    EXPECT_EQ(StatusImage("Autorizada"), 3);
+    EXPECT_EQ(StatusImage("Erro"), 4);
+    EXPECT_EQ(StatusImage("Cancelada"), 5);
+    EXPECT_EQ(StatusImage("Denegada"), 6);
+    EXPECT_EQ(StatusImage("AUTORIZADA"), -1) << "compared exactly";
+    EXPECT_EQ(StatusLegend()[4], "Rejeitada");
+}
+
+TEST_F(Management, TheFilterListsOneStateAndAllListsEveryInvoiceLastSelected) {
+    nfetest::InsertInvoice(conn, 2, 1, EncodeDate(2010, 6, 15), "Erro");
+    nfetest::InsertInvoice(conn, 1, 9, EncodeDate(2010, 6, 15), "Autorizada");
+    nfetest::InsertInvoice(conn, 1, 3, EncodeDate(2010, 6, 15), "Erro");
+    nfetest::InsertInvoice(conn, 1, 4, EncodeDate(2010, 6, 15), "Cancelada");
+    desk->Mostra_Dados("Erro");
+    EXPECT_EQ(desk->Query()->RecordCount(), 2);
+    EXPECT_EQ(Number(), 1) << "series 2 comes last";
+    desk->Mostra_Dados("Todas");
+    std::vector<std::string> order;
+    for (desk->Query()->First(); !desk->Query()->Eof(); desk->Query()->Next())
+        order.push_back(desk->Field("Id_Serie_Documento") + "/" + desk->Field("Id_Nota_Fiscal") + " " +
+                        desk->Field("Status"));
+    EXPECT_EQ(order, (std::vector<std::string>{"1/3 4", "1/4 5", "1/9 3", "2/1 4"}));
+    desk->Mostra_Dados("Todas");
+    EXPECT_EQ(desk->Field("Id_Serie_Documento"), "2");
+    EXPECT_EQ(desk->Query()->FieldByName("Id_Serie_Documento")->DisplayText(), "002");
+}
+
+// Invoices whose client left the register still list, with "?" for the client.
+TEST_F(Management, AnInvoiceOfADeletedClientStillLists) {
+    nfetest::InsertInvoice(conn, 1, 5, EncodeDate(2010, 6, 15), "Autorizada", "0000099");
+    desk->Mostra_Dados("Todas");
+    ASSERT_EQ(desk->Query()->RecordCount(), 1);
+    EXPECT_EQ(desk->Field("Nome"), "?");
+    EXPECT_EQ(desk->Field("Nome_Fantasia"), "?");
+}
+
+TEST_F(Management, TheRefreshKeepsTheSelectedInvoiceWhileRowsAreAddedBeforeIt) {
+    nfetest::InsertInvoice(conn, 1, 10, EncodeDate(2010, 6, 15), "Aguardando");
+    nfetest::InsertInvoice(conn, 1, 20, EncodeDate(2010, 6, 15), "Aguardando");
+    nfetest::InsertInvoice(conn, 1, 30, EncodeDate(2010, 6, 15), "Aguardando");
+    desk->Mostra_Dados("Todas");
+    ASSERT_TRUE(desk->Localizar("20"));
+    nfetest::InsertInvoice(conn, 1, 5, EncodeDate(2010, 6, 15));
+    nfetest::InsertInvoice(conn, 1, 15, EncodeDate(2010, 6, 15));
+    conn.Execute("update nota_fiscal set situacao_nfe = 'Autorizada' where id_nota_fiscal = 20");
+    desk->Atualizar_Dados();
+    EXPECT_EQ(Number(), 20);
+    EXPECT_EQ(desk->Field("Status"), "3");
+    EXPECT_EQ(desk->Query()->RecordCount(), 5);
+    // Gone: the last one is selected.
+    conn.Execute("delete from nota_fiscal where id_nota_fiscal = 20");
+    desk->Atualizar_Dados();
+    EXPECT_EQ(Number(), 30);
+}
+
+TEST_F(Management, LocateTakesOnlyANumberThatIsListed) {
+    nfetest::InsertInvoice(conn, 1, 12, EncodeDate(2010, 6, 15));
+    nfetest::InsertInvoice(conn, 1, 13, EncodeDate(2010, 6, 15));
+    desk->Mostra_Dados("Todas");
+    EXPECT_TRUE(desk->Localizar(" 12 "));
+    EXPECT_EQ(Number(), 12);
+    for (const char* typed : {"abc", "12a", "", "99", "-12", "1.2"}) EXPECT_FALSE(desk->Localizar(typed)) << typed;
+    EXPECT_EQ(Number(), 12);
+}
+
+TEST_F(Management, TransmitSaysTransmittedOnlyWhenAFileWasWritten) {
+    std::string typing = nfetest::InsertInvoice(conn, 1, 1, EncodeDate(2010, 6, 15));
+    desk->Mostra_Dados("Todas");
+    desk->Transmitir();
+    EXPECT_TRUE(Sent(typing + "-nfe.xml"));
+    EXPECT_EQ(shown, (std::vector<std::string>{"Transmitida: Nota Fiscal foi Transmitida para a SEFAZ !"}));
+
+    // Waiting for its batch: only the receipt query goes.
+    shown.clear();
+    conn.Execute("update nota_fiscal set situacao_nfe = 'Aguardando', recibo_nfe = '411000000000001'");
+    desk->Atualizar_Dados();
+    desk->Transmitir();
+    EXPECT_TRUE(Sent("411000000000001-ped-rec.xml"));
+    EXPECT_EQ(shown.size(), 1u);
+
+    shown.clear();
+    conn.Execute("update nota_fiscal set recibo_nfe = ''");
+    desk->Atualizar_Dados();
+    desk->Transmitir();
+    EXPECT_EQ(shown, (std::vector<std::string>{
+                         "Erro: Erro Interno de Aplicativo, esta situação de NFE deveria ter um número de recibo."}));
+
+    for (const char* state : {"Autorizada", "Cancelada"}) {
+        shown.clear();
+        conn.Execute("update nota_fiscal set situacao_nfe = :p", {{"p", Variant(state)}});
+        desk->Atualizar_Dados();
+        desk->Transmitir();
+        EXPECT_EQ(shown, (std::vector<std::string>{"Atenção: A situação desta NF-e não permite Retransmitir !"}));
+    }
+
+    // Nothing written (the send folder is gone): no "Transmitida".
+    shown.clear();
+    conn.Execute("update nota_fiscal set situacao_nfe = 'Erro'");
+    desk->Atualizar_Dados();
+    fs::remove_all(folders.envio);
+    desk->Transmitir();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].rfind("Erro: ", 0), 0u) << shown[0];
+}
+
+TEST_F(Management, CommandsOnAnEmptyListDoNothing) {
+    desk->Mostra_Dados("Denegada");
+    desk->Transmitir();
+    EXPECT_FALSE(desk->ImprimirDanfe());
+    EXPECT_FALSE(desk->PodeCancelar());
+    nfetest::FakeWaitClock clock;
+    EXPECT_EQ(desk->ConsultarSituacao(nullptr, clock.Services()), nullptr);
+    EXPECT_TRUE(shown.empty());
+    EXPECT_TRUE(fs::is_empty(folders.envio));
+}
+
+TEST_F(Management, OnlyAnAuthorisedInvoiceMayBeCancelled) {
+    nfetest::InsertInvoice(conn, 1, 1, EncodeDate(2010, 6, 15), "Erro");
+    desk->Mostra_Dados("Todas");
+    EXPECT_FALSE(desk->PodeCancelar());
+    EXPECT_EQ(shown, (std::vector<std::string>{
+                         "Atenção: Somente NF-e com situação \"Autorizada\" pode ser Cancelada."}));
+    conn.Execute("update nota_fiscal set situacao_nfe = 'Autorizada'");
+    desk->Atualizar_Dados();
+    EXPECT_TRUE(desk->PodeCancelar());
+}
+
+TEST_F(Management, TheInvoiceStatusAnswerIsHeardWhenItComes) {
+    std::string key = nfetest::InsertInvoice(conn, 1, 1, EncodeDate(2010, 6, 15), "Autorizada");
+    desk->Mostra_Dados("Todas");
+    nfetest::FakeWaitClock clock;
+    std::string heard = "<nothing>";
+    auto wait = desk->ConsultarSituacao([&](const std::string& text, const std::string&) { heard = text; },
+                                        clock.Services());
+    ASSERT_NE(wait, nullptr);
+    EXPECT_TRUE(Sent(key + "-ped-sit.xml"));
+    monitor->Step();
+    clock.Advance(2000);
+    EXPECT_EQ(heard, "Rejeição: NF-e não consta na base de dados da SEFAZ\r\n");
+}
+
+// --- cancellation -----------------------------------------------------------
+
+namespace {
+
+class Cancellation : public nfetest::PollerFixture {
+protected:
+    void SetUp() override {
+        PollerFixture::SetUp();
+        DefaultMessages().Clear();
+        key = nfetest::InsertInvoice(conn, 1, 77, EncodeDate(2010, 6, 15), "Autorizada");
+        conn.Execute("update nota_fiscal set protocolo_nfe = '141000000000077'");
+        cancel = std::make_unique<NFeCancellation>(conn, [this] { return config; }, clock.Services());
+        cancel->OnFinished = [this] { ++finished; };
+    }
+    void TearDown() override { DefaultMessages().Clear(); }
+    NFeCancellation::Start Confirm(const std::string& reason, bool yes = true) {
+        DefaultMessages().QueueAnswer(yes);
+        return cancel->Confirmar(key, Column(key, "protocolo_nfe"), reason);
+    }
+    const std::string kReason = "Cliente desistiu da compra";
+    nfetest::FakeWaitClock clock;
+    std::string key;
+    std::unique_ptr<NFeCancellation> cancel;
+    int finished = 0;
+};
+
+}  // namespace
+
+TEST_F(Cancellation, TheReasonMustHaveFifteenToTwoHundredFiftyFiveCharacters) {
+    using S = NFeCancellation::Start;
+    EXPECT_EQ(cancel->Confirmar(key, "141000000000077", "  " + std::string(14, 'a') + "  "), S::ReasonRefused);
+    EXPECT_EQ(shown.back(),
+              "Atenção: A descrição para o motivo de cancelamento deve ter no minímo 15 caracteres !");
+    EXPECT_EQ(cancel->Confirmar(key, "141000000000077", std::string(256, 'b')), S::ReasonRefused);
+    EXPECT_EQ(shown.back(),
+              "Atenção: A descrição para o motivo de cancelamento deve ter no máximo 255 caracteres !");
+    EXPECT_TRUE(fs::is_empty(folders.envio));
+    EXPECT_EQ(Confirm(std::string(15, 'c'), false), S::NotConfirmed);
+    EXPECT_EQ(DefaultMessages().Entries().back().text,
+              "Atenção: Esta operação não poderá ser de desfeita.\r\nConfirma o Cancelamento ?");
+    EXPECT_TRUE(fs::is_empty(folders.envio));
+    EXPECT_EQ(Confirm(std::string(255, 'd')), S::Waiting);
+    EXPECT_TRUE(Sent(key + "-ped-can.xml"));
+}
+
+TEST_F(Cancellation, WithoutAProtocolNothingIsAsked) {
+    EXPECT_EQ(cancel->Confirmar(key, "  ", kReason), NFeCancellation::Start::Refused);
+    EXPECT_EQ(shown, (std::vector<std::string>{"Atenção: A NF-e não possui protocolo, não pode Cancelar !"}));
+    EXPECT_TRUE(DefaultMessages().Entries().empty());
+}
+
+TEST_F(Cancellation, AcceptedStoresCancelledWithTheCancellationsProtocol) {
+    ASSERT_EQ(Confirm(kReason), NFeCancellation::Start::Waiting);
+    EXPECT_TRUE(cancel->Waiting());
+    monitor->Step();
+    clock.Advance(2000);
+    EXPECT_FALSE(cancel->Waiting());
+    EXPECT_EQ(finished, 1);
+    EXPECT_EQ(State(key), "Cancelada");
+    std::string protocol = Column(key, "protocolo_nfe");
+    EXPECT_NE(protocol, "141000000000077");
+    EXPECT_EQ(protocol.size(), 15u);
+    EXPECT_EQ(Column(key, "erro_nfe"), "101 CANCELAMENTO DE NF-E HOMOLOGADO\r\n");
+    EXPECT_EQ(shown.back(), "Sucesso: A Nota Fiscal foi cancelada com Sucesso !\r\n\r\nProtocolo: " + protocol);
+    EXPECT_TRUE(InError(key + "-can.xml"));
+    EXPECT_TRUE(fs::is_empty(folders.retorno));
+}
+
+TEST_F(Cancellation, RefusedOrFailedLeavesTheInvoiceAuthorised) {
+    monitor->ScriptCancel(key, "220");
+    Confirm(kReason);
+    monitor->Step();
+    clock.Advance(2000);
+    EXPECT_EQ(State(key), "Autorizada");
+    EXPECT_EQ(shown.back(), "Falhou: A Nota Fiscal não pode ser Cancelada !\r\n\r\n220 REJEIÇÃO: NF-E AUTORIZADA HÁ "
+                            "MAIS DE 7 DIAS (168 HORAS)\r\n");
+
+    monitor->ScriptCancel(key, ".err");
+    Confirm(kReason);
+    monitor->Step();
+    clock.Advance(2000);
+    EXPECT_EQ(State(key), "Autorizada");
+    EXPECT_EQ(shown.back(),
+              "Falhou: A Nota Fiscal não pode ser Cancelada !\r\n\r\nFalha na comunicação com a SEFAZTente novamente");
+    EXPECT_EQ(Column(key, "protocolo_nfe"), "141000000000077");
+    EXPECT_EQ(finished, 2);
+}
+
+TEST_F(Cancellation, NoAnswerInTimeEndsTheWaitAndTakesTheRequestBack) {
+    config.cancel_wait_ms = 120000;
+    Confirm(kReason);
+    clock.Advance(118000);
+    EXPECT_TRUE(cancel->Waiting());
+    clock.Advance(2000);
+    EXPECT_FALSE(cancel->Waiting());
+    EXPECT_EQ(shown.back(), "Atenção: Não houve resposta do Monitor de NF-e. A NF-e não foi alterada.");
+    EXPECT_FALSE(Sent(key + "-ped-can.xml")) << "never sent behind the user's back";
+    EXPECT_EQ(State(key), "Autorizada");
+}
+
+TEST_F(Cancellation, EndedMidWaitChangesNothingLater) {
+    Confirm(kReason);
+    cancel.reset();
+    EXPECT_FALSE(Sent(key + "-ped-can.xml"));
+    EXPECT_EQ(clock.Running(), 0);
+    // An answer arriving now is nobody's.
+    testsupport::WriteAll(folders.retorno + "/" + key + "-can.xml",
+                          monitor->RetCancNFe("2", key, "101", "141000000000999"));
+    clock.Advance(10000);
+    EXPECT_EQ(State(key), "Autorizada");
+    EXPECT_EQ(finished, 0);
+}
+
+TEST_F(Cancellation, AnAcceptedAnswerWithoutProtocolIsNotStored) {
+    Confirm(kReason);
+    testsupport::WriteAll(folders.retorno + "/" + key + "-can.xml", monitor->RetCancNFe("2", key, "101", ""));
+    clock.Advance(2000);
+    EXPECT_EQ(State(key), "Autorizada");
+    EXPECT_EQ(shown.back(), "Erro: Atenção: Não retornou protocolo NF-e, não pode Cancelar");
+}
