@@ -41,11 +41,11 @@ TmtBlobStream::TmtBlobStream(TField* Field, TBlobStreamMode Mode)
         const int ofs = common->GetFieldOffsetByNo(Field->FieldNo());
         if (ofs < 0 || (common->FieldFlags(Field->FieldNo()) & kFlagIndirect) == 0)
             DatabaseError(Format(dbconsts::SNotBlobField, {Field->DisplayName()}));
-        recordSlot_ = record_->Data + ofs;
+        recordSlot_ = common->Slot(record_, Field->FieldNo());
         if (record_->RecordID >= 0) {
             storeRecord_ = common->StoreRecordOf(record_);
             if (storeRecord_ == record_) storeRecord_ = nullptr;
-            if (storeRecord_ != nullptr) storeSlot_ = storeRecord_->Data + ofs;
+            if (storeRecord_ != nullptr) storeSlot_ = common->Slot(storeRecord_, Field->FieldNo());
         }
     }
     if (Mode == bmWrite) Truncate();

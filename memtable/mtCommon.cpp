@@ -1,5 +1,6 @@
 #include "memtable/mtCommon.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <new>
 #include <random>
@@ -66,13 +67,106 @@ std::mt19937& Rng() {
     return rng;
 }
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kOwnBlocks = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kOwnBlocks = true;
+#else
+constexpr bool kOwnBlocks = false;
+#endif
+#else
+constexpr bool kOwnBlocks = false;
+#endif
+
+// Copies the few bytes of a field or two without a call.
+inline void CopyBytes(uint8_t* d, const uint8_t* s, std::size_t n) {
+    if (n > 16) {
+        std::memcpy(d, s, n);
+    } else if (n >= 8) {
+        uint64_t a, b;
+        std::memcpy(&a, s, 8);
+        std::memcpy(&b, s + n - 8, 8);
+        std::memcpy(d, &a, 8);
+        std::memcpy(d + n - 8, &b, 8);
+    } else if (n >= 4) {
+        uint32_t a, b;
+        std::memcpy(&a, s, 4);
+        std::memcpy(&b, s + n - 4, 4);
+        std::memcpy(d, &a, 4);
+        std::memcpy(d + n - 4, &b, 4);
+    } else {
+        for (std::size_t i = 0; i < n; ++i) d[i] = s[i];
+    }
+}
+
+// Texts held in their real length in packed records; a GUID keeps its fixed
+// 39 bytes.
+bool IsPackableText(TFieldType Type) {
+    return Type == ftString || Type == ftFixedChar || Type == ftWideString || Type == ftFixedWideChar;
+}
+
 }  // namespace
+
+void* RecordPages::Allocate(std::size_t Bytes, uint16_t& Units, bool& Heap) {
+    const std::size_t units = (Bytes + 7) / 8;
+    Units = units <= 0xFFFF ? static_cast<uint16_t>(units) : 0;
+    if (kOwnBlocks || units > kMaxUnits) {
+        Heap = true;
+        return ::operator new(units * 8);
+    }
+    Heap = false;
+    void*& head = free_[units];
+    if (head != nullptr) {
+        void* block = head;
+        std::memcpy(&head, block, sizeof(void*));
+        return block;
+    }
+    const std::size_t bytes = units * 8;
+    if (left_ < bytes) {
+        // Pages grow with the table, so that a table of a few rows stays small.
+        void* page = ::operator new(pageSize_);
+        pages_.push_back(page);
+        next_ = static_cast<uint8_t*>(page);
+        left_ = pageSize_;
+        if (pageSize_ < 256 * 1024) pageSize_ *= 2;
+    }
+    void* block = next_;
+    next_ += bytes;
+    left_ -= bytes;
+    return block;
+}
+
+void RecordPages::Release(void* Block, uint16_t Units, bool Heap) {
+    if (Block == nullptr) return;
+    if (Heap) {
+        ::operator delete(Block);
+        return;
+    }
+    void*& head = free_[Units];
+    std::memcpy(Block, &head, sizeof(void*));
+    head = Block;
+}
+
+void RecordPages::Reset() {
+    for (void* page : pages_) ::operator delete(page);
+    pages_.clear();
+    std::fill(free_.begin(), free_.end(), nullptr);
+    next_ = nullptr;
+    left_ = 0;
+    pageSize_ = 4096;
+}
+
 }  // namespace memtable
 
 using namespace memtable;
 
 TmtCommon::TmtCommon(TmtCustomMemTable* Owner)
-    : owner_(Owner), fieldOfs_(MT_MAX_FIELDS + 1, -1), fieldFlags_(MT_MAX_FIELDS + 1, 0) {
+    : packedOfs_(MT_MAX_FIELDS + 1, -1),
+      textIndex_(MT_MAX_FIELDS + 1, -1),
+      owner_(Owner),
+      fieldOfs_(MT_MAX_FIELDS + 1, -1),
+      fieldFlags_(MT_MAX_FIELDS + 1, 0) {
     NewTableID();
     SetLocaleID(1024);
 }
@@ -94,11 +188,24 @@ TmtCommon::~TmtCommon() {
 }
 
 void TmtCommon::Lock() {
-    if (!standalone_) lock_.Enter();
+    if (standalone_) return;
+    // Only this thread ever stores its own id here, so reading it back is
+    // enough to know it holds the lock.
+    const std::thread::id me = std::this_thread::get_id();
+    if (lockOwner_.load(std::memory_order_relaxed) == me) {
+        ++lockDepth_;
+        return;
+    }
+    lock_.Enter();
+    lockOwner_.store(me, std::memory_order_relaxed);
+    lockDepth_ = 1;
 }
 
 void TmtCommon::Unlock() {
-    if (!standalone_) lock_.Leave();
+    if (standalone_ || lockDepth_ <= 0) return;
+    if (--lockDepth_ > 0) return;
+    lockOwner_.store(std::thread::id(), std::memory_order_relaxed);
+    lock_.Leave();
 }
 
 void TmtCommon::NewTableID() {
@@ -114,11 +221,37 @@ void TmtCommon::NewTableID() {
 
 PmtRecord TmtCommon::AllocRecord() {
     std::size_t size = static_cast<std::size_t>(kRecordHeaderSize + std::max(dataSize_, 0));
-    auto* block = static_cast<uint8_t*>(::operator new(size));
-    auto* r = reinterpret_cast<PmtRecord>(block);
-    r->Data = block + kRecordHeaderSize;
+    auto* r = static_cast<PmtRecord>(::operator new(size));
+    r->Flag = 0;
+    r->BlockUnits = 0;
     InitRecord(r);
     return r;
+}
+
+PmtRecord TmtCommon::AllocPacked(std::size_t DataBytes) {
+    uint16_t units = 0;
+    bool heap = false;
+    auto* r = static_cast<PmtRecord>(pages_.Allocate(kRecordHeaderSize + DataBytes, units, heap));
+    r->PrevRecordVersion = nullptr;
+    r->RecordNo = -1;
+    r->RecordID = -1;
+    r->UniqueRecordID = -1;
+    r->TransactionLevel = -1;
+    r->UpdateStatus = 0;
+    r->Flag = static_cast<uint8_t>(kRecPacked | (heap ? kRecHeap : 0));
+    r->BlockUnits = units;
+    return r;
+}
+
+void TmtCommon::ReleaseBlock(PmtRecord Record) {
+    if (IsPacked(Record))
+        pages_.Release(Record, Record->BlockUnits, (Record->Flag & kRecHeap) != 0);
+    else
+        ::operator delete(Record);
+}
+
+std::size_t TmtCommon::Capacity(PmtRecord Record) const {
+    return Record->BlockUnits == 0 ? 0 : static_cast<std::size_t>(Record->BlockUnits) * 8 - kRecordHeaderSize;
 }
 
 void TmtCommon::InitRecord(PmtRecord Record) {
@@ -128,8 +261,14 @@ void TmtCommon::InitRecord(PmtRecord Record) {
     Record->PrevRecordVersion = nullptr;
     Record->TransactionLevel = -1;
     Record->UpdateStatus = 0;
-    Record->Flag = 0;
-    if (dataSize_ > 0) std::memset(Record->Data, 0, static_cast<std::size_t>(dataSize_));
+    // The layout of a block is for its life.
+    Record->Flag &= static_cast<uint8_t>(kRecPacked | kRecHeap);
+    if (IsPacked(Record)) {
+        std::size_t n = std::min(Capacity(Record), static_cast<std::size_t>(packedStartTexts_));
+        std::memset(Record->Data(), 0, n);
+        return;
+    }
+    if (dataSize_ > 0) std::memset(Record->Data(), 0, static_cast<std::size_t>(dataSize_));
 }
 
 void TmtCommon::FreeRecord(PmtRecord Record, bool FreeIndirect, bool FreeVersions) {
@@ -137,17 +276,17 @@ void TmtCommon::FreeRecord(PmtRecord Record, bool FreeIndirect, bool FreeVersion
     while (Record != nullptr) {
         if (FreeIndirect) ClearIndirect(Record);
         PmtRecord prev = nullptr;
-        if ((Record->Flag & 1) != 0 && FreeVersions) prev = Record->PrevRecordVersion;
+        if ((Record->Flag & kRecOwned) != 0 && FreeVersions) prev = Record->PrevRecordVersion;
         Record->PrevRecordVersion = nullptr;
-        ::operator delete(reinterpret_cast<uint8_t*>(Record));
+        ReleaseBlock(Record);
         Record = prev;
     }
 }
 
 void TmtCommon::ClearIndirect(PmtRecord Record) {
-    if (Record == nullptr || Record->Data == nullptr) return;
+    if (Record == nullptr) return;
     for (int i = 0; i < indirectCount_; ++i) {
-        uint8_t* slot = Record->Data + startIndirect_ + i * kIndirectSlotSize;
+        uint8_t* slot = IndirectSlot(Record, i);
         uint8_t* block = GetBlock(slot);
         if (block != nullptr) {
             FreeBlock(block);
@@ -156,25 +295,130 @@ void TmtCommon::ClearIndirect(PmtRecord Record) {
     }
 }
 
-void TmtCommon::TransferRecord(PmtRecord Source, PmtRecord Dest) {
+void TmtCommon::CopyHeader(PmtRecord Source, PmtRecord Dest) {
     Dest->RecordNo = Source->RecordNo;
     Dest->RecordID = Source->RecordID;
     Dest->UniqueRecordID = Source->UniqueRecordID;
     Dest->UpdateStatus = Source->UpdateStatus;
     Dest->PrevRecordVersion = Source->PrevRecordVersion;
     Dest->TransactionLevel = Source->TransactionLevel;
-    if (dataRecordSize_ > 0) std::memcpy(Dest->Data, Source->Data, static_cast<std::size_t>(dataRecordSize_));
-    for (int i = 0; i < indirectCount_; ++i) {
-        int ofs = startIndirect_ + i * kIndirectSlotSize;
-        Dest->Data[ofs] = Source->Data[ofs];
+}
+
+std::size_t TmtCommon::PackedTextBytes(PmtRecord Buffer, uint32_t* Lengths) const {
+    std::size_t n = 0;
+    const uint8_t* data = Buffer->Data();
+    for (std::size_t i = 0; i < texts_.size(); ++i) {
+        const TextField& t = texts_[i];
+        const uint8_t* slot = data + t.bufferOfs;
+        uint32_t length = 0;
+        if (slot[0] != 0) {
+            length = static_cast<uint32_t>(strnlen(reinterpret_cast<const char*>(slot + 1), static_cast<std::size_t>(t.maxBytes)));
+            n += length + 1;
+        }
+        if (Lengths != nullptr && i < kKnownLengths) Lengths[i] = length;
+    }
+    return n;
+}
+
+std::size_t TmtCommon::PackedDataBytes(PmtRecord Record) const {
+    if (texts_.empty()) return static_cast<std::size_t>(packedStartTexts_);
+    return ReadValue<uint32_t>(Record->Data() + texts_.back().packedOfs + 1);
+}
+
+void TmtCommon::PackValues(PmtRecord Source, PmtRecord Dest, const uint32_t* Lengths) const {
+    uint8_t* d = Dest->Data();
+    if (IsPacked(Source)) {
+        // Same layout: the values are one run of bytes, but for the indirect
+        // slots, whose pointers stay the destination's.
+        const uint8_t* s = Source->Data();
+        std::vector<uint8_t*> blocks;
+        if (indirectCount_ > 0) {
+            blocks.resize(static_cast<std::size_t>(indirectCount_));
+            for (int i = 0; i < indirectCount_; ++i) blocks[static_cast<std::size_t>(i)] = GetBlock(IndirectSlot(Dest, i));
+        }
+        std::memcpy(d, s, PackedDataBytes(Source));
+        for (int i = 0; i < indirectCount_; ++i) SetBlock(IndirectSlot(Dest, i), blocks[static_cast<std::size_t>(i)]);
+        return;
+    }
+    const uint8_t* s = Source->Data();
+    for (const CopyRun& run : runs_)
+        CopyBytes(d + run.packedOfs, s + run.bufferOfs, static_cast<std::size_t>(run.bytes));
+    if (calcFieldsSize_ > 0)
+        std::memcpy(d + packedStartCalculated_, s + startCalculated_, static_cast<std::size_t>(calcFieldsSize_));
+    for (int i = 0; i < indirectCount_; ++i) IndirectSlot(Dest, i)[0] = IndirectSlot(Source, i)[0];
+    uint32_t end = static_cast<uint32_t>(packedStartTexts_);
+    for (std::size_t i = 0; i < texts_.size(); ++i) {
+        const TextField& t = texts_[i];
+        const uint8_t* slot = s + t.bufferOfs;
+        uint8_t* out = d + t.packedOfs;
+        out[0] = slot[0];
+        if (slot[0] != 0) {
+            const std::size_t n = Lengths != nullptr && i < kKnownLengths
+                                      ? Lengths[i]
+                                      : strnlen(reinterpret_cast<const char*>(slot + 1), static_cast<std::size_t>(t.maxBytes));
+            CopyBytes(d + end, slot + 1, n);
+            d[end + n] = 0;
+            end += static_cast<uint32_t>(n + 1);
+        }
+        WriteValue<uint32_t>(out + 1, end);
     }
 }
 
-void TmtCommon::MoveRecord(PmtRecord Source, PmtRecord Dest) {
+void TmtCommon::TransferRecord(PmtRecord Source, PmtRecord Dest) {
+    CopyHeader(Source, Dest);
+    uint8_t* d = Dest->Data();
+    const uint8_t* s = Source->Data();
+    if (!IsPacked(Source)) {
+        if (dataRecordSize_ > 0) std::memcpy(d, s, static_cast<std::size_t>(dataRecordSize_));
+        for (int i = 0; i < indirectCount_; ++i) IndirectSlot(Dest, i)[0] = IndirectSlot(Source, i)[0];
+        return;
+    }
+    for (const CopyRun& run : runs_)
+        CopyBytes(d + run.bufferOfs, s + run.packedOfs, static_cast<std::size_t>(run.bytes));
+    if (calcFieldsSize_ > 0)
+        std::memcpy(d + startCalculated_, s + packedStartCalculated_, static_cast<std::size_t>(calcFieldsSize_));
+    if (bookmarkArraySize_ > 0) std::memset(d + startBookmarks_, 0, static_cast<std::size_t>(bookmarkArraySize_));
+    for (int i = 0; i < indirectCount_; ++i) IndirectSlot(Dest, i)[0] = IndirectSlot(Source, i)[0];
+    uint32_t start = static_cast<uint32_t>(packedStartTexts_);
+    for (const TextField& t : texts_) {
+        const uint8_t* slot = s + t.packedOfs;
+        const uint32_t end = ReadValue<uint32_t>(slot + 1);
+        uint8_t* out = d + t.bufferOfs;
+        out[0] = slot[0];
+        if (slot[0] != 0 && end > start) {
+            CopyBytes(out + 1, s + start, end - start);  // the bytes and their terminator
+        } else {
+            out[1] = 0;
+        }
+        start = end;
+    }
+}
+
+PmtRecord TmtCommon::MoveRecord(PmtRecord Source, PmtRecord Dest) {
+    PmtRecord target = Dest;
+    uint32_t lengths[kKnownLengths];
+    bool measured = false;
+    if (IsPacked(Dest)) {
+        measured = !IsPacked(Source);
+        const std::size_t need = IsPacked(Source) ? PackedDataBytes(Source)
+                                                  : static_cast<std::size_t>(packedStartTexts_) + PackedTextBytes(Source, lengths);
+        if (need > Capacity(Dest)) {
+            // A longer value than the block holds: the record moves to a new
+            // block, taking the old one's indirect blocks, flags and slot.
+            target = AllocPacked(need);
+            target->Flag |= static_cast<uint8_t>(Dest->Flag & kRecOwned);
+            if (indirectCount_ > 0)
+                std::memcpy(target->Data() + packedStartIndirect_, Dest->Data() + packedStartIndirect_,
+                            static_cast<std::size_t>(indirectSize_));
+            if (Dest->RecordID >= 0 && Dest->RecordID < RecordCount() &&
+                records_[static_cast<std::size_t>(Dest->RecordID)] == Dest)
+                records_[static_cast<std::size_t>(Dest->RecordID)] = target;
+            ReleaseBlock(Dest);
+        }
+    }
     for (int i = 0; i < indirectCount_; ++i) {
-        int ofs = startIndirect_ + i * kIndirectSlotSize;
-        uint8_t* s = Source->Data + ofs;
-        uint8_t* d = Dest->Data + ofs;
+        uint8_t* s = IndirectSlot(Source, i);
+        uint8_t* d = IndirectSlot(target, i);
         uint8_t* sb = GetBlock(s);
         uint8_t* db = GetBlock(d);
         if (sb != nullptr) {
@@ -186,30 +430,84 @@ void TmtCommon::MoveRecord(PmtRecord Source, PmtRecord Dest) {
             std::memset(d, 0, kIndirectSlotSize);
         }
     }
-    TransferRecord(Source, Dest);
+    if (IsPacked(target)) {
+        CopyHeader(Source, target);
+        PackValues(Source, target, measured ? lengths : nullptr);
+    } else {
+        TransferRecord(Source, target);
+    }
+    return target;
 }
 
 PmtRecord TmtCommon::CopyRecord(PmtRecord Source, bool CopyIndirect) {
-    PmtRecord r = AllocRecord();
-    TransferRecord(Source, r);
-    if (CopyIndirect) {
-        PmtRecord store = StoreRecordOf(Source);
-        for (int i = 0; i < indirectCount_; ++i) {
-            int ofs = startIndirect_ + i * kIndirectSlotSize;
-            uint8_t* block = GetBlock(Source->Data + ofs);
-            // A buffer without a block of its own holds the store's value.
-            if (block == nullptr && Source->Data[ofs] != 0 && store != nullptr && store != Source)
-                block = GetBlock(store->Data + ofs);
-            if (block != nullptr && Source->Data[ofs] != 0) {
-                SetBlock(r->Data + ofs, NewBlock(BlockBytes(block), BlockLength(block)));
-                r->Data[ofs] = 2;
-            } else {
-                SetBlock(r->Data + ofs, nullptr);
-                r->Data[ofs] = 0;
-            }
+    uint32_t lengths[kKnownLengths];
+    const std::size_t need = IsPacked(Source) ? PackedDataBytes(Source)
+                                              : static_cast<std::size_t>(packedStartTexts_) + PackedTextBytes(Source, lengths);
+    PmtRecord r = AllocPacked(need);
+    if (indirectCount_ > 0) std::memset(r->Data() + packedStartIndirect_, 0, static_cast<std::size_t>(indirectSize_));
+    CopyHeader(Source, r);
+    PackValues(Source, r, IsPacked(Source) ? nullptr : lengths);
+    PmtRecord store = StoreRecordOf(Source);
+    for (int i = 0; i < indirectCount_; ++i) {
+        const uint8_t* from = IndirectSlot(Source, i);
+        uint8_t* to = IndirectSlot(r, i);
+        uint8_t* block = GetBlock(from);
+        // A buffer without a block of its own holds the store's value.
+        if (block == nullptr && from[0] != 0 && store != nullptr && store != Source)
+            block = GetBlock(IndirectSlot(store, i));
+        if (CopyIndirect && block != nullptr && from[0] != 0) {
+            SetBlock(to, NewBlock(BlockBytes(block), BlockLength(block)));
+            to[0] = 2;
+        } else {
+            SetBlock(to, nullptr);
+            to[0] = CopyIndirect ? 0 : from[0];
         }
     }
     return r;
+}
+
+PmtRecord TmtCommon::WritePackedText(PmtRecord Record, int FieldNo, const char* Text, std::size_t Length) {
+    // Rare: a handler writing a data field of a stored record (filter or
+    // calculation state). The record is rebuilt with the one text changed.
+    const int ti = textIndex_[static_cast<std::size_t>(FieldNo)];
+    std::vector<std::pair<bool, std::string>> values(texts_.size());
+    uint32_t start = static_cast<uint32_t>(packedStartTexts_);
+    for (std::size_t i = 0; i < texts_.size(); ++i) {
+        const uint8_t* slot = Record->Data() + texts_[i].packedOfs;
+        const uint32_t end = ReadValue<uint32_t>(slot + 1);
+        values[i].first = slot[0] != 0;
+        if (slot[0] != 0 && end > start) values[i].second.assign(reinterpret_cast<const char*>(Record->Data() + start), end - start - 1);
+        start = end;
+    }
+    values[static_cast<std::size_t>(ti)].first = Text != nullptr;
+    values[static_cast<std::size_t>(ti)].second = Text != nullptr ? std::string(Text, Length) : std::string();
+    std::size_t need = static_cast<std::size_t>(packedStartTexts_);
+    for (const auto& v : values) need += v.first ? v.second.size() + 1 : 0;
+    PmtRecord target = Record;
+    if (need > Capacity(Record)) {
+        target = AllocPacked(need);
+        target->Flag |= static_cast<uint8_t>(Record->Flag & kRecOwned);
+        CopyHeader(Record, target);
+        target->RecordNo = Record->RecordNo;
+        std::memcpy(target->Data(), Record->Data(), static_cast<std::size_t>(packedStartTexts_));
+        if (Record->RecordID >= 0 && Record->RecordID < RecordCount() &&
+            records_[static_cast<std::size_t>(Record->RecordID)] == Record)
+            records_[static_cast<std::size_t>(Record->RecordID)] = target;
+        ReleaseBlock(Record);
+    }
+    uint8_t* d = target->Data();
+    uint32_t end = static_cast<uint32_t>(packedStartTexts_);
+    for (std::size_t i = 0; i < texts_.size(); ++i) {
+        uint8_t* slot = d + texts_[i].packedOfs;
+        slot[0] = values[i].first ? 2 : 0;
+        if (values[i].first) {
+            std::memcpy(d + end, values[i].second.data(), values[i].second.size());
+            d[end + values[i].second.size()] = 0;
+            end += static_cast<uint32_t>(values[i].second.size() + 1);
+        }
+        WriteValue<uint32_t>(slot + 1, end);
+    }
+    return target;
 }
 
 void TmtCommon::AppendRecord(PmtRecord Record) {
@@ -217,7 +515,7 @@ void TmtCommon::AppendRecord(PmtRecord Record) {
     if (deletedSlots_.empty()) {
         Record->RecordID = recordIDCounter_++;
         Record->UniqueRecordID = uniqueRecordIDCounter_++;
-        Record->Flag |= 1;
+        Record->Flag |= kRecOwned;
         records_.push_back(Record);
         if (uniqueRecordIDCounter_ >= 2147483600) throw EMemTableFatalError(mtres::BookmarkCounterOutOfRange);
     } else {
@@ -225,9 +523,13 @@ void TmtCommon::AppendRecord(PmtRecord Record) {
         deletedSlots_.pop_back();
         Record->UniqueRecordID = uniqueRecordIDCounter_++;
         records_[static_cast<std::size_t>(Record->RecordID)] = Record;
-        Record->Flag |= 1;
+        Record->Flag |= kRecOwned;
     }
     if (enableVersioning_) Record->UpdateStatus = usInserted;
+}
+
+void TmtCommon::ReserveRecords(int Count) {
+    if (Count > 0) records_.reserve(records_.size() + static_cast<std::size_t>(Count));
 }
 
 void TmtCommon::DeleteRecord(PmtRecord Record) {
@@ -248,15 +550,12 @@ void TmtCommon::Clear() {
     StoreLock lock(this);
     for (PmtRecord r : records_) FreeRecord(r, true, true);
     records_.clear();
+    records_.shrink_to_fit();
     deletedSlots_.clear();
     recordIDCounter_ = 0;
     uniqueRecordIDCounter_ = 0;
+    pages_.Reset();
     NewTableID();
-}
-
-PmtRecord TmtCommon::Record(int RecordID) const {
-    if (RecordID < 0 || RecordID >= RecordCount()) return nullptr;
-    return records_[static_cast<std::size_t>(RecordID)];
 }
 
 PmtRecord TmtCommon::StoreRecordOf(PmtRecord Record) const {
@@ -276,10 +575,9 @@ int TmtCommon::GetFieldOffset(TField* Field) const {
 }
 
 uint8_t* TmtCommon::GetFieldPointer(PmtRecord Record, TField* Field) const {
-    if (Record == nullptr || Record->Data == nullptr) return nullptr;
-    int ofs = GetFieldOffset(Field);
-    if (ofs < 0) return nullptr;
-    return Record->Data + ofs;
+    if (Record == nullptr) return nullptr;
+    if (Field->FieldNo() <= 0) return CalcArea(Record) + Field->Offset();
+    return Slot(Record, Field->FieldNo());
 }
 
 uint8_t TmtCommon::FieldFlags(int FieldNo) const {
@@ -316,13 +614,11 @@ bool TmtCommon::IsIndirectField(TFieldType FieldType, int Size) const {
 }
 
 void TmtCommon::ClearModifiedFlags() {
-    for (auto& f : fieldFlags_) f &= static_cast<uint8_t>(~kFlagChanged);
-}
-
-bool TmtCommon::AnyFieldChanged() const {
-    for (auto f : fieldFlags_)
-        if ((f & kFlagChanged) != 0) return true;
-    return false;
+    if (!anyChanged_) return;
+    // Field numbers run from 1 to the field count; the rest never change.
+    const std::size_t n = std::min(fieldFlags_.size(), static_cast<std::size_t>(std::max(fieldCount_, 0)) + 1);
+    for (std::size_t i = 0; i < n; ++i) fieldFlags_[i] &= static_cast<uint8_t>(~kFlagChanged);
+    anyChanged_ = false;
 }
 
 void TmtCommon::CheckSupportedTypes(TFieldDefs* Defs) {
@@ -372,6 +668,52 @@ void TmtCommon::LayoutIndirect(TFieldDefs* Defs) {
     }
 }
 
+void TmtCommon::LayoutPacked() {
+    // Fixed fields in buffer order, a packed text taking its short slot;
+    // then the calculated fields, the indirect fields and the texts.
+    std::fill(packedOfs_.begin(), packedOfs_.end(), -1);
+    std::fill(textIndex_.begin(), textIndex_.end(), static_cast<int16_t>(-1));
+    runs_.clear();
+    texts_.clear();
+    std::vector<std::pair<int, int>> fixed;  // (buffer offset, field number)
+    TFieldDefs* defs = owner_->FieldDefs();
+    for (int i = 0; i < defs->Count(); ++i) {
+        int no = defs->Items(i)->FieldNo();
+        if (!ValidFieldNo(no) || (fieldFlags_[static_cast<std::size_t>(no)] & kFlagIndirect) != 0) continue;
+        fixed.emplace_back(fieldOfs_[static_cast<std::size_t>(no)], no);
+    }
+    std::sort(fixed.begin(), fixed.end());
+    int ofs = 0;
+    for (std::size_t i = 0; i < fixed.size(); ++i) {
+        const int bufOfs = fixed[i].first, no = fixed[i].second;
+        TFieldDef* def = nullptr;
+        for (int d = 0; d < defs->Count() && def == nullptr; ++d)
+            if (defs->Items(d)->FieldNo() == no) def = defs->Items(d);
+        const int size = GetFieldSize(def->DataType(), def->Size()) + 1;
+        packedOfs_[static_cast<std::size_t>(no)] = ofs;
+        if (IsPackableText(def->DataType()) && texts_.size() < 32000) {
+            textIndex_[static_cast<std::size_t>(no)] = static_cast<int16_t>(texts_.size());
+            texts_.push_back(TextField{no, bufOfs, ofs, size - 2});
+            ofs += kPackedTextSlotSize;
+            continue;
+        }
+        if (!runs_.empty() && runs_.back().bufferOfs + runs_.back().bytes == bufOfs &&
+            runs_.back().packedOfs + runs_.back().bytes == ofs)
+            runs_.back().bytes += size;
+        else
+            runs_.push_back(CopyRun{bufOfs, ofs, size});
+        ofs += size;
+    }
+    packedStartCalculated_ = ofs;
+    packedStartIndirect_ = packedStartCalculated_ + calcFieldsSize_;
+    for (int i = 0; i < defs->Count(); ++i) {
+        auto no = static_cast<std::size_t>(defs->Items(i)->FieldNo());
+        if (ValidFieldNo(static_cast<int>(no)) && (fieldFlags_[no] & kFlagIndirect) != 0)
+            packedOfs_[no] = fieldOfs_[no] - startIndirect_ + packedStartIndirect_;
+    }
+    packedStartTexts_ = packedStartIndirect_ + indirectSize_;
+}
+
 void TmtCommon::LayoutRecord(int FieldCount) {
     StoreLock lock(this);
     TFieldDefs* defs = owner_->FieldDefs();
@@ -393,7 +735,9 @@ void TmtCommon::LayoutRecord(int FieldCount) {
     dataRecordSize_ = startIndirect_;
     dataSize_ = startIndirect_ + indirectSize_;
     totalRecordSize_ = dataSize_ + kRecordHeaderSize;
+    LayoutPacked();
     isDataModified_ = false;
+    anyChanged_ = true;
     ClearModifiedFlags();
 }
 
@@ -401,16 +745,24 @@ const uint8_t* TmtCommon::FieldValue(PmtRecord Record, int FieldNo, TField* Fiel
     Length = 0;
     if (Record == nullptr) return nullptr;
     if (FieldNo <= 0) {
-        const uint8_t* p = Record->Data + startCalculated_ + Field->Offset();
+        const uint8_t* p = CalcArea(Record) + Field->Offset();
         if (p[0] == 0) return nullptr;
         Length = Field->DataSize();
         return p + 1;
     }
-    int ofs = GetFieldOffsetByNo(FieldNo);
-    if (ofs < 0) return nullptr;
-    const uint8_t* slot = Record->Data + ofs;
-    if ((FieldFlags(FieldNo) & kFlagIndirect) == 0) {
+    const uint8_t* slot = Slot(Record, FieldNo);
+    if (slot == nullptr) return nullptr;
+    const uint8_t flags = fieldFlags_[static_cast<std::size_t>(FieldNo)];
+    if ((flags & kFlagIndirect) == 0) {
         if (slot[0] == 0) return nullptr;
+        const int ti = textIndex_[static_cast<std::size_t>(FieldNo)];
+        if (ti >= 0 && IsPacked(Record)) {
+            const uint32_t end = ReadValue<uint32_t>(slot + 1);
+            const uint32_t start = ti == 0 ? static_cast<uint32_t>(packedStartTexts_)
+                                           : ReadValue<uint32_t>(Record->Data() + texts_[static_cast<std::size_t>(ti) - 1].packedOfs + 1);
+            Length = static_cast<int32_t>(end - start);
+            return Record->Data() + start;
+        }
         Length = GetFieldSize(Field->DataType(), Field->Size());
         return slot + 1;
     }
@@ -421,7 +773,7 @@ const uint8_t* TmtCommon::FieldValue(PmtRecord Record, int FieldNo, TField* Fiel
         PmtRecord store = this->Record(Record->RecordID);
         // A slot reused by another record holds nothing of this one.
         if (store == nullptr || store == Record || store->UniqueRecordID != Record->UniqueRecordID) return nullptr;
-        const uint8_t* storeSlot = store->Data + ofs;
+        const uint8_t* storeSlot = Slot(store, FieldNo);
         block = GetBlock(storeSlot);
         if (block == nullptr || storeSlot[0] == 0) return nullptr;
     }
@@ -452,14 +804,19 @@ void TmtCommon::SetStandalone(bool Value) {
     StoreLock lock(this);
     if (Value == standalone_) return;
     if (attachedTables_.size() >= 2) throw EMemTableError(mtres::ChildrenAttached);
-    // Leave the lock in the state the guard expects to release.
+    // Leave the lock in the state the guard expects to release: a store
+    // going standalone gives its lock up now (the guard will not), one
+    // coming back takes it for the guard to give up.
     if (Value) {
+        lockDepth_ = 0;
+        lockOwner_.store(std::thread::id(), std::memory_order_relaxed);
         lock_.Leave();
         standalone_ = true;
-        lock_.Enter();
     } else {
         standalone_ = false;
         lock_.Enter();
+        lockOwner_.store(std::this_thread::get_id(), std::memory_order_relaxed);
+        lockDepth_ = 1;
     }
 }
 
@@ -525,7 +882,7 @@ void TmtCommon::SetAutoIncMax(int32_t Value) {
 }
 
 void TmtCommon::SetIsDataModified(bool Value) {
-    StoreLock lock(this);
+    // A flag alone: whoever changes records holds the lock already.
     isDataModified_ = Value;
 }
 
@@ -585,6 +942,9 @@ void TmtCommon::CloseTables(TmtCustomMemTable* Except) {
 
 void TmtCommon::RefreshTables(TmtCustomMemTable* Except) {
     StoreLock lock(this);
+    bool others = false;
+    for (TmtCustomMemTable* t : attachedTables_) others = others || (t != nullptr && t != Except);
+    if (!others) return;
     std::vector<TmtCustomMemTable*> tables = attachedTables_;
     for (TmtCustomMemTable* t : tables)
         if (t != nullptr && t != Except && t->Active() && t->State() == dsBrowse) t->DoRefresh();

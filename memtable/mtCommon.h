@@ -3,17 +3,36 @@
 // ids and bookmark serials, older versions of changed records, nested
 // transaction levels and the tables attached to the store.
 //
-// A record is one heap block: a TmtRecord header followed by the data area.
-// The data area holds, in this order: the fixed fields (a null-flag byte and
-// the field's native value as platform/db/DB.h describes it), the calculated
-// fields of the owning table, one bookmark slot per attach slot and the
-// indirect fields (a null-flag byte and a pointer to a heap block holding a
-// 32-bit length and that many bytes). A nil block pointer in a table's record
+// A record is one block: a TmtRecord header followed by the data area
+// (Data()). Records come in two layouts that share the header:
+//
+// - The buffer layout of a table's record buffers and key records: the fixed
+//   fields (a null-flag byte and the field's native value as
+//   platform/db/DB.h describes it, a text taking its full Size * 4 + 1
+//   bytes), the calculated fields of the owning table, one bookmark slot per
+//   attach slot and the indirect fields (a null-flag byte and a pointer to a
+//   heap block holding a 32-bit length and that many bytes).
+// - The packed layout of the records the store holds (Flag bit kRecPacked):
+//   the same fixed fields except that a text takes a null-flag byte and the
+//   32-bit offset where its bytes end, then the calculated fields, the
+//   indirect fields, and the texts themselves in their real length, each
+//   zero-terminated, in field order. A stored record is thus as long as its
+//   values and no longer. No bookmark slots: they belong to buffers.
+//
+// Slot(), CalcArea() and FieldValue() know both layouts; nothing else may
+// compute an offset inside a record. A nil block pointer in a table's record
 // buffer reads through to the block of the store record with the same
 // RecordID. Values inside the area are always read and written with memcpy:
 // nothing in it is aligned.
+//
+// A stored record may move when a post makes it longer than its block: only
+// Records (by RecordID) and the indexes, which hold record ids, may keep a
+// reference to a stored record across a post; everything else looks it up
+// again by RecordID.
+#include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -37,27 +56,38 @@ enum TmtPerformance { mtpfFast, mtpfBalanced, mtpfSmall };
 enum TmtVersioningMode { mtvm1SinceCheckPoint, mtvmAllSinceCheckPoint };
 
 struct TmtRecord {
+    TmtRecord* PrevRecordVersion;
     int32_t RecordNo;
     int32_t RecordID;
     int32_t UniqueRecordID;
-    uint8_t Flag;          // bit 0: owned by the store (frees its version chain)
-    uint8_t UpdateStatus;  // TUpdateStatus
     int32_t TransactionLevel;
-    TmtRecord* PrevRecordVersion;
-    uint8_t* Data;
+    uint8_t Flag;          // bit 0: owned by the store (frees its version chain); see kRec...
+    uint8_t UpdateStatus;  // TUpdateStatus
+    uint16_t BlockUnits;   // packed records: size of the block in 8-byte units (0: not known)
+
+    uint8_t* Data() { return reinterpret_cast<uint8_t*>(this) + HeaderBytes(); }
+    const uint8_t* Data() const { return reinterpret_cast<const uint8_t*>(this) + HeaderBytes(); }
+    static constexpr int HeaderBytes() { return static_cast<int>((sizeof(TmtRecord) + 7) / 8 * 8); }
 };
 using PmtRecord = TmtRecord*;
 
 namespace memtable {
 
 // Header size rounded so that the data area starts 8-byte aligned.
-inline constexpr int kRecordHeaderSize = static_cast<int>((sizeof(TmtRecord) + 7) / 8 * 8);
+inline constexpr int kRecordHeaderSize = TmtRecord::HeaderBytes();
 // A null-flag byte and a block pointer.
 inline constexpr int kIndirectSlotSize = 1 + static_cast<int>(sizeof(void*));
 // A bookmark slot: RecordID, UniqueRecordID (32-bit each), the flag byte, padding.
 inline constexpr int kBookmarkSlotSize = 12;
 // Bookmark data: RecordID, UniqueRecordID, TableID.
 inline constexpr int kBookmarkSize = 12;
+// A text field of a packed record: the null flag and where its bytes end.
+inline constexpr int kPackedTextSlotSize = 5;
+
+// Flag bits of a record header.
+inline constexpr uint8_t kRecOwned = 1;   // owned by the store: frees its chain of versions
+inline constexpr uint8_t kRecPacked = 2;  // packed layout (a record the store holds)
+inline constexpr uint8_t kRecHeap = 4;    // packed record in a block of its own, not in the store's pages
 
 inline constexpr uint8_t kFlagIndirect = 1;
 inline constexpr uint8_t kFlagCompressed = 2;
@@ -83,6 +113,39 @@ inline void WriteValue(uint8_t* p, T v) {
 bool IsBlobFieldType(TFieldType Type);
 bool IsSupportedFieldType(TFieldType Type);
 bool IsVariableSizeType(TFieldType Type);
+// The kinds whose native value is zero-terminated UTF-8.
+inline bool IsTextFieldType(TFieldType Type) {
+    return Type == ftString || Type == ftFixedChar || Type == ftWideString || Type == ftFixedWideChar ||
+           Type == ftGuid;
+}
+
+// The pages the stored records of one store are cut from. A record is freed
+// back to the list of blocks of its size, so that the next record of that
+// size takes its place; the pages themselves go only when the store is
+// cleared. Under the address sanitizer every block is a heap block of its
+// own, so that a stale reference to a freed record is still caught.
+class RecordPages {
+public:
+    RecordPages() = default;
+    ~RecordPages() { Reset(); }
+    RecordPages(const RecordPages&) = delete;
+    RecordPages& operator=(const RecordPages&) = delete;
+
+    // A block of at least Bytes bytes; Units gets its size in 8-byte units
+    // and Heap whether it lives outside the pages.
+    void* Allocate(std::size_t Bytes, uint16_t& Units, bool& Heap);
+    void Release(void* Block, uint16_t Units, bool Heap);
+    // Drops every page; the blocks cut from them must all be released.
+    void Reset();
+
+private:
+    static constexpr std::size_t kMaxUnits = 512;  // blocks of up to 4 KB come from the pages
+    std::vector<void*> free_ = std::vector<void*>(kMaxUnits + 1, nullptr);
+    std::vector<void*> pages_;
+    uint8_t* next_ = nullptr;
+    std::size_t left_ = 0;
+    std::size_t pageSize_ = 4096;
+};
 
 }  // namespace memtable
 
@@ -98,12 +161,20 @@ public:
     void Unlock();
 
     // --- records
+    // A record in the buffer layout (record buffers, key records), every
+    // field null.
     PmtRecord AllocRecord();
     void InitRecord(PmtRecord Record);
     void FreeRecord(PmtRecord Record, bool FreeIndirect, bool FreeVersions);
     void ClearIndirect(PmtRecord Record);
+    // Header and values of Source (either layout) into the buffer Dest; an
+    // indirect field takes only its null flag, its block stays where it is.
     void TransferRecord(PmtRecord Source, PmtRecord Dest);
-    void MoveRecord(PmtRecord Source, PmtRecord Dest);
+    // The values of the buffer Source into the stored record Dest, indirect
+    // blocks moving over. Returns the stored record: a new block, taking
+    // Dest's place in Records, when the values no longer fit Dest's.
+    PmtRecord MoveRecord(PmtRecord Source, PmtRecord Dest);
+    // A new stored (packed) record with Source's header and values.
     PmtRecord CopyRecord(PmtRecord Source, bool CopyIndirect);
     void AppendRecord(PmtRecord Record);
     void DeleteRecord(PmtRecord Record);
@@ -111,27 +182,65 @@ public:
     void Clear();
     int RecordCount() const { return static_cast<int>(records_.size()); }
     // The record in a slot; nullptr for a free slot or an id out of range.
-    PmtRecord Record(int RecordID) const;
+    PmtRecord Record(int RecordID) const {
+        return static_cast<unsigned>(RecordID) < records_.size() ? records_[static_cast<std::size_t>(RecordID)]
+                                                                 : nullptr;
+    }
+    // Starts bringing a record's slot in Records into the cache.
+    void PrefetchRecord(int RecordID) const {
+        if (static_cast<unsigned>(RecordID) < records_.size()) __builtin_prefetch(records_.data() + RecordID);
+    }
     // The store record with a buffer's RecordID (nullptr when there is none).
     PmtRecord StoreRecordOf(PmtRecord Record) const;
+    // Records after the preceding appends: room for Count more without the
+    // list growing on the way.
+    void ReserveRecords(int Count);
+
+    static bool IsPacked(const TmtRecord* Record) { return (Record->Flag & memtable::kRecPacked) != 0; }
+    // The null-flag byte of data field FieldNo in Record, in whichever layout
+    // it has; nullptr for a field without a place.
+    uint8_t* Slot(PmtRecord Record, int FieldNo) const {
+        if (!ValidFieldNo(FieldNo)) return nullptr;
+        int ofs = IsPacked(Record) ? packedOfs_[static_cast<std::size_t>(FieldNo)]
+                                   : fieldOfs_[static_cast<std::size_t>(FieldNo)];
+        return ofs < 0 ? nullptr : Record->Data() + ofs;
+    }
+    // Start of the calculated-field area of Record.
+    uint8_t* CalcArea(PmtRecord Record) const {
+        return Record->Data() + (IsPacked(Record) ? packedStartCalculated_ : startCalculated_);
+    }
+    // Whether a data field is a text held in its real length in packed records.
+    bool IsPackedText(int FieldNo) const {
+        return ValidFieldNo(FieldNo) && textIndex_[static_cast<std::size_t>(FieldNo)] >= 0;
+    }
+    // Writes a text (nullptr: null) into a stored record's packed text field.
+    // Returns the record, moved to a new block when it no longer fits.
+    PmtRecord WritePackedText(PmtRecord Record, int FieldNo, const char* Text, std::size_t Length);
 
     uint8_t* GetFieldPointer(PmtRecord Record, TField* Field) const;
+    // Offsets in the buffer layout.
     int GetFieldOffset(TField* Field) const;
     int GetFieldOffsetByNo(int FieldNo) const;
     int GetFieldSize(TFieldType FieldType, int Size) const;
     bool IsIndirectField(TFieldType FieldType, int Size) const;
     uint8_t FieldFlags(int FieldNo) const;
-    void SetFieldFlag(int FieldNo, uint8_t Flag) { if (ValidFieldNo(FieldNo)) fieldFlags_[FieldNo] |= Flag; }
+    void SetFieldFlag(int FieldNo, uint8_t Flag) {
+        if (ValidFieldNo(FieldNo)) {
+            fieldFlags_[static_cast<std::size_t>(FieldNo)] |= Flag;
+            if ((Flag & memtable::kFlagChanged) != 0) anyChanged_ = true;
+        }
+    }
     void LayoutRecord(int FieldCount);
     // Raises the layout's error for a definition of a type the store cannot hold.
     static void CheckSupportedTypes(TFieldDefs* Defs);
     void ClearModifiedFlags();
-    bool AnyFieldChanged() const;
+    bool AnyFieldChanged() const { return anyChanged_; }
 
     // The value bytes of a field in a record: for an indirect field the
     // block's contents (read through to the store when the record has no
-    // block of its own), else the bytes after the null flag. Null = nullptr.
-    // Length gets the byte count.
+    // block of its own), for a text its zero-terminated bytes, else the
+    // bytes after the null flag. Null = nullptr. Length gets the byte count
+    // (a text's counts its terminator).
     const uint8_t* FieldValue(PmtRecord Record, int FieldNo, TField* Field, int32_t& Length) const;
     // Same, decompressed through the owner's OnDecompressField when the
     // field is compressed; Scratch keeps the decompressed bytes alive.
@@ -212,9 +321,49 @@ private:
     bool ValidFieldNo(int FieldNo) const { return FieldNo > 0 && FieldNo <= MT_MAX_FIELDS; }
     void LayoutFixed(TFieldDefs* Defs);
     void LayoutIndirect(TFieldDefs* Defs);
+    void LayoutPacked();
     void NewTableID();
+    // A packed record with room for DataBytes bytes of data, header cleared.
+    PmtRecord AllocPacked(std::size_t DataBytes);
+    void ReleaseBlock(PmtRecord Record);
+    // Bytes the texts of a buffer take in a packed record; Lengths, when
+    // given, gets the byte count of the first kKnownLengths texts.
+    static constexpr std::size_t kKnownLengths = 16;
+    std::size_t PackedTextBytes(PmtRecord Buffer, uint32_t* Lengths = nullptr) const;
+    // Bytes of data of a packed record.
+    std::size_t PackedDataBytes(PmtRecord Record) const;
+    std::size_t Capacity(PmtRecord Record) const;
+    // The fixed, calculated and text values of Source into Dest (packed, with
+    // room for them); indirect slots keep Dest's pointers and take Source's
+    // null flags.
+    void PackValues(PmtRecord Source, PmtRecord Dest, const uint32_t* Lengths = nullptr) const;
+    static void CopyHeader(PmtRecord Source, PmtRecord Dest);
+    uint8_t* IndirectSlot(PmtRecord Record, int Index) const {
+        return Record->Data() + (IsPacked(Record) ? packedStartIndirect_ : startIndirect_) +
+               Index * memtable::kIndirectSlotSize;
+    }
+
+    // Runs of fixed non-text fields, contiguous in both layouts.
+    struct CopyRun {
+        int bufferOfs, packedOfs, bytes;
+    };
+    // A text held in its real length in packed records.
+    struct TextField {
+        int fieldNo, bufferOfs, packedOfs, maxBytes;
+    };
+    std::vector<int32_t> packedOfs_;
+    std::vector<int16_t> textIndex_;  // by field number: index in texts_, -1 for other fields
+    std::vector<CopyRun> runs_;
+    std::vector<TextField> texts_;
+    int packedStartCalculated_ = 0, packedStartIndirect_ = 0, packedStartTexts_ = 0;
+    bool anyChanged_ = false;
+    memtable::RecordPages pages_;
 
     TCriticalSection lock_;
+    // The thread holding lock_ and how many times over: a nested Lock by
+    // that thread is a count, not another round through the mutex.
+    std::atomic<std::thread::id> lockOwner_{};
+    int lockDepth_ = 0;
     bool standalone_ = false;
     std::vector<PmtRecord> records_;
     TmtCustomMemTable* owner_;
@@ -255,6 +404,23 @@ public:
     ~StoreLock() { common_->Unlock(); }
     StoreLock(const StoreLock&) = delete;
     StoreLock& operator=(const StoreLock&) = delete;
+
+private:
+    TmtCommon* common_;
+};
+
+// Holds a store's lock for a scope when Take is set: a table's own record
+// buffers are its alone and need none.
+class StoreLockIf {
+public:
+    StoreLockIf(TmtCommon* Common, bool Take) : common_(Take ? Common : nullptr) {
+        if (common_ != nullptr) common_->Lock();
+    }
+    ~StoreLockIf() {
+        if (common_ != nullptr) common_->Unlock();
+    }
+    StoreLockIf(const StoreLockIf&) = delete;
+    StoreLockIf& operator=(const StoreLockIf&) = delete;
 
 private:
     TmtCommon* common_;

@@ -54,6 +54,11 @@ PmtRecord Oldest(PmtRecord Record) {
 
 }  // namespace
 
+PmtRecord TmtCustomDeltaHandler::CurrentRecord() const {
+    if (currentRecord_ == nullptr || dataSet_ == nullptr) return nullptr;
+    return dataSet_->Common()->Record(currentID_);
+}
+
 void TmtCustomDeltaHandler::Resolve() {
     if (dataSet_ == nullptr) throw EMemTableError("Delta handler is not assigned to any memorytables.");
     TmtCustomMemTable* table = dataSet_;
@@ -77,6 +82,7 @@ void TmtCustomDeltaHandler::Resolve() {
         PmtRecord record = common->Record(i);
         if (record == nullptr) continue;
         currentRecord_ = record;
+        currentID_ = i;
         origRecord_ = Oldest(record);
         const bool deleted = record->UpdateStatus == usDeleted;
         const bool inserted = origRecord_->UpdateStatus == usInserted;

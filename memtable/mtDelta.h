@@ -24,8 +24,10 @@ public:
     // the table's previous handler loses its table.
     TmtCustomMemTable* DataSet() const { return dataSet_; }
     void SetDataSet(TmtCustomMemTable* Value);
-    // The newest and the oldest version of the record being resolved.
-    PmtRecord CurrentRecord() const { return currentRecord_; }
+    // The newest and the oldest version of the record being resolved. The
+    // newest is looked up by its id on every call: a post from a hook may
+    // have moved it.
+    PmtRecord CurrentRecord() const;
     PmtRecord OrigRecord() const { return origRecord_; }
 
     // Hands every record of the store to the operation for its state. The
@@ -47,6 +49,7 @@ private:
     friend void memtable::LinkDeltaHandler(TmtCustomMemTable*, TmtCustomDeltaHandler*);
     TmtCustomMemTable* dataSet_ = nullptr;
     PmtRecord currentRecord_ = nullptr;
+    int currentID_ = -1;
     PmtRecord origRecord_ = nullptr;
 };
 

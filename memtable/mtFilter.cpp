@@ -1,9 +1,11 @@
 #include "memtable/mtFilter.h"
 
 #include <cmath>
+#include <deque>
 #include <vector>
 
 #include "memtable/mtCommon.h"
+#include "memtable/mtIndex.h"
 #include "memtable/mtMemTable.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Masks.h"
@@ -151,10 +153,9 @@ Variant Arithmetic(int op, const Variant& left, const Variant& right) {
     }
 }
 
-Variant EvalBinary(const TExprNode* Node, const FilterFieldReader& FieldValue) {
-    const Variant left = EvaluateFilter(Node->Operand(0), FieldValue);
-    const Variant right = EvaluateFilter(Node->Operand(1), FieldValue);
-    const int op = Node->Operator;
+}  // namespace
+
+Variant BinaryValues(int op, const Variant& left, const Variant& right) {
     switch (op) {
         case coEQ: case coNE: case coGT: case coLT: case coGE: case coLE: {
             if (IsBlank(left) || IsBlank(right)) return Variant(false);
@@ -201,9 +202,7 @@ Variant EvalBinary(const TExprNode* Node, const FilterFieldReader& FieldValue) {
     }
 }
 
-Variant EvalCompare(const TExprNode* Node, const FilterFieldReader& FieldValue) {
-    const Variant left = EvaluateFilter(Node->Operand(0), FieldValue);
-    const Variant right = EvaluateFilter(Node->Operand(1), FieldValue);
+Variant TextCompareValues(const TExprNode* Node, const Variant& left, const Variant& right) {
     if (IsBlank(left) || IsBlank(right)) return Variant(false);
     const int op = Node->Operator;
     if (op == coLIKE) return Variant(MatchesMask(VarToStr(left), VarToStr(right)));
@@ -221,9 +220,8 @@ Variant EvalCompare(const TExprNode* Node, const FilterFieldReader& FieldValue) 
     return Variant(op == coEQ ? same : !same);
 }
 
-Variant EvalUnary(const TExprNode* Node, const FilterFieldReader& FieldValue) {
-    const Variant v = EvaluateFilter(Node->Operand(0), FieldValue);
-    switch (Node->Operator) {
+Variant UnaryValue(int op, const Variant& v) {
+    switch (op) {
         case coISBLANK: return Variant(IsBlank(v));
         case coNOTBLANK: return Variant(!IsBlank(v));
         case coNOT: return IsBlank(v) ? Null() : VarNot(v);
@@ -232,6 +230,24 @@ Variant EvalUnary(const TExprNode* Node, const FilterFieldReader& FieldValue) {
         case coLOWER: return IsBlank(v) ? Null() : Variant(AnsiLowerCase(VarToStr(v)));
         default: return Variant();
     }
+}
+
+namespace {
+
+Variant EvalBinary(const TExprNode* Node, const FilterFieldReader& FieldValue) {
+    const Variant left = EvaluateFilter(Node->Operand(0), FieldValue);
+    const Variant right = EvaluateFilter(Node->Operand(1), FieldValue);
+    return BinaryValues(Node->Operator, left, right);
+}
+
+Variant EvalCompare(const TExprNode* Node, const FilterFieldReader& FieldValue) {
+    const Variant left = EvaluateFilter(Node->Operand(0), FieldValue);
+    const Variant right = EvaluateFilter(Node->Operand(1), FieldValue);
+    return TextCompareValues(Node, left, right);
+}
+
+Variant EvalUnary(const TExprNode* Node, const FilterFieldReader& FieldValue) {
+    return UnaryValue(Node->Operator, EvaluateFilter(Node->Operand(0), FieldValue));
 }
 
 }  // namespace
@@ -274,16 +290,407 @@ bool FilterResultAccepts(const Variant& Result) {
 
 }  // namespace memtable
 
+// ---------------------------------------------------------------------------
+// Evaluation over a memory table's record
+
+namespace memtable {
+namespace {
+
+// A value as the record evaluator carries it: numbers, dates, booleans and
+// texts (a view into the record or the expression) without a variant; any
+// other value as the variant the generic rules made.
+struct FValue {
+    enum Kind : uint8_t { kEmpty, kNull, kInt, kDouble, kDate, kBool, kStr, kVar };
+    Kind kind = kEmpty;
+    bool b = false;
+    bool wide = false;  // kInt: an Int64 variant, not an Integer
+    int64_t i = 0;
+    double d = 0;
+    std::string_view s;
+    const Variant* v = nullptr;  // kVar: the variant; a constant: the expression's own
+
+    bool Blank() const { return kind == kEmpty || kind == kNull || (kind == kVar && IsBlank(*v)); }
+    double Number() const { return kind == kInt ? static_cast<double>(i) : d; }
+};
+
+Variant ToVariant(const FValue& f) {
+    if (f.v != nullptr) return *f.v;
+    switch (f.kind) {
+        case FValue::kEmpty: return Variant();
+        case FValue::kNull: return Null();
+        case FValue::kInt: return f.wide ? Variant(static_cast<long long>(f.i)) : Variant(static_cast<int>(f.i));
+        case FValue::kDouble: return Variant(f.d);
+        case FValue::kDate: return Variant::FromDateTime(f.d);
+        case FValue::kBool: return Variant(f.b);
+        case FValue::kStr: return Variant(std::string(f.s));
+        default: return Variant();
+    }
+}
+
+FValue Constant(const Variant& v) {
+    FValue f;
+    f.v = &v;
+    switch (v.VarType()) {
+        case varEmpty: f.kind = FValue::kEmpty; break;
+        case varNull: f.kind = FValue::kNull; break;
+        case varSmallint: case varInteger: case varShortInt: case varByte: case varWord: case varLongWord:
+        case varInt64:
+            f.kind = FValue::kInt;
+            f.i = v.AsInt64();
+            break;
+        case varSingle: case varDouble:
+            f.kind = FValue::kDouble;
+            f.d = v.AsDouble();
+            break;
+        case varDate:
+            f.kind = FValue::kDate;
+            f.d = v.AsDouble();
+            break;
+        case varBoolean:
+            f.kind = FValue::kBool;
+            f.b = v.AsBoolean();
+            break;
+        default:
+            if (const std::string* text = v.TextPtr()) {
+                f.kind = FValue::kStr;
+                f.s = *text;
+            } else {
+                f.kind = FValue::kVar;
+            }
+            break;
+    }
+    return f;
+}
+
+template <typename T>
+int SignOf(T a, T b) {
+    return a < b ? -1 : (b < a ? 1 : 0);
+}
+
+// The order of two present values where it needs no variant: -1, 0, 1, or
+// 2 when the variant rules must decide (mixed kinds, currency, conversions).
+int FastCompare(const FValue& a, const FValue& b) {
+    if (a.kind == FValue::kStr && b.kind == FValue::kStr) {
+        const int r = a.s.compare(b.s);
+        return r < 0 ? -1 : (r > 0 ? 1 : 0);
+    }
+    if (a.kind == FValue::kBool && b.kind == FValue::kBool) return SignOf(a.b, b.b);
+    if (a.kind == FValue::kInt && b.kind == FValue::kInt) return SignOf(a.i, b.i);
+    auto number = [](FValue::Kind k) { return k == FValue::kInt || k == FValue::kDouble || k == FValue::kDate; };
+    if (number(a.kind) && number(b.kind)) {
+        const double x = a.Number(), y = b.Number();
+        return x < y ? -1 : (x > y ? 1 : 0);
+    }
+    return 2;
+}
+
+bool FastTruth(const FValue& f) { return f.kind == FValue::kBool ? f.b : ToVariant(f).AsBoolean(); }
+
+bool IsDirectType(TFieldType t) {
+    switch (t) {
+        case ftSmallint: case ftWord: case ftInteger: case ftAutoInc: case ftLargeint: case ftBoolean:
+        case ftFloat: case ftCurrency: case ftDate: case ftTime: case ftDateTime:
+        case ftString: case ftFixedChar: case ftWideString: case ftGuid:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+}  // namespace memtable
+
+using namespace memtable;
+
+// The expression tree mirrored with what evaluation over records needs: each
+// field reference numbered, each constant read once.
+struct TmtFilterExpression::Compiled {
+    struct Node {
+        const TExprNode* source = nullptr;
+        std::vector<Node> operands;
+        int field = -1;  // a field reference: its slot
+        FValue constant;
+        // A comparison of a field with a constant (the commonest filter):
+        // evaluated in one step. FieldFirst tells the order of the two.
+        bool fieldWithConstant = false;
+        bool fieldFirst = true;
+    };
+    struct Slot {
+        std::string name;
+        bool resolved = false;
+        TField* field = nullptr;
+        bool direct = false;  // held by the record, read straight from it
+    };
+    Node root;
+    std::vector<Slot> slots;
+    TmtCustomMemTable* table = nullptr;
+    uint64_t generation = 0;
+    int recordOnly = -1;
+
+    // Per evaluation: the variants that values of the generic rules live in.
+    TmtCommon* common = nullptr;
+    TmtRecord* record = nullptr;
+    std::deque<Variant> temps;
+
+    FValue FromVariant(Variant V) {
+        temps.push_back(std::move(V));
+        FValue f;
+        f.kind = FValue::kVar;
+        f.v = &temps.back();
+        return f;
+    }
+
+    void Build(Node& N, const TExprNode* E) {
+        N.source = E;
+        if (E == nullptr) return;
+        if (E->NodeClass == enField) {
+            for (std::size_t i = 0; i < slots.size() && N.field < 0; ++i)
+                if (slots[i].name == E->Name) N.field = static_cast<int>(i);
+            if (N.field < 0) {
+                N.field = static_cast<int>(slots.size());
+                slots.push_back(Slot{E->Name});
+            }
+        }
+        if (E->NodeClass == enConst) N.constant = Constant(E->Value);
+        N.operands.resize(E->Operands.size());
+        for (std::size_t i = 0; i < E->Operands.size(); ++i) Build(N.operands[i], E->Operands[i].get());
+        if (E->NodeClass == enBinary && E->Operator >= coEQ && E->Operator <= coLE && N.operands.size() == 2) {
+            auto isField = [](const Node& X) {
+                return X.source != nullptr && X.source->NodeClass == enField && X.source->Operator == coFIELD2;
+            };
+            auto isConstant = [](const Node& X) {
+                return X.source != nullptr && X.source->NodeClass == enConst && X.source->Operator == coCONST2 &&
+                       X.constant.kind != FValue::kVar;
+            };
+            if (isField(N.operands[0]) && isConstant(N.operands[1])) {
+                N.fieldWithConstant = true;
+                N.fieldFirst = true;
+            } else if (isConstant(N.operands[0]) && isField(N.operands[1])) {
+                N.fieldWithConstant = true;
+                N.fieldFirst = false;
+            }
+        }
+    }
+
+    FValue Compared(int Op, const FValue& Left, const FValue& Right) {
+        FValue r;
+        r.kind = FValue::kBool;
+        if (Left.Blank() || Right.Blank()) return r;
+        const int c = FastCompare(Left, Right);
+        if (c == 2) return FromVariant(BinaryValues(Op, ToVariant(Left), ToVariant(Right)));
+        switch (Op) {
+            case coEQ: r.b = c == 0; break;
+            case coNE: r.b = c != 0; break;
+            case coGT: r.b = c > 0; break;
+            case coLT: r.b = c < 0; break;
+            case coGE: r.b = c >= 0; break;
+            default: r.b = c <= 0; break;
+        }
+        return r;
+    }
+
+    void Bind(TmtCustomMemTable* Table) {
+        if (table == Table && generation == Table->FieldGeneration()) return;
+        table = Table;
+        generation = Table->FieldGeneration();
+        recordOnly = -1;
+        for (Slot& s : slots) s = Slot{s.name};
+    }
+
+    // Resolves a name as the field lookup by name does, raising its error for
+    // an unknown one when the reference is first evaluated.
+    Slot& Resolve(int Index) {
+        Slot& s = slots[static_cast<std::size_t>(Index)];
+        if (!s.resolved) {
+            TField* f = table->FieldByName(s.name);
+            s.field = f;
+            const int no = f->FieldNo();
+            s.direct = no > 0 && IsDirectType(f->DataType()) &&
+                       (table->Common()->FieldFlags(no) & kFlagCompressed) == 0;
+            s.resolved = true;
+        }
+        return s;
+    }
+
+    FValue Read(Slot& S) {
+        if (!S.direct) return FromVariant(S.field->Value());
+        int32_t len = 0;
+        TField* f = S.field;
+        const uint8_t* p = common->FieldValue(record, f->FieldNo(), f, len);
+        FValue v;
+        if (p == nullptr) {
+            v.kind = FValue::kNull;
+            return v;
+        }
+        switch (f->DataType()) {
+            case ftSmallint: v.kind = FValue::kInt; v.i = ReadValue<int16_t>(p); break;
+            case ftWord: v.kind = FValue::kInt; v.i = ReadValue<uint16_t>(p); break;
+            case ftInteger: case ftAutoInc: v.kind = FValue::kInt; v.i = ReadValue<int32_t>(p); break;
+            case ftLargeint: v.kind = FValue::kInt; v.wide = true; v.i = ReadValue<int64_t>(p); break;
+            case ftBoolean: v.kind = FValue::kBool; v.b = ReadValue<int16_t>(p) != 0; break;
+            case ftFloat: case ftCurrency: v.kind = FValue::kDouble; v.d = ReadValue<double>(p); break;
+            case ftDate: case ftTime: case ftDateTime: v.kind = FValue::kDate; v.d = ReadValue<double>(p); break;
+            default: {
+                const auto* c = reinterpret_cast<const char*>(p);
+                v.kind = FValue::kStr;
+                v.s = std::string_view(c, strnlen(c, static_cast<std::size_t>(std::max(len, 0))));
+                break;
+            }
+        }
+        return v;
+    }
+
+    // Field values for the generic evaluator, which names its fields.
+    Variant ReadByName(const std::string& Name) {
+        for (std::size_t i = 0; i < slots.size(); ++i)
+            if (slots[i].name == Name) return ToVariant(Read(Resolve(static_cast<int>(i))));
+        return table->FieldByName(Name)->Value();
+    }
+
+    FValue Generic(const TExprNode* E) {
+        return FromVariant(EvaluateFilter(E, [this](const std::string& Name) { return ReadByName(Name); }));
+    }
+
+    FValue Eval(const Node& N) {
+        const TExprNode* E = N.source;
+        if (E == nullptr) return FValue{};
+        const int op = E->Operator;
+        switch (E->NodeClass) {
+            case enField:
+                if (op != coFIELD2) return Generic(E);  // raises the evaluator's error
+                return Read(Resolve(N.field));
+            case enConst:
+                return op == coCONST2 ? N.constant : FValue{};
+            case enBinary: {
+                if (N.fieldWithConstant) {
+                    const Node& f = N.operands[N.fieldFirst ? 0 : 1];
+                    const FValue value = Read(Resolve(f.field));
+                    const FValue& constant = N.operands[N.fieldFirst ? 1 : 0].constant;
+                    return N.fieldFirst ? Compared(op, value, constant) : Compared(op, constant, value);
+                }
+                if (N.operands.size() < 2) return Generic(E);
+                const FValue left = Eval(N.operands[0]);
+                const FValue right = Eval(N.operands[1]);
+                if (op >= coEQ && op <= coLE && left.kind != FValue::kVar && right.kind != FValue::kVar)
+                    return Compared(op, left, right);
+                if ((op == coAND || op == coOR) && (left.kind == FValue::kBool || left.Blank()) &&
+                    (right.kind == FValue::kBool || right.Blank()) && left.kind != FValue::kVar &&
+                    right.kind != FValue::kVar) {
+                    FValue r;
+                    const bool lb = left.Blank(), rb = right.Blank();
+                    if (!lb && !rb) {
+                        r.kind = FValue::kBool;
+                        r.b = op == coAND ? (left.b && right.b) : (left.b || right.b);
+                        return r;
+                    }
+                    // One side unknown: the other decides when it can.
+                    if (lb && rb) {
+                        r.kind = FValue::kNull;
+                        return r;
+                    }
+                    const bool known = lb ? right.b : left.b;
+                    if (op == coOR ? known : !known) {
+                        r.kind = FValue::kBool;
+                        r.b = op == coOR;
+                    } else {
+                        r.kind = FValue::kNull;
+                    }
+                    return r;
+                }
+                return FromVariant(BinaryValues(op, ToVariant(left), ToVariant(right)));
+            }
+            case enUnary: {
+                if (N.operands.empty()) return Generic(E);
+                const FValue v = Eval(N.operands[0]);
+                FValue r;
+                if (op == coISBLANK || op == coNOTBLANK) {
+                    r.kind = FValue::kBool;
+                    r.b = v.Blank() == (op == coISBLANK);
+                    return r;
+                }
+                if (op == coNOT && v.kind != FValue::kVar) {
+                    if (v.Blank()) {
+                        r.kind = FValue::kNull;
+                        return r;
+                    }
+                    if (v.kind == FValue::kBool) {
+                        r.kind = FValue::kBool;
+                        r.b = !v.b;
+                        return r;
+                    }
+                }
+                return FromVariant(UnaryValue(op, ToVariant(v)));
+            }
+            case enCompare: {
+                if (N.operands.size() < 2) return Generic(E);
+                const FValue left = Eval(N.operands[0]);
+                const FValue right = Eval(N.operands[1]);
+                if (left.Blank() || right.Blank()) {
+                    FValue r;
+                    r.kind = FValue::kBool;
+                    return r;
+                }
+                return FromVariant(TextCompareValues(E, ToVariant(left), ToVariant(right)));
+            }
+            default:
+                return Generic(E);
+        }
+    }
+};
+
 TmtFilterExpression::TmtFilterExpression(const std::string& Text, TFilterOptions Options) : text_(Text) {
     TExprParser parser(Text, Options);
     root_ = parser.ReleaseRoot();
+    compiled_ = std::make_unique<Compiled>();
+    compiled_->Build(compiled_->root, root_.get());
 }
+
+TmtFilterExpression::~TmtFilterExpression() = default;
 
 Variant TmtFilterExpression::Evaluate(TDataSet* DataSet) {
     if (root_ == nullptr) return Variant(true);
     return memtable::EvaluateFilter(root_.get(), [DataSet](const std::string& Name) {
         return DataSet->FieldByName(Name)->Value();
     });
+}
+
+Variant TmtFilterExpression::EvaluateRecord(TmtCustomMemTable* Table, TmtRecord* Record) {
+    if (root_ == nullptr) return Variant(true);
+    Compiled& c = *compiled_;
+    c.Bind(Table);
+    c.common = Table->Common();
+    c.record = Record;
+    c.temps.clear();
+    return ToVariant(c.Eval(c.root));
+}
+
+bool TmtFilterExpression::AcceptsRecord(TmtCustomMemTable* Table, TmtRecord* Record) {
+    if (root_ == nullptr) return true;
+    Compiled& c = *compiled_;
+    c.Bind(Table);
+    c.common = Table->Common();
+    c.record = Record;
+    if (!c.temps.empty()) c.temps.clear();
+    const FValue r = c.Eval(c.root);
+    if (r.Blank()) return false;
+    return FastTruth(r);
+}
+
+bool TmtFilterExpression::ReadsOnlyRecord(TmtCustomMemTable* Table) {
+    if (root_ == nullptr) return true;
+    Compiled& c = *compiled_;
+    c.Bind(Table);
+    if (c.recordOnly < 0) {
+        bool only = true;
+        for (const Compiled::Slot& s : c.slots) {
+            TField* f = Table->FindField(s.name);
+            if (f == nullptr || f->FieldNo() <= 0 || !IsDirectType(f->DataType()) ||
+                (Table->Common()->FieldFlags(f->FieldNo()) & kFlagCompressed) != 0)
+                only = false;
+        }
+        c.recordOnly = only ? 1 : 0;
+    }
+    return c.recordOnly == 1;
 }
 
 namespace memtable {
@@ -297,6 +704,15 @@ void* ParseTableFilter(const std::string& Text, TFilterOptions Options) {
 bool EvaluateTableFilter(TmtCustomMemTable* Table, void* Expression) {
     if (Expression == nullptr) return true;
     return static_cast<TmtFilterExpression*>(Expression)->Accepts(Table);
+}
+
+bool EvaluateTableFilter(TmtCustomMemTable* Table, void* Expression, TmtRecord* Record) {
+    if (Expression == nullptr) return true;
+    return static_cast<TmtFilterExpression*>(Expression)->AcceptsRecord(Table, Record);
+}
+
+bool TableFilterReadsOnlyRecord(TmtCustomMemTable* Table, void* Expression) {
+    return Expression == nullptr || static_cast<TmtFilterExpression*>(Expression)->ReadsOnlyRecord(Table);
 }
 
 void FreeTableFilter(void* Expression) { delete static_cast<TmtFilterExpression*>(Expression); }

@@ -8,6 +8,14 @@
 // AND and OR follow three-valued logic, so "true OR null" is true and
 // "false AND null" is false, while "true AND null" is Null (which does not
 // pass). A division, MOD or % by zero gives Null.
+//
+// Two evaluators give the same values. The variant one (EvaluateFilter)
+// reads every field by name and carries every value in a variant. The one a
+// memory table uses for its records (TmtFilterExpression::EvaluateRecord)
+// resolves each field name once, reads the fields a record holds straight
+// from it and compares numbers, dates, booleans and texts without variants;
+// anything else it hands to the variant rules, so that conversions, errors
+// and result types stay the variant evaluator's.
 #include <functional>
 #include <memory>
 #include <string>
@@ -39,6 +47,9 @@ class TmtFilterExpression {
 public:
     // Raises EExprParserError for bad text.
     TmtFilterExpression(const std::string& Text, TFilterOptions Options);
+    ~TmtFilterExpression();
+    TmtFilterExpression(const TmtFilterExpression&) = delete;
+    TmtFilterExpression& operator=(const TmtFilterExpression&) = delete;
 
     const TExprNode* Root() const { return root_.get(); }
     const std::string& Text() const { return text_; }
@@ -47,9 +58,23 @@ public:
     Variant Evaluate(TDataSet* DataSet);
     bool Accepts(TDataSet* DataSet) { return memtable::FilterResultAccepts(Evaluate(DataSet)); }
 
+    // The same for a record of a memory table, with the same result. A field
+    // name is resolved once to the table's field (again after the table
+    // reopens); a field the record holds is read straight from it, numbers,
+    // dates and texts compared without variants. A field it does not hold
+    // (calculated, lookup) is read through the field, so the table must then
+    // show Record to its fields (its filter state) while this runs.
+    Variant EvaluateRecord(TmtCustomMemTable* Table, TmtRecord* Record);
+    bool AcceptsRecord(TmtCustomMemTable* Table, TmtRecord* Record);
+    // Whether every field the expression names is one the record holds, so
+    // that EvaluateRecord needs no dataset state.
+    bool ReadsOnlyRecord(TmtCustomMemTable* Table);
+
 private:
+    struct Compiled;
     std::string text_;
     std::unique_ptr<TExprNode> root_;
+    std::unique_ptr<Compiled> compiled_;
 };
 
 namespace memtable {
@@ -60,6 +85,11 @@ namespace memtable {
 // read (state dsFilter) and frees it with FreeTableFilter.
 void* ParseTableFilter(const std::string& Text, TFilterOptions Options);
 bool EvaluateTableFilter(TmtCustomMemTable* Table, void* Expression);
+// The same for Record, its own fields read straight from it (see
+// TmtFilterExpression::EvaluateRecord).
+bool EvaluateTableFilter(TmtCustomMemTable* Table, void* Expression, TmtRecord* Record);
+// Whether EvaluateTableFilter for a record needs no dataset state.
+bool TableFilterReadsOnlyRecord(TmtCustomMemTable* Table, void* Expression);
 void FreeTableFilter(void* Expression);
 
 }  // namespace memtable

@@ -1,6 +1,10 @@
 #include "memtable/mtIndex.h"
 
 #include <algorithm>
+#include <cmath>
+#include <deque>
+#include <limits>
+#include <unordered_map>
 
 #include "memtable/mtMemResEng.h"
 #include "memtable/mtMemTable.h"
@@ -13,35 +17,22 @@ using namespace memtable;
 // Field lists
 
 int TmtFieldList::Add(TField* Field, TmtifoOptions Options) {
-    if (count_ >= MT_MAX_FIELDS) throw EMemTableError(mtres::TooManyFieldDefs);
-    int i = count_++;
-    fields_[i] = Field;
-    options_[i] = Options;
-    fieldNo_[i] = Field != nullptr ? Field->FieldNo() : 0;
-    fieldOfs_[i] = -1;
-    return i;
+    if (Count() >= MT_MAX_FIELDS) throw EMemTableError(mtres::TooManyFieldDefs);
+    entries_.push_back(Entry{Field, -1, Field != nullptr ? Field->FieldNo() : 0, Options});
+    return Count() - 1;
 }
 
 int TmtFieldList::IndexOf(const TField* Field) const {
-    for (int i = 0; i < count_; ++i)
-        if (fields_[i] == Field) return i;
+    for (int i = 0; i < Count(); ++i)
+        if (entries_[static_cast<std::size_t>(i)].field == Field) return i;
     return -1;
 }
 
-void TmtFieldList::AssignTo(TmtFieldList& Dest) const {
-    Dest.Clear();
-    for (int i = 0; i < count_; ++i) {
-        Dest.fields_[i] = fields_[i];
-        Dest.options_[i] = options_[i];
-        Dest.fieldOfs_[i] = fieldOfs_[i];
-        Dest.fieldNo_[i] = fieldNo_[i];
-    }
-    Dest.count_ = count_;
-}
+void TmtFieldList::AssignTo(TmtFieldList& Dest) const { Dest.entries_ = entries_; }
 
 void TmtFieldList::MergeOptionsTo(TmtFieldList& Dest) const {
-    int n = std::min(count_, Dest.count_);
-    for (int i = 0; i < n; ++i) Dest.options_[i] += options_[i];
+    int n = std::min(Count(), Dest.Count());
+    for (int i = 0; i < n; ++i) Dest.entries_[static_cast<std::size_t>(i)].options += entries_[static_cast<std::size_t>(i)].options;
 }
 
 namespace memtable {
@@ -54,9 +45,7 @@ bool IsIndexableType(TFieldType Type) {
 
 namespace {
 
-bool IsStringKind(TFieldType t) {
-    return t == ftString || t == ftFixedChar || t == ftWideString || t == ftFixedWideChar || t == ftGuid;
-}
+bool IsStringKind(TFieldType t) { return IsTextFieldType(t); }
 
 struct NameSpec {
     std::string name;
@@ -185,7 +174,6 @@ int CompareFields(const uint8_t* A, const uint8_t* B, TFieldType FieldType, Tmti
         case ftString: case ftFixedChar: case ftGuid: case ftWideString: case ftFixedWideChar: {
             std::string_view a(reinterpret_cast<const char*>(A));
             std::string_view b(reinterpret_cast<const char*>(B));
-            std::string cut;
             if (Options.Contains(mtifoPartial)) {
                 int la = Length(a), lb = Length(b);
                 if (la != lb) {
@@ -230,6 +218,99 @@ int CompareFields(const uint8_t* A, const uint8_t* B, TFieldType FieldType, Tmti
     return r;
 }
 
+// --- key bytes
+
+namespace {
+
+void PutBigEndian(std::string& Key, uint64_t v, int Bytes) {
+    char bytes[8];
+    for (int i = 0; i < Bytes; ++i) bytes[i] = static_cast<char>((v >> (8 * (Bytes - 1 - i))) & 0xFF);
+    Key.append(bytes, static_cast<std::size_t>(Bytes));
+}
+
+// A double as an unsigned integer of the same order. -0 is 0 (they compare
+// equal), and every NaN is one value above infinity: CompareFields finds a
+// NaN equal to anything, which no order can be.
+uint64_t DoubleImage(double d) {
+    if (d == 0) d = 0.0;
+    if (std::isnan(d)) d = std::numeric_limits<double>::quiet_NaN();
+    uint64_t u;
+    std::memcpy(&u, &d, sizeof u);
+    if (std::isnan(d)) u &= ~(uint64_t{1} << 63);
+    return (u >> 63) != 0 ? ~u : (u | (uint64_t{1} << 63));
+}
+
+void AppendTextKey(std::string& Key, std::string_view Text, TmtifoOptions Options) {
+    if (Options.Contains(mtifoIgnoreLocale)) {
+        // CompareStr and CompareText: bytes, the latter with a-z folded. The
+        // terminator sorts the shorter of two texts with one start first.
+        const std::size_t base = Key.size();
+        Key.append(Text);
+        if (Options.Contains(mtifoCaseInsensitive))
+            for (std::size_t i = base; i < Key.size(); ++i)
+                if (Key[i] >= 'a' && Key[i] <= 'z') Key[i] = static_cast<char>(Key[i] - 32);
+        Key.push_back('\0');
+    } else if (Options.Contains(mtifoCaseInsensitive)) {
+        AppendAnsiSortKeyText(Key, Text);  // ends in its own terminator
+    } else {
+        AppendAnsiSortKeyStr(Key, Text);
+        Key.push_back('\0');  // the raw bytes after the collation key end here
+    }
+}
+
+}  // namespace
+
+bool IsKeyableField(TFieldType Type, TmtifoOptions Options) {
+    if (Options.Contains(mtifoPartial) || Options.Contains(mtifoIgnoreNull)) return false;
+    switch (Type) {
+        case ftString: case ftFixedChar: case ftGuid: case ftWideString: case ftFixedWideChar:
+        case ftSmallint: case ftInteger: case ftAutoInc: case ftWord: case ftBoolean:
+        case ftFloat: case ftCurrency: case ftDate: case ftTime: case ftDateTime: case ftTimeStamp:
+        case ftLargeint: case ftBCD: case ftFMTBcd:
+            return true;
+        default:
+            return false;
+    }
+}
+
+void AppendKeyBytes(std::string& Key, const uint8_t* Value, int32_t Length, TFieldType Type, TmtifoOptions Options) {
+    const std::size_t base = Key.size();
+    if (Value == nullptr) {
+        Key.push_back('\0');
+    } else {
+        Key.push_back('\1');
+        switch (Type) {
+            case ftString: case ftFixedChar: case ftGuid: case ftWideString: case ftFixedWideChar: {
+                const auto* p = reinterpret_cast<const char*>(Value);
+                AppendTextKey(Key, std::string_view(p, strnlen(p, static_cast<std::size_t>(std::max(Length, 0)))),
+                              Options);
+                break;
+            }
+            case ftSmallint: PutBigEndian(Key, static_cast<uint16_t>(ReadValue<int16_t>(Value)) ^ 0x8000u, 2); break;
+            case ftWord: PutBigEndian(Key, ReadValue<uint16_t>(Value), 2); break;
+            case ftInteger: case ftAutoInc:
+                PutBigEndian(Key, static_cast<uint32_t>(ReadValue<int32_t>(Value)) ^ 0x80000000u, 4);
+                break;
+            case ftBoolean: Key.push_back(ReadValue<int16_t>(Value) != 0 ? '\1' : '\0'); break;
+            case ftFloat: case ftCurrency: case ftDate: case ftTime: case ftDateTime: case ftTimeStamp:
+                PutBigEndian(Key, DoubleImage(ReadValue<double>(Value)), 8);
+                break;
+            case ftLargeint: case ftBCD: case ftFMTBcd:
+                PutBigEndian(Key, static_cast<uint64_t>(ReadValue<int64_t>(Value)) ^ (uint64_t{1} << 63), 8);
+                break;
+            default: break;
+        }
+    }
+    if (Options.Contains(mtifoDescending))
+        for (std::size_t i = base; i < Key.size(); ++i) Key[i] = static_cast<char>(~static_cast<unsigned char>(Key[i]));
+}
+
+int CompareKeyBytes(const uint8_t* A, std::size_t LengthA, const uint8_t* B, std::size_t LengthB) {
+    const int r = std::memcmp(A, B, std::min(LengthA, LengthB));
+    if (r != 0) return r < 0 ? -1 : 1;
+    return LengthA == LengthB ? 0 : (LengthA < LengthB ? -1 : 1);
+}
+
 }  // namespace memtable
 
 // ---------------------------------------------------------------------------
@@ -243,6 +324,7 @@ int TmtCommon::CompareRecords(const TmtFieldList& FieldList, int MaxFields, PmtR
     if (MaxFields > 0 && MaxFields < n) n = MaxFields;
     bool fullCompare = true;
     int result = 0;
+    std::string sk, sa;
     for (int i = 0; i < n; ++i) {
         TmtifoOptions opts = FieldList.Options(i);
         if (How != 0) opts.Exclude(mtifoDescending);
@@ -250,7 +332,6 @@ int TmtCommon::CompareRecords(const TmtFieldList& FieldList, int MaxFields, PmtR
         TField* field = FieldList.Fields(i);
         int fno = FieldList.FieldNo(i);
         int32_t lk = 0, la = 0;
-        std::string sk, sa;
         const uint8_t* k = FieldValueForRead(KeyRecord, fno, field, lk, sk);
         if (k == nullptr && (IgnoreNull || opts.Contains(mtifoIgnoreNull))) continue;
         const uint8_t* a = FieldValueForRead(ARecord, fno, field, la, sa);
@@ -300,6 +381,7 @@ TmtIndex::TmtIndex(const std::string& Name, TmtCustomMemTable* DataSet, const st
             }
         }
     }
+    CheckKeyable();
 }
 
 std::unique_ptr<TmtIndex> TmtIndex::CreateFromIndexDef(TIndexDef* IndexDef, TmtCustomMemTable* DataSet) {
@@ -311,10 +393,279 @@ std::unique_ptr<TmtIndex> TmtIndex::CreateFromIndexDef(TIndexDef* IndexDef, TmtC
         SetFieldListOptions(DataSet, list, mtifoDescending, IndexDef->DescFields());
     if (!IndexDef->Options().Contains(ixCaseInsensitive) && !IndexDef->CaseInsFields().empty())
         SetFieldListOptions(DataSet, list, mtifoCaseInsensitive, IndexDef->CaseInsFields());
+    index->CheckKeyable();
     return index;
 }
 
+void TmtIndex::CheckKeyable() {
+    keyable_ = fieldList_.Count() > 0;
+    for (int i = 0; i < fieldList_.Count() && keyable_; ++i)
+        if (fieldList_.FieldNo(i) <= 0 || !IsKeyableField(fieldList_.Fields(i)->DataType(), fieldList_.Options(i)))
+            keyable_ = false;
+    keysValid_ = keyable_ && Count() == 0;
+}
+
 bool TmtIndex::IsCurrent() const { return dataSet_->CurIndex() == this; }
+
+PmtRecord TmtIndex::RecordAt(int Position) const { return dataSet_->Common()->Record(IdAt(Position)); }
+
+bool TmtIndex::HasKeys() const {
+    return keyable_ && keysValid_ && !isRowOrder_ && !dataSet_->OnCompareFields;
+}
+
+void TmtIndex::BuildKey(PmtRecord Record, int FieldCount, std::string& Key) const {
+    Key.clear();
+    TmtCommon* common = dataSet_->Common();
+    std::string scratch;
+    const int n = std::min(FieldCount, fieldList_.Count());
+    const bool buffer = !TmtCommon::IsPacked(Record);
+    for (int i = 0; i < n; ++i) {
+        TField* f = fieldList_.Fields(i);
+        const TFieldType type = f->DataType();
+        const int ofs = fieldList_.FieldOfs(i);
+        // A number in a record buffer (a search's key record): read in place.
+        if (buffer && ofs >= 0 && !IsStringKind(type) &&
+            (common->FieldFlags(fieldList_.FieldNo(i)) & kFlagIndirect) == 0) {
+            const uint8_t* slot = Record->Data() + ofs;
+            AppendKeyBytes(Key, slot[0] != 0 ? slot + 1 : nullptr, 8, type, fieldList_.Options(i));
+            continue;
+        }
+        int32_t len = 0;
+        const uint8_t* v = common->FieldValueForRead(Record, fieldList_.FieldNo(i), f, len, scratch);
+        TextMemo* memo = static_cast<std::size_t>(i) < memo_.size() && memo_[static_cast<std::size_t>(i)].capacity > 0
+                             ? &memo_[static_cast<std::size_t>(i)]
+                             : nullptr;
+        if (memo != nullptr && v != nullptr) {
+            const auto* p = reinterpret_cast<const char*>(v);
+            const std::string_view text(p, strnlen(p, static_cast<std::size_t>(std::max(len, 0))));
+            auto it = memo->keys.find(text);
+            if (it != memo->keys.end()) {
+                Key += it->second;
+                continue;
+            }
+            const std::size_t base = Key.size();
+            AppendKeyBytes(Key, v, len, f->DataType(), fieldList_.Options(i));
+            if (memo->keys.size() < memo->capacity) memo->keys.emplace(std::string(text), Key.substr(base));
+            continue;
+        }
+        AppendKeyBytes(Key, v, len, f->DataType(), fieldList_.Options(i));
+    }
+}
+
+namespace {
+
+// memcmp's sign for the short keys of an index, without the call.
+inline int CompareBytes(const uint8_t* A, const uint8_t* B, std::size_t N) {
+    while (N >= 8) {
+        uint64_t a, b;
+        std::memcpy(&a, A, 8);
+        std::memcpy(&b, B, 8);
+        if (a != b) {
+            a = __builtin_bswap64(a);
+            b = __builtin_bswap64(b);
+            return a < b ? -1 : 1;
+        }
+        A += 8;
+        B += 8;
+        N -= 8;
+    }
+    for (; N > 0; --N, ++A, ++B)
+        if (*A != *B) return *A < *B ? -1 : 1;
+    return 0;
+}
+
+uint64_t PrefixOf(const uint8_t* Bytes, std::size_t Length) {
+    uint64_t p = 0;
+    const std::size_t n = std::min<std::size_t>(Length, 8);
+    for (std::size_t i = 0; i < n; ++i) p |= static_cast<uint64_t>(Bytes[i]) << (8 * (7 - i));
+    return p;
+}
+
+}  // namespace
+
+TmtIndex::Probe TmtIndex::MakeProbe(const std::string& Key) {
+    Probe p;
+    p.bytes = reinterpret_cast<const uint8_t*>(Key.data());
+    p.length = Key.size();
+    p.prefix = PrefixOf(p.bytes, p.length);
+    p.mask = p.length >= 8 ? ~uint64_t{0} : (p.length == 0 ? 0 : ~uint64_t{0} << (8 * (8 - p.length)));
+    return p;
+}
+
+int TmtIndex::CompareProbe(const Probe& P, const Entry& E) const {
+    const uint64_t ep = E.prefix & P.mask;
+    if (P.prefix != ep) return P.prefix < ep ? -1 : 1;
+    if (P.length <= 8) return 0;  // keys of equal prefixes differ only past it
+    const uint32_t length = KeyLength(E);
+    const std::size_t n = std::min<std::size_t>(P.length, length);
+    if (n > 8) {
+        const int r = CompareBytes(P.bytes + 8, KeyBytes(E) + 8, n - 8);
+        if (r != 0) return r;
+    }
+    // Keys never hold one another as a prefix unless they are equal on the
+    // probe's fields; an entry too short for the probe sorts first.
+    return P.length <= length ? 0 : 1;
+}
+
+int TmtIndex::LowerBound(const Probe& P) const {
+    int lo = 0, hi = static_cast<int>(entries_.size());
+    const Entry* e = entries_.data();
+    // Keys whose first bytes spread evenly (numbers) are found near where
+    // their value falls between the ends: a guess and a short gallop around
+    // it take the place of most of a bisection's probes, each of which
+    // would wait for memory.
+    if (hi - lo > 64) {
+        const uint64_t first = e[lo].prefix & P.mask, last = e[hi - 1].prefix & P.mask;
+        if (first < P.prefix && P.prefix <= last) {
+            const double at = static_cast<double>(P.prefix - first) / static_cast<double>(last - first);
+            int guess = lo + static_cast<int>(at * (hi - 1 - lo));
+            guess = std::clamp(guess, lo, hi - 1);
+            // The answer is the first entry the probe does not exceed.
+            if (CompareProbe(P, e[guess]) > 0) {
+                int step = 1, from = guess + 1;
+                while (from + step - 1 < hi && CompareProbe(P, e[from + step - 1]) > 0) {
+                    from += step;
+                    step *= 2;
+                }
+                lo = from;
+                hi = std::min(hi, from + step - 1);
+            } else {
+                int step = 1, to = guess;
+                while (to - step >= lo && CompareProbe(P, e[to - step]) <= 0) {
+                    to -= step;
+                    step *= 2;
+                }
+                hi = to;
+                lo = std::max(lo, to - step + 1);
+            }
+        }
+    }
+    while (lo < hi) {
+        int mid = lo + (hi - lo) / 2;
+        // Both possible next probes are on their way while this one compares.
+        __builtin_prefetch(e + lo + (mid - lo) / 2);
+        __builtin_prefetch(e + mid + 1 + (hi - mid - 1) / 2);
+        if (CompareProbe(P, entries_[static_cast<std::size_t>(mid)]) > 0)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
+int TmtIndex::RunEnd(const Probe& P, int From) const {
+    const int n = static_cast<int>(entries_.size());
+    if (From >= n || CompareProbe(P, entries_[static_cast<std::size_t>(From)]) != 0) return From;
+    // Entries with one key share its bytes: while the shared reference holds,
+    // no byte needs comparing. Galloping keeps a short run in one cache line.
+    const uint32_t key = entries_[static_cast<std::size_t>(From)].key;
+    int whole = -1;  // whether the probe is the whole key; read only when sharing is seen
+    auto inRun = [&](int i) {
+        const Entry& e = entries_[static_cast<std::size_t>(i)];
+        if (e.key == key) {
+            if (whole < 0) whole = P.length == KeyLength(entries_[static_cast<std::size_t>(From)]) ? 1 : 0;
+            if (whole == 1) return true;
+        }
+        return CompareProbe(P, e) == 0;
+    };
+    int lo = From, step = 1, hi = From + 1;
+    while (hi < n && inRun(hi)) {
+        lo = hi;
+        step *= 2;
+        hi = lo + step;
+    }
+    hi = std::min(hi, n);
+    while (lo + 1 < hi) {
+        int mid = lo + (hi - lo) / 2;
+        if (inRun(mid))
+            lo = mid;
+        else
+            hi = mid;
+    }
+    return hi;
+}
+
+void TmtIndex::KeyRun(const std::string& Key, int& First, int& Last, bool FirstOnly) const {
+    const Probe p = MakeProbe(Key);
+    First = LowerBound(p);
+    if (FirstOnly)
+        Last = First < Count() && CompareProbe(p, entries_[static_cast<std::size_t>(First)]) == 0 ? First + 1 : First;
+    else
+        Last = RunEnd(p, First);
+}
+
+uint32_t TmtIndex::AddKey(const uint8_t* Bytes, std::size_t Length) {
+    const auto at = static_cast<uint32_t>(pool_.size());
+    pool_.resize(pool_.size() + 4 + Length);
+    WriteValue<uint32_t>(pool_.data() + at, static_cast<uint32_t>(Length));
+    if (Length > 0) std::memcpy(pool_.data() + at + 4, Bytes, Length);
+    return at;
+}
+
+bool TmtIndex::SameKeyAt(int Pos, const std::string& Key) const {
+    if (Pos < 0 || Pos >= static_cast<int>(entries_.size())) return false;
+    const Entry& e = entries_[static_cast<std::size_t>(Pos)];
+    if (!keysValid_) return false;
+    return KeyLength(e) == Key.size() && std::memcmp(KeyBytes(e), Key.data(), Key.size()) == 0;
+}
+
+uint32_t TmtIndex::KeyFor(int Pos, const std::string& Key) {
+    // Records with one key share its bytes: an ordered index holds them side
+    // by side, the new one going before them.
+    if (SameKeyAt(Pos, Key)) return entries_[static_cast<std::size_t>(Pos)].key;
+    if (SameKeyAt(Pos - 1, Key)) return entries_[static_cast<std::size_t>(Pos) - 1].key;
+    return AddKey(reinterpret_cast<const uint8_t*>(Key.data()), Key.size());
+}
+
+void TmtIndex::CompactPool() {
+    if (deadBytes_ < 4096 || deadBytes_ * 2 < pool_.size()) return;
+    std::vector<uint8_t> pool;
+    pool.reserve(pool_.size() - std::min(deadBytes_, pool_.size()));
+    // Sharing entries sit side by side; any other sharing is undone, which
+    // costs bytes, not correctness.
+    uint32_t lastOld = UINT32_MAX, lastNew = 0;
+    for (Entry& e : entries_) {
+        if (e.key == lastOld) {
+            e.key = lastNew;
+            continue;
+        }
+        const uint32_t length = KeyLength(e) + 4;
+        const auto at = static_cast<uint32_t>(pool.size());
+        pool.insert(pool.end(), pool_.begin() + e.key, pool_.begin() + e.key + length);
+        lastOld = e.key;
+        lastNew = at;
+        e.key = at;
+    }
+    pool_.swap(pool);
+    deadBytes_ = 0;
+}
+
+void TmtIndex::InsertKeyed(int Pos, int32_t Id, const std::string& Key) {
+    Pos = std::clamp(Pos, 0, Count());
+    if ((SameKeyAt(Pos, Key) && Id > entries_[static_cast<std::size_t>(Pos)].id) ||
+        (SameKeyAt(Pos - 1, Key) && Id < entries_[static_cast<std::size_t>(Pos) - 1].id))
+        runsById_ = false;
+    const uint32_t key = KeyFor(Pos, Key);
+    const uint64_t prefix = PrefixOf(reinterpret_cast<const uint8_t*>(Key.data()), Key.size());
+    entries_.insert(entries_.begin() + Pos, Entry{prefix, Id, key});
+}
+
+void TmtIndex::EraseAt(int Pos) {
+    if (isRowOrder_) {
+        if (Pos != Count() - 1) identity_ = false;
+        ids_.erase(ids_.begin() + Pos);
+        return;
+    }
+    const Entry& e = entries_[static_cast<std::size_t>(Pos)];
+    if (keysValid_ && !pool_.empty()) {
+        // The bytes die with the last entry that shares them.
+        const bool shared = (Pos > 0 && entries_[static_cast<std::size_t>(Pos) - 1].key == e.key) ||
+                            (Pos + 1 < Count() && entries_[static_cast<std::size_t>(Pos) + 1].key == e.key);
+        if (!shared) deadBytes_ += KeyLength(e) + 4;
+    }
+    entries_.erase(entries_.begin() + Pos);
+    CompactPool();
+}
 
 int TmtIndex::CompareRecords(const TmtFieldList* FieldList, PmtRecord KeyRecord, PmtRecord ARecord,
                              bool SortCompare, bool Partial, bool* FullCompare) {
@@ -340,13 +691,12 @@ int TmtIndex::FirstEqual(const TmtFieldList* FieldList, PmtRecord KeyRecord, boo
     int lo = 0, hi = Count();
     while (lo < hi) {
         int mid = lo + (hi - lo) / 2;
-        if (CompareRecords(FieldList, KeyRecord, references_[static_cast<std::size_t>(mid)], false, false) > 0)
+        if (CompareRecords(FieldList, KeyRecord, RecordAt(mid), false, false) > 0)
             lo = mid + 1;
         else
             hi = mid;
     }
-    Found = lo < Count() &&
-            CompareRecords(FieldList, KeyRecord, references_[static_cast<std::size_t>(lo)], false, Partial) == 0;
+    Found = lo < Count() && CompareRecords(FieldList, KeyRecord, RecordAt(lo), false, Partial) == 0;
     return lo;
 }
 
@@ -365,13 +715,13 @@ int TmtIndex::Search(const TmtFieldList* FieldList, PmtRecord KeyRecord, bool& F
     Found = false;
     Index = -1;
     int result = 0;
-    if (references_.empty()) return 0;
-    bool filtered = RespectFilter && dataSet_->IsFilteredNow();
     int n = Count();
+    if (n == 0) return 0;
+    bool filtered = RespectFilter && dataSet_->IsFilteredNow();
     if (!isOrdered_ || isRowOrder_ || n < 21) {
         for (int i = 0; i < n; ++i) {
             if (i % 100 == 0 && i > 0) dataSet_->Progress(i * 100 / n, mtpcSearch);
-            PmtRecord r = references_[static_cast<std::size_t>(i)];
+            PmtRecord r = RecordAt(i);
             if (dataSet_->RecalcOnIndex()) dataSet_->CalcRecordFields(r);
             result = CompareRecords(FieldList, KeyRecord, r, false, Partial);
             if (result == 0 && filtered && !dataSet_->FilterRecord(r, false)) continue;
@@ -395,7 +745,7 @@ int TmtIndex::Search(const TmtFieldList* FieldList, PmtRecord KeyRecord, bool& F
         // Move to the first record of the equal run that passes the filter.
         Found = false;
         for (int i = pos; i < n; ++i) {
-            PmtRecord r = references_[static_cast<std::size_t>(i)];
+            PmtRecord r = RecordAt(i);
             if (CompareRecords(FieldList, KeyRecord, r, false, Partial) != 0) break;
             if (dataSet_->FilterRecord(r, false)) {
                 Found = true;
@@ -411,29 +761,47 @@ int TmtIndex::Search(const TmtFieldList* FieldList, PmtRecord KeyRecord, bool& F
 
 void TmtIndex::FindRecordByID(int RecordID, int& Index) {
     Index = -1;
-    int n = Count();
-    auto idAt = [&](int i) { return references_[static_cast<std::size_t>(i)]->RecordID; };
-    // Record ids are mostly ascending (appends) but not always: an insert in
-    // the middle or a reused slot breaks the order. Bisection is only a
-    // shortcut; its answer is checked and a scan settles the rest.
-    for (int dir = 0; dir < 2 && n > 0; ++dir) {
-        int lo = 0, hi = n - 1;
-        while (lo <= hi) {
-            int mid = lo + (hi - lo) / 2;
-            int id = idAt(mid);
-            if (id == RecordID) {
-                Index = mid;
+    const int n = Count();
+    if (isRowOrder_) {
+        // Record ids are mostly ascending (appends) but not always: an insert
+        // in the middle or a reused slot breaks the order. Bisection is only a
+        // shortcut; its answer is checked and a scan settles the rest.
+        const int32_t* ids = ids_.data();
+        if (identity_) {
+            if (RecordID >= 0 && RecordID < n) Index = RecordID;
+            return;
+        }
+        // Appends only, no delete yet: the id is the position.
+        if (RecordID >= 0 && RecordID < n && ids[RecordID] == RecordID) {
+            Index = RecordID;
+            return;
+        }
+        for (int dir = 0; dir < 2 && n > 0; ++dir) {
+            int lo = 0, hi = n - 1;
+            while (lo <= hi) {
+                int mid = lo + (hi - lo) / 2;
+                int id = ids[mid];
+                if (id == RecordID) {
+                    Index = mid;
+                    return;
+                }
+                bool goRight = dir == 0 ? id < RecordID : id > RecordID;
+                if (goRight)
+                    lo = mid + 1;
+                else
+                    hi = mid - 1;
+            }
+        }
+        for (int i = 0; i < n; ++i) {
+            if (ids[i] == RecordID) {
+                Index = i;
                 return;
             }
-            bool goRight = dir == 0 ? id < RecordID : id > RecordID;
-            if (goRight)
-                lo = mid + 1;
-            else
-                hi = mid - 1;
         }
+        return;
     }
     for (int i = 0; i < n; ++i) {
-        if (idAt(i) == RecordID) {
+        if (entries_[static_cast<std::size_t>(i)].id == RecordID) {
             Index = i;
             return;
         }
@@ -447,23 +815,33 @@ void TmtIndex::FindRecord(PmtRecord Record, int& Index, bool Partial) {
     if (n == 0 || Record == nullptr) return;
     if (isRowOrder_) {
         FindRecordByID(Record->RecordID, Index);
-        if (Index >= 0 && references_[static_cast<std::size_t>(Index)] != Record &&
-            references_[static_cast<std::size_t>(Index)]->RecordID != Record->RecordID)
-            Index = -1;
         return;
     }
     int start = 0;
     if (isOrdered_ && n > 5) {
-        bool found = false;
-        start = FirstEqual(nullptr, Record, Partial, found);
+        if (HasKeys() && !Partial) {
+            std::string& key = scratchKey_;
+            BuildKey(Record, fieldList_.Count(), key);
+            int first = 0, last = 0;
+            KeyRun(key, first, last);
+            for (int i = first; i < last; ++i) {
+                if (entries_[static_cast<std::size_t>(i)].id == Record->RecordID) {
+                    Index = i;
+                    return;
+                }
+            }
+            start = first;
+        } else {
+            bool found = false;
+            start = FirstEqual(nullptr, Record, Partial, found);
+        }
     }
     for (int pass = 0; pass < 2; ++pass) {
         int from = pass == 0 ? start : 0;
         int to = pass == 0 ? n : start;
         for (int i = from; i < to; ++i) {
             if (i % 100 == 0 && i > from) dataSet_->Progress((i - from) * 100 / std::max(1, to - from), mtpcSearch);
-            PmtRecord r = references_[static_cast<std::size_t>(i)];
-            if (r == Record || (Record->RecordID >= 0 && r->RecordID == Record->RecordID)) {
+            if (Record->RecordID >= 0 && IdAt(i) == Record->RecordID) {
                 Index = i;
                 return;
             }
@@ -471,19 +849,19 @@ void TmtIndex::FindRecord(PmtRecord Record, int& Index, bool Partial) {
     }
 }
 
-void TmtIndex::Sort(int L, int R) {
-    if (L >= R) return;
-    auto first = references_.begin() + L;
-    auto last = references_.begin() + R + 1;
+void TmtIndex::SortByRecords(int L, int R) {
     TmtCommon* common = dataSet_->Common();
+    auto first = entries_.begin() + L;
+    auto last = entries_.begin() + R + 1;
     // Every pair differs once the tie-break by record id applies, so any
     // correct sort gives the one order.
     if (common->Owner() != nullptr && common->Owner()->OnCompareFields) {
-        std::sort(first, last, [this](PmtRecord a, PmtRecord b) { return CompareRecords(nullptr, a, b, true, false) < 0; });
-        isOrdered_ = true;
+        std::sort(first, last, [this, common](const Entry& a, const Entry& b) {
+            return CompareRecords(nullptr, common->Record(a.id), common->Record(b.id), true, false) < 0;
+        });
         return;
     }
-    // The keys are copied side by side first: comparing them there instead
+    // The values are copied side by side first: comparing them there instead
     // of inside records spread over the heap keeps the sort in the cache.
     // The comparison is the very one CompareRecords makes (How 0, no
     // partial, records of the store).
@@ -492,11 +870,11 @@ void TmtIndex::Sort(int L, int R) {
     const std::size_t n = static_cast<std::size_t>(R - L + 1);
     std::string arena;
     std::vector<uint32_t> offsets(n * static_cast<std::size_t>(nf));
+    std::string scratch;
     for (std::size_t i = 0; i < n; ++i) {
-        PmtRecord r = references_[static_cast<std::size_t>(L) + i];
+        PmtRecord r = common->Record(entries_[static_cast<std::size_t>(L) + i].id);
         for (int f = 0; f < nf; ++f) {
             int32_t len = 0;
-            std::string scratch;
             const uint8_t* v = common->FieldValueForRead(r, list.FieldNo(f), list.Fields(f), len, scratch);
             offsets[i * static_cast<std::size_t>(nf) + static_cast<std::size_t>(f)] = static_cast<uint32_t>(arena.size());
             arena.push_back(v == nullptr ? '\0' : '\1');
@@ -512,15 +890,11 @@ void TmtIndex::Sort(int L, int R) {
         }
     }
     struct Item {
-        PmtRecord rec;
+        Entry entry;
         uint32_t index;
-        int32_t id;
     };
     std::vector<Item> items(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        PmtRecord r = references_[static_cast<std::size_t>(L) + i];
-        items[i] = Item{r, static_cast<uint32_t>(i), r->RecordID};
-    }
+    for (std::size_t i = 0; i < n; ++i) items[i] = Item{entries_[static_cast<std::size_t>(L) + i], static_cast<uint32_t>(i)};
     const bool firstDescending = nf > 0 && list.Options(0).Contains(mtifoDescending);
     const int locale = common->LocaleID();
     auto valueAt = [&](uint32_t off) -> const uint8_t* {
@@ -546,20 +920,242 @@ void TmtIndex::Sort(int L, int R) {
             if (result != 0 || !full) break;
         }
         if (result == 0) {
-            result = a.id < b.id ? -1 : (a.id > b.id ? 1 : 0);
+            result = a.entry.id < b.entry.id ? -1 : (a.entry.id > b.entry.id ? 1 : 0);
             if (firstDescending) result = -result;
         }
         return result < 0;
     };
     std::sort(items.begin(), items.end(), compare);
-    for (std::size_t i = 0; i < n; ++i) references_[static_cast<std::size_t>(L) + i] = items[i].rec;
+    for (std::size_t i = 0; i < n; ++i) entries_[static_cast<std::size_t>(L) + i] = items[i].entry;
+}
+
+void TmtIndex::SortByKeys() {
+    // The keys of every record, made here from the records themselves. A
+    // text is keyed once per distinct value, and the first two fields sort
+    // by 64-bit images of their order (a text by the rank of its key among
+    // the distinct ones), so that the sort itself compares integers; key
+    // bytes decide only where the images cannot.
+    TmtCommon* common = dataSet_->Common();
+    const int nf = fieldList_.Count();
+    const std::size_t n = entries_.size();
+    pool_.clear();
+    deadBytes_ = 0;
+    struct Distinct {
+        std::unordered_map<std::string_view, uint32_t> index;
+        std::deque<std::string> texts;
+        std::vector<std::string> keys;
+        int64_t nullIndex = -1;
+    };
+    std::vector<Distinct> distinct(static_cast<std::size_t>(nf));
+    bool exact[2] = {true, true};
+    bool ranked[2] = {false, false};
+    struct Item {
+        uint64_t image[2];
+        int32_t id;
+        uint32_t offset, length;
+    };
+    std::vector<Item> items(n);
+    std::string key, scratch;
+    for (std::size_t i = 0; i < n; ++i) {
+        Item& item = items[i];
+        item.id = entries_[i].id;
+        item.image[0] = item.image[1] = 0;
+        PmtRecord r = common->Record(item.id);
+        key.clear();
+        for (int f = 0; f < nf; ++f) {
+            TField* field = fieldList_.Fields(f);
+            const TFieldType type = field->DataType();
+            const TmtifoOptions opts = fieldList_.Options(f);
+            int32_t len = 0;
+            const uint8_t* v = common->FieldValueForRead(r, fieldList_.FieldNo(f), field, len, scratch);
+            const bool desc = opts.Contains(mtifoDescending);
+            if (IsStringKind(type)) {
+                Distinct& d = distinct[static_cast<std::size_t>(f)];
+                uint32_t at;
+                if (v == nullptr) {
+                    if (d.nullIndex < 0) {
+                        d.nullIndex = static_cast<int64_t>(d.keys.size());
+                        d.keys.emplace_back();
+                        AppendKeyBytes(d.keys.back(), nullptr, 0, type, opts);
+                    }
+                    at = static_cast<uint32_t>(d.nullIndex);
+                } else {
+                    const auto* p = reinterpret_cast<const char*>(v);
+                    std::string_view text(p, strnlen(p, static_cast<std::size_t>(std::max(len, 0))));
+                    auto it = d.index.find(text);
+                    if (it == d.index.end()) {
+                        d.texts.emplace_back(text);
+                        at = static_cast<uint32_t>(d.keys.size());
+                        d.keys.emplace_back();
+                        AppendKeyBytes(d.keys.back(), v, len, type, opts);
+                        d.index.emplace(std::string_view(d.texts.back()), at);
+                    } else {
+                        at = it->second;
+                    }
+                }
+                key += d.keys[at];
+                if (f < 2) {
+                    item.image[f] = at;  // made a rank below
+                    ranked[f] = true;
+                }
+                continue;
+            }
+            AppendKeyBytes(key, v, len, type, opts);
+            if (f >= 2) continue;
+            uint64_t image = 0;
+            switch (type) {
+                case ftFloat: case ftCurrency: case ftDate: case ftTime: case ftDateTime: case ftTimeStamp:
+                    image = v == nullptr ? 0 : DoubleImage(ReadValue<double>(v));
+                    break;
+                case ftLargeint: case ftBCD: case ftFMTBcd:
+                    exact[f] = false;  // 64 bits and a null do not fit in 64 bits
+                    break;
+                case ftSmallint:
+                    if (v != nullptr) image = (uint64_t{1} << 32) | (static_cast<uint16_t>(ReadValue<int16_t>(v)) ^ 0x8000u);
+                    break;
+                case ftWord:
+                    if (v != nullptr) image = (uint64_t{1} << 32) | ReadValue<uint16_t>(v);
+                    break;
+                case ftBoolean:
+                    if (v != nullptr) image = (uint64_t{1} << 32) | (ReadValue<int16_t>(v) != 0 ? 1u : 0u);
+                    break;
+                default:  // ftInteger, ftAutoInc
+                    if (v != nullptr)
+                        image = (uint64_t{1} << 32) | (static_cast<uint32_t>(ReadValue<int32_t>(v)) ^ 0x80000000u);
+                    break;
+            }
+            item.image[f] = desc ? ~image : image;
+        }
+        if (i == 0) pool_.reserve((key.size() + 4) * n + 16);
+        item.offset = AddKey(reinterpret_cast<const uint8_t*>(key.data()), key.size()) + 4;
+        item.length = static_cast<uint32_t>(key.size());
+    }
+    // Ranks of the distinct texts, equal keys sharing one.
+    for (int f = 0; f < std::min(nf, 2); ++f) {
+        if (!ranked[f]) continue;
+        Distinct& d = distinct[static_cast<std::size_t>(f)];
+        std::vector<uint32_t> order(d.keys.size());
+        for (uint32_t k = 0; k < order.size(); ++k) order[k] = k;
+        std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return d.keys[a] < d.keys[b]; });
+        std::vector<uint64_t> rank(d.keys.size());
+        uint64_t r = 0;
+        for (std::size_t k = 0; k < order.size(); ++k) {
+            if (k > 0 && d.keys[order[k]] != d.keys[order[k - 1]]) ++r;
+            rank[order[k]] = r;
+        }
+        for (Item& item : items) item.image[f] = rank[item.image[f]];
+    }
+    // Few distinct texts (a value every other row at least): their keys are
+    // kept for the searches and inserts to come.
+    memo_.assign(static_cast<std::size_t>(nf), TextMemo{});
+    for (int f = 0; f < nf; ++f) {
+        Distinct& d = distinct[static_cast<std::size_t>(f)];
+        if (d.keys.empty() || d.keys.size() * 2 > n) continue;
+        TextMemo& memo = memo_[static_cast<std::size_t>(f)];
+        memo.capacity = std::max<std::size_t>(4096, d.keys.size() * 2);
+        for (const auto& [text, at] : d.index) memo.keys.emplace(std::string(text), d.keys[at]);
+    }
+    // An image that leaves its field's order to the key bytes hides the next
+    // field's order: images count only up to the first such field.
+    const bool useSecond = nf > 1 && exact[0];
+    const bool needBytes = nf > 2 || !exact[0] || (nf > 1 && !exact[1]);
+    if (!useSecond)
+        for (Item& item : items) item.image[1] = 0;
+    const bool firstDescending = nf > 0 && fieldList_.Options(0).Contains(mtifoDescending);
+    const uint8_t* pool = pool_.data();
+    std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
+        if (a.image[0] != b.image[0]) return a.image[0] < b.image[0];
+        if (a.image[1] != b.image[1]) return a.image[1] < b.image[1];
+        if (needBytes) {
+            const int c = CompareKeyBytes(pool + a.offset, a.length, pool + b.offset, b.length);
+            if (c != 0) return c < 0;
+        }
+        return firstDescending ? a.id > b.id : a.id < b.id;
+    });
+    // Neighbours with one key share its bytes; the copies left over go in
+    // one compaction, which keeps an index of few distinct values small.
+    for (std::size_t i = 0; i < n; ++i) {
+        Entry& e = entries_[i];
+        const Item& item = items[i];
+        e.id = item.id;
+        e.prefix = PrefixOf(pool + item.offset, item.length);
+        const bool same = i > 0 && item.image[0] == items[i - 1].image[0] && item.image[1] == items[i - 1].image[1] &&
+                          (!needBytes || CompareKeyBytes(pool + item.offset, item.length, pool + items[i - 1].offset,
+                                                         items[i - 1].length) == 0);
+        if (same) {
+            e.key = entries_[i - 1].key;
+            deadBytes_ += item.length + 4;
+        } else {
+            e.key = item.offset - 4;
+        }
+    }
+    keysValid_ = true;
+    runsById_ = !firstDescending;
+    CompactPool();
+}
+
+
+void TmtIndex::Sort(int L, int R) {
+    if (isRowOrder_) return;  // the row order is the order records were placed in
+    if (L < 0) L = 0;
+    if (R >= Count()) R = Count() - 1;
+    if (L >= R) {
+        if (keyable_ && !keysValid_ && L == 0 && R <= 0) SortByKeys();
+        return;
+    }
+    TmtCommon* common = dataSet_->Common();
+    const bool byRecords = !keyable_ || (common->Owner() != nullptr && common->Owner()->OnCompareFields);
+    if (byRecords) {
+        SortByRecords(L, R);
+        // The order now is the comparison's, which keys may not follow.
+        keysValid_ = false;
+    } else if (L == 0 && R == Count() - 1) {
+        SortByKeys();
+    } else {
+        // Part of the list: its keys are made again from the records.
+        runsById_ = false;
+        std::string key;
+        for (int i = L; i <= R; ++i) {
+            Entry& e = entries_[static_cast<std::size_t>(i)];
+            BuildKey(common->Record(e.id), fieldList_.Count(), key);
+            if (keysValid_ && !pool_.empty()) deadBytes_ += KeyLength(e) + 4;  // high when shared: compacts sooner
+            e.key = AddKey(reinterpret_cast<const uint8_t*>(key.data()), key.size());
+            e.prefix = PrefixOf(reinterpret_cast<const uint8_t*>(key.data()), key.size());
+        }
+        const bool firstDescending = fieldList_.Options(0).Contains(mtifoDescending);
+        auto keyOf = [&](const Entry& e) { return std::make_pair(KeyBytes(e), KeyLength(e)); };
+        std::sort(entries_.begin() + L, entries_.begin() + R + 1, [&](const Entry& a, const Entry& b) {
+            if (a.prefix != b.prefix) return a.prefix < b.prefix;
+            auto [ka, la] = keyOf(a);
+            auto [kb, lb] = keyOf(b);
+            const int c = CompareKeyBytes(ka, la, kb, lb);
+            if (c != 0) return c < 0;
+            return firstDescending ? a.id > b.id : a.id < b.id;
+        });
+        // Equal keys share bytes, also with the neighbours of the range.
+        const int from = keysValid_ ? std::max(L, 1) : L + 1, to = keysValid_ ? std::min(R + 1, Count() - 1) : R;
+        for (int i = from; i <= to; ++i) {
+            Entry& a = entries_[static_cast<std::size_t>(i) - 1];
+            Entry& b = entries_[static_cast<std::size_t>(i)];
+            auto [ka, la] = keyOf(a);
+            auto [kb, lb] = keyOf(b);
+            if (a.key != b.key && CompareKeyBytes(ka, la, kb, lb) == 0) b.key = a.key;
+        }
+        CompactPool();
+    }
     isOrdered_ = true;
 }
 
 void TmtIndex::Clear() {
-    references_.clear();
+    ids_.clear();
+    entries_.clear();
+    pool_.clear();
+    deadBytes_ = 0;
+    keysValid_ = keyable_;
+    runsById_ = true;
     isOrdered_ = false;
     idsAscending_ = true;
+    identity_ = true;
 }
 
 bool TmtIndex::FilterRecord(PmtRecord Record) {
@@ -585,13 +1181,13 @@ void TmtIndex::LoadIndex() {
         // The row order is the order records were placed in, which a reload
         // must keep: take it from this index, or from another table that
         // shares the store.
-        const std::vector<PmtRecord>* from = &references_;
-        if (references_.empty()) {
+        const TmtIndex* from = this;
+        if (ids_.empty()) {
             for (TmtCustomMemTable* t : common->AttachedTables()) {
                 if (t == nullptr || t == dataSet_ || !t->Active()) continue;
                 TmtIndex* ro = t->Indexes()->RowOrderIndex();
-                if (ro != nullptr && !ro->References().empty()) {
-                    from = &ro->References();
+                if (ro != nullptr && ro->Count() > 0) {
+                    from = ro;
                     break;
                 }
             }
@@ -600,12 +1196,19 @@ void TmtIndex::LoadIndex() {
             order = std::move(savedOrder_);
             savedOrder_.clear();
         } else {
-            for (PmtRecord r : *from) order.emplace_back(r->RecordID, r->UniqueRecordID);
+            for (int i = 0; i < from->Count(); ++i) {
+                PmtRecord r = from->RecordAt(i);
+                if (r != nullptr) order.emplace_back(r->RecordID, r->UniqueRecordID);
+            }
         }
     }
     Clear();
     StoreLock lock(common);
-    references_.reserve(static_cast<std::size_t>(isFiltered_ ? 100 : common->RecordCount()));
+    const std::size_t capacity = static_cast<std::size_t>(isFiltered_ ? 100 : common->RecordCount());
+    if (isRowOrder_)
+        ids_.reserve(capacity);
+    else
+        entries_.reserve(capacity);
     auto wanted = [&](PmtRecord r) {
         if (r == nullptr) return false;
         auto status = static_cast<TUpdateStatus>(r->UpdateStatus);
@@ -613,32 +1216,46 @@ void TmtIndex::LoadIndex() {
         if (status == usDeleted && !common->EnableVersioning()) return false;
         return FilterRecord(r);
     };
+    auto take = [&](PmtRecord r) {
+        if (isRowOrder_)
+            ids_.push_back(r->RecordID);
+        else
+            entries_.push_back(Entry{0, r->RecordID, 0});
+    };
     std::vector<uint8_t> taken(static_cast<std::size_t>(common->RecordCount()), 0);
     for (const auto& [id, uid] : order) {
         PmtRecord r = common->Record(id);
         if (r == nullptr || r->UniqueRecordID != uid || taken[static_cast<std::size_t>(id)] != 0) continue;
         taken[static_cast<std::size_t>(id)] = 1;
-        if (wanted(r)) references_.push_back(r);
+        if (wanted(r)) take(r);
     }
     for (int id = 0; id < common->RecordCount(); ++id) {
         if (taken[static_cast<std::size_t>(id)] != 0) continue;
         PmtRecord r = common->Record(id);
-        if (wanted(r)) references_.push_back(r);
+        if (wanted(r)) take(r);
     }
+    // Entries without keys until the sort makes them.
+    keysValid_ = keyable_ && entries_.empty();
+    runsById_ = entries_.empty();
     idsAscending_ = true;
-    for (std::size_t i = 1; i < references_.size() && idsAscending_; ++i)
-        if (references_[i - 1]->RecordID > references_[i]->RecordID) idsAscending_ = false;
+    for (std::size_t i = 1; i < ids_.size() && idsAscending_; ++i)
+        if (ids_[i - 1] > ids_[i]) idsAscending_ = false;
+    identity_ = true;
+    for (std::size_t i = 0; i < ids_.size() && identity_; ++i)
+        if (ids_[i] != static_cast<int32_t>(i)) identity_ = false;
 }
 
 void TmtIndex::RememberOrder() {
     savedOrder_.clear();
-    for (PmtRecord r : references_) savedOrder_.emplace_back(r->RecordID, r->UniqueRecordID);
+    for (int i = 0; i < Count(); ++i)
+        if (PmtRecord r = RecordAt(i)) savedOrder_.emplace_back(r->RecordID, r->UniqueRecordID);
 }
 
 void TmtIndex::PushLevelOrder() {
     std::vector<std::pair<int32_t, int32_t>> order;
-    order.reserve(references_.size());
-    for (PmtRecord r : references_) order.emplace_back(r->RecordID, r->UniqueRecordID);
+    order.reserve(static_cast<std::size_t>(Count()));
+    for (int i = 0; i < Count(); ++i)
+        if (PmtRecord r = RecordAt(i)) order.emplace_back(r->RecordID, r->UniqueRecordID);
     levelOrders_.push_back(std::move(order));
 }
 
@@ -651,7 +1268,8 @@ void TmtIndex::PopLevelOrder(bool Restore) {
         // Records placed during the level keep their places after the ones
         // that were there before it.
         std::vector<std::pair<int32_t, int32_t>> order = std::move(levelOrders_.back());
-        for (PmtRecord r : references_) order.emplace_back(r->RecordID, r->UniqueRecordID);
+        for (int i = 0; i < Count(); ++i)
+            if (PmtRecord r = RecordAt(i)) order.emplace_back(r->RecordID, r->UniqueRecordID);
         savedOrder_ = std::move(order);
     }
     levelOrders_.pop_back();
@@ -672,9 +1290,19 @@ void TmtIndex::ReSort() {
             Sort(0, Count() - 1);
             isOrdered_ = true;
             if (options_.Contains(mtcoUnique)) {
+                const bool keys = HasKeys();
                 for (int i = 1; i < Count(); ++i) {
-                    if (CompareRecords(nullptr, references_[static_cast<std::size_t>(i - 1)],
-                                       references_[static_cast<std::size_t>(i)], false, false) == 0) {
+                    bool same;
+                    if (keys) {
+                        const Entry& a = entries_[static_cast<std::size_t>(i - 1)];
+                        const Entry& b = entries_[static_cast<std::size_t>(i)];
+                        same = a.key == b.key || (a.prefix == b.prefix &&
+                                                  CompareKeyBytes(KeyBytes(a), KeyLength(a), KeyBytes(b),
+                                                                  KeyLength(b)) == 0);
+                    } else {
+                        same = CompareRecords(nullptr, RecordAt(i - 1), RecordAt(i), false, false) == 0;
+                    }
+                    if (same) {
                         isOrdered_ = false;
                         throw EMemTableDupKey(mtres::DupKey);
                     }
@@ -690,7 +1318,7 @@ void TmtIndex::ReSort() {
 void TmtIndex::Rebuild() {
     if (dataSet_->Active() || dataSet_->IsCursorOpenForIndexes()) {
         LoadIndex();
-        if (!references_.empty())
+        if (Count() > 0)
             ReSort();
         else
             isOrdered_ = true;
@@ -702,21 +1330,38 @@ void TmtIndex::Rebuild() {
 
 int TmtIndex::InsertionPoint(PmtRecord Record) {
     if (!isOrdered_) return Count();
+    if (HasKeys()) {
+        BuildKey(Record, fieldList_.Count(), scratchKey_);
+        return LowerBound(MakeProbe(scratchKey_));
+    }
     bool found = false;
     return FirstEqual(nullptr, Record, false, found);
 }
 
 void TmtIndex::InsertAt(int Pos, PmtRecord Record) {
     Pos = std::clamp(Pos, 0, Count());
-    if (Pos != Count() || (!references_.empty() && references_.back()->RecordID > Record->RecordID))
-        idsAscending_ = false;
-    references_.insert(references_.begin() + Pos, Record);
+    if (isRowOrder_) {
+        if (Pos != Count() || (!ids_.empty() && ids_.back() > Record->RecordID)) idsAscending_ = false;
+        if (Pos != Count() || Record->RecordID != Count()) identity_ = false;
+        if (Pos == Count())
+            ids_.push_back(Record->RecordID);
+        else
+            ids_.insert(ids_.begin() + Pos, Record->RecordID);
+        return;
+    }
+    if (keyable_ && keysValid_) {
+        std::string key;
+        BuildKey(Record, fieldList_.Count(), key);
+        InsertKeyed(Pos, Record->RecordID, key);
+    } else {
+        entries_.insert(entries_.begin() + Pos, Entry{0, Record->RecordID, 0});
+    }
 }
 
 int TmtIndex::RemoveReference(PmtRecord Record, int Hint) {
     int n = Count();
-    if (Hint >= 0 && Hint < n && references_[static_cast<std::size_t>(Hint)] == Record) {
-        references_.erase(references_.begin() + Hint);
+    if (Hint >= 0 && Hint < n && IdAt(Hint) == Record->RecordID) {
+        EraseAt(Hint);
         return Hint;
     }
     int pos = -1;
@@ -724,11 +1369,15 @@ int TmtIndex::RemoveReference(PmtRecord Record, int Hint) {
         FindRecordByID(Record->RecordID, pos);
     else if (isOrdered_)
         FindRecord(Record, pos);
-    if (pos < 0 || references_[static_cast<std::size_t>(pos)] != Record) {
-        auto it = std::find(references_.begin(), references_.end(), Record);
-        pos = it == references_.end() ? -1 : static_cast<int>(it - references_.begin());
+    if (pos < 0 || IdAt(pos) != Record->RecordID) {
+        pos = -1;
+        for (int i = 0; i < n; ++i)
+            if (IdAt(i) == Record->RecordID) {
+                pos = i;
+                break;
+            }
     }
-    if (pos >= 0) references_.erase(references_.begin() + pos);
+    if (pos >= 0) EraseAt(pos);
     return pos;
 }
 
@@ -746,6 +1395,22 @@ void TmtIndex::Reflect(int Change, PmtRecord OldRecord, PmtRecord NewRecord, int
             RemoveReference(OldRecord, -1);
         return;
     }
+    const bool keys = HasKeys();
+    // Where Record's key goes: before every entry with an equal key.
+    auto insertSorted = [&](PmtRecord KeyOf, int32_t Id) {
+        int pos;
+        if (keys) {
+            BuildKey(KeyOf, fieldList_.Count(), scratchKey_);
+            pos = isOrdered_ ? LowerBound(MakeProbe(scratchKey_)) : Count();
+            InsertKeyed(pos, Id, scratchKey_);
+        } else {
+            pos = InsertionPoint(KeyOf);
+            pos = std::clamp(pos, 0, Count());
+            entries_.insert(entries_.begin() + pos, Entry{0, Id, 0});
+            if (keyable_) keysValid_ = false;
+        }
+        return pos;
+    };
     switch (Change) {
         case 0: {  // insert
             if (isFiltered_ && !FilterRecord(NewRecord)) return;
@@ -753,20 +1418,25 @@ void TmtIndex::Reflect(int Change, PmtRecord OldRecord, PmtRecord NewRecord, int
                 !updateStatusSet_.Contains(static_cast<TUpdateStatus>(NewRecord->UpdateStatus)))
                 return;
             int pos;
-            if (isRowOrder_)
+            if (isRowOrder_) {
                 pos = (current && RecordPos >= 0) ? std::max(RecordPos - 1, 0) : Count();
-            else
-                pos = InsertionPoint(NewRecord);
-            pos = std::clamp(pos, 0, Count());
-            InsertAt(pos, NewRecord);
+                pos = std::clamp(pos, 0, Count());
+                InsertAt(pos, NewRecord);
+            } else {
+                pos = insertSorted(NewRecord, NewRecord->RecordID);
+            }
             if (current) dataSet_->SetLastChangePos(pos);
             break;
         }
         case 2: {  // delete
             if (updateStatusSet_.Contains(usDeleted) && common->EnableVersioning() && !DontVersion) {
                 auto status = static_cast<TUpdateStatus>(OldRecord->UpdateStatus);
-                if (!updateStatusSet_.Contains(status) && (!isFiltered_ || FilterRecord(OldRecord)))
-                    InsertAt(InsertionPoint(OldRecord), OldRecord);
+                if (!updateStatusSet_.Contains(status) && (!isFiltered_ || FilterRecord(OldRecord))) {
+                    if (isRowOrder_)
+                        InsertAt(Count(), OldRecord);
+                    else
+                        insertSorted(OldRecord, OldRecord->RecordID);
+                }
                 return;
             }
             int pos = RemoveReference(OldRecord, current ? RecordPos : -1);
@@ -778,6 +1448,41 @@ void TmtIndex::Reflect(int Change, PmtRecord OldRecord, PmtRecord NewRecord, int
                 if (current) dataSet_->SetLastChangePos(RecordPos);
                 return;
             }
+            if (keys) {
+                std::string newKey;
+                BuildKey(NewRecord, fieldList_.Count(), newKey);
+                int oldPos = -1;
+                if (current && RecordPos >= 0 && RecordPos < Count() && IdAt(RecordPos) == OldRecord->RecordID)
+                    oldPos = RecordPos;
+                else
+                    FindRecord(OldRecord, oldPos);
+                bool same;
+                if (oldPos >= 0) {
+                    const Entry& e = entries_[static_cast<std::size_t>(oldPos)];
+                    same = CompareKeyBytes(KeyBytes(e), KeyLength(e), reinterpret_cast<const uint8_t*>(newKey.data()),
+                                           newKey.size()) == 0;
+                } else {
+                    BuildKey(OldRecord, fieldList_.Count(), scratchKey_);
+                    same = scratchKey_ == newKey;
+                }
+                if (updateStatusSet_.Contains(usModified) && same) {
+                    if (current) dataSet_->SetLastChangePos(RecordPos);
+                    return;
+                }
+                if (oldPos >= 0)
+                    EraseAt(oldPos);
+                else
+                    RemoveReference(OldRecord, -1);
+                if (isFiltered_ && !FilterRecord(NewRecord)) return;
+                if (!updateStatusSet_.Contains(usModified)) return;
+                int pos = isOrdered_ ? LowerBound(MakeProbe(newKey)) : Count();
+                InsertKeyed(pos, OldRecord->RecordID, newKey);
+                if (current) {
+                    dataSet_->SetLastChangePos(pos);
+                    NewRecord->RecordNo = pos;
+                }
+                return;
+            }
             if (updateStatusSet_.Contains(usModified) &&
                 CompareRecords(nullptr, OldRecord, NewRecord, false, false) == 0) {
                 if (current) dataSet_->SetLastChangePos(RecordPos);
@@ -787,7 +1492,10 @@ void TmtIndex::Reflect(int Change, PmtRecord OldRecord, PmtRecord NewRecord, int
             if (isFiltered_ && !FilterRecord(NewRecord)) return;
             if (!updateStatusSet_.Contains(usModified)) return;
             int pos = InsertionPoint(NewRecord);
-            InsertAt(pos, OldRecord);  // the store record takes the new values next
+            pos = std::clamp(pos, 0, Count());
+            // The store record takes the new values next.
+            entries_.insert(entries_.begin() + pos, Entry{0, OldRecord->RecordID, 0});
+            if (keyable_) keysValid_ = false;
             if (current) {
                 dataSet_->SetLastChangePos(pos);
                 NewRecord->RecordNo = pos;
@@ -907,7 +1615,7 @@ int TmtIndexes::SequentialSearch(const TmtFieldList& FieldList, PmtRecord KeyRec
     int n = cur->Count();
     for (int i = 0; i < n; ++i) {
         if (i % 100 == 0 && i > 0) dataSet_->Progress(i * 100 / n, mtpcSearch);
-        PmtRecord r = cur->References()[static_cast<std::size_t>(i)];
+        PmtRecord r = cur->RecordAt(i);
         if (dataSet_->RecalcOnIndex()) dataSet_->CalcRecordFields(r);
         int c = common->CompareRecords(FieldList, 0, KeyRecord, r, false, false, 0);
         if (c == 0 || (Nearest && c < 0)) {
@@ -958,68 +1666,99 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
     int result = 0;
     if (use != nullptr) {
         // The run of records that the index cannot tell apart from the key.
-        TmtFieldList coarse;
         const TmtFieldList& il = use->IndexFieldList();
-        for (int i = 0; i < FieldList.Count(); ++i) {
-            TmtifoOptions o = il.Options(i);
-            TmtifoOptions so = FieldList.Options(i);
-            // A case-insensitive locale compare is coarser than, and agrees
-            // with, the case-sensitive order of a locale index.
-            if ((so.Contains(mtifoCaseInsensitive) || so.Contains(mtifoIgnoreLocale)) &&
-                !o.Contains(mtifoIgnoreLocale))
-                o.Include(mtifoCaseInsensitive);
-            coarse.Add(il.Fields(i), o);
-            coarse.SetFieldOfs(i, il.FieldOfs(i), il.FieldNo(i));
-        }
-        bool hit = false;
-        const auto& refs = use->References();
-        auto bound = [&](bool upper) {
-            int lo = 0, hi = use->Count();
-            while (lo < hi) {
-                int mid = lo + (hi - lo) / 2;
-                int c = common->CompareRecords(coarse, 0, KeyRecord, refs[static_cast<std::size_t>(mid)], false, false, 0);
-                if (upper ? c >= 0 : c > 0)
-                    lo = mid + 1;
-                else
-                    hi = mid;
-            }
-            return lo;
-        };
-        int first = bound(false);
-        int last = first < use->Count() ? bound(true) : first;
+        bool keyed = use->HasKeys();
         // Where the run's equality is the search's own, every record of the
         // run matches and needs no second look.
         bool exact = true;
-        for (int i = 0; i < coarse.Count(); ++i) {
-            TmtifoOptions a = coarse.Options(i), b = FieldList.Options(i);
-            a.Exclude(mtifoDescending);
-            b.Exclude(mtifoDescending);
-            if (IsStringKind(coarse.Fields(i)->DataType()) && a != b) exact = false;
+        for (int pass = 0; pass < 2; ++pass) {
+            if (pass == 1) {
+                if (keyed) break;
+                coarse_.Clear();
+            }
+            for (int i = 0; i < FieldList.Count(); ++i) {
+                TmtifoOptions o = il.Options(i);
+                TmtifoOptions so = FieldList.Options(i);
+                // A case-insensitive locale compare is coarser than, and
+                // agrees with, the case-sensitive order of a locale index;
+                // the index's keys know only its own equality, so the run is
+                // then found by comparing records.
+                if ((so.Contains(mtifoCaseInsensitive) || so.Contains(mtifoIgnoreLocale)) &&
+                    !o.Contains(mtifoIgnoreLocale) && !o.Contains(mtifoCaseInsensitive)) {
+                    o.Include(mtifoCaseInsensitive);
+                    keyed = false;
+                }
+                if (pass == 1) {
+                    coarse_.Add(il.Fields(i), o);
+                    coarse_.SetFieldOfs(i, il.FieldOfs(i), il.FieldNo(i));
+                    continue;
+                }
+                TmtifoOptions a = o, b = so;
+                a.Exclude(mtifoDescending);
+                b.Exclude(mtifoDescending);
+                if (IsStringKind(il.Fields(i)->DataType()) && a != b) exact = false;
+            }
         }
         bool filtered = RespectFilter && dataSet_->IsFilteredNow();
-        int best = -1;
         // In a row order of ascending ids the first match is the one with
         // the lowest id: one search instead of one per match.
-        bool byId = use != cur && cur->IsRowOrder() && cur->IdsAscending();
+        const bool byId = use != cur && cur->IsRowOrder() && cur->IdsAscending();
+        int first = 0, last = 0;
+        if (keyed) {
+            use->BuildKey(KeyRecord, FieldList.Count(), probe_);
+            // Where every entry of the run matches and the run is in id
+            // order, its first entry is the answer: the rest is not read.
+            use->KeyRun(probe_, first, last, exact && !filtered && (use == cur || (byId && use->RunsInIdOrder())));
+            // The record is read soon: its place in the store is on its way.
+            if (first < last) common->PrefetchRecord(use->IdAt(first));
+        } else {
+            auto bound = [&](bool upper) {
+                int lo = 0, hi = use->Count();
+                while (lo < hi) {
+                    int mid = lo + (hi - lo) / 2;
+                    int c = common->CompareRecords(coarse_, 0, KeyRecord, use->RecordAt(mid), false, false, 0);
+                    if (upper ? c >= 0 : c > 0)
+                        lo = mid + 1;
+                    else
+                        hi = mid;
+                }
+                return lo;
+            };
+            first = bound(false);
+            last = first < use->Count() ? bound(true) : first;
+        }
+        int best = -1;
         int bestId = -1;
         for (int i = first; i < last; ++i) {
-            PmtRecord r = refs[static_cast<std::size_t>(i)];
-            if (!exact && common->CompareRecords(FieldList, 0, KeyRecord, r, false, false, 0) != 0) continue;
-            if (filtered && !dataSet_->FilterRecord(r, false)) continue;
+            const int32_t id = use->IdAt(i);
+            if (byId && bestId >= 0 && id > bestId) continue;
+            PmtRecord r = nullptr;
+            if (!exact) {
+                r = common->Record(id);
+                if (common->CompareRecords(FieldList, 0, KeyRecord, r, false, false, 0) != 0) continue;
+            }
+            if (filtered) {
+                if (r == nullptr) r = common->Record(id);
+                if (!dataSet_->FilterRecord(r, false)) continue;
+            }
             if (use == cur) {
                 best = i;
                 break;
             }
             if (byId) {
-                if (bestId < 0 || r->RecordID < bestId) bestId = r->RecordID;
+                if (bestId < 0 || id < bestId) bestId = id;
                 continue;
             }
+            if (r == nullptr) r = common->Record(id);
             int p = -1;
             cur->FindRecord(r, p);
             if (p >= 0 && (best < 0 || p < best)) best = p;
         }
-        if (byId && bestId >= 0) cur->FindRecordByID(bestId, best);
-        hit = best >= 0;
+        if (byId && bestId >= 0) {
+            common->PrefetchRecord(bestId);
+            cur->FindRecordByID(bestId, best);
+        }
+        const bool hit = best >= 0;
         Found = hit;
         Index = hit ? best : -1;
         result = hit ? 0 : -1;
@@ -1033,6 +1772,9 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
 
 void TmtIndexes::CheckRecordUniqueness(PmtRecord Record, PmtRecord ActualRecord) {
     if (!dataSet_->EnableIndexes()) return;
+    bool anyUnique = false;
+    for (auto& up : indexes_) anyUnique = anyUnique || up->IndexOptions().Contains(mtcoUnique);
+    if (!anyUnique) return;
     TmtCommon* common = dataSet_->Common();
     StoreLock lock(common);
     for (auto& up : indexes_) {
@@ -1040,13 +1782,21 @@ void TmtIndexes::CheckRecordUniqueness(PmtRecord Record, PmtRecord ActualRecord)
         if (!idx->Enabled() || idx->IndexOptions().Contains(mtcoNonMaintained) ||
             !idx->IndexOptions().Contains(mtcoUnique))
             continue;
-        const auto& refs = idx->References();
+        const int32_t actual = ActualRecord != nullptr ? ActualRecord->RecordID : -1;
+        if (idx->IsOrdered() && idx->HasKeys()) {
+            idx->BuildKey(Record, idx->IndexFieldList().Count(), probe_);
+            int first = 0, last = 0;
+            idx->KeyRun(probe_, first, last);
+            for (int i = first; i < last; ++i)
+                if (idx->IdAt(i) != actual) throw EMemTableDupKey(mtres::DupKey);
+            continue;
+        }
         int start = 0;
         if (idx->IsOrdered()) {
             int lo = 0, hi = idx->Count();
             while (lo < hi) {
                 int mid = lo + (hi - lo) / 2;
-                if (idx->CompareRecords(nullptr, Record, refs[static_cast<std::size_t>(mid)], false, false) > 0)
+                if (idx->CompareRecords(nullptr, Record, idx->RecordAt(mid), false, false) > 0)
                     lo = mid + 1;
                 else
                     hi = mid;
@@ -1054,10 +1804,10 @@ void TmtIndexes::CheckRecordUniqueness(PmtRecord Record, PmtRecord ActualRecord)
             start = lo;
         }
         for (int i = start; i < idx->Count(); ++i) {
-            PmtRecord r = refs[static_cast<std::size_t>(i)];
+            PmtRecord r = idx->RecordAt(i);
             int c = idx->CompareRecords(nullptr, Record, r, false, false);
             if (c == 0) {
-                if (r != ActualRecord) throw EMemTableDupKey(mtres::DupKey);
+                if (r != ActualRecord && idx->IdAt(i) != actual) throw EMemTableDupKey(mtres::DupKey);
                 continue;
             }
             if (idx->IsOrdered()) break;

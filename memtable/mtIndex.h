@@ -1,10 +1,24 @@
 #pragma once
 // Field lists with per-field compare options, the comparison of field values
 // and records, and the indexes of a memory table.
+//
+// An index is a contiguous list of entries, never a chain of record
+// pointers. The row-order index holds record ids in row order. Any other
+// index holds, per record, its id and its key: the bytes of the index's
+// fields turned into one string whose byte order (memcmp) is the index's
+// order and whose equality is the index's equality (keys are made once, when
+// a record enters the index, from the pt-BR sort keys of platform/rtl for
+// texts). Searches and sorts compare keys, not records; the first 8 key
+// bytes sit in the entry itself, so most comparisons never leave the list.
+// An index whose order cannot be written as such keys (a field compared
+// through OnCompareFields, a calculated field, the partial or ignore-null
+// options) compares the records themselves, as CompareRecords describes.
 #include <array>
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "memtable/mtCommon.h"
@@ -35,27 +49,32 @@ enum TmtCompareHow { mtBreakOnDifference, mtBreakOnLess, mtBreakOnGreater, mtBre
 class TmtFieldList : public TObject {
 public:
     FAT_CLASS_NAME(TmtFieldList)
-    virtual void Clear() { count_ = 0; }
+    virtual void Clear() { entries_.clear(); }
 
-    int Count() const { return count_; }
+    int Count() const { return static_cast<int>(entries_.size()); }
     int Add(TField* Field, TmtifoOptions Options);
     int IndexOf(const TField* Field) const;
     void AssignTo(TmtFieldList& Dest) const;
     void MergeOptionsTo(TmtFieldList& Dest) const;
 
-    TField* Fields(int i) const { return fields_[i]; }
-    int FieldNo(int i) const { return fieldNo_[i]; }
-    int FieldOfs(int i) const { return fieldOfs_[i]; }
-    void SetFieldOfs(int i, int Ofs, int No) { fieldOfs_[i] = Ofs; fieldNo_[i] = No; }
-    TmtifoOptions Options(int i) const { return options_[i]; }
-    void SetOptions(int i, TmtifoOptions Value) { options_[i] = Value; }
+    TField* Fields(int i) const { return entries_[static_cast<std::size_t>(i)].field; }
+    int FieldNo(int i) const { return entries_[static_cast<std::size_t>(i)].fieldNo; }
+    int FieldOfs(int i) const { return entries_[static_cast<std::size_t>(i)].fieldOfs; }
+    void SetFieldOfs(int i, int Ofs, int No) {
+        entries_[static_cast<std::size_t>(i)].fieldOfs = Ofs;
+        entries_[static_cast<std::size_t>(i)].fieldNo = No;
+    }
+    TmtifoOptions Options(int i) const { return entries_[static_cast<std::size_t>(i)].options; }
+    void SetOptions(int i, TmtifoOptions Value) { entries_[static_cast<std::size_t>(i)].options = Value; }
 
 private:
-    int count_ = 0;
-    std::array<int32_t, MT_MAX_FIELDS> fieldOfs_{};
-    std::array<int32_t, MT_MAX_FIELDS> fieldNo_{};
-    std::array<TField*, MT_MAX_FIELDS> fields_{};
-    std::array<TmtifoOptions, MT_MAX_FIELDS> options_{};
+    struct Entry {
+        TField* field;
+        int32_t fieldOfs;
+        int32_t fieldNo;
+        TmtifoOptions options;
+    };
+    std::vector<Entry> entries_;
 };
 
 namespace memtable {
@@ -75,6 +94,18 @@ bool IsIndexableType(TFieldType Type);
 // zero-terminated UTF-8.
 int CompareFields(const uint8_t* A, const uint8_t* B, TFieldType FieldType, TmtifoOptions Options,
                   bool& FullCompare, int LocaleID);
+
+// Whether values of this type under these options can be written as key
+// bytes whose memcmp order is CompareFields' order.
+bool IsKeyableField(TFieldType Type, TmtifoOptions Options);
+// Appends the key bytes of one value (nullptr: null) to Key: a null sorts
+// first (last when descending), texts by the pt-BR sort key the options ask
+// for. The bytes of one value never form a prefix of another's, so keys of
+// several fields compare field by field.
+void AppendKeyBytes(std::string& Key, const uint8_t* Value, int32_t Length, TFieldType Type,
+                    TmtifoOptions Options);
+// memcmp order of two byte strings, the shorter first on a tie: -1, 0 or 1.
+int CompareKeyBytes(const uint8_t* A, std::size_t LengthA, const uint8_t* B, std::size_t LengthB);
 
 }  // namespace memtable
 
@@ -112,9 +143,13 @@ public:
     void Reflect(int Change, PmtRecord OldRecord, PmtRecord NewRecord, int RecordPos, bool DontVersion);
 
     const std::string& Name() const { return name_; }
-    std::vector<PmtRecord>& References() { return references_; }
-    const std::vector<PmtRecord>& References() const { return references_; }
-    int Count() const { return static_cast<int>(references_.size()); }
+    int Count() const { return static_cast<int>(isRowOrder_ ? ids_.size() : entries_.size()); }
+    // Record id and store record at a position (0-based).
+    int32_t IdAt(int Position) const {
+        if (isRowOrder_) return identity_ ? Position : ids_[static_cast<std::size_t>(Position)];
+        return entries_[static_cast<std::size_t>(Position)].id;
+    }
+    PmtRecord RecordAt(int Position) const;
     TmtCustomMemTable* DataSet() const { return dataSet_; }
     const std::string& IndexFields() const { return indexFields_; }
     TmtFieldList& IndexFieldList() { return fieldList_; }
@@ -124,8 +159,8 @@ public:
     void SetIsOrdered(bool Value) { isOrdered_ = Value; }
     bool IsSortable() const { return isSortable_; }
     bool IsRowOrder() const { return isRowOrder_; }
-    // Row order only: the references are in ascending RecordID order (no
-    // insert in the middle, no reused slot), so a record id is a position.
+    // Row order only: the ids are ascending (no insert in the middle, no
+    // reused slot), so a record id is found by bisection.
     bool IdsAscending() const { return idsAscending_; }
     void SetIsRowOrder(bool Value) { isRowOrder_ = Value; }
     bool IsInternal() const { return isInternal_; }
@@ -141,17 +176,67 @@ public:
     void* FilterExpression() const { return filterExpression_; }
     void SetFilterExpression(void* Value) { filterExpression_ = Value; }
 
+    // --- keys
+    // Whether the entries carry keys that order and search may use now.
+    bool HasKeys() const;
+    // The key of Record over the first FieldCount fields of the index list.
+    void BuildKey(PmtRecord Record, int FieldCount, std::string& Key) const;
+    // The run of entries whose key starts with Key: [First, Last). With
+    // FirstOnly, Last stops after the run's first entry.
+    void KeyRun(const std::string& Key, int& First, int& Last, bool FirstOnly = false) const;
+    // Whether entries of equal keys stand in ascending record id order (true
+    // after a sort of an ascending index, until an insert joins such a run
+    // out of that order): the first of a run is then its lowest id.
+    bool RunsInIdOrder() const { return runsById_ && isOrdered_ && HasKeys(); }
+
     TmtFilterIndexEvent OnFilterIndex;
 
 private:
+    struct Entry {
+        uint64_t prefix;  // the first 8 key bytes, big-endian, zero-padded
+        int32_t id;
+        uint32_t key;     // offset in pool_ of the key: a 32-bit length, then the bytes
+    };
+    struct Probe {
+        const uint8_t* bytes;
+        std::size_t length;
+        uint64_t prefix, mask;
+    };
+    static Probe MakeProbe(const std::string& Key);
+    const uint8_t* KeyBytes(const Entry& E) const { return pool_.data() + E.key + 4; }
+    uint32_t KeyLength(const Entry& E) const { return memtable::ReadValue<uint32_t>(pool_.data() + E.key); }
+    // Probe against an entry over the probe's length: -1, 0 or 1.
+    int CompareProbe(const Probe& P, const Entry& E) const;
+    int LowerBound(const Probe& P) const;
+    // The end of the run of entries equal to P that starts at From.
+    int RunEnd(const Probe& P, int From) const;
+    // Key bytes in the pool, shared with a neighbour of Pos holding the same key.
+    uint32_t KeyFor(int Pos, const std::string& Key);
+    uint32_t AddKey(const uint8_t* Bytes, std::size_t Length);
+    void CompactPool();
+    // Keys for every entry and the entries sorted by them (ids breaking ties).
+    void SortByKeys();
+    // The record-comparing sort of an index without keys.
+    void SortByRecords(int L, int R);
     int FirstEqual(const TmtFieldList* FieldList, PmtRecord KeyRecord, bool Partial, bool& Found);
     int InsertionPoint(PmtRecord Record);
     void InsertAt(int Pos, PmtRecord Record);
+    void InsertKeyed(int Pos, int32_t Id, const std::string& Key);
+    bool SameKeyAt(int Pos, const std::string& Key) const;
+    void EraseAt(int Pos);
     int RemoveReference(PmtRecord Record, int Hint);
     bool IsCurrent() const;
+    void CheckKeyable();
 
     std::string name_;
-    std::vector<PmtRecord> references_;
+    std::vector<int32_t> ids_;     // the row-order index
+    std::vector<Entry> entries_;   // any other index
+    // Key bytes of the entries; entries with equal keys share theirs.
+    std::vector<uint8_t> pool_;
+    std::size_t deadBytes_ = 0;    // pool bytes no entry uses any more
+    bool keyable_ = false;         // the field list can be written as keys
+    bool keysValid_ = false;       // every entry carries its key
+    bool runsById_ = false;
     TmtCustomMemTable* dataSet_;
     std::string indexFields_;
     TmtFieldList fieldList_;
@@ -160,6 +245,9 @@ private:
     bool isSortable_ = false;
     bool isRowOrder_ = false;
     bool idsAscending_ = true;
+    // Row order only: every id is its position (appends alone so far), so
+    // neither needs looking up.
+    bool identity_ = true;
     bool isInternal_ = false;
     int ordinal_ = 0;
     bool isFiltered_ = false;
@@ -168,6 +256,18 @@ private:
     void* filterExpression_ = nullptr;
     std::vector<std::pair<int32_t, int32_t>> savedOrder_;  // (RecordID, UniqueRecordID)
     std::vector<std::vector<std::pair<int32_t, int32_t>>> levelOrders_;
+    mutable std::string scratchKey_;
+    // Key bytes of the text values an index of few distinct texts holds, by
+    // field: a search or an insert of a known text makes no sort key.
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    struct TextMemo {
+        std::unordered_map<std::string, std::string, TextHash, std::equal_to<>> keys;
+        std::size_t capacity = 0;  // 0: not kept
+    };
+    mutable std::vector<TextMemo> memo_;
 };
 
 class TmtIndexes : public TObject {
@@ -205,6 +305,9 @@ private:
     bool IndexUsableFor(const TmtIndex* Index, const TmtFieldList& Search) const;
 
     TmtCustomMemTable* dataSet_;
+    // Reused by every search, so that a locate allocates nothing.
+    TmtFieldList coarse_;
+    std::string probe_;
     std::vector<std::unique_ptr<TmtIndex>> indexes_;
     TmtIndex* rowOrder_ = nullptr;
 };

@@ -13,10 +13,6 @@ using namespace memtable;
 
 namespace {
 
-bool IsTextKind(TFieldType t) {
-    return t == ftString || t == ftFixedChar || t == ftWideString || t == ftFixedWideChar || t == ftGuid;
-}
-
 void SetBlockPtr(uint8_t* slot, uint8_t* block) { std::memcpy(slot + 1, &block, sizeof(block)); }
 
 uint8_t* GetBlockPtr(const uint8_t* slot) {
@@ -38,20 +34,44 @@ void RunSteps(std::initializer_list<std::function<void()>> Steps) {
     if (first) std::rethrow_exception(first);
 }
 
-// The native bytes of a value for a field; false for kinds a variant does
-// not write (blobs, bytes, objects).
-bool NativeBytes(TField* Field, const Variant& Value, std::vector<uint8_t>& Out, int FixedSize) {
+// The text a variant gives a text field: repaired UTF-8, cut to the field's
+// characters. A string variant is read in place.
+std::string_view FieldText(TField* Field, const Variant& Value, std::string& Scratch) {
+    std::string_view s;
+    if (const std::string* text = Value.TextPtr()) {
+        s = *text;
+    } else {
+        Scratch = VarToStr(Value);
+        s = Scratch;
+    }
+    if (!utf8::IsValid(s)) {
+        Scratch = utf8::Repair(s);
+        s = Scratch;
+    }
+    const int maxChars = Field->DataType() == ftGuid ? 38 : Field->Size();
+    if (s.size() > static_cast<std::size_t>(maxChars) && Length(s) > maxChars) {
+        std::string cut = Copy(s, 1, maxChars);
+        Scratch = std::move(cut);
+        s = Scratch;
+    }
+    return s;
+}
+
+// Writes the native bytes of a value for a field into Out (OutSize bytes, a
+// text zero-terminated); false for kinds a variant does not write (blobs,
+// bytes, objects).
+bool NativeBytes(TField* Field, const Variant& Value, uint8_t* Out, int OutSize, std::string& Scratch) {
     TFieldType type = Field->DataType();
-    Out.assign(static_cast<std::size_t>(std::max(FixedSize, Field->DataSize())), 0);
-    auto put = [&](const auto& v) { std::memcpy(Out.data(), &v, sizeof(v)); };
+    auto put = [&](const auto& v) {
+        if (static_cast<std::size_t>(OutSize) >= sizeof(v)) std::memcpy(Out, &v, sizeof(v));
+    };
     switch (type) {
         case ftString: case ftFixedChar: case ftGuid: case ftWideString: case ftFixedWideChar: {
-            std::string s = VarToStr(Value);
-            if (!utf8::IsValid(s)) s = utf8::Repair(s);
-            int maxChars = type == ftGuid ? 38 : Field->Size();
-            if (Length(s) > maxChars) s = Copy(s, 1, maxChars);
-            std::size_t n = std::min(s.size(), Out.size() - 1);
-            std::memcpy(Out.data(), s.data(), n);
+            if (OutSize <= 0) return false;
+            std::string_view s = FieldText(Field, Value, Scratch);
+            std::size_t n = std::min(s.size(), static_cast<std::size_t>(OutSize) - 1);
+            std::memcpy(Out, s.data(), n);
+            Out[n] = 0;
             return true;
         }
         case ftSmallint: put(static_cast<int16_t>(Value.AsInteger())); return true;
@@ -79,46 +99,64 @@ bool NativeBytes(TField* Field, const Variant& Value, std::vector<uint8_t>& Out,
 void TmtCustomMemTable::SetFieldValue(PmtRecord Record, TField* Field, const Variant& Value) {
     if (Record == nullptr || Field == nullptr) return;
     bool clear = Value.IsNull() || Value.IsEmpty();
+    std::string scratch;
     if (Field->FieldNo() <= 0) {
         if (Field->Offset() + Field->DataSize() + 1 > common_->CalcFieldsSize()) return;
-        uint8_t* p = Record->Data + common_->StartCalculated() + Field->Offset();
-        std::vector<uint8_t> bytes;
+        uint8_t* area = common_->CalcArea(Record);
+        uint8_t* p = area + Field->Offset();
         if (clear) {
-            WriteCalcField(Record->Data + common_->StartCalculated(), Field, nullptr);
-        } else if (NativeBytes(Field, Value, bytes, Field->DataSize())) {
+            WriteCalcField(area, Field, nullptr);
+            return;
+        }
+        std::vector<uint8_t> bytes(static_cast<std::size_t>(std::max(Field->DataSize(), 8)), 0);
+        if (NativeBytes(Field, Value, bytes.data(), static_cast<int>(bytes.size()), scratch)) {
             p[0] = 2;
             std::memcpy(p + 1, bytes.data(), static_cast<std::size_t>(Field->DataSize()));
         }
         return;
     }
     int fno = Field->FieldNo();
-    int ofs = common_->GetFieldOffsetByNo(fno);
-    if (ofs < 0) return;
-    uint8_t* slot = Record->Data + ofs;
+    // A fixed field of a record buffer, as a search's key record has them.
+    if (!clear && !TmtCommon::IsPacked(Record) && static_cast<std::size_t>(fno) < fieldInfo_.size() &&
+        fieldInfo_[static_cast<std::size_t>(fno)].bufferOfs >= 0) {
+        const FieldInfo& fi = fieldInfo_[static_cast<std::size_t>(fno)];
+        uint8_t* at = Record->Data() + fi.bufferOfs;
+        if (NativeBytes(Field, Value, at + 1, fi.slotBytes, scratch)) at[0] = 2;
+        return;
+    }
+    uint8_t* slot = common_->Slot(Record, fno);
+    if (slot == nullptr) return;
     bool indirect = (common_->FieldFlags(fno) & kFlagIndirect) != 0;
     int fixedSize = common_->GetFieldSize(Field->DataType(), Field->Size());
+    if (TmtCommon::IsPacked(Record) && common_->IsPackedText(fno)) {
+        // Record is a stored record here, not a buffer: it may move.
+        std::string_view t;
+        if (!clear) t = FieldText(Field, Value, scratch);
+        common_->WritePackedText(Record, fno, clear ? nullptr : t.data(), t.size());
+        return;
+    }
     if (clear) {
         if (indirect) {
             if (uint8_t* old = GetBlockPtr(slot)) FreeBlock(old);
             std::memset(slot, 0, kIndirectSlotSize);
         } else {
-            std::memset(slot, 0, static_cast<std::size_t>(fixedSize) + 1);
+            slot[0] = 0;
+            std::memset(slot + 1, 0, static_cast<std::size_t>(fixedSize));
         }
         return;
     }
-    std::vector<uint8_t> bytes;
-    if (!NativeBytes(Field, Value, bytes, fixedSize)) return;
-    if (indirect) {
-        if (uint8_t* old = GetBlockPtr(slot)) FreeBlock(old);
-        int size = IsTextKind(Field->DataType())
-                       ? static_cast<int>(strnlen(reinterpret_cast<const char*>(bytes.data()), bytes.size())) + 1
-                       : Field->DataSize();
-        SetBlockPtr(slot, NewBlock(bytes.data(), size));
-        slot[0] = 2;
-    } else {
-        slot[0] = 2;
-        std::memcpy(slot + 1, bytes.data(), static_cast<std::size_t>(fixedSize));
+    if (!indirect) {
+        if (NativeBytes(Field, Value, slot + 1, fixedSize, scratch)) slot[0] = 2;
+        return;
     }
+    std::vector<uint8_t> bytes(static_cast<std::size_t>(std::max({Field->DataSize(), fixedSize, 8})), 0);
+    if (!NativeBytes(Field, Value, bytes.data(), static_cast<int>(bytes.size()), scratch)) return;
+    if (uint8_t* old = GetBlockPtr(slot)) FreeBlock(old);
+    int size = IsTextFieldType(Field->DataType())
+                   ? static_cast<int>(strnlen(reinterpret_cast<const char*>(bytes.data()), bytes.size())) + 1
+                   : Field->DataSize();
+    SetBlockPtr(slot, NewBlock(bytes.data(), size));
+    slot[0] = 2;
 }
 
 void TmtCustomMemTable::PopulateRecord(PmtRecord Record, const std::string& FieldNames, const Variant& Values) {
@@ -141,21 +179,64 @@ void TmtCustomMemTable::PopulateRecordFromList(PmtRecord Record, const TmtFieldL
     for (int i = 0; i < List.Count(); ++i) SetFieldValue(Record, List.Fields(i), Values.GetElement(low + i));
 }
 
+const TmtFieldList& TmtCustomMemTable::LocateFieldList(const std::string& KeyFields, TLocateOptions Options,
+                                                       TmtFieldList& Scratch) {
+    // A field list is parsed once per text and option set while the table
+    // stays open; a locate in a loop parses nothing.
+    const bool ci = Options.Contains(loCaseInsensitive), partial = Options.Contains(loPartialKey);
+    for (const auto& c : locateLists_)
+        if (c->ci == ci && c->partial == partial && c->fields == KeyFields) return c->list;
+    TmtFieldList* list = &Scratch;
+    if (locateLists_.size() < 32) {
+        auto entry = std::make_unique<LocateList>();
+        entry->fields = KeyFields;
+        entry->ci = ci;
+        entry->partial = partial;
+        list = &entry->list;
+        BuildIndexFieldList(this, this, *list, KeyFields);
+        locateLists_.push_back(std::move(entry));
+    } else {
+        BuildIndexFieldList(this, this, *list, KeyFields);
+    }
+    for (int i = 0; i < list->Count(); ++i) {
+        TmtifoOptions o = list->Options(i);
+        if (ci) o.Include(mtifoCaseInsensitive);
+        if (partial) o.Include(mtifoPartial);
+        list->SetOptions(i, o);
+    }
+    return *list;
+}
+
 int TmtCustomMemTable::LocateRecord(const std::string& KeyFields, const Variant& KeyValues, TLocateOptions Options) {
     if (KeyValues.IsArray() && VarArrayDimCount(KeyValues) > 1) throw EMemTableError(mtres::InvalidDimCount);
     CheckBrowseMode();
     CursorPosChanged();
-    TmtFieldList list;
-    BuildIndexFieldList(this, this, list, KeyFields);
-    for (int i = 0; i < list.Count(); ++i) {
-        TmtifoOptions o = list.Options(i);
-        if (Options.Contains(loCaseInsensitive)) o.Include(mtifoCaseInsensitive);
-        if (Options.Contains(loPartialKey)) o.Include(mtifoPartial);
-        list.SetOptions(i, o);
-    }
+    TmtFieldList scratch;
+    const TmtFieldList& list = LocateFieldList(KeyFields, Options, scratch);
     StoreLock lock(common_);
-    PmtRecord key = common_->AllocRecord();
-    Finally freeKey([&] { common_->FreeRecord(key, true, false); });
+    // One key record serves every locate; a locate started from inside
+    // another (a filter handler) gets one of its own.
+    PmtRecord key;
+    bool own = false;
+    if (locateKeyBusy_) {
+        key = common_->AllocRecord();
+        own = true;
+    } else {
+        if (locateKey_ == nullptr) locateKey_ = common_->AllocRecord();
+        key = locateKey_;
+        locateKeyBusy_ = true;
+    }
+    struct Release {
+        TmtCustomMemTable* t;
+        PmtRecord key;
+        bool own;
+        ~Release() {
+            if (own)
+                t->common_->FreeRecord(key, true, false);
+            else
+                t->locateKeyBusy_ = false;
+        }
+    } release{this, key, own};
     PopulateRecordFromList(key, list, KeyValues);
     bool found = false;
     int index = -1;
@@ -169,6 +250,11 @@ bool TmtCustomMemTable::Locate(const std::string& KeyFields, const Variant& KeyV
     int pos = LocateRecord(KeyFields, KeyValues, Options);
     SetFound(pos >= 0);
     if (pos >= 0) {
+        // The record is read next: start bringing it in.
+        if (PmtRecord r = curIndex_->RecordAt(pos)) {
+            __builtin_prefetch(r);
+            __builtin_prefetch(reinterpret_cast<const char*>(r) + 64);
+        }
         recNo_ = pos;
         Resync({rmExact, rmCenter});
         DoAfterScroll();
@@ -184,7 +270,7 @@ Variant TmtCustomMemTable::Lookup(const std::string& KeyFields, const Variant& K
     SetFound(pos >= 0);
     if (pos < 0) return result;
     StoreLock lock(common_);
-    PmtRecord rec = curIndex_->References()[static_cast<std::size_t>(pos)];
+    PmtRecord rec = curIndex_->RecordAt(pos);
     PmtRecord old = overrideRecord_;
     overrideRecord_ = rec;
     Finally restore([&] { overrideRecord_ = old; });
@@ -203,7 +289,7 @@ void TmtCustomMemTable::SyncCursorWith(TDataSet* DataSet) {
     int pos = -1;
     curIndex_->FindRecordByID(a->RecordID, pos);
     if (pos < 0 || pos >= curIndex_->Count() ||
-        !FilterRecord(curIndex_->References()[static_cast<std::size_t>(pos)], false))
+        !FilterRecord(curIndex_->RecordAt(pos), false))
         throw Exception(mtres::RecordNotFound);
     DoBeforeScroll();
     recNo_ = pos;
@@ -410,7 +496,187 @@ bool WriteRecord(TmtCustomMemTable* Table, TDataSet* Source, TDataSet* Destinati
     }
 }
 
+// Whether a value of Source can reach Dest as its native bytes, with the
+// outcome of Dest's own setter: same kind, no range of Dest to check.
+bool NativeCopyable(TField* Source, TField* Dest) {
+    if (Source->DataType() != Dest->DataType() || Source->IsBlob() || Dest->IsBlob()) return false;
+    switch (Dest->DataType()) {
+        case ftSmallint: case ftInteger: case ftWord: {
+            auto* i = dynamic_cast<TIntegerField*>(Dest);
+            return i != nullptr && i->MinValue() == 0 && i->MaxValue() == 0;
+        }
+        case ftFloat: case ftCurrency: {
+            auto* f = dynamic_cast<TFloatField*>(Dest);
+            return f != nullptr && f->MinValue() == 0 && f->MaxValue() == 0;
+        }
+        case ftBoolean: case ftDate: case ftTime: case ftDateTime:
+        case ftString: case ftFixedChar: case ftWideString:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Copies one value by its native bytes, as Dest's setter would store it;
+// false when the setter must decide (a value it would refuse).
+bool CopyNative(TField* Source, TField* Dest, std::vector<uint8_t>& Scratch, TmtBulkLoad& Bulk) {
+    const std::size_t size = static_cast<std::size_t>(std::max(Source->DataSize(), Dest->DataSize())) + 1;
+    if (Scratch.size() < size) Scratch.resize(size);
+    std::memset(Scratch.data(), 0, size);
+    if (!Source->GetData(Scratch.data())) {
+        Bulk.SetNative(Dest, nullptr);
+        return true;
+    }
+    switch (Dest->DataType()) {
+        case ftBoolean: {
+            const int16_t b = ReadValue<int16_t>(Scratch.data()) != 0 ? 1 : 0;
+            WriteValue<int16_t>(Scratch.data(), b);
+            break;
+        }
+        case ftFloat: case ftCurrency: case ftDate: case ftTime: case ftDateTime: {
+            double d = ReadValue<double>(Scratch.data());
+            if (!std::isfinite(d)) return false;
+            if (Dest->DataType() == ftDate) d = std::trunc(d);
+            if (Dest->DataType() == ftTime) d = std::fabs(d - std::trunc(d));
+            WriteValue<double>(Scratch.data(), d);
+            break;
+        }
+        case ftString: case ftFixedChar: case ftWideString: {
+            const auto* p = reinterpret_cast<const char*>(Scratch.data());
+            std::string_view text(p, strnlen(p, size));
+            std::string fixed;
+            if (!utf8::IsValid(text)) {
+                fixed = utf8::Repair(text);
+                text = fixed;
+            }
+            if (text.size() > static_cast<std::size_t>(std::max(Dest->Size(), 0)) && Length(text) > Dest->Size()) {
+                std::string cut = Copy(text, 1, Dest->Size());
+                fixed = std::move(cut);
+                text = fixed;
+            }
+            std::vector<uint8_t> out(static_cast<std::size_t>(Dest->DataSize()) + 1, 0);
+            std::memcpy(out.data(), text.data(), std::min(text.size(), out.size() - 1));
+            Bulk.SetNative(Dest, out.data());
+            return true;
+        }
+        default:
+            break;
+    }
+    Bulk.SetNative(Dest, Scratch.data());
+    return true;
+}
+
 }  // namespace
+
+// ---------------------------------------------------------------------------
+// Adding records in bulk
+
+bool TmtCustomMemTable::CanLoadDirectly() const {
+    if (!Active() || State() != dsBrowse || !ControlsDisabled()) return false;
+    if (BeforeInsert || AfterInsert || BeforePost || AfterPost || OnNewRecord || BeforeScroll || AfterScroll ||
+        OnPostError || BeforeCancel || AfterCancel || OnCalcFields || OnLoadRecord || OnLoadField)
+        return false;
+    if (masterLink_->Active() && masterIndexList_.Count() > 0) return false;
+    if (autoIncField_ != nullptr && !ignoreAutoInc_) return false;
+    for (TField* f : Fields()->List())
+        if (!f->DefaultExpression().empty() || (f->Required() && f->FieldKind() == fkData)) return false;
+    // Other tables sharing the store refresh after every post.
+    for (TmtCustomMemTable* t : common_->AttachedTables())
+        if (t != nullptr && t != this && t->Active() && attachedAutoRefresh_) return false;
+    return true;
+}
+
+void TmtCustomMemTable::AppendBufferDirectly(PmtRecord Buffer) {
+    // What InternalPost does for an appended record.
+    StoreLock lock(common_);
+    indexes_->CheckRecordUniqueness(Buffer, nullptr);
+    PmtRecord copy = common_->CopyRecord(Buffer, true);
+    copy->RecordNo = -1;
+    common_->ClearIndirect(Buffer);
+    common_->AppendRecord(copy);
+    copy->TransactionLevel = common_->TransactionLevel();
+    copy->Flag |= kRecOwned;
+    lastChangePos_ = -1;
+    common_->ReflectToIndexes(this, 0, false, -1, nullptr, copy);
+    common_->SetIsDataModified(true);
+    common_->ClearModifiedFlags();
+}
+
+TmtBulkLoad::TmtBulkLoad(TmtCustomMemTable* Table) : table_(Table) {
+    if (!Table->CanLoadDirectly()) return;
+    buffer_ = Table->common_->AllocRecord();
+    oldOverride_ = Table->overrideRecord_;
+    oldState_ = Table->SetTempState(dsInsert);
+    Table->overrideRecord_ = buffer_;
+}
+
+TmtBulkLoad::~TmtBulkLoad() {
+    if (buffer_ == nullptr) return;
+    TmtCustomMemTable* t = table_;
+    t->overrideRecord_ = oldOverride_;
+    t->RestoreState(oldState_);
+    t->common_->FreeRecord(buffer_, true, false);
+    buffer_ = nullptr;
+    if (count_ == 0 || !t->Active()) return;
+    // The cursor on the last record added, as after the last Post.
+    try {
+        if (t->lastChangePos_ >= 0) t->recNo_ = t->lastChangePos_;
+        t->lastChangePos_ = -1;
+        t->Resync({});
+    } catch (...) {
+    }
+}
+
+void TmtBulkLoad::Append() {
+    if (buffer_ == nullptr) {
+        table_->Append();
+        return;
+    }
+    TmtCommon* common = table_->common_;
+    common->ClearIndirect(buffer_);
+    common->InitRecord(buffer_);
+    if (table_->CalcFieldsSize() > 0) table_->ClearCalcFields(reinterpret_cast<TRecordBuffer>(buffer_));
+    common->ClearModifiedFlags();
+    pending_ = true;
+}
+
+void TmtBulkLoad::Post() {
+    if (buffer_ == nullptr) {
+        table_->Post();
+        ++count_;
+        return;
+    }
+    if (!pending_) return;
+    table_->CheckRequiredFields();
+    table_->AppendBufferDirectly(buffer_);
+    pending_ = false;
+    ++count_;
+}
+
+void TmtBulkLoad::SetNative(TField* Field, const void* Buffer) {
+    TmtCustomMemTable* t = table_;
+    const int no = Field->FieldNo();
+    const bool quiet = buffer_ != nullptr && pending_ && !Field->OnValidate && !Field->OnChange &&
+                       t->CalcFieldsSize() == 0 && no > 0 &&
+                       (t->ignoreReadOnly_ || (!t->readOnly_ && !Field->ReadOnly())) &&
+                       static_cast<std::size_t>(no) < t->fieldInfo_.size() &&
+                       t->fieldInfo_[static_cast<std::size_t>(no)].bufferOfs >= 0;
+    if (!quiet) {
+        Field->SetData(Buffer);
+        return;
+    }
+    t->WriteBufferField(buffer_, no, Buffer);
+    t->SetModified(true);
+}
+
+void TmtBulkLoad::Cancel() {
+    if (buffer_ == nullptr) {
+        table_->Cancel();
+        return;
+    }
+    table_->common_->ClearModifiedFlags();
+    pending_ = false;
+}
 
 int TmtCustomMemTable::CopyRecords(TDataSet* Source, TDataSet* Destination, int Limit, bool UTF8Conversion,
                                    bool IgnoreErrors) {
@@ -429,11 +695,42 @@ int TmtCustomMemTable::CopyRecords(TDataSet* Source, TDataSet* Destination, int 
     }
     loadedCompletely_ = true;
     int count = 0, seen = 0;
+    // Into this table, many records go in bulk when nothing listens to each.
+    std::unique_ptr<TmtBulkLoad> bulk;
+    if (Destination == this && Source != this) bulk = std::make_unique<TmtBulkLoad>(this);
+    if (bulk != nullptr && !bulk->Direct()) bulk.reset();
+    std::vector<uint8_t> native;
+    std::vector<char> nativeOk(map.size(), 0);
+    if (bulk != nullptr)
+        for (std::size_t i = 0; i < map.size(); ++i)
+            if (map[i] >= 0)
+                nativeOk[i] = NativeCopyable(Source->Fields()->Fields(map[i]), Fields()->Fields(static_cast<int>(i)));
     while (!Source->Eof()) {
         if (seen > 0 && seen % 100 == 0 && total > 0) Progress(std::min(100, seen * 100 / total), mtpcCopy);
         bool accept = true;
         if (Source == this && OnSaveRecord) OnSaveRecord(this, accept);
-        if (accept) {
+        if (accept && bulk != nullptr) {
+            bulk->Append();
+            try {
+                for (std::size_t i = 0; i < map.size(); ++i) {
+                    if (map[i] < 0) continue;
+                    TField* s = Source->Fields()->Fields(map[i]);
+                    TField* d = Fields()->Fields(static_cast<int>(i));
+                    if (!nativeOk[i] || !CopyNative(s, d, native, *bulk)) CopyValue(s, d, UTF8Conversion);
+                }
+                bulk->Post();
+            } catch (...) {
+                bulk->Cancel();
+                throw;
+            }
+            ++count;
+            if (Limit > 0 && count >= Limit) {
+                Source->Next();
+                loadedCompletely_ = Source->Eof();
+                ++seen;
+                break;
+            }
+        } else if (accept) {
             Destination->Append();
             if (WriteRecord(this, Source, Destination, map, UTF8Conversion)) ++count;
             if (Limit > 0 && count >= Limit) {

@@ -24,10 +24,6 @@ FormatDriver& Driver() {
     return driver;
 }
 
-bool IsTextKind(TFieldType t) {
-    return t == ftString || t == ftFixedChar || t == ftWideString || t == ftFixedWideChar || t == ftGuid;
-}
-
 uint8_t* GetBlockPtr(const uint8_t* slot) {
     uint8_t* p;
     std::memcpy(&p, slot + 1, sizeof(p));
@@ -79,10 +75,7 @@ TmtCustomMemTable::~TmtCustomMemTable() {
     masterLink_.reset();
     FreeFilterExpression(filterExpression_);
     filterExpression_ = nullptr;
-    if (masterKeyRecord_ != nullptr) {
-        common_->FreeRecord(masterKeyRecord_, true, false);
-        masterKeyRecord_ = nullptr;
-    }
+    FreeKeyRecords();
     if (attachedTo_ != nullptr) common_->DetachTable(this);
     indexes_.reset();
     // The own store goes last: it closes and detaches the tables still
@@ -100,13 +93,22 @@ void TmtCustomMemTable::MakeOwnStore() {
     curIndex_ = indexes_->RowOrderIndex();
 }
 
+void TmtCustomMemTable::FreeKeyRecords() {
+    if (masterKeyRecord_ != nullptr) {
+        common_->FreeRecord(masterKeyRecord_, true, false);
+        masterKeyRecord_ = nullptr;
+    }
+    if (locateKey_ != nullptr && !locateKeyBusy_) {
+        common_->FreeRecord(locateKey_, true, false);
+        locateKey_ = nullptr;
+    }
+    locateLists_.clear();
+}
+
 void TmtCustomMemTable::CloseFromStore() {
     // The store this table was attached to is going away.
     attachedTo_ = nullptr;
-    if (masterKeyRecord_ != nullptr) {
-        common_->FreeRecord(masterKeyRecord_, true, false);  // laid out by the old store
-        masterKeyRecord_ = nullptr;
-    }
+    FreeKeyRecords();  // laid out by the old store
     MakeOwnStore();
 }
 
@@ -125,10 +127,7 @@ void TmtCustomMemTable::SetAttachedTo(TmtCustomMemTable* Value) {
     }
     if (Value == nullptr) return;
     Value->Common()->AttachTable(this);
-    if (masterKeyRecord_ != nullptr) {
-        common_->FreeRecord(masterKeyRecord_, true, false);
-        masterKeyRecord_ = nullptr;
-    }
+    FreeKeyRecords();
     indexes_.reset();
     std::unique_ptr<TmtCommon> old = std::move(ownStore_);
     common_ = Value->Common();
@@ -180,11 +179,11 @@ void TmtCustomMemTable::InternalInitRecord(TRecordBuffer Buffer) {
 
 void TmtCustomMemTable::ClearCalcFields(TRecordBuffer Buffer) {
     if (Buffer == nullptr || CalcFieldsSize() <= 0 || !common_->LayoutDone()) return;
-    std::memset(Rec(Buffer)->Data + common_->StartCalculated(), 0, static_cast<std::size_t>(CalcFieldsSize()));
+    std::memset(common_->CalcArea(Rec(Buffer)), 0, static_cast<std::size_t>(CalcFieldsSize()));
 }
 
 uint8_t* TmtCustomMemTable::BookmarkSlot(PmtRecord Record) const {
-    return Record->Data + common_->StartBookmarks() + attachIndex_ * kBookmarkSlotSize;
+    return Record->Data() + common_->StartBookmarks() + attachIndex_ * kBookmarkSlotSize;
 }
 
 void TmtCustomMemTable::GetBookmarkData(TRecordBuffer Buffer, void* Data) const {
@@ -211,7 +210,7 @@ PmtRecord TmtCustomMemTable::RecordOfBookmark(const void* Data) const {
     int32_t id = ReadValue<int32_t>(p), uid = ReadValue<int32_t>(p + 4), table = ReadValue<int32_t>(p + 8);
     if (table != common_->TableID()) return nullptr;
     PmtRecord r = common_->Record(id);
-    if (r == nullptr || r->UniqueRecordID != uid || r->Data == nullptr) return nullptr;
+    if (r == nullptr || r->UniqueRecordID != uid) return nullptr;
     if (r->UpdateStatus == usDeleted && !curIndex_->UpdateStatusSet().Contains(usDeleted)) return nullptr;
     return r;
 }
@@ -267,7 +266,7 @@ void TmtCustomMemTable::InternalSetToRecord(TRecordBuffer Buffer) {
     PmtRecord b = Rec(Buffer);
     int n = curIndex_->Count();
     if (b->RecordNo >= 0 && b->RecordNo < n &&
-        curIndex_->References()[static_cast<std::size_t>(b->RecordNo)]->RecordID == b->RecordID) {
+        curIndex_->IdAt(b->RecordNo) == b->RecordID) {
         recNo_ = b->RecordNo;
         return;
     }
@@ -290,8 +289,10 @@ void TmtCustomMemTable::InternalLast() { SetCursorAfterLast(); }
 bool TmtCustomMemTable::MoveNextRecord(bool ForceFilter) {
     int n = curIndex_->Count();
     if (ForceFilter || isFiltered_) {
+        TmtFilterExpression* plain = PlainRecordFilter(ForceFilter);
         for (int i = std::max(recNo_ + 1, 0); i < n; ++i) {
-            if (FilterRecord(curIndex_->References()[static_cast<std::size_t>(i)], ForceFilter)) {
+            PmtRecord r = curIndex_->RecordAt(i);
+            if (plain != nullptr ? plain->AcceptsRecord(this, r) : FilterRecord(r, ForceFilter)) {
                 recNo_ = i;
                 return true;
             }
@@ -311,8 +312,10 @@ bool TmtCustomMemTable::MovePriorRecord(bool ForceFilter) {
     int n = curIndex_->Count();
     int from = std::min(recNo_, n) - 1;
     if (ForceFilter || isFiltered_) {
+        TmtFilterExpression* plain = PlainRecordFilter(ForceFilter);
         for (int i = from; i >= 0; --i) {
-            if (FilterRecord(curIndex_->References()[static_cast<std::size_t>(i)], ForceFilter)) {
+            PmtRecord r = curIndex_->RecordAt(i);
+            if (plain != nullptr ? plain->AcceptsRecord(this, r) : FilterRecord(r, ForceFilter)) {
                 recNo_ = i;
                 return true;
             }
@@ -336,7 +339,7 @@ TGetResult TmtCustomMemTable::GetRecord(TRecordBuffer Buffer, TGetMode GetMode, 
         case gmCurrent:
             if (recNo_ >= n) return grEOF;
             if (recNo_ < 0) return grBOF;
-            if (isFiltered_ && !FilterRecord(curIndex_->References()[static_cast<std::size_t>(recNo_)], false))
+            if (isFiltered_ && !FilterRecord(curIndex_->RecordAt(recNo_), false))
                 return grEOF;
             break;
         case gmNext:
@@ -346,13 +349,15 @@ TGetResult TmtCustomMemTable::GetRecord(TRecordBuffer Buffer, TGetMode GetMode, 
             if (!MovePriorRecord(false)) return grBOF;
             break;
     }
-    PmtRecord src = curIndex_->References()[static_cast<std::size_t>(recNo_)];
+    PmtRecord src = curIndex_->RecordAt(recNo_);
     PmtRecord buf = Rec(Buffer);
+    // The transfer writes every value, null flag and header field of the
+    // buffer; its own blocks go first so that its indirect fields read
+    // through to the store.
     common_->ClearIndirect(buf);
-    common_->InitRecord(buf);
     common_->TransferRecord(src, buf);
     buf->RecordNo = recNo_;
-    buf->Flag &= static_cast<uint8_t>(~1);
+    buf->Flag = 0;
     uint8_t* slot = BookmarkSlot(buf);
     WriteValue<int32_t>(slot, src->RecordID);
     WriteValue<int32_t>(slot + 4, src->UniqueRecordID);
@@ -379,7 +384,7 @@ void TmtCustomMemTable::SetRecNoValue(int Value) {
     // and land elsewhere. A position the filter hides is not taken.
     if (isFiltered_) {
         StoreLock lock(common_);
-        if (!FilterRecord(curIndex_->References()[static_cast<std::size_t>(Value - 1)], false)) return;
+        if (!FilterRecord(curIndex_->RecordAt(Value - 1), false)) return;
     }
     DoBeforeScroll();
     recNo_ = Value - 1;
@@ -393,8 +398,8 @@ int TmtCustomMemTable::GetRecordCount() const {
     if (!isFiltered_) return curIndex_->Count();
     int n = 0;
     auto* self = const_cast<TmtCustomMemTable*>(this);
-    for (PmtRecord r : curIndex_->References())
-        if (self->FilterRecord(r, false)) ++n;
+    for (int i = 0; i < curIndex_->Count(); ++i)
+        if (self->FilterRecord(curIndex_->RecordAt(i), false)) ++n;
     return n;
 }
 
@@ -434,23 +439,57 @@ TUpdateStatus TmtCustomMemTable::UpdateStatus() const {
 
 bool TmtCustomMemTable::GetFieldData(TField* Field, void* Buffer) const {
     if (!cursorOpen_ || Field == nullptr) return false;
-    StoreLock lock(common_);
+    const TDataSetState st = State();
+    // A table's own record buffer needs no lock; a stored record (filter,
+    // lookup, old value) or a block read through to the store does.
+    const bool own = overrideRecord_ == nullptr && (st == dsBrowse || st == dsEdit || st == dsInsert);
+    const int fno = Field->FieldNo();
+    const bool indirect = fno > 0 && (common_->FieldFlags(fno) & kFlagIndirect) != 0;
+    if (own && !indirect && fno > 0 && static_cast<std::size_t>(fno) < fieldInfo_.size() &&
+        fieldInfo_[static_cast<std::size_t>(fno)].bufferOfs >= 0) {
+        // A fixed field of this table's own buffer.
+        PmtRecord rec = GetActiveRecord();
+        if (rec == nullptr) return false;
+        const FieldInfo& fi = fieldInfo_[static_cast<std::size_t>(fno)];
+        const uint8_t* slot = rec->Data() + fi.bufferOfs;
+        if (slot[0] == 0) return false;
+        if (Buffer == nullptr) return true;
+        if (fi.text) {
+            // Up to the terminator: the rest of the buffer is the reader's.
+            if (fi.dataSize <= 0) return true;
+            const std::size_t n = strnlen(reinterpret_cast<const char*>(slot + 1),
+                                          static_cast<std::size_t>(std::min(fi.slotBytes, fi.dataSize - 1)));
+            std::memcpy(Buffer, slot + 1, n);
+            static_cast<uint8_t*>(Buffer)[n] = 0;
+            return true;
+        }
+        std::memcpy(Buffer, slot + 1, static_cast<std::size_t>(std::min(fi.slotBytes, fi.dataSize)));
+        return true;
+    }
+    StoreLockIf lock(common_, !own || indirect);
     PmtRecord rec = GetActiveRecord();
     if (rec == nullptr) return false;
-    if (Field->FieldNo() <= 0) {
+    if (fno <= 0) {
         if (Field->Offset() + Field->DataSize() + 1 > common_->CalcFieldsSize()) return false;
-        return ReadCalcField(rec->Data + common_->StartCalculated(), Field, Buffer);
+        return ReadCalcField(common_->CalcArea(rec), Field, Buffer);
     }
-    int fno = Field->FieldNo();
-    int ofs = common_->GetFieldOffsetByNo(fno);
-    if (ofs < 0) return false;
-    const uint8_t* slot = rec->Data + ofs;
-    if ((common_->FieldFlags(fno) & kFlagIndirect) == 0) {
-        if (slot[0] == 0) return false;
-        if (Buffer != nullptr) {
-            int size = common_->GetFieldSize(Field->DataType(), Field->Size());
-            std::memcpy(Buffer, slot + 1, static_cast<std::size_t>(std::min(size, Field->DataSize())));
+    if (!indirect) {
+        const uint8_t* slot = common_->Slot(rec, fno);
+        if (slot == nullptr || slot[0] == 0) return false;
+        if (Buffer == nullptr) return true;
+        if (IsTextFieldType(Field->DataType())) {
+            // Up to the terminator: the rest of the buffer is the reader's.
+            int32_t len = 0;
+            const uint8_t* v = common_->FieldValue(rec, fno, Field, len);
+            const std::size_t cap = static_cast<std::size_t>(Field->DataSize());
+            if (v == nullptr || cap == 0) return v != nullptr;
+            const std::size_t n = strnlen(reinterpret_cast<const char*>(v), std::min<std::size_t>(len, cap - 1));
+            std::memcpy(Buffer, v, n);
+            static_cast<uint8_t*>(Buffer)[n] = 0;
+            return true;
         }
+        int size = common_->GetFieldSize(Field->DataType(), Field->Size());
+        std::memcpy(Buffer, slot + 1, static_cast<std::size_t>(std::min(size, Field->DataSize())));
         return true;
     }
     int32_t len = 0;
@@ -461,7 +500,7 @@ bool TmtCustomMemTable::GetFieldData(TField* Field, void* Buffer) const {
         int cap = Field->DataSize();
         int n = std::min<int>(len, cap);
         std::memcpy(Buffer, v, static_cast<std::size_t>(n));
-        if (IsTextKind(Field->DataType())) {
+        if (IsTextFieldType(Field->DataType())) {
             std::memset(static_cast<uint8_t*>(Buffer) + n, 0, static_cast<std::size_t>(cap - n));
             static_cast<uint8_t*>(Buffer)[cap - 1] = 0;
         }
@@ -471,7 +510,6 @@ bool TmtCustomMemTable::GetFieldData(TField* Field, void* Buffer) const {
 
 void TmtCustomMemTable::SetFieldData(TField* Field, const void* Buffer) {
     if (!cursorOpen_ || Field == nullptr) return;
-    StoreLock lock(common_);
     TDataSetState st = State();
     switch (st) {
         case dsEdit: case dsInsert: case dsSetKey: case dsCalcFields: case dsFilter: case dsNewValue:
@@ -483,6 +521,21 @@ void TmtCustomMemTable::SetFieldData(TField* Field, const void* Buffer) {
     if (!ignoreReadOnly_ && (readOnly_ || Field->ReadOnly()) && st != dsSetKey && st != dsCalcFields &&
         st != dsInternalCalc)
         DatabaseError(Format(mtres::FieldReadOnly, Field->DisplayName()));
+    // Writing a record being edited or inserted touches only this table's
+    // buffer: no lock. Any other record may be one the store holds.
+    const bool own = overrideRecord_ == nullptr && (st == dsEdit || st == dsInsert);
+    const int no = Field->FieldNo();
+    if (own && no > 0 && static_cast<std::size_t>(no) < fieldInfo_.size() &&
+        fieldInfo_[static_cast<std::size_t>(no)].bufferOfs >= 0) {
+        // The common case, a value typed into a buffer, without a lookup.
+        TRecordBuffer b = ActiveBuffer();
+        if (b == nullptr) return;
+        Field->Validate(Buffer);
+        WriteBufferField(Rec(b), no, Buffer);
+        NotifyFieldChange(Field);
+        return;
+    }
+    StoreLockIf lock(common_, !own);
     PmtRecord rec = GetActiveRecord();
     if (rec == nullptr) return;
     TFieldKind kind = Field->FieldKind();
@@ -490,12 +543,11 @@ void TmtCustomMemTable::SetFieldData(TField* Field, const void* Buffer) {
     TFieldType type = Field->DataType();
     if (Field->FieldNo() <= 0) {
         if (Field->Offset() + Field->DataSize() + 1 > common_->CalcFieldsSize()) return;
-        WriteCalcField(rec->Data + common_->StartCalculated(), Field, Buffer);
+        WriteCalcField(common_->CalcArea(rec), Field, Buffer);
     } else {
         int fno = Field->FieldNo();
-        int ofs = common_->GetFieldOffsetByNo(fno);
-        if (ofs < 0) return;
-        uint8_t* slot = rec->Data + ofs;
+        uint8_t* slot = common_->Slot(rec, fno);
+        if (slot == nullptr) return;
         uint8_t flags = common_->FieldFlags(fno);
         std::string scratch;
         if ((flags & kFlagIndirect) != 0) {
@@ -506,7 +558,7 @@ void TmtCustomMemTable::SetFieldData(TField* Field, const void* Buffer) {
             if (Buffer != nullptr && !IsBlobFieldType(type)) {
                 const uint8_t* bytes = static_cast<const uint8_t*>(Buffer);
                 int size;
-                if (IsTextKind(type)) {
+                if (IsTextFieldType(type)) {
                     std::string_view t = FitText(Buffer, Field->DataSize(), MaxCharsOf(Field), scratch);
                     scratch.assign(t);
                     scratch.push_back('\0');
@@ -524,6 +576,17 @@ void TmtCustomMemTable::SetFieldData(TField* Field, const void* Buffer) {
                 SetBlockPtr(slot, NewBlock(bytes, size));
                 slot[0] = 2;
             }
+        } else if (TmtCommon::IsPacked(rec) && common_->IsPackedText(fno)) {
+            // A handler writing a text of a stored record: the record is laid
+            // out again, and may move.
+            std::string_view t;
+            if (Buffer != nullptr) t = FitText(Buffer, Field->DataSize(), MaxCharsOf(Field), scratch);
+            PmtRecord moved = common_->WritePackedText(rec, fno, Buffer != nullptr ? t.data() : nullptr, t.size());
+            if (moved != rec) {
+                if (filterRecord_ == rec) filterRecord_ = moved;
+                if (overrideRecord_ == rec) overrideRecord_ = moved;
+                if (indexFilterRecord_ == rec) indexFilterRecord_ = moved;
+            }
         } else {
             int size = common_->GetFieldSize(type, Field->Size());
             if (Buffer == nullptr) {
@@ -531,10 +594,18 @@ void TmtCustomMemTable::SetFieldData(TField* Field, const void* Buffer) {
                 std::memset(slot + 1, 0, static_cast<std::size_t>(size));
             } else {
                 slot[0] = 2;
-                if (IsTextKind(type)) {
-                    std::string_view t = FitText(Buffer, Field->DataSize(), MaxCharsOf(Field), scratch);
-                    std::memset(slot + 1, 0, static_cast<std::size_t>(size));
-                    std::memcpy(slot + 1, t.data(), std::min<std::size_t>(t.size(), static_cast<std::size_t>(size - 1)));
+                if (IsTextFieldType(type)) {
+                    const auto* p = static_cast<const char*>(Buffer);
+                    std::size_t n = strnlen(p, static_cast<std::size_t>(std::max(Field->DataSize(), 0)));
+                    // More bytes than characters allowed: count the characters.
+                    if (n > static_cast<std::size_t>(MaxCharsOf(Field))) {
+                        std::string_view t = FitText(Buffer, Field->DataSize(), MaxCharsOf(Field), scratch);
+                        p = t.data();
+                        n = t.size();
+                    }
+                    n = std::min(n, static_cast<std::size_t>(size - 1));
+                    std::memcpy(slot + 1, p, n);
+                    slot[1 + n] = 0;
                 } else {
                     std::memcpy(slot + 1, Buffer, static_cast<std::size_t>(std::min(size, Field->DataSize())));
                 }
@@ -559,7 +630,7 @@ void TmtCustomMemTable::CloseBlob(TField* Field) {
     StoreLock lock(common_);
     int ofs = common_->GetFieldOffsetByNo(Field->FieldNo());
     if (ofs < 0 || (common_->FieldFlags(Field->FieldNo()) & kFlagIndirect) == 0) return;
-    uint8_t* slot = Rec(ActiveBuffer())->Data + ofs;
+    uint8_t* slot = common_->Slot(Rec(ActiveBuffer()), Field->FieldNo());
     if (uint8_t* block = GetBlockPtr(slot)) FreeBlock(block);
     std::memset(slot, 0, kIndirectSlotSize);
 }
@@ -579,6 +650,7 @@ void TmtCustomMemTable::InternalInitFieldDefs() {
 
 void TmtCustomMemTable::InternalOpen() {
     StoreLock lock(common_);
+    ++fieldGeneration_;
     if (attachedTo_ != nullptr && !attachedTo_->Active()) attachedTo_->Open();
     InternalInitFieldDefs();
     if (DefaultFields()) {
@@ -605,6 +677,7 @@ void TmtCustomMemTable::InternalOpen() {
         throw EMemTableError(mtres::TableMustBeClosed);
     recNo_ = -1;
     lastChangePos_ = -1;
+    locateLists_.clear();
     RebuildIndexesFromDefs();
     curIndex_ = indexes_->RowOrderIndex();
     cursorOpen_ = true;
@@ -616,7 +689,51 @@ void TmtCustomMemTable::InternalOpen() {
         indexes_->Clear();
         throw;
     }
+    BuildFieldInfo();
     ClearBuffers();
+}
+
+void TmtCustomMemTable::WriteBufferField(PmtRecord Record, int FieldNo, const void* Buffer) {
+    const FieldInfo& fi = fieldInfo_[static_cast<std::size_t>(FieldNo)];
+    uint8_t* slot = Record->Data() + fi.bufferOfs;
+    if (Buffer == nullptr) {
+        slot[0] = 0;
+        std::memset(slot + 1, 0, static_cast<std::size_t>(fi.slotBytes));
+    } else if (fi.text) {
+        slot[0] = 2;
+        const auto* p = static_cast<const char*>(Buffer);
+        std::size_t n = strnlen(p, static_cast<std::size_t>(std::max(fi.dataSize, 0)));
+        std::string scratch;
+        // More bytes than characters allowed: count the characters.
+        if (n > static_cast<std::size_t>(fi.maxChars)) {
+            std::string_view t = FitText(Buffer, fi.dataSize, fi.maxChars, scratch);
+            p = t.data();
+            n = t.size();
+        }
+        n = std::min(n, static_cast<std::size_t>(fi.slotBytes - 1));
+        std::memcpy(slot + 1, p, n);
+        slot[1 + n] = 0;
+    } else {
+        slot[0] = 2;
+        std::memcpy(slot + 1, Buffer, static_cast<std::size_t>(std::min(fi.slotBytes, fi.dataSize)));
+    }
+    common_->SetFieldFlag(FieldNo, kFlagChanged);
+}
+
+void TmtCustomMemTable::BuildFieldInfo() {
+    fieldInfo_.clear();
+    for (TField* f : Fields()->List()) {
+        const int no = f->FieldNo();
+        if (no <= 0) continue;
+        if (static_cast<std::size_t>(no) >= fieldInfo_.size()) fieldInfo_.resize(static_cast<std::size_t>(no) + 1);
+        FieldInfo& fi = fieldInfo_[static_cast<std::size_t>(no)];
+        if ((common_->FieldFlags(no) & kFlagIndirect) != 0) continue;
+        fi.bufferOfs = common_->GetFieldOffsetByNo(no);
+        fi.slotBytes = common_->GetFieldSize(f->DataType(), f->Size());
+        fi.dataSize = f->DataSize();
+        fi.maxChars = MaxCharsOf(f);
+        fi.text = IsTextFieldType(f->DataType());
+    }
 }
 
 void TmtCustomMemTable::RebuildIndexesFromDefs() {
@@ -639,6 +756,7 @@ void TmtCustomMemTable::BuildMasterDetailLists() {
 
 void TmtCustomMemTable::InternalClose() {
     StoreLock lock(common_);
+    ++fieldGeneration_;
     if (common_->Owner() == this) {
         // Closing the owning table discards the records of every table
         // sharing the store.
@@ -649,10 +767,7 @@ void TmtCustomMemTable::InternalClose() {
     indexes_->Clear();
     curIndex_ = indexes_->RowOrderIndex();
     cursorOpen_ = false;
-    if (masterKeyRecord_ != nullptr) {
-        common_->FreeRecord(masterKeyRecord_, true, false);
-        masterKeyRecord_ = nullptr;
-    }
+    FreeKeyRecords();
     filterRecord_ = nullptr;
     overrideRecord_ = nullptr;
 }
@@ -702,8 +817,10 @@ void TmtCustomMemTable::DoAfterOpen() {
         LoadFromStreamViaFormat(data.get(), formFormat_);
     }
     LoadPersistentFile();
-    if (!Filter().empty() && filterExpression_ == nullptr)
+    if (!Filter().empty() && filterExpression_ == nullptr) {
         filterExpression_ = ParseFilterExpression(Filter(), FilterOptions());
+        filterReadsRecordOf_ = nullptr;
+    }
     UpdateIsFiltered();
     ResetToFirst();
     TDataSet::DoAfterOpen();
@@ -817,7 +934,7 @@ void TmtCustomMemTable::SwitchToIndex(TmtIndex* Index) {
     if (rid >= 0 && recNo_ >= 0) {
         int pos = -1;
         Index->FindRecordByID(rid, pos);
-        if (pos >= 0 && FilterRecord(Index->References()[static_cast<std::size_t>(pos)], false)) {
+        if (pos >= 0 && FilterRecord(Index->RecordAt(pos), false)) {
             recNo_ = pos;
             Resync({rmExact, rmCenter});
         } else {
@@ -941,50 +1058,91 @@ void TmtCustomMemTable::SetBlockReadSize(int Value) {
     }
 }
 
+// Shows Record to the table's fields (state dsFilter) for a scope.
+struct TmtCustomMemTable::FilterScope {
+    TmtCustomMemTable* table;
+    TDataSetState oldState;
+    PmtRecord oldRecord;
+    FilterScope(TmtCustomMemTable* Table, PmtRecord Record)
+        : table(Table), oldState(Table->SetTempState(dsFilter)), oldRecord(Table->filterRecord_) {
+        table->filterRecord_ = Record;
+    }
+    ~FilterScope() {
+        table->filterRecord_ = oldRecord;
+        table->RestoreState(oldState);
+    }
+    FilterScope(const FilterScope&) = delete;
+    FilterScope& operator=(const FilterScope&) = delete;
+};
+
 bool TmtCustomMemTable::EvaluateFilterExpression(void* Expression, PmtRecord Record) {
     if (Expression == nullptr) return true;
-    if (State() == dsFilter && filterRecord_ == Record) return EvaluateTableFilter(this, Expression);
-    // An index filter asks outside the record filter: the fields must read
-    // the record under test while the expression runs.
-    TDataSetState old = SetTempState(dsFilter);
-    PmtRecord oldRecord = filterRecord_;
-    filterRecord_ = Record;
-    Finally restore([&] {
-        filterRecord_ = oldRecord;
-        RestoreState(old);
-    });
-    return EvaluateTableFilter(this, Expression);
+    // An expression over fields the record holds reads the record itself;
+    // otherwise the fields must read the record under test while it runs.
+    if ((State() == dsFilter && filterRecord_ == Record) || FilterExpressionReadsOnlyRecord(Expression))
+        return EvaluateTableFilter(this, Expression, Record);
+    FilterScope scope(this, Record);
+    return EvaluateTableFilter(this, Expression, Record);
 }
 
 void* TmtCustomMemTable::ParseFilterExpression(const std::string& Text, TFilterOptions Options) {
-    return ParseTableFilter(Text, Options);
+    void* e = ParseTableFilter(Text, Options);
+    if (e != nullptr) parsedHere_.push_back(e);
+    return e;
 }
 
-void TmtCustomMemTable::FreeFilterExpression(void* Expression) { FreeTableFilter(Expression); }
+void TmtCustomMemTable::FreeFilterExpression(void* Expression) {
+    parsedHere_.erase(std::remove(parsedHere_.begin(), parsedHere_.end(), Expression), parsedHere_.end());
+    FreeTableFilter(Expression);
+}
+
+bool TmtCustomMemTable::FilterExpressionReadsOnlyRecord(void* Expression) {
+    if (Expression == nullptr) return true;
+    // Only an expression this unit parsed is known well enough to tell.
+    if (std::find(parsedHere_.begin(), parsedHere_.end(), Expression) == parsedHere_.end()) return false;
+    // Asked for every record a filter tests: the answer for the table's own
+    // filter is kept until the filter or the fields change.
+    if (Expression != filterExpression_) return TableFilterReadsOnlyRecord(this, Expression);
+    if (filterReadsRecordAt_ != fieldGeneration_ || filterReadsRecordOf_ != Expression) {
+        filterReadsRecord_ = TableFilterReadsOnlyRecord(this, Expression);
+        filterReadsRecordAt_ = fieldGeneration_;
+        filterReadsRecordOf_ = Expression;
+    }
+    return filterReadsRecord_;
+}
 
 void TmtCustomMemTable::CalcRecordFields(PmtRecord Record) {
     if (CalcFieldsSize() > 0 && Record != nullptr) GetCalcFields(reinterpret_cast<TRecordBuffer>(Record));
 }
 
+TmtFilterExpression* TmtCustomMemTable::PlainRecordFilter(bool ForceFilter) {
+    if (filterExpression_ == nullptr || !(ForceFilter || Filtered()) || recalcOnIndex_ || OnFilterRecord()) return nullptr;
+    if (masterLink_->Active() && masterKeyRecord_ != nullptr && masterIndexList_.Count() > 0) return nullptr;
+    if (std::find(parsedHere_.begin(), parsedHere_.end(), filterExpression_) == parsedHere_.end()) return nullptr;
+    if (!FilterExpressionReadsOnlyRecord(filterExpression_)) return nullptr;
+    return static_cast<TmtFilterExpression*>(filterExpression_);
+}
+
 bool TmtCustomMemTable::FilterRecord(PmtRecord Record, bool ForceFilter) {
     if (!ForceFilter && !isFiltered_) return true;
     if (Record == nullptr) return false;
+    const bool master = masterLink_->Active() && masterKeyRecord_ != nullptr && masterIndexList_.Count() > 0;
+    const bool own = ForceFilter || Filtered();
+    // A filter text alone, over fields the record holds: nothing to show the
+    // fields, the record is read as it is.
+    if (own && !master && !recalcOnIndex_ && !OnFilterRecord() && filterExpression_ != nullptr &&
+        FilterExpressionReadsOnlyRecord(filterExpression_))
+        return EvaluateFilterExpression(filterExpression_, Record);
     if (recalcOnIndex_) CalcRecordFields(Record);
-    TDataSetState old = SetTempState(dsFilter);
-    PmtRecord oldRecord = filterRecord_;
-    filterRecord_ = Record;
-    Finally restore([&] {
-        filterRecord_ = oldRecord;
-        RestoreState(old);
-    });
+    FilterScope scope(this, Record);
     bool accept = true;
-    if (masterLink_->Active() && masterKeyRecord_ != nullptr && masterIndexList_.Count() > 0) {
+    if (master) {
         const TmtFieldList& dl = detailIndexList_.Count() > 0 ? detailIndexList_ : indexFieldList_;
         int n = std::min(masterIndexList_.Count(), dl.Count());
         if (n > 0 && common_->CompareRecords(dl, n, masterKeyRecord_, Record, false, false, 0) != 0) accept = false;
     }
     if (!accept) return false;
-    if (!ForceFilter && !Filtered()) return true;
+    if (!own) return true;
     DoOnFilterRecord(this, accept);
     if (accept && filterExpression_ != nullptr) accept = EvaluateFilterExpression(filterExpression_, Record);
     return accept;
@@ -994,8 +1152,10 @@ void TmtCustomMemTable::SetFilteredValue(bool Value) {
     if (Value == Filtered()) return;
     TDataSet::SetFilteredValue(Value);
     if (!Active()) return;
-    if (Value && filterExpression_ == nullptr && !Filter().empty())
+    if (Value && filterExpression_ == nullptr && !Filter().empty()) {
         filterExpression_ = ParseFilterExpression(Filter(), FilterOptions());
+        filterReadsRecordOf_ = nullptr;
+    }
     UpdateIsFiltered();
     ClearBuffers();
     Refresh();
@@ -1007,6 +1167,7 @@ void TmtCustomMemTable::SetFilterText(const std::string& Value) {
     void* parsed = Value.empty() ? nullptr : ParseFilterExpression(Value, FilterOptions());
     FreeFilterExpression(filterExpression_);
     filterExpression_ = parsed;
+    filterReadsRecordOf_ = nullptr;
     UpdateIsFiltered();
     TDataSet::SetFilterText(Value);
     UpdateIsFiltered();
@@ -1133,7 +1294,7 @@ void TmtCustomMemTable::InternalPost() {
     if (State() == dsEdit) {
         PmtRecord store = nullptr;
         if (recNo_ >= 0 && recNo_ < curIndex_->Count()) {
-            store = curIndex_->References()[static_cast<std::size_t>(recNo_)];
+            store = curIndex_->RecordAt(recNo_);
             if (store->RecordID != buf->RecordID || store->UniqueRecordID != buf->UniqueRecordID) store = nullptr;
         }
         if (store == nullptr) {
@@ -1157,7 +1318,7 @@ void TmtCustomMemTable::InternalPost() {
             common_->SetIsDataModified(true);
         }
         common_->ReflectToIndexes(this, 1, false, recNo_, store, buf);
-        common_->MoveRecord(buf, store);
+        store = common_->MoveRecord(buf, store);
         store->Flag |= 1;
         store->RecordNo = -1;  // a position belongs to buffers, never to the store
         // Only a post that wrote a version belongs to the current transaction
@@ -1202,7 +1363,7 @@ void TmtCustomMemTable::InternalDelete() {
     StoreLock lock(common_);
     PmtRecord buf = ActiveBuffer() != nullptr ? Rec(ActiveBuffer()) : nullptr;
     PmtRecord store = nullptr;
-    if (recNo_ >= 0 && recNo_ < curIndex_->Count()) store = curIndex_->References()[static_cast<std::size_t>(recNo_)];
+    if (recNo_ >= 0 && recNo_ < curIndex_->Count()) store = curIndex_->RecordAt(recNo_);
     if (buf != nullptr &&
         (store == nullptr || store->RecordID != buf->RecordID || store->UniqueRecordID != buf->UniqueRecordID)) {
         store = common_->StoreRecordOf(buf);

@@ -19,6 +19,7 @@
 // references to them.
 class TmtCustomStreamFormat;
 class TmtCustomDeltaHandler;
+class TmtFilterExpression;
 
 enum TmtProgressCode { mtpcLoad, mtpcSave, mtpcEmpty, mtpcPack, mtpcCheckPoint, mtpcSearch, mtpcCopy,
                        mtpcUpdate, mtpcSort };
@@ -103,6 +104,10 @@ public:
     Variant Lookup(const std::string& KeyFields, const Variant& KeyValues, const std::string& ResultFields) override;
     // Position of the matching record in the current index, or -1.
     int LocateRecord(const std::string& KeyFields, const Variant& KeyValues, TLocateOptions Options);
+    // The parsed key field list of a locate, with the options applied; made
+    // once per text and options while the table is open (Scratch when the
+    // cache is full).
+    const TmtFieldList& LocateFieldList(const std::string& KeyFields, TLocateOptions Options, TmtFieldList& Scratch);
     virtual void SyncCursorWith(TDataSet* DataSet);
     void CreateTableAs(TDataSet* Source, TmtCopyTableOptions CopyOptions);
     TField* CopyField(TField* Field);
@@ -116,7 +121,7 @@ public:
                       int Limit);
     virtual void UpdateToDataSetEx(TDataSet* Destination, const std::string& KeyFields, TmtUpdateFlags Flags);
     virtual void UpdateToDataSet(TDataSet* Destination, const std::string& KeyFields);
-    // Writes a variant into a record of this table's layout.
+    // Writes a variant into a record buffer or key record of this table.
     void SetFieldValue(PmtRecord Record, TField* Field, const Variant& Value);
     void PopulateRecord(PmtRecord Record, const std::string& FieldNames, const Variant& Values);
     void PopulateRecordFromList(PmtRecord Record, const TmtFieldList& List, const Variant& Values);
@@ -263,6 +268,9 @@ public:
     void ClipRecNo(int Value) { recNo_ = Value; }
     void SetCurIndexRaw(TmtIndex* Index) { curIndex_ = Index; }
     bool IsCursorOpenForIndexes() const { return cursorOpen_; }
+    // Changes whenever the table opens or closes, when its fields may have
+    // been made again: what was resolved against them must be again.
+    uint64_t FieldGeneration() const { return fieldGeneration_; }
 
     // ===== hooks for indexes and the store
     virtual void SetCursorBeforeFirst();
@@ -276,6 +284,10 @@ public:
     // True when the record passes the table's filter (range, master link,
     // OnFilterRecord, filter expression).
     bool FilterRecord(PmtRecord Record, bool ForceFilter);
+    // The filter expression when it is all of the test FilterRecord makes and
+    // reads only the records' own fields: the caller may evaluate it on each
+    // record directly. nullptr otherwise.
+    TmtFilterExpression* PlainRecordFilter(bool ForceFilter);
     // Evaluates a parsed filter expression for a record (the expression unit
     // overrides this); the base accepts every record.
     virtual bool EvaluateFilterExpression(void* Expression, PmtRecord Record);
@@ -283,6 +295,9 @@ public:
     // this); the base parses nothing, so the text filters nothing.
     virtual void* ParseFilterExpression(const std::string& Text, TFilterOptions Options);
     virtual void FreeFilterExpression(void* Expression);
+    // Whether evaluating the expression reads only the record under test, so
+    // that the table need not show that record to its fields first.
+    virtual bool FilterExpressionReadsOnlyRecord(void* Expression);
     // Computes the calculated fields of a store record (RecalcOnIndex).
     void CalcRecordFields(PmtRecord Record);
     void SetLastChangePos(int Value) { lastChangePos_ = Value; }
@@ -351,6 +366,12 @@ private:
     friend class TmtCommon;
     friend class TmtIndex;
     friend class TmtIndexes;
+    friend class TmtBulkLoad;
+    struct FilterScope;
+    // Whether records may be added straight to the store (TmtBulkLoad).
+    bool CanLoadDirectly() const;
+    // Adds a filled buffer to the store as a post of an inserted record would.
+    void AppendBufferDirectly(PmtRecord Buffer);
 
     PmtRecord Rec(TRecordBuffer Buffer) const { return reinterpret_cast<PmtRecord>(Buffer); }
     uint8_t* BookmarkSlot(PmtRecord Record) const;
@@ -371,6 +392,9 @@ private:
     void ResetToFirst();
     bool GotoBookmarkData(const void* Data, bool RaiseWhenStale);
     TmtIndex* EnsureIndexFor(const std::string& Name, const std::string& Fields, TIndexOptions Options);
+    // Frees the records laid out by the current store that the table keeps
+    // for itself (master key, locate key) and forgets parsed locate lists.
+    void FreeKeyRecords();
 
     TmtCommon* common_ = nullptr;
     std::unique_ptr<TmtCommon> ownStore_;
@@ -388,6 +412,14 @@ private:
     PmtRecord filterRecord_ = nullptr;
     PmtRecord overrideRecord_ = nullptr;  // Lookup reads a store record directly
     PmtRecord masterKeyRecord_ = nullptr;
+    PmtRecord locateKey_ = nullptr;
+    bool locateKeyBusy_ = false;
+    struct LocateList {
+        std::string fields;
+        bool ci = false, partial = false;
+        TmtFieldList list;
+    };
+    std::vector<std::unique_ptr<LocateList>> locateLists_;
     PmtRecord indexFilterRecord_ = nullptr;
     bool enableIndexes_ = true;
     bool autoAddIndexes_ = false;
@@ -417,7 +449,64 @@ private:
     bool rangeActive_ = false;
     bool isFiltered_ = false;
     bool inAfterOpen_ = false;
+    uint64_t fieldGeneration_ = 0;
+    // By field number, what a write into a record buffer needs of a field,
+    // read once at open instead of asked of the field at every write.
+    struct FieldInfo {
+        int bufferOfs = -1;  // null flag in the buffer layout; -1 for an indirect field
+        int slotBytes = 0;   // value bytes of the fixed slot
+        int dataSize = 0;    // the field's native buffer
+        int maxChars = 0;    // texts: characters at most
+        bool text = false;
+    };
+    std::vector<FieldInfo> fieldInfo_;
+    void BuildFieldInfo();
+    // Writes a native value (nullptr: null) into a fixed field of a record
+    // buffer, as SetFieldData stores it, with nothing told.
+    void WriteBufferField(PmtRecord Record, int FieldNo, const void* Buffer);
+    bool filterReadsRecord_ = false;
+    uint64_t filterReadsRecordAt_ = ~uint64_t{0};
+    void* filterReadsRecordOf_ = nullptr;
+    std::vector<void*> parsedHere_;  // expressions the base parser made (and knows the type of)
     TmtProgressCodes progressFlags_{mtpcLoad, mtpcSave, mtpcCopy};
+};
+
+// Adds many records to a memory table for a loader (copying from a dataset,
+// a stream format's LoadData): Append, the fields' setters, Post, as with the
+// table itself. When nothing could notice the difference (Direct: the table
+// is open in browse state with its controls disabled, and has no handler of
+// the per-record events, no master link, default expression, required field,
+// auto-increment numbering or other attached table to refresh), a record is
+// written straight into a buffer and added to the store at Post, without
+// the dataset's insert and post protocol, its state changes and its
+// re-reading of the record; the fields' own conversions, checks and events
+// still run. Otherwise every call goes to the table, so that every handler
+// runs as before. The cursor ends on the last record added.
+class TmtBulkLoad {
+public:
+    explicit TmtBulkLoad(TmtCustomMemTable* Table);
+    ~TmtBulkLoad();
+    TmtBulkLoad(const TmtBulkLoad&) = delete;
+    TmtBulkLoad& operator=(const TmtBulkLoad&) = delete;
+
+    bool Direct() const { return buffer_ != nullptr; }
+    void Append();
+    void Post();
+    void Cancel();
+    // Writes a field's native value (as SetData takes it) into the record
+    // being added. Without a handler on the field (OnValidate, OnChange) and
+    // calculated fields to follow, the bytes go straight into the record;
+    // otherwise through the field's SetData, which tells them.
+    void SetNative(TField* Field, const void* Buffer);
+    int Count() const { return count_; }
+
+private:
+    TmtCustomMemTable* table_;
+    PmtRecord buffer_ = nullptr;
+    PmtRecord oldOverride_ = nullptr;
+    TDataSetState oldState_ = dsInactive;
+    bool pending_ = false;
+    int count_ = 0;
 };
 
 class TmtMemTable : public TmtCustomMemTable {

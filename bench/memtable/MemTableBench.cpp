@@ -1,16 +1,27 @@
 // The memory table beside SQLite's in-memory database, in the same run, on a
 // billing-like layout: integer key, client and product names, a value and a
 // date. Each step is measured on both and the ratio memory table / SQLite of
-// the times is printed at the end (below 1: the memory table is faster).
+// the times is printed at the end (below 1: the memory table is faster),
+// from the medians of the repetitions when there are several.
 //
 // Steps: append 100,000 rows; build an index on the client name; 10,000
-// locates by key; 10,000 locates by client name; a sort on client and value.
-// The memory table compares texts through the pt-BR collation (ICU); SQLite
-// through its binary collation, so the text steps do more work on our side.
+// locates by key; 10,000 locates by client name (2,000 names, so about 50
+// rows share each: the first in row order is the one found); a sort on
+// client and value; a filtered walk over a number condition and over a text
+// equality (no index on either side). Then the memory each side takes per row
+// of (integer key, 40-character text, double, date), as the allocator counts
+// it (glibc's in-use bytes before and after), without and with an index on
+// the text.
+//
+// The memory table compares texts through the pt-BR collation (sort keys made
+// once per value); SQLite through its binary collation, so the text steps do
+// more work on our side.
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 #include <sqlite3.h>
 
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <memory>
 #include <random>
@@ -25,6 +36,8 @@ namespace {
 constexpr int kRows = 100000;
 constexpr int kLocates = 10000;
 constexpr int kClients = 2000;
+constexpr double kValueFilter = 4000;
+const char* const kClientFilter = "Cliente 0123 Ltda";
 
 struct Row {
     int id;
@@ -58,6 +71,18 @@ std::vector<int> LocateKeys() {
     std::vector<int> keys(kLocates);
     for (int& k : keys) k = pick(rng);
     return keys;
+}
+
+int ExpectedValueRows() {
+    int n = 0;
+    for (const Row& r : Rows()) n += r.value > kValueFilter ? 1 : 0;
+    return n;
+}
+
+int ExpectedClientRows() {
+    int n = 0;
+    for (const Row& r : Rows()) n += r.client == kClientFilter ? 1 : 0;
+    return n;
 }
 
 // --- memory table
@@ -154,6 +179,32 @@ void MemSort(benchmark::State& state) {
         t->DeleteIndex("__MT__SORT");
         state.ResumeTiming();
     }
+}
+
+// A walk over the rows a filter lets through, reading a field of each.
+void MemFilteredWalk(benchmark::State& state, const std::string& filter, int expected) {
+    auto t = FilledTable(false);
+    t->SetFilter(filter);
+    t->SetFiltered(true);
+    TField* id = t->FieldByName("Id");
+    for (auto _ : state) {
+        int n = 0;
+        long long sum = 0;
+        for (t->First(); !t->Eof(); t->Next()) {
+            sum += id->AsInteger();
+            ++n;
+        }
+        benchmark::DoNotOptimize(sum);
+        if (n != expected) throw std::runtime_error("filtered walk: " + std::to_string(n) + " rows");
+    }
+}
+
+void MemFilterNumber(benchmark::State& state) {
+    MemFilteredWalk(state, "Valor > " + std::to_string(static_cast<int>(kValueFilter)), ExpectedValueRows());
+}
+
+void MemFilterText(benchmark::State& state) {
+    MemFilteredWalk(state, std::string("Cliente = '") + kClientFilter + "'", ExpectedClientRows());
 }
 
 // --- SQLite
@@ -270,35 +321,183 @@ void SqlSort(benchmark::State& state) {
     sqlite3_finalize(s);
 }
 
+void SqlFilteredWalk(benchmark::State& state, const char* sql, const std::function<void(sqlite3_stmt*)>& bind,
+                     int expected) {
+    Db d;
+    SqlFill(d);
+    sqlite3_stmt* s = d.Prepare(sql);
+    for (auto _ : state) {
+        bind(s);
+        int n = 0;
+        long long sum = 0;
+        while (sqlite3_step(s) == SQLITE_ROW) {
+            sum += sqlite3_column_int(s, 0);
+            ++n;
+        }
+        sqlite3_reset(s);
+        benchmark::DoNotOptimize(sum);
+        if (n != expected) throw std::runtime_error("sqlite filtered walk");
+    }
+    sqlite3_finalize(s);
+}
+
+void SqlFilterNumber(benchmark::State& state) {
+    SqlFilteredWalk(
+        state, "SELECT id FROM t WHERE valor > ?", [](sqlite3_stmt* s) { sqlite3_bind_double(s, 1, kValueFilter); },
+        ExpectedValueRows());
+}
+
+void SqlFilterText(benchmark::State& state) {
+    SqlFilteredWalk(
+        state, "SELECT id FROM t WHERE cliente = ?",
+        [](sqlite3_stmt* s) { sqlite3_bind_text(s, 1, kClientFilter, -1, SQLITE_STATIC); }, ExpectedClientRows());
+}
+
+// --- bytes per row, as the allocator counts them
+
+struct WideRow {
+    int id;
+    std::string text;  // 40 characters
+    double value;
+    double date;
+};
+
+const std::vector<WideRow>& WideRows() {
+    static const std::vector<WideRow> rows = [] {
+        std::mt19937 rng(40);
+        std::uniform_int_distribution<int> cents(100, 500000), day(0, 3650);
+        std::vector<WideRow> r;
+        r.reserve(kRows);
+        for (int i = 0; i < kRows; ++i) {
+            char t[64];
+            std::snprintf(t, sizeof t, "Cliente %06d Comercio de Produtos Ltda", static_cast<int>(rng() % 1000000));
+            std::string text(t);
+            text.resize(40, '.');
+            r.push_back(WideRow{i + 1, text, cents(rng) / 100.0, 42000.0 + day(rng)});
+        }
+        return r;
+    }();
+    return rows;
+}
+
+std::size_t HeapInUse() {
+    struct mallinfo2 m = mallinfo2();
+    return m.uordblks + m.hblkhd;
+}
+
+struct RowBytes {
+    double plain = 0, indexed = 0;
+};
+
+RowBytes MemRowBytes() {
+    WideRows();
+    const std::size_t before = HeapInUse();
+    RowBytes r;
+    {
+        auto t = std::make_unique<TmtMemTable>(nullptr);
+        t->FieldDefs()->Add("Id", ftInteger);
+        t->FieldDefs()->Add("Texto", ftString, 40);
+        t->FieldDefs()->Add("Valor", ftFloat);
+        t->FieldDefs()->Add("Data", ftDate);
+        t->Open();
+        TField* id = t->FieldByName("Id");
+        TField* text = t->FieldByName("Texto");
+        TField* value = t->FieldByName("Valor");
+        TField* date = t->FieldByName("Data");
+        for (const WideRow& w : WideRows()) {
+            t->Append();
+            id->SetAsInteger(w.id);
+            text->SetAsString(w.text);
+            value->SetAsFloat(w.value);
+            date->SetAsDateTime(w.date);
+            t->Post();
+        }
+        r.plain = static_cast<double>(HeapInUse() - before) / kRows;
+        t->AddIndex("ByTexto", "Texto", {});
+        r.indexed = static_cast<double>(HeapInUse() - before) / kRows;
+    }
+    return r;
+}
+
+RowBytes SqlRowBytes() {
+    WideRows();
+    const std::size_t before = HeapInUse();
+    RowBytes r;
+    {
+        sqlite3* db = nullptr;
+        if (sqlite3_open(":memory:", &db) != SQLITE_OK) throw std::runtime_error("sqlite open");
+        auto exec = [&](const char* sql) {
+            if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) throw std::runtime_error(sqlite3_errmsg(db));
+        };
+        exec("CREATE TABLE w (id INTEGER PRIMARY KEY, texto TEXT, valor REAL, data REAL)");
+        exec("BEGIN");
+        sqlite3_stmt* s = nullptr;
+        sqlite3_prepare_v2(db, "INSERT INTO w VALUES (?, ?, ?, ?)", -1, &s, nullptr);
+        for (const WideRow& w : WideRows()) {
+            sqlite3_bind_int(s, 1, w.id);
+            sqlite3_bind_text(s, 2, w.text.c_str(), static_cast<int>(w.text.size()), SQLITE_STATIC);
+            sqlite3_bind_double(s, 3, w.value);
+            sqlite3_bind_double(s, 4, w.date);
+            if (sqlite3_step(s) != SQLITE_DONE) throw std::runtime_error("insert");
+            sqlite3_reset(s);
+        }
+        sqlite3_finalize(s);
+        exec("COMMIT");
+        r.plain = static_cast<double>(HeapInUse() - before) / kRows;
+        exec("CREATE INDEX w_texto ON w (texto)");
+        r.indexed = static_cast<double>(HeapInUse() - before) / kRows;
+        sqlite3_close(db);
+    }
+    return r;
+}
+
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& r : runs)
-            if (!r.error_occurred) time_[r.benchmark_name()] = r.GetAdjustedRealTime();
+        for (const Run& r : runs) {
+            if (r.error_occurred) continue;
+            const std::string name = r.run_name.function_name;
+            // The median of the repetitions when there are several, else the one run.
+            if (r.run_type == Run::RT_Aggregate) {
+                if (r.aggregate_name == "median") median_[name] = r.GetAdjustedRealTime();
+            } else {
+                single_[name] = r.GetAdjustedRealTime();
+            }
+        }
         ConsoleReporter::ReportRuns(runs);
     }
     void Finalize() override {
         ConsoleReporter::Finalize();
-        std::printf("\nTime ratio, memory table / SQLite in memory (below 1: the memory table is faster)\n");
-        Ratio("append 100,000 rows     ", "MemAppend", "SqlAppend");
-        Ratio("build index on a string ", "MemIndex", "SqlIndex");
-        Ratio("10,000 locates by key   ", "MemLocateKey", "SqlLocateKey");
-        Ratio("10,000 locates by name  ", "MemLocateName", "SqlLocateName");
-        Ratio("sort on two fields      ", "MemSort", "SqlSort");
+        std::printf("\nTime ratio, memory table / SQLite in memory (below 1: the memory table is faster)%s\n",
+                    median_.empty() ? "" : ", medians of the repetitions");
+        std::printf("  %-42s %6s  %7s  %s\n", "", "ratio", "target", "times");
+        Ratio("append 100,000 rows", "MemAppend", "SqlAppend", "<= 0.70");
+        Ratio("build an index on a text field", "MemIndex", "SqlIndex", "<= 1.00");
+        Ratio("10,000 locates by key", "MemLocateKey", "SqlLocateKey", "<= 0.50");
+        Ratio("10,000 locates by a non-unique text field", "MemLocateName", "SqlLocateName", "<= 0.50");
+        Ratio("sort on two fields", "MemSort", "SqlSort", "<= 1.00");
+        Ratio("filtered scan, number", "MemFilterNumber", "SqlFilterNumber", "<= 1.00");
+        Ratio("filtered scan, text equality", "MemFilterText", "SqlFilterText", "<= 1.50");
+        const RowBytes mem = MemRowBytes(), sql = SqlRowBytes();
+        std::printf("\nBytes per row (integer, 40-character text, double, date), as the allocator counts them\n");
+        std::printf("  memory table %6.1f  (%.1f with an index on the text)   target <= 130\n", mem.plain,
+                    mem.indexed);
+        std::printf("  SQLite       %6.1f  (%.1f with an index on the text)\n", sql.plain, sql.indexed);
     }
 
 private:
-    void Ratio(const char* label, const std::string& ours, const std::string& theirs) {
-        auto a = Find(ours), b = Find(theirs);
+    void Ratio(const char* label, const std::string& ours, const std::string& theirs, const char* target) {
+        double a = Find(ours), b = Find(theirs);
         if (a < 0 || b <= 0) return;
-        std::printf("  %s %6.2f  (%.1f ms vs %.1f ms)\n", label, a / b, a, b);
+        std::printf("  %-42s %6.2f  %7s  (%.1f ms vs %.1f ms)\n", label, a / b, target, a, b);
     }
-    double Find(const std::string& prefix) const {
-        for (const auto& [name, t] : time_)
-            if (name.rfind(prefix, 0) == 0) return t;
-        return -1;
+    double Find(const std::string& name) const {
+        auto m = median_.find(name);
+        if (m != median_.end()) return m->second;
+        auto s = single_.find(name);
+        return s != single_.end() ? s->second : -1;
     }
-    std::map<std::string, double> time_;
+    std::map<std::string, double> median_, single_;
 };
 
 }  // namespace
@@ -313,6 +512,10 @@ BENCHMARK(MemLocateName)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(SqlLocateName)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(MemSort)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(SqlSort)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(MemFilterNumber)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(SqlFilterNumber)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(MemFilterText)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(SqlFilterText)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);

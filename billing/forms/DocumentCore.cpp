@@ -93,17 +93,19 @@ void DocumentQuery::InternalDelete() {
 
 void DocumentQuery::InTransaction(bool Deleting, const std::function<void()>& Work) {
     TSQLConnection* c = Connection();
-    auto undo = [c] {
+    RowsMark mark = MarkRows();
+    auto undo = [this, c, &mark] {
         try {
             if (c->InTransaction()) c->RollbackTrans();
         } catch (const std::exception&) {
             // The engine already undid it (a full disk rolls back by itself).
         }
+        RestoreRows(std::move(mark));
     };
-    c->BeginTrans();
+    if (Transactional) c->BeginTrans();
     try {
         Work();
-        c->CommitTrans();
+        if (Transactional) c->CommitTrans();
     } catch (const EAbort&) {
         undo();
         throw;

@@ -101,6 +101,9 @@ public:
     // A failed write: the reason, once everything was undone. The query then
     // aborts silently, keeping the row in edit or insert.
     std::function<void(bool Deleting, const std::string& Reason)> OnWriteFailed;
+    // Writes each statement on its own when false. Only the crash tests turn
+    // it off, to show that they do see a save left half-written.
+    bool Transactional = true;
 
 protected:
     void InternalPost() override;

@@ -122,10 +122,10 @@ TfrmNota111::TfrmNota111(TComponent* AOwner)
         senha->SetAsString(dmdb->DeCriptografa(senha->AsString()));
     };
     qry->AfterCancel = [this](TDataSet*) { encrypted_.clear(); };
-    qry->AfterPost = [this](TDataSet*) {
-        encrypted_.clear();
-        Salva_Programas();
-    };
+    // The rights go with the user's row in one transaction: a failed write
+    // must not leave a renamed user with the former rights.
+    WriteWithRow([this](TDataSet*) { Salva_Programas(); }, nullptr);
+    qry->AfterPost = [this](TDataSet*) { encrypted_.clear(); };
     auto baseScroll = qry->AfterScroll;
     qry->AfterScroll = [this, baseScroll](TDataSet* d) {
         baseScroll(d);

@@ -30,6 +30,7 @@ private:
             return;
         }
         TSQLConnection* c = Connection();
+        RowsMark mark = MarkRows();
         c->BeginTrans();
         try {
             // The companions first: the row's own write is the last step, so
@@ -38,7 +39,9 @@ private:
             Own();
             c->CommitTrans();
         } catch (...) {
-            c->RollbackTrans();
+            // Even the commit may fail, after the row's own write.
+            RestoreRows(std::move(mark));
+            if (c->InTransaction()) c->RollbackTrans();
             throw;
         }
     }

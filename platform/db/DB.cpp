@@ -357,9 +357,12 @@ void TDataSet::ActivateBuffers() {
 
 void TDataSet::MoveBuffer(int CurIndex, int NewIndex) {
     if (CurIndex == NewIndex) return;
-    TRecordBuffer b = buffers_[CurIndex];
-    buffers_.erase(buffers_.begin() + CurIndex);
-    buffers_.insert(buffers_.begin() + NewIndex, b);
+    // The buffers between the two places shift by one, in place.
+    auto at = [this](int i) { return buffers_.begin() + i; };
+    if (CurIndex < NewIndex)
+        std::rotate(at(CurIndex), at(CurIndex + 1), at(NewIndex + 1));
+    else
+        std::rotate(at(NewIndex), at(CurIndex), at(CurIndex + 1));
 }
 
 void TDataSet::SetCurrentRecord(int Index) {
@@ -509,6 +512,7 @@ void TDataSet::DataEvent(TDataEvent Event, intptr_t Info) {
         field->Change();
     }
     if (disableCount_ == 0) {
+        if (dataSources_.empty()) return;
         // A handler may link or unlink data sources while they are told.
         std::vector<TDataSource*> sources = dataSources_;
         for (TDataSource* source : sources)

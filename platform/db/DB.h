@@ -194,6 +194,8 @@ using TIndexOptions = TSet<TIndexOption>;
 enum TFieldAttribute { faHiddenCol, faReadonly, faRequired, faLink, faUnNamed, faFixed };
 using TFieldAttributes = TSet<TFieldAttribute>;
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+// Its runtime type, for published properties and the report scripting layer.
+const TTypeInfo* TypeInfoAlignment();
 
 // A record buffer belongs to the descendant that allocated it.
 using TRecordBuffer = uint8_t*;

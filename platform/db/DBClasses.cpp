@@ -4,13 +4,13 @@
 // a dataset for its "DataSource" or "MasterSource").
 #include "platform/db/DB.h"
 
-namespace {
-
-const TTypeInfo* AlignmentType() {
+const TTypeInfo* TypeInfoAlignment() {
     static const TTypeInfo* t =
         typinfo::Intern(std::make_shared<TTypeInfo>(MakeEnumTypeInfo("TAlignment", {"taLeftJustify", "taRightJustify", "taCenter"})));
     return t;
 }
+
+namespace {
 
 const TTypeInfo* FieldKindType() {
     static const TTypeInfo* t = typinfo::Intern(std::make_shared<TTypeInfo>(MakeEnumTypeInfo(
@@ -109,7 +109,7 @@ TClass TField::StaticClassType() {
     static const TTypeInfo* notify = MethodType("TFieldNotifyEvent");
     static const TClassInfo info =
         TClassBuilder<TField>("TField", TComponent::StaticClassType())
-            .Enum("Alignment", AlignmentType(), &TField::Alignment, &TField::SetAlignment)
+            .Enum("Alignment", TypeInfoAlignment(), &TField::Alignment, &TField::SetAlignment)
             .String("DefaultExpression", &TField::DefaultExpression, &TField::SetDefaultExpression)
             .String("DisplayLabel", &TField::DisplayLabel, &TField::SetDisplayLabel)
             .Stored([](const TField* f) { return !f->displayLabel_.empty(); })

@@ -550,11 +550,38 @@ TStringField::TStringField(TComponent* AOwner) : TField(AOwner) {
     size_ = 20;
 }
 
+namespace {
+
+// A zeroed native buffer for a text field: on the stack for the usual sizes,
+// on the heap beyond them.
+class TextBuffer {
+public:
+    explicit TextBuffer(std::size_t Size) : size_(Size) {
+        if (Size > sizeof(small_)) {
+            large_.assign(Size, '\0');
+            data_ = large_.data();
+        } else {
+            std::memset(small_, 0, Size);
+            data_ = small_;
+        }
+    }
+    char* Data() { return data_; }
+    std::size_t Size() const { return size_; }
+
+private:
+    std::size_t size_;
+    char* data_;
+    char small_[512];
+    std::vector<char> large_;
+};
+
+}  // namespace
+
 bool TStringField::GetValue(std::string& Value) const {
-    std::vector<char> buf(static_cast<std::size_t>(DataSize()) + 1, '\0');
-    if (!GetData(buf.data())) return false;
-    buf.back() = '\0';
-    Value = std::string(buf.data());
+    TextBuffer buf(static_cast<std::size_t>(DataSize()) + 1);
+    if (!GetData(buf.Data())) return false;
+    buf.Data()[buf.Size() - 1] = '\0';
+    Value.assign(buf.Data());
     return true;
 }
 
@@ -564,11 +591,22 @@ std::string TStringField::GetAsString() const {
 }
 
 void TStringField::SetAsStringValue(const std::string& Value) {
-    std::string text = utf8::IsValid(Value) ? Value : utf8::Repair(Value);
-    if (Length(text) > size_) text = Copy(text, 1, size_);
-    std::vector<char> buf(static_cast<std::size_t>(DataSize()), '\0');
-    std::memcpy(buf.data(), text.data(), std::min(text.size(), buf.size() - 1));
-    SetData(buf.data());
+    std::string repaired;
+    std::string_view text = Value;
+    if (!utf8::IsValid(text)) {
+        repaired = utf8::Repair(text);
+        text = repaired;
+    }
+    // No more bytes than characters allowed: nothing to count.
+    if (text.size() > static_cast<std::size_t>(std::max(size_, 0)) && Length(text) > size_) {
+        std::string cut = Copy(text, 1, size_);
+        repaired = std::move(cut);
+        text = repaired;
+    }
+    TextBuffer buf(static_cast<std::size_t>(DataSize()));
+    if (buf.Size() == 0) return SetData(buf.Data());
+    std::memcpy(buf.Data(), text.data(), std::min(text.size(), buf.Size() - 1));
+    SetData(buf.Data());
 }
 
 int TStringField::GetAsInteger() const {

@@ -1037,6 +1037,11 @@ void TSQLQuery::InternalPost() {
     }
 }
 
+void TSQLQuery::RestoreRows(RowsMark Mark) {
+    records_ = std::move(Mark.records);
+    cursor_ = std::clamp(Mark.cursor, -1, static_cast<int>(records_.size()));
+}
+
 void TSQLQuery::InternalDelete() {
     if (!writer_) DatabaseError(dbconsts::SDataSetReadOnly, this);
     // The row on screen, whatever record the cursor last read ahead.

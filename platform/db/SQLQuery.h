@@ -180,6 +180,18 @@ protected:
     // The text the query runs; TSQLTable builds it from its table name.
     virtual std::string StatementText() const;
 
+    // The rows as the query holds them. A descendant that writes the row
+    // inside a larger transaction marks them before and puts the mark back
+    // when that transaction is undone after the row's own write (a commit
+    // that fails on a full disk): the query must not hold, nor compare a
+    // retried save against, a row the file does not have.
+    struct RowsMark {
+        std::vector<sqlite::StoredRow> records;
+        int cursor = -1;
+    };
+    RowsMark MarkRows() const { return {records_, cursor_}; }
+    void RestoreRows(RowsMark Mark);
+
 private:
     friend class TSQLConnection;
     friend class SQLQueryMasterLink;

@@ -415,6 +415,7 @@ void Database::Open(const std::string& path, const OpenOptions& options) {
         Exec("SELECT count(*) FROM sqlite_master");
         if (!options.readOnly) {
             Exec(options.journal == JournalMode::Wal ? "PRAGMA journal_mode=WAL" : "PRAGMA journal_mode=DELETE");
+            Exec(kSynchronousPragma);
         }
         Exec(options.foreignKeys ? "PRAGMA foreign_keys=ON" : "PRAGMA foreign_keys=OFF");
     } catch (const ESQLiteError& e) {

@@ -745,6 +745,9 @@ void TReader::ReadPropValue(TPersistent* Instance, const TPropInfo* Prop) {
                 std::string s = ReadString();
                 std::size_t at = 0;
                 v = s.empty() ? 0 : static_cast<std::int64_t>(utf8::Next(s, at));
+            } else if (type->Kind == tkInteger && next == vaIdent && type->IdentToInt) {
+                if (!Prop->SetOrd) return readOnly();
+                if (!type->IdentToInt(ReadIdent(), v)) return Error(kInvalidValue);
             } else {
                 return invalid();
             }
@@ -1103,7 +1106,10 @@ void TWriter::WriteProperty(TPersistent* Instance, const TPropInfo* Prop) {
             std::int64_t v = Prop->GetOrd(Instance);
             if (Prop->Default != NoDefault && v == Prop->Default) return;
             WritePropName(Prop->Name);
-            if (type->Kind == tkInteger) {
+            std::string ident;
+            if (type->Kind == tkInteger && type->IntToIdent && type->IntToIdent(v, ident)) {
+                WriteIdent(ident);
+            } else if (type->Kind == tkInteger) {
                 WriteInteger(v);
             } else if (type->Kind == tkChar || type->Kind == tkWChar) {
                 WriteString(utf8::Encode(static_cast<char32_t>(v)));

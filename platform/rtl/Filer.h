@@ -145,6 +145,10 @@ public:
     void SkipValue();
     void ReadSignature();
     void ReadPrefix(TFilerFlags& Flags, int& ChildPos);
+    // Where the reader stands, to come back after looking ahead; a position
+    // past what was read is clamped to its end.
+    std::size_t Position() const { return pos_; }
+    void SetPosition(std::size_t Value) { pos_ = Value < buffer_.size() ? Value : buffer_.size(); }
     // Finds a handler on the root (or through OnFindMethod); nullptr when none.
     const std::any* FindMethod(TComponent* Root, const std::string& MethodName);
 

@@ -605,6 +605,14 @@ std::string FormatCurr(std::string_view Fmt, Currency Value, const TFormatSettin
     return FormatDecimalPattern(Fmt, rtlformat::FromCurrency(Value), false, Settings);
 }
 
+std::string FormatInt64(std::string_view Fmt, int64_t Value) {
+    return FormatInt64(Fmt, Value, FormatSettings);
+}
+
+std::string FormatInt64(std::string_view Fmt, int64_t Value, const TFormatSettings& Settings) {
+    return FormatDecimalPattern(Fmt, rtlformat::FromInt64(Value), false, Settings);
+}
+
 std::string FloatToStr(double Value) { return FloatToStr(Value, FormatSettings); }
 
 std::string FloatToStr(double Value, const TFormatSettings& Settings) {
@@ -638,6 +646,15 @@ std::string CurrToStrF(Currency Value, TFloatFormat Format, int Digits,
                        const TFormatSettings& Settings) {
     return DecimalToStrF(rtlformat::FromCurrency(Value), Format, kCurrencyPrecision, Digits,
                          kCurrencyPrecision, Settings);
+}
+
+std::string Int64ToStrF(int64_t Value, TFloatFormat Format, int Digits) {
+    return Int64ToStrF(Value, Format, Digits, FormatSettings);
+}
+
+std::string Int64ToStrF(int64_t Value, TFloatFormat Format, int Digits, const TFormatSettings& Settings) {
+    return DecimalToStrF(rtlformat::FromInt64(Value), Format, kCurrencyPrecision, Digits, kCurrencyPrecision,
+                         Settings);
 }
 
 // ---------------------------------------------------------------------------

@@ -112,11 +112,19 @@ std::string FormatFloat(std::string_view Fmt, double Value, const TFormatSetting
 std::string FormatCurr(std::string_view Fmt, Currency Value);
 std::string FormatCurr(std::string_view Fmt, Currency Value, const TFormatSettings& Settings);
 
+// The same patterns on a whole number, exact to its last digit (a double
+// would keep only 15 or 16 of a 64-bit number's 19).
+std::string FormatInt64(std::string_view Fmt, int64_t Value);
+std::string FormatInt64(std::string_view Fmt, int64_t Value, const TFormatSettings& Settings);
+
 std::string FloatToStr(double Value);
 std::string FloatToStr(double Value, const TFormatSettings& Settings);
 std::string FloatToStrF(double Value, TFloatFormat Format, int Precision, int Digits);
 std::string FloatToStrF(double Value, TFloatFormat Format, int Precision, int Digits,
                         const TFormatSettings& Settings);
+// FloatToStrF's fixed, number and currency forms of a whole number, exact.
+std::string Int64ToStrF(int64_t Value, TFloatFormat Format, int Digits);
+std::string Int64ToStrF(int64_t Value, TFloatFormat Format, int Digits, const TFormatSettings& Settings);
 std::string CurrToStr(Currency Value);
 std::string CurrToStr(Currency Value, const TFormatSettings& Settings);
 std::string CurrToStrF(Currency Value, TFloatFormat Format, int Digits);

@@ -90,19 +90,22 @@ Decimal FromDouble(double value, int precision) {
     return d;
 }
 
-Decimal FromCurrency(Currency value) {
+Decimal FromScaled(int64_t raw, int scale) {
     Decimal d;
-    const int64_t raw = value.Raw();
     if (raw == 0) return d;
     d.negative = raw < 0;
     // The magnitude of the smallest int64 does not fit an int64.
     uint64_t mag = raw < 0 ? uint64_t(0) - static_cast<uint64_t>(raw) : static_cast<uint64_t>(raw);
     std::string text = std::to_string(mag);
     d.digits = text;
-    d.exponent = static_cast<int>(text.size()) - 4;
+    d.exponent = static_cast<int>(text.size()) - scale;
     StripTrailingZeros(d);
     return d;
 }
+
+Decimal FromCurrency(Currency value) { return FromScaled(value.Raw(), 4); }
+
+Decimal FromInt64(int64_t value) { return FromScaled(value, 0); }
 
 void RoundToDecimals(Decimal& d, int decimals) { KeepDigits(d, d.exponent + decimals); }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The decimal form every number passes through before it is printed, shared
 // by the number and the date formatting units. Internal to platform/rtl.
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -28,8 +29,9 @@ std::string SpecialText(Special s);
 // The value's `precision` significant decimal digits (15 for the rounding
 // rule), correctly rounded from its binary value.
 Decimal FromDouble(double value, int precision = 15);
-// Exact: a currency holds at most 19 digits.
+// Exact: a currency or a 64-bit integer holds at most 19 digits.
 Decimal FromCurrency(Currency value);
+Decimal FromInt64(int64_t value);
 
 // Half away from zero. A result of zero loses its sign.
 void RoundToDecimals(Decimal& d, int decimals);

@@ -294,6 +294,14 @@ std::string Encode(char32_t cp) {
 bool IsValid(std::string_view s) {
     std::size_t pos = 0;
     while (pos < s.size()) {
+        // Plain ASCII, the common case, eight bytes at a time.
+        while (pos + 8 <= s.size()) {
+            uint64_t w;
+            std::memcpy(&w, s.data() + pos, 8);
+            if ((w & 0x8080808080808080ULL) != 0) break;
+            pos += 8;
+        }
+        if (pos >= s.size()) break;
         if (static_cast<unsigned char>(s[pos]) < 0x80) {
             ++pos;
             continue;
@@ -532,43 +540,62 @@ namespace {
 // ICU sort keys end in one zero byte and hold none before it, so a key is
 // never a proper prefix of another and bytes appended after it only decide
 // between texts whose keys are equal.
-std::string SortKey(std::string_view s, UColAttributeValue strength) {
+void AppendSortKey(std::string& out, std::string_view s, UColAttributeValue strength) {
     std::string repaired;
     if (!utf8::IsValid(s)) {
         repaired = utf8::Repair(s);
         s = repaired;
     }
     UCollator* c = Collator(strength);
-    if (!c) return std::string(s);
+    if (!c) {
+        out.append(s);
+        return;
+    }
     UErrorCode err = U_ZERO_ERROR;
     thread_local std::vector<UChar> wide;
     wide.resize(s.size() + 1);
     int32_t wideLen = 0;
     u_strFromUTF8(wide.data(), static_cast<int32_t>(wide.size()), &wideLen, s.data(),
                   static_cast<int32_t>(s.size()), &err);
-    if (U_FAILURE(err)) return std::string(s);
-    std::string key(wideLen * 4 + 16, '\0');
-    int32_t n = ucol_getSortKey(c, wide.data(), wideLen, reinterpret_cast<uint8_t*>(key.data()),
-                                static_cast<int32_t>(key.size()));
-    if (n > static_cast<int32_t>(key.size())) {
-        key.resize(n);
-        n = ucol_getSortKey(c, wide.data(), wideLen, reinterpret_cast<uint8_t*>(key.data()),
-                            static_cast<int32_t>(key.size()));
+    if (U_FAILURE(err)) {
+        out.append(s);
+        return;
     }
-    key.resize(n > 0 ? n : 0);
-    return key;
+    const std::size_t base = out.size();
+    std::size_t room = static_cast<std::size_t>(wideLen) * 4 + 16;
+    out.resize(base + room);
+    int32_t n = ucol_getSortKey(c, wide.data(), wideLen, reinterpret_cast<uint8_t*>(out.data() + base),
+                                static_cast<int32_t>(room));
+    if (n > static_cast<int32_t>(room)) {
+        room = static_cast<std::size_t>(n);
+        out.resize(base + room);
+        n = ucol_getSortKey(c, wide.data(), wideLen, reinterpret_cast<uint8_t*>(out.data() + base),
+                            static_cast<int32_t>(room));
+    }
+    out.resize(base + static_cast<std::size_t>(n > 0 ? n : 0));
 }
 
 }  // namespace
 
-std::string AnsiSortKeyStr(std::string_view s) {
+void AppendAnsiSortKeyStr(std::string& Out, std::string_view s) {
     // AnsiCompareStr breaks collation ties by byte order: so does the key.
-    std::string key = SortKey(s, UCOL_TERTIARY);
-    key.append(s.data(), s.size());
+    AppendSortKey(Out, s, UCOL_TERTIARY);
+    Out.append(s.data(), s.size());
+}
+
+void AppendAnsiSortKeyText(std::string& Out, std::string_view s) { AppendSortKey(Out, s, UCOL_SECONDARY); }
+
+std::string AnsiSortKeyStr(std::string_view s) {
+    std::string key;
+    AppendAnsiSortKeyStr(key, s);
     return key;
 }
 
-std::string AnsiSortKeyText(std::string_view s) { return SortKey(s, UCOL_SECONDARY); }
+std::string AnsiSortKeyText(std::string_view s) {
+    std::string key;
+    AppendAnsiSortKeyText(key, s);
+    return key;
+}
 
 namespace {
 

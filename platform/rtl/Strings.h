@@ -119,6 +119,10 @@ bool AnsiSameText(std::string_view a, std::string_view b);
 // comparisons do.
 std::string AnsiSortKeyStr(std::string_view s);
 std::string AnsiSortKeyText(std::string_view s);
+// The same keys appended to Out, which allocates nothing once it has the room:
+// for keys made again and again into one buffer (searches).
+void AppendAnsiSortKeyStr(std::string& Out, std::string_view s);
+void AppendAnsiSortKeyText(std::string& Out, std::string_view s);
 // Keys for sorting many texts at once (a list's Sort): the same order and
 // ties as AnsiCompareStr / AnsiCompareText, made several times faster than the
 // keys above from a table of each character's collation elements, but longer

@@ -64,6 +64,12 @@ struct TTypeInfo {
     std::int64_t MinValue = 0;           // tkInteger, tkInt64
     std::int64_t MaxValue = 0;
     TClass ClassType = nullptr;          // tkClass: the declared class
+    // tkInteger types whose values have names in stored forms (colours
+    // "clBlack", character sets "DEFAULT_CHARSET"), as the class library's
+    // integer constants: the writer names a value that has a name, the reader
+    // takes either form. Both false when there is no name.
+    std::function<bool(const std::string& Ident, std::int64_t& Value)> IdentToInt;
+    std::function<bool(std::int64_t Value, std::string& Ident)> IntToIdent;
 };
 
 // Predefined types.

@@ -468,6 +468,7 @@ bool VarIsFloat(const Variant& v) {
 }
 bool VarIsNumeric(const Variant& v) { return VarIsOrdinal(v) || VarIsFloat(v); }
 bool VarIsStr(const Variant& v) { return IsStringType(v.VarType()); }
+const std::string* Variant::TextPtr() const { return IsStringType(vt_) ? &s_ : nullptr; }
 bool VarIsArray(const Variant& v) { return v.IsArray(); }
 
 std::string VarToStr(const Variant& v) { return v.IsNull() ? std::string() : v.AsString(); }

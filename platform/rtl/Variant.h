@@ -93,6 +93,8 @@ public:
     Currency AsCurrency() const;
     TDateTime AsDateTime() const;
     std::string AsString() const;
+    // The text of a string variant, without a copy; nullptr for other kinds.
+    const std::string* TextPtr() const;
     // The bytes of a byte array, or of a string's text.
     std::string AsBytes() const;
     // The value converted to another type (VarAsType).

@@ -59,7 +59,7 @@ QColor ToQColor(TColor Color) {
         }
     }
     if (Color == clDefault) return QApplication::palette().color(QPalette::Base);
-    return QColor(static_cast<int>(u & 0xFF), static_cast<int>((u >> 8) & 0xFF), static_cast<int>((u >> 16) & 0xFF));
+    return QColor::fromRgb(gfx::ColorToRGB(Color));
 }
 
 Word VirtualKey(const QKeyEvent* Event) {

@@ -12,6 +12,7 @@
 #include <QPointer>
 
 #include "platform/db/DB.h"  // TAlignment is shared with the fields
+#include "platform/gfx/Graphics.h"
 #include "platform/rtl/Component.h"
 #include "platform/rtl/Object.h"
 
@@ -27,35 +28,7 @@ class TCustomForm;
 class TForm;
 class TPopupMenu;
 
-// ---------------------------------------------------------------------------
-// Colours: 0x00BBGGRR, or a system colour (high byte 0x80) resolved through
-// the widget's palette.
-
-using TColor = std::int32_t;
-inline constexpr TColor clBlack = 0x000000;
-inline constexpr TColor clMaroon = 0x000080;
-inline constexpr TColor clGreen = 0x008000;
-inline constexpr TColor clOlive = 0x008080;
-inline constexpr TColor clNavy = 0x800000;
-inline constexpr TColor clPurple = 0x800080;
-inline constexpr TColor clTeal = 0x808000;
-inline constexpr TColor clGray = 0x808080;
-inline constexpr TColor clSilver = 0xC0C0C0;
-inline constexpr TColor clRed = 0x0000FF;
-inline constexpr TColor clLime = 0x00FF00;
-inline constexpr TColor clYellow = 0x00FFFF;
-inline constexpr TColor clBlue = 0xFF0000;
-inline constexpr TColor clFuchsia = 0xFF00FF;
-inline constexpr TColor clAqua = 0xFFFF00;
-inline constexpr TColor clWhite = 0xFFFFFF;
-inline constexpr TColor clInfoBk = static_cast<TColor>(0x80000018);
-inline constexpr TColor clBtnFace = static_cast<TColor>(0x8000000F);
-inline constexpr TColor clWindow = static_cast<TColor>(0x80000005);
-inline constexpr TColor clWindowText = static_cast<TColor>(0x80000008);
-inline constexpr TColor clHighlight = static_cast<TColor>(0x8000000D);
-inline constexpr TColor clHighlightText = static_cast<TColor>(0x8000000E);
-inline constexpr TColor clGrayText = static_cast<TColor>(0x80000011);
-inline constexpr TColor clDefault = 0x20000000;
+// Colours (TColor, clBlack...) come from the drawing layer.
 
 // ---------------------------------------------------------------------------
 // Keys: the platform's virtual-key codes, which handlers compare against.

@@ -9,25 +9,6 @@ namespace ui {
 
 namespace {
 
-// The mask's three fields, split at the ";" that are not escaped.
-std::vector<std::string> Fields(const std::string& Mask) {
-    std::vector<std::string> out(1);
-    for (size_t i = 0; i < Mask.size(); ++i) {
-        char c = Mask[i];
-        if (c == '\\' && i + 1 < Mask.size() && out.size() == 1) {
-            out.back() += c;
-            out.back() += Mask[++i];
-            continue;
-        }
-        if (c == ';' && out.size() < 3) {
-            out.emplace_back();
-            continue;
-        }
-        out.back() += c;
-    }
-    return out;
-}
-
 bool QtSpecial(char32_t c) {
     switch (c) {
     case 'A': case 'a': case 'N': case 'n': case 'X': case 'x': case '9': case '0': case 'D': case 'd':
@@ -50,62 +31,56 @@ std::string U8(const std::u32string& s) {
     return ToStd(QString::fromUcs4(s.data(), static_cast<qsizetype>(s.size())));
 }
 
+// Qt's letter for each input place of the class library's notation. A
+// required digit is "0" there and "9" in Qt; an optional one the reverse.
+char32_t QtKind(char kind) {
+    switch (kind) {
+    case 'L': return U'A';
+    case 'l': return U'a';
+    case 'A': return U'N';
+    case 'a': return U'n';
+    case 'C': return U'X';
+    case 'c': return U'x';
+    case '0': return U'9';
+    case '9': return U'0';
+    default: return U'#';
+    }
+}
+
+char32_t QtCase(maskutils::CharCase c) {
+    switch (c) {
+    case maskutils::CharCase::Upper: return U'>';
+    case maskutils::CharCase::Lower: return U'<';
+    default: return U'!';
+    }
+}
+
 }  // namespace
 
 EditMask::EditMask(const std::string& Mask) {
-    std::vector<std::string> f = Fields(Mask);
-    if (f.size() >= 2) saveLiterals_ = !(f[1] == "0");
-    if (f.size() >= 3 && !f[2].empty()) blank_ = f[2][0];
-    std::u32string m = U32(f[0]);
+    // The class library's "!" (short values against the right) has no Qt
+    // counterpart; the layout is the same without it.
+    const maskutils::ParsedMask parsed = maskutils::ParseEditMask(Mask);
+    saveLiterals_ = parsed.saveLiterals;
+    blank_ = parsed.blank;
     std::u32string qt;
-    for (size_t i = 0; i < m.size(); ++i) {
-        char32_t c = m[i];
+    for (const maskutils::MaskSlot& p : parsed.places) {
+        if (p.caseMark) qt += QtCase(p.charCase);
         Slot s;
-        switch (c) {
-        case '!':
-            continue;  // the class library's "trim leading blanks" has no Qt counterpart
-        case '>':
-            if (i + 1 < m.size() && m[i + 1] == '<') {
-                ++i;
-                qt += U'!';
-            } else {
-                qt += U'>';
-            }
-            continue;
-        case '<':
-            if (i + 1 < m.size() && m[i + 1] == '>') {
-                ++i;
-                qt += U'!';
-            } else {
-                qt += U'<';
-            }
-            continue;
-        case 'L': qt += U'A'; s.required = true; break;
-        case 'l': qt += U'a'; break;
-        case 'A': qt += U'N'; s.required = true; break;
-        case 'a': qt += U'n'; break;
-        case 'C': qt += U'X'; s.required = true; break;
-        case 'c': qt += U'x'; break;
-        // A required digit is "0" here and "9" in Qt; an optional one the reverse.
-        case '0': qt += U'9'; s.required = true; break;
-        case '9': qt += U'0'; break;
-        case '#': qt += U'#'; break;
-        case '\\':
-            if (i + 1 < m.size()) c = m[++i];
-            [[fallthrough]];
-        default:
-            if (c == '_') c = ' ';
+        if (p.literal) {
             s.literal = true;
-            s.ch = c;
-            if (QtSpecial(c)) qt += U'\\';
-            qt += c;
-            break;
+            s.ch = p.ch;
+            if (QtSpecial(p.ch)) qt += U'\\';
+            qt += p.ch;
+        } else {
+            s.required = p.required;
+            qt += QtKind(p.kind);
         }
         slots_.push_back(s);
     }
     if (!slots_.empty()) {
         qt += U';';
-        qt += static_cast<char32_t>(static_cast<unsigned char>(blank_));
+        qt += blank_;
         qtMask_ = U8(qt);
     }
 }
@@ -122,7 +97,7 @@ std::string EditMask::ValueOf(const std::string& Shown) const {
             if (saveLiterals_) out += slot.ch;
             continue;
         }
-        if (c == static_cast<char32_t>(static_cast<unsigned char>(blank_))) {
+        if (c == blank_) {
             out += U' ';
         } else {
             out += c;
@@ -162,7 +137,7 @@ std::string EditMask::Format(const std::string& Value) const {
 
 bool EditMask::Complete(const std::string& Shown) const {
     std::u32string s = U32(Shown);
-    char32_t blank = static_cast<char32_t>(static_cast<unsigned char>(blank_));
+    char32_t blank = blank_;
     bool any = false;
     bool missing = false;
     for (size_t i = 0; i < slots_.size(); ++i) {

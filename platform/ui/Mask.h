@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/rtl/MaskUtils.h"
 #include "platform/rtl/SysUtils.h"
 #include "platform/ui/StdCtrls.h"
 
@@ -22,7 +23,7 @@ public:
     const std::string& QtMask() const { return qtMask_; }
     // Whether the value keeps the literals (the mask's second field).
     bool SaveLiterals() const { return saveLiterals_; }
-    char Blank() const { return blank_; }
+    char32_t Blank() const { return blank_; }
 
     // The value a field stores from what the edit shows: the literals taken
     // out unless they are saved, unfilled places as blanks, trailing blanks
@@ -43,7 +44,7 @@ private:
     std::vector<Slot> slots_;
     std::string qtMask_;
     bool saveLiterals_ = true;
-    char blank_ = '_';
+    char32_t blank_ = U'_';
 };
 
 }  // namespace ui

@@ -135,6 +135,39 @@ TEST(Delta, FailingHookLeavesTheTableUnlocked) {
     EXPECT_EQ(other.wait_for(std::chrono::seconds(5)), std::future_status::ready);
 }
 
+// A hook that writes a longer text into the record it resolves moves the
+// stored record to a bigger block; the record it reads next is that one.
+class Lengthener : public Recorder {
+public:
+    using Recorder::Recorder;
+
+protected:
+    void ModifyRecord(bool& Retry, TUpdateStatus& State) override {
+        ASSERT_TRUE(GoTo(DataSet(), Id()));
+        DataSet()->Edit();
+        DataSet()->FieldByName("Nome")->SetAsString(std::string(20, 'L'));
+        DataSet()->Post();
+        Recorder::ModifyRecord(Retry, State);
+    }
+};
+
+TEST(Delta, AHookThatLengthensTheRecordReadsItWhereItMoved) {
+    auto t = MakeTable();
+    Add(t.get(), 1);
+    Add(t.get(), 2);
+    t->SetEnableVersioning(true);
+    ASSERT_TRUE(GoTo(t.get(), 2));
+    t->Edit();
+    t->FieldByName("Nome")->SetAsString("y");
+    t->Post();
+    Lengthener h(nullptr);
+    h.SetDataSet(t.get());
+    h.Resolve();
+    EXPECT_EQ(h.calls, (std::vector<std::string>{"before", "unmodified 1", "after", "before", "modify 2", "after"}));
+    ASSERT_TRUE(GoTo(t.get(), 2));
+    EXPECT_EQ(t->FieldByName("Nome")->AsString(), std::string(20, 'L'));
+}
+
 TEST(Delta, LinkingFollowsBothSides) {
     auto t = MakeTable();
     auto first = std::make_unique<Recorder>(nullptr);

@@ -1,6 +1,8 @@
 // Field lists, comparison, sorting, searching and index maintenance.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <random>
 
 #include "platform/rtl/Strings.h"
@@ -287,4 +289,44 @@ TEST(Indexes, DisabledIndexesAreRebuiltWhenSelected) {
     EXPECT_FALSE(t->Indexes()->Get("ByAmount")->IsOrdered());
     t->SetIndexName("ByAmount");
     EXPECT_EQ(Ids(t.get()), (std::vector<int>{3, 1}));
+}
+
+// Locates through an index of numbers, whatever their spread: clustered,
+// with huge gaps, repeated, negative, descending. Each answer is checked
+// against a scan of the rows in row order.
+TEST(Locate, NumberIndexesFindTheFirstMatchWhateverTheSpread) {
+    std::mt19937 rng(31);
+    auto value = [&](int i) -> double {
+        switch (i % 5) {
+            case 0: return static_cast<double>(i);                              // dense
+            case 1: return 1e9 + static_cast<double>(rng() % 50);               // a far cluster, repeated
+            case 2: return -static_cast<double>(rng() % 1000000) * 1000.0;      // wide, negative
+            case 3: return static_cast<double>(rng() % 7);                      // few values, many times
+            default: return std::ldexp(1.0, static_cast<int>(rng() % 60));      // powers of two
+        }
+    };
+    for (const char* fields : {"Amount", "Amount:D", "Id"}) {
+        auto t = MakeItems();
+        t->IndexDefs()->Add("ByValue", fields, {});
+        t->Open();
+        std::vector<std::pair<int, double>> rows;
+        for (int i = 0; i < 3000; ++i) {
+            const double v = value(i);
+            const int id = static_cast<int>(rng() % 100000) - 50000;
+            AddItem(t.get(), id, "x", v);
+            rows.emplace_back(id, v);
+        }
+        const bool byId = std::string(fields) == "Id";
+        for (int probe = 0; probe < 600; ++probe) {
+            // Present keys mostly, absent ones now and then.
+            const auto& row = rows[rng() % rows.size()];
+            double key = byId ? row.first : row.second;
+            if (probe % 7 == 0) key += byId ? 100000 : 0.5;
+            auto first = std::find_if(rows.begin(), rows.end(),
+                                      [&](const auto& r) { return (byId ? r.first : r.second) == key; });
+            const bool found = byId ? t->Locate("Id", static_cast<int>(key), {}) : t->Locate("Amount", key, {});
+            ASSERT_EQ(found, first != rows.end()) << fields << " " << key;
+            if (found) ASSERT_EQ(t->RecNo(), static_cast<int>(first - rows.begin()) + 1) << fields << " " << key;
+        }
+    }
 }

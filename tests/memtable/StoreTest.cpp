@@ -1,6 +1,11 @@
 // The record store: layout, record ids and serials, settings.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
+#include <memory>
+#include <thread>
+
 #include "platform/rtl/TypInfo.h"
 #include "tests/memtable/MemTableTestSupport.h"
 
@@ -116,6 +121,25 @@ TEST(Store, StandaloneOnlyWithoutAttachments) {
     } catch (const EMemTableError& e) {
         EXPECT_EQ(e.Message(), "Table is attached to another table.");
     }
+}
+
+TEST(Store, StandaloneAndBackLeavesTheStoreFreeForOtherThreads) {
+    auto t = MakeItems();
+    t->SetStandalone(true);
+    t->SetStandalone(false);
+    t->Open();
+    AddItem(t.get(), 1, "a", 1);
+    // A thread of its own, left behind rather than waited for if it hangs.
+    auto taken = std::make_shared<std::promise<void>>();
+    std::future<void> done = taken->get_future();
+    TmtCommon* store = t->Common();
+    std::thread([store, taken] {
+        store->Lock();
+        store->Unlock();
+        taken->set_value();
+    }).detach();
+    ASSERT_EQ(done.wait_for(std::chrono::seconds(5)), std::future_status::ready)
+        << "the store's lock stayed with the thread that switched the mode";
 }
 
 TEST(Store, UnsupportedFieldTypeNamesTheDefinition) {

@@ -1,6 +1,8 @@
 #include "tests/support/TestSupport.h"
 
 #include <atomic>
+#include <cstdint>
+#include <cstring>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -52,6 +54,40 @@ std::vector<std::string> CrLfLines(const std::string& text) {
 
 std::string DataPath(const std::string& relative) {
     return std::string(FAT_TEST_DATA_DIR) + "/" + relative;
+}
+
+std::vector<std::string> Split(const std::string& s, char sep) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t p = s.find(sep, start);
+        if (p == std::string::npos) {
+            out.push_back(s.substr(start));
+            return out;
+        }
+        out.push_back(s.substr(start, p - start));
+        start = p + 1;
+    }
+}
+
+std::vector<TableRow> LoadTable(const std::string& relative) {
+    std::istringstream in(ReadAll(DataPath(relative)));
+    std::vector<TableRow> rows;
+    std::string line;
+    int number = 0;
+    while (std::getline(in, line)) {
+        ++number;
+        if (line.empty()) continue;
+        rows.push_back(TableRow{number, Split(line, '\t')});
+    }
+    return rows;
+}
+
+double DoubleFromHex(const std::string& hex) {
+    const std::uint64_t bits = std::stoull(hex, nullptr, 16);
+    double d;
+    std::memcpy(&d, &bits, sizeof d);
+    return d;
 }
 
 }  // namespace testsupport

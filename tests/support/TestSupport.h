@@ -32,4 +32,15 @@ std::vector<std::string> CrLfLines(const std::string& text);
 // A file under tests/data/.
 std::string DataPath(const std::string& relative);
 
+// One line of a table another program printed: its fields split at TAB.
+struct TableRow {
+    int line = 0;
+    std::vector<std::string> f;
+};
+// The non-empty lines of a table under tests/data/.
+std::vector<TableRow> LoadTable(const std::string& relative);
+std::vector<std::string> Split(const std::string& s, char sep);
+// The double whose IEEE bits a table wrote in hexadecimal.
+double DoubleFromHex(const std::string& hex);
+
 }  // namespace testsupport

@@ -8,11 +8,13 @@
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
 #include "billing/main/uoskerun.h"
+#include "platform/gfx/Pictures.h"
 #include "platform/ui/Forms.h"
 
 int main(int argc, char** argv) {
     ui::StartApplication(argc, argv);
     Application->Initialize();
+    gfx::RegisterPictureFormats();
     billing::forms::InstallUiMessages();
     std::vector<std::string> args(argv + 1, argv + argc);
     TfrmOske_Nf::SetCommandLine(billing::data::AppFiles::CurrentExecutable(), args);

@@ -1,8 +1,10 @@
 // The main window: start-up files and folders, the login at the first
 // activation, menu commands behind the rights, one form per class, the
 // unfinished commands, the outside programs, and Exit compacting the file.
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <set>
 #include <thread>
 
 #include <QTest>
@@ -681,4 +683,88 @@ TEST_F(MainWindow, TheAnswerTimerTellsItsProblemsOnceAndGoesOn) {
     EXPECT_TRUE(window->TimerNFe->Enabled());
     clock.Advance(40000);  // ten more ticks, nothing more to say
     EXPECT_TRUE(window->TimerNFe->Enabled());
+}
+
+namespace {
+
+// Every command of a menu: the items that have no items of their own and
+// are not separators, in menu order.
+void Commands(TMenuItem* Item, std::vector<TMenuItem*>& Out) {
+    for (int i = 0; i < Item->Count(); ++i) {
+        TMenuItem* child = Item->Items(i);
+        if (child->Count() > 0) Commands(child, Out);
+        else if (child->Caption() != "-") Out.push_back(child);
+    }
+}
+
+// The commands open to every user: the unfinished ones without a right of
+// their own, the placeholder for orders, leaving, help and the links.
+bool OpenToEveryone(const std::string& Name) {
+    static const std::set<std::string> open{
+        "Febraban1",           "mnuSair",        "LanarPedidos1",       "RomaneiosEmitidos1",
+        "BloquetosEmitidos1",  "mnuTitulo_Receber", "GerarArquivoRemessa1", "LerArquivoRetorno1",
+        "BoletosEmitidos1",    "tulosaReceber2", "ModelosImpressoras1", "mnuSuporte",
+        "mnuSobre",            "ConsultaNFenaSefaz1", "ConsultaInutilizaoSefaz1"};
+    return open.count(Name) > 0;
+}
+
+}  // namespace
+
+TEST_F(MainWindow, AUserWithoutRightsIsRefusedEveryGuardedCommandBeforeAnythingOpens) {
+    Create();
+    LogInAs("Admin", "truve");
+    AddUser("lia", "abc");
+    dmdb->Set_Var("id_usuario", "lia");
+    std::vector<TMenuItem*> commands;
+    Commands(window->MainMenu1->Items(), commands);
+    Commands(window->popLink->Items(), commands);
+    ASSERT_GT(commands.size(), 30u);
+
+    int guarded = 0;
+    for (TMenuItem* item : commands) {
+        if (OpenToEveryone(item->Name())) continue;
+        SCOPED_TRACE(item->Name() + " \"" + item->Caption() + "\"");
+        ++guarded;
+        const std::size_t boxes = dialogs.Shown().size();
+        dialogs.Expect("Você não tem permissão para acessar esta opção.", mrOk, "Atenção");
+        item->Click();
+        billtest::Pump();
+        EXPECT_EQ(dialogs.Shown().size(), boxes + 1) << "one box: the refusal, nothing after it";
+        EXPECT_EQ(window->MDIChildCount(), 0);
+        EXPECT_EQ(dialogs.Pending(), 0);
+    }
+    // Every command the table gives a right: registers, entries, reports and tools.
+    EXPECT_EQ(guarded, 28);
+
+    // Every toolbar button bound to a command runs a command of the menu.
+    for (int i = 0; i < window->ToolBar1->ButtonCount(); ++i) {
+        TMenuItem* item = window->ToolBar1->Buttons(i)->MenuItem();
+        if (item != nullptr) EXPECT_NE(std::find(commands.begin(), commands.end(), item), commands.end());
+    }
+}
+
+TEST_F(MainWindow, AdminOpensEveryGuardedCommandsFormOrItsMessage) {
+    Create();
+    LogInAs("Admin", "truve");
+    std::vector<TMenuItem*> commands;
+    Commands(window->MainMenu1->Items(), commands);
+    for (TMenuItem* item : commands) {
+        // The lock and the master's correction ask a password in a modal
+        // box first; their own tests answer it.
+        if (OpenToEveryone(item->Name()) || item == window->mnuBloquear_Aplicativo ||
+            item->Name() == "ManutenoManualsomenteMaster1")
+            continue;
+        SCOPED_TRACE(item->Name() + " \"" + item->Caption() + "\"");
+        const int before = window->MDIChildCount();
+        ui::ScriptedDialogs quiet([](const std::string&) {});
+        quiet.Answer(mrOk);
+        item->Click();
+        billtest::Pump();
+        const bool opened = window->MDIChildCount() == before + 1;
+        const bool told = quiet.Shown().size() == 1 &&
+                          quiet.Shown()[0].text == "Esta opção está sendo Implementada. Aguarde.";
+        EXPECT_TRUE(opened != told) << "its form or the unfinished-command message";
+        for (const ui::BoxRequest& box : quiet.Shown())
+            EXPECT_EQ(box.text.find("permissão"), std::string::npos) << box.text;
+    }
 }

@@ -1,8 +1,8 @@
 { Reference table for the number and date formatting routines, printed by
   the Free Pascal runtime with Brazilian format settings.
 
-  Build and run (in a temporary folder, nothing but the output is kept):
-    fpc -O- format_reference.pas && ./format_reference > format_reference.txt
+  Build and run from this folder (nothing but the output is kept here):
+    fpc -O- -FE/tmp/oracle format_reference.pas && /tmp/oracle/format_reference > format_reference.txt
 
   Output: one case per line, fields separated by TAB:
     kind  arg1  arg2  arg3  result  [mark  expected]
@@ -74,22 +74,6 @@ begin
   Used[N] := False;
 end;
 
-function Bits(D: Double): string;
-var
-  I: Int64;
-begin
-  Move(D, I, SizeOf(I));
-  Result := IntToHex(I, 16);
-end;
-
-function RawCurr(C: Currency): string;
-var
-  I: Int64;
-begin
-  Move(C, I, SizeOf(I));
-  Result := IntToStr(I);
-end;
-
 procedure Row(const Kind, A1, A2, A3, Res: string);
 var
   I: Integer;
@@ -107,17 +91,7 @@ begin
   Inc(Rows);
 end;
 
-{ Values as text: the shortest text that reads back as the same double. }
-function VText(D: Double): string;
-var
-  P: Integer;
-begin
-  for P := 15 to 17 do
-  begin
-    Result := FloatToStrF(D, ffGeneral, P, 0, DefaultFormatSettings);
-    if StrToFloat(Result, DefaultFormatSettings) = D then Exit;
-  end;
-end;
+{$I oracle_values.inc}
 
 procedure FF(const Pattern: string; D: Double);
 begin
@@ -311,39 +285,7 @@ var
   C: Currency;
 
 begin
-  FS := DefaultFormatSettings;
-  FS.DecimalSeparator := ',';
-  FS.ThousandSeparator := '.';
-  FS.CurrencyString := 'R$';
-  FS.CurrencyFormat := 2;
-  FS.NegCurrFormat := 9;
-  FS.CurrencyDecimals := 2;
-  FS.DateSeparator := '/';
-  FS.TimeSeparator := ':';
-  FS.ShortDateFormat := 'dd/mm/yyyy';
-  FS.LongDateFormat := 'dddd, d'' de ''mmmm'' de ''yyyy';
-  FS.ShortTimeFormat := 'hh:nn';
-  FS.LongTimeFormat := 'hh:nn:ss';
-  FS.TimeAMString := 'AM';
-  FS.TimePMString := 'PM';
-  FS.ShortMonthNames[1] := 'jan'; FS.ShortMonthNames[2] := 'fev'; FS.ShortMonthNames[3] := 'mar';
-  FS.ShortMonthNames[4] := 'abr'; FS.ShortMonthNames[5] := 'mai'; FS.ShortMonthNames[6] := 'jun';
-  FS.ShortMonthNames[7] := 'jul'; FS.ShortMonthNames[8] := 'ago'; FS.ShortMonthNames[9] := 'set';
-  FS.ShortMonthNames[10] := 'out'; FS.ShortMonthNames[11] := 'nov'; FS.ShortMonthNames[12] := 'dez';
-  FS.LongMonthNames[1] := 'janeiro'; FS.LongMonthNames[2] := 'fevereiro';
-  FS.LongMonthNames[3] := 'março'; FS.LongMonthNames[4] := 'abril';
-  FS.LongMonthNames[5] := 'maio'; FS.LongMonthNames[6] := 'junho';
-  FS.LongMonthNames[7] := 'julho'; FS.LongMonthNames[8] := 'agosto';
-  FS.LongMonthNames[9] := 'setembro'; FS.LongMonthNames[10] := 'outubro';
-  FS.LongMonthNames[11] := 'novembro'; FS.LongMonthNames[12] := 'dezembro';
-  FS.ShortDayNames[1] := 'dom'; FS.ShortDayNames[2] := 'seg'; FS.ShortDayNames[3] := 'ter';
-  FS.ShortDayNames[4] := 'qua'; FS.ShortDayNames[5] := 'qui'; FS.ShortDayNames[6] := 'sex';
-  FS.ShortDayNames[7] := 'sáb';
-  FS.LongDayNames[1] := 'domingo'; FS.LongDayNames[2] := 'segunda-feira';
-  FS.LongDayNames[3] := 'terça-feira'; FS.LongDayNames[4] := 'quarta-feira';
-  FS.LongDayNames[5] := 'quinta-feira'; FS.LongDayNames[6] := 'sexta-feira';
-  FS.LongDayNames[7] := 'sábado';
-  FS.TwoDigitYearCenturyWindow := 50;
+  {$I brazilian_settings.inc}
 
   {$I format_reference_marks.inc}
 

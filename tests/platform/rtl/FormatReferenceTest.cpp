@@ -13,31 +13,10 @@
 
 namespace {
 
-struct RefRow {
-    int line = 0;
-    std::vector<std::string> f;  // kind, a1, a2, a3, result[, mark, expected]
-};
+using RefRow = testsupport::TableRow;
+using testsupport::Split;
 
-std::vector<std::string> SplitTabs(const std::string& s, char sep = '\t') {
-    std::vector<std::string> out;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t p = s.find(sep, start);
-        if (p == std::string::npos) {
-            out.push_back(s.substr(start));
-            return out;
-        }
-        out.push_back(s.substr(start, p - start));
-        start = p + 1;
-    }
-}
-
-double FromBits(const std::string& hex) {
-    const uint64_t bits = std::stoull(hex, nullptr, 16);
-    double d;
-    std::memcpy(&d, &bits, sizeof d);
-    return d;
-}
+double FromBits(const std::string& hex) { return testsupport::DoubleFromHex(hex); }
 
 std::string ToBits(double d) {
     uint64_t bits;
@@ -58,7 +37,7 @@ TFloatFormat FloatFormatNamed(const std::string& name) {
 std::vector<TVarRec> ParseArgs(const std::string& text) {
     std::vector<TVarRec> args;
     if (text.empty()) return args;
-    for (const std::string& a : SplitTabs(text, '|')) {
+    for (const std::string& a : Split(text, '|')) {
         const std::string kind = a.substr(0, 2);
         const std::string v = a.size() > 2 ? a.substr(2) : "";
         if (kind == "i:")
@@ -88,13 +67,13 @@ std::string Evaluate(const RefRow& row, const TFormatSettings& fs) {
         if (kind == "FC") return FormatCurr(f[1], Currency::FromRaw(std::stoll(f[3])), fs);
         if (kind == "FS") return FloatToStr(FromBits(f[3]), fs);
         if (kind == "FSF") {
-            const auto p = SplitTabs(f[1], '/');
+            const auto p = Split(f[1], '/');
             return FloatToStrF(FromBits(f[3]), FloatFormatNamed(p[0]), std::stoi(p[1]),
                                std::stoi(p[2]), fs);
         }
         if (kind == "CS") return CurrToStr(Currency::FromRaw(std::stoll(f[3])), fs);
         if (kind == "CSF") {
-            const auto p = SplitTabs(f[1], '/');
+            const auto p = Split(f[1], '/');
             return CurrToStrF(Currency::FromRaw(std::stoll(f[3])), FloatFormatNamed(p[0]),
                               std::stoi(p[1]), fs);
         }
@@ -109,11 +88,11 @@ std::string Evaluate(const RefRow& row, const TFormatSettings& fs) {
         if (kind == "SDT") return ToBits(StrToDateTime(f[1], fs));
         if (kind == "SC") return std::to_string(StrToCurr(f[1], fs).Raw());
         if (kind == "ED") {
-            const auto p = SplitTabs(f[1], '/');
+            const auto p = Split(f[1], '/');
             return ToBits(EncodeDate(std::stoi(p[0]), std::stoi(p[1]), std::stoi(p[2])));
         }
         if (kind == "ET") {
-            const auto p = SplitTabs(f[1], '/');
+            const auto p = Split(f[1], '/');
             return ToBits(
                 EncodeTime(std::stoi(p[0]), std::stoi(p[1]), std::stoi(p[2]), std::stoi(p[3])));
         }
@@ -134,21 +113,7 @@ std::string Evaluate(const RefRow& row, const TFormatSettings& fs) {
     return "unknown kind " + kind;
 }
 
-std::vector<RefRow> LoadTable() {
-    std::istringstream in(testsupport::ReadAll(testsupport::DataPath("rtl/format_reference.txt")));
-    std::vector<RefRow> rows;
-    std::string line;
-    int number = 0;
-    while (std::getline(in, line)) {
-        ++number;
-        if (line.empty()) continue;
-        RefRow r;
-        r.line = number;
-        r.f = SplitTabs(line);
-        rows.push_back(std::move(r));
-    }
-    return rows;
-}
+std::vector<RefRow> LoadTable() { return testsupport::LoadTable("rtl/format_reference.txt"); }
 
 TEST(FormatReference, EveryRowAgreesWithTheTableOrItsMark) {
     const std::vector<RefRow> rows = LoadTable();

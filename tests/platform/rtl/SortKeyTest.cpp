@@ -125,6 +125,23 @@ TEST(SortKey, CaseInsensitiveKeysTieOnlyWhereTheComparisonDoes) {
               KeyCompare(AnsiSortKeyStr("a\xFF"), AnsiSortKeyStr("a")));
 }
 
+TEST(SortKey, AppendedKeysLeaveWhatWasThereAndGrowAsNeeded) {
+    // Long texts of letters with several weights each make a key longer than
+    // the first guess of its size.
+    std::string longText;
+    for (int i = 0; i < 300; ++i) longText += "ǅẞæ\u0301";
+    for (const std::string& t : {std::string(), std::string("João"), std::string("a\xFF"), longText}) {
+        std::string str = "before", text = "before";
+        AppendAnsiSortKeyStr(str, t);
+        AppendAnsiSortKeyText(text, t);
+        EXPECT_EQ(str, "before" + AnsiSortKeyStr(t));
+        EXPECT_EQ(text, "before" + AnsiSortKeyText(t));
+    }
+    // Order still follows the comparison for texts whose keys had to grow.
+    EXPECT_EQ(Sign(AnsiCompareStr(longText, longText + "a")),
+              KeyCompare(AnsiSortKeyStr(longText), AnsiSortKeyStr(longText + "a")));
+}
+
 TEST(CollationKey, OrderAndEqualityAreThoseOfTheComparisonOnAnyCharacters) {
     for (const auto& texts : {RandomTexts(10000, 7), WideTexts(10000, 20261208)})
         EXPECT_GT(CheckKeysAgainstComparisons(texts, AnsiCollationKeyStr, AnsiCollationKeyText), 0);

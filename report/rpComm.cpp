@@ -1,0 +1,369 @@
+#include "report/rpComm.h"
+
+#include <algorithm>
+#include <atomic>
+#include <climits>
+
+#include "platform/rtl/Strings.h"
+
+namespace {
+
+std::atomic<std::uint64_t> nextSerial{1};
+
+// Who was listening when a broadcast started.
+using Snapshot = std::vector<std::pair<TrpCommunicator*, std::uint64_t>>;
+
+// Marks a broadcast as running on an object for as long as it runs (and
+// the object lives: a listener may free the sender).
+class SendingGuard {
+public:
+    SendingGuard(std::vector<std::pair<int, int>>& running, std::pair<int, int> key, std::weak_ptr<char> alive)
+        : running_(running), key_(key), alive_(std::move(alive)) {
+        already_ = std::find(running.begin(), running.end(), key) != running.end();
+        if (!already_) running.push_back(key);
+    }
+    ~SendingGuard() {
+        if (already_ || alive_.expired()) return;
+        auto it = std::find(running_.begin(), running_.end(), key_);
+        if (it != running_.end()) running_.erase(it);
+    }
+    SendingGuard(const SendingGuard&) = delete;
+    SendingGuard& operator=(const SendingGuard&) = delete;
+    bool Repeated() const { return already_; }
+    bool Alive() const { return !alive_.expired(); }
+
+private:
+    std::vector<std::pair<int, int>>& running_;
+    std::pair<int, int> key_;
+    std::weak_ptr<char> alive_;
+    bool already_ = false;
+};
+
+}  // namespace
+
+TClass TrpCommunicator::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<TrpCommunicator>("TrpCommunicator", TComponent::StaticClassType()).Build();
+    return &info;
+}
+
+TrpCommunicator::TrpCommunicator(TComponent* AOwner) : TComponent(AOwner), serial_(nextSerial++) {}
+
+TrpCommunicator::~TrpCommunicator() {
+    life_.reset();
+    if (notifies_) {
+        const List linked = *notifies_;
+        for (auto it = linked.rbegin(); it != linked.rend(); ++it) {
+            TrpCommunicator* other = *it;
+            if (!Contains(notifies_.get(), other)) continue;
+            try {
+                other->Notify(this, rpopFreeing);
+            } catch (...) {
+                // A listener's failure must not stop the others from
+                // forgetting this object, nor escape a destructor.
+            }
+            // Whatever a descendant's Notify did, no reference to this object stays.
+            other->Forget(this);
+        }
+    }
+    notifies_.reset();
+    eventNotifies_.reset();
+}
+
+bool TrpCommunicator::Contains(const List* list, const TrpCommunicator* c) {
+    return list != nullptr && std::find(list->begin(), list->end(), c) != list->end();
+}
+
+void TrpCommunicator::Forget(TrpCommunicator* Other) {
+    if (designListener_ == Other) designListener_ = nullptr;
+    for (std::unique_ptr<List>* list : {&notifies_, &eventNotifies_}) {
+        if (!*list) continue;
+        (*list)->erase(std::remove((*list)->begin(), (*list)->end(), Other), (*list)->end());
+        if ((*list)->empty()) list->reset();
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Links
+
+void TrpCommunicator::AddNotify(TrpCommunicator* Other) {
+    if (Other == nullptr || Other == this) return;
+    if (!notifies_) notifies_ = std::make_unique<List>();
+    if (Contains(notifies_.get(), Other)) return;
+    notifies_->push_back(Other);
+    Other->AddNotify(this);
+}
+
+void TrpCommunicator::RemoveNotify(TrpCommunicator* Other) {
+    if (!Contains(notifies_.get(), Other)) return;
+    // An event listener without a link would outlive its sender's notice.
+    Forget(Other);
+    Other->RemoveNotify(this);
+}
+
+int TrpCommunicator::NotifyCount() const { return notifies_ ? static_cast<int>(notifies_->size()) : 0; }
+
+TrpCommunicator* TrpCommunicator::Notifies(int Index) const {
+    if (!notifies_ || Index < 0 || Index >= NotifyCount()) return nullptr;
+    return (*notifies_)[static_cast<std::size_t>(Index)];
+}
+
+void TrpCommunicator::SendNotify(TrpCommunicator* Sender, int Operation) {
+    if (!notifies_) return;
+    SendingGuard guard(sending_, {0, Operation}, life_);
+    if (guard.Repeated()) return;
+    Snapshot snapshot;
+    for (TrpCommunicator* c : *notifies_) snapshot.emplace_back(c, c->serial_);
+    for (auto it = snapshot.rbegin(); it != snapshot.rend(); ++it) {
+        if (!guard.Alive()) return;
+        if (!Contains(notifies_.get(), it->first) || it->first->serial_ != it->second) continue;
+        it->first->Notify(Sender, Operation);
+    }
+}
+
+void TrpCommunicator::Notify(TrpCommunicator* Communicator, int Operation) {
+    if (Operation == rpopFreeing) Forget(Communicator);
+    if (OnNotify) OnNotify(this, Communicator, Operation);
+}
+
+bool TrpCommunicator::LinkedListensTo(int Event) const {
+    if (!notifies_ || Event < 0 || Event > 255) return false;
+    for (const TrpCommunicator* c : *notifies_)
+        if (c->eventSet_[static_cast<std::size_t>(Event)]) return true;
+    return false;
+}
+
+// ---------------------------------------------------------------------------
+// Events
+
+void TrpCommunicator::AddEventNotify(TrpCommunicator* Listener) {
+    if (Listener == nullptr || Listener == this) return;
+    if (!eventNotifies_) eventNotifies_ = std::make_unique<List>();
+    if (!Contains(eventNotifies_.get(), Listener)) {
+        if (Listener->GetEventNotifySortKey().empty())
+            eventNotifies_->push_back(Listener);
+        else
+            SortEventNotifies(Listener);
+    }
+    AddNotify(Listener);
+}
+
+void TrpCommunicator::SortEventNotifies(TrpCommunicator* Newcomer) {
+    std::vector<std::pair<std::string, TrpCommunicator*>> keyed;
+    for (TrpCommunicator* c : *eventNotifies_) keyed.emplace_back(c->GetEventNotifySortKey(), c);
+    keyed.emplace_back(Newcomer->GetEventNotifySortKey(), Newcomer);
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const auto& a, const auto& b) { return AnsiCompareText(a.first, b.first) < 0; });
+    eventNotifies_->clear();
+    for (const auto& k : keyed) eventNotifies_->push_back(k.second);
+}
+
+void TrpCommunicator::RemoveEventNotify(TrpCommunicator* Listener) {
+    if (!Contains(eventNotifies_.get(), Listener)) return;
+    eventNotifies_->erase(std::remove(eventNotifies_->begin(), eventNotifies_->end(), Listener),
+                          eventNotifies_->end());
+    if (eventNotifies_->empty()) eventNotifies_.reset();
+    RemoveNotify(Listener);
+}
+
+int TrpCommunicator::EventNotifyCount() const {
+    return eventNotifies_ ? static_cast<int>(eventNotifies_->size()) : 0;
+}
+
+TrpCommunicator* TrpCommunicator::EventNotifies(int Index) const {
+    if (!eventNotifies_ || Index < 0 || Index >= EventNotifyCount()) return nullptr;
+    return (*eventNotifies_)[static_cast<std::size_t>(Index)];
+}
+
+void TrpCommunicator::SendEventNotify(TObject* Sender, int EventNumber, TrsParamList* Params) {
+    if (!eventNotifies_ || EventNumber < 0 || EventNumber > 255) return;
+    SendingGuard guard(sending_, {1, EventNumber}, life_);
+    if (guard.Repeated()) return;
+    Snapshot snapshot;
+    for (TrpCommunicator* c : *eventNotifies_) snapshot.emplace_back(c, c->serial_);
+    const auto bit = static_cast<std::size_t>(EventNumber);
+    for (const auto& [listener, serial] : snapshot) {
+        if (!guard.Alive()) return;
+        if (!Contains(eventNotifies_.get(), listener) || listener->serial_ != serial) continue;
+        if (listener->eventSet_[bit]) listener->EventNotify(Sender, EventNumber, Params);
+    }
+}
+
+void TrpCommunicator::EventNotify(TObject* Sender, int EventNumber, TrsParamList* Params) {
+    if (OnEventNotify) OnEventNotify(this, Sender, EventNumber, Params);
+}
+
+// ---------------------------------------------------------------------------
+// State and changes
+
+void TrpCommunicator::IncludeState(std::uint16_t Flags) {
+    if ((state_ | Flags) == state_) return;
+    state_ = static_cast<std::uint16_t>(state_ | Flags);
+    StateChange(Flags);
+}
+
+void TrpCommunicator::ExcludeState(std::uint16_t Flags) {
+    if ((state_ & Flags) == 0) return;
+    state_ = static_cast<std::uint16_t>(state_ & ~Flags);
+    StateChange(Flags);
+}
+
+void TrpCommunicator::PropertyChange() { SendChangeToListener(); }
+
+// ---------------------------------------------------------------------------
+// Parents
+
+TrpCommunicator* TrpCommunicator::ParentCommunicator() const {
+    if (!HasParent()) return nullptr;
+    return dynamic_cast<TrpCommunicator*>(GetParentComponent());
+}
+
+TrpCommunicator* TrpCommunicator::TopCommunicator() const {
+    const TrpCommunicator* top = this;
+    // Parents never form a ring; the bound only keeps a broken tree from hanging.
+    for (int depth = 0; depth < 100000; ++depth) {
+        TrpCommunicator* parent = top->ParentCommunicator();
+        if (parent == nullptr || parent == this) break;
+        top = parent;
+    }
+    return const_cast<TrpCommunicator*>(top);
+}
+
+// ---------------------------------------------------------------------------
+// User names
+
+namespace report {
+
+int NameNumber(const std::string& Base, const std::string& Name) {
+    if (Name.size() <= Base.size() || Name.compare(0, Base.size(), Base) != 0) return 0;
+    long long n = 0;
+    for (std::size_t i = Base.size(); i < Name.size(); ++i) {
+        const char c = Name[i];
+        if (c < '0' || c > '9') return 0;
+        n = n * 10 + (c - '0');
+        if (n > INT_MAX) return 0;
+    }
+    return static_cast<int>(n);
+}
+
+std::string LowestFreeName(const std::string& Base, const std::function<bool(const std::string&)>& Taken) {
+    for (long long n = 1; n <= INT_MAX; ++n) {
+        std::string candidate = Base + std::to_string(n);
+        if (!Taken(candidate)) return candidate;
+    }
+    return Base;
+}
+
+}  // namespace report
+
+std::string rpUniqueComponentName(const std::string& Base, TComponent* Owner, TComponent* Component) {
+    if (Owner == nullptr) return Base;
+    return report::LowestFreeName(Base, [&](const std::string& candidate) {
+        for (int i = 0; i < Owner->ComponentCount(); ++i) {
+            TComponent* c = Owner->Components(i);
+            if (c != Component && SameText(c->Name(), candidate)) return true;
+        }
+        return false;
+    });
+}
+
+std::string TrpCommunicator::UniqueUserNameAmong(TComponent* AOwner, TComponent* Component) const {
+    const std::string cls = Component ? Component->ClassName() : ClassName();
+    const std::string base = cls.size() > 3 ? cls.substr(3) : cls;
+    if (AOwner == nullptr) return base;
+    return report::LowestFreeName(base, [&](const std::string& candidate) {
+        for (int i = 0; i < AOwner->ComponentCount(); ++i) {
+            auto* c = dynamic_cast<TrpCommunicator*>(AOwner->Components(i));
+            if (c != nullptr && c != Component && SameText(c->GetUserName(), candidate)) return true;
+        }
+        return false;
+    });
+}
+
+void TrpCommunicator::SetUserName(const std::string& Value) {
+    if (!IsValidIdent(Value)) return;
+    std::string chosen = Value;
+    if (!ValidUserName(Value)) {
+        const char last = Value.back();
+        if (last >= '1' && last <= '9') return;
+        chosen = report::LowestFreeName(Value, [this](const std::string& candidate) {
+            TrpCommunicator* found = FindUserName(candidate);
+            return found != nullptr && found != this;
+        });
+    }
+    userName_ = chosen;
+    SendNotify(this, rpopUserNameChanged);
+}
+
+bool TrpCommunicator::ValidUserName(const std::string& Name) const {
+    if (!IsValidIdent(Name)) return false;
+    TrpCommunicator* found = FindUserName(Name);
+    return found == nullptr || found == this;
+}
+
+TrpCommunicator* TrpCommunicator::FindUserName(const std::string& Name) const {
+    if (TrpCommunicator* parent = ParentCommunicator()) return parent->FindUserName(Name);
+    TComponent* owner = Owner();
+    if (owner == nullptr) return nullptr;
+    for (int i = 0; i < owner->ComponentCount(); ++i) {
+        auto* c = dynamic_cast<TrpCommunicator*>(owner->Components(i));
+        if (c != nullptr && SameText(c->GetUserName(), Name)) return c;
+    }
+    return nullptr;
+}
+
+std::string TrpCommunicator::GetDefaultUserName() {
+    std::string name = Name();
+    const std::string cls = ClassName();
+    if (name.size() >= 2 && cls.size() >= 3 && name.compare(0, 2, cls, 1, 2) == 0) name.erase(0, 2);
+    if (!ValidUserName(name)) name = GetUniqueUserName(this);
+    return name;
+}
+
+std::string TrpCommunicator::GetUniqueUserName(TComponent* Component) {
+    if (TrpCommunicator* parent = ParentCommunicator()) return parent->GetUniqueUserName(Component);
+    return UniqueUserNameAmong(Owner(), Component);
+}
+
+std::string TrpCommunicator::GetUniqueName(TComponent* Component) {
+    const std::string cls = Component ? Component->ClassName() : ClassName();
+    const std::string base = cls.size() > 1 ? cls.substr(1) : cls;
+    return rpUniqueComponentName(base, Owner() ? Owner() : this, Component);
+}
+
+void TrpCommunicator::ChangeOwner(TComponent* NewOwner) {
+    TComponent* old = Owner();
+    if (NewOwner == old) return;
+    if (old != nullptr) old->RemoveComponent(this);
+    if (NewOwner == nullptr) return;
+    bool clash = false;
+    for (int i = 0; i < NewOwner->ComponentCount() && !userName_.empty(); ++i) {
+        auto* c = dynamic_cast<TrpCommunicator*>(NewOwner->Components(i));
+        if (c != nullptr && c != this && SameText(c->GetUserName(), userName_)) clash = true;
+    }
+    const std::string previous = userName_;
+    if (clash) userName_ = UniqueUserNameAmong(NewOwner, this);
+    try {
+        NewOwner->InsertComponent(this);
+    } catch (...) {
+        userName_ = previous;
+        if (old != nullptr) old->InsertComponent(this);
+        throw;
+    }
+}
+
+void TrpCommunicator::SetName(const std::string& NewName) {
+    const std::string old = Name();
+    const bool derived =
+        userName_.empty() || userName_ == old || (old.size() >= 2 && userName_ == old.substr(2));
+    TComponent::SetName(NewName);
+    const TComponentState st = ComponentState();
+    if ((st.Contains(csLoading) || st.Contains(csReading)) && (state_ & rpstRenameWhileLoading) == 0) return;
+    if (derived) SetUserName(GetDefaultUserName());
+    SendEventNotify(this, rpevNameChanged, nullptr);
+}
+
+void TrpCommunicator::Loaded() {
+    TComponent::Loaded();
+    if (ClassType()->FindProp("UserName") != nullptr && userName_.empty()) SetUserName(GetDefaultUserName());
+}

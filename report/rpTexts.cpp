@@ -1,0 +1,47 @@
+// The program's own language texts, in Portuguese: every text the
+// specification of the library quotes, and one of ours for each other
+// message number the code asks for. A language module overrides any of them.
+#include <map>
+
+#include "report/rpLanguage.h"
+
+namespace {
+
+const std::map<int, const char*>& Table() {
+    static const std::map<int, const char*> table = {
+        {2, "Acessando os dados..."},
+        {16, "de"},
+        {18, "Página"},
+        {27, "Imprimindo a página <page> do Relatório <documentname> em <printername>"},
+        {28, "Imprimindo a Página <page> de <pagecount> do Relatório <documentname> em <printername>"},
+        {34, "Arquivo de Relatório"},
+        {46, "Arquivo não encontrado:"},
+        {49, "Formato de matriz inválido"},
+        {50, "Ignora o erro e continua?"},
+        {51, "O arquivo é somente para leitura."},
+        {53, "Não é possível gravar a matriz em um campo deste tipo."},
+        {67, "Não foi possível abrir o arquivo: <filename>."},
+        {1020, "O Windows não pode imprimir devido a um problema com a configuração da impressora atual."},
+        {1023, "Não foi possível gerar o relatório."},
+        {1028, "Contar"},
+        {1029, "Somar"},
+        {1030, "Mínimo"},
+        {1031, "Máximo"},
+        {1032, "Média"},
+        {1069, "<FindText>"},
+    };
+    return table;
+}
+
+}  // namespace
+
+std::string rpOwnLanguageText(int N) {
+    auto it = Table().find(N);
+    return it == Table().end() ? std::string() : std::string(it->second);
+}
+
+std::vector<int> rpOwnLanguageNumbers() {
+    std::vector<int> out;
+    for (const auto& [n, text] : Table()) out.push_back(n);
+    return out;
+}
