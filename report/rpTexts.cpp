@@ -1,5 +1,5 @@
 // The program's own language texts, in Portuguese: every text the
-// specification of the library quotes, and one of ours for each other
+// library itself quotes, and one of ours for each other
 // message number the code asks for. A language module overrides any of them.
 #include <map>
 

@@ -160,7 +160,9 @@ TEST(Relatives, RandomTreesFreedInRandomOrderLeaveNoTrace) {
             delete owner.Components(static_cast<int>(random() % owner.ComponentCount()));
             for (int i = 0; i < owner.ComponentCount(); ++i) {
                 auto* n = static_cast<TNode*>(owner.Components(i));
-                if (n->Parent()) ASSERT_GE(n->Parent()->IndexOfChild(n), 0);
+                if (n->Parent()) {
+                    ASSERT_GE(n->Parent()->IndexOfChild(n), 0);
+                }
                 for (int k = 0; k < n->ChildCount(); ++k) ASSERT_EQ(n->Children(k)->Parent(), n);
             }
         }
