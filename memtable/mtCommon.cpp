@@ -284,7 +284,7 @@ void TmtCommon::FreeRecord(PmtRecord Record, bool FreeIndirect, bool FreeVersion
 }
 
 void TmtCommon::ClearIndirect(PmtRecord Record) {
-    if (Record == nullptr) return;
+    if (Record == nullptr || indirectCount_ == 0) return;
     for (int i = 0; i < indirectCount_; ++i) {
         uint8_t* slot = IndirectSlot(Record, i);
         uint8_t* block = GetBlock(slot);
@@ -377,7 +377,14 @@ void TmtCommon::TransferRecord(PmtRecord Source, PmtRecord Dest) {
         CopyBytes(d + run.bufferOfs, s + run.packedOfs, static_cast<std::size_t>(run.bytes));
     if (calcFieldsSize_ > 0)
         std::memcpy(d + startCalculated_, s + packedStartCalculated_, static_cast<std::size_t>(calcFieldsSize_));
-    if (bookmarkArraySize_ > 0) std::memset(d + startBookmarks_, 0, static_cast<std::size_t>(bookmarkArraySize_));
+    if (bookmarkArraySize_ == kBookmarkSlotSize) {
+        const uint64_t zero8 = 0;
+        const uint32_t zero4 = 0;
+        std::memcpy(d + startBookmarks_, &zero8, 8);
+        std::memcpy(d + startBookmarks_ + 8, &zero4, 4);
+    } else if (bookmarkArraySize_ > 0) {
+        std::memset(d + startBookmarks_, 0, static_cast<std::size_t>(bookmarkArraySize_));
+    }
     for (int i = 0; i < indirectCount_; ++i) IndirectSlot(Dest, i)[0] = IndirectSlot(Source, i)[0];
     uint32_t start = static_cast<uint32_t>(packedStartTexts_);
     for (const TextField& t : texts_) {

@@ -409,6 +409,18 @@ bool TmtIndex::IsCurrent() const { return dataSet_->CurIndex() == this; }
 
 PmtRecord TmtIndex::RecordAt(int Position) const { return dataSet_->Common()->Record(IdAt(Position)); }
 
+void TmtIndex::PrefetchRecordAt(int Position) const {
+    const int32_t id = IdAt(Position);
+    dataSet_->Common()->PrefetchRecord(id);
+    if (!isRowOrder_) {
+        const auto* r = static_cast<const char*>(entries_[static_cast<std::size_t>(Position)].hint);
+        if (r != nullptr) {
+            __builtin_prefetch(r);
+            __builtin_prefetch(r + 64);
+        }
+    }
+}
+
 bool TmtIndex::HasKeys() const {
     return keyable_ && keysValid_ && !isRowOrder_ && !dataSet_->OnCompareFields;
 }
@@ -640,14 +652,15 @@ void TmtIndex::CompactPool() {
     deadBytes_ = 0;
 }
 
-void TmtIndex::InsertKeyed(int Pos, int32_t Id, const std::string& Key) {
+void TmtIndex::InsertKeyed(int Pos, PmtRecord Record, const std::string& Key) {
+    const int32_t Id = Record->RecordID;
     Pos = std::clamp(Pos, 0, Count());
     if ((SameKeyAt(Pos, Key) && Id > entries_[static_cast<std::size_t>(Pos)].id) ||
         (SameKeyAt(Pos - 1, Key) && Id < entries_[static_cast<std::size_t>(Pos) - 1].id))
         runsById_ = false;
     const uint32_t key = KeyFor(Pos, Key);
     const uint64_t prefix = PrefixOf(reinterpret_cast<const uint8_t*>(Key.data()), Key.size());
-    entries_.insert(entries_.begin() + Pos, Entry{prefix, Id, key});
+    entries_.insert(entries_.begin() + Pos, Entry{prefix, Id, key, Record});
 }
 
 void TmtIndex::EraseAt(int Pos) {
@@ -953,6 +966,7 @@ void TmtIndex::SortByKeys() {
         uint64_t image[2];
         int32_t id;
         uint32_t offset, length;
+        PmtRecord record;
     };
     std::vector<Item> items(n);
     std::string key, scratch;
@@ -961,6 +975,7 @@ void TmtIndex::SortByKeys() {
         item.id = entries_[i].id;
         item.image[0] = item.image[1] = 0;
         PmtRecord r = common->Record(item.id);
+        item.record = r;
         key.clear();
         for (int f = 0; f < nf; ++f) {
             TField* field = fieldList_.Fields(f);
@@ -1078,6 +1093,7 @@ void TmtIndex::SortByKeys() {
         Entry& e = entries_[i];
         const Item& item = items[i];
         e.id = item.id;
+        e.hint = item.record;
         e.prefix = PrefixOf(pool + item.offset, item.length);
         const bool same = i > 0 && item.image[0] == items[i - 1].image[0] && item.image[1] == items[i - 1].image[1] &&
                           (!needBytes || CompareKeyBytes(pool + item.offset, item.length, pool + items[i - 1].offset,
@@ -1220,7 +1236,7 @@ void TmtIndex::LoadIndex() {
         if (isRowOrder_)
             ids_.push_back(r->RecordID);
         else
-            entries_.push_back(Entry{0, r->RecordID, 0});
+            entries_.push_back(Entry{0, r->RecordID, 0, r});
     };
     std::vector<uint8_t> taken(static_cast<std::size_t>(common->RecordCount()), 0);
     for (const auto& [id, uid] : order) {
@@ -1352,9 +1368,9 @@ void TmtIndex::InsertAt(int Pos, PmtRecord Record) {
     if (keyable_ && keysValid_) {
         std::string key;
         BuildKey(Record, fieldList_.Count(), key);
-        InsertKeyed(Pos, Record->RecordID, key);
+        InsertKeyed(Pos, Record, key);
     } else {
-        entries_.insert(entries_.begin() + Pos, Entry{0, Record->RecordID, 0});
+        entries_.insert(entries_.begin() + Pos, Entry{0, Record->RecordID, 0, Record});
     }
 }
 
@@ -1402,11 +1418,11 @@ void TmtIndex::Reflect(int Change, PmtRecord OldRecord, PmtRecord NewRecord, int
         if (keys) {
             BuildKey(KeyOf, fieldList_.Count(), scratchKey_);
             pos = isOrdered_ ? LowerBound(MakeProbe(scratchKey_)) : Count();
-            InsertKeyed(pos, Id, scratchKey_);
+            InsertKeyed(pos, KeyOf, scratchKey_);
         } else {
             pos = InsertionPoint(KeyOf);
             pos = std::clamp(pos, 0, Count());
-            entries_.insert(entries_.begin() + pos, Entry{0, Id, 0});
+            entries_.insert(entries_.begin() + pos, Entry{0, Id, 0, KeyOf});
             if (keyable_) keysValid_ = false;
         }
         return pos;
@@ -1476,7 +1492,7 @@ void TmtIndex::Reflect(int Change, PmtRecord OldRecord, PmtRecord NewRecord, int
                 if (isFiltered_ && !FilterRecord(NewRecord)) return;
                 if (!updateStatusSet_.Contains(usModified)) return;
                 int pos = isOrdered_ ? LowerBound(MakeProbe(newKey)) : Count();
-                InsertKeyed(pos, OldRecord->RecordID, newKey);
+                InsertKeyed(pos, OldRecord, newKey);
                 if (current) {
                     dataSet_->SetLastChangePos(pos);
                     NewRecord->RecordNo = pos;
@@ -1494,7 +1510,7 @@ void TmtIndex::Reflect(int Change, PmtRecord OldRecord, PmtRecord NewRecord, int
             int pos = InsertionPoint(NewRecord);
             pos = std::clamp(pos, 0, Count());
             // The store record takes the new values next.
-            entries_.insert(entries_.begin() + pos, Entry{0, OldRecord->RecordID, 0});
+            entries_.insert(entries_.begin() + pos, Entry{0, OldRecord->RecordID, 0, OldRecord});
             if (keyable_) keysValid_ = false;
             if (current) {
                 dataSet_->SetLastChangePos(pos);
@@ -1709,8 +1725,9 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
             // Where every entry of the run matches and the run is in id
             // order, its first entry is the answer: the rest is not read.
             use->KeyRun(probe_, first, last, exact && !filtered && (use == cur || (byId && use->RunsInIdOrder())));
-            // The record is read soon: its place in the store is on its way.
-            if (first < last) common->PrefetchRecord(use->IdAt(first));
+            // The record is read soon: it is on its way while the rest of the
+            // search runs.
+            if (first < last) use->PrefetchRecordAt(first);
         } else {
             auto bound = [&](bool upper) {
                 int lo = 0, hi = use->Count();

@@ -150,6 +150,9 @@ public:
         return entries_[static_cast<std::size_t>(Position)].id;
     }
     PmtRecord RecordAt(int Position) const;
+    // Starts bringing in the record at a position, in parallel with its
+    // place in the store, which a read of the record needs first.
+    void PrefetchRecordAt(int Position) const;
     TmtCustomMemTable* DataSet() const { return dataSet_; }
     const std::string& IndexFields() const { return indexFields_; }
     TmtFieldList& IndexFieldList() { return fieldList_; }
@@ -196,6 +199,10 @@ private:
         uint64_t prefix;  // the first 8 key bytes, big-endian, zero-padded
         int32_t id;
         uint32_t key;     // offset in pool_ of the key: a 32-bit length, then the bytes
+        // Where the record was when the entry was made: only ever prefetched,
+        // never read, so that a record moved since costs a wasted fetch at
+        // most.
+        const void* hint;
     };
     struct Probe {
         const uint8_t* bytes;
@@ -221,7 +228,7 @@ private:
     int FirstEqual(const TmtFieldList* FieldList, PmtRecord KeyRecord, bool Partial, bool& Found);
     int InsertionPoint(PmtRecord Record);
     void InsertAt(int Pos, PmtRecord Record);
-    void InsertKeyed(int Pos, int32_t Id, const std::string& Key);
+    void InsertKeyed(int Pos, PmtRecord Record, const std::string& Key);
     bool SameKeyAt(int Pos, const std::string& Key) const;
     void EraseAt(int Pos);
     int RemoveReference(PmtRecord Record, int Hint);

@@ -247,18 +247,18 @@ int TmtCustomMemTable::LocateRecord(const std::string& KeyFields, const Variant&
 bool TmtCustomMemTable::Locate(const std::string& KeyFields, const Variant& KeyValues, TLocateOptions Options) {
     CheckActive();
     DoBeforeScroll();
-    int pos = LocateRecord(KeyFields, KeyValues, Options);
-    SetFound(pos >= 0);
-    if (pos >= 0) {
-        // The record is read next: start bringing it in.
-        if (PmtRecord r = curIndex_->RecordAt(pos)) {
-            __builtin_prefetch(r);
-            __builtin_prefetch(reinterpret_cast<const char*>(r) + 64);
+    int pos;
+    {
+        // One hold of the store for the search and the read of what it found.
+        StoreLock lock(common_);
+        pos = LocateRecord(KeyFields, KeyValues, Options);
+        SetFound(pos >= 0);
+        if (pos >= 0) {
+            recNo_ = pos;
+            Resync({rmExact, rmCenter});
         }
-        recNo_ = pos;
-        Resync({rmExact, rmCenter});
-        DoAfterScroll();
     }
+    if (pos >= 0) DoAfterScroll();
     return pos >= 0;
 }
 
