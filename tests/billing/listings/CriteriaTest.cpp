@@ -97,15 +97,6 @@ TEST(ListingCriteria, ARefusalIsShownInAnAttentionBox) {
     EXPECT_EQ(box.Entries()[0].icon, MessageIcon::Exclamation);
 }
 
-TEST(ListingCriteria, AFormStartsWithTodayEveryClientAndEveryState) {
-    Criteria c = Criteria::Initial(EncodeDate(2026, 12, 7));
-    EXPECT_EQ(c.dataInicial, EncodeDate(2026, 12, 7));
-    EXPECT_EQ(c.dataFinal, EncodeDate(2026, 12, 7));
-    EXPECT_EQ(c.idClienteInicial, "0000000");
-    EXPECT_EQ(c.idClienteFinal, "9999999");
-    EXPECT_TRUE(c.autorizada && c.cancelada && c.denegada);
-}
-
 TEST(ClientCode, IsWrittenAsSevenDigitsAndAClearedCodeIsZero) {
     EXPECT_EQ(Formata_Codigo("").value_or("?"), "0000000");
     EXPECT_EQ(Formata_Codigo("   ").value_or("?"), "0000000");
