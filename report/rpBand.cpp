@@ -47,7 +47,7 @@ TClass TrpBand::StaticClassType() {
     return &info;
 }
 
-TrpBand::TrpBand(TComponent* AOwner) : TrpCacheable(AOwner) {}
+TrpBand::TrpBand(TComponent* AOwner) : TrpCacheable(AOwner) { RecordExtent(); }
 
 TrpBand::~TrpBand() {
     destroying_ = true;
@@ -64,10 +64,7 @@ TrpBand::~TrpBand() {
     report_ = nullptr;
 }
 
-bool TrpBand::IsReading() const {
-    const TComponentState st = ComponentState();
-    return st.Contains(csReading) || st.Contains(csLoading);
-}
+bool TrpBand::IsReading() const { return rpIsLoading(this); }
 
 bool TrpBand::Designing() const { return ComponentState().Contains(csDesigning); }
 
@@ -89,9 +86,12 @@ void TrpBand::SetReport(TrpCustomReport* Value) {
     if (report_ != nullptr) report_->RemoveBand(this);
     report_ = Value;
     if (report_ == nullptr) return;
+    if (UserName().empty() && !IsReading()) SetUserName(GetDefaultUserName());
     SetCaption(GetDescription());
     SetUnits(report_->Units());
     report_->AddBand(this);
+    // The objects already placed keep their place in the new extent.
+    RecordExtent();
     if (report_->State() & rpstJoined)
         IncludeState(rpstJoined);
     else
@@ -438,6 +438,10 @@ void TrpBand::Convert(int Version) {
 
 void TrpBand::FinishConversion() {
     if (!legacyCalcPending_) return;
+    auto loading = [](const TComponent* c) { return c->ComponentState().Contains(csLoading); };
+    if (loading(this) || (report_ != nullptr && loading(report_))) return;
+    for (const TrpComponent* c : objects_)
+        if (loading(c)) return;
     legacyCalcPending_ = false;
     if (LegacyCalcConverter()) LegacyCalcConverter()(this);
 }
@@ -482,6 +486,7 @@ void TrpBand::DefineProperties(TFiler* Filer) {
 void TrpBand::Loaded() {
     RecordExtent();
     TrpCacheable::Loaded();
+    FinishConversion();
 }
 
 // ---------------------------------------------------------------------------

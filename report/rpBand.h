@@ -183,7 +183,8 @@ public:
     virtual void RenameDataField(TrpDataPipeline* Pipeline, const std::string& OldName, const std::string& NewName);
     virtual void Convert(int Version);
     // Runs the conversion steps that need classes built after the band's
-    // (older calculation components), once the whole report is loaded.
+    // (older calculation components) once the report, the band and its
+    // objects are all loaded; each of them asks as its loading ends.
     void FinishConversion();
     // Installed by the unit that knows the older calculation components;
     // nullptr: nothing to convert.

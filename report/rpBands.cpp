@@ -232,6 +232,22 @@ void TrpDetailBand::DefineProperties(TFiler* Filer) {
 // ---------------------------------------------------------------------------
 // Group bands
 
+TrpGroupBand::~TrpGroupBand() {
+    if (group_ != nullptr) group_->BandGone(this);
+    group_ = nullptr;
+}
+
+TComponent* TrpGroupBand::GetParentComponent() const { return group_; }
+
+void TrpGroupBand::SetParentComponent(TComponent* Value) {
+    auto* group = dynamic_cast<TrpGroup*>(Value);
+    if (group == nullptr) return;
+    if (auto* header = dynamic_cast<TrpGroupHeaderBand*>(this))
+        group->AdoptBand(header);
+    else if (auto* footer = dynamic_cast<TrpGroupFooterBand*>(this))
+        group->AdoptBand(footer);
+}
+
 int TrpGroupBand::GroupIndex() const { return group_ != nullptr ? group_->GroupIndex() : -1; }
 
 std::string TrpGroupBand::GetDescription() const {

@@ -181,6 +181,8 @@ private:
 class TrpGroupBand : public TrpCustomBand {
 public:
     explicit TrpGroupBand(TComponent* AOwner) : TrpCustomBand(AOwner) {}
+    // The group forgets a band freed before it (by their common owner).
+    ~TrpGroupBand() override;
     FAT_CLASS(TrpGroupBand)
     TrpGroup* Group() const { return group_; }
     virtual void SetGroup(TrpGroup* Value) { group_ = Value; }
@@ -193,6 +195,9 @@ public:
     void SetGeneration(bool Value) { generation_ = Value; }
     bool SaveGeneration() const { return saveGeneration_; }
     void SetSaveGeneration(bool Value) { saveGeneration_ = Value; }
+    // Streamed as a child of its group.
+    TComponent* GetParentComponent() const override;
+    void SetParentComponent(TComponent* Value) override;
 
 protected:
     virtual int CaptionTextNumber() const = 0;

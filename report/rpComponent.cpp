@@ -7,6 +7,12 @@
 #include "report/rpGroup.h"
 #include "report/rpReport.h"
 
+const TTypeInfo* rpAnchorsTypeInfo() {
+    static const TTypeInfo* t =
+        typinfo::Intern(std::make_shared<TTypeInfo>(MakeSetTypeInfo("TrpAnchors", *rpTypeInfo<TrpAnchorType>())));
+    return t;
+}
+
 TClass TrpComponent::StaticClassType() {
     static const TClassInfo info = TClassBuilder<TrpComponent>("TrpComponent", TrpPrintable::StaticClassType())
                                        .String("UserName", &TrpComponent::GetUserName, &TrpComponent::SetUserName)
@@ -279,4 +285,9 @@ void TrpComponent::DefineProperties(TFiler* Filer) {
             }
         },
         nullptr, false);
+}
+
+void TrpComponent::Loaded() {
+    TrpPrintable::Loaded();
+    if (band_ != nullptr) band_->FinishConversion();
 }

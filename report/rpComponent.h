@@ -10,6 +10,8 @@ class TrpBand;
 class TrpGroup;
 
 using TrpAnchors = TSet<TrpAnchorType>;
+// The set type controls publish Anchors with (default [atLeft, atTop]).
+const TTypeInfo* rpAnchorsTypeInfo();
 
 // Events a component sends.
 enum : int {
@@ -79,6 +81,7 @@ public:
     TComponent* GetParentComponent() const override;
     void SetParentComponent(TComponent* Value) override;
     void DefineProperties(TFiler* Filer) override;
+    void Loaded() override;
 
     // Called by the band as the object joins or leaves it.
     void BandGone() { band_ = nullptr; }

@@ -7,6 +7,7 @@
 #include "report/rpComponent.h"
 #include "report/rpPipeline.h"
 #include "report/rpRTTI.h"
+#include "report/rpUtils.h"
 #include "report/rpReport.h"
 #include "report/rpUnits.h"
 
@@ -63,16 +64,12 @@ TrpGroup::~TrpGroup() {
     if (breakComponent_ != nullptr) RemoveNotify(breakComponent_);
     breakComponent_ = nullptr;
     SetReport(nullptr);
+    // Each band's destructor tells the group, which forgets it.
     delete header_;
-    header_ = nullptr;
     delete footer_;
-    footer_ = nullptr;
 }
 
-bool TrpGroup::IsReading() const {
-    const TComponentState st = ComponentState();
-    return st.Contains(csReading) || st.Contains(csLoading);
-}
+bool TrpGroup::IsReading() const { return rpIsLoading(this); }
 
 bool TrpGroup::Printing() const { return report_ != nullptr && report_->MainReportPrinting(); }
 
@@ -127,6 +124,30 @@ void TrpGroup::SetFooterBand(TrpGroupFooterBand* Value) {
         footer_->SetGroup(this);
         footer_->SetReport(report_);
     }
+}
+
+void TrpGroup::AdoptBand(TrpGroupHeaderBand* Band) {
+    TrpGroupHeaderBand* made = header_;
+    if (Band == made) return;
+    SetHeaderBand(Band);
+    delete made;
+}
+
+void TrpGroup::AdoptBand(TrpGroupFooterBand* Band) {
+    TrpGroupFooterBand* made = footer_;
+    if (Band == made) return;
+    SetFooterBand(Band);
+    delete made;
+}
+
+void TrpGroup::GetChildren(const std::function<void(TComponent*)>& Proc, TComponent* /*Root*/) {
+    if (header_ != nullptr) Proc(header_);
+    if (footer_ != nullptr) Proc(footer_);
+}
+
+void TrpGroup::BandGone(const TrpCustomBand* Band) {
+    if (Band != nullptr && Band == header_) header_ = nullptr;
+    if (Band != nullptr && Band == footer_) footer_ = nullptr;
 }
 
 std::string TrpGroup::BreakText() const {

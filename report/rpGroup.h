@@ -14,6 +14,7 @@ class TrpDataPipeline;
 class TrpComponent;
 class TrpGroupHeaderBand;
 class TrpGroupFooterBand;
+class TrpCustomBand;
 
 using TrpGetBreakValueEvent = std::function<void(TObject* Sender, std::string& BreakValue)>;
 
@@ -45,6 +46,12 @@ public:
     void SetFooterBand(TrpGroupFooterBand* Value);
     // The text the group breaks on, as the band captions show it.
     std::string BreakText() const;
+    // A band read from a stream takes the place of the one the group made.
+    void AdoptBand(TrpGroupHeaderBand* Band);
+    void AdoptBand(TrpGroupFooterBand* Band);
+    void GetChildren(const std::function<void(TComponent*)>& Proc, TComponent* Root) override;
+    // A header or footer band freed before the group.
+    void BandGone(const TrpCustomBand* Band);
     std::string GetDescription() const;
     void UpdateBandCaptions();
 

@@ -5,6 +5,8 @@
 #include "platform/rtl/Filer.h"
 #include "platform/rtl/Strings.h"
 #include "report/rpLanguage.h"
+#include "report/rpPage.h"
+#include "report/rpRTTI.h"
 #include "report/rpPipeline.h"
 #include "report/rpUnits.h"
 #include "report/rpUtils.h"
@@ -48,10 +50,7 @@ TrpPrintable::~TrpPrintable() {
     border_->OnChange = nullptr;
 }
 
-bool TrpPrintable::IsReading() const {
-    const TComponentState st = ComponentState();
-    return st.Contains(csReading) || st.Contains(csLoading);
-}
+bool TrpPrintable::IsReading() const { return rpIsLoading(this); }
 
 // ---------------------------------------------------------------------------
 // Lengths
@@ -493,4 +492,63 @@ void TrpPrintable::Loaded() {
     TrpCacheable::Loaded();
     previousWidth_ = mmWidth_;
     previousHeight_ = mmHeight_;
+}
+
+// ---------------------------------------------------------------------------
+// Draw commands
+
+bool TrpPrintable::HasListenerFor(int Event) const {
+    for (int i = 0; i < EventNotifyCount(); ++i)
+        if (EventNotifies(i)->EventSet().test(static_cast<std::size_t>(Event))) return true;
+    return false;
+}
+
+TrpDrawCommand* TrpPrintable::CreateDrawCommand(TrpPage* Page) {
+    if (drawCommandClass_ == nullptr || drawCommandClass_->Create == nullptr || Page == nullptr) return nullptr;
+    TObject* made = drawCommandClass_->Create(nullptr);
+    auto* command = dynamic_cast<TrpDrawCommand*>(made);
+    if (command == nullptr) {
+        delete made;
+        return nullptr;
+    }
+    try {
+        PropertiesToDrawCommand(command);
+        command->SetClickable(static_cast<bool>(OnDrawCommandClick) || HasListenerFor(rpevDrawCommandClick));
+        command->ReportComponent = this;
+        // A page may outlive the object that drew it (cached pages).
+        std::weak_ptr<char> alive = alive_;
+        command->OnClick = [this, alive, command](TObject*) {
+            if (!alive.expired()) DrawCommandClick(command);
+        };
+        if (OnDrawCommandCreate) OnDrawCommandCreate(this, command);
+        Page->AddDrawCommand(command);
+    } catch (...) {
+        if (command->Page() == nullptr) delete command;
+        throw;
+    }
+    TrsParamList params;
+    params.AddParam("aDrawCommand", rsClass, false, false, "", TrpDrawCommand::StaticClassType());
+    TObject* asObject = command;
+    params.BindParam(0, &asObject);
+    SendEventNotify(this, rpevDrawCommandCreate, &params);
+    return command;
+}
+
+void TrpPrintable::PropertiesToDrawCommand(TrpDrawCommand* DrawCommand) {
+    DrawCommand->SetTag(Tag());
+    DrawCommand->SetBorder(border_.get());
+}
+
+void TrpPrintable::DrawCommandClick(TrpDrawCommand* DrawCommand) {
+    if (DrawCommand == nullptr) return;
+    if (OnDrawCommandClick) OnDrawCommandClick(this, DrawCommand);
+    TrsParamList params;
+    params.AddParam("aDrawCommand", rsClass, false, false, "", TrpDrawCommand::StaticClassType());
+    TObject* asObject = DrawCommand;
+    params.BindParam(0, &asObject);
+    SendEventNotify(this, rpevDrawCommandClick, &params);
+}
+
+void TrpPrintable::DrawIfVisible(TrpPage* Page) {
+    if (drawComponent_ && visible_) CreateDrawCommand(Page);
 }

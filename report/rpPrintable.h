@@ -22,7 +22,7 @@ class TrpDataPipeline;
 class TrpPage;
 class TrpDrawCommand;
 
-using TrpDrawCommandEvent = std::function<void(TObject* Sender, TObject* DrawCommand)>;
+using TrpDrawCommandEvent = std::function<void(TObject* Sender, TrpDrawCommand* DrawCommand)>;
 
 // Events a printable sends.
 enum : int {
@@ -207,6 +207,18 @@ public:
     // The class of draw command the object makes (nullptr: none).
     TClass DrawCommandClass() const { return drawCommandClass_; }
     void SetDrawCommandClass(TClass Value) { drawCommandClass_ = Value; }
+    // Makes the object's draw command and adds it to Page; OnDrawCommandCreate
+    // sees it before it joins the page. Returns the command (nullptr without
+    // a draw command class).
+    virtual TrpDrawCommand* CreateDrawCommand(TrpPage* Page);
+    // Fills a new draw command from the object (tag and border here).
+    virtual void PropertiesToDrawCommand(TrpDrawCommand* DrawCommand);
+    // A click on one of the object's draw commands in a viewer.
+    virtual void DrawCommandClick(TrpDrawCommand* DrawCommand);
+    // Draws the object when it is pending and visible.
+    void DrawIfVisible(TrpPage* Page);
+    // Whether one of the object's listeners hears Event.
+    bool HasListenerFor(int Event) const;
 
     void SetName(const std::string& NewName) override;
     void SetUserName(const std::string& Value) override;
@@ -267,4 +279,5 @@ private:
     int bandIndex_ = -1;
     std::string defaultPropName_;
     TClass drawCommandClass_ = nullptr;
+    std::shared_ptr<char> alive_ = std::make_shared<char>();
 };

@@ -1,16 +1,12 @@
 #include "report/rpProducer.h"
 
 #include "platform/rtl/Filer.h"
+#include "report/rpDevice.h"
 #include "platform/rtl/Strings.h"
 #include "report/rpLanguage.h"
 #include "report/rpUtils.h"
 
 namespace {
-
-std::function<bool(const std::string&)>& DeviceNameValidator() {
-    static std::function<bool(const std::string&)> validator;
-    return validator;
-}
 
 constexpr int kPre40Version = 4000;
 constexpr int kSpanishMexicoVersion = 4211;
@@ -46,18 +42,62 @@ TClass TrpProducer::StaticClassType() {
     return &info;
 }
 
-TrpProducer::TrpProducer(TComponent* AOwner) : TrpRelative(AOwner) {}
-
-TrpProducer::~TrpProducer() = default;
-
-bool TrpProducer::IsReading() const {
-    const TComponentState st = ComponentState();
-    return st.Contains(csReading) || st.Contains(csLoading);
+TrpProducer::TrpProducer(TComponent* AOwner)
+    : TrpRelative(AOwner),
+      printerSetup_(std::make_unique<TrpPrinterSetup>(this)),
+      publisher_(std::make_unique<TrpPublisher>(nullptr)) {
+    printerSetup_->OnGetPrinter = [this](TObject*, TObject*& Printer) { Printer = GetPrinter(); };
+    printerSetup_->OnBeforePageDefChange = [this](TObject*, TrpPageDef* NewPageDef, bool& Allow) {
+        Allow = AllowPrinterSetupChange(NewPageDef);
+    };
+    printerSetup_->OnPageDefChange = [this](TObject*) { SendPrinterSetupChanged(); };
+    printerSetup_->OnChange = [this](TObject*) { PrinterSetupChanged(); };
+    publisher_->OnPageRequest = [this](TObject* Sender, TrpPageRequest* Request) { PageRequest(Sender, Request); };
 }
 
-void TrpProducer::SetDeviceNameValidator(std::function<bool(const std::string&)> Validator) {
-    DeviceNameValidator() = std::move(Validator);
+TrpProducer::~TrpProducer() {
+    printerSetup_->OnGetPrinter = nullptr;
+    printerSetup_->OnBeforePageDefChange = nullptr;
+    printerSetup_->OnPageDefChange = nullptr;
+    printerSetup_->OnChange = nullptr;
+    publisher_->OnPageRequest = nullptr;
 }
+
+// ---------------------------------------------------------------------------
+// Printer setup and publisher
+
+void TrpProducer::SetPrinterSetup(TrpPrinterSetup* Setup) {
+    if (Setup == nullptr || Setup == printerSetup_.get()) return;
+    if (IsReading()) {
+        printerSetup_->Assign(Setup);
+        return;
+    }
+    TrpPageDef before;
+    before.Assign(printerSetup_->PageDef());
+    const std::string paper = printerSetup_->PaperName();
+    printerSetup_->Assign(Setup);
+    const TrpPageDef* after = printerSetup_->PageDef();
+    const bool samePage = before.mmWidth() == after->mmWidth() && before.mmHeight() == after->mmHeight() &&
+                          before.mmMarginLeft() == after->mmMarginLeft() &&
+                          before.mmMarginRight() == after->mmMarginRight() &&
+                          before.mmMarginTop() == after->mmMarginTop() &&
+                          before.mmMarginBottom() == after->mmMarginBottom() && paper == printerSetup_->PaperName();
+    if (samePage)
+        PrinterSetupChanged();
+    else
+        SendPrinterSetupChanged();
+}
+
+bool TrpProducer::AllowPrinterSetupChange(TrpPageDef* /*NewPageDef*/) { return true; }
+
+void TrpProducer::PageRequest(TObject* Sender, TrpPageRequest* Request) { DoOnPageRequest(Sender, Request); }
+
+void TrpProducer::DoOnPageRequest(TObject* Sender, TrpPageRequest* Request) {
+    if (OnPageRequest) OnPageRequest(Sender, Request);
+    SendEventNotify(this, rpevPageRequest, nullptr);
+}
+
+bool TrpProducer::IsReading() const { return rpIsLoading(this); }
 
 // ---------------------------------------------------------------------------
 // Run state
@@ -83,13 +123,13 @@ void TrpProducer::ReportEnd() {
 void TrpProducer::NotifyReportBegin() { SendEventNotify(this, rpevNotifyReportBegin, nullptr); }
 void TrpProducer::NotifyReportEnd() { SendEventNotify(this, rpevNotifyReportEnd, nullptr); }
 
-void TrpProducer::HandlePrintError(const std::exception& /*Error*/) { cancelled_ = true; }
+void TrpProducer::HandlePrintError(const std::exception& /*Error*/) { publisher_->CancelJob(); }
 
 // ---------------------------------------------------------------------------
 // Device
 
 void TrpProducer::SetDeviceType(const std::string& Value) {
-    if (!IsReading() && DeviceNameValidator() && !DeviceNameValidator()(Value)) return;
+    if (!IsReading() && GetDeviceClassForName(Value) == nullptr) return;
     deviceType_ = Value;
 }
 

@@ -5,8 +5,11 @@
 // the print options and events, and the version stamp of the stored report.
 // The print flow itself (dialogs, devices, background printing) is built on
 // this structure.
+#include <memory>
 #include <string>
 
+#include "report/rpPrinterSetup.h"
+#include "report/rpPublisher.h"
 #include "report/rpRelatv.h"
 #include "report/rpTypes.h"
 
@@ -24,6 +27,7 @@ enum : int {
     rpevNotifyReportBegin = 70,
     rpevNotifyReportEnd = 71,
     rpevPrintingFinished = 89,
+    rpevPageRequest = 140,
 };
 
 class TrpProducer : public TrpRelative {
@@ -59,9 +63,19 @@ public:
     virtual void SetDeviceType(const std::string& Value);
     // 0 printer, 1 screen, 2 text file, 3 archive.
     virtual void SetDeviceKind(int Kind);
-    // Whether a device class is registered under Name; the device registry
-    // answers once the output layer is linked in.
-    static void SetDeviceNameValidator(std::function<bool(const std::string&)> Validator);
+
+    // --- Printer setup and publisher (owned) ---
+    TrpPrinterSetup* PrinterSetup() const { return printerSetup_.get(); }
+    // Copies Setup; a change of the page (size, margins or paper) is
+    // announced as such, anything else as a plain change.
+    void SetPrinterSetup(TrpPrinterSetup* Setup);
+    virtual bool AllowPrinterSetupChange(TrpPageDef* NewPageDef);
+    virtual void PrinterSetupChanged() {}
+    virtual void SendPrinterSetupChanged() { PrinterSetupChanged(); }
+    TrpPublisher* Publisher() const { return publisher_.get(); }
+    // A device asked for pages.
+    virtual void PageRequest(TObject* Sender, TrpPageRequest* Request);
+    virtual void DoOnPageRequest(TObject* Sender, TrpPageRequest* Request);
 
     // --- Version ---
     const std::string& Version() const { return version_; }
@@ -107,6 +121,7 @@ public:
     TNotifyEvent OnCancel;
     TNotifyEvent OnPrintingComplete;
     std::function<void(TObject*, std::string&)> OnSaveText;
+    TrpPageRequestEvent OnPageRequest;
 
     void DefineProperties(TFiler* Filer) override;
     void Loaded() override;
@@ -116,6 +131,8 @@ protected:
     void SetCancelledFlag(bool Value) { cancelled_ = Value; }
 
 private:
+    std::unique_ptr<TrpPrinterSetup> printerSetup_;
+    std::unique_ptr<TrpPublisher> publisher_;
     bool allowPrintToArchive_ = false;
     bool allowPrintToFile_ = false;
     std::string archiveFileName_;

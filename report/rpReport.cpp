@@ -81,6 +81,7 @@ TrpCustomReport::TrpCustomReport(TComponent* AOwner)
     engine_->OnCheckPageLimit = [this] { CheckPageLimit(); };
     engine_->OnSendPage = [this] { SendPage(); };
     engine_->OnGenerationEnded = [this] { GenerationEnded(); };
+    PrinterSetup()->SetDocumentName(GetUserName());
 }
 
 TrpCustomReport::~TrpCustomReport() {
@@ -241,9 +242,13 @@ void TrpCustomReport::EndUpdate() {
 // ---------------------------------------------------------------------------
 // Layout
 
-int32_t TrpCustomReport::mmPrintableWidth() const {
-    // Letter with quarter-inch margins until the printer setup answers.
-    return 203200;
+int32_t TrpCustomReport::mmPrintableWidth() const { return PrinterSetup()->PageDef()->PrintableWidth(); }
+
+void TrpCustomReport::PrinterSetupChanged() { PrinterSetup()->SetUnits(units_); }
+
+void TrpCustomReport::SendPrinterSetupChanged() {
+    TrpProducer::SendPrinterSetupChanged();
+    ResetBands();
 }
 
 void TrpCustomReport::SetColumns(int Value) {
@@ -320,6 +325,7 @@ void TrpCustomReport::SetColumnPositions(TStrings* Value) {
 void TrpCustomReport::SetUnits(TrpUnitType Value) {
     units_ = Value;
     if (IsReading()) return;
+    PrinterSetup()->SetUnits(Value);
     for (TrpGroup* g : groups_) g->SetUnits(Value);
     for (TrpBand* b : bands_) b->SetUnits(Value);
     SendDesignNotify(rpdnUnitsChanged, this);

@@ -101,7 +101,10 @@ public:
     // The positions in Units (a copy for editing) and back.
     TStrings* ColumnPositions() const;
     void SetColumnPositions(TStrings* Value);
+    // The printable width of the printer setup's page.
     virtual int32_t mmPrintableWidth() const;
+    void PrinterSetupChanged() override;
+    void SendPrinterSetupChanged() override;
     TrpUnitType Units() const { return units_; }
     void SetUnits(TrpUnitType Value);
 
