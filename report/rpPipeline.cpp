@@ -6,6 +6,7 @@
 
 #include "platform/rtl/Filer.h"
 #include "report/rpRTTI.h"
+#include "report/rpUtils.h"
 
 // ---------------------------------------------------------------------------
 // Link range index
@@ -110,10 +111,7 @@ TrpDataPipeline::~TrpDataPipeline() {
 // ---------------------------------------------------------------------------
 // Properties
 
-bool TrpDataPipeline::IsLoadingOrReading() const {
-    const TComponentState st = ComponentState();
-    return st.Contains(csReading) || st.Contains(csLoading);
-}
+bool TrpDataPipeline::IsLoadingOrReading() const { return rpIsLoading(this); }
 
 void TrpDataPipeline::SetMoveBy(int Value) {
     if (Value == 0 || Value == moveBy_) return;
