@@ -719,78 +719,30 @@ void TrpDataPipeline::CheckLinkOrder(int Before, int After, bool Forward) {
 #endif
 }
 
-void TrpDataPipeline::LinkedFirst() {
-    if (!linkReady_) return;
-    linkReady_ = false;
-    try {
-        const bool masterEmpty = master_ == nullptr || (master_->states_ & rppsNoRecords) != 0;
-        if (!masterEmpty) {
-            const int mi = master_->recordIndex_;
-            bool known = false;
-            if (linkRanges_ != nullptr) {
-                const int f = linkRanges_->FirstIndex(mi);
-                if (f >= 0) {
-                    MoveDataBy(f - recordIndex_);
-                    known = true;
-                } else if (linkRanges_->NoDetail(mi)) {
-                    known = true;
-                }
-            }
-            if (!known) {
-                int c = LinkComparison();
-                if (c >= 0) {
-                    while (!DataBof() && c >= 0) {
-                        MoveDataBy(-1);
-                        const int n = LinkComparison();
-                        CheckLinkOrder(c, n, false);
-                        c = n;
-                    }
-                    if (c < 0) {
-                        MoveDataBy(1);
-                        c = LinkComparison();
-                    } else if (c > 0) {
-                        MoveDataBy(-1);
-                        c = LinkComparison();
-                    }
-                }
-                if (c < 0) {
-                    while (!DataEof() && c < 0) {
-                        MoveDataBy(1);
-                        const int n = LinkComparison();
-                        CheckLinkOrder(c, n, true);
-                        c = n;
-                    }
-                }
-                if (linkRanges_ != nullptr) {
-                    if (c == 0)
-                        linkRanges_->SetFirst(mi, recordIndex_);
-                    else
-                        linkRanges_->SetNoDetail(mi);
-                }
-            }
-        }
-        noMatch_ = masterEmpty || LinkComparison() != 0;
-        if (noMatch_) UpdateStates();
-    } catch (...) {
-        linkReady_ = true;
-        throw;
-    }
-    linkReady_ = true;
-    RecordPositionChange();
-}
+bool TrpDataPipeline::DataAtEnd(int Direction) const { return Direction < 0 ? DataBof() : DataEof(); }
 
-void TrpDataPipeline::LinkedLast() {
+void TrpDataPipeline::LinkedFirst() { LinkedEdge(false); }
+
+void TrpDataPipeline::LinkedLast() { LinkedEdge(true); }
+
+// Finds the first (or last) detail record of the master's key. Seen from
+// the end sought, "before the key" is a negative comparison for the first
+// record and a positive one for the last: Side turns the one into the other.
+void TrpDataPipeline::LinkedEdge(bool ToLast) {
     if (!linkReady_) return;
     linkReady_ = false;
+    const int side = ToLast ? -1 : 1;
+    // Away from the data past the edge sought: back for the first record.
+    const int outward = ToLast ? 1 : -1;
     try {
         const bool masterEmpty = master_ == nullptr || (master_->states_ & rppsNoRecords) != 0;
         if (!masterEmpty) {
             const int mi = master_->recordIndex_;
             bool known = false;
             if (linkRanges_ != nullptr) {
-                const int l = linkRanges_->LastIndex(mi);
-                if (l >= 0) {
-                    MoveDataBy(l - recordIndex_);
+                const int edge = ToLast ? linkRanges_->LastIndex(mi) : linkRanges_->FirstIndex(mi);
+                if (edge >= 0) {
+                    MoveDataBy(edge - recordIndex_);
                     known = true;
                 } else if (linkRanges_->NoDetail(mi)) {
                     known = true;
@@ -798,34 +750,31 @@ void TrpDataPipeline::LinkedLast() {
             }
             if (!known) {
                 int c = LinkComparison();
-                if (c <= 0) {
-                    while (!DataEof() && c <= 0) {
-                        MoveDataBy(1);
-                        const int n = LinkComparison();
-                        CheckLinkOrder(c, n, true);
-                        c = n;
-                    }
-                    if (c > 0) {
-                        MoveDataBy(-1);
+                auto step = [&](int Direction) {
+                    MoveDataBy(Direction);
+                    const int n = LinkComparison();
+                    CheckLinkOrder(c, n, Direction > 0);
+                    c = n;
+                };
+                if (side * c >= 0) {
+                    while (!DataAtEnd(outward) && side * c >= 0) step(outward);
+                    if (side * c < 0) {
+                        MoveDataBy(-outward);
                         c = LinkComparison();
-                    } else if (c < 0) {
-                        MoveDataBy(1);
+                    } else if (side * c > 0) {
+                        MoveDataBy(outward);
                         c = LinkComparison();
                     }
                 }
-                if (c > 0) {
-                    while (!DataBof() && c > 0) {
-                        MoveDataBy(-1);
-                        const int n = LinkComparison();
-                        CheckLinkOrder(c, n, false);
-                        c = n;
-                    }
-                }
+                if (side * c < 0)
+                    while (!DataAtEnd(-outward) && side * c < 0) step(-outward);
                 if (linkRanges_ != nullptr) {
-                    if (c == 0)
+                    if (c != 0)
+                        linkRanges_->SetNoDetail(mi);
+                    else if (ToLast)
                         linkRanges_->SetLast(mi, recordIndex_);
                     else
-                        linkRanges_->SetNoDetail(mi);
+                        linkRanges_->SetFirst(mi, recordIndex_);
                 }
             }
         }
@@ -836,7 +785,7 @@ void TrpDataPipeline::LinkedLast() {
         throw;
     }
     linkReady_ = true;
-    if (!noMatch_) RecordPositionChange();
+    if (!ToLast || !noMatch_) RecordPositionChange();
 }
 
 void TrpDataPipeline::LinkedMoveBy(int N) {

@@ -252,6 +252,9 @@ private:
     bool LinkedEof();
     void LinkedFirst();
     void LinkedLast();
+    void LinkedEdge(bool ToLast);
+    // The data's start (Direction < 0) or end.
+    bool DataAtEnd(int Direction) const;
     void LinkedMoveBy(int N);
     void StepForward();
     void StepBackward();

@@ -20,7 +20,7 @@
 #include "platform/rtl/Strings.h"
 #include "tests/report/PipelineTestSupport.h"
 #include "tests/report/ReportTestSupport.h"
-#include "tests/support/TestSupport.h"
+#include "tests/platform/db/SQLFileFixture.h"
 
 using pipetest::Row;
 using pipetest::TablePipeline;
@@ -239,33 +239,18 @@ TEST(PipelineModel, GuidKeysLinkAsANestedLoopJoinUnderBothOrders) {
 // The same over SQLite: the detail rows come in the database's own order of
 // a text column, which must be the link's.
 
-class PipelineSqlModel : public ::testing::Test {
+class PipelineSqlModel : public sqltest::SQLFileFixture {
 protected:
-    void SetUp() override {
-        path = dir.file("relatorio.db");
-        sqlite::OpenOptions o;
-        o.create = true;
-        {
-            sqlite::Database db(path, o);
-            db.Exec(sqlite::CreateTableSql("Mestre", {{"Id", "integer"}, {"Key", "text(20)"}}));
-            db.Exec(sqlite::CreateTableSql("Item", {{"Id", "integer"}, {"Key", "text(20)"}}));
-        }
-        conn = std::make_unique<TSQLConnection>();
-        conn->SetConnectionString("Data Source=" + path);
-        conn->SetLoginPrompt(false);
-        conn->Open();
+    void Fill(sqlite::Database& db) override {
+        db.Exec(sqlite::CreateTableSql("Mestre", {{"Id", "integer"}, {"Key", "text(20)"}}));
+        db.Exec(sqlite::CreateTableSql("Item", {{"Id", "integer"}, {"Key", "text(20)"}}));
     }
     void Insert(const std::string& Table, int Id, const std::optional<std::string>& Key) {
-        TSQLQuery q;
-        q.SetConnection(conn.get());
-        q.SetSQL("insert into " + Table + " (Id, Key) values (:Id, :Key)");
-        q.ParamByName("Id")->SetValue(Variant(Id));
-        q.ParamByName("Key")->SetValue(Key ? Variant(*Key) : Null());
-        q.ExecSQL();
+        auto q = Query("insert into " + Table + " (Id, Key) values (:Id, :Key)");
+        q->ParamByName("Id")->SetValue(Variant(Id));
+        q->ParamByName("Key")->SetValue(Key ? Variant(*Key) : Null());
+        q->ExecSQL();
     }
-    testsupport::TempDir dir;
-    std::string path;
-    std::unique_ptr<TSQLConnection> conn;
 };
 
 // Random keys from letters that differ in case and accent.
@@ -289,14 +274,11 @@ TEST_F(PipelineSqlModel, DetailRowsInTheDatabasesOrderLinkAsANestedLoopJoin) {
         details.push_back({1000 + i, RandomText(rng)});
         Insert("Item", 1000 + i, details.back().second);
     }
-    TSQLQuery masterQuery, detailQuery;
-    masterQuery.SetConnection(conn.get());
-    masterQuery.SetSQL("select Id, Key from Mestre order by Id");
-    detailQuery.SetConnection(conn.get());
-    detailQuery.SetSQL("select Id, Key from Item order by Key, Id");
+    auto masterQuery = Query("select Id, Key from Mestre order by Id");
+    auto detailQuery = Query("select Id, Key from Item order by Key, Id");
     TDataSource masterSource(nullptr), detailSource(nullptr);
-    masterSource.SetDataSet(&masterQuery);
-    detailSource.SetDataSet(&detailQuery);
+    masterSource.SetDataSet(masterQuery.get());
+    detailSource.SetDataSet(detailQuery.get());
     TrpDBPipeline master(nullptr), detail(nullptr);
     master.SetName("plMestre");
     detail.SetName("plItem");
@@ -309,9 +291,9 @@ TEST_F(PipelineSqlModel, DetailRowsInTheDatabasesOrderLinkAsANestedLoopJoin) {
     // The detail ids in the order the query gives them.
     std::vector<int> dids;
     std::vector<std::optional<std::string>> dkeys;
-    for (detailQuery.First(); !detailQuery.Eof(); detailQuery.Next()) {
-        dids.push_back(detailQuery.FieldByName("Id")->AsInteger());
-        TField* k = detailQuery.FieldByName("Key");
+    for (detailQuery->First(); !detailQuery->Eof(); detailQuery->Next()) {
+        dids.push_back(detailQuery->FieldByName("Id")->AsInteger());
+        TField* k = detailQuery->FieldByName("Key");
         dkeys.push_back(k->IsNull() ? std::nullopt : std::optional<std::string>(k->AsString()));
     }
     std::vector<int> mids;

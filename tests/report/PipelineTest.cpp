@@ -500,6 +500,23 @@ TEST(PipelineLinks, ADescendingLinkFindsItsRowsInDescendingData) {
     EXPECT_EQ(md.Join(), (std::vector<std::pair<int, std::vector<int>>>{{1, {10}}, {3, {50, 51}}}));
 }
 
+TEST(PipelineLinks, ADetailWalkedFromItsLastRecordGivesItsRowsReversed) {
+    MasterDetail md({{1, "A"}, {2, "B"}, {3, "C"}},
+                    {{10, "A"}, {11, "A"}, {20, "B"}, {21, "B"}, {22, "B"}, {30, "C"}});
+    md.detail.pipe->SetRangeBegin(rbLastRecord);
+    md.detail.pipe->SetRangeEnd(reFirstRecord);
+    EXPECT_EQ(md.Join(), (std::vector<std::pair<int, std::vector<int>>>{{1, {11, 10}}, {2, {22, 21, 20}}, {3, {30}}}));
+    // Last of a forward detail stands on the master's last detail row.
+    md.detail.pipe->SetRangeBegin(rbFirstRecord);
+    md.detail.pipe->SetRangeEnd(reLastRecord);
+    md.Prepare();
+    md.master.pipe->First();
+    md.master.pipe->Next();
+    md.detail.pipe->Last();
+    EXPECT_EQ(md.detail.Id(), 22);
+    EXPECT_NE(md.detail.pipe->States() & rppsLastRecord, 0);
+}
+
 TEST(PipelineLinks, SteppingBackUsesTheRecordedDetailRange) {
     std::vector<Row> details;
     for (int i = 0; i < 6; ++i) details.push_back({10 + i, "A"});
