@@ -8,7 +8,8 @@
 // Beside it, in the same run, the same merge done by hand on the two
 // datasets without pipelines: what the pipeline's events, state checks and
 // link comparisons cost on top of moving the data. The ratio pipeline /
-// hand walk is printed per size at the end.
+// hand walk is printed per size at the end (from the medians when run with
+// --benchmark_repetitions).
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -126,7 +127,9 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& r : runs) {
-            const std::string name = r.benchmark_name();
+            // With repetitions, the median stands for the size.
+            if (r.run_type == Run::RT_Aggregate && r.aggregate_name != "median") continue;
+            const std::string name = r.run_name.function_name + "/" + r.run_name.args;
             const auto slash = name.find('/');
             if (slash == std::string::npos || r.iterations == 0) continue;
             const int n = std::stoi(name.substr(slash + 1));
