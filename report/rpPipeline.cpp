@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "platform/rtl/Filer.h"
+#include "platform/rtl/Strings.h"
 #include "report/rpRTTI.h"
 #include "report/rpUtils.h"
 
@@ -221,10 +222,39 @@ void TrpDataPipeline::Loaded() {
 
 void TrpDataPipeline::ResolveMasterName(TComponent* Owner) {
     if (pendingMasterName_.empty() || Owner == nullptr) return;
-    if (auto* p = dynamic_cast<TrpDataPipeline*>(Owner->FindComponent(pendingMasterName_))) {
+    TrpDataPipelineList list(this);
+    TrpDataPipeline* p = list.FindPipeline(pendingMasterName_);
+    if (p == nullptr) p = dynamic_cast<TrpDataPipeline*>(Owner->FindComponent(pendingMasterName_));
+    if (p != nullptr) {
         pendingMasterName_.clear();
         SetMasterDataPipeline(p);
     }
+}
+
+// ---------------------------------------------------------------------------
+// Pipeline list
+
+TrpDataPipelineList::TrpDataPipelineList(TComponent* Component) {
+    Clear();
+    TComponent* owner = Component != nullptr ? Component->Owner() : nullptr;
+    if (owner == nullptr) return;
+    for (int i = 0; i < owner->ComponentCount(); ++i) {
+        auto* p = dynamic_cast<TrpDataPipeline*>(owner->Components(i));
+        if (p == nullptr || !p->Visible()) continue;
+        bool listed = false;
+        for (int j = 0; j < Count() && !listed; ++j) listed = Objects(j) == p;
+        if (!listed) AddObject(p->UserName(), p);
+    }
+}
+
+TrpDataPipeline* TrpDataPipelineList::Pipelines(int Index) const {
+    return Index >= 0 && Index < Count() ? static_cast<TrpDataPipeline*>(Objects(Index)) : nullptr;
+}
+
+TrpDataPipeline* TrpDataPipelineList::FindPipeline(const std::string& ComponentName) const {
+    for (int i = 0; i < Count(); ++i)
+        if (AnsiSameText(Pipelines(i)->Name(), ComponentName)) return Pipelines(i);
+    return nullptr;
 }
 
 // ---------------------------------------------------------------------------

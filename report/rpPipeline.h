@@ -298,6 +298,18 @@ private:
     std::unique_ptr<TrpLinkRangeIndex> linkRanges_;
 };
 
+// The data pipelines a component can reach, under their user names, with
+// the pipelines as objects: those its owner owns (a report form's
+// pipelines), each once, visible ones only.
+class TrpDataPipelineList : public TStringList {
+public:
+    FAT_CLASS_NAME(TrpDataPipelineList)
+    explicit TrpDataPipelineList(TComponent* Component);
+    TrpDataPipeline* Pipelines(int Index) const;
+    // By component name, compared case-insensitively; nullptr when absent.
+    TrpDataPipeline* FindPipeline(const std::string& ComponentName) const;
+};
+
 // The pipelines' positions at one moment: a bookmark of each open pipeline
 // and its traversal state. Restore puts them back (masters before their
 // details, without events, so nothing re-runs); the destructor frees the

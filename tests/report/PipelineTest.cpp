@@ -170,6 +170,40 @@ TEST(PipelineRanges, AStoredZeroStepReadsAsOne) {
     EXPECT_EQ(Walk(*t.pipe, 10), (std::vector<int>{0, 1, 2}));
 }
 
+TEST(PipelineStreams, AStoredMasterNameFindsItsPipelineAfterLoading) {
+    TComponent form(nullptr);
+    TStringStream text(
+        "object Form1: TComponent\n"
+        "  object plItem: TrpDBPipeline\n"
+        "    MasterDataPipelineName = 'PLMESTRE'\n"
+        "    OnOpen = ItemAberto\n"
+        "  end\n"
+        "  object plMestre: TrpDBPipeline\n"
+        "    RangeEnd = reCount\n"
+        "    RangeEndCount = 3\n"
+        "  end\n"
+        "end\n");
+    int opened = 0;
+    form.RegisterMethod("ItemAberto", std::any(TNotifyEvent([&](TObject*) { ++opened; })));
+    TMemoryStream binary;
+    ObjectTextToBinary(text, binary);
+    binary.SetPosition(0);
+    ReadComponent(binary, &form);
+    auto* item = dynamic_cast<TrpDBPipeline*>(form.FindComponent("plItem"));
+    auto* mestre = dynamic_cast<TrpDBPipeline*>(form.FindComponent("plMestre"));
+    ASSERT_NE(item, nullptr);
+    ASSERT_NE(mestre, nullptr);
+    EXPECT_EQ(item->MasterDataPipeline(), mestre);
+    EXPECT_EQ(mestre->RangeEnd(), reCount);
+    EXPECT_EQ(mestre->RangeEndCount(), 3);
+    // An older stream's open handler is the after-open handler.
+    item->Open();
+    EXPECT_EQ(opened, 1);
+    TrpDataPipelineList list(item);
+    EXPECT_EQ(list.Count(), 2);
+    EXPECT_EQ(list.FindPipeline("PLITEM"), item);
+}
+
 TEST(PipelineBookmarks, HandlesStandForTheDatasetsBookmarks) {
     TablePipeline t(Ids(5));
     t.pipe->Open();
