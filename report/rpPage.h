@@ -186,6 +186,7 @@ protected:
     bool BorderStored() const;
 
 private:
+    friend class TrpPage;
     TrpPage* page_ = nullptr;
     std::unique_ptr<TrpBorder> border_;
     bool clickable_ = false;
