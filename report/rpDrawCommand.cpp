@@ -464,6 +464,20 @@ TBitmap* TrpDrawImage::AsBitmap() {
 
 float MMThousandthsToInches(int32_t Value) { return rpFromMMThousandths(Value, utInches, 0, nullptr); }
 
+void TextOutRotated(TCanvas* Canvas, TFont* Font, int X, int Y, const std::string& Text, int Angle) {
+    if (Canvas == nullptr || Font == nullptr) return;
+    const TBrushStyle oldStyle = Canvas->Brush()->Style();
+    TFont oldFont(*Canvas->Font());
+    const int oldAngle = Canvas->FontAngle();
+    Canvas->Brush()->SetStyle(bsClear);
+    Canvas->SetFont(*Font);
+    Canvas->SetFontAngle(Angle * 10);
+    Canvas->TextOut(X, Y, Text);
+    Canvas->SetFontAngle(oldAngle);
+    Canvas->SetFont(oldFont);
+    Canvas->Brush()->SetStyle(oldStyle);
+}
+
 namespace report {
 
 void RegisterDrawCommandClasses() {

@@ -258,8 +258,14 @@ private:
     std::unique_ptr<TBitmap> bitmap_;
 };
 
+class TCanvas;
+
 // Thousandths of a millimetre in inches.
 float MMThousandthsToInches(int32_t Value);
+// Writes Text at (X, Y) in Font turned Angle degrees counter-clockwise,
+// without filling behind it; the canvas's font, angle and brush are as
+// they were afterwards.
+void TextOutRotated(TCanvas* Canvas, TFont* Font, int X, int Y, const std::string& Text, int Angle);
 
 namespace report {
 void RegisterDrawCommandClasses();

@@ -85,7 +85,13 @@ void TrpPublisher::Dispatch(int Code, TrpPage* Page) {
         if (!d->Active()) continue;
         switch (Code) {
             case rpdcCancelJob:
-                if (d->Waiting()) d->CancelJob();
+                // A device that already has every page it asked for is
+                // done, not cancelled; left alone it would stay busy and
+                // ignore the next job's start.
+                if (d->Waiting())
+                    d->CancelJob();
+                else if (d->Busy())
+                    d->EndJob();
                 break;
             case rpdcEndJob: d->EndJob(); break;
             case rpdcCollectRequests:

@@ -5,6 +5,7 @@
 #include <QBuffer>
 #include <QImage>
 
+#include "platform/gfx/Canvas.h"
 #include "platform/rtl/Filer.h"
 #include "report/rpDevice.h"
 #include "report/rpDrawCommand.h"
@@ -417,6 +418,37 @@ TEST(DrawImages, AJpegIsDrawnOnceIntoABitmapOfItsSize) {
     EXPECT_EQ(image.AsBitmap(), image.Picture()->Graphic()) << "a bitmap is used as it is";
     TrpDrawImage empty(nullptr);
     EXPECT_EQ(empty.AsBitmap(), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DrawHelpers, TurnedTextLeavesTheCanvasAsItWas) {
+    TImageCanvas canvas(120, 120, 96);
+    canvas.Brush()->SetColor(clWhite);
+    canvas.FillRect(TRect{0, 0, 120, 120});
+    canvas.Font()->SetName("Courier New");
+    TFont font;
+    font.SetName("Arial");
+    font.SetSize(14);
+    TextOutRotated(&canvas, &font, 60, 100, "WWW", 90);
+    EXPECT_EQ(canvas.Brush()->Style(), bsSolid);
+    EXPECT_EQ(canvas.FontAngle(), 0);
+    EXPECT_EQ(canvas.Font()->Name(), "Courier New");
+    // Turned up from (60, 100), the text stands above and to the right of
+    // its origin, not to the right along the bottom.
+    const QImage image = canvas.Image();
+    int above = 0, beside = 0;
+    for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 120; ++x) {
+            if (image.pixel(x, y) == qRgb(255, 255, 255)) continue;
+            if (y < 95 && x >= 58) ++above;
+            if (y >= 100 && x > 80) ++beside;
+        }
+    EXPECT_GT(above, 0);
+    EXPECT_EQ(beside, 0);
+    EXPECT_NEAR(MMThousandthsToInches(25400), 1.0f, 0.001f);
 }
 
 }  // namespace

@@ -411,3 +411,34 @@ TEST(Devices, TheRegistryKeepsOrderAndFindsNamesWithoutCase) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Publisher, CancellingEndsTheDevicesThatAlreadyHaveTheirPages) {
+    Trace log;
+    TrpPublisher publisher(nullptr);
+    TFakeProducer producer(&publisher, 3, &log);
+    producer.pages = 0;  // the run stays open
+    TRecordingDevice all("A", &log), single("S", &log);
+    all.SetPublisher(&publisher);
+    single.SetPublisher(&publisher);
+    single.PageRequest()->SetPageSetting(psFirstPage);
+    all.RequestPage();
+    TrpPage first(nullptr);
+    producer.pages = 3;
+    producer.Make(first, 1);
+    publisher.ReceivePage(&first);
+    ASSERT_FALSE(single.Waiting());
+    ASSERT_TRUE(single.Busy());
+
+    log.clear();
+    publisher.CancelJob();
+    EXPECT_EQ(log, (Trace{"A:Cancel", "S:End"}));
+    EXPECT_FALSE(all.Busy());
+    EXPECT_FALSE(single.Busy()) << "no device stays busy";
+    EXPECT_FALSE(single.Cancelled());
+    publisher.StartJob();
+    EXPECT_TRUE(single.Busy()) << "the next job starts it again";
+}
+
+}  // namespace
