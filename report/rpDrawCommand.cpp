@@ -263,6 +263,11 @@ void TrpDrawVar::Assign(TPersistent* Source) {
 
 bool TrpDrawVar::IsDeferred() { return IsPageKind(varType_); }
 
+void TrpDrawVar::SetVarType(TrpVarType Value) {
+    varType_ = Value;
+    if (Page() != nullptr) Page()->RefileDrawCommand(this);
+}
+
 bool TrpDrawVar::Recalculate() {
     TrpPage* page = Page();
     if (page == nullptr || !IsPageKind(varType_)) return false;

@@ -137,7 +137,8 @@ public:
     bool IsEqual(TrpDrawCommand* Other) override;
 
     TrpVarType VarType() const { return varType_; }
-    void SetVarType(TrpVarType Value) { varType_ = Value; }
+    // On a page, the command moves onto or off its deferred list.
+    void SetVarType(TrpVarType Value);
 
 private:
     TrpVarType varType_ = vtDate;

@@ -268,23 +268,29 @@ TClass TNumberField::StaticClassType() {
     return &info;
 }
 
+// A new command of class C on Page.
+template <class C>
+C* OnPage(TrpPage& Page) {
+    auto* c = new C(nullptr);
+    c->SetPage(&Page);
+    return c;
+}
+
 TEST(DrawVars, PageValuesAreRecalculatedOnTheirPage) {
     TrpPage page(nullptr);
     page.SetPageNo(4);
     page.SetPageCount(9);
-    auto* desc = new TrpDrawVar(nullptr);
+    auto* desc = OnPage<TrpDrawVar>(page);
     desc->SetVarType(vtPageSetDesc);
-    desc->SetPage(&page);
-    auto* date = new TrpDrawVar(nullptr);
+    auto* date = OnPage<TrpDrawVar>(page);
     date->SetText("07/12/2026");
-    date->SetPage(&page);
-    auto* count = new TrpDrawVar(nullptr);
-    count->SetVarType(vtPageCount);
     TNumberField maker(nullptr);
     maker.format = "000";
+    auto* count = new TrpDrawVar(nullptr);
+    count->SetVarType(vtPageCount);
     count->ReportComponent = &maker;
     count->SetPage(&page);
-    EXPECT_EQ(page.DeferredDrawCommandCount(), 2) << "dates are not deferred";
+    EXPECT_EQ(page.DeferredDrawCommandCount(), 2) << "dates are not deferred, a kind set on the page counts";
     page.RecalculateDrawCommands(nullptr);
     EXPECT_EQ(desc->Text(), "Página 4 de 9");
     EXPECT_EQ(count->Text(), "009");
@@ -308,10 +314,9 @@ TEST(DrawCalcs, OnlyPageKindsAreRecalculatedAndRedrawn) {
     TrpPage page(nullptr);
     page.SetPageNo(1);
     page.SetPageCount(2);
-    auto* set = new TrpDrawCalc(nullptr);
+    auto* set = OnPage<TrpDrawCalc>(page);
     set->SetCalcType(ctPageSet);
-    set->SetPage(&page);
-    auto* custom = new TrpDrawCalc(nullptr);
+    auto* custom = OnPage<TrpDrawCalc>(page);
     custom->SetCalcType(ctCustom);
     custom->SetText("R$ 10,00");
     custom->SetPage(&page);

@@ -129,14 +129,22 @@ TEST(Publisher, AFivePageJobReachesThreeDevicesInProtocolOrder) {
     EXPECT_EQ(publisher.PageRequest()->PageSetting(), psAll) << "the combined request is reset";
 }
 
-TEST(Publisher, ACachedPageListIsServedInItsOrderAndCompletesAtItsLastEntry) {
+// A caching publisher with one device that has asked for a run of 5 pages.
+struct CachedRun {
+    CachedRun() {
+        publisher.SetCachePages(true);
+        screen.SetPublisher(&publisher);
+        screen.RequestPage();
+    }
     Trace log;
-    TrpPublisher publisher(nullptr);
-    publisher.SetCachePages(true);
-    TFakeProducer producer(&publisher, 5, &log);
-    TRecordingDevice screen("S", &log);
-    screen.SetPublisher(&publisher);
-    screen.RequestPage();
+    TrpPublisher publisher{nullptr};
+    TFakeProducer producer{&publisher, 5, &log};
+    TRecordingDevice screen{"S", &log};
+};
+
+TEST(Publisher, ACachedPageListIsServedInItsOrderAndCompletesAtItsLastEntry) {
+    CachedRun run;
+    auto& [log, publisher, producer, screen] = run;
     ASSERT_EQ(publisher.CachedPageCount(), 5);
     ASSERT_EQ(producer.runs, 1);
 
@@ -151,13 +159,8 @@ TEST(Publisher, ACachedPageListIsServedInItsOrderAndCompletesAtItsLastEntry) {
 }
 
 TEST(Publisher, AWholeRunInTheCacheIsServedWithoutGenerating) {
-    Trace log;
-    TrpPublisher publisher(nullptr);
-    publisher.SetCachePages(true);
-    TFakeProducer producer(&publisher, 5, &log);
-    TRecordingDevice d("D", &log);
-    d.SetPublisher(&publisher);
-    d.RequestPage();
+    CachedRun run;
+    auto& [log, publisher, producer, d] = run;
     d.RequestPage();
     EXPECT_EQ(producer.runs, 1);
     EXPECT_TRUE(publisher.LastPageKnown());
