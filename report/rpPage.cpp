@@ -201,6 +201,11 @@ std::string TrpPage::GetPageDescription() const {
     return GetPageNoText() + " " + rpLanguageText(16) + " " + std::to_string(absolutePageCount_);
 }
 
+void TrpPage::InsertChild(int Index, TrpRelative* Child) {
+    if (dynamic_cast<TrpDrawCommand*>(Child) == nullptr) return;
+    TrpRelative::InsertChild(Index, Child);
+}
+
 void TrpPage::GetChildren(const std::function<void(TComponent*)>& Proc, TComponent*) {
     for (int i = 0; i < DrawCommandCount(); ++i) Proc(DrawCommands(i));
 }

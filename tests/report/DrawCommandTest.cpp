@@ -2,6 +2,8 @@
 // equality rules, and the values completed from later pages.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include <QBuffer>
 #include <QImage>
 
@@ -11,6 +13,7 @@
 #include "report/rpDrawCommand.h"
 #include "report/rpRTTI.h"
 #include "tests/report/ReportTestSupport.h"
+#include "tests/support/Mutate.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -454,6 +457,72 @@ TEST(DrawHelpers, TurnedTextLeavesTheCanvasAsItWas) {
     EXPECT_GT(above, 0);
     EXPECT_EQ(beside, 0);
     EXPECT_NEAR(MMThousandthsToInches(25400), 1.0f, 0.001f);
+}
+
+}  // namespace
+
+namespace {
+
+// Every command a page lists is one of its own draw commands, on its lists
+// only when its flags say so.
+void ExpectSoundPage(TrpPage& Page) {
+    int clickable = 0, deferred = 0;
+    for (int i = 0; i < Page.DrawCommandCount(); ++i) {
+        TrpDrawCommand* c = Page.DrawCommands(i);
+        ASSERT_NE(dynamic_cast<TrpDrawCommand*>(static_cast<TObject*>(c)), nullptr);
+        ASSERT_EQ(c->Page(), &Page);
+        ASSERT_EQ(c->Owner(), &Page);
+        clickable += c->Clickable();
+        deferred += c->IsDeferred();
+    }
+    ASSERT_EQ(Page.ClickableDrawCommandCount(), clickable);
+    ASSERT_EQ(Page.DeferredDrawCommandCount(), deferred);
+}
+
+TEST(StoredPages, AnArchivedPageNamingAnotherKindOfChildKeepsOnlyItsCommands) {
+    auto read = FromText(
+        "object Page: TrpPage\n"
+        "  object TrpRelative\n"
+        "  end\n"
+        "  object TrpDrawVar\n"
+        "    VarType = vtPageNo\n"
+        "    Clickable = True\n"
+        "  end\n"
+        "end\n");
+    auto* page = dynamic_cast<TrpPage*>(read.get());
+    ASSERT_NE(page, nullptr);
+    ASSERT_EQ(page->DrawCommandCount(), 1);
+    ExpectSoundPage(*page);
+    EXPECT_EQ(page->DeferredDrawCommandCount(), 1);
+    page->RecalculateDrawCommands(nullptr);
+}
+
+// Archives come from disk: a damaged one is refused or read into a sound
+// page, never a crash or a leak.
+TEST(StoredPages, DamagedArchivesAreRefusedOrReadSoundly) {
+    const std::string stored = testsupport::ReadAll(testsupport::DataPath("report/page_commands.bin"));
+    ASSERT_FALSE(stored.empty());
+    std::mt19937 random(24);
+    int read = 0;
+    for (int round = 0; round < 3000; ++round) {
+        const std::string bytes = testsupport::MutateBytes(stored, random);
+        std::unique_ptr<TComponent> result;
+        try {
+            result = FromBinary(bytes);
+        } catch (const EReadError&) {
+            continue;
+        } catch (const EConvertError&) {
+            continue;
+        }
+        auto* page = dynamic_cast<TrpPage*>(result.get());
+        if (page == nullptr) continue;
+        ++read;
+        ExpectSoundPage(*page);
+        TrpPage copy(nullptr);
+        copy.Assign(page);
+        ASSERT_EQ(copy.DrawCommandCount(), page->DrawCommandCount());
+    }
+    EXPECT_GT(read, 0) << "some damage leaves a readable page";
 }
 
 }  // namespace
