@@ -2,6 +2,8 @@
 // of a print job, the page cache, exclusive devices and the device registry.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "platform/rtl/Strings.h"
 #include "report/rpDevice.h"
 #include "report/rpDrawCommand.h"
@@ -442,6 +444,58 @@ TEST(Publisher, CancellingEndsTheDevicesThatAlreadyHaveTheirPages) {
     EXPECT_FALSE(single.Cancelled());
     publisher.StartJob();
     EXPECT_TRUE(single.Busy()) << "the next job starts it again";
+}
+
+}  // namespace
+
+namespace {
+
+// Asks the publisher again from inside a page dispatch.
+class TEagerDevice : public TrpDevice {
+public:
+    TEagerDevice() : TrpDevice(nullptr) {}
+    FAT_CLASS_NAME(TEagerDevice)
+    void ReceivePage(TrpPage* Page) override {
+        TrpDevice::ReceivePage(Page);
+        pages.push_back(Page->AbsolutePageNo());
+        if (Publisher() != nullptr) Publisher()->SetDeviceStatus("página " + std::to_string(pages.size()));
+        if (Publisher() != nullptr) Publisher()->StartJob();
+    }
+    std::vector<int> pages;
+};
+
+TEST(Publisher, ADeviceMayCallBackFromInsideADispatch) {
+    TrpPublisher publisher(nullptr);
+    TEagerDevice device;
+    device.SetPublisher(&publisher);
+    TrpPage page(nullptr);
+    page.SetAbsolutePageNo(1);
+    publisher.ReceivePage(&page);
+    EXPECT_EQ(device.pages, std::vector<int>{1});
+    EXPECT_TRUE(device.Busy());
+    EXPECT_EQ(device.Status(), "página 1");
+}
+
+TEST(Publisher, EachPageReachesEveryDeviceBeforeAnotherThreadsPage) {
+    TrpPublisher publisher(nullptr);
+    std::vector<std::unique_ptr<TEagerDevice>> devices;
+    for (int i = 0; i < 3; ++i) {
+        devices.push_back(std::make_unique<TEagerDevice>());
+        devices.back()->SetPublisher(&publisher);
+    }
+    auto run = [&publisher](int First) {
+        for (int n = First; n < First + 300; ++n) {
+            TrpPage page(nullptr);
+            page.SetAbsolutePageNo(n);
+            publisher.ReceivePage(&page);
+        }
+    };
+    std::thread a(run, 1000);
+    std::thread b(run, 5000);
+    a.join();
+    b.join();
+    ASSERT_EQ(devices[0]->pages.size(), 600u);
+    for (const auto& d : devices) EXPECT_EQ(d->pages, devices[0]->pages);
 }
 
 }  // namespace
