@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <thread>
 
 #include "platform/rtl/Filer.h"
 #include "platform/rtl/Format.h"
@@ -282,6 +283,34 @@ TEST_F(PrinterSetupTest, WhileTheOwnerReadsThePaperSizeWaitsForUpdatePageSize) {
     s.UpdatePageSize();
     EXPECT_EQ(s.PageDef()->mmWidth(), 127000);
     EXPECT_EQ(s.PageDef()->mmHeight(), 101600);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PrinterSetupTest, PrinterPixelsAskForThePrinter) {
+    TrpPrinterSetup s;
+    reporttest::FakePrinter printer(300, 600);
+    s.OnGetPrinter = [&](TObject*, TObject*& p) { p = &printer; };
+    s.SetUnits(utPrinterPixels);
+    EXPECT_NEAR(s.MarginLeft(), 75.0f, 0.01f) << "a quarter inch at 300 dpi";
+    EXPECT_NEAR(s.MarginTop(), 150.0f, 0.01f) << "a quarter inch at 600 dpi";
+}
+
+TEST_F(PrinterSetupTest, TwoThreadsAssigningIntoEachOtherFinish) {
+    TrpPrinterSetup a, b;
+    a.SetCopies(2);
+    b.SetCopies(3);
+    std::thread one([&] {
+        for (int i = 0; i < 2000; ++i) a.Assign(&b);
+    });
+    std::thread two([&] {
+        for (int i = 0; i < 2000; ++i) b.Assign(&a);
+    });
+    one.join();
+    two.join();
+    EXPECT_EQ(a.Copies(), b.Copies());
 }
 
 }  // namespace
