@@ -405,6 +405,8 @@ TEST(Devices, TheRegistryKeepsOrderAndFindsNamesWithoutCase) {
     TStringList names;
     GetDeviceClasses(&names);
     EXPECT_EQ(names.CommaText(), "Raster,TOtherDevice");
+    EXPECT_EQ(DeviceClassOf(&names, 1), TOtherDevice::StaticClassType());
+    EXPECT_EQ(DeviceClassOf(&names, 2), nullptr);
     EXPECT_EQ(GetDeviceClassForName("raster"), TrpRasterDevice::StaticClassType());
     EXPECT_EQ(GetClass("TOtherDevice"), TOtherDevice::StaticClassType()) << "registered for streaming too";
     UnregisterDeviceClass(TOtherDevice::StaticClassType());
