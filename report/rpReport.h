@@ -22,6 +22,11 @@ using TrpBandKinds = TSet<TrpBandType>;
 using TrpNoDataEvent = std::function<void(TObject* Sender, TObject* Dialog, bool& ShowDialog, TObject* DrawCommand,
                                           bool& AddDrawCommand)>;
 
+// Notify operations a report sends to its links.
+enum : int {
+    rpopLanguageChanged = 5,
+};
+
 // Events a report sends.
 enum : int {
     rpevEndColumn = 15,
@@ -157,6 +162,16 @@ public:
     bool ReleasePending() const { return releasePending_; }
 
     std::string GetUserName() const override { return "Report"; }
+    // The report, its bands and their objects, its groups; then whatever
+    // else the owner holds, unless it belongs to another report.
+    TrpCommunicator* FindUserName(const std::string& Name) const override;
+    // While the report is designed with renaming on (state flag 1), groups
+    // and objects named after the report follow its new name.
+    void SetName(const std::string& NewName) override;
+    void LanguageChanged() override;
+    // Takes over another report's settings, bands, groups and events; the
+    // source keeps none of its bands or groups.
+    void Transfer(TrpRelative* Source) override;
     std::string GetUniqueUserName(TComponent* Component) override;
     void IncludeState(std::uint16_t Flags) override;
     void ExcludeState(std::uint16_t Flags) override;
