@@ -204,6 +204,29 @@ void TrpCustomReport::RemoveGroup(TrpGroup* Group) {
     ResetPrintState();
 }
 
+void TrpCustomReport::AddDataPipelinesToList(std::vector<TrpDataPipeline*>& List) const {
+    auto add = [&List](TrpDataPipeline* p) {
+        if (p != nullptr && std::find(List.begin(), List.end(), p) == List.end()) List.push_back(p);
+    };
+    add(dataPipeline_);
+    if (TrpBand* detail = GetBand(btDetail)) add(detail->GetDataPipeline());
+    for (TrpBand* b : bands_)
+        for (int i = 0; i < b->ObjectCount(); ++i) b->Objects(i)->AddDataPipelineToList(List);
+}
+
+void TrpCustomReport::RenameDataField(TrpDataPipeline* Pipeline, const std::string& OldName,
+                                      const std::string& NewName) {
+    for (TrpBand* b : bands_) b->RenameDataField(Pipeline, OldName, NewName);
+    if (Pipeline != nullptr && Pipeline == dataPipeline_)
+        for (TrpGroup* g : groups_) g->RenameDataField(OldName, NewName);
+}
+
+void TrpCustomReport::ReplaceDataPipelineByName(const std::string& Name, TrpDataPipeline* Pipeline) {
+    if (dataPipeline_ != nullptr && dataPipeline_->UserName() == Name) SetDataPipeline(Pipeline);
+    for (TrpBand* b : bands_) b->ReplaceDataPipeline(Pipeline, Name);
+    for (TrpGroup* g : groups_) g->ReplaceDataPipeline(Name, Pipeline);
+}
+
 TrpComponent* TrpCustomReport::FindObjectByName(const std::string& Name, int& BandIndex, int& ObjectIndex) const {
     for (std::size_t b = 0; b < bands_.size(); ++b) {
         int index = -1;

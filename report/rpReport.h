@@ -84,6 +84,11 @@ public:
     void AddGroup(TrpGroup* Group);
     void RemoveGroup(TrpGroup* Group);
 
+    // The report's pipeline, the detail band's and those the objects use, each once.
+    void AddDataPipelinesToList(std::vector<TrpDataPipeline*>& List) const;
+    void RenameDataField(TrpDataPipeline* Pipeline, const std::string& OldName, const std::string& NewName);
+    // Where the pipeline with user name Name is used, Pipeline takes its place.
+    void ReplaceDataPipelineByName(const std::string& Name, TrpDataPipeline* Pipeline);
     TrpComponent* FindObjectByName(const std::string& Name, int& BandIndex, int& ObjectIndex) const;
     // The engine, every group, then every band and its objects.
     void ForEachObject(const std::function<void(TObject*, void*)>& Callback, void* Data);

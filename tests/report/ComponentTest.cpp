@@ -468,3 +468,47 @@ TEST_F(ComponentData, ANewPageSizeResetsTheBandsAndMovesAnchoredObjects) {
 
 }  // namespace
 }  // namespace reporttest
+
+namespace reporttest {
+namespace {
+
+using ReportPipelines = ModelFixture;
+
+TEST_F(ReportPipelines, PipelinesAreListedOnceRenamedAndReplaced) {
+    auto* clientes = new TTestPipeline(form.get());
+    clientes->SetUserName("Clientes");
+    auto* itens = new TTestPipeline(form.get());
+    itens->SetUserName("Itens");
+    auto* novos = new TTestPipeline(form.get());
+    report->CreateDefaultBands();
+    report->SetDataPipeline(clientes);
+    static_cast<TrpDetailBand*>(report->GetBand(btDetail))->SetDataPipeline(itens);
+    auto* text = new TDataText(form.get());
+    text->SetBand(report->GetBand(btHeader));
+    text->SetParentDataPipeline(true);
+    text->SetDataField("Nome");
+    auto* other = new TDataText(form.get());
+    other->SetBand(report->GetBand(btFooter));
+    other->SetDataPipeline(itens);
+    TrpGroup* g = AddGroup();
+    g->SetDataPipeline(clientes);
+    g->SetBreakName("nome");
+
+    std::vector<TrpDataPipeline*> list;
+    report->AddDataPipelinesToList(list);
+    EXPECT_EQ(list, (std::vector<TrpDataPipeline*>{clientes, itens}));
+
+    report->RenameDataField(clientes, "NOME", "RazaoSocial");
+    EXPECT_EQ(text->DataField(), "RazaoSocial");
+    EXPECT_EQ(g->BreakName(), "RazaoSocial");
+
+    report->ReplaceDataPipelineByName("Itens", novos);
+    EXPECT_EQ(other->DataPipeline(), novos);
+    EXPECT_EQ(report->DataPipeline(), clientes);
+    report->ReplaceDataPipelineByName("Clientes", novos);
+    EXPECT_EQ(report->DataPipeline(), novos);
+    EXPECT_EQ(g->DataPipeline(), novos);
+}
+
+}  // namespace
+}  // namespace reporttest
