@@ -59,15 +59,10 @@ TEST(RotatedText, TheTurnedBoxAndItsOriginFollowTheHandWorkedTable) {
         EXPECT_EQ(bounds.Box.TextH, e.TextH);
         EXPECT_EQ(bounds.Box.ExtentX, e.ExtentX);
         EXPECT_EQ(bounds.Box.ExtentY, e.ExtentY);
-        EXPECT_EQ(bounds.Origin.X, origin.X);
-        EXPECT_EQ(bounds.Origin.Y, origin.Y);
+        EXPECT_EQ(bounds.Origin, origin);
         const auto drawn = TrpRotatedText::PlaceText(W, H, rect, border, a, wrap != 0, angle, true);
-        EXPECT_EQ(drawn.Rect.Left, draw.Left);
-        EXPECT_EQ(drawn.Rect.Top, draw.Top);
-        EXPECT_EQ(drawn.Rect.Right, draw.Right);
-        EXPECT_EQ(drawn.Rect.Bottom, draw.Bottom);
-        EXPECT_EQ(drawn.Origin.X, drawOrigin.X);
-        EXPECT_EQ(drawn.Origin.Y, drawOrigin.Y);
+        EXPECT_EQ(drawn.Rect, draw);
+        EXPECT_EQ(drawn.Origin, drawOrigin);
         ++rows;
     }
     EXPECT_EQ(rows, 2 * 9 * 3 * 2);

@@ -17,9 +17,16 @@ namespace {
 constexpr int kA4 = 8467, kAaBb = 9525, kA5 = 10583, kA10 = 21167, kLine96 = 4763, kLine600 = 4868;
 constexpr int kTall = 1000000000;
 
+TFont TwelvePoints() {
+    TFont f;
+    f.SetName("Sans");
+    f.SetSize(12);
+    return f;
+}
+
 struct Wrap {
     std::unique_ptr<testsupport::TFakeMeasureCanvas> Canvas = testsupport::FakeScreenCanvas();
-    TFont Font;
+    TFont Font = TwelvePoints();
     bool CharWrap = false;
     TrpTextAlignment Alignment = taLeftJustified;
     TrpWrapOptions Options;
@@ -27,10 +34,6 @@ struct Wrap {
     int32_t StartPos = 0;
     int32_t MaxWidth = -1;
 
-    Wrap() {
-        Font.SetName("Sans");
-        Font.SetSize(12);
-    }
     std::vector<std::string> operator()(const std::string& Text, int Width, int Height = kTall, int Top = 0) {
         TStringList lines;
         Options.Canvas = Canvas.get();
@@ -270,10 +273,7 @@ TEST(WrapText, PageByPageGivesTheLinesOfOneUnlimitedWrap) {
 
 TEST(PlainText, JustifyLineSpreadsTheRestOverTheBlanks) {
     auto canvas = testsupport::FakeScreenCanvas();
-    TFont font;
-    font.SetName("Sans");
-    font.SetSize(12);
-    canvas->SetFont(font);
+    canvas->SetFont(TwelvePoints());
     std::string line = " aa bb  ";
     TrpPlainText::JustifyLine(canvas.get(), line, TRect{0, 0, 100, 10}, {});
     EXPECT_EQ(line, "aa bb");
@@ -305,10 +305,7 @@ TEST(PlainText, CalcTabStopsConvertsOnlyToPixelsAndSkipsBadEntries) {
     TrpPlainText::CalcTabStops(utScreenPixels, &far, nullptr, offsets);
     ASSERT_EQ(offsets, (std::vector<int>{75590}));
     auto canvas = testsupport::FakeScreenCanvas();
-    TFont font;
-    font.SetName("Sans");
-    font.SetSize(12);
-    canvas->SetFont(font);
+    canvas->SetFont(TwelvePoints());
     EXPECT_EQ(TrpPlainText::GetTabbedTextWidth(canvas.get(), "\ta", offsets), 75598);
 }
 
