@@ -9,6 +9,7 @@
 #include "report/rpPage.h"
 #include "report/rpRTTI.h"
 #include "report/rpRelatv.h"
+#include "report/rpSettings.h"
 
 namespace report {
 
@@ -21,11 +22,13 @@ void registerAll() {
     RegisterBorderClasses();
     RegisterPageClasses();
     RegisterModelClasses();
+    RegisterSettingsClasses();
     rpSetDisplayFormatClass(TrpDisplayFormat::Instance());
 }
 
 void unregisterAll() {
     rpSetDisplayFormatClass(nullptr);
+    UnregisterSettingsClasses();
     UnregisterModelClasses();
     UnregisterPageClasses();
     UnregisterBorderClasses();
