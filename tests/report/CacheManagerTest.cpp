@@ -4,6 +4,7 @@
 #include <dirent.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -295,6 +296,32 @@ TEST(CacheManager, NoMemoryAndNoFileStopsTheRunWithAClearError) {
     EXPECT_TRUE(report.Engine()->Stopped());
     report.Engine()->SetGenerating(false);
     EXPECT_EQ(manager.Mode(), 0) << "the memory streams are kept";
+}
+
+// Run in a child process whose files may not grow past 200 bytes.
+int SaveWithSmallFiles(const std::string& Folder) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{200, 200};
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 2;
+    Objects o;
+    TrpCacheManager manager(nullptr);
+    manager.SetTempFolder(Folder);
+    manager.ResetFromList(o.Cacheables());
+    manager.SwitchToFiles();
+    try {
+        o.SavePages(manager, 10);
+    } catch (const EPrintError& e) {
+        return e.Message() == rpLanguageText(284) && manager.HighestPage() == 2 ? 0 : 3;
+    }
+    return 1;
+}
+
+TEST(CacheManager, AFileThatCannotGrowStopsTheRunWithAClearError) {
+    TempFolder folder;
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // Pages 0..2 fit (180 bytes); page 3's records do not.
+    EXPECT_EXIT(::_exit(SaveWithSmallFiles(folder.Path())), ::testing::ExitedWithCode(0), "");
+    EXPECT_EQ(folder.Entries(), 0);
 }
 
 TEST(CacheManager, RegistrationFollowsTheObjects) {
