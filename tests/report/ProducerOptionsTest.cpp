@@ -2,29 +2,16 @@
 // older layout is read, and tells a real beta stamp from a look-alike.
 #include <memory>
 
-#include "platform/rtl/Filer.h"
-#include "platform/rtl/Streams.h"
 #include "report/rpReport.h"
 #include "tests/report/ReportTestSupport.h"
 
 namespace {
 
-std::unique_ptr<TrpCustomReport> ReadReport(const std::string& Text) {
-    TMemoryStream text, binary;
-    text.WriteBytes(Text);
-    text.Seek(0, soBeginning);
-    ObjectTextToBinary(text, binary);
-    binary.Seek(0, soBeginning);
-    return std::unique_ptr<TrpCustomReport>(dynamic_cast<TrpCustomReport*>(ReadComponent(binary, nullptr)));
-}
+using reporttest::StoredText;
 
-std::string AsText(TComponent* Component) {
-    TMemoryStream binary;
-    WriteComponent(binary, Component);
-    binary.SetPosition(0);
-    TStringStream text;
-    ObjectBinaryToText(binary, text);
-    return text.DataString();
+std::unique_ptr<TrpCustomReport> ReadReport(const std::string& Text) {
+    return std::unique_ptr<TrpCustomReport>(
+        dynamic_cast<TrpCustomReport*>(reporttest::ReadStoredText(Text, nullptr)));
 }
 
 TEST(ProducerOptions, TheOptionObjectsAreStoredWithTheReport) {
@@ -37,7 +24,7 @@ TEST(ProducerOptions, TheOptionObjectsAreStoredWithTheReport) {
     report.PDFSettings()->SetTitle("Vendas");
     report.PreviewFormSettings()->SetZoomPercentage(80);
     report.TextSearchSettings()->SetWholeWord(true);
-    const std::string text = AsText(&report);
+    const std::string text = StoredText(&report);
     for (const char* line : {"EmailSettings.Subject = 'Vendas do m", "BackgroundPrintSettings.Active = True",
                              "PDFSettings.Title = 'Vendas'", "PreviewFormSettings.ZoomPercentage = 80",
                              "TextSearchSettings.WholeWord = True"})

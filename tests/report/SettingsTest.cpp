@@ -3,8 +3,6 @@
 // written and read back keeps every published value.
 #include <memory>
 
-#include "platform/rtl/Filer.h"
-#include "platform/rtl/Streams.h"
 #include "report/rpEnumRegistry.h"
 #include "report/rpExcept.h"
 #include "report/rpSettings.h"
@@ -67,19 +65,10 @@ protected:
     void SetUp() override { RegisterClass(SettingsHost::StaticClassType()); }
     void TearDown() override { UnRegisterClass(SettingsHost::StaticClassType()); }
 
-    static std::string AsText(TComponent* Component) {
-        TMemoryStream binary;
-        WriteComponent(binary, Component);
-        binary.SetPosition(0);
-        TStringStream text;
-        ObjectBinaryToText(binary, text);
-        return text.DataString();
-    }
+    static std::string AsText(TComponent* Component) { return reporttest::StoredText(Component); }
     static std::unique_ptr<SettingsHost> ReadBack(TComponent* Component) {
-        TMemoryStream binary;
-        WriteComponent(binary, Component);
-        binary.SetPosition(0);
-        return std::unique_ptr<SettingsHost>(dynamic_cast<SettingsHost*>(ReadComponent(binary, nullptr)));
+        return std::unique_ptr<SettingsHost>(
+            dynamic_cast<SettingsHost*>(reporttest::ReadStoredText(AsText(Component), nullptr)));
     }
 };
 
