@@ -227,9 +227,9 @@ void TrpCacheManager::Clear() {
     highestPage_ = -1;
     while (!cacheables_.empty()) Unregister(cacheables_.front());
     sizes_.clear();
-    // The files left the folder when they were opened; one that is there
-    // again is not ours to keep either.
-    for (const std::string& name : cacheFileNames_) std::remove(name.c_str());
+    // The files left the folder when they were opened and go with their
+    // handles. A file found under one of the names now is another's (the
+    // name is free again) and is left alone.
     cacheFileNames_.clear();
 }
 

@@ -52,8 +52,8 @@ public:
 
     void Register(TrpCacheable* Object);
     void Unregister(TrpCacheable* Object);
-    // Resets and unregisters every object, frees the streams, and removes
-    // any cache file still in the folder.
+    // Resets and unregisters every object and frees the streams, and with
+    // them the cache files.
     void Clear();
     void AssignStreams();
     void SetCounts();
