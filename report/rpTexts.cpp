@@ -32,6 +32,8 @@ const std::map<int, const char*>& Table() {
         {194, "Resumo"},
         {195, "Título"},
         {203, "Escolha o campo de dados"},
+        {284, "Não há memória nem espaço em disco para guardar as páginas do relatório."},
+        {374, "Relatório"},
         {691, "Estilo de Página"},
         {1020, "O Windows não pode imprimir devido a um problema com a configuração da impressora atual."},
         {1023, "Não foi possível gerar o relatório."},
@@ -41,6 +43,7 @@ const std::map<int, const char*>& Table() {
         {1031, "Máximo"},
         {1032, "Média"},
         {1069, "<FindText>"},
+        {1134, "sem fonte de dados"},
     };
     return table;
 }
