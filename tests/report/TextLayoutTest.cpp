@@ -137,6 +137,14 @@ TEST(WrapText, AWordSplitAtAPageEndGoesOnOnTheNextPage) {
     EXPECT_EQ(w.StartPos, 9);
 }
 
+TEST(WrapText, ANewPageAfterAParagraphEndKeepsTheParagraphsBlanks) {
+    Wrap w;
+    const int onePage = 2 * kLine96 - 1;
+    EXPECT_EQ(w("aa\r\n bb", kA4, onePage), (Lines{"aa"}));
+    EXPECT_EQ(w.StartPos, 4);
+    EXPECT_EQ(w("aa\r\n bb", kA4, onePage), (Lines{" bb"}));  // as in one piece
+}
+
 TEST(WrapText, ARectangleLowerThanALineLaysOutNothingAndKeepsThePosition) {
     Wrap w;
     w.StartPos = 3;
