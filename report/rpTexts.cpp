@@ -15,12 +15,14 @@ const std::map<int, const char*>& Table() {
         {27, "Imprimindo a página <page> do Relatório <documentname> em <printername>"},
         {28, "Imprimindo a Página <page> de <pagecount> do Relatório <documentname> em <printername>"},
         {34, "Arquivo de Relatório"},
+        {40, "Não foi possível abrir os dados"},
         {46, "Arquivo não encontrado:"},
         {49, "Formato de matriz inválido"},
         {50, "Ignora o erro e continua?"},
         {51, "O arquivo é somente para leitura."},
         {53, "Não é possível gravar a matriz em um campo deste tipo."},
         {67, "Não foi possível abrir o arquivo: <filename>."},
+        {415, "A posição de impressão da banda fica abaixo do fim da página"},
         {1020, "O Windows não pode imprimir devido a um problema com a configuração da impressora atual."},
         {1023, "Não foi possível gerar o relatório."},
         {1028, "Contar"},
@@ -28,6 +30,7 @@ const std::map<int, const char*>& Table() {
         {1030, "Mínimo"},
         {1031, "Máximo"},
         {1032, "Média"},
+        {1034, "Nenhum dado encontrado."},
         {1069, "<FindText>"},
     };
     return table;
