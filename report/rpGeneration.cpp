@@ -472,7 +472,8 @@ void TrpEngine::EndPage() {
         ExcludePrintState({TrpEnginePrintState::SummaryPrinting});
     if (OnCheckPageLimit) OnCheckPageLimit();
     if (OnBeforeSendPage) OnBeforeSendPage();
-    if (noData_ && report->NoDataBehaviors().Contains(ndBlankReport) && Page()->DrawCommandCount() > 0)
+    if (noData_ && report->NoDataBehaviors().Contains(ndBlankReport) &&
+        report->NoDataBehaviors().Contains(ndMessageOnPage) && Page()->DrawCommandCount() > 0)
         AddNoDataMessage();
     StampPage();
     if (OnSendPage) OnSendPage();

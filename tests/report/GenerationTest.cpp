@@ -195,3 +195,188 @@ TEST(GenerationInvariants, HoldOnRandomLayoutsAndRowCounts) {
 }
 
 }  // namespace
+
+namespace {
+
+// --- Page limit, stops and errors --------------------------------------------
+
+TEST(GenerationRun, PageLimitTwoSendsTwoPagesTheSecondAfterOnEndPage) {
+    BandedRig b(120);
+    b.Rig.Report()->SetPageLimit(2);
+    EventRecorder events(b.Rig.Report()->Engine());
+    events.Listen(b.Rig.Device(), {rpevDevicePageReceived});
+    b.Rig.Report()->OnEndPage = [&](TObject*) { events.Note("OnEndPage", rpevEndPage); };
+    b.Rig.Print();
+    EXPECT_EQ(b.Rig.Device()->FinalPages().size(), 2u);
+    EXPECT_EQ(events.Trace(), "1:OnEndPage:17\n1:TrpDevice:98\n2:OnEndPage:17\n2:TrpDevice:98\n");
+}
+
+std::string PrintAndCatch(ReportRig& Rig) {
+    try {
+        Rig.Print();
+    } catch (const EPrintError& e) {
+        return e.what();
+    }
+    return {};
+}
+
+TEST(GenerationRun, StaticBandTallerThanThePageRaisesOnTheFourthPage) {
+    {
+        SCOPED_TRACE("detail");
+        BandedRig b(5);
+        b.Detail->SetmmHeight(300000);
+        const std::string message = PrintAndCatch(b.Rig);
+        EXPECT_NE(message.find("Static height detail band cannot fit on page"), std::string::npos) << message;
+        EXPECT_EQ(b.Rig.Device()->FinalPages().size(), 3u);
+        EXPECT_EQ(b.Rig.Report()->Engine()->AbsolutePageNo(), 4);
+    }
+    {
+        SCOPED_TRACE("header");
+        BandedRig b(5);
+        b.Rig.Report()->HeaderBand()->SetmmHeight(300000);
+        const std::string message = PrintAndCatch(b.Rig);
+        EXPECT_NE(message.find("Static height detail band cannot fit on page"), std::string::npos) << message;
+        EXPECT_EQ(b.Rig.Device()->FinalPages().size(), 3u);
+    }
+}
+
+TEST(GenerationRun, AnErrorPutsThePipelineBackAndReleasesItsBookmarks) {
+    BandedRig b(60);
+    b.Detail->SetmmHeight(300000);
+    PrintAndCatch(b.Rig);
+    EXPECT_EQ(b.Pipeline->RecordIndex(), 0);
+    EXPECT_EQ(b.Pipeline->BookmarksHeld(), 0);
+}
+
+TEST(GenerationRun, APipelineThatDoesNotOpenStopsTheRunWithItsName) {
+    BandedRig b(3);
+    b.Pipeline->RefuseOpen = true;
+    b.Pipeline->SetUserName("Clientes");
+    const std::string message = PrintAndCatch(b.Rig);
+    EXPECT_NE(message.find(rpLanguageText(40) + ": Clientes"), std::string::npos) << message;
+    EXPECT_TRUE(b.Rig.Device()->Pages().empty());
+}
+
+TEST(GenerationRun, AStopInTheTenthAfterPrintEndsTheRunAndSentPagesStay) {
+    Layout l;
+    l.Detail = 30000;  // eight rows a page: row 10 prints on page 2
+    BandedRig b(40, l);
+    int printed = 0;
+    b.Detail->AfterPrint = [&](TObject*) {
+        if (++printed == 10) b.Rig.Report()->Engine()->Stop();
+    };
+    b.Rig.Print();
+    EXPECT_EQ(printed, 10);
+    ASSERT_EQ(b.Rig.Device()->FinalPages().size(), 1u);
+    EXPECT_EQ(b.Rig.Device()->FinalPages()[0]->Page->AbsolutePageNo(), 1);
+}
+
+TEST(GenerationRun, ARequestDuringAnotherIsIgnored) {
+    EXPECT_DEBUG_DEATH(
+        {
+            BandedRig b(3);
+            b.Detail->AfterPrint = [&](TObject*) {
+                TrpPageRequest again;
+                b.Rig.Report()->GenerationEngine()->ProcessPageRequest(&again);
+            };
+            b.Rig.Print();
+            // Without the debug check the inner request changes nothing.
+            EXPECT_EQ(b.Rig.Device()->FinalPages().size(), 1u);
+        },
+        "already being served");
+}
+
+// --- No data -----------------------------------------------------------------
+
+TEST(GenerationNoData, BlankPageSendsNothing) {
+    BandedRig b(0);
+    b.Rig.Report()->SetNoDataBehaviors({ndBlankPage});
+    b.Rig.Print();
+    EXPECT_TRUE(b.Rig.Device()->Pages().empty());
+}
+
+TEST(GenerationNoData, MessageOnPageIsCentredArial12) {
+    BandedRig b(0);
+    b.Rig.Report()->SetNoDataBehaviors({ndBlankReport, ndMessageOnPage});
+    b.Rig.Print();
+    const auto pages = b.Rig.Device()->FinalPages();
+    ASSERT_EQ(pages.size(), 1u);
+    const TrpPage* page = pages[0]->Page.get();
+    TrpDrawText* message = nullptr;
+    bool header = false;
+    bool footer = false;
+    for (int i = 0; i < page->DrawCommandCount(); ++i) {
+        auto* t = dynamic_cast<TrpDrawText*>(page->DrawCommands(i));
+        if (t->Text() == rpLanguageText(1034)) message = t;
+        header = header || t->Text() == "Relatório de teste";
+        footer = footer || t->Text() == "Rodapé";
+    }
+    EXPECT_TRUE(header);
+    EXPECT_TRUE(footer);
+    ASSERT_NE(message, nullptr);
+    EXPECT_EQ(message->Font()->Name(), "Arial");
+    EXPECT_EQ(message->Font()->Size(), 12);
+    EXPECT_EQ(message->Width(), 29104);
+    EXPECT_EQ(message->Height(), 4763);
+    // (197300 - 29104) / 2 from the left margin.
+    EXPECT_EQ(message->Left(), 6350 + 84098);
+    EXPECT_EQ(message->Alignment(), taCenter);
+}
+
+TEST(GenerationNoData, BlankReportWithoutMessageHasNoText) {
+    BandedRig b(0);
+    b.Rig.Report()->SetNoDataBehaviors({ndBlankReport});
+    b.Rig.Print();
+    const auto pages = b.Rig.Device()->FinalPages();
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_EQ(DumpPage(*pages[0]).find(rpLanguageText(1034)), std::string::npos);
+}
+
+// --- Events ------------------------------------------------------------------
+
+TEST(GenerationEvents, RunHooksOnceThenPerPageEndPageSentFinished) {
+    BandedRig b(60);
+    TrpCustomEngine* engine = b.Rig.Report()->Engine();
+    EventRecorder events(engine);
+    events.Listen(engine, {rpevReportBeginning, rpevPipelinesOpened, rpevPageFinished});
+    events.Listen(b.Rig.Device(), {rpevDevicePageReceived});
+    b.Rig.Report()->OnEndPage = [&](TObject*) { events.Note("OnEndPage", rpevEndPage); };
+    b.Rig.Print();
+    EXPECT_EQ(events.Trace(),
+              "0:TrpEngine:134\n0:TrpEngine:135\n"
+              "1:OnEndPage:17\n1:TrpDevice:98\n1:TrpEngine:90\n"
+              "2:OnEndPage:17\n2:TrpDevice:98\n2:TrpEngine:90\n");
+}
+
+TEST(GenerationEvents, BeforePrintTotalMatchesTheColumnWhenRecordsMoveAtPageEnds) {
+    Layout l;
+    l.Detail = 7000;
+    BandedRig b(157, l);
+    int total = 0;
+    int calls = 0;
+    b.Detail->BeforePrint = [&](TObject*) {
+        total += b.Pipeline->GetFieldValue("Amount").AsInteger();
+        ++calls;
+    };
+    b.Rig.Print();
+    EXPECT_GT(b.Rig.Device()->FinalPages().size(), 3u);
+    EXPECT_EQ(calls, 157);
+    EXPECT_EQ(total, 157 * 158 / 2);
+}
+
+TEST(GenerationEvents, FootersSeeTheLastRecordPrintedOnTheirPage) {
+    BandedRig b(100);
+    TestText* last = b.Rig.AddText(b.Rig.Report()->FooterBand(), "LastKey", 100000, 0, 40000, 4000);
+    last->SetDataPipeline(b.Pipeline);
+    last->SetDataField("Key");
+    b.Rig.Print();
+    std::vector<std::string> footers;
+    for (const CapturedPage* p : b.Rig.Device()->FinalPages())
+        for (int i = 0; i < p->Page->DrawCommandCount(); ++i)
+            if (p->Makers[static_cast<std::size_t>(i)].second == "LastKey")
+                footers.push_back(static_cast<TrpDrawText*>(p->Page->DrawCommands(i))->Text());
+    // 42 rows a page.
+    EXPECT_EQ(footers, (std::vector<std::string>{"K42", "K84", "K100"}));
+}
+
+}  // namespace
