@@ -67,6 +67,7 @@ TrpEngine* TrpBandEngine::Engine() const {
 void TrpBandEngine::InitObjects() {
     if (band_ == nullptr) return;
     band_->InitObjects();
+    if (auto* once = dynamic_cast<TrpReportBand*>(band_)) once->SetFirstPrinted(false);
     lastPrintedPage_ = 0;
 }
 
@@ -273,7 +274,9 @@ void TrpBandEngine::GenerateObjects() {
             band_->SetCurrentLevel(level);
         }
         if (band_->PrintingSection()) break;
-        if (level == 1 && band_->SpaceUsed() == 0) break;
+        // Nothing of the first two levels fitted: the rest waits for the
+        // next page with them.
+        if (level == 1 && band_->SpaceUsed() == 0 && !band_->AllObjectsPrinted()) break;
         if (band_->GenerationComplete()) break;
     }
     band_->SetOverFlow(overflowFromStretch_ && !drawList_.empty());

@@ -1,0 +1,279 @@
+// The band loop: how often a band prints, where its objects land, what
+// happens when it does not fit, and the detail band's record step.
+#include <gtest/gtest.h>
+
+#include "report/rpBandEngine.h"
+#include "report/rpExcept.h"
+#include "tests/report/ReportTestSupport.h"
+#include "tests/support/report/ReportHarness.h"
+
+using namespace reporttest;
+
+namespace {
+
+std::vector<std::vector<Variant>> Keys(int Count) {
+    std::vector<std::vector<Variant>> rows;
+    for (int i = 1; i <= Count; ++i) rows.push_back({Variant("K" + std::to_string(i))});
+    return rows;
+}
+
+// A report over Rows keys: a 10000 header with "H", a 5000 detail with the
+// key, a 10000 footer with "F".
+struct Rig {
+    ReportRig R;
+    RowsPipeline* Pipeline;
+    TrpDetailBand* Detail;
+
+    explicit Rig(int Rows) {
+        Pipeline = new RowsPipeline(R.Owner(), {"Key"}, Keys(Rows));
+        R.Report()->SetDataPipeline(Pipeline);
+        R.Report()->CreateDefaultBands();
+        R.Report()->HeaderBand()->SetmmHeight(10000);
+        R.AddText(R.Report()->HeaderBand(), "H", 0, 0, 20000, 4000, "H");
+        Detail = R.Report()->DetailBand();
+        Detail->SetmmHeight(5000);
+        TestText* key = R.AddText(Detail, "Key", 0, 0, 20000, 4000);
+        key->SetDataPipeline(Pipeline);
+        key->SetDataField("Key");
+        R.Report()->FooterBand()->SetmmHeight(10000);
+        R.AddText(R.Report()->FooterBand(), "F", 0, 0, 20000, 4000, "F");
+    }
+
+    // The texts of every final page, "|" between pages.
+    std::string Texts() const {
+        std::string s;
+        for (const CapturedPage* p : R.Device()->FinalPages()) {
+            if (!s.empty()) s += "|";
+            for (int i = 0; i < p->Page->DrawCommandCount(); ++i) {
+                if (i > 0) s += " ";
+                s += static_cast<TrpDrawText*>(p->Page->DrawCommands(i))->Text();
+            }
+        }
+        return s;
+    }
+};
+
+TEST(BandEngine, BandsPerRecordPrintsEachRecordThatOften) {
+    Rig r(2);
+    r.Detail->SetBandsPerRecord(3);
+    r.R.Print();
+    EXPECT_EQ(r.Texts(), "H K1 K1 K1 K2 K2 K2 F");
+}
+
+TEST(BandEngine, PrintCountTwoPrintsAHeaderTwicePerPage) {
+    Rig r(1);
+    r.R.Report()->HeaderBand()->SetPrintCount(2);
+    r.R.Print();
+    EXPECT_EQ(r.Texts(), "H H K1 F");
+    const TrpPage* page = r.R.Device()->FinalPages()[0]->Page.get();
+    EXPECT_EQ(page->DrawCommands(0)->Top(), 6350);
+    EXPECT_EQ(page->DrawCommands(1)->Top(), 16350);
+    EXPECT_EQ(page->DrawCommands(2)->Top(), 26350);
+}
+
+TEST(BandEngine, AnInvisibleBandTakesNoRoomButStillEndsItsPrint) {
+    Rig r(2);
+    TrpHeaderBand* header = r.R.Report()->HeaderBand();
+    header->SetVisible(false);
+    int afterPrint = 0;
+    header->AfterPrint = [&](TObject*) { ++afterPrint; };
+    r.R.Print();
+    EXPECT_EQ(r.Texts(), "K1 K2 F");
+    EXPECT_EQ(r.R.Device()->FinalPages()[0]->Page->DrawCommands(0)->Top(), 6350);
+    EXPECT_EQ(afterPrint, 1);
+}
+
+TEST(BandEngine, AnInvisibleDetailStillWalksTheRecords) {
+    Rig r(5);
+    r.Detail->SetVisible(false);
+    TrpBand* summary = r.R.Report()->CreateBand(btSummary);
+    TestText* last = r.R.AddText(summary, "Last", 0, 0, 20000, 4000);
+    last->SetDataPipeline(r.Pipeline);
+    last->SetDataField("Key");
+    r.R.Print();
+    EXPECT_EQ(r.Texts(), "H K5 F");
+}
+
+TEST(BandEngine, ObjectsDrawInBandOrderWhateverTheirLevel) {
+    Rig r(1);
+    TrpHeaderBand* header = r.R.Report()->HeaderBand();
+    // Shifting with the band puts the first object in the last level.
+    TestText* first = r.R.AddText(header, "First", 30000, 0, 20000, 4000, "1");
+    header->SendObjectToBack(first);
+    first->SetAnchors({atLeft, atBottom});
+    r.R.Print();
+    EXPECT_EQ(r.Texts(), "1 H K1 F");
+}
+
+TEST(BandEngine, AnObjectThatUsesNoRoomMakesNoCommand) {
+    Rig r(1);
+    r.R.AddText(r.R.Report()->HeaderBand(), "Empty", 30000, 0, 20000, 0, "vazio");
+    r.R.Print();
+    EXPECT_EQ(r.Texts(), "H K1 F");
+}
+
+TEST(BandEngine, DetailEngineTakesOnlyADetailBand) {
+    ReportRig rig;
+    rig.Report()->CreateDefaultBands();
+    try {
+        TrpDetailBandEngine engine(rig.Report()->HeaderBand());
+        FAIL() << "a header band was taken";
+    } catch (const ETessaryError& e) {
+        EXPECT_STREQ(e.what(), "TrpDetailBandEngine.SetBand: Band must be a TrpDetailBand.");
+    }
+    TrpDetailBandEngine engine(rig.Report()->DetailBand());
+    EXPECT_EQ(engine.Band(), rig.Report()->DetailBand());
+}
+
+TEST(BandEngine, ARecordThatMovesToTheNextPageFiresItsEventsThereOnly) {
+    // 16350 down to 280650 is 264300 of body: 52 details of 5000 on page 1.
+    Rig r(60);
+    std::vector<int> beforePages;
+    std::vector<int> afterPages;
+    TrpCustomEngine* engine = r.R.Report()->Engine();
+    r.Detail->BeforePrint = [&](TObject*) { beforePages.push_back(engine->AbsolutePageNo()); };
+    r.Detail->AfterPrint = [&](TObject*) { afterPages.push_back(engine->AbsolutePageNo()); };
+    r.R.Print();
+    ASSERT_EQ(beforePages.size(), 60u);
+    ASSERT_EQ(afterPages.size(), 60u);
+    EXPECT_EQ(std::count(beforePages.begin(), beforePages.end(), 1), 52);
+    EXPECT_EQ(beforePages, afterPages);
+}
+
+TEST(BandEngine, AHeaderLeftOffTheFirstPagePrintsFromTheSecond) {
+    Rig r(60);
+    r.R.Report()->HeaderBand()->SetPrintOnFirstPage(false);
+    r.R.Print();
+    const auto pages = r.R.Device()->FinalPages();
+    ASSERT_EQ(pages.size(), 2u);
+    EXPECT_EQ(static_cast<TrpDrawText*>(pages[0]->Page->DrawCommands(0))->Text(), "K1");
+    EXPECT_EQ(static_cast<TrpDrawText*>(pages[1]->Page->DrawCommands(0))->Text(), "H");
+}
+
+TEST(BandEngine, ATitlePrintsOnceAndWithNewPageAlone) {
+    {
+        Rig r(60);
+        TrpBand* title = r.R.Report()->CreateBand(btTitle);
+        title->SetmmHeight(8000);
+        r.R.AddText(title, "T", 0, 0, 20000, 4000, "T");
+        r.R.Print();
+        const std::string texts = r.Texts();
+        EXPECT_EQ(texts.rfind("T "), 0u) << texts;
+        EXPECT_EQ(std::count(texts.begin(), texts.end(), 'T'), 1);
+    }
+    {
+        Rig r(2);
+        auto* title = static_cast<TrpTitleBand*>(r.R.Report()->CreateBand(btTitle));
+        title->SetNewPage(true);
+        r.R.AddText(title, "T", 0, 0, 20000, 4000, "T");
+        r.R.Print();
+        // The title's page ends with it: the header starts the next one.
+        EXPECT_EQ(r.Texts(), "T F|H K1 K2 F");
+    }
+}
+
+TEST(BandEngine, ASummaryWithNewPageStartsOneWhenTheBodyPrinted) {
+    Rig r(2);
+    auto* summary = static_cast<TrpSummaryBand*>(r.R.Report()->CreateBand(btSummary));
+    summary->SetNewPage(true);
+    r.R.AddText(summary, "S", 0, 0, 20000, 4000, "S");
+    r.R.Print();
+    EXPECT_EQ(r.Texts(), "H K1 K2 F|H S F");
+}
+
+TEST(BandEngine, ThePageStyleDoesNotStartTheBody) {
+    Rig r(0);
+    r.R.Report()->SetNoDataBehaviors({ndBlankReport});
+    TrpBand* style = r.R.Report()->CreateBand(btPageStyle);
+    r.R.AddText(style, "P", 0, 0, 20000, 4000, "P");
+    auto* summary = static_cast<TrpSummaryBand*>(r.R.Report()->CreateBand(btSummary));
+    summary->SetNewPage(true);
+    r.R.AddText(summary, "S", 0, 0, 20000, 4000, "S");
+    r.R.Print();
+    EXPECT_EQ(r.Texts(), "P H S F");
+}
+
+TEST(BandEngine, ADynamicBandCutOffContinuesOnTheNextPageMovedUp) {
+    Rig r(1);
+    TrpBand* summary = r.R.Report()->CreateBand(btSummary);
+    summary->SetPrintHeight(phDynamic);
+    summary->SetmmHeight(270000);
+    r.R.AddText(summary, "A", 0, 0, 20000, 4000, "A");
+    r.R.AddText(summary, "B", 0, 260000, 20000, 4000, "B");
+    r.R.Print();
+    EXPECT_EQ(r.Texts(), "H K1 A F|H B F");
+    const auto pages = r.R.Device()->FinalPages();
+    ASSERT_EQ(pages.size(), 2u);
+    // Below the header, as the first object of the band's continuation.
+    EXPECT_EQ(pages[1]->Page->DrawCommands(1)->Top(), 16350);
+    auto* band = static_cast<TrpCustomBand*>(summary);
+    EXPECT_FALSE(band->PartialGeneration());
+    EXPECT_EQ(band->CurrentLevel(), 0);
+    EXPECT_EQ(band->ObjectLimit(), 0);
+}
+
+TEST(BandEngine, ADynamicBandGrowsToItsLowestObject) {
+    Rig r(1);
+    TrpBand* summary = r.R.Report()->CreateBand(btSummary);
+    summary->SetPrintHeight(phDynamic);
+    r.R.AddText(summary, "A", 0, 0, 20000, 4000, "A");
+    r.R.AddText(summary, "B", 0, 30000, 20000, 4000, "B");
+    r.R.Print();
+    auto* band = static_cast<TrpCustomBand*>(summary);
+    EXPECT_EQ(band->SpaceUsed(), 34000);
+}
+
+// --- Message pump --------------------------------------------------------------
+
+struct PumpGuard {
+    ~PumpGuard() { rpSetMessagePump(nullptr); }
+};
+
+TEST(MessagePump, RunsDuringGenerationAndSeesAStop) {
+    PumpGuard guard;
+    Rig r(200);
+    int calls = 0;
+    rpSetMessagePump([&] {
+        if (++calls == 100) r.R.Report()->Engine()->Stop();
+    });
+    r.R.Print();
+    EXPECT_GE(calls, 100);
+    // Stopped on the first page: nothing was sent.
+    EXPECT_TRUE(r.R.Device()->FinalPages().empty());
+}
+
+TEST(MessagePump, ThrottledPumpRunsAtMostOncePerInterval) {
+    TDateTime now = 0;
+    int processed = 0;
+    auto pump = rpThrottledPump([&] { ++processed; }, [&] { return now; }, 0.001);
+    pump();
+    now = 0.0004;
+    pump();
+    pump();
+    EXPECT_EQ(processed, 1);
+    now = 0.0010;
+    pump();
+    EXPECT_EQ(processed, 2);
+    now = 0.0015;
+    pump();
+    EXPECT_EQ(processed, 2);
+}
+
+// --- Page requests -------------------------------------------------------------
+
+TEST(GenerationRequests, ASinglePageIsReachedForwardPageByPage) {
+    Rig r(150);  // 52 rows a page: three pages
+    r.R.PrintPage(2);
+    auto pages = r.R.Device()->FinalPages();
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_EQ(pages[0]->Page->AbsolutePageNo(), 2);
+    ASSERT_EQ(r.R.Device()->Pages().size(), 2u);
+    EXPECT_TRUE(r.R.Device()->Pages()[0].Page->Calculation());
+    r.R.PrintPage(3);
+    pages = r.R.Device()->FinalPages();
+    ASSERT_EQ(pages.size(), 2u);
+    EXPECT_EQ(pages[1]->Page->AbsolutePageNo(), 3);
+    EXPECT_TRUE(pages[1]->Page->LastPage());
+}
+
+}  // namespace
