@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cassert>
 
+#include <QCoreApplication>
+
 #include "report/rpBandEngine.h"
 #include "report/rpDrawCommand.h"
 #include "report/rpExcept.h"
@@ -39,6 +41,15 @@ std::function<void()> rpThrottledPump(std::function<void()> Process, std::functi
         *last = now;
         Process();
     };
+}
+
+void rpInstallApplicationMessagePump() {
+    constexpr TDateTime kInterval = 50.0 / (24.0 * 60 * 60 * 1000);
+    rpSetMessagePump(rpThrottledPump(
+        [] {
+            if (QCoreApplication::instance() != nullptr) QCoreApplication::processEvents();
+        },
+        [] { return rpNow(); }, kInterval));
 }
 
 // ---------------------------------------------------------------------------

@@ -56,6 +56,9 @@ void rpProcessMessages();
 // so that generation does not spend its time in the event loop.
 std::function<void()> rpThrottledPump(std::function<void()> Process, std::function<TDateTime()> Clock,
                                       TDateTime Interval);
+// Lets the application's event loop run every 50 ms of the report clock
+// while a report generates (nothing without an application object).
+void rpInstallApplicationMessagePump();
 
 class TrpEngine : public TrpCustomEngine {
 public:

@@ -2,8 +2,11 @@
 // happens when it does not fit, and the detail band's record step.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+
 #include "report/rpBandEngine.h"
 #include "report/rpExcept.h"
+#include "report/rpLanguage.h"
 #include "tests/report/ReportTestSupport.h"
 #include "tests/support/report/ReportHarness.h"
 
@@ -274,6 +277,79 @@ TEST(GenerationRequests, ASinglePageIsReachedForwardPageByPage) {
     ASSERT_EQ(pages.size(), 2u);
     EXPECT_EQ(pages[1]->Page->AbsolutePageNo(), 3);
     EXPECT_TRUE(pages[1]->Page->LastPage());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(MessagePump, TheApplicationPumpRunsQueuedWorkWhileGenerating) {
+    PumpGuard guard;
+    int argc = 1;
+    char name[] = "test_report";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    rpInstallApplicationMessagePump();
+    bool ran = false;
+    QMetaObject::invokeMethod(&app, [&] { ran = true; }, Qt::QueuedConnection);
+    Rig r(3);
+    r.R.Print();
+    EXPECT_TRUE(ran);
+}
+
+TEST(MessagePump, TheApplicationPumpDoesNothingHeadless) {
+    PumpGuard guard;
+    rpInstallApplicationMessagePump();
+    Rig r(3);
+    r.R.Print();
+    EXPECT_EQ(r.Texts(), "H K1 K2 K3 F");
+}
+
+// --- Fixed print positions -------------------------------------------------------
+
+TEST(BandEngine, AFixedPrintPositionMovesTheBandDown) {
+    Rig r(1);
+    TrpBand* summary = r.R.Report()->CreateBand(btSummary);
+    summary->SetmmHeight(5000);
+    summary->SetmmPrintPosition(200000);
+    r.R.AddText(summary, "S", 0, 0, 20000, 4000, "S");
+    r.R.Print();
+    EXPECT_EQ(r.Texts(), "H K1 S F");
+    EXPECT_EQ(r.R.Device()->FinalPages()[0]->Page->DrawCommands(2)->Top(), 200000);
+}
+
+TEST(BandEngine, AFixedPrintPositionAlreadyPassedGoesToTheNextPage) {
+    Rig r(10);
+    TrpBand* summary = r.R.Report()->CreateBand(btSummary);
+    summary->SetmmHeight(5000);
+    summary->SetmmPrintPosition(30000);
+    r.R.AddText(summary, "S", 0, 0, 20000, 4000, "S");
+    r.R.Print();
+    EXPECT_EQ(r.Texts(), "H K1 K2 K3 K4 K5 K6 K7 K8 K9 K10 F|H S F");
+    EXPECT_EQ(r.R.Device()->FinalPages()[1]->Page->DrawCommands(1)->Top(), 30000);
+}
+
+TEST(BandEngine, AFixedPrintPositionBelowThePageBottomStopsTheRun) {
+    Rig r(1);
+    TrpBand* summary = r.R.Report()->CreateBand(btSummary);
+    summary->SetmmPrintPosition(285000);
+    try {
+        r.R.Print();
+        FAIL() << "no error";
+    } catch (const EPrintError& e) {
+        EXPECT_NE(std::string(e.what()).find(rpLanguageText(415) + "."), std::string::npos) << e.what();
+    }
+    EXPECT_TRUE(r.R.Device()->FinalPages().empty());
+}
+
+TEST(BandEngine, ABandWithoutRoomFiresItsAfterPrintOnThePageItPrintsOn) {
+    Rig r(52);  // the details fill page 1
+    TrpBand* summary = r.R.Report()->CreateBand(btSummary);
+    summary->SetmmHeight(5000);
+    std::vector<int> pages;
+    summary->AfterPrint = [&](TObject*) { pages.push_back(r.R.Report()->Engine()->AbsolutePageNo()); };
+    r.R.Print();
+    EXPECT_EQ(pages, std::vector<int>{2});
 }
 
 }  // namespace
