@@ -47,7 +47,7 @@ TClass TrpBand::StaticClassType() {
     return &info;
 }
 
-TrpBand::TrpBand(TComponent* AOwner) : TrpCacheable(AOwner) {}
+TrpBand::TrpBand(TComponent* AOwner) : TrpCacheable(AOwner) { RecordExtent(); }
 
 TrpBand::~TrpBand() {
     destroying_ = true;
@@ -64,10 +64,7 @@ TrpBand::~TrpBand() {
     report_ = nullptr;
 }
 
-bool TrpBand::IsReading() const {
-    const TComponentState st = ComponentState();
-    return st.Contains(csReading) || st.Contains(csLoading);
-}
+bool TrpBand::IsReading() const { return rpIsLoading(this); }
 
 bool TrpBand::Designing() const { return ComponentState().Contains(csDesigning); }
 
@@ -89,9 +86,12 @@ void TrpBand::SetReport(TrpCustomReport* Value) {
     if (report_ != nullptr) report_->RemoveBand(this);
     report_ = Value;
     if (report_ == nullptr) return;
+    if (UserName().empty() && !IsReading()) SetUserName(GetDefaultUserName());
     SetCaption(GetDescription());
     SetUnits(report_->Units());
     report_->AddBand(this);
+    // The objects already placed keep their place in the new extent.
+    RecordExtent();
     if (report_->State() & rpstJoined)
         IncludeState(rpstJoined);
     else

@@ -128,7 +128,7 @@ bool TrpBandEngine::Done() const {
     const TrpBandPrintKind kind = band_->PrintKind();
     if (kind == TrpBandPrintKind::Once && band_->Count() >= 1) return true;
     if (kind == TrpBandPrintKind::Count && band_->Count() >= band_->PrintCount()) return true;
-    return (band_->GetBandTypeFlags() * engine->BandState()).Empty();
+    return !rpBandGeneratesIn(band_->GetBandTypeFlags(), engine->BandState());
 }
 
 void TrpBandEngine::CheckStaticRoom(bool Printed) {
@@ -429,7 +429,7 @@ void TrpDetailBandEngine::FinishPrint() {
     } else {
         ++recordCount_;
     }
-    if (engine->EndOfDataReached() || engine->BandState().Contains(TrpBandTypeFlag::GroupFooter))
+    if (engine->EndOfDataReached() || engine->BandState().Contains(TrpEngineSection::GroupFooter))
         band_->SetGenerationComplete(true);
     if (!band_->GenerationComplete() && band_->PrintKind() == TrpBandPrintKind::Count &&
         band_->Count() >= band_->PrintCount())

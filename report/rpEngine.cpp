@@ -2,6 +2,29 @@
 
 #include "report/rpPage.h"
 
+TrpEngineSection rpSectionOf(TrpBandTypeFlag Flag) {
+    switch (Flag) {
+        case TrpBandTypeFlag::Title: return TrpEngineSection::Title;
+        case TrpBandTypeFlag::Summary: return TrpEngineSection::Summary;
+        case TrpBandTypeFlag::PageHeader: return TrpEngineSection::PageHeader;
+        case TrpBandTypeFlag::PageFooter: return TrpEngineSection::PageFooter;
+        case TrpBandTypeFlag::ColumnHeader: return TrpEngineSection::ColumnHeader;
+        case TrpBandTypeFlag::ColumnFooter: return TrpEngineSection::ColumnFooter;
+        case TrpBandTypeFlag::GroupHeader: return TrpEngineSection::GroupHeader;
+        case TrpBandTypeFlag::GroupFooter: return TrpEngineSection::GroupFooter;
+        case TrpBandTypeFlag::Detail: return TrpEngineSection::Detail;
+    }
+    return TrpEngineSection::Detail;
+}
+
+bool rpBandGeneratesIn(TrpBandTypeFlags Flags, TrpEngineSections Sections) {
+    for (int f = static_cast<int>(TrpBandTypeFlag::Title); f <= static_cast<int>(TrpBandTypeFlag::Detail); ++f) {
+        const auto flag = static_cast<TrpBandTypeFlag>(f);
+        if (Flags.Contains(flag) && Sections.Contains(rpSectionOf(flag))) return true;
+    }
+    return false;
+}
+
 TClass TrpCustomEngine::StaticClassType() {
     static const TClassInfo info =
         TClassBuilder<TrpCustomEngine>("TrpCustomEngine", TrpCacheable::StaticClassType()).Build();

@@ -34,6 +34,25 @@ enum class TrpEnginePrintState {
 };
 using TrpEnginePrintStates = TSet<TrpEnginePrintState>;
 
+// The sections the engine is generating now (its band state).
+enum class TrpEngineSection {
+    Title,
+    Summary,
+    PageHeader,
+    PageFooter,
+    ColumnHeader,
+    ColumnFooter,
+    GroupHeader,
+    GroupFooter,
+    Detail,
+};
+using TrpEngineSections = TSet<TrpEngineSection>;
+
+// The section in which a band of that type flag generates.
+TrpEngineSection rpSectionOf(TrpBandTypeFlag Flag);
+// Whether any of a band's type flags names a section being generated.
+bool rpBandGeneratesIn(TrpBandTypeFlags Flags, TrpEngineSections Sections);
+
 class TrpCustomEngine : public TrpCacheable {
 public:
     explicit TrpCustomEngine(TrpCustomReport* Report);
@@ -57,8 +76,8 @@ public:
     void ExcludePrintState(TrpEnginePrintStates Flags) { printState_ -= Flags; }
     // The engine sections generating now, against which a band's type
     // flags decide whether it keeps generating.
-    TrpBandTypeFlags BandState() const { return bandState_; }
-    void SetBandState(TrpBandTypeFlags Value) { bandState_ = Value; }
+    TrpEngineSections BandState() const { return bandState_; }
+    void SetBandState(TrpEngineSections Value) { bandState_ = Value; }
 
     bool Generating() const { return generating_; }
     void SetGenerating(bool Value);
@@ -93,7 +112,7 @@ private:
     int absolutePageCount_ = 0;
     TrpEngineStates state_;
     TrpEnginePrintStates printState_;
-    TrpBandTypeFlags bandState_;
+    TrpEngineSections bandState_;
     bool stop_ = false;
     bool generating_ = false;
     bool pageLimitReached_ = false;

@@ -225,7 +225,7 @@ void TrpEngine::InitRun() {
     BuildBandLists();
     for (auto& list : sections_)
         for (TrpCustomBand* band : list) BandEngine(band)->InitObjects();
-    SetBandState({TrpBandTypeFlag::GroupHeader, TrpBandTypeFlag::Title});
+    SetBandState({TrpEngineSection::GroupHeader, TrpEngineSection::Title});
     printDateTime_ = report->ParentReport() != nullptr
                          ? static_cast<TrpEngine*>(report->ParentReport()->Engine())->PrintDateTime()
                          : rpNow();
@@ -243,7 +243,7 @@ void TrpEngine::InitRun() {
 
 void TrpEngine::EndOfData() {
     endOfData_ = true;
-    SetBandState(BandState() + TrpBandTypeFlags{TrpBandTypeFlag::Summary, TrpBandTypeFlag::GroupFooter});
+    SetBandState(BandState() + TrpEngineSections{TrpEngineSection::Summary, TrpEngineSection::GroupFooter});
 }
 
 void TrpEngine::EndOfReport() {
@@ -252,9 +252,9 @@ void TrpEngine::EndOfReport() {
 }
 
 void TrpEngine::NextRecord() {
-    SetBandState(BandState() - TrpBandTypeFlags{TrpBandTypeFlag::PageHeader, TrpBandTypeFlag::ColumnHeader,
-                                                TrpBandTypeFlag::GroupHeader} +
-                 TrpBandTypeFlags{TrpBandTypeFlag::Detail});
+    SetBandState(BandState() - TrpEngineSections{TrpEngineSection::PageHeader, TrpEngineSection::ColumnHeader,
+                                                TrpEngineSection::GroupHeader} +
+                 TrpEngineSections{TrpEngineSection::Detail});
     if (endOfData_) return;
     if (mainCursor_ == nullptr) {
         // Without a pipeline the detail prints once.
@@ -277,7 +277,7 @@ void TrpEngine::FinishRecord() {
         recordStepPending_ = false;
         if (mainCursor_ != nullptr) mainCursor_->Next();
         SendEventNotify(this, rpevRecordTraversed, nullptr);
-        SetBandState(BandState() + TrpBandTypeFlags{TrpBandTypeFlag::GroupHeader, TrpBandTypeFlag::Detail});
+        SetBandState(BandState() + TrpEngineSections{TrpEngineSection::GroupHeader, TrpEngineSection::Detail});
         return;
     }
     if (recordStepPending_) {
@@ -371,7 +371,7 @@ void TrpEngine::GeneratePage() {
     if (!sections_[secDetail].empty()) sections_[secDetail].front()->SetCount(0);
     if (AbsolutePageNo() == 1) {
         SendEventNotify(this, rpevFirstPageStarted, nullptr);
-        SetBandState(BandState() + TrpBandTypeFlags{TrpBandTypeFlag::Detail});
+        SetBandState(BandState() + TrpEngineSections{TrpEngineSection::Detail});
     }
     report->FireEvent(report->OnStartPage, rpevStartPage);
     const TrpPageDef* def = page->PageDef();
@@ -387,14 +387,14 @@ void TrpEngine::GeneratePage() {
         for (TrpCustomBand* band : list) band->BandEngineNotify();
 
     // The page's top: its background, the title once, the header.
-    SetBandState(BandState() + TrpBandTypeFlags{TrpBandTypeFlag::PageHeader});
+    SetBandState(BandState() + TrpEngineSections{TrpEngineSection::PageHeader});
     GenerateSection(secPageStyle, 0);
-    if (!pageEnded_ && !Halted() && BandState().Contains(TrpBandTypeFlag::Title)) {
+    if (!pageEnded_ && !Halted() && BandState().Contains(TrpEngineSection::Title)) {
         GenerateSection(secTitle, 0);
-        if (!pageEnded_) SetBandState(BandState() - TrpBandTypeFlags{TrpBandTypeFlag::Title});
+        if (!pageEnded_) SetBandState(BandState() - TrpEngineSections{TrpEngineSection::Title});
     }
     if (!pageEnded_ && !Halted()) {
-        SetBandState(BandState() + TrpBandTypeFlags{TrpBandTypeFlag::PageHeader});
+        SetBandState(BandState() + TrpEngineSections{TrpEngineSection::PageHeader});
         GenerateSection(secHeader, 0);
     }
     if (pageEnded_ || Halted()) return;
@@ -449,7 +449,7 @@ bool TrpEngine::GenerateSection(int Section, int From) {
         rpProcessMessages();
     }
     if (Section == section_) bandIndex_ = full ? i : static_cast<int>(list.size());
-    if (full && !BandState().Contains(TrpBandTypeFlag::PageFooter)) {
+    if (full && !BandState().Contains(TrpEngineSection::PageFooter)) {
         EndPage();
         return false;
     }
@@ -469,9 +469,9 @@ void TrpEngine::EndPage() {
         recordStepPending_ = false;
         reAdvancePending_ = true;
     }
-    SetBandState(BandState() + TrpBandTypeFlags{TrpBandTypeFlag::PageFooter});
+    SetBandState(BandState() + TrpEngineSections{TrpEngineSection::PageFooter});
     GenerateSection(secFooter, 0);
-    SetBandState(BandState() - TrpBandTypeFlags{TrpBandTypeFlag::PageFooter});
+    SetBandState(BandState() - TrpEngineSections{TrpEngineSection::PageFooter});
     if (Halted()) return;
     if (endOfData_ && reportComplete_ && !pageCountKnown_) {
         pageCountKnown_ = true;

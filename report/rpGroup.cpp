@@ -7,6 +7,7 @@
 #include "report/rpComponent.h"
 #include "report/rpPipeline.h"
 #include "report/rpRTTI.h"
+#include "report/rpUtils.h"
 #include "report/rpReport.h"
 #include "report/rpUnits.h"
 
@@ -68,10 +69,7 @@ TrpGroup::~TrpGroup() {
     delete footer_;
 }
 
-bool TrpGroup::IsReading() const {
-    const TComponentState st = ComponentState();
-    return st.Contains(csReading) || st.Contains(csLoading);
-}
+bool TrpGroup::IsReading() const { return rpIsLoading(this); }
 
 bool TrpGroup::Printing() const { return report_ != nullptr && report_->MainReportPrinting(); }
 

@@ -50,10 +50,7 @@ TrpPrintable::~TrpPrintable() {
     border_->OnChange = nullptr;
 }
 
-bool TrpPrintable::IsReading() const {
-    const TComponentState st = ComponentState();
-    return st.Contains(csReading) || st.Contains(csLoading);
-}
+bool TrpPrintable::IsReading() const { return rpIsLoading(this); }
 
 // ---------------------------------------------------------------------------
 // Lengths

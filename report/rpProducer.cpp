@@ -97,10 +97,7 @@ void TrpProducer::DoOnPageRequest(TObject* Sender, TrpPageRequest* Request) {
     SendEventNotify(this, rpevPageRequest, nullptr);
 }
 
-bool TrpProducer::IsReading() const {
-    const TComponentState st = ComponentState();
-    return st.Contains(csReading) || st.Contains(csLoading);
-}
+bool TrpProducer::IsReading() const { return rpIsLoading(this); }
 
 // ---------------------------------------------------------------------------
 // Run state

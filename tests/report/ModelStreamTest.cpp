@@ -36,11 +36,11 @@ class ModelStream : public ::testing::Test {
 protected:
     void SetUp() override {
         RegisterClass(TTestForm::StaticClassType());
-        RegisterClass(TTestLabel::StaticClassType());
+        RegisterClass(TrpTestLabel::StaticClassType());
     }
     void TearDown() override {
         TrpBand::SetLegacyCalcConverter(nullptr);
-        UnRegisterClass(TTestLabel::StaticClassType());
+        UnRegisterClass(TrpTestLabel::StaticClassType());
         UnRegisterClass(TTestForm::StaticClassType());
     }
 
@@ -72,7 +72,7 @@ TEST_F(ModelStream, AReportWithBandsGroupsAndObjectsReadsBackEqual) {
     group->SetReport(report);
     group->SetBreakName("Cliente");
     group->SetNewPage(true);
-    auto* label = new TTestLabel(&form);
+    auto* label = new TrpTestLabel(&form);
     label->SetName("Label1");
     label->SetBand(group->FooterBand());
     label->SetCaption("Total do cliente");
@@ -162,7 +162,7 @@ TEST_F(ModelStream, AnOldReportIsConvertedOnceLoaded) {
         "      mmHeight = 50\n"
         "      OnPrint = DetailPrint\n"
         "      Left = 3\n"
-        "      object Label1: TTestLabel\n"
+        "      object Label1: TrpTestLabel\n"
         "        Alignment = taCenter\n"
         "        ShiftWithParent = True\n"
         "        DataSource = Clientes\n"
@@ -211,11 +211,11 @@ TEST_F(ModelStream, BetaBuildVersionsCountAsBeforeFour) {
 }  // namespace
 }  // namespace reporttest
 
-TClass reporttest::TTestLabel::StaticClassType() {
-    static const TClassInfo info = TClassBuilder<TTestLabel>("TTestLabel", TrpComponent::StaticClassType())
-                                       .String("Caption", &TTestLabel::Caption, &TTestLabel::SetCaption)
-                                       .Set("Anchors", rpAnchorsTypeInfo(), &TTestLabel::Anchors,
-                                            &TTestLabel::SetAnchors, 3)
+TClass reporttest::TrpTestLabel::StaticClassType() {
+    static const TClassInfo info = TClassBuilder<TrpTestLabel>("TrpTestLabel", TrpComponent::StaticClassType())
+                                       .String("Caption", &TrpTestLabel::Caption, &TrpTestLabel::SetCaption)
+                                       .Set("Anchors", rpAnchorsTypeInfo(), &TrpTestLabel::Anchors,
+                                            &TrpTestLabel::SetAnchors, 3)
                                        .Build();
     return &info;
 }

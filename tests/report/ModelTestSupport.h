@@ -20,12 +20,12 @@ namespace reporttest {
 
 // A text on a band, as the label control will be: its draw command shows
 // its caption in its rectangle with its font.
-class TTestLabel : public TrpComponent {
+class TrpTestLabel : public TrpComponent {
 public:
-    explicit TTestLabel(TComponent* AOwner) : TrpComponent(AOwner) {
+    explicit TrpTestLabel(TComponent* AOwner) : TrpComponent(AOwner) {
         SetDrawCommandClass(TrpDrawText::StaticClassType());
     }
-    FAT_CLASS(TTestLabel)
+    FAT_CLASS(TrpTestLabel)
     std::string Caption() const { return GetCaption(); }
     bool HasFont() const override { return true; }
     bool HasColor() const override { return true; }
@@ -95,8 +95,8 @@ protected:
         group->SetReport(report);
         return group;
     }
-    TTestLabel* AddLabel(TrpBand* Band) {
-        auto* label = new TTestLabel(form.get());
+    TrpTestLabel* AddLabel(TrpBand* Band) {
+        auto* label = new TrpTestLabel(form.get());
         label->SetBand(Band);
         return label;
     }

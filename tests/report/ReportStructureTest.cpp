@@ -290,7 +290,7 @@ TEST_F(ReportStructure, ColumnsNeverGoBelowOneAndShareThePrintableWidth) {
 
 TEST_F(ReportStructure, UnitsReachBandsGroupsAndObjects) {
     report->CreateDefaultBands();
-    TTestLabel* label = AddLabel(report->GetBand(btDetail));
+    TrpTestLabel* label = AddLabel(report->GetBand(btDetail));
     TrpGroup* g = AddGroup();
     report->SetUnits(utMillimeters);
     EXPECT_EQ(report->GetBand(btHeader)->Units(), utMillimeters);
