@@ -254,7 +254,9 @@ ReportRig::ReportRig()
     : owner_(std::make_unique<TComponent>(nullptr)),
       report_(new TrpBandedReport(owner_.get())),
       device_(std::make_unique<CaptureDevice>()),
-      previousClock_(rpSetClock([] { return RigMoment(); })) {
+      previousClock_(rpSetClock([] { return RigMoment(); })),
+      previousSettings_(FormatSettings) {
+    FormatSettings = TFormatSettings();
     report_->SetName("Report");
     TrpPageDef* def = report_->PrinterSetup()->PageDef();
     def->SetmmWidth(210000);
@@ -271,6 +273,7 @@ ReportRig::~ReportRig() {
     device_.reset();
     owner_.reset();
     rpSetClock(previousClock_);
+    FormatSettings = previousSettings_;
 }
 
 TestText* ReportRig::AddText(TrpBand* Band, const std::string& Name, int32_t Left, int32_t Top, int32_t Width,

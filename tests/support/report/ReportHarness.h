@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/rtl/Format.h"
 #include "platform/rtl/Variant.h"
 #include "report/rpBandedReport.h"
 #include "report/rpDevice.h"
@@ -126,8 +127,9 @@ private:
     std::map<int, int> bookmarks_;
 };
 
-// A banded report on A4 with 6350 margins, a capture device connected to
-// its publisher and a fixed moment for its print date.
+// A banded report (its own texts are Brazilian Portuguese) on A4 with 6350 margins, a
+// capture device connected to its publisher, the Brazilian number and date
+// settings and a fixed moment for its print date.
 class ReportRig {
 public:
     ReportRig();
@@ -150,6 +152,7 @@ private:
     TrpBandedReport* report_;
     std::unique_ptr<CaptureDevice> device_;
     TrpClock previousClock_;
+    TFormatSettings previousSettings_;
 };
 
 // 2026-03-14 09:30:00, the moment every rig prints at.
