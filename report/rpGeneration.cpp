@@ -76,7 +76,8 @@ const std::vector<TrpCustomBand*>& TrpEngine::SectionBands(int Index) const {
 
 TrpBandEngine* TrpEngine::BandEngine(TrpCustomBand* Band) {
     auto it = bandEngines_.find(Band);
-    if (it != bandEngines_.end()) return it->second.get();
+    // An engine whose band went away may stand under a new band's address.
+    if (it != bandEngines_.end() && it->second->Band() == Band) return it->second.get();
     std::unique_ptr<TrpBandEngine> made;
     if (dynamic_cast<TrpDetailBand*>(Band) != nullptr)
         made = std::make_unique<TrpVerticalBandEngine>(Band);
@@ -173,6 +174,13 @@ void TrpEngine::BuildBandLists() {
         else if (flags.Contains(TrpBandTypeFlag::Summary) || dynamic_cast<TrpSummaryBand*>(band))
             section = secSummary;
         if (section >= 0) sections_[section].push_back(band);
+    }
+    // Engines of bands that left the report go with them.
+    for (auto it = bandEngines_.begin(); it != bandEngines_.end();) {
+        if (report->IndexOfBand(it->first) < 0 || it->second->Band() != it->first)
+            it = bandEngines_.erase(it);
+        else
+            ++it;
     }
     lastBand_ = nullptr;
     for (int s : {secSummary, secGroupFooters, secDetail})

@@ -353,3 +353,19 @@ TEST(BandEngine, ABandWithoutRoomFiresItsAfterPrintOnThePageItPrintsOn) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(GenerationRequests, ASecondRunAfterTheBandsChangedPrintsTheNewBands) {
+    Rig r(2);
+    r.R.Print();
+    EXPECT_EQ(r.Texts(), "H K1 K2 F");
+    delete r.R.Report()->HeaderBand();
+    TrpBand* header = r.R.Report()->CreateBand(btHeader);
+    r.R.AddText(header, "N", 0, 0, 20000, 4000, "N");
+    r.R.Report()->ResetPrintState();
+    r.R.Print();
+    EXPECT_EQ(r.Texts(), "H K1 K2 F|N K1 K2 F");
+}
+
+}  // namespace
