@@ -164,6 +164,10 @@ void TrpBandEngine::StartGeneration() {
         } else {
             engine->IncludePrintState({TrpEnginePrintState::TitlePrinting});
         }
+    } else if (auto* style = dynamic_cast<TrpPageStyle*>(band_)) {
+        // The page style leaves out the pages its settings do not name.
+        const int count = engine->PageCountKnown() ? engine->AbsolutePageCount() : 0;
+        if (!style->PrintsOnPage(engine->AbsolutePageNo(), count)) band_->SetGenerationComplete(true);
     } else if (auto* summary = dynamic_cast<TrpSummaryBand*>(band_)) {
         engine->IncludePrintState({TrpEnginePrintState::SummaryPrinting});
         if (summary->NewPage() && !summary->FirstPrinted()) {
@@ -251,6 +255,11 @@ void TrpBandEngine::FinishPrint() {
     // A band that did not get its room prints on the next page: its after
     // print belongs there.
     if (!(band_->OutOfSpace() && !band_->OverFlow())) band_->DoAfterPrint();
+    TrpEngine* engine = Engine();
+    if (!Static() && band_->OutOfSpace() && band_->SpaceUsed() == 0)
+        engine->SendEventNotify(engine, rpevNoRoomForDynamicBand, nullptr);
+    if (dynamic_cast<TrpTitleBand*>(band_) != nullptr && !band_->OutOfSpace())
+        engine->ExcludePrintState({TrpEnginePrintState::TitlePrinting});
     if (auto* title = dynamic_cast<TrpTitleBand*>(band_); title != nullptr && title->NewPage() &&
                                                         !title->FirstPrinted() && band_->Count() >= 1) {
         // The bands after the title start on a new page.

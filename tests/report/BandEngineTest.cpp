@@ -307,12 +307,18 @@ TEST(MessagePump, TheApplicationPumpDoesNothingHeadless) {
 
 // --- Fixed print positions -------------------------------------------------------
 
-TEST(BandEngine, AFixedPrintPositionMovesTheBandDown) {
-    Rig r(1);
+// A 5000 summary with "S", printed at Position.
+TrpBand* FixedSummary(Rig& r, int32_t Position) {
     TrpBand* summary = r.R.Report()->CreateBand(btSummary);
     summary->SetmmHeight(5000);
-    summary->SetmmPrintPosition(200000);
+    summary->SetmmPrintPosition(Position);
     r.R.AddText(summary, "S", 0, 0, 20000, 4000, "S");
+    return summary;
+}
+
+TEST(BandEngine, AFixedPrintPositionMovesTheBandDown) {
+    Rig r(1);
+    FixedSummary(r, 200000);
     r.R.Print();
     EXPECT_EQ(r.Texts(), "H K1 S F");
     EXPECT_EQ(r.R.Device()->FinalPages()[0]->Page->DrawCommands(2)->Top(), 200000);
@@ -320,10 +326,7 @@ TEST(BandEngine, AFixedPrintPositionMovesTheBandDown) {
 
 TEST(BandEngine, AFixedPrintPositionAlreadyPassedGoesToTheNextPage) {
     Rig r(10);
-    TrpBand* summary = r.R.Report()->CreateBand(btSummary);
-    summary->SetmmHeight(5000);
-    summary->SetmmPrintPosition(30000);
-    r.R.AddText(summary, "S", 0, 0, 20000, 4000, "S");
+    FixedSummary(r, 30000);
     r.R.Print();
     EXPECT_EQ(r.Texts(), "H K1 K2 K3 K4 K5 K6 K7 K8 K9 K10 F|H S F");
     EXPECT_EQ(r.R.Device()->FinalPages()[1]->Page->DrawCommands(1)->Top(), 30000);
@@ -331,8 +334,7 @@ TEST(BandEngine, AFixedPrintPositionAlreadyPassedGoesToTheNextPage) {
 
 TEST(BandEngine, AFixedPrintPositionBelowThePageBottomStopsTheRun) {
     Rig r(1);
-    TrpBand* summary = r.R.Report()->CreateBand(btSummary);
-    summary->SetmmPrintPosition(285000);
+    FixedSummary(r, 285000);
     try {
         r.R.Print();
         FAIL() << "no error";
@@ -344,8 +346,7 @@ TEST(BandEngine, AFixedPrintPositionBelowThePageBottomStopsTheRun) {
 
 TEST(BandEngine, ABandWithoutRoomFiresItsAfterPrintOnThePageItPrintsOn) {
     Rig r(52);  // the details fill page 1
-    TrpBand* summary = r.R.Report()->CreateBand(btSummary);
-    summary->SetmmHeight(5000);
+    TrpBand* summary = FixedSummary(r, 0);
     std::vector<int> pages;
     summary->AfterPrint = [&](TObject*) { pages.push_back(r.R.Report()->Engine()->AbsolutePageNo()); };
     r.R.Print();
@@ -366,6 +367,49 @@ TEST(GenerationRequests, ASecondRunAfterTheBandsChangedPrintsTheNewBands) {
     r.R.Report()->ResetPrintState();
     r.R.Print();
     EXPECT_EQ(r.Texts(), "H K1 K2 F|N K1 K2 F");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(BandEngine, AFooterLeftOffTheLastPage) {
+    Rig r(60);
+    r.R.Report()->FooterBand()->SetPrintOnLastPage(false);
+    r.R.Print();
+    EXPECT_EQ(r.Texts().substr(r.Texts().rfind('|')), "|H K53 K54 K55 K56 K57 K58 K59 K60");
+    EXPECT_NE(r.Texts().find("K52 F|"), std::string::npos);
+}
+
+TEST(BandEngine, ADetailPrintCountEndsThePageAfterThatManyRecords) {
+    Rig r(12);
+    r.Detail->SetPrintCount(5);
+    r.R.Print();
+    EXPECT_EQ(r.Texts(), "H K1 K2 K3 K4 K5 F|H K6 K7 K8 K9 K10 F|H K11 K12 F");
+}
+
+TEST(BandEngine, ThePageStylePrintsOnlyOnThePagesItNames) {
+    Rig r(150);
+    auto* style = static_cast<TrpPageStyle*>(r.R.Report()->CreateBand(btPageStyle));
+    r.R.AddText(style, "P", 150000, 0, 20000, 4000, "P");
+    style->SetValidPages("1,3");
+    r.R.Print();
+    std::vector<bool> styled;
+    for (const CapturedPage* p : r.R.Device()->FinalPages())
+        styled.push_back(static_cast<TrpDrawText*>(p->Page->DrawCommands(0))->Text() == "P");
+    EXPECT_EQ(styled, (std::vector<bool>{true, false, true}));
+}
+
+TEST(BandEngine, ADynamicBandWithoutRoomForAnythingTellsTheEngine) {
+    Rig r(52);  // 4300 left below the details
+    TrpBand* summary = r.R.Report()->CreateBand(btSummary);
+    summary->SetPrintHeight(phDynamic);
+    r.R.AddText(summary, "S", 0, 0, 20000, 6000, "S");
+    EventRecorder events(r.R.Report()->Engine());
+    events.Listen(r.R.Report()->Engine(), {rpevNoRoomForDynamicBand});
+    r.R.Print();
+    EXPECT_EQ(events.Trace(), "1:TrpEngine:139\n");
+    EXPECT_EQ(r.Texts().substr(r.Texts().rfind('|')), "|H S F");
 }
 
 }  // namespace
