@@ -340,10 +340,11 @@ TEST(GenerationEvents, RunHooksOnceThenPerPageEndPageSentFinished) {
     EventRecorder events(engine);
     events.Listen(engine, {rpevReportBeginning, rpevPipelinesOpened, rpevPageFinished});
     events.Listen(b.Rig.Device(), {rpevDevicePageReceived});
+    events.Listen(b.Rig.Report(), {rpevNotifyReportBegin, rpevReportBegin});
     b.Rig.Report()->OnEndPage = [&](TObject*) { events.Note("OnEndPage", rpevEndPage); };
     b.Rig.Print();
     EXPECT_EQ(events.Trace(),
-              "0:TrpEngine:134\n0:TrpEngine:135\n"
+              "0:Report:70\n0:TrpEngine:134\n0:Report:1\n0:TrpEngine:135\n"
               "1:OnEndPage:17\n1:TrpDevice:98\n1:TrpEngine:90\n"
               "2:OnEndPage:17\n2:TrpDevice:98\n2:TrpEngine:90\n");
 }
@@ -377,6 +378,23 @@ TEST(GenerationEvents, FootersSeeTheLastRecordPrintedOnTheirPage) {
                 footers.push_back(static_cast<TrpDrawText*>(p->Page->DrawCommands(i))->Text());
     // 42 rows a page.
     EXPECT_EQ(footers, (std::vector<std::string>{"K42", "K84", "K100"}));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(GenerationEvents, RunHooksComeOncePerJobNotPerRequest) {
+    BandedRig b(120);
+    TrpCustomEngine* engine = b.Rig.Report()->Engine();
+    EventRecorder events(engine);
+    events.Listen(engine, {rpevReportBeginning, rpevPipelinesOpened});
+    b.Rig.PrintPage(1);
+    b.Rig.PrintPage(2);
+    EXPECT_EQ(events.Trace(), "0:TrpEngine:134\n0:TrpEngine:135\n");
+    b.Rig.Report()->ResetPrintState();
+    b.Rig.Print();
+    EXPECT_EQ(events.Trace(), "0:TrpEngine:134\n0:TrpEngine:135\n0:TrpEngine:134\n0:TrpEngine:135\n");
 }
 
 }  // namespace
