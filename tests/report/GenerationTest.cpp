@@ -398,3 +398,21 @@ TEST(GenerationEvents, RunHooksComeOncePerJobNotPerRequest) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(GenerationRun, AReportFreedFromItsOwnEventGoesWhenTheRequestEnds) {
+    BandedRig b(100);
+    TrpBandedReport* report = b.Rig.Report();
+    TComponent* owner = b.Rig.Owner();
+    int printed = 0;
+    b.Detail->AfterPrint = [&](TObject*) {
+        if (++printed == 3) report->Release();
+    };
+    b.Rig.Print();
+    EXPECT_EQ(printed, 3);
+    EXPECT_EQ(owner->FindComponent("Report"), nullptr);
+    EXPECT_TRUE(b.Rig.Device()->FinalPages().empty());
+}
+
+}  // namespace
