@@ -182,6 +182,11 @@ void GetDeviceClasses(TStrings* List) {
         List->AddObject(e.Name, reinterpret_cast<TObject*>(const_cast<TClassInfo*>(e.Class)));
 }
 
+TrpDeviceClass DeviceClassOf(const TStrings* List, int Index) {
+    if (List == nullptr || Index < 0 || Index >= List->Count()) return nullptr;
+    return reinterpret_cast<TrpDeviceClass>(List->Objects(Index));
+}
+
 TrpDeviceClass GetDeviceClassForName(const std::string& Name) {
     std::lock_guard<std::mutex> g(RegistryLock());
     for (const auto& e : Registry())

@@ -121,8 +121,10 @@ using TrpDeviceClass = TClass;
 // registered for streaming.
 void RegisterDeviceClass(TrpDeviceClass Class, const std::string& DeviceName = "");
 void UnregisterDeviceClass(TrpDeviceClass Class);
-// Adds each class's device name with the class as object.
+// Adds each class's device name with the class as object (read it back
+// with DeviceClassOf).
 void GetDeviceClasses(TStrings* List);
+TrpDeviceClass DeviceClassOf(const TStrings* List, int Index);
 // Case-insensitive; nullptr when unknown.
 TrpDeviceClass GetDeviceClassForName(const std::string& Name);
 

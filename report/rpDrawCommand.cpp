@@ -263,6 +263,11 @@ void TrpDrawVar::Assign(TPersistent* Source) {
 
 bool TrpDrawVar::IsDeferred() { return IsPageKind(varType_); }
 
+void TrpDrawVar::SetVarType(TrpVarType Value) {
+    varType_ = Value;
+    if (Page() != nullptr) Page()->RefileDrawCommand(this);
+}
+
 bool TrpDrawVar::Recalculate() {
     TrpPage* page = Page();
     if (page == nullptr || !IsPageKind(varType_)) return false;
@@ -463,6 +468,20 @@ TBitmap* TrpDrawImage::AsBitmap() {
 // ---------------------------------------------------------------------------
 
 float MMThousandthsToInches(int32_t Value) { return rpFromMMThousandths(Value, utInches, 0, nullptr); }
+
+void TextOutRotated(TCanvas* Canvas, TFont* Font, int X, int Y, const std::string& Text, int Angle) {
+    if (Canvas == nullptr || Font == nullptr) return;
+    const TBrushStyle oldStyle = Canvas->Brush()->Style();
+    TFont oldFont(*Canvas->Font());
+    const int oldAngle = Canvas->FontAngle();
+    Canvas->Brush()->SetStyle(bsClear);
+    Canvas->SetFont(*Font);
+    Canvas->SetFontAngle(Angle * 10);
+    Canvas->TextOut(X, Y, Text);
+    Canvas->SetFontAngle(oldAngle);
+    Canvas->SetFont(oldFont);
+    Canvas->Brush()->SetStyle(oldStyle);
+}
 
 namespace report {
 

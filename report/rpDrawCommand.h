@@ -137,7 +137,8 @@ public:
     bool IsEqual(TrpDrawCommand* Other) override;
 
     TrpVarType VarType() const { return varType_; }
-    void SetVarType(TrpVarType Value) { varType_ = Value; }
+    // On a page, the command moves onto or off its deferred list.
+    void SetVarType(TrpVarType Value);
 
 private:
     TrpVarType varType_ = vtDate;
@@ -258,8 +259,14 @@ private:
     std::unique_ptr<TBitmap> bitmap_;
 };
 
+class TCanvas;
+
 // Thousandths of a millimetre in inches.
 float MMThousandthsToInches(int32_t Value);
+// Writes Text at (X, Y) in Font turned Angle degrees counter-clockwise,
+// without filling behind it; the canvas's font, angle and brush are as
+// they were afterwards.
+void TextOutRotated(TCanvas* Canvas, TFont* Font, int X, int Y, const std::string& Text, int Angle);
 
 namespace report {
 void RegisterDrawCommandClasses();

@@ -68,7 +68,10 @@ public:
     int AbsolutePageCount() const { return absolutePageCount_; }
     void SetAbsolutePageCount(int Value) { absolutePageCount_ = Value; }
 
-    TrpEngineStates State() const { return state_; }
+    // The communicator's state flags, passed on by the report.
+    using TrpCacheable::ExcludeState;
+    using TrpCacheable::IncludeState;
+    TrpEngineStates RunState() const { return state_; }
     void IncludeState(TrpEngineStates Flags) { state_ += Flags; }
     void ExcludeState(TrpEngineStates Flags) { state_ -= Flags; }
     TrpEnginePrintStates PrintState() const { return printState_; }

@@ -7,6 +7,7 @@
 #include "report/rpDrawCommand.h"
 #include "report/rpExcept.h"
 #include "report/rpLanguage.h"
+#include "report/rpPageRTTI.h"
 
 // ---------------------------------------------------------------------------
 // TrpPage
@@ -121,6 +122,8 @@ void TrpPage::AddDrawCommand(TrpDrawCommand* Command) {
     if (Command == nullptr) return;
     if (IsOutline(Command) && GetOutlineDrawCommand() != nullptr && GetOutlineDrawCommand() != Command)
         throw EOutlineError("TrpPage.AddDrawCommand: Cannot add more than one draw outline command per page.");
+    // A command stands on one page only, whichever way it is added.
+    if (Command->page_ != nullptr && Command->page_ != this) Command->page_->RemoveDrawCommand(Command);
     AddChild(Command);
     if (Command->IsDeferred()) ListAdd(deferred_, Command);
     if (Command->Clickable()) ListAdd(clickable_, Command);
@@ -128,15 +131,17 @@ void TrpPage::AddDrawCommand(TrpDrawCommand* Command) {
         if (Command->Owner() != nullptr) Command->Owner()->RemoveComponent(Command);
         InsertComponent(Command);
     }
+    Command->page_ = this;
 }
 
 void TrpPage::RemoveDrawCommand(TrpDrawCommand* Command) {
     if (Command == nullptr) return;
     RemoveChild(Command);
     // Whatever its flags say now: a command must never stay listed on a page
-    // it left.
+    // it left, nor believe it still stands there.
     ListRemove(clickable_, Command);
     ListRemove(deferred_, Command);
+    if (Command->page_ == this) Command->page_ = nullptr;
     if (!destroying_ && Command->Owner() == this) RemoveComponent(Command);
 }
 
@@ -194,6 +199,11 @@ std::string TrpPage::GetPageNoText() const { return rpLanguageText(18) + " " + s
 
 std::string TrpPage::GetPageDescription() const {
     return GetPageNoText() + " " + rpLanguageText(16) + " " + std::to_string(absolutePageCount_);
+}
+
+void TrpPage::InsertChild(int Index, TrpRelative* Child) {
+    if (dynamic_cast<TrpDrawCommand*>(Child) == nullptr) return;
+    TrpRelative::InsertChild(Index, Child);
 }
 
 void TrpPage::GetChildren(const std::function<void(TComponent*)>& Proc, TComponent*) {
@@ -267,11 +277,7 @@ void TrpDrawCommand::Assign(TPersistent* Source) {
 void TrpDrawCommand::SetPage(TrpPage* Value) {
     if (Value == page_) return;
     if (page_ != nullptr) page_->RemoveDrawCommand(this);
-    page_ = nullptr;
-    if (Value != nullptr) {
-        Value->AddDrawCommand(this);
-        page_ = Value;
-    }
+    if (Value != nullptr) Value->AddDrawCommand(this);
 }
 
 bool TrpDrawCommand::Draw(TrpDevice* Device) { return Device != nullptr && Device->Draw(this); }
@@ -423,10 +429,12 @@ void RegisterPageClasses() {
     RegisterClass(TrpDrawCommand::StaticClassType());
     RegisterDrawCommandClasses();
     RegisterDeviceClasses();
+    RegisterPageAdapters();
 }
 
 void UnregisterPageClasses() {
     if (pageUses.load() <= 0 || --pageUses > 0) return;
+    UnregisterPageAdapters();
     UnregisterDeviceClasses();
     UnregisterDrawCommandClasses();
     UnRegisterClass(TrpDrawCommand::StaticClassType());

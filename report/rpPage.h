@@ -98,6 +98,8 @@ public:
 
     void GetChildren(const std::function<void(TComponent*)>& Proc, TComponent* Root) override;
     TComponent* GetChildOwner() override { return this; }
+    // Only draw commands stand on a page (a damaged archive may name others).
+    void InsertChild(int Index, TrpRelative* Child) override;
 
 protected:
     // A page stands alone: it takes no parent.
@@ -186,6 +188,7 @@ protected:
     bool BorderStored() const;
 
 private:
+    friend class TrpPage;
     TrpPage* page_ = nullptr;
     std::unique_ptr<TrpBorder> border_;
     bool clickable_ = false;

@@ -190,10 +190,9 @@ void TrpPrinterSetup::Assign(TPersistent* Source) {
         return;
     }
     if (other == this) return;
-    // Both locks, always this one first; a setup never assigns from one
-    // that assigns back at the same time.
-    Guard g(lock_);
-    Guard h(other->lock_);
+    // Both locks at once, so that two setups assigned into each other from
+    // two threads cannot wait on each other.
+    std::scoped_lock both(lock_, other->lock_);
     collation_ = other->collation_;
     copies_ = other->copies_;
     delegateCopies_ = other->delegateCopies_;
@@ -213,16 +212,14 @@ void TrpPrinterSetup::Assign(TPersistent* Source) {
 void TrpPrinterSetup::AssignSetup(TrpPrinterSetup* Source) {
     Assign(Source);
     if (Source == nullptr || Source == this) return;
-    Guard g(lock_);
-    Guard h(Source->lock_);
+    std::scoped_lock both(lock_, Source->lock_);
     pendingPaperCode_ = Source->pendingPaperCode_;
 }
 
 bool TrpPrinterSetup::IsEqual(TrpPrinterSetup* Other) {
     if (Other == nullptr) return false;
     if (Other == this) return true;
-    Guard g(lock_);
-    Guard h(Other->lock_);
+    std::scoped_lock both(lock_, Other->lock_);
     return PrinterDescription() == Other->PrinterDescription() && binName_ == Other->binName_ &&
            collation_ == Other->collation_ && copies_ == Other->copies_ &&
            delegateCopies_ == Other->delegateCopies_ && documentName_ == Other->documentName_ &&
@@ -233,8 +230,7 @@ bool TrpPrinterSetup::IsEqual(TrpPrinterSetup* Other) {
 bool TrpPrinterSetup::SamePaper(TrpPrinterSetup* Other) {
     if (Other == nullptr) return false;
     if (Other == this) return true;
-    Guard g(lock_);
-    Guard h(Other->lock_);
+    std::scoped_lock both(lock_, Other->lock_);
     return PrinterDescription() == Other->PrinterDescription() && orientation_ == Other->orientation_ &&
            paperName_ == Other->paperName_;
 }

@@ -30,6 +30,7 @@ TrpPublisher::~TrpPublisher() {
 }
 
 void TrpPublisher::AddDevice(TrpDevice* Device) {
+    Guard g(lock_);
     if (Device == nullptr) return;
     for (const auto& [name, group] : groups_)
         if (std::find(group.begin(), group.end(), Device) != group.end()) return;
@@ -44,6 +45,7 @@ void TrpPublisher::AddDevice(TrpDevice* Device) {
 }
 
 void TrpPublisher::RemoveDevice(TrpDevice* Device) {
+    Guard g(lock_);
     if (Device == nullptr) return;
     devices_.erase(std::remove(devices_.begin(), devices_.end(), Device), devices_.end());
     if (Device->Exclusive()) {
@@ -76,7 +78,7 @@ TrpDevice* TrpPublisher::Devices(int Index) const {
 }
 
 void TrpPublisher::Dispatch(int Code, TrpPage* Page) {
-    std::lock_guard<std::recursive_mutex> g(lock_);
+    Guard g(lock_);
     // A device may connect or leave from inside its own call: walk a copy
     // and skip any that is gone by the time its turn comes.
     const std::vector<TrpDevice*> snapshot = devices_;
@@ -85,7 +87,13 @@ void TrpPublisher::Dispatch(int Code, TrpPage* Page) {
         if (!d->Active()) continue;
         switch (Code) {
             case rpdcCancelJob:
-                if (d->Waiting()) d->CancelJob();
+                // A device that already has every page it asked for is
+                // done, not cancelled; left alone it would stay busy and
+                // ignore the next job's start.
+                if (d->Waiting())
+                    d->CancelJob();
+                else if (d->Busy())
+                    d->EndJob();
                 break;
             case rpdcEndJob: d->EndJob(); break;
             case rpdcCollectRequests:
@@ -105,6 +113,7 @@ void TrpPublisher::Dispatch(int Code, TrpPage* Page) {
 }
 
 void TrpPublisher::EndJob() {
+    Guard g(lock_);
     jobRunning_ = false;
     Dispatch(rpdcEndJob, nullptr);
     freshRequest_ = true;
@@ -112,6 +121,7 @@ void TrpPublisher::EndJob() {
 }
 
 void TrpPublisher::RequestPages() {
+    Guard g(lock_);
     requesting_ = true;
     freshRequest_ = true;
     Dispatch(rpdcCollectRequests, nullptr);
@@ -128,6 +138,7 @@ void TrpPublisher::RequestPages() {
 }
 
 void TrpPublisher::AddPageRequest(TrpPageRequest* Request) {
+    Guard g(lock_);
     if (Request == nullptr) return;
     if (!freshRequest_ && !requesting_ && !jobRunning_) freshRequest_ = true;
     requestSatisfied_ = false;
@@ -148,6 +159,7 @@ void TrpPublisher::BroadcastPage(int EventNumber, TrpPage* Page) {
 }
 
 void TrpPublisher::ReceivePage(TrpPage* Page) {
+    Guard g(lock_);
     if (Page == nullptr) return;
     if (cachePages_ && !servingFromCache_ && Page->Final() && !Page->Calculation()) {
         auto copy = std::make_unique<TrpPage>(nullptr);
@@ -183,6 +195,7 @@ void TrpPublisher::UpdateDeferredPageCounts(TrpPage* NewPage) {
 }
 
 void TrpPublisher::ClearPages() {
+    Guard g(lock_);
     lastPageKnown_ = false;
     lastPageNo_ = 0;
     requestSatisfied_ = false;
@@ -190,6 +203,7 @@ void TrpPublisher::ClearPages() {
 }
 
 void TrpPublisher::Reset() {
+    Guard g(lock_);
     ClearPages();
     freshRequest_ = true;
     request_->Reset();

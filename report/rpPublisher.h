@@ -9,6 +9,9 @@
 // Dispatch walks the device list under a re-entrant lock, so that one job
 // operation or page reaches every device before another thread's dispatch
 // starts, while a device may ask for pages again from inside a dispatch.
+// The operations that change the publisher's state (connecting devices,
+// collecting requests, receiving pages, the cache) hold the same lock, so
+// that a background run may hand in pages while the interface asks.
 #include <functional>
 #include <map>
 #include <memory>
@@ -94,5 +97,6 @@ private:
     bool servingFromCache_ = false;
     bool lastPageKnown_ = false;
     int lastPageNo_ = 0;
+    using Guard = std::lock_guard<std::recursive_mutex>;
     mutable std::recursive_mutex lock_;
 };

@@ -2,6 +2,7 @@
 
 #include "report/rpBorder.h"
 #include "report/rpComm.h"
+#include "report/rpDBPipeline.h"
 #include "report/rpDisplayFormat.h"
 #include "report/rpEnumRegistry.h"
 #include "report/rpLanguage.h"
@@ -21,11 +22,13 @@ void registerAll() {
     RegisterBorderClasses();
     RegisterPageClasses();
     RegisterModelClasses();
+    RegisterDataPipelineClasses();
     rpSetDisplayFormatClass(TrpDisplayFormat::Instance());
 }
 
 void unregisterAll() {
     rpSetDisplayFormatClass(nullptr);
+    UnregisterDataPipelineClasses();
     UnregisterModelClasses();
     UnregisterPageClasses();
     UnregisterBorderClasses();

@@ -204,6 +204,29 @@ void TrpCustomReport::RemoveGroup(TrpGroup* Group) {
     ResetPrintState();
 }
 
+void TrpCustomReport::AddDataPipelinesToList(std::vector<TrpDataPipeline*>& List) const {
+    auto add = [&List](TrpDataPipeline* p) {
+        if (p != nullptr && std::find(List.begin(), List.end(), p) == List.end()) List.push_back(p);
+    };
+    add(dataPipeline_);
+    if (TrpBand* detail = GetBand(btDetail)) add(detail->GetDataPipeline());
+    for (TrpBand* b : bands_)
+        for (int i = 0; i < b->ObjectCount(); ++i) b->Objects(i)->AddDataPipelineToList(List);
+}
+
+void TrpCustomReport::RenameDataField(TrpDataPipeline* Pipeline, const std::string& OldName,
+                                      const std::string& NewName) {
+    for (TrpBand* b : bands_) b->RenameDataField(Pipeline, OldName, NewName);
+    if (Pipeline != nullptr && Pipeline == dataPipeline_)
+        for (TrpGroup* g : groups_) g->RenameDataField(OldName, NewName);
+}
+
+void TrpCustomReport::ReplaceDataPipelineByName(const std::string& Name, TrpDataPipeline* Pipeline) {
+    if (dataPipeline_ != nullptr && dataPipeline_->UserName() == Name) SetDataPipeline(Pipeline);
+    for (TrpBand* b : bands_) b->ReplaceDataPipeline(Pipeline, Name);
+    for (TrpGroup* g : groups_) g->ReplaceDataPipeline(Name, Pipeline);
+}
+
 TrpComponent* TrpCustomReport::FindObjectByName(const std::string& Name, int& BandIndex, int& ObjectIndex) const {
     for (std::size_t b = 0; b < bands_.size(); ++b) {
         int index = -1;
@@ -515,12 +538,97 @@ void TrpCustomReport::IncludeState(std::uint16_t Flags) {
     TrpProducer::IncludeState(Flags);
     for (TrpBand* b : bands_) b->IncludeState(Flags);
     for (TrpGroup* g : groups_) g->IncludeState(Flags);
+    if (engine_ != nullptr) engine_->IncludeState(Flags);
 }
 
 void TrpCustomReport::ExcludeState(std::uint16_t Flags) {
     TrpProducer::ExcludeState(Flags);
     for (TrpBand* b : bands_) b->ExcludeState(Flags);
     for (TrpGroup* g : groups_) g->ExcludeState(Flags);
+    if (engine_ != nullptr) engine_->ExcludeState(Flags);
+}
+
+TrpCommunicator* TrpCustomReport::FindUserName(const std::string& Name) const {
+    if (SameText(GetUserName(), Name)) return const_cast<TrpCustomReport*>(this);
+    for (TrpBand* b : bands_) {
+        if (SameText(b->UserName(), Name)) return b;
+        for (int i = 0; i < b->ObjectCount(); ++i)
+            if (SameText(b->Objects(i)->UserName(), Name)) return b->Objects(i);
+    }
+    for (TrpGroup* g : groups_)
+        if (SameText(g->UserName(), Name)) return g;
+    TComponent* owner = Owner();
+    if (owner == nullptr) return nullptr;
+    for (int i = 0; i < owner->ComponentCount(); ++i) {
+        TComponent* c = owner->Components(i);
+        // Bands, objects and groups of other reports do not count here.
+        if (dynamic_cast<TrpBand*>(c) != nullptr || dynamic_cast<TrpComponent*>(c) != nullptr ||
+            dynamic_cast<TrpGroup*>(c) != nullptr)
+            continue;
+        auto* found = dynamic_cast<TrpCommunicator*>(c);
+        if (found != nullptr && found != this && SameText(found->GetUserName(), Name)) return found;
+    }
+    return nullptr;
+}
+
+void TrpCustomReport::SetName(const std::string& NewName) {
+    const std::string old = Name();
+    TrpProducer::SetName(NewName);
+    if ((State() & rpstDesigning) != 0 && !old.empty() && old != NewName) {
+        auto rename = [&](TComponent* c) {
+            const std::string& name = c->Name();
+            if (name.size() >= old.size() && name.compare(0, old.size(), old) == 0)
+                c->SetName(NewName + name.substr(old.size()));
+        };
+        for (TrpGroup* g : std::vector<TrpGroup*>(groups_)) rename(g);
+        for (TrpBand* b : std::vector<TrpBand*>(bands_))
+            for (int i = 0; i < b->ObjectCount(); ++i) rename(b->Objects(i));
+    }
+    SendDesignNotify(rpdnNameChanged, this);
+}
+
+void TrpCustomReport::LanguageChanged() {
+    TrpProducer::LanguageChanged();
+    for (TrpBand* b : bands_) b->LanguageChanged();
+    SendNotify(this, rpopLanguageChanged);
+}
+
+void TrpCustomReport::Transfer(TrpRelative* Source) {
+    auto* source = dynamic_cast<TrpCustomReport*>(Source);
+    if (source == nullptr || source == this) return;
+    columns_ = source->columns_;
+    columnPositions_->Assign(source->columnPositions_.get());
+    mmColumnWidth_ = source->mmColumnWidth_;
+    SetDataPipeline(source->dataPipeline_);
+    autoStop_ = source->autoStop_;
+    modified_ = source->modified_;
+    noDataBehaviors_ = source->noDataBehaviors_;
+    pageLimit_ = source->pageLimit_;
+    passSetting_ = source->passSetting_;
+    saveAsTemplate_ = source->saveAsTemplate_;
+    units_ = source->units_;
+    OnEndColumn = source->OnEndColumn;
+    OnEndFirstPass = source->OnEndFirstPass;
+    OnEndPage = source->OnEndPage;
+    OnEndSecondPass = source->OnEndSecondPass;
+    OnNoData = source->OnNoData;
+    OnStartColumn = source->OnStartColumn;
+    OnStartFirstPass = source->OnStartFirstPass;
+    OnStartPage = source->OnStartPage;
+    OnStartSecondPass = source->OnStartSecondPass;
+    while (!groups_.empty()) delete groups_.back();
+    while (!bands_.empty()) delete bands_.back();
+    // Last first; a group band leaves the source with its group.
+    for (TrpBand* b : std::vector<TrpBand*>(source->bands_.rbegin(), source->bands_.rend())) {
+        if (dynamic_cast<TrpGroupBand*>(b) != nullptr) continue;
+        b->SetReport(this);
+        if (b->Owner() != Owner()) b->ChangeOwner(Owner());
+    }
+    for (TrpGroup* g : std::vector<TrpGroup*>(source->groups_)) {
+        g->SetReport(this);
+        if (g->Owner() != Owner()) g->ChangeOwner(Owner());
+    }
+    ResetPrintState();
 }
 
 void TrpCustomReport::Notify(TrpCommunicator* Communicator, int Operation) {

@@ -22,6 +22,11 @@ using TrpBandKinds = TSet<TrpBandType>;
 using TrpNoDataEvent = std::function<void(TObject* Sender, TObject* Dialog, bool& ShowDialog, TObject* DrawCommand,
                                           bool& AddDrawCommand)>;
 
+// Notify operations a report sends to its links.
+enum : int {
+    rpopLanguageChanged = 5,
+};
+
 // Events a report sends.
 enum : int {
     rpevEndColumn = 15,
@@ -79,6 +84,11 @@ public:
     void AddGroup(TrpGroup* Group);
     void RemoveGroup(TrpGroup* Group);
 
+    // The report's pipeline, the detail band's and those the objects use, each once.
+    void AddDataPipelinesToList(std::vector<TrpDataPipeline*>& List) const;
+    void RenameDataField(TrpDataPipeline* Pipeline, const std::string& OldName, const std::string& NewName);
+    // Where the pipeline with user name Name is used, Pipeline takes its place.
+    void ReplaceDataPipelineByName(const std::string& Name, TrpDataPipeline* Pipeline);
     TrpComponent* FindObjectByName(const std::string& Name, int& BandIndex, int& ObjectIndex) const;
     // The engine, every group, then every band and its objects.
     void ForEachObject(const std::function<void(TObject*, void*)>& Callback, void* Data);
@@ -157,6 +167,16 @@ public:
     bool ReleasePending() const { return releasePending_; }
 
     std::string GetUserName() const override { return "Report"; }
+    // The report, its bands and their objects, its groups; then whatever
+    // else the owner holds, unless it belongs to another report.
+    TrpCommunicator* FindUserName(const std::string& Name) const override;
+    // While the report is designed with renaming on (state flag 1), groups
+    // and objects named after the report follow its new name.
+    void SetName(const std::string& NewName) override;
+    void LanguageChanged() override;
+    // Takes over another report's settings, bands, groups and events; the
+    // source keeps none of its bands or groups.
+    void Transfer(TrpRelative* Source) override;
     std::string GetUniqueUserName(TComponent* Component) override;
     void IncludeState(std::uint16_t Flags) override;
     void ExcludeState(std::uint16_t Flags) override;

@@ -338,3 +338,177 @@ TEST_F(Components, AClickAfterTheComponentWasFreedDoesNothing) {
 
 }  // namespace
 }  // namespace reporttest
+
+namespace reporttest {
+namespace {
+
+using ComponentData = ModelFixture;
+
+class TDataText : public TrpTestLabel {
+public:
+    using TrpTestLabel::TrpTestLabel;
+    bool IsDataAware() const override { return true; }
+};
+
+class TNamedPipeline : public TTestPipeline {
+public:
+    using TTestPipeline::TTestPipeline;
+    std::string GetFieldDisplayName(const std::string& Name) const override { return "Nome do " + Name; }
+};
+
+TEST_F(ComponentData, LengthsReadAndWriteInTheComponentsUnits) {
+    TrpTestLabel label(form.get());
+    label.SetLeft(1.0f);
+    EXPECT_EQ(label.mmLeft(), 25400);
+    EXPECT_FLOAT_EQ(label.Left(), 1.0f);
+    label.SetUnits(utMillimeters);
+    label.SetWidth(12.5f);
+    EXPECT_EQ(label.mmWidth(), 12500);
+    EXPECT_EQ(label.spLeft(), 96) << "one inch at 96 dpi";
+    label.SetspBounds(48, 96, 96, 24);
+    EXPECT_EQ(label.mmLeft(), 12700);
+    EXPECT_EQ(label.mmTop(), 25400);
+    EXPECT_EQ(label.mmWidth(), 25400);
+    EXPECT_EQ(label.mmHeight(), 6350);
+}
+
+TEST_F(ComponentData, AFieldGivesTheCaptionItsDisplayName) {
+    auto* pipeline = new TNamedPipeline(form.get());
+    TDataText text(form.get());
+    text.SetName("txtCliente");
+    text.SetDataPipeline(pipeline);
+    text.SetDataField("Cliente");
+    EXPECT_EQ(text.GetCaption(), "Nome do Cliente");
+    EXPECT_EQ(text.GetDescription(), "Nome do Cliente");
+    text.SetDataField("");
+    EXPECT_EQ(text.GetCaption(), "txtCliente");
+    text.SetDataField("Cidade");
+    text.RenameDataField(pipeline, "CIDADE", "Municipio");
+    EXPECT_EQ(text.DataField(), "Municipio") << "field names compare without case";
+}
+
+TEST_F(ComponentData, ANewReportPipelineReachesObjectsAndGroupsThatFollowIt) {
+    auto* first = new TTestPipeline(form.get());
+    auto* second = new TTestPipeline(form.get());
+    second->fields["Cliente"] = "x";
+    report->CreateDefaultBands();
+    auto* follower = new TDataText(form.get());
+    follower->SetBand(report->GetBand(btHeader));
+    TrpGroup* g = AddGroup();
+    report->SetDataPipeline(first);
+    EXPECT_EQ(follower->DataPipeline(), first);
+    EXPECT_EQ(g->DataPipeline(), first);
+
+    // Objects without a pipeline take the new one only when it has their field.
+    auto* stranger = new TDataText(form.get());
+    stranger->SetBand(report->GetBand(btHeader));
+    stranger->SetDataField("Inexistente");
+    auto* newcomer = new TDataText(form.get());
+    newcomer->SetBand(report->GetBand(btHeader));
+    newcomer->SetDataField("Cliente");
+    auto* alone = new TDataText(form.get());
+    alone->SetBand(report->GetBand(btHeader));
+    alone->SetParentDataPipeline(false);
+    alone->SetDataPipeline(first);
+    report->SetDataPipeline(second);
+    EXPECT_EQ(follower->DataPipeline(), second);
+    EXPECT_EQ(g->DataPipeline(), second);
+    EXPECT_EQ(stranger->DataPipeline(), nullptr);
+    EXPECT_EQ(newcomer->DataPipeline(), second);
+    EXPECT_EQ(alone->DataPipeline(), first) << "it chose its own pipeline";
+
+    auto* detail = static_cast<TrpDetailBand*>(report->GetBand(btDetail));
+    auto* own = new TTestPipeline(form.get());
+    detail->SetDataPipeline(own);
+    auto* onDetail = new TDataText(form.get());
+    onDetail->SetBand(detail);
+    onDetail->SetParentDataPipeline(true);
+    EXPECT_EQ(onDetail->DataPipeline(), own);
+    report->SetDataPipeline(first);
+    EXPECT_EQ(onDetail->DataPipeline(), own) << "a detail band with its own pipeline keeps it";
+}
+
+TEST_F(ComponentData, AResetGroupIsHeardAfterItsBreak) {
+    TrpGroup* g = AddGroup();
+    auto* label = AddLabel(AddBand<TrpDetailBand>());
+    label->SetResetGroup(g);
+    EXPECT_TRUE(label->EventSet().test(rpevAfterGroupBreak));
+    EXPECT_EQ(g->EventNotifyCount(), 1);
+    label->SetResetGroup(nullptr);
+    EXPECT_FALSE(label->EventSet().test(rpevAfterGroupBreak));
+    EXPECT_EQ(g->EventNotifyCount(), 0);
+    label->SetResetGroup(g);
+    delete g;
+    EXPECT_EQ(label->ResetGroup(), nullptr);
+}
+
+TEST_F(ComponentData, ANewPageSizeResetsTheBandsAndMovesAnchoredObjects) {
+    report->CreateDefaultBands();
+    TrpTestLabel* right = AddLabel(report->GetBand(btHeader));
+    right->SetAnchors({atRight, atTop});
+    right->SetmmLeft(150000);
+    TEventListener listener({rpevBandReset});
+    report->GetBand(btHeader)->AddEventNotify(&listener);
+    TrpPrinterSetup same(nullptr);
+    same.Assign(report->PrinterSetup());
+    report->SetPrinterSetup(&same);
+    EXPECT_TRUE(listener.heard.empty()) << "the same page needs no new layout";
+
+    TrpPrinterSetup narrower(nullptr);
+    narrower.Assign(report->PrinterSetup());
+    const int32_t before = report->mmPrintableWidth();
+    narrower.SetUnits(utMMThousandths);
+    narrower.SetMarginLeft(static_cast<float>(narrower.PageDef()->mmMarginLeft() + 10000));
+    report->SetPrinterSetup(&narrower);
+    EXPECT_EQ(report->mmPrintableWidth(), before - 10000);
+    EXPECT_FALSE(listener.heard.empty());
+    EXPECT_EQ(right->mmLeft(), 140000) << "right-anchored objects follow the narrower page";
+    report->GetBand(btHeader)->RemoveEventNotify(&listener);
+}
+
+}  // namespace
+}  // namespace reporttest
+
+namespace reporttest {
+namespace {
+
+using ReportPipelines = ModelFixture;
+
+TEST_F(ReportPipelines, PipelinesAreListedOnceRenamedAndReplaced) {
+    auto* clientes = new TTestPipeline(form.get());
+    clientes->SetUserName("Clientes");
+    auto* itens = new TTestPipeline(form.get());
+    itens->SetUserName("Itens");
+    auto* novos = new TTestPipeline(form.get());
+    report->CreateDefaultBands();
+    report->SetDataPipeline(clientes);
+    static_cast<TrpDetailBand*>(report->GetBand(btDetail))->SetDataPipeline(itens);
+    auto* text = new TDataText(form.get());
+    text->SetBand(report->GetBand(btHeader));
+    text->SetParentDataPipeline(true);
+    text->SetDataField("Nome");
+    auto* other = new TDataText(form.get());
+    other->SetBand(report->GetBand(btFooter));
+    other->SetDataPipeline(itens);
+    TrpGroup* g = AddGroup();
+    g->SetDataPipeline(clientes);
+    g->SetBreakName("nome");
+
+    std::vector<TrpDataPipeline*> list;
+    report->AddDataPipelinesToList(list);
+    EXPECT_EQ(list, (std::vector<TrpDataPipeline*>{clientes, itens}));
+
+    report->RenameDataField(clientes, "NOME", "RazaoSocial");
+    EXPECT_EQ(text->DataField(), "RazaoSocial");
+    EXPECT_EQ(g->BreakName(), "RazaoSocial");
+
+    report->ReplaceDataPipelineByName("Itens", novos);
+    EXPECT_EQ(other->DataPipeline(), novos);
+    EXPECT_EQ(report->DataPipeline(), clientes);
+    report->ReplaceDataPipelineByName("Clientes", novos);
+    EXPECT_EQ(report->DataPipeline(), novos);
+    EXPECT_EQ(g->DataPipeline(), novos);
+}
+
+}  // namespace
+}  // namespace reporttest

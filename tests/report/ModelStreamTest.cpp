@@ -2,9 +2,12 @@
 // and older forms with their legacy entries and conversions.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "platform/rtl/Filer.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Streams.h"
+#include "tests/support/Mutate.h"
 #include "tests/report/ModelTestSupport.h"
 
 namespace reporttest {
@@ -194,6 +197,51 @@ TEST_F(ModelStream, AnOldReportIsConvertedOnceLoaded) {
     EXPECT_EQ(seen, detail);
     EXPECT_TRUE(loadedWhenConverted);
     EXPECT_FALSE(detail->LegacyCalcConversionPending());
+}
+
+TEST_F(ModelStream, DamagedStreamsAreRefusedOrReadIntoSoundReports) {
+    TTestForm form(nullptr);
+    auto* report = new TrpCustomReport(&form);
+    report->SetName("Report1");
+    report->SetColumns(2);
+    report->CreateDefaultBands();
+    auto* group = new TrpGroup(&form);
+    group->SetReport(report);
+    group->SetBreakName("Cliente");
+    for (TrpBand* band : {report->GetBand(btDetail), static_cast<TrpBand*>(group->HeaderBand())}) {
+        auto* label = new TrpTestLabel(&form);
+        label->SetBand(band);
+        label->SetCaption("Cliente");
+    }
+    TMemoryStream stream;
+    WriteComponent(stream, &form);
+    const std::string good = stream.DataBytes();
+
+    std::mt19937 random(5);
+    int read = 0;
+    for (int round = 0; round < 20000; ++round) {
+        const std::string bytes = testsupport::MutateBytes(good, random);
+        TMemoryStream damaged;
+        damaged.WriteBytes(bytes);
+        damaged.Seek(0, soBeginning);
+        TTestForm copy(nullptr);
+        try {
+            ReadComponent(damaged, &copy);
+            ++read;
+        } catch (const Exception&) {
+            continue;
+        }
+        // Whatever was read hangs together: every band's objects point back at it.
+        TrpCustomReport* r = ReportOf(&copy);
+        if (r == nullptr) continue;
+        ASSERT_GE(r->Columns(), 1);
+        for (int b = 0; b < r->BandCount(); ++b) {
+            TrpBand* band = r->Bands(b);
+            ASSERT_EQ(band->Report(), r);
+            for (int i = 0; i < band->ObjectCount(); ++i) ASSERT_EQ(band->Objects(i)->Band(), band);
+        }
+    }
+    EXPECT_GT(read, 0) << "some damage leaves a readable stream";
 }
 
 TEST_F(ModelStream, BetaBuildVersionsCountAsBeforeFour) {

@@ -5,6 +5,8 @@
 #include "report/rpDrawCommand.h"
 #include "report/rpExcept.h"
 #include "report/rpPage.h"
+#include "report/rpPageRTTI.h"
+#include "report/rpRTTI.h"
 #include "tests/report/ReportTestSupport.h"
 
 namespace {
@@ -325,6 +327,77 @@ TEST(DrawCommands, ScreenFontsAreSubstituted) {
     EXPECT_EQ(TrpDeviceSubstitutions::SubstituteFont("Terminal"), "Arial");
     EXPECT_EQ(TrpDeviceSubstitutions::SubstituteFont("courier"), "courier") << "the comparison heeds case";
     EXPECT_EQ(TrpDeviceSubstitutions::SubstituteFont("Tahoma"), "Tahoma");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Pages, ACommandAddedOrRemovedDirectlyKnowsWhereItStands) {
+    TrpPage first(nullptr), second(nullptr);
+    auto* text = new TrpDrawText(nullptr);
+    first.AddDrawCommand(text);
+    EXPECT_EQ(text->Page(), &first);
+    second.AddDrawCommand(text);
+    EXPECT_EQ(text->Page(), &second);
+    EXPECT_EQ(first.DrawCommandCount(), 0) << "never on two pages";
+    second.RemoveDrawCommand(text);
+    EXPECT_EQ(text->Page(), nullptr);
+    EXPECT_EQ(text->Owner(), nullptr);
+    delete text;
+    EXPECT_EQ(second.DrawCommandCount(), 0);
+}
+
+TEST(Pages, ACommandWhoseKindChangedLeavesTheDeferredListWhenFreed) {
+    TrpPage page(nullptr);
+    auto* number = new TrpDrawVar(nullptr);
+    number->SetVarType(vtPageNo);
+    number->SetPage(&page);
+    ASSERT_EQ(page.DeferredDrawCommandCount(), 1);
+    number->SetVarType(vtDate);
+    delete number;
+    EXPECT_FALSE(page.HasDeferredDrawCommands());
+    page.RecalculateDrawCommands(nullptr);
+}
+
+TEST(PageScripting, CommandsAndPagesAsScriptsSeeThem) {
+    TrpPage page(nullptr), other(nullptr);
+    auto* text = new TrpDrawText(nullptr);
+    text->SetPage(&page);
+    const TrsRTTI* adapter = TrsRTTIClassRegistry::GetRTTIClass(TrpDrawText::StaticClassType());
+    ASSERT_NE(adapter, nullptr);
+    TrsValue v;
+    ASSERT_TRUE(adapter->GetPropValue(text, "Page", v));
+    EXPECT_EQ(std::get<TObject*>(v), &page);
+    ASSERT_TRUE(adapter->SetPropValue(text, "Page", static_cast<TObject*>(&other)));
+    EXPECT_EQ(text->Page(), &other);
+    EXPECT_EQ(page.DrawCommandCount(), 0);
+    EXPECT_FALSE(adapter->SetPropValue(text, "Clickable", true)) << "read-only";
+    ASSERT_TRUE(adapter->SetPropValue(text, "RedrawPage", true));
+    EXPECT_TRUE(text->RedrawPage);
+
+    const TrsRTTI* pages = TrsRTTIClassRegistry::GetRTTIClass(TrpPage::StaticClassType());
+    ASSERT_NE(pages, nullptr);
+    ASSERT_TRUE(pages->GetPropValue(&other, "DrawCommandCount", v));
+    EXPECT_EQ(std::get<int32_t>(v), 1);
+    TrsMemberDescriptor rec;
+    ASSERT_TRUE(pages->GetPropRec(TrpPage::StaticClassType(), "DrawCommands", rec));
+    EXPECT_EQ(rec.ClassType, TrpDrawCommand::StaticClassType());
+    auto params = pages->GetParams("DrawCommands");
+    int32_t index = 0;
+    TObject* result = nullptr;
+    params->BindParam(0, &index);
+    params->BindParam(1, &result);
+    ASSERT_TRUE(pages->CallMethod(&other, "DrawCommands", false, params.get()));
+    EXPECT_EQ(result, text);
+
+    auto remove = pages->GetParams("RemoveDrawCommand");
+    TObject* command = text;
+    remove->BindParam(0, &command);
+    ASSERT_TRUE(pages->CallMethod(&other, "RemoveDrawCommand", false, remove.get()));
+    EXPECT_EQ(other.DrawCommandCount(), 0);
+    EXPECT_EQ(text->Page(), nullptr);
+    delete text;
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // of a print job, the page cache, exclusive devices and the device registry.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "platform/rtl/Strings.h"
 #include "report/rpDevice.h"
 #include "report/rpDrawCommand.h"
@@ -129,14 +131,22 @@ TEST(Publisher, AFivePageJobReachesThreeDevicesInProtocolOrder) {
     EXPECT_EQ(publisher.PageRequest()->PageSetting(), psAll) << "the combined request is reset";
 }
 
-TEST(Publisher, ACachedPageListIsServedInItsOrderAndCompletesAtItsLastEntry) {
+// A caching publisher with one device that has asked for a run of 5 pages.
+struct CachedRun {
+    CachedRun() {
+        publisher.SetCachePages(true);
+        screen.SetPublisher(&publisher);
+        screen.RequestPage();
+    }
     Trace log;
-    TrpPublisher publisher(nullptr);
-    publisher.SetCachePages(true);
-    TFakeProducer producer(&publisher, 5, &log);
-    TRecordingDevice screen("S", &log);
-    screen.SetPublisher(&publisher);
-    screen.RequestPage();
+    TrpPublisher publisher{nullptr};
+    TFakeProducer producer{&publisher, 5, &log};
+    TRecordingDevice screen{"S", &log};
+};
+
+TEST(Publisher, ACachedPageListIsServedInItsOrderAndCompletesAtItsLastEntry) {
+    CachedRun run;
+    auto& [log, publisher, producer, screen] = run;
     ASSERT_EQ(publisher.CachedPageCount(), 5);
     ASSERT_EQ(producer.runs, 1);
 
@@ -151,13 +161,8 @@ TEST(Publisher, ACachedPageListIsServedInItsOrderAndCompletesAtItsLastEntry) {
 }
 
 TEST(Publisher, AWholeRunInTheCacheIsServedWithoutGenerating) {
-    Trace log;
-    TrpPublisher publisher(nullptr);
-    publisher.SetCachePages(true);
-    TFakeProducer producer(&publisher, 5, &log);
-    TRecordingDevice d("D", &log);
-    d.SetPublisher(&publisher);
-    d.RequestPage();
+    CachedRun run;
+    auto& [log, publisher, producer, d] = run;
     d.RequestPage();
     EXPECT_EQ(producer.runs, 1);
     EXPECT_TRUE(publisher.LastPageKnown());
@@ -400,6 +405,8 @@ TEST(Devices, TheRegistryKeepsOrderAndFindsNamesWithoutCase) {
     TStringList names;
     GetDeviceClasses(&names);
     EXPECT_EQ(names.CommaText(), "Raster,TOtherDevice");
+    EXPECT_EQ(DeviceClassOf(&names, 1), TOtherDevice::StaticClassType());
+    EXPECT_EQ(DeviceClassOf(&names, 2), nullptr);
     EXPECT_EQ(GetDeviceClassForName("raster"), TrpRasterDevice::StaticClassType());
     EXPECT_EQ(GetClass("TOtherDevice"), TOtherDevice::StaticClassType()) << "registered for streaming too";
     UnregisterDeviceClass(TOtherDevice::StaticClassType());
@@ -408,6 +415,89 @@ TEST(Devices, TheRegistryKeepsOrderAndFindsNamesWithoutCase) {
     EXPECT_EQ(GetClass("TOtherDevice"), nullptr);
     TOtherDevice d(nullptr);
     EXPECT_EQ(d.DeviceName(), "TOtherDevice");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Publisher, CancellingEndsTheDevicesThatAlreadyHaveTheirPages) {
+    Trace log;
+    TrpPublisher publisher(nullptr);
+    TFakeProducer producer(&publisher, 3, &log);
+    producer.pages = 0;  // the run stays open
+    TRecordingDevice all("A", &log), single("S", &log);
+    all.SetPublisher(&publisher);
+    single.SetPublisher(&publisher);
+    single.PageRequest()->SetPageSetting(psFirstPage);
+    all.RequestPage();
+    TrpPage first(nullptr);
+    producer.pages = 3;
+    producer.Make(first, 1);
+    publisher.ReceivePage(&first);
+    ASSERT_FALSE(single.Waiting());
+    ASSERT_TRUE(single.Busy());
+
+    log.clear();
+    publisher.CancelJob();
+    EXPECT_EQ(log, (Trace{"A:Cancel", "S:End"}));
+    EXPECT_FALSE(all.Busy());
+    EXPECT_FALSE(single.Busy()) << "no device stays busy";
+    EXPECT_FALSE(single.Cancelled());
+    publisher.StartJob();
+    EXPECT_TRUE(single.Busy()) << "the next job starts it again";
+}
+
+}  // namespace
+
+namespace {
+
+// Asks the publisher again from inside a page dispatch.
+class TEagerDevice : public TrpDevice {
+public:
+    TEagerDevice() : TrpDevice(nullptr) {}
+    FAT_CLASS_NAME(TEagerDevice)
+    void ReceivePage(TrpPage* Page) override {
+        TrpDevice::ReceivePage(Page);
+        pages.push_back(Page->AbsolutePageNo());
+        if (Publisher() != nullptr) Publisher()->SetDeviceStatus("página " + std::to_string(pages.size()));
+        if (Publisher() != nullptr) Publisher()->StartJob();
+    }
+    std::vector<int> pages;
+};
+
+TEST(Publisher, ADeviceMayCallBackFromInsideADispatch) {
+    TrpPublisher publisher(nullptr);
+    TEagerDevice device;
+    device.SetPublisher(&publisher);
+    TrpPage page(nullptr);
+    page.SetAbsolutePageNo(1);
+    publisher.ReceivePage(&page);
+    EXPECT_EQ(device.pages, std::vector<int>{1});
+    EXPECT_TRUE(device.Busy());
+    EXPECT_EQ(device.Status(), "página 1");
+}
+
+TEST(Publisher, EachPageReachesEveryDeviceBeforeAnotherThreadsPage) {
+    TrpPublisher publisher(nullptr);
+    std::vector<std::unique_ptr<TEagerDevice>> devices;
+    for (int i = 0; i < 3; ++i) {
+        devices.push_back(std::make_unique<TEagerDevice>());
+        devices.back()->SetPublisher(&publisher);
+    }
+    auto run = [&publisher](int First) {
+        for (int n = First; n < First + 300; ++n) {
+            TrpPage page(nullptr);
+            page.SetAbsolutePageNo(n);
+            publisher.ReceivePage(&page);
+        }
+    };
+    std::thread a(run, 1000);
+    std::thread b(run, 5000);
+    a.join();
+    b.join();
+    ASSERT_EQ(devices[0]->pages.size(), 600u);
+    for (const auto& d : devices) EXPECT_EQ(d->pages, devices[0]->pages);
 }
 
 }  // namespace

@@ -321,3 +321,136 @@ TEST_F(ReportStructure, NoDataListenersMayChangeTheTwoFlags) {
 
 }  // namespace
 }  // namespace reporttest
+
+namespace reporttest {
+namespace {
+
+using ReportNames = ModelFixture;
+
+TEST_F(ReportNames, RenamingADesignedReportRenamesObjectsNamedAfterIt) {
+    report->SetName("rptNotas");
+    report->CreateDefaultBands();
+    TrpTestLabel* named = AddLabel(report->GetBand(btDetail));
+    named->SetName("rptNotasTotal");
+    TrpTestLabel* other = AddLabel(report->GetBand(btDetail));
+    other->SetName("lblCliente");
+    TrpGroup* g = AddGroup();
+    g->SetName("rptNotasGrupo");
+    report->SetName("rptVendas");
+    EXPECT_EQ(named->Name(), "rptNotasTotal") << "only while designing with renaming on";
+    report->SetName("rptNotas");
+    report->IncludeState(rpstDesigning);
+    report->SetName("rptFaturas");
+    EXPECT_EQ(named->Name(), "rptFaturasTotal");
+    EXPECT_EQ(g->Name(), "rptFaturasGrupo");
+    EXPECT_EQ(other->Name(), "lblCliente");
+}
+
+TEST_F(ReportNames, TwoReportsOnOneFormEachHaveTheirOwnUserNames) {
+    report->CreateDefaultBands();
+    auto* second = new TrpCustomReport(form.get());
+    second->CreateDefaultBands();
+    TrpTestLabel* mine = AddLabel(report->GetBand(btDetail));
+    auto* theirs = new TrpTestLabel(form.get());
+    theirs->SetBand(second->GetBand(btDetail));
+    EXPECT_EQ(mine->UserName(), "TestLabel1");
+    EXPECT_EQ(theirs->UserName(), "TestLabel1");
+    EXPECT_EQ(report->FindUserName("TestLabel1"), mine);
+    EXPECT_EQ(second->FindUserName("testlabel1"), theirs);
+    EXPECT_EQ(report->FindUserName("Detail"), report->GetBand(btDetail));
+    auto* pipeline = new TTestPipeline(form.get());
+    pipeline->SetUserName("Clientes");
+    EXPECT_EQ(report->FindUserName("Clientes"), pipeline) << "the form's other objects are found";
+}
+
+TEST_F(ReportNames, StateFlagsReachEveryBandGroupObjectAndTheEngine) {
+    report->CreateDefaultBands();
+    TrpTestLabel* label = AddLabel(report->GetBand(btDetail));
+    TrpGroup* g = AddGroup();
+    report->IncludeState(rpstJoined);
+    EXPECT_TRUE(label->State() & rpstJoined);
+    EXPECT_TRUE(g->FooterBand()->State() & rpstJoined);
+    EXPECT_TRUE(report->Engine()->State() & rpstJoined);
+    report->ExcludeState(rpstJoined);
+    EXPECT_FALSE(label->State() & rpstJoined);
+    EXPECT_FALSE(report->Engine()->State() & rpstJoined);
+}
+
+TEST_F(ReportNames, ChangesAreNotMarkedWhileUpdating) {
+    report->BeginUpdate();
+    report->BeginUpdate();
+    EXPECT_TRUE(report->State() & rpstUpdating);
+    report->SetModified(true);
+    EXPECT_FALSE(report->Modified());
+    report->EndUpdate();
+    EXPECT_TRUE(report->State() & rpstUpdating) << "still one level inside";
+    report->EndUpdate();
+    report->EndUpdate();
+    EXPECT_EQ(report->UpdateCount(), 0);
+    EXPECT_FALSE(report->State() & rpstUpdating);
+    report->SetModified(true);
+    EXPECT_TRUE(report->Modified());
+}
+
+TEST_F(ReportNames, ObjectsAreVisitedEngineGroupsThenBandsWithTheirObjects) {
+    report->CreateDefaultBands();
+    TrpTestLabel* label = AddLabel(report->GetBand(btDetail));
+    TrpGroup* g = AddGroup();
+    std::vector<TObject*> seen;
+    report->ForEachObject([&](TObject* o, void*) { seen.push_back(o); }, nullptr);
+    std::vector<TObject*> expected{report->Engine(), g};
+    for (int i = 0; i < report->BandCount(); ++i) {
+        expected.push_back(report->Bands(i));
+        if (report->Bands(i) == report->GetBand(btDetail)) expected.push_back(label);
+    }
+    EXPECT_EQ(seen, expected);
+}
+
+TEST_F(ReportNames, TransferMovesBandsGroupsAndSettings) {
+    auto* source = new TrpCustomReport(form.get());
+    source->SetColumns(2);
+    source->CreateDefaultBands();
+    source->SetPageLimit(4);
+    AddLabel(source->GetBand(btDetail))->SetCaption("movido");
+    auto* g = new TrpGroup(form.get());
+    g->SetReport(source);
+    report->CreateDefaultBands();
+    report->Transfer(source);
+    EXPECT_EQ(source->BandCount(), 0);
+    EXPECT_EQ(source->GroupCount(), 0);
+    EXPECT_EQ(Letters(report), "HC0DaKF");
+    EXPECT_EQ(report->Columns(), 2);
+    EXPECT_EQ(report->PageLimit(), 4);
+    EXPECT_EQ(g->Report(), report);
+    EXPECT_EQ(report->GetBand(btDetail)->Objects(0)->Caption(), "movido");
+}
+
+TEST_F(ReportNames, ALanguageChangeRereadsTheBandCaptions) {
+    report->CreateDefaultBands();
+    TrpBand* header = report->GetBand(btHeader);
+    header->SetCaption("velho");
+    report->LanguageChanged();
+    EXPECT_EQ(header->Caption(), "Cabeçalho");
+}
+
+TEST_F(ReportNames, RunStartsReachBandsInOrderThenGroups) {
+    class TRunLabel : public TrpTestLabel {
+    public:
+        TRunLabel(TComponent* Owner, std::vector<std::string>& Log, std::string Name)
+            : TrpTestLabel(Owner), log(Log), name(std::move(Name)) {}
+        void StartRun() override { log.push_back(name); }
+        void AfterStartRun() override { log.push_back("after " + name); }
+        std::vector<std::string>& log;
+        std::string name;
+    };
+    report->CreateDefaultBands();
+    std::vector<std::string> log;
+    (new TRunLabel(form.get(), log, "footer"))->SetBand(report->GetBand(btFooter));
+    (new TRunLabel(form.get(), log, "header"))->SetBand(report->GetBand(btHeader));
+    report->StartRun();
+    report->AfterStartRun();
+    EXPECT_EQ(log, (std::vector<std::string>{"header", "footer", "after header", "after footer"}));
+}
+
+}  // namespace
+}  // namespace reporttest
