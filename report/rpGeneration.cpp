@@ -95,7 +95,6 @@ void TrpEngine::Notify(TrpCommunicator* Communicator, int Operation) {
         // The bookmark belonged to the pipeline going away.
         savedBookmark_ = 0;
         mainPipeline_ = nullptr;
-        mainCursor_ = nullptr;
     }
     for (auto it = bandEngines_.begin(); it != bandEngines_.end(); ++it)
         if (static_cast<TrpCommunicator*>(it->first) == Communicator) {
@@ -207,18 +206,20 @@ void TrpEngine::InitRun() {
         mainPipeline_ = pipeline;
         if (mainPipeline_ != nullptr) AddNotify(mainPipeline_);
     }
-    mainCursor_ = dynamic_cast<TrpRecordCursor*>(pipeline);
-    if (mainCursor_ != nullptr) {
-        mainCursor_->Open();
-        if (!mainCursor_->Active()) {
-            report->HandlePrintError(EPrintError(rpLanguageText(40) + ": " + pipeline->GetUserName()));
+    if (mainPipeline_ != nullptr) {
+        mainPipeline_->Open();
+        if (!mainPipeline_->Active()) {
+            report->HandlePrintError(EPrintError(rpLanguageText(40) + ": " + mainPipeline_->GetUserName()));
             return;
         }
-        if (top && savedBookmark_ == 0) savedBookmark_ = mainCursor_->GetBookmark();
-        mainCursor_->First();
+        TrpDataPipelineList reachable(report);
+        std::vector<TrpDataPipeline*> pipelines;
+        for (int i = 0; i < reachable.Count(); ++i) pipelines.push_back(reachable.Pipelines(i));
+        mainPipeline_->PrepareTraversal(pipelines);
+        if (top && savedBookmark_ == 0) savedBookmark_ = mainPipeline_->GetBookmark();
+        mainPipeline_->First();
     }
-    noData_ = mainCursor_ != nullptr && mainCursor_->Eof() && mainCursor_->Bof();
-    if (mainCursor_ != nullptr && Halted()) noData_ = true;
+    noData_ = mainPipeline_ != nullptr && (mainPipeline_->Eof() || Halted());
     if (begin) {
         report->StartRun();
         report->SetJobStarted(true);
@@ -264,16 +265,18 @@ void TrpEngine::NextRecord() {
                                                 TrpEngineSection::GroupHeader} +
                  TrpEngineSections{TrpEngineSection::Detail});
     if (endOfData_) return;
-    if (mainCursor_ == nullptr) {
+    if (mainPipeline_ == nullptr) {
         // Without a pipeline the detail prints once.
         EndOfData();
         return;
     }
-    mainCursor_->Next();
-    if (mainCursor_->Eof()) {
+    const int before = mainPipeline_->RecordIndex();
+    mainPipeline_->Next();
+    if (mainPipeline_->Eof()) {
         EndOfData();
-        // Back on the last record for the bands that follow.
-        mainCursor_->Prior();
+        // A range or a link that ended moved the data past the last record
+        // printed: the bands that follow see that record again.
+        if (mainPipeline_->RecordIndex() != before) mainPipeline_->Prior();
         return;
     }
     recordStepPending_ = true;
@@ -283,7 +286,7 @@ void TrpEngine::FinishRecord() {
     if (reAdvancePending_) {
         reAdvancePending_ = false;
         recordStepPending_ = false;
-        if (mainCursor_ != nullptr) mainCursor_->Next();
+        if (mainPipeline_ != nullptr) mainPipeline_->Next();
         SendEventNotify(this, rpevRecordTraversed, nullptr);
         SetBandState(BandState() + TrpEngineSections{TrpEngineSection::GroupHeader, TrpEngineSection::Detail});
         return;
@@ -298,12 +301,12 @@ void TrpEngine::FinishRecord() {
 // Page requests
 
 void TrpEngine::RestorePipelinePositions() {
-    if (mainCursor_ == nullptr || savedBookmark_ == 0) return;
-    if (mainCursor_->Active()) mainCursor_->GotoBookmark(savedBookmark_);
+    if (mainPipeline_ == nullptr || savedBookmark_ == 0) return;
+    if (mainPipeline_->Active()) mainPipeline_->GotoBookmark(savedBookmark_);
 }
 
 void TrpEngine::ReleaseBookmarks() {
-    if (savedBookmark_ != 0 && mainCursor_ != nullptr) mainCursor_->FreeBookmark(savedBookmark_);
+    if (savedBookmark_ != 0 && mainPipeline_ != nullptr) mainPipeline_->FreeBookmark(savedBookmark_);
     savedBookmark_ = 0;
 }
 
@@ -472,8 +475,8 @@ void TrpEngine::EndPage() {
     pageEnded_ = true;
     TrpCustomReport* report = Report();
     // The page's last bands see the last record printed, not the next one.
-    if (recordStepPending_ && mainCursor_ != nullptr) {
-        mainCursor_->Prior();
+    if (recordStepPending_ && mainPipeline_ != nullptr) {
+        mainPipeline_->Prior();
         recordStepPending_ = false;
         reAdvancePending_ = true;
     }

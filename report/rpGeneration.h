@@ -14,6 +14,7 @@
 #include "report/rpBands.h"
 #include "report/rpEngine.h"
 #include "report/rpPage.h"
+#include "report/rpPipeline.h"
 
 class TrpBandEngine;
 
@@ -27,25 +28,6 @@ enum : int {
     rpevPipelinesOpened = 135,
     rpevNoRoomForDynamicBand = 139,
     rpevPageBeforeCurrent = 141,
-};
-
-// The walk the engine needs of a data pipeline: open it, step through its
-// records and hold a place to come back to.
-class TrpRecordCursor {
-public:
-    virtual ~TrpRecordCursor() = default;
-    virtual void Open() = 0;
-    virtual void Close() = 0;
-    virtual bool Active() const = 0;
-    virtual void First() = 0;
-    virtual void Next() = 0;
-    virtual void Prior() = 0;
-    virtual bool Bof() const = 0;
-    virtual bool Eof() const = 0;
-    // An integer handle; 0 is no bookmark.
-    virtual int GetBookmark() = 0;
-    virtual void GotoBookmark(int Bookmark) = 0;
-    virtual void FreeBookmark(int Bookmark) = 0;
 };
 
 // The application's message pump, run after each component, band and page
@@ -125,7 +107,7 @@ public:
     void NextRecord();
     // Completes a pending record step before the next detail print.
     void FinishRecord();
-    TrpRecordCursor* MainCursor() const { return mainCursor_; }
+    TrpDataPipeline* MainPipeline() const { return mainPipeline_; }
 
     void Notify(TrpCommunicator* Communicator, int Operation) override;
 
@@ -174,6 +156,5 @@ private:
     int bandPrints_ = 0;
     TDateTime printDateTime_ = 0;
     TrpDataPipeline* mainPipeline_ = nullptr;
-    TrpRecordCursor* mainCursor_ = nullptr;
     int savedBookmark_ = 0;
 };

@@ -24,11 +24,12 @@ std::vector<std::vector<Variant>> Keys(int Count) {
 // key, a 10000 footer with "F".
 struct Rig {
     ReportRig R;
-    RowsPipeline* Pipeline;
+    RowsTable Data;
+    TrpDBPipeline* Pipeline;
     TrpDetailBand* Detail;
 
-    explicit Rig(int Rows) {
-        Pipeline = new RowsPipeline(R.Owner(), {"Key"}, Keys(Rows));
+    explicit Rig(int Rows) : Data({"Key"}, Keys(Rows)) {
+        Pipeline = Data.Pipeline();
         R.Report()->SetDataPipeline(Pipeline);
         R.Report()->CreateDefaultBands();
         R.Report()->HeaderBand()->SetmmHeight(10000);

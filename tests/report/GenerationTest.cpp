@@ -39,13 +39,14 @@ struct Layout {
 
 struct BandedRig {
     ReportRig Rig;
-    RowsPipeline* Pipeline;
+    // Freed before the report, as a form frees its data after its report.
+    RowsTable Data;
+    TrpDBPipeline* Pipeline;
     TrpDetailBand* Detail;
 
-    BandedRig(int Rows, const Layout& L = Layout()) {
+    BandedRig(int Rows, const Layout& L = Layout()) : Data({"Key", "Amount"}, NumberedRows(Rows)) {
         TrpBandedReport* r = Rig.Report();
-        Pipeline = new RowsPipeline(Rig.Owner(), {"Key", "Amount"}, NumberedRows(Rows));
-        Pipeline->SetName("Rows");
+        Pipeline = Data.Pipeline();
         r->SetDataPipeline(Pipeline);
         r->CreateDefaultBands();
         r->HeaderBand()->SetmmHeight(L.Header);
@@ -244,13 +245,15 @@ TEST(GenerationRun, AnErrorPutsThePipelineBackAndReleasesItsBookmarks) {
     BandedRig b(60);
     b.Detail->SetmmHeight(300000);
     PrintAndCatch(b.Rig);
-    EXPECT_EQ(b.Pipeline->RecordIndex(), 0);
-    EXPECT_EQ(b.Pipeline->BookmarksHeld(), 0);
+    EXPECT_EQ(b.Pipeline->GetFieldAsString("Key"), "K1");
+    EXPECT_EQ(b.Pipeline->BookmarkCount(), 0);
 }
 
 TEST(GenerationRun, APipelineThatDoesNotOpenStopsTheRunWithItsName) {
     BandedRig b(3);
-    b.Pipeline->RefuseOpen = true;
+    // A closed table the pipeline may not open.
+    b.Data.Table()->Close();
+    b.Pipeline->SetOpenDataSource(false);
     b.Pipeline->SetUserName("Clientes");
     const std::string message = PrintAndCatch(b.Rig);
     EXPECT_NE(message.find(rpLanguageText(40) + ": Clientes"), std::string::npos) << message;

@@ -170,79 +170,29 @@ void TestText::PropertiesToDrawCommand(TrpDrawCommand* DrawCommand) {
 }
 
 // ---------------------------------------------------------------------------
-// Rows pipeline
+// Rows table
 
-RowsPipeline::RowsPipeline(TComponent* AOwner, std::vector<std::string> Fields,
-                           std::vector<std::vector<Variant>> Rows)
-    : TrpDataPipeline(AOwner), fields_(std::move(Fields)), rows_(std::move(Rows)) {}
-
-void RowsPipeline::Open() {
-    if (RefuseOpen) return;
-    active_ = true;
-    First();
-}
-
-void RowsPipeline::Close() {
-    active_ = false;
-    bof_ = eof_ = true;
-}
-
-void RowsPipeline::First() {
-    index_ = 0;
-    bof_ = true;
-    eof_ = rows_.empty();
-}
-
-void RowsPipeline::Next() {
-    if (eof_) return;
-    ++index_;
-    bof_ = false;
-    if (index_ >= Count()) {
-        index_ = Count();
-        eof_ = true;
+RowsTable::RowsTable(std::vector<std::string> Fields, const std::vector<std::vector<Variant>>& Rows,
+                     const std::string& Name)
+    : table_(std::make_unique<TmtMemTable>(nullptr)),
+      source_(std::make_unique<TDataSource>(nullptr)),
+      pipeline_(std::make_unique<TrpDBPipeline>(nullptr)) {
+    for (std::size_t f = 0; f < Fields.size(); ++f) {
+        const bool integer = !Rows.empty() && f < Rows.front().size() && Rows.front()[f].VarType() == varInteger;
+        table_->FieldDefs()->Add(Fields[f], integer ? ftInteger : ftString, integer ? 0 : 60);
     }
+    table_->Open();
+    for (const auto& row : Rows) table_->AppendRecord(row);
+    table_->First();
+    source_->SetDataSet(table_.get());
+    pipeline_->SetName(Name);
+    pipeline_->SetDataSource(source_.get());
 }
 
-void RowsPipeline::Prior() {
-    if (rows_.empty()) return;
-    if (index_ > 0) --index_;
-    eof_ = false;
-    bof_ = index_ == 0;
-}
-
-int RowsPipeline::GetBookmark() {
-    const int handle = nextBookmark_++;
-    bookmarks_[handle] = index_;
-    return handle;
-}
-
-void RowsPipeline::GotoBookmark(int Bookmark) {
-    auto it = bookmarks_.find(Bookmark);
-    if (it == bookmarks_.end()) return;
-    index_ = it->second;
-    bof_ = index_ == 0;
-    eof_ = index_ >= Count();
-}
-
-void RowsPipeline::FreeBookmark(int Bookmark) { bookmarks_.erase(Bookmark); }
-
-int RowsPipeline::FieldIndex(const std::string& FieldName) const {
-    for (std::size_t i = 0; i < fields_.size(); ++i)
-        if (SameText(fields_[i], FieldName)) return static_cast<int>(i);
-    return -1;
-}
-
-bool RowsPipeline::FieldExists(const std::string& FieldName) const { return FieldIndex(FieldName) >= 0; }
-
-Variant RowsPipeline::GetFieldValue(const std::string& FieldName) {
-    const int f = FieldIndex(FieldName);
-    if (f < 0 || !HasRecord()) return Variant();
-    const auto& row = rows_[static_cast<std::size_t>(index_)];
-    return static_cast<std::size_t>(f) < row.size() ? row[static_cast<std::size_t>(f)] : Variant();
-}
-
-std::string RowsPipeline::GetFieldAsString(const std::string& FieldName) {
-    return VarToStr(GetFieldValue(FieldName));
+RowsTable::~RowsTable() {
+    pipeline_.reset();
+    source_.reset();
+    table_.reset();
 }
 
 // ---------------------------------------------------------------------------

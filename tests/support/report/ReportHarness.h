@@ -14,6 +14,8 @@
 #include "report/rpBandedReport.h"
 #include "report/rpDevice.h"
 #include "report/rpDrawCommand.h"
+#include "memtable/mtMemTable.h"
+#include "report/rpDBPipeline.h"
 #include "report/rpPipeline.h"
 #include "report/rpUtils.h"
 
@@ -87,44 +89,23 @@ public:
     void PropertiesToDrawCommand(TrpDrawCommand* DrawCommand) override;
 };
 
-// Rows of named values walked as a pipeline.
-class RowsPipeline : public TrpDataPipeline, public TrpRecordCursor {
+// Rows of values in a memory table, walked through a dataset pipeline.
+// Each field is text unless its first row's value is an integer.
+class RowsTable {
 public:
-    RowsPipeline(TComponent* AOwner, std::vector<std::string> Fields, std::vector<std::vector<Variant>> Rows);
+    RowsTable(std::vector<std::string> Fields, const std::vector<std::vector<Variant>>& Rows,
+              const std::string& Name = "Rows");
+    ~RowsTable();
+    RowsTable(const RowsTable&) = delete;
+    RowsTable& operator=(const RowsTable&) = delete;
 
-    void Open() override;
-    void Close() override;
-    bool Active() const override { return active_; }
-    void First() override;
-    void Next() override;
-    void Prior() override;
-    bool Bof() const override { return bof_; }
-    bool Eof() const override { return eof_; }
-    int GetBookmark() override;
-    void GotoBookmark(int Bookmark) override;
-    void FreeBookmark(int Bookmark) override;
-    bool HasRecord() const override { return active_ && !rows_.empty() && index_ >= 0 && index_ < Count(); }
-    bool FieldExists(const std::string& FieldName) const override;
-    Variant GetFieldValue(const std::string& FieldName) override;
-    std::string GetFieldAsString(const std::string& FieldName) override;
-
-    int Count() const { return static_cast<int>(rows_.size()); }
-    int RecordIndex() const { return index_; }
-    int BookmarksHeld() const { return static_cast<int>(bookmarks_.size()); }
-    // Open leaves the pipeline closed (a source that is not there).
-    bool RefuseOpen = false;
+    TrpDBPipeline* Pipeline() const { return pipeline_.get(); }
+    TmtMemTable* Table() const { return table_.get(); }
 
 private:
-    int FieldIndex(const std::string& FieldName) const;
-
-    std::vector<std::string> fields_;
-    std::vector<std::vector<Variant>> rows_;
-    bool active_ = false;
-    bool bof_ = true;
-    bool eof_ = true;
-    int index_ = 0;
-    int nextBookmark_ = 1;
-    std::map<int, int> bookmarks_;
+    std::unique_ptr<TmtMemTable> table_;
+    std::unique_ptr<TDataSource> source_;
+    std::unique_ptr<TrpDBPipeline> pipeline_;
 };
 
 // A banded report (its own texts are Brazilian Portuguese) on A4 with 6350 margins, a
