@@ -384,6 +384,7 @@ void TrpBandEngine::DrawObjects() {
 
 TrpDetailBandEngine::TrpDetailBandEngine(TrpCustomBand* Band) : TrpBandEngine(nullptr) {
     TrpDetailBandEngine::SetBand(Band);
+    if (Band != nullptr) state_.PartialAdjustment = Band->mmHeight();
 }
 
 void TrpDetailBandEngine::SetBand(TrpCustomBand* Value) {

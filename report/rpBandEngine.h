@@ -79,6 +79,8 @@ public:
     // Prints of the current record so far (from 1).
     int BandsPerRecordCount() const { return recordCount_; }
     void InitObjects() override;
+    // The detail band's generation state, read and written through the band.
+    TrpBandGenerationState& State() { return state_; }
 
 protected:
     void CheckPrintPosition() override;
@@ -89,6 +91,7 @@ protected:
 
 private:
     int recordCount_ = 1;
+    TrpBandGenerationState state_;
 };
 
 // Columns filled top to bottom: the print position moves as for any band.

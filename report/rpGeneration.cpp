@@ -74,20 +74,6 @@ const std::vector<TrpCustomBand*>& TrpEngine::SectionBands(int Index) const {
     return Index >= 0 && Index < secCount ? sections_[Index] : none;
 }
 
-TrpBandEngine* TrpEngine::BandEngine(TrpCustomBand* Band) {
-    auto it = bandEngines_.find(Band);
-    // An engine whose band went away may stand under a new band's address.
-    if (it != bandEngines_.end() && it->second->Band() == Band) return it->second.get();
-    std::unique_ptr<TrpBandEngine> made;
-    if (dynamic_cast<TrpDetailBand*>(Band) != nullptr)
-        made = std::make_unique<TrpVerticalBandEngine>(Band);
-    else
-        made = std::make_unique<TrpBandEngine>(Band);
-    TrpBandEngine* result = made.get();
-    bandEngines_[Band] = std::move(made);
-    return result;
-}
-
 void TrpEngine::Notify(TrpCommunicator* Communicator, int Operation) {
     TrpCustomEngine::Notify(Communicator, Operation);
     if (Operation != rpopFreeing || Communicator == nullptr) return;
@@ -96,11 +82,6 @@ void TrpEngine::Notify(TrpCommunicator* Communicator, int Operation) {
         savedBookmark_ = 0;
         mainPipeline_ = nullptr;
     }
-    for (auto it = bandEngines_.begin(); it != bandEngines_.end(); ++it)
-        if (static_cast<TrpCommunicator*>(it->first) == Communicator) {
-            bandEngines_.erase(it);
-            break;
-        }
 }
 
 void TrpEngine::SetPrintPosition(int32_t Left, int32_t Position, int32_t Right) {
@@ -174,13 +155,6 @@ void TrpEngine::BuildBandLists() {
             section = secSummary;
         if (section >= 0) sections_[section].push_back(band);
     }
-    // Engines of bands that left the report go with them.
-    for (auto it = bandEngines_.begin(); it != bandEngines_.end();) {
-        if (report->IndexOfBand(it->first) < 0 || it->second->Band() != it->first)
-            it = bandEngines_.erase(it);
-        else
-            ++it;
-    }
     lastBand_ = nullptr;
     for (int s : {secSummary, secGroupFooters, secDetail})
         if (!sections_[s].empty()) {
@@ -233,7 +207,7 @@ void TrpEngine::InitRun() {
     reportComplete_ = pageCountKnown_ = false;
     BuildBandLists();
     for (auto& list : sections_)
-        for (TrpCustomBand* band : list) BandEngine(band)->InitObjects();
+        for (TrpCustomBand* band : list) band->BandEngine()->InitObjects();
     SetBandState({TrpEngineSection::GroupHeader, TrpEngineSection::Title});
     printDateTime_ = report->ParentReport() != nullptr
                          ? static_cast<TrpEngine*>(report->ParentReport()->Engine())->PrintDateTime()
@@ -340,6 +314,9 @@ void TrpEngine::ProcessPageRequest(TrpPageRequest* Request) {
         throw;
     }
     busy_ = false;
+    // A stopped run cannot be picked up where it halted: the next request
+    // starts a new one.
+    if (Stopped()) Reset();
     Report()->SetPrinting(false);
     // Last: a report freed from one of its events goes now, and this
     // engine with it.
@@ -348,6 +325,7 @@ void TrpEngine::ProcessPageRequest(TrpPageRequest* Request) {
 
 void TrpEngine::PageLoop() {
     done_ = false;
+    ClearStop();
     InitRun();
     if (done_ || Halted()) return;
     int next = 1;
@@ -446,7 +424,7 @@ bool TrpEngine::GenerateSection(int Section, int From) {
         TrpCustomBand* band = list[static_cast<std::size_t>(i)];
         currentBand_ = band;
         if (Section == section_) bandIndex_ = i;
-        BandEngine(band)->Generate();
+        band->Generate();
         if (Halted()) return false;
         if (band->SpaceUsed() >= 1 && Section > secColumnHeader && Section != secFooter &&
             Section != secColumnFooter)

@@ -77,7 +77,6 @@ public:
     const std::vector<TrpCustomBand*>& SectionBands(int Index) const;
     int CurrentSection() const { return section_; }
     TrpCustomBand* CurrentBand() const { return currentBand_; }
-    TrpBandEngine* BandEngine(TrpCustomBand* Band);
 
     // --- Print position, thousandths of a millimetre ---
     int32_t PrintLeft() const { return printLeft_; }
@@ -126,7 +125,6 @@ private:
     bool Halted() const;
 
     std::vector<TrpCustomBand*> sections_[secCount];
-    std::map<TrpCustomBand*, std::unique_ptr<TrpBandEngine>> bandEngines_;
     TrpCustomBand* lastBand_ = nullptr;
     TrpCustomBand* currentBand_ = nullptr;
     int section_ = secTitle;

@@ -414,3 +414,27 @@ TEST(BandEngine, ADynamicBandWithoutRoomForAnythingTellsTheEngine) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(BandEngine, TheDetailBandKeepsItsStateInItsEngine) {
+    ReportRig rig;
+    rig.Report()->CreateDefaultBands();
+    TrpDetailBand* detail = rig.Report()->DetailBand();
+    auto* engine = dynamic_cast<TrpVerticalBandEngine*>(detail->BandEngine());
+    ASSERT_NE(engine, nullptr);
+    detail->SetPartialAdjustment(1234);
+    detail->SetOutOfSpace(true);
+    EXPECT_EQ(engine->State().PartialAdjustment, 1234);
+    EXPECT_TRUE(engine->State().OutOfSpace);
+    engine->State().Count = 7;
+    EXPECT_EQ(detail->Count(), 7);
+    // Other bands keep their own.
+    TrpHeaderBand* header = rig.Report()->HeaderBand();
+    EXPECT_EQ(typeid(*header->BandEngine()), typeid(TrpBandEngine));
+    header->SetCount(3);
+    EXPECT_EQ(header->Count(), 3);
+    EXPECT_EQ(detail->Count(), 7);
+}
+
+}  // namespace

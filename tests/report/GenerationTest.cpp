@@ -272,6 +272,14 @@ TEST(GenerationRun, AStopInTheTenthAfterPrintEndsTheRunAndSentPagesStay) {
     EXPECT_EQ(printed, 10);
     ASSERT_EQ(b.Rig.Device()->FinalPages().size(), 1u);
     EXPECT_EQ(b.Rig.Device()->FinalPages()[0]->Page->AbsolutePageNo(), 1);
+    // The next request prints the whole report afresh.
+    b.Rig.Print();
+    const auto pages = b.Rig.Device()->FinalPages();
+    ASSERT_EQ(pages.size(), 6u);
+    EXPECT_EQ(pages[1]->Page->AbsolutePageNo(), 1);
+    EXPECT_NE(DumpPage(*pages[1]).find("text=\"K1\""), std::string::npos);
+    EXPECT_TRUE(pages.back()->Page->LastPage());
+    EXPECT_NE(DumpPage(*pages.back()).find("text=\"K40\""), std::string::npos);
 }
 
 TEST(GenerationRun, ARequestDuringAnotherIsIgnored) {
