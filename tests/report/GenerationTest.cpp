@@ -10,6 +10,7 @@
 #include "report/rpBandEngine.h"
 #include "report/rpExcept.h"
 #include "report/rpLanguage.h"
+#include "tests/platform/db/SQLFileFixture.h"
 #include "tests/report/ReportTestSupport.h"
 #include "tests/support/report/ReportHarness.h"
 
@@ -40,13 +41,20 @@ struct Layout {
 struct BandedRig {
     ReportRig Rig;
     // Freed before the report, as a form frees its data after its report.
-    RowsTable Data;
+    std::unique_ptr<RowsTable> Data;
     TrpDBPipeline* Pipeline;
     TrpDetailBand* Detail;
 
-    BandedRig(int Rows, const Layout& L = Layout()) : Data({"Key", "Amount"}, NumberedRows(Rows)) {
+    BandedRig(int Rows, const Layout& L = Layout())
+        : Data(std::make_unique<RowsTable>(std::vector<std::string>{"Key", "Amount"}, NumberedRows(Rows))) {
+        Build(Data->Pipeline(), L);
+    }
+    // Over a pipeline of the test's own.
+    BandedRig(TrpDBPipeline* Pipeline_, const Layout& L) { Build(Pipeline_, L); }
+
+    void Build(TrpDBPipeline* Pipeline_, const Layout& L) {
         TrpBandedReport* r = Rig.Report();
-        Pipeline = Data.Pipeline();
+        Pipeline = Pipeline_;
         r->SetDataPipeline(Pipeline);
         r->CreateDefaultBands();
         r->HeaderBand()->SetmmHeight(L.Header);
@@ -252,7 +260,7 @@ TEST(GenerationRun, AnErrorPutsThePipelineBackAndReleasesItsBookmarks) {
 TEST(GenerationRun, APipelineThatDoesNotOpenStopsTheRunWithItsName) {
     BandedRig b(3);
     // A closed table the pipeline may not open.
-    b.Data.Table()->Close();
+    b.Data->Table()->Close();
     b.Pipeline->SetOpenDataSource(false);
     b.Pipeline->SetUserName("Clientes");
     const std::string message = PrintAndCatch(b.Rig);
@@ -424,6 +432,41 @@ TEST(GenerationRun, AReportFreedFromItsOwnEventGoesWhenTheRequestEnds) {
     EXPECT_EQ(printed, 3);
     EXPECT_EQ(owner->FindComponent("Report"), nullptr);
     EXPECT_TRUE(b.Rig.Device()->FinalPages().empty());
+}
+
+}  // namespace
+
+namespace {
+
+// The same report over an SQLite query prints what it prints over a memory
+// table.
+class GenerationOverSql : public sqltest::SQLFileFixture {
+protected:
+    void Fill(sqlite::Database& db) override {
+        db.Exec(sqlite::CreateTableSql("Clientes", {{"Key", "text(20)"}, {"Amount", "integer"}}));
+    }
+};
+
+TEST_F(GenerationOverSql, ThirtySevenRowsMatchTheMemoryTableGolden) {
+    // Inserted out of order: the query's order is the report's.
+    for (int i = 37; i >= 1; --i) {
+        auto q = Query("insert into Clientes (Key, Amount) values (:Key, :Amount)");
+        q->ParamByName("Key")->SetValue(Variant("K" + std::to_string(i)));
+        q->ParamByName("Amount")->SetValue(Variant(i));
+        q->ExecSQL();
+    }
+    auto query = Query("select Key, Amount from Clientes order by Amount");
+    TDataSource source(nullptr);
+    source.SetDataSet(query.get());
+    {
+        TrpDBPipeline pipeline(nullptr);
+        pipeline.SetName("Rows");
+        pipeline.SetDataSource(&source);
+        BandedRig b(&pipeline, Layout());
+        b.Rig.Print();
+        ExpectGolden("banded_37_rows", DumpPages(b.Rig.Device()->FinalPages()));
+        b.Rig.Report()->SetDataPipeline(nullptr);
+    }
 }
 
 }  // namespace
