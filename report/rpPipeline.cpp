@@ -122,14 +122,16 @@ void TrpDataPipeline::SetMoveBy(int Value) {
 
 void TrpDataPipeline::SetRangeBegin(TrpRangeBeginType Value) {
     rangeBegin_ = Value;
-    if (IsLoadingOrReading()) return;
-    const bool backwards = rangeEnd_ == reFirstRecord || (rangeBegin_ == rbLastRecord && rangeEnd_ != reLastRecord);
-    moveBy_ = backwards ? -1 : 1;
-    DataChange();
+    RangeChanged();
 }
 
 void TrpDataPipeline::SetRangeEnd(TrpRangeEndType Value) {
     rangeEnd_ = Value;
+    RangeChanged();
+}
+
+// A stored MoveBy is kept as read; set in code, the ends give the direction.
+void TrpDataPipeline::RangeChanged() {
     if (IsLoadingOrReading()) return;
     const bool backwards = rangeEnd_ == reFirstRecord || (rangeBegin_ == rbLastRecord && rangeEnd_ != reLastRecord);
     moveBy_ = backwards ? -1 : 1;

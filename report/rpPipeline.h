@@ -266,6 +266,7 @@ private:
     int CompareWithRangeBookmark();
     void CheckLinkOrder(int Before, int After, bool Forward);
     bool WouldCycle(TrpDataPipeline* Master) const;
+    void RangeChanged();
     void Fire(const TNotifyEvent& Handler, int EventNumber);
 
     TrpDataPipeline* master_ = nullptr;

@@ -52,23 +52,23 @@ TrpDataPipeline* TrpField::DataPipeline() const { return dynamic_cast<TrpDataPip
 void TrpField::SetDataType(TrpDataType Value) {
     if (TrpDataPipeline* p = DataPipeline(); p != nullptr && !p->IsSupportedDataType(Value))
         throw EInvalidPropertyError("DataType not supported by " + p->ClassName());
-    dataType_ = Value;
+    a_.dataType = Value;
 }
 
 void TrpField::SetMandatory(bool Value) {
-    mandatory_ = Value;
-    if (Value) showAllValues_ = false;
+    a_.mandatory = Value;
+    if (Value) a_.showAllValues = false;
 }
 
 void TrpField::SetShowAllValues(bool Value) {
-    showAllValues_ = Value;
-    if (Value) mandatory_ = false;
+    a_.showAllValues = Value;
+    if (Value) a_.mandatory = false;
 }
 
 double TrpField::AsDouble() {
     TrpDataPipeline* p = DataPipeline();
     if (p == nullptr) return 0;
-    const Variant v = p->GetFieldValue(fieldName_);
+    const Variant v = p->GetFieldValue(a_.fieldName);
     if (v.IsNull() || v.IsEmpty()) return 0;
     try {
         return v.AsDouble();
@@ -79,32 +79,22 @@ double TrpField::AsDouble() {
 
 std::string TrpField::AsString() {
     TrpDataPipeline* p = DataPipeline();
-    return p != nullptr ? p->GetFieldAsString(fieldName_) : std::string();
+    return p != nullptr ? p->GetFieldAsString(a_.fieldName) : std::string();
 }
 
 bool TrpField::IsNull() {
     TrpDataPipeline* p = DataPipeline();
     if (p == nullptr) return true;
-    const Variant v = p->GetFieldValue(fieldName_);
+    const Variant v = p->GetFieldValue(a_.fieldName);
     return v.IsNull() || v.IsEmpty();
 }
 
 Variant TrpField::Value() {
     TrpDataPipeline* p = DataPipeline();
-    return p != nullptr ? p->GetFieldValue(fieldName_) : Null();
+    return p != nullptr ? p->GetFieldValue(a_.fieldName) : Null();
 }
 
-bool TrpField::IsEqual(const TrpField& o) const {
-    return alignment_ == o.alignment_ && fieldAlias_ == o.fieldAlias_ && fieldName_ == o.fieldName_ &&
-           fieldLength_ == o.fieldLength_ && isDetail_ == o.isDetail_ && linkable_ == o.linkable_ &&
-           groupOrder_ == o.groupOrder_ && dataType_ == o.dataType_ && displayFormat_ == o.displayFormat_ &&
-           displayWidth_ == o.displayWidth_ && mandatory_ == o.mandatory_ && position_ == o.position_ &&
-           selectable_ == o.selectable_ && selectOrder_ == o.selectOrder_ && searchable_ == o.searchable_ &&
-           search_ == o.search_ && searchExpression_ == o.searchExpression_ && searchOrder_ == o.searchOrder_ &&
-           showAllValues_ == o.showAllValues_ && sortable_ == o.sortable_ && sort_ == o.sort_ &&
-           sortOrder_ == o.sortOrder_ && sortType_ == o.sortType_ && sortExpression_ == o.sortExpression_ &&
-           tableAlias_ == o.tableAlias_ && tableName_ == o.tableName_;
-}
+bool TrpField::IsEqual(const TrpField& o) const { return a_ == o.a_; }
 
 void TrpField::Assign(TPersistent* Source) {
     auto* o = dynamic_cast<TrpField*>(Source);
@@ -112,32 +102,7 @@ void TrpField::Assign(TPersistent* Source) {
         TrpRelative::Assign(Source);
         return;
     }
-    alignment_ = o->alignment_;
-    fieldAlias_ = o->fieldAlias_;
-    fieldName_ = o->fieldName_;
-    fieldLength_ = o->fieldLength_;
-    isDetail_ = o->isDetail_;
-    linkable_ = o->linkable_;
-    groupOrder_ = o->groupOrder_;
-    dataType_ = o->dataType_;
-    displayFormat_ = o->displayFormat_;
-    displayWidth_ = o->displayWidth_;
-    mandatory_ = o->mandatory_;
-    position_ = o->position_;
-    selectable_ = o->selectable_;
-    selectOrder_ = o->selectOrder_;
-    searchable_ = o->searchable_;
-    search_ = o->search_;
-    searchExpression_ = o->searchExpression_;
-    searchOrder_ = o->searchOrder_;
-    showAllValues_ = o->showAllValues_;
-    sortable_ = o->sortable_;
-    sort_ = o->sort_;
-    sortOrder_ = o->sortOrder_;
-    sortType_ = o->sortType_;
-    sortExpression_ = o->sortExpression_;
-    tableAlias_ = o->tableAlias_;
-    tableName_ = o->tableName_;
+    a_ = o->a_;
 }
 
 void TrpField::DefineProperties(TFiler* Filer) {

@@ -26,60 +26,60 @@ public:
     explicit TrpField(TComponent* AOwner);
     FAT_CLASS(TrpField)
 
-    TAlignment Alignment() const { return alignment_; }
-    void SetAlignment(TAlignment Value) { alignment_ = Value; }
-    const std::string& FieldAlias() const { return fieldAlias_; }
-    void SetFieldAlias(const std::string& Value) { fieldAlias_ = Value; }
-    const std::string& FieldName() const { return fieldName_; }
-    virtual void SetFieldName(const std::string& Value) { fieldName_ = Value; }
-    int FieldLength() const { return fieldLength_; }
-    void SetFieldLength(int Value) { fieldLength_ = Value; }
-    bool IsDetail() const { return isDetail_; }
-    void SetIsDetail(bool Value) { isDetail_ = Value; }
-    bool Linkable() const { return linkable_; }
-    void SetLinkable(bool Value) { linkable_ = Value; }
-    int GroupOrder() const { return groupOrder_; }
-    void SetGroupOrder(int Value) { groupOrder_ = Value; }
-    TrpDataType DataType() const { return dataType_; }
+    TAlignment Alignment() const { return a_.alignment; }
+    void SetAlignment(TAlignment Value) { a_.alignment = Value; }
+    const std::string& FieldAlias() const { return a_.fieldAlias; }
+    void SetFieldAlias(const std::string& Value) { a_.fieldAlias = Value; }
+    const std::string& FieldName() const { return a_.fieldName; }
+    virtual void SetFieldName(const std::string& Value) { a_.fieldName = Value; }
+    int FieldLength() const { return a_.fieldLength; }
+    void SetFieldLength(int Value) { a_.fieldLength = Value; }
+    bool IsDetail() const { return a_.isDetail; }
+    void SetIsDetail(bool Value) { a_.isDetail = Value; }
+    bool Linkable() const { return a_.linkable; }
+    void SetLinkable(bool Value) { a_.linkable = Value; }
+    int GroupOrder() const { return a_.groupOrder; }
+    void SetGroupOrder(int Value) { a_.groupOrder = Value; }
+    TrpDataType DataType() const { return a_.dataType; }
     // Refused with EInvalidPropertyError when the pipeline does not support it.
     void SetDataType(TrpDataType Value);
-    const std::string& DisplayFormat() const { return displayFormat_; }
-    void SetDisplayFormat(const std::string& Value) { displayFormat_ = Value; }
-    int DisplayWidth() const { return displayWidth_; }
-    void SetDisplayWidth(int Value) { displayWidth_ = Value; }
-    bool Mandatory() const { return mandatory_; }
+    const std::string& DisplayFormat() const { return a_.displayFormat; }
+    void SetDisplayFormat(const std::string& Value) { a_.displayFormat = Value; }
+    int DisplayWidth() const { return a_.displayWidth; }
+    void SetDisplayWidth(int Value) { a_.displayWidth = Value; }
+    bool Mandatory() const { return a_.mandatory; }
     // Mandatory and ShowAllValues exclude each other.
     void SetMandatory(bool Value);
-    int FieldPosition() const { return position_; }
-    void SetFieldPosition(int Value) { position_ = Value; }
-    bool Selectable() const { return selectable_; }
-    void SetSelectable(bool Value) { selectable_ = Value; }
-    int SelectOrder() const { return selectOrder_; }
-    void SetSelectOrder(int Value) { selectOrder_ = Value; }
-    bool Searchable() const { return searchable_; }
-    void SetSearchable(bool Value) { searchable_ = Value; }
-    bool Search() const { return search_; }
-    void SetSearch(bool Value) { search_ = Value; }
-    const std::string& SearchExpression() const { return searchExpression_; }
-    virtual void SetSearchExpression(const std::string& Value) { searchExpression_ = Value; }
-    int SearchOrder() const { return searchOrder_; }
-    void SetSearchOrder(int Value) { searchOrder_ = Value; }
-    bool ShowAllValues() const { return showAllValues_; }
+    int FieldPosition() const { return a_.position; }
+    void SetFieldPosition(int Value) { a_.position = Value; }
+    bool Selectable() const { return a_.selectable; }
+    void SetSelectable(bool Value) { a_.selectable = Value; }
+    int SelectOrder() const { return a_.selectOrder; }
+    void SetSelectOrder(int Value) { a_.selectOrder = Value; }
+    bool Searchable() const { return a_.searchable; }
+    void SetSearchable(bool Value) { a_.searchable = Value; }
+    bool Search() const { return a_.search; }
+    void SetSearch(bool Value) { a_.search = Value; }
+    const std::string& SearchExpression() const { return a_.searchExpression; }
+    virtual void SetSearchExpression(const std::string& Value) { a_.searchExpression = Value; }
+    int SearchOrder() const { return a_.searchOrder; }
+    void SetSearchOrder(int Value) { a_.searchOrder = Value; }
+    bool ShowAllValues() const { return a_.showAllValues; }
     void SetShowAllValues(bool Value);
-    bool Sortable() const { return sortable_; }
-    void SetSortable(bool Value) { sortable_ = Value; }
-    bool Sort() const { return sort_; }
-    void SetSort(bool Value) { sort_ = Value; }
-    int SortOrder() const { return sortOrder_; }
-    void SetSortOrder(int Value) { sortOrder_ = Value; }
-    TrpSortOrderType SortType() const { return sortType_; }
-    void SetSortType(TrpSortOrderType Value) { sortType_ = Value; }
-    const std::string& SortExpression() const { return sortExpression_; }
-    void SetSortExpression(const std::string& Value) { sortExpression_ = Value; }
-    const std::string& TableAlias() const { return tableAlias_; }
-    void SetTableAlias(const std::string& Value) { tableAlias_ = Value; }
-    const std::string& TableName() const { return tableName_; }
-    void SetTableName(const std::string& Value) { tableName_ = Value; }
+    bool Sortable() const { return a_.sortable; }
+    void SetSortable(bool Value) { a_.sortable = Value; }
+    bool Sort() const { return a_.sort; }
+    void SetSort(bool Value) { a_.sort = Value; }
+    int SortOrder() const { return a_.sortOrder; }
+    void SetSortOrder(int Value) { a_.sortOrder = Value; }
+    TrpSortOrderType SortType() const { return a_.sortType; }
+    void SetSortType(TrpSortOrderType Value) { a_.sortType = Value; }
+    const std::string& SortExpression() const { return a_.sortExpression; }
+    void SetSortExpression(const std::string& Value) { a_.sortExpression = Value; }
+    const std::string& TableAlias() const { return a_.tableAlias; }
+    void SetTableAlias(const std::string& Value) { a_.tableAlias = Value; }
+    const std::string& TableName() const { return a_.tableName; }
+    void SetTableName(const std::string& Value) { a_.tableName = Value; }
 
     // The pipeline the field belongs to (its parent), when it is one.
     TrpDataPipeline* DataPipeline() const;
@@ -94,29 +94,34 @@ public:
     void DefineProperties(TFiler* Filer) override;
 
 private:
-    TAlignment alignment_ = taLeftJustify;
-    std::string fieldAlias_, fieldName_;
-    int fieldLength_ = 0;
-    bool isDetail_ = false;
-    bool linkable_ = true;
-    int groupOrder_ = -1;
-    TrpDataType dataType_ = dtString;
-    std::string displayFormat_;
-    int displayWidth_ = 0;
-    bool mandatory_ = false;
-    int position_ = -1;
-    bool selectable_ = true;
-    int selectOrder_ = -1;
-    bool searchable_ = true;
-    bool search_ = false;
-    std::string searchExpression_;
-    int searchOrder_ = -1;
-    bool showAllValues_ = false;
-    bool sortable_ = true;
-    bool sort_ = false;
-    int sortOrder_ = -1;
-    TrpSortOrderType sortType_ = soAscending;
-    std::string sortExpression_, tableAlias_, tableName_;
+    // Every attribute a field has, compared and copied as a whole.
+    struct Attributes {
+        TAlignment alignment = taLeftJustify;
+        std::string fieldAlias, fieldName;
+        int fieldLength = 0;
+        bool isDetail = false;
+        bool linkable = true;
+        int groupOrder = -1;
+        TrpDataType dataType = dtString;
+        std::string displayFormat;
+        int displayWidth = 0;
+        bool mandatory = false;
+        int position = -1;
+        bool selectable = true;
+        int selectOrder = -1;
+        bool searchable = true;
+        bool search = false;
+        std::string searchExpression;
+        int searchOrder = -1;
+        bool showAllValues = false;
+        bool sortable = true;
+        bool sort = false;
+        int sortOrder = -1;
+        TrpSortOrderType sortType = soAscending;
+        std::string sortExpression, tableAlias, tableName;
+        bool operator==(const Attributes&) const = default;
+    };
+    Attributes a_;
 };
 
 class TrpMasterFieldLink : public TrpRelative {

@@ -251,6 +251,14 @@ protected:
         q->ParamByName("Key")->SetValue(Key ? Variant(*Key) : Null());
         q->ExecSQL();
     }
+    // 40 masters and 150 details with random keys.
+    void FillRandom(unsigned Seed);
+    // Same key: both null, or equal once lower-cased (accents stay).
+    static bool SameKey(const std::optional<std::string>& A, const std::optional<std::string>& B) {
+        if (!A || !B) return !A && !B;
+        return AnsiLowerCase(*A) == AnsiLowerCase(*B);
+    }
+    std::vector<std::pair<int, std::optional<std::string>>> masters, details;
 };
 
 // Random keys from letters that differ in case and accent.
@@ -263,9 +271,8 @@ std::optional<std::string> RandomText(std::mt19937& rng) {
     return s;
 }
 
-TEST_F(PipelineSqlModel, DetailRowsInTheDatabasesOrderLinkAsANestedLoopJoin) {
-    std::mt19937 rng(31337);
-    std::vector<std::pair<int, std::optional<std::string>>> masters, details;
+void PipelineSqlModel::FillRandom(unsigned Seed) {
+    std::mt19937 rng(Seed);
     for (int i = 0; i < 40; ++i) {
         masters.push_back({1 + i, RandomText(rng)});
         Insert("Mestre", 1 + i, masters.back().second);
@@ -274,6 +281,10 @@ TEST_F(PipelineSqlModel, DetailRowsInTheDatabasesOrderLinkAsANestedLoopJoin) {
         details.push_back({1000 + i, RandomText(rng)});
         Insert("Item", 1000 + i, details.back().second);
     }
+}
+
+TEST_F(PipelineSqlModel, DetailRowsInTheDatabasesOrderLinkAsANestedLoopJoin) {
+    FillRandom(31337);
     auto masterQuery = Query("select Id, Key from Mestre order by Id");
     auto detailQuery = Query("select Id, Key from Item order by Key, Id");
     TDataSource masterSource(nullptr), detailSource(nullptr);
@@ -298,13 +309,7 @@ TEST_F(PipelineSqlModel, DetailRowsInTheDatabasesOrderLinkAsANestedLoopJoin) {
     }
     std::vector<int> mids;
     for (auto& m : masters) mids.push_back(m.first);
-    // Same key: both null, or equal once lower-cased (accents stay).
-    auto same = [&](std::size_t m, std::size_t d) {
-        const auto& a = masters[m].second;
-        const auto& b = dkeys[d];
-        if (!a || !b) return !a && !b;
-        return AnsiLowerCase(*a) == AnsiLowerCase(*b);
-    };
+    auto same = [&](std::size_t m, std::size_t d) { return SameKey(masters[m].second, dkeys[d]); };
     std::vector<std::string> reports;
     TrpLinkOrderReporter previous =
         rpSetLinkOrderReporter([&](TrpDataPipeline*, const std::string& m) { reports.push_back(m); });
@@ -312,6 +317,40 @@ TEST_F(PipelineSqlModel, DetailRowsInTheDatabasesOrderLinkAsANestedLoopJoin) {
     rpSetLinkOrderReporter(previous);
     EXPECT_EQ(got, NestedLoopJoin(mids, dids, same, true));
     EXPECT_TRUE(reports.empty());
+    std::size_t linked = 0;
+    for (const auto& g : got) linked += g.second.size();
+    EXPECT_GT(linked, 20u);
+}
+
+// A detail query that takes its key from the master's data source follows
+// the master through the database, without field links: the master
+// pipeline finds it as its detail when the run is prepared.
+TEST_F(PipelineSqlModel, ADetailQueryOnTheMastersDataSourceFollowsItWithoutLinks) {
+    FillRandom(2718);
+    auto masterQuery = Query("select Id, Key from Mestre order by Id");
+    auto detailQuery = Query("select Id, Key from Item where Key = :Key order by Id");
+    TDataSource masterSource(nullptr), detailSource(nullptr);
+    masterSource.SetDataSet(masterQuery.get());
+    detailQuery->SetDataSource(&masterSource);
+    detailSource.SetDataSet(detailQuery.get());
+    TrpDBPipeline master(nullptr), detail(nullptr);
+    master.SetName("plMestre");
+    detail.SetName("plItem");
+    master.SetDataSource(&masterSource);
+    detail.SetDataSource(&detailSource);
+    master.Open();
+    detail.Open();
+    const Joined got = WalkJoin(master, detail);
+    EXPECT_EQ(detail.MasterDataPipeline(), &master);
+    EXPECT_EQ(detail.LinkCount(), 0);
+    std::vector<int> mids, dids;
+    for (auto& m : masters) mids.push_back(m.first);
+    for (auto& d : details) dids.push_back(d.first);
+    // "=" never matches a null key.
+    auto same = [&](std::size_t m, std::size_t d) {
+        return masters[m].second && SameKey(masters[m].second, details[d].second);
+    };
+    EXPECT_EQ(got, NestedLoopJoin(mids, dids, same, true));
     std::size_t linked = 0;
     for (const auto& g : got) linked += g.second.size();
     EXPECT_GT(linked, 20u);
