@@ -215,6 +215,8 @@ void TrpEngine::InitRun() {
     section_ = secTitle;
     bandIndex_ = 0;
     highestPage_ = 0;
+    SetAbsolutePageNo(0);
+    SetAbsolutePageCount(0);
     runInitialised_ = true;
     // Without a detail band, or without records, the body has nothing to walk.
     if (noData_ || sections_[secDetail].empty()) EndOfData();

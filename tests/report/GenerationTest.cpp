@@ -255,6 +255,15 @@ TEST(GenerationRun, AnErrorPutsThePipelineBackAndReleasesItsBookmarks) {
     PrintAndCatch(b.Rig);
     EXPECT_EQ(b.Pipeline->GetFieldAsString("Key"), "K1");
     EXPECT_EQ(b.Pipeline->BookmarkCount(), 0);
+    // Mended, the report prints from its first record with fresh numbers.
+    b.Detail->SetmmHeight(6000);
+    b.Rig.Print();
+    const auto pages = b.Rig.Device()->FinalPages();
+    ASSERT_EQ(pages.size(), 3u + 2u);
+    EXPECT_EQ(pages[3]->Page->AbsolutePageNo(), 1);
+    EXPECT_EQ(pages[3]->Page->AbsolutePageCount(), 1);
+    EXPECT_NE(DumpPage(*pages[3]).find("text=\"K1\""), std::string::npos);
+    EXPECT_TRUE(pages[4]->Page->LastPage());
 }
 
 TEST(GenerationRun, APipelineThatDoesNotOpenStopsTheRunWithItsName) {
