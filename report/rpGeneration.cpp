@@ -318,7 +318,7 @@ void TrpEngine::ProcessPageRequest(TrpPageRequest* Request) {
     busy_ = false;
     // A stopped run cannot be picked up where it halted: the next request
     // starts a new one.
-    if (Stopped()) Reset();
+    if (Stopped() || Cancelled()) Reset();
     Report()->SetPrinting(false);
     // Last: a report freed from one of its events goes now, and this
     // engine with it.

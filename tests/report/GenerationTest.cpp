@@ -479,3 +479,19 @@ TEST_F(GenerationOverSql, ThirtySevenRowsMatchTheMemoryTableGolden) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(GenerationRun, WithErrorsSuppressedAFailedRunEndsQuietlyAndTheNextOneWorks) {
+    BandedRig b(5);
+    b.Rig.Report()->Engine()->SetSuppressErrors(true);
+    b.Detail->SetmmHeight(300000);
+    EXPECT_EQ(PrintAndCatch(b.Rig), "");
+    EXPECT_EQ(b.Rig.Device()->FinalPages().size(), 3u);
+    b.Detail->SetmmHeight(6000);
+    b.Rig.Print();
+    ASSERT_EQ(b.Rig.Device()->FinalPages().size(), 4u);
+    EXPECT_NE(DumpPage(*b.Rig.Device()->FinalPages()[3]).find("text=\"K5\""), std::string::npos);
+}
+
+}  // namespace
