@@ -6,6 +6,7 @@
 
 #include "report/rpBandEngine.h"
 #include "report/rpExcept.h"
+#include "report/rpGroup.h"
 #include "report/rpLanguage.h"
 #include "tests/report/ReportTestSupport.h"
 #include "tests/support/report/ReportHarness.h"
@@ -435,6 +436,40 @@ TEST(BandEngine, TheDetailBandKeepsItsStateInItsEngine) {
     header->SetCount(3);
     EXPECT_EQ(header->Count(), 3);
     EXPECT_EQ(detail->Count(), 7);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(BandedReport, IsKnownToTheStreamingRegistryAndMakesItsBandsByKind) {
+    ASSERT_EQ(GetClass("TrpBandedReport"), TrpBandedReport::StaticClassType());
+    ReportRig rig;
+    TrpBandedReport* r = rig.Report();
+    EXPECT_EQ(r->BandCount(), 0);
+    // Only the detail band's reader makes its band.
+    EXPECT_EQ(r->HeaderBand(), nullptr);
+    TrpDetailBand* detail = r->DetailBand();
+    ASSERT_NE(detail, nullptr);
+    EXPECT_EQ(r->DetailBand(), detail);
+    EXPECT_EQ(r->BandCount(), 1);
+    // A second band of a kind is never made.
+    TrpBand* title = r->CreateBand(btTitle);
+    EXPECT_EQ(r->CreateBand(btTitle), title);
+    EXPECT_EQ(r->TitleBand(), title);
+    // Groups get their header and footer with the default bands.
+    auto* group = new TrpGroup(rig.Owner());
+    group->SetReport(r);
+    delete group->HeaderBand();
+    delete group->FooterBand();
+    ASSERT_EQ(r->GroupHeaderBand(0), nullptr);
+    r->CreateDefaultBands();
+    EXPECT_NE(r->GroupHeaderBand(0), nullptr);
+    EXPECT_NE(r->GroupFooterBand(0), nullptr);
+    EXPECT_EQ(r->GroupHeaderBand(0)->Group(), group);
+    // The report had bands: no header or footer is added.
+    EXPECT_EQ(r->HeaderBand(), nullptr);
+    EXPECT_EQ(r->FooterBand(), nullptr);
 }
 
 }  // namespace
