@@ -473,3 +473,24 @@ TEST(BandedReport, IsKnownToTheStreamingRegistryAndMakesItsBandsByKind) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(BandedReport, WithoutAPipelineTheDetailPrintsOnce) {
+    ReportRig rig;
+    TrpBandedReport* r = rig.Report();
+    r->CreateDefaultBands();
+    rig.AddText(r->HeaderBand(), "H", 0, 0, 20000, 4000, "H");
+    rig.AddText(r->DetailBand(), "D", 0, 0, 20000, 4000, "D");
+    rig.AddText(r->FooterBand(), "F", 0, 0, 20000, 4000, "F");
+    rig.Print();
+    const auto pages = rig.Device()->FinalPages();
+    ASSERT_EQ(pages.size(), 1u);
+    std::string texts;
+    for (int i = 0; i < pages[0]->Page->DrawCommandCount(); ++i)
+        texts += static_cast<TrpDrawText*>(pages[0]->Page->DrawCommands(i))->Text();
+    EXPECT_EQ(texts, "HDF");
+    EXPECT_TRUE(pages[0]->Page->LastPage());
+}
+
+}  // namespace
