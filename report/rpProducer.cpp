@@ -11,6 +11,7 @@ namespace {
 constexpr int kPre40Version = 4000;
 constexpr int kSpanishMexicoVersion = 4211;
 constexpr int kBetaLateBuild = 7;
+constexpr int kTextSearchOffVersion = 7010;
 
 // The device names of the legacy "Device" identifiers and of SetDeviceKind.
 const char* const kDeviceKindNames[] = {"Printer", "Screen", "TextFile", "ArchiveFile"};
@@ -24,20 +25,30 @@ TClass TrpProducer::StaticClassType() {
             .Boolean("AllowPrintToArchive", &TrpProducer::AllowPrintToArchive, &TrpProducer::SetAllowPrintToArchive, 0)
             .Boolean("AllowPrintToFile", &TrpProducer::AllowPrintToFile, &TrpProducer::SetAllowPrintToFile, 0)
             .String("ArchiveFileName", &TrpProducer::ArchiveFileName, &TrpProducer::SetArchiveFileName)
+            .Object("BackgroundPrintSettings", TrpBackgroundPrintSettings::StaticClassType(),
+                    &TrpProducer::BackgroundPrintSettings, &TrpProducer::SetBackgroundPrintSettings)
             .Event("BeforePrint", &TrpProducer::BeforePrint)
             .String("DeviceType", &TrpProducer::DeviceType, &TrpProducer::SetDeviceType)
+            .Object("EmailSettings", TrpEmailSettings::StaticClassType(), &TrpProducer::EmailSettings,
+                    &TrpProducer::SetEmailSettings)
             .Enum("Language", rpTypeInfo<TrpLanguageType>(), &TrpProducer::Language, &TrpProducer::SetLanguage,
                   lgDefault)
             .Boolean("ModalCancelDialog", &TrpProducer::ModalCancelDialog, &TrpProducer::SetModalCancelDialog, 1)
             .Boolean("ModalPreview", &TrpProducer::ModalPreview, &TrpProducer::SetModalPreview, 1)
             .Event("OnCancel", &TrpProducer::OnCancel)
             .Event("OnPrintingComplete", &TrpProducer::OnPrintingComplete)
+            .Object("PDFSettings", TrpPDFSettings::StaticClassType(), &TrpProducer::PDFSettings,
+                    &TrpProducer::SetPDFSettings)
+            .Object("PreviewFormSettings", TrpPreviewFormSettings::StaticClassType(),
+                    &TrpProducer::PreviewFormSettings, &TrpProducer::SetPreviewFormSettings)
             .Boolean("SavePrinterSetup", &TrpProducer::SavePrinterSetup, &TrpProducer::SetSavePrinterSetup, 0)
             .Boolean("ShowCancelDialog", &TrpProducer::ShowCancelDialog, &TrpProducer::SetShowCancelDialog, 1)
             .Boolean("ShowPrintDialog", &TrpProducer::ShowPrintDialog, &TrpProducer::SetShowPrintDialog, 1)
             .String("TextFileName", &TrpProducer::TextFileName, &TrpProducer::SetTextFileName)
             .Enum("TextFileType", rpTypeInfo<TrpFileType>(), &TrpProducer::TextFileType, &TrpProducer::SetTextFileType,
                   ftComma)
+            .Object("TextSearchSettings", TrpTextSearchSettings::StaticClassType(),
+                    &TrpProducer::TextSearchSettings, &TrpProducer::SetTextSearchSettings)
             .Build();
     return &info;
 }
@@ -45,7 +56,12 @@ TClass TrpProducer::StaticClassType() {
 TrpProducer::TrpProducer(TComponent* AOwner)
     : TrpRelative(AOwner),
       printerSetup_(std::make_unique<TrpPrinterSetup>(this)),
-      publisher_(std::make_unique<TrpPublisher>(nullptr)) {
+      publisher_(std::make_unique<TrpPublisher>(nullptr)),
+      backgroundPrintSettings_(std::make_unique<TrpBackgroundPrintSettings>()),
+      emailSettings_(std::make_unique<TrpEmailSettings>()),
+      pdfSettings_(std::make_unique<TrpPDFSettings>()),
+      previewFormSettings_(std::make_unique<TrpPreviewFormSettings>()),
+      textSearchSettings_(std::make_unique<TrpTextSearchSettings>()) {
     printerSetup_->OnGetPrinter = [this](TObject*, TObject*& Printer) { Printer = GetPrinter(); };
     printerSetup_->OnBeforePageDefChange = [this](TObject*, TrpPageDef* NewPageDef, bool& Allow) {
         Allow = AllowPrinterSetupChange(NewPageDef);
@@ -61,6 +77,29 @@ TrpProducer::~TrpProducer() {
     printerSetup_->OnPageDefChange = nullptr;
     printerSetup_->OnChange = nullptr;
     publisher_->OnPageRequest = nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Option objects
+
+void TrpProducer::SetBackgroundPrintSettings(TrpBackgroundPrintSettings* Value) {
+    if (Value != nullptr) backgroundPrintSettings_->Assign(Value);
+}
+
+void TrpProducer::SetEmailSettings(TrpEmailSettings* Value) {
+    if (Value != nullptr) emailSettings_->Assign(Value);
+}
+
+void TrpProducer::SetPDFSettings(TrpPDFSettings* Value) {
+    if (Value != nullptr) pdfSettings_->Assign(Value);
+}
+
+void TrpProducer::SetPreviewFormSettings(TrpPreviewFormSettings* Value) {
+    if (Value != nullptr) previewFormSettings_->Assign(Value);
+}
+
+void TrpProducer::SetTextSearchSettings(TrpTextSearchSettings* Value) {
+    if (Value != nullptr) textSearchSettings_->Assign(Value);
 }
 
 // ---------------------------------------------------------------------------
@@ -191,6 +230,7 @@ void TrpProducer::SetLanguage(TrpLanguageType Value) {
 
 void TrpProducer::Convert(int Version) {
     if (Version < kSpanishMexicoVersion && language_ == lgSpanish) language_ = lgSpanishMexico;
+    if (Version < kTextSearchOffVersion) textSearchSettings_->SetEnabled(false);
 }
 
 void TrpProducer::DefineProperties(TFiler* Filer) {
@@ -216,14 +256,12 @@ void TrpProducer::DefineProperties(TFiler* Filer) {
 void TrpProducer::Loaded() {
     const std::string beta = "Beta Build";
     const auto at = version_.find(beta);
-    if (rpProgramVersionNo <= versionNo_ && at != std::string::npos) {
-        // The build digit stands behind the blank after the text.
-        const std::size_t digit = at + beta.size() + 1;
-        const int build = digit < version_.size() && version_[digit] >= '0' && version_[digit] <= '9'
-                              ? version_[digit] - '0'
-                              : 0;
-        versionNo_ = build >= kBetaLateBuild ? 3999 : 3998;
-    }
+    // The build digit stands behind the blank after the text; without a
+    // digit there the text is no beta stamp and the number stands.
+    const std::size_t digit = at == std::string::npos ? std::string::npos : at + beta.size() + 1;
+    if (rpProgramVersionNo <= versionNo_ && digit < version_.size() && version_[digit] >= '0' &&
+        version_[digit] <= '9')
+        versionNo_ = version_[digit] - '0' >= kBetaLateBuild ? 3999 : 3998;
     convertedFromPre40_ = versionNo_ < kPre40Version;
     if (rpProgramVersionNo > versionNo_) {
         Convert(versionNo_);

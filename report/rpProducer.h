@@ -11,6 +11,7 @@
 #include "report/rpPrinterSetup.h"
 #include "report/rpPublisher.h"
 #include "report/rpRelatv.h"
+#include "report/rpSettings.h"
 #include "report/rpTypes.h"
 
 // The version this program writes into stored reports, and its number.
@@ -112,6 +113,19 @@ public:
     virtual void SetLanguage(TrpLanguageType Value);
     virtual void LanguageChanged() {}
 
+    // --- Option objects (owned; a writer copies into them) ---
+    TrpBackgroundPrintSettings* BackgroundPrintSettings() const { return backgroundPrintSettings_.get(); }
+    void SetBackgroundPrintSettings(TrpBackgroundPrintSettings* Value);
+    TrpEmailSettings* EmailSettings() const { return emailSettings_.get(); }
+    void SetEmailSettings(TrpEmailSettings* Value);
+    TrpPDFSettings* PDFSettings() const { return pdfSettings_.get(); }
+    void SetPDFSettings(TrpPDFSettings* Value);
+    // Its change event is the preview's to apply the change to an open form.
+    TrpPreviewFormSettings* PreviewFormSettings() const { return previewFormSettings_.get(); }
+    void SetPreviewFormSettings(TrpPreviewFormSettings* Value);
+    TrpTextSearchSettings* TextSearchSettings() const { return textSearchSettings_.get(); }
+    void SetTextSearchSettings(TrpTextSearchSettings* Value);
+
     // The printer pages are made for (a resolution source for the units);
     // nullptr without one.
     virtual TObject* GetPrinter() const { return nullptr; }
@@ -133,6 +147,11 @@ protected:
 private:
     std::unique_ptr<TrpPrinterSetup> printerSetup_;
     std::unique_ptr<TrpPublisher> publisher_;
+    std::unique_ptr<TrpBackgroundPrintSettings> backgroundPrintSettings_;
+    std::unique_ptr<TrpEmailSettings> emailSettings_;
+    std::unique_ptr<TrpPDFSettings> pdfSettings_;
+    std::unique_ptr<TrpPreviewFormSettings> previewFormSettings_;
+    std::unique_ptr<TrpTextSearchSettings> textSearchSettings_;
     bool allowPrintToArchive_ = false;
     bool allowPrintToFile_ = false;
     std::string archiveFileName_;

@@ -10,6 +10,7 @@
 #include "report/rpPage.h"
 #include "report/rpRTTI.h"
 #include "report/rpRelatv.h"
+#include "report/rpSettings.h"
 
 namespace report {
 
@@ -23,11 +24,13 @@ void registerAll() {
     RegisterPageClasses();
     RegisterModelClasses();
     RegisterDataPipelineClasses();
+    RegisterSettingsClasses();
     rpSetDisplayFormatClass(TrpDisplayFormat::Instance());
 }
 
 void unregisterAll() {
     rpSetDisplayFormatClass(nullptr);
+    UnregisterSettingsClasses();
     UnregisterDataPipelineClasses();
     UnregisterModelClasses();
     UnregisterPageClasses();

@@ -33,6 +33,8 @@ const std::map<int, const char*>& Table() {
         {194, "Resumo"},
         {195, "Título"},
         {203, "Escolha o campo de dados"},
+        {284, "Não há memória nem espaço em disco para guardar as páginas do relatório."},
+        {374, "Relatório"},
         {415, "A posição de impressão da banda fica abaixo do fim da página"},
         {691, "Estilo de Página"},
         {1020, "O Windows não pode imprimir devido a um problema com a configuração da impressora atual."},
@@ -44,6 +46,7 @@ const std::map<int, const char*>& Table() {
         {1032, "Média"},
         {1034, "Nenhum dado encontrado."},
         {1069, "<FindText>"},
+        {1134, "sem fonte de dados"},
     };
     return table;
 }
