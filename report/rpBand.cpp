@@ -4,6 +4,7 @@
 
 #include "platform/rtl/Filer.h"
 #include "platform/rtl/Format.h"
+#include "report/rpBandEngine.h"
 #include "report/rpReport.h"
 #include "report/rpRTTI.h"
 #include "report/rpUnits.h"
@@ -499,8 +500,21 @@ TClass TrpCustomBand::StaticClassType() {
 
 TrpCustomBand::TrpCustomBand(TComponent* AOwner) : TrpBand(AOwner) {
     SetCacheRecordSize(kCacheRecordSize);
-    partialAdjustment_ = mmHeight();
+    state_.PartialAdjustment = mmHeight();
 }
+
+TrpCustomBand::~TrpCustomBand() {
+    if (bandEngine_ != nullptr) bandEngine_->SetBand(nullptr);
+}
+
+std::unique_ptr<TrpBandEngine> TrpCustomBand::CreateBandEngine() { return std::make_unique<TrpBandEngine>(this); }
+
+TrpBandEngine* TrpCustomBand::BandEngine() {
+    if (bandEngine_ == nullptr) bandEngine_ = CreateBandEngine();
+    return bandEngine_.get();
+}
+
+void TrpCustomBand::Generate() { BandEngine()->Generate(); }
 
 const std::vector<TrpComponent*>& TrpCustomBand::Level(int Number) const {
     static const std::vector<TrpComponent*> none;

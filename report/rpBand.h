@@ -11,6 +11,7 @@
 // its kind (TrpBandType, 0..9, which class), its type flags (which engine
 // sections keep it generating), its rank (its place in the report's band
 // list) and the engine section flags it is compared with.
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "report/rpComponent.h"
 #include "report/rpTypes.h"
 
+class TrpBandEngine;
 class TrpCustomReport;
 class TrpDataPipeline;
 
@@ -252,11 +254,40 @@ private:
     bool destroying_ = false;
 };
 
+// What the band loop keeps about a band between its cycles and pages.
+struct TrpBandGenerationState {
+    bool AllObjectsPrinted = true;
+    int Count = 0;
+    int32_t CurrentPosition = 0;
+    int32_t CumulativeCurrentPosition = 0;
+    bool Generating = false;
+    bool GenerationComplete = false;
+    TrpComponent* MaxStretchable = nullptr;
+    int CurrentLevel = 0;
+    int ObjectLimit = 0;
+    bool OutOfSpace = false;
+    bool OverFlow = false;
+    int32_t PageBottom = 0;
+    bool PartialGeneration = false;
+    int32_t PartialAdjustment = 0;
+    bool PrintingSection = false;
+    bool PrintPositionBreak = false;
+    TRect PrintPositionRect{};
+    int32_t SpaceUsed = 0;
+    int32_t StartingPosition = 0;
+};
+
 // The generation state of a band, saved per page in the page cache.
 class TrpCustomBand : public TrpBand {
 public:
     explicit TrpCustomBand(TComponent* AOwner);
+    ~TrpCustomBand() override;
     FAT_CLASS(TrpCustomBand)
+
+    // Prints the band on the engine's current page through its band engine.
+    virtual void Generate();
+    // The band's engine, made on first use.
+    TrpBandEngine* BandEngine();
 
     // Size of the record SaveToCache writes.
     static constexpr int kCacheRecordSize = 20;
@@ -268,44 +299,44 @@ public:
     void SaveToCache(int Page) override;
     void RestoreFromCache(int Page) override;
 
-    virtual bool AllObjectsPrinted() const { return allObjectsPrinted_; }
-    virtual void SetAllObjectsPrinted(bool Value) { allObjectsPrinted_ = Value; }
-    virtual int Count() const { return count_; }
-    virtual void SetCount(int Value) { count_ = Value; }
-    virtual int32_t CurrentPosition() const { return currentPosition_; }
-    virtual void SetCurrentPosition(int32_t Value) { currentPosition_ = Value; }
-    virtual int32_t CumulativeCurrentPosition() const { return cumulativeCurrentPosition_; }
-    virtual void SetCumulativeCurrentPosition(int32_t Value) { cumulativeCurrentPosition_ = Value; }
-    virtual bool Generating() const { return generating_; }
-    virtual void SetGenerating(bool Value) { generating_ = Value; }
-    virtual bool GenerationComplete() const { return generationComplete_; }
-    virtual void SetGenerationComplete(bool Value) { generationComplete_ = Value; }
-    virtual TrpComponent* MaxStretchable() const { return maxStretchable_; }
-    virtual void SetMaxStretchable(TrpComponent* Value) { maxStretchable_ = Value; }
-    virtual int CurrentLevel() const { return currentLevel_; }
-    virtual void SetCurrentLevel(int Value) { currentLevel_ = Value; }
-    virtual int ObjectLimit() const { return objectLimit_; }
-    virtual void SetObjectLimit(int Value) { objectLimit_ = Value; }
-    virtual bool OutOfSpace() const { return outOfSpace_; }
-    virtual void SetOutOfSpace(bool Value) { outOfSpace_ = Value; }
-    virtual bool OverFlow() const { return overFlow_; }
-    virtual void SetOverFlow(bool Value) { overFlow_ = Value; }
-    virtual int32_t PageBottom() const { return pageBottom_; }
-    virtual void SetPageBottom(int32_t Value) { pageBottom_ = Value; }
-    virtual bool PartialGeneration() const { return partialGeneration_; }
-    virtual void SetPartialGeneration(bool Value) { partialGeneration_ = Value; }
-    virtual int32_t PartialAdjustment() const { return partialAdjustment_; }
-    virtual void SetPartialAdjustment(int32_t Value) { partialAdjustment_ = Value; }
-    virtual bool PrintingSection() const { return printingSection_; }
-    virtual void SetPrintingSection(bool Value) { printingSection_ = Value; }
-    virtual bool PrintPositionBreak() const { return printPositionBreak_; }
-    virtual void SetPrintPositionBreak(bool Value) { printPositionBreak_ = Value; }
-    virtual TRect PrintPositionRect() const { return printPositionRect_; }
-    virtual void SetPrintPositionRect(const TRect& Value) { printPositionRect_ = Value; }
-    virtual int32_t SpaceUsed() const { return spaceUsed_; }
-    virtual void SetSpaceUsed(int32_t Value) { spaceUsed_ = Value; }
-    virtual int32_t StartingPosition() const { return startingPosition_; }
-    virtual void SetStartingPosition(int32_t Value) { startingPosition_ = Value; }
+    virtual bool AllObjectsPrinted() const { return GenerationState().AllObjectsPrinted; }
+    virtual void SetAllObjectsPrinted(bool Value) { GenerationState().AllObjectsPrinted = Value; }
+    virtual int Count() const { return GenerationState().Count; }
+    virtual void SetCount(int Value) { GenerationState().Count = Value; }
+    virtual int32_t CurrentPosition() const { return GenerationState().CurrentPosition; }
+    virtual void SetCurrentPosition(int32_t Value) { GenerationState().CurrentPosition = Value; }
+    virtual int32_t CumulativeCurrentPosition() const { return GenerationState().CumulativeCurrentPosition; }
+    virtual void SetCumulativeCurrentPosition(int32_t Value) { GenerationState().CumulativeCurrentPosition = Value; }
+    virtual bool Generating() const { return GenerationState().Generating; }
+    virtual void SetGenerating(bool Value) { GenerationState().Generating = Value; }
+    virtual bool GenerationComplete() const { return GenerationState().GenerationComplete; }
+    virtual void SetGenerationComplete(bool Value) { GenerationState().GenerationComplete = Value; }
+    virtual TrpComponent* MaxStretchable() const { return GenerationState().MaxStretchable; }
+    virtual void SetMaxStretchable(TrpComponent* Value) { GenerationState().MaxStretchable = Value; }
+    virtual int CurrentLevel() const { return GenerationState().CurrentLevel; }
+    virtual void SetCurrentLevel(int Value) { GenerationState().CurrentLevel = Value; }
+    virtual int ObjectLimit() const { return GenerationState().ObjectLimit; }
+    virtual void SetObjectLimit(int Value) { GenerationState().ObjectLimit = Value; }
+    virtual bool OutOfSpace() const { return GenerationState().OutOfSpace; }
+    virtual void SetOutOfSpace(bool Value) { GenerationState().OutOfSpace = Value; }
+    virtual bool OverFlow() const { return GenerationState().OverFlow; }
+    virtual void SetOverFlow(bool Value) { GenerationState().OverFlow = Value; }
+    virtual int32_t PageBottom() const { return GenerationState().PageBottom; }
+    virtual void SetPageBottom(int32_t Value) { GenerationState().PageBottom = Value; }
+    virtual bool PartialGeneration() const { return GenerationState().PartialGeneration; }
+    virtual void SetPartialGeneration(bool Value) { GenerationState().PartialGeneration = Value; }
+    virtual int32_t PartialAdjustment() const { return GenerationState().PartialAdjustment; }
+    virtual void SetPartialAdjustment(int32_t Value) { GenerationState().PartialAdjustment = Value; }
+    virtual bool PrintingSection() const { return GenerationState().PrintingSection; }
+    virtual void SetPrintingSection(bool Value) { GenerationState().PrintingSection = Value; }
+    virtual bool PrintPositionBreak() const { return GenerationState().PrintPositionBreak; }
+    virtual void SetPrintPositionBreak(bool Value) { GenerationState().PrintPositionBreak = Value; }
+    virtual TRect PrintPositionRect() const { return GenerationState().PrintPositionRect; }
+    virtual void SetPrintPositionRect(const TRect& Value) { GenerationState().PrintPositionRect = Value; }
+    virtual int32_t SpaceUsed() const { return GenerationState().SpaceUsed; }
+    virtual void SetSpaceUsed(int32_t Value) { GenerationState().SpaceUsed = Value; }
+    virtual int32_t StartingPosition() const { return GenerationState().StartingPosition; }
+    virtual void SetStartingPosition(int32_t Value) { GenerationState().StartingPosition = Value; }
     virtual bool IsHeaderBand() const { return false; }
 
     // The objects sorted into the four generation levels (1..4), in band order.
@@ -321,27 +352,16 @@ protected:
     virtual bool FirstPrintFlag() const { return false; }
     virtual void SetFirstPrintFlag(bool) {}
     void BuildLevels();
+    // The state the accessors read and write: the band's own here.
+    virtual TrpBandGenerationState& GenerationState() { return state_; }
+    const TrpBandGenerationState& GenerationState() const {
+        return const_cast<TrpCustomBand*>(this)->GenerationState();
+    }
+    virtual std::unique_ptr<TrpBandEngine> CreateBandEngine();
 
 private:
-    bool allObjectsPrinted_ = true;
-    int count_ = 0;
-    int32_t currentPosition_ = 0;
-    int32_t cumulativeCurrentPosition_ = 0;
-    bool generating_ = false;
-    bool generationComplete_ = false;
-    TrpComponent* maxStretchable_ = nullptr;
-    int currentLevel_ = 0;
-    int objectLimit_ = 0;
-    bool outOfSpace_ = false;
-    bool overFlow_ = false;
-    int32_t pageBottom_ = 0;
-    bool partialGeneration_ = false;
-    int32_t partialAdjustment_ = 0;
-    bool printingSection_ = false;
-    bool printPositionBreak_ = false;
-    TRect printPositionRect_{};
-    int32_t spaceUsed_ = 0;
-    int32_t startingPosition_ = 0;
+    TrpBandGenerationState state_;
+    std::unique_ptr<TrpBandEngine> bandEngine_;
     std::vector<TrpComponent*> levels_[4];
     std::vector<TrpComponent*> calculated_;
 };

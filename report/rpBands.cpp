@@ -4,6 +4,7 @@
 
 #include "platform/rtl/Filer.h"
 #include "platform/rtl/Format.h"
+#include "report/rpBandEngine.h"
 #include "report/rpGroup.h"
 #include "report/rpLanguage.h"
 #include "report/rpPipeline.h"
@@ -164,6 +165,14 @@ TrpDetailBand::TrpDetailBand(TComponent* AOwner) : TrpBasicBand(AOwner) { SetPri
 TrpDetailBand::~TrpDetailBand() {
     if (dataPipeline_ != nullptr) RemoveNotify(dataPipeline_);
     dataPipeline_ = nullptr;
+}
+
+TrpBandGenerationState& TrpDetailBand::GenerationState() {
+    return static_cast<TrpDetailBandEngine*>(BandEngine())->State();
+}
+
+std::unique_ptr<TrpBandEngine> TrpDetailBand::CreateBandEngine() {
+    return std::make_unique<TrpVerticalBandEngine>(this);
 }
 
 void TrpDetailBand::SetBandsPerRecord(int Value) {

@@ -169,6 +169,9 @@ public:
 protected:
     int CaptionTextNumber() const override { return 189; }
     std::string KindUserName() const override { return "Detail"; }
+    // The detail band's generation state lives in its band engine.
+    TrpBandGenerationState& GenerationState() override;
+    std::unique_ptr<TrpBandEngine> CreateBandEngine() override;
 
 private:
     int bandsPerRecord_ = 1;

@@ -93,6 +93,9 @@ public:
     virtual void EventNotify(TObject* Sender, int EventNumber, TrsParamList* Params);
     // Empty here: listeners without a key are told first, in the order of adding.
     virtual std::string GetEventNotifySortKey() const { return {}; }
+    // Expires when the object is freed: a caller whose callee may free it
+    // (a report released from its own event) tests it before going on.
+    std::weak_ptr<char> LifeToken() const { return life_; }
     // The numbers this object wants to hear as a listener.
     TrpEventSet& EventSet() { return eventSet_; }
     const TrpEventSet& EventSet() const { return eventSet_; }

@@ -126,7 +126,10 @@ void TrpDevice::RequestPage() {
     if (p == nullptr) return;
     waiting_ = true;
     p->StartJob();
+    const std::weak_ptr<char> alive = p->LifeToken();
     p->RequestPages();
+    // Generation may have freed the report, and its publisher with it.
+    if (alive.expired()) return;
     if (!waiting_) p->EndJob();
 }
 

@@ -86,6 +86,8 @@ public:
     void SetGenerating(bool Value);
     bool Stopped() const { return stop_; }
     void Stop() { stop_ = true; }
+    // A new page loop starts unstopped.
+    void ClearStop() { stop_ = false; }
     bool Cancelled() const { return cancelled_; }
     void SetCancelled(bool Value) { cancelled_ = Value; }
     bool SuppressErrors() const { return suppressErrors_; }

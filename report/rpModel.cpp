@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "report/rpBandedReport.h"
 #include "report/rpBands.h"
 #include "report/rpComponent.h"
 #include "report/rpEngine.h"
@@ -27,6 +28,7 @@ const std::vector<TClass>& ModelClasses() {
         TrpGroupHeaderBand::StaticClassType(),  TrpGroupFooterBand::StaticClassType(),
         TrpPageStyle::StaticClassType(),        TrpGroup::StaticClassType(),
         TrpProducer::StaticClassType(),         TrpCustomReport::StaticClassType(),
+        TrpBandedReport::StaticClassType(),
     };
     return classes;
 }

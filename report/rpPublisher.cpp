@@ -130,7 +130,10 @@ void TrpPublisher::RequestPages() {
     if (requesting_ || requestSatisfied_) return;
     requestSatisfied_ = ServeFromCache();
     if (requestSatisfied_) return;
+    const std::weak_ptr<char> alive = LifeToken();
     if (OnPageRequest) OnPageRequest(this, request_.get());
+    // The report that owns this publisher may have been freed by generation.
+    if (alive.expired()) return;
     SendEventNotify(this, rpevPublisherPageRequest, nullptr);
 }
 

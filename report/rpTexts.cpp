@@ -15,6 +15,7 @@ const std::map<int, const char*>& Table() {
         {27, "Imprimindo a página <page> do Relatório <documentname> em <printername>"},
         {28, "Imprimindo a Página <page> de <pagecount> do Relatório <documentname> em <printername>"},
         {34, "Arquivo de Relatório"},
+        {40, "Não foi possível abrir os dados"},
         {46, "Arquivo não encontrado:"},
         {49, "Formato de matriz inválido"},
         {50, "Ignora o erro e continua?"},
@@ -34,6 +35,7 @@ const std::map<int, const char*>& Table() {
         {203, "Escolha o campo de dados"},
         {284, "Não há memória nem espaço em disco para guardar as páginas do relatório."},
         {374, "Relatório"},
+        {415, "A posição de impressão da banda fica abaixo do fim da página"},
         {691, "Estilo de Página"},
         {1020, "O Windows não pode imprimir devido a um problema com a configuração da impressora atual."},
         {1023, "Não foi possível gerar o relatório."},
@@ -42,6 +44,7 @@ const std::map<int, const char*>& Table() {
         {1030, "Mínimo"},
         {1031, "Máximo"},
         {1032, "Média"},
+        {1034, "Nenhum dado encontrado."},
         {1069, "<FindText>"},
         {1134, "sem fonte de dados"},
     };

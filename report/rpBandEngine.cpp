@@ -1,0 +1,447 @@
+#include "report/rpBandEngine.h"
+
+#include <algorithm>
+
+#include "report/rpExcept.h"
+#include "report/rpLanguage.h"
+#include "report/rpGeneration.h"
+#include "report/rpReport.h"
+
+namespace {
+
+// Pages a band may go without room before the run gives up on it: a band
+// that never fits would otherwise send blank pages for ever.
+constexpr int kPagesWithoutRoom = 3;
+
+bool IsFooterLike(const TrpBand* Band) {
+    return dynamic_cast<const TrpFooterBand*>(Band) != nullptr ||
+           dynamic_cast<const TrpColumnFooterBand*>(Band) != nullptr;
+}
+
+}  // namespace
+
+TClass TrpBandEngine::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<TrpBandEngine>("TrpBandEngine", TrpCommunicator::StaticClassType()).Build();
+    return &info;
+}
+
+TClass TrpDetailBandEngine::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<TrpDetailBandEngine>("TrpDetailBandEngine", TrpBandEngine::StaticClassType()).Build();
+    return &info;
+}
+
+TClass TrpVerticalBandEngine::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<TrpVerticalBandEngine>("TrpVerticalBandEngine", TrpDetailBandEngine::StaticClassType())
+            .Build();
+    return &info;
+}
+
+TrpBandEngine::TrpBandEngine(TrpCustomBand* Band) : TrpCommunicator(nullptr), band_(nullptr) {
+    TrpBandEngine::SetBand(Band);
+}
+
+TrpBandEngine::~TrpBandEngine() {
+    if (band_ != nullptr) band_->RemoveNotify(this);
+}
+
+void TrpBandEngine::SetBand(TrpCustomBand* Value) {
+    if (band_ == Value) return;
+    if (band_ != nullptr) band_->RemoveNotify(this);
+    band_ = Value;
+    if (band_ != nullptr) band_->AddNotify(this);
+}
+
+void TrpBandEngine::Notify(TrpCommunicator* Communicator, int Operation) {
+    TrpCommunicator::Notify(Communicator, Operation);
+    if (Operation == rpopFreeing && Communicator == band_) band_ = nullptr;
+}
+
+TrpEngine* TrpBandEngine::Engine() const {
+    if (band_ == nullptr || band_->Report() == nullptr) return nullptr;
+    return dynamic_cast<TrpEngine*>(band_->Report()->Engine());
+}
+
+void TrpBandEngine::InitObjects() {
+    if (band_ == nullptr) return;
+    band_->InitObjects();
+    if (auto* once = dynamic_cast<TrpReportBand*>(band_)) once->SetFirstPrinted(false);
+    lastPrintedPage_ = 0;
+}
+
+// ---------------------------------------------------------------------------
+// The band loop
+
+void TrpBandEngine::Generate() {
+    TrpEngine* engine = Engine();
+    if (band_ == nullptr || engine == nullptr) return;
+    band_->SetGenerating(true);
+    band_->SetGenerationComplete(false);
+    band_->SetOutOfSpace(false);
+    band_->SetCount(0);
+    if (lastPrintedPage_ == 0) lastPrintedPage_ = engine->AbsolutePageNo();
+    printedThisCall_ = false;
+    StartGeneration();
+    band_->SetSpaceUsed(0);
+    for (;;) {
+        band_->SetAllObjectsPrinted(true);
+        band_->SetMaxStretchable(nullptr);
+        levelSeen_ = cutOffSeen_ = overflowFromStretch_ = false;
+        drawList_.clear();
+        band_->SetSpaceUsed(0);
+        if (!band_->OverFlow() && !band_->PartialGeneration())
+            for (int i = 0; i < band_->ObjectCount(); ++i) band_->Objects(i)->SetPrinted(false);
+        PrepareObjects();
+        if (!band_->GenerationComplete()) {
+            CalcSpaceAvailable();
+            if (band_->Visible() && !band_->OutOfSpace()) {
+                if (!band_->OverFlow() && !band_->PartialGeneration()) engine->CountBandOnPage();
+                engine->CountBandPrint();
+                band_->SetCount(band_->Count() + 1);
+                BeforePrint();
+                GenerateObjects();
+                AfterGenerate();
+                UpdatePrintPosition();
+                if (!drawList_.empty() || Static()) printedThisCall_ = true;
+                DrawObjects();
+            }
+            // A band completed by its own rules (the record step, a stop)
+            // stays complete.
+            if (!band_->Visible()) band_->SetGenerationComplete(true);
+        }
+        FinishPrint();
+        rpProcessMessages();
+        if (Done()) break;
+    }
+    CheckStaticRoom(printedThisCall_);
+    AfterObjectsGenerated();
+    band_->SetGenerating(false);
+}
+
+bool TrpBandEngine::Done() const {
+    TrpEngine* engine = Engine();
+    if (band_->GenerationComplete()) return true;
+    if (engine == nullptr || engine->Stopped() || engine->Cancelled()) return true;
+    if (band_->OutOfSpace()) return true;
+    const TrpBandPrintKind kind = band_->PrintKind();
+    if (kind == TrpBandPrintKind::Once && band_->Count() >= 1) return true;
+    if (kind == TrpBandPrintKind::Count && band_->Count() >= band_->PrintCount()) return true;
+    return !rpBandGeneratesIn(band_->GetBandTypeFlags(), engine->BandState());
+}
+
+void TrpBandEngine::CheckStaticRoom(bool Printed) {
+    TrpEngine* engine = Engine();
+    if (engine == nullptr || engine->Stopped() || engine->Cancelled()) return;
+    const int page = engine->AbsolutePageNo();
+    // A band that found no room counts against the page of its last print,
+    // whatever its kind and height mode: none of them may hold the run.
+    const bool noRoom = band_->Visible() && !Printed && band_->OutOfSpace();
+    if (!noRoom) {
+        lastPrintedPage_ = page;
+        return;
+    }
+    if (page - lastPrintedPage_ >= kPagesWithoutRoom) {
+        band_->SetGenerating(false);
+        band_->Report()->HandlePrintError(EPrintError("Static height detail band cannot fit on page"));
+    }
+}
+
+void TrpBandEngine::StartGeneration() {
+    TrpEngine* engine = Engine();
+    if (auto* page = dynamic_cast<TrpPageBand*>(band_)) {
+        // Page bands leave out the first or the last page when told.
+        if (!page->PrintOnFirstPage() && engine->AbsolutePageNo() == 1) band_->SetGenerationComplete(true);
+        if (!page->PrintOnLastPage() &&
+            (engine->PrintState().Contains(TrpEnginePrintState::SummaryPrinting) || engine->ReportComplete()))
+            band_->SetGenerationComplete(true);
+    } else if (auto* title = dynamic_cast<TrpTitleBand*>(band_)) {
+        if (title->FirstPrinted()) {
+            // The title ended its page last time: it is done.
+            band_->SetGenerationComplete(true);
+            engine->ExcludePrintState({TrpEnginePrintState::TitlePrinting});
+        } else {
+            engine->IncludePrintState({TrpEnginePrintState::TitlePrinting});
+        }
+    } else if (auto* style = dynamic_cast<TrpPageStyle*>(band_)) {
+        // The page style leaves out the pages its settings do not name.
+        const int count = engine->PageCountKnown() ? engine->AbsolutePageCount() : 0;
+        if (!style->PrintsOnPage(engine->AbsolutePageNo(), count)) band_->SetGenerationComplete(true);
+    } else if (auto* summary = dynamic_cast<TrpSummaryBand*>(band_)) {
+        engine->IncludePrintState({TrpEnginePrintState::SummaryPrinting});
+        if (summary->NewPage() && !summary->FirstPrinted()) {
+            summary->SetFirstPrinted(true);
+            if (engine->GetBodyStarted()) band_->SetOutOfSpace(true);
+        }
+    }
+}
+
+void TrpBandEngine::CheckPrintPosition() {
+    const int32_t position = band_->mmPrintPosition();
+    if (position == 0) return;
+    if (position >= band_->PageBottom()) {
+        band_->Report()->HandlePrintError(EPrintError(rpLanguageText(415) + "."));
+        return;
+    }
+    const bool fitsThere = !Static() || position + band_->mmHeight() <= band_->PageBottom();
+    if (position >= band_->StartingPosition() && fitsThere) {
+        band_->SetPrintPositionBreak(false);
+        band_->SetStartingPosition(position);
+    } else if (!band_->PrintPositionBreak()) {
+        band_->SetOutOfSpace(true);
+        band_->SetPrintPositionBreak(true);
+    } else {
+        band_->SetPrintPositionBreak(false);
+    }
+}
+
+void TrpBandEngine::PrepareObjects() {
+    band_->DoBeforeGenerate();
+    for (int i = 0; i < band_->ObjectCount(); ++i) band_->Objects(i)->InitGeneration();
+}
+
+void TrpBandEngine::CalcSpaceAvailable() {
+    TrpEngine* engine = Engine();
+    const int32_t height = band_->mmHeight();
+    if (IsFooterLike(band_)) {
+        // Measured up from the bottom of the printable page.
+        const int32_t bottom = engine->PrintableBottom();
+        band_->SetPageBottom(bottom);
+        band_->SetStartingPosition(bottom - height);
+        band_->SetPrintPositionRect(TRect{engine->PrintLeft(), bottom - height, engine->PrintRight(), bottom});
+    } else if (dynamic_cast<TrpPageStyle*>(band_) != nullptr) {
+        // The background of the whole printable page.
+        const int32_t bottom = engine->PrintableBottom();
+        band_->SetPageBottom(bottom);
+        band_->SetStartingPosition(engine->PrintTop());
+        band_->SetPrintPositionRect(TRect{engine->PrintLeft(), engine->PrintTop(), engine->PrintRight(), bottom});
+    } else {
+        band_->SetPageBottom(engine->GetPageBottom() - band_->mmBottomOffset());
+        band_->SetStartingPosition(engine->PrintPosition());
+        CheckPrintPosition();
+        if (band_->OutOfSpace()) return;
+        const int32_t start = band_->StartingPosition();
+        if (band_->Visible() && start + (Static() ? height : 0) > band_->PageBottom()) {
+            band_->SetOutOfSpace(true);
+            return;
+        }
+        band_->SetPrintPositionRect(
+            TRect{engine->PrintLeft(), start, engine->PrintRight(), Static() ? start + height : band_->PageBottom()});
+    }
+    band_->SetCurrentPosition(band_->PrintPositionRect().Top);
+    lowestStretchable_ = 0;
+    partialSpace_ = band_->PartialAdjustment();
+}
+
+void TrpBandEngine::BeforePrint() { band_->DoBeforePrint(); }
+
+void TrpBandEngine::AfterGenerate() { band_->DoAfterGenerate(); }
+
+void TrpBandEngine::UpdatePrintPosition() {
+    TrpEngine* engine = Engine();
+    int32_t used = Static() ? band_->mmHeight() : band_->SpaceUsed();
+    used += band_->mmBottomOffset();
+    band_->SetSpaceUsed(used);
+    // Footers and the page style do not move the body's position.
+    if (IsFooterLike(band_) || dynamic_cast<TrpPageStyle*>(band_) != nullptr) return;
+    const TRect rect = band_->PrintPositionRect();
+    engine->SetPrintPosition(rect.Left, rect.Top + used, rect.Right);
+    engine->AddBandHeight(used);
+}
+
+void TrpBandEngine::FinishPrint() {
+    for (int i = 0; i < band_->ObjectCount(); ++i) band_->Objects(i)->AfterBandPrint();
+    // A band that did not get its room prints on the next page: its after
+    // print belongs there.
+    if (!(band_->OutOfSpace() && !band_->OverFlow())) band_->DoAfterPrint();
+    TrpEngine* engine = Engine();
+    if (!Static() && band_->OutOfSpace() && band_->SpaceUsed() == 0)
+        engine->SendEventNotify(engine, rpevNoRoomForDynamicBand, nullptr);
+    if (dynamic_cast<TrpTitleBand*>(band_) != nullptr && !band_->OutOfSpace())
+        engine->ExcludePrintState({TrpEnginePrintState::TitlePrinting});
+    if (auto* title = dynamic_cast<TrpTitleBand*>(band_); title != nullptr && title->NewPage() &&
+                                                        !title->FirstPrinted() && band_->Count() >= 1) {
+        // The bands after the title start on a new page.
+        title->SetFirstPrinted(true);
+        band_->SetOutOfSpace(true);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Objects
+
+void TrpBandEngine::GenerateObjects() {
+    const int from = band_->CurrentLevel();
+    const int limit = band_->ObjectLimit();
+    if (band_->OverFlow() && !band_->PrintingSection() && !band_->PartialGeneration() && from != 0)
+        GenerateLevel(band_->Level(1), 0);
+    for (int level = from; level < 4; ++level) {
+        GenerateLevel(band_->Level(level + 1), level == from ? limit : 0);
+        if (!band_->AllObjectsPrinted() && !levelSeen_) {
+            levelSeen_ = true;
+            band_->SetCurrentLevel(level);
+        }
+        if (band_->PrintingSection()) break;
+        // Nothing of the first two levels fitted: the rest waits for the
+        // next page with them.
+        if (level == 1 && band_->SpaceUsed() == 0 && !band_->AllObjectsPrinted()) break;
+        if (band_->GenerationComplete()) break;
+    }
+    band_->SetOverFlow(overflowFromStretch_ && !drawList_.empty());
+    const bool partial = !band_->AllObjectsPrinted() && !band_->OverFlow();
+    band_->SetPartialGeneration(partial);
+    if (partial)
+        band_->SetPartialAdjustment(drawList_.empty() ? 0 : partialSpace_);
+    else
+        band_->SetPartialAdjustment(band_->mmHeight());
+    if (band_->AllObjectsPrinted()) {
+        band_->SetCurrentLevel(0);
+        band_->SetObjectLimit(0);
+    }
+    if (partial || band_->OverFlow()) band_->SetOutOfSpace(true);
+}
+
+void TrpBandEngine::GenerateLevel(const std::vector<TrpComponent*>& Level, int From) {
+    TrpEngine* engine = Engine();
+    band_->SetCumulativeCurrentPosition(band_->CurrentPosition());
+    for (std::size_t i = static_cast<std::size_t>(std::max(From, 0)); i < Level.size(); ++i) {
+        if (band_->GenerationComplete()) break;
+        TrpComponent* object = Level[i];
+        GenerateObject(object);
+        if (object->SpaceUsed() > 0) drawList_.push_back(object);
+        if (!object->GenerationComplete()) {
+            if (!cutOffSeen_) {
+                cutOffSeen_ = true;
+                band_->SetObjectLimit(static_cast<int>(i));
+                overflowFromStretch_ = object->Stretches();
+                band_->SetAllObjectsPrinted(false);
+                partialSpace_ = band_->mmHeight();
+            }
+            partialSpace_ = std::min(partialSpace_, object->mmTop());
+        }
+        if (!Static() && object->SpaceUsed() > 0) {
+            const int32_t bottom = object->PrintRect().Bottom;
+            if (bottom > band_->CumulativeCurrentPosition()) band_->SetCumulativeCurrentPosition(bottom);
+            if (object->Stretches() && bottom > lowestStretchable_) {
+                lowestStretchable_ = bottom;
+                band_->SetMaxStretchable(object);
+            }
+        }
+        rpProcessMessages();
+        if (engine->Stopped() || engine->Cancelled()) break;
+    }
+    if (band_->CumulativeCurrentPosition() != band_->CurrentPosition()) {
+        band_->SetCurrentPosition(band_->CumulativeCurrentPosition());
+        band_->SetSpaceUsed(band_->CurrentPosition() - band_->PrintPositionRect().Top);
+    }
+}
+
+void TrpBandEngine::GenerateObject(TrpComponent* Object) {
+    if (!Object->Visible() || Object->Printed()) {
+        Object->SetSpaceUsed(0);
+        Object->SetGenerationComplete(true);
+        Object->SetDrawComponent(false);
+        return;
+    }
+    Object->DoOnPrint();
+    const TRect rect = band_->PrintPositionRect();
+    // A band continued from the last page moves up by what was printed there.
+    const int32_t shift = band_->PartialGeneration() ? band_->PartialAdjustment() : 0;
+    const int32_t top = rect.Top + Object->mmTop() - shift;
+    const int32_t bottom = top + Object->mmHeight();
+    if (!Static() && bottom > band_->PageBottom()) {
+        Object->SetSpaceUsed(0);
+        Object->SetGenerationComplete(false);
+        Object->SetOutOfSpace(true);
+        Object->SetDrawComponent(false);
+        return;
+    }
+    const int32_t left = rect.Left + (Object->ParentWidth() ? 0 : Object->mmLeft());
+    const int32_t width = Object->ParentWidth() ? rect.Right - rect.Left : Object->mmWidth();
+    Object->SetPrintRect(TRect{left, top, left + width, bottom});
+    Object->SetSpaceUsed(std::max(Object->mmHeight(), 0));
+    Object->SetGenerationComplete(true);
+    Object->SetPrinted(true);
+    Object->SetDrawComponent(true);
+}
+
+void TrpBandEngine::DrawObjects() {
+    if (!band_->Visible()) return;
+    TrpEngine* engine = Engine();
+    // Drawn in band order whatever level generated them.
+    std::stable_sort(drawList_.begin(), drawList_.end(), [](const TrpComponent* a, const TrpComponent* b) {
+        return a->IndexInBandOrder() < b->IndexInBandOrder();
+    });
+    for (TrpComponent* object : drawList_) {
+        object->DrawIfVisible(engine->Page());
+        rpProcessMessages();
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Detail band
+
+TrpDetailBandEngine::TrpDetailBandEngine(TrpCustomBand* Band) : TrpBandEngine(nullptr) {
+    TrpDetailBandEngine::SetBand(Band);
+    if (Band != nullptr) state_.PartialAdjustment = Band->mmHeight();
+}
+
+void TrpDetailBandEngine::SetBand(TrpCustomBand* Value) {
+    if (Value != nullptr && dynamic_cast<TrpDetailBand*>(Value) == nullptr)
+        throw ETessaryError("TrpDetailBandEngine.SetBand: Band must be a TrpDetailBand.");
+    TrpBandEngine::SetBand(Value);
+}
+
+void TrpDetailBandEngine::InitObjects() {
+    TrpBandEngine::InitObjects();
+    recordCount_ = 1;
+}
+
+void TrpDetailBandEngine::CheckPrintPosition() {
+    if (Engine()->DetailPrintedOnPage()) return;
+    TrpBandEngine::CheckPrintPosition();
+}
+
+void TrpDetailBandEngine::PrepareObjects() {
+    TrpEngine* engine = Engine();
+    band_->DoBeforeGenerate();
+    if (engine->NoData()) {
+        // Nothing to print: the band is done before it looks for room.
+        band_->SetGenerationComplete(true);
+        return;
+    }
+    if (!band_->Visible()) engine->FinishRecord();
+    for (int i = 0; i < band_->ObjectCount(); ++i) band_->Objects(i)->InitGeneration();
+}
+
+void TrpDetailBandEngine::BeforePrint() {
+    // The record step left pending by the last print completes first, so
+    // the band's handler sees the record it prints.
+    Engine()->FinishRecord();
+    TrpBandEngine::BeforePrint();
+}
+
+void TrpDetailBandEngine::AfterGenerate() {
+    TrpEngine* engine = Engine();
+    engine->SetDetailPrintedOnPage(true);
+    if (!engine->GetBodyStarted()) engine->SetBodyStarted(true);
+    TrpBandEngine::AfterGenerate();
+}
+
+void TrpDetailBandEngine::FinishPrint() {
+    TrpBandEngine::FinishPrint();
+    TrpEngine* engine = Engine();
+    if (engine->NoData() || band_->PartialGeneration() || band_->OutOfSpace()) return;
+    if (recordCount_ >= DetailBand()->BandsPerRecord()) {
+        engine->NextRecord();
+        recordCount_ = 1;
+    } else {
+        ++recordCount_;
+    }
+    if (engine->EndOfDataReached() || engine->BandState().Contains(TrpEngineSection::GroupFooter))
+        band_->SetGenerationComplete(true);
+    if (!band_->GenerationComplete() && band_->PrintKind() == TrpBandPrintKind::Count &&
+        band_->Count() >= band_->PrintCount())
+        band_->SetOutOfSpace(true);
+}

@@ -1,0 +1,102 @@
+#pragma once
+// Band engines: the loop that prints one band on the engine's current page.
+// It sorts the band's objects into four levels, measures the room between
+// the print position and the page bottom, prints the band as often as its
+// kind and the room allow, generates the objects level by level, draws
+// them in band order and moves the engine's print position on. The band's
+// generation state lives in the band; the detail engine adds the record
+// step and the prints per record.
+#include <vector>
+
+#include "report/rpBands.h"
+#include "report/rpComm.h"
+
+class TrpEngine;
+
+class TrpBandEngine : public TrpCommunicator {
+public:
+    explicit TrpBandEngine(TrpCustomBand* Band);
+    ~TrpBandEngine() override;
+    FAT_CLASS(TrpBandEngine)
+
+    TrpCustomBand* Band() const { return band_; }
+    virtual void SetBand(TrpCustomBand* Value);
+    TrpEngine* Engine() const;
+
+    // Once per run: levels, the calculated objects and the carried state.
+    virtual void InitObjects();
+    // Prints the band on the current page; a band that runs out of room ends
+    // the call and is generated again on the next page.
+    void Generate();
+    // The page of the band's last print (0 before the first).
+    int LastPrintedPage() const { return lastPrintedPage_; }
+
+    void Notify(TrpCommunicator* Communicator, int Operation) override;
+
+protected:
+    // Per Generate call.
+    virtual void StartGeneration();
+    virtual void CheckPrintPosition();
+    virtual void PrepareObjects();
+    virtual void CalcSpaceAvailable();
+    virtual void BeforePrint();
+    virtual void AfterGenerate();
+    virtual void UpdatePrintPosition();
+    // After the print: the objects' after-band step and the band's event.
+    virtual void FinishPrint();
+    virtual void AfterObjectsGenerated() {}
+    bool Static() const { return band_->PrintHeight() == phStatic; }
+
+    TrpCustomBand* band_;
+
+private:
+    bool Done() const;
+    void GenerateObjects();
+    void GenerateLevel(const std::vector<TrpComponent*>& Level, int From);
+    void GenerateObject(TrpComponent* Object);
+    void DrawObjects();
+    void CheckStaticRoom(bool Printed);
+
+    std::vector<TrpComponent*> drawList_;
+    int lastPrintedPage_ = 0;
+    int32_t partialSpace_ = 0;
+    int32_t lowestStretchable_ = 0;
+    bool cutOffSeen_ = false;
+    bool levelSeen_ = false;
+    bool overflowFromStretch_ = false;
+    bool printedThisCall_ = false;
+};
+
+// The detail band's engine: the record step after each print and the
+// band's prints per record.
+class TrpDetailBandEngine : public TrpBandEngine {
+public:
+    explicit TrpDetailBandEngine(TrpCustomBand* Band);
+    FAT_CLASS(TrpDetailBandEngine)
+
+    void SetBand(TrpCustomBand* Value) override;
+    TrpDetailBand* DetailBand() const { return static_cast<TrpDetailBand*>(band_); }
+    // Prints of the current record so far (from 1).
+    int BandsPerRecordCount() const { return recordCount_; }
+    void InitObjects() override;
+    // The detail band's generation state, read and written through the band.
+    TrpBandGenerationState& State() { return state_; }
+
+protected:
+    void CheckPrintPosition() override;
+    void PrepareObjects() override;
+    void BeforePrint() override;
+    void AfterGenerate() override;
+    void FinishPrint() override;
+
+private:
+    int recordCount_ = 1;
+    TrpBandGenerationState state_;
+};
+
+// Columns filled top to bottom: the print position moves as for any band.
+class TrpVerticalBandEngine : public TrpDetailBandEngine {
+public:
+    using TrpDetailBandEngine::TrpDetailBandEngine;
+    FAT_CLASS(TrpVerticalBandEngine)
+};

@@ -1,0 +1,531 @@
+#include "report/rpGeneration.h"
+
+#include <algorithm>
+#include <cassert>
+
+#include <QCoreApplication>
+
+#include "report/rpBandEngine.h"
+#include "report/rpDrawCommand.h"
+#include "report/rpExcept.h"
+#include "report/rpLanguage.h"
+#include "report/rpPipeline.h"
+#include "report/rpReport.h"
+#include "report/rpUnits.h"
+#include "report/rpUtils.h"
+
+// ---------------------------------------------------------------------------
+// Message pump
+
+namespace {
+
+std::function<void()>& Pump() {
+    static std::function<void()> pump;
+    return pump;
+}
+
+}  // namespace
+
+void rpSetMessagePump(std::function<void()> Pump_) { Pump() = std::move(Pump_); }
+
+void rpProcessMessages() {
+    if (Pump()) Pump()();
+}
+
+std::function<void()> rpThrottledPump(std::function<void()> Process, std::function<TDateTime()> Clock,
+                                      TDateTime Interval) {
+    auto last = std::make_shared<TDateTime>(-1.0e9);
+    return [Process = std::move(Process), Clock = std::move(Clock), Interval, last] {
+        const TDateTime now = Clock();
+        if (now - *last < Interval) return;
+        *last = now;
+        Process();
+    };
+}
+
+void rpInstallApplicationMessagePump() {
+    constexpr TDateTime kInterval = 50.0 / (24.0 * 60 * 60 * 1000);
+    rpSetMessagePump(rpThrottledPump(
+        [] {
+            if (QCoreApplication::instance() != nullptr) QCoreApplication::processEvents();
+        },
+        [] { return rpNow(); }, kInterval));
+}
+
+// ---------------------------------------------------------------------------
+// Engine
+
+TClass TrpEngine::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<TrpEngine>("TrpEngine", TrpCustomEngine::StaticClassType()).Build();
+    return &info;
+}
+
+TrpEngine::TrpEngine(TrpCustomReport* Report)
+    : TrpCustomEngine(Report), request_(std::make_unique<TrpPageRequest>()) {}
+
+TrpEngine::~TrpEngine() {
+    ReleaseBookmarks();
+    if (mainPipeline_ != nullptr) RemoveNotify(mainPipeline_);
+}
+
+const std::vector<TrpCustomBand*>& TrpEngine::SectionBands(int Index) const {
+    static const std::vector<TrpCustomBand*> none;
+    return Index >= 0 && Index < secCount ? sections_[Index] : none;
+}
+
+void TrpEngine::Notify(TrpCommunicator* Communicator, int Operation) {
+    TrpCustomEngine::Notify(Communicator, Operation);
+    if (Operation != rpopFreeing || Communicator == nullptr) return;
+    if (Communicator == mainPipeline_) {
+        // The bookmark belonged to the pipeline going away.
+        savedBookmark_ = 0;
+        mainPipeline_ = nullptr;
+    }
+}
+
+void TrpEngine::SetPrintPosition(int32_t Left, int32_t Position, int32_t Right) {
+    printLeft_ = Left;
+    printPosition_ = Position;
+    printRight_ = Right;
+    spaceUsed_ = std::max(spaceUsed_, Position);
+}
+
+int32_t TrpEngine::PrintableBottom() const {
+    const TrpPageDef* def = Page()->PageDef();
+    return def->mmHeight() - def->mmMarginBottom();
+}
+
+int32_t TrpEngine::GetPageBottom() const {
+    if (Report() == nullptr) throw EPrintError("TrpEngine.GetPageBottom: No Report assigned to this engine.");
+    int32_t bottom = PrintableBottom();
+    for (int s : {secColumnFooter, secFooter})
+        for (TrpCustomBand* b : sections_[s])
+            if (b->Visible()) bottom -= b->mmHeight();
+    return bottom;
+}
+
+bool TrpEngine::Halted() const { return Stopped() || Cancelled(); }
+
+// ---------------------------------------------------------------------------
+// Run
+
+void TrpEngine::Reset() {
+    if (busy_) return;
+    TrpCustomEngine::Reset();
+    ReleaseBookmarks();
+    runInitialised_ = false;
+    done_ = reportComplete_ = pageCountKnown_ = pageIsFinal_ = false;
+    noData_ = endOfData_ = recordStepPending_ = reAdvancePending_ = false;
+    highestPage_ = 0;
+    section_ = secTitle;
+    bandIndex_ = 0;
+    if (Page() != nullptr) Page()->FreeDrawCommands();
+}
+
+void TrpEngine::BuildBandLists() {
+    TrpCustomReport* report = Report();
+    if (report->BandCount() == 0) report->CreateDefaultBands();
+    for (auto& list : sections_) list.clear();
+    report->SortBands();
+    for (int i = 0; i < report->BandCount(); ++i) {
+        auto* band = dynamic_cast<TrpCustomBand*>(report->Bands(i));
+        if (band == nullptr) continue;
+        const TrpBandTypeFlags flags = band->GetBandTypeFlags();
+        int section = -1;
+        if (flags.Contains(TrpBandTypeFlag::Title) || dynamic_cast<TrpTitleBand*>(band) != nullptr)
+            section = secTitle;
+        else if (flags.Contains(TrpBandTypeFlag::GroupHeader))
+            section = secGroupHeaders;
+        else if (flags.Contains(TrpBandTypeFlag::PageHeader) && dynamic_cast<TrpPageStyle*>(band) != nullptr)
+            section = secPageStyle;
+        else if (flags.Contains(TrpBandTypeFlag::PageHeader))
+            section = secHeader;
+        else if (flags.Contains(TrpBandTypeFlag::ColumnHeader) || dynamic_cast<TrpColumnHeaderBand*>(band))
+            section = secColumnHeader;
+        else if (flags.Contains(TrpBandTypeFlag::Detail))
+            section = secDetail;
+        else if (flags.Contains(TrpBandTypeFlag::GroupFooter))
+            section = secGroupFooters;
+        else if (flags.Contains(TrpBandTypeFlag::ColumnFooter) || dynamic_cast<TrpColumnFooterBand*>(band))
+            section = secColumnFooter;
+        else if (flags.Contains(TrpBandTypeFlag::PageFooter))
+            section = secFooter;
+        else if (flags.Contains(TrpBandTypeFlag::Summary) || dynamic_cast<TrpSummaryBand*>(band))
+            section = secSummary;
+        if (section >= 0) sections_[section].push_back(band);
+    }
+    lastBand_ = nullptr;
+    for (int s : {secSummary, secGroupFooters, secDetail})
+        if (!sections_[s].empty()) {
+            lastBand_ = sections_[s].back();
+            break;
+        }
+}
+
+void TrpEngine::InitRun() {
+    if (runInitialised_) return;
+    TrpCustomReport* report = Report();
+    const bool top = report->ParentReport() == nullptr;
+    const bool begin = top && !report->JobStarted();
+    if (begin) {
+        report->NotifyReportBegin();
+        SendEventNotify(this, rpevReportBeginning, nullptr);
+        report->ReportBegin();
+    }
+    // The main pipeline opens and stands on its first record.
+    TrpDataPipeline* pipeline = report->DataPipeline();
+    if (pipeline != mainPipeline_) {
+        if (mainPipeline_ != nullptr) RemoveNotify(mainPipeline_);
+        mainPipeline_ = pipeline;
+        if (mainPipeline_ != nullptr) AddNotify(mainPipeline_);
+    }
+    if (mainPipeline_ != nullptr) {
+        mainPipeline_->Open();
+        if (!mainPipeline_->Active()) {
+            report->HandlePrintError(EPrintError(rpLanguageText(40) + ": " + mainPipeline_->GetUserName()));
+            return;
+        }
+        TrpDataPipelineList reachable(report);
+        std::vector<TrpDataPipeline*> pipelines;
+        for (int i = 0; i < reachable.Count(); ++i) pipelines.push_back(reachable.Pipelines(i));
+        mainPipeline_->PrepareTraversal(pipelines);
+        if (top && savedBookmark_ == 0) savedBookmark_ = mainPipeline_->GetBookmark();
+        mainPipeline_->First();
+    }
+    noData_ = mainPipeline_ != nullptr && (mainPipeline_->Eof() || Halted());
+    if (begin) {
+        report->StartRun();
+        report->SetJobStarted(true);
+        SendEventNotify(this, rpevPipelinesOpened, nullptr);
+    }
+    report->AfterStartRun();
+
+    SetBandState({});
+    ExcludePrintState(PrintState());
+    endOfData_ = recordStepPending_ = reAdvancePending_ = false;
+    reportComplete_ = pageCountKnown_ = false;
+    BuildBandLists();
+    for (auto& list : sections_)
+        for (TrpCustomBand* band : list) band->BandEngine()->InitObjects();
+    SetBandState({TrpEngineSection::GroupHeader, TrpEngineSection::Title});
+    printDateTime_ = report->ParentReport() != nullptr
+                         ? static_cast<TrpEngine*>(report->ParentReport()->Engine())->PrintDateTime()
+                         : rpNow();
+    section_ = secTitle;
+    bandIndex_ = 0;
+    highestPage_ = 0;
+    SetAbsolutePageNo(0);
+    SetAbsolutePageCount(0);
+    runInitialised_ = true;
+    // Without a detail band, or without records, the body has nothing to walk.
+    if (noData_ || sections_[secDetail].empty()) EndOfData();
+    if (noData_ && report->NoDataBehaviors().Contains(ndBlankPage)) {
+        done_ = true;
+        reportComplete_ = true;
+    }
+}
+
+void TrpEngine::EndOfData() {
+    endOfData_ = true;
+    SetBandState(BandState() + TrpEngineSections{TrpEngineSection::Summary, TrpEngineSection::GroupFooter});
+}
+
+void TrpEngine::EndOfReport() {
+    EndOfData();
+    reportComplete_ = true;
+}
+
+void TrpEngine::NextRecord() {
+    SetBandState(BandState() - TrpEngineSections{TrpEngineSection::PageHeader, TrpEngineSection::ColumnHeader,
+                                                TrpEngineSection::GroupHeader} +
+                 TrpEngineSections{TrpEngineSection::Detail});
+    if (endOfData_) return;
+    if (mainPipeline_ == nullptr) {
+        // Without a pipeline the detail prints once.
+        EndOfData();
+        return;
+    }
+    const int before = mainPipeline_->RecordIndex();
+    mainPipeline_->Next();
+    if (mainPipeline_->Eof()) {
+        EndOfData();
+        // A range or a link that ended moved the data past the last record
+        // printed: the bands that follow see that record again.
+        if (mainPipeline_->RecordIndex() != before) mainPipeline_->Prior();
+        return;
+    }
+    recordStepPending_ = true;
+}
+
+void TrpEngine::FinishRecord() {
+    if (reAdvancePending_) {
+        reAdvancePending_ = false;
+        recordStepPending_ = false;
+        if (mainPipeline_ != nullptr) mainPipeline_->Next();
+        SendEventNotify(this, rpevRecordTraversed, nullptr);
+        SetBandState(BandState() + TrpEngineSections{TrpEngineSection::GroupHeader, TrpEngineSection::Detail});
+        return;
+    }
+    if (recordStepPending_) {
+        recordStepPending_ = false;
+        SendEventNotify(this, rpevRecordTraversed, nullptr);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Page requests
+
+void TrpEngine::RestorePipelinePositions() {
+    if (mainPipeline_ == nullptr || savedBookmark_ == 0) return;
+    if (mainPipeline_->Active()) mainPipeline_->GotoBookmark(savedBookmark_);
+}
+
+void TrpEngine::ReleaseBookmarks() {
+    if (savedBookmark_ != 0 && mainPipeline_ != nullptr) mainPipeline_->FreeBookmark(savedBookmark_);
+    savedBookmark_ = 0;
+}
+
+void TrpEngine::ProcessPageRequest(TrpPageRequest* Request) {
+    if (busy_) {
+        // A device asked again from inside generation: the running request
+        // serves it.
+        assert(!"TrpEngine.ProcessPageRequest: a request is already being served");
+        return;
+    }
+    busy_ = true;
+    request_->Assign(Request);
+    // A finished run is generated afresh: its pages are not kept here.
+    if (runInitialised_ && reportComplete_ && pageCountKnown_) {
+        busy_ = false;
+        Reset();
+        busy_ = true;
+    }
+    SetGenerating(true);
+    try {
+        PageLoop();
+    } catch (...) {
+        // The pipeline goes back to where the run found it, and the place
+        // held for that is let go.
+        RestorePipelinePositions();
+        ReleaseBookmarks();
+        runInitialised_ = false;
+        busy_ = false;
+        Report()->SetPrinting(false);
+        SetGenerating(false);
+        throw;
+    }
+    busy_ = false;
+    // A stopped run cannot be picked up where it halted: the next request
+    // starts a new one.
+    if (Stopped() || Cancelled()) Reset();
+    Report()->SetPrinting(false);
+    // Last: a report freed from one of its events goes now, and this
+    // engine with it.
+    SetGenerating(false);
+}
+
+void TrpEngine::PageLoop() {
+    done_ = false;
+    ClearStop();
+    InitRun();
+    if (done_ || Halted()) return;
+    int next = 1;
+    if (request_->PageSetting() == psSinglePage) {
+        next = std::max(request_->PageRequested(), 1);
+        if (pageCountKnown_) next = std::min(next, AbsolutePageCount());
+        if (next <= highestPage_) {
+            SendEventNotify(this, rpevPageBeforeCurrent, nullptr);
+            return;
+        }
+    }
+    next = std::min(next, highestPage_ + 1);
+    SetAbsolutePageNo(next);
+    while (!done_ && !Halted() && !PageLimitReached()) {
+        spaceUsed_ = 0;
+        GeneratePage();
+        if (Halted()) break;
+        highestPage_ = std::max(highestPage_, AbsolutePageNo());
+        if (!done_) SetAbsolutePageNo(AbsolutePageNo() + 1);
+        rpProcessMessages();
+    }
+}
+
+void TrpEngine::GeneratePage() {
+    TrpCustomReport* report = Report();
+    TrpPage* page = Page();
+    page->FreeDrawCommands();
+    pageEnded_ = false;
+    bodyStarted_ = false;
+    detailPrintedOnPage_ = false;
+    bandsOnPage_ = 0;
+    if (!sections_[secDetail].empty()) sections_[secDetail].front()->SetCount(0);
+    if (AbsolutePageNo() == 1) {
+        SendEventNotify(this, rpevFirstPageStarted, nullptr);
+        SetBandState(BandState() + TrpEngineSections{TrpEngineSection::Detail});
+    }
+    report->FireEvent(report->OnStartPage, rpevStartPage);
+    const TrpPageDef* def = page->PageDef();
+    printLeft_ = def->mmMarginLeft();
+    printTop_ = def->mmMarginTop();
+    printRight_ = def->mmWidth() - def->mmMarginRight();
+    printPosition_ = printTop_;
+    spaceUsed_ = printTop_;
+    if (!pageCountKnown_ && AbsolutePageNo() > AbsolutePageCount()) SetAbsolutePageCount(AbsolutePageNo());
+    pageIsFinal_ = request_->PageSetting() != psSinglePage || request_->PageRequested() == AbsolutePageNo() ||
+                   (pageCountKnown_ && request_->PageRequested() > AbsolutePageCount());
+    for (auto& list : sections_)
+        for (TrpCustomBand* band : list) band->BandEngineNotify();
+
+    // The page's top: its background, the title once, the header.
+    SetBandState(BandState() + TrpEngineSections{TrpEngineSection::PageHeader});
+    GenerateSection(secPageStyle, 0);
+    if (!pageEnded_ && !Halted() && BandState().Contains(TrpEngineSection::Title)) {
+        GenerateSection(secTitle, 0);
+        if (!pageEnded_) SetBandState(BandState() - TrpEngineSections{TrpEngineSection::Title});
+    }
+    if (!pageEnded_ && !Halted()) {
+        SetBandState(BandState() + TrpEngineSections{TrpEngineSection::PageHeader});
+        GenerateSection(secHeader, 0);
+    }
+    if (pageEnded_ || Halted()) return;
+    FinishRecord();
+
+    // The body goes on where the last page left it.
+    int section = section_;
+    int index = bandIndex_;
+    if (section <= secDetail) {
+        section = secGroupHeaders;
+        index = 0;
+    } else if (section == secGroupFooters) {
+        section = endOfData_ ? secSummary : secGroupHeaders;
+        index = 0;
+    }
+    while (!pageEnded_ && !Halted()) {
+        if (section == secSummary && !endOfData_) {
+            section = secGroupHeaders;
+            index = 0;
+        }
+        section_ = section;
+        if (!GenerateSection(section, index)) return;
+        if (section == secSummary) break;
+        index = 0;
+        if (section == secGroupFooters)
+            section = endOfData_ ? secSummary : secGroupHeaders;
+        else
+            ++section;
+    }
+    if (!pageEnded_ && !Halted()) EndPage();
+}
+
+bool TrpEngine::GenerateSection(int Section, int From) {
+    const std::vector<TrpCustomBand*> list = sections_[Section];
+    bool full = false;
+    int i = std::max(From, 0);
+    for (; i < static_cast<int>(list.size()); ++i) {
+        TrpCustomBand* band = list[static_cast<std::size_t>(i)];
+        currentBand_ = band;
+        if (Section == section_) bandIndex_ = i;
+        band->Generate();
+        if (Halted()) return false;
+        if (band->SpaceUsed() >= 1 && Section > secColumnHeader && Section != secFooter &&
+            Section != secColumnFooter)
+            SetBodyStarted(true);
+        spaceUsed_ = std::max(spaceUsed_, printPosition_);
+        if (band->OutOfSpace()) {
+            full = true;
+            break;
+        }
+        if (band == lastBand_ && endOfData_) reportComplete_ = true;
+        rpProcessMessages();
+    }
+    if (Section == section_) bandIndex_ = full ? i : static_cast<int>(list.size());
+    if (full && !BandState().Contains(TrpEngineSection::PageFooter)) {
+        EndPage();
+        return false;
+    }
+    return !full;
+}
+
+// ---------------------------------------------------------------------------
+// Page end
+
+void TrpEngine::EndPage() {
+    if (pageEnded_) return;
+    pageEnded_ = true;
+    TrpCustomReport* report = Report();
+    // The page's last bands see the last record printed, not the next one.
+    if (recordStepPending_ && mainPipeline_ != nullptr) {
+        mainPipeline_->Prior();
+        recordStepPending_ = false;
+        reAdvancePending_ = true;
+    }
+    SetBandState(BandState() + TrpEngineSections{TrpEngineSection::PageFooter});
+    GenerateSection(secFooter, 0);
+    SetBandState(BandState() - TrpEngineSections{TrpEngineSection::PageFooter});
+    if (Halted()) return;
+    if (endOfData_ && reportComplete_ && !pageCountKnown_) {
+        pageCountKnown_ = true;
+        SetAbsolutePageCount(AbsolutePageNo());
+        SendEventNotify(this, rpevPageCountKnown, nullptr);
+    }
+    for (int i = 0; i < report->BandCount(); ++i) report->Bands(i)->EndOfSection();
+    if (dynamic_cast<TrpSummaryBand*>(currentBand_) != nullptr)
+        ExcludePrintState({TrpEnginePrintState::SummaryPrinting});
+    if (OnCheckPageLimit) OnCheckPageLimit();
+    if (OnBeforeSendPage) OnBeforeSendPage();
+    if (noData_ && report->NoDataBehaviors().Contains(ndBlankReport) &&
+        report->NoDataBehaviors().Contains(ndMessageOnPage) && Page()->DrawCommandCount() > 0)
+        AddNoDataMessage();
+    StampPage();
+    if (OnSendPage) OnSendPage();
+    // Done: every page asked for is out.
+    if (request_->PageSetting() == psSinglePage)
+        done_ = done_ || (request_->PageRequested() <= AbsolutePageNo() && pageIsFinal_) || reportComplete_;
+    else
+        done_ = done_ || reportComplete_;
+    if (OnEndPage) OnEndPage();
+    SendEventNotify(this, rpevPageFinished, nullptr);
+}
+
+void TrpEngine::StampPage() {
+    TrpCustomReport* report = Report();
+    TrpPage* page = Page();
+    page->SetAbsolutePageNo(AbsolutePageNo());
+    page->SetAbsolutePageCount(AbsolutePageCount());
+    page->SetPageNo(AbsolutePageNo());
+    page->SetPageCount(AbsolutePageCount());
+    page->SetDocumentName(page->PrinterSetup()->DocumentName());
+    page->SetFirstPage(AbsolutePageNo() == 1);
+    page->SetLanguageIndex(report->LanguageIndex());
+    page->SetLastPage(reportComplete_ && pageCountKnown_ && AbsolutePageNo() == AbsolutePageCount());
+    page->SetPassSetting(report->PassSetting());
+    page->SetPrintDateTime(printDateTime_);
+    page->SetFinal(true);
+    page->SetCalculation(!pageIsFinal_);
+}
+
+void TrpEngine::AddNoDataMessage() {
+    TrpPage* page = Page();
+    const TrpPageDef* def = page->PageDef();
+    auto* text = new TrpDrawText(nullptr);
+    const int32_t width = rpToMMThousandths(utScreenPixels, 0, nullptr, 110);
+    const int32_t height = rpToMMThousandths(utScreenPixels, 1, nullptr, 18);
+    text->SetText(rpLanguageText(1034));
+    text->Font()->SetName("Arial");
+    text->Font()->SetSize(12);
+    text->Font()->SetColor(clBlack);
+    text->SetTransparent(true);
+    text->SetAlignment(taCenter);
+    text->SetWidth(width);
+    text->SetHeight(height);
+    text->SetLeft(def->mmMarginLeft() + (def->PrintableWidth() - width) / 2);
+    text->SetTop(def->mmMarginTop() + (spaceUsed_ - def->mmMarginTop() - height) / 2);
+    bool showDialog = false;
+    bool add = true;
+    Report()->DoNoData(nullptr, showDialog, text, add);
+    if (add)
+        page->AddDrawCommand(text);
+    else
+        delete text;
+}

@@ -1,0 +1,158 @@
+#pragma once
+// TrpEngine: turns a banded report into pages in one pass. It files the
+// report's bands into per-kind sections, walks them on every page, lets
+// each band generate itself through its band engine, ends the page (the
+// bands' end of section, the page-limit hook, the footer, the stamp, the
+// page sent) and repeats until the page request is served, the data ends,
+// the page limit is reached or the run is stopped.
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "platform/rtl/DateUtils.h"
+#include "report/rpBands.h"
+#include "report/rpEngine.h"
+#include "report/rpPage.h"
+#include "report/rpPipeline.h"
+
+class TrpBandEngine;
+
+// Notifications the engine sends to its listeners.
+enum : int {
+    rpevFirstPageStarted = 13,
+    rpevPageCountKnown = 14,
+    rpevRecordTraversed = 35,
+    rpevPageFinished = 90,
+    rpevReportBeginning = 134,
+    rpevPipelinesOpened = 135,
+    rpevNoRoomForDynamicBand = 139,
+    rpevPageBeforeCurrent = 141,
+};
+
+// The application's message pump, run after each component, band and page
+// so that a stop request is seen. Headless it does nothing.
+void rpSetMessagePump(std::function<void()> Pump);
+void rpProcessMessages();
+// A pump that runs Process at most once per Interval of Clock (days),
+// so that generation does not spend its time in the event loop.
+std::function<void()> rpThrottledPump(std::function<void()> Process, std::function<TDateTime()> Clock,
+                                      TDateTime Interval);
+// Lets the application's event loop run every 50 ms of the report clock
+// while a report generates (nothing without an application object).
+void rpInstallApplicationMessagePump();
+
+class TrpEngine : public TrpCustomEngine {
+public:
+    // The sections, in walking order of the band lists.
+    enum Section {
+        secPageStyle = 0,
+        secHeader,
+        secTitle,
+        secColumnHeader,
+        secGroupHeaders,
+        secDetail,
+        secGroupFooters,
+        secSummary,
+        secColumnFooter,
+        secFooter,
+        secCount
+    };
+
+    explicit TrpEngine(TrpCustomReport* Report);
+    ~TrpEngine() override;
+    FAT_CLASS(TrpEngine)
+
+    // --- Pages ---
+    // Generates what the request asks for: every page (psAll) or up to one
+    // page (psSinglePage). A request made while another is served is ignored.
+    void ProcessPageRequest(TrpPageRequest* Request);
+    void Reset() override;
+    bool PageCountKnown() const { return pageCountKnown_; }
+    bool ReportComplete() const { return reportComplete_; }
+    bool PageIsFinal() const { return pageIsFinal_; }
+    TDateTime PrintDateTime() const { return printDateTime_; }
+
+    // --- Sections and bands ---
+    const std::vector<TrpCustomBand*>& SectionBands(int Index) const;
+    int CurrentSection() const { return section_; }
+    TrpCustomBand* CurrentBand() const { return currentBand_; }
+
+    // --- Print position, thousandths of a millimetre ---
+    int32_t PrintLeft() const { return printLeft_; }
+    int32_t PrintTop() const { return printTop_; }
+    int32_t PrintRight() const { return printRight_; }
+    int32_t PrintPosition() const { return printPosition_; }
+    void SetPrintPosition(int32_t Left, int32_t Position, int32_t Right);
+    // The page height less the bottom margin and the visible footers.
+    int32_t GetPageBottom() const;
+    // The page's printable bottom, footers included.
+    int32_t PrintableBottom() const;
+    int32_t SpaceUsed() const { return spaceUsed_; }
+    void AddBandHeight(int32_t Height) { bandHeightPrinted_ += Height; }
+    void CountBandOnPage() { ++bandsOnPage_; }
+    void CountBandPrint() { ++bandPrints_; }
+    bool GetBodyStarted() const { return bodyStarted_; }
+    void SetBodyStarted(bool Value) { bodyStarted_ = Value; }
+    bool DetailPrintedOnPage() const { return detailPrintedOnPage_; }
+    void SetDetailPrintedOnPage(bool Value) { detailPrintedOnPage_ = Value; }
+
+    // --- Data ---
+    bool EndOfDataReached() const { return endOfData_; }
+    bool NoData() const { return noData_; }
+    void EndOfData();
+    void EndOfReport();
+    // The record step of the detail band: the band printed its record.
+    void NextRecord();
+    // Completes a pending record step before the next detail print.
+    void FinishRecord();
+    TrpDataPipeline* MainPipeline() const { return mainPipeline_; }
+
+    void Notify(TrpCommunicator* Communicator, int Operation) override;
+
+private:
+    void BuildBandLists();
+    void InitRun();
+    void PageLoop();
+    void GeneratePage();
+    // False when the page filled up (and ended) or the run stopped.
+    bool GenerateSection(int Section, int From);
+    void EndPage();
+    void StampPage();
+    void AddNoDataMessage();
+    void RestorePipelinePositions();
+    void ReleaseBookmarks();
+    bool Halted() const;
+
+    std::vector<TrpCustomBand*> sections_[secCount];
+    TrpCustomBand* lastBand_ = nullptr;
+    TrpCustomBand* currentBand_ = nullptr;
+    int section_ = secTitle;
+    int bandIndex_ = 0;
+    std::unique_ptr<TrpPageRequest> request_;
+    bool busy_ = false;
+    bool done_ = false;
+    bool reportComplete_ = false;
+    bool pageCountKnown_ = false;
+    bool pageIsFinal_ = false;
+    bool pageEnded_ = false;
+    bool runInitialised_ = false;
+    bool noData_ = false;
+    bool endOfData_ = false;
+    bool recordStepPending_ = false;
+    bool reAdvancePending_ = false;
+    bool bodyStarted_ = false;
+    bool detailPrintedOnPage_ = false;
+    int highestPage_ = 0;
+    int32_t printLeft_ = 0;
+    int32_t printTop_ = 0;
+    int32_t printRight_ = 0;
+    int32_t printPosition_ = 0;
+    int32_t spaceUsed_ = 0;
+    int32_t bandHeightPrinted_ = 0;
+    int bandsOnPage_ = 0;
+    int bandPrints_ = 0;
+    TDateTime printDateTime_ = 0;
+    TrpDataPipeline* mainPipeline_ = nullptr;
+    int savedBookmark_ = 0;
+};
