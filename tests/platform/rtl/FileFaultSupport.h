@@ -219,4 +219,23 @@ inline FileSweepFigures KillAtEachStep(WriteSteps& Steps, const FileSavePath& Pa
     return f;
 }
 
+// The two sweeps, as the parameter of a test that runs both on one path.
+enum class Fault { FailedWrite, Killed };
+inline auto BothFaults() { return ::testing::Values(Fault::FailedWrite, Fault::Killed); }
+inline std::string FaultName(const ::testing::TestParamInfo<Fault>& p) {
+    return p.param == Fault::FailedWrite ? "FailedWrite" : "Killed";
+}
+
+// Runs the sweep the parameter names, checking that it ran every planned run.
+inline FileSweepFigures Sweep(Fault Kind, const FileSavePath& Path, int Step = 1) {
+    WriteSteps steps;
+    FileSweepFigures f = Kind == Fault::FailedWrite ? FailEachWrite(steps, Path, Step) : KillAtEachStep(steps, Path, Step);
+    if (Kind == Fault::FailedWrite) {
+        EXPECT_EQ(f.failed, static_cast<int>(testsupport::FaultPlan(f.writes, Step).size()));
+    } else {
+        EXPECT_EQ(f.kills, static_cast<int>(testsupport::FaultPlan(f.stops, Step).size()));
+    }
+    return f;
+}
+
 }  // namespace filefaults

@@ -21,24 +21,8 @@ using testsupport::WriteAll;
 
 namespace {
 
-enum class Fault { FailedWrite, Killed };
-
-std::string FaultName(const ::testing::TestParamInfo<Fault>& p) {
-    return p.param == Fault::FailedWrite ? "FailedWrite" : "Killed";
-}
-
-// Runs the sweep the parameter names and checks it did something.
-filefaults::FileSweepFigures Sweep(Fault Kind, const filefaults::FileSavePath& Path, int Step = 1) {
-    filefaults::WriteSteps steps;
-    filefaults::FileSweepFigures f = Kind == Fault::FailedWrite ? filefaults::FailEachWrite(steps, Path, Step)
-                                                                : filefaults::KillAtEachStep(steps, Path, Step);
-    if (Kind == Fault::FailedWrite) {
-        EXPECT_EQ(f.failed, static_cast<int>(testsupport::FaultPlan(f.writes, Step).size()));
-    } else {
-        EXPECT_EQ(f.kills, static_cast<int>(testsupport::FaultPlan(f.stops, Step).size()));
-    }
-    return f;
-}
+using filefaults::Fault;
+using filefaults::Sweep;
 
 class RuntimeWriters : public ::testing::TestWithParam<Fault> {
 protected:
@@ -141,4 +125,4 @@ TEST_P(RuntimeWriters, AStreamWrittenPieceByPieceIsWholeOldOrWholeNew) {
     EXPECT_EQ(f.stops, 7);
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, RuntimeWriters, ::testing::Values(Fault::FailedWrite, Fault::Killed), FaultName);
+INSTANTIATE_TEST_SUITE_P(Faults, RuntimeWriters, filefaults::BothFaults(), filefaults::FaultName);
