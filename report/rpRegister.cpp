@@ -5,6 +5,7 @@
 #include "report/rpDisplayFormat.h"
 #include "report/rpEnumRegistry.h"
 #include "report/rpLanguage.h"
+#include "report/rpPage.h"
 #include "report/rpRTTI.h"
 #include "report/rpRelatv.h"
 
@@ -17,11 +18,13 @@ void registerAll() {
     RegisterClass(TrpCommunicator::StaticClassType());
     RegisterRelativeClasses();
     RegisterBorderClasses();
+    RegisterPageClasses();
     rpSetDisplayFormatClass(TrpDisplayFormat::Instance());
 }
 
 void unregisterAll() {
     rpSetDisplayFormatClass(nullptr);
+    UnregisterPageClasses();
     UnregisterBorderClasses();
     UnregisterRelativeClasses();
     UnRegisterClass(TrpCommunicator::StaticClassType());

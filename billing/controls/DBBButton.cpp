@@ -1,8 +1,8 @@
 #include "billing/controls/DBBButton.h"
 
 #include <QApplication>
-#include <QStyle>
 
+#include "platform/ui/Desktop.h"
 #include "platform/ui/Dialogs.h"
 
 namespace {
@@ -10,27 +10,27 @@ namespace {
 struct ActionLook {
     const char* caption;
     const char* glyph;
-    QStyle::StandardPixmap pixmap;
+    const char* icon;  // the desktop theme's name for the glyph
     bool hasGlyph;
 };
 
 // The glyph names stay as the forms know them; on this desktop they are drawn
-// from the style's own icons, and "Fechar" has none, as always.
+// from the icon theme, and "Fechar" has none, as always.
 const ActionLook& Look(TAcao Value) {
     static const ActionLook looks[] = {
-        {"&Novo", "BXTNOVO", QStyle::SP_FileIcon, true},
-        {"E&xcluir", "BXTEXCLUIR", QStyle::SP_TrashIcon, true},
-        {"&Editar", "BXTEDITAR", QStyle::SP_FileDialogDetailedView, true},
-        {"&Salvar", "BXTGRAVAR", QStyle::SP_DialogSaveButton, true},
-        {"&Desfazer", "BXTCANCELAR", QStyle::SP_DialogCancelButton, true},
-        {"Apply Updates", "BXTAPLICAR", QStyle::SP_DialogApplyButton, true},
-        {"Primeiro", "BXTPRIMEIRO", QStyle::SP_MediaSkipBackward, true},
-        {"Próximo", "BXTPROXIMO", QStyle::SP_MediaSeekForward, true},
-        {"Anterior", "BXTANTERIOR", QStyle::SP_MediaSeekBackward, true},
-        {"Último", "BXTULTIMO", QStyle::SP_MediaSkipForward, true},
-        {"Atualizar", "BXTATUALIZAR", QStyle::SP_BrowserReload, true},
-        {"Fechar", "BXTFECHAR", QStyle::SP_DialogCloseButton, false},
-        {"Pesquisar", "BXTPESQUISAR", QStyle::SP_FileDialogContentsView, true},
+        {"&Novo", "BXTNOVO", "document-new", true},
+        {"E&xcluir", "BXTEXCLUIR", "edit-delete", true},
+        {"&Editar", "BXTEDITAR", "accessories-text-editor", true},
+        {"&Salvar", "BXTGRAVAR", "document-save", true},
+        {"&Desfazer", "BXTCANCELAR", "edit-undo", true},
+        {"Apply Updates", "BXTAPLICAR", "document-send", true},
+        {"Primeiro", "BXTPRIMEIRO", "go-first", true},
+        {"Próximo", "BXTPROXIMO", "go-next", true},
+        {"Anterior", "BXTANTERIOR", "go-previous", true},
+        {"Último", "BXTULTIMO", "go-last", true},
+        {"Atualizar", "BXTATUALIZAR", "view-refresh", true},
+        {"Fechar", "BXTFECHAR", "window-close", false},
+        {"Pesquisar", "BXTPESQUISAR", "edit-find", true},
     };
     int i = static_cast<int>(Value);
     if (i < 0 || i > static_cast<int>(Pesquisar)) i = 0;
@@ -77,7 +77,7 @@ void TDBBitBtn::LoadGlyph() {
         SetGlyph(QIcon());
         return;
     }
-    SetGlyph(QApplication::style()->standardIcon(look.pixmap));
+    SetGlyph(ui::ThemeIcon(look.icon));
 }
 
 void TDBBitBtn::SetDataSource(TDataSource* Value) {

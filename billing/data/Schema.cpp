@@ -1,5 +1,6 @@
 #include "billing/data/Schema.h"
 
+#include "platform/rtl/SafeFile.h"
 #include "platform/rtl/SysUtils.h"
 
 #include <atomic>
@@ -261,7 +262,12 @@ bool CreateDatabaseFile(const std::string& path) {
     }
     fs::remove(temp, ec);
     if (!created && err != EEXIST) {
-        throw EOSError("Não foi possível criar o Banco de Dados \"" + path + "\": " + std::strerror(err));
+        std::string lead = err == EACCES || err == EPERM || err == EROFS
+                               ? "O banco de dados está em uma pasta somente leitura; não foi possível criar o "
+                                 "arquivo."
+                               : "Não foi possível criar o Banco de Dados.";
+        throw EOSError(lead + "\r\nArquivo: \"" + path + "\"\r\n\r\nMensagem do sistema: " +
+                       fileio::SystemMessagePtBr(err));
     }
     return created;
 }

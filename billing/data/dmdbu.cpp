@@ -586,9 +586,13 @@ std::string Tdmdb::XParamStr(const std::string& List, int N) {
 
 void Tdmdb::Abrir_WebSite(const std::string& Address) {
     std::string error;
-    if (!os::StartProgram("xdg-open", {Address}, {}, &error))
-        Messages().MessageBox("Não foi possível abrir o endereço \"" + Address + "\": " + error, "Erro",
-                              MessageIcon::Exclamation);
+    if (os::StartProgram("xdg-open", {Address}, {}, &error)) return;
+    std::string text = "Não foi possível abrir o endereço \"" + Address + "\" no navegador.\r\n\r\n" + error;
+    // The desktop's opener is the only way to the user's browser.
+    if (os::FindProgram("xdg-open").empty())
+        text += "\r\nEle abre o navegador padrão do computador: instale o pacote \"xdg-utils\" e um navegador de "
+                "internet.";
+    Messages().MessageBox(text, "Erro", MessageIcon::Error);
 }
 
 int Tdmdb::Centraliza_Texto(const std::string& Text, int Left, int Right) {

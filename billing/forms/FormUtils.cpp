@@ -1,5 +1,7 @@
 #include "billing/forms/FormUtils.h"
 
+#include <algorithm>
+
 #include "billing/data/FormLook.h"
 #include "billing/data/dmdbu.h"
 #include "platform/db/SQLiteDatabase.h"
@@ -109,6 +111,22 @@ void CenterForm(TCustomForm* Form) {
     Form->SetLeft((Screen->Width() - Form->Width()) / 2);
     Form->SetTop((Screen->Height() - 140 - Form->Height()) / 2);
 }
+
+void KeepCentred(TCustomForm* Form, TControl* Control) {
+    auto centre = [Form, Control] {
+        Control->SetBounds(std::max(0, (Form->ClientWidth() - Control->Width()) / 2),
+                           std::max(0, (Form->ClientHeight() - Control->Height()) / 2), Control->Width(),
+                           Control->Height());
+    };
+    auto previous = Form->OnResize;
+    Form->OnResize = [previous, centre](TObject* Sender) {
+        if (previous) previous(Sender);
+        centre();
+    };
+    centre();
+}
+
+void Stretch(TControl* Control) { Control->SetAnchors(TAnchors{akLeft, akTop, akRight, akBottom}); }
 
 void NavigationKeyDown(TCustomForm* Form, Word& Key) {
     if (Form == nullptr) return;

@@ -43,6 +43,12 @@ void InstallControlAccess();
 void ChangeColor(TCustomForm* Form, bool Editing);
 // Left := (screen width - width) / 2; Top := (screen height - 140 - height) / 2.
 void CenterForm(TCustomForm* Form);
+// Keeps Control in the middle of the form's client area whenever the form
+// changes size (a maximised form's only panel).
+void KeepCentred(TCustomForm* Form, TControl* Control);
+// Anchors a grid (or memo) to all four edges of its parent, so that it grows
+// with a maximised form instead of leaving an empty area beside it.
+void Stretch(TControl* Control);
 // Enter and Down move to the next control, Up to the previous one.
 void NavigationKeyDown(TCustomForm* Form, Word& Key);
 // The Enter character is swallowed, so no control beeps at it.

@@ -55,6 +55,7 @@ TfrmNota111::TfrmNota111(TComponent* AOwner)
     PlaceLabel(this, pnlDados, "Programas x Permissões", 12, 104);
     exDBGrid1 = Place<TexDBGrid>(this, pnlDados, "exDBGrid1", 12, 124, 600, 300);
     exDBGrid1->SetDataSource(dsTemp);
+    Stretch(exDBGrid1);
     // Only the right changes, and only between "Sim" and "Não": whatever
     // ChangeColor does to the grid as a whole, the other columns stay
     // read-only and nothing can be typed into the check box.
@@ -78,9 +79,11 @@ TfrmNota111::TfrmNota111(TComponent* AOwner)
     };
     Button1 = Place<TButton>(this, pnlDados, "Button1", 624, 124, 120, 28);
     Button1->SetCaption("Marca Todos");
+    Button1->SetAnchors(TAnchors{akTop, akRight});
     Button1->OnClick = [this](TObject* s) { Button1Click(s); };
     Button2 = Place<TButton>(this, pnlDados, "Button2", 624, 158, 120, 28);
     Button2->SetCaption("Desmarca Todos");
+    Button2->SetAnchors(TAnchors{akTop, akRight});
     Button2->OnClick = [this](TObject* s) { Button2Click(s); };
 
     AddCheck("O Usuário deve ser informado.", [this] { return !Blank("Id_Usuario"); });

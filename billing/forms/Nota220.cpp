@@ -34,7 +34,7 @@ TfrmNota220::TfrmNota220(TComponent* AOwner) : TForm(AOwner) {
     SetCaption("Identificação do Usuário - NOTA220");
     SetBorderStyle(bsDialog);
     SetPosition(poDesktopCenter);
-    SetBounds(0, 0, 430, 300);
+    SetBounds(0, 0, 430, 264);
 
     auto* table = new TmtMemTable(this);
     table->SetName("tbTemp");
@@ -78,6 +78,7 @@ TfrmNota220::TfrmNota220(TComponent* AOwner) : TForm(AOwner) {
     btnOk->OnClick = [this](TObject* s) { btnOkClick(s); };
     btnCancel = Place<TButton>(this, this, "btnCancel", 320, 220, 90, 28);
     btnCancel->SetCaption("&Cancelar");
+    btnCancel->SetCancel(true);  // Esc gives up the login, as the button does
     btnCancel->OnClick = [this](TObject* s) { btnCancelClick(s); };
 
     OpenDialog = new TOpenDialog(this);

@@ -29,6 +29,7 @@ TfrmNota221::TfrmNota221(TComponent* AOwner) : TForm(AOwner) {
     exDBGrid1 = Place<TexDBGrid>(this, this, "exDBGrid1", 8, 8, 700, 300);
     exDBGrid1->SetDataSource(dsMain);
     exDBGrid1->SetReadOnly(true);
+    Stretch(exDBGrid1);
     exDBGrid1->AddColumn("Id_Usuario", "Usuário", 140);
     exDBGrid1->AddColumn("Data", "Data", 90);
     exDBGrid1->AddColumn("Hora", "Hora", 70);
@@ -36,10 +37,12 @@ TfrmNota221::TfrmNota221(TComponent* AOwner) : TForm(AOwner) {
     exDBGrid1->AddColumn("Programa_Descricao", "Função do Programa", 240);
     dbmDescricao = PlaceDB<TDBMemo>(this, this, "dbmDescricao", dsMain, "Descricao", 8, 334, 600, 80);
     dbmDescricao->SetReadOnly(true);
-    PlaceLabel(this, this, "Ação Executada", 8, 316, dbmDescricao);
+    dbmDescricao->SetAnchors(TAnchors{akLeft, akRight, akBottom});
+    PlaceLabel(this, this, "Ação Executada", 8, 316, dbmDescricao)->SetAnchors(TAnchors{akLeft, akBottom});
     Button1 = Place<TButton>(this, this, "Button1", 618, 384, 90, 28);
     Button1->SetCaption("Cancelar");
     Button1->SetCancel(true);
+    Button1->SetAnchors(TAnchors{akRight, akBottom});
     Button1->OnClick = [this](TObject* s) { Button1Click(s); };
 
     CenterForm(this);

@@ -75,7 +75,7 @@ void TFrmNota223::btnOkClick(TObject*) {
     if (fresh == current) Refuse("A \"nova senha\" não pode ser igual a anterior. Tente novamente.", "Senha Incorreta");
     dmdb->ADOConnection->Execute("update usuario set senha = :Psenha where usuario.id_usuario = :PId_Usuario",
                                  {{"Psenha", Variant(dmdb->EncryptPassword(fresh))}, {"PId_Usuario", Variant(row.id)}});
-    Box("Sua senha foi alterada com sucesso.", "Sucesso");
+    Box("Sua senha foi alterada com sucesso.", "Sucesso", mtInformation);
     Close();
 }
 

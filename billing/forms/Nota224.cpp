@@ -1,11 +1,11 @@
 #include "billing/forms/Nota224.h"
 
-#include <QScreen>
 #include <QTimer>
 
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
 #include "platform/rtl/SysUtils.h"
+#include "platform/ui/Desktop.h"
 
 using namespace billing::forms;
 
@@ -39,6 +39,7 @@ TfrmNota224::TfrmNota224(TComponent* AOwner) : TForm(AOwner) {
     Button1->SetCaption("&OK");
     Button1->SetDefault(true);
     Button1->OnClick = [this](TObject* s) { Button1Click(s); };
+    KeepCentred(this, panel);
 
     OnShow = [this](TObject* s) { FormShow(s); };
     OnClose = [this](TObject* s, TCloseAction& a) { FormClose(s, a); };
@@ -50,8 +51,7 @@ void TfrmNota224::Cover() {
     // manager in the middle of its own change.
     QTimer::singleShot(0, w, [w] {
         if (!w->isVisible()) return;
-        QScreen* screen = w->screen();
-        QRect area = screen != nullptr ? screen->availableGeometry() : w->geometry();
+        QRect area = ui::AvailableScreenArea(w);
         bool covering = w->isMaximized() && !w->isMinimized() && w->geometry().contains(area);
         if (covering) return;
         w->setGeometry(area);

@@ -52,7 +52,7 @@ TfrmNota225::TfrmNota225(TComponent* AOwner) : TForm(AOwner) {
     const char* const* states = billing::nfe::SituacoesCorrecao(&count);
     for (int i = 0; i < count; ++i) DBComboBox1->Items()->Add(states[i]);
     PlaceLabel(this, this, "Situação:", 16, 168, DBComboBox1);
-    auto* warning = Place<TLabel>(this, this, "lblAtencao", 16, 200, 468, 40);
+    auto* warning = Place<TLabel>(this, this, "lblAtencao", 16, 200, 468, 48);
     warning->SetWordWrap(true);
     warning->SetAutoSize(false);
     warning->SetCaption("Atenção:\nEsta rotina deve ser usada com extremo cuidado. Seu uso está autorizado somente "

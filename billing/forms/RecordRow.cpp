@@ -1,9 +1,16 @@
 #include "billing/forms/RecordRow.h"
 
+#include <algorithm>
+
 #include "billing/forms/FormUtils.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace billing::forms {
+
+namespace {
+// The width the captions of the row share when they fit it.
+constexpr int kRecordButtonWidth = 72;
+}  // namespace
 
 RecordRow PlaceRecordRow(TCustomForm* Form, TDataSource* Source, int Top, const std::string& CancelName,
                          const std::string& SearchName, const std::string& CloseName) {
@@ -11,10 +18,8 @@ RecordRow PlaceRecordRow(TCustomForm* Form, TDataSource* Source, int Top, const 
     row.panel = Place<TPanel>(Form, Form, "pnlBotoes", 0, Top, 860, 48);
     row.panel->SetAlign(alBottom);
     row.panel->SetBevelOuter(bvNone);
-    int x = 4;
     auto button = [&](const std::string& Name, const std::string& Caption, TAcao Acao) {
-        auto* b = Place<TDBButton>(Form, row.panel, Name, x, 8, 76, 32);
-        x += 77;
+        auto* b = Place<TDBButton>(Form, row.panel, Name, 0, 8, kRecordButtonWidth, 32);
         b->SetAcao(Acao);
         b->SetCaption(Caption);
         b->SetEnabled(false);
@@ -33,7 +38,19 @@ RecordRow PlaceRecordRow(TCustomForm* Form, TDataSource* Source, int Top, const 
     row.search = button(SearchName, "Pesquisar", Pesquisar);
     row.close = button(CloseName, "Fechar", Fechar);
     row.close->SetCancel(true);
+    ArrangeRecordRow(row);
     return row;
+}
+
+void ArrangeRecordRow(const RecordRow& Row) {
+    int x = 4;
+    for (TDBButton* b : {Row.insert, Row.edit, Row.save, Row.cancel, Row.remove, Row.first, Row.prior, Row.next,
+                         Row.last, Row.search, Row.close}) {
+        if (b == nullptr || !b->Visible()) continue;
+        int width = std::max(kRecordButtonWidth, b->FittingWidth());
+        b->SetBounds(x, b->Top(), width, b->Height());
+        x += width + 1;
+    }
 }
 
 bool SettlePendingRow(TCustomForm* Form, TDataSet* DataSet) {

@@ -35,6 +35,12 @@ struct RecordRow {
 RecordRow PlaceRecordRow(TCustomForm* Form, TDataSource* Source, int Top, const std::string& CancelName,
                          const std::string& SearchName, const std::string& CloseName);
 
+// Lays the row's visible buttons side by side, each as wide as its caption
+// and glyph need and never narrower than the others' common width; a hidden
+// button leaves no gap. PlaceRecordRow does it; a form that hides or
+// renames a button does it again.
+void ArrangeRecordRow(const RecordRow& Row);
+
 // Closing with a pending row asks "Deseja salvar as alterações ?": Sim posts
 // it (false when the checks refuse it, the row staying in edit), Não drops
 // it, Cancelar (or Esc) keeps form and row as they were (false). A form

@@ -1,5 +1,7 @@
 #include "billing/forms/RegisterForm.h"
 
+#include <algorithm>
+
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
 #include "billing/forms/RecordRow.h"
@@ -179,6 +181,9 @@ RegisterForm::~RegisterForm() {
 void RegisterForm::FormCreate(TObject*) { CenterForm(this); }
 
 void RegisterForm::FormShow(TObject*) {
+    // A register may have hidden or renamed a button since the row was made.
+    ArrangeRecordRow({pnlBotoes, btnInsert, btnEdit, btnSave, btnCancel, btnDelete, btnFirst, btnPrior, btnNext,
+                      btnLast, DBButton2, DBButton1});
     if (!qry->Active()) qry->Open();
     ChangeColor(this, false);
     Mostra_Tudo();

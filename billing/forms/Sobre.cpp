@@ -10,7 +10,7 @@ TfrmSobre::TfrmSobre(TComponent* AOwner) : TForm(AOwner) {
     SetCaption("Sobre o " + title);
     SetBorderStyle(bsDialog);
     SetPosition(poDesktopCenter);
-    SetBounds(0, 0, 440, 200);
+    SetBounds(0, 0, 440, 172);
     lblNomeAplicativo = PlaceLabel(this, this, title, 16, 16);
     lblNomeAplicativo->SetName("lblNomeAplicativo");
     lblNomeAplicativo->SetFontBold(true);

@@ -2,7 +2,8 @@
 
 #include <filesystem>
 
-#include <QStandardPaths>
+#include <QGuiApplication>
+#include <QIcon>
 
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
@@ -38,6 +39,7 @@
 #include "platform/os/Process.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/SysUtils.h"
+#include "platform/ui/Desktop.h"
 
 namespace fs = std::filesystem;
 using namespace billing::forms;
@@ -84,6 +86,7 @@ void TfrmOske_Nf::SetCommandLine(const std::string& ExePath, const std::vector<s
 }
 
 TfrmOske_Nf::TfrmOske_Nf(TComponent* AOwner) : TForm(AOwner) {
+    InstallProgramIcon();
     SetName("frmOske_Nf");
     SetCaption("Quillmar OSKE - [Módulo: Faturamento]");
     SetFormStyle(fsMDIForm);
@@ -141,6 +144,16 @@ TfrmOske_Nf::TfrmOske_Nf(TComponent* AOwner) : TForm(AOwner) {
     frmOske_Nf = this;
 }
 
+void TfrmOske_Nf::InstallProgramIcon() {
+    // The icon inside the program; the desktop entry installed with it names
+    // the same picture, so the window and the desktop's menus agree.
+    QIcon icon(QStringLiteral(":/faturamento.svg"));
+    if (icon.isNull() || icon.pixmap(32, 32).isNull())
+        icon = ui::ThemeIcon("x-office-document");
+    ui::SetProgramIcon(icon);
+    QGuiApplication::setDesktopFileName(QStringLiteral("faturamento"));
+}
+
 TfrmOske_Nf::~TfrmOske_Nf() {
     if (dmdb != nullptr) {
         dmdb->OnStatusText = nullptr;
@@ -151,11 +164,12 @@ TfrmOske_Nf::~TfrmOske_Nf() {
 }
 
 TMenuItem* TfrmOske_Nf::AddItem(TMenuItem* Parent, const std::string& Name, const std::string& Caption,
-                                std::function<void()> Command, const std::string& Hint) {
+                                const std::string& Icon, std::function<void()> Command, const std::string& Hint) {
     auto* item = new TMenuItem(this);
     if (!Name.empty()) item->SetName(Name);
     item->SetCaption(Caption);
     if (!Hint.empty()) item->SetHint(Hint);
+    if (!Icon.empty()) item->SetImageIndex(imgToolbar->AddThemeIcon(Icon));
     if (Command) item->OnClick = [Command](TObject*) { Command(); };
     Parent->Add(item);
     return item;
@@ -169,100 +183,111 @@ void TfrmOske_Nf::Guarded(const std::string& Key, const std::function<void()>& O
 void TfrmOske_Nf::BuildMenu() {
     MainMenu1 = new TMainMenu(this);
     MainMenu1->SetName("MainMenu1");
+    MainMenu1->SetImages(imgToolbar);
     TMenuItem* root = MainMenu1->Items();
     auto x = [this] { return [this] { X(); }; };
     // An unfinished command that has its own right still asks for it first:
     // a user without the right must not learn more than a user with it.
     auto guardedX = [this](const char* Key) { return [this, Key] { Guarded(Key, [this] { X(); }); }; };
-    auto sep = [this](TMenuItem* parent) { AddItem(parent, "", "-", nullptr); };
-
-    TMenuItem* cad = AddItem(root, "mnuCadastros", "&Cadastros", nullptr);
-    mnuClientes = AddItem(cad, "mnuClientes", "&Clientes", [this] { mnuClientesClick(this); }, "Cadastro de Clientes");
-    mnuProdutos = AddItem(cad, "mnuProdutos", "&Produtos", [this] { mnuProdutosClick(this); }, "Cadastro de Produtos");
+    auto sep = [this](TMenuItem* parent) { AddItem(parent, "", "-", "", nullptr); };
+    // Glyphs are the desktop theme's icons by their freedesktop names.
+    TMenuItem* cad = AddItem(root, "mnuCadastros", "&Cadastros", "", nullptr);
+    mnuClientes = AddItem(cad, "mnuClientes", "&Clientes", "x-office-address-book",
+                          [this] { mnuClientesClick(this); }, "Cadastro de Clientes");
+    mnuProdutos = AddItem(cad, "mnuProdutos", "&Produtos", "package-x-generic", [this] { mnuProdutosClick(this); },
+                          "Cadastro de Produtos");
     sep(cad);
-    AddItem(cad, "mnuNota105", "CFOP", [this] { mnuNota105Click(this); });
-    AddItem(cad, "mnuNota106", "&Situação Tributária", [this] { mnuNota106Click(this); });
-    AddItem(cad, "UnidadesdeMedida1", "Unidades de Medida", [this] { UnidadesdeMedida1Click(this); });
+    AddItem(cad, "mnuNota105", "CFOP", "x-office-document", [this] { mnuNota105Click(this); });
+    AddItem(cad, "mnuNota106", "&Situação Tributária", "x-office-spreadsheet", [this] { mnuNota106Click(this); });
+    AddItem(cad, "UnidadesdeMedida1", "Unidades de Medida", "x-office-spreadsheet-template",
+            [this] { UnidadesdeMedida1Click(this); });
     sep(cad);
-    AddItem(cad, "mnuNota103", "&Vendedores", [this] { mnuNota103Click(this); });
-    mnuTransportadoras = AddItem(cad, "mnuTransportadoras", "&Transportadoras",
+    AddItem(cad, "mnuNota103", "&Vendedores", "user-info", [this] { mnuNota103Click(this); });
+    mnuTransportadoras = AddItem(cad, "mnuTransportadoras", "&Transportadoras", "document-send",
                                  [this] { mnuTransportadorasClick(this); }, "Cadastro de Transportadoras");
-    AddItem(cad, "SrieDocumentos1", "Série Documentos", [this] { SrieDocumentos1Click(this); });
+    AddItem(cad, "SrieDocumentos1", "Série Documentos", "x-office-document-template",
+            [this] { SrieDocumentos1Click(this); });
     sep(cad);
-    AddItem(cad, "mnuCondicao_Pagamento", "Condições de Pagamento",
+    AddItem(cad, "mnuCondicao_Pagamento", "Condições de Pagamento", "x-office-calendar",
             [this] { mnuCondicao_PagamentoClick(this); });
-    AddItem(cad, "mnuConta_Corrente", "Contas Corrente", [this] { mnuConta_CorrenteClick(this); });
-    AddItem(cad, "Febraban1", "Febraban", x());
+    AddItem(cad, "mnuConta_Corrente", "Contas Corrente", "folder-documents", [this] { mnuConta_CorrenteClick(this); });
+    AddItem(cad, "Febraban1", "Febraban", "network-server", x());
     sep(cad);
-    AddItem(cad, "Emitente1", "&Emitente", [this] { Emitente1Click(this); });
+    AddItem(cad, "Emitente1", "&Emitente", "user-home", [this] { Emitente1Click(this); });
     sep(cad);
-    mnuSair = AddItem(cad, "mnuSair", "Sai&r", [this] { mnuSairClick(mnuSair); }, "Sair do Sistema");
+    mnuSair = AddItem(cad, "mnuSair", "Sai&r", "application-exit", [this] { mnuSairClick(mnuSair); },
+                      "Sair do Sistema");
 
-    TMenuItem* lanc = AddItem(root, "mnuLancamentos", "&Lançamentos", nullptr);
-    mnuLancar_Venda = AddItem(lanc, "mnuLancar_Venda", "Lançar Notas Fiscais Eletrônicas (NF-e)",
+    TMenuItem* lanc = AddItem(root, "mnuLancamentos", "&Lançamentos", "", nullptr);
+    mnuLancar_Venda = AddItem(lanc, "mnuLancar_Venda", "Lançar Notas Fiscais Eletrônicas (NF-e)", "document-new",
                               [this] { mnuLancar_VendaClick(this); }, "Lançar NF-e");
-    AddItem(lanc, "EmitirRomaneio1", "Lançar Romaneios", [this] { EmitirRomaneio1Click(this); });
-    AddItem(lanc, "LanarPedidos1", "Lançar Pedidos", [] { ShowMessage("Rotina sendo aprimorada"); });
+    AddItem(lanc, "EmitirRomaneio1", "Lançar Romaneios", "document-properties", [this] { EmitirRomaneio1Click(this); });
+    AddItem(lanc, "LanarPedidos1", "Lançar Pedidos", "text-x-generic", [] { ShowMessage("Rotina sendo aprimorada"); });
     sep(lanc);
     mnuGerenciar_nfe = AddItem(lanc, "mnuGerenciar_nfe", "Gerenciar Notas Fiscais Eletrônicas (NF-e)",
-                               [this] { mnuGerenciar_nfeClick(this); }, "Gerenciar NF-e");
-    AddItem(lanc, "InutilizaodeNumeraoNFe1", "Inutilizar Numeração NF-e",
+                               "system-file-manager", [this] { mnuGerenciar_nfeClick(this); }, "Gerenciar NF-e");
+    AddItem(lanc, "InutilizaodeNumeraoNFe1", "Inutilizar Numeração NF-e", "edit-delete",
             [this] { InutilizaodeNumeraoNFe1Click(this); });
-    AddItem(lanc, "VerificarStatusServioNFe1", "Verificar Status Serviço NF-e",
+    AddItem(lanc, "VerificarStatusServioNFe1", "Verificar Status Serviço NF-e", "network-transmit-receive",
             [this] { VerificarStatusServioNFe1Click(this); });
 
-    TMenuItem* rel = AddItem(root, "mnuRelatorios", "&Relatórios", nullptr);
-    AddItem(rel, "NotasFiscaisEmitidas1", "Notas Fiscais Emitidas", guardedX("Nota403"));
-    AddItem(rel, "RomaneiosEmitidos1", "Romaneios Emitidos", x());
-    AddItem(rel, "BloquetosEmitidos1", "Boletos Emitidos", x());
-    AddItem(rel, "ResumoMovimento1", "&Resumo de Vendas (por Grupo)", guardedX("Nota409"));
+    TMenuItem* rel = AddItem(root, "mnuRelatorios", "&Relatórios", "", nullptr);
+    AddItem(rel, "NotasFiscaisEmitidas1", "Notas Fiscais Emitidas", "document-print-preview", guardedX("Nota403"));
+    AddItem(rel, "RomaneiosEmitidos1", "Romaneios Emitidos", "document-print", x());
+    AddItem(rel, "BloquetosEmitidos1", "Boletos Emitidos", "printer", x());
+    AddItem(rel, "ResumoMovimento1", "&Resumo de Vendas (por Grupo)", "x-office-presentation", guardedX("Nota409"));
     sep(rel);
-    TMenuItem* relCad = AddItem(rel, "Cadastros1", "Cadastros", nullptr);
-    AddItem(relCad, "Clientes1", "Clientes", guardedX("Nota300"));
-    AddItem(relCad, "Produtos1", "Produtos", [this] { Produtos1Click(this); });
+    TMenuItem* relCad = AddItem(rel, "Cadastros1", "Cadastros", "", nullptr);
+    AddItem(relCad, "Clientes1", "Clientes", "x-office-address-book", guardedX("Nota300"));
+    AddItem(relCad, "Produtos1", "Produtos", "package-x-generic", [this] { Produtos1Click(this); });
 
-    TMenuItem* fin = AddItem(root, "mnuFinanceiro", "&Financeiro", nullptr);
-    mnuTitulo_Receber = AddItem(fin, "mnuTitulo_Receber", "Títulos a Receber", x(), "Títulos a Receber");
+    TMenuItem* fin = AddItem(root, "mnuFinanceiro", "&Financeiro", "", nullptr);
+    mnuTitulo_Receber = AddItem(fin, "mnuTitulo_Receber", "Títulos a Receber", "appointment-soon", x(),
+                                "Títulos a Receber");
     sep(fin);
-    AddItem(fin, "GerarArquivoRemessa1", "Gerar Arquivo Remessa", x());
-    AddItem(fin, "LerArquivoRetorno1", "Ler Arquivo Retorno", x());
+    AddItem(fin, "GerarArquivoRemessa1", "Gerar Arquivo Remessa", "mail-send", x());
+    AddItem(fin, "LerArquivoRetorno1", "Ler Arquivo Retorno", "document-open", x());
     sep(fin);
-    TMenuItem* finRel = AddItem(fin, "Relatorios2", "Relatórios", nullptr);
-    AddItem(finRel, "BoletosEmitidos1", "&Boletos Emitidos", x());
-    AddItem(finRel, "tulosaReceber2", "Títulos a Receber", x());
+    TMenuItem* finRel = AddItem(fin, "Relatorios2", "Relatórios", "", nullptr);
+    AddItem(finRel, "BoletosEmitidos1", "&Boletos Emitidos", "printer", x());
+    AddItem(finRel, "tulosaReceber2", "Títulos a Receber", "document-print-preview", x());
 
-    TMenuItem* fer = AddItem(root, "mnuFerramentas", "&Ferra&mentas", nullptr);
-    AddItem(fer, "mnuCfgConfigura", "&Opções...", [this] { mnuCfgConfiguraClick(this); });
+    // One accelerator per letter in each menu: Alt+M opens this menu (its
+    // last marked letter; F is Financeiro's), and D the administrator's (A is
+    // Alterar Senha's).
+    TMenuItem* fer = AddItem(root, "mnuFerramentas", "&Ferra&mentas", "", nullptr);
+    AddItem(fer, "mnuCfgConfigura", "&Opções...", "preferences-system", [this] { mnuCfgConfiguraClick(this); });
     sep(fer);
-    AddItem(fer, "AlterarSenha1", "&Alterar Senha...", [this] { AlterarSenha1Click(this); });
-    mnuBloquear_Aplicativo = AddItem(fer, "mnuBloquear_Aplicativo", "Bloquear Aplicativo",
+    AddItem(fer, "AlterarSenha1", "&Alterar Senha...", "dialog-password", [this] { AlterarSenha1Click(this); });
+    mnuBloquear_Aplicativo = AddItem(fer, "mnuBloquear_Aplicativo", "Bloquear Aplicativo", "system-lock-screen",
                                      [this] { mnuBloquear_AplicativoClick(this); }, "Bloquear Aplicativo");
     sep(fer);
-    TMenuItem* adm = AddItem(fer, "Administrador1", "&Administrador", nullptr);
-    AddItem(adm, "Usurios1", "&Usuários", [this] { Usurios1Click(this); });
-    Programas1 = AddItem(adm, "Programas1", "&Programas", [this] { Programas1Click(this); });
+    TMenuItem* adm = AddItem(fer, "Administrador1", "A&dministrador", "", nullptr);
+    AddItem(adm, "Usurios1", "&Usuários", "system-users", [this] { Usurios1Click(this); });
+    Programas1 = AddItem(adm, "Programas1", "&Programas", "application-x-executable", [this] { Programas1Click(this); });
     Programas1->SetVisible(false);
-    AddItem(adm, "ModelosImpressoras1", "Modelos Impressoras", x());
-    AddItem(adm, "LogdeUsurio1", "Log de Usuário", [this] { LogdeUsurio1Click(this); });
+    AddItem(adm, "ModelosImpressoras1", "Modelos Impressoras", "printer", x());
+    AddItem(adm, "LogdeUsurio1", "Log de Usuário", "document-open-recent", [this] { LogdeUsurio1Click(this); });
     sep(fer);
-    AddItem(fer, "ManutenoManualsomenteMaster1", "Manutenção Manual (somente Master)",
+    AddItem(fer, "ManutenoManualsomenteMaster1", "Manutenção Manual (somente Master)", "emblem-system",
             [this] { ManutenoManualsomenteMaster1Click(this); });
-    AddItem(fer, "ImportaDadosOSKEAntigo1", "Gerar Arquivo Center Contábeis",
+    AddItem(fer, "ImportaDadosOSKEAntigo1", "Gerar Arquivo Center Contábeis", "document-save-as",
             [this] { ImportaDadosOSKEAntigo1Click(this); });
 
-    TMenuItem* ajuda = AddItem(root, "mnuAjuda", "&Ajuda", nullptr);
-    mnuSuporte = AddItem(ajuda, "mnuSuporte", "Suporte Remoto...", [this] { mnuSuporteClick(this); },
-                         "Suporte Remoto");
+    TMenuItem* ajuda = AddItem(root, "mnuAjuda", "&Ajuda", "", nullptr);
+    mnuSuporte = AddItem(ajuda, "mnuSuporte", "Suporte Remoto...", "preferences-desktop-remote-desktop",
+                         [this] { mnuSuporteClick(this); }, "Suporte Remoto");
     sep(ajuda);
-    mnuSobre = AddItem(ajuda, "mnuSobre", "Sobre", [this] { mnuSobreClick(this); });
+    mnuSobre = AddItem(ajuda, "mnuSobre", "Sobre", "help-about", [this] { mnuSobreClick(this); });
 
     SetMenu(MainMenu1);
 
     popLink = new TPopupMenu(this);
     popLink->SetName("popLink");
-    AddItem(popLink->Items(), "ConsultaNFenaSefaz1", "Consulta NF-e na Sefaz",
+    popLink->SetImages(imgToolbar);
+    AddItem(popLink->Items(), "ConsultaNFenaSefaz1", "Consulta NF-e na Sefaz", "web-browser",
             [this] { ConsultaNFenaSefaz1Click(this); });
-    AddItem(popLink->Items(), "ConsultaInutilizaoSefaz1", "Consulta Inutilização Sefaz",
+    AddItem(popLink->Items(), "ConsultaInutilizaoSefaz1", "Consulta Inutilização Sefaz", "web-browser",
             [this] { ConsultaInutilizaoSefaz1Click(this); });
 }
 
@@ -306,17 +331,21 @@ void TfrmOske_Nf::BuildToolbar() {
     separator();
     TToolButton* calc = button(nullptr, "Calculadora");
     calc->SetName("ToolButton6");
+    calc->SetImageIndex(imgToolbar->AddThemeIcon("accessories-calculator"));
     calc->SetHint("Calculadora");
     calc->SetShowHint(true);
     calc->OnClick = [this](TObject* s) { ToolButton6Click(s); };
     button(mnuSuporte, "Suporte Remoto");
     button(mnuBloquear_Aplicativo, "Bloquear Aplicativo");
     TToolButton* links = button(nullptr, "Links Importantes");
+    links->SetImageIndex(imgToolbar->AddThemeIcon("web-browser"));
     links->SetStyle(tbsDropDown);
     links->SetDropdownMenu(popLink);
     separator();
     TToolButton* sair = button(mnuSair, "Sair");
     sair->SetHint("Sair do Sistema");
+    // The band is as tall as the buttons, with no empty strip below them.
+    CoolBar1->SetHeight(ToolBar1->ButtonHeight());
 }
 
 // ---------------------------------------------------------------------------
@@ -471,7 +500,7 @@ void TfrmOske_Nf::mnuSuporteClick(TObject*) {
     std::error_code ec;
     if (fs::is_regular_file(path, ec)) {
         if (!StartProgram(path, {}))
-            Box("Não foi possível executar o arquivo \"" + path + "\".", "Erro");
+            Box("Não foi possível executar o arquivo \"" + path + "\".", "Erro", mtError);
         return;
     }
     Box("O arquivo \"" + path + "\" não foi encontrado.\r\n"
@@ -481,8 +510,8 @@ void TfrmOske_Nf::mnuSuporteClick(TObject*) {
 
 std::string TfrmOske_Nf::FindCalculator() {
     for (const char* name : {"gnome-calculator", "kcalc", "galculator", "mate-calc", "qalculate-gtk", "xcalc"}) {
-        QString found = QStandardPaths::findExecutable(QString::fromLatin1(name));
-        if (!found.isEmpty()) return found.toStdString();
+        std::string found = os::FindProgram(name);
+        if (!found.empty()) return found;
     }
     return {};
 }
@@ -492,10 +521,11 @@ void TfrmOske_Nf::ToolButton6Click(TObject*) {
     if (calculator.empty()) {
         Box("Nenhuma calculadora foi encontrada neste computador.\r\n"
             "Instale uma calculadora (por exemplo, gnome-calculator ou galculator) e tente novamente.",
-            "Erro");
+            "Erro", mtError);
         return;
     }
-    if (!StartProgram(calculator, {})) Box("Não foi possível abrir a calculadora \"" + calculator + "\".", "Erro");
+    if (!StartProgram(calculator, {}))
+        Box("Não foi possível abrir a calculadora \"" + calculator + "\".", "Erro", mtError);
 }
 
 void TfrmOske_Nf::mnuBloquear_AplicativoClick(TObject*) {

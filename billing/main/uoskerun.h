@@ -142,6 +142,10 @@ public:
     void ConsultaNFenaSefaz1Click(TObject* Sender);
     void ConsultaInutilizaoSefaz1Click(TObject* Sender);
 
+    // The program's own icon on every window (from the picture inside the
+    // program) and its desktop entry's name.
+    static void InstallProgramIcon();
+
     // The addresses the links button opens.
     static constexpr const char* kConsultaNFe = "https://www.nfe.fazenda.gov.br/portal/consultaRecaptcha.aspx";
     static constexpr const char* kConsultaInutilizacao =
@@ -155,8 +159,9 @@ private:
     // After the chooser: the INI names the chosen database, which opens.
     void OpenChosenDatabase();
     void BuildToolbar();
+    // Icon: a freedesktop icon name ("" for none: menus that open sub-menus).
     TMenuItem* AddItem(TMenuItem* Parent, const std::string& Name, const std::string& Caption,
-                       std::function<void()> Command, const std::string& Hint = "");
+                       const std::string& Icon, std::function<void()> Command, const std::string& Hint = "");
     // A command behind the rights key: nothing happens when refused.
     void Guarded(const std::string& Key, const std::function<void()>& Open);
     // A calculator found on the PATH; "" when none.

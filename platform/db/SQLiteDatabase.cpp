@@ -6,6 +6,9 @@
 #include <unicode/unistr.h>
 #include <unicode/locid.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -17,31 +20,53 @@ namespace {
 
 // ---------------------------------------------------------------- messages
 
+// The sentence the user reads first; the engine's own text follows it, for
+// whoever supports him.
 std::string LeadText(int rc) {
     switch (rc & 0xff) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-        return "O banco de dados está em uso por outro usuário; tente novamente";
+        return "O banco de dados está em uso por outro usuário; tente novamente.";
     case SQLITE_CONSTRAINT:
-        return "A gravação viola uma restrição do banco de dados";
+        return "A gravação viola uma restrição do banco de dados.";
     case SQLITE_READONLY:
-        return "O banco de dados está aberto somente para leitura";
+        if (rc == SQLITE_READONLY_DIRECTORY)
+            return "O banco de dados está em uma pasta somente leitura; o programa precisa gravar nessa pasta. "
+                   "Coloque o arquivo numa pasta em que o usuário possa gravar.";
+        return "O arquivo do banco de dados é somente leitura; o programa precisa gravar nele.";
     case SQLITE_CANTOPEN:
-        return "Não foi possível abrir o arquivo do banco de dados";
+        return "Não foi possível abrir o arquivo do banco de dados.";
     case SQLITE_NOTADB:
     case SQLITE_CORRUPT:
-        return "O arquivo não é um banco de dados válido ou está danificado";
+        return "O arquivo não é um banco de dados válido ou está danificado.";
     case SQLITE_FULL:
-        return "Não há espaço em disco para gravar no banco de dados";
+        return "Não há espaço em disco para gravar no banco de dados.";
     case SQLITE_IOERR:
-        return "Erro de leitura ou gravação no arquivo do banco de dados";
+        return "Erro de leitura ou gravação no arquivo do banco de dados.";
     case SQLITE_MISMATCH:
-        return "Tipo de dado incompatível com a coluna";
+        return "Tipo de dado incompatível com a coluna.";
     case SQLITE_TOOBIG:
-        return "Valor grande demais para o banco de dados";
+        return "Valor grande demais para o banco de dados.";
     default:
-        return "Erro no banco de dados";
+        return "Erro no banco de dados.";
     }
+}
+
+// A file that cannot be opened: its folder usually says why.
+std::string OpenLeadText(int rc, const std::string& path) {
+    if ((rc & 0xff) == SQLITE_CANTOPEN) {
+        std::string folder = path.find('/') == std::string::npos ? "." : path.substr(0, path.find_last_of('/') + 1);
+        if (folder.empty()) folder = "/";
+        struct stat st {};
+        if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+            return "A pasta do banco de dados não existe.";
+        if (::access(folder.c_str(), W_OK) != 0) return LeadText(SQLITE_READONLY_DIRECTORY);
+    }
+    return LeadText(rc);
+}
+
+std::string OpenFailure(int rc, const std::string& path, const std::string& engineText) {
+    return OpenLeadText(rc, path) + "\r\nArquivo: \"" + path + "\"\r\n\r\nMensagem do banco de dados: " + engineText;
 }
 
 // ---------------------------------------------------------------- UTF-8
@@ -372,7 +397,7 @@ void Database::Open(const std::string& path, const OpenOptions& options) {
         std::string msg = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
         int code = db ? sqlite3_extended_errcode(db) : rc;
         sqlite3_close_v2(db);
-        throw ESQLiteError(LeadText(code) + " \"" + path + "\": " + msg, code);
+        throw ESQLiteError(OpenFailure(code, path, msg), code);
     }
     db_ = db;
     path_ = path;
@@ -397,8 +422,7 @@ void Database::Open(const std::string& path, const OpenOptions& options) {
         sqlite3_close_v2(db_);
         db_ = nullptr;
         path_.clear();
-        throw ESQLiteError(LeadText(e.ErrorCode()) + " \"" + path + "\": " + sqlite3_errstr(e.ErrorCode()),
-                           e.ErrorCode());
+        throw ESQLiteError(OpenFailure(e.ErrorCode(), path, sqlite3_errstr(e.ErrorCode())), e.ErrorCode());
     }
 }
 
@@ -418,7 +442,7 @@ void Database::Fail(int rc, const std::string& context) const {
     int code = db_ ? sqlite3_extended_errcode(db_) : rc;
     if ((code & 0xff) != (rc & 0xff)) code = rc;
     std::string msg = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
-    std::string text = LeadText(code) + ": " + msg;
+    std::string text = LeadText(code) + "\r\n\r\nMensagem do banco de dados: " + msg;
     if (!context.empty()) text += " [" + context + "]";
     throw ESQLiteError(text, code);
 }

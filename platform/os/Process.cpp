@@ -13,9 +13,30 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/rtl/SafeFile.h"
+
 namespace os {
 
 namespace {
+
+// Where the child failed: before running the program (its working folder)
+// or at running it.
+enum Stage : int { kFolder = 1, kExec = 2 };
+
+// Why the program did not start, as the user reads it.
+std::string StartFailure(const std::string& program, const std::string& folder, int stage, int err) {
+    if (stage == kFolder)
+        return "Não foi possível entrar na pasta \"" + folder + "\" para iniciar o programa \"" + program +
+               "\": " + fileio::SystemMessagePtBr(err) + ".";
+    switch (err) {
+    case ENOENT:
+    case ENOTDIR: return "O programa \"" + program + "\" não foi encontrado neste computador.";
+    case EACCES:
+    case EPERM: return "O programa \"" + program + "\" não tem permissão para ser executado.";
+    default:
+        return "Não foi possível iniciar o programa \"" + program + "\": " + fileio::SystemMessagePtBr(err) + ".";
+    }
+}
 
 std::string BaseName(const std::string& path) {
     std::size_t slash = path.find_last_of('/');
@@ -120,7 +141,7 @@ bool StartProgram(const std::string& program, const std::vector<std::string>& ar
                   const std::string& folder, std::string* error) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) {
-        if (error) *error = std::strerror(errno);
+        if (error) *error = StartFailure(program, folder, kExec, errno);
         return false;
     }
     std::vector<std::string> argvStore;
@@ -132,7 +153,7 @@ bool StartProgram(const std::string& program, const std::vector<std::string>& ar
 
     pid_t child = fork();
     if (child < 0) {
-        if (error) *error = std::strerror(errno);
+        if (error) *error = StartFailure(program, folder, kExec, errno);
         close(fds[0]);
         close(fds[1]);
         return false;
@@ -144,8 +165,12 @@ bool StartProgram(const std::string& program, const std::vector<std::string>& ar
         pid_t grandchild = fork();
         if (grandchild != 0) _exit(grandchild < 0 ? 1 : 0);
         signal(SIGPIPE, SIG_DFL);
-        int err = 0;
-        if (!folder.empty() && chdir(folder.c_str()) != 0) err = errno;
+        int failure[2] = {0, 0};  // stage, errno
+        int& err = failure[1];
+        if (!folder.empty() && chdir(folder.c_str()) != 0) {
+            failure[0] = kFolder;
+            err = errno;
+        }
         if (err == 0) {
             int devnull = open("/dev/null", O_RDWR);
             if (devnull >= 0) {
@@ -157,9 +182,10 @@ bool StartProgram(const std::string& program, const std::vector<std::string>& ar
             // A bare name is looked up on PATH, as a shell would.
             if (program.find('/') == std::string::npos) execvp(program.c_str(), argv.data());
             else execv(program.c_str(), argv.data());
+            failure[0] = kExec;
             err = errno;
         }
-        ssize_t ignored = write(fds[1], &err, sizeof err);
+        ssize_t ignored = write(fds[1], failure, sizeof failure);
         (void)ignored;
         _exit(127);
     }
@@ -167,18 +193,18 @@ bool StartProgram(const std::string& program, const std::vector<std::string>& ar
     int status = 0;
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
-    int err = 0;
+    int failure[2] = {0, 0};
     ssize_t n;
     do {
-        n = read(fds[0], &err, sizeof err);
+        n = read(fds[0], failure, sizeof failure);
     } while (n < 0 && errno == EINTR);
     close(fds[0]);
-    if (n == static_cast<ssize_t>(sizeof err)) {
-        if (error) *error = std::strerror(err);
+    if (n == static_cast<ssize_t>(sizeof failure)) {
+        if (error) *error = StartFailure(program, folder, failure[0], failure[1]);
         return false;
     }
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        if (error) *error = "fork";
+        if (error) *error = StartFailure(program, folder, kExec, EAGAIN);
         return false;
     }
     return true;

@@ -14,7 +14,8 @@ bool IsProgramRunning(const std::string& program);
 
 // Starts a program detached from this one (its own session, no wait, standard
 // streams on /dev/null), with `folder` as working folder when not empty. A
-// bare name is looked up on PATH. False with `error` set when it cannot start.
+// bare name is looked up on PATH. False with `error` set, in Portuguese,
+// when it cannot start ("O programa \"x\" não foi encontrado neste computador.").
 bool StartProgram(const std::string& program, const std::vector<std::string>& args,
                   const std::string& folder = {}, std::string* error = nullptr);
 

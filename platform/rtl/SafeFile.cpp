@@ -102,6 +102,31 @@ std::string SystemMessage(int err) {
     return msg ? std::string(msg) : std::string("Error ") + std::to_string(err);
 }
 
+std::string SystemMessagePtBr(int err) {
+    switch (err) {
+    case ENOENT: return "arquivo ou pasta inexistente";
+    case EACCES:
+    case EPERM: return "permissão negada";
+    case EROFS: return "o disco ou a pasta é somente leitura";
+    case ENOSPC: return "não há espaço livre no disco";
+    case EDQUOT: return "a cota de disco do usuário se esgotou";
+    case EISDIR: return "o nome é de uma pasta";
+    case ENOTDIR: return "uma parte do caminho não é uma pasta";
+    case EEXIST: return "o arquivo já existe";
+    case ENOEXEC: return "o arquivo não é um programa que este computador execute";
+    case ETXTBSY: return "o arquivo está em uso por um programa em execução";
+    case EBUSY: return "o recurso está em uso";
+    case EIO: return "erro de leitura ou gravação no disco";
+    case ENAMETOOLONG: return "o nome do arquivo é longo demais";
+    case ELOOP: return "o caminho tem atalhos (links) demais";
+    case EMFILE:
+    case ENFILE: return "há arquivos abertos demais";
+    case ENOMEM: return "falta memória";
+    case EAGAIN: return "o sistema está sem recursos no momento; tente novamente";
+    default: return "erro " + std::to_string(err) + " do sistema (" + SystemMessage(err) + ")";
+    }
+}
+
 AtomicFile::AtomicFile(std::string target) : shownName_(target) {
     target_ = ResolveLinks(target);
 

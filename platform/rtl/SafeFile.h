@@ -78,6 +78,9 @@ void WriteFileAtomic(const std::string& path, std::string_view bytes);
 
 // The system's message for an errno value ("No such file or directory").
 std::string SystemMessage(int err);
+// The same reason in Portuguese, for a message the user reads ("arquivo ou
+// pasta inexistente"); an uncommon one keeps the system's text and number.
+std::string SystemMessagePtBr(int err);
 
 // The temporary files beside `target` whose writer is no longer running
 // (full paths); those of running writers, this one included, are not listed.

@@ -11,6 +11,11 @@
 #include <QTabWidget>
 #include <QToolButton>
 
+#include <QEvent>
+#include <QMenu>
+#include <QStyle>
+
+#include "platform/ui/Desktop.h"
 #include "platform/ui/Forms.h"
 #include "platform/ui/Menus.h"
 
@@ -23,6 +28,11 @@ int TImageList::AddFromFile(const std::string& FileName) {
     QPixmap p;
     if (!p.load(ToQt(FileName))) return -1;
     icons_.emplace_back(p);
+    return Count() - 1;
+}
+
+int TImageList::AddThemeIcon(const std::string& Name) {
+    icons_.push_back(ui::ThemeIcon(Name));
     return Count() - 1;
 }
 
@@ -165,11 +175,25 @@ void TPageControl::SelectNextPage(bool GoForward) {
 void TStatusPanel::SetText(const std::string& Value) {
     text_ = Value;
     if (label_ != nullptr) label_->setText(ToQt(Value));
+    Fit();
 }
 
 void TStatusPanel::SetWidth(int Value) {
     width_ = Value;
-    if (label_ != nullptr) label_->setFixedWidth(std::max(0, Value));
+    Fit();
+}
+
+void TStatusPanel::Fit() {
+    if (label_ == nullptr) return;
+    // The widths were chosen for another system's font: the text decides
+    // when it needs more.
+    int need = text_.empty() ? 0 : label_->sizeHint().width();
+    if (last_) {
+        label_->setMinimumWidth(need);
+        label_->setMaximumWidth(QWIDGETSIZE_MAX);
+    } else {
+        label_->setFixedWidth(std::max({0, width_, need}));
+    }
 }
 
 void TStatusPanel::SetAlignment(TAlignment Value) {
@@ -187,10 +211,17 @@ TStatusBar::TStatusBar(TComponent* AOwner) : TWinControl(AOwner), bar_(new QStat
     bar_->addWidget(simple_, 1);
     simple_->hide();
     SetBounds(0, 0, 200, 19);
+    FitHeight();
     SetAlign(alBottom);
 }
 
 TStatusBar::~TStatusBar() = default;
+
+void TStatusBar::FitHeight() {
+    // Tall enough for the descenders ("_", "g") of the font in use.
+    int need = bar_->sizeHint().height();
+    if (need > Height()) SetHeight(need);
+}
 
 TStatusPanel* TStatusBar::Panels(int Index) const {
     if (Index < 0 || Index >= PanelCount()) throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
@@ -203,11 +234,15 @@ TStatusPanel* TStatusBar::AddPanel() {
     p->label_->setTextFormat(Qt::PlainText);
     p->label_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     // The last panel takes what the others leave.
-    if (!panels_.empty()) panels_.back()->label_->setFixedWidth(std::max(0, panels_.back()->width_));
+    if (!panels_.empty()) {
+        panels_.back()->last_ = false;
+        panels_.back()->Fit();
+    }
     bar_->addWidget(p->label_, 1);
     p->label_->setVisible(!simplePanel_);
     p->SetAlignment(taLeftJustify);
     panels_.push_back(std::move(p));
+    FitHeight();
     return panels_.back().get();
 }
 
@@ -229,8 +264,22 @@ TToolBar::TToolBar(TComponent* AOwner) : TWinControl(AOwner) {
     auto* f = new QFrame;
     f->setFocusPolicy(Qt::NoFocus);
     SetWidget(f);
+    overflow_ = new QToolButton(f);
+    overflow_->setObjectName(QStringLiteral("fatToolBarOverflow"));
+    overflow_->setAutoRaise(true);
+    overflow_->setFocusPolicy(Qt::NoFocus);
+    overflow_->setIcon(f->style()->standardIcon(QStyle::SP_ToolBarHorizontalExtensionButton));
+    overflow_->setToolTip(QStringLiteral("Mais botões"));
+    overflow_->setPopupMode(QToolButton::InstantPopup);
+    overflow_->setMenu(new QMenu(overflow_));
+    overflow_->hide();
     SetBounds(0, 0, 150, 29);
     SetAlign(alTop);
+}
+
+bool TToolBar::WidgetEvent(QObject* Watched, QEvent* Event) {
+    if (Watched == Widget() && Event->type() == QEvent::Resize) Relayout();
+    return TWinControl::WidgetEvent(Watched, Event);
 }
 
 void TToolBar::SetImages(TImageList* Value) {
@@ -248,8 +297,7 @@ void TToolBar::Notification(TComponent* AComponent, TOperation Operation) {
 
 void TToolBar::SetShowCaptions(bool Value) {
     showCaptions_ = Value;
-    for (int i = 0; i < ButtonCount(); ++i)
-        Buttons(i)->button_->setToolButtonStyle(Value ? Qt::ToolButtonTextUnderIcon : Qt::ToolButtonIconOnly);
+    for (int i = 0; i < ButtonCount(); ++i) Buttons(i)->ApplyIcon();
     Relayout();
 }
 
@@ -271,16 +319,83 @@ TToolButton* TToolBar::Buttons(int Index) const {
     throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
 }
 
+int TToolBar::ButtonHeight() const {
+    int h = 22;
+    for (int i = 0; i < ButtonCount(); ++i) {
+        TToolButton* b = Buttons(i);
+        if (b->style_ != tbsSeparator && b->style_ != tbsDivider) h = std::max(h, b->button_->sizeHint().height());
+    }
+    return h;
+}
+
 void TToolBar::Relayout() {
-    int x = 0;
+    if (relayingOut_ || Destroying()) return;
+    relayingOut_ = true;
+    struct Item {
+        TToolButton* button;
+        int width;
+    };
+    std::vector<Item> items;
+    int total = 0;
     for (int i = 0; i < ButtonCount(); ++i) {
         TToolButton* b = Buttons(i);
         if (!b->Visible()) continue;
-        QSize s = b->button_->sizeHint();
-        int w = b->style_ == tbsSeparator || b->style_ == tbsDivider ? 8 : std::max(23, s.width());
-        int h = std::max(22, std::min(Height(), s.height()));
-        b->Widget()->setGeometry(x, 0, w, h);
-        x += w;
+        bool separator = b->style_ == tbsSeparator || b->style_ == tbsDivider;
+        int w = separator ? 8 : std::max(23, b->button_->sizeHint().width());
+        items.push_back({b, w});
+        total += w;
+    }
+    int h = ButtonHeight();
+    int room = Widget()->width();
+    bool overflowing = total > room;
+    int limit = room;
+    if (overflowing) limit -= overflow_->sizeHint().width();
+    int x = 0;
+    std::vector<TToolButton*> hidden;
+    for (const Item& it : items) {
+        bool fits = !overflowing || (hidden.empty() && x + it.width <= limit);
+        it.button->overflowed_ = !fits;
+        if (!fits) {
+            it.button->Widget()->hide();
+            hidden.push_back(it.button);
+            continue;
+        }
+        it.button->Widget()->setGeometry(x, 0, it.width, h);
+        it.button->Widget()->show();
+        x += it.width;
+    }
+    if (overflowing) {
+        int w = overflow_->sizeHint().width();
+        overflow_->setGeometry(room - w, 0, w, h);
+        overflow_->show();
+        overflow_->raise();
+    } else {
+        overflow_->hide();
+    }
+    FillOverflowMenu(hidden);
+    relayingOut_ = false;
+}
+
+void TToolBar::FillOverflowMenu(const std::vector<TToolButton*>& Hidden) {
+    QMenu* menu = overflow_->menu();
+    menu->clear();
+    bool pendingSeparator = false;
+    for (TToolButton* b : Hidden) {
+        if (b->style_ == tbsSeparator || b->style_ == tbsDivider) {
+            pendingSeparator = !menu->isEmpty();
+            continue;
+        }
+        if (pendingSeparator) menu->addSeparator();
+        pendingSeparator = false;
+        QString text = b->button_->text();
+        QAction* a = menu->addAction(b->button_->icon(), text);
+        a->setToolTip(b->button_->toolTip());
+        a->setEnabled(b->button_->isEnabled());
+        if (b->button_->menu() != nullptr) {
+            a->setMenu(b->button_->menu());
+        } else {
+            QObject::connect(a, &QAction::triggered, menu, [b] { b->Guarded([b] { b->Click(); }); });
+        }
     }
 }
 
@@ -288,6 +403,8 @@ TToolButton::TToolButton(TComponent* AOwner) : TGraphicControl(AOwner), button_(
     SetWidget(button_);
     button_->setAutoRaise(true);
     button_->setFocusPolicy(Qt::NoFocus);
+    int icon = button_->style()->pixelMetric(QStyle::PM_ToolBarIconSize, nullptr, button_);
+    button_->setIconSize(QSize(icon, icon));
     QObject::connect(button_, &QToolButton::clicked, button_, [this] { Guarded([this] { Click(); }); });
 }
 
@@ -297,11 +414,7 @@ TToolButton::~TToolButton() {
 
 void TToolButton::SetParent(TWinControl* AParent) {
     TGraphicControl::SetParent(AParent);
-    if (auto* bar = dynamic_cast<TToolBar*>(AParent)) {
-        button_->setToolButtonStyle(bar->ShowCaptions() ? Qt::ToolButtonTextUnderIcon : Qt::ToolButtonIconOnly);
-        ApplyIcon();
-        bar->Relayout();
-    }
+    if (dynamic_cast<TToolBar*>(AParent) != nullptr) ApplyIcon();
 }
 
 void TToolButton::SetTextValue(const std::string& Value) {
@@ -328,6 +441,8 @@ void TToolButton::ApplyIcon() {
     if (bar != nullptr && bar->Images() != nullptr && imageIndex_ >= 0) button_->setIcon(bar->Images()->Icon(imageIndex_));
     else button_->setIcon(QIcon());
     if (button_->icon().isNull()) button_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    else if (bar != nullptr) button_->setToolButtonStyle(bar->ShowCaptions() ? Qt::ToolButtonTextUnderIcon : Qt::ToolButtonIconOnly);
+    if (bar != nullptr) bar->Relayout();
 }
 
 bool TToolButton::Down() const { return button_->isChecked() || button_->isDown(); }
@@ -340,6 +455,12 @@ void TToolButton::SetDown(bool Value) {
 void TToolButton::SetEnabled(bool Value) {
     TGraphicControl::SetEnabled(Value);
     if (style_ == tbsSeparator || style_ == tbsDivider) button_->setEnabled(false);
+    if (auto* bar = dynamic_cast<TToolBar*>(Parent()); bar != nullptr && overflowed_) bar->Relayout();
+}
+
+void TToolButton::SetVisible(bool Value) {
+    TGraphicControl::SetVisible(Value);
+    if (auto* bar = dynamic_cast<TToolBar*>(Parent())) bar->Relayout();
 }
 
 void TToolButton::SetMenuItem(TMenuItem* Value) {

@@ -28,6 +28,9 @@ public:
     explicit TImageList(TComponent* AOwner) : TComponent(AOwner) {}
     // The new index; -1 when the file is not a picture.
     int AddFromFile(const std::string& FileName);
+    // The desktop theme's icon of that freedesktop name ("document-save"),
+    // with the fallback of ui::ThemeIcon; the new index.
+    int AddThemeIcon(const std::string& Name);
     int Count() const { return static_cast<int>(icons_.size()); }
     QIcon Icon(int Index) const;
 
@@ -93,6 +96,8 @@ private:
     bool syncing_ = false;
 };
 
+// A panel is at least Width pixels wide and never narrower than its text;
+// the last one takes what the others leave.
 class TStatusPanel {
 public:
     std::string Text() const { return text_; }
@@ -104,9 +109,11 @@ public:
 
 private:
     friend class TStatusBar;
+    void Fit();
     QLabel* label_ = nullptr;
     std::string text_;
     int width_ = 50;
+    bool last_ = true;
     TAlignment alignment_ = taLeftJustify;
 };
 
@@ -127,6 +134,7 @@ public:
     bool CanFocus() const override { return false; }
 
 private:
+    void FitHeight();
     QStatusBar* bar_;
     std::vector<std::unique_ptr<TStatusPanel>> panels_;
     QLabel* simple_;
@@ -157,10 +165,14 @@ public:
     void SetDropdownMenu(TPopupMenu* Value);
     void SetParent(TWinControl* AParent) override;
     void SetEnabled(bool Value) override;
+    void SetVisible(bool Value) override;
     void Click() override;
     void Notification(TComponent* AComponent, TOperation Operation) override;
 
     QToolButton* Button() const { return button_; }
+    // Whether the bar had no room for it: it is then an item of the bar's
+    // overflow menu instead.
+    bool Overflowed() const { return overflowed_; }
 
 protected:
     std::string GetText() const override { return text_; }
@@ -175,8 +187,12 @@ private:
     TMenuItem* menuItem_ = nullptr;
     TAction* action_ = nullptr;
     TPopupMenu* dropdownMenu_ = nullptr;
+    bool overflowed_ = false;
 };
 
+// Buttons left to right, all as tall as the tallest. When the bar is
+// narrower than its buttons, those that do not fit move into a menu behind
+// an arrow at the bar's right end, so no command ever vanishes.
 class TToolBar : public TWinControl {
 public:
     FAT_CLASS_NAME(TToolBar)
@@ -188,14 +204,25 @@ public:
     void SetShowCaptions(bool Value);
     int ButtonCount() const;
     TToolButton* Buttons(int Index) const;
+    // The height every button takes (the tallest one's); a bar that shows
+    // all of them whole is this tall.
+    int ButtonHeight() const;
+    // The arrow that opens the overflow menu (hidden while all buttons fit).
+    QToolButton* OverflowButton() const { return overflow_; }
     bool CanFocus() const override { return false; }
     void Notification(TComponent* AComponent, TOperation Operation) override;
+
+protected:
+    bool WidgetEvent(QObject* Watched, QEvent* Event) override;
 
 private:
     friend class TToolButton;
     void Relayout();
+    void FillOverflowMenu(const std::vector<TToolButton*>& Hidden);
     TImageList* images_ = nullptr;
     bool showCaptions_ = false;
+    bool relayingOut_ = false;
+    QToolButton* overflow_ = nullptr;
 };
 
 enum TBitBtnKind { bkCustom, bkOK, bkCancel, bkHelp, bkYes, bkNo, bkClose, bkAbort, bkRetry, bkIgnore, bkAll };

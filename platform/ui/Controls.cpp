@@ -171,6 +171,7 @@ void TControl::SetParent(TWinControl* AParent) {
         parent_->InsertControl(this);
         if (parentColor_) SetColor(parent_->Color());
     }
+    CaptureAnchors();
 }
 
 int TControl::Left() const { return GeometryWidget() ? GeometryWidget()->geometry().x() : 0; }
@@ -194,6 +195,7 @@ void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
     QWidget* g = GeometryWidget();
     if (g == nullptr) return;
     g->setGeometry(ALeft, ATop, std::max(0, AWidth), std::max(0, AHeight));
+    CaptureAnchors();
     if (align_ != alNone && parent_ != nullptr) parent_->Realign();
     if (auto* w = dynamic_cast<TWinControl*>(this)) w->Realign();
 }
@@ -202,6 +204,20 @@ void TControl::SetAlign(TAlign Value) {
     if (align_ == Value) return;
     align_ = Value;
     if (parent_ != nullptr) parent_->Realign();
+}
+
+void TControl::SetAnchors(TAnchors Value) {
+    anchors_ = Value;
+    CaptureAnchors();
+}
+
+void TControl::CaptureAnchors() {
+    QWidget* g = GeometryWidget();
+    QWidget* client = parent_ != nullptr ? parent_->ClientWidget() : nullptr;
+    if (g == nullptr || client == nullptr) return;
+    QRect r = g->geometry();
+    rightMargin_ = client->width() - (r.x() + r.width());
+    bottomMargin_ = client->height() - (r.y() + r.height());
 }
 
 void TControl::SetVisible(bool Value) {
@@ -260,6 +276,7 @@ void TControl::SetFontBold(bool Value) {
     QFont f = widget_->font();
     f.setBold(Value);
     widget_->setFont(f);
+    FontChanged();
 }
 
 int TControl::FontSize() const { return widget_ ? widget_->font().pointSize() : 0; }
@@ -269,6 +286,7 @@ void TControl::SetFontSize(int Value) {
     QFont f = widget_->font();
     f.setPointSize(Value);
     widget_->setFont(f);
+    FontChanged();
 }
 
 void TControl::SetFontColor(TColor Value) {
@@ -470,6 +488,27 @@ void TWinControl::Realign() {
     if (client == nullptr || realigning_) return;
     realigning_ = true;
     QRect r = client->rect();
+    for (TControl* c : controls_) {
+        if (c->Align() != alNone) continue;
+        TAnchors a = c->Anchors();
+        if (!a.Contains(akRight) && !a.Contains(akBottom)) continue;
+        QWidget* w = c->GeometryWidget();
+        if (w == nullptr) continue;
+        QRect g = w->geometry();
+        int right = r.width() - c->rightMargin_;
+        int bottom = r.height() - c->bottomMargin_;
+        if (a.Contains(akRight)) {
+            if (a.Contains(akLeft)) g.setWidth(std::max(0, right - g.x()));
+            else g.moveLeft(right - g.width());
+        }
+        if (a.Contains(akBottom)) {
+            if (a.Contains(akTop)) g.setHeight(std::max(0, bottom - g.y()));
+            else g.moveTop(bottom - g.height());
+        }
+        if (g == w->geometry()) continue;
+        w->setGeometry(g);
+        if (auto* wc = dynamic_cast<TWinControl*>(c)) wc->Realign();
+    }
     for (TAlign a : {alTop, alBottom, alLeft, alRight, alClient}) {
         for (TControl* c : controls_) {
             if (c->Align() != a || !c->Visible()) continue;

@@ -77,6 +77,10 @@ enum TMouseButton { mbLeft, mbRight, mbMiddle };
 using TMouseEvent = std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
 
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
+// The parent's edges a control keeps its distance to when the parent
+// resizes: left and right together stretch it, right alone moves it.
+enum TAnchorKind { akLeft, akTop, akRight, akBottom };
+using TAnchors = TSet<TAnchorKind>;
 enum TCursor : int { crDefault = 0, crArrow = -2, crHourGlass = -11, crSQLWait = -17, crHandPoint = -21 };
 
 // Modal results, as buttons and message boxes return them.
@@ -119,6 +123,10 @@ public:
 
     TAlign Align() const { return align_; }
     void SetAlign(TAlign Value);
+    // Anchors count from the bounds and the parent's size when they are set
+    // (and whenever SetBounds places the control again).
+    TAnchors Anchors() const { return anchors_; }
+    void SetAnchors(TAnchors Value);
 
     bool Visible() const { return visible_; }
     virtual void SetVisible(bool Value);
@@ -190,6 +198,9 @@ protected:
     // true consumes it.
     virtual bool WidgetEvent(QObject* Watched, QEvent* Event);
     virtual void ApplyColor();
+    // The font's size or weight changed (a label that sizes to its text
+    // measures again).
+    virtual void FontChanged() {}
     // The widget whose geometry is the control's (a form in an MDI frame
     // answers with its frame).
     virtual QWidget* GeometryWidget() const { return widget_; }
@@ -210,7 +221,11 @@ private:
     QPointer<QWidget> widget_;
     Filter* filter_ = nullptr;
     TWinControl* parent_ = nullptr;
+    void CaptureAnchors();
     TAlign align_ = alNone;
+    TAnchors anchors_{akLeft, akTop};
+    int rightMargin_ = 0;   // the parent's width minus the control's right edge
+    int bottomMargin_ = 0;  // the parent's height minus the control's bottom edge
     bool visible_ = true;
     bool enabled_ = true;
     TColor color_ = clBtnFace;
@@ -243,7 +258,8 @@ public:
     virtual void SetFocus();
     bool Focused() const;
 
-    // Arranges the aligned children (top, bottom, left, right, then client).
+    // Arranges the aligned children (top, bottom, left, right, then client)
+    // and keeps the anchored ones at their distances from the edges.
     void Realign();
 
     TNotifyEvent OnEnter;

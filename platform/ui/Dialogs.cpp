@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "platform/ui/Desktop.h"
 #include "platform/ui/Forms.h"
 
 using ui::ToQt;
@@ -64,23 +65,26 @@ TModalResult ButtonResult(TMsgDlgBtn Button) {
 
 namespace {
 
-// "Texto|*.a;*.b|Outro|*.c" -> "Texto (*.a *.A *.b *.B);;Outro (*.c *.C)": the
-// platform's file names ignore case, so both spellings are offered.
-QString QtFilter(const std::string& Filter) {
+}  // namespace
+
+// "Texto|*.a;*.A;*.b|Outro|*.c" -> "Texto (*.a *.b);;Outro (*.c)": each
+// pattern once, whatever its spellings; the dialog matches names without
+// regard to case, so "*.db" also lists "X.DB".
+QString QtFileFilter(const std::string& Filter) {
     QStringList parts = ToQt(Filter).split('|');
     QStringList out;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QStringList patterns;
         for (const QString& p : parts[i + 1].split(';', Qt::SkipEmptyParts)) {
             QString t = p.trimmed();
-            patterns << t;
-            if (t.toLower() != t) patterns << t.toLower();
-            if (t.toUpper() != t) patterns << t.toUpper();
+            if (!t.isEmpty() && !patterns.contains(t, Qt::CaseInsensitive)) patterns << t;
         }
         out << parts[i] + " (" + patterns.join(' ') + ")";
     }
     return out.join(";;");
 }
+
+namespace {
 
 QWidget* DialogParent() {
     QWidget* w = QApplication::activeWindow();
@@ -100,7 +104,8 @@ public:
                                      : R.type == mtInformation  ? QMessageBox::Information
                                      : R.type == mtConfirmation ? QMessageBox::Question
                                                                 : QMessageBox::NoIcon;
-            QMessageBox box(icon, ToQt(R.caption), ToQt(R.text), QMessageBox::NoButton, DialogParent());
+            QMessageBox box(icon, ToQt(R.caption), ToQt(R.text), QMessageBox::NoButton, DialogParent(),
+                            Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
             std::map<QAbstractButton*, TModalResult> results;
             QAbstractButton* escape = nullptr;
             for (TMsgDlgBtn b : {mbYes, mbNo, mbOK, mbCancel, mbAbort, mbRetry, mbIgnore, mbAll, mbNoToAll, mbYesToAll}) {
@@ -132,13 +137,17 @@ public:
         }
         case BoxKind::OpenFile:
         case BoxKind::SaveFile: {
-            QFileDialog d(DialogParent(), ToQt(R.caption), ToQt(R.initialDir), QtFilter(R.filter));
+            QFileDialog d(DialogParent(), ToQt(R.caption), ToQt(R.initialDir), QtFileFilter(R.filter));
             d.setOption(QFileDialog::DontUseNativeDialog, true);
-            d.setLabelText(QFileDialog::Accept, R.kind == BoxKind::SaveFile ? "Salvar" : "Abrir");
-            d.setLabelText(QFileDialog::Reject, "Cancelar");
-            d.setLabelText(QFileDialog::FileName, "Nome:");
-            d.setLabelText(QFileDialog::FileType, "Tipo:");
-            d.setLabelText(QFileDialog::LookIn, "Examinar:");
+            if (!QtTranslationsLoaded()) {
+                // Qt's own Portuguese texts are missing: at least the dialog's
+                // words are ours.
+                d.setLabelText(QFileDialog::Accept, R.kind == BoxKind::SaveFile ? "Salvar" : "Abrir");
+                d.setLabelText(QFileDialog::Reject, "Cancelar");
+                d.setLabelText(QFileDialog::FileName, "Nome:");
+                d.setLabelText(QFileDialog::FileType, "Tipo:");
+                d.setLabelText(QFileDialog::LookIn, "Examinar:");
+            }
             if (R.kind == BoxKind::SaveFile) {
                 d.setAcceptMode(QFileDialog::AcceptSave);
                 d.setFileMode(QFileDialog::AnyFile);

@@ -11,6 +11,8 @@
 
 #include "platform/ui/Controls.h"
 
+class QString;
+
 enum TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
 enum TMsgDlgBtn { mbYes, mbNo, mbOK, mbCancel, mbAbort, mbRetry, mbIgnore, mbAll, mbNoToAll, mbYesToAll, mbHelp };
 using TMsgDlgButtons = TSet<TMsgDlgBtn>;
@@ -108,6 +110,10 @@ public:
 DialogService& Dialogs();
 // Installs a service (nullptr: back to Qt's); returns the previous one.
 DialogService* SetDialogService(DialogService* Service);
+
+// A filter as the class library writes it ("Texto|*.a;*.b|Outro|*.c") in
+// Qt's form, each pattern listed once whatever its case.
+QString QtFileFilter(const std::string& Filter);
 
 // The button captions the boxes use ("Sim", "Não", "OK", "Cancelar"...).
 std::string ButtonCaption(TMsgDlgBtn Button);

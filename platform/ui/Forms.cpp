@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "platform/ui/Desktop.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/Menus.h"
 #include "platform/ui/StdCtrls.h"
@@ -186,7 +187,7 @@ void TCustomForm::SetFormStyle(TFormStyle Value) {
         });
         Realign();
     }
-    if (Value == fsStayOnTop) window_->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    ApplyWindowFlags();
 }
 
 void TCustomForm::PlaceRemainder(int ALeft, int ATop, int AWidth, int AHeight) {
@@ -195,15 +196,65 @@ void TCustomForm::PlaceRemainder(int ALeft, int ATop, int AWidth, int AHeight) {
 
 void TCustomForm::SetBorderStyle(TFormBorderStyle Value) {
     borderStyle_ = Value;
-    if (Value == bsDialog || Value == bsToolWindow) window_->setWindowFlag(Qt::Dialog, true);
-    // No border: no title bar to drag the window by, no buttons on it.
-    window_->setWindowFlag(Qt::FramelessWindowHint, Value == bsNone);
+    ApplyWindowFlags();
 }
 
 void TCustomForm::SetBorderIcons(TBorderIcons Value) {
     borderIcons_ = Value;
-    window_->setWindowFlag(Qt::WindowMinimizeButtonHint, Value.Contains(biMinimize));
-    window_->setWindowFlag(Qt::WindowMaximizeButtonHint, Value.Contains(biMaximize));
+    ApplyWindowFlags();
+}
+
+bool TCustomForm::FixedSize() const {
+    return borderStyle_ == bsDialog || borderStyle_ == bsSingle || borderStyle_ == bsToolWindow;
+}
+
+void TCustomForm::ApplyWindowFlags() {
+    // An MDI child's frame is the workspace's sub-window, which draws its own
+    // buttons; only windows of the desktop get the window manager's.
+    if (formStyle_ == fsMDIChild) return;
+    Qt::WindowFlags f = borderStyle_ == bsDialog || borderStyle_ == bsToolWindow || borderStyle_ == bsSizeToolWin
+                            ? Qt::Dialog
+                            : Qt::Window;
+    if (borderStyle_ == bsNone) {
+        f |= Qt::FramelessWindowHint;
+    } else {
+        // Only the buttons the form asks for: a dialog has no minimise or
+        // maximise box, a fixed-size window no maximise box.
+        f |= Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+        if (borderIcons_.Contains(biSystemMenu)) f |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+        bool dialog = borderStyle_ == bsDialog || borderStyle_ == bsToolWindow || borderStyle_ == bsSizeToolWin;
+        if (!dialog && borderIcons_.Contains(biSystemMenu) && borderIcons_.Contains(biMinimize))
+            f |= Qt::WindowMinimizeButtonHint;
+        if (!dialog && !FixedSize() && borderIcons_.Contains(biSystemMenu) && borderIcons_.Contains(biMaximize))
+            f |= Qt::WindowMaximizeButtonHint;
+    }
+    if (formStyle_ == fsStayOnTop) f |= Qt::WindowStaysOnTopHint;
+    if (window_->windowFlags() == f) return;
+    bool shown = window_->isVisible();
+    window_->setWindowFlags(f);  // hides a shown window
+    if (shown) window_->show();
+}
+
+void TCustomForm::ApplySizeConstraints() {
+    // A fixed border takes no resize grips; a window that is maximised or an
+    // MDI child keeps its sizes free.
+    if (formStyle_ != fsMDIChild && FixedSize() && pendingState_ == wsNormal) {
+        window_->setFixedSize(window_->size());
+    } else {
+        window_->setMinimumSize(0, 0);
+        window_->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    }
+}
+
+void TCustomForm::SyncClientArea() {
+    // A hidden window's layout waits for the show to place the client area;
+    // the controls aligned in it, and those anchored to its edges, need its
+    // true size now, while the form is being built.
+    if (window_->isVisible()) return;
+    if (QLayout* l = window_->layout()) {
+        l->invalidate();
+        l->activate();
+    }
 }
 
 TWindowState TCustomForm::WindowState() const {
@@ -220,7 +271,13 @@ void TCustomForm::SetWindowState(TWindowState Value) {
     if (!w->isVisible()) return;
     switch (Value) {
     case wsMinimized: w->showMinimized(); break;
-    case wsMaximized: w->showMaximized(); break;
+    case wsMaximized:
+        if (!subWindow_ && !w->isMaximized()) {
+            ApplySizeConstraints();
+            w->setGeometry(ui::AvailableScreenArea(w));
+        }
+        w->showMaximized();
+        break;
     default: w->showNormal(); break;
     }
 }
@@ -229,6 +286,8 @@ void TCustomForm::SetMenu(TMainMenu* Value) {
     menu_ = Value;
     auto* layout = static_cast<QVBoxLayout*>(window_->layout());
     layout->setMenuBar(Value != nullptr ? Value->MenuBar() : nullptr);
+    SyncClientArea();
+    Realign();
 }
 
 TWinControl* TCustomForm::ActiveControl() const { return activeControl_; }
@@ -313,7 +372,16 @@ void TCustomForm::PlaceWindow() {
 
 void TCustomForm::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
     QWidget* w = OuterWidget();
-    w->setGeometry(ALeft, ATop, std::max(0, AWidth), std::max(0, AHeight));
+    if (w == window_ && window_->minimumSize() == window_->maximumSize()) {
+        // A fixed-size window takes the new size as its fixed one.
+        window_->setMinimumSize(0, 0);
+        window_->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        w->setGeometry(ALeft, ATop, std::max(0, AWidth), std::max(0, AHeight));
+        if (window_->isVisible()) ApplySizeConstraints();
+    } else {
+        w->setGeometry(ALeft, ATop, std::max(0, AWidth), std::max(0, AHeight));
+    }
+    SyncClientArea();
     Realign();
 }
 
@@ -333,9 +401,16 @@ void TCustomForm::Show() {
     TControl::SetVisible(true);
     PlaceWindow();
     QWidget* w = OuterWidget();
+    if (!subWindow_) ApplySizeConstraints();
     window_->show();
     switch (pendingState_) {
-    case wsMaximized: w->showMaximized(); break;
+    case wsMaximized:
+        // Without a window manager nobody maximises the window: it takes the
+        // screen's free area itself, and under a manager that is where the
+        // maximised window goes anyway.
+        if (!subWindow_ && !w->isMaximized()) w->setGeometry(ui::AvailableScreenArea(w));
+        w->showMaximized();
+        break;
     case wsMinimized: w->showMinimized(); break;
     default: w->show(); break;
     }
@@ -590,9 +665,10 @@ int TApplication::MessageBox(const std::string& Text, const std::string& Caption
 }
 
 void TApplication::SetTitle(const std::string& Value) {
+    // Kept here, not as Qt's display name: Qt would add that name to every
+    // window's caption, and the window manager then cuts the caption short.
     title_ = Value;
     ui::EnsureQtApplication();
-    QApplication::setApplicationDisplayName(ui::ToQt(Value));
 }
 
 std::string TApplication::ExeName() const {
@@ -672,6 +748,7 @@ void StartApplication(int& argc, char** argv) {
     if (QCoreApplication::instance() != nullptr) return;
     new QApplication(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    ApplyDesktopLook();
 }
 
 void EnsureQtApplication() {

@@ -127,6 +127,12 @@ protected:
     virtual void WindowStateChanged() {}
     virtual void WindowMoved() {}
     void PlaceWindow();
+    // The window manager's buttons and frame for the border style and icons.
+    void ApplyWindowFlags();
+    // A dialog or single border keeps the size it was given.
+    void ApplySizeConstraints();
+    bool FixedSize() const;
+    void SyncClientArea();
 
 private:
     void AttachToMdiFrame();

@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QMenuBar>
 
+#include "platform/ui/ComCtrls.h"
 #include "platform/ui/Forms.h"
 
 using ui::ToQt;
@@ -44,6 +45,32 @@ QKeySequence Sequence(TShortCut Value) {
     if (Value & scCtrl) mods |= Qt::CTRL;
     if (Value & scAlt) mods |= Qt::ALT;
     return QKeySequence(key | mods);
+}
+
+// A caption with two accelerators ("&Ferra&mentas") keeps the last one, the
+// letter the user sees underlined; Qt would take the first, which another
+// item of the menu may already use.
+QString MenuText(const std::string& Caption) {
+    QString in = ToQt(Caption);
+    qsizetype last = -1;
+    for (qsizetype i = 0; i + 1 < in.size(); ++i) {
+        if (in[i] != '&') continue;
+        if (in[i + 1] == '&') {
+            ++i;
+            continue;
+        }
+        last = i;
+    }
+    QString out;
+    for (qsizetype i = 0; i < in.size(); ++i) {
+        if (in[i] == '&' && i + 1 < in.size() && in[i + 1] == '&') {
+            out += "&&";
+            ++i;
+        } else if (in[i] != '&' || i == last) {
+            out += in[i];
+        }
+    }
+    return out;
 }
 
 }  // namespace
@@ -142,7 +169,8 @@ void TMenuItem::Apply() {
         checked = action_->Checked();
         shortCut = action_->ShortCut();
     }
-    qaction_->setText(ToQt(caption));
+    // A separator shows its line only: Qt would draw its "-" beside it.
+    qaction_->setText(separator ? QString() : MenuText(caption));
     qaction_->setStatusTip(ToQt(hint));
     qaction_->setToolTip(ToQt(hint));
     qaction_->setEnabled(enabled);
@@ -153,6 +181,25 @@ void TMenuItem::Apply() {
 }
 
 void TMenuItem::SetCaption(const std::string& Value) { caption_ = Value; Apply(); }
+
+void TMenuItem::SetImageIndex(int Value) {
+    imageIndex_ = Value;
+    ApplyIcon();
+}
+
+TMenu* TMenuItem::Menu() const {
+    const TMenuItem* item = this;
+    while (item->parent_ != nullptr) item = item->parent_;
+    return item->root_;
+}
+
+void TMenuItem::ApplyIcon() {
+    TMenu* menu = Menu();
+    TImageList* images = menu != nullptr ? menu->Images() : nullptr;
+    int index = action_ != nullptr && action_->ImageIndex() >= 0 ? action_->ImageIndex() : imageIndex_;
+    qaction_->setIcon(images != nullptr && index >= 0 ? images->Icon(index) : QIcon());
+    for (TMenuItem* c : items_) c->ApplyIcon();
+}
 void TMenuItem::SetEnabled(bool Value) { enabled_ = Value; Apply(); }
 void TMenuItem::SetVisible(bool Value) { visible_ = Value; Apply(); }
 void TMenuItem::SetChecked(bool Value) { checked_ = Value; Apply(); }
@@ -164,9 +211,13 @@ void TMenuItem::SetAction(TAction* Value) {
     action_ = Value;
     if (Value != nullptr) {
         caption_ = Value->Caption();
-        Value->AddClient(this, [this] { Apply(); });
+        Value->AddClient(this, [this] {
+            Apply();
+            ApplyIcon();
+        });
     }
     Apply();
+    ApplyIcon();
 }
 
 void TMenuItem::Notification(TComponent* AComponent, TOperation Operation) {
@@ -189,6 +240,7 @@ void TMenuItem::Insert(int Index, TMenuItem* Item) {
     Index = std::clamp(Index, 0, Count());
     items_.insert(items_.begin() + Index, Item);
     Item->parent_ = this;
+    Item->ApplyIcon();
     Rebuild();
 }
 
@@ -240,6 +292,21 @@ void TMenuItem::Click() {
 
 TMenu::TMenu(TComponent* AOwner) : TComponent(AOwner), items_(new TMenuItem(this)) {
     items_->root_ = this;
+}
+
+void TMenu::SetImages(TImageList* Value) {
+    if (images_ != nullptr) images_->RemoveFreeNotification(this);
+    images_ = Value;
+    if (Value != nullptr) Value->FreeNotification(this);
+    items_->ApplyIcon();
+}
+
+void TMenu::Notification(TComponent* AComponent, TOperation Operation) {
+    TComponent::Notification(AComponent, Operation);
+    if (Operation == opRemove && AComponent == images_) {
+        images_ = nullptr;
+        items_->ApplyIcon();
+    }
 }
 
 TMenuItem* TMenu::FindItem(const std::string& Caption) const {

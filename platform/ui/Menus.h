@@ -13,6 +13,7 @@ class QAction;
 class QMenu;
 class QMenuBar;
 class TMenuItem;
+class TImageList;
 
 // Key code with scShift / scCtrl / scAlt, as the class library packs it.
 using TShortCut = std::uint16_t;
@@ -87,8 +88,9 @@ public:
     void SetHint(const std::string& Value);
     TShortCut ShortCut() const { return shortCut_; }
     void SetShortCut(TShortCut Value);
+    // The glyph of the menu's Images shown beside the caption (-1: none).
     int ImageIndex() const { return imageIndex_; }
-    void SetImageIndex(int Value) { imageIndex_ = Value; }
+    void SetImageIndex(int Value);
     TAction* Action() const { return action_; }
     void SetAction(TAction* Value);
 
@@ -118,6 +120,9 @@ private:
     friend class TMainMenu;
     friend class TPopupMenu;
     void Apply();
+    // Sets the glyph of this item and of its sub-items from the menu's Images.
+    void ApplyIcon();
+    class TMenu* Menu() const;
     void EnsureMenu();
     void Rebuild();
     std::string caption_, hint_;
@@ -140,11 +145,16 @@ public:
     TMenuItem* Items() const { return items_; }
     // The item whose caption (without "&") is Caption, searched depth first.
     TMenuItem* FindItem(const std::string& Caption) const;
+    // The glyphs the items' ImageIndex points into.
+    TImageList* Images() const { return images_; }
+    void SetImages(TImageList* Value);
+    void Notification(TComponent* AComponent, TOperation Operation) override;
 
 protected:
     friend class TMenuItem;
     virtual void ItemsChanged() {}
     TMenuItem* items_;
+    TImageList* images_ = nullptr;
 };
 
 class TMainMenu : public TMenu {

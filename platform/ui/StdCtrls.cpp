@@ -13,6 +13,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTextBlock>
 #include <QTimer>
 
@@ -118,6 +120,16 @@ std::string TButton::GetText() const { return text_; }
 void TButton::SetTextValue(const std::string& Value) {
     text_ = Value;
     button_->setText(ToQt(Value));
+}
+
+int TButton::FittingWidth() const {
+    QStyleOptionButton opt;
+    opt.initFrom(button_);
+    QStyle* style = button_->style();
+    int width = button_->fontMetrics().size(Qt::TextShowMnemonic, button_->text()).width();
+    if (!button_->icon().isNull()) width += button_->iconSize().width() + 4;
+    return width + style->pixelMetric(QStyle::PM_ButtonMargin, &opt, button_) +
+           2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, button_);
 }
 
 void TButton::Click() {

@@ -45,6 +45,7 @@ public:
 
 protected:
     void SetTextValue(const std::string& Value) override;
+    void FontChanged() override { SetTextValue(text_); }
 
 private:
     void Apply();
@@ -73,6 +74,9 @@ public:
     bool Cancel() const { return cancel_; }
     void SetCancel(bool Value);
     void SetParent(TWinControl* AParent) override;
+    // The width that shows the caption (and glyph) whole, with the margin
+    // the style keeps around them.
+    int FittingWidth() const;
 
 protected:
     std::string GetText() const override;

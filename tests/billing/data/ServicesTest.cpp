@@ -368,7 +368,14 @@ TEST_F(Services, WebSiteWithoutABrowserSaysSo) {
     dm.Abrir_WebSite("https://www.exemplo.gov.br");
     ::setenv("PATH", oldPath.c_str(), 1);
     ASSERT_EQ(DefaultMessages().Entries().size(), 1u);
-    EXPECT_NE(DefaultMessages().Entries()[0].text.find("https://www.exemplo.gov.br"), std::string::npos);
+    const auto& box = DefaultMessages().Entries()[0];
+    EXPECT_NE(box.text.find("https://www.exemplo.gov.br"), std::string::npos);
+    // Why, and what to do, in Portuguese.
+    EXPECT_NE(box.text.find("O programa \"xdg-open\" não foi encontrado neste computador."), std::string::npos)
+        << box.text;
+    EXPECT_NE(box.text.find("xdg-utils"), std::string::npos) << box.text;
+    EXPECT_EQ(box.text.find("No such file"), std::string::npos) << box.text;
+    EXPECT_EQ(box.icon, MessageIcon::Error);
 }
 
 TEST_F(Services, PasswordsAreTwentyCharactersAtMostAndNeverBlank) {

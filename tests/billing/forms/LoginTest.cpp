@@ -2,6 +2,7 @@
 // password's case, disabled users, and what a successful login leaves behind.
 #include <filesystem>
 
+#include <QTest>
 #include <QTimer>
 
 #include "billing/forms/Nota220.h"
@@ -234,6 +235,30 @@ TEST_F(Login, TheDatabaseChooserAcceptsAFileThatExistsOrMakesANewOneWhenAsked) {
     dialogs.Expect("Não foi possível criar o Banco de Dados", mrOk, "Erro");
     third.Button1Click(nullptr);
     EXPECT_EQ(third.ModalResult(), mrNone);
+}
+
+TEST_F(Login, EscGivesUpTheLoginAsCancelarDoes) {
+    auto modal = std::make_unique<TfrmNota220>(nullptr);
+    TfrmNota220* f = modal.get();
+    EXPECT_EQ(f->CancelButton(), f->btnCancel);
+    QTimer::singleShot(0, qApp, [f] { QTest::keyClick(f->dbeSenha->Widget(), Qt::Key_Escape); });
+    EXPECT_EQ(f->ShowModal(), mrCancel);
+}
+
+TEST_F(Login, AFileThatIsNoDatabaseIsExplainedInPortugueseFirst) {
+    std::string junk = dir.file("planilha.db");
+    testsupport::WriteAll(junk, std::string(4096, 'x'));
+    Fill("Admin", "truve", junk);
+    dialogs.Expect("O arquivo não é um banco de dados válido ou está danificado.", mrOk, "Erro");
+    QTest::mouseClick(form->btnOk->Widget(), Qt::LeftButton);
+    ASSERT_FALSE(dialogs.Shown().empty());
+    const ui::BoxRequest& box = dialogs.Shown().back();
+    // The sentence first, the file, then the engine's own words for support.
+    EXPECT_EQ(box.text.rfind("O arquivo não é um banco de dados válido", 0), 0u) << box.text;
+    EXPECT_NE(box.text.find("Arquivo: \"" + junk + "\""), std::string::npos) << box.text;
+    EXPECT_NE(box.text.find("Mensagem do banco de dados: file is not a database"), std::string::npos) << box.text;
+    EXPECT_EQ(box.type, mtError);
+    EXPECT_EQ(form->ModalResult(), mrNone);
 }
 
 // What the login leaves for the next start (the database and the user) goes

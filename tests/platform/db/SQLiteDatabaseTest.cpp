@@ -3,6 +3,9 @@
 
 #include "tests/support/TestSupport.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -166,6 +169,32 @@ TEST_F(SqliteFixture, OpeningRejectsMissingFilesAndNonDatabases) {
         EXPECT_NE(e.Message().find("não é um banco de dados"), std::string::npos) << e.Message();
     }
     EXPECT_FALSE(other.IsOpen());
+}
+
+TEST_F(SqliteFixture, AFileThatCannotBeOpenedSaysWhyInPortugueseBeforeTheEnginesWords) {
+    Database other;
+    OpenOptions create;
+    create.create = true;
+    try {
+        other.Open(dir.file("pasta_que_falta/novo.db"), create);
+        FAIL();
+    } catch (const ESQLiteError& e) {
+        EXPECT_EQ(e.Message().rfind("A pasta do banco de dados não existe.\r\nArquivo: \"", 0), 0u) << e.Message();
+        EXPECT_NE(e.Message().find("\r\n\r\nMensagem do banco de dados: unable to open database file"),
+                  std::string::npos)
+            << e.Message();
+    }
+    if (::geteuid() == 0) return;  // the superuser writes into any folder
+    std::string folder = dir.file("somente_leitura");
+    std::filesystem::create_directory(folder);
+    ::chmod(folder.c_str(), 0555);
+    try {
+        other.Open(folder + "/novo.db", create);
+        ADD_FAILURE() << "a read-only folder took a new database";
+    } catch (const ESQLiteError& e) {
+        EXPECT_EQ(e.Message().rfind("O banco de dados está em uma pasta somente leitura", 0), 0u) << e.Message();
+    }
+    ::chmod(folder.c_str(), 0755);
 }
 
 TEST(SqliteDates, IsoTextRoundTripsAndSortsAsTime) {

@@ -1,5 +1,10 @@
 #include "platform/os/Process.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -36,11 +41,38 @@ TEST(StartProgram, BareNameIsFoundOnPathAndRunsInTheFolderWithItsArguments) {
 TEST(StartProgram, MissingProgramOrFolderIsReportedNotStarted) {
     testsupport::TempDir dir;
     std::string error;
+    // Said in the user's language, not the system's "No such file or directory".
     EXPECT_FALSE(os::StartProgram("no-such-program-anywhere-4711", {}, {}, &error));
-    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(error, "O programa \"no-such-program-anywhere-4711\" não foi encontrado neste computador.");
     error.clear();
     EXPECT_FALSE(os::StartProgram("sh", {"-c", "true"}, dir.file("no-such-folder"), &error));
-    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(error, "Não foi possível entrar na pasta \"" + dir.file("no-such-folder") +
+                         "\" para iniciar o programa \"sh\": arquivo ou pasta inexistente.");
+    error.clear();
+    std::string plain = dir.file("texto.txt");
+    testsupport::WriteAll(plain, "nada");
+    EXPECT_FALSE(os::StartProgram(plain, {}, {}, &error));
+    if (::geteuid() != 0) {
+        EXPECT_EQ(error, "O programa \"" + plain + "\" não tem permissão para ser executado.");
+    } else {
+        EXPECT_FALSE(error.empty());  // the superuser may run it, and the kernel refuses the format
+    }
+}
+
+TEST(StartProgram, AProgramIsFoundOnThePathOrNotAtAll) {
+    testsupport::TempDir dir;
+    std::string tool = dir.file("ferramenta");
+    testsupport::WriteAll(tool, "#!/bin/sh\n");
+    ::chmod(tool.c_str(), 0755);
+    testsupport::WriteAll(dir.file("dados"), "x");
+    std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+    ::setenv("PATH", ("/nonexistent:" + dir.path().string()).c_str(), 1);
+    EXPECT_EQ(os::FindProgram("ferramenta"), tool);
+    EXPECT_EQ(os::FindProgram("dados"), "") << "not executable";
+    EXPECT_EQ(os::FindProgram("no-such-program-anywhere-4711"), "");
+    ::setenv("PATH", oldPath.c_str(), 1);
+    EXPECT_EQ(os::FindProgram(tool), tool);
+    EXPECT_EQ(os::FindProgram(""), "");
 }
 
 // The NF-e monitor and its DANFE printer may be named by a bare name in the

@@ -1,0 +1,62 @@
+#include "billing/listings/RowSequencer.h"
+
+#include "platform/db/DB.h"
+#include "platform/rtl/Strings.h"
+
+namespace billing::listings {
+
+namespace {
+
+constexpr const char* kInvoiceValues[3] = {"valor_total_nota", "valor_icms", "peso_bruto"};
+constexpr const char* kSummaryValues[3] = {"Total_Venda", "Peso_Bruto", "Peso_Liquido"};
+
+}  // namespace
+
+ListingRow ListingRow::Read(Listing Kind, const TDataSet& Rows) {
+    ListingRow r;
+    const bool summary = Kind == Listing::Nota409;
+    const char* const* names = summary ? kSummaryValues : kInvoiceValues;
+    for (int i = 0; i < 3; ++i) r.valores[i] = Rows.FieldByName(names[i])->AsFloat();
+    if (!summary) r.situacao = Rows.FieldByName("situacao_nfe")->AsString();
+    return r;
+}
+
+RowSequencer::RowSequencer(Listing Kind) : kind_(Kind) {}
+
+void RowSequencer::StartPass() {
+    counter_ = 0;
+    totals_ = Totals{};
+}
+
+bool RowSequencer::Totalled(const ListingRow& Row) const {
+    if (kind_ == Listing::Nota409) return true;
+    return AnsiUpperCase(Row.situacao) == "AUTORIZADA";
+}
+
+void RowSequencer::Add(const ListingRow& Row) {
+    if (!Totalled(Row)) return;
+    for (int i = 0; i < 3; ++i) totals_.valores[i] += Row.valores[i];
+}
+
+RowLook RowSequencer::BeforePrint(const ListingRow& Row) {
+    RowLook look;
+    if (kind_ == Listing::Nota409) {
+        // Counted first: the first row is odd, and white.
+        ++counter_;
+        look.zebra = counter_ % 2 == 1 ? kZebraBranco : kZebraCinza;
+        Add(Row);
+        return look;
+    }
+    look.zebra = counter_ % 2 == 0 ? kZebraCinza : kZebraBranco;
+    if (!Totalled(Row)) look.asterisco = "*";
+    if (kind_ == Listing::Nota300) Add(Row);
+    return look;
+}
+
+void RowSequencer::AfterPrint(const ListingRow& Row) {
+    if (kind_ == Listing::Nota409) return;
+    if (kind_ == Listing::Nota403) Add(Row);
+    ++counter_;
+}
+
+}  // namespace billing::listings
