@@ -152,20 +152,28 @@ struct FileSweepFigures {
     int kills = 0;   // children killed
 };
 
+// The run that learns the path's writes and points, and the files before
+// and after it.
+inline void CountingRun(WriteSteps& Steps, const FileSavePath& Path, FileSweepFigures& F, std::string& Before,
+                        std::string& After) {
+    Path.Prepare();
+    Before = Path.Files();
+    Steps.Count();
+    Path.Act();
+    Steps.Off();
+    F.writes = Steps.Writes();
+    F.stops = Steps.Stops();
+    After = Path.Files();
+    EXPECT_NE(Before, After) << "the counting run must write";
+    EXPECT_GT(F.writes, 0);
+}
+
 // Counts, then fails each chosen write: the files hold the old content or
 // the new one, no temporary file stays, and (CheckFailure) the clerk was told.
 inline FileSweepFigures FailEachWrite(WriteSteps& Steps, const FileSavePath& Path, int Step) {
     FileSweepFigures f;
-    Path.Prepare();
-    const std::string before = Path.Files();
-    Steps.Count();
-    Path.Act();
-    Steps.Off();
-    f.writes = Steps.Writes();
-    f.stops = Steps.Stops();
-    const std::string after = Path.Files();
-    EXPECT_NE(before, after) << "the counting run must write";
-    EXPECT_GT(f.writes, 0);
+    std::string before, after;
+    CountingRun(Steps, Path, f, before, after);
     for (int n : testsupport::FaultPlan(f.writes, Step)) {
         SCOPED_TRACE("write " + std::to_string(n) + " of " + std::to_string(f.writes));
         Path.Prepare();
@@ -189,15 +197,8 @@ inline FileSweepFigures FailEachWrite(WriteSteps& Steps, const FileSavePath& Pat
 // what the killed one left.
 inline FileSweepFigures KillAtEachStep(WriteSteps& Steps, const FileSavePath& Path, int Step) {
     FileSweepFigures f;
-    Path.Prepare();
-    const std::string before = Path.Files();
-    Steps.Count();
-    Path.Act();
-    Steps.Off();
-    f.writes = Steps.Writes();
-    f.stops = Steps.Stops();
-    const std::string after = Path.Files();
-    EXPECT_GT(f.stops, 0);
+    std::string before, after;
+    CountingRun(Steps, Path, f, before, after);
     for (int n : testsupport::FaultPlan(f.stops, Step)) {
         SCOPED_TRACE("killed at point " + std::to_string(n) + " of " + std::to_string(f.stops));
         Path.Prepare();
