@@ -2,12 +2,15 @@
 
 #include "report/rpBorder.h"
 #include "report/rpComm.h"
+#include "report/rpDBPipeline.h"
 #include "report/rpDisplayFormat.h"
 #include "report/rpEnumRegistry.h"
 #include "report/rpLanguage.h"
+#include "report/rpModel.h"
 #include "report/rpPage.h"
 #include "report/rpRTTI.h"
 #include "report/rpRelatv.h"
+#include "report/rpSettings.h"
 
 namespace report {
 
@@ -19,11 +22,17 @@ void registerAll() {
     RegisterRelativeClasses();
     RegisterBorderClasses();
     RegisterPageClasses();
+    RegisterModelClasses();
+    RegisterDataPipelineClasses();
+    RegisterSettingsClasses();
     rpSetDisplayFormatClass(TrpDisplayFormat::Instance());
 }
 
 void unregisterAll() {
     rpSetDisplayFormatClass(nullptr);
+    UnregisterSettingsClasses();
+    UnregisterDataPipelineClasses();
+    UnregisterModelClasses();
     UnregisterPageClasses();
     UnregisterBorderClasses();
     UnregisterRelativeClasses();

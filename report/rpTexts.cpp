@@ -21,6 +21,20 @@ const std::map<int, const char*>& Table() {
         {51, "O arquivo é somente para leitura."},
         {53, "Não é possível gravar a matriz em um campo deste tipo."},
         {67, "Não foi possível abrir o arquivo: <filename>."},
+        {154, "Digite o texto"},
+        {187, "Rodapé da Coluna"},
+        {188, "Cabeçalho da Coluna"},
+        {189, "Detalhe"},
+        {190, "Rodapé"},
+        {191, "Rodapé do Grupo"},
+        {192, "Cabeçalho do Grupo"},
+        {193, "Cabeçalho"},
+        {194, "Resumo"},
+        {195, "Título"},
+        {203, "Escolha o campo de dados"},
+        {284, "Não há memória nem espaço em disco para guardar as páginas do relatório."},
+        {374, "Relatório"},
+        {691, "Estilo de Página"},
         {1020, "O Windows não pode imprimir devido a um problema com a configuração da impressora atual."},
         {1023, "Não foi possível gerar o relatório."},
         {1028, "Contar"},
@@ -29,6 +43,7 @@ const std::map<int, const char*>& Table() {
         {1031, "Máximo"},
         {1032, "Média"},
         {1069, "<FindText>"},
+        {1134, "sem fonte de dados"},
     };
     return table;
 }

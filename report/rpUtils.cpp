@@ -412,3 +412,8 @@ int rpThreadCount() { return threadCount.load(); }
 bool rpThreadSafeContext() { return threadCount.load() > 0 || TThread::IsMainThread(); }
 
 bool rpWindowsXPOrLater() { return true; }
+
+bool rpIsLoading(const TComponent* Component) {
+    const TComponentState st = Component->ComponentState();
+    return st.Contains(csReading) || st.Contains(csLoading);
+}

@@ -91,6 +91,9 @@ TRect rpMakeRect(int Left, int Top, int Right, int Bottom);
 // identifier, that identifier without any prefix up to its last ".". The
 // reader stands where it stood in every case; "" when absent.
 std::string rpPeekIdentProperty(TReader* Reader, const std::string& PropertyName);
+// True while the component is being loaded or read from a stream, when
+// setters only store.
+bool rpIsLoading(const TComponent* Component);
 // An integer property value; a stored floating-point value is truncated.
 int32_t rpReadTruncatedInteger(TReader* Reader);
 

@@ -1,7 +1,8 @@
 #include "platform/db/SQLiteDatabase.h"
 
+#include "platform/rtl/Strings.h"
+
 #include <sqlite3.h>
-#include <unicode/ucol.h>
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
 #include <unicode/locid.h>
@@ -129,33 +130,13 @@ bool LikeMatch(const std::u32string& s, const std::u32string& p, char32_t escape
 
 // ---------------------------------------------------------------- collation
 
-UCollator* OpenCollator() {
-    UErrorCode status = U_ZERO_ERROR;
-    UCollator* coll = ucol_open("pt_BR", &status);
-    if (U_FAILURE(status) || coll == nullptr) return nullptr;
-    ucol_setStrength(coll, UCOL_SECONDARY);
-    return coll;
-}
-
-int CollatorCompare(UCollator* coll, const char* a, int lenA, const char* b, int lenB) {
-    if (coll != nullptr) {
-        UErrorCode status = U_ZERO_ERROR;
-        UCollationResult r = ucol_strcollUTF8(coll, a, lenA, b, lenB, &status);
-        if (U_SUCCESS(status)) return r == UCOL_LESS ? -1 : (r == UCOL_GREATER ? 1 : 0);
-    }
-    // Without ICU data the folded code points still give a consistent order.
-    std::u32string fa = FoldedCodePoints(a, static_cast<std::size_t>(lenA));
-    std::u32string fb = FoldedCodePoints(b, static_cast<std::size_t>(lenB));
-    return fa < fb ? -1 : (fb < fa ? 1 : 0);
-}
-
-int CollationCallback(void* arg, int lenA, const void* a, int lenB, const void* b) {
-    return CollatorCompare(static_cast<UCollator*>(arg), static_cast<const char*>(a), lenA,
-                           static_cast<const char*>(b), lenB);
-}
-
-void CollationDestroy(void* arg) {
-    if (arg != nullptr) ucol_close(static_cast<UCollator*>(arg));
+// The program has one pt-BR comparison: the database orders text columns
+// exactly as AnsiCompareText does, so rows read in the database's order are
+// in the order every other part of the program expects (a report's
+// master/detail link among them).
+int CollationCallback(void*, int lenA, const void* a, int lenB, const void* b) {
+    return AnsiCompareText(std::string_view(static_cast<const char*>(a), static_cast<std::size_t>(lenA)),
+                           std::string_view(static_cast<const char*>(b), static_cast<std::size_t>(lenB)));
 }
 
 // ---------------------------------------------------------------- SQL functions
@@ -201,8 +182,7 @@ void LowerFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
 }
 
 void RegisterTextRules(sqlite3* db) {
-    sqlite3_create_collation_v2(db, kTextCollation, SQLITE_UTF8, OpenCollator(), CollationCallback,
-                                CollationDestroy);
+    sqlite3_create_collation_v2(db, kTextCollation, SQLITE_UTF8, nullptr, CollationCallback, nullptr);
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
     sqlite3_create_function(db, "like", 2, flags, nullptr, LikeFunction, nullptr, nullptr);
     sqlite3_create_function(db, "like", 3, flags, nullptr, LikeFunction, nullptr, nullptr);
@@ -352,12 +332,7 @@ bool IsoToDateTime(std::string_view text, double& dateTime) {
     return true;
 }
 
-int CompareText(const std::string& a, const std::string& b) {
-    thread_local std::unique_ptr<UCollator, void (*)(UCollator*)> coll(OpenCollator(), [](UCollator* c) {
-        if (c) ucol_close(c);
-    });
-    return CollatorCompare(coll.get(), a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()));
-}
+int CompareText(const std::string& a, const std::string& b) { return AnsiCompareText(a, b); }
 
 bool Like(const std::string& text, const std::string& pattern, char32_t escape) {
     if (escape != 0) escape = static_cast<char32_t>(u_foldCase(static_cast<UChar32>(escape), U_FOLD_CASE_DEFAULT));

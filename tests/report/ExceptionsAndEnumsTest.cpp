@@ -54,7 +54,9 @@ TEST(EnumRegistry, HoldsTheLibrarysEnumerationsInTheirOrder) {
         "TrpLineStyleType", "TrpOutlineNodeType", "TrpPassSettingType", "TrpPrintBehaviorType",
         "TrpPrintHeightType", "TrpRangeBeginType", "TrpRangeEndType", "TrpSaveToType", "TrpSearchOperatorType",
         "TShapeType", "TrpSortOrderType", "TrpTextAlignment", "TrpUnitType", "TrpVarEventType", "TrpVarType",
-        "TPrinterOrientation"};
+        "TPrinterOrientation",
+        // Registered with the option objects, after the library's own.
+        "TrpZoomSettingType", "TWindowState"};
     ASSERT_EQ(EnumRegistry().Count(), static_cast<int>(expected.size()));
     for (int i = 0; i < EnumRegistry().Count(); ++i) EXPECT_EQ(EnumRegistry().Names(i), expected[i]) << i;
     // The types carry their values in declaration order.

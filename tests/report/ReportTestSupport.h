@@ -3,11 +3,33 @@
 // registers it, a screen of 96 pixels per inch and a clock tests set.
 #include <gtest/gtest.h>
 
+#include "platform/rtl/Filer.h"
+#include "platform/rtl/Streams.h"
 #include "report/rpRegister.h"
 #include "report/rpUnits.h"
 #include "report/rpUtils.h"
 
 namespace reporttest {
+
+// A component as its stored text form.
+inline std::string StoredText(TComponent* Component) {
+    TMemoryStream binary;
+    WriteComponent(binary, Component);
+    binary.SetPosition(0);
+    TStringStream text;
+    ObjectBinaryToText(binary, text);
+    return text.DataString();
+}
+
+// A stored text form read back; Instance nullptr makes the root anew.
+inline TComponent* ReadStoredText(const std::string& Text, TComponent* Instance) {
+    TMemoryStream text, binary;
+    text.WriteBytes(Text);
+    text.Seek(0, soBeginning);
+    ObjectTextToBinary(text, binary);
+    binary.Seek(0, soBeginning);
+    return ReadComponent(binary, Instance);
+}
 
 // Fixes "now" for the life of the object.
 class FixedClock {

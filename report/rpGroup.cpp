@@ -1,0 +1,461 @@
+#include "report/rpGroup.h"
+
+#include "platform/rtl/Filer.h"
+#include "platform/rtl/Format.h"
+#include "platform/rtl/Strings.h"
+#include "report/rpBands.h"
+#include "report/rpComponent.h"
+#include "report/rpPipeline.h"
+#include "report/rpRTTI.h"
+#include "report/rpUtils.h"
+#include "report/rpReport.h"
+#include "report/rpUnits.h"
+
+namespace {
+
+constexpr int kFieldNameVersion = 1270;
+constexpr int kThresholdVersion = 2097;
+
+}  // namespace
+
+TClass TrpGroup::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<TrpGroup>("TrpGroup", TrpCacheable::StaticClassType())
+            .Event("AfterGroupBreak", &TrpGroup::AfterGroupBreak)
+            .Event("BeforeGroupBreak", &TrpGroup::BeforeGroupBreak)
+            .String("BreakName", &TrpGroup::BreakName, &TrpGroup::SetBreakName)
+            .Enum("BreakType", rpTypeInfo<TrpBreakType>(), &TrpGroup::BreakType, &TrpGroup::SetBreakType, btDataField)
+            .Boolean("HeaderForOrphanedFooter", &TrpGroup::HeaderForOrphanedFooter,
+                     &TrpGroup::SetHeaderForOrphanedFooter, 1)
+            .Boolean("KeepTogether", &TrpGroup::KeepTogether, &TrpGroup::SetKeepTogether, 0)
+            .Boolean("NewColumn", &TrpGroup::NewColumn, &TrpGroup::SetNewColumn, 0)
+            .Float("NewColumnThreshold", &TrpGroup::NewColumnThreshold, &TrpGroup::SetNewColumnThreshold,
+                   TypeInfoSingle())
+            .NotStored()
+            .Boolean("NewPage", &TrpGroup::NewPage, &TrpGroup::SetNewPage, 0)
+            .Float("NewPageThreshold", &TrpGroup::NewPageThreshold, &TrpGroup::SetNewPageThreshold, TypeInfoSingle())
+            .NotStored()
+            .Boolean("ReprintOnSubsequentColumn", &TrpGroup::ReprintOnSubsequentColumn,
+                     &TrpGroup::SetReprintOnSubsequentColumn, 1)
+            .Boolean("ReprintOnSubsequentPage", &TrpGroup::ReprintOnSubsequentPage,
+                     &TrpGroup::SetReprintOnSubsequentPage, 1)
+            .Boolean("ResetPageNo", &TrpGroup::ResetPageNo, &TrpGroup::SetResetPageNo, 0)
+            .Integer("Tag", &TrpGroup::GroupTag, &TrpGroup::SetGroupTag, 0)
+            .String("UserName", &TrpGroup::GetUserName, &TrpGroup::SetUserName)
+            .Build();
+    return &info;
+}
+
+TrpGroup::TrpGroup(TComponent* AOwner) : TrpCacheable(AOwner) {
+    SetCacheRecordSize(kCacheRecordSize);
+    header_ = new TrpGroupHeaderBand(AOwner);
+    header_->SetGroup(this);
+    footer_ = new TrpGroupFooterBand(AOwner);
+    footer_->SetGroup(this);
+}
+
+TrpGroup::~TrpGroup() {
+    destroying_ = true;
+    if (dataPipeline_ != nullptr) {
+        dataPipeline_->RemoveEventNotify(this);
+        RemoveNotify(dataPipeline_);
+    }
+    dataPipeline_ = nullptr;
+    if (breakComponent_ != nullptr) RemoveNotify(breakComponent_);
+    breakComponent_ = nullptr;
+    SetReport(nullptr);
+    // Each band's destructor tells the group, which forgets it.
+    delete header_;
+    delete footer_;
+}
+
+bool TrpGroup::IsReading() const { return rpIsLoading(this); }
+
+bool TrpGroup::Printing() const { return report_ != nullptr && report_->MainReportPrinting(); }
+
+void TrpGroup::ResetReportPrintState() {
+    if (report_ != nullptr) report_->ResetPrintState();
+}
+
+// ---------------------------------------------------------------------------
+// Membership
+
+void TrpGroup::SetReport(TrpCustomReport* Value) {
+    if (Value == report_) return;
+    if (report_ != nullptr) {
+        if (header_ != nullptr) header_->SetReport(nullptr);
+        if (footer_ != nullptr) footer_->SetReport(nullptr);
+        TrpCustomReport* old = report_;
+        report_ = nullptr;
+        old->RemoveGroup(this);
+    }
+    report_ = Value;
+    if (report_ == nullptr) return;
+    report_->AddGroup(this);
+    if (header_ != nullptr) header_->SetReport(report_);
+    if (footer_ != nullptr) footer_->SetReport(report_);
+    units_ = report_->Units();
+    UpdateBandCaptions();
+}
+
+int TrpGroup::GroupIndex() const { return report_ != nullptr ? report_->IndexOfGroup(this) : -1; }
+
+void TrpGroup::SetHeaderBand(TrpGroupHeaderBand* Value) {
+    if (Value == header_) return;
+    if (header_ != nullptr) {
+        header_->SetReport(nullptr);
+        header_->SetGroup(nullptr);
+    }
+    header_ = Value;
+    if (header_ != nullptr) {
+        header_->SetGroup(this);
+        header_->SetReport(report_);
+    }
+}
+
+void TrpGroup::SetFooterBand(TrpGroupFooterBand* Value) {
+    if (Value == footer_) return;
+    if (footer_ != nullptr) {
+        footer_->SetReport(nullptr);
+        footer_->SetGroup(nullptr);
+    }
+    footer_ = Value;
+    if (footer_ != nullptr) {
+        footer_->SetGroup(this);
+        footer_->SetReport(report_);
+    }
+}
+
+void TrpGroup::AdoptBand(TrpGroupHeaderBand* Band) {
+    TrpGroupHeaderBand* made = header_;
+    if (Band == made) return;
+    SetHeaderBand(Band);
+    delete made;
+}
+
+void TrpGroup::AdoptBand(TrpGroupFooterBand* Band) {
+    TrpGroupFooterBand* made = footer_;
+    if (Band == made) return;
+    SetFooterBand(Band);
+    delete made;
+}
+
+void TrpGroup::GetChildren(const std::function<void(TComponent*)>& Proc, TComponent* /*Root*/) {
+    if (header_ != nullptr) Proc(header_);
+    if (footer_ != nullptr) Proc(footer_);
+}
+
+void TrpGroup::BandGone(const TrpCustomBand* Band) {
+    if (Band != nullptr && Band == header_) header_ = nullptr;
+    if (Band != nullptr && Band == footer_) footer_ = nullptr;
+}
+
+std::string TrpGroup::BreakText() const {
+    if (breakType_ == btDataField)
+        return dataPipeline_ != nullptr ? dataPipeline_->GetFieldDisplayName(breakName_) : breakName_;
+    if (breakComponent_ != nullptr) return breakComponent_->GetDescription();
+    return breakName_;
+}
+
+std::string TrpGroup::GetDescription() const {
+    if (report_ == nullptr) return {};
+    // The word before the index is no text of this program: the index and the break say it all.
+    return Format("[%d]: ", GroupIndex()) + BreakText();
+}
+
+void TrpGroup::UpdateBandCaptions() {
+    if (header_ != nullptr) header_->UpdateCaption();
+    if (footer_ != nullptr) footer_->UpdateCaption();
+}
+
+TComponent* TrpGroup::GetParentComponent() const { return report_; }
+
+void TrpGroup::SetParentComponent(TComponent* Value) {
+    if (auto* r = dynamic_cast<TrpCustomReport*>(Value)) SetReport(r);
+}
+
+// ---------------------------------------------------------------------------
+// Properties
+
+void TrpGroup::SetBreakType(TrpBreakType Value) {
+    if (IsReading()) {
+        breakType_ = Value;
+        return;
+    }
+    if (report_ == nullptr || Printing() || Value == breakType_) return;
+    breakType_ = Value;
+    componentDirty_ = true;
+}
+
+TrpComponent* TrpGroup::BreakComponent() {
+    if (breakType_ != btCustomField || IsReading()) return nullptr;
+    if (!componentDirty_) return breakComponent_;
+    componentDirty_ = false;
+    if (breakComponent_ != nullptr) RemoveNotify(breakComponent_);
+    breakComponent_ = nullptr;
+    if (report_ == nullptr || breakName_.empty()) return nullptr;
+    int bandIndex = -1, objectIndex = -1;
+    breakComponent_ = report_->FindObjectByName(breakName_, bandIndex, objectIndex);
+    if (breakComponent_ != nullptr) AddNotify(breakComponent_);
+    return breakComponent_;
+}
+
+void TrpGroup::SetBreakName(const std::string& Value) {
+    if (Value == breakName_) return;
+    breakName_ = Value;
+    componentDirty_ = true;
+    if (breakType_ == btCustomField && !IsReading()) {
+        // Only a text component can give a break value.
+        TrpComponent* c = BreakComponent();
+        if (c == nullptr || !c->IsTextComponent()) {
+            breakName_.clear();
+            componentDirty_ = true;
+        }
+    }
+    ResetReportPrintState();
+    UpdateBandCaptions();
+}
+
+void TrpGroup::RenameBreakComponent(const std::string& OldName, const std::string& NewName) {
+    if (breakType_ != btCustomField || breakName_ != OldName) return;
+    breakName_ = NewName;
+    UpdateBandCaptions();
+}
+
+void TrpGroup::SetDataPipeline(TrpDataPipeline* Value) {
+    if (Value == dataPipeline_) return;
+    if (dataPipeline_ != nullptr) {
+        dataPipeline_->RemoveEventNotify(this);
+        RemoveNotify(dataPipeline_);
+    }
+    dataPipeline_ = Value;
+    if (dataPipeline_ != nullptr) {
+        AddNotify(dataPipeline_);
+        dataPipeline_->AddEventNotify(this);
+        dataPipelineName_ = dataPipeline_->Name();
+    }
+    Notify(Value, rpopPipelineChanged);
+    ResetReportPrintState();
+}
+
+void TrpGroup::SetKeepTogether(bool Value) {
+    keepTogether_ = Value;
+    if (Value) {
+        newPage_ = false;
+        newColumn_ = false;
+    }
+    ResetReportPrintState();
+}
+
+void TrpGroup::SetNewPage(bool Value) {
+    newPage_ = Value;
+    if (Value) keepTogether_ = false;
+    if (!IsReading()) ResetReportPrintState();
+}
+
+void TrpGroup::SetNewColumn(bool Value) {
+    newColumn_ = Value;
+    if (Value) keepTogether_ = false;
+    ResetReportPrintState();
+}
+
+void TrpGroup::SetHeaderForOrphanedFooter(bool Value) {
+    headerForOrphanedFooter_ = Value;
+    ResetReportPrintState();
+}
+
+void TrpGroup::SetReprintOnSubsequentPage(bool Value) {
+    reprintOnSubsequentPage_ = Value;
+    ResetReportPrintState();
+}
+
+void TrpGroup::SetReprintOnSubsequentColumn(bool Value) {
+    reprintOnSubsequentColumn_ = Value;
+    ResetReportPrintState();
+}
+
+float TrpGroup::NewPageThreshold() const {
+    return rpFromMMThousandths(mmNewPageThreshold_, units_, 1, report_ != nullptr ? report_->GetPrinter() : nullptr);
+}
+
+void TrpGroup::SetNewPageThreshold(float Value) {
+    if (IsReading()) {
+        mmNewPageThreshold_ = rpRoundHalfEven(Value);
+        return;
+    }
+    mmNewPageThreshold_ = rpToMMThousandths(units_, 1, report_ != nullptr ? report_->GetPrinter() : nullptr, Value);
+    ResetReportPrintState();
+}
+
+float TrpGroup::NewColumnThreshold() const {
+    return rpFromMMThousandths(mmNewColumnThreshold_, units_, 1, report_ != nullptr ? report_->GetPrinter() : nullptr);
+}
+
+void TrpGroup::SetNewColumnThreshold(float Value) {
+    mmNewColumnThreshold_ = rpToMMThousandths(units_, 1, report_ != nullptr ? report_->GetPrinter() : nullptr, Value);
+    ResetReportPrintState();
+}
+
+// ---------------------------------------------------------------------------
+// Breaks
+
+std::string TrpGroup::GetBreakValue() {
+    std::string value = breakValue_;
+    if (breakType_ == btDataField) {
+        if (dataPipeline_ != nullptr) value = dataPipeline_->GetFieldAsString(breakName_);
+    } else if (TrpComponent* c = BreakComponent()) {
+        value = c->GetText();
+    }
+    if (OnGetBreakValue) OnGetBreakValue(this, value);
+    TrsParamList params;
+    params.AddParam("aBreakValue", rsString, true, false);
+    params.BindParam(0, &value);
+    SendEventNotify(this, rpevGetBreakValue, &params);
+    return value;
+}
+
+bool TrpGroup::CheckForBreak() {
+    previousBreakValue_ = breakValue_;
+    breakValue_ = GetBreakValue();
+    bool isBreak = breakValue_ != previousBreakValue_;
+    if (!isBreak && dataPipeline_ != nullptr && dataPipeline_->Bof() && dataPipeline_->Eof()) isBreak = true;
+    if (isBreak) {
+        breakPending_ = true;
+        if (header_ != nullptr) header_->SetGeneration(true);
+        if (footer_ != nullptr) footer_->SetGeneration(true);
+        SendEventNotify(this, rpevGroupBreak, nullptr);
+    }
+    return isBreak;
+}
+
+void TrpGroup::ResetLinkedCalcs() {
+    groupInstance_ = 0;
+    firstPage_ = secondCounter_ = lastPage_ = 1;
+    breakValue_ = GetBreakValue();
+    previousBreakValue_ = breakValue_;
+    breakPending_ = false;
+    SendEventNotify(this, rpevGroupBreak, nullptr);
+}
+
+void TrpGroup::DoBeforeGroupBreak() {
+    if (BeforeGroupBreak) BeforeGroupBreak(this);
+    SendEventNotify(this, rpevBeforeGroupBreak, nullptr);
+}
+
+void TrpGroup::DoAfterGroupBreak() {
+    if (AfterGroupBreak) AfterGroupBreak(this);
+    SendEventNotify(this, rpevAfterGroupBreak, nullptr);
+    keptTogetherDone_ = false;
+    ++groupInstance_;
+}
+
+// ---------------------------------------------------------------------------
+// Cache
+
+void TrpGroup::ResetCache(int /*Page*/) {
+    firstPage_ = lastPage_ = secondCounter_ = 1;
+    breakPending_ = false;
+    groupInstance_ = 0;
+    keptTogetherDone_ = false;
+}
+
+void TrpGroup::SaveToCache(int Page) {
+    TrpCacheRecord r(CacheRecordSize());
+    r.PutInt(0, firstPage_);
+    r.PutInt(4, lastPage_);
+    r.PutBool(8, breakPending_);
+    r.PutInt(12, groupInstance_);
+    r.PutInt(16, secondCounter_);
+    // The retry flag shares the byte after the pending flag.
+    r.PutBool(9, keptTogetherDone_);
+    WriteCacheRecord(Page, r.Data());
+}
+
+void TrpGroup::RestoreFromCache(int Page) {
+    TrpCacheRecord r(CacheRecordSize());
+    if (!ReadCacheRecord(Page, r.Data())) return;
+    firstPage_ = r.GetInt(0);
+    lastPage_ = r.GetInt(4);
+    breakPending_ = r.GetBool(8);
+    keptTogetherDone_ = r.GetBool(9);
+    groupInstance_ = r.GetInt(12);
+    secondCounter_ = r.GetInt(16);
+}
+
+// ---------------------------------------------------------------------------
+// Data
+
+void TrpGroup::ResolveDataPipelineName(TComponent* Owner) {
+    if (breakType_ != btDataField || dataPipeline_ != nullptr || dataPipelineName_.empty() || Owner == nullptr) return;
+    if (auto* p = dynamic_cast<TrpDataPipeline*>(Owner->FindComponent(dataPipelineName_))) SetDataPipeline(p);
+}
+
+void TrpGroup::ReplaceDataPipeline(const std::string& Name, TrpDataPipeline* Pipeline) {
+    if (dataPipeline_ != nullptr && dataPipeline_->UserName() == Name) SetDataPipeline(Pipeline);
+}
+
+void TrpGroup::RenameDataField(const std::string& OldName, const std::string& NewName) {
+    if (SameText(breakName_, OldName)) breakName_ = NewName;
+}
+
+void TrpGroup::Convert(int Version) {
+    if (Version < kFieldNameVersion && !legacyFieldName_.empty()) breakName_ = legacyFieldName_;
+    if (Version < kThresholdVersion && report_ != nullptr) {
+        newColumn_ = newPage_;
+        reprintOnSubsequentPage_ = reprintOnSubsequentColumn_ = legacyReprint_;
+    }
+}
+
+void TrpGroup::Notify(TrpCommunicator* Communicator, int Operation) {
+    TrpCacheable::Notify(Communicator, Operation);
+    if (Operation != rpopFreeing || Communicator == nullptr) return;
+    if (Communicator == dataPipeline_) {
+        dataPipeline_ = nullptr;
+        if (!destroying_) ResetReportPrintState();
+    }
+    if (Communicator == breakComponent_) {
+        breakComponent_ = nullptr;
+        componentDirty_ = true;
+    }
+}
+
+void TrpGroup::ChangeOwner(TComponent* NewOwner) {
+    if (NewOwner == Owner()) return;
+    TrpCacheable::ChangeOwner(NewOwner);
+    if (header_ != nullptr) header_->ChangeOwner(NewOwner);
+    if (footer_ != nullptr) footer_->ChangeOwner(NewOwner);
+}
+
+void TrpGroup::IncludeState(std::uint16_t Flags) {
+    TrpCacheable::IncludeState(Flags);
+    if (header_ != nullptr) header_->IncludeState(Flags);
+    if (footer_ != nullptr) footer_->IncludeState(Flags);
+}
+
+void TrpGroup::ExcludeState(std::uint16_t Flags) {
+    if (header_ != nullptr) header_->ExcludeState(Flags);
+    if (footer_ != nullptr) footer_->ExcludeState(Flags);
+    TrpCacheable::ExcludeState(Flags);
+}
+
+void TrpGroup::DefineProperties(TFiler* Filer) {
+    TrpCacheable::DefineProperties(Filer);
+    Filer->DefineProperty(
+        "mmNewColumnThreshold", [this](TReader* r) { mmNewColumnThreshold_ = r->ReadInteger(); },
+        [this](TWriter* w) { w->WriteInteger(mmNewColumnThreshold_); }, true);
+    Filer->DefineProperty(
+        "mmNewPageThreshold", [this](TReader* r) { mmNewPageThreshold_ = r->ReadInteger(); },
+        [this](TWriter* w) { w->WriteInteger(mmNewPageThreshold_); }, true);
+    Filer->DefineProperty(
+        "DataPipelineName", [this](TReader* r) { dataPipelineName_ = r->ReadString(); },
+        [this](TWriter* w) { w->WriteString(dataPipelineName_); }, !dataPipelineName_.empty());
+    Filer->DefineProperty("FieldName", [this](TReader* r) { legacyFieldName_ = r->ReadString(); }, nullptr, false);
+    Filer->DefineProperty("ReprintOnSubsequent", [this](TReader* r) { legacyReprint_ = r->ReadBoolean(); }, nullptr,
+                          false);
+    Filer->DefineProperty("Left", [](TReader* r) { r->ReadInteger(); }, nullptr, false);
+}
+
+void TrpGroup::Loaded() {
+    componentDirty_ = true;
+    TrpCacheable::Loaded();
+}

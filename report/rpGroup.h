@@ -1,0 +1,173 @@
+#pragma once
+// TrpGroup: splits the detail data of a report into runs sharing a break
+// value. A group owns its header and footer bands, tells the engine whether
+// it starts on a new page or column or keeps together, numbers the pages
+// within it and fires the group events. Groups nest in the order of the
+// report's group list, outermost first.
+#include <string>
+
+#include "report/rpCache.h"
+#include "report/rpTypes.h"
+
+class TrpCustomReport;
+class TrpDataPipeline;
+class TrpComponent;
+class TrpGroupHeaderBand;
+class TrpGroupFooterBand;
+class TrpCustomBand;
+
+using TrpGetBreakValueEvent = std::function<void(TObject* Sender, std::string& BreakValue)>;
+
+// Events a group sends.
+enum : int {
+    rpevBeforeGroupBreak = 28,
+    rpevGroupHeaderBand = 29,
+    rpevGroupFooterBand = 30,
+    rpevGetBreakValue = 31,
+    rpevGroupBreak = 68,
+};
+
+class TrpGroup : public TrpCacheable {
+public:
+    explicit TrpGroup(TComponent* AOwner);
+    ~TrpGroup() override;
+    FAT_CLASS(TrpGroup)
+
+    static constexpr int kCacheRecordSize = 20;
+
+    // --- Membership ---
+    TrpCustomReport* Report() const { return report_; }
+    // Leaves the old report with both bands, joins the new one with them.
+    void SetReport(TrpCustomReport* Value);
+    int GroupIndex() const;
+    TrpGroupHeaderBand* HeaderBand() const { return header_; }
+    TrpGroupFooterBand* FooterBand() const { return footer_; }
+    void SetHeaderBand(TrpGroupHeaderBand* Value);
+    void SetFooterBand(TrpGroupFooterBand* Value);
+    // The text the group breaks on, as the band captions show it.
+    std::string BreakText() const;
+    // A band read from a stream takes the place of the one the group made.
+    void AdoptBand(TrpGroupHeaderBand* Band);
+    void AdoptBand(TrpGroupFooterBand* Band);
+    void GetChildren(const std::function<void(TComponent*)>& Proc, TComponent* Root) override;
+    // A header or footer band freed before the group.
+    void BandGone(const TrpCustomBand* Band);
+    std::string GetDescription() const;
+    void UpdateBandCaptions();
+
+    // --- Properties ---
+    TrpBreakType BreakType() const { return breakType_; }
+    // Only while the group has a report that is not printing.
+    void SetBreakType(TrpBreakType Value);
+    const std::string& BreakName() const { return breakName_; }
+    void SetBreakName(const std::string& Value);
+    void RenameBreakComponent(const std::string& OldName, const std::string& NewName);
+    TrpComponent* BreakComponent();
+    TrpDataPipeline* DataPipeline() const { return dataPipeline_; }
+    void SetDataPipeline(TrpDataPipeline* Value);
+    bool KeepTogether() const { return keepTogether_; }
+    void SetKeepTogether(bool Value);
+    bool NewPage() const { return newPage_; }
+    void SetNewPage(bool Value);
+    bool NewColumn() const { return newColumn_; }
+    void SetNewColumn(bool Value);
+    bool HeaderForOrphanedFooter() const { return headerForOrphanedFooter_; }
+    void SetHeaderForOrphanedFooter(bool Value);
+    bool ReprintOnSubsequentPage() const { return reprintOnSubsequentPage_; }
+    void SetReprintOnSubsequentPage(bool Value);
+    bool ReprintOnSubsequentColumn() const { return reprintOnSubsequentColumn_; }
+    void SetReprintOnSubsequentColumn(bool Value);
+    bool ResetPageNo() const { return resetPageNo_; }
+    void SetResetPageNo(bool Value) { resetPageNo_ = Value; }
+    int32_t mmNewPageThreshold() const { return mmNewPageThreshold_; }
+    int32_t mmNewColumnThreshold() const { return mmNewColumnThreshold_; }
+    float NewPageThreshold() const;
+    void SetNewPageThreshold(float Value);
+    float NewColumnThreshold() const;
+    void SetNewColumnThreshold(float Value);
+    TrpUnitType Units() const { return units_; }
+    void SetUnits(TrpUnitType Value) { units_ = Value; }
+    int GroupTag() const { return tag_; }
+    void SetGroupTag(int Value) { tag_ = Value; }
+
+    // --- Breaks ---
+    std::string GetBreakValue();
+    // The engine calls this for each record; true on a break.
+    bool CheckForBreak();
+    bool BreakPending() const { return breakPending_; }
+    int GroupInstance() const { return groupInstance_; }
+    int FirstPage() const { return firstPage_; }
+    void SetFirstPage(int Value) { firstPage_ = Value; }
+    int LastPage() const { return lastPage_; }
+    void SetLastPage(int Value) { lastPage_ = Value; }
+    bool KeptTogetherDone() const { return keptTogetherDone_; }
+    void ResetLinkedCalcs();
+    void DoBeforeGroupBreak();
+    void DoAfterGroupBreak();
+
+    // --- Run and cache ---
+    void StartRun() {}
+    void AfterStartRun() {}
+    void ResetCache(int Page) override;
+    void SaveToCache(int Page) override;
+    void RestoreFromCache(int Page) override;
+
+    void ResolveDataPipelineName(TComponent* Owner);
+    void ReplaceDataPipeline(const std::string& Name, TrpDataPipeline* Pipeline);
+    void RenameDataField(const std::string& OldName, const std::string& NewName);
+    void Convert(int Version);
+
+    TNotifyEvent AfterGroupBreak;
+    TNotifyEvent BeforeGroupBreak;
+    TrpGetBreakValueEvent OnGetBreakValue;
+
+    void Notify(TrpCommunicator* Communicator, int Operation) override;
+    void ChangeOwner(TComponent* NewOwner) override;
+    void IncludeState(std::uint16_t Flags) override;
+    void ExcludeState(std::uint16_t Flags) override;
+    void DefineProperties(TFiler* Filer) override;
+    void Loaded() override;
+    bool HasParent() const override { return true; }
+    TComponent* GetParentComponent() const override;
+    void SetParentComponent(TComponent* Value) override;
+
+protected:
+    bool AcceptsParent() const override { return false; }
+
+private:
+    bool IsReading() const;
+    void ResetReportPrintState();
+    bool Printing() const;
+
+    TrpComponent* breakComponent_ = nullptr;
+    bool breakPending_ = false;
+    int groupInstance_ = 0;
+    TrpBreakType breakType_ = btDataField;
+    std::string breakName_;
+    std::string breakValue_;
+    TrpDataPipeline* dataPipeline_ = nullptr;
+    std::string dataPipelineName_;
+    int firstPage_ = 1;
+    int secondCounter_ = 1;
+    int lastPage_ = 1;
+    TrpGroupFooterBand* footer_ = nullptr;
+    TrpGroupHeaderBand* header_ = nullptr;
+    bool headerForOrphanedFooter_ = true;
+    bool keepTogether_ = false;
+    bool keptTogetherDone_ = false;
+    bool newColumn_ = false;
+    bool newPage_ = false;
+    int32_t mmNewColumnThreshold_ = 0;
+    int32_t mmNewPageThreshold_ = 0;
+    std::string previousBreakValue_;
+    TrpCustomReport* report_ = nullptr;
+    bool reprintOnSubsequentColumn_ = true;
+    bool reprintOnSubsequentPage_ = true;
+    bool resetPageNo_ = false;
+    bool componentDirty_ = true;
+    int tag_ = 0;
+    TrpUnitType units_ = utInches;
+    std::string legacyFieldName_;
+    bool legacyReprint_ = true;
+    bool destroying_ = false;
+};
