@@ -157,7 +157,7 @@ void Tdmdb::Arquivo_Ini(const std::string& Mode) {
     if (mode == "salva" && IsProgramOrDatabaseFile(iniName))
         throw EIniFileException("O arquivo de configuração \"" + iniName +
                                 "\" é um programa ou um banco de dados e não será alterado.");
-    TIniFile ini(iniName);
+    TMemIniFile ini(iniName);
     if (mode == "le") {
         database = ini.ReadString("Database", "Database", database);
         user = ini.ReadString("Database", "User", user);
@@ -166,22 +166,46 @@ void Tdmdb::Arquivo_Ini(const std::string& Mode) {
     } else if (mode == "salva") {
         ini.WriteString("Database", "Database", database);
         ini.WriteString("Database", "User", user);
+        try {
+            ini.UpdateFile();
+        } catch (const Exception& e) {
+            throw EIniFileException("Não foi possível gravar o arquivo de configuração \"" + iniName + "\".\r\n\r\n" +
+                                    e.Message());
+        }
     }
 }
 
 std::string Tdmdb::IniValue(const std::string& Section, const std::string& Key, const std::string& Default) {
+    return IniValues(Section, {{Key, Default}}).front();
+}
+
+std::vector<std::string> Tdmdb::IniValues(const std::string& Section,
+                                          const std::vector<std::pair<std::string, std::string>>& Keys) {
+    std::vector<std::string> values;
     std::string iniName = Get_Var("nome_arquivo_ini");
-    if (iniName.empty()) return Default;
-    TIniFile ini(iniName);
-    if (ini.ValueExists(Section, Key)) return ini.ReadString(Section, Key, Default);
-    if (!IsProgramOrDatabaseFile(iniName)) {
-        try {
-            ini.WriteString(Section, Key, Default);
-        } catch (const Exception&) {
-            // A read-only settings file still gives the default, as before.
+    if (iniName.empty()) {
+        for (const auto& [key, def] : Keys) values.push_back(def);
+        return values;
+    }
+    TMemIniFile ini(iniName);
+    bool missing = false;
+    for (const auto& [key, def] : Keys) {
+        if (ini.ValueExists(Section, key)) {
+            values.push_back(ini.ReadString(Section, key, def));
+        } else {
+            values.push_back(def);
+            ini.WriteString(Section, key, def);
+            missing = true;
         }
     }
-    return Default;
+    if (missing && !IsProgramOrDatabaseFile(iniName)) {
+        try {
+            ini.UpdateFile();
+        } catch (const Exception&) {
+            // A read-only settings file still gives the defaults, as before.
+        }
+    }
+    return values;
 }
 
 void Tdmdb::LoadStartupFiles(const billing::data::AppFiles& Files) {

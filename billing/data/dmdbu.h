@@ -51,6 +51,10 @@ public:
     // Mode "Le" reads section "Database" (keys "Database", "User") into
     // nome_banco_dados and id_usuario; "Salva" writes them, refusing (with
     // EIniFileException) a file that is a program or a database; any case.
+    // Both keys reach the file in one write: the next start never finds the
+    // new database with the old user. A file that cannot be written raises
+    // EIniFileException "Não foi possível gravar o arquivo de configuração
+    // "<file>"." with the reason, the file keeping what it had.
     void Arquivo_Ini(const std::string& Mode);
     // The start-up part of the main window's creation: the variables
     // nome_arquivo_ini, nome_banco_dados, id_usuario, mascara_produto and
@@ -64,6 +68,10 @@ public:
     // Default is returned; a file that cannot be written, or that is a
     // program or a database, is left as it is.
     std::string IniValue(const std::string& Section, const std::string& Key, const std::string& Default);
+    // The same for several keys of a section, the absent ones written
+    // together in one write; the values in the order of Keys (key, default).
+    std::vector<std::string> IniValues(const std::string& Section,
+                                       const std::vector<std::pair<std::string, std::string>>& Keys);
 
     // --- the database
     // Opens the file named by nome_banco_dados, then Mostra_Emitente,

@@ -1,5 +1,6 @@
 #include "billing/forms/AccountingExport.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -159,34 +160,85 @@ std::string Encode(const std::vector<std::string>& Lines) {
     return bytes;
 }
 
+// While the two renames run, a file beside the sales file tells which
+// process is between them: a hard link to the old sales file
+// ("<sales>.anterior-<pid>-<n>") or, when there was none, an empty file
+// ("<sales>.ausente-<pid>-<n>"). It is removed once both files are in place.
+const char* const kKeptOld = ".anterior-";
+bool MakeEmpty(const std::string& Name) {
+    int fd = ::open(Name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
+}
+const char* const kWasAbsent = ".ausente-";
+
+bool PendingFrom(const std::string& Target, long Pid) {
+    const std::string prefix = "." + fs::path(Target).filename().string() + ".tmp-";
+    for (const std::string& t : fileio::OrphanedTemporaries(Target))
+        if (fileio::WriterOf(fs::path(t).filename().string(), prefix) == Pid) return true;
+    return false;
+}
+
+// What an export that died left. Killed between the two renames, it left the
+// new sales file beside the old client file: the old sales file is put back
+// and true is returned, so that the clerk learns of it. Killed before the
+// first rename or after the second, the pair is whole and only the marker
+// goes.
+bool RestoreInterruptedPair(const std::string& Sales, const std::string& Clients) {
+    bool restored = false;
+    fs::path dir = fs::path(Sales).parent_path();
+    const std::string base = fs::path(Sales).filename().string();
+    std::error_code ec;
+    std::vector<fs::path> markers;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) markers.push_back(it->path());
+    for (const fs::path& marker : markers) {
+        const std::string name = marker.filename().string();
+        for (const char* kind : {kKeptOld, kWasAbsent}) {
+            const long pid = fileio::WriterOf(name, base + kind);
+            if (!fileio::WriterGone(pid)) continue;
+            if (!PendingFrom(Sales, pid) && PendingFrom(Clients, pid)) {
+                restored = true;
+                if (kind == kKeptOld && ::rename(marker.c_str(), Sales.c_str()) == 0) continue;
+                if (kind == kWasAbsent) ::unlink(Sales.c_str());
+            }
+            ::unlink(marker.c_str());
+        }
+    }
+    for (const std::string& target : {Sales, Clients})
+        for (const std::string& t : fileio::OrphanedTemporaries(target)) ::unlink(t.c_str());
+    return restored;
+}
+
 // Renames both files over their targets, or neither: when the second cannot
 // take its name, the first target gets its old content back (kept under a
 // second name meanwhile) or, being new, is removed.
 void CommitTogether(fileio::AtomicFile& First, fileio::AtomicFile& Second) {
-    std::string backup;
+    std::string marker;
     std::error_code ec;
-    if (fs::exists(First.TargetPath(), ec)) {
-        for (int n = 0; n < 100 && backup.empty(); ++n) {
-            std::string name = First.TargetPath() + ".anterior-" + std::to_string(::getpid()) + "-" + std::to_string(n);
-            if (::link(First.TargetPath().c_str(), name.c_str()) == 0) backup = name;
-            else if (errno != EEXIST) break;
-        }
-        if (backup.empty()) throw EWriteError("Cannot keep a copy of \"" + First.TargetPath() + "\"");
+    const bool existed = fs::exists(First.TargetPath(), ec);
+    for (int n = 0; n < 100 && marker.empty(); ++n) {
+        std::string name = First.TargetPath() + (existed ? kKeptOld : kWasAbsent) + std::to_string(::getpid()) + "-" +
+                           std::to_string(n);
+        if (existed ? ::link(First.TargetPath().c_str(), name.c_str()) == 0 : MakeEmpty(name)) marker = name;
+        else if (errno != EEXIST) break;
     }
+    if (marker.empty()) throw EWriteError("Cannot keep a copy of \"" + First.TargetPath() + "\"");
     try {
         First.Commit();
     } catch (...) {
-        if (!backup.empty()) ::unlink(backup.c_str());
+        ::unlink(marker.c_str());
         throw;
     }
     try {
         Second.Commit();
     } catch (...) {
-        if (!backup.empty()) ::rename(backup.c_str(), First.TargetPath().c_str());
+        if (existed) ::rename(marker.c_str(), First.TargetPath().c_str());
         else ::unlink(First.TargetPath().c_str());
+        ::unlink(marker.c_str());
         throw;
     }
-    if (!backup.empty()) ::unlink(backup.c_str());
+    ::unlink(marker.c_str());
 }
 
 }  // namespace
@@ -238,6 +290,10 @@ AccountingExportResult AccountingExport::Run(const AccountingExportInput& Input)
     const TDateTime final = std::trunc(*Input.dataFinal);
     result.salesFile = folder + IntToStrZero(empresa, 7) + "-SAI.TXT";
     result.clientFile = folder + IntToStrZero(empresa, 7) + "-CLI.TXT";
+    if (RestoreInterruptedPair(result.salesFile, result.clientFile))
+        messages_.MessageBox("A exportação anterior para a pasta " + QuotedStr(folder) +
+                                 " foi interrompida entre os dois arquivos; os arquivos anteriores foram restaurados.",
+                             "Atenção", MessageIcon::Exclamation);
 
     std::string cnpj;
     {

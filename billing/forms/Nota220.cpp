@@ -7,6 +7,7 @@
 #include "billing/forms/FormUtils.h"
 #include "memtable/mtMemTable.h"
 #include "platform/rtl/DateUtils.h"
+#include "platform/rtl/IniFiles.h"
 #include "platform/rtl/Strings.h"
 #include "platform/rtl/SysUtils.h"
 
@@ -171,7 +172,12 @@ void TfrmNota220::btnOkClick(TObject*) {
         return;
     }
     dmdb->Set_Var("id_usuario", row.id.empty() ? user : row.id);
-    dmdb->Arquivo_Ini("Salva");
+    try {
+        dmdb->Arquivo_Ini("Salva");
+    } catch (const EIniFileException& e) {
+        // The user is who they said: only the next start's proposal is lost.
+        Box(e.Message(), "Atenção");
+    }
     dmdb->Usuario_Log("NOTA220", "Usuário fez o Login no Sistema");
     SetModalResult(mrOk);
 }

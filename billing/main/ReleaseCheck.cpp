@@ -105,6 +105,12 @@ ReleaseCheck::Outcome ReleaseCheck::Run() {
 
 ReleaseCheck::Outcome ReleaseCheck::Install(const std::string& Digest) {
     std::string name = fs::path(settings_.programPath).filename().string();
+    std::string writeError;
+    auto notWritten = [this](const std::string& reason) {
+        Box("Não foi possível gravar a nova versão do programa. O programa não foi alterado.\r\n\r\n" + reason,
+            "Atenção");
+        return Outcome::NotWritten;
+    };
     try {
         // Beside the program under a temporary name; renamed over it only
         // once verified, keeping the installed program's permissions.
@@ -115,20 +121,26 @@ ReleaseCheck::Outcome ReleaseCheck::Install(const std::string& Digest) {
             [&](const char* data, std::size_t size) {
                 try {
                     file.Write(data, size);
-                } catch (const Exception&) {
+                } catch (const Exception& e) {
+                    writeError = e.Message();
                     return false;
                 }
                 hash.Update(data, size);
                 return true;
             },
             settings_.download);
+        if (!writeError.empty()) return notWritten(writeError);
         if (!r.ok) return Outcome::Unavailable;
         if (hash.HexDigest() != Digest) {
             Box("A nova versão baixada não confere com a publicada e foi descartada. O programa não foi alterado.",
                 "Atenção");
             return Outcome::Rejected;
         }
-        file.Commit();
+        try {
+            file.Commit();
+        } catch (const Exception& e) {
+            return notWritten(e.Message());
+        }
     } catch (const Exception&) {
         return Outcome::Unavailable;
     }

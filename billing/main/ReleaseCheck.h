@@ -35,6 +35,7 @@ public:
         NotWritable,     // newer, but this user cannot replace the program
         Unavailable,     // the program or its digest could not be downloaded
         Rejected,        // the download does not match the published digest
+        NotWritten,      // the new program could not be written (a full disk): the user is told
         Installed,       // replaced and started: the caller ends the program
         InstalledNotStarted,  // replaced; the user is told to open it again
     };

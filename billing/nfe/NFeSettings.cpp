@@ -15,8 +15,8 @@ std::function<void()>& Pump() {
     return pump;
 }
 
-std::string ProgramPath(Tdmdb& dm, const char* key, const char* fallback) {
-    std::string written = Trim(dm.IniValue(kIniSectionNFe, key, fallback));
+std::string ProgramPath(std::string written, const char* fallback) {
+    written = Trim(written);
     if (written.empty()) written = fallback;
     std::string found = os::FindProgram(written);
     return found.empty() ? written : found;
@@ -33,8 +33,11 @@ NFeConfig Config_NFe(Tdmdb& dm) {
     config.pasta_nfe_arquivamento = dm.Get_Var("pasta_nfe_arquivamento");
     config.pasta_nfe_erro = dm.Get_Var("pasta_nfe_erro");
     config.ambiente = dm.Get_Var("ambiente");
-    config.programs.monitor = ProgramPath(dm, kIniKeyMonitor, kDefaultMonitor);
-    config.programs.danfe = ProgramPath(dm, kIniKeyDanfe, kDefaultDanfe);
+    // Both defaults of a new file go in together.
+    std::vector<std::string> programs =
+        dm.IniValues(kIniSectionNFe, {{kIniKeyMonitor, kDefaultMonitor}, {kIniKeyDanfe, kDefaultDanfe}});
+    config.programs.monitor = ProgramPath(programs[0], kDefaultMonitor);
+    config.programs.danfe = ProgramPath(programs[1], kDefaultDanfe);
     // Read only, never written: few users need to change it.
     int seconds = kDefaultCancelWaitSeconds;
     if (dm.VarExists("nome_arquivo_ini")) {

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -52,7 +53,47 @@ mode_t CurrentUmask() {
     return 022;
 }
 
+WriteStepHook& Hook() {
+    static WriteStepHook hook;
+    return hook;
+}
+
+std::string TempPrefix(const fs::path& target) { return "." + target.filename().string() + ".tmp-"; }
+
 }  // namespace
+
+void SetWriteStepHook(WriteStepHook hook) { Hook() = std::move(hook); }
+
+void NoteWriteStep(WriteStep step, int fd, const std::string& target) {
+    if (Hook()) Hook()(step, fd, target);
+}
+
+long WriterOf(const std::string& name, const std::string& prefix) {
+    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) return 0;
+    long pid = 0;
+    std::size_t i = prefix.size();
+    for (; i < name.size() && name[i] >= '0' && name[i] <= '9' && pid < 100000000; ++i) pid = pid * 10 + (name[i] - '0');
+    return i < name.size() && name[i] == '-' ? pid : 0;
+}
+
+bool WriterGone(long pid) {
+    if (pid <= 0 || pid == static_cast<long>(::getpid())) return false;
+    // Another user's running process answers EPERM: it is not gone.
+    return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
+
+std::vector<std::string> OrphanedTemporaries(const std::string& target) {
+    std::vector<std::string> found;
+    fs::path t(target);
+    fs::path dir = t.parent_path().empty() ? fs::path(".") : t.parent_path();
+    const std::string prefix = TempPrefix(t);
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        if (WriterGone(WriterOf(name, prefix))) found.push_back(it->path().string());
+    }
+    return found;
+}
 
 std::string SystemMessage(int err) {
     char buf[256];
@@ -115,7 +156,9 @@ AtomicFile::AtomicFile(std::string target) : shownName_(target) {
     fs::path dir = t.parent_path();
     std::string base = t.filename().string();
     if (base.empty()) throw EFCreateError(CreateMessage(shownName_, EISDIR));
-    std::string pattern = (dir.empty() ? std::string() : dir.string() + "/") + "." + base + ".tmp-XXXXXX";
+    for (const std::string& orphan : OrphanedTemporaries(target_)) ::unlink(orphan.c_str());
+    std::string pattern = (dir.empty() ? std::string() : dir.string() + "/") + TempPrefix(t) +
+                          std::to_string(::getpid()) + "-XXXXXX";
     std::vector<char> buf(pattern.begin(), pattern.end());
     buf.push_back('\0');
     int fd = ::mkostemp(buf.data(), O_CLOEXEC);
@@ -129,15 +172,19 @@ AtomicFile::~AtomicFile() { Discard(); }
 void AtomicFile::Write(const void* data, std::size_t size) {
     if (fd_ < 0) throw EWriteError("Cannot write file \"" + shownName_ + "\". " + SystemMessage(EBADF));
     const char* p = static_cast<const char*>(data);
+    NoteWriteStep(WriteStep::BeforeWrite, fd_, target_);
     while (size > 0) {
         ssize_t n = ::write(fd_, p, size);
         if (n < 0) {
             if (errno == EINTR) continue;
-            throw EWriteError("Cannot write file \"" + shownName_ + "\". " + SystemMessage(errno));
+            int err = errno;
+            NoteWriteStep(WriteStep::AfterWrite, fd_, target_);
+            throw EWriteError("Cannot write file \"" + shownName_ + "\". " + SystemMessage(err));
         }
         p += n;
         size -= static_cast<std::size_t>(n);
     }
+    NoteWriteStep(WriteStep::AfterWrite, fd_, target_);
 }
 
 void AtomicFile::Commit() {
@@ -166,8 +213,10 @@ void AtomicFile::Commit() {
     int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0) fail(errno);
+    NoteWriteStep(WriteStep::BeforeRename, -1, target_);
     if (::rename(temp_.c_str(), target_.c_str()) != 0) fail(errno);
     committed_ = true;
+    NoteWriteStep(WriteStep::AfterRename, -1, target_);
 
     // The rename itself reaches the disk with the folder.
     std::string dir = fs::path(target_).parent_path().string();

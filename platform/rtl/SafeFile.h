@@ -5,8 +5,10 @@
 // flushed to disk and renamed over the target only when complete.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/rtl/SysUtils.h"
 
@@ -15,7 +17,10 @@ namespace fileio {
 class AtomicFile {
 public:
     // Creates the temporary file beside `target` (a symbolic link is followed,
-    // so the link keeps pointing at the new file). Raises EFCreateError
+    // so the link keeps pointing at the new file). Its name carries the
+    // writer's process id (".<name>.tmp-<pid>-XXXXXX"): the temporary files
+    // that writers no longer running left beside the target (a program
+    // killed before its rename) are removed first. Raises EFCreateError
     // "Cannot create file \"<target>\". <reason>".
     // A target that exists and is not a regular file (a printer device, a
     // pipe, /dev/null) cannot be replaced: it is written directly.
@@ -76,5 +81,24 @@ std::string SystemMessage(int err);
 // The same reason in Portuguese, for a message the user reads ("arquivo ou
 // pasta inexistente"); an uncommon one keeps the system's text and number.
 std::string SystemMessagePtBr(int err);
+
+// The temporary files beside `target` whose writer is no longer running
+// (full paths); those of running writers, this one included, are not listed.
+std::vector<std::string> OrphanedTemporaries(const std::string& target);
+// The process id a temporary file's or another leftover's name carries after
+// `prefix` ("<prefix><pid>-..."); 0 when it carries none.
+long WriterOf(const std::string& name, const std::string& prefix);
+// True when no process with this id runs any more.
+bool WriterGone(long pid);
+
+// The moments of an atomic write at which tests make the disk fail or stop
+// the program: before and after each write, whether it went through or not
+// (descriptor of the temporary file), and around the rename that puts the file in place. The program
+// itself never sets a hook.
+enum class WriteStep { BeforeWrite, AfterWrite, BeforeRename, AfterRename };
+using WriteStepHook = std::function<void(WriteStep Step, int Fd, const std::string& Target)>;
+void SetWriteStepHook(WriteStepHook Hook);
+// Tells the hook, if any, of a step.
+void NoteWriteStep(WriteStep Step, int Fd, const std::string& Target);
 
 }  // namespace fileio

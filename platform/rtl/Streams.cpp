@@ -244,15 +244,20 @@ int64_t TFileStream::Write(const void* buffer, int64_t count) {
     if (fd_ < 0 || count <= 0) return 0;
     const char* p = static_cast<const char*>(buffer);
     int64_t done = 0;
+    if (atomic_) fileio::NoteWriteStep(fileio::WriteStep::BeforeWrite, fd_, atomic_->TargetPath());
     while (done < count) {
         ssize_t n = ::write(fd_, p + done, static_cast<std::size_t>(count - done));
         if (n < 0) {
             if (errno == EINTR) continue;
-            if (atomic_) writeError_ = errno;
+            if (atomic_) {
+                writeError_ = errno;
+                fileio::NoteWriteStep(fileio::WriteStep::AfterWrite, fd_, atomic_->TargetPath());
+            }
             return done > 0 ? done : -1;
         }
         done += n;
     }
+    if (atomic_) fileio::NoteWriteStep(fileio::WriteStep::AfterWrite, fd_, atomic_->TargetPath());
     return done;
 }
 

@@ -15,6 +15,7 @@
 #include "memtable/mtMemTable.h"
 #include "memtable/mtStreamFormat.h"
 #include "platform/rtl/Strings.h"
+#include "tests/platform/rtl/FileFaultSupport.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -361,3 +362,74 @@ TEST(Persistence, TheBackupTakesTheOldContentWhileTheFileStaysInPlace) {
 }
 
 }  // namespace
+
+// The persistent file against a full disk at each write and a kill between
+// each step: the file is the old table or the new one, the backup is the
+// older backup or the old file, and a save that failed leaves the table open
+// with its rows, so that closing again once the disk is healthy saves them.
+class PersistenceFaults : public ::testing::TestWithParam<filefaults::Fault> {
+protected:
+    testsupport::TempDir dir;
+    const std::string file = dir.file("tabela.txt");
+    const std::string backup = dir.file("tabela.bak");
+    const std::string old = "Id;Nome;Nota\n7;antigo;x\n";
+    LineFormat format{nullptr};
+    std::unique_ptr<TmtMemTable> t;
+    std::string error;
+};
+
+TEST_P(PersistenceFaults, TheFileIsTheOldTableOrTheNewOneAndAFailedSaveKeepsTheRows) {
+    filefaults::FileSavePath p;
+    p.Prepare = [&] {
+        t.reset();
+        testsupport::WriteAll(file, old);
+        testsupport::WriteAll(backup, "backup mais antigo");
+        t = PersistentTable(file, &format);
+        t->SetPersistentBackup(true);
+        t->SetPersistentBackupExt(".bak");
+        t->Open();
+        t->Edit();
+        t->FieldByName("Nome")->SetAsString("novo");
+        t->Post();
+        for (int i = 8; i < 40; ++i) {
+            t->Append();
+            t->FieldByName("Id")->SetAsInteger(i);
+            t->FieldByName("Nome")->SetAsString("ação " + std::to_string(i));
+            t->Post();
+        }
+        error.clear();
+    };
+    p.Act = [&] {
+        try {
+            t->Close();
+        } catch (const Exception& e) {
+            error = e.Message();
+        }
+    };
+    p.Files = [&] { return testsupport::ReadAll(file); };
+    p.Folders = {dir.path()};
+    auto backupSound = [&] {
+        const std::string b = testsupport::ReadAll(backup);
+        EXPECT_TRUE(b == "backup mais antigo" || b == old) << b;
+    };
+    p.CheckFailure = [&] {
+        EXPECT_FALSE(error.empty());
+        backupSound();
+        ASSERT_TRUE(t->Active());
+        EXPECT_EQ(t->RecordCount(), 33);
+        t->Close();
+        EXPECT_EQ(testsupport::ReadAll(file).substr(0, 24), "Id;Nome;Nota\n7;novo;x\n8;");
+    };
+    p.CheckNextRun = [&](bool Half) {
+        EXPECT_FALSE(Half) << "the file is one file";
+        // The next save copied what it found: the old table, or the new one the killed save had put in place.
+        const std::string b = testsupport::ReadAll(backup);
+        EXPECT_TRUE(b == old || b == testsupport::ReadAll(file)) << b;
+    };
+    filefaults::FileSweepFigures f = filefaults::Sweep(GetParam(), p, 4);
+    // The header, a line per row, and the backup's copy.
+    EXPECT_EQ(f.writes, 35);
+    t.reset();
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, PersistenceFaults, filefaults::BothFaults(), filefaults::FaultName);

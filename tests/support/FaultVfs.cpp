@@ -1,5 +1,7 @@
 #include "tests/support/FaultVfs.h"
 
+#include "tests/support/TestSupport.h"
+
 #include <sqlite3.h>
 
 #include <sys/wait.h>
@@ -179,20 +181,10 @@ std::vector<int> FaultPlan(int Total, int Step) {
 }
 
 bool RunKilled(FaultVfs& Vfs, int Operation, const std::function<void()>& Work) {
-    pid_t child = ::fork();
-    if (child < 0) throw std::runtime_error("fork failed");
-    if (child == 0) {
+    return KilledInChild([&] {
         Vfs.KillAfter(Operation);
-        try {
-            Work();
-        } catch (...) {
-        }
-        ::_exit(0);  // no destructors, no sanitizer report: the parent judges the file
-    }
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+        Work();
+    });
 }
 
 std::string FaultCodeName(int Code) { return (Code & 0xff) == SQLITE_FULL ? "DiskFull" : "IoError"; }

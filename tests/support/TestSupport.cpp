@@ -7,9 +7,29 @@
 #include <random>
 #include <sstream>
 #include <stdexcept>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
+
 namespace testsupport {
+
+bool KilledInChild(const std::function<void()>& Work) {
+    pid_t child = ::fork();
+    if (child < 0) throw std::runtime_error("fork failed");
+    if (child == 0) {
+        try {
+            Work();
+        } catch (...) {
+        }
+        ::_exit(0);
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+}
 
 TempDir::TempDir() {
     static std::atomic<unsigned> counter{0};

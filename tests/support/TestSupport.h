@@ -1,6 +1,7 @@
 #pragma once
 // Shared fixtures for every test binary.
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,13 @@ void WriteAll(const std::string& path, const std::string& bytes);
 // The lines of a text whose lines end with CR LF (what follows the last CR LF
 // is not a line). A CR or form feed inside a line stays in it.
 std::vector<std::string> CrLfLines(const std::string& text);
+
+// Runs Work in a forked child and returns true when the child was killed
+// (SIGKILL, what a test's fault raises), false when it ran to its end. The
+// child ends without destructors or sanitizer report: the parent judges what
+// it left. Work must not touch anything the parent's other threads hold (no
+// window system).
+bool KilledInChild(const std::function<void()>& Work);
 
 // A file under tests/data/.
 std::string DataPath(const std::string& relative);

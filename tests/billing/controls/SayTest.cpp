@@ -270,6 +270,42 @@ TEST_F(Say, ThePreviewShowsTheFileAndRewritesItOnlyWhenEditedAndConfirmed) {
     dialogs.Verify();
 }
 
+TEST_F(Say, AnEditThatCannotBeSavedIsToldOnceAndTheReportStaysAsPrinted) {
+    ui::EnsureQtApplication();
+    ASSERT_TRUE(say.StartReport());
+    say.Say(0, 0, "Relatório");
+    say.EndReport();
+    const std::string printed = testsupport::ReadAll(say.WorkFile());
+    std::vector<ui::BoxRequest> shown;
+    filefaults::FileSavePath p;
+    p.Prepare = [&] { testsupport::WriteAll(say.WorkFile(), printed); };
+    p.Act = [&] {
+        ui::ScriptedDialogs quiet([](const std::string&) {});
+        quiet.Answer(mrYes);
+        QTimer::singleShot(0, qApp, [&] {
+            QPlainTextEdit* text = say.PreviewEditor()->TextEdit();
+            text->setFocus();
+            text->moveCursor(QTextCursor::End);
+            text->insertPlainText(QStringLiteral("fim"));
+            say.PreviewWindow()->Close();
+        });
+        say.Preview();
+        shown = quiet.Shown();
+    };
+    p.Files = [&] { return testsupport::ReadAll(say.WorkFile()); };
+    p.Folders = {dir.path()};
+    p.CheckFailure = [&] {
+        // The question, then the one error.
+        ASSERT_EQ(shown.size(), 2u);
+        EXPECT_EQ(shown[1].caption, "Erro");
+        EXPECT_EQ(shown[1].text.rfind("Não foi possível gravar as alterações do relatório.\r\nCannot write file", 0), 0u)
+            << shown[1].text;
+    };
+    // A forked child cannot hold the editor's window: the failed writes only.
+    filefaults::FileSweepFigures f = filefaults::Sweep(filefaults::Fault::FailedWrite, p);
+    EXPECT_EQ(f.writes, 1);
+}
+
 TEST_F(Say, APreviewOfAMissingWorkFileIsAMessage) {
     ui::EnsureQtApplication();
     ui::ScriptedDialogs dialogs([](const std::string& m) { ADD_FAILURE() << m; });

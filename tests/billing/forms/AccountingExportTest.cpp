@@ -418,3 +418,110 @@ TEST_F(ExportFiles, TheFormProposesTodayAndTheProgramFolderAndWritesWhatItsContr
     form.dbePasta_Salvar->DoCustomDlg();
     EXPECT_EQ(form.tbTemp->FieldByName("Pasta_Salvar")->AsString(), dir.path().string());
 }
+
+// ---------------------------------------------------------------------------
+// A full disk at each write and a kill between each step
+
+namespace {
+
+class ExportFileFaults : public ExportFiles, public ::testing::WithParamInterface<filefaults::Fault> {
+protected:
+    void SetUp() override {
+        ExportFiles::SetUp();
+        sai = (out / "0000042-SAI.TXT").string();
+        cli = (out / "0000042-CLI.TXT").string();
+    }
+    std::string sai, cli;
+    std::vector<ui::BoxRequest> shown;
+
+    // As the clerk runs it: the form's button, its boxes answered.
+    void ThroughTheForm() {
+        ui::ScriptedDialogs quiet([](const std::string&) {});
+        TfrmNota233 form(nullptr);
+        form.FormShow(&form);
+        form.tbTemp->FieldByName("Codigo_Empresa")->SetAsInteger(42);
+        form.tbTemp->FieldByName("Data_Inicial")->SetAsDateTime(EncodeDate(2024, 3, 1));
+        form.tbTemp->FieldByName("Data_Final")->SetAsDateTime(EncodeDate(2024, 3, 31));
+        form.tbTemp->FieldByName("Pasta_Salvar")->SetAsString(out.string());
+        form.btnOk->Click();
+        shown = quiet.Shown();
+    }
+};
+
+}  // namespace
+
+TEST_P(ExportFileFaults, ThePairIsBothOldOrBothNewOrTheHalfLeftByAKillIsPutBackAndReported) {
+    // A kill runs without windows: the child must not touch the parent's.
+    const bool viaForm = GetParam() == filefaults::Fault::FailedWrite;
+    filefaults::FileSavePath p;
+    p.Prepare = [&] {
+        testsupport::WriteAll(sai, "antigo SAI\r\n");
+        testsupport::WriteAll(cli, "antigo CLI\r\n");
+        messages.Clear();
+        shown.clear();
+    };
+    p.Act = [&] {
+        if (viaForm) ThroughTheForm();
+        else Write(March(out.string()));
+    };
+    p.Files = [&] { return testsupport::ReadAll(sai) + "|" + testsupport::ReadAll(cli); };
+    p.Folders = {out};
+    p.CheckFailure = [&] {
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].caption, "Erro");
+        EXPECT_EQ(shown[0].text.rfind("Não foi possível gravar os arquivos de exportação; nenhum arquivo foi alterado.",
+                                      0),
+                  0u)
+            << shown[0].text;
+        EXPECT_EQ(testsupport::ReadAll(sai), "antigo SAI\r\n");
+    };
+    int halves = 0;
+    p.CheckNextRun = [&](bool Half) {
+        halves += Half;
+        // Nothing of the killed run stays beside the pair.
+        EXPECT_EQ(filefaults::Entries(out), (std::vector<std::string>{"0000042-CLI.TXT", "0000042-SAI.TXT"}));
+        ASSERT_EQ(messages.Entries().size(), Half ? 2u : 1u);
+        if (Half)
+            EXPECT_EQ(messages.Entries()[0].text,
+                      "A exportação anterior para a pasta '" + out.string() +
+                          "/' foi interrompida entre os dois arquivos; os arquivos anteriores foram restaurados.");
+        EXPECT_EQ(messages.LastText().rfind("Foram gerados os seguintes arquivos", 0), 0u);
+        messages.Clear();
+    };
+    filefaults::FileSweepFigures f = filefaults::Sweep(GetParam(), p);
+    EXPECT_EQ(f.writes, 2);
+    // After each write, and before and after each of the two renames.
+    EXPECT_EQ(f.stops, 6);
+    // Killed before and after the second rename, the sales file was new and the client file old.
+    if (!viaForm) EXPECT_EQ(halves, 2);
+    RecordProperty("writes", f.writes);
+    RecordProperty("kills", f.kills);
+}
+
+TEST_F(ExportFiles, ANewPairKilledBetweenItsRenamesIsUndoneAndReportedByTheNextRunThatWrites) {
+    // No old files: the marker says the sales file was absent, and it goes again.
+    filefaults::WriteSteps steps;
+    bool killed = testsupport::KilledInChild([&] {
+        steps.KillAt(5);  // after the sales file's rename, before the client file's
+        Write(March(out.string()));
+    });
+    ASSERT_TRUE(killed);
+    EXPECT_TRUE(fs::exists(out / "0000042-SAI.TXT"));
+    EXPECT_FALSE(fs::exists(out / "0000042-CLI.TXT"));
+    steps.Off();
+    messages.Clear();
+    AccountingExportInput refused = March(out.string());
+    refused.dataInicial = EncodeDate(2024, 4, 1);
+    refused.dataFinal = EncodeDate(2024, 3, 1);
+    Write(refused);
+    // A refused export does not look at the folder: the half stays until a run that writes.
+    EXPECT_EQ(messages.Entries().size(), 1u);
+    EXPECT_TRUE(fs::exists(out / "0000042-SAI.TXT"));
+    messages.Clear();
+    ASSERT_TRUE(Write(March(out.string())).written);
+    ASSERT_EQ(messages.Entries().size(), 2u);
+    EXPECT_NE(messages.Entries()[0].text.find("foi interrompida entre os dois arquivos"), std::string::npos);
+    EXPECT_EQ(filefaults::Entries(out), (std::vector<std::string>{"0000042-CLI.TXT", "0000042-SAI.TXT"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, ExportFileFaults, filefaults::BothFaults(), filefaults::FaultName);

@@ -9,6 +9,7 @@
 #include "platform/db/DB.h"
 #include "platform/rtl/IniFiles.h"
 #include "tests/billing/forms/BillingFixture.h"
+#include "tests/platform/rtl/FileFaultSupport.h"
 
 namespace {
 
@@ -259,3 +260,53 @@ TEST_F(Login, AFileThatIsNoDatabaseIsExplainedInPortugueseFirst) {
     EXPECT_EQ(box.type, mtError);
     EXPECT_EQ(form->ModalResult(), mrNone);
 }
+
+// What the login leaves for the next start (the database and the user) goes
+// into the settings file in one write: a failed write is told once and the
+// login still goes through; a kill leaves the old pair or the new one.
+class LoginSettingsFaults : public Login, public ::testing::WithParamInterface<filefaults::Fault> {};
+
+TEST_P(LoginSettingsFaults, TheNextStartFindsTheOldDatabaseAndUserOrTheNewOnes) {
+    const std::string ini = dir.file("faturamento.ini");
+    const bool viaForm = GetParam() == filefaults::Fault::FailedWrite;
+    std::vector<ui::BoxRequest> shown;
+    filefaults::FileSavePath p;
+    p.Prepare = [&] {
+        testsupport::WriteAll(ini, "[Database]\r\nDatabase=/dados/antigo.db\r\nUser=ana\r\n[NFe]\r\nMonitor=uninfe\r\n");
+        dmdb->Set_Var("id_usuario", "");
+        form = std::make_unique<TfrmNota220>(nullptr);
+        form->FormShow(form.get());
+        Fill("Admin", "Truve", database);
+    };
+    p.Act = [&] {
+        if (!viaForm) {
+            // A forked child has no windows: the data module's save alone.
+            dmdb->Set_Var("id_usuario", "Admin");
+            dmdb->Arquivo_Ini("Salva");
+            return;
+        }
+        ui::ScriptedDialogs quiet([](const std::string&) {});
+        form->btnOkClick(nullptr);
+        shown = quiet.Shown();
+        EXPECT_EQ(form->ModalResult(), mrOk) << "the login goes through";
+    };
+    p.Files = [&] { return testsupport::ReadAll(ini); };
+    p.Folders = {dir.path()};
+    p.CheckFailure = [&] {
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].caption, "Atenção");
+        EXPECT_EQ(shown[0].text.rfind("Não foi possível gravar o arquivo de configuração \"" + ini + "\".\r\n\r\n" +
+                                          "Cannot write file",
+                                      0),
+                  0u)
+            << shown[0].text;
+    };
+    filefaults::FileSweepFigures f = filefaults::Sweep(GetParam(), p);
+    EXPECT_EQ(f.writes, 1);
+    // The other sections of the file are kept by the save.
+    TIniFile after(ini);
+    EXPECT_EQ(after.ReadString("NFe", "Monitor", ""), "uninfe");
+    if (!viaForm) EXPECT_EQ(after.ReadString("Database", "Database", ""), database);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, LoginSettingsFaults, filefaults::BothFaults(), filefaults::FaultName);

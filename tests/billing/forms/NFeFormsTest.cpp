@@ -11,7 +11,9 @@
 #include "billing/nfe/Requests.h"
 #include "platform/rtl/IniFiles.h"
 #include "platform/ui/ExtCtrls.h"
+#include "billing/nfe/NFeSettings.h"
 #include "tests/billing/forms/BillingFixture.h"
+#include "tests/platform/rtl/FileFaultSupport.h"
 #include "tests/billing/nfe/fake/FakeMonitor.h"
 #include "tests/billing/nfe/fake/SampleDatabase.h"
 
@@ -320,6 +322,42 @@ TEST_F(Voiding, RangeAndSeriesErrorsAreListedTogether) {
     form->Button1Click(nullptr);
     EXPECT_TRUE(fs::is_empty(folders.envio));
     EXPECT_EQ(form->tbTemp->FieldByName("Numero_Final")->AsInteger(), 12);
+}
+
+TEST_F(Voiding, ARequestThatCannotBeWrittenIsToldOnceAndLeavesTheSendFolderAsItWas) {
+    std::vector<ui::BoxRequest> shown;
+    filefaults::FileSavePath p;
+    p.Prepare = [&] {
+        billtest::Pump();  // a form closed by the last run goes
+        for (const auto& e : fs::directory_iterator(folders.envio)) fs::remove(e.path());
+        form = frmNota231 != nullptr ? frmNota231 : Open(new TfrmNota231(nullptr));
+        Fill(1, 10, 12, "Numeração pulada");
+    };
+    p.Act = [&] {
+        ui::ScriptedDialogs quiet([](const std::string&) {});
+        quiet.Answer(mrYes);
+        form->Button1Click(nullptr);
+        shown = quiet.Shown();
+    };
+    p.Files = [&] {
+        std::string all;
+        for (const std::string& name : filefaults::Entries(folders.envio))
+            all += name + ":" + testsupport::ReadAll(folders.envio + "/" + name) + "\n";
+        return all;
+    };
+    p.Folders = {folders.envio};
+    p.CheckFailure = [&] {
+        // The question, then the one error box; the form stays for another try.
+        ASSERT_EQ(shown.size(), 2u);
+        EXPECT_EQ(shown[1].caption, "Erro");
+        EXPECT_EQ(shown[1].text.rfind("Não foi possível gravar o arquivo \"" + folders.envio + "/", 0), 0u)
+            << shown[1].text;
+        EXPECT_EQ(frmNota231, form);
+    };
+    // The settings file is complete first: only the request is written.
+    billing::nfe::Config_NFe(*dmdb);
+    filefaults::FileSweepFigures f = filefaults::Sweep(filefaults::Fault::FailedWrite, p);
+    EXPECT_EQ(f.writes, 1);
 }
 
 // --- manual correction --------------------------------------------------------

@@ -191,6 +191,49 @@ TEST_F(Release, ANewProgramThatCannotStartIsInstalledAndTheUserIsTold) {
     EXPECT_EQ(testsupport::ReadAll(program), "programa novo");
 }
 
+// The new program against a full disk at each write and a kill between each
+// step: the installed program is the old one or the verified new one, and a
+// write that fails is told instead of passing for a site that was not there.
+class ReleaseFaults : public Release, public ::testing::WithParamInterface<filefaults::Fault> {};
+
+TEST_P(ReleaseFaults, TheProgramIsTheOldOneOrTheVerifiedNewOneAndAFailedWriteIsTold) {
+    Publish("1.5");
+    PublishProgram("programa novo", "programa novo");
+    Outcome outcome = Outcome::NoAddress;
+    std::vector<ui::BoxRequest> shown;
+    filefaults::FileSavePath p;
+    p.Prepare = [&] {
+        testsupport::WriteAll(program, "programa antigo");
+        started.clear();
+        shown.clear();
+    };
+    p.Act = [&] {
+        ui::ScriptedDialogs quiet([](const std::string&) {});
+        quiet.Answer(mrYes);
+        outcome = Check();
+        shown = quiet.Shown();
+    };
+    p.Files = [&] { return testsupport::ReadAll(program); };
+    p.Folders = {dir.path()};
+    p.CheckFailure = [&] {
+        EXPECT_EQ(outcome, Outcome::NotWritten);
+        // The question, then the one box that says why nothing changed.
+        ASSERT_EQ(shown.size(), 2u);
+        EXPECT_EQ(shown[1].caption, "Atenção");
+        EXPECT_EQ(shown[1].text.rfind("Não foi possível gravar a nova versão do programa. O programa não foi alterado."
+                                      "\r\n\r\nCannot write file \"" + program + "\". File too large",
+                                      0),
+                  0u)
+            << shown[1].text;
+        EXPECT_TRUE(started.empty());
+    };
+    filefaults::FileSweepFigures f = filefaults::Sweep(GetParam(), p);
+    EXPECT_EQ(f.writes, 1);
+    EXPECT_EQ(f.stops, 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, ReleaseFaults, filefaults::BothFaults(), filefaults::FaultName);
+
 TEST_F(Release, AProgramThisUserCannotReplaceIsLeftToThePackageManager) {
     Publish("1.5");
     PublishProgram("programa novo", "programa novo");

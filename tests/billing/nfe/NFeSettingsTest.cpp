@@ -18,6 +18,7 @@
 #include "billing/nfe/NFeSettings.h"
 #include "platform/os/Process.h"
 #include "platform/rtl/IniFiles.h"
+#include "tests/platform/rtl/FileFaultSupport.h"
 #include "tests/support/TestSupport.h"
 
 using namespace billing::nfe;
@@ -127,3 +128,28 @@ TEST_F(NFeSettings, TheMonitorCheckTakesTheMonitorFromTheIni) {
     EXPECT_TRUE(running);
     EXPECT_EQ(DefaultMessages().LastText(), MsgMonitorAtivado);
 }
+
+// A new settings file gets both programs' defaults in one write: whatever
+// stops the program, the file has neither key or both.
+class NFeSettingsFaults : public NFeSettings, public ::testing::WithParamInterface<filefaults::Fault> {};
+
+TEST_P(NFeSettingsFaults, TheDefaultsOfANewFileAreWrittenTogether) {
+    const std::string fresh = testsupport::ReadAll(ini);
+    filefaults::FileSavePath p;
+    p.Prepare = [&] { testsupport::WriteAll(ini, fresh); };
+    p.Act = [&] { Config_NFe(*dm); };
+    p.Files = [&] { return testsupport::ReadAll(ini); };
+    p.Folders = {dir.path()};
+    p.CheckFailure = [&] {
+        // The defaults are used all the same, and nothing is said: the file is only where the user changes them.
+        NFeConfig c = Config_NFe(*dm);
+        EXPECT_EQ(c.programs.monitor, dir.file("bin/uninfe"));
+        EXPECT_TRUE(DefaultMessages().Entries().empty());
+    };
+    filefaults::FileSweepFigures f = filefaults::Sweep(GetParam(), p);
+    EXPECT_EQ(f.writes, 1);
+    EXPECT_NE(testsupport::ReadAll(ini).find("Monitor=uninfe"), std::string::npos);
+    EXPECT_NE(testsupport::ReadAll(ini).find("Danfe=unidanfe"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, NFeSettingsFaults, filefaults::BothFaults(), filefaults::FaultName);
