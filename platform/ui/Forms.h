@@ -222,6 +222,9 @@ public:
     void Run();
     void Terminate();
     bool Terminated() const { return terminated_; }
+    // A process that hosts one main window after another (the tests) starts
+    // each on an application that has not been told to end.
+    void ClearTerminated() { terminated_ = false; }
     // Handles the events waiting in the queue, deferred frees included.
     void ProcessMessages();
 

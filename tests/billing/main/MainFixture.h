@@ -27,6 +27,7 @@ protected:
             delete window;
         }
         billtest::Pump();
+        Application->ClearTerminated();
         dialogs.Verify();
         delete module;
         dmdb = nullptr;

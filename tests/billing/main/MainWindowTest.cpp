@@ -594,6 +594,8 @@ TEST_F(MainWindow, TheNFeCommandsOpenTheirForms) {
     // The master correction asks its code first; cancelled, it closes.
     bool asked = false;
     int looks = 0;
+    // Timers left waiting die with this test's context, not after its locals.
+    QObject context;
     std::function<void()> cancelPrompt = [&] {
         for (int i = 0; i < Screen->FormCount(); ++i) {
             auto* prompt = dynamic_cast<TfrmInformaSenha*>(Screen->Forms(i));
@@ -602,9 +604,9 @@ TEST_F(MainWindow, TheNFeCommandsOpenTheirForms) {
             prompt->Button2Click(nullptr);
             return;
         }
-        if (++looks < 100) QTimer::singleShot(0, qApp, cancelPrompt);  // not up yet
+        if (++looks < 100) QTimer::singleShot(0, &context, cancelPrompt);  // not up yet
     };
-    QTimer::singleShot(0, qApp, cancelPrompt);
+    QTimer::singleShot(0, &context, cancelPrompt);
     window->MainMenu1->FindItem("Manutenção Manual (somente Master)")->Click();
     billtest::Pump();
     EXPECT_TRUE(asked);
