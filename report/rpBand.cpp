@@ -7,6 +7,7 @@
 #include "report/rpBandEngine.h"
 #include "report/rpReport.h"
 #include "report/rpRTTI.h"
+#include "report/rpStretchable.h"
 #include "report/rpUnits.h"
 #include "report/rpUtils.h"
 
@@ -528,6 +529,10 @@ void TrpCustomBand::BuildLevels() {
         TrpComponent* c = Objects(i);
         c->SetIndexInBandOrder(i);
         if (c->IsCalculated()) calculated_.push_back(c);
+        // A region prints what it holds, and a component that shifts below
+        // another prints after it.
+        if (c->ParentRegion() != nullptr) continue;
+        if (auto* s = dynamic_cast<TrpStretchable*>(c); s != nullptr && s->ShiftRelativeTo() != nullptr) continue;
         int level = 1;
         if (c->Stretches())
             level = 2;

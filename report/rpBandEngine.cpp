@@ -6,6 +6,7 @@
 #include "report/rpLanguage.h"
 #include "report/rpGeneration.h"
 #include "report/rpReport.h"
+#include "report/rpStretchable.h"
 
 namespace {
 
@@ -338,6 +339,11 @@ void TrpBandEngine::GenerateLevel(const std::vector<TrpComponent*>& Level, int F
 }
 
 void TrpBandEngine::GenerateObject(TrpComponent* Object) {
+    if (auto* stretchable = dynamic_cast<TrpStretchable*>(Object); stretchable != nullptr && Object->Visible()) {
+        // It works out its own place and room, and prints its dependents.
+        stretchable->Generate();
+        return;
+    }
     if (!Object->Visible() || Object->Printed()) {
         Object->SetSpaceUsed(0);
         Object->SetGenerationComplete(true);
@@ -374,7 +380,10 @@ void TrpBandEngine::DrawObjects() {
         return a->IndexInBandOrder() < b->IndexInBandOrder();
     });
     for (TrpComponent* object : drawList_) {
-        object->DrawIfVisible(engine->Page());
+        if (auto* stretchable = dynamic_cast<TrpStretchable*>(object))
+            stretchable->Draw(engine->Page());
+        else
+            object->DrawIfVisible(engine->Page());
         rpProcessMessages();
     }
 }

@@ -6,9 +6,12 @@
 #include "report/rpDisplayFormat.h"
 #include "report/rpEnumRegistry.h"
 #include "report/rpLanguage.h"
+#include "report/rpMemo.h"
 #include "report/rpModel.h"
 #include "report/rpPage.h"
+#include "report/rpPageBreak.h"
 #include "report/rpRTTI.h"
+#include "report/rpRegion.h"
 #include "report/rpRelatv.h"
 #include "report/rpSettings.h"
 
@@ -25,11 +28,19 @@ void registerAll() {
     RegisterModelClasses();
     RegisterDataPipelineClasses();
     RegisterSettingsClasses();
+    RegisterStretchableClasses();
+    RegisterMemoClasses();
+    RegisterRegionClasses();
+    RegisterPageBreakClasses();
     rpSetDisplayFormatClass(TrpDisplayFormat::Instance());
 }
 
 void unregisterAll() {
     rpSetDisplayFormatClass(nullptr);
+    UnregisterPageBreakClasses();
+    UnregisterRegionClasses();
+    UnregisterMemoClasses();
+    UnregisterStretchableClasses();
     UnregisterSettingsClasses();
     UnregisterDataPipelineClasses();
     UnregisterModelClasses();

@@ -34,6 +34,7 @@ const std::map<int, const char*>& Table() {
         {195, "Título"},
         {203, "Escolha o campo de dados"},
         {284, "Não há memória nem espaço em disco para guardar as páginas do relatório."},
+        {342, "Referência circular: o componente não pode se deslocar em relação a este alvo."},
         {374, "Relatório"},
         {415, "A posição de impressão da banda fica abaixo do fim da página"},
         {691, "Estilo de Página"},

@@ -80,8 +80,20 @@ std::string DumpPage(const CapturedPage& Captured) {
             out << " font=" << t->Font()->Name() << "/" << t->Font()->Size() << "/" << StyleText(t->Font()->Style())
                 << "/" << ColorText(t->Font()->Color()) << " color=" << ColorText(t->Color())
                 << (t->Transparent() ? "/transparent" : "") << " align=" << static_cast<int>(t->Alignment()) << "/"
-                << static_cast<int>(t->TextAlignment()) << " text=\"" << t->Text() << "\"";
+                << static_cast<int>(t->TextAlignment());
+            // A memo's whole text is long: its lines follow below.
+            if (t->IsMemo())
+                out << " memo=" << t->Text().size() << "B";
+            else
+                out << " text=\"" << t->Text() << "\"";
+            // Wrapped text: the lines laid out on this page, one per line.
+            if (t->WrappedText() != nullptr)
+                for (int l = 0; l < t->WrappedText()->Count(); ++l) out << "\n    | " << t->WrappedText()->Strings(l);
         }
+        if (auto* shape = dynamic_cast<TrpDrawShape*>(c))
+            out << " shape=" << static_cast<int>(shape->ShapeType()) << " round=" << shape->XCornerRound() << ","
+                << shape->YCornerRound() << " brush=" << static_cast<int>(shape->Brush()->Style()) << "/"
+                << ColorText(shape->Brush()->Color()) << " pen=" << shape->Pen()->Width();
         out << "\n";
     }
     return out.str();

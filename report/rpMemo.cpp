@@ -1,0 +1,294 @@
+#include "report/rpMemo.h"
+
+#include <algorithm>
+
+#include "platform/rtl/Filer.h"
+#include "report/rpBands.h"
+#include "report/rpDrawCommand.h"
+#include "report/rpReport.h"
+#include "report/rpTextLayout.h"
+#include "report/rpUnits.h"
+#include "report/rpUtils.h"
+
+namespace {
+
+std::function<std::unique_ptr<TCanvas>()>& MeasuringFactory() {
+    static std::function<std::unique_ptr<TCanvas>()> factory;
+    return factory;
+}
+
+// Older reports held the leading in screen pixels.
+constexpr int kLeadingInThousandthsVersion = 3000;
+
+}  // namespace
+
+void rpSetMeasuringCanvasFactory(std::function<std::unique_ptr<TCanvas>()> Factory) {
+    MeasuringFactory() = std::move(Factory);
+}
+
+std::unique_ptr<TCanvas> rpNewMeasuringCanvas() {
+    if (MeasuringFactory()) return MeasuringFactory()();
+    return gfx::NewLayoutCanvas();
+}
+
+TClass TrpCustomMemo::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<TrpCustomMemo>("TrpCustomMemo", TrpStretchable::StaticClassType())
+            .Boolean("CharWrap", &TrpCustomMemo::CharWrap, &TrpCustomMemo::SetCharWrap, 0)
+            .Object("Lines", TStrings::StaticClassType(), &TrpCustomMemo::Lines, &TrpCustomMemo::SetLines)
+            .Object("TabStopPositions", TStrings::StaticClassType(), &TrpCustomMemo::TabStopPositions,
+                    &TrpCustomMemo::SetTabStopPositions)
+            .Build();
+    return &info;
+}
+
+TClass TrpMemo::StaticClassType() {
+    static const TClassInfo info = TClassBuilder<TrpMemo>("TrpMemo", TrpCustomMemo::StaticClassType()).Build();
+    return &info;
+}
+
+TrpCustomMemo::TrpCustomMemo(TComponent* AOwner)
+    : TrpStretchable(AOwner),
+      lines_(std::make_unique<TStringList>()),
+      memoStream_(std::make_unique<TMemoryStream>()),
+      wrappedText_(std::make_unique<TStringList>()),
+      tabStopPositions_(std::make_unique<TStringList>()) {
+    SetCacheRecordSize(kMemoRecordSize);
+    SetDrawCommandClass(TrpDrawText::StaticClassType());
+}
+
+TrpCustomMemo::~TrpCustomMemo() = default;
+
+TrpMemo::TrpMemo(TComponent* AOwner) : TrpCustomMemo(AOwner) {
+    SetDefaultPropName("Lines");
+    if (!IsReading()) SetCaption("Caption");
+}
+
+// ---------------------------------------------------------------------------
+// Text
+
+TStrings* TrpCustomMemo::GetLines() { return lines_.get(); }
+
+void TrpCustomMemo::SetLines(TStrings* Value) {
+    if (Value != nullptr)
+        lines_->Assign(*Value);
+    else
+        lines_->Clear();
+    TextChanged();
+}
+
+void TrpMemo::SetLines(TStrings* Value) {
+    if (!IsReading()) BeforePropertyChange("Lines");
+    TrpCustomMemo::SetLines(Value);
+    if (IsReading()) return;
+    PropertyChange();
+    UpdateBand();
+}
+
+TMemoryStream* TrpCustomMemo::GetMemoStream() {
+    rpStringsToStream(lines_.get(), memoStream_.get());
+    return memoStream_.get();
+}
+
+void TrpCustomMemo::TextChanged() {
+    rpStringsToStream(lines_.get(), memoStream_.get());
+    if (!IsReading()) Invalidate();
+}
+
+std::string TrpCustomMemo::GetTextBuffer() {
+    TMemoryStream* stream = GetMemoStream();
+    std::string text(static_cast<std::size_t>(stream->Size()), '\0');
+    stream->SetPosition(0);
+    if (!text.empty()) stream->Read(text.data(), static_cast<int64_t>(text.size()));
+    return text;
+}
+
+std::string TrpCustomMemo::GetText() const { return lines_->Text(); }
+
+void TrpCustomMemo::SetText(const std::string& Value) {
+    lines_->SetText(Value);
+    TextChanged();
+}
+
+void TrpCustomMemo::FontChanged() {
+    TrpStretchable::FontChanged();
+    if (Stretch() && !IsReading()) UpdateBand();
+}
+
+// ---------------------------------------------------------------------------
+// Settings
+
+void TrpCustomMemo::SetTabStopPositions(TStrings* Value) {
+    if (!IsReading()) BeforePropertyChange("TabStopPositions");
+    if (Value != nullptr)
+        tabStopPositions_->Assign(*Value);
+    else
+        tabStopPositions_->Clear();
+    if (IsReading()) return;
+    Invalidate();
+    PropertyChange();
+    UpdateBand();
+}
+
+void TrpCustomMemo::SetCharWrap(bool Value) {
+    if (!IsReading()) BeforePropertyChange("CharWrap");
+    charWrap_ = Value;
+    if (IsReading()) return;
+    Invalidate();
+    PropertyChange();
+    UpdateBand();
+}
+
+void TrpCustomMemo::SetmmLeading(int32_t Value) {
+    if (!IsReading()) BeforePropertyChange("Leading");
+    mmLeading_ = Value;
+    if (IsReading()) return;
+    Invalidate();
+    PropertyChange();
+    UpdateBand();
+}
+
+float TrpCustomMemo::Leading() const { return rpFromMMThousandths(mmLeading_, Units(), 1, GetPrinter()); }
+void TrpCustomMemo::SetLeading(float Value) { SetmmLeading(rpToMMThousandths(Units(), 1, GetPrinter(), Value)); }
+
+// ---------------------------------------------------------------------------
+// Generation
+
+void TrpCustomMemo::Init() {
+    TrpStretchable::Init();
+    startPos_ = 0;
+    wrappedText_->Clear();
+}
+
+void TrpCustomMemo::GenerateContent() {
+    const std::string text = GetText();
+    std::unique_ptr<TCanvas> canvas = rpNewMeasuringCanvas();
+    canvas->SetFont(*Font());
+    TrpWrapOptions options;
+    options.Canvas = canvas.get();
+    options.JustifyLastLine = ForceJustifyLastLine();
+    const TRect rect = PrintRect();
+    if (!Stretch() || !Grows()) {
+        // Only what fits the rectangle prints; the rest of the text does not.
+        startPos_ = 0;
+        int32_t from = 0;
+        const TRect box{rect.Left, rect.Top, rect.Right, rect.Top + mmHeight()};
+        TrpPlainText::WrapText(text, box, wrappedText_.get(), from, GetPrinter(), tabStopPositions_.get(), mmLeading_,
+                               charWrap_, Font(), false, TextAlignment(), options);
+        SetSpaceUsed(mmHeight());
+        SetOverFlow(false);
+        return;
+    }
+    const int32_t remembered = startPos_;
+    TrpPlainText::WrapText(text, rect, wrappedText_.get(), startPos_, GetPrinter(), tabStopPositions_.get(),
+                           mmLeading_, charWrap_, Font(), false, TextAlignment(), options);
+    int32_t lineHeight = 0;
+    TrpPlainText::CalcLinesPerHeight(Font(), mmLeading_, lineHeight, GetPrinter(), rect.Bottom - rect.Top,
+                                     canvas.get());
+    const int lines = wrappedText_->Count();
+    const int32_t used = lines * lineHeight;
+    if (startPos_ < static_cast<int32_t>(text.size())) {
+        // Text is left for the next page. A page on which no line fitted
+        // keeps the position the text had reached.
+        if (lines == 0) startPos_ = remembered;
+        SetOverFlow(true);
+        SetSpaceUsed(used);
+        if (MustKeepTogether()) {
+            // The whole memo moves to the next page.
+            SetSpaceUsed(0);
+            SetKeptTogether(true);
+            startPos_ = remembered;
+            wrappedText_->Clear();
+        }
+        return;
+    }
+    SetOverFlow(false);
+    if (lines > 0) SetSpaceUsed(used);
+    startPos_ = 0;
+}
+
+void TrpCustomMemo::PropertiesToDrawCommand(TrpDrawCommand* DrawCommand) {
+    TrpStretchable::PropertiesToDrawCommand(DrawCommand);
+    auto* text = dynamic_cast<TrpDrawText*>(DrawCommand);
+    if (text == nullptr) return;
+    const TRect r = PrintRect();
+    text->SetLeft(r.Left);
+    text->SetTop(r.Top);
+    text->SetWidth(r.Right - r.Left);
+    text->SetHeight(r.Bottom - r.Top);
+    text->SetColor(Color());
+    text->SetTransparent(Transparent());
+    text->SetFont(Font());
+    text->SetTextAlignment(TextAlignment());
+    text->SetForceJustifyLastLine(ForceJustifyLastLine());
+    text->SetWordWrap(true);
+    text->SetLeading(mmLeading_);
+    text->SetTabStopPositions(tabStopPositions_.get());
+    text->SetWrappedText(wrappedText_.get());
+    text->SetIsMemo(true);
+    text->SetText(GetText());
+}
+
+// ---------------------------------------------------------------------------
+// Page record: the stretchable's twelve bytes, then StartPos.
+
+void TrpCustomMemo::ResetCache(int Page) {
+    TrpStretchable::ResetCache(Page);
+    startPos_ = 0;
+}
+
+void TrpCustomMemo::SaveToCache(int Page) {
+    TrpCacheRecord record(CacheRecordSize());
+    FillStretchableRecord(record);
+    record.PutInt(12, startPos_);
+    WriteCacheRecord(Page, record.Data());
+}
+
+void TrpCustomMemo::RestoreFromCache(int Page) {
+    TrpCacheRecord record(CacheRecordSize());
+    if (!ReadCacheRecord(Page, record.Data())) return;
+    ReadStretchableRecord(record);
+    startPos_ = record.GetInt(12);
+}
+
+// ---------------------------------------------------------------------------
+// Streaming
+
+void TrpCustomMemo::DefineProperties(TFiler* Filer) {
+    TrpStretchable::DefineProperties(Filer);
+    Filer->DefineProperty(
+        "mmLeading", [this](TReader* r) { mmLeading_ = rpReadTruncatedInteger(r); },
+        [this](TWriter* w) { w->WriteInteger(mmLeading_); }, mmLeading_ != 0);
+    // An older stored form: read and forgotten.
+    Filer->DefineProperty("Position", [](TReader* r) { r->ReadInteger(); }, nullptr, false);
+}
+
+void TrpCustomMemo::Convert(int Version) {
+    TrpStretchable::Convert(Version);
+    if (Version < kLeadingInThousandthsVersion)
+        mmLeading_ = rpToMMThousandths(utScreenPixels, 1, nullptr, static_cast<float>(mmLeading_));
+}
+
+void rpFormatReportMemos(TrpCustomReport* Report) {
+    if (Report == nullptr) return;
+    for (int b = 0; b < Report->BandCount(); ++b) {
+        TrpBand* band = Report->Bands(b);
+        for (int i = 0; i < band->ObjectCount(); ++i)
+            if (auto* memo = dynamic_cast<TrpCustomMemo*>(band->Objects(i)); memo != nullptr && memo->Lines()->Count() > 0)
+                memo->TextChanged();
+    }
+}
+
+namespace report {
+
+void RegisterMemoClasses() {
+    RegisterClass(TrpCustomMemo::StaticClassType());
+    RegisterClass(TrpMemo::StaticClassType());
+}
+
+void UnregisterMemoClasses() {
+    UnRegisterClass(TrpMemo::StaticClassType());
+    UnRegisterClass(TrpCustomMemo::StaticClassType());
+}
+
+}  // namespace report

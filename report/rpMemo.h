@@ -1,0 +1,103 @@
+#pragma once
+// TrpCustomMemo: a multi-line text printed inside its rectangle, wrapped to
+// its width. With Stretch it grows down with its text and, when the text
+// does not fit the room left on the page, prints what fits and carries on
+// at the top of the next page from the first word that did not fit.
+// TrpMemo prints its own Lines.
+//
+// StartPos (a byte offset on a character boundary of the UTF-8 text) is
+// where the next page's text starts; it lives in the memo's page record
+// with the stretchable's state, so that a page generated again alone
+// continues the text where the page before it stopped. Init resets it once
+// per run; a page on which no line fits keeps it (starting over would
+// print the text twice).
+//
+// Text is measured on the measuring canvas (the layout device unless the
+// program or a test installs another).
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/gfx/Canvas.h"
+#include "platform/rtl/Lists.h"
+#include "platform/rtl/Streams.h"
+#include "report/rpStretchable.h"
+
+class TrpCustomReport;
+
+// The canvas memos measure their text on; nullptr restores the layout canvas.
+void rpSetMeasuringCanvasFactory(std::function<std::unique_ptr<TCanvas>()> Factory);
+std::unique_ptr<TCanvas> rpNewMeasuringCanvas();
+
+class TrpCustomMemo : public TrpStretchable {
+public:
+    explicit TrpCustomMemo(TComponent* AOwner);
+    ~TrpCustomMemo() override;
+    FAT_CLASS(TrpCustomMemo)
+
+    static constexpr int kMemoRecordSize = 16;
+
+    virtual TStrings* GetLines();
+    TStrings* Lines() { return GetLines(); }
+    virtual void SetLines(TStrings* Value);
+    virtual TMemoryStream* GetMemoStream();
+    // The lines laid out for the current page.
+    virtual TStrings* GetPrintLines() { return wrappedText_.get(); }
+    virtual void TextChanged();
+    // A copy of the text (empty when there is none).
+    virtual std::string GetTextBuffer();
+
+    TStrings* TabStopPositions() const { return tabStopPositions_.get(); }
+    void SetTabStopPositions(TStrings* Value);
+    bool CharWrap() const { return charWrap_; }
+    void SetCharWrap(bool Value);
+    int32_t mmLeading() const { return mmLeading_; }
+    void SetmmLeading(int32_t Value);
+    float Leading() const;
+    void SetLeading(float Value);
+    int32_t StartPos() const { return startPos_; }
+    void SetStartPos(int32_t Value) { startPos_ = Value; }
+
+    bool IsMemo() const override { return true; }
+    bool HasFont() const override { return true; }
+    bool HasColor() const override { return true; }
+    std::string GetText() const override;
+    void SetText(const std::string& Value) override;
+    void FontChanged() override;
+    void Init() override;
+    void ResetCache(int Page) override;
+    void SaveToCache(int Page) override;
+    void RestoreFromCache(int Page) override;
+    void PropertiesToDrawCommand(TrpDrawCommand* DrawCommand) override;
+    void DefineProperties(TFiler* Filer) override;
+    void Convert(int Version) override;
+
+protected:
+    void GenerateContent() override;
+
+private:
+    std::unique_ptr<TStringList> lines_;
+    std::unique_ptr<TMemoryStream> memoStream_;
+    std::unique_ptr<TStringList> wrappedText_;
+    std::unique_ptr<TStringList> tabStopPositions_;
+    bool charWrap_ = false;
+    int32_t mmLeading_ = 0;
+    int32_t startPos_ = 0;
+};
+
+class TrpMemo : public TrpCustomMemo {
+public:
+    explicit TrpMemo(TComponent* AOwner);
+    FAT_CLASS(TrpMemo)
+
+    void SetLines(TStrings* Value) override;
+};
+
+// Every memo of the report's bands whose lines are not empty has its text
+// stored afresh from its lines (the memo stream and the drawing follow).
+void rpFormatReportMemos(TrpCustomReport* Report);
+
+namespace report {
+void RegisterMemoClasses();
+void UnregisterMemoClasses();
+}  // namespace report

@@ -1,0 +1,50 @@
+#include "report/rpPageBreak.h"
+
+#include "report/rpBands.h"
+#include "report/rpUnits.h"
+
+namespace {
+constexpr int kDesignHeightPixels = 13;
+}
+
+TClass TrpPageBreak::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<TrpPageBreak>("TrpPageBreak", TrpStretchable::StaticClassType()).Build();
+    return &info;
+}
+
+TrpPageBreak::TrpPageBreak(TComponent* AOwner) : TrpStretchable(AOwner) {
+    SetParentWidth(true);
+    StoremmBounds(mmLeft(), mmTop(), mmWidth(), rpToMMThousandths(utScreenPixels, 1, nullptr, kDesignHeightPixels));
+}
+
+void TrpPageBreak::SetShiftRelativeTo(TrpStretchable* Value) {
+    TrpStretchable::SetShiftRelativeTo(Value);
+    SetStretch(Value != nullptr);
+}
+
+void TrpPageBreak::Generate() {
+    if (!Visible() && OverFlow()) SetOverFlow(false);
+    TrpStretchable::Generate();
+}
+
+void TrpPageBreak::GenerateContent() {
+    SetSpaceUsed(0);
+    if (OverFlow()) {
+        // The break is behind us: the band goes on below it.
+        SetOverFlow(false);
+        return;
+    }
+    if (auto* band = HolderBand()) {
+        band->SetOutOfSpace(true);
+        band->SetGenerationComplete(true);
+    }
+    SetOverFlow(true);
+}
+
+namespace report {
+
+void RegisterPageBreakClasses() { RegisterClass(TrpPageBreak::StaticClassType()); }
+void UnregisterPageBreakClasses() { UnRegisterClass(TrpPageBreak::StaticClassType()); }
+
+}  // namespace report

@@ -1,0 +1,582 @@
+// Components that stretch: memos carried page after page, components that
+// shift below others, regions that grow and keep together, page breaks.
+// Text is measured on the fake 600 dpi printer canvas: Courier New 10 is
+// 50 pixels a character (2117 thousandths of a millimetre) and a line 96
+// pixels (4064). The body of a page runs from 21350 to 278650.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+
+#include "report/rpCacheManager.h"
+#include "report/rpExcept.h"
+#include "report/rpLanguage.h"
+#include "report/rpMemo.h"
+#include "report/rpPageBreak.h"
+#include "report/rpRegion.h"
+#include "report/rpTextLayout.h"
+#include "tests/report/ReportTestSupport.h"
+#include "tests/support/FakeCanvas.h"
+#include "tests/support/report/ReportHarness.h"
+
+using namespace reporttest;
+
+namespace {
+
+constexpr int32_t kLine = 4064;
+constexpr int32_t kBodyTop = 21350;
+constexpr int32_t kBodyBottom = 278650;
+
+// The words of a text, without the paragraph-end markup.
+std::vector<std::string> Words(const std::string& Text) {
+    std::string plain = TrpPlainText::DeleteAll(Text, std::string(TrpTextMarkups::LineBreakMarkup));
+    for (char& c : plain)
+        if (c == '\r' || c == '\n' || c == '\t') c = ' ';
+    std::istringstream in(plain);
+    std::vector<std::string> words;
+    for (std::string w; in >> w;) words.push_back(w);
+    return words;
+}
+
+// Paragraphs of numbered words, some accented.
+std::string Paragraphs(int Count, int WordsEach, const std::string& Tag = "p") {
+    static const char* stems[] = {"relatório", "ação", "página", "texto", "nota", "fiscal", "emissão", "valor"};
+    std::string text;
+    for (int p = 0; p < Count; ++p) {
+        if (p > 0) text += "\r\n";
+        for (int w = 0; w < WordsEach; ++w) {
+            if (w > 0) text += " ";
+            text += stems[(p * 7 + w) % 8] + Tag + std::to_string(p) + "." + std::to_string(w);
+        }
+    }
+    return text;
+}
+
+// Installs the fake printer canvas for memos for the life of a test.
+class StretchTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        rpSetMeasuringCanvasFactory([] { return std::unique_ptr<TCanvas>(testsupport::FakePrinterCanvas()); });
+    }
+    void TearDown() override { rpSetMeasuringCanvasFactory(nullptr); }
+};
+
+// A report with a header, a detail band over Rows records and a footer.
+struct StretchRig {
+    ReportRig Rig;
+    std::unique_ptr<RowsTable> Data;
+    TrpDetailBand* Detail = nullptr;
+
+    explicit StretchRig(int Rows = 1, int32_t DetailHeight = 10000) {
+        std::vector<std::vector<Variant>> rows;
+        for (int i = 1; i <= Rows; ++i) rows.push_back({Variant("K" + std::to_string(i))});
+        Data = std::make_unique<RowsTable>(std::vector<std::string>{"Key"}, rows);
+        TrpBandedReport* r = Rig.Report();
+        r->SetDataPipeline(Data->Pipeline());
+        r->CreateDefaultBands();
+        r->HeaderBand()->SetmmHeight(15000);
+        Rig.AddText(r->HeaderBand(), "HeaderText", 0, 0, 100000, 5000, "Cabeçalho");
+        r->FooterBand()->SetmmHeight(12000);
+        Rig.AddText(r->FooterBand(), "FooterText", 0, 0, 60000, 4000, "Rodapé");
+        Detail = r->DetailBand();
+        Detail->SetmmHeight(DetailHeight);
+    }
+
+    template <class T>
+    T* Add(TrpBand* Band, const std::string& Name, int32_t Left, int32_t Top, int32_t Width, int32_t Height) {
+        auto* c = new T(Rig.Owner());
+        c->SetName(Name);
+        c->SetUserName(Name);
+        c->SetBand(Band);
+        c->SetBounds(Left, Top, Width, Height);
+        return c;
+    }
+
+    TrpMemo* AddMemo(const std::string& Name, int32_t Left, int32_t Top, int32_t Width, int32_t Height,
+                     const std::string& Text, bool Stretch = true) {
+        auto* m = Add<TrpMemo>(Detail, Name, Left, Top, Width, Height);
+        m->Font()->SetName("Courier New");
+        m->Font()->SetSize(10);
+        m->SetText(Text);
+        if (Stretch) m->SetStretch(true);
+        return m;
+    }
+
+    std::vector<const CapturedPage*> Print() {
+        Rig.Print();
+        return Rig.Device()->FinalPages();
+    }
+};
+
+struct Placed {
+    int Page;
+    const TrpDrawCommand* Command;
+};
+
+// Every command a component made, page by page (pages from 1).
+std::vector<Placed> CommandsOf(const std::vector<const CapturedPage*>& Pages, const std::string& Name) {
+    std::vector<Placed> out;
+    for (std::size_t p = 0; p < Pages.size(); ++p)
+        for (int i = 0; i < Pages[p]->Page->DrawCommandCount(); ++i)
+            if (Pages[p]->Makers[static_cast<std::size_t>(i)].second == Name)
+                out.push_back({static_cast<int>(p) + 1, Pages[p]->Page->DrawCommands(i)});
+    return out;
+}
+
+// The words a memo printed over all pages, in order.
+std::vector<std::string> PrintedWords(const std::vector<const CapturedPage*>& Pages, const std::string& Name) {
+    std::vector<std::string> words;
+    for (const Placed& p : CommandsOf(Pages, Name)) {
+        auto* t = dynamic_cast<const TrpDrawText*>(p.Command);
+        if (t == nullptr) continue;
+        for (int l = 0; l < t->WrappedText()->Count(); ++l)
+            for (const std::string& w : Words(t->WrappedText()->Strings(l))) words.push_back(w);
+    }
+    return words;
+}
+
+int Lines(const TrpDrawCommand* Command) {
+    auto* t = dynamic_cast<const TrpDrawText*>(Command);
+    return t != nullptr ? t->WrappedText()->Count() : -1;
+}
+
+// --- Memos --------------------------------------------------------------------
+
+TEST_F(StretchTest, JustifiedMemoRunsOverThreePagesWithEveryWordOnce) {
+    StretchRig s;
+    const std::string text = Paragraphs(10, 60);
+    TrpMemo* memo = s.AddMemo("Memo", 1000, 0, 100000, 5000, text);
+    memo->SetTextAlignment(taFullJustified);
+    const auto pages = s.Print();
+    ExpectGolden("memo_three_pages", DumpPages(pages));
+    ASSERT_EQ(pages.size(), 3u);
+    EXPECT_EQ(PrintedWords(pages, "Memo"), Words(text));
+    const auto placed = CommandsOf(pages, "Memo");
+    ASSERT_EQ(placed.size(), 3u);
+    // Full pages hold as many lines as the body has room for, from its top.
+    for (int p = 0; p < 2; ++p) {
+        EXPECT_EQ(placed[static_cast<std::size_t>(p)].Command->Top(), kBodyTop);
+        EXPECT_EQ(Lines(placed[static_cast<std::size_t>(p)].Command), (kBodyBottom - kBodyTop) / kLine);
+        EXPECT_EQ(placed[static_cast<std::size_t>(p)].Command->Height(), Lines(placed[static_cast<std::size_t>(p)].Command) * kLine);
+    }
+    // The markup ends paragraphs only.
+    int markups = 0;
+    for (const Placed& p : placed) {
+        auto* t = dynamic_cast<const TrpDrawText*>(p.Command);
+        for (int l = 0; l < t->WrappedText()->Count(); ++l)
+            if (t->WrappedText()->Strings(l).find(TrpTextMarkups::LineBreakMarkup) != std::string::npos) ++markups;
+    }
+    EXPECT_EQ(markups, 10);
+}
+
+TEST_F(StretchTest, MemoThatMustKeepTogetherMovesWholeToTheNextPage) {
+    // Each record prints a key and a memo of 13 lines; a page takes four
+    // records whole, and the fifth memo moves rather than split.
+    StretchRig s(5);
+    TestText* key = s.Rig.AddText(s.Detail, "Key", 0, 0, 20000, 4000);
+    key->SetDataPipeline(s.Data->Pipeline());
+    key->SetDataField("Key");
+    TrpMemo* memo = s.AddMemo("Memo", 0, 5000, 100000, 4000, Paragraphs(1, 50, "k"));
+    memo->SetKeepTogether(true);
+    const auto pages = s.Print();
+    const auto placed = CommandsOf(pages, "Memo");
+    ASSERT_EQ(placed.size(), 5u);
+    std::map<int, int> perPage;
+    for (const Placed& p : placed) {
+        EXPECT_EQ(Lines(p.Command), Lines(placed[0].Command)) << "split on page " << p.Page;
+        ++perPage[p.Page];
+    }
+    EXPECT_EQ(perPage[1], 4);
+    EXPECT_EQ(perPage[2], 1);
+    EXPECT_EQ(placed[4].Command->Top(), kBodyTop);
+    ExpectGolden("memo_keep_together", DumpPages(pages));
+}
+
+TEST_F(StretchTest, ContinuingMemoThatFindsNoRoomPrintsItsTextOnce) {
+    StretchRig s;
+    const std::string text = Paragraphs(6, 60, "n");
+    TrpMemo* memo = s.AddMemo("Memo", 1000, 0, 100000, 1000, text);
+    // On the second page the memo starts so low that not one line fits.
+    TrpEngine* engine = dynamic_cast<TrpEngine*>(s.Rig.Report()->Engine());
+    memo->OnPrint = [memo, engine](TObject*) {
+        memo->SetmmOverFlowOffset(engine->AbsolutePageNo() == 2 ? (kBodyBottom - kBodyTop) - kLine / 2 : 0);
+    };
+    const auto pages = s.Print();
+    ASSERT_EQ(pages.size(), 3u);
+    EXPECT_EQ(CommandsOf(pages, "Memo").size(), 2u);  // nothing on page 2
+    EXPECT_EQ(PrintedWords(pages, "Memo"), Words(text));
+    ExpectGolden("memo_no_room_once", DumpPages(pages));
+}
+
+TEST_F(StretchTest, NonStretchingMemoPrintsOnlyWhatFitsItsRectangle) {
+    StretchRig s(1, 20000);
+    s.AddMemo("Memo", 0, 0, 100000, 3 * kLine + 100, Paragraphs(3, 60), false);
+    const auto pages = s.Print();
+    ASSERT_EQ(pages.size(), 1u);
+    const auto placed = CommandsOf(pages, "Memo");
+    ASSERT_EQ(placed.size(), 1u);
+    EXPECT_EQ(Lines(placed[0].Command), 3);
+    EXPECT_EQ(placed[0].Command->Height(), 3 * kLine + 100);
+}
+
+TEST_F(StretchTest, EmptyMemoPrintsNothingAndTakesNoRoom) {
+    StretchRig s(2);
+    s.AddMemo("Memo", 0, 0, 100000, 4000, "");
+    s.Rig.AddText(s.Detail, "After", 0, 6000, 20000, 3000, "depois");
+    const auto pages = s.Print();
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_TRUE(CommandsOf(pages, "Memo").empty());
+    EXPECT_EQ(CommandsOf(pages, "After").size(), 2u);
+}
+
+// --- Shift chains -------------------------------------------------------------
+
+TEST_F(StretchTest, MemoShiftingBelowAnotherFollowsItsGrowthOntoTheNextPage) {
+    StretchRig s;
+    TrpMemo* a = s.AddMemo("A", 0, 0, 100000, 4000, Paragraphs(3, 120, "a"));
+    TrpMemo* b = s.AddMemo("B", 0, 6000, 100000, 4000, Paragraphs(1, 10, "b"));
+    b->SetShiftRelativeTo(a);
+    const auto pages = s.Print();
+    ASSERT_EQ(pages.size(), 2u);
+    const auto pa = CommandsOf(pages, "A");
+    const auto pb = CommandsOf(pages, "B");
+    ASSERT_EQ(pa.size(), 2u);
+    ASSERT_EQ(pb.size(), 1u);
+    EXPECT_EQ(pb[0].Page, 2);
+    // The design gap between them (2000) stays below A's last line.
+    EXPECT_EQ(pb[0].Command->Top(), pa[1].Command->Top() + pa[1].Command->Height() + 2000);
+    EXPECT_EQ(PrintedWords(pages, "B"), Words(Paragraphs(1, 10, "b")));
+    ExpectGolden("memo_shift_follows", DumpPages(pages));
+}
+
+TEST_F(StretchTest, StopPositionCapsGrowth) {
+    StretchRig s;
+    TrpMemo* memo = s.AddMemo("Memo", 0, 0, 100000, 4000, Paragraphs(1, 60, "s"));
+    memo->SetmmStopPosition(30000);
+    memo->SetmmBottomOffset(1000);
+    const auto pages = s.Print();
+    const auto placed = CommandsOf(pages, "Memo");
+    ASSERT_GE(placed.size(), 2u);
+    // Down to 30000 into the band less the bottom offset: 7 lines a page.
+    for (const Placed& p : placed) {
+        EXPECT_EQ(p.Command->Top(), kBodyTop);
+        EXPECT_LE(p.Command->Top() + p.Command->Height(), kBodyTop + 30000 - 1000);
+    }
+    EXPECT_EQ(Lines(placed[0].Command), (30000 - 1000) / kLine);
+    EXPECT_EQ(PrintedWords(pages, "Memo"), Words(Paragraphs(1, 60, "s")));
+    ExpectGolden("memo_stop_position", DumpPages(pages));
+}
+
+TEST(ShiftChain, ClosingALoopIsRefusedWithText342AndKeepsTheOldValue) {
+    TComponent owner(nullptr);
+    auto* a = new TrpMemo(&owner);
+    auto* b = new TrpMemo(&owner);
+    auto* c = new TrpMemo(&owner);
+    b->SetShiftRelativeTo(a);
+    c->SetShiftRelativeTo(b);
+    try {
+        a->SetShiftRelativeTo(c);
+        FAIL() << "a loop was accepted";
+    } catch (const EInvalidPropertyError& e) {
+        EXPECT_EQ(e.Message(), rpLanguageText(342));
+        EXPECT_FALSE(rpLanguageText(342).empty());
+    }
+    EXPECT_EQ(a->ShiftRelativeTo(), nullptr);
+    EXPECT_EQ(a->ShifterCount(), 1);
+    EXPECT_THROW(a->SetShiftRelativeTo(a), EInvalidPropertyError);
+    EXPECT_FALSE(rpValidShiftRelativeTo(b, a));
+    EXPECT_TRUE(rpValidShiftRelativeTo(a, c));
+    EXPECT_TRUE(rpValidShiftRelativeTo(a, nullptr));
+}
+
+TEST(ShiftChain, AChainAlreadyLoopingIsWalkedOnce) {
+    TComponent owner(nullptr);
+    auto* a = new TrpMemo(&owner);
+    auto* b = new TrpMemo(&owner);
+    auto* c = new TrpMemo(&owner);
+    // As a stream may hold it: the checks are skipped while loading.
+    a->SetComponentStateFlag(csLoading, true);
+    b->SetComponentStateFlag(csLoading, true);
+    a->SetShiftRelativeTo(b);
+    b->SetShiftRelativeTo(a);
+    a->SetComponentStateFlag(csLoading, false);
+    b->SetComponentStateFlag(csLoading, false);
+    EXPECT_TRUE(rpValidShiftRelativeTo(a, c));
+    EXPECT_FALSE(rpValidShiftRelativeTo(a, b));
+}
+
+TEST(ShiftChain, TargetsAndDependentsForgetEachOtherWhenFreed) {
+    TComponent owner(nullptr);
+    auto* a = new TrpMemo(&owner);
+    auto* b = new TrpMemo(&owner);
+    auto* c = new TrpMemo(&owner);
+    b->SetShiftRelativeTo(a);
+    c->SetShiftRelativeTo(a);
+    EXPECT_TRUE(a->Stretch());
+    EXPECT_EQ(a->ShifterCount(), 2);
+    // Stretch stays on while dependents exist.
+    a->SetStretch(false);
+    EXPECT_TRUE(a->Stretch());
+    delete b;
+    EXPECT_EQ(a->ShifterCount(), 1);
+    delete a;
+    EXPECT_EQ(c->ShiftRelativeTo(), nullptr);
+    c->SetStretch(true);
+    c->SetStretch(false);
+    EXPECT_FALSE(c->Stretch());
+}
+
+TEST(ShiftChain, ReprintOnOverflowAndTheBottomAnchorGiveWayToStretching) {
+    TComponent owner(nullptr);
+    auto* a = new TrpMemo(&owner);
+    auto* b = new TrpMemo(&owner);
+    b->SetShiftRelativeTo(a);
+    b->SetStretch(true);
+    b->SetReprintOnOverFlow(true);
+    EXPECT_EQ(b->ShiftRelativeTo(), nullptr);
+    EXPECT_FALSE(b->Stretch());
+    EXPECT_TRUE(b->ReprintOnOverFlow());
+    b->SetStretch(true);
+    EXPECT_FALSE(b->ReprintOnOverFlow());
+    b->SetAnchors({atLeft, atBottom});
+    EXPECT_FALSE(b->Anchors().Contains(atBottom));
+}
+
+// --- Memo text and page records ---------------------------------------------------
+
+TEST(MemoText, TextBufferIsAStringAndEmptyForNoText) {
+    TComponent owner(nullptr);
+    auto* memo = new TrpMemo(&owner);
+    memo->SetText("");
+    EXPECT_EQ(memo->GetTextBuffer(), "");
+    memo->SetText("primeira\r\nação");
+    EXPECT_EQ(memo->GetTextBuffer(), "primeira\nação\n");
+    EXPECT_EQ(memo->GetMemoStream()->Size(), static_cast<int64_t>(memo->GetTextBuffer().size()));
+}
+
+TEST(PageRecords, KeepEveryPrintablesStateForAPageMadeAgainAlone) {
+    TComponent owner(nullptr);
+    auto* memo = new TrpMemo(&owner);
+    auto* pageBreak = new TrpPageBreak(&owner);
+    auto* region = new TrpRegion(&owner);
+    auto* label = new TestText(&owner);
+    TrpCacheManager manager(nullptr);
+    manager.ResetFromList({memo, pageBreak, region, label});
+    label->SetPrinted(true);
+    // Page 0: the memo stopped at byte 37 and overflowed, the break is
+    // behind, the region is half printed.
+    memo->SetStartPos(37);
+    memo->SetOverFlow(true);
+    memo->SetPrinted(false);
+    memo->SetKeptTogether(true);
+    pageBreak->SetOverFlow(true);
+    region->SetOverFlow(true);
+    region->SetKeptTogether(true);
+    region->SetPrinted(true);
+    manager.SavePage(0);
+    label->SetPrinted(false);
+    memo->SetStartPos(0);
+    memo->SetOverFlow(false);
+    memo->SetPrinted(true);
+    memo->SetKeptTogether(false);
+    pageBreak->SetOverFlow(false);
+    region->SetOverFlow(false);
+    region->SetKeptTogether(false);
+    region->SetPrinted(false);
+    manager.SavePage(1);
+    manager.RestorePage(0);
+    EXPECT_EQ(memo->StartPos(), 37);
+    EXPECT_TRUE(memo->OverFlow());
+    EXPECT_FALSE(memo->Printed());
+    EXPECT_TRUE(memo->KeptTogether());
+    EXPECT_TRUE(pageBreak->OverFlow());
+    EXPECT_TRUE(region->OverFlow());
+    EXPECT_TRUE(region->KeptTogether());
+    EXPECT_TRUE(region->Printed());
+    EXPECT_TRUE(label->Printed());
+    manager.RestorePage(1);
+    EXPECT_FALSE(label->Printed());
+    EXPECT_EQ(memo->StartPos(), 0);
+    EXPECT_FALSE(pageBreak->OverFlow());
+    EXPECT_FALSE(region->Printed());
+    EXPECT_EQ(memo->CacheRecordSize(), 16);
+    EXPECT_EQ(pageBreak->CacheRecordSize(), 12);
+    EXPECT_EQ(region->CacheRecordSize(), 20);
+}
+
+// --- Regions ------------------------------------------------------------------
+
+TEST(Regions, ARegionIsNeverAddedToItselfNorToARegionItHolds) {
+    TComponent owner(nullptr);
+    auto* outer = new TrpRegion(&owner);
+    auto* inner = new TrpRegion(&owner);
+    EXPECT_FALSE(outer->AddObject(outer));
+    EXPECT_TRUE(outer->AddObject(inner));
+    EXPECT_FALSE(inner->AddObject(outer));
+    auto* deepest = new TrpRegion(&owner);
+    EXPECT_TRUE(inner->AddObject(deepest));
+    EXPECT_FALSE(deepest->AddObject(outer));
+    EXPECT_EQ(outer->ObjectCount(), 1);
+    EXPECT_EQ(inner->ObjectCount(), 1);
+    EXPECT_EQ(deepest->ObjectCount(), 0);
+    // A component made the region's target of shifting is refused too.
+    auto* memo = new TrpMemo(&owner);
+    outer->AddObject(memo);
+    EXPECT_FALSE(rpValidShiftRelativeTo(outer, memo));
+    EXPECT_THROW(memo->SetShiftRelativeTo(outer), EInvalidPropertyError);
+}
+
+TEST(Regions, TransparencyFollowsTheBrushAndAStretchingMemoMakesTheRegionStretch) {
+    TComponent owner(nullptr);
+    auto* region = new TrpRegion(&owner);
+    region->SetTransparent(true);
+    EXPECT_EQ(region->Brush()->Style(), bsClear);
+    region->SetTransparent(false);
+    EXPECT_EQ(region->Brush()->Style(), bsSolid);
+    region->Brush()->SetStyle(bsClear);
+    EXPECT_TRUE(region->Transparent());
+    auto* memo = new TrpMemo(&owner);
+    memo->SetStretch(true);
+    EXPECT_FALSE(region->Stretch());
+    region->AddObject(memo);
+    EXPECT_TRUE(region->Stretch());
+    delete memo;
+    EXPECT_EQ(region->ObjectCount(), 0);
+}
+
+TEST_F(StretchTest, RegionKeptTogetherLeavesNothingAndPrintsWholeOnTheNextPage) {
+    // Each record's region grows with its memo to 46640: five fit a page,
+    // the sixth would split and moves whole.
+    StretchRig s(6);
+    auto* region = s.Add<TrpRegion>(s.Detail, "Region", 0, 0, 120000, 20000);
+    region->SetKeepTogether(true);
+    TestText* key = s.Rig.AddText(s.Detail, "Key", 1000, 1000, 20000, 4000);
+    key->SetDataPipeline(s.Data->Pipeline());
+    key->SetDataField("Key");
+    region->AddObject(key);
+    TrpMemo* memo = s.AddMemo("Memo", 1000, 6000, 100000, 4000, Paragraphs(1, 40, "r"));
+    region->AddObject(memo);
+    TestText* tail = s.Rig.AddText(s.Detail, "Tail", 30000, 1000, 20000, 4000, "fim");
+    region->AddObject(tail);
+    EXPECT_TRUE(region->Stretch());
+    const auto pages = s.Print();
+    ExpectGolden("region_keep_together", DumpPages(pages));
+    ASSERT_EQ(pages.size(), 2u);
+    const auto regions = CommandsOf(pages, "Region");
+    ASSERT_EQ(regions.size(), 6u);
+    EXPECT_EQ(regions[4].Page, 1);
+    EXPECT_EQ(regions[5].Page, 2);
+    EXPECT_EQ(regions[5].Command->Top(), kBodyTop);
+    EXPECT_EQ(regions[5].Command->Height(), regions[0].Command->Height());
+    // Every part of the sixth record is on page 2, nothing of it on page 1.
+    for (const std::string name : {"Key", "Memo", "Tail"}) {
+        const auto placed = CommandsOf(pages, name);
+        ASSERT_EQ(placed.size(), 6u) << name;
+        EXPECT_EQ(placed[5].Page, 2) << name;
+        EXPECT_EQ(placed[5].Command->Top() - regions[5].Command->Top(),
+                  placed[0].Command->Top() - regions[0].Command->Top())
+            << name;
+    }
+    const auto memos = CommandsOf(pages, "Memo");
+    EXPECT_EQ(Lines(memos[5].Command), Lines(memos[0].Command));
+}
+
+TEST_F(StretchTest, RegionTallerThanAPageMovesOnceThenSplits) {
+    StretchRig s(1);
+    s.Rig.AddText(s.Detail, "Before", 0, 0, 40000, 4000, "antes");
+    auto* region = s.Add<TrpRegion>(s.Detail, "Region", 0, 5000, 120000, 10000);
+    region->SetKeepTogether(true);
+    TrpMemo* memo = s.AddMemo("Memo", 1000, 6000, 100000, 4000, Paragraphs(6, 60, "t"));
+    region->AddObject(memo);
+    const auto pages = s.Print();
+    ASSERT_GE(pages.size(), 3u);
+    const auto placed = CommandsOf(pages, "Memo");
+    ASSERT_GE(placed.size(), 2u);
+    EXPECT_EQ(placed[0].Page, 2);  // moved once, off the page that held "antes"
+    EXPECT_EQ(placed[1].Page, 3);  // then split
+    EXPECT_EQ(PrintedWords(pages, "Memo"), Words(Paragraphs(6, 60, "t")));
+    ExpectGolden("region_taller_than_page", DumpPages(pages));
+}
+
+TEST_F(StretchTest, CircleRegionWiderThanHighIsACircleOfItsHeightCentred) {
+    StretchRig s(1, 30000);
+    auto* region = s.Add<TrpRegion>(s.Detail, "Region", 10000, 2000, 60000, 20000);
+    region->SetShapeType(stCircle);
+    region->Pen()->SetWidth(1001);
+    const auto pages = s.Print();
+    const auto placed = CommandsOf(pages, "Region");
+    ASSERT_EQ(placed.size(), 1u);
+    auto* shape = dynamic_cast<const TrpDrawShape*>(placed[0].Command);
+    ASSERT_NE(shape, nullptr);
+    // Inset by half the pen (500) on every side: 59000 x 19000, a circle of
+    // 19000 centred across (20000 further right).
+    EXPECT_EQ(shape->ShapeType(), stEllipse);
+    EXPECT_EQ(shape->Width(), 19000);
+    EXPECT_EQ(shape->Height(), 19000);
+    EXPECT_EQ(shape->Left(), 6350 + 10000 + 500 + 20000);
+    EXPECT_EQ(shape->Top(), kBodyTop + 2000 + 500);
+    ExpectGolden("region_circle", DumpPages(pages));
+}
+
+// --- Page breaks ----------------------------------------------------------------
+
+TEST_F(StretchTest, PageBreakBetweenTwoLabelsSendsTheSecondToTheNextPage) {
+    StretchRig s(1, 40000);
+    s.Detail->SetPrintHeight(phDynamic);
+    s.Rig.AddText(s.Detail, "First", 0, 0, 40000, 4000, "primeiro");
+    s.Add<TrpPageBreak>(s.Detail, "Break", 0, 5000, 1000, 300);
+    s.Rig.AddText(s.Detail, "Second", 0, 6000, 40000, 4000, "segundo");
+    const auto pages = s.Print();
+    ASSERT_EQ(pages.size(), 2u);
+    const auto first = CommandsOf(pages, "First");
+    const auto second = CommandsOf(pages, "Second");
+    ASSERT_EQ(first.size(), 1u);
+    ASSERT_EQ(second.size(), 1u);
+    EXPECT_EQ(first[0].Page, 1);
+    EXPECT_EQ(second[0].Page, 2);
+    EXPECT_EQ(second[0].Command->Top(), kBodyTop + 1000);
+    ExpectGolden("page_break_between_labels", DumpPages(pages));
+}
+
+TEST_F(StretchTest, TwoPageBreaksMakeThreePagesAndAnInvisibleOneNone) {
+    for (bool visible : {true, false}) {
+        SCOPED_TRACE(visible ? "visible" : "invisible");
+        StretchRig s(1, 40000);
+        s.Detail->SetPrintHeight(phDynamic);
+        s.Rig.AddText(s.Detail, "One", 0, 0, 40000, 4000, "um");
+        auto* b1 = s.Add<TrpPageBreak>(s.Detail, "Break1", 0, 5000, 1000, 300);
+        s.Rig.AddText(s.Detail, "Two", 0, 6000, 40000, 4000, "dois");
+        auto* b2 = s.Add<TrpPageBreak>(s.Detail, "Break2", 0, 11000, 1000, 300);
+        s.Rig.AddText(s.Detail, "Three", 0, 12000, 40000, 4000, "três");
+        b1->SetVisible(visible);
+        b2->SetVisible(visible);
+        const auto pages = s.Print();
+        ASSERT_EQ(pages.size(), visible ? 3u : 1u);
+        for (const auto& [name, page] : std::map<std::string, int>{{"One", 1}, {"Two", 2}, {"Three", 3}}) {
+            const auto placed = CommandsOf(pages, name);
+            ASSERT_EQ(placed.size(), 1u) << name;
+            EXPECT_EQ(placed[0].Page, visible ? page : 1) << name;
+        }
+        ExpectGolden(visible ? "page_break_two" : "page_break_invisible", DumpPages(pages));
+    }
+}
+
+// --- Runs -------------------------------------------------------------------------
+
+TEST_F(StretchTest, RunningAReportTwiceGivesTheSamePages) {
+    StretchRig s(3);
+    TrpMemo* a = s.AddMemo("A", 0, 0, 100000, 4000, Paragraphs(2, 90, "x"));
+    TrpMemo* b = s.AddMemo("B", 0, 6000, 100000, 4000, Paragraphs(1, 20, "y"));
+    b->SetShiftRelativeTo(a);
+    s.Rig.Print();
+    const std::string first = DumpPages(s.Rig.Device()->FinalPages());
+    const std::size_t count = s.Rig.Device()->FinalPages().size();
+    s.Rig.Print();
+    const auto all = s.Rig.Device()->FinalPages();
+    ASSERT_EQ(all.size(), 2 * count);
+    const std::vector<const CapturedPage*> second(all.begin() + static_cast<long>(count), all.end());
+    EXPECT_EQ(DumpPages(second), first);
+    EXPECT_GE(count, 2u);
+}
+
+}  // namespace
