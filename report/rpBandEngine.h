@@ -30,6 +30,8 @@ public:
     void Generate();
     // The page of the band's last print (0 before the first).
     int LastPrintedPage() const { return lastPrintedPage_; }
+    // A page made again counts the pages without room from itself.
+    void ForgetLastPrint() { lastPrintedPage_ = 0; }
 
     void Notify(TrpCommunicator* Communicator, int Operation) override;
 
@@ -78,6 +80,7 @@ public:
     TrpDetailBand* DetailBand() const { return static_cast<TrpDetailBand*>(band_); }
     // Prints of the current record so far (from 1).
     int BandsPerRecordCount() const { return recordCount_; }
+    void SetBandsPerRecordCount(int Value) { recordCount_ = Value < 1 ? 1 : Value; }
     void InitObjects() override;
     // The detail band's generation state, read and written through the band.
     TrpBandGenerationState& State() { return state_; }

@@ -17,6 +17,8 @@
 #include "report/rpPipeline.h"
 
 class TrpBandEngine;
+class TrpDetailBandEngine;
+class TrpCacheManager;
 
 // Notifications the engine sends to its listeners.
 enum : int {
@@ -64,11 +66,29 @@ public:
     FAT_CLASS(TrpEngine)
 
     // --- Pages ---
-    // Generates what the request asks for: every page (psAll) or up to one
-    // page (psSinglePage). A request made while another is served is ignored.
+    // Generates what the request asks for. Pages already made are made
+    // again from the state saved at their start; new ones follow the last
+    // page made, those not asked for going out as calculation pages. A
+    // two-pass report first runs to its end to learn the page count. A
+    // request made while another is served is ignored.
     void ProcessPageRequest(TrpPageRequest* Request);
     void Reset() override;
+    // 0: back to no run; else the page count as it stands.
+    void InitPageCount(int Count);
     bool PageCountKnown() const { return pageCountKnown_; }
+    // The highest page made in this run (its state and those before it are
+    // kept for regeneration).
+    int HighestPage() const { return highestPage_; }
+    bool SecondPass() const { return secondPass_; }
+    // The per-page state records of the engine, its bands, groups and
+    // objects.
+    TrpCacheManager* CacheManager() const { return cache_.get(); }
+
+    // Size of the record SaveToCache writes.
+    static constexpr int kCacheRecordSize = 68;
+    void ResetCache(int Page) override;
+    void SaveToCache(int Page) override;
+    void RestoreFromCache(int Page) override;
     bool ReportComplete() const { return reportComplete_; }
     bool PageIsFinal() const { return pageIsFinal_; }
     TDateTime PrintDateTime() const { return printDateTime_; }
@@ -114,7 +134,23 @@ private:
     void BuildBandLists();
     void InitRun();
     void PageLoop();
+    void ServeRequest();
+    // Page N final or not, reaching it page by page when it is new; False
+    // when it does not exist.
+    bool ServePage(int N, bool Final, bool ToLast);
+    // Every page not yet made, none final.
+    void RunToEnd();
+    void MakePage(int N, bool Final);
     void GeneratePage();
+    // Header and footer bands that stay off the last page leave it; what
+    // was under the header moves up into its place.
+    void OmitLastPageBands();
+    // A page that ends with no body and the run where it stood before adds
+    // one to the stall count; four such pages in a row stop the run.
+    void CheckProgress();
+    std::uint32_t ProgressMark() const;
+    TrpDetailBandEngine* DetailEngine() const;
+    void ShowNoDataDialog();
     // False when the page filled up (and ended) or the run stopped.
     bool GenerateSection(int Section, int From);
     void EndPage();
@@ -155,4 +191,9 @@ private:
     TDateTime printDateTime_ = 0;
     TrpDataPipeline* mainPipeline_ = nullptr;
     int savedBookmark_ = 0;
+    std::unique_ptr<TrpCacheManager> cache_;
+    bool secondPass_ = false;
+    bool noDataDialogShown_ = false;
+    int stalledPages_ = 0;
+    std::uint32_t progressMark_ = 0;
 };
