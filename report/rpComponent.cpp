@@ -20,28 +20,7 @@ TClass TrpComponent::StaticClassType() {
     return &info;
 }
 
-TrpComponent::TrpComponent(TComponent* AOwner) : TrpPrintable(AOwner) { SetCacheRecordSize(kComponentRecordSize); }
-
-void TrpComponent::ResetCache(int /*Page*/) {
-    SetPrinted(false);
-    SetOverFlow(false);
-}
-
-void TrpComponent::SaveToCache(int Page) {
-    TrpCacheRecord record(CacheRecordSize());
-    record.PutBool(0, Printed());
-    record.PutBool(1, OverFlow());
-    record.PutBool(2, DrawComponent());
-    WriteCacheRecord(Page, record.Data());
-}
-
-void TrpComponent::RestoreFromCache(int Page) {
-    TrpCacheRecord record(CacheRecordSize());
-    if (!ReadCacheRecord(Page, record.Data())) return;
-    SetPrinted(record.GetBool(0));
-    SetOverFlow(record.GetBool(1));
-    SetDrawComponent(record.GetBool(2));
-}
+TrpComponent::TrpComponent(TComponent* AOwner) : TrpPrintable(AOwner) {}
 
 TrpComponent::~TrpComponent() {
     if (resetGroup_ != nullptr) RemoveNotify(resetGroup_);

@@ -83,14 +83,6 @@ public:
     void DefineProperties(TFiler* Filer) override;
     void Loaded() override;
 
-    // A plain component's page record: whether it already printed in the
-    // band being continued (a band cut off below it), its overflow and its
-    // pending drawing. Components with more state write their own.
-    static constexpr int kComponentRecordSize = 4;
-    void ResetCache(int Page) override;
-    void SaveToCache(int Page) override;
-    void RestoreFromCache(int Page) override;
-
     // Called by the band as the object joins or leaves it.
     void BandGone() { band_ = nullptr; }
     // The region that prints this object (the band leaves it to the region).

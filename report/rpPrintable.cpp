@@ -557,15 +557,25 @@ void TrpPrintable::DrawIfVisible(TrpPage* Page) {
 // ---------------------------------------------------------------------------
 // Cache
 
-void TrpPrintable::ResetCache(int /*Page*/) { printed_ = false; }
+void TrpPrintable::ResetCache(int /*Page*/) {
+    printed_ = false;
+    overFlow_ = false;
+}
 
+// Whether it printed, whether it overflowed and whether its drawing is
+// pending: what a continued band needs to leave out or carry on.
 void TrpPrintable::SaveToCache(int Page) {
     TrpCacheRecord record(CacheRecordSize());
     record.PutBool(0, printed_);
+    record.PutBool(1, overFlow_);
+    record.PutBool(2, drawComponent_);
     WriteCacheRecord(Page, record.Data());
 }
 
 void TrpPrintable::RestoreFromCache(int Page) {
     TrpCacheRecord record(CacheRecordSize());
-    if (ReadCacheRecord(Page, record.Data())) printed_ = record.GetBool(0);
+    if (!ReadCacheRecord(Page, record.Data())) return;
+    printed_ = record.GetBool(0);
+    overFlow_ = record.GetBool(1);
+    drawComponent_ = record.GetBool(2);
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <regex>
 #include <sstream>
 
 #include "report/rpCacheManager.h"
@@ -140,6 +141,29 @@ int Lines(const TrpDrawCommand* Command) {
     return t != nullptr ? t->WrappedText()->Count() : -1;
 }
 
+
+// A page's dump without its page count, which a one-pass run only knows
+// at its end.
+std::string WithoutCount(const std::string& Dump) {
+    static const std::regex counts(R"(^page (\d+)/\d+ no (\d+)/\d+)");
+    return std::regex_replace(Dump, counts, "page $1/? no $2/?", std::regex_constants::format_first_only);
+}
+
+// Every page of the run, asked for again alone (last first, so that each
+// is made from the state saved at its start), comes back as the run made it.
+void ExpectPagesComeBackAlone(StretchRig& S) {
+    const auto run = S.Rig.Device()->FinalPages();
+    std::vector<std::string> first;
+    for (const CapturedPage* p : run) first.push_back(WithoutCount(DumpPage(*p)));
+    for (int k = static_cast<int>(run.size()); k >= 1; --k) {
+        const std::size_t before = S.Rig.Device()->Pages().size();
+        S.Rig.PrintPage(k);
+        const auto& sent = S.Rig.Device()->Pages();
+        ASSERT_EQ(sent.size(), before + 1) << "page " << k << " alone";
+        EXPECT_EQ(WithoutCount(DumpPage(sent.back())), first[static_cast<std::size_t>(k - 1)]) << "page " << k;
+    }
+}
+
 // --- Memos --------------------------------------------------------------------
 
 TEST_F(StretchTest, JustifiedMemoRunsOverThreePagesWithEveryWordOnce) {
@@ -167,6 +191,7 @@ TEST_F(StretchTest, JustifiedMemoRunsOverThreePagesWithEveryWordOnce) {
             if (t->WrappedText()->Strings(l).find(TrpTextMarkups::LineBreakMarkup) != std::string::npos) ++markups;
     }
     EXPECT_EQ(markups, 10);
+    ExpectPagesComeBackAlone(s);
 }
 
 TEST_F(StretchTest, MemoThatMustKeepTogetherMovesWholeToTheNextPage) {
@@ -190,6 +215,7 @@ TEST_F(StretchTest, MemoThatMustKeepTogetherMovesWholeToTheNextPage) {
     EXPECT_EQ(perPage[2], 1);
     EXPECT_EQ(placed[4].Command->Top(), kBodyTop);
     ExpectGolden("memo_keep_together", DumpPages(pages));
+    ExpectPagesComeBackAlone(s);
 }
 
 TEST_F(StretchTest, ContinuingMemoThatFindsNoRoomPrintsItsTextOnce) {
@@ -206,6 +232,7 @@ TEST_F(StretchTest, ContinuingMemoThatFindsNoRoomPrintsItsTextOnce) {
     EXPECT_EQ(CommandsOf(pages, "Memo").size(), 2u);  // nothing on page 2
     EXPECT_EQ(PrintedWords(pages, "Memo"), Words(text));
     ExpectGolden("memo_no_room_once", DumpPages(pages));
+    ExpectPagesComeBackAlone(s);
 }
 
 TEST_F(StretchTest, NonStretchingMemoPrintsOnlyWhatFitsItsRectangle) {
@@ -247,6 +274,7 @@ TEST_F(StretchTest, MemoShiftingBelowAnotherFollowsItsGrowthOntoTheNextPage) {
     EXPECT_EQ(pb[0].Command->Top(), pa[1].Command->Top() + pa[1].Command->Height() + 2000);
     EXPECT_EQ(PrintedWords(pages, "B"), Words(Paragraphs(1, 10, "b")));
     ExpectGolden("memo_shift_follows", DumpPages(pages));
+    ExpectPagesComeBackAlone(s);
 }
 
 TEST_F(StretchTest, StopPositionCapsGrowth) {
@@ -265,6 +293,7 @@ TEST_F(StretchTest, StopPositionCapsGrowth) {
     EXPECT_EQ(Lines(placed[0].Command), (30000 - 1000) / kLine);
     EXPECT_EQ(PrintedWords(pages, "Memo"), Words(Paragraphs(1, 60, "s")));
     ExpectGolden("memo_stop_position", DumpPages(pages));
+    ExpectPagesComeBackAlone(s);
 }
 
 TEST(ShiftChain, ClosingALoopIsRefusedWithText342AndKeepsTheOldValue) {
@@ -479,6 +508,7 @@ TEST_F(StretchTest, RegionKeptTogetherLeavesNothingAndPrintsWholeOnTheNextPage) 
     }
     const auto memos = CommandsOf(pages, "Memo");
     EXPECT_EQ(Lines(memos[5].Command), Lines(memos[0].Command));
+    ExpectPagesComeBackAlone(s);
 }
 
 TEST_F(StretchTest, RegionTallerThanAPageMovesOnceThenSplits) {
@@ -496,6 +526,7 @@ TEST_F(StretchTest, RegionTallerThanAPageMovesOnceThenSplits) {
     EXPECT_EQ(placed[1].Page, 3);  // then split
     EXPECT_EQ(PrintedWords(pages, "Memo"), Words(Paragraphs(6, 60, "t")));
     ExpectGolden("region_taller_than_page", DumpPages(pages));
+    ExpectPagesComeBackAlone(s);
 }
 
 TEST_F(StretchTest, CircleRegionWiderThanHighIsACircleOfItsHeightCentred) {
@@ -516,6 +547,7 @@ TEST_F(StretchTest, CircleRegionWiderThanHighIsACircleOfItsHeightCentred) {
     EXPECT_EQ(shape->Left(), 6350 + 10000 + 500 + 20000);
     EXPECT_EQ(shape->Top(), kBodyTop + 2000 + 500);
     ExpectGolden("region_circle", DumpPages(pages));
+    ExpectPagesComeBackAlone(s);
 }
 
 // --- Page breaks ----------------------------------------------------------------
@@ -536,6 +568,7 @@ TEST_F(StretchTest, PageBreakBetweenTwoLabelsSendsTheSecondToTheNextPage) {
     EXPECT_EQ(second[0].Page, 2);
     EXPECT_EQ(second[0].Command->Top(), kBodyTop + 1000);
     ExpectGolden("page_break_between_labels", DumpPages(pages));
+    ExpectPagesComeBackAlone(s);
 }
 
 TEST_F(StretchTest, TwoPageBreaksMakeThreePagesAndAnInvisibleOneNone) {
@@ -558,6 +591,7 @@ TEST_F(StretchTest, TwoPageBreaksMakeThreePagesAndAnInvisibleOneNone) {
             EXPECT_EQ(placed[0].Page, visible ? page : 1) << name;
         }
         ExpectGolden(visible ? "page_break_two" : "page_break_invisible", DumpPages(pages));
+        ExpectPagesComeBackAlone(s);
     }
 }
 
