@@ -205,6 +205,8 @@ void TrpCustomMemo::GenerateContent() {
     SetOverFlow(false);
     if (lines > 0) SetSpaceUsed(used);
     startPos_ = 0;
+    // The next record's memo is kept together again.
+    SetKeptTogether(false);
 }
 
 void TrpCustomMemo::PropertiesToDrawCommand(TrpDrawCommand* DrawCommand) {

@@ -312,6 +312,9 @@ void TrpStretchable::Generate() {
         SetGenerationComplete(false);
         return;
     }
+    // One that printed all of its own content overflows only through its
+    // dependents from here on.
+    if (!Ready()) SetOverFlow(false);
     const bool ownOverflow = OverFlow();
     if (Ready() && !dependentsStarted_ && !dependents_.empty()) {
         for (TrpStretchable* d : dependents_) d->SetPrinted(false);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <random>
 #include <regex>
 #include <sstream>
 
@@ -274,6 +275,27 @@ TEST_F(StretchTest, MemoShiftingBelowAnotherFollowsItsGrowthOntoTheNextPage) {
     EXPECT_EQ(pb[0].Command->Top(), pa[1].Command->Top() + pa[1].Command->Height() + 2000);
     EXPECT_EQ(PrintedWords(pages, "B"), Words(Paragraphs(1, 10, "b")));
     ExpectGolden("memo_shift_follows", DumpPages(pages));
+    ExpectPagesComeBackAlone(s);
+}
+
+TEST_F(StretchTest, DependentWithNoRoomBelowAFinishedTargetGoesOnAloneAtTheNextPageTop) {
+    // A fills the page exactly; B, shifting below it, moves to the next page
+    // and A, finished, does not come back.
+    StretchRig s;
+    std::string lines;
+    for (int i = 1; i <= (kBodyBottom - kBodyTop) / kLine; ++i) lines += "linha " + std::to_string(i) + "\r\n";
+    TrpMemo* a = s.AddMemo("A", 0, 0, 100000, 4000, lines);
+    TrpMemo* b = s.AddMemo("B", 0, 6000, 100000, 4000, "depois de A");
+    b->SetShiftRelativeTo(a);
+    const auto pages = s.Print();
+    ASSERT_EQ(pages.size(), 2u);
+    const auto pa = CommandsOf(pages, "A");
+    const auto pb = CommandsOf(pages, "B");
+    ASSERT_EQ(pa.size(), 1u);
+    ASSERT_EQ(pb.size(), 1u);
+    EXPECT_EQ(pb[0].Page, 2);
+    EXPECT_EQ(pb[0].Command->Top(), kBodyTop);
+    EXPECT_EQ(PrintedWords(pages, "A"), Words(lines));
     ExpectPagesComeBackAlone(s);
 }
 
@@ -595,6 +617,56 @@ TEST_F(StretchTest, TwoPageBreaksMakeThreePagesAndAnInvisibleOneNone) {
     }
 }
 
+TEST_F(StretchTest, RandomLayoutsPrintEveryWordOnceInOrderAndPagesComeBackAlone) {
+    std::mt19937 random(20261207);
+    auto pick = [&random](int From, int To) { return std::uniform_int_distribution<int>(From, To)(random); };
+    for (int run = 0; run < 60; ++run) {
+        const int rows = pick(1, 5);
+        StretchRig s(rows, pick(3000, 20000));
+        s.Rig.Report()->HeaderBand()->SetmmHeight(pick(5000, 80000));
+        TestText* key = s.Rig.AddText(s.Detail, "Key", 0, 0, 20000, 3000);
+        key->SetDataPipeline(s.Data->Pipeline());
+        key->SetDataField("Key");
+        const std::string textA = Paragraphs(pick(1, 4), pick(1, 90), "a");
+        const std::string textB = Paragraphs(pick(1, 2), pick(1, 40), "b");
+        TrpMemo* a = s.AddMemo("A", pick(0, 20000), pick(3000, 15000), pick(30000, 150000), pick(1000, 8000), textA);
+        a->SetmmBottomOffset(pick(0, 3000));
+        a->SetKeepTogether(pick(0, 1) == 1);
+        a->SetCharWrap(pick(0, 3) == 0);
+        const bool withB = pick(0, 1) == 1;
+        if (withB) {
+            TrpMemo* b = s.AddMemo("B", pick(0, 20000), a->mmTop() + a->mmHeight() + pick(0, 5000), pick(30000, 150000),
+                                   pick(1000, 8000), textB);
+            b->SetShiftRelativeTo(a);
+        }
+        SCOPED_TRACE("run " + std::to_string(run));
+        const auto pages = s.Print();
+        std::vector<std::string> wantA, wantB;
+        for (int r = 0; r < rows; ++r) {
+            for (const std::string& w : Words(textA)) wantA.push_back(w);
+            for (const std::string& w : Words(textB)) wantB.push_back(w);
+        }
+        // Character wrapping may split a word over two lines: compare the letters.
+        auto joined = [](const std::vector<std::string>& Words_) {
+            std::string all;
+            for (const std::string& w : Words_) all += w;
+            return all;
+        };
+        if (a->CharWrap())
+            EXPECT_EQ(joined(PrintedWords(pages, "A")), joined(wantA));
+        else
+            EXPECT_EQ(PrintedWords(pages, "A"), wantA);
+        if (withB) EXPECT_EQ(PrintedWords(pages, "B"), wantB);
+        EXPECT_EQ(CommandsOf(pages, "Key").size(), static_cast<std::size_t>(rows));
+        // Nothing prints below the body's bottom.
+        for (const CapturedPage* p : pages)
+            for (int i = 0; i < p->Page->DrawCommandCount(); ++i)
+                if (p->Makers[static_cast<std::size_t>(i)].first == "TrpDetailBand")
+                    EXPECT_LE(p->Page->DrawCommands(i)->Top() + p->Page->DrawCommands(i)->Height(), kBodyBottom);
+        ExpectPagesComeBackAlone(s);
+    }
+}
+
 // --- Runs -------------------------------------------------------------------------
 
 TEST_F(StretchTest, RunningAReportTwiceGivesTheSamePages) {
@@ -611,6 +683,78 @@ TEST_F(StretchTest, RunningAReportTwiceGivesTheSamePages) {
     const std::vector<const CapturedPage*> second(all.begin() + static_cast<long>(count), all.end());
     EXPECT_EQ(DumpPages(second), first);
     EXPECT_GE(count, 2u);
+}
+
+}  // namespace
+
+namespace streamtest {
+
+// A form that streams the report objects it owns at its top level.
+class TMemoForm : public TComponent {
+public:
+    explicit TMemoForm(TComponent* AOwner) : TComponent(AOwner) {}
+    FAT_CLASS(TMemoForm)
+    void GetChildren(const std::function<void(TComponent*)>& Proc, TComponent* Root) override {
+        for (int i = 0; i < ComponentCount(); ++i)
+            if (Components(i)->GetParentComponent() == nullptr && Root == this) Proc(Components(i));
+    }
+};
+
+}  // namespace streamtest
+
+TClass streamtest::TMemoForm::StaticClassType() {
+    static const TClassInfo info = TClassBuilder<TMemoForm>("TMemoForm", TComponent::StaticClassType()).Build();
+    return &info;
+}
+
+namespace {
+
+TEST(MemoStream, MemosReadBackWithTheirTextSettingsAndShiftTarget) {
+    RegisterClass(streamtest::TMemoForm::StaticClassType());
+    {
+        streamtest::TMemoForm form(nullptr);
+        auto* report = new TrpCustomReport(&form);
+        report->SetName("Report1");
+        report->CreateDefaultBands();
+        TrpBand* detail = report->GetBand(btDetail);
+        auto* a = new TrpMemo(&form);
+        a->SetName("MemoA");
+        a->SetBand(detail);
+        a->SetText("primeira linha\r\nsegunda, com ação");
+        a->SetStretch(true);
+        a->SetKeepTogether(true);
+        a->SetCharWrap(true);
+        a->SetmmLeading(350);
+        a->SetmmBottomOffset(1200);
+        a->SetmmOverFlowOffset(800);
+        a->SetmmStopPosition(90000);
+        auto* b = new TrpMemo(&form);
+        b->SetName("MemoB");
+        b->SetBand(detail);
+        b->SetShiftRelativeTo(a);
+
+        TMemoryStream stream;
+        WriteComponent(stream, &form);
+        stream.Seek(0, soBeginning);
+        streamtest::TMemoForm copy(nullptr);
+        ReadComponent(stream, &copy);
+        auto* ra = dynamic_cast<TrpMemo*>(copy.FindComponent("MemoA"));
+        auto* rb = dynamic_cast<TrpMemo*>(copy.FindComponent("MemoB"));
+        ASSERT_NE(ra, nullptr);
+        ASSERT_NE(rb, nullptr);
+        EXPECT_EQ(ra->GetText(), a->GetText());
+        EXPECT_TRUE(ra->Stretch());
+        EXPECT_TRUE(ra->KeepTogether());
+        EXPECT_TRUE(ra->CharWrap());
+        EXPECT_EQ(ra->mmLeading(), 350);
+        EXPECT_EQ(ra->mmBottomOffset(), 1200);
+        EXPECT_EQ(ra->mmOverFlowOffset(), 800);
+        EXPECT_EQ(ra->mmStopPosition(), 90000);
+        EXPECT_EQ(rb->ShiftRelativeTo(), ra);
+        EXPECT_EQ(ra->ShifterCount(), 1);
+        EXPECT_EQ(ra->Band(), ra->Band()->Report()->GetBand(btDetail));
+    }
+    UnRegisterClass(streamtest::TMemoForm::StaticClassType());
 }
 
 }  // namespace
