@@ -5,6 +5,7 @@
 #include "platform/rtl/Filer.h"
 #include "report/rpBands.h"
 #include "report/rpGroup.h"
+#include "report/rpRegion.h"
 #include "report/rpReport.h"
 
 const TTypeInfo* rpAnchorsTypeInfo() {
@@ -287,7 +288,16 @@ void TrpComponent::DefineProperties(TFiler* Filer) {
         nullptr, false);
 }
 
+std::string TrpComponent::StoredRegionName() const {
+    return parentRegion_ != nullptr ? parentRegion_->Name() : std::string();
+}
+
 void TrpComponent::Loaded() {
     TrpPrintable::Loaded();
     if (band_ != nullptr) band_->FinishConversion();
+    if (!storedRegionName_.empty() && Owner() != nullptr) {
+        if (auto* region = dynamic_cast<TrpCustomRegion*>(Owner()->FindComponent(storedRegionName_)))
+            region->AddObject(this);
+        storedRegionName_.clear();
+    }
 }

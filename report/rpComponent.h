@@ -89,8 +89,11 @@ public:
     TrpComponent* ParentRegion() const { return parentRegion_; }
     void SetParentRegion(TrpComponent* Value) { parentRegion_ = Value; }
 
+
 protected:
     bool AcceptsParent() const override { return false; }
+    std::string StoredRegionName() const override;
+    void SetStoredRegionName(const std::string& Value) override { storedRegionName_ = Value; }
     bool Designing() const;
 
 private:
@@ -101,4 +104,5 @@ private:
     bool parentDataPipeline_ = true;
     TrpGroup* resetGroup_ = nullptr;
     TrpComponent* parentRegion_ = nullptr;
+    std::string storedRegionName_;
 };

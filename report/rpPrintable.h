@@ -238,6 +238,9 @@ public:
     TrpDrawCommandEvent OnDrawCommandClick;
 
 protected:
+    // The name of the region holding the object, as streams store it.
+    virtual std::string StoredRegionName() const { return {}; }
+    virtual void SetStoredRegionName(const std::string&) {}
     bool IsReading() const;
     // Stores without any notice (loading, conversions).
     void StoremmBounds(int32_t Left, int32_t Top, int32_t Width, int32_t Height);

@@ -709,7 +709,7 @@ TClass streamtest::TMemoForm::StaticClassType() {
 
 namespace {
 
-TEST(MemoStream, MemosReadBackWithTheirTextSettingsAndShiftTarget) {
+TEST(MemoStream, MemosAndRegionsReadBackWithTheirSettingsShiftTargetsAndMembers) {
     RegisterClass(streamtest::TMemoForm::StaticClassType());
     {
         streamtest::TMemoForm form(nullptr);
@@ -753,6 +753,44 @@ TEST(MemoStream, MemosReadBackWithTheirTextSettingsAndShiftTarget) {
         EXPECT_EQ(rb->ShiftRelativeTo(), ra);
         EXPECT_EQ(ra->ShifterCount(), 1);
         EXPECT_EQ(ra->Band(), ra->Band()->Report()->GetBand(btDetail));
+    }
+    {
+        // A region and what it holds.
+        streamtest::TMemoForm form(nullptr);
+        auto* report = new TrpCustomReport(&form);
+        report->SetName("Report1");
+        report->CreateDefaultBands();
+        TrpBand* detail = report->GetBand(btDetail);
+        auto* region = new TrpRegion(&form);
+        region->SetName("Region1");
+        region->SetBand(detail);
+        region->SetKeepTogether(true);
+        region->SetShapeType(stRoundRect);
+        auto* memo = new TrpMemo(&form);
+        memo->SetName("Memo1");
+        memo->SetBand(detail);
+        memo->SetStretch(true);
+        auto* outside = new TrpMemo(&form);
+        outside->SetName("Outside");
+        outside->SetBand(detail);
+        region->AddObject(memo);
+        TMemoryStream stream;
+        WriteComponent(stream, &form);
+        stream.Seek(0, soBeginning);
+        streamtest::TMemoForm copy(nullptr);
+        ReadComponent(stream, &copy);
+        auto* rr = dynamic_cast<TrpRegion*>(copy.FindComponent("Region1"));
+        auto* rm = dynamic_cast<TrpMemo*>(copy.FindComponent("Memo1"));
+        auto* ro = dynamic_cast<TrpMemo*>(copy.FindComponent("Outside"));
+        ASSERT_NE(rr, nullptr);
+        ASSERT_NE(rm, nullptr);
+        ASSERT_NE(ro, nullptr);
+        EXPECT_TRUE(rr->KeepTogether());
+        EXPECT_TRUE(rr->Stretch());
+        ASSERT_EQ(rr->ObjectCount(), 1);
+        EXPECT_EQ(rr->Objects(0), rm);
+        EXPECT_EQ(rm->Region(), rr);
+        EXPECT_EQ(ro->ParentRegion(), nullptr);
     }
     UnRegisterClass(streamtest::TMemoForm::StaticClassType());
 }
