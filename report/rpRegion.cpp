@@ -143,6 +143,7 @@ void TrpCustomRegion::RemoveObject(TrpComponent* Component) {
     auto it = std::find(objects_.begin(), objects_.end(), Component);
     if (it == objects_.end()) return;
     objects_.erase(it);
+    if (static_cast<TrpComponent*>(maxStretchable_) == Component) maxStretchable_ = nullptr;
     drawList_.erase(std::remove(drawList_.begin(), drawList_.end(), Component), drawList_.end());
     for (auto& group : groups_) group.erase(std::remove(group.begin(), group.end(), Component), group.end());
     Component->SetParentRegion(nullptr);
@@ -174,6 +175,7 @@ void TrpCustomRegion::Notify(TrpCommunicator* Communicator, int Operation) {
                                  [Communicator](TrpComponent* c) { return static_cast<TrpCommunicator*>(c) == Communicator; });
         if (gone != objects_.end()) {
             TrpComponent* c = *gone;
+            if (static_cast<TrpComponent*>(maxStretchable_) == c) maxStretchable_ = nullptr;
             objects_.erase(gone);
             drawList_.erase(std::remove(drawList_.begin(), drawList_.end(), c), drawList_.end());
             for (auto& group : groups_) group.erase(std::remove(group.begin(), group.end(), c), group.end());
@@ -227,6 +229,7 @@ void TrpCustomRegion::Init() {
 void TrpCustomRegion::InitGeneration() {
     TrpStretchable::InitGeneration();
     drawList_.clear();
+    maxStretchable_ = nullptr;
     cutSeen_ = false;
 }
 
@@ -286,7 +289,10 @@ void TrpCustomRegion::GenerateGroups() {
             }
             if (c->SpaceUsed() > 0) {
                 drawList_.push_back(c);
-                largestBottom_ = std::max(largestBottom_, c->PrintRect().Top + c->SpaceUsed());
+                const int32_t bottom = c->PrintRect().Top + c->SpaceUsed();
+                auto* s = dynamic_cast<TrpStretchable*>(c);
+                if (s != nullptr && s->Stretch() && bottom > largestBottom_) maxStretchable_ = s;
+                largestBottom_ = std::max(largestBottom_, bottom);
             }
             if (!c->GenerationComplete()) {
                 if (!cut) {

@@ -51,6 +51,8 @@ public:
     bool Continuing() const { return continuing_; }
     int32_t SmallestTopOffset() const { return smallestTop_; }
     bool MoreToPrint() const { return moreToPrint_; }
+    // The held stretchable that reached lowest in the last cycle.
+    TrpStretchable* MaxStretchable() const { return maxStretchable_; }
     // The object groups as of Init (1..4), in region order.
     const std::vector<TrpComponent*>& Group(int Number) const;
 
@@ -95,6 +97,7 @@ private:
     bool moreToPrint_ = false;
     bool continuing_ = false;
     bool cutSeen_ = false;
+    TrpStretchable* maxStretchable_ = nullptr;
 };
 
 class TrpRegion : public TrpCustomRegion {

@@ -14,6 +14,7 @@
 #include "report/rpRegion.h"
 #include "report/rpRelatv.h"
 #include "report/rpSettings.h"
+#include "report/rpStretchRTTI.h"
 
 namespace report {
 
@@ -32,11 +33,13 @@ void registerAll() {
     RegisterMemoClasses();
     RegisterRegionClasses();
     RegisterPageBreakClasses();
+    RegisterStretchAdapters();
     rpSetDisplayFormatClass(TrpDisplayFormat::Instance());
 }
 
 void unregisterAll() {
     rpSetDisplayFormatClass(nullptr);
+    UnregisterStretchAdapters();
     UnregisterPageBreakClasses();
     UnregisterRegionClasses();
     UnregisterMemoClasses();

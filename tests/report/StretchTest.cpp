@@ -16,6 +16,7 @@
 #include "report/rpMemo.h"
 #include "report/rpPageBreak.h"
 #include "report/rpRegion.h"
+#include "report/rpStretchRTTI.h"
 #include "report/rpTextLayout.h"
 #include "tests/report/ReportTestSupport.h"
 #include "tests/support/FakeCanvas.h"
@@ -793,6 +794,47 @@ TEST(MemoStream, MemosAndRegionsReadBackWithTheirSettingsShiftTargetsAndMembers)
         EXPECT_EQ(ro->ParentRegion(), nullptr);
     }
     UnRegisterClass(streamtest::TMemoForm::StaticClassType());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(StretchScripting, MemoAndRegionMembersByName) {
+    TComponent owner(nullptr);
+    auto* memo = new TrpMemo(&owner);
+    const TrsRTTI* memoAdapter = TrsRTTIClassRegistry::GetRTTIClass(TrpMemo::StaticClassType());
+    ASSERT_EQ(memoAdapter, TrsTrpCustomMemoRTTI::Instance());
+    EXPECT_TRUE(memoAdapter->SetPropValue(memo, "CharWrap", TrsValue(true)));
+    EXPECT_TRUE(memo->CharWrap());
+    EXPECT_TRUE(memoAdapter->SetPropValue(memo, "Text", TrsValue(std::string("um\ndois"))));
+    TrsValue value;
+    ASSERT_TRUE(memoAdapter->GetPropValue(memo, "Lines", value));
+    ASSERT_TRUE(std::holds_alternative<TObject*>(value));
+    EXPECT_EQ(dynamic_cast<TStrings*>(std::get<TObject*>(value))->Count(), 2);
+    // What generation lays out and the stored length are read only.
+    EXPECT_FALSE(memoAdapter->SetPropValue(memo, "PrintLines", TrsValue(static_cast<TObject*>(nullptr))));
+    EXPECT_FALSE(memoAdapter->SetPropValue(memo, "mmLeading", TrsValue(int32_t{5})));
+    memo->SetmmLeading(2646);  // ten screen pixels
+    ASSERT_TRUE(memoAdapter->GetPropValue(memo, "spLeading", value));
+    EXPECT_EQ(std::get<int32_t>(value), 10);
+
+    auto* region = new TrpRegion(&owner);
+    auto* inside = new TrpMemo(&owner);
+    region->AddObject(inside);
+    const TrsRTTI* regionAdapter = TrsRTTIClassRegistry::GetRTTIClass(TrpRegion::StaticClassType());
+    ASSERT_EQ(regionAdapter, TrsTrpCustomRegionRTTI::Instance());
+    ASSERT_TRUE(regionAdapter->GetPropValue(region, "ObjectCount", value));
+    EXPECT_EQ(std::get<int32_t>(value), 1);
+    auto params = regionAdapter->GetParams("Objects");
+    ASSERT_NE(params, nullptr);
+    int32_t index = 0;
+    TObject* result = nullptr;
+    params->BindParam(0, &index);
+    params->BindParam(1, &result);
+    ASSERT_TRUE(regionAdapter->CallMethod(region, "Objects", false, params.get()));
+    EXPECT_EQ(result, inside);
+    EXPECT_FALSE(regionAdapter->SetPropValue(region, "ObjectCount", TrsValue(int32_t{3})));
 }
 
 }  // namespace
