@@ -184,6 +184,25 @@ void TrpCustomRegion::Notify(TrpCommunicator* Communicator, int Operation) {
     TrpStretchable::Notify(Communicator, Operation);
 }
 
+void TrpCustomRegion::BoundsChange() {
+    if (ComponentState().Contains(csDesigning) && !IsReading() && !GetPrinting() &&
+        (mmLeft() != designLeft_ || mmTop() != designTop_)) {
+        const int32_t dx = mmLeft() - designLeft_;
+        const int32_t dy = mmTop() - designTop_;
+        for (TrpComponent* c : std::vector<TrpComponent*>(objects_))
+            c->SetBounds(c->mmLeft() + dx, c->mmTop() + dy, c->mmWidth(), c->mmHeight());
+    }
+    designLeft_ = mmLeft();
+    designTop_ = mmTop();
+    TrpStretchable::BoundsChange();
+}
+
+void TrpCustomRegion::Loaded() {
+    TrpStretchable::Loaded();
+    designLeft_ = mmLeft();
+    designTop_ = mmTop();
+}
+
 const std::vector<TrpComponent*>& TrpCustomRegion::Group(int Number) const {
     static const std::vector<TrpComponent*> none;
     return Number >= 1 && Number <= 4 ? groups_[Number - 1] : none;

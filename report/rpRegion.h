@@ -72,6 +72,9 @@ public:
     void Draw(TrpPage* Page) override;
     void PropertiesToDrawCommand(TrpDrawCommand* DrawCommand) override;
     void Notify(TrpCommunicator* Communicator, int Operation) override;
+    // While designing, the held components move with the region.
+    void BoundsChange() override;
+    void Loaded() override;
 
 protected:
     void GenerateContent() override;
@@ -98,6 +101,9 @@ private:
     bool continuing_ = false;
     bool cutSeen_ = false;
     TrpStretchable* maxStretchable_ = nullptr;
+    // The design bounds the components were last moved for.
+    int32_t designLeft_ = 0;
+    int32_t designTop_ = 0;
 };
 
 class TrpRegion : public TrpCustomRegion {

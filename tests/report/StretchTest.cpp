@@ -478,6 +478,25 @@ TEST(Regions, ARegionIsNeverAddedToItselfNorToARegionItHolds) {
     EXPECT_THROW(memo->SetShiftRelativeTo(outer), EInvalidPropertyError);
 }
 
+TEST(Regions, HeldComponentsMoveWithTheRegionWhileDesigningOnly) {
+    TComponent owner(nullptr);
+    auto* region = new TrpRegion(&owner);
+    auto* memo = new TrpMemo(&owner);
+    memo->SetBounds(1000, 2000, 30000, 4000);
+    region->AddObject(memo);
+    region->SetComponentStateFlag(csDesigning, true);
+    region->SetBounds(5000, 7000, 60000, 20000);
+    EXPECT_EQ(memo->mmLeft(), 6000);
+    EXPECT_EQ(memo->mmTop(), 9000);
+    region->SetmmTop(6000);
+    EXPECT_EQ(memo->mmTop(), 8000);
+    region->SetmmWidth(70000);  // a resize moves nothing
+    EXPECT_EQ(memo->mmLeft(), 6000);
+    region->SetComponentStateFlag(csDesigning, false);
+    region->SetmmLeft(0);
+    EXPECT_EQ(memo->mmLeft(), 6000);
+}
+
 TEST(Regions, TransparencyFollowsTheBrushAndAStretchingMemoMakesTheRegionStretch) {
     TComponent owner(nullptr);
     auto* region = new TrpRegion(&owner);
