@@ -46,6 +46,11 @@ protected:
     virtual void FinishPrint();
     virtual void AfterObjectsGenerated() {}
     bool Static() const { return band_->PrintHeight() == phStatic; }
+    // The group bands' rules: when a header starts its group, reprints or
+    // sends its group to a new page; when a footer prints and ends it.
+    void StartGroupHeader(TrpGroupHeaderBand& Header);
+    void StartGroupFooter(TrpGroupFooterBand& Footer);
+    void FinishGroupBand();
 
     TrpCustomBand* band_;
 
@@ -65,6 +70,7 @@ private:
     bool levelSeen_ = false;
     bool overflowFromStretch_ = false;
     bool printedThisCall_ = false;
+    bool groupBandDue_ = false;
 };
 
 // The detail band's engine: the record step after each print and the

@@ -8,6 +8,7 @@
 #include "report/rpBandEngine.h"
 #include "report/rpDrawCommand.h"
 #include "report/rpExcept.h"
+#include "report/rpGroup.h"
 #include "report/rpLanguage.h"
 #include "report/rpPipeline.h"
 #include "report/rpReport.h"
@@ -65,6 +66,7 @@ TrpEngine::TrpEngine(TrpCustomReport* Report)
     : TrpCustomEngine(Report), request_(std::make_unique<TrpPageRequest>()) {}
 
 TrpEngine::~TrpEngine() {
+    DropKeepTogetherMark();
     ReleaseBookmarks();
     if (mainPipeline_ != nullptr) RemoveNotify(mainPipeline_);
 }
@@ -113,6 +115,8 @@ bool TrpEngine::Halted() const { return Stopped() || Cancelled(); }
 void TrpEngine::Reset() {
     if (busy_) return;
     TrpCustomEngine::Reset();
+    DropKeepTogetherMark();
+    keepTogetherGroup_ = nullptr;
     ReleaseBookmarks();
     runInitialised_ = false;
     done_ = reportComplete_ = pageCountKnown_ = pageIsFinal_ = false;
@@ -208,6 +212,19 @@ void TrpEngine::InitRun() {
     BuildBandLists();
     for (auto& list : sections_)
         for (TrpCustomBand* band : list) band->BandEngine()->InitObjects();
+    // Every group starts with the first record: its header prints first.
+    DropKeepTogetherMark();
+    keepTogetherGroup_ = nullptr;
+    for (int g = 0; g < report->GroupCount(); ++g) {
+        TrpGroup* group = report->Groups(g);
+        group->ResetLinkedCalcs();
+        if (group->HeaderBand() != nullptr) {
+            group->HeaderBand()->SetGeneration(true);
+            group->HeaderBand()->SetAlreadyPageBreak(false);
+            group->HeaderBand()->SetAlreadyColumnBreak(false);
+        }
+        if (group->FooterBand() != nullptr) group->FooterBand()->SetGeneration(false);
+    }
     SetBandState({TrpEngineSection::GroupHeader, TrpEngineSection::Title});
     printDateTime_ = report->ParentReport() != nullptr
                          ? static_cast<TrpEngine*>(report->ParentReport()->Engine())->PrintDateTime()
@@ -247,12 +264,20 @@ void TrpEngine::NextRecord() {
         return;
     }
     const int before = mainPipeline_->RecordIndex();
+    RefreshStaleGroups();
     mainPipeline_->Next();
     if (mainPipeline_->Eof()) {
         EndOfData();
         // A range or a link that ended moved the data past the last record
         // printed: the bands that follow see that record again.
         if (mainPipeline_->RecordIndex() != before) mainPipeline_->Prior();
+        return;
+    }
+    if (CheckGroupBreaks()) {
+        // The footers of the groups that ended print with their last record;
+        // the step is made again before the next headers.
+        mainPipeline_->Prior();
+        reAdvancePending_ = true;
         return;
     }
     recordStepPending_ = true;
@@ -264,6 +289,8 @@ void TrpEngine::FinishRecord() {
         recordStepPending_ = false;
         if (mainPipeline_ != nullptr) mainPipeline_->Next();
         SendEventNotify(this, rpevRecordTraversed, nullptr);
+        if (!BandState().Contains(TrpEngineSection::Summary))
+            SetBandState(BandState() - TrpEngineSections{TrpEngineSection::GroupFooter});
         SetBandState(BandState() + TrpEngineSections{TrpEngineSection::GroupHeader, TrpEngineSection::Detail});
         return;
     }
@@ -358,6 +385,7 @@ void TrpEngine::GeneratePage() {
     pageEnded_ = false;
     bodyStarted_ = false;
     detailPrintedOnPage_ = false;
+    footerPrintedOnPage_ = false;
     bandsOnPage_ = 0;
     if (!sections_[secDetail].empty()) sections_[secDetail].front()->SetCount(0);
     if (AbsolutePageNo() == 1) {
@@ -389,7 +417,8 @@ void TrpEngine::GeneratePage() {
         GenerateSection(secHeader, 0);
     }
     if (pageEnded_ || Halted()) return;
-    FinishRecord();
+    // Group footers still to print need the record they were left with.
+    if (section_ != secGroupFooters) FinishRecord();
 
     // The body goes on where the last page left it.
     int section = section_;
@@ -398,8 +427,10 @@ void TrpEngine::GeneratePage() {
         section = secGroupHeaders;
         index = 0;
     } else if (section == secGroupFooters) {
-        section = endOfData_ ? secSummary : secGroupHeaders;
-        index = 0;
+        // The footers left over go on from the first that did not print,
+        // below the headers of their groups.
+        ReprintHeadersAboveFooter(index);
+        if (pageEnded_ || Halted()) return;
     }
     while (!pageEnded_ && !Halted()) {
         if (section == secSummary && !endOfData_) {
@@ -407,6 +438,8 @@ void TrpEngine::GeneratePage() {
             index = 0;
         }
         section_ = section;
+        // A group that ended left its record step for the new group's headers.
+        if (section == secGroupHeaders) FinishRecord();
         if (!GenerateSection(section, index)) return;
         if (section == secSummary) break;
         index = 0;
@@ -418,28 +451,38 @@ void TrpEngine::GeneratePage() {
     if (!pageEnded_ && !Halted()) EndPage();
 }
 
-bool TrpEngine::GenerateSection(int Section, int From) {
+bool TrpEngine::GenerateSection(int Section, int From, int To) {
     const std::vector<TrpCustomBand*> list = sections_[Section];
     bool full = false;
     int i = std::max(From, 0);
-    for (; i < static_cast<int>(list.size()); ++i) {
+    const int end = To < 0 ? static_cast<int>(list.size()) : std::min(To, static_cast<int>(list.size()));
+    for (; i < end; ++i) {
         TrpCustomBand* band = list[static_cast<std::size_t>(i)];
         currentBand_ = band;
         if (Section == section_) bandIndex_ = i;
         band->Generate();
         if (Halted()) return false;
+        // A header kept with its group is not yet the body: the group may
+        // still move to the next page.
+        const auto* header = Section == secGroupHeaders ? dynamic_cast<TrpGroupHeaderBand*>(band) : nullptr;
+        const bool heldApart = header != nullptr && header->Group() != nullptr && header->Group()->KeepTogether();
         if (band->SpaceUsed() >= 1 && Section > secColumnHeader && Section != secFooter &&
-            Section != secColumnFooter)
+            Section != secColumnFooter && !heldApart)
             SetBodyStarted(true);
+        if (Section == secGroupFooters && band->SpaceUsed() >= 1) footerPrintedOnPage_ = true;
         spaceUsed_ = std::max(spaceUsed_, printPosition_);
         if (band->OutOfSpace()) {
             full = true;
+            RollBackOnOverflow(Section);
             break;
         }
         if (band == lastBand_ && endOfData_) reportComplete_ = true;
         rpProcessMessages();
     }
     if (Section == section_) bandIndex_ = full ? i : static_cast<int>(list.size());
+    if (Section == secGroupHeaders && !full)
+        SetBandState(BandState() - TrpEngineSections{TrpEngineSection::Title, TrpEngineSection::PageHeader,
+                                                     TrpEngineSection::ColumnHeader});
     if (full && !BandState().Contains(TrpEngineSection::PageFooter)) {
         EndPage();
         return false;
@@ -495,6 +538,13 @@ void TrpEngine::StampPage() {
     page->SetAbsolutePageCount(AbsolutePageCount());
     page->SetPageNo(AbsolutePageNo());
     page->SetPageCount(AbsolutePageCount());
+    // The first group that numbers its pages afresh numbers the page.
+    for (int g = 0; g < report->GroupCount(); ++g)
+        if (TrpGroup* group = report->Groups(g); group->ResetPageNo()) {
+            page->SetPageNo(group->GroupPageNo());
+            page->SetPageCount(group->GroupPageCount());
+            break;
+        }
     page->SetDocumentName(page->PrinterSetup()->DocumentName());
     page->SetFirstPage(AbsolutePageNo() == 1);
     page->SetLanguageIndex(report->LanguageIndex());
@@ -528,4 +578,128 @@ void TrpEngine::AddNoDataMessage() {
         page->AddDrawCommand(text);
     else
         delete text;
+}
+
+// ---------------------------------------------------------------------------
+// Groups
+
+void TrpEngine::RefreshStaleGroups() {
+    TrpCustomReport* report = Report();
+    for (int g = 0; g < report->GroupCount(); ++g)
+        if (TrpGroup* group = report->Groups(g); group->BreakValueStale()) group->RefreshBreakValue();
+}
+
+bool TrpEngine::CheckGroupBreaks() {
+    TrpCustomReport* report = Report();
+    int lowest = -1;
+    // Every group reads its value, innermost first; the outermost that
+    // broke starts again with every group inside it.
+    for (int g = report->GroupCount() - 1; g >= 0; --g)
+        if (report->Groups(g)->CheckForBreak()) lowest = g;
+    if (lowest < 0) return false;
+    for (int g = lowest; g < report->GroupCount(); ++g) report->Groups(g)->Restart();
+    SetBandState(BandState() + TrpEngineSections{TrpEngineSection::GroupHeader, TrpEngineSection::GroupFooter});
+    return true;
+}
+
+void TrpEngine::ReprintHeadersAboveFooter(int FooterIndex) {
+    const std::vector<TrpCustomBand*>& footers = sections_[secGroupFooters];
+    if (FooterIndex < 0 || FooterIndex >= static_cast<int>(footers.size())) return;
+    const auto* footer = dynamic_cast<const TrpGroupFooterBand*>(footers[static_cast<std::size_t>(FooterIndex)]);
+    if (footer == nullptr || footer->Group() == nullptr) return;
+    const int groupIndex = footer->Group()->GroupIndex();
+    // Headers whose break is pending belong to the next group: while they
+    // repeat above the old group's footer their break waits.
+    const std::vector<TrpCustomBand*>& headers = sections_[secGroupHeaders];
+    int to = 0;
+    while (to < static_cast<int>(headers.size())) {
+        const auto* h = dynamic_cast<const TrpGroupHeaderBand*>(headers[static_cast<std::size_t>(to)]);
+        if (h == nullptr || h->Group() == nullptr || h->Group()->GroupIndex() > groupIndex) break;
+        ++to;
+    }
+    std::vector<TrpGroupHeaderBand*> held;
+    for (int i = 0; i < to; ++i)
+        if (auto* h = dynamic_cast<TrpGroupHeaderBand*>(headers[static_cast<std::size_t>(i)])) {
+            h->SetSaveGeneration(h->Generation());
+            h->SetGeneration(false);
+            held.push_back(h);
+        }
+    reprintingForFooter_ = true;
+    try {
+        GenerateSection(secGroupHeaders, 0, to);
+    } catch (...) {
+        reprintingForFooter_ = false;
+        for (TrpGroupHeaderBand* h : held) h->SetGeneration(h->SaveGeneration());
+        throw;
+    }
+    reprintingForFooter_ = false;
+    for (TrpGroupHeaderBand* h : held) h->SetGeneration(h->SaveGeneration());
+    // The headers' section ended the page header's turn; the footers go on.
+    SetBandState(BandState() + TrpEngineSections{TrpEngineSection::GroupFooter});
+}
+
+bool TrpEngine::RollBackOnOverflow(int Section) {
+    if (keepTogetherGroup_ == nullptr || !keepMark_ || Section < secGroupHeaders || Section > secGroupFooters)
+        return false;
+    // Nothing of the group reached the page: there is nothing to move.
+    if (Page()->DrawCommandCount() <= keepMark_->DrawCount) return false;
+    return keepTogetherGroup_->RestoreKeepTogether();
+}
+
+void TrpEngine::DropKeepTogetherMark() {
+    if (keepMark_ && keepMark_->Bookmark != 0 && mainPipeline_ != nullptr)
+        mainPipeline_->FreeBookmark(keepMark_->Bookmark);
+    keepMark_.reset();
+}
+
+void TrpEngine::MarkKeepTogether() {
+    DropKeepTogetherMark();
+    auto mark = std::make_unique<KeepTogetherMark>();
+    mark->Section = section_;
+    mark->BandIndex = bandIndex_;
+    mark->EndOfData = endOfData_;
+    mark->RecordStepPending = recordStepPending_;
+    mark->ReAdvancePending = reAdvancePending_;
+    mark->ReportComplete = reportComplete_;
+    mark->BodyStarted = bodyStarted_;
+    mark->DetailPrinted = detailPrintedOnPage_;
+    mark->FooterPrinted = footerPrintedOnPage_;
+    mark->BandState = BandState();
+    mark->PrintState = PrintState();
+    mark->Left = printLeft_;
+    mark->Position = printPosition_;
+    mark->Right = printRight_;
+    mark->SpaceUsed = spaceUsed_;
+    mark->BandHeight = bandHeightPrinted_;
+    mark->BandsOnPage = bandsOnPage_;
+    mark->DrawCount = Page()->DrawCommandCount();
+    if (mainPipeline_ != nullptr && mainPipeline_->Active()) mark->Bookmark = mainPipeline_->GetBookmark();
+    keepMark_ = std::move(mark);
+}
+
+void TrpEngine::RollBackKeepTogether() {
+    if (!keepMark_) return;
+    const KeepTogetherMark& mark = *keepMark_;
+    if (mark.Bookmark != 0 && mainPipeline_ != nullptr) mainPipeline_->GotoBookmark(mark.Bookmark);
+    section_ = mark.Section;
+    bandIndex_ = mark.BandIndex;
+    endOfData_ = mark.EndOfData;
+    recordStepPending_ = mark.RecordStepPending;
+    reAdvancePending_ = mark.ReAdvancePending;
+    reportComplete_ = mark.ReportComplete;
+    bodyStarted_ = mark.BodyStarted;
+    detailPrintedOnPage_ = mark.DetailPrinted;
+    footerPrintedOnPage_ = mark.FooterPrinted;
+    SetBandState(mark.BandState);
+    ExcludePrintState(PrintState());
+    IncludePrintState(mark.PrintState);
+    printLeft_ = mark.Left;
+    printPosition_ = mark.Position;
+    printRight_ = mark.Right;
+    spaceUsed_ = mark.SpaceUsed;
+    bandHeightPrinted_ = mark.BandHeight;
+    bandsOnPage_ = mark.BandsOnPage;
+    TrpPage* page = Page();
+    while (page->DrawCommandCount() > mark.DrawCount) delete page->DrawCommands(page->DrawCommandCount() - 1);
+    DropKeepTogetherMark();
 }
