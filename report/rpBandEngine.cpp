@@ -329,8 +329,10 @@ void TrpBandEngine::StartGroupHeader(TrpGroupHeaderBand& Header) {
             }
         }
     }
-    if (!band_->OutOfSpace() && Header.Generation() && !continuing) group->GroupStarted(page, column);
+    if (band_->OutOfSpace()) return;
+    if (Header.Generation() && !continuing) group->GroupStarted(page, column);
     groupBandDue_ = true;
+    group->SendEventNotify(group, rpevGroupHeaderBand, nullptr);
 }
 
 void TrpBandEngine::StartGroupFooter(TrpGroupFooterBand& Footer) {
@@ -340,8 +342,10 @@ void TrpBandEngine::StartGroupFooter(TrpGroupFooterBand& Footer) {
                         Engine()->BandState().Contains(TrpEngineSection::Summary);
     if (Footer.Group() == nullptr || !prints)
         band_->SetGenerationComplete(true);
-    else
+    else {
         groupBandDue_ = true;
+        Footer.Group()->SendEventNotify(Footer.Group(), rpevGroupFooterBand, nullptr);
+    }
 }
 
 void TrpBandEngine::FinishGroupBand() {

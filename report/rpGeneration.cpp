@@ -386,6 +386,7 @@ void TrpEngine::GeneratePage() {
     bodyStarted_ = false;
     detailPrintedOnPage_ = false;
     footerPrintedOnPage_ = false;
+    SetKeepTogetherGroup(nullptr);
     bandsOnPage_ = 0;
     if (!sections_[secDetail].empty()) sections_[secDetail].front()->SetCount(0);
     if (AbsolutePageNo() == 1) {
@@ -644,6 +645,11 @@ bool TrpEngine::RollBackOnOverflow(int Section) {
     // Nothing of the group reached the page: there is nothing to move.
     if (Page()->DrawCommandCount() <= keepMark_->DrawCount) return false;
     return keepTogetherGroup_->RestoreKeepTogether();
+}
+
+void TrpEngine::SetKeepTogetherGroup(TrpGroup* Value) {
+    if (Value != keepTogetherGroup_) DropKeepTogetherMark();
+    keepTogetherGroup_ = Value;
 }
 
 void TrpEngine::DropKeepTogetherMark() {

@@ -114,7 +114,10 @@ public:
     // --- Groups ---
     // The group kept together whose instance is being generated.
     TrpGroup* KeepTogetherGroup() const { return keepTogetherGroup_; }
-    void SetKeepTogetherGroup(TrpGroup* Value) { keepTogetherGroup_ = Value; }
+    // A group's instance ended: its mark goes with it. Every page starts
+    // without one, so that a page generated alone from its record keeps
+    // groups together exactly as the whole run did.
+    void SetKeepTogetherGroup(TrpGroup* Value);
     // Whether moving a group to the next page could help it: the body of
     // this page already holds something else.
     bool KeepTogetherQuery() const { return bodyStarted_; }

@@ -364,12 +364,12 @@ void TrpGroup::DoBeforeGroupBreak() {
 void TrpGroup::DoAfterGroupBreak() {
     if (AfterGroupBreak) AfterGroupBreak(this);
     SendEventNotify(this, rpevAfterGroupBreak, nullptr);
+    // The one retry belongs to the instance that ended.
+    keptTogetherDone_ = false;
+    keepTogetherSaved_ = false;
     if (auto* engine = report_ != nullptr ? dynamic_cast<TrpEngine*>(report_->Engine()) : nullptr;
-        engine != nullptr && engine->KeepTogetherGroup() == this) {
-        keptTogetherDone_ = false;
-        keepTogetherSaved_ = false;
+        engine != nullptr && engine->KeepTogetherGroup() == this)
         engine->SetKeepTogetherGroup(nullptr);
-    }
     ++groupInstance_;
 }
 

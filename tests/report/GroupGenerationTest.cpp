@@ -266,6 +266,26 @@ TEST(GroupEvents, ResetBeforeAndAfterBreakComeInRecordOrder) {
     EXPECT_EQ(handlers, (std::vector<std::string>{"antes A", "depois A", "antes B", "depois B"}));
 }
 
+TEST(GroupEvents, BandEventsComeBeforeEachPrintAndTheValueIsReadOncePerRecordStep) {
+    GroupRig g({{{"A", ""}, 2}, {{"B", ""}, 1}});
+    EventRecorder recorder(g.Rig.Report()->Engine());
+    recorder.Listen(g.City, {rpevGroupHeaderBand, rpevGroupFooterBand, rpevGetBreakValue});
+    g.Rig.Print();
+    // 31 at the reset and after K1 and K2; no step is made past the last
+    // record.
+    EXPECT_EQ(recorder.Trace(), "0:GrupoCidade:31\n1:GrupoCidade:29\n1:GrupoCidade:31\n1:GrupoCidade:31\n"
+                                "1:GrupoCidade:30\n1:GrupoCidade:29\n1:GrupoCidade:30\n");
+}
+
+TEST(GroupEvents, AHandlerThatChangesTheValueDecidesTheBreak) {
+    // Only the first letter counts: Campinas and Curitiba are one group.
+    GroupRig g({{{"Campinas", ""}, 1}, {{"Curitiba", ""}, 1}, {{"Santos", ""}, 1}});
+    g.City->OnGetBreakValue = [](TObject*, std::string& Value) { Value = Value.substr(0, 1); };
+    g.Rig.Print();
+    EXPECT_EQ(Outline(g.Pages()),
+              "p1: G:Campinas@16350 D:K1..K2@24350 F:Curitiba@36350 G:Santos@43350 D:K3@51350 F:Santos@57350\n");
+}
+
 TEST(GroupEvents, AGroupMovedByKeepTogetherAnnouncesItsBreakAgainOnItsNewPage) {
     GroupRig g({{{"A", ""}, 40}, {{"B", ""}, 10}});
     g.City->SetKeepTogether(true);
