@@ -84,6 +84,8 @@ public:
     TrpDetailBand* DetailBand() const { return static_cast<TrpDetailBand*>(band_); }
     // Prints of the current record so far (from 1).
     int BandsPerRecordCount() const { return recordCount_; }
+    // The record prints again from its first band (a group moved whole).
+    void RestartRecord() { recordCount_ = 1; }
     void InitObjects() override;
     // The detail band's generation state, read and written through the band.
     TrpBandGenerationState& State() { return state_; }

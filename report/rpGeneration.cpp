@@ -705,6 +705,9 @@ void TrpEngine::RollBackKeepTogether() {
     spaceUsed_ = mark.SpaceUsed;
     bandHeightPrinted_ = mark.BandHeight;
     bandsOnPage_ = mark.BandsOnPage;
+    // The mark stands between records: the record prints again whole.
+    for (TrpCustomBand* band : sections_[secDetail])
+        if (auto* detail = dynamic_cast<TrpDetailBandEngine*>(band->BandEngine())) detail->RestartRecord();
     TrpPage* page = Page();
     while (page->DrawCommandCount() > mark.DrawCount) delete page->DrawCommands(page->DrawCommandCount() - 1);
     DropKeepTogetherMark();

@@ -172,6 +172,48 @@ TEST(GroupGoldens, KeepTogetherMovesAGroupOnceThenLetsItSplit) {
     ExpectGolden("group_keep_together", DumpPages(g.Pages()));
 }
 
+TEST(GroupGeneration, AKeptGroupAtTheTopOfTheBodySplitsAtOnce) {
+    // Nothing stands above it: a new page would give it no more room.
+    GroupRig g({{{"A", ""}, 45}, {{"B", ""}, 1}});
+    g.City->SetKeepTogether(true);
+    g.Rig.Print();
+    EXPECT_EQ(Outline(g.Pages()),
+              "p1: G:A@16350 D:K1..K42@24350\n"
+              "p2: G:A@16350 D:K43..K45@24350 F:A@42350 G:B@49350 D:K46@57350 F:B@63350\n");
+}
+
+TEST(GroupGeneration, AKeptGroupMovesWithEveryBandOfItsRecords) {
+    // Three bands per record: B's first record would split after its
+    // first band (at 273350); the whole group moves and prints all three
+    // bands of each record on page 2.
+    GroupRig g({{{"A", ""}, 13}, {{"B", ""}, 2}});
+    g.City->SetKeepTogether(true);
+    g.Rig.Report()->DetailBand()->SetBandsPerRecord(3);
+    g.Rig.Print();
+    EXPECT_EQ(Outline(g.Pages()),
+              "p1: G:A@16350 D:K1..K13@24350 F:A@258350\n"
+              "p2: G:B@16350 D:K14..K15@24350 F:B@60350\n");
+    const auto pages = g.Pages();
+    ASSERT_EQ(pages.size(), 2u);
+    int keys = 0;
+    for (int i = 0; i < pages[1]->Page->DrawCommandCount(); ++i)
+        if (pages[1]->Makers[static_cast<std::size_t>(i)].second == "KeyText") ++keys;
+    EXPECT_EQ(keys, 6);
+}
+
+TEST(GroupGeneration, EveryFooterPrintsBeforeTheSummary) {
+    GroupRig g({{{"Campinas", "ativo"}, 1}, {{"Santos", "ativo"}, 1}}, true);
+    TrpBand* summary = g.Rig.Report()->CreateBand(btSummary);
+    summary->SetmmHeight(9000);
+    g.Rig.AddText(summary, "SummaryText", 0, 0, 50000, 4000, "Total geral");
+    g.Rig.Print();
+    const std::string dump = DumpPages(g.Pages());
+    EXPECT_EQ(Outline(g.Pages()),
+              "p1: G:Campinas@16350 I:ativo@24350 D:K1@29350 IF:ativo@35350 F:Campinas@39350 G:Santos@46350 "
+              "I:ativo@54350 D:K2@59350 IF:ativo@65350 F:Santos@69350\n");
+    EXPECT_NE(dump.find("component=SummaryText rect=6350,76350,"), std::string::npos) << dump;
+}
+
 TEST(GroupGoldens, OverOneRecordEachHeaderAndFooterPrintsOnce) {
     GroupRig g({{{"Campinas", "ativo"}, 1}}, true);
     g.Rig.Print();
