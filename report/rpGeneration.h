@@ -151,6 +151,8 @@ private:
     bool Halted() const;
     // Groups: the values read again after a restore, the break test after a
     // record step (true on a break), the headers above an orphaned footer.
+    void StartGroups();
+    void StampGroupPageNumbers();
     void RefreshStaleGroups();
     bool CheckGroupBreaks();
     void ReprintHeadersAboveFooter(int FooterIndex);
