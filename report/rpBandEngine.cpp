@@ -292,7 +292,6 @@ void TrpBandEngine::StartGroupHeader(TrpGroupHeaderBand& Header) {
     const bool columns = band_->Report() != nullptr && band_->Report()->Columns() > 1;
     bool prints = false;
     if (Header.Generation()) {
-        group->BreakStarting(continuing);
         prints = true;
     } else if (state.Contains(TrpEngineSection::PageHeader) && group->ReprintOnSubsequentPage()) {
         prints = page >= group->FirstPage();
@@ -330,6 +329,9 @@ void TrpBandEngine::StartGroupHeader(TrpGroupHeaderBand& Header) {
         }
     }
     if (band_->OutOfSpace()) return;
+    // The break is announced (and a kept group marked) on the page where
+    // the header prints.
+    if (Header.Generation()) group->BreakStarting(continuing);
     if (Header.Generation() && !continuing) group->GroupStarted(page, column);
     groupBandDue_ = true;
     group->SendEventNotify(group, rpevGroupHeaderBand, nullptr);

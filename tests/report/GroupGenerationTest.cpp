@@ -149,7 +149,11 @@ TEST(GroupGoldens, WithoutReprintTheContinuedGroupStartsWithItsRows) {
 TEST(GroupGoldens, NewPageStartsEveryGroupButTheFirstOnAFreshPage) {
     GroupRig g({{{"Campinas", ""}, 3}, {{"Santos", ""}, 2}, {{"Sorocaba", ""}, 1}});
     g.City->SetNewPage(true);
+    EventRecorder recorder(g.Rig.Report()->Engine());
+    recorder.Listen(g.City, {rpevBeforeGroupBreak});
     g.Rig.Print();
+    // Each break is announced once, on the page its header prints on.
+    EXPECT_EQ(recorder.Trace(), "1:GrupoCidade:28\n2:GrupoCidade:28\n3:GrupoCidade:28\n");
     EXPECT_EQ(Outline(g.Pages()),
               "p1: G:Campinas@16350 D:K1..K3@24350 F:Campinas@42350\n"
               "p2: G:Santos@16350 D:K4..K5@24350 F:Santos@36350\n"
