@@ -12,6 +12,7 @@
 #include "report/rpDialogs.h"
 #include "report/rpDrawCommand.h"
 #include "report/rpExcept.h"
+#include "report/rpGroup.h"
 #include "report/rpLanguage.h"
 #include "report/rpPipeline.h"
 #include "report/rpReport.h"
@@ -78,6 +79,7 @@ TrpEngine::~TrpEngine() {
         cache_->Clear();
         cache_.reset();
     }
+    DropKeepTogetherMark();
     ReleaseBookmarks();
     if (mainPipeline_ != nullptr) RemoveNotify(mainPipeline_);
 }
@@ -126,6 +128,8 @@ bool TrpEngine::Halted() const { return Stopped() || Cancelled(); }
 void TrpEngine::Reset() {
     if (busy_) return;
     TrpCustomEngine::Reset();
+    DropKeepTogetherMark();
+    keepTogetherGroup_ = nullptr;
     ReleaseBookmarks();
     runInitialised_ = false;
     done_ = reportComplete_ = pageCountKnown_ = pageIsFinal_ = false;
@@ -133,7 +137,7 @@ void TrpEngine::Reset() {
     highestPage_ = 0;
     section_ = secTitle;
     bandIndex_ = 0;
-    secondPass_ = noDataDialogShown_ = false;
+    secondPass_ = noDataDialogShown_ = begun_ = false;
     stalledPages_ = 0;
     progressMark_ = 0;
     if (cache_ != nullptr) cache_->Clear();
@@ -184,7 +188,9 @@ void TrpEngine::InitRun() {
     if (runInitialised_) return;
     TrpCustomReport* report = Report();
     const bool top = report->ParentReport() == nullptr;
-    const bool begin = top && !report->JobStarted();
+    // A print job has started the job before its first page: the run's
+    // beginning is the engine's to announce once.
+    const bool begin = top && !begun_;
     if (begin) {
         report->NotifyReportBegin();
         SendEventNotify(this, rpevReportBeginning, nullptr);
@@ -214,6 +220,7 @@ void TrpEngine::InitRun() {
     if (begin) {
         report->StartRun();
         report->SetJobStarted(true);
+        begun_ = true;
         SendEventNotify(this, rpevPipelinesOpened, nullptr);
     }
     report->AfterStartRun();
@@ -230,6 +237,7 @@ void TrpEngine::InitRun() {
     secondPass_ = false;
     stalledPages_ = 0;
     progressMark_ = 0;
+    StartGroups();
     SetBandState({TrpEngineSection::GroupHeader, TrpEngineSection::Title});
     printDateTime_ = report->ParentReport() != nullptr
                          ? static_cast<TrpEngine*>(report->ParentReport()->Engine())->PrintDateTime()
@@ -270,12 +278,20 @@ void TrpEngine::NextRecord() {
         return;
     }
     const int before = mainPipeline_->RecordIndex();
+    RefreshStaleGroups();
     mainPipeline_->Next();
     if (mainPipeline_->Eof()) {
         EndOfData();
         // A range or a link that ended moved the data past the last record
         // printed: the bands that follow see that record again.
         if (mainPipeline_->RecordIndex() != before) mainPipeline_->Prior();
+        return;
+    }
+    if (CheckGroupBreaks()) {
+        // The footers of the groups that ended print with their last record;
+        // the step is made again before the next headers.
+        mainPipeline_->Prior();
+        reAdvancePending_ = true;
         return;
     }
     recordStepPending_ = true;
@@ -287,6 +303,8 @@ void TrpEngine::FinishRecord() {
         recordStepPending_ = false;
         if (mainPipeline_ != nullptr) mainPipeline_->Next();
         SendEventNotify(this, rpevRecordTraversed, nullptr);
+        if (!BandState().Contains(TrpEngineSection::Summary))
+            SetBandState(BandState() - TrpEngineSections{TrpEngineSection::GroupFooter});
         SetBandState(BandState() + TrpEngineSections{TrpEngineSection::GroupHeader, TrpEngineSection::Detail});
         return;
     }
@@ -321,9 +339,12 @@ void TrpEngine::ProcessPageRequest(TrpPageRequest* Request) {
     // Every page of a finished run is made afresh: the data may have
     // changed since. Single pages come from the saved states.
     if (runInitialised_ && pageCountKnown_ && request_->PageSetting() == psAll) {
+        // Still the same job: its beginning is not announced again.
+        const bool begun = begun_;
         busy_ = false;
         Reset();
         busy_ = true;
+        begun_ = begun;
     }
     SetGenerating(true);
     try {
@@ -586,6 +607,8 @@ void TrpEngine::GeneratePage() {
     pageEnded_ = false;
     bodyStarted_ = false;
     detailPrintedOnPage_ = false;
+    footerPrintedOnPage_ = false;
+    SetKeepTogetherGroup(nullptr);
     bandsOnPage_ = 0;
     if (!sections_[secDetail].empty()) sections_[secDetail].front()->SetCount(0);
     if (AbsolutePageNo() == 1) {
@@ -615,7 +638,8 @@ void TrpEngine::GeneratePage() {
         GenerateSection(secHeader, 0);
     }
     if (pageEnded_ || Halted()) return;
-    FinishRecord();
+    // Group footers still to print need the record they were left with.
+    if (section_ != secGroupFooters) FinishRecord();
 
     // The body goes on where the last page left it.
     int section = section_;
@@ -624,8 +648,10 @@ void TrpEngine::GeneratePage() {
         section = secGroupHeaders;
         index = 0;
     } else if (section == secGroupFooters) {
-        section = endOfData_ ? secSummary : secGroupHeaders;
-        index = 0;
+        // The footers left over go on from the first that did not print,
+        // below the headers of their groups.
+        ReprintHeadersAboveFooter(index);
+        if (pageEnded_ || Halted()) return;
     }
     while (!pageEnded_ && !Halted()) {
         if (section == secSummary && !endOfData_) {
@@ -633,6 +659,8 @@ void TrpEngine::GeneratePage() {
             index = 0;
         }
         section_ = section;
+        // A group that ended left its record step for the new group's headers.
+        if (section == secGroupHeaders) FinishRecord();
         if (!GenerateSection(section, index)) return;
         if (section == secSummary) break;
         index = 0;
@@ -644,28 +672,38 @@ void TrpEngine::GeneratePage() {
     if (!pageEnded_ && !Halted()) EndPage();
 }
 
-bool TrpEngine::GenerateSection(int Section, int From) {
+bool TrpEngine::GenerateSection(int Section, int From, int To) {
     const std::vector<TrpCustomBand*> list = sections_[Section];
     bool full = false;
     int i = std::max(From, 0);
-    for (; i < static_cast<int>(list.size()); ++i) {
+    const int end = To < 0 ? static_cast<int>(list.size()) : std::min(To, static_cast<int>(list.size()));
+    for (; i < end; ++i) {
         TrpCustomBand* band = list[static_cast<std::size_t>(i)];
         currentBand_ = band;
         if (Section == section_) bandIndex_ = i;
         band->Generate();
         if (Halted()) return false;
+        // A header kept with its group is not yet the body: the group may
+        // still move to the next page.
+        const auto* header = Section == secGroupHeaders ? dynamic_cast<TrpGroupHeaderBand*>(band) : nullptr;
+        const bool heldApart = header != nullptr && header->Group() != nullptr && header->Group()->KeepTogether();
         if (band->SpaceUsed() >= 1 && Section > secColumnHeader && Section != secFooter &&
-            Section != secColumnFooter)
+            Section != secColumnFooter && !heldApart)
             SetBodyStarted(true);
+        if (Section == secGroupFooters && band->SpaceUsed() >= 1) footerPrintedOnPage_ = true;
         spaceUsed_ = std::max(spaceUsed_, printPosition_);
         if (band->OutOfSpace()) {
             full = true;
+            RollBackOnOverflow(Section);
             break;
         }
         if (band == lastBand_ && endOfData_) reportComplete_ = true;
         rpProcessMessages();
     }
     if (Section == section_) bandIndex_ = full ? i : static_cast<int>(list.size());
+    if (Section == secGroupHeaders && !full)
+        SetBandState(BandState() - TrpEngineSections{TrpEngineSection::Title, TrpEngineSection::PageHeader,
+                                                     TrpEngineSection::ColumnHeader});
     if (full && !BandState().Contains(TrpEngineSection::PageFooter)) {
         EndPage();
         return false;
@@ -730,6 +768,7 @@ void TrpEngine::StampPage() {
     page->SetAbsolutePageCount(AbsolutePageCount());
     page->SetPageNo(AbsolutePageNo());
     page->SetPageCount(AbsolutePageCount());
+    StampGroupPageNumbers();
     page->SetDocumentName(page->PrinterSetup()->DocumentName());
     page->SetFirstPage(AbsolutePageNo() == 1);
     page->SetLanguageIndex(report->LanguageIndex());

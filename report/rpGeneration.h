@@ -19,6 +19,7 @@
 class TrpBandEngine;
 class TrpDetailBandEngine;
 class TrpCacheManager;
+class TrpGroup;
 
 // Notifications the engine sends to its listeners.
 enum : int {
@@ -130,6 +131,31 @@ public:
 
     void Notify(TrpCommunicator* Communicator, int Operation) override;
 
+    // --- Groups ---
+    // The group kept together whose instance is being generated.
+    TrpGroup* KeepTogetherGroup() const { return keepTogetherGroup_; }
+    // A group's instance ended: its mark goes with it. Every page starts
+    // without one, so that a page generated alone from its record keeps
+    // groups together exactly as the whole run did.
+    void SetKeepTogetherGroup(TrpGroup* Value);
+    // Whether moving a group to the next page could help it: the body of
+    // this page already holds something else.
+    bool KeepTogetherQuery() const { return bodyStarted_; }
+    // A record or a group footer stands on this page: a group that starts
+    // now may be sent to a new page. On a page holding neither, a new page
+    // would give it no more room.
+    bool RecordContentOnPage() const { return detailPrintedOnPage_ || footerPrintedOnPage_; }
+    // Columns are filled by the column engines; without them, column 0.
+    int CurrentColumn() const { return 0; }
+    // The group headers printed again above a group footer that moved to a
+    // new page.
+    bool ReprintingForFooter() const { return reprintingForFooter_; }
+    // The engine's own part of a keep-together mark: where the walk, the
+    // data and the page stood before the group's header. Rolling back puts
+    // all of it back and takes the group's output off the page.
+    void MarkKeepTogether();
+    void RollBackKeepTogether();
+
 private:
     void BuildBandLists();
     void InitRun();
@@ -152,13 +178,22 @@ private:
     TrpDetailBandEngine* DetailEngine() const;
     void ShowNoDataDialog();
     // False when the page filled up (and ended) or the run stopped.
-    bool GenerateSection(int Section, int From);
+    bool GenerateSection(int Section, int From, int To = -1);
     void EndPage();
     void StampPage();
     void AddNoDataMessage();
     void RestorePipelinePositions();
     void ReleaseBookmarks();
     bool Halted() const;
+    // Groups: the values read again after a restore, the break test after a
+    // record step (true on a break), the headers above an orphaned footer.
+    void StartGroups();
+    void StampGroupPageNumbers();
+    void RefreshStaleGroups();
+    bool CheckGroupBreaks();
+    void ReprintHeadersAboveFooter(int FooterIndex);
+    bool RollBackOnOverflow(int Section);
+    void DropKeepTogetherMark();
 
     std::vector<TrpCustomBand*> sections_[secCount];
     TrpCustomBand* lastBand_ = nullptr;
@@ -194,6 +229,29 @@ private:
     std::unique_ptr<TrpCacheManager> cache_;
     bool secondPass_ = false;
     bool noDataDialogShown_ = false;
+    bool begun_ = false;
     int stalledPages_ = 0;
     std::uint32_t progressMark_ = 0;
+
+    struct KeepTogetherMark {
+        int Section = 0;
+        int BandIndex = 0;
+        bool EndOfData = false;
+        bool RecordStepPending = false;
+        bool ReAdvancePending = false;
+        bool ReportComplete = false;
+        bool BodyStarted = false;
+        bool DetailPrinted = false;
+        bool FooterPrinted = false;
+        TrpEngineSections BandState;
+        TrpEnginePrintStates PrintState;
+        int32_t Left = 0, Position = 0, Right = 0, SpaceUsed = 0, BandHeight = 0;
+        int BandsOnPage = 0;
+        int DrawCount = 0;
+        int Bookmark = 0;
+    };
+    TrpGroup* keepTogetherGroup_ = nullptr;
+    std::unique_ptr<KeepTogetherMark> keepMark_;
+    bool footerPrintedOnPage_ = false;
+    bool reprintingForFooter_ = false;
 };
