@@ -442,6 +442,12 @@ void TrpBandEngine::GenerateObject(TrpComponent* Object) {
         stretchable->Generate();
         return;
     }
+    // A band carried on after an overflow prints again what asks for it.
+    if (Object->Visible() && Object->Printed() && Object->ReprintOnOverFlow() && band_->OverFlow() &&
+        !band_->PartialGeneration()) {
+        Object->SetPrinted(false);
+        Object->PrepareReprint();
+    }
     if (!Object->Visible() || Object->Printed()) {
         Object->SetSpaceUsed(0);
         Object->SetGenerationComplete(true);

@@ -305,7 +305,10 @@ void TrpStretchable::InitGeneration() {
 
 void TrpStretchable::Generate() {
     TrpCustomBand* band = HolderBand();
-    if (ReprintOnOverFlow() && band != nullptr && band->OverFlow()) PrepareReprint();
+    if (ReprintOnOverFlow() && band != nullptr && band->OverFlow() && !band->PartialGeneration() && !Ready()) {
+        SetPrinted(false);
+        PrepareReprint();
+    }
     if (Ready()) DoOnPrint();
     GenerateStretchable();
     if (noRoom_) {

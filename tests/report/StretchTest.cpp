@@ -300,6 +300,29 @@ TEST_F(StretchTest, DependentWithNoRoomBelowAFinishedTargetGoesOnAloneAtTheNextP
     ExpectPagesComeBackAlone(s);
 }
 
+TEST_F(StretchTest, ContinuationStartsAtTheOverflowOffsetAndReprintsWhatAsks) {
+    StretchRig s;
+    s.Rig.AddText(s.Detail, "Label", 0, 0, 20000, 3000, "rótulo");
+    s.Rig.AddText(s.Detail, "Again", 30000, 0, 20000, 3000, "de novo")->SetReprintOnOverFlow(true);
+    TrpMemo* memo = s.AddMemo("Memo", 0, 4000, 100000, 4000, Paragraphs(4, 90, "o"));
+    memo->SetmmOverFlowOffset(3000);
+    const auto pages = s.Print();
+    const auto placed = CommandsOf(pages, "Memo");
+    ASSERT_EQ(placed.size(), 2u);
+    EXPECT_EQ(placed[0].Command->Top(), kBodyTop + 4000);
+    // Below what the band printed again (the 3000 label), by the offset.
+    EXPECT_EQ(placed[1].Command->Top(), kBodyTop + 3000 + 3000);
+    // The label printed once: the band continues below it; the one that
+    // asks for it prints again on the continuation.
+    EXPECT_EQ(CommandsOf(pages, "Label").size(), 1u);
+    const auto again = CommandsOf(pages, "Again");
+    ASSERT_EQ(again.size(), 2u);
+    EXPECT_EQ(again[1].Page, 2);
+    EXPECT_EQ(again[1].Command->Top(), kBodyTop);
+    EXPECT_EQ(PrintedWords(pages, "Memo"), Words(Paragraphs(4, 90, "o")));
+    ExpectPagesComeBackAlone(s);
+}
+
 TEST_F(StretchTest, StopPositionCapsGrowth) {
     StretchRig s;
     TrpMemo* memo = s.AddMemo("Memo", 0, 0, 100000, 4000, Paragraphs(1, 60, "s"));
