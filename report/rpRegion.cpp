@@ -169,6 +169,32 @@ TrpComponent* TrpCustomRegion::GetNextSibling() const {
     return nullptr;
 }
 
+void TrpCustomRegion::BringToFront() {
+    TrpStretchable::BringToFront();
+    if (Band() == nullptr) return;
+    for (TrpComponent* c : std::vector<TrpComponent*>(objects_)) Band()->BringObjectToFront(c);
+}
+
+void TrpCustomRegion::SendToBack() {
+    TrpStretchable::SendToBack();
+    TrpBand* band = Band();
+    if (band == nullptr) return;
+    int at = band->IndexOfObject(this);
+    for (TrpComponent* c : std::vector<TrpComponent*>(objects_)) {
+        const int from = band->IndexOfObject(c);
+        if (from < 0) continue;
+        band->MoveObject(from, from < at ? at : at + 1);
+        at = band->IndexOfObject(c);
+    }
+}
+
+void TrpCustomRegion::SetBand(TrpBand* Value) {
+    TrpStretchable::SetBand(Value);
+    if (Value == nullptr || IsReading()) return;
+    for (TrpComponent* c : std::vector<TrpComponent*>(objects_))
+        if (c->Band() != Value) c->SetBand(Value);
+}
+
 void TrpCustomRegion::Notify(TrpCommunicator* Communicator, int Operation) {
     if (Operation == rpopFreeing && Communicator != nullptr) {
         auto gone = std::find_if(objects_.begin(), objects_.end(),

@@ -46,6 +46,11 @@ public:
     // Whether Component is held here or in a region held here.
     bool Holds(const TrpComponent* Component) const;
     TrpComponent* GetNextSibling() const override;
+    // The held components keep their place right after the region.
+    void BringToFront() override;
+    void SendToBack() override;
+    // The held components follow the region into the band.
+    void SetBand(TrpBand* Value) override;
 
     // --- Generation state seen by the components ---
     bool Continuing() const { return continuing_; }

@@ -520,6 +520,43 @@ TEST(Regions, HeldComponentsMoveWithTheRegionWhileDesigningOnly) {
     EXPECT_EQ(memo->mmLeft(), 6000);
 }
 
+TEST(Regions, HeldComponentsFollowTheRegionsPlaceInTheBandAndIntoAnotherBand) {
+    TComponent owner(nullptr);
+    TrpCustomReport report(&owner);
+    report.CreateDefaultBands();
+    TrpBand* detail = report.GetBand(btDetail);
+    auto make = [&](const std::string& Name) {
+        auto* m = new TrpMemo(&owner);
+        m->SetName(Name);
+        m->SetBand(detail);
+        return m;
+    };
+    auto* region = new TrpRegion(&owner);
+    region->SetName("Region");
+    region->SetBand(detail);
+    TrpMemo* a = make("A");
+    TrpMemo* b = make("B");
+    TrpMemo* loose = make("Loose");
+    region->AddObject(a);
+    region->AddObject(b);
+    auto order = [detail] {
+        std::string names;
+        for (int i = 0; i < detail->ObjectCount(); ++i) names += detail->Objects(i)->Name() + " ";
+        return names;
+    };
+    EXPECT_EQ(order(), "Region A B Loose ");
+    region->BringToFront();
+    EXPECT_EQ(order(), "Loose Region A B ");
+    region->SendToBack();
+    EXPECT_EQ(order(), "Region A B Loose ");
+    EXPECT_EQ(region->GetNextSibling(), loose);
+    TrpBand* header = report.GetBand(btHeader);
+    region->SetBand(header);
+    EXPECT_EQ(a->Band(), header);
+    EXPECT_EQ(b->Band(), header);
+    EXPECT_EQ(loose->Band(), detail);
+}
+
 TEST(Regions, TransparencyFollowsTheBrushAndAStretchingMemoMakesTheRegionStretch) {
     TComponent owner(nullptr);
     auto* region = new TrpRegion(&owner);
