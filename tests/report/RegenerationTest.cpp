@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -236,6 +239,35 @@ TEST(Regeneration, MemoryAndFileCachesHoldTheSameStatesAndMakeTheSamePages) {
     EXPECT_EQ(DumpPage(*files.Finals().back()), DumpPage(*memory.Finals().back()));
     EXPECT_TRUE(CacheFilesIn(folder).empty()) << "the files left the folder as they were opened";
     f->Clear();
+    EXPECT_TRUE(CacheFilesIn(folder).empty());
+    rmdir(folder.c_str());
+}
+
+TEST(Regeneration, ARunKilledWhileItsStatesAreInFilesLeavesNoFile) {
+    char folderTemplate[] = "/tmp/rpkilledXXXXXX";
+    ASSERT_NE(mkdtemp(folderTemplate), nullptr);
+    const std::string folder = folderTemplate;
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        Rig b(120);
+        b.Engine()->CacheManager()->SetTempFolder(folder);
+        b.Engine()->CacheManager()->SetMemoryLimit(0);
+        int printed = 0;
+        // Killed on page 2, its cache files open.
+        b.Detail->AfterPrint = [&](TObject*) {
+            if (++printed == 60) {
+                if (b.Engine()->CacheManager()->Mode() != 1) _exit(2);
+                kill(getpid(), SIGKILL);
+            }
+        };
+        b.R.Print();
+        _exit(3);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "exit " << WEXITSTATUS(status);
+    EXPECT_EQ(WTERMSIG(status), SIGKILL);
     EXPECT_TRUE(CacheFilesIn(folder).empty());
     rmdir(folder.c_str());
 }
