@@ -140,9 +140,11 @@ void TrpProducer::PrintInBackground() {
 void TrpProducer::InternalPrintInBackground(TrpPageRequest* Request, const std::string& DeviceType_,
                                             const std::string& TextFileName_, const std::string& ArchiveFileName_) {
     if (DeviceType_ == rpScreenDeviceName)
-        throw EBackgroundPrintError("TrpProducer.InternalPrintInBackground: Cannot print to the screen in the background.");
+        throw EBackgroundPrintError(
+            "TrpProducer.InternalPrintInBackground: Cannot print to the screen in the background.");
     if (!BackgroundHandler())
-        throw EBackgroundPrintError("TrpProducer.InternalPrintInBackground: Nenhum gerenciador de impressão em segundo plano registrado.");
+        throw EBackgroundPrintError(
+            "TrpProducer.InternalPrintInBackground: Nenhum gerenciador de impressão em segundo plano registrado.");
     BackgroundHandler()(this, Request, DeviceType_, TextFileName_, ArchiveFileName_);
 }
 
@@ -210,8 +212,8 @@ void TrpProducer::PrintToPrinter() {
     const TrpDeviceClass deviceClass = GetDeviceClassForName(DeviceType());
     if (deviceClass == nullptr || !deviceClass->Create) {
         SetProducing(false);
-        throw EPrintError(
-            Format("TrpProducer.PrintToPrinter: Nenhuma classe de dispositivo registrada para \"%s\".", {DeviceType()}));
+        throw EPrintError(Format("TrpProducer.PrintToPrinter: Nenhuma classe de dispositivo registrada para \"%s\".",
+                                 {DeviceType()}));
     }
     setupChanged_ = false;
     savedPrinterSetup_ = std::make_unique<TrpPrinterSetup>(nullptr);
@@ -227,7 +229,8 @@ void TrpProducer::PrintToPrinter() {
     printerDevice_->SetExclusive(true);
 
     if (ShowPrintDialog()) {
-        printDialog_ = dynamic_cast<TrpCustomPrintDialog*>(rpCreateDialog(TrpCustomPrintDialog::StaticClassType(), nullptr));
+        printDialog_ =
+            dynamic_cast<TrpCustomPrintDialog*>(rpCreateDialog(TrpCustomPrintDialog::StaticClassType(), nullptr));
         if (printDialog_ != nullptr) {
             printDialog_->SetReport(this);
             printDialog_->SetDeviceType(DeviceType());

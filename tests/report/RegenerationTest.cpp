@@ -187,8 +187,8 @@ TEST(Regeneration, APageBrokenInsideARecordsPrintsComesBackWithTheRecordsRemaini
     ASSERT_GE(run.size(), 3u);
     const std::string second = DumpPage(*run[1]);
     int k15 = 0;
-    for (std::size_t at = second.find("text=\"K15\""); at != std::string::npos; at = second.find("text=\"K15\"", at + 1))
-        ++k15;
+    const std::string k15Text = "text=\"K15\"";
+    for (std::size_t at = second.find(k15Text); at != std::string::npos; at = second.find(k15Text, at + 1)) ++k15;
     EXPECT_EQ(k15, 2) << second;
     b.R.PrintPage(3);
     b.R.PrintPage(2);
@@ -430,7 +430,8 @@ TEST(LastPage, AHeaderKeptOffTheLastPageLeavesItAndTheBodyMovesUp) {
     EXPECT_EQ(last.find("HeaderText"), std::string::npos) << last;
     // The first detail stood under the 15000 header; it now stands at the
     // top margin, and the footer stays where it was.
-    EXPECT_NE(last.find("rect=7350,6350,40000x4000 font=MS Sans Serif/8/-/#000008 color=#FFFFFF align=0/0 text=\"K85\""),
+    EXPECT_NE(last.find("rect=7350,6350,40000x4000 font=MS Sans Serif/8/-/#000008 color=#FFFFFF align=0/0 "
+                        "text=\"K85\""),
               std::string::npos)
         << last;
     EXPECT_NE(last.find("component=FooterText rect=6350,278650,"), std::string::npos) << last;
@@ -605,7 +606,8 @@ TEST(PageStylePages, RangesAndListsByNumber) {
     style->SetPageSetting(psPageList);
     style->PageList()->Clear();
     for (const char* entry : {" 3", "07", "1x", "", "-2"}) style->PageList()->Add(entry);
-    for (const auto& [page, prints] : std::vector<std::pair<int, bool>>{{3, true}, {7, true}, {1, false}, {2, false}, {-2, false}})
+    const std::vector<std::pair<int, bool>> listed = {{3, true}, {7, true}, {1, false}, {2, false}, {-2, false}};
+    for (const auto& [page, prints] : listed)
         EXPECT_EQ(style->PrintsOnPage(page, 0), prints) << "page " << page;
 }
 
