@@ -137,7 +137,7 @@ void TrpEngine::Reset() {
     highestPage_ = 0;
     section_ = secTitle;
     bandIndex_ = 0;
-    secondPass_ = noDataDialogShown_ = false;
+    secondPass_ = noDataDialogShown_ = begun_ = false;
     stalledPages_ = 0;
     progressMark_ = 0;
     if (cache_ != nullptr) cache_->Clear();
@@ -188,7 +188,9 @@ void TrpEngine::InitRun() {
     if (runInitialised_) return;
     TrpCustomReport* report = Report();
     const bool top = report->ParentReport() == nullptr;
-    const bool begin = top && !report->JobStarted();
+    // A print job has started the job before its first page: the run's
+    // beginning is the engine's to announce once.
+    const bool begin = top && !begun_;
     if (begin) {
         report->NotifyReportBegin();
         SendEventNotify(this, rpevReportBeginning, nullptr);
@@ -218,6 +220,7 @@ void TrpEngine::InitRun() {
     if (begin) {
         report->StartRun();
         report->SetJobStarted(true);
+        begun_ = true;
         SendEventNotify(this, rpevPipelinesOpened, nullptr);
     }
     report->AfterStartRun();
@@ -336,9 +339,12 @@ void TrpEngine::ProcessPageRequest(TrpPageRequest* Request) {
     // Every page of a finished run is made afresh: the data may have
     // changed since. Single pages come from the saved states.
     if (runInitialised_ && pageCountKnown_ && request_->PageSetting() == psAll) {
+        // Still the same job: its beginning is not announced again.
+        const bool begun = begun_;
         busy_ = false;
         Reset();
         busy_ = true;
+        begun_ = begun;
     }
     SetGenerating(true);
     try {

@@ -229,6 +229,7 @@ private:
     std::unique_ptr<TrpCacheManager> cache_;
     bool secondPass_ = false;
     bool noDataDialogShown_ = false;
+    bool begun_ = false;
     int stalledPages_ = 0;
     std::uint32_t progressMark_ = 0;
 

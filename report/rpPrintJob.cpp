@@ -2,7 +2,9 @@
 // cancel dialogs and the device for everything else, the events in the
 // order applications rely on, and the wait before a report stored by a
 // pre-4.0 version first prints.
+#include <chrono>
 #include <memory>
+#include <thread>
 
 #include "platform/rtl/Format.h"
 #include "report/rpDevice.h"
@@ -342,8 +344,10 @@ void TrpProducer::ConvertBeforePrinting(int From) {
             }
             if (wait.StopTimer) wait.StopTimer();
         } else {
-            const TDateTime until = rpNow() + kConversionWaitMs / (24.0 * 60 * 60 * 1000);
-            while (rpNow() < until) {
+            // Real time, not the report clock, which tests hold still.
+            const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kConversionWaitMs);
+            while (std::chrono::steady_clock::now() < until) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
                 if (wait.Pump)
                     wait.Pump();
                 else

@@ -6,6 +6,7 @@
 #include "report/rpDialogRegistry.h"
 #include "report/rpDialogs.h"
 #include "report/rpExcept.h"
+#include "report/rpGroup.h"
 #include "tests/report/ReportTestSupport.h"
 #include "tests/support/report/ReportHarness.h"
 
@@ -338,6 +339,53 @@ TEST_F(PrintJob, AnOldReportWaitsItsSecondBeforeItsFirstPrint) {
     EXPECT_FALSE(report->ConvertedFromPre40());
     EXPECT_FALSE(report->Printing());
     EXPECT_EQ(Joined(), "BeforePrint, device start, page 1, device end, OnPrintingComplete");
+}
+
+class FakeFileDevice : public FakePrinterDevice {
+public:
+    FAT_CLASS(FakeFileDevice)
+    using FakePrinterDevice::FakePrinterDevice;
+};
+
+TClass FakeFileDevice::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<FakeFileDevice>("FakeFileDevice", FakePrinterDevice::StaticClassType()).Build();
+    return &info;
+}
+
+TEST_F(PrintJob, AFileRunIsAPrinterRunWithTheFileDevice) {
+    RegisterDeviceClass(FakeFileDevice::StaticClassType(), "TextFile");
+    rig_.Device()->SetPublisher(nullptr);
+    Report()->SetDeviceType("TextFile");
+    Report()->PrintReport();
+    UnregisterDeviceClass(FakeFileDevice::StaticClassType());
+    EXPECT_EQ(Joined(),
+              "OnPrintDialogCreate, print dialog, OnPrintDialogClose, OnCancelDialogCreate, cancel dialog modal, "
+              "BeforePrint, device start, page 1, page 2, page 3, device end, AfterPrint, OnPrintingComplete, "
+              "OnCancelDialogClose");
+}
+
+TEST_F(PrintJob, TheJobMakesTheDetailAndTheBandsOfEveryGroupBeforeItStarts) {
+    TComponent owner(nullptr);
+    auto* report = new TrpBandedReport(&owner);
+    for (const char* name : {"GrupoA", "GrupoB"}) {
+        auto* group = new TrpGroup(&owner);
+        group->SetName(name);
+        group->SetReport(report);
+    }
+    ASSERT_EQ(report->HeaderBand(), nullptr);
+    ASSERT_EQ(report->GetBand(btDetail), nullptr);
+    report->SetShowPrintDialog(false);
+    report->SetShowCancelDialog(false);
+    report->SetDeviceType("Printer");
+    report->PrintReport();
+    // The groups brought their bands: the default set is not wanted, the
+    // detail band is.
+    EXPECT_NE(report->GetBand(btDetail), nullptr);
+    for (int g = 0; g < 2; ++g) {
+        EXPECT_NE(report->GroupHeaderBand(g), nullptr) << g;
+        EXPECT_NE(report->GroupFooterBand(g), nullptr) << g;
+    }
 }
 
 }  // namespace

@@ -433,8 +433,9 @@ TEST(NoProgress, ARunThatCannotMoveStopsWithinFourPages) {
         Rig b(5);
         b.Detail->SetPrintHeight(phDynamic);
         b.R.AddText(b.Detail, "Tall", 0, 0, 10000, 400000, "Alto");
-        EXPECT_FALSE(PrintAndCatch(b).empty());
-        EXPECT_LE(b.Engine()->AbsolutePageNo(), 4);
+        const std::string message = PrintAndCatch(b);
+        EXPECT_FALSE(message.empty());
+        EXPECT_LE(b.Engine()->AbsolutePageNo(), 4) << message;
         EXPECT_LE(b.Sent().size(), 4u);
     }
     {
@@ -454,6 +455,37 @@ TEST(NoProgress, ARunThatCannotMoveStopsWithinFourPages) {
         b.R.Print();
         EXPECT_EQ(PageNumbers(b.FinalsFrom(b.Sent().size() - 1)), (std::vector<int>{1}));
     }
+}
+
+// A band that never finds room yet never says it gave up: only the engine
+// can see that the run stands still.
+class StuckBand : public TrpDetailBand {
+public:
+    using TrpDetailBand::TrpDetailBand;
+    void Generate() override {
+        ++Calls;
+        SetOutOfSpace(true);
+    }
+    int Calls = 0;
+};
+
+TEST(NoProgress, TheEngineStopsARunThatStandsStillWhateverItsBands) {
+    ReportRig r;
+    RowsTable data({"Key", "Amount"}, NumberedRows(3));
+    r.Report()->SetDataPipeline(data.Pipeline());
+    auto* stuck = new StuckBand(r.Owner());
+    stuck->SetReport(r.Report());
+    r.Report()->CreateBand(btHeader)->SetmmHeight(10000);
+    std::string message;
+    try {
+        r.Print();
+    } catch (const EPrintError& e) {
+        message = e.what();
+    }
+    EXPECT_NE(message.find("não avança"), std::string::npos) << message;
+    EXPECT_EQ(r.Report()->Engine()->AbsolutePageNo(), 4);
+    EXPECT_EQ(stuck->Calls, 4);
+    EXPECT_EQ(r.Device()->Pages().size(), 3u) << "the fourth page is not sent";
 }
 
 // --- No data -----------------------------------------------------------------
