@@ -9,7 +9,6 @@
 #include "report/rpBand.h"
 #include "report/rpCache.h"
 
-class TrpCacheManager;
 class TrpCustomReport;
 class TrpPage;
 
@@ -99,10 +98,6 @@ public:
     // Back to the state before a run.
     virtual void Reset();
 
-    // The cache the run's page records go to, when one is kept.
-    TrpCacheManager* PageCache() const { return pageCache_; }
-    void SetPageCache(TrpCacheManager* Value) { pageCache_ = Value; }
-
     void SetPageDef(int32_t Width, int32_t Height, int32_t PrintableWidth, int32_t PrintableHeight);
 
     // Hooks, each called only when assigned.
@@ -131,5 +126,4 @@ private:
     std::unique_ptr<TrpPage> page_;
     int32_t pageDef_[4] = {0, 0, 0, 0};
     TrpCustomReport* report_;
-    TrpCacheManager* pageCache_ = nullptr;
 };

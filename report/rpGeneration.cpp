@@ -463,7 +463,8 @@ void TrpEngine::MakePage(int N, bool Final) {
         cache_->SavePage(N - 1);
     }
     SetAbsolutePageNo(N);
-    pageIsFinal_ = Final && (Report()->PassSetting() != psTwoPass || secondPass_ || Report()->ParentReport() != nullptr);
+    const bool passFinal = Report()->PassSetting() != psTwoPass || secondPass_ || Report()->ParentReport() != nullptr;
+    pageIsFinal_ = Final && passFinal;
     spaceUsed_ = 0;
     done_ = false;
     GeneratePage();
@@ -503,7 +504,8 @@ void PutPosition(TrpCacheRecord& R, int At, const TrpDataPipeline::Position& P) 
     R.PutBool(At + 1, (P.States & rppsLastRecord) != 0);
     R.PutBool(At + 2, (P.States & rppsNoRecords) != 0);
     auto* bytes = static_cast<unsigned char*>(R.Data());
-    bytes[At + 3] = static_cast<unsigned char>((P.HasBookmark ? 1 : 0) | (P.DataTraversed ? 2 : 0) | (P.NoMatch ? 4 : 0));
+    bytes[At + 3] =
+        static_cast<unsigned char>((P.HasBookmark ? 1 : 0) | (P.DataTraversed ? 2 : 0) | (P.NoMatch ? 4 : 0));
     R.PutInt(At + 4, P.Bookmark);
     R.PutInt(At + 8, P.TraversalCount);
     R.PutInt(At + 12, P.RecordIndex);
@@ -511,7 +513,8 @@ void PutPosition(TrpCacheRecord& R, int At, const TrpDataPipeline::Position& P) 
 
 TrpDataPipeline::Position GetPosition(const TrpCacheRecord& R, int At) {
     TrpDataPipeline::Position p;
-    p.States = static_cast<std::uint8_t>((R.GetBool(At) ? rppsFirstRecord : 0) | (R.GetBool(At + 1) ? rppsLastRecord : 0) |
+    p.States = static_cast<std::uint8_t>((R.GetBool(At) ? rppsFirstRecord : 0) |
+                                         (R.GetBool(At + 1) ? rppsLastRecord : 0) |
                                          (R.GetBool(At + 2) ? rppsNoRecords : 0));
     const auto flags = static_cast<const unsigned char*>(R.Data())[At + 3];
     p.HasBookmark = (flags & 1) != 0;
@@ -581,7 +584,8 @@ void TrpEngine::RestoreFromCache(int Page) {
         if (r.GetBool(recSections + i)) sections.Include(static_cast<TrpEngineSection>(i));
     SetBandState(sections);
     reportComplete_ = r.GetBool(recReportComplete);
-    if (r.GetBool(recHasMain) && mainPipeline_ != nullptr) mainPipeline_->RestorePosition(GetPosition(r, recMainPosition));
+    if (r.GetBool(recHasMain) && mainPipeline_ != nullptr)
+        mainPipeline_->RestorePosition(GetPosition(r, recMainPosition));
     progressMark_ = static_cast<std::uint32_t>(r.GetInt(recProgressMark));
     if (auto* detail = DetailEngine()) detail->SetBandsPerRecordCount(r.GetInt(recDetailPrints));
     // Pages without room count from the page made now.
@@ -841,7 +845,9 @@ void TrpEngine::OmitLastPageBands() {
     for (int i = 0; i < page->DrawCommandCount(); ++i) {
         TrpDrawCommand* command = page->DrawCommands(i);
         TrpBand* band = bandOf(command);
-        const bool stays = dynamic_cast<TrpTitleBand*>(band) != nullptr || dynamic_cast<TrpFooterBand*>(band) != nullptr ||
+        // The page's background stays with the page, not with the body.
+        const bool stays = dynamic_cast<TrpTitleBand*>(band) != nullptr ||
+                           dynamic_cast<TrpFooterBand*>(band) != nullptr ||
                            dynamic_cast<TrpPageStyle*>(band) != nullptr;
         if (dynamic_cast<TrpColumnFooterBand*>(band) != nullptr)
             command->SetTop(command->Top() + footerHeight);

@@ -1,10 +1,17 @@
 #pragma once
-// TrpEngine: turns a banded report into pages in one pass. It files the
-// report's bands into per-kind sections, walks them on every page, lets
-// each band generate itself through its band engine, ends the page (the
-// bands' end of section, the page-limit hook, the footer, the stamp, the
-// page sent) and repeats until the page request is served, the data ends,
-// the page limit is reached or the run is stopped.
+// TrpEngine: turns a banded report into pages. It files the report's bands
+// into per-kind sections, walks them on every page, lets each band generate
+// itself through its band engine, ends the page (the footer, the bands'
+// end of section, the page-limit hook, the last page's bands, the stamp,
+// the page sent) and repeats until the page request is served, the data
+// ends, the page limit is reached or the run is stopped.
+//
+// Before a page is made for the first time, the engine, its groups, bands
+// and objects save their state into the cache manager as that page's
+// record; a page made again starts from its record and nothing else, so
+// any page can be asked for alone, in any order. A two-pass report makes
+// every page once as a calculation page to learn the page count, then
+// serves the request from the saved states.
 #include <functional>
 #include <map>
 #include <memory>

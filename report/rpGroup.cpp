@@ -383,8 +383,8 @@ TrpCustomReport* TrpGroup::MainReport() const {
 }
 
 TrpCacheManager* TrpGroup::PageCache() const {
-    auto* engine = report_ != nullptr ? dynamic_cast<TrpCustomEngine*>(report_->Engine()) : nullptr;
-    return engine != nullptr ? engine->PageCache() : nullptr;
+    auto* engine = report_ != nullptr ? dynamic_cast<TrpEngine*>(report_->Engine()) : nullptr;
+    return engine != nullptr ? engine->CacheManager() : nullptr;
 }
 
 void TrpGroup::BreakStarting(bool Continuing) {

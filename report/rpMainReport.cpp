@@ -1,5 +1,7 @@
 #include "report/rpMainReport.h"
 
+#include "platform/rtl/Filer.h"
+#include "platform/rtl/Strings.h"
 #include "report/rpCacheManager.h"
 #include "report/rpDialogs.h"
 #include "report/rpLanguage.h"
@@ -10,6 +12,8 @@ namespace {
 
 constexpr int kReportText = 374;
 constexpr int kNoDataPipelineText = 1134;
+constexpr int kOrientationVersion = 1270;
+constexpr int kOutlineVersion = 6100;
 
 TrpReportOutlineFactory& OutlineFactory() {
     static TrpReportOutlineFactory factory;
@@ -37,11 +41,14 @@ TClass TrpReport::StaticClassType() {
             .Boolean("CachePages", &TrpReport::CachePages, &TrpReport::SetCachePages, 0)
             .Event("OnAutoSearchDialogClose", &TrpReport::OnAutoSearchDialogClose)
             .Event("OnGetAutoSearchValues", &TrpReport::OnGetAutoSearchValues)
+            .Object("OutlineSettings", TrpOutlineReportSettings::StaticClassType(), &TrpReport::OutlineSettings,
+                    &TrpReport::SetOutlineSettings)
             .Build();
     return &info;
 }
 
-TrpReport::TrpReport(TComponent* AOwner) : TrpBandedReport(AOwner) {
+TrpReport::TrpReport(TComponent* AOwner)
+    : TrpBandedReport(AOwner), outlineSettings_(std::make_unique<TrpOutlineReportSettings>(this)) {
     EventSet().set(rpevReportBeginning);
     EventSet().set(rpevPipelinesOpened);
     EventSet().set(rpevGetAutoSearchValues);
@@ -175,6 +182,10 @@ TrpReportOutline* TrpReport::Outline() {
     return outline_.get();
 }
 
+void TrpReport::SetOutlineSettings(TrpOutlineReportSettings* Value) {
+    if (Value != nullptr) outlineSettings_->Assign(Value);
+}
+
 void TrpReport::AddAutoSearchField(TComponent* Field) {
     if (Field == nullptr) return;
     autoSearchFields_.push_back(Field);
@@ -184,6 +195,32 @@ void TrpReport::AddAutoSearchField(TComponent* Field) {
 void TrpReport::RemoveAutoSearchField(TComponent* Field) {
     std::erase(autoSearchFields_, Field);
     ResetPrintState();
+}
+
+// ---------------------------------------------------------------------------
+// Older stored reports
+
+void TrpReport::Convert(int Version) {
+    TrpBandedReport::Convert(Version);
+    if (Version < kOrientationVersion) PrinterSetup()->SetOrientation(legacyLandscape_ ? poLandscape : poPortrait);
+    if (Version < kOutlineVersion) OutlineSettings()->SetEnabled(false);
+}
+
+void TrpReport::DefineProperties(TFiler* Filer) {
+    TrpBandedReport::DefineProperties(Filer);
+    Filer->DefineProperty("AllowPrintCancel", [](TReader* r) { r->ReadBoolean(); }, nullptr, false);
+    Filer->DefineProperty("DataSource", [this](TReader* r) { legacyDataSource_ = r->ReadIdent(); }, nullptr, false);
+    Filer->DefineProperty(
+        "OnPrintingComplete", [this](TReader* r) { legacyCompletionHandler_ = r->ReadIdent(); }, nullptr, false);
+    Filer->DefineProperty(
+        "Orientation", [this](TReader* r) { legacyLandscape_ = SameText(r->ReadIdent(), "poLandscape"); }, nullptr,
+        false);
+    Filer->DefineProperty("NoDataPages", [this](TReader* r) { SetPageLimit(r->ReadInteger()); }, nullptr, false);
+    Filer->DefineProperty("PreviewPages", [](TReader* r) { r->ReadInteger(); }, nullptr, false);
+    Filer->DefineProperty(
+        "RowSpacing", [this](TReader* r) { legacyRowSpacing_ = static_cast<float>(r->ReadFloat()); }, nullptr, false);
+    Filer->DefineProperty("SuppressFormFeed", [](TReader* r) { r->ReadBoolean(); }, nullptr, false);
+    Filer->DefineProperty("Viewer", [](TReader* r) { r->ReadIdent(); }, nullptr, false);
 }
 
 // ---------------------------------------------------------------------------

@@ -62,6 +62,8 @@ public:
     TrpCacheManager* CacheManager() const { return GenerationEngine()->CacheManager(); }
     // Made on first use; nullptr without an outline maker.
     TrpReportOutline* Outline();
+    TrpOutlineReportSettings* OutlineSettings() const { return outlineSettings_.get(); }
+    void SetOutlineSettings(TrpOutlineReportSettings* Value);
 
     // The search criteria, in order (the fields are the report's children).
     int AutoSearchFieldCount() const { return static_cast<int>(autoSearchFields_.size()); }
@@ -71,6 +73,11 @@ public:
     TrpCustomReportDialog* AutoSearchDialog() const { return autoSearchDialog_.get(); }
 
     void EventNotify(TObject* Sender, int EventNumber, TrsParamList* Params) override;
+    // Older stored reports: their orientation and outline switch.
+    void Convert(int Version) override;
+    // Reads the properties of older stored reports; writes none.
+    void DefineProperties(TFiler* Filer) override;
+    const std::string& LegacyDataSourceName() const { return legacyDataSource_; }
 
     TNotifyEvent AfterAutoSearchDialogCreate;
     TNotifyEvent AfterOpenDataPipelines;
@@ -98,6 +105,11 @@ private:
     std::vector<TComponent*> autoSearchFields_;
     std::unique_ptr<TrpCustomReportDialog> autoSearchDialog_;
     std::unique_ptr<TrpReportOutline> outline_;
+    std::unique_ptr<TrpOutlineReportSettings> outlineSettings_;
+    std::string legacyDataSource_;
+    std::string legacyCompletionHandler_;
+    float legacyRowSpacing_ = 0;
+    bool legacyLandscape_ = false;
 };
 
 class TrpChildReport : public TrpBandedReport {

@@ -2,7 +2,9 @@
 // cancel dialogs and the device for everything else, the events in the
 // order applications rely on, and the wait before a report stored by a
 // pre-4.0 version first prints.
+#include <chrono>
 #include <memory>
+#include <thread>
 
 #include "platform/rtl/Format.h"
 #include "report/rpDevice.h"
@@ -138,9 +140,11 @@ void TrpProducer::PrintInBackground() {
 void TrpProducer::InternalPrintInBackground(TrpPageRequest* Request, const std::string& DeviceType_,
                                             const std::string& TextFileName_, const std::string& ArchiveFileName_) {
     if (DeviceType_ == rpScreenDeviceName)
-        throw EBackgroundPrintError("TrpProducer.InternalPrintInBackground: Cannot print to the screen in the background.");
+        throw EBackgroundPrintError(
+            "TrpProducer.InternalPrintInBackground: Cannot print to the screen in the background.");
     if (!BackgroundHandler())
-        throw EBackgroundPrintError("TrpProducer.InternalPrintInBackground: Nenhum gerenciador de impressão em segundo plano registrado.");
+        throw EBackgroundPrintError(
+            "TrpProducer.InternalPrintInBackground: Nenhum gerenciador de impressão em segundo plano registrado.");
     BackgroundHandler()(this, Request, DeviceType_, TextFileName_, ArchiveFileName_);
 }
 
@@ -208,8 +212,8 @@ void TrpProducer::PrintToPrinter() {
     const TrpDeviceClass deviceClass = GetDeviceClassForName(DeviceType());
     if (deviceClass == nullptr || !deviceClass->Create) {
         SetProducing(false);
-        throw EPrintError(
-            Format("TrpProducer.PrintToPrinter: Nenhuma classe de dispositivo registrada para \"%s\".", {DeviceType()}));
+        throw EPrintError(Format("TrpProducer.PrintToPrinter: Nenhuma classe de dispositivo registrada para \"%s\".",
+                                 {DeviceType()}));
     }
     setupChanged_ = false;
     savedPrinterSetup_ = std::make_unique<TrpPrinterSetup>(nullptr);
@@ -225,7 +229,8 @@ void TrpProducer::PrintToPrinter() {
     printerDevice_->SetExclusive(true);
 
     if (ShowPrintDialog()) {
-        printDialog_ = dynamic_cast<TrpCustomPrintDialog*>(rpCreateDialog(TrpCustomPrintDialog::StaticClassType(), nullptr));
+        printDialog_ =
+            dynamic_cast<TrpCustomPrintDialog*>(rpCreateDialog(TrpCustomPrintDialog::StaticClassType(), nullptr));
         if (printDialog_ != nullptr) {
             printDialog_->SetReport(this);
             printDialog_->SetDeviceType(DeviceType());
@@ -342,8 +347,10 @@ void TrpProducer::ConvertBeforePrinting(int From) {
             }
             if (wait.StopTimer) wait.StopTimer();
         } else {
-            const TDateTime until = rpNow() + kConversionWaitMs / (24.0 * 60 * 60 * 1000);
-            while (rpNow() < until) {
+            // Real time, not the report clock, which tests hold still.
+            const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kConversionWaitMs);
+            while (std::chrono::steady_clock::now() < until) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
                 if (wait.Pump)
                     wait.Pump();
                 else

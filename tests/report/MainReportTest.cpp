@@ -230,4 +230,30 @@ TEST_F(MainReport, AChildReportHandsItsCancelAndChangesToItsParent) {
     EXPECT_TRUE(grandchild->GenerationEngine()->Stopped());
 }
 
+TEST(MainReportStream, AnOldReportKeepsItsPageLimitOrientationAndOutlineAsStored) {
+    TComponent owner(nullptr);
+    std::unique_ptr<TComponent> read(ReadStoredText("object Report: TrpReport\n"
+                                                    "  NoDataPages = 3\n"
+                                                    "  Orientation = poLandscape\n"
+                                                    "  PreviewPages = 2\n"
+                                                    "  RowSpacing = 1.5\n"
+                                                    "  DataSource = dsVendas\n"
+                                                    "  SuppressFormFeed = True\n"
+                                                    "end\n",
+                                                    nullptr));
+    auto* report = dynamic_cast<TrpReport*>(read.get());
+    ASSERT_NE(report, nullptr);
+    EXPECT_EQ(report->PageLimit(), 3);
+    EXPECT_EQ(report->PrinterSetup()->Orientation(), poLandscape);
+    EXPECT_FALSE(report->OutlineSettings()->Enabled()) << "older than the outline";
+    EXPECT_EQ(report->LegacyDataSourceName(), "dsVendas");
+    EXPECT_TRUE(report->Converted());
+    const std::string stored = StoredText(report);
+    EXPECT_EQ(stored.find("NoDataPages"), std::string::npos) << "old properties are read, never written";
+
+    TrpReport fresh(nullptr);
+    EXPECT_TRUE(fresh.OutlineSettings()->Enabled());
+    EXPECT_EQ(fresh.PrinterSetup()->Orientation(), poPortrait);
+}
+
 }  // namespace

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -184,8 +187,8 @@ TEST(Regeneration, APageBrokenInsideARecordsPrintsComesBackWithTheRecordsRemaini
     ASSERT_GE(run.size(), 3u);
     const std::string second = DumpPage(*run[1]);
     int k15 = 0;
-    for (std::size_t at = second.find("text=\"K15\""); at != std::string::npos; at = second.find("text=\"K15\"", at + 1))
-        ++k15;
+    const std::string k15Text = "text=\"K15\"";
+    for (std::size_t at = second.find(k15Text); at != std::string::npos; at = second.find(k15Text, at + 1)) ++k15;
     EXPECT_EQ(k15, 2) << second;
     b.R.PrintPage(3);
     b.R.PrintPage(2);
@@ -236,6 +239,35 @@ TEST(Regeneration, MemoryAndFileCachesHoldTheSameStatesAndMakeTheSamePages) {
     EXPECT_EQ(DumpPage(*files.Finals().back()), DumpPage(*memory.Finals().back()));
     EXPECT_TRUE(CacheFilesIn(folder).empty()) << "the files left the folder as they were opened";
     f->Clear();
+    EXPECT_TRUE(CacheFilesIn(folder).empty());
+    rmdir(folder.c_str());
+}
+
+TEST(Regeneration, ARunKilledWhileItsStatesAreInFilesLeavesNoFile) {
+    char folderTemplate[] = "/tmp/rpkilledXXXXXX";
+    ASSERT_NE(mkdtemp(folderTemplate), nullptr);
+    const std::string folder = folderTemplate;
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        Rig b(120);
+        b.Engine()->CacheManager()->SetTempFolder(folder);
+        b.Engine()->CacheManager()->SetMemoryLimit(0);
+        int printed = 0;
+        // Killed on page 2, its cache files open.
+        b.Detail->AfterPrint = [&](TObject*) {
+            if (++printed == 60) {
+                if (b.Engine()->CacheManager()->Mode() != 1) _exit(2);
+                kill(getpid(), SIGKILL);
+            }
+        };
+        b.R.Print();
+        _exit(3);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "exit " << WEXITSTATUS(status);
+    EXPECT_EQ(WTERMSIG(status), SIGKILL);
     EXPECT_TRUE(CacheFilesIn(folder).empty());
     rmdir(folder.c_str());
 }
@@ -398,7 +430,8 @@ TEST(LastPage, AHeaderKeptOffTheLastPageLeavesItAndTheBodyMovesUp) {
     EXPECT_EQ(last.find("HeaderText"), std::string::npos) << last;
     // The first detail stood under the 15000 header; it now stands at the
     // top margin, and the footer stays where it was.
-    EXPECT_NE(last.find("rect=7350,6350,40000x4000 font=MS Sans Serif/8/-/#000008 color=#FFFFFF align=0/0 text=\"K85\""),
+    EXPECT_NE(last.find("rect=7350,6350,40000x4000 font=MS Sans Serif/8/-/#000008 color=#FFFFFF align=0/0 "
+                        "text=\"K85\""),
               std::string::npos)
         << last;
     EXPECT_NE(last.find("component=FooterText rect=6350,278650,"), std::string::npos) << last;
@@ -433,8 +466,9 @@ TEST(NoProgress, ARunThatCannotMoveStopsWithinFourPages) {
         Rig b(5);
         b.Detail->SetPrintHeight(phDynamic);
         b.R.AddText(b.Detail, "Tall", 0, 0, 10000, 400000, "Alto");
-        EXPECT_FALSE(PrintAndCatch(b).empty());
-        EXPECT_LE(b.Engine()->AbsolutePageNo(), 4);
+        const std::string message = PrintAndCatch(b);
+        EXPECT_FALSE(message.empty());
+        EXPECT_LE(b.Engine()->AbsolutePageNo(), 4) << message;
         EXPECT_LE(b.Sent().size(), 4u);
     }
     {
@@ -454,6 +488,37 @@ TEST(NoProgress, ARunThatCannotMoveStopsWithinFourPages) {
         b.R.Print();
         EXPECT_EQ(PageNumbers(b.FinalsFrom(b.Sent().size() - 1)), (std::vector<int>{1}));
     }
+}
+
+// A band that never finds room yet never says it gave up: only the engine
+// can see that the run stands still.
+class StuckBand : public TrpDetailBand {
+public:
+    using TrpDetailBand::TrpDetailBand;
+    void Generate() override {
+        ++Calls;
+        SetOutOfSpace(true);
+    }
+    int Calls = 0;
+};
+
+TEST(NoProgress, TheEngineStopsARunThatStandsStillWhateverItsBands) {
+    ReportRig r;
+    RowsTable data({"Key", "Amount"}, NumberedRows(3));
+    r.Report()->SetDataPipeline(data.Pipeline());
+    auto* stuck = new StuckBand(r.Owner());
+    stuck->SetReport(r.Report());
+    r.Report()->CreateBand(btHeader)->SetmmHeight(10000);
+    std::string message;
+    try {
+        r.Print();
+    } catch (const EPrintError& e) {
+        message = e.what();
+    }
+    EXPECT_NE(message.find("não avança"), std::string::npos) << message;
+    EXPECT_EQ(r.Report()->Engine()->AbsolutePageNo(), 4);
+    EXPECT_EQ(stuck->Calls, 4);
+    EXPECT_EQ(r.Device()->Pages().size(), 3u) << "the fourth page is not sent";
 }
 
 // --- No data -----------------------------------------------------------------
@@ -541,7 +606,8 @@ TEST(PageStylePages, RangesAndListsByNumber) {
     style->SetPageSetting(psPageList);
     style->PageList()->Clear();
     for (const char* entry : {" 3", "07", "1x", "", "-2"}) style->PageList()->Add(entry);
-    for (const auto& [page, prints] : std::vector<std::pair<int, bool>>{{3, true}, {7, true}, {1, false}, {2, false}, {-2, false}})
+    const std::vector<std::pair<int, bool>> listed = {{3, true}, {7, true}, {1, false}, {2, false}, {-2, false}};
+    for (const auto& [page, prints] : listed)
         EXPECT_EQ(style->PrintsOnPage(page, 0), prints) << "page " << page;
 }
 
