@@ -401,6 +401,19 @@ TEST(ShiftChain, TargetsAndDependentsForgetEachOtherWhenFreed) {
     EXPECT_FALSE(c->Stretch());
 }
 
+TEST(ShiftChain, APageBreakStretchesExactlyWhileItShiftsBelowAnother) {
+    TComponent owner(nullptr);
+    auto* memo = new TrpMemo(&owner);
+    auto* pageBreak = new TrpPageBreak(&owner);
+    EXPECT_FALSE(pageBreak->Stretch());
+    EXPECT_TRUE(pageBreak->ParentWidth());
+    pageBreak->SetShiftRelativeTo(memo);
+    EXPECT_TRUE(pageBreak->Stretch());
+    pageBreak->SetShiftRelativeTo(nullptr);
+    EXPECT_FALSE(pageBreak->Stretch());
+    EXPECT_EQ(memo->ShifterCount(), 0);
+}
+
 TEST(ShiftChain, ReprintOnOverflowAndTheBottomAnchorGiveWayToStretching) {
     TComponent owner(nullptr);
     auto* a = new TrpMemo(&owner);
@@ -494,6 +507,10 @@ TEST(Regions, ARegionIsNeverAddedToItselfNorToARegionItHolds) {
     EXPECT_EQ(outer->ObjectCount(), 1);
     EXPECT_EQ(inner->ObjectCount(), 1);
     EXPECT_EQ(deepest->ObjectCount(), 0);
+    // A page break never sits in a region.
+    auto* pageBreak = new TrpPageBreak(&owner);
+    EXPECT_FALSE(outer->AddObject(pageBreak));
+    EXPECT_EQ(pageBreak->ParentRegion(), nullptr);
     // A component made the region's target of shifting is refused too.
     auto* memo = new TrpMemo(&owner);
     outer->AddObject(memo);
