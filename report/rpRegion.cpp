@@ -275,7 +275,6 @@ void TrpCustomRegion::InitGeneration() {
     TrpStretchable::InitGeneration();
     drawList_.clear();
     maxStretchable_ = nullptr;
-    cutSeen_ = false;
 }
 
 void TrpCustomRegion::PrepareReprint() {

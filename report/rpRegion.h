@@ -104,7 +104,6 @@ private:
     int32_t largestBottom_ = 0;
     bool moreToPrint_ = false;
     bool continuing_ = false;
-    bool cutSeen_ = false;
     TrpStretchable* maxStretchable_ = nullptr;
     // The design bounds the components were last moved for.
     int32_t designLeft_ = 0;

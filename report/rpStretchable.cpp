@@ -70,8 +70,6 @@ TrpStretchable::~TrpStretchable() {
     if (region_ != nullptr) region_->RemoveObject(this);
 }
 
-bool TrpStretchable::IsLoadingOrReading() const { return IsReading(); }
-
 // ---------------------------------------------------------------------------
 // Settings
 

@@ -113,7 +113,6 @@ protected:
     bool HolderHasOutput() const;
     void GenerateDependents(int From);
     void DrawDependents(TrpPage* Page);
-    bool IsLoadingOrReading() const;
 
     void FillStretchableRecord(TrpCacheRecord& Record) const;
     void ReadStretchableRecord(const TrpCacheRecord& Record);

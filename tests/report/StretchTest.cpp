@@ -753,13 +753,16 @@ TEST_F(StretchTest, RandomLayoutsPrintEveryWordOnceInOrderAndPagesComeBackAlone)
             EXPECT_EQ(joined(PrintedWords(pages, "A")), joined(wantA));
         else
             EXPECT_EQ(PrintedWords(pages, "A"), wantA);
-        if (withB) EXPECT_EQ(PrintedWords(pages, "B"), wantB);
+        if (withB) {
+            EXPECT_EQ(PrintedWords(pages, "B"), wantB);
+        }
         EXPECT_EQ(CommandsOf(pages, "Key").size(), static_cast<std::size_t>(rows));
         // Nothing prints below the body's bottom.
         for (const CapturedPage* p : pages)
             for (int i = 0; i < p->Page->DrawCommandCount(); ++i)
-                if (p->Makers[static_cast<std::size_t>(i)].first == "TrpDetailBand")
+                if (p->Makers[static_cast<std::size_t>(i)].first == "TrpDetailBand") {
                     EXPECT_LE(p->Page->DrawCommands(i)->Top() + p->Page->DrawCommands(i)->Height(), kBodyBottom);
+                }
         ExpectPagesComeBackAlone(s);
     }
 }
