@@ -358,6 +358,14 @@ TEST(ShiftChain, ClosingALoopIsRefusedWithText342AndKeepsTheOldValue) {
     }
     EXPECT_EQ(a->ShiftRelativeTo(), nullptr);
     EXPECT_EQ(a->ShifterCount(), 1);
+    EXPECT_THROW(a->SetShiftRelativeTo(b), EInvalidPropertyError);
+    EXPECT_EQ(a->ShiftRelativeTo(), nullptr);
+    // A component already shifting keeps its target when a loop is refused.
+    auto* d = new TrpMemo(&owner);
+    d->SetShiftRelativeTo(c);
+    EXPECT_THROW(b->SetShiftRelativeTo(d), EInvalidPropertyError);
+    EXPECT_EQ(b->ShiftRelativeTo(), a);
+    EXPECT_EQ(a->ShifterCount(), 1);
     EXPECT_THROW(a->SetShiftRelativeTo(a), EInvalidPropertyError);
     EXPECT_FALSE(rpValidShiftRelativeTo(b, a));
     EXPECT_TRUE(rpValidShiftRelativeTo(a, c));
