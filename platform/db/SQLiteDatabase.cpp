@@ -12,6 +12,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <optional>
 
@@ -391,6 +392,7 @@ void Database::Open(const std::string& path, const OpenOptions& options) {
         if (!options.readOnly) {
             Exec(options.journal == JournalMode::Wal ? "PRAGMA journal_mode=WAL" : "PRAGMA journal_mode=DELETE");
             Exec(kSynchronousPragma);
+            if (options.journal == JournalMode::Rollback) DropLeftoverJournal(options.busyTimeoutMs);
         }
         Exec(options.foreignKeys ? "PRAGMA foreign_keys=ON" : "PRAGMA foreign_keys=OFF");
     } catch (const ESQLiteError& e) {
@@ -399,6 +401,26 @@ void Database::Open(const std::string& path, const OpenOptions& options) {
         path_.clear();
         throw ESQLiteError(OpenFailure(e.ErrorCode(), path, sqlite3_errstr(e.ErrorCode())), e.ErrorCode());
     }
+}
+
+void Database::DropLeftoverJournal(int busyTimeoutMs) {
+    namespace fs = std::filesystem;
+    const std::string journal = path_ + "-journal";
+    std::error_code ec;
+    if (!fs::exists(journal, ec)) return;
+    // Only the holder of the write lock may have a journal of its own; once
+    // we hold it, a journal on disk belongs to nobody. A hot one was rolled
+    // back by the first read above; what remains is one a writer that died
+    // left before its header was complete, which the engine would leave
+    // there until the next write. Another instance writing now keeps its
+    // journal: we do not wait for its lock, it is not ours to judge.
+    sqlite3_busy_timeout(db_, 0);
+    bool locked = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
+    if (locked) {
+        fs::remove(journal, ec);
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    sqlite3_busy_timeout(db_, busyTimeoutMs);
 }
 
 void Database::Close() noexcept {

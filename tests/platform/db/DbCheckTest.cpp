@@ -21,7 +21,7 @@ protected:
         path = dir.file("caixa.db");
         Exec("create table Conta (id integer primary key, nome text, valor double);"
              "insert into Conta values (1, 'luz', 10.5), (2, 'água', 20);"
-             "create table vazia (x text);");
+             "create table vazia (x);");
     }
     void Exec(const std::string& sql) {
         sqlite3* db = nullptr;
@@ -56,12 +56,13 @@ TEST_F(DbCheckTest, TheDumpTellsAValueItsKindAColumnAndARowApart) {
     EXPECT_NE(nearlySame, before);
     Exec("update conta set valor = 10.5 where id = 1");
     EXPECT_EQ(DumpTables(path, {"conta"}), before);
-    // The same digits as text are another value.
-    Exec("update conta set nome = '1' where id = 1");
-    const std::string text = DumpTables(path, {"conta"});
-    Exec("update conta set nome = 1 where id = 1");
-    EXPECT_NE(DumpTables(path, {"conta"}), text);
-    Exec("update conta set nome = 'luz' where id = 1; alter table conta add column obs text");
+    // The same digits as text are another value (in a column that keeps
+    // what it is given).
+    Exec("insert into vazia values ('1')");
+    const std::string text = DumpTables(path, {"vazia"});
+    Exec("update vazia set x = 1");
+    EXPECT_NE(DumpTables(path, {"vazia"}), text);
+    Exec("alter table conta add column obs text");
     EXPECT_NE(DumpTables(path, {"conta"}), before);
     Exec("alter table conta drop column obs; delete from conta where id = 2");
     EXPECT_NE(DumpTables(path, {"conta"}), before);
