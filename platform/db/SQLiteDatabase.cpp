@@ -1,4 +1,5 @@
 #include "platform/db/SQLiteDatabase.h"
+#include "platform/db/TextRules.h"
 
 #include "platform/rtl/Strings.h"
 
@@ -182,16 +183,6 @@ void LowerFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_text(ctx, r.data(), static_cast<int>(r.size()), SQLITE_TRANSIENT);
 }
 
-void RegisterTextRules(sqlite3* db) {
-    sqlite3_create_collation_v2(db, kTextCollation, SQLITE_UTF8, nullptr, CollationCallback, nullptr);
-    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
-    sqlite3_create_function(db, "like", 2, flags, nullptr, LikeFunction, nullptr, nullptr);
-    sqlite3_create_function(db, "like", 3, flags, nullptr, LikeFunction, nullptr, nullptr);
-    for (const char* name : {"upper", "ucase"})
-        sqlite3_create_function(db, name, 1, flags, nullptr, UpperFunction, nullptr, nullptr);
-    for (const char* name : {"lower", "lcase"})
-        sqlite3_create_function(db, name, 1, flags, nullptr, LowerFunction, nullptr, nullptr);
-}
 
 bool SameTextAscii(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
@@ -253,6 +244,17 @@ bool ReadDigits(std::string_view t, std::size_t& i, int count, int& out) {
 }
 
 }  // namespace
+
+void RegisterTextRules(sqlite3* db) {
+    sqlite3_create_collation_v2(db, kTextCollation, SQLITE_UTF8, nullptr, CollationCallback, nullptr);
+    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
+    sqlite3_create_function(db, "like", 2, flags, nullptr, LikeFunction, nullptr, nullptr);
+    sqlite3_create_function(db, "like", 3, flags, nullptr, LikeFunction, nullptr, nullptr);
+    for (const char* name : {"upper", "ucase"})
+        sqlite3_create_function(db, name, 1, flags, nullptr, UpperFunction, nullptr, nullptr);
+    for (const char* name : {"lower", "lcase"})
+        sqlite3_create_function(db, name, 1, flags, nullptr, LowerFunction, nullptr, nullptr);
+}
 
 // ==================================================================== helpers
 

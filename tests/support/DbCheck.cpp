@@ -2,6 +2,10 @@
 
 #include <sqlite3.h>
 
+#ifdef FAT_HAVE_PLATFORM_DB
+#include "platform/db/TextRules.h"
+#endif
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -32,6 +36,11 @@ Handle OpenExisting(const std::string& path, std::string& error) {
         return nullptr;
     }
     sqlite3_busy_timeout(raw, 5000);
+#ifdef FAT_HAVE_PLATFORM_DB
+    // Text columns and their indexes are declared with the program's
+    // collation: without it neither the check nor a dump could read them.
+    sqlite::RegisterTextRules(raw);
+#endif
     return db;
 }
 
