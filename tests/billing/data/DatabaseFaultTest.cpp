@@ -21,6 +21,8 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <map>
@@ -213,6 +215,31 @@ TEST_F(CreationFaults, AFirstStartKilledAtAnyWriteIsAFirstStartAgainNextTime) {
     }
     EXPECT_GT(kills, 0);
     RecordProperty("kills", kills);
+}
+
+TEST(DeadCreations, OnlyTheWorkOfProgramsNoLongerRunningIsRemovedAndTheDatabaseStays) {
+    testsupport::TempDir run;
+    const std::string path = run.file("empresa.db");
+    ASSERT_TRUE(CreateDatabaseFile(path));
+    const std::string whole = State(path);
+    // A process that has ended, and one that still runs (this one's parent).
+    pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    const std::string dead = ".empresa.db.novo-" + std::to_string(child) + "-0";
+    const std::string alive = ".empresa.db.novo-" + std::to_string(::getppid()) + "-0";
+    // Killed between putting the file in place and removing its own name:
+    // the leftover is a second name of the database itself.
+    ASSERT_EQ(::link(path.c_str(), run.file(dead).c_str()), 0);
+    testsupport::WriteAll(run.file(dead + "-journal"), std::string(512, '\0'));
+    testsupport::WriteAll(run.file(alive), "em andamento");
+    testsupport::WriteAll(run.file(".outro.db.novo-" + std::to_string(child) + "-0"), "de outro arquivo");
+    RemoveDeadCreations(path);
+    EXPECT_EQ(testsupport::LeftoversOf(path),
+              (std::vector<std::string>{".empresa.db.novo-" + std::to_string(::getppid()) + "-0",
+                                        ".outro.db.novo-" + std::to_string(child) + "-0"}));
+    EXPECT_EQ(State(path), whole);
 }
 
 // ---------------------------------------------------------------------------
