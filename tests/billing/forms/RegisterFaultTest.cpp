@@ -44,13 +44,16 @@ namespace {
 constexpr int kFailStep = 3;
 constexpr int kKillStep = 4;
 
-enum class Path { New, Edit, Delete };
+// Close: the row typed as for New (Edit where a register has no New) is
+// saved by answering Yes to the question the form asks when it closes.
+enum class Path { New, Edit, Delete, Close };
 
 const char* PathName(Path P) {
     switch (P) {
     case Path::New: return "New";
     case Path::Edit: return "Edit";
     case Path::Delete: return "Delete";
+    case Path::Close: return "SaveOnClose";
     }
     return "";
 }
@@ -121,27 +124,37 @@ protected:
             if (C.keyColumn.empty()) return;  // a register of one row
             ASSERT_TRUE(form->qry->Locate(C.keyColumn, C.keyValue, {})) << C.name;
         };
+        auto typeNew = [this, &C, open] {
+            open();
+            form->btnInsert->Click();
+            C.fill(*this);
+            form->Mostra_Tudo();
+        };
+        auto change = [this, &C, open, locate] {
+            open();
+            locate();
+            form->btnEdit->Click();
+            C.change(*this);
+            form->Mostra_Tudo();
+        };
         billtest::SavePath path;
         path.Tables = C.tables;
         switch (P) {
         case Path::New:
-            path.Prepare = [this, &C, open] {
-                open();
-                form->btnInsert->Click();
-                C.fill(*this);
-                form->Mostra_Tudo();
-            };
+            path.Prepare = typeNew;
             path.Act = [this] { form->btnSave->Click(); };
             break;
         case Path::Edit:
-            path.Prepare = [this, &C, open, locate] {
-                open();
-                locate();
-                form->btnEdit->Click();
-                C.change(*this);
-                form->Mostra_Tudo();
-            };
+            path.Prepare = change;
             path.Act = [this] { form->btnSave->Click(); };
+            break;
+        case Path::Close:
+            if (C.fill) path.Prepare = typeNew;
+            else path.Prepare = change;
+            // A refused save keeps the form open with the row: closing
+            // again asks again.
+            path.Act = [this] { form->Close(); };
+            path.Confirm = "Deseja salvar as alterações ?";
             break;
         case Path::Delete:
             path.Prepare = [open, locate] {
@@ -253,7 +266,7 @@ const std::vector<RegisterCase>& Cases() {
              t.F("Id_Municipio")->SetAsInteger(3509502);
          },
          [](RegisterFaultBase& t) { t.Set("Placa_Veiculo", "ABC1234"); },
-         "Id_Transportador", Variant(5)},
+         "Id_Transportador", Variant(5), {Path::New, Path::Edit, Path::Delete, Path::Close}},
         {"Cfop", Make<TfrmNota104>(), {"cfop"},
          {"insert into cfop(id_cfop, descricao, tipo) values('5102', 'Venda de mercadoria', 'Saída')"},
          [](RegisterFaultBase& t) {
@@ -306,7 +319,7 @@ const std::vector<RegisterCase>& Cases() {
                  grid->Post();
              }
          },
-         "id_condicao_pagamento", Variant(5)},
+         "id_condicao_pagamento", Variant(5), {Path::New, Path::Edit, Path::Delete, Path::Close}},
         {"Suppliers", Make<TfrmNota109>(), {"fornecedor"},
          {"insert into fornecedor(id_fornecedor, nome, cpf_cnpj) values('0000010', 'Aço Forte Ltda', "
           "'11222333000181')"},
@@ -327,7 +340,7 @@ const std::vector<RegisterCase>& Cases() {
              t.Set("Nome", "Indústria de Parafusos S.A.");
              t.Set("Bairro", "Centro");
          },
-         "", Variant(), {Path::Edit}},
+         "", Variant(), {Path::Edit, Path::Close}},
         // The users' own save, with its rights, has its sweep beside the
         // invoice's; here the new user and the delete.
         {"Users", Make<TfrmNota111>(), {"usuario", "usuario_programa"},
@@ -345,7 +358,7 @@ const std::vector<RegisterCase>& Cases() {
                  users->tbTemp->Post();
              }
          },
-         nullptr, "Id_Usuario", Variant("bia"), {Path::New, Path::Delete}},
+         nullptr, "Id_Usuario", Variant("bia"), {Path::New, Path::Delete, Path::Close}},
         {"PrinterModels", Make<TfrmNota112>(), {"modelo_impressora"},
          {"insert into modelo_impressora(id_modelo_impressora, condensa_15cpp, impressao_normal) "
           "values('EPSON LX-300', '#15', '#18')"},
@@ -412,8 +425,10 @@ std::vector<FaultParam> FaultParams() {
 
 std::vector<KillParam> KillParams() {
     std::vector<KillParam> out;
+    // Closing writes what the save button writes: its kills would repeat them.
     for (std::size_t i = 0; i < Cases().size(); ++i)
-        for (Path p : Cases()[i].paths) out.emplace_back(i, p);
+        for (Path p : Cases()[i].paths)
+            if (p != Path::Close) out.emplace_back(i, p);
     return out;
 }
 
