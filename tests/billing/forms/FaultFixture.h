@@ -21,6 +21,7 @@
 #include "platform/db/SQLiteDatabase.h"
 #include "platform/ui/Forms.h"
 #include "tests/billing/forms/BillingFixture.h"
+#include "tests/support/DbCheck.h"
 #include "tests/support/FaultVfs.h"
 
 namespace billtest {
@@ -181,9 +182,12 @@ protected:
             // The program that died held the connection: ours goes too.
             ReleaseForms();
             dmdb->Fechar_Banco_Dados();
-            // Rolls a hot journal back, as the next start would. A journal
-            // the kill left before its header was complete is not hot: the
-            // engine leaves it until its next write, so it is no finding.
+            // The next start's open rolls a hot journal back and removes one
+            // the kill left before its header was complete (which the engine
+            // alone would leave until its next write): nothing stays beside
+            // the file.
+            { sqlite::Database next(this->database); }
+            EXPECT_EQ(testsupport::FilesBeside(this->database), std::vector<std::string>{});
             EXPECT_EQ(FileIntegrity(), "ok");
             const std::string now = FileDump(Path.Tables);
             if (now != before && now != after) {
