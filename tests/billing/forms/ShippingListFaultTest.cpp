@@ -4,6 +4,7 @@
 // or not at all, and the clerk is told once.
 #include <sqlite3.h>
 
+#include "billing/forms/Nota201.h"
 #include "tests/billing/forms/DocumentFixture.h"
 #include "tests/billing/forms/FaultFixture.h"
 
@@ -115,5 +116,49 @@ TEST_F(ShippingListKills, ADeletedListKilledAtAnyWriteIsWholeOrGoneAtTheNextStar
     EXPECT_GT(kills, 0);
     RecordProperty("kills", kills);
 }
+
+// The window asks "Deseja salvar as alterações ?" when it closes with a list
+// typed: Yes saves it as the save button does.
+class ShippingListWindowFaults : public billtest::FaultSessionOn<billtest::DocumentSessionOn<billtest::MdiSession>>,
+                                 public ::testing::WithParamInterface<int> {
+protected:
+    void ReleaseForms() override {
+        delete form;
+        form = nullptr;
+    }
+    void TearDown() override {
+        ReleaseForms();
+        DocumentSessionOn::TearDown();
+    }
+    TfrmNota201* form = nullptr;
+};
+
+TEST_P(ShippingListWindowFaults, ClosingWithYesSavesTheListWholeOrKeepsTheWindowAndTheList) {
+    billtest::SavePath path{[this] {
+                                form = new TfrmNota201(nullptr);
+                                form->Core->Clock = [] { return EncodeDateTime(2010, 6, 15, 9, 41, 27, 0); };
+                                form->DoCreate();
+                                form->Show();
+                                form->btnInsert->Click();
+                                AddItem(form->Core, 2, "1", 10);
+                                AddItem(form->Core, 1, "7", 3);
+                            },
+                            [this] {
+                                form->Close();
+                                // The window stays, with the list, when the save failed.
+                                if (form->Core->Editing()) Abort();
+                            },
+                            {"romaneio", "romaneio_item", "opcao"},
+                            kSaveFailed,
+                            "",
+                            "Deseja salvar as alterações ?"};
+    billtest::SweepFigures f = Sweep(path, GetParam(), kFailStep);
+    EXPECT_GT(f.refused, 0);
+    RecordProperty("operations", f.operations);
+    RecordProperty("runs", f.runs);
+}
+
+INSTANTIATE_TEST_SUITE_P(Codes, ShippingListWindowFaults, ::testing::Values(SQLITE_IOERR_WRITE, SQLITE_FULL),
+                         [](const auto& info) { return testsupport::FaultCodeName(info.param); });
 
 }  // namespace
