@@ -11,6 +11,7 @@
 #include <sqlite3.h>
 
 #include <memory>
+#include <ostream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -57,6 +58,9 @@ const char* PathName(Path P) {
     }
     return "";
 }
+
+// Failures name the path, not its number.
+void PrintTo(Path P, std::ostream* Out) { *Out << PathName(P); }
 
 class RegisterFaultBase;
 
