@@ -8,9 +8,11 @@
 #include "report/rpLanguage.h"
 #include "report/rpModel.h"
 #include "report/rpPage.h"
+#include "report/rpParameters.h"
 #include "report/rpRTTI.h"
 #include "report/rpRelatv.h"
 #include "report/rpSettings.h"
+#include "report/rpTreeNodes.h"
 
 namespace report {
 
@@ -25,11 +27,15 @@ void registerAll() {
     RegisterModelClasses();
     RegisterDataPipelineClasses();
     RegisterSettingsClasses();
+    RegisterTreeNodeClasses();
+    RegisterParameterClasses();
     rpSetDisplayFormatClass(TrpDisplayFormat::Instance());
 }
 
 void unregisterAll() {
     rpSetDisplayFormatClass(nullptr);
+    UnregisterParameterClasses();
+    UnregisterTreeNodeClasses();
     UnregisterSettingsClasses();
     UnregisterDataPipelineClasses();
     UnregisterModelClasses();
