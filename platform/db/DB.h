@@ -135,6 +135,10 @@ inline constexpr const char* SInvalidIntegerValue = "'%s' is not a valid integer
 inline constexpr const char* SInvalidFloatValue = "'%s' is not a valid floating point value for field '%s'";
 inline constexpr const char* SInvalidBoolValue = "'%s' is not a valid boolean value for field '%s'";
 inline constexpr const char* SInvalidDateTimeValue = "'%s' is not a valid date and time for field '%s'";
+// Typed by the user into a date, time or date-time field.
+inline constexpr const char* SInvalidDateText = "'%s' não é uma data válida para o campo '%s'.";
+inline constexpr const char* SInvalidTimeText = "'%s' não é uma hora válida para o campo '%s'.";
+inline constexpr const char* SInvalidDateTimeText = "'%s' não é uma data e hora válida para o campo '%s'.";
 inline constexpr const char* SFieldRangeError = "%s is not a valid value for field '%s'. The allowed range is %s to %s";
 inline constexpr const char* SCircularDataLink = "Circular datalinks are not allowed";
 inline constexpr const char* SDuplicateFieldName = "Duplicate field name '%s'";
