@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -377,6 +378,41 @@ TEST(ParameterStream, StoredFormsAreCheckedAsTheyLoad) {
         const std::string message = ErrorOf([&] { std::unique_ptr<TrpParameterList> l(ReadList(text)); });
         EXPECT_NE(message.find(b.fragment), std::string::npos) << text << "\n" << message;
     }
+}
+
+TEST(ParameterStream, MutatedStreamsLoadOrFailAsReadErrors) {
+    TrpParameterList list(nullptr);
+    list.SetName("L");
+    list.Add("Flag", dtBoolean, Variant(true));
+    list.Add("Quando", dtDateTime, Variant(45366.5));
+    list.Add("Dinheiro", dtCurrency, Variant(12.5));
+    list.Add("Texto", dtString, Variant("a\u00e7\u00e3o"))->PickList()->Add("x");
+    list.Add("Grande", dtLargeInt, Variant(5000000000LL))->SetValue(Null());
+    const std::string base = Save(&list);
+    std::mt19937 random(29);
+    int loaded = 0;
+    for (int round = 0; round < 20000; ++round) {
+        std::string bytes = base;
+        for (int k = 1 + static_cast<int>(random() % 3); k > 0; --k) {
+            const std::size_t at = random() % bytes.size();
+            switch (random() % 4) {
+                case 0: bytes[at] = static_cast<char>(random()); break;
+                case 1: bytes.resize(at); break;
+                case 2: bytes.insert(at, 1, static_cast<char>(random() % 24)); break;
+                default: bytes.erase(at, 1 + random() % 8); break;
+            }
+            if (bytes.empty()) bytes = "T";
+        }
+        TStringStream in(bytes);
+        try {
+            std::unique_ptr<TComponent> read(ReadComponent(in, nullptr));
+            ++loaded;
+        } catch (const EReadError&) {
+        } catch (const Exception& e) {
+            FAIL() << "round " << round << ": " << e.ClassName() << " " << e.Message();
+        }
+    }
+    EXPECT_GT(loaded, 0);
 }
 
 // --- Scripting -----------------------------------------------------------------
