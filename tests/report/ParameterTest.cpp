@@ -419,88 +419,73 @@ TEST(ParameterStream, MutatedStreamsLoadOrFailAsReadErrors) {
 
 const TrsRTTI* ListAdapter() { return TrsRTTIClassRegistry::GetRTTIClass(TrpParameterList::StaticClassType()); }
 
+// Calls a list member with its parameters bound, in order, to Args.
+template <class... T>
+bool Call(TrpParameterList& list, const std::string& name, bool read, T*... args) {
+    TrsMemberDescriptor rec;
+    if (!ListAdapter()->GetPropRec(list.ClassType(), name, rec) || !rec.Params) return false;
+    int i = 0;
+    (rec.Params->BindParam(i++, args), ...);
+    return ListAdapter()->CallMethod(&list, name, read, rec.Params.get());
+}
+
 TEST(ParameterScripting, IndexedValuesItemsAndMethods) {
     ASSERT_EQ(ListAdapter(), TrsTrpParameterListRTTI::Instance());
-    const TrsRTTI* a = ListAdapter();
     TrpParameterList list(nullptr);
     TrsMemberDescriptor rec;
-
-    // Add("Ano", dtInteger, '2024')
-    ASSERT_TRUE(a->GetPropRec(list.ClassType(), "Add", rec));
+    ASSERT_TRUE(ListAdapter()->GetPropRec(list.ClassType(), "Add", rec));
     ASSERT_EQ(rec.Params->Count(), 4);
     EXPECT_EQ(rec.Params->Items(1)->EnumTypeName, "TrpDataType");
+    ASSERT_TRUE(ListAdapter()->GetPropRec(list.ClassType(), "Values", rec));
+    EXPECT_TRUE(rec.IsArrayProperty);
+
     std::string name = "Ano";
     int32_t type = dtInteger;
     Variant value("2024");
     TObject* made = nullptr;
-    rec.Params->BindParam(0, &name);
-    rec.Params->BindParam(1, &type);
-    rec.Params->BindParam(2, &value);
-    rec.Params->BindParam(3, &made);
-    ASSERT_TRUE(a->CallMethod(&list, "ADD", false, rec.Params.get()));
+    ASSERT_TRUE(Call(list, "ADD", false, &name, &type, &value, &made));
     ASSERT_EQ(made, list.FindItem("Ano"));
     EXPECT_EQ(list.FindItem("Ano")->Value().AsInteger(), 2024);
-    type = 99;
     name = "Outro";
-    EXPECT_FALSE(a->CallMethod(&list, "Add", false, rec.Params.get()));
+    type = 99;
+    EXPECT_FALSE(Call(list, "Add", false, &name, &type, &value, &made));
     EXPECT_EQ(list.Count(), 1);
 
-    // Values['Ano'] read, Values['Mes'] written (insert mode creates it).
-    ASSERT_TRUE(a->GetPropRec(list.ClassType(), "Values", rec));
-    EXPECT_TRUE(rec.IsArrayProperty);
+    // Values['ano'] read; Values['Mes'] written, which insert mode creates.
     std::string key = "ano";
     Variant got;
-    rec.Params->BindParam(0, &key);
-    rec.Params->BindParam(1, &got);
-    ASSERT_TRUE(a->CallMethod(&list, "Values", true, rec.Params.get()));
+    ASSERT_TRUE(Call(list, "Values", true, &key, &got));
     EXPECT_EQ(got.AsInteger(), 2024);
     key = "Mes";
     got = Variant(11);
-    ASSERT_TRUE(a->CallMethod(&list, "Values", false, rec.Params.get()));
+    ASSERT_TRUE(Call(list, "Values", false, &key, &got));
     EXPECT_EQ(list.FindItem("Mes")->Value().AsString(), "11");
 
-    // ItemsByIndex(1), Items('mes'), InList, Remove, Clear, EqualTo.
-    ASSERT_TRUE(a->GetPropRec(list.ClassType(), "ItemsByIndex", rec));
     int32_t index = 1;
     TObject* item = nullptr;
-    rec.Params->BindParam(0, &index);
-    rec.Params->BindParam(1, &item);
-    ASSERT_TRUE(a->CallMethod(&list, "ItemsByIndex", true, rec.Params.get()));
+    ASSERT_TRUE(Call(list, "ItemsByIndex", true, &index, &item));
     EXPECT_EQ(item, list.FindItem("Mes"));
-    ASSERT_TRUE(a->GetPropRec(list.ClassType(), "Items", rec));
     key = "mes";
     item = nullptr;
-    rec.Params->BindParam(0, &key);
-    rec.Params->BindParam(1, &item);
-    ASSERT_TRUE(a->CallMethod(&list, "Items", true, rec.Params.get()));
+    ASSERT_TRUE(Call(list, "Items", true, &key, &item));
     EXPECT_EQ(item, list.FindItem("Mes"));
-
-    ASSERT_TRUE(a->GetPropRec(list.ClassType(), "InList", rec));
     bool found = false;
-    rec.Params->BindParam(0, &key);
-    rec.Params->BindParam(1, &found);
-    ASSERT_TRUE(a->CallMethod(&list, "InList", false, rec.Params.get()));
+    ASSERT_TRUE(Call(list, "InList", false, &key, &found));
     EXPECT_TRUE(found);
-    ASSERT_TRUE(a->GetPropRec(list.ClassType(), "Remove", rec));
-    rec.Params->BindParam(0, &key);
-    ASSERT_TRUE(a->CallMethod(&list, "Remove", false, rec.Params.get()));
+    ASSERT_TRUE(Call(list, "Remove", false, &key));
     EXPECT_EQ(list.Count(), 1);
-
-    ASSERT_TRUE(a->GetPropRec(list.ClassType(), "EqualTo", rec));
     TObject* other = &list;
     bool equal = true;
-    rec.Params->BindParam(0, &other);
-    rec.Params->BindParam(1, &equal);
-    EXPECT_FALSE(a->CallMethod(&list, "EqualTo", false, rec.Params.get()));
+    EXPECT_FALSE(Call(list, "EqualTo", false, &other, &equal));
     EXPECT_TRUE(equal) << "described, never carried out";
 
     TrsValue v;
-    ASSERT_TRUE(a->GetPropValue(&list, "count", v));
+    ASSERT_TRUE(ListAdapter()->GetPropValue(&list, "count", v));
     EXPECT_EQ(std::get<int32_t>(v), 1);
-    EXPECT_FALSE(a->SetPropValue(&list, "Count", TrsValue(int32_t{5})));
-    ASSERT_TRUE(a->SetPropValue(&list, "InsertMode", TrsValue(false)));
+    EXPECT_FALSE(ListAdapter()->SetPropValue(&list, "Count", TrsValue(int32_t{5})));
+    ASSERT_TRUE(ListAdapter()->SetPropValue(&list, "InsertMode", TrsValue(false)));
     EXPECT_FALSE(list.InsertMode());
-    EXPECT_TRUE(a->CallMethod(&list, "Clear", false, nullptr));
+    EXPECT_TRUE(ListAdapter()->CallMethod(&list, "Clear", false, nullptr));
     EXPECT_EQ(list.Count(), 0);
 }
 
