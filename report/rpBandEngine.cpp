@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "report/rpExcept.h"
+#include "report/rpGroup.h"
 #include "report/rpLanguage.h"
 #include "report/rpGeneration.h"
 #include "report/rpReport.h"
@@ -83,6 +84,7 @@ void TrpBandEngine::Generate() {
     band_->SetCount(0);
     if (lastPrintedPage_ == 0) lastPrintedPage_ = engine->AbsolutePageNo();
     printedThisCall_ = false;
+    groupBandDue_ = false;
     StartGeneration();
     band_->SetSpaceUsed(0);
     for (;;) {
@@ -168,6 +170,10 @@ void TrpBandEngine::StartGeneration() {
         // The page style leaves out the pages its settings do not name.
         const int count = engine->PageCountKnown() ? engine->AbsolutePageCount() : 0;
         if (!style->PrintsOnPage(engine->AbsolutePageNo(), count)) band_->SetGenerationComplete(true);
+    } else if (auto* header = dynamic_cast<TrpGroupHeaderBand*>(band_)) {
+        StartGroupHeader(*header);
+    } else if (auto* footer = dynamic_cast<TrpGroupFooterBand*>(band_)) {
+        StartGroupFooter(*footer);
     } else if (auto* summary = dynamic_cast<TrpSummaryBand*>(band_)) {
         engine->IncludePrintState({TrpEnginePrintState::SummaryPrinting});
         if (summary->NewPage() && !summary->FirstPrinted()) {
@@ -260,11 +266,103 @@ void TrpBandEngine::FinishPrint() {
         engine->SendEventNotify(engine, rpevNoRoomForDynamicBand, nullptr);
     if (dynamic_cast<TrpTitleBand*>(band_) != nullptr && !band_->OutOfSpace())
         engine->ExcludePrintState({TrpEnginePrintState::TitlePrinting});
+    FinishGroupBand();
     if (auto* title = dynamic_cast<TrpTitleBand*>(band_); title != nullptr && title->NewPage() &&
                                                         !title->FirstPrinted() && band_->Count() >= 1) {
         // The bands after the title start on a new page.
         title->SetFirstPrinted(true);
         band_->SetOutOfSpace(true);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Group bands
+
+void TrpBandEngine::StartGroupHeader(TrpGroupHeaderBand& Header) {
+    TrpEngine* engine = Engine();
+    TrpGroup* group = Header.Group();
+    if (group == nullptr) {
+        band_->SetGenerationComplete(true);
+        return;
+    }
+    const bool continuing = band_->OverFlow() || band_->PartialGeneration();
+    const TrpEngineSections state = engine->BandState();
+    const int page = engine->AbsolutePageNo();
+    const int column = engine->CurrentColumn();
+    const bool columns = band_->Report() != nullptr && band_->Report()->Columns() > 1;
+    bool prints = false;
+    if (Header.Generation()) {
+        prints = true;
+    } else if (state.Contains(TrpEngineSection::PageHeader) && group->ReprintOnSubsequentPage()) {
+        prints = page >= group->FirstPage();
+    } else if (state.Contains(TrpEngineSection::ColumnHeader) && group->ReprintOnSubsequentColumn() && columns) {
+        prints = page > group->FirstPage() || (page == group->FirstPage() && column > group->StartColumn());
+    } else {
+        prints = continuing;
+    }
+    if (engine->ReprintingForFooter() && !group->HeaderForOrphanedFooter()) prints = false;
+    const TrpEnginePrintStates printing = engine->PrintState();
+    if (!Header.Generation() && (printing.Contains(TrpEnginePrintState::TitlePrinting) ||
+                                 printing.Contains(TrpEnginePrintState::SummaryPrinting)))
+        prints = false;
+    if (!prints) {
+        band_->SetGenerationComplete(true);
+        return;
+    }
+    // A new page (or column) for the group, once: the page it lands on
+    // takes the header whatever room is left. Only after a record or a
+    // footer: at the top of the body a new page gives no more room.
+    const int32_t spaceLeft = engine->GetPageBottom() - band_->mmBottomOffset() - engine->PrintPosition();
+    if (!continuing && engine->RecordContentOnPage()) {
+        if (columns && !Header.AlreadyColumnBreak()) {
+            const int32_t threshold = group->mmNewColumnThreshold();
+            if ((Header.Generation() && group->NewColumn()) || (threshold > 0 && spaceLeft < threshold)) {
+                Header.SetAlreadyColumnBreak(true);
+                band_->SetOutOfSpace(true);
+            }
+        } else if (!Header.AlreadyPageBreak()) {
+            const int32_t threshold = group->mmNewPageThreshold();
+            if ((Header.Generation() && group->NewPage()) || (threshold > 0 && spaceLeft < threshold)) {
+                Header.SetAlreadyPageBreak(true);
+                band_->SetOutOfSpace(true);
+            }
+        }
+    }
+    if (band_->OutOfSpace()) return;
+    // The break is announced (and a kept group marked) on the page where
+    // the header prints.
+    if (Header.Generation()) group->BreakStarting(continuing);
+    if (Header.Generation() && !continuing) group->GroupStarted(page, column);
+    groupBandDue_ = true;
+    group->SendEventNotify(group, rpevGroupHeaderBand, nullptr);
+}
+
+void TrpBandEngine::StartGroupFooter(TrpGroupFooterBand& Footer) {
+    const bool continuing = band_->OverFlow() || band_->PartialGeneration();
+    // At the end of the data every footer closes its group.
+    const bool prints = Footer.Generation() || continuing ||
+                        Engine()->BandState().Contains(TrpEngineSection::Summary);
+    if (Footer.Group() == nullptr || !prints)
+        band_->SetGenerationComplete(true);
+    else {
+        groupBandDue_ = true;
+        Footer.Group()->SendEventNotify(Footer.Group(), rpevGroupFooterBand, nullptr);
+    }
+}
+
+void TrpBandEngine::FinishGroupBand() {
+    auto* groupBand = dynamic_cast<TrpGroupBand*>(band_);
+    if (groupBand == nullptr || groupBand->Group() == nullptr || !groupBandDue_ || band_->OutOfSpace() ||
+        band_->OverFlow())
+        return;
+    // Printed completely (an invisible band counts as printed).
+    groupBandDue_ = false;
+    groupBand->SetGeneration(false);
+    if (auto* header = dynamic_cast<TrpGroupHeaderBand*>(band_)) {
+        header->SetAlreadyPageBreak(false);
+        header->SetAlreadyColumnBreak(false);
+    } else {
+        groupBand->Group()->FooterPrinted();
     }
 }
 

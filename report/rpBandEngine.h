@@ -30,6 +30,8 @@ public:
     void Generate();
     // The page of the band's last print (0 before the first).
     int LastPrintedPage() const { return lastPrintedPage_; }
+    // A page made again counts the pages without room from itself.
+    void ForgetLastPrint() { lastPrintedPage_ = 0; }
 
     void Notify(TrpCommunicator* Communicator, int Operation) override;
 
@@ -46,6 +48,11 @@ protected:
     virtual void FinishPrint();
     virtual void AfterObjectsGenerated() {}
     bool Static() const { return band_->PrintHeight() == phStatic; }
+    // The group bands' rules: when a header starts its group, reprints or
+    // sends its group to a new page; when a footer prints and ends it.
+    void StartGroupHeader(TrpGroupHeaderBand& Header);
+    void StartGroupFooter(TrpGroupFooterBand& Footer);
+    void FinishGroupBand();
 
     TrpCustomBand* band_;
 
@@ -65,6 +72,7 @@ private:
     bool levelSeen_ = false;
     bool overflowFromStretch_ = false;
     bool printedThisCall_ = false;
+    bool groupBandDue_ = false;
 };
 
 // The detail band's engine: the record step after each print and the
@@ -78,6 +86,9 @@ public:
     TrpDetailBand* DetailBand() const { return static_cast<TrpDetailBand*>(band_); }
     // Prints of the current record so far (from 1).
     int BandsPerRecordCount() const { return recordCount_; }
+    void SetBandsPerRecordCount(int Value) { recordCount_ = Value < 1 ? 1 : Value; }
+    // The record prints again from its first band (a group moved whole).
+    void RestartRecord() { recordCount_ = 1; }
     void InitObjects() override;
     // The detail band's generation state, read and written through the band.
     TrpBandGenerationState& State() { return state_; }

@@ -58,6 +58,11 @@ void TrpBandedReport::CreateDefaultBands() {
     }
 }
 
+void TrpBandedReport::StartPrintJob() {
+    CreateDefaultBands();
+    TrpCustomReport::StartPrintJob();
+}
+
 void TrpBandedReport::PageRequest(TObject* Sender, TrpPageRequest* Request) {
     TrpCustomReport::PageRequest(Sender, Request);
     if (Request == nullptr) return;

@@ -29,6 +29,9 @@ public:
     // bands of every group when missing.
     void CreateDefaultBands() override;
 
+    // The bands every run needs are made before the job starts.
+    void StartPrintJob() override;
+
     TrpEngine* GenerationEngine() const { return static_cast<TrpEngine*>(Engine()); }
     // Generates what the request asks for, on pages of the printer setup.
     void PageRequest(TObject* Sender, TrpPageRequest* Request) override;

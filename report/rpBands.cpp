@@ -4,6 +4,7 @@
 
 #include "platform/rtl/Filer.h"
 #include "platform/rtl/Format.h"
+#include "platform/rtl/Strings.h"
 #include "report/rpBandEngine.h"
 #include "report/rpGroup.h"
 #include "report/rpLanguage.h"
@@ -368,12 +369,21 @@ void TrpPageStyle::SetValidPages(const std::string& Value) {
 bool TrpPageStyle::PrintsOnPage(int PageNo, int PageCount) const {
     switch (pageSetting_) {
         case psAll: return Visible();
-        case psPageList: return pageList_->IndexOf(std::to_string(PageNo)) >= 0;
+        case psPageList:
+            // " 3" and "03" name page 3 as well as "3" does.
+            for (int i = 0; i < pageList_->Count(); ++i) {
+                const std::string entry = Trim(pageList_->Strings(i));
+                if (entry.empty() || entry.size() > 9 ||
+                    entry.find_first_not_of("0123456789") != std::string::npos)
+                    continue;
+                if (std::stoi(entry) == PageNo) return true;
+            }
+            return false;
         case psSinglePage: return PageNo == singlePage_;
         case psFirstPage: return PageNo == 1;
         case psLastPage: return PageCount > 0 && PageNo == PageCount;
-        // The range includes both ends; an end below the start leaves the range open.
-        case psPageRange: return PageNo >= startPage_ && (endPage_ < startPage_ || PageNo <= endPage_);
+        // Both ends belong to the range; an end of 0 leaves that side open.
+        case psPageRange: return (startPage_ <= 0 || PageNo >= startPage_) && (endPage_ <= 0 || PageNo <= endPage_);
     }
     return false;
 }

@@ -204,6 +204,9 @@ public:
 
 protected:
     virtual int CaptionTextNumber() const = 0;
+    // Whether the band is marked to print goes with the page's state.
+    bool FirstPrintFlag() const override { return generation_; }
+    void SetFirstPrintFlag(bool Value) override { generation_ = Value; }
 
 private:
     TrpGroup* group_ = nullptr;

@@ -5,9 +5,14 @@
 
 #include <QCoreApplication>
 
+#include "platform/rtl/Strings.h"
 #include "report/rpBandEngine.h"
+#include "report/rpCacheManager.h"
+#include "report/rpComponent.h"
+#include "report/rpDialogs.h"
 #include "report/rpDrawCommand.h"
 #include "report/rpExcept.h"
+#include "report/rpGroup.h"
 #include "report/rpLanguage.h"
 #include "report/rpPipeline.h"
 #include "report/rpReport.h"
@@ -62,9 +67,19 @@ TClass TrpEngine::StaticClassType() {
 }
 
 TrpEngine::TrpEngine(TrpCustomReport* Report)
-    : TrpCustomEngine(Report), request_(std::make_unique<TrpPageRequest>()) {}
+    : TrpCustomEngine(Report),
+      request_(std::make_unique<TrpPageRequest>()),
+      cache_(std::make_unique<TrpCacheManager>(Report)) {
+    SetCacheRecordSize(kCacheRecordSize);
+}
 
 TrpEngine::~TrpEngine() {
+    if (cache_ != nullptr) {
+        // The engine's own records are let go while it is whole.
+        cache_->Clear();
+        cache_.reset();
+    }
+    DropKeepTogetherMark();
     ReleaseBookmarks();
     if (mainPipeline_ != nullptr) RemoveNotify(mainPipeline_);
 }
@@ -113,6 +128,8 @@ bool TrpEngine::Halted() const { return Stopped() || Cancelled(); }
 void TrpEngine::Reset() {
     if (busy_) return;
     TrpCustomEngine::Reset();
+    DropKeepTogetherMark();
+    keepTogetherGroup_ = nullptr;
     ReleaseBookmarks();
     runInitialised_ = false;
     done_ = reportComplete_ = pageCountKnown_ = pageIsFinal_ = false;
@@ -120,6 +137,10 @@ void TrpEngine::Reset() {
     highestPage_ = 0;
     section_ = secTitle;
     bandIndex_ = 0;
+    secondPass_ = noDataDialogShown_ = begun_ = false;
+    stalledPages_ = 0;
+    progressMark_ = 0;
+    if (cache_ != nullptr) cache_->Clear();
     if (Page() != nullptr) Page()->FreeDrawCommands();
 }
 
@@ -167,7 +188,9 @@ void TrpEngine::InitRun() {
     if (runInitialised_) return;
     TrpCustomReport* report = Report();
     const bool top = report->ParentReport() == nullptr;
-    const bool begin = top && !report->JobStarted();
+    // A print job has started the job before its first page: the run's
+    // beginning is the engine's to announce once.
+    const bool begin = top && !begun_;
     if (begin) {
         report->NotifyReportBegin();
         SendEventNotify(this, rpevReportBeginning, nullptr);
@@ -197,6 +220,7 @@ void TrpEngine::InitRun() {
     if (begin) {
         report->StartRun();
         report->SetJobStarted(true);
+        begun_ = true;
         SendEventNotify(this, rpevPipelinesOpened, nullptr);
     }
     report->AfterStartRun();
@@ -208,6 +232,12 @@ void TrpEngine::InitRun() {
     BuildBandLists();
     for (auto& list : sections_)
         for (TrpCustomBand* band : list) band->BandEngine()->InitObjects();
+    // The states saved page by page start with this run.
+    cache_->Reset();
+    secondPass_ = false;
+    stalledPages_ = 0;
+    progressMark_ = 0;
+    StartGroups();
     SetBandState({TrpEngineSection::GroupHeader, TrpEngineSection::Title});
     printDateTime_ = report->ParentReport() != nullptr
                          ? static_cast<TrpEngine*>(report->ParentReport()->Engine())->PrintDateTime()
@@ -223,6 +253,7 @@ void TrpEngine::InitRun() {
     if (noData_ && report->NoDataBehaviors().Contains(ndBlankPage)) {
         done_ = true;
         reportComplete_ = true;
+        if (report->NoDataBehaviors().Contains(ndMessageDialog)) ShowNoDataDialog();
     }
 }
 
@@ -247,12 +278,20 @@ void TrpEngine::NextRecord() {
         return;
     }
     const int before = mainPipeline_->RecordIndex();
+    RefreshStaleGroups();
     mainPipeline_->Next();
     if (mainPipeline_->Eof()) {
         EndOfData();
         // A range or a link that ended moved the data past the last record
         // printed: the bands that follow see that record again.
         if (mainPipeline_->RecordIndex() != before) mainPipeline_->Prior();
+        return;
+    }
+    if (CheckGroupBreaks()) {
+        // The footers of the groups that ended print with their last record;
+        // the step is made again before the next headers.
+        mainPipeline_->Prior();
+        reAdvancePending_ = true;
         return;
     }
     recordStepPending_ = true;
@@ -264,6 +303,8 @@ void TrpEngine::FinishRecord() {
         recordStepPending_ = false;
         if (mainPipeline_ != nullptr) mainPipeline_->Next();
         SendEventNotify(this, rpevRecordTraversed, nullptr);
+        if (!BandState().Contains(TrpEngineSection::Summary))
+            SetBandState(BandState() - TrpEngineSections{TrpEngineSection::GroupFooter});
         SetBandState(BandState() + TrpEngineSections{TrpEngineSection::GroupHeader, TrpEngineSection::Detail});
         return;
     }
@@ -295,21 +336,27 @@ void TrpEngine::ProcessPageRequest(TrpPageRequest* Request) {
     }
     busy_ = true;
     request_->Assign(Request);
-    // A finished run is generated afresh: its pages are not kept here.
-    if (runInitialised_ && reportComplete_ && pageCountKnown_) {
+    // Every page of a finished run is made afresh: the data may have
+    // changed since. Single pages come from the saved states.
+    if (runInitialised_ && pageCountKnown_ && request_->PageSetting() == psAll) {
+        // Still the same job: its beginning is not announced again.
+        const bool begun = begun_;
         busy_ = false;
         Reset();
         busy_ = true;
+        begun_ = begun;
     }
     SetGenerating(true);
     try {
         PageLoop();
     } catch (...) {
         // The pipeline goes back to where the run found it, and the place
-        // held for that is let go.
+        // held for that is let go; the next request starts a new run.
         RestorePipelinePositions();
         ReleaseBookmarks();
-        runInitialised_ = false;
+        if (cache_ != nullptr) cache_->Clear();
+        runInitialised_ = pageCountKnown_ = secondPass_ = false;
+        highestPage_ = 0;
         busy_ = false;
         Report()->SetPrinting(false);
         SetGenerating(false);
@@ -325,29 +372,235 @@ void TrpEngine::ProcessPageRequest(TrpPageRequest* Request) {
     SetGenerating(false);
 }
 
+void TrpEngine::InitPageCount(int Count) {
+    if (Count == 0) {
+        Reset();
+        return;
+    }
+    SetAbsolutePageCount(Count);
+    pageCountKnown_ = false;
+    if (Page() != nullptr) Page()->FreeDrawCommands();
+}
+
 void TrpEngine::PageLoop() {
     done_ = false;
     ClearStop();
     InitRun();
     if (done_ || Halted()) return;
-    int next = 1;
-    if (request_->PageSetting() == psSinglePage) {
-        next = std::max(request_->PageRequested(), 1);
-        if (pageCountKnown_) next = std::min(next, AbsolutePageCount());
-        if (next <= highestPage_) {
-            SendEventNotify(this, rpevPageBeforeCurrent, nullptr);
-            return;
-        }
+    const bool twoPass = Report()->PassSetting() == psTwoPass && Report()->ParentReport() == nullptr;
+    if (twoPass && !pageCountKnown_) {
+        // The calculation pass: every page, none final, to learn the count.
+        secondPass_ = false;
+        Report()->FireEvent(Report()->OnStartFirstPass, rpevStartFirstPass);
+        RunToEnd();
+        if (Halted()) return;
+        Report()->FireEvent(Report()->OnEndFirstPass, rpevEndFirstPass);
     }
-    next = std::min(next, highestPage_ + 1);
-    SetAbsolutePageNo(next);
-    while (!done_ && !Halted() && !PageLimitReached()) {
-        spaceUsed_ = 0;
-        GeneratePage();
-        if (Halted()) break;
-        highestPage_ = std::max(highestPage_, AbsolutePageNo());
-        if (!done_) SetAbsolutePageNo(AbsolutePageNo() + 1);
-        rpProcessMessages();
+    const bool startsSecond = twoPass && !secondPass_;
+    secondPass_ = twoPass;
+    if (startsSecond) Report()->FireEvent(Report()->OnStartSecondPass, rpevStartSecondPass);
+    ServeRequest();
+    if (startsSecond && !Halted()) Report()->FireEvent(Report()->OnEndSecondPass, rpevEndSecondPass);
+}
+
+namespace {
+
+// A page list entry as a page number; 0 when it is none.
+int ListedPage(const std::string& Entry) {
+    const std::string text = Trim(Entry);
+    if (text.empty() || text.size() > 9) return 0;
+    for (char c : text)
+        if (c < '0' || c > '9') return 0;
+    return std::stoi(text);
+}
+
+}  // namespace
+
+void TrpEngine::ServeRequest() {
+    const TrpPageRequest& r = *request_;
+    switch (r.PageSetting()) {
+        case psAll:
+        case psPageRange:
+            // The devices pick the pages of a range from the whole run.
+            for (int n = 1;; ++n)
+                if (!ServePage(n, true, false) || Halted()) break;
+            break;
+        case psFirstPage: ServePage(1, true, false); break;
+        case psLastPage: ServePage(std::numeric_limits<int>::max(), true, true); break;
+        case psSinglePage: ServePage(std::max(r.PageRequested(), 1), true, true); break;
+        case psPageList:
+            for (int i = 0; i < r.PageList()->Count() && !Halted(); ++i) {
+                const int n = ListedPage(r.PageList()->Strings(i));
+                if (n < 1 || (pageCountKnown_ && n > AbsolutePageCount())) continue;
+                ServePage(n, true, false);
+            }
+            break;
+    }
+}
+
+bool TrpEngine::ServePage(int N, bool Final, bool ToLast) {
+    // The pages before a new one are made first, as calculation pages.
+    while (!pageCountKnown_ && highestPage_ < N - 1 && !Halted()) MakePage(highestPage_ + 1, false);
+    if (Halted()) return false;
+    if (pageCountKnown_ && N > AbsolutePageCount()) {
+        if (!ToLast || AbsolutePageCount() < 1) return false;
+        N = AbsolutePageCount();
+    }
+    if (N < 1) return false;
+    MakePage(N, Final);
+    return !Halted();
+}
+
+void TrpEngine::RunToEnd() {
+    while (!pageCountKnown_ && !Halted()) MakePage(highestPage_ + 1, false);
+}
+
+void TrpEngine::MakePage(int N, bool Final) {
+    if (N <= highestPage_) {
+        if (N <= AbsolutePageNo()) SendEventNotify(this, rpevPageBeforeCurrent, nullptr);
+        cache_->RestorePage(N - 1);
+    } else {
+        cache_->SavePage(N - 1);
+    }
+    SetAbsolutePageNo(N);
+    const bool passFinal = Report()->PassSetting() != psTwoPass || secondPass_ || Report()->ParentReport() != nullptr;
+    pageIsFinal_ = Final && passFinal;
+    spaceUsed_ = 0;
+    done_ = false;
+    GeneratePage();
+    if (Halted()) return;
+    highestPage_ = std::max(highestPage_, N);
+    rpProcessMessages();
+}
+
+// ---------------------------------------------------------------------------
+// Page state records
+
+namespace {
+
+// Where the engine's parts of its record stand.
+enum : int {
+    recRecordStep = 0,
+    recReAdvance = 1,
+    recEndOfData = 2,
+    recNoData = 3,
+    recBandIndex = 4,
+    recSection = 8,
+    recStalledPages = 12,
+    recPrintStates = 16,  // one byte per print state member
+    recSections = 24,     // one byte per enabled section
+    recHasMain = 33,
+    recReportComplete = 34,
+    recMainPosition = 36,
+    recProgressMark = 52,
+    recDetailPrints = 56,
+};
+
+constexpr int kPrintStateCount = static_cast<int>(TrpEnginePrintState::GroupEnd) + 1;
+constexpr int kSectionCount = static_cast<int>(TrpEngineSection::Detail) + 1;
+
+void PutPosition(TrpCacheRecord& R, int At, const TrpDataPipeline::Position& P) {
+    R.PutBool(At, (P.States & rppsFirstRecord) != 0);
+    R.PutBool(At + 1, (P.States & rppsLastRecord) != 0);
+    R.PutBool(At + 2, (P.States & rppsNoRecords) != 0);
+    auto* bytes = static_cast<unsigned char*>(R.Data());
+    bytes[At + 3] =
+        static_cast<unsigned char>((P.HasBookmark ? 1 : 0) | (P.DataTraversed ? 2 : 0) | (P.NoMatch ? 4 : 0));
+    R.PutInt(At + 4, P.Bookmark);
+    R.PutInt(At + 8, P.TraversalCount);
+    R.PutInt(At + 12, P.RecordIndex);
+}
+
+TrpDataPipeline::Position GetPosition(const TrpCacheRecord& R, int At) {
+    TrpDataPipeline::Position p;
+    p.States = static_cast<std::uint8_t>((R.GetBool(At) ? rppsFirstRecord : 0) |
+                                         (R.GetBool(At + 1) ? rppsLastRecord : 0) |
+                                         (R.GetBool(At + 2) ? rppsNoRecords : 0));
+    const auto flags = static_cast<const unsigned char*>(R.Data())[At + 3];
+    p.HasBookmark = (flags & 1) != 0;
+    p.DataTraversed = (flags & 2) != 0;
+    p.NoMatch = (flags & 4) != 0;
+    p.Bookmark = R.GetInt(At + 4);
+    p.TraversalCount = R.GetInt(At + 8);
+    p.RecordIndex = R.GetInt(At + 12);
+    return p;
+}
+
+}  // namespace
+
+TrpDetailBandEngine* TrpEngine::DetailEngine() const {
+    if (sections_[secDetail].empty()) return nullptr;
+    return dynamic_cast<TrpDetailBandEngine*>(sections_[secDetail].front()->BandEngine());
+}
+
+void TrpEngine::SaveToCache(int Page) {
+    TrpCacheRecord r(kCacheRecordSize);
+    r.PutBool(recRecordStep, recordStepPending_);
+    r.PutBool(recReAdvance, reAdvancePending_);
+    r.PutBool(recEndOfData, endOfData_);
+    r.PutBool(recNoData, noData_);
+    r.PutInt(recBandIndex, bandIndex_);
+    r.PutInt(recSection, section_);
+    r.PutInt(recStalledPages, stalledPages_);
+    for (int i = 0; i < kPrintStateCount; ++i)
+        r.PutBool(recPrintStates + i, PrintState().Contains(static_cast<TrpEnginePrintState>(i)));
+    for (int i = 0; i < kSectionCount; ++i)
+        r.PutBool(recSections + i, BandState().Contains(static_cast<TrpEngineSection>(i)));
+    r.PutBool(recReportComplete, reportComplete_);
+    if (mainPipeline_ != nullptr && mainPipeline_->Active()) {
+        r.PutBool(recHasMain, true);
+        PutPosition(r, recMainPosition, mainPipeline_->SavePosition());
+    }
+    r.PutInt(recProgressMark, static_cast<std::int32_t>(progressMark_));
+    // The detail band's prints of its current record so far.
+    if (auto* detail = DetailEngine()) r.PutInt(recDetailPrints, detail->BandsPerRecordCount());
+    if (!WriteCacheRecord(Page, r.Data())) {
+        // The record is not kept: neither is the place it held.
+        const TrpDataPipeline::Position p = GetPosition(r, recMainPosition);
+        if (mainPipeline_ != nullptr && p.HasBookmark) mainPipeline_->FreeBookmark(p.Bookmark);
+    }
+}
+
+void TrpEngine::RestoreFromCache(int Page) {
+    TrpCacheRecord r(kCacheRecordSize);
+    if (!ReadCacheRecord(Page, r.Data())) {
+        // Another page's state would slip into this one.
+        throw EPrintError(Format("TrpEngine.RestoreFromCache: A página %d não foi guardada no cache.", {Page + 1}));
+    }
+    recordStepPending_ = r.GetBool(recRecordStep);
+    reAdvancePending_ = r.GetBool(recReAdvance);
+    endOfData_ = r.GetBool(recEndOfData);
+    noData_ = r.GetBool(recNoData);
+    bandIndex_ = r.GetInt(recBandIndex);
+    section_ = r.GetInt(recSection);
+    stalledPages_ = r.GetInt(recStalledPages);
+    TrpEnginePrintStates print;
+    for (int i = 0; i < kPrintStateCount; ++i)
+        if (r.GetBool(recPrintStates + i)) print.Include(static_cast<TrpEnginePrintState>(i));
+    ExcludePrintState(PrintState());
+    IncludePrintState(print);
+    TrpEngineSections sections;
+    for (int i = 0; i < kSectionCount; ++i)
+        if (r.GetBool(recSections + i)) sections.Include(static_cast<TrpEngineSection>(i));
+    SetBandState(sections);
+    reportComplete_ = r.GetBool(recReportComplete);
+    if (r.GetBool(recHasMain) && mainPipeline_ != nullptr)
+        mainPipeline_->RestorePosition(GetPosition(r, recMainPosition));
+    progressMark_ = static_cast<std::uint32_t>(r.GetInt(recProgressMark));
+    if (auto* detail = DetailEngine()) detail->SetBandsPerRecordCount(r.GetInt(recDetailPrints));
+    // Pages without room count from the page made now.
+    for (auto& list : sections_)
+        for (TrpCustomBand* band : list) band->BandEngine()->ForgetLastPrint();
+}
+
+void TrpEngine::ResetCache(int Page) {
+    // The places the records from Page on hold are let go.
+    if (mainPipeline_ == nullptr) return;
+    for (int p = std::max(Page, 0); p <= CachePageCount(); ++p) {
+        TrpCacheRecord r(kCacheRecordSize);
+        if (!ReadCacheRecord(p, r.Data()) || !r.GetBool(recHasMain)) continue;
+        const TrpDataPipeline::Position pos = GetPosition(r, recMainPosition);
+        if (pos.HasBookmark) mainPipeline_->FreeBookmark(pos.Bookmark);
     }
 }
 
@@ -358,6 +611,8 @@ void TrpEngine::GeneratePage() {
     pageEnded_ = false;
     bodyStarted_ = false;
     detailPrintedOnPage_ = false;
+    footerPrintedOnPage_ = false;
+    SetKeepTogetherGroup(nullptr);
     bandsOnPage_ = 0;
     if (!sections_[secDetail].empty()) sections_[secDetail].front()->SetCount(0);
     if (AbsolutePageNo() == 1) {
@@ -372,8 +627,6 @@ void TrpEngine::GeneratePage() {
     printPosition_ = printTop_;
     spaceUsed_ = printTop_;
     if (!pageCountKnown_ && AbsolutePageNo() > AbsolutePageCount()) SetAbsolutePageCount(AbsolutePageNo());
-    pageIsFinal_ = request_->PageSetting() != psSinglePage || request_->PageRequested() == AbsolutePageNo() ||
-                   (pageCountKnown_ && request_->PageRequested() > AbsolutePageCount());
     for (auto& list : sections_)
         for (TrpCustomBand* band : list) band->BandEngineNotify();
 
@@ -389,7 +642,8 @@ void TrpEngine::GeneratePage() {
         GenerateSection(secHeader, 0);
     }
     if (pageEnded_ || Halted()) return;
-    FinishRecord();
+    // Group footers still to print need the record they were left with.
+    if (section_ != secGroupFooters) FinishRecord();
 
     // The body goes on where the last page left it.
     int section = section_;
@@ -398,8 +652,10 @@ void TrpEngine::GeneratePage() {
         section = secGroupHeaders;
         index = 0;
     } else if (section == secGroupFooters) {
-        section = endOfData_ ? secSummary : secGroupHeaders;
-        index = 0;
+        // The footers left over go on from the first that did not print,
+        // below the headers of their groups.
+        ReprintHeadersAboveFooter(index);
+        if (pageEnded_ || Halted()) return;
     }
     while (!pageEnded_ && !Halted()) {
         if (section == secSummary && !endOfData_) {
@@ -407,6 +663,8 @@ void TrpEngine::GeneratePage() {
             index = 0;
         }
         section_ = section;
+        // A group that ended left its record step for the new group's headers.
+        if (section == secGroupHeaders) FinishRecord();
         if (!GenerateSection(section, index)) return;
         if (section == secSummary) break;
         index = 0;
@@ -418,28 +676,38 @@ void TrpEngine::GeneratePage() {
     if (!pageEnded_ && !Halted()) EndPage();
 }
 
-bool TrpEngine::GenerateSection(int Section, int From) {
+bool TrpEngine::GenerateSection(int Section, int From, int To) {
     const std::vector<TrpCustomBand*> list = sections_[Section];
     bool full = false;
     int i = std::max(From, 0);
-    for (; i < static_cast<int>(list.size()); ++i) {
+    const int end = To < 0 ? static_cast<int>(list.size()) : std::min(To, static_cast<int>(list.size()));
+    for (; i < end; ++i) {
         TrpCustomBand* band = list[static_cast<std::size_t>(i)];
         currentBand_ = band;
         if (Section == section_) bandIndex_ = i;
         band->Generate();
         if (Halted()) return false;
+        // A header kept with its group is not yet the body: the group may
+        // still move to the next page.
+        const auto* header = Section == secGroupHeaders ? dynamic_cast<TrpGroupHeaderBand*>(band) : nullptr;
+        const bool heldApart = header != nullptr && header->Group() != nullptr && header->Group()->KeepTogether();
         if (band->SpaceUsed() >= 1 && Section > secColumnHeader && Section != secFooter &&
-            Section != secColumnFooter)
+            Section != secColumnFooter && !heldApart)
             SetBodyStarted(true);
+        if (Section == secGroupFooters && band->SpaceUsed() >= 1) footerPrintedOnPage_ = true;
         spaceUsed_ = std::max(spaceUsed_, printPosition_);
         if (band->OutOfSpace()) {
             full = true;
+            RollBackOnOverflow(Section);
             break;
         }
         if (band == lastBand_ && endOfData_) reportComplete_ = true;
         rpProcessMessages();
     }
     if (Section == section_) bandIndex_ = full ? i : static_cast<int>(list.size());
+    if (Section == secGroupHeaders && !full)
+        SetBandState(BandState() - TrpEngineSections{TrpEngineSection::Title, TrpEngineSection::PageHeader,
+                                                     TrpEngineSection::ColumnHeader});
     if (full && !BandState().Contains(TrpEngineSection::PageFooter)) {
         EndPage();
         return false;
@@ -469,10 +737,19 @@ void TrpEngine::EndPage() {
         SetAbsolutePageCount(AbsolutePageNo());
         SendEventNotify(this, rpevPageCountKnown, nullptr);
     }
+    CheckProgress();
+    if (Halted()) return;
     for (int i = 0; i < report->BandCount(); ++i) report->Bands(i)->EndOfSection();
     if (dynamic_cast<TrpSummaryBand*>(currentBand_) != nullptr)
         ExcludePrintState({TrpEnginePrintState::SummaryPrinting});
     if (OnCheckPageLimit) OnCheckPageLimit();
+    if (PageLimitReached() && !pageCountKnown_) {
+        // The limit is where the run ends: its page is the last.
+        pageCountKnown_ = reportComplete_ = true;
+        SetAbsolutePageCount(AbsolutePageNo());
+        SendEventNotify(this, rpevPageCountKnown, nullptr);
+    }
+    if (pageCountKnown_ && AbsolutePageNo() == AbsolutePageCount() && pageIsFinal_) OmitLastPageBands();
     if (OnBeforeSendPage) OnBeforeSendPage();
     if (noData_ && report->NoDataBehaviors().Contains(ndBlankReport) &&
         report->NoDataBehaviors().Contains(ndMessageOnPage) && Page()->DrawCommandCount() > 0)
@@ -495,13 +772,15 @@ void TrpEngine::StampPage() {
     page->SetAbsolutePageCount(AbsolutePageCount());
     page->SetPageNo(AbsolutePageNo());
     page->SetPageCount(AbsolutePageCount());
+    StampGroupPageNumbers();
     page->SetDocumentName(page->PrinterSetup()->DocumentName());
     page->SetFirstPage(AbsolutePageNo() == 1);
     page->SetLanguageIndex(report->LanguageIndex());
     page->SetLastPage(reportComplete_ && pageCountKnown_ && AbsolutePageNo() == AbsolutePageCount());
     page->SetPassSetting(report->PassSetting());
     page->SetPrintDateTime(printDateTime_);
-    page->SetFinal(true);
+    page->SetFinal(report->PassSetting() != psTwoPass || report->ParentReport() != nullptr ||
+                   (secondPass_ && pageIsFinal_));
     page->SetCalculation(!pageIsFinal_);
 }
 
@@ -528,4 +807,99 @@ void TrpEngine::AddNoDataMessage() {
         page->AddDrawCommand(text);
     else
         delete text;
+    if (Report()->NoDataBehaviors().Contains(ndMessageDialog)) ShowNoDataDialog();
+}
+
+// ---------------------------------------------------------------------------
+// Last page, progress, no data
+
+void TrpEngine::OmitLastPageBands() {
+    TrpPage* page = Page();
+    auto omitted = [](const std::vector<TrpCustomBand*>& List, std::vector<TrpCustomBand*>& Into) {
+        int32_t height = 0;
+        for (TrpCustomBand* band : List) {
+            auto* pageBand = dynamic_cast<TrpPageBand*>(band);
+            if (pageBand == nullptr || pageBand->PrintOnLastPage() || !band->Visible()) continue;
+            Into.push_back(band);
+            height += band->mmHeight();
+        }
+        return height;
+    };
+    std::vector<TrpCustomBand*> gone;
+    const int32_t headerHeight = omitted(sections_[secHeader], gone);
+    const int32_t footerHeight = omitted(sections_[secFooter], gone);
+    if (gone.empty()) return;
+    auto bandOf = [](TrpDrawCommand* Command) -> TrpBand* {
+        auto* component = dynamic_cast<TrpComponent*>(Command->ReportComponent);
+        return component != nullptr ? component->Band() : nullptr;
+    };
+    bool headerPrinted = false;
+    for (int i = page->DrawCommandCount() - 1; i >= 0; --i) {
+        TrpBand* band = bandOf(page->DrawCommands(i));
+        if (band == nullptr || std::find(gone.begin(), gone.end(), band) == gone.end()) continue;
+        headerPrinted = headerPrinted || dynamic_cast<TrpHeaderBand*>(band) != nullptr;
+        TrpDrawCommand* command = page->DrawCommands(i);
+        page->RemoveDrawCommand(command);
+        delete command;
+    }
+    for (int i = 0; i < page->DrawCommandCount(); ++i) {
+        TrpDrawCommand* command = page->DrawCommands(i);
+        TrpBand* band = bandOf(command);
+        // The page's background stays with the page, not with the body.
+        const bool stays = dynamic_cast<TrpTitleBand*>(band) != nullptr ||
+                           dynamic_cast<TrpFooterBand*>(band) != nullptr ||
+                           dynamic_cast<TrpPageStyle*>(band) != nullptr;
+        if (dynamic_cast<TrpColumnFooterBand*>(band) != nullptr)
+            command->SetTop(command->Top() + footerHeight);
+        else if (!stays && headerPrinted)
+            command->SetTop(command->Top() - headerHeight);
+    }
+}
+
+std::uint32_t TrpEngine::ProgressMark() const {
+    // Where the run stands: section, band, record and how far the band got.
+    std::uint32_t mark = 2166136261u;
+    auto mix = [&mark](std::int64_t Value) {
+        mark ^= static_cast<std::uint32_t>(Value) ^ static_cast<std::uint32_t>(Value >> 32);
+        mark *= 16777619u;
+    };
+    mix(section_);
+    mix(bandIndex_);
+    mix(mainPipeline_ != nullptr ? mainPipeline_->RecordIndex() : -1);
+    mix(endOfData_);
+    if (currentBand_ != nullptr) {
+        mix(currentBand_->CurrentLevel());
+        mix(currentBand_->ObjectLimit());
+        mix(currentBand_->PartialGeneration());
+        mix(currentBand_->OverFlow());
+    }
+    return mark | 1u;
+}
+
+void TrpEngine::CheckProgress() {
+    const std::uint32_t mark = ProgressMark();
+    if (bodyStarted_ || reportComplete_ || mark != progressMark_) {
+        stalledPages_ = 0;
+        progressMark_ = mark;
+        return;
+    }
+    // The fourth page in a row that left the run where it was.
+    if (++stalledPages_ < 3) return;
+    stalledPages_ = 0;
+    Report()->HandlePrintError(EPrintError(
+        Format("O relatório não avança: %d páginas seguidas terminaram sem imprimir o corpo.", {4})));
+}
+
+void TrpEngine::ShowNoDataDialog() {
+    if (noDataDialogShown_) return;
+    noDataDialogShown_ = true;
+    TrpCustomReport* report = Report();
+    std::unique_ptr<TrpCustomReportDialog> dialog(rpCreateDialog(TrpCustomNoDataDialog::StaticClassType(), nullptr));
+    bool show = dialog != nullptr;
+    bool add = false;
+    report->DoNoData(dialog.get(), show, nullptr, add);
+    if (dialog == nullptr || !show) return;
+    dialog->SetReport(report);
+    dialog->SetLanguageIndex(report->LanguageIndex());
+    dialog->ShowModal();
 }

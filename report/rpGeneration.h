@@ -1,10 +1,17 @@
 #pragma once
-// TrpEngine: turns a banded report into pages in one pass. It files the
-// report's bands into per-kind sections, walks them on every page, lets
-// each band generate itself through its band engine, ends the page (the
-// bands' end of section, the page-limit hook, the footer, the stamp, the
-// page sent) and repeats until the page request is served, the data ends,
-// the page limit is reached or the run is stopped.
+// TrpEngine: turns a banded report into pages. It files the report's bands
+// into per-kind sections, walks them on every page, lets each band generate
+// itself through its band engine, ends the page (the footer, the bands'
+// end of section, the page-limit hook, the last page's bands, the stamp,
+// the page sent) and repeats until the page request is served, the data
+// ends, the page limit is reached or the run is stopped.
+//
+// Before a page is made for the first time, the engine, its groups, bands
+// and objects save their state into the cache manager as that page's
+// record; a page made again starts from its record and nothing else, so
+// any page can be asked for alone, in any order. A two-pass report makes
+// every page once as a calculation page to learn the page count, then
+// serves the request from the saved states.
 #include <functional>
 #include <map>
 #include <memory>
@@ -17,6 +24,9 @@
 #include "report/rpPipeline.h"
 
 class TrpBandEngine;
+class TrpDetailBandEngine;
+class TrpCacheManager;
+class TrpGroup;
 
 // Notifications the engine sends to its listeners.
 enum : int {
@@ -64,11 +74,29 @@ public:
     FAT_CLASS(TrpEngine)
 
     // --- Pages ---
-    // Generates what the request asks for: every page (psAll) or up to one
-    // page (psSinglePage). A request made while another is served is ignored.
+    // Generates what the request asks for. Pages already made are made
+    // again from the state saved at their start; new ones follow the last
+    // page made, those not asked for going out as calculation pages. A
+    // two-pass report first runs to its end to learn the page count. A
+    // request made while another is served is ignored.
     void ProcessPageRequest(TrpPageRequest* Request);
     void Reset() override;
+    // 0: back to no run; else the page count as it stands.
+    void InitPageCount(int Count);
     bool PageCountKnown() const { return pageCountKnown_; }
+    // The highest page made in this run (its state and those before it are
+    // kept for regeneration).
+    int HighestPage() const { return highestPage_; }
+    bool SecondPass() const { return secondPass_; }
+    // The per-page state records of the engine, its bands, groups and
+    // objects.
+    TrpCacheManager* CacheManager() const { return cache_.get(); }
+
+    // Size of the record SaveToCache writes.
+    static constexpr int kCacheRecordSize = 68;
+    void ResetCache(int Page) override;
+    void SaveToCache(int Page) override;
+    void RestoreFromCache(int Page) override;
     bool ReportComplete() const { return reportComplete_; }
     bool PageIsFinal() const { return pageIsFinal_; }
     TDateTime PrintDateTime() const { return printDateTime_; }
@@ -110,19 +138,69 @@ public:
 
     void Notify(TrpCommunicator* Communicator, int Operation) override;
 
+    // --- Groups ---
+    // The group kept together whose instance is being generated.
+    TrpGroup* KeepTogetherGroup() const { return keepTogetherGroup_; }
+    // A group's instance ended: its mark goes with it. Every page starts
+    // without one, so that a page generated alone from its record keeps
+    // groups together exactly as the whole run did.
+    void SetKeepTogetherGroup(TrpGroup* Value);
+    // Whether moving a group to the next page could help it: the body of
+    // this page already holds something else.
+    bool KeepTogetherQuery() const { return bodyStarted_; }
+    // A record or a group footer stands on this page: a group that starts
+    // now may be sent to a new page. On a page holding neither, a new page
+    // would give it no more room.
+    bool RecordContentOnPage() const { return detailPrintedOnPage_ || footerPrintedOnPage_; }
+    // Columns are filled by the column engines; without them, column 0.
+    int CurrentColumn() const { return 0; }
+    // The group headers printed again above a group footer that moved to a
+    // new page.
+    bool ReprintingForFooter() const { return reprintingForFooter_; }
+    // The engine's own part of a keep-together mark: where the walk, the
+    // data and the page stood before the group's header. Rolling back puts
+    // all of it back and takes the group's output off the page.
+    void MarkKeepTogether();
+    void RollBackKeepTogether();
+
 private:
     void BuildBandLists();
     void InitRun();
     void PageLoop();
+    void ServeRequest();
+    // Page N final or not, reaching it page by page when it is new; False
+    // when it does not exist.
+    bool ServePage(int N, bool Final, bool ToLast);
+    // Every page not yet made, none final.
+    void RunToEnd();
+    void MakePage(int N, bool Final);
     void GeneratePage();
+    // Header and footer bands that stay off the last page leave it; what
+    // was under the header moves up into its place.
+    void OmitLastPageBands();
+    // A page that ends with no body and the run where it stood before adds
+    // one to the stall count; four such pages in a row stop the run.
+    void CheckProgress();
+    std::uint32_t ProgressMark() const;
+    TrpDetailBandEngine* DetailEngine() const;
+    void ShowNoDataDialog();
     // False when the page filled up (and ended) or the run stopped.
-    bool GenerateSection(int Section, int From);
+    bool GenerateSection(int Section, int From, int To = -1);
     void EndPage();
     void StampPage();
     void AddNoDataMessage();
     void RestorePipelinePositions();
     void ReleaseBookmarks();
     bool Halted() const;
+    // Groups: the values read again after a restore, the break test after a
+    // record step (true on a break), the headers above an orphaned footer.
+    void StartGroups();
+    void StampGroupPageNumbers();
+    void RefreshStaleGroups();
+    bool CheckGroupBreaks();
+    void ReprintHeadersAboveFooter(int FooterIndex);
+    bool RollBackOnOverflow(int Section);
+    void DropKeepTogetherMark();
 
     std::vector<TrpCustomBand*> sections_[secCount];
     TrpCustomBand* lastBand_ = nullptr;
@@ -155,4 +233,32 @@ private:
     TDateTime printDateTime_ = 0;
     TrpDataPipeline* mainPipeline_ = nullptr;
     int savedBookmark_ = 0;
+    std::unique_ptr<TrpCacheManager> cache_;
+    bool secondPass_ = false;
+    bool noDataDialogShown_ = false;
+    bool begun_ = false;
+    int stalledPages_ = 0;
+    std::uint32_t progressMark_ = 0;
+
+    struct KeepTogetherMark {
+        int Section = 0;
+        int BandIndex = 0;
+        bool EndOfData = false;
+        bool RecordStepPending = false;
+        bool ReAdvancePending = false;
+        bool ReportComplete = false;
+        bool BodyStarted = false;
+        bool DetailPrinted = false;
+        bool FooterPrinted = false;
+        TrpEngineSections BandState;
+        TrpEnginePrintStates PrintState;
+        int32_t Left = 0, Position = 0, Right = 0, SpaceUsed = 0, BandHeight = 0;
+        int BandsOnPage = 0;
+        int DrawCount = 0;
+        int Bookmark = 0;
+    };
+    TrpGroup* keepTogetherGroup_ = nullptr;
+    std::unique_ptr<KeepTogetherMark> keepMark_;
+    bool footerPrintedOnPage_ = false;
+    bool reprintingForFooter_ = false;
 };

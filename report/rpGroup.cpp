@@ -1,9 +1,14 @@
 #include "report/rpGroup.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "platform/rtl/Filer.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Strings.h"
 #include "report/rpBands.h"
+#include "report/rpCacheManager.h"
+#include "report/rpGeneration.h"
 #include "report/rpComponent.h"
 #include "report/rpPipeline.h"
 #include "report/rpRTTI.h"
@@ -56,6 +61,7 @@ TrpGroup::TrpGroup(TComponent* AOwner) : TrpCacheable(AOwner) {
 
 TrpGroup::~TrpGroup() {
     destroying_ = true;
+    keepCache_.reset();
     if (dataPipeline_ != nullptr) {
         dataPipeline_->RemoveEventNotify(this);
         RemoveNotify(dataPipeline_);
@@ -328,12 +334,25 @@ bool TrpGroup::CheckForBreak() {
     return isBreak;
 }
 
+void TrpGroup::Restart() {
+    breakPending_ = true;
+    if (header_ != nullptr) header_->SetGeneration(true);
+    if (footer_ != nullptr) footer_->SetGeneration(true);
+}
+
+void TrpGroup::RefreshBreakValue() {
+    breakValueStale_ = false;
+    breakValue_ = GetBreakValue();
+    previousBreakValue_ = breakValue_;
+}
+
 void TrpGroup::ResetLinkedCalcs() {
     groupInstance_ = 0;
     firstPage_ = secondCounter_ = lastPage_ = 1;
     breakValue_ = GetBreakValue();
     previousBreakValue_ = breakValue_;
     breakPending_ = false;
+    breakValueStale_ = false;
     SendEventNotify(this, rpevGroupBreak, nullptr);
 }
 
@@ -345,8 +364,123 @@ void TrpGroup::DoBeforeGroupBreak() {
 void TrpGroup::DoAfterGroupBreak() {
     if (AfterGroupBreak) AfterGroupBreak(this);
     SendEventNotify(this, rpevAfterGroupBreak, nullptr);
+    // The one retry belongs to the instance that ended.
     keptTogetherDone_ = false;
+    keepTogetherSaved_ = false;
+    if (auto* engine = report_ != nullptr ? dynamic_cast<TrpEngine*>(report_->Engine()) : nullptr;
+        engine != nullptr && engine->KeepTogetherGroup() == this)
+        engine->SetKeepTogetherGroup(nullptr);
     ++groupInstance_;
+}
+
+// ---------------------------------------------------------------------------
+// Generation
+
+TrpCustomReport* TrpGroup::MainReport() const {
+    TrpCustomReport* r = report_;
+    while (r != nullptr && r->ParentReport() != nullptr) r = r->ParentReport();
+    return r;
+}
+
+TrpCacheManager* TrpGroup::PageCache() const {
+    auto* engine = report_ != nullptr ? dynamic_cast<TrpEngine*>(report_->Engine()) : nullptr;
+    return engine != nullptr ? engine->CacheManager() : nullptr;
+}
+
+void TrpGroup::BreakStarting(bool Continuing) {
+    if (!Continuing) DoBeforeGroupBreak();
+    auto* engine = report_ != nullptr ? dynamic_cast<TrpEngine*>(report_->Engine()) : nullptr;
+    if (engine == nullptr || !keepTogether_ || Continuing) return;
+    // Only the outermost group kept together at a time moves: an inner one
+    // moves with it.
+    if (engine->KeepTogetherGroup() == nullptr) engine->SetKeepTogetherGroup(this);
+    if (engine->KeepTogetherGroup() == this) StartKeepTogether();
+}
+
+void TrpGroup::GroupStarted(int Page, int Column) {
+    breakPending_ = false;
+    firstPage_ = Page;
+    secondCounter_ = Column;
+    // The last page stays: a page regenerated from the cache already knows
+    // it, and until the instance ends the count is the pages so far.
+}
+
+void TrpGroup::FooterPrinted() {
+    auto* engine = report_ != nullptr ? dynamic_cast<TrpCustomEngine*>(report_->Engine()) : nullptr;
+    if (engine != nullptr) {
+        lastPage_ = engine->AbsolutePageNo();
+        // The pages of this instance already kept in the cache learn its
+        // last page, so that any of them regenerated alone numbers right.
+        if (TrpCacheManager* cache = PageCache()) {
+            cache->Refresh(this);
+            TrpCacheRecord r(CacheRecordSize());
+            for (int page = cache->HighestPage(); page >= 0; --page) {
+                if (!ReadCacheRecord(page, r.Data()) || r.GetInt(12) != groupInstance_) break;
+                r.PutInt(4, lastPage_);
+                WriteCacheRecord(page, r.Data());
+            }
+        }
+    }
+    DoAfterGroupBreak();
+}
+
+bool TrpGroup::IsFirstPage() const {
+    const auto* engine = report_ != nullptr ? report_->Engine() : nullptr;
+    return engine != nullptr && engine->AbsolutePageNo() == firstPage_;
+}
+
+int TrpGroup::GroupPageNo() const {
+    const auto* engine = report_ != nullptr ? report_->Engine() : nullptr;
+    return engine != nullptr ? engine->AbsolutePageNo() - firstPage_ + 1 : 1;
+}
+
+int TrpGroup::GroupPageCount() const { return std::max(lastPage_ - firstPage_ + 1, GroupPageNo()); }
+
+// ---------------------------------------------------------------------------
+// Keep together
+
+void TrpGroup::StartRun() {
+    keptTogetherDone_ = false;
+    keepTogetherSaved_ = false;
+    if (!keepTogether_ || report_ == nullptr) return;
+    // The bands, the groups and their objects; the engine keeps its own
+    // mark. A new cache each run: the objects may have changed meanwhile.
+    std::vector<TrpCacheable*> objects;
+    report_->ForEachObject(
+        [&objects](TObject* Object, void*) {
+            if (dynamic_cast<TrpCustomEngine*>(Object) != nullptr) return;
+            if (auto* cacheable = dynamic_cast<TrpCacheable*>(Object)) objects.push_back(cacheable);
+        },
+        nullptr);
+    keepCache_ = std::make_unique<TrpCacheManager>(report_);
+    keepCache_->ResetFromList(objects);
+}
+
+void TrpGroup::StartKeepTogether() {
+    auto* engine = report_ != nullptr ? dynamic_cast<TrpEngine*>(report_->Engine()) : nullptr;
+    if (engine == nullptr) return;
+    if (!engine->KeepTogetherQuery()) {
+        // The group starts at the top of the page's body: a new page would
+        // give it no more room.
+        keptTogetherDone_ = true;
+        return;
+    }
+    if (keptTogetherDone_) return;
+    if (!keepCache_) StartRun();
+    keepCache_->Truncate(0);
+    keepCache_->SavePage(0);
+    engine->MarkKeepTogether();
+    keepTogetherSaved_ = true;
+}
+
+bool TrpGroup::RestoreKeepTogether() {
+    auto* engine = report_ != nullptr ? dynamic_cast<TrpEngine*>(report_->Engine()) : nullptr;
+    if (engine == nullptr || keptTogetherDone_ || !keepTogetherSaved_ || !keepCache_) return false;
+    keepCache_->RestorePage(0);
+    engine->RollBackKeepTogether();
+    keptTogetherDone_ = true;
+    keepTogetherSaved_ = false;
+    return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -380,6 +514,8 @@ void TrpGroup::RestoreFromCache(int Page) {
     keptTogetherDone_ = r.GetBool(9);
     groupInstance_ = r.GetInt(12);
     secondCounter_ = r.GetInt(16);
+    // The value last compared belongs to whatever was generated before.
+    breakValueStale_ = true;
 }
 
 // ---------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 // it starts on a new page or column or keeps together, numbers the pages
 // within it and fires the group events. Groups nest in the order of the
 // report's group list, outermost first.
+#include <memory>
 #include <string>
 
 #include "report/rpCache.h"
@@ -15,6 +16,7 @@ class TrpComponent;
 class TrpGroupHeaderBand;
 class TrpGroupFooterBand;
 class TrpCustomBand;
+class TrpCacheManager;
 
 using TrpGetBreakValueEvent = std::function<void(TObject* Sender, std::string& BreakValue)>;
 
@@ -94,10 +96,19 @@ public:
     std::string GetBreakValue();
     // The engine calls this for each record; true on a break.
     bool CheckForBreak();
+    // The group starts again with the groups around it: both bands print.
+    void Restart();
+    // After the group's state was put back from a page record, the value it
+    // compares with is read again before the next record step.
+    bool BreakValueStale() const { return breakValueStale_; }
+    void RefreshBreakValue();
     bool BreakPending() const { return breakPending_; }
     int GroupInstance() const { return groupInstance_; }
     int FirstPage() const { return firstPage_; }
     void SetFirstPage(int Value) { firstPage_ = Value; }
+    // The column the instance started in (the second run counter).
+    int StartColumn() const { return secondCounter_; }
+    void SetStartColumn(int Value) { secondCounter_ = Value; }
     int LastPage() const { return lastPage_; }
     void SetLastPage(int Value) { lastPage_ = Value; }
     bool KeptTogetherDone() const { return keptTogetherDone_; }
@@ -105,8 +116,31 @@ public:
     void DoBeforeGroupBreak();
     void DoAfterGroupBreak();
 
+    // --- Generation, told by the group's bands ---
+    // The header band begins a new instance of the group (its break).
+    void BreakStarting(bool Continuing);
+    // The header band prints the group's first page.
+    void GroupStarted(int Page, int Column);
+    // The footer printed completely: the instance ends.
+    void FooterPrinted();
+
+    // --- Page numbers within the group ---
+    bool IsFirstPage() const;
+    int GroupPageNo() const;
+    // Known once the instance ended (or from the record of a later page).
+    int GroupPageCount() const;
+
+    // --- Keep together ---
+    // The instance's state and page as they were before its header, kept
+    // for the one move to the next page an instance is allowed.
+    void StartKeepTogether();
+    bool KeepTogetherSaved() const { return keepTogetherSaved_; }
+    // Puts everything back as it was before the header; false when the
+    // instance already had its retry (it then splits).
+    bool RestoreKeepTogether();
+
     // --- Run and cache ---
-    void StartRun() {}
+    void StartRun();
     void AfterStartRun() {}
     void ResetCache(int Page) override;
     void SaveToCache(int Page) override;
@@ -138,6 +172,9 @@ private:
     bool IsReading() const;
     void ResetReportPrintState();
     bool Printing() const;
+    TrpCustomReport* MainReport() const;
+    // The engine's page cache, when it keeps one.
+    TrpCacheManager* PageCache() const;
 
     TrpComponent* breakComponent_ = nullptr;
     bool breakPending_ = false;
@@ -149,6 +186,9 @@ private:
     std::string dataPipelineName_;
     int firstPage_ = 1;
     int secondCounter_ = 1;
+    bool breakValueStale_ = false;
+    std::unique_ptr<TrpCacheManager> keepCache_;
+    bool keepTogetherSaved_ = false;
     int lastPage_ = 1;
     TrpGroupFooterBand* footer_ = nullptr;
     TrpGroupHeaderBand* header_ = nullptr;

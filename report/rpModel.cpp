@@ -7,6 +7,7 @@
 #include "report/rpComponent.h"
 #include "report/rpEngine.h"
 #include "report/rpGroup.h"
+#include "report/rpMainReport.h"
 #include "report/rpPipeline.h"
 #include "report/rpReport.h"
 
@@ -28,7 +29,8 @@ const std::vector<TClass>& ModelClasses() {
         TrpGroupHeaderBand::StaticClassType(),  TrpGroupFooterBand::StaticClassType(),
         TrpPageStyle::StaticClassType(),        TrpGroup::StaticClassType(),
         TrpProducer::StaticClassType(),         TrpCustomReport::StaticClassType(),
-        TrpBandedReport::StaticClassType(),
+        TrpBandedReport::StaticClassType(),     TrpReport::StaticClassType(),
+        TrpChildReport::StaticClassType(),
     };
     return classes;
 }

@@ -856,6 +856,38 @@ bool TrpDataPipeline::LinkedEof() {
 // ---------------------------------------------------------------------------
 // Saved positions
 
+TrpDataPipeline::Position TrpDataPipeline::SavePosition() {
+    Position p;
+    p.States = states_;
+    p.DataTraversed = dataTraversed_;
+    p.NoMatch = noMatch_;
+    p.TraversalCount = traversalCount_;
+    p.RecordIndex = recordIndex_;
+    if (Active()) p.Bookmark = GetBookmark();
+    p.HasBookmark = p.Bookmark != 0;
+    return p;
+}
+
+void TrpDataPipeline::RestorePosition(const Position& P) {
+    if (!Active()) return;
+    if (P.HasBookmark && BookmarkValid(P.Bookmark)) {
+        moving_ = true;
+        try {
+            DataGotoBookmark(P.Bookmark);
+        } catch (...) {
+            moving_ = false;
+            throw;
+        }
+        moving_ = false;
+    }
+    states_ = P.States;
+    dataTraversed_ = P.DataTraversed;
+    traversalCount_ = P.TraversalCount;
+    recordIndex_ = P.RecordIndex;
+    noMatch_ = P.NoMatch;
+    linkReady_ = true;
+}
+
 TrpPipelinePositions::TrpPipelinePositions(const std::vector<TrpDataPipeline*>& Pipelines) {
     for (TrpDataPipeline* p : Pipelines) {
         if (p == nullptr || !p->Active()) continue;

@@ -207,6 +207,22 @@ public:
     int LinkComparison();
     bool DetailsPresent();
 
+    // --- Positions kept between pages
+    // Where the pipeline stands and how far its traversal went. The
+    // bookmark in it is taken for the holder, who frees it.
+    struct Position {
+        std::uint8_t States = 0;
+        bool HasBookmark = false;
+        bool DataTraversed = false;
+        bool NoMatch = false;
+        int Bookmark = 0;
+        int TraversalCount = 0;
+        int RecordIndex = 0;
+    };
+    Position SavePosition();
+    // Back to P without events; the bookmark stays the holder's.
+    void RestorePosition(const Position& P);
+
     // --- Events
     TNotifyEvent AfterClose, AfterOpen, BeforeClose, BeforeOpen, OnDataChange, OnFirst, OnGotoBookmark, OnLast,
         OnMasterRecordPositionChange, OnNext, OnPrior, OnRecordPositionChange, OnTraversal;

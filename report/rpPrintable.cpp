@@ -39,6 +39,7 @@ TrpPrintable::TrpPrintable(TComponent* AOwner)
     mmHeight_ = rpToMMThousandths(utScreenPixels, 1, nullptr, kDefaultHeightPixels);
     previousWidth_ = mmWidth_;
     previousHeight_ = mmHeight_;
+    SetCacheRecordSize(kCacheRecordSize);
     border_->OnChange = [this](TObject*) { Invalidate(); };
     font_->OnChange = [this](TObject*) { FontChanged(); };
 }
@@ -551,4 +552,20 @@ void TrpPrintable::DrawCommandClick(TrpDrawCommand* DrawCommand) {
 
 void TrpPrintable::DrawIfVisible(TrpPage* Page) {
     if (drawComponent_ && visible_) CreateDrawCommand(Page);
+}
+
+// ---------------------------------------------------------------------------
+// Cache
+
+void TrpPrintable::ResetCache(int /*Page*/) { printed_ = false; }
+
+void TrpPrintable::SaveToCache(int Page) {
+    TrpCacheRecord record(CacheRecordSize());
+    record.PutBool(0, printed_);
+    WriteCacheRecord(Page, record.Data());
+}
+
+void TrpPrintable::RestoreFromCache(int Page) {
+    TrpCacheRecord record(CacheRecordSize());
+    if (ReadCacheRecord(Page, record.Data())) printed_ = record.GetBool(0);
 }

@@ -148,6 +148,12 @@ public:
     void SetOutOfSpace(bool Value) { outOfSpace_ = Value; }
     bool Printed() const { return printed_; }
     void SetPrinted(bool Value) { printed_ = Value; }
+    // A band continued on the next page leaves out what already printed:
+    // the printed flag goes into the page's record.
+    static constexpr int kCacheRecordSize = 4;
+    void ResetCache(int Page) override;
+    void SaveToCache(int Page) override;
+    void RestoreFromCache(int Page) override;
     int32_t SpaceUsed() const { return spaceUsed_; }
     virtual void SetSpaceUsed(int32_t Value) { spaceUsed_ = Value; }
     // Print rectangle (left, top, right, bottom) of the current generation.

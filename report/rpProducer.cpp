@@ -72,6 +72,7 @@ TrpProducer::TrpProducer(TComponent* AOwner)
 }
 
 TrpProducer::~TrpProducer() {
+    ClosePreview();
     printerSetup_->OnGetPrinter = nullptr;
     printerSetup_->OnBeforePageDefChange = nullptr;
     printerSetup_->OnPageDefChange = nullptr;

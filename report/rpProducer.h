@@ -5,6 +5,7 @@
 // the print options and events, and the version stamp of the stored report.
 // The print flow itself (dialogs, devices, background printing) is built on
 // this structure.
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -20,6 +21,33 @@ inline constexpr int rpProgramVersionNo = 10020;
 
 // The screen device's name.
 inline constexpr const char* rpScreenDeviceName = "Screen";
+
+class TrpDevice;
+class TrpCustomPreviewer;
+class TrpCustomPrintDialog;
+class TrpCustomCancelDialog;
+class TrpCustomReportDialog;
+
+// The wait before a report stored by a version older than 4.0 first
+// prints: StartTimer calls its tick once after the milliseconds given,
+// Pump lets the application run meanwhile. Tests inject both.
+struct TrpConversionWait {
+    std::function<void(int Milliseconds, std::function<void()> Tick)> StartTimer;
+    std::function<void()> StopTimer;
+    std::function<void()> Pump;
+};
+// Installs the wait; returns the previous one. Without a timer the wait
+// counts a second on the report clock while pumping messages.
+TrpConversionWait rpSetConversionWait(TrpConversionWait Wait);
+// Shows a message to the user (nothing without an application).
+void rpSetUserMessage(std::function<void(const std::string&)> Show);
+void rpShowUserMessage(const std::string& Text);
+// Hands a producer to the background print manager; without one a
+// background run raises EBackgroundPrintError.
+using TrpBackgroundPrintHandler = std::function<void(class TrpProducer* Producer, TrpPageRequest* Request,
+                                                     const std::string& DeviceType, const std::string& TextFileName,
+                                                     const std::string& ArchiveFileName)>;
+void rpSetBackgroundPrintHandler(TrpBackgroundPrintHandler Handler);
 
 // Events a producer sends.
 enum : int {
@@ -130,9 +158,43 @@ public:
     // nullptr without one.
     virtual TObject* GetPrinter() const { return nullptr; }
 
+    // --- Print job ---
+    // Prints to the device named by DeviceType: the screen through the
+    // registered previewer, any other device with the print and cancel
+    // dialogs when registered. Ignored while the report generates.
+    virtual void PrintReport();
+    virtual void PrintWithoutConversion();
+    virtual void RunPrintJob();
+    virtual void StartPrintJob();
+    virtual void RequestPages();
+    virtual void EndPrintJob();
+    // Stops the job: the only request acted on while pages are generated.
+    virtual void Cancel();
+    virtual void PrintInBackground();
+    virtual void InternalPrintInBackground(TrpPageRequest* Request, const std::string& DeviceType,
+                                           const std::string& TextFileName, const std::string& ArchiveFileName);
+    // True when the device class of DeviceType is not the screen's.
+    virtual bool IsNonScreenDevice() const;
+    virtual bool DisplayAutoSearchDialog() { return false; }
+    bool EnableProcessMessages() const { return enableProcessMessages_; }
+    virtual void SetEnableProcessMessages(bool Value) { enableProcessMessages_ = Value; }
+    bool ShowAutoSearchDialog() const { return showAutoSearchDialog_; }
+    void SetShowAutoSearchDialog(bool Value) { showAutoSearchDialog_ = Value; }
+    TrpCustomPreviewer* PreviewForm() const { return previewForm_; }
+    TrpCustomPrintDialog* PrintDialog() const { return printDialog_; }
+    TrpCustomCancelDialog* CancelDialog() const { return cancelDialog_; }
+    TrpDevice* PrinterDevice() const { return printerDevice_; }
+
     TNotifyEvent BeforePrint;
     TNotifyEvent AfterPrint;
     TNotifyEvent OnCancel;
+    TNotifyEvent OnCancelDialogCreate;
+    TNotifyEvent OnCancelDialogClose;
+    TNotifyEvent OnAssignPreviewFormSettings;
+    TNotifyEvent OnPreviewFormCreate;
+    TNotifyEvent OnPreviewFormClose;
+    TNotifyEvent OnPrintDialogCreate;
+    TNotifyEvent OnPrintDialogClose;
     TNotifyEvent OnPrintingComplete;
     std::function<void(TObject*, std::string&)> OnSaveText;
     TrpPageRequestEvent OnPageRequest;
@@ -143,6 +205,21 @@ public:
 protected:
     bool IsReading() const;
     void SetCancelledFlag(bool Value) { cancelled_ = Value; }
+    void ClearConvertedFromPre40() { convertedFromPre40_ = false; }
+    void SetConvertedFromPre40(bool Value) { convertedFromPre40_ = Value; }
+    virtual void DoAfterPrint();
+    virtual void DoBeforePrint();
+    virtual void DoOnCancel();
+    virtual void DoOnPrintingComplete();
+    void Fire(const TNotifyEvent& Event, int EventNumber = -1);
+
+private:
+    void PrintToScreen();
+    void PrintToPrinter();
+    void FinishPrinting();
+    // Waits the conversion second; From: 0 PrintReport, 1 StartPrintJob.
+    void ConvertBeforePrinting(int From);
+    void ClosePreview();
 
 private:
     std::unique_ptr<TrpPrinterSetup> printerSetup_;
@@ -172,6 +249,14 @@ private:
     std::string textFileName_;
     TrpFileType textFileType_ = ftComma;
     std::string version_ = "1.0";
+    bool enableProcessMessages_ = true;
+    bool showAutoSearchDialog_ = false;
+    bool setupChanged_ = false;
+    TrpCustomPreviewer* previewForm_ = nullptr;
+    TrpCustomPrintDialog* printDialog_ = nullptr;
+    TrpCustomCancelDialog* cancelDialog_ = nullptr;
+    TrpDevice* printerDevice_ = nullptr;
+    std::unique_ptr<TrpPrinterSetup> savedPrinterSetup_;
     int versionNo_ = 1000;
     bool convertedFromPre40_ = false;
 };

@@ -487,6 +487,11 @@ void TrpCustomReport::HandlePrintError(const std::exception& Error) {
     throw EPrintError(rpLanguageText(1023) + "\r\n\r\n" + Error.what());
 }
 
+void TrpCustomReport::Cancel() {
+    TrpProducer::Cancel();
+    if (engine_->Generating()) engine_->SetCancelled(true);
+}
+
 void TrpCustomReport::DoNoData(TObject* Dialog, bool& ShowDialog, TObject* DrawCommand, bool& AddDrawCommand) {
     if (OnNoData) OnNoData(this, Dialog, ShowDialog, DrawCommand, AddDrawCommand);
     TrsParamList params;

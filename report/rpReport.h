@@ -157,6 +157,8 @@ public:
     // Raises EPrintError "<text 1023>\r\n\r\n<message>" unless the engine
     // suppresses errors.
     void HandlePrintError(const std::exception& Error) override;
+    // The job stops, and with it the pages being made.
+    void Cancel() override;
     // Fires OnNoData and lets scripted listeners change the two flags.
     void DoNoData(TObject* Dialog, bool& ShowDialog, TObject* DrawCommand, bool& AddDrawCommand);
     void FireEvent(const TNotifyEvent& Handler, int EventNumber);

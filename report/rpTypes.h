@@ -71,7 +71,7 @@ RP_ENUM(TrpPassSettingType, psOnePass, psTwoPass)
 RP_ENUM(TrpPrintHeightType, phStatic, phDynamic)
 RP_ENUM(TrpPrintBehaviorType, pbChild, pbSection, pbFixed)
 RP_ENUM(TrpBreakType, btDataField, btCustomField)
-RP_ENUM(TrpNoDataBehaviorType, ndMessageOnPage, ndBlankPage, ndBlankReport)
+RP_ENUM(TrpNoDataBehaviorType, ndMessageOnPage, ndBlankPage, ndBlankReport, ndMessageDialog)
 RP_ENUM(TrpPageSettingType, psAll, psPageList, psSinglePage, psFirstPage, psLastPage, psPageRange)
 RP_ENUM(TrpPageRangeType, prAll, prOddPages, prEvenPages)
 

@@ -600,6 +600,18 @@ void TApplication::Terminate() {
     if (QCoreApplication::instance() != nullptr) QCoreApplication::exit(0);
 }
 
+void TApplication::ClearTerminated() {
+    if (!terminated_) return;
+    terminated_ = false;
+    // Qt remembers an exit asked outside its main loop and ends every later
+    // event loop at once (a modal window would spin); only a main loop that
+    // starts and ends forgets it.
+    if (QCoreApplication::instance() != nullptr && !running_) {
+        QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+        QCoreApplication::exec();
+    }
+}
+
 void TApplication::ProcessMessages() {
     ui::EnsureQtApplication();
     QCoreApplication::processEvents(QEventLoop::AllEvents);

@@ -224,7 +224,7 @@ public:
     bool Terminated() const { return terminated_; }
     // A process that hosts one main window after another (the tests) starts
     // each on an application that has not been told to end.
-    void ClearTerminated() { terminated_ = false; }
+    void ClearTerminated();
     // Handles the events waiting in the queue, deferred frees included.
     void ProcessMessages();
 

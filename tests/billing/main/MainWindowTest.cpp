@@ -489,9 +489,12 @@ TEST_F(MainWindow, ZZCancellingTheLoginEndsTheProgram) {
     window->ShowLogin = [] {
         // The real form in its modal loop, cancelled by the user.
         TfrmNota220 login(nullptr);
-        QTimer::singleShot(0, qApp, [] {
-            if (frmNota220 != nullptr) frmNota220->btnCancel->Click();
-        });
+        QObject context;
+        std::function<void()> cancel = [&] {
+            if (login.Visible()) login.btnCancel->Click();
+            else QTimer::singleShot(0, &context, cancel);  // its modal loop has not begun yet
+        };
+        QTimer::singleShot(0, &context, cancel);
         return login.ShowModal();
     };
     window->FormActivate(window);

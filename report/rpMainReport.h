@@ -1,0 +1,128 @@
+#pragma once
+// TrpReport: the report an application places on a form and prints. Over
+// the banded report it adds the print-time steps before any page (the
+// parameters' event, the auto-search dialog), the events around opening
+// the data, the publisher's page cache switch, the outline (built by the
+// preview layer behind TrpReportOutline) and the report's description.
+//
+// TrpChildReport: the report a subreport holds; it hands cancelling,
+// modification and the print state to the report that contains it.
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "report/rpBandedReport.h"
+
+class TrpCustomReportDialog;
+class TrpReport;
+
+// Events a report sends.
+enum : int {
+    rpevGetAutoSearchValues = 12,
+    rpevBeforeAutoSearchDialogCreate = 72,
+    rpevInitializeParameters = 136,
+};
+
+// The page outline of a report; the preview layer supplies it.
+class TrpReportOutline {
+public:
+    virtual ~TrpReportOutline() = default;
+    // A new request starts the outline of its pages afresh.
+    virtual void Initialize() = 0;
+};
+using TrpReportOutlineFactory = std::function<std::unique_ptr<TrpReportOutline>(TrpReport* Report)>;
+// Installs the outline maker; returns the previous one. Without one a
+// report has no outline.
+TrpReportOutlineFactory rpSetReportOutlineFactory(TrpReportOutlineFactory Factory);
+
+using TrpReportInitializeEvent = std::function<void(TObject* Sender, bool& Cancel)>;
+
+class TrpReport : public TrpBandedReport {
+public:
+    explicit TrpReport(TComponent* AOwner);
+    ~TrpReport() override;
+    FAT_CLASS(TrpReport)
+
+    // The parameters' event, then the auto-search step; either may stop
+    // the print before anything is printed.
+    void PrintReport() override;
+    // Asks the auto-search values when ShowAutoSearchDialog is set and a
+    // dialog is registered; True unless the user cancelled.
+    bool DisplayAutoSearchDialog() override;
+    void RunPrintJob() override;
+    void PageRequest(TObject* Sender, TrpPageRequest* Request) override;
+    void ResetPrintState() override;
+    void Cancel() override;
+    // "Relatório: <pipeline>", or the text for a report without data.
+    std::string GetReportDescription() const;
+
+    bool CachePages() const { return cachePages_; }
+    void SetCachePages(bool Value);
+    TrpCacheManager* CacheManager() const { return GenerationEngine()->CacheManager(); }
+    // Made on first use; nullptr without an outline maker.
+    TrpReportOutline* Outline();
+    TrpOutlineReportSettings* OutlineSettings() const { return outlineSettings_.get(); }
+    void SetOutlineSettings(TrpOutlineReportSettings* Value);
+
+    // The search criteria, in order (the fields are the report's children).
+    int AutoSearchFieldCount() const { return static_cast<int>(autoSearchFields_.size()); }
+    TComponent* AutoSearchFields(int Index) const { return autoSearchFields_.at(static_cast<std::size_t>(Index)); }
+    void AddAutoSearchField(TComponent* Field);
+    void RemoveAutoSearchField(TComponent* Field);
+    TrpCustomReportDialog* AutoSearchDialog() const { return autoSearchDialog_.get(); }
+
+    void EventNotify(TObject* Sender, int EventNumber, TrsParamList* Params) override;
+    // Older stored reports: their orientation and outline switch.
+    void Convert(int Version) override;
+    // Reads the properties of older stored reports; writes none.
+    void DefineProperties(TFiler* Filer) override;
+    const std::string& LegacyDataSourceName() const { return legacyDataSource_; }
+
+    TNotifyEvent AfterAutoSearchDialogCreate;
+    TNotifyEvent AfterOpenDataPipelines;
+    TNotifyEvent BeforeAutoSearchDialogCreate;
+    TNotifyEvent BeforeOpenDataPipelines;
+    TNotifyEvent OnAutoSearchDialogClose;
+    TNotifyEvent OnGetAutoSearchValues;
+    TrpReportInitializeEvent OnInitializeParameters;
+
+protected:
+    virtual void DoAfterOpenDataPipelines();
+    virtual void DoBeforeOpenDataPipelines();
+    virtual void DoAfterAutoSearchDialogCreate();
+    virtual void DoBeforeAutoSearchDialogCreate();
+    virtual void DoOnAutoSearchDialogClose();
+    virtual void DoOnGetAutoSearchValues();
+    // False when a handler cancelled.
+    virtual bool DoOnInitializeParameters();
+
+private:
+    bool RunAutoSearch();
+
+    bool cachePages_ = false;
+    bool autoSearchRunning_ = false;
+    std::vector<TComponent*> autoSearchFields_;
+    std::unique_ptr<TrpCustomReportDialog> autoSearchDialog_;
+    std::unique_ptr<TrpReportOutline> outline_;
+    std::unique_ptr<TrpOutlineReportSettings> outlineSettings_;
+    std::string legacyDataSource_;
+    std::string legacyCompletionHandler_;
+    float legacyRowSpacing_ = 0;
+    bool legacyLandscape_ = false;
+};
+
+class TrpChildReport : public TrpBandedReport {
+public:
+    explicit TrpChildReport(TComponent* AOwner);
+    FAT_CLASS(TrpChildReport)
+
+    // Its own run stops, and the containing report's unless that is the
+    // report printed (which cancels its children itself).
+    void Cancel() override;
+    // The main report of the report that contains it; nullptr without one.
+    TrpCustomReport* GetMainReport() const override;
+    void SetModified(bool Value) override;
+    // The main report's print state, when there is one.
+    void ResetPrintState() override;
+};
