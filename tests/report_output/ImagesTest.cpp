@@ -198,6 +198,35 @@ TEST(DBImageTest, EachRecordOfAMemoryTablePrintsItsOwnJpegAndAnEmptyBlobNone) {
     EXPECT_EQ(name(photos[0]).rfind("FotoProdutosFoto", 0), 0u) << name(photos[0]);
 }
 
+TEST(DBImageTest, APageMadeAgainAloneShowsThePicturesOfItsOwnRecords) {
+    const std::string pictures[] = {Picture("jpeg_base.jpg"), Picture("jpeg_gray.jpg"), Picture("jpeg_prog.jpg")};
+    std::vector<std::string> rows;
+    for (int i = 0; i < 60; ++i) rows.push_back(pictures[(i * i) % 3]);
+    BlobTable data(rows);
+    PhotoRig rig(data.Pipeline.get(), "JPEG");
+    rig.Rig.Report()->DetailBand()->SetmmHeight(30000);
+    auto all = rig.Print();
+    ASSERT_EQ(all.size(), 60u);
+    std::vector<std::string> second;
+    for (const Placed& p : all)
+        if (p.Page == 2) second.push_back(BytesOf(p.Command));
+    ASSERT_FALSE(second.empty());
+    // Record k of the table printed k-th.
+    for (std::size_t k = 0; k < all.size(); ++k) EXPECT_EQ(BytesOf(all[k].Command), rows[k]) << k;
+
+    const std::size_t before = rig.Rig.Device()->Pages().size();
+    rig.Rig.PrintPage(2);
+    const auto& pages = rig.Rig.Device()->Pages();
+    ASSERT_GT(pages.size(), before);
+    const CapturedPage& again = pages.back();
+    ASSERT_EQ(again.Page->AbsolutePageNo(), 2);
+    std::vector<std::string> regenerated;
+    for (int i = 0; i < again.Page->DrawCommandCount(); ++i)
+        if (again.Makers[static_cast<std::size_t>(i)].second == "Foto")
+            regenerated.push_back(BytesOf(again.Page->DrawCommands(i)));
+    EXPECT_EQ(regenerated, second);
+}
+
 TEST(DBImageTest, AnSqliteBlobReadsThroughTheQuery) {
     testsupport::TempDir dir;
     TSQLConnection connection;
