@@ -310,7 +310,9 @@ TEST(LineTest, EveryRowPrintsItsRuleWithPositionStyleWeightAndPen) {
         EXPECT_EQ(l->Left(), kMargin + 2000);
         EXPECT_EQ(l->Width(), 150000);
         EXPECT_EQ(l->Height(), 3000);
-        if (i > 0) EXPECT_EQ(l->Top() - rules[i - 1].Command->Top(), 5000);
+        if (i > 0) {
+            EXPECT_EQ(l->Top() - rules[i - 1].Command->Top(), 5000);
+        }
     }
 }
 
