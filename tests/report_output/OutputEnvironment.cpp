@@ -1,10 +1,7 @@
-// Registers the report library and its output side once for the whole test
-// binary, at a screen of 96 pixels per inch, as the program does at start-up.
-#include <gtest/gtest.h>
-
-#include "report/rpRegister.h"
-#include "report/rpUnits.h"
+// Registers the report library and its controls once for the whole test
+// binary, at a screen of 96 pixels per inch, and unregisters them at the end.
 #include "report_output/rpOutputRegister.h"
+#include "tests/report/ReportTestSupport.h"
 
 namespace {
 
