@@ -2,14 +2,16 @@
 
 #include "tests/support/TestSupport.h"
 
+#include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <csignal>
-#include <cstdlib>
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 
@@ -177,6 +179,14 @@ std::vector<int> FaultPlan(int Total, int Step) {
     std::vector<int> plan;
     for (int n = 1; n <= Total; n += Step) plan.push_back(n);
     if (Total > 0 && plan.back() != Total) plan.push_back(Total);
+    // FAT_FAULT_FIGURES=1 prints each sweep's size, for the record of what
+    // a run covered.
+    const char* figures = std::getenv("FAT_FAULT_FIGURES");
+    if (figures != nullptr && std::strcmp(figures, "1") == 0) {
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::fprintf(stderr, "fault-plan %s.%s: %d operations, %zu runs\n", test ? test->test_suite_name() : "?",
+                     test ? test->name() : "?", Total, plan.size());
+    }
     return plan;
 }
 

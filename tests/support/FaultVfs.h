@@ -63,7 +63,8 @@ private:
 
 // The operations to fail on a path that makes Total of them: every one, or
 // every Step-th (always the first and the last) so that long paths stay
-// inside the suite's time. FAT_FAULT_ALL=1 in the environment runs every one.
+// inside the suite's time. FAT_FAULT_ALL=1 in the environment runs every one;
+// FAT_FAULT_FIGURES=1 prints each plan's size on the error output.
 std::vector<int> FaultPlan(int Total, int Step);
 
 // Runs Work in a forked child whose process is killed right after the
