@@ -1,13 +1,20 @@
 #include "report_output/rpOutputRegister.h"
 
+#include "report_output/rpDBText.h"
+#include "report_output/rpTextControls.h"
+
 namespace report_output {
 
 // Each family of classes adds its Register*/Unregister* pair below; the
 // unregistering runs in the reverse order.
 void registerAll() {
+    RegisterTextClasses();
+    RegisterDBTextClasses();
 }
 
 void unregisterAll() {
+    UnregisterDBTextClasses();
+    UnregisterTextClasses();
 }
 
 }  // namespace report_output
