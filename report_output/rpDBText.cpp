@@ -436,6 +436,7 @@ void TrpDBCalc::Compute() {
 
 void TrpDBCalc::Reset() {
     TrpDBText::Reset();
+    carryPending_ = false;
     value_ = divisor_ = previousValue_ = previousDivisor_ = savedValue_ = savedDivisor_ = 0;
     if (stateSaved_ && (dynamic_cast<TrpFooterBand*>(Band()) != nullptr ||
                         dynamic_cast<TrpColumnFooterBand*>(Band()) != nullptr)) {
@@ -446,6 +447,7 @@ void TrpDBCalc::Reset() {
 
 void TrpDBCalc::Init() {
     TrpDBText::Init();
+    carryPending_ = false;
     value_ = divisor_ = previousValue_ = previousDivisor_ = savedValue_ = savedDivisor_ = 0;
     if (dynamic_cast<TrpFooterBand*>(Band()) != nullptr)
         EventSet().set(rpevNoRoomForDynamicBand);
@@ -464,8 +466,21 @@ void TrpDBCalc::ResetLinkedCalc() {
 }
 
 void TrpDBCalc::RestoreState() {
+    carryPending_ = true;
+    carryValue_ = value_;
+    carryDivisor_ = divisor_;
     value_ = previousValue_;
     divisor_ = previousDivisor_;
+}
+
+// The record left out of this footer prints on the next page and belongs to
+// the total from there on; without this it would be lost for good.
+void TrpDBCalc::AfterBandPrint() {
+    TrpDBText::AfterBandPrint();
+    if (!carryPending_) return;
+    carryPending_ = false;
+    value_ = carryValue_;
+    divisor_ = carryDivisor_;
 }
 
 void TrpDBCalc::SetBand(TrpBand* Value) {

@@ -127,6 +127,7 @@ public:
     void StartRun() override;
     void ResetLinkedCalc() override;
     void RestoreState() override;
+    void AfterBandPrint() override;
     void SetBand(TrpBand* Value) override;
     bool IsDBCalc() const override { return true; }
     std::string GetDescription() const override;
@@ -153,6 +154,11 @@ private:
     double savedValue_ = 0;
     double previousDivisor_ = 0;
     double previousValue_ = 0;
+    // The total with the record that moved on, taken back once the footer
+    // has printed without it.
+    bool carryPending_ = false;
+    double carryDivisor_ = 0;
+    double carryValue_ = 0;
 };
 
 namespace report_output {

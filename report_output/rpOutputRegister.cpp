@@ -2,6 +2,7 @@
 
 #include "report_output/rpDBText.h"
 #include "report_output/rpTextControls.h"
+#include "report_output/rpVariables.h"
 
 namespace report_output {
 
@@ -10,9 +11,11 @@ namespace report_output {
 void registerAll() {
     RegisterTextClasses();
     RegisterDBTextClasses();
+    RegisterVariableClasses();
 }
 
 void unregisterAll() {
+    UnregisterVariableClasses();
     UnregisterDBTextClasses();
     UnregisterTextClasses();
 }

@@ -8,6 +8,7 @@
 #include <map>
 
 #include "report/rpBands.h"
+#include "report/rpGeneration.h"
 #include "report/rpGroup.h"
 #include "report_output/rpDBText.h"
 #include "tests/report/ReportTestSupport.h"
@@ -180,12 +181,20 @@ TEST(Totals, AFooterTotalLeavesOutTheRecordThatMovedToTheNextPage) {
     TotalsRig t(rows);
     auto* pageTotal = t.Total("TotalPagina", dcSum, t.Rig.Report()->FooterBand());
     pageTotal->SetResetGroup(nullptr);
-    auto* detail = t.Add<TrpDBText>(t.Rig.Report()->DetailBand(), "ValorTexto", "Valor");
-    (void)detail;
+    t.Add<TrpDBText>(t.Rig.Report()->DetailBand(), "ValorTexto", "Valor");
+    // A band of dynamic height that finds no room is what makes the
+    // footer total drop the record it already counted.
+    t.Rig.Report()->DetailBand()->SetPrintHeight(phDynamic);
+    int noRoom = 0;
+    pageTotal->OnCalc = [&](TObject*) {};
+    EventRecorder recorder(t.Rig.Report()->Engine());
+    recorder.Listen(t.Rig.Report()->Engine(), {rpevNoRoomForDynamicBand});
     t.Rig.Print();
     const auto values = t.Printed("ValorTexto");
     const auto totals = t.Printed("TotalPagina");
     ASSERT_GE(totals.size(), 2U);
+    for (const auto& e : recorder.Entries()) noRoom += e.Event == rpevNoRoomForDynamicBand ? 1 : 0;
+    EXPECT_GE(noRoom, 1);
     std::map<int, long> sums;
     for (const auto& [page, text] : values) sums[page] += std::stol(text);
     // The footer of each page holds the running total of what that page and

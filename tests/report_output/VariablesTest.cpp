@@ -1,0 +1,171 @@
+// Variables over a listing: values computed and reset on their events,
+// the page total carried past a record that moved to the next page, blank
+// zeros, typed writers, and the system variables (page numbers, counts,
+// dates from the fixed clock) as a table.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "report/rpBands.h"
+#include "report/rpGeneration.h"
+#include "report_output/rpVariables.h"
+#include "tests/report/ReportTestSupport.h"
+#include "tests/support/report/ReportHarness.h"
+
+using namespace reporttest;
+
+namespace {
+
+struct VarRig {
+    ReportRig Rig;
+    RowsTable Data;
+
+    explicit VarRig(int Rows)
+        : Data({"Valor"}, [Rows] {
+              std::vector<std::vector<Variant>> rows;
+              for (int i = 1; i <= Rows; ++i) rows.push_back({Variant(i)});
+              return rows;
+          }()) {
+        TrpBandedReport* r = Rig.Report();
+        r->SetDataPipeline(Data.Pipeline());
+        r->CreateDefaultBands();
+        r->HeaderBand()->SetmmHeight(10000);
+        r->FooterBand()->SetmmHeight(10000);
+        r->DetailBand()->SetmmHeight(6000);
+        Rig.AddText(r->DetailBand(), "ValorTexto", 0, 0, 30000, 5000)->SetDataPipeline(Data.Pipeline());
+        static_cast<TestText*>(Rig.Owner()->FindComponent("ValorTexto"))->SetDataField("Valor");
+    }
+
+    template <typename T>
+    T* Add(TrpBand* Band, const std::string& Name, int32_t Left = 40000) {
+        auto* v = new T(Rig.Owner());
+        v->SetName(Name);
+        v->SetUserName(Name);
+        v->SetBand(Band);
+        v->SetBounds(Left, 0, 40000, 5000);
+        return v;
+    }
+
+    std::vector<std::pair<int, std::string>> Printed(const std::string& Component) const {
+        std::vector<std::pair<int, std::string>> out;
+        for (const CapturedPage* p : Rig.Device()->FinalPages())
+            for (int i = 0; i < p->Page->DrawCommandCount(); ++i)
+                if (p->Makers[static_cast<std::size_t>(i)].second == Component)
+                    if (auto* t = dynamic_cast<const TrpDrawText*>(p->Page->DrawCommands(i)))
+                        out.emplace_back(p->Page->AbsolutePageNo(), t->Text());
+        return out;
+    }
+};
+
+// Adds the current record's Valor to the variable.
+void SumValor(TrpVariable* V, TrpDataPipeline* Pipeline) {
+    V->SetDataType(dtInteger);
+    V->OnCalc = [Pipeline](TObject*, Variant& Value) {
+        Value = Variant(Value.AsInteger() + Pipeline->GetFieldValue("Valor").AsInteger());
+    };
+}
+
+TEST(Variables, ARecordCounterRestartsOnEveryPage) {
+    VarRig v(60);
+    auto* counter = v.Add<TrpVariable>(v.Rig.Report()->DetailBand(), "Contador");
+    counter->SetDataType(dtInteger);
+    counter->SetResetType(vePageEnd);
+    counter->OnCalc = [](TObject*, Variant& Value) { Value = Variant(Value.AsInteger() + 1); };
+    v.Rig.Print();
+    const auto printed = v.Printed("Contador");
+    ASSERT_EQ(printed.size(), 60U);
+    std::map<int, int> expectedNext;
+    for (const auto& [page, text] : printed) {
+        expectedNext[page] += 1;
+        EXPECT_EQ(text, std::to_string(expectedNext[page])) << "page " << page;
+    }
+    EXPECT_GE(expectedNext.size(), 2U);
+}
+
+TEST(Variables, APageTotalInTheFooterCarriesTheRecordThatMovedToTheNextPage) {
+    VarRig v(150);
+    v.Rig.Report()->DetailBand()->SetPrintHeight(phDynamic);
+    auto* total = v.Add<TrpVariable>(v.Rig.Report()->FooterBand(), "TotalPagina", 0);
+    SumValor(total, v.Data.Pipeline());
+    total->SetResetType(vePageEnd);
+    v.Rig.Print();
+    std::map<int, long> sums;
+    for (const auto& [page, text] : v.Printed("ValorTexto")) sums[page] += std::stol(text);
+    const auto footers = v.Printed("TotalPagina");
+    ASSERT_GE(footers.size(), 3U);
+    for (const auto& [page, text] : footers) EXPECT_EQ(text, std::to_string(sums[page])) << "page " << page;
+}
+
+TEST(Variables, NullLeavesTheValueAndTypedWritersSwitchTheType) {
+    TrpVariable v(nullptr);
+    v.SetDataType(dtInteger);
+    v.SetValue(Variant(42));
+    v.SetValue(Variant::MakeNull());
+    v.SetValue(Variant());
+    EXPECT_EQ(v.Value().AsInteger(), 42);
+    v.SetAsCurrency(12.5);
+    EXPECT_EQ(v.DataType(), dtCurrency);
+    EXPECT_DOUBLE_EQ(v.Value().AsDouble(), 12.5);
+    v.SetAsString("abc");
+    EXPECT_EQ(v.DataType(), dtString);
+    EXPECT_EQ(v.Value().AsString(), "abc");
+    v.SetDataType(dtChar);
+    v.SetValue(Variant("xyz"));
+    EXPECT_EQ(v.Value().AsString(), "x");
+    // A type from dtVariant on is refused.
+    v.SetDataType(dtVariant);
+    EXPECT_EQ(v.DataType(), dtChar);
+}
+
+TEST(Variables, BlankWhenZeroBlanksNumbersOnly) {
+    TrpVariable money(nullptr);
+    money.SetAsCurrency(0);
+    money.SetBlankWhenZero(true);
+    EXPECT_EQ(money.GetText(), "");
+    money.SetAsCurrency(3);
+    EXPECT_NE(money.GetText(), "");
+    TrpVariable text(nullptr);
+    text.SetBlankWhenZero(true);
+    text.SetAsString("0");
+    EXPECT_EQ(text.GetText(), "0");
+}
+
+TEST(Variables, SystemVariablesPrintPageNumbersCountsAndTheFixedMoment) {
+    VarRig v(100);
+    struct Case {
+        TrpVarType Type;
+        std::string Format;
+    };
+    const std::vector<Case> cases{{vtPageNo, ""},        {vtPageCount, ""},        {vtPageSet, ""},  {vtPageSetDesc, ""},
+                                  {vtPrintDateTime, "dd/mm/yyyy hh:nn"}, {vtDate, "dd/mm/yyyy"},
+                                  {vtTime, "hh:nn"}};
+    int left = 0;
+    for (const Case& c : cases) {
+        auto* s = v.Add<TrpSystemVariable>(v.Rig.Report()->FooterBand(), "Sistema" + std::to_string(c.Type), left);
+        s->SetVarType(c.Type);
+        s->SetDisplayFormat(c.Format);
+        left += 25000;
+    }
+    EXPECT_EQ(v.Rig.Report()->PassSetting(), psTwoPass);
+    v.Rig.Print();
+    const auto pages = v.Rig.Device()->FinalPages();
+    ASSERT_GE(pages.size(), 3U);
+    const std::string count = std::to_string(pages.size());
+    const auto pageNo = v.Printed("Sistema" + std::to_string(vtPageNo));
+    const auto pageCount = v.Printed("Sistema" + std::to_string(vtPageCount));
+    const auto pageSet = v.Printed("Sistema" + std::to_string(vtPageSet));
+    const auto pageSetDesc = v.Printed("Sistema" + std::to_string(vtPageSetDesc));
+    ASSERT_EQ(pageSet.size(), pages.size());
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        const std::string n = std::to_string(i + 1);
+        EXPECT_EQ(pageNo[i].second, n);
+        EXPECT_EQ(pageCount[i].second, count);
+        EXPECT_EQ(pageSet[i].second, n + " de " + count);
+        EXPECT_EQ(pageSetDesc[i].second, "Página " + n + " de " + count);
+    }
+    EXPECT_EQ(v.Printed("Sistema" + std::to_string(vtPrintDateTime)).front().second, "14/03/2026 09:30");
+    EXPECT_EQ(v.Printed("Sistema" + std::to_string(vtDate)).front().second, "14/03/2026");
+    EXPECT_EQ(v.Printed("Sistema" + std::to_string(vtTime)).front().second, "09:30");
+}
+
+}  // namespace
