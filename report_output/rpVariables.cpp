@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 
+#include "platform/rtl/Filer.h"
 #include "platform/rtl/Format.h"
 #include "report/rpBand.h"
 #include "report/rpBands.h"
@@ -10,6 +12,7 @@
 #include "report/rpEngine.h"
 #include "report/rpGeneration.h"
 #include "report/rpGroup.h"
+#include "report/rpLanguage.h"
 #include "report/rpPipeline.h"
 #include "report/rpPrinterSetup.h"
 #include "report/rpRTTI.h"
@@ -26,7 +29,59 @@ TrpCustomReport* MainOf(TrpCustomReport* Report) {
     return main != nullptr ? main : Report;
 }
 
+
+TrpDataType SystemDataType(TrpVarType T) {
+    switch (T) {
+        case vtDate: return dtDate;
+        case vtDateTime:
+        case vtPrintDateTime: return dtDateTime;
+        case vtPageCount:
+        case vtPageNo: return dtInteger;
+        case vtTime: return dtTime;
+        default: return dtString;
+    }
+}
+
+bool IsTextKind(TrpVarType T) {
+    return T == vtDocumentName || T == vtPageSet || T == vtPageSetDesc || T == vtPageNoDesc;
+}
+
 }  // namespace
+
+Variant rpSystemValue(TrpVarType VarType, const TrpComponent* On) {
+    TrpCustomReport* report = On != nullptr && On->Band() != nullptr ? On->Band()->Report() : nullptr;
+    const bool printing = On != nullptr && On->GetPrinting();
+    auto* engine = report != nullptr ? dynamic_cast<TrpEngine*>(report->Engine()) : nullptr;
+    const int pageNo = printing && engine != nullptr ? engine->AbsolutePageNo() : 1;
+    const int pageCount = printing && engine != nullptr ? engine->AbsolutePageCount() : 1;
+    const TDateTime printed = printing && engine != nullptr ? engine->PrintDateTime() : rpNow();
+    const TDateTime now = rpNow();
+    const double day = static_cast<double>(static_cast<long long>(now));
+    switch (VarType) {
+        case vtDate: return Variant::FromDateTime(day);
+        case vtDateTime: return Variant::FromDateTime(now);
+        case vtDocumentName:
+            return Variant(report != nullptr ? report->PrinterSetup()->DocumentName() : std::string());
+        case vtPrintDateTime: return Variant::FromDateTime(printed);
+        case vtPageCount: return Variant(pageCount);
+        case vtPageNo: return Variant(pageNo);
+        case vtTime: return Variant::FromDateTime(now - day);
+        default: return Variant(rpSystemVariableText(VarType, pageNo, pageCount, printed, printing));
+    }
+}
+
+std::string rpSystemText(TrpVarType VarType, const TrpComponent* On, const std::string& DisplayFormat,
+                         const TrpFormatEvent& OnFormat) {
+    const Variant value = rpSystemValue(VarType, On);
+    const TrpDataType type = SystemDataType(VarType);
+    std::string text;
+    if (IsTextKind(VarType))
+        text = value.AsString();
+    else
+        text = rpFormatValue(OnFormat ? std::string() : DisplayFormat, type, value);
+    if (OnFormat) OnFormat(const_cast<TrpComponent*>(On), DisplayFormat, type, value, text);
+    return text;
+}
 
 // ---------------------------------------------------------------------------
 // TrpCustomVariable
@@ -527,57 +582,185 @@ void TrpSystemVariable::SetVarType(TrpVarType Value) {
     Invalidate();
 }
 
-TrpDataType TrpSystemVariable::GetDataType() const {
-    switch (varType_) {
-        case vtDate: return dtDate;
-        case vtDateTime:
-        case vtPrintDateTime: return dtDateTime;
-        case vtPageCount:
-        case vtPageNo: return dtInteger;
-        case vtTime: return dtTime;
-        default: return dtString;
-    }
-}
+TrpDataType TrpSystemVariable::GetDataType() const { return SystemDataType(varType_); }
 
-Variant TrpSystemVariable::Value() const {
-    const bool printing = GetPrinting();
-    auto* engine = dynamic_cast<TrpEngine*>(ReportEngine());
-    const int pageNo = printing && engine != nullptr ? engine->AbsolutePageNo() : 1;
-    const int pageCount = printing && engine != nullptr ? engine->AbsolutePageCount() : 1;
-    const TDateTime printed = printing && engine != nullptr ? engine->PrintDateTime() : rpNow();
-    const TDateTime now = rpNow();
-    switch (varType_) {
-        case vtDate: return Variant::FromDateTime(static_cast<double>(static_cast<long long>(now)));
-        case vtDateTime: return Variant::FromDateTime(now);
-        case vtDocumentName: {
-            TrpCustomReport* report = Band() != nullptr ? Band()->Report() : nullptr;
-            return Variant(report != nullptr ? report->PrinterSetup()->DocumentName() : std::string());
-        }
-        case vtPrintDateTime: return Variant::FromDateTime(printed);
-        case vtPageCount: return Variant(pageCount);
-        case vtPageNo: return Variant(pageNo);
-        case vtTime: return Variant::FromDateTime(now - static_cast<double>(static_cast<long long>(now)));
-        default: return Variant(rpSystemVariableText(varType_, pageNo, pageCount, printed, printing));
-    }
-}
+Variant TrpSystemVariable::Value() const { return rpSystemValue(varType_, this); }
 
 void TrpSystemVariable::GetPrintText(std::string& Text) const {
-    const Variant value = Value();
-    switch (varType_) {
-        case vtDocumentName:
-        case vtPageSet:
-        case vtPageSetDesc:
-        case vtPageNoDesc:
-            Text = value.AsString();
-            if (OnFormat) OnFormat(const_cast<TrpSystemVariable*>(this), DisplayFormat(), dtString, value, Text);
-            return;
-        default: Text = FormatText(GetDataType(), value);
-    }
+    Text = rpSystemText(varType_, this, DisplayFormat(), OnFormat);
 }
 
 void TrpSystemVariable::PropertiesToDrawCommand(TrpDrawCommand* DrawCommand) {
     TrpCustomVariable::PropertiesToDrawCommand(DrawCommand);
     if (auto* var = dynamic_cast<TrpDrawVar*>(DrawCommand)) var->SetVarType(varType_);
+}
+
+// ---------------------------------------------------------------------------
+// TrpCalc
+
+TClass TrpCalc::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<TrpCalc>("TrpCalc", TrpCustomText::StaticClassType())
+            .Enum("CalcType", rpTypeInfo<TrpCalcType>(), &TrpCalc::CalcType, &TrpCalc::SetCalcType, ctDate)
+            .Enum("CustomType", rpTypeInfo<TrpDataType>(), &TrpCalc::CustomType, &TrpCalc::SetCustomType, dtString)
+            .String("DisplayFormat", &TrpCalc::DisplayFormat, &TrpCalc::SetDisplayFormat)
+            .Build();
+    return &info;
+}
+
+TrpCalc::TrpCalc(TComponent* AOwner) : TrpCustomText(AOwner) {
+    SetDrawCommandClass(TrpDrawCalc::StaticClassType());
+}
+
+void TrpCalc::SetCalcType(TrpCalcType Value) {
+    if (Value == calcType_) return;
+    calcType_ = Value;
+    Invalidate();
+    PropertyChange();
+}
+
+void TrpCalc::SetCustomType(TrpDataType Value) {
+    if (!IsReading() && !ComponentState().Contains(csLoading) && calcType_ != ctCustom) return;
+    customType_ = Value;
+}
+
+void TrpCalc::SetLegacyDataType(const std::string& Identifier) {
+    static const std::map<std::string, TrpDataType> kinds{
+        {"ftString", dtString},   {"ftSmallint", dtInteger}, {"ftInteger", dtInteger}, {"ftWord", dtInteger},
+        {"ftBytes", dtInteger},   {"ftFloat", dtDouble},     {"ftCurrency", dtDouble}, {"ftBoolean", dtBoolean},
+        {"ftDate", dtDate},       {"ftTime", dtTime},        {"ftDateTime", dtDateTime}};
+    const auto it = kinds.find(Identifier);
+    if (it != kinds.end()) customType_ = it->second;
+}
+
+void TrpCalc::DefineProperties(TFiler* Filer) {
+    TrpCustomText::DefineProperties(Filer);
+    Filer->DefineProperty(
+        "DataType", [this](TReader* Reader) { SetLegacyDataType(Reader->ReadIdent()); }, nullptr, false);
+}
+
+TrpDataType TrpCalc::GetDataType() const {
+    switch (calcType_) {
+        case ctDate: return dtDate;
+        case ctDateTime:
+        case ctPrintDateTime: return dtDateTime;
+        case ctPageCount:
+        case ctPageNo: return dtInteger;
+        case ctTime: return dtTime;
+        case ctCustom: return customType_;
+        default: return dtString;
+    }
+}
+
+void TrpCalc::SetText(const std::string& Value) {
+    if (calcType_ != ctCustom) return;
+    customText_ = Value;
+    customType_ = dtString;
+    StoreText(Value);
+}
+
+void TrpCalc::SetCustomValue(const Variant& Value) {
+    switch (customType_) {
+        case dtBoolean: customBoolean_ = Value.AsBoolean(); break;
+        case dtDate:
+        case dtTime:
+        case dtDateTime: customDateTime_ = Value.AsDouble(); break;
+        case dtInteger: customInteger_ = Value.AsInteger(); break;
+        case dtDouble: customDouble_ = Value.AsDouble(); break;
+        case dtString: customText_ = Value.AsString(); break;
+        default: break;
+    }
+}
+
+Variant TrpCalc::CustomValue() const {
+    switch (customType_) {
+        case dtBoolean: return Variant(customBoolean_);
+        case dtDate:
+        case dtTime:
+        case dtDateTime: return Variant::FromDateTime(customDateTime_);
+        case dtInteger: return Variant(customInteger_);
+        case dtDouble: return Variant(customDouble_);
+        case dtString: return Variant(customText_);
+        default: return Variant();
+    }
+}
+
+void TrpCalc::GetPrintText(std::string& Text) const {
+    if (calcType_ == ctCustom) {
+        if (Designing() && !GetPrinting()) {
+            Text = "Custom";
+            return;
+        }
+        const Variant v = CustomValue();
+        Text = v.IsEmpty() ? std::string() : rpFormatValue(OnFormat ? std::string() : DisplayFormat(), customType_, v);
+        if (OnFormat) OnFormat(const_cast<TrpCalc*>(this), DisplayFormat(), customType_, v, Text);
+        return;
+    }
+    Text = rpSystemText(rpCalcTypeToVarType(calcType_), this, DisplayFormat(), OnFormat);
+}
+
+void TrpCalc::Compute() {
+    if (calcType_ != ctCustom || !GetPrinting()) return;
+    if (ResetOnCompute()) Reset();
+    SetResetOnCompute(false);
+    if (OnCalc) OnCalc(this);
+}
+
+void TrpCalc::Reset() {
+    TrpCustomText::Reset();
+    customBoolean_ = false;
+    customDateTime_ = 0;
+    customInteger_ = 0;
+    customDouble_ = 0;
+    customText_.clear();
+}
+
+std::string TrpCalc::GetDescription() const {
+    const std::string kind = calcType_ == ctCustom ? std::string("Custom")
+                                                   : rpLanguageText(303 + static_cast<int>(calcType_));
+    return kind + ": " + Name();
+}
+
+void TrpCalc::PropertiesToDrawCommand(TrpDrawCommand* DrawCommand) {
+    TrpCustomText::PropertiesToDrawCommand(DrawCommand);
+    if (auto* calc = dynamic_cast<TrpDrawCalc*>(DrawCommand)) calc->SetCalcType(calcType_);
+}
+
+void rpConvertLegacyCalcs(TrpBand* Band) {
+    if (Band == nullptr) return;
+    std::vector<TrpCalc*> calcs;
+    for (int i = 0; i < Band->ObjectCount(); ++i)
+        if (auto* c = dynamic_cast<TrpCalc*>(Band->Objects(i))) calcs.push_back(c);
+    for (TrpCalc* old : calcs) {
+        TComponent* owner = old->Owner();
+        TrpCustomVariable* replacement = nullptr;
+        if (old->CalcType() == ctCustom) {
+            auto* v = new TrpVariable(owner);
+            v->SetDataType(old->CustomType());
+            replacement = v;
+        } else {
+            auto* v = new TrpSystemVariable(owner);
+            v->SetVarType(rpCalcTypeToVarType(old->CalcType()));
+            replacement = v;
+        }
+        replacement->SetBand(Band);
+        replacement->Font()->Assign(old->Font());
+        replacement->SetColor(old->Color());
+        replacement->SetTextAlignment(old->TextAlignment());
+        replacement->SetTransparent(old->Transparent());
+        replacement->SetAutoSize(old->AutoSize());
+        replacement->SetWordWrap(old->WordWrap());
+        replacement->SetDisplayFormat(old->DisplayFormat());
+        replacement->Border()->Assign(old->Border());
+        replacement->SetVisible(old->Visible());
+        // Last: the settings above may have measured the empty text.
+        replacement->SetBounds(old->mmLeft(), old->mmTop(), old->mmWidth(), old->mmHeight());
+        const std::string name = old->Name();
+        const std::string userName = old->UserName();
+        delete old;
+        replacement->SetName(name);
+        replacement->SetUserName(userName);
+    }
 }
 
 namespace report_output {
@@ -586,9 +769,13 @@ void RegisterVariableClasses() {
     RegisterClass(TrpCustomVariable::StaticClassType());
     RegisterClass(TrpVariable::StaticClassType());
     RegisterClass(TrpSystemVariable::StaticClassType());
+    RegisterClass(TrpCalc::StaticClassType());
+    TrpBand::SetLegacyCalcConverter(rpConvertLegacyCalcs);
 }
 
 void UnregisterVariableClasses() {
+    TrpBand::SetLegacyCalcConverter(nullptr);
+    UnRegisterClass(TrpCalc::StaticClassType());
     UnRegisterClass(TrpSystemVariable::StaticClassType());
     UnRegisterClass(TrpVariable::StaticClassType());
     UnRegisterClass(TrpCustomVariable::StaticClassType());

@@ -162,6 +162,57 @@ private:
     TrpVarType varType_ = vtDate;
 };
 
+// The older component that was both: a system value, or (ctCustom) a value
+// set by the program in OnCalc. Reports stored before version 3999 have their
+// calcs replaced by variables once loading ends.
+class TrpCalc : public TrpCustomText {
+public:
+    explicit TrpCalc(TComponent* AOwner);
+    FAT_CLASS(TrpCalc)
+
+    TrpCalcType CalcType() const { return calcType_; }
+    virtual void SetCalcType(TrpCalcType Value);
+    TrpDataType CustomType() const { return customType_; }
+    // Accepted only while loading or for a custom calc.
+    void SetCustomType(TrpDataType Value);
+    TrpDataType GetDataType() const;
+    // Older streams name the type by field type ("ftFloat" ...).
+    void SetLegacyDataType(const std::string& Identifier);
+
+    void SetText(const std::string& Value) override;
+    void SetCaption(const std::string& Value) override { SetText(Value); }
+    void SetCustomValue(const Variant& Value);
+    Variant CustomValue() const;
+    void GetPrintText(std::string& Text) const override;
+    void Compute() override;
+    void Reset() override;
+    bool IsCalculated() const override { return true; }
+    std::string GetDescription() const override;
+    void DefineProperties(TFiler* Filer) override;
+    void PropertiesToDrawCommand(TrpDrawCommand* DrawCommand) override;
+
+    TNotifyEvent OnCalc;
+    TrpFormatEvent OnFormat;
+
+private:
+    TrpCalcType calcType_ = ctDate;
+    TrpDataType customType_ = dtString;
+    bool customBoolean_ = false;
+    double customDateTime_ = 0;
+    int customInteger_ = 0;
+    double customDouble_ = 0;
+    std::string customText_;
+};
+
+// The value and the printed text of a system variable of VarType placed
+// like On (its report gives the page numbers while printing).
+Variant rpSystemValue(TrpVarType VarType, const TrpComponent* On);
+std::string rpSystemText(TrpVarType VarType, const TrpComponent* On, const std::string& DisplayFormat,
+                         const TrpFormatEvent& OnFormat);
+
+// Replaces every TrpCalc of Band by the variable that does its work.
+void rpConvertLegacyCalcs(TrpBand* Band);
+
 namespace report_output {
 void RegisterVariableClasses();
 void UnregisterVariableClasses();

@@ -146,6 +146,8 @@ TEST(Variables, SystemVariablesPrintPageNumbersCountsAndTheFixedMoment) {
         s->SetDisplayFormat(c.Format);
         left += 25000;
     }
+    auto* calc = v.Add<TrpCalc>(v.Rig.Report()->FooterBand(), "Calculo", left);
+    calc->SetCalcType(ctPageSetDesc);
     EXPECT_EQ(v.Rig.Report()->PassSetting(), psTwoPass);
     v.Rig.Print();
     const auto pages = v.Rig.Device()->FinalPages();
@@ -162,10 +164,74 @@ TEST(Variables, SystemVariablesPrintPageNumbersCountsAndTheFixedMoment) {
         EXPECT_EQ(pageCount[i].second, count);
         EXPECT_EQ(pageSet[i].second, n + " de " + count);
         EXPECT_EQ(pageSetDesc[i].second, "Página " + n + " de " + count);
+        EXPECT_EQ(v.Printed("Calculo")[i].second, pageSetDesc[i].second);
     }
     EXPECT_EQ(v.Printed("Sistema" + std::to_string(vtPrintDateTime)).front().second, "14/03/2026 09:30");
     EXPECT_EQ(v.Printed("Sistema" + std::to_string(vtDate)).front().second, "14/03/2026");
     EXPECT_EQ(v.Printed("Sistema" + std::to_string(vtTime)).front().second, "09:30");
+}
+
+TEST(Variables, OldCalcsBecomeVariablesWhenLoadingEnds) {
+    for (int version : {3000, 4000}) {
+        ReportRig rig;
+        rig.Report()->CreateDefaultBands();
+        TrpBand* band = rig.Report()->DetailBand();
+        auto* custom = new TrpCalc(rig.Owner());
+        custom->SetName("Custom1");
+        custom->SetBand(band);
+        custom->SetCalcType(ctCustom);
+        custom->SetCustomType(dtInteger);
+        custom->SetBounds(1000, 500, 20000, 4000);
+        custom->SetDisplayFormat("0000");
+        auto* page = new TrpCalc(rig.Owner());
+        page->SetName("Pagina1");
+        page->SetBand(band);
+        page->SetCalcType(ctPageNo);
+        page->SetTextAlignment(taRightJustified);
+        band->Convert(version);
+        band->FinishConversion();
+        auto* variable = dynamic_cast<TrpVariable*>(rig.Owner()->FindComponent("Custom1"));
+        auto* system = dynamic_cast<TrpSystemVariable*>(rig.Owner()->FindComponent("Pagina1"));
+        if (version >= 3999) {
+            EXPECT_EQ(variable, nullptr);
+            EXPECT_EQ(system, nullptr);
+            EXPECT_NE(dynamic_cast<TrpCalc*>(rig.Owner()->FindComponent("Custom1")), nullptr);
+            continue;
+        }
+        ASSERT_NE(variable, nullptr);
+        ASSERT_NE(system, nullptr);
+        EXPECT_EQ(variable->DataType(), dtInteger);
+        EXPECT_EQ(variable->Band(), band);
+        EXPECT_EQ(variable->mmLeft(), 1000);
+        EXPECT_EQ(variable->mmTop(), 500);
+        EXPECT_EQ(variable->mmWidth(), 20000);
+        EXPECT_EQ(variable->DisplayFormat(), "0000");
+        EXPECT_EQ(system->VarType(), vtPageNo);
+        EXPECT_EQ(system->TextAlignment(), taRightJustified);
+        for (int i = 0; i < band->ObjectCount(); ++i) EXPECT_EQ(dynamic_cast<TrpCalc*>(band->Objects(i)), nullptr);
+    }
+}
+
+TEST(Variables, OldCalcTypesAndTextsFollowTheirRules) {
+    TrpCalc calc(nullptr);
+    // Only a custom calc takes a text or a custom type.
+    calc.SetText("ignorado");
+    calc.SetCustomType(dtInteger);
+    EXPECT_EQ(calc.CustomType(), dtString);
+    EXPECT_EQ(calc.GetDataType(), dtDate);
+    calc.SetCalcType(ctCustom);
+    calc.SetText("livre");
+    EXPECT_EQ(calc.CustomValue().AsString(), "livre");
+    const std::vector<std::pair<std::string, TrpDataType>> legacy{
+        {"ftSmallint", dtInteger}, {"ftFloat", dtDouble}, {"ftCurrency", dtDouble}, {"ftBoolean", dtBoolean},
+        {"ftDate", dtDate},        {"ftTime", dtTime},    {"ftDateTime", dtDateTime}, {"ftString", dtString}};
+    for (const auto& [identifier, type] : legacy) {
+        calc.SetLegacyDataType(identifier);
+        EXPECT_EQ(calc.CustomType(), type) << identifier;
+    }
+    calc.SetLegacyDataType("ftFloat");
+    calc.SetLegacyDataType("ftBlob");
+    EXPECT_EQ(calc.CustomType(), dtDouble);
 }
 
 }  // namespace
