@@ -254,4 +254,14 @@ TEST(Totals, APageMadeAgainFromTheCacheShowsTheSameTotals) {
         if (page == 2) EXPECT_EQ(footer, text);
 }
 
+TEST(Totals, ASingleRecordPrintsInBothPassModes) {
+    for (bool twoPass : {false, true}) {
+        TotalsRig t({{"A", 7}});
+        t.Add<TrpDBText>(t.Rig.Report()->DetailBand(), "ValorTexto", "Valor");
+        if (twoPass) t.Rig.Report()->SetPassSetting(psTwoPass);
+        t.Rig.Print();
+        EXPECT_EQ(t.Texts("ValorTexto"), (Texts{"7"})) << twoPass;
+    }
+}
+
 }  // namespace
