@@ -12,7 +12,6 @@
 #include "report/rpEngine.h"
 #include "report/rpGeneration.h"
 #include "report/rpGroup.h"
-#include "report/rpLanguage.h"
 #include "report/rpPipeline.h"
 #include "report/rpPrinterSetup.h"
 #include "report/rpRTTI.h"
@@ -716,8 +715,11 @@ void TrpCalc::Reset() {
 }
 
 std::string TrpCalc::GetDescription() const {
-    const std::string kind = calcType_ == ctCustom ? std::string("Custom")
-                                                   : rpLanguageText(303 + static_cast<int>(calcType_));
+    // The language modules lack these design-time words: the program's own.
+    static const char* const kKinds[] = {"Data",          "Data e hora",  "Data e hora da impressão",
+                                         "Total de páginas", "Página de total", "Página de total por extenso",
+                                         "Número da página", "Página por extenso", "Hora"};
+    const std::string kind = calcType_ == ctCustom ? std::string("Custom") : kKinds[static_cast<int>(calcType_)];
     return kind + ": " + Name();
 }
 

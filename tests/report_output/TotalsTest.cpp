@@ -264,4 +264,18 @@ TEST(Totals, ASingleRecordPrintsInBothPassModes) {
     }
 }
 
+TEST(Totals, DescriptionsNameTheKindAndTheField) {
+    TrpDBCalc calc(nullptr);
+    calc.SetUserName("Total");
+    calc.SetDBCalcType(dcCount);
+    EXPECT_EQ(calc.GetDescription(), "Total: Contar(*)");
+    calc.SetDBCalcType(dcAverage);
+    EXPECT_EQ(calc.GetDescription(), "Total: Média(?)");
+    calc.SetDataField("Valor");
+    EXPECT_EQ(calc.GetDescription(), "Total: Média(Valor)");
+    TrpDBText text(nullptr);
+    text.SetUserName("Campo");
+    EXPECT_EQ(text.GetDescription(), "Campo");
+}
+
 }  // namespace
