@@ -234,4 +234,46 @@ TEST(Variables, OldCalcTypesAndTextsFollowTheirRules) {
     EXPECT_EQ(calc.CustomType(), dtDouble);
 }
 
+TEST(Variables, EachCalcEventComputesAsOftenAsItOccurs) {
+    struct Case {
+        TrpVarEventType Calc;
+        const char* Name;
+        int Expected;  // -1: once per page
+    };
+    const std::vector<Case> cases{{veTraversal, "traversal", 60},
+                                  {vePageStart, "page start", -1},
+                                  {vePageEnd, "page end", -1},
+                                  {veReportStart, "report start", 1}};
+    for (const Case& c : cases) {
+        VarRig v(60);
+        auto* counter = v.Add<TrpVariable>(v.Rig.Report()->FooterBand(), "Contador");
+        counter->SetDataType(dtInteger);
+        counter->SetCalcType(c.Calc);
+        int computed = 0;
+        int resets = 0;
+        counter->OnCalc = [&computed](TObject*, Variant& Value) {
+            ++computed;
+            Value = Variant(Value.AsInteger() + 1);
+        };
+        counter->OnReset = [&resets](TObject*, Variant&) { ++resets; };
+        EventRecorder recorder(v.Rig.Report()->Engine());
+        recorder.Listen(counter, {rpevVariableCalc, rpevVariableReset});
+        v.Rig.Print();
+        const int pages = static_cast<int>(v.Rig.Device()->FinalPages().size());
+        ASSERT_GE(pages, 2);
+        const int expected = c.Expected < 0 ? pages : c.Expected;
+        EXPECT_EQ(computed, expected) << c.Name;
+        int sent33 = 0;
+        int sent34 = 0;
+        for (const auto& e : recorder.Entries()) {
+            sent33 += e.Event == rpevVariableCalc ? 1 : 0;
+            sent34 += e.Event == rpevVariableReset ? 1 : 0;
+        }
+        EXPECT_EQ(sent33, computed) << c.Name;
+        EXPECT_EQ(sent34, resets) << c.Name;
+        // Reset as the run starts and at the report's end, never per page.
+        EXPECT_EQ(resets, 2) << c.Name;
+    }
+}
+
 }  // namespace
