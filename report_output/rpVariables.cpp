@@ -433,7 +433,13 @@ void TrpVariable::Compute() {
     restored_ = false;
     auto* engine = dynamic_cast<TrpEngine*>(ReportEngine());
     if (lookAheadList_ && LookAheadActive() && engine != nullptr && !engine->SecondPass())
-        lookAheadList_->SetValue(GetLookAheadKey(), 0, GetText());
+    {
+        // Waiting commands take a value only from a later record than theirs.
+        auto* pipeline = dynamic_cast<TrpDataPipeline*>(calcComponent_);
+        if (pipeline == nullptr && Band() != nullptr && Band()->Report() != nullptr)
+            pipeline = Band()->Report()->DataPipeline();
+        lookAheadList_->SetValue(GetLookAheadKey(), pipeline != nullptr ? pipeline->TraversalCount() : 0, GetText());
+    }
     after_ = slots_;
 }
 

@@ -8,6 +8,7 @@
 
 #include "report/rpBands.h"
 #include "report/rpGeneration.h"
+#include "report/rpGroup.h"
 #include "report_output/rpVariables.h"
 #include "tests/report/ReportTestSupport.h"
 #include "tests/support/report/ReportHarness.h"
@@ -274,6 +275,31 @@ TEST(Variables, EachCalcEventComputesAsOftenAsItOccurs) {
         // Reset as the run starts and at the report's end, never per page.
         EXPECT_EQ(resets, 2) << c.Name;
     }
+}
+
+TEST(Variables, ALookAheadVariableInAGroupHeaderShowsTheGroupsFinalValue) {
+    // Valor 1..60 in groups of 20 by tens of the row: sums 210, 610, 1010.
+    VarRig v(60);
+    auto* group = new TrpGroup(v.Rig.Owner());
+    group->SetReport(v.Rig.Report());
+    group->SetDataPipeline(v.Data.Pipeline());
+    group->OnGetBreakValue = [&v](TObject*, std::string& Value) {
+        Value = std::to_string((v.Data.Pipeline()->GetFieldValue("Valor").AsInteger() - 1) / 20);
+    };
+    group->SetBreakType(btCustomField);
+    group->HeaderBand()->SetmmHeight(6000);
+    auto* total = v.Add<TrpVariable>(group->HeaderBand(), "Previa", 0);
+    SumValor(total, v.Data.Pipeline());
+    total->SetResetType(veGroupEnd);
+    total->SetResetComponent(group);
+    total->SetLookAhead(true);
+    EXPECT_EQ(v.Rig.Report()->PassSetting(), psTwoPass);
+    v.Rig.Print();
+    // A header repeated on the next page shows the same final value.
+    std::vector<std::string> texts;
+    for (const auto& [page, text] : v.Printed("Previa"))
+        if (texts.empty() || texts.back() != text) texts.push_back(text);
+    EXPECT_EQ(texts, (std::vector<std::string>{"210", "610", "1010"}));
 }
 
 }  // namespace
