@@ -459,7 +459,14 @@ void TrpBandEngine::GenerateObject(TrpComponent* Object) {
     // A band continued from the last page moves up by what was printed there.
     const int32_t shift = band_->PartialGeneration() ? band_->PartialAdjustment() : 0;
     const int32_t top = rect.Top + Object->mmTop() - shift;
-    const int32_t bottom = top + Object->mmHeight();
+    int32_t height = Object->mmHeight();
+    if (Object->StretchWithParent()) {
+        // Down to what the band's other objects used, but never past the
+        // page: the zebra stripe behind a grown row.
+        if (top < band_->CurrentPosition()) height = band_->CurrentPosition() - top;
+        if (top < band_->PageBottom() && top + height > band_->PageBottom()) height = band_->PageBottom() - top;
+    }
+    const int32_t bottom = top + height;
     if (!Static() && bottom > band_->PageBottom()) {
         Object->SetSpaceUsed(0);
         Object->SetGenerationComplete(false);
@@ -470,7 +477,7 @@ void TrpBandEngine::GenerateObject(TrpComponent* Object) {
     const int32_t left = rect.Left + (Object->ParentWidth() ? 0 : Object->mmLeft());
     const int32_t width = Object->ParentWidth() ? rect.Right - rect.Left : Object->mmWidth();
     Object->SetPrintRect(TRect{left, top, left + width, bottom});
-    Object->SetSpaceUsed(std::max(Object->mmHeight(), 0));
+    Object->SetSpaceUsed(std::max(height, 0));
     Object->SetGenerationComplete(true);
     Object->SetPrinted(true);
     Object->SetDrawComponent(true);

@@ -292,7 +292,14 @@ void TrpCustomRegion::GeneratePlain(TrpComponent* Component) {
     Component->DoOnPrint();
     const TRect rect = PrintRect();
     const int32_t top = rect.Top + Component->mmTop() - mmTop() - (continuing_ ? smallestTop_ : 0);
-    const int32_t bottom = top + Component->mmHeight();
+    int32_t height = Component->mmHeight();
+    if (Component->StretchWithParent()) {
+        // Down to the lowest of what the region printed before it, but
+        // never past the page.
+        if (top < largestBottom_) height = largestBottom_ - top;
+        if (top < PageBottom() && top + height > PageBottom()) height = PageBottom() - top;
+    }
+    const int32_t bottom = top + height;
     if (bottom > PageBottom()) {
         Component->SetSpaceUsed(0);
         Component->SetGenerationComplete(false);
@@ -303,7 +310,7 @@ void TrpCustomRegion::GeneratePlain(TrpComponent* Component) {
     const int32_t left = rect.Left + (Component->ParentWidth() ? 0 : Component->mmLeft() - mmLeft());
     const int32_t width = Component->ParentWidth() ? rect.Right - rect.Left : Component->mmWidth();
     Component->SetPrintRect(TRect{left, top, left + width, bottom});
-    Component->SetSpaceUsed(std::max(Component->mmHeight(), 0));
+    Component->SetSpaceUsed(std::max(height, 0));
     Component->SetGenerationComplete(true);
     Component->SetPrinted(true);
     Component->SetDrawComponent(true);

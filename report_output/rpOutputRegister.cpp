@@ -1,6 +1,8 @@
 #include "report_output/rpOutputRegister.h"
 
 #include "report_output/rpDBText.h"
+#include "report_output/rpGraphics.h"
+#include "report_output/rpImages.h"
 #include "report_output/rpTextControls.h"
 #include "report_output/rpVariables.h"
 
@@ -12,9 +14,13 @@ void registerAll() {
     RegisterTextClasses();
     RegisterDBTextClasses();
     RegisterVariableClasses();
+    RegisterGraphicClasses();
+    RegisterImageClasses();
 }
 
 void unregisterAll() {
+    UnregisterImageClasses();
+    UnregisterGraphicClasses();
     UnregisterVariableClasses();
     UnregisterDBTextClasses();
     UnregisterTextClasses();

@@ -30,8 +30,14 @@ bool Verifica_Monitor_NFE(const NFeConfig& config) {
     int step = p.poll_interval_ms > 0 ? p.poll_interval_ms : 100;
     for (;;) {
         if (IsProgramRunning(p.monitor)) {
-            config.Notify(MsgMonitorAtivado, "Correção Falha");
-            return true;
+            // A monitor that dies as it starts (a broken installation) is
+            // seen for an instant: it counts as running only when it is
+            // still there one poll later.
+            std::this_thread::sleep_for(std::chrono::milliseconds(step));
+            if (IsProgramRunning(p.monitor)) {
+                config.Notify(MsgMonitorAtivado, "Correção Falha");
+                return true;
+            }
         }
         if (std::chrono::steady_clock::now() >= deadline) break;
         if (config.process_messages) config.process_messages();

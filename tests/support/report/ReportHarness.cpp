@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -59,6 +61,15 @@ std::string StyleText(TFontStyles Style) {
     return s.empty() ? "-" : s;
 }
 
+// A stable fingerprint of a picture's bytes.
+std::string Fnv1a(const std::string& Bytes) {
+    std::uint32_t h = 2166136261u;
+    for (unsigned char b : Bytes) h = (h ^ b) * 16777619u;
+    char text[9];
+    std::snprintf(text, sizeof text, "%08x", static_cast<unsigned>(h));
+    return text;
+}
+
 }  // namespace
 
 std::string DumpPage(const CapturedPage& Captured) {
@@ -94,6 +105,21 @@ std::string DumpPage(const CapturedPage& Captured) {
             out << " shape=" << static_cast<int>(shape->ShapeType()) << " round=" << shape->XCornerRound() << ","
                 << shape->YCornerRound() << " brush=" << static_cast<int>(shape->Brush()->Style()) << "/"
                 << ColorText(shape->Brush()->Color()) << " pen=" << shape->Pen()->Width();
+        if (auto* line = dynamic_cast<TrpDrawLine*>(c))
+            out << " line=" << static_cast<int>(line->LinePosition()) << "/" << static_cast<int>(line->LineStyle())
+                << " weight=" << line->Weight() << " pen=" << line->Pen()->Width() << "/"
+                << ColorText(line->Pen()->Color()) << "/" << static_cast<int>(line->Pen()->Style());
+        if (auto* image = dynamic_cast<TrpDrawImage*>(c)) {
+            const TGraphic* graphic = image->Picture()->Graphic();
+            out << " image=\"" << image->ImageName() << "\" stretch=" << image->Stretch()
+                << " center=" << image->Center() << " aspect=" << image->MaintainAspectRatio()
+                << " direct=" << image->DirectDraw() << " transparent=" << image->Transparent();
+            if (graphic == nullptr)
+                out << " picture=none";
+            else
+                out << " picture=" << graphic->ClassName() << "/" << graphic->Width() << "x" << graphic->Height() << "/"
+                    << graphic->FileBytes().size() << "B/" << Fnv1a(graphic->FileBytes());
+        }
         out << "\n";
     }
     return out.str();

@@ -45,7 +45,9 @@ private:
 
 // The canonical dump: the page's fields, then one line per command with
 // its class, band, component, rectangle in thousandths of a millimetre,
-// font, colour, alignment and text.
+// font, colour, alignment and text, a line's position, style, weight and
+// pen, an image's key, flags and picture (class, size, bytes and their
+// fingerprint).
 std::string DumpPage(const CapturedPage& Page);
 std::string DumpPages(const std::vector<const CapturedPage*>& Pages);
 
