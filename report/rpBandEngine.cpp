@@ -481,6 +481,11 @@ void TrpBandEngine::GenerateObject(TrpComponent* Object) {
     Object->SetGenerationComplete(true);
     Object->SetPrinted(true);
     Object->SetDrawComponent(true);
+    Object->CheckSuppress();
+    if (Object->SpaceUsed() == 0) {
+        Object->SetDrawComponent(false);
+        Object->SetPrintRect(TRect{left, top, left + width, top});
+    }
 }
 
 void TrpBandEngine::DrawObjects() {

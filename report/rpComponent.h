@@ -63,6 +63,9 @@ public:
     virtual bool IsTextComponent() const { return false; }
     // A stretching object makes its band's height follow its content.
     virtual bool Stretches() const { return false; }
+    // Once placed on the page: a control that leaves its value out sets its
+    // space used to 0 (and is not drawn).
+    virtual void CheckSuppress() {}
 
     void SetmmLeft(int32_t Value) override;
     void SetmmTop(int32_t Value) override;

@@ -250,6 +250,10 @@ void TrpEngine::InitRun() {
     runInitialised_ = true;
     // Without a detail band, or without records, the body has nothing to walk.
     if (noData_ || sections_[secDetail].empty()) EndOfData();
+    // The first record is traversed as much as the ones the steps reach:
+    // totals and variables count it before anything prints.
+    else if (mainPipeline_ != nullptr)
+        SendEventNotify(this, rpevRecordTraversed, nullptr);
     if (noData_ && report->NoDataBehaviors().Contains(ndBlankPage)) {
         done_ = true;
         reportComplete_ = true;

@@ -1,13 +1,19 @@
 #include "report_output/rpOutputRegister.h"
 
+#include "report_output/rpDBText.h"
 #include "report_output/rpGraphics.h"
 #include "report_output/rpImages.h"
+#include "report_output/rpTextControls.h"
+#include "report_output/rpVariables.h"
 
 namespace report_output {
 
 // Each family of classes adds its Register*/Unregister* pair below; the
 // unregistering runs in the reverse order.
 void registerAll() {
+    RegisterTextClasses();
+    RegisterDBTextClasses();
+    RegisterVariableClasses();
     RegisterGraphicClasses();
     RegisterImageClasses();
 }
@@ -15,6 +21,9 @@ void registerAll() {
 void unregisterAll() {
     UnregisterImageClasses();
     UnregisterGraphicClasses();
+    UnregisterVariableClasses();
+    UnregisterDBTextClasses();
+    UnregisterTextClasses();
 }
 
 }  // namespace report_output

@@ -1,0 +1,578 @@
+#include "report_output/rpDBText.h"
+
+#include <cstring>
+
+#include "report/rpBand.h"
+#include "report/rpBands.h"
+#include "report/rpDrawCommand.h"
+#include "report/rpEngine.h"
+#include "report/rpGeneration.h"
+#include "report/rpGroup.h"
+#include "report/rpLanguage.h"
+#include "report/rpPipeline.h"
+#include "report/rpRTTI.h"
+#include "report/rpReport.h"
+#include "report/rpUtils.h"
+
+namespace {
+
+bool IsNumericKind(const Variant& V) {
+    switch (V.VarType()) {
+        case varSmallint:
+        case varInteger:
+        case varSingle:
+        case varDouble:
+        case varCurrency:
+        case varDate:
+        case varShortInt:
+        case varByte:
+        case varWord:
+        case varLongWord:
+        case varInt64: return true;
+        default: return false;
+    }
+}
+
+void PutDouble(TrpCacheRecord& Record, int At, double Value) {
+    std::memcpy(static_cast<char*>(Record.Data()) + At, &Value, sizeof Value);
+}
+
+double GetDouble(const TrpCacheRecord& Record, int At) {
+    double v = 0;
+    std::memcpy(&v, static_cast<const char*>(Record.Data()) + At, sizeof v);
+    return v;
+}
+
+bool IsPageBand(const TrpBand* Band) {
+    return dynamic_cast<const TrpHeaderBand*>(Band) != nullptr ||
+           dynamic_cast<const TrpColumnHeaderBand*>(Band) != nullptr ||
+           dynamic_cast<const TrpColumnFooterBand*>(Band) != nullptr ||
+           dynamic_cast<const TrpFooterBand*>(Band) != nullptr;
+}
+
+bool IsColumnBand(const TrpBand* Band) {
+    return dynamic_cast<const TrpColumnHeaderBand*>(Band) != nullptr ||
+           dynamic_cast<const TrpColumnFooterBand*>(Band) != nullptr;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// TrpDBText
+
+TClass TrpDBText::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<TrpDBText>("TrpDBText", TrpCustomText::StaticClassType())
+            .Boolean("BlankWhenZero", &TrpDBText::BlankWhenZero, &TrpDBText::SetBlankWhenZero, 0)
+            .Boolean("ReprintOnSubsequent", &TrpDBText::ReprintOnSubsequent, &TrpDBText::SetReprintOnSubsequent, 0)
+            .Boolean("SuppressRepeatedValues", &TrpDBText::SuppressRepeatedValues,
+                     &TrpDBText::SetSuppressRepeatedValues, 0)
+            .String("DisplayFormat", &TrpDBText::DisplayFormat, &TrpDBText::SetDisplayFormat)
+            .Build();
+    return &info;
+}
+
+TrpDBText::TrpDBText(TComponent* AOwner) : TrpCustomText(AOwner) {
+    SetDefaultAutoSize(false);
+    SetTypeCode(12);
+    EventSet().set(rpevRecordTraversed);
+    SetCacheRecordSize(kDBTextRecordSize);
+}
+
+void TrpDBText::SetBlankWhenZero(bool Value) {
+    if (Value == blankWhenZero_) return;
+    blankWhenZero_ = Value;
+    PropertyChange();
+}
+
+void TrpDBText::SetReprintOnSubsequent(bool Value) {
+    if (Value == reprintOnSubsequent_) return;
+    reprintOnSubsequent_ = Value;
+    UpdateBand();
+    PropertyChange();
+}
+
+void TrpDBText::SetSuppressRepeatedValues(bool Value) {
+    if (Value == suppressRepeatedValues_) return;
+    suppressRepeatedValues_ = Value;
+    UpdateBand();
+    PropertyChange();
+}
+
+TrpCustomEngine* TrpDBText::ReportEngine() const {
+    return Band() != nullptr && Band()->Report() != nullptr ? Band()->Report()->Engine() : nullptr;
+}
+
+int TrpDBText::CurrentPageNo() const {
+    TrpCustomEngine* engine = ReportEngine();
+    return engine != nullptr ? engine->AbsolutePageNo() : 0;
+}
+
+void TrpDBText::GetPrintText(std::string& Text) const {
+    Text.clear();
+    TrpDataPipeline* pipeline = GetDataPipeline();
+    if (!DataAvailable()) {
+        if (PrintingNow()) return;
+        if (DataField().empty())
+            Text = GetCaption();
+        else
+            Text = DataField();
+        return;
+    }
+    TrpDataType dataType = dtNotKnown;
+    Variant value;
+    try {
+        dataType = pipeline->GetFieldDataType(DataField());
+    } catch (const std::exception&) {
+        dataType = dtNotKnown;
+    }
+    const std::string format = OnFormat ? std::string() : DisplayFormat();
+    bool readable = true;
+    try {
+        value = pipeline->GetFieldValue(DataField());
+    } catch (const std::exception&) {
+        readable = false;
+    }
+    if (readable) {
+        if (blankWhenZero_ && !value.IsNull() && IsNumericKind(value) && value.AsDouble() == 0) return;
+        if (value.VarType() == varString && value.AsString().empty()) return;
+        if (value.IsNull() && (dataType == dtDate || dataType == dtDateTime)) return;
+        try {
+            Text = rpFormatValue(format, dataType, value);
+        } catch (const std::exception&) {
+            Text.clear();
+        }
+    }
+    if (OnFormat) OnFormat(const_cast<TrpDBText*>(this), DisplayFormat(), dataType, value, Text);
+}
+
+void TrpDBText::TrackValue() {
+    const std::string current = GetText();
+    if (suppressRepeatedValues_ && !reprintOnSubsequent_ && ResetGroup() != nullptr && priorValue_ == kIgnore) {
+        priorValueSame_ = true;
+        return;
+    }
+    if (!ResetOnCompute() && priorValue_ == current) {
+        priorValueSame_ = true;
+        return;
+    }
+    priorValue_ = current;
+    priorValueSame_ = false;
+    firstPage_ = CurrentPageNo();
+}
+
+void TrpDBText::Compute() {
+    TrackValue();
+    SetResetOnCompute(false);
+}
+
+void TrpDBText::Reset() {
+    TrpCustomText::Reset();
+    alreadyPrinted_ = false;
+    firstPage_ = -1;
+    priorValue_.clear();
+    priorValueSame_ = false;
+}
+
+void TrpDBText::Init() {
+    TrpCustomText::Init();
+    alreadyPrinted_ = false;
+    firstPage_ = -1;
+    priorValue_.clear();
+    priorValueSame_ = false;
+    SetResetOnCompute(true);
+    if (TrpCustomEngine* engine = ReportEngine()) engine->AddEventNotify(this);
+}
+
+void TrpDBText::EventNotify(TObject* Sender, int EventNumber, TrsParamList* Params) {
+    TrpCustomText::EventNotify(Sender, EventNumber, Params);
+    if (Sender == nullptr) return;
+    if (ResetGroup() != nullptr && Sender == ResetGroup() && EventNumber == rpevAfterGroupBreak) {
+        Reset();
+    } else if (Sender == ReportEngine()) {
+        if (EventNumber == rpevRecordTraversed)
+            Compute();
+        else if (EventNumber == rpevNoRoomForDynamicBand)
+            RestoreState();
+    }
+}
+
+void TrpDBText::BandEngineNotify() {
+    if (firstPage_ != -1) alreadyPrinted_ = !reprintOnSubsequent_;
+}
+
+void TrpDBText::CheckSuppress() {
+    bool print;
+    TrpDataPipeline* pipeline = GetDataPipeline();
+    const bool atFirst = pipeline != nullptr && pipeline->Bof();
+    if (!priorValueSame_ || (atFirst && !alreadyPrinted_)) {
+        alreadyPrinted_ = false;
+        print = true;
+    } else if (!suppressRepeatedValues_) {
+        print = DrawComponent();
+    } else if (reprintOnSubsequent_) {
+        print = CurrentPageNo() > firstPage_ && !alreadyPrinted_;
+    } else {
+        print = false;
+    }
+    if (!print) {
+        SetSpaceUsed(0);
+        SetDrawComponent(false);
+    } else {
+        alreadyPrinted_ = true;
+    }
+}
+
+std::string TrpDBText::GetDescription() const {
+    if (DataField().empty()) return UserName();
+    return UserName() + ": " + DataField();
+}
+
+void TrpDBText::PutTextState(TrpCacheRecord& Record) const {
+    Record.PutBool(0, DrawComponent());
+    Record.PutBool(1, alreadyPrinted_);
+    Record.PutInt(2, firstPage_);
+    Record.PutBool(6, priorValueSame_);
+    Record.PutBool(7, ResetOnCompute());
+    Record.PutBool(8, Printed());
+    Record.PutBool(9, OverFlow());
+}
+
+void TrpDBText::GetTextState(const TrpCacheRecord& Record) {
+    SetDrawComponent(Record.GetBool(0));
+    alreadyPrinted_ = Record.GetBool(1);
+    firstPage_ = Record.GetInt(2);
+    priorValueSame_ = Record.GetBool(6);
+    SetResetOnCompute(Record.GetBool(7));
+    SetPrinted(Record.GetBool(8));
+    SetOverFlow(Record.GetBool(9));
+    if (suppressRepeatedValues_ && !reprintOnSubsequent_ && ResetGroup() != nullptr) priorValue_ = kIgnore;
+}
+
+void TrpDBText::ResetCache(int /*Page*/) {}
+
+void TrpDBText::SaveToCache(int Page) {
+    TrpCacheRecord record(CacheRecordSize());
+    PutTextState(record);
+    WriteCacheRecord(Page, record.Data());
+}
+
+void TrpDBText::RestoreFromCache(int Page) {
+    TrpCacheRecord record(CacheRecordSize());
+    if (!ReadCacheRecord(Page, record.Data())) return;
+    GetTextState(record);
+}
+
+// ---------------------------------------------------------------------------
+// TrpLookAheadList
+
+void TrpLookAheadList::SetValue(const std::string& Key, int TraversalCount, const std::string& Text) {
+    for (TrpDrawVariable* entry : entries_) {
+        if (entry->LookAheadKey() == Key) {
+            TrsParamList params;
+            std::string key = Key;
+            int32_t count = TraversalCount;
+            std::string text = Text;
+            params.AddParam("aLookAheadKey", rsString, false, false);
+            params.AddParam("aTraversalCount", rsInteger, false, false);
+            params.AddParam("aText", rsString, false, false);
+            params.BindParam(0, &key);
+            params.BindParam(1, &count);
+            params.BindParam(2, &text);
+            owner_->SendEventNotify(owner_, rpevLookAheadValue, &params);
+            return;
+        }
+        // Met before the key: its value is final.
+        if (entry->Listener() != nullptr) owner_->RemoveEventNotify(entry->Listener());
+    }
+    auto* entry = new TrpDrawVariable(nullptr);
+    entry->SetText(Text);
+    entry->SetDeferred(true);
+    entry->SetLookAheadKey(Key);
+    if (entry->Listener() != nullptr) owner_->AddEventNotify(entry->Listener());
+    entries_.push_back(entry);
+    // The entry's own copy of the text follows the event like any waiting command.
+    (void)TraversalCount;
+}
+
+std::string TrpLookAheadList::GetValue(const std::string& Key, const std::string& Default) const {
+    for (const TrpDrawVariable* entry : entries_)
+        if (entry->LookAheadKey() == Key) return entry->Text();
+    return Default;
+}
+
+void TrpLookAheadList::DetachDrawCommands() {
+    for (TrpDrawVariable* entry : entries_)
+        if (entry->Listener() != nullptr) owner_->RemoveEventNotify(entry->Listener());
+}
+
+void TrpLookAheadList::Clear() {
+    for (TrpDrawVariable* entry : entries_) {
+        if (entry->Listener() != nullptr) owner_->RemoveEventNotify(entry->Listener());
+        delete entry;
+    }
+    entries_.clear();
+}
+
+// ---------------------------------------------------------------------------
+// TrpDBCalc
+
+TClass TrpDBCalc::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<TrpDBCalc>("TrpDBCalc", TrpDBText::StaticClassType())
+            .Enum("DBCalcType", rpTypeInfo<TrpDBCalcType>(), &TrpDBCalc::DBCalcType, &TrpDBCalc::SetDBCalcType, dcSum)
+            .Boolean("LookAhead", &TrpDBCalc::LookAhead, &TrpDBCalc::SetLookAhead, 0)
+            .Build();
+    return &info;
+}
+
+TrpDBCalc::TrpDBCalc(TComponent* AOwner) : TrpDBText(AOwner) {
+    SetTypeCode(32);
+    SetDrawCommandClass(TrpDrawVariable::StaticClassType());
+    SetCacheRecordSize(kCalcRecordSize);
+}
+
+TrpDBCalc::~TrpDBCalc() { lookAheadList_.reset(); }
+
+void TrpDBCalc::SetDBCalcType(TrpDBCalcType Value) {
+    dbCalcType_ = Value;
+    if (Designing() && !PrintingNow()) PropertyChange();
+    UpdateBand();
+}
+
+void TrpDBCalc::SetLookAhead(bool Value) {
+    if (PrintingNow()) return;
+    lookAhead_ = Value;
+    if (!IsReading() && !ComponentState().Contains(csLoading) && Value && Band() != nullptr &&
+        Band()->Report() != nullptr) {
+        TrpCustomReport* main = Band()->Report()->GetMainReport();
+        (main != nullptr ? main : Band()->Report())->SetPassSetting(psTwoPass);
+    }
+    PropertyChange();
+    UpdateBand();
+}
+
+bool TrpDBCalc::LookAheadActive() const {
+    if (!lookAhead_ || Band() == nullptr || Band()->Report() == nullptr) return false;
+    TrpCustomReport* main = Band()->Report()->GetMainReport();
+    return (main != nullptr ? main : Band()->Report())->PassSetting() == psTwoPass;
+}
+
+std::string TrpDBCalc::GetLookAheadKey() const {
+    int a = 0;
+    int b = 0;
+    if (ResetGroup() != nullptr) {
+        a = ResetGroup()->GroupInstance();
+    } else if (IsPageBand(Band())) {
+        a = CurrentPageNo();
+        if (IsColumnBand(Band())) {
+            auto* engine = dynamic_cast<TrpEngine*>(ReportEngine());
+            b = engine != nullptr ? engine->CurrentColumn() : 0;
+        }
+    }
+    return Format("%8d", {a}) + "|" + Format("%8d", {b});
+}
+
+std::string TrpDBCalc::GetLookAheadValue(const std::string& Key) const {
+    return lookAheadList_ ? lookAheadList_->GetValue(Key, "0") : std::string("0");
+}
+
+int TrpDBCalc::LookAheadTraversalCount() const {
+    if (TrpDataPipeline* p = GetDataPipeline()) return p->TraversalCount();
+    if (ResetGroup() != nullptr && ResetGroup()->DataPipeline() != nullptr)
+        return ResetGroup()->DataPipeline()->TraversalCount();
+    if (Band() != nullptr && Band()->Report() != nullptr && Band()->Report()->DataPipeline() != nullptr)
+        return Band()->Report()->DataPipeline()->TraversalCount();
+    return 0;
+}
+
+double TrpDBCalc::FieldValueAsNumber() {
+    if (ResetOnCompute()) {
+        if (OnGroupBreak) OnGroupBreak(this);
+        SendEventNotify(this, rpevGroupBreak, nullptr);
+    }
+    TrpDataPipeline* pipeline = GetDataPipeline();
+    if (pipeline == nullptr || DataField().empty()) return 0;
+    Variant v;
+    try {
+        v = pipeline->GetFieldValue(DataField());
+    } catch (const std::exception&) {
+        return 0;
+    }
+    if (v.IsNull()) return 0;
+    if (IsNumericKind(v)) return v.AsDouble();
+    return 0;
+}
+
+void TrpDBCalc::Compute() {
+    previousValue_ = value_;
+    previousDivisor_ = divisor_;
+    TrpDataPipeline* pipeline = GetDataPipeline();
+    const bool noRecords = pipeline != nullptr && pipeline->Bof() && pipeline->Eof();
+    if (noRecords) {
+        TrpDataPipeline* own = Band() != nullptr && Band()->Report() != nullptr ? Band()->Report()->DataPipeline()
+                                                                                 : nullptr;
+        if (own != nullptr && own->Bof() && own->Eof()) value_ = 0;
+    } else {
+        const double x = FieldValueAsNumber();
+        divisor_ += 1;
+        switch (dbCalcType_) {
+            case dcCount: value_ = divisor_; break;
+            case dcSum:
+            case dcAverage: value_ += x; break;
+            case dcMinimum: value_ = ResetOnCompute() || x < value_ ? x : value_; break;
+            case dcMaximum: value_ = ResetOnCompute() || x > value_ ? x : value_; break;
+        }
+    }
+    TrpDBText::Compute();
+    if (OnCalc) OnCalc(this);
+    SendEventNotify(this, rpevCalcDone, nullptr);
+    auto* engine = dynamic_cast<TrpEngine*>(ReportEngine());
+    if (lookAheadList_ && LookAheadActive() && engine != nullptr && !engine->SecondPass())
+        lookAheadList_->SetValue(GetLookAheadKey(), LookAheadTraversalCount(), GetText());
+    savedValue_ = value_;
+    savedDivisor_ = divisor_;
+}
+
+void TrpDBCalc::Reset() {
+    TrpDBText::Reset();
+    carryPending_ = false;
+    value_ = divisor_ = previousValue_ = previousDivisor_ = savedValue_ = savedDivisor_ = 0;
+    if (stateSaved_ && (dynamic_cast<TrpFooterBand*>(Band()) != nullptr ||
+                        dynamic_cast<TrpColumnFooterBand*>(Band()) != nullptr)) {
+        stateSaved_ = false;
+        SaveToCache(CurrentPageNo());
+    }
+}
+
+void TrpDBCalc::Init() {
+    TrpDBText::Init();
+    carryPending_ = false;
+    value_ = divisor_ = previousValue_ = previousDivisor_ = savedValue_ = savedDivisor_ = 0;
+    if (dynamic_cast<TrpFooterBand*>(Band()) != nullptr)
+        EventSet().set(rpevNoRoomForDynamicBand);
+    else
+        EventSet().reset(rpevNoRoomForDynamicBand);
+}
+
+void TrpDBCalc::StartRun() {
+    TrpDBText::StartRun();
+    lookAheadList_.reset();
+    if (LookAheadActive()) lookAheadList_ = std::make_unique<TrpLookAheadList>(this);
+}
+
+void TrpDBCalc::ResetLinkedCalc() {
+    if (lookAheadList_) lookAheadList_->DetachDrawCommands();
+}
+
+void TrpDBCalc::RestoreState() {
+    carryPending_ = true;
+    carryValue_ = value_;
+    carryDivisor_ = divisor_;
+    value_ = previousValue_;
+    divisor_ = previousDivisor_;
+}
+
+// The record left out of this footer prints on the next page and belongs to
+// the total from there on; without this it would be lost for good.
+void TrpDBCalc::AfterBandPrint() {
+    TrpDBText::AfterBandPrint();
+    if (!carryPending_) return;
+    carryPending_ = false;
+    value_ = carryValue_;
+    divisor_ = carryDivisor_;
+}
+
+void TrpDBCalc::SetBand(TrpBand* Value) {
+    TrpDBText::SetBand(Value);
+    if (!Designing() || ComponentState().Contains(csLoading)) return;
+    if (auto* groupBand = dynamic_cast<TrpGroupBand*>(Value))
+        SetResetGroup(groupBand->Group());
+    else
+        SetResetGroup(nullptr);
+}
+
+std::string TrpDBCalc::TypeWord() const { return rpLanguageText(1028 + static_cast<int>(dbCalcType_)); }
+
+std::string TrpDBCalc::GetDescription() const {
+    std::string d = UserName() + ": " + TypeWord() + "(";
+    if (DataField().empty()) return d + (dbCalcType_ == dcCount ? "*)" : "?)");
+    return d + DataField() + ")";
+}
+
+void TrpDBCalc::GetPrintText(std::string& Text) const {
+    Text.clear();
+    if (Designing() && !PrintingNow()) {
+        Text = TypeWord() + "(";
+        if (DataField().empty())
+            Text += dbCalcType_ == dcCount ? "*)" : "?)";
+        else
+            Text += DataField() +
+                    ")";
+        return;
+    }
+    double v = value_;
+    if (dbCalcType_ == dcAverage) v = divisor_ == 0 ? 0 : value_ / divisor_;
+    TrpDataType dataType = dtDouble;
+    if (dbCalcType_ == dcCount) {
+        dataType = dtInteger;
+    } else if (GetDataPipeline() != nullptr && !DataField().empty()) {
+        TrpDataType fieldType = dtNotKnown;
+        try {
+            fieldType = GetDataPipeline()->GetFieldDataType(DataField());
+        } catch (const std::exception&) {
+        }
+        if (fieldType == dtDate || fieldType == dtTime || fieldType == dtDateTime) dataType = dtDateTime;
+    }
+    const Variant value = dataType == dtInteger ? Variant(static_cast<int>(v)) : Variant(v);
+    if (BlankWhenZero() && v == 0) {
+    } else if (!(dataType == dtDateTime && v == 0)) {
+        Text = rpFormatValue(OnFormat ? std::string() : DisplayFormat(), dataType, value);
+    }
+    if (OnFormat) OnFormat(const_cast<TrpDBCalc*>(this), DisplayFormat(), dataType, value, Text);
+}
+
+void TrpDBCalc::PropertiesToDrawCommand(TrpDrawCommand* DrawCommand) {
+    TrpDBText::PropertiesToDrawCommand(DrawCommand);
+    auto* variable = dynamic_cast<TrpDrawVariable*>(DrawCommand);
+    if (variable == nullptr || !LookAheadActive() || !lookAheadList_) return;
+    const std::string key = GetLookAheadKey();
+    variable->SetText(lookAheadList_->GetValue(key, variable->Text()));
+    auto* engine = dynamic_cast<TrpEngine*>(ReportEngine());
+    if (engine != nullptr && !engine->SecondPass()) {
+        variable->SetDeferred(true);
+        variable->SetLookAheadKey(key);
+        if (variable->Listener() != nullptr) AddEventNotify(variable->Listener());
+    }
+}
+
+void TrpDBCalc::SaveToCache(int Page) {
+    TrpCacheRecord record(CacheRecordSize());
+    PutTextState(record);
+    PutDouble(record, kDBTextRecordSize, savedDivisor_);
+    PutDouble(record, kDBTextRecordSize + 8, savedValue_);
+    WriteCacheRecord(Page, record.Data());
+    stateSaved_ = true;
+}
+
+void TrpDBCalc::RestoreFromCache(int Page) {
+    TrpCacheRecord record(CacheRecordSize());
+    if (!ReadCacheRecord(Page, record.Data())) return;
+    GetTextState(record);
+    divisor_ = savedDivisor_ = GetDouble(record, kDBTextRecordSize);
+    value_ = savedValue_ = GetDouble(record, kDBTextRecordSize + 8);
+}
+
+namespace report_output {
+
+void RegisterDBTextClasses() {
+    RegisterClass(TrpDBText::StaticClassType());
+    RegisterClass(TrpDBCalc::StaticClassType());
+}
+
+void UnregisterDBTextClasses() {
+    UnRegisterClass(TrpDBCalc::StaticClassType());
+    UnRegisterClass(TrpDBText::StaticClassType());
+}
+
+}  // namespace report_output

@@ -1,0 +1,167 @@
+#pragma once
+// TrpDBText prints one field of a pipeline, formatted by its display format,
+// optionally blank when zero or left out while it repeats the previous
+// record. TrpDBCalc prints a running count, sum, minimum, maximum or
+// average of a field, restarted at its group's break; with LookAhead in a
+// two-pass report it prints, already on a group's first page, the total
+// the group reaches at its end. TrpLookAheadList keeps those final values
+// and the draw commands waiting for them.
+//
+// Both keep their per-page state in the page record, so a page generated
+// again alone prints what it printed the first time.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/rtl/Variant.h"
+#include "report_output/rpTextControls.h"
+
+class TrpCustomEngine;
+class TrpDrawVariable;
+
+using TrpFormatEvent = std::function<void(TObject* Sender, const std::string& DisplayFormat, TrpDataType DataType,
+                                          const Variant& Value, std::string& Text)>;
+
+// Events the totals send.
+enum : int {
+    rpevCalcDone = 33,
+    rpevLookAheadValue = 67,
+};
+
+class TrpDBText : public TrpCustomText {
+public:
+    explicit TrpDBText(TComponent* AOwner);
+    FAT_CLASS(TrpDBText)
+
+    static constexpr const char* kIgnore = "Ignore";
+
+    bool AlreadyPrinted() const { return alreadyPrinted_; }
+    bool BlankWhenZero() const { return blankWhenZero_; }
+    void SetBlankWhenZero(bool Value);
+    int FirstPage() const { return firstPage_; }
+    const std::string& PriorValue() const { return priorValue_; }
+    bool PriorValueSame() const { return priorValueSame_; }
+    bool ReprintOnSubsequent() const { return reprintOnSubsequent_; }
+    void SetReprintOnSubsequent(bool Value);
+    bool SuppressRepeatedValues() const { return suppressRepeatedValues_; }
+    void SetSuppressRepeatedValues(bool Value);
+
+    void GetPrintText(std::string& Text) const override;
+    void Compute() override;
+    void Reset() override;
+    void Init() override;
+    void EventNotify(TObject* Sender, int EventNumber, TrsParamList* Params) override;
+    void BandEngineNotify() override;
+    void CheckSuppress() override;
+    bool IsCalculated() const override { return true; }
+    bool IsDataAware() const override { return true; }
+    std::string GetDescription() const override;
+    void ResetCache(int Page) override;
+    void SaveToCache(int Page) override;
+    void RestoreFromCache(int Page) override;
+    virtual void RestoreState() {}
+
+    TrpFormatEvent OnFormat;
+
+protected:
+    static constexpr int kDBTextRecordSize = 12;
+    // Writes the text's part of a page record (the first 12 bytes).
+    void PutTextState(TrpCacheRecord& Record) const;
+    void GetTextState(const TrpCacheRecord& Record);
+    TrpCustomEngine* ReportEngine() const;
+    int CurrentPageNo() const;
+    void TrackValue();
+
+private:
+    bool alreadyPrinted_ = false;
+    bool blankWhenZero_ = false;
+    int firstPage_ = -1;
+    std::string priorValue_;
+    bool priorValueSame_ = false;
+    bool reprintOnSubsequent_ = false;
+    bool suppressRepeatedValues_ = false;
+};
+
+class TrpDBCalc;
+
+class TrpLookAheadList {
+public:
+    explicit TrpLookAheadList(TrpCommunicator* Owner) : owner_(Owner) {}
+    ~TrpLookAheadList() { Clear(); }
+    TrpLookAheadList(const TrpLookAheadList&) = delete;
+    TrpLookAheadList& operator=(const TrpLookAheadList&) = delete;
+
+    void SetValue(const std::string& Key, int TraversalCount, const std::string& Text);
+    std::string GetValue(const std::string& Key, const std::string& Default) const;
+    // Entries stop listening; they stay.
+    void DetachDrawCommands();
+    void Clear();
+    int Count() const { return static_cast<int>(entries_.size()); }
+
+private:
+    TrpCommunicator* owner_;
+    std::vector<TrpDrawVariable*> entries_;
+};
+
+class TrpDBCalc : public TrpDBText {
+public:
+    explicit TrpDBCalc(TComponent* AOwner);
+    ~TrpDBCalc() override;
+    FAT_CLASS(TrpDBCalc)
+
+    TrpDBCalcType DBCalcType() const { return dbCalcType_; }
+    void SetDBCalcType(TrpDBCalcType Value);
+    bool LookAhead() const { return lookAhead_; }
+    void SetLookAhead(bool Value);
+    double Value() const { return value_; }
+    double Divisor() const { return divisor_; }
+    bool LookAheadActive() const;
+    std::string GetLookAheadKey() const;
+    std::string GetLookAheadValue(const std::string& Key) const;
+    TrpLookAheadList* LookAheadList() const { return lookAheadList_.get(); }
+
+    void GetPrintText(std::string& Text) const override;
+    void Compute() override;
+    void Reset() override;
+    void Init() override;
+    void StartRun() override;
+    void ResetLinkedCalc() override;
+    void RestoreState() override;
+    void AfterBandPrint() override;
+    void SetBand(TrpBand* Value) override;
+    bool IsDBCalc() const override { return true; }
+    std::string GetDescription() const override;
+    void PropertiesToDrawCommand(TrpDrawCommand* DrawCommand) override;
+    void SaveToCache(int Page) override;
+    void RestoreFromCache(int Page) override;
+
+    TNotifyEvent OnCalc;
+    TNotifyEvent OnGroupBreak;
+
+private:
+    static constexpr int kCalcRecordSize = kDBTextRecordSize + 16;
+    double FieldValueAsNumber();
+    int LookAheadTraversalCount() const;
+    std::string TypeWord() const;
+
+    TrpDBCalcType dbCalcType_ = dcSum;
+    double divisor_ = 0;
+    bool stateSaved_ = false;
+    bool lookAhead_ = false;
+    std::unique_ptr<TrpLookAheadList> lookAheadList_;
+    double value_ = 0;
+    double savedDivisor_ = 0;
+    double savedValue_ = 0;
+    double previousDivisor_ = 0;
+    double previousValue_ = 0;
+    // The total with the record that moved on, taken back once the footer
+    // has printed without it.
+    bool carryPending_ = false;
+    double carryDivisor_ = 0;
+    double carryValue_ = 0;
+};
+
+namespace report_output {
+void RegisterDBTextClasses();
+void UnregisterDBTextClasses();
+}  // namespace report_output

@@ -1,0 +1,219 @@
+#pragma once
+// Text controls whose text is computed: TrpVariable (a value the program
+// computes on one event and resets on another, kept per page so that a page
+// made again shows the same numbers) and TrpSystemVariable (dates, times,
+// page numbers and counts, the document name).
+//
+// A variable in a footer band that computes per record gives back, when a
+// record's band moves to the next page (event 139), the part of the total
+// that record added; on the page-end reset that part is carried to the next
+// page. Only the numeric slots carry a difference: a Boolean, a character
+// or a date has no meaningful difference, so those reset as usual.
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/rtl/Variant.h"
+#include "report_output/rpDBText.h"
+
+class TrpCustomEngine;
+
+using TrpVarCalcEvent = std::function<void(TObject* Sender, Variant& Value)>;
+
+// Events the variables send.
+enum : int {
+    rpevVariableCalc = 33,
+    rpevVariableReset = 34,
+};
+
+class TrpCustomVariable : public TrpCustomText {
+public:
+    explicit TrpCustomVariable(TComponent* AOwner);
+    FAT_CLASS(TrpCustomVariable)
+
+    virtual TrpDataType GetDataType() const { return dtString; }
+    bool IsCalculated() const override { return true; }
+    void PropertiesToDrawCommand(TrpDrawCommand* DrawCommand) override;
+
+    TrpFormatEvent OnFormat;
+
+protected:
+    TrpCustomEngine* ReportEngine() const;
+    // The formatted text of Value, with OnFormat when assigned.
+    std::string FormatText(TrpDataType DataType, const Variant& Value) const;
+};
+
+class TrpVariable : public TrpCustomVariable {
+public:
+    explicit TrpVariable(TComponent* AOwner);
+    ~TrpVariable() override;
+    FAT_CLASS(TrpVariable)
+
+    // Every slot but the text, as the page record holds it.
+    struct Slots {
+        bool Boolean = false;
+        char Char = 0;
+        std::int64_t Currency = 0;  // ten-thousandths
+        double DateTime = 0;
+        double Double = 0;
+        double Extended = 0;
+        std::int32_t Integer = 0;
+        float Single = 0;
+    };
+    static constexpr int kSlotsSize = 56;
+
+    TrpDataType GetDataType() const override { return dataType_; }
+    TrpDataType DataType() const { return dataType_; }
+    void SetDataType(TrpDataType Value);
+    TrpVarEventType CalcType() const { return calcType_; }
+    void SetCalcType(TrpVarEventType Value);
+    TrpVarEventType ResetType() const { return resetType_; }
+    void SetResetType(TrpVarEventType Value);
+    TrpCommunicator* CalcComponent() const { return calcComponent_; }
+    void SetCalcComponent(TrpCommunicator* Value);
+    TrpCommunicator* ResetComponent() const { return resetComponent_; }
+    void SetResetComponent(TrpCommunicator* Value);
+    int CalcOrder() const;
+    void SetCalcOrder(int Value);
+    bool LookAhead() const { return lookAhead_; }
+    void SetLookAhead(bool Value);
+    bool LookAheadActive() const;
+    bool BlankWhenZero() const { return blankWhenZero_; }
+    void SetBlankWhenZero(bool Value);
+
+    Variant Value() const;
+    // Null or empty does nothing; otherwise converted to the slot of DataType.
+    void SetValue(const Variant& Value);
+    void SetAsBoolean(bool Value);
+    void SetAsChar(char Value);
+    void SetAsCurrency(double Value);
+    void SetAsDateTime(TDateTime Value);
+    void SetAsDouble(double Value);
+    void SetAsExtended(double Value);
+    void SetAsInteger(int Value);
+    void SetAsSingle(float Value);
+    void SetAsString(const std::string& Value);
+    void SetText(const std::string& Value) override { SetAsString(Value); }
+
+    const Slots& CurrentSlots() const { return slots_; }
+    std::string GetLookAheadKey() const;
+
+    void Init() override;
+    void StartRun() override;
+    void Compute() override;
+    void Reset() override;
+    void CalcAfterPrint();
+    void BandEngineNotify() override;
+    void EventNotify(TObject* Sender, int EventNumber, TrsParamList* Params) override;
+    void Notify(TrpCommunicator* Communicator, int Operation) override;
+    void SetBand(TrpBand* Value) override;
+    std::string GetEventNotifySortKey() const override;
+    void GetPrintText(std::string& Text) const override;
+    void PropertiesToDrawCommand(TrpDrawCommand* DrawCommand) override;
+    void SaveToCache(int Page) override;
+    void RestoreFromCache(int Page) override;
+
+    TrpVarCalcEvent OnCalc;
+    TrpVarCalcEvent OnReset;
+    TNotifyEvent OldOnCalc;
+
+private:
+    void Subscribe();
+    void ClearSlots();
+    void Announce();
+    void Listen(TrpCommunicator*& Field, TrpCommunicator* Value);
+    TrpCommunicator* DefaultComponent(TrpVarEventType Type, TrpCommunicator* Chosen) const;
+    int ResetPosition() const;
+
+    TrpVarEventType calcType_ = veTraversal;
+    TrpVarEventType resetType_ = veReportEnd;
+    TrpCommunicator* calcComponent_ = nullptr;
+    TrpCommunicator* resetComponent_ = nullptr;
+    TrpDataType dataType_ = dtString;
+    bool lookAhead_ = false;
+    bool blankWhenZero_ = false;
+    int storedCalcOrder_ = -1;
+    Slots slots_;
+    std::string text_;
+    Slots before_;
+    Slots after_;
+    Slots footer_;
+    int calcEvent_ = 35;
+    int resetEvent_ = 14;
+    bool footerCalculated_ = false;
+    bool pageEnded_ = false;
+    bool restored_ = false;
+    std::unique_ptr<TrpLookAheadList> lookAheadList_;
+};
+
+class TrpSystemVariable : public TrpCustomVariable {
+public:
+    explicit TrpSystemVariable(TComponent* AOwner);
+    FAT_CLASS(TrpSystemVariable)
+
+    TrpVarType VarType() const { return varType_; }
+    void SetVarType(TrpVarType Value);
+    TrpDataType GetDataType() const override;
+    Variant Value() const;
+    void GetPrintText(std::string& Text) const override;
+    void PropertiesToDrawCommand(TrpDrawCommand* DrawCommand) override;
+
+private:
+    TrpVarType varType_ = vtDate;
+};
+
+// The older component that was both: a system value, or (ctCustom) a value
+// set by the program in OnCalc. Reports stored before version 3999 have their
+// calcs replaced by variables once loading ends.
+class TrpCalc : public TrpCustomText {
+public:
+    explicit TrpCalc(TComponent* AOwner);
+    FAT_CLASS(TrpCalc)
+
+    TrpCalcType CalcType() const { return calcType_; }
+    virtual void SetCalcType(TrpCalcType Value);
+    TrpDataType CustomType() const { return customType_; }
+    // Accepted only while loading or for a custom calc.
+    void SetCustomType(TrpDataType Value);
+    TrpDataType GetDataType() const;
+    // Older streams name the type by field type ("ftFloat" ...).
+    void SetLegacyDataType(const std::string& Identifier);
+
+    void SetText(const std::string& Value) override;
+    void SetCaption(const std::string& Value) override { SetText(Value); }
+    void SetCustomValue(const Variant& Value);
+    Variant CustomValue() const;
+    void GetPrintText(std::string& Text) const override;
+    void Compute() override;
+    void Reset() override;
+    bool IsCalculated() const override { return true; }
+    std::string GetDescription() const override;
+    void DefineProperties(TFiler* Filer) override;
+    void PropertiesToDrawCommand(TrpDrawCommand* DrawCommand) override;
+
+    TNotifyEvent OnCalc;
+    TrpFormatEvent OnFormat;
+
+private:
+    TrpCalcType calcType_ = ctDate;
+    TrpDataType customType_ = dtString;
+    bool customBoolean_ = false;
+    double customDateTime_ = 0;
+    int customInteger_ = 0;
+    double customDouble_ = 0;
+    std::string customText_;
+};
+
+// The value and the printed text of a system variable of VarType placed
+// like On (its report gives the page numbers while printing).
+Variant rpSystemValue(TrpVarType VarType, const TrpComponent* On);
+std::string rpSystemText(TrpVarType VarType, const TrpComponent* On, const std::string& DisplayFormat,
+                         const TrpFormatEvent& OnFormat);
+
+// Replaces every TrpCalc of Band by the variable that does its work.
+void rpConvertLegacyCalcs(TrpBand* Band);
+
+namespace report_output {
+void RegisterVariableClasses();
+void UnregisterVariableClasses();
+}  // namespace report_output

@@ -1,0 +1,176 @@
+// Labels and the text base: angle and wrapping rules, auto size and its
+// alignment, export order, renames, and what a label puts on a page.
+#include <gtest/gtest.h>
+
+#include "report/rpBands.h"
+#include "report/rpGroup.h"
+#include "report_output/rpTextControls.h"
+#include "tests/report/ReportTestSupport.h"
+#include "tests/support/report/ReportHarness.h"
+
+using namespace reporttest;
+
+namespace {
+
+TEST(TextControls, AngleIsKeptWithinATurnAndAnyTurnClearsWordWrap) {
+    TrpLabel label(nullptr);
+    label.SetAutoSize(false);
+    label.SetWordWrap(true);
+    label.SetAngle(-90);
+    EXPECT_EQ(label.Angle(), 270);
+    EXPECT_FALSE(label.WordWrap());
+    // Rotated text never wraps.
+    label.SetWordWrap(true);
+    EXPECT_FALSE(label.WordWrap());
+
+    TrpLabel flat(nullptr);
+    flat.SetAutoSize(false);
+    for (int full : {360, -360}) {
+        flat.SetWordWrap(true);
+        flat.SetAngle(full);
+        EXPECT_EQ(flat.Angle(), 0) << full;
+        EXPECT_FALSE(flat.WordWrap()) << full;
+    }
+    flat.SetAngle(45);
+    flat.SetAngle(400);
+    EXPECT_EQ(flat.Angle(), 45);
+    flat.SetAngle(0);
+    flat.SetWordWrap(true);
+    EXPECT_TRUE(flat.WordWrap());
+}
+
+TEST(TextControls, FullJustificationIsRefusedOnASingleText) {
+    TrpLabel label(nullptr);
+    label.SetTextAlignment(taCentered);
+    label.SetTextAlignment(taFullJustified);
+    EXPECT_EQ(label.TextAlignment(), taCentered);
+}
+
+TEST(TextControls, AutoSizeFollowsTheCaptionAndKeepsTheAlignedEdge) {
+    TrpLabel left(nullptr);
+    left.SetBounds(10000, 2000, 1000, 1000);
+    left.SetCaption("Total geral do período");
+    const int32_t longWidth = left.mmWidth();
+    EXPECT_GT(longWidth, 10000);
+    EXPECT_GT(left.mmHeight(), 2000);
+    left.SetCaption("Total");
+    EXPECT_LT(left.mmWidth(), longWidth);
+    EXPECT_EQ(left.mmLeft(), 10000);
+
+    TrpLabel right(nullptr);
+    right.SetBounds(10000, 0, 1000, 1000);
+    right.SetTextAlignment(taRightJustified);
+    right.SetCaption("Total geral do período");
+    const int32_t rightEdge = right.mmLeft() + right.mmWidth();
+    const int32_t longLeft = right.mmLeft();
+    right.SetCaption("Total");
+    EXPECT_EQ(right.mmLeft() + right.mmWidth(), rightEdge);
+    EXPECT_GT(right.mmLeft(), longLeft);
+
+    TrpLabel centred(nullptr);
+    centred.SetBounds(10000, 0, 1000, 1000);
+    centred.SetTextAlignment(taCentered);
+    centred.SetCaption("Total geral do período");
+    const int32_t wide = centred.mmWidth();
+    const int32_t wideLeft = centred.mmLeft();
+    centred.SetCaption("Total");
+    const int32_t slack = wide - centred.mmWidth();
+    EXPECT_EQ(centred.mmLeft(), wideLeft + slack / 2);
+}
+
+TEST(TextControls, AFixedWrappedTextKeepsItsBoundsAndAnEmptyTurnedTextGetsAFiveMillimetreBox) {
+    TrpLabel wrapped(nullptr);
+    wrapped.SetAutoSize(false);
+    wrapped.SetWordWrap(true);
+    wrapped.SetBounds(0, 0, 20000, 4000);
+    wrapped.SetCaption("um texto bem longo que não cabe numa linha de dois centímetros");
+    EXPECT_EQ(wrapped.mmWidth(), 20000);
+    EXPECT_EQ(wrapped.mmHeight(), 4000);
+
+    TrpLabel turned(nullptr);
+    turned.SetCaption("");
+    turned.SetBounds(3000, 4000, 100, 100);
+    turned.SetAngle(90);
+    EXPECT_EQ(turned.mmLeft(), 3000);
+    EXPECT_EQ(turned.mmWidth(), 5000);
+    EXPECT_EQ(turned.mmHeight(), 5000);
+}
+
+TEST(TextControls, ALabelShowingItsUserNameFollowsARename) {
+    TComponent owner(nullptr);
+    auto* shown = new TrpLabel(&owner);
+    shown->SetUserName("Label1");
+    shown->SetCaption("Label1");
+    shown->SetUserName("Title");
+    EXPECT_EQ(shown->Caption(), "Title");
+
+    auto* other = new TrpLabel(&owner);
+    other->SetUserName("Label2");
+    other->SetCaption("Cliente");
+    other->SetUserName("Heading");
+    EXPECT_EQ(other->Caption(), "Cliente");
+}
+
+TEST(TextControls, SaveOrderBeyondTheListMovesToItsEnd) {
+    ReportRig rig;
+    rig.Report()->CreateDefaultBands();
+    TrpBand* band = rig.Report()->DetailBand();
+    std::vector<TrpLabel*> labels;
+    for (int i = 0; i < 3; ++i) {
+        auto* l = new TrpLabel(rig.Owner());
+        l->SetBand(band);
+        l->SetSave(true);
+        labels.push_back(l);
+    }
+    EXPECT_EQ(labels[0]->SaveOrder(), 0);
+    labels[0]->SetSaveOrder(99);
+    EXPECT_EQ(labels[0]->SaveOrder(), 2);
+    EXPECT_EQ(labels[1]->SaveOrder(), 0);
+    labels[2]->SetSaveOrder(-5);
+    EXPECT_EQ(labels[2]->SaveOrder(), 0);
+    labels[1]->SetSave(false);
+    EXPECT_EQ(labels[1]->SaveOrder(), -1);
+}
+
+TEST(TextControls, DeletingTheTextAGroupBreaksOnClearsTheBreak) {
+    ReportRig rig;
+    auto* label = new TrpLabel(rig.Owner());
+    label->SetName("Chave");
+    auto* group = new TrpGroup(rig.Owner());
+    group->SetReport(rig.Report());
+    group->SetBreakName("Chave");
+    label->AddGroup(group);
+    delete label;
+    EXPECT_EQ(group->BreakName(), "");
+}
+
+TEST(TextControls, ALabelPrintsItsCaptionWrappedInItsRectangle) {
+    ReportRig rig;
+    TrpBandedReport* r = rig.Report();
+    r->CreateDefaultBands();
+    r->HeaderBand()->SetmmHeight(20000);
+    auto* title = new TrpLabel(rig.Owner());
+    title->SetBand(r->HeaderBand());
+    title->SetAutoSize(false);
+    title->SetWordWrap(true);
+    title->SetBounds(1000, 2000, 25000, 15000);
+    title->SetCaption("Relação de notas fiscais emitidas no período");
+    title->OnGetText = [](TObject*, std::string& Text) { Text += " (teste)"; };
+    rig.Print();
+    auto pages = rig.Device()->FinalPages();
+    ASSERT_FALSE(pages.empty());
+    const TrpDrawText* drawn = nullptr;
+    for (int i = 0; i < pages[0]->Page->DrawCommandCount(); ++i)
+        if (auto* t = dynamic_cast<const TrpDrawText*>(pages[0]->Page->DrawCommands(i))) drawn = t;
+    ASSERT_NE(drawn, nullptr);
+    EXPECT_EQ(drawn->Text(), "Relação de notas fiscais emitidas no período (teste)");
+    EXPECT_EQ(drawn->Left(), 6350 + 1000);
+    EXPECT_EQ(drawn->Width(), 25000);
+    ASSERT_NE(drawn->WrappedText(), nullptr);
+    EXPECT_GT(drawn->WrappedText()->Count(), 1);
+    std::string joined;
+    for (int i = 0; i < drawn->WrappedText()->Count(); ++i) joined += drawn->WrappedText()->Strings(i);
+    EXPECT_NE(joined.find("Relação"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,305 @@
+// Variables over a listing: values computed and reset on their events,
+// the page total carried past a record that moved to the next page, blank
+// zeros, typed writers, and the system variables (page numbers, counts,
+// dates from the fixed clock) as a table.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "report/rpBands.h"
+#include "report/rpGeneration.h"
+#include "report/rpGroup.h"
+#include "report_output/rpVariables.h"
+#include "tests/report/ReportTestSupport.h"
+#include "tests/support/report/ReportHarness.h"
+
+using namespace reporttest;
+
+namespace {
+
+struct VarRig {
+    ReportRig Rig;
+    RowsTable Data;
+
+    explicit VarRig(int Rows)
+        : Data({"Valor"}, [Rows] {
+              std::vector<std::vector<Variant>> rows;
+              for (int i = 1; i <= Rows; ++i) rows.push_back({Variant(i)});
+              return rows;
+          }()) {
+        TrpBandedReport* r = Rig.Report();
+        r->SetDataPipeline(Data.Pipeline());
+        r->CreateDefaultBands();
+        r->HeaderBand()->SetmmHeight(10000);
+        r->FooterBand()->SetmmHeight(10000);
+        r->DetailBand()->SetmmHeight(6000);
+        Rig.AddText(r->DetailBand(), "ValorTexto", 0, 0, 30000, 5000)->SetDataPipeline(Data.Pipeline());
+        static_cast<TestText*>(Rig.Owner()->FindComponent("ValorTexto"))->SetDataField("Valor");
+    }
+
+    template <typename T>
+    T* Add(TrpBand* Band, const std::string& Name, int32_t Left = 40000) {
+        auto* v = new T(Rig.Owner());
+        v->SetName(Name);
+        v->SetUserName(Name);
+        v->SetBand(Band);
+        v->SetBounds(Left, 0, 40000, 5000);
+        return v;
+    }
+
+    std::vector<std::pair<int, std::string>> Printed(const std::string& Component) const {
+        std::vector<std::pair<int, std::string>> out;
+        for (const CapturedPage* p : Rig.Device()->FinalPages())
+            for (int i = 0; i < p->Page->DrawCommandCount(); ++i)
+                if (p->Makers[static_cast<std::size_t>(i)].second == Component)
+                    if (auto* t = dynamic_cast<const TrpDrawText*>(p->Page->DrawCommands(i)))
+                        out.emplace_back(p->Page->AbsolutePageNo(), t->Text());
+        return out;
+    }
+};
+
+// Adds the current record's Valor to the variable.
+void SumValor(TrpVariable* V, TrpDataPipeline* Pipeline) {
+    V->SetDataType(dtInteger);
+    V->OnCalc = [Pipeline](TObject*, Variant& Value) {
+        Value = Variant(Value.AsInteger() + Pipeline->GetFieldValue("Valor").AsInteger());
+    };
+}
+
+TEST(Variables, ARecordCounterRestartsOnEveryPage) {
+    VarRig v(60);
+    auto* counter = v.Add<TrpVariable>(v.Rig.Report()->DetailBand(), "Contador");
+    counter->SetDataType(dtInteger);
+    counter->SetResetType(vePageEnd);
+    counter->OnCalc = [](TObject*, Variant& Value) { Value = Variant(Value.AsInteger() + 1); };
+    v.Rig.Print();
+    const auto printed = v.Printed("Contador");
+    ASSERT_EQ(printed.size(), 60U);
+    std::map<int, int> expectedNext;
+    for (const auto& [page, text] : printed) {
+        expectedNext[page] += 1;
+        EXPECT_EQ(text, std::to_string(expectedNext[page])) << "page " << page;
+    }
+    EXPECT_GE(expectedNext.size(), 2U);
+}
+
+TEST(Variables, APageTotalInTheFooterCarriesTheRecordThatMovedToTheNextPage) {
+    VarRig v(150);
+    v.Rig.Report()->DetailBand()->SetPrintHeight(phDynamic);
+    auto* total = v.Add<TrpVariable>(v.Rig.Report()->FooterBand(), "TotalPagina", 0);
+    SumValor(total, v.Data.Pipeline());
+    total->SetResetType(vePageEnd);
+    v.Rig.Print();
+    std::map<int, long> sums;
+    for (const auto& [page, text] : v.Printed("ValorTexto")) sums[page] += std::stol(text);
+    const auto footers = v.Printed("TotalPagina");
+    ASSERT_GE(footers.size(), 3U);
+    for (const auto& [page, text] : footers) EXPECT_EQ(text, std::to_string(sums[page])) << "page " << page;
+}
+
+TEST(Variables, NullLeavesTheValueAndTypedWritersSwitchTheType) {
+    TrpVariable v(nullptr);
+    v.SetDataType(dtInteger);
+    v.SetValue(Variant(42));
+    v.SetValue(Variant::MakeNull());
+    v.SetValue(Variant());
+    EXPECT_EQ(v.Value().AsInteger(), 42);
+    v.SetAsCurrency(12.5);
+    EXPECT_EQ(v.DataType(), dtCurrency);
+    EXPECT_DOUBLE_EQ(v.Value().AsDouble(), 12.5);
+    v.SetAsString("abc");
+    EXPECT_EQ(v.DataType(), dtString);
+    EXPECT_EQ(v.Value().AsString(), "abc");
+    v.SetDataType(dtChar);
+    v.SetValue(Variant("xyz"));
+    EXPECT_EQ(v.Value().AsString(), "x");
+    // A type from dtVariant on is refused.
+    v.SetDataType(dtVariant);
+    EXPECT_EQ(v.DataType(), dtChar);
+}
+
+TEST(Variables, BlankWhenZeroBlanksNumbersOnly) {
+    TrpVariable money(nullptr);
+    money.SetAsCurrency(0);
+    money.SetBlankWhenZero(true);
+    EXPECT_EQ(money.GetText(), "");
+    money.SetAsCurrency(3);
+    EXPECT_NE(money.GetText(), "");
+    TrpVariable text(nullptr);
+    text.SetBlankWhenZero(true);
+    text.SetAsString("0");
+    EXPECT_EQ(text.GetText(), "0");
+}
+
+TEST(Variables, SystemVariablesPrintPageNumbersCountsAndTheFixedMoment) {
+    VarRig v(100);
+    struct Case {
+        TrpVarType Type;
+        std::string Format;
+    };
+    const std::vector<Case> cases{{vtPageNo, ""},        {vtPageCount, ""},        {vtPageSet, ""},  {vtPageSetDesc, ""},
+                                  {vtPrintDateTime, "dd/mm/yyyy hh:nn"}, {vtDate, "dd/mm/yyyy"},
+                                  {vtTime, "hh:nn"}};
+    int left = 0;
+    for (const Case& c : cases) {
+        auto* s = v.Add<TrpSystemVariable>(v.Rig.Report()->FooterBand(), "Sistema" + std::to_string(c.Type), left);
+        s->SetVarType(c.Type);
+        s->SetDisplayFormat(c.Format);
+        left += 25000;
+    }
+    auto* calc = v.Add<TrpCalc>(v.Rig.Report()->FooterBand(), "Calculo", left);
+    calc->SetCalcType(ctPageSetDesc);
+    EXPECT_EQ(v.Rig.Report()->PassSetting(), psTwoPass);
+    v.Rig.Print();
+    const auto pages = v.Rig.Device()->FinalPages();
+    ASSERT_GE(pages.size(), 3U);
+    const std::string count = std::to_string(pages.size());
+    const auto pageNo = v.Printed("Sistema" + std::to_string(vtPageNo));
+    const auto pageCount = v.Printed("Sistema" + std::to_string(vtPageCount));
+    const auto pageSet = v.Printed("Sistema" + std::to_string(vtPageSet));
+    const auto pageSetDesc = v.Printed("Sistema" + std::to_string(vtPageSetDesc));
+    ASSERT_EQ(pageSet.size(), pages.size());
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        const std::string n = std::to_string(i + 1);
+        EXPECT_EQ(pageNo[i].second, n);
+        EXPECT_EQ(pageCount[i].second, count);
+        EXPECT_EQ(pageSet[i].second, n + " de " + count);
+        EXPECT_EQ(pageSetDesc[i].second, "Página " + n + " de " + count);
+        EXPECT_EQ(v.Printed("Calculo")[i].second, pageSetDesc[i].second);
+    }
+    EXPECT_EQ(v.Printed("Sistema" + std::to_string(vtPrintDateTime)).front().second, "14/03/2026 09:30");
+    EXPECT_EQ(v.Printed("Sistema" + std::to_string(vtDate)).front().second, "14/03/2026");
+    EXPECT_EQ(v.Printed("Sistema" + std::to_string(vtTime)).front().second, "09:30");
+}
+
+TEST(Variables, OldCalcsBecomeVariablesWhenLoadingEnds) {
+    for (int version : {3000, 4000}) {
+        ReportRig rig;
+        rig.Report()->CreateDefaultBands();
+        TrpBand* band = rig.Report()->DetailBand();
+        auto* custom = new TrpCalc(rig.Owner());
+        custom->SetName("Custom1");
+        custom->SetBand(band);
+        custom->SetCalcType(ctCustom);
+        custom->SetCustomType(dtInteger);
+        custom->SetBounds(1000, 500, 20000, 4000);
+        custom->SetDisplayFormat("0000");
+        auto* page = new TrpCalc(rig.Owner());
+        page->SetName("Pagina1");
+        page->SetBand(band);
+        page->SetCalcType(ctPageNo);
+        page->SetTextAlignment(taRightJustified);
+        band->Convert(version);
+        band->FinishConversion();
+        auto* variable = dynamic_cast<TrpVariable*>(rig.Owner()->FindComponent("Custom1"));
+        auto* system = dynamic_cast<TrpSystemVariable*>(rig.Owner()->FindComponent("Pagina1"));
+        if (version >= 3999) {
+            EXPECT_EQ(variable, nullptr);
+            EXPECT_EQ(system, nullptr);
+            EXPECT_NE(dynamic_cast<TrpCalc*>(rig.Owner()->FindComponent("Custom1")), nullptr);
+            continue;
+        }
+        ASSERT_NE(variable, nullptr);
+        ASSERT_NE(system, nullptr);
+        EXPECT_EQ(variable->DataType(), dtInteger);
+        EXPECT_EQ(variable->Band(), band);
+        EXPECT_EQ(variable->mmLeft(), 1000);
+        EXPECT_EQ(variable->mmTop(), 500);
+        EXPECT_EQ(variable->mmWidth(), 20000);
+        EXPECT_EQ(variable->DisplayFormat(), "0000");
+        EXPECT_EQ(system->VarType(), vtPageNo);
+        EXPECT_EQ(system->TextAlignment(), taRightJustified);
+        for (int i = 0; i < band->ObjectCount(); ++i) EXPECT_EQ(dynamic_cast<TrpCalc*>(band->Objects(i)), nullptr);
+    }
+}
+
+TEST(Variables, OldCalcTypesAndTextsFollowTheirRules) {
+    TrpCalc calc(nullptr);
+    // Only a custom calc takes a text or a custom type.
+    calc.SetText("ignorado");
+    calc.SetCustomType(dtInteger);
+    EXPECT_EQ(calc.CustomType(), dtString);
+    EXPECT_EQ(calc.GetDataType(), dtDate);
+    calc.SetCalcType(ctCustom);
+    calc.SetText("livre");
+    EXPECT_EQ(calc.CustomValue().AsString(), "livre");
+    const std::vector<std::pair<std::string, TrpDataType>> legacy{
+        {"ftSmallint", dtInteger}, {"ftFloat", dtDouble}, {"ftCurrency", dtDouble}, {"ftBoolean", dtBoolean},
+        {"ftDate", dtDate},        {"ftTime", dtTime},    {"ftDateTime", dtDateTime}, {"ftString", dtString}};
+    for (const auto& [identifier, type] : legacy) {
+        calc.SetLegacyDataType(identifier);
+        EXPECT_EQ(calc.CustomType(), type) << identifier;
+    }
+    calc.SetLegacyDataType("ftFloat");
+    calc.SetLegacyDataType("ftBlob");
+    EXPECT_EQ(calc.CustomType(), dtDouble);
+}
+
+TEST(Variables, EachCalcEventComputesAsOftenAsItOccurs) {
+    struct Case {
+        TrpVarEventType Calc;
+        const char* Name;
+        int Expected;  // -1: once per page
+    };
+    const std::vector<Case> cases{{veTraversal, "traversal", 60},
+                                  {vePageStart, "page start", -1},
+                                  {vePageEnd, "page end", -1},
+                                  {veReportStart, "report start", 1}};
+    for (const Case& c : cases) {
+        VarRig v(60);
+        auto* counter = v.Add<TrpVariable>(v.Rig.Report()->FooterBand(), "Contador");
+        counter->SetDataType(dtInteger);
+        counter->SetCalcType(c.Calc);
+        int computed = 0;
+        int resets = 0;
+        counter->OnCalc = [&computed](TObject*, Variant& Value) {
+            ++computed;
+            Value = Variant(Value.AsInteger() + 1);
+        };
+        counter->OnReset = [&resets](TObject*, Variant&) { ++resets; };
+        EventRecorder recorder(v.Rig.Report()->Engine());
+        recorder.Listen(counter, {rpevVariableCalc, rpevVariableReset});
+        v.Rig.Print();
+        const int pages = static_cast<int>(v.Rig.Device()->FinalPages().size());
+        ASSERT_GE(pages, 2);
+        const int expected = c.Expected < 0 ? pages : c.Expected;
+        EXPECT_EQ(computed, expected) << c.Name;
+        int sent33 = 0;
+        int sent34 = 0;
+        for (const auto& e : recorder.Entries()) {
+            sent33 += e.Event == rpevVariableCalc ? 1 : 0;
+            sent34 += e.Event == rpevVariableReset ? 1 : 0;
+        }
+        EXPECT_EQ(sent33, computed) << c.Name;
+        EXPECT_EQ(sent34, resets) << c.Name;
+        // Reset as the run starts and at the report's end, never per page.
+        EXPECT_EQ(resets, 2) << c.Name;
+    }
+}
+
+TEST(Variables, ALookAheadVariableInAGroupHeaderShowsTheGroupsFinalValue) {
+    // Valor 1..60 in groups of 20 by tens of the row: sums 210, 610, 1010.
+    VarRig v(60);
+    auto* group = new TrpGroup(v.Rig.Owner());
+    group->SetReport(v.Rig.Report());
+    group->SetDataPipeline(v.Data.Pipeline());
+    group->OnGetBreakValue = [&v](TObject*, std::string& Value) {
+        Value = std::to_string((v.Data.Pipeline()->GetFieldValue("Valor").AsInteger() - 1) / 20);
+    };
+    group->SetBreakType(btCustomField);
+    group->HeaderBand()->SetmmHeight(6000);
+    auto* total = v.Add<TrpVariable>(group->HeaderBand(), "Previa", 0);
+    SumValor(total, v.Data.Pipeline());
+    total->SetResetType(veGroupEnd);
+    total->SetResetComponent(group);
+    total->SetLookAhead(true);
+    EXPECT_EQ(v.Rig.Report()->PassSetting(), psTwoPass);
+    v.Rig.Print();
+    // A header repeated on the next page shows the same final value.
+    std::vector<std::string> texts;
+    for (const auto& [page, text] : v.Printed("Previa"))
+        if (texts.empty() || texts.back() != text) texts.push_back(text);
+    EXPECT_EQ(texts, (std::vector<std::string>{"210", "610", "1010"}));
+}
+
+}  // namespace
