@@ -124,6 +124,8 @@ void TrpCustomMemo::TextChanged() {
     if (!IsReading()) Invalidate();
 }
 
+void TrpCustomMemo::FormatLines() { rpStringsToStream(lines_.get(), memoStream_.get()); }
+
 std::string TrpCustomMemo::GetTextBuffer() {
     TMemoryStream* stream = GetMemoStream();
     std::string text(static_cast<std::size_t>(stream->Size()), '\0');
@@ -501,8 +503,9 @@ void rpFormatReportMemos(TrpCustomReport* Report) {
     for (int b = 0; b < Report->BandCount(); ++b) {
         TrpBand* band = Report->Bands(b);
         for (int i = 0; i < band->ObjectCount(); ++i)
-            if (auto* memo = dynamic_cast<TrpCustomMemo*>(band->Objects(i)); memo != nullptr && memo->Lines()->Count() > 0)
-                memo->TextChanged();
+            if (auto* memo = dynamic_cast<TrpCustomMemo*>(band->Objects(i));
+                memo != nullptr && memo->StoredLines()->Count() > 0)
+                memo->FormatLines();
     }
 }
 

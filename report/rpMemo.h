@@ -48,6 +48,11 @@ public:
     virtual void TextChanged();
     // A copy of the text (empty when there is none).
     virtual std::string GetTextBuffer();
+    // The stored text rewritten from the lines as they stand, without
+    // asking a data memo's field or handlers again.
+    void FormatLines();
+    // The lines themselves, without the refresh GetLines may do.
+    TStringList* StoredLines() const { return lines_.get(); }
 
     TStrings* TabStopPositions() const { return tabStopPositions_.get(); }
     void SetTabStopPositions(TStrings* Value);
@@ -76,8 +81,6 @@ public:
 
 protected:
     void GenerateContent() override;
-    // The text itself, without the refresh GetLines may do.
-    TStringList* StoredLines() const { return lines_.get(); }
     void FillMemoRecord(TrpCacheRecord& Record) const;
     void ReadMemoRecord(const TrpCacheRecord& Record);
 
@@ -170,8 +173,9 @@ private:
     std::vector<TrpCommunicator*> groupsHeard_;
 };
 
-// Every memo of the report's bands whose lines are not empty has its text
-// stored afresh from its lines (the memo stream and the drawing follow).
+// Every memo of the report's bands whose lines are not empty has its lines
+// written afresh into its stored text (FormatLines); a data memo is not
+// asked for its data again and keeps the lines it holds.
 void rpFormatReportMemos(TrpCustomReport* Report);
 
 namespace report {

@@ -452,6 +452,50 @@ TEST(MemoText, TextBufferIsAStringAndEmptyForNoText) {
     EXPECT_EQ(memo->GetMemoStream()->Size(), static_cast<int64_t>(memo->GetTextBuffer().size()));
 }
 
+TEST(MemoText, FormattingAReportsMemosRewritesTheirTextFromTheirLinesUntouched) {
+    const TFormatSettings saved = FormatSettings;
+    FormatSettings.DecimalSeparator = ',';
+    TComponent owner(nullptr);
+    auto* report = new TrpCustomReport(&owner);
+    report->CreateDefaultBands();
+    auto* header = new TrpMemo(&owner);
+    header->SetBand(report->GetBand(btHeader));
+    header->SetText("Valor 10.50 em R$.");
+    auto* detail = new TrpDBMemo(&owner);
+    detail->SetBand(report->GetBand(btDetail));
+    detail->SetAutoDisplay(false);
+    detail->SetText("Obs. do pedido");
+    // Lines changed behind the memos' backs reach the stored text.
+    header->StoredLines()->Add("linha 2.1");
+    // With AutoDisplay on again a refresh would clear what it holds; the
+    // pass does not ask for the data.
+    detail->StoredLines()->Add("sem campo");
+    auto* dataMemo = new TrpDBMemo(&owner);
+    dataMemo->SetBand(report->GetBand(btDetail));
+    dataMemo->StoredLines()->Add("guardado");
+    auto* empty = new TrpMemo(&owner);
+    empty->SetBand(report->GetBand(btFooter));
+
+    rpFormatReportMemos(report);
+    rpFormatReportMemos(nullptr);
+
+    auto streamText = [](TrpCustomMemo* Memo) {
+        TMemoryStream* stream = Memo->GetMemoStream();
+        std::string text(static_cast<std::size_t>(stream->Size()), '\0');
+        stream->SetPosition(0);
+        if (!text.empty()) stream->Read(text.data(), static_cast<int64_t>(text.size()));
+        return text;
+    };
+    EXPECT_EQ(header->StoredLines()->Text(), "Valor 10.50 em R$.\nlinha 2.1\n");
+    EXPECT_EQ(streamText(header), "Valor 10.50 em R$.\nlinha 2.1\n");
+    EXPECT_EQ(streamText(detail), "Obs. do pedido\nsem campo\n");
+    EXPECT_EQ(dataMemo->StoredLines()->Text(), "guardado\n");
+    EXPECT_EQ(streamText(dataMemo), "guardado\n");
+    EXPECT_EQ(empty->StoredLines()->Count(), 0);
+    EXPECT_EQ(streamText(empty), "");
+    FormatSettings = saved;
+}
+
 TEST(PageRecords, KeepEveryPrintablesStateForAPageMadeAgainAlone) {
     TComponent owner(nullptr);
     auto* memo = new TrpMemo(&owner);
