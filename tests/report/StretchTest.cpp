@@ -15,6 +15,7 @@
 #include "report/rpLanguage.h"
 #include "report/rpMemo.h"
 #include "report/rpGeneration.h"
+#include "report/rpGroup.h"
 #include "report/rpPageBreak.h"
 #include "report/rpRTTI.h"
 #include "report/rpRegion.h"
@@ -1165,6 +1166,32 @@ TEST_F(StretchTest, DataMemoWithoutDataOrFieldPrintsNothing) {
     ASSERT_EQ(pages.size(), 1u);
     EXPECT_TRUE(CommandsOf(pages, "NoField").empty());
     EXPECT_TRUE(CommandsOf(pages, "Unknown").empty());
+}
+
+TEST_F(StretchTest, RepeatedValueAfterAGroupBreakPrintsAgain) {
+    std::vector<std::vector<Variant>> rows;
+    for (const char* grp : {"A", "A", "B", "B", "B"}) rows.push_back({Variant(std::string(grp)), Variant(std::string("igual"))});
+    RowsTable table({"Grp", "Obs"}, rows, "Obs", 200);
+    StretchRig s(1, 5000);
+    TrpDBMemo* memo = AddDBMemo(s, table, "Obs", 0, false);
+    memo->SetSuppressRepeatedValues(true);
+    TestText* key = s.Rig.AddText(s.Detail, "Grp", 110000, 0, 20000, 4000);
+    key->SetDataPipeline(table.Pipeline());
+    key->SetDataField("Grp");
+    auto* group = new TrpGroup(s.Rig.Owner());
+    group->SetName("Grupo");
+    group->SetReport(s.Rig.Report());
+    group->SetDataPipeline(table.Pipeline());
+    group->SetBreakName("Grp");
+    const auto pages = s.Print();
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_EQ(CommandsOf(pages, "Grp").size(), 5u);
+    const auto placed = CommandsOf(pages, "Obs");
+    ASSERT_EQ(placed.size(), 2u);
+    // Beside the first A and the first B.
+    const auto keys = CommandsOf(pages, "Grp");
+    EXPECT_EQ(placed[0].Command->Top(), keys[0].Command->Top());
+    EXPECT_EQ(placed[1].Command->Top(), keys[2].Command->Top());
 }
 
 TEST(DataMemoScripting, AdapterAddsAutoDisplayAndTheGetMemoEvent) {
