@@ -320,6 +320,10 @@ bool TrsRTTI::GetPropValue(TObject* AObject, const std::string& Name, TrsValue& 
             if (!p->GetStr) return false;
             Value = p->GetStr(AObject);
             return true;
+        case rsVariant:
+            if (!p->GetVariant) return false;
+            Value = p->GetVariant(AObject);
+            return true;
         default:
             return false;
     }
@@ -375,6 +379,10 @@ bool TrsRTTI::SetPropValue(TObject* AObject, const std::string& Name, const TrsV
         case rsString:
             if (!p->SetStr) return false;
             p->SetStr(AObject, std::get<std::string>(v));
+            return true;
+        case rsVariant:
+            if (!p->SetVariant) return false;
+            p->SetVariant(AObject, std::get<Variant>(v));
             return true;
         default:
             return false;

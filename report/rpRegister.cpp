@@ -10,11 +10,13 @@
 #include "report/rpModel.h"
 #include "report/rpPage.h"
 #include "report/rpPageBreak.h"
+#include "report/rpParameters.h"
 #include "report/rpRTTI.h"
 #include "report/rpRegion.h"
 #include "report/rpRelatv.h"
 #include "report/rpSettings.h"
 #include "report/rpStretchRTTI.h"
+#include "report/rpTreeNodes.h"
 
 namespace report {
 
@@ -34,11 +36,15 @@ void registerAll() {
     RegisterRegionClasses();
     RegisterPageBreakClasses();
     RegisterStretchAdapters();
+    RegisterTreeNodeClasses();
+    RegisterParameterClasses();
     rpSetDisplayFormatClass(TrpDisplayFormat::Instance());
 }
 
 void unregisterAll() {
     rpSetDisplayFormatClass(nullptr);
+    UnregisterParameterClasses();
+    UnregisterTreeNodeClasses();
     UnregisterStretchAdapters();
     UnregisterPageBreakClasses();
     UnregisterRegionClasses();

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <vector>
 #include <unistd.h>
 
 namespace billing::data {
@@ -228,16 +229,43 @@ void CreateSchema(sqlite::Database& db) {
     tr.Commit();
 }
 
+namespace {
+
+// The files a creation works in: ".<name>.novo-<pid>-<n>" and its journal.
+// The process id tells the next creation which ones a program that died
+// left behind.
+std::string CreationPrefix(const std::filesystem::path& target) { return "." + target.filename().string() + ".novo-"; }
+
+}  // namespace
+
+void RemoveDeadCreations(const std::string& path) {
+    namespace fs = std::filesystem;
+    fs::path target(path);
+    fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    const std::string prefix = CreationPrefix(target);
+    std::error_code ec;
+    std::vector<fs::path> dead;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        if (fileio::WriterGone(fileio::WriterOf(name, prefix))) dead.push_back(it->path());
+    }
+    for (const fs::path& p : dead) fs::remove(p, ec);
+}
+
 bool CreateDatabaseFile(const std::string& path) {
     namespace fs = std::filesystem;
     static std::atomic<unsigned> counter{0};
     fs::path target(path);
     fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    std::string temp = (folder / ("." + target.filename().string() + "." + std::to_string(::getpid()) + "." +
-                                  std::to_string(counter++) + ".novo"))
+    std::string temp = (folder / (CreationPrefix(target) + std::to_string(::getpid()) + "-" +
+                                  std::to_string(counter++)))
                            .string();
     std::error_code ec;
+    // A program killed while it made this file left its half-made copy
+    // under its own name, never at the target; it goes now.
+    RemoveDeadCreations(path);
     fs::remove(temp, ec);
+    fs::remove(temp + "-journal", ec);
     try {
         sqlite::OpenOptions options;
         options.create = true;
@@ -261,6 +289,7 @@ bool CreateDatabaseFile(const std::string& path) {
         err = ec.value();
     }
     fs::remove(temp, ec);
+    fs::remove(temp + "-journal", ec);
     if (!created && err != EEXIST) {
         std::string lead = err == EACCES || err == EPERM || err == EROFS
                                ? "O banco de dados está em uma pasta somente leitura; não foi possível criar o "

@@ -61,10 +61,16 @@ void CreateSchema(sqlite::Database& db);
 void EnsureKeyReservationTable(sqlite::Database& db);
 
 // Creates a database file at path holding the current schema. The file is
-// built under a temporary name in the same folder and moved into place only
-// when complete, so a failure never leaves a half-made database; a file that
-// appeared at path meanwhile (another instance) is kept. Returns true when it
-// created the file.
+// built under a temporary name in the same folder (".<name>.novo-<pid>-<n>")
+// and linked into place only when complete, so neither a failure nor the
+// program's death ever leaves a half-made database at path; a file that
+// appeared at path meanwhile (another instance) is kept. What a creation
+// killed half-way left under its temporary name is removed by the next one.
+// Returns true when it created the file.
 bool CreateDatabaseFile(const std::string& path);
+
+// Removes the temporary files of creations of path whose program no longer
+// runs (those of running programs, this one included, stay).
+void RemoveDeadCreations(const std::string& path);
 
 }  // namespace billing::data

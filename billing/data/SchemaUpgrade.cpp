@@ -161,7 +161,7 @@ std::string SchemaVersion(sqlite::Database& db) {
     return "1.0";
 }
 
-UpgradeResult UpgradeSchema(sqlite::Database& db) {
+UpgradeResult UpgradeSchema(sqlite::Database& db, const std::string& UpTo) {
     UpgradeResult result;
     std::string current = "1.0";
     // A file without the table reads as the oldest version; recording the
@@ -172,6 +172,7 @@ UpgradeResult UpgradeSchema(sqlite::Database& db) {
 
     for (const UpgradeStep& step : UpgradeSteps()) {
         if (!(current < step.version)) continue;
+        if (!UpTo.empty() && UpTo < step.version) return result;
         db.Begin();
         try {
             // Another instance may have made this step while this one waited
@@ -199,6 +200,8 @@ UpgradeResult UpgradeSchema(sqlite::Database& db) {
         ++result.stepsRun;
         result.toVersion = step.version;
     }
+
+    if (!UpTo.empty()) return result;
 
     // Fixes outside the versioned steps, each made only when needed so that
     // a second open changes nothing.

@@ -47,7 +47,9 @@ struct UpgradeResult {
 // Runs the steps the database needs. Raises when a version cannot be
 // recorded (a file without the versao table). A versao table without rows
 // gets its row, so the steps do not run again at every open.
-UpgradeResult UpgradeSchema(sqlite::Database& db);
+// UpTo, when given, stops after the step of that version (the repairs
+// outside the steps are then left for a later full run).
+UpgradeResult UpgradeSchema(sqlite::Database& db, const std::string& UpTo = {});
 
 // Current version text of a database ("1.0" when versao has no row).
 std::string SchemaVersion(sqlite::Database& db);

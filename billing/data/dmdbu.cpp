@@ -219,8 +219,21 @@ void Tdmdb::LoadStartupFiles(const billing::data::AppFiles& Files) {
         // The first start: the default database is made now, so that the
         // login finds it. Before the INI, so that a start that fails here
         // is a first start again next time.
-        if (!fs::exists(Files.DatabaseFileName(), ec)) billing::data::CreateDatabaseFile(Files.DatabaseFileName());
-        Arquivo_Ini("Salva");
+        bool ready = true;
+        if (!fs::exists(Files.DatabaseFileName(), ec)) {
+            try {
+                billing::data::CreateDatabaseFile(Files.DatabaseFileName());
+            } catch (const Exception& e) {
+                // A full or failing disk: the clerk is told, the program goes
+                // on to the login (which offers the chooser) and the next
+                // start tries again.
+                ready = false;
+                billing::data::Messages().MessageBox("Não foi possível criar o Banco de Dados \"" +
+                                                         Files.DatabaseFileName() + "\".\r\n\r\n" + e.Message(),
+                                                     "Erro", billing::data::MessageIcon::Error);
+            }
+        }
+        if (ready) Arquivo_Ini("Salva");
     }
     Set_Var("nome_aplicativo", "Quillmar OSKE " + VersaoAplicativo() + " [Faturamento]");
     Arquivo_Ini("Le");

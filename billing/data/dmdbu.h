@@ -61,7 +61,9 @@ public:
     // nome_aplicativo from the file names, the INI written when missing and
     // then read back. Only at the first start (no INI yet) is the default
     // database made; later a missing one is the login's to report, never
-    // replaced by an empty one.
+    // replaced by an empty one. A default database that cannot be made is
+    // reported ("Não foi possível criar o Banco de Dados ...") and the INI is
+    // then not written, so that the next start is a first start again.
     void LoadStartupFiles(const billing::data::AppFiles& Files);
     // Section/Key of the INI file named by nome_arquivo_ini. An absent key is
     // written there with Default (where the user finds it to change) and

@@ -201,9 +201,15 @@ void TDataSet::CreateFields() {
     }
 }
 
+void TDataSet::FieldLeaving(TField* Field) {
+    for (TDataSource* source : dataSources_)
+        for (TDataLink* link : source->dataLinks_) link->FieldLeaving(Field);
+}
+
 void TDataSet::DestroyFields() {
     while (!fields_->list_.empty()) {
         TField* f = fields_->list_.back();
+        FieldLeaving(f);
         fields_->list_.pop_back();
         f->dataSet_ = nullptr;
         delete f;
@@ -518,7 +524,10 @@ void TDataSet::DataEvent(TDataEvent Event, intptr_t Info) {
         for (TDataSource* source : sources)
             if (std::find(dataSources_.begin(), dataSources_.end(), source) != dataSources_.end())
                 source->DataEvent(Event, Info);
-    } else if (Event == deLayoutChange) {
+    } else if (Event == deLayoutChange || (Event == deUpdateState && state_ == dsInactive)) {
+        // Closed while the controls were off: whatever the state is when
+        // they come back, the fields may be new ones, so the links look
+        // them up again.
         enableEvent_ = deLayoutChange;
     }
 }
@@ -1123,6 +1132,7 @@ void TDataSet::AddField(TField* Field) {
 }
 
 void TDataSet::RemoveField(TField* Field) {
+    FieldLeaving(Field);
     fields_->Remove(Field);
 }
 

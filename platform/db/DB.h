@@ -135,6 +135,10 @@ inline constexpr const char* SInvalidIntegerValue = "'%s' is not a valid integer
 inline constexpr const char* SInvalidFloatValue = "'%s' is not a valid floating point value for field '%s'";
 inline constexpr const char* SInvalidBoolValue = "'%s' is not a valid boolean value for field '%s'";
 inline constexpr const char* SInvalidDateTimeValue = "'%s' is not a valid date and time for field '%s'";
+// Typed by the user into a date, time or date-time field.
+inline constexpr const char* SInvalidDateText = "'%s' não é uma data válida para o campo '%s'.";
+inline constexpr const char* SInvalidTimeText = "'%s' não é uma hora válida para o campo '%s'.";
+inline constexpr const char* SInvalidDateTimeText = "'%s' não é uma data e hora válida para o campo '%s'.";
 inline constexpr const char* SFieldRangeError = "%s is not a valid value for field '%s'. The allowed range is %s to %s";
 inline constexpr const char* SCircularDataLink = "Circular datalinks are not allowed";
 inline constexpr const char* SDuplicateFieldName = "Duplicate field name '%s'";
@@ -1199,6 +1203,11 @@ protected:
     // Field definitions from the persistent data fields, when there are none.
     void InitFieldDefsFromFields();
     void DestroyFields();
+    // Tells every link of every data source, disabled or not, that Field is
+    // about to be freed, so that none keeps it past its end: a link can be
+    // cut off from the dataset's events (DisableControls, a disabled source)
+    // while a close frees the fields it shows.
+    void FieldLeaving(TField* Field);
     // Connects data fields to their definitions and lays out the
     // calculated-field area.
     virtual void BindFields(bool Binding);
@@ -1386,6 +1395,9 @@ protected:
     virtual void RecordChanged(TField* Field) { (void)Field; }
     virtual void UpdateData() {}
     virtual void DataEvent(TDataEvent Event, intptr_t Info);
+    // Field is about to be freed; a link that holds it lets it go without
+    // telling its control (which may not be listening yet).
+    virtual void FieldLeaving(TField* Field) { (void)Field; }
     bool Updating() const { return updating_; }
 
 private:
@@ -1440,6 +1452,7 @@ protected:
     void LayoutChanged() override;
     void RecordChanged(TField* Field) override;
     void UpdateData() override;
+    void FieldLeaving(TField* Field) override;
 
 private:
     void UpdateField();
@@ -1473,6 +1486,8 @@ protected:
     void CheckBrowseMode() override;
     void LayoutChanged() override;
     void RecordChanged(TField* Field) override;
+    // A key field leaving drops them all: a shorter key would match other rows.
+    void FieldLeaving(TField* Field) override;
 
 private:
     TDataSet* detail_;

@@ -1191,10 +1191,23 @@ void TDateTimeField::SetAsStringValue(const std::string& Value) {
         Clear();
         return;
     }
+    // The text of a whole date-time fits a date or a time field too: the
+    // field keeps its own part (Normalize). A time field still refuses a
+    // date alone, which has no time to take.
     TDateTime v = 0;
-    bool ok = dataType_ == ftDate ? TryStrToDate(s, v)
-                                  : (dataType_ == ftTime ? TryStrToTime(s, v) : TryStrToDateTime(s, v));
-    if (!ok) DatabaseError(Format(SInvalidDateTimeValue, Value, DisplayName()));
+    bool ok = false;
+    const char* message = SInvalidDateTimeText;
+    if (dataType_ == ftDate) {
+        ok = TryStrToDate(s, v) || TryStrToDateTime(s, v);
+        message = SInvalidDateText;
+    } else if (dataType_ == ftTime) {
+        TDateTime dateOnly = 0;
+        ok = TryStrToTime(s, v) || (!TryStrToDate(s, dateOnly) && TryStrToDateTime(s, v));
+        message = SInvalidTimeText;
+    } else {
+        ok = TryStrToDateTime(s, v);
+    }
+    if (!ok) DatabaseError(Format(message, Value, DisplayName()));
     SetAsDateTimeValue(v);
 }
 

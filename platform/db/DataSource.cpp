@@ -347,6 +347,10 @@ void TFieldDataLink::RecordChanged(TField* Field) {
     }
 }
 
+void TFieldDataLink::FieldLeaving(TField* Field) {
+    if (field_ == Field) field_ = nullptr;
+}
+
 void TFieldDataLink::UpdateData() {
     if (!modified_) return;
     if (field_ != nullptr && OnUpdateData) OnUpdateData(this);
@@ -381,6 +385,10 @@ void TMasterDataLink::ActiveChanged() {
             OnMasterDisable(this);
         }
     }
+}
+
+void TMasterDataLink::FieldLeaving(TField* Field) {
+    if (std::find(fields_.begin(), fields_.end(), Field) != fields_.end()) fields_.clear();
 }
 
 void TMasterDataLink::CheckBrowseMode() {

@@ -1,4 +1,5 @@
 #include "platform/db/SQLiteDatabase.h"
+#include "platform/db/TextRules.h"
 
 #include "platform/rtl/Strings.h"
 
@@ -12,6 +13,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <optional>
 
@@ -181,17 +183,6 @@ void LowerFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_text(ctx, r.data(), static_cast<int>(r.size()), SQLITE_TRANSIENT);
 }
 
-void RegisterTextRules(sqlite3* db) {
-    sqlite3_create_collation_v2(db, kTextCollation, SQLITE_UTF8, nullptr, CollationCallback, nullptr);
-    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
-    sqlite3_create_function(db, "like", 2, flags, nullptr, LikeFunction, nullptr, nullptr);
-    sqlite3_create_function(db, "like", 3, flags, nullptr, LikeFunction, nullptr, nullptr);
-    for (const char* name : {"upper", "ucase"})
-        sqlite3_create_function(db, name, 1, flags, nullptr, UpperFunction, nullptr, nullptr);
-    for (const char* name : {"lower", "lcase"})
-        sqlite3_create_function(db, name, 1, flags, nullptr, LowerFunction, nullptr, nullptr);
-}
-
 bool SameTextAscii(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
@@ -252,6 +243,17 @@ bool ReadDigits(std::string_view t, std::size_t& i, int count, int& out) {
 }
 
 }  // namespace
+
+void RegisterTextRules(sqlite3* db) {
+    sqlite3_create_collation_v2(db, kTextCollation, SQLITE_UTF8, nullptr, CollationCallback, nullptr);
+    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
+    sqlite3_create_function(db, "like", 2, flags, nullptr, LikeFunction, nullptr, nullptr);
+    sqlite3_create_function(db, "like", 3, flags, nullptr, LikeFunction, nullptr, nullptr);
+    for (const char* name : {"upper", "ucase"})
+        sqlite3_create_function(db, name, 1, flags, nullptr, UpperFunction, nullptr, nullptr);
+    for (const char* name : {"lower", "lcase"})
+        sqlite3_create_function(db, name, 1, flags, nullptr, LowerFunction, nullptr, nullptr);
+}
 
 // ==================================================================== helpers
 
@@ -391,6 +393,7 @@ void Database::Open(const std::string& path, const OpenOptions& options) {
         if (!options.readOnly) {
             Exec(options.journal == JournalMode::Wal ? "PRAGMA journal_mode=WAL" : "PRAGMA journal_mode=DELETE");
             Exec(kSynchronousPragma);
+            if (options.journal == JournalMode::Rollback) DropLeftoverJournal(options.busyTimeoutMs);
         }
         Exec(options.foreignKeys ? "PRAGMA foreign_keys=ON" : "PRAGMA foreign_keys=OFF");
     } catch (const ESQLiteError& e) {
@@ -399,6 +402,26 @@ void Database::Open(const std::string& path, const OpenOptions& options) {
         path_.clear();
         throw ESQLiteError(OpenFailure(e.ErrorCode(), path, sqlite3_errstr(e.ErrorCode())), e.ErrorCode());
     }
+}
+
+void Database::DropLeftoverJournal(int busyTimeoutMs) {
+    namespace fs = std::filesystem;
+    const std::string journal = path_ + "-journal";
+    std::error_code ec;
+    if (!fs::exists(journal, ec)) return;
+    // Only the holder of the write lock may have a journal of its own; once
+    // we hold it, a journal on disk belongs to nobody. A hot one was rolled
+    // back by the first read above; what remains is one a writer that died
+    // left before its header was complete, which the engine would leave
+    // there until the next write. Another instance writing now keeps its
+    // journal: we do not wait for its lock, it is not ours to judge.
+    sqlite3_busy_timeout(db_, 0);
+    bool locked = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
+    if (locked) {
+        fs::remove(journal, ec);
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    sqlite3_busy_timeout(db_, busyTimeoutMs);
 }
 
 void Database::Close() noexcept {

@@ -151,6 +151,10 @@ public:
 
 private:
     void CheckOpen() const;
+    // Removes a journal that no live writer owns and that the engine did not
+    // take as hot (a writer killed before the journal's header reached the
+    // disk): nothing is left beside the file after an open.
+    void DropLeftoverJournal(int busyTimeoutMs);
 
     sqlite3* db_ = nullptr;
     std::string path_;

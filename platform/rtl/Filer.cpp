@@ -436,6 +436,52 @@ std::string TReader::ReadString() {
     }
 }
 
+Variant TReader::ReadVariant() {
+    DepthGuard depth(depth_);
+    TValueType t = NextValue();
+    switch (t) {
+        case vaNil: ReadValue(); return Unassigned();
+        case vaNull: ReadValue(); return Null();
+        case vaInt8: return Variant(static_cast<signed char>(ReadInt64()));
+        case vaInt16: return Variant(static_cast<short>(ReadInt64()));
+        case vaInt32: return Variant(static_cast<int>(ReadInt64()));
+        case vaInt64: return Variant(static_cast<long long>(ReadInt64()));
+        case vaQWord: {
+            ReadValue();
+            std::uint64_t v = LE64(Bytes(8).data());
+            if (v > static_cast<std::uint64_t>(INT64_MAX)) ReadError(kInvalidValue);
+            return Variant(static_cast<long long>(v));
+        }
+        case vaExtended: return Variant(static_cast<double>(ReadFloat()));
+        case vaSingle: return Variant(static_cast<float>(ReadFloat()));
+        case vaCurrency: return Variant(Currency::FromRaw(ReadCurrency()));
+        case vaDate: return Variant::FromDateTime(ReadDate());
+        case vaFalse:
+        case vaTrue: return Variant(ReadBoolean());
+        case vaString:
+        case vaLString:
+        case vaUTF8String: return Variant(ReadString());
+        case vaWString: return Variant::FromString(ReadString(), varOleStr);
+        case vaUString: return Variant::FromString(ReadString(), varUString);
+        case vaIdent: {
+            // The text form has no Null value of its own: the word comes
+            // back as an identifier.
+            std::size_t start = pos_;
+            if (SameName(ReadIdent(), "Null")) return Null();
+            pos_ = start;
+            ReadError(kInvalidValue);
+        }
+        case vaList: {
+            ReadValue();
+            std::vector<Variant> items;
+            while (!EndOfList()) items.push_back(ReadVariant());
+            ReadListEnd();
+            return VarArrayOf(items);
+        }
+        default: ReadError(kInvalidValue);
+    }
+}
+
 std::string TReader::ReadIdent() {
     TValueType t = ReadValue();
     switch (t) {
@@ -812,6 +858,21 @@ void TReader::ReadPropValue(TPersistent* Instance, const TPropInfo* Prop) {
             Prop->SetStr(Instance, ReadString());
             return;
         }
+        case tkVariant: {
+            if (!Prop->SetVariant) return readOnly();
+            std::size_t start = pos_;
+            Variant v;
+            try {
+                v = ReadVariant();
+            } catch (const EReadError&) {
+                // A value of no variant kind (an identifier, a set): the
+                // error handler decides, and the value is stepped over.
+                pos_ = start;
+                return invalid();
+            }
+            Prop->SetVariant(Instance, v);
+            return;
+        }
         case tkMethod: {
             if (!Prop->SetMethod) return invalid();
             if (next == vaNil || next == vaNull) {
@@ -1041,6 +1102,47 @@ void TWriter::WriteBinary(const std::string& Bytes) {
     buffer_ += Bytes;
 }
 
+void TWriter::WriteVariant(const Variant& Value) {
+    if (Value.IsArray()) {
+        WriteListBegin();
+        for (int i = Value.LowBound(); i <= Value.HighBound(); ++i) {
+            const Variant item = Value.GetElement(i);
+            // Null's value byte is the list's end: the array would end there.
+            if (item.IsNull()) throw EWriteError("A variant array holding Null cannot be stored");
+            WriteVariant(item);
+        }
+        WriteListEnd();
+        return;
+    }
+    switch (Value.VarType()) {
+        case varEmpty: WriteValue(vaNil); return;
+        case varNull: WriteValue(vaNull); return;
+        case varShortInt:
+        case varByte:
+        case varSmallint:
+        case varWord:
+        case varInteger:
+        case varLongWord:
+        case varInt64: WriteInteger(Value.AsInt64()); return;
+        case varSingle: WriteSingle(static_cast<float>(Value.AsDouble())); return;
+        case varDouble: WriteFloat(Value.AsDouble()); return;
+        case varCurrency: WriteCurrency(Value.AsCurrency().Raw()); return;
+        case varDate: WriteDate(Value.AsDateTime()); return;
+        case varBoolean: WriteBoolean(Value.AsBoolean()); return;
+        case varOleStr: {
+            // A wide text stays wide, as the class library writes it.
+            std::string units = Utf8ToUtf16(Value.AsString());
+            WriteValue(vaWString);
+            PutLE(buffer_, units.size() / 2, 4);
+            buffer_ += units;
+            return;
+        }
+        case varString:
+        case varUString: WriteString(Value.AsString()); return;
+        default: throw EWriteError("Invalid variant type: " + VarTypeAsText(Value.VarType()));
+    }
+}
+
 void TWriter::WriteSignature() { buffer_ += "TPF0"; }
 
 void TWriter::WritePrefix(TFilerFlags Flags, int ChildPos) {
@@ -1159,6 +1261,14 @@ void TWriter::WriteProperty(TPersistent* Instance, const TPropInfo* Prop) {
             if (s.empty()) return;
             WritePropName(Prop->Name);
             WriteString(s);
+            return;
+        }
+        case tkVariant: {
+            if (!Prop->GetVariant) return;
+            Variant v = Prop->GetVariant(Instance);
+            if (v.IsEmpty()) return;
+            WritePropName(Prop->Name);
+            WriteVariant(v);
             return;
         }
         case tkMethod: {

@@ -141,6 +141,10 @@ public:
     std::string ReadString();  // UTF-8
     std::string ReadIdent();
     std::string ReadStr();     // a short name (property and class names)
+    // Any value a variant can hold: nil is Unassigned, Null (the value, or
+    // the identifier the text form turns it into) is Null, a list is a
+    // variant array; other identifiers, sets and binary data are refused.
+    Variant ReadVariant();
     void ReadCollection(TCollection* Collection);
     void SkipValue();
     void ReadSignature();
@@ -244,6 +248,13 @@ public:
     void WriteIdent(const std::string& Ident);
     void WriteStr(const std::string& Value);  // a short name
     void WriteBinary(const std::string& Bytes);
+    // The value in its own kind: Unassigned as nil, Null as Null, whole
+    // numbers in the smallest integer, double as extended, single, currency
+    // and date as themselves, texts as strings (a wide text as a wide
+    // string), arrays as lists (without Null elements, whose value byte
+    // would end the list). EWriteError
+    // for a kind the format has no value for.
+    void WriteVariant(const Variant& Value);
     void WriteCollection(TCollection* Value);
     void WriteSignature();
     void WritePrefix(TFilerFlags Flags, int ChildPos);

@@ -134,6 +134,10 @@ const TTypeInfo* TypeInfoString() {
     static const TTypeInfo t = Make(tkLString, "String");
     return &t;
 }
+const TTypeInfo* TypeInfoVariant() {
+    static const TTypeInfo t = Make(tkVariant, "Variant");
+    return &t;
+}
 const TTypeInfo* TypeInfoChar() {
     static const TTypeInfo t = [] {
         TTypeInfo i = Make(tkChar, "Char");
@@ -182,7 +186,7 @@ const TTypeInfo* typinfo::Intern(std::shared_ptr<TTypeInfo> t) {
 }
 
 bool TPropInfo::Writable() const {
-    return SetOrd || SetInt64 || SetFloat || SetStr || SetObject || SetMethod;
+    return SetOrd || SetInt64 || SetFloat || SetStr || SetObject || SetMethod || SetVariant;
 }
 
 // ---------------------------------------------------------------------------
@@ -369,6 +373,19 @@ void SetStrProp(TObject* Instance, const std::string& PropName, const std::strin
     const TPropInfo& p = NeedProp(Instance, PropName);
     if (p.SetStr) return p.SetStr(Instance, Value);
     if (p.GetStr) ReadOnly(PropName);
+    throw EPropertyError("Invalid property type: " + PropName);
+}
+
+Variant GetVariantProp(const TObject* Instance, const std::string& PropName) {
+    const TPropInfo& p = NeedProp(Instance, PropName);
+    if (p.GetVariant) return p.GetVariant(Instance);
+    throw EPropertyError("Invalid property type: " + PropName);
+}
+
+void SetVariantProp(TObject* Instance, const std::string& PropName, const Variant& Value) {
+    const TPropInfo& p = NeedProp(Instance, PropName);
+    if (p.SetVariant) return p.SetVariant(Instance, Value);
+    if (p.GetVariant) ReadOnly(PropName);
     throw EPropertyError("Invalid property type: " + PropName);
 }
 

@@ -23,6 +23,7 @@
 #include "platform/rtl/Component.h"
 #include "platform/rtl/Object.h"
 #include "platform/rtl/SysUtils.h"
+#include "platform/rtl/Variant.h"
 
 // Declares ClassName(), the static metadata and its virtual accessor.
 #define FAT_CLASS(Name)                \
@@ -84,6 +85,7 @@ const TTypeInfo* TypeInfoDateTime();  // a double named TDateTime
 const TTypeInfo* TypeInfoString();    // UTF-8 text
 const TTypeInfo* TypeInfoChar();
 const TTypeInfo* TypeInfoNotifyEvent();
+const TTypeInfo* TypeInfoVariant();
 
 // An enumeration type: its values are 0..Names.size()-1.
 TTypeInfo MakeEnumTypeInfo(std::string Name, std::vector<std::string> Names);
@@ -101,7 +103,7 @@ constexpr std::int64_t NoDefault = INT32_MIN;
 // ordinal kinds (integer, char, enumeration, set, boolean) use GetOrd/SetOrd,
 // tkInt64 and currency (raw value times 10,000) GetInt64/SetInt64, floats
 // GetFloat/SetFloat, strings GetStr/SetStr, classes GetObject/SetObject,
-// events GetMethodName/SetMethod.
+// variants GetVariant/SetVariant, events GetMethodName/SetMethod.
 struct TPropInfo {
     std::string Name;
     const TTypeInfo* PropType = nullptr;
@@ -119,6 +121,8 @@ struct TPropInfo {
     std::function<void(TObject*, const std::string&)> SetStr;
     std::function<TObject*(const TObject*)> GetObject;
     std::function<void(TObject*, TObject*)> SetObject;
+    std::function<Variant(const TObject*)> GetVariant;
+    std::function<void(TObject*, const Variant&)> SetVariant;
     // The name of the handler set from a stream ("" when none, or when the
     // handler was set in code and has no name).
     std::function<std::string(const TObject*)> GetMethodName;
@@ -295,6 +299,19 @@ public:
             p.SetStr = [Setter](TObject* o, const std::string& v) { typinfo::Set(static_cast<T*>(o), Setter, v); };
         return Add(std::move(p));
     }
+    // A variant: getter returns a Variant (or a const reference to one),
+    // setter takes one. Streamed with the value's own kind, so a stored
+    // integer reads back as an integer and a text as a text.
+    template <typename G, typename S>
+    TClassBuilder& VariantProp(std::string Name, G Get, S Setter) {
+        TPropInfo p = Start(std::move(Name), TypeInfoVariant(), NoDefault);
+        p.GetVariant = [Get](const TObject* o) -> Variant {
+            return Variant(typinfo::Get(static_cast<const T*>(o), Get));
+        };
+        if constexpr (!std::is_null_pointer_v<S>)
+            p.SetVariant = [Setter](TObject* o, const Variant& v) { typinfo::Set(static_cast<T*>(o), Setter, v); };
+        return Add(std::move(p));
+    }
     // A class-typed property: an owned persistent (font, collection, strings:
     // its properties are streamed in place), or a reference to a component
     // (streamed by name). The getter returns a pointer.
@@ -457,6 +474,8 @@ void SetStrProp(TObject* Instance, const std::string& PropName, const std::strin
 TObject* GetObjectProp(const TObject* Instance, const std::string& PropName);
 void SetObjectProp(TObject* Instance, const std::string& PropName, TObject* Value);
 std::string GetMethodProp(const TObject* Instance, const std::string& PropName);
+Variant GetVariantProp(const TObject* Instance, const std::string& PropName);
+void SetVariantProp(TObject* Instance, const std::string& PropName, const Variant& Value);
 
 // Set properties as text "[a,b]" (element names), as the class library.
 std::string SetToString(const TTypeInfo* SetType, std::uint64_t Value, bool Brackets = true);

@@ -9,8 +9,8 @@
 // failure that escapes the form goes to the application's handler, as the
 // event loop would send it.
 // After each run: a fresh connection finds the file sound, the path's tables
-// hold exactly the rows from before or exactly those from after, no journal
-// is left beside the file, one box told the clerk what happened, and, when
+// hold exactly the rows from before or exactly those from after, nothing is
+// left beside the file, one box told the clerk what happened, and, when
 // the save failed, saving again with the disk healthy gives the same rows as
 // the counting run.
 #include <filesystem>
@@ -21,6 +21,7 @@
 #include "platform/db/SQLiteDatabase.h"
 #include "platform/ui/Forms.h"
 #include "tests/billing/forms/BillingFixture.h"
+#include "tests/support/DbCheck.h"
 #include "tests/support/FaultVfs.h"
 
 namespace billtest {
@@ -31,6 +32,7 @@ struct SavePath {
     std::vector<std::string> Tables;      // what the path writes
     std::string FailureText;              // the box after a failed write ("" for the engine's own)
     std::string SuccessText;              // the box after a save that went through ("" for none)
+    std::string Confirm = {};             // a question Act asks first, answered Yes ("" for none)
 };
 
 struct SweepFigures {
@@ -62,33 +64,15 @@ protected:
 
     // The tables as the file holds them, through a connection of its own.
     std::string FileDump(const std::vector<std::string>& Tables) {
-        sqlite::OpenOptions o;
-        o.readOnly = true;
-        sqlite::Database db(this->database, o);
-        std::string out;
-        for (const std::string& t : Tables) {
-            out += t + ":\n";
-            sqlite::Statement st(db, "select * from " + sqlite::QuoteIdentifier(t) + " order by rowid");
-            while (st.Step()) {
-                for (int i = 0; i < st.ColumnCount(); ++i)
-                    out += (st.ColumnIsNull(i) ? std::string("<null>") : st.ColumnText(i)) + "|";
-                out += "\n";
-            }
-        }
-        return out;
+        return testsupport::DumpTables(this->database, Tables);
     }
-    std::string FileIntegrity() {
-        sqlite::Database db(this->database);
-        sqlite::Statement st(db, "PRAGMA integrity_check");
-        std::string out;
-        while (st.Step()) out += st.ColumnText(0);
-        return out;
-    }
+    std::string FileIntegrity() { return testsupport::CheckDatabase(this->database, {}).integrity; }
 
     // Runs Act under a script that answers any box with No and returns
     // whether Act was refused; Shown gets the boxes.
     bool RunOnce(const SavePath& Path, std::vector<ui::BoxRequest>& Shown) {
         ui::ScriptedDialogs quiet([](const std::string&) {});
+        if (!Path.Confirm.empty()) quiet.Expect(Path.Confirm, mrYes);
         quiet.Answer(mrNo);
         bool refused = false;
         try {
@@ -100,6 +84,9 @@ protected:
             Application->HandleException(nullptr, e);
         }
         Shown = quiet.Shown();
+        // The question the clerk answered is not what the path told him.
+        if (!Path.Confirm.empty() && !Shown.empty() && Shown.front().text.find(Path.Confirm) != std::string::npos)
+            Shown.erase(Shown.begin());
         return refused;
     }
 
@@ -125,9 +112,12 @@ protected:
             vfs.Off();
             ++figures.runs;
             EXPECT_TRUE(vfs.Faulted());
-            EXPECT_EQ(FileIntegrity(), "ok");
-            EXPECT_FALSE(std::filesystem::exists(this->database + "-journal"));
-            const std::string now = FileDump(Path.Tables);
+            // Before any reader could tidy up: the failed write left nothing.
+            EXPECT_EQ(testsupport::FilesBeside(this->database), std::vector<std::string>{});
+            testsupport::DbCheck check = testsupport::CheckDatabase(this->database, Path.Tables);
+            EXPECT_TRUE(check.opens);
+            EXPECT_EQ(check.integrity, "ok");
+            const std::string& now = check.dump;
             if (refused) {
                 EXPECT_EQ(shown.size(), 1u) << vfs.FaultedOperation();
                 ++figures.refused;
@@ -143,7 +133,9 @@ protected:
             } else {
                 EXPECT_EQ(now, after) << vfs.FaultedOperation();
                 EXPECT_EQ(shown.size(), Path.SuccessText.empty() ? 0u : 1u) << vfs.FaultedOperation();
-                if (!shown.empty()) EXPECT_NE(shown[0].text.find(Path.SuccessText), std::string::npos) << shown[0].text;
+                if (!shown.empty()) {
+                    EXPECT_NE(shown[0].text.find(Path.SuccessText), std::string::npos) << shown[0].text;
+                }
             }
         }
         return figures;
@@ -174,9 +166,12 @@ protected:
             // The program that died held the connection: ours goes too.
             ReleaseForms();
             dmdb->Fechar_Banco_Dados();
-            // Rolls a hot journal back, as the next start would. A journal
-            // the kill left before its header was complete is not hot: the
-            // engine leaves it until its next write, so it is no finding.
+            // The next start's open rolls a hot journal back and removes one
+            // the kill left before its header was complete (which the engine
+            // alone would leave until its next write): nothing stays beside
+            // the file.
+            { sqlite::Database next(this->database); }
+            EXPECT_EQ(testsupport::FilesBeside(this->database), std::vector<std::string>{});
             EXPECT_EQ(FileIntegrity(), "ok");
             const std::string now = FileDump(Path.Tables);
             if (now != before && now != after) {

@@ -124,6 +124,21 @@ TEST_F(MasterDetail, MasterFieldsMustExist) {
     EXPECT_THROW(item.SetMasterFields("NaoExiste"), EDatabaseError);
 }
 
+TEST_F(MasterDetail, AMasterReopenedWhileItsControlsAreDisabledIsFollowedWithItsNewFields) {
+    // Closing frees the master's fields; the link must not keep them past
+    // the reopening that the disabled controls hid from it.
+    nota.DisableControls();
+    nota.Close();
+    nota.Open();
+    nota.Next();
+    nota.EnableControls();
+    ASSERT_EQ(item.MasterLink()->Fields().size(), 1u);
+    EXPECT_EQ(item.MasterLink()->Fields()[0], nota.FieldByName("Numero"));
+    EXPECT_EQ(Items(), (std::vector<std::string>{"lápis", "borracha", "cola"}));
+    nota.Next();
+    EXPECT_EQ(Items(), (std::vector<std::string>{"régua"}));
+}
+
 // --- field links, as data-aware edits use them ---------------------------------
 
 class EditControl {
@@ -263,6 +278,39 @@ TEST(FieldDataLink, AMissingFieldLeavesTheLinkWithoutField) {
     EXPECT_EQ(link.Field(), d.FieldByName("Nome"));
     d.Close();
     EXPECT_EQ(link.Field(), nullptr);
+}
+
+TEST(FieldDataLink, AReopeningHiddenByDisabledControlsLeavesNoFreedField) {
+    VectorDataSet d;
+    d.FieldDefs()->Add("Nome", ftString, 20);
+    TDataSource src(nullptr);
+    src.SetDataSet(&d);
+    EditControl nome(&src, "Nome");
+    d.Open();
+    d.AppendRecord({Variant("Ana")});
+    TField* before = nome.link.Field();
+    ASSERT_NE(before, nullptr);
+
+    d.DisableControls();
+    d.Close();
+    // A field freed under a link that cannot hear yet is dropped at once.
+    EXPECT_EQ(nome.link.Field(), nullptr);
+    d.Open();
+    d.EnableControls();
+    EXPECT_EQ(nome.link.Field(), d.FieldByName("Nome"));
+    EXPECT_EQ(nome.text, "Ana");
+    EXPECT_TRUE(nome.Type("Bia"));
+    d.Post();
+    EXPECT_EQ(d.FieldByName("Nome")->AsString(), "Bia");
+
+    // The same through a disabled data source.
+    src.SetEnabled(false);
+    d.Close();
+    EXPECT_EQ(nome.link.Field(), nullptr);
+    d.Open();
+    src.SetEnabled(true);
+    EXPECT_EQ(nome.link.Field(), d.FieldByName("Nome"));
+    EXPECT_EQ(nome.text, "Bia");
 }
 
 // --- what the data source and a plain link are told ------------------------------

@@ -195,6 +195,47 @@ TEST_F(FieldFixture, DateAndTimeKindsKeepTheirPartOfTheValue) {
     EXPECT_EQ(F("Dia")->Value().VarType(), varDate);
 }
 
+TEST_F(FieldFixture, DateAndTimeTextTakesTheFieldsPartOrIsRefusedInPortuguese) {
+    // The text of a date-time value (as a date-time field shows it) fits a
+    // date or a time field: each takes its own part.
+    const struct {
+        const char* field;
+        const char* text;
+        double value;
+    } accepted[] = {
+        {"Dia", "15/03/2024 10:30:00", 45366.0},
+        {"Dia", "15/03/2024", 45366.0},
+        {"Hora", "15/03/2024 18:00:00", 0.75},
+        {"Hora", "06:00", 0.25},
+        {"Quando", "15/03/2024 18:00", 45366.75},
+    };
+    for (const auto& a : accepted) {
+        F(a.field)->SetAsString(a.text);
+        EXPECT_DOUBLE_EQ(F(a.field)->AsDateTime(), a.value) << a.field << " " << a.text;
+    }
+    const struct {
+        const char* field;
+        const char* text;
+        const char* message;
+    } refused[] = {
+        {"Dia", "31/02/2024", "'31/02/2024' não é uma data válida para o campo 'Dia'."},
+        {"Dia", "15/03/2024 25:00", "'15/03/2024 25:00' não é uma data válida para o campo 'Dia'."},
+        {"Hora", "25:00", "'25:00' não é uma hora válida para o campo 'Hora'."},
+        {"Hora", "15/03/2024", "'15/03/2024' não é uma hora válida para o campo 'Hora'."},
+        {"Quando", "amanhã", "'amanhã' não é uma data e hora válida para o campo 'Quando'."},
+    };
+    for (const auto& r : refused) {
+        const double before = F(r.field)->AsDateTime();
+        try {
+            F(r.field)->SetAsString(r.text);
+            ADD_FAILURE() << r.text;
+        } catch (const EDatabaseError& e) {
+            EXPECT_EQ(e.Message(), r.message);
+        }
+        EXPECT_EQ(F(r.field)->AsDateTime(), before) << r.text;
+    }
+}
+
 TEST_F(FieldFixture, ValidateSeesTheNewValueAndMayRefuseIt) {
     F("Qtd")->SetAsInteger(1);
     std::vector<std::string> seen;

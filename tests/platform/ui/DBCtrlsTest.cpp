@@ -298,6 +298,27 @@ TEST_F(DataControls, AFieldLabelShowsTheDisplayText) {
     EXPECT_EQ(form->dbeNome->Text(), "") << "a closed dataset empties the controls";
 }
 
+TEST_F(DataControls, AQueryReopenedWhileTheControlsAreOffIsShownAndEditedThroughItsNewFields) {
+    // The reopening frees the fields the edits showed and makes new ones;
+    // the disabled controls hear of it only when they come back.
+    uitest::ShowActive(form);
+    form->qryCliente->DisableControls();
+    form->qryCliente->Close();
+    form->qryCliente->Open();
+    form->qryCliente->EnableControls();
+    EXPECT_EQ(form->dbeNome->Text(), "Padaria Pão de Açúcar Ltda");
+    EXPECT_EQ(form->dbeData_Cadastro->EditText(), "15/03/2024");
+    Focus(form->dbeNome);
+    Type(LineOf(form->dbeNome), "Mercearia São José");
+    Focus(form->dbeData_Cadastro);
+    Type(LineOf(form->dbeData_Cadastro), "01021999");
+    form->dbeNome->SetFocus();
+    uitest::Pump();
+    form->qryCliente->Post();
+    EXPECT_EQ(Stored("Nome"), "Mercearia São José");
+    EXPECT_EQ(Stored("substr(Data_Cadastro, 1, 10)"), "1999-02-01");
+}
+
 TEST_F(DataControls, ControlsOutliveTheirDataSourceAndDataset) {
     auto* grid = new TDBGrid(form);
     grid->SetParent(form);
