@@ -11,6 +11,7 @@
 #include "report/rpMemo.h"
 #include "report/rpRTTI.h"
 #include "report/rpReport.h"
+#include "report/rpRotatedText.h"
 #include "report/rpTextLayout.h"
 
 namespace {
@@ -230,15 +231,17 @@ void TrpCustomText::UpdateAutoSize() {
             Invalidate();
             return;
         }
-        // A turned text's box holds the turned extent of its single line.
-        const TSize m = rpMeasureText(text, Font(), false, mmWidth(), false);
-        const double rad = angle_ * M_PI / 180.0;
-        const double c = std::fabs(std::cos(rad));
-        const double s = std::fabs(std::sin(rad));
-        const auto w = static_cast<int32_t>(std::lround(m.cx * c + m.cy * s));
-        const auto h = static_cast<int32_t>(std::lround(m.cx * s + m.cy * c));
+        std::unique_ptr<TCanvas> canvas = rpNewMeasuringCanvas();
+        const TRect area{mmLeft(), mmTop(), mmLeft() + mmWidth(), mmTop() + mmHeight()};
+        const TrpRotatedPlacement p = TrpRotatedText::CalcTextRect(canvas.get(), text, Font(), area, Border(),
+                                                                   TextAlignment(), AutoSize(), angle_);
+        // A fixed box comes back as its own size; an auto-sized one placed.
         if (AutoSize())
-            SetBounds(mmLeft(), mmTop(), w, h);
+            SetBounds(p.Rect.Left, p.Rect.Top, p.Rect.Width(), p.Rect.Height());
+        else
+            SetBounds(p.Rect.Left, p.Rect.Top, p.Rect.Right, p.Rect.Bottom);
+        // Unchanged bounds call no BoundsChange, yet the text may be new.
+        UpdateRotatedOrigin();
         Invalidate();
         return;
     }
@@ -282,6 +285,24 @@ void TrpCustomText::SetName(const std::string& NewName) {
     TrpCustomComponent::SetName(NewName);
     if (IsReading() || ComponentState().Contains(csLoading)) return;
     for (TrpGroup* g : groups_) g->RenameBreakComponent(old, NewName);
+}
+
+void TrpCustomText::BoundsChange() {
+    TrpCustomComponent::BoundsChange();
+    UpdateRotatedOrigin();
+}
+
+void TrpCustomText::UpdateRotatedOrigin() {
+    if (angle_ == 0 || IsReading()) return;
+    const std::string text = GetCaption();
+    if (text.empty()) return;
+    // Taken within the control's own box, so that a move keeps it.
+    std::unique_ptr<TCanvas> canvas = rpNewMeasuringCanvas();
+    const TRect area{0, 0, mmWidth(), mmHeight()};
+    const TrpRotatedPlacement p = TrpRotatedText::CalcTextBounds(canvas.get(), text, Font(), area, Border(),
+                                                                 TextAlignment(), AutoSize(), angle_);
+    rotatedOriginLeft_ = p.Origin.X;
+    rotatedOriginTop_ = p.Origin.Y;
 }
 
 std::string TrpCustomText::GetDescription() const { return UserName() + ": " + GetCaption(); }

@@ -77,6 +77,8 @@ public:
     void UpdateAutoSize() override;
     void SetName(const std::string& NewName) override;
     std::string GetDescription() const override;
+    // Keeps the turned text's origin in step with the box.
+    void BoundsChange() override;
     bool HasFont() const override { return true; }
     bool HasColor() const override { return true; }
     bool IsTextComponent() const override { return true; }
@@ -92,6 +94,8 @@ protected:
     bool PrintingNow() const;
 
 private:
+    void UpdateRotatedOrigin();
+
     int angle_ = 0;
     std::vector<TrpGroup*> groups_;
     bool charWrap_ = false;

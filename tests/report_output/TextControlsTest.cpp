@@ -4,6 +4,8 @@
 
 #include "report/rpBands.h"
 #include "report/rpGroup.h"
+#include "report/rpMemo.h"
+#include "report/rpRotatedText.h"
 #include "report_output/rpTextControls.h"
 #include "tests/report/ReportTestSupport.h"
 #include "tests/support/report/ReportHarness.h"
@@ -171,6 +173,49 @@ TEST(TextControls, ALabelPrintsItsCaptionWrappedInItsRectangle) {
     std::string joined;
     for (int i = 0; i < drawn->WrappedText()->Count(); ++i) joined += drawn->WrappedText()->Strings(i);
     EXPECT_NE(joined.find("Relação"), std::string::npos);
+}
+
+TEST(TextControls, ATurnedTextSizesItsBoxByTheTurnedExtentAndCarriesItsOriginToThePage) {
+    const std::string caption = "Total geral do período";
+    auto canvas = rpNewMeasuringCanvas();
+    TrpLabel flat(nullptr);
+    const TSize unturned = TrpRotatedText::CalcTextExtent(canvas.get(), caption, flat.Font(), taLeftJustified, 0);
+    ASSERT_GT(unturned.cx, unturned.cy);
+
+    // Standing up, the box swaps the text's sides; the text starts at the
+    // box's foot and runs upward, so its origin is the bottom-left corner.
+    // Upside down it starts at the bottom-right; at 270 at the top-right.
+    struct Case {
+        int angle;
+        bool swapped;
+        bool right, bottom;
+    };
+    for (const Case c : {Case{90, true, false, true}, Case{180, false, true, true}, Case{270, true, true, false}}) {
+        ReportRig rig;
+        TrpBandedReport* r = rig.Report();
+        r->CreateDefaultBands();
+        r->HeaderBand()->SetmmHeight(80000);
+        auto* label = new TrpLabel(rig.Owner());
+        label->SetBand(r->HeaderBand());
+        label->SetBounds(2000, 3000, 1000, 1000);
+        label->SetCaption(caption);
+        label->SetAngle(c.angle);
+        EXPECT_EQ(label->mmWidth(), c.swapped ? unturned.cy : unturned.cx) << c.angle;
+        EXPECT_EQ(label->mmHeight(), c.swapped ? unturned.cx : unturned.cy) << c.angle;
+        EXPECT_EQ(label->RotatedOriginLeft(), c.right ? label->mmWidth() : 0) << c.angle;
+        EXPECT_EQ(label->RotatedOriginTop(), c.bottom ? label->mmHeight() : 0) << c.angle;
+
+        rig.Print();
+        auto pages = rig.Device()->FinalPages();
+        ASSERT_FALSE(pages.empty());
+        const TrpDrawText* drawn = nullptr;
+        for (int i = 0; i < pages[0]->Page->DrawCommandCount(); ++i)
+            if (auto* t = dynamic_cast<const TrpDrawText*>(pages[0]->Page->DrawCommands(i))) drawn = t;
+        ASSERT_NE(drawn, nullptr);
+        EXPECT_EQ(drawn->Angle(), c.angle);
+        EXPECT_EQ(drawn->RotatedOriginLeft, c.right ? label->mmWidth() : 0) << c.angle;
+        EXPECT_EQ(drawn->RotatedOriginTop, c.bottom ? label->mmHeight() : 0) << c.angle;
+    }
 }
 
 }  // namespace
