@@ -210,6 +210,38 @@ void TrpVariable::Listen(TrpCommunicator*& Field, TrpCommunicator* Value) {
 void TrpVariable::SetCalcComponent(TrpCommunicator* Value) { Listen(calcComponent_, Value); }
 void TrpVariable::SetResetComponent(TrpCommunicator* Value) { Listen(resetComponent_, Value); }
 
+namespace {
+
+TrpDataPipeline* AsPipeline(TrpCommunicator* Communicator) { return dynamic_cast<TrpDataPipeline*>(Communicator); }
+
+}  // namespace
+
+void TrpVariable::DefineProperties(TFiler* Filer) {
+    TrpCustomVariable::DefineProperties(Filer);
+    Filer->DefineProperty(
+        "CalcDataPipelineName", [this](TReader* r) { calcPipelineName_ = r->ReadString(); },
+        [this](TWriter* w) { w->WriteString(AsPipeline(calcComponent_)->Name()); },
+        AsPipeline(calcComponent_) != nullptr);
+    Filer->DefineProperty(
+        "ResetDataPipelineName", [this](TReader* r) { resetPipelineName_ = r->ReadString(); },
+        [this](TWriter* w) { w->WriteString(AsPipeline(resetComponent_)->Name()); },
+        AsPipeline(resetComponent_) != nullptr);
+}
+
+void TrpVariable::ResolveDataPipelineName(TComponent* Owner) {
+    TrpCustomVariable::ResolveDataPipelineName(Owner);
+    if (Owner == nullptr) return;
+    auto find = [Owner](std::string& Name) -> TrpDataPipeline* {
+        if (Name.empty()) return nullptr;
+        auto* p = dynamic_cast<TrpDataPipeline*>(Owner->FindComponent(Name));
+        Name.clear();
+        return p;
+    };
+    if (TrpDataPipeline* p = find(calcPipelineName_); p != nullptr && calcComponent_ == nullptr) SetCalcComponent(p);
+    if (TrpDataPipeline* p = find(resetPipelineName_); p != nullptr && resetComponent_ == nullptr)
+        SetResetComponent(p);
+}
+
 void TrpVariable::Notify(TrpCommunicator* Communicator, int Operation) {
     TrpCustomVariable::Notify(Communicator, Operation);
     if (Operation != rpopFreeing) return;

@@ -112,6 +112,8 @@ public:
     void PropertiesToDrawCommand(TrpDrawCommand* DrawCommand) override;
     void SaveToCache(int Page) override;
     void RestoreFromCache(int Page) override;
+    void DefineProperties(TFiler* Filer) override;
+    void ResolveDataPipelineName(TComponent* Owner) override;
 
     TrpVarCalcEvent OnCalc;
     TrpVarCalcEvent OnReset;
@@ -129,6 +131,9 @@ private:
     TrpVarEventType resetType_ = veReportEnd;
     TrpCommunicator* calcComponent_ = nullptr;
     TrpCommunicator* resetComponent_ = nullptr;
+    // Pipelines read by name, found once the whole report is loaded.
+    std::string calcPipelineName_;
+    std::string resetPipelineName_;
     TrpDataType dataType_ = dtString;
     bool lookAhead_ = false;
     bool blankWhenZero_ = false;

@@ -8,11 +8,13 @@
 #include <map>
 
 #include "report/rpBands.h"
+#include "report/rpDBPipeline.h"
 #include "report/rpGeneration.h"
 #include "report/rpGroup.h"
 #include "report/rpUtils.h"
 #include "report_output/rpVariables.h"
 #include "tests/report/ReportTestSupport.h"
+#include "tests/report_output/OutputTestSupport.h"
 #include "tests/support/report/ReportHarness.h"
 
 using namespace reporttest;
@@ -349,6 +351,50 @@ TEST(Variables, ALookAheadVariableInAGroupHeaderShowsTheGroupsFinalValue) {
     for (const auto& [page, text] : v.Printed("Previa"))
         if (texts.empty() || texts.back() != text) texts.push_back(text);
     EXPECT_EQ(texts, (std::vector<std::string>{"210", "610", "1010"}));
+}
+
+// A variable told to compute on one pipeline's records and reset on
+// another's keeps both after a save and a load; a variable on its band's
+// default keeps none.
+TEST(Variables, PipelinesChosenForComputeAndResetSurviveASavedAndReloadedReport) {
+    using namespace outputtest;
+    TOutputForm form(nullptr);
+    auto* report = new TrpBandedReport(&form);
+    report->SetName("Report1");
+    report->CreateDefaultBands();
+    auto* notas = new TrpDBPipeline(&form);
+    notas->SetName("Notas");
+    auto* clientes = new TrpDBPipeline(&form);
+    clientes->SetName("Clientes");
+    auto* total = new TrpVariable(&form);
+    total->SetName("Total1");
+    total->SetBand(report->DetailBand());
+    total->SetCalcType(veDataPipelineTraversal);
+    total->SetCalcComponent(notas);
+    total->SetResetType(veDataPipelineTraversal);
+    total->SetResetComponent(clientes);
+    auto* plain = new TrpVariable(&form);
+    plain->SetName("Contador1");
+    plain->SetBand(report->DetailBand());
+
+    auto copy = StreamedCopy(&form);
+    auto* t = FindIn<TrpVariable>(copy.get(), "Total1");
+    auto* c = FindIn<TrpVariable>(copy.get(), "Contador1");
+    ASSERT_NE(t, nullptr);
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(t->CalcType(), veDataPipelineTraversal);
+    EXPECT_EQ(t->CalcComponent(), FindIn<TrpDBPipeline>(copy.get(), "Notas"));
+    EXPECT_EQ(t->ResetComponent(), FindIn<TrpDBPipeline>(copy.get(), "Clientes"));
+    EXPECT_NE(t->CalcComponent(), nullptr);
+    EXPECT_EQ(c->CalcComponent(), nullptr);
+    EXPECT_EQ(c->ResetComponent(), nullptr);
+
+    // The copy streams the same links again.
+    auto again = StreamedCopy(copy.get());
+    auto* t2 = FindIn<TrpVariable>(again.get(), "Total1");
+    ASSERT_NE(t2, nullptr);
+    EXPECT_EQ(t2->CalcComponent(), FindIn<TrpDBPipeline>(again.get(), "Notas"));
+    EXPECT_EQ(t2->ResetComponent(), FindIn<TrpDBPipeline>(again.get(), "Clientes"));
 }
 
 }  // namespace
