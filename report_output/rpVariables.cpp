@@ -647,6 +647,36 @@ TClass TrpCalc::StaticClassType() {
 
 TrpCalc::TrpCalc(TComponent* AOwner) : TrpCustomText(AOwner) {
     SetDrawCommandClass(TrpDrawCalc::StaticClassType());
+    SetCacheRecordSize(kCacheRecordSize + kCustomRecordSize);
+}
+
+void TrpCalc::SaveToCache(int Page) {
+    TrpCacheRecord record(CacheRecordSize());
+    record.PutBool(0, Printed());
+    record.PutBool(1, OverFlow());
+    record.PutBool(2, DrawComponent());
+    auto* at = static_cast<char*>(record.Data()) + kCacheRecordSize;
+    *at = customBoolean_ ? 1 : 0;
+    std::memcpy(at + 1, &customDateTime_, 8);
+    const std::int32_t integer = customInteger_;
+    std::memcpy(at + 9, &integer, 4);
+    std::memcpy(at + 13, &customDouble_, 8);
+    WriteCacheRecord(Page, record.Data());
+}
+
+void TrpCalc::RestoreFromCache(int Page) {
+    TrpCacheRecord record(CacheRecordSize());
+    if (!ReadCacheRecord(Page, record.Data())) return;
+    SetPrinted(record.GetBool(0));
+    SetOverFlow(record.GetBool(1));
+    SetDrawComponent(record.GetBool(2));
+    const auto* at = static_cast<const char*>(record.Data()) + kCacheRecordSize;
+    customBoolean_ = *at != 0;
+    std::memcpy(&customDateTime_, at + 1, 8);
+    std::int32_t integer = 0;
+    std::memcpy(&integer, at + 9, 4);
+    customInteger_ = integer;
+    std::memcpy(&customDouble_, at + 13, 8);
 }
 
 void TrpCalc::SetCalcType(TrpCalcType Value) {

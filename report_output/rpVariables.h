@@ -195,11 +195,17 @@ public:
     std::string GetDescription() const override;
     void DefineProperties(TFiler* Filer) override;
     void PropertiesToDrawCommand(TrpDrawCommand* DrawCommand) override;
+    // The page record keeps the Boolean, date-time, integer and double
+    // custom values; the text is not kept.
+    void SaveToCache(int Page) override;
+    void RestoreFromCache(int Page) override;
 
     TNotifyEvent OnCalc;
     TrpFormatEvent OnFormat;
 
 private:
+    static constexpr int kCustomRecordSize = 1 + 8 + 4 + 8;
+
     TrpCalcType calcType_ = ctDate;
     TrpDataType customType_ = dtString;
     bool customBoolean_ = false;

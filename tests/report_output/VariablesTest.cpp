@@ -397,4 +397,60 @@ TEST(Variables, PipelinesChosenForComputeAndResetSurviveASavedAndReloadedReport)
     EXPECT_EQ(t2->ResetComponent(), FindIn<TrpDBPipeline>(again.get(), "Clientes"));
 }
 
+// Custom calcs running over the records: a page made again from the cache
+// starts from the values the page started with, not from where the run
+// ended.
+TEST(Variables, APageMadeAgainShowsTheCustomCalcValuesOfTheFirstRun) {
+    VarRig v(100);
+    TrpBand* detail = v.Rig.Report()->DetailBand();
+    auto* whole = v.Add<TrpCalc>(detail, "SomaInteira", 80000);
+    whole->SetCalcType(ctCustom);
+    whole->SetCustomType(dtInteger);
+    auto* half = v.Add<TrpCalc>(detail, "SomaMetade", 120000);
+    half->SetCalcType(ctCustom);
+    half->SetCustomType(dtDouble);
+    half->SetDisplayFormat("0.0");
+    auto* odd = v.Add<TrpCalc>(detail, "Impar", 160000);
+    odd->SetCalcType(ctCustom);
+    odd->SetCustomType(dtBoolean);
+    TrpDataPipeline* data = v.Data.Pipeline();
+    whole->OnCalc = [whole, data](TObject*) {
+        whole->SetCustomValue(Variant(whole->CustomValue().AsInteger() + data->GetFieldValue("Valor").AsInteger()));
+    };
+    half->OnCalc = [half, data](TObject*) {
+        half->SetCustomValue(Variant(half->CustomValue().AsDouble() + data->GetFieldValue("Valor").AsInteger() / 2.0));
+    };
+    odd->OnCalc = [odd](TObject*) { odd->SetCustomValue(Variant(!odd->CustomValue().AsBoolean())); };
+    // The program computes them as each record is about to print.
+    detail->BeforePrint = [whole, half, odd](TObject*) {
+        whole->Compute();
+        half->Compute();
+        odd->Compute();
+    };
+    v.Rig.Print();
+    ASSERT_GE(v.Rig.Device()->FinalPages().size(), 3U);
+    const auto first = std::map<std::string, std::vector<std::pair<int, std::string>>>{
+        {"SomaInteira", v.Printed("SomaInteira")}, {"SomaMetade", v.Printed("SomaMetade")}, {"Impar", v.Printed("Impar")}};
+    ASSERT_FALSE(first.at("SomaInteira").empty());
+    // The run printed running sums: the first row's 1 and the last's 5050.
+    EXPECT_EQ(first.at("SomaInteira").front().second, "1");
+    EXPECT_EQ(first.at("SomaInteira").back().second, "5050");
+
+    const std::size_t before = v.Rig.Device()->Pages().size();
+    v.Rig.PrintPage(2);
+    ASSERT_GT(v.Rig.Device()->Pages().size(), before);
+    const CapturedPage& again = v.Rig.Device()->Pages().back();
+    for (const auto& [name, printed] : first) {
+        std::vector<std::string> expected, regenerated;
+        for (const auto& [page, text] : printed)
+            if (page == 2) expected.push_back(text);
+        for (int i = 0; i < again.Page->DrawCommandCount(); ++i)
+            if (again.Makers[static_cast<std::size_t>(i)].second == name)
+                if (auto* t = dynamic_cast<const TrpDrawText*>(again.Page->DrawCommands(i)))
+                    regenerated.push_back(t->Text());
+        ASSERT_FALSE(expected.empty()) << name;
+        EXPECT_EQ(regenerated, expected) << name;
+    }
+}
+
 }  // namespace
