@@ -135,6 +135,7 @@ void TrpEngine::Reset() {
     done_ = reportComplete_ = pageCountKnown_ = pageIsFinal_ = false;
     noData_ = endOfData_ = recordStepPending_ = reAdvancePending_ = false;
     highestPage_ = 0;
+    bandPrints_ = 0;
     section_ = secTitle;
     bandIndex_ = 0;
     secondPass_ = noDataDialogShown_ = begun_ = false;

@@ -120,6 +120,9 @@ public:
     void AddBandHeight(int32_t Height) { bandHeightPrinted_ += Height; }
     void CountBandOnPage() { ++bandsOnPage_; }
     void CountBandPrint() { ++bandPrints_; }
+    // The bands generated so far in the run: tells apart the lines of a
+    // text export.
+    int ReportBandCount() const { return bandPrints_; }
     bool GetBodyStarted() const { return bodyStarted_; }
     void SetBodyStarted(bool Value) { bodyStarted_ = Value; }
     bool DetailPrintedOnPage() const { return detailPrintedOnPage_; }

@@ -7,6 +7,7 @@
 #include "platform/rtl/Filer.h"
 #include "report/rpBand.h"
 #include "report/rpDrawCommand.h"
+#include "report/rpGeneration.h"
 #include "report/rpGroup.h"
 #include "report/rpMemo.h"
 #include "report/rpRTTI.h"
@@ -344,6 +345,9 @@ void TrpCustomText::PropertiesToDrawCommand(TrpDrawCommand* DrawCommand) {
         text->SetWrappedText(&lines);
     }
     text->SetBandSave(Band() != nullptr && Band()->Save());
+    if (Band() != nullptr && Band()->Report() != nullptr)
+        if (auto* engine = dynamic_cast<TrpEngine*>(Band()->Report()->Engine()))
+            text->SetBandSaveNo(engine->ReportBandCount());
     text->SetComponentSave(save_);
     text->SetComponentSaveNo(SaveOrder());
     text->SetSaveLength(saveLength_);

@@ -218,4 +218,45 @@ TEST(TextControls, ATurnedTextSizesItsBoxByTheTurnedExtentAndCarriesItsOriginToT
     }
 }
 
+// The text export makes one line of each band printed: the saved texts of
+// one record share their band's number, the next record has a higher one,
+// and a new run numbers from the start again.
+TEST(TextControls, SavedTextsCarryTheNumberOfTheBandPrintThatMadeThem) {
+    RowsTable data({"Nome"}, {{Variant("Ana")}, {Variant("Bruno")}, {Variant("Carla")}});
+    ReportRig rig;
+    TrpBandedReport* r = rig.Report();
+    r->SetDataPipeline(data.Pipeline());
+    r->CreateDefaultBands();
+    TrpBand* detail = r->DetailBand();
+    detail->SetmmHeight(6000);
+    detail->SetSave(true);
+    for (const char* name : {"Primeiro", "Segundo"}) {
+        auto* l = new TrpLabel(rig.Owner());
+        l->SetName(name);
+        l->SetBand(detail);
+        l->SetCaption(name);
+        l->SetSave(true);
+    }
+    std::vector<int> firstRun;
+    for (int run = 0; run < 2; ++run) {
+        rig.Print();
+        auto pages = rig.Device()->FinalPages();
+        ASSERT_FALSE(pages.empty());
+        std::vector<int> numbers;
+        for (int i = 0; i < pages[0]->Page->DrawCommandCount(); ++i)
+            if (auto* t = dynamic_cast<const TrpDrawText*>(pages[0]->Page->DrawCommands(i)))
+                if (t->BandSave() && t->ComponentSave()) numbers.push_back(t->BandSaveNo());
+        ASSERT_EQ(numbers.size(), 6U);
+        for (std::size_t i = 0; i < numbers.size(); i += 2) {
+            EXPECT_EQ(numbers[i], numbers[i + 1]) << i;
+            EXPECT_GT(numbers[i], 0) << i;
+            if (i > 0) EXPECT_GT(numbers[i], numbers[i - 1]) << i;
+        }
+        if (run == 0)
+            firstRun = numbers;
+        else
+            EXPECT_EQ(numbers, firstRun);
+    }
+}
+
 }  // namespace
