@@ -5,6 +5,11 @@
 #include "platform/rtl/Filer.h"
 #include "report/rpBands.h"
 #include "report/rpDrawCommand.h"
+#include "report/rpEngine.h"
+#include "report/rpGeneration.h"
+#include "report/rpGroup.h"
+#include "report/rpPipeline.h"
+#include "report/rpRTTI.h"
 #include "report/rpReport.h"
 #include "report/rpTextLayout.h"
 #include "report/rpUnits.h"
@@ -35,7 +40,6 @@ TClass TrpCustomMemo::StaticClassType() {
     static const TClassInfo info =
         TClassBuilder<TrpCustomMemo>("TrpCustomMemo", TrpStretchable::StaticClassType())
             .Boolean("CharWrap", &TrpCustomMemo::CharWrap, &TrpCustomMemo::SetCharWrap, 0)
-            .Object("Lines", TStrings::StaticClassType(), &TrpCustomMemo::Lines, &TrpCustomMemo::SetLines)
             .Object("TabStopPositions", TStrings::StaticClassType(), &TrpCustomMemo::TabStopPositions,
                     &TrpCustomMemo::SetTabStopPositions)
             .Build();
@@ -43,7 +47,32 @@ TClass TrpCustomMemo::StaticClassType() {
 }
 
 TClass TrpMemo::StaticClassType() {
-    static const TClassInfo info = TClassBuilder<TrpMemo>("TrpMemo", TrpCustomMemo::StaticClassType()).Build();
+    static const TClassInfo info =
+        TClassBuilder<TrpMemo>("TrpMemo", TrpCustomMemo::StaticClassType())
+            .Object("Lines", TStrings::StaticClassType(), &TrpCustomMemo::Lines, &TrpMemo::SetLines)
+            .Build();
+    return &info;
+}
+
+namespace {
+
+const TTypeInfo* GetMemoEventTypeInfo() {
+    static const TTypeInfo* t = typinfo::Intern(std::make_shared<TTypeInfo>(MakeMethodTypeInfo("TrpGetMemoEvent")));
+    return t;
+}
+
+}  // namespace
+
+TClass TrpDBMemo::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<TrpDBMemo>("TrpDBMemo", TrpCustomMemo::StaticClassType())
+            .Boolean("AutoDisplay", &TrpDBMemo::AutoDisplay, &TrpDBMemo::SetAutoDisplay, 1)
+            .String("DataField", &TrpDBMemo::DataField, &TrpDBMemo::SetDataField)
+            .Event("OnGetMemo", &TrpDBMemo::OnGetMemo, GetMemoEventTypeInfo())
+            .Boolean("ParentDataPipeline", &TrpDBMemo::ParentDataPipeline, &TrpDBMemo::SetParentDataPipeline, 1)
+            .Boolean("SuppressRepeatedValues", &TrpDBMemo::SuppressRepeatedValues,
+                     &TrpDBMemo::SetSuppressRepeatedValues, 0)
+            .Build();
     return &info;
 }
 
@@ -94,6 +123,8 @@ void TrpCustomMemo::TextChanged() {
     rpStringsToStream(lines_.get(), memoStream_.get());
     if (!IsReading()) Invalidate();
 }
+
+void TrpCustomMemo::FormatLines() { rpStringsToStream(lines_.get(), memoStream_.get()); }
 
 std::string TrpCustomMemo::GetTextBuffer() {
     TMemoryStream* stream = GetMemoStream();
@@ -239,18 +270,25 @@ void TrpCustomMemo::ResetCache(int Page) {
     startPos_ = 0;
 }
 
+void TrpCustomMemo::FillMemoRecord(TrpCacheRecord& Record) const {
+    FillStretchableRecord(Record);
+    Record.PutInt(12, startPos_);
+}
+
+void TrpCustomMemo::ReadMemoRecord(const TrpCacheRecord& Record) {
+    ReadStretchableRecord(Record);
+    startPos_ = Record.GetInt(12);
+}
+
 void TrpCustomMemo::SaveToCache(int Page) {
     TrpCacheRecord record(CacheRecordSize());
-    FillStretchableRecord(record);
-    record.PutInt(12, startPos_);
+    FillMemoRecord(record);
     WriteCacheRecord(Page, record.Data());
 }
 
 void TrpCustomMemo::RestoreFromCache(int Page) {
     TrpCacheRecord record(CacheRecordSize());
-    if (!ReadCacheRecord(Page, record.Data())) return;
-    ReadStretchableRecord(record);
-    startPos_ = record.GetInt(12);
+    if (ReadCacheRecord(Page, record.Data())) ReadMemoRecord(record);
 }
 
 // ---------------------------------------------------------------------------
@@ -271,13 +309,203 @@ void TrpCustomMemo::Convert(int Version) {
         mmLeading_ = rpToMMThousandths(utScreenPixels, 1, nullptr, static_cast<float>(mmLeading_));
 }
 
+// ---------------------------------------------------------------------------
+// Data memo
+
+namespace {
+
+// A pipeline tells the memos bound to it that it stepped to another record.
+constexpr int kRecordTraversedOperation = 35;
+
+}  // namespace
+
+TrpDBMemo::TrpDBMemo(TComponent* AOwner) : TrpCustomMemo(AOwner) {
+    SetCacheRecordSize(kDBMemoRecordSize);
+    SetDefaultPropName("DataField");
+}
+
+TrpDBMemo::~TrpDBMemo() {
+    OnGetMemo = nullptr;
+}
+
+void TrpDBMemo::SetAutoDisplay(bool Value) {
+    if (Value == autoDisplay_) return;
+    if (!IsReading()) BeforePropertyChange("AutoDisplay");
+    autoDisplay_ = Value;
+    if (IsReading()) return;
+    TextChanged();
+    PropertyChange();
+}
+
+void TrpDBMemo::SetSuppressRepeatedValues(bool Value) {
+    if (!IsReading()) BeforePropertyChange("SuppressRepeatedValues");
+    suppressRepeatedValues_ = Value;
+    if (Value)
+        EventSet().set(rpevRecordTraversed);
+    else
+        EventSet().reset(rpevRecordTraversed);
+    if (!IsReading()) PropertyChange();
+}
+
+void TrpDBMemo::SetDataField(const std::string& Value) {
+    TrpCustomMemo::SetDataField(Value);
+    TextChanged();
+}
+
+TStrings* TrpDBMemo::GetLines() {
+    TextChanged();
+    return StoredLines();
+}
+
+void TrpDBMemo::TextChanged() {
+    const bool handler = static_cast<bool>(OnGetMemo);
+    const bool listener = HasListenerFor(rpevGetMemo);
+    if (refreshing_ || IsReading() || !(autoDisplay_ || handler || listener)) {
+        TrpCustomMemo::TextChanged();
+        return;
+    }
+    // A handler that reads Lines must not start the refresh again.
+    refreshing_ = true;
+    TStringList* lines = StoredLines();
+    lines->Clear();
+    if (!handler && !listener) {
+        if (DataAvailable()) lines->SetText(DataPipeline()->GetFieldAsString(DataField()));
+    } else if (GetPrinting()) {
+        if (handler) OnGetMemo(this, lines);
+        TrsParamList params;
+        params.AddParam("Lines", rsClass, false, false, "", TStrings::StaticClassType());
+        TObject* linesObject = lines;
+        params.BindConstParam(0, &linesObject);
+        SendEventNotify(this, rpevGetMemo, &params);
+    }
+    refreshing_ = false;
+    TrpCustomMemo::TextChanged();
+}
+
+std::string TrpDBMemo::CurrentValueText() {
+    if (DataAvailable()) return DataPipeline()->GetFieldAsString(DataField());
+    return GetText();
+}
+
+int TrpDBMemo::CurrentPageNo() const {
+    if (Band() == nullptr || Band()->Report() == nullptr || Band()->Report()->Engine() == nullptr) return 0;
+    return Band()->Report()->Engine()->AbsolutePageNo();
+}
+
+void TrpDBMemo::ComputeRepeated() {
+    const std::string value = CurrentValueText();
+    // The first value on a page, or after a group break, prints again.
+    repeatedValue_ = haveLastValue_ && !forcedByGroup_ && lastPageNo_ == CurrentPageNo() && value == lastValueText_;
+}
+
+void TrpDBMemo::ListenToGroups(bool Listen) {
+    for (TrpCommunicator* g : groupsHeard_) g->RemoveEventNotify(this);
+    groupsHeard_.clear();
+    EventSet().reset(rpevGroupBreak);
+    if (!Listen || Band() == nullptr || Band()->Report() == nullptr) return;
+    TrpCustomReport* report = Band()->Report();
+    EventSet().set(rpevGroupBreak);
+    for (int i = 0; i < report->GroupCount(); ++i) {
+        TrpGroup* group = report->Groups(i);
+        if (group == nullptr) continue;
+        group->AddEventNotify(this);
+        groupsHeard_.push_back(group);
+    }
+}
+
+void TrpDBMemo::Init() {
+    TrpCustomMemo::Init();
+    repeatedValue_ = false;
+    haveLastValue_ = false;
+    forcedByGroup_ = false;
+    lastPageNo_ = 0;
+    lastValueText_.clear();
+    savedTexts_.clear();
+    TrpCustomEngine* engine =
+        Band() != nullptr && Band()->Report() != nullptr ? Band()->Report()->Engine() : nullptr;
+    if (engine != nullptr) {
+        if (suppressRepeatedValues_)
+            engine->AddEventNotify(this);
+        else
+            engine->RemoveEventNotify(this);
+    }
+    ListenToGroups(suppressRepeatedValues_);
+}
+
+void TrpDBMemo::EventNotify(TObject* Sender, int EventNumber, TrsParamList* Params) {
+    TrpCustomMemo::EventNotify(Sender, EventNumber, Params);
+    if (!suppressRepeatedValues_) return;
+    if (EventNumber == rpevRecordTraversed)
+        ComputeRepeated();
+    else if (EventNumber == rpevGroupBreak)
+        forcedByGroup_ = true;
+}
+
+void TrpDBMemo::Notify(TrpCommunicator* Communicator, int Operation) {
+    if (Operation == rpopFreeing && Communicator != nullptr)
+        groupsHeard_.erase(std::remove(groupsHeard_.begin(), groupsHeard_.end(), Communicator), groupsHeard_.end());
+    TrpCustomMemo::Notify(Communicator, Operation);
+    if (Operation == kRecordTraversedOperation && Communicator != nullptr &&
+        Communicator == static_cast<TrpCommunicator*>(DataPipeline()))
+        TextChanged();
+}
+
+void TrpDBMemo::GenerateContent() {
+    // A continuation goes on with the text of the record it began with.
+    const bool continuing = OverFlow();
+    TextChanged();
+    if (suppressRepeatedValues_ && !continuing) {
+        ComputeRepeated();
+        if (repeatedValue_) {
+            GetPrintLines()->Clear();
+            SetOverFlow(false);
+            SetSpaceUsed(0);
+            return;
+        }
+        lastValueText_ = CurrentValueText();
+        haveLastValue_ = true;
+        lastPageNo_ = CurrentPageNo();
+        forcedByGroup_ = false;
+    }
+    TrpCustomMemo::GenerateContent();
+}
+
+// Page record: the memo's sixteen bytes, then the repeat state.
+void TrpDBMemo::ResetCache(int Page) {
+    TrpCustomMemo::ResetCache(Page);
+    savedTexts_.erase(savedTexts_.lower_bound(Page), savedTexts_.end());
+}
+
+void TrpDBMemo::SaveToCache(int Page) {
+    TrpCacheRecord record(CacheRecordSize());
+    FillMemoRecord(record);
+    record.PutBool(16, repeatedValue_);
+    record.PutBool(17, haveLastValue_);
+    record.PutBool(18, forcedByGroup_);
+    record.PutInt(20, lastPageNo_);
+    if (WriteCacheRecord(Page, record.Data())) savedTexts_[Page] = lastValueText_;
+}
+
+void TrpDBMemo::RestoreFromCache(int Page) {
+    TrpCacheRecord record(CacheRecordSize());
+    if (!ReadCacheRecord(Page, record.Data())) return;
+    ReadMemoRecord(record);
+    repeatedValue_ = record.GetBool(16);
+    haveLastValue_ = record.GetBool(17);
+    forcedByGroup_ = record.GetBool(18);
+    lastPageNo_ = record.GetInt(20);
+    const auto saved = savedTexts_.find(Page);
+    lastValueText_ = saved != savedTexts_.end() ? saved->second : std::string();
+}
+
 void rpFormatReportMemos(TrpCustomReport* Report) {
     if (Report == nullptr) return;
     for (int b = 0; b < Report->BandCount(); ++b) {
         TrpBand* band = Report->Bands(b);
         for (int i = 0; i < band->ObjectCount(); ++i)
-            if (auto* memo = dynamic_cast<TrpCustomMemo*>(band->Objects(i)); memo != nullptr && memo->Lines()->Count() > 0)
-                memo->TextChanged();
+            if (auto* memo = dynamic_cast<TrpCustomMemo*>(band->Objects(i));
+                memo != nullptr && memo->StoredLines()->Count() > 0)
+                memo->FormatLines();
     }
 }
 
@@ -286,9 +514,11 @@ namespace report {
 void RegisterMemoClasses() {
     RegisterClass(TrpCustomMemo::StaticClassType());
     RegisterClass(TrpMemo::StaticClassType());
+    RegisterClass(TrpDBMemo::StaticClassType());
 }
 
 void UnregisterMemoClasses() {
+    UnRegisterClass(TrpDBMemo::StaticClassType());
     UnRegisterClass(TrpMemo::StaticClassType());
     UnRegisterClass(TrpCustomMemo::StaticClassType());
 }

@@ -15,7 +15,9 @@
 // Text is measured on the measuring canvas (the layout device unless the
 // program or a test installs another).
 #include <functional>
+#include <map>
 #include <memory>
+#include <vector>
 #include <string>
 
 #include "platform/gfx/Canvas.h"
@@ -46,6 +48,11 @@ public:
     virtual void TextChanged();
     // A copy of the text (empty when there is none).
     virtual std::string GetTextBuffer();
+    // The stored text rewritten from the lines as they stand, without
+    // asking a data memo's field or handlers again.
+    void FormatLines();
+    // The lines themselves, without the refresh GetLines may do.
+    TStringList* StoredLines() const { return lines_.get(); }
 
     TStrings* TabStopPositions() const { return tabStopPositions_.get(); }
     void SetTabStopPositions(TStrings* Value);
@@ -74,6 +81,8 @@ public:
 
 protected:
     void GenerateContent() override;
+    void FillMemoRecord(TrpCacheRecord& Record) const;
+    void ReadMemoRecord(const TrpCacheRecord& Record);
 
 private:
     std::unique_ptr<TStringList> lines_;
@@ -93,8 +102,80 @@ public:
     void SetLines(TStrings* Value) override;
 };
 
-// Every memo of the report's bands whose lines are not empty has its text
-// stored afresh from its lines (the memo stream and the drawing follow).
+using TrpGetMemoEvent = std::function<void(TObject* Sender, TStrings* Lines)>;
+
+// Events a data memo sends.
+enum : int {
+    rpevGetMemo = 86,
+};
+
+// TrpDBMemo: a memo whose text comes from a field of its data pipeline, or
+// from OnGetMemo and the listeners of event 86 while the report prints.
+// With AutoDisplay off and nobody supplying the text, it keeps whatever
+// text it has when the record changes.
+//
+// SuppressRepeatedValues leaves out a value equal to the one printed last;
+// the first record on a page and the first after a group break print it
+// again. What was printed last, on which page, and whether the current
+// value is a repeat go into the page record, so that a page generated again
+// alone suppresses exactly what the run did.
+class TrpDBMemo : public TrpCustomMemo {
+public:
+    explicit TrpDBMemo(TComponent* AOwner);
+    ~TrpDBMemo() override;
+    FAT_CLASS(TrpDBMemo)
+
+    static constexpr int kDBMemoRecordSize = 24;
+
+    bool AutoDisplay() const { return autoDisplay_; }
+    void SetAutoDisplay(bool Value);
+    bool SuppressRepeatedValues() const { return suppressRepeatedValues_; }
+    void SetSuppressRepeatedValues(bool Value);
+    // Whether the current value repeats the one printed last.
+    bool RepeatedValue() const { return repeatedValue_; }
+    const std::string& LastValueText() const { return lastValueText_; }
+    // The text the repeat test compares: the field's text, else the memo's.
+    std::string CurrentValueText();
+
+    TStrings* GetLines() override;
+    void TextChanged() override;
+    void SetDataField(const std::string& Value) override;
+    bool IsDataAware() const override { return true; }
+    bool IsCalculated() const override { return suppressRepeatedValues_; }
+    void Init() override;
+    void EventNotify(TObject* Sender, int EventNumber, TrsParamList* Params) override;
+    void Notify(TrpCommunicator* Communicator, int Operation) override;
+    void ResetCache(int Page) override;
+    void SaveToCache(int Page) override;
+    void RestoreFromCache(int Page) override;
+
+    TrpGetMemoEvent OnGetMemo;
+
+protected:
+    void GenerateContent() override;
+
+private:
+    // Sets RepeatedValue for the current record.
+    void ComputeRepeated();
+    int CurrentPageNo() const;
+    void ListenToGroups(bool Listen);
+
+    bool autoDisplay_ = true;
+    bool suppressRepeatedValues_ = false;
+    bool refreshing_ = false;
+    bool repeatedValue_ = false;
+    bool haveLastValue_ = false;
+    bool forcedByGroup_ = false;
+    int lastPageNo_ = 0;
+    std::string lastValueText_;
+    // The last value text at the start of each page (the record holds the rest).
+    std::map<int, std::string> savedTexts_;
+    std::vector<TrpCommunicator*> groupsHeard_;
+};
+
+// Every memo of the report's bands whose lines are not empty has its lines
+// written afresh into its stored text (FormatLines); a data memo is not
+// asked for its data again and keeps the lines it holds.
 void rpFormatReportMemos(TrpCustomReport* Report);
 
 namespace report {

@@ -125,6 +125,74 @@ bool TrsTrpCustomMemoRTTI::SetPropValue(TObject* AObject, const std::string& Nam
 }
 
 // ---------------------------------------------------------------------------
+// Data memos
+
+TClass TrsTrpDBMemoRTTI::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<TrsTrpDBMemoRTTI>("TrsTrpDBMemoRTTI", TrsTrpCustomMemoRTTI::StaticClassType()).Build();
+    return &info;
+}
+
+const TrsTrpDBMemoRTTI* TrsTrpDBMemoRTTI::Instance() {
+    static const TrsTrpDBMemoRTTI adapter;
+    return &adapter;
+}
+
+TClass TrsTrpDBMemoRTTI::DescribedClass() const { return TrpDBMemo::StaticClassType(); }
+
+void TrsTrpDBMemoRTTI::GetPropList(TClass AClass, TStrings* Names) const {
+    TrsTrpCustomMemoRTTI::GetPropList(AClass, Names);
+    AddPropName(Names, "AutoDisplay");
+}
+
+void TrsTrpDBMemoRTTI::GetEventList(TClass AClass, TStrings* Names) const {
+    TrsTrpCustomMemoRTTI::GetEventList(AClass, Names);
+    if (Names->IndexOf("OnGetMemo") < 0) Names->Add("OnGetMemo");
+}
+
+bool TrsTrpDBMemoRTTI::GetPropRec(TClass AClass, const std::string& Name, TrsMemberDescriptor& Rec) const {
+    if (SameText(Name, "AutoDisplay")) {
+        FillPropRec("AutoDisplay", rsBoolean, false, Rec);
+        return true;
+    }
+    if (SameText(Name, "OnGetMemo")) {
+        FillEventRec("OnGetMemo", rpevGetMemo, true, Rec);
+        Rec.Params = GetParams("OnGetMemo");
+        return true;
+    }
+    return TrsTrpCustomMemoRTTI::GetPropRec(AClass, Name, Rec);
+}
+
+std::unique_ptr<TrsParamList> TrsTrpDBMemoRTTI::GetParams(const std::string& Name) const {
+    if (SameText(Name, "OnGetMemo")) {
+        auto list = std::make_unique<TrsParamList>();
+        list->AddParam("Lines", rsClass, false, false, "", TStrings::StaticClassType());
+        return list;
+    }
+    return TrsTrpCustomMemoRTTI::GetParams(Name);
+}
+
+bool TrsTrpDBMemoRTTI::GetPropValue(TObject* AObject, const std::string& Name, TrsValue& Value) const {
+    auto* memo = dynamic_cast<TrpDBMemo*>(AObject);
+    if (memo != nullptr && SameText(Name, "AutoDisplay")) {
+        Value = memo->AutoDisplay();
+        return true;
+    }
+    return TrsTrpCustomMemoRTTI::GetPropValue(AObject, Name, Value);
+}
+
+bool TrsTrpDBMemoRTTI::SetPropValue(TObject* AObject, const std::string& Name, const TrsValue& Value) const {
+    auto* memo = dynamic_cast<TrpDBMemo*>(AObject);
+    if (memo != nullptr && SameText(Name, "AutoDisplay")) {
+        const TrsValue v = rsValueAs(rsBoolean, Value);
+        if (!std::holds_alternative<bool>(v)) return false;
+        memo->SetAutoDisplay(std::get<bool>(v));
+        return true;
+    }
+    return TrsTrpCustomMemoRTTI::SetPropValue(AObject, Name, Value);
+}
+
+// ---------------------------------------------------------------------------
 // Regions
 
 TClass TrsTrpCustomRegionRTTI::StaticClassType() {
@@ -237,11 +305,13 @@ namespace report {
 
 void RegisterStretchAdapters() {
     RegisterRTTIClass(TrsTrpCustomMemoRTTI::Instance());
+    RegisterRTTIClass(TrsTrpDBMemoRTTI::Instance());
     RegisterRTTIClass(TrsTrpCustomRegionRTTI::Instance());
 }
 
 void UnregisterStretchAdapters() {
     UnregisterRTTIClass(TrsTrpCustomRegionRTTI::Instance());
+    UnregisterRTTIClass(TrsTrpDBMemoRTTI::Instance());
     UnregisterRTTIClass(TrsTrpCustomMemoRTTI::Instance());
 }
 

@@ -2,6 +2,8 @@
 // and older forms with their legacy entries and conversions.
 #include <gtest/gtest.h>
 
+#include "report/rpMemo.h"
+
 #include <random>
 
 #include "platform/rtl/Filer.h"
@@ -120,6 +122,76 @@ TEST_F(ModelStream, AReportWithBandsGroupsAndObjectsReadsBackEqual) {
     const std::string t = text.ReadAllBytes();
     EXPECT_NE(t.find("object Report1: TrpCustomReport"), std::string::npos);
     EXPECT_NE(t.find("Version = '10.02'"), std::string::npos);
+}
+
+TEST_F(ModelStream, DataMemoKeepsItsFieldAndSettingsAndStoresNoLines) {
+    TTestForm form(nullptr);
+    auto* report = new TrpCustomReport(&form);
+    report->SetName("Report1");
+    report->CreateDefaultBands();
+    TrpBand* detail = report->GetBand(btDetail);
+    auto* memo = new TrpMemo(&form);
+    memo->SetName("Memo1");
+    memo->SetBand(detail);
+    TStringList lines;
+    lines.Add("linha um");
+    lines.Add("linha dois");
+    memo->SetLines(&lines);
+    auto* dbMemo = new TrpDBMemo(&form);
+    dbMemo->SetName("DBMemo1");
+    dbMemo->SetBand(detail);
+    dbMemo->SetDataField("Observacao");
+    dbMemo->SetAutoDisplay(false);
+    dbMemo->SetText("não é guardado");
+    dbMemo->SetSuppressRepeatedValues(true);
+    dbMemo->SetParentDataPipeline(false);
+    dbMemo->SetmmLeading(500);
+    dbMemo->SetStretch(true);
+
+    TMemoryStream stream;
+    WriteComponent(stream, &form);
+    stream.Seek(0, soBeginning);
+    TMemoryStream text;
+    ObjectBinaryToText(stream, text);
+    text.Seek(0, soBeginning);
+    const std::string t = text.ReadAllBytes();
+    const std::size_t dbAt = t.find("object DBMemo1: TrpDBMemo");
+    ASSERT_NE(dbAt, std::string::npos);
+    EXPECT_EQ(t.find("Lines.Strings", dbAt), std::string::npos) << "a data memo's text comes from its data";
+    EXPECT_NE(t.find("Lines.Strings"), std::string::npos) << "a plain memo keeps its lines";
+
+    stream.Seek(0, soBeginning);
+    TTestForm copy(nullptr);
+    ReadComponent(stream, &copy);
+    auto* m = dynamic_cast<TrpMemo*>(copy.FindComponent("Memo1"));
+    auto* d = dynamic_cast<TrpDBMemo*>(copy.FindComponent("DBMemo1"));
+    ASSERT_NE(m, nullptr);
+    ASSERT_NE(d, nullptr);
+    ASSERT_EQ(m->Lines()->Count(), 2);
+    EXPECT_EQ(m->Lines()->Strings(1), "linha dois");
+    EXPECT_EQ(d->DataField(), "Observacao");
+    EXPECT_FALSE(d->AutoDisplay());
+    EXPECT_TRUE(d->SuppressRepeatedValues());
+    EXPECT_TRUE(d->EventSet().test(35)) << "read back, it still hears the record steps";
+    EXPECT_FALSE(d->ParentDataPipeline());
+    EXPECT_EQ(d->mmLeading(), 500);
+    EXPECT_TRUE(d->Stretch());
+    EXPECT_EQ(d->GetLines()->Count(), 0);
+    // Defaults are not written.
+    auto* plain = new TrpDBMemo(&form);
+    plain->SetName("DBMemo2");
+    plain->SetBand(detail);
+    TMemoryStream again, againText;
+    WriteComponent(again, &form);
+    again.Seek(0, soBeginning);
+    ObjectBinaryToText(again, againText);
+    againText.Seek(0, soBeginning);
+    const std::string t2 = againText.ReadAllBytes();
+    const std::size_t at2 = t2.find("object DBMemo2: TrpDBMemo");
+    ASSERT_NE(at2, std::string::npos);
+    const std::string tail = t2.substr(at2);
+    EXPECT_EQ(tail.find("AutoDisplay"), std::string::npos);
+    EXPECT_EQ(tail.find("SuppressRepeatedValues"), std::string::npos);
 }
 
 TEST_F(ModelStream, StoredColumnPositionsAreNotRewrittenOnLoad) {

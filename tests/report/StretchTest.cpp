@@ -14,7 +14,10 @@
 #include "report/rpExcept.h"
 #include "report/rpLanguage.h"
 #include "report/rpMemo.h"
+#include "report/rpGeneration.h"
+#include "report/rpGroup.h"
 #include "report/rpPageBreak.h"
+#include "report/rpRTTI.h"
 #include "report/rpRegion.h"
 #include "report/rpStretchRTTI.h"
 #include "report/rpTextLayout.h"
@@ -448,6 +451,50 @@ TEST(MemoText, TextBufferIsAStringAndEmptyForNoText) {
     memo->SetText("primeira\r\nação");
     EXPECT_EQ(memo->GetTextBuffer(), "primeira\nação\n");
     EXPECT_EQ(memo->GetMemoStream()->Size(), static_cast<int64_t>(memo->GetTextBuffer().size()));
+}
+
+TEST(MemoText, FormattingAReportsMemosRewritesTheirTextFromTheirLinesUntouched) {
+    const TFormatSettings saved = FormatSettings;
+    FormatSettings.DecimalSeparator = ',';
+    TComponent owner(nullptr);
+    auto* report = new TrpCustomReport(&owner);
+    report->CreateDefaultBands();
+    auto* header = new TrpMemo(&owner);
+    header->SetBand(report->GetBand(btHeader));
+    header->SetText("Valor 10.50 em R$.");
+    auto* detail = new TrpDBMemo(&owner);
+    detail->SetBand(report->GetBand(btDetail));
+    detail->SetAutoDisplay(false);
+    detail->SetText("Obs. do pedido");
+    // Lines changed behind the memos' backs reach the stored text.
+    header->StoredLines()->Add("linha 2.1");
+    // With AutoDisplay on again a refresh would clear what it holds; the
+    // pass does not ask for the data.
+    detail->StoredLines()->Add("sem campo");
+    auto* dataMemo = new TrpDBMemo(&owner);
+    dataMemo->SetBand(report->GetBand(btDetail));
+    dataMemo->StoredLines()->Add("guardado");
+    auto* empty = new TrpMemo(&owner);
+    empty->SetBand(report->GetBand(btFooter));
+
+    rpFormatReportMemos(report);
+    rpFormatReportMemos(nullptr);
+
+    auto streamText = [](TrpCustomMemo* Memo) {
+        TMemoryStream* stream = Memo->GetMemoStream();
+        std::string text(static_cast<std::size_t>(stream->Size()), '\0');
+        stream->SetPosition(0);
+        if (!text.empty()) stream->Read(text.data(), static_cast<int64_t>(text.size()));
+        return text;
+    };
+    EXPECT_EQ(header->StoredLines()->Text(), "Valor 10.50 em R$.\nlinha 2.1\n");
+    EXPECT_EQ(streamText(header), "Valor 10.50 em R$.\nlinha 2.1\n");
+    EXPECT_EQ(streamText(detail), "Obs. do pedido\nsem campo\n");
+    EXPECT_EQ(dataMemo->StoredLines()->Text(), "guardado\n");
+    EXPECT_EQ(streamText(dataMemo), "guardado\n");
+    EXPECT_EQ(empty->StoredLines()->Count(), 0);
+    EXPECT_EQ(streamText(empty), "");
+    FormatSettings = saved;
 }
 
 TEST(PageRecords, KeepEveryPrintablesStateForAPageMadeAgainAlone) {
@@ -942,6 +989,239 @@ TEST(StretchScripting, MemoAndRegionMembersByName) {
     ASSERT_TRUE(regionAdapter->CallMethod(region, "Objects", false, params.get()));
     EXPECT_EQ(result, inside);
     EXPECT_FALSE(regionAdapter->SetPropValue(region, "ObjectCount", TrsValue(int32_t{3})));
+}
+
+// --- Data memos ----------------------------------------------------------------
+
+// Records of a key and an observation, in a memory table.
+std::unique_ptr<RowsTable> Observations(const std::vector<std::string>& Texts) {
+    std::vector<std::vector<Variant>> rows;
+    for (std::size_t i = 0; i < Texts.size(); ++i)
+        rows.push_back({Variant("K" + std::to_string(i + 1)), Variant(Texts[i])});
+    return std::make_unique<RowsTable>(std::vector<std::string>{"Key", "Obs"}, rows, "Obs", 8000);
+}
+
+TrpDBMemo* AddDBMemo(StretchRig& S, RowsTable& Table, const std::string& Name, int32_t Top, bool Stretch = true) {
+    S.Rig.Report()->SetDataPipeline(Table.Pipeline());
+    auto* m = S.Add<TrpDBMemo>(S.Detail, Name, 0, Top, 100000, 4000);
+    m->Font()->SetName("Courier New");
+    m->Font()->SetSize(10);
+    m->SetDataPipeline(Table.Pipeline());
+    m->SetDataField("Obs");
+    m->SetmmHeight(kLine + 100);
+    if (Stretch) m->SetStretch(true);
+    return m;
+}
+
+// The text of each command a component made, page by page.
+std::vector<std::pair<int, std::string>> TextsOf(const std::vector<const CapturedPage*>& Pages, const std::string& Name) {
+    std::vector<std::pair<int, std::string>> out;
+    for (const Placed& p : CommandsOf(Pages, Name)) {
+        auto* t = dynamic_cast<const TrpDrawText*>(p.Command);
+        std::string text;
+        for (int l = 0; t != nullptr && l < t->WrappedText()->Count(); ++l) text += t->WrappedText()->Strings(l) + "|";
+        out.emplace_back(p.Page, text);
+    }
+    return out;
+}
+
+TEST_F(StretchTest, DataMemoRunsItsRecordsAcrossAPageBreakWithEveryWordOnce) {
+    // The second record's text does not fit what is left of the first page.
+    const std::vector<std::string> texts = {Paragraphs(2, 40, "a"), Paragraphs(4, 70, "b"), Paragraphs(1, 12, "c")};
+    auto table = Observations(texts);
+    StretchRig s;
+    TestText* key = s.Rig.AddText(s.Detail, "Key", 0, 0, 20000, 4000);
+    key->SetDataPipeline(table->Pipeline());
+    key->SetDataField("Key");
+    AddDBMemo(s, *table, "Obs", 5000);
+    const auto pages = s.Print();
+    ExpectGolden("dbmemo_page_break", DumpPages(pages));
+    ASSERT_EQ(pages.size(), 2u);
+    std::vector<std::string> expected;
+    for (const std::string& t : texts)
+        for (const std::string& w : Words(t)) expected.push_back(w);
+    EXPECT_EQ(PrintedWords(pages, "Obs"), expected);
+    const auto placed = CommandsOf(pages, "Obs");
+    ASSERT_EQ(placed.size(), 4u);
+    EXPECT_EQ(placed[1].Page, 1);
+    EXPECT_EQ(placed[2].Page, 2);
+    // The continuation starts at the top of the body, the keys print once.
+    EXPECT_EQ(placed[2].Command->Top(), kBodyTop);
+    EXPECT_EQ(CommandsOf(pages, "Key").size(), 3u);
+    ExpectPagesComeBackAlone(s);
+}
+
+TEST_F(StretchTest, DataMemoWithoutAutoDisplayKeepsItsTextWhenTheRecordChanges) {
+    auto table = Observations({"primeiro", "segundo", "terceiro"});
+    StretchRig s(1, 6000);
+    TrpDBMemo* shown = AddDBMemo(s, *table, "Shown", 0, false);
+    TrpDBMemo* kept = AddDBMemo(s, *table, "Kept", 0, false);
+    kept->SetmmLeft(110000);
+    kept->SetmmWidth(60000);
+    kept->SetAutoDisplay(false);
+    kept->SetText("texto fixo");
+    ASSERT_EQ(kept->GetLines()->Count(), 1);
+    EXPECT_EQ(kept->GetLines()->Strings(0), "texto fixo");
+    const auto pages = s.Print();
+    const std::vector<std::pair<int, std::string>> shownTexts = {{1, "primeiro|"}, {1, "segundo|"}, {1, "terceiro|"}};
+    EXPECT_EQ(TextsOf(pages, "Shown"), shownTexts);
+    const std::vector<std::pair<int, std::string>> keptTexts = {{1, "texto fixo|"}, {1, "texto fixo|"}, {1, "texto fixo|"}};
+    EXPECT_EQ(TextsOf(pages, "Kept"), keptTexts);
+    // Turning it back on takes the record's text again.
+    table->Pipeline()->Open();
+    table->Pipeline()->First();
+    kept->SetAutoDisplay(true);
+    ASSERT_EQ(kept->GetLines()->Count(), 1);
+    EXPECT_EQ(kept->GetLines()->Strings(0), "primeiro");
+}
+
+TEST_F(StretchTest, OnGetMemoAndItsListenersFillTheLinesWhilePrinting) {
+    auto table = Observations({"um", "dois"});
+    StretchRig s(1, 12000);
+    TrpDBMemo* memo = AddDBMemo(s, *table, "Memo", 0, false);
+    memo->SetmmHeight(3 * kLine);
+    int calls = 0;
+    memo->OnGetMemo = [&calls, memo, &table](TObject* Sender, TStrings* Lines) {
+        EXPECT_EQ(Sender, memo);
+        ++calls;
+        Lines->Add("campo " + table->Pipeline()->GetFieldAsString("Obs"));
+    };
+    // A listener of event 86 gets the same list and adds to it.
+    TrpCommunicator listener(nullptr);
+    listener.EventSet().set(rpevGetMemo);
+    std::vector<std::string> heard;
+    listener.OnEventNotify = [&heard](TObject*, TObject*, int Event, TrsParamList* Params) {
+        ASSERT_NE(Params, nullptr);
+        ASSERT_EQ(Params->Count(), 1);
+        EXPECT_EQ(Params->Names(0), "Lines");
+        TrsValue v;
+        ASSERT_TRUE(Params->GetParamValue(0, v));
+        auto* lines = dynamic_cast<TStrings*>(std::get<TObject*>(v));
+        ASSERT_NE(lines, nullptr);
+        heard.push_back(std::to_string(Event) + ":" + lines->Strings(0));
+        lines->Add("do ouvinte");
+    };
+    memo->AddEventNotify(&listener);
+    // Outside printing nobody is asked and the text is empty.
+    EXPECT_EQ(memo->GetLines()->Count(), 0);
+    EXPECT_EQ(calls, 0);
+    const auto pages = s.Print();
+    const std::vector<std::pair<int, std::string>> expected = {{1, "campo um|do ouvinte|"}, {1, "campo dois|do ouvinte|"}};
+    EXPECT_EQ(TextsOf(pages, "Memo"), expected);
+    EXPECT_GE(calls, 2);
+    ASSERT_GE(heard.size(), 2u);
+    EXPECT_EQ(heard.front(), "86:campo um");
+    memo->RemoveEventNotify(&listener);
+}
+
+TEST_F(StretchTest, RepeatedValuesAreLeftOutButPrintAgainAtTheTopOfEachPage) {
+    // Sixty records, the first fifty alike: one value on each page for the
+    // run of equal values, then every change.
+    std::vector<std::string> texts(50, "mesmo valor");
+    for (int i = 0; i < 10; ++i) texts.push_back(i % 3 == 2 ? "outro" : "valor " + std::to_string(i / 3));
+    auto table = Observations(texts);
+    StretchRig s(1, 6000);
+    TestText* key = s.Rig.AddText(s.Detail, "Key", 0, 0, 20000, 4000);
+    key->SetDataPipeline(table->Pipeline());
+    key->SetDataField("Key");
+    TrpDBMemo* memo = AddDBMemo(s, *table, "Obs", 0, false);
+    memo->SetmmLeft(30000);
+    memo->SetmmWidth(100000);
+    memo->SetSuppressRepeatedValues(true);
+    EXPECT_TRUE(memo->IsCalculated());
+    EXPECT_TRUE(memo->EventSet().test(rpevRecordTraversed));
+    const auto pages = s.Print();
+    ASSERT_EQ(pages.size(), 2u);
+    const std::size_t perPage = CommandsOf({pages[0]}, "Key").size();
+    ASSERT_LT(perPage, 50u);
+    std::vector<std::pair<int, std::string>> expected = {{1, "mesmo valor|"}, {2, "mesmo valor|"}};
+    // The values after the run: each differs from the one before it.
+    for (int i = 0; i < 10; ++i) expected.push_back({2, (i % 3 == 2 ? "outro" : "valor " + std::to_string(i / 3)) + "|"});
+    // "valor 0" twice in a row prints once, and so on.
+    std::vector<std::pair<int, std::string>> collapsed;
+    for (const auto& e : expected)
+        if (collapsed.empty() || collapsed.back() != e) collapsed.push_back(e);
+    EXPECT_EQ(TextsOf(pages, "Obs"), collapsed);
+    EXPECT_EQ(CommandsOf(pages, "Key").size(), 60u);
+    ExpectGolden("dbmemo_repeated_values", DumpPages(pages));
+    ExpectPagesComeBackAlone(s);
+    // Off again, nothing is left out.
+    memo->SetSuppressRepeatedValues(false);
+    EXPECT_FALSE(memo->EventSet().test(rpevRecordTraversed));
+    const std::size_t before = s.Rig.Device()->Pages().size();
+    s.Rig.Print();
+    std::vector<const CapturedPage*> again;
+    for (std::size_t i = before; i < s.Rig.Device()->Pages().size(); ++i) again.push_back(&s.Rig.Device()->Pages()[i]);
+    EXPECT_EQ(CommandsOf(again, "Obs").size(), 60u);
+}
+
+TEST_F(StretchTest, DataMemoWithoutDataOrFieldPrintsNothing) {
+    auto table = Observations({"algo"});
+    StretchRig s(1, 6000);
+    TrpDBMemo* noField = AddDBMemo(s, *table, "NoField", 0);
+    noField->SetDataField("");
+    TrpDBMemo* unknown = AddDBMemo(s, *table, "Unknown", 0);
+    unknown->SetDataField("NaoExiste");
+    const auto pages = s.Print();
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_TRUE(CommandsOf(pages, "NoField").empty());
+    EXPECT_TRUE(CommandsOf(pages, "Unknown").empty());
+}
+
+TEST_F(StretchTest, RepeatedValueAfterAGroupBreakPrintsAgain) {
+    std::vector<std::vector<Variant>> rows;
+    for (const char* grp : {"A", "A", "B", "B", "B"}) rows.push_back({Variant(std::string(grp)), Variant(std::string("igual"))});
+    RowsTable table({"Grp", "Obs"}, rows, "Obs", 200);
+    StretchRig s(1, 5000);
+    TrpDBMemo* memo = AddDBMemo(s, table, "Obs", 0, false);
+    memo->SetSuppressRepeatedValues(true);
+    TestText* key = s.Rig.AddText(s.Detail, "Grp", 110000, 0, 20000, 4000);
+    key->SetDataPipeline(table.Pipeline());
+    key->SetDataField("Grp");
+    auto* group = new TrpGroup(s.Rig.Owner());
+    group->SetName("Grupo");
+    group->SetReport(s.Rig.Report());
+    group->SetDataPipeline(table.Pipeline());
+    group->SetBreakName("Grp");
+    const auto pages = s.Print();
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_EQ(CommandsOf(pages, "Grp").size(), 5u);
+    const auto placed = CommandsOf(pages, "Obs");
+    ASSERT_EQ(placed.size(), 2u);
+    // Beside the first A and the first B.
+    const auto keys = CommandsOf(pages, "Grp");
+    EXPECT_EQ(placed[0].Command->Top(), keys[0].Command->Top());
+    EXPECT_EQ(placed[1].Command->Top(), keys[2].Command->Top());
+}
+
+TEST(DataMemoScripting, AdapterAddsAutoDisplayAndTheGetMemoEvent) {
+    const TrsRTTI* a = TrsRTTIClassRegistry::GetRTTIClass(TrpDBMemo::StaticClassType());
+    ASSERT_EQ(a, TrsTrpDBMemoRTTI::Instance());
+    EXPECT_EQ(TrsRTTIClassRegistry::GetRTTIClass(TrpMemo::StaticClassType()), TrsTrpCustomMemoRTTI::Instance());
+    TrsMemberDescriptor rec;
+    ASSERT_TRUE(a->GetPropRec(TrpDBMemo::StaticClassType(), "OnGetMemo", rec));
+    EXPECT_EQ(rec.EventNumber, 86);
+    ASSERT_NE(rec.Params, nullptr);
+    ASSERT_EQ(rec.Params->Count(), 1);
+    EXPECT_EQ(rec.Params->Names(0), "Lines");
+    EXPECT_EQ(rec.Params->Items(0)->ClassType, TStrings::StaticClassType());
+    ASSERT_TRUE(a->GetPropRec(TrpDBMemo::StaticClassType(), "autodisplay", rec));
+    EXPECT_EQ(rec.DataType, rsBoolean);
+    EXPECT_FALSE(rec.ReadOnly);
+    ASSERT_TRUE(a->GetPropRec(TrpDBMemo::StaticClassType(), "PrintLines", rec)) << "the memo's members stay";
+    TStringList events;
+    a->GetEventList(TrpDBMemo::StaticClassType(), &events);
+    EXPECT_GE(events.IndexOf("OnGetMemo"), 0);
+
+    TComponent owner(nullptr);
+    auto* memo = new TrpDBMemo(&owner);
+    TrsValue v;
+    ASSERT_TRUE(a->GetPropValue(memo, "AutoDisplay", v));
+    EXPECT_EQ(std::get<bool>(v), true);
+    ASSERT_TRUE(a->SetPropValue(memo, "AutoDisplay", TrsValue(false)));
+    EXPECT_FALSE(memo->AutoDisplay());
+    EXPECT_FALSE(a->SetPropValue(memo, "AutoDisplay", TrsValue(std::string("talvez"))));
+    EXPECT_FALSE(memo->AutoDisplay());
 }
 
 }  // namespace

@@ -41,6 +41,33 @@ protected:
         AddItem(core, 3, "1", 2.5);
     }
     void Post() { core->Header()->Post(); }
+    // Invoice 57 with its three items, stored before the path under test.
+    void SavedInvoice() {
+        TypeInvoice();
+        dialogs.Answer(mrNo);
+        Post();
+    }
+    billtest::SavePath EditPath() {
+        return {[this] {
+                    OpenInvoices();
+                    ASSERT_TRUE(core->Header()->Locate("Id_Nota_Fiscal", Variant(57), {}));
+                    core->Header()->Edit();
+                    core->Items()->First();
+                    core->DeleteItem();
+                    AddItem(core, 4, "1", 11);
+                    core->Field("Valor_Frete")->SetAsFloat(3);
+                    core->Calcula_Total_Nota();
+                },
+                [this] { Post(); }, tables, "Não foi possível salvar a Nota Fiscal; nada foi gravado.", MsgTransmitir};
+    }
+    billtest::SavePath DeletePath() {
+        return {[this] {
+                    OpenInvoices();
+                    ASSERT_TRUE(core->Header()->Locate("Id_Nota_Fiscal", Variant(57), {}));
+                },
+                [this] { core->Header()->Delete(); }, tables, "Não foi possível excluir a Nota Fiscal; nada foi apagado.",
+                ""};
+    }
 };
 
 TEST_P(InvoiceSaveFaults, ANewInvoiceIsSavedWholeOrNotAtAll) {
@@ -52,55 +79,25 @@ TEST_P(InvoiceSaveFaults, ANewInvoiceIsSavedWholeOrNotAtAll) {
 }
 
 TEST_P(InvoiceSaveFaults, AnEditedInvoiceKeepsItsOldItemsOrGetsAllTheNewOnes) {
-    TypeInvoice();
-    dialogs.Answer(mrNo);
-    Post();
-    billtest::SavePath path{[this] {
-                                OpenInvoices();
-                                ASSERT_TRUE(core->Header()->Locate("Id_Nota_Fiscal", Variant(57), {}));
-                                core->Header()->Edit();
-                                core->Items()->First();
-                                core->DeleteItem();
-                                AddItem(core, 4, "1", 11);
-                                core->Field("Valor_Frete")->SetAsFloat(3);
-                                core->Calcula_Total_Nota();
-                            },
-                            [this] { Post(); }, tables, "Não foi possível salvar a Nota Fiscal; nada foi gravado.",
-                            MsgTransmitir};
-    billtest::SweepFigures f = Sweep(path, GetParam(), 1);
+    SavedInvoice();
+    billtest::SweepFigures f = Sweep(EditPath(), GetParam(), 1);
     EXPECT_GT(f.refused, 0);
 }
 
 TEST_P(InvoiceSaveFaults, ADeletedInvoiceGoesWithAllItsItemsOrStaysWhole) {
-    TypeInvoice();
-    dialogs.Answer(mrNo);
-    Post();
-    billtest::SavePath path{[this] {
-                                OpenInvoices();
-                                ASSERT_TRUE(core->Header()->Locate("Id_Nota_Fiscal", Variant(57), {}));
-                            },
-                            [this] { core->Header()->Delete(); }, tables,
-                            "Não foi possível excluir a Nota Fiscal; nada foi apagado.", ""};
-    billtest::SweepFigures f = Sweep(path, GetParam(), 1);
+    SavedInvoice();
+    billtest::SweepFigures f = Sweep(DeletePath(), GetParam(), 1);
     EXPECT_GT(f.refused, 0);
 }
 
-TEST_F(InvoiceSaveFaults, AnInvoiceSaveKilledAtAnyWriteIsWholeOrAbsentAtTheNextStart) {
-    billtest::SavePath path{[this] { TypeInvoice(); }, [this] { Post(); }, tables, "", ""};
-    int kills = KillSweep(path, 1);
-    EXPECT_GT(kills, 0);
-    RecordProperty("kills", kills);
+TEST_F(InvoiceSaveFaults, AnEditedInvoiceKilledAtAnyWriteHasItsOldItemsOrAllTheNewOnesAtTheNextStart) {
+    SavedInvoice();
+    EXPECT_GT(KillSweep(EditPath(), 1), 0);
 }
 
-TEST_F(InvoiceSaveFaults, WithoutItsTransactionAKilledInvoiceSaveLeavesAMixSoTheKillTestBites) {
-    billtest::SavePath path{[this] {
-                                TypeInvoice();
-                                core->Header()->Transactional = false;
-                            },
-                            [this] { Post(); }, tables, "", ""};
-    bool mixed = false;
-    KillSweep(path, 1, &mixed);
-    EXPECT_TRUE(mixed);
+TEST_F(InvoiceSaveFaults, ADeletedInvoiceKilledAtAnyWriteIsWholeOrGoneWithItsItemsAtTheNextStart) {
+    SavedInvoice();
+    EXPECT_GT(KillSweep(DeletePath(), 1), 0);
 }
 
 class UserSaveFaults : public billtest::FaultSessionOn<billtest::MdiSession>,
@@ -121,28 +118,38 @@ protected:
         form->tbTemp->FieldByName("Permitido")->SetAsString(Value);
         form->tbTemp->Post();
     }
+    void StoredUser() {
+        AddUser("davi", "x");
+        Grant("davi", "NOTA101");
+        Grant("davi", "NOTA103");
+    }
+    billtest::SavePath EditPath() {
+        return {[this] {
+                    form = new TfrmNota111(nullptr);
+                    form->DoCreate();
+                    form->Show();
+                    ASSERT_TRUE(form->qryUsuario->Locate("Id_Usuario", "davi", {}));
+                    form->btnEdit->Click();
+                    form->qryUsuario->FieldByName("Nome")->SetAsString("Davi Rocha");
+                    form->Marca("Não");
+                    Tick("NOTA100", "Sim");
+                    Tick("NOTA103", "Sim");
+                    Tick("NOTA114", "Sim");
+                },
+                [this] { form->btnSave->Click(); }, {"usuario", "usuario_programa"}, "", ""};
+    }
     TfrmNota111* form = nullptr;
 };
 
 TEST_P(UserSaveFaults, AUserAndItsRightsAreSavedTogetherOrNotAtAll) {
-    AddUser("davi", "x");
-    Grant("davi", "NOTA101");
-    Grant("davi", "NOTA103");
-    billtest::SavePath path{[this] {
-                                form = new TfrmNota111(nullptr);
-                                form->DoCreate();
-                                form->Show();
-                                ASSERT_TRUE(form->qryUsuario->Locate("Id_Usuario", "davi", {}));
-                                form->btnEdit->Click();
-                                form->qryUsuario->FieldByName("Nome")->SetAsString("Davi Rocha");
-                                form->Marca("Não");
-                                Tick("NOTA100", "Sim");
-                                Tick("NOTA103", "Sim");
-                                Tick("NOTA114", "Sim");
-                            },
-                            [this] { form->btnSave->Click(); }, {"usuario", "usuario_programa"}, "", ""};
-    billtest::SweepFigures f = Sweep(path, GetParam(), 1);
+    StoredUser();
+    billtest::SweepFigures f = Sweep(EditPath(), GetParam(), 1);
     EXPECT_GT(f.refused, 0);
+}
+
+TEST_F(UserSaveFaults, AUserEditKilledAtAnyWriteHasItsOldRightsOrAllTheNewOnesAtTheNextStart) {
+    StoredUser();
+    EXPECT_GT(KillSweep(EditPath(), 1), 0);
 }
 
 class CarrierSaveFaults : public billtest::FaultSessionOn<billtest::RegisterSession<TfrmNota103>>,

@@ -211,13 +211,13 @@ void TestText::PropertiesToDrawCommand(TrpDrawCommand* DrawCommand) {
 // Rows table
 
 RowsTable::RowsTable(std::vector<std::string> Fields, const std::vector<std::vector<Variant>>& Rows,
-                     const std::string& Name)
+                     const std::string& Name, int TextSize)
     : table_(std::make_unique<TmtMemTable>(nullptr)),
       source_(std::make_unique<TDataSource>(nullptr)),
       pipeline_(std::make_unique<TrpDBPipeline>(nullptr)) {
     for (std::size_t f = 0; f < Fields.size(); ++f) {
         const bool integer = !Rows.empty() && f < Rows.front().size() && Rows.front()[f].VarType() == varInteger;
-        table_->FieldDefs()->Add(Fields[f], integer ? ftInteger : ftString, integer ? 0 : 60);
+        table_->FieldDefs()->Add(Fields[f], integer ? ftInteger : ftString, integer ? 0 : TextSize);
     }
     table_->Open();
     for (const auto& row : Rows) table_->AppendRecord(row);

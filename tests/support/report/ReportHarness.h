@@ -92,11 +92,12 @@ public:
 };
 
 // Rows of values in a memory table, walked through a dataset pipeline.
-// Each field is text unless its first row's value is an integer.
+// Each field is text (of TextSize characters) unless its first row's value
+// is an integer.
 class RowsTable {
 public:
     RowsTable(std::vector<std::string> Fields, const std::vector<std::vector<Variant>>& Rows,
-              const std::string& Name = "Rows");
+              const std::string& Name = "Rows", int TextSize = 60);
     ~RowsTable();
     RowsTable(const RowsTable&) = delete;
     RowsTable& operator=(const RowsTable&) = delete;
