@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "platform/rtl/Format.h"
+#include "platform/rtl/TypInfo.h"
 #include "report/rpDevice.h"
 #include "report/rpDialogRegistry.h"
 #include "report/rpDialogs.h"
@@ -400,6 +401,9 @@ TrpDevice* TrpProducer::CreateFileDevice(TClass DeviceClass) {
         }
         device->SetFileName(dialog != nullptr ? dialog->TextFileName : TextFileName());
     }
+    // Only the devices that write PDF know these options.
+    const TPropInfo* pdf = device->ClassType()->FindProp("PDFSettings");
+    if (pdf != nullptr && pdf->SetObject) pdf->SetObject(device, PDFSettings());
     if (dialog != nullptr) device->SetPageRequest(dialog->PageRequest());
     return device;
 }

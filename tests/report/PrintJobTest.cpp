@@ -538,6 +538,31 @@ public:
     }
 };
 
+// A file device that writes PDF and so publishes its PDF options.
+class FakePdfFile : public TrpFileDevice {
+public:
+    FAT_CLASS(FakePdfFile)
+    using TrpFileDevice::TrpFileDevice;
+    TrpPDFSettings* PDFSettings() const { return pdf_.get(); }
+    void SetPDFSettings(TrpPDFSettings* Value) { pdf_->Assign(Value); }
+    void StartJob() override {
+        TrpFileDevice::StartJob();
+        Log().push_back(ClassName() + " " + FileName() + " by " + pdf_->Author());
+    }
+
+private:
+    std::unique_ptr<TrpPDFSettings> pdf_ = std::make_unique<TrpPDFSettings>();
+};
+
+TClass FakePdfFile::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<FakePdfFile>("FakePdfFile", TrpFileDevice::StaticClassType())
+            .Object("PDFSettings", TrpPDFSettings::StaticClassType(), &FakePdfFile::PDFSettings,
+                    &FakePdfFile::SetPDFSettings)
+            .Build();
+    return &info;
+}
+
 class FakeArchive : public TrpArchiveDevice {
 public:
     FAT_CLASS(FakeArchive)
@@ -597,6 +622,16 @@ TEST_F(FileJob, EachFileDeviceTakesItsOwnFileName) {
               "OnPrintDialogCreate, OnCancelDialogCreate, BeforePrint, FakeArchive /tmp/saida.raf, archive page 1, "
               "archive page 2, archive page 3, AfterPrint, OnPrintingComplete");
     EXPECT_TRUE(messages_.empty()) << "a file run needs no printer";
+}
+
+TEST_F(FileJob, APdfFileGetsTheReportsPdfOptions) {
+    RegisterDeviceClass(FakePdfFile::StaticClassType(), "PDFFile");
+    Report()->SetShowPrintDialog(false);
+    Report()->PDFSettings()->SetAuthor("Fulano");
+    Report()->SetDeviceType("PDFFile");
+    Report()->PrintReport();
+    UnregisterDeviceClass(FakePdfFile::StaticClassType());
+    EXPECT_NE(Joined().find("FakePdfFile /tmp/saida.txt by Fulano"), std::string::npos) << Joined();
 }
 
 TEST_F(FileJob, TheDialogsChoiceOfFileWins) {
