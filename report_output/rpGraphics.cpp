@@ -29,7 +29,7 @@ const TTypeInfo* rpDrawCommandEventTypeInfo() {
 }
 
 TClass TrpCustomGraphic::StaticClassType() {
-    static const TClassInfo info = TClassBuilder<TrpCustomGraphic>("TrpCustomGraphic", TrpComponent::StaticClassType())
+    static const TClassInfo info = TClassBuilder<TrpCustomGraphic>("TrpCustomGraphic", TrpCustomComponent::StaticClassType())
                                        .Object("Brush", TBrush::StaticClassType(), &TrpCustomGraphic::Brush,
                                                &TrpCustomGraphic::SetBrush)
                                        .Object("Pen", TPen::StaticClassType(), &TrpCustomGraphic::Pen,
@@ -83,7 +83,7 @@ TClass TrpLine::StaticClassType() {
 // Pen and brush
 
 TrpCustomGraphic::TrpCustomGraphic(TComponent* AOwner)
-    : TrpComponent(AOwner), brush_(std::make_unique<TBrush>()), pen_(std::make_unique<TPen>()) {
+    : TrpCustomComponent(AOwner), brush_(std::make_unique<TBrush>()), pen_(std::make_unique<TPen>()) {
     StoremmBounds(mmLeft(), mmTop(), PixelsToMM(kGraphicSidePixels, 0), PixelsToMM(kGraphicSidePixels, 1));
     brush_->OnChange = [this](TObject*) { GraphicChanged(); };
     pen_->OnChange = [this](TObject*) { GraphicChanged(); };

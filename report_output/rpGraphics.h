@@ -21,13 +21,13 @@
 #include <vector>
 
 #include "platform/gfx/Graphics.h"
-#include "report/rpComponent.h"
+#include "report_output/rpTextControls.h"
 
 // The event type controls publish OnDrawCommandClick and
 // OnDrawCommandCreate with.
 const TTypeInfo* rpDrawCommandEventTypeInfo();
 
-class TrpCustomGraphic : public TrpComponent {
+class TrpCustomGraphic : public TrpCustomComponent {
 public:
     explicit TrpCustomGraphic(TComponent* AOwner);
     ~TrpCustomGraphic() override;

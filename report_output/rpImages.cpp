@@ -93,7 +93,7 @@ void rpFreeGraphicClassRegistry() { RegistrySlot().reset(); }
 
 TClass TrpCustomImage::StaticClassType() {
     using C = TrpCustomImage;
-    static const TClassInfo info = TClassBuilder<C>("TrpCustomImage", TrpComponent::StaticClassType())
+    static const TClassInfo info = TClassBuilder<C>("TrpCustomImage", TrpCustomComponent::StaticClassType())
                                        .Boolean("AutoSize", &C::AutoSize, &C::SetAutoSize, 0)
                                        .Boolean("Center", &C::Center, &C::SetCenter, 1)
                                        .Boolean("DirectDraw", &C::DirectDraw, &C::SetDirectDraw, 0)
@@ -144,9 +144,9 @@ TClass TrpDBImage::StaticClassType() {
 // ---------------------------------------------------------------------------
 // Image
 
-TrpCustomImage::TrpCustomImage(TComponent* AOwner) : TrpComponent(AOwner), picture_(std::make_unique<TPicture>()) {
+TrpCustomImage::TrpCustomImage(TComponent* AOwner) : TrpCustomComponent(AOwner), picture_(std::make_unique<TPicture>()) {
     StoremmBounds(mmLeft(), mmTop(), PixelsToMM(kImageSidePixels, 0), PixelsToMM(kImageSidePixels, 1));
-    TrpComponent::SetTransparent(false);
+    TrpCustomComponent::SetTransparent(false);
     SetDrawCommandClass(TrpDrawImage::StaticClassType());
     picture_->OnChange = [this](TObject*) { PictureChanged(); };
 }
@@ -193,12 +193,12 @@ void TrpCustomImage::SetPicture(TPicture* Value) {
 }
 
 void TrpCustomImage::SetAutoSize(bool Value) {
-    TrpComponent::SetAutoSize(Value);
+    TrpCustomComponent::SetAutoSize(Value);
     PictureChanged();
 }
 
 void TrpCustomImage::SetTransparent(bool Value) {
-    TrpComponent::SetTransparent(Value);
+    TrpCustomComponent::SetTransparent(Value);
     PictureChanged();
     PropertyChange();
 }
@@ -226,12 +226,12 @@ std::string TrpCustomImage::GetCaption() const {
 }
 
 void TrpCustomImage::DoOnPrint() {
-    TrpComponent::DoOnPrint();
+    TrpCustomComponent::DoOnPrint();
     if (Visible()) GetPicture();
 }
 
 void TrpCustomImage::Convert(int Version) {
-    TrpComponent::Convert(Version);
+    TrpCustomComponent::Convert(Version);
     if (Version < kDirectDrawVersion && picture_->Graphic() != nullptr && !picture_->Graphic()->Empty())
         directDraw_ = dynamic_cast<TMetafile*>(picture_->Graphic()) != nullptr;
 }
@@ -239,7 +239,7 @@ void TrpCustomImage::Convert(int Version) {
 std::string TrpCustomImage::PictureKeySuffix() const { return std::to_string(pictureCounter_); }
 
 void TrpCustomImage::PropertiesToDrawCommand(TrpDrawCommand* DrawCommand) {
-    TrpComponent::PropertiesToDrawCommand(DrawCommand);
+    TrpCustomComponent::PropertiesToDrawCommand(DrawCommand);
     auto* command = dynamic_cast<TrpDrawImage*>(DrawCommand);
     if (command == nullptr) return;
     const TRect rect = PrintRect();

@@ -21,9 +21,9 @@
 #include <vector>
 
 #include "platform/gfx/Pictures.h"
-#include "report/rpComponent.h"
+#include "report_output/rpTextControls.h"
 
-class TrpCustomImage : public TrpComponent {
+class TrpCustomImage : public TrpCustomComponent {
 public:
     explicit TrpCustomImage(TComponent* AOwner);
     ~TrpCustomImage() override;

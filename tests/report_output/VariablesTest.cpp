@@ -4,11 +4,13 @@
 // dates from the fixed clock) as a table.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 
 #include "report/rpBands.h"
 #include "report/rpGeneration.h"
 #include "report/rpGroup.h"
+#include "report/rpUtils.h"
 #include "report_output/rpVariables.h"
 #include "tests/report/ReportTestSupport.h"
 #include "tests/support/report/ReportHarness.h"
@@ -95,6 +97,53 @@ TEST(Variables, APageTotalInTheFooterCarriesTheRecordThatMovedToTheNextPage) {
     const auto footers = v.Printed("TotalPagina");
     ASSERT_GE(footers.size(), 3U);
     for (const auto& [page, text] : footers) EXPECT_EQ(text, std::to_string(sums[page])) << "page " << page;
+}
+
+TEST(Variables, AtAPageEndCarryOnlyNumbersCarryAndOtherKindsStartAfresh) {
+    VarRig v(150);
+    TrpBand* footer = v.Rig.Report()->FooterBand();
+    v.Rig.Report()->DetailBand()->SetPrintHeight(phDynamic);
+    TrpDataPipeline* pipeline = v.Data.Pipeline();
+    std::map<std::string, std::vector<Variant>> resets;
+    auto add = [&](const std::string& Name, TrpDataType Type, std::function<Variant(const Variant&)> Calc) {
+        auto* var = v.Add<TrpVariable>(footer, Name, 0);
+        var->SetDataType(Type);
+        var->SetResetType(vePageEnd);
+        var->OnCalc = [Calc](TObject*, Variant& Value) { Value = Calc(Value); };
+        var->OnReset = [&resets, Name](TObject*, Variant& Value) { resets[Name].push_back(Value); };
+    };
+    auto valor = [pipeline] { return pipeline->GetFieldValue("Valor").AsInteger(); };
+    add("Inteiro", dtInteger, [&](const Variant& V) { return Variant(V.AsInteger() + valor()); });
+    add("Real", dtDouble, [&](const Variant& V) { return Variant(V.AsDouble() + valor() / 4.0); });
+    add("Moeda", dtCurrency, [&](const Variant& V) {
+        return Variant(V.AsCurrency() + Currency::FromRaw(static_cast<std::int64_t>(valor()) * 5000));
+    });
+    add("Marca", dtBoolean, [](const Variant&) { return Variant(true); });
+    add("Letra", dtChar, [](const Variant&) { return Variant(std::string("X")); });
+    const TDateTime someDay = 36925.5;
+    add("Dia", dtDateTime, [someDay](const Variant&) { return Variant::FromDateTime(someDay); });
+    v.Rig.Print();
+
+    const auto& ints = resets["Inteiro"];
+    ASSERT_GE(ints.size(), 2U);
+    for (const char* name : {"Real", "Moeda", "Marca", "Letra", "Dia"}) ASSERT_EQ(resets[name].size(), ints.size()) << name;
+    int carries = 0;
+    for (std::size_t i = 0; i < ints.size(); ++i) {
+        const int carried = ints[i].AsInteger();
+        if (carried == 0) continue;
+        ++carries;
+        // The record that moved starts the next page in every numeric kind.
+        EXPECT_DOUBLE_EQ(resets["Real"][i].AsDouble(), carried / 4.0);
+        EXPECT_EQ(resets["Moeda"][i].AsCurrency().Raw(), static_cast<std::int64_t>(carried) * 5000);
+        EXPECT_FALSE(resets["Marca"][i].AsBoolean()) << "reset " << i;
+        EXPECT_EQ(resets["Letra"][i].AsString(), "") << "reset " << i;
+        EXPECT_DOUBLE_EQ(resets["Dia"][i].AsDateTime(), rpNow()) << "reset " << i;
+    }
+    EXPECT_GE(carries, 1);
+    // What the footers print agrees: each page's sum is its own rows'.
+    std::map<int, long> sums;
+    for (const auto& [page, text] : v.Printed("ValorTexto")) sums[page] += std::stol(text);
+    for (const auto& [page, text] : v.Printed("Inteiro")) EXPECT_EQ(text, std::to_string(sums[page])) << page;
 }
 
 TEST(Variables, NullLeavesTheValueAndTypedWritersSwitchTheType) {
