@@ -18,6 +18,24 @@ TClass TrpRasterDevice::StaticClassType() {
     return &info;
 }
 
+TClass TrpFileDevice::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<TrpFileDevice>("TrpFileDevice", TrpDevice::StaticClassType()).Build();
+    return &info;
+}
+
+TClass TrpTextFileDevice::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<TrpTextFileDevice>("TrpTextFileDevice", TrpFileDevice::StaticClassType()).Build();
+    return &info;
+}
+
+TClass TrpArchiveDevice::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<TrpArchiveDevice>("TrpArchiveDevice", TrpFileDevice::StaticClassType()).Build();
+    return &info;
+}
+
 TrpDevice::TrpDevice(TComponent* AOwner) : TrpCommunicator(AOwner), pageRequest_(std::make_unique<TrpPageRequest>()) {}
 
 TrpDevice::~TrpDevice() {
@@ -199,11 +217,17 @@ namespace report {
 void RegisterDeviceClasses() {
     RegisterClass(TrpDevice::StaticClassType());
     RegisterClass(TrpRasterDevice::StaticClassType());
+    RegisterClass(TrpFileDevice::StaticClassType());
+    RegisterClass(TrpTextFileDevice::StaticClassType());
+    RegisterClass(TrpArchiveDevice::StaticClassType());
     RegisterClass(TrpPublisher::StaticClassType());
 }
 
 void UnregisterDeviceClasses() {
     UnRegisterClass(TrpPublisher::StaticClassType());
+    UnRegisterClass(TrpArchiveDevice::StaticClassType());
+    UnRegisterClass(TrpTextFileDevice::StaticClassType());
+    UnRegisterClass(TrpFileDevice::StaticClassType());
     UnRegisterClass(TrpRasterDevice::StaticClassType());
     UnRegisterClass(TrpDevice::StaticClassType());
 }

@@ -13,8 +13,10 @@
 
 #include "report/rpComm.h"
 #include "report/rpPage.h"
+#include "report/rpTypes.h"
 
 class TrpPublisher;
+class TrpPrinterSetup;
 
 // Notifications of the page traffic (event numbers).
 enum : int {
@@ -81,6 +83,20 @@ public:
 
     void Notify(TrpCommunicator* Communicator, int Operation) override;
 
+    // --- The printer behind a printing device; devices without one answer
+    // as if any setup suits them ---
+    virtual bool HasPrinter() const { return false; }
+    // Whether the printer can be drawn on at all (it has a device context).
+    virtual bool PrinterReady() const { return true; }
+    // Gives the report's options to the printer.
+    virtual void ApplyPrinterSetup(const TrpPrinterSetup* Setup) { (void)Setup; }
+    // Copies the printer's options as they now stand (the print dialog may
+    // have changed them) into Setup.
+    virtual void ReadPrinterSetup(TrpPrinterSetup* Setup) const { (void)Setup; }
+    // The language of the device's messages.
+    int LanguageIndex() const { return languageIndex_; }
+    void SetLanguageIndex(int Value) { languageIndex_ = Value; }
+
     TNotifyEvent OnCancelJob;
     TNotifyEvent OnPageRequest;
     TrpPageEvent OnPageReceive;
@@ -105,6 +121,45 @@ private:
     std::string exclusiveGroup_;
     std::string status_;
     bool waiting_ = true;
+    int languageIndex_ = 0;
+};
+
+// A device that writes its pages into a file.
+class TrpFileDevice : public TrpDevice {
+public:
+    explicit TrpFileDevice(TComponent* AOwner) : TrpDevice(AOwner) {}
+    FAT_CLASS(TrpFileDevice)
+
+    const std::string& FileName() const { return fileName_; }
+    virtual void SetFileName(const std::string& Value) { fileName_ = Value; }
+
+private:
+    std::string fileName_;
+};
+
+// A file device whose file holds the fields of the report's text controls;
+// each line it writes passes through OnSaveText first.
+class TrpTextFileDevice : public TrpFileDevice {
+public:
+    explicit TrpTextFileDevice(TComponent* AOwner) : TrpFileDevice(AOwner) {}
+    FAT_CLASS(TrpTextFileDevice)
+
+    TrpFileType TextFileType() const { return textFileType_; }
+    void SetTextFileType(TrpFileType Value) { textFileType_ = Value; }
+    TObject* Report() const { return report_; }
+    void SetReport(TObject* Value) { report_ = Value; }
+    std::function<void(TObject* Sender, std::string& Text)> OnSaveText;
+
+private:
+    TrpFileType textFileType_ = ftComma;
+    TObject* report_ = nullptr;
+};
+
+// A file device that stores the pages themselves, to be viewed again later.
+class TrpArchiveDevice : public TrpFileDevice {
+public:
+    explicit TrpArchiveDevice(TComponent* AOwner) : TrpFileDevice(AOwner) {}
+    FAT_CLASS(TrpArchiveDevice)
 };
 
 // The common base of the devices that paint on a canvas (screen, printer).

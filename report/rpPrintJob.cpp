@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "platform/rtl/Format.h"
+#include "platform/rtl/TypInfo.h"
 #include "report/rpDevice.h"
 #include "report/rpDialogRegistry.h"
 #include "report/rpDialogs.h"
@@ -215,18 +216,28 @@ void TrpProducer::PrintToPrinter() {
         throw EPrintError(Format("TrpProducer.PrintToPrinter: Nenhuma classe de dispositivo registrada para \"%s\".",
                                  {DeviceType()}));
     }
+    // A file device type still has the printer device beside it: the print
+    // dialog may send the pages to paper after all.
+    const bool toFile = deviceClass->InheritsFrom(TrpFileDevice::StaticClassType());
+    const TrpDeviceClass printerClass = toFile ? GetDeviceClassForName("Printer") : deviceClass;
     setupChanged_ = false;
     savedPrinterSetup_ = std::make_unique<TrpPrinterSetup>(nullptr);
     savedPrinterSetup_->Assign(PrinterSetup());
 
-    TObject* made = deviceClass->Create(this);
-    printerDevice_ = dynamic_cast<TrpDevice*>(made);
-    if (printerDevice_ == nullptr) {
-        delete made;
-        SetProducing(false);
-        throw EPrintError(Format("TrpProducer.PrintToPrinter: \"%s\" não é um dispositivo.", {DeviceType()}));
+    if (printerClass != nullptr && printerClass->Create &&
+        !printerClass->InheritsFrom(TrpFileDevice::StaticClassType())) {
+        TObject* made = printerClass->Create(this);
+        printerDevice_ = dynamic_cast<TrpDevice*>(made);
+        if (printerDevice_ == nullptr) {
+            delete made;
+            savedPrinterSetup_.reset();
+            SetProducing(false);
+            throw EPrintError(Format("TrpProducer.PrintToPrinter: \"%s\" não é um dispositivo.", {DeviceType()}));
+        }
+        printerDevice_->SetExclusive(true);
+        printerDevice_->SetLanguageIndex(LanguageIndex());
+        if (printerDevice_->HasPrinter()) printerDevice_->ApplyPrinterSetup(PrinterSetup());
     }
-    printerDevice_->SetExclusive(true);
 
     if (ShowPrintDialog()) {
         printDialog_ =
@@ -252,10 +263,49 @@ void TrpProducer::PrintToPrinter() {
             FinishPrinting();
             return;
         }
-        printerDevice_->SetPageRequest(printDialog_->PageRequest());
     }
     const bool background = BackgroundPrintSettings()->Active();
-    printerDevice_->SetPublisher(Publisher());
+    if (!background) {
+        TrpDevice* made = nullptr;
+        try {
+            made = CreateFileDevice(deviceClass);
+        } catch (...) {
+            FinishPrinting();
+            throw;
+        }
+        if (made != nullptr && fileDevice_ != nullptr) {
+            delete made;
+            FinishPrinting();
+            throw ETessaryError("TrpProducer.PrintToPrinter: The file device has already been created.");
+        }
+        if (made != nullptr) fileDevice_ = made;
+        if (fileDevice_ == nullptr) {
+            // Pages made for a printer that cannot print would be lost.
+            if (printerDevice_ == nullptr || !printerDevice_->PrinterReady()) {
+                rpShowUserMessage(rpLanguageText(kPrinterProblemText));
+                FinishPrinting();
+                return;
+            }
+            if (printDialog_ != nullptr) printerDevice_->SetPageRequest(printDialog_->PageRequest());
+        }
+    }
+    // In the background the manager's own device takes the pages.
+    TrpDevice* output = fileDevice_ != nullptr ? fileDevice_ : printerDevice_;
+    if (output != nullptr) output->SetPublisher(Publisher());
+
+    if (fileDevice_ == nullptr && printerDevice_ != nullptr && printerDevice_->HasPrinter()) {
+        TrpPrinterSetup chosen(nullptr);
+        chosen.Assign(PrinterSetup());
+        printerDevice_->ReadPrinterSetup(&chosen);
+        PrinterSetup()->Assign(&chosen);
+        if (chosen.PrinterName() != savedPrinterSetup_->PrinterName() ||
+            chosen.Orientation() != savedPrinterSetup_->Orientation() ||
+            chosen.PaperName() != savedPrinterSetup_->PaperName()) {
+            setupChanged_ = true;
+            DiscardPagesForOtherSetup();
+        }
+    }
+
 
     if (ShowCancelDialog() && !background) {
         cancelDialog_ =
@@ -269,9 +319,10 @@ void TrpProducer::PrintToPrinter() {
             };
             cancelDialog_->OnClose = [this] {
                 Fire(OnCancelDialogClose);
-                if (printerDevice_ != nullptr) printerDevice_->SetCancelDialog(nullptr);
+                TrpDevice* device = fileDevice_ != nullptr ? fileDevice_ : printerDevice_;
+                if (device != nullptr) device->SetCancelDialog(nullptr);
             };
-            printerDevice_->SetCancelDialog(cancelDialog_);
+            if (output != nullptr) output->SetCancelDialog(cancelDialog_);
         }
     }
     Fire(OnCancelDialogCreate);
@@ -305,18 +356,70 @@ void TrpProducer::PrintToPrinter() {
     cancelDialog_ = nullptr;
 }
 
+void TrpProducer::DiscardPagesForOtherSetup() {
+    SetProducing(false);
+    Publisher()->ClearPages();
+    ResetPrintState();
+    SetProducing(true);
+}
+
+TrpDevice* TrpProducer::CreateFileDevice(TClass DeviceClass) {
+    const TClass fileClass = TrpFileDevice::StaticClassType();
+    const TClass archiveClass = TrpArchiveDevice::StaticClassType();
+    const bool isFile = DeviceClass->InheritsFrom(fileClass);
+    const bool isArchive = DeviceClass->InheritsFrom(archiveClass);
+    TrpCustomPrintDialog* dialog = printDialog_;
+    TClass makeClass = nullptr;
+    bool archive = false;
+    if (dialog != nullptr ? dialog->PrintToFile : isFile && !isArchive) {
+        makeClass = DeviceClass;
+        if (dialog != nullptr) {
+            const TClass chosen = GetDeviceClassForName(dialog->DeviceType());
+            if (chosen != nullptr) makeClass = chosen;
+        }
+    } else if (dialog != nullptr ? dialog->PrintToArchive : isArchive) {
+        makeClass = isArchive ? DeviceClass : archiveClass;
+        if (dialog != nullptr) {
+            const TClass chosen = GetDeviceClassForName(dialog->DeviceType());
+            if (chosen != nullptr && chosen->InheritsFrom(archiveClass)) makeClass = chosen;
+        }
+        archive = true;
+    }
+    if (makeClass == nullptr) return nullptr;
+    if (!makeClass->Create || !makeClass->InheritsFrom(fileClass))
+        throw EPrintError(Format("TrpProducer.PrintToPrinter: \"%s\" não é um dispositivo de arquivo.",
+                                 {makeClass->Name}));
+    auto* device = static_cast<TrpFileDevice*>(dynamic_cast<TrpDevice*>(makeClass->Create(this)));
+    device->SetLanguageIndex(LanguageIndex());
+    if (archive) {
+        device->SetFileName(dialog != nullptr ? dialog->ArchiveFileName : ArchiveFileName());
+    } else {
+        if (auto* text = dynamic_cast<TrpTextFileDevice*>(device)) {
+            text->SetReport(this);
+            text->OnSaveText = [this](TObject* Sender, std::string& Text) { SaveText(Sender, Text); };
+            text->SetTextFileType(TextFileType());
+        }
+        device->SetFileName(dialog != nullptr ? dialog->TextFileName : TextFileName());
+    }
+    // Only the devices that write PDF know these options.
+    const TPropInfo* pdf = device->ClassType()->FindProp("PDFSettings");
+    if (pdf != nullptr && pdf->SetObject) pdf->SetObject(device, PDFSettings());
+    if (dialog != nullptr) device->SetPageRequest(dialog->PageRequest());
+    return device;
+}
+
 void TrpProducer::FinishPrinting() {
     if (cancelDialog_ != nullptr) cancelDialog_->Close();
-    if (setupChanged_) {
-        SetProducing(false);
-        Publisher()->ClearPages();
-        ResetPrintState();
-        SetProducing(true);
-    }
+    if (setupChanged_) DiscardPagesForOtherSetup();
     if (!SavePrinterSetup() && savedPrinterSetup_ != nullptr) PrinterSetup()->Assign(savedPrinterSetup_.get());
     delete printDialog_;
     printDialog_ = nullptr;
     savedPrinterSetup_.reset();
+    if (fileDevice_ != nullptr) {
+        fileDevice_->SetPublisher(nullptr);
+        delete fileDevice_;
+        fileDevice_ = nullptr;
+    }
     if (printerDevice_ != nullptr) {
         printerDevice_->SetPublisher(nullptr);
         delete printerDevice_;

@@ -184,6 +184,11 @@ public:
     TrpCustomPrintDialog* PrintDialog() const { return printDialog_; }
     TrpCustomCancelDialog* CancelDialog() const { return cancelDialog_; }
     TrpDevice* PrinterDevice() const { return printerDevice_; }
+    // The text-file or archive device of the running job.
+    TrpDevice* FileDevice() const { return fileDevice_; }
+    // The user changed the printer or paper in the print dialog: the pages
+    // made so far were for another page and are made again.
+    bool SetupChanged() const { return setupChanged_; }
 
     TNotifyEvent BeforePrint;
     TNotifyEvent AfterPrint;
@@ -197,6 +202,11 @@ public:
     TNotifyEvent OnPrintDialogClose;
     TNotifyEvent OnPrintingComplete;
     std::function<void(TObject*, std::string&)> OnSaveText;
+    // A text-file device is about to write Text; the handler may change it.
+    virtual void SaveText(TObject* Sender, std::string& Text) { DoOnSaveText(Sender, Text); }
+    virtual void DoOnSaveText(TObject* Sender, std::string& Text) {
+        if (OnSaveText) OnSaveText(Sender, Text);
+    }
     TrpPageRequestEvent OnPageRequest;
 
     void DefineProperties(TFiler* Filer) override;
@@ -217,6 +227,10 @@ private:
     void PrintToScreen();
     void PrintToPrinter();
     void FinishPrinting();
+    // The text-file or archive device the run writes to; nullptr when it
+    // prints.
+    TrpDevice* CreateFileDevice(TClass DeviceClass);
+    void DiscardPagesForOtherSetup();
     // Waits the conversion second; From: 0 PrintReport, 1 StartPrintJob.
     void ConvertBeforePrinting(int From);
     void ClosePreview();
@@ -256,6 +270,7 @@ private:
     TrpCustomPrintDialog* printDialog_ = nullptr;
     TrpCustomCancelDialog* cancelDialog_ = nullptr;
     TrpDevice* printerDevice_ = nullptr;
+    TrpDevice* fileDevice_ = nullptr;
     std::unique_ptr<TrpPrinterSetup> savedPrinterSetup_;
     int versionNo_ = 1000;
     bool convertedFromPre40_ = false;

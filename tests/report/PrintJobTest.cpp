@@ -27,6 +27,8 @@ std::string Joined() {
 
 bool printDialogAnswer = true;
 bool printDialogChoosesBackground = false;
+// What the user changes in the print dialog, when anything.
+std::function<void(TrpCustomPrintDialog*)> printDialogChoice;
 TrpCustomCancelDialog* liveCancelDialog = nullptr;
 
 class FakePreviewer : public TrpCustomPreviewer {
@@ -50,6 +52,7 @@ public:
     bool ShowModal() override {
         Log().push_back("print dialog");
         BackgroundPrintActive = printDialogChoosesBackground;
+        if (printDialogChoice) printDialogChoice(this);
         return printDialogAnswer;
     }
 };
@@ -126,6 +129,7 @@ class PrintJob : public ::testing::Test {
 protected:
     void SetUp() override {
         Log().clear();
+        printDialogChoice = nullptr;
         printDialogAnswer = true;
         printDialogChoosesBackground = false;
         RegisterFormClass(TrpCustomPreviewer::StaticClassType(), FakePreviewer::StaticClassType());
@@ -154,6 +158,8 @@ protected:
         r->OnPrintingComplete = note("OnPrintingComplete");
     }
     void TearDown() override {
+        printDialogChoice = nullptr;
+        rpSetUserMessage(nullptr);
         rpSetBackgroundPrintHandler(nullptr);
         UnregisterDeviceClass(FakePrinterDevice::StaticClassType());
         UnregisterFormClass(TrpCustomCancelDialog::StaticClassType());
@@ -386,6 +392,280 @@ TEST_F(PrintJob, TheJobMakesTheDetailAndTheBandsOfEveryGroupBeforeItStarts) {
         EXPECT_NE(report->GroupHeaderBand(g), nullptr) << g;
         EXPECT_NE(report->GroupFooterBand(g), nullptr) << g;
     }
+}
+
+// A printer device with a real printer behind it: the orientation it was
+// given, whether it can print at all, and what the user set in the print
+// dialog, which acts on the printer itself.
+struct PaperPrinter {
+    TPrinterOrientation orientation = poPortrait;
+    bool ready = true;
+    std::vector<TPrinterOrientation> applied;
+};
+PaperPrinter thePrinter;
+
+class FakePaperPrinterDevice : public FakePrinterDevice {
+public:
+    FAT_CLASS(FakePaperPrinterDevice)
+    using FakePrinterDevice::FakePrinterDevice;
+    bool HasPrinter() const override { return true; }
+    bool PrinterReady() const override { return thePrinter.ready; }
+    void ApplyPrinterSetup(const TrpPrinterSetup* Setup) override {
+        thePrinter.orientation = Setup->Orientation();
+        thePrinter.applied.push_back(Setup->Orientation());
+    }
+    void ReadPrinterSetup(TrpPrinterSetup* Setup) const override { Setup->SetOrientation(thePrinter.orientation); }
+    void StartJob() override {
+        FakePrinterDevice::StartJob();
+        // What is already made when the pages for this paper start.
+        const int cached = Publisher() != nullptr ? Publisher()->CachedPageCount() : -1;
+        Log().push_back("cached " + std::to_string(cached));
+    }
+};
+
+TClass FakePaperPrinterDevice::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<FakePaperPrinterDevice>("FakePaperPrinterDevice", FakePrinterDevice::StaticClassType()).Build();
+    return &info;
+}
+
+class PrinterJob : public PrintJob {
+protected:
+    void SetUp() override {
+        PrintJob::SetUp();
+        thePrinter = PaperPrinter();
+        UnregisterDeviceClass(FakePrinterDevice::StaticClassType());
+        RegisterDeviceClass(FakePaperPrinterDevice::StaticClassType(), "Printer");
+        rpSetUserMessage([this](const std::string& Text) { messages_.push_back(Text); });
+        ToPrinter();
+        Report()->SetShowCancelDialog(false);
+        Report()->Publisher()->SetCachePages(true);
+    }
+    void TearDown() override {
+        UnregisterDeviceClass(FakePaperPrinterDevice::StaticClassType());
+        RegisterDeviceClass(FakePrinterDevice::StaticClassType(), "Printer");
+        PrintJob::TearDown();
+    }
+    // A first run leaves its pages in the publisher, and the job stays open
+    // as a preview's does for its print button.
+    void PrintOnce() {
+        Report()->PrintReport();
+        ASSERT_EQ(Report()->Publisher()->CachedPageCount(), 3);
+        Report()->SetJobStarted(true);
+        Log().clear();
+        thePrinter.applied.clear();
+    }
+    std::vector<std::string> messages_;
+};
+
+TEST_F(PrinterJob, PagesMadeForAnotherOrientationAreMadeAgain) {
+    PrintOnce();
+    printDialogChoice = [](TrpCustomPrintDialog*) { thePrinter.orientation = poLandscape; };
+    Report()->PrintReport();
+    EXPECT_EQ(Joined(),
+              "OnPrintDialogCreate, print dialog, OnPrintDialogClose, OnCancelDialogCreate, BeforePrint, "
+              "device start, cached 0, page 1, page 2, page 3, page 4, page 5, device end, AfterPrint, "
+              "OnPrintingComplete")
+        << "the portrait pages are gone; the landscape ones are more";
+    EXPECT_EQ(thePrinter.applied, std::vector<TPrinterOrientation>{poPortrait})
+        << "the printer gets the report's setup before the dialog";
+    EXPECT_EQ(Report()->PrinterSetup()->Orientation(), poPortrait) << "the dialog's choice is not kept";
+    EXPECT_FALSE(Report()->SetupChanged());
+    EXPECT_FALSE(Report()->Producing());
+}
+
+TEST_F(PrinterJob, TheSameSetupKeepsThePagesAndSavingKeepsTheChoice) {
+    PrintOnce();
+    Report()->PrintReport();
+    EXPECT_NE(Joined().find("cached 3"), std::string::npos) << Joined();
+    // Printer choices the user makes stay with the report when asked to.
+    Log().clear();
+    Report()->SetSavePrinterSetup(true);
+    printDialogChoice = [](TrpCustomPrintDialog*) { thePrinter.orientation = poLandscape; };
+    Report()->SetJobStarted(true);
+    Report()->PrintReport();
+    EXPECT_NE(Joined().find("cached 0, page 1, page 2"), std::string::npos) << Joined();
+    EXPECT_EQ(Report()->PrinterSetup()->Orientation(), poLandscape);
+    // Pages of a changed run do not outlive it; the next run starts the
+    // printer on the kept choice and makes landscape pages.
+    EXPECT_EQ(Report()->Publisher()->CachedPageCount(), 0);
+    Log().clear();
+    printDialogChoice = nullptr;
+    Report()->PrintReport();
+    EXPECT_EQ(thePrinter.applied.back(), poLandscape);
+    EXPECT_NE(Joined().find("page 4, page 5, device end"), std::string::npos) << Joined();
+}
+
+TEST_F(PrinterJob, APrinterThatCannotPrintIsToldAndNothingIsMade) {
+    thePrinter.ready = false;
+    Report()->PrinterSetup()->SetOrientation(poLandscape);
+    printDialogChoice = [](TrpCustomPrintDialog*) { thePrinter.orientation = poPortrait; };
+    Report()->PrintReport();
+    EXPECT_EQ(Joined(), "OnPrintDialogCreate, print dialog, OnPrintDialogClose");
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0], "O Windows não pode imprimir devido a um problema com a configuração da impressora atual.");
+    EXPECT_EQ(Report()->PrinterSetup()->Orientation(), poLandscape);
+    EXPECT_EQ(Report()->PrinterDevice(), nullptr);
+    EXPECT_FALSE(Report()->Producing());
+    EXPECT_EQ(Report()->Publisher()->DeviceCount(), 0);
+    // Without the dialog it is the same.
+    Log().clear();
+    Report()->SetShowPrintDialog(false);
+    Report()->PrintReport();
+    EXPECT_EQ(Joined(), "OnPrintDialogCreate");
+    EXPECT_EQ(messages_.size(), 2u);
+    // Once the printer works again the run prints.
+    Log().clear();
+    thePrinter.ready = true;
+    Report()->PrintReport();
+    EXPECT_NE(Joined().find("page 3"), std::string::npos) << Joined();
+}
+
+// File devices that tell which file they were given.
+class FakeTextFile : public TrpTextFileDevice {
+public:
+    FAT_CLASS(FakeTextFile)
+    using TrpTextFileDevice::TrpTextFileDevice;
+    void StartJob() override {
+        TrpTextFileDevice::StartJob();
+        std::string line = "K1";
+        if (OnSaveText) OnSaveText(this, line);
+        Log().push_back(ClassName() + " " + FileName() + " type " + std::to_string(TextFileType()) + " " + line);
+    }
+    void ReceivePage(TrpPage* Page) override {
+        TrpTextFileDevice::ReceivePage(Page);
+        if (ShouldOutput()) Log().push_back("file page " + std::to_string(Page->AbsolutePageNo()));
+    }
+};
+
+// A file device that writes PDF and so publishes its PDF options.
+class FakePdfFile : public TrpFileDevice {
+public:
+    FAT_CLASS(FakePdfFile)
+    using TrpFileDevice::TrpFileDevice;
+    TrpPDFSettings* PDFSettings() const { return pdf_.get(); }
+    void SetPDFSettings(TrpPDFSettings* Value) { pdf_->Assign(Value); }
+    void StartJob() override {
+        TrpFileDevice::StartJob();
+        Log().push_back(ClassName() + " " + FileName() + " by " + pdf_->Author());
+    }
+
+private:
+    std::unique_ptr<TrpPDFSettings> pdf_ = std::make_unique<TrpPDFSettings>();
+};
+
+TClass FakePdfFile::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<FakePdfFile>("FakePdfFile", TrpFileDevice::StaticClassType())
+            .Object("PDFSettings", TrpPDFSettings::StaticClassType(), &FakePdfFile::PDFSettings,
+                    &FakePdfFile::SetPDFSettings)
+            .Build();
+    return &info;
+}
+
+class FakeArchive : public TrpArchiveDevice {
+public:
+    FAT_CLASS(FakeArchive)
+    using TrpArchiveDevice::TrpArchiveDevice;
+    void StartJob() override {
+        TrpArchiveDevice::StartJob();
+        Log().push_back(ClassName() + " " + FileName());
+    }
+    void ReceivePage(TrpPage* Page) override {
+        TrpArchiveDevice::ReceivePage(Page);
+        if (ShouldOutput()) Log().push_back("archive page " + std::to_string(Page->AbsolutePageNo()));
+    }
+};
+
+TClass FakeTextFile::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<FakeTextFile>("FakeTextFile", TrpTextFileDevice::StaticClassType()).Build();
+    return &info;
+}
+TClass FakeArchive::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<FakeArchive>("FakeArchive", TrpArchiveDevice::StaticClassType()).Build();
+    return &info;
+}
+
+class FileJob : public PrinterJob {
+protected:
+    void SetUp() override {
+        PrinterJob::SetUp();
+        RegisterDeviceClass(FakeTextFile::StaticClassType(), "TextFile");
+        RegisterDeviceClass(FakeArchive::StaticClassType(), "ArchiveFile");
+        Report()->SetTextFileName("/tmp/saida.txt");
+        Report()->SetArchiveFileName("/tmp/saida.raf");
+        Report()->SetTextFileType(ftTab);
+    }
+    void TearDown() override {
+        UnregisterDeviceClass(FakeArchive::StaticClassType());
+        UnregisterDeviceClass(FakeTextFile::StaticClassType());
+        PrinterJob::TearDown();
+    }
+};
+
+TEST_F(FileJob, EachFileDeviceTakesItsOwnFileName) {
+    Report()->SetShowPrintDialog(false);
+    Report()->OnSaveText = [](TObject*, std::string& Text) { Text += ";salvo"; };
+    Report()->SetDeviceType("TextFile");
+    Report()->PrintReport();
+    EXPECT_EQ(Joined(),
+              "OnPrintDialogCreate, OnCancelDialogCreate, BeforePrint, FakeTextFile /tmp/saida.txt type 1 K1;salvo, "
+              "file page 1, file page 2, file page 3, AfterPrint, OnPrintingComplete");
+    EXPECT_EQ(Report()->FileDevice(), nullptr) << "the file device goes with the job";
+
+    Log().clear();
+    Report()->SetDeviceType("ArchiveFile");
+    Report()->PrintReport();
+    EXPECT_EQ(Joined(),
+              "OnPrintDialogCreate, OnCancelDialogCreate, BeforePrint, FakeArchive /tmp/saida.raf, archive page 1, "
+              "archive page 2, archive page 3, AfterPrint, OnPrintingComplete");
+    EXPECT_TRUE(messages_.empty()) << "a file run needs no printer";
+}
+
+TEST_F(FileJob, APdfFileGetsTheReportsPdfOptions) {
+    RegisterDeviceClass(FakePdfFile::StaticClassType(), "PDFFile");
+    Report()->SetShowPrintDialog(false);
+    Report()->PDFSettings()->SetAuthor("Fulano");
+    Report()->SetDeviceType("PDFFile");
+    Report()->PrintReport();
+    UnregisterDeviceClass(FakePdfFile::StaticClassType());
+    EXPECT_NE(Joined().find("FakePdfFile /tmp/saida.txt by Fulano"), std::string::npos) << Joined();
+}
+
+TEST_F(FileJob, TheDialogsChoiceOfFileWins) {
+    // From the printer to a text file named in the dialog, page 2 alone.
+    printDialogChoice = [](TrpCustomPrintDialog* Dialog) {
+        Dialog->PrintToFile = true;
+        Dialog->SetDeviceType("TextFile");
+        Dialog->TextFileName = "/tmp/escolhido.txt";
+        Dialog->PageRequest()->SetPageSetting(psSinglePage);
+        Dialog->PageRequest()->SetPageRequested(2);
+    };
+    Report()->PrintReport();
+    EXPECT_NE(Joined().find("FakeTextFile /tmp/escolhido.txt type 1 K1, file page 2, AfterPrint"),
+              std::string::npos)
+        << Joined();
+    EXPECT_EQ(Joined().find("page 1"), std::string::npos) << Joined();
+    EXPECT_EQ(Joined().find("device start"), std::string::npos) << "the printer is not fed";
+
+    // From a text file type to an archive chosen in the dialog.
+    Log().clear();
+    Report()->SetDeviceType("TextFile");
+    printDialogChoice = [](TrpCustomPrintDialog* Dialog) {
+        Dialog->PrintToArchive = true;
+        Dialog->SetDeviceType("ArchiveFile");
+        Dialog->ArchiveFileName = "/tmp/escolhido.raf";
+    };
+    Report()->PrintReport();
+    EXPECT_NE(Joined().find("FakeArchive /tmp/escolhido.raf, archive page 1"), std::string::npos) << Joined();
+
+    // The dialog turns a file type back to paper: the printer device prints.
+    Log().clear();
+    printDialogChoice = nullptr;
+    Report()->PrintReport();
+    EXPECT_NE(Joined().find("device start, cached"), std::string::npos) << Joined();
 }
 
 }  // namespace
