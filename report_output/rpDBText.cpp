@@ -295,6 +295,19 @@ void TrpLookAheadList::SetValue(const std::string& Key, int TraversalCount, cons
     (void)TraversalCount;
 }
 
+void TrpLookAheadList::FillCommand(TrpDrawCommand* DrawCommand, const std::string& Key, TrpCustomEngine* Engine,
+                                   TrpCommunicator* Owner) const {
+    auto* variable = dynamic_cast<TrpDrawVariable*>(DrawCommand);
+    if (variable == nullptr) return;
+    variable->SetText(GetValue(Key, variable->Text()));
+    auto* engine = dynamic_cast<TrpEngine*>(Engine);
+    if (engine != nullptr && !engine->SecondPass()) {
+        variable->SetDeferred(true);
+        variable->SetLookAheadKey(Key);
+        if (variable->Listener() != nullptr) Owner->AddEventNotify(variable->Listener());
+    }
+}
+
 std::string TrpLookAheadList::GetValue(const std::string& Key, const std::string& Default) const {
     for (const TrpDrawVariable* entry : entries_)
         if (entry->LookAheadKey() == Key) return entry->Text();
@@ -534,16 +547,7 @@ void TrpDBCalc::GetPrintText(std::string& Text) const {
 
 void TrpDBCalc::PropertiesToDrawCommand(TrpDrawCommand* DrawCommand) {
     TrpDBText::PropertiesToDrawCommand(DrawCommand);
-    auto* variable = dynamic_cast<TrpDrawVariable*>(DrawCommand);
-    if (variable == nullptr || !LookAheadActive() || !lookAheadList_) return;
-    const std::string key = GetLookAheadKey();
-    variable->SetText(lookAheadList_->GetValue(key, variable->Text()));
-    auto* engine = dynamic_cast<TrpEngine*>(ReportEngine());
-    if (engine != nullptr && !engine->SecondPass()) {
-        variable->SetDeferred(true);
-        variable->SetLookAheadKey(key);
-        if (variable->Listener() != nullptr) AddEventNotify(variable->Listener());
-    }
+    if (LookAheadActive() && lookAheadList_) lookAheadList_->FillCommand(DrawCommand, GetLookAheadKey(), ReportEngine(), this);
 }
 
 void TrpDBCalc::SaveToCache(int Page) {

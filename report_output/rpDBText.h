@@ -92,6 +92,11 @@ public:
     TrpLookAheadList& operator=(const TrpLookAheadList&) = delete;
 
     void SetValue(const std::string& Key, int TraversalCount, const std::string& Text);
+    // A look-ahead text's command gets the value known so far; in the first
+    // pass it is also marked to be filled in once the value is final, and
+    // Owner hears its listener.
+    void FillCommand(TrpDrawCommand* DrawCommand, const std::string& Key, TrpCustomEngine* Engine,
+                     TrpCommunicator* Owner) const;
     std::string GetValue(const std::string& Key, const std::string& Default) const;
     // Entries stop listening; they stay.
     void DetachDrawCommands();

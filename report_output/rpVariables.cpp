@@ -562,16 +562,7 @@ void TrpVariable::GetPrintText(std::string& Text) const {
 
 void TrpVariable::PropertiesToDrawCommand(TrpDrawCommand* DrawCommand) {
     TrpCustomVariable::PropertiesToDrawCommand(DrawCommand);
-    auto* variable = dynamic_cast<TrpDrawVariable*>(DrawCommand);
-    if (variable == nullptr || !LookAheadActive() || !lookAheadList_) return;
-    const std::string key = GetLookAheadKey();
-    variable->SetText(lookAheadList_->GetValue(key, variable->Text()));
-    auto* engine = dynamic_cast<TrpEngine*>(ReportEngine());
-    if (engine != nullptr && !engine->SecondPass()) {
-        variable->SetDeferred(true);
-        variable->SetLookAheadKey(key);
-        if (variable->Listener() != nullptr) AddEventNotify(variable->Listener());
-    }
+    if (LookAheadActive() && lookAheadList_) lookAheadList_->FillCommand(DrawCommand, GetLookAheadKey(), ReportEngine(), this);
 }
 
 void TrpVariable::SaveToCache(int Page) {

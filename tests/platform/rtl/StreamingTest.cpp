@@ -7,13 +7,12 @@
 #include <string>
 
 #include "StreamingSample.h"
+#include "tests/platform/rtl/StreamHelpers.h"
 #include "tests/support/TestSupport.h"
 
 using namespace streamtest;
 
 namespace {
-
-std::string Ref(const std::string& name) { return testsupport::ReadAll(testsupport::DataPath("rtl/streams/" + name)); }
 
 void RegisterSamples() { RegisterClasses({TSample::StaticClassType()}); }
 
@@ -21,24 +20,6 @@ std::unique_ptr<TSample> Load(const std::string& bytes) {
     RegisterSamples();
     TStringStream s(bytes);
     return std::unique_ptr<TSample>(static_cast<TSample*>(ReadComponent(s, nullptr)));
-}
-
-std::string Save(TComponent* c) {
-    TMemoryStream s;
-    WriteComponent(s, c);
-    return s.DataBytes();
-}
-
-std::string ToText(const std::string& bin) {
-    TStringStream in(bin), out;
-    ObjectBinaryToText(in, out);
-    return out.DataString();
-}
-
-std::string ToBinary(const std::string& text) {
-    TStringStream in(text), out;
-    ObjectTextToBinary(in, out);
-    return out.DataString();
 }
 
 TSample* Child(TComponent* owner, const std::string& name) {

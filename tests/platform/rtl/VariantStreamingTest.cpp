@@ -9,9 +9,15 @@
 #include <vector>
 
 #include "platform/rtl/Filer.h"
+#include "tests/platform/rtl/StreamHelpers.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
+
+using streamtest::Ref;
+using streamtest::Save;
+using streamtest::ToBinary;
+using streamtest::ToText;
 
 class TVarSample : public TComponent {
 public:
@@ -70,31 +76,11 @@ std::string Hex(const std::string& bytes) {
     return out;
 }
 
-std::string Ref(const std::string& name) { return testsupport::ReadAll(testsupport::DataPath("rtl/streams/" + name)); }
-
 template <class T>
 std::unique_ptr<T> Load(const std::string& bytes) {
     RegisterClasses({TVarSample::StaticClassType(), TTypedSample::StaticClassType()});
     TStringStream s(bytes);
     return std::unique_ptr<T>(dynamic_cast<T*>(ReadComponent(s, nullptr)));
-}
-
-std::string Save(TComponent* c) {
-    TMemoryStream s;
-    WriteComponent(s, c);
-    return s.DataBytes();
-}
-
-std::string ToText(const std::string& bin) {
-    TStringStream in(bin), out;
-    ObjectBinaryToText(in, out);
-    return out.DataString();
-}
-
-std::string ToBinary(const std::string& text) {
-    TStringStream in(text), out;
-    ObjectTextToBinary(in, out);
-    return out.DataString();
 }
 
 TEST(VariantStreaming, EveryValueKindOfTheOtherImplementationLoadsWithItsOwnType) {
