@@ -99,10 +99,6 @@ void TrpDBText::SetSuppressRepeatedValues(bool Value) {
     PropertyChange();
 }
 
-TrpCustomEngine* TrpDBText::ReportEngine() const {
-    return Band() != nullptr && Band()->Report() != nullptr ? Band()->Report()->Engine() : nullptr;
-}
-
 int TrpDBText::CurrentPageNo() const {
     TrpCustomEngine* engine = ReportEngine();
     return engine != nullptr ? engine->AbsolutePageNo() : 0;

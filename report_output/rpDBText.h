@@ -68,7 +68,6 @@ protected:
     // Writes the text's part of a page record (the first 12 bytes).
     void PutTextState(TrpCacheRecord& Record) const;
     void GetTextState(const TrpCacheRecord& Record);
-    TrpCustomEngine* ReportEngine() const;
     int CurrentPageNo() const;
     void TrackValue();
 

@@ -73,6 +73,10 @@ TrpCustomComponent::TrpCustomComponent(TComponent* AOwner) : TrpComponent(AOwner
 
 // The printable's record already carries DrawComponent with the flags the
 // band loop needs; the control adds nothing of its own.
+TrpCustomEngine* TrpCustomComponent::ReportEngine() const {
+    return Band() != nullptr && Band()->Report() != nullptr ? Band()->Report()->Engine() : nullptr;
+}
+
 void TrpCustomComponent::SaveToCache(int Page) { TrpComponent::SaveToCache(Page); }
 void TrpCustomComponent::RestoreFromCache(int Page) { TrpComponent::RestoreFromCache(Page); }
 
@@ -345,9 +349,7 @@ void TrpCustomText::PropertiesToDrawCommand(TrpDrawCommand* DrawCommand) {
         text->SetWrappedText(&lines);
     }
     text->SetBandSave(Band() != nullptr && Band()->Save());
-    if (Band() != nullptr && Band()->Report() != nullptr)
-        if (auto* engine = dynamic_cast<TrpEngine*>(Band()->Report()->Engine()))
-            text->SetBandSaveNo(engine->ReportBandCount());
+    if (auto* engine = dynamic_cast<TrpEngine*>(ReportEngine())) text->SetBandSaveNo(engine->ReportBandCount());
     text->SetComponentSave(save_);
     text->SetComponentSaveNo(SaveOrder());
     text->SetSaveLength(saveLength_);

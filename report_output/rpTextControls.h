@@ -12,6 +12,7 @@
 
 #include "report/rpComponent.h"
 
+class TrpCustomEngine;
 class TrpGroup;
 
 class TrpCustomComponent : public TrpComponent {
@@ -28,6 +29,8 @@ public:
 
 protected:
     void SetTypeCode(int Value) { typeCode_ = Value; }
+    // The engine of the report this control's band belongs to, if any.
+    TrpCustomEngine* ReportEngine() const;
 
 private:
     int typeCode_ = 1;

@@ -95,10 +95,6 @@ TClass TrpCustomVariable::StaticClassType() {
 
 TrpCustomVariable::TrpCustomVariable(TComponent* AOwner) : TrpCustomText(AOwner) {}
 
-TrpCustomEngine* TrpCustomVariable::ReportEngine() const {
-    return Band() != nullptr && Band()->Report() != nullptr ? Band()->Report()->Engine() : nullptr;
-}
-
 std::string TrpCustomVariable::FormatText(TrpDataType DataType, const Variant& Value) const {
     std::string text;
     try {

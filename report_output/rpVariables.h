@@ -38,7 +38,6 @@ public:
     TrpFormatEvent OnFormat;
 
 protected:
-    TrpCustomEngine* ReportEngine() const;
     // The formatted text of Value, with OnFormat when assigned.
     std::string FormatText(TrpDataType DataType, const Variant& Value) const;
 };
