@@ -4,6 +4,7 @@
 #include "report_output/rpGraphics.h"
 #include "report_output/rpImages.h"
 #include "report_output/rpRichText.h"
+#include "report_output/rpRichTextRTTI.h"
 #include "report_output/rpTextControls.h"
 #include "report_output/rpVariables.h"
 
@@ -18,9 +19,11 @@ void registerAll() {
     RegisterGraphicClasses();
     RegisterImageClasses();
     RegisterRichTextClasses();
+    RegisterRichTextAdapters();
 }
 
 void unregisterAll() {
+    UnregisterRichTextAdapters();
     UnregisterRichTextClasses();
     UnregisterImageClasses();
     UnregisterGraphicClasses();

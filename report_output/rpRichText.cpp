@@ -766,6 +766,43 @@ int TrpCustomRichText::FindText(const std::string& Text, int StartPos, int Lengt
     return -1;
 }
 
+void TrpCustomRichText::SetSelStart(int Value) {
+    selStart_ = std::clamp(Value, 0, TextLength());
+    selLength_ = std::min(selLength_, TextLength() - selStart_);
+}
+
+void TrpCustomRichText::SetSelLength(int Value) { selLength_ = std::clamp(Value, 0, TextLength() - selStart_); }
+
+std::string TrpCustomRichText::SelText() const {
+    std::lock_guard<std::recursive_mutex> guard(TrpRTFEngine::Lock());
+    return document_->toPlainText().mid(selStart_, selLength_).toStdString();
+}
+
+void TrpCustomRichText::SetSelText(const std::string& Value) {
+    std::string rtfText;
+    {
+        std::lock_guard<std::recursive_mutex> guard(TrpRTFEngine::Lock());
+        const int length = TrpRTFEngine::TextLength(*document_);
+        const int start = std::clamp(selStart_, 0, length);
+        const int count = std::clamp(selLength_, 0, length - start);
+        QTextCursor c(document_.get());
+        c.setPosition(start);
+        c.setPosition(start + count, QTextCursor::KeepAnchor);
+        QTextCursor first(document_.get());
+        first.setPosition(std::min(start + 1, length));
+        c.insertText(QString::fromStdString(Value), first.charFormat());
+        rtfText = rtf::Write(*document_);
+    }
+    SetRichText(rtfText);
+    selLength_ = 0;
+}
+
+TStrings* TrpCustomRichText::RichTextStrings() {
+    if (!richTextStrings_) richTextStrings_ = std::make_unique<TStringList>();
+    richTextStrings_->SetText(GetRichText());
+    return richTextStrings_.get();
+}
+
 // --- Mail merge ---
 
 namespace {

@@ -146,6 +146,17 @@ public:
     // The position of Text from StartPos within Length characters; -1 when absent.
     int FindText(const std::string& Text, int StartPos, int Length, bool WholeWord, bool MatchCase) const;
 
+    // A selection over the document's characters, as scripts use it.
+    int SelStart() const { return selStart_; }
+    void SetSelStart(int Value);
+    int SelLength() const { return selLength_; }
+    void SetSelLength(int Value);
+    std::string SelText() const;
+    // Replaces the selected characters, keeping the look of the first one.
+    void SetSelText(const std::string& Value);
+    // The RTF text line by line (a copy made on each call).
+    TStrings* RichTextStrings();
+
     bool HasColor() const override { return true; }
     bool IsMemo() const override { return true; }
     void Init() override;
@@ -168,6 +179,9 @@ private:
     int startCharPos_ = -1;
     int endCharPos_ = -1;
     bool partRemaining_ = false;
+    int selStart_ = 0;
+    int selLength_ = 0;
+    std::unique_ptr<TStringList> richTextStrings_;
 };
 
 class TrpRichText : public TrpCustomRichText {

@@ -26,6 +26,7 @@
 #include "report/rpDBPipeline.h"
 #include "report_output/rpRTF.h"
 #include "report_output/rpRichText.h"
+#include "report_output/rpRichTextRTTI.h"
 #include "tests/report_output/OutputTestSupport.h"
 #include "tests/support/Mutate.h"
 #include "tests/support/report/ReportHarness.h"
@@ -444,6 +445,67 @@ TEST(RichTextDrawing, AStreamWithABadLengthIsRefused) {
     bad.Seek(0, soBeginning);
     TrpDrawRichText copy(nullptr);
     EXPECT_THROW(ReadComponent(bad, &copy), EReadError);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RichTextScripting, ScriptsReadSelectReplaceFindAndStreamTheText) {
+    ASSERT_EQ(TrsRTTIClassRegistry::GetRTTIClass(TrpRichText::StaticClassType()),
+              TrsTrpCustomRichTextRTTI::Instance());
+    ASSERT_EQ(TrsRTTIClassRegistry::GetRTTIClass(TrpDBRichText::StaticClassType()), TrsTrpDBRichTextRTTI::Instance());
+    ASSERT_EQ(TrsRTTIClassRegistry::GetRTTIClass(TrpDrawRichText::StaticClassType()),
+              TrsTrpDrawRichTextRTTI::Instance());
+    const TrsRTTI* a = TrsTrpCustomRichTextRTTI::Instance();
+    TrpRichText rich(nullptr);
+    ASSERT_TRUE(a->SetPropValue(&rich, "richtext", std::string("{\\rtf1 Nota {\\b fiscal} emitida}")));
+    TrsValue v;
+    ASSERT_TRUE(a->GetPropValue(&rich, "PlainText", v));
+    EXPECT_EQ(std::get<std::string>(v), "Nota fiscal emitida");
+
+    // Select "fiscal" and replace it: the bold look stays with the new word.
+    ASSERT_TRUE(a->SetPropValue(&rich, "SelStart", int32_t{5}));
+    ASSERT_TRUE(a->SetPropValue(&rich, "SelLength", int32_t{6}));
+    ASSERT_TRUE(a->GetPropValue(&rich, "SelText", v));
+    EXPECT_EQ(std::get<std::string>(v), "fiscal");
+    ASSERT_TRUE(a->SetPropValue(&rich, "SelText", std::string("eletrônica")));
+    EXPECT_EQ(rich.PlainText(), "Nota eletrônica emitida");
+    EXPECT_NE(rich.GetRichText().find("\\b "), std::string::npos);
+    // A selection beyond the text is cut to it.
+    ASSERT_TRUE(a->SetPropValue(&rich, "SelStart", int32_t{1000}));
+    EXPECT_EQ(rich.SelStart(), rich.TextLength());
+
+    auto find = a->GetParams("FindText");
+    std::string what = "EMITIDA";
+    int32_t start = 0, length = -1, result = 0;
+    bool whole = true, match = false;
+    find->BindConstParam(0, &what);
+    find->BindConstParam(1, &start);
+    find->BindConstParam(2, &length);
+    find->BindConstParam(3, &whole);
+    find->BindConstParam(4, &match);
+    find->BindParam(5, &result);
+    ASSERT_TRUE(a->CallMethod(&rich, "FindText", false, find.get()));
+    EXPECT_EQ(result, 16);
+    match = true;
+    ASSERT_TRUE(a->CallMethod(&rich, "FindText", false, find.get()));
+    EXPECT_EQ(result, -1);
+
+    // Saved to a stream and loaded into another: the same text.
+    TMemoryStream stream;
+    auto save = a->GetParams("SaveToRTFStream");
+    TObject* streamObject = &stream;
+    save->BindConstParam(0, &streamObject);
+    ASSERT_TRUE(a->CallMethod(&rich, "SaveToRTFStream", false, save.get()));
+    stream.Seek(0, soBeginning);
+    TrpRichText other(nullptr);
+    ASSERT_TRUE(a->CallMethod(&other, "LoadFromRTFStream", false, save.get()));
+    EXPECT_EQ(other.PlainText(), "Nota eletrônica emitida");
+
+    TrpDBRichText db(nullptr);
+    ASSERT_TRUE(TrsTrpDBRichTextRTTI::Instance()->SetPropValue(&db, "AutoDisplay", false));
+    EXPECT_FALSE(db.AutoDisplay());
 }
 
 }  // namespace
