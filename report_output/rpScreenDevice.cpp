@@ -128,7 +128,12 @@ void TrpScreenDevice::ReceivePage(TrpPage* Page) {
         }
         return;
     }
-    if (SkipOutput()) {
+    // The first pass of a two-pass report makes its pages for counting
+    // only; the screen shows the one it asked for all the same, so that the
+    // user sees it while the count is worked out.
+    const bool firstPass = SkipOutput() && Page->Calculation() && !Page->Final() &&
+                           Page->PassSetting() == psTwoPass;
+    if (SkipOutput() && !firstPass) {
         const bool known = Publisher() != nullptr && Publisher()->LastPageKnown();
         if (!known)
             SetStatus(rpFormatLanguageText(kStatusCalculating, {Page->AbsolutePageNo(), Page->DocumentName()}));
