@@ -10,16 +10,26 @@
 #include "billing/main/uoskerun.h"
 #include "platform/gfx/Pictures.h"
 #include "platform/ui/Forms.h"
+#include "preview/rpPreviewRegister.h"
+#include "report/rpRegister.h"
+#include "report_output/rpOutputRegister.h"
 
 int main(int argc, char** argv) {
     ui::StartApplication(argc, argv);
     Application->Initialize();
     gfx::RegisterPictureFormats();
+    // The report library, its controls and devices, then its windows.
+    report::registerAll();
+    report_output::registerAll();
+    preview::registerAll();
     billing::forms::InstallUiMessages();
     std::vector<std::string> args(argv + 1, argv + argc);
     TfrmOske_Nf::SetCommandLine(billing::data::AppFiles::CurrentExecutable(), args);
     dmdb = new Tdmdb(Application);
     Application->CreateForm(frmOske_Nf);
     Application->Run();
+    preview::unregisterAll();
+    report_output::unregisterAll();
+    report::unregisterAll();
     return 0;
 }
