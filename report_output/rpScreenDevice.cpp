@@ -217,7 +217,7 @@ int TrpScreenDevice::CalcZoom() {
             if (boxW > 2 * mV && boxH > 2 * mV) {
                 // Narrows the page until it fits across; a step that makes no
                 // progress ends the loop (a tiny box).
-                while (boxW <= pageW && pageH > mV) {
+                while (mV > 0 && boxW <= pageW && pageH > mV) {
                     pageH -= mV;
                     pageW = Round(pageH * ratio);
                 }

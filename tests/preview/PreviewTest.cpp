@@ -219,6 +219,19 @@ TEST_F(Preview, AFailedPrintFromThePreviewPutsTheReportBackAsItWas) {
     EXPECT_EQ(viewer->AbsolutePageNo(), 2);
 }
 
+TEST_F(Preview, ABurstOfResizesLaysThePageOutOnceAtTheNewSize) {
+    TrpViewer* viewer = OpenViewer();
+    QCoreApplication::processEvents();
+    int displayed = 0;
+    viewer->ScreenDevice()->OnPageDisplayed = [&displayed](TObject*) { ++displayed; };
+    for (int width : {700, 650, 600}) window_->SetBounds(0, 0, width, 500);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(displayed, 1);
+    // Whole page: the page fits the new box.
+    EXPECT_LE(viewer->ScreenDevice()->PageHeight(), viewer->ScrollBox()->Height());
+    EXPECT_EQ(viewer->AbsolutePageNo(), 1);
+}
+
 // --- Whole runs through the producer ---
 
 class PreviewRun : public Preview {
