@@ -77,6 +77,23 @@ TClass RecordingPrinter::StaticClassType() {
     return &info;
 }
 
+// The print dialog as the user leaves it: OK, with the page it was offered.
+class FakePrintDialog : public TrpCustomPrintDialog {
+public:
+    FAT_CLASS(FakePrintDialog)
+    using TrpCustomPrintDialog::TrpCustomPrintDialog;
+    bool ShowModal() override {
+        Log().push_back("print dialog on page " + std::to_string(PageRequest()->PageRequested()));
+        return true;
+    }
+};
+
+TClass FakePrintDialog::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<FakePrintDialog>("FakePrintDialog", TrpCustomPrintDialog::StaticClassType()).Build();
+    return &info;
+}
+
 std::vector<std::vector<Variant>> Rows(int Count) {
     std::vector<std::vector<Variant>> rows;
     for (int i = 1; i <= Count; ++i) rows.push_back({Variant("K" + std::to_string(i)), Variant(i)});
@@ -192,12 +209,16 @@ TEST_F(Preview, AClickWhoseHandlerAsksForARedrawGetsThePageOnceMore) {
 }
 
 TEST_F(Preview, PrintingFromThePreviewWithTheSameSetupAsksForNoPageAgain) {
+    RegisterFormClass(TrpCustomPrintDialog::StaticClassType(), FakePrintDialog::StaticClassType());
     TrpViewer* viewer = OpenViewer();
     viewer->NextPage();
     rig_.Report()->SetShowAutoSearchDialog(true);
+    rig_.Report()->SetShowPrintDialog(true);
     Received(viewer);
     viewer->Print();
-    EXPECT_EQ(Log(), (std::vector<std::string>{"printer job", "printed 1", "printed 2", "printed 3"}));
+    UnregisterFormClass(TrpCustomPrintDialog::StaticClassType());
+    EXPECT_EQ(Log(), (std::vector<std::string>{"print dialog on page 2", "printer job", "printed 1", "printed 2",
+                                               "printed 3"}));
     EXPECT_EQ(rig_.Report()->CurrentPage(), 2);
     EXPECT_EQ(received_, 0);
     EXPECT_EQ(rig_.Report()->DeviceType(), "Screen");
