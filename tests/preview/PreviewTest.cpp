@@ -8,6 +8,9 @@
 #include <vector>
 
 #include <QCoreApplication>
+#include <QCursor>
+#include <QWidget>
+#include <algorithm>
 #include <QEvent>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -251,6 +254,46 @@ TEST_F(Preview, ABurstOfResizesLaysThePageOutOnceAtTheNewSize) {
     // Whole page: the page fits the new box.
     EXPECT_LE(viewer->ScreenDevice()->PageHeight(), viewer->ScrollBox()->Height());
     EXPECT_EQ(viewer->AbsolutePageNo(), 1);
+}
+
+// Hears what the viewer broadcasts.
+class ViewerEvents : public TrpCommunicator {
+public:
+    ViewerEvents() : TrpCommunicator(nullptr) {
+        for (int e : {94, 95, 96, 97, 129}) EventSet().set(static_cast<std::size_t>(e));
+    }
+    void EventNotify(TObject* Sender, int EventNumber, TrsParamList* Params) override {
+        TrpCommunicator::EventNotify(Sender, EventNumber, Params);
+        Heard.push_back(EventNumber);
+    }
+    std::vector<int> Heard;
+};
+
+TEST_F(Preview, TheViewerBroadcastsItsEventsAndShowsTheHandOverClickableCommands) {
+    TrpViewer* viewer = OpenViewer();
+    ViewerEvents events;
+    viewer->Communicator()->AddEventNotify(&events);
+    viewer->RegenerateReport();
+    auto heard = [&events](int E) { return std::count(events.Heard.begin(), events.Heard.end(), E); };
+    EXPECT_GE(heard(rpevViewerReset), 1);
+    EXPECT_GE(heard(rpevViewerPrintStateChanged), 2);  // started, ended
+    EXPECT_GE(heard(rpevViewerStatusChanged), 1);
+    EXPECT_EQ(heard(rpevViewerPageChanged), 1);
+    auto* link = new TrpDrawShape(nullptr);
+    link->SetLeft(20000);
+    link->SetTop(20000);
+    link->SetWidth(20000);
+    link->SetHeight(10000);
+    link->SetPage(viewer->CurrentPage());
+    link->SetClickable(true);
+    viewer->ScreenDevice()->DisplayPage();
+    viewer->PaintBoxMouseMove(link->DrawLeft + 1, link->DrawTop + 1);
+    EXPECT_EQ(viewer->PaintBox()->cursor().shape(), Qt::PointingHandCursor);
+    viewer->PaintBoxMouseMove(link->DrawRight + 3, link->DrawTop + 1);
+    EXPECT_EQ(viewer->PaintBox()->cursor().shape(), Qt::ArrowCursor);
+    viewer->PaintBoxMouseDown(link->DrawLeft + 1, link->DrawTop + 1);
+    EXPECT_EQ(heard(rpevViewerMouseDown), 1);
+    viewer->Communicator()->RemoveEventNotify(&events);
 }
 
 // --- Whole runs through the producer ---
