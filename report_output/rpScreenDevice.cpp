@@ -12,6 +12,7 @@
 #include "report/rpRotatedText.h"
 #include "report/rpTextLayout.h"
 #include "report/rpUnits.h"
+#include "report_output/rpRichText.h"
 
 namespace {
 
@@ -340,6 +341,11 @@ bool TrpScreenDevice::Draw(TrpDrawCommand* Command) {
     }
     if (auto* image = dynamic_cast<TrpDrawImage*>(Command)) {
         DrawImage(image);
+        return true;
+    }
+    if (auto* rich = dynamic_cast<TrpDrawRichText*>(Command)) {
+        // Laid out on the reference device as on paper, scaled to the zoom.
+        rich->DrawOn(canvas_.get(), Command->DrawRect());
         return true;
     }
     return false;
