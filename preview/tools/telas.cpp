@@ -162,11 +162,11 @@ int main(int argc, char** argv) {
         TrpBandedReport* report = MakeListing(&owner, &data.pipeline);
         report->SetModalPreview(true);
         report->PreviewFormSettings()->SetZoomSetting(zs100Percent);
+        // Waits for the job, then takes the pictures one after the other.
+        std::function<void()> step;
         report->OnPreviewFormCreate = [&](TObject*) {
             auto* preview = dynamic_cast<TrpPrintPreview*>(report->PreviewForm());
             preview->SetWindowState(wsMaximized);
-            // Waits for the job, then takes the pictures one after the other.
-            std::function<void()> step;
             step = [&, preview] {
                 if (preview->Viewer()->Printing()) {
                     Later(200, step);
