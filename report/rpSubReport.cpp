@@ -269,6 +269,11 @@ void TrpSubReport::SetBand(TrpBand* Value) {
     TrpCustomReport* before = Band() != nullptr ? Band()->Report() : nullptr;
     TrpStretchable::SetBand(Value);
     TrpCustomReport* after = Band() != nullptr ? Band()->Report() : nullptr;
+    // Growing with the child, or filling section pages, needs a band that
+    // takes its height from its content.
+    if (Band() != nullptr && !IsReading() && (Stretch() || printBehavior_ == pbSection) &&
+        Band()->PrintHeight() != phDynamic)
+        Band()->SetPrintHeight(phDynamic);
     if (report_ != nullptr && before != after) {
         report_->SetParentReport(after);
         if (!IsReading()) ApplyParentPrinterSetup();
@@ -473,6 +478,17 @@ void TrpSubReport::GenerateChildPage(int32_t Width, int32_t Height, const TrpPri
     childFinished_ = engine->EndOfDataReached() && childComplete_;
 }
 
+void TrpSubReport::StartChild() {
+    // A detail of the parent's record starts from that record's first
+    // detail, whether or not its master told it of the move.
+    TrpDataPipeline* pipeline = report_->DataPipeline();
+    if (pipeline != nullptr && pipeline->IsLinked() && pipeline->Active()) pipeline->MasterRecordPositionChange();
+    ChildEngine()->StartChildRun();
+    childRunning_ = true;
+    childComplete_ = childFinished_ = false;
+    childPageCounter_ = 0;
+}
+
 void TrpSubReport::GenerateContent() {
     pendingLeft_ = pendingTop_ = 0;
     FreePending();
@@ -504,10 +520,7 @@ void TrpSubReport::GenerateInside() {
     const bool continuing = childRunning_ && !childComplete_;
     TrpEngine* engine = ChildEngine();
     if (!continuing) {
-        engine->StartChildRun();
-        childRunning_ = true;
-        childComplete_ = childFinished_ = false;
-        childPageCounter_ = 0;
+        StartChild();
         if (engine->ReportComplete()) {
             // Nothing to print: no data and a blank page asked for.
             childComplete_ = true;
@@ -552,9 +565,7 @@ void TrpSubReport::GenerateFixed() {
     const TRect rect = PrintRect();
     TrpEngine* engine = ChildEngine();
     // A box shows the child's first page each time, cut to its size.
-    engine->StartChildRun();
-    childRunning_ = true;
-    childPageCounter_ = 0;
+    StartChild();
     if (!engine->ReportComplete()) {
         GenerateChildPage(rect.Right - rect.Left, mmHeight(), nullptr);
         ++childPageCounter_;
@@ -597,9 +608,7 @@ void TrpSubReport::GenerateSection() {
         return;
     }
     if (!childRunning_) {
-        engine->StartChildRun();
-        childRunning_ = true;
-        childPageCounter_ = 0;
+        StartChild();
     } else {
         engine->SetAbsolutePageNo(childPageNo_);
         engine->SetAbsolutePageCount(childPageCount_);

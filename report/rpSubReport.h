@@ -142,6 +142,7 @@ private:
     // One child page on a page of Width × Height without margins (or on
     // Setup's page when given); its commands wait for Draw.
     void GenerateChildPage(int32_t Width, int32_t Height, const TrpPrinterSetup* Setup);
+    void StartChild();
     void GenerateInside();
     void GenerateFixed();
     void GenerateSection();
