@@ -208,6 +208,45 @@ TEST(SubReport, ChildWithoutRecordsPrintsNothingAndTakesNoRoom) {
     EXPECT_EQ(names[2].Text->Top() - names[1].Text->Top(), 5000);
 }
 
+// A text whose value cannot be read.
+class FailingText : public TestText {
+public:
+    using TestText::TestText;
+    std::string GetText() const override { throw EPrintError("valor ilegível"); }
+};
+
+TEST(SubReport, AChildThatFailsGivesItsPageHookBackAndKeepsToItself) {
+    SubRig s({2}, pbChild);
+    auto* failing = new FailingText(s.R.Owner());
+    failing->SetName("Falha");
+    failing->SetBand(s.Child->DetailBand());
+    failing->SetBounds(50000, 0, 20000, 4000);
+    int sent = 0;
+    s.Child->GenerationEngine()->OnSendPage = [&sent] { ++sent; };
+    EXPECT_ANY_THROW(s.R.Print());
+    // The hook is the child's own again, and nothing of the child reached
+    // the parent's device.
+    ASSERT_TRUE(static_cast<bool>(s.Child->GenerationEngine()->OnSendPage));
+    s.Child->GenerationEngine()->OnSendPage();
+    EXPECT_EQ(sent, 1);
+    EXPECT_TRUE(TextsOf(s.R.Device()->FinalPages(), "Item").empty());
+}
+
+TEST(SubReport, ChildKeptTogetherMovesWholeToTheNextPage) {
+    // Bruno's 30 items do not fit below a tall title but fit a page of their own.
+    SubRig s({1, 30}, pbChild);
+    s.Sub->SetKeepTogether(true);
+    s.Detail->SetmmHeight(8000);
+    s.R.Report()->CreateBand(btTitle)->SetmmHeight(150000);
+    const auto pages = s.Print();
+    ASSERT_EQ(pages.size(), 2u);
+    const auto items = TextsOf(pages, "Item");
+    EXPECT_EQ(Words(items), ExpectedItems({1, 30}));
+    for (const Placed& p : items)
+        if (p.Text->Text().rfind("I2-", 0) == 0) EXPECT_EQ(p.Page, 2) << p.Text->Text();
+    ExpectPagesComeBackAlone(s.R);
+}
+
 // --- Fixed box ----------------------------------------------------------------------
 
 TEST(SubReport, FixedBoxShowsWhatFitsOfEachChildAndCutsTheRest) {
