@@ -4,6 +4,7 @@
 
 #include "platform/rtl/Filer.h"
 #include "platform/rtl/Finally.h"
+#include "platform/rtl/Strings.h"
 #include "report/rpBands.h"
 #include "report/rpCacheManager.h"
 #include "report/rpCompUtils.h"
@@ -702,9 +703,122 @@ void TrpSubReport::RestoreFromCache(int Page) {
         }
 }
 
+// ---------------------------------------------------------------------------
+// Scripting
+
+namespace {
+
+struct BoolMember {
+    const char* Name;
+    bool (TrpSubReport::*Get)() const;
+    void (TrpSubReport::*Set)(bool);
+};
+
+constexpr BoolMember kBoolMembers[] = {
+    {"NewPrintJob", &TrpSubReport::NewPrintJob, &TrpSubReport::SetNewPrintJob},
+    {"ParentPrinterSetup", &TrpSubReport::ParentPrinterSetup, &TrpSubReport::SetParentPrinterSetup},
+    {"ResetPageNo", &TrpSubReport::ResetPageNo, &TrpSubReport::SetResetPageNo},
+    {"TraverseAllData", &TrpSubReport::TraverseAllData, &TrpSubReport::SetTraverseAllData},
+    {"ExpandAll", &TrpSubReport::ExpandAll, &TrpSubReport::SetExpandAll},
+};
+
+}  // namespace
+
+TClass TrsTrpSubReportRTTI::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<TrsTrpSubReportRTTI>("TrsTrpSubReportRTTI", TrsTrpRelativeRTTI::StaticClassType()).Build();
+    return &info;
+}
+
+const TrsTrpSubReportRTTI* TrsTrpSubReportRTTI::Instance() {
+    static const TrsTrpSubReportRTTI adapter;
+    return &adapter;
+}
+
+TClass TrsTrpSubReportRTTI::DescribedClass() const { return TrpSubReport::StaticClassType(); }
+
+void TrsTrpSubReportRTTI::GetPropList(TClass AClass, TStrings* Names) const {
+    TrsTrpRelativeRTTI::GetPropList(AClass, Names);
+    for (const BoolMember& m : kBoolMembers) AddPropName(Names, m.Name);
+    for (const char* name : {"PrintBehavior", "DrillDownComponent", "Report"}) AddPropName(Names, name);
+}
+
+bool TrsTrpSubReportRTTI::GetPropRec(TClass AClass, const std::string& Name, TrsMemberDescriptor& Rec) const {
+    for (const BoolMember& m : kBoolMembers)
+        if (SameText(Name, m.Name)) {
+            FillPropRec(m.Name, rsBoolean, false, Rec);
+            return true;
+        }
+    if (SameText(Name, "PrintBehavior"))
+        FillPropRec("PrintBehavior", rsInteger, false, Rec);
+    else if (SameText(Name, "DrillDownComponent"))
+        FillClassPropRec("DrillDownComponent", TrpComponent::StaticClassType(), false, Rec);
+    else if (SameText(Name, "Report"))
+        FillClassPropRec("Report", TrpChildReport::StaticClassType(), true, Rec);
+    else
+        return TrsTrpRelativeRTTI::GetPropRec(AClass, Name, Rec);
+    return true;
+}
+
+bool TrsTrpSubReportRTTI::GetPropValue(TObject* AObject, const std::string& Name, TrsValue& Value) const {
+    auto* sub = dynamic_cast<TrpSubReport*>(AObject);
+    if (sub == nullptr) return TrsTrpRelativeRTTI::GetPropValue(AObject, Name, Value);
+    for (const BoolMember& m : kBoolMembers)
+        if (SameText(Name, m.Name)) {
+            Value = (sub->*m.Get)();
+            return true;
+        }
+    if (SameText(Name, "PrintBehavior"))
+        Value = static_cast<int32_t>(sub->PrintBehavior());
+    else if (SameText(Name, "DrillDownComponent"))
+        Value = static_cast<TObject*>(sub->DrillDownComponent());
+    else if (SameText(Name, "Report"))
+        Value = static_cast<TObject*>(sub->Report());
+    else
+        return TrsTrpRelativeRTTI::GetPropValue(AObject, Name, Value);
+    return true;
+}
+
+bool TrsTrpSubReportRTTI::SetPropValue(TObject* AObject, const std::string& Name, const TrsValue& Value) const {
+    auto* sub = dynamic_cast<TrpSubReport*>(AObject);
+    if (sub == nullptr) return TrsTrpRelativeRTTI::SetPropValue(AObject, Name, Value);
+    for (const BoolMember& m : kBoolMembers)
+        if (SameText(Name, m.Name)) {
+            const TrsValue v = rsValueAs(rsBoolean, Value);
+            if (!std::holds_alternative<bool>(v)) return false;
+            (sub->*m.Set)(std::get<bool>(v));
+            return true;
+        }
+    if (SameText(Name, "PrintBehavior")) {
+        const TrsValue v = rsValueAs(rsInteger, Value);
+        if (!std::holds_alternative<int32_t>(v)) return false;
+        const int32_t kind = std::get<int32_t>(v);
+        if (kind < pbChild || kind > pbFixed) return false;
+        sub->SetPrintBehavior(static_cast<TrpPrintBehaviorType>(kind));
+        return true;
+    }
+    if (SameText(Name, "DrillDownComponent")) {
+        if (!std::holds_alternative<TObject*>(Value)) return false;
+        TObject* object = std::get<TObject*>(Value);
+        auto* component = dynamic_cast<TrpComponent*>(object);
+        if (object != nullptr && component == nullptr) return false;
+        sub->SetDrillDownComponent(component);
+        return true;
+    }
+    if (SameText(Name, "Report")) return false;
+    return TrsTrpRelativeRTTI::SetPropValue(AObject, Name, Value);
+}
+
 namespace report {
 
-void RegisterSubReportClasses() { RegisterClass(TrpSubReport::StaticClassType()); }
-void UnregisterSubReportClasses() { UnRegisterClass(TrpSubReport::StaticClassType()); }
+void RegisterSubReportClasses() {
+    RegisterClass(TrpSubReport::StaticClassType());
+    RegisterRTTIClass(TrsTrpSubReportRTTI::Instance());
+}
+
+void UnregisterSubReportClasses() {
+    UnregisterRTTIClass(TrsTrpSubReportRTTI::Instance());
+    UnRegisterClass(TrpSubReport::StaticClassType());
+}
 
 }  // namespace report

@@ -30,6 +30,8 @@
 #include <vector>
 
 #include "platform/rtl/Lists.h"
+#include "report/rpRTTI.h"
+#include "report/rpRelatv.h"
 #include "report/rpStretchable.h"
 
 class TrpCacheManager;
@@ -177,7 +179,21 @@ private:
     bool sectionDone_ = false;
 };
 
+// The subreport's scripting members: its published settings and the child
+// report (Report, read only).
+class TrsTrpSubReportRTTI : public TrsTrpRelativeRTTI {
+public:
+    FAT_CLASS(TrsTrpSubReportRTTI)
+    static const TrsTrpSubReportRTTI* Instance();
+    void GetPropList(TClass AClass, TStrings* Names) const override;
+    TClass DescribedClass() const override;
+    bool GetPropRec(TClass AClass, const std::string& Name, TrsMemberDescriptor& Rec) const override;
+    bool GetPropValue(TObject* AObject, const std::string& Name, TrsValue& Value) const override;
+    bool SetPropValue(TObject* AObject, const std::string& Name, const TrsValue& Value) const override;
+};
+
 namespace report {
+// The class and its scripting adapter.
 void RegisterSubReportClasses();
 void UnregisterSubReportClasses();
 }  // namespace report

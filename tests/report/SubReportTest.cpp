@@ -427,6 +427,21 @@ TEST(SubReport, PropertyRulesFollowThePrintBehaviour) {
     EXPECT_EQ(sub->PrintBehavior(), pbFixed);
 }
 
+TEST(SubReport, ScriptsReachTheSettingsAndTheChildButCannotReplaceIt) {
+    SubRig s({1}, pbChild);
+    const TrsRTTI* adapter = TrsRTTIClassRegistry::GetRTTIClass(TrpSubReport::StaticClassType());
+    ASSERT_NE(adapter, nullptr);
+    TrsValue value;
+    ASSERT_TRUE(adapter->GetPropValue(s.Sub, "Report", value));
+    EXPECT_EQ(std::get<TObject*>(value), static_cast<TObject*>(s.Child));
+    EXPECT_FALSE(adapter->SetPropValue(s.Sub, "Report", TrsValue(static_cast<TObject*>(nullptr))));
+    EXPECT_TRUE(adapter->SetPropValue(s.Sub, "NewPrintJob", TrsValue(true)));
+    ASSERT_TRUE(adapter->GetPropValue(s.Sub, "PrintBehavior", value));
+    EXPECT_EQ(std::get<int32_t>(value), static_cast<int32_t>(pbSection));
+    EXPECT_FALSE(adapter->SetPropValue(s.Sub, "PrintBehavior", TrsValue(int32_t{7})));
+    EXPECT_EQ(s.Sub->PrintBehavior(), pbSection);
+}
+
 TEST(SubReport, DescriptionsAndThePrinterSetupFollowTheParent) {
     SubRig s({1}, pbChild);
     s.Sub->SetCaption("Itens do cliente");
