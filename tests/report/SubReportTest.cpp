@@ -197,6 +197,20 @@ TEST(SubReport, ChildDetailRunsOverSeveralParentPagesContinuingItsNumbering) {
     ExpectPagesComeBackAlone(s.R);
 }
 
+TEST(SubReport, TwoPassesGiveTheOnePassPagesChildrenAndSectionsAlike) {
+    for (TrpPrintBehaviorType behavior : {pbChild, pbSection}) {
+        std::vector<std::string> dumps[2];
+        for (int passes = 0; passes < 2; ++passes) {
+            SubRig s({3, 70, 2}, behavior);
+            s.R.Report()->SetPassSetting(passes == 0 ? psOnePass : psTwoPass);
+            for (const CapturedPage* p : s.Print())
+                dumps[passes].push_back(std::regex_replace(WithoutCount(DumpPage(*p)), std::regex(" pass=\\d"), ""));
+        }
+        EXPECT_GE(dumps[0].size(), 2u);
+        EXPECT_EQ(dumps[0], dumps[1]) << "behaviour " << behavior;
+    }
+}
+
 TEST(SubReport, ChildWithoutRecordsPrintsNothingAndTakesNoRoom) {
     SubRig s({2, 0, 1}, pbChild);
     const auto pages = s.Print();
