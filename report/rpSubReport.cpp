@@ -35,6 +35,7 @@ enum : int {
     recChildPageCounter = 32,
     recChildPageCount = 36,
     recChildFinished = 40,
+    recSectionFirstPage = 44,
 };
 
 }  // namespace
@@ -367,6 +368,15 @@ void TrpSubReport::DefineProperties(TFiler* Filer) {
     Filer->DefineProperty("Caption", [](TReader* r) { r->ReadString(); }, nullptr, false);
 }
 
+void TrpSubReport::Loaded() {
+    TrpStretchable::Loaded();
+    // A stored box or section does not stretch, whatever the new one did;
+    // the drill-down listens as its final ExpandAll says.
+    if (printBehavior_ != pbChild && Stretch() && ShifterCount() == 0) TrpStretchable::SetStretch(false);
+    HookDrillDown(false);
+    HookDrillDown(!expandAll_);
+}
+
 // ---------------------------------------------------------------------------
 // Drill-down
 
@@ -429,6 +439,8 @@ void TrpSubReport::Init() {
     childRunning_ = childComplete_ = childFinished_ = moreToPrint_ = false;
     childPageNo_ = childPageCount_ = childPageCounter_ = 0;
     sectionStarted_ = sectionDone_ = false;
+    sectionFirstPage_ = 0;
+    sectionCounts_.clear();
     if (report_ != nullptr) {
         report_->CreateDefaultBands();
         report_->GenerationEngine()->Reset();
@@ -589,6 +601,7 @@ void TrpSubReport::GenerateSection() {
         // The section's pages start after this one, which ends here.
         sectionStarted_ = true;
         sectionDone_ = false;
+        sectionFirstPage_ = parent->AbsolutePageNo();
         childRunning_ = false;
         childComplete_ = false;
         childPageCounter_ = 0;
@@ -620,8 +633,14 @@ void TrpSubReport::GenerateSection() {
     } else {
         childComplete_ = true;
     }
-    if (resetPageNo_) parent->SetSectionPageNumbers(childPageNo_, std::max(childPageCount_, childPageNo_));
     moreToPrint_ = !childComplete_;
+    if (!moreToPrint_) sectionCounts_[sectionFirstPage_] = childPageNo_;
+    if (resetPageNo_) {
+        const auto known = sectionCounts_.find(sectionFirstPage_);
+        parent->SetSectionPageNumbers(childPageNo_, known != sectionCounts_.end()
+                                                        ? known->second
+                                                        : std::max(childPageCount_, childPageNo_));
+    }
     // Whole pages: nothing of the parent shares them.
     const TRect rect = PrintRect();
     SetSpaceUsed(std::max(PageBottom() - rect.Top, 1));
@@ -661,6 +680,7 @@ void TrpSubReport::FillRecord(TrpCacheRecord& Record) const {
     Record.PutInt(recChildPageCounter, childPageCounter_);
     Record.PutInt(recChildPageCount, childPageCount_);
     Record.PutBool(recChildFinished, childFinished_);
+    Record.PutInt(recSectionFirstPage, sectionFirstPage_);
 }
 
 void TrpSubReport::ResetCache(int Page) {
@@ -691,6 +711,7 @@ void TrpSubReport::RestoreFromCache(int Page) {
     childPageCounter_ = record.GetInt(recChildPageCounter);
     childPageCount_ = record.GetInt(recChildPageCount);
     childFinished_ = record.GetBool(recChildFinished);
+    sectionFirstPage_ = record.GetInt(recSectionFirstPage);
     FreePending();
     if (report_ != nullptr && childCache_->HighestPage() >= Page) childCache_->RestorePage(Page);
     // A section under way makes the page restored a section page again.

@@ -25,6 +25,7 @@
 // prints only when the component's text for that record is among the
 // expanded keys; clicking the component's draw command toggles its key and
 // asks the main report to make its pages again.
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -126,6 +127,7 @@ public:
     void EventNotify(TObject* Sender, int EventNumber, TrsParamList* Params) override;
     void GetChildren(const std::function<void(TComponent*)>& Proc, TComponent* Root) override;
     void DefineProperties(TFiler* Filer) override;
+    void Loaded() override;
 
 protected:
     void GenerateContent() override;
@@ -177,6 +179,11 @@ private:
     int childPageCounter_ = 0;
     bool sectionStarted_ = false;
     bool sectionDone_ = false;
+    // The parent page a section's first page follows, and the page count
+    // of each section finished in this run (a second pass numbers its
+    // pages "n of the section's count").
+    int sectionFirstPage_ = 0;
+    std::map<int, int> sectionCounts_;
 };
 
 // The subreport's scripting members: its published settings and the child

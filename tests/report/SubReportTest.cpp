@@ -334,6 +334,16 @@ TEST(SubReport, SectionsPrintWholePagesOnTheirOwnPaperNumberedFromOne) {
     ExpectPagesComeBackAlone(s.R);
 }
 
+TEST(SubReport, ASecondPassNumbersSectionPagesOfTheSectionsCount) {
+    SubRig s({50, 10}, pbSection);
+    s.R.Report()->SetPassSetting(psTwoPass);
+    std::vector<std::string> numbers;
+    for (const CapturedPage* p : s.Print())
+        numbers.push_back(std::to_string(p->Page->PageNo()) + "/" + std::to_string(p->Page->PageCount()));
+    // Ana's page, her section of two, Bruno's page, his section of one.
+    EXPECT_EQ(numbers, (std::vector<std::string>{"1/5", "1/2", "2/2", "4/5", "1/1"}));
+}
+
 TEST(SubReport, SectionWithoutResetPageNoContinuesTheMainNumbering) {
     SubRig s({50}, pbSection);
     s.Sub->SetResetPageNo(false);
@@ -537,6 +547,7 @@ TEST(SubReportStream, TheChildReportTravelsAsTheSubreportsChild) {
         ASSERT_NE(readSub, nullptr);
         EXPECT_EQ(readSub->PrintBehavior(), pbSection);
         EXPECT_FALSE(readSub->ResetPageNo());
+        EXPECT_FALSE(readSub->Stretch());
         TrpChildReport* readChild = readSub->ChildReport();
         ASSERT_NE(readChild, nullptr);
         EXPECT_EQ(readChild->SubReport(), readSub);
