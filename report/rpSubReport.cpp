@@ -130,6 +130,9 @@ void TrpSubReport::UnlinkChild() {
     report_ = nullptr;
     if (child == nullptr) return;
     RemoveNotify(child);
+    // The parent's pages never go on with the paper of a child that left.
+    if (TrpEngine* parent = ParentEngine(); parent != nullptr && parent->SectionPrinterSetup() == child->PrinterSetup())
+        parent->SetSectionPrinterSetup(nullptr);
     child->SetParentReport(nullptr);
     child->SetPrintingAsSubReport(false);
     if (child->SubReport() == this) child->AttachSubReport(nullptr);
@@ -350,6 +353,10 @@ void TrpSubReport::Notify(TrpCommunicator* Communicator, int Operation) {
     if (Operation == rpopFreeing && Communicator != nullptr) {
         if (Communicator == drillDown_) drillDown_ = nullptr;
         if (report_ != nullptr && Communicator == report_) {
+            // Its paper goes with it: a section under way ends here.
+            if (TrpEngine* parent = ParentEngine(); parent != nullptr && sectionStarted_)
+                parent->SetSectionPrinterSetup(nullptr);
+            sectionStarted_ = false;
             report_ = nullptr;
             childCache_->ResetFromList({});
         }
