@@ -12,6 +12,12 @@
 // any page can be asked for alone, in any order. A two-pass report makes
 // every page once as a calculation page to learn the page count, then
 // serves the request from the saved states.
+//
+// A subreport drives its child report's engine one page at a time
+// (StartChildRun, GenerateChildPage) and keeps the child's records itself,
+// by the parent's page. A section subreport makes the following pages
+// section pages: its paper, no page style, title, header or footer, the
+// walk going on where it stood; it asks again when a page is restored.
 #include <functional>
 #include <map>
 #include <memory>
