@@ -3,6 +3,7 @@
 #include "report_output/rpDBText.h"
 #include "report_output/rpGraphics.h"
 #include "report_output/rpImages.h"
+#include "report_output/rpPrinterDevice.h"
 #include "report_output/rpTextControls.h"
 #include "report_output/rpVariables.h"
 
@@ -16,9 +17,11 @@ void registerAll() {
     RegisterVariableClasses();
     RegisterGraphicClasses();
     RegisterImageClasses();
+    RegisterPrinterClasses();
 }
 
 void unregisterAll() {
+    UnregisterPrinterClasses();
     UnregisterImageClasses();
     UnregisterGraphicClasses();
     UnregisterVariableClasses();
