@@ -77,10 +77,11 @@ void TrpPrinterDevice::ShowProgress(TrpPage* Page) {
     const std::string printer = printer_->GetPrinterDescription();
     if (known)
         SetProgress(Format(rpTagsToFormat(rpLanguageText(28)),
-                           {Page->AbsolutePageNo(), Page->AbsolutePageCount(), Page->DocumentName(), printer}));
+                           {std::to_string(Page->AbsolutePageNo()), std::to_string(Page->AbsolutePageCount()),
+                            Page->DocumentName(), printer}));
     else
         SetProgress(
-            Format(rpTagsToFormat(rpLanguageText(27)), {Page->AbsolutePageNo(), Page->DocumentName(), printer}));
+            Format(rpTagsToFormat(rpLanguageText(27)), {std::to_string(Page->AbsolutePageNo()), Page->DocumentName(), printer}));
 }
 
 void TrpPrinterDevice::ReceivePage(TrpPage* Page) {

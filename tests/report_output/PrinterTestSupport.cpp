@@ -54,6 +54,10 @@ InstalledList::~InstalledList() {
 }
 
 QPainter* ImageSink::BeginPage(const TrpPageFormat& F) {
+    if (!Paint) {
+        Pages->push_back({F, nullptr});
+        return nullptr;
+    }
     const int w = static_cast<int>(F.WidthTenths / 254.0 * F.PixelsPerInchX + 0.5);
     const int h = static_cast<int>(F.HeightTenths / 254.0 * F.PixelsPerInchY + 0.5);
     auto image = std::make_shared<QImage>(w, h, QImage::Format_RGB32);

@@ -69,9 +69,13 @@ public:
         std::shared_ptr<QImage> Image;
     };
     std::shared_ptr<std::vector<Page>> Pages = std::make_shared<std::vector<Page>>();
+    // False: formats only, nothing painted (full pages at 600 dpi are big).
+    bool Paint = true;
     void BeginDocument(const std::string&) override {}
     QPainter* BeginPage(const TrpPageFormat& Format) override;
-    void EndPage() override { painter_.end(); }
+    void EndPage() override {
+        if (painter_.isActive()) painter_.end();
+    }
     bool EndDocument() override { return false; }
 
 private:

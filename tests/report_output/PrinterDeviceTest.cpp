@@ -1,0 +1,200 @@
+// The printer device: copies and passes over a real report, and what its
+// drawing leaves on a page at the printer's resolution.
+#include <gtest/gtest.h>
+
+#include "report/rpBands.h"
+#include "report/rpBorder.h"
+#include "report/rpDrawCommand.h"
+#include "report/rpPublisher.h"
+#include "report_output/rpPrinterDevice.h"
+#include "tests/report/ReportTestSupport.h"
+#include "tests/report_output/PrinterTestSupport.h"
+#include "tests/support/report/ReportHarness.h"
+
+using printertest::FakeBackend;
+using printertest::ImageSink;
+using printertest::InstalledList;
+
+namespace {
+
+FakeBackend Standard() {
+    FakeBackend b;
+    printertest::AddStandardQueues(b);
+    return b;
+}
+
+void Place(TrpDrawCommand* C, int32_t Left, int32_t Top, int32_t Width, int32_t Height) {
+    C->SetLeft(Left);
+    C->SetTop(Top);
+    C->SetWidth(Width);
+    C->SetHeight(Height);
+}
+
+void SendPagesToImages(TrpPrinterDevice& Device, ImageSink& Sink) {
+    Device.Printer()->PageSinkFactory = [&Sink] {
+        auto s = std::make_unique<ImageSink>();
+        s->Pages = Sink.Pages;
+        s->Paint = Sink.Paint;
+        return s;
+    };
+}
+
+// 100 rows of 6 mm on A4: three pages.
+class PrinterDeviceCopies : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TrpBandedReport* r = rig_.Report();
+        std::vector<std::vector<Variant>> rows;
+        for (int i = 1; i <= 100; ++i) rows.push_back({Variant("K" + std::to_string(i))});
+        data_ = std::make_unique<reporttest::RowsTable>(std::vector<std::string>{"Key"}, rows);
+        r->SetDataPipeline(data_->Pipeline());
+        r->CreateDefaultBands();
+        r->DetailBand()->SetmmHeight(6000);
+        r->PrinterSetup()->SetPrinterName("Laser");
+        rig_.Device()->SetPublisher(nullptr);
+        sink_.Paint = false;
+        SendPagesToImages(device_, sink_);
+        device_.OnStartPage = [this](TObject*, TrpPage* Page) { printed_.push_back(Page->AbsolutePageNo()); };
+    }
+    void TearDown() override { device_.SetPublisher(nullptr); }
+    std::vector<int> Print(int Copies, bool Collation, bool Delegate) {
+        TrpPrinterSetup* s = rig_.Report()->PrinterSetup();
+        s->SetCopies(Copies);
+        s->SetCollation(Collation);
+        s->SetDelegateCopies(Delegate);
+        device_.SetPublisher(rig_.Report()->Publisher());
+        device_.ApplyPrinterSetup(s);
+        TrpPageRequest all;
+        all.SetPageSetting(psAll);
+        device_.SetPageRequest(&all);
+        device_.RequestPage();
+        return printed_;
+    }
+    FakeBackend backend_ = Standard();
+    InstalledList installed_{&backend_};
+    reporttest::ReportRig rig_;
+    std::unique_ptr<reporttest::RowsTable> data_;
+    TrpPrinterDevice device_{nullptr};
+    ImageSink sink_;
+    std::vector<int> printed_;
+};
+
+TEST_F(PrinterDeviceCopies, CollatedCopiesRunTheWholeJobAgain) {
+    EXPECT_EQ(Print(3, true, false), (std::vector<int>{1, 2, 3, 1, 2, 3, 1, 2, 3}));
+    EXPECT_FALSE(device_.Busy());
+    EXPECT_FALSE(device_.Printer()->Printing()) << "one document for all passes, ended";
+    EXPECT_EQ(sink_.Pages->size(), 9u);
+}
+
+TEST_F(PrinterDeviceCopies, UncollatedCopiesRepeatEachPage) {
+    EXPECT_EQ(Print(3, false, false), (std::vector<int>{1, 1, 1, 2, 2, 2, 3, 3, 3}));
+}
+
+TEST_F(PrinterDeviceCopies, DelegatedCopiesAreLeftToTheQueue) {
+    EXPECT_EQ(Print(3, false, true), (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(device_.Printer()->JobSettings().Copies, 3);
+}
+
+// Pages of 40 x 30 mm on a queue of 600 dpi without margins.
+class PrinterDeviceDrawing : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SendPagesToImages(device_, sink_);
+        TrpPageRequest all;
+        all.SetPageSetting(psAll);
+        device_.SetPageRequest(&all);
+    }
+    std::unique_ptr<TrpPage> NewPage(int No, TPrinterOrientation Orientation = poPortrait) {
+        auto page = std::make_unique<TrpPage>(nullptr);
+        TrpPrinterSetup* s = page->PrinterSetup();
+        s->SetPrinterName("Etiquetas");
+        s->SetPaperName("Custom");
+        s->PageDef()->SetmmWidth(40000);
+        s->PageDef()->SetmmHeight(30000);
+        s->SetOrientation(Orientation);
+        page->SetFinal(true);
+        page->SetAbsolutePageNo(No);
+        page->SetPageNo(No);
+        return page;
+    }
+    void Output(std::initializer_list<TrpPage*> Pages) {
+        device_.StartJob();
+        for (TrpPage* p : Pages) device_.ReceivePage(p);
+        device_.EndJob();
+    }
+    // Dark pixels down column X from Top to Bottom.
+    static int DarkInColumn(const QImage& I, int X, int Top, int Bottom) {
+        int n = 0;
+        for (int y = Top; y < Bottom; ++y) n += qGray(I.pixel(X, y)) < 128 ? 1 : 0;
+        return n;
+    }
+    static int DarkPixels(const QImage& I) {
+        int n = 0;
+        for (int y = 0; y < I.height(); ++y)
+            for (int x = 0; x < I.width(); ++x) n += qGray(I.pixel(x, y)) < 128 ? 1 : 0;
+        return n;
+    }
+    FakeBackend backend_ = Standard();
+    InstalledList installed_{&backend_};
+    TrpPrinterDevice device_{nullptr};
+    ImageSink sink_;
+};
+
+TEST_F(PrinterDeviceDrawing, APointWideBorderIsNinePixelLinesAndAPointLineEight) {
+    auto page = NewPage(1);
+    auto* framed = new TrpDrawText(page.get());
+    framed->SetPage(page.get());
+    framed->SetTransparent(true);
+    Place(framed, 5000, 5000, 10000, 10000);
+    framed->Border()->SetBorderPositions(TrpBorderPositions{bpLeft, bpTop, bpRight, bpBottom});
+    framed->Border()->SetWeight(1);
+    framed->Border()->SetVisible(true);
+    auto* line = new TrpDrawLine(page.get());
+    line->SetPage(page.get());
+    Place(line, 20000, 5000, 10000, 10000);
+    line->SetLinePosition(lpTop);
+    line->SetWeight(1);
+    Output({page.get()});
+    ASSERT_EQ(sink_.Pages->size(), 1u);
+    const QImage& img = *(*sink_.Pages)[0].Image;
+    const int mid = static_cast<int>(std::lround(10.0 / 25.4 * 600));   // 10 mm: inside the frame
+    const int lineX = static_cast<int>(std::lround(25.0 / 25.4 * 600));  // 25 mm: under the line
+    const int top = static_cast<int>(std::lround(4.0 / 25.4 * 600));
+    const int middle = static_cast<int>(std::lround(10.0 / 25.4 * 600));
+    EXPECT_EQ(DarkInColumn(img, mid, top, middle), 9) << "top side";
+    EXPECT_EQ(DarkInColumn(img, mid, middle, img.height()), 9) << "bottom side";
+    EXPECT_EQ(DarkInColumn(img, lineX, 0, img.height()), 8) << "the line";
+}
+
+TEST_F(PrinterDeviceDrawing, SquaresAndCirclesReachingTheDeviceDrawNothing) {
+    for (TShapeType kind : {stSquare, stCircle, stRectangle}) {
+        auto page = NewPage(1);
+        auto* shape = new TrpDrawShape(page.get());
+        shape->SetPage(page.get());
+        shape->SetShapeType(kind);
+        Place(shape, 5000, 5000, 10000, 10000);
+        sink_.Pages->clear();
+        Output({page.get()});
+        ASSERT_EQ(sink_.Pages->size(), 1u);
+        const int dark = DarkPixels(*(*sink_.Pages)[0].Image);
+        if (kind == stRectangle)
+            EXPECT_GT(dark, 0);
+        else
+            EXPECT_EQ(dark, 0) << static_cast<int>(kind);
+    }
+}
+
+TEST_F(PrinterDeviceDrawing, OrientationChangesInsideOneJob) {
+    auto first = NewPage(1);
+    auto second = NewPage(2, poLandscape);
+    auto third = NewPage(3);
+    Output({first.get(), second.get(), third.get()});
+    ASSERT_EQ(sink_.Pages->size(), 3u);
+    EXPECT_EQ((*sink_.Pages)[0].Image->width(), 945);  // 40 mm at 600 dpi
+    EXPECT_EQ((*sink_.Pages)[0].Image->height(), 709);
+    EXPECT_EQ((*sink_.Pages)[1].Image->width(), 709) << "turned";
+    EXPECT_EQ((*sink_.Pages)[2].Image->width(), 945);
+    EXPECT_EQ(backend_.Jobs.size(), 0u) << "images, not a queue";
+}
+
+}  // namespace
