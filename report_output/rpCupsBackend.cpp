@@ -87,34 +87,68 @@ std::vector<TrpBackendDestination> TrpCupsBackend::Destinations() {
     return out;
 }
 
+namespace {
+
+std::string PrinterUri(const std::string& Name) {
+    char uri[1024];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(), "/printers/%s",
+                     Name.c_str());
+    return uri;
+}
+
+int IntegerIn(ipp_t* Collection, const char* Name) {
+    ipp_attribute_t* a = Collection != nullptr ? ippFindAttribute(Collection, Name, IPP_TAG_INTEGER) : nullptr;
+    return a != nullptr ? ippGetInteger(a, 0) : 0;
+}
+
+std::string StringOf(ipp_t* Response, const char* Name) {
+    ipp_attribute_t* a = ippFindAttribute(Response, Name, IPP_TAG_ZERO);
+    const char* v = a != nullptr ? ippGetString(a, 0, nullptr) : nullptr;
+    return v != nullptr ? v : "";
+}
+
+}  // namespace
+
+// The queue is asked by IPP itself, by its name on the server: libcups's
+// destination calls address a local queue by its device URI when it has
+// one, which a server reached by address refuses.
 bool TrpCupsBackend::Capabilities(const std::string& Destination, TrpBackendCapabilities& Caps) {
     Caps = TrpBackendCapabilities{};
     Connection c(server_);
     if (c.Failed()) return false;
-    Dests d;
-    d.count = cupsGetDests2(c.Http(), &d.dests);
     std::string name, instance;
     SplitDestination(Destination, name, instance);
-    cups_dest_t* dest = cupsGetDest(name.c_str(), instance.empty() ? nullptr : instance.c_str(), d.count, d.dests);
-    if (dest == nullptr) return false;
-    cups_dinfo_t* info = cupsCopyDestInfo(c.Http(), dest);
-    if (info == nullptr) return false;
-
-    const int media = cupsGetDestMediaCount(c.Http(), dest, info, CUPS_MEDIA_FLAGS_DEFAULT);
-    for (int i = 0; i < media; ++i) {
-        cups_size_t size{};
-        if (!cupsGetDestMediaByIndex(c.Http(), dest, info, i, CUPS_MEDIA_FLAGS_DEFAULT, &size)) continue;
-        Caps.Media.push_back({size.media, size.width, size.length, size.left, size.top, size.right, size.bottom});
+    ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, PrinterUri(name).c_str());
+    static const char* const wanted[] = {"media-supported",         "media-default",
+                                         "media-col-default",       "media-source-supported",
+                                         "media-source-default",    "sides-supported",
+                                         "print-color-mode-supported", "copies-supported",
+                                         "printer-resolution-default", "printer-resolution-supported"};
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+                  static_cast<int>(sizeof wanted / sizeof *wanted), nullptr, wanted);
+    ipp_t* response = cupsDoRequest(c.Http(), request, "/");
+    if (response == nullptr || cupsLastError() > IPP_STATUS_OK_CONFLICTING) {
+        ippDelete(response);
+        return false;
     }
-    cups_size_t def{};
-    if (cupsGetDestMediaDefault(c.Http(), dest, info, CUPS_MEDIA_FLAGS_DEFAULT, &def)) Caps.DefaultMedia = def.media;
-
-    Caps.MediaSources = Keywords(cupsFindDestSupported(c.Http(), dest, info, "media-source"));
-    if (ipp_attribute_t* a = cupsFindDestDefault(c.Http(), dest, info, "media-source"))
-        if (const char* s = ippGetString(a, 0, nullptr)) Caps.DefaultMediaSource = s;
-    Caps.Sides = Keywords(cupsFindDestSupported(c.Http(), dest, info, "sides"));
-    Caps.ColorModes = Keywords(cupsFindDestSupported(c.Http(), dest, info, "print-color-mode"));
-    if (ipp_attribute_t* a = cupsFindDestSupported(c.Http(), dest, info, "copies")) {
+    ipp_t* col = nullptr;
+    if (ipp_attribute_t* a = ippFindAttribute(response, "media-col-default", IPP_TAG_BEGIN_COLLECTION))
+        col = ippGetCollection(a, 0);
+    const int left = IntegerIn(col, "media-left-margin"), top = IntegerIn(col, "media-top-margin");
+    const int right = IntegerIn(col, "media-right-margin"), bottom = IntegerIn(col, "media-bottom-margin");
+    for (const std::string& m : Keywords(ippFindAttribute(response, "media-supported", IPP_TAG_ZERO))) {
+        pwg_media_t* pwg = pwgMediaForPWG(m.c_str());
+        if (pwg == nullptr || pwg->width <= 0 || pwg->length <= 0) continue;
+        if (m.rfind("custom_", 0) == 0) continue;  // the range a size of its own must fall in
+        Caps.Media.push_back({m, pwg->width, pwg->length, left, top, right, bottom});
+    }
+    Caps.DefaultMedia = StringOf(response, "media-default");
+    Caps.MediaSources = Keywords(ippFindAttribute(response, "media-source-supported", IPP_TAG_ZERO));
+    Caps.DefaultMediaSource = StringOf(response, "media-source-default");
+    Caps.Sides = Keywords(ippFindAttribute(response, "sides-supported", IPP_TAG_ZERO));
+    Caps.ColorModes = Keywords(ippFindAttribute(response, "print-color-mode-supported", IPP_TAG_ZERO));
+    if (ipp_attribute_t* a = ippFindAttribute(response, "copies-supported", IPP_TAG_ZERO)) {
         int upper = 1;
         if (ippGetValueTag(a) == IPP_TAG_RANGE)
             ippGetRange(a, 0, &upper);
@@ -122,9 +156,9 @@ bool TrpCupsBackend::Capabilities(const std::string& Destination, TrpBackendCapa
             upper = ippGetInteger(a, 0);
         Caps.CopiesMax = upper;
     }
-    ipp_attribute_t* res = cupsFindDestDefault(c.Http(), dest, info, "printer-resolution");
-    if (res == nullptr) res = cupsFindDestSupported(c.Http(), dest, info, "printer-resolution");
-    if (res != nullptr && ippGetValueTag(res) == IPP_TAG_RESOLUTION) {
+    ipp_attribute_t* res = ippFindAttribute(response, "printer-resolution-default", IPP_TAG_RESOLUTION);
+    if (res == nullptr) res = ippFindAttribute(response, "printer-resolution-supported", IPP_TAG_RESOLUTION);
+    if (res != nullptr) {
         int y = 0;
         ipp_res_t units = IPP_RES_PER_INCH;
         int x = ippGetResolution(res, 0, &y, &units);
@@ -135,7 +169,7 @@ bool TrpCupsBackend::Capabilities(const std::string& Destination, TrpBackendCapa
         Caps.ResolutionX = x;
         Caps.ResolutionY = y;
     }
-    cupsFreeDestInfo(info);
+    ippDelete(response);
     return true;
 }
 
@@ -152,7 +186,6 @@ int TrpCupsBackend::SubmitFile(const std::string& Destination, const std::string
     Dests d;
     d.count = cupsGetDests2(c.Http(), &d.dests);
     cups_dest_t* dest = cupsGetDest(name.c_str(), instance.empty() ? nullptr : instance.c_str(), d.count, d.dests);
-
     int count = 0;
     cups_option_t* options = nullptr;
     if (dest != nullptr) {
@@ -172,8 +205,19 @@ int TrpCupsBackend::SubmitFile(const std::string& Destination, const std::string
             }
     }
     for (const auto& [key, value] : Job.Options) count = cupsAddOption(key.c_str(), value.c_str(), count, &options);
-    const int id = cupsPrintFile2(c.Http(), name.c_str(), FileName.c_str(), Job.Title.c_str(), count, options);
+    ipp_t* request = ippNewRequest(IPP_OP_PRINT_JOB);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, PrinterUri(name).c_str());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "job-name", nullptr, Job.Title.c_str());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_MIMETYPE, "document-format", nullptr, CUPS_FORMAT_PDF);
+    cupsEncodeOptions2(request, count, options, IPP_TAG_JOB);
     cupsFreeOptions(count, options);
+    ipp_t* response = cupsDoFileRequest(c.Http(), request, ("/printers/" + name).c_str(), FileName.c_str());
+    int id = 0;
+    if (response != nullptr && cupsLastError() <= IPP_STATUS_OK_CONFLICTING) {
+        if (ipp_attribute_t* a = ippFindAttribute(response, "job-id", IPP_TAG_INTEGER)) id = ippGetInteger(a, 0);
+    }
+    ippDelete(response);
     if (id <= 0) {
         const char* message = cupsLastErrorString();
         Error = message != nullptr && *message != '\0' ? message : "O trabalho não foi aceito pela impressora.";

@@ -5,6 +5,7 @@
 #include "report/rpBands.h"
 #include "report/rpBorder.h"
 #include "report/rpDrawCommand.h"
+#include "report/rpExcept.h"
 #include "report/rpPublisher.h"
 #include "report_output/rpPrinterDevice.h"
 #include "tests/report/ReportTestSupport.h"
@@ -195,6 +196,32 @@ TEST_F(PrinterDeviceDrawing, OrientationChangesInsideOneJob) {
     EXPECT_EQ((*sink_.Pages)[1].Image->width(), 709) << "turned";
     EXPECT_EQ((*sink_.Pages)[2].Image->width(), 945);
     EXPECT_EQ(backend_.Jobs.size(), 0u) << "images, not a queue";
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PrinterDeviceWithoutQueues, ReportsLayOutAndPrintingEndsOnTheScreenPrinter) {
+    FakeBackend none;
+    InstalledList installed(&none);
+    reporttest::ReportRig rig;
+    rig.Report()->CreateDefaultBands();
+    rig.AddText(rig.Report()->DetailBand(), "Texto", 0, 0, 40000, 5000, "Olá");
+    rig.Print();
+    EXPECT_FALSE(rig.Device()->FinalPages().empty()) << "laid out against the screen";
+    EXPECT_EQ(rig.Report()->PrinterSetup()->PrinterDescription(), "Screen");
+    rig.Device()->SetPublisher(nullptr);
+    rig.Report()->SetDeviceType("Printer");
+    rig.Report()->SetShowPrintDialog(false);
+    rig.Report()->SetShowCancelDialog(false);
+    try {
+        rig.Report()->PrintReport();
+        ADD_FAILURE() << "printing on the screen ended as printed";
+    } catch (const EPrintError& e) {
+        EXPECT_EQ(e.Message(), "Screen printer does not support printing.");
+    }
+    EXPECT_FALSE(rig.Report()->Printing());
 }
 
 }  // namespace
