@@ -160,7 +160,7 @@ void TrpCustomPrinter::SetPrinterName(const std::string& Name) {
     Guard g(lock_);
     if (printing_) return;
     if (Name == "Default") {
-        if (auto* list = GetPrinterList()) list->DefaultPrinterName();
+        GetPrinterList()->RefreshDefault();
     }
     TrpPrinterInfo* info = GetPrinterList()->GetPrinterInfo(Name);
     if (info == nullptr || !info->Valid()) info = GetPrinterList()->GetPrinterInfo("Screen");

@@ -214,8 +214,18 @@ protected:
                 std::sort(files.begin(), files.end(), [](const fs::path& a, const fs::path& b) {
                     return fs::last_write_time(a) > fs::last_write_time(b);
                 });
-                std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the writer closes it
-                return files.front().string();
+                // The writer is done when the size stays and the file reads.
+                const fs::path f = files.front();
+                std::uintmax_t size = 0;
+                for (int k = 0; k < 100; ++k) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                    const std::uintmax_t now = fs::file_size(f);
+                    if (now == size && now > 0 && Shell("pdfinfo '" + f.string() + "' 2>&1").find("Pages:") !=
+                                                      std::string::npos)
+                        break;
+                    size = now;
+                }
+                return f.string();
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }

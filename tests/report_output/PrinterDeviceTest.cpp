@@ -4,6 +4,7 @@
 
 #include "report/rpBands.h"
 #include "report/rpBorder.h"
+#include "report/rpDialogs.h"
 #include "report/rpDrawCommand.h"
 #include "report/rpExcept.h"
 #include "report/rpPublisher.h"
@@ -222,6 +223,37 @@ TEST(PrinterDeviceWithoutQueues, ReportsLayOutAndPrintingEndsOnTheScreenPrinter)
         EXPECT_EQ(e.Message(), "Screen printer does not support printing.");
     }
     EXPECT_FALSE(rig.Report()->Printing());
+}
+
+}  // namespace
+
+namespace {
+
+// Keeps every progress text it is given.
+class RecordingCancelDialog : public TrpCustomCancelDialog {
+public:
+    RecordingCancelDialog() : TrpCustomCancelDialog(nullptr) {}
+    bool ShowModal() override { return true; }
+    void ExecuteModal() override {}
+    void Show() override {}
+    void Close() override {}
+    std::vector<std::string> Texts;
+
+protected:
+    void PrintProgressChanged() override { Texts.push_back(PrintProgress()); }
+};
+
+TEST_F(PrinterDeviceCopies, TheCancelDialogHearsWhichPageGoesWhere) {
+    RecordingCancelDialog dialog;
+    device_.SetCancelDialog(&dialog);
+    rig_.Report()->PrinterSetup()->SetDocumentName("Notas");
+    Print(2, true, false);
+    device_.SetCancelDialog(nullptr);
+    ASSERT_GE(dialog.Texts.size(), 4u);
+    EXPECT_EQ(dialog.Texts[0], "Acessando os dados...");
+    EXPECT_EQ(dialog.Texts[1], "Imprimindo a página 1 do Relatório Notas em Laser");
+    // The second pass knows the last page: the count is told too.
+    EXPECT_EQ(dialog.Texts.back(), "Imprimindo a Página 3 de 3 do Relatório Notas em Laser");
 }
 
 }  // namespace

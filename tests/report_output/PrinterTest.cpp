@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "report/rpExcept.h"
+#include "report/rpRTTI.h"
 #include "report_output/rpPrinter.h"
 #include "tests/report_output/PrinterTestSupport.h"
 
@@ -191,6 +192,35 @@ TEST_F(PrinterTest, ThePropertiesDialogChangesTheSettingsAndTellsSo) {
     rpSetPrinterPropertiesDialog(previous);
     EXPECT_EQ(p->JobSettings().Copies, 4);
     EXPECT_EQ(told, 1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PrinterTest, ScriptsReachTheSetupThroughItsAdapter) {
+    const TrsRTTI* adapter = TrsRTTIClassRegistry::GetRTTIClass(TrpPrinterSetup::StaticClassType());
+    ASSERT_NE(adapter, nullptr);
+    TStringList names;
+    adapter->GetPropList(TrpPrinterSetup::StaticClassType(), &names);
+    for (const char* n : {"Bin", "Units", "DelegateCopies", "PrinterName"}) EXPECT_GE(names.IndexOf(n), 0) << n;
+    TrpPrinterSetup s;
+    s.SetPrinterName("Laser");
+    int changes = 0;
+    s.OnChange = [&changes](TObject*) { ++changes; };
+    EXPECT_TRUE(adapter->SetPropValue(&s, "delegatecopies", TrsValue(true)));
+    EXPECT_TRUE(s.DelegateCopies());
+    EXPECT_EQ(changes, 0) << "written without an event";
+    EXPECT_TRUE(adapter->SetPropValue(&s, "BinName", TrsValue(std::string("tray-2"))));
+    EXPECT_EQ(changes, 1);
+    TrsValue v;
+    ASSERT_TRUE(adapter->GetPropValue(&s, "Bin", v));
+    EXPECT_EQ(std::get<int32_t>(v), 2);
+    EXPECT_FALSE(adapter->SetPropValue(&s, "Bin", TrsValue(int32_t{1}))) << "read-only";
+    ASSERT_TRUE(adapter->GetPropValue(&s, "BinNames", v));
+    auto* bins = dynamic_cast<TStrings*>(std::get<TObject*>(v));
+    ASSERT_NE(bins, nullptr);
+    EXPECT_EQ(bins->Count(), 5);
 }
 
 }  // namespace
