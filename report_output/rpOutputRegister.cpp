@@ -4,6 +4,9 @@
 #include "report_output/rpGraphics.h"
 #include "report_output/rpImages.h"
 #include "report_output/rpPrinterDevice.h"
+#include "report_output/rpRichText.h"
+#include "report_output/rpRichTextRTTI.h"
+#include "report_output/rpScreenDevice.h"
 #include "report_output/rpTextControls.h"
 #include "report_output/rpVariables.h"
 
@@ -17,11 +20,17 @@ void registerAll() {
     RegisterVariableClasses();
     RegisterGraphicClasses();
     RegisterImageClasses();
+    RegisterRichTextClasses();
+    RegisterRichTextAdapters();
+    RegisterScreenDeviceClasses();
     RegisterPrinterClasses();
 }
 
 void unregisterAll() {
     UnregisterPrinterClasses();
+    UnregisterScreenDeviceClasses();
+    UnregisterRichTextAdapters();
+    UnregisterRichTextClasses();
     UnregisterImageClasses();
     UnregisterGraphicClasses();
     UnregisterVariableClasses();
