@@ -5,12 +5,15 @@
 
 #include "platform/gfx/DeviceCanvas.h"
 #include "platform/rtl/Format.h"
+#include "platform/rtl/Strings.h"
 #include "report/rpBorder.h"
 #include "report/rpDialogs.h"
 #include "report/rpDrawCommand.h"
 #include "report/rpGeneration.h"
 #include "report/rpLanguage.h"
 #include "report/rpPublisher.h"
+#include "report/rpRotatedText.h"
+#include "report/rpTextLayout.h"
 #include "report/rpUnits.h"
 #include "report/rpUtils.h"
 #include "report_output/rpCupsBackend.h"
@@ -344,64 +347,134 @@ void TrpPrinterDevice::DrawImage(TrpDrawImage* C) {
 
 void TrpPrinterDevice::DrawText(TrpDrawText* C) {
     TCanvas* cv = canvas_;
+    TFont font(*C->Font());
+    font.SetName(TrpDeviceSubstitutions::SubstituteFont(font.Name()));
     if (C->Angle() != 0) {
         if (C->Text().empty()) return;
+        cv->SetFont(font);
+        const TrpRotatedPlacement place = TrpRotatedText::CalcTextBounds(
+            cv, C->Text(), C->Font(), TRect{0, 0, C->Width(), C->Height()}, C->Border(), C->TextAlignment(),
+            C->WordWrap(), C->Angle());
+        int x = rect_.Left + rpRoundHalfEven(rpFromMMThousandths(place.Origin.X, utPrinterPixels, kHorizontal,
+                                                                  printer_.get()));
+        int y = rect_.Top +
+                rpRoundHalfEven(rpFromMMThousandths(place.Origin.Y, utPrinterPixels, kVertical, printer_.get()));
         if (!C->Transparent()) {
             TBrush b;
             b.SetColor(C->Color());
             cv->SetBrush(b);
             cv->FillRect(rect_);
         }
-        TextOutRotated(cv, C->Font(), rect_.Left, rect_.Top, C->Text(), C->Angle());
+        if (C->Border()->Visible()) {
+            const TPoint p = rpBorderAdjustedOrigin(*C->Border(), C->Angle(), x, y, printer_.get());
+            x = p.X;
+            y = p.Y;
+        }
+        const auto oldClip = cv->ClipRect();
+        cv->IntersectClipRect(rect_);
+        TextOutRotated(cv, &font, x, y, C->Text(), C->Angle());
+        cv->SetClipRect(oldClip);
         DrawBorder(C->Border(), rect_);
         return;
     }
-    cv->SetFont(*C->Font());
+    const bool memo = C->IsMemo();
+    std::vector<int> tabs;
+    if (memo && C->TabStopPositions() != nullptr && C->TabStopPositions()->Count() > 0)
+        TrpPlainText::CalcTabStops(utPrinterPixels, C->TabStopPositions(), printer_.get(), tabs);
+    cv->SetFont(font);
+    const TrpBorder* border = C->Border();
+    const bool bordered = border != nullptr && border->Visible();
+    const TrpBorderPositions sides = bordered ? border->BorderPositions() : TrpBorderPositions{};
+    const int bx = WeightLines(bordered ? border->Weight() : 0, printer_->PixelsPerInch(kHorizontal));
+    const int by = WeightLines(bordered ? border->Weight() : 0, printer_->PixelsPerInch(kVertical));
     TTextMetric tm;
     cv->GetTextMetrics(tm);
-    int lineHeight = tm.tmHeight;
-    if (C->IsMemo())
-        lineHeight += static_cast<int>(rpFromMMThousandths(C->Leading(), utPrinterPixels, kVertical, printer_.get()));
+    const int leading =
+        memo ? static_cast<int>(rpFromMMThousandths(C->Leading(), utPrinterPixels, kVertical, printer_.get())) : 0;
+    const int lineHeight = tm.tmHeight + leading;
+    TRect r = rect_;
+    if (C->AutoSize() && !C->WordWrap() && !C->Text().empty() && r.Height() < lineHeight) r.Bottom = r.Top + lineHeight;
     std::vector<std::string> lines;
     if (C->WordWrap()) {
         for (int i = 0; i < C->WrappedText()->Count(); ++i) lines.push_back((*C->WrappedText())[i]);
     } else if (!C->Text().empty()) {
         lines.push_back(C->Text());
     }
-    const TrpBorder* border = C->Border();
-    const bool bordered = border != nullptr && border->Visible();
-    const int bx = bordered ? WeightLines(border->Weight(), printer_->PixelsPerInch(kHorizontal)) : 0;
-    const int by = bordered ? WeightLines(border->Weight(), printer_->PixelsPerInch(kVertical)) : 0;
-    TRect r = rect_;
-    if (C->AutoSize() && !C->WordWrap() && !lines.empty() && r.Height() < lineHeight) r.Bottom = r.Top + lineHeight;
+    const std::string markup(TrpTextMarkups::LineBreakMarkup);
+    auto strip = [&markup](std::string& Line) {
+        const std::size_t at = Line.find(markup);
+        if (at == std::string::npos) return false;
+        Line.erase(at, markup.size());
+        return true;
+    };
+    if (C->AutoSize()) {
+        int widest = 0;
+        for (std::string line : lines) {
+            strip(line);
+            widest = std::max(widest, TrpPlainText::GetTabbedTextWidth(cv, line, tabs));
+        }
+        widest += (sides.Contains(bpLeft) ? bx : 0) + (sides.Contains(bpRight) ? bx : 0);
+        switch (C->TextAlignment()) {
+            case taRightJustified: r.Left = r.Right - widest; break;
+            case taCentered: {
+                const int centre = r.Left + r.Width() / 2;
+                r.Left = centre - widest / 2;
+                r.Right = r.Left + widest;
+                break;
+            }
+            default: r.Right = r.Left + widest; break;
+        }
+    }
     if (!C->Transparent()) {
         TBrush b;
         b.SetColor(C->Color());
         cv->SetBrush(b);
         cv->FillRect(r);
     }
-    TBrush clear;
-    clear.SetStyle(bsClear);
-    cv->SetBrush(clear);
-    int y = r.Top + (bordered && border->BorderPositions().Contains(bpTop) ? by : 0);
+    cv->Brush()->SetStyle(bsClear);
+    if (bordered) r.Bottom += by;
+    int y = r.Top + (sides.Contains(bpTop) ? by : 0);
+    const int shift = bx + (memo ? leading : 0);
     for (std::string line : lines) {
-        const std::size_t markup = line.find('\x0d');
-        if (markup != std::string::npos) line.erase(markup);
-        const int width = cv->TextWidth(line);
+        const bool paragraphEnd = strip(line);
+        const int width = TrpPlainText::GetTabbedTextWidth(cv, line, tabs);
         int x = r.Left;
+        bool justified = false;
         switch (C->TextAlignment()) {
-            case taRightJustified: x = r.Right - width; break;
+            case taRightJustified: x = r.Right - width - (sides.Contains(bpRight) ? shift : 0); break;
             case taCentered: x = r.Left + (r.Width() - width) / 2; break;
-            default: break;
+            case taFullJustified: {
+                x += sides.Contains(bpLeft) ? shift : 0;
+                std::string trimmed = Trim(line);
+                const bool spread = !paragraphEnd || (C->ForceJustifyLastLine() && trimmed.find(' ') != std::string::npos);
+                if (spread) {
+                    const TRect span{r.Left + (sides.Contains(bpLeft) ? bx : 0), y,
+                                     r.Right - (sides.Contains(bpRight) ? bx : 0), y + lineHeight};
+                    TrpPlainText::JustifyLine(cv, line, span, tabs);
+                    justified = true;
+                } else {
+                    cv->SetTextJustification(0, 0);
+                }
+                break;
+            }
+            default: x += sides.Contains(bpLeft) ? shift : 0; break;
         }
-        if (bordered && border->BorderPositions().Contains(bpLeft) && C->TextAlignment() != taRightJustified &&
-            C->TextAlignment() != taCentered)
-            x += bx;
-        if (bordered && border->BorderPositions().Contains(bpRight) && C->TextAlignment() == taRightJustified) x -= bx;
-        cv->TextRect(TRect{r.Left, y, r.Right, y + lineHeight}, x, y, line);
+        if (memo)
+            cv->TabbedTextOut(x, y, line, tabs, r.Left);
+        else
+            cv->TextRect(TRect{r.Left, y, r.Right, y + lineHeight}, x, y, line);
+        if (justified) cv->SetTextJustification(0, 0);
         y += lineHeight;
     }
-    DrawBorder(border, r);
+    if (C->AutoSize()) {
+        C->DrawLeft = r.Left;
+        C->DrawRight = r.Right;
+        C->DrawBottom = r.Top + lineHeight * static_cast<int>(lines.size()) + (sides.Contains(bpTop) ? by : 0) +
+                        (sides.Contains(bpBottom) ? by : 0);
+    }
+    TRect frame = r;
+    if (memo) frame.Bottom += tm.tmDescent;
+    DrawBorder(border, frame);
 }
 
 namespace report_output {

@@ -186,6 +186,41 @@ TEST_F(PrinterDeviceDrawing, SquaresAndCirclesReachingTheDeviceDrawNothing) {
     }
 }
 
+TEST_F(PrinterDeviceDrawing, TextStaysInItsRectangleOnTheSideItIsAlignedTo) {
+    for (TrpTextAlignment a : {taLeftJustified, taRightJustified}) {
+        auto page = NewPage(1);
+        auto* text = new TrpDrawText(page.get());
+        text->SetPage(page.get());
+        Place(text, 5000, 5000, 30000, 6000);
+        text->SetTransparent(true);
+        text->SetText("Olá");
+        text->Font()->SetName("Arial");
+        text->Font()->SetSize(12);
+        text->SetTextAlignment(a);
+        sink_.Pages->clear();
+        Output({page.get()});
+        ASSERT_EQ(sink_.Pages->size(), 1u);
+        const QImage& img = *(*sink_.Pages)[0].Image;
+        int left = img.width(), right = -1, top = img.height(), bottom = -1;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                if (qGray(img.pixel(x, y)) < 128) {
+                    left = std::min(left, x), right = std::max(right, x);
+                    top = std::min(top, y), bottom = std::max(bottom, y);
+                }
+        ASSERT_GE(right, 0) << "the text was drawn";
+        const int x0 = 118, x1 = 827, y0 = 118, y1 = 260;  // 5..35 mm, 5..11 mm at 600 dpi
+        EXPECT_GE(left, x0);
+        EXPECT_LE(right, x1);
+        EXPECT_GE(top, y0);
+        EXPECT_LE(bottom, y1);
+        if (a == taLeftJustified)
+            EXPECT_LT(left - x0, 30);
+        else
+            EXPECT_LT(x1 - right, 30);
+    }
+}
+
 TEST_F(PrinterDeviceDrawing, OrientationChangesInsideOneJob) {
     auto first = NewPage(1);
     auto second = NewPage(2, poLandscape);
