@@ -422,6 +422,7 @@ TrpPrinterList::~TrpPrinterList() = default;
 void TrpPrinterList::Refresh() {
     std::lock_guard<std::recursive_mutex> g(lock_);
     shared_.reset();
+    for (auto& e : entries_) retired_.push_back(std::move(e));
     entries_.clear();
     entries_.push_back(std::make_unique<TrpScreenPrinterInfo>());
     entries_.push_back(std::make_unique<TrpPrinterInfo>("Default"));

@@ -148,7 +148,8 @@ public:
     // screen's.
     virtual TObject* SharedPrinter();
     // Asks the backend again: every info is replaced, the shared printer
-    // freed.
+    // freed. The infos replaced stay alive with the list: setups and
+    // printers still point at them.
     void Refresh();
     // Reads the system default again.
     void RefreshDefault();
@@ -160,6 +161,7 @@ private:
     std::recursive_mutex lock_;
     TrpPrinterBackend* backend_ = nullptr;
     std::vector<std::unique_ptr<TrpPrinterInfo>> entries_;
+    std::vector<std::unique_ptr<TrpPrinterInfo>> retired_;
     std::string defaultName_ = "Screen";
     std::unique_ptr<TObject> shared_;
 };

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "report/rpPrinterList.h"
+#include "report/rpPrinterSetup.h"
 #include "tests/report_output/PrinterTestSupport.h"
 
 using printertest::FakeBackend;
@@ -100,6 +101,21 @@ TEST(PrinterList, QueuesAreListedAfterThePseudoEntriesAndAskedOnlyWhenNeeded) {
     EXPECT_EQ(installed.List()->GetPrinterInfo("laser on ipp://10.0.0.5/ipp/print")->PrinterName(), "Laser");
     EXPECT_EQ(installed.List()->GetPrinterInfo("Etiquetas on usb://Zebra/LP2844")->PrinterName(), "Etiquetas");
     EXPECT_EQ(installed.List()->GetPrinterInfo("Nenhuma")->PrinterName(), "Laser") << "unknown: the default";
+}
+
+TEST(PrinterList, ARefreshLeavesTheInfosSetupsHoldReadable) {
+    FakeBackend b;
+    printertest::AddStandardQueues(b);
+    InstalledList installed(&b);
+    TrpPrinterSetup setup;
+    setup.SetPrinterName("Laser");
+    TrpPrinterInfo* before = setup.PrinterInfo();
+    installed.List()->Refresh();
+    EXPECT_EQ(before->PrinterName(), "Laser");
+    TStringList papers;
+    setup.GetPaperNames(&papers);
+    EXPECT_EQ(papers.Count(), 5);
+    EXPECT_NE(installed.List()->GetPrinterInfo("Laser"), before) << "a fresh info for new lookups";
 }
 
 TEST(PrinterList, MediaAndSourcesMapOntoThePlatformCodes) {
