@@ -84,7 +84,8 @@ void TrpPrinterDevice::ShowProgress(TrpPage* Page) {
                             Page->DocumentName(), printer}));
     else
         SetProgress(
-            Format(rpTagsToFormat(rpLanguageText(27)), {std::to_string(Page->AbsolutePageNo()), Page->DocumentName(), printer}));
+            Format(rpTagsToFormat(rpLanguageText(27)),
+                   {std::to_string(Page->AbsolutePageNo()), Page->DocumentName(), printer}));
 }
 
 void TrpPrinterDevice::ReceivePage(TrpPage* Page) {
@@ -153,6 +154,12 @@ TRect TrpPrinterDevice::DeviceRect(const TrpDrawCommand* C) const {
     return r;
 }
 
+int TrpPrinterDevice::ScreenToPrinter(int ScreenPixels, int Axis) const {
+    return rpRoundHalfEven(rpFromMMThousandths(
+        rpToMMThousandths(utScreenPixels, Axis, nullptr, static_cast<float>(ScreenPixels)), utPrinterPixels, Axis,
+        printer_.get()));
+}
+
 bool TrpPrinterDevice::Draw(TrpDrawCommand* Command) {
     if (Command == nullptr || canvas_ == nullptr) return false;
     rect_ = DeviceRect(Command);
@@ -178,12 +185,7 @@ void TrpPrinterDevice::DrawShape(TrpDrawShape* C) {
     TCanvas* cv = canvas_;
     cv->SetPen(*C->Pen());
     cv->SetBrush(*C->Brush());
-    const int penWidth =
-        C->Pen()->Width() == 0
-            ? 1
-            : std::max(1, rpRoundHalfEven(rpFromMMThousandths(
-                              rpToMMThousandths(utScreenPixels, kHorizontal, nullptr, static_cast<float>(C->Pen()->Width())),
-                              utPrinterPixels, kHorizontal, printer_.get())));
+    const int penWidth = C->Pen()->Width() == 0 ? 1 : std::max(1, ScreenToPrinter(C->Pen()->Width(), kHorizontal));
     TRect r = rect_;
     switch (C->ShapeType()) {
         case stRectangle: {
@@ -216,12 +218,8 @@ void TrpPrinterDevice::DrawShape(TrpDrawShape* C) {
             TPen pen(*C->Pen());
             pen.SetWidth(penWidth);
             cv->SetPen(pen);
-            const int cx = rpRoundHalfEven(rpFromMMThousandths(
-                rpToMMThousandths(utScreenPixels, kHorizontal, nullptr, static_cast<float>(C->XCornerRound())),
-                utPrinterPixels, kHorizontal, printer_.get()));
-            const int cy = rpRoundHalfEven(rpFromMMThousandths(
-                rpToMMThousandths(utScreenPixels, kVertical, nullptr, static_cast<float>(C->YCornerRound())),
-                utPrinterPixels, kVertical, printer_.get()));
+            const int cx = ScreenToPrinter(C->XCornerRound(), kHorizontal);
+            const int cy = ScreenToPrinter(C->YCornerRound(), kVertical);
             cv->RoundRect(r.Left, r.Top, r.Right, r.Bottom, cx, cy);
             break;
         }
@@ -251,12 +249,8 @@ void TrpPrinterDevice::DrawLine(TrpDrawLine* C) {
     const int passes = C->LineStyle() == lsDouble ? 2 : 1;
     for (int pass = 0; pass < passes; ++pass) {
         int start = 0;
-        if (pass == 1)
-            start = C->Pen()->Width() == 0
-                        ? rpRoundHalfEven(rpFromMMThousandths(
-                              rpToMMThousandths(utScreenPixels, horizontal ? kVertical : kHorizontal, nullptr, 2.0f),
-                              utPrinterPixels, horizontal ? kVertical : kHorizontal, printer_.get()))
-                        : 2 * n;
+        const int axis = horizontal ? kVertical : kHorizontal;
+        if (pass == 1) start = C->Pen()->Width() == 0 ? ScreenToPrinter(2, axis) : 2 * n;
         for (int i = 0; i < n; ++i) {
             const int o = start + i;
             switch (pos) {
@@ -299,13 +293,8 @@ void TrpPrinterDevice::DrawImage(TrpDrawImage* C) {
     if (picture == nullptr || picture->Graphic() == nullptr || picture->Graphic()->Empty()) return;
     TCanvas* cv = canvas_;
     TGraphic* g = picture->Graphic();
-    auto toPrinter = [this](int screenPixels, int axis) {
-        return rpRoundHalfEven(rpFromMMThousandths(
-            rpToMMThousandths(utScreenPixels, axis, nullptr, static_cast<float>(screenPixels)), utPrinterPixels, axis,
-            printer_.get()));
-    };
-    int w = toPrinter(g->Width(), kHorizontal);
-    int h = toPrinter(g->Height(), kVertical);
+    int w = ScreenToPrinter(g->Width(), kHorizontal);
+    int h = ScreenToPrinter(g->Height(), kVertical);
     TRect target = rect_;
     const bool clip = !C->Stretch();
     if (C->Stretch()) {
@@ -446,7 +435,8 @@ void TrpPrinterDevice::DrawText(TrpDrawText* C) {
             case taFullJustified: {
                 x += sides.Contains(bpLeft) ? shift : 0;
                 std::string trimmed = Trim(line);
-                const bool spread = !paragraphEnd || (C->ForceJustifyLastLine() && trimmed.find(' ') != std::string::npos);
+                const bool spread =
+                    !paragraphEnd || (C->ForceJustifyLastLine() && trimmed.find(' ') != std::string::npos);
                 if (spread) {
                     const TRect span{r.Left + (sides.Contains(bpLeft) ? bx : 0), y,
                                      r.Right - (sides.Contains(bpRight) ? bx : 0), y + lineHeight};

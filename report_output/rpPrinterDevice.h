@@ -60,6 +60,7 @@ private:
     void ShowProgress(TrpPage* Page);
     void SetProgress(const std::string& Text);
     TRect DeviceRect(const TrpDrawCommand* Command) const;
+    int ScreenToPrinter(int ScreenPixels, int Axis) const;
     void DrawBorder(const TrpBorder* Border, const TRect& Rect);
 
     std::unique_ptr<TrpPrinter> printer_;
