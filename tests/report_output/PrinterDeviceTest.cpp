@@ -166,6 +166,22 @@ TEST_F(PrinterDeviceDrawing, APointWideBorderIsNinePixelLinesAndAPointLineEight)
     EXPECT_EQ(DarkInColumn(img, mid, top, middle), 9) << "top side";
     EXPECT_EQ(DarkInColumn(img, mid, middle, img.height()), 9) << "bottom side";
     EXPECT_EQ(DarkInColumn(img, lineX, 0, img.height()), 8) << "the line";
+
+    // A double line is two such lines, the second 2n pixels down.
+    auto second = NewPage(2);
+    auto* twin = new TrpDrawLine(second.get());
+    twin->SetPage(second.get());
+    Place(twin, 20000, 5000, 10000, 10000);
+    twin->SetLinePosition(lpTop);
+    twin->SetLineStyle(lsDouble);
+    twin->Pen()->SetWidth(1);
+    twin->SetWeight(1);
+    Output({second.get()});
+    ASSERT_EQ(sink_.Pages->size(), 2u);
+    const QImage& two = *(*sink_.Pages)[1].Image;
+    const int lineTop = static_cast<int>(std::lround(5.0 / 25.4 * 600));
+    EXPECT_EQ(DarkInColumn(two, lineX, 0, two.height()), 16);
+    EXPECT_EQ(DarkInColumn(two, lineX, lineTop + 8, lineTop + 16), 0) << "the gap";
 }
 
 TEST_F(PrinterDeviceDrawing, SquaresAndCirclesReachingTheDeviceDrawNothing) {
