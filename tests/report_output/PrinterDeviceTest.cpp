@@ -237,6 +237,39 @@ TEST_F(PrinterDeviceDrawing, TextStaysInItsRectangleOnTheSideItIsAlignedTo) {
     }
 }
 
+TEST_F(PrinterDeviceDrawing, ATransparentPictureLeavesItsWhiteOut) {
+    for (bool transparent : {true, false}) {
+        auto page = NewPage(1);
+        auto* under = new TrpDrawShape(page.get());
+        under->SetPage(page.get());
+        Place(under, 5000, 5000, 10000, 10000);
+        under->Brush()->SetColor(clRed);
+        under->Pen()->SetColor(clRed);
+        // A picture of 10 x 10 screen pixels: black left half, white right half.
+        TBitmap bitmap;
+        bitmap.SetSize(10, 10);
+        bitmap.Canvas()->Brush()->SetColor(clWhite);
+        bitmap.Canvas()->FillRect(TRect{0, 0, 10, 10});
+        bitmap.Canvas()->Brush()->SetColor(clBlack);
+        bitmap.Canvas()->FillRect(TRect{0, 0, 5, 10});
+        auto* image = new TrpDrawImage(page.get());
+        image->SetPage(page.get());
+        Place(image, 5000, 5000, 10000, 10000);
+        image->Picture()->Assign(&bitmap);
+        image->SetStretch(true);
+        image->SetTransparent(transparent);
+        sink_.Pages->clear();
+        Output({page.get()});
+        ASSERT_EQ(sink_.Pages->size(), 1u);
+        const QImage& img = *(*sink_.Pages)[0].Image;
+        const int y = static_cast<int>(std::lround(10.0 / 25.4 * 600));
+        const QColor left(img.pixel(static_cast<int>(std::lround(7.0 / 25.4 * 600)), y));
+        const QColor right(img.pixel(static_cast<int>(std::lround(13.0 / 25.4 * 600)), y));
+        EXPECT_EQ(left, QColor(Qt::black)) << transparent;
+        EXPECT_EQ(right, transparent ? QColor(Qt::red) : QColor(Qt::white));
+    }
+}
+
 TEST_F(PrinterDeviceDrawing, OrientationChangesInsideOneJob) {
     auto first = NewPage(1);
     auto second = NewPage(2, poLandscape);
