@@ -426,21 +426,25 @@ void TrpPrinterList::Refresh() {
     entries_.clear();
     entries_.push_back(std::make_unique<TrpScreenPrinterInfo>());
     entries_.push_back(std::make_unique<TrpPrinterInfo>("Default"));
-    if (backend_ != nullptr)
-        for (const TrpBackendDestination& d : backend_->Destinations())
-            entries_.push_back(std::make_unique<TrpQueuePrinterInfo>(backend_, d));
-    RefreshDefault();
+    std::vector<TrpBackendDestination> destinations;
+    if (backend_ != nullptr) destinations = backend_->Destinations();
+    for (const TrpBackendDestination& d : destinations)
+        entries_.push_back(std::make_unique<TrpQueuePrinterInfo>(backend_, d));
+    SetDefaultFrom(destinations);
 }
 
 void TrpPrinterList::RefreshDefault() {
     std::lock_guard<std::recursive_mutex> g(lock_);
+    SetDefaultFrom(backend_ != nullptr ? backend_->Destinations() : std::vector<TrpBackendDestination>{});
+}
+
+void TrpPrinterList::SetDefaultFrom(const std::vector<TrpBackendDestination>& Destinations) {
     std::string device;
-    if (backend_ != nullptr)
-        for (const TrpBackendDestination& d : backend_->Destinations())
-            if (d.IsDefault) {
-                device = DestinationName(d);
-                break;
-            }
+    for (const TrpBackendDestination& d : Destinations)
+        if (d.IsDefault) {
+            device = DestinationName(d);
+            break;
+        }
     defaultName_ = DeviceToListName(device);
     if (defaultName_.empty()) defaultName_ = DeviceToListName("Screen");
     if (defaultName_.empty()) defaultName_ = "Screen";

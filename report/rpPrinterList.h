@@ -156,6 +156,7 @@ public:
 
 private:
     int IndexOfName(const std::string& Name) const;
+    void SetDefaultFrom(const std::vector<TrpBackendDestination>& Destinations);
     std::string DeviceToListName(const std::string& Device) const;
 
     std::recursive_mutex lock_;
