@@ -111,6 +111,10 @@ TrpBackendJob rpJobOptions(const TrpJobSettings& S, TrpPrinterInfo* Info, const 
     add("sides", S.Duplex == 2 ? "two-sided-short-edge" : S.Duplex == 3 ? "two-sided-long-edge" : "one-sided");
     add("copies", std::to_string(std::max(1, S.Copies)));
     add("collate", S.Collate ? "true" : "false");
+    // The IPP name of the same choice, for queues that know no "collate".
+    if (S.Copies > 1)
+        add("multiple-document-handling",
+            S.Collate ? "separate-documents-collated-copies" : "separate-documents-uncollated-copies");
     if (!S.ColorMode.empty()) add("print-color-mode", S.ColorMode);
     return job;
 }

@@ -50,6 +50,10 @@ TEST_F(PrinterTest, CopiesGoToTheQueueOnlyWhenItMakesThemUncollated) {
         s.SetDelegateCopies(c.Delegate);
         p->SetPrinterSetup(&s);
         EXPECT_EQ(p->JobSettings().Copies, c.Expected) << c.Collation << c.Delegate;
+        const TrpBackendJob job = rpJobOptions(p->JobSettings(), p->PrinterInfo(), "x");
+        std::map<std::string, std::string> o(job.Options.begin(), job.Options.end());
+        EXPECT_EQ(o["copies"], std::to_string(c.Expected));
+        EXPECT_EQ(o["multiple-document-handling"], c.Expected > 1 ? "separate-documents-uncollated-copies" : "");
     }
 }
 
