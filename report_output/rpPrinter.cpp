@@ -413,6 +413,8 @@ void TrpPrinter::WriteSetupToSettings() {
     j.Collate = s.Collation();
     j.Duplex = static_cast<int>(s.Duplex()) + 1;
     j.Orientation = static_cast<int>(s.Orientation()) + 1;
+    // The paper code is looked up in the printer's lists, which only a
+    // ready setup does.
     s.SetActive(wasActive);
     j.PaperCode = s.PaperSize();
     s.SetActive(false);
