@@ -24,6 +24,7 @@
 #include "report/rpRegister.h"
 #include "report/rpUnits.h"
 #include "report_output/rpOutputRegister.h"
+#include "report_output/rpPrinterDevice.h"
 #include "tests/support/report/ReportHarness.h"
 #include "toolbar/rpToolbar.h"
 
@@ -116,6 +117,8 @@ protected:
     void SetUp() override {
         Log().clear();
         RecordingPrinter::FailOnStart = false;
+        // The recording device stands in for the real printer device.
+        UnregisterDeviceClass(TrpPrinterDevice::StaticClassType());
         RegisterDeviceClass(RecordingPrinter::StaticClassType(), "Printer");
         data_ = std::make_unique<RowsTable>(std::vector<std::string>{"Key", "Amount"}, Rows(120));
         TrpBandedReport* r = rig_.Report();
@@ -129,7 +132,10 @@ protected:
         r->SetShowPrintDialog(false);
         r->SetShowCancelDialog(false);
     }
-    void TearDown() override { UnregisterDeviceClass(RecordingPrinter::StaticClassType()); }
+    void TearDown() override {
+        UnregisterDeviceClass(RecordingPrinter::StaticClassType());
+        RegisterDeviceClass(TrpPrinterDevice::StaticClassType(), "Printer");
+    }
 
     // A viewer of its own on a window, showing the report's first page.
     TrpViewer* OpenViewer() {
