@@ -11,6 +11,8 @@
 #include "platform/gfx/Pictures.h"
 #include "platform/ui/Forms.h"
 #include "preview/rpPreviewRegister.h"
+#include "preview/rpViewer.h"
+#include "report/rpGeneration.h"
 #include "report/rpRegister.h"
 #include "report_output/rpOutputRegister.h"
 
@@ -18,11 +20,14 @@ int main(int argc, char** argv) {
     ui::StartApplication(argc, argv);
     Application->Initialize();
     gfx::RegisterPictureFormats();
-    // The report library, its controls and devices, then its windows.
+    billing::forms::InstallUiMessages();
+    // The report library, its controls and devices, then the preview and
+    // its dialogs; a report lets the window breathe while it generates.
+    rpUseScreenResolution();
     report::registerAll();
     report_output::registerAll();
     preview::registerAll();
-    billing::forms::InstallUiMessages();
+    rpInstallApplicationMessagePump();
     std::vector<std::string> args(argv + 1, argv + argc);
     TfrmOske_Nf::SetCommandLine(billing::data::AppFiles::CurrentExecutable(), args);
     dmdb = new Tdmdb(Application);
