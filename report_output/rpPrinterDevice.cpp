@@ -18,6 +18,7 @@
 #include "report/rpUtils.h"
 #include "report_output/rpCupsBackend.h"
 #include "report_output/rpPrinterSetupRTTI.h"
+#include "report_output/rpRichText.h"
 
 namespace {
 
@@ -175,6 +176,9 @@ bool TrpPrinterDevice::Draw(TrpDrawCommand* Command) {
         DrawLine(l);
     } else if (auto* i = dynamic_cast<TrpDrawImage*>(Command)) {
         DrawImage(i);
+    } else if (auto* r = dynamic_cast<TrpDrawRichText*>(Command)) {
+        // Laid out on the reference device, as the preview lays it out.
+        r->DrawOn(canvas_, rect_);
     } else {
         return false;
     }
