@@ -80,8 +80,10 @@ TrpEngine::~TrpEngine() {
         cache_.reset();
     }
     DropKeepTogetherMark();
+    DropStepBack();
     ReleaseBookmarks();
     if (mainPipeline_ != nullptr) RemoveNotify(mainPipeline_);
+    if (detailPipeline_ != nullptr) RemoveNotify(detailPipeline_);
 }
 
 const std::vector<TrpCustomBand*>& TrpEngine::SectionBands(int Index) const {
@@ -96,6 +98,11 @@ void TrpEngine::Notify(TrpCommunicator* Communicator, int Operation) {
         // The bookmark belonged to the pipeline going away.
         savedBookmark_ = 0;
         mainPipeline_ = nullptr;
+        stepMain_ = {};
+    }
+    if (Communicator == detailPipeline_) {
+        detailPipeline_ = nullptr;
+        stepDetail_ = {};
     }
 }
 
@@ -129,6 +136,7 @@ void TrpEngine::Reset() {
     if (busy_) return;
     TrpCustomEngine::Reset();
     DropKeepTogetherMark();
+    DropStepBack();
     keepTogetherGroup_ = nullptr;
     ReleaseBookmarks();
     runInitialised_ = false;
@@ -217,7 +225,11 @@ void TrpEngine::InitRun() {
         if (top && savedBookmark_ == 0) savedBookmark_ = mainPipeline_->GetBookmark();
         mainPipeline_->First();
     }
-    noData_ = mainPipeline_ != nullptr && (mainPipeline_->Eof() || Halted());
+    if (!OpenDetailPipeline()) return;
+    if (detailPipeline_ != nullptr)
+        noData_ = !SkipEmptyDetails() || Halted();
+    else
+        noData_ = mainPipeline_ != nullptr && (mainPipeline_->Eof() || Halted());
     if (begin) {
         report->StartRun();
         report->SetJobStarted(true);
@@ -253,7 +265,7 @@ void TrpEngine::InitRun() {
     if (noData_ || sections_[secDetail].empty()) EndOfData();
     // The first record is traversed as much as the ones the steps reach:
     // totals and variables count it before anything prints.
-    else if (mainPipeline_ != nullptr)
+    else if (mainPipeline_ != nullptr || detailPipeline_ != nullptr)
         SendEventNotify(this, rpevRecordTraversed, nullptr);
     if (noData_ && report->NoDataBehaviors().Contains(ndBlankPage)) {
         done_ = true;
@@ -277,6 +289,23 @@ void TrpEngine::NextRecord() {
                                                 TrpEngineSection::GroupHeader} +
                  TrpEngineSections{TrpEngineSection::Detail});
     if (endOfData_) return;
+    if (detailPipeline_ != nullptr) {
+        RefreshStaleGroups();
+        HoldStepBack();
+        if (!AdvancePipelines()) {
+            // The bands that follow see the last record printed.
+            EndOfData();
+            StepBack();
+            return;
+        }
+        if (CheckGroupBreaks()) {
+            StepBack();
+            reAdvancePending_ = true;
+            return;
+        }
+        recordStepPending_ = true;
+        return;
+    }
     if (mainPipeline_ == nullptr) {
         // Without a pipeline the detail prints once.
         EndOfData();
@@ -306,7 +335,10 @@ void TrpEngine::FinishRecord() {
     if (reAdvancePending_) {
         reAdvancePending_ = false;
         recordStepPending_ = false;
-        if (mainPipeline_ != nullptr) mainPipeline_->Next();
+        if (detailPipeline_ != nullptr)
+            AdvancePipelines();
+        else if (mainPipeline_ != nullptr)
+            mainPipeline_->Next();
         SendEventNotify(this, rpevRecordTraversed, nullptr);
         if (!BandState().Contains(TrpEngineSection::Summary))
             SetBandState(BandState() - TrpEngineSections{TrpEngineSection::GroupFooter});
@@ -317,6 +349,80 @@ void TrpEngine::FinishRecord() {
         recordStepPending_ = false;
         SendEventNotify(this, rpevRecordTraversed, nullptr);
     }
+}
+
+// ---------------------------------------------------------------------------
+// The detail band's own pipeline
+
+bool TrpEngine::OpenDetailPipeline() {
+    TrpDataPipeline* pipeline = nullptr;
+    if (auto* band = dynamic_cast<TrpDetailBand*>(Report()->GetBand(btDetail)))
+        pipeline = band->OwnDataPipeline();
+    if (pipeline == mainPipeline_) pipeline = nullptr;
+    if (pipeline != detailPipeline_) {
+        DropStepBack();
+        if (detailPipeline_ != nullptr) RemoveNotify(detailPipeline_);
+        detailPipeline_ = pipeline;
+        if (detailPipeline_ != nullptr) AddNotify(detailPipeline_);
+    }
+    if (detailPipeline_ == nullptr) return true;
+    detailPipeline_->Open();
+    if (!detailPipeline_->Active()) {
+        Report()->HandlePrintError(EPrintError(rpLanguageText(40) + ": " + detailPipeline_->GetUserName()));
+        return false;
+    }
+    detailPipeline_->First();
+    return true;
+}
+
+bool TrpEngine::SkipEmptyDetails() {
+    // A record of the report's without details has nothing to print.
+    while (detailPipeline_->Eof()) {
+        if (mainPipeline_ == nullptr || Halted()) return false;
+        mainPipeline_->Next();
+        if (mainPipeline_->Eof()) return false;
+        detailPipeline_->First();
+    }
+    return true;
+}
+
+bool TrpEngine::AdvancePipelines() {
+    detailPipeline_->Next();
+    if (!detailPipeline_->Eof()) return true;
+    if (mainPipeline_ == nullptr) return false;
+    mainPipeline_->Next();
+    if (mainPipeline_->Eof()) return false;
+    detailPipeline_->First();
+    return SkipEmptyDetails();
+}
+
+void TrpEngine::HoldStepBack() {
+    DropStepBack();
+    if (mainPipeline_ != nullptr && mainPipeline_->Active()) stepMain_ = mainPipeline_->SavePosition();
+    if (detailPipeline_ != nullptr && detailPipeline_->Active()) stepDetail_ = detailPipeline_->SavePosition();
+    stepHeld_ = true;
+}
+
+void TrpEngine::StepBack() {
+    if (!stepHeld_) {
+        // Nothing held (a group rolled back since): one record back.
+        if (detailPipeline_ != nullptr && !detailPipeline_->Bof())
+            detailPipeline_->Prior();
+        else if (mainPipeline_ != nullptr)
+            mainPipeline_->Prior();
+        return;
+    }
+    if (mainPipeline_ != nullptr) mainPipeline_->RestorePosition(stepMain_);
+    if (detailPipeline_ != nullptr) detailPipeline_->RestorePosition(stepDetail_);
+    DropStepBack();
+}
+
+void TrpEngine::DropStepBack() {
+    if (stepMain_.HasBookmark && mainPipeline_ != nullptr) mainPipeline_->FreeBookmark(stepMain_.Bookmark);
+    if (stepDetail_.HasBookmark && detailPipeline_ != nullptr) detailPipeline_->FreeBookmark(stepDetail_.Bookmark);
+    stepMain_ = {};
+    stepDetail_ = {};
+    stepHeld_ = false;
 }
 
 // ---------------------------------------------------------------------------
@@ -492,13 +598,15 @@ enum : int {
     recBandIndex = 4,
     recSection = 8,
     recStalledPages = 12,
-    recPrintStates = 16,  // one byte per print state member
-    recSections = 24,     // one byte per enabled section
+    recPrintStates = 16,  // one bit per print state member
+    recHasDetail = 17,
+    recDetailPrints = 18,  // 16 bits
+    recProgressMark = 20,
+    recSections = 24,  // one byte per enabled section
     recHasMain = 33,
     recReportComplete = 34,
     recMainPosition = 36,
-    recProgressMark = 52,
-    recDetailPrints = 56,
+    recDetailPosition = 52,
 };
 
 constexpr int kPrintStateCount = static_cast<int>(TrpEnginePrintState::GroupEnd) + 1;
@@ -547,8 +655,9 @@ void TrpEngine::SaveToCache(int Page) {
     r.PutInt(recBandIndex, bandIndex_);
     r.PutInt(recSection, section_);
     r.PutInt(recStalledPages, stalledPages_);
+    auto* bytes = static_cast<unsigned char*>(r.Data());
     for (int i = 0; i < kPrintStateCount; ++i)
-        r.PutBool(recPrintStates + i, PrintState().Contains(static_cast<TrpEnginePrintState>(i)));
+        if (PrintState().Contains(static_cast<TrpEnginePrintState>(i))) bytes[recPrintStates] |= 1u << i;
     for (int i = 0; i < kSectionCount; ++i)
         r.PutBool(recSections + i, BandState().Contains(static_cast<TrpEngineSection>(i)));
     r.PutBool(recReportComplete, reportComplete_);
@@ -556,13 +665,24 @@ void TrpEngine::SaveToCache(int Page) {
         r.PutBool(recHasMain, true);
         PutPosition(r, recMainPosition, mainPipeline_->SavePosition());
     }
+    if (detailPipeline_ != nullptr && detailPipeline_->Active()) {
+        r.PutBool(recHasDetail, true);
+        PutPosition(r, recDetailPosition, detailPipeline_->SavePosition());
+    }
     r.PutInt(recProgressMark, static_cast<std::int32_t>(progressMark_));
     // The detail band's prints of its current record so far.
-    if (auto* detail = DetailEngine()) r.PutInt(recDetailPrints, detail->BandsPerRecordCount());
+    if (auto* detail = DetailEngine()) {
+        const int prints = std::min(detail->BandsPerRecordCount(), 0xFFFF);
+        bytes[recDetailPrints] = static_cast<unsigned char>(prints & 0xFF);
+        bytes[recDetailPrints + 1] = static_cast<unsigned char>(prints >> 8);
+    }
     if (!WriteCacheRecord(Page, r.Data())) {
-        // The record is not kept: neither is the place it held.
+        // The record is not kept: neither are the places it held.
         const TrpDataPipeline::Position p = GetPosition(r, recMainPosition);
         if (mainPipeline_ != nullptr && p.HasBookmark) mainPipeline_->FreeBookmark(p.Bookmark);
+        const TrpDataPipeline::Position d = GetPosition(r, recDetailPosition);
+        if (detailPipeline_ != nullptr && r.GetBool(recHasDetail) && d.HasBookmark)
+            detailPipeline_->FreeBookmark(d.Bookmark);
     }
 }
 
@@ -580,8 +700,9 @@ void TrpEngine::RestoreFromCache(int Page) {
     section_ = r.GetInt(recSection);
     stalledPages_ = r.GetInt(recStalledPages);
     TrpEnginePrintStates print;
+    const auto* bytes = static_cast<const unsigned char*>(r.Data());
     for (int i = 0; i < kPrintStateCount; ++i)
-        if (r.GetBool(recPrintStates + i)) print.Include(static_cast<TrpEnginePrintState>(i));
+        if ((bytes[recPrintStates] & (1u << i)) != 0) print.Include(static_cast<TrpEnginePrintState>(i));
     ExcludePrintState(PrintState());
     IncludePrintState(print);
     TrpEngineSections sections;
@@ -591,8 +712,14 @@ void TrpEngine::RestoreFromCache(int Page) {
     reportComplete_ = r.GetBool(recReportComplete);
     if (r.GetBool(recHasMain) && mainPipeline_ != nullptr)
         mainPipeline_->RestorePosition(GetPosition(r, recMainPosition));
+    // After the report's: a detail linked to it follows its master first.
+    if (r.GetBool(recHasDetail) && detailPipeline_ != nullptr)
+        detailPipeline_->RestorePosition(GetPosition(r, recDetailPosition));
+    // The step a restored page may take back is the one made again.
+    DropStepBack();
     progressMark_ = static_cast<std::uint32_t>(r.GetInt(recProgressMark));
-    if (auto* detail = DetailEngine()) detail->SetBandsPerRecordCount(r.GetInt(recDetailPrints));
+    if (auto* detail = DetailEngine())
+        detail->SetBandsPerRecordCount(bytes[recDetailPrints] | (bytes[recDetailPrints + 1] << 8));
     // Pages without room count from the page made now.
     for (auto& list : sections_)
         for (TrpCustomBand* band : list) band->BandEngine()->ForgetLastPrint();
@@ -600,12 +727,18 @@ void TrpEngine::RestoreFromCache(int Page) {
 
 void TrpEngine::ResetCache(int Page) {
     // The places the records from Page on hold are let go.
-    if (mainPipeline_ == nullptr) return;
+    if (mainPipeline_ == nullptr && detailPipeline_ == nullptr) return;
     for (int p = std::max(Page, 0); p <= CachePageCount(); ++p) {
         TrpCacheRecord r(kCacheRecordSize);
-        if (!ReadCacheRecord(p, r.Data()) || !r.GetBool(recHasMain)) continue;
-        const TrpDataPipeline::Position pos = GetPosition(r, recMainPosition);
-        if (pos.HasBookmark) mainPipeline_->FreeBookmark(pos.Bookmark);
+        if (!ReadCacheRecord(p, r.Data())) continue;
+        if (r.GetBool(recHasMain) && mainPipeline_ != nullptr) {
+            const TrpDataPipeline::Position pos = GetPosition(r, recMainPosition);
+            if (pos.HasBookmark) mainPipeline_->FreeBookmark(pos.Bookmark);
+        }
+        if (r.GetBool(recHasDetail) && detailPipeline_ != nullptr) {
+            const TrpDataPipeline::Position pos = GetPosition(r, recDetailPosition);
+            if (pos.HasBookmark) detailPipeline_->FreeBookmark(pos.Bookmark);
+        }
     }
 }
 
@@ -728,8 +861,11 @@ void TrpEngine::EndPage() {
     pageEnded_ = true;
     TrpCustomReport* report = Report();
     // The page's last bands see the last record printed, not the next one.
-    if (recordStepPending_ && mainPipeline_ != nullptr) {
-        mainPipeline_->Prior();
+    if (recordStepPending_ && (mainPipeline_ != nullptr || detailPipeline_ != nullptr)) {
+        if (detailPipeline_ != nullptr)
+            StepBack();
+        else
+            mainPipeline_->Prior();
         recordStepPending_ = false;
         reAdvancePending_ = true;
     }
@@ -871,6 +1007,7 @@ std::uint32_t TrpEngine::ProgressMark() const {
     mix(section_);
     mix(bandIndex_);
     mix(mainPipeline_ != nullptr ? mainPipeline_->RecordIndex() : -1);
+    mix(detailPipeline_ != nullptr ? detailPipeline_->RecordIndex() : -1);
     mix(endOfData_);
     if (currentBand_ != nullptr) {
         mix(currentBand_->CurrentLevel());

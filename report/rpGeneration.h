@@ -138,6 +138,9 @@ public:
     // Completes a pending record step before the next detail print.
     void FinishRecord();
     TrpDataPipeline* MainPipeline() const { return mainPipeline_; }
+    // The detail band's own pipeline when it is not the report's: it walks
+    // its records first, and the report's moves on when it runs out.
+    TrpDataPipeline* DetailPipeline() const { return detailPipeline_; }
 
     void Notify(TrpCommunicator* Communicator, int Operation) override;
 
@@ -194,6 +197,17 @@ private:
     void AddNoDataMessage();
     void RestorePipelinePositions();
     void ReleaseBookmarks();
+    // The detail pipeline opens on its first record; False when it cannot.
+    bool OpenDetailPipeline();
+    // With a detail pipeline of its own: one record on (the detail's next,
+    // else the report's next and the detail's first); False at the end.
+    // The step back returns to where the last step started, so that the
+    // step made again lands where the first did.
+    bool AdvancePipelines();
+    bool SkipEmptyDetails();
+    void HoldStepBack();
+    void StepBack();
+    void DropStepBack();
     bool Halted() const;
     // Groups: the values read again after a restore, the break test after a
     // record step (true on a break), the headers above an orphaned footer.
@@ -235,6 +249,9 @@ private:
     int bandPrints_ = 0;
     TDateTime printDateTime_ = 0;
     TrpDataPipeline* mainPipeline_ = nullptr;
+    TrpDataPipeline* detailPipeline_ = nullptr;
+    TrpDataPipeline::Position stepMain_, stepDetail_;
+    bool stepHeld_ = false;
     int savedBookmark_ = 0;
     std::unique_ptr<TrpCacheManager> cache_;
     bool secondPass_ = false;
@@ -259,6 +276,7 @@ private:
         int BandsOnPage = 0;
         int DrawCount = 0;
         int Bookmark = 0;
+        int DetailBookmark = 0;
     };
     TrpGroup* keepTogetherGroup_ = nullptr;
     std::unique_ptr<KeepTogetherMark> keepMark_;

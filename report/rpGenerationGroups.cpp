@@ -106,6 +106,8 @@ void TrpEngine::SetKeepTogetherGroup(TrpGroup* Value) {
 void TrpEngine::DropKeepTogetherMark() {
     if (keepMark_ && keepMark_->Bookmark != 0 && mainPipeline_ != nullptr)
         mainPipeline_->FreeBookmark(keepMark_->Bookmark);
+    if (keepMark_ && keepMark_->DetailBookmark != 0 && detailPipeline_ != nullptr)
+        detailPipeline_->FreeBookmark(keepMark_->DetailBookmark);
     keepMark_.reset();
 }
 
@@ -131,6 +133,8 @@ void TrpEngine::MarkKeepTogether() {
     mark->BandsOnPage = bandsOnPage_;
     mark->DrawCount = Page()->DrawCommandCount();
     if (mainPipeline_ != nullptr && mainPipeline_->Active()) mark->Bookmark = mainPipeline_->GetBookmark();
+    if (detailPipeline_ != nullptr && detailPipeline_->Active())
+        mark->DetailBookmark = detailPipeline_->GetBookmark();
     keepMark_ = std::move(mark);
 }
 
@@ -138,6 +142,9 @@ void TrpEngine::RollBackKeepTogether() {
     if (!keepMark_) return;
     const KeepTogetherMark& mark = *keepMark_;
     if (mark.Bookmark != 0 && mainPipeline_ != nullptr) mainPipeline_->GotoBookmark(mark.Bookmark);
+    // After the report's, which may move a linked detail.
+    if (mark.DetailBookmark != 0 && detailPipeline_ != nullptr) detailPipeline_->GotoBookmark(mark.DetailBookmark);
+    DropStepBack();
     section_ = mark.Section;
     bandIndex_ = mark.BandIndex;
     endOfData_ = mark.EndOfData;
