@@ -149,6 +149,7 @@ void TrpEngine::Reset() {
     secondPass_ = noDataDialogShown_ = begun_ = false;
     stalledPages_ = 0;
     progressMark_ = 0;
+    ResetColumns();
     if (cache_ != nullptr) cache_->Clear();
     if (Page() != nullptr) Page()->FreeDrawCommands();
 }
@@ -243,6 +244,13 @@ void TrpEngine::InitRun() {
     endOfData_ = recordStepPending_ = reAdvancePending_ = false;
     reportComplete_ = pageCountKnown_ = false;
     BuildBandLists();
+    columnCount_ = std::max(report->Columns(), 1);
+    auto* detailBand = sections_[secDetail].empty() ? nullptr : dynamic_cast<TrpDetailBand*>(sections_[secDetail].front());
+    topToBottom_ = columnCount_ > 1 && detailBand != nullptr && detailBand->ColumnTraversal() == ctTopToBottom;
+    leftToRight_ = columnCount_ > 1 && detailBand != nullptr && detailBand->ColumnTraversal() == ctLeftToRight;
+    // Across the page the detail's own engine fills the columns.
+    if (detailBand != nullptr) detailBand->UpdateBandEngine();
+    ResetColumns();
     for (auto& list : sections_)
         for (TrpCustomBand* band : list) band->BandEngine()->InitObjects();
     // The states saved page by page start with this run.
@@ -780,6 +788,26 @@ void TrpEngine::GeneratePage() {
         GenerateSection(secHeader, 0);
     }
     if (pageEnded_ || Halted()) return;
+    ResetColumns();
+    if (topToBottom_) {
+        // The columns run down from under the page's header.
+        columnTop_ = printPosition_;
+        if (!StartColumn(0)) {
+            if (!pageEnded_ && !Halted()) EndPage();
+            return;
+        }
+    }
+    for (;;) {
+        WalkBody();
+        if (pageEnded_ || Halted()) return;
+        // Down the page, a full column hands the walk on to the next one.
+        if (!columnEnded_) break;
+        columnEnded_ = false;
+    }
+    EndPage();
+}
+
+void TrpEngine::WalkBody() {
     // Group footers still to print need the record they were left with.
     if (section_ != secGroupFooters) FinishRecord();
 
@@ -793,7 +821,7 @@ void TrpEngine::GeneratePage() {
         // The footers left over go on from the first that did not print,
         // below the headers of their groups.
         ReprintHeadersAboveFooter(index);
-        if (pageEnded_ || Halted()) return;
+        if (pageEnded_ || columnEnded_ || Halted()) return;
     }
     while (!pageEnded_ && !Halted()) {
         if (section == secSummary && !endOfData_) {
@@ -811,7 +839,6 @@ void TrpEngine::GeneratePage() {
         else
             ++section;
     }
-    if (!pageEnded_ && !Halted()) EndPage();
 }
 
 bool TrpEngine::GenerateSection(int Section, int From, int To) {
@@ -846,8 +873,11 @@ bool TrpEngine::GenerateSection(int Section, int From, int To) {
     if (Section == secGroupHeaders && !full)
         SetBandState(BandState() - TrpEngineSections{TrpEngineSection::Title, TrpEngineSection::PageHeader,
                                                      TrpEngineSection::ColumnHeader});
-    if (full && !BandState().Contains(TrpEngineSection::PageFooter)) {
-        EndPage();
+    if (full && !BandState().Contains(TrpEngineSection::PageFooter) && !columnBand_) {
+        if (topToBottom_)
+            EndColumn();
+        else
+            EndPage();
         return false;
     }
     return !full;
@@ -869,6 +899,15 @@ void TrpEngine::EndPage() {
         recordStepPending_ = false;
         reAdvancePending_ = true;
     }
+    // The columns close at the page's foot; the page footer spans the page.
+    if (topToBottom_ && !GetColumnFooterPrinted(column_)) GenerateColumnFooter(column_);
+    if (leftToRight_ && detailPrintedOnPage_)
+        for (int c = 0; c < columnCount_ && !Halted(); ++c)
+            if (!GetColumnFooterPrinted(c)) GenerateColumnFooter(c);
+    if (Halted()) return;
+    const TrpPageDef* def = Page()->PageDef();
+    printLeft_ = def->mmMarginLeft();
+    printRight_ = def->mmWidth() - def->mmMarginRight();
     SetBandState(BandState() + TrpEngineSections{TrpEngineSection::PageFooter});
     GenerateSection(secFooter, 0);
     SetBandState(BandState() - TrpEngineSections{TrpEngineSection::PageFooter});
@@ -1044,4 +1083,142 @@ void TrpEngine::ShowNoDataDialog() {
     dialog->SetReport(report);
     dialog->SetLanguageIndex(report->LanguageIndex());
     dialog->ShowModal();
+}
+
+// ---------------------------------------------------------------------------
+// Columns
+
+void TrpEngine::ResetColumns() {
+    column_ = 0;
+    columnEnded_ = false;
+    const auto count = static_cast<std::size_t>(columnCount_ > 1 ? columnCount_ : 0);
+    columnHeaderPrinted_.assign(count, false);
+    columnFooterPrinted_.assign(count, false);
+}
+
+int32_t TrpEngine::ColumnWidth() const {
+    const int32_t width = Report()->mmColumnWidth();
+    if (width > 0) return width;
+    return Page()->PageDef()->PrintableWidth() / std::max(columnCount_, 1);
+}
+
+int32_t TrpEngine::ColumnLeft(int Column) {
+    TrpCustomReport* report = Report();
+    const TrpPageDef* def = Page()->PageDef();
+    if (report->StoredColumnPositions()->Count() == 0) return def->mmMarginLeft() + Column * ColumnWidth();
+    const int32_t left = report->ColumnPosition(Column);
+    if (left < 0) {
+        report->HandlePrintError(EPrintError(rpFormatLanguageText(43, {Column + 1}) + "."));
+        return def->mmMarginLeft();
+    }
+    return left;
+}
+
+bool TrpEngine::GetColumnHeaderPrinted(int Column) const {
+    return Column >= 0 && Column < static_cast<int>(columnHeaderPrinted_.size()) &&
+           columnHeaderPrinted_[static_cast<std::size_t>(Column)];
+}
+
+void TrpEngine::SetColumnHeaderPrinted(int Column, bool Value) {
+    if (Column >= 0 && Column < static_cast<int>(columnHeaderPrinted_.size()))
+        columnHeaderPrinted_[static_cast<std::size_t>(Column)] = Value;
+}
+
+bool TrpEngine::GetColumnFooterPrinted(int Column) const {
+    return Column >= 0 && Column < static_cast<int>(columnFooterPrinted_.size()) &&
+           columnFooterPrinted_[static_cast<std::size_t>(Column)];
+}
+
+void TrpEngine::SetColumnFooterPrinted(int Column, bool Value) {
+    if (Column >= 0 && Column < static_cast<int>(columnFooterPrinted_.size()))
+        columnFooterPrinted_[static_cast<std::size_t>(Column)] = Value;
+}
+
+int32_t TrpEngine::ColumnFooterBottom() const {
+    int32_t bottom = PrintableBottom();
+    for (TrpCustomBand* b : sections_[secFooter])
+        if (b->Visible()) bottom -= b->mmHeight();
+    return bottom;
+}
+
+void TrpEngine::GenerateColumnHeader(int Column, int32_t Top) {
+    if (GetColumnHeaderPrinted(Column)) return;
+    SetColumnHeaderPrinted(Column, true);
+    TrpCustomReport* report = Report();
+    report->FireEvent(report->OnStartColumn, rpevStartColumn);
+    const int32_t left = printLeft_, position = printPosition_, right = printRight_, used = spaceUsed_;
+    const int saved = column_;
+    column_ = Column;
+    printLeft_ = ColumnLeft(Column);
+    printPosition_ = Top;
+    SetBandState(BandState() + TrpEngineSections{TrpEngineSection::ColumnHeader});
+    columnBand_ = true;
+    GenerateSection(secColumnHeader, 0);
+    columnBand_ = false;
+    SetBandState(BandState() - TrpEngineSections{TrpEngineSection::ColumnHeader});
+    const int32_t below = printPosition_;
+    column_ = saved;
+    printLeft_ = left;
+    printRight_ = right;
+    printPosition_ = position;
+    spaceUsed_ = used;
+    // Down the page the detail starts under its column's header.
+    if (topToBottom_) {
+        printPosition_ = below;
+        spaceUsed_ = std::max(spaceUsed_, below);
+    }
+}
+
+void TrpEngine::GenerateColumnFooter(int Column) {
+    if (GetColumnFooterPrinted(Column)) return;
+    SetColumnFooterPrinted(Column, true);
+    TrpCustomReport* report = Report();
+    const int32_t left = printLeft_, position = printPosition_, right = printRight_, used = spaceUsed_;
+    const int saved = column_;
+    column_ = Column;
+    printLeft_ = ColumnLeft(Column);
+    SetBandState(BandState() + TrpEngineSections{TrpEngineSection::ColumnFooter});
+    columnBand_ = true;
+    GenerateSection(secColumnFooter, 0);
+    columnBand_ = false;
+    SetBandState(BandState() - TrpEngineSections{TrpEngineSection::ColumnFooter});
+    column_ = saved;
+    printLeft_ = left;
+    printRight_ = right;
+    printPosition_ = position;
+    spaceUsed_ = used;
+    report->FireEvent(report->OnEndColumn, rpevEndColumn);
+}
+
+bool TrpEngine::StartColumn(int Column) {
+    const TrpPageDef* def = Page()->PageDef();
+    const int32_t pageRight = def->mmWidth() - def->mmMarginRight();
+    const int32_t left = ColumnLeft(Column);
+    if (Halted()) return false;
+    // Without stored positions a column that passes the page's edge is not
+    // used.
+    if (Report()->StoredColumnPositions()->Count() == 0 && left + ColumnWidth() > pageRight) return false;
+    column_ = Column;
+    printLeft_ = left;
+    printPosition_ = columnTop_;
+    printRight_ = pageRight;
+    GenerateColumnHeader(Column, columnTop_);
+    // The groups going on repeat their headers in the new column.
+    if (Column > 0) SetBandState(BandState() + TrpEngineSections{TrpEngineSection::ColumnHeader});
+    return !Halted();
+}
+
+bool TrpEngine::EndColumn() {
+    GenerateColumnFooter(column_);
+    if (Halted()) return false;
+    if (column_ + 1 < columnCount_) {
+        // The record the full column left pending is the next column's first.
+        if (StartColumn(column_ + 1)) {
+            columnEnded_ = true;
+            return true;
+        }
+        if (Halted()) return false;
+    }
+    EndPage();
+    return false;
 }

@@ -132,6 +132,7 @@ void TrpEngine::MarkKeepTogether() {
     mark->BandHeight = bandHeightPrinted_;
     mark->BandsOnPage = bandsOnPage_;
     mark->DrawCount = Page()->DrawCommandCount();
+    mark->Column = column_;
     if (mainPipeline_ != nullptr && mainPipeline_->Active()) mark->Bookmark = mainPipeline_->GetBookmark();
     if (detailPipeline_ != nullptr && detailPipeline_->Active())
         mark->DetailBookmark = detailPipeline_->GetBookmark();
@@ -163,6 +164,7 @@ void TrpEngine::RollBackKeepTogether() {
     spaceUsed_ = mark.SpaceUsed;
     bandHeightPrinted_ = mark.BandHeight;
     bandsOnPage_ = mark.BandsOnPage;
+    column_ = mark.Column;
     // The mark stands between records: the record prints again whole.
     for (TrpCustomBand* band : sections_[secDetail])
         if (auto* detail = dynamic_cast<TrpDetailBandEngine*>(band->BandEngine())) detail->RestartRecord();
