@@ -40,11 +40,12 @@ std::string FirstDifference(const std::string& Again, const std::string& Run) {
     }
 }
 
-// Keys K1..Kn, the first CityA rows in Campinas, the rest in Santos.
-std::vector<std::vector<Variant>> CityRows(int CityA, int CityB) {
+// Keys K1..Kn: CityA rows in Campinas, CityB in Santos, CityC in Sorocaba.
+std::vector<std::vector<Variant>> CityRows(int CityA, int CityB, int CityC) {
     std::vector<std::vector<Variant>> rows;
-    for (int i = 1; i <= CityA + CityB; ++i)
-        rows.push_back({Variant("K" + std::to_string(i)), Variant(i <= CityA ? "Campinas" : "Santos")});
+    for (int i = 1; i <= CityA + CityB + CityC; ++i)
+        rows.push_back({Variant("K" + std::to_string(i)),
+                        Variant(i <= CityA ? "Campinas" : i <= CityA + CityB ? "Santos" : "Sorocaba")});
     return rows;
 }
 
@@ -57,8 +58,8 @@ struct ColumnRig {
     TrpGroup* City = nullptr;
     std::vector<std::string> Events;
 
-    ColumnRig(int Columns, TrpColumnTraversalType Traversal, int CityA, int CityB, bool Group = true)
-        : Data({"Key", "City"}, CityRows(CityA, CityB)) {
+    ColumnRig(int Columns, TrpColumnTraversalType Traversal, int CityA, int CityB, bool Group = true, int CityC = 0)
+        : Data({"Key", "City"}, CityRows(CityA, CityB, CityC)) {
         TrpBandedReport* r = Rig.Report();
         r->SetDataPipeline(Data.Pipeline());
         r->SetColumns(Columns);
@@ -179,6 +180,18 @@ TEST(ColumnsDown, ThreeColumnsAndTheColumnEventsPerColumn) {
         expected.insert(expected.end(), {"start", "end"});
     EXPECT_EQ(c.Events, expected);
     c.Events.clear();
+    c.ExpectEveryPageAgain();
+}
+
+TEST(ColumnsDown, AKeptGroupMovesToTheNextColumnWhole) {
+    // Each city takes 195 of a column's 259 mm.
+    ColumnRig c(2, ctTopToBottom, 30, 30, true, 30);
+    c.City->SetKeepTogether(true);
+    c.Rig.Print();
+    EXPECT_EQ(c.Outline(),
+              "p1: c0[ H@16350 G:Campinas K1@29350..K30 F:Campinas E@275650 ] "
+              "c1[ H@16350 G:Santos K31@29350..K60 F:Santos E@275650 ]\n"
+              "p2: c0[ H@16350 G:Sorocaba K61@29350..K90 F:Sorocaba E@275650 ]\n");
     c.ExpectEveryPageAgain();
 }
 
