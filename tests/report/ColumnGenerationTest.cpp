@@ -222,6 +222,26 @@ TEST(ColumnsAcross, ThreeColumnsOverPagesWithAGroup) {
     c.ExpectEveryPageAgain();
 }
 
+TEST(ColumnsBothWays, TwoPassesGiveThePagesOfOneWithTheirCount) {
+    for (TrpColumnTraversalType traversal : {ctTopToBottom, ctLeftToRight}) {
+        SCOPED_TRACE(traversal == ctTopToBottom ? "down" : "across");
+        ColumnRig one(2, traversal, 60, 90);
+        one.Rig.Print();
+        ColumnRig two(2, traversal, 60, 90);
+        two.Rig.Report()->SetPassSetting(psTwoPass);
+        two.Rig.Print();
+        ASSERT_EQ(two.Pages().size(), one.Pages().size());
+        // The commands are the same; the page's own line tells the pass.
+        auto body = [](const CapturedPage* Page) {
+            const std::string dump = DumpPage(*Page);
+            return dump.substr(dump.find('\n'));
+        };
+        for (std::size_t i = 0; i < one.Pages().size(); ++i)
+            EXPECT_EQ(FirstDifference(body(two.Pages()[i]), body(one.Pages()[i])), "") << "page " << i + 1;
+        two.ExpectEveryPageAgain();
+    }
+}
+
 // --- Column positions -------------------------------------------------------------
 
 TEST(ColumnPositions, AThirdColumnWithoutAPositionStopsTheRunNamingIt) {
