@@ -3,8 +3,10 @@
 #include "report_output/rpDBText.h"
 #include "report_output/rpGraphics.h"
 #include "report_output/rpImages.h"
+#include "report_output/rpPrinterDevice.h"
 #include "report_output/rpRichText.h"
 #include "report_output/rpRichTextRTTI.h"
+#include "report_output/rpScreenDevice.h"
 #include "report_output/rpTextControls.h"
 #include "report_output/rpVariables.h"
 
@@ -20,9 +22,13 @@ void registerAll() {
     RegisterImageClasses();
     RegisterRichTextClasses();
     RegisterRichTextAdapters();
+    RegisterScreenDeviceClasses();
+    RegisterPrinterClasses();
 }
 
 void unregisterAll() {
+    UnregisterPrinterClasses();
+    UnregisterScreenDeviceClasses();
     UnregisterRichTextAdapters();
     UnregisterRichTextClasses();
     UnregisterImageClasses();
