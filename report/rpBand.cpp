@@ -510,6 +510,8 @@ TrpCustomBand::~TrpCustomBand() {
 
 std::unique_ptr<TrpBandEngine> TrpCustomBand::CreateBandEngine() { return std::make_unique<TrpBandEngine>(this); }
 
+void TrpCustomBand::RecreateBandEngine() { bandEngine_ = CreateBandEngine(); }
+
 TrpBandEngine* TrpCustomBand::BandEngine() {
     if (bandEngine_ == nullptr) bandEngine_ = CreateBandEngine();
     return bandEngine_.get();

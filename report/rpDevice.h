@@ -86,6 +86,8 @@ public:
     // --- The printer behind a printing device; devices without one answer
     // as if any setup suits them ---
     virtual bool HasPrinter() const { return false; }
+    // The printer object itself, for the print dialog to show and change.
+    virtual TObject* Printer() const { return nullptr; }
     // Whether the printer can be drawn on at all (it has a device context).
     virtual bool PrinterReady() const { return true; }
     // Gives the report's options to the printer.

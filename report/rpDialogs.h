@@ -45,6 +45,9 @@ public:
 
     const std::string& DeviceType() const { return deviceType_; }
     void SetDeviceType(const std::string& Value) { deviceType_ = Value; }
+    // The printer device's printer, which the dialog edits; nullptr
+    // without one.
+    TObject* Printer = nullptr;
     bool AllowPrintToArchive = false;
     bool AllowPrintToFile = false;
     std::string ArchiveFileName;

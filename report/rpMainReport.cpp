@@ -1,5 +1,7 @@
 #include "report/rpMainReport.h"
 
+#include <algorithm>
+
 #include "platform/rtl/Filer.h"
 #include "platform/rtl/Strings.h"
 #include "report/rpCacheManager.h"
@@ -59,6 +61,10 @@ TrpReport::TrpReport(TComponent* AOwner)
 
 TrpReport::~TrpReport() {
     NotifyReportEnd();
+    // The criteria are the report's to free, whoever owns them.
+    std::vector<TrpAutoSearchField*> fields;
+    fields.swap(autoSearchFields_);
+    for (TrpAutoSearchField* f : fields) delete f;
     if (Engine() != nullptr) Engine()->RemoveEventNotify(this);
 }
 
@@ -187,15 +193,80 @@ void TrpReport::SetOutlineSettings(TrpOutlineReportSettings* Value) {
     if (Value != nullptr) outlineSettings_->Assign(Value);
 }
 
-void TrpReport::AddAutoSearchField(TComponent* Field) {
-    if (Field == nullptr) return;
+void TrpReport::AddAutoSearchField(TrpAutoSearchField* Field) {
+    if (Field == nullptr || std::find(autoSearchFields_.begin(), autoSearchFields_.end(), Field) !=
+                                autoSearchFields_.end())
+        return;
     autoSearchFields_.push_back(Field);
+    Field->FreeNotification(this);
     ResetPrintState();
 }
 
-void TrpReport::RemoveAutoSearchField(TComponent* Field) {
-    std::erase(autoSearchFields_, Field);
+void TrpReport::RemoveAutoSearchField(TrpAutoSearchField* Field) {
+    if (std::erase(autoSearchFields_, Field) == 0) return;
+    Field->RemoveFreeNotification(this);
     ResetPrintState();
+}
+
+void TrpReport::Notification(TComponent* AComponent, TOperation Operation) {
+    TrpBandedReport::Notification(AComponent, Operation);
+    if (Operation == opRemove)
+        std::erase_if(autoSearchFields_, [AComponent](TrpAutoSearchField* f) { return f == AComponent; });
+}
+
+TrpAutoSearchField* TrpReport::CreateAutoSearchCriteria(const std::string& aDataPipelineName,
+                                                        const std::string& aFieldName, TrpSearchOperatorType aOperator,
+                                                        const std::string& aExpression, bool aMandatory) {
+    return CreateAutoSearchCriteria(aDataPipelineName, aFieldName, std::string(), dtString, aOperator, aExpression,
+                                    aMandatory, Owner());
+}
+
+TrpAutoSearchField* TrpReport::CreateAutoSearchCriteria(const std::string& aDataPipelineName,
+                                                        const std::string& aFieldName, const std::string& aFieldAlias,
+                                                        TrpDataType aDataType, TrpSearchOperatorType aOperator,
+                                                        const std::string& aExpression, bool aMandatory,
+                                                        TComponent* aOwner) {
+    auto* field = new TrpAutoSearchField(aOwner);
+    field->SetName(GetUniqueName(field));
+    field->SetDataPipelineName(aDataPipelineName);
+    field->SetFieldName(aFieldName);
+    field->SetFieldAlias(aFieldAlias);
+    field->SetDataType(aDataType);
+    field->SetSearchOperator(aOperator);
+    field->SetSearchExpression(aExpression);
+    field->SetMandatory(aMandatory);
+    AddAutoSearchField(field);
+    TrsParamList params;
+    params.AddParam("aAutoSearchField", rsClass, false, true, "", TrpAutoSearchField::StaticClassType());
+    TObject* asObject = field;
+    params.BindConstParam(0, &asObject);
+    SendEventNotify(this, rpevAutoSearchFieldCreated, &params);
+    return field;
+}
+
+TrpAutoSearchField* TrpReport::AutoSearchCriteriaByName(const std::string& aDataPipelineName,
+                                                        const std::string& aFieldName) const {
+    for (TrpAutoSearchField* f : autoSearchFields_)
+        if (SameText(f->DataPipelineName(), aDataPipelineName) && SameText(f->FieldName(), aFieldName)) return f;
+    return nullptr;
+}
+
+void TrpReport::GetAutoSearchDescriptionLines(TStrings* aLines) {
+    aLines->Clear();
+    for (TrpAutoSearchField* f : autoSearchFields_) {
+        f->SetFirstField(aLines->Count() == 0);
+        if (f->HasValue()) aLines->Add(f->GetDescription());
+    }
+}
+
+std::string TrpReport::AutoSearchDescription() {
+    std::string text;
+    for (std::size_t i = 0; i < autoSearchFields_.size(); ++i) {
+        autoSearchFields_[i]->SetFirstField(i == 0);
+        if (i > 0) text += " ";
+        text += autoSearchFields_[i]->GetDescription();
+    }
+    return text;
 }
 
 // ---------------------------------------------------------------------------

@@ -245,6 +245,7 @@ void TrpProducer::PrintToPrinter() {
         if (printDialog_ != nullptr) {
             printDialog_->SetReport(this);
             printDialog_->SetDeviceType(DeviceType());
+            printDialog_->Printer = printerDevice_ != nullptr ? printerDevice_->Printer() : nullptr;
             printDialog_->SetLanguageIndex(LanguageIndex());
             printDialog_->AllowPrintToArchive = AllowPrintToArchive();
             printDialog_->AllowPrintToFile = AllowPrintToFile();
@@ -292,6 +293,7 @@ void TrpProducer::PrintToPrinter() {
     // In the background the manager's own device takes the pages.
     TrpDevice* output = fileDevice_ != nullptr ? fileDevice_ : printerDevice_;
     if (output != nullptr) output->SetPublisher(Publisher());
+    ReservedHook();
 
     if (fileDevice_ == nullptr && printerDevice_ != nullptr && printerDevice_->HasPrinter()) {
         TrpPrinterSetup chosen(nullptr);

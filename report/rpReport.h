@@ -135,6 +135,9 @@ public:
     void SetSaveAsTemplate(bool Value) { saveAsTemplate_ = Value; }
     bool Modified() const { return modified_; }
     virtual void SetModified(bool Value);
+    // A report held inside this one announces itself (a child loaded from
+    // its template); the main report passes it to its handler.
+    virtual void FireReportEvent(TrpCustomReport* Report) { (void)Report; }
 
     // --- Run ---
     TrpCustomEngine* Engine() const { return engine_.get(); }

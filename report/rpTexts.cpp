@@ -18,6 +18,7 @@ const std::map<int, const char*>& Table() {
         {28, "Imprimindo a Página <page> de <pagecount> do Relatório <documentname> em <printername>"},
         {34, "Arquivo de Relatório"},
         {40, "Não foi possível abrir os dados"},
+        {43, "Não há posição definida para a coluna <columnno>"},
         {46, "Arquivo não encontrado:"},
         {49, "Formato de matriz inválido"},
         {50, "Ignora o erro e continua?"},
