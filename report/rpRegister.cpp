@@ -16,6 +16,7 @@
 #include "report/rpRelatv.h"
 #include "report/rpSettings.h"
 #include "report/rpStretchRTTI.h"
+#include "report/rpTemplate.h"
 #include "report/rpTreeNodes.h"
 
 namespace report {
@@ -38,11 +39,13 @@ void registerAll() {
     RegisterStretchAdapters();
     RegisterTreeNodeClasses();
     RegisterParameterClasses();
+    RegisterTemplateClasses();
     rpSetDisplayFormatClass(TrpDisplayFormat::Instance());
 }
 
 void unregisterAll() {
     rpSetDisplayFormatClass(nullptr);
+    UnregisterTemplateClasses();
     UnregisterParameterClasses();
     UnregisterTreeNodeClasses();
     UnregisterStretchAdapters();

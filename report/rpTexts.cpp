@@ -16,6 +16,7 @@ const std::map<int, const char*>& Table() {
         {28, "Imprimindo a Página <page> de <pagecount> do Relatório <documentname> em <printername>"},
         {34, "Arquivo de Relatório"},
         {40, "Não foi possível abrir os dados"},
+        {45, "Registro não encontrado:"},
         {46, "Arquivo não encontrado:"},
         {49, "Formato de matriz inválido"},
         {50, "Ignora o erro e continua?"},
