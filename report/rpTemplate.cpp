@@ -663,7 +663,9 @@ void TrpReportTemplate::TakeLayout(TrpCustomReport* Source) {
     auto* target = dynamic_cast<TrpReport*>(report_);
     auto* source = dynamic_cast<TrpReport*>(Source);
     if (target != nullptr && source != nullptr) {
-        if (source->HasParameters())
+        if (source->HasParameters() && !target->HasParameters() && source->Parameters()->Owner() == target->Owner())
+            source->Parameters()->SetParent(target);  // the list itself, name and all
+        else if (source->HasParameters())
             target->Parameters()->Assign(source->Parameters());
         else if (target->HasParameters())
             target->Parameters()->Clear();

@@ -460,5 +460,71 @@ TEST_F(TemplateTest, AModuleTemplateKeepsTheModuleWhenALoadFails) {
     EXPECT_EQ(module->Parent(), report);
 }
 
+// A layout with a value of every kind the stream has: integers of each
+// width, a 64-bit one, floats, currency, a date, texts plain and beyond
+// ASCII, identifiers, a set, Booleans, a reference, nested objects.
+void BuildStandIn(TrpReport* R, TComponent* Owner) {
+    R->SetName("rptTodos");
+    R->SetPageLimit(300);
+    R->SetNoDataBehaviors(TrpNoDataBehaviors{ndBlankReport, ndMessageOnPage});
+    R->CreateDefaultBands();
+    auto* title = new TrpTestLabel(Owner);
+    title->SetName("lblTitulo");
+    title->SetCaption("Relatório de Notas");
+    title->SetBand(R->GetBand(btHeader));
+    auto* region = new TrpRegion(Owner);
+    region->SetName("rgnItens");
+    region->SetBand(R->GetBand(btDetail));
+    auto* held = new TrpTestLabel(Owner);
+    held->SetName("lblItem");
+    held->SetCaption("Item");
+    held->SetBand(R->GetBand(btDetail));
+    region->AddObject(held);
+    auto* brk = new TrpPageBreak(Owner);
+    brk->SetName("pbQuebra");
+    brk->SetBand(R->GetBand(btDetail));
+    brk->SetShiftRelativeTo(region);
+    TrpParameterList* p = R->Parameters();
+    p->Add("Pequeno", dtInteger, Variant(7));
+    p->Add("Medio", dtInteger, Variant(30000));
+    p->Add("Grande", dtInteger, Variant(70000));
+    p->Add("Enorme", dtLargeInt, Variant(std::int64_t{50000000000}));
+    p->Add("Taxa", dtDouble, Variant(2.5));
+    p->Add("Ativo", dtBoolean, Variant(true));
+    p->Add("Nome", dtString, Variant(std::string("abc")));
+    p->Add("Cidade", dtString, Variant(std::string("São Paulo")));
+}
+
+std::string DataFile(const std::string& Name) {
+    const auto path = std::filesystem::path(FAT_SOURCE_DIR) / "tests/data/report/templates" / Name;
+    return std::filesystem::exists(path) ? fileio::ReadFileBytes(path.string()) : std::string();
+}
+
+TEST_F(TemplateTest, StreamsOfAnotherImplementationLoadAndOursMatchThemByteForByte) {
+    TComponent owner(nullptr);
+    auto* mine = new TrpReport(&owner);
+    BuildStandIn(mine, &owner);
+    const std::string ours = Saved(ftASCII, mine);
+    const std::string bin = DataFile("standin.bin");
+    const std::string txt = DataFile("standin.txt");
+    if (bin.empty() || txt.empty()) GTEST_FAIL() << "missing reference streams; ours:\n" << ours;
+    EXPECT_EQ(Saved(ftBinary, mine), bin);
+    // Theirs loaded into an empty report, binary and text, write the same bytes.
+    for (const std::string* theirs : {&bin, &txt}) {
+        TComponent other(nullptr);
+        auto* fresh = new TrpReport(&other);
+        fresh->SetName("rptTodos");
+        Load(*theirs, fresh);
+        EXPECT_EQ(Saved(ftBinary, fresh), bin);
+        EXPECT_EQ(Saved(ftASCII, fresh), ours);
+        ASSERT_TRUE(fresh->HasParameters());
+        EXPECT_EQ(fresh->Parameters()->FindItem("Enorme")->Value().AsInt64(), 50000000000);
+        EXPECT_EQ(fresh->Parameters()->FindItem("Cidade")->Value().AsString(), "São Paulo");
+        auto* brk = dynamic_cast<TrpPageBreak*>(other.FindComponent("pbQuebra"));
+        ASSERT_NE(brk, nullptr);
+        EXPECT_EQ(brk->ShiftRelativeTo(), other.FindComponent("rgnItens"));
+    }
+}
+
 }  // namespace
 }  // namespace reporttest
