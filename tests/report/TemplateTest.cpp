@@ -22,6 +22,7 @@
 #include "report/rpTemplate.h"
 #include "tests/report/ModelTestSupport.h"
 #include "tests/support/Mutate.h"
+#include "tests/support/report/ReportHarness.h"
 
 namespace reporttest {
 namespace {
@@ -524,6 +525,68 @@ TEST_F(TemplateTest, StreamsOfAnotherImplementationLoadAndOursMatchThemByteForBy
         ASSERT_NE(brk, nullptr);
         EXPECT_EQ(brk->ShiftRelativeTo(), other.FindComponent("rgnItens"));
     }
+}
+
+TEST(TemplatePages, AReportSavedAndLoadedAgainPrintsTheSamePages) {
+    RegisterClass(TrpTestLabel::StaticClassType());
+    ReportRig rig;
+    std::vector<std::vector<Variant>> rows;
+    for (int i = 1; i <= 40; ++i)
+        rows.push_back({Variant("K" + std::to_string(i)), Variant(i <= 25 ? "Campinas" : "Santos")});
+    RowsTable data({"Key", "City"}, rows);
+    rig.Owner()->InsertComponent(data.Pipeline());
+    data.Pipeline()->SetName("plVendas");
+    TrpBandedReport* r = rig.Report();
+    r->SetDataPipeline(data.Pipeline());
+    r->CreateDefaultBands();
+    auto* group = new TrpGroup(rig.Owner());
+    group->SetName("grpCidade");
+    group->SetReport(r);
+    group->SetDataPipeline(data.Pipeline());
+    group->SetBreakName("City");
+    group->SetNewPage(true);
+    r->CreateDefaultBands();
+    auto text = [&](TrpBand* Band, const std::string& Name, int32_t Left, const std::string& Caption) {
+        auto* t = new TrpTestLabel(rig.Owner());
+        t->SetName(Name);
+        t->SetCaption(Caption);
+        t->SetBand(Band);
+        t->SetmmLeft(Left);
+        return t;
+    };
+    r->HeaderBand()->SetmmHeight(12000);
+    text(r->HeaderBand(), "lblTitulo", 0, "Vendas por cidade");
+    r->DetailBand()->SetmmHeight(9000);
+    auto* region = new TrpRegion(rig.Owner());
+    region->SetName("rgnLinha");
+    region->SetBand(r->DetailBand());
+    region->SetmmHeight(8000);
+    region->AddObject(text(r->DetailBand(), "lblLinha", 2000, "Linha"));
+    group->HeaderBand()->SetmmHeight(7000);
+    text(group->HeaderBand(), "lblCidade", 0, "Cidade");
+    group->FooterBand()->SetmmHeight(6000);
+    text(group->FooterBand(), "lblFim", 40000, "Fim da cidade");
+    r->FooterBand()->SetmmHeight(10000);
+    text(r->FooterBand(), "lblRodape", 0, "Rodapé");
+
+    rig.Print();
+    const std::vector<const CapturedPage*> first = rig.Device()->FinalPages();
+    ASSERT_GE(first.size(), 2u);
+    const std::string before = DumpPages(first);
+    ASSERT_NE(before.find("Fim da cidade"), std::string::npos) << before;
+    ASSERT_NE(before.find("Linha"), std::string::npos) << before;
+
+    TMemoryStream stored;
+    r->Template()->SaveToStream(&stored);
+    r->Template()->New();
+    stored.Seek(0, soBeginning);
+    r->Template()->LoadFromStream(&stored);
+    EXPECT_EQ(r->DataPipeline(), data.Pipeline());
+    rig.Print();
+    std::vector<const CapturedPage*> all = rig.Device()->FinalPages();
+    ASSERT_EQ(all.size(), 2 * first.size());
+    EXPECT_EQ(DumpPages({all.begin() + static_cast<std::ptrdiff_t>(first.size()), all.end()}), before);
+    UnRegisterClass(TrpTestLabel::StaticClassType());
 }
 
 }  // namespace
