@@ -18,6 +18,7 @@
 #include "report/rpMainReport.h"
 #include "report/rpPageBreak.h"
 #include "report/rpParameters.h"
+#include "report/rpPipelineFields.h"
 #include "report/rpRegion.h"
 #include "report/rpTemplate.h"
 #include "tests/report/ModelTestSupport.h"
@@ -587,6 +588,39 @@ TEST(TemplatePages, AReportSavedAndLoadedAgainPrintsTheSamePages) {
     ASSERT_EQ(all.size(), 2 * first.size());
     EXPECT_EQ(DumpPages({all.begin() + static_cast<std::ptrdiff_t>(first.size()), all.end()}), before);
     UnRegisterClass(TrpTestLabel::StaticClassType());
+}
+
+TEST(TemplatePipelines, APipelineStreamsItsFieldsAndLinksInsideIt) {
+    TComponent form(nullptr);
+    auto* master = new TrpCustomDataPipeline(&form);
+    master->SetName("plNotas");
+    master->SetAutoCreateFields(false);
+    master->CreateField("Id", dtInteger, 0);
+    auto* detail = new TrpCustomDataPipeline(&form);
+    detail->SetName("plItens");
+    detail->SetAutoCreateFields(false);
+    detail->CreateField("NotaId", dtInteger, 0);
+    detail->CreateField("Descricao", dtString, 40);
+    detail->AddLink(master, "Id", "NotaId");
+    TrpReportModuleTemplate t(detail);
+    t.SetFormat(ftASCII);
+    TMemoryStream stored;
+    t.SaveToStream(&stored);
+    const std::string text = stored.DataBytes();
+    EXPECT_LT(text.find("object plItensrpField2: TrpField"), text.find("object plItensrpMasterFieldLink1"));
+    detail->FreeLinks();
+    detail->FreeFields();
+    ASSERT_EQ(detail->FieldCount(), 0);
+    stored.Seek(0, soBeginning);
+    t.LoadFromStream(&stored);
+    ASSERT_EQ(detail->FieldCount(), 2);
+    EXPECT_EQ(detail->Fields(1)->FieldName(), "Descricao");
+    EXPECT_EQ(detail->Fields(1)->FieldLength(), 40);
+    EXPECT_EQ(detail->Fields(1)->Owner(), &form);
+    ASSERT_EQ(detail->LinkCount(), 1);
+    EXPECT_EQ(detail->Links(0)->DetailFieldName(), "NotaId");
+    EXPECT_EQ(detail->MasterDataPipeline(), master);
+    EXPECT_EQ(form.ComponentCount(), 6);  // two pipelines, three fields, a link
 }
 
 }  // namespace
