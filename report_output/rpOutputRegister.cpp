@@ -3,6 +3,8 @@
 #include "report_output/rpDBText.h"
 #include "report_output/rpGraphics.h"
 #include "report_output/rpImages.h"
+#include "report_output/rpRichText.h"
+#include "report_output/rpRichTextRTTI.h"
 #include "report_output/rpTextControls.h"
 #include "report_output/rpVariables.h"
 
@@ -16,9 +18,13 @@ void registerAll() {
     RegisterVariableClasses();
     RegisterGraphicClasses();
     RegisterImageClasses();
+    RegisterRichTextClasses();
+    RegisterRichTextAdapters();
 }
 
 void unregisterAll() {
+    UnregisterRichTextAdapters();
+    UnregisterRichTextClasses();
     UnregisterImageClasses();
     UnregisterGraphicClasses();
     UnregisterVariableClasses();
