@@ -8,6 +8,7 @@
 
 #include "platform/rtl/Filer.h"
 #include "platform/rtl/SafeFile.h"
+#include "platform/rtl/Strings.h"
 #include "report/rpBands.h"
 #include "report/rpDBPipeline.h"
 #include "report/rpDialogRegistry.h"
@@ -73,13 +74,6 @@ bool IsTemplateError(const std::exception& E) {
     return dynamic_cast<const ETemplateLoadError*>(&E) != nullptr ||
            dynamic_cast<const EInvalidTemplateError*>(&E) != nullptr ||
            dynamic_cast<const ETemplateSaveError*>(&E) != nullptr;
-}
-
-bool RootHolds(TComponent* Root, TComponent* Component) {
-    if (Root == nullptr) return false;
-    for (int i = 0; i < Root->ComponentCount(); ++i)
-        if (Root->Components(i) == Component) return true;
-    return false;
 }
 
 }  // namespace
@@ -461,11 +455,34 @@ void TrpTemplate::LoadFromStream(TStream* Stream) {
     }
     fixups_.reset();
     AfterLoad(true);
-    // The top-level components read and not taken over.
-    for (TComponent* c : std::vector<TComponent*>(readTopLevel_))
-        if (RootHolds(root_, c)) delete c;
-    readTopLevel_.clear();
+    FreeStrays();
     FireLoadEnd();
+}
+
+void TrpTemplate::FreeStrays() {
+    // What the stored component holds is what it streams (the one nesting
+    // rule of reader and writer); anything else the read made under the
+    // root (the read report itself, a component a stream nested where none
+    // belongs) goes.
+    std::vector<TComponent*> kept;
+    std::function<void(TComponent*)> keep = [&](TComponent* c) {
+        if (c == nullptr || std::find(kept.begin(), kept.end(), c) != kept.end()) return;
+        kept.push_back(c);
+        c->GetChildren(keep, root_);
+    };
+    keep(Owner());
+    for (;;) {
+        TComponent* stray = nullptr;
+        for (int i = root_ != nullptr ? root_->ComponentCount() - 1 : -1; i >= 0 && stray == nullptr; --i) {
+            TComponent* c = root_->Components(i);
+            if (std::find(rootBefore_.begin(), rootBefore_.end(), c) == rootBefore_.end() &&
+                std::find(kept.begin(), kept.end(), c) == kept.end())
+                stray = c;
+        }
+        if (stray == nullptr) break;
+        delete stray;
+    }
+    readTopLevel_.clear();
 }
 
 void TrpTemplate::CheckRead() {}
@@ -819,15 +836,257 @@ void TrpReportModuleTemplate::Move(TrpRelative* Target, TrpRelative* Source) {
 }
 
 // ---------------------------------------------------------------------------
+// Scripting
+
+namespace {
+
+// One scriptable member of a template class: a property (read through Get,
+// written through Set unless read-only) or a method without parameters.
+struct Member {
+    const char* name;
+    int code;
+    bool readOnly;
+    const char* enumType;
+    TClass (*classType)();
+    std::function<TrsValue(TObject*)> get;
+    std::function<bool(TObject*, const TrsValue&)> set;
+    std::function<void(TObject*)> call;  // methods only
+};
+
+template <class T>
+T* As(TObject* O) {
+    return dynamic_cast<T*>(O);
+}
+
+template <class V>
+bool ValueOf(const TrsValue& Value, int Code, V& Out) {
+    return rsdetail::FromValue(rsValueAs(Code, Value), Out);
+}
+
+const std::vector<Member>& SettingsMembers() {
+    using S = TrpTemplateDBSettings;
+    static const std::vector<Member> members = {
+        {"DataPipeline", rsClass, false, "", &TrpDataPipeline::StaticClassType,
+         [](TObject* o) { return TrsValue(static_cast<TObject*>(As<S>(o)->DataPipeline())); },
+         [](TObject* o, const TrsValue& v) {
+             TrpDataPipeline* p = nullptr;
+             if (!rsdetail::FromValue(v, p)) return false;
+             As<S>(o)->SetDataPipeline(p);
+             return true;
+         },
+         nullptr},
+        {"Name", rsString, false, "", nullptr, [](TObject* o) { return TrsValue(As<S>(o)->Name()); },
+         [](TObject* o, const TrsValue& v) {
+             std::string t;
+             if (!ValueOf(v, rsString, t)) return false;
+             As<S>(o)->SetName(t);
+             return true;
+         },
+         nullptr},
+        {"NameField", rsString, false, "", nullptr, [](TObject* o) { return TrsValue(As<S>(o)->NameField()); },
+         [](TObject* o, const TrsValue& v) {
+             std::string t;
+             if (!ValueOf(v, rsString, t)) return false;
+             As<S>(o)->SetNameField(t);
+             return true;
+         },
+         nullptr},
+        {"TemplateField", rsString, false, "", nullptr,
+         [](TObject* o) { return TrsValue(As<S>(o)->TemplateField()); },
+         [](TObject* o, const TrsValue& v) {
+             std::string t;
+             if (!ValueOf(v, rsString, t)) return false;
+             As<S>(o)->SetTemplateField(t);
+             return true;
+         },
+         nullptr},
+    };
+    return members;
+}
+
+const std::vector<Member>& CustomTemplateMembers() {
+    using C = TrpCustomTemplate;
+    static const std::vector<Member> members = {
+        {"DatabaseSettings", rsClass, false, "", &TrpTemplateDBSettings::StaticClassType,
+         [](TObject* o) { return TrsValue(static_cast<TObject*>(As<C>(o)->DatabaseSettings())); },
+         [](TObject* o, const TrsValue& v) {
+             TrpTemplateDBSettings* s = nullptr;
+             if (!rsdetail::FromValue(v, s) || s == nullptr) return false;
+             As<C>(o)->SetDatabaseSettings(s);
+             return true;
+         },
+         nullptr},
+        {"Description", rsString, false, "", nullptr, [](TObject* o) { return TrsValue(As<C>(o)->GetDescription()); },
+         [](TObject* o, const TrsValue& v) {
+             std::string t;
+             if (!ValueOf(v, rsString, t)) return false;
+             As<C>(o)->SetDescription(t);
+             return true;
+         },
+         nullptr},
+        {"FileName", rsString, false, "", nullptr, [](TObject* o) { return TrsValue(As<C>(o)->FileName()); },
+         [](TObject* o, const TrsValue& v) {
+             std::string t;
+             if (!ValueOf(v, rsString, t)) return false;
+             As<C>(o)->SetFileName(t);
+             return true;
+         },
+         nullptr},
+        {"Format", rsEnum, false, "TrpFormatType", nullptr,
+         [](TObject* o) { return TrsValue(static_cast<int32_t>(As<C>(o)->Format())); },
+         [](TObject* o, const TrsValue& v) {
+             int32_t n = 0;
+             if (!ValueOf(v, rsInteger, n) || n < ftBinary || n > ftASCII) return false;
+             As<C>(o)->SetFormat(static_cast<TrpFormatType>(n));
+             return true;
+         },
+         nullptr},
+        {"Offset", rsInteger, false, "", nullptr, [](TObject* o) { return TrsValue(As<C>(o)->Offset()); },
+         [](TObject* o, const TrsValue& v) {
+             int32_t n = 0;
+             if (!ValueOf(v, rsInteger, n)) return false;
+             As<C>(o)->SetOffset(n);
+             return true;
+         },
+         nullptr},
+        {"Owner", rsClass, true, "", &TComponent::StaticClassType,
+         [](TObject* o) { return TrsValue(static_cast<TObject*>(As<C>(o)->Owner())); }, nullptr, nullptr},
+        {"SaveTo", rsEnum, false, "TrpSaveToType", nullptr,
+         [](TObject* o) { return TrsValue(static_cast<int32_t>(As<C>(o)->SaveTo())); },
+         [](TObject* o, const TrsValue& v) {
+             int32_t n = 0;
+             if (!ValueOf(v, rsInteger, n) || n < stDatabase || n > stFile) return false;
+             As<C>(o)->SetSaveTo(static_cast<TrpSaveToType>(n));
+             return true;
+         },
+         nullptr},
+    };
+    return members;
+}
+
+const std::vector<Member>& TemplateMembers() {
+    using T = TrpTemplate;
+    static const std::vector<Member> members = {
+        {"FileExtension", rsString, true, "", nullptr, [](TObject* o) { return TrsValue(As<T>(o)->FileExtension()); },
+         nullptr, nullptr},
+        {"FileFilter", rsString, true, "", nullptr, [](TObject* o) { return TrsValue(As<T>(o)->FileFilter()); },
+         nullptr, nullptr},
+        {"Root", rsClass, true, "", &TComponent::StaticClassType,
+         [](TObject* o) { return TrsValue(static_cast<TObject*>(As<T>(o)->Root())); }, nullptr, nullptr},
+        {"ReadOnly", rsBoolean, true, "", nullptr, [](TObject* o) { return TrsValue(As<T>(o)->ReadOnly()); },
+         nullptr, nullptr},
+        {"LoadFromDatabase", rsNone, true, "", nullptr, nullptr, nullptr,
+         [](TObject* o) { As<T>(o)->LoadFromDatabase(); }},
+        {"LoadFromFile", rsNone, true, "", nullptr, nullptr, nullptr, [](TObject* o) { As<T>(o)->LoadFromFile(); }},
+        {"New", rsNone, true, "", nullptr, nullptr, nullptr, [](TObject* o) { As<T>(o)->New(); }},
+        {"SaveToDatabase", rsNone, true, "", nullptr, nullptr, nullptr,
+         [](TObject* o) { As<T>(o)->SaveToDatabase(); }},
+        {"SaveToFile", rsNone, true, "", nullptr, nullptr, nullptr, [](TObject* o) { As<T>(o)->SaveToFile(); }},
+    };
+    return members;
+}
+
+const std::vector<Member>& ReportTemplateMembers() {
+    static const std::vector<Member> members = {
+        {"Report", rsClass, true, "", &TrpCustomReport::StaticClassType,
+         [](TObject* o) { return TrsValue(static_cast<TObject*>(As<TrpReportTemplate>(o)->Report())); }, nullptr, nullptr},
+    };
+    return members;
+}
+
+const Member* Find(const std::vector<Member>& Members, const std::string& Name) {
+    for (const Member& m : Members)
+        if (SameText(Name, m.name)) return &m;
+    return nullptr;
+}
+
+void ListMembers(const std::vector<Member>& Members, TStrings* Names) {
+    for (const Member& m : Members) {
+        if (m.call)
+            AddMethodName(Names, m.name);
+        else
+            AddPropName(Names, m.name);
+    }
+}
+
+}  // namespace
+
+#define RP_TEMPLATE_ADAPTER_BODY(Adapter, Parent, Described, Members)                                              \
+    TClass Adapter::StaticClassType() {                                                                          \
+        static const TClassInfo info = TClassBuilder<Adapter>(#Adapter, Parent::StaticClassType()).Build();     \
+        return &info;                                                                                            \
+    }                                                                                                            \
+    const Adapter* Adapter::Instance() {                                                                         \
+        static const Adapter adapter;                                                                            \
+        return &adapter;                                                                                         \
+    }                                                                                                            \
+    TClass Adapter::DescribedClass() const { return Described::StaticClassType(); }                              \
+    void Adapter::GetPropList(TClass AClass, TStrings* Names) const {                                            \
+        Parent::GetPropList(AClass, Names);                                                                      \
+        ListMembers(Members(), Names);                                                                           \
+    }                                                                                                            \
+    bool Adapter::GetPropRec(TClass AClass, const std::string& Name, TrsMemberDescriptor& Rec) const {           \
+        const Member* m = Find(Members(), Name);                                                                 \
+        if (m == nullptr) return Parent::GetPropRec(AClass, Name, Rec);                                          \
+        if (m->call)                                                                                             \
+            FillMethodRec(m->name, false, Rec);                                                                  \
+        else if (m->code == rsClass)                                                                             \
+            FillClassPropRec(m->name, m->classType(), m->readOnly, Rec);                                         \
+        else if (m->code == rsEnum)                                                                              \
+            FillEnumPropRec(m->name, m->enumType, m->readOnly, Rec);                                             \
+        else                                                                                                     \
+            FillPropRec(m->name, m->code, m->readOnly, Rec);                                                     \
+        return true;                                                                                             \
+    }                                                                                                            \
+    std::unique_ptr<TrsParamList> Adapter::GetParams(const std::string& Name) const {                            \
+        if (const Member* m = Find(Members(), Name); m != nullptr && m->call) return std::make_unique<TrsParamList>(); \
+        return Parent::GetParams(Name);                                                                          \
+    }                                                                                                            \
+    bool Adapter::CallMethod(TObject* AObject, const std::string& Name, bool Flag, TrsParamList* Params) const { \
+        const Member* m = Find(Members(), Name);                                                                 \
+        if (m == nullptr || !m->call || dynamic_cast<Described*>(AObject) == nullptr)                            \
+            return Parent::CallMethod(AObject, Name, Flag, Params);                                              \
+        m->call(AObject);                                                                                        \
+        return true;                                                                                             \
+    }                                                                                                            \
+    bool Adapter::GetPropValue(TObject* AObject, const std::string& Name, TrsValue& Value) const {               \
+        const Member* m = Find(Members(), Name);                                                                 \
+        if (m == nullptr || !m->get || dynamic_cast<Described*>(AObject) == nullptr)                             \
+            return Parent::GetPropValue(AObject, Name, Value);                                                   \
+        Value = m->get(AObject);                                                                                 \
+        return true;                                                                                             \
+    }                                                                                                            \
+    bool Adapter::SetPropValue(TObject* AObject, const std::string& Name, const TrsValue& Value) const {         \
+        const Member* m = Find(Members(), Name);                                                                 \
+        if (m == nullptr || dynamic_cast<Described*>(AObject) == nullptr)                                        \
+            return Parent::SetPropValue(AObject, Name, Value);                                                   \
+        return m->set && m->set(AObject, Value);                                                                 \
+    }
+
+RP_TEMPLATE_ADAPTER_BODY(TrsTrpTemplateDBSettingsRTTI, TrsTPersistentRTTI, TrpTemplateDBSettings, SettingsMembers)
+RP_TEMPLATE_ADAPTER_BODY(TrsTrpCustomTemplateRTTI, TrsTPersistentRTTI, TrpCustomTemplate, CustomTemplateMembers)
+RP_TEMPLATE_ADAPTER_BODY(TrsTrpTemplateRTTI, TrsTrpCustomTemplateRTTI, TrpTemplate, TemplateMembers)
+RP_TEMPLATE_ADAPTER_BODY(TrsTrpReportTemplateRTTI, TrsTrpTemplateRTTI, TrpReportTemplate, ReportTemplateMembers)
+#undef RP_TEMPLATE_ADAPTER_BODY
+
+// ---------------------------------------------------------------------------
 
 namespace report {
 
 void RegisterTemplateClasses() {
     RegisterClasses({TrpTemplateDBSettings::StaticClassType(), TrpReportTemplate::StaticClassType(),
                      TrpReportModuleTemplate::StaticClassType()});
+    RegisterRTTIClass(TrsTrpTemplateDBSettingsRTTI::Instance());
+    RegisterRTTIClass(TrsTrpCustomTemplateRTTI::Instance());
+    RegisterRTTIClass(TrsTrpTemplateRTTI::Instance());
+    RegisterRTTIClass(TrsTrpReportTemplateRTTI::Instance());
 }
 
 void UnregisterTemplateClasses() {
+    UnregisterRTTIClass(TrsTrpReportTemplateRTTI::Instance());
+    UnregisterRTTIClass(TrsTrpTemplateRTTI::Instance());
+    UnregisterRTTIClass(TrsTrpCustomTemplateRTTI::Instance());
+    UnregisterRTTIClass(TrsTrpTemplateDBSettingsRTTI::Instance());
     UnRegisterClass(TrpReportModuleTemplate::StaticClassType());
     UnRegisterClass(TrpReportTemplate::StaticClassType());
     UnRegisterClass(TrpTemplateDBSettings::StaticClassType());

@@ -346,10 +346,25 @@ TEST_F(TemplateTest, MutatedAndTruncatedTemplatesLoadOrFailLeavingTheLayoutAsItW
     std::mt19937 rng(20261207);
     int loaded = 0;
     int refused = 0;
+    // Every component the form holds is one the report streams.
+    auto reachable = [&] {
+        std::vector<TComponent*> seen;
+        std::function<void(TComponent*)> walk = [&](TComponent* c) {
+            if (std::find(seen.begin(), seen.end(), c) != seen.end()) return;
+            seen.push_back(c);
+            c->GetChildren(walk, form.get());
+        };
+        walk(report);
+        if (report->HasParameters()) walk(report->Parameters());  // kept even when empty
+        return static_cast<int>(std::count_if(seen.begin(), seen.end(),
+                                               [&](TComponent* c) { return c->Owner() == form.get(); }));
+    };
+    ASSERT_EQ(reachable(), components);
     auto attempt = [&](const std::string& data) {
         try {
             Load(data);
             ++loaded;
+            ASSERT_EQ(reachable(), form->ComponentCount());
         } catch (const ETemplateLoadError&) {
             ++refused;
             ASSERT_EQ(Saved(ftASCII), layout);
@@ -621,6 +636,34 @@ TEST(TemplatePipelines, APipelineStreamsItsFieldsAndLinksInsideIt) {
     EXPECT_EQ(detail->Links(0)->DetailFieldName(), "NotaId");
     EXPECT_EQ(detail->MasterDataPipeline(), master);
     EXPECT_EQ(form.ComponentCount(), 6);  // two pipelines, three fields, a link
+}
+
+TEST_F(TemplateTest, ScriptsReachTheTemplateAndItsDatabaseSettingsByName) {
+    TrpReportTemplate* t = report->Template();
+    TrsRTTIClass adapter = TrsRTTIClassRegistry::GetRTTIClass(t->ClassType());
+    ASSERT_EQ(adapter, TrsTrpReportTemplateRTTI::Instance());
+    TrsValue v;
+    ASSERT_TRUE(adapter->GetPropValue(t, "fileextension", v));
+    EXPECT_EQ(std::get<std::string>(v), "rtm");
+    ASSERT_TRUE(adapter->GetPropValue(t, "Report", v));
+    EXPECT_EQ(std::get<TObject*>(v), report);
+    EXPECT_TRUE(adapter->SetPropValue(t, "Format", TrsValue(int32_t{ftASCII})));
+    EXPECT_EQ(t->Format(), ftASCII);
+    EXPECT_FALSE(adapter->SetPropValue(t, "Format", TrsValue(int32_t{7})));
+    EXPECT_FALSE(adapter->SetPropValue(t, "ReadOnly", TrsValue(true)));
+    EXPECT_TRUE(adapter->SetPropValue(t, "SaveTo", TrsValue(int32_t{stDatabase})));
+    TrsMemberDescriptor rec;
+    ASSERT_TRUE(adapter->GetPropRec(t->ClassType(), "SaveTo", rec));
+    EXPECT_EQ(rec.DataType, rsEnum);
+    EXPECT_EQ(rec.EnumTypeName, "TrpSaveToType");
+    ASSERT_TRUE(adapter->GetPropValue(t, "DatabaseSettings", v));
+    TObject* settings = std::get<TObject*>(v);
+    TrsRTTIClass settingsAdapter = TrsRTTIClassRegistry::GetRTTIClass(settings->ClassType());
+    EXPECT_TRUE(settingsAdapter->SetPropValue(settings, "Name", TrsValue(std::string("Notas"))));
+    ASSERT_TRUE(adapter->GetPropValue(t, "Description", v));
+    EXPECT_EQ(std::get<std::string>(v), "Notas");
+    EXPECT_TRUE(adapter->CallMethod(t, "New", false, nullptr));
+    EXPECT_EQ(report->GroupCount(), 0);
 }
 
 }  // namespace
