@@ -666,5 +666,23 @@ TEST_F(TemplateTest, ScriptsReachTheTemplateAndItsDatabaseSettingsByName) {
     EXPECT_EQ(report->GroupCount(), 0);
 }
 
+TEST_F(TemplateTest, AReportKeptAsATemplateTakesItsLayoutFromItWhenRead) {
+    report->Template()->SetFileName(FilePath());
+    report->Template()->SaveToFile();
+    const std::string layout = Saved(ftASCII);
+    std::unique_ptr<TComponent> read(ReadStoredText("object rptNotas: TrpReport\n"
+                                                    "  SaveAsTemplate = True\n"
+                                                    "  Template.FileName = '" +
+                                                        FilePath() + "'\n"
+                                                                     "end\n",
+                                                    nullptr));
+    auto* loaded = dynamic_cast<TrpReport*>(read.get());
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(loaded->PageLimit(), 3);
+    ASSERT_EQ(loaded->GroupCount(), 1);
+    EXPECT_EQ(loaded->Template()->FileName(), FilePath());
+    EXPECT_EQ(loaded->State() & rpstTemplateLoading, 0);
+}
+
 }  // namespace
 }  // namespace reporttest
