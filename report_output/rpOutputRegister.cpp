@@ -5,6 +5,7 @@
 #include "report_output/rpImages.h"
 #include "report_output/rpRichText.h"
 #include "report_output/rpRichTextRTTI.h"
+#include "report_output/rpScreenDevice.h"
 #include "report_output/rpTextControls.h"
 #include "report_output/rpVariables.h"
 
@@ -20,9 +21,11 @@ void registerAll() {
     RegisterImageClasses();
     RegisterRichTextClasses();
     RegisterRichTextAdapters();
+    RegisterScreenDeviceClasses();
 }
 
 void unregisterAll() {
+    UnregisterScreenDeviceClasses();
     UnregisterRichTextAdapters();
     UnregisterRichTextClasses();
     UnregisterImageClasses();

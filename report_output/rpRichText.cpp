@@ -64,11 +64,13 @@ struct Line {
 
 double PointsToPixels(double points, double ppi) { return points * ppi / 72.0; }
 
-void ApplyFormat(TCanvas& canvas, const QTextCharFormat& f) {
+// Scale enlarges the font for a canvas drawn at a zoom (its pixels stand
+// for more than its own resolution says).
+void ApplyFormat(TCanvas& canvas, const QTextCharFormat& f, double Scale = 1.0) {
     TFont font;
     QStringList families = f.fontFamilies().toStringList();
     font.SetName(families.isEmpty() ? std::string("Arial") : families.first().toStdString());
-    font.SetSizeInPoints(f.fontPointSize() > 0 ? f.fontPointSize() : 12.0);
+    font.SetSizeInPoints((f.fontPointSize() > 0 ? f.fontPointSize() : 12.0) * Scale);
     TFontStyles style;
     if (f.fontWeight() >= QFont::DemiBold) style.Include(fsBold);
     if (f.fontItalic()) style.Include(fsItalic);
@@ -413,10 +415,12 @@ void Measure(QTextDocument& doc, const TwipsRect& tw, TrpCharRange range, int& l
 
 // Draws the placed lines with the box's top-left corner at (originX, originY)
 // device pixels, clipped to Clip.
+// ppiX and ppiY: the pixels per inch the drawing stands for (the canvas's
+// own, times the zoom on a screen).
 void Render(TCanvas& canvas, QTextDocument& doc, const TwipsRect& tw, double boxLeft, double boxTop,
-            const TRect& clip, const Placed& placed) {
-    if (!canvas.CanDraw()) return;
-    const int ppiX = canvas.PixelsPerInchX(), ppiY = canvas.PixelsPerInchY();
+            const TRect& clip, const Placed& placed, double ppiX, double ppiY) {
+    if (!canvas.CanDraw() || ppiX <= 0 || ppiY <= 0) return;
+    const double fontScale = ppiY / canvas.PixelsPerInchY();
     const double originX = boxLeft + tw.Left * ppiX / kTwipsPerInch;
     const double originY = boxTop + tw.Top * ppiY / kTwipsPerInch;
     const double sx = ppiX / placed.RefPpi, sy = ppiY / placed.RefPpi;
@@ -448,7 +452,7 @@ void Render(TCanvas& canvas, QTextDocument& doc, const TwipsRect& tw, double box
                 continue;
             }
             if (p.Space || p.Tab || p.Text.empty() || p.Text == "\n") continue;
-            ApplyFormat(canvas, p.Format);
+            ApplyFormat(canvas, p.Format, fontScale);
             canvas.Brush()->SetStyle(bsClear);
             canvas.TextOut(x, static_cast<int>(std::lround(baseline)), p.Text);
         }
@@ -475,7 +479,8 @@ int TrpRTFEngine::FormatRange(TCanvas* Canvas, QTextDocument& Doc, const TRect& 
     if (Canvas == nullptr || Canvas->PixelsPerInchX() <= 0 || Canvas->PixelsPerInchY() <= 0) return Range.First;
     const TwipsRect tw = ToTwips(Rect, Canvas->PixelsPerInchX(), Canvas->PixelsPerInchY());
     Placed placed = Place(Doc, tw, Range);
-    if (Render) ::Render(*Canvas, Doc, TwipsRect{tw.Left, tw.Top, tw.Right, tw.Bottom}, 0, 0, Rect, placed);
+    if (Render)
+        ::Render(*Canvas, Doc, tw, 0, 0, Rect, placed, Canvas->PixelsPerInchX(), Canvas->PixelsPerInchY());
     return placed.FirstNotFitting;
 }
 
@@ -636,7 +641,12 @@ void TrpDrawRichText::DrawOn(TCanvas* Canvas, const TRect& DeviceRect) {
     // when the page was made, whatever the device's resolution.
     const TwipsRect box = BoxTwips(Width(), Height());
     const Placed placed = Place(*doc, box, {std::max(startCharPos_, 0), endCharPos_});
-    Render(*Canvas, *doc, box, DeviceRect.Left, DeviceRect.Top, DeviceRect, placed);
+    // The device rectangle is the box at the device's scale (a zoom included).
+    const double ppiX = box.Right > 0 ? (DeviceRect.Right - DeviceRect.Left) * kTwipsPerInch / box.Right
+                                      : Canvas->PixelsPerInchX();
+    const double ppiY = box.Bottom > 0 ? (DeviceRect.Bottom - DeviceRect.Top) * kTwipsPerInch / box.Bottom
+                                       : Canvas->PixelsPerInchY();
+    Render(*Canvas, *doc, box, DeviceRect.Left, DeviceRect.Top, DeviceRect, placed, ppiX, ppiY);
 }
 
 // ---------------------------------------------------------------------------
