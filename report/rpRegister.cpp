@@ -16,6 +16,7 @@
 #include "report/rpRelatv.h"
 #include "report/rpSettings.h"
 #include "report/rpStretchRTTI.h"
+#include "report/rpSubReport.h"
 #include "report/rpTemplate.h"
 #include "report/rpTreeNodes.h"
 
@@ -36,6 +37,7 @@ void registerAll() {
     RegisterMemoClasses();
     RegisterRegionClasses();
     RegisterPageBreakClasses();
+    RegisterSubReportClasses();
     RegisterStretchAdapters();
     RegisterTreeNodeClasses();
     RegisterParameterClasses();
@@ -49,6 +51,7 @@ void unregisterAll() {
     UnregisterParameterClasses();
     UnregisterTreeNodeClasses();
     UnregisterStretchAdapters();
+    UnregisterSubReportClasses();
     UnregisterPageBreakClasses();
     UnregisterRegionClasses();
     UnregisterMemoClasses();
