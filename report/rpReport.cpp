@@ -12,8 +12,10 @@
 #include "report/rpExcept.h"
 #include "report/rpGroup.h"
 #include "report/rpLanguage.h"
+#include "report/rpMainReport.h"
 #include "report/rpPipeline.h"
 #include "report/rpRTTI.h"
+#include "report/rpSubReport.h"
 #include "report/rpUnits.h"
 
 namespace {
@@ -641,6 +643,12 @@ void TrpCustomReport::Transfer(TrpRelative* Source) {
         g->SetReport(this);
         if (g->Owner() != Owner()) g->ChangeOwner(Owner());
     }
+    // The child reports of the subreports that came along answer to this
+    // report now; the source may be freed next.
+    for (TrpBand* b : bands_)
+        for (int i = 0; i < b->ObjectCount(); ++i)
+            if (auto* sub = dynamic_cast<TrpSubReport*>(b->Objects(i)); sub != nullptr && sub->ChildReport() != nullptr)
+                sub->ChildReport()->SetParentReport(this);
     ResetPrintState();
 }
 

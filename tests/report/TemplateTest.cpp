@@ -20,6 +20,7 @@
 #include "report/rpParameters.h"
 #include "report/rpPipelineFields.h"
 #include "report/rpRegion.h"
+#include "report/rpSubReport.h"
 #include "report/rpTemplate.h"
 #include "tests/report/ModelTestSupport.h"
 #include "tests/support/Mutate.h"
@@ -682,6 +683,32 @@ TEST_F(TemplateTest, AReportKeptAsATemplateTakesItsLayoutFromItWhenRead) {
     ASSERT_EQ(loaded->GroupCount(), 1);
     EXPECT_EQ(loaded->Template()->FileName(), FilePath());
     EXPECT_EQ(loaded->State() & rpstTemplateLoading, 0);
+}
+
+TEST_F(TemplateTest, ASubreportCarriesItsChildReportInsideTheTemplate) {
+    auto* sub = new TrpSubReport(form.get());
+    sub->SetName("srItens");
+    sub->SetBand(report->GetBand(btDetail));
+    TrpChildReport* child = sub->Report();
+    ASSERT_NE(child, nullptr);
+    child->CreateDefaultBands();
+    auto* inner = new TrpTestLabel(form.get());
+    inner->SetName("lblFilho");
+    inner->SetCaption("Item do filho");
+    inner->SetBand(child->GetBand(btDetail));
+    const std::string layout = Saved(ftASCII);
+    const int components = form->ComponentCount();
+    const std::string stored = Saved(ftBinary);
+    report->Template()->New();
+    Load(stored);
+    EXPECT_EQ(Saved(ftASCII), layout);
+    EXPECT_EQ(form->ComponentCount(), components);
+    auto* loaded = dynamic_cast<TrpSubReport*>(form->FindComponent("srItens"));
+    ASSERT_NE(loaded, nullptr);
+    ASSERT_NE(loaded->ChildReport(), nullptr);
+    auto* label = dynamic_cast<TrpComponent*>(form->FindComponent("lblFilho"));
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->Band()->Report(), loaded->ChildReport());
 }
 
 }  // namespace
