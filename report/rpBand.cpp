@@ -116,7 +116,9 @@ void TrpBand::SetParentComponent(TComponent* Value) {
 }
 
 void TrpBand::GetChildren(const std::function<void(TComponent*)>& Proc, TComponent* /*Root*/) {
-    for (TrpComponent* c : objects_) Proc(c);
+    // Components held by a region are written inside it.
+    for (TrpComponent* c : objects_)
+        if (c->ParentRegion() == nullptr) Proc(c);
 }
 
 // ---------------------------------------------------------------------------

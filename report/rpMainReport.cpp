@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "report/rpParameters.h"
+
 #include "platform/rtl/Filer.h"
 #include "platform/rtl/Strings.h"
 #include "report/rpCacheManager.h"
@@ -191,6 +193,47 @@ TrpReportOutline* TrpReport::Outline() {
 
 void TrpReport::SetOutlineSettings(TrpOutlineReportSettings* Value) {
     if (Value != nullptr) outlineSettings_->Assign(Value);
+}
+
+TrpParameterList* TrpReport::Parameters() {
+    if (parameters_ == nullptr) {
+        auto list = std::make_unique<TrpParameterList>(nullptr);
+        list->SetName(GetUniqueName(list.get()));
+        if (Owner() != nullptr) Owner()->InsertComponent(list.get());
+        list->SetParent(this);
+        return list.release();  // the child list of the report holds it now
+    }
+    return parameters_;
+}
+
+void TrpReport::AddChild(TrpRelative* Child) {
+    if (auto* list = dynamic_cast<TrpParameterList*>(Child); list != nullptr && list != parameters_) {
+        TrpParameterList* old = parameters_;
+        parameters_ = nullptr;
+        delete old;
+        TrpBandedReport::AddChild(Child);
+        parameters_ = list;
+        return;
+    }
+    TrpBandedReport::AddChild(Child);
+}
+
+void TrpReport::RemoveChild(TrpRelative* Child) {
+    if (Child != nullptr && Child == parameters_) parameters_ = nullptr;
+    TrpBandedReport::RemoveChild(Child);
+}
+
+void TrpReport::ChangeOwner(TComponent* NewOwner) {
+    TrpBandedReport::ChangeOwner(NewOwner);
+    if (parameters_ != nullptr && parameters_->Owner() != NewOwner) {
+        if (parameters_->Owner() != nullptr) parameters_->Owner()->RemoveComponent(parameters_);
+        if (NewOwner != nullptr) NewOwner->InsertComponent(parameters_);
+    }
+}
+
+void TrpReport::GetChildren(const std::function<void(TComponent*)>& Proc, TComponent* Root) {
+    TrpBandedReport::GetChildren(Proc, Root);
+    if (parameters_ != nullptr && parameters_->Count() > 0) Proc(parameters_);
 }
 
 void TrpReport::AddAutoSearchField(TrpAutoSearchField* Field) {

@@ -19,6 +19,7 @@
 #include "report/rpBandedReport.h"
 
 class TrpCustomReportDialog;
+class TrpParameterList;
 class TrpReport;
 class TrpSubReport;
 
@@ -98,6 +99,16 @@ public:
     void Notification(TComponent* AComponent, TOperation Operation) override;
     TrpCustomReportDialog* AutoSearchDialog() const { return autoSearchDialog_.get(); }
 
+    // Made on first use, owned by the report's owner, a child of the
+    // report; streamed after the bands and groups.
+    TrpParameterList* Parameters();
+    bool HasParameters() const { return parameters_ != nullptr; }
+    // A parameter list given as a child replaces (and frees) the current one.
+    void AddChild(TrpRelative* Child) override;
+    void RemoveChild(TrpRelative* Child) override;
+    void ChangeOwner(TComponent* NewOwner) override;
+    void GetChildren(const std::function<void(TComponent*)>& Proc, TComponent* Root) override;
+
     void EventNotify(TObject* Sender, int EventNumber, TrsParamList* Params) override;
     // Older stored reports: their orientation and outline switch.
     void Convert(int Version) override;
@@ -138,6 +149,7 @@ private:
     std::unique_ptr<TrpCustomReportDialog> autoSearchDialog_;
     std::unique_ptr<TrpReportOutline> outline_;
     std::unique_ptr<TrpOutlineReportSettings> outlineSettings_;
+    TrpParameterList* parameters_ = nullptr;
     std::string legacyDataSource_;
     std::string legacyCompletionHandler_;
     float legacyRowSpacing_ = 0;

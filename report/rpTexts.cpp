@@ -19,6 +19,7 @@ const std::map<int, const char*>& Table() {
         {34, "Arquivo de Relatório"},
         {40, "Não foi possível abrir os dados"},
         {43, "Não há posição definida para a coluna <columnno>"},
+        {45, "Registro não encontrado:"},
         {46, "Arquivo não encontrado:"},
         {49, "Formato de matriz inválido"},
         {50, "Ignora o erro e continua?"},
