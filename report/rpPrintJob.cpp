@@ -202,7 +202,17 @@ void TrpProducer::ClosePreview() {
     TrpCustomPreviewer* form = previewForm_;
     previewForm_ = nullptr;
     form->OnActivate = form->OnClose = form->OnCancel = form->OnDestroy = nullptr;
+    form->ReportFreeing();
     delete form;
+}
+
+void TrpProducer::CloseCancelDialog() {
+    if (cancelDialog_ == nullptr) return;
+    TrpCustomCancelDialog* dialog = cancelDialog_;
+    cancelDialog_ = nullptr;
+    dialog->OnCancel = dialog->OnClose = dialog->OnStart = nullptr;
+    dialog->ReportFreeing();
+    delete dialog;
 }
 
 // ---------------------------------------------------------------------------
@@ -252,6 +262,11 @@ void TrpProducer::PrintToPrinter() {
             printDialog_->TextFileName = TextFileName();
             printDialog_->BackgroundPrintActive = BackgroundPrintSettings()->Active();
             printDialog_->PageRequest()->SetPageRequested(CurrentPage());
+            printDialog_->Designing = Owner() != nullptr && Owner()->ComponentState().Contains(csDesigning);
+            printDialog_->PrinterSetup()->Assign(PrinterSetup());
+            if (printerDevice_ != nullptr && printerDevice_->HasPrinter())
+                printerDevice_->ReadPrinterSetup(printDialog_->PrinterSetup());
+            printDialog_->Init();
         }
     }
     Fire(OnPrintDialogCreate);
@@ -263,6 +278,10 @@ void TrpProducer::PrintToPrinter() {
             FinishPrinting();
             return;
         }
+        // The printer, copies and collation chosen go to the printer, from
+        // which the setup is read back below.
+        if (printerDevice_ != nullptr && printerDevice_->HasPrinter())
+            printerDevice_->ApplyPrinterSetup(printDialog_->PrinterSetup());
     }
     const bool background = BackgroundPrintSettings()->Active();
     if (!background) {
