@@ -9,6 +9,7 @@ std::string rpCaption(int N, const char* Default) {
 
 TrpForm::TrpForm(TComponent* AOwner) : TForm(AOwner) {
     SetBorderStyle(bsDialog);
+    SetBorderIcons({biSystemMenu});
     SetPosition(poScreenCenter);
 }
 

@@ -195,22 +195,22 @@ TrpPrintDialogForm::TrpPrintDialogForm(TComponent* AOwner, TrpPrintDialog* Dialo
     Printers = Place<TComboBox>(PrinterBox, this, 80, 22, 360, 24);
     Printers->SetStyle(csDropDownList);
 
-    RangeBox = Place<TGroupBox>(this, this, 8, 74, 260, 190);
-    AllPages = Place<TRadioButton>(RangeBox, this, 12, 24, 230, 20);
-    CurrentPage = Place<TRadioButton>(RangeBox, this, 12, 48, 230, 20);
+    RangeBox = Place<TGroupBox>(this, this, 8, 74, 292, 190);
+    AllPages = Place<TRadioButton>(RangeBox, this, 12, 24, 260, 20);
+    CurrentPage = Place<TRadioButton>(RangeBox, this, 12, 48, 260, 20);
     Pages = Place<TRadioButton>(RangeBox, this, 12, 72, 80, 20);
-    PageText = Place<TEdit>(RangeBox, this, 96, 70, 150, 24);
-    PageHint = Place<TLabel>(RangeBox, this, 12, 98, 236, 40);
+    PageText = Place<TEdit>(RangeBox, this, 96, 70, 182, 24);
+    PageHint = Place<TLabel>(RangeBox, this, 12, 98, 266, 40);
     PageHint->SetAutoSize(false);
     PageHint->SetWordWrap(true);
-    OddEvenLabel = Place<TLabel>(RangeBox, this, 12, 148, 70, 20);
-    OddEven = Place<TComboBox>(RangeBox, this, 86, 144, 160, 24);
+    OddEvenLabel = Place<TLabel>(RangeBox, this, 12, 148, 64, 20);
+    OddEven = Place<TComboBox>(RangeBox, this, 78, 144, 200, 24);
     OddEven->SetStyle(csDropDownList);
 
-    CopiesBox = Place<TGroupBox>(this, this, 276, 74, 186, 190);
-    CopiesLabel = Place<TLabel>(CopiesBox, this, 12, 28, 110, 20);
-    Copies = Place<TEdit>(CopiesBox, this, 126, 24, 48, 24);
-    Collation = Place<TCheckBox>(CopiesBox, this, 12, 60, 160, 20);
+    CopiesBox = Place<TGroupBox>(this, this, 308, 74, 154, 190);
+    CopiesLabel = Place<TLabel>(CopiesBox, this, 12, 28, 96, 20);
+    Copies = Place<TEdit>(CopiesBox, this, 110, 24, 34, 24);
+    Collation = Place<TCheckBox>(CopiesBox, this, 12, 60, 130, 20);
 
     PrintToFile = Place<TCheckBox>(this, this, 8, 274, 300, 20);
     FileTypeLabel = Place<TLabel>(this, this, 28, 302, 60, 20);
