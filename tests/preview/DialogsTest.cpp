@@ -124,3 +124,23 @@ TEST(DialogRegistry, EveryDialogThePrintRunMakesHasADefaultForm) {
         dialog->SetLanguageIndex(0);
     }
 }
+
+namespace {
+class EmailForm : public TrpCustomEmailDialog {
+public:
+    using TrpCustomEmailDialog::TrpCustomEmailDialog;
+    bool ShowModal() override { return true; }
+};
+}  // namespace
+
+TEST(EmailDialog, ItEditsACopyOfTheSettingsItWasGiven) {
+    TrpEmailSettings settings;
+    settings.SetSubject("Notas de dezembro");
+    EmailForm dialog(nullptr);
+    dialog.SetEmailSettings(&settings);
+    EXPECT_EQ(dialog.EmailSettings()->Subject(), "Notas de dezembro");
+    dialog.EmailSettings()->SetSubject("Outro assunto");
+    EXPECT_EQ(settings.Subject(), "Notas de dezembro") << "the caller's settings stay until it reads them back";
+    dialog.SetEmailSettings(nullptr);
+    EXPECT_EQ(dialog.EmailSettings()->Subject(), "Outro assunto");
+}
