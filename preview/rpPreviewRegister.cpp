@@ -2,12 +2,15 @@
 
 #include "preview/rpDialogRegistration.h"
 #include "preview/rpOutline.h"
+#include "preview/rpPreview.h"
+#include "preview/rpViewer.h"
 
 namespace preview {
 
-// Each family of classes adds its Register*/Unregister* pair below; the
-// unregistering runs in the reverse order.
+// The unregistering runs in the reverse order.
 void registerAll() {
+    RegisterViewerClasses();
+    RegisterPreviewClasses();
     RegisterDialogForms();
     RegisterOutlineClasses();
 }
@@ -15,6 +18,8 @@ void registerAll() {
 void unregisterAll() {
     UnregisterOutlineClasses();
     UnregisterDialogForms();
+    UnregisterPreviewClasses();
+    UnregisterViewerClasses();
 }
 
 }  // namespace preview

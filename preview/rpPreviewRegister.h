@@ -1,7 +1,8 @@
 #pragma once
-// The preview layer's classes (dialog forms, outline, preview window) are
-// registered here, explicitly and in a fixed order, after the output
-// library's (report_output::registerAll) and undone before them.
+// The preview window, the report dialogs, the outline and the preview's
+// controls are registered here, explicitly and in a fixed order, after the
+// printable controls and devices (report_output::registerAll) and undone
+// before them. Each family adds its Register*/Unregister* pair in the .cpp.
 namespace preview {
 
 void registerAll();

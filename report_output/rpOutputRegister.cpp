@@ -3,6 +3,9 @@
 #include "report_output/rpDBText.h"
 #include "report_output/rpGraphics.h"
 #include "report_output/rpImages.h"
+#include "report_output/rpRichText.h"
+#include "report_output/rpRichTextRTTI.h"
+#include "report_output/rpScreenDevice.h"
 #include "report_output/rpTextControls.h"
 #include "report_output/rpVariables.h"
 
@@ -16,9 +19,15 @@ void registerAll() {
     RegisterVariableClasses();
     RegisterGraphicClasses();
     RegisterImageClasses();
+    RegisterRichTextClasses();
+    RegisterRichTextAdapters();
+    RegisterScreenDeviceClasses();
 }
 
 void unregisterAll() {
+    UnregisterScreenDeviceClasses();
+    UnregisterRichTextAdapters();
+    UnregisterRichTextClasses();
     UnregisterImageClasses();
     UnregisterGraphicClasses();
     UnregisterVariableClasses();
