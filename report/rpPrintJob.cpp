@@ -271,6 +271,8 @@ void TrpProducer::PrintToPrinter() {
     }
     Fire(OnPrintDialogCreate);
     if (printDialog_ != nullptr) {
+        TrpPrinterSetup offered(nullptr);
+        offered.Assign(printDialog_->PrinterSetup());
         const bool ok = printDialog_->ShowModal();
         Fire(OnPrintDialogClose);
         BackgroundPrintSettings()->SetActive(printDialog_->BackgroundPrintActive);
@@ -278,10 +280,21 @@ void TrpProducer::PrintToPrinter() {
             FinishPrinting();
             return;
         }
-        // The printer, copies and collation chosen go to the printer, from
-        // which the setup is read back below.
-        if (printerDevice_ != nullptr && printerDevice_->HasPrinter())
-            printerDevice_->ApplyPrinterSetup(printDialog_->PrinterSetup());
+        // The printer, copies and collation the user changed go to the
+        // printer, from which the setup is read back below; what the dialog
+        // left alone stays as the printer now has it.
+        const TrpPrinterSetup* chosen = printDialog_->PrinterSetup();
+        if (printerDevice_ != nullptr && printerDevice_->HasPrinter() &&
+            (chosen->PrinterName() != offered.PrinterName() || chosen->Copies() != offered.Copies() ||
+             chosen->Collation() != offered.Collation())) {
+            TrpPrinterSetup now(nullptr);
+            now.Assign(PrinterSetup());
+            printerDevice_->ReadPrinterSetup(&now);
+            if (chosen->PrinterName() != offered.PrinterName()) now.SetPrinterName(chosen->PrinterName());
+            if (chosen->Copies() != offered.Copies()) now.SetCopies(chosen->Copies());
+            if (chosen->Collation() != offered.Collation()) now.SetCollation(chosen->Collation());
+            printerDevice_->ApplyPrinterSetup(&now);
+        }
     }
     const bool background = BackgroundPrintSettings()->Active();
     if (!background) {
