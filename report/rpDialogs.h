@@ -91,9 +91,8 @@ public:
     virtual void Show() = 0;
     // Ends the dialog (its OnClose runs).
     virtual void Close() = 0;
-
-    // The progress text shown; devices read it back to skip unchanged
-    // updates.
+    // The text telling which page goes where; devices read it back to skip
+    // unchanged updates.
     const std::string& PrintProgress() const { return printProgress_; }
     void SetPrintProgress(const std::string& Value) {
         printProgress_ = Value;

@@ -3,6 +3,7 @@
 #include "report_output/rpDBText.h"
 #include "report_output/rpGraphics.h"
 #include "report_output/rpImages.h"
+#include "report_output/rpPrinterDevice.h"
 #include "report_output/rpRichText.h"
 #include "report_output/rpRichTextRTTI.h"
 #include "report_output/rpScreenDevice.h"
@@ -22,9 +23,11 @@ void registerAll() {
     RegisterRichTextClasses();
     RegisterRichTextAdapters();
     RegisterScreenDeviceClasses();
+    RegisterPrinterClasses();
 }
 
 void unregisterAll() {
+    UnregisterPrinterClasses();
     UnregisterScreenDeviceClasses();
     UnregisterRichTextAdapters();
     UnregisterRichTextClasses();
