@@ -129,6 +129,10 @@ bool TrpReport::DisplayAutoSearchDialog() {
     if (autoSearchDialog_ == nullptr) return true;
     autoSearchDialog_->SetReport(this);
     autoSearchDialog_->SetLanguageIndex(LanguageIndex());
+    if (auto* search = dynamic_cast<TrpCustomAutoSearchDialog*>(autoSearchDialog_.get())) {
+        search->SetAutoSearchFields(autoSearchFields_);
+        search->Init();
+    }
     DoAfterAutoSearchDialogCreate();
     bool ok = true;
     if (AutoSearchFieldCount() > 0) {

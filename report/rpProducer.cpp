@@ -74,6 +74,7 @@ TrpProducer::TrpProducer(TComponent* AOwner)
 
 TrpProducer::~TrpProducer() {
     ClosePreview();
+    CloseCancelDialog();
     printerSetup_->OnGetPrinter = nullptr;
     printerSetup_->OnBeforePageDefChange = nullptr;
     printerSetup_->OnPageDefChange = nullptr;

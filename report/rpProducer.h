@@ -238,6 +238,8 @@ private:
     // Waits the conversion second; From: 0 PrintReport, 1 StartPrintJob.
     void ConvertBeforePrinting(int From);
     void ClosePreview();
+    // Tells the cancel dialog that the producer goes, and frees it.
+    void CloseCancelDialog();
 
 private:
     std::unique_ptr<TrpPrinterSetup> printerSetup_;

@@ -400,6 +400,7 @@ TEST_F(PrintJob, TheJobMakesTheDetailAndTheBandsOfEveryGroupBeforeItStarts) {
 // dialog, which acts on the printer itself.
 struct PaperPrinter {
     TPrinterOrientation orientation = poPortrait;
+    int copies = 1;
     bool ready = true;
     std::vector<TPrinterOrientation> applied;
 };
@@ -415,9 +416,13 @@ public:
     bool PrinterReady() const override { return thePrinter.ready; }
     void ApplyPrinterSetup(const TrpPrinterSetup* Setup) override {
         thePrinter.orientation = Setup->Orientation();
+        thePrinter.copies = Setup->Copies();
         thePrinter.applied.push_back(Setup->Orientation());
     }
-    void ReadPrinterSetup(TrpPrinterSetup* Setup) const override { Setup->SetOrientation(thePrinter.orientation); }
+    void ReadPrinterSetup(TrpPrinterSetup* Setup) const override {
+        Setup->SetOrientation(thePrinter.orientation);
+        Setup->SetCopies(thePrinter.copies);
+    }
     void StartJob() override {
         FakePrinterDevice::StartJob();
         // What is already made when the pages for this paper start.
@@ -506,6 +511,19 @@ TEST_F(PrinterJob, ThePrintDialogEditsThePrinterDevicesPrinter) {
     };
     Report()->PrintReport();
     EXPECT_TRUE(given);
+}
+
+TEST_F(PrinterJob, TheCopiesChosenInTheDialogReachThePrinterWithoutUndoingItsOwnChanges) {
+    printDialogChoice = [](TrpCustomPrintDialog* Dialog) {
+        EXPECT_EQ(Dialog->PrinterSetup()->Copies(), 1) << "the dialog opens on the printer's setup";
+        Dialog->PrinterSetup()->SetCopies(3);
+        thePrinter.orientation = poLandscape;  // as a driver's own page does
+    };
+    Report()->SetSavePrinterSetup(true);
+    Report()->PrintReport();
+    EXPECT_EQ(thePrinter.copies, 3);
+    EXPECT_EQ(thePrinter.orientation, poLandscape);
+    EXPECT_EQ(Report()->PrinterSetup()->Copies(), 3);
 }
 
 TEST_F(PrinterJob, APrinterThatCannotPrintIsToldAndNothingIsMade) {
