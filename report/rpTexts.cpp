@@ -10,11 +10,13 @@ namespace {
 const std::map<int, const char*>& Table() {
     static const std::map<int, const char*> table = {
         {2, "Acessando os dados..."},
+        {12, "Arquivo Texto Emulando Relatório"},
         {16, "de"},
         {18, "Página"},
         {27, "Imprimindo a página <page> do Relatório <documentname> em <printername>"},
         {28, "Imprimindo a Página <page> de <pagecount> do Relatório <documentname> em <printername>"},
         {34, "Arquivo de Relatório"},
+        {37, "Arquivo Texto"},
         {40, "Não foi possível abrir os dados"},
         {46, "Arquivo não encontrado:"},
         {49, "Formato de matriz inválido"},

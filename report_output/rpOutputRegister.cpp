@@ -1,8 +1,10 @@
 #include "report_output/rpOutputRegister.h"
 
+#include "report/rpDevice.h"
 #include "report_output/rpDBText.h"
 #include "report_output/rpGraphics.h"
 #include "report_output/rpImages.h"
+#include "report_output/rpPDFDevice.h"
 #include "report_output/rpTextControls.h"
 #include "report_output/rpVariables.h"
 
@@ -16,9 +18,13 @@ void registerAll() {
     RegisterVariableClasses();
     RegisterGraphicClasses();
     RegisterImageClasses();
+    report::RegisterFileDeviceClasses();
+    RegisterPDFDevice();
 }
 
 void unregisterAll() {
+    UnregisterPDFDevice();
+    report::UnregisterFileDeviceClasses();
     UnregisterImageClasses();
     UnregisterGraphicClasses();
     UnregisterVariableClasses();
