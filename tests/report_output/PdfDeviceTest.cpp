@@ -330,3 +330,53 @@ TEST(PdfImages, SamplesAreNormalisedBlackIsZeroAndAlphaOverWhite) {
     alpha.fill(qRgba(0, 0, 0, 0));
     EXPECT_EQ(TrpPDFXObject::Samples(alpha, false), "\xFF\xFF\xFF"s);
 }
+
+namespace {
+
+// A command no renderer knows by its class, as a bar code is.
+class TStampCommand : public TrpDrawCommand {
+public:
+    explicit TStampCommand(TComponent* AOwner) : TrpDrawCommand(AOwner) {}
+    FAT_CLASS(TStampCommand)
+};
+
+}  // namespace
+
+TClass TStampCommand::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<TStampCommand>("TStampCommand", TrpDrawCommand::StaticClassType()).Build();
+    return &info;
+}
+
+TEST(PdfRenderers, CommandsFallBackAlongTheirAncestryToTheGenericPicture) {
+    EXPECT_EQ(FindRendererClass(TrpDrawCalc::StaticClassType())->Name, "TrpPDFRendererText");
+    EXPECT_EQ(FindRendererClass(TStampCommand::StaticClassType())->Name, "TrpPDFRendererGeneric");
+    int painted = 0;
+    rpSetCommandPainter([&](TrpDrawCommand*, TBitmap* Bitmap) {
+        ++painted;
+        Bitmap->Canvas()->Brush()->SetColor(clBlack);
+        Bitmap->Canvas()->FillRect(TRect{0, 0, Bitmap->Width() / 2, Bitmap->Height()});
+        return true;
+    });
+    testsupport::TempDir dir;
+    Pages pages;
+    pages.emplace_back(NewPage(1, true));
+    for (int i = 0; i < 2; ++i) {
+        auto* stamp = new TStampCommand(nullptr);
+        Box(stamp, 10000, 10000 + i * 30000, 40000, 20000);
+        pages[0]->AddDrawCommand(stamp);
+    }
+    auto* calc = new TrpDrawCalc(nullptr);
+    calc->SetText("Soma 42");
+    Box(calc, 10000, 80000, 40000, 5000);
+    pages[0]->AddDrawCommand(calc);
+    const std::string file = dir.file("generic.pdf");
+    Write(file, pages);
+    rpSetCommandPainter(nullptr);
+    EXPECT_EQ(painted, 2);
+    EXPECT_EQ(Check(file), "clean");
+    const std::string q = Uncompressed(file);
+    EXPECT_NE(q.find("/rpGeneric0 Do"), std::string::npos);
+    EXPECT_NE(q.find("/rpGeneric1 Do"), std::string::npos);
+    EXPECT_NE(Shell("pdftotext " + file + " -").Output.find("Soma 42"), std::string::npos);
+}
