@@ -380,3 +380,22 @@ TEST(PdfRenderers, CommandsFallBackAlongTheirAncestryToTheGenericPicture) {
     EXPECT_NE(q.find("/rpGeneric1 Do"), std::string::npos);
     EXPECT_NE(Shell("pdftotext " + file + " -").Output.find("Soma 42"), std::string::npos);
 }
+
+TEST(PdfRenderers, TextsLandInTheirBoxesAsPopplerReadsThem) {
+    testsupport::TempDir dir;
+    Pages pages;
+    pages.emplace_back(NewPage(1, true));
+    // Box left 28.35 pt, top 113.39 pt, 170.08 pt wide.
+    Font(AddText(pages[0].get(), "Esquerda", 10000, 40000, 60000), "Arial");
+    Font(AddText(pages[0].get(), "Direita", 10000, 60000, 60000), "Arial")->SetAlignment(taRightJustify);
+    const std::string file = dir.file("box.pdf");
+    Write(file, pages);
+    const std::string html = Shell("pdftotext -bbox " + file + " -").Output;
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(html, m, std::regex(R"re(xMin="([0-9.]+)" yMin="([0-9.]+)" xMax="[0-9.]+" yMax="[0-9.]+">Esquerda)re")))
+        << html;
+    EXPECT_NEAR(std::stod(m[1]), 28.35, 0.5);
+    EXPECT_NEAR(std::stod(m[2]), 113.39, 2.0);
+    ASSERT_TRUE(std::regex_search(html, m, std::regex(R"re(xMax="([0-9.]+)" yMax="[0-9.]+">Direita)re"))) << html;
+    EXPECT_NEAR(std::stod(m[1]), 28.35 + 170.08, 1.0);
+}
