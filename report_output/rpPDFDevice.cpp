@@ -88,6 +88,7 @@ void TrpPDFDevice::RenderPage(TrpPage* Page) {
     const double pageHeight = U::MMToPoints(Page->PageDef()->mmHeight());
     const int pageWidth = static_cast<int>(std::lround(U::MMToPoints(Page->PageDef()->mmWidth())));
     TMemoryStream buffer;
+    buffer.SetCapacity(256 * 1024);
     // The content stream takes its number before the fonts and images that
     // the page introduces; its body is written once the page is drawn.
     auto* content = xref_->Reserve(std::make_unique<TrpPDFContent>(&buffer, settings_->CompressionLevel()));

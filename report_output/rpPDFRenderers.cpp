@@ -84,11 +84,17 @@ const TrpPDFRendererClass* FindRendererClass(TClass DrawCommandClass) {
 }
 
 TrpPDFRenderer* TrpPDFRendererManager::GetRenderer(TrpDrawCommand* Command) {
-    const TrpPDFRendererClass* c = FindRendererClass(Command->ClassType());
-    if (c == nullptr) return nullptr;
-    auto& r = renderers_[c->Name];
-    if (r == nullptr) r = c->Make();
-    return r.get();
+    const TClass commandClass = Command->ClassType();
+    if (const auto found = byClass_.find(commandClass); found != byClass_.end()) return found->second;
+    const TrpPDFRendererClass* c = FindRendererClass(commandClass);
+    TrpPDFRenderer* renderer = nullptr;
+    if (c != nullptr) {
+        auto& r = renderers_[c->Name];
+        if (r == nullptr) r = c->Make();
+        renderer = r.get();
+    }
+    byClass_[commandClass] = renderer;
+    return renderer;
 }
 
 // ---------------------------------------------------------------------------
@@ -111,6 +117,9 @@ void TrpPDFRenderer::Configure(TrpPDFRenderer& Other) const {
     Other.Xref = Xref;
     Other.PageHeight = PageHeight;
 }
+
+thread_local TFont TrpPDFRenderer::measuredFont_;
+thread_local bool TrpPDFRenderer::measured_ = false;
 
 TReferenceCanvas& TrpPDFRenderer::Measure() {
     thread_local TReferenceCanvas canvas;
@@ -329,10 +338,19 @@ void TrpPDFRendererText::Render() {
 void TrpPDFRendererCustomText::Render() {
     TrpDrawText* text = Text();
     const TFont& font = *text->Font();
-    fontName_ = Xref->FontManager().Register(Xref, font);
-    TReferenceCanvas& canvas = Measure();
-    canvas.SetFont(font);
-    metrics_ = canvas.ExactTextMetrics();
+    // Listings repeat one font text after text: measuring a font anew
+    // costs more than writing the text.
+    if (!measured_ || !(font == measuredFont_)) {
+        Measure().SetFont(font);
+        metrics_ = Measure().ExactTextMetrics();
+        measuredFont_ = font;
+        measured_ = true;
+    }
+    if (registeredXref_ != Xref || !(font == registeredFont_)) {
+        fontName_ = Xref->FontManager().Register(Xref, font);
+        registeredFont_ = font;
+        registeredXref_ = Xref;
+    }
     size_ = std::abs(font.SizeInPoints());
     color_ = U::ColorToPDF(font.Color());
     const double l = L(), r = R(), b = B(), t = T();

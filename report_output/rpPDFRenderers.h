@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 
 #include "platform/gfx/Canvas.h"
 #include "report/rpDrawCommand.h"
@@ -49,6 +50,10 @@ protected:
     void Configure(TrpPDFRenderer& Other) const;
     // The measuring device of layout, shared by the renderers of a thread.
     static TReferenceCanvas& Measure();
+    // The font the measuring canvas holds (it is shared by the renderers
+    // of a thread).
+    static thread_local TFont measuredFont_;
+    static thread_local bool measured_;
 
 private:
     TrpDrawCommand* command_ = nullptr;
@@ -74,6 +79,9 @@ public:
 
 private:
     std::map<std::string, std::unique_ptr<TrpPDFRenderer>> renderers_;
+    // Looked up once per command class for the life of the manager (one
+    // job): registering a renderer meanwhile does not change a running job.
+    std::unordered_map<TClass, TrpPDFRenderer*> byClass_;
 };
 
 class TrpPDFRendererLine : public TrpPDFRenderer {
@@ -101,6 +109,8 @@ protected:
     TrpDrawText* Text() const { return static_cast<TrpDrawText*>(DrawCommand()); }
     void Decorate(double X, double Y, double Width);
     std::string fontName_;
+    TFont registeredFont_;
+    const TrpPDFXref* registeredXref_ = nullptr;
     std::string color_;
     double size_ = 0;
     gfx::FontMetricsF metrics_;
