@@ -10,6 +10,8 @@ namespace {
 const std::map<int, const char*>& Table() {
     static const std::map<int, const char*> table = {
         {2, "Acessando os dados..."},
+        {4, "Calculando a página <page> do relatório <documentname>"},
+        {10, "Página <page> de <pagecount> do relatório <documentname>"},
         {12, "Arquivo Texto Emulando Relatório"},
         {16, "de"},
         {18, "Página"},

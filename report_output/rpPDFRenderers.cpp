@@ -8,6 +8,7 @@
 #include "report/rpTextLayout.h"
 #include "report/rpUnits.h"
 #include "report/rpUtils.h"
+#include "report_output/rpScreenDevice.h"
 
 namespace {
 
@@ -120,6 +121,7 @@ void TrpPDFRenderer::Configure(TrpPDFRenderer& Other) const {
 
 thread_local TFont TrpPDFRenderer::measuredFont_;
 thread_local bool TrpPDFRenderer::measured_ = false;
+thread_local gfx::FontMetricsF TrpPDFRenderer::measuredMetrics_;
 
 TReferenceCanvas& TrpPDFRenderer::Measure() {
     thread_local TReferenceCanvas canvas;
@@ -342,10 +344,11 @@ void TrpPDFRendererCustomText::Render() {
     // costs more than writing the text.
     if (!measured_ || !(font == measuredFont_)) {
         Measure().SetFont(font);
-        metrics_ = Measure().ExactTextMetrics();
+        measuredMetrics_ = Measure().ExactTextMetrics();
         measuredFont_ = font;
         measured_ = true;
     }
+    metrics_ = measuredMetrics_;
     if (registeredXref_ != Xref || !(font == registeredFont_)) {
         fontName_ = Xref->FontManager().Register(Xref, font);
         registeredFont_ = font;
@@ -565,10 +568,39 @@ void TrpPDFRendererWrappedText::RenderText() {
 
 void rpSetCommandPainter(TrpCommandPainter Painter_) { Painter() = std::move(Painter_); }
 
+bool rpPaintOnScreen(TrpDrawCommand* Command, TBitmap* Bitmap) {
+    // A page of the command's size holding a white ground and a copy of the
+    // command, drawn by a screen device at 100 %.
+    TClass commandClass = Command->ClassType();
+    if (!commandClass->Create) return false;
+    TrpScreenDevice device(nullptr);
+    TrpPage* page = device.CurrentPage();
+    page->PageDef()->SetmmWidth(Command->Width());
+    page->PageDef()->SetmmHeight(Command->Height());
+    auto* ground = new TrpDrawShape(nullptr);
+    ground->SetWidth(Command->Width());
+    ground->SetHeight(Command->Height());
+    ground->Brush()->SetColor(clWhite);
+    ground->Pen()->SetStyle(psClear);
+    ground->SetPage(page);
+    auto* copy = dynamic_cast<TrpDrawCommand*>(commandClass->Create(nullptr));
+    if (copy == nullptr) return false;
+    copy->Assign(Command);
+    copy->SetLeft(0);
+    copy->SetTop(0);
+    copy->SetPage(page);
+    device.DisplayPage();
+    const QImage* image = device.PageImage();
+    if (image == nullptr) return false;
+    const QImage part = image->copy(device.OffsetX(), device.OffsetY(), Bitmap->Width(), Bitmap->Height());
+    Bitmap->Canvas()->DrawImage(TRect{0, 0, Bitmap->Width(), Bitmap->Height()}, part, SRCCOPY);
+    return true;
+}
+
 void TrpPDFRendererGeneric::Render() {
     TrpDrawCommand* command = DrawCommand();
     TrpCommandPainter painter = Painter();
-    if (!painter) return;
+    if (!painter) painter = rpPaintOnScreen;
     const int w = U::MMToScreenPixels(command->Width()), h = U::MMToScreenPixels(command->Height());
     if (w <= 0 || h <= 0) return;
     auto bitmap = std::make_unique<TBitmap>();

@@ -53,6 +53,7 @@ protected:
     // The font the measuring canvas holds (it is shared by the renderers
     // of a thread).
     static thread_local TFont measuredFont_;
+    static thread_local gfx::FontMetricsF measuredMetrics_;
     static thread_local bool measured_;
 
 private:
@@ -136,9 +137,11 @@ private:
 };
 
 // Paints a command into a bitmap of its size (at the screen's resolution)
-// on a white ground; false when it cannot. The screen device supplies it.
+// on a white ground; false when it cannot. By default the screen device
+// paints (rpPaintOnScreen); a caller may set another (nullptr: the default).
 using TrpCommandPainter = std::function<bool(TrpDrawCommand* Command, TBitmap* Bitmap)>;
 void rpSetCommandPainter(TrpCommandPainter Painter);
+bool rpPaintOnScreen(TrpDrawCommand* Command, TBitmap* Bitmap);
 
 class TrpPDFRendererGeneric : public TrpPDFRenderer {
 public:

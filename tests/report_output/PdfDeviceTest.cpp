@@ -1,6 +1,8 @@
 // The PDF writer against qpdf, the poppler tools and fontTools.
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cmath>
 #include <filesystem>
 #include <memory>
 #include <regex>
@@ -10,6 +12,7 @@
 
 #include "report/rpTextLayout.h"
 #include "report_output/rpPDFDevice.h"
+#include "report_output/rpScreenDevice.h"
 #include "tests/report_output/PdfTestSupport.h"
 #include "tests/support/TestSupport.h"
 
@@ -398,4 +401,80 @@ TEST(PdfRenderers, TextsLandInTheirBoxesAsPopplerReadsThem) {
     EXPECT_NEAR(std::stod(m[2]), 113.39, 2.0);
     ASSERT_TRUE(std::regex_search(html, m, std::regex(R"re(xMax="([0-9.]+)" yMax="[0-9.]+">Direita)re"))) << html;
     EXPECT_NEAR(std::stod(m[1]), 28.35 + 170.08, 1.0);
+}
+
+namespace {
+
+// The box of the dark pixels of Image within Region; empty when none.
+QRect InkBox(const QImage& Image, const QRect& Region) {
+    int l = INT_MAX, t = INT_MAX, r = -1, b = -1;
+    const QRect area = Region.intersected(Image.rect());
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (qGray(Image.pixel(x, y)) < 160) {
+                l = std::min(l, x);
+                t = std::min(t, y);
+                r = std::max(r, x);
+                b = std::max(b, y);
+            }
+    return r < 0 ? QRect() : QRect(QPoint(l, t), QPoint(r, b));
+}
+
+int Px96(int Thousandths) { return static_cast<int>(std::lround(Thousandths / 25400.0 * 96)); }
+
+}  // namespace
+
+TEST(PdfRenderers, PopplersPictureOfAPageAndTheScreensAgreeInkBoxByInkBox) {
+    testsupport::TempDir dir;
+    TrpScreenDevice screen(nullptr);
+    TrpPage* page = screen.CurrentPage();
+    page->PageDef()->SetmmWidth(210000);
+    page->PageDef()->SetmmHeight(297000);
+    page->SetFinal(true);
+    page->SetLastPage(true);
+    std::vector<TrpDrawCommand*> commands;
+    commands.push_back(Font(AddText(page, "Relatório de Notas", 20000, 20000, 60000, 8000), "Arial"));
+    commands.push_back(Font(AddText(page, "Total", 20000, 30000, 60000, 8000), "Times New Roman", {fsBold}));
+    commands.back()->SetPage(page);
+    static_cast<TrpDrawText*>(commands.back())->SetAlignment(taRightJustify);
+    auto* rect = new TrpDrawShape(nullptr);
+    Box(rect, 20000, 45000, 50000, 20000);
+    rect->Brush()->SetColor(clBlack);
+    rect->SetPage(page);
+    commands.push_back(rect);
+    auto* ellipse = new TrpDrawShape(nullptr);
+    Box(ellipse, 90000, 45000, 40000, 20000);
+    ellipse->SetShapeType(stEllipse);
+    ellipse->Pen()->SetWidth(2);
+    ellipse->Brush()->SetStyle(bsClear);
+    ellipse->SetPage(page);
+    commands.push_back(ellipse);
+    auto* line = new TrpDrawLine(nullptr);
+    Box(line, 20000, 75000, 100000, 5000);
+    line->SetWeight(2);
+    line->SetPage(page);
+    commands.push_back(line);
+    screen.DisplayPage();
+    const QImage& shown = *screen.PageImage();
+
+    TrpPDFDevice pdf(nullptr);
+    pdf.SetFileName(dir.file("page.pdf"));
+    pdf.StartJob();
+    pdf.ReceivePage(page);
+    pdf.EndJob();
+    ASSERT_EQ(Shell("pdftoppm -r 96 -gray " + dir.file("page.pdf") + " " + dir.file("p")).Status, 0);
+    QImage printed(QString::fromStdString(dir.file("p-1.pgm")));
+    ASSERT_FALSE(printed.isNull());
+    for (TrpDrawCommand* c : commands) {
+        const QRect region(Px96(c->Left()) - 4, Px96(c->Top()) - 4, Px96(c->Width()) + 8, Px96(c->Height()) + 8);
+        const QRect a = InkBox(printed, region);
+        const QRect b = InkBox(shown, region.translated(screen.OffsetX(), screen.OffsetY()))
+                            .translated(-screen.OffsetX(), -screen.OffsetY());
+        ASSERT_FALSE(a.isNull()) << c->ClassName();
+        ASSERT_FALSE(b.isNull()) << c->ClassName();
+        EXPECT_NEAR(a.left(), b.left(), 2) << c->ClassName();
+        EXPECT_NEAR(a.top(), b.top(), 2) << c->ClassName();
+        EXPECT_NEAR(a.right(), b.right(), 2) << c->ClassName();
+        EXPECT_NEAR(a.bottom(), b.bottom(), 2) << c->ClassName();
+    }
 }
