@@ -12,6 +12,7 @@
 
 #include "report/rpTextLayout.h"
 #include "report_output/rpPDFDevice.h"
+#include "report_output/rpRichText.h"
 #include "report_output/rpScreenDevice.h"
 #include "tests/report_output/PdfTestSupport.h"
 #include "tests/support/TestSupport.h"
@@ -477,4 +478,33 @@ TEST(PdfRenderers, PopplersPictureOfAPageAndTheScreensAgreeInkBoxByInkBox) {
         EXPECT_NEAR(a.right(), b.right(), 2) << c->ClassName();
         EXPECT_NEAR(a.bottom(), b.bottom(), 2) << c->ClassName();
     }
+}
+
+TEST(PdfRenderers, RichTextReachesTheFileAsTheScreensPictureAndAStreamTakesTheWholeFile) {
+    testsupport::TempDir dir;
+    Pages pages;
+    pages.emplace_back(NewPage(1, true));
+    auto* rich = new TrpDrawRichText(nullptr);
+    Box(rich, 20000, 20000, 80000, 20000);
+    rich->RichTextStream()->WriteBytes("{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs40 {\\b Negrito} texto\\par}");
+    rich->SetStartCharPos(0);
+    rich->SetEndCharPos(100);
+    pages[0]->AddDrawCommand(rich);
+    // Into a stream the caller owns, as e-mail does.
+    TMemoryStream stream;
+    TrpPDFDevice device(nullptr);
+    device.SetCreateFile(false);
+    device.SetOutputStream(&stream);
+    device.StartJob();
+    device.ReceivePage(pages[0].get());
+    device.EndJob();
+    const std::string file = dir.file("rich.pdf");
+    testsupport::WriteAll(file, stream.DataBytes());
+    EXPECT_EQ(Check(file), "clean");
+    const std::string list = Shell("pdfimages -list " + file).Output;
+    EXPECT_NE(list.find(" 302    76  rgb "), std::string::npos) << list;
+    ASSERT_EQ(Shell("pdftoppm -r 96 -gray " + file + " " + dir.file("r")).Status, 0);
+    const QImage printed(QString::fromStdString(dir.file("r-1.pgm")));
+    EXPECT_FALSE(InkBox(printed, QRect(Px96(20000), Px96(20000), Px96(80000), Px96(20000))).isNull())
+        << "the rich text's ink is in the picture";
 }
