@@ -72,7 +72,15 @@ void TrpStreamDevice::Write(const void* Buffer, int64_t Count) {
 
 void TrpStreamDevice::StartJob() {
     TrpDevice::StartJob();
-    if (outputStream_ == nullptr) outputStream_ = CreateOutputStream();
+    if (outputStream_ != nullptr) return;
+    try {
+        outputStream_ = CreateOutputStream();
+    } catch (...) {
+        // A file that cannot be made ends the job: the device must not stay
+        // busy with nothing to write to.
+        TrpDevice::CancelJob();
+        throw;
+    }
 }
 
 void TrpStreamDevice::EndJob() {
@@ -270,14 +278,15 @@ namespace {
 
 // A screen canvas (96 dpi) that measures only: the character cell of the
 // grid is the screen's.
+gfx::MeasureOnlyDevice& ScreenDevice() {
+    static gfx::MeasureOnlyDevice device{96, 96};
+    return device;
+}
+
 class ScreenMeasure : public TCanvas {
 public:
-    ScreenMeasure() : TCanvas(&device_) {}
-
-private:
-    static gfx::MeasureOnlyDevice device_;
+    ScreenMeasure() : TCanvas(&ScreenDevice()) {}
 };
-gfx::MeasureOnlyDevice ScreenMeasure::device_{96, 96};
 
 struct GridText {
     std::string Text;

@@ -124,9 +124,13 @@ TEST(TextFileDevice, EmptyBandsWriteNothingAndQuotedValuesStayAsTheyWere) {
     Job(device, dir.file("t.txt"), Raw(pages));
     EXPECT_EQ(testsupport::ReadAll(dir.file("t.txt")), "\"j\xE1, entre aspas\"\r\nfim");
     EXPECT_FALSE(device.Busy());
-    // A cancelled job keeps what was written and frees the device.
+    // A cancelled job keeps what was written and frees the device; so does
+    // a file that cannot be made.
     device.StartJob();
     device.CancelJob();
+    EXPECT_FALSE(device.Busy());
+    device.SetFileName(dir.file("no/such/folder/t.txt"));
+    EXPECT_THROW(device.StartJob(), Exception);
     EXPECT_FALSE(device.Busy());
 }
 

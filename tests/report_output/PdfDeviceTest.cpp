@@ -508,3 +508,27 @@ TEST(PdfRenderers, RichTextReachesTheFileAsTheScreensPictureAndAStreamTakesTheWh
     EXPECT_FALSE(InkBox(printed, QRect(Px96(20000), Px96(20000), Px96(80000), Px96(20000))).isNull())
         << "the rich text's ink is in the picture";
 }
+
+namespace {
+
+// A disk that is full.
+class FullDisk : public TMemoryStream {
+public:
+    int64_t Write(const void*, int64_t) override { return 0; }
+};
+
+}  // namespace
+
+TEST(PdfDevice, AWriteFailureIsReportedAndFreesTheDevice) {
+    Pages pages;
+    pages.emplace_back(NewPage(1, true));
+    Font(AddText(pages[0].get(), "x", 0, 0), "Arial");
+    FullDisk disk;
+    TrpPDFDevice device(nullptr);
+    device.SetCreateFile(false);
+    device.SetOutputStream(&disk);
+    device.StartJob();
+    device.ReceivePage(pages[0].get());
+    EXPECT_THROW(device.EndJob(), EWriteError);
+    EXPECT_FALSE(device.Busy());
+}
