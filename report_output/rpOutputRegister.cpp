@@ -1,8 +1,10 @@
 #include "report_output/rpOutputRegister.h"
 
+#include "report/rpDevice.h"
 #include "report_output/rpDBText.h"
 #include "report_output/rpGraphics.h"
 #include "report_output/rpImages.h"
+#include "report_output/rpPDFDevice.h"
 #include "report_output/rpPrinterDevice.h"
 #include "report_output/rpRichText.h"
 #include "report_output/rpRichTextRTTI.h"
@@ -24,9 +26,13 @@ void registerAll() {
     RegisterRichTextAdapters();
     RegisterScreenDeviceClasses();
     RegisterPrinterClasses();
+    report::RegisterFileDeviceClasses();
+    RegisterPDFDevice();
 }
 
 void unregisterAll() {
+    UnregisterPDFDevice();
+    report::UnregisterFileDeviceClasses();
     UnregisterPrinterClasses();
     UnregisterScreenDeviceClasses();
     UnregisterRichTextAdapters();
