@@ -1,0 +1,100 @@
+// MaxiCode codewords: the structured carrier message, code-set switching,
+// escapes, padding and capacity, as ISO/IEC 16023 lays them down.
+#include <gtest/gtest.h>
+
+#include "report_output/rpMaxiCode.h"
+
+namespace {
+
+std::vector<int> Head(const std::vector<int>& V, std::size_t N) { return {V.begin(), V.begin() + N}; }
+
+}  // namespace
+
+TEST(MaxiCode, CarrierFieldsBecomeTheFirstTenCodewords) {
+    struct Case {
+        std::string Postal;
+        TStMaxiCodeMode Mode;
+        std::vector<int> Expected;
+    };
+    const Case cases[] = {
+        {"12345", cmMode2, {18, 14, 48, 0, 0, 16, 1, 18, 7, 0}},
+        {"12345", cmMode3, {18, 14, 48, 0, 0, 16, 1, 18, 7, 0}},
+        {"b1", cmMode2, {3, 8, 8, 8, 24, 44, 0, 18, 7, 0}},
+    };
+    for (const Case& c : cases) {
+        TrpStMaxiCodeBarcode m;
+        m.SetMode(c.Mode);
+        m.SetCarrierPostalCode(c.Postal);
+        m.SetCarrierCountryCode(840);
+        m.SetCarrierServiceClass(1);
+        EXPECT_EQ(std::vector<int>(m.Codewords().begin(), m.Codewords().begin() + 10), c.Expected) << c.Postal;
+    }
+    TrpStMaxiCodeBarcode m;
+    m.SetMode(cmMode2);
+    EXPECT_THROW(m.SetCarrierPostalCode(""), E2DBarcodeError);
+    EXPECT_EQ(m.CarrierPostalCode(), "000000000");
+}
+
+TEST(MaxiCode, CodeSetsShiftOrLatchByLookingPastTheNextCharacter) {
+    struct Case {
+        std::string Code;
+        std::vector<int> Expected;
+        int Pad;
+    };
+    const Case cases[] = {
+        {"aBCD", {59, 1, 2, 3, 4}, 33},
+        {"aBc", {63, 1, 63, 2, 63, 3}, 33},
+        {"\xC3\x80", {60, 60, 0, 58}, 33},  // character 192
+        {"\x01", {62, 62, 1}, 28},
+        {"\\E000003", {27, 3}, 33},
+        {"\\E000040", {27, 32, 40}, 33},
+        {"\\E002000", {27, 48, 31, 16}, 33},
+        {"\\E100000", {27, 56, 24, 26, 32}, 33},
+        {"\\GS\\NS\\C12\\\\", {29, 31, 12, 63, 43}, 33},
+    };
+    for (const Case& c : cases) {
+        TrpStMaxiCodeBarcode m;
+        m.SetCode(c.Code);
+        EXPECT_EQ(Head(m.Message(), c.Expected.size()), c.Expected) << c.Code;
+        EXPECT_EQ(m.Message()[c.Expected.size()], c.Pad) << c.Code;
+        EXPECT_EQ(m.Message().size(), 145u);
+    }
+}
+
+TEST(MaxiCode, CapacityAndEscapesOutOfRangeAreRefused) {
+    struct Case {
+        TStMaxiCodeMode Mode;
+        int Length;
+        bool Fits;
+    };
+    for (const Case& c : {Case{cmMode4, 84, true}, Case{cmMode4, 85, false}, Case{cmMode5, 68, true},
+                          Case{cmMode5, 69, false}}) {
+        TrpStMaxiCodeBarcode m;
+        m.SetMode(c.Mode);
+        const std::string code(static_cast<std::size_t>(c.Length), 'A');
+        if (c.Fits) {
+            m.SetCode(code);
+            EXPECT_EQ(m.MessageLength(), c.Length);
+        } else {
+            EXPECT_THROW(m.SetCode(code), E2DBarcodeError);
+            EXPECT_EQ(m.Code(), "");
+        }
+    }
+    TrpStMaxiCodeBarcode m;
+    EXPECT_THROW(m.SetCode("\\300"), E2DBarcodeError);
+    EXPECT_THROW(m.SetCode("\\C64"), E2DBarcodeError);
+    m.SetCode("\\C63");
+    for (int v : m.Codewords()) EXPECT_LT(v, 64);
+}
+
+TEST(MaxiCode, ModulesFollowTheResolutionAndModeSixLeavesThePrimaryDataEmpty) {
+    TrpStMaxiCodeBarcode m;
+    m.SetResolution(96, 96);
+    EXPECT_NEAR(m.ModuleWidth(), 3.3235, 2e-4);
+    EXPECT_NEAR(m.ModuleHeight(), 3.1762, 1e-4);
+    m.SetMode(cmMode6);
+    m.SetCode("ABC");
+    EXPECT_EQ(m.Codewords()[0], 6);
+    for (int k = 1; k <= 9; ++k) EXPECT_EQ(m.Codewords()[k], 0);
+    EXPECT_EQ(m.Codewords()[20], 1);
+}
