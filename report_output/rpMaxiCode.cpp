@@ -301,15 +301,49 @@ void TrpStMaxiCodeBarcode::GenerateCodewords() {
 }
 
 void TrpStMaxiCodeBarcode::DrawBarcode(TCanvas* Canvas, const TRect& R) {
-    // The bull's-eye: three dark rings about the centre.
     const double mw = ModuleWidth(), mh = ModuleHeight();
+    const TColor dark = Canvas->Brush()->Color();
+    Canvas->Pen()->SetStyle(psClear);
+    const int g = (static_cast<int>(std::lround(mw)) + 1) / 8 + 1;
+    for (int row = 0; row < 33; ++row)
+        for (int col = 0; col < 30; ++col) {
+            const int n = maxicode::kPlacement[row][col];
+            bool on = n == -1;
+            if (n >= 1) on = (codewords_[(n - 1) / 6] >> (5 - (n - 1) % 6)) & 1;
+            if (!on) continue;
+            int x = static_cast<int>(std::lround(col * mw + (row % 2 == 1 ? mw / 2 : 0))) + R.Left;
+            int y = static_cast<int>(std::lround(row * (mh - mh / 6))) + R.Top;
+            int w, h;
+            if (mw >= 4) {
+                x += g;
+                y += g;
+                w = static_cast<int>(std::lround(mw - g));
+                h = static_cast<int>(std::lround(mh - g));
+            } else {
+                w = static_cast<int>(std::lround(mw));
+                h = static_cast<int>(std::lround(mh));
+            }
+            if (w < 4 || h < 4) {
+                Canvas->Ellipse(x, y, x + w, y + h);
+            } else {
+                Canvas->Polygon({{x + w / 2, y},
+                                 {x + w, y + h / 4},
+                                 {x + w, y + h - h / 4},
+                                 {x + w / 2, y + h},
+                                 {x, y + h - h / 4},
+                                 {x, y + h / 4}});
+            }
+        }
+    // The bull's-eye: three dark rings about the centre.
     const int cx = static_cast<int>(std::lround(14.5 * mw)) + R.Left;
     const int cy = static_cast<int>(std::lround(16.5 * mh * 0.8660254)) + R.Top;
-    Canvas->Pen()->SetColor(Canvas->Brush()->Color());
+    Canvas->Pen()->SetStyle(psSolid);
+    Canvas->Pen()->SetColor(dark);
     Canvas->Pen()->SetWidth(std::max(1, static_cast<int>(std::lround(mw - mh / 6))));
     Canvas->Brush()->SetColor(BackgroundColor());
     for (double radius : {4.0, 2.5, 1.0}) {
         const int rx = static_cast<int>(std::lround(radius * mw)), ry = static_cast<int>(std::lround(radius * mh));
         Canvas->Ellipse(cx - rx, cy - ry, cx + rx, cy + ry);
     }
+    Canvas->Brush()->SetColor(dark);
 }

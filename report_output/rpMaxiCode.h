@@ -6,6 +6,7 @@
 // No six-bit codeword ever holds 64 or more: a decimal escape above 255 or
 // a codeword escape above 63 is refused with "Invalid Codeword".
 #include <array>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,10 @@
 #include "report_output/rpStBarcode2D.h"
 
 RP_ENUM(TStMaxiCodeMode, cmMode2, cmMode3, cmMode4, cmMode5, cmMode6)
+
+namespace maxicode {
+extern const int16_t kPlacement[33][30];
+}
 
 class TrpStMaxiCodeBarcode : public TrpStCustom2DBarcode {
 public:

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "report_output/rpMaxiCode.h"
+#include "tests/report_output/BarCodeDecode.h"
 
 namespace {
 
@@ -97,4 +98,58 @@ TEST(MaxiCode, ModulesFollowTheResolutionAndModeSixLeavesThePrimaryDataEmpty) {
     EXPECT_EQ(m.Codewords()[0], 6);
     for (int k = 1; k <= 9; ++k) EXPECT_EQ(m.Codewords()[k], 0);
     EXPECT_EQ(m.Codewords()[20], 1);
+}
+
+TEST(MaxiCode, SymbolsReadBackInModesTwoToFive) {
+    struct Case {
+        TStMaxiCodeMode Mode;
+        std::string Code;
+    };
+    const Case cases[] = {{cmMode2, "Nota fiscal 123"}, {cmMode3, "Nota fiscal 123"}, {cmMode4, "Ação 2026 / R$ 10,00"},
+                          {cmMode5, "MAXICODE MODE 5"}};
+    for (const Case& c : cases) {
+        TrpStMaxiCodeBarcode m;
+        m.SetAutoScale(false);
+        m.SetBarWidth(12);
+        m.SetBarHeight(14);
+        m.SetQuietZone(0);
+        m.SetMode(c.Mode);
+        m.SetCarrierPostalCode(c.Mode == cmMode3 ? "B1A2C3" : "123456789");
+        m.SetCarrierCountryCode(76);
+        m.SetCarrierServiceClass(1);
+        m.SetCode(c.Code);
+        m.SetSize(m.BarCodeWidth(), m.BarCodeHeight());
+        const auto d = barcodetest::Decode(m.Bitmap(), ZXing::BarcodeFormat::MaxiCode, true);
+        ASSERT_TRUE(d.Valid) << c.Code;
+        EXPECT_NE(d.Text.find(c.Code), std::string::npos) << d.Text;
+        if (c.Mode <= cmMode3) {
+            EXPECT_NE(d.Text.find("076"), std::string::npos) << d.Text;
+        }
+    }
+}
+
+TEST(MaxiCode, EveryByteValueReadsBackInModesFourAndFive) {
+    for (TStMaxiCodeMode mode : {cmMode4, cmMode5})
+        for (int from = 0; from < 256; from += 16) {
+            std::string code, raw;
+            for (int b = from; b < from + 16; ++b) {
+                char esc[8];
+                std::snprintf(esc, sizeof esc, "\\%03d", b);
+                code += esc;
+                // ZXing reads the carriage return of code set A as a line
+                // feed, from zint's symbols as from ours.
+                raw.push_back(static_cast<char>(b == 13 ? 10 : b));
+            }
+            TrpStMaxiCodeBarcode m;
+            m.SetAutoScale(false);
+            m.SetBarWidth(10);
+            m.SetBarHeight(12);
+            m.SetQuietZone(0);
+            m.SetMode(mode);
+            m.SetCode(code);
+            m.SetSize(m.BarCodeWidth(), m.BarCodeHeight());
+            const auto d = barcodetest::Decode(m.Bitmap(), ZXing::BarcodeFormat::MaxiCode, true);
+            ASSERT_TRUE(d.Valid) << from;
+            EXPECT_EQ(d.Bytes.substr(0, raw.size()), raw) << from;
+        }
 }
