@@ -275,14 +275,14 @@ void TrpStMaxiCodeBarcode::GenerateCodewords() {
     while (message.size() < 145) message.push_back(pad);
     message.resize(145);
 
-    if (mode_ == cmMode4 || mode_ == cmMode5) {
+    // Mode 6 is laid out as mode 4, as ISO/IEC 16023 lays it out: with
+    // codewords 1-9 left empty a reader takes them for nine characters.
+    if (mode_ == cmMode4 || mode_ == cmMode5 || mode_ == cmMode6) {
         for (int k = 0; k < 9; ++k) symbol[1 + k] = message[k];
         const int count = mode_ == cmMode5 ? 68 : 84;
         for (int k = 0; k < count; ++k) symbol[20 + k] = message[9 + k];
     } else {
         for (int k = 0; k < 84; ++k) symbol[20 + k] = message[k];
-        if (mode_ == cmMode6)
-            for (int k = 1; k <= 9; ++k) symbol[k] = 0;
     }
     const std::vector<int> primary = ReedSolomon(std::vector<int>(symbol.begin(), symbol.begin() + 10), 10);
     for (int k = 0; k < 10; ++k) symbol[10 + k] = primary[k];

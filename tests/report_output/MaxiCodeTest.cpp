@@ -88,7 +88,7 @@ TEST(MaxiCode, CapacityAndEscapesOutOfRangeAreRefused) {
     for (int v : m.Codewords()) EXPECT_LT(v, 64);
 }
 
-TEST(MaxiCode, ModulesFollowTheResolutionAndModeSixLeavesThePrimaryDataEmpty) {
+TEST(MaxiCode, ModulesFollowTheResolutionAndModeSixIsLaidOutAsModeFour) {
     TrpStMaxiCodeBarcode m;
     m.SetResolution(96, 96);
     EXPECT_NEAR(m.ModuleWidth(), 3.3235, 2e-4);
@@ -96,8 +96,9 @@ TEST(MaxiCode, ModulesFollowTheResolutionAndModeSixLeavesThePrimaryDataEmpty) {
     m.SetMode(cmMode6);
     m.SetCode("ABC");
     EXPECT_EQ(m.Codewords()[0], 6);
-    for (int k = 1; k <= 9; ++k) EXPECT_EQ(m.Codewords()[k], 0);
-    EXPECT_EQ(m.Codewords()[20], 1);
+    EXPECT_EQ(m.Codewords()[1], 1);
+    EXPECT_EQ(m.Codewords()[3], 3);
+    EXPECT_EQ(m.Codewords()[4], 33);
 }
 
 TEST(MaxiCode, SymbolsReadBackInModesTwoToFive) {
@@ -152,4 +153,18 @@ TEST(MaxiCode, EveryByteValueReadsBackInModesFourAndFive) {
             ASSERT_TRUE(d.Valid) << from;
             EXPECT_EQ(d.Bytes.substr(0, raw.size()), raw) << from;
         }
+}
+
+TEST(MaxiCode, ModeSixReadsBackWithoutLeadingCharacters) {
+    TrpStMaxiCodeBarcode m;
+    m.SetAutoScale(false);
+    m.SetBarWidth(10);
+    m.SetBarHeight(12);
+    m.SetQuietZone(0);
+    m.SetMode(cmMode6);
+    m.SetCode("READER PROGRAMMING");
+    m.SetSize(m.BarCodeWidth(), m.BarCodeHeight());
+    const auto d = barcodetest::Decode(m.Bitmap(), ZXing::BarcodeFormat::MaxiCode, true);
+    ASSERT_TRUE(d.Valid);
+    EXPECT_EQ(d.Text, "READER PROGRAMMING");
 }
