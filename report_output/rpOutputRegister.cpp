@@ -1,5 +1,6 @@
 #include "report_output/rpOutputRegister.h"
 
+#include "report_output/rpBarCode.h"
 #include "report_output/rpDBText.h"
 #include "report_output/rpGraphics.h"
 #include "report_output/rpImages.h"
@@ -16,9 +17,11 @@ void registerAll() {
     RegisterVariableClasses();
     RegisterGraphicClasses();
     RegisterImageClasses();
+    RegisterBarCodeClasses();
 }
 
 void unregisterAll() {
+    UnregisterBarCodeClasses();
     UnregisterImageClasses();
     UnregisterGraphicClasses();
     UnregisterVariableClasses();

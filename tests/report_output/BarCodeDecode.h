@@ -27,6 +27,7 @@ inline Decoded Decode(const QImage& Image, ZXing::BarcodeFormats Formats, bool P
     hints.setFormats(Formats);
     hints.setTryHarder(true);
     hints.setIsPure(Pure);
+    hints.setEanAddOnSymbol(ZXing::EanAddOnSymbol::Read);
     const auto r = ZXing::ReadBarcode(
         ZXing::ImageView(framed.constBits(), framed.width(), framed.height(), ZXing::ImageFormat::Lum,
                          static_cast<int>(framed.bytesPerLine())),
