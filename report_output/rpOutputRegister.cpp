@@ -1,5 +1,6 @@
 #include "report_output/rpOutputRegister.h"
 
+#include "report_output/rp2DBarCode.h"
 #include "report_output/rpBarCode.h"
 #include "report_output/rpDBText.h"
 #include "report_output/rpGraphics.h"
@@ -18,9 +19,11 @@ void registerAll() {
     RegisterGraphicClasses();
     RegisterImageClasses();
     RegisterBarCodeClasses();
+    Register2DBarCodeClasses();
 }
 
 void unregisterAll() {
+    Unregister2DBarCodeClasses();
     UnregisterBarCodeClasses();
     UnregisterImageClasses();
     UnregisterGraphicClasses();
