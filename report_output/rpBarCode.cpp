@@ -718,6 +718,55 @@ void TrpDBBarCode::SetDataField(const std::string& Value) {
     PropertyChange();
 }
 
+// ---------------------------------------------------------------------------
+// Scripting
+
+TClass TrsTrpBarCodeRTTI::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<TrsTrpBarCodeRTTI>("TrsTrpBarCodeRTTI", TrsTrpRelativeRTTI::StaticClassType()).Build();
+    return &info;
+}
+
+const TrsTrpBarCodeRTTI* TrsTrpBarCodeRTTI::Instance() {
+    static const TrsTrpBarCodeRTTI adapter;
+    return &adapter;
+}
+
+TClass TrsTrpBarCodeRTTI::DescribedClass() const { return TrpBarCode::StaticClassType(); }
+
+namespace {
+
+struct ScriptedProp {
+    const char* Name;
+    int DataType;
+    const char* EnumType;
+};
+const ScriptedProp kBarCodeProps[] = {
+    {"AddOnCode", rsString, nullptr},         {"Data", rsString, nullptr},
+    {"AutoEncode", rsBoolean, nullptr},       {"AutoSizeFont", rsBoolean, nullptr},
+    {"BearerBars", rsBoolean, nullptr},       {"CalcCheckDigit", rsBoolean, nullptr},
+    {"PrintHumanReadable", rsBoolean, nullptr}, {"BarWidth", rsSingle, nullptr},
+    {"WideBarRatio", rsSingle, nullptr},      {"BarCodeType", rsEnum, "TrpBarCodeType"},
+    {"Orientation", rsEnum, "TrpBarCodeOrientation"}, {"BarColor", rsEnum, "TColor"},
+};
+
+}  // namespace
+
+void TrsTrpBarCodeRTTI::GetPropList(TClass AClass, TStrings* Names) const {
+    TrsTrpRelativeRTTI::GetPropList(AClass, Names);
+    for (const ScriptedProp& p : kBarCodeProps) AddPropName(Names, p.Name);
+}
+
+bool TrsTrpBarCodeRTTI::GetPropRec(TClass AClass, const std::string& Name, TrsMemberDescriptor& Rec) const {
+    for (const ScriptedProp& p : kBarCodeProps) {
+        if (!SameText(Name, p.Name)) continue;
+        if (p.EnumType != nullptr) FillEnumPropRec(p.Name, p.EnumType, false, Rec);
+        else FillPropRec(p.Name, p.DataType, false, Rec);
+        return true;
+    }
+    return TrsTrpRelativeRTTI::GetPropRec(AClass, Name, Rec);
+}
+
 namespace report_output {
 
 void RegisterBarCodeClasses() {
@@ -725,9 +774,11 @@ void RegisterBarCodeClasses() {
     RegisterClass(TrpCustomBarCode::StaticClassType());
     RegisterClass(TrpBarCode::StaticClassType());
     RegisterClass(TrpDBBarCode::StaticClassType());
+    RegisterRTTIClass(TrsTrpBarCodeRTTI::Instance());
 }
 
 void UnregisterBarCodeClasses() {
+    UnregisterRTTIClass(TrsTrpBarCodeRTTI::Instance());
     UnRegisterClass(TrpDBBarCode::StaticClassType());
     UnRegisterClass(TrpBarCode::StaticClassType());
     UnRegisterClass(TrpCustomBarCode::StaticClassType());

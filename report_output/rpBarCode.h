@@ -19,6 +19,8 @@
 
 #include "platform/gfx/Canvas.h"
 #include "report/rpDrawCommand.h"
+#include "report/rpRTTI.h"
+#include "report/rpRelatv.h"
 #include "report_output/rpBarCodeEncoders.h"
 #include "report_output/rpTextControls.h"
 
@@ -217,6 +219,18 @@ public:
     bool IsDataAware() const override { return true; }
     void SetCaption(const std::string& Value) override;
     void SetDataField(const std::string& Value) override;
+};
+
+// What scripts see of a barcode: its published properties by name, with
+// their scripting types; values go through the published properties.
+// Other names go to the adapters of its ancestors.
+class TrsTrpBarCodeRTTI : public TrsTrpRelativeRTTI {
+public:
+    FAT_CLASS(TrsTrpBarCodeRTTI)
+    static const TrsTrpBarCodeRTTI* Instance();
+    void GetPropList(TClass AClass, TStrings* Names) const override;
+    TClass DescribedClass() const override;
+    bool GetPropRec(TClass AClass, const std::string& Name, TrsMemberDescriptor& Rec) const override;
 };
 
 namespace report_output {

@@ -184,3 +184,17 @@ TEST(BarCodeControl, ADataAwareBarcodeWithoutDataShowsItsSampleOnlyWhenNotPrinti
     bc.SetBarCodeType(bcEAN_8);
     EXPECT_EQ(bc.GetData(), "20123451");
 }
+
+TEST(BarCodeControl, ScriptsReadAndWriteItsPropertiesByName) {
+    TrsRTTIClass adapter = TrsRTTIClassRegistry::GetRTTIClass(TrpBarCode::StaticClassType());
+    ASSERT_NE(adapter, nullptr);
+    TrpBarCode bc(nullptr);
+    TrsMemberDescriptor rec;
+    ASSERT_TRUE(adapter->GetPropRec(TrpBarCode::StaticClassType(), "BarCodeType", rec));
+    EXPECT_EQ(rec.EnumTypeName, "TrpBarCodeType");
+    EXPECT_TRUE(adapter->SetPropValue(&bc, "Data", TrsValue(std::string("ABC-1"))));
+    EXPECT_EQ(bc.Data(), "ABC-1");
+    TrsValue v;
+    ASSERT_TRUE(adapter->GetPropValue(&bc, "CalcCheckDigit", v));
+    EXPECT_EQ(std::get<bool>(v), true);
+}
