@@ -132,6 +132,8 @@ std::unique_ptr<TrpStCustom2DBarcode> TrpDraw2DBarCode::MakeEncoder(int Width, i
         pdf->SetNumRows(numRows_);
         pdf->SetTruncated(truncated_);
     } else if (auto* maxi = dynamic_cast<TrpStMaxiCodeBarcode*>(encoder.get())) {
+        if (horPixelsPerMM_ > 0) maxi->SetHorPixelsPerMM(horPixelsPerMM_);
+        if (verPixelsPerMM_ > 0) maxi->SetVerPixelsPerMM(verPixelsPerMM_);
         maxi->SetAutoScale(autoScale_);
         maxi->SetCarrierCountryCode(carrierCountryCode_);
         maxi->SetCarrierServiceClass(carrierServiceClass_);

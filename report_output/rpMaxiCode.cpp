@@ -121,16 +121,45 @@ void TrpStMaxiCodeBarcode::SetMode(TStMaxiCodeMode Value) { Change(mode_, Value,
 void TrpStMaxiCodeBarcode::SetCarrierPostalCode(const std::string& Value) { Change(postalCode_, Value, mode_ <= cmMode3); }
 void TrpStMaxiCodeBarcode::SetCarrierCountryCode(int Value) { Change(countryCode_, Value, mode_ <= cmMode3); }
 void TrpStMaxiCodeBarcode::SetCarrierServiceClass(int Value) { Change(serviceClass_, Value, mode_ <= cmMode3); }
-void TrpStMaxiCodeBarcode::SetAutoScale(bool Value) { Change(autoScale_, Value, false); }
+namespace {
+const char* const kNoWidth = "Horizontal size needs to be specified";
+const char* const kNoHeight = "Vertical size needs to be specified";
+}  // namespace
+
+void TrpStMaxiCodeBarcode::SetAutoScale(bool Value) {
+    if (!Value && BarWidth() == 0 && horPixelsPerMM_ == 0) throw E2DBarcodeError(kNoWidth);
+    if (!Value && BarHeight() == 0 && verPixelsPerMM_ == 0) throw E2DBarcodeError(kNoHeight);
+    Change(autoScale_, Value, false);
+}
+
+void TrpStMaxiCodeBarcode::SetHorPixelsPerMM(double Value) {
+    if (Value == 0 && BarWidth() == 0 && !autoScale_) throw E2DBarcodeError(kNoWidth);
+    Change(horPixelsPerMM_, Value, false);
+}
+
+void TrpStMaxiCodeBarcode::SetVerPixelsPerMM(double Value) {
+    if (Value == 0 && BarHeight() == 0 && !autoScale_) throw E2DBarcodeError(kNoHeight);
+    Change(verPixelsPerMM_, Value, false);
+}
+
+void TrpStMaxiCodeBarcode::SetBarWidth(int Value) {
+    if (Value == 0 && horPixelsPerMM_ == 0 && !autoScale_) throw E2DBarcodeError(kNoWidth);
+    TrpStCustom2DBarcode::SetBarWidth(Value);
+}
+
+void TrpStMaxiCodeBarcode::SetBarHeight(int Value) {
+    if (Value == 0 && verPixelsPerMM_ == 0 && !autoScale_) throw E2DBarcodeError(kNoHeight);
+    TrpStCustom2DBarcode::SetBarHeight(Value);
+}
 
 double TrpStMaxiCodeBarcode::ModuleWidth() const {
     if (autoScale_) return PixelsPerInchX() * 1.003937 / 29;
-    return BarWidth() != 0 ? BarWidth() : 4.0 * 27 / 29;
+    return BarWidth() != 0 ? BarWidth() : horPixelsPerMM_ * 27 / 29;
 }
 
 double TrpStMaxiCodeBarcode::ModuleHeight() const {
     if (autoScale_) return PixelsPerInchY() * 0.959449 / 29;
-    return BarHeight() != 0 ? BarHeight() : std::round(4.0 * 25) / 29;
+    return BarHeight() != 0 ? BarHeight() : std::round(verPixelsPerMM_ * 25) / 29;
 }
 
 int TrpStMaxiCodeBarcode::GetBarCodeWidth(int) {

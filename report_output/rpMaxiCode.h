@@ -33,6 +33,13 @@ public:
     void SetCarrierServiceClass(int Value);
     bool AutoScale() const { return autoScale_; }
     void SetAutoScale(bool Value);
+    // The resolution used when AutoScale is off and BarWidth/BarHeight are 0.
+    double HorPixelsPerMM() const { return horPixelsPerMM_; }
+    void SetHorPixelsPerMM(double Value);
+    double VerPixelsPerMM() const { return verPixelsPerMM_; }
+    void SetVerPixelsPerMM(double Value);
+    void SetBarWidth(int Value) override;
+    void SetBarHeight(int Value) override;
 
     // Module size in pixels at the bitmap's resolution.
     double ModuleWidth() const;
@@ -54,6 +61,8 @@ private:
     int countryCode_ = 0;
     int serviceClass_ = 0;
     bool autoScale_ = true;
+    double horPixelsPerMM_ = 4.0;
+    double verPixelsPerMM_ = 4.0;
     std::vector<int> message_;
     int messageLength_ = 0;
     std::array<int, 144> codewords_{};

@@ -168,3 +168,16 @@ TEST(MaxiCode, ModeSixReadsBackWithoutLeadingCharacters) {
     ASSERT_TRUE(d.Valid);
     EXPECT_EQ(d.Text, "READER PROGRAMMING");
 }
+
+TEST(MaxiCode, AManualSizeNeedsAWidthAndAHeight) {
+    TrpStMaxiCodeBarcode m;
+    m.SetBarWidth(0);
+    m.SetHorPixelsPerMM(0);
+    EXPECT_THROW(m.SetAutoScale(false), E2DBarcodeError);
+    EXPECT_TRUE(m.AutoScale());
+    m.SetHorPixelsPerMM(8.7);
+    m.SetAutoScale(false);
+    EXPECT_NEAR(m.ModuleWidth(), 8.7 * 27 / 29, 1e-9);
+    EXPECT_THROW(m.SetHorPixelsPerMM(0), E2DBarcodeError);
+    EXPECT_DOUBLE_EQ(m.HorPixelsPerMM(), 8.7);
+}
