@@ -10,6 +10,8 @@ namespace {
 const std::map<int, const char*>& Table() {
     static const std::map<int, const char*> table = {
         {2, "Acessando os dados..."},
+        {4, "Calculando a página <page> do relatório <documentname>"},
+        {10, "Página <page> de <pagecount> do relatório <documentname>"},
         {16, "de"},
         {18, "Página"},
         {27, "Imprimindo a página <page> do Relatório <documentname> em <printername>"},

@@ -5,6 +5,9 @@
 #include "report_output/rpDBText.h"
 #include "report_output/rpGraphics.h"
 #include "report_output/rpImages.h"
+#include "report_output/rpRichText.h"
+#include "report_output/rpRichTextRTTI.h"
+#include "report_output/rpScreenDevice.h"
 #include "report_output/rpTextControls.h"
 #include "report_output/rpVariables.h"
 
@@ -18,6 +21,9 @@ void registerAll() {
     RegisterVariableClasses();
     RegisterGraphicClasses();
     RegisterImageClasses();
+    RegisterRichTextClasses();
+    RegisterRichTextAdapters();
+    RegisterScreenDeviceClasses();
     RegisterBarCodeClasses();
     Register2DBarCodeClasses();
 }
@@ -25,6 +31,9 @@ void registerAll() {
 void unregisterAll() {
     Unregister2DBarCodeClasses();
     UnregisterBarCodeClasses();
+    UnregisterScreenDeviceClasses();
+    UnregisterRichTextAdapters();
+    UnregisterRichTextClasses();
     UnregisterImageClasses();
     UnregisterGraphicClasses();
     UnregisterVariableClasses();

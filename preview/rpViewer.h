@@ -1,0 +1,180 @@
+#pragma once
+// The viewer: the control that shows a report's pages on screen. It owns a
+// screen device connected to the report's publisher, a scroll box and,
+// inside it, a paint box the size of the device's page image; painting only
+// copies the exposed part of that image. It offers zoom, paging, clickable
+// draw commands and printing of the previewed report. The preview window
+// hosts it; the billing forms set its zoom directly.
+//
+// Life: made → report set (device connected) → pages shown as they arrive
+// (ready once the first job started) → printing from the preview
+// disconnects the device and connects it again afterwards → report cleared
+// when its publisher goes away. Resizes are coalesced: a burst of them
+// lays the page out once, from a 0 ms single-shot timer.
+//
+// The viewer broadcasts through its own communicator: 94 page changed,
+// 95 print state changed, 96 status changed, 97 viewer reset, 129 mouse
+// pressed on the page.
+#include <memory>
+#include <string>
+
+#include <QWidget>
+
+#include "platform/ui/ExtCtrls.h"
+#include "report/rpComm.h"
+#include "report/rpTypes.h"
+#include "report_output/rpScreenDevice.h"
+
+class QScrollArea;
+class QScrollBar;
+class QTimer;
+class TrpPrinterSetup;
+class TrpViewer;
+
+enum : int {
+    rpevViewerPageChanged = 94,
+    rpevViewerPrintStateChanged = 95,
+    rpevViewerStatusChanged = 96,
+    rpevViewerReset = 97,
+    rpevViewerMouseDown = 129,
+};
+
+// The scroll box around the page: a QScrollArea.
+class TrpScrollBox : public TWinControl {
+public:
+    FAT_CLASS_NAME(TrpScrollBox)
+    explicit TrpScrollBox(TComponent* AOwner);
+    QScrollArea* ScrollArea() const { return area_; }
+    QScrollBar* HorzScrollBar() const;
+    QScrollBar* VertScrollBar() const;
+    // The part that shows the page (without the scroll bars).
+    int VisibleWidth() const;
+    int VisibleHeight() const;
+    TNotifyEvent OnResize;
+
+protected:
+    bool WidgetEvent(QObject* Watched, QEvent* Event) override;
+
+private:
+    QScrollArea* area_;
+};
+
+class TrpViewer : public TPanel, public TrpScreenViewer {
+public:
+    FAT_CLASS(TrpViewer)
+    explicit TrpViewer(TComponent* AOwner);
+    ~TrpViewer() override;
+
+    TColor PageColor() const { return pageColor_; }
+    void SetPageColor(TColor Value);
+    TrpProducer* Report() const { return report_; }
+    void SetReport(TrpProducer* Value);
+    int ZoomPercentage() const { return zoomPercentage_; }
+    // Clamped to 25..250; switches to zsPercentage.
+    void SetZoomPercentage(int Value);
+    TrpZoomSettingType ZoomSetting() const { return zoomSetting_; }
+    void SetZoomSetting(TrpZoomSettingType Value);
+
+    TNotifyEvent OnPageChange;
+    TNotifyEvent OnPrintStateChange;
+    TNotifyEvent OnStatusChange;
+    // Run after Reset and when a run starts from the viewer.
+    TNotifyEvent OnReset;
+
+    void Reset();
+    void RegenerateReport();
+    void Cancel();
+    // Prints the report shown through its print dialog, then shows the
+    // preview again.
+    void Print();
+    void GotoPage(int PageNo);
+    void NextPage();
+    void PriorPage();
+    void FirstPage();
+    void LastPage();
+    // 0 up, 1 down (by the box's height), 2 left, 3 right (by its width).
+    void Scroll(int Code);
+
+    int AbsolutePageNo() const;
+    TrpPage* CurrentPage() const;
+    int CurrentZoom() const;
+    std::string Status() const;
+    bool Printing() const;
+    bool Busy() const { return busy_ > 0; }
+    bool Ready() const { return ready_; }
+    TrpScreenDevice* ScreenDevice() const { return device_.get(); }
+    TrpScrollBox* ScrollBox() const { return scrollBox_; }
+    // The paint box's widget (the page image's place).
+    QWidget* PaintBox() const;
+    TrpCommunicator* Communicator() const;
+
+    void PageChanged() override;
+    void StatusChanged() override;
+    void PrintStateChanged();
+
+    // The page is clicked at (X, Y) of the paint box (the image).
+    void PaintBoxClick(int X, int Y);
+    // The mouse moves over (X, Y): the hand over clickable commands.
+    void PaintBoxMouseMove(int X, int Y);
+    void PaintBoxMouseDown(int X, int Y);
+    // Lays the page out for the box's new size (the resize timer's work).
+    void Resized();
+
+    // --- What the screen device asks of its viewer ---
+    int BoxWidth() const override;
+    int BoxHeight() const override;
+    TrpZoomSettingType ViewerZoomSetting() const override { return zoomSetting_; }
+    int ViewerZoomPercentage() const override { return zoomPercentage_; }
+    TColor ViewerColor() const override { return Color(); }
+    TColor ViewerPageColor() const override { return pageColor_; }
+    TrpProducer* ViewerReport() const override { return report_; }
+    bool ViewerEnabled() const override { return Enabled(); }
+    bool ViewerDestroying() const override { return destroying_; }
+    bool PaintBoxVisible() const override;
+    void ShowPaintBox() override;
+    void ShowScrollBox() override;
+    void LockUpdates(bool Locked) override;
+    void CopyToPaintBox(const TRect& Rect) override;
+    void UpdateScrollBars() override;
+    void RepaintViewer() override;
+    void ReportGone() override;
+
+protected:
+    bool WidgetEvent(QObject* Watched, QEvent* Event) override;
+
+private:
+    class Listener;
+    class PaintArea;
+    void InitializeControls();
+    bool CanDisplay();
+    void TakePageSize();
+    // Puts back what Print changed; true when it had something to put back.
+    bool RestoreAfterPrint();
+    void ScheduleResize();
+
+    std::unique_ptr<TrpScreenDevice> device_;
+    std::unique_ptr<Listener> comm_;
+    TrpScrollBox* scrollBox_ = nullptr;
+    PaintArea* paintBox_ = nullptr;
+    QTimer* resizeTimer_ = nullptr;
+    TrpProducer* report_ = nullptr;
+    TColor pageColor_ = clWindow;
+    int zoomPercentage_ = 100;
+    TrpZoomSettingType zoomSetting_ = zsWholePage;
+    int busy_ = 0;
+    bool ready_ = false;
+    bool painting_ = false;
+    bool controlsInitialized_ = false;
+    bool resetScrollPosition_ = false;
+    bool destroying_ = false;
+    bool handShowing_ = false;
+    // Saved by Print while the report prints.
+    bool printSaved_ = false;
+    std::string savedDeviceType_;
+    std::unique_ptr<TrpPrinterSetup> savedPrinterSetup_;
+    bool savedShowAutoSearchDialog_ = false;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+void RegisterViewerClasses();
+void UnregisterViewerClasses();

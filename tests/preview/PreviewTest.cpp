@@ -1,0 +1,345 @@
+// The viewer and the preview window offscreen, over a three-page listing:
+// zoom limits, paging at the ends, clicks that ask for the page again,
+// printing from the preview (a recording device stands for the printer),
+// and whole runs through the producer, closing included.
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "platform/ui/Forms.h"
+#include "preview/rpPreview.h"
+#include "preview/rpPreviewRegister.h"
+#include "preview/rpViewer.h"
+#include "report/rpDialogRegistry.h"
+#include "report/rpGeneration.h"
+#include "report/rpRegister.h"
+#include "report/rpUnits.h"
+#include "report_output/rpOutputRegister.h"
+#include "tests/support/report/ReportHarness.h"
+#include "toolbar/rpToolbar.h"
+
+using namespace reporttest;
+
+namespace {
+
+class PreviewEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        Application->Initialize();
+        rpSetScreenResolutionProvider([](int) { return 96; });
+        report::registerAll();
+        report_output::registerAll();
+        preview::registerAll();
+        // Generation lets the window's events run, as in the program.
+        rpSetMessagePump([] { QCoreApplication::processEvents(); });
+    }
+    void TearDown() override {
+        rpSetMessagePump(nullptr);
+        preview::unregisterAll();
+        report_output::unregisterAll();
+        report::unregisterAll();
+        rpSetScreenResolutionProvider(nullptr);
+    }
+};
+const auto* const environment = ::testing::AddGlobalTestEnvironment(new PreviewEnvironment);
+
+std::vector<std::string>& Log() {
+    static std::vector<std::string> log;
+    return log;
+}
+
+// Stands for the printer: notes the jobs and pages it gets.
+class RecordingPrinter : public TrpDevice {
+public:
+    FAT_CLASS(RecordingPrinter)
+    using TrpDevice::TrpDevice;
+    static inline bool FailOnStart = false;
+    void StartJob() override {
+        if (FailOnStart) throw std::runtime_error("printer is off");
+        Log().push_back("printer job");
+        TrpDevice::StartJob();
+    }
+    void ReceivePage(TrpPage* Page) override {
+        TrpDevice::ReceivePage(Page);
+        if (ShouldOutput()) Log().push_back("printed " + std::to_string(Page->AbsolutePageNo()));
+    }
+};
+
+TClass RecordingPrinter::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<RecordingPrinter>("RecordingPrinter", TrpDevice::StaticClassType()).Build();
+    return &info;
+}
+
+std::vector<std::vector<Variant>> Rows(int Count) {
+    std::vector<std::vector<Variant>> rows;
+    for (int i = 1; i <= Count; ++i) rows.push_back({Variant("K" + std::to_string(i)), Variant(i)});
+    return rows;
+}
+
+// Runs the event loop until Done or about five seconds.
+void RunUntil(const std::function<bool()>& Done) {
+    for (int i = 0; i < 500 && !Done(); ++i) {
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+class Preview : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Log().clear();
+        RecordingPrinter::FailOnStart = false;
+        RegisterDeviceClass(RecordingPrinter::StaticClassType(), "Printer");
+        data_ = std::make_unique<RowsTable>(std::vector<std::string>{"Key", "Amount"}, Rows(120));
+        TrpBandedReport* r = rig_.Report();
+        rig_.Device()->SetPublisher(nullptr);
+        r->SetDataPipeline(data_->Pipeline());
+        r->CreateDefaultBands();
+        r->DetailBand()->SetmmHeight(6000);
+        TestText* key = rig_.AddText(r->DetailBand(), "KeyText", 0, 0, 40000, 4000);
+        key->SetDataPipeline(data_->Pipeline());
+        key->SetDataField("Key");
+        r->SetShowPrintDialog(false);
+        r->SetShowCancelDialog(false);
+    }
+    void TearDown() override { UnregisterDeviceClass(RecordingPrinter::StaticClassType()); }
+
+    // A viewer of its own on a window, showing the report's first page.
+    TrpViewer* OpenViewer() {
+        window_ = std::make_unique<TForm>(nullptr);
+        window_->SetBounds(0, 0, 800, 600);
+        auto* viewer = new TrpViewer(window_.get());
+        viewer->SetParent(window_.get());
+        viewer->SetAlign(alClient);
+        viewer->SetReport(rig_.Report());
+        window_->Show();
+        viewer->RegenerateReport();
+        return viewer;
+    }
+    int Received(TrpViewer* Viewer) {
+        int* count = &received_;
+        Viewer->ScreenDevice()->OnPageReceive = [count](TObject*, TrpPage*) { ++*count; };
+        return received_;
+    }
+
+    ReportRig rig_;
+    std::unique_ptr<RowsTable> data_;
+    std::unique_ptr<TForm> window_;
+    int received_ = 0;
+};
+
+TEST_F(Preview, ZoomPercentageKeepsWithin25And250AndBecomesThePercentageSetting) {
+    TrpViewer viewer(nullptr);
+    for (auto [given, kept] : std::vector<std::pair<int, int>>{{10, 25}, {400, 250}, {25, 25}, {250, 250}, {75, 75}}) {
+        viewer.SetZoomSetting(zsWholePage);
+        viewer.SetZoomPercentage(given);
+        EXPECT_EQ(viewer.ZoomPercentage(), kept) << given;
+        EXPECT_EQ(viewer.ZoomSetting(), zsPercentage);
+    }
+}
+
+TEST_F(Preview, PagingStopsAtBothEndsAndMovesBetween) {
+    TrpViewer* viewer = OpenViewer();
+    ASSERT_EQ(viewer->AbsolutePageNo(), 1);
+    Received(viewer);
+    viewer->PriorPage();
+    EXPECT_EQ(received_, 0);
+    viewer->NextPage();
+    EXPECT_EQ(viewer->AbsolutePageNo(), 2);
+    viewer->LastPage();
+    EXPECT_EQ(viewer->AbsolutePageNo(), 3);
+    EXPECT_TRUE(viewer->CurrentPage()->LastPage());
+    const int before = received_;
+    viewer->NextPage();
+    EXPECT_EQ(received_, before);
+    EXPECT_EQ(viewer->AbsolutePageNo(), 3);
+    viewer->FirstPage();
+    EXPECT_EQ(viewer->AbsolutePageNo(), 1);
+    EXPECT_EQ(viewer->Status(), "Página 1 de 3");
+}
+
+TEST_F(Preview, AClickWhoseHandlerAsksForARedrawGetsThePageOnceMore) {
+    TrpViewer* viewer = OpenViewer();
+    TrpPage* page = viewer->CurrentPage();
+    auto* button = new TrpDrawShape(nullptr);
+    button->SetLeft(20000);
+    button->SetTop(20000);
+    button->SetWidth(20000);
+    button->SetHeight(10000);
+    button->SetPage(page);
+    button->SetClickable(true);
+    int clicks = 0;
+    button->OnClick = [&clicks, button](TObject*) {
+        ++clicks;
+        button->RedrawPage = true;
+    };
+    viewer->ScreenDevice()->DisplayPage();
+    Received(viewer);
+    viewer->PaintBoxClick(button->DrawLeft + 2, button->DrawTop + 2);
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(received_, 1);
+    EXPECT_EQ(viewer->AbsolutePageNo(), 1);
+    // Beside the command nothing happens.
+    viewer->PaintBoxClick(2, 2);
+    EXPECT_EQ(received_, 1);
+}
+
+TEST_F(Preview, PrintingFromThePreviewWithTheSameSetupAsksForNoPageAgain) {
+    TrpViewer* viewer = OpenViewer();
+    viewer->NextPage();
+    rig_.Report()->SetShowAutoSearchDialog(true);
+    Received(viewer);
+    viewer->Print();
+    EXPECT_EQ(Log(), (std::vector<std::string>{"printer job", "printed 1", "printed 2", "printed 3"}));
+    EXPECT_EQ(rig_.Report()->CurrentPage(), 2);
+    EXPECT_EQ(received_, 0);
+    EXPECT_EQ(rig_.Report()->DeviceType(), "Screen");
+    EXPECT_TRUE(rig_.Report()->ShowAutoSearchDialog());
+    EXPECT_EQ(viewer->ScreenDevice()->Publisher(), rig_.Report()->Publisher());
+}
+
+TEST_F(Preview, AFailedPrintFromThePreviewPutsTheReportBackAsItWas) {
+    TrpViewer* viewer = OpenViewer();
+    rig_.Report()->SetShowAutoSearchDialog(true);
+    RecordingPrinter::FailOnStart = true;
+    EXPECT_ANY_THROW(viewer->Print());
+    EXPECT_EQ(rig_.Report()->DeviceType(), "Screen");
+    EXPECT_TRUE(rig_.Report()->ShowAutoSearchDialog());
+    EXPECT_EQ(viewer->ScreenDevice()->Publisher(), rig_.Report()->Publisher());
+    // The preview still pages.
+    RecordingPrinter::FailOnStart = false;
+    viewer->NextPage();
+    EXPECT_EQ(viewer->AbsolutePageNo(), 2);
+}
+
+// --- Whole runs through the producer ---
+
+class PreviewRun : public Preview {
+protected:
+    void Note(TNotifyEvent& Event, const char* Name) {
+        Event = [Name](TObject*) { Log().push_back(Name); };
+    }
+    TrpPrintPreview* Form() { return dynamic_cast<TrpPrintPreview*>(rig_.Report()->PreviewForm()); }
+};
+
+TEST_F(PreviewRun, AModalPreviewStartsTheJobWhenActiveAndClosingEndsWithAfterPrintThenTheCloseEvent) {
+    TrpBandedReport* r = rig_.Report();
+    r->SetModalPreview(true);
+    Note(r->BeforePrint, "BeforePrint");
+    Note(r->AfterPrint, "AfterPrint");
+    Note(r->OnPreviewFormClose, "OnPreviewFormClose");
+    r->OnPreviewFormCreate = [this](TObject*) {
+        Log().push_back("OnPreviewFormCreate");
+        Form()->SetWindowState(wsMaximized);
+        // The user looks at the first page, then closes the window.
+        auto* timer = new QTimer(Form()->Form()->Widget());
+        QObject::connect(timer, &QTimer::timeout, timer, [this, timer] {
+            if (Form()->Viewer()->Printing() || Form()->Viewer()->AbsolutePageNo() != 1) return;
+            timer->stop();
+            Log().push_back("page 1 shown: " + Form()->StatusText());
+            Form()->Close();
+        });
+        timer->start(10);
+    };
+    r->PrintReport();
+    RunUntil([this] { return Form() == nullptr; });
+    EXPECT_EQ(Log(), (std::vector<std::string>{"OnPreviewFormCreate", "BeforePrint", "page 1 shown: Página 1",
+                                               "AfterPrint", "OnPreviewFormClose"}));
+    EXPECT_EQ(Form(), nullptr);
+}
+
+TEST_F(PreviewRun, ATwoPassListingShowsPageOneDuringTheFirstPassAndItsCountAfter) {
+    TrpBandedReport* r = rig_.Report();
+    r->SetModalPreview(false);
+    r->SetPassSetting(psTwoPass);
+    bool shownUnfinished = false;
+    std::string statusAtFirstPage;
+    r->OnPreviewFormCreate = [&](TObject*) {
+        Form()->Viewer()->OnPageChange = [&](TObject*) {
+            TrpPage* page = Form()->Viewer()->CurrentPage();
+            if (page->AbsolutePageNo() == 1 && !page->Final() && !shownUnfinished) {
+                shownUnfinished = true;
+                statusAtFirstPage = Form()->Viewer()->Status();
+            }
+        };
+    };
+    r->PrintReport();
+    TrpPrintPreview* form = Form();
+    ASSERT_NE(form, nullptr);
+    RunUntil([form] { return !form->Viewer()->Printing(); });
+    EXPECT_TRUE(shownUnfinished);
+    EXPECT_EQ(statusAtFirstPage, "Página 1");
+    EXPECT_EQ(form->Viewer()->AbsolutePageNo(), 1);
+    EXPECT_EQ(form->Viewer()->Status(), "Página 1 de 3");
+    EXPECT_EQ(form->StatusText(), "Página 1 de 3");
+    form->Close();
+    RunUntil([this] { return Form() == nullptr; });
+    EXPECT_EQ(Form(), nullptr);
+}
+
+TEST_F(PreviewRun, ClosingThePreviewWhileAStatusUpdateRunsCancelsTheJobAndTouchesNothingFreed) {
+    TrpBandedReport* r = rig_.Report();
+    r->SetPassSetting(psTwoPass);
+    for (bool modal : {false, true}) {
+        Log().clear();
+        r->SetModalPreview(modal);
+        Note(r->OnCancel, "OnCancel");
+        Note(r->OnPreviewFormClose, "OnPreviewFormClose");
+        r->OnPreviewFormCreate = [this](TObject*) {
+            TrpPrintPreview* form = Form();
+            // The user closes the window as the status says page 2 is made.
+            form->Viewer()->OnStatusChange = [form](TObject*) {
+                if (form->Viewer()->Status().find("2") != std::string::npos) {
+                    form->Viewer()->OnStatusChange = nullptr;
+                    QTimer::singleShot(0, [form] { form->Close(); });
+                }
+            };
+            form->Viewer()->SetZoomSetting(zs100Percent);
+        };
+        r->PrintReport();
+        RunUntil([this] { return Form() == nullptr; });
+        EXPECT_EQ(Form(), nullptr) << modal;
+        EXPECT_FALSE(r->Printing()) << modal;
+        EXPECT_FALSE(r->Producing()) << modal;
+        EXPECT_NE(std::find(Log().begin(), Log().end(), "OnPreviewFormClose"), Log().end()) << modal;
+    }
+    // The report prints again afterwards.
+    r->SetModalPreview(false);
+    r->OnPreviewFormCreate = nullptr;
+    r->PrintReport();
+    ASSERT_NE(Form(), nullptr);
+    RunUntil([this] { return !Form()->Viewer()->Printing(); });
+    EXPECT_EQ(Form()->Viewer()->Status(), "Página 1 de 3");
+}
+
+TEST_F(PreviewRun, TheWindowsButtonsFollowThePageShown) {
+    TrpBandedReport* r = rig_.Report();
+    r->SetModalPreview(false);
+    r->PrintReport();
+    TrpPrintPreview* form = Form();
+    RunUntil([form] { return !form->Viewer()->Printing(); });
+    EXPECT_FALSE(form->PriorButton()->Enabled());
+    EXPECT_TRUE(form->NextButton()->Enabled());
+    EXPECT_FALSE(form->CancelButton()->Enabled());
+    EXPECT_FALSE(form->EmailButton()->Visible());
+    form->GotoPageText("3");
+    EXPECT_EQ(form->Viewer()->AbsolutePageNo(), 3);
+    EXPECT_FALSE(form->NextButton()->Enabled());
+    EXPECT_TRUE(form->FirstButton()->Enabled());
+    form->ZoomButton(zs100Percent)->Click();
+    EXPECT_EQ(form->Viewer()->ZoomSetting(), zs100Percent);
+    EXPECT_TRUE(form->ZoomButton(zs100Percent)->Checked());
+    EXPECT_FALSE(form->ZoomButton(zsWholePage)->Checked());
+    EXPECT_EQ(form->Viewer()->CurrentZoom(), 100);
+    form->Close();
+    RunUntil([this] { return Form() == nullptr; });
+}
+
+}  // namespace
