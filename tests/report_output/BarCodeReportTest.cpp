@@ -7,6 +7,7 @@
 #include "report/rpBands.h"
 #include "report_output/rp2DBarCode.h"
 #include "report_output/rpBarCode.h"
+#include "report_output/rpScreenDevice.h"
 #include "tests/report/ReportTestSupport.h"
 #include "tests/report_output/BarCodeDecode.h"
 #include "tests/report_output/OutputTestSupport.h"
@@ -110,4 +111,41 @@ TEST(BarCodeReport, ANew2DBarcodeIsAPDF417OfItsNameAndStreamsItsBarHeightAndColo
     ASSERT_NE(back, nullptr);
     EXPECT_EQ(back->BarHeight(), 8);
     EXPECT_EQ(back->Color(), clBlack);
+}
+
+TEST(BarCodeReport, TheScreenDeviceShowsBarcodesThatReadBack) {
+    TrpScreenDevice device(nullptr);
+    device.CurrentPage()->PageDef()->SetmmWidth(210000);
+    device.CurrentPage()->PageDef()->SetmmHeight(297000);
+    device.DisplayPage();
+    auto* bars = new TrpDrawBarCode(nullptr);
+    bars->SetBarCodeType(bcCode128);
+    bars->SetAutoEncode(true);
+    bars->SetData("TELA 42");
+    TReferenceCanvas measure;
+    bars->DrawBarCode(&measure, 0, false, 96, 96, 0);
+    bars->SetLeft(10000);
+    bars->SetTop(10000);
+    bars->SetWidth(static_cast<int32_t>(bars->PixelWidth() * 25400 / 96));
+    bars->SetHeight(static_cast<int32_t>(bars->PixelHeight() * 25400 / 96));
+    bars->SetPage(device.CurrentPage());
+    auto* symbol = new TrpDraw2DBarCode(nullptr);
+    symbol->SetData("TELA PDF417");
+    symbol->SetLeft(10000);
+    symbol->SetTop(60000);
+    symbol->Measure(96);
+    symbol->SetPage(device.CurrentPage());
+    ASSERT_TRUE(device.Draw(bars));
+    ASSERT_TRUE(device.Draw(symbol));
+    auto d = barcodetest::Decode(device.PageImage()->copy(bars->DrawLeft, bars->DrawTop, bars->DrawRight - bars->DrawLeft,
+                                                          bars->DrawBottom - bars->DrawTop),
+                                 ZXing::BarcodeFormat::Code128);
+    ASSERT_TRUE(d.Valid);
+    EXPECT_EQ(d.Text, "TELA 42");
+    d = barcodetest::Decode(device.PageImage()->copy(symbol->DrawLeft, symbol->DrawTop,
+                                                     symbol->DrawRight - symbol->DrawLeft,
+                                                     symbol->DrawBottom - symbol->DrawTop),
+                            ZXing::BarcodeFormat::PDF417);
+    ASSERT_TRUE(d.Valid);
+    EXPECT_EQ(d.Text, "TELA PDF417");
 }
