@@ -100,8 +100,7 @@ void TrpPrintPreview::BuildWindow() {
     dock_->SetParent(form_.get());
     dock_->SetAlign(alTop);
     toolbar_ = new TrpToolbar(form_.get());
-    toolbar_->SetParent(dock_);
-    toolbar_->SetAlign(alTop);
+    toolbar_->SetCurrentDock(dock_);
 
     TrpToolImageList* images = GetToolImageList();
     auto button = [&](const char* Image, std::function<void()> Action) {
@@ -121,6 +120,7 @@ void TrpPrintPreview::BuildWindow() {
     zoomEdit_->setSingleStep(10);
     zoomEdit_->setSuffix(QStringLiteral(" %"));
     zoomEdit_->setKeyboardTracking(false);
+    zoomEdit_->setFixedWidth(72);
     QObject::connect(zoomEdit_, &QSpinBox::valueChanged, zoomEdit_, [this](int Value) {
         if (viewer_->ZoomSetting() == zsPercentage && viewer_->ZoomPercentage() == Value) return;
         viewer_->SetZoomPercentage(Value);
@@ -131,7 +131,7 @@ void TrpPrintPreview::BuildWindow() {
     first_ = button("RPFIRST", [this] { viewer_->FirstPage(); });
     prior_ = button("RPPRIOR", [this] { viewer_->PriorPage(); });
     pageEdit_ = new QLineEdit;
-    pageEdit_->setMaximumWidth(60);
+    pageEdit_->setFixedWidth(56);
     pageEdit_->setAlignment(Qt::AlignRight);
     QObject::connect(pageEdit_, &QLineEdit::returnPressed, pageEdit_,
                      [this] { GotoPageText(ui::ToStd(pageEdit_->text())); });

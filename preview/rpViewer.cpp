@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QCursor>
 #include <QEvent>
 #include <QMouseEvent>
@@ -18,6 +20,7 @@
 #include "report/rpProducer.h"
 #include "report/rpPublisher.h"
 #include "report/rpReport.h"
+#include "report/rpUnits.h"
 
 // ---------------------------------------------------------------------------
 // Scroll box
@@ -101,7 +104,13 @@ private:
 // ---------------------------------------------------------------------------
 
 TClass TrpViewer::StaticClassType() {
-    static const TClassInfo info = TClassBuilder<TrpViewer>("TrpViewer", TComponent::StaticClassType()).Build();
+    using V = TrpViewer;
+    static const TClassInfo info =
+        TClassBuilder<V>("TrpViewer", TComponent::StaticClassType())
+            .Integer("PageColor", &V::PageColor, &V::SetPageColor, clWindow)
+            .Integer("ZoomPercentage", &V::ZoomPercentage, &V::SetZoomPercentage, 100)
+            .Enum("ZoomSetting", rpTypeInfo<TrpZoomSettingType>(), &V::ZoomSetting, &V::SetZoomSetting, zsWholePage)
+            .Build();
     return &info;
 }
 
@@ -476,6 +485,15 @@ void TrpViewer::ReportGone() {
 }
 
 // ---------------------------------------------------------------------------
+
+void rpUseScreenResolution() {
+    rpSetScreenResolutionProvider([](int Axis) {
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        if (screen == nullptr) return 96;
+        const double dpi = Axis == 1 ? screen->logicalDotsPerInchY() : screen->logicalDotsPerInchX();
+        return dpi > 0 ? static_cast<int>(dpi + 0.5) : 96;
+    });
+}
 
 void RegisterViewerClasses() {
     RegisterClass(TrpViewer::StaticClassType());

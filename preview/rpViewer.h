@@ -176,5 +176,10 @@ private:
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
+// Makes the report's screen pixels those of the primary screen (its logical
+// dots per inch, as the desktop scales); the program calls it at start-up,
+// tests keep 96.
+void rpUseScreenResolution();
+
 void RegisterViewerClasses();
 void UnregisterViewerClasses();

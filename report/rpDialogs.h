@@ -75,6 +75,19 @@ public:
     virtual void Show() = 0;
     // Ends the dialog (its OnClose runs).
     virtual void Close() = 0;
+    // The text telling which page goes where; devices read it back to skip
+    // unchanged updates.
+    const std::string& PrintProgress() const { return printProgress_; }
+    void SetPrintProgress(const std::string& Value) {
+        printProgress_ = Value;
+        PrintProgressChanged();
+    }
+
+protected:
+    virtual void PrintProgressChanged() {}
+
+private:
+    std::string printProgress_;
 };
 
 // The preview window: it asks for its pages itself once active.

@@ -114,6 +114,8 @@ int32_t TrpEngine::PrintableBottom() const {
 int32_t TrpEngine::GetPageBottom() const {
     if (Report() == nullptr) throw EPrintError("TrpEngine.GetPageBottom: No Report assigned to this engine.");
     int32_t bottom = PrintableBottom();
+    // A section page prints no footer: its body reaches the margin.
+    if (sectionPage_) return bottom;
     for (int s : {secColumnFooter, secFooter})
         for (TrpCustomBand* b : sections_[s])
             if (b->Visible()) bottom -= b->mmHeight();
@@ -141,8 +143,32 @@ void TrpEngine::Reset() {
     secondPass_ = noDataDialogShown_ = begun_ = false;
     stalledPages_ = 0;
     progressMark_ = 0;
+    sectionSetup_ = nullptr;
+    sectionPage_ = sectionNumbers_ = false;
     if (cache_ != nullptr) cache_->Clear();
     if (Page() != nullptr) Page()->FreeDrawCommands();
+}
+
+void TrpEngine::StartChildRun() {
+    Reset();
+    ClearStop();
+    InitRun();
+}
+
+void TrpEngine::GenerateChildPage() {
+    if (!runInitialised_) InitRun();
+    SetAbsolutePageNo(AbsolutePageNo() + 1);
+    pageIsFinal_ = true;
+    spaceUsed_ = 0;
+    done_ = false;
+    GeneratePage();
+    highestPage_ = std::max(highestPage_, AbsolutePageNo());
+}
+
+void TrpEngine::SetSectionPageNumbers(int PageNo, int PageCount) {
+    sectionNumbers_ = true;
+    sectionPageNo_ = PageNo;
+    sectionPageCount_ = PageCount;
 }
 
 void TrpEngine::BuildBandLists() {
@@ -625,6 +651,15 @@ void TrpEngine::GeneratePage() {
         SetBandState(BandState() + TrpEngineSections{TrpEngineSection::Detail});
     }
     report->FireEvent(report->OnStartPage, rpevStartPage);
+    sectionPage_ = sectionSetup_ != nullptr;
+    sectionNumbers_ = false;
+    if (sectionPage_) {
+        page->SetPrinterSetup(sectionSetup_);
+        sectionPaperOnPage_ = true;
+    } else if (sectionPaperOnPage_) {
+        page->SetPrinterSetup(report->PrinterSetup());
+        sectionPaperOnPage_ = false;
+    }
     const TrpPageDef* def = page->PageDef();
     printLeft_ = def->mmMarginLeft();
     printTop_ = def->mmMarginTop();
@@ -635,6 +670,11 @@ void TrpEngine::GeneratePage() {
     for (auto& list : sections_)
         for (TrpCustomBand* band : list) band->BandEngineNotify();
 
+    if (sectionPage_) {
+        // The section's band goes on where it stood, alone on the page.
+        GenerateSectionPage();
+        return;
+    }
     // The page's top: its background, the title once, the header.
     SetBandState(BandState() + TrpEngineSections{TrpEngineSection::PageHeader});
     GenerateSection(secPageStyle, 0);
@@ -662,6 +702,12 @@ void TrpEngine::GeneratePage() {
         ReprintHeadersAboveFooter(index);
         if (pageEnded_ || Halted()) return;
     }
+    WalkBody(section, index);
+}
+
+void TrpEngine::GenerateSectionPage() { WalkBody(section_, bandIndex_); }
+
+void TrpEngine::WalkBody(int section, int index) {
     while (!pageEnded_ && !Halted()) {
         if (section == secSummary && !endOfData_) {
             section = secGroupHeaders;
@@ -733,9 +779,11 @@ void TrpEngine::EndPage() {
         recordStepPending_ = false;
         reAdvancePending_ = true;
     }
-    SetBandState(BandState() + TrpEngineSections{TrpEngineSection::PageFooter});
-    GenerateSection(secFooter, 0);
-    SetBandState(BandState() - TrpEngineSections{TrpEngineSection::PageFooter});
+    if (!sectionPage_) {
+        SetBandState(BandState() + TrpEngineSections{TrpEngineSection::PageFooter});
+        GenerateSection(secFooter, 0);
+        SetBandState(BandState() - TrpEngineSections{TrpEngineSection::PageFooter});
+    }
     if (Halted()) return;
     if (endOfData_ && reportComplete_ && !pageCountKnown_) {
         pageCountKnown_ = true;
@@ -778,6 +826,10 @@ void TrpEngine::StampPage() {
     page->SetPageNo(AbsolutePageNo());
     page->SetPageCount(AbsolutePageCount());
     StampGroupPageNumbers();
+    if (sectionNumbers_) {
+        page->SetPageNo(sectionPageNo_);
+        page->SetPageCount(sectionPageCount_);
+    }
     page->SetDocumentName(page->PrinterSetup()->DocumentName());
     page->SetFirstPage(AbsolutePageNo() == 1);
     page->SetLanguageIndex(report->LanguageIndex());

@@ -12,6 +12,12 @@
 // any page can be asked for alone, in any order. A two-pass report makes
 // every page once as a calculation page to learn the page count, then
 // serves the request from the saved states.
+//
+// A subreport drives its child report's engine one page at a time
+// (StartChildRun, GenerateChildPage) and keeps the child's records itself,
+// by the parent's page. A section subreport makes the following pages
+// section pages: its paper, no page style, title, header or footer, the
+// walk going on where it stood; it asks again when a page is restored.
 #include <functional>
 #include <map>
 #include <memory>
@@ -166,6 +172,26 @@ public:
     void MarkKeepTogether();
     void RollBackKeepTogether();
 
+    // --- A child report's run, driven by the subreport that holds it ---
+    // A new run: the child's pipelines open on their first record.
+    void StartChildRun();
+    // The run's next page, made on Page() and sent through the page-sent
+    // hook (the subreport takes its commands from there).
+    void GenerateChildPage();
+    bool RunInitialised() const { return runInitialised_; }
+
+    // --- Sections of whole pages, printed by a subreport ---
+    // From the next page on the pages carry Setup's paper and only the
+    // body: no page style, title, header or footer, and the walk goes on
+    // where it stood. nullptr: ordinary pages again from the next one.
+    // The subreport asks again when a page is made alone from its record.
+    void SetSectionPrinterSetup(TrpPrinterSetup* Setup) { sectionSetup_ = Setup; }
+    TrpPrinterSetup* SectionPrinterSetup() const { return sectionSetup_; }
+    bool SectionPage() const { return sectionPage_; }
+    // The number and count the current page is stamped with in place of
+    // the run's (a section that numbers its own pages).
+    void SetSectionPageNumbers(int PageNo, int PageCount);
+
 private:
     void BuildBandLists();
     void InitRun();
@@ -178,6 +204,9 @@ private:
     void RunToEnd();
     void MakePage(int N, bool Final);
     void GeneratePage();
+    void GenerateSectionPage();
+    // The body from Section and Index on, then the page's end.
+    void WalkBody(int Section, int Index);
     // Header and footer bands that stay off the last page leave it; what
     // was under the header moves up into its place.
     void OmitLastPageBands();
@@ -264,4 +293,11 @@ private:
     std::unique_ptr<KeepTogetherMark> keepMark_;
     bool footerPrintedOnPage_ = false;
     bool reprintingForFooter_ = false;
+
+    TrpPrinterSetup* sectionSetup_ = nullptr;
+    bool sectionPage_ = false;
+    bool sectionPaperOnPage_ = false;
+    bool sectionNumbers_ = false;
+    int sectionPageNo_ = 0;
+    int sectionPageCount_ = 0;
 };

@@ -7,6 +7,7 @@
 #include "report/rpLanguage.h"
 #include "report/rpPipeline.h"
 #include "report/rpRTTI.h"
+#include "report/rpSubReport.h"
 
 namespace {
 
@@ -256,4 +257,25 @@ void TrpChildReport::ResetPrintState() {
         main->ResetPrintState();
     else
         TrpBandedReport::ResetPrintState();
+}
+
+std::string TrpChildReport::GetReportDescription() const {
+    return subReport_ != nullptr ? subReport_->Caption() : std::string();
+}
+
+void TrpChildReport::PrinterSetupChanged() {
+    TrpBandedReport::PrinterSetupChanged();
+    if (subReport_ == nullptr || IsReading()) return;
+    TrpCustomReport* main = GetMainReport();
+    if (main != nullptr && main != this && !PrinterSetup()->IsEqual(main->PrinterSetup()))
+        subReport_->DropParentPrinterSetup();
+}
+
+TComponent* TrpChildReport::GetParentComponent() const { return subReport_; }
+
+void TrpChildReport::SetParentComponent(TComponent* Value) {
+    auto* sub = dynamic_cast<TrpSubReport*>(Value);
+    if (sub == subReport_) return;
+    if (subReport_ != nullptr) subReport_->SetReport(nullptr);
+    if (sub != nullptr) sub->SetReport(this);
 }

@@ -6,7 +6,10 @@
 // preview layer behind TrpReportOutline) and the report's description.
 //
 // TrpChildReport: the report a subreport holds; it hands cancelling,
-// modification and the print state to the report that contains it.
+// modification and the print state to the report that contains it, takes
+// its description from the subreport and, once its printer setup differs
+// from the main report's, stops the subreport copying the main one. In a
+// stream it is the subreport's child.
 #include <functional>
 #include <memory>
 #include <string>
@@ -16,6 +19,7 @@
 
 class TrpCustomReportDialog;
 class TrpReport;
+class TrpSubReport;
 
 // Events a report sends.
 enum : int {
@@ -125,4 +129,17 @@ public:
     void SetModified(bool Value) override;
     // The main report's print state, when there is one.
     void ResetPrintState() override;
+    // The containing subreport's caption.
+    std::string GetReportDescription() const;
+    void PrinterSetupChanged() override;
+
+    TrpSubReport* SubReport() const { return subReport_; }
+    // Called by the subreport as it takes or gives up the report.
+    void AttachSubReport(TrpSubReport* Value) { subReport_ = Value; }
+    TComponent* GetParentComponent() const override;
+    void SetParentComponent(TComponent* Value) override;
+    bool HasParent() const override { return true; }
+
+private:
+    TrpSubReport* subReport_ = nullptr;
 };

@@ -682,6 +682,10 @@ void TrpDataPipeline::PrepareTraversal(const std::vector<TrpDataPipeline*>& Pipe
     if (IsLinked()) {
         DataFirst();
         recordIndex_ = 0;
+        // The states of the last master's walk (no records) go with its
+        // link state: kept, they would hide the next master's details or
+        // show the last ones again.
+        states_ = 0;
         ResetLinkState(true);
     }
     dataTraversed_ = false;

@@ -519,10 +519,13 @@ TrpDrawCommand* TrpPrintable::CreateDrawCommand(TrpPage* Page) {
         PropertiesToDrawCommand(command);
         command->SetClickable(static_cast<bool>(OnDrawCommandClick) || HasListenerFor(rpevDrawCommandClick));
         command->ReportComponent = this;
-        // A page may outlive the object that drew it (cached pages).
+        // A page may outlive the object that drew it (cached pages), and the
+        // command clicked may be a copy of this one on such a page: the
+        // click names the command it came from, never this one, which may
+        // be gone.
         std::weak_ptr<char> alive = alive_;
-        command->OnClick = [this, alive, command](TObject*) {
-            if (!alive.expired()) DrawCommandClick(command);
+        command->OnClick = [this, alive](TObject* Sender) {
+            if (!alive.expired()) DrawCommandClick(dynamic_cast<TrpDrawCommand*>(Sender));
         };
         if (OnDrawCommandCreate) OnDrawCommandCreate(this, command);
         Page->AddDrawCommand(command);

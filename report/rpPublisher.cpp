@@ -115,9 +115,28 @@ void TrpPublisher::Dispatch(int Code, TrpPage* Page) {
 void TrpPublisher::EndJob() {
     Guard g(lock_);
     jobRunning_ = false;
+    splitBefore_.clear();
     Dispatch(rpdcEndJob, nullptr);
     freshRequest_ = true;
     request_->Reset();
+}
+
+void TrpPublisher::SplitJob() {
+    Guard g(lock_);
+    if (!jobRunning_) return;
+    const std::vector<TrpDevice*> snapshot = devices_;
+    for (TrpDevice* d : snapshot) {
+        if (std::find(devices_.begin(), devices_.end(), d) == devices_.end()) continue;
+        if (!d->Active() || !d->Busy() || !d->HasPrinter()) continue;
+        d->EndJob();
+        d->StartJob();
+    }
+}
+
+void TrpPublisher::SplitJobBefore(int AbsolutePageNo) {
+    Guard g(lock_);
+    if (std::find(splitBefore_.begin(), splitBefore_.end(), AbsolutePageNo) == splitBefore_.end())
+        splitBefore_.push_back(AbsolutePageNo);
 }
 
 void TrpPublisher::RequestPages() {
@@ -167,6 +186,13 @@ void TrpPublisher::ReceivePage(TrpPage* Page) {
         TrpPage* cached = copy.get();
         cache_[Page->AbsolutePageNo()] = std::move(copy);
         if (cache_.size() > 1) UpdateDeferredPageCounts(cached);
+    }
+    if (Page->Final() && !Page->Calculation()) {
+        auto split = std::find(splitBefore_.begin(), splitBefore_.end(), Page->AbsolutePageNo());
+        if (split != splitBefore_.end()) {
+            splitBefore_.erase(split);
+            SplitJob();
+        }
     }
     Dispatch(rpdcReceivePage, Page);
     requestSatisfied_ = request_->IsComplete(Page);

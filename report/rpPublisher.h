@@ -48,6 +48,12 @@ public:
     void CancelJob() { Dispatch(rpdcCancelJob, nullptr); }
     void ResetDevices() { Dispatch(rpdcReset, nullptr); }
     void EndJob();
+    // Ends the printer devices' job and starts another, so that what
+    // follows prints as a job of its own (a section that asks for it).
+    void SplitJob();
+    // The job splits just before the final page of that number arrives
+    // (once); nothing splits when no such page comes.
+    void SplitJobBefore(int AbsolutePageNo);
     // Collects the waiting devices' requests, serves them from the cache or
     // asks for generation (event 100).
     void RequestPages();
@@ -96,6 +102,7 @@ private:
     bool requestSatisfied_ = false;
     bool servingFromCache_ = false;
     bool lastPageKnown_ = false;
+    std::vector<int> splitBefore_;
     int lastPageNo_ = 0;
     using Guard = std::lock_guard<std::recursive_mutex>;
     mutable std::recursive_mutex lock_;

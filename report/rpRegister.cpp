@@ -16,6 +16,7 @@
 #include "report/rpRelatv.h"
 #include "report/rpSettings.h"
 #include "report/rpStretchRTTI.h"
+#include "report/rpSubReport.h"
 #include "report/rpTreeNodes.h"
 
 namespace report {
@@ -35,6 +36,7 @@ void registerAll() {
     RegisterMemoClasses();
     RegisterRegionClasses();
     RegisterPageBreakClasses();
+    RegisterSubReportClasses();
     RegisterStretchAdapters();
     RegisterTreeNodeClasses();
     RegisterParameterClasses();
@@ -46,6 +48,7 @@ void unregisterAll() {
     UnregisterParameterClasses();
     UnregisterTreeNodeClasses();
     UnregisterStretchAdapters();
+    UnregisterSubReportClasses();
     UnregisterPageBreakClasses();
     UnregisterRegionClasses();
     UnregisterMemoClasses();

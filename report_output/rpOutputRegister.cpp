@@ -5,6 +5,7 @@
 #include "report_output/rpDBText.h"
 #include "report_output/rpGraphics.h"
 #include "report_output/rpImages.h"
+#include "report_output/rpPrinterDevice.h"
 #include "report_output/rpRichText.h"
 #include "report_output/rpRichTextRTTI.h"
 #include "report_output/rpScreenDevice.h"
@@ -24,6 +25,7 @@ void registerAll() {
     RegisterRichTextClasses();
     RegisterRichTextAdapters();
     RegisterScreenDeviceClasses();
+    RegisterPrinterClasses();
     RegisterBarCodeClasses();
     Register2DBarCodeClasses();
 }
@@ -31,6 +33,7 @@ void registerAll() {
 void unregisterAll() {
     Unregister2DBarCodeClasses();
     UnregisterBarCodeClasses();
+    UnregisterPrinterClasses();
     UnregisterScreenDeviceClasses();
     UnregisterRichTextAdapters();
     UnregisterRichTextClasses();

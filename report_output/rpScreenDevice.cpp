@@ -220,7 +220,7 @@ int TrpScreenDevice::CalcZoom() {
             if (boxW > 2 * mV && boxH > 2 * mV) {
                 // Narrows the page until it fits across; a step that makes no
                 // progress ends the loop (a tiny box).
-                while (boxW <= pageW && pageH > mV) {
+                while (mV > 0 && boxW <= pageW && pageH > mV) {
                     pageH -= mV;
                     pageW = Round(pageH * ratio);
                 }
@@ -511,9 +511,10 @@ void TrpScreenDevice::DrawText(TrpDrawText* Command) {
     TCanvas* c = canvas_.get();
     TFont font(*Command->Font());
     font.SetName(TrpDeviceSubstitutions::SubstituteFont(font.Name()));
+    // The font's height in screen pixels at 100 %, scaled as the page is.
     font.SetPixelsPerInch(PixelsPerInch(1));
-    const int height = Round(font.SizeInPoints() * PixelsPerInch(1) / 72.0 * scaleY_);
-    font.SetHeight(-std::max(1, height));
+    const int height = std::max(1, Round(std::abs(font.Height()) * scaleY_));
+    font.SetHeight(font.Height() > 0 ? height : -height);
     c->SetFont(font);
     if (Command->Angle() != 0)
         DrawRotatedText(Command);

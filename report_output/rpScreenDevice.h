@@ -117,12 +117,15 @@ public:
 
     TNotifyEvent OnPageDisplayed;
 
+    // Computes and stores the command's image rectangle (DrawLeft ..
+    // DrawBottom); the commands that draw themselves on the canvas (rich
+    // text, barcodes) place themselves by it.
+    void CalcDrawRect(TrpDrawCommand* Command);
+
 protected:
     // The zoom the viewer's setting gives for its box (at least 1).
     int CalcZoom();
     void SizePageBitmap();
-    // Computes and stores the command's image rectangle.
-    void CalcDrawRect(TrpDrawCommand* Command);
     virtual void DrawText(TrpDrawText* Command);
     // The two text renderers: unturned text line by line, and turned text.
     virtual void DrawPlainText(TrpDrawText* Command);

@@ -317,6 +317,7 @@ void TrpTBTToolbar::Rebuild() {
                 if (c->Control() != nullptr) {
                     // The bar frees the host, never the item's control.
                     auto* host = new QWidget;
+                    host->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
                     auto* hostLayout = new QHBoxLayout(host);
                     hostLayout->setContentsMargins(2, 0, 2, 0);
                     hostLayout->addWidget(c->Control());

@@ -8,6 +8,9 @@
 #include <vector>
 
 #include <QCoreApplication>
+#include <QCursor>
+#include <QWidget>
+#include <algorithm>
 #include <QEvent>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -21,6 +24,7 @@
 #include "report/rpRegister.h"
 #include "report/rpUnits.h"
 #include "report_output/rpOutputRegister.h"
+#include "report_output/rpPrinterDevice.h"
 #include "tests/support/report/ReportHarness.h"
 #include "toolbar/rpToolbar.h"
 
@@ -77,6 +81,23 @@ TClass RecordingPrinter::StaticClassType() {
     return &info;
 }
 
+// The print dialog as the user leaves it: OK, with the page it was offered.
+class FakePrintDialog : public TrpCustomPrintDialog {
+public:
+    FAT_CLASS(FakePrintDialog)
+    using TrpCustomPrintDialog::TrpCustomPrintDialog;
+    bool ShowModal() override {
+        Log().push_back("print dialog on page " + std::to_string(PageRequest()->PageRequested()));
+        return true;
+    }
+};
+
+TClass FakePrintDialog::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<FakePrintDialog>("FakePrintDialog", TrpCustomPrintDialog::StaticClassType()).Build();
+    return &info;
+}
+
 std::vector<std::vector<Variant>> Rows(int Count) {
     std::vector<std::vector<Variant>> rows;
     for (int i = 1; i <= Count; ++i) rows.push_back({Variant("K" + std::to_string(i)), Variant(i)});
@@ -96,6 +117,8 @@ protected:
     void SetUp() override {
         Log().clear();
         RecordingPrinter::FailOnStart = false;
+        // The recording device stands in for the real printer device.
+        UnregisterDeviceClass(TrpPrinterDevice::StaticClassType());
         RegisterDeviceClass(RecordingPrinter::StaticClassType(), "Printer");
         data_ = std::make_unique<RowsTable>(std::vector<std::string>{"Key", "Amount"}, Rows(120));
         TrpBandedReport* r = rig_.Report();
@@ -109,7 +132,10 @@ protected:
         r->SetShowPrintDialog(false);
         r->SetShowCancelDialog(false);
     }
-    void TearDown() override { UnregisterDeviceClass(RecordingPrinter::StaticClassType()); }
+    void TearDown() override {
+        UnregisterDeviceClass(RecordingPrinter::StaticClassType());
+        RegisterDeviceClass(TrpPrinterDevice::StaticClassType(), "Printer");
+    }
 
     // A viewer of its own on a window, showing the report's first page.
     TrpViewer* OpenViewer() {
@@ -192,12 +218,16 @@ TEST_F(Preview, AClickWhoseHandlerAsksForARedrawGetsThePageOnceMore) {
 }
 
 TEST_F(Preview, PrintingFromThePreviewWithTheSameSetupAsksForNoPageAgain) {
+    RegisterFormClass(TrpCustomPrintDialog::StaticClassType(), FakePrintDialog::StaticClassType());
     TrpViewer* viewer = OpenViewer();
     viewer->NextPage();
     rig_.Report()->SetShowAutoSearchDialog(true);
+    rig_.Report()->SetShowPrintDialog(true);
     Received(viewer);
     viewer->Print();
-    EXPECT_EQ(Log(), (std::vector<std::string>{"printer job", "printed 1", "printed 2", "printed 3"}));
+    UnregisterFormClass(TrpCustomPrintDialog::StaticClassType());
+    EXPECT_EQ(Log(), (std::vector<std::string>{"print dialog on page 2", "printer job", "printed 1", "printed 2",
+                                               "printed 3"}));
     EXPECT_EQ(rig_.Report()->CurrentPage(), 2);
     EXPECT_EQ(received_, 0);
     EXPECT_EQ(rig_.Report()->DeviceType(), "Screen");
@@ -217,6 +247,59 @@ TEST_F(Preview, AFailedPrintFromThePreviewPutsTheReportBackAsItWas) {
     RecordingPrinter::FailOnStart = false;
     viewer->NextPage();
     EXPECT_EQ(viewer->AbsolutePageNo(), 2);
+}
+
+TEST_F(Preview, ABurstOfResizesLaysThePageOutOnceAtTheNewSize) {
+    TrpViewer* viewer = OpenViewer();
+    QCoreApplication::processEvents();
+    int displayed = 0;
+    viewer->ScreenDevice()->OnPageDisplayed = [&displayed](TObject*) { ++displayed; };
+    for (int width : {700, 650, 600}) window_->SetBounds(0, 0, width, 500);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(displayed, 1);
+    // Whole page: the page fits the new box.
+    EXPECT_LE(viewer->ScreenDevice()->PageHeight(), viewer->ScrollBox()->Height());
+    EXPECT_EQ(viewer->AbsolutePageNo(), 1);
+}
+
+// Hears what the viewer broadcasts.
+class ViewerEvents : public TrpCommunicator {
+public:
+    ViewerEvents() : TrpCommunicator(nullptr) {
+        for (int e : {94, 95, 96, 97, 129}) EventSet().set(static_cast<std::size_t>(e));
+    }
+    void EventNotify(TObject* Sender, int EventNumber, TrsParamList* Params) override {
+        TrpCommunicator::EventNotify(Sender, EventNumber, Params);
+        Heard.push_back(EventNumber);
+    }
+    std::vector<int> Heard;
+};
+
+TEST_F(Preview, TheViewerBroadcastsItsEventsAndShowsTheHandOverClickableCommands) {
+    TrpViewer* viewer = OpenViewer();
+    ViewerEvents events;
+    viewer->Communicator()->AddEventNotify(&events);
+    viewer->RegenerateReport();
+    auto heard = [&events](int E) { return std::count(events.Heard.begin(), events.Heard.end(), E); };
+    EXPECT_GE(heard(rpevViewerReset), 1);
+    EXPECT_GE(heard(rpevViewerPrintStateChanged), 2);  // started, ended
+    EXPECT_GE(heard(rpevViewerStatusChanged), 1);
+    EXPECT_EQ(heard(rpevViewerPageChanged), 1);
+    auto* link = new TrpDrawShape(nullptr);
+    link->SetLeft(20000);
+    link->SetTop(20000);
+    link->SetWidth(20000);
+    link->SetHeight(10000);
+    link->SetPage(viewer->CurrentPage());
+    link->SetClickable(true);
+    viewer->ScreenDevice()->DisplayPage();
+    viewer->PaintBoxMouseMove(link->DrawLeft + 1, link->DrawTop + 1);
+    EXPECT_EQ(viewer->PaintBox()->cursor().shape(), Qt::PointingHandCursor);
+    viewer->PaintBoxMouseMove(link->DrawRight + 3, link->DrawTop + 1);
+    EXPECT_EQ(viewer->PaintBox()->cursor().shape(), Qt::ArrowCursor);
+    viewer->PaintBoxMouseDown(link->DrawLeft + 1, link->DrawTop + 1);
+    EXPECT_EQ(heard(rpevViewerMouseDown), 1);
+    viewer->Communicator()->RemoveEventNotify(&events);
 }
 
 // --- Whole runs through the producer ---

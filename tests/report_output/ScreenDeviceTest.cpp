@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "report/rpDrawCommand.h"
+#include "report/rpUnits.h"
 #include "report_output/rpScreenDevice.h"
 
 namespace {
@@ -110,6 +111,15 @@ TEST_F(ScreenDevice, ATinyBoxKeepsTheZoomAndTheImageAboveNothing) {
             EXPECT_GE(device_.PageImage()->height(), 1);
         }
     }
+    // A screen of one pixel per inch makes the whole-page step nothing: the
+    // fitting must still end.
+    const TrpScreenResolutionProvider previous = rpSetScreenResolutionProvider([](int) { return 1; });
+    viewer.Zoom = zsWholePage;
+    viewer.Width = 4;
+    viewer.Height = 40;
+    Show(&viewer);
+    EXPECT_GE(device_.Zoom(), 1);
+    rpSetScreenResolutionProvider(previous);
 }
 
 TEST_F(ScreenDevice, WholePageFitsTheBoxHeightLessAQuarterInch) {

@@ -108,6 +108,7 @@ TEST_F(Toolbar, ABarMovesBetweenDockAndFloating) {
 }
 
 TEST(ToolImages, NamesKeepTheirIndexAndMissingPicturesAreBlankOrMinusOne) {
+    Application->Initialize();
     TrpToolImageList* list = GetToolImageList();
     EXPECT_EQ(list, GetToolImageList());
     const int print = list->GetImageIndex("RPPRINT");
