@@ -1,5 +1,8 @@
 #include "report_output/rpOutputRegister.h"
 
+#include <iterator>
+
+#include "report/rpRegComponents.h"
 #include "report_output/rpDBText.h"
 #include "report_output/rpGraphics.h"
 #include "report_output/rpImages.h"
@@ -11,6 +14,40 @@
 #include "report_output/rpVariables.h"
 
 namespace report_output {
+
+namespace {
+
+// The controls this library defines, on the palette of the report library's
+// component registry: page, position and the number of the text naming each.
+struct PaletteEntry {
+    TClass (*Class)();
+    const char* Page;
+    int32_t Position;
+    int32_t LanguageText;
+};
+const PaletteEntry kPalette[] = {
+    {&TrpLabel::StaticClassType, "Standard Components", 0, 172},
+    {&TrpRichText::StaticClassType, "Standard Components", 2, 351},
+    {&TrpSystemVariable::StaticClassType, "Standard Components", 3, 491},
+    {&TrpVariable::StaticClassType, "Standard Components", 4, 492},
+    {&TrpImage::StaticClassType, "Standard Components", 5, 170},
+    {&TrpShape::StaticClassType, "Standard Components", 6, 178},
+    {&TrpLine::StaticClassType, "Standard Components", 7, 174},
+    {&TrpDBText::StaticClassType, "Data Components", 0, 167},
+    {&TrpDBRichText::StaticClassType, "Data Components", 2, 352},
+    {&TrpDBCalc::StaticClassType, "Data Components", 3, 164},
+    {&TrpDBImage::StaticClassType, "Data Components", 4, 165},
+};
+
+void RegisterPalette() {
+    for (const PaletteEntry& e : kPalette) rpRegisterComponent(e.Class(), e.Page, e.Position, 0, "", e.LanguageText);
+}
+
+void UnregisterPalette() {
+    for (auto it = std::rbegin(kPalette); it != std::rend(kPalette); ++it) rpUnregisterComponent(it->Class());
+}
+
+}  // namespace
 
 // Each family of classes adds its Register*/Unregister* pair below; the
 // unregistering runs in the reverse order.
@@ -24,9 +61,11 @@ void registerAll() {
     RegisterRichTextAdapters();
     RegisterScreenDeviceClasses();
     RegisterPrinterClasses();
+    RegisterPalette();
 }
 
 void unregisterAll() {
+    UnregisterPalette();
     UnregisterPrinterClasses();
     UnregisterScreenDeviceClasses();
     UnregisterRichTextAdapters();
