@@ -11,6 +11,7 @@
 #include "report_output/rpRichTextRTTI.h"
 #include "report_output/rpScreenDevice.h"
 #include "report_output/rpTextControls.h"
+#include "report_output/rpVariableRTTI.h"
 #include "report_output/rpVariables.h"
 
 namespace report_output {
@@ -61,11 +62,13 @@ void registerAll() {
     RegisterRichTextAdapters();
     RegisterScreenDeviceClasses();
     RegisterPrinterClasses();
+    RegisterVariableAdapters();
     RegisterPalette();
 }
 
 void unregisterAll() {
     UnregisterPalette();
+    UnregisterVariableAdapters();
     UnregisterPrinterClasses();
     UnregisterScreenDeviceClasses();
     UnregisterRichTextAdapters();

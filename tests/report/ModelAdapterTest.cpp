@@ -243,6 +243,8 @@ void ExpectMatchesMetadata(TClass Class, const TPropInfo& p) {
     if (p.Kind() == tkMethod) return;  // events: numbers checked above
     int code = GetRTTIDataType(p.PropType);
     if (code == rsEnum && p.PropType->Name == "Boolean") code = rsBoolean;
+    // Colours are integers in the metadata and named "TColor" to scripts.
+    if (code == rsInteger && rec.EnumTypeName == "TColor" && p.PropType->Name == "TColor") code = rsEnum;
     EXPECT_EQ(rec.DataType, code);
     if (code == rsClass) EXPECT_EQ(rec.ClassType, p.PropType->ClassType);
     if (code == rsEnum) EXPECT_EQ(rec.EnumTypeName, p.PropType->Name);
