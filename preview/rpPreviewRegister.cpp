@@ -1,5 +1,7 @@
 #include "preview/rpPreviewRegister.h"
 
+#include "preview/rpDialogRegistration.h"
+#include "preview/rpOutline.h"
 #include "preview/rpPreview.h"
 #include "preview/rpViewer.h"
 
@@ -9,9 +11,13 @@ namespace preview {
 void registerAll() {
     RegisterViewerClasses();
     RegisterPreviewClasses();
+    RegisterDialogForms();
+    RegisterOutlineClasses();
 }
 
 void unregisterAll() {
+    UnregisterOutlineClasses();
+    UnregisterDialogForms();
     UnregisterPreviewClasses();
     UnregisterViewerClasses();
 }

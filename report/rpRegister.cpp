@@ -22,6 +22,7 @@
 #include "report/rpSettings.h"
 #include "report/rpStretchRTTI.h"
 #include "report/rpSubReport.h"
+#include "report/rpTemplate.h"
 #include "report/rpTreeNodes.h"
 
 namespace report {
@@ -77,6 +78,7 @@ void registerAll() {
     RegisterStretchAdapters();
     RegisterTreeNodeClasses();
     RegisterParameterClasses();
+    RegisterTemplateClasses();
     RegisterComponents();
     RegisterModelAdapters();
     rpSetDisplayFormatClass(TrpDisplayFormat::Instance());
@@ -86,6 +88,7 @@ void unregisterAll() {
     rpSetDisplayFormatClass(nullptr);
     UnregisterModelAdapters();
     UnregisterComponents();
+    UnregisterTemplateClasses();
     UnregisterParameterClasses();
     UnregisterTreeNodeClasses();
     UnregisterStretchAdapters();

@@ -2,10 +2,14 @@
 
 #include <iterator>
 
+#include "report/rpDevice.h"
 #include "report/rpRegComponents.h"
+#include "report_output/rp2DBarCode.h"
+#include "report_output/rpBarCode.h"
 #include "report_output/rpDBText.h"
 #include "report_output/rpGraphics.h"
 #include "report_output/rpImages.h"
+#include "report_output/rpPDFDevice.h"
 #include "report_output/rpPrinterDevice.h"
 #include "report_output/rpRichText.h"
 #include "report_output/rpRichTextRTTI.h"
@@ -25,6 +29,7 @@ struct PaletteEntry {
     const char* Page;
     int32_t Position;
     int32_t LanguageText;
+    const char* Caption = "";
 };
 const PaletteEntry kPalette[] = {
     {&TrpLabel::StaticClassType, "Standard Components", 0, 172},
@@ -34,14 +39,18 @@ const PaletteEntry kPalette[] = {
     {&TrpImage::StaticClassType, "Standard Components", 5, 170},
     {&TrpShape::StaticClassType, "Standard Components", 6, 178},
     {&TrpLine::StaticClassType, "Standard Components", 7, 174},
+    {&TrpBarCode::StaticClassType, "Standard Components", 8, 460},
+    {&Trp2DBarCode::StaticClassType, "Standard Components", 10, 0, "2DBarCode"},
     {&TrpDBText::StaticClassType, "Data Components", 0, 167},
     {&TrpDBRichText::StaticClassType, "Data Components", 2, 352},
     {&TrpDBCalc::StaticClassType, "Data Components", 3, 164},
     {&TrpDBImage::StaticClassType, "Data Components", 4, 165},
+    {&TrpDBBarCode::StaticClassType, "Data Components", 5, 461},
+    {&TrpDB2DBarCode::StaticClassType, "Data Components", 10, 0, "DB2DBarCode"},
 };
 
 void RegisterPalette() {
-    for (const PaletteEntry& e : kPalette) rpRegisterComponent(e.Class(), e.Page, e.Position, 0, "", e.LanguageText);
+    for (const PaletteEntry& e : kPalette) rpRegisterComponent(e.Class(), e.Page, e.Position, 0, e.Caption, e.LanguageText);
 }
 
 void UnregisterPalette() {
@@ -62,6 +71,10 @@ void registerAll() {
     RegisterRichTextAdapters();
     RegisterScreenDeviceClasses();
     RegisterPrinterClasses();
+    report::RegisterFileDeviceClasses();
+    RegisterPDFDevice();
+    RegisterBarCodeClasses();
+    Register2DBarCodeClasses();
     RegisterVariableAdapters();
     RegisterPalette();
 }
@@ -69,6 +82,10 @@ void registerAll() {
 void unregisterAll() {
     UnregisterPalette();
     UnregisterVariableAdapters();
+    Unregister2DBarCodeClasses();
+    UnregisterBarCodeClasses();
+    UnregisterPDFDevice();
+    report::UnregisterFileDeviceClasses();
     UnregisterPrinterClasses();
     UnregisterScreenDeviceClasses();
     UnregisterRichTextAdapters();

@@ -43,7 +43,9 @@ TEST(ControlRegistryTest, ControlsStandOnThePageAndPositionOfThePalette) {
     };
     for (const Case& c : {Case{"TrpLabel", "Standard Components", 0, 172}, Case{"TrpVariable", "Standard Components", 4, 492},
                           Case{"TrpLine", "Standard Components", 7, 174}, Case{"TrpDBCalc", "Data Components", 3, 164},
-                          Case{"TrpDBImage", "Data Components", 4, 165}}) {
+                          Case{"TrpDBImage", "Data Components", 4, 165},
+                          Case{"TrpBarCode", "Standard Components", 8, 460},
+                          Case{"TrpDB2DBarCode", "Data Components", 10, 0}}) {
         SCOPED_TRACE(c.name);
         TrpRegComponent entry;
         ASSERT_TRUE(rpFindRegisteredComponent(c.name, entry));
