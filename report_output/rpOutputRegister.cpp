@@ -1,6 +1,8 @@
 #include "report_output/rpOutputRegister.h"
 
+#include "report_output/rpBackgroundPrint.h"
 #include "report_output/rpDBText.h"
+#include "report_output/rpEmail.h"
 #include "report_output/rpGraphics.h"
 #include "report_output/rpImages.h"
 #include "report_output/rpPrinterDevice.h"
@@ -24,9 +26,13 @@ void registerAll() {
     RegisterRichTextAdapters();
     RegisterScreenDeviceClasses();
     RegisterPrinterClasses();
+    RegisterEmailClasses();
+    RegisterBackgroundPrinting();
 }
 
 void unregisterAll() {
+    UnregisterBackgroundPrinting();
+    UnregisterEmailClasses();
     UnregisterPrinterClasses();
     UnregisterScreenDeviceClasses();
     UnregisterRichTextAdapters();
