@@ -1,5 +1,6 @@
 #include "preview/rpPreviewRegister.h"
 
+#include "preview/rpEmailDialog.h"
 #include "preview/rpPreview.h"
 #include "preview/rpViewer.h"
 
@@ -9,9 +10,11 @@ namespace preview {
 void registerAll() {
     RegisterViewerClasses();
     RegisterPreviewClasses();
+    RegisterEmailDialogs();
 }
 
 void unregisterAll() {
+    UnregisterEmailDialogs();
     UnregisterPreviewClasses();
     UnregisterViewerClasses();
 }
