@@ -224,10 +224,9 @@ void TrpEmailDialog::SetEmailSettings(TrpEmailSettings* Value) {
     previewItem_->SetChecked(s->PreviewInEmailClient());
 }
 
-void TrpEmailDialog::SetConnectionVisible(bool Value) {
-    TrpCustomEmailDialog::SetConnectionVisible(Value);
-    connectionMenu_->SetVisible(Value);
-}
+void TrpEmailDialog::SetConnectionVisible(bool Value) { connectionMenu_->SetVisible(Value); }
+
+bool TrpEmailDialog::ConnectionVisible() const { return connectionMenu_->Visible(); }
 
 bool TrpEmailDialog::ShowModal() { return form_->ShowModal() == mrOk; }
 

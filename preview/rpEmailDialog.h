@@ -33,7 +33,7 @@ class TrpTBTCustomItem;
 class TrpToolbar;
 class TrpSubMenuItem;
 
-class TrpEmailDialog : public TrpCustomEmailDialog {
+class TrpEmailDialog : public TrpCustomEmailDialog, public TrpEmailConnectionOption {
 public:
     FAT_CLASS(TrpEmailDialog)
     explicit TrpEmailDialog(TComponent* AOwner);
@@ -43,6 +43,7 @@ public:
 
     void SetEmailSettings(TrpEmailSettings* Value) override;
     void SetConnectionVisible(bool Value) override;
+    bool ConnectionVisible() const;
     bool ShowModal() override;
 
     // --- Commands ---

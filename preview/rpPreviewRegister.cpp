@@ -1,6 +1,8 @@
 #include "preview/rpPreviewRegister.h"
 
+#include "preview/rpDialogRegistration.h"
 #include "preview/rpEmailDialog.h"
+#include "preview/rpOutline.h"
 #include "preview/rpPreview.h"
 #include "preview/rpViewer.h"
 
@@ -10,11 +12,15 @@ namespace preview {
 void registerAll() {
     RegisterViewerClasses();
     RegisterPreviewClasses();
+    RegisterDialogForms();
+    RegisterOutlineClasses();
     RegisterEmailDialogs();
 }
 
 void unregisterAll() {
     UnregisterEmailDialogs();
+    UnregisterOutlineClasses();
+    UnregisterDialogForms();
     UnregisterPreviewClasses();
     UnregisterViewerClasses();
 }

@@ -1,8 +1,8 @@
 #pragma once
-// The preview window, the report dialogs and the preview's controls are
-// registered here, explicitly and in a fixed order, after the printable
-// controls and devices (report_output::registerAll) and undone before them.
-// Each family of dialogs adds its Register*/Unregister* pair in the .cpp.
+// The preview window, the report dialogs, the outline and the preview's
+// controls are registered here, explicitly and in a fixed order, after the
+// printable controls and devices (report_output::registerAll) and undone
+// before them. Each family adds its Register*/Unregister* pair in the .cpp.
 namespace preview {
 
 void registerAll();

@@ -116,7 +116,9 @@ void TrpBand::SetParentComponent(TComponent* Value) {
 }
 
 void TrpBand::GetChildren(const std::function<void(TComponent*)>& Proc, TComponent* /*Root*/) {
-    for (TrpComponent* c : objects_) Proc(c);
+    // Components held by a region are written inside it.
+    for (TrpComponent* c : objects_)
+        if (c->ParentRegion() == nullptr) Proc(c);
 }
 
 // ---------------------------------------------------------------------------
@@ -509,6 +511,8 @@ TrpCustomBand::~TrpCustomBand() {
 }
 
 std::unique_ptr<TrpBandEngine> TrpCustomBand::CreateBandEngine() { return std::make_unique<TrpBandEngine>(this); }
+
+void TrpCustomBand::RecreateBandEngine() { bandEngine_ = CreateBandEngine(); }
 
 TrpBandEngine* TrpCustomBand::BandEngine() {
     if (bandEngine_ == nullptr) bandEngine_ = CreateBandEngine();

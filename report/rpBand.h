@@ -358,6 +358,8 @@ protected:
         return const_cast<TrpCustomBand*>(this)->GenerationState();
     }
     virtual std::unique_ptr<TrpBandEngine> CreateBandEngine();
+    // The engine is made again (its kind follows the band's settings).
+    void RecreateBandEngine();
 
 private:
     TrpBandGenerationState state_;

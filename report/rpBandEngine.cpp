@@ -34,6 +34,13 @@ TClass TrpDetailBandEngine::StaticClassType() {
     return &info;
 }
 
+TClass TrpHorizontalBandEngine::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<TrpHorizontalBandEngine>("TrpHorizontalBandEngine", TrpDetailBandEngine::StaticClassType())
+            .Build();
+    return &info;
+}
+
 TClass TrpVerticalBandEngine::StaticClassType() {
     static const TClassInfo info =
         TClassBuilder<TrpVerticalBandEngine>("TrpVerticalBandEngine", TrpDetailBandEngine::StaticClassType())
@@ -212,8 +219,10 @@ void TrpBandEngine::CalcSpaceAvailable() {
     TrpEngine* engine = Engine();
     const int32_t height = band_->mmHeight();
     if (IsFooterLike(band_)) {
-        // Measured up from the bottom of the printable page.
-        const int32_t bottom = engine->PrintableBottom();
+        // Measured up from the bottom of the printable page; a column's
+        // footer stands on the page's footers.
+        const int32_t bottom = dynamic_cast<TrpColumnFooterBand*>(band_) != nullptr ? engine->ColumnFooterBottom()
+                                                                                       : engine->PrintableBottom();
         band_->SetPageBottom(bottom);
         band_->SetStartingPosition(bottom - height);
         band_->SetPrintPositionRect(TRect{engine->PrintLeft(), bottom - height, engine->PrintRight(), bottom});
@@ -236,6 +245,10 @@ void TrpBandEngine::CalcSpaceAvailable() {
         band_->SetPrintPositionRect(
             TRect{engine->PrintLeft(), start, engine->PrintRight(), Static() ? start + height : band_->PageBottom()});
     }
+    StartMeasure();
+}
+
+void TrpBandEngine::StartMeasure() {
     band_->SetCurrentPosition(band_->PrintPositionRect().Top);
     lowestStretchable_ = 0;
     partialSpace_ = band_->PartialAdjustment();
@@ -569,4 +582,56 @@ void TrpDetailBandEngine::FinishPrint() {
     if (!band_->GenerationComplete() && band_->PrintKind() == TrpBandPrintKind::Count &&
         band_->Count() >= band_->PrintCount())
         band_->SetOutOfSpace(true);
+}
+
+// ---------------------------------------------------------------------------
+// Columns across the page
+
+void TrpHorizontalBandEngine::PrepareObjects() {
+    TrpDetailBandEngine::PrepareObjects();
+    if (band_->GenerationComplete()) return;
+    TrpEngine* engine = Engine();
+    // Still in the row the last print made: nothing printed under it since.
+    const bool sameRow = engine->DetailPrintedOnPage() && engine->PrintPosition() == rowBottom_;
+    if (sameRow && engine->CurrentColumn() + 1 < engine->ColumnCount()) {
+        engine->SetCurrentColumn(engine->CurrentColumn() + 1);
+        return;
+    }
+    engine->SetCurrentColumn(0);
+    rowTop_ = engine->PrintPosition();
+    if (engine->DetailPrintedOnPage()) return;
+    // The page's first row: the column headers go above it.
+    headerTop_ = rowTop_;
+    for (TrpCustomBand* header : engine->SectionBands(TrpEngine::secColumnHeader))
+        if (header->Visible()) rowTop_ += header->mmHeight();
+}
+
+void TrpHorizontalBandEngine::CalcSpaceAvailable() {
+    TrpEngine* engine = Engine();
+    const int32_t height = band_->mmHeight();
+    band_->SetPageBottom(engine->GetPageBottom() - band_->mmBottomOffset());
+    band_->SetStartingPosition(rowTop_);
+    if (band_->Visible() && rowTop_ + height > band_->PageBottom()) {
+        band_->SetOutOfSpace(true);
+        return;
+    }
+    const int column = engine->CurrentColumn();
+    const int32_t left = engine->ColumnLeft(column);
+    if (engine->Stopped() || engine->Cancelled()) {
+        band_->SetOutOfSpace(true);
+        return;
+    }
+    if (!engine->GetColumnHeaderPrinted(column)) engine->GenerateColumnHeader(column, headerTop_);
+    band_->SetPrintPositionRect(TRect{left, rowTop_, engine->PrintRight(), rowTop_ + height});
+    StartMeasure();
+}
+
+void TrpHorizontalBandEngine::UpdatePrintPosition() {
+    TrpEngine* engine = Engine();
+    const int32_t used = band_->mmHeight() + band_->mmBottomOffset();
+    band_->SetSpaceUsed(used);
+    // The row's first print counts its height once.
+    if (engine->CurrentColumn() == 0) engine->AddBandHeight(used);
+    rowBottom_ = rowTop_ + used;
+    engine->SetPrintPosition(engine->PrintLeft(), rowBottom_, engine->PrintRight());
 }

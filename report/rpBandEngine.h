@@ -48,6 +48,8 @@ protected:
     virtual void FinishPrint();
     virtual void AfterObjectsGenerated() {}
     bool Static() const { return band_->PrintHeight() == phStatic; }
+    // The band's rectangle is set: its objects are measured from its top.
+    void StartMeasure();
     // The group bands' rules: when a header starts its group, reprints or
     // sends its group to a new page; when a footer prints and ends it.
     void StartGroupHeader(TrpGroupHeaderBand& Header);
@@ -110,4 +112,25 @@ class TrpVerticalBandEngine : public TrpDetailBandEngine {
 public:
     using TrpDetailBandEngine::TrpDetailBandEngine;
     FAT_CLASS(TrpVerticalBandEngine)
+};
+
+// Columns filled left to right: each print takes the next column of the
+// row; after the last column the next row starts Height and the bottom
+// offset below the row's top. The first row of a page leaves room above
+// it for the column headers, each printed when its column is first used.
+// The bands after the detail go on below the last row.
+class TrpHorizontalBandEngine : public TrpDetailBandEngine {
+public:
+    using TrpDetailBandEngine::TrpDetailBandEngine;
+    FAT_CLASS(TrpHorizontalBandEngine)
+
+protected:
+    void PrepareObjects() override;
+    void CalcSpaceAvailable() override;
+    void UpdatePrintPosition() override;
+
+private:
+    int32_t headerTop_ = 0;
+    int32_t rowTop_ = 0;
+    int32_t rowBottom_ = -1;
 };

@@ -172,8 +172,18 @@ TrpBandGenerationState& TrpDetailBand::GenerationState() {
     return static_cast<TrpDetailBandEngine*>(BandEngine())->State();
 }
 
+bool TrpDetailBand::FillsColumnsAcross() const {
+    return columnTraversal_ == ctLeftToRight && Report() != nullptr && Report()->Columns() > 1;
+}
+
 std::unique_ptr<TrpBandEngine> TrpDetailBand::CreateBandEngine() {
+    if (FillsColumnsAcross()) return std::make_unique<TrpHorizontalBandEngine>(this);
     return std::make_unique<TrpVerticalBandEngine>(this);
+}
+
+void TrpDetailBand::UpdateBandEngine() {
+    const bool across = dynamic_cast<TrpHorizontalBandEngine*>(BandEngine()) != nullptr;
+    if (across != FillsColumnsAcross()) RecreateBandEngine();
 }
 
 void TrpDetailBand::SetBandsPerRecord(int Value) {

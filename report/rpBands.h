@@ -173,7 +173,13 @@ protected:
     TrpBandGenerationState& GenerationState() override;
     std::unique_ptr<TrpBandEngine> CreateBandEngine() override;
 
+public:
+    // At run start: across the columns of a report of several the band
+    // prints through the horizontal engine, else through the vertical one.
+    void UpdateBandEngine();
+
 private:
+    bool FillsColumnsAcross() const;
     int bandsPerRecord_ = 1;
     TrpColumnTraversalType columnTraversal_ = ctTopToBottom;
     TrpDataPipeline* dataPipeline_ = nullptr;

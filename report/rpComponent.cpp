@@ -70,7 +70,13 @@ TrpComponent* TrpComponent::GetNextSibling() const {
 TComponent* TrpComponent::GetParentComponent() const { return band_; }
 
 void TrpComponent::SetParentComponent(TComponent* Value) {
-    if (auto* b = dynamic_cast<TrpBand*>(Value)) SetBand(b);
+    if (auto* b = dynamic_cast<TrpBand*>(Value)) {
+        SetBand(b);
+    } else if (auto* r = dynamic_cast<TrpCustomRegion*>(Value)) {
+        // Read inside its region: it joins the region's band and the region.
+        if (r->Band() != nullptr) SetBand(r->Band());
+        r->AddObject(this);
+    }
 }
 
 void TrpComponent::UpdateBand() {

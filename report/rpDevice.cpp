@@ -18,24 +18,6 @@ TClass TrpRasterDevice::StaticClassType() {
     return &info;
 }
 
-TClass TrpFileDevice::StaticClassType() {
-    static const TClassInfo info =
-        TClassBuilder<TrpFileDevice>("TrpFileDevice", TrpDevice::StaticClassType()).Build();
-    return &info;
-}
-
-TClass TrpTextFileDevice::StaticClassType() {
-    static const TClassInfo info =
-        TClassBuilder<TrpTextFileDevice>("TrpTextFileDevice", TrpFileDevice::StaticClassType()).Build();
-    return &info;
-}
-
-TClass TrpArchiveDevice::StaticClassType() {
-    static const TClassInfo info =
-        TClassBuilder<TrpArchiveDevice>("TrpArchiveDevice", TrpFileDevice::StaticClassType()).Build();
-    return &info;
-}
-
 TrpDevice::TrpDevice(TComponent* AOwner) : TrpCommunicator(AOwner), pageRequest_(std::make_unique<TrpPageRequest>()) {}
 
 TrpDevice::~TrpDevice() {
@@ -219,13 +201,17 @@ void RegisterDeviceClasses() {
     RegisterClass(TrpRasterDevice::StaticClassType());
     RegisterClass(TrpFileDevice::StaticClassType());
     RegisterClass(TrpTextFileDevice::StaticClassType());
+    RegisterClass(TrpStreamDevice::StaticClassType());
     RegisterClass(TrpArchiveDevice::StaticClassType());
+    RegisterClass(TrpReportTextFileDevice::StaticClassType());
     RegisterClass(TrpPublisher::StaticClassType());
 }
 
 void UnregisterDeviceClasses() {
     UnRegisterClass(TrpPublisher::StaticClassType());
+    UnRegisterClass(TrpReportTextFileDevice::StaticClassType());
     UnRegisterClass(TrpArchiveDevice::StaticClassType());
+    UnRegisterClass(TrpStreamDevice::StaticClassType());
     UnRegisterClass(TrpTextFileDevice::StaticClassType());
     UnRegisterClass(TrpFileDevice::StaticClassType());
     UnRegisterClass(TrpRasterDevice::StaticClassType());

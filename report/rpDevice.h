@@ -8,9 +8,12 @@
 // (idle and waiting again) or CancelJob (cancelled until the next StartJob
 // or Reset).
 #include <functional>
+#include <memory>
+#include <string_view>
 #include <string>
 #include <vector>
 
+#include "platform/rtl/Streams.h"
 #include "report/rpComm.h"
 #include "report/rpPage.h"
 #include "report/rpTypes.h"
@@ -86,6 +89,8 @@ public:
     // --- The printer behind a printing device; devices without one answer
     // as if any setup suits them ---
     virtual bool HasPrinter() const { return false; }
+    // The printer object itself, for the print dialog to show and change.
+    virtual TObject* Printer() const { return nullptr; }
     // Whether the printer can be drawn on at all (it has a device context).
     virtual bool PrinterReady() const { return true; }
     // Gives the report's options to the printer.
@@ -124,42 +129,214 @@ private:
     int languageIndex_ = 0;
 };
 
-// A device that writes its pages into a file.
-class TrpFileDevice : public TrpDevice {
+// A device whose output is a stream of bytes. The stream is either given
+// from outside (OutputStream set before StartJob; not owned) or made by
+// CreateOutputStream at StartJob and released by FreeOutputStream when the
+// job ends or is cancelled.
+class TrpStreamDevice : public TrpDevice {
 public:
-    explicit TrpFileDevice(TComponent* AOwner) : TrpDevice(AOwner) {}
-    FAT_CLASS(TrpFileDevice)
+    explicit TrpStreamDevice(TComponent* AOwner) : TrpDevice(AOwner) {}
+    FAT_CLASS(TrpStreamDevice)
 
-    const std::string& FileName() const { return fileName_; }
-    virtual void SetFileName(const std::string& Value) { fileName_ = Value; }
+    TStream* OutputStream() const { return outputStream_; }
+    // Releases the stream set before (FreeOutputStream), then takes Value.
+    virtual void SetOutputStream(TStream* Value);
+    // Nothing when Count is 0 or there is no stream; EWriteError when the
+    // stream takes fewer bytes.
+    virtual void Write(const void* Buffer, int64_t Count);
+    void Write(std::string_view Bytes) { Write(Bytes.data(), static_cast<int64_t>(Bytes.size())); }
+
+    void StartJob() override;
+    void EndJob() override;
+    void CancelJob() override;
+
+protected:
+    // The stream for the job; nullptr when none is made here.
+    virtual TStream* CreateOutputStream() { return nullptr; }
+    virtual void FreeOutputStream() {}
+    // FreeOutputStream, once, even when releasing triggers itself.
+    void ReleaseOutputStream();
+    void ClearOutputStream() { outputStream_ = nullptr; }
 
 private:
-    std::string fileName_;
+    TStream* outputStream_ = nullptr;
+    bool releasing_ = false;
 };
 
-// A file device whose file holds the fields of the report's text controls;
-// each line it writes passes through OnSaveText first.
+class TFileStream;
+
+// A device that writes its pages into a file it creates (CreateFile), or
+// into an output stream given by its caller (e-mail). Devices that own
+// their file free it when the job ends; a device freed in mid-job ends it.
+class TrpFileDevice : public TrpStreamDevice {
+public:
+    explicit TrpFileDevice(TComponent* AOwner);
+    ~TrpFileDevice() override;
+    FAT_CLASS(TrpFileDevice)
+
+    static std::string DefaultExt() { return ""; }
+    static std::string FileFilter() { return ""; }
+    static std::string FileDescription() { return ""; }
+
+    const std::string& FileName() const { return fileName_; }
+    // Ignored while a job runs.
+    virtual void SetFileName(const std::string& Value);
+    bool CreateFile() const { return createFile_; }
+    virtual void SetCreateFile(bool Value);
+    void WriteBuffer(const void* Buffer, int64_t Count) { Write(Buffer, Count); }
+
+    void StartJob() override;
+    // The progress text of the page (nullptr: "Acessando os dados..."),
+    // kept as the device's status.
+    virtual void UpdateStatus(TrpPage* Page);
+
+protected:
+    // The file stream on FileName (overwriting), or nullptr without
+    // CreateFile.
+    virtual TFileStream* OpenFile();
+    TStream* CreateOutputStream() override;
+    void FreeOutputStream() override;
+    // Closes the file and removes it: nothing of a failed or cancelled
+    // job stays behind.
+    void DiscardFile();
+    TFileStream* FileStream() const { return fileStream_.get(); }
+
+private:
+    bool createFile_ = true;
+    std::string fileName_;
+    std::unique_ptr<TFileStream> fileStream_;
+};
+
+// A file device whose file holds the texts of the report's saved text
+// controls, one line per band print: delimited, fixed-width or as the
+// OnSaveText handler makes them. Text is written in code page 1252.
 class TrpTextFileDevice : public TrpFileDevice {
 public:
     explicit TrpTextFileDevice(TComponent* AOwner) : TrpFileDevice(AOwner) {}
+    ~TrpTextFileDevice() override;
     FAT_CLASS(TrpTextFileDevice)
 
+    std::string DeviceName() const override { return "TextFile"; }
+    static std::string DefaultExt() { return "txt"; }
+    static std::string FileFilter() { return "Text files|*.TXT|All files|*.*"; }
+    static std::string FileDescription();
+
     TrpFileType TextFileType() const { return textFileType_; }
-    void SetTextFileType(TrpFileType Value) { textFileType_ = Value; }
+    // Ignored while a job runs.
+    void SetTextFileType(TrpFileType Value);
     TObject* Report() const { return report_; }
     void SetReport(TObject* Value) { report_ = Value; }
+    // Sender is the device; the handler may change the text. The
+    // component that made the text is SaveComponent() meanwhile.
     std::function<void(TObject* Sender, std::string& Text)> OnSaveText;
+    TObject* SaveComponent() const { return saveComponent_; }
+
+    void StartJob() override;
+    void EndJob() override;
+    void ReceivePage(TrpPage* Page) override;
+
+    bool EndOfLine() const { return endOfLine_; }
+    bool EndOfPage() const { return endOfPage_; }
+    bool StartOfReport() const { return startOfReport_; }
+    int FieldNo() const { return fieldNo_; }
+    int LineNo() const { return lineNo_; }
+    bool LastLineOfReport() const { return lastLineOfReport_; }
+    bool StartOfLine() const { return startOfLine_; }
+    bool StartOfPage() const { return startOfPage_; }
+
+    // A value as a delimited field: within quotes when it holds a comma, a
+    // blank, a quote or a line break, inner quotes doubled; a value that
+    // comes quoted already stays as it is.
+    static std::string QuoteCommaValue(const std::string& Value);
 
 private:
+    void SavePageToFile(TrpPage* Page);
+    void ClearState();
+
+    bool endOfLine_ = false;
+    bool endOfPage_ = false;
+    bool startOfReport_ = false;
+    int fieldNo_ = 0;
+    int lineNo_ = 0;
+    bool lastLineOfReport_ = false;
+    bool startOfLine_ = false;
+    bool startOfPage_ = false;
     TrpFileType textFileType_ = ftComma;
     TObject* report_ = nullptr;
+    TObject* saveComponent_ = nullptr;
 };
 
-// A file device that stores the pages themselves, to be viewed again later.
+// A file device that writes each page as a plain-text picture of it: the
+// texts placed on a grid of fixed-pitch character cells, in code page 1252.
+class TrpReportTextFileDevice : public TrpFileDevice {
+public:
+    explicit TrpReportTextFileDevice(TComponent* AOwner) : TrpFileDevice(AOwner) {}
+    ~TrpReportTextFileDevice() override;
+    FAT_CLASS(TrpReportTextFileDevice)
+
+    std::string DeviceName() const override { return "ReportTextFile"; }
+    static std::string DefaultExt() { return "txt"; }
+    static std::string FileFilter() { return "Text files|*.TXT|All files|*.*"; }
+    static std::string FileDescription();
+
+    bool CalcGridFromFont() const { return calcGridFromFont_; }
+    void SetCalcGridFromFont(bool Value) { calcGridFromFont_ = Value; }
+    bool AutoFontSize() const { return autoFontSize_; }
+    void SetAutoFontSize(bool Value) { autoFontSize_ = Value; }
+    int CharsPerLine() const { return charsPerLine_; }
+    void SetCharsPerLine(int Value) { charsPerLine_ = Value; }
+    int LinesPerPage() const { return linesPerPage_; }
+    void SetLinesPerPage(int Value) { linesPerPage_ = Value; }
+    int FontSize() const { return fontSize_; }
+    void SetFontSize(int Value) { fontSize_ = Value; }
+
+    void ReceivePage(TrpPage* Page) override;
+
+private:
+    void SavePageToFile(TrpPage* Page);
+
+    bool calcGridFromFont_ = true;
+    bool autoFontSize_ = true;
+    int charsPerLine_ = 80;
+    int linesPerPage_ = 66;
+    int fontSize_ = 12;
+};
+
+// A file device that stores the pages themselves (as component streams,
+// behind an index of offsets), to be viewed or printed again later.
+// The pages are gathered in a temporary file "arc..." while the index
+// grows; EndJob appends them. A cancelled or failed job leaves no file.
 class TrpArchiveDevice : public TrpFileDevice {
 public:
     explicit TrpArchiveDevice(TComponent* AOwner) : TrpFileDevice(AOwner) {}
+    ~TrpArchiveDevice() override;
     FAT_CLASS(TrpArchiveDevice)
+
+    std::string DeviceName() const override { return "ArchiveFile"; }
+    static std::string DefaultExt() { return "raf"; }
+    static std::string FileFilter() { return "Archive files|*.RAF|All files|*.*"; }
+    static std::string FileDescription();
+
+    bool OutlineOnLastPageOnly() const { return outlineOnLastPageOnly_; }
+    void SetOutlineOnLastPageOnly(bool Value) { outlineOnLastPageOnly_ = Value; }
+    // The temporary file of the running job ("" outside one).
+    const std::string& TempFileName() const { return tempFileName_; }
+
+    void StartJob() override;
+    void EndJob() override;
+    void CancelJob() override;
+    void ReceivePage(TrpPage* Page) override;
+
+protected:
+    virtual void SavePage(TrpPage* Page);
+
+private:
+    void DropTempFile();
+    void WriteInt32(int64_t Value);
+
+    std::unique_ptr<TFileStream> pageStream_;
+    std::string tempFileName_;
+    bool outlineOnLastPageOnly_ = true;
 };
 
 // The common base of the devices that paint on a canvas (screen, printer).
@@ -186,4 +363,8 @@ TrpDeviceClass GetDeviceClassForName(const std::string& Name);
 namespace report {
 void RegisterDeviceClasses();
 void UnregisterDeviceClasses();
+// The text, report-text and archive devices under their device names;
+// called by the output library's registration.
+void RegisterFileDeviceClasses();
+void UnregisterFileDeviceClasses();
 }  // namespace report

@@ -41,10 +41,35 @@ TClass TrpCustomAutoSearchDialog::StaticClassType() {
     return &info;
 }
 
+TClass TrpCustomTemplateErrorDialog::StaticClassType() {
+    static const TClassInfo info = TClassBuilder<TrpCustomTemplateErrorDialog>(
+                                       "TrpCustomTemplateErrorDialog", TrpCustomReportDialog::StaticClassType())
+                                       .Build();
+    return &info;
+}
+
+TClass TrpCustomEmailDialog::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<TrpCustomEmailDialog>("TrpCustomEmailDialog", TrpCustomReportDialog::StaticClassType())
+            .Build();
+    return &info;
+}
+
 TrpCustomPrintDialog::TrpCustomPrintDialog(TComponent* AOwner)
-    : TrpCustomReportDialog(AOwner), pageRequest_(std::make_unique<TrpPageRequest>()) {}
+    : TrpCustomReportDialog(AOwner),
+      pageRequest_(std::make_unique<TrpPageRequest>()),
+      printerSetup_(std::make_unique<TrpPrinterSetup>(nullptr)) {}
 
 TrpCustomPrintDialog::~TrpCustomPrintDialog() = default;
+
+TrpCustomEmailDialog::TrpCustomEmailDialog(TComponent* AOwner)
+    : TrpCustomReportDialog(AOwner), emailSettings_(std::make_unique<TrpEmailSettings>()) {}
+
+TrpCustomEmailDialog::~TrpCustomEmailDialog() = default;
+
+void TrpCustomEmailDialog::SetEmailSettings(TrpEmailSettings* Value) {
+    if (Value != nullptr) emailSettings_->Assign(Value);
+}
 
 TrpCustomReportDialog* rpCreateDialog(TClass Abstract, TComponent* Owner) {
     const TClass concrete = GetFormClass(Abstract);

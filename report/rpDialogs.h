@@ -4,10 +4,14 @@
 // The producer makes them by the abstract class's name and talks to them
 // only through what is declared here; tests register fakes.
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/rtl/Component.h"
 #include "report/rpPage.h"
+#include "report/rpPrinterSetup.h"
+#include "report/rpSettings.h"
 
 class TrpProducer;
 
@@ -23,6 +27,9 @@ public:
     virtual void SetLanguageIndex(int Value) { languageIndex_ = Value; }
     // True: OK, False: cancelled.
     virtual bool ShowModal() = 0;
+    // The producer is about to free this dialog (or itself): the dialog
+    // forgets the producer and calls none of its hooks from now on.
+    virtual void ReportFreeing() { report_ = nullptr; }
 
 private:
     TrpProducer* report_ = nullptr;
@@ -45,6 +52,9 @@ public:
 
     const std::string& DeviceType() const { return deviceType_; }
     void SetDeviceType(const std::string& Value) { deviceType_ = Value; }
+    // The printer device's printer, which the dialog edits; nullptr
+    // without one.
+    TObject* Printer = nullptr;
     bool AllowPrintToArchive = false;
     bool AllowPrintToFile = false;
     std::string ArchiveFileName;
@@ -54,10 +64,19 @@ public:
     bool PrintToFile = false;
     bool PrintToArchive = false;
     TrpPageRequest* PageRequest() const { return pageRequest_.get(); }
+    // The printer's options as the dialog shows and changes them (printer,
+    // copies, collation); the producer fills it from the printer before
+    // Init and gives it back to the printer after OK.
+    TrpPrinterSetup* PrinterSetup() const { return printerSetup_.get(); }
+    // The report's owner is being designed.
+    bool Designing = false;
+    // Called once every field is set, before the dialog is shown.
+    virtual void Init() {}
 
 private:
     std::string deviceType_;
     std::unique_ptr<TrpPageRequest> pageRequest_;
+    std::unique_ptr<TrpPrinterSetup> printerSetup_;
 };
 
 // Shown while pages go to a device; its cancel hook stops the job.
@@ -110,6 +129,54 @@ class TrpCustomAutoSearchDialog : public TrpCustomReportDialog {
 public:
     using TrpCustomReportDialog::TrpCustomReportDialog;
     FAT_CLASS(TrpCustomAutoSearchDialog)
+
+    // The criteria to ask for, in order (not owned).
+    const std::vector<TComponent*>& AutoSearchFields() const { return autoSearchFields_; }
+    virtual void SetAutoSearchFields(const std::vector<TComponent*>& Value) { autoSearchFields_ = Value; }
+    // Called once the fields are set, before the dialog is shown.
+    virtual void Init() {}
+    std::function<void()> OnClose;
+
+private:
+    std::vector<TComponent*> autoSearchFields_;
+};
+
+// Asks what to do about an error met while a template is read.
+class TrpCustomTemplateErrorDialog : public TrpCustomReportDialog {
+public:
+    using TrpCustomReportDialog::TrpCustomReportDialog;
+    FAT_CLASS(TrpCustomTemplateErrorDialog)
+
+    // The user's answer.
+    enum TAnswer { taIgnore, taIgnoreAll, taCancel };
+
+    const std::string& ErrorMessage() const { return errorMessage_; }
+    virtual void SetErrorMessage(const std::string& Value) { errorMessage_ = Value; }
+    // Valid once ShowModal returned.
+    TAnswer Answer() const { return answer_; }
+
+protected:
+    void SetAnswer(TAnswer Value) { answer_ = Value; }
+
+private:
+    std::string errorMessage_;
+    TAnswer answer_ = taCancel;
+};
+
+// Base of the e-mail dialog: it edits its own copy of the settings, which
+// the caller reads back after OK.
+class TrpCustomEmailDialog : public TrpCustomReportDialog {
+public:
+    explicit TrpCustomEmailDialog(TComponent* AOwner);
+    ~TrpCustomEmailDialog() override;
+    FAT_CLASS(TrpCustomEmailDialog)
+
+    TrpEmailSettings* EmailSettings() const { return emailSettings_.get(); }
+    // Copies Value (nullptr is ignored).
+    virtual void SetEmailSettings(TrpEmailSettings* Value);
+
+private:
+    std::unique_ptr<TrpEmailSettings> emailSettings_;
 };
 
 // Makes the registered dialog for Abstract with Owner; nullptr when none is

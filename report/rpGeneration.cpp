@@ -80,8 +80,10 @@ TrpEngine::~TrpEngine() {
         cache_.reset();
     }
     DropKeepTogetherMark();
+    DropStepBack();
     ReleaseBookmarks();
     if (mainPipeline_ != nullptr) RemoveNotify(mainPipeline_);
+    if (detailPipeline_ != nullptr) RemoveNotify(detailPipeline_);
 }
 
 const std::vector<TrpCustomBand*>& TrpEngine::SectionBands(int Index) const {
@@ -96,6 +98,11 @@ void TrpEngine::Notify(TrpCommunicator* Communicator, int Operation) {
         // The bookmark belonged to the pipeline going away.
         savedBookmark_ = 0;
         mainPipeline_ = nullptr;
+        stepMain_ = {};
+    }
+    if (Communicator == detailPipeline_) {
+        detailPipeline_ = nullptr;
+        stepDetail_ = {};
     }
 }
 
@@ -131,6 +138,7 @@ void TrpEngine::Reset() {
     if (busy_) return;
     TrpCustomEngine::Reset();
     DropKeepTogetherMark();
+    DropStepBack();
     keepTogetherGroup_ = nullptr;
     ReleaseBookmarks();
     runInitialised_ = false;
@@ -143,6 +151,7 @@ void TrpEngine::Reset() {
     secondPass_ = noDataDialogShown_ = begun_ = false;
     stalledPages_ = 0;
     progressMark_ = 0;
+    ResetColumns();
     sectionSetup_ = nullptr;
     sectionPage_ = sectionNumbers_ = false;
     if (cache_ != nullptr) cache_->Clear();
@@ -243,7 +252,11 @@ void TrpEngine::InitRun() {
         if (top && savedBookmark_ == 0) savedBookmark_ = mainPipeline_->GetBookmark();
         mainPipeline_->First();
     }
-    noData_ = mainPipeline_ != nullptr && (mainPipeline_->Eof() || Halted());
+    if (!OpenDetailPipeline()) return;
+    if (detailPipeline_ != nullptr)
+        noData_ = !SkipEmptyDetails() || Halted();
+    else
+        noData_ = mainPipeline_ != nullptr && (mainPipeline_->Eof() || Halted());
     if (begin) {
         report->StartRun();
         report->SetJobStarted(true);
@@ -257,6 +270,13 @@ void TrpEngine::InitRun() {
     endOfData_ = recordStepPending_ = reAdvancePending_ = false;
     reportComplete_ = pageCountKnown_ = false;
     BuildBandLists();
+    columnCount_ = std::max(report->Columns(), 1);
+    auto* detailBand = sections_[secDetail].empty() ? nullptr : dynamic_cast<TrpDetailBand*>(sections_[secDetail].front());
+    topToBottom_ = columnCount_ > 1 && detailBand != nullptr && detailBand->ColumnTraversal() == ctTopToBottom;
+    leftToRight_ = columnCount_ > 1 && detailBand != nullptr && detailBand->ColumnTraversal() == ctLeftToRight;
+    // Across the page the detail's own engine fills the columns.
+    if (detailBand != nullptr) detailBand->UpdateBandEngine();
+    ResetColumns();
     for (auto& list : sections_)
         for (TrpCustomBand* band : list) band->BandEngine()->InitObjects();
     // The states saved page by page start with this run.
@@ -279,7 +299,7 @@ void TrpEngine::InitRun() {
     if (noData_ || sections_[secDetail].empty()) EndOfData();
     // The first record is traversed as much as the ones the steps reach:
     // totals and variables count it before anything prints.
-    else if (mainPipeline_ != nullptr)
+    else if (mainPipeline_ != nullptr || detailPipeline_ != nullptr)
         SendEventNotify(this, rpevRecordTraversed, nullptr);
     if (noData_ && report->NoDataBehaviors().Contains(ndBlankPage)) {
         done_ = true;
@@ -303,6 +323,23 @@ void TrpEngine::NextRecord() {
                                                 TrpEngineSection::GroupHeader} +
                  TrpEngineSections{TrpEngineSection::Detail});
     if (endOfData_) return;
+    if (detailPipeline_ != nullptr) {
+        RefreshStaleGroups();
+        HoldStepBack();
+        if (!AdvancePipelines()) {
+            // The bands that follow see the last record printed.
+            EndOfData();
+            StepBack();
+            return;
+        }
+        if (CheckGroupBreaks()) {
+            StepBack();
+            reAdvancePending_ = true;
+            return;
+        }
+        recordStepPending_ = true;
+        return;
+    }
     if (mainPipeline_ == nullptr) {
         // Without a pipeline the detail prints once.
         EndOfData();
@@ -332,7 +369,10 @@ void TrpEngine::FinishRecord() {
     if (reAdvancePending_) {
         reAdvancePending_ = false;
         recordStepPending_ = false;
-        if (mainPipeline_ != nullptr) mainPipeline_->Next();
+        if (detailPipeline_ != nullptr)
+            AdvancePipelines();
+        else if (mainPipeline_ != nullptr)
+            mainPipeline_->Next();
         SendEventNotify(this, rpevRecordTraversed, nullptr);
         if (!BandState().Contains(TrpEngineSection::Summary))
             SetBandState(BandState() - TrpEngineSections{TrpEngineSection::GroupFooter});
@@ -343,6 +383,80 @@ void TrpEngine::FinishRecord() {
         recordStepPending_ = false;
         SendEventNotify(this, rpevRecordTraversed, nullptr);
     }
+}
+
+// ---------------------------------------------------------------------------
+// The detail band's own pipeline
+
+bool TrpEngine::OpenDetailPipeline() {
+    TrpDataPipeline* pipeline = nullptr;
+    if (auto* band = dynamic_cast<TrpDetailBand*>(Report()->GetBand(btDetail)))
+        pipeline = band->OwnDataPipeline();
+    if (pipeline == mainPipeline_) pipeline = nullptr;
+    if (pipeline != detailPipeline_) {
+        DropStepBack();
+        if (detailPipeline_ != nullptr) RemoveNotify(detailPipeline_);
+        detailPipeline_ = pipeline;
+        if (detailPipeline_ != nullptr) AddNotify(detailPipeline_);
+    }
+    if (detailPipeline_ == nullptr) return true;
+    detailPipeline_->Open();
+    if (!detailPipeline_->Active()) {
+        Report()->HandlePrintError(EPrintError(rpLanguageText(40) + ": " + detailPipeline_->GetUserName()));
+        return false;
+    }
+    detailPipeline_->First();
+    return true;
+}
+
+bool TrpEngine::SkipEmptyDetails() {
+    // A record of the report's without details has nothing to print.
+    while (detailPipeline_->Eof()) {
+        if (mainPipeline_ == nullptr || Halted()) return false;
+        mainPipeline_->Next();
+        if (mainPipeline_->Eof()) return false;
+        detailPipeline_->First();
+    }
+    return true;
+}
+
+bool TrpEngine::AdvancePipelines() {
+    detailPipeline_->Next();
+    if (!detailPipeline_->Eof()) return true;
+    if (mainPipeline_ == nullptr) return false;
+    mainPipeline_->Next();
+    if (mainPipeline_->Eof()) return false;
+    detailPipeline_->First();
+    return SkipEmptyDetails();
+}
+
+void TrpEngine::HoldStepBack() {
+    DropStepBack();
+    if (mainPipeline_ != nullptr && mainPipeline_->Active()) stepMain_ = mainPipeline_->SavePosition();
+    if (detailPipeline_ != nullptr && detailPipeline_->Active()) stepDetail_ = detailPipeline_->SavePosition();
+    stepHeld_ = true;
+}
+
+void TrpEngine::StepBack() {
+    if (!stepHeld_) {
+        // Nothing held (a group rolled back since): one record back.
+        if (detailPipeline_ != nullptr && !detailPipeline_->Bof())
+            detailPipeline_->Prior();
+        else if (mainPipeline_ != nullptr)
+            mainPipeline_->Prior();
+        return;
+    }
+    if (mainPipeline_ != nullptr) mainPipeline_->RestorePosition(stepMain_);
+    if (detailPipeline_ != nullptr) detailPipeline_->RestorePosition(stepDetail_);
+    DropStepBack();
+}
+
+void TrpEngine::DropStepBack() {
+    if (stepMain_.HasBookmark && mainPipeline_ != nullptr) mainPipeline_->FreeBookmark(stepMain_.Bookmark);
+    if (stepDetail_.HasBookmark && detailPipeline_ != nullptr) detailPipeline_->FreeBookmark(stepDetail_.Bookmark);
+    stepMain_ = {};
+    stepDetail_ = {};
+    stepHeld_ = false;
 }
 
 // ---------------------------------------------------------------------------
@@ -518,13 +632,15 @@ enum : int {
     recBandIndex = 4,
     recSection = 8,
     recStalledPages = 12,
-    recPrintStates = 16,  // one byte per print state member
-    recSections = 24,     // one byte per enabled section
+    recPrintStates = 16,  // one bit per print state member
+    recHasDetail = 17,
+    recDetailPrints = 18,  // 16 bits
+    recProgressMark = 20,
+    recSections = 24,  // one byte per enabled section
     recHasMain = 33,
     recReportComplete = 34,
     recMainPosition = 36,
-    recProgressMark = 52,
-    recDetailPrints = 56,
+    recDetailPosition = 52,
 };
 
 constexpr int kPrintStateCount = static_cast<int>(TrpEnginePrintState::GroupEnd) + 1;
@@ -573,8 +689,9 @@ void TrpEngine::SaveToCache(int Page) {
     r.PutInt(recBandIndex, bandIndex_);
     r.PutInt(recSection, section_);
     r.PutInt(recStalledPages, stalledPages_);
+    auto* bytes = static_cast<unsigned char*>(r.Data());
     for (int i = 0; i < kPrintStateCount; ++i)
-        r.PutBool(recPrintStates + i, PrintState().Contains(static_cast<TrpEnginePrintState>(i)));
+        if (PrintState().Contains(static_cast<TrpEnginePrintState>(i))) bytes[recPrintStates] |= 1u << i;
     for (int i = 0; i < kSectionCount; ++i)
         r.PutBool(recSections + i, BandState().Contains(static_cast<TrpEngineSection>(i)));
     r.PutBool(recReportComplete, reportComplete_);
@@ -582,13 +699,24 @@ void TrpEngine::SaveToCache(int Page) {
         r.PutBool(recHasMain, true);
         PutPosition(r, recMainPosition, mainPipeline_->SavePosition());
     }
+    if (detailPipeline_ != nullptr && detailPipeline_->Active()) {
+        r.PutBool(recHasDetail, true);
+        PutPosition(r, recDetailPosition, detailPipeline_->SavePosition());
+    }
     r.PutInt(recProgressMark, static_cast<std::int32_t>(progressMark_));
     // The detail band's prints of its current record so far.
-    if (auto* detail = DetailEngine()) r.PutInt(recDetailPrints, detail->BandsPerRecordCount());
+    if (auto* detail = DetailEngine()) {
+        const int prints = std::min(detail->BandsPerRecordCount(), 0xFFFF);
+        bytes[recDetailPrints] = static_cast<unsigned char>(prints & 0xFF);
+        bytes[recDetailPrints + 1] = static_cast<unsigned char>(prints >> 8);
+    }
     if (!WriteCacheRecord(Page, r.Data())) {
-        // The record is not kept: neither is the place it held.
+        // The record is not kept: neither are the places it held.
         const TrpDataPipeline::Position p = GetPosition(r, recMainPosition);
         if (mainPipeline_ != nullptr && p.HasBookmark) mainPipeline_->FreeBookmark(p.Bookmark);
+        const TrpDataPipeline::Position d = GetPosition(r, recDetailPosition);
+        if (detailPipeline_ != nullptr && r.GetBool(recHasDetail) && d.HasBookmark)
+            detailPipeline_->FreeBookmark(d.Bookmark);
     }
 }
 
@@ -606,8 +734,9 @@ void TrpEngine::RestoreFromCache(int Page) {
     section_ = r.GetInt(recSection);
     stalledPages_ = r.GetInt(recStalledPages);
     TrpEnginePrintStates print;
+    const auto* bytes = static_cast<const unsigned char*>(r.Data());
     for (int i = 0; i < kPrintStateCount; ++i)
-        if (r.GetBool(recPrintStates + i)) print.Include(static_cast<TrpEnginePrintState>(i));
+        if ((bytes[recPrintStates] & (1u << i)) != 0) print.Include(static_cast<TrpEnginePrintState>(i));
     ExcludePrintState(PrintState());
     IncludePrintState(print);
     TrpEngineSections sections;
@@ -617,8 +746,14 @@ void TrpEngine::RestoreFromCache(int Page) {
     reportComplete_ = r.GetBool(recReportComplete);
     if (r.GetBool(recHasMain) && mainPipeline_ != nullptr)
         mainPipeline_->RestorePosition(GetPosition(r, recMainPosition));
+    // After the report's: a detail linked to it follows its master first.
+    if (r.GetBool(recHasDetail) && detailPipeline_ != nullptr)
+        detailPipeline_->RestorePosition(GetPosition(r, recDetailPosition));
+    // The step a restored page may take back is the one made again.
+    DropStepBack();
     progressMark_ = static_cast<std::uint32_t>(r.GetInt(recProgressMark));
-    if (auto* detail = DetailEngine()) detail->SetBandsPerRecordCount(r.GetInt(recDetailPrints));
+    if (auto* detail = DetailEngine())
+        detail->SetBandsPerRecordCount(bytes[recDetailPrints] | (bytes[recDetailPrints + 1] << 8));
     // Pages without room count from the page made now.
     for (auto& list : sections_)
         for (TrpCustomBand* band : list) band->BandEngine()->ForgetLastPrint();
@@ -626,12 +761,18 @@ void TrpEngine::RestoreFromCache(int Page) {
 
 void TrpEngine::ResetCache(int Page) {
     // The places the records from Page on hold are let go.
-    if (mainPipeline_ == nullptr) return;
+    if (mainPipeline_ == nullptr && detailPipeline_ == nullptr) return;
     for (int p = std::max(Page, 0); p <= CachePageCount(); ++p) {
         TrpCacheRecord r(kCacheRecordSize);
-        if (!ReadCacheRecord(p, r.Data()) || !r.GetBool(recHasMain)) continue;
-        const TrpDataPipeline::Position pos = GetPosition(r, recMainPosition);
-        if (pos.HasBookmark) mainPipeline_->FreeBookmark(pos.Bookmark);
+        if (!ReadCacheRecord(p, r.Data())) continue;
+        if (r.GetBool(recHasMain) && mainPipeline_ != nullptr) {
+            const TrpDataPipeline::Position pos = GetPosition(r, recMainPosition);
+            if (pos.HasBookmark) mainPipeline_->FreeBookmark(pos.Bookmark);
+        }
+        if (r.GetBool(recHasDetail) && detailPipeline_ != nullptr) {
+            const TrpDataPipeline::Position pos = GetPosition(r, recDetailPosition);
+            if (pos.HasBookmark) detailPipeline_->FreeBookmark(pos.Bookmark);
+        }
     }
 }
 
@@ -687,6 +828,26 @@ void TrpEngine::GeneratePage() {
         GenerateSection(secHeader, 0);
     }
     if (pageEnded_ || Halted()) return;
+    ResetColumns();
+    if (topToBottom_) {
+        // The columns run down from under the page's header.
+        columnTop_ = printPosition_;
+        if (!StartColumn(0)) {
+            if (!pageEnded_ && !Halted()) EndPage();
+            return;
+        }
+    }
+    for (;;) {
+        WalkBody();
+        if (pageEnded_ || Halted()) return;
+        // Down the page, a full column hands the walk on to the next one.
+        if (!columnEnded_) break;
+        columnEnded_ = false;
+    }
+    EndPage();
+}
+
+void TrpEngine::WalkBody() {
     // Group footers still to print need the record they were left with.
     if (section_ != secGroupFooters) FinishRecord();
 
@@ -700,12 +861,15 @@ void TrpEngine::GeneratePage() {
         // The footers left over go on from the first that did not print,
         // below the headers of their groups.
         ReprintHeadersAboveFooter(index);
-        if (pageEnded_ || Halted()) return;
+        if (pageEnded_ || columnEnded_ || Halted()) return;
     }
     WalkBody(section, index);
 }
 
-void TrpEngine::GenerateSectionPage() { WalkBody(section_, bandIndex_); }
+void TrpEngine::GenerateSectionPage() {
+    WalkBody(section_, bandIndex_);
+    if (!pageEnded_ && !Halted()) EndPage();
+}
 
 void TrpEngine::WalkBody(int section, int index) {
     while (!pageEnded_ && !Halted()) {
@@ -724,7 +888,6 @@ void TrpEngine::WalkBody(int section, int index) {
         else
             ++section;
     }
-    if (!pageEnded_ && !Halted()) EndPage();
 }
 
 bool TrpEngine::GenerateSection(int Section, int From, int To) {
@@ -759,8 +922,11 @@ bool TrpEngine::GenerateSection(int Section, int From, int To) {
     if (Section == secGroupHeaders && !full)
         SetBandState(BandState() - TrpEngineSections{TrpEngineSection::Title, TrpEngineSection::PageHeader,
                                                      TrpEngineSection::ColumnHeader});
-    if (full && !BandState().Contains(TrpEngineSection::PageFooter)) {
-        EndPage();
+    if (full && !BandState().Contains(TrpEngineSection::PageFooter) && !columnBand_) {
+        if (topToBottom_)
+            EndColumn();
+        else
+            EndPage();
         return false;
     }
     return !full;
@@ -774,11 +940,23 @@ void TrpEngine::EndPage() {
     pageEnded_ = true;
     TrpCustomReport* report = Report();
     // The page's last bands see the last record printed, not the next one.
-    if (recordStepPending_ && mainPipeline_ != nullptr) {
-        mainPipeline_->Prior();
+    if (recordStepPending_ && (mainPipeline_ != nullptr || detailPipeline_ != nullptr)) {
+        if (detailPipeline_ != nullptr)
+            StepBack();
+        else
+            mainPipeline_->Prior();
         recordStepPending_ = false;
         reAdvancePending_ = true;
     }
+    // The columns close at the page's foot; the page footer spans the page.
+    if (topToBottom_ && !GetColumnFooterPrinted(column_)) GenerateColumnFooter(column_);
+    if (leftToRight_ && detailPrintedOnPage_)
+        for (int c = 0; c < columnCount_ && !Halted(); ++c)
+            if (!GetColumnFooterPrinted(c)) GenerateColumnFooter(c);
+    if (Halted()) return;
+    const TrpPageDef* def = Page()->PageDef();
+    printLeft_ = def->mmMarginLeft();
+    printRight_ = def->mmWidth() - def->mmMarginRight();
     if (!sectionPage_) {
         SetBandState(BandState() + TrpEngineSections{TrpEngineSection::PageFooter});
         GenerateSection(secFooter, 0);
@@ -923,6 +1101,7 @@ std::uint32_t TrpEngine::ProgressMark() const {
     mix(section_);
     mix(bandIndex_);
     mix(mainPipeline_ != nullptr ? mainPipeline_->RecordIndex() : -1);
+    mix(detailPipeline_ != nullptr ? detailPipeline_->RecordIndex() : -1);
     mix(endOfData_);
     if (currentBand_ != nullptr) {
         mix(currentBand_->CurrentLevel());
@@ -959,4 +1138,142 @@ void TrpEngine::ShowNoDataDialog() {
     dialog->SetReport(report);
     dialog->SetLanguageIndex(report->LanguageIndex());
     dialog->ShowModal();
+}
+
+// ---------------------------------------------------------------------------
+// Columns
+
+void TrpEngine::ResetColumns() {
+    column_ = 0;
+    columnEnded_ = false;
+    const auto count = static_cast<std::size_t>(columnCount_ > 1 ? columnCount_ : 0);
+    columnHeaderPrinted_.assign(count, false);
+    columnFooterPrinted_.assign(count, false);
+}
+
+int32_t TrpEngine::ColumnWidth() const {
+    const int32_t width = Report()->mmColumnWidth();
+    if (width > 0) return width;
+    return Page()->PageDef()->PrintableWidth() / std::max(columnCount_, 1);
+}
+
+int32_t TrpEngine::ColumnLeft(int Column) {
+    TrpCustomReport* report = Report();
+    const TrpPageDef* def = Page()->PageDef();
+    if (report->StoredColumnPositions()->Count() == 0) return def->mmMarginLeft() + Column * ColumnWidth();
+    const int32_t left = report->ColumnPosition(Column);
+    if (left < 0) {
+        report->HandlePrintError(EPrintError(rpFormatLanguageText(43, {Column + 1}) + "."));
+        return def->mmMarginLeft();
+    }
+    return left;
+}
+
+bool TrpEngine::GetColumnHeaderPrinted(int Column) const {
+    return Column >= 0 && Column < static_cast<int>(columnHeaderPrinted_.size()) &&
+           columnHeaderPrinted_[static_cast<std::size_t>(Column)];
+}
+
+void TrpEngine::SetColumnHeaderPrinted(int Column, bool Value) {
+    if (Column >= 0 && Column < static_cast<int>(columnHeaderPrinted_.size()))
+        columnHeaderPrinted_[static_cast<std::size_t>(Column)] = Value;
+}
+
+bool TrpEngine::GetColumnFooterPrinted(int Column) const {
+    return Column >= 0 && Column < static_cast<int>(columnFooterPrinted_.size()) &&
+           columnFooterPrinted_[static_cast<std::size_t>(Column)];
+}
+
+void TrpEngine::SetColumnFooterPrinted(int Column, bool Value) {
+    if (Column >= 0 && Column < static_cast<int>(columnFooterPrinted_.size()))
+        columnFooterPrinted_[static_cast<std::size_t>(Column)] = Value;
+}
+
+int32_t TrpEngine::ColumnFooterBottom() const {
+    int32_t bottom = PrintableBottom();
+    for (TrpCustomBand* b : sections_[secFooter])
+        if (b->Visible()) bottom -= b->mmHeight();
+    return bottom;
+}
+
+void TrpEngine::GenerateColumnHeader(int Column, int32_t Top) {
+    if (GetColumnHeaderPrinted(Column)) return;
+    SetColumnHeaderPrinted(Column, true);
+    TrpCustomReport* report = Report();
+    report->FireEvent(report->OnStartColumn, rpevStartColumn);
+    const int32_t left = printLeft_, position = printPosition_, right = printRight_, used = spaceUsed_;
+    const int saved = column_;
+    column_ = Column;
+    printLeft_ = ColumnLeft(Column);
+    printPosition_ = Top;
+    SetBandState(BandState() + TrpEngineSections{TrpEngineSection::ColumnHeader});
+    columnBand_ = true;
+    GenerateSection(secColumnHeader, 0);
+    columnBand_ = false;
+    SetBandState(BandState() - TrpEngineSections{TrpEngineSection::ColumnHeader});
+    const int32_t below = printPosition_;
+    column_ = saved;
+    printLeft_ = left;
+    printRight_ = right;
+    printPosition_ = position;
+    spaceUsed_ = used;
+    // Down the page the detail starts under its column's header.
+    if (topToBottom_) {
+        printPosition_ = below;
+        spaceUsed_ = std::max(spaceUsed_, below);
+    }
+}
+
+void TrpEngine::GenerateColumnFooter(int Column) {
+    if (GetColumnFooterPrinted(Column)) return;
+    SetColumnFooterPrinted(Column, true);
+    TrpCustomReport* report = Report();
+    const int32_t left = printLeft_, position = printPosition_, right = printRight_, used = spaceUsed_;
+    const int saved = column_;
+    column_ = Column;
+    printLeft_ = ColumnLeft(Column);
+    SetBandState(BandState() + TrpEngineSections{TrpEngineSection::ColumnFooter});
+    columnBand_ = true;
+    GenerateSection(secColumnFooter, 0);
+    columnBand_ = false;
+    SetBandState(BandState() - TrpEngineSections{TrpEngineSection::ColumnFooter});
+    column_ = saved;
+    printLeft_ = left;
+    printRight_ = right;
+    printPosition_ = position;
+    spaceUsed_ = used;
+    report->FireEvent(report->OnEndColumn, rpevEndColumn);
+}
+
+bool TrpEngine::StartColumn(int Column) {
+    const TrpPageDef* def = Page()->PageDef();
+    const int32_t pageRight = def->mmWidth() - def->mmMarginRight();
+    const int32_t left = ColumnLeft(Column);
+    if (Halted()) return false;
+    // Without stored positions a column that passes the page's edge is not
+    // used.
+    if (Report()->StoredColumnPositions()->Count() == 0 && left + ColumnWidth() > pageRight) return false;
+    column_ = Column;
+    printLeft_ = left;
+    printPosition_ = columnTop_;
+    printRight_ = pageRight;
+    GenerateColumnHeader(Column, columnTop_);
+    // The groups going on repeat their headers in the new column.
+    if (Column > 0) SetBandState(BandState() + TrpEngineSections{TrpEngineSection::ColumnHeader});
+    return !Halted();
+}
+
+bool TrpEngine::EndColumn() {
+    GenerateColumnFooter(column_);
+    if (Halted()) return false;
+    if (column_ + 1 < columnCount_) {
+        // The record the full column left pending is the next column's first.
+        if (StartColumn(column_ + 1)) {
+            columnEnded_ = true;
+            return true;
+        }
+        if (Halted()) return false;
+    }
+    EndPage();
+    return false;
 }

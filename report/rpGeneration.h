@@ -144,6 +144,9 @@ public:
     // Completes a pending record step before the next detail print.
     void FinishRecord();
     TrpDataPipeline* MainPipeline() const { return mainPipeline_; }
+    // The detail band's own pipeline when it is not the report's: it walks
+    // its records first, and the report's moves on when it runs out.
+    TrpDataPipeline* DetailPipeline() const { return detailPipeline_; }
 
     void Notify(TrpCommunicator* Communicator, int Operation) override;
 
@@ -161,8 +164,32 @@ public:
     // now may be sent to a new page. On a page holding neither, a new page
     // would give it no more room.
     bool RecordContentOnPage() const { return detailPrintedOnPage_ || footerPrintedOnPage_; }
-    // Columns are filled by the column engines; without them, column 0.
-    int CurrentColumn() const { return 0; }
+    // --- Columns ---
+    // The column being filled, from 0 (0 also outside columns).
+    int CurrentColumn() const { return column_; }
+    void SetCurrentColumn(int Value) { column_ = Value; }
+    // The report's columns, and whether the detail fills them down the
+    // page (the engine moves from column to column) or across it (the
+    // detail's horizontal engine does).
+    int ColumnCount() const { return columnCount_; }
+    bool TopToBottomColumns() const { return topToBottom_; }
+    bool LeftToRightColumns() const { return leftToRight_; }
+    // The left edge of Column (from 0): the stored position, else the
+    // margin and the column widths before it. A column without a stored
+    // position stops the run with text 43.
+    int32_t ColumnLeft(int Column);
+    int32_t ColumnWidth() const;
+    // Across the page: which columns got their header and footer on it.
+    bool GetColumnHeaderPrinted(int Column) const;
+    void SetColumnHeaderPrinted(int Column, bool Value);
+    bool GetColumnFooterPrinted(int Column) const;
+    void SetColumnFooterPrinted(int Column, bool Value);
+    // The column header (at Top) or footer (at the page's foot) of Column,
+    // leaving the print position as it was. Its start or end event fires.
+    void GenerateColumnHeader(int Column, int32_t Top);
+    void GenerateColumnFooter(int Column);
+    // Where column footers stand on: the page's foot above its footers.
+    int32_t ColumnFooterBottom() const;
     // The group headers printed again above a group footer that moved to a
     // new page.
     bool ReprintingForFooter() const { return reprintingForFooter_; }
@@ -205,7 +232,8 @@ private:
     void MakePage(int N, bool Final);
     void GeneratePage();
     void GenerateSectionPage();
-    // The body from Section and Index on, then the page's end.
+    // The body from Section and Index on, until the page or the column is
+    // full or the report ends.
     void WalkBody(int Section, int Index);
     // Header and footer bands that stay off the last page leave it; what
     // was under the header moves up into its place.
@@ -219,10 +247,30 @@ private:
     // False when the page filled up (and ended) or the run stopped.
     bool GenerateSection(int Section, int From, int To = -1);
     void EndPage();
+    // Down the page: the column is full; the next one starts, or the page
+    // ends. False when the page ended.
+    bool EndColumn();
+    bool StartColumn(int Column);
+    void ResetColumns();
+    // The body from where the walk stands: the bands the last page (or
+    // column) left, then section by section (the page's end is the
+    // caller's).
+    void WalkBody();
     void StampPage();
     void AddNoDataMessage();
     void RestorePipelinePositions();
     void ReleaseBookmarks();
+    // The detail pipeline opens on its first record; False when it cannot.
+    bool OpenDetailPipeline();
+    // With a detail pipeline of its own: one record on (the detail's next,
+    // else the report's next and the detail's first); False at the end.
+    // The step back returns to where the last step started, so that the
+    // step made again lands where the first did.
+    bool AdvancePipelines();
+    bool SkipEmptyDetails();
+    void HoldStepBack();
+    void StepBack();
+    void DropStepBack();
     bool Halted() const;
     // Groups: the values read again after a restore, the break test after a
     // record step (true on a break), the headers above an orphaned footer.
@@ -264,6 +312,9 @@ private:
     int bandPrints_ = 0;
     TDateTime printDateTime_ = 0;
     TrpDataPipeline* mainPipeline_ = nullptr;
+    TrpDataPipeline* detailPipeline_ = nullptr;
+    TrpDataPipeline::Position stepMain_, stepDetail_;
+    bool stepHeld_ = false;
     int savedBookmark_ = 0;
     std::unique_ptr<TrpCacheManager> cache_;
     bool secondPass_ = false;
@@ -288,10 +339,21 @@ private:
         int BandsOnPage = 0;
         int DrawCount = 0;
         int Bookmark = 0;
+        int DetailBookmark = 0;
+        int Column = 0;
     };
     TrpGroup* keepTogetherGroup_ = nullptr;
     std::unique_ptr<KeepTogetherMark> keepMark_;
     bool footerPrintedOnPage_ = false;
+    int column_ = 0;
+    int columnCount_ = 1;
+    bool topToBottom_ = false;
+    bool leftToRight_ = false;
+    bool columnEnded_ = false;
+    bool columnBand_ = false;
+    int32_t columnTop_ = 0;
+    std::vector<bool> columnHeaderPrinted_;
+    std::vector<bool> columnFooterPrinted_;
     bool reprintingForFooter_ = false;
 
     TrpPrinterSetup* sectionSetup_ = nullptr;

@@ -106,6 +106,8 @@ void TrpEngine::SetKeepTogetherGroup(TrpGroup* Value) {
 void TrpEngine::DropKeepTogetherMark() {
     if (keepMark_ && keepMark_->Bookmark != 0 && mainPipeline_ != nullptr)
         mainPipeline_->FreeBookmark(keepMark_->Bookmark);
+    if (keepMark_ && keepMark_->DetailBookmark != 0 && detailPipeline_ != nullptr)
+        detailPipeline_->FreeBookmark(keepMark_->DetailBookmark);
     keepMark_.reset();
 }
 
@@ -130,7 +132,10 @@ void TrpEngine::MarkKeepTogether() {
     mark->BandHeight = bandHeightPrinted_;
     mark->BandsOnPage = bandsOnPage_;
     mark->DrawCount = Page()->DrawCommandCount();
+    mark->Column = column_;
     if (mainPipeline_ != nullptr && mainPipeline_->Active()) mark->Bookmark = mainPipeline_->GetBookmark();
+    if (detailPipeline_ != nullptr && detailPipeline_->Active())
+        mark->DetailBookmark = detailPipeline_->GetBookmark();
     keepMark_ = std::move(mark);
 }
 
@@ -138,6 +143,9 @@ void TrpEngine::RollBackKeepTogether() {
     if (!keepMark_) return;
     const KeepTogetherMark& mark = *keepMark_;
     if (mark.Bookmark != 0 && mainPipeline_ != nullptr) mainPipeline_->GotoBookmark(mark.Bookmark);
+    // After the report's, which may move a linked detail.
+    if (mark.DetailBookmark != 0 && detailPipeline_ != nullptr) detailPipeline_->GotoBookmark(mark.DetailBookmark);
+    DropStepBack();
     section_ = mark.Section;
     bandIndex_ = mark.BandIndex;
     endOfData_ = mark.EndOfData;
@@ -156,6 +164,7 @@ void TrpEngine::RollBackKeepTogether() {
     spaceUsed_ = mark.SpaceUsed;
     bandHeightPrinted_ = mark.BandHeight;
     bandsOnPage_ = mark.BandsOnPage;
+    column_ = mark.Column;
     // The mark stands between records: the record prints again whole.
     for (TrpCustomBand* band : sections_[secDetail])
         if (auto* detail = dynamic_cast<TrpDetailBandEngine*>(band->BandEngine())) detail->RestartRecord();

@@ -1,5 +1,9 @@
 #include "report/rpMainReport.h"
 
+#include <algorithm>
+
+#include "report/rpParameters.h"
+
 #include "platform/rtl/Filer.h"
 #include "platform/rtl/Strings.h"
 #include "report/rpCacheManager.h"
@@ -59,6 +63,10 @@ TrpReport::TrpReport(TComponent* AOwner)
 
 TrpReport::~TrpReport() {
     NotifyReportEnd();
+    // The criteria are the report's to free, whoever owns them.
+    std::vector<TrpAutoSearchField*> fields;
+    fields.swap(autoSearchFields_);
+    for (TrpAutoSearchField* f : fields) delete f;
     if (Engine() != nullptr) Engine()->RemoveEventNotify(this);
 }
 
@@ -121,6 +129,10 @@ bool TrpReport::DisplayAutoSearchDialog() {
     if (autoSearchDialog_ == nullptr) return true;
     autoSearchDialog_->SetReport(this);
     autoSearchDialog_->SetLanguageIndex(LanguageIndex());
+    if (auto* search = dynamic_cast<TrpCustomAutoSearchDialog*>(autoSearchDialog_.get())) {
+        search->SetAutoSearchFields(std::vector<TComponent*>(autoSearchFields_.begin(), autoSearchFields_.end()));
+        search->Init();
+    }
     DoAfterAutoSearchDialogCreate();
     bool ok = true;
     if (AutoSearchFieldCount() > 0) {
@@ -187,15 +199,121 @@ void TrpReport::SetOutlineSettings(TrpOutlineReportSettings* Value) {
     if (Value != nullptr) outlineSettings_->Assign(Value);
 }
 
-void TrpReport::AddAutoSearchField(TComponent* Field) {
-    if (Field == nullptr) return;
+TrpParameterList* TrpReport::Parameters() {
+    if (parameters_ == nullptr) {
+        auto list = std::make_unique<TrpParameterList>(nullptr);
+        list->SetName(GetUniqueName(list.get()));
+        if (Owner() != nullptr) Owner()->InsertComponent(list.get());
+        list->SetParent(this);
+        return list.release();  // the child list of the report holds it now
+    }
+    return parameters_;
+}
+
+void TrpReport::AddChild(TrpRelative* Child) {
+    if (auto* list = dynamic_cast<TrpParameterList*>(Child); list != nullptr && list != parameters_) {
+        TrpParameterList* old = parameters_;
+        parameters_ = nullptr;
+        delete old;
+        TrpBandedReport::AddChild(Child);
+        parameters_ = list;
+        return;
+    }
+    TrpBandedReport::AddChild(Child);
+}
+
+void TrpReport::RemoveChild(TrpRelative* Child) {
+    if (Child != nullptr && Child == parameters_) parameters_ = nullptr;
+    TrpBandedReport::RemoveChild(Child);
+}
+
+void TrpReport::ChangeOwner(TComponent* NewOwner) {
+    TrpBandedReport::ChangeOwner(NewOwner);
+    if (parameters_ != nullptr && parameters_->Owner() != NewOwner) {
+        if (parameters_->Owner() != nullptr) parameters_->Owner()->RemoveComponent(parameters_);
+        if (NewOwner != nullptr) NewOwner->InsertComponent(parameters_);
+    }
+}
+
+void TrpReport::GetChildren(const std::function<void(TComponent*)>& Proc, TComponent* Root) {
+    TrpBandedReport::GetChildren(Proc, Root);
+    if (parameters_ != nullptr && parameters_->Count() > 0) Proc(parameters_);
+}
+
+void TrpReport::AddAutoSearchField(TrpAutoSearchField* Field) {
+    if (Field == nullptr || std::find(autoSearchFields_.begin(), autoSearchFields_.end(), Field) !=
+                                autoSearchFields_.end())
+        return;
     autoSearchFields_.push_back(Field);
+    Field->FreeNotification(this);
     ResetPrintState();
 }
 
-void TrpReport::RemoveAutoSearchField(TComponent* Field) {
-    std::erase(autoSearchFields_, Field);
+void TrpReport::RemoveAutoSearchField(TrpAutoSearchField* Field) {
+    if (std::erase(autoSearchFields_, Field) == 0) return;
+    Field->RemoveFreeNotification(this);
     ResetPrintState();
+}
+
+void TrpReport::Notification(TComponent* AComponent, TOperation Operation) {
+    TrpBandedReport::Notification(AComponent, Operation);
+    if (Operation == opRemove)
+        std::erase_if(autoSearchFields_, [AComponent](TrpAutoSearchField* f) { return f == AComponent; });
+}
+
+TrpAutoSearchField* TrpReport::CreateAutoSearchCriteria(const std::string& aDataPipelineName,
+                                                        const std::string& aFieldName, TrpSearchOperatorType aOperator,
+                                                        const std::string& aExpression, bool aMandatory) {
+    return CreateAutoSearchCriteria(aDataPipelineName, aFieldName, std::string(), dtString, aOperator, aExpression,
+                                    aMandatory, Owner());
+}
+
+TrpAutoSearchField* TrpReport::CreateAutoSearchCriteria(const std::string& aDataPipelineName,
+                                                        const std::string& aFieldName, const std::string& aFieldAlias,
+                                                        TrpDataType aDataType, TrpSearchOperatorType aOperator,
+                                                        const std::string& aExpression, bool aMandatory,
+                                                        TComponent* aOwner) {
+    auto* field = new TrpAutoSearchField(aOwner);
+    field->SetName(GetUniqueName(field));
+    field->SetDataPipelineName(aDataPipelineName);
+    field->SetFieldName(aFieldName);
+    field->SetFieldAlias(aFieldAlias);
+    field->SetDataType(aDataType);
+    field->SetSearchOperator(aOperator);
+    field->SetSearchExpression(aExpression);
+    field->SetMandatory(aMandatory);
+    AddAutoSearchField(field);
+    TrsParamList params;
+    params.AddParam("aAutoSearchField", rsClass, false, true, "", TrpAutoSearchField::StaticClassType());
+    TObject* asObject = field;
+    params.BindConstParam(0, &asObject);
+    SendEventNotify(this, rpevAutoSearchFieldCreated, &params);
+    return field;
+}
+
+TrpAutoSearchField* TrpReport::AutoSearchCriteriaByName(const std::string& aDataPipelineName,
+                                                        const std::string& aFieldName) const {
+    for (TrpAutoSearchField* f : autoSearchFields_)
+        if (SameText(f->DataPipelineName(), aDataPipelineName) && SameText(f->FieldName(), aFieldName)) return f;
+    return nullptr;
+}
+
+void TrpReport::GetAutoSearchDescriptionLines(TStrings* aLines) {
+    aLines->Clear();
+    for (TrpAutoSearchField* f : autoSearchFields_) {
+        f->SetFirstField(aLines->Count() == 0);
+        if (f->HasValue()) aLines->Add(f->GetDescription());
+    }
+}
+
+std::string TrpReport::AutoSearchDescription() {
+    std::string text;
+    for (std::size_t i = 0; i < autoSearchFields_.size(); ++i) {
+        autoSearchFields_[i]->SetFirstField(i == 0);
+        if (i > 0) text += " ";
+        text += autoSearchFields_[i]->GetDescription();
+    }
+    return text;
 }
 
 // ---------------------------------------------------------------------------

@@ -15,15 +15,18 @@
 #include <string>
 #include <vector>
 
+#include "report/rpAutoSearch.h"
 #include "report/rpBandedReport.h"
 
 class TrpCustomReportDialog;
+class TrpParameterList;
 class TrpReport;
 class TrpSubReport;
 
 // Events a report sends.
 enum : int {
     rpevGetAutoSearchValues = 12,
+    rpevAutoSearchFieldCreated = 66,
     rpevBeforeAutoSearchDialogCreate = 72,
     rpevInitializeParameters = 136,
 };
@@ -69,12 +72,42 @@ public:
     TrpOutlineReportSettings* OutlineSettings() const { return outlineSettings_.get(); }
     void SetOutlineSettings(TrpOutlineReportSettings* Value);
 
-    // The search criteria, in order (the fields are the report's children).
+    // The search criteria, in order. The report frees its fields; a field
+    // freed by its owner first leaves the list.
     int AutoSearchFieldCount() const { return static_cast<int>(autoSearchFields_.size()); }
-    TComponent* AutoSearchFields(int Index) const { return autoSearchFields_.at(static_cast<std::size_t>(Index)); }
-    void AddAutoSearchField(TComponent* Field);
-    void RemoveAutoSearchField(TComponent* Field);
+    TrpAutoSearchField* AutoSearchFields(int Index) const {
+        return autoSearchFields_.at(static_cast<std::size_t>(Index));
+    }
+    void AddAutoSearchField(TrpAutoSearchField* Field);
+    void RemoveAutoSearchField(TrpAutoSearchField* Field);
+    // A new criterion owned by the report's owner (or Owner), at the end of
+    // the list; event 66 tells of it with the parameter "aAutoSearchField".
+    TrpAutoSearchField* CreateAutoSearchCriteria(const std::string& aDataPipelineName, const std::string& aFieldName,
+                                                 TrpSearchOperatorType aOperator, const std::string& aExpression,
+                                                 bool aMandatory);
+    TrpAutoSearchField* CreateAutoSearchCriteria(const std::string& aDataPipelineName, const std::string& aFieldName,
+                                                 const std::string& aFieldAlias, TrpDataType aDataType,
+                                                 TrpSearchOperatorType aOperator, const std::string& aExpression,
+                                                 bool aMandatory, TComponent* aOwner);
+    // By pipeline and field name, case aside; nullptr when none.
+    TrpAutoSearchField* AutoSearchCriteriaByName(const std::string& aDataPipelineName,
+                                                 const std::string& aFieldName) const;
+    // One line per criterion that filters, the first marked first.
+    void GetAutoSearchDescriptionLines(TStrings* aLines);
+    // Every criterion's line joined by a blank.
+    std::string AutoSearchDescription();
+    void Notification(TComponent* AComponent, TOperation Operation) override;
     TrpCustomReportDialog* AutoSearchDialog() const { return autoSearchDialog_.get(); }
+
+    // Made on first use, owned by the report's owner, a child of the
+    // report; streamed after the bands and groups.
+    TrpParameterList* Parameters();
+    bool HasParameters() const { return parameters_ != nullptr; }
+    // A parameter list given as a child replaces (and frees) the current one.
+    void AddChild(TrpRelative* Child) override;
+    void RemoveChild(TrpRelative* Child) override;
+    void ChangeOwner(TComponent* NewOwner) override;
+    void GetChildren(const std::function<void(TComponent*)>& Proc, TComponent* Root) override;
 
     void EventNotify(TObject* Sender, int EventNumber, TrsParamList* Params) override;
     // Older stored reports: their orientation and outline switch.
@@ -82,6 +115,12 @@ public:
     // Reads the properties of older stored reports; writes none.
     void DefineProperties(TFiler* Filer) override;
     const std::string& LegacyDataSourceName() const { return legacyDataSource_; }
+
+    // Not published: set by code only, and copied with the report.
+    std::function<void(TObject* Sender, TrpCustomReport* Report)> OnReportEvent;
+    void FireReportEvent(TrpCustomReport* Report) override {
+        if (OnReportEvent) OnReportEvent(this, Report);
+    }
 
     TNotifyEvent AfterAutoSearchDialogCreate;
     TNotifyEvent AfterOpenDataPipelines;
@@ -106,10 +145,11 @@ private:
 
     bool cachePages_ = false;
     bool autoSearchRunning_ = false;
-    std::vector<TComponent*> autoSearchFields_;
+    std::vector<TrpAutoSearchField*> autoSearchFields_;
     std::unique_ptr<TrpCustomReportDialog> autoSearchDialog_;
     std::unique_ptr<TrpReportOutline> outline_;
     std::unique_ptr<TrpOutlineReportSettings> outlineSettings_;
+    TrpParameterList* parameters_ = nullptr;
     std::string legacyDataSource_;
     std::string legacyCompletionHandler_;
     float legacyRowSpacing_ = 0;

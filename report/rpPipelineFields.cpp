@@ -452,6 +452,11 @@ bool TrpCustomDataPipeline::FieldExists(const std::string& FieldName) const {
     return FindFieldByName(FieldName) != nullptr;
 }
 
+void TrpCustomDataPipeline::GetChildren(const std::function<void(TComponent*)>& Proc, TComponent* /*Root*/) {
+    for (TrpField* f : std::vector<TrpField*>(fields_)) Proc(f);
+    for (TrpMasterFieldLink* l : std::vector<TrpMasterFieldLink*>(links_)) Proc(l);
+}
+
 void TrpCustomDataPipeline::Loaded() {
     TrpDataPipeline::Loaded();
     // Fields read from the stream stay as they were stored.

@@ -204,6 +204,8 @@ public:
     void RemoveChild(TrpRelative* Child) override;
     void Notify(TrpCommunicator* Communicator, int Operation) override;
     void Loaded() override;
+    // Streamed inside the pipeline: its fields, then its links.
+    void GetChildren(const std::function<void(TComponent*)>& Proc, TComponent* Root) override;
     bool DesignOnly() const { return designOnly_; }
     void SetDesignOnly(bool Value) { designOnly_ = Value; }
 

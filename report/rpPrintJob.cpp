@@ -202,7 +202,17 @@ void TrpProducer::ClosePreview() {
     TrpCustomPreviewer* form = previewForm_;
     previewForm_ = nullptr;
     form->OnActivate = form->OnClose = form->OnCancel = form->OnDestroy = nullptr;
+    form->ReportFreeing();
     delete form;
+}
+
+void TrpProducer::CloseCancelDialog() {
+    if (cancelDialog_ == nullptr) return;
+    TrpCustomCancelDialog* dialog = cancelDialog_;
+    cancelDialog_ = nullptr;
+    dialog->OnCancel = dialog->OnClose = dialog->OnStart = nullptr;
+    dialog->ReportFreeing();
+    delete dialog;
 }
 
 // ---------------------------------------------------------------------------
@@ -245,6 +255,7 @@ void TrpProducer::PrintToPrinter() {
         if (printDialog_ != nullptr) {
             printDialog_->SetReport(this);
             printDialog_->SetDeviceType(DeviceType());
+            printDialog_->Printer = printerDevice_ != nullptr ? printerDevice_->Printer() : nullptr;
             printDialog_->SetLanguageIndex(LanguageIndex());
             printDialog_->AllowPrintToArchive = AllowPrintToArchive();
             printDialog_->AllowPrintToFile = AllowPrintToFile();
@@ -252,16 +263,38 @@ void TrpProducer::PrintToPrinter() {
             printDialog_->TextFileName = TextFileName();
             printDialog_->BackgroundPrintActive = BackgroundPrintSettings()->Active();
             printDialog_->PageRequest()->SetPageRequested(CurrentPage());
+            printDialog_->Designing = Owner() != nullptr && Owner()->ComponentState().Contains(csDesigning);
+            printDialog_->PrinterSetup()->Assign(PrinterSetup());
+            if (printerDevice_ != nullptr && printerDevice_->HasPrinter())
+                printerDevice_->ReadPrinterSetup(printDialog_->PrinterSetup());
+            printDialog_->Init();
         }
     }
     Fire(OnPrintDialogCreate);
     if (printDialog_ != nullptr) {
+        TrpPrinterSetup offered(nullptr);
+        offered.Assign(printDialog_->PrinterSetup());
         const bool ok = printDialog_->ShowModal();
         Fire(OnPrintDialogClose);
         BackgroundPrintSettings()->SetActive(printDialog_->BackgroundPrintActive);
         if (!ok) {
             FinishPrinting();
             return;
+        }
+        // The printer, copies and collation the user changed go to the
+        // printer, from which the setup is read back below; what the dialog
+        // left alone stays as the printer now has it.
+        const TrpPrinterSetup* chosen = printDialog_->PrinterSetup();
+        if (printerDevice_ != nullptr && printerDevice_->HasPrinter() &&
+            (chosen->PrinterName() != offered.PrinterName() || chosen->Copies() != offered.Copies() ||
+             chosen->Collation() != offered.Collation())) {
+            TrpPrinterSetup now(nullptr);
+            now.Assign(PrinterSetup());
+            printerDevice_->ReadPrinterSetup(&now);
+            if (chosen->PrinterName() != offered.PrinterName()) now.SetPrinterName(chosen->PrinterName());
+            if (chosen->Copies() != offered.Copies()) now.SetCopies(chosen->Copies());
+            if (chosen->Collation() != offered.Collation()) now.SetCollation(chosen->Collation());
+            printerDevice_->ApplyPrinterSetup(&now);
         }
     }
     const bool background = BackgroundPrintSettings()->Active();
@@ -292,6 +325,7 @@ void TrpProducer::PrintToPrinter() {
     // In the background the manager's own device takes the pages.
     TrpDevice* output = fileDevice_ != nullptr ? fileDevice_ : printerDevice_;
     if (output != nullptr) output->SetPublisher(Publisher());
+    ReservedHook();
 
     if (fileDevice_ == nullptr && printerDevice_ != nullptr && printerDevice_->HasPrinter()) {
         TrpPrinterSetup chosen(nullptr);

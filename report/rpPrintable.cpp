@@ -471,10 +471,10 @@ void TrpPrintable::DefineProperties(TFiler* Filer) {
     // Older stored forms: what can be kept becomes today's value, the rest is dropped.
     Filer->DefineProperty("DataSource", [this](TReader* r) { dataPipelineName_ = r->ReadIdent(); }, nullptr, false);
     Filer->DefineProperty("OnFormatText", [](TReader* r) { r->ReadIdent(); }, nullptr, false);
-    // The region holding the object, by name; found again once it is loaded.
-    Filer->DefineProperty(
-        "Region", [this](TReader* r) { SetStoredRegionName(r->ReadIdent()); },
-        [this](TWriter* w) { w->WriteIdent(StoredRegionName()); }, !StoredRegionName().empty());
+    // The region holding the object, by name, in streams that kept the
+    // region's components beside it in the band; found again once loaded.
+    // Written streams nest them in the region instead.
+    Filer->DefineProperty("Region", [this](TReader* r) { SetStoredRegionName(r->ReadIdent()); }, nullptr, false);
     Filer->DefineProperty("ReportField", [this](TReader* r) { dataField_ = r->ReadString(); }, nullptr, false);
     Filer->DefineProperty("ParentDataSource", [](TReader* r) { r->ReadBoolean(); }, nullptr, false);
     if (GetPropInfo(ClassType(), "Alignment") == nullptr)

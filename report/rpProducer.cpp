@@ -4,6 +4,7 @@
 #include "report/rpDevice.h"
 #include "platform/rtl/Strings.h"
 #include "report/rpLanguage.h"
+#include "report/rpRTTI.h"
 #include "report/rpUtils.h"
 
 namespace {
@@ -73,6 +74,7 @@ TrpProducer::TrpProducer(TComponent* AOwner)
 
 TrpProducer::~TrpProducer() {
     ClosePreview();
+    CloseCancelDialog();
     printerSetup_->OnGetPrinter = nullptr;
     printerSetup_->OnBeforePageDefChange = nullptr;
     printerSetup_->OnPageDefChange = nullptr;
@@ -271,4 +273,12 @@ void TrpProducer::Loaded() {
     version_ = rpProgramVersion;
     versionNo_ = rpProgramVersionNo;
     TrpRelative::Loaded();
+}
+
+void TrpProducer::DoOnSaveText(TObject* Sender, std::string& Text) {
+    if (OnSaveText) OnSaveText(Sender, Text);
+    TrsParamList params;
+    params.AddParam("Text", rsString, true, false);
+    params.BindParam(0, &Text);
+    SendEventNotify(this, rpevSaveText, &params);
 }

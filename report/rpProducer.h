@@ -55,6 +55,7 @@ enum : int {
     rpevReportBegin = 1,
     rpevNotifyReportBegin = 70,
     rpevNotifyReportEnd = 71,
+    rpevSaveText = 9,
     rpevPrintingFinished = 89,
     rpevPageRequest = 140,
 };
@@ -204,9 +205,9 @@ public:
     std::function<void(TObject*, std::string&)> OnSaveText;
     // A text-file device is about to write Text; the handler may change it.
     virtual void SaveText(TObject* Sender, std::string& Text) { DoOnSaveText(Sender, Text); }
-    virtual void DoOnSaveText(TObject* Sender, std::string& Text) {
-        if (OnSaveText) OnSaveText(Sender, Text);
-    }
+    // The handler first, then event 9 whose parameter "Text" the
+    // listeners may change too.
+    virtual void DoOnSaveText(TObject* Sender, std::string& Text);
     TrpPageRequestEvent OnPageRequest;
 
     void DefineProperties(TFiler* Filer) override;
@@ -221,6 +222,9 @@ protected:
     virtual void DoBeforePrint();
     virtual void DoOnCancel();
     virtual void DoOnPrintingComplete();
+    // Runs once the job's output device is joined to the publisher, before
+    // the printer's setup is read back; nothing here.
+    virtual void ReservedHook() {}
     void Fire(const TNotifyEvent& Event, int EventNumber = -1);
 
 private:
@@ -234,6 +238,8 @@ private:
     // Waits the conversion second; From: 0 PrintReport, 1 StartPrintJob.
     void ConvertBeforePrinting(int From);
     void ClosePreview();
+    // Tells the cancel dialog that the producer goes, and frees it.
+    void CloseCancelDialog();
 
 private:
     std::unique_ptr<TrpPrinterSetup> printerSetup_;

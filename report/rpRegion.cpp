@@ -109,6 +109,10 @@ bool TrpCustomRegion::Holds(const TrpComponent* Component) const {
     return false;
 }
 
+void TrpCustomRegion::GetChildren(const std::function<void(TComponent*)>& Proc, TComponent* /*Root*/) {
+    for (TrpComponent* c : std::vector<TrpComponent*>(objects_)) Proc(c);
+}
+
 bool TrpCustomRegion::AddObject(TrpComponent* Component) {
     if (Component == nullptr || Component == this || IndexOfObject(Component) >= 0) return false;
     // A page break ends the band's page; it never sits in a region.

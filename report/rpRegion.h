@@ -80,6 +80,8 @@ public:
     // While designing, the held components move with the region.
     void BoundsChange() override;
     void Loaded() override;
+    // Streamed inside the region: its components, in region order.
+    void GetChildren(const std::function<void(TComponent*)>& Proc, TComponent* Root) override;
 
 protected:
     void GenerateContent() override;

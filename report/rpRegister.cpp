@@ -17,6 +17,7 @@
 #include "report/rpSettings.h"
 #include "report/rpStretchRTTI.h"
 #include "report/rpSubReport.h"
+#include "report/rpTemplate.h"
 #include "report/rpTreeNodes.h"
 
 namespace report {
@@ -40,11 +41,13 @@ void registerAll() {
     RegisterStretchAdapters();
     RegisterTreeNodeClasses();
     RegisterParameterClasses();
+    RegisterTemplateClasses();
     rpSetDisplayFormatClass(TrpDisplayFormat::Instance());
 }
 
 void unregisterAll() {
     rpSetDisplayFormatClass(nullptr);
+    UnregisterTemplateClasses();
     UnregisterParameterClasses();
     UnregisterTreeNodeClasses();
     UnregisterStretchAdapters();

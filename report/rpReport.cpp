@@ -1,5 +1,7 @@
 #include "report/rpReport.h"
 
+#include "report/rpTemplate.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -10,8 +12,10 @@
 #include "report/rpExcept.h"
 #include "report/rpGroup.h"
 #include "report/rpLanguage.h"
+#include "report/rpMainReport.h"
 #include "report/rpPipeline.h"
 #include "report/rpRTTI.h"
+#include "report/rpSubReport.h"
 #include "report/rpUnits.h"
 
 namespace {
@@ -67,6 +71,8 @@ TClass TrpCustomReport::StaticClassType() {
             .Enum("PassSetting", rpTypeInfo<TrpPassSettingType>(), &TrpCustomReport::PassSetting,
                   &TrpCustomReport::SetPassSetting, psOnePass)
             .Boolean("SaveAsTemplate", &TrpCustomReport::SaveAsTemplate, &TrpCustomReport::SetSaveAsTemplate, 0)
+            .Object("Template", TrpReportTemplate::StaticClassType(), &TrpCustomReport::Template,
+                    &TrpCustomReport::SetTemplate)
             .Enum("Units", rpTypeInfo<TrpUnitType>(), &TrpCustomReport::Units, &TrpCustomReport::SetUnits, utInches)
             .Build();
     return &info;
@@ -76,7 +82,8 @@ TrpCustomReport::TrpCustomReport(TComponent* AOwner)
     : TrpProducer(AOwner),
       columnPositionsEdit_(std::make_unique<TStringList>()),
       engine_(std::make_unique<TrpCustomEngine>(this)),
-      columnPositions_(std::make_unique<TStringList>()) {
+      columnPositions_(std::make_unique<TStringList>()),
+      template_(std::make_unique<TrpReportTemplate>(this)) {
     EventSet().set(rpevDataChanged);
     engine_->OnCheckPageLimit = [this] { CheckPageLimit(); };
     engine_->OnSendPage = [this] { SendPage(); };
@@ -612,6 +619,9 @@ void TrpCustomReport::Transfer(TrpRelative* Source) {
     passSetting_ = source->passSetting_;
     saveAsTemplate_ = source->saveAsTemplate_;
     units_ = source->units_;
+    // The template's place (file, row) goes with the layout, unless the
+    // template itself is moving it (it puts its own settings back after).
+    if ((State() & rpstTemplateLoading) == 0) template_->Assign(source->template_.get());
     OnEndColumn = source->OnEndColumn;
     OnEndFirstPass = source->OnEndFirstPass;
     OnEndPage = source->OnEndPage;
@@ -633,11 +643,22 @@ void TrpCustomReport::Transfer(TrpRelative* Source) {
         g->SetReport(this);
         if (g->Owner() != Owner()) g->ChangeOwner(Owner());
     }
+    // The child reports of the subreports that came along answer to this
+    // report now; the source may be freed next.
+    for (TrpBand* b : bands_)
+        for (int i = 0; i < b->ObjectCount(); ++i)
+            if (auto* sub = dynamic_cast<TrpSubReport*>(b->Objects(i)); sub != nullptr && sub->ChildReport() != nullptr)
+                sub->ChildReport()->SetParentReport(this);
     ResetPrintState();
 }
 
+void TrpCustomReport::SetTemplate(TrpReportTemplate* Value) { template_->Assign(Value); }
+
 void TrpCustomReport::Notify(TrpCommunicator* Communicator, int Operation) {
     TrpProducer::Notify(Communicator, Operation);
+    if (Operation == rpopFreeing && Communicator != nullptr && template_ != nullptr &&
+        template_->DatabaseSettings()->DataPipeline() == Communicator)
+        template_->DatabaseSettings()->ForgetDataPipeline();
     if (Communicator == nullptr || Communicator != dataPipeline_) return;
     if (Operation == rpopFreeing) {
         dataPipeline_ = nullptr;
@@ -725,4 +746,8 @@ void TrpCustomReport::Loaded() {
     TrpProducer::Loaded();
     // Steps that need classes built after the bands' run now, once.
     for (TrpBand* b : std::vector<TrpBand*>(bands_)) b->FinishConversion();
+    // A report whose layout lives in its template takes it from there,
+    // unless it is itself being read or written by a template.
+    if (saveAsTemplate_ && State() < rpstTemplateLoading && !(GetMainReport() == this && ComponentState().Contains(csDesigning)))
+        template_->Load();
 }

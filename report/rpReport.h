@@ -16,6 +16,7 @@
 
 class TrpDataPipeline;
 class TrpGroup;
+class TrpReportTemplate;
 
 using TrpNoDataBehaviors = TSet<TrpNoDataBehaviorType>;
 using TrpBandKinds = TSet<TrpBandType>;
@@ -133,8 +134,14 @@ public:
     void SetPassSetting(TrpPassSettingType Value);
     bool SaveAsTemplate() const { return saveAsTemplate_; }
     void SetSaveAsTemplate(bool Value) { saveAsTemplate_ = Value; }
+    // Where the layout is kept outside the program (owned).
+    TrpReportTemplate* Template() const { return template_.get(); }
+    void SetTemplate(TrpReportTemplate* Value);
     bool Modified() const { return modified_; }
     virtual void SetModified(bool Value);
+    // A report held inside this one announces itself (a child loaded from
+    // its template); the main report passes it to its handler.
+    virtual void FireReportEvent(TrpCustomReport* Report) { (void)Report; }
 
     // --- Run ---
     TrpCustomEngine* Engine() const { return engine_.get(); }
@@ -220,6 +227,7 @@ private:
     TrpPassSettingType passSetting_ = psOnePass;
     bool printingAsSubReport_ = false;
     bool saveAsTemplate_ = false;
+    std::unique_ptr<TrpReportTemplate> template_;
     TrpUnitType units_ = utInches;
     int updateCount_ = 0;
     float loadedColumnWidth_ = 0;

@@ -9,6 +9,7 @@
 #include "platform/rtl/Filer.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Strings.h"
+#include "report/rpAutoSearch.h"
 #include "report/rpExcept.h"
 #include "report/rpMainReport.h"
 #include "report/rpProducer.h"
@@ -122,13 +123,14 @@ void TrpAutoSearchRTTI::GetAutoSearchFields(TObject* Report, TrpAutoSearchGroups
     auto* report = dynamic_cast<TrpReport*>(Report);
     if (report == nullptr) return;
     for (int i = 0; i < report->AutoSearchFieldCount(); ++i) {
-        TComponent* field = report->AutoSearchFields(i);
-        std::unique_ptr<TObject> copy(CreateInstance(field->ClassType(), nullptr));
-        auto* persistent = dynamic_cast<TPersistent*>(copy.get());
-        if (persistent == nullptr) continue;
-        persistent->Assign(field);
-        copy.release();
-        Fields.emplace_back(persistent);
+        TrpAutoSearchField* field = report->AutoSearchFields(i);
+        std::unique_ptr<TObject> made(CreateInstance(field->ClassType(), nullptr));
+        auto* copy = dynamic_cast<TrpAutoSearchField*>(made.get());
+        if (copy == nullptr) continue;
+        made.release();
+        copy->Assign(field);
+        copy->AssignCriteria(field);
+        Fields.emplace_back(copy);
     }
 }
 
@@ -137,9 +139,10 @@ void TrpAutoSearchRTTI::AssignAutoSearchFields(TObject* Report, const TrpAutoSea
     if (Fields.empty() || report == nullptr) return;
     if (report->AutoSearchFieldCount() == 0) {
         for (const auto& f : Fields) {
-            auto* field = dynamic_cast<TComponent*>(CreateInstance(f->ClassType(), report->Owner()));
+            auto* field = dynamic_cast<TrpAutoSearchField*>(CreateInstance(f->ClassType(), report->Owner()));
             if (field == nullptr) continue;
             field->Assign(f.get());
+            field->AssignCriteria(f.get());
             report->AddAutoSearchField(field);
         }
         return;
@@ -148,8 +151,10 @@ void TrpAutoSearchRTTI::AssignAutoSearchFields(TObject* Report, const TrpAutoSea
         throw EBackgroundPrintError(
             "TrpAutoSearchRTTI.CopyAutoSearchFields: The report in the background thread has different autosearch "
             "fields than the request.");
-    for (int i = 0; i < report->AutoSearchFieldCount(); ++i)
+    for (int i = 0; i < report->AutoSearchFieldCount(); ++i) {
         report->AutoSearchFields(i)->Assign(Fields[static_cast<std::size_t>(i)].get());
+        report->AutoSearchFields(i)->AssignCriteria(Fields[static_cast<std::size_t>(i)].get());
+    }
 }
 
 // --- Request ---

@@ -56,8 +56,10 @@ public:
     static void LoadFromStream(TrpProducer* Report, TStream* Stream);
 };
 
+class TrpAutoSearchField;
+
 // Copies of a report's auto-search fields, by value.
-using TrpAutoSearchGroups = std::vector<std::unique_ptr<TPersistent>>;
+using TrpAutoSearchGroups = std::vector<std::unique_ptr<TrpAutoSearchField>>;
 
 class TrpAutoSearchRTTI {
 public:

@@ -11,6 +11,7 @@
 #include "report/rpProducer.h"
 #include "report/rpPublisher.h"
 #include "report/rpUtils.h"
+#include "report_output/rpPDFDevice.h"
 #include "report_output/rpScreenDevice.h"
 
 namespace {
@@ -102,21 +103,6 @@ std::string rpEmailFileName(const std::string& Name, const std::string& TempFold
     return result;
 }
 
-// --- Dialog base ---
-
-TClass TrpCustomEmailDialog::StaticClassType() {
-    static const TClassInfo info =
-        TClassBuilder<TrpCustomEmailDialog>("TrpCustomEmailDialog", TrpCustomReportDialog::StaticClassType()).Build();
-    return &info;
-}
-
-TrpCustomEmailDialog::TrpCustomEmailDialog(TComponent* AOwner)
-    : TrpCustomReportDialog(AOwner), settings_(std::make_unique<TrpEmailSettings>()) {}
-
-TrpCustomEmailDialog::~TrpCustomEmailDialog() = default;
-
-void TrpCustomEmailDialog::SetEmailSettings(TrpEmailSettings* Value) { settings_->Assign(Value); }
-
 // --- TrpEmail ---
 
 TrpEmail::TrpEmail() : settings_(std::make_unique<TrpEmailSettings>()) {}
@@ -155,7 +141,8 @@ bool TrpEmail::Send() {
     std::unique_ptr<TrpCustomEmailDialog> dialog(
         dynamic_cast<TrpCustomEmailDialog*>(rpCreateDialog(TrpCustomEmailDialog::StaticClassType(), nullptr)));
     if (!dialog) return SendReports();
-    dialog->SetConnectionVisible(smtp_->NeedsConnectionSettings());
+    if (auto* option = dynamic_cast<TrpEmailConnectionOption*>(dialog.get()))
+        option->SetConnectionVisible(smtp_->NeedsConnectionSettings());
     if (settings_->FileName().empty()) settings_->SetFileName(report_->PrinterSetup()->DocumentName());
     dialog->SetReport(report_);
     dialog->SetEmailSettings(settings_.get());
@@ -260,10 +247,13 @@ bool TrpEmail::SendReports() {
 namespace report_output {
 
 void RegisterEmailClasses() {
-    RegisterClass(TrpCustomEmailDialog::StaticClassType());
+    rpRegisterEmailDevice(TrpPDFDevice::StaticClassType(), {TrpPDFDevice::DefaultExt(), nullptr});
     TrpSMTPPlugIn::Register([] { return std::make_unique<TrpSMTPXdgEmail>(); });
 }
 
-void UnregisterEmailClasses() { TrpSMTPPlugIn::UnRegister(); }
+void UnregisterEmailClasses() {
+    TrpSMTPPlugIn::UnRegister();
+    rpUnregisterEmailDevice(TrpPDFDevice::StaticClassType());
+}
 
 }  // namespace report_output

@@ -147,23 +147,13 @@ struct TrpEmailDeviceInfo {
 void rpRegisterEmailDevice(TClass DeviceClass, TrpEmailDeviceInfo Info);
 void rpUnregisterEmailDevice(TClass DeviceClass);
 
-// The base of the e-mail dialog (built by the preview layer): it edits a
-// copy of the settings.
-class TrpCustomEmailDialog : public TrpCustomReportDialog {
+// What the e-mail dialog (built by the preview layer on
+// TrpCustomEmailDialog) is told about the transport: whether its
+// connection menu is offered.
+class TrpEmailConnectionOption {
 public:
-    explicit TrpCustomEmailDialog(TComponent* AOwner);
-    ~TrpCustomEmailDialog() override;
-    FAT_CLASS(TrpCustomEmailDialog)
-
-    TrpEmailSettings* EmailSettings() const { return settings_.get(); }
-    virtual void SetEmailSettings(TrpEmailSettings* Value);
-    // Whether the connection menu is offered.
-    virtual void SetConnectionVisible(bool Value) { connectionVisible_ = Value; }
-    bool ConnectionVisible() const { return connectionVisible_; }
-
-private:
-    std::unique_ptr<TrpEmailSettings> settings_;
-    bool connectionVisible_ = false;
+    virtual ~TrpEmailConnectionOption() = default;
+    virtual void SetConnectionVisible(bool Value) = 0;
 };
 
 class TrpEmail : public TObject {

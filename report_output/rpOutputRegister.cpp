@@ -1,10 +1,14 @@
 #include "report_output/rpOutputRegister.h"
 
+#include "report/rpDevice.h"
+#include "report_output/rp2DBarCode.h"
 #include "report_output/rpBackgroundPrint.h"
+#include "report_output/rpBarCode.h"
 #include "report_output/rpDBText.h"
 #include "report_output/rpEmail.h"
 #include "report_output/rpGraphics.h"
 #include "report_output/rpImages.h"
+#include "report_output/rpPDFDevice.h"
 #include "report_output/rpPrinterDevice.h"
 #include "report_output/rpRichText.h"
 #include "report_output/rpRichTextRTTI.h"
@@ -26,6 +30,10 @@ void registerAll() {
     RegisterRichTextAdapters();
     RegisterScreenDeviceClasses();
     RegisterPrinterClasses();
+    report::RegisterFileDeviceClasses();
+    RegisterPDFDevice();
+    RegisterBarCodeClasses();
+    Register2DBarCodeClasses();
     RegisterEmailClasses();
     RegisterBackgroundPrinting();
 }
@@ -33,6 +41,10 @@ void registerAll() {
 void unregisterAll() {
     UnregisterBackgroundPrinting();
     UnregisterEmailClasses();
+    Unregister2DBarCodeClasses();
+    UnregisterBarCodeClasses();
+    UnregisterPDFDevice();
+    report::UnregisterFileDeviceClasses();
     UnregisterPrinterClasses();
     UnregisterScreenDeviceClasses();
     UnregisterRichTextAdapters();

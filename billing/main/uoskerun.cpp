@@ -32,7 +32,10 @@
 #include "billing/forms/Nota231.h"
 #include "billing/forms/Nota232.h"
 #include "billing/forms/Nota233.h"
+#include "billing/forms/Nota300.h"
 #include "billing/forms/Nota301.h"
+#include "billing/forms/Nota403.h"
+#include "billing/forms/Nota409.h"
 #include "billing/forms/Sobre.h"
 #include "billing/main/ReleaseCheck.h"
 #include "billing/nfe/NFeSettings.h"
@@ -188,7 +191,6 @@ void TfrmOske_Nf::BuildMenu() {
     auto x = [this] { return [this] { X(); }; };
     // An unfinished command that has its own right still asks for it first:
     // a user without the right must not learn more than a user with it.
-    auto guardedX = [this](const char* Key) { return [this, Key] { Guarded(Key, [this] { X(); }); }; };
     auto sep = [this](TMenuItem* parent) { AddItem(parent, "", "-", "", nullptr); };
     // Glyphs are the desktop theme's icons by their freedesktop names.
     TMenuItem* cad = AddItem(root, "mnuCadastros", "&Cadastros", "", nullptr);
@@ -232,13 +234,13 @@ void TfrmOske_Nf::BuildMenu() {
             [this] { VerificarStatusServioNFe1Click(this); });
 
     TMenuItem* rel = AddItem(root, "mnuRelatorios", "&Relatórios", "", nullptr);
-    AddItem(rel, "NotasFiscaisEmitidas1", "Notas Fiscais Emitidas", "document-print-preview", guardedX("Nota403"));
+    AddItem(rel, "NotasFiscaisEmitidas1", "Notas Fiscais Emitidas", "document-print-preview", [this] { Guarded("Nota403", [this] { OpenForm(frmNota403); }); });
     AddItem(rel, "RomaneiosEmitidos1", "Romaneios Emitidos", "document-print", x());
     AddItem(rel, "BloquetosEmitidos1", "Boletos Emitidos", "printer", x());
-    AddItem(rel, "ResumoMovimento1", "&Resumo de Vendas (por Grupo)", "x-office-presentation", guardedX("Nota409"));
+    AddItem(rel, "ResumoMovimento1", "&Resumo de Vendas (por Grupo)", "x-office-presentation", [this] { Guarded("Nota409", [this] { OpenForm(frmNota409); }); });
     sep(rel);
     TMenuItem* relCad = AddItem(rel, "Cadastros1", "Cadastros", "", nullptr);
-    AddItem(relCad, "Clientes1", "Clientes", "x-office-address-book", guardedX("Nota300"));
+    AddItem(relCad, "Clientes1", "Clientes", "x-office-address-book", [this] { Guarded("Nota300", [this] { OpenForm(frmNota300); }); });
     AddItem(relCad, "Produtos1", "Produtos", "package-x-generic", [this] { Produtos1Click(this); });
 
     TMenuItem* fin = AddItem(root, "mnuFinanceiro", "&Financeiro", "", nullptr);

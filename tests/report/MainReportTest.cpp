@@ -7,6 +7,7 @@
 #include "report/rpDialogs.h"
 #include "report/rpExcept.h"
 #include "report/rpMainReport.h"
+#include "report/rpRTTI.h"
 #include "tests/report/ReportTestSupport.h"
 #include "tests/support/report/ReportHarness.h"
 
@@ -119,7 +120,7 @@ TEST_F(MainReport, WithoutTheAutoSearchDialogItsEventStillComesAndPrintingGoesOn
 
 TEST_F(MainReport, AnAutoSearchDialogThatIsNotRegisteredIsLeftOut) {
     report_->SetShowAutoSearchDialog(true);
-    TComponent field(nullptr);
+    TrpAutoSearchField field(nullptr);
     report_->AddAutoSearchField(&field);
     report_->PrintReport();
     EXPECT_EQ(Trail(),
@@ -139,7 +140,7 @@ TEST_F(MainReport, TheAutoSearchDialogShowsOnlyWithFieldsAndItsCancelStopsThePri
     EXPECT_EQ(report_->AutoSearchDialog(), nullptr) << "freed after the step";
 
     trail.clear();
-    TComponent field(nullptr);
+    TrpAutoSearchField field(nullptr);
     report_->AddAutoSearchField(&field);
     report_->PrintReport();
     EXPECT_EQ(Trail(),
@@ -155,6 +156,57 @@ TEST_F(MainReport, TheAutoSearchDialogShowsOnlyWithFieldsAndItsCancelStopsThePri
     EXPECT_EQ(Printed(), before) << "cancelled: nothing printed";
     EXPECT_FALSE(report_->Producing());
     report_->RemoveAutoSearchField(&field);
+}
+
+TEST_F(MainReport, CriteriaAreMadeAnnouncedFoundByNameAndDescribed) {
+    TrpCommunicator listener(nullptr);
+    listener.EventSet().set(rpevAutoSearchFieldCreated);
+    std::vector<TObject*> announced;
+    listener.OnEventNotify = [&announced](TObject*, TObject*, int, TrsParamList* Params) {
+        TrsValue v;
+        ASSERT_TRUE(Params->GetParamValue(Params->IndexOf("aAutoSearchField"), v));
+        announced.push_back(std::get<TObject*>(v));
+    };
+    report_->AddEventNotify(&listener);
+    TrpAutoSearchField* client = report_->CreateAutoSearchCriteria("Rows", "Cliente", soEqual, "Silva", true);
+    TrpAutoSearchField* amount =
+        report_->CreateAutoSearchCriteria("Rows", "Valor", "Valor total", dtCurrency, soBetween, "10,20", false,
+                                          &owner_);
+    TrpAutoSearchField* empty = report_->CreateAutoSearchCriteria("Rows", "Obs", soBlank, "", false);
+    TrpAutoSearchField* all = report_->CreateAutoSearchCriteria("Rows", "UF", soEqual, "SP", false);
+    all->SetShowAllValues(true);
+    report_->RemoveEventNotify(&listener);
+
+    EXPECT_EQ(announced, (std::vector<TObject*>{client, amount, empty, all}));
+    ASSERT_EQ(report_->AutoSearchFieldCount(), 4);
+    EXPECT_EQ(client->Owner(), &owner_);
+    EXPECT_NE(client->Name(), amount->Name()) << "each gets a name of its own";
+    EXPECT_TRUE(client->Mandatory());
+    EXPECT_EQ(report_->AutoSearchCriteriaByName("ROWS", "valor"), amount) << "case aside";
+    EXPECT_EQ(report_->AutoSearchCriteriaByName("Outro", "Valor"), nullptr);
+
+    TStringList lines;
+    report_->GetAutoSearchDescriptionLines(&lines);
+    EXPECT_EQ(lines.Text(), "Cliente = Silva\ne Valor total entre 10,20\ne Obs vazio\n")
+        << "a criterion asking for every record filters nothing";
+    EXPECT_EQ(report_->AutoSearchDescription(),
+              "Cliente = Silva e Valor total entre 10,20 e Obs vazio e UF = SP");
+
+    // A copy takes everything; the criteria alone are what the user typed.
+    TrpAutoSearchField copy(nullptr);
+    copy.Assign(amount);
+    EXPECT_EQ(copy.FieldAlias(), "Valor total");
+    EXPECT_EQ(copy.DataType(), dtCurrency);
+    TrpAutoSearchField typed(nullptr);
+    typed.SetFieldName("Outro");
+    typed.AssignCriteria(all);
+    EXPECT_EQ(typed.FieldName(), "Outro");
+    EXPECT_EQ(typed.SearchExpression(), "SP");
+    EXPECT_TRUE(typed.ShowAllValues());
+
+    // A criterion freed by its owner leaves the report's list.
+    delete empty;
+    EXPECT_EQ(report_->AutoSearchFieldCount(), 3);
 }
 
 TEST_F(MainReport, AParametersHandlerThatCancelsStopsThePrintSilently) {

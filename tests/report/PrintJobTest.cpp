@@ -6,6 +6,7 @@
 #include "report/rpDialogRegistry.h"
 #include "report/rpDialogs.h"
 #include "report/rpExcept.h"
+#include "report/rpRTTI.h"
 #include "report/rpGroup.h"
 #include "tests/report/ReportTestSupport.h"
 #include "tests/support/report/ReportHarness.h"
@@ -399,6 +400,7 @@ TEST_F(PrintJob, TheJobMakesTheDetailAndTheBandsOfEveryGroupBeforeItStarts) {
 // dialog, which acts on the printer itself.
 struct PaperPrinter {
     TPrinterOrientation orientation = poPortrait;
+    int copies = 1;
     bool ready = true;
     std::vector<TPrinterOrientation> applied;
 };
@@ -409,12 +411,18 @@ public:
     FAT_CLASS(FakePaperPrinterDevice)
     using FakePrinterDevice::FakePrinterDevice;
     bool HasPrinter() const override { return true; }
+    // The device stands in for its printer.
+    TObject* Printer() const override { return const_cast<FakePaperPrinterDevice*>(this); }
     bool PrinterReady() const override { return thePrinter.ready; }
     void ApplyPrinterSetup(const TrpPrinterSetup* Setup) override {
         thePrinter.orientation = Setup->Orientation();
+        thePrinter.copies = Setup->Copies();
         thePrinter.applied.push_back(Setup->Orientation());
     }
-    void ReadPrinterSetup(TrpPrinterSetup* Setup) const override { Setup->SetOrientation(thePrinter.orientation); }
+    void ReadPrinterSetup(TrpPrinterSetup* Setup) const override {
+        Setup->SetOrientation(thePrinter.orientation);
+        Setup->SetCopies(thePrinter.copies);
+    }
     void StartJob() override {
         FakePrinterDevice::StartJob();
         // What is already made when the pages for this paper start.
@@ -494,6 +502,28 @@ TEST_F(PrinterJob, TheSameSetupKeepsThePagesAndSavingKeepsTheChoice) {
     Report()->PrintReport();
     EXPECT_EQ(thePrinter.applied.back(), poLandscape);
     EXPECT_NE(Joined().find("page 4, page 5, device end"), std::string::npos) << Joined();
+}
+
+TEST_F(PrinterJob, ThePrintDialogEditsThePrinterDevicesPrinter) {
+    bool given = false;
+    printDialogChoice = [this, &given](TrpCustomPrintDialog* Dialog) {
+        given = Dialog->Printer != nullptr && Dialog->Printer == Report()->PrinterDevice();
+    };
+    Report()->PrintReport();
+    EXPECT_TRUE(given);
+}
+
+TEST_F(PrinterJob, TheCopiesChosenInTheDialogReachThePrinterWithoutUndoingItsOwnChanges) {
+    printDialogChoice = [](TrpCustomPrintDialog* Dialog) {
+        EXPECT_EQ(Dialog->PrinterSetup()->Copies(), 1) << "the dialog opens on the printer's setup";
+        Dialog->PrinterSetup()->SetCopies(3);
+        thePrinter.orientation = poLandscape;  // as a driver's own page does
+    };
+    Report()->SetSavePrinterSetup(true);
+    Report()->PrintReport();
+    EXPECT_EQ(thePrinter.copies, 3);
+    EXPECT_EQ(thePrinter.orientation, poLandscape);
+    EXPECT_EQ(Report()->PrinterSetup()->Copies(), 3);
 }
 
 TEST_F(PrinterJob, APrinterThatCannotPrintIsToldAndNothingIsMade) {
@@ -608,10 +638,21 @@ protected:
 TEST_F(FileJob, EachFileDeviceTakesItsOwnFileName) {
     Report()->SetShowPrintDialog(false);
     Report()->OnSaveText = [](TObject*, std::string& Text) { Text += ";salvo"; };
+    // After the handler, event 9's listeners may change the text too.
+    TrpCommunicator listener(nullptr);
+    listener.EventSet().set(rpevSaveText);
+    listener.OnEventNotify = [](TObject*, TObject*, int, TrsParamList* Params) {
+        TrsValue text;
+        ASSERT_TRUE(Params->GetParamValue(Params->IndexOf("Text"), text));
+        Params->SetParamValue(Params->IndexOf("Text"), TrsValue{std::get<std::string>(text) + ";ouvido"});
+    };
+    Report()->AddEventNotify(&listener);
     Report()->SetDeviceType("TextFile");
     Report()->PrintReport();
+    Report()->RemoveEventNotify(&listener);
     EXPECT_EQ(Joined(),
-              "OnPrintDialogCreate, OnCancelDialogCreate, BeforePrint, FakeTextFile /tmp/saida.txt type 1 K1;salvo, "
+              "OnPrintDialogCreate, OnCancelDialogCreate, BeforePrint, FakeTextFile /tmp/saida.txt type 1 "
+              "K1;salvo;ouvido, "
               "file page 1, file page 2, file page 3, AfterPrint, OnPrintingComplete");
     EXPECT_EQ(Report()->FileDevice(), nullptr) << "the file device goes with the job";
 

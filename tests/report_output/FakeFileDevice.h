@@ -17,7 +17,8 @@ namespace outputtest {
 
 class FakeFileDevice : public TrpFileDevice {
 public:
-    explicit FakeFileDevice(TComponent* AOwner) : TrpFileDevice(AOwner) {}
+    // It writes its file itself, at the end of the job.
+    explicit FakeFileDevice(TComponent* AOwner) : TrpFileDevice(AOwner) { SetCreateFile(false); }
     FAT_CLASS(FakeFileDevice)
     static inline std::atomic<bool> FailNext{false};
     static inline std::atomic<int> PageDelayMs{0};

@@ -27,6 +27,9 @@
 #include "report_output/rpRTF.h"
 #include "report_output/rpRichText.h"
 #include "report_output/rpRichTextRTTI.h"
+#include "report_output/rpPrinterDevice.h"
+#include "report_output/rpScreenDevice.h"
+#include "tests/report_output/PrinterTestSupport.h"
 #include "tests/report_output/OutputTestSupport.h"
 #include "tests/support/Mutate.h"
 #include "tests/support/report/ReportHarness.h"
@@ -506,6 +509,73 @@ TEST(RichTextScripting, ScriptsReadSelectReplaceFindAndStreamTheText) {
     TrpDBRichText db(nullptr);
     ASSERT_TRUE(TrsTrpDBRichTextRTTI::Instance()->SetPropValue(&db, "AutoDisplay", false));
     EXPECT_FALSE(db.AutoDisplay());
+}
+
+}  // namespace
+
+namespace {
+
+// Ink bands relative to the first one, in screen pixels.
+std::vector<int> RelativeBands(const QImage& Image, double Scale) {
+    std::vector<int> out;
+    const auto bands = InkBands(Image);
+    for (const auto& b : bands) out.push_back(static_cast<int>(std::lround((b.first - bands[0].first) * Scale)));
+    return out;
+}
+
+TEST(RichTextDevices, TheScreenAtFullSizeAndThePrinterAt600DpiBreakTheSameLines) {
+    std::string rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\fs16 ";
+    for (int w = 0; w < 24; ++w) rtf += (w % 4 == 0 ? "{\\b NOTA} " : "valor ");
+    rtf += "}";
+    auto command = [&](TComponent* Owner) {
+        auto* c = new TrpDrawRichText(Owner);
+        c->SetLeft(2000);
+        c->SetTop(2000);
+        c->SetWidth(34000);
+        c->SetHeight(24000);
+        c->RichTextStream()->WriteBuffer(rtf.data(), static_cast<int64_t>(rtf.size()));
+        return c;
+    };
+
+    TrpScreenDevice screen(nullptr);
+    screen.CurrentPage()->PageDef()->SetmmWidth(40000);
+    screen.CurrentPage()->PageDef()->SetmmHeight(30000);
+    command(nullptr)->SetPage(screen.CurrentPage());
+    screen.DisplayPage();
+
+    printertest::FakeBackend backend;
+    printertest::AddStandardQueues(backend);
+    printertest::InstalledList installed(&backend);
+    TrpPrinterDevice printer(nullptr);
+    printertest::ImageSink sink;
+    printer.Printer()->PageSinkFactory = [&sink] {
+        auto s = std::make_unique<printertest::ImageSink>();
+        s->Pages = sink.Pages;
+        return s;
+    };
+    TrpPageRequest all;
+    all.SetPageSetting(psAll);
+    printer.SetPageRequest(&all);
+    TrpPage page(nullptr);
+    page.PrinterSetup()->SetPrinterName("Etiquetas");
+    page.PrinterSetup()->SetPaperName("Custom");
+    page.PrinterSetup()->PageDef()->SetmmWidth(40000);
+    page.PrinterSetup()->PageDef()->SetmmHeight(30000);
+    page.SetFinal(true);
+    page.SetAbsolutePageNo(1);
+    page.SetPageNo(1);
+    command(nullptr)->SetPage(&page);
+    printer.StartJob();
+    printer.ReceivePage(&page);
+    printer.EndJob();
+    ASSERT_EQ(sink.Pages->size(), 1u);
+    const QImage& paper = *sink.Pages->front().Image;
+
+    const auto onScreen = RelativeBands(*screen.PageImage(), 1.0);
+    const auto onPaper = RelativeBands(paper, 96.0 / sink.Pages->front().Format.PixelsPerInchY);
+    ASSERT_GE(onScreen.size(), 3u);
+    ASSERT_EQ(onScreen.size(), onPaper.size());
+    for (size_t i = 0; i < onScreen.size(); ++i) EXPECT_NEAR(onScreen[i], onPaper[i], 2) << "line " << i;
 }
 
 }  // namespace

@@ -33,5 +33,8 @@ int main(int argc, char** argv) {
     dmdb = new Tdmdb(Application);
     Application->CreateForm(frmOske_Nf);
     Application->Run();
+    preview::unregisterAll();
+    report_output::unregisterAll();
+    report::unregisterAll();
     return 0;
 }

@@ -1,0 +1,1087 @@
+#include "report/rpTemplate.h"
+
+#include "report/rpDialogs.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+
+#include "platform/rtl/Filer.h"
+#include "platform/rtl/SafeFile.h"
+#include "platform/rtl/Strings.h"
+#include "report/rpBands.h"
+#include "report/rpDBPipeline.h"
+#include "report/rpDialogRegistry.h"
+#include "report/rpExcept.h"
+#include "report/rpLanguage.h"
+#include "report/rpMainReport.h"
+#include "report/rpParameters.h"
+#include "report/rpReport.h"
+
+namespace {
+
+std::mutex& HookLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+TrpBusyCursorHook& BusyHook() {
+    static TrpBusyCursorHook hook;
+    return hook;
+}
+
+// The busy cursor for as long as the object lives, when asked for.
+class BusyCursor {
+public:
+    explicit BusyCursor(bool Show) {
+        if (!Show) return;
+        std::lock_guard<std::mutex> guard(HookLock());
+        hook_ = BusyHook();
+        if (hook_) hook_(true);
+    }
+    ~BusyCursor() {
+        if (hook_) try {
+                hook_(false);
+            } catch (...) {
+            }
+    }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+
+private:
+    TrpBusyCursorHook hook_;
+};
+
+bool FileExists(const std::string& Name) {
+    struct stat st {};
+    return !Name.empty() && ::stat(Name.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// Which form of the component stream starts at Pos (counted from the
+// stream's beginning); -1 for none. Pos past the end finds nothing.
+int SignatureAt(TStream* Stream, std::int64_t Pos) {
+    const std::int64_t size = Stream->Size();
+    if (Pos < 0 || Pos >= size) return -1;
+    char bytes[6] = {};
+    Stream->SetPosition(Pos);
+    const std::int64_t got = Stream->Read(bytes, std::min<std::int64_t>(6, size - Pos));
+    if (got >= 6 && std::memcmp(bytes, "object", 6) == 0) return ftASCII;
+    if (got >= 4 && std::memcmp(bytes, "TPF0", 4) == 0) return ftBinary;
+    return -1;
+}
+
+bool IsTemplateError(const std::exception& E) {
+    return dynamic_cast<const ETemplateLoadError*>(&E) != nullptr ||
+           dynamic_cast<const EInvalidTemplateError*>(&E) != nullptr ||
+           dynamic_cast<const ETemplateSaveError*>(&E) != nullptr;
+}
+
+}  // namespace
+
+TrpBusyCursorHook rpSetBusyCursorHook(TrpBusyCursorHook Hook) {
+    std::lock_guard<std::mutex> guard(HookLock());
+    TrpBusyCursorHook previous = std::move(BusyHook());
+    BusyHook() = std::move(Hook);
+    return previous;
+}
+
+// ---------------------------------------------------------------------------
+// TrpTemplateDBSettings
+
+TClass TrpTemplateDBSettings::StaticClassType() {
+    using S = TrpTemplateDBSettings;
+    static const TClassInfo info =
+        TClassBuilder<S>("TrpTemplateDBSettings", TPersistent::StaticClassType())
+            .Object("DataPipeline", TrpDataPipeline::StaticClassType(), &S::DataPipeline, &S::SetDataPipeline)
+            .String("Name", &S::Name, &S::SetName)
+            .String("NameField", &S::NameField, &S::SetNameField)
+            .String("TemplateField", &S::TemplateField, &S::SetTemplateField)
+            .Build();
+    return &info;
+}
+
+void TrpTemplateDBSettings::SetDataPipeline(TrpDataPipeline* Value) {
+    if (OnPipelineChanged) OnPipelineChanged(Value);
+    dataPipeline_ = Value;
+}
+
+void TrpTemplateDBSettings::SetName(const std::string& Value) {
+    name_ = Value;
+    if (OnNameChanged) OnNameChanged();
+}
+
+void TrpTemplateDBSettings::Assign(TPersistent* Source) {
+    auto* source = dynamic_cast<TrpTemplateDBSettings*>(Source);
+    if (source == nullptr) {
+        TPersistent::Assign(Source);
+        return;
+    }
+    SetDataPipeline(source->dataPipeline_);
+    SetName(source->name_);
+    nameField_ = source->nameField_;
+    templateField_ = source->templateField_;
+    reference_ = source->reference_;
+}
+
+// ---------------------------------------------------------------------------
+// TrpCustomTemplate
+
+TClass TrpCustomTemplate::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<TrpCustomTemplate>("TrpCustomTemplate", TPersistent::StaticClassType()).Build();
+    return &info;
+}
+
+TrpCustomTemplate::TrpCustomTemplate(TComponent* AOwner)
+    : databaseSettings_(std::make_unique<TrpTemplateDBSettings>()), owner_(AOwner) {}
+
+TrpCustomTemplate::~TrpCustomTemplate() = default;
+
+void TrpCustomTemplate::SetDatabaseSettings(TrpTemplateDBSettings* Value) { databaseSettings_->Assign(Value); }
+
+std::string TrpCustomTemplate::GetDescription() const {
+    return saveTo_ == stDatabase ? databaseSettings_->Name() : fileName_;
+}
+
+void TrpCustomTemplate::SetDescription(const std::string& Value) {
+    if (saveTo_ == stDatabase)
+        databaseSettings_->SetName(Value);
+    else
+        SetFileName(Value);
+}
+
+bool TrpCustomTemplate::CheckDatabaseSettings() {
+    return databaseSettings_->DataPipeline() != nullptr && !databaseSettings_->NameField().empty() &&
+           !databaseSettings_->TemplateField().empty();
+}
+
+void TrpCustomTemplate::Assign(TPersistent* Source) {
+    auto* source = dynamic_cast<TrpCustomTemplate*>(Source);
+    if (source == nullptr) {
+        TPersistent::Assign(Source);
+        return;
+    }
+    databaseSettings_->Assign(source->databaseSettings_.get());
+    SetFileName(source->fileName_);
+    offset_ = source->offset_;
+    saveTo_ = source->saveTo_;
+    format_ = source->format_;
+    showBusyCursor_ = source->showBusyCursor_;
+}
+
+// ---------------------------------------------------------------------------
+// TrpTemplate
+
+TClass TrpTemplate::StaticClassType() {
+    using T = TrpTemplate;
+    static const TClassInfo info =
+        TClassBuilder<T>("TrpTemplate", TrpCustomTemplate::StaticClassType())
+            .Object("DatabaseSettings", TrpTemplateDBSettings::StaticClassType(), &T::DatabaseSettings,
+                    &T::SetDatabaseSettings)
+            .String("FileName", &T::FileName, &T::SetFileName)
+            .Integer("Offset", &T::Offset, &T::SetOffset, 0)
+            .Enum("SaveTo", rpTypeInfo<TrpSaveToType>(), &T::SaveTo, &T::SetSaveTo, stFile)
+            .Boolean("ShowBusyCursor", &T::ShowBusyCursor, &T::SetShowBusyCursor, 1)
+            .Enum("Format", rpTypeInfo<TrpFormatType>(), &T::Format, &T::SetFormat, ftBinary)
+            .Build();
+    return &info;
+}
+
+TrpTemplate::TrpTemplate(TComponent* AOwner) : TrpCustomTemplate(AOwner) {
+    databaseSettings_->OnNameChanged = [this] { DescriptionChanged(); };
+    databaseSettings_->OnPipelineChanged = [this](TrpDataPipeline* p) { DataPipelineChanged(p); };
+}
+
+TrpTemplate::~TrpTemplate() {
+    databaseSettings_->OnNameChanged = nullptr;
+    databaseSettings_->OnPipelineChanged = nullptr;
+}
+
+void TrpTemplate::SetFileName(const std::string& Value) {
+    fileName_ = Value;
+    DescriptionChanged();
+}
+
+bool TrpTemplate::GetReadOnly() {
+    struct stat st {};
+    if (fileName_.empty() || ::stat(fileName_.c_str(), &st) != 0) return false;
+    // The write bits, not access(): a superuser may write anything, but a
+    // file its owner made read-only is refused all the same.
+    return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+}
+
+bool TrpTemplate::CheckDatabaseSettings() {
+    if (!TrpCustomTemplate::CheckDatabaseSettings()) return false;
+    CheckTemplateFieldType();
+    return true;
+}
+
+void TrpTemplate::CheckTemplateFieldType() {
+    TrpDataPipeline* pipeline = databaseSettings_->DataPipeline();
+    const TrpDataType type = pipeline->GetFieldDataType(databaseSettings_->TemplateField());
+    if (type != dtBLOB && type != dtMemo) throw ETemplateSaveError(rpLanguageText(53));
+}
+
+bool TrpTemplate::Locate(const std::string& Name) {
+    bool answered = false;
+    bool found = false;
+    if (Primary.OnLocateRecord) {
+        answered = true;
+        found = Primary.OnLocateRecord(Owner(), Name);
+    }
+    if (SecondaryHooksEnabled && Secondary.OnLocateRecord) {
+        answered = true;
+        found = Secondary.OnLocateRecord(Owner(), Name) || found;
+    }
+    if (answered) return found;
+    auto* pipeline = dynamic_cast<TrpDBPipeline*>(databaseSettings_->DataPipeline());
+    return pipeline != nullptr && pipeline->Locate(databaseSettings_->NameField(), Variant(Name), 1);
+}
+
+// --- Loading ---------------------------------------------------------------
+
+void TrpTemplate::Load() {
+    if (saveTo_ == stDatabase)
+        LoadFromDatabase();
+    else
+        LoadFromFile();
+}
+
+void TrpTemplate::LoadFromFile() {
+    if (!FileExists(fileName_)) throw ETemplateLoadError(rpLanguageText(46) + " " + fileName_);
+    TMemoryStream stream;
+    {
+        BusyCursor busy(showBusyCursor_);
+        try {
+            stream.WriteBytes(fileio::ReadFileBytes(fileName_));
+        } catch (const Exception& e) {
+            throw ETemplateLoadError(rpLanguageText(46) + " " + fileName_ + "\r\n" + e.Message());
+        }
+    }
+    stream.Seek(0, soBeginning);
+    LoadFromStream(&stream);
+}
+
+void TrpTemplate::LoadFromDatabase() {
+    const std::string notFound = rpLanguageText(45) + " " + databaseSettings_->Name();
+    TrpDataPipeline* pipeline = databaseSettings_->DataPipeline();
+    if (pipeline == nullptr) throw ETemplateLoadError(notFound);
+    if (!pipeline->Active()) pipeline->OpenData();
+    auto* db = dynamic_cast<TrpDBPipeline*>(pipeline);
+    if (db == nullptr || !CheckDatabaseSettings() || !Locate(databaseSettings_->Name()))
+        throw ETemplateLoadError(notFound);
+    TMemoryStream stream;
+    {
+        BusyCursor busy(showBusyCursor_);
+        db->SaveFieldToStream(databaseSettings_->TemplateField(), &stream);
+    }
+    stream.Seek(0, soBeginning);
+    LoadFromStream(&stream);
+}
+
+void TrpTemplate::FindStart(TStream* Stream) {
+    const std::int64_t base = Stream->Position();
+    std::int64_t start = offset_;
+    int found = SignatureAt(Stream, base + offset_);
+    if (found < 0) {
+        found = SignatureAt(Stream, base);
+        if (found >= 0) {
+            start = 0;
+        } else if (Stream->Size() - base >= 4) {
+            unsigned char b[4] = {};
+            Stream->SetPosition(base);
+            Stream->ReadBuffer(b, 4);
+            const std::int32_t n = static_cast<std::int32_t>(static_cast<std::uint32_t>(b[0]) |
+                                                             (static_cast<std::uint32_t>(b[1]) << 8) |
+                                                             (static_cast<std::uint32_t>(b[2]) << 16) |
+                                                             (static_cast<std::uint32_t>(b[3]) << 24));
+            if (n >= 1) {
+                found = SignatureAt(Stream, base + n);
+                if (found >= 0) start = n;
+            }
+        }
+    }
+    Stream->SetPosition(base);
+    if (found < 0) throw EInvalidTemplateError(rpLanguageText(49));
+    offset_ = static_cast<std::int32_t>(start);
+    format_ = static_cast<TrpFormatType>(found);
+}
+
+void TrpTemplate::DoOnLoadStream(TStream* Stream) {
+    if (Primary.OnStreamLoaded) Primary.OnStreamLoaded(Owner(), Stream);
+}
+
+void TrpTemplate::DoOnSaveStream(TStream* Stream) {
+    if (Primary.OnSaveStream) Primary.OnSaveStream(Owner(), Stream);
+    if (SecondaryHooksEnabled && Secondary.OnSaveStream) Secondary.OnSaveStream(Owner(), Stream);
+}
+
+void TrpTemplate::FireLoadEnd() {
+    if (Primary.OnLoadEnd) Primary.OnLoadEnd(Owner());
+    if (SecondaryHooksEnabled && Secondary.OnLoadEnd) Secondary.OnLoadEnd(Owner());
+}
+
+bool TrpTemplate::BeforeLoad() {
+    settingsBackup_ = std::make_unique<TrpCustomTemplate>(nullptr);
+    settingsBackup_->Assign(this);
+    return true;
+}
+
+void TrpTemplate::AfterLoad(bool /*Success*/) {
+    if (settingsBackup_ == nullptr) return;
+    // The stream's own template settings (and the start just found) never
+    // replace the ones the program gave.
+    databaseSettings_->Assign(settingsBackup_->DatabaseSettings());
+    fileName_ = settingsBackup_->FileName();
+    offset_ = settingsBackup_->Offset();
+    saveTo_ = settingsBackup_->SaveTo();
+    format_ = settingsBackup_->Format();
+    showBusyCursor_ = settingsBackup_->ShowBusyCursor();
+    settingsBackup_.reset();
+}
+
+void TrpTemplate::ReadComponentsProc(TComponent* /*Component*/) {}
+void TrpTemplate::ReaderSetName(TReader*, TComponent*, std::string&) {}
+
+void TrpTemplate::ReaderReferenceName(TReader* /*Reader*/, std::string& Name) {
+    if (fixups_ == nullptr) return;
+    const int i = fixups_->IndexOf(Name);
+    if (i >= 0)
+        if (auto* c = dynamic_cast<TComponent*>(fixups_->Objects(i))) Name = c->Name();
+}
+
+void TrpTemplate::ReaderError(TReader* /*Reader*/, const std::string& Message, bool& Handled) {
+    if (ignoreAll_) {
+        Handled = true;
+        return;
+    }
+    std::unique_ptr<TrpCustomReportDialog> made(
+        rpCreateDialog(TrpCustomTemplateErrorDialog::StaticClassType(), nullptr));
+    auto* dialog = dynamic_cast<TrpCustomTemplateErrorDialog*>(made.get());
+    // No one to ask: the error stands.
+    if (dialog == nullptr) {
+        Handled = false;
+        return;
+    }
+    dialog->SetLanguageIndex(LanguageIndex());
+    dialog->SetErrorMessage(Message + "\r\n" + rpLanguageText(50));
+    dialog->ShowModal();
+    const auto answer = dialog->Answer();
+    if (answer == TrpCustomTemplateErrorDialog::taCancel) {
+        Handled = false;
+    } else {
+        if (answer == TrpCustomTemplateErrorDialog::taIgnoreAll) ignoreAll_ = true;
+        Handled = true;
+    }
+}
+
+void TrpTemplate::ReadBinary(TStream* Binary) {
+    TReader reader(Binary);
+    reader.OnSetName = [this](TReader* r, TComponent* c, std::string& name) { ReaderSetName(r, c, name); };
+    reader.OnReferenceName = [this](TReader* r, std::string& name) { ReaderReferenceName(r, name); };
+    reader.OnError = [this](TReader* r, const std::string& message, bool& handled) {
+        ReaderError(r, message, handled);
+    };
+    reader.ReadComponents(root_, nullptr, [this](TComponent* c) {
+        readTopLevel_.push_back(c);
+        ReadComponentsProc(c);
+    });
+}
+
+void TrpTemplate::FreeReadComponents() {
+    // Whatever the reader left under the root, newest first; freeing one
+    // may free others it holds, so the list is looked at afresh each time.
+    for (;;) {
+        TComponent* victim = nullptr;
+        for (int i = root_ != nullptr ? root_->ComponentCount() - 1 : -1; i >= 0; --i) {
+            TComponent* c = root_->Components(i);
+            if (std::find(rootBefore_.begin(), rootBefore_.end(), c) == rootBefore_.end()) {
+                victim = c;
+                break;
+            }
+        }
+        if (victim == nullptr) break;
+        delete victim;
+    }
+    readTopLevel_.clear();
+}
+
+void TrpTemplate::LoadFromStream(TStream* Stream) {
+    ignoreAll_ = false;
+    if (!BeforeLoad()) return;
+    readTopLevel_.clear();
+    rootBefore_.clear();
+    if (root_ != nullptr)
+        for (int i = 0; i < root_->ComponentCount(); ++i) rootBefore_.push_back(root_->Components(i));
+    try {
+        fixups_ = std::make_unique<TStringList>();
+        DoOnLoadStream(Stream);
+        FindStart(Stream);
+        const std::int64_t start = Stream->Position() + offset_;
+        TMemoryStream copy;
+        Stream->SetPosition(start);
+        copy.CopyFrom(*Stream, Stream->Size() - start);
+        copy.Seek(0, soBeginning);
+        StreamCopied();
+        if (format_ == ftASCII) {
+            // The text form carries numbers with "." whatever the locale:
+            // the converter reads them so without touching any setting.
+            TMemoryStream binary;
+            ObjectTextToBinary(copy, binary);
+            binary.WriteBytes(std::string(1, '\0'));
+            binary.Seek(0, soBeginning);
+            ReadBinary(&binary);
+        } else {
+            ReadBinary(&copy);
+        }
+        CheckRead();
+    } catch (const std::exception& e) {
+        fixups_.reset();
+        FreeReadComponents();
+        AfterLoad(false);
+        if (IsTemplateError(e)) throw;
+        const auto* ex = dynamic_cast<const Exception*>(&e);
+        throw ETemplateLoadError(rpLanguageText(49) + ": " + (ex != nullptr ? ex->Message() : e.what()));
+    }
+    fixups_.reset();
+    AfterLoad(true);
+    FreeStrays();
+    FireLoadEnd();
+}
+
+void TrpTemplate::FreeStrays() {
+    // What the stored component holds is what it streams (the one nesting
+    // rule of reader and writer); anything else the read made under the
+    // root (the read report itself, a component a stream nested where none
+    // belongs) goes.
+    std::vector<TComponent*> kept;
+    std::function<void(TComponent*)> keep = [&](TComponent* c) {
+        if (c == nullptr || std::find(kept.begin(), kept.end(), c) != kept.end()) return;
+        kept.push_back(c);
+        c->GetChildren(keep, root_);
+    };
+    keep(Owner());
+    for (;;) {
+        TComponent* stray = nullptr;
+        for (int i = root_ != nullptr ? root_->ComponentCount() - 1 : -1; i >= 0 && stray == nullptr; --i) {
+            TComponent* c = root_->Components(i);
+            if (std::find(rootBefore_.begin(), rootBefore_.end(), c) == rootBefore_.end() &&
+                std::find(kept.begin(), kept.end(), c) == kept.end())
+                stray = c;
+        }
+        if (stray == nullptr) break;
+        delete stray;
+    }
+    readTopLevel_.clear();
+}
+
+void TrpTemplate::CheckRead() {}
+
+// --- Saving ----------------------------------------------------------------
+
+void TrpTemplate::BuildStream(TStream* Target) {
+    TMemoryStream binary;
+    {
+        TWriter writer(&binary);
+        writer.SetRoot(root_ != nullptr ? root_ : Owner());
+        writer.WriteSignature();
+        writer.WriteComponent(Owner());
+        writer.WriteListEnd();
+    }
+    TMemoryStream text;
+    TStream* built = &binary;
+    if (format_ == ftASCII) {
+        binary.Seek(0, soBeginning);
+        ObjectBinaryToText(binary, text);
+        built = &text;
+    }
+    if (offset_ > 0) {
+        // The bytes Offset skips are zeros where the target has none yet.
+        const std::int64_t want = Target->Position() + offset_;
+        const std::int64_t size = Target->Size();
+        if (want > size) {
+            Target->SetPosition(size);
+            Target->WriteBytes(std::string(static_cast<std::size_t>(want - size), '\0'));
+        } else {
+            Target->SetPosition(want);
+        }
+    }
+    built->Seek(0, soBeginning);
+    Target->CopyFrom(*built, built->Size());
+}
+
+bool TrpTemplate::BeforeSave() { return true; }
+void TrpTemplate::AfterSave(bool /*Success*/) {}
+
+void TrpTemplate::Save() {
+    if (saveTo_ == stDatabase)
+        SaveToDatabase();
+    else
+        SaveToFile();
+}
+
+void TrpTemplate::SaveToStream(TStream* Stream) {
+    if (!BeforeSave()) return;
+    try {
+        if (Primary.OnSaveStart) Primary.OnSaveStart(Owner());
+        BuildStream(Stream);
+        DoOnSaveStream(Stream);
+    } catch (...) {
+        AfterSave(false);
+        throw;
+    }
+    AfterSave(true);
+}
+
+void TrpTemplate::SaveToFile() {
+    if (!BeforeSave()) return;
+    try {
+        if (Primary.OnSaveStart) Primary.OnSaveStart(Owner());
+        BusyCursor busy(showBusyCursor_);
+        TMemoryStream stream;
+        BuildStream(&stream);
+        if (stream.Size() > 0) {
+            DoOnSaveStream(&stream);
+            if (GetReadOnly()) throw ETemplateSaveError(rpLanguageText(51));
+            try {
+                fileio::WriteFileAtomic(fileName_, stream.DataBytes());
+            } catch (const ETessaryError&) {
+                throw;
+            } catch (const Exception& e) {
+                throw ETemplateSaveError(e.Message());
+            }
+        }
+    } catch (...) {
+        AfterSave(false);
+        throw;
+    }
+    AfterSave(true);
+}
+
+void TrpTemplate::SaveToDatabase() {
+    if (!CheckDatabaseSettings()) return;
+    if (!BeforeSave()) return;
+    TDataSet* dataSet = nullptr;
+    try {
+        if (Primary.OnSaveStart) Primary.OnSaveStart(Owner());
+        BusyCursor busy(showBusyCursor_);
+        TMemoryStream stream;
+        BuildStream(&stream);
+        if (stream.Size() > 0) {
+            auto* db = dynamic_cast<TrpDBPipeline*>(databaseSettings_->DataPipeline());
+            if (db == nullptr || db->DataSet() == nullptr)
+                throw ETemplateSaveError(rpLanguageText(45) + " " + databaseSettings_->Name());
+            if (!db->Active()) db->OpenData();
+            dataSet = db->DataSet();
+            if (!Locate(databaseSettings_->Name())) {
+                dataSet->Append();
+                db->SetFieldValue(databaseSettings_->NameField(), Variant(databaseSettings_->Name()));
+            } else {
+                db->Edit();
+            }
+            DoOnSaveStream(&stream);
+            stream.Seek(0, soBeginning);
+            db->LoadFieldFromStream(databaseSettings_->TemplateField(), &stream);
+            db->Post();
+        }
+    } catch (...) {
+        if (dataSet != nullptr && (dataSet->State() == dsEdit || dataSet->State() == dsInsert)) try {
+                dataSet->Cancel();
+            } catch (...) {
+            }
+        AfterSave(false);
+        throw;
+    }
+    AfterSave(true);
+}
+
+void TrpTemplate::New() {
+    if (Primary.OnNew) Primary.OnNew(Owner());
+    if (SecondaryHooksEnabled && Secondary.OnNew) Secondary.OnNew(Owner());
+}
+
+// ---------------------------------------------------------------------------
+// TrpReportTemplate
+
+TClass TrpReportTemplate::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<TrpReportTemplate>("TrpReportTemplate", TrpTemplate::StaticClassType()).Build();
+    return &info;
+}
+
+TrpReportTemplate::TrpReportTemplate(TrpCustomReport* AReport) : TrpTemplate(AReport), report_(AReport) {}
+
+TrpReportTemplate::~TrpReportTemplate() = default;
+
+int TrpReportTemplate::LanguageIndex() const { return report_ != nullptr ? static_cast<int>(report_->Language()) : 0; }
+
+void TrpReportTemplate::DescriptionChanged() {
+    if (report_ != nullptr) report_->SendDesignNotify(rpdnTemplateDescriptionChanged, report_);
+}
+
+void TrpReportTemplate::DataPipelineChanged(TrpDataPipeline* Pipeline) {
+    if (report_ == nullptr) return;
+    TrpDataPipeline* old = DatabaseSettings()->DataPipeline();
+    if (old == Pipeline) return;
+    if (old != nullptr && old != report_->DataPipeline()) report_->RemoveNotify(old);
+    if (Pipeline != nullptr) report_->AddNotify(Pipeline);
+}
+
+bool TrpReportTemplate::BeforeLoad() {
+    if (report_ == nullptr || (report_->State() & rpstTemplateLoading) != 0) return false;
+    TrpTemplate::BeforeLoad();
+    SetRoot(report_->Owner() != nullptr ? report_->Owner() : report_);
+    readReport_ = nullptr;
+    backup_.reset(static_cast<TrpCustomReport*>(CreateInstance(report_->ClassType(), nullptr)));
+    backup_->IncludeState(rpstTemplateLoading);
+    report_->IncludeState(rpstTemplateLoading);
+    backup_->Transfer(report_);
+    if (auto* params = dynamic_cast<TrpReport*>(report_)) {
+        if (params->HasParameters())
+            static_cast<TrpReport*>(backup_.get())->Parameters()->Assign(params->Parameters());
+    }
+    report_->SendDesignNotify(rpdnTemplateLoadStart, report_);
+    return true;
+}
+
+void TrpReportTemplate::ReadComponentsProc(TComponent* Component) {
+    auto* report = dynamic_cast<TrpCustomReport*>(Component);
+    if (report == nullptr || readReport_ != nullptr) return;
+    readReport_ = report;
+    readReport_->IncludeState(rpstTemplateLoading);
+}
+
+void TrpReportTemplate::CheckRead() {
+    if (readReport_ == nullptr) throw ETemplateLoadError(rpLanguageText(49));
+}
+
+void TrpReportTemplate::ReaderSetName(TReader* /*Reader*/, TComponent* Component, std::string& Name) {
+    TComponent* root = Root();
+    if (root == nullptr || Component->Owner() != root || Name.empty()) return;
+    TComponent* holder = root->FindComponent(Name);
+    if (holder == nullptr || holder == Component) return;
+    if (auto* c = dynamic_cast<TrpCommunicator*>(Component)) c->IncludeState(rpstRenameWhileLoading);
+    NameFixups()->AddObject(Name, Component);
+    Name = report_->GetUniqueName(Component);
+}
+
+void TrpReportTemplate::TakeLayout(TrpCustomReport* Source) {
+    report_->Transfer(Source);
+    auto* target = dynamic_cast<TrpReport*>(report_);
+    auto* source = dynamic_cast<TrpReport*>(Source);
+    if (target != nullptr && source != nullptr) {
+        if (source->HasParameters() && !target->HasParameters() && source->Parameters()->Owner() == target->Owner())
+            source->Parameters()->SetParent(target);  // the list itself, name and all
+        else if (source->HasParameters())
+            target->Parameters()->Assign(source->Parameters());
+        else if (target->HasParameters())
+            target->Parameters()->Clear();
+    }
+}
+
+void TrpReportTemplate::AfterLoad(bool Success) {
+    if (backup_ != nullptr) {
+        try {
+            if (Success && readReport_ != nullptr) {
+                TakeLayout(readReport_);
+                readReport_->ExcludeState(rpstTemplateLoading);
+            } else {
+                TakeLayout(backup_.get());
+            }
+        } catch (...) {
+            backup_.reset();
+            report_->ExcludeState(rpstTemplateLoading);
+            TrpTemplate::AfterLoad(Success);
+            throw;
+        }
+        backup_.reset();
+    }
+    readReport_ = nullptr;
+    report_->ExcludeState(rpstTemplateLoading);
+    report_->SendDesignNotify(rpdnTemplateLoadEnd, report_);
+    report_->ResetPrintState();
+    report_->SetModified(false);
+    TrpTemplate::AfterLoad(Success);
+}
+
+bool TrpReportTemplate::BeforeSave() {
+    if (report_ == nullptr) return false;
+    SetRoot(report_->Owner() != nullptr ? report_->Owner() : report_);
+    report_->IncludeState(rpstTemplateSaving);
+    report_->SendDesignNotify(rpdnTemplateSaveStart, report_);
+    return true;
+}
+
+void TrpReportTemplate::AfterSave(bool /*Success*/) {
+    report_->SetModified(false);
+    report_->ExcludeState(rpstTemplateSaving);
+}
+
+void TrpReportTemplate::New() {
+    report_->SendDesignNotify(rpdnTemplateNewStart, report_);
+    TrpDataPipeline* detailPipeline = nullptr;
+    if (TrpBand* detail = report_->GetBand(btDetail)) detailPipeline = detail->GetDataPipeline();
+    // An empty report of the same class gives its (empty) layout.
+    std::unique_ptr<TrpCustomReport> blank(
+        static_cast<TrpCustomReport*>(CreateInstance(report_->ClassType(), nullptr)));
+    TrpDataPipeline* reportPipeline = report_->DataPipeline();
+    // The layout goes; where it is kept stays.
+    blank->Template()->Assign(this);
+    report_->Transfer(blank.get());
+    blank.reset();
+    report_->SetDataPipeline(reportPipeline);
+    report_->CreateDefaultBands();
+    if (auto* detail = dynamic_cast<TrpDetailBand*>(report_->GetBand(btDetail));
+        detail != nullptr && detailPipeline != nullptr && detailPipeline != report_->DataPipeline())
+        detail->SetDataPipeline(detailPipeline);
+    TrpTemplate::New();
+    report_->SendDesignNotify(rpdnTemplateNewEnd, report_);
+}
+
+// ---------------------------------------------------------------------------
+// TrpReportModuleTemplate
+
+TClass TrpReportModuleTemplate::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<TrpReportModuleTemplate>("TrpReportModuleTemplate", TrpTemplate::StaticClassType()).Build();
+    return &info;
+}
+
+TrpReportModuleTemplate::TrpReportModuleTemplate(TrpRelative* AModule) : TrpTemplate(AModule), module_(AModule) {
+    if (module_ != nullptr) SetRoot(module_->Owner() != nullptr ? module_->Owner() : module_);
+}
+
+TrpReportModuleTemplate::~TrpReportModuleTemplate() = default;
+
+bool TrpReportModuleTemplate::BeforeLoad() {
+    TrpTemplate::BeforeLoad();
+    loadedRoot_ = nullptr;
+    if (module_ == nullptr) return true;
+    SetRoot(module_->Owner() != nullptr ? module_->Owner() : module_);
+    rememberedTag_ = module_->Tag();
+    backup_.reset(static_cast<TrpRelative*>(CreateInstance(module_->ClassType(), nullptr)));
+    backup_->IncludeState(rpstTemplateLoading);
+    module_->IncludeState(rpstTemplateLoading);
+    Move(backup_.get(), module_);
+    return true;
+}
+
+void TrpReportModuleTemplate::ReadComponentsProc(TComponent* Component) {
+    if (loadedRoot_ == nullptr) loadedRoot_ = dynamic_cast<TrpRelative*>(Component);
+}
+
+void TrpReportModuleTemplate::CheckRead() {
+    if (module_ != nullptr && (loadedRoot_ == nullptr || loadedRoot_->ClassType() != module_->ClassType()))
+        throw ETemplateLoadError(rpLanguageText(49));
+}
+
+void TrpReportModuleTemplate::ReaderSetName(TReader* /*Reader*/, TComponent* Component, std::string& Name) {
+    if (module_ == nullptr || module_->Owner() == nullptr || module_->Owner() != Root()) return;
+    TComponent* holder = Root()->FindComponent(Name);
+    if (holder == nullptr || holder == Component) return;
+    NameFixups()->AddObject(Name, Component);
+    Name = module_->GetUniqueName(Component);
+}
+
+void TrpReportModuleTemplate::AfterLoad(bool Success) {
+    if (module_ != nullptr && backup_ != nullptr) {
+        if (Success && loadedRoot_ != nullptr)
+            Move(module_, loadedRoot_);
+        else
+            Move(module_, backup_.get());
+        backup_.reset();
+        module_->SetTag(rememberedTag_);
+        module_->ExcludeState(rpstTemplateLoading);
+    }
+    loadedRoot_ = nullptr;
+    TrpTemplate::AfterLoad(Success);
+}
+
+void TrpReportModuleTemplate::New() {
+    if (module_ != nullptr) {
+        std::unique_ptr<TrpRelative> fresh(static_cast<TrpRelative*>(CreateInstance(module_->ClassType(), nullptr)));
+        Move(module_, fresh.get());
+    }
+    TrpTemplate::New();
+}
+
+void TrpReportModuleTemplate::Move(TrpRelative* Target, TrpRelative* Source) {
+    // The relative's transfer also takes the source's place; a module stays
+    // where it is in its report.
+    TrpRelative* parent = Target->Parent();
+    TrpRelative* sourceParent = Source->Parent();
+    // Neither takes the other's place: a report replaces a list that joins it.
+    if (sourceParent != nullptr) Source->SetParent(nullptr);
+    Target->Transfer(Source);
+    if (Target->Parent() != parent) Target->SetParent(parent);
+    if (Source->Parent() != sourceParent) Source->SetParent(sourceParent);
+    // Children the source owned itself would go when it is freed.
+    TComponent* owner = Target->GetChildOwner() != nullptr ? Target->GetChildOwner() : Target->Owner();
+    for (int i = 0; i < Target->ChildCount(); ++i) {
+        TrpRelative* child = Target->Children(i);
+        if (child->Owner() != Source) continue;
+        Source->RemoveComponent(child);
+        if (owner != nullptr) owner->InsertComponent(child);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Scripting
+
+namespace {
+
+// One scriptable member of a template class: a property (read through Get,
+// written through Set unless read-only) or a method without parameters.
+struct Member {
+    const char* name;
+    int code;
+    bool readOnly;
+    const char* enumType;
+    TClass (*classType)();
+    std::function<TrsValue(TObject*)> get;
+    std::function<bool(TObject*, const TrsValue&)> set;
+    std::function<void(TObject*)> call;  // methods only
+};
+
+template <class T>
+T* As(TObject* O) {
+    return dynamic_cast<T*>(O);
+}
+
+template <class V>
+bool ValueOf(const TrsValue& Value, int Code, V& Out) {
+    return rsdetail::FromValue(rsValueAs(Code, Value), Out);
+}
+
+const std::vector<Member>& SettingsMembers() {
+    using S = TrpTemplateDBSettings;
+    static const std::vector<Member> members = {
+        {"DataPipeline", rsClass, false, "", &TrpDataPipeline::StaticClassType,
+         [](TObject* o) { return TrsValue(static_cast<TObject*>(As<S>(o)->DataPipeline())); },
+         [](TObject* o, const TrsValue& v) {
+             TrpDataPipeline* p = nullptr;
+             if (!rsdetail::FromValue(v, p)) return false;
+             As<S>(o)->SetDataPipeline(p);
+             return true;
+         },
+         nullptr},
+        {"Name", rsString, false, "", nullptr, [](TObject* o) { return TrsValue(As<S>(o)->Name()); },
+         [](TObject* o, const TrsValue& v) {
+             std::string t;
+             if (!ValueOf(v, rsString, t)) return false;
+             As<S>(o)->SetName(t);
+             return true;
+         },
+         nullptr},
+        {"NameField", rsString, false, "", nullptr, [](TObject* o) { return TrsValue(As<S>(o)->NameField()); },
+         [](TObject* o, const TrsValue& v) {
+             std::string t;
+             if (!ValueOf(v, rsString, t)) return false;
+             As<S>(o)->SetNameField(t);
+             return true;
+         },
+         nullptr},
+        {"TemplateField", rsString, false, "", nullptr,
+         [](TObject* o) { return TrsValue(As<S>(o)->TemplateField()); },
+         [](TObject* o, const TrsValue& v) {
+             std::string t;
+             if (!ValueOf(v, rsString, t)) return false;
+             As<S>(o)->SetTemplateField(t);
+             return true;
+         },
+         nullptr},
+    };
+    return members;
+}
+
+const std::vector<Member>& CustomTemplateMembers() {
+    using C = TrpCustomTemplate;
+    static const std::vector<Member> members = {
+        {"DatabaseSettings", rsClass, false, "", &TrpTemplateDBSettings::StaticClassType,
+         [](TObject* o) { return TrsValue(static_cast<TObject*>(As<C>(o)->DatabaseSettings())); },
+         [](TObject* o, const TrsValue& v) {
+             TrpTemplateDBSettings* s = nullptr;
+             if (!rsdetail::FromValue(v, s) || s == nullptr) return false;
+             As<C>(o)->SetDatabaseSettings(s);
+             return true;
+         },
+         nullptr},
+        {"Description", rsString, false, "", nullptr, [](TObject* o) { return TrsValue(As<C>(o)->GetDescription()); },
+         [](TObject* o, const TrsValue& v) {
+             std::string t;
+             if (!ValueOf(v, rsString, t)) return false;
+             As<C>(o)->SetDescription(t);
+             return true;
+         },
+         nullptr},
+        {"FileName", rsString, false, "", nullptr, [](TObject* o) { return TrsValue(As<C>(o)->FileName()); },
+         [](TObject* o, const TrsValue& v) {
+             std::string t;
+             if (!ValueOf(v, rsString, t)) return false;
+             As<C>(o)->SetFileName(t);
+             return true;
+         },
+         nullptr},
+        {"Format", rsEnum, false, "TrpFormatType", nullptr,
+         [](TObject* o) { return TrsValue(static_cast<int32_t>(As<C>(o)->Format())); },
+         [](TObject* o, const TrsValue& v) {
+             int32_t n = 0;
+             if (!ValueOf(v, rsInteger, n) || n < ftBinary || n > ftASCII) return false;
+             As<C>(o)->SetFormat(static_cast<TrpFormatType>(n));
+             return true;
+         },
+         nullptr},
+        {"Offset", rsInteger, false, "", nullptr, [](TObject* o) { return TrsValue(As<C>(o)->Offset()); },
+         [](TObject* o, const TrsValue& v) {
+             int32_t n = 0;
+             if (!ValueOf(v, rsInteger, n)) return false;
+             As<C>(o)->SetOffset(n);
+             return true;
+         },
+         nullptr},
+        {"Owner", rsClass, true, "", &TComponent::StaticClassType,
+         [](TObject* o) { return TrsValue(static_cast<TObject*>(As<C>(o)->Owner())); }, nullptr, nullptr},
+        {"SaveTo", rsEnum, false, "TrpSaveToType", nullptr,
+         [](TObject* o) { return TrsValue(static_cast<int32_t>(As<C>(o)->SaveTo())); },
+         [](TObject* o, const TrsValue& v) {
+             int32_t n = 0;
+             if (!ValueOf(v, rsInteger, n) || n < stDatabase || n > stFile) return false;
+             As<C>(o)->SetSaveTo(static_cast<TrpSaveToType>(n));
+             return true;
+         },
+         nullptr},
+    };
+    return members;
+}
+
+const std::vector<Member>& TemplateMembers() {
+    using T = TrpTemplate;
+    static const std::vector<Member> members = {
+        {"FileExtension", rsString, true, "", nullptr, [](TObject* o) { return TrsValue(As<T>(o)->FileExtension()); },
+         nullptr, nullptr},
+        {"FileFilter", rsString, true, "", nullptr, [](TObject* o) { return TrsValue(As<T>(o)->FileFilter()); },
+         nullptr, nullptr},
+        {"Root", rsClass, true, "", &TComponent::StaticClassType,
+         [](TObject* o) { return TrsValue(static_cast<TObject*>(As<T>(o)->Root())); }, nullptr, nullptr},
+        {"ReadOnly", rsBoolean, true, "", nullptr, [](TObject* o) { return TrsValue(As<T>(o)->ReadOnly()); },
+         nullptr, nullptr},
+        {"LoadFromDatabase", rsNone, true, "", nullptr, nullptr, nullptr,
+         [](TObject* o) { As<T>(o)->LoadFromDatabase(); }},
+        {"LoadFromFile", rsNone, true, "", nullptr, nullptr, nullptr, [](TObject* o) { As<T>(o)->LoadFromFile(); }},
+        {"New", rsNone, true, "", nullptr, nullptr, nullptr, [](TObject* o) { As<T>(o)->New(); }},
+        {"SaveToDatabase", rsNone, true, "", nullptr, nullptr, nullptr,
+         [](TObject* o) { As<T>(o)->SaveToDatabase(); }},
+        {"SaveToFile", rsNone, true, "", nullptr, nullptr, nullptr, [](TObject* o) { As<T>(o)->SaveToFile(); }},
+    };
+    return members;
+}
+
+const std::vector<Member>& ReportTemplateMembers() {
+    static const std::vector<Member> members = {
+        {"Report", rsClass, true, "", &TrpCustomReport::StaticClassType,
+         [](TObject* o) { return TrsValue(static_cast<TObject*>(As<TrpReportTemplate>(o)->Report())); }, nullptr, nullptr},
+    };
+    return members;
+}
+
+const Member* Find(const std::vector<Member>& Members, const std::string& Name) {
+    for (const Member& m : Members)
+        if (SameText(Name, m.name)) return &m;
+    return nullptr;
+}
+
+void ListMembers(const std::vector<Member>& Members, TStrings* Names) {
+    for (const Member& m : Members) {
+        if (m.call)
+            AddMethodName(Names, m.name);
+        else
+            AddPropName(Names, m.name);
+    }
+}
+
+}  // namespace
+
+#define RP_TEMPLATE_ADAPTER_BODY(Adapter, Parent, Described, Members)                                              \
+    TClass Adapter::StaticClassType() {                                                                          \
+        static const TClassInfo info = TClassBuilder<Adapter>(#Adapter, Parent::StaticClassType()).Build();     \
+        return &info;                                                                                            \
+    }                                                                                                            \
+    const Adapter* Adapter::Instance() {                                                                         \
+        static const Adapter adapter;                                                                            \
+        return &adapter;                                                                                         \
+    }                                                                                                            \
+    TClass Adapter::DescribedClass() const { return Described::StaticClassType(); }                              \
+    void Adapter::GetPropList(TClass AClass, TStrings* Names) const {                                            \
+        Parent::GetPropList(AClass, Names);                                                                      \
+        ListMembers(Members(), Names);                                                                           \
+    }                                                                                                            \
+    bool Adapter::GetPropRec(TClass AClass, const std::string& Name, TrsMemberDescriptor& Rec) const {           \
+        const Member* m = Find(Members(), Name);                                                                 \
+        if (m == nullptr) return Parent::GetPropRec(AClass, Name, Rec);                                          \
+        if (m->call)                                                                                             \
+            FillMethodRec(m->name, false, Rec);                                                                  \
+        else if (m->code == rsClass)                                                                             \
+            FillClassPropRec(m->name, m->classType(), m->readOnly, Rec);                                         \
+        else if (m->code == rsEnum)                                                                              \
+            FillEnumPropRec(m->name, m->enumType, m->readOnly, Rec);                                             \
+        else                                                                                                     \
+            FillPropRec(m->name, m->code, m->readOnly, Rec);                                                     \
+        return true;                                                                                             \
+    }                                                                                                            \
+    std::unique_ptr<TrsParamList> Adapter::GetParams(const std::string& Name) const {                            \
+        if (const Member* m = Find(Members(), Name); m != nullptr && m->call) return std::make_unique<TrsParamList>(); \
+        return Parent::GetParams(Name);                                                                          \
+    }                                                                                                            \
+    bool Adapter::CallMethod(TObject* AObject, const std::string& Name, bool Flag, TrsParamList* Params) const { \
+        const Member* m = Find(Members(), Name);                                                                 \
+        if (m == nullptr || !m->call || dynamic_cast<Described*>(AObject) == nullptr)                            \
+            return Parent::CallMethod(AObject, Name, Flag, Params);                                              \
+        m->call(AObject);                                                                                        \
+        return true;                                                                                             \
+    }                                                                                                            \
+    bool Adapter::GetPropValue(TObject* AObject, const std::string& Name, TrsValue& Value) const {               \
+        const Member* m = Find(Members(), Name);                                                                 \
+        if (m == nullptr || !m->get || dynamic_cast<Described*>(AObject) == nullptr)                             \
+            return Parent::GetPropValue(AObject, Name, Value);                                                   \
+        Value = m->get(AObject);                                                                                 \
+        return true;                                                                                             \
+    }                                                                                                            \
+    bool Adapter::SetPropValue(TObject* AObject, const std::string& Name, const TrsValue& Value) const {         \
+        const Member* m = Find(Members(), Name);                                                                 \
+        if (m == nullptr || dynamic_cast<Described*>(AObject) == nullptr)                                        \
+            return Parent::SetPropValue(AObject, Name, Value);                                                   \
+        return m->set && m->set(AObject, Value);                                                                 \
+    }
+
+RP_TEMPLATE_ADAPTER_BODY(TrsTrpTemplateDBSettingsRTTI, TrsTPersistentRTTI, TrpTemplateDBSettings, SettingsMembers)
+RP_TEMPLATE_ADAPTER_BODY(TrsTrpCustomTemplateRTTI, TrsTPersistentRTTI, TrpCustomTemplate, CustomTemplateMembers)
+RP_TEMPLATE_ADAPTER_BODY(TrsTrpTemplateRTTI, TrsTrpCustomTemplateRTTI, TrpTemplate, TemplateMembers)
+RP_TEMPLATE_ADAPTER_BODY(TrsTrpReportTemplateRTTI, TrsTrpTemplateRTTI, TrpReportTemplate, ReportTemplateMembers)
+#undef RP_TEMPLATE_ADAPTER_BODY
+
+// ---------------------------------------------------------------------------
+
+namespace report {
+
+void RegisterTemplateClasses() {
+    RegisterClasses({TrpTemplateDBSettings::StaticClassType(), TrpReportTemplate::StaticClassType(),
+                     TrpReportModuleTemplate::StaticClassType()});
+    RegisterRTTIClass(TrsTrpTemplateDBSettingsRTTI::Instance());
+    RegisterRTTIClass(TrsTrpCustomTemplateRTTI::Instance());
+    RegisterRTTIClass(TrsTrpTemplateRTTI::Instance());
+    RegisterRTTIClass(TrsTrpReportTemplateRTTI::Instance());
+}
+
+void UnregisterTemplateClasses() {
+    UnregisterRTTIClass(TrsTrpReportTemplateRTTI::Instance());
+    UnregisterRTTIClass(TrsTrpTemplateRTTI::Instance());
+    UnregisterRTTIClass(TrsTrpCustomTemplateRTTI::Instance());
+    UnregisterRTTIClass(TrsTrpTemplateDBSettingsRTTI::Instance());
+    UnRegisterClass(TrpReportModuleTemplate::StaticClassType());
+    UnRegisterClass(TrpReportTemplate::StaticClassType());
+    UnRegisterClass(TrpTemplateDBSettings::StaticClassType());
+}
+
+}  // namespace report

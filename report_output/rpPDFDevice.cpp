@@ -1,0 +1,191 @@
+#include "report_output/rpPDFDevice.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/rtl/Strings.h"
+
+TClass TrpPDFDevice::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<TrpPDFDevice>("TrpPDFDevice", TrpFileDevice::StaticClassType())
+            .Object("PDFSettings", TrpPDFSettings::StaticClassType(), &TrpPDFDevice::PDFSettings,
+                    &TrpPDFDevice::SetPDFSettings)
+            .Build();
+    return &info;
+}
+
+TrpPDFDevice::TrpPDFDevice(TComponent* AOwner)
+    : TrpFileDevice(AOwner), settings_(std::make_unique<TrpPDFSettings>()) {}
+
+TrpPDFDevice::~TrpPDFDevice() {
+    if (Busy()) {
+        try {
+            EndJob();
+        } catch (...) {
+            Abandon();
+        }
+    }
+}
+
+void TrpPDFDevice::SetPDFSettings(TrpPDFSettings* Value) {
+    if (Value != nullptr) settings_->Assign(Value);
+}
+
+void TrpPDFDevice::Abandon() {
+    output_.reset();
+    xref_.reset();
+    renderers_.reset();
+    pageTree_ = nullptr;
+    DiscardFile();
+    ClearOutputStream();
+}
+
+void TrpPDFDevice::StartJob() {
+    TrpFileDevice::StartJob();
+    if (OutputStream() == nullptr) return;
+    try {
+        output_ = std::make_unique<TrpPDFOutput>(OutputStream());
+        xref_ = std::make_unique<TrpPDFXref>(output_.get());
+        renderers_ = std::make_unique<TrpPDFRendererManager>();
+        TrpPDFUtils::WriteLine(output_.get(), "%PDF-1.3");
+        procSet_ = xref_->AddNew(std::make_unique<TrpPDFProcSet>())->ObjectNumber();
+        extGState_ = xref_->AddNew(std::make_unique<TrpPDFGState>())->ObjectNumber();
+        auto info = std::make_unique<TrpPDFInfo>();
+        info->Author = settings_->Author();
+        info->Keywords = settings_->Keywords();
+        info->Subject = settings_->Subject();
+        info->Title = settings_->Title();
+        info_ = xref_->AddNew(std::move(info))->ObjectNumber();
+        catalog_ = xref_->AddNew(std::make_unique<TrpPDFCatalog>())->ObjectNumber();
+        pageTree_ = xref_->AddNew(std::make_unique<TrpPDFPageTree>());
+    } catch (...) {
+        TrpDevice::CancelJob();
+        Abandon();
+        throw;
+    }
+}
+
+void TrpPDFDevice::ReceivePage(TrpPage* Page) {
+    TrpDevice::ReceivePage(Page);
+    if (Page == nullptr || !PageRequested()) return;
+    UpdateStatus(Page);
+    if (SkipOutput() || !Busy() || Cancelled()) return;
+    try {
+        RenderPage(Page);
+    } catch (...) {
+        TrpDevice::CancelJob();
+        Abandon();
+        throw;
+    }
+}
+
+void TrpPDFDevice::RenderPage(TrpPage* Page) {
+    if (xref_ == nullptr) return;
+    using U = TrpPDFUtils;
+    ++xref_->PageCounter;
+    const double pageHeight = U::MMToPoints(Page->PageDef()->mmHeight());
+    const int pageWidth = static_cast<int>(std::lround(U::MMToPoints(Page->PageDef()->mmWidth())));
+    TMemoryStream buffer;
+    buffer.SetCapacity(256 * 1024);
+    // The content stream takes its number before the fonts and images that
+    // the page introduces; its body is written once the page is drawn.
+    auto* content = xref_->Reserve(std::make_unique<TrpPDFContent>(&buffer, settings_->CompressionLevel()));
+    const TClass outline = GetClass("TrpOutlineDrawCommand");
+    for (int i = 0; i < Page->DrawCommandCount(); ++i) {
+        TrpDrawCommand* command = Page->DrawCommands(i);
+        if (outline != nullptr && command->ClassType()->InheritsFrom(outline)) continue;
+        TrpPDFRenderer* renderer = renderers_->GetRenderer(command);
+        if (renderer == nullptr) continue;
+        renderer->SetDrawCommand(command);
+        renderer->Content = &buffer;
+        renderer->PDFSettings = settings_.get();
+        renderer->Xref = xref_.get();
+        renderer->PageHeight = pageHeight;
+        renderer->Render();
+    }
+    content->Write(output_.get(), content->ReservedNumber());
+    auto page = std::make_unique<TrpPDFPage>();
+    page->Parent = pageTree_->ObjectNumber();
+    page->ProcSet = procSet_;
+    page->ExtGState = extGState_;
+    page->Contents = content->ObjectNumber();
+    page->PageHeight = pageHeight;
+    page->PageWidth = pageWidth;
+    TrpPDFImageManager& images = xref_->ImageManager();
+    for (int i = 0; i < images.Count(); ++i) {
+        const TrpPDFImage& image = images.Images(i);
+        if (image.PageCounter != xref_->PageCounter) continue;
+        const std::string line = "/" + image.Name + " " + std::to_string(image.ObjectNumber) + " 0 R";
+        if (std::find(page->XObjects.begin(), page->XObjects.end(), line) == page->XObjects.end())
+            page->XObjects.push_back(line);
+    }
+    TrpPDFFontManager& fonts = xref_->FontManager();
+    for (int i = 0; i < fonts.Count(); ++i)
+        page->Fonts.push_back("/" + fonts.Fonts(i)->Info().PDFName + " " +
+                              std::to_string(fonts.Fonts(i)->ObjectNumber()) + " 0 R");
+    pageTree_->AddKid(xref_->AddNew(std::move(page))->ObjectNumber());
+}
+
+void TrpPDFDevice::EndJob() {
+    if (!Busy()) return;
+    if (xref_ != nullptr) {
+        try {
+            pageTree_->Finish();
+            for (TrpPDFXObject* x : xref_->XObjects()) {
+                x->SetOffset(output_->Position());
+                output_->WriteBytes(x->Body());
+            }
+            xref_->FontManager().WriteBodies(output_.get());
+            xref_->WriteXrefAndTrailer(info_, catalog_);
+            output_->Flush();
+        } catch (...) {
+            TrpDevice::CancelJob();
+            Abandon();
+            throw;
+        }
+        output_.reset();
+        xref_.reset();
+        renderers_.reset();
+        pageTree_ = nullptr;
+    }
+    TrpFileDevice::EndJob();
+    if (settings_->OpenPDFFile() && std::filesystem::exists(FileName())) {
+        const std::string command = OpenCommand(FileName());
+        if (!command.empty()) (void)std::system(command.c_str());
+    }
+}
+
+void TrpPDFDevice::CancelJob() {
+    Abandon();
+    TrpFileDevice::CancelJob();
+}
+
+std::string TrpPDFDevice::OpenCommand(const std::string& FileName) {
+    const char* display = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    const bool desktop = (display != nullptr && *display != '\0') || (wayland != nullptr && *wayland != '\0');
+    if (!desktop) return "";
+    std::string quoted = "'";
+    for (char c : FileName) {
+        if (c == '\'') quoted += "'\\''";
+        else quoted += c;
+    }
+    quoted += "'";
+    return "xdg-open " + quoted + " >/dev/null 2>&1 &";
+}
+
+namespace report_output {
+
+void RegisterPDFDevice() {
+    RegisterPDFRenderers();
+    RegisterDeviceClass(TrpPDFDevice::StaticClassType(), "PDF");
+}
+
+void UnregisterPDFDevice() {
+    UnregisterDeviceClass(TrpPDFDevice::StaticClassType());
+    UnregisterPDFRenderers();
+}
+
+}  // namespace report_output

@@ -1,0 +1,247 @@
+// The listings' reports generated over the fixture database: the layout's
+// texts at their places, the stripes and the invoice numbers as printed,
+// and totals that equal the authorised invoices' sums on every run.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+
+#include "billing/listings/InvoiceListing.h"
+#include "billing/listings/ListingFormats.h"
+#include "billing/listings/ListingReport.h"
+#include "billing/listings/SalesByGroup.h"
+#include "memtable/mtMemTable.h"
+#include "platform/rtl/Format.h"
+#include "preview/rpPreviewRegister.h"
+#include "report/rpDrawCommand.h"
+#include "report/rpMainReport.h"
+#include "report/rpRegister.h"
+#include "report/rpUnits.h"
+#include "report_output/rpOutputRegister.h"
+#include "tests/billing/listings/ListingFixture.h"
+#include "tests/support/report/ReportHarness.h"
+
+namespace {
+
+using namespace billing::listings;
+using reporttest::CapturedPage;
+using reporttest::CaptureDevice;
+
+class ReportEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        rpSetScreenResolutionProvider([](int) { return 96; });
+        report::registerAll();
+        report_output::registerAll();
+        preview::registerAll();
+    }
+    void TearDown() override {
+        preview::unregisterAll();
+        report_output::unregisterAll();
+        report::unregisterAll();
+        rpSetScreenResolutionProvider(nullptr);
+    }
+};
+
+const auto* const environment = ::testing::AddGlobalTestEnvironment(new ReportEnvironment);
+
+struct Printed {
+    std::string Text;
+    int32_t Left = 0, Top = 0;  // on the page, thousandths of a mm
+    int Page = 0;
+    TColor Brush = clNone;
+};
+
+// Every command of the final pages by its maker's name.
+std::multimap<std::string, Printed> Collect(const CaptureDevice& Device) {
+    std::multimap<std::string, Printed> out;
+    int page = 0;
+    for (const CapturedPage* p : Device.FinalPages()) {
+        ++page;
+        for (int i = 0; i < p->Page->DrawCommandCount(); ++i) {
+            TrpDrawCommand* c = p->Page->DrawCommands(i);
+            Printed printed;
+            printed.Left = c->Left();
+            printed.Top = c->Top();
+            printed.Page = page;
+            if (auto* t = dynamic_cast<TrpDrawText*>(c)) printed.Text = t->Text();
+            if (auto* s = dynamic_cast<TrpDrawShape*>(c)) printed.Brush = s->Brush()->Color();
+            out.emplace(p->Makers[static_cast<size_t>(i)].second, printed);
+        }
+    }
+    return out;
+}
+
+std::vector<Printed> All(const std::multimap<std::string, Printed>& Map, const std::string& Name) {
+    std::vector<Printed> out;
+    auto [a, b] = Map.equal_range(Name);
+    for (auto it = a; it != b; ++it) out.push_back(it->second);
+    return out;
+}
+
+int32_t mm(double Value) { return static_cast<int32_t>(std::lround(Value * 1000)); }
+
+class ListingReports : public listingtest::Database {
+protected:
+    void SetUp() override {
+        listingtest::Database::SetUp();
+        previous_ = FormatSettings;
+        FormatSettings.DecimalSeparator = ',';
+        FormatSettings.ThousandSeparator = '.';
+        db().Execute("update emitente set nome = :p", {{"p", Variant(std::string("Oske Comércio Ltda"))}});
+        Invoice(1, 1234, "0000001", "2024-03-05", "Autorizada", 1500.25, 270.05, 12.5);
+        Invoice(1, 1235, "0000002", "2024-03-05", "Cancelada", 999.99, 10, 1);
+        Invoice(1, 1236, "0000010", "2024-03-06", "Autorizada", 100.10, 18.02, 0.75);
+        Invoice(1, 1237, "0000001", "2024-03-06", "Erro", 5000, 900, 7);
+        Invoice(2, 7, "0000002", "2024-03-07", "Denegada", 42, 4.2, 0.2);
+    }
+    void TearDown() override {
+        FormatSettings = previous_;
+        listingtest::Database::TearDown();
+    }
+
+    Criteria March() const {
+        Criteria c = Criteria::Initial(Day(2024, 3, 1));
+        c.dataFinal = Day(2024, 3, 31);
+        return c;
+    }
+
+    TFormatSettings previous_;
+};
+
+TEST_F(ListingReports, IssuedInvoicesPrintTheLayoutStripesNumbersAndTotals) {
+    InvoiceListing listing(Listing::Nota403, db(), messages());
+    ASSERT_TRUE(listing.Gerar_Relatorio(March(), "Admin"));
+    TDataSource rows(nullptr);
+    rows.SetDataSet(&listing.Query());
+    ListingReport report(Listing::Nota403, &rows);
+    report.SetHeader(listing.Header(), CreditLine(Listing::Nota403, "1.0"));
+    report.SetZebra(true);
+    CaptureDevice device;
+    device.SetPublisher(report.Report()->Publisher());
+    TrpPageRequest all;
+    all.SetPageSetting(psAll);
+    device.SetPageRequest(&all);
+    device.RequestPage();
+    auto printed = Collect(device);
+
+    // Header texts at the layout's places (the header band stands at the top margin).
+    const struct {
+        const char* Name;
+        const char* Text;
+        double Left, Top;
+    } header[] = {
+        {"lblEmitente", "Oske Comércio Ltda", 25.7, 2.4},
+        {"rpLabel14", "Sys: OSKE", 3.7, 2.4},
+        {"rpLabel13", "Prg: NOTA403", 3.4, 7.9},
+        {"lblUsuario", "Usuário: Admin", 3.4, 12.7},
+        {"lblTitulo", "Notas Fiscais Emitidas entre: 01/03/2024 E 31/03/2024", 41.5, 7.4},
+        {"lblClassificacao", "Classificada por (Série + Número Nota)", 41.5, 12.2},
+        {"rpSystemVariable2", "Página 1 de 1", 160.6, 7.4},
+        {"lblColuna5", "Total Nota", 116.9, 19.1},
+    };
+    for (const auto& h : header) {
+        auto found = All(printed, h.Name);
+        ASSERT_EQ(found.size(), 1u) << h.Name;
+        EXPECT_EQ(found[0].Text, h.Text) << h.Name;
+        EXPECT_NEAR(found[0].Left, mm(6.35 + h.Left), 100) << h.Name;
+        EXPECT_NEAR(found[0].Top, mm(6.35 + h.Top), 100) << h.Name;
+    }
+
+    // Rows: "Erro" left out; numbers as "000,000"; the asterisk beside the
+    // invoices that are not authorised; stripes grey, white, grey...
+    const auto numbers = All(printed, "rpDBText2");
+    ASSERT_EQ(numbers.size(), 4u);
+    EXPECT_EQ(numbers[0].Text, "001.234");
+    EXPECT_EQ(numbers[3].Text, "000.007");
+    const auto asterisks = All(printed, "lblAsterisco");
+    std::vector<std::string> marks;
+    for (const auto& a : asterisks) marks.push_back(a.Text);
+    // Empty captions print nothing, so only the marked rows leave a text.
+    EXPECT_EQ(std::count(marks.begin(), marks.end(), "*"), 2);
+    const auto stripes = All(printed, "PZebrado");
+    ASSERT_EQ(stripes.size(), 4u);
+    EXPECT_EQ(stripes[0].Brush, static_cast<TColor>(0xE0E0E0));
+    EXPECT_EQ(stripes[1].Brush, clWhite);
+    EXPECT_EQ(stripes[2].Brush, static_cast<TColor>(0xE0E0E0));
+    EXPECT_EQ(stripes[0].Top, mm(6.35 + 24.1));
+
+    // Totals: the authorised invoices only, as the columns print them.
+    const auto& formats = TotalColumns(Listing::Nota403);
+    auto total = All(printed, "vValor_Total_Nota");
+    ASSERT_EQ(total.size(), 1u);
+    EXPECT_EQ(total[0].Text, FormatColumn(formats[0], Variant(1500.25 + 100.10)));
+    EXPECT_EQ(total[0].Text, "1.600,35");
+    EXPECT_EQ(All(printed, "vPeso_Bruto")[0].Text, "13,250");
+
+    // A second run prints the same totals (they start again at each pass).
+    device.RequestPage();
+    auto again = Collect(device);
+    auto totals = All(again, "vValor_Total_Nota");
+    ASSERT_EQ(totals.size(), 2u);
+    EXPECT_EQ(totals[1].Text, "1.600,35");
+    EXPECT_EQ(All(again, "PZebrado")[4].Brush, static_cast<TColor>(0xE0E0E0));
+}
+
+TEST_F(ListingReports, WithoutZebraNoStripePrints) {
+    InvoiceListing listing(Listing::Nota300, db(), messages());
+    Criteria today = Criteria::Initial(Day(2024, 3, 5));
+    ASSERT_TRUE(listing.Gerar_Relatorio(today, "Admin"));
+    TDataSource rows(nullptr);
+    rows.SetDataSet(&listing.Query());
+    ListingReport report(Listing::Nota300, &rows);
+    report.SetHeader(listing.Header(), CreditLine(Listing::Nota300, "1.0"));
+    CaptureDevice device;
+    device.SetPublisher(report.Report()->Publisher());
+    TrpPageRequest all;
+    all.SetPageSetting(psAll);
+    device.SetPageRequest(&all);
+    device.RequestPage();
+    auto printed = Collect(device);
+    EXPECT_TRUE(All(printed, "PZebrado").empty());
+    EXPECT_EQ(All(printed, "rpDBText2").size(), 2u);
+    EXPECT_EQ(All(printed, "lblEmitente")[0].Left, mm(6.35 + 29.1));
+    EXPECT_EQ(All(printed, "vValor_Total_Nota")[0].Text, "1.500,25");
+}
+
+TEST_F(ListingReports, SalesByGroupSumsTheGroupsAndStartsWhite) {
+    Product("P1", "101001001", "Parafuso");
+    Product("P2", "102003004", "Porca");
+    Product("G1", "1", "Ferragens");
+    Product("P3", "201000000", "Tinta");
+    Invoice(1, 50, "0000001", "2024-03-05", "Autorizada", 0, 0, 0, "R50");
+    Invoice(1, 51, "0000001", "2024-03-06", "Cancelada", 0, 0, 0, "R51");
+    Item("R50", "P1", 2, 10.0);
+    Item("R50", "P2", 3, 20.5);
+    Item("R51", "P1", 1, 5.0);
+    Item("R51", "P3", 4, 40.0);
+    SalesByGroup sales(db(), messages());
+    ASSERT_TRUE(sales.Gerar_Relatorio(March(), "Admin"));
+    TDataSource rows(nullptr);
+    rows.SetDataSet(sales.tbResumo());
+    ListingReport report(Listing::Nota409, &rows);
+    report.SetHeader(sales.Header(), CreditLine(Listing::Nota409, "1.0"));
+    report.SetZebra(true);
+    CaptureDevice device;
+    device.SetPublisher(report.Report()->Publisher());
+    TrpPageRequest all;
+    all.SetPageSetting(psAll);
+    device.SetPageRequest(&all);
+    device.RequestPage();
+    auto printed = Collect(device);
+    std::vector<std::string> groups, descriptions;
+    for (const auto& p : All(printed, "rpDBText1")) groups.push_back(p.Text);
+    for (const auto& p : All(printed, "rpDBText2")) descriptions.push_back(p.Text);
+    EXPECT_EQ(groups, (std::vector<std::string>{"1", "2"}));
+    EXPECT_EQ(descriptions, (std::vector<std::string>{"Ferragens", ""}));  // no product is "2" alone
+    EXPECT_EQ(All(printed, "rpDBText3")[0].Text, "35,50");
+    EXPECT_EQ(All(printed, "rpDBCalc1")[0].Text, "75,50");
+    EXPECT_EQ(All(printed, "rpDBCalc2")[0].Text, "10,00");
+    const auto stripes = All(printed, "PZebrado");
+    ASSERT_EQ(stripes.size(), 2u);
+    EXPECT_EQ(stripes[0].Brush, clWhite);
+    EXPECT_EQ(stripes[1].Brush, static_cast<TColor>(0xE0E0E0));
+    EXPECT_EQ(All(printed, "rpLabel13")[0].Text, "Prg: NOTA409");
+}
+
+}  // namespace

@@ -1,0 +1,240 @@
+// The text, report-text and archive devices: golden files, Python's csv
+// reader and Free Pascal's reading of the component stream as oracles.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "report/rpDevice.h"
+#include "report/rpExcept.h"
+#include "tests/report_output/PdfTestSupport.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+using filetest::AddText;
+using filetest::NewPage;
+using filetest::Shell;
+
+std::string Golden(const std::string& Name) {
+    return testsupport::ReadAll(std::string(FAT_TEST_DATA_DIR) + "/report_output/" + Name);
+}
+
+TrpDrawText* Saved(TrpPage* Page, const std::string& Text, int Band, int Component, int Length = 0,
+                   TAlignment Alignment = taLeftJustify) {
+    TrpDrawText* t = AddText(Page, Text, Component * 1000, Band * 1000);
+    t->SetBandSave(true);
+    t->SetComponentSave(true);
+    t->SetBandSaveNo(Band);
+    t->SetComponentSaveNo(Component);
+    t->SetSaveLength(Length);
+    t->SetAlignment(Alignment);
+    return t;
+}
+
+// Runs one job over the pages on Device, writing File.
+void Job(TrpFileDevice& Device, const std::string& File, const std::vector<TrpPage*>& Pages) {
+    Device.SetFileName(File);
+    Device.StartJob();
+    for (TrpPage* p : Pages) Device.ReceivePage(p);
+    Device.EndJob();
+}
+
+using Pages = std::vector<std::unique_ptr<TrpPage>>;
+std::vector<TrpPage*> Raw(const Pages& P) {
+    std::vector<TrpPage*> out;
+    for (const auto& p : P) out.push_back(p.get());
+    return out;
+}
+
+}  // namespace
+
+TEST(TextFileDevice, EachFileTypeWritesItsGoldenFile) {
+    testsupport::TempDir dir;
+    {
+        Pages pages;
+        pages.emplace_back(NewPage(1, false));
+        pages.emplace_back(NewPage(2, true));
+        // Given out of order: the device sorts by band, then component.
+        Saved(pages[0].get(), "ab", 1, 3);
+        Saved(pages[0].get(), "a b", 1, 1);
+        Saved(pages[0].get(), "a,b", 1, 2);
+        Saved(pages[0].get(), "", 1, 4);
+        Saved(pages[0].get(), "a\"b,c", 2, 1);
+        Saved(pages[0].get(), "linha1\nlinha2", 2, 2);
+        Saved(pages[0].get(), "   ", 3, 1)->SetBandSave(false);  // not saved
+        Saved(pages[1].get(), "Müller", 1, 1);
+        Saved(pages[1].get(), "y", 1, 2);
+        TrpTextFileDevice device(nullptr);
+        Job(device, dir.file("comma.txt"), Raw(pages));
+        EXPECT_EQ(testsupport::ReadAll(dir.file("comma.txt")), Golden("comma.txt"));
+        EXPECT_EQ(Shell("cmp " + dir.file("comma.txt") + " " + std::string(FAT_TEST_DATA_DIR) +
+                      "/report_output/comma.txt")
+                      .Status,
+                  0);
+        const auto csv = Shell("/usr/bin/python3 -c \"import csv,sys;print(list(csv.reader(open(sys.argv[1],newline='',"
+                             "encoding='cp1252'))))\" " + dir.file("comma.txt"));
+        EXPECT_EQ(csv.Output, "[['a b', 'a,b', 'ab', ''], ['a\"b,c', 'linha1\\nlinha2'], ['Müller', 'y']]\n");
+    }
+    {
+        Pages pages;
+        pages.emplace_back(NewPage(1, true));
+        for (int i = 1; i <= 6; ++i) Saved(pages[0].get(), std::to_string(i), (i - 1) / 3 + 1, i);
+        TrpTextFileDevice device(nullptr);
+        device.SetTextFileType(ftTab);
+        Job(device, dir.file("tab.txt"), Raw(pages));
+        EXPECT_EQ(testsupport::ReadAll(dir.file("tab.txt")), Golden("tab.txt"));
+    }
+    {
+        Pages pages;
+        pages.emplace_back(NewPage(1, true));
+        Saved(pages[0].get(), "abcdefg", 1, 1, 5);
+        Saved(pages[0].get(), "ab", 1, 2, 5, taRightJustify);
+        Saved(pages[0].get(), "a", 1, 3, 5, taCenter);
+        Saved(pages[0].get(), "ab", 1, 4, 5, taCenter);
+        TrpTextFileDevice device(nullptr);
+        device.SetTextFileType(ftFixedLength);
+        Job(device, dir.file("fixed.txt"), Raw(pages));
+        EXPECT_EQ(testsupport::ReadAll(dir.file("fixed.txt")), Golden("fixed.txt"));
+    }
+    {
+        Pages pages;
+        pages.emplace_back(NewPage(1, true));
+        Saved(pages[0].get(), "A", 1, 1);
+        Saved(pages[0].get(), "B", 1, 2);
+        Saved(pages[0].get(), "C", 2, 1);
+        TrpTextFileDevice device(nullptr);
+        device.SetTextFileType(ftCustom);
+        device.OnSaveText = [](TObject*, std::string& Text) { Text += "|"; };
+        Job(device, dir.file("custom.txt"), Raw(pages));
+        EXPECT_EQ(testsupport::ReadAll(dir.file("custom.txt")), Golden("custom.txt"));
+        EXPECT_EQ(device.LineNo(), 0) << "state is cleared when the job ends";
+    }
+}
+
+TEST(TextFileDevice, EmptyBandsWriteNothingAndQuotedValuesStayAsTheyWere) {
+    testsupport::TempDir dir;
+    Pages pages;
+    pages.emplace_back(NewPage(1, false));
+    pages.emplace_back(NewPage(2, true));
+    Saved(pages[0].get(), "", 1, 1);
+    Saved(pages[0].get(), "\"já, entre aspas\"", 2, 1);
+    Saved(pages[1].get(), "fim", 1, 1);
+    TrpTextFileDevice device(nullptr);
+    Job(device, dir.file("t.txt"), Raw(pages));
+    EXPECT_EQ(testsupport::ReadAll(dir.file("t.txt")), "\"j\xE1, entre aspas\"\r\nfim");
+    EXPECT_FALSE(device.Busy());
+    // A cancelled job keeps what was written and frees the device; so does
+    // a file that cannot be made.
+    device.StartJob();
+    device.CancelJob();
+    EXPECT_FALSE(device.Busy());
+    device.SetFileName(dir.file("no/such/folder/t.txt"));
+    EXPECT_THROW(device.StartJob(), Exception);
+    EXPECT_FALSE(device.Busy());
+}
+
+TEST(ReportTextFileDevice, PlacesTextsOnTheCharacterGrid) {
+    testsupport::TempDir dir;
+    Pages pages;
+    pages.emplace_back(NewPage(1, true));
+    AddText(pages[0].get(), "Total", 0, 0, 20000);
+    AddText(pages[0].get(), "abc", 5250, 9000, 5000);
+    TrpReportTextFileDevice device(nullptr);
+    device.SetCalcGridFromFont(false);
+    Job(device, dir.file("r.txt"), Raw(pages));
+    EXPECT_EQ(testsupport::ReadAll(dir.file("r.txt")), Golden("reporttext.txt"));
+
+    // Texts left of or above the paper land in the first column and row; a
+    // page without texts writes nothing; the grid from the font gives as
+    // many lines as it says.
+    Pages more;
+    more.emplace_back(NewPage(1, false));
+    more.emplace_back(NewPage(2, true));
+    AddText(more[0].get(), "neg", -3000, -2000, 5000);
+    TrpReportTextFileDevice fromFont(nullptr);
+    Job(fromFont, dir.file("f.txt"), Raw(more));
+    const std::string text = testsupport::ReadAll(dir.file("f.txt"));
+    EXPECT_EQ(text.substr(0, 5), "neg\r\n");
+    size_t lines = 0;
+    for (size_t p = 0; (p = text.find("\r\n", p)) != std::string::npos; p += 2) ++lines;
+    EXPECT_EQ(static_cast<int>(lines), fromFont.LinesPerPage());
+    EXPECT_GT(fromFont.LinesPerPage(), 40);
+}
+
+namespace {
+
+// The archive's little-endian integer at Offset.
+int32_t At(const std::string& Bytes, size_t Offset) {
+    uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(Bytes[Offset + i]);
+    return static_cast<int32_t>(v);
+}
+
+}  // namespace
+
+TEST(ArchiveDevice, IndexesThePagesAndStoresThemAsComponentStreams) {
+    testsupport::TempDir dir;
+    {
+        TrpArchiveDevice device(nullptr);
+        Job(device, dir.file("empty.raf"), {});
+        EXPECT_EQ(testsupport::ReadAll(dir.file("empty.raf")), std::string("\x04\0\0\0", 4));
+    }
+    Pages pages;
+    pages.emplace_back(NewPage(5, false));
+    pages.emplace_back(NewPage(3, true));
+    AddText(pages[0].get(), "Relatório", 1000, 1000);
+    AddText(pages[1].get(), "Total", 1000, 1000);
+    TrpArchiveDevice device(nullptr);
+    Job(device, dir.file("two.raf"), Raw(pages));
+    const std::string raf = testsupport::ReadAll(dir.file("two.raf"));
+    ASSERT_GT(raf.size(), 20u);
+    EXPECT_EQ(At(raf, 0), 20);
+    EXPECT_EQ(At(raf, 4), 0);
+    EXPECT_EQ(At(raf, 8), 5);
+    const int32_t a = At(raf, 12);
+    EXPECT_EQ(At(raf, 16), 3);
+    ASSERT_GT(a, 0);
+    EXPECT_EQ(raf.substr(20, 4), "TPF0");
+    EXPECT_EQ(raf.substr(20 + a, 4), "TPF0");
+    EXPECT_TRUE(device.TempFileName().empty());
+
+    // Free Pascal's reader takes every body for a component stream.
+    const std::string pas = dir.file("objtxt.pas");
+    testsupport::WriteAll(pas,
+                          "program objtxt;\nuses Classes;\nvar i, o: TFileStream;\nbegin\n"
+                          "  i := TFileStream.Create(ParamStr(1), fmOpenRead);\n"
+                          "  o := TFileStream.Create(ParamStr(2), fmCreate);\n"
+                          "  ObjectBinaryToText(i, o);\n  o.Free; i.Free;\nend.\n");
+    const auto built = Shell("cd " + dir.path().string() + " && fpc -v0 objtxt.pas");
+    ASSERT_EQ(built.Status, 0) << built.Output;
+    const std::string bodies[] = {raf.substr(20, static_cast<size_t>(a)), raf.substr(20 + static_cast<size_t>(a))};
+    const char* texts[] = {"AbsolutePageNo = 5", "AbsolutePageNo = 3"};
+    for (int i = 0; i < 2; ++i) {
+        testsupport::WriteAll(dir.file("body"), bodies[i]);
+        const auto r = Shell(dir.file("objtxt") + " " + dir.file("body") + " " + dir.file("body.txt"));
+        ASSERT_EQ(r.Status, 0) << r.Output;
+        const std::string text = testsupport::ReadAll(dir.file("body.txt"));
+        EXPECT_EQ(text.rfind("object ", 0), 0u) << text;
+        EXPECT_NE(text.find(texts[i]), std::string::npos) << text;
+        EXPECT_NE(text.find("TrpDrawText"), std::string::npos) << text;
+    }
+}
+
+TEST(ArchiveDevice, ACancelledJobLeavesNeitherTheArchiveNorItsTemporaryFile) {
+    testsupport::TempDir dir;
+    Pages pages;
+    pages.emplace_back(NewPage(1, false));
+    AddText(pages[0].get(), "x", 0, 0);
+    TrpArchiveDevice device(nullptr);
+    device.SetFileName(dir.file("c.raf"));
+    device.StartJob();
+    const std::string temp = device.TempFileName();
+    EXPECT_EQ(std::filesystem::path(temp).filename().string().rfind("arc", 0), 0u) << temp;
+    EXPECT_TRUE(std::filesystem::exists(temp));
+    device.ReceivePage(pages[0].get());
+    device.CancelJob();
+    EXPECT_FALSE(device.Busy());
+    EXPECT_FALSE(std::filesystem::exists(temp));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("c.raf")));
+}
