@@ -5,8 +5,10 @@
 #include "report/rpDevice.h"
 #include "report/rpRegComponents.h"
 #include "report_output/rp2DBarCode.h"
+#include "report_output/rpBackgroundPrint.h"
 #include "report_output/rpBarCode.h"
 #include "report_output/rpDBText.h"
+#include "report_output/rpEmail.h"
 #include "report_output/rpGraphics.h"
 #include "report_output/rpImages.h"
 #include "report_output/rpPDFDevice.h"
@@ -77,9 +79,13 @@ void registerAll() {
     Register2DBarCodeClasses();
     RegisterVariableAdapters();
     RegisterPalette();
+    RegisterEmailClasses();
+    RegisterBackgroundPrinting();
 }
 
 void unregisterAll() {
+    UnregisterBackgroundPrinting();
+    UnregisterEmailClasses();
     UnregisterPalette();
     UnregisterVariableAdapters();
     Unregister2DBarCodeClasses();
