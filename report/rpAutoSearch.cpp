@@ -2,7 +2,21 @@
 
 TClass TrpAutoSearchField::StaticClassType() {
     static const TClassInfo info =
-        TClassBuilder<TrpAutoSearchField>("TrpAutoSearchField", TComponent::StaticClassType()).Build();
+        TClassBuilder<TrpAutoSearchField>("TrpAutoSearchField", TComponent::StaticClassType())
+            .String("DataPipelineName", &TrpAutoSearchField::DataPipelineName,
+                    &TrpAutoSearchField::SetDataPipelineName)
+            .Enum("DataType", rpTypeInfo<TrpDataType>(), &TrpAutoSearchField::DataType,
+                  &TrpAutoSearchField::SetDataType)
+            .String("FieldAlias", &TrpAutoSearchField::FieldAlias, &TrpAutoSearchField::SetFieldAlias)
+            .String("FieldName", &TrpAutoSearchField::FieldName, &TrpAutoSearchField::SetFieldName)
+            .Boolean("FirstField", &TrpAutoSearchField::FirstField, &TrpAutoSearchField::SetFirstField)
+            .Boolean("Mandatory", &TrpAutoSearchField::Mandatory, &TrpAutoSearchField::SetMandatory)
+            .String("SearchExpression", &TrpAutoSearchField::SearchExpression,
+                    &TrpAutoSearchField::SetSearchExpression)
+            .Enum("SearchOperator", rpTypeInfo<TrpSearchOperatorType>(), &TrpAutoSearchField::SearchOperator,
+                  &TrpAutoSearchField::SetSearchOperator)
+            .Boolean("ShowAllValues", &TrpAutoSearchField::ShowAllValues, &TrpAutoSearchField::SetShowAllValues)
+            .Build();
     return &info;
 }
 

@@ -218,6 +218,8 @@ TEST_F(Preview, AClickWhoseHandlerAsksForARedrawGetsThePageOnceMore) {
 }
 
 TEST_F(Preview, PrintingFromThePreviewWithTheSameSetupAsksForNoPageAgain) {
+    // The program's own print dialog comes back afterwards, for the tests that follow.
+    const TClass previous = GetFormClass(TrpCustomPrintDialog::StaticClassType());
     RegisterFormClass(TrpCustomPrintDialog::StaticClassType(), FakePrintDialog::StaticClassType());
     TrpViewer* viewer = OpenViewer();
     viewer->NextPage();
@@ -225,7 +227,10 @@ TEST_F(Preview, PrintingFromThePreviewWithTheSameSetupAsksForNoPageAgain) {
     rig_.Report()->SetShowPrintDialog(true);
     Received(viewer);
     viewer->Print();
-    UnregisterFormClass(TrpCustomPrintDialog::StaticClassType());
+    if (previous != nullptr)
+        RegisterFormClass(TrpCustomPrintDialog::StaticClassType(), previous);
+    else
+        UnregisterFormClass(TrpCustomPrintDialog::StaticClassType());
     EXPECT_EQ(Log(), (std::vector<std::string>{"print dialog on page 2", "printer job", "printed 1", "printed 2",
                                                "printed 3"}));
     EXPECT_EQ(rig_.Report()->CurrentPage(), 2);

@@ -106,9 +106,7 @@ TEST_F(ProducerDialogs, ThePagesChosenInThePrintDialogGoToTheFileWhileTheCancelD
         cancelDialogUp = OpenForm<TrpCancelDialogForm>() != nullptr;
         Log().push_back("BeforePrint");
     };
-    Later([] {
-        auto* form = OpenForm<TrpPrintDialogForm>();
-        ASSERT_NE(form, nullptr);
+    WhenOpen<TrpPrintDialogForm>([](TrpPrintDialogForm* form) {
         EXPECT_TRUE(form->PrintToFile->Checked());
         form->PageText->SetText("1,3");
         form->FileName->SetText("/tmp/escolhido.txt");
@@ -125,7 +123,7 @@ TEST_F(ProducerDialogs, ThePagesChosenInThePrintDialogGoToTheFileWhileTheCancelD
 }
 
 TEST_F(ProducerDialogs, CancellingThePrintDialogPrintsNothing) {
-    Later([] { OpenForm<TrpPrintDialogForm>()->Cancel->Click(); });
+    WhenOpen<TrpPrintDialogForm>([](TrpPrintDialogForm* form) { form->Cancel->Click(); });
     rig_.Report()->PrintReport();
     EXPECT_EQ(Joined(), "OnPrintDialogClose");
     EXPECT_FALSE(rig_.Report()->Producing());
