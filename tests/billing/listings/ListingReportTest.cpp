@@ -81,6 +81,15 @@ std::vector<Printed> All(const std::multimap<std::string, Printed>& Map, const s
     return out;
 }
 
+// Every page of the report, through Device (left connected for more runs).
+void PrintAll(ListingReport& Report, CaptureDevice& Device) {
+    Device.SetPublisher(Report.Report()->Publisher());
+    static TrpPageRequest all;
+    all.SetPageSetting(psAll);
+    Device.SetPageRequest(&all);
+    Device.RequestPage();
+}
+
 int32_t mm(double Value) { return static_cast<int32_t>(std::lround(Value * 1000)); }
 
 class ListingReports : public listingtest::Database {
@@ -120,11 +129,7 @@ TEST_F(ListingReports, IssuedInvoicesPrintTheLayoutStripesNumbersAndTotals) {
     report.SetHeader(listing.Header(), CreditLine(Listing::Nota403, "1.0"));
     report.SetZebra(true);
     CaptureDevice device;
-    device.SetPublisher(report.Report()->Publisher());
-    TrpPageRequest all;
-    all.SetPageSetting(psAll);
-    device.SetPageRequest(&all);
-    device.RequestPage();
+    PrintAll(report, device);
     auto printed = Collect(device);
 
     // Header texts at the layout's places (the header band stands at the top margin).
@@ -194,11 +199,7 @@ TEST_F(ListingReports, WithoutZebraNoStripePrints) {
     ListingReport report(Listing::Nota300, &rows);
     report.SetHeader(listing.Header(), CreditLine(Listing::Nota300, "1.0"));
     CaptureDevice device;
-    device.SetPublisher(report.Report()->Publisher());
-    TrpPageRequest all;
-    all.SetPageSetting(psAll);
-    device.SetPageRequest(&all);
-    device.RequestPage();
+    PrintAll(report, device);
     auto printed = Collect(device);
     EXPECT_TRUE(All(printed, "PZebrado").empty());
     EXPECT_EQ(All(printed, "rpDBText2").size(), 2u);
@@ -225,11 +226,7 @@ TEST_F(ListingReports, SalesByGroupSumsTheGroupsAndStartsWhite) {
     report.SetHeader(sales.Header(), CreditLine(Listing::Nota409, "1.0"));
     report.SetZebra(true);
     CaptureDevice device;
-    device.SetPublisher(report.Report()->Publisher());
-    TrpPageRequest all;
-    all.SetPageSetting(psAll);
-    device.SetPageRequest(&all);
-    device.RequestPage();
+    PrintAll(report, device);
     auto printed = Collect(device);
     std::vector<std::string> groups, descriptions;
     for (const auto& p : All(printed, "rpDBText1")) groups.push_back(p.Text);
@@ -258,11 +255,7 @@ TEST_F(ListingReports, ThePdfOfTheIssuedInvoicesShowsTheTotalsLine) {
     ListingReport report(Listing::Nota403, &rows);
     report.SetHeader(listing.Header(), CreditLine(Listing::Nota403, "1.0"));
     CaptureDevice device;
-    device.SetPublisher(report.Report()->Publisher());
-    TrpPageRequest all;
-    all.SetPageSetting(psAll);
-    device.SetPageRequest(&all);
-    device.RequestPage();
+    PrintAll(report, device);
     // The final pages, as a PDF file.
     const std::string file = dir.file("nota403.pdf");
     TrpPDFDevice pdf(nullptr);
