@@ -130,7 +130,7 @@ bool TrpReport::DisplayAutoSearchDialog() {
     autoSearchDialog_->SetReport(this);
     autoSearchDialog_->SetLanguageIndex(LanguageIndex());
     if (auto* search = dynamic_cast<TrpCustomAutoSearchDialog*>(autoSearchDialog_.get())) {
-        search->SetAutoSearchFields(autoSearchFields_);
+        search->SetAutoSearchFields(std::vector<TComponent*>(autoSearchFields_.begin(), autoSearchFields_.end()));
         search->Init();
     }
     DoAfterAutoSearchDialogCreate();

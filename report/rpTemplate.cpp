@@ -1,5 +1,7 @@
 #include "report/rpTemplate.h"
 
+#include "report/rpDialogs.h"
+
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -83,16 +85,6 @@ TrpBusyCursorHook rpSetBusyCursorHook(TrpBusyCursorHook Hook) {
     TrpBusyCursorHook previous = std::move(BusyHook());
     BusyHook() = std::move(Hook);
     return previous;
-}
-
-// ---------------------------------------------------------------------------
-// TrpCustomTemplateErrorDialog
-
-TClass TrpCustomTemplateErrorDialog::StaticClassType() {
-    static const TClassInfo info = TClassBuilder<TrpCustomTemplateErrorDialog>(
-                                       "TrpCustomTemplateErrorDialog", TrpCustomReportDialog::StaticClassType())
-                                       .Build();
-    return &info;
 }
 
 // ---------------------------------------------------------------------------
@@ -376,11 +368,11 @@ void TrpTemplate::ReaderError(TReader* /*Reader*/, const std::string& Message, b
     dialog->SetLanguageIndex(LanguageIndex());
     dialog->SetErrorMessage(Message + "\r\n" + rpLanguageText(50));
     dialog->ShowModal();
-    const int answer = dialog->ModalResult();
-    if (answer == rpmrCancel) {
+    const auto answer = dialog->Answer();
+    if (answer == TrpCustomTemplateErrorDialog::taCancel) {
         Handled = false;
     } else {
-        if (answer == rpmrAll) ignoreAll_ = true;
+        if (answer == TrpCustomTemplateErrorDialog::taIgnoreAll) ignoreAll_ = true;
         Handled = true;
     }
 }

@@ -65,23 +65,9 @@ enum : int {
     rpdnTemplateSaveStart = 1156,
 };
 
-// Asks whether a read error may be skipped. The registered concrete class
-// shows the message; its result is rpmrCancel (fatal), rpmrAll (skip this
-// and every later error of the load) or anything else (skip this one).
-class TrpCustomTemplateErrorDialog : public TrpCustomReportDialog {
-public:
-    using TrpCustomReportDialog::TrpCustomReportDialog;
-    FAT_CLASS(TrpCustomTemplateErrorDialog)
-
-    const std::string& ErrorMessage() const { return errorMessage_; }
-    virtual void SetErrorMessage(const std::string& Value) { errorMessage_ = Value; }
-    int ModalResult() const { return modalResult_; }
-    void SetModalResult(int Value) { modalResult_ = Value; }
-
-private:
-    std::string errorMessage_;
-    int modalResult_ = 0;
-};
+// The error dialog (TrpCustomTemplateErrorDialog, with the report's other
+// dialogs) is asked whether a read error may be skipped: once, for every
+// later error of the load, or not at all.
 
 // The application's busy cursor: called with true before a long load or
 // save and with false after it. The user-interface layer installs it;

@@ -1,6 +1,8 @@
 #include "report_output/rpOutputRegister.h"
 
 #include "report/rpDevice.h"
+#include "report_output/rp2DBarCode.h"
+#include "report_output/rpBarCode.h"
 #include "report_output/rpDBText.h"
 #include "report_output/rpGraphics.h"
 #include "report_output/rpImages.h"
@@ -28,9 +30,13 @@ void registerAll() {
     RegisterPrinterClasses();
     report::RegisterFileDeviceClasses();
     RegisterPDFDevice();
+    RegisterBarCodeClasses();
+    Register2DBarCodeClasses();
 }
 
 void unregisterAll() {
+    Unregister2DBarCodeClasses();
+    UnregisterBarCodeClasses();
     UnregisterPDFDevice();
     report::UnregisterFileDeviceClasses();
     UnregisterPrinterClasses();

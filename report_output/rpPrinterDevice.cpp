@@ -16,6 +16,8 @@
 #include "report/rpTextLayout.h"
 #include "report/rpUnits.h"
 #include "report/rpUtils.h"
+#include "report_output/rp2DBarCode.h"
+#include "report_output/rpBarCode.h"
 #include "report_output/rpCupsBackend.h"
 #include "report_output/rpPrinterSetupRTTI.h"
 #include "report_output/rpRichText.h"
@@ -179,6 +181,11 @@ bool TrpPrinterDevice::Draw(TrpDrawCommand* Command) {
     } else if (auto* r = dynamic_cast<TrpDrawRichText*>(Command)) {
         // Laid out on the reference device, as the preview lays it out.
         r->DrawOn(canvas_, rect_);
+    } else if (auto* bars = dynamic_cast<TrpDrawBarCode*>(Command)) {
+        // Barcodes go straight onto the printer's pixels, never scaled.
+        bars->DrawOnPrinter(canvas_, rect_);
+    } else if (auto* symbol = dynamic_cast<TrpDraw2DBarCode*>(Command)) {
+        symbol->DrawOnPrinter(canvas_, rect_, rpScreenPixelsPerInch());
     } else {
         return false;
     }

@@ -12,6 +12,8 @@
 #include "report/rpRotatedText.h"
 #include "report/rpTextLayout.h"
 #include "report/rpUnits.h"
+#include "report_output/rp2DBarCode.h"
+#include "report_output/rpBarCode.h"
 #include "report_output/rpRichText.h"
 
 namespace {
@@ -346,6 +348,16 @@ bool TrpScreenDevice::Draw(TrpDrawCommand* Command) {
     if (auto* rich = dynamic_cast<TrpDrawRichText*>(Command)) {
         // Laid out on the reference device as on paper, scaled to the zoom.
         rich->DrawOn(canvas_.get(), Command->DrawRect());
+        return true;
+    }
+    // Barcodes are drawn at the screen's resolution into a bitmap that is
+    // stretched to the zoom, so the bars keep their proportions.
+    if (auto* bars = dynamic_cast<TrpDrawBarCode*>(Command)) {
+        bars->DrawOnScreen(canvas_.get(), Command->DrawRect(), PixelsPerInch(0));
+        return true;
+    }
+    if (auto* symbol = dynamic_cast<TrpDraw2DBarCode*>(Command)) {
+        symbol->DrawOnScreen(canvas_.get(), Command->DrawRect(), PixelsPerInch(0));
         return true;
     }
     return false;

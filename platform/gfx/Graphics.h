@@ -48,6 +48,9 @@ inline constexpr TColor clSkyBlue = 0xF0CAA6;
 inline constexpr TColor clCream = 0xF0FBFF;
 inline constexpr TColor clMedGray = 0xA4A0A0;
 
+// Where a text stands in the height of its box.
+enum TTextLayout { tlTop, tlCenter, tlBottom };
+
 inline constexpr TColor clScrollBar = static_cast<TColor>(0x80000000);
 inline constexpr TColor clBackground = static_cast<TColor>(0x80000001);
 inline constexpr TColor clActiveCaption = static_cast<TColor>(0x80000002);

@@ -22,7 +22,6 @@ enum TEditCharCase { ecNormal, ecUpperCase, ecLowerCase };
 enum TCheckBoxState { cbUnchecked, cbChecked, cbGrayed };
 enum TComboBoxStyle { csDropDown, csSimple, csDropDownList };
 enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
-enum TTextLayout { tlTop, tlCenter, tlBottom };
 
 class TLabel : public TGraphicControl {
 public:

@@ -4,6 +4,7 @@
 #include "platform/ui/StdCtrls.h"
 #include "preview/rpDialogForms.h"
 #include "report/rpGroup.h"
+#include "report/rpAutoSearch.h"
 #include "report/rpMainReport.h"
 #include "tests/preview/DialogTestSupport.h"
 #include "tests/support/report/ReportHarness.h"
@@ -13,34 +14,17 @@ using namespace reporttest;
 
 namespace {
 
-class Criterion : public TComponent {
-public:
-    FAT_CLASS(Criterion)
-    explicit Criterion(TComponent* AOwner) : TComponent(AOwner) {}
-    std::string FieldName;
-    std::string SearchExpression;
-};
-
-TClass Criterion::StaticClassType() {
-    static const TClassInfo info = TClassBuilder<Criterion>("Criterion", TComponent::StaticClassType())
-                                       .String("FieldName", &Criterion::FieldName, &Criterion::FieldName)
-                                       .String("SearchExpression", &Criterion::SearchExpression,
-                                               &Criterion::SearchExpression)
-                                       .Build();
-    return &info;
-}
-
 }  // namespace
 
 TEST(AutoSearchDialog, EachCriterionIsAskedAndTheTypedValueGoesBackOnOK) {
     TComponent owner(nullptr);
     auto* report = new TrpReport(&owner);
     report->SetShowAutoSearchDialog(true);
-    auto* client = new Criterion(&owner);
-    client->FieldName = "Cliente";
-    client->SearchExpression = "A";
-    auto* city = new Criterion(&owner);
-    city->FieldName = "Cidade";
+    auto* client = new TrpAutoSearchField(&owner);
+    client->SetFieldName("Cliente");
+    client->SetSearchExpression("A");
+    auto* city = new TrpAutoSearchField(&owner);
+    city->SetFieldName("Cidade");
     report->AddAutoSearchField(client);
     report->AddAutoSearchField(city);
 
@@ -59,12 +43,12 @@ TEST(AutoSearchDialog, EachCriterionIsAskedAndTheTypedValueGoesBackOnOK) {
     };
     answer(false);
     EXPECT_FALSE(report->DisplayAutoSearchDialog());
-    EXPECT_EQ(city->SearchExpression, "") << "a cancelled dialog changes nothing";
+    EXPECT_EQ(city->SearchExpression(), "") << "a cancelled dialog changes nothing";
     answer(true);
     EXPECT_TRUE(report->DisplayAutoSearchDialog());
     EXPECT_EQ(shown, (std::vector<std::string>{"Cliente=A", "Cidade="}));
-    EXPECT_EQ(city->SearchExpression, "Goiânia");
-    EXPECT_EQ(client->SearchExpression, "A");
+    EXPECT_EQ(city->SearchExpression(), "Goiânia");
+    EXPECT_EQ(client->SearchExpression(), "A");
     report->RemoveAutoSearchField(client);
     report->RemoveAutoSearchField(city);
 }

@@ -36,10 +36,10 @@ public:
     FAT_CLASS(TFakeTemplateErrorDialog)
     bool ShowModal() override {
         shown.push_back(ErrorMessage());
-        SetModalResult(answer);
-        return answer != rpmrCancel;
+        SetAnswer(answer);
+        return answer != taCancel;
     }
-    static inline int answer = rpmrIgnore;
+    static inline TAnswer answer = taIgnore;
     static inline std::vector<std::string> shown;
 };
 
@@ -319,7 +319,7 @@ TEST_F(TemplateTest, ReadErrorsAskTheRegisteredDialogAndAreFatalWithoutOne) {
 
     RegisterFormClass(TrpCustomTemplateErrorDialog::StaticClassType(),
                       TFakeTemplateErrorDialog::StaticClassType());
-    TFakeTemplateErrorDialog::answer = rpmrCancel;
+    TFakeTemplateErrorDialog::answer = TrpCustomTemplateErrorDialog::taCancel;
     EXPECT_THROW(Load(text), ETemplateLoadError);
     EXPECT_EQ(Saved(ftASCII), layout);
     ASSERT_EQ(TFakeTemplateErrorDialog::shown.size(), 1u);
@@ -327,10 +327,10 @@ TEST_F(TemplateTest, ReadErrorsAskTheRegisteredDialogAndAreFatalWithoutOne) {
     EXPECT_NE(TFakeTemplateErrorDialog::shown[0].find("\r\nIgnora o erro e continua?"), std::string::npos);
 
     struct Answer {
-        int answer;
+        TrpCustomTemplateErrorDialog::TAnswer answer;
         std::size_t asked;
     };
-    for (Answer a : {Answer{rpmrIgnore, 2}, Answer{rpmrAll, 1}}) {
+    for (Answer a : {Answer{TrpCustomTemplateErrorDialog::taIgnore, 2}, Answer{TrpCustomTemplateErrorDialog::taIgnoreAll, 1}}) {
         TFakeTemplateErrorDialog::shown.clear();
         TFakeTemplateErrorDialog::answer = a.answer;
         report->Template()->New();
