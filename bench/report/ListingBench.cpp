@@ -80,5 +80,8 @@ int main(int argc, char** argv) {
     std::printf("grand total %.2f on both\n", ours["total"]);
     std::printf("pages/s ours / FPReport: %.1f x; peak memory ours / FPReport: %.3f\n", oursRate / peerRate,
                 ours["peak_kib"] / peer["peak_kib"]);
+    std::printf("ours: page %.0f requested alone after the full run: %.2f ms (%.0f page made, number %.0f)\n",
+                ours["single_page"], ours["single_seconds"] * 1000, ours["single_pages_made"], ours["single_number"]);
+    std::printf("ours: state cache at %.0f pages: %.0f bytes\n", ours["cache_pages"], ours["cache_bytes"]);
     return 0;
 }

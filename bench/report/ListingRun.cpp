@@ -73,6 +73,7 @@ int main(int argc, char** argv) {
 
         double best = 1e300;
         size_t pages = 0;
+        long commands = 0;
         double printedTotal = 0;
         for (int r = 0; r < repeats; ++r) {
             StoringDevice device;
@@ -85,6 +86,8 @@ int main(int argc, char** argv) {
             const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             if (s < best) best = s;
             pages = device.pages.size();
+            commands = 0;
+            for (const auto& p : device.pages) commands += p->DrawCommandCount();
             printedTotal = listing.Sequencer().Total().valores[0];
             device.SetPublisher(nullptr);
         }
@@ -111,6 +114,7 @@ int main(int argc, char** argv) {
             device.SetPublisher(nullptr);
         }
         std::printf("pages %zu\n", pages);
+        std::printf("commands %ld\n", commands);
         std::printf("total %.2f\n", printedTotal);
         std::printf("expected %.2f\n", grand);
         std::printf("seconds %.6f\n", best);
