@@ -1,6 +1,7 @@
 #include "preview/rpPreviewRegister.h"
 
 #include "preview/rpDialogRegistration.h"
+#include "preview/rpEmailDialog.h"
 #include "preview/rpOutline.h"
 #include "preview/rpPreview.h"
 #include "preview/rpViewer.h"
@@ -13,9 +14,11 @@ void registerAll() {
     RegisterPreviewClasses();
     RegisterDialogForms();
     RegisterOutlineClasses();
+    RegisterEmailDialogs();
 }
 
 void unregisterAll() {
+    UnregisterEmailDialogs();
     UnregisterOutlineClasses();
     UnregisterDialogForms();
     UnregisterPreviewClasses();

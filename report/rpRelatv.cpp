@@ -195,7 +195,10 @@ void TrsTrpRelativeRTTI::GetPropList(TClass AClass, TStrings* Names) const {
 
 TClass TrsTrpRelativeRTTI::DescribedClass() const { return TrpRelative::StaticClassType(); }
 
+// A class may publish a property under one of the relative's names (a
+// line's Position is where it is drawn): the published one wins.
 bool TrsTrpRelativeRTTI::GetPropRec(TClass AClass, const std::string& Name, TrsMemberDescriptor& Rec) const {
+    if (AClass != nullptr && AClass->FindProp(Name) != nullptr) return TrsTComponentRTTI::GetPropRec(AClass, Name, Rec);
     if (SameText(Name, "AllChildCount") || SameText(Name, "ChildCount") || SameText(Name, "Index"))
         FillPropRec(Name, rsInteger, true, Rec);
     else if (SameText(Name, "ChildType") || SameText(Name, "Position"))
@@ -213,7 +216,8 @@ bool TrsTrpRelativeRTTI::GetPropRec(TClass AClass, const std::string& Name, TrsM
 
 bool TrsTrpRelativeRTTI::GetPropValue(TObject* AObject, const std::string& Name, TrsValue& Value) const {
     auto* r = dynamic_cast<TrpRelative*>(AObject);
-    if (r == nullptr) return TrsTComponentRTTI::GetPropValue(AObject, Name, Value);
+    if (r == nullptr || r->ClassType()->FindProp(Name) != nullptr)
+        return TrsTComponentRTTI::GetPropValue(AObject, Name, Value);
     if (SameText(Name, "AllChildCount")) Value = static_cast<int32_t>(r->GetAllChildCount());
     else if (SameText(Name, "ChildCount")) Value = static_cast<int32_t>(r->ChildCount());
     else if (SameText(Name, "ChildType")) Value = static_cast<int32_t>(r->ChildType());
@@ -228,7 +232,8 @@ bool TrsTrpRelativeRTTI::GetPropValue(TObject* AObject, const std::string& Name,
 
 bool TrsTrpRelativeRTTI::SetPropValue(TObject* AObject, const std::string& Name, const TrsValue& Value) const {
     auto* r = dynamic_cast<TrpRelative*>(AObject);
-    if (r == nullptr) return TrsTComponentRTTI::SetPropValue(AObject, Name, Value);
+    if (r == nullptr || r->ClassType()->FindProp(Name) != nullptr)
+        return TrsTComponentRTTI::SetPropValue(AObject, Name, Value);
     if (SameText(Name, "ChildType") || SameText(Name, "Position")) {
         const TrsValue v = rsValueAs(rsInteger, Value);
         if (!std::holds_alternative<int32_t>(v)) return false;

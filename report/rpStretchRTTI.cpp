@@ -10,7 +10,7 @@
 
 TClass TrsTrpCustomMemoRTTI::StaticClassType() {
     static const TClassInfo info =
-        TClassBuilder<TrsTrpCustomMemoRTTI>("TrsTrpCustomMemoRTTI", TrsTrpRelativeRTTI::StaticClassType()).Build();
+        TClassBuilder<TrsTrpCustomMemoRTTI>("TrsTrpCustomMemoRTTI", TrsTrpComponentRTTI::StaticClassType()).Build();
     return &info;
 }
 
@@ -22,7 +22,7 @@ const TrsTrpCustomMemoRTTI* TrsTrpCustomMemoRTTI::Instance() {
 TClass TrsTrpCustomMemoRTTI::DescribedClass() const { return TrpCustomMemo::StaticClassType(); }
 
 void TrsTrpCustomMemoRTTI::GetPropList(TClass AClass, TStrings* Names) const {
-    TrsTrpRelativeRTTI::GetPropList(AClass, Names);
+    TrsTrpComponentRTTI::GetPropList(AClass, Names);
     for (const char* name : {"CharWrap", "Color", "Leading", "Lines", "MemoStream", "mmLeading", "PrintLines",
                              "spLeading", "TabStopPositions", "Text"})
         AddPropName(Names, name);
@@ -50,13 +50,13 @@ bool TrsTrpCustomMemoRTTI::GetPropRec(TClass AClass, const std::string& Name, Tr
     else if (SameText(Name, "Text"))
         FillPropRec("Text", rsString, false, Rec);
     else
-        return TrsTrpRelativeRTTI::GetPropRec(AClass, Name, Rec);
+        return TrsTrpComponentRTTI::GetPropRec(AClass, Name, Rec);
     return true;
 }
 
 bool TrsTrpCustomMemoRTTI::GetPropValue(TObject* AObject, const std::string& Name, TrsValue& Value) const {
     auto* memo = dynamic_cast<TrpCustomMemo*>(AObject);
-    if (memo == nullptr) return TrsTrpRelativeRTTI::GetPropValue(AObject, Name, Value);
+    if (memo == nullptr) return TrsTrpComponentRTTI::GetPropValue(AObject, Name, Value);
     if (SameText(Name, "CharWrap"))
         Value = memo->CharWrap();
     else if (SameText(Name, "Color"))
@@ -78,13 +78,13 @@ bool TrsTrpCustomMemoRTTI::GetPropValue(TObject* AObject, const std::string& Nam
     else if (SameText(Name, "Text"))
         Value = memo->GetText();
     else
-        return TrsTrpRelativeRTTI::GetPropValue(AObject, Name, Value);
+        return TrsTrpComponentRTTI::GetPropValue(AObject, Name, Value);
     return true;
 }
 
 bool TrsTrpCustomMemoRTTI::SetPropValue(TObject* AObject, const std::string& Name, const TrsValue& Value) const {
     auto* memo = dynamic_cast<TrpCustomMemo*>(AObject);
-    if (memo == nullptr) return TrsTrpRelativeRTTI::SetPropValue(AObject, Name, Value);
+    if (memo == nullptr) return TrsTrpComponentRTTI::SetPropValue(AObject, Name, Value);
     if (SameText(Name, "CharWrap")) {
         const TrsValue v = rsValueAs(rsBoolean, Value);
         if (!std::holds_alternative<bool>(v)) return false;
@@ -121,7 +121,7 @@ bool TrsTrpCustomMemoRTTI::SetPropValue(TObject* AObject, const std::string& Nam
     }
     for (const char* readOnly : {"MemoStream", "mmLeading", "PrintLines", "spLeading"})
         if (SameText(Name, readOnly)) return false;
-    return TrsTrpRelativeRTTI::SetPropValue(AObject, Name, Value);
+    return TrsTrpComponentRTTI::SetPropValue(AObject, Name, Value);
 }
 
 // ---------------------------------------------------------------------------
@@ -197,7 +197,7 @@ bool TrsTrpDBMemoRTTI::SetPropValue(TObject* AObject, const std::string& Name, c
 
 TClass TrsTrpCustomRegionRTTI::StaticClassType() {
     static const TClassInfo info =
-        TClassBuilder<TrsTrpCustomRegionRTTI>("TrsTrpCustomRegionRTTI", TrsTrpRelativeRTTI::StaticClassType())
+        TClassBuilder<TrsTrpCustomRegionRTTI>("TrsTrpCustomRegionRTTI", TrsTrpComponentRTTI::StaticClassType())
             .Build();
     return &info;
 }
@@ -210,7 +210,7 @@ const TrsTrpCustomRegionRTTI* TrsTrpCustomRegionRTTI::Instance() {
 TClass TrsTrpCustomRegionRTTI::DescribedClass() const { return TrpCustomRegion::StaticClassType(); }
 
 void TrsTrpCustomRegionRTTI::GetPropList(TClass AClass, TStrings* Names) const {
-    TrsTrpRelativeRTTI::GetPropList(AClass, Names);
+    TrsTrpComponentRTTI::GetPropList(AClass, Names);
     for (const char* name : {"Brush", "ObjectCount", "MaxStretchable", "ParentWidth", "Pen"}) AddPropName(Names, name);
     AddMethodName(Names, "Objects");
 }
@@ -229,7 +229,7 @@ bool TrsTrpCustomRegionRTTI::GetPropRec(TClass AClass, const std::string& Name, 
     else if (SameText(Name, "Objects"))
         FillMethodRec("Objects", true, Rec);
     else
-        return TrsTrpRelativeRTTI::GetPropRec(AClass, Name, Rec);
+        return TrsTrpComponentRTTI::GetPropRec(AClass, Name, Rec);
     return true;
 }
 
@@ -240,7 +240,7 @@ std::unique_ptr<TrsParamList> TrsTrpCustomRegionRTTI::GetParams(const std::strin
         list->AddParam("Result", rsClass, false, false, "", TrpComponent::StaticClassType());
         return list;
     }
-    return TrsTrpRelativeRTTI::GetParams(Name);
+    return TrsTrpComponentRTTI::GetParams(Name);
 }
 
 bool TrsTrpCustomRegionRTTI::CallMethod(TObject* AObject, const std::string& Name, bool Flag,
@@ -253,12 +253,12 @@ bool TrsTrpCustomRegionRTTI::CallMethod(TObject* AObject, const std::string& Nam
         if (!std::holds_alternative<int32_t>(i)) return false;
         return Params->SetParamValue(1, static_cast<TObject*>(region->Objects(std::get<int32_t>(i))));
     }
-    return TrsTrpRelativeRTTI::CallMethod(AObject, Name, Flag, Params);
+    return TrsTrpComponentRTTI::CallMethod(AObject, Name, Flag, Params);
 }
 
 bool TrsTrpCustomRegionRTTI::GetPropValue(TObject* AObject, const std::string& Name, TrsValue& Value) const {
     auto* region = dynamic_cast<TrpCustomRegion*>(AObject);
-    if (region == nullptr) return TrsTrpRelativeRTTI::GetPropValue(AObject, Name, Value);
+    if (region == nullptr) return TrsTrpComponentRTTI::GetPropValue(AObject, Name, Value);
     if (SameText(Name, "Brush"))
         Value = static_cast<TObject*>(region->Brush());
     else if (SameText(Name, "Pen"))
@@ -270,13 +270,13 @@ bool TrsTrpCustomRegionRTTI::GetPropValue(TObject* AObject, const std::string& N
     else if (SameText(Name, "ParentWidth"))
         Value = region->ParentWidth();
     else
-        return TrsTrpRelativeRTTI::GetPropValue(AObject, Name, Value);
+        return TrsTrpComponentRTTI::GetPropValue(AObject, Name, Value);
     return true;
 }
 
 bool TrsTrpCustomRegionRTTI::SetPropValue(TObject* AObject, const std::string& Name, const TrsValue& Value) const {
     auto* region = dynamic_cast<TrpCustomRegion*>(AObject);
-    if (region == nullptr) return TrsTrpRelativeRTTI::SetPropValue(AObject, Name, Value);
+    if (region == nullptr) return TrsTrpComponentRTTI::SetPropValue(AObject, Name, Value);
     if (SameText(Name, "Brush") || SameText(Name, "Pen")) {
         if (!std::holds_alternative<TObject*>(Value)) return false;
         if (SameText(Name, "Brush")) {
@@ -298,7 +298,7 @@ bool TrsTrpCustomRegionRTTI::SetPropValue(TObject* AObject, const std::string& N
     }
     for (const char* readOnly : {"ObjectCount", "MaxStretchable"})
         if (SameText(Name, readOnly)) return false;
-    return TrsTrpRelativeRTTI::SetPropValue(AObject, Name, Value);
+    return TrsTrpComponentRTTI::SetPropValue(AObject, Name, Value);
 }
 
 namespace report {

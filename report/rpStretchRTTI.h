@@ -1,9 +1,9 @@
 #pragma once
 // The scripting adapters of memos and regions: their members by name, as
 // scripts and the designer reach them.
-#include "report/rpRelatv.h"
+#include "report/rpModelRTTI.h"
 
-class TrsTrpCustomMemoRTTI : public TrsTrpRelativeRTTI {
+class TrsTrpCustomMemoRTTI : public TrsTrpComponentRTTI {
 public:
     FAT_CLASS(TrsTrpCustomMemoRTTI)
     static const TrsTrpCustomMemoRTTI* Instance();
@@ -28,7 +28,7 @@ public:
     bool SetPropValue(TObject* AObject, const std::string& Name, const TrsValue& Value) const override;
 };
 
-class TrsTrpCustomRegionRTTI : public TrsTrpRelativeRTTI {
+class TrsTrpCustomRegionRTTI : public TrsTrpComponentRTTI {
 public:
     FAT_CLASS(TrsTrpCustomRegionRTTI)
     static const TrsTrpCustomRegionRTTI* Instance();

@@ -754,7 +754,7 @@ constexpr BoolMember kBoolMembers[] = {
 
 TClass TrsTrpSubReportRTTI::StaticClassType() {
     static const TClassInfo info =
-        TClassBuilder<TrsTrpSubReportRTTI>("TrsTrpSubReportRTTI", TrsTrpRelativeRTTI::StaticClassType()).Build();
+        TClassBuilder<TrsTrpSubReportRTTI>("TrsTrpSubReportRTTI", TrsTrpComponentRTTI::StaticClassType()).Build();
     return &info;
 }
 
@@ -766,7 +766,7 @@ const TrsTrpSubReportRTTI* TrsTrpSubReportRTTI::Instance() {
 TClass TrsTrpSubReportRTTI::DescribedClass() const { return TrpSubReport::StaticClassType(); }
 
 void TrsTrpSubReportRTTI::GetPropList(TClass AClass, TStrings* Names) const {
-    TrsTrpRelativeRTTI::GetPropList(AClass, Names);
+    TrsTrpComponentRTTI::GetPropList(AClass, Names);
     for (const BoolMember& m : kBoolMembers) AddPropName(Names, m.Name);
     for (const char* name : {"PrintBehavior", "DrillDownComponent", "Report"}) AddPropName(Names, name);
 }
@@ -778,19 +778,19 @@ bool TrsTrpSubReportRTTI::GetPropRec(TClass AClass, const std::string& Name, Trs
             return true;
         }
     if (SameText(Name, "PrintBehavior"))
-        FillPropRec("PrintBehavior", rsInteger, false, Rec);
+        FillEnumPropRec("PrintBehavior", "TrpPrintBehaviorType", false, Rec);
     else if (SameText(Name, "DrillDownComponent"))
         FillClassPropRec("DrillDownComponent", TrpComponent::StaticClassType(), false, Rec);
     else if (SameText(Name, "Report"))
         FillClassPropRec("Report", TrpChildReport::StaticClassType(), true, Rec);
     else
-        return TrsTrpRelativeRTTI::GetPropRec(AClass, Name, Rec);
+        return TrsTrpComponentRTTI::GetPropRec(AClass, Name, Rec);
     return true;
 }
 
 bool TrsTrpSubReportRTTI::GetPropValue(TObject* AObject, const std::string& Name, TrsValue& Value) const {
     auto* sub = dynamic_cast<TrpSubReport*>(AObject);
-    if (sub == nullptr) return TrsTrpRelativeRTTI::GetPropValue(AObject, Name, Value);
+    if (sub == nullptr) return TrsTrpComponentRTTI::GetPropValue(AObject, Name, Value);
     for (const BoolMember& m : kBoolMembers)
         if (SameText(Name, m.Name)) {
             Value = (sub->*m.Get)();
@@ -803,13 +803,13 @@ bool TrsTrpSubReportRTTI::GetPropValue(TObject* AObject, const std::string& Name
     else if (SameText(Name, "Report"))
         Value = static_cast<TObject*>(sub->Report());
     else
-        return TrsTrpRelativeRTTI::GetPropValue(AObject, Name, Value);
+        return TrsTrpComponentRTTI::GetPropValue(AObject, Name, Value);
     return true;
 }
 
 bool TrsTrpSubReportRTTI::SetPropValue(TObject* AObject, const std::string& Name, const TrsValue& Value) const {
     auto* sub = dynamic_cast<TrpSubReport*>(AObject);
-    if (sub == nullptr) return TrsTrpRelativeRTTI::SetPropValue(AObject, Name, Value);
+    if (sub == nullptr) return TrsTrpComponentRTTI::SetPropValue(AObject, Name, Value);
     for (const BoolMember& m : kBoolMembers)
         if (SameText(Name, m.Name)) {
             const TrsValue v = rsValueAs(rsBoolean, Value);
@@ -834,7 +834,7 @@ bool TrsTrpSubReportRTTI::SetPropValue(TObject* AObject, const std::string& Name
         return true;
     }
     if (SameText(Name, "Report")) return false;
-    return TrsTrpRelativeRTTI::SetPropValue(AObject, Name, Value);
+    return TrsTrpComponentRTTI::SetPropValue(AObject, Name, Value);
 }
 
 namespace report {

@@ -31,7 +31,7 @@
 #include <vector>
 
 #include "platform/rtl/Lists.h"
-#include "report/rpRTTI.h"
+#include "report/rpModelRTTI.h"
 #include "report/rpRelatv.h"
 #include "report/rpStretchable.h"
 
@@ -188,7 +188,7 @@ private:
 
 // The subreport's scripting members: its published settings and the child
 // report (Report, read only).
-class TrsTrpSubReportRTTI : public TrsTrpRelativeRTTI {
+class TrsTrpSubReportRTTI : public TrsTrpComponentRTTI {
 public:
     FAT_CLASS(TrsTrpSubReportRTTI)
     static const TrsTrpSubReportRTTI* Instance();

@@ -14,6 +14,8 @@
 #include "platform/rtl/Format.h"
 #include "preview/rpPreviewRegister.h"
 #include "report/rpDrawCommand.h"
+#include "report_output/rpPDFDevice.h"
+#include "tests/report_output/PdfTestSupport.h"
 #include "report/rpMainReport.h"
 #include "report/rpRegister.h"
 #include "report/rpUnits.h"
@@ -242,6 +244,42 @@ TEST_F(ListingReports, SalesByGroupSumsTheGroupsAndStartsWhite) {
     EXPECT_EQ(stripes[0].Brush, clWhite);
     EXPECT_EQ(stripes[1].Brush, static_cast<TColor>(0xE0E0E0));
     EXPECT_EQ(All(printed, "rpLabel13")[0].Text, "Prg: NOTA409");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ListingReports, ThePdfOfTheIssuedInvoicesShowsTheTotalsLine) {
+    InvoiceListing listing(Listing::Nota403, db(), messages());
+    ASSERT_TRUE(listing.Gerar_Relatorio(March(), "Admin"));
+    TDataSource rows(nullptr);
+    rows.SetDataSet(&listing.Query());
+    ListingReport report(Listing::Nota403, &rows);
+    report.SetHeader(listing.Header(), CreditLine(Listing::Nota403, "1.0"));
+    CaptureDevice device;
+    device.SetPublisher(report.Report()->Publisher());
+    TrpPageRequest all;
+    all.SetPageSetting(psAll);
+    device.SetPageRequest(&all);
+    device.RequestPage();
+    // The final pages, as a PDF file.
+    const std::string file = dir.file("nota403.pdf");
+    TrpPDFDevice pdf(nullptr);
+    pdf.SetFileName(file);
+    pdf.StartJob();
+    for (const CapturedPage* p : device.FinalPages()) pdf.ReceivePage(p->Page.get());
+    pdf.EndJob();
+    const auto text = filetest::Shell("pdftotext -layout " + file + " -");
+    ASSERT_EQ(text.Status, 0);
+    EXPECT_NE(text.Output.find("* Não são consideradas na totalização"), std::string::npos) << text.Output;
+    const size_t totais = text.Output.find("TOTAIS");
+    ASSERT_NE(totais, std::string::npos) << text.Output;
+    const std::string line = text.Output.substr(totais, text.Output.find('\n', totais) - totais);
+    EXPECT_NE(line.find("1.600,35"), std::string::npos) << line;
+    EXPECT_NE(line.find("288,07"), std::string::npos) << line;
+    EXPECT_NE(line.find("13,250"), std::string::npos) << line;
+    EXPECT_NE(text.Output.find("001.234"), std::string::npos);
 }
 
 }  // namespace

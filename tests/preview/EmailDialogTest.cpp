@@ -1,0 +1,127 @@
+// The e-mail and log-on windows offscreen, driven through their commands;
+// their boxes are answered by the scripted dialog service.
+#include <gtest/gtest.h>
+
+#include <tuple>
+
+#include <QWidget>
+
+#include "platform/ui/Dialogs.h"
+#include "platform/ui/Forms.h"
+#include "toolbar/rpTBItems.h"
+#include "platform/ui/StdCtrls.h"
+#include "preview/rpEmailDialog.h"
+
+namespace {
+
+// Logs on only with the password "certa".
+class FakeTransport : public TrpSMTPCustom {
+public:
+    bool IsConnected() const override { return false; }
+    bool NeedsConnectionSettings() const override { return true; }
+    bool LogOn() override {
+        if (Password == "certa") return true;
+        SetLastError("Falha no envio do e-mail: login recusado");
+        return false;
+    }
+    bool LogOff() override { return true; }
+    bool SendMail(TrpEmailMessage*) override { return true; }
+    bool ReadsAttachmentsLater() const override { return false; }
+};
+
+void Fail(const std::string& Message) { ADD_FAILURE() << Message; }
+
+using Layout = std::vector<std::tuple<int, int, int, bool>>;
+
+Layout Snapshot(const TrpEmailDialog& Dialog) {
+    Layout out;
+    for (TControl* c : Dialog.Controls()) out.emplace_back(c->Left(), c->Top(), c->Height(), c->Visible());
+    return out;
+}
+
+}  // namespace
+
+TEST(EmailDialog, SendNeedsARecipientInToAndAFileName) {
+    TrpEmailDialog dialog(nullptr);
+    TrpEmailSettings settings;
+    settings.CarbonCopy()->Add("bia@example.com");
+    settings.SetFileName("Notas");
+    dialog.SetEmailSettings(&settings);
+    ui::ScriptedDialogs boxes(Fail);
+    boxes.Expect("At least one recipient required.", mrOk, "Email Error");
+    EXPECT_FALSE(dialog.SendClick());
+
+    dialog.ToEdit()->SetText("ana@example.com,caio@example.com");
+    dialog.FileNameEdit()->SetText("");
+    boxes.Expect("Please choose a file name.", mrOk, "Email Error");
+    EXPECT_FALSE(dialog.SendClick());
+
+    dialog.FileNameEdit()->SetText("Notas");
+    EXPECT_TRUE(dialog.SendClick());
+    EXPECT_EQ(dialog.Form()->ModalResult(), mrOk);
+    EXPECT_EQ(dialog.EmailSettings()->Recipients()->Count(), 2);
+    EXPECT_EQ(dialog.EmailSettings()->CarbonCopy()->Strings(0), "bia@example.com");
+}
+
+TEST(EmailDialog, ARowShownPushesWhatFollowsByItsHeightPlusSixAndTogglingTwiceRestoresAll) {
+    TrpEmailDialog dialog(nullptr);
+    TMemo* body = dialog.BodyMemo();
+    const Layout start = Snapshot(dialog);
+    const int bottom = body->Top() + body->Height();
+    for (int r = 0; r < TrpEmailDialog::erRowCount; ++r) {
+        const auto row = static_cast<TrpEmailDialog::TRow>(r);
+        const int top = body->Top();
+        dialog.ToggleRow(row);
+        EXPECT_TRUE(dialog.RowShown(row));
+        EXPECT_TRUE(dialog.RowItem(row)->Checked());
+        EXPECT_EQ(body->Top(), top + (row == TrpEmailDialog::erAdvanced ? 25 : 19) + 6) << r;
+        EXPECT_EQ(body->Top() + body->Height(), bottom);
+        dialog.ToggleRow(row);
+        EXPECT_FALSE(dialog.RowItem(row)->Checked());
+        EXPECT_EQ(Snapshot(dialog), start) << r;
+    }
+    // Two rows shown never overlap.
+    dialog.ToggleRow(TrpEmailDialog::erFrom);
+    dialog.ToggleRow(TrpEmailDialog::erBCC);
+    EXPECT_GE(dialog.BCCEdit()->Top(), dialog.FromEdit()->Top() + 19 + 6);
+    EXPECT_GE(body->Top(), dialog.BCCEdit()->Top() + 19);
+}
+
+TEST(EmailDialog, FileTypesLeaveOutScreenAndPrinterAndAttachAppends) {
+    TrpEmailDialog dialog(nullptr);
+    TStrings* types = dialog.FileTypeList()->Items();
+    EXPECT_EQ(types->IndexOf("Screen"), -1);
+    EXPECT_EQ(types->IndexOf("Printer"), -1);
+
+    dialog.AttachEdit()->SetText("a.pdf");
+    ui::ScriptedDialogs boxes(Fail);
+    boxes.AnswerText("/tmp/b.pdf");
+    dialog.AttachClick();
+    EXPECT_EQ(dialog.AttachEdit()->Text(), "a.pdf,/tmp/b.pdf");
+    dialog.AttachEdit()->SetText("");
+    boxes.AnswerText("/tmp/c.pdf");
+    dialog.AttachClick();
+    EXPECT_EQ(dialog.AttachEdit()->Text(), "/tmp/c.pdf");
+}
+
+TEST(EmailDialog, TheLogOnTestSaysSuccessfulOnlyWhenTheLogOnWorks) {
+    TrpSMTPPlugIn::Register([] { return std::make_unique<FakeTransport>(); });
+    TrpEmailLoginDialog login(nullptr);
+    login.SetHostAddress("smtp.example.com");
+    login.SetUserName("fatura");
+    login.SetPassword("errada");
+    {
+        ui::ScriptedDialogs boxes(Fail);
+        boxes.Expect("login recusado", mrOk, "Email Error");
+        EXPECT_FALSE(login.btnTestClick());
+    }
+    {
+        login.edtPass->SetText("certa");
+        ui::ScriptedDialogs boxes(Fail);
+        boxes.Expect("Test Successful", mrOk);
+        EXPECT_TRUE(login.btnTestClick());
+    }
+    login.btnOkClick();
+    EXPECT_EQ(login.Password(), "certa");
+    TrpSMTPPlugIn::Register([] { return std::make_unique<TrpSMTPXdgEmail>(); });
+}

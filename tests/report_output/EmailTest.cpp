@@ -1,0 +1,252 @@
+// E-mail of reports: file names, the checks before a message goes out, the
+// hand-off to the mail client (a recording stand-in for xdg-email) and
+// SMTP to a Python aiosmtpd sink whose email package decodes what arrived.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "report/rpExcept.h"
+#include "report_output/rpEmail.h"
+#include "report_output/rpScreenDevice.h"
+#include "tests/report_output/FakeFileDevice.h"
+#include "tests/support/SmtpSink.h"
+#include "tests/support/TestSupport.h"
+#include "tests/support/report/ReportHarness.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+using outputtest::FakeFileDevice;
+
+std::string ReadFile(const fs::path& Path) { return testsupport::ReadAll(Path.string()); }
+
+std::vector<std::string> Lines(const std::string& Text) {
+    std::vector<std::string> out;
+    std::istringstream in(Text);
+    std::string line;
+    while (std::getline(in, line)) out.push_back(line);
+    return out;
+}
+
+class EmailTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RegisterDeviceClass(FakeFileDevice::StaticClassType(), "Fake");
+        rpRegisterEmailDevice(FakeFileDevice::StaticClassType(), {"fak", nullptr});
+        folder_ = dir_.path();
+        // The stand-in records its arguments, one per line.
+        standIn_ = folder_ / "xdg-email";
+        std::ofstream(standIn_) << "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"" << (folder_ / "args").string() << "\"\n";
+        fs::permissions(standIn_, fs::perms::owner_all);
+        TrpSMTPXdgEmail::SetCommand(standIn_.string());
+        rpSetUserMessage([this](const std::string& Text) { messages_.push_back(Text); });
+    }
+    void TearDown() override {
+        rpSetUserMessage(nullptr);
+        TrpSMTPXdgEmail::SetCommand("");
+        TrpSMTPPlugIn::Register([] { return std::make_unique<TrpSMTPXdgEmail>(); });
+        rpUnregisterEmailDevice(FakeFileDevice::StaticClassType());
+        UnregisterDeviceClass(FakeFileDevice::StaticClassType());
+    }
+    // A report of three detail records, mailed as "Fake" to a file in the folder.
+    void Prepare(reporttest::ReportRig& Rig, const std::string& Name) {
+        Rig.Report()->CreateDefaultBands();
+        Rig.Report()->PrinterSetup()->SetDocumentName(Name);
+        Rig.AddText(Rig.Report()->DetailBand(), "Texto", 0, 0, 50000, 5000, "Relatório " + Name);
+        TrpEmailSettings* s = Rig.Report()->EmailSettings();
+        s->SetShowEmailDialog(false);
+        s->SetReportFormat("Fake");
+        s->SetFileName((folder_ / Name).string());
+        s->Recipients()->Add("ana@example.com");
+        s->SetSubject("Relatório de março – notas");
+    }
+    // The same report printed straight to the device, for comparison.
+    void DirectRun(reporttest::ReportRig& Rig, const fs::path& Path) {
+        FakeFileDevice device(nullptr);
+        device.SetPublisher(Rig.Report()->Publisher());
+        device.SetFileName(Path.string());
+        Rig.Report()->RunPrintJob();
+        device.SetPublisher(nullptr);
+    }
+    std::vector<std::string> Recorded() { return Lines(ReadFile(folder_ / "args")); }
+
+    testsupport::TempDir dir_;
+    fs::path folder_;
+    fs::path standIn_;
+    std::vector<std::string> messages_;
+};
+
+}  // namespace
+
+TEST(EmailFileName, FolderAndExtensionAreCompletedOnPathsOnly) {
+    struct Case {
+        const char* name;
+        const char* expected;
+    } cases[] = {
+        {"Notas", "/tmp/x/Notas.pdf"},
+        {"/srv/rel/Notas", "/srv/rel/Notas.pdf"},
+        {"Notas.txt", "/tmp/x/Notas.txt"},
+        {"/srv/a.b/Notas", "/srv/a.b/Notas.pdf"},  // a dotted folder does not count as an extension
+        {"C:\\rel\\Notas", "C:\\rel\\Notas.pdf"},
+        {"/srv/rel/Notas.v2", "/srv/rel/Notas.v2"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(rpEmailFileName(c.name, "/tmp/x/", "pdf"), c.expected) << c.name;
+}
+
+TEST(EmailHeaders, NonAsciiTextsBecomeUtf8EncodedWordsCutBetweenCharacters) {
+    EXPECT_EQ(rpEncodeHeaderWord("Notas de marco"), "Notas de marco");
+    EXPECT_EQ(rpEncodeHeaderWord("ação"), "=?UTF-8?B?YcOnw6Nv?=");
+    const std::string longText(44, 'a');
+    // 44 ASCII bytes then a two-byte "é": the cut moves before it.
+    const std::string words = rpEncodeHeaderWord(longText + "é");
+    EXPECT_EQ(words.substr(words.find(' ') + 1), "=?UTF-8?B?w6k=?=");
+}
+
+TEST_F(EmailTest, SendRefusesAMissingReportAndDevicesThatWriteNoFile) {
+    TrpEmail empty;
+    try {
+        empty.Send();
+        FAIL() << "sent without a report";
+    } catch (const EEmailError& e) {
+        EXPECT_STREQ(e.what(), "Report Not Found");
+    }
+    for (const char* format : {"Screen", "Printer", "Nenhum"}) {
+        reporttest::ReportRig rig;
+        Prepare(rig, "Notas");
+        rig.Report()->EmailSettings()->SetReportFormat(format);
+        TrpEmail email;
+        email.AddReport(rig.Report());
+        try {
+            email.Send();
+            ADD_FAILURE() << format;
+        } catch (const EEmailError& e) {
+            EXPECT_STREQ(e.what(), "Invalid Device") << format;
+        }
+    }
+    EXPECT_FALSE(fs::exists(folder_ / "args"));
+}
+
+TEST_F(EmailTest, TheMailClientGetsEveryFieldAndTwoReportsInOrderAndTheFilesStay) {
+    reporttest::ReportRig first, second;
+    Prepare(first, "Notas");
+    Prepare(second, "Resumo");
+    TrpEmailSettings* s = first.Report()->EmailSettings();
+    s->CarbonCopy()->Add("bia@example.com");
+    s->BlindCarbonCopy()->Add("caio@example.com");
+    s->Body()->Add("Segue o relatório.");
+    TrpEmail email;
+    email.AddReport(first.Report());
+    email.AddReport(second.Report());
+    ASSERT_TRUE(email.Send());
+
+    const std::string a = (folder_ / "Notas.fak").string(), b = (folder_ / "Resumo.fak").string();
+    const std::vector<std::string> expected{"--utf8",  "--cc",       "bia@example.com",           "--bcc",
+                                            "caio@example.com", "--subject", "Relatório de março – notas",
+                                            "--body",  "Segue o relatório.", "",  "--attach", a,
+                                            "--attach", b,          "ana@example.com"};
+    EXPECT_EQ(Recorded(), expected);
+    // The client reads the attachments after the hand-off returned.
+    EXPECT_TRUE(fs::exists(a));
+    EXPECT_EQ(ReadFile(b).substr(0, 7), "page 1\n");
+    EXPECT_EQ(first.Report()->EmailSettings()->FileName(), a);
+}
+
+TEST_F(EmailTest, AMissingAttachmentStopsTheSendBeforeAnythingGoesOut) {
+    reporttest::ReportRig rig;
+    Prepare(rig, "Notas");
+    rig.Report()->EmailSettings()->Attachments()->Add((folder_ / "sumiu.pdf").string());
+    TrpEmail email;
+    email.AddReport(rig.Report());
+    try {
+        email.Send();
+        FAIL() << "sent with a missing attachment";
+    } catch (const EEmailError& e) {
+        EXPECT_EQ(std::string(e.what()), "Attachment Not Found: " + (folder_ / "sumiu.pdf").string());
+    }
+    EXPECT_FALSE(fs::exists(folder_ / "args"));
+}
+
+TEST_F(EmailTest, TheScreenDeviceIsReattachedAlsoWhenPrintingFails) {
+    reporttest::ReportRig rig;
+    Prepare(rig, "Notas");
+    TrpScreenDevice screen(nullptr);
+    screen.SetPublisher(rig.Report()->Publisher());
+    TrpEmail ok;
+    ok.AddReport(rig.Report());
+    EXPECT_TRUE(ok.Send());
+    EXPECT_EQ(screen.Publisher(), rig.Report()->Publisher());
+
+    FakeFileDevice::FailNext = true;
+    TrpEmail failing;
+    failing.AddReport(rig.Report());
+    EXPECT_THROW(failing.Send(), EPrintError);
+    EXPECT_EQ(screen.Publisher(), rig.Report()->Publisher());
+    screen.SetPublisher(nullptr);
+}
+
+TEST_F(EmailTest, SmtpDeliversEnvelopeHeadersAndAttachmentAndThenDeletesTheFile) {
+    testsupport::SmtpSink sink((folder_ / "sink").string(), "fatura", "s3nha");
+    TrpSMTPPlugIn::Register([] { return std::make_unique<TrpSMTPCurl>(); });
+    reporttest::ReportRig rig;
+    Prepare(rig, "Notas");
+    TrpEmailSettings* s = rig.Report()->EmailSettings();
+    s->SetHostAddress("127.0.0.1:" + std::to_string(sink.Port()));
+    s->SetUserName("fatura");
+    s->SetPassword("s3nha");
+    // A new settings object hands the message to the mail client first.
+    s->SetPreviewInEmailClient(false);
+    s->SetFromAddress("fatura@example.com");
+    s->SetFromName("Faturamento São José");
+    s->CarbonCopy()->Add("bia@example.com");
+    s->BlindCarbonCopy()->Add("caio@example.com");
+    s->Body()->Add("Olá, segue o relatório.");
+    DirectRun(rig, folder_ / "direct.fak");
+    TrpEmail email;
+    email.AddReport(rig.Report());
+    ASSERT_TRUE(email.Send()) << (messages_.empty() ? "" : messages_.front());
+
+    ASSERT_EQ(sink.MessageCount(), 1);
+    EXPECT_EQ(sink.Summary(0, "rcpt"), std::vector<std::string>{"ana@example.com,bia@example.com,caio@example.com"});
+    EXPECT_EQ(sink.Summary(0, "subject"), std::vector<std::string>{"Relatório de março – notas"});
+    EXPECT_EQ(sink.Summary(0, "mailfrom"), std::vector<std::string>{"fatura@example.com"});
+    EXPECT_EQ(sink.Summary(0, "from"), std::vector<std::string>{"Faturamento São José <fatura@example.com>"});
+    EXPECT_EQ(sink.Summary(0, "to"), std::vector<std::string>{"ana@example.com"});
+    EXPECT_EQ(sink.Summary(0, "cc"), std::vector<std::string>{"bia@example.com"});
+    EXPECT_TRUE(sink.Summary(0, "bcc").empty());
+    EXPECT_EQ(sink.Summary(0, "body"), std::vector<std::string>{"Olá, segue o relatório.\\n"});
+    EXPECT_EQ(sink.Summary(0, "attachment"), std::vector<std::string>{"Notas.fak"});
+    EXPECT_EQ(sink.Attachment(0, "Notas.fak"), ReadFile(folder_ / "direct.fak"));
+    // Sent by the transport itself: the file is no longer needed.
+    EXPECT_FALSE(fs::exists(folder_ / "Notas.fak"));
+}
+
+TEST_F(EmailTest, ARefusedSmtpLogOnFailsTheSendShowsWhyAndKeepsTheFile) {
+    testsupport::SmtpSink sink((folder_ / "sink").string(), "fatura", "s3nha");
+    TrpSMTPPlugIn::Register([] { return std::make_unique<TrpSMTPCurl>(); });
+    TrpSMTPCurl probe;
+    probe.HostAddress = "smtp://127.0.0.1:" + std::to_string(sink.Port());
+    probe.UserName = "fatura";
+    probe.Password = "errada";
+    EXPECT_FALSE(probe.LogOn());
+    probe.Password = "s3nha";
+    EXPECT_TRUE(probe.LogOn());
+
+    reporttest::ReportRig rig;
+    Prepare(rig, "Notas");
+    TrpEmailSettings* s = rig.Report()->EmailSettings();
+    s->SetHostAddress(probe.HostAddress);
+    s->SetUserName("fatura");
+    s->SetPassword("errada");
+    s->SetPreviewInEmailClient(false);
+    s->SetFromAddress("fatura@example.com");
+    TrpEmail email;
+    email.AddReport(rig.Report());
+    EXPECT_FALSE(email.Send());
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_NE(messages_[0].find("Falha no envio do e-mail"), std::string::npos) << messages_[0];
+    EXPECT_EQ(sink.MessageCount(), 0);
+    EXPECT_TRUE(fs::exists(folder_ / "Notas.fak"));
+}

@@ -1,0 +1,35 @@
+#pragma once
+// An SMTP server on 127.0.0.1 for the e-mail tests: smtp_sink.py beside
+// this file, run by the system's Python with aiosmtpd. Each message it
+// receives is decoded by Python's email package into a summary of
+// "key=value" lines (mailfrom and rcpt of the envelope; subject, from, to,
+// cc, bcc, reply-to, body and attachment as Python decodes them)
+// and its attachments are saved beside it.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+class SmtpSink {
+public:
+    // With a user, the server requires that log-on and refuses others.
+    explicit SmtpSink(const std::string& Folder, const std::string& User = {}, const std::string& Password = {});
+    ~SmtpSink();
+    SmtpSink(const SmtpSink&) = delete;
+    SmtpSink& operator=(const SmtpSink&) = delete;
+
+    int Port() const { return port_; }
+    // The summaries received so far, in order.
+    int MessageCount() const;
+    std::vector<std::string> Summary(int Index, const std::string& Key) const;
+    // The bytes of attachment FileName of message Index.
+    std::string Attachment(int Index, const std::string& FileName) const;
+
+private:
+    std::string folder_;
+    FILE* pipe_ = nullptr;
+    int port_ = 0;
+};
+
+}  // namespace testsupport
