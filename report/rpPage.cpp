@@ -206,6 +206,14 @@ void TrpPage::InsertChild(int Index, TrpRelative* Child) {
     TrpRelative::InsertChild(Index, Child);
 }
 
+void TrpPage::Notification(TComponent* AComponent, TOperation Operation) {
+    if (AComponent != nullptr && AComponent->Owner() == this) {
+        if (Operation == opRemove) RemoveFreeNotification(AComponent);
+        return;
+    }
+    TrpRelative::Notification(AComponent, Operation);
+}
+
 void TrpPage::GetChildren(const std::function<void(TComponent*)>& Proc, TComponent*) {
     for (int i = 0; i < DrawCommandCount(); ++i) Proc(DrawCommands(i));
 }

@@ -104,6 +104,10 @@ public:
 protected:
     // A page stands alone: it takes no parent.
     bool AcceptsParent() const override { return false; }
+    // The page's own commands coming and going are not told to the other
+    // commands: none of them holds a sibling, and a page of a thousand
+    // commands made every insertion and removal walk them all.
+    void Notification(TComponent* AComponent, TOperation Operation) override;
 
 private:
     void ListRemove(std::unique_ptr<std::vector<TrpDrawCommand*>>& List, TrpDrawCommand* Command);

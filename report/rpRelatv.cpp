@@ -41,22 +41,25 @@ int TrpRelative::Index() const { return parent_ ? parent_->IndexOfChild(this) : 
 void TrpRelative::AddChild(TrpRelative* Child) { InsertChild(ChildCount(), Child); }
 
 void TrpRelative::InsertChild(int Index, TrpRelative* Child) {
-    if (Child == nullptr || Child->WouldCycle(this) || IndexOfChild(Child) >= 0) return;
+    // Listed here exactly when its parent is this: no search of the list.
+    if (Child == nullptr || Child->parent_ == this || Child->WouldCycle(this)) return;
     if (Child->parent_ != nullptr && Child->parent_ != this) Child->parent_->RemoveChild(Child);
     Index = std::clamp(Index, 0, ChildCount());
     children_.insert(children_.begin() + Index, Child);
     Child->parent_ = this;
 }
 
+// Searched from the end: children are mostly added and freed last first,
+// so freeing a page of a thousand commands stays linear.
 int TrpRelative::IndexOfChild(const TrpRelative* Child) const {
-    auto it = std::find(children_.begin(), children_.end(), Child);
-    return it == children_.end() ? -1 : static_cast<int>(it - children_.begin());
+    auto it = std::find(children_.rbegin(), children_.rend(), Child);
+    return it == children_.rend() ? -1 : static_cast<int>(children_.rend() - it) - 1;
 }
 
 void TrpRelative::RemoveChild(TrpRelative* Child) {
-    auto it = std::find(children_.begin(), children_.end(), Child);
-    if (it == children_.end()) return;
-    children_.erase(it);
+    auto it = std::find(children_.rbegin(), children_.rend(), Child);
+    if (it == children_.rend()) return;
+    children_.erase(std::next(it).base());
     if (Child->parent_ == this) Child->parent_ = nullptr;
 }
 

@@ -137,8 +137,9 @@ void TComponent::Insert(TComponent* AComponent) {
 }
 
 void TComponent::Remove(TComponent* AComponent) {
-    auto it = std::find(components_.begin(), components_.end(), AComponent);
-    if (it != components_.end()) components_.erase(it);
+    // From the end: owners free their components last first.
+    auto it = std::find(components_.rbegin(), components_.rend(), AComponent);
+    if (it != components_.rend()) components_.erase(std::next(it).base());
     AComponent->owner_ = nullptr;
 }
 

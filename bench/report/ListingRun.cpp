@@ -1,0 +1,127 @@
+// One side of the listing benchmark, in its own process so that its peak
+// memory is its own: the issued-invoices listing (zebra on, two passes, A4)
+// over rows made from a fixed seed in a memory table, every final page kept
+// by a storing device. Timed from the print request to the last page; the
+// rows are loaded before the clock starts.
+//
+//   bench_listing_ours ROWS REPEATS
+//
+// Prints "key value" lines that bench_listing reads: pages, grand total,
+// the best time of the repeats, the peak resident set (VmHWM).
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "billing/listings/ListingReport.h"
+#include "bench/report/ListingRows.h"
+#include "memtable/mtMemTable.h"
+#include "platform/gfx/Pictures.h"
+#include "platform/rtl/DateUtils.h"
+#include "report/rpCacheManager.h"
+#include "report/rpDevice.h"
+#include "report/rpMainReport.h"
+#include "report/rpPage.h"
+#include "report/rpRegister.h"
+#include "report/rpReport.h"
+#include "report_output/rpOutputRegister.h"
+
+namespace {
+
+// Keeps a copy of every final page, as a viewer's page list would.
+class StoringDevice : public TrpDevice {
+public:
+    StoringDevice() : TrpDevice(nullptr) {}
+    void ReceivePage(TrpPage* Page) override {
+        TrpDevice::ReceivePage(Page);
+        if (Page == nullptr || !Page->Final() || Page->Calculation()) return;
+        auto copy = std::make_unique<TrpPage>(nullptr);
+        copy->Assign(Page);
+        pages.push_back(std::move(copy));
+    }
+    std::vector<std::unique_ptr<TrpPage>> pages;
+};
+
+long PeakKiB() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
+    return -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int rows = argc > 1 ? std::atoi(argv[1]) : 100000;
+    const int repeats = argc > 2 ? std::atoi(argv[2]) : 5;
+    gfx::RegisterPictureFormats();
+    report::registerAll();
+    report_output::registerAll();
+    {
+        TmtMemTable table(nullptr);
+        const double grand = listingbench::Fill(table, rows);
+        TDataSource source(nullptr);
+        source.SetDataSet(&table);
+        billing::listings::ListingReport listing(billing::listings::Listing::Nota403, &source);
+        billing::listings::HeaderTexts header;
+        listing.SetHeader(header, "Benchmark");
+        listing.SetZebra(true);
+
+        double best = 1e300;
+        size_t pages = 0;
+        long commands = 0;
+        double printedTotal = 0;
+        for (int r = 0; r < repeats; ++r) {
+            StoringDevice device;
+            device.SetPublisher(listing.Report()->Publisher());
+            TrpPageRequest all;
+            all.SetPageSetting(psAll);
+            device.SetPageRequest(&all);
+            const auto start = std::chrono::steady_clock::now();
+            device.RequestPage();
+            const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            if (s < best) best = s;
+            pages = device.pages.size();
+            commands = 0;
+            for (const auto& p : device.pages) commands += p->DrawCommandCount();
+            printedTotal = listing.Sequencer().Total().valores[0];
+            device.SetPublisher(nullptr);
+        }
+        // The state cache as the full run left it, then one page made again
+        // alone from the state saved at its start.
+        TrpCacheManager* cache = listing.Report()->CacheManager();
+        std::printf("cache_pages %d\n", cache->HighestPage() + 1);
+        std::printf("cache_bytes %lld\n", static_cast<long long>(cache->MemoryInUse()));
+        const int single = pages >= 1500 ? 1500 : static_cast<int>(pages / 2 + 1);
+        {
+            StoringDevice device;
+            device.SetPublisher(listing.Report()->Publisher());
+            TrpPageRequest one;
+            one.SetPageSetting(psSinglePage);
+            one.SetPageRequested(single);
+            device.SetPageRequest(&one);
+            const auto start = std::chrono::steady_clock::now();
+            device.RequestPage();
+            const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            std::printf("single_page %d\n", single);
+            std::printf("single_pages_made %zu\n", device.pages.size());
+            std::printf("single_number %d\n", device.pages.empty() ? -1 : device.pages.front()->AbsolutePageNo());
+            std::printf("single_seconds %.6f\n", s);
+            device.SetPublisher(nullptr);
+        }
+        std::printf("pages %zu\n", pages);
+        std::printf("commands %ld\n", commands);
+        std::printf("total %.2f\n", printedTotal);
+        std::printf("expected %.2f\n", grand);
+        std::printf("seconds %.6f\n", best);
+        std::fflush(stdout);
+    }
+    std::printf("peak_kib %ld\n", PeakKiB());
+    report_output::unregisterAll();
+    report::unregisterAll();
+    return 0;
+}
