@@ -855,6 +855,24 @@ bool ValueOf(const TrsValue& Value, int Code, V& Out) {
     return rsdetail::FromValue(rsValueAs(Code, Value), Out);
 }
 
+// A string property read and written through its accessors.
+template <class T, class G, class S>
+Member StringMember(const char* Name, G Get, S Set) {
+    return {Name,
+            rsString,
+            false,
+            "",
+            nullptr,
+            [Get](TObject* o) { return TrsValue(std::string((As<T>(o)->*Get)())); },
+            [Set](TObject* o, const TrsValue& v) {
+                std::string t;
+                if (!ValueOf(v, rsString, t)) return false;
+                (As<T>(o)->*Set)(t);
+                return true;
+            },
+            nullptr};
+}
+
 const std::vector<Member>& SettingsMembers() {
     using S = TrpTemplateDBSettings;
     static const std::vector<Member> members = {
@@ -867,31 +885,9 @@ const std::vector<Member>& SettingsMembers() {
              return true;
          },
          nullptr},
-        {"Name", rsString, false, "", nullptr, [](TObject* o) { return TrsValue(As<S>(o)->Name()); },
-         [](TObject* o, const TrsValue& v) {
-             std::string t;
-             if (!ValueOf(v, rsString, t)) return false;
-             As<S>(o)->SetName(t);
-             return true;
-         },
-         nullptr},
-        {"NameField", rsString, false, "", nullptr, [](TObject* o) { return TrsValue(As<S>(o)->NameField()); },
-         [](TObject* o, const TrsValue& v) {
-             std::string t;
-             if (!ValueOf(v, rsString, t)) return false;
-             As<S>(o)->SetNameField(t);
-             return true;
-         },
-         nullptr},
-        {"TemplateField", rsString, false, "", nullptr,
-         [](TObject* o) { return TrsValue(As<S>(o)->TemplateField()); },
-         [](TObject* o, const TrsValue& v) {
-             std::string t;
-             if (!ValueOf(v, rsString, t)) return false;
-             As<S>(o)->SetTemplateField(t);
-             return true;
-         },
-         nullptr},
+        StringMember<S>("Name", &S::Name, &S::SetName),
+        StringMember<S>("NameField", &S::NameField, &S::SetNameField),
+        StringMember<S>("TemplateField", &S::TemplateField, &S::SetTemplateField),
     };
     return members;
 }
@@ -908,22 +904,8 @@ const std::vector<Member>& CustomTemplateMembers() {
              return true;
          },
          nullptr},
-        {"Description", rsString, false, "", nullptr, [](TObject* o) { return TrsValue(As<C>(o)->GetDescription()); },
-         [](TObject* o, const TrsValue& v) {
-             std::string t;
-             if (!ValueOf(v, rsString, t)) return false;
-             As<C>(o)->SetDescription(t);
-             return true;
-         },
-         nullptr},
-        {"FileName", rsString, false, "", nullptr, [](TObject* o) { return TrsValue(As<C>(o)->FileName()); },
-         [](TObject* o, const TrsValue& v) {
-             std::string t;
-             if (!ValueOf(v, rsString, t)) return false;
-             As<C>(o)->SetFileName(t);
-             return true;
-         },
-         nullptr},
+        StringMember<C>("Description", &C::GetDescription, &C::SetDescription),
+        StringMember<C>("FileName", &C::FileName, &C::SetFileName),
         {"Format", rsEnum, false, "TrpFormatType", nullptr,
          [](TObject* o) { return TrsValue(static_cast<int32_t>(As<C>(o)->Format())); },
          [](TObject* o, const TrsValue& v) {
