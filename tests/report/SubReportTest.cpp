@@ -469,6 +469,16 @@ TEST(SubReport, DrillDownClickedTwiceRestoresTheCollapsedListing) {
     EXPECT_EQ(DumpPages(restored), first);
 }
 
+TEST(SubReport, AnExpandedChildOverSeveralPagesComesBackAlonePageByPage) {
+    SubRig s({2, 70, 3}, pbChild);
+    s.Sub->SetDrillDownComponent(s.Name);
+    s.Sub->ToggleExpanded("Bruno");
+    const auto pages = s.Print();
+    ASSERT_GE(pages.size(), 2u);
+    EXPECT_EQ(Words(TextsOf(pages, "Item")), ExpectedItems({0, 70}));
+    ExpectPagesComeBackAlone(s.R);
+}
+
 // --- Properties and the child report's hooks -----------------------------------------
 
 TEST(SubReport, PropertyRulesFollowThePrintBehaviour) {
