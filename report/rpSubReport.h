@@ -6,10 +6,9 @@
 // over the parent's pages without its title and summary (pbChild); into a
 // box of the component's own size, cut there, or with TraverseAllData
 // carried on in the box on the next pages (pbFixed); or as a section of
-// whole pages of its own,
-// on its own paper and with its own page numbers when ResetPageNo is set,
-// between the parent's pages (pbSection). NewPrintJob splits the printer
-// job around a section.
+// whole pages of its own, on its own paper and with its own page numbers
+// when ResetPageNo is set, between the parent's pages (pbSection).
+// NewPrintJob splits the printer job around a section.
 //
 // The child engine makes one child page per call; while it does, its
 // page-sent hook belongs to the subreport, which takes the page's draw
