@@ -126,7 +126,14 @@ TEST(MaxiCode, SymbolsReadBackInModesTwoToFive) {
         ASSERT_TRUE(d.Valid) << c.Code;
         EXPECT_NE(d.Text.find(c.Code), std::string::npos) << d.Text;
         if (c.Mode <= cmMode3) {
-            EXPECT_NE(d.Text.find("076"), std::string::npos) << d.Text;
+            // The carrier fields: postcode, country and class, in that order.
+            const std::string postal = c.Mode == cmMode3 ? "B1A2C3" : "123456789";
+            const auto p = d.Text.find(postal), country = d.Text.find("076"), service = d.Text.find("001");
+            ASSERT_NE(p, std::string::npos) << d.Text;
+            ASSERT_NE(country, std::string::npos) << d.Text;
+            ASSERT_NE(service, std::string::npos) << d.Text;
+            EXPECT_LT(p, country) << d.Text;
+            EXPECT_LT(country, service) << d.Text;
         }
     }
 }

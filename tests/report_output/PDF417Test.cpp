@@ -163,7 +163,19 @@ TEST(PDF417, SizesThatCannotHoldTheCodeAreRefusedAndTheOldValueStays) {
         EXPECT_EQ(std::string(e.Message()), "Code too large for barcode");
     }
     EXPECT_EQ(b.NumRows(), 0);
-    EXPECT_THROW(b.SetCode(std::string(2000, 'A')), E2DBarcodeError);
+    try {
+        b.SetNumColumns(1);  // 90 rows of one column
+        FAIL();
+    } catch (const E2DBarcodeError& e) {
+        EXPECT_EQ(std::string(e.Message()), "Code too large for barcode");
+    }
+    EXPECT_EQ(b.NumColumns(), 0);
+    try {
+        b.SetCode(std::string(2000, 'A'));  // over 928 codewords
+        FAIL();
+    } catch (const E2DBarcodeError& e) {
+        EXPECT_EQ(std::string(e.Message()), "Code too large for barcode");
+    }
     EXPECT_EQ(b.Code(), std::string(600, 'A'));
 }
 
