@@ -193,18 +193,15 @@ TEST_F(CupsPrinting, CollatedCopiesComeOutInDocumentOrder) {
 TEST_F(CupsPrinting, PrintedBarcodesReadBackFromTheQueuesPdf) {
     TrpHeaderBand* header = rig_.Report()->HeaderBand();
     ASSERT_NE(header, nullptr);
-    header->SetmmHeight(60000);
+    header->SetmmHeight(120000);
     barcodetest::PlaceSamples(rig_, header, 0);
+    rig_.Report()->DetailBand()->SetVisible(false);  // the symbols alone
     rig_.Report()->PrinterSetup()->SetPaperName("A4 210 x 297 mm");
     const std::string pdf = PrintAndWait();
     ASSERT_FALSE(pdf.empty());
     const QImage page = barcodetest::PdfPage(pdf, 1, 300);
     ASSERT_FALSE(page.isNull()) << pdf;
-    for (const auto& s : barcodetest::Samples()) {
-        const auto d = barcodetest::Decode(page, s.Format);
-        EXPECT_TRUE(d.Valid) << s.Name;
-        EXPECT_EQ(d.Text, s.Text) << s.Name;
-    }
+    barcodetest::ExpectSamplesReadBack(page);
 }
 
 TEST_F(CupsPrinting, AStoppedQueueIsReportedNotPrinted) {
