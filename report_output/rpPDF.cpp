@@ -144,11 +144,15 @@ void TrpPDFUtils::WriteLine(TStream* Stream, std::string_view Text) {
 void TrpPDFUtils::WriteText(TStream* Stream, std::string_view Text) { Stream->WriteBytes(Text); }
 
 void TrpPDFUtils::Compress(TMemoryStream* Stream, TrpCompressionLevel Level) {
-    const std::string data = Stream->DataBytes();
-    Stream->Clear();
-    TrpCompressionStream z(Level, Stream);
-    z.WriteBytes(data);
+    // Deflated aside and copied back: the deflated bytes are the fewer.
+    TMemoryStream packed;
+    packed.SetCapacity(Stream->Size() / 2 + 64);
+    TrpCompressionStream z(Level, &packed);
+    z.WriteBuffer(Stream->Memory(), Stream->Size());
     z.Finish();
+    // Emptied but not shrunk: the writer reuses its page buffers.
+    Stream->SetSize(0);
+    Stream->WriteBuffer(packed.Memory(), packed.Size());
 }
 
 std::string TrpPDFUtils::CreationDate() {
@@ -272,11 +276,17 @@ void TrpPDFPageTree::Finish() {
     Stream()->WriteBuffer(buffer_.Memory(), buffer_.Size());
 }
 
+void TrpPDFContent::Compress() {
+    if (compressed_) return;
+    TrpPDFUtils::Compress(buffer_, level_);
+    compressed_ = true;
+}
+
 void TrpPDFContent::Write(TStream* Stream, int ObjectNumber) {
     TrpPDFObject::Write(Stream, ObjectNumber);
     // Deflated before the head is written: the length is then known and
     // the file needs no patching.
-    TrpPDFUtils::Compress(buffer_, level_);
+    Compress();
     std::string s;
     Put(s, ObjLine());
     Put(s, "<< /Length " + Padded9(buffer_->Size()));

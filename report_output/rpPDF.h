@@ -135,11 +135,16 @@ private:
 class TrpPDFContent : public TrpPDFObject {
 public:
     TrpPDFContent(TMemoryStream* Buffer, TrpCompressionLevel Level) : buffer_(Buffer), level_(Level) {}
+    // Deflates the buffer (once); touches nothing but the buffer, so a
+    // worker thread may do it while the next page is drawn.
+    void Compress();
+    // Deflates the buffer unless Compress did, then writes the object.
     void Write(TStream* Stream, int ObjectNumber) override;
 
 private:
     TMemoryStream* buffer_;
     TrpCompressionLevel level_;
+    bool compressed_ = false;
 };
 
 class TrpPDFPage : public TrpPDFObject {
