@@ -26,15 +26,19 @@
 
 struct TrpPDFUtils {
     static std::string FormatNumber(double Value);
+    // FormatNumber's text appended to Out.
+    static void AppendNumber(std::string& Out, double Value);
     // Thousandths of a millimetre to points.
     static double MMToPoints(double Value) { return Value * 0.0000393701 * 72; }
     static int MMToScreenPixels(double Value);
     static double PixelsToPoints(double Pixels, double PixelsPerInch) { return Pixels / PixelsPerInch * 72; }
     // "1.0 0.0 0.502".
     static std::string ColorToPDF(TColor Color);
+    static void AppendColor(std::string& Out, TColor Color);
     // UTF-8 text as the bytes of a literal string in WinAnsiEncoding, with
     // "(", ")" and "\" escaped.
     static std::string EscapeText(std::string_view Text);
+    static void AppendEscaped(std::string& Out, std::string_view Text);
     // A document information string, parentheses included: "(...)" in
     // PDFDocEncoding, or "<FEFF...>" in UTF-16BE.
     static std::string InfoString(std::string_view Text);
