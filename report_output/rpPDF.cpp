@@ -341,6 +341,14 @@ void TrpPDFPageTree::Finish() {
     Stream()->WriteBuffer(buffer_.Memory(), buffer_.Size());
 }
 
+int64_t TrpPDFContentBuffer::Write(const void* Buffer, int64_t Count) {
+    if (Count <= 0 || position_ != Size()) return TMemoryStream::Write(Buffer, Count);
+    const auto* bytes = static_cast<const uint8_t*>(Buffer);
+    data_.insert(data_.end(), bytes, bytes + Count);
+    position_ += Count;
+    return Count;
+}
+
 void TrpPDFContent::Compress() {
     if (compressed_) return;
     TrpPDFUtils::Compress(buffer_, level_);

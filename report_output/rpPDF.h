@@ -135,6 +135,13 @@ private:
     int kids_ = 0;
 };
 
+// The buffer a page's operators are written to: appends go straight to
+// the end, without first zero-filling the room they take.
+class TrpPDFContentBuffer : public TMemoryStream {
+public:
+    int64_t Write(const void* Buffer, int64_t Count) override;
+};
+
 // A page's content stream: the operators the renderers wrote, deflated.
 class TrpPDFContent : public TrpPDFObject {
 public:

@@ -32,6 +32,18 @@ std::future<void> WorkerPool::Run(std::function<void()> Job) {
     return result;
 }
 
+bool WorkerPool::RunOne() {
+    std::packaged_task<void()> task;
+    {
+        std::lock_guard<std::mutex> g(lock_);
+        if (queue_.empty()) return false;
+        task = std::move(queue_.front());
+        queue_.pop_front();
+    }
+    task();
+    return true;
+}
+
 void WorkerPool::Work() {
     for (;;) {
         std::packaged_task<void()> task;

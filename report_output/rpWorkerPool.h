@@ -24,6 +24,10 @@ public:
     WorkerPool& operator=(const WorkerPool&) = delete;
 
     std::future<void> Run(std::function<void()> Job);
+    // Runs the oldest job not yet started on the caller's thread; false
+    // when there is none. A caller about to wait for a result lends a hand
+    // this way instead of sleeping.
+    bool RunOne();
     int Threads() const { return static_cast<int>(threads_.size()); }
 
 private:
