@@ -666,26 +666,36 @@ void TrpPDFXObject::Write(TStream* Stream, int ObjectNumber) {
     const int boxH = TrpPDFUtils::MMToScreenPixels(command_->Height());
     if (scaleImages_ && command_->Stretch() && boxW > 0 && boxH > 0 && (boxW < image.width() || boxH < image.height()))
         image = image.scaled(boxW, boxH, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    TMemoryStream data;
-    const std::string samples = Samples(image, oneBit);
-    data.WriteBytes(samples);
-    TrpPDFUtils::Compress(&data, level_);
-    std::string& s = body_;
-    Put(s, ObjLine());
-    Put(s, "<< /Type /XObject");
-    Put(s, "/Subtype /Image");
-    Put(s, "/Width " + std::to_string(image.width()));
-    Put(s, "/Height " + std::to_string(image.height()));
-    Put(s, "/Filter /FlateDecode");
-    Put(s, oneBit ? "/ColorSpace /DeviceGray" : "/ColorSpace /DeviceRGB");
-    Put(s, oneBit ? "/BitsPerComponent 1" : "/BitsPerComponent 8");
-    Put(s, "/Length " + Padded9(data.Size()));
-    Put(s, ">>");
-    Put(s, "stream");
-    s.append(static_cast<const char*>(data.Memory()), static_cast<size_t>(data.Size()));
-    Put(s, "");
-    Put(s, "endstream");
-    Put(s, "endobj");
+    // The samples are taken here, while the command and its picture are
+    // certain to live; deflating them may go to a worker.
+    auto build = [this, samples = Samples(image, oneBit), width = image.width(), height = image.height(), oneBit] {
+        TMemoryStream data;
+        data.WriteBytes(samples);
+        TrpPDFUtils::Compress(&data, level_);
+        std::string& s = body_;
+        Put(s, ObjLine());
+        Put(s, "<< /Type /XObject");
+        Put(s, "/Subtype /Image");
+        Put(s, "/Width " + std::to_string(width));
+        Put(s, "/Height " + std::to_string(height));
+        Put(s, "/Filter /FlateDecode");
+        Put(s, oneBit ? "/ColorSpace /DeviceGray" : "/ColorSpace /DeviceRGB");
+        Put(s, oneBit ? "/BitsPerComponent 1" : "/BitsPerComponent 8");
+        Put(s, "/Length " + Padded9(data.Size()));
+        Put(s, ">>");
+        Put(s, "stream");
+        s.append(static_cast<const char*>(data.Memory()), static_cast<size_t>(data.Size()));
+        Put(s, "");
+        Put(s, "endstream");
+        Put(s, "endobj");
+    };
+    if (Workers != nullptr) deflated_ = Workers->Run(std::move(build));
+    else build();
+}
+
+const std::string& TrpPDFXObject::Body() const {
+    if (deflated_.valid()) deflated_.get();
+    return body_;
 }
 
 // ---------------------------------------------------------------------------

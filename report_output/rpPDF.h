@@ -14,6 +14,7 @@
 // The output stream (TrpPDFOutput) buffers what is written and counts the
 // offsets itself: the file is written forward only, never patched.
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -23,6 +24,7 @@
 #include "platform/rtl/Streams.h"
 #include "report/rpDrawCommand.h"
 #include "report/rpSettings.h"
+#include "report_output/rpWorkerPool.h"
 
 struct TrpPDFUtils {
     static std::string FormatNumber(double Value);
@@ -253,7 +255,10 @@ public:
     TrpPDFXObject(TrpDrawImage* Command, TrpCompressionLevel Level, bool ScaleImages)
         : command_(Command), level_(Level), scaleImages_(ScaleImages) {}
     void Write(TStream* Stream, int ObjectNumber) override;
-    const std::string& Body() const { return body_; }
+    // Waits for the worker deflating the samples, if one is.
+    const std::string& Body() const;
+    // Where the samples are deflated (nullptr: at once, in Write).
+    rpworkers::WorkerPool* Workers = nullptr;
 
     // The samples of an image as this system stores them: 1-bit rows with
     // 0 = black, or RGB rows; transparent pixels over white.
@@ -264,6 +269,7 @@ private:
     TrpCompressionLevel level_;
     bool scaleImages_;
     std::string body_;
+    mutable std::future<void> deflated_;
 };
 
 struct TrpPDFImage {
@@ -314,6 +320,8 @@ public:
     TrpPDFImageManager& ImageManager() { return images_; }
     std::vector<TrpPDFXObject*>& XObjects() { return xobjects_; }
     int PageCounter = 0;
+    // The job's deflating workers, for the images (nullptr: none).
+    rpworkers::WorkerPool* Workers = nullptr;
     // "xref" table and trailer; StartXref is the current position.
     void WriteXrefAndTrailer(int InfoNumber, int RootNumber);
 

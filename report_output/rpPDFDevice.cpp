@@ -67,6 +67,7 @@ void TrpPDFDevice::StartJob() {
         xref_ = std::make_unique<TrpPDFXref>(output_.get());
         renderers_ = std::make_unique<TrpPDFRendererManager>();
         workers_ = std::make_unique<rpworkers::WorkerPool>(threads_);
+        xref_->Workers = workers_.get();
         TrpPDFUtils::WriteLine(output_.get(), "%PDF-1.3");
         procSet_ = xref_->AddNew(std::make_unique<TrpPDFProcSet>())->ObjectNumber();
         extGState_ = xref_->AddNew(std::make_unique<TrpPDFGState>())->ObjectNumber();

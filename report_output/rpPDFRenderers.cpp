@@ -343,7 +343,9 @@ void TrpPDFRendererImage::Render() {
     if (entry.IsNew) {
         const TrpCompressionLevel level =
             PDFSettings != nullptr ? PDFSettings->CompressionLevel() : TrpCompressionLevel::clDefault;
-        Xref->Add(std::make_unique<TrpPDFXObject>(image, level, PDFSettings == nullptr || PDFSettings->ScaleImages()));
+        auto object = std::make_unique<TrpPDFXObject>(image, level, PDFSettings == nullptr || PDFSettings->ScaleImages());
+        object->Workers = Xref->Workers;
+        Xref->Add(std::move(object));
     }
     Xref->ImageManager().Add(entry);
 }

@@ -10,6 +10,7 @@
 #include <hpdf.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -110,7 +111,9 @@ void Record(benchmark::State& State, const std::string& Name, const std::string&
     const double bytes = static_cast<double>(std::filesystem::file_size(File)) / kPages;
     State.counters["bytes_per_page"] = bytes;
     g_bytesPerPage[Name] = bytes;
-    std::filesystem::remove(File);
+    // PDF_BENCH_KEEP=1 leaves the files in the temporary folder to be looked at.
+    if (std::getenv("PDF_BENCH_KEEP") == nullptr) std::filesystem::remove(File);
+    else std::filesystem::rename(File, File + "." + Name + ".pdf");
 }
 
 void RunOurs(benchmark::State& State, int Threads) {
