@@ -2,9 +2,8 @@
 
 namespace rpworkers {
 
-WorkerPool::WorkerPool(int Threads) {
-    threads_.reserve(Threads > 0 ? static_cast<size_t>(Threads) : 0);
-    for (int i = 0; i < Threads; ++i) threads_.emplace_back([this] { Work(); });
+WorkerPool::WorkerPool(int Threads) : wanted_(Threads > 0 ? Threads : 0) {
+    threads_.reserve(static_cast<size_t>(wanted_));
 }
 
 WorkerPool::~WorkerPool() {
@@ -20,7 +19,7 @@ WorkerPool::~WorkerPool() {
 std::future<void> WorkerPool::Run(std::function<void()> Job) {
     std::packaged_task<void()> task(std::move(Job));
     std::future<void> result = task.get_future();
-    if (threads_.empty()) {
+    if (wanted_ == 0) {
         task();
         return result;
     }
@@ -28,7 +27,8 @@ std::future<void> WorkerPool::Run(std::function<void()> Job) {
         std::lock_guard<std::mutex> g(lock_);
         queue_.push_back(std::move(task));
     }
-    wake_.notify_one();
+    if (static_cast<int>(threads_.size()) < wanted_) threads_.emplace_back([this] { Work(); });
+    else wake_.notify_one();
     return result;
 }
 

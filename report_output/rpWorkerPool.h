@@ -15,7 +15,8 @@ namespace rpworkers {
 
 class WorkerPool {
 public:
-    // No threads: every job runs at once on the caller's thread.
+    // No threads: every job runs at once on the caller's thread. Threads
+    // start with the jobs, one a job, so that a short job starts few.
     explicit WorkerPool(int Threads);
     // Jobs not yet started are dropped (their futures report a broken
     // promise); running ones are waited for.
@@ -28,7 +29,7 @@ public:
     // when there is none. A caller about to wait for a result lends a hand
     // this way instead of sleeping.
     bool RunOne();
-    int Threads() const { return static_cast<int>(threads_.size()); }
+    int Threads() const { return wanted_; }
 
 private:
     void Work();
@@ -37,6 +38,7 @@ private:
     std::condition_variable wake_;
     std::deque<std::packaged_task<void()>> queue_;
     bool stopping_ = false;
+    int wanted_;
     std::vector<std::thread> threads_;
 };
 
