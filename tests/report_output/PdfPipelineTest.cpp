@@ -3,7 +3,10 @@
 // workers, and a failed or cancelled job must still leave nothing behind.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <zlib.h>
+
+#include <csignal>
 
 #include <charconv>
 #include <cmath>
@@ -207,38 +210,50 @@ TEST(PdfPipeline, ContentStreamsKeepTheirBytes) {
 
 namespace {
 
-// A disk that fills up after a given number of bytes.
-class SmallDisk : public TMemoryStream {
+// A file system that lets no file grow past a size (a full disk, as the
+// writer sees it) while the object lives.
+class FileSizeLimit {
 public:
-    explicit SmallDisk(int64_t Room) : room_(Room) {}
-    int64_t Write(const void* Buffer, int64_t Count) override {
-        if (Size() + Count > room_) return 0;
-        return TMemoryStream::Write(Buffer, Count);
+    explicit FileSizeLimit(rlim_t Bytes) {
+        getrlimit(RLIMIT_FSIZE, &old_);
+        rlimit limit = old_;
+        limit.rlim_cur = Bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+        handler_ = std::signal(SIGXFSZ, SIG_IGN);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, handler_);
     }
 
 private:
-    int64_t room_;
+    rlimit old_{};
+    void (*handler_)(int) = nullptr;
 };
 
 }  // namespace
 
 TEST(PdfPipeline, FailedAndCancelledJobsStopTheWorkersAndLeaveNoFile) {
     testsupport::TempDir dir;
-    const Pages pages = Listing(30);
-    // The disk fills while pages are still being deflated.
-    SmallDisk disk(40000);
-    TrpPDFDevice full(nullptr);
-    full.SetCompressionThreads(4);
-    full.SetCreateFile(false);
-    full.SetOutputStream(&disk);
-    full.StartJob();
-    EXPECT_THROW(
-        {
-            for (const auto& p : pages) full.ReceivePage(p.get());
-            full.EndJob();
-        },
-        EWriteError);
-    EXPECT_FALSE(full.Busy());
+    const Pages pages = Listing(100);
+    {
+        // Undeflated, a hundred pages fill the writer's 1 MiB buffer before
+        // the end: the disk is full while later pages are being deflated.
+        FileSizeLimit full(40000);
+        TrpPDFDevice device(nullptr);
+        device.SetCompressionThreads(4);
+        device.PDFSettings()->SetCompressionLevel(TrpCompressionLevel::clNone);
+        device.SetFileName(dir.file("full.pdf"));
+        device.StartJob();
+        EXPECT_THROW(
+            {
+                for (const auto& p : pages) device.ReceivePage(p.get());
+                device.EndJob();
+            },
+            EWriteError);
+        EXPECT_FALSE(device.Busy());
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.file("full.pdf")));
 
     TrpPDFDevice device(nullptr);
     device.SetCompressionThreads(4);
@@ -249,6 +264,6 @@ TEST(PdfPipeline, FailedAndCancelledJobsStopTheWorkersAndLeaveNoFile) {
     EXPECT_FALSE(device.Busy());
     EXPECT_FALSE(std::filesystem::exists(dir.file("cancel.pdf")));
     // The device takes the next job as usual.
-    Job(device, dir.file("after.pdf"), pages);
+    Job(device, dir.file("after.pdf"), Listing(3));
     EXPECT_EQ(filetest::Shell("qpdf --check " + dir.file("after.pdf")).Status, 0);
 }
