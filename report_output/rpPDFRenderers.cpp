@@ -433,7 +433,13 @@ double Pts(double Pixels) { return TrpPDFUtils::PixelsToPoints(Pixels, gfx::kRef
 void TrpPDFRendererStandardText::RenderText() {
     TrpDrawText* text = Text();
     TReferenceCanvas& canvas = Measure();
-    const double width = Pts(canvas.TextWidthF(text->Text()) + std::round(0.01 * gfx::kReferencePixelsPerInch));
+    // Measured only when something needs it: most texts in a listing are
+    // left-aligned and plain, and measuring is a good share of their cost.
+    const TFontStyles style = text->Font()->Style();
+    const bool measure = text->Alignment() == taRightJustify || text->Alignment() == taCenter ||
+                         style.Contains(fsUnderline) || style.Contains(fsStrikeOut);
+    const double width =
+        measure ? Pts(canvas.TextWidthF(text->Text()) + std::round(0.01 * gfx::kReferencePixelsPerInch)) : 0;
     const double fontHeight = Pts(metrics_.Ascent + metrics_.Descent);
     TrpBorder* border = text->Border();
     const bool framed = border != nullptr && border->Visible();
