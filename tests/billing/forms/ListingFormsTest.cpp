@@ -20,11 +20,16 @@
 #include "report/rpDrawCommand.h"
 #include "report/rpGeneration.h"
 #include "report/rpMainReport.h"
+#include "report/rpPrinterBackend.h"
+#include "report/rpPrinterList.h"
 #include "report/rpRegister.h"
 #include "report/rpUnits.h"
+#include "report_output/rpCupsBackend.h"
 #include "report_output/rpOutputRegister.h"
 #include "report_output/rpPrinterDevice.h"
 #include "tests/billing/forms/FormFixture.h"
+#include "tests/report_output/PdfTestSupport.h"
+#include "tests/support/PrivateSpooler.h"
 #include "tests/preview/DialogTestSupport.h"
 
 namespace {
@@ -339,6 +344,82 @@ TEST_F(ListingPrints, TodaysInvoicesAndTheSalesSummaryPrintWhatThePreviewShows) 
     ASSERT_EQ(summed.stripes.size(), 9u);
     EXPECT_EQ(summed.stripes.front(), clWhite);
     EXPECT_EQ(summed.stripes, summary.stripes);
+}
+
+}  // namespace
+
+// --- "&Imprimir" on a real print queue ---
+
+namespace {
+
+class ListingOnCups : public ListingForms {
+protected:
+    static void SetUpTestSuite() {
+        spooler_ = new testsupport::PrivateSpooler();
+        if (!spooler_->Running()) return;
+        // The service turns the job's PDF into PostScript for the queue; its
+        // default converter keeps the glyphs but loses which characters they
+        // are, cairo's keeps both, so the file the queue writes reads as text.
+        filetest::Shell("lpadmin -h " + spooler_->Server() + " -p " + spooler_->Queue() +
+                        " -o pdftops-renderer-default=pdftocairo");
+    }
+    static void TearDownTestSuite() {
+        delete spooler_;
+        spooler_ = nullptr;
+    }
+    void SetUp() override {
+        ListingForms::SetUp();
+        if (!spooler_->Running()) GTEST_SKIP() << "no private print service: " << spooler_->SkipReason();
+        backend_ = std::make_unique<TrpCupsBackend>(spooler_->Server());
+        previousBackend_ = rpSetPrinterBackend(backend_.get());
+        list_ = std::make_unique<TrpPrinterList>(backend_.get());
+        previousList_ = rpSetPrinterList(list_.get());
+    }
+    void TearDown() override {
+        if (list_ != nullptr) {
+            rpSetPrinterList(previousList_);
+            rpSetPrinterBackend(previousBackend_);
+        }
+        ListingForms::TearDown();
+    }
+
+    static testsupport::PrivateSpooler* spooler_;
+    std::unique_ptr<TrpCupsBackend> backend_;
+    std::unique_ptr<TrpPrinterList> list_;
+    TrpPrinterBackend* previousBackend_ = nullptr;
+    TrpPrinterList* previousList_ = nullptr;
+};
+
+testsupport::PrivateSpooler* ListingOnCups::spooler_ = nullptr;
+
+TEST_F(ListingOnCups, PrintReachesTheQueueWithTheTotalsLine) {
+    const TFormatSettings previous = FormatSettings;
+    FormatSettings.DecimalSeparator = ',';
+    FormatSettings.ThousandSeparator = '.';
+    struct Restore {
+        TFormatSettings settings;
+        ~Restore() { FormatSettings = settings; }
+    } restore{previous};
+    Invoice(1234, "Autorizada");
+    Invoice(1235, "Cancelada");
+    Invoice(1236, "Autorizada");
+    auto* form = Open<TfrmNota403>();
+    const std::size_t before = spooler_->OutputCount();
+    // The print dialog offers the default printer, the queue: OK.
+    previewtest::WhenOpen<TrpPrintDialogForm>([](TrpPrintDialogForm* dialog) { dialog->OK->Click(); });
+    form->BitBtn2Click(nullptr);
+    billtest::Pump();
+    const std::string pdf = spooler_->WaitForOutput(before);
+    ASSERT_FALSE(pdf.empty()) << "no output; the spooler's log:\n" << spooler_->Log();
+    const std::string text = filetest::Shell("pdftotext -layout '" + pdf + "' -").Output;
+    const size_t totais = text.find("TOTAIS");
+    ASSERT_NE(totais, std::string::npos) << text;
+    const std::string line = text.substr(totais, text.find('\n', totais) - totais);
+    EXPECT_NE(line.find("200,00"), std::string::npos) << line;
+    EXPECT_NE(line.find("36,00"), std::string::npos) << line;
+    EXPECT_NE(line.find("2,000"), std::string::npos) << line;
+    EXPECT_NE(text.find("001.234"), std::string::npos) << text;
+    EXPECT_NE(text.find("* Não são consideradas na totalização"), std::string::npos) << text;
 }
 
 }  // namespace
