@@ -49,9 +49,7 @@ TrpBandedReport* MakeReport(TComponent* Owner, bool WithBands) {
     label->SetName("Titulo");
     label->SetBand(report->DetailBand());
     label->SetBounds(1000, 2000, 80000, 6000);
-    // A label's caption does not reach the component stream yet: the copy
-    // would print it empty.
-    label->SetCaption("");
+    label->SetCaption("Relatório de março");
     return report;
 }
 
@@ -147,7 +145,7 @@ TEST_F(BackgroundPrintTest, TheCopyPrintsWhatTheReportPrintsInTheForegroundWhile
     EXPECT_TRUE(errors_.empty()) << errors_.front();
     EXPECT_GT(rounds, 5);
     const std::string foreground = testsupport::ReadAll(dir_.file("frente.fak"));
-    EXPECT_NE(foreground.find("TrpDrawText 7350 21579"), std::string::npos);
+    EXPECT_NE(foreground.find("TrpDrawText 7350 21579 Relatório de março"), std::string::npos) << foreground;
     EXPECT_EQ(testsupport::ReadAll(dir_.file("fundo.fak")), foreground);
 }
 

@@ -45,7 +45,9 @@ class Handler:
 def authenticator(server, session, envelope, mechanism, auth_data):
     ok = (isinstance(auth_data, LoginPassword) and auth_data.login.decode() == user
           and auth_data.password.decode() == password)
-    return AuthResult(success=ok)
+    # Not "handled": the server itself answers a refusal with 535. A handled
+    # refusal would leave the client waiting for an answer nobody sends.
+    return AuthResult(success=ok, handled=False)
 
 
 s = socket.socket()
