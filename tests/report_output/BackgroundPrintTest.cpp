@@ -11,6 +11,7 @@
 #include "report/rpBandedReport.h"
 #include "report/rpExcept.h"
 #include "report_output/rpBackgroundPrint.h"
+#include "report_output/rpPDFDevice.h"
 #include "report_output/rpTextControls.h"
 #include "tests/report_output/FakeFileDevice.h"
 #include "tests/support/TestSupport.h"
@@ -147,6 +148,28 @@ TEST_F(BackgroundPrintTest, TheCopyPrintsWhatTheReportPrintsInTheForegroundWhile
     const std::string foreground = testsupport::ReadAll(dir_.file("frente.fak"));
     EXPECT_NE(foreground.find("TrpDrawText 7350 21579 Relatório de março"), std::string::npos) << foreground;
     EXPECT_EQ(testsupport::ReadAll(dir_.file("fundo.fak")), foreground);
+}
+
+TEST_F(BackgroundPrintTest, APdfPrintedInTheBackgroundEqualsTheForegroundOneByteForByte) {
+    {
+        TrpPDFDevice device(nullptr);
+        device.SetPDFSettings(report_->PDFSettings());
+        device.SetPublisher(report_->Publisher());
+        device.SetFileName(dir_.file("frente.pdf"));
+        report_->RunPrintJob();
+        device.SetPublisher(nullptr);
+    }
+    report_->SetDeviceType("PDF");
+    report_->SetTextFileName(dir_.file("fundo.pdf"));
+    report_->BackgroundPrintSettings()->SetEnabled(true);
+    report_->BackgroundPrintSettings()->SetActive(true);
+    report_->PrintReport();
+    RunUntilCompleted(1);
+    ASSERT_EQ(completed_, 1);
+    EXPECT_TRUE(errors_.empty()) << errors_.front();
+    const std::string foreground = testsupport::ReadAll(dir_.file("frente.pdf"));
+    EXPECT_EQ(foreground.substr(0, 5), "%PDF-");
+    EXPECT_EQ(testsupport::ReadAll(dir_.file("fundo.pdf")), foreground);
 }
 
 TEST_F(BackgroundPrintTest, ScreenAndProducersThatAreNotReportsAndUnknownOwnersAreRefused) {

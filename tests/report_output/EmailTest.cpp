@@ -9,6 +9,7 @@
 
 #include "report/rpExcept.h"
 #include "report_output/rpEmail.h"
+#include "report_output/rpPDFDevice.h"
 #include "report_output/rpScreenDevice.h"
 #include "tests/report_output/FakeFileDevice.h"
 #include "tests/support/SmtpSink.h"
@@ -203,7 +204,17 @@ TEST_F(EmailTest, SmtpDeliversEnvelopeHeadersAndAttachmentAndThenDeletesTheFile)
     s->CarbonCopy()->Add("bia@example.com");
     s->BlindCarbonCopy()->Add("caio@example.com");
     s->Body()->Add("Olá, segue o relatório.");
-    DirectRun(rig, folder_ / "direct.fak");
+    s->SetReportFormat("PDF");
+    // The same report straight to the PDF device; the rig pins the clock, so
+    // the two files can only differ by what the e-mail path did to them.
+    {
+        TrpPDFDevice device(nullptr);
+        device.SetPDFSettings(rig.Report()->PDFSettings());
+        device.SetPublisher(rig.Report()->Publisher());
+        device.SetFileName((folder_ / "direct.pdf").string());
+        rig.Report()->RunPrintJob();
+        device.SetPublisher(nullptr);
+    }
     TrpEmail email;
     email.AddReport(rig.Report());
     ASSERT_TRUE(email.Send()) << (messages_.empty() ? "" : messages_.front());
@@ -217,10 +228,12 @@ TEST_F(EmailTest, SmtpDeliversEnvelopeHeadersAndAttachmentAndThenDeletesTheFile)
     EXPECT_EQ(sink.Summary(0, "cc"), std::vector<std::string>{"bia@example.com"});
     EXPECT_TRUE(sink.Summary(0, "bcc").empty());
     EXPECT_EQ(sink.Summary(0, "body"), std::vector<std::string>{"Olá, segue o relatório.\\n"});
-    EXPECT_EQ(sink.Summary(0, "attachment"), std::vector<std::string>{"Notas.fak"});
-    EXPECT_EQ(sink.Attachment(0, "Notas.fak"), ReadFile(folder_ / "direct.fak"));
+    EXPECT_EQ(sink.Summary(0, "attachment"), std::vector<std::string>{"Notas.pdf application/pdf"});
+    const std::string direct = ReadFile(folder_ / "direct.pdf");
+    EXPECT_EQ(direct.substr(0, 5), "%PDF-");
+    EXPECT_EQ(sink.Attachment(0, "Notas.pdf"), direct);
     // Sent by the transport itself: the file is no longer needed.
-    EXPECT_FALSE(fs::exists(folder_ / "Notas.fak"));
+    EXPECT_FALSE(fs::exists(folder_ / "Notas.pdf"));
 }
 
 TEST_F(EmailTest, ARefusedSmtpLogOnFailsTheSendShowsWhyAndKeepsTheFile) {

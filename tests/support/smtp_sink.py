@@ -34,7 +34,7 @@ class Handler:
             lines.append("body=" + body.get_content().replace("\r\n", "\\n").replace("\n", "\\n"))
         for part in msg.iter_attachments():
             fname = part.get_filename()
-            lines.append("attachment=" + fname)
+            lines.append("attachment=" + fname + " " + part.get_content_type())
             with open(os.path.join(folder, "%d-%s" % (n, fname)), "wb") as f:
                 f.write(part.get_payload(decode=True))
         with open(os.path.join(folder, "%d.txt" % n), "w", encoding="utf-8") as f:
