@@ -3,6 +3,8 @@
 // SMTP to a Python aiosmtpd sink whose email package decodes what arrived.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -153,6 +155,40 @@ TEST_F(EmailTest, TheMailClientGetsEveryFieldAndTwoReportsInOrderAndTheFilesStay
     EXPECT_TRUE(fs::exists(a));
     EXPECT_EQ(ReadFile(b).substr(0, 7), "page 1\n");
     EXPECT_EQ(first.Report()->EmailSettings()->FileName(), a);
+}
+
+// The name completed by Send itself: the temporary folder (TMPDIR) before a
+// bare name, the device's extension after a name without one; an empty
+// name is the document's.
+TEST_F(EmailTest, SendCompletesTheAttachmentsNameWithTheTemporaryFolderAndTheExtension) {
+    const char* previous = std::getenv("TMPDIR");
+    const std::string saved = previous != nullptr ? previous : "";
+    setenv("TMPDIR", (folder_ / "tmp").string().c_str(), 1);
+    fs::create_directories(folder_ / "tmp");
+    const std::string tmp = (folder_ / "tmp").string() + "/";
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"Notas", tmp + "Notas.fak"},
+        {(folder_ / "Resumo").string(), (folder_ / "Resumo.fak").string()},
+        {"Extrato.txt", tmp + "Extrato.txt"},
+        {"", tmp + "Documento.fak"},
+    };
+    for (const auto& [name, expected] : cases) {
+        reporttest::ReportRig rig;
+        Prepare(rig, "Documento");
+        rig.Report()->EmailSettings()->SetFileName(name);
+        TrpEmail email;
+        email.AddReport(rig.Report());
+        ASSERT_TRUE(email.Send()) << name;
+        const std::vector<std::string> args = Recorded();
+        const auto attach = std::find(args.begin(), args.end(), "--attach");
+        ASSERT_NE(attach, args.end());
+        EXPECT_EQ(*(attach + 1), expected) << name;
+        EXPECT_TRUE(fs::exists(expected)) << name;
+    }
+    if (previous != nullptr)
+        setenv("TMPDIR", saved.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
 }
 
 TEST_F(EmailTest, AMissingAttachmentStopsTheSendBeforeAnythingGoesOut) {
