@@ -272,6 +272,25 @@ TEST_F(EmailTest, SmtpDeliversEnvelopeHeadersAndAttachmentAndThenDeletesTheFile)
     EXPECT_FALSE(fs::exists(folder_ / "Notas.pdf"));
 }
 
+// With the preview wanted, SMTP hands the message to the mail client: no
+// connection is made and the file stays for the client to read.
+TEST_F(EmailTest, SmtpWithPreviewHandsTheMessageToTheMailClientAndKeepsTheFile) {
+    TrpSMTPPlugIn::Register([] { return std::make_unique<TrpSMTPCurl>(); });
+    reporttest::ReportRig rig;
+    Prepare(rig, "Notas");
+    TrpEmailSettings* s = rig.Report()->EmailSettings();
+    s->SetHostAddress("127.0.0.1:1");
+    s->SetPreviewInEmailClient(true);
+    TrpEmail email;
+    email.AddReport(rig.Report());
+    ASSERT_TRUE(email.Send()) << (messages_.empty() ? "" : messages_.front());
+    const std::string file = (folder_ / "Notas.fak").string();
+    const std::vector<std::string> args = Recorded();
+    EXPECT_NE(std::find(args.begin(), args.end(), file), args.end());
+    EXPECT_EQ(args.back(), "ana@example.com");
+    EXPECT_TRUE(fs::exists(file));
+}
+
 TEST_F(EmailTest, ARefusedSmtpLogOnFailsTheSendShowsWhyAndKeepsTheFile) {
     testsupport::SmtpSink sink((folder_ / "sink").string(), "fatura", "s3nha");
     TrpSMTPPlugIn::Register([] { return std::make_unique<TrpSMTPCurl>(); });
