@@ -10,8 +10,10 @@
 
 #include "platform/gfx/Canvas.h"
 #include "platform/gfx/FontEngine.h"
+#include "platform/rtl/Format.h"
 #include "platform/rtl/Strings.h"
 #include "report/rpUnits.h"
+#include "report/rpUtils.h"
 #include "report_output/rpZlibStream.h"
 
 namespace {
@@ -220,14 +222,9 @@ void TrpPDFUtils::Compress(TMemoryStream* Stream, TrpCompressionLevel Level) {
     Stream->WriteBuffer(packed.Memory(), packed.Size());
 }
 
-std::string TrpPDFUtils::CreationDate() {
-    const std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&now, &tm);
-    char buf[32];
-    std::strftime(buf, sizeof buf, "%Y%m%d%H%M%S", &tm);
-    return buf;
-}
+// The report library's clock, like every date a report prints: a pinned
+// clock makes the same report the same file.
+std::string TrpPDFUtils::CreationDate() { return FormatDateTime("yyyymmddhhnnss", rpNow()); }
 
 // ---------------------------------------------------------------------------
 // Output
