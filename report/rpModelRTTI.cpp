@@ -21,17 +21,6 @@
 
 using namespace rstable;
 
-#define RP_ADAPTER_BODY(Name, Parent, Described)                                                             \
-    TClass Name::StaticClassType() {                                                                         \
-        static const TClassInfo info = TClassBuilder<Name>(#Name, Parent::StaticClassType()).Build();        \
-        return &info;                                                                                        \
-    }                                                                                                        \
-    const Name* Name::Instance() {                                                                           \
-        static const Name adapter;                                                                           \
-        return &adapter;                                                                                     \
-    }                                                                                                        \
-    TClass Name::DescribedClass() const { return Described::StaticClassType(); }
-
 namespace {
 
 int32_t ToScreenPixels(int32_t mm) {
@@ -80,7 +69,7 @@ TrsMember AnchorRow(const AnchorName& a) {
 
 // ---------------------------------------------------------------------------
 
-RP_ADAPTER_BODY(TrsTrpCommunicatorRTTI, TrsTComponentRTTI, TrpCommunicator)
+RP_TABLE_ADAPTER_BODY(TrsTrpCommunicatorRTTI, TrsTComponentRTTI, TrpCommunicator)
 
 const TrsMemberTable& TrsTrpCommunicatorRTTI::MemberTable() {
     static const TrsMemberTable table{
@@ -91,7 +80,7 @@ const TrsMemberTable& TrsTrpCommunicatorRTTI::MemberTable() {
     return table;
 }
 
-RP_ADAPTER_BODY(TrsTrpCacheableRTTI, TrsTrpRelativeRTTI, TrpCacheable)
+RP_TABLE_ADAPTER_BODY(TrsTrpCacheableRTTI, TrsTrpRelativeRTTI, TrpCacheable)
 
 const TrsMemberTable& TrsTrpCacheableRTTI::MemberTable() {
     static const TrsMemberTable table{
@@ -108,7 +97,7 @@ const TrsMemberTable& TrsTrpCacheableRTTI::MemberTable() {
 // ---------------------------------------------------------------------------
 // Producer and reports
 
-RP_ADAPTER_BODY(TrsTrpProducerRTTI, TrsTrpRelativeRTTI, TrpProducer)
+RP_TABLE_ADAPTER_BODY(TrsTrpProducerRTTI, TrsTrpRelativeRTTI, TrpProducer)
 
 const TrsMemberTable& TrsTrpProducerRTTI::MemberTable() {
     using P = TrpProducer;
@@ -147,7 +136,7 @@ const TrsMemberTable& TrsTrpProducerRTTI::MemberTable() {
     return table;
 }
 
-RP_ADAPTER_BODY(TrsTrpCustomReportRTTI, TrsTrpProducerRTTI, TrpCustomReport)
+RP_TABLE_ADAPTER_BODY(TrsTrpCustomReportRTTI, TrsTrpProducerRTTI, TrpCustomReport)
 
 const TrsMemberTable& TrsTrpCustomReportRTTI::MemberTable() {
     using R = TrpCustomReport;
@@ -217,7 +206,7 @@ const TrsMemberTable& TrsTrpCustomReportRTTI::MemberTable() {
     return table;
 }
 
-RP_ADAPTER_BODY(TrsTrpBandedReportRTTI, TrsTrpCustomReportRTTI, TrpBandedReport)
+RP_TABLE_ADAPTER_BODY(TrsTrpBandedReportRTTI, TrsTrpCustomReportRTTI, TrpBandedReport)
 
 const TrsMemberTable& TrsTrpBandedReportRTTI::MemberTable() {
     using B = TrpBandedReport;
@@ -250,7 +239,7 @@ const TrsMemberTable& TrsTrpBandedReportRTTI::MemberTable() {
     return table;
 }
 
-RP_ADAPTER_BODY(TrsTrpReportRTTI, TrsTrpBandedReportRTTI, TrpReport)
+RP_TABLE_ADAPTER_BODY(TrsTrpReportRTTI, TrsTrpBandedReportRTTI, TrpReport)
 
 const TrsMemberTable& TrsTrpReportRTTI::MemberTable() {
     using R = TrpReport;
@@ -275,7 +264,7 @@ const TrsMemberTable& TrsTrpReportRTTI::MemberTable() {
 // ---------------------------------------------------------------------------
 // Bands, groups, components
 
-RP_ADAPTER_BODY(TrsTrpBandRTTI, TrsTrpCacheableRTTI, TrpBand)
+RP_TABLE_ADAPTER_BODY(TrsTrpBandRTTI, TrsTrpCacheableRTTI, TrpBand)
 
 const TrsMemberTable& TrsTrpBandRTTI::MemberTable() {
     using B = TrpBand;
@@ -318,7 +307,7 @@ const TrsMemberTable& TrsTrpBandRTTI::MemberTable() {
     return table;
 }
 
-RP_ADAPTER_BODY(TrsTrpGroupRTTI, TrsTrpCacheableRTTI, TrpGroup)
+RP_TABLE_ADAPTER_BODY(TrsTrpGroupRTTI, TrsTrpCacheableRTTI, TrpGroup)
 
 const TrsMemberTable& TrsTrpGroupRTTI::MemberTable() {
     using G = TrpGroup;
@@ -352,7 +341,7 @@ const TrsMemberTable& TrsTrpGroupRTTI::MemberTable() {
     return table;
 }
 
-RP_ADAPTER_BODY(TrsTrpComponentRTTI, TrsTrpCacheableRTTI, TrpComponent)
+RP_TABLE_ADAPTER_BODY(TrsTrpComponentRTTI, TrsTrpCacheableRTTI, TrpComponent)
 
 const TrsMemberTable& TrsTrpComponentRTTI::MemberTable() {
     using C = TrpComponent;
@@ -384,7 +373,7 @@ const TrsMemberTable& TrsTrpComponentRTTI::MemberTable() {
 // ---------------------------------------------------------------------------
 // Pipelines and fields
 
-RP_ADAPTER_BODY(TrsTrpFieldRTTI, TrsTrpRelativeRTTI, TrpField)
+RP_TABLE_ADAPTER_BODY(TrsTrpFieldRTTI, TrsTrpRelativeRTTI, TrpField)
 
 const TrsMemberTable& TrsTrpFieldRTTI::MemberTable() {
     using F = TrpField;
@@ -398,7 +387,7 @@ const TrsMemberTable& TrsTrpFieldRTTI::MemberTable() {
     return table;
 }
 
-RP_ADAPTER_BODY(TrsTrpDataPipelineRTTI, TrsTrpRelativeRTTI, TrpDataPipeline)
+RP_TABLE_ADAPTER_BODY(TrsTrpDataPipelineRTTI, TrsTrpRelativeRTTI, TrpDataPipeline)
 
 const TrsMemberTable& TrsTrpDataPipelineRTTI::MemberTable() {
     using D = TrpDataPipeline;
@@ -492,7 +481,7 @@ const TrsMemberTable& TrsTrpDataPipelineRTTI::MemberTable() {
     return table;
 }
 
-RP_ADAPTER_BODY(TrsTrpDBPipelineRTTI, TrsTrpDataPipelineRTTI, TrpDBPipeline)
+RP_TABLE_ADAPTER_BODY(TrsTrpDBPipelineRTTI, TrsTrpDataPipelineRTTI, TrpDBPipeline)
 
 const TrsMemberTable& TrsTrpDBPipelineRTTI::MemberTable() {
     using D = TrpDBPipeline;

@@ -6,15 +6,6 @@
 #include "report/rpRTTITable.h"
 #include "report/rpRelatv.h"
 
-#define RP_TABLE_ADAPTER(Name, Parent)                           \
-    class Name : public TrsTableRTTI<Name, Parent> {                   \
-    public:                                                      \
-        FAT_CLASS(Name)                                          \
-        static const Name* Instance();                           \
-        TClass DescribedClass() const override;                  \
-        static const TrsMemberTable& MemberTable();              \
-    };
-
 // UserName (writable).
 RP_TABLE_ADAPTER(TrsTrpCommunicatorRTTI, TrsTComponentRTTI)
 // CacheCount, CachePageCount, CachePosition, CacheRecordSize, CacheStream.

@@ -16,6 +16,7 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "platform/rtl/Strings.h"
@@ -118,6 +119,28 @@ public:
     }
 };
 
+// Declares a table adapter: its class, its instance and its rows.
+#define RP_TABLE_ADAPTER(Name, Parent)                     \
+    class Name : public TrsTableRTTI<Name, Parent> {       \
+    public:                                                \
+        FAT_CLASS(Name)                                    \
+        static const Name* Instance();                     \
+        TClass DescribedClass() const override;            \
+        static const TrsMemberTable& MemberTable();        \
+    };
+
+// Defines what RP_TABLE_ADAPTER declares but the rows.
+#define RP_TABLE_ADAPTER_BODY(Name, Parent, Described)                                                      \
+    TClass Name::StaticClassType() {                                                                        \
+        static const TClassInfo info = TClassBuilder<Name>(#Name, Parent::StaticClassType()).Build();       \
+        return &info;                                                                                       \
+    }                                                                                                       \
+    const Name* Name::Instance() {                                                                          \
+        static const Name adapter;                                                                          \
+        return &adapter;                                                                                    \
+    }                                                                                                       \
+    TClass Name::DescribedClass() const { return Described::StaticClassType(); }
+
 // Row builders. C is the described class; accessors take a C&.
 namespace rstable {
 
@@ -135,7 +158,8 @@ TrsMember Prop(const std::string& Name, int DataType, F Get) {
     return m;
 }
 
-// A writable row; T is the setter's value type.
+// A writable row; T is the setter's value type. A setter that answers a
+// bool refuses a value by answering false.
 template <class C, class T, class F, class S>
 TrsMember WProp(const std::string& Name, int DataType, F Get, S Set) {
     TrsMember m = Prop<C>(Name, DataType, Get);
@@ -145,8 +169,12 @@ TrsMember WProp(const std::string& Name, int DataType, F Get, S Set) {
         if (c == nullptr) return false;
         T x{};
         if (!rsdetail::FromValue(rsValueAs(rsdetail::CodeOf<T>(), v), x)) return false;
-        Set(*c, x);
-        return true;
+        if constexpr (std::is_same_v<decltype(Set(*c, x)), bool>) {
+            return Set(*c, x);
+        } else {
+            Set(*c, x);
+            return true;
+        }
     };
     return m;
 }
@@ -176,9 +204,19 @@ template <class C, class T, class F, class S>
 TrsMember WEnumProp(const std::string& Name, const std::string& TypeName, F Get, S Set) {
     TrsMember m = WProp<C, int32_t>(
         Name, rsEnum, [Get](C& c) { return static_cast<int32_t>(Get(c)); },
-        [Set](C& c, int32_t v) { Set(c, static_cast<T>(v)); });
+        [Set](C& c, int32_t v) { return Set(c, static_cast<T>(v)); });
     m.EnumTypeName = TypeName;
     return m;
+}
+
+// An enumeration row that refuses a value outside First..Last.
+template <class C, class T, class F, class S>
+TrsMember WRangeEnumProp(const std::string& Name, const std::string& TypeName, T First, T Last, F Get, S Set) {
+    return WEnumProp<C, T>(Name, TypeName, Get, [First, Last, Set](C& c, T v) {
+        if (v < First || v > Last) return false;
+        Set(c, v);
+        return true;
+    });
 }
 
 // Params is a list of (name, code, by reference) of the event's parameters.

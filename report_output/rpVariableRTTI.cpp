@@ -5,18 +5,7 @@
 
 using namespace rstable;
 
-TClass TrsTrpVariableRTTI::StaticClassType() {
-    static const TClassInfo info =
-        TClassBuilder<TrsTrpVariableRTTI>("TrsTrpVariableRTTI", TrsTrpComponentRTTI::StaticClassType()).Build();
-    return &info;
-}
-
-const TrsTrpVariableRTTI* TrsTrpVariableRTTI::Instance() {
-    static const TrsTrpVariableRTTI adapter;
-    return &adapter;
-}
-
-TClass TrsTrpVariableRTTI::DescribedClass() const { return TrpVariable::StaticClassType(); }
+RP_TABLE_ADAPTER_BODY(TrsTrpVariableRTTI, TrsTrpComponentRTTI, TrpVariable)
 
 const TrsMemberTable& TrsTrpVariableRTTI::MemberTable() {
     using V = TrpVariable;
@@ -77,19 +66,7 @@ const TrsMemberTable& TrsTrpVariableRTTI::MemberTable() {
     return table;
 }
 
-TClass TrsTrpSystemVariableRTTI::StaticClassType() {
-    static const TClassInfo info = TClassBuilder<TrsTrpSystemVariableRTTI>(
-                                       "TrsTrpSystemVariableRTTI", TrsTrpComponentRTTI::StaticClassType())
-                                       .Build();
-    return &info;
-}
-
-const TrsTrpSystemVariableRTTI* TrsTrpSystemVariableRTTI::Instance() {
-    static const TrsTrpSystemVariableRTTI adapter;
-    return &adapter;
-}
-
-TClass TrsTrpSystemVariableRTTI::DescribedClass() const { return TrpSystemVariable::StaticClassType(); }
+RP_TABLE_ADAPTER_BODY(TrsTrpSystemVariableRTTI, TrsTrpComponentRTTI, TrpSystemVariable)
 
 const TrsMemberTable& TrsTrpSystemVariableRTTI::MemberTable() {
     using S = TrpSystemVariable;
