@@ -1,6 +1,8 @@
 #include "report/rpModelRTTI.h"
 
+#include "report/rpAutoSearch.h"
 #include "report/rpBandedReport.h"
+#include "report/rpCacheManager.h"
 #include "report/rpBands.h"
 #include "report/rpCache.h"
 #include "report/rpComponent.h"
@@ -11,6 +13,7 @@
 #include "report/rpGroup.h"
 #include "report/rpMainReport.h"
 #include "report/rpPage.h"
+#include "report/rpParameters.h"
 #include "report/rpPipeline.h"
 #include "report/rpPipelineFields.h"
 #include "report/rpPrinterSetup.h"
@@ -21,11 +24,11 @@
 
 using namespace rstable;
 
-namespace {
-
-int32_t ToScreenPixels(int32_t mm) {
+int32_t rsScreenPixels(int32_t mm) {
     return static_cast<int32_t>(rpRoundHalfEven(rpFromMMThousandths(mm, utScreenPixels, 1, nullptr)));
 }
+
+namespace {
 
 TrpEngine* EngineOf(const TrpCustomReport& r) { return dynamic_cast<TrpEngine*>(r.Engine()); }
 
@@ -165,7 +168,7 @@ const TrsMemberTable& TrsTrpCustomReportRTTI::MemberTable() {
         Prop<R>("PrintingAsSubReport", rsBoolean, [](R& r) { return r.PrintingAsSubReport(); }),
         Prop<R>("ReportBandCount", rsInteger, [](R& r) { return EngineOf(r) ? EngineOf(r)->ReportBandCount() : 0; }),
         Prop<R>("SecondPass", rsBoolean, [](R& r) { return EngineOf(r) ? EngineOf(r)->SecondPass() : false; }),
-        Prop<R>("spColumnWidth", rsInteger, [](R& r) { return ToScreenPixels(r.mmColumnWidth()); }),
+        Prop<R>("spColumnWidth", rsInteger, [](R& r) { return rsScreenPixels(r.mmColumnWidth()); }),
         Indexed<R>("Bands", TrpBand::StaticClassType(), [](R& r) { return r.BandCount(); },
                    [](R& r, int i) { return r.Bands(i); }),
         Indexed<R>("Groups", TrpGroup::StaticClassType(), [](R& r) { return r.GroupCount(); },
@@ -254,9 +257,62 @@ const TrsMemberTable& TrsTrpReportRTTI::MemberTable() {
         Event("OnOutlineNodeCreate", 88,
               {{"NodeCreator", rsClass}, {"Node", rsClass}, {"Accept", rsBoolean, true}}),
         ClassProp<R>("ActiveReport", TrpCustomReport::StaticClassType(), [](R& r) { return &r; }),
+        ClassProp<R>("AutoSearchDialog", TrpCustomAutoSearchDialog::StaticClassType(),
+                     [](R& r) { return r.AutoSearchDialog(); }),
+        ClassProp<R>("CacheManager", TrpCacheManager::StaticClassType(), [](R& r) { return r.CacheManager(); }),
+        Prop<R>("AutoSearchDescription", rsString, [](R& r) { return r.AutoSearchDescription(); }),
+        Prop<R>("AutoSearchFieldCount", rsInteger, [](R& r) { return r.AutoSearchFieldCount(); }),
         WProp<R, bool>(
             "CachePages", rsBoolean, [](R& r) { return r.CachePages(); },
             [](R& r, bool v) { r.SetCachePages(v); }),
+        // Written by copying the list given into the report's own; none empties it.
+        WClassProp<R, TrpParameterList*>(
+            "Parameters", TrpParameterList::StaticClassType(), [](R& r) { return r.Parameters(); },
+            [](R& r, TrpParameterList* v) { r.Parameters()->Assign(v); }),
+        Indexed<R>("AutoSearchFields", TrpAutoSearchField::StaticClassType(),
+                   [](R& r) { return r.AutoSearchFieldCount(); }, [](R& r, int i) { return r.AutoSearchFields(i); }),
+        Method<R>("AutoSearchCriteriaByName",
+                  {{"aDataPipelineName", rsString},
+                   {"aFieldName", rsString},
+                   {"Result", rsClass, false, TrpAutoSearchField::StaticClassType()}},
+                  [](R& r, TrsParamList& list) {
+                      TrsValue pipeline, field;
+                      if (!list.GetParamValue(0, pipeline) || !list.GetParamValue(1, field)) return false;
+                      TrpAutoSearchField* found = r.AutoSearchCriteriaByName(std::get<std::string>(pipeline),
+                                                                             std::get<std::string>(field));
+                      list.SetParamValue(2, TrsValue(std::in_place_type<TObject*>, found));
+                      return true;
+                  }),
+        Method<R>("CreateAutoSearchCriteria",
+                  {{"aDataPipelineName", rsString},
+                   {"aFieldName", rsString},
+                   {"aOperator", rsEnum, false, nullptr, "TrpSearchOperatorType"},
+                   {"aExpression", rsString},
+                   {"aMandatory", rsBoolean},
+                   {"Result", rsClass, false, TrpAutoSearchField::StaticClassType()}},
+                  [](R& r, TrsParamList& list) {
+                      TrsValue args[5];
+                      for (int i = 0; i < 5; ++i)
+                          if (!list.GetParamValue(i, args[i])) return false;
+                      const int32_t op = std::get<int32_t>(args[2]);
+                      if (op < soEqual || op > soNotBlank) return false;
+                      TrpAutoSearchField* made = r.CreateAutoSearchCriteria(
+                          std::get<std::string>(args[0]), std::get<std::string>(args[1]),
+                          static_cast<TrpSearchOperatorType>(op), std::get<std::string>(args[3]),
+                          std::get<bool>(args[4]));
+                      list.SetParamValue(5, TrsValue(std::in_place_type<TObject*>, made));
+                      return true;
+                  }),
+        Method<R>("GetAutoSearchDescriptionLines", {{"aLines", rsClass, false, TStrings::StaticClassType()}},
+                  [](R& r, TrsParamList& list) {
+                      TrsValue lines;
+                      if (!list.GetParamValue(0, lines)) return false;
+                      auto* target = dynamic_cast<TStrings*>(std::get<TObject*>(lines));
+                      if (target == nullptr) return false;
+                      r.GetAutoSearchDescriptionLines(target);
+                      return true;
+                  }),
+        Procedure<R>("DisplayAutoSearchDialog", [](R& r) { r.DisplayAutoSearchDialog(); }),
     };
     return table;
 }
@@ -288,7 +344,7 @@ const TrsMemberTable& TrsTrpBandRTTI::MemberTable() {
         WProp<B, bool>(
             "Save", rsBoolean, [](B& b) { return b.Save(); }, [](B& b, bool v) { b.SetSave(v); }),
         Prop<B>("SaveCount", rsInteger, [](B& b) { return b.SaveCount(); }),
-        Prop<B>("spHeight", rsInteger, [](B& b) { return ToScreenPixels(b.mmHeight()); }),
+        Prop<B>("spHeight", rsInteger, [](B& b) { return rsScreenPixels(b.mmHeight()); }),
         EnumProp<B>("Units", "TrpUnitType", [](B& b) { return b.Units(); }),
         Prop<B>("VariableCount", rsInteger, [](B& b) { return b.VariableCount(); }),
         WProp<B, bool>(
@@ -509,29 +565,20 @@ namespace report {
 
 namespace {
 
-const TrsRTTI* const* ModelAdapters(std::size_t& Count) {
-    static const TrsRTTI* const adapters[] = {
+const std::vector<TrsRTTIClass>& ModelAdapters() {
+    static const std::vector<TrsRTTIClass> adapters{
         TrsTrpCommunicatorRTTI::Instance(), TrsTrpCacheableRTTI::Instance(),  TrsTrpProducerRTTI::Instance(),
         TrsTrpCustomReportRTTI::Instance(), TrsTrpBandedReportRTTI::Instance(), TrsTrpReportRTTI::Instance(),
         TrsTrpBandRTTI::Instance(),         TrsTrpGroupRTTI::Instance(),      TrsTrpComponentRTTI::Instance(),
         TrsTrpFieldRTTI::Instance(),        TrsTrpDataPipelineRTTI::Instance(), TrsTrpDBPipelineRTTI::Instance(),
     };
-    Count = std::size(adapters);
     return adapters;
 }
 
 }  // namespace
 
-void RegisterModelAdapters() {
-    std::size_t n = 0;
-    const TrsRTTI* const* adapters = ModelAdapters(n);
-    for (std::size_t i = 0; i < n; ++i) RegisterRTTIClass(adapters[i]);
-}
+void RegisterModelAdapters() { RegisterRTTIClasses(ModelAdapters()); }
 
-void UnregisterModelAdapters() {
-    std::size_t n = 0;
-    const TrsRTTI* const* adapters = ModelAdapters(n);
-    for (std::size_t i = n; i-- > 0;) UnregisterRTTIClass(adapters[i]);
-}
+void UnregisterModelAdapters() { UnregisterRTTIClasses(ModelAdapters()); }
 
 }  // namespace report

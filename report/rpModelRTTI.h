@@ -27,6 +27,9 @@ RP_TABLE_ADAPTER(TrsTrpDataPipelineRTTI, TrsTrpRelativeRTTI)
 // SQL answers none: no data view here publishes one.
 RP_TABLE_ADAPTER(TrsTrpDBPipelineRTTI, TrsTrpDataPipelineRTTI)
 
+// Thousandths of a millimetre in screen pixels, as the "sp" members answer.
+int32_t rsScreenPixels(int32_t mm);
+
 namespace report {
 void RegisterModelAdapters();
 void UnregisterModelAdapters();

@@ -88,6 +88,7 @@ public:
                 Rec.EnumTypeName = m->EnumTypeName;
                 break;
         }
+        if (m->Params) Rec.Params = m->Params();
         if (AClass != nullptr && AClass->FindProp(m->Name) != nullptr) Rec.Published = true;
         return true;
     }
@@ -140,6 +141,14 @@ public:
         return &adapter;                                                                                    \
     }                                                                                                       \
     TClass Name::DescribedClass() const { return Described::StaticClassType(); }
+
+// A unit's adapters, registered in their order and unregistered in reverse.
+inline void RegisterRTTIClasses(const std::vector<TrsRTTIClass>& Adapters) {
+    for (TrsRTTIClass a : Adapters) RegisterRTTIClass(a);
+}
+inline void UnregisterRTTIClasses(const std::vector<TrsRTTIClass>& Adapters) {
+    for (auto it = Adapters.rbegin(); it != Adapters.rend(); ++it) UnregisterRTTIClass(*it);
+}
 
 // Row builders. C is the described class; accessors take a C&.
 namespace rstable {
@@ -221,6 +230,13 @@ TrsMember WRangeEnumProp(const std::string& Name, const std::string& TypeName, T
 
 // Params is a list of (name, code, by reference) of the event's parameters.
 struct TrsParam {
+    TrsParam(std::string AName, int ADataType, bool AIsVar = false, TClass AClassType = nullptr,
+             std::string AEnumTypeName = {})
+        : Name(std::move(AName)),
+          DataType(ADataType),
+          IsVar(AIsVar),
+          ClassType(AClassType),
+          EnumTypeName(std::move(AEnumTypeName)) {}
     std::string Name;
     int DataType = rsNone;
     bool IsVar = false;
