@@ -9,6 +9,7 @@
 #include "report/rpDBPipeline.h"
 #include "report/rpDevice.h"
 #include "report/rpDialogs.h"
+#include "report/rpDrawCommand.h"
 #include "report/rpGeneration.h"
 #include "report/rpGroup.h"
 #include "report/rpMainReport.h"
@@ -397,7 +398,77 @@ const TrsMemberTable& TrsTrpGroupRTTI::MemberTable() {
     return table;
 }
 
-RP_TABLE_ADAPTER_BODY(TrsTrpComponentRTTI, TrsTrpCacheableRTTI, TrpComponent)
+RP_TABLE_ADAPTER_BODY(TrsTrpPrintableRTTI, TrsTrpCacheableRTTI, TrpPrintable)
+
+const TrsMemberTable& TrsTrpPrintableRTTI::MemberTable() {
+    using P = TrpPrintable;
+    // A length in thousandths of a millimetre, in Units, and in screen
+    // pixels, each written through the setter of its own unit.
+    using MM = int32_t (P::*)() const;
+    using SetMM = void (P::*)(int32_t);
+    using InUnits = float (P::*)() const;
+    using SetInUnits = void (P::*)(float);
+    auto mm = [](const char* Name, MM Get, SetMM Set) {
+        return WProp<P, int32_t>(
+            Name, rsInteger, [Get](P& p) { return (p.*Get)(); }, [Set](P& p, int32_t v) { (p.*Set)(v); });
+    };
+    auto inUnits = [](const char* Name, InUnits Get, SetInUnits Set) {
+        return WProp<P, float>(
+            Name, rsSingle, [Get](P& p) { return (p.*Get)(); }, [Set](P& p, float v) { (p.*Set)(v); });
+    };
+    // Index of the side in (left, top, width, height).
+    auto sp = [](const char* Name, int Side) {
+        return WProp<P, int32_t>(
+            Name, rsInteger,
+            [Side](P& p) {
+                const int32_t bounds[] = {p.spLeft(), p.spTop(), p.spWidth(), p.spHeight()};
+                return bounds[Side];
+            },
+            [Side](P& p, int32_t v) {
+                int32_t bounds[] = {p.spLeft(), p.spTop(), p.spWidth(), p.spHeight()};
+                bounds[Side] = v;
+                p.SetspBounds(bounds[0], bounds[1], bounds[2], bounds[3]);
+            });
+    };
+    auto flag = [](const char* Name, bool (P::*Get)() const) {
+        return Prop<P>(Name, rsBoolean, [Get](P& p) { return (p.*Get)(); });
+    };
+    static const TrsMemberTable table{
+        mm("mmLeft", &P::mmLeft, &P::SetmmLeft),
+        mm("mmTop", &P::mmTop, &P::SetmmTop),
+        mm("mmWidth", &P::mmWidth, &P::SetmmWidth),
+        mm("mmHeight", &P::mmHeight, &P::SetmmHeight),
+        inUnits("Left", &P::Left, &P::SetLeft),
+        inUnits("Top", &P::Top, &P::SetTop),
+        inUnits("Width", &P::Width, &P::SetWidth),
+        inUnits("Height", &P::Height, &P::SetHeight),
+        sp("spLeft", 0),
+        sp("spTop", 1),
+        sp("spWidth", 2),
+        sp("spHeight", 3),
+        Prop<P>("DefaultPropHint", rsString, [](P& p) { return p.GetDefaultPropHint(); }),
+        Prop<P>("DefaultPropName", rsString, [](P& p) { return p.DefaultPropName(); }),
+        Prop<P>("Description", rsString, [](P& p) { return p.GetDescription(); }),
+        flag("DrawComponent", &P::DrawComponent),
+        flag("GenerationComplete", &P::GenerationComplete),
+        flag("OutOfSpace", &P::OutOfSpace),
+        flag("OverFlow", &P::OverFlow),
+        Prop<P>("SpaceUsed", rsInteger, [](P& p) { return p.SpaceUsed(); }),
+        WProp<P, bool>(
+            "ShiftWithParent", rsBoolean, [](P& p) { return p.ShiftWithParent(); },
+            [](P& p, bool v) { p.SetShiftWithParent(v); }),
+        WProp<P, std::string>(
+            "Text", rsString, [](P& p) { return p.GetText(); }, [](P& p, const std::string& v) { p.SetText(v); }),
+        Event("OnPrint", rpevOnPrint),
+        Event("OnDrawCommandCreate", rpevDrawCommandCreate,
+              {{"aDrawCommand", rsClass, false, TrpDrawCommand::StaticClassType()}}),
+        Event("OnDrawCommandClick", rpevDrawCommandClick,
+              {{"aDrawCommand", rsClass, false, TrpDrawCommand::StaticClassType()}}),
+    };
+    return table;
+}
+
+RP_TABLE_ADAPTER_BODY(TrsTrpComponentRTTI, TrsTrpPrintableRTTI, TrpComponent)
 
 const TrsMemberTable& TrsTrpComponentRTTI::MemberTable() {
     using C = TrpComponent;
@@ -569,7 +640,8 @@ const std::vector<TrsRTTIClass>& ModelAdapters() {
     static const std::vector<TrsRTTIClass> adapters{
         TrsTrpCommunicatorRTTI::Instance(), TrsTrpCacheableRTTI::Instance(),  TrsTrpProducerRTTI::Instance(),
         TrsTrpCustomReportRTTI::Instance(), TrsTrpBandedReportRTTI::Instance(), TrsTrpReportRTTI::Instance(),
-        TrsTrpBandRTTI::Instance(),         TrsTrpGroupRTTI::Instance(),      TrsTrpComponentRTTI::Instance(),
+        TrsTrpBandRTTI::Instance(),         TrsTrpGroupRTTI::Instance(),      TrsTrpPrintableRTTI::Instance(),
+        TrsTrpComponentRTTI::Instance(),
         TrsTrpFieldRTTI::Instance(),        TrsTrpDataPipelineRTTI::Instance(), TrsTrpDBPipelineRTTI::Instance(),
     };
     return adapters;

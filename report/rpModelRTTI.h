@@ -20,8 +20,11 @@ RP_TABLE_ADAPTER(TrsTrpBandedReportRTTI, TrsTrpCustomReportRTTI)
 RP_TABLE_ADAPTER(TrsTrpReportRTTI, TrsTrpBandedReportRTTI)
 RP_TABLE_ADAPTER(TrsTrpBandRTTI, TrsTrpCacheableRTTI)
 RP_TABLE_ADAPTER(TrsTrpGroupRTTI, TrsTrpCacheableRTTI)
+// The bounds in thousandths of a millimetre, in Units and in screen pixels,
+// the generation state, the text and the draw command events.
+RP_TABLE_ADAPTER(TrsTrpPrintableRTTI, TrsTrpCacheableRTTI)
 // Band, the anchor pseudo-properties and the component's place in its band.
-RP_TABLE_ADAPTER(TrsTrpComponentRTTI, TrsTrpCacheableRTTI)
+RP_TABLE_ADAPTER(TrsTrpComponentRTTI, TrsTrpPrintableRTTI)
 RP_TABLE_ADAPTER(TrsTrpFieldRTTI, TrsTrpRelativeRTTI)
 RP_TABLE_ADAPTER(TrsTrpDataPipelineRTTI, TrsTrpRelativeRTTI)
 // SQL answers none: no data view here publishes one.

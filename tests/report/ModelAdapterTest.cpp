@@ -122,6 +122,8 @@ TEST(ModelAdapterTest, EventsCarryTheirNumbersAndParameters) {
         {m.report, "OnStartPage", 21, {}},
         {m.report->GetBand(btDetail, 0), "BeforeGenerate", 26, {}},
         {m.pipeline, "BeforeOpen", 130, {}},
+        {m.memo, "OnPrint", 32, {}},
+        {m.memo, "OnDrawCommandClick", 85, {{"aDrawCommand", rsClass}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -309,6 +311,16 @@ TEST(ModelAdapterTest, BandAndStretchableMembersWriteThroughTheirSetters) {
     EXPECT_EQ(other->ShiftRelativeTo(), m.memo);
     ASSERT_TRUE(set(m.memo, "KeepTogether", true));
     EXPECT_TRUE(m.memo->KeepTogether());
+
+    // Each unit of a length writes through its own setter.
+    ASSERT_TRUE(set(m.memo, "mmleft", int32_t{25400}));
+    EXPECT_EQ(m.memo->mmLeft(), 25400);
+    EXPECT_FLOAT_EQ(m.memo->Left(), 1.0f);  // inches
+    ASSERT_TRUE(set(m.memo, "Width", 2.0));
+    EXPECT_EQ(m.memo->mmWidth(), 50800);
+    ASSERT_TRUE(set(m.memo, "spTop", int32_t{96}));
+    EXPECT_EQ(m.memo->spTop(), 96);
+    EXPECT_EQ(m.memo->mmLeft(), 25400);
 }
 
 // Calls a report method with the arguments bound in order; the last
