@@ -11,15 +11,7 @@ namespace {
 
 template <class C>
 TrsMember PrintHeightRow() {
-    return WEnumProp<C, TrpPrintHeightType>(
-        "PrintHeight", "TrpPrintHeightType", [](C& b) { return b.PrintHeight(); },
-        [](C& b, TrpPrintHeightType v) { b.SetPrintHeight(v); });
-}
-
-template <class C, class F, class S>
-TrsMember FlagRow(const char* Name, F Get, S Set) {
-    return WProp<C, bool>(
-        Name, rsBoolean, [Get](C& b) { return (b.*Get)(); }, [Set](C& b, bool v) { (b.*Set)(v); });
+    return WEnumProp<C, TrpPrintHeightType>("PrintHeight", "TrpPrintHeightType", &C::PrintHeight, &C::SetPrintHeight);
 }
 
 // Where the band stopped generating, and goes on from on the next page.
@@ -38,23 +30,23 @@ RP_TABLE_ADAPTER_BODY(TrsTrpCustomBandRTTI, TrsTrpBandRTTI, TrpCustomBand)
 const TrsMemberTable& TrsTrpCustomBandRTTI::MemberTable() {
     using B = TrpCustomBand;
     static const TrsMemberTable table{
-        Prop<B>("AllObjectsPrinted", rsBoolean, [](B& b) { return b.AllObjectsPrinted(); }),
-        Prop<B>("Count", rsInteger, [](B& b) { return b.Count(); }),
+        Prop<B>("AllObjectsPrinted", rsBoolean, &B::AllObjectsPrinted),
+        Prop<B>("Count", rsInteger, &B::Count),
         ClassProp<B>("CurrentObject", TrpComponent::StaticClassType(), CurrentObject),
-        Prop<B>("CurrentPosition", rsInteger, [](B& b) { return b.CurrentPosition(); }),
-        Prop<B>("CumulativeCurrentPosition", rsInteger, [](B& b) { return b.CumulativeCurrentPosition(); }),
-        Prop<B>("Generating", rsBoolean, [](B& b) { return b.Generating(); }),
-        Prop<B>("GenerationComplete", rsBoolean, [](B& b) { return b.GenerationComplete(); }),
-        ClassProp<B>("MaxStretchable", TrpComponent::StaticClassType(), [](B& b) { return b.MaxStretchable(); }),
-        Prop<B>("OutOfSpace", rsBoolean, [](B& b) { return b.OutOfSpace(); }),
-        Prop<B>("OverFlow", rsBoolean, [](B& b) { return b.OverFlow(); }),
-        Prop<B>("PageBottom", rsInteger, [](B& b) { return b.PageBottom(); }),
-        Prop<B>("PartialGeneration", rsBoolean, [](B& b) { return b.PartialGeneration(); }),
-        Prop<B>("PartialAdjustment", rsInteger, [](B& b) { return b.PartialAdjustment(); }),
-        Prop<B>("PrintingSection", rsBoolean, [](B& b) { return b.PrintingSection(); }),
-        Prop<B>("PrintPositionBreak", rsBoolean, [](B& b) { return b.PrintPositionBreak(); }),
-        Prop<B>("SpaceUsed", rsInteger, [](B& b) { return b.SpaceUsed(); }),
-        Prop<B>("StartingPosition", rsInteger, [](B& b) { return b.StartingPosition(); }),
+        Prop<B>("CurrentPosition", rsInteger, &B::CurrentPosition),
+        Prop<B>("CumulativeCurrentPosition", rsInteger, &B::CumulativeCurrentPosition),
+        Prop<B>("Generating", rsBoolean, &B::Generating),
+        Prop<B>("GenerationComplete", rsBoolean, &B::GenerationComplete),
+        ClassProp<B>("MaxStretchable", TrpComponent::StaticClassType(), &B::MaxStretchable),
+        Prop<B>("OutOfSpace", rsBoolean, &B::OutOfSpace),
+        Prop<B>("OverFlow", rsBoolean, &B::OverFlow),
+        Prop<B>("PageBottom", rsInteger, &B::PageBottom),
+        Prop<B>("PartialGeneration", rsBoolean, &B::PartialGeneration),
+        Prop<B>("PartialAdjustment", rsInteger, &B::PartialAdjustment),
+        Prop<B>("PrintingSection", rsBoolean, &B::PrintingSection),
+        Prop<B>("PrintPositionBreak", rsBoolean, &B::PrintPositionBreak),
+        Prop<B>("SpaceUsed", rsInteger, &B::SpaceUsed),
+        Prop<B>("StartingPosition", rsInteger, &B::StartingPosition),
     };
     return table;
 }
@@ -84,7 +76,7 @@ RP_TABLE_ADAPTER_BODY(TrsTrpReportBandRTTI, TrsTrpCustomBandRTTI, TrpReportBand)
 
 const TrsMemberTable& TrsTrpReportBandRTTI::MemberTable() {
     using B = TrpReportBand;
-    static const TrsMemberTable table{FlagRow<B>("NewPage", &B::NewPage, &B::SetNewPage)};
+    static const TrsMemberTable table{WProp<B, bool>("NewPage", rsBoolean, &B::NewPage, &B::SetNewPage)};
     return table;
 }
 
@@ -93,14 +85,10 @@ RP_TABLE_ADAPTER_BODY(TrsTrpDetailBandRTTI, TrsTrpCustomBandRTTI, TrpDetailBand)
 const TrsMemberTable& TrsTrpDetailBandRTTI::MemberTable() {
     using D = TrpDetailBand;
     static const TrsMemberTable table{
-        WProp<D, int32_t>(
-            "BandsPerRecord", rsInteger, [](D& d) { return d.BandsPerRecord(); },
-            [](D& d, int32_t v) { d.SetBandsPerRecord(v); }),
-        WClassProp<D, TrpDataPipeline*>(
-            "DataPipeline", TrpDataPipeline::StaticClassType(), [](D& d) { return d.GetDataPipeline(); },
-            [](D& d, TrpDataPipeline* v) { d.SetDataPipeline(v); }),
-        WProp<D, int32_t>(
-            "PrintCount", rsInteger, [](D& d) { return d.PrintCount(); }, [](D& d, int32_t v) { d.SetPrintCount(v); }),
+        WProp<D, int32_t>("BandsPerRecord", rsInteger, &D::BandsPerRecord, &D::SetBandsPerRecord),
+        WClassProp<D, TrpDataPipeline*>("DataPipeline", TrpDataPipeline::StaticClassType(), &D::GetDataPipeline,
+                                        &D::SetDataPipeline),
+        WProp<D, int32_t>("PrintCount", rsInteger, &D::PrintCount, &D::SetPrintCount),
         Prop<D>("BandsPerRecordCount", rsInteger,
                 [](D& d) {
                     auto* engine = dynamic_cast<TrpDetailBandEngine*>(d.BandEngine());
@@ -115,12 +103,10 @@ RP_TABLE_ADAPTER_BODY(TrsTrpGroupBandRTTI, TrsTrpCustomBandRTTI, TrpGroupBand)
 const TrsMemberTable& TrsTrpGroupBandRTTI::MemberTable() {
     using G = TrpGroupBand;
     static const TrsMemberTable table{
-        WClassProp<G, TrpGroup*>(
-            "Group", TrpGroup::StaticClassType(), [](G& g) { return g.Group(); },
-            [](G& g, TrpGroup* v) { g.SetGroup(v); }),
-        Prop<G>("Description", rsString, [](G& g) { return g.GetDescription(); }),
-        FlagRow<G>("Generation", &G::Generation, &G::SetGeneration),
-        FlagRow<G>("SaveGeneration", &G::SaveGeneration, &G::SetSaveGeneration),
+        WClassProp<G, TrpGroup*>("Group", TrpGroup::StaticClassType(), &G::Group, &G::SetGroup),
+        Prop<G>("Description", rsString, &G::GetDescription),
+        WProp<G, bool>("Generation", rsBoolean, &G::Generation, &G::SetGeneration),
+        WProp<G, bool>("SaveGeneration", rsBoolean, &G::SaveGeneration, &G::SetSaveGeneration),
     };
     return table;
 }
@@ -130,7 +116,7 @@ RP_TABLE_ADAPTER_BODY(TrsTrpGroupHeaderBandRTTI, TrsTrpGroupBandRTTI, TrpGroupHe
 const TrsMemberTable& TrsTrpGroupHeaderBandRTTI::MemberTable() {
     using H = TrpGroupHeaderBand;
     static const TrsMemberTable table{
-        Prop<H>("AlreadyPageBreak", rsBoolean, [](H& h) { return h.AlreadyPageBreak(); }),
+        Prop<H>("AlreadyPageBreak", rsBoolean, &H::AlreadyPageBreak),
     };
     return table;
 }

@@ -21,6 +21,7 @@
 
 #include "platform/rtl/Strings.h"
 #include "report/rpRTTI.h"
+#include "report/rpTypes.h"
 
 struct TrsMember {
     enum TKind { mkProperty, mkMethod, mkEvent };
@@ -150,7 +151,8 @@ inline void UnregisterRTTIClasses(const std::vector<TrsRTTIClass>& Adapters) {
     for (auto it = Adapters.rbegin(); it != Adapters.rend(); ++it) UnregisterRTTIClass(*it);
 }
 
-// Row builders. C is the described class; accessors take a C&.
+// Row builders. C is the described class; an accessor is a member function
+// of C or anything callable with a C&.
 namespace rstable {
 
 template <class C, class F>
@@ -161,7 +163,7 @@ TrsMember Prop(const std::string& Name, int DataType, F Get) {
     m.Get = [Get](TObject* o) -> TrsValue {
         auto* c = dynamic_cast<C*>(o);
         if (c == nullptr) return {};
-        auto v = Get(*c);
+        auto v = std::invoke(Get, *c);
         return rsdetail::ToValue(v);
     };
     return m;
@@ -178,10 +180,10 @@ TrsMember WProp(const std::string& Name, int DataType, F Get, S Set) {
         if (c == nullptr) return false;
         T x{};
         if (!rsdetail::FromValue(rsValueAs(rsdetail::CodeOf<T>(), v), x)) return false;
-        if constexpr (std::is_same_v<decltype(Set(*c, x)), bool>) {
-            return Set(*c, x);
+        if constexpr (std::is_same_v<std::invoke_result_t<S, C&, T&>, bool>) {
+            return std::invoke(Set, *c, x);
         } else {
-            Set(*c, x);
+            std::invoke(Set, *c, x);
             return true;
         }
     };
@@ -190,42 +192,50 @@ TrsMember WProp(const std::string& Name, int DataType, F Get, S Set) {
 
 template <class C, class F>
 TrsMember ClassProp(const std::string& Name, TClass Class, F Get) {
-    TrsMember m = Prop<C>(Name, rsClass, [Get](C& c) { return static_cast<TObject*>(Get(c)); });
+    TrsMember m = Prop<C>(Name, rsClass, [Get](C& c) { return static_cast<TObject*>(std::invoke(Get, c)); });
     m.ClassType = Class;
     return m;
 }
 
 template <class C, class T, class F, class S>
 TrsMember WClassProp(const std::string& Name, TClass Class, F Get, S Set) {
-    TrsMember m = WProp<C, T>(Name, rsClass, [Get](C& c) { return static_cast<TObject*>(Get(c)); }, Set);
+    TrsMember m = WProp<C, T>(
+        Name, rsClass, [Get](C& c) { return static_cast<TObject*>(std::invoke(Get, c)); }, Set);
     m.ClassType = Class;
     return m;
 }
 
 template <class C, class F>
 TrsMember EnumProp(const std::string& Name, const std::string& TypeName, F Get) {
-    TrsMember m = Prop<C>(Name, rsEnum, [Get](C& c) { return static_cast<int32_t>(Get(c)); });
+    TrsMember m = Prop<C>(Name, rsEnum, [Get](C& c) { return static_cast<int32_t>(std::invoke(Get, c)); });
     m.EnumTypeName = TypeName;
     return m;
+}
+
+// A number outside an enumeration of the library is no value of it.
+template <class T>
+bool InEnumeration(int32_t Value) {
+    if constexpr (std::is_enum_v<T> && requires { rpEnumDecl<T>::Values; })
+        return Value >= 0 && Value < static_cast<int32_t>(rpTypeInfo<T>()->EnumNames.size());
+    else
+        return true;
 }
 
 template <class C, class T, class F, class S>
 TrsMember WEnumProp(const std::string& Name, const std::string& TypeName, F Get, S Set) {
     TrsMember m = WProp<C, int32_t>(
-        Name, rsEnum, [Get](C& c) { return static_cast<int32_t>(Get(c)); },
-        [Set](C& c, int32_t v) { return Set(c, static_cast<T>(v)); });
+        Name, rsEnum, [Get](C& c) { return static_cast<int32_t>(std::invoke(Get, c)); },
+        [Set](C& c, int32_t v) {
+            if (!InEnumeration<T>(v)) return false;
+            if constexpr (std::is_same_v<std::invoke_result_t<S, C&, T>, bool>) {
+                return std::invoke(Set, c, static_cast<T>(v));
+            } else {
+                std::invoke(Set, c, static_cast<T>(v));
+                return true;
+            }
+        });
     m.EnumTypeName = TypeName;
     return m;
-}
-
-// An enumeration row that refuses a value outside First..Last.
-template <class C, class T, class F, class S>
-TrsMember WRangeEnumProp(const std::string& Name, const std::string& TypeName, T First, T Last, F Get, S Set) {
-    return WEnumProp<C, T>(Name, TypeName, Get, [First, Last, Set](C& c, T v) {
-        if (v < First || v > Last) return false;
-        Set(c, v);
-        return true;
-    });
 }
 
 // Params is a list of (name, code, by reference) of the event's parameters.
@@ -272,7 +282,7 @@ TrsMember Procedure(const std::string& Name, F Do) {
     m.Call = [Do](TObject* o, TrsParamList*) {
         auto* c = dynamic_cast<C*>(o);
         if (c == nullptr) return false;
-        Do(*c);
+        std::invoke(Do, *c);
         return true;
     };
     return m;
@@ -306,7 +316,8 @@ TrsMember Indexed(const std::string& Name, TClass Class, N Count, F Item) {
                                 if (!list.GetParamValue(0, index)) return false;
                                 const int32_t i = std::get<int32_t>(index);
                                 TObject* result = nullptr;
-                                if (i >= 0 && i < static_cast<int32_t>(Count(c))) result = Item(c, i);
+                                if (i >= 0 && i < static_cast<int32_t>(std::invoke(Count, c)))
+                                    result = std::invoke(Item, c, i);
                                 list.SetParamValue(1, TrsValue(std::in_place_type<TObject*>, result));
                                 return true;
                             });

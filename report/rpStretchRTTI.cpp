@@ -12,7 +12,7 @@ template <class C, class T, class F, class S>
 TrsMember AssignedRow(const char* Name, F Get, S Set) {
     return WClassProp<C, T*>(Name, T::StaticClassType(), Get, [Set](C& c, T* v) {
         if (v == nullptr) return false;
-        Set(c, v);
+        std::invoke(Set, c, v);
         return true;
     });
 }
@@ -24,22 +24,18 @@ RP_TABLE_ADAPTER_BODY(TrsTrpStretchableRTTI, TrsTrpComponentRTTI, TrpStretchable
 const TrsMemberTable& TrsTrpStretchableRTTI::MemberTable() {
     using S = TrpStretchable;
     static const TrsMemberTable table{
-        Prop<S>("CurrentPosition", rsInteger, [](S& s) { return s.CurrentPosition(); }),
-        Prop<S>("KeptTogether", rsBoolean, [](S& s) { return s.KeptTogether(); }),
-        Prop<S>("mmBottomOffset", rsInteger, [](S& s) { return s.mmBottomOffset(); }),
-        Prop<S>("mmOverFlowOffset", rsInteger, [](S& s) { return s.mmOverFlowOffset(); }),
-        Prop<S>("PageBottom", rsInteger, [](S& s) { return s.PageBottom(); }),
-        Prop<S>("PartialGeneration", rsBoolean, [](S& s) { return s.PartialGeneration(); }),
-        Prop<S>("ShifterCount", rsInteger, [](S& s) { return s.ShifterCount(); }),
-        Prop<S>("mmStopPosition", rsInteger, [](S& s) { return s.mmStopPosition(); }),
-        WProp<S, bool>(
-            "KeepTogether", rsBoolean, [](S& s) { return s.KeepTogether(); },
-            [](S& s, bool v) { s.SetKeepTogether(v); }),
-        WClassProp<S, TrpStretchable*>(
-            "ShiftRelativeTo", TrpComponent::StaticClassType(), [](S& s) { return s.ShiftRelativeTo(); },
-            [](S& s, TrpStretchable* v) { s.SetShiftRelativeTo(v); }),
-        WProp<S, bool>(
-            "Stretch", rsBoolean, [](S& s) { return s.Stretch(); }, [](S& s, bool v) { s.SetStretch(v); }),
+        Prop<S>("CurrentPosition", rsInteger, &S::CurrentPosition),
+        Prop<S>("KeptTogether", rsBoolean, &S::KeptTogether),
+        Prop<S>("mmBottomOffset", rsInteger, &S::mmBottomOffset),
+        Prop<S>("mmOverFlowOffset", rsInteger, &S::mmOverFlowOffset),
+        Prop<S>("PageBottom", rsInteger, &S::PageBottom),
+        Prop<S>("PartialGeneration", rsBoolean, &S::PartialGeneration),
+        Prop<S>("ShifterCount", rsInteger, &S::ShifterCount),
+        Prop<S>("mmStopPosition", rsInteger, &S::mmStopPosition),
+        WProp<S, bool>("KeepTogether", rsBoolean, &S::KeepTogether, &S::SetKeepTogether),
+        WClassProp<S, TrpStretchable*>("ShiftRelativeTo", TrpComponent::StaticClassType(), &S::ShiftRelativeTo,
+                                       &S::SetShiftRelativeTo),
+        WProp<S, bool>("Stretch", rsBoolean, &S::Stretch, &S::SetStretch),
     };
     return table;
 }
@@ -49,23 +45,16 @@ RP_TABLE_ADAPTER_BODY(TrsTrpCustomMemoRTTI, TrsTrpStretchableRTTI, TrpCustomMemo
 const TrsMemberTable& TrsTrpCustomMemoRTTI::MemberTable() {
     using M = TrpCustomMemo;
     static const TrsMemberTable table{
-        WProp<M, bool>(
-            "CharWrap", rsBoolean, [](M& m) { return m.CharWrap(); }, [](M& m, bool v) { m.SetCharWrap(v); }),
-        WEnumProp<M, TColor>(
-            "Color", "TColor", [](M& m) { return m.Color(); }, [](M& m, TColor v) { m.SetColor(v); }),
-        WProp<M, float>(
-            "Leading", rsSingle, [](M& m) { return m.Leading(); }, [](M& m, float v) { m.SetLeading(v); }),
-        AssignedRow<M, TStrings>(
-            "Lines", [](M& m) { return m.Lines(); }, [](M& m, TStrings* v) { m.SetLines(v); }),
-        ClassProp<M>("MemoStream", TMemoryStream::StaticClassType(), [](M& m) { return m.GetMemoStream(); }),
-        Prop<M>("mmLeading", rsInteger, [](M& m) { return m.mmLeading(); }),
-        ClassProp<M>("PrintLines", TStrings::StaticClassType(), [](M& m) { return m.GetPrintLines(); }),
+        WProp<M, bool>("CharWrap", rsBoolean, &M::CharWrap, &M::SetCharWrap),
+        WEnumProp<M, TColor>("Color", "TColor", &M::Color, &M::SetColor),
+        WProp<M, float>("Leading", rsSingle, &M::Leading, &M::SetLeading),
+        AssignedRow<M, TStrings>("Lines", &M::Lines, &M::SetLines),
+        ClassProp<M>("MemoStream", TMemoryStream::StaticClassType(), &M::GetMemoStream),
+        Prop<M>("mmLeading", rsInteger, &M::mmLeading),
+        ClassProp<M>("PrintLines", TStrings::StaticClassType(), &M::GetPrintLines),
         Prop<M>("spLeading", rsInteger, [](M& m) { return rsScreenPixels(m.mmLeading()); }),
-        AssignedRow<M, TStrings>(
-            "TabStopPositions", [](M& m) { return m.TabStopPositions(); },
-            [](M& m, TStrings* v) { m.SetTabStopPositions(v); }),
-        WProp<M, std::string>(
-            "Text", rsString, [](M& m) { return m.GetText(); }, [](M& m, const std::string& v) { m.SetText(v); }),
+        AssignedRow<M, TStrings>("TabStopPositions", &M::TabStopPositions, &M::SetTabStopPositions),
+        WProp<M, std::string>("Text", rsString, &M::GetText, &M::SetText),
     };
     return table;
 }
@@ -75,9 +64,7 @@ RP_TABLE_ADAPTER_BODY(TrsTrpDBMemoRTTI, TrsTrpCustomMemoRTTI, TrpDBMemo)
 const TrsMemberTable& TrsTrpDBMemoRTTI::MemberTable() {
     using D = TrpDBMemo;
     static const TrsMemberTable table{
-        WProp<D, bool>(
-            "AutoDisplay", rsBoolean, [](D& d) { return d.AutoDisplay(); },
-            [](D& d, bool v) { d.SetAutoDisplay(v); }),
+        WProp<D, bool>("AutoDisplay", rsBoolean, &D::AutoDisplay, &D::SetAutoDisplay),
         Event("OnGetMemo", rpevGetMemo, {{"Lines", rsClass, false, TStrings::StaticClassType()}}),
     };
     return table;
@@ -88,14 +75,12 @@ RP_TABLE_ADAPTER_BODY(TrsTrpCustomRegionRTTI, TrsTrpStretchableRTTI, TrpCustomRe
 const TrsMemberTable& TrsTrpCustomRegionRTTI::MemberTable() {
     using R = TrpCustomRegion;
     static const TrsMemberTable table{
-        AssignedRow<R, TBrush>(
-            "Brush", [](R& r) { return r.Brush(); }, [](R& r, TBrush* v) { r.SetBrush(v); }),
-        Prop<R>("ObjectCount", rsInteger, [](R& r) { return r.ObjectCount(); }),
-        ClassProp<R>("MaxStretchable", TrpStretchable::StaticClassType(), [](R& r) { return r.MaxStretchable(); }),
-        WProp<R, bool>(
-            "ParentWidth", rsBoolean, [](R& r) { return r.ParentWidth(); }, [](R& r, bool v) { r.SetParentWidth(v); }),
-        AssignedRow<R, TPen>("Pen", [](R& r) { return r.Pen(); }, [](R& r, TPen* v) { r.SetPen(v); }),
-        Indexed<R>("Objects", TrpComponent::StaticClassType(), [](R& r) { return r.ObjectCount(); },
+        AssignedRow<R, TBrush>("Brush", &R::Brush, &R::SetBrush),
+        Prop<R>("ObjectCount", rsInteger, &R::ObjectCount),
+        ClassProp<R>("MaxStretchable", TrpStretchable::StaticClassType(), &R::MaxStretchable),
+        WProp<R, bool>("ParentWidth", rsBoolean, &R::ParentWidth, &R::SetParentWidth),
+        AssignedRow<R, TPen>("Pen", &R::Pen, &R::SetPen),
+        Indexed<R>("Objects", TrpComponent::StaticClassType(), &R::ObjectCount,
                    [](R& r, int i) { return r.Objects(i); }),
     };
     return table;

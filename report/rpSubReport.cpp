@@ -740,23 +740,17 @@ RP_TABLE_ADAPTER_BODY(TrsTrpSubReportRTTI, TrsTrpStretchableRTTI, TrpSubReport)
 
 const TrsMemberTable& TrsTrpSubReportRTTI::MemberTable() {
     using S = TrpSubReport;
-    auto flag = [](const char* Name, bool (S::*Get)() const, void (S::*Set)(bool)) {
-        return WProp<S, bool>(
-            Name, rsBoolean, [Get](S& s) { return (s.*Get)(); }, [Set](S& s, bool v) { (s.*Set)(v); });
-    };
     static const TrsMemberTable table{
-        flag("NewPrintJob", &S::NewPrintJob, &S::SetNewPrintJob),
-        flag("ParentPrinterSetup", &S::ParentPrinterSetup, &S::SetParentPrinterSetup),
-        flag("ResetPageNo", &S::ResetPageNo, &S::SetResetPageNo),
-        flag("TraverseAllData", &S::TraverseAllData, &S::SetTraverseAllData),
-        flag("ExpandAll", &S::ExpandAll, &S::SetExpandAll),
-        WRangeEnumProp<S, TrpPrintBehaviorType>(
-            "PrintBehavior", "TrpPrintBehaviorType", pbChild, pbFixed, [](S& s) { return s.PrintBehavior(); },
-            [](S& s, TrpPrintBehaviorType v) { s.SetPrintBehavior(v); }),
-        WClassProp<S, TrpComponent*>(
-            "DrillDownComponent", TrpComponent::StaticClassType(), [](S& s) { return s.DrillDownComponent(); },
-            [](S& s, TrpComponent* v) { s.SetDrillDownComponent(v); }),
-        ClassProp<S>("Report", TrpChildReport::StaticClassType(), [](S& s) { return s.Report(); }),
+        WProp<S, bool>("NewPrintJob", rsBoolean, &S::NewPrintJob, &S::SetNewPrintJob),
+        WProp<S, bool>("ParentPrinterSetup", rsBoolean, &S::ParentPrinterSetup, &S::SetParentPrinterSetup),
+        WProp<S, bool>("ResetPageNo", rsBoolean, &S::ResetPageNo, &S::SetResetPageNo),
+        WProp<S, bool>("TraverseAllData", rsBoolean, &S::TraverseAllData, &S::SetTraverseAllData),
+        WProp<S, bool>("ExpandAll", rsBoolean, &S::ExpandAll, &S::SetExpandAll),
+        WEnumProp<S, TrpPrintBehaviorType>("PrintBehavior", "TrpPrintBehaviorType", &S::PrintBehavior,
+                                           &S::SetPrintBehavior),
+        WClassProp<S, TrpComponent*>("DrillDownComponent", TrpComponent::StaticClassType(), &S::DrillDownComponent,
+                                     &S::SetDrillDownComponent),
+        ClassProp<S>("Report", TrpChildReport::StaticClassType(), &S::Report),
     };
     return table;
 }

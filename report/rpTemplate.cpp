@@ -849,9 +849,8 @@ RP_TABLE_ADAPTER_BODY(TrsTrpTemplateDBSettingsRTTI, TrsTPersistentRTTI, TrpTempl
 const TrsMemberTable& TrsTrpTemplateDBSettingsRTTI::MemberTable() {
     using S = TrpTemplateDBSettings;
     static const TrsMemberTable table{
-        WClassProp<S, TrpDataPipeline*>(
-            "DataPipeline", TrpDataPipeline::StaticClassType(), [](S& s) { return s.DataPipeline(); },
-            [](S& s, TrpDataPipeline* p) { s.SetDataPipeline(p); }),
+        WClassProp<S, TrpDataPipeline*>("DataPipeline", TrpDataPipeline::StaticClassType(), &S::DataPipeline,
+                                        &S::SetDataPipeline),
         StringRow<S>("Name", &S::Name, &S::SetName),
         StringRow<S>("NameField", &S::NameField, &S::SetNameField),
         StringRow<S>("TemplateField", &S::TemplateField, &S::SetTemplateField),
@@ -864,24 +863,19 @@ RP_TABLE_ADAPTER_BODY(TrsTrpCustomTemplateRTTI, TrsTPersistentRTTI, TrpCustomTem
 const TrsMemberTable& TrsTrpCustomTemplateRTTI::MemberTable() {
     using C = TrpCustomTemplate;
     static const TrsMemberTable table{
-        WClassProp<C, TrpTemplateDBSettings*>(
-            "DatabaseSettings", TrpTemplateDBSettings::StaticClassType(), [](C& c) { return c.DatabaseSettings(); },
-            [](C& c, TrpTemplateDBSettings* s) {
-                if (s == nullptr) return false;
-                c.SetDatabaseSettings(s);
-                return true;
-            }),
+        WClassProp<C, TrpTemplateDBSettings*>("DatabaseSettings", TrpTemplateDBSettings::StaticClassType(),
+                                              &C::DatabaseSettings,
+                                              [](C& c, TrpTemplateDBSettings* s) {
+                                                  if (s == nullptr) return false;
+                                                  c.SetDatabaseSettings(s);
+                                                  return true;
+                                              }),
         StringRow<C>("Description", &C::GetDescription, &C::SetDescription),
         StringRow<C>("FileName", &C::FileName, &C::SetFileName),
-        WRangeEnumProp<C, TrpFormatType>(
-            "Format", "TrpFormatType", ftBinary, ftASCII, [](C& c) { return c.Format(); },
-            [](C& c, TrpFormatType v) { c.SetFormat(v); }),
-        WProp<C, int32_t>(
-            "Offset", rsInteger, [](C& c) { return c.Offset(); }, [](C& c, int32_t v) { c.SetOffset(v); }),
-        ClassProp<C>("Owner", TComponent::StaticClassType(), [](C& c) { return c.Owner(); }),
-        WRangeEnumProp<C, TrpSaveToType>(
-            "SaveTo", "TrpSaveToType", stDatabase, stFile, [](C& c) { return c.SaveTo(); },
-            [](C& c, TrpSaveToType v) { c.SetSaveTo(v); }),
+        WEnumProp<C, TrpFormatType>("Format", "TrpFormatType", &C::Format, &C::SetFormat),
+        WProp<C, int32_t>("Offset", rsInteger, &C::Offset, &C::SetOffset),
+        ClassProp<C>("Owner", TComponent::StaticClassType(), &C::Owner),
+        WEnumProp<C, TrpSaveToType>("SaveTo", "TrpSaveToType", &C::SaveTo, &C::SetSaveTo),
     };
     return table;
 }
@@ -891,10 +885,10 @@ RP_TABLE_ADAPTER_BODY(TrsTrpTemplateRTTI, TrsTrpCustomTemplateRTTI, TrpTemplate)
 const TrsMemberTable& TrsTrpTemplateRTTI::MemberTable() {
     using T = TrpTemplate;
     static const TrsMemberTable table{
-        Prop<T>("FileExtension", rsString, [](T& t) { return t.FileExtension(); }),
-        Prop<T>("FileFilter", rsString, [](T& t) { return t.FileFilter(); }),
-        ClassProp<T>("Root", TComponent::StaticClassType(), [](T& t) { return t.Root(); }),
-        Prop<T>("ReadOnly", rsBoolean, [](T& t) { return t.ReadOnly(); }),
+        Prop<T>("FileExtension", rsString, &T::FileExtension),
+        Prop<T>("FileFilter", rsString, &T::FileFilter),
+        ClassProp<T>("Root", TComponent::StaticClassType(), &T::Root),
+        Prop<T>("ReadOnly", rsBoolean, &T::ReadOnly),
         Procedure<T>("LoadFromDatabase", [](T& t) { t.LoadFromDatabase(); }),
         Procedure<T>("LoadFromFile", [](T& t) { t.LoadFromFile(); }),
         Procedure<T>("New", [](T& t) { t.New(); }),
@@ -909,7 +903,7 @@ RP_TABLE_ADAPTER_BODY(TrsTrpReportTemplateRTTI, TrsTrpTemplateRTTI, TrpReportTem
 const TrsMemberTable& TrsTrpReportTemplateRTTI::MemberTable() {
     using R = TrpReportTemplate;
     static const TrsMemberTable table{
-        ClassProp<R>("Report", TrpCustomReport::StaticClassType(), [](R& r) { return r.Report(); }),
+        ClassProp<R>("Report", TrpCustomReport::StaticClassType(), &R::Report),
     };
     return table;
 }

@@ -292,6 +292,10 @@ TEST(ModelAdapterTest, BandAndStretchableMembersWriteThroughTheirSetters) {
     EXPECT_EQ(detail->BandsPerRecord(), 1);
     ASSERT_TRUE(set(footer, "printheight", int32_t{phDynamic}));
     EXPECT_EQ(footer->PrintHeight(), phStatic);
+    // A number that names no print height is refused, not stored.
+    EXPECT_FALSE(set(detail, "PrintHeight", int32_t{7}));
+    EXPECT_FALSE(set(detail, "PrintHeight", int32_t{-1}));
+    EXPECT_EQ(detail->PrintHeight(), phStatic);
     ASSERT_TRUE(set(detail, "DataPipeline", object(m.pipeline)));
     EXPECT_EQ(detail->OwnDataPipeline(), m.pipeline);
     EXPECT_FALSE(set(detail, "DataPipeline", object(m.memo)));
