@@ -9,9 +9,12 @@ using namespace rstable;
 
 namespace {
 
+// The page and column bands name PrintHeight again, each for its own kind.
 template <class C>
-TrsMember PrintHeightRow() {
-    return WEnumProp<C, TrpPrintHeightType>("PrintHeight", "TrpPrintHeightType", &C::PrintHeight, &C::SetPrintHeight);
+const TrsMemberTable& PrintHeightTable() {
+    static const TrsMemberTable table{
+        WEnumProp<C, TrpPrintHeightType>("PrintHeight", "TrpPrintHeightType", &C::PrintHeight, &C::SetPrintHeight)};
+    return table;
 }
 
 // Where the band stopped generating, and goes on from on the next page.
@@ -53,24 +56,15 @@ const TrsMemberTable& TrsTrpCustomBandRTTI::MemberTable() {
 
 RP_TABLE_ADAPTER_BODY(TrsTrpPageBandRTTI, TrsTrpCustomBandRTTI, TrpPageBand)
 
-const TrsMemberTable& TrsTrpPageBandRTTI::MemberTable() {
-    static const TrsMemberTable table{PrintHeightRow<TrpPageBand>()};
-    return table;
-}
+const TrsMemberTable& TrsTrpPageBandRTTI::MemberTable() { return PrintHeightTable<TrpPageBand>(); }
 
 RP_TABLE_ADAPTER_BODY(TrsTrpFooterBandRTTI, TrsTrpPageBandRTTI, TrpFooterBand)
 
-const TrsMemberTable& TrsTrpFooterBandRTTI::MemberTable() {
-    static const TrsMemberTable table{PrintHeightRow<TrpFooterBand>()};
-    return table;
-}
+const TrsMemberTable& TrsTrpFooterBandRTTI::MemberTable() { return PrintHeightTable<TrpFooterBand>(); }
 
 RP_TABLE_ADAPTER_BODY(TrsTrpColumnFooterBandRTTI, TrsTrpCustomBandRTTI, TrpColumnFooterBand)
 
-const TrsMemberTable& TrsTrpColumnFooterBandRTTI::MemberTable() {
-    static const TrsMemberTable table{PrintHeightRow<TrpColumnFooterBand>()};
-    return table;
-}
+const TrsMemberTable& TrsTrpColumnFooterBandRTTI::MemberTable() { return PrintHeightTable<TrpColumnFooterBand>(); }
 
 RP_TABLE_ADAPTER_BODY(TrsTrpReportBandRTTI, TrsTrpCustomBandRTTI, TrpReportBand)
 
