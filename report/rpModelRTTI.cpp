@@ -1,16 +1,20 @@
 #include "report/rpModelRTTI.h"
 
+#include "report/rpAutoSearch.h"
 #include "report/rpBandedReport.h"
+#include "report/rpCacheManager.h"
 #include "report/rpBands.h"
 #include "report/rpCache.h"
 #include "report/rpComponent.h"
 #include "report/rpDBPipeline.h"
 #include "report/rpDevice.h"
 #include "report/rpDialogs.h"
+#include "report/rpDrawCommand.h"
 #include "report/rpGeneration.h"
 #include "report/rpGroup.h"
 #include "report/rpMainReport.h"
 #include "report/rpPage.h"
+#include "report/rpParameters.h"
 #include "report/rpPipeline.h"
 #include "report/rpPipelineFields.h"
 #include "report/rpPrinterSetup.h"
@@ -21,22 +25,11 @@
 
 using namespace rstable;
 
-#define RP_ADAPTER_BODY(Name, Parent, Described)                                                             \
-    TClass Name::StaticClassType() {                                                                         \
-        static const TClassInfo info = TClassBuilder<Name>(#Name, Parent::StaticClassType()).Build();        \
-        return &info;                                                                                        \
-    }                                                                                                        \
-    const Name* Name::Instance() {                                                                           \
-        static const Name adapter;                                                                           \
-        return &adapter;                                                                                     \
-    }                                                                                                        \
-    TClass Name::DescribedClass() const { return Described::StaticClassType(); }
-
-namespace {
-
-int32_t ToScreenPixels(int32_t mm) {
+int32_t rsScreenPixels(int32_t mm) {
     return static_cast<int32_t>(rpRoundHalfEven(rpFromMMThousandths(mm, utScreenPixels, 1, nullptr)));
 }
+
+namespace {
 
 TrpEngine* EngineOf(const TrpCustomReport& r) { return dynamic_cast<TrpEngine*>(r.Engine()); }
 
@@ -80,27 +73,25 @@ TrsMember AnchorRow(const AnchorName& a) {
 
 // ---------------------------------------------------------------------------
 
-RP_ADAPTER_BODY(TrsTrpCommunicatorRTTI, TrsTComponentRTTI, TrpCommunicator)
+RP_TABLE_ADAPTER_BODY(TrsTrpCommunicatorRTTI, TrsTComponentRTTI, TrpCommunicator)
 
 const TrsMemberTable& TrsTrpCommunicatorRTTI::MemberTable() {
     static const TrsMemberTable table{
-        WProp<TrpCommunicator, std::string>(
-            "UserName", rsString, [](TrpCommunicator& c) { return c.UserName(); },
-            [](TrpCommunicator& c, const std::string& v) { c.SetUserName(v); }),
+        WProp<TrpCommunicator, std::string>("UserName", rsString, &TrpCommunicator::UserName,
+                                            &TrpCommunicator::SetUserName),
     };
     return table;
 }
 
-RP_ADAPTER_BODY(TrsTrpCacheableRTTI, TrsTrpRelativeRTTI, TrpCacheable)
+RP_TABLE_ADAPTER_BODY(TrsTrpCacheableRTTI, TrsTrpRelativeRTTI, TrpCacheable)
 
 const TrsMemberTable& TrsTrpCacheableRTTI::MemberTable() {
     static const TrsMemberTable table{
-        Prop<TrpCacheable>("CacheCount", rsInteger, [](TrpCacheable& c) { return c.CacheCount(); }),
-        Prop<TrpCacheable>("CachePageCount", rsInteger, [](TrpCacheable& c) { return c.CachePageCount(); }),
-        Prop<TrpCacheable>("CachePosition", rsInteger, [](TrpCacheable& c) { return c.CachePosition(); }),
-        Prop<TrpCacheable>("CacheRecordSize", rsInteger, [](TrpCacheable& c) { return c.CacheRecordSize(); }),
-        ClassProp<TrpCacheable>("CacheStream", TStream::StaticClassType(),
-                                [](TrpCacheable& c) { return c.CacheStream(); }),
+        Prop<TrpCacheable>("CacheCount", rsInteger, &TrpCacheable::CacheCount),
+        Prop<TrpCacheable>("CachePageCount", rsInteger, &TrpCacheable::CachePageCount),
+        Prop<TrpCacheable>("CachePosition", rsInteger, &TrpCacheable::CachePosition),
+        Prop<TrpCacheable>("CacheRecordSize", rsInteger, &TrpCacheable::CacheRecordSize),
+        ClassProp<TrpCacheable>("CacheStream", TStream::StaticClassType(), &TrpCacheable::CacheStream),
     };
     return table;
 }
@@ -108,7 +99,7 @@ const TrsMemberTable& TrsTrpCacheableRTTI::MemberTable() {
 // ---------------------------------------------------------------------------
 // Producer and reports
 
-RP_ADAPTER_BODY(TrsTrpProducerRTTI, TrsTrpRelativeRTTI, TrpProducer)
+RP_TABLE_ADAPTER_BODY(TrsTrpProducerRTTI, TrsTrpRelativeRTTI, TrpProducer)
 
 const TrsMemberTable& TrsTrpProducerRTTI::MemberTable() {
     using P = TrpProducer;
@@ -127,27 +118,27 @@ const TrsMemberTable& TrsTrpProducerRTTI::MemberTable() {
         Event("OnSaveText", 9, {{"Text", rsString, true}}),
         Procedure<P>("Cancel", [](P& p) { p.Cancel(); }),
         ClassProp<P>("CancelDialog", nullptr, [](P& p) { return static_cast<TObject*>(p.CancelDialog()); }),
-        ClassProp<P>("FileDevice", TrpDevice::StaticClassType(), [](P& p) { return p.FileDevice(); }),
+        ClassProp<P>("FileDevice", TrpDevice::StaticClassType(), &P::FileDevice),
         ClassProp<P>("PreviewForm", nullptr, [](P& p) { return static_cast<TObject*>(p.PreviewForm()); }),
-        ClassProp<P>("PrinterSetup", TrpPrinterSetup::StaticClassType(), [](P& p) { return p.PrinterSetup(); }),
-        ClassProp<P>("Printer", nullptr, [](P& p) { return p.GetPrinter(); }),
+        ClassProp<P>("PrinterSetup", TrpPrinterSetup::StaticClassType(), &P::PrinterSetup),
+        ClassProp<P>("Printer", nullptr, &P::GetPrinter),
         ClassProp<P>("PrintDialog", nullptr, [](P& p) { return static_cast<TObject*>(p.PrintDialog()); }),
-        ClassProp<P>("PrinterDevice", TrpDevice::StaticClassType(), [](P& p) { return p.PrinterDevice(); }),
-        ClassProp<P>("Publisher", TrpPublisher::StaticClassType(), [](P& p) { return p.Publisher(); }),
-        Prop<P>("Converted", rsBoolean, [](P& p) { return p.Converted(); }),
-        Prop<P>("ConvertedFromPre40", rsBoolean, [](P& p) { return p.ConvertedFromPre40(); }),
-        Prop<P>("EnableProcessMessages", rsBoolean, [](P& p) { return p.EnableProcessMessages(); }),
-        Prop<P>("Printing", rsBoolean, [](P& p) { return p.Printing(); }),
-        Prop<P>("Producing", rsBoolean, [](P& p) { return p.Producing(); }),
-        Prop<P>("CurrentPage", rsInteger, [](P& p) { return p.CurrentPage(); }),
-        Prop<P>("LanguageIndex", rsInteger, [](P& p) { return p.LanguageIndex(); }),
-        Prop<P>("VersionNo", rsInteger, [](P& p) { return p.VersionNo(); }),
-        Prop<P>("Version", rsString, [](P& p) { return p.Version(); }),
+        ClassProp<P>("PrinterDevice", TrpDevice::StaticClassType(), &P::PrinterDevice),
+        ClassProp<P>("Publisher", TrpPublisher::StaticClassType(), &P::Publisher),
+        Prop<P>("Converted", rsBoolean, &P::Converted),
+        Prop<P>("ConvertedFromPre40", rsBoolean, &P::ConvertedFromPre40),
+        Prop<P>("EnableProcessMessages", rsBoolean, &P::EnableProcessMessages),
+        Prop<P>("Printing", rsBoolean, &P::Printing),
+        Prop<P>("Producing", rsBoolean, &P::Producing),
+        Prop<P>("CurrentPage", rsInteger, &P::CurrentPage),
+        Prop<P>("LanguageIndex", rsInteger, &P::LanguageIndex),
+        Prop<P>("VersionNo", rsInteger, &P::VersionNo),
+        Prop<P>("Version", rsString, &P::Version),
     };
     return table;
 }
 
-RP_ADAPTER_BODY(TrsTrpCustomReportRTTI, TrsTrpProducerRTTI, TrpCustomReport)
+RP_TABLE_ADAPTER_BODY(TrsTrpCustomReportRTTI, TrsTrpProducerRTTI, TrpCustomReport)
 
 const TrsMemberTable& TrsTrpCustomReportRTTI::MemberTable() {
     using R = TrpCustomReport;
@@ -156,31 +147,28 @@ const TrsMemberTable& TrsTrpCustomReportRTTI::MemberTable() {
     static const TrsMemberTable table{
         Prop<R>("AbsolutePage", rsInteger, absolutePage),
         Prop<R>("AbsolutePageNo", rsInteger, absolutePage),
-        Prop<R>("AbsolutePageCount", rsInteger,
-                [](R& r) { return r.Engine() ? r.Engine()->AbsolutePageCount() : 0; }),
-        Prop<R>("BandCount", rsInteger, [](R& r) { return r.BandCount(); }),
+        Prop<R>("AbsolutePageCount", rsInteger, [](R& r) { return r.Engine() ? r.Engine()->AbsolutePageCount() : 0; }),
+        Prop<R>("BandCount", rsInteger, &R::BandCount),
         Prop<R>("CurrentColumn", rsInteger, [](R& r) { return EngineOf(r) ? EngineOf(r)->CurrentColumn() : 0; }),
         Prop<R>("DonePrinting", rsBoolean, [](R& r) { return EngineOf(r) ? EngineOf(r)->ReportComplete() : false; }),
-        ClassProp<R>("Engine", TrpCustomEngine::StaticClassType(), [](R& r) { return r.Engine(); }),
+        ClassProp<R>("Engine", TrpCustomEngine::StaticClassType(), &R::Engine),
         Prop<R>("FirstPass", rsBoolean, [](R& r) { return EngineOf(r) ? !EngineOf(r)->SecondPass() : false; }),
-        Prop<R>("GroupCount", rsInteger, [](R& r) { return r.GroupCount(); }),
-        ClassProp<R>("MainReport", TrpCustomReport::StaticClassType(), [](R& r) { return r.GetMainReport(); }),
-        Prop<R>("mmColumnWidth", rsInteger, [](R& r) { return r.mmColumnWidth(); }),
-        Prop<R>("Modified", rsBoolean, [](R& r) { return r.Modified(); }),
+        Prop<R>("GroupCount", rsInteger, &R::GroupCount),
+        ClassProp<R>("MainReport", TrpCustomReport::StaticClassType(), &R::GetMainReport),
+        Prop<R>("mmColumnWidth", rsInteger, &R::mmColumnWidth),
+        Prop<R>("Modified", rsBoolean, &R::Modified),
         Prop<R>("Page", rsInteger, pageNo),
         Prop<R>("PageNo", rsInteger, pageNo),
         Prop<R>("PageCount", rsInteger, [](R& r) { return PageCountOf(r); }),
-        ClassProp<R>("ParentReport", TrpCustomReport::StaticClassType(), [](R& r) { return r.ParentReport(); }),
+        ClassProp<R>("ParentReport", TrpCustomReport::StaticClassType(), &R::ParentReport),
         Prop<R>("PrintDateTime", rsDateTime,
                 [](R& r) { return EngineOf(r) ? static_cast<double>(EngineOf(r)->PrintDateTime()) : 0.0; }),
-        Prop<R>("PrintingAsSubReport", rsBoolean, [](R& r) { return r.PrintingAsSubReport(); }),
+        Prop<R>("PrintingAsSubReport", rsBoolean, &R::PrintingAsSubReport),
         Prop<R>("ReportBandCount", rsInteger, [](R& r) { return EngineOf(r) ? EngineOf(r)->ReportBandCount() : 0; }),
         Prop<R>("SecondPass", rsBoolean, [](R& r) { return EngineOf(r) ? EngineOf(r)->SecondPass() : false; }),
-        Prop<R>("spColumnWidth", rsInteger, [](R& r) { return ToScreenPixels(r.mmColumnWidth()); }),
-        Indexed<R>("Bands", TrpBand::StaticClassType(), [](R& r) { return r.BandCount(); },
-                   [](R& r, int i) { return r.Bands(i); }),
-        Indexed<R>("Groups", TrpGroup::StaticClassType(), [](R& r) { return r.GroupCount(); },
-                   [](R& r, int i) { return r.Groups(i); }),
+        Prop<R>("spColumnWidth", rsInteger, [](R& r) { return rsScreenPixels(r.mmColumnWidth()); }),
+        Indexed<R>("Bands", TrpBand::StaticClassType(), &R::BandCount, [](R& r, int i) { return r.Bands(i); }),
+        Indexed<R>("Groups", TrpGroup::StaticClassType(), &R::GroupCount, [](R& r, int i) { return r.Groups(i); }),
         Method<R>("GetBand",
                   {{"BandType", rsEnum, false, nullptr, "TrpBandType"},
                    {"GroupIndex", rsInteger},
@@ -195,12 +183,14 @@ const TrsMemberTable& TrsTrpCustomReportRTTI::MemberTable() {
                       list.SetParamValue(2, TrsValue(std::in_place_type<TObject*>, band));
                       return true;
                   }),
-        Procedure<R>("Stop", [](R& r) {
-            if (r.Engine()) r.Engine()->Stop();
-        }),
-        Procedure<R>("PageLimitReached", [](R& r) {
-            if (r.Engine()) r.Engine()->SetPageLimitReached();
-        }),
+        Procedure<R>("Stop",
+                     [](R& r) {
+                         if (r.Engine()) r.Engine()->Stop();
+                     }),
+        Procedure<R>("PageLimitReached",
+                     [](R& r) {
+                         if (r.Engine()) r.Engine()->SetPageLimitReached();
+                     }),
         Event("OnEndColumn", rpevEndColumn),
         Event("OnEndFirstPass", rpevEndFirstPass),
         Event("OnEndPage", rpevEndPage),
@@ -210,18 +200,20 @@ const TrsMemberTable& TrsTrpCustomReportRTTI::MemberTable() {
         Event("OnStartPage", rpevStartPage),
         Event("OnStartSecondPass", rpevStartSecondPass),
         Event("OnNoData", rpevNoData,
-              {{"aDialog", rsClass}, {"aShowDialog", rsBoolean, true}, {"aDrawCommand", rsClass},
+              {{"aDialog", rsClass},
+               {"aShowDialog", rsBoolean, true},
+               {"aDrawCommand", rsClass},
                {"aAddDrawCommand", rsBoolean, true}}),
         Event("OnPrintingComplete", rpevPrintingFinished),
     };
     return table;
 }
 
-RP_ADAPTER_BODY(TrsTrpBandedReportRTTI, TrsTrpCustomReportRTTI, TrpBandedReport)
+RP_TABLE_ADAPTER_BODY(TrsTrpBandedReportRTTI, TrsTrpCustomReportRTTI, TrpBandedReport)
 
 const TrsMemberTable& TrsTrpBandedReportRTTI::MemberTable() {
     using B = TrpBandedReport;
-    auto groupCount = [](B& r) { return r.GroupCount(); };
+    auto groupCount = &B::GroupCount;
     auto header = [](B& r, int i) { return r.GroupHeaderBand(i); };
     auto footer = [](B& r, int i) { return r.GroupFooterBand(i); };
     auto fixed = [](const char* name, TrpBandType kind) {
@@ -250,7 +242,7 @@ const TrsMemberTable& TrsTrpBandedReportRTTI::MemberTable() {
     return table;
 }
 
-RP_ADAPTER_BODY(TrsTrpReportRTTI, TrsTrpBandedReportRTTI, TrpReport)
+RP_TABLE_ADAPTER_BODY(TrsTrpReportRTTI, TrsTrpBandedReportRTTI, TrpReport)
 
 const TrsMemberTable& TrsTrpReportRTTI::MemberTable() {
     using R = TrpReport;
@@ -262,12 +254,60 @@ const TrsMemberTable& TrsTrpReportRTTI::MemberTable() {
         Event("OnAutoSearchDialogClose", 11),
         Event("OnGetAutoSearchValues", rpevGetAutoSearchValues),
         Event("OnInitializeParameters", rpevInitializeParameters, {{"aCancel", rsBoolean, true}}),
-        Event("OnOutlineNodeCreate", 88,
-              {{"NodeCreator", rsClass}, {"Node", rsClass}, {"Accept", rsBoolean, true}}),
+        Event("OnOutlineNodeCreate", 88, {{"NodeCreator", rsClass}, {"Node", rsClass}, {"Accept", rsBoolean, true}}),
         ClassProp<R>("ActiveReport", TrpCustomReport::StaticClassType(), [](R& r) { return &r; }),
-        WProp<R, bool>(
-            "CachePages", rsBoolean, [](R& r) { return r.CachePages(); },
-            [](R& r, bool v) { r.SetCachePages(v); }),
+        ClassProp<R>("AutoSearchDialog", TrpCustomAutoSearchDialog::StaticClassType(), &R::AutoSearchDialog),
+        ClassProp<R>("CacheManager", TrpCacheManager::StaticClassType(), &R::CacheManager),
+        Prop<R>("AutoSearchDescription", rsString, &R::AutoSearchDescription),
+        Prop<R>("AutoSearchFieldCount", rsInteger, &R::AutoSearchFieldCount),
+        WProp<R, bool>("CachePages", rsBoolean, &R::CachePages, &R::SetCachePages),
+        // Written by copying the list given into the report's own; none empties it.
+        WClassProp<R, TrpParameterList*>("Parameters", TrpParameterList::StaticClassType(), &R::Parameters,
+                                         [](R& r, TrpParameterList* v) { r.Parameters()->Assign(v); }),
+        Indexed<R>("AutoSearchFields", TrpAutoSearchField::StaticClassType(), &R::AutoSearchFieldCount,
+                   [](R& r, int i) { return r.AutoSearchFields(i); }),
+        Method<R>("AutoSearchCriteriaByName",
+                  {{"aDataPipelineName", rsString},
+                   {"aFieldName", rsString},
+                   {"Result", rsClass, false, TrpAutoSearchField::StaticClassType()}},
+                  [](R& r, TrsParamList& list) {
+                      TrsValue pipeline, field;
+                      if (!list.GetParamValue(0, pipeline) || !list.GetParamValue(1, field)) return false;
+                      TrpAutoSearchField* found = r.AutoSearchCriteriaByName(std::get<std::string>(pipeline),
+                                                                             std::get<std::string>(field));
+                      list.SetParamValue(2, TrsValue(std::in_place_type<TObject*>, found));
+                      return true;
+                  }),
+        Method<R>("CreateAutoSearchCriteria",
+                  {{"aDataPipelineName", rsString},
+                   {"aFieldName", rsString},
+                   {"aOperator", rsEnum, false, nullptr, "TrpSearchOperatorType"},
+                   {"aExpression", rsString},
+                   {"aMandatory", rsBoolean},
+                   {"Result", rsClass, false, TrpAutoSearchField::StaticClassType()}},
+                  [](R& r, TrsParamList& list) {
+                      TrsValue args[5];
+                      for (int i = 0; i < 5; ++i)
+                          if (!list.GetParamValue(i, args[i])) return false;
+                      const int32_t op = std::get<int32_t>(args[2]);
+                      if (op < soEqual || op > soNotBlank) return false;
+                      TrpAutoSearchField* made = r.CreateAutoSearchCriteria(
+                          std::get<std::string>(args[0]), std::get<std::string>(args[1]),
+                          static_cast<TrpSearchOperatorType>(op), std::get<std::string>(args[3]),
+                          std::get<bool>(args[4]));
+                      list.SetParamValue(5, TrsValue(std::in_place_type<TObject*>, made));
+                      return true;
+                  }),
+        Method<R>("GetAutoSearchDescriptionLines", {{"aLines", rsClass, false, TStrings::StaticClassType()}},
+                  [](R& r, TrsParamList& list) {
+                      TrsValue lines;
+                      if (!list.GetParamValue(0, lines)) return false;
+                      auto* target = dynamic_cast<TStrings*>(std::get<TObject*>(lines));
+                      if (target == nullptr) return false;
+                      r.GetAutoSearchDescriptionLines(target);
+                      return true;
+                  }),
+        Procedure<R>("DisplayAutoSearchDialog", [](R& r) { r.DisplayAutoSearchDialog(); }),
     };
     return table;
 }
@@ -275,40 +315,31 @@ const TrsMemberTable& TrsTrpReportRTTI::MemberTable() {
 // ---------------------------------------------------------------------------
 // Bands, groups, components
 
-RP_ADAPTER_BODY(TrsTrpBandRTTI, TrsTrpCacheableRTTI, TrpBand)
+RP_TABLE_ADAPTER_BODY(TrsTrpBandRTTI, TrsTrpCacheableRTTI, TrpBand)
 
 const TrsMemberTable& TrsTrpBandRTTI::MemberTable() {
     using B = TrpBand;
     static const TrsMemberTable table{
-        WProp<B, std::string>(
-            "Caption", rsString, [](B& b) { return b.Caption(); }, [](B& b, const std::string& v) { b.SetCaption(v); }),
-        WProp<B, float>(
-            "Height", rsSingle, [](B& b) { return b.Height(); }, [](B& b, float v) { b.SetHeight(v); }),
-        Prop<B>("Index", rsInteger, [](B& b) { return b.IndexInReport(); }),
-        Prop<B>("mmBottomOffset", rsInteger, [](B& b) { return b.mmBottomOffset(); }),
-        Prop<B>("mmHeight", rsInteger, [](B& b) { return b.mmHeight(); }),
-        Prop<B>("mmPrintPosition", rsInteger, [](B& b) { return b.mmPrintPosition(); }),
-        Prop<B>("ObjectCount", rsInteger, [](B& b) { return b.ObjectCount(); }),
-        WEnumProp<B, TrpPrintHeightType>(
-            "PrintHeight", "TrpPrintHeightType", [](B& b) { return b.PrintHeight(); },
-            [](B& b, TrpPrintHeightType v) { b.SetPrintHeight(v); }),
-        Prop<B>("Rank", rsString, [](B& b) { return b.GetRank(); }),
-        WClassProp<B, TrpCustomReport*>(
-            "Report", TrpCustomReport::StaticClassType(), [](B& b) { return b.Report(); },
-            [](B& b, TrpCustomReport* v) { b.SetReport(v); }),
-        WProp<B, bool>(
-            "Save", rsBoolean, [](B& b) { return b.Save(); }, [](B& b, bool v) { b.SetSave(v); }),
-        Prop<B>("SaveCount", rsInteger, [](B& b) { return b.SaveCount(); }),
-        Prop<B>("spHeight", rsInteger, [](B& b) { return ToScreenPixels(b.mmHeight()); }),
-        EnumProp<B>("Units", "TrpUnitType", [](B& b) { return b.Units(); }),
-        Prop<B>("VariableCount", rsInteger, [](B& b) { return b.VariableCount(); }),
-        WProp<B, bool>(
-            "Visible", rsBoolean, [](B& b) { return b.Visible(); }, [](B& b, bool v) { b.SetVisible(v); }),
-        Indexed<B>("Objects", TrpComponent::StaticClassType(), [](B& b) { return b.ObjectCount(); },
+        WProp<B, std::string>("Caption", rsString, &B::Caption, &B::SetCaption),
+        WProp<B, float>("Height", rsSingle, &B::Height, &B::SetHeight),
+        Prop<B>("Index", rsInteger, &B::IndexInReport),
+        Prop<B>("mmBottomOffset", rsInteger, &B::mmBottomOffset),
+        Prop<B>("mmHeight", rsInteger, &B::mmHeight),
+        Prop<B>("mmPrintPosition", rsInteger, &B::mmPrintPosition),
+        Prop<B>("ObjectCount", rsInteger, &B::ObjectCount),
+        WEnumProp<B, TrpPrintHeightType>("PrintHeight", "TrpPrintHeightType", &B::PrintHeight, &B::SetPrintHeight),
+        Prop<B>("Rank", rsString, &B::GetRank),
+        WClassProp<B, TrpCustomReport*>("Report", TrpCustomReport::StaticClassType(), &B::Report, &B::SetReport),
+        WProp<B, bool>("Save", rsBoolean, &B::Save, &B::SetSave),
+        Prop<B>("SaveCount", rsInteger, &B::SaveCount),
+        Prop<B>("spHeight", rsInteger, [](B& b) { return rsScreenPixels(b.mmHeight()); }),
+        EnumProp<B>("Units", "TrpUnitType", &B::Units),
+        Prop<B>("VariableCount", rsInteger, &B::VariableCount),
+        WProp<B, bool>("Visible", rsBoolean, &B::Visible, &B::SetVisible),
+        Indexed<B>("Objects", TrpComponent::StaticClassType(), &B::ObjectCount,
                    [](B& b, int i) { return b.Objects(i); }),
-        Indexed<B>("Saves", TrpComponent::StaticClassType(), [](B& b) { return b.SaveCount(); },
-                   [](B& b, int i) { return b.Saves(i); }),
-        Indexed<B>("Variables", TrpComponent::StaticClassType(), [](B& b) { return b.VariableCount(); },
+        Indexed<B>("Saves", TrpComponent::StaticClassType(), &B::SaveCount, [](B& b, int i) { return b.Saves(i); }),
+        Indexed<B>("Variables", TrpComponent::StaticClassType(), &B::VariableCount,
                    [](B& b, int i) { return b.Variables(i); }),
         Event("AfterPrint", rpevAfterPrint),
         Event("BeforePrint", rpevBeforePrint),
@@ -318,31 +349,29 @@ const TrsMemberTable& TrsTrpBandRTTI::MemberTable() {
     return table;
 }
 
-RP_ADAPTER_BODY(TrsTrpGroupRTTI, TrsTrpCacheableRTTI, TrpGroup)
+RP_TABLE_ADAPTER_BODY(TrsTrpGroupRTTI, TrsTrpCacheableRTTI, TrpGroup)
 
 const TrsMemberTable& TrsTrpGroupRTTI::MemberTable() {
     using G = TrpGroup;
     static const TrsMemberTable table{
-        ClassProp<G>("BreakComponent", TrpComponent::StaticClassType(), [](G& g) { return g.BreakComponent(); }),
-        Prop<G>("Breaking", rsBoolean, [](G& g) { return g.BreakPending(); }),
-        Prop<G>("BreakNo", rsInteger, [](G& g) { return g.GroupInstance(); }),
-        Prop<G>("Description", rsString, [](G& g) { return g.GetDescription(); }),
-        Prop<G>("FirstPage", rsBoolean, [](G& g) { return g.IsFirstPage(); }),
-        Prop<G>("FirstPageNo", rsInteger, [](G& g) { return g.FirstPage(); }),
-        ClassProp<G>("FooterBand", TrpGroupFooterBand::StaticClassType(), [](G& g) { return g.FooterBand(); }),
-        Prop<G>("GroupNo", rsInteger, [](G& g) { return g.GroupIndex(); }),
-        ClassProp<G>("HeaderBand", TrpGroupHeaderBand::StaticClassType(), [](G& g) { return g.HeaderBand(); }),
-        Prop<G>("Index", rsInteger, [](G& g) { return g.GroupIndex(); }),
-        Prop<G>("KeptTogether", rsBoolean, [](G& g) { return g.KeptTogetherDone(); }),
-        Prop<G>("LastPageNo", rsInteger, [](G& g) { return g.LastPage(); }),
-        Prop<G>("mmNewColumnThreshold", rsInteger, [](G& g) { return g.mmNewColumnThreshold(); }),
-        Prop<G>("mmNewPageThreshold", rsInteger, [](G& g) { return g.mmNewPageThreshold(); }),
-        Prop<G>("PageNo", rsInteger, [](G& g) { return g.GroupPageNo(); }),
-        Prop<G>("PageCount", rsInteger, [](G& g) { return g.GroupPageCount(); }),
-        WClassProp<G, TrpCustomReport*>(
-            "Report", TrpCustomReport::StaticClassType(), [](G& g) { return g.Report(); },
-            [](G& g, TrpCustomReport* v) { g.SetReport(v); }),
-        EnumProp<G>("Units", "TrpUnitType", [](G& g) { return g.Units(); }),
+        ClassProp<G>("BreakComponent", TrpComponent::StaticClassType(), &G::BreakComponent),
+        Prop<G>("Breaking", rsBoolean, &G::BreakPending),
+        Prop<G>("BreakNo", rsInteger, &G::GroupInstance),
+        Prop<G>("Description", rsString, &G::GetDescription),
+        Prop<G>("FirstPage", rsBoolean, &G::IsFirstPage),
+        Prop<G>("FirstPageNo", rsInteger, &G::FirstPage),
+        ClassProp<G>("FooterBand", TrpGroupFooterBand::StaticClassType(), &G::FooterBand),
+        Prop<G>("GroupNo", rsInteger, &G::GroupIndex),
+        ClassProp<G>("HeaderBand", TrpGroupHeaderBand::StaticClassType(), &G::HeaderBand),
+        Prop<G>("Index", rsInteger, &G::GroupIndex),
+        Prop<G>("KeptTogether", rsBoolean, &G::KeptTogetherDone),
+        Prop<G>("LastPageNo", rsInteger, &G::LastPage),
+        Prop<G>("mmNewColumnThreshold", rsInteger, &G::mmNewColumnThreshold),
+        Prop<G>("mmNewPageThreshold", rsInteger, &G::mmNewPageThreshold),
+        Prop<G>("PageNo", rsInteger, &G::GroupPageNo),
+        Prop<G>("PageCount", rsInteger, &G::GroupPageCount),
+        WClassProp<G, TrpCustomReport*>("Report", TrpCustomReport::StaticClassType(), &G::Report, &G::SetReport),
+        EnumProp<G>("Units", "TrpUnitType", &G::Units),
         Event("AfterGroupBreak", rpevAfterGroupBreak),
         Event("BeforeGroupBreak", rpevBeforeGroupBreak),
         Event("BeforeHeader", rpevGroupHeaderBand),
@@ -352,22 +381,68 @@ const TrsMemberTable& TrsTrpGroupRTTI::MemberTable() {
     return table;
 }
 
-RP_ADAPTER_BODY(TrsTrpComponentRTTI, TrsTrpCacheableRTTI, TrpComponent)
+RP_TABLE_ADAPTER_BODY(TrsTrpPrintableRTTI, TrsTrpCacheableRTTI, TrpPrintable)
+
+const TrsMemberTable& TrsTrpPrintableRTTI::MemberTable() {
+    using P = TrpPrintable;
+    // A length in thousandths of a millimetre, in Units and in screen pixels
+    // is written through the setter of its own unit; the screen pixels move
+    // one side (left, top, width, height) of the bounds.
+    auto sp = [](const char* Name, int Side) {
+        return WProp<P, int32_t>(
+            Name, rsInteger,
+            [Side](P& p) {
+                const int32_t bounds[] = {p.spLeft(), p.spTop(), p.spWidth(), p.spHeight()};
+                return bounds[Side];
+            },
+            [Side](P& p, int32_t v) {
+                int32_t bounds[] = {p.spLeft(), p.spTop(), p.spWidth(), p.spHeight()};
+                bounds[Side] = v;
+                p.SetspBounds(bounds[0], bounds[1], bounds[2], bounds[3]);
+            });
+    };
+    static const TrsMemberTable table{
+        WProp<P, int32_t>("mmLeft", rsInteger, &P::mmLeft, &P::SetmmLeft),
+        WProp<P, int32_t>("mmTop", rsInteger, &P::mmTop, &P::SetmmTop),
+        WProp<P, int32_t>("mmWidth", rsInteger, &P::mmWidth, &P::SetmmWidth),
+        WProp<P, int32_t>("mmHeight", rsInteger, &P::mmHeight, &P::SetmmHeight),
+        WProp<P, float>("Left", rsSingle, &P::Left, &P::SetLeft),
+        WProp<P, float>("Top", rsSingle, &P::Top, &P::SetTop),
+        WProp<P, float>("Width", rsSingle, &P::Width, &P::SetWidth),
+        WProp<P, float>("Height", rsSingle, &P::Height, &P::SetHeight),
+        sp("spLeft", 0),
+        sp("spTop", 1),
+        sp("spWidth", 2),
+        sp("spHeight", 3),
+        Prop<P>("DefaultPropHint", rsString, &P::GetDefaultPropHint),
+        Prop<P>("DefaultPropName", rsString, &P::DefaultPropName),
+        Prop<P>("Description", rsString, &P::GetDescription),
+        Prop<P>("DrawComponent", rsBoolean, &P::DrawComponent),
+        Prop<P>("GenerationComplete", rsBoolean, &P::GenerationComplete),
+        Prop<P>("OutOfSpace", rsBoolean, &P::OutOfSpace),
+        Prop<P>("OverFlow", rsBoolean, &P::OverFlow),
+        Prop<P>("SpaceUsed", rsInteger, &P::SpaceUsed),
+        WProp<P, bool>("ShiftWithParent", rsBoolean, &P::ShiftWithParent, &P::SetShiftWithParent),
+        WProp<P, std::string>("Text", rsString, &P::GetText, &P::SetText),
+        Event("OnPrint", rpevOnPrint),
+        Event("OnDrawCommandCreate", rpevDrawCommandCreate,
+              {{"aDrawCommand", rsClass, false, TrpDrawCommand::StaticClassType()}}),
+        Event("OnDrawCommandClick", rpevDrawCommandClick,
+              {{"aDrawCommand", rsClass, false, TrpDrawCommand::StaticClassType()}}),
+    };
+    return table;
+}
+
+RP_TABLE_ADAPTER_BODY(TrsTrpComponentRTTI, TrsTrpPrintableRTTI, TrpComponent)
 
 const TrsMemberTable& TrsTrpComponentRTTI::MemberTable() {
     using C = TrpComponent;
     static const TrsMemberTable table{
-        WClassProp<C, TrpBand*>(
-            "Band", TrpBand::StaticClassType(), [](C& c) { return c.Band(); },
-            [](C& c, TrpBand* v) { c.SetBand(v); }),
-        EnumProp<C>("BandType", "TrpBandType", [](C& c) { return c.BandType(); }),
-        Prop<C>("GroupNo", rsInteger, [](C& c) { return c.GroupNo(); }),
-        WProp<C, bool>(
-            "ParentDataPipeline", rsBoolean, [](C& c) { return c.ParentDataPipeline(); },
-            [](C& c, bool v) { c.SetParentDataPipeline(v); }),
-        WClassProp<C, TrpGroup*>(
-            "ResetGroup", TrpGroup::StaticClassType(), [](C& c) { return c.ResetGroup(); },
-            [](C& c, TrpGroup* v) { c.SetResetGroup(v); }),
+        WClassProp<C, TrpBand*>("Band", TrpBand::StaticClassType(), &C::Band, &C::SetBand),
+        EnumProp<C>("BandType", "TrpBandType", &C::BandType),
+        Prop<C>("GroupNo", rsInteger, &C::GroupNo),
+        WProp<C, bool>("ParentDataPipeline", rsBoolean, &C::ParentDataPipeline, &C::SetParentDataPipeline),
+        WClassProp<C, TrpGroup*>("ResetGroup", TrpGroup::StaticClassType(), &C::ResetGroup, &C::SetResetGroup),
         AnchorRow(kAnchorNames[0]),
         AnchorRow(kAnchorNames[1]),
         AnchorRow(kAnchorNames[2]),
@@ -384,46 +459,42 @@ const TrsMemberTable& TrsTrpComponentRTTI::MemberTable() {
 // ---------------------------------------------------------------------------
 // Pipelines and fields
 
-RP_ADAPTER_BODY(TrsTrpFieldRTTI, TrsTrpRelativeRTTI, TrpField)
+RP_TABLE_ADAPTER_BODY(TrsTrpFieldRTTI, TrsTrpRelativeRTTI, TrpField)
 
 const TrsMemberTable& TrsTrpFieldRTTI::MemberTable() {
     using F = TrpField;
     static const TrsMemberTable table{
-        Prop<F>("AsDouble", rsDouble, [](F& f) { return f.AsDouble(); }),
-        Prop<F>("AsString", rsString, [](F& f) { return f.AsString(); }),
-        Prop<F>("IsNull", rsBoolean, [](F& f) { return f.IsNull(); }),
-        ClassProp<F>("DataPipeline", TrpDataPipeline::StaticClassType(), [](F& f) { return f.DataPipeline(); }),
-        Prop<F>("Value", rsVariant, [](F& f) { return f.Value(); }),
+        Prop<F>("AsDouble", rsDouble, &F::AsDouble),
+        Prop<F>("AsString", rsString, &F::AsString),
+        Prop<F>("IsNull", rsBoolean, &F::IsNull),
+        ClassProp<F>("DataPipeline", TrpDataPipeline::StaticClassType(), &F::DataPipeline),
+        Prop<F>("Value", rsVariant, &F::Value),
     };
     return table;
 }
 
-RP_ADAPTER_BODY(TrsTrpDataPipelineRTTI, TrsTrpRelativeRTTI, TrpDataPipeline)
+RP_TABLE_ADAPTER_BODY(TrsTrpDataPipelineRTTI, TrsTrpRelativeRTTI, TrpDataPipeline)
 
 const TrsMemberTable& TrsTrpDataPipelineRTTI::MemberTable() {
     using D = TrpDataPipeline;
     using CD = TrpCustomDataPipeline;
     auto state = [](std::uint8_t flag) { return [flag](D& d) { return (d.States() & flag) != 0; }; };
     static const TrsMemberTable table{
-        Prop<D>("Active", rsBoolean, [](D& d) { return d.Active(); }),
-        Prop<D>("BOF", rsBoolean, [](D& d) { return d.Bof(); }),
-        Prop<D>("EOF", rsBoolean, [](D& d) { return d.Eof(); }),
-        Prop<D>("DataTraversed", rsBoolean, [](D& d) { return d.DataTraversed(); }),
+        Prop<D>("Active", rsBoolean, &D::Active),
+        Prop<D>("BOF", rsBoolean, &D::Bof),
+        Prop<D>("EOF", rsBoolean, &D::Eof),
+        Prop<D>("DataTraversed", rsBoolean, &D::DataTraversed),
         Prop<D>("FirstRecord", rsBoolean, state(rppsFirstRecord)),
         Prop<D>("LastRecord", rsBoolean, state(rppsLastRecord)),
         Prop<D>("NoRecords", rsBoolean, state(rppsNoRecords)),
-        WProp<D, bool>(
-            "SkipWhenNoRecords", rsBoolean, [](D& d) { return d.SkipWhenNoRecords(); },
-            [](D& d, bool v) { d.SetSkipWhenNoRecords(v); }),
-        WProp<D, bool>(
-            "Visible", rsBoolean, [](D& d) { return d.Visible(); }, [](D& d, bool v) { d.SetVisible(v); }),
-        Prop<D>("TraversalCount", rsInteger, [](D& d) { return d.TraversalCount(); }),
-        Prop<CD>("FieldCount", rsInteger, [](CD& d) { return d.FieldCount(); }),
-        Prop<CD>("LinkCount", rsInteger, [](CD& d) { return d.LinkCount(); }),
-        ClassProp<CD>("CurrentField", TrpField::StaticClassType(), [](CD& d) { return d.CurrentField(); }),
+        WProp<D, bool>("SkipWhenNoRecords", rsBoolean, &D::SkipWhenNoRecords, &D::SetSkipWhenNoRecords),
+        WProp<D, bool>("Visible", rsBoolean, &D::Visible, &D::SetVisible),
+        Prop<D>("TraversalCount", rsInteger, &D::TraversalCount),
+        Prop<CD>("FieldCount", rsInteger, &CD::FieldCount),
+        Prop<CD>("LinkCount", rsInteger, &CD::LinkCount),
+        ClassProp<CD>("CurrentField", TrpField::StaticClassType(), &CD::CurrentField),
         ClassProp<D>("DataView", TComponent::StaticClassType(), [](D&) { return static_cast<TObject*>(nullptr); }),
-        ClassProp<D>("MasterDataPipeline", TrpDataPipeline::StaticClassType(),
-                     [](D& d) { return d.MasterDataPipeline(); }),
+        ClassProp<D>("MasterDataPipeline", TrpDataPipeline::StaticClassType(), &D::MasterDataPipeline),
         Method<CD>("AddLink",
                    {{"MasterPipeline", rsClass, false, TrpDataPipeline::StaticClassType()},
                     {"MasterFieldAlias", rsString},
@@ -460,8 +531,7 @@ const TrsMemberTable& TrsTrpDataPipelineRTTI::MemberTable() {
                       list.SetParamValue(1, d.GetFieldValue(std::get<std::string>(name)));
                       return true;
                   }),
-        Method<CD>("FieldObjects",
-                   {{"FieldName", rsString}, {"Result", rsClass, false, TrpField::StaticClassType()}},
+        Method<CD>("FieldObjects", {{"FieldName", rsString}, {"Result", rsClass, false, TrpField::StaticClassType()}},
                    [](CD& d, TrsParamList& list) {
                        TrsValue name;
                        if (!list.GetParamValue(0, name)) return false;
@@ -471,9 +541,8 @@ const TrsMemberTable& TrsTrpDataPipelineRTTI::MemberTable() {
                        list.SetParamValue(1, TrsValue(std::in_place_type<TObject*>, found));
                        return true;
                    }),
-        Indexed<CD>("Fields", TrpField::StaticClassType(), [](CD& d) { return d.FieldCount(); },
-                    [](CD& d, int i) { return d.Fields(i); }),
-        Indexed<CD>("Links", TrpMasterFieldLink::StaticClassType(), [](CD& d) { return d.LinkCount(); },
+        Indexed<CD>("Fields", TrpField::StaticClassType(), &CD::FieldCount, [](CD& d, int i) { return d.Fields(i); }),
+        Indexed<CD>("Links", TrpMasterFieldLink::StaticClassType(), &CD::LinkCount,
                     [](CD& d, int i) { return d.Links(i); }),
         Event("AfterClose", rpevAfterClose),
         Event("AfterOpen", rpevAfterOpen),
@@ -492,25 +561,16 @@ const TrsMemberTable& TrsTrpDataPipelineRTTI::MemberTable() {
     return table;
 }
 
-RP_ADAPTER_BODY(TrsTrpDBPipelineRTTI, TrsTrpDataPipelineRTTI, TrpDBPipeline)
+RP_TABLE_ADAPTER_BODY(TrsTrpDBPipelineRTTI, TrsTrpDataPipelineRTTI, TrpDBPipeline)
 
 const TrsMemberTable& TrsTrpDBPipelineRTTI::MemberTable() {
     using D = TrpDBPipeline;
     static const TrsMemberTable table{
-        WProp<D, bool>(
-            "AutoCreateFields", rsBoolean, [](D& d) { return d.AutoCreateFields(); },
-            [](D& d, bool v) { d.SetAutoCreateFields(v); }),
-        WProp<D, int32_t>(
-            "MoveBy", rsInteger, [](D& d) { return d.MoveBy(); }, [](D& d, int32_t v) { d.SetMoveBy(v); }),
-        WEnumProp<D, TrpRangeBeginType>(
-            "RangeBegin", "TrpRangeBeginType", [](D& d) { return d.RangeBegin(); },
-            [](D& d, TrpRangeBeginType v) { d.SetRangeBegin(v); }),
-        WEnumProp<D, TrpRangeEndType>(
-            "RangeEnd", "TrpRangeEndType", [](D& d) { return d.RangeEnd(); },
-            [](D& d, TrpRangeEndType v) { d.SetRangeEnd(v); }),
-        WProp<D, int32_t>(
-            "RangeEndCount", rsInteger, [](D& d) { return d.RangeEndCount(); },
-            [](D& d, int32_t v) { d.SetRangeEndCount(v); }),
+        WProp<D, bool>("AutoCreateFields", rsBoolean, &D::AutoCreateFields, &D::SetAutoCreateFields),
+        WProp<D, int32_t>("MoveBy", rsInteger, &D::MoveBy, &D::SetMoveBy),
+        WEnumProp<D, TrpRangeBeginType>("RangeBegin", "TrpRangeBeginType", &D::RangeBegin, &D::SetRangeBegin),
+        WEnumProp<D, TrpRangeEndType>("RangeEnd", "TrpRangeEndType", &D::RangeEnd, &D::SetRangeEnd),
+        WProp<D, int32_t>("RangeEndCount", rsInteger, &D::RangeEndCount, &D::SetRangeEndCount),
         ClassProp<D>("SQL", nullptr, [](D&) { return static_cast<TObject*>(nullptr); }),
     };
     return table;
@@ -520,29 +580,21 @@ namespace report {
 
 namespace {
 
-const TrsRTTI* const* ModelAdapters(std::size_t& Count) {
-    static const TrsRTTI* const adapters[] = {
+const std::vector<TrsRTTIClass>& ModelAdapters() {
+    static const std::vector<TrsRTTIClass> adapters{
         TrsTrpCommunicatorRTTI::Instance(), TrsTrpCacheableRTTI::Instance(),  TrsTrpProducerRTTI::Instance(),
         TrsTrpCustomReportRTTI::Instance(), TrsTrpBandedReportRTTI::Instance(), TrsTrpReportRTTI::Instance(),
-        TrsTrpBandRTTI::Instance(),         TrsTrpGroupRTTI::Instance(),      TrsTrpComponentRTTI::Instance(),
+        TrsTrpBandRTTI::Instance(),         TrsTrpGroupRTTI::Instance(),      TrsTrpPrintableRTTI::Instance(),
+        TrsTrpComponentRTTI::Instance(),
         TrsTrpFieldRTTI::Instance(),        TrsTrpDataPipelineRTTI::Instance(), TrsTrpDBPipelineRTTI::Instance(),
     };
-    Count = std::size(adapters);
     return adapters;
 }
 
 }  // namespace
 
-void RegisterModelAdapters() {
-    std::size_t n = 0;
-    const TrsRTTI* const* adapters = ModelAdapters(n);
-    for (std::size_t i = 0; i < n; ++i) RegisterRTTIClass(adapters[i]);
-}
+void RegisterModelAdapters() { RegisterRTTIClasses(ModelAdapters()); }
 
-void UnregisterModelAdapters() {
-    std::size_t n = 0;
-    const TrsRTTI* const* adapters = ModelAdapters(n);
-    for (std::size_t i = n; i-- > 0;) UnregisterRTTIClass(adapters[i]);
-}
+void UnregisterModelAdapters() { UnregisterRTTIClasses(ModelAdapters()); }
 
 }  // namespace report

@@ -6,15 +6,6 @@
 #include "report/rpRTTITable.h"
 #include "report/rpRelatv.h"
 
-#define RP_TABLE_ADAPTER(Name, Parent)                           \
-    class Name : public TrsTableRTTI<Name, Parent> {                   \
-    public:                                                      \
-        FAT_CLASS(Name)                                          \
-        static const Name* Instance();                           \
-        TClass DescribedClass() const override;                  \
-        static const TrsMemberTable& MemberTable();              \
-    };
-
 // UserName (writable).
 RP_TABLE_ADAPTER(TrsTrpCommunicatorRTTI, TrsTComponentRTTI)
 // CacheCount, CachePageCount, CachePosition, CacheRecordSize, CacheStream.
@@ -29,12 +20,18 @@ RP_TABLE_ADAPTER(TrsTrpBandedReportRTTI, TrsTrpCustomReportRTTI)
 RP_TABLE_ADAPTER(TrsTrpReportRTTI, TrsTrpBandedReportRTTI)
 RP_TABLE_ADAPTER(TrsTrpBandRTTI, TrsTrpCacheableRTTI)
 RP_TABLE_ADAPTER(TrsTrpGroupRTTI, TrsTrpCacheableRTTI)
+// The bounds in thousandths of a millimetre, in Units and in screen pixels,
+// the generation state, the text and the draw command events.
+RP_TABLE_ADAPTER(TrsTrpPrintableRTTI, TrsTrpCacheableRTTI)
 // Band, the anchor pseudo-properties and the component's place in its band.
-RP_TABLE_ADAPTER(TrsTrpComponentRTTI, TrsTrpCacheableRTTI)
+RP_TABLE_ADAPTER(TrsTrpComponentRTTI, TrsTrpPrintableRTTI)
 RP_TABLE_ADAPTER(TrsTrpFieldRTTI, TrsTrpRelativeRTTI)
 RP_TABLE_ADAPTER(TrsTrpDataPipelineRTTI, TrsTrpRelativeRTTI)
 // SQL answers none: no data view here publishes one.
 RP_TABLE_ADAPTER(TrsTrpDBPipelineRTTI, TrsTrpDataPipelineRTTI)
+
+// Thousandths of a millimetre in screen pixels, as the "sp" members answer.
+int32_t rsScreenPixels(int32_t mm);
 
 namespace report {
 void RegisterModelAdapters();

@@ -16,10 +16,12 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "platform/rtl/Strings.h"
 #include "report/rpRTTI.h"
+#include "report/rpTypes.h"
 
 struct TrsMember {
     enum TKind { mkProperty, mkMethod, mkEvent };
@@ -87,6 +89,7 @@ public:
                 Rec.EnumTypeName = m->EnumTypeName;
                 break;
         }
+        if (m->Params) Rec.Params = m->Params();
         if (AClass != nullptr && AClass->FindProp(m->Name) != nullptr) Rec.Published = true;
         return true;
     }
@@ -118,7 +121,38 @@ public:
     }
 };
 
-// Row builders. C is the described class; accessors take a C&.
+// Declares a table adapter: its class, its instance and its rows.
+#define RP_TABLE_ADAPTER(Name, Parent)                     \
+    class Name : public TrsTableRTTI<Name, Parent> {       \
+    public:                                                \
+        FAT_CLASS(Name)                                    \
+        static const Name* Instance();                     \
+        TClass DescribedClass() const override;            \
+        static const TrsMemberTable& MemberTable();        \
+    };
+
+// Defines what RP_TABLE_ADAPTER declares but the rows.
+#define RP_TABLE_ADAPTER_BODY(Name, Parent, Described)                                                      \
+    TClass Name::StaticClassType() {                                                                        \
+        static const TClassInfo info = TClassBuilder<Name>(#Name, Parent::StaticClassType()).Build();       \
+        return &info;                                                                                       \
+    }                                                                                                       \
+    const Name* Name::Instance() {                                                                          \
+        static const Name adapter;                                                                          \
+        return &adapter;                                                                                    \
+    }                                                                                                       \
+    TClass Name::DescribedClass() const { return Described::StaticClassType(); }
+
+// A unit's adapters, registered in their order and unregistered in reverse.
+inline void RegisterRTTIClasses(const std::vector<TrsRTTIClass>& Adapters) {
+    for (TrsRTTIClass a : Adapters) RegisterRTTIClass(a);
+}
+inline void UnregisterRTTIClasses(const std::vector<TrsRTTIClass>& Adapters) {
+    for (auto it = Adapters.rbegin(); it != Adapters.rend(); ++it) UnregisterRTTIClass(*it);
+}
+
+// Row builders. C is the described class; an accessor is a member function
+// of C or anything callable with a C&.
 namespace rstable {
 
 template <class C, class F>
@@ -129,13 +163,14 @@ TrsMember Prop(const std::string& Name, int DataType, F Get) {
     m.Get = [Get](TObject* o) -> TrsValue {
         auto* c = dynamic_cast<C*>(o);
         if (c == nullptr) return {};
-        auto v = Get(*c);
+        auto v = std::invoke(Get, *c);
         return rsdetail::ToValue(v);
     };
     return m;
 }
 
-// A writable row; T is the setter's value type.
+// A writable row; T is the setter's value type. A setter that answers a
+// bool refuses a value by answering false.
 template <class C, class T, class F, class S>
 TrsMember WProp(const std::string& Name, int DataType, F Get, S Set) {
     TrsMember m = Prop<C>(Name, DataType, Get);
@@ -145,44 +180,73 @@ TrsMember WProp(const std::string& Name, int DataType, F Get, S Set) {
         if (c == nullptr) return false;
         T x{};
         if (!rsdetail::FromValue(rsValueAs(rsdetail::CodeOf<T>(), v), x)) return false;
-        Set(*c, x);
-        return true;
+        if constexpr (std::is_same_v<std::invoke_result_t<S, C&, T&>, bool>) {
+            return std::invoke(Set, *c, x);
+        } else {
+            std::invoke(Set, *c, x);
+            return true;
+        }
     };
     return m;
 }
 
 template <class C, class F>
 TrsMember ClassProp(const std::string& Name, TClass Class, F Get) {
-    TrsMember m = Prop<C>(Name, rsClass, [Get](C& c) { return static_cast<TObject*>(Get(c)); });
+    TrsMember m = Prop<C>(Name, rsClass, [Get](C& c) { return static_cast<TObject*>(std::invoke(Get, c)); });
     m.ClassType = Class;
     return m;
 }
 
 template <class C, class T, class F, class S>
 TrsMember WClassProp(const std::string& Name, TClass Class, F Get, S Set) {
-    TrsMember m = WProp<C, T>(Name, rsClass, [Get](C& c) { return static_cast<TObject*>(Get(c)); }, Set);
+    TrsMember m = WProp<C, T>(
+        Name, rsClass, [Get](C& c) { return static_cast<TObject*>(std::invoke(Get, c)); }, Set);
     m.ClassType = Class;
     return m;
 }
 
 template <class C, class F>
 TrsMember EnumProp(const std::string& Name, const std::string& TypeName, F Get) {
-    TrsMember m = Prop<C>(Name, rsEnum, [Get](C& c) { return static_cast<int32_t>(Get(c)); });
+    TrsMember m = Prop<C>(Name, rsEnum, [Get](C& c) { return static_cast<int32_t>(std::invoke(Get, c)); });
     m.EnumTypeName = TypeName;
     return m;
+}
+
+// A number outside an enumeration of the library is no value of it.
+template <class T>
+bool InEnumeration(int32_t Value) {
+    if constexpr (std::is_enum_v<T> && requires { rpEnumDecl<T>::Values; })
+        return Value >= 0 && Value < static_cast<int32_t>(rpTypeInfo<T>()->EnumNames.size());
+    else
+        return true;
 }
 
 template <class C, class T, class F, class S>
 TrsMember WEnumProp(const std::string& Name, const std::string& TypeName, F Get, S Set) {
     TrsMember m = WProp<C, int32_t>(
-        Name, rsEnum, [Get](C& c) { return static_cast<int32_t>(Get(c)); },
-        [Set](C& c, int32_t v) { Set(c, static_cast<T>(v)); });
+        Name, rsEnum, [Get](C& c) { return static_cast<int32_t>(std::invoke(Get, c)); },
+        [Set](C& c, int32_t v) {
+            if (!InEnumeration<T>(v)) return false;
+            if constexpr (std::is_same_v<std::invoke_result_t<S, C&, T>, bool>) {
+                return std::invoke(Set, c, static_cast<T>(v));
+            } else {
+                std::invoke(Set, c, static_cast<T>(v));
+                return true;
+            }
+        });
     m.EnumTypeName = TypeName;
     return m;
 }
 
 // Params is a list of (name, code, by reference) of the event's parameters.
 struct TrsParam {
+    TrsParam(std::string AName, int ADataType, bool AIsVar = false, TClass AClassType = nullptr,
+             std::string AEnumTypeName = {})
+        : Name(std::move(AName)),
+          DataType(ADataType),
+          IsVar(AIsVar),
+          ClassType(AClassType),
+          EnumTypeName(std::move(AEnumTypeName)) {}
     std::string Name;
     int DataType = rsNone;
     bool IsVar = false;
@@ -218,7 +282,7 @@ TrsMember Procedure(const std::string& Name, F Do) {
     m.Call = [Do](TObject* o, TrsParamList*) {
         auto* c = dynamic_cast<C*>(o);
         if (c == nullptr) return false;
-        Do(*c);
+        std::invoke(Do, *c);
         return true;
     };
     return m;
@@ -252,7 +316,8 @@ TrsMember Indexed(const std::string& Name, TClass Class, N Count, F Item) {
                                 if (!list.GetParamValue(0, index)) return false;
                                 const int32_t i = std::get<int32_t>(index);
                                 TObject* result = nullptr;
-                                if (i >= 0 && i < static_cast<int32_t>(Count(c))) result = Item(c, i);
+                                if (i >= 0 && i < static_cast<int32_t>(std::invoke(Count, c)))
+                                    result = std::invoke(Item, c, i);
                                 list.SetParamValue(1, TrsValue(std::in_place_type<TObject*>, result));
                                 return true;
                             });

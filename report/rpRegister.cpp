@@ -2,6 +2,7 @@
 
 #include <iterator>
 
+#include "report/rpBandRTTI.h"
 #include "report/rpBorder.h"
 #include "report/rpComm.h"
 #include "report/rpDBPipeline.h"
@@ -81,11 +82,13 @@ void registerAll() {
     RegisterTemplateClasses();
     RegisterComponents();
     RegisterModelAdapters();
+    RegisterBandAdapters();
     rpSetDisplayFormatClass(TrpDisplayFormat::Instance());
 }
 
 void unregisterAll() {
     rpSetDisplayFormatClass(nullptr);
+    UnregisterBandAdapters();
     UnregisterModelAdapters();
     UnregisterComponents();
     UnregisterTemplateClasses();

@@ -1,45 +1,18 @@
 #pragma once
-// The scripting adapters of memos and regions: their members by name, as
-// scripts and the designer reach them.
+// The scripting adapters of stretchables, memos and regions: their members
+// by name, as scripts and the designer reach them.
 #include "report/rpModelRTTI.h"
 
-class TrsTrpCustomMemoRTTI : public TrsTrpComponentRTTI {
-public:
-    FAT_CLASS(TrsTrpCustomMemoRTTI)
-    static const TrsTrpCustomMemoRTTI* Instance();
-    void GetPropList(TClass AClass, TStrings* Names) const override;
-    TClass DescribedClass() const override;
-    bool GetPropRec(TClass AClass, const std::string& Name, TrsMemberDescriptor& Rec) const override;
-    bool GetPropValue(TObject* AObject, const std::string& Name, TrsValue& Value) const override;
-    bool SetPropValue(TObject* AObject, const std::string& Name, const TrsValue& Value) const override;
-};
-
+// The shift chain and the generation state (read-only); KeepTogether,
+// ShiftRelativeTo and Stretch go through their setters.
+RP_TABLE_ADAPTER(TrsTrpStretchableRTTI, TrsTrpComponentRTTI)
+// CharWrap, Color, Leading, Lines, TabStopPositions, Text; read-only
+// MemoStream, mmLeading, PrintLines, spLeading.
+RP_TABLE_ADAPTER(TrsTrpCustomMemoRTTI, TrsTrpStretchableRTTI)
 // Adds "AutoDisplay" and the event "OnGetMemo" (86, with "Lines").
-class TrsTrpDBMemoRTTI : public TrsTrpCustomMemoRTTI {
-public:
-    FAT_CLASS(TrsTrpDBMemoRTTI)
-    static const TrsTrpDBMemoRTTI* Instance();
-    void GetPropList(TClass AClass, TStrings* Names) const override;
-    void GetEventList(TClass AClass, TStrings* Names) const override;
-    TClass DescribedClass() const override;
-    bool GetPropRec(TClass AClass, const std::string& Name, TrsMemberDescriptor& Rec) const override;
-    std::unique_ptr<TrsParamList> GetParams(const std::string& Name) const override;
-    bool GetPropValue(TObject* AObject, const std::string& Name, TrsValue& Value) const override;
-    bool SetPropValue(TObject* AObject, const std::string& Name, const TrsValue& Value) const override;
-};
-
-class TrsTrpCustomRegionRTTI : public TrsTrpComponentRTTI {
-public:
-    FAT_CLASS(TrsTrpCustomRegionRTTI)
-    static const TrsTrpCustomRegionRTTI* Instance();
-    void GetPropList(TClass AClass, TStrings* Names) const override;
-    TClass DescribedClass() const override;
-    bool GetPropRec(TClass AClass, const std::string& Name, TrsMemberDescriptor& Rec) const override;
-    std::unique_ptr<TrsParamList> GetParams(const std::string& Name) const override;
-    bool CallMethod(TObject* AObject, const std::string& Name, bool Flag, TrsParamList* Params) const override;
-    bool GetPropValue(TObject* AObject, const std::string& Name, TrsValue& Value) const override;
-    bool SetPropValue(TObject* AObject, const std::string& Name, const TrsValue& Value) const override;
-};
+RP_TABLE_ADAPTER(TrsTrpDBMemoRTTI, TrsTrpCustomMemoRTTI)
+// Brush, Pen, ParentWidth; read-only ObjectCount and MaxStretchable; Objects(Index).
+RP_TABLE_ADAPTER(TrsTrpCustomRegionRTTI, TrsTrpStretchableRTTI)
 
 namespace report {
 void RegisterStretchAdapters();

@@ -745,107 +745,25 @@ void TrpSubReport::RestoreFromCache(int Page) {
 // ---------------------------------------------------------------------------
 // Scripting
 
-namespace {
+using namespace rstable;
 
-struct BoolMember {
-    const char* Name;
-    bool (TrpSubReport::*Get)() const;
-    void (TrpSubReport::*Set)(bool);
-};
+RP_TABLE_ADAPTER_BODY(TrsTrpSubReportRTTI, TrsTrpStretchableRTTI, TrpSubReport)
 
-constexpr BoolMember kBoolMembers[] = {
-    {"NewPrintJob", &TrpSubReport::NewPrintJob, &TrpSubReport::SetNewPrintJob},
-    {"ParentPrinterSetup", &TrpSubReport::ParentPrinterSetup, &TrpSubReport::SetParentPrinterSetup},
-    {"ResetPageNo", &TrpSubReport::ResetPageNo, &TrpSubReport::SetResetPageNo},
-    {"TraverseAllData", &TrpSubReport::TraverseAllData, &TrpSubReport::SetTraverseAllData},
-    {"ExpandAll", &TrpSubReport::ExpandAll, &TrpSubReport::SetExpandAll},
-};
-
-}  // namespace
-
-TClass TrsTrpSubReportRTTI::StaticClassType() {
-    static const TClassInfo info =
-        TClassBuilder<TrsTrpSubReportRTTI>("TrsTrpSubReportRTTI", TrsTrpComponentRTTI::StaticClassType()).Build();
-    return &info;
-}
-
-const TrsTrpSubReportRTTI* TrsTrpSubReportRTTI::Instance() {
-    static const TrsTrpSubReportRTTI adapter;
-    return &adapter;
-}
-
-TClass TrsTrpSubReportRTTI::DescribedClass() const { return TrpSubReport::StaticClassType(); }
-
-void TrsTrpSubReportRTTI::GetPropList(TClass AClass, TStrings* Names) const {
-    TrsTrpComponentRTTI::GetPropList(AClass, Names);
-    for (const BoolMember& m : kBoolMembers) AddPropName(Names, m.Name);
-    for (const char* name : {"PrintBehavior", "DrillDownComponent", "Report"}) AddPropName(Names, name);
-}
-
-bool TrsTrpSubReportRTTI::GetPropRec(TClass AClass, const std::string& Name, TrsMemberDescriptor& Rec) const {
-    for (const BoolMember& m : kBoolMembers)
-        if (SameText(Name, m.Name)) {
-            FillPropRec(m.Name, rsBoolean, false, Rec);
-            return true;
-        }
-    if (SameText(Name, "PrintBehavior"))
-        FillEnumPropRec("PrintBehavior", "TrpPrintBehaviorType", false, Rec);
-    else if (SameText(Name, "DrillDownComponent"))
-        FillClassPropRec("DrillDownComponent", TrpComponent::StaticClassType(), false, Rec);
-    else if (SameText(Name, "Report"))
-        FillClassPropRec("Report", TrpChildReport::StaticClassType(), true, Rec);
-    else
-        return TrsTrpComponentRTTI::GetPropRec(AClass, Name, Rec);
-    return true;
-}
-
-bool TrsTrpSubReportRTTI::GetPropValue(TObject* AObject, const std::string& Name, TrsValue& Value) const {
-    auto* sub = dynamic_cast<TrpSubReport*>(AObject);
-    if (sub == nullptr) return TrsTrpComponentRTTI::GetPropValue(AObject, Name, Value);
-    for (const BoolMember& m : kBoolMembers)
-        if (SameText(Name, m.Name)) {
-            Value = (sub->*m.Get)();
-            return true;
-        }
-    if (SameText(Name, "PrintBehavior"))
-        Value = static_cast<int32_t>(sub->PrintBehavior());
-    else if (SameText(Name, "DrillDownComponent"))
-        Value = static_cast<TObject*>(sub->DrillDownComponent());
-    else if (SameText(Name, "Report"))
-        Value = static_cast<TObject*>(sub->Report());
-    else
-        return TrsTrpComponentRTTI::GetPropValue(AObject, Name, Value);
-    return true;
-}
-
-bool TrsTrpSubReportRTTI::SetPropValue(TObject* AObject, const std::string& Name, const TrsValue& Value) const {
-    auto* sub = dynamic_cast<TrpSubReport*>(AObject);
-    if (sub == nullptr) return TrsTrpComponentRTTI::SetPropValue(AObject, Name, Value);
-    for (const BoolMember& m : kBoolMembers)
-        if (SameText(Name, m.Name)) {
-            const TrsValue v = rsValueAs(rsBoolean, Value);
-            if (!std::holds_alternative<bool>(v)) return false;
-            (sub->*m.Set)(std::get<bool>(v));
-            return true;
-        }
-    if (SameText(Name, "PrintBehavior")) {
-        const TrsValue v = rsValueAs(rsInteger, Value);
-        if (!std::holds_alternative<int32_t>(v)) return false;
-        const int32_t kind = std::get<int32_t>(v);
-        if (kind < pbChild || kind > pbFixed) return false;
-        sub->SetPrintBehavior(static_cast<TrpPrintBehaviorType>(kind));
-        return true;
-    }
-    if (SameText(Name, "DrillDownComponent")) {
-        if (!std::holds_alternative<TObject*>(Value)) return false;
-        TObject* object = std::get<TObject*>(Value);
-        auto* component = dynamic_cast<TrpComponent*>(object);
-        if (object != nullptr && component == nullptr) return false;
-        sub->SetDrillDownComponent(component);
-        return true;
-    }
-    if (SameText(Name, "Report")) return false;
-    return TrsTrpComponentRTTI::SetPropValue(AObject, Name, Value);
+const TrsMemberTable& TrsTrpSubReportRTTI::MemberTable() {
+    using S = TrpSubReport;
+    static const TrsMemberTable table{
+        WProp<S, bool>("NewPrintJob", rsBoolean, &S::NewPrintJob, &S::SetNewPrintJob),
+        WProp<S, bool>("ParentPrinterSetup", rsBoolean, &S::ParentPrinterSetup, &S::SetParentPrinterSetup),
+        WProp<S, bool>("ResetPageNo", rsBoolean, &S::ResetPageNo, &S::SetResetPageNo),
+        WProp<S, bool>("TraverseAllData", rsBoolean, &S::TraverseAllData, &S::SetTraverseAllData),
+        WProp<S, bool>("ExpandAll", rsBoolean, &S::ExpandAll, &S::SetExpandAll),
+        WEnumProp<S, TrpPrintBehaviorType>("PrintBehavior", "TrpPrintBehaviorType", &S::PrintBehavior,
+                                           &S::SetPrintBehavior),
+        WClassProp<S, TrpComponent*>("DrillDownComponent", TrpComponent::StaticClassType(), &S::DrillDownComponent,
+                                     &S::SetDrillDownComponent),
+        ClassProp<S>("Report", TrpChildReport::StaticClassType(), &S::Report),
+    };
+    return table;
 }
 
 namespace report {

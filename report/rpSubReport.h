@@ -32,7 +32,7 @@
 #include <vector>
 
 #include "platform/rtl/Lists.h"
-#include "report/rpModelRTTI.h"
+#include "report/rpStretchRTTI.h"
 #include "report/rpRelatv.h"
 #include "report/rpStretchable.h"
 
@@ -189,16 +189,7 @@ private:
 
 // The subreport's scripting members: its published settings and the child
 // report (Report, read only).
-class TrsTrpSubReportRTTI : public TrsTrpComponentRTTI {
-public:
-    FAT_CLASS(TrsTrpSubReportRTTI)
-    static const TrsTrpSubReportRTTI* Instance();
-    void GetPropList(TClass AClass, TStrings* Names) const override;
-    TClass DescribedClass() const override;
-    bool GetPropRec(TClass AClass, const std::string& Name, TrsMemberDescriptor& Rec) const override;
-    bool GetPropValue(TObject* AObject, const std::string& Name, TrsValue& Value) const override;
-    bool SetPropValue(TObject* AObject, const std::string& Name, const TrsValue& Value) const override;
-};
+RP_TABLE_ADAPTER(TrsTrpSubReportRTTI, TrsTrpStretchableRTTI)
 
 namespace report {
 // The class and its scripting adapter.

@@ -830,218 +830,83 @@ void TrpReportModuleTemplate::Move(TrpRelative* Target, TrpRelative* Source) {
 // ---------------------------------------------------------------------------
 // Scripting
 
+using namespace rstable;
+
 namespace {
 
-// One scriptable member of a template class: a property (read through Get,
-// written through Set unless read-only) or a method without parameters.
-struct Member {
-    const char* name;
-    int code;
-    bool readOnly;
-    const char* enumType;
-    TClass (*classType)();
-    std::function<TrsValue(TObject*)> get;
-    std::function<bool(TObject*, const TrsValue&)> set;
-    std::function<void(TObject*)> call;  // methods only
-};
-
-template <class T>
-T* As(TObject* O) {
-    return dynamic_cast<T*>(O);
-}
-
-template <class V>
-bool ValueOf(const TrsValue& Value, int Code, V& Out) {
-    return rsdetail::FromValue(rsValueAs(Code, Value), Out);
-}
-
 // A string property read and written through its accessors.
-template <class T, class G, class S>
-Member StringMember(const char* Name, G Get, S Set) {
-    return {Name,
-            rsString,
-            false,
-            "",
-            nullptr,
-            [Get](TObject* o) { return TrsValue(std::string((As<T>(o)->*Get)())); },
-            [Set](TObject* o, const TrsValue& v) {
-                std::string t;
-                if (!ValueOf(v, rsString, t)) return false;
-                (As<T>(o)->*Set)(t);
-                return true;
-            },
-            nullptr};
-}
-
-const std::vector<Member>& SettingsMembers() {
-    using S = TrpTemplateDBSettings;
-    static const std::vector<Member> members = {
-        {"DataPipeline", rsClass, false, "", &TrpDataPipeline::StaticClassType,
-         [](TObject* o) { return TrsValue(static_cast<TObject*>(As<S>(o)->DataPipeline())); },
-         [](TObject* o, const TrsValue& v) {
-             TrpDataPipeline* p = nullptr;
-             if (!rsdetail::FromValue(v, p)) return false;
-             As<S>(o)->SetDataPipeline(p);
-             return true;
-         },
-         nullptr},
-        StringMember<S>("Name", &S::Name, &S::SetName),
-        StringMember<S>("NameField", &S::NameField, &S::SetNameField),
-        StringMember<S>("TemplateField", &S::TemplateField, &S::SetTemplateField),
-    };
-    return members;
-}
-
-const std::vector<Member>& CustomTemplateMembers() {
-    using C = TrpCustomTemplate;
-    static const std::vector<Member> members = {
-        {"DatabaseSettings", rsClass, false, "", &TrpTemplateDBSettings::StaticClassType,
-         [](TObject* o) { return TrsValue(static_cast<TObject*>(As<C>(o)->DatabaseSettings())); },
-         [](TObject* o, const TrsValue& v) {
-             TrpTemplateDBSettings* s = nullptr;
-             if (!rsdetail::FromValue(v, s) || s == nullptr) return false;
-             As<C>(o)->SetDatabaseSettings(s);
-             return true;
-         },
-         nullptr},
-        StringMember<C>("Description", &C::GetDescription, &C::SetDescription),
-        StringMember<C>("FileName", &C::FileName, &C::SetFileName),
-        {"Format", rsEnum, false, "TrpFormatType", nullptr,
-         [](TObject* o) { return TrsValue(static_cast<int32_t>(As<C>(o)->Format())); },
-         [](TObject* o, const TrsValue& v) {
-             int32_t n = 0;
-             if (!ValueOf(v, rsInteger, n) || n < ftBinary || n > ftASCII) return false;
-             As<C>(o)->SetFormat(static_cast<TrpFormatType>(n));
-             return true;
-         },
-         nullptr},
-        {"Offset", rsInteger, false, "", nullptr, [](TObject* o) { return TrsValue(As<C>(o)->Offset()); },
-         [](TObject* o, const TrsValue& v) {
-             int32_t n = 0;
-             if (!ValueOf(v, rsInteger, n)) return false;
-             As<C>(o)->SetOffset(n);
-             return true;
-         },
-         nullptr},
-        {"Owner", rsClass, true, "", &TComponent::StaticClassType,
-         [](TObject* o) { return TrsValue(static_cast<TObject*>(As<C>(o)->Owner())); }, nullptr, nullptr},
-        {"SaveTo", rsEnum, false, "TrpSaveToType", nullptr,
-         [](TObject* o) { return TrsValue(static_cast<int32_t>(As<C>(o)->SaveTo())); },
-         [](TObject* o, const TrsValue& v) {
-             int32_t n = 0;
-             if (!ValueOf(v, rsInteger, n) || n < stDatabase || n > stFile) return false;
-             As<C>(o)->SetSaveTo(static_cast<TrpSaveToType>(n));
-             return true;
-         },
-         nullptr},
-    };
-    return members;
-}
-
-const std::vector<Member>& TemplateMembers() {
-    using T = TrpTemplate;
-    static const std::vector<Member> members = {
-        {"FileExtension", rsString, true, "", nullptr, [](TObject* o) { return TrsValue(As<T>(o)->FileExtension()); },
-         nullptr, nullptr},
-        {"FileFilter", rsString, true, "", nullptr, [](TObject* o) { return TrsValue(As<T>(o)->FileFilter()); },
-         nullptr, nullptr},
-        {"Root", rsClass, true, "", &TComponent::StaticClassType,
-         [](TObject* o) { return TrsValue(static_cast<TObject*>(As<T>(o)->Root())); }, nullptr, nullptr},
-        {"ReadOnly", rsBoolean, true, "", nullptr, [](TObject* o) { return TrsValue(As<T>(o)->ReadOnly()); },
-         nullptr, nullptr},
-        {"LoadFromDatabase", rsNone, true, "", nullptr, nullptr, nullptr,
-         [](TObject* o) { As<T>(o)->LoadFromDatabase(); }},
-        {"LoadFromFile", rsNone, true, "", nullptr, nullptr, nullptr, [](TObject* o) { As<T>(o)->LoadFromFile(); }},
-        {"New", rsNone, true, "", nullptr, nullptr, nullptr, [](TObject* o) { As<T>(o)->New(); }},
-        {"SaveToDatabase", rsNone, true, "", nullptr, nullptr, nullptr,
-         [](TObject* o) { As<T>(o)->SaveToDatabase(); }},
-        {"SaveToFile", rsNone, true, "", nullptr, nullptr, nullptr, [](TObject* o) { As<T>(o)->SaveToFile(); }},
-    };
-    return members;
-}
-
-const std::vector<Member>& ReportTemplateMembers() {
-    static const std::vector<Member> members = {
-        {"Report", rsClass, true, "", &TrpCustomReport::StaticClassType,
-         [](TObject* o) { return TrsValue(static_cast<TObject*>(As<TrpReportTemplate>(o)->Report())); }, nullptr, nullptr},
-    };
-    return members;
-}
-
-const Member* Find(const std::vector<Member>& Members, const std::string& Name) {
-    for (const Member& m : Members)
-        if (SameText(Name, m.name)) return &m;
-    return nullptr;
-}
-
-void ListMembers(const std::vector<Member>& Members, TStrings* Names) {
-    for (const Member& m : Members) {
-        if (m.call)
-            AddMethodName(Names, m.name);
-        else
-            AddPropName(Names, m.name);
-    }
+template <class C, class G, class S>
+TrsMember StringRow(const char* Name, G Get, S Set) {
+    return WProp<C, std::string>(
+        Name, rsString, [Get](C& c) { return std::string((c.*Get)()); },
+        [Set](C& c, const std::string& v) { (c.*Set)(v); });
 }
 
 }  // namespace
 
-#define RP_TEMPLATE_ADAPTER_BODY(Adapter, Parent, Described, Members)                                              \
-    TClass Adapter::StaticClassType() {                                                                          \
-        static const TClassInfo info = TClassBuilder<Adapter>(#Adapter, Parent::StaticClassType()).Build();     \
-        return &info;                                                                                            \
-    }                                                                                                            \
-    const Adapter* Adapter::Instance() {                                                                         \
-        static const Adapter adapter;                                                                            \
-        return &adapter;                                                                                         \
-    }                                                                                                            \
-    TClass Adapter::DescribedClass() const { return Described::StaticClassType(); }                              \
-    void Adapter::GetPropList(TClass AClass, TStrings* Names) const {                                            \
-        Parent::GetPropList(AClass, Names);                                                                      \
-        ListMembers(Members(), Names);                                                                           \
-    }                                                                                                            \
-    bool Adapter::GetPropRec(TClass AClass, const std::string& Name, TrsMemberDescriptor& Rec) const {           \
-        const Member* m = Find(Members(), Name);                                                                 \
-        if (m == nullptr) return Parent::GetPropRec(AClass, Name, Rec);                                          \
-        if (m->call)                                                                                             \
-            FillMethodRec(m->name, false, Rec);                                                                  \
-        else if (m->code == rsClass)                                                                             \
-            FillClassPropRec(m->name, m->classType(), m->readOnly, Rec);                                         \
-        else if (m->code == rsEnum)                                                                              \
-            FillEnumPropRec(m->name, m->enumType, m->readOnly, Rec);                                             \
-        else                                                                                                     \
-            FillPropRec(m->name, m->code, m->readOnly, Rec);                                                     \
-        return true;                                                                                             \
-    }                                                                                                            \
-    std::unique_ptr<TrsParamList> Adapter::GetParams(const std::string& Name) const {                            \
-        if (const Member* m = Find(Members(), Name); m != nullptr && m->call) return std::make_unique<TrsParamList>(); \
-        return Parent::GetParams(Name);                                                                          \
-    }                                                                                                            \
-    bool Adapter::CallMethod(TObject* AObject, const std::string& Name, bool Flag, TrsParamList* Params) const { \
-        const Member* m = Find(Members(), Name);                                                                 \
-        if (m == nullptr || !m->call || dynamic_cast<Described*>(AObject) == nullptr)                            \
-            return Parent::CallMethod(AObject, Name, Flag, Params);                                              \
-        m->call(AObject);                                                                                        \
-        return true;                                                                                             \
-    }                                                                                                            \
-    bool Adapter::GetPropValue(TObject* AObject, const std::string& Name, TrsValue& Value) const {               \
-        const Member* m = Find(Members(), Name);                                                                 \
-        if (m == nullptr || !m->get || dynamic_cast<Described*>(AObject) == nullptr)                             \
-            return Parent::GetPropValue(AObject, Name, Value);                                                   \
-        Value = m->get(AObject);                                                                                 \
-        return true;                                                                                             \
-    }                                                                                                            \
-    bool Adapter::SetPropValue(TObject* AObject, const std::string& Name, const TrsValue& Value) const {         \
-        const Member* m = Find(Members(), Name);                                                                 \
-        if (m == nullptr || dynamic_cast<Described*>(AObject) == nullptr)                                        \
-            return Parent::SetPropValue(AObject, Name, Value);                                                   \
-        return m->set && m->set(AObject, Value);                                                                 \
-    }
+RP_TABLE_ADAPTER_BODY(TrsTrpTemplateDBSettingsRTTI, TrsTPersistentRTTI, TrpTemplateDBSettings)
 
-RP_TEMPLATE_ADAPTER_BODY(TrsTrpTemplateDBSettingsRTTI, TrsTPersistentRTTI, TrpTemplateDBSettings, SettingsMembers)
-RP_TEMPLATE_ADAPTER_BODY(TrsTrpCustomTemplateRTTI, TrsTPersistentRTTI, TrpCustomTemplate, CustomTemplateMembers)
-RP_TEMPLATE_ADAPTER_BODY(TrsTrpTemplateRTTI, TrsTrpCustomTemplateRTTI, TrpTemplate, TemplateMembers)
-RP_TEMPLATE_ADAPTER_BODY(TrsTrpReportTemplateRTTI, TrsTrpTemplateRTTI, TrpReportTemplate, ReportTemplateMembers)
-#undef RP_TEMPLATE_ADAPTER_BODY
+const TrsMemberTable& TrsTrpTemplateDBSettingsRTTI::MemberTable() {
+    using S = TrpTemplateDBSettings;
+    static const TrsMemberTable table{
+        WClassProp<S, TrpDataPipeline*>("DataPipeline", TrpDataPipeline::StaticClassType(), &S::DataPipeline,
+                                        &S::SetDataPipeline),
+        StringRow<S>("Name", &S::Name, &S::SetName),
+        StringRow<S>("NameField", &S::NameField, &S::SetNameField),
+        StringRow<S>("TemplateField", &S::TemplateField, &S::SetTemplateField),
+    };
+    return table;
+}
+
+RP_TABLE_ADAPTER_BODY(TrsTrpCustomTemplateRTTI, TrsTPersistentRTTI, TrpCustomTemplate)
+
+const TrsMemberTable& TrsTrpCustomTemplateRTTI::MemberTable() {
+    using C = TrpCustomTemplate;
+    static const TrsMemberTable table{
+        WClassProp<C, TrpTemplateDBSettings*>("DatabaseSettings", TrpTemplateDBSettings::StaticClassType(),
+                                              &C::DatabaseSettings,
+                                              [](C& c, TrpTemplateDBSettings* s) {
+                                                  if (s == nullptr) return false;
+                                                  c.SetDatabaseSettings(s);
+                                                  return true;
+                                              }),
+        StringRow<C>("Description", &C::GetDescription, &C::SetDescription),
+        StringRow<C>("FileName", &C::FileName, &C::SetFileName),
+        WEnumProp<C, TrpFormatType>("Format", "TrpFormatType", &C::Format, &C::SetFormat),
+        WProp<C, int32_t>("Offset", rsInteger, &C::Offset, &C::SetOffset),
+        ClassProp<C>("Owner", TComponent::StaticClassType(), &C::Owner),
+        WEnumProp<C, TrpSaveToType>("SaveTo", "TrpSaveToType", &C::SaveTo, &C::SetSaveTo),
+    };
+    return table;
+}
+
+RP_TABLE_ADAPTER_BODY(TrsTrpTemplateRTTI, TrsTrpCustomTemplateRTTI, TrpTemplate)
+
+const TrsMemberTable& TrsTrpTemplateRTTI::MemberTable() {
+    using T = TrpTemplate;
+    static const TrsMemberTable table{
+        Prop<T>("FileExtension", rsString, &T::FileExtension),
+        Prop<T>("FileFilter", rsString, &T::FileFilter),
+        ClassProp<T>("Root", TComponent::StaticClassType(), &T::Root),
+        Prop<T>("ReadOnly", rsBoolean, &T::ReadOnly),
+        Procedure<T>("LoadFromDatabase", [](T& t) { t.LoadFromDatabase(); }),
+        Procedure<T>("LoadFromFile", [](T& t) { t.LoadFromFile(); }),
+        Procedure<T>("New", [](T& t) { t.New(); }),
+        Procedure<T>("SaveToDatabase", [](T& t) { t.SaveToDatabase(); }),
+        Procedure<T>("SaveToFile", [](T& t) { t.SaveToFile(); }),
+    };
+    return table;
+}
+
+RP_TABLE_ADAPTER_BODY(TrsTrpReportTemplateRTTI, TrsTrpTemplateRTTI, TrpReportTemplate)
+
+const TrsMemberTable& TrsTrpReportTemplateRTTI::MemberTable() {
+    using R = TrpReportTemplate;
+    static const TrsMemberTable table{
+        ClassProp<R>("Report", TrpCustomReport::StaticClassType(), &R::Report),
+    };
+    return table;
+}
 
 // ---------------------------------------------------------------------------
 

@@ -33,7 +33,7 @@
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/TypInfo.h"
 #include "report/rpDialogs.h"
-#include "report/rpRTTI.h"
+#include "report/rpRTTITable.h"
 #include "report/rpTypes.h"
 
 class TReader;
@@ -320,25 +320,10 @@ private:
 // Owner, SaveTo, then FileExtension, FileFilter, Root and ReadOnly (read
 // only) and the methods LoadFromDatabase, LoadFromFile, New,
 // SaveToDatabase, SaveToFile; a report template's Report.
-#define RP_TEMPLATE_ADAPTER(Name, Parent)                                                                 \
-    class Name : public Parent {                                                                          \
-    public:                                                                                               \
-        FAT_CLASS(Name)                                                                                   \
-        static const Name* Instance();                                                                    \
-        void GetPropList(TClass AClass, TStrings* Names) const override;                                  \
-        TClass DescribedClass() const override;                                                           \
-        bool GetPropRec(TClass AClass, const std::string& Name, TrsMemberDescriptor& Rec) const override; \
-        bool CallMethod(TObject* AObject, const std::string& Name, bool Flag,                             \
-                        TrsParamList* Params) const override;                                             \
-        std::unique_ptr<TrsParamList> GetParams(const std::string& Name) const override;                  \
-        bool GetPropValue(TObject* AObject, const std::string& Name, TrsValue& Value) const override;     \
-        bool SetPropValue(TObject* AObject, const std::string& Name, const TrsValue& Value) const override; \
-    };
-RP_TEMPLATE_ADAPTER(TrsTrpTemplateDBSettingsRTTI, TrsTPersistentRTTI)
-RP_TEMPLATE_ADAPTER(TrsTrpCustomTemplateRTTI, TrsTPersistentRTTI)
-RP_TEMPLATE_ADAPTER(TrsTrpTemplateRTTI, TrsTrpCustomTemplateRTTI)
-RP_TEMPLATE_ADAPTER(TrsTrpReportTemplateRTTI, TrsTrpTemplateRTTI)
-#undef RP_TEMPLATE_ADAPTER
+RP_TABLE_ADAPTER(TrsTrpTemplateDBSettingsRTTI, TrsTPersistentRTTI)
+RP_TABLE_ADAPTER(TrsTrpCustomTemplateRTTI, TrsTPersistentRTTI)
+RP_TABLE_ADAPTER(TrsTrpTemplateRTTI, TrsTrpCustomTemplateRTTI)
+RP_TABLE_ADAPTER(TrsTrpReportTemplateRTTI, TrsTrpTemplateRTTI)
 
 namespace report {
 void RegisterTemplateClasses();

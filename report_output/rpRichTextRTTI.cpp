@@ -95,7 +95,7 @@ bool TrsTrpDrawRichTextRTTI::SetPropValue(TObject* AObject, const std::string& N
 
 TClass TrsTrpCustomRichTextRTTI::StaticClassType() {
     static const TClassInfo info =
-        TClassBuilder<TrsTrpCustomRichTextRTTI>("TrsTrpCustomRichTextRTTI", TrsTrpComponentRTTI::StaticClassType())
+        TClassBuilder<TrsTrpCustomRichTextRTTI>("TrsTrpCustomRichTextRTTI", TrsTrpStretchableRTTI::StaticClassType())
             .Build();
     return &info;
 }
@@ -108,7 +108,7 @@ const TrsTrpCustomRichTextRTTI* TrsTrpCustomRichTextRTTI::Instance() {
 TClass TrsTrpCustomRichTextRTTI::DescribedClass() const { return TrpCustomRichText::StaticClassType(); }
 
 void TrsTrpCustomRichTextRTTI::GetPropList(TClass AClass, TStrings* Names) const {
-    TrsTrpComponentRTTI::GetPropList(AClass, Names);
+    TrsTrpStretchableRTTI::GetPropList(AClass, Names);
     for (const char* name : {"EndCharPos", "RichText", "RichTextStream", "RichTextStrings", "StartCharPos",
                              "PlainText", "SelLength", "SelStart", "SelText"})
         AddPropName(Names, name);
@@ -117,7 +117,7 @@ void TrsTrpCustomRichTextRTTI::GetPropList(TClass AClass, TStrings* Names) const
 }
 
 void TrsTrpCustomRichTextRTTI::GetEventList(TClass AClass, TStrings* Names) const {
-    TrsTrpComponentRTTI::GetEventList(AClass, Names);
+    TrsTrpStretchableRTTI::GetEventList(AClass, Names);
     if (Names->IndexOf("OnGetRichText") < 0) Names->Add("OnGetRichText");
 }
 
@@ -144,7 +144,7 @@ bool TrsTrpCustomRichTextRTTI::GetPropRec(TClass AClass, const std::string& Name
         FillMethodRec(Name, true, Rec);
         Rec.Params = GetParams(Name);
     } else {
-        return TrsTrpComponentRTTI::GetPropRec(AClass, Name, Rec);
+        return TrsTrpStretchableRTTI::GetPropRec(AClass, Name, Rec);
     }
     return true;
 }
@@ -165,7 +165,7 @@ std::unique_ptr<TrsParamList> TrsTrpCustomRichTextRTTI::GetParams(const std::str
     } else if (SameText(Name, "LoadFromRTFStream") || SameText(Name, "SaveToRTFStream")) {
         list->AddParam("aStream", rsClass, false, false, "", TStream::StaticClassType());
     } else {
-        return TrsTrpComponentRTTI::GetParams(Name);
+        return TrsTrpStretchableRTTI::GetParams(Name);
     }
     return list;
 }
@@ -173,7 +173,7 @@ std::unique_ptr<TrsParamList> TrsTrpCustomRichTextRTTI::GetParams(const std::str
 bool TrsTrpCustomRichTextRTTI::CallMethod(TObject* AObject, const std::string& Name, bool Flag,
                                           TrsParamList* Params) const {
     auto* rich = dynamic_cast<TrpCustomRichText*>(AObject);
-    if (rich == nullptr || Params == nullptr) return TrsTrpComponentRTTI::CallMethod(AObject, Name, Flag, Params);
+    if (rich == nullptr || Params == nullptr) return TrsTrpStretchableRTTI::CallMethod(AObject, Name, Flag, Params);
     if (SameText(Name, "FindText")) {
         std::string text;
         int32_t start = 0, length = 0;
@@ -197,12 +197,12 @@ bool TrsTrpCustomRichTextRTTI::CallMethod(TObject* AObject, const std::string& N
         else rich->SaveToRTFStream(stream);
         return true;
     }
-    return TrsTrpComponentRTTI::CallMethod(AObject, Name, Flag, Params);
+    return TrsTrpStretchableRTTI::CallMethod(AObject, Name, Flag, Params);
 }
 
 bool TrsTrpCustomRichTextRTTI::GetPropValue(TObject* AObject, const std::string& Name, TrsValue& Value) const {
     auto* rich = dynamic_cast<TrpCustomRichText*>(AObject);
-    if (rich == nullptr) return TrsTrpComponentRTTI::GetPropValue(AObject, Name, Value);
+    if (rich == nullptr) return TrsTrpStretchableRTTI::GetPropValue(AObject, Name, Value);
     if (SameText(Name, "EndCharPos"))
         Value = static_cast<int32_t>(rich->EndCharPos());
     else if (SameText(Name, "StartCharPos"))
@@ -222,13 +222,13 @@ bool TrsTrpCustomRichTextRTTI::GetPropValue(TObject* AObject, const std::string&
     else if (SameText(Name, "SelText"))
         Value = rich->SelText();
     else
-        return TrsTrpComponentRTTI::GetPropValue(AObject, Name, Value);
+        return TrsTrpStretchableRTTI::GetPropValue(AObject, Name, Value);
     return true;
 }
 
 bool TrsTrpCustomRichTextRTTI::SetPropValue(TObject* AObject, const std::string& Name, const TrsValue& Value) const {
     auto* rich = dynamic_cast<TrpCustomRichText*>(AObject);
-    if (rich == nullptr) return TrsTrpComponentRTTI::SetPropValue(AObject, Name, Value);
+    if (rich == nullptr) return TrsTrpStretchableRTTI::SetPropValue(AObject, Name, Value);
     if (SameText(Name, "RichText") || SameText(Name, "SelText")) {
         std::string text;
         if (!AsString(Value, text)) return false;
@@ -243,7 +243,7 @@ bool TrsTrpCustomRichTextRTTI::SetPropValue(TObject* AObject, const std::string&
         else rich->SetSelStart(v);
         return true;
     }
-    return TrsTrpComponentRTTI::SetPropValue(AObject, Name, Value);
+    return TrsTrpStretchableRTTI::SetPropValue(AObject, Name, Value);
 }
 
 // ---------------------------------------------------------------------------

@@ -3,7 +3,7 @@
 // component's text, range and selection with its file and stream methods,
 // and a data rich text's AutoDisplay.
 #include "report/rpPageRTTI.h"
-#include "report/rpModelRTTI.h"
+#include "report/rpStretchRTTI.h"
 
 class TrsTrpDrawRichTextRTTI : public TrsTrpDrawCommandRTTI {
 public:
@@ -16,7 +16,7 @@ public:
     bool SetPropValue(TObject* AObject, const std::string& Name, const TrsValue& Value) const override;
 };
 
-class TrsTrpCustomRichTextRTTI : public TrsTrpComponentRTTI {
+class TrsTrpCustomRichTextRTTI : public TrsTrpStretchableRTTI {
 public:
     FAT_CLASS(TrsTrpCustomRichTextRTTI)
     static const TrsTrpCustomRichTextRTTI* Instance();

@@ -5,64 +5,41 @@
 
 using namespace rstable;
 
-TClass TrsTrpVariableRTTI::StaticClassType() {
-    static const TClassInfo info =
-        TClassBuilder<TrsTrpVariableRTTI>("TrsTrpVariableRTTI", TrsTrpComponentRTTI::StaticClassType()).Build();
-    return &info;
-}
-
-const TrsTrpVariableRTTI* TrsTrpVariableRTTI::Instance() {
-    static const TrsTrpVariableRTTI adapter;
-    return &adapter;
-}
-
-TClass TrsTrpVariableRTTI::DescribedClass() const { return TrpVariable::StaticClassType(); }
+RP_TABLE_ADAPTER_BODY(TrsTrpVariableRTTI, TrsTrpComponentRTTI, TrpVariable)
 
 const TrsMemberTable& TrsTrpVariableRTTI::MemberTable() {
     using V = TrpVariable;
     static const TrsMemberTable table{
         WProp<V, bool>(
-            "AsBoolean", rsBoolean, [](V& v) { return v.CurrentSlots().Boolean; },
-            [](V& v, bool x) { v.SetAsBoolean(x); }),
+            "AsBoolean", rsBoolean, [](V& v) { return v.CurrentSlots().Boolean; }, &V::SetAsBoolean),
         WProp<V, char>(
-            "AsChar", rsChar, [](V& v) { return v.CurrentSlots().Char; }, [](V& v, char x) { v.SetAsChar(x); }),
+            "AsChar", rsChar, [](V& v) { return v.CurrentSlots().Char; }, &V::SetAsChar),
         WProp<V, Currency>(
             "AsCurrency", rsCurrency, [](V& v) { return Currency::FromRaw(v.CurrentSlots().Currency); },
             [](V& v, Currency x) { v.SetAsCurrency(static_cast<double>(x.Raw()) / Currency::Scale); }),
         WProp<V, double>(
-            "AsDateTime", rsDateTime, [](V& v) { return v.CurrentSlots().DateTime; },
-            [](V& v, double x) { v.SetAsDateTime(x); }),
+            "AsDateTime", rsDateTime, [](V& v) { return v.CurrentSlots().DateTime; }, &V::SetAsDateTime),
         WProp<V, double>(
-            "AsDate", rsDate, [](V& v) { return v.CurrentSlots().DateTime; },
-            [](V& v, double x) { v.SetAsDateTime(x); }),
+            "AsDate", rsDate, [](V& v) { return v.CurrentSlots().DateTime; }, &V::SetAsDateTime),
         WProp<V, double>(
-            "AsTime", rsTime, [](V& v) { return v.CurrentSlots().DateTime; },
-            [](V& v, double x) { v.SetAsDateTime(x); }),
+            "AsTime", rsTime, [](V& v) { return v.CurrentSlots().DateTime; }, &V::SetAsDateTime),
         WProp<V, double>(
-            "AsDouble", rsDouble, [](V& v) { return v.CurrentSlots().Double; },
-            [](V& v, double x) { v.SetAsDouble(x); }),
+            "AsDouble", rsDouble, [](V& v) { return v.CurrentSlots().Double; }, &V::SetAsDouble),
         WProp<V, long double>(
             "AsExtended", rsExtended, [](V& v) { return static_cast<long double>(v.CurrentSlots().Extended); },
             [](V& v, long double x) { v.SetAsExtended(static_cast<double>(x)); }),
         WProp<V, float>(
-            "AsSingle", rsSingle, [](V& v) { return v.CurrentSlots().Single; },
-            [](V& v, float x) { v.SetAsSingle(x); }),
+            "AsSingle", rsSingle, [](V& v) { return v.CurrentSlots().Single; }, &V::SetAsSingle),
         WProp<V, int32_t>(
-            "AsInteger", rsInteger, [](V& v) { return v.CurrentSlots().Integer; },
-            [](V& v, int32_t x) { v.SetAsInteger(x); }),
+            "AsInteger", rsInteger, [](V& v) { return v.CurrentSlots().Integer; }, &V::SetAsInteger),
         WProp<V, std::string>(
-            "AsString", rsString, [](V& v) { return VarToStr(v.Value()); },
-            [](V& v, const std::string& x) { v.SetAsString(x); }),
-        WProp<V, Variant>(
-            "Value", rsVariant, [](V& v) { return v.Value(); }, [](V& v, const Variant& x) { v.SetValue(x); }),
-        WProp<V, int32_t>(
-            "CalcOrder", rsInteger, [](V& v) { return v.CalcOrder(); }, [](V& v, int32_t x) { v.SetCalcOrder(x); }),
-        WClassProp<V, TrpCommunicator*>(
-            "CalcComponent", TrpCommunicator::StaticClassType(), [](V& v) { return v.CalcComponent(); },
-            [](V& v, TrpCommunicator* x) { v.SetCalcComponent(x); }),
-        WClassProp<V, TrpCommunicator*>(
-            "ResetComponent", TrpCommunicator::StaticClassType(), [](V& v) { return v.ResetComponent(); },
-            [](V& v, TrpCommunicator* x) { v.SetResetComponent(x); }),
+            "AsString", rsString, [](V& v) { return VarToStr(v.Value()); }, &V::SetAsString),
+        WProp<V, Variant>("Value", rsVariant, &V::Value, &V::SetValue),
+        WProp<V, int32_t>("CalcOrder", rsInteger, &V::CalcOrder, &V::SetCalcOrder),
+        WClassProp<V, TrpCommunicator*>("CalcComponent", TrpCommunicator::StaticClassType(), &V::CalcComponent,
+                                        &V::SetCalcComponent),
+        WClassProp<V, TrpCommunicator*>("ResetComponent", TrpCommunicator::StaticClassType(), &V::ResetComponent,
+                                        &V::SetResetComponent),
         Method<V>("SaveToCache", {{"aCachePageNo", rsInteger}},
                   [](V& v, TrsParamList& list) {
                       TrsValue page;
@@ -77,24 +54,12 @@ const TrsMemberTable& TrsTrpVariableRTTI::MemberTable() {
     return table;
 }
 
-TClass TrsTrpSystemVariableRTTI::StaticClassType() {
-    static const TClassInfo info = TClassBuilder<TrsTrpSystemVariableRTTI>(
-                                       "TrsTrpSystemVariableRTTI", TrsTrpComponentRTTI::StaticClassType())
-                                       .Build();
-    return &info;
-}
-
-const TrsTrpSystemVariableRTTI* TrsTrpSystemVariableRTTI::Instance() {
-    static const TrsTrpSystemVariableRTTI adapter;
-    return &adapter;
-}
-
-TClass TrsTrpSystemVariableRTTI::DescribedClass() const { return TrpSystemVariable::StaticClassType(); }
+RP_TABLE_ADAPTER_BODY(TrsTrpSystemVariableRTTI, TrsTrpComponentRTTI, TrpSystemVariable)
 
 const TrsMemberTable& TrsTrpSystemVariableRTTI::MemberTable() {
     using S = TrpSystemVariable;
     static const TrsMemberTable table{
-        EnumProp<S>("DataType", "TrpDataType", [](S& s) { return s.GetDataType(); }),
+        EnumProp<S>("DataType", "TrpDataType", &S::GetDataType),
     };
     return table;
 }

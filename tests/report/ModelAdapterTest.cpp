@@ -17,6 +17,7 @@
 #include "report/rpMainReport.h"
 #include "report/rpMemo.h"
 #include "report/rpModelRTTI.h"
+#include "report/rpParameters.h"
 #include "report/rpRegComponents.h"
 #include "tests/report/ReportTestSupport.h"
 
@@ -121,6 +122,8 @@ TEST(ModelAdapterTest, EventsCarryTheirNumbersAndParameters) {
         {m.report, "OnStartPage", 21, {}},
         {m.report->GetBand(btDetail, 0), "BeforeGenerate", 26, {}},
         {m.pipeline, "BeforeOpen", 130, {}},
+        {m.memo, "OnPrint", 32, {}},
+        {m.memo, "OnDrawCommandClick", 85, {{"aDrawCommand", rsClass}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -155,8 +158,9 @@ TEST(ModelAdapterTest, ReadOnlyNamesRefuseWritingAndKeepTheirValue) {
     EXPECT_EQ(m.report->Version(), version);
 
     // Every name an adapter lists as read-only refuses a value of its own type.
-    for (TObject* object : std::initializer_list<TObject*>{m.report, m.group, m.memo, m.pipeline,
-                                                           m.report->GetBand(btDetail, 0)}) {
+    for (TObject* object : std::initializer_list<TObject*>{
+             m.report, m.group, m.memo, m.pipeline, m.report->GetBand(btDetail, 0), m.report->CreateBand(btTitle),
+             m.report->CreateBand(btFooter), m.group->HeaderBand()}) {
         TrsRTTIClass adapter = AdapterOf(object);
         TStringList names;
         adapter->GetPropList(object->ClassType(), &names);
@@ -218,6 +222,7 @@ TEST(ModelAdapterTest, AnIndexOutsideItsListAnswersNil) {
         {detail, "Saves", 0, nullptr},
         {m.pipeline, "Fields", 3, nullptr},
         {m.pipeline, "Links", 0, nullptr},
+        {m.report, "AutoSearchFields", 0, nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.name) + "(" + std::to_string(c.index) + ")");
@@ -231,6 +236,153 @@ TEST(ModelAdapterTest, AnIndexOutsideItsListAnswersNil) {
         ASSERT_TRUE(adapter->CallMethod(c.object, c.name, true, params.get()));
         EXPECT_EQ(result, c.expected);
     }
+}
+
+TEST(ModelAdapterTest, EachBandKindAnswersThroughItsOwnAdapterAndItsParents) {
+    Model m;
+    struct Case {
+        TrpBand* band;
+        const char* adapter;
+        const char* ownMember;
+    };
+    const Case cases[] = {
+        {m.report->CreateBand(btTitle), "TrsTrpReportBandRTTI", "newpage"},
+        {m.report->CreateBand(btHeader), "TrsTrpPageBandRTTI", "PRINTHEIGHT"},
+        {m.report->CreateBand(btColumnHeader), "TrsTrpCustomBandRTTI", "StartingPosition"},
+        {m.report->GetBand(btDetail, 0), "TrsTrpDetailBandRTTI", "bandsperrecordcount"},
+        {m.report->CreateBand(btColumnFooter), "TrsTrpColumnFooterBandRTTI", "PrintHeight"},
+        {m.report->CreateBand(btFooter), "TrsTrpFooterBandRTTI", "PrintHeight"},
+        {m.report->CreateBand(btSummary), "TrsTrpReportBandRTTI", "NewPage"},
+        {m.report->CreateBand(btPageStyle), "TrsTrpCustomBandRTTI", "CurrentObject"},
+        {m.group->HeaderBand(), "TrsTrpGroupHeaderBandRTTI", "AlreadyPageBreak"},
+        {m.group->FooterBand(), "TrsTrpGroupBandRTTI", "savegeneration"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.adapter);
+        ASSERT_NE(c.band, nullptr);
+        TrsRTTIClass adapter = AdapterOf(c.band);
+        EXPECT_EQ(adapter->ClassName(), c.adapter);
+        TStringList names;
+        adapter->GetPropList(c.band->ClassType(), &names);
+        // Its own member, the generation state, the band's and the cache's.
+        for (const char* name : {c.ownMember, "CurrentPosition", "mmHeight", "CacheRecordSize"}) {
+            TrsValue v;
+            EXPECT_TRUE(adapter->GetPropValue(c.band, name, v)) << name;
+            EXPECT_GE(names.IndexOf(name), 0) << name;
+        }
+    }
+}
+
+TEST(ModelAdapterTest, BandAndStretchableMembersWriteThroughTheirSetters) {
+    Model m;
+    auto* title = dynamic_cast<TrpTitleBand*>(m.report->CreateBand(btTitle));
+    auto* footer = dynamic_cast<TrpFooterBand*>(m.report->CreateBand(btFooter));
+    auto* detail = dynamic_cast<TrpDetailBand*>(m.report->GetBand(btDetail, 0));
+    TrpGroupHeaderBand* header = m.group->HeaderBand();
+    auto* other = new TrpMemo(&m.owner);
+    other->SetBand(detail);
+    auto set = [](TObject* o, const char* name, const TrsValue& v) { return AdapterOf(o)->SetPropValue(o, name, v); };
+    auto object = [](TObject* o) { return TrsValue(std::in_place_type<TObject*>, o); };
+
+    ASSERT_TRUE(set(title, "NewPage", true));
+    EXPECT_TRUE(title->NewPage());
+    // The setters' own rules apply: at least one band a record, a footer
+    // measured from the bottom margin stays static.
+    ASSERT_TRUE(set(detail, "BandsPerRecord", int32_t{0}));
+    EXPECT_EQ(detail->BandsPerRecord(), 1);
+    ASSERT_TRUE(set(footer, "printheight", int32_t{phDynamic}));
+    EXPECT_EQ(footer->PrintHeight(), phStatic);
+    // A number that names no print height is refused, not stored.
+    EXPECT_FALSE(set(detail, "PrintHeight", int32_t{7}));
+    EXPECT_FALSE(set(detail, "PrintHeight", int32_t{-1}));
+    EXPECT_EQ(detail->PrintHeight(), phStatic);
+    ASSERT_TRUE(set(detail, "DataPipeline", object(m.pipeline)));
+    EXPECT_EQ(detail->OwnDataPipeline(), m.pipeline);
+    EXPECT_FALSE(set(detail, "DataPipeline", object(m.memo)));
+    EXPECT_EQ(detail->OwnDataPipeline(), m.pipeline);
+    ASSERT_TRUE(set(header, "Generation", true));
+    EXPECT_TRUE(header->Generation());
+    TrsValue group;
+    ASSERT_TRUE(AdapterOf(header)->GetPropValue(header, "group", group));
+    EXPECT_EQ(std::get<TObject*>(group), m.group);
+
+    ASSERT_TRUE(set(other, "ShiftRelativeTo", object(m.memo)));
+    EXPECT_EQ(other->ShiftRelativeTo(), m.memo);
+    TrsValue shifters;
+    ASSERT_TRUE(AdapterOf(m.memo)->GetPropValue(m.memo, "ShifterCount", shifters));
+    EXPECT_EQ(std::get<int32_t>(shifters), 1);
+    EXPECT_FALSE(set(other, "ShiftRelativeTo", object(detail)));
+    EXPECT_EQ(other->ShiftRelativeTo(), m.memo);
+    ASSERT_TRUE(set(m.memo, "KeepTogether", true));
+    EXPECT_TRUE(m.memo->KeepTogether());
+
+    // Each unit of a length writes through its own setter.
+    ASSERT_TRUE(set(m.memo, "mmleft", int32_t{25400}));
+    EXPECT_EQ(m.memo->mmLeft(), 25400);
+    EXPECT_FLOAT_EQ(m.memo->Left(), 1.0f);  // inches
+    ASSERT_TRUE(set(m.memo, "Width", 2.0));
+    EXPECT_EQ(m.memo->mmWidth(), 50800);
+    ASSERT_TRUE(set(m.memo, "spTop", int32_t{96}));
+    EXPECT_EQ(m.memo->spTop(), 96);
+    EXPECT_EQ(m.memo->mmLeft(), 25400);
+}
+
+// Calls a report method with the arguments bound in order; the last
+// parameter receives the result.
+template <class... A>
+bool CallReport(TrpReport* Report, const char* Name, TObject*& Result, A*... Args) {
+    std::unique_ptr<TrsParamList> params = AdapterOf(Report)->GetParams(Name);
+    if (params == nullptr || params->Count() != static_cast<int>(sizeof...(A)) + 1) return false;
+    int i = 0;
+    (params->BindParam(i++, Args), ...);
+    params->BindParam(i, &Result);
+    return AdapterOf(Report)->CallMethod(Report, Name, true, params.get());
+}
+
+TEST(ModelAdapterTest, ScriptsCreateFindAndDescribeAutoSearchCriteria) {
+    Model m;
+    std::string pipeline = "Clientes", field = "Nome", expression = "Sil";
+    int32_t op = soLike;
+    bool mandatory = true;
+    TObject* made = nullptr;
+    ASSERT_TRUE(CallReport(m.report, "CreateAutoSearchCriteria", made, &pipeline, &field, &op, &expression,
+                           &mandatory));
+    ASSERT_NE(made, nullptr);
+    ASSERT_EQ(m.report->AutoSearchFieldCount(), 1);
+    EXPECT_EQ(m.report->AutoSearchFields(0), made);
+    EXPECT_EQ(m.report->AutoSearchFields(0)->SearchOperator(), soLike);
+    // An operator outside the enumeration creates nothing.
+    op = 99;
+    TObject* refused = nullptr;
+    EXPECT_FALSE(CallReport(m.report, "CreateAutoSearchCriteria", refused, &pipeline, &field, &op, &expression,
+                            &mandatory));
+    EXPECT_EQ(m.report->AutoSearchFieldCount(), 1);
+
+    std::string lowerPipeline = "clientes", upperField = "NOME";
+    TObject* found = nullptr;
+    ASSERT_TRUE(CallReport(m.report, "AutoSearchCriteriaByName", found, &lowerPipeline, &upperField));
+    EXPECT_EQ(found, made);
+    TrsValue count, description;
+    ASSERT_TRUE(AdapterOf(m.report)->GetPropValue(m.report, "autosearchfieldcount", count));
+    EXPECT_EQ(std::get<int32_t>(count), 1);
+    ASSERT_TRUE(AdapterOf(m.report)->GetPropValue(m.report, "AutoSearchDescription", description));
+    EXPECT_NE(std::get<std::string>(description).find("Sil"), std::string::npos);
+}
+
+TEST(ModelAdapterTest, WritingParametersCopiesTheListAndNoneEmptiesIt) {
+    Model m;
+    TrpParameterList given(&m.owner);
+    given.Add("Ano", dtInteger, Variant(int32_t{2026}));
+    TrsRTTIClass adapter = AdapterOf(m.report);
+    ASSERT_TRUE(adapter->SetPropValue(m.report, "parameters", TrsValue(std::in_place_type<TObject*>, &given)));
+    ASSERT_EQ(m.report->Parameters()->Count(), 1);
+    EXPECT_NE(m.report->Parameters()->Items(0), given.Items(0));
+    EXPECT_TRUE(m.report->Parameters()->InList("ano"));
+    TrsValue read;
+    ASSERT_TRUE(adapter->GetPropValue(m.report, "Parameters", read));
+    EXPECT_EQ(std::get<TObject*>(read), m.report->Parameters());
+    ASSERT_TRUE(adapter->SetPropValue(m.report, "Parameters", TrsValue(std::in_place_type<TObject*>, nullptr)));
+    EXPECT_EQ(m.report->Parameters()->Count(), 0);
 }
 
 // The descriptor a published property's metadata gives.
