@@ -434,7 +434,7 @@ TEST_F(TemplateTest, ReadErrorsAskTheRegisteredDialogAndAreFatalWithoutOne) {
 int TemplateFuzzRounds() {
     const char* env = std::getenv("FAT_TEMPLATE_FUZZ_ROUNDS");
     const long n = env != nullptr ? std::strtol(env, nullptr, 10) : 0;
-    return n > 0 ? static_cast<int>(n) : 20000;
+    return n > 0 ? static_cast<int>(n) : 50000;
 }
 
 TEST_F(TemplateTest, MutatedAndTruncatedTemplatesLoadOrFailLeavingTheLayoutAsItWas) {
