@@ -13,6 +13,7 @@
 #include "report/rpRTTI.h"
 #include "report/rpReport.h"
 #include "report/rpUtils.h"
+#include "report_output/rpGraphics.h"
 
 namespace {
 
@@ -61,8 +62,33 @@ bool IsColumnBand(const TrpBand* Band) {
 // TrpDBText
 
 TClass TrpDBText::StaticClassType() {
+    using C = TrpDBText;
     static const TClassInfo info =
         TClassBuilder<TrpDBText>("TrpDBText", TrpCustomText::StaticClassType())
+            .Set("Anchors", rpAnchorsTypeInfo(), &C::Anchors, &C::SetAnchors, 3)
+            .Boolean("AutoSize", &C::AutoSize, &C::SetAutoSize, 0)
+            .Object("Border", TrpBorder::StaticClassType(), &C::Border, &C::SetBorder)
+            .Ordinal("Color", TypeInfoColor(), &C::Color, &C::SetColor, clWhite)
+            .String("DataField", &C::DataField, &C::SetDataField)
+            .Object("Font", TFont::StaticClassType(), &C::Font, &C::SetFont)
+            .Event("OnDrawCommandClick", static_cast<TrpDrawCommandEvent C::*>(&TrpPrintable::OnDrawCommandClick),
+                   rpDrawCommandEventTypeInfo())
+            .Event("OnDrawCommandCreate", static_cast<TrpDrawCommandEvent C::*>(&TrpPrintable::OnDrawCommandCreate),
+                   rpDrawCommandEventTypeInfo())
+            .Enum("TextAlignment", rpTypeInfo<TrpTextAlignment>(), &C::TextAlignment, &C::SetTextAlignment,
+                  taLeftJustified)
+            .Boolean("Transparent", &C::Transparent, &C::SetTransparent, 0)
+            .Boolean("Visible", &C::Visible, &C::SetVisible, 1)
+            .Boolean("WordWrap", &C::WordWrap, &C::SetWordWrap, 0)
+            // Lengths in the report's units: the mm values are what is stored.
+            .Float("Height", &C::Height, &C::SetHeight, TypeInfoSingle())
+            .NotStored()
+            .Float("Left", &C::Left, &C::SetLeft, TypeInfoSingle())
+            .NotStored()
+            .Float("Top", &C::Top, &C::SetTop, TypeInfoSingle())
+            .NotStored()
+            .Float("Width", &C::Width, &C::SetWidth, TypeInfoSingle())
+            .NotStored()
             .Boolean("BlankWhenZero", &TrpDBText::BlankWhenZero, &TrpDBText::SetBlankWhenZero, 0)
             .Boolean("ReprintOnSubsequent", &TrpDBText::ReprintOnSubsequent, &TrpDBText::SetReprintOnSubsequent, 0)
             .Boolean("SuppressRepeatedValues", &TrpDBText::SuppressRepeatedValues,

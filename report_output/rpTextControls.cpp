@@ -14,6 +14,7 @@
 #include "report/rpReport.h"
 #include "report/rpRotatedText.h"
 #include "report/rpTextLayout.h"
+#include "report_output/rpGraphics.h"
 
 namespace {
 
@@ -359,7 +360,34 @@ void TrpCustomText::PropertiesToDrawCommand(TrpDrawCommand* DrawCommand) {
 // TrpLabel
 
 TClass TrpLabel::StaticClassType() {
-    static const TClassInfo info = TClassBuilder<TrpLabel>("TrpLabel", TrpCustomText::StaticClassType()).Build();
+    using C = TrpLabel;
+    static const TClassInfo info =
+        TClassBuilder<C>("TrpLabel", TrpCustomText::StaticClassType())
+            .Set("Anchors", rpAnchorsTypeInfo(), &C::Anchors, &C::SetAnchors, 3)
+            .Boolean("AutoSize", &C::AutoSize, &C::SetAutoSize, 1)
+            .Object("Border", TrpBorder::StaticClassType(), &C::Border, &C::SetBorder)
+            .String("Caption", &C::Caption, &C::SetCaption)
+            .Ordinal("Color", TypeInfoColor(), &C::Color, &C::SetColor, clWhite)
+            .Object("Font", TFont::StaticClassType(), &C::Font, &C::SetFont)
+            .Event("OnDrawCommandClick", static_cast<TrpDrawCommandEvent C::*>(&TrpPrintable::OnDrawCommandClick),
+                   rpDrawCommandEventTypeInfo())
+            .Event("OnDrawCommandCreate", static_cast<TrpDrawCommandEvent C::*>(&TrpPrintable::OnDrawCommandCreate),
+                   rpDrawCommandEventTypeInfo())
+            .Enum("TextAlignment", rpTypeInfo<TrpTextAlignment>(), &C::TextAlignment, &C::SetTextAlignment,
+                  taLeftJustified)
+            .Boolean("Transparent", &C::Transparent, &C::SetTransparent, 0)
+            .Boolean("Visible", &C::Visible, &C::SetVisible, 1)
+            .Boolean("WordWrap", &C::WordWrap, &C::SetWordWrap, 0)
+            // Lengths in the report's units: the mm values are what is stored.
+            .Float("Height", &C::Height, &C::SetHeight, TypeInfoSingle())
+            .NotStored()
+            .Float("Left", &C::Left, &C::SetLeft, TypeInfoSingle())
+            .NotStored()
+            .Float("Top", &C::Top, &C::SetTop, TypeInfoSingle())
+            .NotStored()
+            .Float("Width", &C::Width, &C::SetWidth, TypeInfoSingle())
+            .NotStored()
+            .Build();
     return &info;
 }
 
