@@ -17,6 +17,7 @@
 #include "report/rpRTTI.h"
 #include "report/rpReport.h"
 #include "report/rpUtils.h"
+#include "report_output/rpGraphics.h"
 
 namespace {
 
@@ -86,9 +87,25 @@ std::string rpSystemText(TrpVarType VarType, const TrpComponent* On, const std::
 // TrpCustomVariable
 
 TClass TrpCustomVariable::StaticClassType() {
+    using C = TrpCustomVariable;
     static const TClassInfo info =
-        TClassBuilder<TrpCustomVariable>("TrpCustomVariable", TrpCustomText::StaticClassType())
-            .String("DisplayFormat", &TrpCustomVariable::DisplayFormat, &TrpCustomVariable::SetDisplayFormat)
+        TClassBuilder<C>("TrpCustomVariable", TrpCustomText::StaticClassType())
+            .String("DisplayFormat", &C::DisplayFormat, &C::SetDisplayFormat)
+            // What the text controls publish.
+            .Set("Anchors", rpAnchorsTypeInfo(), &C::Anchors, &C::SetAnchors, 3)
+            .Boolean("AutoSize", &C::AutoSize, &C::SetAutoSize, 1)
+            .Object("Border", TrpBorder::StaticClassType(), &C::Border, &C::SetBorder)
+            .Ordinal("Color", TypeInfoColor(), &C::Color, &C::SetColor, clWhite)
+            .Object("Font", TFont::StaticClassType(), &C::Font, &C::SetFont)
+            .Event("OnDrawCommandClick", static_cast<TrpDrawCommandEvent C::*>(&TrpPrintable::OnDrawCommandClick),
+                   rpDrawCommandEventTypeInfo())
+            .Event("OnDrawCommandCreate", static_cast<TrpDrawCommandEvent C::*>(&TrpPrintable::OnDrawCommandCreate),
+                   rpDrawCommandEventTypeInfo())
+            .Enum("TextAlignment", rpTypeInfo<TrpTextAlignment>(), &C::TextAlignment, &C::SetTextAlignment,
+                  taLeftJustified)
+            .Boolean("Transparent", &C::Transparent, &C::SetTransparent, 0)
+            .Boolean("Visible", &C::Visible, &C::SetVisible, 1)
+            .Boolean("WordWrap", &C::WordWrap, &C::SetWordWrap, 0)
             .Build();
     return &info;
 }
