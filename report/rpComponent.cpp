@@ -7,6 +7,12 @@
 #include "report/rpGroup.h"
 #include "report/rpRegion.h"
 #include "report/rpReport.h"
+#include "report/rpUnits.h"
+
+namespace {
+// From this version on positions are stored as mm values.
+constexpr int kFloatBoundsVersion = 3000;
+}  // namespace
 
 const TTypeInfo* rpAnchorsTypeInfo() {
     static const TTypeInfo* t =
@@ -292,6 +298,32 @@ void TrpComponent::DefineProperties(TFiler* Filer) {
             }
         },
         nullptr, false);
+    static const char* const lengths[4] = {"Left", "Top", "Width", "Height"};
+    for (unsigned i = 0; i < 4; ++i)
+        if (GetPropInfo(ClassType(), lengths[i]) == nullptr)
+            Filer->DefineProperty(
+                lengths[i],
+                [this, i](TReader* r) {
+                    legacyBounds_[i] = static_cast<float>(r->ReadFloat());
+                    legacyBoundsRead_ |= 1u << i;
+                },
+                nullptr, false);
+}
+
+void TrpComponent::Convert(int Version) {
+    TrpPrintable::Convert(Version);
+    if (legacyBoundsRead_ == 0) return;
+    if (Version < kFloatBoundsVersion) {
+        // The designer showed the report's units; the component took them
+        // only when it joined the report, after these were read.
+        const TrpUnitType unit = band_ != nullptr && band_->Report() != nullptr ? band_->Report()->Units() : Units();
+        int32_t mm[4] = {mmLeft(), mmTop(), mmWidth(), mmHeight()};
+        for (unsigned i = 0; i < 4; ++i)
+            if ((legacyBoundsRead_ & (1u << i)) != 0)
+                mm[i] = rpToMMThousandths(unit, static_cast<int>(i % 2), GetPrinter(), legacyBounds_[i]);
+        StoremmBounds(mm[0], mm[1], std::max(mm[2], 0), std::max(mm[3], 0));
+    }
+    legacyBoundsRead_ = 0;
 }
 
 std::string TrpComponent::StoredRegionName() const {

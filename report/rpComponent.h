@@ -85,6 +85,10 @@ public:
     void SetParentComponent(TComponent* Value) override;
     void DefineProperties(TFiler* Filer) override;
     void Loaded() override;
+    // Streams older than 3000 kept the position and size as numbers in the
+    // report's units ("Left = 1.25" in inches); they become mm values here,
+    // when the report's units are known.
+    void Convert(int Version) override;
 
     // Called by the band as the object joins or leaves it.
     void BandGone() { band_ = nullptr; }
@@ -108,4 +112,7 @@ private:
     TrpGroup* resetGroup_ = nullptr;
     TrpComponent* parentRegion_ = nullptr;
     std::string storedRegionName_;
+    // Left, top, width and height as an old stream gave them, and which it gave.
+    float legacyBounds_[4] = {0, 0, 0, 0};
+    unsigned legacyBoundsRead_ = 0;
 };

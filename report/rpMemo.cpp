@@ -37,11 +37,20 @@ std::unique_ptr<TCanvas> rpNewMeasuringCanvas() {
 }
 
 TClass TrpCustomMemo::StaticClassType() {
+    using C = TrpCustomMemo;
     static const TClassInfo info =
         TClassBuilder<TrpCustomMemo>("TrpCustomMemo", TrpStretchable::StaticClassType())
             .Boolean("CharWrap", &TrpCustomMemo::CharWrap, &TrpCustomMemo::SetCharWrap, 0)
             .Object("TabStopPositions", TStrings::StaticClassType(), &TrpCustomMemo::TabStopPositions,
                     &TrpCustomMemo::SetTabStopPositions)
+            // How the text looks, as the text controls publish it.
+            .Object("Border", TrpBorder::StaticClassType(), &C::Border, &C::SetBorder)
+            .Ordinal("Color", TypeInfoColor(), &C::Color, &C::SetColor, clWhite)
+            .Object("Font", TFont::StaticClassType(), &C::Font, &C::SetFont)
+            .Enum("TextAlignment", rpTypeInfo<TrpTextAlignment>(), &C::TextAlignment, &C::SetTextAlignment,
+                  taLeftJustified)
+            .Boolean("Transparent", &C::Transparent, &C::SetTransparent, 0)
+            .Boolean("Visible", &C::Visible, &C::SetVisible, 1)
             .Build();
     return &info;
 }

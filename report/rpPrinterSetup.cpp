@@ -602,6 +602,10 @@ void TrpPrinterSetup::SetPaperWidth(float Value) { SetPaperDimension(Value, fals
 
 // --- stream form ------------------------------------------------------------
 
+namespace {
+constexpr int32_t kLongestLength = 100000000;
+}  // namespace
+
 void TrpPrinterSetup::DefineProperties(TFiler* Filer) {
     TPersistent::DefineProperties(Filer);
     // The geometry is stored exactly, in thousandths of a millimetre; the
@@ -624,6 +628,9 @@ void TrpPrinterSetup::DefineProperties(TFiler* Filer) {
             f.Name,
             [this, f](TReader* Reader) {
                 const int32_t v = rpReadTruncatedInteger(Reader);
+                // Any paper is well inside a hundred metres; beyond that a
+                // stream is damaged, and sums of these lengths would overflow.
+                if (v < -kLongestLength || v > kLongestLength) throw EReadError("Invalid property value");
                 Guard g(lock_);
                 (pageDef_.get()->*f.Set)(v);
             },

@@ -42,6 +42,8 @@ TClass TrpProducer::StaticClassType() {
                     &TrpProducer::SetPDFSettings)
             .Object("PreviewFormSettings", TrpPreviewFormSettings::StaticClassType(),
                     &TrpProducer::PreviewFormSettings, &TrpProducer::SetPreviewFormSettings)
+            .Object("PrinterSetup", TrpPrinterSetup::StaticClassType(), &TrpProducer::PrinterSetup,
+                    &TrpProducer::SetPrinterSetup)
             .Boolean("SavePrinterSetup", &TrpProducer::SavePrinterSetup, &TrpProducer::SetSavePrinterSetup, 0)
             .Boolean("ShowCancelDialog", &TrpProducer::ShowCancelDialog, &TrpProducer::SetShowCancelDialog, 1)
             .Boolean("ShowPrintDialog", &TrpProducer::ShowPrintDialog, &TrpProducer::SetShowPrintDialog, 1)

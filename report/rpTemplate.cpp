@@ -629,6 +629,39 @@ void TrpReportTemplate::DataPipelineChanged(TrpDataPipeline* Pipeline) {
     if (Pipeline != nullptr) report_->AddNotify(Pipeline);
 }
 
+namespace {
+
+// The stored settings of the report as a print job (printer setup, device,
+// language, the settings objects...), which a report's Transfer leaves
+// where they are: every published value of the report's class but those
+// the report's own Transfer moves, its name and its event handlers.
+void CopyStoredSettings(TrpCustomReport* Target, TrpCustomReport* Source) {
+    if (Target == nullptr || Source == nullptr || Target->ClassType() != Source->ClassType()) return;
+    const TClass layout = TrpCustomReport::StaticClassType();
+    const TClass producer = TrpProducer::StaticClassType();
+    for (const TPropInfo* p : GetPropList(Target->ClassType())) {
+        if (SameText(p->Name, "Name") || p->PropType == nullptr || p->PropType->Kind == tkMethod) continue;
+        if (GetPropInfo(layout, p->Name) != nullptr && GetPropInfo(producer, p->Name) == nullptr) continue;
+        if (p->PropType->Kind == tkClass) {
+            auto* to = dynamic_cast<TPersistent*>(p->GetObject ? p->GetObject(Target) : nullptr);
+            auto* from = dynamic_cast<TPersistent*>(p->GetObject ? p->GetObject(Source) : nullptr);
+            if (to != nullptr && from != nullptr && to != from) to->Assign(from);
+        } else if (p->GetOrd && p->SetOrd) {
+            p->SetOrd(Target, p->GetOrd(Source));
+        } else if (p->GetStr && p->SetStr) {
+            p->SetStr(Target, p->GetStr(Source));
+        } else if (p->GetFloat && p->SetFloat) {
+            p->SetFloat(Target, p->GetFloat(Source));
+        } else if (p->GetInt64 && p->SetInt64) {
+            p->SetInt64(Target, p->GetInt64(Source));
+        } else if (p->GetVariant && p->SetVariant) {
+            p->SetVariant(Target, p->GetVariant(Source));
+        }
+    }
+}
+
+}  // namespace
+
 bool TrpReportTemplate::BeforeLoad() {
     if (report_ == nullptr || (report_->State() & rpstTemplateLoading) != 0) return false;
     TrpTemplate::BeforeLoad();
@@ -638,6 +671,7 @@ bool TrpReportTemplate::BeforeLoad() {
     backup_->IncludeState(rpstTemplateLoading);
     report_->IncludeState(rpstTemplateLoading);
     backup_->Transfer(report_);
+    CopyStoredSettings(backup_.get(), report_);
     if (auto* params = dynamic_cast<TrpReport*>(report_)) {
         if (params->HasParameters())
             static_cast<TrpReport*>(backup_.get())->Parameters()->Assign(params->Parameters());
@@ -669,6 +703,7 @@ void TrpReportTemplate::ReaderSetName(TReader* /*Reader*/, TComponent* Component
 
 void TrpReportTemplate::TakeLayout(TrpCustomReport* Source) {
     report_->Transfer(Source);
+    CopyStoredSettings(report_, Source);
     auto* target = dynamic_cast<TrpReport*>(report_);
     auto* source = dynamic_cast<TrpReport*>(Source);
     if (target != nullptr && source != nullptr) {

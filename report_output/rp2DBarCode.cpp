@@ -319,7 +319,9 @@ Trp2DBarCode::Trp2DBarCode(TComponent* AOwner) : TrpCustom2DBarCode(AOwner) { Se
 
 TClass TrpDB2DBarCode::StaticClassType() {
     static const TClassInfo info =
-        TClassBuilder<TrpDB2DBarCode>("TrpDB2DBarCode", TrpCustom2DBarCode::StaticClassType()).Build();
+        TClassBuilder<TrpDB2DBarCode>("TrpDB2DBarCode", TrpCustom2DBarCode::StaticClassType())
+            .String("DataField", &TrpDB2DBarCode::DataField, &TrpDB2DBarCode::SetDataField)
+            .Build();
     return &info;
 }
 

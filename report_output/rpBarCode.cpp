@@ -683,7 +683,9 @@ TrpBarCode::TrpBarCode(TComponent* AOwner) : TrpCustomBarCode(AOwner) {
 
 TClass TrpDBBarCode::StaticClassType() {
     static const TClassInfo info =
-        TClassBuilder<TrpDBBarCode>("TrpDBBarCode", TrpCustomBarCode::StaticClassType()).Build();
+        TClassBuilder<TrpDBBarCode>("TrpDBBarCode", TrpCustomBarCode::StaticClassType())
+            .String("DataField", &TrpDBBarCode::DataField, &TrpDBBarCode::SetDataField)
+            .Build();
     return &info;
 }
 

@@ -14,6 +14,7 @@
 #include "report/rpRTTI.h"
 #include "report/rpReport.h"
 #include "report/rpUtils.h"
+#include "report_output/rpGraphics.h"
 
 namespace {
 
@@ -65,7 +66,7 @@ TClass TrpDBText::StaticClassType() {
     static const TClassInfo info =
         [] {
             TClassBuilder<TrpDBText> builder("TrpDBText", TrpCustomText::StaticClassType());
-            rpPublishTextLook(builder, false)
+            rpPublishLengths(rpPublishTextLook(builder, false))
                 .Boolean("BlankWhenZero", &TrpDBText::BlankWhenZero, &TrpDBText::SetBlankWhenZero, 0)
                 .String("DataField", &TrpDBText::DataField, &TrpDBText::SetDataField)
                 .Boolean("ParentDataPipeline", &TrpDBText::ParentDataPipeline, &TrpDBText::SetParentDataPipeline, 1)

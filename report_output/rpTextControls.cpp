@@ -15,6 +15,7 @@
 #include "report/rpRotatedText.h"
 #include "report/rpTextLayout.h"
 #include "report_output/rpTextLook.h"
+#include "report_output/rpGraphics.h"
 
 namespace {
 
@@ -363,7 +364,7 @@ void TrpCustomText::PropertiesToDrawCommand(TrpDrawCommand* DrawCommand) {
 TClass TrpLabel::StaticClassType() {
     static const TClassInfo info = [] {
         TClassBuilder<TrpLabel> builder("TrpLabel", TrpCustomText::StaticClassType());
-        rpPublishTextLook(builder, true).String("Caption", &TrpLabel::Caption, &TrpLabel::SetCaption);
+        rpPublishLengths(rpPublishTextLook(builder, true)).String("Caption", &TrpLabel::Caption, &TrpLabel::SetCaption);
         return builder.Build();
     }();
     return &info;

@@ -28,3 +28,17 @@ TClassBuilder<C>& rpPublishTextLook(TClassBuilder<C>& Builder, bool AutoSizeDefa
         .Boolean("Visible", &C::Visible, &C::SetVisible, 1)
         .Boolean("WordWrap", &C::WordWrap, &C::SetWordWrap, 0);
 }
+
+// The lengths in the report's units, for scripts and old streams; the mm
+// values are what is stored.
+template <typename C>
+TClassBuilder<C>& rpPublishLengths(TClassBuilder<C>& Builder) {
+    return Builder.Float("Height", &C::Height, &C::SetHeight, TypeInfoSingle())
+        .NotStored()
+        .Float("Left", &C::Left, &C::SetLeft, TypeInfoSingle())
+        .NotStored()
+        .Float("Top", &C::Top, &C::SetTop, TypeInfoSingle())
+        .NotStored()
+        .Float("Width", &C::Width, &C::SetWidth, TypeInfoSingle())
+        .NotStored();
+}

@@ -18,6 +18,7 @@
 #include "report/rpReport.h"
 #include "report/rpUtils.h"
 #include "report_output/rpTextLook.h"
+#include "report_output/rpGraphics.h"
 
 namespace {
 

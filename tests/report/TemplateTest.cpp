@@ -1,9 +1,13 @@
 // Report templates: the layout saved to and loaded from streams, files and
 // database rows, binary and text, and what a bad stream leaves behind.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 
@@ -18,6 +22,7 @@
 #include "report/rpMainReport.h"
 #include "report/rpPageBreak.h"
 #include "report/rpParameters.h"
+#include "report/rpPrinterSetup.h"
 #include "report/rpPipelineFields.h"
 #include "report/rpRegion.h"
 #include "report/rpSubReport.h"
@@ -57,6 +62,7 @@ namespace reporttest {
 namespace {
 
 std::string Bytes(TMemoryStream& S) { return S.DataBytes(); }
+std::string DataFile(const std::string& Name);
 
 class TemplateTest : public ::testing::Test {
 protected:
@@ -86,6 +92,8 @@ protected:
         R->SetName("rptNotas");
         R->SetPageLimit(3);
         R->SetPassSetting(psTwoPass);
+        R->PrinterSetup()->SetOrientation(poLandscape);
+        R->PrinterSetup()->SetDocumentName("Notas");
         R->CreateDefaultBands();
         auto* group = new TrpGroup(Owner);
         group->SetName("grpCliente");
@@ -142,7 +150,12 @@ TEST_F(TemplateTest, BinaryAndTextTemplatesBringTheWholeLayoutBack) {
         const std::string stored = Saved(format);
         report->Template()->New();
         EXPECT_EQ(report->GroupCount(), 0);
+        report->PrinterSetup()->SetOrientation(poPortrait);
+        report->PrinterSetup()->SetDocumentName("Outro");
         Load(stored);
+        // The print settings are part of the layout.
+        EXPECT_EQ(report->PrinterSetup()->Orientation(), poLandscape);
+        EXPECT_EQ(report->PrinterSetup()->DocumentName(), "Notas");
         EXPECT_EQ(Saved(ftASCII), text) << "format " << format;
         EXPECT_EQ(form->ComponentCount(), components);
         EXPECT_EQ(report->PageLimit(), 3);
@@ -266,6 +279,81 @@ TEST_F(TemplateTest, FilesSaveWithOffsetRefuseReadOnlyTargetsAndKeepTheOldFileWh
     }
 }
 
+// Another process saving a large layout is killed at each moment of its
+// save; the file on disk is then the old one (or, once renamed, the whole
+// new one), byte for byte, and it loads.
+TEST_F(TemplateTest, AProcessKilledMidSaveLeavesTheOldFile) {
+    TrpReportTemplate* t = report->Template();
+    t->SetFileName(FilePath());
+    t->SaveToFile();
+    const std::string old = fileio::ReadFileBytes(FilePath());
+    const std::string oldLayout = Saved(ftASCII);
+    for (int i = 0; i < 1500; ++i) {
+        auto* l = new TrpTestLabel(form.get());
+        l->SetName("lblLinha" + std::to_string(i));
+        l->SetCaption("Linha de item número " + std::to_string(i));
+        l->SetBand(report->GetBand(btDetail));
+    }
+    const std::string big = Saved(ftBinary);
+    ASSERT_GT(big.size(), 100000u);
+    struct Stop {
+        fileio::WriteStep step;
+        bool renamed;
+    };
+    for (Stop stop : {Stop{fileio::WriteStep::BeforeWrite, false}, Stop{fileio::WriteStep::AfterWrite, false},
+                      Stop{fileio::WriteStep::BeforeRename, false}, Stop{fileio::WriteStep::AfterRename, true}}) {
+        SCOPED_TRACE(static_cast<int>(stop.step));
+        int ready[2];
+        ASSERT_EQ(::pipe(ready), 0);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::close(ready[0]);
+            fileio::SetWriteStepHook([&](fileio::WriteStep Step, int, const std::string&) {
+                if (Step != stop.step) return;
+                const char c = 'm';
+                (void)!::write(ready[1], &c, 1);
+                for (;;) ::pause();
+            });
+            try {
+                t->SaveToFile();
+            } catch (...) {
+            }
+            ::_exit(3);
+        }
+        ::close(ready[1]);
+        char c = 0;
+        const bool midSave = ::read(ready[0], &c, 1) == 1;
+        ::close(ready[0]);
+        // The temporary file stands beside the target while the save runs.
+        int files = 0;
+        for (const auto& e : std::filesystem::directory_iterator(dir)) files += e.is_regular_file() ? 1 : 0;
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(midSave);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+        EXPECT_EQ(files, stop.renamed ? 1 : 2);
+        const std::string now = fileio::ReadFileBytes(FilePath());
+        EXPECT_TRUE(now == (stop.renamed ? big : old)) << now.size() << " bytes";
+        TComponent other(nullptr);
+        auto* fresh = new TrpReport(&other);
+        fresh->SetName("rptNotas");
+        fresh->Template()->SetFileName(FilePath());
+        fresh->Template()->LoadFromFile();
+        EXPECT_EQ(Saved(ftBinary, fresh), stop.renamed ? big : old);
+        if (!stop.renamed) {
+            EXPECT_EQ(Saved(ftASCII, fresh), oldLayout);
+        }
+        fileio::WriteFileAtomic(FilePath(), old);
+    }
+    // What the killed writers left beside the file goes with the next save.
+    t->SaveToFile();
+    int files = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir)) files += e.is_regular_file() ? 1 : 0;
+    EXPECT_EQ(files, 1);
+}
+
 TEST_F(TemplateTest, DecimalNumbersOfATextTemplateLoadAlikeWhateverTheDecimalSeparator) {
     // A height stored as a decimal number, as older templates kept it.
     std::string text = Saved(ftASCII);
@@ -340,10 +428,20 @@ TEST_F(TemplateTest, ReadErrorsAskTheRegisteredDialogAndAreFatalWithoutOne) {
     }
 }
 
+// Inputs of the mutation test: every cut of both forms, then mutations
+// until the count is reached. Sized for the sanitized build on the CI's two
+// cores; FAT_TEMPLATE_FUZZ_ROUNDS raises it (100000 for a long run).
+int TemplateFuzzRounds() {
+    const char* env = std::getenv("FAT_TEMPLATE_FUZZ_ROUNDS");
+    const long n = env != nullptr ? std::strtol(env, nullptr, 10) : 0;
+    return n > 0 ? static_cast<int>(n) : 50000;
+}
+
 TEST_F(TemplateTest, MutatedAndTruncatedTemplatesLoadOrFailLeavingTheLayoutAsItWas) {
     const std::string layout = Saved(ftASCII);
     const std::string binary = Saved(ftBinary);
     const int components = form->ComponentCount();
+    const int rounds = TemplateFuzzRounds();
     std::mt19937 rng(20261207);
     int loaded = 0;
     int refused = 0;
@@ -361,6 +459,8 @@ TEST_F(TemplateTest, MutatedAndTruncatedTemplatesLoadOrFailLeavingTheLayoutAsItW
                                                [&](TComponent* c) { return c->Owner() == form.get(); }));
     };
     ASSERT_EQ(reachable(), components);
+    // The binary form stands for the whole layout (the text form is its
+    // conversion, and costs more to make).
     auto attempt = [&](const std::string& data) {
         try {
             Load(data);
@@ -368,25 +468,104 @@ TEST_F(TemplateTest, MutatedAndTruncatedTemplatesLoadOrFailLeavingTheLayoutAsItW
             ASSERT_EQ(reachable(), form->ComponentCount());
         } catch (const ETemplateLoadError&) {
             ++refused;
-            ASSERT_EQ(Saved(ftASCII), layout);
+            ASSERT_EQ(Saved(ftBinary), binary);
             ASSERT_EQ(form->ComponentCount(), components);
         } catch (const EInvalidTemplateError&) {
             ++refused;
-            ASSERT_EQ(Saved(ftASCII), layout);
+            ASSERT_EQ(Saved(ftBinary), binary);
         }
         ASSERT_EQ(report->State() & rpstTemplateLoading, 0);
         // Whatever got in, the original layout goes back for the next round.
-        if (Saved(ftASCII) != layout) {
-            Load(layout);
+        if (Saved(ftBinary) != binary) {
+            Load(binary);
             ASSERT_EQ(form->ComponentCount(), components);
         }
     };
-    for (std::size_t cut = 0; cut < binary.size(); cut += 7) attempt(binary.substr(0, cut));
-    for (std::size_t cut = 0; cut < layout.size(); cut += 23) attempt(layout.substr(0, cut));
-    for (int i = 0; i < 1500; ++i) attempt(testsupport::MutateBytes(binary, rng));
-    for (int i = 0; i < 500; ++i) attempt(testsupport::MutateBytes(layout, rng));
+    int done = 0;
+    for (const std::string* whole : {&binary, &layout})
+        for (std::size_t cut = 0; cut < whole->size() && done < rounds; ++cut, ++done) {
+            attempt(whole->substr(0, cut));
+            if (HasFatalFailure()) return;
+        }
+    for (; done < rounds; ++done) {
+        attempt(testsupport::MutateBytes(done % 4 == 0 ? layout : binary, rng));
+        if (HasFatalFailure()) return;
+    }
     EXPECT_GT(loaded, 0);
     EXPECT_GT(refused, 0);
+    EXPECT_EQ(Saved(ftASCII), layout);
+    RecordProperty("inputs", done);
+}
+
+// Streams as older versions wrote them, kept by hand in tests/data: what
+// each held by a name of its day loads as today's value, and positions and
+// heights in the units of that day load as mm values.
+TEST_F(TemplateTest, OldStreamsLoadTheirLegacyPropertiesAsTodaysValues) {
+    auto label = [&](const char* Name) { return dynamic_cast<TrpComponent*>(form->FindComponent(Name)); };
+    auto bounds = [&](const char* Name) {
+        TrpComponent* c = label(Name);
+        return c == nullptr ? std::string("none")
+                            : std::to_string(c->mmLeft()) + " " + std::to_string(c->mmTop()) + " " +
+                                  std::to_string(c->mmWidth()) + " " + std::to_string(c->mmHeight());
+    };
+    struct Case {
+        const char* file;
+        std::function<void()> check;
+    };
+    const std::vector<Case> cases = {
+        {"alignment-tacenter.txt",
+         [&] {
+             ASSERT_NE(label("lblTitulo"), nullptr);
+             EXPECT_EQ(label("lblTitulo")->TextAlignment(), taCentered);
+             EXPECT_EQ(label("lblData")->TextAlignment(), taRightJustified);
+         }},
+        {"ruler-units.txt", [&] { EXPECT_EQ(report->Units(), utMillimeters); }},
+        {"no-data-pages.txt", [&] { EXPECT_EQ(report->PageLimit(), 3); }},
+        // 96 and 48 screen pixels: an inch and half of one.
+        {"band-pixels-2000.txt",
+         [&] {
+             EXPECT_EQ(report->GetBand(btHeader)->mmHeight(), 25400);
+             EXPECT_EQ(report->GetBand(btDetail)->mmHeight(), 12700);
+         }},
+        {"band-height-2100.txt",
+         [&] {
+             EXPECT_EQ(report->GetBand(btHeader)->mmHeight(), 96);
+             EXPECT_EQ(report->GetBand(btDetail)->mmHeight(), 48);
+         }},
+        {"landscape-1200.txt", [&] { EXPECT_EQ(report->PrinterSetup()->Orientation(), poLandscape); }},
+        {"landscape-1300.txt", [&] { EXPECT_EQ(report->PrinterSetup()->Orientation(), poPortrait); }},
+        {"left-inches-2900.txt", [&] { EXPECT_EQ(bounds("lblValor"), "31750 6350 50800 12700"); }},
+        {"left-millimeters-2900.txt", [&] { EXPECT_EQ(bounds("lblValor"), "31750 0 50800 4498"); }},
+    };
+    const std::string layout = Saved(ftASCII);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string text = DataFile(std::string("legacy/") + c.file);
+        ASSERT_FALSE(text.empty());
+        report->Template()->New();
+        report->PrinterSetup()->SetOrientation(poPortrait);
+        Load(text);
+        c.check();
+        // Nothing of the old names is written again.
+        const std::string saved = Saved(ftASCII);
+        for (const char* old : {" RulerUnits =", " NoDataPages =", " Orientation =", " Alignment =", " Left ="})
+            EXPECT_EQ(saved.find(old), std::string::npos) << old;
+        Load(layout);
+    }
+}
+
+// Lengths no paper has (sums of them would overflow) come only from a
+// damaged stream: refused, the layout as it was.
+TEST_F(TemplateTest, APageGeometryNoPaperHasIsRefused) {
+    const std::string layout = Saved(ftASCII);
+    for (const char* value : {"2147483647", "-2147483648", "100000001"}) {
+        std::string text = layout;
+        const auto at = text.find("PrinterSetup.mmMarginTop = 6350");
+        ASSERT_NE(at, std::string::npos) << text;
+        text.replace(at, 31, std::string("PrinterSetup.mmMarginTop = ") + value);
+        EXPECT_THROW(Load(text), ETemplateLoadError) << value;
+        EXPECT_EQ(Saved(ftASCII), layout) << value;
+    }
 }
 
 // A table of templates: a name column and a BLOB column (or a text one).

@@ -38,6 +38,42 @@ type
     property Enabled: Boolean read FEnabled write FEnabled;
   end;
 
+  TrpDuplexType = (dpNone, dpHorizontal, dpVertical);
+  TPrinterOrientation = (poPortrait, poLandscape);
+
+  { The published values, then the page geometry in thousandths of a
+    millimetre and the paper code, as defined properties. The margins and
+    paper sizes in the report's units are published but never stored. }
+  TPrinterSetup = class(TPersistent)
+  private
+    FBinName, FDocumentName, FPaperName, FPrinterName: string;
+    FCollation: Boolean;
+    FCopies: Integer;
+    FDuplex: TrpDuplexType;
+    FOrientation: TPrinterOrientation;
+    procedure WriteMB(Writer: TWriter);
+    procedure WriteML(Writer: TWriter);
+    procedure WriteMR(Writer: TWriter);
+    procedure WriteMT(Writer: TWriter);
+    procedure WritePH(Writer: TWriter);
+    procedure WritePW(Writer: TWriter);
+    procedure WritePS(Writer: TWriter);
+  protected
+    procedure DefineProperties(Filer: TFiler); override;
+  public
+    MarginBottom, MarginLeft, MarginRight, MarginTop, PaperHeight, PaperWidth, PaperSize: Integer;
+    constructor Create;
+  published
+    property BinName: string read FBinName write FBinName;
+    property Collation: Boolean read FCollation write FCollation default True;
+    property Copies: Integer read FCopies write FCopies default 1;
+    property DocumentName: string read FDocumentName write FDocumentName;
+    property Duplex: TrpDuplexType read FDuplex write FDuplex default dpNone;
+    property Orientation: TPrinterOrientation read FOrientation write FOrientation default poPortrait;
+    property PaperName: string read FPaperName write FPaperName;
+    property PrinterName: string read FPrinterName write FPrinterName;
+  end;
+
   TOutlineSettings = class(TPersistent)
   private
     FCreateNode, FCreatePageNodes, FEnabled, FVisible: Boolean;
@@ -151,6 +187,7 @@ type
   private
     FDeviceType: string;
     FEmail: TEmailSettings;
+    FPrinterSetup: TPrinterSetup;
     FTextSearch: TTextSearchSettings;
     FNoData: TrpNoDataBehaviors;
     FPageLimit: Integer;
@@ -168,12 +205,50 @@ type
   published
     property DeviceType: string read FDeviceType write FDeviceType;
     property EmailSettings: TEmailSettings read FEmail write FEmail;
+    property PrinterSetup: TPrinterSetup read FPrinterSetup write FPrinterSetup;
     property TextSearchSettings: TTextSearchSettings read FTextSearch write FTextSearch;
     property NoDataBehaviors: TrpNoDataBehaviors read FNoData write FNoData default [ndBlankPage];
     property PageLimit: Integer read FPageLimit write FPageLimit default 0;
     property OutlineSettings: TOutlineSettings read FOutline write FOutline;
     property Version: string read FVersion write FVersion;
   end;
+
+constructor TPrinterSetup.Create;
+begin
+  inherited Create;
+  FCollation := True;
+  FCopies := 1;
+  FBinName := 'Default';
+  FDocumentName := 'Report';
+  FPaperName := 'Custom';
+  FPrinterName := 'Default';
+  MarginBottom := 6350;
+  MarginLeft := 6350;
+  MarginRight := 6350;
+  MarginTop := 6350;
+  PaperHeight := 297000;
+  PaperWidth := 210000;
+end;
+
+procedure TPrinterSetup.DefineProperties(Filer: TFiler);
+begin
+  inherited DefineProperties(Filer);
+  Filer.DefineProperty('mmMarginBottom', nil, @WriteMB, True);
+  Filer.DefineProperty('mmMarginLeft', nil, @WriteML, True);
+  Filer.DefineProperty('mmMarginRight', nil, @WriteMR, True);
+  Filer.DefineProperty('mmMarginTop', nil, @WriteMT, True);
+  Filer.DefineProperty('mmPaperHeight', nil, @WritePH, True);
+  Filer.DefineProperty('mmPaperWidth', nil, @WritePW, True);
+  Filer.DefineProperty('PaperSize', nil, @WritePS, True);
+end;
+
+procedure TPrinterSetup.WriteMB(Writer: TWriter); begin Writer.WriteInteger(MarginBottom); end;
+procedure TPrinterSetup.WriteML(Writer: TWriter); begin Writer.WriteInteger(MarginLeft); end;
+procedure TPrinterSetup.WriteMR(Writer: TWriter); begin Writer.WriteInteger(MarginRight); end;
+procedure TPrinterSetup.WriteMT(Writer: TWriter); begin Writer.WriteInteger(MarginTop); end;
+procedure TPrinterSetup.WritePH(Writer: TWriter); begin Writer.WriteInteger(PaperHeight); end;
+procedure TPrinterSetup.WritePW(Writer: TWriter); begin Writer.WriteInteger(PaperWidth); end;
+procedure TPrinterSetup.WritePS(Writer: TWriter); begin Writer.WriteInteger(PaperSize); end;
 
 constructor TPlaced.Create(AOwner: TComponent);
 begin
@@ -304,6 +379,7 @@ constructor TrpReport.Create(AOwner: TComponent);
 begin
   inherited Create(AOwner);
   FEmail := TEmailSettings.Create;
+  FPrinterSetup := TPrinterSetup.Create;
   FTextSearch := TTextSearchSettings.Create;
   FOutline := TOutlineSettings.Create;
   FChildren := TList.Create;
@@ -315,6 +391,7 @@ begin
   FChildren.Free;
   FOutline.Free;
   FTextSearch.Free;
+  FPrinterSetup.Free;
   FEmail.Free;
   inherited Destroy;
 end;
