@@ -11,6 +11,7 @@
 #include "report/rpMainReport.h"
 #include "report/rpPrinterSetup.h"
 #include "report/rpSettings.h"
+#include "report/rpTemplate.h"
 #include "report_output/rpDBText.h"
 #include "report_output/rpGraphics.h"
 #include "report_output/rpTextControls.h"
@@ -153,7 +154,19 @@ ListingReport::ListingReport(Listing Kind, TDataSource* Rows)
             preview->Viewer()->SetZoomSetting(zs100Percent);
         }
     };
+    Bind();
+}
+
+// The detail band's handlers and the components they change, looked up
+// again after a template replaced the layout.
+void ListingReport::Bind() {
+    zebra_ = dynamic_cast<TrpShape*>(Find("PZebrado"));
+    asterisk_ = dynamic_cast<TrpLabel*>(Find("lblAsterisco"));
+    const char* totals[3] = {"vValor_Total_Nota", "vValor_ICMS", "vPeso_Bruto"};
+    for (int i = 0; i < 3; ++i) totals_[i] = dynamic_cast<TrpVariable*>(Find(totals[i]));
+    if (zebra_ != nullptr) zebra_->SetVisible(zebraOn_);
     TrpBand* detail = report_->DetailBand();
+    if (detail == nullptr) return;
     detail->BeforePrint = [this](TObject*) {
         const ListingRow row = ListingRow::Read(kind_, *pipeline_->DataSource()->DataSet());
         const RowLook look = sequencer_.BeforePrint(row);
@@ -170,6 +183,11 @@ ListingReport::ListingReport(Listing Kind, TDataSource* Rows)
 }
 
 ListingReport::~ListingReport() = default;
+
+void ListingReport::LoadLayout(TStream& Stream) {
+    report_->Template()->LoadFromStream(&Stream);
+    Bind();
+}
 
 TComponent* ListingReport::Find(const std::string& Name) const { return owner_->FindComponent(Name); }
 

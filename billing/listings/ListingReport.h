@@ -19,6 +19,7 @@
 
 class TComponent;
 class TDataSource;
+class TStream;
 class TrpReport;
 class TrpDBPipeline;
 class TrpLabel;
@@ -45,6 +46,11 @@ public:
 
     // The header's texts of a run and the footer's credit line.
     void SetHeader(const HeaderTexts& Header, const std::string& Credit);
+    // Replaces the layout with one stored as a template (a ".rtm" stream,
+    // binary or text) naming the same components; the row rules and the
+    // totals follow the loaded stripe, asterisk and variables.
+    void LoadLayout(TStream& Stream);
+
     // "Zebrar Relatório": the stripe behind the rows shows.
     void SetZebra(bool On);
     // Runs the report on a device ("Screen" opens the preview, maximised
@@ -60,6 +66,7 @@ private:
     void BuildInvoiceSummary();
     void BuildSalesSummary();
     void BuildFooter();
+    void Bind();
     void StartPass();
     void AddToTotals();
 
