@@ -22,16 +22,27 @@ type
   TFontCharset = type Integer;
   TFontStyle = (fsBold, fsItalic, fsUnderline, fsStrikeOut);
   TFontStyles = set of TFontStyle;
+  TFontPitch = (fpDefault, fpVariable, fpFixed);
+  TPenMode = (pmBlack, pmWhite, pmNop, pmNot, pmCopy, pmNotCopy, pmMergePenNot, pmMaskPenNot, pmMergeNotPen,
+    pmMaskNotPen, pmMerge, pmNotMerge, pmMask, pmNotMask, pmXor, pmNotXor);
+  TShapeType = (stRectangle, stSquare, stRoundRect, stRoundSquare, stEllipse, stCircle);
+  TrpAnchorType = (atLeft, atTop, atRight, atBottom);
+  TrpAnchors = set of TrpAnchorType;
+  TrpBorderPositionType = (bpLeft, bpTop, bpRight, bpBottom);
+  TrpBorderPositions = set of TrpBorderPositionType;
+  TrpLineStyleType = (lsSingle, lsDouble);
+  TrpVarEventType = (veTraversal, veDataPipelineTraversal, vePageStart, vePageEnd, veColumnStart, veColumnEnd,
+    veReportStart, veReportEnd, veGroupStart, veGroupEnd, veGroupBeforeHeader, veGroupBeforeFooter);
   TBrushStyle = (bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal, bsBDiagonal, bsCross, bsDiagCross);
   TPenStyle = (psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame);
   TrpTextAlignment = (taLeftJustified, taRightJustified, taCentered, taFullJustified);
-  TrpLinePosition = (lpTop, lpBottom, lpLeft, lpRight);
+  TrpLinePositionType = (lpTop, lpBottom, lpLeft, lpRight);
   TrpPassSetting = (psOnePass, psTwoPass);
   TrpPrintHeightType = (phStatic, phDynamic);
   TrpNoDataBehaviorType = (ndMessageOnPage, ndBlankPage, ndBlankReport, ndMessageDialog);
   TrpNoDataBehaviors = set of TrpNoDataBehaviorType;
-  TrpSystemVarType = (vtPageSet, vtPageSetDesc, vtPageNo, vtPageNoDesc, vtPageCount, vtDate, vtTime,
-    vtDateTime, vtPrintDateTime, vtDocumentName);
+  TrpVarType = (vtDate, vtDateTime, vtDocumentName, vtPrintDateTime, vtPageCount, vtPageSet, vtPageSetDesc,
+    vtPageNo, vtPageNoDesc, vtTime);
   TrpDataType = (dtBoolean, dtDate, dtTime, dtDateTime, dtInteger, dtSingle, dtDouble, dtExtended,
     dtCurrency, dtChar, dtString, dtMemo, dtBLOB, dtGraphic, dtVariant, dtNotKnown, dtLongint,
     dtLargeInt, dtGUID);
@@ -40,13 +51,17 @@ type
   private
     FCharset: TFontCharset;
     FColor: TColor;
+    FHeight: Integer;
     FName: string;
+    FPitch: TFontPitch;
     FSize: Integer;
     FStyle: TFontStyles;
   published
     property Charset: TFontCharset read FCharset write FCharset;
     property Color: TColor read FColor write FColor;
+    property Height: Integer read FHeight write FHeight stored False;
     property Name: string read FName write FName;
+    property Pitch: TFontPitch read FPitch write FPitch default fpDefault;
     property Size: Integer read FSize write FSize;
     property Style: TFontStyles read FStyle write FStyle;
   end;
@@ -65,20 +80,32 @@ type
   TPen = class(TPersistent)
   private
     FColor: TColor;
+    FMode: TPenMode;
     FStyle: TPenStyle;
     FWidth: Integer;
   public
     constructor Create;
   published
     property Color: TColor read FColor write FColor default 0;
+    property Mode: TPenMode read FMode write FMode default pmCopy;
     property Style: TPenStyle read FStyle write FStyle default psSolid;
     property Width: Integer read FWidth write FWidth default 1;
   end;
 
   TrpBorder = class(TPersistent)
   private
+    FBorderPositions: TrpBorderPositions;
+    FColor: TColor;
+    FStyle: TPenStyle;
+    FVisible: Boolean;
     FWeight: Single;
+  public
+    constructor Create;
   published
+    property BorderPositions: TrpBorderPositions read FBorderPositions write FBorderPositions default [];
+    property Color: TColor read FColor write FColor default 0;
+    property Style: TPenStyle read FStyle write FStyle default psSolid;
+    property Visible: Boolean read FVisible write FVisible default False;
     property Weight: Single read FWeight write FWeight;
   end;
 
@@ -161,50 +188,93 @@ type
     property UserName: string read FUserName write FUserName;
   end;
 
-  TrpShape = class(TPlaced)
+  TCustomGraphic = class(TPlaced)
   private
     FBrush: TBrush;
     FPen: TPen;
-    FVisible: Boolean;
   public
     constructor Create(AOwner: TComponent); override;
     destructor Destroy; override;
   published
     property Brush: TBrush read FBrush write FBrush;
     property Pen: TPen read FPen write FPen;
+  end;
+
+  TrpShape = class(TCustomGraphic)
+  private
+    FAnchors: TrpAnchors;
+    FOnClick, FOnCreate: TNotifyEvent;
+    FParentHeight, FParentWidth, FReprint, FStretch, FVisible: Boolean;
+    FShape: TShapeType;
+  public
+    constructor Create(AOwner: TComponent); override;
+  published
+    property Anchors: TrpAnchors read FAnchors write FAnchors default [atLeft, atTop];
+    property OnDrawCommandClick: TNotifyEvent read FOnClick write FOnClick;
+    property OnDrawCommandCreate: TNotifyEvent read FOnCreate write FOnCreate;
+    property ParentHeight: Boolean read FParentHeight write FParentHeight default False;
+    property ParentWidth: Boolean read FParentWidth write FParentWidth default False;
+    property ReprintOnOverFlow: Boolean read FReprint write FReprint default False;
+    property Shape: TShapeType read FShape write FShape default stRectangle;
+    property StretchWithParent: Boolean read FStretch write FStretch default False;
     property Visible: Boolean read FVisible write FVisible default True;
   end;
 
-  TrpLine = class(TPlaced)
+  TrpLine = class(TCustomGraphic)
   private
-    FBrush: TBrush;
+    FAnchors: TrpAnchors;
     FBorder: TrpBorder;
-    FPen: TPen;
-    FPosition: TrpLinePosition;
-    FVisible: Boolean;
+    FOnClick, FOnCreate: TNotifyEvent;
+    FParentHeight, FParentWidth, FReprint, FStretch, FVisible: Boolean;
+    FPosition: TrpLinePositionType;
+    FStyle: TrpLineStyleType;
     FWeight: Single;
   public
     constructor Create(AOwner: TComponent); override;
     destructor Destroy; override;
   published
-    property Brush: TBrush read FBrush write FBrush;
+    property Anchors: TrpAnchors read FAnchors write FAnchors default [atLeft, atTop];
     property Border: TrpBorder read FBorder write FBorder;
-    property Pen: TPen read FPen write FPen;
-    property Position: TrpLinePosition read FPosition write FPosition default lpTop;
+    property OnDrawCommandClick: TNotifyEvent read FOnClick write FOnClick;
+    property OnDrawCommandCreate: TNotifyEvent read FOnCreate write FOnCreate;
+    property ParentHeight: Boolean read FParentHeight write FParentHeight default False;
+    property ParentWidth: Boolean read FParentWidth write FParentWidth default False;
+    property Position: TrpLinePositionType read FPosition write FPosition default lpTop;
+    property ReprintOnOverFlow: Boolean read FReprint write FReprint default False;
+    property StretchWithParent: Boolean read FStretch write FStretch default False;
+    property Style: TrpLineStyleType read FStyle write FStyle default lsSingle;
     property Visible: Boolean read FVisible write FVisible default True;
     property Weight: Single read FWeight write FWeight;
+  end;
+
+  TCustomText = class(TPlaced)
+  private
+    FAngle, FSaveLength, FSaveOrder: Integer;
+    FCharWrap, FSave, FReprint: Boolean;
+  public
+    constructor Create(AOwner: TComponent); override;
+  published
+    property Angle: Integer read FAngle write FAngle default 0;
+    property CharWrap: Boolean read FCharWrap write FCharWrap default False;
+    property Save: Boolean read FSave write FSave default False;
+    property SaveLength: Integer read FSaveLength write FSaveLength default 0;
+    property SaveOrder: Integer read FSaveOrder write FSaveOrder default -1;
+    property ReprintOnOverFlow: Boolean read FReprint write FReprint default False;
   end;
 
   { The look every text control publishes. Whether a text sizes itself by
     default differs by class: each class says so in its constructor and the
     size is stored only when it differs. }
-  TTextLook = class(TPlaced)
+  TTextLook = class(TCustomText)
   private
+    FAnchors: TrpAnchors;
     FAutoSize: Boolean;
     FBorder: TrpBorder;
+    FColor: TColor;
     FFont: TFont;
+    FOnClick, FOnCreate: TNotifyEvent;
     FTextAlignment: TrpTextAlignment;
-    FTransparent: Boolean;
+    FTransparent, FVisible, FWordWrap: Boolean;
     function AutoSizeStored: Boolean;
   protected
     AutoSizeDefault: Boolean;
@@ -212,15 +282,32 @@ type
     constructor Create(AOwner: TComponent); override;
     destructor Destroy; override;
   published
+    property Anchors: TrpAnchors read FAnchors write FAnchors default [atLeft, atTop];
     property AutoSize: Boolean read FAutoSize write FAutoSize stored AutoSizeStored;
     property Border: TrpBorder read FBorder write FBorder;
+    property Color: TColor read FColor write FColor default $FFFFFF;
     property Font: TFont read FFont write FFont;
+    property OnDrawCommandClick: TNotifyEvent read FOnClick write FOnClick;
+    property OnDrawCommandCreate: TNotifyEvent read FOnCreate write FOnCreate;
     property TextAlignment: TrpTextAlignment read FTextAlignment write FTextAlignment default taLeftJustified;
     property Transparent: Boolean read FTransparent write FTransparent default False;
+    property Visible: Boolean read FVisible write FVisible default True;
+    property WordWrap: Boolean read FWordWrap write FWordWrap default False;
   end;
 
-  { The caption follows the published look, before the placement. }
-  TrpLabel = class(TTextLook)
+  { The lengths in the report's units: published, never stored. }
+  TSizedText = class(TTextLook)
+  private
+    FHeight, FLeft, FTop, FWidth: Single;
+  published
+    property Height: Single read FHeight write FHeight stored False;
+    property Left: Single read FLeft write FLeft stored False;
+    property Top: Single read FTop write FTop stored False;
+    property Width: Single read FWidth write FWidth stored False;
+  end;
+
+  { The caption follows the published values, before the placement. }
+  TrpLabel = class(TSizedText)
   private
     FCaption: UnicodeString;
     procedure WriteCaption(Writer: TWriter);
@@ -230,15 +317,9 @@ type
     property Caption: UnicodeString read FCaption write FCaption;
   end;
 
-  TrpSystemVariable = class(TTextLook)
+  TrpDBText = class(TSizedText)
   private
-    FVarType: TrpSystemVarType;
-  published
-    property VarType: TrpSystemVarType read FVarType write FVarType;
-  end;
-
-  TrpDBText = class(TTextLook)
-  private
+    FBlankWhenZero, FParentDataPipeline, FReprintOnSubsequent, FSuppress: Boolean;
     FDataField, FDisplayFormat, FPipeline: string;
     procedure WritePipeline(Writer: TWriter);
   protected
@@ -247,19 +328,43 @@ type
     constructor Create(AOwner: TComponent); override;
     property DataPipelineName: string read FPipeline write FPipeline;
   published
+    property BlankWhenZero: Boolean read FBlankWhenZero write FBlankWhenZero default False;
     property DataField: string read FDataField write FDataField;
+    property ParentDataPipeline: Boolean read FParentDataPipeline write FParentDataPipeline default True;
+    property ReprintOnSubsequent: Boolean read FReprintOnSubsequent write FReprintOnSubsequent default False;
+    property SuppressRepeatedValues: Boolean read FSuppress write FSuppress default False;
     property DisplayFormat: string read FDisplayFormat write FDisplayFormat;
   end;
 
-  TrpVariable = class(TTextLook)
+  TCustomVariable = class(TTextLook)
   private
     FDisplayFormat: string;
-    FCalcOrder: Integer;
-    FDataType: TrpDataType;
   published
     property DisplayFormat: string read FDisplayFormat write FDisplayFormat;
-    property CalcOrder: Integer read FCalcOrder write FCalcOrder;
-    property DataType: TrpDataType read FDataType write FDataType;
+  end;
+
+  TrpVariable = class(TCustomVariable)
+  private
+    FCalcType, FResetType: TrpVarEventType;
+    FCalcOrder: Integer;
+    FDataType: TrpDataType;
+    FLookAhead, FBlankWhenZero: Boolean;
+  public
+    constructor Create(AOwner: TComponent); override;
+  published
+    property CalcType: TrpVarEventType read FCalcType write FCalcType default veTraversal;
+    property ResetType: TrpVarEventType read FResetType write FResetType default veReportEnd;
+    property CalcOrder: Integer read FCalcOrder write FCalcOrder default -1;
+    property DataType: TrpDataType read FDataType write FDataType default dtString;
+    property LookAhead: Boolean read FLookAhead write FLookAhead default False;
+    property BlankWhenZero: Boolean read FBlankWhenZero write FBlankWhenZero default False;
+  end;
+
+  TrpSystemVariable = class(TCustomVariable)
+  private
+    FVarType: TrpVarType;
+  published
+    property VarType: TrpVarType read FVarType write FVarType default vtDate;
   end;
 
   TBandBase = class(TComponent)
@@ -373,7 +478,14 @@ end;
 constructor TPen.Create;
 begin
   inherited Create;
+  FMode := pmCopy;
   FWidth := 1;
+end;
+
+constructor TrpBorder.Create;
+begin
+  inherited Create;
+  FWeight := 1.0;
 end;
 
 constructor TPrinterSetup.Create;
@@ -421,46 +533,64 @@ procedure TPlaced.WriteW(Writer: TWriter); begin Writer.WriteInteger(mmWidth); e
 procedure TPlaced.WriteB(Writer: TWriter); begin Writer.WriteInteger(BandType); end;
 procedure TPlaced.WriteG(Writer: TWriter); begin Writer.WriteInteger(GroupNo); end;
 
-constructor TrpShape.Create(AOwner: TComponent);
+constructor TCustomGraphic.Create(AOwner: TComponent);
 begin
   inherited Create(AOwner);
   FBrush := TBrush.Create;
   FPen := TPen.Create;
-  FVisible := True;
 end;
 
-destructor TrpShape.Destroy;
+destructor TCustomGraphic.Destroy;
 begin
   FPen.Free;
   FBrush.Free;
   inherited Destroy;
 end;
 
+constructor TrpShape.Create(AOwner: TComponent);
+begin
+  inherited Create(AOwner);
+  FAnchors := [atLeft, atTop];
+  FVisible := True;
+end;
+
 constructor TrpLine.Create(AOwner: TComponent);
 begin
   inherited Create(AOwner);
-  FBrush := TBrush.Create;
+  FAnchors := [atLeft, atTop];
   FBorder := TrpBorder.Create;
-  FBorder.Weight := 1.0;
-  FPen := TPen.Create;
   FVisible := True;
 end;
 
 destructor TrpLine.Destroy;
 begin
   FBorder.Free;
-  FPen.Free;
-  FBrush.Free;
   inherited Destroy;
+end;
+
+constructor TCustomText.Create(AOwner: TComponent);
+begin
+  inherited Create(AOwner);
+  FSaveOrder := -1;
 end;
 
 constructor TTextLook.Create(AOwner: TComponent);
 begin
   inherited Create(AOwner);
+  FAnchors := [atLeft, atTop];
   FBorder := TrpBorder.Create;
+  FColor := $FFFFFF;
   FFont := TFont.Create;
+  FVisible := True;
   AutoSizeDefault := True;
   FAutoSize := True;
+end;
+
+destructor TTextLook.Destroy;
+begin
+  FFont.Free;
+  FBorder.Free;
+  inherited Destroy;
 end;
 
 function TTextLook.AutoSizeStored: Boolean;
@@ -473,13 +603,15 @@ begin
   inherited Create(AOwner);
   AutoSizeDefault := False;
   FAutoSize := False;
+  FParentDataPipeline := True;
 end;
 
-destructor TTextLook.Destroy;
+constructor TrpVariable.Create(AOwner: TComponent);
 begin
-  FFont.Free;
-  FBorder.Free;
-  inherited Destroy;
+  inherited Create(AOwner);
+  FResetType := veReportEnd;
+  FCalcOrder := -1;
+  FDataType := dtString;
 end;
 
 procedure TrpLabel.DefineProperties(Filer: TFiler);
@@ -659,7 +791,7 @@ begin
   Result.DataPipelineName := 'rpDBPipeline1';
 end;
 
-procedure SysVar(const AName: string; Top: Integer; Kind: TrpSystemVarType);
+procedure SysVar(const AName: string; Top: Integer; Kind: TrpVarType);
 var
   V: TrpSystemVariable;
 begin
