@@ -171,19 +171,19 @@ TClass TrpTextSearchSettings::StaticClassType() {
 }
 
 TrpTextSearchSettings::TrpTextSearchSettings()
-    : defaultString_(rpLanguageText(kFindTextText)), walkieTalkie_(new TrpCommunicator(nullptr)) {
-    walkieTalkie_->OnNotify = [this](TObject*, TrpCommunicator* Communicator, int Operation) {
+    : defaultString_(rpLanguageText(kFindTextText)) {
+    walkieTalkie_.OnNotify = [this](TObject*, TrpCommunicator* Communicator, int Operation) {
         WalkieTalkieNotify(Communicator, Operation);
     };
 }
 
 TrpTextSearchSettings::~TrpTextSearchSettings() {
-    walkieTalkie_->OnNotify = nullptr;
-    delete walkieTalkie_;
+    // The objects it listens to forget it as it goes; it no longer answers them.
+    walkieTalkie_.OnNotify = nullptr;
 }
 
 void TrpTextSearchSettings::WalkieTalkieNotify(TrpCommunicator* Communicator, int Operation) {
-    if (Operation == rpopFreeing && Communicator == walkieTalkie_)
+    if (Operation == rpopFreeing && Communicator == &walkieTalkie_)
         throw ESearchError(
             "TrpTextSearchSettings.WalkieTalkieNotifyEvent: Don't free the embedded walkie talkie!");
 }

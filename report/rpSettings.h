@@ -157,7 +157,7 @@ public:
     bool WholeWord() const { return wholeWord_; }
     void SetWholeWord(bool Value) { wholeWord_ = Value; }
 
-    TrpCommunicator* WalkieTalkie() const { return walkieTalkie_; }
+    TrpCommunicator* WalkieTalkie() const { return &walkieTalkie_; }
 
 private:
     void WalkieTalkieNotify(TrpCommunicator* Communicator, int Operation);
@@ -169,7 +169,9 @@ private:
     bool showAll_ = false;
     bool visible_ = false;
     bool wholeWord_ = false;
-    TrpCommunicator* walkieTalkie_ = nullptr;
+    // A member, so that it lives and dies with the settings and nobody
+    // else can free it.
+    mutable TrpCommunicator walkieTalkie_{nullptr};
 };
 
 class TrpBackgroundPrintSettings : public TPersistent {

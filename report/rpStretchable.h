@@ -116,6 +116,9 @@ protected:
 
     void FillStretchableRecord(TrpCacheRecord& Record) const;
     void ReadStretchableRecord(const TrpCacheRecord& Record);
+    // Stretching for a run only: neither the band's print height nor the
+    // region's stretching changes with it.
+    void SetRunStretch(bool Value) { stretch_ = Value || !dependents_.empty(); }
 
 private:
     void ClearShiftTarget();

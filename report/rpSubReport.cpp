@@ -224,6 +224,7 @@ void TrpSubReport::SetResetPageNo(bool Value) {
 
 void TrpSubReport::SetTraverseAllData(bool Value) {
     traverseAllData_ = Value;
+    if (!Value && !IsReading() && printBehavior_ == pbFixed) SetRunStretch(false);
     if (!IsReading()) UpdateBand();
 }
 
@@ -437,6 +438,14 @@ void TrpSubReport::StartRun() {
     // A child follows its parent's passes; it never makes its own.
     if (child->PassSetting() == psTwoPass) child->SetPassSetting(psOnePass);
     child->CreateDefaultBands();
+    // Inside the parent's band the child is a part of the parent's page:
+    // its title and summary belong to pages of its own.
+    if (printBehavior_ == pbChild)
+        for (TrpBandType kind : {btTitle, btSummary})
+            if (TrpBand* band = child->GetBand(kind)) band->SetVisible(false);
+    // A box that goes through all of its data grows or carries on like a
+    // child, but its band keeps the height it was given.
+    if (printBehavior_ == pbFixed && traverseAllData_) SetRunStretch(true);
     child->StartRun();
 }
 
@@ -578,7 +587,9 @@ void TrpSubReport::GenerateInside() {
     pendingLeft_ = rect.Left;
     pendingTop_ = rect.Top;
     SetSpaceUsed(Grows() ? std::max(used, 0) : mmHeight());
-    SetOverFlow(moreToPrint_ && Grows());
+    // A child that cannot grow here carries on in the same room on the
+    // next page.
+    SetOverFlow(moreToPrint_ && Stretch());
 }
 
 void TrpSubReport::GenerateFixed() {

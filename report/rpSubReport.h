@@ -3,11 +3,12 @@
 // TrpChildReport with its own bands, pipelines and engine, and prints it
 // inside the report that contains it. PrintBehavior says where the child's
 // pages go: into the component's room on the parent's page, carrying on
-// over the parent's pages (pbChild); into a box of the component's own
-// size, cut there (pbFixed); or as a section of whole pages of its own,
-// on its own paper and with its own page numbers when ResetPageNo is set,
-// between the parent's pages (pbSection). NewPrintJob splits the printer
-// job around a section.
+// over the parent's pages without its title and summary (pbChild); into a
+// box of the component's own size, cut there, or with TraverseAllData
+// carried on in the box on the next pages (pbFixed); or as a section of
+// whole pages of its own, on its own paper and with its own page numbers
+// when ResetPageNo is set, between the parent's pages (pbSection).
+// NewPrintJob splits the printer job around a section.
 //
 // The child engine makes one child page per call; while it does, its
 // page-sent hook belongs to the subreport, which takes the page's draw

@@ -8,6 +8,8 @@
 #include "report/rpTextLayout.h"
 #include "report/rpUnits.h"
 #include "report/rpUtils.h"
+#include "report_output/rp2DBarCode.h"
+#include "report_output/rpBarCode.h"
 #include "report_output/rpScreenDevice.h"
 
 namespace {
@@ -597,11 +599,35 @@ bool rpPaintOnScreen(TrpDrawCommand* Command, TBitmap* Bitmap) {
     return true;
 }
 
+bool rpPaintBars(TrpDrawCommand* Command, TBitmap* Bitmap, int PixelsPerInch) {
+    TImageCanvas canvas(Bitmap->Width(), Bitmap->Height(), PixelsPerInch);
+    canvas.Brush()->SetColor(clWhite);
+    canvas.FillRect(TRect{0, 0, Bitmap->Width(), Bitmap->Height()});
+    const TRect box{0, 0, Bitmap->Width(), Bitmap->Height()};
+    if (auto* bars = dynamic_cast<TrpDrawBarCode*>(Command)) bars->DrawOnPrinter(&canvas, box);
+    else if (auto* symbol = dynamic_cast<TrpDraw2DBarCode*>(Command))
+        symbol->DrawOnPrinter(&canvas, box, rpScreenPixelsPerInch());
+    else return false;
+    Bitmap->Canvas()->DrawImage(box, canvas.Image(), SRCCOPY);
+    return true;
+}
+
 void TrpPDFRendererGeneric::Render() {
     TrpDrawCommand* command = DrawCommand();
     TrpCommandPainter painter = Painter();
+    // A barcode's modules are whole device pixels: painted at the screen's
+    // resolution and squeezed into a box measured on the printer, a symbol
+    // loses modules and no longer reads. Barcodes are painted as on paper,
+    // at the reference resolution, and their picture keeps it.
+    const bool bars = !painter && (dynamic_cast<TrpDrawBarCode*>(command) != nullptr ||
+                                   dynamic_cast<TrpDraw2DBarCode*>(command) != nullptr);
+    int w = U::MMToScreenPixels(command->Width()), h = U::MMToScreenPixels(command->Height());
+    if (bars) {
+        w = static_cast<int>(std::lround(command->Width() / 25400.0 * kBarPixelsPerInch));
+        h = static_cast<int>(std::lround(command->Height() / 25400.0 * kBarPixelsPerInch));
+        painter = [](TrpDrawCommand* C, TBitmap* B) { return rpPaintBars(C, B, kBarPixelsPerInch); };
+    }
     if (!painter) painter = rpPaintOnScreen;
-    const int w = U::MMToScreenPixels(command->Width()), h = U::MMToScreenPixels(command->Height());
     if (w <= 0 || h <= 0) return;
     auto bitmap = std::make_unique<TBitmap>();
     bitmap->SetSize(w, h);
@@ -615,8 +641,18 @@ void TrpPDFRendererGeneric::Render() {
     image->SetHeight(command->Height());
     image->SetStretch(true);
     Configure(image_);
+    if (bars) {
+        // Brought down to the screen's resolution the bars would blur again.
+        if (PDFSettings != nullptr) {
+            barSettings_.Assign(PDFSettings);
+            barSettings_.SetCacheImages(PDFSettings->CacheImages());
+        }
+        barSettings_.SetScaleImages(false);
+        image_.PDFSettings = &barSettings_;
+    }
     image_.SetDrawCommand(image.get());
     image_.Render();
+    image_.PDFSettings = PDFSettings;
     made_.push_back(std::move(image));
 }
 

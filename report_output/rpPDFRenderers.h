@@ -142,15 +142,23 @@ private:
 using TrpCommandPainter = std::function<bool(TrpDrawCommand* Command, TBitmap* Bitmap)>;
 void rpSetCommandPainter(TrpCommandPainter Painter);
 bool rpPaintOnScreen(TrpDrawCommand* Command, TBitmap* Bitmap);
+// Paints a barcode command as the printer does, on a canvas of the bitmap's
+// size at PixelsPerInch; false for any other command.
+bool rpPaintBars(TrpDrawCommand* Command, TBitmap* Bitmap, int PixelsPerInch);
 
 class TrpPDFRendererGeneric : public TrpPDFRenderer {
 public:
     void Render() override;
     int ImageCount() const { return count_; }
 
+    // Barcodes' pictures are made at this resolution (the reference
+    // device's), whatever the screen's.
+    static constexpr int kBarPixelsPerInch = 600;
+
 private:
     int count_ = 0;
     TrpPDFRendererImage image_;
+    TrpPDFSettings barSettings_;
     std::vector<std::unique_ptr<TrpDrawImage>> made_;
 };
 

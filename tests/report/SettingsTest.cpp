@@ -237,9 +237,11 @@ TEST_F(SettingsTest, AssignFromAnotherClassIsRefused) {
 }
 
 TEST_F(SettingsTest, TheSearchSettingsRefuseToLoseTheirNotificationObject) {
+    TrpCommunicator survivor(nullptr);
     auto search = std::make_unique<TrpTextSearchSettings>();
     TrpCommunicator* walkie = search->WalkieTalkie();
     ASSERT_NE(walkie, nullptr);
+    walkie->AddNotify(&survivor);
     try {
         walkie->Notify(walkie, rpopFreeing);
         FAIL() << "no error";
@@ -247,9 +249,17 @@ TEST_F(SettingsTest, TheSearchSettingsRefuseToLoseTheirNotificationObject) {
         EXPECT_EQ(e.Message(),
                   "TrpTextSearchSettings.WalkieTalkieNotifyEvent: Don't free the embedded walkie talkie!");
     }
-    TrpCommunicator other(nullptr);
-    walkie->Notify(&other, rpopFreeing);  // any other object: nothing
-    search.reset();                       // and destroying the settings is quiet
+    // The refusal leaves it where it was: still listening.
+    EXPECT_EQ(walkie->NotifyCount(), 1);
+    {
+        TrpCommunicator watched(nullptr);
+        walkie->AddNotify(&watched);
+    }  // a watched object that goes: forgotten quietly
+    EXPECT_EQ(walkie->NotifyCount(), 1);
+    // Destroying the settings takes the walkie talkie along and unlinks it;
+    // the survivor, destroyed afterwards, holds no trace of it.
+    search.reset();
+    EXPECT_EQ(survivor.NotifyCount(), 0);
 }
 
 TEST_F(SettingsTest, OutlineChangesReachTheOwnerExceptWhileItIsRead) {

@@ -222,6 +222,26 @@ TEST(SubReport, ChildWithoutRecordsPrintsNothingAndTakesNoRoom) {
     EXPECT_EQ(names[2].Text->Top() - names[1].Text->Top(), 5000);
 }
 
+TEST(SubReport, TheChildsTitleAndSummaryPrintOnlyOutsideTheParentsBand) {
+    struct Case {
+        TrpPrintBehaviorType Behavior;
+        std::size_t Titles;
+    } cases[] = {{pbChild, 0}, {pbFixed, 1}, {pbSection, 1}};
+    for (const Case& c : cases) {
+        SubRig s({2}, c.Behavior, 30000, false);
+        s.Detail->SetmmHeight(40000);
+        for (auto [kind, name] : {std::pair{btTitle, "TituloFilho"}, std::pair{btSummary, "ResumoFilho"}}) {
+            TrpBand* band = s.Child->CreateBand(kind);
+            band->SetmmHeight(4000);
+            s.R.AddText(band, name, 0, 0, 40000, 4000, name);
+        }
+        const auto pages = s.Print();
+        EXPECT_EQ(Words(TextsOf(pages, "Item")), ExpectedItems({2})) << "behaviour " << c.Behavior;
+        EXPECT_EQ(TextsOf(pages, "TituloFilho").size(), c.Titles) << "behaviour " << c.Behavior;
+        EXPECT_EQ(TextsOf(pages, "ResumoFilho").size(), c.Titles) << "behaviour " << c.Behavior;
+    }
+}
+
 // A text whose value cannot be read.
 class FailingText : public TestText {
 public:
@@ -286,11 +306,46 @@ TEST(SubReport, FixedBoxShowsWhatFitsOfEachChildAndCutsTheRest) {
 }
 
 TEST(SubReport, FixedBoxTallerThanThePageEndsWithAPrintErrorInsteadOfWaitingForever) {
-    SubRig s({1}, pbFixed, 300000);
-    s.Detail->SetmmHeight(310000);
-    s.Detail->SetPrintHeight(phDynamic);
-    EXPECT_THROW(s.R.Print(), EPrintError);
-    EXPECT_LE(s.R.Device()->Pages().size(), 4u);
+    for (bool traverse : {false, true}) {
+        SubRig s({1}, pbFixed, 300000);
+        s.Sub->SetTraverseAllData(traverse);
+        s.Detail->SetmmHeight(310000);
+        s.Detail->SetPrintHeight(phDynamic);
+        EXPECT_THROW(s.R.Print(), EPrintError) << traverse;
+        EXPECT_LE(s.R.Device()->Pages().size(), 4u);
+    }
+}
+
+TEST(SubReport, FixedBoxTraversingAllDataCarriesOnInTheBoxOnTheNextPages) {
+    // 20 mm: the child's header and two items a box, so Ana's five items
+    // take three boxes, one a parent page, each a child page further on.
+    const std::vector<int> counts{5, 1};
+    SubRig s(counts, pbFixed, 20000);
+    s.Sub->SetTraverseAllData(true);
+    s.Detail->SetmmHeight(28000);
+    s.Detail->SetPrintHeight(phStatic);
+    const auto pages = s.Print();
+    EXPECT_EQ(s.Detail->PrintHeight(), phStatic) << "the band keeps its height";
+    EXPECT_EQ(Words(TextsOf(pages, "Item")), ExpectedItems(counts));
+    std::vector<std::pair<int, std::string>> numbers;
+    for (const Placed& p : TextsOf(pages, "ChildPage")) numbers.emplace_back(p.Page, p.Text->Text());
+    EXPECT_EQ(numbers, (std::vector<std::pair<int, std::string>>{
+                           {1, "Itens pág. 1"}, {2, "Itens pág. 2"}, {3, "Itens pág. 3"}, {3, "Itens pág. 1"}}));
+    std::map<int, int> itemsOnPage;
+    for (const Placed& p : TextsOf(pages, "Item")) ++itemsOnPage[p.Page];
+    EXPECT_EQ(itemsOnPage, (std::map<int, int>{{1, 2}, {2, 2}, {3, 2}}));
+    ExpectGolden("subreport_fixed_traverse", DumpPages(pages));
+    ExpectPagesComeBackAlone(s.R);
+
+    // In a band that grows the box grows with its child like a child inside it.
+    SubRig grown(counts, pbFixed, 20000);
+    grown.Sub->SetTraverseAllData(true);
+    grown.Detail->SetmmHeight(28000);
+    grown.Detail->SetPrintHeight(phDynamic);
+    const auto one = grown.Print();
+    ASSERT_EQ(one.size(), 1u);
+    EXPECT_EQ(Words(TextsOf(one, "Item")), ExpectedItems(counts));
+    EXPECT_EQ(TextsOf(one, "ChildPage").size(), 2u);
 }
 
 // --- Sections -------------------------------------------------------------------------
@@ -350,6 +405,8 @@ TEST(SubReport, SectionWithoutResetPageNoContinuesTheMainNumbering) {
     const auto pages = s.Print();
     ASSERT_GE(pages.size(), 3u);
     for (const CapturedPage* p : pages) EXPECT_EQ(p->Page->PageNo(), p->Page->AbsolutePageNo());
+    ExpectGolden("subreport_sections_continued", DumpPages(pages));
+    ExpectPagesComeBackAlone(s.R);
 }
 
 TEST(SubReport, NewPrintJobPrintsTheSectionAsAJobOfItsOwn) {
@@ -410,6 +467,16 @@ TEST(SubReport, DrillDownClickedTwiceRestoresTheCollapsedListing) {
     std::vector<const CapturedPage*> restored;
     for (std::size_t i = again; i < s.R.Device()->Pages().size(); ++i) restored.push_back(&s.R.Device()->Pages()[i]);
     EXPECT_EQ(DumpPages(restored), first);
+}
+
+TEST(SubReport, AnExpandedChildOverSeveralPagesComesBackAlonePageByPage) {
+    SubRig s({2, 70, 3}, pbChild);
+    s.Sub->SetDrillDownComponent(s.Name);
+    s.Sub->ToggleExpanded("Bruno");
+    const auto pages = s.Print();
+    ASSERT_GE(pages.size(), 2u);
+    EXPECT_EQ(Words(TextsOf(pages, "Item")), ExpectedItems({0, 70}));
+    ExpectPagesComeBackAlone(s.R);
 }
 
 // --- Properties and the child report's hooks -----------------------------------------

@@ -10,6 +10,7 @@
 #include "report_output/rpScreenDevice.h"
 #include "tests/report/ReportTestSupport.h"
 #include "tests/report_output/BarCodeDecode.h"
+#include "tests/report_output/BarCodePages.h"
 #include "tests/report_output/OutputTestSupport.h"
 
 using namespace outputtest;
@@ -148,4 +149,31 @@ TEST(BarCodeReport, TheScreenDeviceShowsBarcodesThatReadBack) {
                             ZXing::BarcodeFormat::PDF417);
     ASSERT_TRUE(d.Valid);
     EXPECT_EQ(d.Text, "TELA PDF417");
+}
+
+TEST(BarCodeReport, SymbolsInAPdfArePicturesOfTheGenericRendererThatReadBack) {
+    ReportRig rig;
+    TrpBandedReport* r = rig.Report();
+    r->CreateDefaultBands();
+    r->DetailBand()->SetmmHeight(60000);
+    barcodetest::PlaceSamples(rig, r->DetailBand(), 0);
+    testsupport::TempDir dir;
+    const std::string pdf = dir.file("simbolos.pdf");
+    rig.Device()->SetPublisher(nullptr);
+    r->SetDeviceType("PDF");
+    r->SetShowPrintDialog(false);
+    r->SetShowCancelDialog(false);
+    r->SetTextFileName(pdf);
+    r->PrintReport();
+    filetest::Shell("qpdf --qdf --object-streams=disable --stream-data=uncompress " + pdf + " " + pdf + ".qdf");
+    const std::string content = testsupport::ReadAll(pdf + ".qdf");
+    for (const char* name : {"/rpGeneric0 Do", "/rpGeneric1 Do"})
+        EXPECT_NE(content.find(name), std::string::npos) << name;
+    const QImage page = barcodetest::PdfPage(pdf, 1, 300);
+    ASSERT_FALSE(page.isNull()) << pdf;
+    for (const auto& s : barcodetest::Samples()) {
+        const auto d = barcodetest::Decode(page, s.Format);
+        EXPECT_TRUE(d.Valid) << s.Name;
+        EXPECT_EQ(d.Text, s.Text) << s.Name;
+    }
 }

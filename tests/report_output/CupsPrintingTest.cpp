@@ -2,51 +2,20 @@
 // that writes PDF files, whose output pdfinfo and pdftoppm judge.
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <regex>
 #include <sstream>
-#include <thread>
 
 #include "report/rpBands.h"
 #include "report/rpExcept.h"
 #include "report/rpPrinterList.h"
 #include "report/rpPrinterSetup.h"
 #include "report_output/rpCupsBackend.h"
+#include "tests/support/PrivateSpooler.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/report/ReportHarness.h"
 
-extern char** environ;
-
-namespace fs = std::filesystem;
-
 namespace {
-
-int FreePort() {
-    const int s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    int port = 0;
-    if (bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-        getsockname(s, reinterpret_cast<sockaddr*>(&a), &len) == 0)
-        port = ntohs(a.sin_port);
-    close(s);
-    return port;
-}
 
 std::string Shell(const std::string& Command) {
     std::string out;
@@ -59,90 +28,7 @@ std::string Shell(const std::string& Command) {
     return out;
 }
 
-void Write(const fs::path& File, const std::string& Text) { std::ofstream(File) << Text; }
-
-// The print service with one PDF queue, for the whole suite.
-struct PrivateSpooler {
-    testsupport::TempDir dir;
-    std::string queue = "FatPdf" + std::to_string(getpid());
-    std::string config = "/etc/cups/cups-pdf-" + queue + ".conf";
-    int port = 0;
-    pid_t pid = 0;
-    std::string problem;  // why it could not start
-
-    PrivateSpooler() {
-        if (access("/usr/sbin/cupsd", X_OK) != 0 || access("/usr/lib/cups/backend/cups-pdf", F_OK) != 0) {
-            problem = "cupsd or the cups-pdf backend is not installed";
-            return;
-        }
-        if (geteuid() != 0) {
-            problem = "cups-pdf writes its files only under a spooler run as root";
-            return;
-        }
-        const fs::path t = dir.path();
-        for (const char* d : {"etc/ppd", "spool", "tmp", "cache", "state", "log", "out", "pdfspool"})
-            fs::create_directories(t / d);
-        for (const char* d : {"", "out", "pdfspool", "tmp"}) chmod((t / d).c_str(), 0777);
-        port = FreePort();
-        Write(t / "cupsd.conf", "Listen 127.0.0.1:" + std::to_string(port) +
-                                    "\nLogLevel info\nWebInterface No\nBrowsing Off\nDefaultAuthType None\n"
-                                    "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
-                                    "<Policy default>\n  <Limit All>\n    Order deny,allow\n  </Limit>\n</Policy>\n");
-        Write(t / "cups-files.conf", "ServerRoot " + (t / "etc").string() + "\nRequestRoot " + (t / "spool").string() +
-                                         "\nTempDir " + (t / "tmp").string() + "\nCacheDir " + (t / "cache").string() +
-                                         "\nStateDir " + (t / "state").string() + "\nErrorLog " +
-                                         (t / "log/error_log").string() + "\nAccessLog " +
-                                         (t / "log/access_log").string() + "\nPageLog " +
-                                         (t / "log/page_log").string() +
-                                         "\nServerBin /usr/lib/cups\nDataDir /usr/share/cups\nGroup lp\n"
-                                         "SystemGroup root\n");
-        fs::copy_file("/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd", t / "etc/ppd" / (queue + ".ppd"));
-        Write(t / "etc/printers.conf", "<DefaultPrinter " + queue + ">\nPrinterId 1\nInfo Teste\nDeviceURI cups-pdf:/" +
-                                           queue + "\nState Idle\nAccepting Yes\nShared No\n</DefaultPrinter>\n");
-        // cups-pdf reads its settings only from /etc/cups, by the name in
-        // the device URI: the queue's own file sends its output here.
-        {
-            std::ofstream c(config);
-            if (!c) {
-                problem = "cannot write " + config;
-                return;
-            }
-            c << "Out " << (t / "out").string() << "\nAnonDirName " << (t / "out").string() << "\nSpool "
-              << (t / "pdfspool").string() << "\nLog " << (t / "log").string() << "\nUserUMask 0000\n";
-        }
-        const std::string c = (t / "cupsd.conf").string(), s = (t / "cups-files.conf").string();
-        std::vector<std::string> args = {"/usr/sbin/cupsd", "-c", c, "-s", s, "-f"};
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t fa;
-        posix_spawn_file_actions_init(&fa);
-        posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
-        const int rc = posix_spawn(&pid, args[0].c_str(), &fa, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&fa);
-        if (rc != 0) {
-            pid = 0;
-            problem = "cupsd could not be started";
-            return;
-        }
-        TrpCupsBackend probe(Server());
-        for (int i = 0; i < 100 && probe.Destinations().empty(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        if (probe.Destinations().empty()) problem = "cupsd did not answer on " + Server();
-    }
-    ~PrivateSpooler() {
-        if (pid > 0) {
-            kill(pid, SIGTERM);
-            int status = 0;
-            waitpid(pid, &status, 0);
-        }
-        std::remove(config.c_str());
-    }
-    std::string Server() const { return "127.0.0.1:" + std::to_string(port); }
-    fs::path Out() const { return dir.path() / "out"; }
-    std::string Log() const { return testsupport::ReadAll((dir.path() / "log/error_log").string()); }
-};
+using testsupport::PrivateSpooler;
 
 std::vector<std::pair<double, double>> PageSizes(const std::string& Pdf) {
     std::vector<std::pair<double, double>> sizes;
@@ -176,7 +62,7 @@ protected:
         spooler_ = nullptr;
     }
     void SetUp() override {
-        if (!spooler_->problem.empty()) GTEST_SKIP() << "no private print service: " << spooler_->problem;
+        if (!spooler_->Running()) GTEST_SKIP() << "no private print service: " << spooler_->SkipReason();
         backend_ = std::make_unique<TrpCupsBackend>(spooler_->Server());
         previousBackend_ = rpSetPrinterBackend(backend_.get());
         list_ = std::make_unique<TrpPrinterList>(backend_.get());
@@ -195,7 +81,7 @@ protected:
         r->SetDeviceType("Printer");
         r->SetShowPrintDialog(false);
         r->SetShowCancelDialog(false);
-        r->PrinterSetup()->SetPrinterName(spooler_->queue);
+        r->PrinterSetup()->SetPrinterName(spooler_->Queue());
     }
     void TearDown() override {
         if (list_ == nullptr) return;
@@ -204,33 +90,11 @@ protected:
     }
     // Prints the report and waits for the queue's PDF.
     std::string PrintAndWait() {
-        std::size_t before = 0;
-        for ([[maybe_unused]] auto& e : fs::directory_iterator(spooler_->Out())) ++before;
+        const std::size_t before = spooler_->OutputCount();
         rig_.Report()->PrintReport();
-        for (int i = 0; i < 600; ++i) {
-            std::vector<fs::path> files;
-            for (auto& e : fs::directory_iterator(spooler_->Out())) files.push_back(e.path());
-            if (files.size() > before) {
-                std::sort(files.begin(), files.end(), [](const fs::path& a, const fs::path& b) {
-                    return fs::last_write_time(a) > fs::last_write_time(b);
-                });
-                // The writer is done when the size stays and the file reads.
-                const fs::path f = files.front();
-                std::uintmax_t size = 0;
-                for (int k = 0; k < 100; ++k) {
-                    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-                    const std::uintmax_t now = fs::file_size(f);
-                    if (now == size && now > 0 && Shell("pdfinfo '" + f.string() + "' 2>&1").find("Pages:") !=
-                                                      std::string::npos)
-                        break;
-                    size = now;
-                }
-                return f.string();
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        ADD_FAILURE() << "no output; the spooler's log:\n" << spooler_->Log();
-        return "";
+        const std::string pdf = spooler_->WaitForOutput(before);
+        if (pdf.empty()) ADD_FAILURE() << "no output; the spooler's log:\n" << spooler_->Log();
+        return pdf;
     }
     static void ExpectPages(const std::string& Pdf, std::size_t Count, double W, double H) {
         const auto sizes = PageSizes(Pdf);
@@ -254,12 +118,12 @@ PrivateSpooler* CupsPrinting::spooler_ = nullptr;
 TEST_F(CupsPrinting, TheQueueIsListedAndIsTheDefault) {
     TStringList names;
     list_->GetPrinterNames(&names);
-    EXPECT_GE(names.IndexOf(spooler_->queue), 2);
-    EXPECT_EQ(list_->DefaultPrinterName(), spooler_->queue);
+    EXPECT_GE(names.IndexOf(spooler_->Queue()), 2);
+    EXPECT_EQ(list_->DefaultPrinterName(), spooler_->Queue());
     TrpPrinterInfo* info = list_->GetPrinterInfo("Default");
     ASSERT_NE(info, nullptr);
-    EXPECT_EQ(info->PrinterName(), spooler_->queue);
-    EXPECT_EQ(info->DeviceOnPort(), "cups-pdf:/" + spooler_->queue);
+    EXPECT_EQ(info->PrinterName(), spooler_->Queue());
+    EXPECT_EQ(info->DeviceOnPort(), "cups-pdf:/" + spooler_->Queue());
     EXPECT_GE(info->GetCapabilities()->PaperCodes.IndexOf("9"), 0) << "A4 among its papers";
 }
 
@@ -296,7 +160,7 @@ TEST_F(CupsPrinting, TheJobsPdfHasTheLandscapeAndOwnSizes) {
             s->SetPaperName("A4 210 x 297 mm");
         }
         s->SetOrientation(c.Orientation);
-        const std::string file = spooler_->dir.file("saida" + std::to_string(++n) + ".pdf");
+        const std::string file = spooler_->File("saida" + std::to_string(++n) + ".pdf");
         s->SetOutputFileName(file);
         rig_.Report()->PrintReport();
         const auto sizes = PageSizes(file);
@@ -326,15 +190,15 @@ TEST_F(CupsPrinting, CollatedCopiesComeOutInDocumentOrder) {
 }
 
 TEST_F(CupsPrinting, AStoppedQueueIsReportedNotPrinted) {
-    Shell("cupsdisable -h " + spooler_->Server() + " " + spooler_->queue + " 2>&1");
+    Shell("cupsdisable -h " + spooler_->Server() + " " + spooler_->Queue() + " 2>&1");
     list_->Refresh();
     try {
         rig_.Report()->PrintReport();
         ADD_FAILURE() << "a stopped queue took the job as printed";
     } catch (const EPrintError& e) {
-        EXPECT_NE(e.Message().find(spooler_->queue), std::string::npos) << e.Message();
+        EXPECT_NE(e.Message().find(spooler_->Queue()), std::string::npos) << e.Message();
     }
-    Shell("cupsenable -h " + spooler_->Server() + " " + spooler_->queue + " 2>&1");
+    Shell("cupsenable -h " + spooler_->Server() + " " + spooler_->Queue() + " 2>&1");
 }
 
 }  // namespace
