@@ -10,6 +10,7 @@
 #include "report/rpGroup.h"
 #include "report/rpLanguage.h"
 #include "report/rpPipeline.h"
+#include "report_output/rpTextLook.h"
 #include "report/rpRTTI.h"
 #include "report/rpReport.h"
 #include "report/rpUtils.h"
@@ -62,13 +63,19 @@ bool IsColumnBand(const TrpBand* Band) {
 
 TClass TrpDBText::StaticClassType() {
     static const TClassInfo info =
-        TClassBuilder<TrpDBText>("TrpDBText", TrpCustomText::StaticClassType())
-            .Boolean("BlankWhenZero", &TrpDBText::BlankWhenZero, &TrpDBText::SetBlankWhenZero, 0)
-            .Boolean("ReprintOnSubsequent", &TrpDBText::ReprintOnSubsequent, &TrpDBText::SetReprintOnSubsequent, 0)
-            .Boolean("SuppressRepeatedValues", &TrpDBText::SuppressRepeatedValues,
-                     &TrpDBText::SetSuppressRepeatedValues, 0)
-            .String("DisplayFormat", &TrpDBText::DisplayFormat, &TrpDBText::SetDisplayFormat)
-            .Build();
+        [] {
+            TClassBuilder<TrpDBText> builder("TrpDBText", TrpCustomText::StaticClassType());
+            rpPublishTextLook(builder, false)
+                .Boolean("BlankWhenZero", &TrpDBText::BlankWhenZero, &TrpDBText::SetBlankWhenZero, 0)
+                .String("DataField", &TrpDBText::DataField, &TrpDBText::SetDataField)
+                .Boolean("ParentDataPipeline", &TrpDBText::ParentDataPipeline, &TrpDBText::SetParentDataPipeline, 1)
+                .Boolean("ReprintOnSubsequent", &TrpDBText::ReprintOnSubsequent,
+                         &TrpDBText::SetReprintOnSubsequent, 0)
+                .Boolean("SuppressRepeatedValues", &TrpDBText::SuppressRepeatedValues,
+                         &TrpDBText::SetSuppressRepeatedValues, 0)
+                .String("DisplayFormat", &TrpDBText::DisplayFormat, &TrpDBText::SetDisplayFormat);
+            return builder.Build();
+        }();
     return &info;
 }
 

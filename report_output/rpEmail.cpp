@@ -248,11 +248,18 @@ namespace report_output {
 
 void RegisterEmailClasses() {
     rpRegisterEmailDevice(TrpPDFDevice::StaticClassType(), {TrpPDFDevice::DefaultExt(), nullptr});
+    // The file devices' own extensions, not their registered names.
+    rpRegisterEmailDevice(TrpTextFileDevice::StaticClassType(), {TrpTextFileDevice::DefaultExt(), nullptr});
+    rpRegisterEmailDevice(TrpReportTextFileDevice::StaticClassType(), {TrpReportTextFileDevice::DefaultExt(), nullptr});
+    rpRegisterEmailDevice(TrpArchiveDevice::StaticClassType(), {TrpArchiveDevice::DefaultExt(), nullptr});
     TrpSMTPPlugIn::Register([] { return std::make_unique<TrpSMTPXdgEmail>(); });
 }
 
 void UnregisterEmailClasses() {
     TrpSMTPPlugIn::UnRegister();
+    rpUnregisterEmailDevice(TrpArchiveDevice::StaticClassType());
+    rpUnregisterEmailDevice(TrpReportTextFileDevice::StaticClassType());
+    rpUnregisterEmailDevice(TrpTextFileDevice::StaticClassType());
     rpUnregisterEmailDevice(TrpPDFDevice::StaticClassType());
 }
 

@@ -1,5 +1,6 @@
 #include "report_output/rpPDF.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -9,8 +10,10 @@
 
 #include "platform/gfx/Canvas.h"
 #include "platform/gfx/FontEngine.h"
+#include "platform/rtl/Format.h"
 #include "platform/rtl/Strings.h"
 #include "report/rpUnits.h"
+#include "report/rpUtils.h"
 #include "report_output/rpZlibStream.h"
 
 namespace {
@@ -55,13 +58,54 @@ void EscapeInto(std::string& Out, unsigned char B) {
 // Utilities
 
 std::string TrpPDFUtils::FormatNumber(double Value) {
+    std::string s;
+    AppendNumber(s, Value);
+    return s;
+}
+
+void TrpPDFUtils::AppendNumber(std::string& Out, double Value) {
     if (!std::isfinite(Value)) Value = 0;
     char buf[400];
-    const auto r = std::to_chars(buf, buf + sizeof buf, Value, std::chars_format::fixed, 5);
-    std::string s(buf, r.ptr);
-    while (s.size() > 2 && s.back() == '0' && s[s.size() - 2] != '.') s.pop_back();
-    if (s == "-0.0") s = "0.0";
-    return s;
+    char* end;
+    // Pages put millions of numbers through here. In the usual range the
+    // value in hundred-thousandths rounds to the same integer as its exact
+    // decimal expansion unless it lies next to a half (the product is off
+    // by far less than 0.01 there); only those few take std::to_chars.
+    const double scaled = Value * 100000.0;
+    const double whole = std::nearbyint(scaled);
+    if (std::abs(scaled) < 1e12 && std::abs(scaled - whole) < 0.49) {
+        auto n = static_cast<int64_t>(whole);
+        if (n == 0) {
+            Out += "0.0";
+            return;
+        }
+        char* p = buf + sizeof buf;
+        const bool negative = n < 0;
+        if (negative) n = -n;
+        int64_t fraction = n % 100000;
+        int64_t integer = n / 100000;
+        int digits = 5;
+        while (digits > 1 && fraction % 10 == 0) {
+            fraction /= 10;
+            --digits;
+        }
+        for (int i = 0; i < digits; ++i) {
+            *--p = static_cast<char>('0' + fraction % 10);
+            fraction /= 10;
+        }
+        *--p = '.';
+        do {
+            *--p = static_cast<char>('0' + integer % 10);
+            integer /= 10;
+        } while (integer != 0);
+        if (negative) *--p = '-';
+        Out.append(p, buf + sizeof buf);
+        return;
+    }
+    end = std::to_chars(buf, buf + sizeof buf, Value, std::chars_format::fixed, 5).ptr;
+    while (end - buf > 2 && end[-1] == '0' && end[-2] != '.') --end;
+    if (std::string_view(buf, static_cast<size_t>(end - buf)) == "-0.0") Out += "0.0";
+    else Out.append(buf, end);
 }
 
 int TrpPDFUtils::MMToScreenPixels(double Value) {
@@ -69,17 +113,40 @@ int TrpPDFUtils::MMToScreenPixels(double Value) {
 }
 
 std::string TrpPDFUtils::ColorToPDF(TColor Color) {
+    std::string s;
+    AppendColor(s, Color);
+    return s;
+}
+
+void TrpPDFUtils::AppendColor(std::string& Out, TColor Color) {
+    // A channel's text depends on its byte alone.
+    static const std::array<std::string, 256> channels = [] {
+        std::array<std::string, 256> t;
+        for (unsigned v = 0; v < 256; ++v) t[v] = FormatNumber(std::round(v / 255.0 * 1000) / 1000);
+        return t;
+    }();
     const std::uint32_t rgb = gfx::ColorToRGB(Color);
-    auto channel = [](unsigned v) { return FormatNumber(std::round(v / 255.0 * 1000) / 1000); };
-    return channel((rgb >> 16) & 0xFF) + " " + channel((rgb >> 8) & 0xFF) + " " + channel(rgb & 0xFF);
+    Out += channels[(rgb >> 16) & 0xFF];
+    Out += ' ';
+    Out += channels[(rgb >> 8) & 0xFF];
+    Out += ' ';
+    Out += channels[rgb & 0xFF];
 }
 
 std::string TrpPDFUtils::EscapeText(std::string_view Text) {
-    const std::string bytes = Utf8ToCp1252(Text);
     std::string out;
-    out.reserve(bytes.size() + 8);
-    for (unsigned char b : bytes) EscapeInto(out, b);
+    AppendEscaped(out, Text);
     return out;
+}
+
+void TrpPDFUtils::AppendEscaped(std::string& Out, std::string_view Text) {
+    bool ascii = true;
+    for (char c : Text) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    if (ascii) {
+        for (char c : Text) EscapeInto(Out, static_cast<unsigned char>(c));
+        return;
+    }
+    for (unsigned char b : Utf8ToCp1252(Text)) EscapeInto(Out, b);
 }
 
 std::string TrpPDFUtils::InfoString(std::string_view Text) {
@@ -144,21 +211,20 @@ void TrpPDFUtils::WriteLine(TStream* Stream, std::string_view Text) {
 void TrpPDFUtils::WriteText(TStream* Stream, std::string_view Text) { Stream->WriteBytes(Text); }
 
 void TrpPDFUtils::Compress(TMemoryStream* Stream, TrpCompressionLevel Level) {
-    const std::string data = Stream->DataBytes();
-    Stream->Clear();
-    TrpCompressionStream z(Level, Stream);
-    z.WriteBytes(data);
+    // Deflated aside and copied back: the deflated bytes are the fewer.
+    TMemoryStream packed;
+    packed.SetCapacity(Stream->Size() / 2 + 64);
+    TrpCompressionStream z(Level, &packed);
+    z.WriteBuffer(Stream->Memory(), Stream->Size());
     z.Finish();
+    // Emptied but not shrunk: the writer reuses its page buffers.
+    Stream->SetSize(0);
+    Stream->WriteBuffer(packed.Memory(), packed.Size());
 }
 
-std::string TrpPDFUtils::CreationDate() {
-    const std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&now, &tm);
-    char buf[32];
-    std::strftime(buf, sizeof buf, "%Y%m%d%H%M%S", &tm);
-    return buf;
-}
+// The report library's clock, like every date a report prints: a pinned
+// clock makes the same report the same file.
+std::string TrpPDFUtils::CreationDate() { return FormatDateTime("yyyymmddhhnnss", rpNow()); }
 
 // ---------------------------------------------------------------------------
 // Output
@@ -272,11 +338,25 @@ void TrpPDFPageTree::Finish() {
     Stream()->WriteBuffer(buffer_.Memory(), buffer_.Size());
 }
 
+int64_t TrpPDFContentBuffer::Write(const void* Buffer, int64_t Count) {
+    if (Count <= 0 || position_ != Size()) return TMemoryStream::Write(Buffer, Count);
+    const auto* bytes = static_cast<const uint8_t*>(Buffer);
+    data_.insert(data_.end(), bytes, bytes + Count);
+    position_ += Count;
+    return Count;
+}
+
+void TrpPDFContent::Compress() {
+    if (compressed_) return;
+    TrpPDFUtils::Compress(buffer_, level_);
+    compressed_ = true;
+}
+
 void TrpPDFContent::Write(TStream* Stream, int ObjectNumber) {
     TrpPDFObject::Write(Stream, ObjectNumber);
     // Deflated before the head is written: the length is then known and
     // the file needs no patching.
-    TrpPDFUtils::Compress(buffer_, level_);
+    Compress();
     std::string s;
     Put(s, ObjLine());
     Put(s, "<< /Length " + Padded9(buffer_->Size()));
@@ -583,26 +663,36 @@ void TrpPDFXObject::Write(TStream* Stream, int ObjectNumber) {
     const int boxH = TrpPDFUtils::MMToScreenPixels(command_->Height());
     if (scaleImages_ && command_->Stretch() && boxW > 0 && boxH > 0 && (boxW < image.width() || boxH < image.height()))
         image = image.scaled(boxW, boxH, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    TMemoryStream data;
-    const std::string samples = Samples(image, oneBit);
-    data.WriteBytes(samples);
-    TrpPDFUtils::Compress(&data, level_);
-    std::string& s = body_;
-    Put(s, ObjLine());
-    Put(s, "<< /Type /XObject");
-    Put(s, "/Subtype /Image");
-    Put(s, "/Width " + std::to_string(image.width()));
-    Put(s, "/Height " + std::to_string(image.height()));
-    Put(s, "/Filter /FlateDecode");
-    Put(s, oneBit ? "/ColorSpace /DeviceGray" : "/ColorSpace /DeviceRGB");
-    Put(s, oneBit ? "/BitsPerComponent 1" : "/BitsPerComponent 8");
-    Put(s, "/Length " + Padded9(data.Size()));
-    Put(s, ">>");
-    Put(s, "stream");
-    s.append(static_cast<const char*>(data.Memory()), static_cast<size_t>(data.Size()));
-    Put(s, "");
-    Put(s, "endstream");
-    Put(s, "endobj");
+    // The samples are taken here, while the command and its picture are
+    // certain to live; deflating them may go to a worker.
+    auto build = [this, samples = Samples(image, oneBit), width = image.width(), height = image.height(), oneBit] {
+        TMemoryStream data;
+        data.WriteBytes(samples);
+        TrpPDFUtils::Compress(&data, level_);
+        std::string& s = body_;
+        Put(s, ObjLine());
+        Put(s, "<< /Type /XObject");
+        Put(s, "/Subtype /Image");
+        Put(s, "/Width " + std::to_string(width));
+        Put(s, "/Height " + std::to_string(height));
+        Put(s, "/Filter /FlateDecode");
+        Put(s, oneBit ? "/ColorSpace /DeviceGray" : "/ColorSpace /DeviceRGB");
+        Put(s, oneBit ? "/BitsPerComponent 1" : "/BitsPerComponent 8");
+        Put(s, "/Length " + Padded9(data.Size()));
+        Put(s, ">>");
+        Put(s, "stream");
+        s.append(static_cast<const char*>(data.Memory()), static_cast<size_t>(data.Size()));
+        Put(s, "");
+        Put(s, "endstream");
+        Put(s, "endobj");
+    };
+    if (Workers != nullptr) deflated_ = Workers->Run(std::move(build));
+    else build();
+}
+
+const std::string& TrpPDFXObject::Body() const {
+    if (deflated_.valid()) deflated_.get();
+    return body_;
 }
 
 // ---------------------------------------------------------------------------

@@ -14,6 +14,7 @@
 // The output stream (TrpPDFOutput) buffers what is written and counts the
 // offsets itself: the file is written forward only, never patched.
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -23,18 +24,23 @@
 #include "platform/rtl/Streams.h"
 #include "report/rpDrawCommand.h"
 #include "report/rpSettings.h"
+#include "report_output/rpWorkerPool.h"
 
 struct TrpPDFUtils {
     static std::string FormatNumber(double Value);
+    // FormatNumber's text appended to Out.
+    static void AppendNumber(std::string& Out, double Value);
     // Thousandths of a millimetre to points.
     static double MMToPoints(double Value) { return Value * 0.0000393701 * 72; }
     static int MMToScreenPixels(double Value);
     static double PixelsToPoints(double Pixels, double PixelsPerInch) { return Pixels / PixelsPerInch * 72; }
     // "1.0 0.0 0.502".
     static std::string ColorToPDF(TColor Color);
+    static void AppendColor(std::string& Out, TColor Color);
     // UTF-8 text as the bytes of a literal string in WinAnsiEncoding, with
     // "(", ")" and "\" escaped.
     static std::string EscapeText(std::string_view Text);
+    static void AppendEscaped(std::string& Out, std::string_view Text);
     // A document information string, parentheses included: "(...)" in
     // PDFDocEncoding, or "<FEFF...>" in UTF-16BE.
     static std::string InfoString(std::string_view Text);
@@ -131,15 +137,27 @@ private:
     int kids_ = 0;
 };
 
+// The buffer a page's operators are written to: appends go straight to
+// the end, without first zero-filling the room they take.
+class TrpPDFContentBuffer : public TMemoryStream {
+public:
+    int64_t Write(const void* Buffer, int64_t Count) override;
+};
+
 // A page's content stream: the operators the renderers wrote, deflated.
 class TrpPDFContent : public TrpPDFObject {
 public:
     TrpPDFContent(TMemoryStream* Buffer, TrpCompressionLevel Level) : buffer_(Buffer), level_(Level) {}
+    // Deflates the buffer (once); touches nothing but the buffer, so a
+    // worker thread may do it while the next page is drawn.
+    void Compress();
+    // Deflates the buffer unless Compress did, then writes the object.
     void Write(TStream* Stream, int ObjectNumber) override;
 
 private:
     TMemoryStream* buffer_;
     TrpCompressionLevel level_;
+    bool compressed_ = false;
 };
 
 class TrpPDFPage : public TrpPDFObject {
@@ -237,7 +255,10 @@ public:
     TrpPDFXObject(TrpDrawImage* Command, TrpCompressionLevel Level, bool ScaleImages)
         : command_(Command), level_(Level), scaleImages_(ScaleImages) {}
     void Write(TStream* Stream, int ObjectNumber) override;
-    const std::string& Body() const { return body_; }
+    // Waits for the worker deflating the samples, if one is.
+    const std::string& Body() const;
+    // Where the samples are deflated (nullptr: at once, in Write).
+    rpworkers::WorkerPool* Workers = nullptr;
 
     // The samples of an image as this system stores them: 1-bit rows with
     // 0 = black, or RGB rows; transparent pixels over white.
@@ -248,6 +269,7 @@ private:
     TrpCompressionLevel level_;
     bool scaleImages_;
     std::string body_;
+    mutable std::future<void> deflated_;
 };
 
 struct TrpPDFImage {
@@ -298,6 +320,8 @@ public:
     TrpPDFImageManager& ImageManager() { return images_; }
     std::vector<TrpPDFXObject*>& XObjects() { return xobjects_; }
     int PageCounter = 0;
+    // The job's deflating workers, for the images (nullptr: none).
+    rpworkers::WorkerPool* Workers = nullptr;
     // "xref" table and trailer; StartXref is the current position.
     void WriteXrefAndTrailer(int InfoNumber, int RootNumber);
 

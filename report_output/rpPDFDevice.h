@@ -8,13 +8,17 @@
 // image managers and renderer manager, so every job on one device writes a
 // complete file numbered from 1. A cancelled job, or one whose writing
 // failed, leaves no file behind.
+#include <deque>
+#include <future>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "report/rpDevice.h"
 #include "report/rpSettings.h"
 #include "report_output/rpPDF.h"
 #include "report_output/rpPDFRenderers.h"
+#include "report_output/rpWorkerPool.h"
 
 class TrpPDFDevice : public TrpFileDevice {
 public:
@@ -35,6 +39,12 @@ public:
     void CancelJob() override;
     void ReceivePage(TrpPage* Page) override;
 
+    // Workers that deflate page contents while later pages render (0: all
+    // on the calling thread); the file is the same whatever the number.
+    // Taken at StartJob.
+    int CompressionThreads() const { return threads_; }
+    void SetCompressionThreads(int Value) { threads_ = Value < 0 ? 0 : Value; }
+
     // The object table of the running job (nullptr outside one).
     TrpPDFXref* Xref() const { return xref_.get(); }
     // The command that opens a finished file for the user ("" when the
@@ -46,14 +56,31 @@ protected:
 
 private:
     void Abandon();
+    // Writes the pages whose contents are deflated, in page order; with
+    // All, waits for every one.
+    void WriteFinishedPages(bool All);
+
+    // A drawn page waiting for its content to be deflated and written.
+    struct Pending {
+        std::unique_ptr<TMemoryStream> Buffer;
+        TrpPDFContent* Content = nullptr;
+        TrpPDFPage* Page = nullptr;
+        std::future<void> Deflated;
+    };
 
     std::unique_ptr<TrpPDFSettings> settings_;
     std::unique_ptr<TrpPDFOutput> output_;
     std::unique_ptr<TrpPDFXref> xref_;
     std::unique_ptr<TrpPDFRendererManager> renderers_;
     TrpPDFPageTree* pageTree_ = nullptr;
+    std::deque<Pending> pending_;
+    // Content buffers of written pages, kept for the next pages.
+    std::vector<std::unique_ptr<TMemoryStream>> spare_;
+    // After the buffers: destroyed (and joined) before them.
+    std::unique_ptr<rpworkers::WorkerPool> workers_;
     int procSet_ = 0, extGState_ = 0, info_ = 0, catalog_ = 0;
     int64_t startXref_ = 0;
+    int threads_;
 };
 
 namespace report_output {

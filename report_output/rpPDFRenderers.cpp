@@ -88,7 +88,12 @@ const TrpPDFRendererClass* FindRendererClass(TClass DrawCommandClass) {
 
 TrpPDFRenderer* TrpPDFRendererManager::GetRenderer(TrpDrawCommand* Command) {
     const TClass commandClass = Command->ClassType();
-    if (const auto found = byClass_.find(commandClass); found != byClass_.end()) return found->second;
+    if (commandClass == lastClass_) return lastRenderer_;
+    if (const auto found = byClass_.find(commandClass); found != byClass_.end()) {
+        lastClass_ = commandClass;
+        lastRenderer_ = found->second;
+        return found->second;
+    }
     const TrpPDFRendererClass* c = FindRendererClass(commandClass);
     TrpPDFRenderer* renderer = nullptr;
     if (c != nullptr) {
@@ -97,6 +102,8 @@ TrpPDFRenderer* TrpPDFRendererManager::GetRenderer(TrpDrawCommand* Command) {
         renderer = r.get();
     }
     byClass_[commandClass] = renderer;
+    lastClass_ = commandClass;
+    lastRenderer_ = renderer;
     return renderer;
 }
 
@@ -104,8 +111,22 @@ TrpPDFRenderer* TrpPDFRendererManager::GetRenderer(TrpDrawCommand* Command) {
 // Base
 
 void TrpPDFRenderer::Out(std::string_view Line) {
-    Content->WriteBuffer(Line.data(), static_cast<int64_t>(Line.size()));
-    Content->WriteBuffer("\r\n", 2);
+    line_ += Line;
+    Op("");
+}
+
+void TrpPDFRenderer::Op(std::string_view Operator) {
+    line_ += Operator;
+    line_ += "\r\n";
+    Content->WriteBuffer(line_.data(), static_cast<int64_t>(line_.size()));
+    line_.clear();
+}
+
+void TrpPDFRenderer::Tj(std::string_view Text, std::string_view Operator) {
+    line_ += '(';
+    TrpPDFUtils::AppendEscaped(line_, Text);
+    line_ += ") ";
+    Op(Operator);
 }
 
 double TrpPDFRenderer::L() const { return U::MMToPoints(command_->Left()); }
@@ -145,14 +166,14 @@ void TrpPDFRenderer::RenderBorder() {
     const double l = L(), r = R(), b = B(), t = T();
     Out("q");
     Out("/GS1 gs");
-    Out(N(w) + " w");
+    Num(w).Op("w");
     const std::string dash = U::PenStyleToDash(border->Style());
     if (!dash.empty()) Out(dash);
-    Out(U::ColorToPDF(border->Color()) + " RG");
+    Rgb(border->Color()).Op("RG");
     if (adjacent) Out("2 J");
     auto seg = [&](double x1, double y1, double x2, double y2) {
-        Out(N(x1) + " " + N(y1) + " m");
-        Out(N(x2) + " " + N(y2) + " l");
+        Num(x1).Num(y1).Op("m");
+        Num(x2).Num(y2).Op("l");
     };
     if (left) seg(l + h, b + i, l + h, t - i);
     if (top) seg(l + i, t - h, r - i, t - h);
@@ -170,13 +191,13 @@ void TrpPDFRendererLine::Render() {
     const double w = line->Weight();
     const double h = w / 2;
     const double l = L(), r = R(), b = B(), t = T();
-    Out(N(w) + " w");
+    Num(w).Op("w");
     const std::string dash = U::PenStyleToDash(line->Pen()->Style());
     if (!dash.empty()) Out(dash);
-    Out(U::ColorToPDF(line->Pen()->Color()) + " RG");
+    Rgb(line->Pen()->Color()).Op("RG");
     auto seg = [&](double x1, double y1, double x2, double y2) {
-        Out(N(x1) + " " + N(y1) + " m");
-        Out(N(x2) + " " + N(y2) + " l");
+        Num(x1).Num(y1).Op("m");
+        Num(x2).Num(y2).Op("l");
     };
     const bool twice = line->LineStyle() == lsDouble;
     switch (line->LinePosition()) {
@@ -248,11 +269,11 @@ void TrpPDFRendererShape::Render() {
         default:
             return;
     }
-    Out(N(penWidth) + " w");
+    Num(penWidth).Op("w");
     const std::string dash = U::PenStyleToDash(noPen ? 0 : shape->Pen()->Style());
     if (!dash.empty()) Out(dash);
-    Out(U::ColorToPDF(noPen ? shape->Brush()->Color() : shape->Pen()->Color()) + " RG");
-    Out(U::ColorToPDF(shape->Brush()->Color()) + " rg");
+    Rgb(noPen ? shape->Brush()->Color() : shape->Pen()->Color()).Op("RG");
+    Rgb(shape->Brush()->Color()).Op("rg");
     for (const auto& p : path) Out(p);
     // A clear pen draws no outline at all: the fill alone.
     Out(noPen ? "f" : noBrush ? "S" : "B");
@@ -324,7 +345,9 @@ void TrpPDFRendererImage::Render() {
     if (entry.IsNew) {
         const TrpCompressionLevel level =
             PDFSettings != nullptr ? PDFSettings->CompressionLevel() : TrpCompressionLevel::clDefault;
-        Xref->Add(std::make_unique<TrpPDFXObject>(image, level, PDFSettings == nullptr || PDFSettings->ScaleImages()));
+        auto object = std::make_unique<TrpPDFXObject>(image, level, PDFSettings == nullptr || PDFSettings->ScaleImages());
+        object->Workers = Xref->Workers;
+        Xref->Add(std::move(object));
     }
     Xref->ImageManager().Add(entry);
 }
@@ -353,31 +376,35 @@ void TrpPDFRendererCustomText::Render() {
     metrics_ = measuredMetrics_;
     if (registeredXref_ != Xref || !(font == registeredFont_)) {
         fontName_ = Xref->FontManager().Register(Xref, font);
+        fontOperand_ = "/" + fontName_;
         registeredFont_ = font;
         registeredXref_ = Xref;
     }
     size_ = std::abs(font.SizeInPoints());
-    color_ = U::ColorToPDF(font.Color());
+    if (color_.empty() || font.Color() != colorOf_) {
+        color_ = U::ColorToPDF(font.Color());
+        colorOf_ = font.Color();
+    }
     const double l = L(), r = R(), b = B(), t = T();
     Out("q");
     if (!text->Transparent()) {
         Out("1 w");
-        Out(U::ColorToPDF(text->Color()) + " rg");
-        Out(N(std::round(l)) + " " + N(std::round(b)) + " " + N(std::round(r - l)) + " " + N(std::round(t - b)) + " re");
+        Rgb(text->Color()).Op("rg");
+        Num(std::round(l)).Num(std::round(b)).Num(std::round(r - l)).Num(std::round(t - b)).Op("re");
         Out("f");
     }
     if (!text->AutoSize() && !text->IsMemo()) {
-        Out(N(l) + " " + N(t) + " m");
-        Out(N(r - 0.5) + " " + N(t) + " l");
-        Out(N(r - 0.5) + " " + N(b) + " l");
-        Out(N(l) + " " + N(b) + " l");
-        Out(N(l) + " " + N(t) + " l");
+        Num(l).Num(t).Op("m");
+        Num(r - 0.5).Num(t).Op("l");
+        Num(r - 0.5).Num(b).Op("l");
+        Num(l).Num(b).Op("l");
+        Num(l).Num(t).Op("l");
         Out("W");
         Out("n");
     }
-    Out(color_ + " rg");
+    Word(color_).Op("rg");
     Out("BT");
-    Out("/" + fontName_ + " " + N(size_) + " Tf");
+    Word(fontOperand_).Num(size_).Op("Tf");
     RenderText();
     Out("Q");
     RenderBorder();
@@ -387,9 +414,9 @@ void TrpPDFRendererCustomText::Decorate(double X, double Y, double Width) {
     const TFontStyles style = Text()->Font()->Style();
     auto line = [&](double y) {
         Out("1 w");
-        Out(color_ + " RG");
-        Out(N(X) + " " + N(y) + " m");
-        Out(N(X + Width) + " " + N(y) + " l");
+        Word(color_).Op("RG");
+        Num(X).Num(y).Op("m");
+        Num(X + Width).Num(y).Op("l");
         Out("S");
     };
     if (style.Contains(fsUnderline)) line(Y - 2);
@@ -406,8 +433,13 @@ double Pts(double Pixels) { return TrpPDFUtils::PixelsToPoints(Pixels, gfx::kRef
 void TrpPDFRendererStandardText::RenderText() {
     TrpDrawText* text = Text();
     TReferenceCanvas& canvas = Measure();
-    const std::string escaped = U::EscapeText(text->Text());
-    const double width = Pts(canvas.TextWidthF(text->Text()) + std::round(0.01 * gfx::kReferencePixelsPerInch));
+    // Measured only when something needs it: most texts in a listing are
+    // left-aligned and plain, and measuring is a good share of their cost.
+    const TFontStyles style = text->Font()->Style();
+    const bool measure = text->Alignment() == taRightJustify || text->Alignment() == taCenter ||
+                         style.Contains(fsUnderline) || style.Contains(fsStrikeOut);
+    const double width =
+        measure ? Pts(canvas.TextWidthF(text->Text()) + std::round(0.01 * gfx::kReferencePixelsPerInch)) : 0;
     const double fontHeight = Pts(metrics_.Ascent + metrics_.Descent);
     TrpBorder* border = text->Border();
     const bool framed = border != nullptr && border->Visible();
@@ -426,7 +458,7 @@ void TrpPDFRendererStandardText::RenderText() {
         const double boxW = R() - L();
         if (text->Alignment() == taRightJustify) x += boxW - width;
         if (text->Alignment() == taCenter) x += (boxW - width) / 2;
-        Out(N(x) + " " + N(y) + " Td");
+        Num(x).Num(y).Op("Td");
     } else {
         // Turned about the text's origin, as the screen turns it.
         const bool hasOrigin = text->RotatedOriginLeft != 0 || text->RotatedOriginTop != 0;
@@ -444,13 +476,13 @@ void TrpPDFRendererStandardText::RenderText() {
             if (!s1 || !s2) x += bw;
         }
         const double c = Round2(std::cos(a)), s = Round2(std::sin(a));
-        Out("1 0 0 1 " + N(x) + " " + N(y) + " cm");
-        Out(N(c) + " " + N(s) + " " + N(-s) + " " + N(c) + " 0 0 cm");
+        Word("1 0 0 1").Num(x).Num(y).Op("cm");
+        Num(c).Num(s).Num(-s).Num(c).Op("0 0 cm");
         Out("0 0 Td");
         x = 0;
         y = 0;
     }
-    Out("(" + escaped + ") Tj");
+    Tj(text->Text());
     Out("ET");
     Decorate(x, y, width);
 }
@@ -486,7 +518,7 @@ void TrpPDFRendererWrappedText::RenderText() {
         for (int i = 0; i < count; ++i) {
             const std::string& line = lines[i];
             if (line.find('\t') == std::string::npos) {
-                Out("(" + U::EscapeText(line) + ") Tj T*");
+                Tj(line, "Tj T*");
                 decorations.emplace_back(x, width(line));
                 continue;
             }
@@ -500,7 +532,7 @@ void TrpPDFRendererWrappedText::RenderText() {
                     Out(N(pos - placed) + " 0 Td");
                     placed = pos;
                 }
-                Out("(" + U::EscapeText(piece) + ") Tj");
+                Tj(piece);
                 pos += width(piece);
                 if (tab == std::string::npos) break;
                 double next = -1;
@@ -526,7 +558,7 @@ void TrpPDFRendererWrappedText::RenderText() {
             if (i == 0) Out(N(x + offset) + " " + N(y) + " Td");
             else Out(N(offset - previous) + " " + N(-lineHeight) + " Td");
             previous = offset;
-            Out("(" + U::EscapeText(lines[i]) + ") Tj");
+            Tj(lines[i]);
             decorations.emplace_back(x + offset, w);
         }
         Out("ET");
@@ -542,7 +574,7 @@ void TrpPDFRendererWrappedText::RenderText() {
             // A paragraph's last line and a line of one word keep their
             // natural spacing, as on the screen and the printer.
             if (words.size() < 2 || paragraphEnd[i] || last) {
-                Out("(" + U::EscapeText(line) + ") Tj");
+                Tj(line);
                 decorations.emplace_back(x, width(line));
                 continue;
             }
@@ -555,7 +587,7 @@ void TrpPDFRendererWrappedText::RenderText() {
                     Out(N(step) + " 0 Td");
                     lineStart += step;
                 }
-                Out("(" + U::EscapeText(words[k]) + ") Tj");
+                Tj(words[k]);
             }
             decorations.emplace_back(x, boxW);
         }

@@ -31,6 +31,30 @@ public:
     TrpDrawCommand* DrawCommand() const { return command_; }
     virtual void Render() = 0;
 
+    // An operator line built in place, the operands each followed by a
+    // blank: Num(x).Num(y).Op("m") writes "x y m". Pages hold hundreds of
+    // lines, so none of them goes through a string of its own. Public so
+    // that renderer classes can chain them.
+    TrpPDFRenderer& Num(double Value) {
+        TrpPDFUtils::AppendNumber(line_, Value);
+        line_ += ' ';
+        return *this;
+    }
+    TrpPDFRenderer& Word(std::string_view Text) {
+        line_ += Text;
+        line_ += ' ';
+        return *this;
+    }
+    TrpPDFRenderer& Rgb(TColor Color) {
+        TrpPDFUtils::AppendColor(line_, Color);
+        line_ += ' ';
+        return *this;
+    }
+    // Appends the operator and writes the line.
+    void Op(std::string_view Operator);
+    // "(text) Tj", the text escaped in WinAnsiEncoding.
+    void Tj(std::string_view Text, std::string_view Operator = "Tj");
+
     TMemoryStream* Content = nullptr;
     TrpPDFSettings* PDFSettings = nullptr;
     TrpPDFXref* Xref = nullptr;
@@ -58,6 +82,7 @@ protected:
 
 private:
     TrpDrawCommand* command_ = nullptr;
+    std::string line_;
 };
 
 struct TrpPDFRendererClass {
@@ -83,6 +108,9 @@ private:
     // Looked up once per command class for the life of the manager (one
     // job): registering a renderer meanwhile does not change a running job.
     std::unordered_map<TClass, TrpPDFRenderer*> byClass_;
+    // Runs of one class are the rule (a row of cells).
+    TClass lastClass_ = nullptr;
+    TrpPDFRenderer* lastRenderer_ = nullptr;
 };
 
 class TrpPDFRendererLine : public TrpPDFRenderer {
@@ -110,9 +138,11 @@ protected:
     TrpDrawText* Text() const { return static_cast<TrpDrawText*>(DrawCommand()); }
     void Decorate(double X, double Y, double Width);
     std::string fontName_;
+    std::string fontOperand_;  // "/" and the name
     TFont registeredFont_;
     const TrpPDFXref* registeredXref_ = nullptr;
     std::string color_;
+    TColor colorOf_ = clNone;
     double size_ = 0;
     gfx::FontMetricsF metrics_;
 };

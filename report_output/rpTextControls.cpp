@@ -14,6 +14,7 @@
 #include "report/rpReport.h"
 #include "report/rpRotatedText.h"
 #include "report/rpTextLayout.h"
+#include "report_output/rpTextLook.h"
 
 namespace {
 
@@ -101,6 +102,7 @@ TClass TrpCustomText::StaticClassType() {
             .Boolean("Save", &TrpCustomText::Save, &TrpCustomText::SetSave, 0)
             .Integer("SaveLength", &TrpCustomText::SaveLength, &TrpCustomText::SetSaveLength, 0)
             .Integer("SaveOrder", &TrpCustomText::SaveOrder, &TrpCustomText::SetSaveOrder, -1)
+            .Boolean("ReprintOnOverFlow", &TrpCustomText::ReprintOnOverFlow, &TrpCustomText::SetReprintOnOverFlow, 0)
             .Build();
     return &info;
 }
@@ -360,7 +362,11 @@ void TrpCustomText::PropertiesToDrawCommand(TrpDrawCommand* DrawCommand) {
 // TrpLabel
 
 TClass TrpLabel::StaticClassType() {
-    static const TClassInfo info = TClassBuilder<TrpLabel>("TrpLabel", TrpCustomText::StaticClassType()).Build();
+    static const TClassInfo info = [] {
+        TClassBuilder<TrpLabel> builder("TrpLabel", TrpCustomText::StaticClassType());
+        rpPublishTextLook(builder, true).String("Caption", &TrpLabel::Caption, &TrpLabel::SetCaption);
+        return builder.Build();
+    }();
     return &info;
 }
 

@@ -17,6 +17,7 @@
 #include "report/rpRTTI.h"
 #include "report/rpReport.h"
 #include "report/rpUtils.h"
+#include "report_output/rpTextLook.h"
 
 namespace {
 
@@ -87,9 +88,12 @@ std::string rpSystemText(TrpVarType VarType, const TrpComponent* On, const std::
 
 TClass TrpCustomVariable::StaticClassType() {
     static const TClassInfo info =
-        TClassBuilder<TrpCustomVariable>("TrpCustomVariable", TrpCustomText::StaticClassType())
-            .String("DisplayFormat", &TrpCustomVariable::DisplayFormat, &TrpCustomVariable::SetDisplayFormat)
-            .Build();
+        [] {
+            TClassBuilder<TrpCustomVariable> builder("TrpCustomVariable", TrpCustomText::StaticClassType());
+            rpPublishTextLook(builder, true)
+                .String("DisplayFormat", &TrpCustomVariable::DisplayFormat, &TrpCustomVariable::SetDisplayFormat);
+            return builder.Build();
+        }();
     return &info;
 }
 
@@ -624,11 +628,14 @@ void TrpSystemVariable::PropertiesToDrawCommand(TrpDrawCommand* DrawCommand) {
 
 TClass TrpCalc::StaticClassType() {
     static const TClassInfo info =
-        TClassBuilder<TrpCalc>("TrpCalc", TrpCustomText::StaticClassType())
-            .Enum("CalcType", rpTypeInfo<TrpCalcType>(), &TrpCalc::CalcType, &TrpCalc::SetCalcType, ctDate)
-            .Enum("CustomType", rpTypeInfo<TrpDataType>(), &TrpCalc::CustomType, &TrpCalc::SetCustomType, dtString)
-            .String("DisplayFormat", &TrpCalc::DisplayFormat, &TrpCalc::SetDisplayFormat)
-            .Build();
+        [] {
+            TClassBuilder<TrpCalc> builder("TrpCalc", TrpCustomText::StaticClassType());
+            rpPublishTextLook(builder, true)
+                .Enum("CalcType", rpTypeInfo<TrpCalcType>(), &TrpCalc::CalcType, &TrpCalc::SetCalcType, ctDate)
+                .Enum("CustomType", rpTypeInfo<TrpDataType>(), &TrpCalc::CustomType, &TrpCalc::SetCustomType, dtString)
+                .String("DisplayFormat", &TrpCalc::DisplayFormat, &TrpCalc::SetDisplayFormat);
+            return builder.Build();
+        }();
     return &info;
 }
 

@@ -70,6 +70,17 @@ TrpDBText* Field(TComponent* Owner, TrpBand* Band, TrpDBPipeline* Pipeline, cons
     return t;
 }
 
+// A text that prints whole however long its value grows: a right-aligned
+// one grows to the left, keeping its right edge on the column's. The box
+// stays where the layout puts it.
+template <class T>
+T* Whole(T* Text) {
+    const int32_t l = Text->mmLeft(), t = Text->mmTop(), w = Text->mmWidth(), h = Text->mmHeight();
+    Text->SetAutoSize(true);
+    Text->SetBounds(l, t, w, h);
+    return Text;
+}
+
 void VerticalLine(TComponent* Owner, TrpBand* Band, const std::string& Name, double Left, double Top,
                   double Height) {
     auto* l = Put<TrpLine>(Owner, Band, Name, Left, Top, 0.3, Height);
@@ -171,7 +182,8 @@ void ListingReport::BuildHeader() {
     Label(o, h, "lblEmitente", "", nota300 ? 29.1 : 25.7, 2.4, nota300 ? 149.2 : 154.5, taCentered, 10, true);
     Label(o, h, "rpLabel14", "Sys: OSKE", 3.7, 2.4, 17.5);
     Label(o, h, "rpLabel13", kind_ == Listing::Nota409 ? "Prg: NOTA409" : "Prg: NOTA403", 3.4, 7.9, 23.1);
-    Label(o, h, "lblUsuario", "Usuário: ", 3.4, 12.7, 13.1);
+    // The user's name runs on past the box the layout gives the label.
+    Whole(Label(o, h, "lblUsuario", "Usuário: ", 3.4, 12.7, 13.1));
     Label(o, h, "lblTitulo", "", 41.5, 7.4, 115.4, taCentered);
     Label(o, h, "lblClassificacao", "", 41.5, 12.2, 115.4, taCentered);
     auto* pages = Put<TrpSystemVariable>(o, h, "rpSystemVariable2", 160.6, 7.4, 33.9, kTextHeight);
@@ -227,11 +239,13 @@ void ListingReport::BuildInvoiceRows() {
     Field(o, d, pipeline_, "rpDBText1", column("Id_Serie_Documento"), 4.0, 0.3, 8.2, taRightJustified);
     Field(o, d, pipeline_, "rpDBText2", column("Id_Nota_Fiscal"), 14.8, 0.3, 14.8);
     asterisk_ = Label(o, d, "lblAsterisco", "", 30.2, 0.3, 2.4);
-    Field(o, d, pipeline_, "rpDBText3", column("Data_Emissao"), 34.1, 0.3, 17.2);
+    // A date is a little wider than its box in Arial 10; amounts of six
+    // figures and more are wider than theirs: they print whole.
+    Whole(Field(o, d, pipeline_, "rpDBText3", column("Data_Emissao"), 34.1, 0.3, 17.2));
     Field(o, d, pipeline_, "rpDBText4", column("Nome"), 53.2, 0.3, 59.8);
-    Field(o, d, pipeline_, "rpDBText7", column("Valor_Total_Nota"), 116.4, 0.3, 17.2, taRightJustified);
-    Field(o, d, pipeline_, "rpDBText6", column("Valor_ICMS"), 136.3, 0.3, 17.2, taRightJustified);
-    Field(o, d, pipeline_, "rpDBText8", column("Peso_Bruto"), 155.6, 0, 17.2, taRightJustified);
+    Whole(Field(o, d, pipeline_, "rpDBText7", column("Valor_Total_Nota"), 116.4, 0.3, 17.2, taRightJustified));
+    Whole(Field(o, d, pipeline_, "rpDBText6", column("Valor_ICMS"), 136.3, 0.3, 17.2, taRightJustified));
+    Whole(Field(o, d, pipeline_, "rpDBText8", column("Peso_Bruto"), 155.6, 0, 17.2, taRightJustified));
     Field(o, d, pipeline_, "rpDBText9", column("Situacao_NFE"), 175.4, 0.3, 19.3);
     int n = 0;
     for (double x : {2.4, 13.5, 32.8, 51.9, 115.1, 134.7, 154.5, 173.8, 195.8})
@@ -255,9 +269,9 @@ void ListingReport::BuildSummaryRows() {
     Field(o, d, pipeline_, "rpDBText1", column("Id_Grupo"), 4.0, 0.3, 8.2, taRightJustified);
     auto* description = Field(o, d, pipeline_, "rpDBText2", column("Descricao"), 20.9, 0.3, 95.0);
     description->SetAutoSize(true);
-    Field(o, d, pipeline_, "rpDBText3", column("Total_Venda"), 121.4, 0.3, 17.2, taRightJustified);
-    Field(o, d, pipeline_, "rpDBText4", column("Peso_Bruto"), 146.1, 0.3, 17.2, taRightJustified);
-    Field(o, d, pipeline_, "rpDBText5", column("Peso_Liquido"), 170.1, 0.3, 17.2, taRightJustified);
+    Whole(Field(o, d, pipeline_, "rpDBText3", column("Total_Venda"), 121.4, 0.3, 17.2, taRightJustified));
+    Whole(Field(o, d, pipeline_, "rpDBText4", column("Peso_Bruto"), 146.1, 0.3, 17.2, taRightJustified));
+    Whole(Field(o, d, pipeline_, "rpDBText5", column("Peso_Liquido"), 170.1, 0.3, 17.2, taRightJustified));
     int n = 0;
     for (double x : {2.4, 18.8, 120.1, 143.9, 168.3, 195.8})
         VerticalLine(o, d, "rpLineDetalhe" + std::to_string(++n), x, 0, 4.5);
@@ -281,6 +295,7 @@ void ListingReport::BuildInvoiceSummary() {
         totals_[i]->SetDisplayFormat(formats[static_cast<size_t>(i)].displayFormat);
         totals_[i]->SetTextAlignment(taRightJustified);
         totals_[i]->SetTransparent(true);
+        Whole(totals_[i]);
     }
 }
 
@@ -302,6 +317,7 @@ void ListingReport::BuildSalesSummary() {
         sum->SetDisplayFormat(formats[static_cast<size_t>(i)].displayFormat);
         sum->SetTextAlignment(taRightJustified);
         sum->SetTransparent(true);
+        Whole(sum);
     }
 }
 

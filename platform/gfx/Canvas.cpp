@@ -1,12 +1,18 @@
 #include "platform/gfx/Canvas.h"
 
+#include <QFont>
+#include <QGlyphRun>
+#include <QGuiApplication>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRawFont>
 #include <QPolygon>
 #include <QTransform>
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <map>
 
 #include "platform/gfx/Pictures.h"
 #include "platform/rtl/Strings.h"
@@ -680,6 +686,32 @@ void TCanvas::IntersectClipRect(const TRect& R) {
 // ---------------------------------------------------------------------------
 // Text
 
+namespace {
+
+// The face as a font Qt can embed, one per face and thread: Qt embeds a
+// font only when it knows the font's file, so the face comes from Qt's font
+// database by its names, and is taken only when the names agree.
+QRawFont RawFontOf(const gfx::FontFace& Face) {
+    // Qt's font database stands on the application object.
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) return QRawFont();
+    thread_local std::map<std::pair<std::string, int>, QRawFont> fonts;
+    auto [it, added] = fonts.try_emplace({Face.File(), Face.Index()});
+    if (added) {
+        QFont font(QString::fromStdString(Face.FamilyName()));
+        font.setStyleName(QString::fromStdString(Face.StyleName()));
+        font.setPixelSize(64);
+        font.setStyleStrategy(QFont::StyleStrategy(QFont::NoFontMerging | QFont::PreferOutline));
+        font.setHintingPreference(QFont::PreferNoHinting);
+        QRawFont raw = QRawFont::fromFont(font);
+        if (raw.isValid() && raw.familyName().toStdString() == Face.FamilyName() &&
+            raw.styleName().toStdString() == Face.StyleName())
+            it->second = raw;
+    }
+    return it->second;
+}
+
+}  // namespace
+
 void TCanvas::DrawTextRun(QPainter& P, double X, double Y, const std::u32string& Chars, unsigned Align,
                           const std::vector<int>* TabStops, int TabOrigin, bool Opaque) {
     gfx::FontMetricsF m = ExactTextMetrics();
@@ -708,6 +740,49 @@ void TCanvas::DrawTextRun(QPainter& P, double X, double Y, const std::u32string&
     double sx = EmOf(font_, PixelsPerInchX(), fm) / fm.UnitsPerEm;
     double sy = EmOf(font_, PixelsPerInchY(), fm) / fm.UnitsPerEm;
     double extra = breakCount_ > 0 ? breakExtra_ / breakCount_ : 0;
+    QColor color = ToColor(font_.Color());
+    // A PDF (a printer's job, a file) gets the text as text, laid out at the
+    // same places as the outlines elsewhere: the reader can select and copy
+    // it, and a print service passes it on.
+    if (P.paintEngine() != nullptr && P.paintEngine()->type() == QPaintEngine::Pdf && !face.SyntheticBold &&
+        !face.SyntheticItalic && std::abs(sx - sy) < 1e-9 * std::max(1.0, sx)) {
+        QRawFont raw = RawFontOf(*face.Face);
+        if (raw.isValid()) {
+            raw.setPixelSize(sx * fm.UnitsPerEm);
+            QList<quint32> glyphs;
+            QList<QPointF> positions;
+            double at = x0;
+            for (char32_t c : Chars) {
+                if (c == U'\t' && TabStops != nullptr) {
+                    std::u32string one(1, c);
+                    at += RunWidth(one, TabStops, TabOrigin, X + at, false);
+                    continue;
+                }
+                const QList<quint32> g = raw.glyphIndexesForString(QString::fromUcs4(&c, 1));
+                if (!g.isEmpty() && g.front() != 0 && face.Face->HasGlyph(c)) {
+                    glyphs.append(g.front());
+                    positions.append(QPointF(at, baseline));
+                }
+                at += CharAdvance(c);
+                if (c == U' ') at += breakCount_ > 0 ? breakExtra_ / breakCount_ : 0;
+            }
+            if (!glyphs.isEmpty()) {
+                QGlyphRun glyphRun;
+                glyphRun.setRawFont(raw);
+                glyphRun.setGlyphIndexes(glyphs);
+                glyphRun.setPositions(positions);
+                P.setPen(color);
+                P.drawGlyphRun(QPointF(0, 0), glyphRun);
+            }
+            if (font_.Style().Contains(fsUnderline))
+                P.fillRect(QRectF(x0, baseline + m.UnderlinePosition - m.UnderlineThickness / 2, width,
+                                  m.UnderlineThickness),
+                           color);
+            if (font_.Style().Contains(fsStrikeOut))
+                P.fillRect(QRectF(x0, baseline - m.StrikeoutPosition, width, m.StrikeoutSize), color);
+            return;
+        }
+    }
     QPainterPath run;
     run.setFillRule(Qt::WindingFill);
     double pen = x0;
@@ -723,7 +798,6 @@ void TCanvas::DrawTextRun(QPainter& P, double X, double Y, const std::u32string&
         pen += CharAdvance(c);
         if (c == U' ') pen += extra;
     }
-    QColor color = ToColor(font_.Color());
     P.setRenderHint(QPainter::Antialiasing, true);
     P.fillPath(run, color);
     if (face.SyntheticBold) P.strokePath(run, QPen(color, m.EmHeight / 30.0));

@@ -2,6 +2,7 @@
 // their boxes are answered by the scripted dialog service.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <tuple>
 
 #include <QWidget>
@@ -11,6 +12,10 @@
 #include "toolbar/rpTBItems.h"
 #include "platform/ui/StdCtrls.h"
 #include "preview/rpEmailDialog.h"
+#include "report/rpDialogRegistry.h"
+#include "tests/preview/DialogTestSupport.h"
+#include "tests/support/TestSupport.h"
+#include "tests/support/report/ReportHarness.h"
 
 namespace {
 
@@ -27,6 +32,38 @@ public:
     bool LogOff() override { return true; }
     bool SendMail(TrpEmailMessage*) override { return true; }
     bool ReadsAttachmentsLater() const override { return false; }
+};
+
+// Sends by itself, so the files are its to delete; keeps what it was given.
+class RecordingTransport : public FakeTransport {
+public:
+    explicit RecordingTransport(std::vector<std::string>* Attachments) : attachments_(Attachments) {}
+    bool SendMail(TrpEmailMessage* Message) override {
+        for (int i = 0; i < Message->Attachments()->Count(); ++i)
+            attachments_->push_back(Message->Attachments()->Strings(i));
+        return true;
+    }
+
+private:
+    std::vector<std::string>* attachments_;
+};
+
+// The real window in its modal loop; once it shows, the user picks a file
+// type, a file name and to keep the file, and sends.
+class TPickingEmailDialog : public TrpEmailDialog {
+public:
+    explicit TPickingEmailDialog(TComponent* AOwner) : TrpEmailDialog(AOwner) {}
+    FAT_CLASS(TPickingEmailDialog)
+    static inline std::string Name;
+    bool ShowModal() override {
+        previewtest::Later([this] {
+            FileTypeList()->SetItemIndex(FileTypeList()->Items()->IndexOf("ReportTextFile"));
+            FileNameEdit()->SetText(Name);
+            DeleteFileCheck()->SetChecked(false);
+            SendClick();
+        });
+        return TrpEmailDialog::ShowModal();
+    }
 };
 
 void Fail(const std::string& Message) { ADD_FAILURE() << Message; }
@@ -124,4 +161,41 @@ TEST(EmailDialog, TheLogOnTestSaysSuccessfulOnlyWhenTheLogOnWorks) {
     login.btnOkClick();
     EXPECT_EQ(login.Password(), "certa");
     TrpSMTPPlugIn::Register([] { return std::make_unique<TrpSMTPXdgEmail>(); });
+}
+
+TClass TPickingEmailDialog::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<TPickingEmailDialog>("TPickingEmailDialog", TrpEmailDialog::StaticClassType()).Build();
+    return &info;
+}
+
+TEST(EmailDialog, TheChosenFileTypeNameAndDeleteChoiceReachTheFirstReport) {
+    testsupport::TempDir dir;
+    std::vector<std::string> sent;
+    TrpSMTPPlugIn::Register([&sent] { return std::make_unique<RecordingTransport>(&sent); });
+    RegisterFormClass(TrpCustomEmailDialog::StaticClassType(), TPickingEmailDialog::StaticClassType());
+    TPickingEmailDialog::Name = dir.file("escolhido");
+
+    reporttest::ReportRig rig;
+    rig.Report()->CreateDefaultBands();
+    rig.AddText(rig.Report()->DetailBand(), "Texto", 0, 0, 50000, 5000, "Relatório");
+    TrpEmailSettings* s = rig.Report()->EmailSettings();
+    s->SetShowEmailDialog(true);
+    s->SetReportFormat("PDF");
+    s->SetDeleteFile(true);
+    s->Recipients()->Add("ana@example.com");
+    TrpEmail email;
+    email.AddReport(rig.Report());
+    const bool ok = email.Send();
+    RegisterFormClass(TrpCustomEmailDialog::StaticClassType(), TrpEmailDialog::StaticClassType());
+    TrpSMTPPlugIn::Register([] { return std::make_unique<TrpSMTPXdgEmail>(); });
+
+    ASSERT_TRUE(ok);
+    const std::string expected = dir.file("escolhido.txt");
+    EXPECT_EQ(sent, std::vector<std::string>{expected});
+    EXPECT_EQ(s->ReportFormat(), "ReportTextFile");
+    EXPECT_EQ(s->FileName(), expected);
+    EXPECT_FALSE(s->DeleteFile());
+    // Kept although the transport sent it itself.
+    EXPECT_TRUE(std::filesystem::exists(expected));
 }

@@ -7,10 +7,15 @@
 #include <QElapsedTimer>
 
 #include <filesystem>
+#include <mutex>
+#include <thread>
 
 #include "report/rpBandedReport.h"
+#include "report/rpDialogRegistry.h"
+#include "report/rpDialogs.h"
 #include "report/rpExcept.h"
 #include "report_output/rpBackgroundPrint.h"
+#include "report_output/rpPDFDevice.h"
 #include "report_output/rpTextControls.h"
 #include "tests/report_output/FakeFileDevice.h"
 #include "tests/support/TestSupport.h"
@@ -26,6 +31,50 @@ class TBackgroundOwner : public TComponent {
 public:
     explicit TBackgroundOwner(TComponent* AOwner) : TComponent(AOwner) {}
     FAT_CLASS(TBackgroundOwner)
+};
+
+// The dialogs a print job may open, standing in for the preview's windows:
+// each records the thread that made it. Qt allows widgets on the window
+// thread only, so none may be made on the worker.
+struct DialogThreads {
+    std::mutex lock;
+    std::vector<std::pair<std::string, std::thread::id>> made;
+    void Made(const std::string& Kind) {
+        std::lock_guard<std::mutex> guard(lock);
+        made.emplace_back(Kind, std::this_thread::get_id());
+    }
+};
+DialogThreads& Dialogs() {
+    static DialogThreads threads;
+    return threads;
+}
+
+class TRecordingPrintDialog : public TrpCustomPrintDialog {
+public:
+    explicit TRecordingPrintDialog(TComponent* AOwner) : TrpCustomPrintDialog(AOwner) { Dialogs().Made("print"); }
+    FAT_CLASS(TRecordingPrintDialog)
+    bool ShowModal() override { return true; }
+};
+
+class TRecordingCancelDialog : public TrpCustomCancelDialog {
+public:
+    explicit TRecordingCancelDialog(TComponent* AOwner) : TrpCustomCancelDialog(AOwner) { Dialogs().Made("cancel"); }
+    FAT_CLASS(TRecordingCancelDialog)
+    bool ShowModal() override { return true; }
+    void ExecuteModal() override {
+        if (OnStart) OnStart();
+    }
+    void Show() override {}
+    void Close() override {
+        if (OnClose) OnClose();
+    }
+};
+
+class TRecordingNoDataDialog : public TrpCustomNoDataDialog {
+public:
+    explicit TRecordingNoDataDialog(TComponent* AOwner) : TrpCustomNoDataDialog(AOwner) { Dialogs().Made("nodata"); }
+    FAT_CLASS(TRecordingNoDataDialog)
+    bool ShowModal() override { return true; }
 };
 
 QCoreApplication* App() {
@@ -49,9 +98,7 @@ TrpBandedReport* MakeReport(TComponent* Owner, bool WithBands) {
     label->SetName("Titulo");
     label->SetBand(report->DetailBand());
     label->SetBounds(1000, 2000, 80000, 6000);
-    // A label's caption does not reach the component stream yet: the copy
-    // would print it empty.
-    label->SetCaption("");
+    label->SetCaption("Relatório de março");
     return report;
 }
 
@@ -147,8 +194,80 @@ TEST_F(BackgroundPrintTest, TheCopyPrintsWhatTheReportPrintsInTheForegroundWhile
     EXPECT_TRUE(errors_.empty()) << errors_.front();
     EXPECT_GT(rounds, 5);
     const std::string foreground = testsupport::ReadAll(dir_.file("frente.fak"));
-    EXPECT_NE(foreground.find("TrpDrawText 7350 21579"), std::string::npos);
+    EXPECT_NE(foreground.find("TrpDrawText 7350 21579 Relatório de março"), std::string::npos) << foreground;
     EXPECT_EQ(testsupport::ReadAll(dir_.file("fundo.fak")), foreground);
+}
+
+TClass TRecordingPrintDialog::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<TRecordingPrintDialog>("TRecordingPrintDialog", TrpCustomPrintDialog::StaticClassType()).Build();
+    return &info;
+}
+TClass TRecordingCancelDialog::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<TRecordingCancelDialog>("TRecordingCancelDialog", TrpCustomCancelDialog::StaticClassType()).Build();
+    return &info;
+}
+TClass TRecordingNoDataDialog::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<TRecordingNoDataDialog>("TRecordingNoDataDialog", TrpCustomNoDataDialog::StaticClassType()).Build();
+    return &info;
+}
+
+// The copy is told not to ask anything: the print and cancel dialogs the
+// report shows in the foreground are made on the window thread only.
+TEST_F(BackgroundPrintTest, NoDialogIsMadeOnTheWorkerThread) {
+    const std::vector<std::pair<TClass, TClass>> kinds{
+        {TrpCustomPrintDialog::StaticClassType(), TRecordingPrintDialog::StaticClassType()},
+        {TrpCustomCancelDialog::StaticClassType(), TRecordingCancelDialog::StaticClassType()},
+        {TrpCustomNoDataDialog::StaticClassType(), TRecordingNoDataDialog::StaticClassType()}};
+    std::vector<TClass> before;
+    for (const auto& [abstract, recording] : kinds) {
+        before.push_back(GetFormClass(abstract));
+        RegisterFormClass(abstract, recording);
+    }
+    Dialogs().made.clear();
+    report_->SetShowPrintDialog(true);
+    report_->SetShowCancelDialog(true);
+    PrintInBackground("dialogos.fak");
+    RunUntilCompleted(1);
+    for (std::size_t i = 0; i < kinds.size(); ++i) {
+        if (before[i] != nullptr)
+            RegisterFormClass(kinds[i].first, before[i]);
+        else
+            UnregisterFormClass(kinds[i].first);
+    }
+    ASSERT_EQ(completed_, 1);
+    EXPECT_TRUE(errors_.empty()) << errors_.front();
+    EXPECT_TRUE(fs::exists(dir_.file("dialogos.fak")));
+    ASSERT_FALSE(Dialogs().made.empty());
+    EXPECT_EQ(Dialogs().made[0].first, "print");
+    for (const auto& [kind, thread] : Dialogs().made)
+        EXPECT_EQ(thread, std::this_thread::get_id()) << kind << " made on the worker";
+}
+
+TEST_F(BackgroundPrintTest, APdfPrintedInTheBackgroundEqualsTheForegroundOneByteForByte) {
+    {
+        TrpPDFDevice device(nullptr);
+        device.SetPDFSettings(report_->PDFSettings());
+        device.SetPublisher(report_->Publisher());
+        device.SetFileName(dir_.file("frente.pdf"));
+        report_->RunPrintJob();
+        device.SetPublisher(nullptr);
+    }
+    report_->SetDeviceType("PDF");
+    report_->SetTextFileName(dir_.file("fundo.pdf"));
+    report_->BackgroundPrintSettings()->SetEnabled(true);
+    report_->BackgroundPrintSettings()->SetActive(true);
+    report_->PrintReport();
+    RunUntilCompleted(1);
+    ASSERT_EQ(completed_, 1);
+    EXPECT_TRUE(errors_.empty()) << errors_.front();
+    const std::string foreground = testsupport::ReadAll(dir_.file("frente.pdf"));
+    EXPECT_EQ(foreground.substr(0, 5), "%PDF-");
+    // Made at the report's pinned moment, not the machine's.
+    EXPECT_NE(foreground.find("/CreationDate (D:20260314093000)"), std::string::npos);
+    EXPECT_EQ(testsupport::ReadAll(dir_.file("fundo.pdf")), foreground);
 }
 
 TEST_F(BackgroundPrintTest, ScreenAndProducersThatAreNotReportsAndUnknownOwnersAreRefused) {

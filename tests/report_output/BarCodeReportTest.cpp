@@ -155,7 +155,7 @@ TEST(BarCodeReport, SymbolsInAPdfArePicturesOfTheGenericRendererThatReadBack) {
     ReportRig rig;
     TrpBandedReport* r = rig.Report();
     r->CreateDefaultBands();
-    r->DetailBand()->SetmmHeight(60000);
+    r->DetailBand()->SetmmHeight(120000);
     barcodetest::PlaceSamples(rig, r->DetailBand(), 0);
     testsupport::TempDir dir;
     const std::string pdf = dir.file("simbolos.pdf");
@@ -167,13 +167,9 @@ TEST(BarCodeReport, SymbolsInAPdfArePicturesOfTheGenericRendererThatReadBack) {
     r->PrintReport();
     filetest::Shell("qpdf --qdf --object-streams=disable --stream-data=uncompress " + pdf + " " + pdf + ".qdf");
     const std::string content = testsupport::ReadAll(pdf + ".qdf");
-    for (const char* name : {"/rpGeneric0 Do", "/rpGeneric1 Do"})
+    for (const char* name : {"/rpGeneric0 Do", "/rpGeneric1 Do", "/rpGeneric2 Do"})
         EXPECT_NE(content.find(name), std::string::npos) << name;
     const QImage page = barcodetest::PdfPage(pdf, 1, 300);
     ASSERT_FALSE(page.isNull()) << pdf;
-    for (const auto& s : barcodetest::Samples()) {
-        const auto d = barcodetest::Decode(page, s.Format);
-        EXPECT_TRUE(d.Valid) << s.Name;
-        EXPECT_EQ(d.Text, s.Text) << s.Name;
-    }
+    barcodetest::ExpectSamplesReadBack(page);
 }

@@ -11,6 +11,7 @@
 #include "report/rpPrinterList.h"
 #include "report/rpPrinterSetup.h"
 #include "report_output/rpCupsBackend.h"
+#include "tests/report_output/BarCodePages.h"
 #include "tests/support/PrivateSpooler.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/report/ReportHarness.h"
@@ -187,6 +188,20 @@ TEST_F(CupsPrinting, CollatedCopiesComeOutInDocumentOrder) {
     EXPECT_NE(ink[0], ink[1]);
     EXPECT_LT(2 * ink[2], ink[0]);
     EXPECT_LT(2 * ink[2], ink[1]);
+}
+
+TEST_F(CupsPrinting, PrintedBarcodesReadBackFromTheQueuesPdf) {
+    TrpHeaderBand* header = rig_.Report()->HeaderBand();
+    ASSERT_NE(header, nullptr);
+    header->SetmmHeight(120000);
+    barcodetest::PlaceSamples(rig_, header, 0);
+    rig_.Report()->DetailBand()->SetVisible(false);  // the symbols alone
+    rig_.Report()->PrinterSetup()->SetPaperName("A4 210 x 297 mm");
+    const std::string pdf = PrintAndWait();
+    ASSERT_FALSE(pdf.empty());
+    const QImage page = barcodetest::PdfPage(pdf, 1, 300);
+    ASSERT_FALSE(page.isNull()) << pdf;
+    barcodetest::ExpectSamplesReadBack(page);
 }
 
 TEST_F(CupsPrinting, AStoppedQueueIsReportedNotPrinted) {

@@ -3,12 +3,15 @@
 // SMTP to a Python aiosmtpd sink whose email package decodes what arrived.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "report/rpExcept.h"
 #include "report_output/rpEmail.h"
+#include "report_output/rpPDFDevice.h"
 #include "report_output/rpScreenDevice.h"
 #include "tests/report_output/FakeFileDevice.h"
 #include "tests/support/SmtpSink.h"
@@ -154,6 +157,40 @@ TEST_F(EmailTest, TheMailClientGetsEveryFieldAndTwoReportsInOrderAndTheFilesStay
     EXPECT_EQ(first.Report()->EmailSettings()->FileName(), a);
 }
 
+// The name completed by Send itself: the temporary folder (TMPDIR) before a
+// bare name, the device's extension after a name without one; an empty
+// name is the document's.
+TEST_F(EmailTest, SendCompletesTheAttachmentsNameWithTheTemporaryFolderAndTheExtension) {
+    const char* previous = std::getenv("TMPDIR");
+    const std::string saved = previous != nullptr ? previous : "";
+    setenv("TMPDIR", (folder_ / "tmp").string().c_str(), 1);
+    fs::create_directories(folder_ / "tmp");
+    const std::string tmp = (folder_ / "tmp").string() + "/";
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"Notas", tmp + "Notas.fak"},
+        {(folder_ / "Resumo").string(), (folder_ / "Resumo.fak").string()},
+        {"Extrato.txt", tmp + "Extrato.txt"},
+        {"", tmp + "Documento.fak"},
+    };
+    for (const auto& [name, expected] : cases) {
+        reporttest::ReportRig rig;
+        Prepare(rig, "Documento");
+        rig.Report()->EmailSettings()->SetFileName(name);
+        TrpEmail email;
+        email.AddReport(rig.Report());
+        ASSERT_TRUE(email.Send()) << name;
+        const std::vector<std::string> args = Recorded();
+        const auto attach = std::find(args.begin(), args.end(), "--attach");
+        ASSERT_NE(attach, args.end());
+        EXPECT_EQ(*(attach + 1), expected) << name;
+        EXPECT_TRUE(fs::exists(expected)) << name;
+    }
+    if (previous != nullptr)
+        setenv("TMPDIR", saved.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
+}
+
 TEST_F(EmailTest, AMissingAttachmentStopsTheSendBeforeAnythingGoesOut) {
     reporttest::ReportRig rig;
     Prepare(rig, "Notas");
@@ -203,7 +240,17 @@ TEST_F(EmailTest, SmtpDeliversEnvelopeHeadersAndAttachmentAndThenDeletesTheFile)
     s->CarbonCopy()->Add("bia@example.com");
     s->BlindCarbonCopy()->Add("caio@example.com");
     s->Body()->Add("Olá, segue o relatório.");
-    DirectRun(rig, folder_ / "direct.fak");
+    s->SetReportFormat("PDF");
+    // The same report straight to the PDF device; the rig pins the clock, so
+    // the two files can only differ by what the e-mail path did to them.
+    {
+        TrpPDFDevice device(nullptr);
+        device.SetPDFSettings(rig.Report()->PDFSettings());
+        device.SetPublisher(rig.Report()->Publisher());
+        device.SetFileName((folder_ / "direct.pdf").string());
+        rig.Report()->RunPrintJob();
+        device.SetPublisher(nullptr);
+    }
     TrpEmail email;
     email.AddReport(rig.Report());
     ASSERT_TRUE(email.Send()) << (messages_.empty() ? "" : messages_.front());
@@ -217,10 +264,31 @@ TEST_F(EmailTest, SmtpDeliversEnvelopeHeadersAndAttachmentAndThenDeletesTheFile)
     EXPECT_EQ(sink.Summary(0, "cc"), std::vector<std::string>{"bia@example.com"});
     EXPECT_TRUE(sink.Summary(0, "bcc").empty());
     EXPECT_EQ(sink.Summary(0, "body"), std::vector<std::string>{"Olá, segue o relatório.\\n"});
-    EXPECT_EQ(sink.Summary(0, "attachment"), std::vector<std::string>{"Notas.fak"});
-    EXPECT_EQ(sink.Attachment(0, "Notas.fak"), ReadFile(folder_ / "direct.fak"));
+    EXPECT_EQ(sink.Summary(0, "attachment"), std::vector<std::string>{"Notas.pdf application/pdf"});
+    const std::string direct = ReadFile(folder_ / "direct.pdf");
+    EXPECT_EQ(direct.substr(0, 5), "%PDF-");
+    EXPECT_EQ(sink.Attachment(0, "Notas.pdf"), direct);
     // Sent by the transport itself: the file is no longer needed.
-    EXPECT_FALSE(fs::exists(folder_ / "Notas.fak"));
+    EXPECT_FALSE(fs::exists(folder_ / "Notas.pdf"));
+}
+
+// With the preview wanted, SMTP hands the message to the mail client: no
+// connection is made and the file stays for the client to read.
+TEST_F(EmailTest, SmtpWithPreviewHandsTheMessageToTheMailClientAndKeepsTheFile) {
+    TrpSMTPPlugIn::Register([] { return std::make_unique<TrpSMTPCurl>(); });
+    reporttest::ReportRig rig;
+    Prepare(rig, "Notas");
+    TrpEmailSettings* s = rig.Report()->EmailSettings();
+    s->SetHostAddress("127.0.0.1:1");
+    s->SetPreviewInEmailClient(true);
+    TrpEmail email;
+    email.AddReport(rig.Report());
+    ASSERT_TRUE(email.Send()) << (messages_.empty() ? "" : messages_.front());
+    const std::string file = (folder_ / "Notas.fak").string();
+    const std::vector<std::string> args = Recorded();
+    EXPECT_NE(std::find(args.begin(), args.end(), file), args.end());
+    EXPECT_EQ(args.back(), "ana@example.com");
+    EXPECT_TRUE(fs::exists(file));
 }
 
 TEST_F(EmailTest, ARefusedSmtpLogOnFailsTheSendShowsWhyAndKeepsTheFile) {

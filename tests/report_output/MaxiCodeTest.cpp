@@ -2,6 +2,8 @@
 // escapes, padding and capacity, as ISO/IEC 16023 lays them down.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "report_output/rpMaxiCode.h"
 #include "tests/report_output/BarCodeDecode.h"
 
@@ -124,7 +126,14 @@ TEST(MaxiCode, SymbolsReadBackInModesTwoToFive) {
         ASSERT_TRUE(d.Valid) << c.Code;
         EXPECT_NE(d.Text.find(c.Code), std::string::npos) << d.Text;
         if (c.Mode <= cmMode3) {
-            EXPECT_NE(d.Text.find("076"), std::string::npos) << d.Text;
+            // The carrier fields: postcode, country and class, in that order.
+            const std::string postal = c.Mode == cmMode3 ? "B1A2C3" : "123456789";
+            const auto p = d.Text.find(postal), country = d.Text.find("076"), service = d.Text.find("001");
+            ASSERT_NE(p, std::string::npos) << d.Text;
+            ASSERT_NE(country, std::string::npos) << d.Text;
+            ASSERT_NE(service, std::string::npos) << d.Text;
+            EXPECT_LT(p, country) << d.Text;
+            EXPECT_LT(country, service) << d.Text;
         }
     }
 }
@@ -180,4 +189,32 @@ TEST(MaxiCode, AManualSizeNeedsAWidthAndAHeight) {
     EXPECT_NEAR(m.ModuleWidth(), 8.7 * 27 / 29, 1e-9);
     EXPECT_THROW(m.SetHorPixelsPerMM(0), E2DBarcodeError);
     EXPECT_DOUBLE_EQ(m.HorPixelsPerMM(), 8.7);
+}
+
+// What the published descriptions of the layout say, checked on the
+// placement table: 33 rows of 30 and 29 modules in turn; 864 data modules
+// carrying each bit of the 144 codewords once; the rightmost two modules of
+// the first row dark; outside the primary ring and the right-hand strip a
+// codeword is a block of three rows of two modules, read from the top right
+// to the bottom left, its first module the most significant bit.
+TEST(MaxiCode, ThePlacementKeepsThePublishedLayout) {
+    std::map<int, std::pair<int, int>> at;
+    for (int row = 0; row < 33; ++row)
+        for (int col = 0; col < 30; ++col) {
+            const int n = maxicode::kPlacement[row][col];
+            if (n > 0) EXPECT_TRUE(at.emplace(n, std::make_pair(row, col)).second) << n << " placed twice";
+        }
+    ASSERT_EQ(at.size(), 864u);
+    EXPECT_EQ(at.begin()->first, 1);
+    EXPECT_EQ(at.rbegin()->first, 864);
+    EXPECT_EQ(maxicode::kPlacement[0][28], -1);
+    EXPECT_EQ(maxicode::kPlacement[0][29], -1);
+    for (int row = 1; row < 33; row += 2) EXPECT_EQ(maxicode::kPlacement[row][29], 0) << "row " << row;
+    // Codewords 21 to 136 (from zero: 20 to 135).
+    for (int cw = 20; cw < 136; ++cw) {
+        const auto [r, c] = at[cw * 6 + 1];
+        const std::pair<int, int> expected[6] = {{r, c},     {r, c - 1},     {r + 1, c},
+                                                 {r + 1, c - 1}, {r + 2, c}, {r + 2, c - 1}};
+        for (int bit = 0; bit < 6; ++bit) EXPECT_EQ(at[cw * 6 + bit + 1], expected[bit]) << "codeword " << cw + 1;
+    }
 }

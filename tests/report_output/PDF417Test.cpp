@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "platform/gfx/Canvas.h"
@@ -162,6 +163,43 @@ TEST(PDF417, SizesThatCannotHoldTheCodeAreRefusedAndTheOldValueStays) {
         EXPECT_EQ(std::string(e.Message()), "Code too large for barcode");
     }
     EXPECT_EQ(b.NumRows(), 0);
-    EXPECT_THROW(b.SetCode(std::string(2000, 'A')), E2DBarcodeError);
+    try {
+        b.SetNumColumns(1);  // 90 rows of one column
+        FAIL();
+    } catch (const E2DBarcodeError& e) {
+        EXPECT_EQ(std::string(e.Message()), "Code too large for barcode");
+    }
+    EXPECT_EQ(b.NumColumns(), 0);
+    try {
+        b.SetCode(std::string(2000, 'A'));  // over 928 codewords
+        FAIL();
+    } catch (const E2DBarcodeError& e) {
+        EXPECT_EQ(std::string(e.Message()), "Code too large for barcode");
+    }
     EXPECT_EQ(b.Code(), std::string(600, 'A'));
+}
+
+// The published rules for a symbol character: 17 modules in four bars and
+// four spaces of 1 to 6 modules, bar first, and the cluster its bar widths
+// give, K = (b1 - b2 + b3 - b4 + 9) mod 9, the cluster of its row; no
+// pattern serves twice. The order of values within a cluster has no
+// published rule, so the decoding tests above stand for it.
+TEST(PDF417, EveryClusterPatternKeepsThePublishedCharacterRules) {
+    std::set<uint32_t> seen;
+    for (int k = 0; k < 3; ++k)
+        for (int value = 0; value < 929; ++value) {
+            const uint32_t p = pdf417::kClusters[k][value];
+            std::vector<int> runs;
+            for (int bit = 16; bit >= 0; --bit) {
+                const bool bar = (p >> bit) & 1;
+                if (bit == 16 || bar != (((p >> (bit + 1)) & 1) != 0)) runs.push_back(0);
+                ++runs.back();
+            }
+            ASSERT_LT(p, 1u << 17) << k << " " << value;
+            ASSERT_TRUE((p >> 16) & 1) << k << " " << value << ": starts with a bar";
+            ASSERT_EQ(runs.size(), 8u) << k << " " << value;
+            for (int r : runs) ASSERT_TRUE(r >= 1 && r <= 6) << k << " " << value;
+            EXPECT_EQ((runs[0] - runs[2] + runs[4] - runs[6] + 9) % 9, 3 * k) << value;
+            EXPECT_TRUE(seen.insert(p).second) << k << " " << value << " repeats a pattern";
+        }
 }

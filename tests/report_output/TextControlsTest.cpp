@@ -6,7 +6,10 @@
 #include "report/rpGroup.h"
 #include "report/rpMemo.h"
 #include "report/rpRotatedText.h"
+#include "platform/rtl/Filer.h"
+#include "report_output/rpDBText.h"
 #include "report_output/rpTextControls.h"
+#include "report_output/rpVariables.h"
 #include "tests/report/ReportTestSupport.h"
 #include "tests/support/report/ReportHarness.h"
 
@@ -257,6 +260,63 @@ TEST(TextControls, SavedTextsCarryTheNumberOfTheBandPrintThatMadeThem) {
         else
             EXPECT_EQ(numbers, firstRun);
     }
+}
+
+// A report saved and read back (a template, or the copy that prints in the
+// background) must print every text control as it was: its own text and its
+// whole look come through the component stream.
+TEST(TextControls, EveryTextControlKeepsItsTextAndLookThroughTheComponentStream) {
+    auto label = std::make_unique<TrpLabel>(nullptr);
+    label->SetCaption("Relatório de março – notas");
+    auto field = std::make_unique<TrpDBText>(nullptr);
+    field->SetDataField("Valor");
+    auto counter = std::make_unique<TrpSystemVariable>(nullptr);
+    counter->SetVarType(vtPageNo);
+    auto calc = std::make_unique<TrpCalc>(nullptr);
+    for (TrpCustomText* control : std::initializer_list<TrpCustomText*>{label.get(), field.get(), counter.get(), calc.get()}) {
+        SCOPED_TRACE(control->ClassName());
+        control->SetName("Texto");
+        control->SetAutoSize(!control->AutoSize());
+        control->SetColor(0x00FFCC);
+        control->SetTransparent(true);
+        control->SetTextAlignment(taRightJustified);
+        control->SetWordWrap(true);
+        control->SetVisible(false);
+        control->SetReprintOnOverFlow(true);
+        control->SetAnchors(TrpAnchors{atLeft, atBottom});
+        control->Font()->SetName("Courier New");
+        control->Font()->SetSize(14);
+        control->Font()->SetStyle(TFontStyles{fsBold});
+        control->Border()->SetVisible(true);
+
+        TMemoryStream stream;
+        WriteComponent(stream, control);
+        stream.Seek(0, soBeginning);
+        std::unique_ptr<TComponent> read(ReadComponent(stream, nullptr));
+        auto* back = dynamic_cast<TrpCustomText*>(read.get());
+        ASSERT_NE(back, nullptr);
+        EXPECT_EQ(back->AutoSize(), control->AutoSize());
+        EXPECT_EQ(back->Color(), 0x00FFCC);
+        EXPECT_TRUE(back->Transparent());
+        EXPECT_EQ(back->TextAlignment(), taRightJustified);
+        EXPECT_TRUE(back->WordWrap());
+        EXPECT_FALSE(back->Visible());
+        EXPECT_TRUE(back->ReprintOnOverFlow());
+        EXPECT_EQ(back->Anchors(), (TrpAnchors{atLeft, atBottom}));
+        EXPECT_EQ(back->Font()->Name(), "Courier New");
+        EXPECT_EQ(back->Font()->Size(), 14);
+        EXPECT_EQ(back->Font()->Style(), TFontStyles{fsBold});
+        EXPECT_TRUE(back->Border()->Visible());
+    }
+    TMemoryStream stream;
+    for (TComponent* c : std::initializer_list<TComponent*>{label.get(), field.get(), counter.get()}) WriteComponent(stream, c);
+    stream.Seek(0, soBeginning);
+    std::unique_ptr<TComponent> labelBack(ReadComponent(stream, nullptr));
+    std::unique_ptr<TComponent> fieldBack(ReadComponent(stream, nullptr));
+    std::unique_ptr<TComponent> counterBack(ReadComponent(stream, nullptr));
+    EXPECT_EQ(static_cast<TrpLabel*>(labelBack.get())->Caption(), "Relatório de março – notas");
+    EXPECT_EQ(static_cast<TrpDBText*>(fieldBack.get())->DataField(), "Valor");
+    EXPECT_EQ(static_cast<TrpSystemVariable*>(counterBack.get())->VarType(), vtPageNo);
 }
 
 }  // namespace

@@ -34,7 +34,7 @@ class Handler:
             lines.append("body=" + body.get_content().replace("\r\n", "\\n").replace("\n", "\\n"))
         for part in msg.iter_attachments():
             fname = part.get_filename()
-            lines.append("attachment=" + fname)
+            lines.append("attachment=" + fname + " " + part.get_content_type())
             with open(os.path.join(folder, "%d-%s" % (n, fname)), "wb") as f:
                 f.write(part.get_payload(decode=True))
         with open(os.path.join(folder, "%d.txt" % n), "w", encoding="utf-8") as f:
@@ -45,7 +45,9 @@ class Handler:
 def authenticator(server, session, envelope, mechanism, auth_data):
     ok = (isinstance(auth_data, LoginPassword) and auth_data.login.decode() == user
           and auth_data.password.decode() == password)
-    return AuthResult(success=ok)
+    # Not "handled": the server itself answers a refusal with 535. A handled
+    # refusal would leave the client waiting for an answer nobody sends.
+    return AuthResult(success=ok, handled=False)
 
 
 s = socket.socket()

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <map>
+#include <set>
 
 #include "billing/listings/InvoiceListing.h"
 #include "billing/listings/ListingFormats.h"
@@ -15,6 +16,7 @@
 #include "preview/rpPreviewRegister.h"
 #include "report/rpDrawCommand.h"
 #include "report_output/rpPDFDevice.h"
+#include "report_output/rpTextControls.h"
 #include "tests/report_output/PdfTestSupport.h"
 #include "report/rpMainReport.h"
 #include "report/rpPageStore.h"
@@ -237,6 +239,36 @@ TEST_F(ListingReports, PagesKeptCompactlyComeBackAsGenerated) {
         EXPECT_EQ(Stored(back.get()), Stored(generated)) << "page " << p;
         EXPECT_EQ(device.Store.IndexOfPage(generated->AbsolutePageNo()), static_cast<int>(p));
     }
+}
+
+TEST_F(ListingReports, LongAmountsDatesAndTheUserPrintWhole) {
+    Invoice(3, 1, "0000001", "2024-03-08", "Autorizada", 12345678.9, 1234567.89, 99999.999);
+    dm.Set_Var("id_usuario", "Administrador");
+    InvoiceListing listing(Listing::Nota403, db(), messages());
+    ASSERT_TRUE(listing.Gerar_Relatorio(March(), dm.Get_Var("id_usuario")));
+    TDataSource rows(nullptr);
+    rows.SetDataSet(&listing.Query());
+    ListingReport report(Listing::Nota403, &rows);
+    report.SetHeader(listing.Header(), CreditLine(Listing::Nota403, "1.0"));
+    CaptureDevice device;
+    PrintAll(report, device);
+    // A text prints whole when it fits its box or its box grows to it.
+    const std::set<std::string> whole = {"lblUsuario",        "rpDBText3",   "rpDBText7",  "rpDBText6",
+                                         "rpDBText8",         "vValor_Total_Nota", "vValor_ICMS", "vPeso_Bruto"};
+    std::set<std::string> seen;
+    for (const CapturedPage* p : device.FinalPages())
+        for (int i = 0; i < p->Page->DrawCommandCount(); ++i) {
+            auto* t = dynamic_cast<TrpDrawText*>(p->Page->DrawCommands(i));
+            const std::string& name = p->Makers[static_cast<size_t>(i)].second;
+            if (t == nullptr || whole.count(name) == 0) continue;
+            seen.insert(name);
+            const int32_t needed = rpMeasureText(t->Text(), t->Font(), false, 0, false).cx;
+            EXPECT_TRUE(t->AutoSize() || needed <= t->Width()) << name << " \"" << t->Text() << "\"";
+        }
+    EXPECT_EQ(seen, whole);
+    auto printed = Collect(device);
+    EXPECT_EQ(All(printed, "lblUsuario")[0].Text, "Usuário: Administrador");
+    EXPECT_EQ(All(printed, "vValor_Total_Nota")[0].Text, "12.347.279,25");
 }
 
 TEST_F(ListingReports, WithoutZebraNoStripePrints) {
