@@ -177,6 +177,12 @@ TrpCommunicator* TrpCommunicator::EventNotifies(int Index) const {
 
 void TrpCommunicator::SendEventNotify(TObject* Sender, int EventNumber, TrsParamList* Params) {
     if (!eventNotifies_ || EventNumber < 0 || EventNumber > 255) return;
+    // Most events reach no one (a printable tells every command it makes):
+    // leave before the snapshot when no listener takes this one.
+    const bool heard = std::any_of(eventNotifies_->begin(), eventNotifies_->end(), [EventNumber](TrpCommunicator* c) {
+        return c->eventSet_[static_cast<std::size_t>(EventNumber)];
+    });
+    if (!heard) return;
     SendingGuard guard(sending_, {1, EventNumber}, life_);
     if (guard.Repeated()) return;
     Snapshot snapshot;

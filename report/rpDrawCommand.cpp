@@ -14,7 +14,13 @@ namespace {
 // Event of a look-ahead value.
 constexpr int kLookAheadEvent = 67;
 
-bool SameStrings(const TStrings* A, const TStrings* B) { return A->Text() == B->Text(); }
+// A list never made is empty.
+bool SameStrings(const TStrings* A, const TStrings* B) {
+    const bool emptyA = A == nullptr || A->Count() == 0;
+    const bool emptyB = B == nullptr || B->Count() == 0;
+    if (emptyA || emptyB) return emptyA == emptyB;
+    return A->Text() == B->Text();
+}
 
 }  // namespace
 
@@ -48,31 +54,32 @@ TClass TrpDrawText::StaticClassType() {
     return &info;
 }
 
-TrpDrawText::TrpDrawText(TComponent* AOwner)
-    : TrpDrawCommand(AOwner),
-      font_(std::make_unique<TFont>()),
-      tabStopPositions_(std::make_unique<TStringList>()),
-      wrappedText_(std::make_unique<TStringList>()) {}
+TrpDrawText::TrpDrawText(TComponent* AOwner) : TrpDrawCommand(AOwner), font_(std::make_unique<TFont>()) {}
 
 TrpDrawText::~TrpDrawText() = default;
+
+TStringList* TrpDrawText::List(std::unique_ptr<TStringList>& Made) {
+    if (!Made) Made = std::make_unique<TStringList>();
+    return Made.get();
+}
+
+// An empty list given to a command that has none leaves it without one: it
+// reads as empty all the same.
+void TrpDrawText::AssignList(std::unique_ptr<TStringList>& Made, TStrings* Value) {
+    if (Value == nullptr || Value->Count() == 0) {
+        if (Made) Made->Clear();
+    } else if (Value != Made.get()) {
+        List(Made)->Assign(*Value);
+    }
+}
 
 void TrpDrawText::SetFont(TFont* Value) {
     if (Value != nullptr) font_->Assign(Value);
 }
 
-void TrpDrawText::SetTabStopPositions(TStrings* Value) {
-    if (Value == nullptr)
-        tabStopPositions_->Clear();
-    else if (Value != tabStopPositions_.get())
-        tabStopPositions_->Assign(*Value);
-}
+void TrpDrawText::SetTabStopPositions(TStrings* Value) { AssignList(tabStopPositions_, Value); }
 
-void TrpDrawText::SetWrappedText(TStrings* Value) {
-    if (Value == nullptr)
-        wrappedText_->Clear();
-    else if (Value != wrappedText_.get())
-        wrappedText_->Assign(*Value);
-}
+void TrpDrawText::SetWrappedText(TStrings* Value) { AssignList(wrappedText_, Value); }
 
 void TrpDrawText::SetTextAlignment(TrpTextAlignment Value) {
     textAlignment_ = Value;
@@ -103,13 +110,13 @@ void TrpDrawText::Assign(TPersistent* Source) {
     forceJustifyLastLine_ = other->forceJustifyLastLine_;
     isMemo_ = other->isMemo_;
     leading_ = other->leading_;
-    tabStopPositions_->Assign(*other->tabStopPositions_);
+    AssignList(tabStopPositions_, other->tabStopPositions_.get());
     text_ = other->text_;
     textAlignment_ = other->textAlignment_;
     alignment_ = other->alignment_;
     transparent_ = other->transparent_;
     wordWrap_ = other->wordWrap_;
-    wrappedText_->Assign(*other->wrappedText_);
+    AssignList(wrappedText_, other->wrappedText_.get());
     bandSave_ = other->bandSave_;
     bandSaveNo_ = other->bandSaveNo_;
     componentSave_ = other->componentSave_;

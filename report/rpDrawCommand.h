@@ -39,7 +39,9 @@ public:
     void SetIsMemo(bool Value) { isMemo_ = Value; }
     int Leading() const { return leading_; }
     void SetLeading(int Value) { leading_ = Value; }
-    TStrings* TabStopPositions() const { return tabStopPositions_.get(); }
+    // The two lists are made when first asked for: most commands never
+    // have either, and a page holds a thousand commands.
+    TStrings* TabStopPositions() const { return List(tabStopPositions_); }
     void SetTabStopPositions(TStrings* Value);
     const std::string& Text() const { return text_; }
     void SetText(const std::string& Value) { text_ = Value; }
@@ -52,7 +54,7 @@ public:
     void SetTransparent(bool Value) { transparent_ = Value; }
     bool WordWrap() const { return wordWrap_; }
     void SetWordWrap(bool Value) { wordWrap_ = Value; }
-    TStrings* WrappedText() const { return wrappedText_.get(); }
+    TStrings* WrappedText() const { return List(wrappedText_); }
     void SetWrappedText(TStrings* Value);
     bool BandSave() const { return bandSave_; }
     void SetBandSave(bool Value) { bandSave_ = Value; }
@@ -72,6 +74,10 @@ public:
     void DefineProperties(TFiler* Filer) override;
 
 private:
+    friend class report::PageStore;
+    static TStringList* List(std::unique_ptr<TStringList>& Made);
+    static void AssignList(std::unique_ptr<TStringList>& Made, TStrings* Value);
+
     int angle_ = 0;
     bool autoSize_ = false;
     TColor color_ = clWhite;
@@ -79,13 +85,13 @@ private:
     bool forceJustifyLastLine_ = false;
     bool isMemo_ = false;
     int leading_ = 0;
-    std::unique_ptr<TStringList> tabStopPositions_;
+    mutable std::unique_ptr<TStringList> tabStopPositions_;
     std::string text_;
     TrpTextAlignment textAlignment_ = taLeftJustified;
     TAlignment alignment_ = taLeftJustify;
     bool transparent_ = false;
     bool wordWrap_ = false;
-    std::unique_ptr<TStringList> wrappedText_;
+    mutable std::unique_ptr<TStringList> wrappedText_;
     bool bandSave_ = false;
     int bandSaveNo_ = 0;
     bool componentSave_ = false;
@@ -182,6 +188,7 @@ public:
     void SetYCornerRound(int Value) { yCornerRound_ = Value; }
 
 private:
+    friend class report::PageStore;
     std::unique_ptr<TBrush> brush_;
     std::unique_ptr<TPen> pen_;
     TShapeType shapeType_ = stRectangle;
@@ -209,6 +216,7 @@ public:
     void SetWeight(float Value) { weight_ = Value; }
 
 private:
+    friend class report::PageStore;
     TrpLinePositionType linePosition_ = lpTop;
     TrpLineStyleType lineStyle_ = lsSingle;
     std::unique_ptr<TPen> pen_;

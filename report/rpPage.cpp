@@ -56,6 +56,21 @@ void TrpPage::Assign(TPersistent* Source) {
         return;
     }
     if (other == this) return;
+    AssignValues(other);
+    FreeDrawCommands();
+    for (int i = 0; i < other->DrawCommandCount(); ++i) {
+        TrpDrawCommand* source = other->DrawCommands(i);
+        TClass cls = source->ClassType();
+        auto* copy = cls->Create ? dynamic_cast<TrpDrawCommand*>(cls->Create(this)) : nullptr;
+        if (copy == nullptr) continue;
+        copy->Assign(source);
+        copy->SetPage(this);
+    }
+}
+
+void TrpPage::AssignValues(TrpPage* Source) {
+    TrpPage* other = Source;
+    if (other == nullptr || other == this) return;
     absolutePageNo_ = other->absolutePageNo_;
     absolutePageCount_ = other->absolutePageCount_;
     calculation_ = other->calculation_;
@@ -71,15 +86,6 @@ void TrpPage::Assign(TPersistent* Source) {
     passSetting_ = other->passSetting_;
     printDateTime_ = other->printDateTime_;
     printerSetup_->Assign(other->printerSetup_.get());
-    FreeDrawCommands();
-    for (int i = 0; i < other->DrawCommandCount(); ++i) {
-        TrpDrawCommand* source = other->DrawCommands(i);
-        TClass cls = source->ClassType();
-        auto* copy = cls->Create ? dynamic_cast<TrpDrawCommand*>(cls->Create(this)) : nullptr;
-        if (copy == nullptr) continue;
-        copy->Assign(source);
-        copy->SetPage(this);
-    }
 }
 
 void TrpPage::Clear() {
@@ -101,6 +107,12 @@ namespace {
 TClass OutlineClass() { return GetClass("TrpOutlineDrawCommand"); }
 
 bool IsOutline(const TrpDrawCommand* Command) {
+    // Every command joining a page asks: the registry only when one of the
+    // command's own classes bears the name.
+    bool named = false;
+    for (TClass c = Command->ClassType(); c != nullptr && !named; c = c->Parent)
+        named = c->Name == "TrpOutlineDrawCommand";
+    if (!named) return false;
     TClass outline = OutlineClass();
     return outline != nullptr && Command->ClassType()->InheritsFrom(outline);
 }
@@ -238,18 +250,27 @@ TClass TrpDrawCommand::StaticClassType() {
 }
 
 TrpDrawCommand::TrpDrawCommand(TComponent* AOwner)
-    : TrpRelative(AOwner), border_(std::make_unique<TrpBorder>(this)) {}
+    : TrpRelative(AOwner) {}
 
 TrpDrawCommand::~TrpDrawCommand() { SetPage(nullptr); }
 
 bool TrpDrawCommand::BorderStored() const {
-    const TrpBorder& b = *border_;
-    return b.Visible() || b.BorderPositions().Bits() != 0 || b.Color() != clBlack || b.Style() != psSolid ||
-           b.Weight() != 1.0f;
+    return border_ && !IsDefault(*border_);
+}
+
+TrpBorder* TrpDrawCommand::Border() const {
+    if (!border_) border_ = std::make_unique<TrpBorder>(const_cast<TrpDrawCommand*>(this));
+    return border_.get();
+}
+
+bool TrpDrawCommand::IsDefault(const TrpBorder& b) {
+    return !(b.Visible() || b.BorderPositions().Bits() != 0 || b.Color() != clBlack || b.Style() != psSolid ||
+           b.Weight() != 1.0f);
 }
 
 void TrpDrawCommand::SetBorder(TrpBorder* Value) {
-    if (Value != nullptr) border_->Assign(Value);
+    if (Value == nullptr || (!border_ && IsDefault(*Value))) return;
+    Border()->Assign(Value);
 }
 
 void TrpDrawCommand::SetClickable(bool Value) {
@@ -279,7 +300,12 @@ void TrpDrawCommand::Assign(TPersistent* Source) {
     SetTag(other->Tag());
     top_ = other->top_;
     width_ = other->width_;
-    border_->Assign(other->border_.get());
+    if (other->border_) {
+        Border()->Assign(other->border_.get());
+    } else if (border_) {
+        TrpBorder none;
+        border_->Assign(&none);
+    }
 }
 
 void TrpDrawCommand::SetPage(TrpPage* Value) {

@@ -27,6 +27,9 @@
 class TrpDevice;
 class TrpDrawCommand;
 class TrpPage;
+namespace report {
+class PageStore;
+}
 
 class TrpPage : public TrpRelative {
 public:
@@ -37,6 +40,8 @@ public:
     // A deep copy of another page: every value, the printer setup, and a new
     // command of the same class for each of the source's commands.
     void Assign(TPersistent* Source) override;
+    // The page's own values and printer setup, leaving the commands as they are.
+    void AssignValues(TrpPage* Source);
     // Frees the commands and zeroes the numbering (the setup stays).
     void Clear();
 
@@ -157,7 +162,9 @@ public:
     // second outline command).
     void SetPage(TrpPage* Value);
 
-    TrpBorder* Border() const { return border_.get(); }
+    // Made when first asked for or given a visible value: most commands
+    // have none.
+    TrpBorder* Border() const;
     void SetBorder(TrpBorder* Value);
     bool Clickable() const { return clickable_; }
     void SetClickable(bool Value);
@@ -193,8 +200,10 @@ protected:
 
 private:
     friend class TrpPage;
+    friend class report::PageStore;
     TrpPage* page_ = nullptr;
-    std::unique_ptr<TrpBorder> border_;
+    static bool IsDefault(const TrpBorder& Border);
+    mutable std::unique_ptr<TrpBorder> border_;
     bool clickable_ = false;
     TrpDataType dataType_ = dtString;
     int32_t left_ = 0;

@@ -523,9 +523,10 @@ TrpDrawCommand* TrpPrintable::CreateDrawCommand(TrpPage* Page) {
         // command clicked may be a copy of this one on such a page: the
         // click names the command it came from, never this one, which may
         // be gone.
-        std::weak_ptr<char> alive = alive_;
-        command->OnClick = [this, alive](TObject* Sender) {
-            if (!alive.expired()) DrawCommandClick(dynamic_cast<TrpDrawCommand*>(Sender));
+        // The handler holds no more than the weak reference, which the
+        // function keeps in place: no allocation for each command.
+        command->OnClick = [alive = std::weak_ptr<TrpPrintable*>(alive_)](TObject* Sender) {
+            if (auto self = alive.lock()) (*self)->DrawCommandClick(dynamic_cast<TrpDrawCommand*>(Sender));
         };
         if (OnDrawCommandCreate) OnDrawCommandCreate(this, command);
         Page->AddDrawCommand(command);
@@ -533,11 +534,14 @@ TrpDrawCommand* TrpPrintable::CreateDrawCommand(TrpPage* Page) {
         if (command->Page() == nullptr) delete command;
         throw;
     }
-    TrsParamList params;
-    params.AddParam("aDrawCommand", rsClass, false, false, "", TrpDrawCommand::StaticClassType());
-    TObject* asObject = command;
-    params.BindParam(0, &asObject);
-    SendEventNotify(this, rpevDrawCommandCreate, &params);
+    // A thousand commands a page: the parameters are built only for a listener.
+    if (HasListenerFor(rpevDrawCommandCreate)) {
+        TrsParamList params;
+        params.AddParam("aDrawCommand", rsClass, false, false, "", TrpDrawCommand::StaticClassType());
+        TObject* asObject = command;
+        params.BindParam(0, &asObject);
+        SendEventNotify(this, rpevDrawCommandCreate, &params);
+    }
     return command;
 }
 

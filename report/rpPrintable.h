@@ -288,5 +288,7 @@ private:
     int bandIndex_ = -1;
     std::string defaultPropName_;
     TClass drawCommandClass_ = nullptr;
-    std::shared_ptr<char> alive_ = std::make_shared<char>();
+    // Held by this object alone: the click handlers of its commands hold it
+    // weakly, so that a command outliving the object calls nothing.
+    std::shared_ptr<TrpPrintable*> alive_ = std::make_shared<TrpPrintable*>(this);
 };

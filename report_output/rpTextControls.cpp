@@ -201,7 +201,8 @@ std::string TrpCustomText::GetText() const {
     if (IsReading() || ComponentState().Contains(csLoading)) return text;
     if (Designing() && !PrintingNow()) return text;
     if (OnGetText) OnGetText(const_cast<TrpCustomText*>(this), text);
-    if (HasEventNotifyList()) {
+    // Asked once per command made: the parameters only for a listener.
+    if (HasListenerFor(rpevGetText)) {
         TrsParamList params;
         params.AddParam("Text", rsString, true, false);
         params.BindParam(0, &text);

@@ -83,5 +83,7 @@ int main(int argc, char** argv) {
     std::printf("ours: page %.0f requested alone after the full run: %.2f ms (%.0f page made, number %.0f)\n",
                 ours["single_page"], ours["single_seconds"] * 1000, ours["single_pages_made"], ours["single_number"]);
     std::printf("ours: state cache at %.0f pages: %.0f bytes\n", ours["cache_pages"], ours["cache_bytes"]);
+    std::printf("ours: the %.0f pages kept in %.1f MiB (%.0f commands)\n", ours["pages"], ours["store_bytes"] / 1048576,
+                ours["commands"]);
     return 0;
 }

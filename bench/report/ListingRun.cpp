@@ -25,25 +25,27 @@
 #include "report/rpDevice.h"
 #include "report/rpMainReport.h"
 #include "report/rpPage.h"
+#include "report/rpPageStore.h"
 #include "report/rpRegister.h"
 #include "report/rpReport.h"
 #include "report_output/rpOutputRegister.h"
 
 namespace {
 
-// Keeps a copy of every final page, as a viewer's page list would.
+// Keeps every final page, as a viewer's page list would.
 class StoringDevice : public TrpDevice {
 public:
     StoringDevice() : TrpDevice(nullptr) {}
     void ReceivePage(TrpPage* Page) override {
         TrpDevice::ReceivePage(Page);
         if (Page == nullptr || !Page->Final() || Page->Calculation()) return;
-        auto copy = std::make_unique<TrpPage>(nullptr);
-        copy->Assign(Page);
-        pages.push_back(std::move(copy));
+        commands += Page->DrawCommandCount();
+        pages.Add(Page);
     }
-    std::vector<std::unique_ptr<TrpPage>> pages;
+    report::PageStore pages;
+    long commands = 0;
 };
+
 
 long PeakKiB() {
     std::ifstream status("/proc/self/status");
@@ -74,22 +76,23 @@ int main(int argc, char** argv) {
         double best = 1e300;
         size_t pages = 0;
         long commands = 0;
+        std::size_t storeBytes = 0;
         double printedTotal = 0;
         for (int r = 0; r < repeats; ++r) {
-            StoringDevice device;
-            device.SetPublisher(listing.Report()->Publisher());
+            auto device = std::make_unique<StoringDevice>();
+            device->SetPublisher(listing.Report()->Publisher());
             TrpPageRequest all;
             all.SetPageSetting(psAll);
-            device.SetPageRequest(&all);
+            device->SetPageRequest(&all);
             const auto start = std::chrono::steady_clock::now();
-            device.RequestPage();
+            device->RequestPage();
             const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             if (s < best) best = s;
-            pages = device.pages.size();
-            commands = 0;
-            for (const auto& p : device.pages) commands += p->DrawCommandCount();
+            pages = static_cast<size_t>(device->pages.Count());
+            commands = device->commands;
+            storeBytes = device->pages.MemoryInUse();
             printedTotal = listing.Sequencer().Total().valores[0];
-            device.SetPublisher(nullptr);
+            device->SetPublisher(nullptr);
         }
         // The state cache as the full run left it, then one page made again
         // alone from the state saved at its start.
@@ -108,13 +111,15 @@ int main(int argc, char** argv) {
             device.RequestPage();
             const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             std::printf("single_page %d\n", single);
-            std::printf("single_pages_made %zu\n", device.pages.size());
-            std::printf("single_number %d\n", device.pages.empty() ? -1 : device.pages.front()->AbsolutePageNo());
+            std::printf("single_pages_made %d\n", device.pages.Count());
+            std::unique_ptr<TrpPage> alone = device.pages.Page(0);
+            std::printf("single_number %d\n", alone ? alone->AbsolutePageNo() : -1);
             std::printf("single_seconds %.6f\n", s);
             device.SetPublisher(nullptr);
         }
         std::printf("pages %zu\n", pages);
         std::printf("commands %ld\n", commands);
+        std::printf("store_bytes %zu\n", storeBytes);
         std::printf("total %.2f\n", printedTotal);
         std::printf("expected %.2f\n", grand);
         std::printf("seconds %.6f\n", best);

@@ -27,7 +27,7 @@ type
     Data: TFPReportDatasetData;
     Detail: TFPReportDataBand;
     Asterisco, TotNota, TotIcms, TotPeso: TFPReportMemo;
-    Counter, LastRecNo: Integer;
+    Counter, LastId: Integer;
     SumNota, SumIcms, SumPeso: Double;
     procedure StartPass;
     procedure DetailBeforePrint(Sender: TFPReportElement);
@@ -84,6 +84,9 @@ begin
     DS.Fields[7].AsString := situacao;
     DS.Post;
   end;
+  // The rows are the data, not pending edits: without this every record
+  // read searches the change log of all the rows appended.
+  DS.MergeChangeLog;
   DS.First;
   Result := cents / 100;
 end;
@@ -131,7 +134,7 @@ end;
 procedure TListing.StartPass;
 begin
   Counter := 0;
-  LastRecNo := 0;
+  LastId := 0;
   SumNota := 0;
   SumIcms := 0;
   SumPeso := 0;
@@ -140,14 +143,19 @@ end;
 procedure TListing.DetailBeforePrint(Sender: TFPReportElement);
 var
   autorizada: Boolean;
+  id: Integer;
 begin
+  // Rows are told apart by their invoice number, never by RecNo: a memory
+  // dataset's RecNo walks its rows from the first, which made each band
+  // cost as much as the rows before it.
+  id := Rows.Fields[1].AsInteger;
   // OnBeginReport comes once for both passes; the totals restart with each.
-  if Rows.RecNo = 1 then
+  if id = 1 then
     StartPass;
   // A row that does not fit is laid out again on the next page: count it once.
-  if Rows.RecNo = LastRecNo then
+  if id = LastId then
     Exit;
-  LastRecNo := Rows.RecNo;
+  LastId := id;
   Inc(Counter);
   if Odd(Counter) then
     Detail.Frame.BackgroundColor := clWhite

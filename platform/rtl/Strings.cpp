@@ -841,7 +841,30 @@ std::string AnsiCollationKeyStr(std::string_view s) {
 }
 
 bool AnsiSameStr(std::string_view a, std::string_view b) { return a == b; }
-bool AnsiSameText(std::string_view a, std::string_view b) { return AnsiCompareText(a, b) == 0; }
+namespace {
+
+bool PrintableAscii(std::string_view s) {
+    for (char c : s)
+        if (c < 0x20 || c > 0x7E) return false;
+    return true;
+}
+
+char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
+
+}  // namespace
+
+bool AnsiSameText(std::string_view a, std::string_view b) {
+    // Field and component names are looked up by this for every row: in
+    // printable ASCII the collation tells apart exactly what differs other
+    // than in case, so it is not asked.
+    if (PrintableAscii(a) && PrintableAscii(b)) {
+        if (a.size() != b.size()) return false;
+        for (std::size_t i = 0; i < a.size(); ++i)
+            if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
+        return true;
+    }
+    return AnsiCompareText(a, b) == 0;
+}
 
 std::string RemoveAccents(std::string_view s) {
     if (IsAscii(s)) return std::string(s);

@@ -11,6 +11,7 @@
 #include "platform/rtl/Filer.h"
 #include "report/rpDevice.h"
 #include "report/rpDrawCommand.h"
+#include "report/rpPageStore.h"
 #include "report/rpRTTI.h"
 #include "tests/report/ReportTestSupport.h"
 #include "tests/support/Mutate.h"
@@ -202,6 +203,98 @@ TEST(StoredPages, OlderStreamsGiveTheAlignmentByItsOldName) {
         ASSERT_NE(text, nullptr);
         EXPECT_EQ(text->TextAlignment(), expected) << ident;
     }
+}
+
+// The compact page list: a page comes back whole (every command of every
+// class, the values no stream keeps, the lists) and equal to a copy made
+// when it was handed in, whatever happens to the original afterwards.
+TEST(PageStore, APageComesBackAsACopyWouldWholeAndUntouchedByLaterChanges) {
+    auto page = PageWithEveryCommand();
+    TComponent maker(nullptr);
+    int clicks = 0;
+    for (int i = 0; i < page->DrawCommandCount(); ++i) {
+        TrpDrawCommand* c = page->DrawCommands(i);
+        c->ReportComponent = &maker;
+        c->OnClick = [&clicks](TObject*) { ++clicks; };
+    }
+    auto* text = static_cast<TrpDrawText*>(page->DrawCommands(0));
+    text->SetTag(-7);
+    text->TagString = "nota 12";
+    text->DrawLeft = 1;
+    text->DrawTop = -2;
+    text->DrawRight = 300;
+    text->DrawBottom = 40;
+    text->SetDataType(dtDouble);
+    text->SetLeading(3);
+    text->SetBandSave(true);
+    text->SetBandSaveNo(12);
+    text->SetComponentSaveNo(-1);
+    text->SetAlignment(taRightJustify);
+    text->Font()->SetStyle(TFontStyles{fsBold, fsItalic});
+    text->Font()->SetSizeInPoints(9.75);
+    // The same font again, and a named command (kept as a copy of its own).
+    auto* second = new TrpDrawText(nullptr);
+    second->Font()->Assign(text->Font());
+    second->SetText("");
+    second->SetPage(page.get());
+    auto* named = new TrpDrawText(nullptr);
+    named->SetName("Named");
+    named->SetText("com nome");
+    named->SetPage(page.get());
+
+    TrpPage copy(nullptr);
+    copy.Assign(page.get());
+    report::PageStore store;
+    store.Add(page.get());
+    text->SetText("changed later");
+    text->Font()->SetName("Courier New");
+    page->SetAbsolutePageNo(9);
+
+    std::unique_ptr<TrpPage> back = store.Page(0);
+    ASSERT_NE(back, nullptr);
+    ExpectSamePages(copy, *back);
+    EXPECT_EQ(ToBinary(back.get()), ToBinary(&copy));
+    EXPECT_EQ(back->ClickableDrawCommandCount(), 1);
+    EXPECT_EQ(back->DeferredDrawCommandCount(), 2);
+    auto* t = static_cast<TrpDrawText*>(back->DrawCommands(0));
+    EXPECT_EQ(t->Tag(), -7);
+    EXPECT_EQ(t->TagString, "nota 12");
+    EXPECT_EQ(t->DrawRect(), (TRect{1, -2, 300, 40}));
+    EXPECT_EQ(t->DataType(), dtDouble);
+    EXPECT_EQ(t->ReportComponent, &maker);
+    EXPECT_EQ(t->Font()->SizeInPoints(), 9.75);
+    EXPECT_EQ(t->TextAlignment(), taRightJustified);
+    EXPECT_EQ(t->WrappedText()->Count(), 2);
+    EXPECT_EQ(t->TabStopPositions()->Strings(0), "2540");
+    EXPECT_EQ(t->Border()->BorderPositions(), (TrpBorderPositions{bpTop, bpBottom}));
+    EXPECT_EQ(static_cast<TrpDrawText*>(back->DrawCommands(7))->Font()->Style(), (TFontStyles{fsBold, fsItalic}));
+    t->DoClick();
+    EXPECT_EQ(clicks, 1) << "the clickable command keeps its handler";
+    // Served again, the page is the same.
+    EXPECT_EQ(ToBinary(store.Page(0).get()), ToBinary(&copy));
+}
+
+TEST(PageStore, PagesAreFoundByTheirNumberAndNothingOutOfRange) {
+    report::PageStore store;
+    for (int n : {3, 1, 2}) {
+        TrpPage page(nullptr);
+        page.SetAbsolutePageNo(n);
+        auto* line = new TrpDrawLine(nullptr);
+        line->SetTop(n * 1000);
+        line->SetPage(&page);
+        store.Add(&page);
+    }
+    store.Add(nullptr);
+    ASSERT_EQ(store.Count(), 3);
+    EXPECT_EQ(store.IndexOfPage(1), 1);
+    EXPECT_EQ(store.IndexOfPage(4), -1);
+    EXPECT_EQ(store.Page(store.IndexOfPage(2))->DrawCommands(0)->Top(), 2000);
+    EXPECT_EQ(store.Page(3), nullptr);
+    EXPECT_EQ(store.Page(-1), nullptr);
+    EXPECT_GT(store.MemoryInUse(), 0u);
+    store.Clear();
+    EXPECT_EQ(store.Count(), 0);
+    EXPECT_EQ(store.IndexOfPage(1), -1);
 }
 
 TEST(DrawTexts, FullJustificationIsLeftForThePlatform) {

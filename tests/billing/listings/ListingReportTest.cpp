@@ -19,6 +19,8 @@
 #include "report_output/rpTextControls.h"
 #include "tests/report_output/PdfTestSupport.h"
 #include "report/rpMainReport.h"
+#include "report/rpPageStore.h"
+#include "platform/rtl/Filer.h"
 #include "report/rpRegister.h"
 #include "report/rpUnits.h"
 #include "report_output/rpOutputRegister.h"
@@ -190,6 +192,53 @@ TEST_F(ListingReports, IssuedInvoicesPrintTheLayoutStripesNumbersAndTotals) {
     ASSERT_EQ(totals.size(), 2u);
     EXPECT_EQ(totals[1].Text, "1.600,35");
     EXPECT_EQ(All(again, "PZebrado")[4].Brush, static_cast<TColor>(0xE0E0E0));
+}
+
+// Pages kept compactly, as the benchmark's page list keeps them, come back
+// as they were generated: the same commands, byte for byte in stored form.
+class StoringCapture : public CaptureDevice {
+public:
+    void ReceivePage(TrpPage* Page) override {
+        CaptureDevice::ReceivePage(Page);
+        if (Page != nullptr && Page->Final() && !Page->Calculation()) Store.Add(Page);
+    }
+    report::PageStore Store;
+};
+
+std::string Stored(TrpPage* Page) {
+    TMemoryStream out;
+    WriteComponent(out, Page);
+    return std::string(static_cast<const char*>(out.Memory()), static_cast<std::size_t>(out.Size()));
+}
+
+TEST_F(ListingReports, PagesKeptCompactlyComeBackAsGenerated) {
+    const char* const clients[] = {"0000001", "0000002", "0000010"};
+    for (int i = 0; i < 80; ++i)
+        Invoice(3, 100 + i, clients[i % 3], "2024-03-08", i % 3 ? "Autorizada" : "Cancelada", 10.5 * i, 1.89 * i,
+                0.25 * i);
+    InvoiceListing listing(Listing::Nota403, db(), messages());
+    ASSERT_TRUE(listing.Gerar_Relatorio(March(), "Admin"));
+    TDataSource rows(nullptr);
+    rows.SetDataSet(&listing.Query());
+    ListingReport report(Listing::Nota403, &rows);
+    report.SetHeader(listing.Header(), CreditLine(Listing::Nota403, "1.0"));
+    report.SetZebra(true);
+    StoringCapture device;
+    PrintAll(report, device);
+    const auto pages = device.FinalPages();
+    ASSERT_EQ(device.Store.Count(), static_cast<int>(pages.size()));
+    ASSERT_GE(pages.size(), 2u);
+    for (std::size_t p = 0; p < pages.size(); ++p) {
+        TrpPage* generated = pages[p]->Page.get();
+        std::unique_ptr<TrpPage> back = device.Store.Page(static_cast<int>(p));
+        ASSERT_EQ(back->DrawCommandCount(), generated->DrawCommandCount());
+        for (int i = 0; i < generated->DrawCommandCount(); ++i) {
+            EXPECT_EQ(back->DrawCommands(i)->ClassType(), generated->DrawCommands(i)->ClassType());
+            EXPECT_TRUE(back->DrawCommands(i)->IsEqual(generated->DrawCommands(i))) << "page " << p << ", " << i;
+        }
+        EXPECT_EQ(Stored(back.get()), Stored(generated)) << "page " << p;
+        EXPECT_EQ(device.Store.IndexOfPage(generated->AbsolutePageNo()), static_cast<int>(p));
+    }
 }
 
 TEST_F(ListingReports, LongAmountsDatesAndTheUserPrintWhole) {

@@ -181,6 +181,16 @@ TEST(Comparison, PlainComparisonsUseBytesAndAsciiCase) {
     EXPECT_FALSE(SameText("a", "ab"));
 }
 
+// Plain ASCII names are compared without the collator: the answer must be
+// the collator's, which this table checks case by case.
+TEST(Comparison, SameTextOfPlainNamesAgreesWithTheCollation) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"Valor_ICMS", "valor_icms"}, {"Id_Nota", "Id_Nota "}, {"a-b", "ab"}, {"A.B", "a.b"},
+        {"x1", "X1"},                 {"", ""},               {"[Nome]", "[nome]"}, {"a b", "ab"},
+    };
+    for (const auto& [a, b] : cases) EXPECT_EQ(AnsiSameText(a, b), AnsiCompareText(a, b) == 0) << a << " / " << b;
+}
+
 TEST(Comparison, LocaleComparisonFollowsPortugueseCollation) {
     EXPECT_LT(AnsiCompareStr("a", "á"), 0);
     EXPECT_LT(AnsiCompareStr("á", "b"), 0);

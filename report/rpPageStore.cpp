@@ -1,0 +1,427 @@
+#include "report/rpPageStore.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "platform/gfx/Graphics.h"
+#include "report/rpBorder.h"
+#include "report/rpDrawCommand.h"
+
+namespace report {
+
+namespace {
+
+// What follows a command's kind byte.
+enum Kind : std::uint8_t { kCopy = 0, kText = 1, kLine = 2, kShape = 3 };
+
+// The first byte of a command's flags.
+enum Flag : std::uint8_t {
+    fClickable = 1,
+    fHasTagString = 2,
+    fHasDrawRect = 4,
+    fHasComponent = 8,
+    fHasTag = 16,
+};
+
+bool PlainList(const TStrings* List) {
+    if (List == nullptr) return true;
+    for (int i = 0; i < List->Count(); ++i)
+        if (List->Objects(i) != nullptr) return false;
+    return true;
+}
+
+}  // namespace
+
+// Only the exact classes below are packed; a subclass may hold more.
+int PageStore::KindOf(TrpDrawCommand* Command) {
+    if (!Command->Name().empty()) return kCopy;
+    const TClass cls = Command->ClassType();
+    if (cls == TrpDrawText::StaticClassType()) {
+        auto* t = static_cast<TrpDrawText*>(Command);
+        return PlainList(t->tabStopPositions_.get()) && PlainList(t->wrappedText_.get()) ? kText : kCopy;
+    }
+    if (cls == TrpDrawLine::StaticClassType()) return kLine;
+    if (cls == TrpDrawShape::StaticClassType()) return kShape;
+    return kCopy;
+}
+
+// A page as kept: its own values on a page without commands, its commands
+// packed, the commands kept as copies and the click handlers in order.
+struct PageStore::Stored {
+    std::unique_ptr<TrpPage> values;
+    std::string bytes;
+    std::vector<std::unique_ptr<TrpDrawCommand>> copies;
+    std::vector<TNotifyEvent> clicks;
+    int commands = 0;
+};
+
+class PageStore::Writer {
+public:
+    explicit Writer(std::string& Out) : out_(Out) {}
+    void Byte(std::uint8_t V) { out_.push_back(static_cast<char>(V)); }
+    void Unsigned(std::uint64_t V) {
+        while (V >= 0x80) {
+            out_.push_back(static_cast<char>((V & 0x7F) | 0x80));
+            V >>= 7;
+        }
+        out_.push_back(static_cast<char>(V));
+    }
+    void Signed(std::int64_t V) {
+        Unsigned((static_cast<std::uint64_t>(V) << 1) ^ static_cast<std::uint64_t>(V >> 63));
+    }
+    void Float(float V) { out_.append(reinterpret_cast<const char*>(&V), sizeof V); }
+    void Double(double V) { out_.append(reinterpret_cast<const char*>(&V), sizeof V); }
+    void Str(const std::string& V) {
+        Unsigned(V.size());
+        out_.append(V);
+    }
+    void List(const TStrings* V) {
+        if (V == nullptr) {
+            Unsigned(0);
+            return;
+        }
+        Unsigned(static_cast<std::uint64_t>(V->Count()));
+        for (int i = 0; i < V->Count(); ++i) Str(V->Strings(i));
+    }
+
+private:
+    std::string& out_;
+};
+
+class PageStore::Reader {
+public:
+    explicit Reader(const std::string& In) : p_(In.data()) {}
+    std::uint8_t Byte() { return static_cast<std::uint8_t>(*p_++); }
+    std::uint64_t Unsigned() {
+        std::uint64_t v = 0;
+        for (int shift = 0;; shift += 7) {
+            const auto b = static_cast<std::uint8_t>(*p_++);
+            v |= static_cast<std::uint64_t>(b & 0x7F) << shift;
+            if ((b & 0x80) == 0) return v;
+        }
+    }
+    std::int64_t Signed() {
+        const std::uint64_t u = Unsigned();
+        return static_cast<std::int64_t>(u >> 1) ^ -static_cast<std::int64_t>(u & 1);
+    }
+    int Int() { return static_cast<int>(Signed()); }
+    float Float() {
+        float v;
+        std::memcpy(&v, p_, sizeof v);
+        p_ += sizeof v;
+        return v;
+    }
+    double Double() {
+        double v;
+        std::memcpy(&v, p_, sizeof v);
+        p_ += sizeof v;
+        return v;
+    }
+    std::string Str() {
+        const auto n = static_cast<std::size_t>(Unsigned());
+        std::string v(p_, n);
+        p_ += n;
+        return v;
+    }
+    // Fills the list, made only when there is something to put in it.
+    void List(std::unique_ptr<TStringList>& V) {
+        const auto n = Unsigned();
+        if (n == 0) {
+            if (V) V->Clear();
+            return;
+        }
+        if (!V) V = std::make_unique<TStringList>();
+        V->Clear();
+        for (std::uint64_t i = 0; i < n; ++i) V->Add(Str());
+    }
+
+private:
+    const char* p_;
+};
+
+PageStore::PageStore() = default;
+PageStore::~PageStore() = default;
+
+void PageStore::Clear() {
+    pages_.clear();
+    byNumber_.clear();
+    fonts_.clear();
+    pens_.clear();
+    brushes_.clear();
+    borders_.clear();
+    components_.clear();
+    index_.clear();
+    componentIndex_.clear();
+}
+
+// Shared values are found by their packed form, one table for every kind
+// (the first byte tells the kinds apart).
+int PageStore::Intern(const TFont& Font) {
+    key_.clear();
+    Writer w(key_);
+    w.Byte('F');
+    w.Str(Font.Name());
+    w.Double(Font.SizeInPoints());
+    w.Byte(Font.IsCellHeight() ? 1 : 0);
+    w.Signed(static_cast<std::int64_t>(Font.Color()));
+    w.Signed(static_cast<std::int64_t>(Font.Charset()));
+    w.Signed(static_cast<std::int64_t>(Font.Pitch()));
+    w.Unsigned(Font.Style().Bits());
+    w.Signed(Font.PixelsPerInch());
+    auto [it, added] = index_.try_emplace(key_, static_cast<int>(fonts_.size()));
+    if (added) fonts_.push_back(std::make_unique<TFont>(Font));
+    return it->second;
+}
+
+int PageStore::Intern(const TPen& Pen) {
+    key_.clear();
+    Writer w(key_);
+    w.Byte('P');
+    w.Signed(static_cast<std::int64_t>(Pen.Color()));
+    w.Signed(static_cast<std::int64_t>(Pen.Mode()));
+    w.Signed(static_cast<std::int64_t>(Pen.Style()));
+    w.Signed(Pen.Width());
+    auto [it, added] = index_.try_emplace(key_, static_cast<int>(pens_.size()));
+    if (added) pens_.push_back(std::make_unique<TPen>(Pen));
+    return it->second;
+}
+
+int PageStore::Intern(const TBrush& Brush) {
+    key_.clear();
+    Writer w(key_);
+    w.Byte('B');
+    w.Signed(static_cast<std::int64_t>(Brush.Color()));
+    w.Signed(static_cast<std::int64_t>(Brush.Style()));
+    auto [it, added] = index_.try_emplace(key_, static_cast<int>(brushes_.size()));
+    if (added) brushes_.push_back(std::make_unique<TBrush>(Brush));
+    return it->second;
+}
+
+int PageStore::Intern(const TrpBorder& Border) {
+    key_.clear();
+    Writer w(key_);
+    w.Byte('R');
+    w.Unsigned(Border.BorderPositions().Bits());
+    w.Signed(static_cast<std::int64_t>(Border.Color()));
+    w.Signed(static_cast<std::int64_t>(Border.Style()));
+    w.Byte(Border.Visible() ? 1 : 0);
+    w.Float(Border.Weight());
+    auto [it, added] = index_.try_emplace(key_, static_cast<int>(borders_.size()));
+    if (added) {
+        auto copy = std::make_unique<TrpBorder>();
+        copy->Assign(const_cast<TrpBorder*>(&Border));
+        borders_.push_back(std::move(copy));
+    }
+    return it->second;
+}
+
+int PageStore::Intern(TComponent* Component) {
+    auto [it, added] = componentIndex_.try_emplace(Component, static_cast<int>(components_.size()));
+    if (added) components_.push_back(Component);
+    return it->second;
+}
+
+void PageStore::EncodeCommon(Writer& Out, TrpDrawCommand* C, Stored& Page) {
+    const bool drawRect = C->DrawLeft != 0 || C->DrawTop != 0 || C->DrawRight != 0 || C->DrawBottom != 0;
+    std::uint8_t flags = 0;
+    if (C->clickable_) flags |= fClickable;
+    if (!C->TagString.empty()) flags |= fHasTagString;
+    if (drawRect) flags |= fHasDrawRect;
+    if (C->ReportComponent != nullptr) flags |= fHasComponent;
+    if (C->Tag() != 0) flags |= fHasTag;
+    Out.Byte(flags);
+    // 0 for a command without a border of its own.
+    Out.Unsigned(C->BorderStored() ? static_cast<std::uint64_t>(Intern(*C->border_)) + 1 : 0);
+    Out.Signed(static_cast<std::int64_t>(C->dataType_));
+    Out.Signed(C->left_);
+    Out.Signed(C->top_);
+    Out.Signed(C->width_);
+    Out.Signed(C->height_);
+    if (flags & fHasTag) Out.Signed(static_cast<std::int64_t>(C->Tag()));
+    if (flags & fHasTagString) Out.Str(C->TagString);
+    if (drawRect) {
+        Out.Signed(C->DrawLeft);
+        Out.Signed(C->DrawTop);
+        Out.Signed(C->DrawRight);
+        Out.Signed(C->DrawBottom);
+    }
+    if (flags & fHasComponent) Out.Unsigned(static_cast<std::uint64_t>(Intern(C->ReportComponent)));
+    // Only a clickable command answers a click: the others' handlers are
+    // never called, and would cost as much as the rest of the command.
+    if (flags & fClickable) Page.clicks.push_back(C->OnClick);
+}
+
+void PageStore::DecodeCommon(Reader& In, TrpDrawCommand* C, const Stored& Page, int& Click) const {
+    const std::uint8_t flags = In.Byte();
+    if (const auto border = In.Unsigned(); border > 0) C->Border()->Assign(borders_[border - 1].get());
+    C->clickable_ = (flags & fClickable) != 0;
+    C->dataType_ = static_cast<TrpDataType>(In.Signed());
+    C->left_ = static_cast<int32_t>(In.Signed());
+    C->top_ = static_cast<int32_t>(In.Signed());
+    C->width_ = static_cast<int32_t>(In.Signed());
+    C->height_ = static_cast<int32_t>(In.Signed());
+    if (flags & fHasTag) C->SetTag(static_cast<std::intptr_t>(In.Signed()));
+    if (flags & fHasTagString) C->TagString = In.Str();
+    if (flags & fHasDrawRect) {
+        C->DrawLeft = In.Int();
+        C->DrawTop = In.Int();
+        C->DrawRight = In.Int();
+        C->DrawBottom = In.Int();
+    }
+    if (flags & fHasComponent) C->ReportComponent = components_[In.Unsigned()];
+    if (flags & fClickable) C->OnClick = Page.clicks[static_cast<std::size_t>(Click++)];
+}
+
+void PageStore::EncodeText(Writer& Out, TrpDrawText* T) {
+    Out.Unsigned(static_cast<std::uint64_t>(Intern(*T->font_)));
+    Out.Str(T->text_);
+    Out.Signed(T->angle_);
+    Out.Signed(static_cast<std::int64_t>(T->color_));
+    Out.Signed(static_cast<std::int64_t>(T->textAlignment_));
+    Out.Signed(static_cast<std::int64_t>(T->alignment_));
+    Out.Byte(static_cast<std::uint8_t>((T->autoSize_ ? 1 : 0) | (T->forceJustifyLastLine_ ? 2 : 0) |
+                                       (T->isMemo_ ? 4 : 0) | (T->transparent_ ? 8 : 0) | (T->wordWrap_ ? 16 : 0) |
+                                       (T->bandSave_ ? 32 : 0) | (T->componentSave_ ? 64 : 0)));
+    Out.Signed(T->leading_);
+    Out.Signed(T->bandSaveNo_);
+    Out.Signed(T->componentSaveNo_);
+    Out.Signed(T->saveLength_);
+    Out.Signed(T->RotatedOriginLeft);
+    Out.Signed(T->RotatedOriginTop);
+    Out.List(T->tabStopPositions_.get());
+    Out.List(T->wrappedText_.get());
+}
+
+void PageStore::DecodeText(Reader& In, TrpDrawText* T) const {
+    T->font_->Assign(fonts_[In.Unsigned()].get());
+    T->text_ = In.Str();
+    T->angle_ = In.Int();
+    T->color_ = static_cast<TColor>(In.Signed());
+    T->textAlignment_ = static_cast<TrpTextAlignment>(In.Signed());
+    T->alignment_ = static_cast<TAlignment>(In.Signed());
+    const std::uint8_t b = In.Byte();
+    T->autoSize_ = (b & 1) != 0;
+    T->forceJustifyLastLine_ = (b & 2) != 0;
+    T->isMemo_ = (b & 4) != 0;
+    T->transparent_ = (b & 8) != 0;
+    T->wordWrap_ = (b & 16) != 0;
+    T->bandSave_ = (b & 32) != 0;
+    T->componentSave_ = (b & 64) != 0;
+    T->leading_ = In.Int();
+    T->bandSaveNo_ = In.Int();
+    T->componentSaveNo_ = In.Int();
+    T->saveLength_ = In.Int();
+    T->RotatedOriginLeft = In.Int();
+    T->RotatedOriginTop = In.Int();
+    In.List(T->tabStopPositions_);
+    In.List(T->wrappedText_);
+}
+
+void PageStore::Add(TrpPage* Page) {
+    if (Page == nullptr) return;
+    auto stored = std::make_unique<Stored>();
+    stored->values = std::make_unique<TrpPage>(nullptr);
+    stored->values->AssignValues(Page);
+    Writer out(stored->bytes);
+    for (int i = 0; i < Page->DrawCommandCount(); ++i) {
+        TrpDrawCommand* c = Page->DrawCommands(i);
+        TClass cls = c->ClassType();
+        const auto kind = static_cast<Kind>(KindOf(c));
+        if (kind == kCopy) {
+            auto* copy = cls->Create ? dynamic_cast<TrpDrawCommand*>(cls->Create(nullptr)) : nullptr;
+            // As a page copy does: a command no class can make is left out.
+            if (copy == nullptr) continue;
+            copy->Assign(c);
+            stored->copies.emplace_back(copy);
+            out.Byte(kCopy);
+            ++stored->commands;
+            continue;
+        }
+        out.Byte(kind);
+        EncodeCommon(out, c, *stored);
+        if (kind == kText) {
+            EncodeText(out, static_cast<TrpDrawText*>(c));
+        } else if (kind == kLine) {
+            auto* l = static_cast<TrpDrawLine*>(c);
+            out.Signed(static_cast<std::int64_t>(l->linePosition_));
+            out.Signed(static_cast<std::int64_t>(l->lineStyle_));
+            out.Unsigned(static_cast<std::uint64_t>(Intern(*l->pen_)));
+            out.Float(l->weight_);
+        } else {
+            auto* s = static_cast<TrpDrawShape*>(c);
+            out.Unsigned(static_cast<std::uint64_t>(Intern(*s->brush_)));
+            out.Unsigned(static_cast<std::uint64_t>(Intern(*s->pen_)));
+            out.Signed(static_cast<std::int64_t>(s->shapeType_));
+            out.Signed(s->xCornerRound_);
+            out.Signed(s->yCornerRound_);
+        }
+        ++stored->commands;
+    }
+    stored->bytes.shrink_to_fit();
+    stored->copies.shrink_to_fit();
+    stored->clicks.shrink_to_fit();
+    byNumber_[Page->AbsolutePageNo()] = static_cast<int>(pages_.size());
+    pages_.push_back(std::move(stored));
+}
+
+std::unique_ptr<TrpPage> PageStore::Page(int Index) const {
+    if (Index < 0 || Index >= Count()) return nullptr;
+    const Stored& stored = *pages_[static_cast<std::size_t>(Index)];
+    auto page = std::make_unique<TrpPage>(nullptr);
+    page->AssignValues(stored.values.get());
+    Reader in(stored.bytes);
+    std::size_t copy = 0;
+    int click = 0;
+    for (int i = 0; i < stored.commands; ++i) {
+        const auto kind = static_cast<Kind>(in.Byte());
+        TrpDrawCommand* c = nullptr;
+        if (kind == kCopy) {
+            TrpDrawCommand* source = stored.copies[copy++].get();
+            c = dynamic_cast<TrpDrawCommand*>(source->ClassType()->Create(page.get()));
+            c->Assign(source);
+        } else if (kind == kText) {
+            auto* t = new TrpDrawText(page.get());
+            DecodeCommon(in, t, stored, click);
+            DecodeText(in, t);
+            c = t;
+        } else if (kind == kLine) {
+            auto* l = new TrpDrawLine(page.get());
+            DecodeCommon(in, l, stored, click);
+            l->linePosition_ = static_cast<TrpLinePositionType>(in.Signed());
+            l->lineStyle_ = static_cast<TrpLineStyleType>(in.Signed());
+            l->pen_->Assign(pens_[in.Unsigned()].get());
+            l->weight_ = in.Float();
+            c = l;
+        } else {
+            auto* s = new TrpDrawShape(page.get());
+            DecodeCommon(in, s, stored, click);
+            s->brush_->Assign(brushes_[in.Unsigned()].get());
+            s->pen_->Assign(pens_[in.Unsigned()].get());
+            s->shapeType_ = static_cast<TShapeType>(in.Signed());
+            s->xCornerRound_ = in.Int();
+            s->yCornerRound_ = in.Int();
+            c = s;
+        }
+        c->SetPage(page.get());
+    }
+    return page;
+}
+
+int PageStore::IndexOfPage(int AbsolutePageNo) const {
+    auto it = byNumber_.find(AbsolutePageNo);
+    return it == byNumber_.end() ? -1 : it->second;
+}
+
+std::size_t PageStore::MemoryInUse() const {
+    std::size_t n = 0;
+    for (const auto& p : pages_) {
+        n += sizeof(Stored) + sizeof(TrpPage) + p->bytes.capacity() +
+             p->copies.capacity() * sizeof(std::unique_ptr<TrpDrawCommand>) +
+             p->copies.size() * sizeof(TrpDrawText) + p->clicks.capacity() * sizeof(TNotifyEvent);
+    }
+    n += fonts_.size() * sizeof(TFont) + pens_.size() * sizeof(TPen) + brushes_.size() * sizeof(TBrush) +
+         borders_.size() * sizeof(TrpBorder) + components_.size() * sizeof(TComponent*);
+    return n;
+}
+
+}  // namespace report
