@@ -37,8 +37,13 @@ type
   TPenStyle = (psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame);
   TrpTextAlignment = (taLeftJustified, taRightJustified, taCentered, taFullJustified);
   TrpLinePositionType = (lpTop, lpBottom, lpLeft, lpRight);
-  TrpPassSetting = (psOnePass, psTwoPass);
+  TrpPassSettingType = (psOnePass, psTwoPass);
+  TrpFileType = (ftComma, ftTab, ftFixedLength, ftCustom);
+  TrpUnitType = (utScreenPixels, utInches, utMillimeters, utPrinterPixels, utMMThousandths);
+  TrpLanguageType = (lgDefault, lgDanish, lgDutch, lgEnglish, lgFrench, lgGerman, lgItalian,
+    lgPortugueseBrazil, lgPortuguese, lgSpanish, lgSpanishMexico, lgSwedish, lgNorwegian, lgCustom);
   TrpPrintHeightType = (phStatic, phDynamic);
+  TrpColumnTraversalType = (ctTopToBottom, ctLeftToRight);
   TrpNoDataBehaviorType = (ndMessageOnPage, ndBlankPage, ndBlankReport, ndMessageDialog);
   TrpNoDataBehaviors = set of TrpNoDataBehaviorType;
   TrpVarType = (vtDate, vtDateTime, vtDocumentName, vtPrintDateTime, vtPageCount, vtPageSet, vtPageSetDesc,
@@ -370,6 +375,9 @@ type
   TBandBase = class(TComponent)
   private
     FChildren: TList;
+    FHeight, FBottomOffset, FPrintPosition: Single;
+    FSave, FVisible: Boolean;
+    FPrintHeight: TrpPrintHeightType;
   protected
     procedure DefineProperties(Filer: TFiler); override;
     procedure WriteO(Writer: TWriter);
@@ -380,52 +388,105 @@ type
     constructor Create(AOwner: TComponent); override;
     destructor Destroy; override;
     procedure GetChildren(Proc: TGetChildProc; Root: TComponent); override;
+  published
+    property Height: Single read FHeight write FHeight stored False;
+    property Save: Boolean read FSave write FSave default False;
+    property Visible: Boolean read FVisible write FVisible default True;
+    property BottomOffset: Single read FBottomOffset write FBottomOffset stored False;
+    property PrintHeight: TrpPrintHeightType read FPrintHeight write FPrintHeight default phStatic;
+    property PrintPosition: Single read FPrintPosition write FPrintPosition stored False;
   end;
 
-  TrpHeaderBand = class(TBandBase);
-  TrpFooterBand = class(TBandBase);
-  TrpSummaryBand = class(TBandBase);
+  TPageBand = class(TBandBase)
+  private
+    FPrintOnFirstPage, FPrintOnLastPage: Boolean;
+  public
+    constructor Create(AOwner: TComponent); override;
+  published
+    property PrintOnFirstPage: Boolean read FPrintOnFirstPage write FPrintOnFirstPage default True;
+    property PrintOnLastPage: Boolean read FPrintOnLastPage write FPrintOnLastPage default True;
+  end;
+
+  TrpHeaderBand = class(TPageBand);
+  TrpFooterBand = class(TPageBand);
+
+  TrpSummaryBand = class(TBandBase)
+  private
+    FNewPage: Boolean;
+  published
+    property NewPage: Boolean read FNewPage write FNewPage default False;
+  end;
 
   TrpDetailBand = class(TBandBase)
   private
-    FPrintHeight: TrpPrintHeightType;
+    FBandsPerRecord, FPrintCount: Integer;
+    FColumnTraversal: TrpColumnTraversalType;
+  public
+    constructor Create(AOwner: TComponent); override;
   published
-    property PrintHeight: TrpPrintHeightType read FPrintHeight write FPrintHeight default phStatic;
+    property BandsPerRecord: Integer read FBandsPerRecord write FBandsPerRecord default 1;
+    property ColumnTraversal: TrpColumnTraversalType read FColumnTraversal write FColumnTraversal
+      default ctTopToBottom;
+    property PrintCount: Integer read FPrintCount write FPrintCount default 0;
   end;
 
+  { The report's scalar settings in the report classes' order; the nested
+    settings objects this layout leaves at their defaults (background
+    printing, PDF, preview form, column positions, the template's own
+    settings) are not stood in for. }
   TrpReport = class(TComponent)
   private
-    FDeviceType: string;
+    FArchiveFileName, FDeviceType, FTextFileName: string;
     FEmail: TEmailSettings;
+    FLanguage: TrpLanguageType;
+    FModalCancelDialog, FModalPreview, FSavePrinterSetup, FShowCancelDialog, FShowPrintDialog: Boolean;
     FPrinterSetup: TPrinterSetup;
+    FTextFileType: TrpFileType;
     FTextSearch: TTextSearchSettings;
-    FAutoStop: Boolean;
-    FPassSetting: TrpPassSetting;
+    FAutoStop, FSaveAsTemplate, FCachePages: Boolean;
+    FColumns, FPageLimit: Integer;
+    FColumnWidth: Single;
     FNoData: TrpNoDataBehaviors;
-    FPageLimit: Integer;
+    FPassSetting: TrpPassSettingType;
+    FUnits: TrpUnitType;
     FOutline: TOutlineSettings;
     FVersion: string;
     FPipeline: string;
     FChildren: TList;
   protected
     procedure DefineProperties(Filer: TFiler); override;
+    procedure WriteVersion(Writer: TWriter);
     procedure WriteZero(Writer: TWriter);
     procedure WritePipeline(Writer: TWriter);
   public
     constructor Create(AOwner: TComponent); override;
     destructor Destroy; override;
     procedure GetChildren(Proc: TGetChildProc; Root: TComponent); override;
+    property Version: string read FVersion write FVersion;
   published
+    property ArchiveFileName: string read FArchiveFileName write FArchiveFileName;
     property DeviceType: string read FDeviceType write FDeviceType;
     property EmailSettings: TEmailSettings read FEmail write FEmail;
+    property Language: TrpLanguageType read FLanguage write FLanguage default lgDefault;
+    property ModalCancelDialog: Boolean read FModalCancelDialog write FModalCancelDialog default True;
+    property ModalPreview: Boolean read FModalPreview write FModalPreview default True;
     property PrinterSetup: TPrinterSetup read FPrinterSetup write FPrinterSetup;
+    property SavePrinterSetup: Boolean read FSavePrinterSetup write FSavePrinterSetup default False;
+    property ShowCancelDialog: Boolean read FShowCancelDialog write FShowCancelDialog default True;
+    property ShowPrintDialog: Boolean read FShowPrintDialog write FShowPrintDialog default True;
+    property TextFileName: string read FTextFileName write FTextFileName;
+    property TextFileType: TrpFileType read FTextFileType write FTextFileType default ftComma;
     property TextSearchSettings: TTextSearchSettings read FTextSearch write FTextSearch;
-    property AutoStop: Boolean read FAutoStop write FAutoStop;
-    property PassSetting: TrpPassSetting read FPassSetting write FPassSetting;
+    property AutoStop: Boolean read FAutoStop write FAutoStop default True;
+    property Columns: Integer read FColumns write FColumns default 1;
+    property ColumnWidth: Single read FColumnWidth write FColumnWidth stored False;
     property NoDataBehaviors: TrpNoDataBehaviors read FNoData write FNoData default [ndBlankPage];
     property PageLimit: Integer read FPageLimit write FPageLimit default 0;
+    property PassSetting: TrpPassSettingType read FPassSetting write FPassSetting default psOnePass;
+    property SaveAsTemplate: Boolean read FSaveAsTemplate write FSaveAsTemplate default False;
+    property Units: TrpUnitType read FUnits write FUnits default utInches;
+    property CachePages: Boolean read FCachePages write FCachePages default False;
     property OutlineSettings: TOutlineSettings read FOutline write FOutline;
-    property Version: string read FVersion write FVersion;
   end;
 
 const
@@ -640,6 +701,21 @@ constructor TBandBase.Create(AOwner: TComponent);
 begin
   inherited Create(AOwner);
   FChildren := TList.Create;
+  FVisible := True;
+end;
+
+constructor TPageBand.Create(AOwner: TComponent);
+begin
+  inherited Create(AOwner);
+  FPrintOnFirstPage := True;
+  FPrintOnLastPage := True;
+end;
+
+constructor TrpDetailBand.Create(AOwner: TComponent);
+begin
+  inherited Create(AOwner);
+  FBandsPerRecord := 1;
+  FColumnTraversal := ctTopToBottom;
 end;
 
 destructor TBandBase.Destroy;
@@ -671,6 +747,13 @@ procedure TBandBase.WriteP(Writer: TWriter); begin Writer.WriteInteger(mmPrintPo
 constructor TrpReport.Create(AOwner: TComponent);
 begin
   inherited Create(AOwner);
+  FModalCancelDialog := True;
+  FModalPreview := True;
+  FShowCancelDialog := True;
+  FShowPrintDialog := True;
+  FAutoStop := True;
+  FColumns := 1;
+  FUnits := utInches;
   FEmail := TEmailSettings.Create;
   FPrinterSetup := TPrinterSetup.Create;
   FTextSearch := TTextSearchSettings.Create;
@@ -700,8 +783,14 @@ end;
 procedure TrpReport.DefineProperties(Filer: TFiler);
 begin
   inherited DefineProperties(Filer);
+  Filer.DefineProperty('Version', nil, @WriteVersion, True);
   Filer.DefineProperty('mmColumnWidth', nil, @WriteZero, True);
   Filer.DefineProperty('DataPipelineName', nil, @WritePipeline, True);
+end;
+
+procedure TrpReport.WriteVersion(Writer: TWriter);
+begin
+  Writer.WriteString(FVersion);
 end;
 
 procedure TrpReport.WriteZero(Writer: TWriter);
@@ -855,6 +944,7 @@ begin
     PaperSize := 9;
   end;
   Report.TextSearchSettings.DefaultString := '<FindText>';
+  Report.AutoStop := False;
   Report.PassSetting := psTwoPass;
   Report.OutlineSettings.CreateNode := True;
   Report.OutlineSettings.CreatePageNodes := True;
