@@ -18,17 +18,7 @@
 
 namespace {
 
-std::string Shell(const std::string& Command) {
-    std::string out;
-    if (FILE* p = popen(Command.c_str(), "r")) {
-        char buf[4096];
-        std::size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-        pclose(p);
-    }
-    return out;
-}
-
+using testsupport::Shell;
 using testsupport::PrivateSpooler;
 
 std::vector<std::pair<double, double>> PageSizes(const std::string& Pdf) {

@@ -26,6 +26,17 @@ namespace fs = std::filesystem;
 
 namespace testsupport {
 
+std::string Shell(const std::string& Command) {
+    std::string out;
+    if (FILE* p = popen(Command.c_str(), "r")) {
+        char buf[4096];
+        std::size_t n;
+        while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+        pclose(p);
+    }
+    return out;
+}
+
 namespace {
 
 int FreePort() {
@@ -40,17 +51,6 @@ int FreePort() {
         port = ntohs(a.sin_port);
     close(s);
     return port;
-}
-
-std::string Shell(const std::string& Command) {
-    std::string out;
-    if (FILE* p = popen(Command.c_str(), "r")) {
-        char buf[4096];
-        std::size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-        pclose(p);
-    }
-    return out;
 }
 
 void Write(const fs::path& File, const std::string& Text) { std::ofstream(File) << Text; }

@@ -20,6 +20,9 @@
 
 namespace testsupport {
 
+// What a shell command prints on its standard output.
+std::string Shell(const std::string& Command);
+
 class PrivateSpooler {
 public:
     PrivateSpooler();
