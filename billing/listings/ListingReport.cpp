@@ -95,6 +95,22 @@ TrpShape* Box(TComponent* Owner, TrpBand* Band, const std::string& Name, double 
     return s;
 }
 
+// The row's stripe: hidden until the row rules show it.
+TrpShape* Stripe(TComponent* Owner, TrpBand* Band, double Left) {
+    TrpShape* s = Box(Owner, Band, "PZebrado", Left, 0, 193.9, 4.8);
+    s->Pen()->SetStyle(psClear);
+    s->Brush()->SetStyle(bsSolid);
+    s->SetVisible(false);
+    return s;
+}
+
+// A detail column's format, or a plain text when the listing has none.
+ColumnFormat ColumnOf(Listing Kind, const std::string& FieldName) {
+    for (const ColumnFormat& c : DetailColumns(Kind))
+        if (c.field == FieldName) return c;
+    return ColumnFormat{FieldName, "", dtString};
+}
+
 }  // namespace
 
 ListingReport::ListingReport(Listing Kind, TDataSource* Rows)
@@ -242,18 +258,9 @@ void ListingReport::BuildHeader() {
 void ListingReport::BuildInvoiceRows() {
     TComponent* o = owner_.get();
     TrpBand* d = report_->DetailBand();
-    zebra_ = Put<TrpShape>(o, d, "PZebrado", 2.4, 0, 193.9, 4.8);
-    zebra_->SetShape(stRectangle);
-    zebra_->Pen()->SetStyle(psClear);
-    zebra_->Brush()->SetStyle(bsSolid);
+    zebra_ = Stripe(o, d, 2.4);
     zebra_->Brush()->SetColor(kZebraCinza);
-    zebra_->SetVisible(false);
-    const auto& columns = DetailColumns(kind_);
-    auto column = [&](const std::string& field) {
-        for (const ColumnFormat& c : columns)
-            if (c.field == field) return c;
-        return ColumnFormat{field, "", dtString};
-    };
+    auto column = [this](const std::string& field) { return ColumnOf(kind_, field); };
     Field(o, d, pipeline_, "rpDBText1", column("Id_Serie_Documento"), 4.0, 0.3, 8.2, taRightJustified);
     Field(o, d, pipeline_, "rpDBText2", column("Id_Nota_Fiscal"), 14.8, 0.3, 14.8);
     asterisk_ = Label(o, d, "lblAsterisco", "", 30.2, 0.3, 2.4);
@@ -273,17 +280,8 @@ void ListingReport::BuildInvoiceRows() {
 void ListingReport::BuildSummaryRows() {
     TComponent* o = owner_.get();
     TrpBand* d = report_->DetailBand();
-    zebra_ = Put<TrpShape>(o, d, "PZebrado", 2.1, 0, 193.9, 4.8);
-    zebra_->SetShape(stRectangle);
-    zebra_->Pen()->SetStyle(psClear);
-    zebra_->Brush()->SetStyle(bsSolid);
-    zebra_->SetVisible(false);
-    const auto& columns = DetailColumns(kind_);
-    auto column = [&](const std::string& field) {
-        for (const ColumnFormat& c : columns)
-            if (c.field == field) return c;
-        return ColumnFormat{field, "", dtString};
-    };
+    zebra_ = Stripe(o, d, 2.1);
+    auto column = [this](const std::string& field) { return ColumnOf(kind_, field); };
     Field(o, d, pipeline_, "rpDBText1", column("Id_Grupo"), 4.0, 0.3, 8.2, taRightJustified);
     auto* description = Field(o, d, pipeline_, "rpDBText2", column("Descricao"), 20.9, 0.3, 95.0);
     description->SetAutoSize(true);
