@@ -223,7 +223,7 @@ TrpShape::Geometry TrpShape::CalcGeometry(TShapeType Shape, int PenWidth, int Wi
 
 void TrpShape::PropertiesToDrawCommand(TrpDrawCommand* DrawCommand) {
     TrpCustomGraphic::PropertiesToDrawCommand(DrawCommand);
-    auto* command = dynamic_cast<TrpDrawShape*>(DrawCommand);
+    auto* command = DrawCommand != nullptr ? DrawCommand->AsDrawShape() : nullptr;
     if (command == nullptr) return;
     const TRect rect = PrintRect();
     const int width = MMToPixels(rect.Right - rect.Left, 0);
@@ -310,7 +310,7 @@ void TrpLine::Convert(int Version) {
 
 void TrpLine::PropertiesToDrawCommand(TrpDrawCommand* DrawCommand) {
     TrpCustomGraphic::PropertiesToDrawCommand(DrawCommand);
-    auto* command = dynamic_cast<TrpDrawLine*>(DrawCommand);
+    auto* command = DrawCommand != nullptr ? DrawCommand->AsDrawLine() : nullptr;
     if (command == nullptr) return;
     const TRect rect = PrintRect();
     command->SetLineStyle(style_);
