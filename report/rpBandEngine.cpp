@@ -518,10 +518,13 @@ void TrpBandEngine::GenerateObject(TrpComponent* Object) {
 void TrpBandEngine::DrawObjects() {
     if (!band_->Visible()) return;
     TrpEngine* engine = Engine();
-    // Drawn in band order whatever level generated them.
-    std::stable_sort(drawList_.begin(), drawList_.end(), [](const TrpComponent* a, const TrpComponent* b) {
+    // Drawn in band order whatever level generated them. Mostly they come
+    // in that order already, and a stable sort borrows a buffer each time.
+    const auto inBandOrder = [](const TrpComponent* a, const TrpComponent* b) {
         return a->IndexInBandOrder() < b->IndexInBandOrder();
-    });
+    };
+    if (!std::is_sorted(drawList_.begin(), drawList_.end(), inBandOrder))
+        std::stable_sort(drawList_.begin(), drawList_.end(), inBandOrder);
     for (TrpComponent* object : drawList_) {
         if (auto* stretchable = object->AsStretchable())
             stretchable->Draw(engine->Page());

@@ -181,6 +181,14 @@ TrpCommunicator* TrpCommunicator::EventNotifies(int Index) const {
     return (*eventNotifies_)[static_cast<std::size_t>(Index)];
 }
 
+bool TrpCommunicator::EventListenersHear(int Event) const {
+    if (!eventNotifies_ || Event < 0 || Event > 255) return false;
+    const auto bit = static_cast<std::size_t>(Event);
+    for (const TrpCommunicator* c : *eventNotifies_)
+        if (c->eventSet_[bit]) return true;
+    return false;
+}
+
 void TrpCommunicator::SendEventNotify(TObject* Sender, int EventNumber, TrsParamList* Params) {
     if (!eventNotifies_ || EventNumber < 0 || EventNumber > 255) return;
     // Most events reach no one (a printable tells every command it makes):

@@ -88,6 +88,8 @@ public:
     int EventNotifyCount() const;
     TrpCommunicator* EventNotifies(int Index) const;
     bool HasEventNotifyList() const { return eventNotifies_ != nullptr; }
+    // Whether any listener's event set holds Event (0..255).
+    bool EventListenersHear(int Event) const;
     void SendEventNotify(TObject* Sender, int EventNumber, TrsParamList* Params);
     // Fires OnEventNotify; descendants react before or after.
     virtual void EventNotify(TObject* Sender, int EventNumber, TrsParamList* Params);

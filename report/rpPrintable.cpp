@@ -505,11 +505,7 @@ void TrpPrintable::Loaded() {
 // ---------------------------------------------------------------------------
 // Draw commands
 
-bool TrpPrintable::HasListenerFor(int Event) const {
-    for (int i = 0; i < EventNotifyCount(); ++i)
-        if (EventNotifies(i)->EventSet().test(static_cast<std::size_t>(Event))) return true;
-    return false;
-}
+bool TrpPrintable::HasListenerFor(int Event) const { return EventListenersHear(Event); }
 
 void TrpPrintable::SetDrawCommandClass(TClass Value) {
     drawCommandClass_ = Value;

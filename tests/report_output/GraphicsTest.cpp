@@ -259,6 +259,50 @@ TEST(LineTest, AWeightInPointsSetsThePenInScreenPixelsRoundingHalvesToEven) {
     }
 }
 
+// A shape keeps the placement it worked out for its last print: every
+// change that moves the outline (size, pen, kind, screen resolution) must
+// give what a shape printing for the first time gives.
+TEST(ShapeTest, AShapePrintedAgainAfterAChangePlacesItAsAFreshShapeWould) {
+    struct Step {
+        int PixelsPerInch;
+        TShapeType Kind;
+        int PenWidth;
+        int32_t Width, Height;
+    };
+    const Step steps[] = {
+        {96, stCircle, 3, 26458, 10583}, {96, stCircle, 3, 26458, 10583},  // the same again
+        {96, stCircle, 5, 26458, 10583}, {96, stSquare, 5, 26458, 10583},  {96, stSquare, 5, 20000, 10583},
+        {96, stSquare, 5, 20000, 30000}, {120, stSquare, 5, 20000, 30000}, {120, stRoundRect, 2, 7000, 3000},
+    };
+    TrpShape kept(nullptr);
+    TrpPage page(nullptr);
+    for (const Step& step : steps) {
+        SCOPED_TRACE(std::to_string(step.PixelsPerInch) + " " + std::to_string(static_cast<int>(step.Kind)) + " " +
+                     std::to_string(step.PenWidth) + " " + std::to_string(step.Width) + "x" +
+                     std::to_string(step.Height));
+        ScreenResolution screen(step.PixelsPerInch);
+        TrpShape fresh(nullptr);
+        for (TrpShape* shape : {&kept, &fresh}) {
+            shape->SetShape(step.Kind);
+            shape->Pen()->SetWidth(step.PenWidth);
+            shape->SetPrintRect(TRect{1000, 2000, 1000 + step.Width, 2000 + step.Height});
+        }
+        auto* a = dynamic_cast<TrpDrawShape*>(kept.CreateDrawCommand(&page));
+        auto* b = dynamic_cast<TrpDrawShape*>(fresh.CreateDrawCommand(&page));
+        ASSERT_NE(a, nullptr);
+        ASSERT_NE(b, nullptr);
+        EXPECT_EQ(a->Left(), b->Left());
+        EXPECT_EQ(a->Top(), b->Top());
+        EXPECT_EQ(a->Width(), b->Width());
+        EXPECT_EQ(a->Height(), b->Height());
+        EXPECT_EQ(a->XCornerRound(), b->XCornerRound());
+        EXPECT_EQ(a->YCornerRound(), b->YCornerRound());
+        EXPECT_EQ(a->ShapeType(), b->ShapeType());
+        EXPECT_EQ(a->Pen()->Width(), step.PenWidth);
+        page.FreeDrawCommands();
+    }
+}
+
 TEST(LineTest, APenSetDirectlySetsTheWeightAndOldReportsTakeItFromThePen) {
     TrpLine line(nullptr);
     EXPECT_FLOAT_EQ(line.Weight(), 0.75f);
