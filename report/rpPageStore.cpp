@@ -23,6 +23,40 @@ enum Flag : std::uint8_t {
     fHasTag = 16,
 };
 
+std::uint64_t Bits(double V) {
+    std::uint64_t b;
+    std::memcpy(&b, &V, sizeof b);
+    return b;
+}
+
+// Equal exactly when their packed forms below are.
+bool SameFont(const TFont& A, const TFont& B) {
+    return A.Name() == B.Name() && Bits(A.SizeInPoints()) == Bits(B.SizeInPoints()) &&
+           A.IsCellHeight() == B.IsCellHeight() && A.Color() == B.Color() && A.Charset() == B.Charset() &&
+           A.Pitch() == B.Pitch() && A.Style().Bits() == B.Style().Bits() && A.PixelsPerInch() == B.PixelsPerInch();
+}
+
+bool SamePen(const TPen& A, const TPen& B) {
+    return A.Color() == B.Color() && A.Mode() == B.Mode() && A.Style() == B.Style() && A.Width() == B.Width();
+}
+
+bool SameBrush(const TBrush& A, const TBrush& B) { return A.Color() == B.Color() && A.Style() == B.Style(); }
+
+// Looks Value up among the recent numbers of List; -1 when none holds it.
+template <typename T, typename Same, std::size_t N>
+int FindRecent(const int (&Recent)[N], const std::vector<std::unique_ptr<T>>& List, const T& Value, Same same) {
+    for (int n : Recent)
+        if (n >= 0 && same(*List[static_cast<std::size_t>(n)], Value)) return n;
+    return -1;
+}
+
+template <std::size_t N>
+void Remember(int (&Recent)[N], unsigned& Next, int Number) {
+    for (int n : Recent)
+        if (n == Number) return;
+    Recent[Next++ % N] = Number;
+}
+
 bool PlainList(const TStrings* List) {
     if (List == nullptr) return true;
     for (int i = 0; i < List->Count(); ++i)
@@ -143,6 +177,7 @@ PageStore::PageStore() = default;
 PageStore::~PageStore() = default;
 
 void PageStore::Clear() {
+    for (int i = 0; i < kRecent; ++i) recentFonts_[i] = recentPens_[i] = recentBrushes_[i] = -1;
     pages_.clear();
     byNumber_.clear();
     fonts_.clear();
@@ -157,6 +192,13 @@ void PageStore::Clear() {
 // Shared values are found by their packed form, one table for every kind
 // (the first byte tells the kinds apart).
 int PageStore::Intern(const TFont& Font) {
+    if (const int n = FindRecent(recentFonts_, fonts_, Font, SameFont); n >= 0) return n;
+    const int n = InternFont(Font);
+    Remember(recentFonts_, nextFont_, n);
+    return n;
+}
+
+int PageStore::InternFont(const TFont& Font) {
     key_.clear();
     Writer w(key_);
     w.Byte('F');
@@ -174,6 +216,13 @@ int PageStore::Intern(const TFont& Font) {
 }
 
 int PageStore::Intern(const TPen& Pen) {
+    if (const int n = FindRecent(recentPens_, pens_, Pen, SamePen); n >= 0) return n;
+    const int n = InternPen(Pen);
+    Remember(recentPens_, nextPen_, n);
+    return n;
+}
+
+int PageStore::InternPen(const TPen& Pen) {
     key_.clear();
     Writer w(key_);
     w.Byte('P');
@@ -187,6 +236,13 @@ int PageStore::Intern(const TPen& Pen) {
 }
 
 int PageStore::Intern(const TBrush& Brush) {
+    if (const int n = FindRecent(recentBrushes_, brushes_, Brush, SameBrush); n >= 0) return n;
+    const int n = InternBrush(Brush);
+    Remember(recentBrushes_, nextBrush_, n);
+    return n;
+}
+
+int PageStore::InternBrush(const TBrush& Brush) {
     key_.clear();
     Writer w(key_);
     w.Byte('B');
@@ -322,7 +378,10 @@ void PageStore::Add(TrpPage* Page) {
     auto stored = std::make_unique<Stored>();
     stored->values = std::make_unique<TrpPage>(nullptr);
     stored->values->AssignValues(Page);
-    Writer out(stored->bytes);
+    // Packed in a buffer kept from page to page, then copied once at its
+    // size: growing each page's own string took a dozen reallocations.
+    scratch_.clear();
+    Writer out(scratch_);
     for (int i = 0; i < Page->DrawCommandCount(); ++i) {
         TrpDrawCommand* c = Page->DrawCommands(i);
         TClass cls = c->ClassType();
@@ -357,6 +416,7 @@ void PageStore::Add(TrpPage* Page) {
         }
         ++stored->commands;
     }
+    stored->bytes.assign(scratch_);
     stored->bytes.shrink_to_fit();
     stored->copies.shrink_to_fit();
     stored->clicks.shrink_to_fit();

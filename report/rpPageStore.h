@@ -62,6 +62,9 @@ private:
     int Intern(const TFont& Font);
     int Intern(const TPen& Pen);
     int Intern(const TBrush& Brush);
+    int InternFont(const TFont& Font);
+    int InternPen(const TPen& Pen);
+    int InternBrush(const TBrush& Brush);
     int Intern(const TrpBorder& Border);
     int Intern(TComponent* Component);
     void EncodeCommon(Writer& Out, TrpDrawCommand* Command, Stored& Page);
@@ -80,6 +83,17 @@ private:
     std::unordered_map<std::string, int> index_;
     std::unordered_map<TComponent*, int> componentIndex_;
     std::string key_;
+    std::string scratch_;
+    // The numbers of the last few fonts and pens found: a page asks for
+    // the same few a thousand times, and comparing a value costs less than
+    // packing and hashing it.
+    static constexpr int kRecent = 4;
+    int recentFonts_[kRecent] = {-1, -1, -1, -1};
+    int recentPens_[kRecent] = {-1, -1, -1, -1};
+    int recentBrushes_[kRecent] = {-1, -1, -1, -1};
+    unsigned nextFont_ = 0;
+    unsigned nextPen_ = 0;
+    unsigned nextBrush_ = 0;
 };
 
 }  // namespace report

@@ -297,6 +297,90 @@ TEST(PageStore, PagesAreFoundByTheirNumberAndNothingOutOfRange) {
     EXPECT_EQ(store.IndexOfPage(1), -1);
 }
 
+// Fonts, pens and brushes are shared by value: one differing from the last
+// few in a single value is a value of its own, whichever was seen before,
+// and a store cleared starts its shared values afresh.
+TEST(PageStore, AFontPenOrBrushDifferingInOneValueKeepsThatValue) {
+    using FontChange = void (*)(TFont&);
+    const FontChange fontChanges[] = {
+        [](TFont& f) { f.SetName("Courier New"); },      [](TFont& f) { f.SetSizeInPoints(9.75); },
+        [](TFont& f) { f.SetHeight(13); },               [](TFont& f) { f.SetColor(clRed); },
+        [](TFont& f) { f.SetCharset(2); },               [](TFont& f) { f.SetPitch(fpFixed); },
+        [](TFont& f) { f.SetStyle(TFontStyles{fsBold}); }, [](TFont& f) { f.SetPixelsPerInch(600); },
+    };
+    using PenChange = void (*)(TPen&);
+    const PenChange penChanges[] = {
+        [](TPen& p) { p.SetColor(clRed); }, [](TPen& p) { p.SetMode(pmXor); },
+        [](TPen& p) { p.SetStyle(psDash); }, [](TPen& p) { p.SetWidth(3); },
+    };
+    using BrushChange = void (*)(TBrush&);
+    const BrushChange brushChanges[] = {[](TBrush& b) { b.SetColor(clRed); },
+                                        [](TBrush& b) { b.SetStyle(bsDiagCross); }};
+    TFont base;
+    base.SetName("Arial");
+    TrpPage page(nullptr);
+    // Each changed value between two plain ones.
+    for (FontChange change : fontChanges)
+        for (int i = 0; i < 3; ++i) {
+            auto* t = new TrpDrawText(nullptr);
+            t->Font()->Assign(&base);
+            if (i == 1) change(*t->Font());
+            t->SetPage(&page);
+        }
+    for (PenChange change : penChanges)
+        for (int i = 0; i < 3; ++i) {
+            auto* l = new TrpDrawLine(nullptr);
+            if (i == 1) change(*l->Pen());
+            l->SetPage(&page);
+        }
+    for (BrushChange change : brushChanges)
+        for (int i = 0; i < 3; ++i) {
+            auto* s = new TrpDrawShape(nullptr);
+            if (i == 1) change(*s->Brush());
+            s->SetPage(&page);
+        }
+    TrpPage copy(nullptr);
+    copy.Assign(&page);
+    report::PageStore store;
+    store.Add(&page);
+    store.Add(&page);
+    for (int n = 0; n < 2; ++n) {
+        std::unique_ptr<TrpPage> back = store.Page(n);
+        ASSERT_NE(back, nullptr);
+        ASSERT_EQ(back->DrawCommandCount(), copy.DrawCommandCount());
+        for (int i = 0; i < copy.DrawCommandCount(); ++i) {
+            SCOPED_TRACE(i);
+            TrpDrawCommand* want = copy.DrawCommands(i);
+            TrpDrawCommand* got = back->DrawCommands(i);
+            if (auto* t = dynamic_cast<TrpDrawText*>(want)) {
+                const TFont* f = static_cast<TrpDrawText*>(got)->Font();
+                EXPECT_TRUE(*f == *t->Font());
+                EXPECT_EQ(f->IsCellHeight(), t->Font()->IsCellHeight());
+                EXPECT_EQ(f->PixelsPerInch(), t->Font()->PixelsPerInch());
+            } else if (auto* l = dynamic_cast<TrpDrawLine*>(want)) {
+                EXPECT_TRUE(*static_cast<TrpDrawLine*>(got)->Pen() == *l->Pen());
+            } else {
+                auto* s = static_cast<TrpDrawShape*>(want);
+                EXPECT_TRUE(*static_cast<TrpDrawShape*>(got)->Brush() == *s->Brush());
+            }
+        }
+    }
+    // After a clear the numbers seen before name nothing.
+    store.Clear();
+    TrpPage other(nullptr);
+    auto* t = new TrpDrawText(nullptr);
+    t->Font()->SetName("Times New Roman");
+    t->SetPage(&other);
+    auto* l = new TrpDrawLine(nullptr);
+    l->Pen()->SetWidth(7);
+    l->SetPage(&other);
+    store.Add(&other);
+    std::unique_ptr<TrpPage> back = store.Page(0);
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(static_cast<TrpDrawText*>(back->DrawCommands(0))->Font()->Name(), "Times New Roman");
+    EXPECT_EQ(static_cast<TrpDrawLine*>(back->DrawCommands(1))->Pen()->Width(), 7);
+}
+
 TEST(DrawTexts, FullJustificationIsLeftForThePlatform) {
     TrpDrawText text(nullptr);
     text.SetTextAlignment(taFullJustified);
