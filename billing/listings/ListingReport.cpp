@@ -114,7 +114,7 @@ ColumnFormat ColumnOf(Listing Kind, const std::string& FieldName) {
 }  // namespace
 
 ListingReport::ListingReport(Listing Kind, TDataSource* Rows)
-    : kind_(Kind), owner_(std::make_unique<TComponent>(nullptr)), sequencer_(Kind) {
+    : kind_(Kind), owner_(std::make_unique<TComponent>(nullptr)), sequencer_(Kind), reader_(Kind) {
     report_ = new TrpReport(owner_.get());
     report_->SetName("rpReport");
     pipeline_ = new TrpDBPipeline(owner_.get());
@@ -184,16 +184,16 @@ void ListingReport::Bind() {
     TrpBand* detail = report_->DetailBand();
     if (detail == nullptr) return;
     detail->BeforePrint = [this](TObject*) {
-        const ListingRow row = ListingRow::Read(kind_, *pipeline_->DataSource()->DataSet());
+        const ListingRow row = CurrentRow();
         const RowLook look = sequencer_.BeforePrint(row);
         if (zebra_ != nullptr) zebra_->Brush()->SetColor(look.zebra);
         if (asterisk_ != nullptr) asterisk_->SetCaption(look.asterisco);
         // Nota300 adds a row before it prints.
-        if (kind_ == Listing::Nota300) AddToTotals();
+        if (kind_ == Listing::Nota300) AddToTotals(row);
     };
     detail->AfterPrint = [this](TObject*) {
-        if (kind_ == Listing::Nota403) AddToTotals();
-        const ListingRow row = ListingRow::Read(kind_, *pipeline_->DataSource()->DataSet());
+        const ListingRow row = CurrentRow();
+        if (kind_ == Listing::Nota403) AddToTotals(row);
         sequencer_.AfterPrint(row);
     };
 }
@@ -364,11 +364,12 @@ void ListingReport::StartPass() {
         if (v != nullptr) v->SetValue(Variant(0.0));
 }
 
-void ListingReport::AddToTotals() {
-    const ListingRow row = ListingRow::Read(kind_, *pipeline_->DataSource()->DataSet());
-    if (!sequencer_.Totalled(row)) return;
+ListingRow ListingReport::CurrentRow() { return reader_.Read(*pipeline_->DataSource()->DataSet()); }
+
+void ListingReport::AddToTotals(const ListingRow& Row) {
+    if (!sequencer_.Totalled(Row)) return;
     for (int i = 0; i < 3; ++i)
-        if (totals_[i] != nullptr) totals_[i]->SetValue(Variant(totals_[i]->Value().AsDouble() + row.valores[i]));
+        if (totals_[i] != nullptr) totals_[i]->SetValue(Variant(totals_[i]->Value().AsDouble() + Row.valores[i]));
 }
 
 void ListingReport::Print(const std::string& DeviceType) {

@@ -68,7 +68,8 @@ private:
     void BuildFooter();
     void Bind();
     void StartPass();
-    void AddToTotals();
+    void AddToTotals(const ListingRow& Row);
+    ListingRow CurrentRow();
 
     Listing kind_;
     std::unique_ptr<TComponent> owner_;
@@ -78,6 +79,7 @@ private:
     TrpLabel* asterisk_ = nullptr;
     TrpVariable* totals_[3] = {nullptr, nullptr, nullptr};
     RowSequencer sequencer_;
+    ListingRowReader reader_;
     bool zebraOn_ = false;
 };
 

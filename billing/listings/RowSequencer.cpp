@@ -12,13 +12,30 @@ constexpr const char* kSummaryValues[3] = {"Total_Venda", "Peso_Bruto", "Peso_Li
 
 }  // namespace
 
-ListingRow ListingRow::Read(Listing Kind, const TDataSet& Rows) {
+ListingRow ListingRow::Read(Listing Kind, const TDataSet& Rows) { return ListingRowReader(Kind).Read(Rows); }
+
+ListingRow ListingRowReader::Read(const TDataSet& Rows) {
     ListingRow r;
-    const bool summary = Kind == Listing::Nota409;
+    const bool summary = kind_ == Listing::Nota409;
     const char* const* names = summary ? kSummaryValues : kInvoiceValues;
-    for (int i = 0; i < 3; ++i) r.valores[i] = Rows.FieldByName(names[i])->AsFloat();
-    if (!summary) r.situacao = Rows.FieldByName("situacao_nfe")->AsString();
+    for (int i = 0; i < 3; ++i) r.valores[i] = Field(Rows, i, names[i])->AsFloat();
+    if (!summary) r.situacao = Field(Rows, 3, "situacao_nfe")->AsString();
     return r;
+}
+
+TField* ListingRowReader::Field(const TDataSet& Rows, int Index, const char* Name) {
+    Slot& slot = slots_[Index];
+    // A dataset that was reopened or redefined may have freed the field, or
+    // put another one at its address: the remembered one is used only while
+    // the dataset still lists it under the name it had. The check compares
+    // pointers before it reads anything through one.
+    if (slot.dataSet == &Rows && slot.field != nullptr && Rows.Fields()->IndexOf(slot.field) >= 0 &&
+        slot.field->FieldName() == slot.name)
+        return slot.field;
+    slot.field = Rows.FieldByName(Name);
+    slot.dataSet = &Rows;
+    slot.name = slot.field->FieldName();
+    return slot.field;
 }
 
 RowSequencer::RowSequencer(Listing Kind) : kind_(Kind) {}

@@ -22,6 +22,7 @@
 #include "platform/gfx/Graphics.h"
 
 class TDataSet;
+class TField;
 
 namespace billing::listings {
 
@@ -39,6 +40,25 @@ struct ListingRow {
     // The current row of the listing's dataset (the invoice query, or the
     // summary's memory table).
     static ListingRow Read(Listing Kind, const TDataSet& Rows);
+};
+
+// Reads ListingRow values row after row without looking the four fields up
+// by name each time (that search was a fifth of a long listing's run).
+class ListingRowReader {
+public:
+    explicit ListingRowReader(Listing Kind) : kind_(Kind) {}
+    ListingRow Read(const TDataSet& Rows);
+
+private:
+    struct Slot {
+        const TDataSet* dataSet = nullptr;
+        TField* field = nullptr;
+        std::string name;
+    };
+    TField* Field(const TDataSet& Rows, int Index, const char* Name);
+
+    Listing kind_;
+    Slot slots_[4];
 };
 
 struct Totals {

@@ -250,3 +250,26 @@ TEST_F(Invoices, TheIssuedListingAddsARowAfterItPrintsAndTheDailyListingBefore) 
     EXPECT_EQ(issued.Counter(), 1);
     EXPECT_EQ(daily.Counter(), 1);
 }
+
+// The reader keeps the fields it found; a reopened query frees them and
+// makes new ones, which it must find again.
+TEST_F(Invoices, ARowReaderFindsTheFieldsAgainAfterTheQueryIsReopened) {
+    InvoiceListing listing(Listing::Nota403, db(), messages());
+    ListingRowReader reader(Listing::Nota403);
+    ASSERT_TRUE(listing.Gerar_Relatorio(March(), "Admin"));
+    TSQLQuery& q = listing.Query();
+    q.First();
+    ListingRow row = reader.Read(q);
+    EXPECT_DOUBLE_EQ(row.valores[0], 100.50);
+    EXPECT_EQ(row.situacao, "Autorizada");
+
+    Criteria late = March();
+    late.dataInicial = EncodeDate(2024, 3, 20);
+    ASSERT_TRUE(listing.Gerar_Relatorio(late, "Admin"));
+    q.First();
+    row = reader.Read(q);
+    EXPECT_DOUBLE_EQ(row.valores[0], 49.50);
+    EXPECT_DOUBLE_EQ(row.valores[1], 8.91);
+    EXPECT_DOUBLE_EQ(row.valores[2], 1.5);
+    EXPECT_EQ(row.situacao, "autorizada");
+}
