@@ -122,6 +122,7 @@ public:
 
     // No device draws an outline.
     bool Draw(TrpDevice* Device) override;
+    bool IsOutline() const final { return true; }
 };
 
 namespace preview {

@@ -104,34 +104,6 @@ void TrpPage::Clear() {
 
 namespace {
 
-TClass OutlineClass() { return GetClass("TrpOutlineDrawCommand"); }
-
-bool IsOutline(const TrpDrawCommand* Command) {
-    // Every command joining a page asks: the registry only when one of the
-    // command's own classes bears the name. A class's ancestry never
-    // changes, so the answers for the last few classes asked are kept.
-    struct Known {
-        TClass cls = nullptr;
-        bool named = false;
-    };
-    thread_local Known known[4];
-    thread_local unsigned nextSlot = 0;
-    const TClass cls = Command->ClassType();
-    const Known* hit = nullptr;
-    for (const Known& k : known)
-        if (k.cls == cls) hit = &k;
-    if (hit == nullptr) {
-        bool named = false;
-        for (TClass c = cls; c != nullptr && !named; c = c->Parent) named = c->Name == "TrpOutlineDrawCommand";
-        Known& slot = known[nextSlot++ % 4];
-        slot = Known{cls, named};
-        hit = &slot;
-    }
-    if (!hit->named) return false;
-    TClass outline = OutlineClass();
-    return outline != nullptr && Command->ClassType()->InheritsFrom(outline);
-}
-
 void ListAdd(std::unique_ptr<std::vector<TrpDrawCommand*>>& List, TrpDrawCommand* Command) {
     if (!List) List = std::make_unique<std::vector<TrpDrawCommand*>>();
     if (std::find(List->begin(), List->end(), Command) == List->end()) List->push_back(Command);
@@ -147,7 +119,7 @@ void TrpPage::ListRemove(std::unique_ptr<std::vector<TrpDrawCommand*>>& List, Tr
 
 void TrpPage::AddDrawCommand(TrpDrawCommand* Command) {
     if (Command == nullptr) return;
-    if (IsOutline(Command) && GetOutlineDrawCommand() != nullptr && GetOutlineDrawCommand() != Command)
+    if (Command->IsOutline() && GetOutlineDrawCommand() != nullptr && GetOutlineDrawCommand() != Command)
         throw EOutlineError("TrpPage.AddDrawCommand: Cannot add more than one draw outline command per page.");
     // A command stands on one page only, whichever way it is added.
     if (Command->page_ != nullptr && Command->page_ != this) Command->page_->RemoveDrawCommand(Command);
@@ -220,7 +192,11 @@ TrpDrawCommand* TrpPage::FindDrawCommand(TClass Class) const {
     return nullptr;
 }
 
-TrpDrawCommand* TrpPage::GetOutlineDrawCommand() const { return FindDrawCommand(OutlineClass()); }
+TrpDrawCommand* TrpPage::GetOutlineDrawCommand() const {
+    for (int i = 0; i < DrawCommandCount(); ++i)
+        if (DrawCommands(i)->IsOutline()) return DrawCommands(i);
+    return nullptr;
+}
 
 std::string TrpPage::GetPageNoText() const { return rpLanguageText(18) + " " + std::to_string(absolutePageNo_); }
 

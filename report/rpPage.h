@@ -164,6 +164,8 @@ public:
     virtual TrpDrawText* AsDrawText() { return nullptr; }
     virtual TrpDrawShape* AsDrawShape() { return nullptr; }
     virtual TrpDrawLine* AsDrawLine() { return nullptr; }
+    // The command that carries a page's outline (at most one a page).
+    virtual bool IsOutline() const { return false; }
     void DoClick();
 
     TrpPage* Page() const { return page_; }
