@@ -1,6 +1,7 @@
 #include "report/rpDisplayFormat.h"
 
 #include <atomic>
+#include <bit>
 #include <cmath>
 
 #include "platform/rtl/Format.h"
@@ -164,3 +165,106 @@ TrpDisplayFormatClass rpDisplayFormatClass() {
 }
 
 TrpDisplayFormatClass rpSetDisplayFormatClass(TrpDisplayFormatClass Class) { return currentClass.exchange(Class); }
+
+// ---------------------------------------------------------------------------
+// TrpFormatMemo
+
+namespace {
+
+// The value's exact identity beyond its type (a text compares by itself);
+// false for a kind the memo does not keep.
+bool ValueBits(const Variant& v, std::uint64_t& bits) {
+    switch (v.VarType()) {
+        case varEmpty:
+        case varNull:
+        case varString:
+        case varOleStr:
+        case varUString: bits = 0; return true;
+        case varBoolean:
+        case varSmallint:
+        case varInteger:
+        case varShortInt:
+        case varByte:
+        case varWord:
+        case varLongWord:
+        case varInt64: bits = static_cast<std::uint64_t>(v.AsInt64()); return true;
+        // Bit for bit: -0 and 0 are different values here, and a NaN equals itself.
+        case varSingle:
+        case varDouble:
+        case varDate: bits = std::bit_cast<std::uint64_t>(v.AsDouble()); return true;
+        case varCurrency: bits = static_cast<std::uint64_t>(v.AsCurrency().Raw()); return true;
+        default: return false;
+    }
+}
+
+}  // namespace
+
+bool TrpFormatMemo::Matches(const std::string& DisplayFormat, TrpDataType DataType, const Variant& Value) const {
+    if (!valid_ || DataType != dataType_ || Value.VarType() != varType_) return false;
+    std::uint64_t bits = 0;
+    if (!ValueBits(Value, bits) || bits != bits_) return false;
+    if (const std::string* text = Value.TextPtr(); text != nullptr && *text != valueText_) return false;
+    if (DisplayFormat != format_) return false;
+    const TFormatSettings& fs = FormatSettings;
+    switch (reads_) {
+        case Reads::Nothing: return true;
+        case Reads::Numbers:
+            return fs.DecimalSeparator == numbers_.decimalSeparator &&
+                   fs.ThousandSeparator == numbers_.thousandSeparator &&
+                   fs.CurrencyFormat == numbers_.currencyFormat && fs.NegCurrFormat == numbers_.negCurrFormat &&
+                   fs.CurrencyDecimals == numbers_.currencyDecimals && fs.CurrencyString == numbers_.currencyString;
+        case Reads::Everything: return *settings_ == fs;
+    }
+    return false;
+}
+
+void TrpFormatMemo::Remember(const std::string& DisplayFormat, TrpDataType DataType, const Variant& Value,
+                             Reads What) {
+    format_ = DisplayFormat;
+    dataType_ = DataType;
+    varType_ = Value.VarType();
+    if (const std::string* text = Value.TextPtr()) valueText_ = *text;
+    reads_ = What;
+    const TFormatSettings& fs = FormatSettings;
+    if (What == Reads::Numbers) {
+        numbers_.decimalSeparator = fs.DecimalSeparator;
+        numbers_.thousandSeparator = fs.ThousandSeparator;
+        numbers_.currencyFormat = fs.CurrencyFormat;
+        numbers_.negCurrFormat = fs.NegCurrFormat;
+        numbers_.currencyDecimals = fs.CurrencyDecimals;
+        numbers_.currencyString = fs.CurrencyString;
+    } else if (What == Reads::Everything) {
+        if (!settings_)
+            settings_ = std::make_unique<TFormatSettings>(fs);
+        else if (!(*settings_ == fs))
+            *settings_ = fs;
+    }
+    valid_ = true;
+}
+
+const std::string& TrpFormatMemo::Format(const std::string& DisplayFormat, TrpDataType DataType,
+                                         const Variant& Value) {
+    const TrpDisplayFormatClass formatClass = rpDisplayFormatClass();
+    if (formatClass == TrpDisplayFormat::Instance() && Matches(DisplayFormat, DataType, Value)) return text_;
+    valid_ = false;
+    text_ = formatClass->Format(DisplayFormat, DataType, Value);
+    std::uint64_t bits = 0;
+    if (formatClass != TrpDisplayFormat::Instance() || !ValueBits(Value, bits)) return text_;
+    bits_ = bits;
+    // What TrpDisplayFormat::Format and the routines under it read of the settings.
+    Reads what = Reads::Everything;
+    const bool text = Value.TextPtr() != nullptr;
+    if (Value.IsNull() || Value.IsEmpty()) {
+        what = Reads::Nothing;
+    } else if (IsNumberType(DataType)) {
+        // A text read as a number goes through the parser.
+        what = text ? Reads::Everything : Reads::Numbers;
+    } else if (DataType == dtChar || DataType == dtString || DataType == dtMemo || DataType == dtGUID) {
+        // Only an edit mask reads the settings.
+        if (text && DisplayFormat.empty()) what = Reads::Nothing;
+    } else if (DataType == dtBoolean) {
+        if (!DisplayFormat.empty() && Value.VarType() == varBoolean) what = Reads::Nothing;
+    }
+    Remember(DisplayFormat, DataType, Value, what);
+    return text_;
+}

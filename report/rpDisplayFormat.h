@@ -10,8 +10,11 @@
 // half away from zero ("2,68" for 2.675), and a value that rounds to zero
 // never shows a minus sign; 64-bit whole numbers print exactly; NaN and the
 // infinities print as text. Texts pass through the edit-mask layout.
+#include <cstdint>
+#include <memory>
 #include <string>
 
+#include "platform/rtl/Format.h"
 #include "platform/rtl/Lists.h"
 #include "platform/rtl/Variant.h"
 #include "report/rpTypes.h"
@@ -33,3 +36,44 @@ using TrpDisplayFormatClass = const TrpDisplayFormat*;
 TrpDisplayFormatClass rpDisplayFormatClass();
 // Replaces it (nullptr: back to the library's own); returns the previous.
 TrpDisplayFormatClass rpSetDisplayFormatClass(TrpDisplayFormatClass Class);
+
+// The last text a component's value was formatted to, with everything that
+// text came from: the format, the data type, the value's type and exact
+// value, and the format settings the library's own rules read for them. A
+// component that asks for the same value again while a page is made (once
+// for its record, once for its draw command) gets the text without
+// formatting it twice. Under a display-format class other than the
+// library's own every call formats anew: its rules may read anything.
+class TrpFormatMemo {
+public:
+    // rpFormatValue(DisplayFormat, DataType, Value). A failure is not
+    // remembered.
+    const std::string& Format(const std::string& DisplayFormat, TrpDataType DataType, const Variant& Value);
+    void Clear() { valid_ = false; }
+
+private:
+    // What the library's own rules read of the settings in force.
+    enum class Reads : std::uint8_t { Nothing, Numbers, Everything };
+    struct NumberSettings {
+        char decimalSeparator;
+        char thousandSeparator;
+        std::uint8_t currencyFormat;
+        std::uint8_t negCurrFormat;
+        std::uint8_t currencyDecimals;
+        std::string currencyString;
+    };
+
+    bool Matches(const std::string& DisplayFormat, TrpDataType DataType, const Variant& Value) const;
+    void Remember(const std::string& DisplayFormat, TrpDataType DataType, const Variant& Value, Reads What);
+
+    bool valid_ = false;
+    std::string format_;
+    TrpDataType dataType_ = dtNotKnown;
+    TVarType varType_ = varEmpty;
+    std::uint64_t bits_ = 0;   // a number's exact value or bit pattern
+    std::string valueText_;    // a text value
+    Reads reads_ = Reads::Nothing;
+    NumberSettings numbers_{};
+    std::unique_ptr<TFormatSettings> settings_;  // made the first time everything counts
+    std::string text_;
+};

@@ -142,7 +142,7 @@ void TrpDBText::GetPrintText(std::string& Text) const {
         if (value.VarType() == varString && value.AsString().empty()) return;
         if (value.IsNull() && (dataType == dtDate || dataType == dtDateTime)) return;
         try {
-            Text = rpFormatValue(format, dataType, value);
+            Text = formatMemo_.Format(format, dataType, value);
         } catch (const std::exception&) {
             Text.clear();
         }
@@ -544,7 +544,7 @@ void TrpDBCalc::GetPrintText(std::string& Text) const {
     const Variant value = dataType == dtInteger ? Variant(static_cast<int>(v)) : Variant(v);
     if (BlankWhenZero() && v == 0) {
     } else if (!(dataType == dtDateTime && v == 0)) {
-        Text = rpFormatValue(OnFormat ? std::string() : DisplayFormat(), dataType, value);
+        Text = formatMemo_.Format(OnFormat ? std::string() : DisplayFormat(), dataType, value);
     }
     if (OnFormat) OnFormat(const_cast<TrpDBCalc*>(this), DisplayFormat(), dataType, value, Text);
 }

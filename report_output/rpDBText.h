@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/rtl/Variant.h"
+#include "report/rpDisplayFormat.h"
 #include "report_output/rpTextControls.h"
 
 class TrpCustomEngine;
@@ -70,6 +71,10 @@ protected:
     void GetTextState(const TrpCacheRecord& Record);
     int CurrentPageNo() const;
     void TrackValue();
+
+    // The record's value is formatted when the record is traversed and
+    // again when its draw command is made.
+    mutable TrpFormatMemo formatMemo_;
 
 private:
     bool alreadyPrinted_ = false;

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <set>
 #include <limits>
@@ -179,6 +180,93 @@ TEST(DisplayFormat, AProgramMayInstallItsOwnRules) {
     EXPECT_EQ(rpFormatValue("mmmm", dtDate, Variant::FromDateTime(EncodeDate(2024, 3, 1))), "março")
         << "no class set: the library's own";
     rpSetDisplayFormatClass(previous);
+}
+
+// Each step changes one thing a text hangs on: the remembered text must give
+// way to what a fresh formatting gives, and the step must really change it.
+TEST(DisplayFormatMemo, AnyChangeInWhatTheTextHangsOnFormatsAnew) {
+    const TFormatSettings saved = FormatSettings;
+    FormatSettings = TFormatSettings();
+    struct Step {
+        const char* what;
+        std::function<void()> change;
+        std::string format;
+        TrpDataType type;
+        Variant value;
+    };
+    const TDateTime noon = EncodeDate(2024, 3, 1) + 0.5;
+    const Variant day = Variant::FromDateTime(noon);
+    const std::string longName(40, 'a');
+    const std::vector<Step> steps = {
+        {"first", {}, "#,##0.00", dtDouble, Variant(1234.5)},
+        {"value", {}, "#,##0.00", dtDouble, Variant(1234.25)},
+        {"format", {}, "#,##0.0", dtDouble, Variant(1234.25)},
+        {"decimal separator", [] { FormatSettings.DecimalSeparator = '.'; }, "#,##0.0", dtDouble, Variant(1234.25)},
+        {"thousands separator", [] { FormatSettings.ThousandSeparator = ' '; }, "#,##0.0", dtDouble,
+         Variant(1234.25)},
+        {"currency", {}, "$#,0.00", dtDouble, Variant(-2.5)},
+        {"currency text", [] { FormatSettings.CurrencyString = "US$"; }, "$#,0.00", dtDouble, Variant(-2.5)},
+        {"negative currency form", [] { FormatSettings.NegCurrFormat = 0; }, "$#,0.00", dtDouble, Variant(-2.5)},
+        {"currency decimals", {}, "", dtCurrency, Variant(Currency::FromInt(3))},
+        {"currency decimals changed", [] { FormatSettings.CurrencyDecimals = 0; }, "", dtCurrency,
+         Variant(Currency::FromInt(3))},
+        {"boolean", {}, "Sim;Nao", dtBoolean, Variant(true)},
+        {"same bits, other type", {}, "Sim;Nao", dtBoolean, Variant(-1)},
+        {"number text", [] { FormatSettings = TFormatSettings(); }, "0.00", dtDouble, Variant("1,5")},
+        {"number text, other separator", [] { FormatSettings.DecimalSeparator = '.'; }, "0.00", dtDouble,
+         Variant("1,5")},
+        {"date", [] { FormatSettings = TFormatSettings(); }, "", dtDate, day},
+        {"data type", {}, "", dtDateTime, day},
+        {"short date format", [] { FormatSettings.ShortDateFormat = "yyyy-mm-dd"; }, "", dtDateTime, day},
+        {"month names", {}, "mmmm", dtDate, day},
+        {"month names changed", [] { FormatSettings.LongMonthNames[2] = "Marzo"; }, "mmmm", dtDate, day},
+        {"text", {}, "", dtString, Variant(longName)},
+        {"longer text", {}, "", dtString, Variant(longName + "b")},
+        {"mask", [] { FormatSettings = TFormatSettings(); }, "!99/99/00;0; ", dtString, Variant("010324")},
+        {"mask's separator", [] { FormatSettings.DateSeparator = '-'; }, "!99/99/00;0; ", dtString,
+         Variant("010324")},
+    };
+    TrpFormatMemo memo;
+    std::string previous;
+    for (const Step& step : steps) {
+        if (step.change) step.change();
+        std::string fresh;
+        try {
+            fresh = TrpDisplayFormat::Instance()->Format(step.format, step.type, step.value);
+        } catch (const std::exception& e) {
+            fresh = std::string("raised ") + e.what();
+        }
+        EXPECT_NE(fresh, previous) << step.what << ": the step changes nothing";
+        for (int again = 0; again < 2; ++again) {
+            std::string remembered;
+            try {
+                remembered = memo.Format(step.format, step.type, step.value);
+            } catch (const std::exception& e) {
+                remembered = std::string("raised ") + e.what();
+            }
+            EXPECT_EQ(remembered, fresh) << step.what << (again ? ", asked again" : "");
+        }
+        previous = fresh;
+    }
+    FormatSettings = saved;
+}
+
+TEST(DisplayFormatMemo, AnotherDisplayFormatClassIsAskedEveryTime) {
+    class Counting : public TrpDisplayFormat {
+    public:
+        std::string Format(const std::string&, TrpDataType, const Variant&) const override {
+            return std::to_string(++calls);
+        }
+        mutable int calls = 0;
+    };
+    static const Counting counting;
+    TrpFormatMemo memo;
+    EXPECT_EQ(memo.Format("0", dtInteger, Variant(7)), "7");
+    const TrpDisplayFormatClass previous = rpSetDisplayFormatClass(&counting);
+    EXPECT_EQ(memo.Format("0", dtInteger, Variant(7)), "1");
+    EXPECT_EQ(memo.Format("0", dtInteger, Variant(7)), "2");
+    rpSetDisplayFormatClass(previous);
+    EXPECT_EQ(memo.Format("0", dtInteger, Variant(7)), "7");
 }
 
 }  // namespace

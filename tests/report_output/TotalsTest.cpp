@@ -154,6 +154,48 @@ TEST(Totals, BlankWhenZeroBlanksANumberButNotTheTextZero) {
     EXPECT_EQ(printed, "0");
 }
 
+// The text is formatted once per record and reused for the draw command;
+// whatever it hangs on may change between the two.
+TEST(Totals, ADatabaseTextAskedAgainFollowsEveryChangeSinceItsLastText) {
+    RowsTable data({"Valor"}, {{Variant(1234)}, {Variant(1234)}, {Variant(0)}});
+    ReportRig rig;
+    TrpDBText text(nullptr);
+    text.SetDataPipeline(data.Pipeline());
+    text.SetDataField("Valor");
+    data.Pipeline()->Open();
+    data.Pipeline()->First();
+    EXPECT_EQ(text.GetText(), "1234");
+    text.SetDisplayFormat("#,##0.00");
+    EXPECT_EQ(text.GetText(), "1.234,00");
+    FormatSettings.ThousandSeparator = '_';
+    EXPECT_EQ(text.GetText(), "1_234,00");
+    FormatSettings.ThousandSeparator = '.';
+    data.Table()->Edit();
+    data.Table()->FieldByName("Valor")->SetAsInteger(4321);
+    data.Table()->Post();
+    EXPECT_EQ(text.GetText(), "4.321,00");
+    data.Pipeline()->Next();
+    EXPECT_EQ(text.GetText(), "1.234,00");
+    data.Pipeline()->Next();
+    EXPECT_EQ(text.GetText(), "0,00");
+    text.SetBlankWhenZero(true);
+    EXPECT_EQ(text.GetText(), "");
+    text.SetBlankWhenZero(false);
+    EXPECT_EQ(text.GetText(), "0,00");
+    // The handler hears every request, with the text of an empty format.
+    int heard = 0;
+    text.OnFormat = [&](TObject*, const std::string&, TrpDataType, const Variant&, std::string& Text) {
+        ++heard;
+        Text += "!";
+    };
+    EXPECT_EQ(text.GetText(), "0!");
+    EXPECT_EQ(text.GetText(), "0!");
+    EXPECT_EQ(heard, 2);
+    text.OnFormat = nullptr;
+    EXPECT_EQ(text.GetText(), "0,00");
+    data.Pipeline()->Close();
+}
+
 TEST(Totals, RepeatedValuesAreLeftOutAndReprintedAtTheTopOfTheNextPageWhenAsked) {
     // 50 rows of A then one B; the detail is 6 mm, so A runs over a page.
     std::vector<std::pair<std::string, int>> rows(50, {"A", 1});
