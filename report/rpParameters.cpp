@@ -297,8 +297,6 @@ const TrsMemberTable& TrsTrpParameterListRTTI::MemberTable() {
     using L = TrpParameterList;
     const TClass parameter = TrpParameter::StaticClassType();
     const TClass list = TrpParameterList::StaticClassType();
-    static TrsMember clear = Procedure<L>("Clear", [](L& l) { l.Clear(); });
-    clear.Params = ParamsOf({});
     static const TrsMemberTable table{
         Prop<L>("Count", rsInteger, &L::Count),
         WProp<L, bool>("InsertMode", rsBoolean, &L::InsertMode, &L::SetInsertMode),
@@ -359,7 +357,12 @@ const TrsMemberTable& TrsTrpParameterListRTTI::MemberTable() {
                       l.Remove(name);
                       return true;
                   }),
-        clear,
+        [] {
+            // Takes nothing, yet describes its (empty) parameter list.
+            TrsMember clear = Procedure<L>("Clear", [](L& l) { l.Clear(); });
+            clear.Params = ParamsOf({});
+            return clear;
+        }(),
         Method<L>("Assign", {{"Source", rsClass, false, list}},
                   [](L& l, TrsParamList& params) {
                       TrsValue source;
