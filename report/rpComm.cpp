@@ -50,6 +50,7 @@ TClass TrpCommunicator::StaticClassType() {
 TrpCommunicator::TrpCommunicator(TComponent* AOwner) : TComponent(AOwner), serial_(nextSerial++) {}
 
 TrpCommunicator::~TrpCommunicator() {
+    lifeEnded_ = true;
     life_.reset();
     if (notifies_) {
         const List linked = *notifies_;
@@ -68,6 +69,11 @@ TrpCommunicator::~TrpCommunicator() {
     }
     notifies_.reset();
     eventNotifies_.reset();
+}
+
+std::weak_ptr<char> TrpCommunicator::LifeToken() const {
+    if (!life_ && !lifeEnded_) life_ = std::make_shared<char>();
+    return life_;
 }
 
 bool TrpCommunicator::Contains(const List* list, const TrpCommunicator* c) {
@@ -110,7 +116,7 @@ TrpCommunicator* TrpCommunicator::Notifies(int Index) const {
 
 void TrpCommunicator::SendNotify(TrpCommunicator* Sender, int Operation) {
     if (!notifies_) return;
-    SendingGuard guard(sending_, {0, Operation}, life_);
+    SendingGuard guard(sending_, {0, Operation}, LifeToken());
     if (guard.Repeated()) return;
     Snapshot snapshot;
     for (TrpCommunicator* c : *notifies_) snapshot.emplace_back(c, c->serial_);
@@ -183,7 +189,7 @@ void TrpCommunicator::SendEventNotify(TObject* Sender, int EventNumber, TrsParam
         return c->eventSet_[static_cast<std::size_t>(EventNumber)];
     });
     if (!heard) return;
-    SendingGuard guard(sending_, {1, EventNumber}, life_);
+    SendingGuard guard(sending_, {1, EventNumber}, LifeToken());
     if (guard.Repeated()) return;
     Snapshot snapshot;
     for (TrpCommunicator* c : *eventNotifies_) snapshot.emplace_back(c, c->serial_);

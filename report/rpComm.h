@@ -95,7 +95,7 @@ public:
     virtual std::string GetEventNotifySortKey() const { return {}; }
     // Expires when the object is freed: a caller whose callee may free it
     // (a report released from its own event) tests it before going on.
-    std::weak_ptr<char> LifeToken() const { return life_; }
+    std::weak_ptr<char> LifeToken() const;
     // The numbers this object wants to hear as a listener.
     TrpEventSet& EventSet() { return eventSet_; }
     const TrpEventSet& EventSet() const { return eventSet_; }
@@ -152,6 +152,8 @@ private:
 
     TObject* form_ = nullptr;
     std::uint16_t state_ = 0;
+    // Set once the object is being freed: its life token stays expired.
+    bool lifeEnded_ = false;
     std::unique_ptr<List> notifies_;
     std::unique_ptr<List> eventNotifies_;
     TrpEventSet eventSet_;
@@ -161,7 +163,9 @@ private:
     // itself: (kind, number).
     std::vector<std::pair<int, int>> sending_;
     // Tells a broadcast whether this object still lives after a listener ran.
-    std::shared_ptr<char> life_ = std::make_shared<char>();
+    // Made when first asked for: most communicators (a page's thousand draw
+    // commands) never are.
+    mutable std::shared_ptr<char> life_;
     // Tells a listener apart from a later object at the same address.
     std::uint64_t serial_;
 

@@ -74,7 +74,7 @@ void TrpDrawText::AssignList(std::unique_ptr<TStringList>& Made, TStrings* Value
 }
 
 void TrpDrawText::SetFont(TFont* Value) {
-    if (Value != nullptr) font_->Assign(Value);
+    if (Value != nullptr) font_->AssignValue(*Value);
 }
 
 void TrpDrawText::SetTabStopPositions(TStrings* Value) { AssignList(tabStopPositions_, Value); }
@@ -345,11 +345,11 @@ TrpDrawShape::TrpDrawShape(TComponent* AOwner)
 TrpDrawShape::~TrpDrawShape() = default;
 
 void TrpDrawShape::SetBrush(TBrush* Value) {
-    if (Value != nullptr) brush_->Assign(Value);
+    if (Value != nullptr) brush_->AssignValue(*Value);
 }
 
 void TrpDrawShape::SetPen(TPen* Value) {
-    if (Value != nullptr) pen_->Assign(Value);
+    if (Value != nullptr) pen_->AssignValue(*Value);
 }
 
 void TrpDrawShape::Assign(TPersistent* Source) {
@@ -394,7 +394,7 @@ TrpDrawLine::TrpDrawLine(TComponent* AOwner) : TrpDrawCommand(AOwner), pen_(std:
 TrpDrawLine::~TrpDrawLine() = default;
 
 void TrpDrawLine::SetPen(TPen* Value) {
-    if (Value != nullptr) pen_->Assign(Value);
+    if (Value != nullptr) pen_->AssignValue(*Value);
 }
 
 void TrpDrawLine::Assign(TPersistent* Source) {
@@ -491,6 +491,25 @@ void TextOutRotated(TCanvas* Canvas, TFont* Font, int X, int Y, const std::strin
 }
 
 namespace report {
+
+namespace {
+template <typename T>
+TrpDrawCommand* Make() {
+    return new T(nullptr);
+}
+}  // namespace
+
+DrawCommandMaker BuiltInDrawCommandMaker(TClass Class) {
+    if (Class == nullptr) return nullptr;
+    if (Class == TrpDrawText::StaticClassType()) return &Make<TrpDrawText>;
+    if (Class == TrpDrawVariable::StaticClassType()) return &Make<TrpDrawVariable>;
+    if (Class == TrpDrawVar::StaticClassType()) return &Make<TrpDrawVar>;
+    if (Class == TrpDrawCalc::StaticClassType()) return &Make<TrpDrawCalc>;
+    if (Class == TrpDrawShape::StaticClassType()) return &Make<TrpDrawShape>;
+    if (Class == TrpDrawLine::StaticClassType()) return &Make<TrpDrawLine>;
+    if (Class == TrpDrawImage::StaticClassType()) return &Make<TrpDrawImage>;
+    return nullptr;
+}
 
 void RegisterDrawCommandClasses() {
     RegisterClasses({TrpDrawText::StaticClassType(), TrpDrawVar::StaticClassType(), TrpDrawCalc::StaticClassType(),

@@ -277,6 +277,11 @@ float MMThousandthsToInches(int32_t Value);
 void TextOutRotated(TCanvas* Canvas, TFont* Font, int X, int Y, const std::string& Text, int Angle);
 
 namespace report {
+// Makes a command of one of the classes above directly, as the class
+// registry's factory would (no owner); nullptr for any other class.
+using DrawCommandMaker = TrpDrawCommand* (*)();
+DrawCommandMaker BuiltInDrawCommandMaker(TClass Class);
+
 void RegisterDrawCommandClasses();
 void UnregisterDrawCommandClasses();
 }  // namespace report

@@ -108,11 +108,26 @@ TClass OutlineClass() { return GetClass("TrpOutlineDrawCommand"); }
 
 bool IsOutline(const TrpDrawCommand* Command) {
     // Every command joining a page asks: the registry only when one of the
-    // command's own classes bears the name.
-    bool named = false;
-    for (TClass c = Command->ClassType(); c != nullptr && !named; c = c->Parent)
-        named = c->Name == "TrpOutlineDrawCommand";
-    if (!named) return false;
+    // command's own classes bears the name. A class's ancestry never
+    // changes, so the answers for the last few classes asked are kept.
+    struct Known {
+        TClass cls = nullptr;
+        bool named = false;
+    };
+    thread_local Known known[4];
+    thread_local unsigned nextSlot = 0;
+    const TClass cls = Command->ClassType();
+    const Known* hit = nullptr;
+    for (const Known& k : known)
+        if (k.cls == cls) hit = &k;
+    if (hit == nullptr) {
+        bool named = false;
+        for (TClass c = cls; c != nullptr && !named; c = c->Parent) named = c->Name == "TrpOutlineDrawCommand";
+        Known& slot = known[nextSlot++ % 4];
+        slot = Known{cls, named};
+        hit = &slot;
+    }
+    if (!hit->named) return false;
     TClass outline = OutlineClass();
     return outline != nullptr && Command->ClassType()->InheritsFrom(outline);
 }
@@ -214,7 +229,7 @@ std::string TrpPage::GetPageDescription() const {
 }
 
 void TrpPage::InsertChild(int Index, TrpRelative* Child) {
-    if (dynamic_cast<TrpDrawCommand*>(Child) == nullptr) return;
+    if (Child == nullptr || !Child->IsDrawCommand()) return;
     TrpRelative::InsertChild(Index, Child);
 }
 

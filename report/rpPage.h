@@ -155,6 +155,7 @@ public:
     virtual bool IsDeferred() { return false; }
     // Refreshes a deferred value; true when the text changed or was set.
     virtual bool Recalculate() { return false; }
+    bool IsDrawCommand() const final { return true; }
     void DoClick();
 
     TrpPage* Page() const { return page_; }

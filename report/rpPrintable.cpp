@@ -1,9 +1,12 @@
 #include "report/rpPrintable.h"
 
 #include <algorithm>
+#include <mutex>
+#include <unordered_map>
 
 #include "platform/rtl/Filer.h"
 #include "platform/rtl/Strings.h"
+#include "report/rpDrawCommand.h"
 #include "report/rpLanguage.h"
 #include "report/rpPage.h"
 #include "report/rpRTTI.h"
@@ -45,6 +48,7 @@ TrpPrintable::TrpPrintable(TComponent* AOwner)
 }
 
 TrpPrintable::~TrpPrintable() {
+    ForgetClickTarget(clickId_);
     if (dataPipeline_ != nullptr) RemoveNotify(dataPipeline_);
     dataPipeline_ = nullptr;
     font_->OnChange = nullptr;
@@ -507,13 +511,68 @@ bool TrpPrintable::HasListenerFor(int Event) const {
     return false;
 }
 
+void TrpPrintable::SetDrawCommandClass(TClass Value) {
+    drawCommandClass_ = Value;
+    drawCommandMaker_ = report::BuiltInDrawCommandMaker(Value);
+}
+
+namespace {
+
+// The printables whose commands were made, by a number never given twice.
+// A command's click handler holds only the number: copying the handler
+// costs nothing, and a command on a cached page that outlived its printable
+// finds nobody under it.
+struct ClickTargets {
+    std::mutex lock;
+    std::unordered_map<std::uint64_t, TrpPrintable*> byId;
+    std::uint64_t next = 1;
+};
+
+ClickTargets& Targets() {
+    // Never freed: printables freed by other objects' destructors at exit
+    // still take their entries out.
+    static ClickTargets& targets = *new ClickTargets;
+    return targets;
+}
+
+TrpPrintable* FindClickTarget(std::uint64_t Id) {
+    ClickTargets& t = Targets();
+    std::lock_guard<std::mutex> guard(t.lock);
+    auto it = t.byId.find(Id);
+    return it == t.byId.end() ? nullptr : it->second;
+}
+
+}  // namespace
+
+std::uint64_t TrpPrintable::ClickTargetId() {
+    if (clickId_ == 0) {
+        ClickTargets& t = Targets();
+        std::lock_guard<std::mutex> guard(t.lock);
+        clickId_ = t.next++;
+        t.byId.emplace(clickId_, this);
+    }
+    return clickId_;
+}
+
+void TrpPrintable::ForgetClickTarget(std::uint64_t Id) {
+    if (Id == 0) return;
+    ClickTargets& t = Targets();
+    std::lock_guard<std::mutex> guard(t.lock);
+    t.byId.erase(Id);
+}
+
 TrpDrawCommand* TrpPrintable::CreateDrawCommand(TrpPage* Page) {
     if (drawCommandClass_ == nullptr || drawCommandClass_->Create == nullptr || Page == nullptr) return nullptr;
-    TObject* made = drawCommandClass_->Create(nullptr);
-    auto* command = dynamic_cast<TrpDrawCommand*>(made);
-    if (command == nullptr) {
-        delete made;
-        return nullptr;
+    TrpDrawCommand* command = nullptr;
+    if (drawCommandMaker_ != nullptr) {
+        command = drawCommandMaker_();
+    } else {
+        TObject* made = drawCommandClass_->Create(nullptr);
+        command = dynamic_cast<TrpDrawCommand*>(made);
+        if (command == nullptr) {
+            delete made;
+            return nullptr;
+        }
     }
     try {
         PropertiesToDrawCommand(command);
@@ -523,10 +582,8 @@ TrpDrawCommand* TrpPrintable::CreateDrawCommand(TrpPage* Page) {
         // command clicked may be a copy of this one on such a page: the
         // click names the command it came from, never this one, which may
         // be gone.
-        // The handler holds no more than the weak reference, which the
-        // function keeps in place: no allocation for each command.
-        command->OnClick = [alive = std::weak_ptr<TrpPrintable*>(alive_)](TObject* Sender) {
-            if (auto self = alive.lock()) (*self)->DrawCommandClick(dynamic_cast<TrpDrawCommand*>(Sender));
+        command->OnClick = [id = ClickTargetId()](TObject* Sender) {
+            if (TrpPrintable* self = FindClickTarget(id)) self->DrawCommandClick(dynamic_cast<TrpDrawCommand*>(Sender));
         };
         if (OnDrawCommandCreate) OnDrawCommandCreate(this, command);
         Page->AddDrawCommand(command);

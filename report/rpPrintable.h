@@ -9,6 +9,7 @@
 // property's name first (so that a designer can undo it), store, and then
 // redraw, resize, report the change and let the band re-read its objects as
 // the property needs. While the object is read from a stream they only store.
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -212,7 +213,7 @@ public:
     // --- Draw commands ---
     // The class of draw command the object makes (nullptr: none).
     TClass DrawCommandClass() const { return drawCommandClass_; }
-    void SetDrawCommandClass(TClass Value) { drawCommandClass_ = Value; }
+    void SetDrawCommandClass(TClass Value);
     // Makes the object's draw command and adds it to Page; OnDrawCommandCreate
     // sees it before it joins the page. Returns the command (nullptr without
     // a draw command class).
@@ -248,6 +249,8 @@ protected:
     void StoreText(const std::string& Value) { text_ = Value; }
 
 private:
+    std::uint64_t ClickTargetId();
+    static void ForgetClickTarget(std::uint64_t Id);
     void ChangeLength(int32_t& Field, int32_t Value, const char* NoticeName);
     void SetUnitLength(int32_t& Field, int Axis, float Value, void (TrpPrintable::*Setter)(int32_t));
 
@@ -288,7 +291,11 @@ private:
     int bandIndex_ = -1;
     std::string defaultPropName_;
     TClass drawCommandClass_ = nullptr;
-    // Held by this object alone: the click handlers of its commands hold it
-    // weakly, so that a command outliving the object calls nothing.
-    std::shared_ptr<TrpPrintable*> alive_ = std::make_shared<TrpPrintable*>(this);
+    // The built-in command classes are made directly, without the class
+    // registry's factory and a cast of what it returns; nullptr for others.
+    TrpDrawCommand* (*drawCommandMaker_)() = nullptr;
+    // The number under which the click handlers of this object's commands
+    // find it (0 until its first command); a command outliving the object
+    // finds nobody under it.
+    std::uint64_t clickId_ = 0;
 };

@@ -29,6 +29,8 @@ public:
     FAT_CLASS(TrpRelative)
 
     virtual bool StoresDesignPosition() const { return false; }
+    // True for draw commands: what a page asks of each child it takes.
+    virtual bool IsDrawCommand() const { return false; }
     virtual void ChildrenChanged() {}
 
     TrpRelative* Parent() const { return parent_; }

@@ -303,12 +303,16 @@ void TFont::CopyFrom(const TFont& Other) {
 
 void TFont::Assign(TPersistent* Source) {
     if (auto* f = dynamic_cast<TFont*>(Source)) {
-        if (f == this) return;
-        CopyFrom(*f);
-        Changed();
+        AssignValue(*f);
         return;
     }
     TGraphicsObject::Assign(Source);
+}
+
+void TFont::AssignValue(const TFont& Source) {
+    if (&Source == this) return;
+    CopyFrom(Source);
+    Changed();
 }
 
 void TFont::SetName(const std::string& Value) {
@@ -422,15 +426,19 @@ TPen& TPen::operator=(const TPen& Other) {
 
 void TPen::Assign(TPersistent* Source) {
     if (auto* p = dynamic_cast<TPen*>(Source)) {
-        if (p == this) return;
-        color_ = p->color_;
-        mode_ = p->mode_;
-        style_ = p->style_;
-        width_ = p->width_;
-        Changed();
+        AssignValue(*p);
         return;
     }
     TGraphicsObject::Assign(Source);
+}
+
+void TPen::AssignValue(const TPen& Source) {
+    if (&Source == this) return;
+    color_ = Source.color_;
+    mode_ = Source.mode_;
+    style_ = Source.style_;
+    width_ = Source.width_;
+    Changed();
 }
 
 void TPen::SetColor(TColor Value) {
@@ -482,13 +490,17 @@ TBrush& TBrush::operator=(const TBrush& Other) {
 
 void TBrush::Assign(TPersistent* Source) {
     if (auto* b = dynamic_cast<TBrush*>(Source)) {
-        if (b == this) return;
-        color_ = b->color_;
-        style_ = b->style_;
-        Changed();
+        AssignValue(*b);
         return;
     }
     TGraphicsObject::Assign(Source);
+}
+
+void TBrush::AssignValue(const TBrush& Source) {
+    if (&Source == this) return;
+    color_ = Source.color_;
+    style_ = Source.style_;
+    Changed();
 }
 
 void TBrush::SetColor(TColor Value) {

@@ -209,6 +209,9 @@ public:
     TFont& operator=(const TFont& Other);
 
     void Assign(TPersistent* Source) override;
+    // What Assign does with another font, for a caller that holds one
+    // already (no cast of the source).
+    void AssignValue(const TFont& Source);
 
     // The face asked for, kept as given; the drawing layer resolves it.
     const std::string& Name() const { return name_; }
@@ -268,6 +271,9 @@ public:
     TPen& operator=(const TPen& Other);
 
     void Assign(TPersistent* Source) override;
+    // What Assign does with another pen, for a caller that holds one
+    // already (no cast of the source).
+    void AssignValue(const TPen& Source);
 
     TColor Color() const { return color_; }
     void SetColor(TColor Value);
@@ -296,6 +302,9 @@ public:
     TBrush& operator=(const TBrush& Other);
 
     void Assign(TPersistent* Source) override;
+    // What Assign does with another brush, for a caller that holds one
+    // already (no cast of the source).
+    void AssignValue(const TBrush& Source);
 
     TColor Color() const { return color_; }
     // A colour given to a clear brush makes it solid, as the class library does.

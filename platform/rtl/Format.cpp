@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <optional>
 
@@ -48,7 +49,9 @@ std::string ExponentText(int exponent, bool forceSign, int minDigits) {
     return out + IntToStrZero(exponent < 0 ? -static_cast<long long>(exponent) : exponent, minDigits);
 }
 
-std::string GeneralText(Decimal d, int precision, const TFormatSettings& fs) {
+}  // namespace
+
+std::string rtlformat::GeneralForm(Decimal d, int precision, const TFormatSettings& fs) {
     rtlformat::RoundToSignificant(d, precision);
     if (d.IsZero()) return "0";
     std::string out = d.negative ? "-" : "";
@@ -66,6 +69,12 @@ std::string GeneralText(Decimal d, int precision, const TFormatSettings& fs) {
         out += rtlformat::FractionDigits(d, decimals);
     }
     return out;
+}
+
+namespace {
+
+std::string GeneralText(Decimal d, int precision, const TFormatSettings& fs) {
+    return rtlformat::GeneralForm(std::move(d), precision, fs);
 }
 
 std::string ExponentFormText(Decimal d, int precision, int digits, const TFormatSettings& fs) {
@@ -328,8 +337,10 @@ std::string RenderSection(const Section& s, const Decimal& value, const TFormatS
     return out;
 }
 
-std::string FormatDecimalPattern(std::string_view fmt, const Decimal& value, bool fromDouble,
-                                 const TFormatSettings& fs) {
+}  // namespace
+
+std::string rtlformat::FormatPattern(std::string_view fmt, const Decimal& value, bool fromDouble,
+                                     const TFormatSettings& fs) {
     const std::vector<std::string_view> sections = SplitSections(fmt);
     auto pick = [&](bool negative, bool zero, bool& addMinus) -> std::string_view {
         addMinus = false;
@@ -364,6 +375,134 @@ std::string FormatDecimalPattern(std::string_view fmt, const Decimal& value, boo
     }
     std::string out = RenderSection(s, rounded, fs);
     return addMinus ? "-" + out : out;
+}
+
+// The plain patterns print in one pass over a buffer, with the same
+// rounding as the general way: the double's 15 significant digits first,
+// then half away from zero at the pattern's last decimal.
+bool rtlformat::FormatPlainPattern(std::string_view fmt, double value, const TFormatSettings& fs,
+                                   std::string& out) {
+    constexpr int kMaxPlaces = 40;
+    int intPlaces = 0;
+    int fracPlaces = 0;
+    int firstIntZero = -1;
+    int lastFracZero = -1;
+    bool thousands = false;
+    bool point = false;
+    for (const char c : fmt) {
+        if (c == '0' || c == '#') {
+            if (point) {
+                if (c == '0') lastFracZero = fracPlaces;
+                ++fracPlaces;
+            } else {
+                if (c == '0' && firstIntZero < 0) firstIntZero = intPlaces;
+                ++intPlaces;
+            }
+        } else if (c == ',' && !point) {
+            thousands = true;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            return false;
+        }
+    }
+    // Below 10^15 a double's fifteen digits reach at least its units.
+    if (intPlaces == 0 || intPlaces > kMaxPlaces || fracPlaces > kMaxPlaces || !(std::fabs(value) < 1e15))
+        return false;
+
+    // digits[0, count) = 0.d1d2... x 10^exponent, as FromDouble gives them.
+    char digits[24];
+    int count = 0;
+    int exponent = 0;
+    const bool negative = value < 0;
+    if (value != 0) {
+        char buf[40];
+        const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, kDoublePrecision - 1);
+        const char* p = buf + (negative ? 1 : 0);
+        const char* end = res.ptr;
+        for (; p < end && *p != 'e'; ++p)
+            if (*p != '.') digits[count++] = *p;
+        int e = 0;
+        if (p < end) {
+            ++p;
+            if (*p == '+') ++p;
+            std::from_chars(p, end, e);
+        }
+        exponent = e + 1;
+        while (count > 0 && digits[count - 1] == '0') --count;
+    }
+    // Round at the last decimal the pattern has.
+    const int keep = exponent + fracPlaces;
+    if (count > 0 && keep < count) {
+        if (keep < 0) {
+            count = 0;
+        } else {
+            const bool up = digits[keep] >= '5';
+            count = keep;
+            if (up) {
+                int i = count - 1;
+                while (i >= 0 && digits[i] == '9') digits[i--] = '0';
+                if (i >= 0) {
+                    ++digits[i];
+                } else {
+                    std::memmove(digits + 1, digits, static_cast<std::size_t>(count));
+                    digits[0] = '1';
+                    ++count;
+                    ++exponent;
+                }
+            }
+            while (count > 0 && digits[count - 1] == '0') --count;
+        }
+    }
+    if (count == 0) exponent = 0;
+
+    // Integer digits, padded to the pattern's zeros.
+    char whole[kMaxPlaces + 24];
+    int wholeCount = 0;
+    const int minInt = firstIntZero < 0 ? 0 : intPlaces - firstIntZero;
+    const int natural = count > 0 && exponent > 0 ? exponent : 0;
+    for (int i = natural; i < minInt; ++i) whole[wholeCount++] = '0';
+    for (int i = 0; i < natural; ++i) whole[wholeCount++] = i < count ? digits[i] : '0';
+    // Decimals, the optional ones without their trailing zeros.
+    char fraction[kMaxPlaces];
+    int fractionCount = 0;
+    for (int i = 0; i < fracPlaces; ++i) {
+        const int index = exponent + i;
+        fraction[fractionCount++] = count > 0 && index >= 0 && index < count ? digits[index] : '0';
+    }
+    while (fractionCount > lastFracZero + 1 && fraction[fractionCount - 1] == '0') --fractionCount;
+
+    char text[2 * kMaxPlaces + 64];
+    int n = 0;
+    if (negative && count > 0) text[n++] = '-';
+    const bool group = thousands && fs.ThousandSeparator != '\0';
+    for (int i = 0; i < wholeCount; ++i) {
+        text[n++] = whole[i];
+        const int rest = wholeCount - 1 - i;
+        if (group && rest > 0 && rest % 3 == 0) text[n++] = fs.ThousandSeparator;
+    }
+    if (fractionCount > 0) {
+        text[n++] = fs.DecimalSeparator;
+        std::memcpy(text + n, fraction, static_cast<std::size_t>(fractionCount));
+        n += fractionCount;
+    }
+    out.assign(text, static_cast<std::size_t>(n));
+    return true;
+}
+
+bool rtlformat::FormatWholeGeneral(double value, int precision, std::string& out) {
+    if (precision < kDoublePrecision || !(std::fabs(value) < 1e15) || value != std::trunc(value)) return false;
+    char buf[24];
+    const auto res = std::to_chars(buf, buf + sizeof buf, static_cast<long long>(value));
+    out.assign(buf, res.ptr);
+    return true;
+}
+
+namespace {
+
+std::string FormatDecimalPattern(std::string_view fmt, const Decimal& value, bool fromDouble,
+                                 const TFormatSettings& fs) {
+    return rtlformat::FormatPattern(fmt, value, fromDouble, fs);
 }
 
 // ---------------------------------------------------------------------------
@@ -594,6 +733,8 @@ std::string FormatFloat(std::string_view Fmt, double Value) {
 std::string FormatFloat(std::string_view Fmt, double Value, const TFormatSettings& Settings) {
     const Special special = rtlformat::Classify(Value);
     if (special != Special::None) return rtlformat::SpecialText(special);
+    std::string out;
+    if (rtlformat::FormatPlainPattern(Fmt, Value, Settings, out)) return out;
     return FormatDecimalPattern(Fmt, rtlformat::FromDouble(Value), true, Settings);
 }
 
@@ -627,6 +768,8 @@ std::string FloatToStrF(double Value, TFloatFormat Format, int Precision, int Di
                         const TFormatSettings& Settings) {
     const Special special = rtlformat::Classify(Value);
     if (special != Special::None) return rtlformat::SpecialText(special);
+    std::string out;
+    if (Format == ffGeneral && rtlformat::FormatWholeGeneral(Value, Precision, out)) return out;
     return DecimalToStrF(rtlformat::FromDouble(Value), Format, Precision, Digits, kDoublePrecision,
                          Settings);
 }

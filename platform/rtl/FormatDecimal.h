@@ -44,6 +44,21 @@ std::string FractionDigits(const Decimal& d, int count);
 // Inserts the separator every three digits from the right.
 std::string GroupThousands(std::string_view digits, char separator);
 
+// A FormatFloat/FormatCurr/FormatInt64 pattern applied to a decimal: the
+// general way, which every pattern can take (fromDouble: the digits came
+// from a double, and numbers of 18 digits or more print in general form).
+std::string FormatPattern(std::string_view fmt, const Decimal& value, bool fromDouble, const TFormatSettings& fs);
+// The general form of FloatToStrF with `precision` significant digits.
+std::string GeneralForm(Decimal d, int precision, const TFormatSettings& fs);
+
+// Shorter ways for what reports print most, giving exactly the text of the
+// general way; false when fmt or value is not theirs.
+// A finite double under a pattern of one section made only of "0", "#",
+// grouping commas before an optional point ("#,##0.00", "000,000").
+bool FormatPlainPattern(std::string_view fmt, double value, const TFormatSettings& fs, std::string& out);
+// The general form of a whole double below 10^15 in size, at 15 digits.
+bool FormatWholeGeneral(double value, int precision, std::string& out);
+
 // Character counting for widths; never cuts a UTF-8 sequence.
 std::size_t CharCount(std::string_view s);
 std::string CutChars(std::string_view s, std::size_t count);
