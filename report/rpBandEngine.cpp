@@ -15,11 +15,6 @@ namespace {
 // that never fits would otherwise send blank pages for ever.
 constexpr int kPagesWithoutRoom = 3;
 
-bool IsFooterLike(const TrpBand* Band) {
-    return dynamic_cast<const TrpFooterBand*>(Band) != nullptr ||
-           dynamic_cast<const TrpColumnFooterBand*>(Band) != nullptr;
-}
-
 }  // namespace
 
 TClass TrpBandEngine::StaticClassType() {
@@ -60,17 +55,37 @@ void TrpBandEngine::SetBand(TrpCustomBand* Value) {
     if (band_ == Value) return;
     if (band_ != nullptr) band_->RemoveNotify(this);
     band_ = Value;
+    kinds_ = KindsOf(band_);
     if (band_ != nullptr) band_->AddNotify(this);
+}
+
+TrpBandEngine::BandKinds TrpBandEngine::KindsOf(TrpCustomBand* Band) {
+    BandKinds k;
+    if (Band == nullptr) return k;
+    k.page = dynamic_cast<TrpPageBand*>(Band);
+    k.title = dynamic_cast<TrpTitleBand*>(Band);
+    k.style = dynamic_cast<TrpPageStyle*>(Band);
+    k.group = dynamic_cast<TrpGroupBand*>(Band);
+    k.groupHeader = dynamic_cast<TrpGroupHeaderBand*>(Band);
+    k.groupFooter = dynamic_cast<TrpGroupFooterBand*>(Band);
+    k.summary = dynamic_cast<TrpSummaryBand*>(Band);
+    k.columnFooter = dynamic_cast<TrpColumnFooterBand*>(Band) != nullptr;
+    k.footerLike = dynamic_cast<TrpFooterBand*>(Band) != nullptr || k.columnFooter;
+    return k;
 }
 
 void TrpBandEngine::Notify(TrpCommunicator* Communicator, int Operation) {
     TrpCommunicator::Notify(Communicator, Operation);
-    if (Operation == rpopFreeing && Communicator == band_) band_ = nullptr;
+    if (Operation == rpopFreeing && Communicator == band_) {
+        band_ = nullptr;
+        kinds_ = BandKinds{};
+    }
 }
 
 TrpEngine* TrpBandEngine::Engine() const {
     if (band_ == nullptr || band_->Report() == nullptr) return nullptr;
-    return dynamic_cast<TrpEngine*>(band_->Report()->Engine());
+    TrpCustomEngine* engine = band_->Report()->Engine();
+    return engine != nullptr ? engine->AsGenerationEngine() : nullptr;
 }
 
 void TrpBandEngine::InitObjects() {
@@ -160,13 +175,13 @@ void TrpBandEngine::CheckStaticRoom(bool Printed) {
 
 void TrpBandEngine::StartGeneration() {
     TrpEngine* engine = Engine();
-    if (auto* page = dynamic_cast<TrpPageBand*>(band_)) {
+    if (auto* page = kinds_.page) {
         // Page bands leave out the first or the last page when told.
         if (!page->PrintOnFirstPage() && engine->AbsolutePageNo() == 1) band_->SetGenerationComplete(true);
         if (!page->PrintOnLastPage() &&
             (engine->PrintState().Contains(TrpEnginePrintState::SummaryPrinting) || engine->ReportComplete()))
             band_->SetGenerationComplete(true);
-    } else if (auto* title = dynamic_cast<TrpTitleBand*>(band_)) {
+    } else if (auto* title = kinds_.title) {
         if (title->FirstPrinted()) {
             // The title ended its page last time: it is done.
             band_->SetGenerationComplete(true);
@@ -174,15 +189,15 @@ void TrpBandEngine::StartGeneration() {
         } else {
             engine->IncludePrintState({TrpEnginePrintState::TitlePrinting});
         }
-    } else if (auto* style = dynamic_cast<TrpPageStyle*>(band_)) {
+    } else if (auto* style = kinds_.style) {
         // The page style leaves out the pages its settings do not name.
         const int count = engine->PageCountKnown() ? engine->AbsolutePageCount() : 0;
         if (!style->PrintsOnPage(engine->AbsolutePageNo(), count)) band_->SetGenerationComplete(true);
-    } else if (auto* header = dynamic_cast<TrpGroupHeaderBand*>(band_)) {
+    } else if (auto* header = kinds_.groupHeader) {
         StartGroupHeader(*header);
-    } else if (auto* footer = dynamic_cast<TrpGroupFooterBand*>(band_)) {
+    } else if (auto* footer = kinds_.groupFooter) {
         StartGroupFooter(*footer);
-    } else if (auto* summary = dynamic_cast<TrpSummaryBand*>(band_)) {
+    } else if (auto* summary = kinds_.summary) {
         engine->IncludePrintState({TrpEnginePrintState::SummaryPrinting});
         if (summary->NewPage() && !summary->FirstPrinted()) {
             summary->SetFirstPrinted(true);
@@ -218,15 +233,14 @@ void TrpBandEngine::PrepareObjects() {
 void TrpBandEngine::CalcSpaceAvailable() {
     TrpEngine* engine = Engine();
     const int32_t height = band_->mmHeight();
-    if (IsFooterLike(band_)) {
+    if (kinds_.footerLike) {
         // Measured up from the bottom of the printable page; a column's
         // footer stands on the page's footers.
-        const int32_t bottom = dynamic_cast<TrpColumnFooterBand*>(band_) != nullptr ? engine->ColumnFooterBottom()
-                                                                                       : engine->PrintableBottom();
+        const int32_t bottom = kinds_.columnFooter ? engine->ColumnFooterBottom() : engine->PrintableBottom();
         band_->SetPageBottom(bottom);
         band_->SetStartingPosition(bottom - height);
         band_->SetPrintPositionRect(TRect{engine->PrintLeft(), bottom - height, engine->PrintRight(), bottom});
-    } else if (dynamic_cast<TrpPageStyle*>(band_) != nullptr) {
+    } else if (kinds_.style != nullptr) {
         // The background of the whole printable page.
         const int32_t bottom = engine->PrintableBottom();
         band_->SetPageBottom(bottom);
@@ -264,7 +278,7 @@ void TrpBandEngine::UpdatePrintPosition() {
     used += band_->mmBottomOffset();
     band_->SetSpaceUsed(used);
     // Footers and the page style do not move the body's position.
-    if (IsFooterLike(band_) || dynamic_cast<TrpPageStyle*>(band_) != nullptr) return;
+    if (kinds_.footerLike || kinds_.style != nullptr) return;
     const TRect rect = band_->PrintPositionRect();
     engine->SetPrintPosition(rect.Left, rect.Top + used, rect.Right);
     engine->AddBandHeight(used);
@@ -278,10 +292,10 @@ void TrpBandEngine::FinishPrint() {
     TrpEngine* engine = Engine();
     if (!Static() && band_->OutOfSpace() && band_->SpaceUsed() == 0)
         engine->SendEventNotify(engine, rpevNoRoomForDynamicBand, nullptr);
-    if (dynamic_cast<TrpTitleBand*>(band_) != nullptr && !band_->OutOfSpace())
+    if (kinds_.title != nullptr && !band_->OutOfSpace())
         engine->ExcludePrintState({TrpEnginePrintState::TitlePrinting});
     FinishGroupBand();
-    if (auto* title = dynamic_cast<TrpTitleBand*>(band_); title != nullptr && title->NewPage() &&
+    if (auto* title = kinds_.title; title != nullptr && title->NewPage() &&
                                                         !title->FirstPrinted() && band_->Count() >= 1) {
         // The bands after the title start on a new page.
         title->SetFirstPrinted(true);
@@ -365,14 +379,14 @@ void TrpBandEngine::StartGroupFooter(TrpGroupFooterBand& Footer) {
 }
 
 void TrpBandEngine::FinishGroupBand() {
-    auto* groupBand = dynamic_cast<TrpGroupBand*>(band_);
+    auto* groupBand = kinds_.group;
     if (groupBand == nullptr || groupBand->Group() == nullptr || !groupBandDue_ || band_->OutOfSpace() ||
         band_->OverFlow())
         return;
     // Printed completely (an invisible band counts as printed).
     groupBandDue_ = false;
     groupBand->SetGeneration(false);
-    if (auto* header = dynamic_cast<TrpGroupHeaderBand*>(band_)) {
+    if (auto* header = kinds_.groupHeader) {
         header->SetAlreadyPageBreak(false);
         header->SetAlreadyColumnBreak(false);
     } else {
@@ -450,7 +464,7 @@ void TrpBandEngine::GenerateLevel(const std::vector<TrpComponent*>& Level, int F
 }
 
 void TrpBandEngine::GenerateObject(TrpComponent* Object) {
-    if (auto* stretchable = dynamic_cast<TrpStretchable*>(Object); stretchable != nullptr && Object->Visible()) {
+    if (auto* stretchable = Object->AsStretchable(); stretchable != nullptr && Object->Visible()) {
         // It works out its own place and room, and prints its dependents.
         stretchable->Generate();
         return;
@@ -509,7 +523,7 @@ void TrpBandEngine::DrawObjects() {
         return a->IndexInBandOrder() < b->IndexInBandOrder();
     });
     for (TrpComponent* object : drawList_) {
-        if (auto* stretchable = dynamic_cast<TrpStretchable*>(object))
+        if (auto* stretchable = object->AsStretchable())
             stretchable->Draw(engine->Page());
         else
             object->DrawIfVisible(engine->Page());

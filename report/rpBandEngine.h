@@ -66,6 +66,22 @@ private:
     void DrawObjects();
     void CheckStaticRoom(bool Printed);
 
+    // What the band is, found once when it is set: the loop asks at every
+    // print, and a band never changes its class.
+    struct BandKinds {
+        TrpPageBand* page = nullptr;
+        TrpTitleBand* title = nullptr;
+        TrpPageStyle* style = nullptr;
+        TrpGroupBand* group = nullptr;
+        TrpGroupHeaderBand* groupHeader = nullptr;
+        TrpGroupFooterBand* groupFooter = nullptr;
+        TrpSummaryBand* summary = nullptr;
+        bool footerLike = false;
+        bool columnFooter = false;
+    };
+    static BandKinds KindsOf(TrpCustomBand* Band);
+
+    BandKinds kinds_;
     std::vector<TrpComponent*> drawList_;
     int lastPrintedPage_ = 0;
     int32_t partialSpace_ = 0;

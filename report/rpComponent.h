@@ -8,6 +8,7 @@
 
 class TrpBand;
 class TrpGroup;
+class TrpStretchable;
 
 using TrpAnchors = TSet<TrpAnchorType>;
 // The set type controls publish Anchors with (default [atLeft, atTop]).
@@ -30,6 +31,9 @@ public:
 
     TrpBand* Band() const { return band_; }
     virtual void SetBand(TrpBand* Value);
+    // The stretchable this is, or nullptr: the band loop asks of every
+    // object at every print, cheaper than a cast.
+    virtual TrpStretchable* AsStretchable() { return nullptr; }
     TrpBandType BandType() const { return bandType_; }
     int GroupNo() const { return groupNo_; }
     // Index in the band's object order; -1 without a band.

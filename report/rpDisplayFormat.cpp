@@ -197,7 +197,63 @@ bool ValueBits(const Variant& v, std::uint64_t& bits) {
     }
 }
 
+// Whether a date pattern, or a pattern it names, prints month or day names:
+// a run of three or more "m" or of three or four "d". Quoted text counts
+// too, which only keeps a text from being remembered.
+bool DatePatternNamesThings(std::string_view Pattern, const TFormatSettings& fs, int Depth) {
+    if (Depth > 4) return true;
+    for (std::size_t i = 0; i < Pattern.size();) {
+        const char c = static_cast<char>(Pattern[i] & ~0x20);
+        std::size_t run = 1;
+        while (i + run < Pattern.size() && static_cast<char>(Pattern[i + run] & ~0x20) == c) ++run;
+        i += run;
+        if (c == 'M' && run >= 3) return true;
+        if (c == 'D' && (run == 3 || run == 4)) return true;
+        if ((c == 'D' && run == 5) || c == 'C') {
+            if (DatePatternNamesThings(fs.ShortDateFormat, fs, Depth + 1)) return true;
+        }
+        if (c == 'D' && run >= 6 && DatePatternNamesThings(fs.LongDateFormat, fs, Depth + 1)) return true;
+        if (c == 'T' && run == 1 && DatePatternNamesThings(fs.ShortTimeFormat, fs, Depth + 1)) return true;
+        if ((c == 'T' && run >= 2) || c == 'C') {
+            if (DatePatternNamesThings(fs.LongTimeFormat, fs, Depth + 1)) return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
+
+TrpFormatMemo::Reads TrpFormatMemo::ReadsFor(const std::string& DisplayFormat, TrpDataType DataType,
+                                             const Variant& Value) {
+    // What TrpDisplayFormat::Format and the routines under it read.
+    if (Value.IsNull() || Value.IsEmpty()) return Reads::Nothing;
+    const bool text = Value.TextPtr() != nullptr;
+    // A text read as a number or a date goes through the parser.
+    if (IsNumberType(DataType)) return text ? Reads::More : Reads::Numbers;
+    switch (DataType) {
+        case dtChar:
+        case dtString:
+        case dtMemo:
+        case dtGUID:
+            // Only an edit mask reads the settings.
+            return text && DisplayFormat.empty() ? Reads::Nothing : Reads::More;
+        case dtBoolean:
+            return !DisplayFormat.empty() && Value.VarType() == varBoolean ? Reads::Nothing : Reads::More;
+        case dtDate:
+        case dtTime:
+        case dtDateTime: {
+            if (text) return Reads::More;
+            const TFormatSettings& fs = FormatSettings;
+            std::string_view pattern = DisplayFormat;
+            if (pattern.empty())
+                pattern = DataType == dtDate ? std::string_view(fs.ShortDateFormat)
+                          : DataType == dtTime ? std::string_view(fs.LongTimeFormat)
+                                               : std::string_view("c");
+            return DatePatternNamesThings(pattern, fs, 0) ? Reads::More : Reads::Dates;
+        }
+        default: return Reads::More;
+    }
+}
 
 bool TrpFormatMemo::Matches(const std::string& DisplayFormat, TrpDataType DataType, const Variant& Value) const {
     if (!valid_ || DataType != dataType_ || Value.VarType() != varType_) return false;
@@ -213,33 +269,14 @@ bool TrpFormatMemo::Matches(const std::string& DisplayFormat, TrpDataType DataTy
                    fs.ThousandSeparator == numbers_.thousandSeparator &&
                    fs.CurrencyFormat == numbers_.currencyFormat && fs.NegCurrFormat == numbers_.negCurrFormat &&
                    fs.CurrencyDecimals == numbers_.currencyDecimals && fs.CurrencyString == numbers_.currencyString;
-        case Reads::Everything: return *settings_ == fs;
+        case Reads::Dates:
+            return fs.DateSeparator == dates_.dateSeparator && fs.TimeSeparator == dates_.timeSeparator &&
+                   fs.ShortDateFormat == dates_.shortDateFormat && fs.LongDateFormat == dates_.longDateFormat &&
+                   fs.ShortTimeFormat == dates_.shortTimeFormat && fs.LongTimeFormat == dates_.longTimeFormat &&
+                   fs.TimeAMString == dates_.timeAMString && fs.TimePMString == dates_.timePMString;
+        case Reads::More: return false;
     }
     return false;
-}
-
-void TrpFormatMemo::Remember(const std::string& DisplayFormat, TrpDataType DataType, const Variant& Value,
-                             Reads What) {
-    format_ = DisplayFormat;
-    dataType_ = DataType;
-    varType_ = Value.VarType();
-    if (const std::string* text = Value.TextPtr()) valueText_ = *text;
-    reads_ = What;
-    const TFormatSettings& fs = FormatSettings;
-    if (What == Reads::Numbers) {
-        numbers_.decimalSeparator = fs.DecimalSeparator;
-        numbers_.thousandSeparator = fs.ThousandSeparator;
-        numbers_.currencyFormat = fs.CurrencyFormat;
-        numbers_.negCurrFormat = fs.NegCurrFormat;
-        numbers_.currencyDecimals = fs.CurrencyDecimals;
-        numbers_.currencyString = fs.CurrencyString;
-    } else if (What == Reads::Everything) {
-        if (!settings_)
-            settings_ = std::make_unique<TFormatSettings>(fs);
-        else if (!(*settings_ == fs))
-            *settings_ = fs;
-    }
-    valid_ = true;
 }
 
 const std::string& TrpFormatMemo::Format(const std::string& DisplayFormat, TrpDataType DataType,
@@ -248,23 +285,31 @@ const std::string& TrpFormatMemo::Format(const std::string& DisplayFormat, TrpDa
     if (formatClass == TrpDisplayFormat::Instance() && Matches(DisplayFormat, DataType, Value)) return text_;
     valid_ = false;
     text_ = formatClass->Format(DisplayFormat, DataType, Value);
-    std::uint64_t bits = 0;
-    if (formatClass != TrpDisplayFormat::Instance() || !ValueBits(Value, bits)) return text_;
-    bits_ = bits;
-    // What TrpDisplayFormat::Format and the routines under it read of the settings.
-    Reads what = Reads::Everything;
-    const bool text = Value.TextPtr() != nullptr;
-    if (Value.IsNull() || Value.IsEmpty()) {
-        what = Reads::Nothing;
-    } else if (IsNumberType(DataType)) {
-        // A text read as a number goes through the parser.
-        what = text ? Reads::Everything : Reads::Numbers;
-    } else if (DataType == dtChar || DataType == dtString || DataType == dtMemo || DataType == dtGUID) {
-        // Only an edit mask reads the settings.
-        if (text && DisplayFormat.empty()) what = Reads::Nothing;
-    } else if (DataType == dtBoolean) {
-        if (!DisplayFormat.empty() && Value.VarType() == varBoolean) what = Reads::Nothing;
+    if (formatClass != TrpDisplayFormat::Instance() || !ValueBits(Value, bits_)) return text_;
+    reads_ = ReadsFor(DisplayFormat, DataType, Value);
+    if (reads_ == Reads::More) return text_;
+    format_ = DisplayFormat;
+    dataType_ = DataType;
+    varType_ = Value.VarType();
+    if (const std::string* text = Value.TextPtr()) valueText_ = *text;
+    const TFormatSettings& fs = FormatSettings;
+    if (reads_ == Reads::Numbers) {
+        numbers_.decimalSeparator = fs.DecimalSeparator;
+        numbers_.thousandSeparator = fs.ThousandSeparator;
+        numbers_.currencyFormat = fs.CurrencyFormat;
+        numbers_.negCurrFormat = fs.NegCurrFormat;
+        numbers_.currencyDecimals = fs.CurrencyDecimals;
+        numbers_.currencyString = fs.CurrencyString;
+    } else if (reads_ == Reads::Dates) {
+        dates_.dateSeparator = fs.DateSeparator;
+        dates_.timeSeparator = fs.TimeSeparator;
+        dates_.shortDateFormat = fs.ShortDateFormat;
+        dates_.longDateFormat = fs.LongDateFormat;
+        dates_.shortTimeFormat = fs.ShortTimeFormat;
+        dates_.longTimeFormat = fs.LongTimeFormat;
+        dates_.timeAMString = fs.TimeAMString;
+        dates_.timePMString = fs.TimePMString;
     }
-    Remember(DisplayFormat, DataType, Value, what);
+    valid_ = true;
     return text_;
 }

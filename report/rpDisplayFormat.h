@@ -11,7 +11,6 @@
 // never shows a minus sign; 64-bit whole numbers print exactly; NaN and the
 // infinities print as text. Texts pass through the edit-mask layout.
 #include <cstdint>
-#include <memory>
 #include <string>
 
 #include "platform/rtl/Format.h"
@@ -42,8 +41,11 @@ TrpDisplayFormatClass rpSetDisplayFormatClass(TrpDisplayFormatClass Class);
 // value, and the format settings the library's own rules read for them. A
 // component that asks for the same value again while a page is made (once
 // for its record, once for its draw command) gets the text without
-// formatting it twice. Under a display-format class other than the
-// library's own every call formats anew: its rules may read anything.
+// formatting it twice. Texts that hang on more of the settings than
+// separators, currency and date patterns (an edit mask, month or day names,
+// a text read as a number) are not kept, nor is anything under a
+// display-format class other than the library's own: its rules may read
+// anything.
 class TrpFormatMemo {
 public:
     // rpFormatValue(DisplayFormat, DataType, Value). A failure is not
@@ -53,18 +55,28 @@ public:
 
 private:
     // What the library's own rules read of the settings in force.
-    enum class Reads : std::uint8_t { Nothing, Numbers, Everything };
+    enum class Reads : std::uint8_t { Nothing, Numbers, Dates, More };
     struct NumberSettings {
-        char decimalSeparator;
-        char thousandSeparator;
-        std::uint8_t currencyFormat;
-        std::uint8_t negCurrFormat;
-        std::uint8_t currencyDecimals;
+        char decimalSeparator = 0;
+        char thousandSeparator = 0;
+        std::uint8_t currencyFormat = 0;
+        std::uint8_t negCurrFormat = 0;
+        std::uint8_t currencyDecimals = 0;
         std::string currencyString;
     };
+    struct DateSettings {
+        char dateSeparator = 0;
+        char timeSeparator = 0;
+        std::string shortDateFormat;
+        std::string longDateFormat;
+        std::string shortTimeFormat;
+        std::string longTimeFormat;
+        std::string timeAMString;
+        std::string timePMString;
+    };
 
+    static Reads ReadsFor(const std::string& DisplayFormat, TrpDataType DataType, const Variant& Value);
     bool Matches(const std::string& DisplayFormat, TrpDataType DataType, const Variant& Value) const;
-    void Remember(const std::string& DisplayFormat, TrpDataType DataType, const Variant& Value, Reads What);
 
     bool valid_ = false;
     std::string format_;
@@ -73,7 +85,7 @@ private:
     std::uint64_t bits_ = 0;   // a number's exact value or bit pattern
     std::string valueText_;    // a text value
     Reads reads_ = Reads::Nothing;
-    NumberSettings numbers_{};
-    std::unique_ptr<TFormatSettings> settings_;  // made the first time everything counts
+    NumberSettings numbers_;
+    DateSettings dates_;
     std::string text_;
 };

@@ -17,6 +17,7 @@ public:
     explicit TrpDrawText(TComponent* AOwner);
     ~TrpDrawText() override;
     FAT_CLASS(TrpDrawText)
+    TrpDrawText* AsDrawText() final { return this; }
 
     void Assign(TPersistent* Source) override;
     // Place, alignment, font face/size/style, texts and layout flags; the
@@ -172,6 +173,7 @@ public:
     explicit TrpDrawShape(TComponent* AOwner);
     ~TrpDrawShape() override;
     FAT_CLASS(TrpDrawShape)
+    TrpDrawShape* AsDrawShape() final { return this; }
 
     void Assign(TPersistent* Source) override;
     bool IsEqual(TrpDrawCommand* Other) override;
@@ -201,6 +203,7 @@ public:
     explicit TrpDrawLine(TComponent* AOwner);
     ~TrpDrawLine() override;
     FAT_CLASS(TrpDrawLine)
+    TrpDrawLine* AsDrawLine() final { return this; }
 
     void Assign(TPersistent* Source) override;
     // The weight is not compared.

@@ -53,6 +53,8 @@ TrpEngineSection rpSectionOf(TrpBandTypeFlag Flag);
 // Whether any of a band's type flags names a section being generated.
 bool rpBandGeneratesIn(TrpBandTypeFlags Flags, TrpEngineSections Sections);
 
+class TrpEngine;
+
 class TrpCustomEngine : public TrpCacheable {
 public:
     explicit TrpCustomEngine(TrpCustomReport* Report);
@@ -60,6 +62,9 @@ public:
     FAT_CLASS(TrpCustomEngine)
 
     TrpCustomReport* Report() const { return report_; }
+    // The generation engine this is, or nullptr: what band engines and
+    // components ask at every print, cheaper than a cast.
+    virtual TrpEngine* AsGenerationEngine() { return nullptr; }
     // The page under construction (owned).
     TrpPage* Page() const { return page_.get(); }
 

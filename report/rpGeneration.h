@@ -79,6 +79,8 @@ public:
     ~TrpEngine() override;
     FAT_CLASS(TrpEngine)
 
+    TrpEngine* AsGenerationEngine() final { return this; }
+
     // --- Pages ---
     // Generates what the request asks for. Pages already made are made
     // again from the state saved at their start; new ones follow the last

@@ -26,6 +26,9 @@
 
 class TrpDevice;
 class TrpDrawCommand;
+class TrpDrawLine;
+class TrpDrawShape;
+class TrpDrawText;
 class TrpPage;
 namespace report {
 class PageStore;
@@ -156,6 +159,11 @@ public:
     // Refreshes a deferred value; true when the text changed or was set.
     virtual bool Recalculate() { return false; }
     bool IsDrawCommand() const final { return true; }
+    // The command as one of the common kinds, or nullptr: what the
+    // component filling it asks, cheaper than a cast.
+    virtual TrpDrawText* AsDrawText() { return nullptr; }
+    virtual TrpDrawShape* AsDrawShape() { return nullptr; }
+    virtual TrpDrawLine* AsDrawLine() { return nullptr; }
     void DoClick();
 
     TrpPage* Page() const { return page_; }

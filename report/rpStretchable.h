@@ -30,6 +30,8 @@ public:
     ~TrpStretchable() override;
     FAT_CLASS(TrpStretchable)
 
+    TrpStretchable* AsStretchable() final { return this; }
+
     static constexpr int kCacheRecordSize = 12;
 
     // --- Settings, thousandths of a millimetre ---

@@ -221,26 +221,50 @@ TrpShape::Geometry TrpShape::CalcGeometry(TShapeType Shape, int PenWidth, int Wi
     return g;
 }
 
+const TrpShape::Placement& TrpShape::PlacementFor(int32_t Width, int32_t Height) {
+    const int pen = Pen()->Width();
+    const int ppiX = rpScreenPixelsPerInch(0);
+    const int ppiY = rpScreenPixelsPerInch(1);
+    Placement& p = placement_;
+    if (p.Width == Width && p.Height == Height && p.PenWidth == pen && p.Shape == shape_ && p.PpiX == ppiX &&
+        p.PpiY == ppiY)
+        return p;
+    const int width = MMToPixels(Width, 0);
+    const int height = MMToPixels(Height, 1);
+    const Geometry g = CalcGeometry(shape_, pen, width, height);
+    p = Placement{Width,
+                  Height,
+                  pen,
+                  shape_,
+                  ppiX,
+                  ppiY,
+                  PixelsToMM(g.Left, 0),
+                  PixelsToMM(g.Top, 1),
+                  PixelsToMM(g.Right, 0),
+                  PixelsToMM(g.Bottom, 1),
+                  PixelsToMM(g.Radius, 0),
+                  PixelsToMM(g.Radius, 1)};
+    return p;
+}
+
 void TrpShape::PropertiesToDrawCommand(TrpDrawCommand* DrawCommand) {
     TrpCustomGraphic::PropertiesToDrawCommand(DrawCommand);
-    auto* command = dynamic_cast<TrpDrawShape*>(DrawCommand);
+    auto* command = DrawCommand != nullptr ? DrawCommand->AsDrawShape() : nullptr;
     if (command == nullptr) return;
     const TRect rect = PrintRect();
-    const int width = MMToPixels(rect.Right - rect.Left, 0);
-    const int height = MMToPixels(rect.Bottom - rect.Top, 1);
-    const Geometry g = CalcGeometry(shape_, Pen()->Width(), width, height);
-    const int32_t left = PixelsToMM(g.Left, 0) + rect.Left;
-    const int32_t top = PixelsToMM(g.Top, 1) + rect.Top;
-    const int32_t right = PixelsToMM(g.Right, 0) + rect.Left;
-    const int32_t bottom = PixelsToMM(g.Bottom, 1) + rect.Top;
+    const Placement& p = PlacementFor(rect.Right - rect.Left, rect.Bottom - rect.Top);
+    const int32_t left = p.Left + rect.Left;
+    const int32_t top = p.Top + rect.Top;
+    const int32_t right = p.Right + rect.Left;
+    const int32_t bottom = p.Bottom + rect.Top;
     command->SetBrush(Brush());
     command->SetPen(Pen());
     command->SetLeft(left);
     command->SetTop(top);
     command->SetHeight(bottom - top);
     command->SetWidth(right - left);
-    command->SetXCornerRound(PixelsToMM(g.Radius, 0));
-    command->SetYCornerRound(PixelsToMM(g.Radius, 1));
+    command->SetXCornerRound(p.XRound);
+    command->SetYCornerRound(p.YRound);
     TShapeType kind = shape_;
     if (kind == stSquare) kind = stRectangle;
     else if (kind == stRoundSquare) kind = stRoundRect;
@@ -310,7 +334,7 @@ void TrpLine::Convert(int Version) {
 
 void TrpLine::PropertiesToDrawCommand(TrpDrawCommand* DrawCommand) {
     TrpCustomGraphic::PropertiesToDrawCommand(DrawCommand);
-    auto* command = dynamic_cast<TrpDrawLine*>(DrawCommand);
+    auto* command = DrawCommand != nullptr ? DrawCommand->AsDrawLine() : nullptr;
     if (command == nullptr) return;
     const TRect rect = PrintRect();
     command->SetLineStyle(style_);

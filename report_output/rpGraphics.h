@@ -79,7 +79,21 @@ public:
     void PropertiesToDrawCommand(TrpDrawCommand* DrawCommand) override;
 
 private:
+    // The command's place within the print rectangle, in thousandths of a
+    // millimetre, for the last size, pen, shape and screen resolution: a
+    // zebra stripe prints the same shape on every row, and working it out
+    // takes eight unit conversions.
+    struct Placement {
+        int32_t Width = -1, Height = -1;
+        int PenWidth = 0;
+        TShapeType Shape = stRectangle;
+        int PpiX = 0, PpiY = 0;
+        int32_t Left = 0, Top = 0, Right = 0, Bottom = 0, XRound = 0, YRound = 0;
+    };
+    const Placement& PlacementFor(int32_t Width, int32_t Height);
+
     TShapeType shape_ = stRectangle;
+    Placement placement_;
 };
 
 class TrpLine : public TrpCustomGraphic {

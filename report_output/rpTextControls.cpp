@@ -326,7 +326,7 @@ void TrpCustomText::RemoveGroup(TrpGroup* Group) {
 
 void TrpCustomText::PropertiesToDrawCommand(TrpDrawCommand* DrawCommand) {
     TrpCustomComponent::PropertiesToDrawCommand(DrawCommand);
-    auto* text = dynamic_cast<TrpDrawText*>(DrawCommand);
+    auto* text = DrawCommand != nullptr ? DrawCommand->AsDrawText() : nullptr;
     if (text == nullptr) return;
     const TRect r = PrintRect();
     text->SetAlignment(Alignment());
@@ -353,7 +353,8 @@ void TrpCustomText::PropertiesToDrawCommand(TrpDrawCommand* DrawCommand) {
         text->SetWrappedText(&lines);
     }
     text->SetBandSave(Band() != nullptr && Band()->Save());
-    if (auto* engine = dynamic_cast<TrpEngine*>(ReportEngine())) text->SetBandSaveNo(engine->ReportBandCount());
+    if (TrpCustomEngine* custom = ReportEngine())
+        if (TrpEngine* engine = custom->AsGenerationEngine()) text->SetBandSaveNo(engine->ReportBandCount());
     text->SetComponentSave(save_);
     text->SetComponentSaveNo(SaveOrder());
     text->SetSaveLength(saveLength_);

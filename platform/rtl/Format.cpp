@@ -416,8 +416,16 @@ bool rtlformat::FormatPlainPattern(std::string_view fmt, double value, const TFo
     int exponent = 0;
     const bool negative = value < 0;
     if (value != 0) {
+        // The shortest digits that read back as the value are its fifteen
+        // when there are no more than fifteen of them: a double is finer
+        // than fifteen digits' steps, so no other fifteen-digit decimal lies
+        // as near. Amounts typed in decimal are mostly such.
         char buf[40];
-        const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, kDoublePrecision - 1);
+        auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
+        int shortest = 0;
+        for (const char* q = buf; q < res.ptr && *q != 'e'; ++q) shortest += *q >= '0' && *q <= '9';
+        if (shortest > kDoublePrecision)
+            res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, kDoublePrecision - 1);
         const char* p = buf + (negative ? 1 : 0);
         const char* end = res.ptr;
         for (; p < end && *p != 'e'; ++p)

@@ -48,8 +48,6 @@ struct TFormatSettings {
     // Two-digit years fall within this many years before now and the rest of
     // the century after (0 keeps the current century).
     uint16_t TwoDigitYearCenturyWindow = 50;
-
-    bool operator==(const TFormatSettings&) const = default;
 };
 
 // The settings every routine without an explicit TFormatSettings uses.
