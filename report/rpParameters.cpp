@@ -277,209 +277,105 @@ void TrpParameterList::GetChildren(const std::function<void(TComponent*)>& Proc,
 // ---------------------------------------------------------------------------
 // Scripting
 
-TClass TrsTrpParameterListRTTI::StaticClassType() {
-    static const TClassInfo info =
-        TClassBuilder<TrsTrpParameterListRTTI>("TrsTrpParameterListRTTI", TrsTrpRelativeRTTI::StaticClassType())
-            .Build();
-    return &info;
-}
-
-const TrsTrpParameterListRTTI* TrsTrpParameterListRTTI::Instance() {
-    static const TrsTrpParameterListRTTI adapter;
-    return &adapter;
-}
+using namespace rstable;
 
 namespace {
 
-const char* const kIndexed[] = {"Values", "Items", "ItemsByIndex"};
-const char* const kMethods[] = {"AddName", "Add", "InList", "Remove", "Clear", "Assign", "EqualTo"};
-
-template <std::size_t N>
-bool IsOneOf(const std::string& Name, const char* const (&Names)[N]) {
-    for (const char* n : Names)
-        if (SameText(Name, n)) return true;
-    return false;
-}
-
-bool TextParam(TrsParamList* Params, int Index, std::string& Text) {
+// The text of the first parameter, "Name"; false when the caller bound none.
+bool NameOf(TrsParamList& Params, std::string& Name) {
     TrsValue v;
-    if (!Params->GetParamValue(Index, v)) return false;
-    const TrsValue t = rsValueAs(rsString, v);
-    if (!std::holds_alternative<std::string>(t)) return false;
-    Text = std::get<std::string>(t);
-    return true;
-}
-
-bool VariantParam(TrsParamList* Params, int Index, Variant& Value) {
-    TrsValue v;
-    if (!Params->GetParamValue(Index, v)) return false;
-    const TrsValue t = rsValueAs(rsVariant, v);
-    if (!std::holds_alternative<Variant>(t)) return false;
-    Value = std::get<Variant>(t);
+    if (!Params.GetParamValue(0, v) || !std::holds_alternative<std::string>(v)) return false;
+    Name = std::get<std::string>(v);
     return true;
 }
 
 }  // namespace
 
-void TrsTrpParameterListRTTI::GetPropList(TClass AClass, TStrings* Names) const {
-    TrsTrpRelativeRTTI::GetPropList(AClass, Names);
-    AddPropName(Names, "Count");
-    AddPropName(Names, "InsertMode");
-    for (const char* name : kIndexed) AddPropName(Names, name);
-    for (const char* name : kMethods) AddMethodName(Names, name);
-}
+RP_TABLE_ADAPTER_BODY(TrsTrpParameterListRTTI, TrsTrpRelativeRTTI, TrpParameterList)
 
-TClass TrsTrpParameterListRTTI::DescribedClass() const { return TrpParameterList::StaticClassType(); }
-
-bool TrsTrpParameterListRTTI::GetPropRec(TClass AClass, const std::string& Name, TrsMemberDescriptor& Rec) const {
-    if (SameText(Name, "Count")) {
-        FillPropRec("Count", rsInteger, true, Rec);
-    } else if (SameText(Name, "InsertMode")) {
-        FillPropRec("InsertMode", rsBoolean, false, Rec);
-    } else if (IsOneOf(Name, kIndexed)) {
-        FillArrayPropRec(Name, Rec);
-    } else if (IsOneOf(Name, kMethods)) {
-        FillMethodRec(Name, true, Rec);
-        const bool function = SameText(Name, "AddName") || SameText(Name, "Add") || SameText(Name, "InList") ||
-                              SameText(Name, "EqualTo");
-        Rec.IsFunction = function;
-    } else {
-        return TrsTrpRelativeRTTI::GetPropRec(AClass, Name, Rec);
-    }
-    return true;
-}
-
-std::unique_ptr<TrsParamList> TrsTrpParameterListRTTI::GetParams(const std::string& Name) const {
+const TrsMemberTable& TrsTrpParameterListRTTI::MemberTable() {
+    using L = TrpParameterList;
     const TClass parameter = TrpParameter::StaticClassType();
     const TClass list = TrpParameterList::StaticClassType();
-    auto params = std::make_unique<TrsParamList>();
-    if (SameText(Name, "Values")) {
-        params->AddParam("Name", rsString, false, false);
-        params->AddParam("Result", rsVariant, false, false);
-    } else if (SameText(Name, "Items") || SameText(Name, "AddName")) {
-        params->AddParam("Name", rsString, false, false);
-        params->AddParam("Result", rsClass, false, false, "", parameter);
-    } else if (SameText(Name, "ItemsByIndex")) {
-        params->AddParam("Index", rsInteger, false, false);
-        params->AddParam("Result", rsClass, false, false, "", parameter);
-    } else if (SameText(Name, "Add")) {
-        params->AddParam("Name", rsString, false, false);
-        params->AddParam("DataType", rsEnum, false, false, "TrpDataType");
-        params->AddParam("Value", rsVariant, false, false);
-        params->AddParam("Result", rsClass, false, false, "", parameter);
-    } else if (SameText(Name, "InList")) {
-        params->AddParam("Name", rsString, false, false);
-        params->AddParam("Result", rsBoolean, false, false);
-    } else if (SameText(Name, "Remove")) {
-        params->AddParam("Name", rsString, false, false);
-    } else if (SameText(Name, "Clear")) {
-        // no parameters
-    } else if (SameText(Name, "Assign")) {
-        params->AddParam("Source", rsClass, false, false, "", list);
-    } else if (SameText(Name, "EqualTo")) {
-        params->AddParam("Source", rsClass, false, false, "", list);
-        params->AddParam("Result", rsBoolean, false, false);
-    } else {
-        return TrsTrpRelativeRTTI::GetParams(Name);
-    }
-    return params;
-}
-
-bool TrsTrpParameterListRTTI::CallMethod(TObject* AObject, const std::string& Name, bool Flag,
-                                         TrsParamList* Params) const {
-    auto* list = dynamic_cast<TrpParameterList*>(AObject);
-    if (list == nullptr) return TrsTrpRelativeRTTI::CallMethod(AObject, Name, Flag, Params);
-    if (SameText(Name, "Clear")) {
-        list->Clear();
-        return true;
-    }
-    if (SameText(Name, "EqualTo")) return false;
-    if (Params == nullptr) return TrsTrpRelativeRTTI::CallMethod(AObject, Name, Flag, Params);
-    std::string name;
-    if (SameText(Name, "Values")) {
-        if (!TextParam(Params, 0, name)) return false;
-        if (Flag) {
-            Variant value;
-            list->GetValue(name, value);
-            return Params->SetParamValue(1, value);
-        }
-        Variant value;
-        if (!VariantParam(Params, 1, value)) return false;
-        list->GetItemForName(name)->SetValue(value);
-        return true;
-    }
-    if (SameText(Name, "Items")) {
-        if (!TextParam(Params, 0, name)) return false;
-        return Params->SetParamValue(1, static_cast<TObject*>(list->GetItemForName(name)));
-    }
-    if (SameText(Name, "ItemsByIndex")) {
-        TrsValue index;
-        if (!Params->GetParamValue(0, index)) return false;
-        const TrsValue i = rsValueAs(rsInteger, index);
-        if (!std::holds_alternative<int32_t>(i)) return false;
-        return Params->SetParamValue(1, static_cast<TObject*>(list->Items(std::get<int32_t>(i))));
-    }
-    if (SameText(Name, "AddName")) {
-        if (!TextParam(Params, 0, name)) return false;
-        return Params->SetParamValue(1, static_cast<TObject*>(list->Add(name)));
-    }
-    if (SameText(Name, "Add")) {
-        TrsValue type;
-        Variant value;
-        if (!TextParam(Params, 0, name) || !Params->GetParamValue(1, type) || !VariantParam(Params, 2, value))
-            return false;
-        const TrsValue t = rsValueAs(rsEnum, type);
-        if (!std::holds_alternative<int32_t>(t)) return false;
-        const int32_t code = std::get<int32_t>(t);
-        if (code < dtBoolean || code > dtGUID) return false;
-        return Params->SetParamValue(3, static_cast<TObject*>(list->Add(name, static_cast<TrpDataType>(code), value)));
-    }
-    if (SameText(Name, "InList")) {
-        if (!TextParam(Params, 0, name)) return false;
-        return Params->SetParamValue(1, list->InList(name));
-    }
-    if (SameText(Name, "Remove")) {
-        if (!TextParam(Params, 0, name)) return false;
-        list->Remove(name);
-        return true;
-    }
-    if (SameText(Name, "Assign")) {
-        TrsValue source;
-        if (!Params->GetParamValue(0, source)) return false;
-        const TrsValue s = rsValueAs(rsClass, source);
-        if (!std::holds_alternative<TObject*>(s)) return false;
-        TObject* o = std::get<TObject*>(s);
-        auto* other = dynamic_cast<TrpParameterList*>(o);
-        if (o != nullptr && other == nullptr) return false;
-        list->Assign(other);
-        return true;
-    }
-    return TrsTrpRelativeRTTI::CallMethod(AObject, Name, Flag, Params);
-}
-
-bool TrsTrpParameterListRTTI::GetPropValue(TObject* AObject, const std::string& Name, TrsValue& Value) const {
-    auto* list = dynamic_cast<TrpParameterList*>(AObject);
-    if (list == nullptr) return TrsTrpRelativeRTTI::GetPropValue(AObject, Name, Value);
-    if (SameText(Name, "Count"))
-        Value = static_cast<int32_t>(list->Count());
-    else if (SameText(Name, "InsertMode"))
-        Value = list->InsertMode();
-    else
-        return TrsTrpRelativeRTTI::GetPropValue(AObject, Name, Value);
-    return true;
-}
-
-bool TrsTrpParameterListRTTI::SetPropValue(TObject* AObject, const std::string& Name, const TrsValue& Value) const {
-    auto* list = dynamic_cast<TrpParameterList*>(AObject);
-    if (list == nullptr) return TrsTrpRelativeRTTI::SetPropValue(AObject, Name, Value);
-    if (SameText(Name, "InsertMode")) {
-        const TrsValue v = rsValueAs(rsBoolean, Value);
-        if (!std::holds_alternative<bool>(v)) return false;
-        list->SetInsertMode(std::get<bool>(v));
-        return true;
-    }
-    if (SameText(Name, "Count")) return false;
-    return TrsTrpRelativeRTTI::SetPropValue(AObject, Name, Value);
+    static const TrsMemberTable table{
+        Prop<L>("Count", rsInteger, &L::Count),
+        WProp<L, bool>("InsertMode", rsBoolean, &L::InsertMode, &L::SetInsertMode),
+        Accessor<L>("Values", {{"Name", rsString}, {"Result", rsVariant}},
+                    [](L& l, TrsParamList& params, bool Reading) {
+                        std::string name;
+                        if (!NameOf(params, name)) return false;
+                        Variant value;
+                        if (Reading) {
+                            l.GetValue(name, value);
+                            return params.SetParamValue(1, value);
+                        }
+                        TrsValue v;
+                        if (!params.GetParamValue(1, v)) return false;
+                        l.GetItemForName(name)->SetValue(std::get<Variant>(v));
+                        return true;
+                    }),
+        Accessor<L>("Items", {{"Name", rsString}, {"Result", rsClass, false, parameter}},
+                    [](L& l, TrsParamList& params, bool) {
+                        std::string name;
+                        return NameOf(params, name) &&
+                               params.SetParamValue(1, static_cast<TObject*>(l.GetItemForName(name)));
+                    }),
+        Accessor<L>("ItemsByIndex", {{"Index", rsInteger}, {"Result", rsClass, false, parameter}},
+                    [](L& l, TrsParamList& params, bool) {
+                        TrsValue index;
+                        if (!params.GetParamValue(0, index)) return false;
+                        return params.SetParamValue(1, static_cast<TObject*>(l.Items(std::get<int32_t>(index))));
+                    }),
+        Method<L>("AddName", {{"Name", rsString}, {"Result", rsClass, false, parameter}},
+                  [](L& l, TrsParamList& params) {
+                      std::string name;
+                      return NameOf(params, name) && params.SetParamValue(1, static_cast<TObject*>(l.Add(name)));
+                  }),
+        Method<L>("Add",
+                  {{"Name", rsString},
+                   {"DataType", rsEnum, false, nullptr, "TrpDataType"},
+                   {"Value", rsVariant},
+                   {"Result", rsClass, false, parameter}},
+                  [](L& l, TrsParamList& params) {
+                      std::string name;
+                      TrsValue type, value;
+                      if (!NameOf(params, name) || !params.GetParamValue(1, type) || !params.GetParamValue(2, value)) return false;
+                      const int32_t code = std::get<int32_t>(type);
+                      if (code < dtBoolean || code > dtGUID) return false;
+                      TrpParameter* added = l.Add(name, static_cast<TrpDataType>(code), std::get<Variant>(value));
+                      return params.SetParamValue(3, static_cast<TObject*>(added));
+                  }),
+        Method<L>("InList", {{"Name", rsString}, {"Result", rsBoolean}},
+                  [](L& l, TrsParamList& params) {
+                      std::string name;
+                      return NameOf(params, name) && params.SetParamValue(1, l.InList(name));
+                  }),
+        Method<L>("Remove", {{"Name", rsString}},
+                  [](L& l, TrsParamList& params) {
+                      std::string name;
+                      if (!NameOf(params, name)) return false;
+                      l.Remove(name);
+                      return true;
+                  }),
+        [] {
+            // Takes nothing, yet describes its (empty) parameter list.
+            TrsMember clear = Procedure<L>("Clear", [](L& l) { l.Clear(); });
+            clear.Params = ParamsOf({});
+            return clear;
+        }(),
+        Method<L>("Assign", {{"Source", rsClass, false, list}},
+                  [](L& l, TrsParamList& params) {
+                      TrsValue source;
+                      L* other = nullptr;
+                      if (!params.GetParamValue(0, source) || !rsdetail::FromValue(source, other)) return false;
+                      l.Assign(other);
+                      return true;
+                  }),
+        // Described, never carried out.
+        Method<L>("EqualTo", {{"Source", rsClass, false, list}, {"Result", rsBoolean}},
+                  [](L&, TrsParamList&) { return false; }),
+    };
+    return table;
 }
 
 namespace report {

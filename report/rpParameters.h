@@ -118,18 +118,7 @@ private:
 // Scripting: Count, InsertMode, the indexed Values (default), Items and
 // ItemsByIndex, and the methods AddName, Add, InList, Remove, Clear, Assign
 // and EqualTo (described, never carried out).
-class TrsTrpParameterListRTTI : public TrsTrpRelativeRTTI {
-public:
-    FAT_CLASS(TrsTrpParameterListRTTI)
-    static const TrsTrpParameterListRTTI* Instance();
-    void GetPropList(TClass AClass, TStrings* Names) const override;
-    TClass DescribedClass() const override;
-    bool GetPropRec(TClass AClass, const std::string& Name, TrsMemberDescriptor& Rec) const override;
-    std::unique_ptr<TrsParamList> GetParams(const std::string& Name) const override;
-    bool CallMethod(TObject* AObject, const std::string& Name, bool Flag, TrsParamList* Params) const override;
-    bool GetPropValue(TObject* AObject, const std::string& Name, TrsValue& Value) const override;
-    bool SetPropValue(TObject* AObject, const std::string& Name, const TrsValue& Value) const override;
-};
+RP_TABLE_ADAPTER(TrsTrpParameterListRTTI, TrsTrpRelativeRTTI)
 
 namespace report {
 void RegisterParameterClasses();

@@ -10,8 +10,10 @@
 //
 // Rows read and write through the model's accessors, never its fields, so
 // that every side effect of a setter applies. A read-only row refuses
-// SetPropValue (false). An indexed row answers nil for an index outside
-// its list instead of failing: scripts probe lists by index.
+// SetPropValue (false); a writable row without a setter of its own
+// describes a published property and is written through the metadata. An
+// indexed row answers nil for an index outside its list instead of
+// failing: scripts probe lists by index.
 #include <functional>
 #include <initializer_list>
 #include <memory>
@@ -34,12 +36,18 @@ struct TrsMember {
     bool IsArray = false;
     bool IsFunction = false;
     int EventNumber = -1;
+    // Listed by GetPropList; an unlisted row answers only when named.
+    bool Listed = true;
+    // A class that publishes a property of this name answers it through its
+    // metadata instead (a line's Position is where it is drawn).
+    bool YieldsToPublished = false;
     // monostate when the object is not of the row's class.
     std::function<TrsValue(TObject*)> Get;
     // The value arrives converted to DataType.
     std::function<bool(TObject*, const TrsValue&)> Set;
     std::function<std::unique_ptr<TrsParamList>()> Params;
-    std::function<bool(TObject*, TrsParamList*)> Call;
+    // Reading is the caller's flag: true when an indexed member is read.
+    std::function<bool(TObject*, TrsParamList*, bool Reading)> Call;
 };
 
 class TrsMemberTable {
@@ -62,7 +70,7 @@ public:
     void GetPropList(TClass AClass, TStrings* Names) const override {
         Parent::GetPropList(AClass, Names);
         for (const TrsMember& m : Self::MemberTable().Members())
-            if (m.Kind != TrsMember::mkEvent) AddPropName(Names, m.Name);
+            if (m.Kind != TrsMember::mkEvent && m.Listed) AddPropName(Names, m.Name);
     }
     void GetEventList(TClass AClass, TStrings* Names) const override {
         Parent::GetEventList(AClass, Names);
@@ -70,7 +78,7 @@ public:
             if (m.Kind == TrsMember::mkEvent) AddPropName(Names, m.Name);
     }
     bool GetPropRec(TClass AClass, const std::string& Name, TrsMemberDescriptor& Rec) const override {
-        const TrsMember* m = Self::MemberTable().Find(Name);
+        const TrsMember* m = RowFor(AClass, Name);
         if (m == nullptr) return Parent::GetPropRec(AClass, Name, Rec);
         switch (m->Kind) {
             case TrsMember::mkEvent:
@@ -101,10 +109,10 @@ public:
     bool CallMethod(TObject* AObject, const std::string& Name, bool Flag, TrsParamList* Params) const override {
         const TrsMember* m = Self::MemberTable().Find(Name);
         if (m == nullptr || !m->Call) return Parent::CallMethod(AObject, Name, Flag, Params);
-        return m->Call(AObject, Params);
+        return m->Call(AObject, Params, Flag);
     }
     bool GetPropValue(TObject* AObject, const std::string& Name, TrsValue& Value) const override {
-        const TrsMember* m = Self::MemberTable().Find(Name);
+        const TrsMember* m = RowFor(AObject, Name);
         if (m == nullptr || !m->Get) return Parent::GetPropValue(AObject, Name, Value);
         TrsValue v = m->Get(AObject);
         if (std::holds_alternative<std::monostate>(v)) return Parent::GetPropValue(AObject, Name, Value);
@@ -112,12 +120,24 @@ public:
         return true;
     }
     bool SetPropValue(TObject* AObject, const std::string& Name, const TrsValue& Value) const override {
-        const TrsMember* m = Self::MemberTable().Find(Name);
+        const TrsMember* m = RowFor(AObject, Name);
         if (m == nullptr) return Parent::SetPropValue(AObject, Name, Value);
-        if (m->Kind != TrsMember::mkProperty || m->ReadOnly || !m->Set) return false;
+        if (m->Kind != TrsMember::mkProperty || m->ReadOnly) return false;
+        if (!m->Set) return Parent::SetPropValue(AObject, Name, Value);
         const TrsValue v = rsValueAs(m->DataType, Value);
         if (std::holds_alternative<std::monostate>(v) && m->DataType != rsClass) return false;
         return m->Set(AObject, v);
+    }
+
+private:
+    static const TrsMember* RowFor(TClass AClass, const std::string& Name) {
+        const TrsMember* m = Self::MemberTable().Find(Name);
+        if (m != nullptr && m->YieldsToPublished && AClass != nullptr && AClass->FindProp(m->Name) != nullptr)
+            return nullptr;
+        return m;
+    }
+    static const TrsMember* RowFor(TObject* AObject, const std::string& Name) {
+        return RowFor(AObject != nullptr ? AObject->ClassType() : nullptr, Name);
     }
 };
 
@@ -279,7 +299,7 @@ TrsMember Procedure(const std::string& Name, F Do) {
     m.Name = Name;
     m.Kind = TrsMember::mkMethod;
     m.DataType = rsMethod;
-    m.Call = [Do](TObject* o, TrsParamList*) {
+    m.Call = [Do](TObject* o, TrsParamList*, bool) {
         auto* c = dynamic_cast<C*>(o);
         if (c == nullptr) return false;
         std::invoke(Do, *c);
@@ -298,11 +318,49 @@ TrsMember Method(const std::string& Name, std::vector<TrsParam> Params, F Do) {
     m.DataType = rsMethod;
     m.IsFunction = !Params.empty() && SameText(Params.back().Name, "Result");
     m.Params = ParamsOf(std::move(Params));
-    m.Call = [Do](TObject* o, TrsParamList* list) {
+    m.Call = [Do](TObject* o, TrsParamList* list, bool) {
         auto* c = dynamic_cast<C*>(o);
         if (c == nullptr || list == nullptr) return false;
         return Do(*c, *list);
     };
+    return m;
+}
+
+// An indexed member whose parameters the caller binds; Do(c, list, Reading)
+// reads them and writes "Result" itself, and decides what a write does.
+template <class C, class F>
+TrsMember Accessor(const std::string& Name, std::vector<TrsParam> Params, F Do) {
+    TrsMember m = Method<C>(Name, std::move(Params), [](C&, TrsParamList&) { return false; });
+    m.Call = [Do](TObject* o, TrsParamList* list, bool Reading) {
+        auto* c = dynamic_cast<C*>(o);
+        if (c == nullptr || list == nullptr) return false;
+        return Do(*c, *list, Reading);
+    };
+    m.IsArray = true;
+    m.IsFunction = false;
+    return m;
+}
+
+// A published property under its scripting type: reads and writes go
+// through the class's metadata.
+inline TrsMember Published(const std::string& Name, int DataType, std::string EnumTypeName = {}) {
+    TrsMember m;
+    m.Name = Name;
+    m.DataType = DataType;
+    m.EnumTypeName = std::move(EnumTypeName);
+    m.ReadOnly = false;
+    return m;
+}
+
+// The row, answering only when named.
+inline TrsMember Unlisted(TrsMember m) {
+    m.Listed = false;
+    return m;
+}
+
+// The row, giving way to a published property of the same name.
+inline TrsMember Yielding(TrsMember m) {
+    m.YieldsToPublished = true;
     return m;
 }
 

@@ -170,97 +170,23 @@ void TrpRelative::ReadState(TReader* Reader) {
 // ---------------------------------------------------------------------------
 // Scripting
 
-TClass TrsTrpRelativeRTTI::StaticClassType() {
-    static const TClassInfo info =
-        TClassBuilder<TrsTrpRelativeRTTI>("TrsTrpRelativeRTTI", TrsTComponentRTTI::StaticClassType()).Build();
-    return &info;
-}
+using namespace rstable;
 
-const TrsTrpRelativeRTTI* TrsTrpRelativeRTTI::Instance() {
-    static const TrsTrpRelativeRTTI adapter;
-    return &adapter;
-}
+RP_TABLE_ADAPTER_BODY(TrsTrpRelativeRTTI, TrsTComponentRTTI, TrpRelative)
 
-namespace {
-
-const char* const kRelativeMembers[] = {"AllChildCount", "ChildCount",      "ChildType", "FreeingChildren",
-                                        "Index",         "OrderedChildren", "Parent",    "Position"};
-
-}  // namespace
-
-void TrsTrpRelativeRTTI::GetPropList(TClass AClass, TStrings* Names) const {
-    TrsTComponentRTTI::GetPropList(AClass, Names);
-    for (const char* name : kRelativeMembers) AddPropName(Names, name);
-}
-
-TClass TrsTrpRelativeRTTI::DescribedClass() const { return TrpRelative::StaticClassType(); }
-
-// A class may publish a property under one of the relative's names (a
-// line's Position is where it is drawn): the published one wins.
-bool TrsTrpRelativeRTTI::GetPropRec(TClass AClass, const std::string& Name, TrsMemberDescriptor& Rec) const {
-    if (AClass != nullptr && AClass->FindProp(Name) != nullptr) return TrsTComponentRTTI::GetPropRec(AClass, Name, Rec);
-    if (SameText(Name, "AllChildCount") || SameText(Name, "ChildCount") || SameText(Name, "Index"))
-        FillPropRec(Name, rsInteger, true, Rec);
-    else if (SameText(Name, "ChildType") || SameText(Name, "Position"))
-        FillPropRec(Name, rsInteger, false, Rec);
-    else if (SameText(Name, "FreeingChildren"))
-        FillPropRec(Name, rsBoolean, true, Rec);
-    else if (SameText(Name, "OrderedChildren"))
-        FillPropRec(Name, rsBoolean, false, Rec);
-    else if (SameText(Name, "Parent"))
-        FillClassPropRec(Name, TrpRelative::StaticClassType(), false, Rec);
-    else
-        return TrsTComponentRTTI::GetPropRec(AClass, Name, Rec);
-    return true;
-}
-
-bool TrsTrpRelativeRTTI::GetPropValue(TObject* AObject, const std::string& Name, TrsValue& Value) const {
-    auto* r = dynamic_cast<TrpRelative*>(AObject);
-    if (r == nullptr || r->ClassType()->FindProp(Name) != nullptr)
-        return TrsTComponentRTTI::GetPropValue(AObject, Name, Value);
-    if (SameText(Name, "AllChildCount")) Value = static_cast<int32_t>(r->GetAllChildCount());
-    else if (SameText(Name, "ChildCount")) Value = static_cast<int32_t>(r->ChildCount());
-    else if (SameText(Name, "ChildType")) Value = static_cast<int32_t>(r->ChildType());
-    else if (SameText(Name, "FreeingChildren")) Value = r->FreeingChildren();
-    else if (SameText(Name, "Index")) Value = static_cast<int32_t>(r->Index());
-    else if (SameText(Name, "OrderedChildren")) Value = r->OrderedChildren();
-    else if (SameText(Name, "Parent")) Value = static_cast<TObject*>(r->Parent());
-    else if (SameText(Name, "Position")) Value = static_cast<int32_t>(r->Position());
-    else return TrsTComponentRTTI::GetPropValue(AObject, Name, Value);
-    return true;
-}
-
-bool TrsTrpRelativeRTTI::SetPropValue(TObject* AObject, const std::string& Name, const TrsValue& Value) const {
-    auto* r = dynamic_cast<TrpRelative*>(AObject);
-    if (r == nullptr || r->ClassType()->FindProp(Name) != nullptr)
-        return TrsTComponentRTTI::SetPropValue(AObject, Name, Value);
-    if (SameText(Name, "ChildType") || SameText(Name, "Position")) {
-        const TrsValue v = rsValueAs(rsInteger, Value);
-        if (!std::holds_alternative<int32_t>(v)) return false;
-        if (SameText(Name, "ChildType"))
-            r->SetChildType(std::get<int32_t>(v));
-        else
-            r->SetPosition(std::get<int32_t>(v));
-        return true;
-    }
-    if (SameText(Name, "OrderedChildren")) {
-        const TrsValue v = rsValueAs(rsBoolean, Value);
-        if (!std::holds_alternative<bool>(v)) return false;
-        r->SetOrderedChildren(std::get<bool>(v));
-        return true;
-    }
-    if (SameText(Name, "Parent")) {
-        const TrsValue v = rsValueAs(rsClass, Value);
-        if (!std::holds_alternative<TObject*>(v)) return false;
-        TObject* o = std::get<TObject*>(v);
-        auto* parent = dynamic_cast<TrpRelative*>(o);
-        if (o != nullptr && parent == nullptr) return false;
-        r->SetParent(parent);
-        return true;
-    }
-    for (const char* name : kRelativeMembers)
-        if (SameText(Name, name)) return false;  // read-only
-    return TrsTComponentRTTI::SetPropValue(AObject, Name, Value);
+const TrsMemberTable& TrsTrpRelativeRTTI::MemberTable() {
+    using R = TrpRelative;
+    static const TrsMemberTable table{
+        Yielding(Prop<R>("AllChildCount", rsInteger, &R::GetAllChildCount)),
+        Yielding(Prop<R>("ChildCount", rsInteger, &R::ChildCount)),
+        Yielding(WProp<R, int32_t>("ChildType", rsInteger, &R::ChildType, &R::SetChildType)),
+        Yielding(Prop<R>("FreeingChildren", rsBoolean, &R::FreeingChildren)),
+        Yielding(Prop<R>("Index", rsInteger, &R::Index)),
+        Yielding(WProp<R, bool>("OrderedChildren", rsBoolean, &R::OrderedChildren, &R::SetOrderedChildren)),
+        Yielding(WClassProp<R, TrpRelative*>("Parent", TrpRelative::StaticClassType(), &R::Parent, &R::SetParent)),
+        Yielding(WProp<R, int32_t>("Position", rsInteger, &R::Position, &R::SetPosition)),
+    };
+    return table;
 }
 
 namespace report {

@@ -17,6 +17,7 @@
 
 #include "report/rpComm.h"
 #include "report/rpRTTI.h"
+#include "report/rpRTTITable.h"
 
 class TrpRelative;
 using TrpRelativeProc = std::function<void(TrpRelative* Child, void* Data)>;
@@ -102,16 +103,7 @@ private:
 
 // The relative's scripting members: AllChildCount, ChildCount, ChildType,
 // FreeingChildren, Index, OrderedChildren, Parent, Position.
-class TrsTrpRelativeRTTI : public TrsTComponentRTTI {
-public:
-    FAT_CLASS(TrsTrpRelativeRTTI)
-    static const TrsTrpRelativeRTTI* Instance();
-    void GetPropList(TClass AClass, TStrings* Names) const override;
-    TClass DescribedClass() const override;
-    bool GetPropRec(TClass AClass, const std::string& Name, TrsMemberDescriptor& Rec) const override;
-    bool GetPropValue(TObject* AObject, const std::string& Name, TrsValue& Value) const override;
-    bool SetPropValue(TObject* AObject, const std::string& Name, const TrsValue& Value) const override;
-};
+RP_TABLE_ADAPTER(TrsTrpRelativeRTTI, TrsTComponentRTTI)
 
 namespace report {
 // Registered once however many units ask (a use counter).

@@ -117,165 +117,62 @@ std::unique_ptr<TrpTreeNode> TrpTreeNode::CloneNode(bool Recurse) { return Build
 // ---------------------------------------------------------------------------
 // Scripting
 
-TClass TrsTrpTreeNodeRTTI::StaticClassType() {
-    static const TClassInfo info =
-        TClassBuilder<TrsTrpTreeNodeRTTI>("TrsTrpTreeNodeRTTI", TrsTrpRelativeRTTI::StaticClassType()).Build();
-    return &info;
-}
-
-const TrsTrpTreeNodeRTTI* TrsTrpTreeNodeRTTI::Instance() {
-    static const TrsTrpTreeNodeRTTI adapter;
-    return &adapter;
-}
+using namespace rstable;
 
 namespace {
 
-const char* const kCountMembers[] = {"AbsoluteChildNodeCount", "ChildNodeCount", "Level"};
-const char* const kNodeFunctions[] = {"Add",           "GetFirstChild",      "GetLastChild",
-                                      "GetLastChildDescendent", "GetNext", "GetNextSibling",
-                                      "GetPrevious",   "GetPreviousSibling"};
-
-bool IsOneOf(const std::string& Name, const char* const* Names, std::size_t Count) {
-    for (std::size_t i = 0; i < Count; ++i)
-        if (SameText(Name, Names[i])) return true;
-    return false;
-}
-
-TrpTreeNode* CallNodeFunction(TrpTreeNode* Node, const std::string& Name) {
-    if (SameText(Name, "Add")) return Node->Add();
-    if (SameText(Name, "GetFirstChild")) return Node->GetFirstChild();
-    if (SameText(Name, "GetLastChild")) return Node->GetLastChild();
-    if (SameText(Name, "GetLastChildDescendent")) return Node->GetLastChildDescendent();
-    if (SameText(Name, "GetNext")) return Node->GetNext();
-    if (SameText(Name, "GetNextSibling")) return Node->GetNextSibling();
-    if (SameText(Name, "GetPrevious")) return Node->GetPrevious();
-    return Node->GetPreviousSibling();
-}
-
-// A node or nil from a scripting value; false for an object of another class.
-bool NodeFrom(const TrsValue& Value, TrpTreeNode*& Node) {
-    const TrsValue v = rsValueAs(rsClass, Value);
-    if (!std::holds_alternative<TObject*>(v)) return false;
-    TObject* o = std::get<TObject*>(v);
-    Node = dynamic_cast<TrpTreeNode*>(o);
-    return o == nullptr || Node != nullptr;
+template <class F>
+TrsMember NodeFunction(const char* Name, F Do) {
+    return Method<TrpTreeNode>(Name, {{"Result", rsClass, false, TrpTreeNode::StaticClassType()}},
+                               [Do](TrpTreeNode& n, TrsParamList& list) {
+                                   return list.SetParamValue(0, static_cast<TObject*>(std::invoke(Do, n)));
+                               });
 }
 
 }  // namespace
 
-void TrsTrpTreeNodeRTTI::GetPropList(TClass AClass, TStrings* Names) const {
-    TrsTrpRelativeRTTI::GetPropList(AClass, Names);
-    for (const char* name : kCountMembers) AddPropName(Names, name);
-    AddPropName(Names, "ChildNodes");
-    AddPropName(Names, "ParentNode");
-    AddMethodName(Names, "Assign");
-    AddMethodName(Names, "CloneNode");
-    for (const char* name : kNodeFunctions) AddMethodName(Names, name);
-}
+RP_TABLE_ADAPTER_BODY(TrsTrpTreeNodeRTTI, TrsTrpRelativeRTTI, TrpTreeNode)
 
-TClass TrsTrpTreeNodeRTTI::DescribedClass() const { return TrpTreeNode::StaticClassType(); }
-
-bool TrsTrpTreeNodeRTTI::GetPropRec(TClass AClass, const std::string& Name, TrsMemberDescriptor& Rec) const {
-    if (IsOneOf(Name, kCountMembers, std::size(kCountMembers))) {
-        FillPropRec(Name, rsInteger, true, Rec);
-    } else if (SameText(Name, "ChildNodes")) {
-        FillArrayPropRec("ChildNodes", Rec);
-        Rec.ReadOnly = true;
-    } else if (SameText(Name, "ParentNode")) {
-        FillClassPropRec("ParentNode", TrpTreeNode::StaticClassType(), false, Rec);
-    } else if (SameText(Name, "CloneNode") || IsOneOf(Name, kNodeFunctions, std::size(kNodeFunctions))) {
-        FillMethodRec(Name, true, Rec);
-        Rec.IsFunction = true;
-    } else {
-        return TrsTrpRelativeRTTI::GetPropRec(AClass, Name, Rec);
-    }
-    return true;
-}
-
-std::unique_ptr<TrsParamList> TrsTrpTreeNodeRTTI::GetParams(const std::string& Name) const {
+const TrsMemberTable& TrsTrpTreeNodeRTTI::MemberTable() {
+    using N = TrpTreeNode;
     const TClass node = TrpTreeNode::StaticClassType();
-    if (SameText(Name, "ChildNodes")) {
-        auto list = std::make_unique<TrsParamList>();
-        list->AddParam("Index", rsInteger, false, false);
-        list->AddParam("Result", rsClass, false, false, "", node);
-        return list;
-    }
-    if (SameText(Name, "CloneNode")) {
-        auto list = std::make_unique<TrsParamList>();
-        list->AddParam("aNewParent", rsClass, false, false, "", node);
-        list->AddParam("aRecurse", rsBoolean, false, false);
-        list->AddParam("Result", rsClass, false, false, "", node);
-        return list;
-    }
-    if (IsOneOf(Name, kNodeFunctions, std::size(kNodeFunctions))) {
-        auto list = std::make_unique<TrsParamList>();
-        list->AddParam("Result", rsClass, false, false, "", node);
-        return list;
-    }
-    return TrsTrpRelativeRTTI::GetParams(Name);
-}
-
-bool TrsTrpTreeNodeRTTI::CallMethod(TObject* AObject, const std::string& Name, bool Flag,
-                                    TrsParamList* Params) const {
-    auto* node = dynamic_cast<TrpTreeNode*>(AObject);
-    if (node == nullptr || Params == nullptr) return TrsTrpRelativeRTTI::CallMethod(AObject, Name, Flag, Params);
-    if (SameText(Name, "ChildNodes")) {
-        // Indexed and read-only: a write asks for nothing this adapter does.
-        if (!Flag) return false;
-        TrsValue index;
-        if (!Params->GetParamValue(0, index)) return false;
-        const TrsValue i = rsValueAs(rsInteger, index);
-        if (!std::holds_alternative<int32_t>(i)) return false;
-        return Params->SetParamValue(1, static_cast<TObject*>(node->ChildNodes(std::get<int32_t>(i))));
-    }
-    if (SameText(Name, "CloneNode")) {
-        TrsValue parentValue, recurseValue;
-        if (!Params->GetParamValue(0, parentValue) || !Params->GetParamValue(1, recurseValue)) return false;
-        TrpTreeNode* parent = nullptr;
-        if (!NodeFrom(parentValue, parent)) return false;
-        const TrsValue recurse = rsValueAs(rsBoolean, recurseValue);
-        if (!std::holds_alternative<bool>(recurse)) return false;
-        TrpTreeNode* clone = parent != nullptr ? node->CloneNode(*parent, std::get<bool>(recurse))
-                                               : node->CloneNode(std::get<bool>(recurse)).release();
-        if (!Params->SetParamValue(2, static_cast<TObject*>(clone))) {
-            // Nobody would ever hear of a parentless clone: it goes now.
-            if (parent == nullptr) delete clone;
-            return false;
-        }
-        return true;
-    }
-    if (IsOneOf(Name, kNodeFunctions, std::size(kNodeFunctions)))
-        return Params->SetParamValue(0, static_cast<TObject*>(CallNodeFunction(node, Name)));
-    return TrsTrpRelativeRTTI::CallMethod(AObject, Name, Flag, Params);
-}
-
-bool TrsTrpTreeNodeRTTI::GetPropValue(TObject* AObject, const std::string& Name, TrsValue& Value) const {
-    auto* node = dynamic_cast<TrpTreeNode*>(AObject);
-    if (node == nullptr) return TrsTrpRelativeRTTI::GetPropValue(AObject, Name, Value);
-    if (SameText(Name, "AbsoluteChildNodeCount"))
-        Value = static_cast<int32_t>(node->AbsoluteChildNodeCount());
-    else if (SameText(Name, "ChildNodeCount"))
-        Value = static_cast<int32_t>(node->ChildNodeCount());
-    else if (SameText(Name, "Level"))
-        Value = static_cast<int32_t>(node->Level());
-    else if (SameText(Name, "ParentNode"))
-        Value = static_cast<TObject*>(node->ParentNode());
-    else
-        return TrsTrpRelativeRTTI::GetPropValue(AObject, Name, Value);
-    return true;
-}
-
-bool TrsTrpTreeNodeRTTI::SetPropValue(TObject* AObject, const std::string& Name, const TrsValue& Value) const {
-    auto* node = dynamic_cast<TrpTreeNode*>(AObject);
-    if (node == nullptr) return TrsTrpRelativeRTTI::SetPropValue(AObject, Name, Value);
-    if (SameText(Name, "ParentNode")) {
-        TrpTreeNode* parent = nullptr;
-        if (!NodeFrom(Value, parent)) return false;
-        node->SetParentNode(parent);
-        return true;
-    }
-    if (IsOneOf(Name, kCountMembers, std::size(kCountMembers)) || SameText(Name, "ChildNodes")) return false;
-    return TrsTrpRelativeRTTI::SetPropValue(AObject, Name, Value);
+    static const TrsMemberTable table{
+        Prop<N>("AbsoluteChildNodeCount", rsInteger, &N::AbsoluteChildNodeCount),
+        Prop<N>("ChildNodeCount", rsInteger, &N::ChildNodeCount),
+        Prop<N>("Level", rsInteger, &N::Level),
+        Accessor<N>("ChildNodes", {{"Index", rsInteger}, {"Result", rsClass, false, node}},
+                    [](N& n, TrsParamList& list, bool Reading) {
+                        // Read-only: a write asks for nothing this adapter does.
+                        TrsValue index;
+                        if (!Reading || !list.GetParamValue(0, index)) return false;
+                        return list.SetParamValue(1, static_cast<TObject*>(n.ChildNodes(std::get<int32_t>(index))));
+                    }),
+        WClassProp<N, N*>("ParentNode", node, &N::ParentNode, &N::SetParentNode),
+        Method<N>("CloneNode", {{"aNewParent", rsClass, false, node}, {"aRecurse", rsBoolean}, {"Result", rsClass, false, node}},
+                  [](N& n, TrsParamList& list) {
+                      TrsValue parentValue, recurse;
+                      if (!list.GetParamValue(0, parentValue) || !list.GetParamValue(1, recurse)) return false;
+                      N* parent = nullptr;
+                      if (!rsdetail::FromValue(parentValue, parent)) return false;
+                      const bool deep = std::get<bool>(recurse);
+                      N* clone = parent != nullptr ? n.CloneNode(*parent, deep) : n.CloneNode(deep).release();
+                      if (!list.SetParamValue(2, static_cast<TObject*>(clone))) {
+                          // Nobody would ever hear of a parentless clone: it goes now.
+                          if (parent == nullptr) delete clone;
+                          return false;
+                      }
+                      return true;
+                  }),
+        NodeFunction("Add", &N::Add),
+        NodeFunction("GetFirstChild", &N::GetFirstChild),
+        NodeFunction("GetLastChild", &N::GetLastChild),
+        NodeFunction("GetLastChildDescendent", &N::GetLastChildDescendent),
+        NodeFunction("GetNext", &N::GetNext),
+        NodeFunction("GetNextSibling", &N::GetNextSibling),
+        NodeFunction("GetPrevious", &N::GetPrevious),
+        NodeFunction("GetPreviousSibling", &N::GetPreviousSibling),
+    };
+    return table;
 }
 
 namespace report {

@@ -74,18 +74,7 @@ private:
 // GetLastChildDescendent, GetNext, GetNextSibling, GetPrevious,
 // GetPreviousSibling. A clone made without a parent belongs to the script,
 // which frees it.
-class TrsTrpTreeNodeRTTI : public TrsTrpRelativeRTTI {
-public:
-    FAT_CLASS(TrsTrpTreeNodeRTTI)
-    static const TrsTrpTreeNodeRTTI* Instance();
-    void GetPropList(TClass AClass, TStrings* Names) const override;
-    TClass DescribedClass() const override;
-    bool GetPropRec(TClass AClass, const std::string& Name, TrsMemberDescriptor& Rec) const override;
-    std::unique_ptr<TrsParamList> GetParams(const std::string& Name) const override;
-    bool CallMethod(TObject* AObject, const std::string& Name, bool Flag, TrsParamList* Params) const override;
-    bool GetPropValue(TObject* AObject, const std::string& Name, TrsValue& Value) const override;
-    bool SetPropValue(TObject* AObject, const std::string& Name, const TrsValue& Value) const override;
-};
+RP_TABLE_ADAPTER(TrsTrpTreeNodeRTTI, TrsTrpRelativeRTTI)
 
 namespace report {
 void RegisterTreeNodeClasses();

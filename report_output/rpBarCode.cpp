@@ -723,50 +723,25 @@ void TrpDBBarCode::SetDataField(const std::string& Value) {
 // ---------------------------------------------------------------------------
 // Scripting
 
-TClass TrsTrpBarCodeRTTI::StaticClassType() {
-    static const TClassInfo info =
-        TClassBuilder<TrsTrpBarCodeRTTI>("TrsTrpBarCodeRTTI", TrsTrpRelativeRTTI::StaticClassType()).Build();
-    return &info;
-}
+RP_TABLE_ADAPTER_BODY(TrsTrpBarCodeRTTI, TrsTrpComponentRTTI, TrpBarCode)
 
-const TrsTrpBarCodeRTTI* TrsTrpBarCodeRTTI::Instance() {
-    static const TrsTrpBarCodeRTTI adapter;
-    return &adapter;
-}
-
-TClass TrsTrpBarCodeRTTI::DescribedClass() const { return TrpBarCode::StaticClassType(); }
-
-namespace {
-
-struct ScriptedProp {
-    const char* Name;
-    int DataType;
-    const char* EnumType;
-};
-const ScriptedProp kBarCodeProps[] = {
-    {"AddOnCode", rsString, nullptr},         {"Data", rsString, nullptr},
-    {"AutoEncode", rsBoolean, nullptr},       {"AutoSizeFont", rsBoolean, nullptr},
-    {"BearerBars", rsBoolean, nullptr},       {"CalcCheckDigit", rsBoolean, nullptr},
-    {"PrintHumanReadable", rsBoolean, nullptr}, {"BarWidth", rsSingle, nullptr},
-    {"WideBarRatio", rsSingle, nullptr},      {"BarCodeType", rsEnum, "TrpBarCodeType"},
-    {"Orientation", rsEnum, "TrpBarCodeOrientation"}, {"BarColor", rsEnum, "TColor"},
-};
-
-}  // namespace
-
-void TrsTrpBarCodeRTTI::GetPropList(TClass AClass, TStrings* Names) const {
-    TrsTrpRelativeRTTI::GetPropList(AClass, Names);
-    for (const ScriptedProp& p : kBarCodeProps) AddPropName(Names, p.Name);
-}
-
-bool TrsTrpBarCodeRTTI::GetPropRec(TClass AClass, const std::string& Name, TrsMemberDescriptor& Rec) const {
-    for (const ScriptedProp& p : kBarCodeProps) {
-        if (!SameText(Name, p.Name)) continue;
-        if (p.EnumType != nullptr) FillEnumPropRec(p.Name, p.EnumType, false, Rec);
-        else FillPropRec(p.Name, p.DataType, false, Rec);
-        return true;
-    }
-    return TrsTrpRelativeRTTI::GetPropRec(AClass, Name, Rec);
+const TrsMemberTable& TrsTrpBarCodeRTTI::MemberTable() {
+    using rstable::Published;
+    static const TrsMemberTable table{
+        Published("AddOnCode", rsString),
+        Published("Data", rsString),
+        Published("AutoEncode", rsBoolean),
+        Published("AutoSizeFont", rsBoolean),
+        Published("BearerBars", rsBoolean),
+        Published("CalcCheckDigit", rsBoolean),
+        Published("PrintHumanReadable", rsBoolean),
+        Published("BarWidth", rsSingle),
+        Published("WideBarRatio", rsSingle),
+        Published("BarCodeType", rsEnum, "TrpBarCodeType"),
+        Published("Orientation", rsEnum, "TrpBarCodeOrientation"),
+        Published("BarColor", rsEnum, "TColor"),
+    };
+    return table;
 }
 
 namespace report_output {

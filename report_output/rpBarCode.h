@@ -20,6 +20,7 @@
 #include "platform/gfx/Canvas.h"
 #include "report/rpDrawCommand.h"
 #include "report/rpRTTI.h"
+#include "report/rpModelRTTI.h"
 #include "report/rpRelatv.h"
 #include "report_output/rpBarCodeEncoders.h"
 #include "report_output/rpTextControls.h"
@@ -223,15 +224,8 @@ public:
 
 // What scripts see of a barcode: its published properties by name, with
 // their scripting types; values go through the published properties.
-// Other names go to the adapters of its ancestors.
-class TrsTrpBarCodeRTTI : public TrsTrpRelativeRTTI {
-public:
-    FAT_CLASS(TrsTrpBarCodeRTTI)
-    static const TrsTrpBarCodeRTTI* Instance();
-    void GetPropList(TClass AClass, TStrings* Names) const override;
-    TClass DescribedClass() const override;
-    bool GetPropRec(TClass AClass, const std::string& Name, TrsMemberDescriptor& Rec) const override;
-};
+// Other names go to the component adapter.
+RP_TABLE_ADAPTER(TrsTrpBarCodeRTTI, TrsTrpComponentRTTI)
 
 namespace report_output {
 void RegisterBarCodeClasses();

@@ -19,6 +19,7 @@
 #include "report/rpModelRTTI.h"
 #include "report/rpParameters.h"
 #include "report/rpRegComponents.h"
+#include "report/rpTreeNodes.h"
 #include "tests/report/ReportTestSupport.h"
 
 namespace {
@@ -34,6 +35,7 @@ struct Model {
     TrpGroup* group = nullptr;
     TrpMemo* memo = new TrpMemo(&owner);
     TrpDBPipeline* pipeline = new TrpDBPipeline(&owner);
+    TrpTreeNode* node = new TrpTreeNode(&owner);
     Model() {
         group = new TrpGroup(&owner);
         group->SetReport(report);
@@ -55,7 +57,9 @@ TEST(ModelAdapterTest, NamesAnswerInAnyLetterCase) {
     };
     for (const Case& c : {Case{m.report, "absolutepageno", "AbsolutePageNo"}, Case{m.report, "ABSOLUTEPAGENO", "AbsolutePageNo"},
                           Case{m.report, "devicetype", "DeviceType"}, Case{m.pipeline, "eof", "EOF"},
-                          Case{m.pipeline, "EoF", "EOF"}, Case{m.group, "breakno", "BreakNo"}}) {
+                          Case{m.pipeline, "EoF", "EOF"}, Case{m.group, "breakno", "BreakNo"},
+                          Case{m.node, "childnodecount", "ChildNodeCount"}, Case{m.node, "INDEX", "Index"},
+                          Case{m.report->Parameters(), "insertmode", "InsertMode"}}) {
         SCOPED_TRACE(c.name);
         TrsRTTIClass adapter = AdapterOf(c.object);
         ASSERT_NE(adapter, nullptr);
@@ -160,7 +164,7 @@ TEST(ModelAdapterTest, ReadOnlyNamesRefuseWritingAndKeepTheirValue) {
     // Every name an adapter lists as read-only refuses a value of its own type.
     for (TObject* object : std::initializer_list<TObject*>{
              m.report, m.group, m.memo, m.pipeline, m.report->GetBand(btDetail, 0), m.report->CreateBand(btTitle),
-             m.report->CreateBand(btFooter), m.group->HeaderBand()}) {
+             m.report->CreateBand(btFooter), m.group->HeaderBand(), m.node, m.report->Parameters()}) {
         TrsRTTIClass adapter = AdapterOf(object);
         TStringList names;
         adapter->GetPropList(object->ClassType(), &names);
@@ -223,6 +227,8 @@ TEST(ModelAdapterTest, AnIndexOutsideItsListAnswersNil) {
         {m.pipeline, "Fields", 3, nullptr},
         {m.pipeline, "Links", 0, nullptr},
         {m.report, "AutoSearchFields", 0, nullptr},
+        {m.node, "ChildNodes", 0, nullptr},
+        {m.report->Parameters(), "ItemsByIndex", -1, nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.name) + "(" + std::to_string(c.index) + ")");

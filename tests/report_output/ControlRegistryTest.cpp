@@ -8,7 +8,12 @@
 
 #include "platform/rtl/Filer.h"
 #include "platform/rtl/Streams.h"
+#include "report/rpComponent.h"
+#include "report/rpPrinterSetup.h"
 #include "report/rpRegComponents.h"
+#include "report_output/rpBarCode.h"
+#include "report_output/rpGraphics.h"
+#include "report_output/rpRichText.h"
 #include "report_output/rpTextControls.h"
 #include "report_output/rpVariableRTTI.h"
 #include "report_output/rpVariables.h"
@@ -121,6 +126,79 @@ TEST(ControlRegistryTest, EveryPublishedPropertyOfEveryRegisteredClassIsReachabl
         }
     }
     EXPECT_GT(checked, 200);
+}
+
+// The output library's own adapters answer as every other adapter does: a
+// published name wins over a relative's, a barcode is a component, a
+// method with a result is a function.
+TEST(ControlRegistryTest, OutputAdaptersDescribeTheirMembersLikeTheLibrarysOwn) {
+    struct Case {
+        TClass cls;
+        const char* name;
+        int type;
+        const char* enumName;
+        TClass classType;
+        bool readOnly;
+        int event;
+    };
+    const Case cases[] = {
+        {TrpLine::StaticClassType(), "position", rsEnum, "TrpLinePositionType", nullptr, false, -1},
+        {TrpBarCode::StaticClassType(), "anchorrightbottom", rsBoolean, "", nullptr, false, -1},
+        {TrpBarCode::StaticClassType(), "OnPrint", rsMethod, "", nullptr, true, 32},
+        {TrpBarCode::StaticClassType(), "barcolor", rsEnum, "TColor", nullptr, false, -1},
+        {TrpBarCode::StaticClassType(), "ChildCount", rsInteger, "", nullptr, true, -1},
+        {TrpPrinterSetup::StaticClassType(), "units", rsEnum, "TrpUnitType", nullptr, false, -1},
+        {TrpPrinterSetup::StaticClassType(), "PageDef", rsClass, "", TrpPageDef::StaticClassType(), true, -1},
+        {TrpPrinterSetup::StaticClassType(), "printableheight", rsSingle, "", nullptr, true, -1},
+        {TrpPrinterSetup::StaticClassType(), "PrinterInfo", rsClass, "", nullptr, true, -1},
+        {TrpRichText::StaticClassType(), "onGetRichText", rsMethod, "", nullptr, true, 53},
+        {TrpRichText::StaticClassType(), "richtextstream", rsClass, "", TMemoryStream::StaticClassType(), true, -1},
+        {TrpRichText::StaticClassType(), "SelText", rsString, "", nullptr, false, -1},
+        {TrpDBRichText::StaticClassType(), "autodisplay", rsBoolean, "", nullptr, false, -1},
+        {TrpDrawRichText::StaticClassType(), "color", rsEnum, "TColor", nullptr, false, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.cls->Name + "." + c.name);
+        TrsRTTIClass adapter = TrsRTTIClassRegistry::GetRTTIClass(c.cls);
+        ASSERT_NE(adapter, nullptr);
+        TrsMemberDescriptor rec;
+        ASSERT_TRUE(adapter->GetPropRec(c.cls, c.name, rec));
+        EXPECT_EQ(rec.DataType, c.type);
+        EXPECT_EQ(rec.EnumTypeName, c.enumName);
+        EXPECT_EQ(rec.ClassType, c.classType);
+        EXPECT_EQ(rec.ReadOnly, c.readOnly);
+        EXPECT_EQ(rec.EventNumber, c.event);
+    }
+    TrsMemberDescriptor find;
+    ASSERT_TRUE(TrsRTTIClassRegistry::GetRTTIClass(TrpRichText::StaticClassType())
+                    ->GetPropRec(TrpRichText::StaticClassType(), "FindText", find));
+    EXPECT_TRUE(find.IsFunction) << "its last parameter is its result";
+}
+
+TEST(ControlRegistryTest, OutputAdaptersWriteThroughTheSettersAndRefuseWhatTheyCannotTake) {
+    TrpPrinterSetup setup;
+    TrsRTTIClass setupAdapter = TrsRTTIClassRegistry::GetRTTIClass(setup.ClassType());
+    setup.SetUnits(utMillimeters);
+    EXPECT_FALSE(setupAdapter->SetPropValue(&setup, "Units", int32_t{99}));
+    EXPECT_FALSE(setupAdapter->SetPropValue(&setup, "Orientation", int32_t{2}));
+    EXPECT_EQ(setup.Units(), utMillimeters);
+    EXPECT_EQ(setup.Orientation(), poPortrait);
+    ASSERT_TRUE(setupAdapter->SetPropValue(&setup, "units", int32_t{utInches}));
+    EXPECT_EQ(setup.Units(), utInches);
+    // Only the published options, Bin, Units and DelegateCopies are listed.
+    TStringList names;
+    setupAdapter->GetPropList(setup.ClassType(), &names);
+    EXPECT_LT(names.IndexOf("Active"), 0);
+    EXPECT_LT(names.IndexOf("PrintableWidth"), 0);
+    EXPECT_GE(names.IndexOf("Copies"), 0);
+
+    TrpBarCode bc(nullptr);
+    TrsRTTIClass barcodes = TrsRTTIClassRegistry::GetRTTIClass(bc.ClassType());
+    ASSERT_TRUE(barcodes->SetPropValue(&bc, "ANCHORRIGHTBOTTOM", false));
+    const TrpAnchors corner{atRight, atBottom};
+    EXPECT_TRUE(bc.Anchors() == corner);
+    ASSERT_TRUE(barcodes->SetPropValue(&bc, "widebarratio", 2.5f));
+    EXPECT_NEAR(bc.WideBarRatio(), 2.5f, 1e-4);
 }
 
 }  // namespace
