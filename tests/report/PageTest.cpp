@@ -237,11 +237,12 @@ TEST(Pages, DescriptionsUseTheLanguageTexts) {
     EXPECT_EQ(page.GetPageDescription(), "Página 3 de 7");
 }
 
-// The outline's own command, as the outline registers it.
+// The outline's own command, as the outline declares it.
 class TrpOutlineDrawCommand : public TrpDrawCommand {
 public:
     explicit TrpOutlineDrawCommand(TComponent* AOwner) : TrpDrawCommand(AOwner) {}
     FAT_CLASS(TrpOutlineDrawCommand)
+    bool IsOutline() const override { return true; }
 };
 
 TClass TrpOutlineDrawCommand::StaticClassType() {
