@@ -242,6 +242,7 @@ class TrpOutlineDrawCommand : public TrpDrawCommand {
 public:
     explicit TrpOutlineDrawCommand(TComponent* AOwner) : TrpDrawCommand(AOwner) {}
     FAT_CLASS(TrpOutlineDrawCommand)
+    bool IsOutline() const override { return true; }
 };
 
 TClass TrpOutlineDrawCommand::StaticClassType() {
