@@ -264,16 +264,8 @@ bool TrpFormatMemo::Matches(const std::string& DisplayFormat, TrpDataType DataTy
     const TFormatSettings& fs = FormatSettings;
     switch (reads_) {
         case Reads::Nothing: return true;
-        case Reads::Numbers:
-            return fs.DecimalSeparator == numbers_.decimalSeparator &&
-                   fs.ThousandSeparator == numbers_.thousandSeparator &&
-                   fs.CurrencyFormat == numbers_.currencyFormat && fs.NegCurrFormat == numbers_.negCurrFormat &&
-                   fs.CurrencyDecimals == numbers_.currencyDecimals && fs.CurrencyString == numbers_.currencyString;
-        case Reads::Dates:
-            return fs.DateSeparator == dates_.dateSeparator && fs.TimeSeparator == dates_.timeSeparator &&
-                   fs.ShortDateFormat == dates_.shortDateFormat && fs.LongDateFormat == dates_.longDateFormat &&
-                   fs.ShortTimeFormat == dates_.shortTimeFormat && fs.LongTimeFormat == dates_.longTimeFormat &&
-                   fs.TimeAMString == dates_.timeAMString && fs.TimePMString == dates_.timePMString;
+        case Reads::Numbers: return numbers_ == NumberFields(fs);
+        case Reads::Dates: return dates_ == DateFields(fs);
         case Reads::More: return false;
     }
     return false;
@@ -293,23 +285,10 @@ const std::string& TrpFormatMemo::Format(const std::string& DisplayFormat, TrpDa
     varType_ = Value.VarType();
     if (const std::string* text = Value.TextPtr()) valueText_ = *text;
     const TFormatSettings& fs = FormatSettings;
-    if (reads_ == Reads::Numbers) {
-        numbers_.decimalSeparator = fs.DecimalSeparator;
-        numbers_.thousandSeparator = fs.ThousandSeparator;
-        numbers_.currencyFormat = fs.CurrencyFormat;
-        numbers_.negCurrFormat = fs.NegCurrFormat;
-        numbers_.currencyDecimals = fs.CurrencyDecimals;
-        numbers_.currencyString = fs.CurrencyString;
-    } else if (reads_ == Reads::Dates) {
-        dates_.dateSeparator = fs.DateSeparator;
-        dates_.timeSeparator = fs.TimeSeparator;
-        dates_.shortDateFormat = fs.ShortDateFormat;
-        dates_.longDateFormat = fs.LongDateFormat;
-        dates_.shortTimeFormat = fs.ShortTimeFormat;
-        dates_.longTimeFormat = fs.LongTimeFormat;
-        dates_.timeAMString = fs.TimeAMString;
-        dates_.timePMString = fs.TimePMString;
-    }
+    if (reads_ == Reads::Numbers)
+        numbers_ = NumberFields(fs);
+    else if (reads_ == Reads::Dates)
+        dates_ = DateFields(fs);
     valid_ = true;
     return text_;
 }

@@ -12,6 +12,7 @@
 // infinities print as text. Texts pass through the edit-mask layout.
 #include <cstdint>
 #include <string>
+#include <tuple>
 
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Lists.h"
@@ -56,24 +57,19 @@ public:
 private:
     // What the library's own rules read of the settings in force.
     enum class Reads : std::uint8_t { Nothing, Numbers, Dates, More };
-    struct NumberSettings {
-        char decimalSeparator = 0;
-        char thousandSeparator = 0;
-        std::uint8_t currencyFormat = 0;
-        std::uint8_t negCurrFormat = 0;
-        std::uint8_t currencyDecimals = 0;
-        std::string currencyString;
-    };
-    struct DateSettings {
-        char dateSeparator = 0;
-        char timeSeparator = 0;
-        std::string shortDateFormat;
-        std::string longDateFormat;
-        std::string shortTimeFormat;
-        std::string longTimeFormat;
-        std::string timeAMString;
-        std::string timePMString;
-    };
+    // The settings each kind reads, listed once (NumberFields, DateFields)
+    // for both taking a snapshot and comparing with one.
+    using NumberSettings = std::tuple<char, char, std::uint8_t, std::uint8_t, std::uint8_t, std::string>;
+    using DateSettings = std::tuple<char, char, std::string, std::string, std::string, std::string, std::string,
+                                    std::string>;
+    static auto NumberFields(const TFormatSettings& fs) {
+        return std::tie(fs.DecimalSeparator, fs.ThousandSeparator, fs.CurrencyFormat, fs.NegCurrFormat,
+                        fs.CurrencyDecimals, fs.CurrencyString);
+    }
+    static auto DateFields(const TFormatSettings& fs) {
+        return std::tie(fs.DateSeparator, fs.TimeSeparator, fs.ShortDateFormat, fs.LongDateFormat,
+                        fs.ShortTimeFormat, fs.LongTimeFormat, fs.TimeAMString, fs.TimePMString);
+    }
 
     static Reads ReadsFor(const std::string& DisplayFormat, TrpDataType DataType, const Variant& Value);
     bool Matches(const std::string& DisplayFormat, TrpDataType DataType, const Variant& Value) const;
