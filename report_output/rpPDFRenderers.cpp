@@ -5,6 +5,8 @@
 #include <mutex>
 #include <vector>
 
+#include "report/rpMemo.h"
+#include "report/rpRotatedText.h"
 #include "report/rpTextLayout.h"
 #include "report/rpUnits.h"
 #include "report/rpUtils.h"
@@ -460,10 +462,19 @@ void TrpPDFRendererStandardText::RenderText() {
         if (text->Alignment() == taCenter) x += (boxW - width) / 2;
         Num(x).Num(y).Op("Td");
     } else {
-        // Turned about the text's origin, as the screen turns it.
-        const bool hasOrigin = text->RotatedOriginLeft != 0 || text->RotatedOriginTop != 0;
-        const double px = hasOrigin ? U::MMToPoints(text->RotatedOriginLeft) : L();
-        const double py = hasOrigin ? PageHeight - U::MMToPoints(text->RotatedOriginTop) : T();
+        // Turned about the text's origin, as the screen turns it. The origin
+        // is an offset within the text's box, not a page position; a command
+        // made without one is placed as the screen places it.
+        TPoint origin{text->RotatedOriginLeft, text->RotatedOriginTop};
+        if (origin.X == 0 && origin.Y == 0) {
+            std::unique_ptr<TCanvas> measuring = rpNewMeasuringCanvas();
+            origin = TrpRotatedText::CalcTextBounds(measuring.get(), text->Text(), text->Font(),
+                                                    TRect{0, 0, text->Width(), text->Height()}, text->Border(),
+                                                    text->TextAlignment(), text->WordWrap(), angle)
+                         .Origin;
+        }
+        const double px = L() + U::MMToPoints(origin.X);
+        const double py = T() - U::MMToPoints(origin.Y);
         const double a = angle * M_PI / 180;
         x = Round2(px + std::sin(a) * fontHeight);
         y = Round2(py - std::cos(a) * fontHeight);
@@ -511,54 +522,72 @@ void TrpPDFRendererWrappedText::RenderText() {
     auto width = [&](const std::string& s) { return Pts(canvas.TextWidthF(s)); };
     std::vector<std::pair<double, double>> decorations;  // line start x (absolute) and width
     const TrpTextAlignment align = text->TextAlignment();
-    if (align == taLeftJustified) {
-        Out(N(lineHeight) + " TL");
-        Out(N(x) + " " + N(y) + " Td");
-        const double tabWidth = Pts(canvas.ExactTextMetrics().AveCharWidth * 8);
-        for (int i = 0; i < count; ++i) {
-            const std::string& line = lines[i];
-            if (line.find('\t') == std::string::npos) {
-                Tj(line, "Tj T*");
-                decorations.emplace_back(x, width(line));
-                continue;
-            }
-            // Pieces placed at the tab stops, relative to the line's start.
-            double pos = 0, placed = 0;
-            size_t start = 0;
-            for (;;) {
-                const size_t tab = line.find('\t', start);
-                const std::string piece = line.substr(start, tab == std::string::npos ? std::string::npos : tab - start);
+    const double tabWidth = Pts(canvas.ExactTextMetrics().AveCharWidth * 8);
+    // A line holding tabs, as pieces at the tab stops measured from the
+    // line's start: the given stops first, then multiples of the default tab.
+    // Writes the pieces when asked, moving the current point along; Placed
+    // comes back as how far it moved. Returns the line's width.
+    auto tabbed = [&](const std::string& line, bool write, double& placed) {
+        double pos = 0;
+        placed = 0;
+        size_t start = 0;
+        for (;;) {
+            const size_t tab = line.find('\t', start);
+            const std::string piece = line.substr(start, tab == std::string::npos ? std::string::npos : tab - start);
+            if (write && !piece.empty()) {
                 if (pos != placed) {
                     Out(N(pos - placed) + " 0 Td");
                     placed = pos;
                 }
                 Tj(piece);
-                pos += width(piece);
-                if (tab == std::string::npos) break;
-                double next = -1;
-                TStrings* stops = text->TabStopPositions();
-                for (int k = 0; stops != nullptr && k < stops->Count() && next < 0; ++k) {
-                    const double stop = U::MMToPoints(std::atof(stops->Strings(k).c_str()));
-                    if (stop > pos) next = stop;
-                }
-                if (next < 0) next = tabWidth > 0 ? (std::floor(pos / tabWidth) + 1) * tabWidth : pos;
-                pos = next;
-                start = tab + 1;
             }
-            decorations.emplace_back(x, pos);
+            pos += width(piece);
+            if (tab == std::string::npos) break;
+            double next = -1;
+            TStrings* stops = text->TabStopPositions();
+            for (int k = 0; stops != nullptr && k < stops->Count() && next < 0; ++k) {
+                const double stop = U::MMToPoints(std::atof(stops->Strings(k).c_str()));
+                if (stop > pos) next = stop;
+            }
+            if (next < 0) next = tabWidth > 0 ? (std::floor(pos / tabWidth) + 1) * tabWidth : pos;
+            pos = next;
+            start = tab + 1;
+        }
+        return pos;
+    };
+    auto hasTab = [](const std::string& line) { return line.find('\t') != std::string::npos; };
+    double placed = 0;
+    if (align == taLeftJustified) {
+        Out(N(lineHeight) + " TL");
+        Out(N(x) + " " + N(y) + " Td");
+        for (int i = 0; i < count; ++i) {
+            const std::string& line = lines[i];
+            if (!hasTab(line)) {
+                Tj(line, "Tj T*");
+                decorations.emplace_back(x, width(line));
+                continue;
+            }
+            decorations.emplace_back(x, tabbed(line, true, placed));
             Out(N(-placed) + " " + N(-lineHeight) + " Td");
         }
         Out("ET");
     } else if (align == taRightJustified || align == taCentered) {
         double previous = 0;
         for (int i = 0; i < count; ++i) {
-            const double w = width(lines[i]);
+            const bool tabs = hasTab(lines[i]);
+            const double w = tabs ? tabbed(lines[i], false, placed) : width(lines[i]);
             double offset = boxW - w;
             if (align == taCentered) offset /= 2;
             if (i == 0) Out(N(x + offset) + " " + N(y) + " Td");
             else Out(N(offset - previous) + " " + N(-lineHeight) + " Td");
             previous = offset;
-            Tj(lines[i]);
+            if (tabs) {
+                tabbed(lines[i], true, placed);
+                // Back to the line's start, which the next line measures from.
+                if (placed != 0) Out(N(-placed) + " 0 Td");
+            } else {
+                Tj(lines[i]);
+            }
             decorations.emplace_back(x + offset, w);
         }
         Out("ET");
@@ -570,7 +599,15 @@ void TrpPDFRendererWrappedText::RenderText() {
             else Out(N(-lineStart) + " " + N(-lineHeight) + " Td");
             lineStart = 0;
             const std::vector<std::string> words = Words(line);
-            const bool last = i == count - 1 && !text->ForceJustifyLastLine();
+            // A memo marks every paragraph's last line; a line that ends a
+            // page in the middle of a paragraph is spread like the others.
+            const bool last = i == count - 1 && !text->ForceJustifyLastLine() && !text->IsMemo();
+            if (hasTab(line)) {
+                // Tabs place the pieces; the blanks keep their width.
+                decorations.emplace_back(x, tabbed(line, true, placed));
+                lineStart = placed;
+                continue;
+            }
             // A paragraph's last line and a line of one word keep their
             // natural spacing, as on the screen and the printer.
             if (words.size() < 2 || paragraphEnd[i] || last) {

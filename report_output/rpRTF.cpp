@@ -39,6 +39,7 @@ struct CharState {
     bool Italic = false;
     bool Underline = false;
     bool Strike = false;
+    bool Hidden = false;  // \v: stays in the stored text, never printed
     int Fore = 0;  // colour table index; 0 is "auto"
     int Back = 0;
     bool operator==(const CharState&) const = default;
@@ -279,6 +280,19 @@ private:
         const bool on = !hasParam || p != 0;
         auto twips = [&](int v) { return std::clamp(v, -kMaxTwips, kMaxTwips); };
         if (w == "par" || w == "sect" || w == "page") Paragraph(g);
+        // A table prints as tabbed lines: cells apart, each row a line of its own.
+        else if (w == "cell" || w == "nestcell") Emit(g, U'\t');
+        else if (w == "row" || w == "nestrow") {
+            // The cells' right edges are the row's tab stops, so columns line up.
+            const std::vector<int> own = pa.Tabs;
+            pa.Tabs = rowTabs_;
+            Paragraph(g);
+            pa.Tabs = own;
+        } else if (w == "trowd") rowTabs_.clear();
+        else if (w == "cellx") {
+            if (static_cast<int>(rowTabs_.size()) < kMaxTabs) rowTabs_.push_back(std::clamp(p, 0, kMaxTwips));
+        }
+        else if (w == "v") ch.Hidden = on;
         else if (w == "line") Emit(g, U'\u2028');
         else if (w == "tab") Emit(g, U'\t');
         else if (w == "emdash") Emit(g, U'\u2014');
@@ -364,6 +378,7 @@ private:
     }
 
     void Append(Group& g, const std::string& utf8) {
+        if (g.Chr.Hidden) return;
         if (!pending_.empty() && !(pendingFormat_ == g.Chr)) Flush();
         pendingFormat_ = g.Chr;
         pending_ += utf8;
@@ -504,6 +519,7 @@ private:
     std::string pending_;
     CharState pendingFormat_;
     ParaState lastPara_;
+    std::vector<int> rowTabs_;  // twips: the right edges of the current table row's cells
     std::optional<ParaState> finalPara_;
     bool endedWithPar_ = false;
     bool destPending_ = false;

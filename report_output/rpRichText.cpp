@@ -360,7 +360,10 @@ struct Placed {
     double RefPpi = 600;
 };
 
-Placed Place(QTextDocument& doc, const TwipsRect& tw, TrpCharRange range) {
+// SlackTwips: room a line may overrun the box by. Drawing gives one twip:
+// the box comes back from thousandths of a millimetre cut to whole twips,
+// and the last line measured at generation must still be placed.
+Placed Place(QTextDocument& doc, const TwipsRect& tw, TrpCharRange range, double SlackTwips = 0) {
     Placed out;
     const int length = TrpRTFEngine::TextLength(doc);
     int last = range.Last < 0 ? length - 1 : std::min(range.Last, length - 1);
@@ -377,7 +380,7 @@ Placed Place(QTextDocument& doc, const TwipsRect& tw, TrpCharRange range) {
     Layout layout(*measure, doc);
     layout.Run(first, last, std::max(width, 0.0), height);
     for (const Line& l : layout.Lines()) {
-        if (l.Top + l.Height > height + 1e-6) break;
+        if (l.Top + l.Height > height + SlackTwips * out.RefPpi / kTwipsPerInch + 1e-6) break;
         out.Lines.push_back(l);
         out.UsedHeight = l.Top + l.Height;
     }
@@ -640,7 +643,7 @@ void TrpDrawRichText::DrawOn(TCanvas* Canvas, const TRect& DeviceRect) {
     // Laid out in the command's own box, so the lines break as they did
     // when the page was made, whatever the device's resolution.
     const TwipsRect box = BoxTwips(Width(), Height());
-    const Placed placed = Place(*doc, box, {std::max(startCharPos_, 0), endCharPos_});
+    const Placed placed = Place(*doc, box, {std::max(startCharPos_, 0), endCharPos_}, 1);
     // The device rectangle is the box at the device's scale (a zoom included).
     const double ppiX = box.Right > 0 ? (DeviceRect.Right - DeviceRect.Left) * kTwipsPerInch / box.Right
                                       : Canvas->PixelsPerInchX();

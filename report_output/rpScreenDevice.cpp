@@ -526,6 +526,9 @@ void TrpScreenDevice::DrawRotatedText(TrpDrawText* Command) {
     if (Command->Text().empty()) return;
     TCanvas* c = canvas_.get();
     TRect r = Command->DrawRect();
+    // Measuring selects the command's own font at 100 %; the text is drawn
+    // with the font scaled to the zoom.
+    TFont font(*c->Font());
     // Placed at 100 % on a canvas of the screen's resolution, then scaled.
     const TrpRotatedPlacement place = TrpRotatedText::CalcTextBounds(
         c, Command->Text(), Command->Font(), TRect{0, 0, Command->Width(), Command->Height()}, Command->Border(),
@@ -544,7 +547,6 @@ void TrpScreenDevice::DrawRotatedText(TrpDrawText* Command) {
     }
     const std::optional<TRect> oldClip = c->ClipRect();
     c->IntersectClipRect(r);
-    TFont font(*c->Font());
     TextOutRotated(c, &font, x, y, Command->Text(), Command->Angle());
     c->SetClipRect(oldClip);
     DrawBorder(Command->Border(), r);
@@ -620,7 +622,9 @@ void TrpScreenDevice::DrawPlainText(TrpDrawText* Command) {
     int y = r.Top;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         std::string line = lines[i];
-        const bool paragraphEnd = StripMarkup(line) || i + 1 == lines.size();
+        // A memo marks every paragraph's last line; its last line on a page
+        // may end mid-paragraph and is then spread like the others.
+        const bool paragraphEnd = StripMarkup(line) || (i + 1 == lines.size() && !memo);
         int x = r.Left;
         bool justified = false;
         switch (Command->TextAlignment()) {
@@ -634,7 +638,13 @@ void TrpScreenDevice::DrawPlainText(TrpDrawText* Command) {
                 }
                 break;
         }
-        if (memo && !tabs.empty())
+        if (line.find('\t') != std::string::npos) {
+            // Tabs go to the tab stops, measured from where the line starts.
+            const std::optional<TRect> oldClip = c->ClipRect();
+            c->IntersectClipRect(r);
+            c->TabbedTextOut(x, y, line, tabs, x);
+            c->SetClipRect(oldClip);
+        } else if (memo && !tabs.empty())
             c->TabbedTextOut(x, y, line, tabs, r.Left);
         else if (Command->AutoSize() && !memo)
             c->TextOut(x, y, line);
