@@ -82,6 +82,7 @@ const std::map<int, const char*>& Table() {
         {456, "Código 128: o conjunto C só forma pares de dígitos"},
         {457, "Código 128: FNC2, FNC3, Shift e Código C não são permitidos no conjunto C"},
         {458, "Código 128: dois Shift seguidos não são permitidos"},
+        {459, "Código 128 não carrega o caractere <character>"},
         {645, "EAN-8 deve ter 7 ou 8 dígitos"},
         {646, "EAN-8 com 7 dígitos exige o cálculo do dígito verificador"},
         {647, "EAN-8 aceita somente dígitos"},

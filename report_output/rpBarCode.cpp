@@ -182,6 +182,7 @@ void TrpDrawBarCode::DrawBarCode(TCanvas* Canvas, int Left, bool Paint, int Pixe
     addOnColumns_ = encoded.AddOnColumns;
     const bool valid = dataValid_ && encoded.Valid;
     const std::string shown = valid ? encoded.Data : data_;
+    encodedData_ = shown;
     const int n = static_cast<int>(columns_.size());
     const bool upcEan = barcode::IsUpcEan(barCodeType_);
     int quiet = 0;
@@ -650,7 +651,14 @@ void TrpCustomBarCode::PropertiesToDrawCommand(TrpDrawCommand* DrawCommand) {
     c->SetWidth(static_cast<int32_t>(std::lround(c->PixelWidth() * 25400.0 / canvas.PixelsPerInchX())));
     c->SetHeight(static_cast<int32_t>(std::lround(c->PixelHeight() * 25400.0 / canvas.PixelsPerInchY())));
     c->SetPrinting(false);
-    c->SetDataValid(barcode::ValidateData(BarCodeType(), c->Data(), CalcCheckDigit()).empty());
+    if (c->DataValid() && BarCodeType() != bcPostnet) {
+        // The page carries the data the bars hold. MSI's check digit is then
+        // part of the data and must not be appended a second time; Postnet
+        // appends its digit always, so its data stays as typed.
+        c->SetData(c->EncodedData());
+        if (BarCodeType() == bcMSI) c->SetCalcCheckDigit(false);
+    }
+    c->SetDataValid(barcode::ValidateData(BarCodeType(), c->Data(), c->CalcCheckDigit()).empty());
 }
 
 void TrpCustomBarCode::DefineProperties(TFiler* Filer) {

@@ -93,6 +93,9 @@ public:
     // The column buffers of the last encoding.
     const std::string& Columns() const { return columns_; }
     const std::string& AddOnColumns() const { return addOnColumns_; }
+    // The data as the last encoding rewrote it (appended check digits, the
+    // set characters of Code 128); the data itself when it was refused.
+    const std::string& EncodedData() const { return encodedData_; }
     // Pixel columns of a module for a device of that resolution.
     int ModulePixels(int PixelsPerInch) const;
 
@@ -122,6 +125,7 @@ private:
     bool dataValid_ = true;
     std::string addOnColumns_;
     std::string columns_;
+    std::string encodedData_;
 };
 
 class TrpCustomBarCode : public TrpCustomComponent {

@@ -228,8 +228,8 @@ void EncodeCodabar(const std::string& Data, Columns& C) {
     }
 }
 
-void EncodeMsi(std::string& Data, Columns& C) {
-    Data += static_cast<char>('0' + MsiCheckDigit(Data));
+void EncodeMsi(std::string& Data, bool CalcCheckDigit, Columns& C) {
+    if (CalcCheckDigit) Data += static_cast<char>('0' + MsiCheckDigit(Data));
     C.Modules("110");
     for (char ch : Data) {
         const int d = ch - '0';
@@ -320,7 +320,7 @@ void EncodeCode128(const std::string& Bytes, Columns& C) {
             emit(ch - 211 + 64);
         } else {
             std::string character = Cp1252ToUtf8(std::string(1, static_cast<char>(ch)));
-            throw Refused{rpFormatLanguageText(453, {TVarRec(character)})};
+            throw Refused{rpFormatLanguageText(459, {TVarRec(character)})};
         }
         if (shifted && !shiftNow) {
             set = set == 'A' ? 'B' : 'A';
@@ -332,6 +332,21 @@ void EncodeCode128(const std::string& Bytes, Columns& C) {
     values.push_back(static_cast<int>(sum % 103));
     for (int v : values) C.Widths(kCode128[v]);
     C.Modules(kCode128Stop);
+}
+
+// Code 128 data typed as text: the symbol carries ASCII only, control
+// characters through set A. Any other character is refused by name rather
+// than sent as the function or control character its code page byte
+// stands for in the explicit notation.
+std::string Code128TextBytes(const std::string& Text) {
+    std::string bytes;
+    for (std::size_t pos = 0; pos < Text.size();) {
+        const char32_t c = utf8::Next(Text, pos);
+        if (c < 32) bytes.push_back(static_cast<char>(211 + c));
+        else if (c < 128) bytes.push_back(static_cast<char>(c));
+        else throw Refused{rpFormatLanguageText(459, {TVarRec(utf8::Encode(c))})};
+    }
+    return bytes;
 }
 
 }  // namespace
@@ -565,14 +580,20 @@ EncodeResult Encode(const EncodeRequest& Request) {
             case bcEAN_8: EncodeEan8(data, Request.CalcCheckDigit, c); break;
             case bcInt2of5: EncodeInt2of5(data, Request.CalcCheckDigit, c); break;
             case bcCode128:
-                if (Request.AutoEncode) data = AutoEncodeCode128(data);
+                // Data that opens with a start character is written in the
+                // function-character notation; anything else is text.
+                if (Request.AutoEncode) {
+                    const unsigned char first = data.empty() ? 0 : static_cast<unsigned char>(data[0]);
+                    const bool notation = first >= kStartA && first <= kStartC;
+                    data = AutoEncodeCode128(notation ? data : Code128TextBytes(Request.Data));
+                }
                 EncodeCode128(data, c);
                 break;
             case bcCode39: EncodeCode39(data, c); break;
             case bcPostnet: EncodePostnet(data, c); break;
             case bcFIM: EncodeFim(data, c); break;
             case bcCodabar: EncodeCodabar(data, c); break;
-            case bcMSI: EncodeMsi(data, c); break;
+            case bcMSI: EncodeMsi(data, Request.CalcCheckDigit, c); break;
         }
         if (IsUpcEan(Request.Type) && !Request.AddOn.empty()) {
             if ((Request.AddOn.size() != 2 && Request.AddOn.size() != 5) || !AllDigits(Request.AddOn))
