@@ -267,4 +267,53 @@ TEST(PrintedRichText, HiddenTextIsNotPrintedAndTableRowsAreTabbedLines) {
     }
 }
 
+// The lines of ink in Region, each cut to its ink.
+std::vector<QRect> InkLineBoxes(const QImage& Image, const QRect& Region) {
+    std::vector<QRect> lines;
+    bool inLine = false;
+    const QRect area = Region.intersected(Image.rect());
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        const QRect row = InkBox(Image, QRect(area.left(), y, area.width(), 1));
+        if (!row.isNull() && inLine) lines.back() = lines.back().united(row);
+        else if (!row.isNull()) lines.push_back(row);
+        inLine = !row.isNull();
+    }
+    return lines;
+}
+
+TEST(PrintedMemo, AJustifiedParagraphCutByThePageEndIsSpreadToThePagesLastLine) {
+    reporttest::RowsTable data({"Nome"}, {{Variant("Ana")}});
+    PrintedPage p;
+    TrpBandedReport* r = p.Rig.Report();
+    r->SetDataPipeline(data.Pipeline());
+    r->CreateDefaultBands();
+    r->DetailBand()->SetmmHeight(6000);
+    auto* memo = outputtest::Place<TrpMemo>(p.Rig, r->DetailBand(), "Memo", 5000, 0, 120000, 5000);
+    memo->Font()->SetName("Arial");
+    memo->Font()->SetSize(10);
+    memo->SetTextAlignment(taFullJustified);
+    memo->SetStretch(true);
+    std::string text;
+    const char* words[] = {"nota", "fiscal", "de", "venda", "emitida", "em", "março", "pelo", "emitente", "ao"};
+    for (int i = 0; i < 900; ++i) text += std::string(words[i % 10]) + (i % 7 == 0 ? "s " : " ");
+    memo->SetText(text + "fim.");
+    p.Print("memo-justified");
+    const auto placed = p.Commands("Memo");
+    ASSERT_GE(placed.size(), 2u);
+    for (const auto& part : placed) {
+        if (part.Page > 1) break;  // the pictures are of the first page
+        const QRect pdfBox = BoxOf(part.Command, 96);
+        const QRect screenBox = BoxOf(part.Command, p.Screen.Dpi);
+        const auto inPdf = InkLineBoxes(p.PdfImage, pdfBox);
+        const auto onScreen = InkLineBoxes(p.Screen.Image, screenBox);
+        ASSERT_GT(inPdf.size(), 10u);
+        ASSERT_EQ(onScreen.size(), inPdf.size());
+        // Every line of the cut paragraph reaches the right edge, the last too.
+        for (size_t i = 0; i < inPdf.size(); ++i) {
+            EXPECT_NEAR(inPdf[i].right(), pdfBox.right(), 3) << "line " << i + 1 << " of " << inPdf.size();
+            EXPECT_NEAR(onScreen[i].right(), screenBox.right(), 3) << "line " << i + 1 << " of " << onScreen.size();
+        }
+    }
+}
+
 }  // namespace
