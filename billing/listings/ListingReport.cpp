@@ -1,6 +1,8 @@
 #include "billing/listings/ListingReport.h"
 
 #include <cmath>
+#include <string>
+#include <vector>
 
 #include "billing/listings/ListingFormats.h"
 #include "platform/db/DB.h"
@@ -80,6 +82,26 @@ T* Whole(T* Text) {
     Text->SetAutoSize(true);
     Text->SetBounds(l, t, w, h);
     return Text;
+}
+
+// Amounts, totals and status texts keep their column's box: a value that
+// outgrows it prints whole in a smaller font rather than over the next
+// column or the rule. The same rule in every listing.
+constexpr int kSmallestFitSize = 4;
+
+void FitFont(TrpCustomText* Text, int Size) {
+    Text->Font()->SetSize(Size);
+    const std::string value = Text->GetText();
+    while (Text->Font()->Size() > kSmallestFitSize &&
+           rpMeasureText(value, Text->Font(), false, 0, false).cx > Text->mmWidth())
+        Text->Font()->SetSize(Text->Font()->Size() - 1);
+}
+
+// The texts of a listing that fit their value to their box.
+std::vector<std::string> FittedTexts(Listing Kind) {
+    if (Kind == Listing::Nota409)
+        return {"rpDBText2", "rpDBText3", "rpDBText4", "rpDBText5", "rpDBCalc1", "rpDBCalc2", "rpDBCalc3"};
+    return {"rpDBText7", "rpDBText6", "rpDBText8", "rpDBText9", "vValor_Total_Nota", "vValor_ICMS", "vPeso_Bruto"};
 }
 
 void VerticalLine(TComponent* Owner, TrpBand* Band, const std::string& Name, double Left, double Top,
@@ -181,6 +203,12 @@ void ListingReport::Bind() {
     const char* totals[3] = {"vValor_Total_Nota", "vValor_ICMS", "vPeso_Bruto"};
     for (int i = 0; i < 3; ++i) totals_[i] = dynamic_cast<TrpVariable*>(Find(totals[i]));
     if (zebra_ != nullptr) zebra_->SetVisible(zebraOn_);
+    for (const std::string& name : FittedTexts(kind_))
+        if (auto* text = dynamic_cast<TrpCustomText*>(Find(name))) {
+            text->SetAutoSize(false);
+            const int size = text->Font()->Size();
+            text->OnPrint = [text, size](TObject*) { FitFont(text, size); };
+        }
     TrpBand* detail = report_->DetailBand();
     if (detail == nullptr) return;
     detail->BeforePrint = [this](TObject*) {
@@ -264,13 +292,13 @@ void ListingReport::BuildInvoiceRows() {
     Field(o, d, pipeline_, "rpDBText1", column("Id_Serie_Documento"), 4.0, 0.3, 8.2, taRightJustified);
     Field(o, d, pipeline_, "rpDBText2", column("Id_Nota_Fiscal"), 14.8, 0.3, 14.8);
     asterisk_ = Label(o, d, "lblAsterisco", "", 30.2, 0.3, 2.4);
-    // A date is a little wider than its box in Arial 10; amounts of six
-    // figures and more are wider than theirs: they print whole.
+    // A date is a little wider than its box in Arial 10: it prints whole.
+    // Amounts fit their font to their box (Bind).
     Whole(Field(o, d, pipeline_, "rpDBText3", column("Data_Emissao"), 34.1, 0.3, 17.2));
     Field(o, d, pipeline_, "rpDBText4", column("Nome"), 53.2, 0.3, 59.8);
-    Whole(Field(o, d, pipeline_, "rpDBText7", column("Valor_Total_Nota"), 116.4, 0.3, 17.2, taRightJustified));
-    Whole(Field(o, d, pipeline_, "rpDBText6", column("Valor_ICMS"), 136.3, 0.3, 17.2, taRightJustified));
-    Whole(Field(o, d, pipeline_, "rpDBText8", column("Peso_Bruto"), 155.6, 0, 17.2, taRightJustified));
+    Field(o, d, pipeline_, "rpDBText7", column("Valor_Total_Nota"), 116.4, 0.3, 17.2, taRightJustified);
+    Field(o, d, pipeline_, "rpDBText6", column("Valor_ICMS"), 136.3, 0.3, 17.2, taRightJustified);
+    Field(o, d, pipeline_, "rpDBText8", column("Peso_Bruto"), 155.6, 0, 17.2, taRightJustified);
     Field(o, d, pipeline_, "rpDBText9", column("Situacao_NFE"), 175.4, 0.3, 19.3);
     int n = 0;
     for (double x : {2.4, 13.5, 32.8, 51.9, 115.1, 134.7, 154.5, 173.8, 195.8})
@@ -283,11 +311,10 @@ void ListingReport::BuildSummaryRows() {
     zebra_ = Stripe(o, d, 2.1);
     auto column = [this](const std::string& field) { return ColumnOf(kind_, field); };
     Field(o, d, pipeline_, "rpDBText1", column("Id_Grupo"), 4.0, 0.3, 8.2, taRightJustified);
-    auto* description = Field(o, d, pipeline_, "rpDBText2", column("Descricao"), 20.9, 0.3, 95.0);
-    description->SetAutoSize(true);
-    Whole(Field(o, d, pipeline_, "rpDBText3", column("Total_Venda"), 121.4, 0.3, 17.2, taRightJustified));
-    Whole(Field(o, d, pipeline_, "rpDBText4", column("Peso_Bruto"), 146.1, 0.3, 17.2, taRightJustified));
-    Whole(Field(o, d, pipeline_, "rpDBText5", column("Peso_Liquido"), 170.1, 0.3, 17.2, taRightJustified));
+    Field(o, d, pipeline_, "rpDBText2", column("Descricao"), 20.9, 0.3, 95.0);
+    Field(o, d, pipeline_, "rpDBText3", column("Total_Venda"), 121.4, 0.3, 17.2, taRightJustified);
+    Field(o, d, pipeline_, "rpDBText4", column("Peso_Bruto"), 146.1, 0.3, 17.2, taRightJustified);
+    Field(o, d, pipeline_, "rpDBText5", column("Peso_Liquido"), 170.1, 0.3, 17.2, taRightJustified);
     int n = 0;
     for (double x : {2.4, 18.8, 120.1, 143.9, 168.3, 195.8})
         VerticalLine(o, d, "rpLineDetalhe" + std::to_string(++n), x, 0, 4.5);
@@ -311,7 +338,6 @@ void ListingReport::BuildInvoiceSummary() {
         totals_[i]->SetDisplayFormat(formats[static_cast<size_t>(i)].displayFormat);
         totals_[i]->SetTextAlignment(taRightJustified);
         totals_[i]->SetTransparent(true);
-        Whole(totals_[i]);
     }
 }
 
@@ -333,7 +359,6 @@ void ListingReport::BuildSalesSummary() {
         sum->SetDisplayFormat(formats[static_cast<size_t>(i)].displayFormat);
         sum->SetTextAlignment(taRightJustified);
         sum->SetTransparent(true);
-        Whole(sum);
     }
 }
 

@@ -3,7 +3,11 @@
 // and totals that equal the authorised invoices' sums on every run.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <cstdlib>
+#include <memory>
 #include <map>
 #include <set>
 
@@ -354,6 +358,185 @@ TEST_F(ListingReports, ThePdfOfTheIssuedInvoicesShowsTheTotalsLine) {
     EXPECT_NE(line.find("288,07"), std::string::npos) << line;
     EXPECT_NE(line.find("13,250"), std::string::npos) << line;
     EXPECT_NE(text.Output.find("001.234"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// Where a text's ink lies: its measured width placed in its box by its
+// alignment (a fixed box clips it; an auto-sized one is the text's own).
+struct Ink {
+    std::string Name, Text;
+    int32_t Left, Top, Right, Bottom;
+};
+
+Ink InkOf(const std::string& Name, TrpDrawText* T) {
+    const int32_t w = rpMeasureText(T->Text(), T->Font(), false, 0, false).cx;
+    int32_t left = T->Left();
+    if (T->TextAlignment() == taRightJustified) left = T->Left() + T->Width() - w;
+    if (T->TextAlignment() == taCentered) left = T->Left() + (T->Width() - w) / 2;
+    int32_t right = left + w;
+    if (!T->AutoSize()) {
+        left = std::max(left, T->Left());
+        right = std::min(right, T->Left() + T->Width());
+    }
+    return {Name, T->Text(), left, T->Top(), right, T->Top() + T->Height()};
+}
+
+// Every pair of texts whose ink touches on a page, and every text whose ink
+// crosses a vertical rule beside it: one line each.
+std::vector<std::string> Crowding(const CaptureDevice& Device) {
+    std::vector<std::string> found;
+    int page = 0;
+    for (const CapturedPage* p : Device.FinalPages()) {
+        ++page;
+        std::vector<Ink> inks;
+        std::vector<std::pair<int32_t, std::pair<int32_t, int32_t>>> rules;  // x, top..bottom
+        for (int i = 0; i < p->Page->DrawCommandCount(); ++i) {
+            TrpDrawCommand* c = p->Page->DrawCommands(i);
+            const std::string& name = p->Makers[static_cast<size_t>(i)].second;
+            if (auto* t = dynamic_cast<TrpDrawText*>(c)) {
+                if (!Trim(t->Text()).empty()) inks.push_back(InkOf(name, t));
+            } else if (auto* l = dynamic_cast<TrpDrawLine*>(c)) {
+                if (l->LinePosition() == lpLeft) rules.push_back({l->Left(), {l->Top(), l->Top() + l->Height()}});
+            }
+        }
+        for (size_t a = 0; a < inks.size(); ++a) {
+            const Ink& x = inks[a];
+            for (size_t b = a + 1; b < inks.size(); ++b) {
+                const Ink& y = inks[b];
+                if (x.Left < y.Right && y.Left < x.Right && x.Top < y.Bottom && y.Top < x.Bottom)
+                    found.push_back("page " + std::to_string(page) + ": " + x.Name + " \"" + x.Text + "\" touches " +
+                                    y.Name + " \"" + y.Text + "\"");
+            }
+            for (const auto& [rx, span] : rules)
+                if (x.Left < rx && rx < x.Right && x.Top < span.second && span.first < x.Bottom)
+                    found.push_back("page " + std::to_string(page) + ": " + x.Name + " \"" + x.Text +
+                                    "\" crosses the rule at " + std::to_string(rx));
+        }
+    }
+    return found;
+}
+
+class CrowdedListings : public ListingReports {
+protected:
+    // Invoices From..To over March with amounts up to 999.999.999,99, every
+    // status, long client names, and items in a handful of product groups.
+    void Fill(int From, int To) {
+        static const char* const states[] = {"Autorizada", "Em Digitação", "Cancelada", "Denegada",
+                                             "Erro",       "Transmitida",  "Inutilizada"};
+        if (From == 1) {
+            Client("0000020", "Distribuidora de Materiais de Construção Irmãos Albuquerque Ltda");
+            Product("G1", "1", "Ferragens, parafusos, porcas, arruelas e fixadores de todas as medidas em aço");
+            Product("G2", "2", "Tintas");
+            Product("P1", "101001001", "Parafuso");
+            Product("P2", "201000000", "Tinta");
+        }
+        db().BeginTrans();
+        for (int n = From; n <= To; ++n) {
+            const double big = n % 3 == 1 ? 999999999.99 : n % 3 == 2 ? 1234567.89 : 42.0;
+            const std::string reg = "Q" + std::to_string(n);
+            const int day = n % 28 + 1;
+            Invoice(9, n, n % 2 ? "0000020" : "0000001", "2024-03-" + std::string(day < 10 ? "0" : "") +
+                                                               std::to_string(day),
+                    states[n % 7], big, big, n % 5 == 0 ? 999999.999 : 12.5, reg);
+            Item(reg, n % 2 ? "P1" : "P2", 1, big);
+        }
+        db().CommitTrans();
+    }
+
+    CaptureDevice& Print(Listing Kind) {
+        // The last run's report lets go of its rows before they go.
+        device_.reset();
+        report_.reset();
+        rows_.SetDataSet(nullptr);
+        sales_.reset();
+        invoices_.reset();
+        device_ = std::make_unique<CaptureDevice>();
+        if (Kind == Listing::Nota409) {
+            sales_ = std::make_unique<SalesByGroup>(db(), messages());
+            EXPECT_TRUE(sales_->Gerar_Relatorio(March(), "Administrador"));
+            rows_.SetDataSet(sales_->tbResumo());
+            report_ = std::make_unique<ListingReport>(Kind, &rows_);
+            report_->SetHeader(sales_->Header(), CreditLine(Kind, "1.0"));
+        } else {
+            invoices_ = std::make_unique<InvoiceListing>(Kind, db(), messages());
+            Criteria c = March();
+            if (Kind == Listing::Nota300) c = Criteria::Initial(Day(2024, 3, 2));
+            EXPECT_TRUE(invoices_->Gerar_Relatorio(c, "Administrador"));
+            rows_.SetDataSet(&invoices_->Query());
+            report_ = std::make_unique<ListingReport>(Kind, &rows_);
+            report_->SetHeader(invoices_->Header(), CreditLine(Kind, "1.0"));
+        }
+        PrintAll(*report_, *device_);
+        return *device_;
+    }
+
+    std::unique_ptr<InvoiceListing> invoices_;
+    std::unique_ptr<SalesByGroup> sales_;
+    TDataSource rows_{nullptr};
+    std::unique_ptr<ListingReport> report_;
+    std::unique_ptr<CaptureDevice> device_;
+};
+
+TEST_F(CrowdedListings, NoTextTouchesAnotherOrARuleWhateverTheAmountsAndCounts) {
+    // Ten thousand invoices only with the full counts.
+    const char* all = std::getenv("FAT_FAULT_ALL");
+    std::vector<int> counts = {1, 120};
+    if (all != nullptr && std::string(all) == "1") counts.push_back(10000);
+    int filled = 0;
+    for (int count : counts) {
+        Fill(filled + 1, count);
+        filled = count;
+        for (Listing kind : {Listing::Nota300, Listing::Nota403, Listing::Nota409}) {
+            SCOPED_TRACE("listing " + std::to_string(static_cast<int>(kind)) + ", " + std::to_string(count) +
+                         " invoices");
+            CaptureDevice& device = Print(kind);
+            ASSERT_FALSE(device.FinalPages().empty());
+            // The widest amount is there to crowd its neighbours.
+            const std::string widest = kind == Listing::Nota409 ? "rpDBCalc1" : "rpDBText7";
+            const auto amounts = All(Collect(device), widest);
+            EXPECT_TRUE(std::any_of(amounts.begin(), amounts.end(),
+                                    [](const Printed& a) { return a.Text.size() >= 14; }));
+            const auto crowded = Crowding(device);
+            EXPECT_TRUE(crowded.empty()) << crowded.size() << " texts crowded, first: " << crowded.front();
+            // The statuses and amounts are whole: nothing cut at its box.
+            const std::set<std::string> whole =
+                kind == Listing::Nota409
+                    ? std::set<std::string>{"rpDBText3", "rpDBText4", "rpDBText5", "rpDBCalc1", "rpDBCalc2",
+                                            "rpDBCalc3"}
+                    : std::set<std::string>{"rpDBText6", "rpDBText7", "rpDBText8", "rpDBText9", "vValor_Total_Nota",
+                                            "vValor_ICMS", "vPeso_Bruto"};
+            for (const CapturedPage* p : device.FinalPages())
+                for (int i = 0; i < p->Page->DrawCommandCount(); ++i)
+                    if (auto* t = dynamic_cast<TrpDrawText*>(p->Page->DrawCommands(i)))
+                        if (whole.count(p->Makers[static_cast<size_t>(i)].second) > 0)
+                            EXPECT_LE(rpMeasureText(t->Text(), t->Font(), false, 0, false).cx, t->Width())
+                                << p->Makers[static_cast<size_t>(i)].second << " \"" << t->Text() << "\"";
+            if (kind != Listing::Nota403 || count != 120) continue;
+            // As a reader copies it from the PDF: the totals apart from the
+            // label and each other, a status whole.
+            const std::string file = dir.file("crowded.pdf");
+            TrpPDFDevice pdf(nullptr);
+            pdf.SetFileName(file);
+            pdf.StartJob();
+            for (const CapturedPage* p : device.FinalPages()) pdf.ReceivePage(p->Page.get());
+            pdf.EndJob();
+            if (const char* shots = std::getenv("FAT_SHOTS"))
+                filetest::Shell("pdftoppm -r 150 -png -f " + std::to_string(device.FinalPages().size()) + " " + file +
+                                " " + shots + "/listing-403");
+            const std::string text = filetest::Shell("pdftotext " + file + " -").Output;
+            EXPECT_NE(text.find("Em Digitação"), std::string::npos);
+            for (const char* name : {"vValor_Total_Nota", "vValor_ICMS", "vPeso_Bruto"}) {
+                const std::string total = All(Collect(device), name).back().Text;
+                const size_t at = text.find(total);
+                ASSERT_NE(at, std::string::npos) << total << "\n" << text.substr(text.size() - 400);
+                EXPECT_TRUE(at > 0 && std::isspace(static_cast<unsigned char>(text[at - 1]))) << total;
+                EXPECT_TRUE(std::isspace(static_cast<unsigned char>(text[at + total.size()]))) << total;
+            }
+        }
+    }
 }
 
 }  // namespace
