@@ -91,6 +91,14 @@ void TrpPrintDialog::Init() {
     PrinterName = PrinterSetup()->PrinterName();
     if (PrinterName.empty() || SameText(PrinterName, "Default")) PrinterName = printers->DefaultPrinterName();
     shownPrinterName_ = PrinterName;
+    if (printerNames_->Count() > 0 && printerNames_->IndexOf(PrinterName) < 0) {
+        // A printer that is not there (the printer device then stands in
+        // the screen for it) is not offered: the report's own printer is, or
+        // the default one. Offered in its place, it is taken on OK.
+        const std::string own = Report() != nullptr ? Report()->PrinterSetup()->PrinterName() : std::string();
+        PrinterName = printerNames_->IndexOf(own) >= 0 ? own : printers->DefaultPrinterName();
+        shownPrinterName_ = PrinterSetup()->PrinterName();
+    }
 
     fileDeviceNames_->Clear();
     TStringList devices;
@@ -336,6 +344,30 @@ void TrpPrintDialogForm::EnableControls() {
     ArchiveName->SetVisible(d.AllowPrintToArchive);
     ArchiveName->SetEnabled(archive);
     Background->SetVisible(d.BackgroundAllowed());
+    // The rows offered stack up under the page range; the buttons follow
+    // them, with no empty band for the rows left out.
+    int y = 274;
+    if (d.AllowPrintToFile) {
+        PrintToFile->SetTop(y);
+        FileTypeLabel->SetTop(y + 28);
+        FileType->SetTop(y + 24);
+        FileNameLabel->SetTop(y + 58);
+        FileName->SetTop(y + 54);
+        Browse->SetTop(y + 54);
+        y += 88;
+    }
+    if (d.AllowPrintToArchive) {
+        PrintToArchive->SetTop(y);
+        ArchiveName->SetTop(y + 24);
+        y += 54;
+    }
+    if (d.BackgroundAllowed()) {
+        Background->SetTop(y);
+        y += 20;
+    }
+    OK->SetTop(y);
+    Cancel->SetTop(y);
+    SetHeight(y + OK->Height() + 8);
     // Output to a file has no printer, copies or collation.
     Printers->SetEnabled(!file && !archive);
     Copies->SetEnabled(!file && !archive);

@@ -6,6 +6,7 @@
 #include "report/rpDevice.h"
 #include "report/rpPrinterList.h"
 #include "tests/preview/DialogTestSupport.h"
+#include "tests/support/report/ReportHarness.h"
 
 using namespace previewtest;
 
@@ -183,4 +184,52 @@ TEST_F(PrintDialog, FileAndArchiveOutputAreOfferedOnlyWhenTheReportAllowsThem) {
     }));
     EXPECT_TRUE(dialog_.PrintToArchive);
     EXPECT_EQ(dialog_.ArchiveFileName, "/tmp/notas.raf");
+}
+
+// From the preview the printer device hands over the screen's stand-in when
+// the report's printer is not there: the dialog offers the report's own
+// printer, else the default one, and takes it on OK. The rows the report
+// does not offer leave no empty band above the buttons.
+namespace {
+
+// The printers and, as on a real machine, the screen's stand-in, known by
+// name but never listed.
+class TwoPrintersAndTheScreen : public TwoPrinters {
+public:
+    TrpPrinterInfo* GetPrinterInfo(const std::string& Name) override {
+        return Name == "Screen" ? &screen_ : TwoPrinters::GetPrinterInfo(Name);
+    }
+
+private:
+    TrpScreenPrinterInfo screen_;
+};
+
+}  // namespace
+
+TEST_F(PrintDialog, APrinterThatIsNotThereGivesWayToTheReportsOrTheDefaultPrinter) {
+    TwoPrintersAndTheScreen printers;
+    rpSetPrinterList(&printers);
+    struct Restore {
+        TrpPrinterList* List;
+        ~Restore() { rpSetPrinterList(List); }
+    } restore{&printers_};
+    reporttest::ReportRig rig;
+    for (const std::string own : {std::string("HP LaserJet"), std::string("Default"), std::string("Gone")}) {
+        rig.Report()->PrinterSetup()->SetPrinterName(own);
+        dialog_.SetReport(rig.Report());
+        dialog_.PrinterSetup()->SetPrinterName("Screen");
+        dialog_.Init();
+        const std::string expected = own == "HP LaserJet" ? own : "Epson";
+        EXPECT_EQ(dialog_.Form()->Printers->Text(), expected) << own;
+        ASSERT_TRUE(Run([](TrpPrintDialogForm*) {}));
+        EXPECT_EQ(dialog_.PrinterSetup()->PrinterName(), expected) << own;
+    }
+    dialog_.SetReport(nullptr);
+    TrpPrintDialogForm* f = dialog_.Form();
+    const int rangeBottom = f->RangeBox->Top() + f->RangeBox->Height();
+    EXPECT_LE(f->OK->Top() - rangeBottom, 16);
+    EXPECT_LE(f->Height() - (f->OK->Top() + f->OK->Height()), 16);
+    dialog_.AllowPrintToFile = true;
+    dialog_.Init();
+    EXPECT_GT(f->OK->Top(), f->FileName->Top() + f->FileName->Height()) << "the file rows come first";
 }
