@@ -460,8 +460,11 @@ void TrpPrinterDevice::DrawText(TrpDrawText* C) {
             }
             default: x += sides.Contains(bpLeft) ? shift : 0; break;
         }
-        if (memo)
-            cv->TabbedTextOut(x, y, line, tabs, r.Left);
+        // A line moved by its alignment takes its tab stops from where it
+        // starts, as it was measured.
+        const bool moved = C->TextAlignment() == taRightJustified || C->TextAlignment() == taCentered;
+        if (memo || line.find('\t') != std::string::npos)
+            cv->TabbedTextOut(x, y, line, tabs, moved ? x : r.Left);
         else
             cv->TextRect(TRect{r.Left, y, r.Right, y + lineHeight}, x, y, line);
         if (justified) cv->SetTextJustification(0, 0);

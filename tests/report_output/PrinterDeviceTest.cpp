@@ -341,3 +341,45 @@ TEST_F(PrinterDeviceCopies, TheCancelDialogHearsWhichPageGoesWhere) {
 }
 
 }  // namespace
+
+// A text holding tabs prints its pieces at the tab stops, not the tab as a
+// missing glyph: three words apart, the right-aligned one against its edge.
+TEST_F(PrinterDeviceDrawing, TabsInATextGoToTheTabStops) {
+    auto page = NewPage(1);
+    for (TAlignment a : {taLeftJustify, taRightJustify}) {
+        auto* text = new TrpDrawText(page.get());
+        text->SetPage(page.get());
+        text->SetTransparent(true);
+        text->SetText("Par\t10\t1,5");
+        text->SetAlignment(a);
+        text->SetTextAlignment(a == taLeftJustify ? taLeftJustified : taRightJustified);
+        TFont font;
+        font.SetName("Arial");
+        font.SetSize(8);
+        text->SetFont(&font);
+        Place(text, 2000, a == taLeftJustify ? 5000 : 15000, 36000, 5000);
+    }
+    Output({page.get()});
+    ASSERT_EQ(sink_.Pages->size(), 1u);
+    const QImage& img = *(*sink_.Pages)[0].Image;
+    for (int row : {0, 1}) {
+        const int top = static_cast<int>(std::lround((row == 0 ? 5.0 : 15.0) / 25.4 * 600));
+        const int bottom = top + static_cast<int>(std::lround(5.0 / 25.4 * 600));
+        std::vector<std::pair<int, int>> runs;  // inked columns parted by 40 blank ones
+        int blank = 40;
+        for (int x = 0; x < img.width(); ++x) {
+            const bool ink = DarkInColumn(img, x, top, bottom) > 0;
+            if (!ink) {
+                ++blank;
+                continue;
+            }
+            if (blank >= 40) runs.push_back({x, x});
+            runs.back().second = x;
+            blank = 0;
+        }
+        ASSERT_EQ(runs.size(), 3u) << "row " << row;
+        if (row == 1) {
+            EXPECT_NEAR(runs.back().second, std::lround(38.0 / 25.4 * 600), 12) << "right-aligned";
+        }
+    }
+}
