@@ -134,21 +134,26 @@ std::vector<QRect> InkRuns(const QImage& Image, const QRect& Region, int Gap) {
     return runs;
 }
 
-// Lines of ink in Region: rows with ink parted by blank rows.
-int InkLines(const QImage& Image, const QRect& Region) {
-    int lines = 0;
+// The lines of ink in Region, each cut to its ink.
+std::vector<QRect> InkLineBoxes(const QImage& Image, const QRect& Region) {
+    std::vector<QRect> lines;
     bool inLine = false;
     const QRect area = Region.intersected(Image.rect());
     for (int y = area.top(); y <= area.bottom(); ++y) {
-        const bool ink = !InkBox(Image, QRect(area.left(), y, area.width(), 1)).isNull();
-        if (ink && !inLine) ++lines;
-        inLine = ink;
+        const QRect row = InkBox(Image, QRect(area.left(), y, area.width(), 1));
+        if (!row.isNull() && inLine) lines.back() = lines.back().united(row);
+        else if (!row.isNull()) lines.push_back(row);
+        inLine = !row.isNull();
     }
     return lines;
 }
 
-// A report that prints Build's controls on its first page, its draw
-// commands written to PDF and drawn by the preview.
+int InkLines(const QImage& Image, const QRect& Region) {
+    return static_cast<int>(InkLineBoxes(Image, Region).size());
+}
+
+// A report whose first page is written to PDF and drawn by the preview at
+// 100 %, both kept as pictures.
 struct PrintedPage {
     reporttest::ReportRig Rig;
     testsupport::TempDir Dir;
@@ -265,20 +270,6 @@ TEST(PrintedRichText, HiddenTextIsNotPrintedAndTableRowsAreTabbedLines) {
         const auto cells = InkRuns(image, QRect(table.left(), firstRow.top(), table.width(), 10), 15);
         EXPECT_EQ(cells.size(), 3u);
     }
-}
-
-// The lines of ink in Region, each cut to its ink.
-std::vector<QRect> InkLineBoxes(const QImage& Image, const QRect& Region) {
-    std::vector<QRect> lines;
-    bool inLine = false;
-    const QRect area = Region.intersected(Image.rect());
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        const QRect row = InkBox(Image, QRect(area.left(), y, area.width(), 1));
-        if (!row.isNull() && inLine) lines.back() = lines.back().united(row);
-        else if (!row.isNull()) lines.push_back(row);
-        inLine = !row.isNull();
-    }
-    return lines;
 }
 
 TEST(PrintedMemo, AJustifiedParagraphCutByThePageEndIsSpreadToThePagesLastLine) {
