@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "billing/listings/ListingFormats.h"
@@ -89,19 +90,22 @@ T* Whole(T* Text) {
 // column or the rule. The same rule in every listing.
 constexpr int kSmallestFitSize = 4;
 
-void FitFont(TrpCustomText* Text, int Size) {
+void FitFont(TrpCustomText* Text, int Size, int32_t Width) {
     Text->Font()->SetSize(Size);
     const std::string value = Text->GetText();
     while (Text->Font()->Size() > kSmallestFitSize &&
-           rpMeasureText(value, Text->Font(), false, 0, false).cx > Text->mmWidth())
+           rpMeasureText(value, Text->Font(), false, 0, false).cx > Width)
         Text->Font()->SetSize(Text->Font()->Size() - 1);
 }
 
-// The texts of a listing that fit their value to their box.
-std::vector<std::string> FittedTexts(Listing Kind) {
+// The texts of a listing that fit their value to their column, and the
+// column's room in millimetres (an auto-sized text's box follows its value).
+std::vector<std::pair<std::string, double>> FittedTexts(Listing Kind) {
     if (Kind == Listing::Nota409)
-        return {"rpDBText2", "rpDBText3", "rpDBText4", "rpDBText5", "rpDBCalc1", "rpDBCalc2", "rpDBCalc3"};
-    return {"rpDBText7", "rpDBText6", "rpDBText8", "rpDBText9", "vValor_Total_Nota", "vValor_ICMS", "vPeso_Bruto"};
+        return {{"rpDBText2", 95.0}, {"rpDBText3", 17.2}, {"rpDBText4", 17.2}, {"rpDBText5", 17.2},
+                {"rpDBCalc1", 17.2}, {"rpDBCalc2", 17.2}, {"rpDBCalc3", 17.2}};
+    return {{"rpDBText7", 17.2},         {"rpDBText6", 17.2},   {"rpDBText8", 17.2},  {"rpDBText9", 19.3},
+            {"vValor_Total_Nota", 17.2}, {"vValor_ICMS", 17.2}, {"vPeso_Bruto", 17.2}};
 }
 
 void VerticalLine(TComponent* Owner, TrpBand* Band, const std::string& Name, double Left, double Top,
@@ -203,11 +207,11 @@ void ListingReport::Bind() {
     const char* totals[3] = {"vValor_Total_Nota", "vValor_ICMS", "vPeso_Bruto"};
     for (int i = 0; i < 3; ++i) totals_[i] = dynamic_cast<TrpVariable*>(Find(totals[i]));
     if (zebra_ != nullptr) zebra_->SetVisible(zebraOn_);
-    for (const std::string& name : FittedTexts(kind_))
+    for (const auto& [name, room] : FittedTexts(kind_))
         if (auto* text = dynamic_cast<TrpCustomText*>(Find(name))) {
-            text->SetAutoSize(false);
             const int size = text->Font()->Size();
-            text->OnPrint = [text, size](TObject*) { FitFont(text, size); };
+            const int32_t width = mm(room);
+            text->OnPrint = [text, size, width](TObject*) { FitFont(text, size, width); };
         }
     TrpBand* detail = report_->DetailBand();
     if (detail == nullptr) return;
@@ -292,13 +296,14 @@ void ListingReport::BuildInvoiceRows() {
     Field(o, d, pipeline_, "rpDBText1", column("Id_Serie_Documento"), 4.0, 0.3, 8.2, taRightJustified);
     Field(o, d, pipeline_, "rpDBText2", column("Id_Nota_Fiscal"), 14.8, 0.3, 14.8);
     asterisk_ = Label(o, d, "lblAsterisco", "", 30.2, 0.3, 2.4);
-    // A date is a little wider than its box in Arial 10: it prints whole.
-    // Amounts fit their font to their box (Bind).
+    // A date is a little wider than its box in Arial 10; amounts of six
+    // figures and more are wider than theirs: they print whole, the amounts
+    // in a font fitted to their box (Bind).
     Whole(Field(o, d, pipeline_, "rpDBText3", column("Data_Emissao"), 34.1, 0.3, 17.2));
     Field(o, d, pipeline_, "rpDBText4", column("Nome"), 53.2, 0.3, 59.8);
-    Field(o, d, pipeline_, "rpDBText7", column("Valor_Total_Nota"), 116.4, 0.3, 17.2, taRightJustified);
-    Field(o, d, pipeline_, "rpDBText6", column("Valor_ICMS"), 136.3, 0.3, 17.2, taRightJustified);
-    Field(o, d, pipeline_, "rpDBText8", column("Peso_Bruto"), 155.6, 0, 17.2, taRightJustified);
+    Whole(Field(o, d, pipeline_, "rpDBText7", column("Valor_Total_Nota"), 116.4, 0.3, 17.2, taRightJustified));
+    Whole(Field(o, d, pipeline_, "rpDBText6", column("Valor_ICMS"), 136.3, 0.3, 17.2, taRightJustified));
+    Whole(Field(o, d, pipeline_, "rpDBText8", column("Peso_Bruto"), 155.6, 0, 17.2, taRightJustified));
     Field(o, d, pipeline_, "rpDBText9", column("Situacao_NFE"), 175.4, 0.3, 19.3);
     int n = 0;
     for (double x : {2.4, 13.5, 32.8, 51.9, 115.1, 134.7, 154.5, 173.8, 195.8})
@@ -311,10 +316,11 @@ void ListingReport::BuildSummaryRows() {
     zebra_ = Stripe(o, d, 2.1);
     auto column = [this](const std::string& field) { return ColumnOf(kind_, field); };
     Field(o, d, pipeline_, "rpDBText1", column("Id_Grupo"), 4.0, 0.3, 8.2, taRightJustified);
-    Field(o, d, pipeline_, "rpDBText2", column("Descricao"), 20.9, 0.3, 95.0);
-    Field(o, d, pipeline_, "rpDBText3", column("Total_Venda"), 121.4, 0.3, 17.2, taRightJustified);
-    Field(o, d, pipeline_, "rpDBText4", column("Peso_Bruto"), 146.1, 0.3, 17.2, taRightJustified);
-    Field(o, d, pipeline_, "rpDBText5", column("Peso_Liquido"), 170.1, 0.3, 17.2, taRightJustified);
+    auto* description = Field(o, d, pipeline_, "rpDBText2", column("Descricao"), 20.9, 0.3, 95.0);
+    description->SetAutoSize(true);
+    Whole(Field(o, d, pipeline_, "rpDBText3", column("Total_Venda"), 121.4, 0.3, 17.2, taRightJustified));
+    Whole(Field(o, d, pipeline_, "rpDBText4", column("Peso_Bruto"), 146.1, 0.3, 17.2, taRightJustified));
+    Whole(Field(o, d, pipeline_, "rpDBText5", column("Peso_Liquido"), 170.1, 0.3, 17.2, taRightJustified));
     int n = 0;
     for (double x : {2.4, 18.8, 120.1, 143.9, 168.3, 195.8})
         VerticalLine(o, d, "rpLineDetalhe" + std::to_string(++n), x, 0, 4.5);
@@ -338,6 +344,7 @@ void ListingReport::BuildInvoiceSummary() {
         totals_[i]->SetDisplayFormat(formats[static_cast<size_t>(i)].displayFormat);
         totals_[i]->SetTextAlignment(taRightJustified);
         totals_[i]->SetTransparent(true);
+        Whole(totals_[i]);
     }
 }
 
@@ -359,6 +366,7 @@ void ListingReport::BuildSalesSummary() {
         sum->SetDisplayFormat(formats[static_cast<size_t>(i)].displayFormat);
         sum->SetTextAlignment(taRightJustified);
         sum->SetTransparent(true);
+        Whole(sum);
     }
 }
 
