@@ -11,7 +11,10 @@
 #include <map>
 #include <sstream>
 
+#include "memtable/mtMemTable.h"
 #include "report/rpBands.h"
+#include "report/rpDBPipeline.h"
+#include "report/rpExcept.h"
 #include "report/rpGroup.h"
 #include "report/rpLanguage.h"
 #include "report/rpRegion.h"
@@ -236,6 +239,77 @@ TEST(ControlAdapters, ADatabaseTextAnswersItsRawValueAndWhatItLastPrinted) {
     EXPECT_EQ(std::get<int32_t>(Get(l.text, "FirstPage")), 1);
 }
 
+// A database pipeline whose field values cannot be read once told so.
+struct FailingPipeline : TrpDBPipeline {
+    using TrpDBPipeline::TrpDBPipeline;
+    bool fail = false;
+    Variant GetFieldValue(const std::string& FieldName) override {
+        if (fail) throw EDatabaseError("campo ilegível");
+        return TrpDBPipeline::GetFieldValue(FieldName);
+    }
+};
+
+TEST(ControlAdapters, AFieldValueThatCannotBeReadStopsTheRunButNotAScriptOutsideIt) {
+    TmtMemTable table(nullptr);
+    table.FieldDefs()->Add("Valor", ftInteger, 0);
+    table.Open();
+    for (int v : {4, 9}) {
+        table.Append();
+        table.FieldByName("Valor")->SetAsInteger(v);
+        table.Post();
+    }
+    TDataSource source(nullptr);
+    source.SetDataSet(&table);
+    FailingPipeline pipeline(nullptr);
+    pipeline.SetDataSource(&source);
+    ReportRig rig;
+    rig.Report()->SetDataPipeline(&pipeline);
+    rig.Report()->CreateDefaultBands();
+    auto* text = new TrpDBText(rig.Owner());
+    text->SetBand(rig.Report()->DetailBand());
+    text->SetDataPipeline(&pipeline);
+    text->SetDataField("Valor");
+
+    pipeline.Open();
+    pipeline.First();
+    EXPECT_EQ(std::get<Variant>(Get(text, "FieldValue")).AsInteger(), 4);
+    pipeline.fail = true;
+    const Variant ignored = std::get<Variant>(Get(text, "FieldValue"));
+    EXPECT_EQ(ignored.VarType(), varInteger);
+    EXPECT_EQ(ignored.AsInteger(), 0);
+    pipeline.fail = false;
+
+    int read = 0;
+    rig.Report()->DetailBand()->BeforePrint = [&](TObject*) {
+        pipeline.fail = ++read == 2;
+        Get(text, "fieldvalue");
+    };
+    EXPECT_THROW(rig.Print(), EPrintError);
+    EXPECT_EQ(read, 2) << "the run went on after the failure";
+    rig.Report()->DetailBand()->BeforePrint = nullptr;
+    pipeline.Close();
+}
+
+TEST(ControlAdapters, AFieldAnswersTheBlobItsPictureIsReadFrom) {
+    TmtMemTable table(nullptr);
+    table.FieldDefs()->Add("Codigo", ftInteger, 0);
+    table.FieldDefs()->Add("Foto", ftBlob, 0);
+    table.Open();
+    TDataSource source(nullptr);
+    source.SetDataSet(&table);
+    TrpDBPipeline pipeline(nullptr);
+    pipeline.SetDataSource(&source);
+    pipeline.SetAutoCreateFields(false);
+    TrpField* photo = pipeline.CreateField("Foto", dtBLOB, 0);
+    TrpField* code = pipeline.CreateField("Codigo", dtInteger, 0);
+    pipeline.Open();
+    EXPECT_EQ(std::get<TObject*>(Get(photo, "aspicture")), table.FieldByName("Foto"));
+    EXPECT_EQ(std::get<TObject*>(Get(code, "AsPicture")), nullptr);
+    TrpField loose(nullptr);
+    EXPECT_EQ(std::get<TObject*>(Get(&loose, "AsPicture")), nullptr);
+    pipeline.Close();
+}
+
 TEST(ControlAdapters, ATotalIsClearedAndAnswersItsLookAheadByKey) {
     Listing l({{"A", 2}, {"A", 3}, {"B", 10}});
     l.rig.Report()->SetPassSetting(psTwoPass);
@@ -373,6 +447,13 @@ TEST(ControlAdapters, TextLinesAndBandsWriteThroughTheirSetters) {
     summary->SetReport(nullptr);
     EXPECT_TRUE(std::get<bool>(Get(detail, "lastband")));
     EXPECT_EQ(std::get<TObject*>(Get(o.report, "ReportDesigner")), nullptr);
+
+    // The report's icon is its own copy, read by name and refused as a value.
+    TIcon icon;
+    o.report->SetIcon(&icon);
+    EXPECT_NE(std::get<TObject*>(Get(o.report, "Icon")), &icon);
+    EXPECT_EQ(std::get<TObject*>(Get(o.report, "icon")), o.report->Icon());
+    EXPECT_FALSE(Set(o.report, "Icon", Obj(&icon)));
 }
 
 }  // namespace
