@@ -16,6 +16,7 @@
 #include "report/rpExcept.h"
 #include "report/rpGroup.h"
 #include "report/rpLanguage.h"
+#include "report/rpMemo.h"
 #include "report/rpRegion.h"
 #include "report/rpMainReport.h"
 #include "report/rpReport.h"
@@ -84,6 +85,13 @@ struct Objects {
         byClass["TrpGroup"] = group;
         byClass["TrpDetailBand"] = report->GetBand(btDetail, 0);
         byClass["TrpField"] = data.Pipeline()->CreateField("Extra", dtString, 10);
+        byClass["TrpDBPipeline"] = data.Pipeline();
+        Place<TrpMemo>();
+        for (TrpBandType kind : {btTitle, btHeader}) {
+            TrpBand* band = report->CreateBand(kind);
+            byClass[band->ClassName()] = band;
+        }
+        byClass["TrpGroupHeaderBand"] = group->HeaderBand();
     }
 };
 
