@@ -109,6 +109,11 @@ void TrpBand::SetCaption(const std::string& Value) {
     if (Designing()) SendEventNotify(this, rpevCaptionChanged, nullptr);
 }
 
+void TrpBand::SetCaptionIndex(int Value) {
+    captionIndex_ = Value > 0 ? Value : 0;
+    SetCaption(GetDescription());
+}
+
 TComponent* TrpBand::GetParentComponent() const { return report_; }
 
 void TrpBand::SetParentComponent(TComponent* Value) {

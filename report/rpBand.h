@@ -204,6 +204,19 @@ public:
     TNotifyEvent AfterGenerate;
     const std::string& LegacyPrintHandlerName() const { return legacyPrintHandler_; }
 
+    // --- Scripting ---
+    // The language text that names the band (its caption and description):
+    // the kind's, unless a script chose another; choosing one sets the
+    // caption from it.
+    int CaptionIndex() const { return captionIndex_ > 0 ? captionIndex_ : CaptionTextNumber(); }
+    void SetCaptionIndex(int Value);
+    // A flag scripts keep on the band, False at creation; the library does
+    // not read it.
+    bool DrawPage() const { return drawPage_; }
+    void SetDrawPage(bool Value) { drawPage_ = Value; }
+    // The recorded top until the next Reset (anchored objects follow it then).
+    void SetRecordedTop(int32_t Value) { recordedTop_ = Value; }
+
     // --- Overrides ---
     bool ValidUserName(const std::string&) const override { return true; }
     void PropertyChange() override;
@@ -219,6 +232,8 @@ public:
 
 protected:
     bool AcceptsParent() const override { return false; }
+    // The language text that names the kind; 0 when the kind has none.
+    virtual int CaptionTextNumber() const { return 0; }
     bool IsReading() const;
     bool Designing() const;
     bool MainReportPrinting() const;
@@ -252,6 +267,8 @@ private:
     std::string legacyPrintHandler_;
     bool legacyCalcPending_ = false;
     bool destroying_ = false;
+    int captionIndex_ = 0;
+    bool drawPage_ = false;
 };
 
 // What the band loop keeps about a band between its cycles and pages.

@@ -133,7 +133,7 @@ TClass TrpPageStyle::StaticClassType() {
 // ---------------------------------------------------------------------------
 // Basic and page bands
 
-std::string TrpBasicBand::GetDescription() const { return rpLanguageText(CaptionTextNumber()); }
+std::string TrpBasicBand::GetDescription() const { return rpLanguageText(CaptionIndex()); }
 
 std::string TrpBasicBand::GetDefaultUserName() { return KindUserName(); }
 
@@ -271,7 +271,7 @@ void TrpGroupBand::SetParentComponent(TComponent* Value) {
 int TrpGroupBand::GroupIndex() const { return group_ != nullptr ? group_->GroupIndex() : -1; }
 
 std::string TrpGroupBand::GetDescription() const {
-    std::string text = rpLanguageText(CaptionTextNumber());
+    std::string text = rpLanguageText(CaptionIndex());
     if (group_ != nullptr) text += Format(" [%d]: ", GroupIndex()) + group_->BreakText();
     return text;
 }

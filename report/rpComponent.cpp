@@ -69,7 +69,9 @@ int TrpComponent::IndexInBand() const { return band_ != nullptr ? band_->IndexOf
 TrpComponent* TrpComponent::GetNextSibling() const {
     if (band_ == nullptr) return nullptr;
     TrpComponent* next = band_->Objects(IndexInBand() + 1);
-    if (next == nullptr || next->GetParentComponent() != GetParentComponent()) return nullptr;
+    // The parent is the region holding the component, else the band: the
+    // band's next object may lie in another region or out of this one.
+    if (next == nullptr || next->ParentRegion() != parentRegion_) return nullptr;
     return next;
 }
 

@@ -127,6 +127,8 @@ public:
     int32_t SpaceUsed() const { return spaceUsed_; }
     void AddBandHeight(int32_t Height) { bandHeightPrinted_ += Height; }
     void CountBandOnPage() { ++bandsOnPage_; }
+    // The bands printed whole on the current page so far.
+    int PageBandCount() const { return bandsOnPage_; }
     void CountBandPrint() { ++bandPrints_; }
     // The bands generated so far in the run: tells apart the lines of a
     // text export.

@@ -305,13 +305,17 @@ void TrpGroup::SetNewColumnThreshold(float Value) {
 // ---------------------------------------------------------------------------
 // Breaks
 
-std::string TrpGroup::GetBreakValue() {
-    std::string value = breakValue_;
+std::string TrpGroup::CurrentValue() {
     if (breakType_ == btDataField) {
-        if (dataPipeline_ != nullptr) value = dataPipeline_->GetFieldAsString(breakName_);
+        if (dataPipeline_ != nullptr) return dataPipeline_->GetFieldAsString(breakName_);
     } else if (TrpComponent* c = BreakComponent()) {
-        value = c->GetText();
+        return c->GetText();
     }
+    return breakValue_;
+}
+
+std::string TrpGroup::GetBreakValue() {
+    std::string value = CurrentValue();
     if (OnGetBreakValue) OnGetBreakValue(this, value);
     TrsParamList params;
     params.AddParam("aBreakValue", rsString, true, false);

@@ -94,6 +94,13 @@ public:
 
     // --- Breaks ---
     std::string GetBreakValue();
+    // The value the break source gives now (the field's text or the break
+    // component's), before OnGetBreakValue and its scripted listeners: a
+    // listener may read it without being called again.
+    std::string CurrentValue();
+    // The value of the last break check, and the one it was compared with.
+    const std::string& BreakValue() const { return breakValue_; }
+    const std::string& PriorValue() const { return previousBreakValue_; }
     // The engine calls this for each record; true on a break.
     bool CheckForBreak();
     // The group starts again with the groups around it: both bands print.

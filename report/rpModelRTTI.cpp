@@ -19,6 +19,7 @@
 #include "report/rpPipelineFields.h"
 #include "report/rpPrinterSetup.h"
 #include "report/rpProducer.h"
+#include "report/rpRegion.h"
 #include "report/rpReport.h"
 #include "report/rpSettings.h"
 #include "report/rpUnits.h"
@@ -27,6 +28,10 @@ using namespace rstable;
 
 int32_t rsScreenPixels(int32_t mm) {
     return static_cast<int32_t>(rpRoundHalfEven(rpFromMMThousandths(mm, utScreenPixels, 1, nullptr)));
+}
+
+int32_t rsFromScreenPixels(int32_t Pixels) {
+    return rpToMMThousandths(utScreenPixels, 1, nullptr, static_cast<float>(Pixels));
 }
 
 namespace {
@@ -59,6 +64,32 @@ const AnchorName kAnchorNames[] = {
     {"AnchorLeftBottom", {atLeft, atBottom}},
     {"AnchorRightBottom", {atRight, atBottom}},
 };
+
+// The band that ends the report: its last summary band, else its last
+// group footer (the outermost group's), else its last detail band.
+bool IsLastBand(const TrpBand& Band) {
+    TrpCustomReport* r = Band.Report();
+    if (r == nullptr) return false;
+    for (TrpBandType kind : {btSummary, btGroupFooter, btDetail}) {
+        const TrpBand* last = nullptr;
+        for (int i = 0; i < r->BandCount(); ++i)
+            if (r->Bands(i)->Kind() == kind) last = r->Bands(i);
+        if (last != nullptr) return last == &Band;
+    }
+    return false;
+}
+
+// The order a component is drawn in: its place among its region's or its
+// band's objects, -1 outside both.
+int32_t ParentIndexOf(const TrpComponent& c) {
+    if (auto* region = dynamic_cast<TrpCustomRegion*>(c.ParentRegion())) return region->IndexOfObject(&c);
+    return c.IndexInBand();
+}
+
+TObject* ParentOf(const TrpComponent& c) {
+    if (c.ParentRegion() != nullptr) return c.ParentRegion();
+    return c.Band();
+}
 
 TrsMember AnchorRow(const AnchorName& a) {
     const TrpAnchors set = a.Anchors;
@@ -125,6 +156,8 @@ const TrsMemberTable& TrsTrpProducerRTTI::MemberTable() {
         ClassProp<P>("PrintDialog", nullptr, [](P& p) { return static_cast<TObject*>(p.PrintDialog()); }),
         ClassProp<P>("PrinterDevice", TrpDevice::StaticClassType(), &P::PrinterDevice),
         ClassProp<P>("Publisher", TrpPublisher::StaticClassType(), &P::Publisher),
+        ClassProp<P>("Icon", TIcon::StaticClassType(), &P::Icon),
+        WProp<P, bool>("ShowAutoSearchDialog", rsBoolean, &P::ShowAutoSearchDialog, &P::SetShowAutoSearchDialog),
         Prop<P>("Converted", rsBoolean, &P::Converted),
         Prop<P>("ConvertedFromPre40", rsBoolean, &P::ConvertedFromPre40),
         Prop<P>("EnableProcessMessages", rsBoolean, &P::EnableProcessMessages),
@@ -156,10 +189,16 @@ const TrsMemberTable& TrsTrpCustomReportRTTI::MemberTable() {
         Prop<R>("GroupCount", rsInteger, &R::GroupCount),
         ClassProp<R>("MainReport", TrpCustomReport::StaticClassType(), &R::GetMainReport),
         Prop<R>("mmColumnWidth", rsInteger, &R::mmColumnWidth),
+        // Stored by name; a class that publishes it answers through its metadata.
+        Yielding(WClassProp<R, TrpDataPipeline*>("DataPipeline", TrpDataPipeline::StaticClassType(),
+                                                 &R::DataPipeline, &R::SetDataPipeline)),
         Prop<R>("Modified", rsBoolean, &R::Modified),
         Prop<R>("Page", rsInteger, pageNo),
         Prop<R>("PageNo", rsInteger, pageNo),
         Prop<R>("PageCount", rsInteger, [](R& r) { return PageCountOf(r); }),
+        Prop<R>("PageBandCount", rsInteger, [](R& r) { return EngineOf(r) ? EngineOf(r)->PageBandCount() : 0; }),
+        // No designer is ever attached here.
+        ClassProp<R>("ReportDesigner", nullptr, [](R&) { return static_cast<TObject*>(nullptr); }),
         ClassProp<R>("ParentReport", TrpCustomReport::StaticClassType(), &R::ParentReport),
         Prop<R>("PrintDateTime", rsDateTime,
                 [](R& r) { return EngineOf(r) ? static_cast<double>(EngineOf(r)->PrintDateTime()) : 0.0; }),
@@ -321,18 +360,29 @@ const TrsMemberTable& TrsTrpBandRTTI::MemberTable() {
     using B = TrpBand;
     static const TrsMemberTable table{
         WProp<B, std::string>("Caption", rsString, &B::Caption, &B::SetCaption),
+        WProp<B, int32_t>("CaptionIndex", rsInteger, &B::CaptionIndex, &B::SetCaptionIndex),
+        WProp<B, bool>("DrawPage", rsBoolean, &B::DrawPage, &B::SetDrawPage),
         WProp<B, float>("Height", rsSingle, &B::Height, &B::SetHeight),
         Prop<B>("Index", rsInteger, &B::IndexInReport),
+        Prop<B>("LastBand", rsBoolean, [](B& b) { return IsLastBand(b); }),
         Prop<B>("mmBottomOffset", rsInteger, &B::mmBottomOffset),
         Prop<B>("mmHeight", rsInteger, &B::mmHeight),
         Prop<B>("mmPrintPosition", rsInteger, &B::mmPrintPosition),
+        Prop<B>("mmTop", rsInteger, &B::RecordedTop),
+        Prop<B>("mmWidth", rsInteger, &B::AvailableWidth),
         Prop<B>("ObjectCount", rsInteger, &B::ObjectCount),
         WEnumProp<B, TrpPrintHeightType>("PrintHeight", "TrpPrintHeightType", &B::PrintHeight, &B::SetPrintHeight),
         Prop<B>("Rank", rsString, &B::GetRank),
         WClassProp<B, TrpCustomReport*>("Report", TrpCustomReport::StaticClassType(), &B::Report, &B::SetReport),
         WProp<B, bool>("Save", rsBoolean, &B::Save, &B::SetSave),
         Prop<B>("SaveCount", rsInteger, &B::SaveCount),
-        Prop<B>("spHeight", rsInteger, [](B& b) { return rsScreenPixels(b.mmHeight()); }),
+        WProp<B, int32_t>(
+            "spHeight", rsInteger, [](B& b) { return rsScreenPixels(b.mmHeight()); },
+            [](B& b, int32_t v) { b.SetmmHeight(rsFromScreenPixels(v)); }),
+        WProp<B, int32_t>(
+            "spTop", rsInteger, [](B& b) { return rsScreenPixels(b.RecordedTop()); },
+            [](B& b, int32_t v) { b.SetRecordedTop(rsFromScreenPixels(v)); }),
+        Prop<B>("spWidth", rsInteger, [](B& b) { return rsScreenPixels(b.AvailableWidth()); }),
         EnumProp<B>("Units", "TrpUnitType", &B::Units),
         Prop<B>("VariableCount", rsInteger, &B::VariableCount),
         WProp<B, bool>("Visible", rsBoolean, &B::Visible, &B::SetVisible),
@@ -356,7 +406,12 @@ const TrsMemberTable& TrsTrpGroupRTTI::MemberTable() {
     static const TrsMemberTable table{
         ClassProp<G>("BreakComponent", TrpComponent::StaticClassType(), &G::BreakComponent),
         Prop<G>("Breaking", rsBoolean, &G::BreakPending),
+        Yielding(WClassProp<G, TrpDataPipeline*>("DataPipeline", TrpDataPipeline::StaticClassType(),
+                                                 &G::DataPipeline, &G::SetDataPipeline)),
         Prop<G>("BreakNo", rsInteger, &G::GroupInstance),
+        Prop<G>("BreakValue", rsString, [](G& g) { return g.BreakValue(); }),
+        Prop<G>("CurrentValue", rsString, &G::CurrentValue),
+        Prop<G>("FirstColumn", rsInteger, &G::StartColumn),
         Prop<G>("Description", rsString, &G::GetDescription),
         Prop<G>("FirstPage", rsBoolean, &G::IsFirstPage),
         Prop<G>("FirstPageNo", rsInteger, &G::FirstPage),
@@ -368,8 +423,11 @@ const TrsMemberTable& TrsTrpGroupRTTI::MemberTable() {
         Prop<G>("LastPageNo", rsInteger, &G::LastPage),
         Prop<G>("mmNewColumnThreshold", rsInteger, &G::mmNewColumnThreshold),
         Prop<G>("mmNewPageThreshold", rsInteger, &G::mmNewPageThreshold),
+        // Read-only here, unlike a relative's.
+        Prop<G>("Position", rsInteger, &G::Position),
         Prop<G>("PageNo", rsInteger, &G::GroupPageNo),
         Prop<G>("PageCount", rsInteger, &G::GroupPageCount),
+        Prop<G>("PriorValue", rsString, [](G& g) { return g.PriorValue(); }),
         WClassProp<G, TrpCustomReport*>("Report", TrpCustomReport::StaticClassType(), &G::Report, &G::SetReport),
         EnumProp<G>("Units", "TrpUnitType", &G::Units),
         Event("AfterGroupBreak", rpevAfterGroupBreak),
@@ -416,6 +474,22 @@ const TrsMemberTable& TrsTrpPrintableRTTI::MemberTable() {
         sp("spHeight", 3),
         Prop<P>("DefaultPropHint", rsString, &P::GetDefaultPropHint),
         Prop<P>("DefaultPropName", rsString, &P::DefaultPropName),
+        EnumProp<P>("DefaultPropEditType", "TrpPropEditType", &P::DefaultPropEditType),
+        ClassProp<P>("LookupPipeline", TrpDataPipeline::StaticClassType(), &P::GetDataPipeline),
+        // A component's place in its band's drawing order (0 at the back);
+        // writing moves it there. -1 off a band.
+        WProp<P, int32_t>(
+            "ZOrder", rsInteger,
+            [](P& p) {
+                auto* c = dynamic_cast<TrpComponent*>(&p);
+                return c != nullptr ? c->IndexInBand() : -1;
+            },
+            [](P& p, int32_t v) {
+                auto* c = dynamic_cast<TrpComponent*>(&p);
+                if (c == nullptr || c->Band() == nullptr || v < 0) return false;
+                c->Band()->MoveObject(c->IndexInBand(), v);
+                return true;
+            }),
         Prop<P>("Description", rsString, &P::GetDescription),
         Prop<P>("DrawComponent", rsBoolean, &P::DrawComponent),
         Prop<P>("GenerationComplete", rsBoolean, &P::GenerationComplete),
@@ -440,8 +514,22 @@ const TrsMemberTable& TrsTrpComponentRTTI::MemberTable() {
     static const TrsMemberTable table{
         WClassProp<C, TrpBand*>("Band", TrpBand::StaticClassType(), &C::Band, &C::SetBand),
         EnumProp<C>("BandType", "TrpBandType", &C::BandType),
+        Prop<C>("Index", rsInteger, &C::IndexInBand),
+        ClassProp<C>("NextSibling", TrpComponent::StaticClassType(), &C::GetNextSibling),
+        Prop<C>("ParentIndex", rsInteger, [](C& c) { return ParentIndexOf(c); }),
         Prop<C>("GroupNo", rsInteger, &C::GroupNo),
+        ClassProp<C>("Parent", TComponent::StaticClassType(), [](C& c) { return ParentOf(c); }),
         WProp<C, bool>("ParentDataPipeline", rsBoolean, &C::ParentDataPipeline, &C::SetParentDataPipeline),
+        // Writing a region moves the component into it; none takes it out of
+        // the one holding it. A region that cannot hold it is refused.
+        WClassProp<C, TrpCustomRegion*>("Region", TrpCustomRegion::StaticClassType(),
+                                        [](C& c) { return dynamic_cast<TrpCustomRegion*>(c.ParentRegion()); },
+                                        [](C& c, TrpCustomRegion* region) {
+                                            if (region != nullptr) return region->AddObject(&c);
+                                            if (auto* old = dynamic_cast<TrpCustomRegion*>(c.ParentRegion()))
+                                                old->RemoveObject(&c);
+                                            return true;
+                                        }),
         WClassProp<C, TrpGroup*>("ResetGroup", TrpGroup::StaticClassType(), &C::ResetGroup, &C::SetResetGroup),
         AnchorRow(kAnchorNames[0]),
         AnchorRow(kAnchorNames[1]),
@@ -465,6 +553,7 @@ const TrsMemberTable& TrsTrpFieldRTTI::MemberTable() {
     using F = TrpField;
     static const TrsMemberTable table{
         Prop<F>("AsDouble", rsDouble, &F::AsDouble),
+        ClassProp<F>("AsPicture", TBlobField::StaticClassType(), &F::AsPicture),
         Prop<F>("AsString", rsString, &F::AsString),
         Prop<F>("IsNull", rsBoolean, &F::IsNull),
         ClassProp<F>("DataPipeline", TrpDataPipeline::StaticClassType(), &F::DataPipeline),

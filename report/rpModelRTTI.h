@@ -32,6 +32,8 @@ RP_TABLE_ADAPTER(TrsTrpDBPipelineRTTI, TrsTrpDataPipelineRTTI)
 
 // Thousandths of a millimetre in screen pixels, as the "sp" members answer.
 int32_t rsScreenPixels(int32_t mm);
+// And back: screen pixels in thousandths of a millimetre.
+int32_t rsFromScreenPixels(int32_t Pixels);
 
 namespace report {
 void RegisterModelAdapters();

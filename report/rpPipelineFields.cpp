@@ -5,6 +5,7 @@
 
 #include "platform/rtl/Filer.h"
 #include "platform/rtl/Strings.h"
+#include "report/rpDBPipeline.h"
 #include "report/rpExcept.h"
 
 // ---------------------------------------------------------------------------
@@ -75,6 +76,11 @@ double TrpField::AsDouble() {
     } catch (const EVariantError&) {
         return 0;
     }
+}
+
+TBlobField* TrpField::AsPicture() {
+    auto* p = dynamic_cast<TrpDBPipeline*>(DataPipeline());
+    return p != nullptr ? p->GetFieldAsPicture(a_.fieldName) : nullptr;
 }
 
 std::string TrpField::AsString() {

@@ -19,6 +19,7 @@
 #include "report/rpPipeline.h"
 #include "report/rpUtils.h"
 
+class TBlobField;
 class TrpCustomDataPipeline;
 
 class TrpField : public TrpRelative {
@@ -84,6 +85,9 @@ public:
     // The pipeline the field belongs to (its parent), when it is one.
     TrpDataPipeline* DataPipeline() const;
     double AsDouble();
+    // The data's blob field a picture is read from; none without a
+    // database pipeline or for a field that is not a blob.
+    TBlobField* AsPicture();
     std::string AsString();
     bool IsNull();
     Variant Value();

@@ -23,6 +23,11 @@ class TrpDataPipeline;
 class TrpPage;
 class TrpDrawCommand;
 
+// How a designer edits an object's default property: not at all, as typed
+// text, by choosing a field of the pipeline, or by choosing another
+// component of the report (a subreport's pipeline).
+RP_ENUM(TrpPropEditType, peNone, peText, peFieldList, peComponentList)
+
 using TrpDrawCommandEvent = std::function<void(TObject* Sender, TrpDrawCommand* DrawCommand)>;
 
 // Events a printable sends.
@@ -199,6 +204,8 @@ public:
     virtual std::string GetTypeName() const { return ClassName(); }
     const std::string& DefaultPropName() const { return defaultPropName_; }
     void SetDefaultPropName(const std::string& Value) { defaultPropName_ = Value; }
+    TrpPropEditType DefaultPropEditType() const { return defaultPropEditType_; }
+    void SetDefaultPropEditType(TrpPropEditType Value) { defaultPropEditType_ = Value; }
     virtual std::string GetDefaultPropHint() const;
     virtual std::string GetDescription() const;
     virtual void Invalidate();
@@ -290,6 +297,7 @@ private:
     int32_t previousHeight_ = 0;
     int bandIndex_ = -1;
     std::string defaultPropName_;
+    TrpPropEditType defaultPropEditType_ = peNone;
     TClass drawCommandClass_ = nullptr;
     // The built-in command classes are made directly, without the class
     // registry's factory and a cast of what it returns; nullptr for others.

@@ -191,6 +191,13 @@ void TrpProducer::SetAllowPrintToArchive(bool Value) {
 void TrpProducer::SetAllowPrintToFile(bool Value) {
     if (!printing_) allowPrintToFile_ = Value;
 }
+void TrpProducer::SetIcon(TIcon* Value) {
+    if (printing_) return;
+    if (Value == nullptr)
+        icon_ = std::make_unique<TIcon>();
+    else if (Value != icon_.get())
+        icon_->Assign(Value);
+}
 void TrpProducer::SetArchiveFileName(const std::string& Value) {
     if (printing_) return;
     archiveFileName_ = Value;

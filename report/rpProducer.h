@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/gfx/Pictures.h"
 #include "report/rpPrinterSetup.h"
 #include "report/rpPublisher.h"
 #include "report/rpRelatv.h"
@@ -181,6 +182,10 @@ public:
     virtual void SetEnableProcessMessages(bool Value) { enableProcessMessages_ = Value; }
     bool ShowAutoSearchDialog() const { return showAutoSearchDialog_; }
     void SetShowAutoSearchDialog(bool Value) { showAutoSearchDialog_ = Value; }
+    // Given to the dialogs and the preview form; empty until set. The writer
+    // copies the icon given (none empties it) and is ignored while printing.
+    TIcon* Icon() const { return icon_.get(); }
+    void SetIcon(TIcon* Value);
     TrpCustomPreviewer* PreviewForm() const { return previewForm_; }
     TrpCustomPrintDialog* PrintDialog() const { return printDialog_; }
     TrpCustomCancelDialog* CancelDialog() const { return cancelDialog_; }
@@ -249,6 +254,7 @@ private:
     std::unique_ptr<TrpPDFSettings> pdfSettings_;
     std::unique_ptr<TrpPreviewFormSettings> previewFormSettings_;
     std::unique_ptr<TrpTextSearchSettings> textSearchSettings_;
+    std::unique_ptr<TIcon> icon_ = std::make_unique<TIcon>();
     bool allowPrintToArchive_ = false;
     bool allowPrintToFile_ = false;
     std::string archiveFileName_;

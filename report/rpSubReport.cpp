@@ -67,6 +67,7 @@ TrpSubReport::TrpSubReport(TComponent* AOwner)
       childSetup_(std::make_unique<TrpPrinterSetup>()) {
     SetCacheRecordSize(kSubReportRecordSize);
     SetDefaultPropName("DataPipeline");
+    SetDefaultPropEditType(peComponentList);
     // Drill-down clicks and commands of the component it names reach it.
     EventSet().set(rpevDrawCommandClick);
     EventSet().set(rpevDrawCommandCreate);

@@ -150,6 +150,23 @@ void TrpDBText::GetPrintText(std::string& Text) const {
     if (OnFormat) OnFormat(const_cast<TrpDBText*>(this), DisplayFormat(), dataType, value, Text);
 }
 
+Variant TrpDBText::FieldValue() {
+    TrpDataPipeline* pipeline = GetDataPipeline();
+    if (pipeline == nullptr) return Variant(int32_t{0});
+    auto stopPrinting = [this](const std::exception& Error) {
+        TrpCustomEngine* engine = ReportEngine();
+        if (engine != nullptr && engine->Generating()) Band()->Report()->HandlePrintError(Error);
+    };
+    try {
+        return pipeline->GetFieldValue(DataField());
+    } catch (const EDatabaseError& e) {
+        stopPrinting(e);
+    } catch (const EConvertError& e) {
+        stopPrinting(e);
+    }
+    return Variant(int32_t{0});
+}
+
 void TrpDBText::TrackValue() {
     const std::string current = GetText();
     if (suppressRepeatedValues_ && !reprintOnSubsequent_ && ResetGroup() != nullptr && priorValue_ == kIgnore) {

@@ -37,6 +37,10 @@ public:
     static constexpr const char* kIgnore = "Ignore";
 
     bool AlreadyPrinted() const { return alreadyPrinted_; }
+    // The field's value as the pipeline gives it, unformatted; integer 0
+    // without a pipeline. A data or conversion error while the report
+    // generates pages stops the print; otherwise it is ignored (0 again).
+    Variant FieldValue();
     bool BlankWhenZero() const { return blankWhenZero_; }
     void SetBlankWhenZero(bool Value);
     int FirstPage() const { return firstPage_; }

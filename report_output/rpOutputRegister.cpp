@@ -7,6 +7,7 @@
 #include "report_output/rp2DBarCode.h"
 #include "report_output/rpBackgroundPrint.h"
 #include "report_output/rpBarCode.h"
+#include "report_output/rpControlsRTTI.h"
 #include "report_output/rpDBText.h"
 #include "report_output/rpEmail.h"
 #include "report_output/rpGraphics.h"
@@ -69,6 +70,7 @@ void registerAll() {
     RegisterVariableClasses();
     RegisterGraphicClasses();
     RegisterImageClasses();
+    RegisterControlAdapters();
     RegisterRichTextClasses();
     RegisterRichTextAdapters();
     RegisterScreenDeviceClasses();
@@ -96,6 +98,7 @@ void unregisterAll() {
     UnregisterScreenDeviceClasses();
     UnregisterRichTextAdapters();
     UnregisterRichTextClasses();
+    UnregisterControlAdapters();
     UnregisterImageClasses();
     UnregisterGraphicClasses();
     UnregisterVariableClasses();

@@ -5,7 +5,7 @@
 
 using namespace rstable;
 
-RP_TABLE_ADAPTER_BODY(TrsTrpVariableRTTI, TrsTrpComponentRTTI, TrpVariable)
+RP_TABLE_ADAPTER_BODY(TrsTrpVariableRTTI, TrsTrpCustomTextRTTI, TrpVariable)
 
 const TrsMemberTable& TrsTrpVariableRTTI::MemberTable() {
     using V = TrpVariable;
@@ -54,7 +54,7 @@ const TrsMemberTable& TrsTrpVariableRTTI::MemberTable() {
     return table;
 }
 
-RP_TABLE_ADAPTER_BODY(TrsTrpSystemVariableRTTI, TrsTrpComponentRTTI, TrpSystemVariable)
+RP_TABLE_ADAPTER_BODY(TrsTrpSystemVariableRTTI, TrsTrpCustomTextRTTI, TrpSystemVariable)
 
 const TrsMemberTable& TrsTrpSystemVariableRTTI::MemberTable() {
     using S = TrpSystemVariable;
