@@ -16,8 +16,10 @@
 //   or insert, with a message; nothing that follows a save (the transmit
 //   question) runs before the commit.
 // - Deleting a document deletes its items in the same transaction.
-// - The counter moves only when a new document is saved; undoing a new
-//   document forgets that it was new.
+// - The counter moves with every save of a new document, in its
+//   transaction, and with no other save.
+// - Nothing but a save posts the header: opening, showing or resizing the
+//   window never moves a row being typed.
 // - Sums and total are written only while the header is in edit or insert.
 #include <functional>
 #include <map>
