@@ -119,7 +119,7 @@ TickReport AnswerPoller::Tick() {
     {
         // The tick never waits for a monitor it starts (it runs no window
         // messages): the next tick finds it running. Each problem with the
-        // monitor is told once in the poller's life, with where to mend it.
+        // monitor is told once until the monitor runs, with where to mend it.
         NFeConfig check = config;
         check.programs.start_grace_ms = 0;
         std::vector<PollerMessage> said;
@@ -127,6 +127,8 @@ TickReport AnswerPoller::Tick() {
             said.push_back({text, caption});
         };
         report.monitor_running = services_.check_monitor(check);
+        // Once it runs, a later absence is news again.
+        if (report.monitor_running) toldMonitor_.clear();
         for (PollerMessage& m : said) {
             if (m.text != MsgMonitorAtivado && !toldMonitor_.insert(m.text).second) continue;
             if (m.text == MsgMonitorNaoInstalado || m.text == MsgMonitorNaoIniciou)

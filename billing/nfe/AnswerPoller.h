@@ -14,7 +14,7 @@
 // the error folder as "<name>.invalid"; one whose database work fails stays
 // for the next tick. A missing return folder and an error folder that takes
 // no file are each told once per folder, each problem of the monitor once
-// per poller, with where the user sets what is missing. A
+// until it runs, with where the user sets what is missing. A
 // tick runs no window messages and shows nothing: what
 // it has to say comes back in its report, for the caller to show once the
 // file work is done.
