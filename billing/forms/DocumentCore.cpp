@@ -143,7 +143,10 @@ DocumentCore::DocumentCore(TComponent* AOwner, std::unique_ptr<DocumentPolicy> P
     header_->AfterCancel = [this](TDataSet*) { HeaderAfterCancel(); };
     header_->AfterScroll = [this](TDataSet*) { Mostra_Tudo(); };
     header_->WithinPost = [this] { WriteWithinPost(); };
-    header_->WithinDelete = [this] { policy_->DeleteItems(*this); };
+    header_->WithinDelete = [this] {
+        policy_->CheckStored(*this, true);
+        policy_->DeleteItems(*this);
+    };
     header_->OnWriteFailed = [this](bool Deleting, const std::string& Reason) { WriteFailed(Deleting, Reason); };
     BuildItems();
 }
@@ -225,6 +228,9 @@ void DocumentCore::BuildItems() {
 }
 
 void DocumentCore::Open() {
+    // A document being typed stays as it is: moving to the last row would
+    // post it behind the clerk's back.
+    if (Editing()) return;
     newDocument_ = false;
     loading_ = false;
     if (!header_->Active()) {
@@ -233,6 +239,12 @@ void DocumentCore::Open() {
     }
     // The scroll fills the panels and the item buffer.
     header_->Last();
+}
+
+void DocumentCore::Refresh() {
+    if (!header_->Active() || Editing()) return;
+    header_->Refresh();
+    Mostra_Tudo();
 }
 
 TDateTime DocumentCore::CurrentTime() const { return Clock ? Clock() : Now(); }
@@ -356,7 +368,10 @@ void DocumentCore::HeaderAfterCancel() {
 }
 
 void DocumentCore::WriteWithinPost() {
-    if (newDocument_ && Inserting()) policy_->AdvanceCounter(*this);
+    // Every new document takes its number from the counter: its save moves
+    // the counter, in this transaction, whatever else happened meanwhile.
+    if (Inserting()) policy_->AdvanceCounter(*this);
+    else policy_->CheckStored(*this, false);
     policy_->DeleteItems(*this);
     for (const ItemRow& item : BufferRows()) policy_->InsertItem(*this, item);
 }

@@ -16,8 +16,10 @@
 //   or insert, with a message; nothing that follows a save (the transmit
 //   question) runs before the commit.
 // - Deleting a document deletes its items in the same transaction.
-// - The counter moves only when a new document is saved; undoing a new
-//   document forgets that it was new.
+// - The counter moves with every save of a new document, in its
+//   transaction, and with no other save.
+// - Nothing but a save posts the header: opening, showing or resizing the
+//   window never moves a row being typed.
 // - Sums and total are written only while the header is in edit or insert.
 #include <functional>
 #include <map>
@@ -168,6 +170,14 @@ public:
     virtual void AdvanceCounter(DocumentCore& Core) = 0;
     virtual void DeleteItems(DocumentCore& Core) = 0;
     virtual void InsertItem(DocumentCore& Core, const ItemRow& Item) = 0;
+    // Inside the save of an edited document or its delete, before anything
+    // is written: raises (with the reason to show) when the stored row no
+    // longer allows it, so that a window left open over a row that changed
+    // meanwhile cannot overwrite it.
+    virtual void CheckStored(DocumentCore& Core, bool Deleting) {
+        (void)Core;
+        (void)Deleting;
+    }
     // After the commit.
     virtual void AfterCommit(DocumentCore& Core) { (void)Core; }
 };
@@ -193,8 +203,12 @@ public:
     // The product search ("" when cancelled); Pesquisa_Produto unless set.
     std::function<std::string()> SearchProduct;
 
-    // Opens the header on its last row, as the form opens.
+    // Opens the header on its last row, as the form opens. A document being
+    // typed is left as it is.
     void Open();
+    // Reads the header's rows again, keeping the current one, and shows it
+    // as stored (lookups and items); nothing while a document is typed.
+    void Refresh();
     TDateTime CurrentTime() const;
     // Header in edit or insert.
     bool Editing() const;

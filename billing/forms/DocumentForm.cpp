@@ -117,6 +117,9 @@ DocumentForm::DocumentForm(TComponent* AOwner, const std::string& Caption,
     };
     OnCreate = [this](TObject* s) { FormCreate(s); };
     OnShow = [this](TObject* s) { FormShow(s); };
+    // Coming back to a window left open: the answers of the NF-e monitor or
+    // another window may have changed the document shown meanwhile.
+    OnActivate = [this](TObject*) { Core->Refresh(); };
     OnClose = [this](TObject* s, TCloseAction& a) { FormClose(s, a); };
     OnCloseQuery = [this](TObject* s, bool& c) { FormCloseQuery(s, c); };
 }

@@ -151,11 +151,51 @@ void InvoicePolicy::NextNumber(DocumentCore& Core) {
     Core.Field("Id_Nota_Fiscal")->SetAsInteger(next.IsNull() || next.IsEmpty() ? 1 : next.AsInteger());
 }
 
+namespace {
+
+bool StateAllows(const std::string& State) {
+    std::string upper = AnsiUpperCase(State);
+    return upper == "EM DIGITAÇÃO" || upper == "ERRO";
+}
+
+std::string StateRefusal(const std::string& State, const std::string& Action) {
+    return "A Situação \"" + State + "\" não permita " + Action + ".";
+}
+
+}  // namespace
+
+bool InvoicePolicy::StoredState(int Serie, int Numero, std::string& State) {
+    TSQLQuery q(nullptr);
+    q.SetConnection(dmdb->ADOConnection);
+    q.SetSQL("select situacao_nfe from nota_fiscal where id_serie_documento = :pid_serie_documento and "
+             "id_nota_fiscal = :pid_nota_fiscal");
+    q.ParamByName("pid_serie_documento")->SetAsInteger(Serie);
+    q.ParamByName("pid_nota_fiscal")->SetAsInteger(Numero);
+    q.Open();
+    bool found = !q.IsEmpty();
+    State = found ? q.Fields()->Fields(0)->AsString() : std::string();
+    q.Close();
+    return found;
+}
+
 void InvoicePolicy::StateRule(DocumentCore& Core, const std::string& Action) const {
     std::string state = Core.Field("Situacao_NFE")->AsString();
-    std::string upper = AnsiUpperCase(state);
-    if (upper != "EM DIGITAÇÃO" && upper != "ERRO")
-        Refuse("A Situação \"" + state + "\" não permita " + Action + ".");
+    std::string stored;
+    if (StoredState(Core.Field("Id_Serie_Documento")->AsInteger(), Core.Field("Id_Nota_Fiscal")->AsInteger(),
+                    stored) &&
+        stored != state) {
+        Core.Refresh();
+        state = stored;
+    }
+    if (!StateAllows(state)) Refuse(StateRefusal(state, Action));
+}
+
+void InvoicePolicy::CheckStored(DocumentCore& Core, bool Deleting) {
+    int serie = Deleting ? Core.Field("Id_Serie_Documento")->AsInteger() : editedSerie_;
+    int numero = Deleting ? Core.Field("Id_Nota_Fiscal")->AsInteger() : editedNumero_;
+    std::string stored;
+    if (StoredState(serie, numero, stored) && !StateAllows(stored))
+        throw Exception(StateRefusal(stored, Deleting ? "Excluir" : "Salvar"));
 }
 
 void InvoicePolicy::BeforeEdit(DocumentCore& Core) {

@@ -49,9 +49,15 @@ public:
     void AdvanceCounter(DocumentCore& Core) override;
     void DeleteItems(DocumentCore& Core) override;
     void InsertItem(DocumentCore& Core, const ItemRow& Item) override;
+    void CheckStored(DocumentCore& Core, bool Deleting) override;
     void AfterCommit(DocumentCore& Core) override;
 
 private:
+    // The state stored for this series and number; false when no row has them.
+    static bool StoredState(int Serie, int Numero, std::string& State);
+    // Refuses an action the state does not allow, as the stored row has it:
+    // a window left open may show a state the answers changed since, and
+    // then shows the stored row first.
     void StateRule(DocumentCore& Core, const std::string& Action) const;
     std::string AccessKey(DocumentCore& Core, int Numero, int Serie, TDateTime Emissao);
     GridKeyPolicy keys_;

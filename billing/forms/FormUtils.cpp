@@ -132,6 +132,8 @@ void NavigationKeyDown(TCustomForm* Form, Word& Key) {
     if (Form == nullptr) return;
     // On a button Enter presses it, as the user expects.
     if (Key == VK_RETURN && dynamic_cast<TButton*>(Form->ActiveControl()) != nullptr) return;
+    // The arrows move between the rows of a grid, never out of it.
+    if ((Key == VK_DOWN || Key == VK_UP) && dynamic_cast<TCustomDBGrid*>(Form->ActiveControl()) != nullptr) return;
     if (Key == VK_RETURN || Key == VK_DOWN) {
         Form->SelectNext(Form->ActiveControl(), true, true);
         Key = 0;

@@ -365,7 +365,9 @@ void TfrmOske_Nf::FormCreate(TObject*) {
     dmdb->AfterOpenDatabase = [this](TObject*) {
         // Read once now so that a new INI file shows the NF-e programs' settings.
         billing::nfe::Config_NFe(*dmdb);
-        TimerNFe->SetEnabled(true);
+        // The login opens the database before it knows the user: nothing of
+        // the answers may show over it, nor take the Enter meant for it.
+        if (loginDone_ && !loginRunning_) TimerNFe->SetEnabled(true);
     };
     dmdb->LoadStartupFiles(*files_);
     std::string title = dmdb->Get_Var("nome_aplicativo");
@@ -383,6 +385,7 @@ void TfrmOske_Nf::FormActivate(TObject*) {
     // The login's own window activates and deactivates this one while it
     // runs; nothing may happen behind its back.
     if (loginRunning_) return;
+    bool loggedInNow = false;
     if (!loginDone_) {
         loginDone_ = true;
         loginRunning_ = true;
@@ -403,8 +406,11 @@ void TfrmOske_Nf::FormActivate(TObject*) {
             Application->Terminate();
             return;
         }
+        loggedInNow = true;
     }
     if (!dmdb->ADOConnection->Connected()) Abrir_Banco_Dados();
+    // The answers are read from the end of the login on.
+    else if (loggedInNow) TimerNFe->SetEnabled(true);
 }
 
 void TfrmOske_Nf::FormClose(TObject*, TCloseAction& Action) {

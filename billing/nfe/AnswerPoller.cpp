@@ -117,23 +117,37 @@ TickReport AnswerPoller::Tick() {
     };
     config.process_messages = nullptr;
     {
-        // The monitor's absence is told once, not at every tick, until it runs.
+        // The tick never waits for a monitor it starts (it runs no window
+        // messages): the next tick finds it running. Each problem with the
+        // monitor is told once until the monitor runs, with where to mend it.
         NFeConfig check = config;
+        check.programs.start_grace_ms = 0;
         std::vector<PollerMessage> said;
         check.notify = [&said](const std::string& text, const std::string& caption) {
             said.push_back({text, caption});
         };
         report.monitor_running = services_.check_monitor(check);
-        for (const PollerMessage& m : said)
-            if (report.monitor_running || m.text != monitorProblem_) report.messages.push_back(m);
-        monitorProblem_ = report.monitor_running || said.empty() ? std::string() : said.back().text;
+        // Once it runs, a later absence is news again.
+        if (report.monitor_running) toldMonitor_.clear();
+        for (PollerMessage& m : said) {
+            if (m.text != MsgMonitorAtivado && !toldMonitor_.insert(m.text).second) continue;
+            if (m.text == MsgMonitorNaoInstalado || m.text == MsgMonitorNaoIniciou)
+                m.text += "\r\nO programa do Monitor (\"" + config.programs.monitor + "\") é informado no arquivo \"" +
+                          config.settings_file + "\", seção [NFe], chave Monitor.";
+            report.messages.push_back(std::move(m));
+        }
     }
 
     std::error_code ec;
     const std::string& folder = config.pasta_nfe_retorno;
     if (folder.empty() || !fs::is_directory(folder, ec)) {
-        if (missingReturnFolder_ != folder)
-            report.messages.push_back({"A pasta de retorno \"" + folder + "\" não existe !", "Atenção"});
+        if (missingReturnFolder_ != folder) {
+            std::string text = folder.empty() ? std::string("A pasta de retorno dos arquivos NF-e não foi informada.")
+                                              : "A pasta de retorno \"" + folder + "\" não existe !";
+            report.messages.push_back(
+                {text + "\r\nInforme a pasta em Ferramentas > Opções..., página \"NF-e\"; ela vale assim que for salva.",
+                 "Atenção"});
+        }
         missingReturnFolder_ = folder;
         return report;
     }

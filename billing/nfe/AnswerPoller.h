@@ -12,8 +12,9 @@
 // looked at. A tick never stops on a bad answer: one that cannot be read or
 // understood, or whose name does not carry a valid identifier, is kept in
 // the error folder as "<name>.invalid"; one whose database work fails stays
-// for the next tick. A missing return folder, an error folder that takes no
-// file and the monitor's absence are each told once, not at every tick. A
+// for the next tick. A missing return folder and an error folder that takes
+// no file are each told once per folder, each problem of the monitor once
+// until it runs, with where the user sets what is missing. A
 // tick runs no window messages and shows nothing: what
 // it has to say comes back in its report, for the caller to show once the
 // file work is done.
@@ -21,6 +22,7 @@
 // NF-e states written here: "Aguardando", "Autorizada", "Denegada", "Erro".
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -88,7 +90,7 @@ private:
     Services services_;
     // Problems said once per folder value, not at every tick.
     std::optional<std::string> missingReturnFolder_;
-    std::string monitorProblem_;
+    std::set<std::string> toldMonitor_;
     std::optional<std::string> failingErrorFolder_;
 };
 

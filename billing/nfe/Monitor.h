@@ -22,8 +22,12 @@ struct MonitorPrograms {
     // The monitor's last-batch file; empty means "uninfelote.xml" in the
     // monitor program's folder.
     std::string lote_file;
-    // How long to wait for a started monitor to show up among the processes.
+    // How long a started monitor may take to show up among the processes
+    // before its start counts as failed.
     int start_timeout_ms = 15000;
+    // How long a check waits for it at most (windows kept responsive through
+    // process_messages); a slower start is looked for again by the next check.
+    int start_grace_ms = 1000;
     int poll_interval_ms = 100;
 };
 
@@ -35,6 +39,8 @@ struct NFeConfig {
     std::string pasta_nfe_erro;
     // "1 - Produção" or "2 - Homologação"; its first character is tpAmb.
     std::string ambiente;
+    // The INI file that names the monitor's program (where the user sets it).
+    std::string settings_file;
     MonitorPrograms programs;
     Notifier notify;
     // Called while waiting for an answer so that windows stay responsive.
@@ -54,9 +60,12 @@ using os::IsProgramRunning;
 using os::StartProgram;
 
 // True when the monitor runs when the routine returns. Not running and not
-// installed: tells the user and returns false. Installed: starts it, waits
-// until it runs (at most start_timeout_ms), tells the user it was started and
-// returns true; a start that never shows up returns false after telling so.
+// installed: tells the user and returns false. Installed: starts it and waits
+// for it at most start_grace_ms; when it shows up, tells the user it was
+// started and returns true. A start still under way returns false quietly,
+// and is not repeated: a later check finds the monitor running (and tells
+// the user then) or, once start_timeout_ms have passed since the start, tells
+// the user it never ran; such a start is not tried again in this process.
 bool Verifica_Monitor_NFE(const NFeConfig& config);
 
 extern const char* const MsgMonitorNaoInstalado;

@@ -40,6 +40,7 @@ NFeConfig Config_NFe(Tdmdb& dm) {
     config.programs.danfe = ProgramPath(programs[1], kDefaultDanfe);
     // Read only, never written: few users need to change it.
     int seconds = kDefaultCancelWaitSeconds;
+    if (dm.VarExists("nome_arquivo_ini")) config.settings_file = dm.Get_Var("nome_arquivo_ini");
     if (dm.VarExists("nome_arquivo_ini")) {
         try {
             seconds = StrToIntDef(Trim(TIniFile(dm.Get_Var("nome_arquivo_ini"))

@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <QTableView>
 #include <QWheelEvent>
@@ -287,9 +288,7 @@ TCustomDBGrid::TCustomDBGrid(TComponent* AOwner)
                          if (now.row() != link_->ActiveRecord()) RowPicked(now.row());
                      });
     QObject::connect(view_, &QTableView::clicked, view_, [this](const QModelIndex& index) {
-        // A click anywhere in a check box's cell switches it (not the second
-        // click of a double click, which Qt does not report here).
-        if (CheckColumn(index.column()) != nullptr && index.row() == link_->ActiveRecord()) ToggleChecked(index.column());
+        // (A check box's cell switches on the button's release: see WidgetEvent.)
         std::vector<TColumn*> cols = VisibleColumns();
         if (index.column() < static_cast<int>(cols.size()) && OnCellClick)
             Guarded([&] { OnCellClick(cols[static_cast<size_t>(index.column())]); });
@@ -557,18 +556,37 @@ void TCustomDBGrid::RowPicked(int Row) {
     SyncCurrent();
 }
 
+bool TCustomDBGrid::TypableColumn() const {
+    std::vector<TColumn*> cols = VisibleColumns();
+    for (int i = 0; i < static_cast<int>(cols.size()); ++i)
+        if (CheckColumn(i) == nullptr && CanEditCell(i)) return true;
+    return false;
+}
+
 bool TCustomDBGrid::AcceptKey(QKeyEvent* Event) {
     TDataSet* ds = DataSet();
     auto* view = static_cast<GridView*>(view_);
-    if (ds == nullptr || !ds->Active() || view->Editing()) return true;
+    if (ds == nullptr || !ds->Active()) return true;
     TShiftState shift = ui::ShiftState(Event);
     bool ctrl = shift.Contains(ssCtrl);
+    if (view->Editing()) {
+        // Keys that leave the row take what the cell holds with them: the
+        // editor would otherwise stay open on a row the cursor left, or keep
+        // the text when there is no row to go to.
+        bool leavesRow = Event->key() == Qt::Key_Down || Event->key() == Qt::Key_Up ||
+                         Event->key() == Qt::Key_PageDown || Event->key() == Qt::Key_PageUp ||
+                         (ctrl && (Event->key() == Qt::Key_Home || Event->key() == Qt::Key_End));
+        if (!leavesRow) return true;
+        view->CommitEditor();
+    }
     bool canChange = !readOnly_ && options_.Contains(dgEditing) && ds->CanModify() && !link_->ReadOnly();
     switch (Event->key()) {
     case Qt::Key_Down:
         if (ds->State() == dsInsert && !ds->Modified()) return false;
         MoveBy(1);
-        if (ds->Eof() && canChange && DataSource()->AutoEdit() && ds->State() == dsBrowse) ds->Append();
+        // A new row only where something can be typed into it.
+        if (ds->Eof() && canChange && DataSource()->AutoEdit() && ds->State() == dsBrowse && TypableColumn())
+            ds->Append();
         return false;
     case Qt::Key_Up:
         if (ds->State() == dsInsert && !ds->Modified()) {
@@ -624,14 +642,48 @@ bool TCustomDBGrid::AcceptKey(QKeyEvent* Event) {
         if (ui::IsEditingKey(Event, false) || Event->key() == Qt::Key_F2) return false;
     }
     if (ui::IsEditingKey(Event, false) || Event->key() == Qt::Key_F2) {
-        if (!CanEditCell(view_->currentIndex().column())) return false;
+        // An empty grid has no current cell yet: the key goes to the
+        // selected column of the row the edit starts.
+        int col = view_->currentIndex().isValid() ? view_->currentIndex().column() : selectedIndex_;
+        if (!CanEditCell(col)) return false;
         if (!link_->Edit()) return false;
+        if (!view_->currentIndex().isValid()) SyncCurrent();
     }
     return true;
 }
 
 bool TCustomDBGrid::WidgetEvent(QObject* Watched, QEvent* Event) {
     if (Watched == view_->viewport()) {
+        // A click on a check box's cell switches it, also on a row that was
+        // not the current one: the press moves the cursor to that row (and
+        // the view forgets the cell it was pressed on), the release in the
+        // same cell switches it. The second click of a double click does
+        // not count again.
+        switch (Event->type()) {
+        case QEvent::MouseButtonPress: {
+            auto* me = static_cast<QMouseEvent*>(Event);
+            checkPress_ = {-1, -1};
+            if (me->button() == Qt::LeftButton) {
+                QModelIndex at = view_->indexAt(me->position().toPoint());
+                if (at.isValid() && CheckColumn(at.column()) != nullptr) checkPress_ = {at.row(), at.column()};
+            }
+            break;
+        }
+        case QEvent::MouseButtonDblClick: checkPress_ = {-1, -1}; break;
+        case QEvent::MouseButtonRelease: {
+            auto* me = static_cast<QMouseEvent*>(Event);
+            if (me->button() == Qt::LeftButton && checkPress_.first >= 0) {
+                QModelIndex at = view_->indexAt(me->position().toPoint());
+                std::pair<int, int> pressed = checkPress_;
+                checkPress_ = {-1, -1};
+                if (at.isValid() && at.row() == pressed.first && at.column() == pressed.second &&
+                    at.row() == link_->ActiveRecord())
+                    ToggleChecked(at.column());
+            }
+            break;
+        }
+        default: break;
+        }
         if (Event->type() == QEvent::Wheel) {
             auto* we = static_cast<QWheelEvent*>(Event);
             int steps = we->angleDelta().y() / 120;

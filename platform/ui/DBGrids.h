@@ -6,6 +6,7 @@
 // the scroll bar beside the rows stands for the whole dataset.
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/db/DB.h"
@@ -143,6 +144,8 @@ private:
     // current record, when the cell may change.
     bool SetChecked(int Col, bool Checked);
     bool ToggleChecked(int Col);
+    // Some column other than a check box takes typed text.
+    bool TypableColumn() const;
     std::string ShownText(const TField* Field) const;
 
     QWidget* frame_;
@@ -158,6 +161,8 @@ private:
                             dgConfirmDelete, dgCancelOnExit};
     int selectedIndex_ = 0;
     bool syncing_ = false;
+    // The check box cell (row, column) a left button went down on.
+    std::pair<int, int> checkPress_{-1, -1};
 };
 
 class TDBGrid : public TCustomDBGrid {

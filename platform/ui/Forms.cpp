@@ -53,13 +53,20 @@ protected:
         }
         (void)close;
     }
+    // OnShow and OnHide follow the form's own visibility, not every show
+    // and hide of its widget: the MDI workspace hides and shows a child's
+    // widget as it is minimised, maximised and restored, and the window
+    // system shows a window again after minimising. A form's OnShow often
+    // opens or moves its datasets, which would post a row being typed.
     void showEvent(QShowEvent* Event) override {
         QWidget::showEvent(Event);
-        if (form != nullptr) guarded([this] { form->DoShow(); });
+        if (form == nullptr || form->shownNotified_) return;
+        form->shownNotified_ = true;
+        guarded([this] { form->DoShow(); });
     }
     void hideEvent(QHideEvent* Event) override {
         QWidget::hideEvent(Event);
-        if (form != nullptr && !Event->spontaneous()) guarded([this] { form->DoHide(); });
+        if (form != nullptr && !Event->spontaneous() && !form->shownNotified_) guarded([this] { form->DoHide(); });
     }
     void resizeEvent(QResizeEvent* Event) override {
         QWidget::resizeEvent(Event);
@@ -391,6 +398,7 @@ void TCustomForm::SetVisible(bool Value) {
         return;
     }
     TControl::SetVisible(false);
+    shownNotified_ = false;
     OuterWidget()->hide();
     window_->hide();
 }
@@ -488,6 +496,7 @@ void TCustomForm::Close() {
 }
 
 void TCustomForm::Release() {
+    shownNotified_ = false;
     OuterWidget()->hide();
     window_->hide();
     std::weak_ptr<bool> alive = alive_;
@@ -511,6 +520,7 @@ TModalResult TCustomForm::ShowModal() {
         ~Restore() {
             if (auto a = alive.lock(); a && *a) {
                 form->modalLoop_ = nullptr;
+                form->shownNotified_ = false;
                 form->window_->hide();
                 form->TControl::SetVisible(false);
                 form->window_->setWindowModality(Qt::NonModal);

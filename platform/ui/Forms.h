@@ -153,6 +153,9 @@ private:
     bool created_ = false;
     bool placed_ = false;
     bool closing_ = false;
+    // OnShow ran for the current showing; cleared when the program hides
+    // the form.
+    bool shownNotified_ = false;
     TModalResult modalResult_ = mrNone;
     QEventLoop* modalLoop_ = nullptr;
     TWinControl* activeControl_ = nullptr;

@@ -2,6 +2,11 @@
 // and columns as the user sees them, typing items in the grid with its
 // decimal comma, Enter rules, product lookup and Ctrl+Delete, the record
 // buttons, "Pesquisar", and the save question on closing.
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMouseEvent>
+#include <QStyle>
+#include <QStyleOptionTitleBar>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -48,6 +53,45 @@ protected:
         return v;
     }
     QWidget* View() { return form->Grid->View(); }
+    // A new document with one item, typed but not saved.
+    void Insert() {
+        form->btnInsert->Click();
+        AddItem(form->Core, 2, "1", 10);
+    }
+    // Maximising, minimising, restoring and tiling the window of a document
+    // being typed saves nothing.
+    void ResizingSavesNothing(const std::string& Table, const std::string& CounterSql, const std::string& Counter) {
+        Insert();
+        auto* sub = qobject_cast<QMdiSubWindow*>(form->Widget()->parentWidget());
+        ASSERT_NE(sub, nullptr);
+        // The frame's maximise button, clicked as the clerk clicks it.
+        QStyleOptionTitleBar opt;
+        opt.initFrom(sub);
+        opt.subControls = QStyle::SC_All;
+        opt.titleBarFlags = sub->windowFlags();
+        opt.titleBarState = sub->windowState();
+        opt.text = sub->windowTitle();
+        opt.rect = QRect(0, 0, sub->width(), sub->style()->pixelMetric(QStyle::PM_TitleBarHeight, &opt, sub));
+        QPoint title = sub->style()->subControlRect(QStyle::CC_TitleBar, &opt, QStyle::SC_TitleBarMaxButton, sub).center();
+        auto send = [sub, title](QEvent::Type Type, Qt::MouseButton Button, Qt::MouseButtons Buttons) {
+            QMouseEvent e(Type, QPointF(title), sub->mapToGlobal(QPointF(title)), Button, Buttons, Qt::NoModifier);
+            QApplication::sendEvent(sub, &e);
+        };
+        send(QEvent::MouseMove, Qt::NoButton, Qt::NoButton);
+        send(QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton);
+        billtest::Pump();
+        EXPECT_TRUE(sub->isMaximized());
+        sub->showMinimized();
+        billtest::Pump();
+        sub->showNormal();
+        billtest::Pump();
+        frame->Tile();
+        billtest::Pump();
+        EXPECT_EQ(form->Core->Header()->State(), dsInsert) << "the document is still being typed";
+        EXPECT_EQ(Count("select count(*) from " + Table), 0);
+        EXPECT_EQ(Scalar(CounterSql), Counter);
+    }
     // Types into the grid's current cell: the first key opens the editor.
     void TypeInGrid(const std::string& Text) {
         for (char c : Text) {
@@ -253,6 +297,67 @@ TEST_F(InvoiceWindow, TheStateRuleThroughTheEditButton) {
     dialogs.Expect("A Situação \"Autorizada\" não permita Editar.", mrOk, "Atenção");
     EXPECT_THROW(form->btnEdit->Click(), EAbort);
     EXPECT_EQ(form->qryNota_Fiscal->State(), dsBrowse);
+}
+
+TEST_F(InvoiceWindow, MaximisingOrRestoringTheWindowSavesNothing) {
+    Open();
+    ResizingSavesNothing("nota_fiscal",
+                         "select proximo_numero from serie_documento where id_serie_documento = 1", "57");
+    dialogs.Expect(MsgTransmitir, mrNo, "Transmitir NF-e");
+    form->btnSave->Click();
+    EXPECT_EQ(Scalar("select proximo_numero from serie_documento where id_serie_documento = 1"), "58");
+}
+
+// A window left open over an invoice the monitor's answers authorised
+// meanwhile shows the new state when it comes back to the front, and neither
+// Editar nor Salvar changes the authorised invoice.
+TEST_F(InvoiceWindow, AnInvoiceAuthorisedWhileItsWindowWasOpenCannotBeChanged) {
+    Open();
+    Insert();
+    dialogs.Expect(MsgTransmitir, mrNo, "Transmitir NF-e");
+    form->btnSave->Click();
+    QMdiArea* area = frame->MdiArea();
+    QMdiSubWindow* sub = area->activeSubWindow();
+    ASSERT_NE(sub, nullptr);
+    Exec("update nota_fiscal set situacao_nfe = 'Autorizada'");
+    area->setActiveSubWindow(nullptr);
+    area->setActiveSubWindow(sub);
+    billtest::Pump();
+    EXPECT_EQ(form->DBEdit3->Text(), "Autorizada");
+
+    // Not brought to the front: Editar still reads the stored state.
+    Exec("update nota_fiscal set situacao_nfe = 'Cancelada'");
+    dialogs.Expect("A Situação \"Cancelada\" não permita Editar.", mrOk, "Atenção");
+    EXPECT_THROW(form->btnEdit->Click(), EAbort);
+    EXPECT_EQ(form->DBEdit3->Text(), "Cancelada");
+
+    // Authorised between Editar and Salvar: nothing is written.
+    Exec("update nota_fiscal set situacao_nfe = 'Em Digitação'");
+    form->btnEdit->Click();
+    ASSERT_EQ(form->qryNota_Fiscal->State(), dsEdit);
+    form->qryNota_Fiscal->FieldByName("Valor_Frete")->SetAsFloat(5);
+    form->Calcula_Total_Nota();
+    Exec("update nota_fiscal set situacao_nfe = 'Autorizada'");
+    dialogs.Expect("A Situação \"Autorizada\" não permita Salvar.", mrOk, "Erro");
+    EXPECT_THROW(form->btnSave->Click(), EAbort);
+    EXPECT_EQ(Scalar("select valor_frete || ' ' || valor_total_nota || ' ' || situacao_nfe from nota_fiscal"),
+              "0.0 20.0 Autorizada");
+    form->DBButton1->Click();
+
+    // Nor is it deleted from a window that still shows it as typed.
+    Exec("update nota_fiscal set situacao_nfe = 'Em Digitação'");
+    form->Core->Refresh();
+    Exec("update nota_fiscal set situacao_nfe = 'Autorizada'");
+    dialogs.Expect("A Situação \"Autorizada\" não permita Excluir.", mrOk, "Atenção");
+    EXPECT_THROW(form->qryNota_Fiscal->Delete(), EAbort);
+    EXPECT_EQ(Count("select count(*) from nota_fiscal"), 1);
+}
+
+TEST_F(ListWindow, MaximisingOrRestoringTheWindowSavesNothing) {
+    Open();
+    ResizingSavesNothing("romaneio", "select numero_proximo_romaneio from opcao", "120");
+    form->btnSave->Click();
+    EXPECT_EQ(Scalar("select numero_proximo_romaneio from opcao"), "121");
 }
 
 TEST_F(ListWindow, AShippingListTypedThroughTheWindow) {

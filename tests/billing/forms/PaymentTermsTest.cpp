@@ -1,10 +1,14 @@
 // Payment terms and their installments: the rules the installments keep,
 // the grid loaded per term, and the installments written in the term's own
 // transaction, deleted with it, and never inherited by a new term.
+#include <QApplication>
+#include <QTest>
+
 #include "billing/forms/Installments.h"
 #include "billing/forms/Nota108.h"
 #include "platform/rtl/Format.h"
 #include "tests/billing/forms/FormFixture.h"
+#include "tests/platform/ui/UiTestSupport.h"
 
 using billing::forms::Installment;
 using billing::forms::InstallmentValidator;
@@ -175,4 +179,44 @@ TEST_F(PaymentTerms, ADeletedTermTakesItsInstallmentsAndANewTermStartsEmpty) {
     EXPECT_TRUE(f->tbTemp->IsEmpty());
     f->btnCancel->Click();
     EXPECT_EQ(Shown(f), "0:100");
+}
+
+// The installments as the clerk types them, keys only: into the empty grid,
+// Tab to the share, Down for the next installment (Left back to the days);
+// nothing typed is dropped and the term is saved with all three.
+TEST_F(PaymentTerms, InstallmentsTypedIntoTheGridAreAllKept) {
+    uitest::ShowActive(frame.get());
+    auto* f = Open<TfrmNota108>();
+    billtest::Pump();
+    f->btnInsert->Click();
+    f->qry->FieldByName("descricao")->SetAsString("30/60/90");
+    f->exDBGrid1->SetFocus();
+    billtest::Pump();
+    auto key = [](Qt::Key k) {
+        QTest::keyClick(QApplication::focusWidget(), k);
+        billtest::Pump();
+    };
+    auto type = [](const std::string& text) {
+        for (char c : text) QTest::keyClick(QApplication::focusWidget(), c);
+        billtest::Pump();
+    };
+    type("30");
+    key(Qt::Key_Tab);
+    type("33,33");
+    key(Qt::Key_Down);
+    key(Qt::Key_Left);
+    type("60");
+    key(Qt::Key_Tab);
+    type("33,33");
+    key(Qt::Key_Down);
+    key(Qt::Key_Left);
+    type("90");
+    key(Qt::Key_Tab);
+    type("33,34");
+    EXPECT_EQ(f->ActiveControl(), f->exDBGrid1);
+    EXPECT_EQ(Shown(f), "30:33,33 60:33,33 90:33,34");
+    QTest::mouseClick(f->btnSave->Widget(), Qt::LeftButton);
+    billtest::Pump();
+    EXPECT_EQ(f->qry->State(), dsBrowse);
+    EXPECT_EQ(Stored(1), "30:33.33 60:33.33 90:33.34");
 }

@@ -7,6 +7,7 @@
 #include "billing/forms/Nota111.h"
 #include "billing/forms/Nota114.h"
 #include "tests/billing/forms/BillingFixture.h"
+#include "tests/platform/ui/UiTestSupport.h"
 
 namespace {
 
@@ -249,4 +250,51 @@ TEST_F(Users, OnlyTheRightCanChangeInTheGridAndOnlyToSimOrNao) {
     EXPECT_EQ(Rights("ivo"), "NOTA100");
     EXPECT_EQ(Count("select count(*) from usuario_programa where id_programa not in (select id_programa from programa)"),
               0);
+}
+
+// The clerk's mouse and keys on the rights grid: a click on the check box of
+// another row switches that row's right at once, and the arrows move between
+// the rows without leaving the grid or adding a row at its end.
+TEST_F(Users, AClickOnAnyRowsCheckBoxSwitchesItAndTheArrowsStayInTheGrid) {
+    AddUser("joa", "x");
+    form->qryUsuario->Close();
+    form->qryUsuario->Open();
+    ASSERT_TRUE(form->qryUsuario->Locate("Id_Usuario", "joa", {}));
+    uitest::ShowActive(frame.get());
+    form->btnEdit->Click();
+    QAbstractTableModel* model = form->exDBGrid1->Model();
+    QTableView* view = form->exDBGrid1->View();
+    ASSERT_GE(model->rowCount(), 4);
+    auto program = [&](int row) { return model->data(model->index(row, 1), Qt::DisplayRole).toString().toStdString(); };
+    const std::string third = program(2), second = program(1);
+    auto clickBox = [&](int row) {
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(model->index(row, 0)).center());
+        billtest::Pump();
+    };
+    clickBox(2);
+    EXPECT_EQ(form->tbTemp->FieldByName("Id_programa")->AsString(), third);
+    EXPECT_EQ(form->tbTemp->FieldByName("Permitido")->AsString(), "Sim");
+    clickBox(1);
+    EXPECT_EQ(form->tbTemp->FieldByName("Permitido")->AsString(), "Sim");
+
+    const int rows = form->tbTemp->RecordCount();
+    form->exDBGrid1->SetFocus();
+    billtest::Pump();
+    QTest::keyClick(view, Qt::Key_Down);
+    billtest::Pump();
+    EXPECT_EQ(form->ActiveControl(), form->exDBGrid1) << "Down moves to the next row, inside the grid";
+    EXPECT_EQ(form->tbTemp->FieldByName("Id_programa")->AsString(), third);
+    form->tbTemp->Last();
+    QTest::keyClick(view, Qt::Key_Down);
+    billtest::Pump();
+    EXPECT_EQ(form->ActiveControl(), form->exDBGrid1);
+    EXPECT_EQ(form->tbTemp->RecordCount(), rows) << "no empty right at the end";
+    EXPECT_EQ(form->tbTemp->State(), dsBrowse);
+    QTest::keyClick(view, Qt::Key_Up);
+    billtest::Pump();
+    EXPECT_EQ(form->ActiveControl(), form->exDBGrid1);
+
+    form->btnSave->Click();
+    std::string expected = second < third ? second + " " + third : third + " " + second;
+    EXPECT_EQ(Rights("joa"), expected);
 }

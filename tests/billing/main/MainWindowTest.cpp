@@ -690,6 +690,54 @@ TEST_F(MainWindow, TheAnswerTimerTellsItsProblemsOnceAndGoesOn) {
     EXPECT_TRUE(window->TimerNFe->Enabled());
 }
 
+// The login opens the database before it knows the password is right: the
+// answer timer waits for the login to end, so none of its boxes come up over
+// it. Then a fresh installation's missing return folder is told once, with
+// where to set it, and the folder saved in the settings counts at once.
+TEST_F(MainWindow, TheAnswerTimerWaitsForTheLoginAndTellsAMissingFolderOnce) {
+    ui::ManualTimerClock clock;
+    nfeAnswers = true;
+    Create();
+    window->CheckNFeMonitor = [](const billing::nfe::NFeConfig&) { return true; };
+    window->ShowLogin = [this, &clock] {
+        TfrmNota220 login(nullptr);
+        login.FormShow(&login);
+        login.tbTemp->FieldByName("Id_Usuario")->SetAsString("Admin");
+        login.tbTemp->FieldByName("Senha")->SetAsString("errada");
+        dialogs.Expect("A senha está incorreta.", mrOk);
+        login.btnOkClick(nullptr);
+        EXPECT_TRUE(dmdb->ADOConnection->Connected());
+        clock.Advance(20000);  // the clerk types the password again: no box meanwhile
+        login.tbTemp->FieldByName("Senha")->SetAsString("truve");
+        login.btnOkClick(nullptr);
+        return login.ModalResult() == mrOk ? mrOk : mrCancel;
+    };
+    window->FormActivate(window);
+    window->Show();
+    billtest::Pump();
+    EXPECT_EQ(dialogs.Shown().size(), 1u) << "only the login's own box";
+    dialogs.Expect("A pasta de retorno dos arquivos NF-e não foi informada.", mrOk, "Atenção");
+    clock.Advance(4000);
+    ASSERT_FALSE(dialogs.Shown().empty());
+    EXPECT_NE(dialogs.Shown().back().text.find("Ferramentas > Opções"), std::string::npos);
+    clock.Advance(40000);  // ten more ticks, nothing more to say
+
+    std::string retorno = dir.file("retorno"), erro = dir.file("erro");
+    fs::create_directories(retorno);
+    fs::create_directories(erro);
+    window->mnuCfgConfiguraClick(nullptr);
+    ASSERT_NE(frmNota115, nullptr);
+    frmNota115->DBButton1->Click();
+    frmNota115->qryOpcao->FieldByName("Pasta_NFe_Retorno")->SetAsString(retorno);
+    frmNota115->qryOpcao->FieldByName("Pasta_NFe_Erro")->SetAsString(erro);
+    frmNota115->qryOpcao->FieldByName("copias_danfe")->SetAsInteger(1);
+    frmNota115->DBButton2->Click();
+    testsupport::WriteAll(retorno + "/sem-chave-nfe.err", "erro");
+    dialogs.Expect("sem-chave-nfe.err", mrOk, "Atenção");
+    clock.Advance(4000);
+    EXPECT_FALSE(fs::exists(retorno + "/sem-chave-nfe.err")) << "the saved folder is read without a restart";
+}
+
 namespace {
 
 // Every command of a menu: the items that have no items of their own and

@@ -366,7 +366,9 @@ TEST_F(Poller, AnAnswerThatCannotMoveIsRenamedAndNeverAppliedTwice) {
 TEST_F(Poller, AMissingReturnFolderIsToldOncePerFolder) {
     config.pasta_nfe_retorno = dir.file("nao-existe");
     TickReport r = Tick();
-    EXPECT_EQ(Messages(r), "Atenção: A pasta de retorno \"" + dir.file("nao-existe") + "\" não existe !\n");
+    EXPECT_EQ(Messages(r), "Atenção: A pasta de retorno \"" + dir.file("nao-existe") +
+                               "\" não existe !\r\nInforme a pasta em Ferramentas > Opções..., página \"NF-e\"; ela "
+                               "vale assim que for salva.\n");
     EXPECT_TRUE(r.monitor_running);
     EXPECT_TRUE(Tick().messages.empty());
     config.pasta_nfe_retorno = dir.file("outra");

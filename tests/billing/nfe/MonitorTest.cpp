@@ -146,3 +146,31 @@ TEST(MonitorPresence, WriterGoesOnWithoutTheMonitor) {
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].text, MsgMonitorNaoInstalado);
 }
+
+// A monitor that takes its time to show up (a launcher handing over to the
+// real program, as installed monitors often are) is started once: the check
+// returns without waiting for it and without starting it again.
+TEST(MonitorPresence, AStartUnderWayIsNeitherWaitedForNorRepeated) {
+    testsupport::TempDir dir;
+    std::string launcher = dir.file("lancador-" + std::to_string(getpid()));
+    testsupport::WriteAll(launcher, "#!/bin/sh\necho $$ >> " + dir.file("starts") + "\nexec sleep 30\n");
+    chmod(launcher.c_str(), 0755);
+    std::vector<Shown> shown;
+    NFeConfig config = Config(launcher, shown);
+    config.programs.start_grace_ms = 0;
+    Verifica_Monitor_NFE(config);
+    Verifica_Monitor_NFE(config);
+    std::string starts;
+    for (int i = 0; i < 100 && starts.empty(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        starts = testsupport::ReadAll(dir.file("starts"));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    starts = testsupport::ReadAll(dir.file("starts"));
+    std::vector<pid_t> pids;
+    for (std::size_t at = 0, end; (end = starts.find('\n', at)) != std::string::npos; at = end + 1)
+        pids.push_back(static_cast<pid_t>(std::stol(starts.substr(at, end - at))));
+    for (pid_t pid : pids) kill(pid, SIGTERM);
+    EXPECT_EQ(pids.size(), 1u) << "started once";
+    for (const Shown& s : shown) EXPECT_NE(s.text, MsgMonitorNaoIniciou) << "a start under way is no failure";
+}
