@@ -602,7 +602,7 @@ void Tdmdb::Abrir_WebSite(const std::string& Address) {
     // the address over and ends; when no browser is there it ends at once
     // with a failure, which must not pass in silence.
     std::string error;
-    if (os::StartProgramChecked("xdg-open", {Address}, 3000, &error)) return;
+    if (os::StartProgramChecked("xdg-open", {Address}, 2000, &error)) return;
     std::string text = "Não foi possível abrir o endereço \"" + Address + "\" no navegador.\r\n\r\n";
     if (os::FindProgram("xdg-open").empty())
         text += error + "\r\nEle abre o navegador padrão do computador: instale o pacote \"xdg-utils\" e um "

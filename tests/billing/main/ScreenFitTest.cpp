@@ -23,6 +23,7 @@
 #include "billing/forms/Nota106.h"
 #include "billing/forms/Nota220.h"
 #include "billing/forms/Nota224.h"
+#include "billing/forms/Nota225.h"
 #include "billing/forms/Nota232.h"
 #include "billing/forms/Pesquisa.h"
 #include "billing/forms/Sobre.h"
@@ -193,6 +194,16 @@ TEST_F(ScreenFit, EveryFormFitsA1024x768ScreenWithEveryLabelAndValueWhole) {
         {"programas", [this] { window->Programas1Click(window); }},
         {"log de usuário", menu("LogdeUsurio1")},
         {"exportação contábil", menu("ImportaDadosOSKEAntigo1")},
+        {"manutenção manual",
+         [] {
+             auto* form = new TfrmNota225(Application);
+             form->AskAccessCode = [](std::string& typed) {
+                 typed = "quorventalisbrake";  // the master code opens it
+                 return true;
+             };
+             form->DoCreate();
+             form->Show();
+         }},
     };
     for (const auto& [name, open] : opened) {
         const int before = window->MDIChildCount();
