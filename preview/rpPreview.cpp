@@ -290,7 +290,22 @@ void TrpPrintPreview::ScheduleFree() {
 
 void TrpPrintPreview::PrintClick() {
     if (viewer_->Printing()) return;
-    viewer_->Print();
+    const std::weak_ptr<bool> alive = alive_;
+    std::string failure;
+    try {
+        viewer_->Print();
+    } catch (const EAbort&) {
+        // Cancelled by the user: nothing to say.
+    } catch (const Exception& e) {
+        failure = e.Message();
+    } catch (const std::exception& e) {
+        failure = e.what();
+    }
+    // A failed print is told here and the pages stay on the screen: the
+    // user may choose another printer and try again.
+    if (!failure.empty())
+        Application->MessageBox("Não foi possível imprimir o relatório.\n\n" + failure, "Erro", MB_OK | MB_ICONSTOP);
+    if (!alive.expired()) UpdateButtons();
 }
 
 void TrpPrintPreview::CancelClick() {

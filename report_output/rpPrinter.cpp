@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "platform/rtl/Format.h"
+#include "platform/rtl/Lists.h"
 #include "platform/rtl/Strings.h"
 #include "report/rpExcept.h"
 #include "report/rpUtils.h"
@@ -27,6 +28,22 @@ int ListInt(const TStrings& List, int Index) {
 }
 
 bool IsScreen(const TrpPrinterInfo* Info) { return Info != nullptr && Info->PrinterName() == "Screen"; }
+
+// Why nothing can print on the printer asked for (which resolved to the
+// screen's measuring pseudo printer), in words the user can act on.
+std::string NoPrinterMessage(const std::string& Asked) {
+    TStringList names;
+    GetPrinterList()->GetPrinterNames(&names);
+    int installed = 0;
+    for (int i = 0; i < names.Count(); ++i)
+        if (names[i] != "Screen" && names[i] != "Default") ++installed;
+    if (installed == 0) return "Nenhuma impressora está instalada.";
+    if (Asked.empty() || AnsiSameText(Asked, "Default"))
+        return "Nenhuma impressora padrão está definida: escolha uma das impressoras instaladas.";
+    if (AnsiSameText(Asked, "Screen"))
+        return "A impressora \"Screen\" só mede as páginas e não imprime: escolha uma das impressoras instaladas.";
+    return "A impressora \"" + Asked + "\" não está instalada.";
+}
 
 // Hundredths of a millimetre to pixels at Dpi.
 int HundredthsToPixels(int Value, int Dpi) { return static_cast<int>(std::lround(Value / 2540.0 * Dpi)); }
@@ -300,7 +317,7 @@ void TrpCustomPrinter::BeginDoc() {
     Guard g(lock_);
     if (printing_) return;
     TrpPrinterInfo* info = PrinterInfo();
-    if (info == nullptr || IsScreen(info)) throw EPrintError("Screen printer does not support printing.");
+    if (info == nullptr || IsScreen(info)) throw EPrintError(NoPrinterMessage(printerName_));
     temporaryFile_ = outputFileName_.empty();
     fileName_ = temporaryFile_ ? rpGetTempFileName(rpGetTempPath(), "prn") : outputFileName_;
     if (fileName_.empty()) throw EPrintError("TrpPrinter.BeginDoc: Não foi possível criar o arquivo temporário.");
@@ -359,7 +376,10 @@ void TrpCustomPrinter::EndDoc() {
                                                 rpJobOptions(documentSettings_, info_, documentName_), error);
     }
     std::remove(fileName_.c_str());
-    if (written && !aborted && pages > 0 && job <= 0) throw EPrintError(error);
+    if (written && !aborted && pages > 0 && job <= 0) {
+        const std::string queue = info_ != nullptr ? info_->PrinterName() : printerName_;
+        throw EPrintError(error.empty() ? "A impressora \"" + queue + "\" não aceitou o trabalho de impressão." : error);
+    }
 }
 
 // ---------------------------------------------------------------------------

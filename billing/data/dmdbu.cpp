@@ -598,13 +598,18 @@ std::string Tdmdb::XParamStr(const std::string& List, int N) {
 }
 
 void Tdmdb::Abrir_WebSite(const std::string& Address) {
+    // The desktop's opener is the only way to the user's browser. It hands
+    // the address over and ends; when no browser is there it ends at once
+    // with a failure, which must not pass in silence.
     std::string error;
-    if (os::StartProgram("xdg-open", {Address}, {}, &error)) return;
-    std::string text = "Não foi possível abrir o endereço \"" + Address + "\" no navegador.\r\n\r\n" + error;
-    // The desktop's opener is the only way to the user's browser.
+    if (os::StartProgramChecked("xdg-open", {Address}, 2000, &error)) return;
+    std::string text = "Não foi possível abrir o endereço \"" + Address + "\" no navegador.\r\n\r\n";
     if (os::FindProgram("xdg-open").empty())
-        text += "\r\nEle abre o navegador padrão do computador: instale o pacote \"xdg-utils\" e um navegador de "
-                "internet.";
+        text += error + "\r\nEle abre o navegador padrão do computador: instale o pacote \"xdg-utils\" e um "
+                        "navegador de internet.";
+    else
+        text += "Nenhum navegador de internet está instalado ou definido como padrão neste computador: instale um "
+                "navegador (ou escolha o padrão nas preferências da área de trabalho) e tente de novo.";
     Messages().MessageBox(text, "Erro", MessageIcon::Error);
 }
 

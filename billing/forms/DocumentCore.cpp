@@ -121,7 +121,10 @@ void DocumentQuery::InTransaction(bool Deleting, const std::function<void()>& Wo
 // DocumentPolicy
 
 void DocumentPolicy::ClientExit(DocumentCore& Core, const std::string& Typed) {
-    (void)Typed;
+    // Client codes are stored with seven digits: "27" is client 0000027 on
+    // every document, as the registers number them.
+    if (Core.Editing() && !Trim(Typed).empty())
+        Core.Field("Id_Cliente")->SetAsString(DocumentCore::PadCode(Typed, 7));
     Core.Mostra("Cliente");
 }
 

@@ -4,6 +4,7 @@
 
 #include <QAbstractItemModel>
 #include <QChildEvent>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QTableView>
 
@@ -55,7 +56,10 @@ DocumentForm::DocumentForm(TComponent* AOwner, const std::string& Caption,
     SetFormStyle(fsMDIChild);
     SetBorderStyle(bsSingle);
     SetBorderIcons(TBorderIcons{biSystemMenu, biMinimize});
-    SetBounds(0, 0, 860, 600);
+    // The frame, title bar included: what a 1024 x 768 screen leaves for the
+    // workspace under the menu, the toolbar and a desktop panel. The pages
+    // hold 420 points of height below their tabs.
+    SetBounds(0, 0, 860, 580);
 
     Core = MakeCore(this);
     Core->SetName("Core");
@@ -72,7 +76,7 @@ DocumentForm::DocumentForm(TComponent* AOwner, const std::string& Caption,
         if (c != nullptr && c->CanFocus()) c->SetFocus();
     };
 
-    RecordRow row = PlaceRecordRow(this, dsMain, 552, "DBButton1", "DBButton3", "DBButton2");
+    RecordRow row = PlaceRecordRow(this, dsMain, 532, "DBButton1", "DBButton3", "DBButton2");
     pnlBotoes = row.panel;
     btnInsert = row.insert;
     btnEdit = row.edit;
@@ -92,10 +96,10 @@ DocumentForm::DocumentForm(TComponent* AOwner, const std::string& Caption,
     DBButton2->OnClick = [this](TObject* s) { DBButton2Click(s); };
     DBButton3->OnClick = [this](TObject* s) { DBButton3Click(s); };
 
-    pnlTop = Place<TPanel>(this, this, "pnlTop", 0, 0, 860, 60);
+    pnlTop = Place<TPanel>(this, this, "pnlTop", 0, 0, 860, 50);
     pnlTop->SetAlign(alTop);
     pnlTop->SetBevelOuter(bvNone);
-    PageControl1 = Place<TPageControl>(this, this, "PageControl1", 0, 60, 860, 492);
+    PageControl1 = Place<TPageControl>(this, this, "PageControl1", 0, 50, 860, 482);
     PageControl1->SetAlign(alClient);
     tsGeral = new TTabSheet(this);
     tsGeral->SetName("tsGeral");
@@ -158,7 +162,12 @@ void DocumentForm::BuildGrid(TWinControl* Parent, int Left, int Top, int Width, 
         // The product is typed in its own lookup laid over the cell.
         bool readOnly = field->Calculated() || f == "Id_Produto" ||
                         std::find(ReadOnly.begin(), ReadOnly.end(), f) != ReadOnly.end();
-        Grid->AddField(f, std::max(field->DisplayWidth() / 2, 8), field->DisplayLabel(), readOnly);
+        // Wide enough for the value and for the whole heading.
+        const int chars = std::max(field->DisplayWidth() / 2, 8);
+        const int heading = Grid->View()->horizontalHeader()->fontMetrics().horizontalAdvance(
+                                ui::ToQt(field->DisplayLabel())) + 16;
+        TColumn* c = Grid->AddField(f, chars, field->DisplayLabel(), readOnly);
+        c->SetWidth(std::max(c->Width(), heading));
     }
     Grid->OnEnter = [this](TObject* s) { GridEnter(s); };
     Grid->OnExit = [this](TObject* s) { GridExit(s); };

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include <QMdiArea>
+
 #include "billing/data/FormLook.h"
 #include "billing/data/dmdbu.h"
 #include "platform/db/SQLiteDatabase.h"
@@ -108,8 +110,19 @@ void ChangeColor(TCustomForm* Form, bool Editing) {
 
 void CenterForm(TCustomForm* Form) {
     if (Form == nullptr || Screen == nullptr) return;
-    Form->SetLeft((Screen->Width() - Form->Width()) / 2);
-    Form->SetTop((Screen->Height() - 140 - Form->Height()) / 2);
+    int left = (Screen->Width() - Form->Width()) / 2;
+    int top = (Screen->Height() - 140 - Form->Height()) / 2;
+    // A child of the main window is moved up or left as far as it takes to
+    // show it whole inside the workspace (on a small screen the rule above
+    // puts its bottom under the status bar).
+    TCustomForm* main = Application != nullptr ? Application->MainForm() : nullptr;
+    if (Form->FormStyle() == fsMDIChild && main != nullptr && main != Form && main->MdiArea() != nullptr) {
+        const QWidget* area = main->MdiArea()->viewport();
+        left = std::min(left, area->width() - Form->Width());
+        top = std::min(top, area->height() - Form->Height());
+    }
+    Form->SetLeft(std::max(0, left));
+    Form->SetTop(std::max(0, top));
 }
 
 void KeepCentred(TCustomForm* Form, TControl* Control) {

@@ -41,7 +41,9 @@ void InstallControlAccess();
 // Browse look (data controls locked, form colour) or edit look (window
 // colour): the data module's rules over this layer's controls.
 void ChangeColor(TCustomForm* Form, bool Editing);
-// Left := (screen width - width) / 2; Top := (screen height - 140 - height) / 2.
+// Left := (screen width - width) / 2; Top := (screen height - 140 - height) / 2,
+// never below 0; a child of the main window moved up or left as far as it
+// takes to lie whole inside the workspace.
 void CenterForm(TCustomForm* Form);
 // Keeps Control in the middle of the form's client area whenever the form
 // changes size (a maximised form's only panel).

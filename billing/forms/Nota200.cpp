@@ -41,8 +41,13 @@ TfrmNota200::TfrmNota200(TComponent* AOwner)
 
     // "Geral"
     TWinControl* g = tsGeral;
+    // Three rows of lookups, so that the items and every total fit the page
+    // on a 1024 x 768 screen.
     dbeId_CFOP = FieldEdit<TexDBComboDlg>(g, "dbeId_CFOP", "Id_CFOP", "CFOP", 8, 4, 70);
     PCFOP = Description(g, "PCFOP", 82, 4, 300);
+    dbeId_Conta_Corrente =
+        FieldEdit<TexDBComboDlg>(g, "dbeId_Conta_Corrente", "Id_Conta_Corrente", "Conta Corrente", 396, 4, 70);
+    PConta_Corrente = Description(g, "PConta_Corrente", 470, 4, 216);
     dbeId_Cliente = FieldEdit<TexDBComboDlg>(g, "dbeId_Cliente", "Id_Cliente", "Cliente", 8, 44, 90);
     PCliente = Description(g, "PCliente", 102, 44, 330);
     PCliente_Fantasia = Description(g, "PCliente_Fantasia", 436, 44, 200);
@@ -51,16 +56,13 @@ TfrmNota200::TfrmNota200(TComponent* AOwner)
     dbeId_Transportador =
         FieldEdit<TexDBComboDlg>(g, "dbeId_Transportador", "Id_Transportador", "Transportador", 340, 84, 70);
     PTransportador = Description(g, "PTransportador", 414, 84, 250);
-    dbeId_Conta_Corrente =
-        FieldEdit<TexDBComboDlg>(g, "dbeId_Conta_Corrente", "Id_Conta_Corrente", "Conta Corrente", 8, 124, 70);
-    PConta_Corrente = Description(g, "PConta_Corrente", 82, 124, 250);
     AddLookup("CFOP", dbeId_CFOP, {PCFOP}, Pesquisa_cfop, false);
     AddLookup("Cliente", dbeId_Cliente, {PCliente, PCliente_Fantasia}, Pesquisa_Cliente, false);
     AddLookup("Vendedor", dbeId_Vendedor, {PVendedor}, Pesquisa_Vendedor, true);
     AddLookup("Transportador", dbeId_Transportador, {PTransportador}, Pesquisa_Transportador, true);
     AddLookup("Conta_Corrente", dbeId_Conta_Corrente, {PConta_Corrente}, Pesquisa_Conta_Corrente, true);
 
-    BuildGrid(g, 4, 168, 840, 180, {"Descricao_Abreviada", "Valor_Total"});
+    BuildGrid(g, 4, 128, 840, 180, {"Descricao_Abreviada", "Valor_Total"});
     dbgNota_Fiscal_Item = Grid;
 
     auto total = [this, g](const std::string& Name, const std::string& Field, const std::string& Caption, int Left,
@@ -70,15 +72,15 @@ TfrmNota200::TfrmNota200(TComponent* AOwner)
         if (!ReadOnly) e->OnExit = [this](TObject*) { Calcula_Total_Nota(); };
         return e;
     };
-    dbeValor_Base_Calculo = total("dbeValor_Base_Calculo", "Valor_Base_Calculo", "Base Cálculo ICMS", 8, 372, true);
-    dbeValor_ICMS = total("dbeValor_ICMS", "Valor_ICMS", "Valor ICMS", 136, 372, true);
-    dbeValor_Produto = total("dbeValor_Produto", "Valor_Produto", "Valor Produtos", 264, 372, true);
-    dbeValor_Desconto = total("dbeValor_Desconto", "Valor_Desconto", "Valor Desconto", 392, 372, false);
-    DBEdit1 = total("DBEdit1", "Valor_Frete", "Valor do Frete", 520, 372, false);
-    DBEdit2 = total("DBEdit2", "Valor_Seguro", "Valor do Seguro", 648, 372, false);
-    DBEdit4 = total("DBEdit4", "Peso_Bruto", "Peso Bruto", 8, 412, true);
-    DBEdit5 = total("DBEdit5", "Peso_Liquido", "Peso Liquído", 136, 412, true);
-    dbeValor_Total_Nota = total("dbeValor_Total_Nota", "Valor_Total_Nota", "Valor Total Nota", 648, 412, true);
+    dbeValor_Base_Calculo = total("dbeValor_Base_Calculo", "Valor_Base_Calculo", "Base Cálculo ICMS", 8, 330, true);
+    dbeValor_ICMS = total("dbeValor_ICMS", "Valor_ICMS", "Valor ICMS", 136, 330, true);
+    dbeValor_Produto = total("dbeValor_Produto", "Valor_Produto", "Valor Produtos", 264, 330, true);
+    dbeValor_Desconto = total("dbeValor_Desconto", "Valor_Desconto", "Valor Desconto", 392, 330, false);
+    DBEdit1 = total("DBEdit1", "Valor_Frete", "Valor do Frete", 520, 330, false);
+    DBEdit2 = total("DBEdit2", "Valor_Seguro", "Valor do Seguro", 648, 330, false);
+    DBEdit4 = total("DBEdit4", "Peso_Bruto", "Peso Bruto", 8, 372, true);
+    DBEdit5 = total("DBEdit5", "Peso_Liquido", "Peso Liquído", 136, 372, true);
+    dbeValor_Total_Nota = total("dbeValor_Total_Nota", "Valor_Total_Nota", "Valor Total Nota", 648, 372, true);
     // The weights share the discount's handler, as they always did.
     for (TDBEdit* w : {DBEdit4, DBEdit5}) w->OnExit = [this](TObject*) { Calcula_Total_Nota(); };
 

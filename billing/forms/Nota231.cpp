@@ -2,10 +2,12 @@
 
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
+#include "billing/forms/NFeWaits.h"
 #include "billing/nfe/NFeError.h"
 #include "billing/nfe/NFeLoader.h"
 #include "billing/nfe/NFeServices.h"
 #include "billing/nfe/NFeSettings.h"
+#include "billing/nfe/Requests.h"
 #include "memtable/mtMemTable.h"
 #include "platform/rtl/Strings.h"
 
@@ -68,6 +70,7 @@ TfrmNota231::TfrmNota231(TComponent* AOwner) : TForm(AOwner) {
 }
 
 TfrmNota231::~TfrmNota231() {
+    wait_.reset();
     if (frmNota231 == this) frmNota231 = nullptr;
 }
 
@@ -78,6 +81,7 @@ void TfrmNota231::FormShow(TObject*) {
 }
 
 void TfrmNota231::Button1Click(TObject*) {
+    if (Waiting()) return;
     if (tbTemp->State() == dsEdit || tbTemp->State() == dsInsert) tbTemp->UpdateRecord();
     billing::nfe::Inutilizacao pedido;
     pedido.serie = tbTemp->FieldByName("Id_serie_documento")->AsInteger();
@@ -97,13 +101,30 @@ void TfrmNota231::Button1Click(TObject*) {
     }
     if (!AskYesNo(billing::nfe::PerguntaInutilizacao(pedido), "Inutilizar")) return;
     try {
-        billing::nfe::Inutilizar_NFE(*dmdb->ADOConnection, billing::nfe::Config_NFe(*dmdb), pedido.serie,
-                                     pedido.inicial, pedido.final, pedido.motivo);
+        const billing::nfe::NFeConfig config = billing::nfe::Config_NFe(*dmdb);
+        std::string identifier;
+        billing::nfe::Inutilizar_NFE(*dmdb->ADOConnection, config, pedido.serie, pedido.inicial, pedido.final,
+                                     pedido.motivo, &identifier);
+        wait_ = billing::nfe::Aguardar_Inutilizacao(
+            config, identifier,
+            [this](const std::string& text, const std::string& failure) { Answered(text, failure); },
+            TimerWaitServices());
+        Button1->SetEnabled(false);
     } catch (const billing::nfe::ENFeError& e) {
         Box(e.Message(), "Erro");
+    }
+}
+
+void TfrmNota231::Answered(const std::string& Text, const std::string& Failure) {
+    Button1->SetEnabled(true);
+    if (!Failure.empty()) {
+        Box(Failure, "Erro", mtError);
         return;
     }
-    Close();
+    if (billing::nfe::InutilizacaoHomologada(Text))
+        Box("A numeração foi inutilizada.\r\n\r\n" + Text, "Sucesso", mtInformation);
+    else
+        Box("A numeração não foi inutilizada.\r\n\r\n" + Text, "Falhou", mtWarning);
 }
 
 void TfrmNota231::Button2Click(TObject*) { Close(); }

@@ -1,7 +1,11 @@
 #pragma once
 // "Inutilizar Faixa Numeração NF-e": the voiding of a range of NF-e numbers
 // of a series, asked of the monitor once the input is checked and confirmed.
+#include <memory>
+
 #include <QWidget>
+
+#include "billing/nfe/AnswerWait.h"
 
 #include "platform/ui/DBCtrls.h"
 #include "platform/ui/Forms.h"
@@ -24,8 +28,16 @@ public:
 
     void FormShow(TObject* Sender);
     // Never raises on bad input: the message is shown and the form stays.
+    // A request written is followed by its answer: the outcome (status 102
+    // with its protocol, or the refusal) is shown when it comes, the form
+    // staying live meanwhile.
     void Button1Click(TObject* Sender);
     void Button2Click(TObject* Sender);
+    bool Waiting() const { return wait_ && wait_->Waiting(); }
+
+private:
+    void Answered(const std::string& Text, const std::string& Failure);
+    std::unique_ptr<billing::nfe::AnswerWait> wait_;
 };
 
 extern TfrmNota231* frmNota231;

@@ -4,7 +4,6 @@
 #include <QBuffer>
 #include <QClipboard>
 #include <QPainter>
-#include <QStyledItemDelegate>
 #include <QTableView>
 
 #include "billing/data/dmdbu.h"
@@ -40,24 +39,6 @@ QPixmap StatusPixmap(int index, int size) {
     }
     return p;
 }
-
-// Draws the Status column's number as its image.
-class StatusDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        QStyleOptionViewItem plain(option);
-        initStyleOption(&plain, index);
-        plain.text.clear();
-        QStyledItemDelegate::paint(painter, plain, QModelIndex());
-        bool ok = false;
-        int image = index.data(Qt::DisplayRole).toInt(&ok);
-        if (!ok || image < 0 || image >= static_cast<int>(std::size(kStatusColors))) return;
-        int size = std::min(option.rect.height(), option.rect.width()) - 6;
-        QRect r(option.rect.center().x() - size / 2, option.rect.center().y() - size / 2, size, size);
-        painter->drawPixmap(r, StatusPixmap(image, size));
-    }
-};
 
 billing::nfe::NFeConfig Config() { return billing::nfe::Config_NFe(*dmdb); }
 
@@ -102,7 +83,10 @@ TfrmNota232::TfrmNota232(TComponent* AOwner) : TForm(AOwner) {
     exDBGrid1->AddColumn("Nome", "Nome", 260);
     exDBGrid1->AddColumn("Tipo_Emissao", "Tipo", 110);
     exDBGrid1->AddColumn("Situacao_NFE", "Situação", 110);
-    exDBGrid1->View()->setItemDelegateForColumn(0, new StatusDelegate(exDBGrid1->View()));
+    // The state as its picture only: the number behind it is the program's.
+    std::vector<QPixmap> pictures;
+    for (int i = 0; i < static_cast<int>(std::size(kStatusColors)); ++i) pictures.push_back(StatusPixmap(i, 16));
+    exDBGrid1->Columns(0)->SetImages(std::move(pictures));
 
     GroupBox1 = Place<TGroupBox>(this, this, "GroupBox1", 8, 286, 560, 232);
     GroupBox1->SetCaption(" Dados Adicionais ");
@@ -132,7 +116,8 @@ TfrmNota232::TfrmNota232(TComponent* AOwner) : TForm(AOwner) {
     // The legend of the images.
     const std::vector<std::string>& legend = billing::nfe::StatusLegend();
     for (std::size_t i = 0; i < legend.size(); ++i) {
-        int left = 580 + static_cast<int>(i % 4) * 78, top = 452 + static_cast<int>(i / 4) * 22;
+        // Three to a row: "Aguardando" needs more than a quarter of the width.
+        int left = 580 + static_cast<int>(i % 3) * 104, top = 452 + static_cast<int>(i / 3) * 22;
         auto* image = Place<TImage>(this, this, "imgLegenda" + std::to_string(i), left, top, 16, 16);
         QByteArray png;
         {

@@ -9,21 +9,29 @@ TfrmNota300* frmNota300 = nullptr;
 TfrmNota300::TfrmNota300(TComponent* AOwner)
     : TListingForm(AOwner, billing::listings::Listing::Nota300, "frmNota300", "Relatório Clientes - NOTA300") {
     // Kept as the listing has always shown them; the listing does not read them.
-    rdgClassificacao = Place<TRadioGroup>(this, this, "rdgClassificacao", 16, 12, 260, 96);
+    // Four choices need four rows of a radio button's height each.
+    rdgClassificacao = Place<TRadioGroup>(this, this, "rdgClassificacao", 16, 12, 260, 124);
     rdgClassificacao->SetCaption(" Classificação ");
     for (const char* item : {"Ordem Alfabética", "Ordem de Código", "Ordem CNPJ", "Por Vendedor"})
         rdgClassificacao->Items()->Add(item);
     rdgClassificacao->SetItemIndex(0);
-    RadioGroup1 = Place<TRadioGroup>(this, this, "RadioGroup1", 16, 112, 130, 80);
+    RadioGroup1 = Place<TRadioGroup>(this, this, "RadioGroup1", 16, 146, 130, 84);
     RadioGroup1->SetCaption(" Tipo Relatório ");
     for (const char* item : {"Sintético", "Analítico"}) RadioGroup1->Items()->Add(item);
     RadioGroup1->SetItemIndex(0);
-    auto* selecao = Place<TGroupBox>(this, this, "grpSelecao", 150, 112, 126, 80);
+    // The range of codes, each edit named by its label.
+    auto* selecao = Place<TGroupBox>(this, this, "grpSelecao", 156, 146, 304, 84);
     selecao->SetCaption(" Seleção ");
-    edtCodigoInicial = Place<TEdit>(this, selecao, "edtCodigoInicial", 8, 20, 110, 23);
+    edtCodigoInicial = Place<TEdit>(this, selecao, "edtCodigoInicial", 110, 22, 110, 23);
     edtCodigoInicial->SetHint("Código Inicial");
-    edtCodigoFinal = Place<TEdit>(this, selecao, "edtCodigoFinal", 8, 48, 110, 23);
-    edtCodigoFinal->SetHint("Códgo Final");
+    PlaceLabel(this, selecao, "Código Inicial", 10, 26, edtCodigoInicial);
+    edtCodigoFinal = Place<TEdit>(this, selecao, "edtCodigoFinal", 110, 50, 110, 23);
+    edtCodigoFinal->SetHint("Código Final");
+    PlaceLabel(this, selecao, "Código Final", 10, 54, edtCodigoFinal);
+    // The common row moves down under them.
+    chkZebrado->SetTop(240);
+    for (TBitBtn* b : {BitBtn1, BitBtn2, BitBtn3}) b->SetTop(276);
+    SetBounds(Left(), Top(), 480, 350);
     frmNota300 = this;
 }
 

@@ -261,6 +261,13 @@ std::string Pesquisa(const LookupParams& Params, const std::vector<std::string>&
     query.SetConnection(dmdb->ADOConnection);
     query.SetSQL(Params[1]);
     query.Open();
+    // Money reads as money: "230,00", not "230".
+    for (TField* field : query.Fields()->List()) {
+        auto* number = dynamic_cast<TFloatField*>(field);
+        const std::string name = AnsiLowerCase(field->FieldName());
+        if (number != nullptr && (name.rfind("valor", 0) == 0 || name.rfind("preco", 0) == 0))
+            number->SetDisplayFormat("###,###,##0.00");
+    }
     for (const std::string& column : Columns) {
         std::string name = dmdb->XParamStr(column, 1);
         if (name.empty()) continue;

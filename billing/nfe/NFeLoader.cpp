@@ -228,8 +228,8 @@ std::unique_ptr<AnswerWait> Consultar_Status_Servico(TSQLConnection& db, const N
 }
 
 bool Inutilizar_NFE(TSQLConnection& db, const NFeConfig& config, int serie, int inicial, int final,
-                    const std::string& justificativa) {
-    return Inutilizar_NFE(config, LoadIssuer(db), serie, inicial, final, justificativa);
+                    const std::string& justificativa, std::string* identifier) {
+    return Inutilizar_NFE(config, LoadIssuer(db), serie, inicial, final, justificativa, Date(), identifier);
 }
 
 bool Cancelar_NFE(TSQLConnection& db, const NFeConfig& config, const std::string& chave,

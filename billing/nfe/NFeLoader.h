@@ -42,7 +42,7 @@ std::string Transmitir_NFE(TSQLConnection& db, const NFeConfig& config, const st
 std::unique_ptr<AnswerWait> Consultar_Status_Servico(TSQLConnection& db, const NFeConfig& config, RequestDone done,
                                                      const WaitServices& services);
 bool Inutilizar_NFE(TSQLConnection& db, const NFeConfig& config, int serie, int inicial, int final,
-                    const std::string& justificativa);
+                    const std::string& justificativa, std::string* identifier = nullptr);
 bool Cancelar_NFE(TSQLConnection& db, const NFeConfig& config, const std::string& chave,
                   const std::string& justificativa);
 void Verifica_Numero_Lote(TSQLConnection& db, const NFeConfig& config);

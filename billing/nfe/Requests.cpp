@@ -105,7 +105,8 @@ std::string Unusable(const NFeConfig& config, const std::string& path, const std
 std::unique_ptr<AnswerWait> AwaitAnswer(const NFeConfig& config, const WaitServices& services,
                                         const std::string& requestName, const std::string& requestSuffix,
                                         const std::string& errorSuffix, int steps, const std::string& none,
-                                        RequestDone done) {
+                                        RequestDone done,
+                                        std::function<std::string(const std::string&)> describe = nullptr) {
     std::string base = requestName.substr(0, requestName.size() - requestSuffix.size());
     std::string answer = JoinPath(config.pasta_nfe_retorno, StringReplace(requestName, "-ped", "", TReplaceFlags()));
     std::string error = JoinPath(config.pasta_nfe_retorno, base + errorSuffix);
@@ -113,12 +114,16 @@ std::unique_ptr<AnswerWait> AwaitAnswer(const NFeConfig& config, const WaitServi
         std::string ignored;
         return ParseAnswer(bytes, errorFile, ignored, problem);
     };
-    auto finished = [config, none, done](const WaitResult& r) {
+    auto finished = [config, none, done, describe](const WaitResult& r) {
         std::string text, failure;
         switch (r.outcome) {
         case WaitOutcome::Answer:
         case WaitOutcome::Error:
             ParseAnswer(r.bytes, r.outcome == WaitOutcome::Error, text, failure);
+            if (r.outcome == WaitOutcome::Answer && describe) {
+                std::string described = describe(r.bytes);
+                if (!described.empty()) text = described;
+            }
             unlink(r.path.c_str());
             break;
         case WaitOutcome::TimedOut:
@@ -252,11 +257,52 @@ std::unique_ptr<AnswerWait> Consultar_Situacao_NFE(const NFeConfig& config, cons
 }
 
 bool Inutilizar_NFE(const NFeConfig& config, const RequestIssuer& issuer, int serie, int inicial, int final,
-                    const std::string& justificativa, TDateTime today) {
+                    const std::string& justificativa, TDateTime today, std::string* identifier) {
     std::string id;
     std::string text = BuildInutilizacao(AmbienteCode(config), issuer, today, serie, inicial, final, justificativa, &id);
     WriteToFolder(config.pasta_nfe_envio, id + "-ped-inu.xml", text);
+    if (identifier != nullptr) *identifier = id;
     return true;
+}
+
+namespace {
+
+// The text of the first <Tag> element of an answer (tags compared in upper
+// case, as the monitor's answers are read); "" when there is none.
+std::string ElementText(const std::string& answer, const std::string& tag) {
+    // ASCII only, so that positions in the upper-cased text are the text's.
+    auto upcase = [](std::string t) {
+        for (char& c : t)
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        return t;
+    };
+    const std::string upper = upcase(answer);
+    const std::string open = "<" + upcase(tag) + ">", close = "</" + upcase(tag) + ">";
+    std::size_t start = upper.find(open);
+    if (start == std::string::npos) return {};
+    start += open.size();
+    std::size_t end = upper.find(close, start);
+    if (end == std::string::npos) return {};
+    return Trim(answer.substr(start, end - start));
+}
+
+}  // namespace
+
+std::string DescribeInutilizacao(const std::string& answer) {
+    const std::string status = ElementText(answer, "cStat");
+    if (status.empty()) return {};
+    std::string text = "Situação: " + status + " - " + ElementText(answer, "xMotivo") + "\r\n";
+    const std::string protocol = ElementText(answer, "nProt");
+    if (!protocol.empty()) text += "Protocolo: " + protocol + "\r\n";
+    return text;
+}
+
+bool InutilizacaoHomologada(const std::string& text) { return text.rfind("Situação: 102 ", 0) == 0; }
+
+std::unique_ptr<AnswerWait> Aguardar_Inutilizacao(const NFeConfig& config, const std::string& identifier,
+                                                  RequestDone done, const WaitServices& services) {
+    return AwaitAnswer(config, services, identifier + "-ped-inu.xml", "-ped-inu.xml", "-inu.err", 4, MsgSemConexao,
+                       std::move(done), DescribeInutilizacao);
 }
 
 bool Cancelar_NFE(const NFeConfig& config, const std::string& chave, const std::string& protocolo,

@@ -61,8 +61,22 @@ std::unique_ptr<AnswerWait> Consultar_Situacao_NFE(const NFeConfig& config, cons
                                                    const WaitServices& services);
 
 // Writes identifier + "-ped-inu.xml"; true once the file is in place.
+// `identifier` receives the voiding identifier the answer is named by.
 bool Inutilizar_NFE(const NFeConfig& config, const RequestIssuer& issuer, int serie, int inicial, int final,
-                    const std::string& justificativa, TDateTime today = Date());
+                    const std::string& justificativa, TDateTime today = Date(), std::string* identifier = nullptr);
+
+// Waits for the monitor's answer to the voiding `identifier` ("-inu.xml",
+// or "-inu.err"; 4 steps of answer_wait_ms). The text says the outcome as
+// the clerk needs it: "Situação: 102 - <reason>" and "Protocolo: <number>"
+// lines for an answer, the error file's text for an error, the
+// no-connection message when nothing came. Otherwise as the service status.
+std::unique_ptr<AnswerWait> Aguardar_Inutilizacao(const NFeConfig& config, const std::string& identifier,
+                                                  RequestDone done, const WaitServices& services);
+// The outcome lines of a voiding answer; empty when it has no status.
+std::string DescribeInutilizacao(const std::string& answer);
+// Whether a voiding answer's text (as Aguardar_Inutilizacao gives it) tells
+// of a voided range (status 102).
+bool InutilizacaoHomologada(const std::string& text);
 
 // Writes key + "-ped-can.xml" with the invoice's protocol. A blank protocol:
 // tells the user and returns false without writing.

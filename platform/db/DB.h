@@ -131,15 +131,18 @@ inline constexpr const char* SRecordNotFound = "Record not found";
 inline constexpr const char* SBookmarkInvalid = "Bookmark is not valid for this dataset";
 inline constexpr const char* SFieldTypeMismatch = "Type mismatch for field '%s', expecting: %s actual: %s";
 inline constexpr const char* SFieldAccessError = "Cannot access field '%s' as type %s";
-inline constexpr const char* SInvalidIntegerValue = "'%s' is not a valid integer value for field '%s'";
-inline constexpr const char* SInvalidFloatValue = "'%s' is not a valid floating point value for field '%s'";
-inline constexpr const char* SInvalidBoolValue = "'%s' is not a valid boolean value for field '%s'";
-inline constexpr const char* SInvalidDateTimeValue = "'%s' is not a valid date and time for field '%s'";
+// What the user typed (or a value read) that the field cannot take: said in
+// the user's language, naming the field by its caption (DisplayName), since
+// the clerk who reads it knows the form, not the column.
+inline constexpr const char* SInvalidIntegerValue = "O valor '%s' não é um número inteiro válido para %s.";
+inline constexpr const char* SInvalidFloatValue = "O valor '%s' não é um número válido para %s.";
+inline constexpr const char* SInvalidBoolValue = "O valor '%s' não é um valor lógico válido para %s.";
+inline constexpr const char* SInvalidDateTimeValue = "O valor '%s' não é uma data e hora válida para %s.";
 // Typed by the user into a date, time or date-time field.
 inline constexpr const char* SInvalidDateText = "'%s' não é uma data válida para o campo '%s'.";
 inline constexpr const char* SInvalidTimeText = "'%s' não é uma hora válida para o campo '%s'.";
 inline constexpr const char* SInvalidDateTimeText = "'%s' não é uma data e hora válida para o campo '%s'.";
-inline constexpr const char* SFieldRangeError = "%s is not a valid value for field '%s'. The allowed range is %s to %s";
+inline constexpr const char* SFieldRangeError = "O valor %s não é válido para %s: o permitido vai de %s a %s.";
 inline constexpr const char* SCircularDataLink = "Circular datalinks are not allowed";
 inline constexpr const char* SDuplicateFieldName = "Duplicate field name '%s'";
 inline constexpr const char* SFieldIndexError = "Field index out of range";
@@ -1436,6 +1439,10 @@ public:
     void Modified() { modified_ = true; }
     // Drops the pending change and shows the field's value again.
     void Reset();
+    // The caption the control is shown under: a field without a display
+    // label of its own takes it whenever the link finds it (a query's
+    // fields are made anew at each opening).
+    void SetCaption(const std::string& Value);
 
     TNotifyEvent OnDataChange;
     TNotifyEvent OnEditingChange;
@@ -1457,9 +1464,11 @@ protected:
 private:
     void UpdateField();
     void SetField(TField* Value);
+    void ApplyCaption();
 
     TField* field_ = nullptr;
     std::string fieldName_;
+    std::string caption_;
     TComponent* control_ = nullptr;
     bool modified_ = false;
 };

@@ -301,8 +301,24 @@ void TFieldDataLink::SetFieldName(const std::string& Value) {
 void TFieldDataLink::SetField(TField* Value) {
     if (field_ == Value) return;
     field_ = Value;
+    ApplyCaption();
     EditingChanged();
     RecordChanged(nullptr);
+}
+
+void TFieldDataLink::SetCaption(const std::string& Value) {
+    const std::string previous = caption_;
+    caption_ = Value;
+    // A caption given before replaces the one given now; a label of the
+    // field's own stays.
+    if (field_ != nullptr && !previous.empty() && field_->DisplayLabel() == previous)
+        field_->SetDisplayLabel(std::string());
+    ApplyCaption();
+}
+
+void TFieldDataLink::ApplyCaption() {
+    if (field_ == nullptr || caption_.empty() || field_->DisplayLabel() != field_->FieldName()) return;
+    field_->SetDisplayLabel(caption_);
 }
 
 void TFieldDataLink::UpdateField() {

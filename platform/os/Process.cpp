@@ -210,4 +210,117 @@ bool StartProgram(const std::string& program, const std::vector<std::string>& ar
     return true;
 }
 
+bool StartProgramChecked(const std::string& program, const std::vector<std::string>& args, int waitMs,
+                         std::string* error) {
+    int report[2], output[2];
+    if (pipe2(report, O_CLOEXEC) != 0) {
+        if (error) *error = StartFailure(program, {}, kExec, errno);
+        return false;
+    }
+    if (pipe2(output, O_CLOEXEC) != 0) {
+        if (error) *error = StartFailure(program, {}, kExec, errno);
+        close(report[0]);
+        close(report[1]);
+        return false;
+    }
+    std::vector<std::string> argvStore;
+    argvStore.push_back(program);
+    argvStore.insert(argvStore.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : argvStore) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    pid_t middle = fork();
+    if (middle < 0) {
+        if (error) *error = StartFailure(program, {}, kExec, errno);
+        for (int fd : {report[0], report[1], output[0], output[1]}) close(fd);
+        return false;
+    }
+    if (middle == 0) {
+        // The middle process watches the program for the time allowed, says
+        // how it ended (or that it still runs) and leaves: the program is
+        // then nobody's child here.
+        setsid();
+        int exec[2];
+        if (pipe2(exec, O_CLOEXEC) != 0) _exit(127);
+        pid_t program_pid = fork();
+        if (program_pid == 0) {
+            signal(SIGPIPE, SIG_DFL);
+            int devnull = open("/dev/null", O_RDWR);
+            if (devnull >= 0) {
+                dup2(devnull, 0);
+                dup2(devnull, 1);
+                if (devnull > 2) close(devnull);
+            }
+            dup2(output[1], 2);
+            if (program.find('/') == std::string::npos) execvp(program.c_str(), argv.data());
+            else execv(program.c_str(), argv.data());
+            int err = errno;
+            ssize_t ignored = write(exec[1], &err, sizeof err);
+            (void)ignored;
+            _exit(127);
+        }
+        close(exec[1]);
+        int outcome[2] = {0, 0};  // 0 still running / ended well, 1 failed (exit code), 2 exec errno
+        int err = 0;
+        if (program_pid < 0) {
+            outcome[0] = 2;
+            outcome[1] = errno;
+        } else if (read(exec[0], &err, sizeof err) == static_cast<ssize_t>(sizeof err)) {
+            outcome[0] = 2;
+            outcome[1] = err;
+        } else {
+            for (int waited = 0; waited <= waitMs; waited += 20) {
+                int status = 0;
+                pid_t r = waitpid(program_pid, &status, WNOHANG);
+                if (r == program_pid) {
+                    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+                        outcome[0] = 1;
+                        outcome[1] = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+                    }
+                    break;
+                }
+                usleep(20000);
+            }
+        }
+        ssize_t ignored = write(report[1], outcome, sizeof outcome);
+        (void)ignored;
+        _exit(0);
+    }
+    close(report[1]);
+    close(output[1]);
+    int status = 0;
+    while (waitpid(middle, &status, 0) < 0 && errno == EINTR) {
+    }
+    int outcome[2] = {0, 0};
+    ssize_t reported;
+    do {
+        reported = read(report[0], outcome, sizeof outcome);
+    } while (reported < 0 && errno == EINTR);
+    close(report[0]);
+    // What the program said on its error output so far (it may still run and
+    // hold the pipe: never wait for its end).
+    std::string said;
+    fcntl(output[0], F_SETFL, O_NONBLOCK);
+    char buffer[512];
+    ssize_t n;
+    while ((n = read(output[0], buffer, sizeof buffer)) > 0 && said.size() < 4096)
+        said.append(buffer, static_cast<std::size_t>(n));
+    close(output[0]);
+    if (reported != static_cast<ssize_t>(sizeof outcome)) {
+        if (error) *error = StartFailure(program, {}, kExec, EAGAIN);
+        return false;
+    }
+    if (outcome[0] == 2) {
+        if (error) *error = StartFailure(program, {}, kExec, outcome[1]);
+        return false;
+    }
+    if (outcome[0] == 1) {
+        while (!said.empty() && (said.back() == '\n' || said.back() == '\r' || said.back() == ' ')) said.pop_back();
+        if (error) *error = said;
+        return false;
+    }
+    return true;
+}
+
 }  // namespace os

@@ -19,6 +19,15 @@ bool IsProgramRunning(const std::string& program);
 bool StartProgram(const std::string& program, const std::vector<std::string>& args,
                   const std::string& folder = {}, std::string* error = nullptr);
 
+// Starts a program detached, as StartProgram does, and waits up to `waitMs`
+// for it to give up: a program that ends within that time with a failure
+// (the desktop's opener finding no browser) gives false, with `error`
+// holding what it wrote on its error output. One still running then, or
+// ended well, gives true. For openers that hand their work to another
+// program and say so by their exit code.
+bool StartProgramChecked(const std::string& program, const std::vector<std::string>& args, int waitMs,
+                         std::string* error = nullptr);
+
 // The full path of a program: a name with a "/" is taken as it is (when it
 // names an executable file); a bare name is looked up on PATH as a shell
 // would. "" when there is no such executable file.

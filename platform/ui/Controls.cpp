@@ -606,6 +606,7 @@ bool TWinControl::HandleKey(QKeyEvent* Event) {
                 char32_t original = ch;
                 if (form != nullptr && form != this && form->KeyPreview() && form->OnKeyPress) form->OnKeyPress(form, ch);
                 if (ch != 0 && OnKeyPress) OnKeyPress(this, ch);
+                if (ch != 0) KeyPressed(ch);
                 if (ch == 0) {
                     swallowed = true;
                     return;

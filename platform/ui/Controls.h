@@ -278,6 +278,11 @@ public:
     virtual bool WantsTabs() const { return false; }
     // The child windowed controls in tab order.
     std::vector<TWinControl*> TabList() const;
+    // A label that names this control (its FocusControl) tells it the
+    // caption the user reads, without accelerator or closing colon; a
+    // data-aware control gives it to its field, so that what the dataset
+    // says about the field names it as the form does.
+    virtual void LabelCaptionChanged(const std::string& Caption) { (void)Caption; }
 
     // Whether the control is visible and enabled up to its form, by the
     // controls' own flags (so it answers before the form is shown).
@@ -297,6 +302,9 @@ protected:
     // Before a key reaches the widget: false refuses it (a data-aware edit
     // that cannot start editing).
     virtual bool AcceptKey(QKeyEvent* Event) { (void)Event; return true; }
+    // The control's own say on a typed character, after OnKeyPress: 0
+    // swallows it, another character is typed instead.
+    virtual void KeyPressed(char32_t& Key) { (void)Key; }
     void InsertControl(TControl* Control);
     void RemoveControl(TControl* Control);
     // Gets the client space the aligned children left over (an MDI frame

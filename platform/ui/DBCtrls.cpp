@@ -1,5 +1,7 @@
 #include "platform/ui/DBCtrls.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -140,9 +142,29 @@ void TDBEdit::DataChange() {
     ApplyState();
 }
 
+namespace {
+
+// Fields whose text is a number with decimals.
+bool TakesDecimals(const TField* Field) {
+    return dynamic_cast<const TFloatField*>(Field) != nullptr || dynamic_cast<const TBCDField*>(Field) != nullptr;
+}
+
+}  // namespace
+
 void TDBEdit::UpdateData() {
     ValidateEdit();
-    link_.Field()->SetText(GetText());
+    std::string text = GetText();
+    // "3.5" pasted or typed before the key rule applied: with no separator
+    // of the settings in it, its one point can only be the decimal one.
+    const char separator = FormatSettings.DecimalSeparator;
+    if (TakesDecimals(link_.Field()) && separator != '.' && text.find(separator) == std::string::npos &&
+        std::count(text.begin(), text.end(), '.') == 1)
+        std::replace(text.begin(), text.end(), '.', separator);
+    link_.Field()->SetText(text);
+}
+
+void TDBEdit::KeyPressed(char32_t& Key) {
+    if (Key == U'.' && TakesDecimals(link_.Field())) Key = static_cast<unsigned char>(FormatSettings.DecimalSeparator);
 }
 
 bool TDBEdit::AcceptKey(QKeyEvent* Event) {

@@ -29,6 +29,7 @@ public:
     const std::string& DataField() const { return link_.FieldName(); }
     void SetDataField(const std::string& Value) { link_.SetFieldName(Value); }
     TField* Field() const { return link_.Field(); }
+    void LabelCaptionChanged(const std::string& Caption) override { link_.SetCaption(Caption); }
     // Read-only here means the control never writes its field.
     void SetReadOnly(bool Value) override;
 
@@ -37,6 +38,9 @@ protected:
     virtual void UpdateData();
     void ApplyState();
     bool AcceptKey(QKeyEvent* Event) override;
+    // A "." typed into a money, quantity or rate field is its decimal
+    // separator, as on the numeric keypad of many keyboards.
+    void KeyPressed(char32_t& Key) override;
     void UserEdited() override;
     void DoEnter() override;
     void DoExit() override;
@@ -55,6 +59,7 @@ public:
     const std::string& DataField() const { return link_.FieldName(); }
     void SetDataField(const std::string& Value) { link_.SetFieldName(Value); }
     TField* Field() const { return link_.Field(); }
+    void LabelCaptionChanged(const std::string& Caption) override { link_.SetCaption(Caption); }
     void SetReadOnly(bool Value) override;
 
 protected:
@@ -111,6 +116,7 @@ public:
     const std::string& DataField() const { return link_.FieldName(); }
     void SetDataField(const std::string& Value) { link_.SetFieldName(Value); }
     TField* Field() const { return link_.Field(); }
+    void LabelCaptionChanged(const std::string& Caption) override { link_.SetCaption(Caption); }
     bool ReadOnly() const { return link_.ReadOnly(); }
     void SetReadOnly(bool Value) { link_.SetReadOnly(Value); }
 
@@ -139,6 +145,7 @@ public:
     const std::string& DataField() const { return link_.FieldName(); }
     void SetDataField(const std::string& Value) { link_.SetFieldName(Value); }
     TField* Field() const { return link_.Field(); }
+    void LabelCaptionChanged(const std::string& Caption) override { link_.SetCaption(Caption); }
     bool ReadOnly() const { return link_.ReadOnly(); }
     void SetReadOnly(bool Value) { link_.SetReadOnly(Value); }
     TDataSource* ListSource() const;

@@ -15,6 +15,7 @@
 #include "platform/ui/DBCtrls.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/Forms.h"
+#include "platform/rtl/Strings.h"
 
 using ui::ToQt;
 using ui::ToStd;
@@ -91,6 +92,14 @@ public:
         if (column->IsCheckBox()) {
             if (role != Qt::CheckStateRole) return QVariant();
             return Read(index.row(), f, false, true) == column->CheckedValue() ? Qt::Checked : Qt::Unchecked;
+        }
+        if (column->HasImages()) {
+            if (role != Qt::DecorationRole) return QVariant();
+            int image = -1;
+            if (!TryStrToInt(Trim(Read(index.row(), f, false, true)), image) || image < 0 ||
+                image >= static_cast<int>(column->Images().size()))
+                return QVariant();
+            return column->Images()[static_cast<size_t>(image)];
         }
         switch (role) {
         case Qt::DisplayRole:
@@ -224,6 +233,11 @@ int TColumn::Width() const {
 
 void TColumn::SetWidth(int Value) {
     width_ = Value;
+    grid_->ColumnsChanged();
+}
+
+void TColumn::SetImages(std::vector<QPixmap> Images) {
+    images_ = std::move(Images);
     grid_->ColumnsChanged();
 }
 

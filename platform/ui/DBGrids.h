@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include <QPixmap>
+
 #include "platform/db/DB.h"
 #include "platform/ui/Controls.h"
 
@@ -49,6 +51,12 @@ public:
     // space bar switches the field between Checked and Unchecked.
     void SetCheckBox(const std::string& Checked, const std::string& Unchecked);
     bool IsCheckBox() const { return checkBox_; }
+    // Shows the field (a whole number) as the picture of that index, and
+    // no text: the number is the program's, the picture the user's. A value
+    // without a picture shows nothing.
+    void SetImages(std::vector<QPixmap> Images);
+    bool HasImages() const { return !images_.empty(); }
+    const std::vector<QPixmap>& Images() const { return images_; }
     const std::string& CheckedValue() const { return checked_; }
     const std::string& UncheckedValue() const { return unchecked_; }
     bool Visible() const { return visible_; }
@@ -59,6 +67,7 @@ private:
     friend class TCustomDBGrid;
     TCustomDBGrid* grid_;
     std::string fieldName_, title_, checked_, unchecked_;
+    std::vector<QPixmap> images_;
     int width_ = 0;
     bool readOnly_ = false, visible_ = true, checkBox_ = false;
 };

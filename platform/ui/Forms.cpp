@@ -1,6 +1,7 @@
 #include "platform/ui/Forms.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -766,9 +767,46 @@ TCustomForm* TScreen::Forms(int Index) const {
 
 namespace ui {
 
+namespace {
+
+// The last net under every event handler: a failure that leaves one (a
+// toolbar action, a timer, a queued call) is shown as the application shows
+// failures, and the event loop, with every window on it, goes on. Qt itself
+// must never see an exception pass through it.
+class GuardedApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+
+    bool notify(QObject* Receiver, QEvent* Event) override {
+        try {
+            return QApplication::notify(Receiver, Event);
+        } catch (...) {
+            Handle();
+        }
+        return false;
+    }
+
+private:
+    static void Handle() {
+        try {
+            if (Application != nullptr) {
+                Application->HandleException(nullptr);
+                return;
+            }
+            throw;
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "%s\n", e.what());
+        } catch (...) {
+            std::fprintf(stderr, "Erro desconhecido\n");
+        }
+    }
+};
+
+}  // namespace
+
 void StartApplication(int& argc, char** argv) {
     if (QCoreApplication::instance() != nullptr) return;
-    new QApplication(argc, argv);
+    new GuardedApplication(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     ApplyDesktopLook();
 }

@@ -57,6 +57,9 @@ TLabel::TLabel(TComponent* AOwner) : TGraphicControl(AOwner), label_(new QLabel)
 void TLabel::SetTextValue(const std::string& Value) {
     text_ = Value;
     if (focusControl_ != nullptr) {
+        QString caption = WithoutAccelerator(Value).trimmed();
+        while (caption.endsWith(':')) caption = caption.chopped(1).trimmed();
+        focusControl_->LabelCaptionChanged(ToStd(caption));
         // With a buddy Qt draws the accelerator itself.
         label_->setText(ToQt(Value));
     } else {

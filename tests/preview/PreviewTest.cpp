@@ -15,11 +15,13 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include "platform/ui/Dialogs.h"
 #include "platform/ui/Forms.h"
 #include "preview/rpPreview.h"
 #include "preview/rpPreviewRegister.h"
 #include "preview/rpViewer.h"
 #include "report/rpDialogRegistry.h"
+#include "report/rpExcept.h"
 #include "report/rpGeneration.h"
 #include "report/rpRegister.h"
 #include "report/rpUnits.h"
@@ -65,7 +67,7 @@ public:
     using TrpDevice::TrpDevice;
     static inline bool FailOnStart = false;
     void StartJob() override {
-        if (FailOnStart) throw std::runtime_error("printer is off");
+        if (FailOnStart) throw EPrintError("Nenhuma impressora está instalada.");
         Log().push_back("printer job");
         TrpDevice::StartJob();
     }
@@ -426,6 +428,35 @@ TEST_F(PreviewRun, TheWindowsButtonsFollowThePageShown) {
     EXPECT_TRUE(form->ZoomButton(zs100Percent)->Checked());
     EXPECT_FALSE(form->ZoomButton(zsWholePage)->Checked());
     EXPECT_EQ(form->Viewer()->CurrentZoom(), 100);
+    form->Close();
+    RunUntil([this] { return Form() == nullptr; });
+}
+
+TEST_F(PreviewRun, APrintThatFailsIsToldAndThePreviewStaysOpenOnItsPage) {
+    TrpBandedReport* r = rig_.Report();
+    r->SetModalPreview(false);
+    r->PrintReport();
+    TrpPrintPreview* form = Form();
+    ASSERT_NE(form, nullptr);
+    RunUntil([form] { return !form->Viewer()->Printing(); });
+    form->GotoPageText("2");
+    ui::ScriptedDialogs dialogs([](const std::string& m) { ADD_FAILURE() << m; });
+    dialogs.Expect("Não foi possível imprimir o relatório.\n\nNenhuma impressora está instalada.", mrOk, "Erro");
+    // The user's click on the print button, delivered by the event loop.
+    RecordingPrinter::FailOnStart = true;
+    bool clicked = false;
+    QTimer::singleShot(0, form->Form()->Widget(), [form, &clicked] {
+        form->PrintButton()->Action()->trigger();
+        clicked = true;
+    });
+    RunUntil([&clicked] { return clicked; });
+    EXPECT_EQ(dialogs.Pending(), 0);
+    ASSERT_EQ(Form(), form) << "the preview closed";
+    EXPECT_TRUE(form->Form()->Widget()->isVisible());
+    EXPECT_EQ(form->Viewer()->AbsolutePageNo(), 2);
+    EXPECT_TRUE(form->PrintButton()->Enabled());
+    EXPECT_EQ(r->DeviceType(), "Screen");
+    RecordingPrinter::FailOnStart = false;
     form->Close();
     RunUntil([this] { return Form() == nullptr; });
 }

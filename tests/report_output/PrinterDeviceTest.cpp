@@ -304,7 +304,7 @@ TEST(PrinterDeviceWithoutQueues, ReportsLayOutAndPrintingEndsOnTheScreenPrinter)
         rig.Report()->PrintReport();
         ADD_FAILURE() << "printing on the screen ended as printed";
     } catch (const EPrintError& e) {
-        EXPECT_EQ(e.Message(), "Screen printer does not support printing.");
+        EXPECT_EQ(e.Message(), "Nenhuma impressora está instalada.");
     }
     EXPECT_FALSE(rig.Report()->Printing());
 }

@@ -157,7 +157,8 @@ TEST_F(PrinterTest, TheScreenCannotPrintAndARefusingQueueIsReported) {
         screen.BeginDoc();
         FAIL() << "printed on the screen";
     } catch (const EPrintError& e) {
-        EXPECT_EQ(e.Message(), "Screen printer does not support printing.");
+        EXPECT_EQ(e.Message(),
+                  "A impressora \"Screen\" só mede as páginas e não imprime: escolha uma das impressoras instaladas.");
     }
     EXPECT_FALSE(screen.Printing());
 

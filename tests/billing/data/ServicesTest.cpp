@@ -378,6 +378,26 @@ TEST_F(Services, WebSiteWithoutABrowserSaysSo) {
     EXPECT_EQ(box.icon, MessageIcon::Error);
 }
 
+TEST_F(Services, WebSiteWithAnOpenerThatFindsNoBrowserSaysSo) {
+    // The desktop's opener is there, the browser is not: it says so on its
+    // error output and ends with its code for "no method".
+    std::string bin = dir.file("bin");
+    std::filesystem::create_directories(bin);
+    std::string script = bin + "/xdg-open";
+    testsupport::WriteAll(script, "#!/bin/sh\necho \"xdg-open: no method available for opening '$1'\" >&2\nexit 3\n");
+    ::chmod(script.c_str(), 0755);
+    std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+    ::setenv("PATH", (bin + ":" + oldPath).c_str(), 1);
+    dm.Abrir_WebSite("https://www.exemplo.gov.br");
+    ::setenv("PATH", oldPath.c_str(), 1);
+    ASSERT_EQ(DefaultMessages().Entries().size(), 1u);
+    const auto& box = DefaultMessages().Entries()[0];
+    EXPECT_NE(box.text.find("https://www.exemplo.gov.br"), std::string::npos) << box.text;
+    EXPECT_NE(box.text.find("Nenhum navegador de internet está instalado"), std::string::npos) << box.text;
+    EXPECT_EQ(box.text.find("no method"), std::string::npos) << box.text;
+    EXPECT_EQ(box.icon, MessageIcon::Error);
+}
+
 TEST_F(Services, PasswordsAreTwentyCharactersAtMostAndNeverBlank) {
     // Twenty, as the login's edit takes them; accented letters count one each.
     const std::string twenty = std::string(14, 'x') + "çççççç";

@@ -2,6 +2,7 @@
 // "&Visualizar" opening the preview maximised at 100 % on the report's
 // first page.
 #include <QCoreApplication>
+#include <QLabel>
 #include <QTimer>
 #include <map>
 #include <memory>
@@ -28,6 +29,7 @@
 #include "report_output/rpOutputRegister.h"
 #include "report_output/rpPrinterDevice.h"
 #include "tests/billing/forms/FormFixture.h"
+#include "tests/support/TextFit.h"
 #include "tests/report_output/PdfTestSupport.h"
 #include "tests/support/PrivateSpooler.h"
 #include "tests/preview/DialogTestSupport.h"
@@ -84,6 +86,17 @@ TEST_F(ListingForms, RefusedCriteriaSayWhyAndPrintNothing) {
     dialogs.Expect("A data Inicial maior que a final.", mrOk, "Atenção");
     sales->BitBtn2Click(nullptr);
     EXPECT_EQ(sales->Report(), nullptr);
+}
+
+TEST_F(ListingForms, TheClientListingNamesItsSelectionEditsAndShowsItsChoicesWhole) {
+    auto* form = Open<TfrmNota300>();
+    std::map<QWidget*, std::string> named;
+    for (QLabel* l : form->Widget()->findChildren<QLabel*>())
+        if (l->buddy() != nullptr) named[l->buddy()] = l->text().toStdString();
+    EXPECT_EQ(named[form->edtCodigoInicial->Widget()], "Código Inicial");
+    EXPECT_EQ(named[form->edtCodigoFinal->Widget()], "Código Final");
+    for (const std::string& clipped : testsupport::ClippedTexts(form->Widget())) ADD_FAILURE() << clipped;
+    for (const std::string& outside : testsupport::OutsideTheirParents(form->Widget())) ADD_FAILURE() << outside;
 }
 
 TEST_F(ListingForms, PreviewOpensMaximisedAtOneHundredPercent) {

@@ -148,3 +148,23 @@ TEST_F(Lookups, TheGridAlternatesItsRowColourAndTakesOnlyWholeWidths) {
     billing::forms::Pesquisa({"Usuario", "select id_usuario, nome, inativo from usuario", "id_usuario", "nome"},
                              {"id_usuario;Usuario;;15", "nome;Nome;;12abc", "inativo;Inativo;;7.5"});
 }
+
+TEST_F(Lookups, MoneyShowsWithItsCentsAndThousands) {
+    dmdb->ADOConnection->Execute("insert into cliente(id_cliente, nome_fantasia) values('0000027', 'Silva')");
+    dmdb->ADOConnection->Execute("insert into nota_fiscal(id_registro, id_nota_fiscal, id_serie_documento, id_cliente, valor_total_nota) "
+         "values('0010000001', 1, 1, '0000027', 230), ('0010000002', 2, 1, '0000027', 1234.5)");
+    WhenShown([](TfrmPesquisa* f) {
+        TDataSet* data = f->dsMain->DataSet();
+        int column = -1;
+        for (int c = 0; c < f->dbGrid->ColumnCount(); ++c)
+            if (AnsiSameText(f->dbGrid->Columns(c)->FieldName(), "valor_total_nota")) column = c;
+        ASSERT_GE(column, 0);
+        data->First();
+        EXPECT_EQ(data->FieldByName("valor_total_nota")->DisplayText(), "230,00");
+        std::vector<std::string> shown;
+        for (int row = 0; row < f->dbGrid->RowCount(); ++row) shown.push_back(f->dbGrid->CellText(row, column));
+        EXPECT_EQ(shown, (std::vector<std::string>{"230,00", "1.234,50"}));
+        f->BitBtn2Click(nullptr);
+    });
+    Pesquisa_Nota_Fiscal();
+}

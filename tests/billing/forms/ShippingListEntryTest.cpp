@@ -55,6 +55,19 @@ TEST_F(ShippingListEntry, TheSettingsCounterNumbersListsAndMovesOnlyWhenANewOneI
               "1|00007|PC|020|1.0|3.0|3.0|5102|12.0|0.36|\n");
 }
 
+TEST_F(ShippingListEntry, AClientCodeTypedShortIsPaddedAsOnTheInvoice) {
+    DocumentCore* core = Lists();
+    core->Header()->Insert();
+    core->Field("Id_Cliente")->SetAsString("43");
+    core->ClientExit("43");
+    EXPECT_EQ(core->Field("Id_Cliente")->AsString(), "0000043");
+    EXPECT_TRUE(core->Found("Cliente"));
+    EXPECT_EQ(core->Shown("Cliente").texts, (std::vector<std::string>{"Mercado Costa Ltda"}));
+    // Browsing, the code is only looked up, never written.
+    core->Header()->Cancel();
+    EXPECT_NO_THROW(core->ClientExit("43"));
+}
+
 TEST_F(ShippingListEntry, EveryItemIsStoredWithTheListsCfop) {
     DocumentCore* core = Lists();
     core->Header()->Insert();

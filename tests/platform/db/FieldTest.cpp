@@ -1,6 +1,7 @@
 // Field kinds: conversions, limits, formats, events, defaults and blobs.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -99,7 +100,7 @@ TEST_F(FieldFixture, IntegerKindsRefuseTextAndValuesOutsideTheirRange) {
         F("Qtd")->SetAsString("sete");
         FAIL();
     } catch (const EDatabaseError& e) {
-        EXPECT_EQ(e.Message(), "'sete' is not a valid integer value for field 'Qtd'");
+        EXPECT_EQ(e.Message(), "O valor 'sete' não é um número inteiro válido para Qtd.");
     }
     EXPECT_EQ(F("Qtd")->AsInteger(), 7);
     F("Qtd")->SetAsString(" 12 ");
@@ -233,6 +234,36 @@ TEST_F(FieldFixture, DateAndTimeTextTakesTheFieldsPartOrIsRefusedInPortuguese) {
             EXPECT_EQ(e.Message(), r.message);
         }
         EXPECT_EQ(F(r.field)->AsDateTime(), before) << r.text;
+    }
+}
+
+TEST_F(FieldFixture, WhatAFieldCannotTakeIsToldInPortugueseByItsCaption) {
+    F("Qtd")->SetDisplayLabel("Quantidade de Volumes");
+    F("Preco")->SetDisplayLabel("Valor do Frete");
+    F("Valor")->SetDisplayLabel("Percentual de Comissão");
+    F("Grande")->SetDisplayLabel("Código do Vendedor");
+    F("Nome")->SetAsString("abc");
+    const struct {
+        std::function<void()> act;
+        const char* message;
+    } refused[] = {
+        {[&] { F("Preco")->SetAsString("abc"); }, "O valor 'abc' não é um número válido para Valor do Frete."},
+        {[&] { F("Valor")->SetAsString("3,5%"); },
+         "O valor '3,5%' não é um número válido para Percentual de Comissão."},
+        {[&] { F("Qtd")->SetAsString("abcSouza"); },
+         "O valor 'abcSouza' não é um número inteiro válido para Quantidade de Volumes."},
+        {[&] { F("Grande")->SetAsString("7x"); }, "O valor '7x' não é um número inteiro válido para Código do Vendedor."},
+        {[&] { (void)F("Nome")->AsFloat(); }, "O valor 'abc' não é um número válido para Nome."},
+        {[&] { F("Pequeno")->SetAsInteger(40000); },
+         "O valor 40000 não é válido para Pequeno: o permitido vai de -32768 a 32767."},
+    };
+    for (const auto& r : refused) {
+        try {
+            r.act();
+            ADD_FAILURE() << r.message;
+        } catch (const EDatabaseError& e) {
+            EXPECT_EQ(e.Message(), r.message);
+        }
     }
 }
 

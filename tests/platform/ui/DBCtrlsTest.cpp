@@ -2,6 +2,7 @@
 // what typing into it writes when the record is posted, and what a cancel
 // puts back.
 #include <QAction>
+#include <QClipboard>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -334,4 +335,91 @@ TEST_F(DataControls, ControlsOutliveTheirDataSourceAndDataset) {
     Type(LineOf(form->dbeNome), "x");
     form->chkInativo->SetFocus();
     uitest::Pump();
+}
+
+// A number edit as the clerk types into it: "." is the decimal separator of
+// money and rates, and what a field cannot take is said in Portuguese by
+// the caption of the edit's label, also after the query is opened again.
+TEST(NumberEdits, APointIsTheDecimalSeparatorAndRefusalsNameTheLabel) {
+    testsupport::TempDir dir;
+    const std::string path = dir.file("vendas.db");
+    {
+        sqlite::OpenOptions o;
+        o.create = true;
+        sqlite::Database db(path, o);
+        db.Exec(sqlite::CreateTableSql("Venda", {{"Id_Venda", "integer", false, true},
+                                                 {"Valor_Frete", "double"},
+                                                 {"Percentual_Comissao", "double"},
+                                                 {"Id_Vendedor", "integer"}}));
+        db.Exec("insert into Venda values (1, 0, 0, 0)");
+    }
+    uitest::Dialogs dialogs;
+    TForm form(nullptr);
+    form.SetBounds(0, 0, 400, 200);
+    auto* conn = new TSQLConnection(&form);
+    conn->SetConnectionString("Data Source=" + path);
+    conn->SetLoginPrompt(false);
+    conn->Open();
+    auto* query = new TSQLQuery(&form);
+    query->SetConnection(conn);
+    query->SetSQL("select * from Venda");
+    auto* source = new TDataSource(&form);
+    source->SetDataSet(query);
+    query->Open();
+    auto edit = [&](const std::string& field, const std::string& caption, int top) {
+        auto* e = new TDBEdit(&form);
+        e->SetParent(&form);
+        e->SetBounds(150, top, 120, 23);
+        e->SetDataSource(source);
+        e->SetDataField(field);
+        auto* l = new TLabel(&form);
+        l->SetParent(&form);
+        l->SetBounds(10, top + 4, 130, 16);
+        l->SetCaption(caption);
+        l->SetFocusControl(e);
+        return e;
+    };
+    TDBEdit* frete = edit("Valor_Frete", "Valor do &Frete:", 10);
+    TDBEdit* comissao = edit("Percentual_Comissao", "% Comissão", 40);
+    TDBEdit* vendedor = edit("Id_Vendedor", "Vendedor", 70);
+    uitest::ShowActive(&form);
+    auto refusal = [&] {
+        try {
+            query->UpdateRecord();
+        } catch (const EDatabaseError& e) {
+            return e.Message();
+        }
+        return std::string("aceito");
+    };
+
+    auto retype = [](TDBEdit* e, const std::string& text) {
+        e->SetFocus();
+        uitest::Pump();
+        LineOf(e)->selectAll();
+        Type(LineOf(e), text);
+    };
+    retype(frete, "3.5");
+    EXPECT_EQ(LineOf(frete)->text().toStdString(), "3,5");
+    // Pasted with a point: the point is the decimal separator too.
+    QApplication::clipboard()->setText("7.25");
+    comissao->SetFocus();
+    uitest::Pump();
+    LineOf(comissao)->selectAll();
+    Key(LineOf(comissao), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(LineOf(comissao)->text().toStdString(), "7.25");
+    query->Post();
+    EXPECT_DOUBLE_EQ(query->FieldByName("Valor_Frete")->AsFloat(), 3.5);
+    EXPECT_DOUBLE_EQ(query->FieldByName("Percentual_Comissao")->AsFloat(), 7.25);
+
+    query->Close();
+    query->Open();
+    retype(frete, "abc");
+    EXPECT_EQ(refusal(), "O valor 'abc' não é um número válido para Valor do Frete.");
+    retype(frete, "1,5");
+    retype(vendedor, "abcSouza");
+    EXPECT_EQ(refusal(), "O valor 'abcSouza' não é um número inteiro válido para Vendedor.");
+    // A point in a whole number is no separator: still refused, by name.
+    retype(vendedor, "3.5");
+    EXPECT_EQ(refusal(), "O valor '3.5' não é um número inteiro válido para Vendedor.");
+    query->Cancel();
 }

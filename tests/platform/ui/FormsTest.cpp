@@ -311,3 +311,18 @@ TEST(Application, BusyCursorShowsWhileItLives) {
     EXPECT_GT(Screen->Width(), 0);
     EXPECT_GT(Screen->Height(), 0);
 }
+
+TEST(Forms, AFailureLeavingAnyEventHandlerIsShownAndTheLoopGoesOn) {
+    ui::EnsureQtApplication();
+    uitest::Dialogs dialogs;
+    // A timer's handler, not a control's: nothing of ours stands between it
+    // and Qt but the application's own dispatch.
+    dialogs.Expect("O relógio parou.", mrOk, "Erro");
+    QTimer::singleShot(0, qApp, [] { throw Exception("O relógio parou."); });
+    uitest::Pump();
+    EXPECT_EQ(dialogs.Pending(), 0);
+    bool later = false;
+    QTimer::singleShot(0, qApp, [&later] { later = true; });
+    uitest::Pump();
+    EXPECT_TRUE(later);
+}
