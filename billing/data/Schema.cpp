@@ -1,5 +1,7 @@
 #include "billing/data/Schema.h"
 
+#include "billing/data/ReferenceTables.h"
+
 #include "platform/rtl/SafeFile.h"
 #include "platform/rtl/SysUtils.h"
 
@@ -73,7 +75,7 @@ std::vector<TableDef> BuildSchema() {
     t.push_back(Table("emitente", {
         "Nome text(60)", "Nome_Fantasia text(25)", "Cnpj text(14)", "Inscricao_Estadual text(14)",
         "Inscricao_Estadual_ST text(14)", "Inscricao_Municipal text(16)", "Endereco text(50)", "Bairro text(30)",
-        "Cep text(8)", "Telefone text(10)", "Telefax text(10)", "Arquivo_Logotipo text(255)",
+        "Cep text(8)", "Telefone text(14)", "Telefax text(14)", "Arquivo_Logotipo text(255)",
         "Numero_Endereco text(50)", "Id_Municipio integer", "email text(255)", "website text(255)",
         "Id_Uf text(2)"}));
     {
@@ -149,7 +151,8 @@ std::vector<TableDef> BuildSchema() {
     t.push_back(Table("municipio", {"*id_municipio integer", "nome text(60)", "id_uf integer"}));
     t.push_back(Table("uf", {"*id_uf integer", "uf text(2)"}));
     // The bank's logo file, as the bank-code form keeps it.
-    t.push_back(Table("febraban", {"*id_febraban integer", "nome text(60)", "nome_fantasia text(30)",
+    static_assert(kBankNameSize == 160 && kBankShortNameSize == 60, "febraban's declared sizes below");
+    t.push_back(Table("febraban", {"*id_febraban integer", "nome text(160)", "nome_fantasia text(60)",
                                    "arquivo_logotipo text(255)"}));
     t.push_back(Table("versao", {"versao text(10)"}));
     t.push_back(Table("pedido_venda", {
@@ -271,6 +274,9 @@ bool CreateDatabaseFile(const std::string& path) {
         options.create = true;
         sqlite::Database db(temp, options);
         CreateSchema(db);
+        // A new database is ready for the registers: states, municipalities
+        // and banks are there before the file takes its name.
+        SeedReferenceTables(db);
         db.Close();
     } catch (...) {
         fs::remove(temp, ec);

@@ -10,7 +10,7 @@
 namespace billing::data {
 
 // The version a database made here starts at, and the last step of the upgrade.
-inline constexpr const char* kSchemaVersion = "1.9";
+inline constexpr const char* kSchemaVersion = "2.0";
 
 // programa.Descricao: the longest built-in description, "Inutiliza Faixa de
 // Numeração NF-e", has 33 characters.
@@ -33,6 +33,15 @@ inline constexpr const char* kKeyReservationTable = "chave_reservada";
 // A product's unit of measure is a key of unidade_medida, whose codes have
 // three characters; a narrower column would cut a three-letter unit.
 inline constexpr int kUnitColumnSize = 3;
+
+// Telephones are kept as typed digits: area code and an 11-digit mobile
+// number fit, with room for a country code or an extension.
+inline constexpr int kTelephoneColumnSize = 14;
+
+// The banks' names as the Central Bank registers them (the longest has 147
+// characters, the longest short name 60).
+inline constexpr int kBankNameSize = 160;
+inline constexpr int kBankShortNameSize = 60;
 
 struct TableDef {
     std::string name;
@@ -60,7 +69,8 @@ void CreateSchema(sqlite::Database& db);
 // The table that keeps reserved keys; created when missing.
 void EnsureKeyReservationTable(sqlite::Database& db);
 
-// Creates a database file at path holding the current schema. The file is
+// Creates a database file at path holding the current schema and the
+// reference rows (states, municipalities, banks; see ReferenceTables.h). The file is
 // built under a temporary name in the same folder (".<name>.novo-<pid>-<n>")
 // and linked into place only when complete, so neither a failure nor the
 // program's death ever leaves a half-made database at path; a file that

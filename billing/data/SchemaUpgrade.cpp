@@ -1,5 +1,6 @@
 #include "billing/data/SchemaUpgrade.h"
 
+#include "billing/data/ReferenceTables.h"
 #include "billing/data/Schema.h"
 #include "platform/db/SQLSchema.h"
 
@@ -151,6 +152,12 @@ const std::vector<UpgradeStep>& UpgradeSteps() {
         {"1.8", {Alter("Conta_Corrente", "conta_dv", "Text(2)")}},
         // "Inutiliza Faixa de Numeração NF-e" and longer descriptions whole.
         {"1.9", {Widen("Programa", "Descricao", kProgramDescriptionSize)}},
+        // An 11-digit mobile number with its area code whole in the issuer's
+        // telephones, as the clients', suppliers' and carriers' already take
+        // it; the banks' registered names whole.
+        {"2.0",
+         {Widen("Emitente", "Telefone", kTelephoneColumnSize), Widen("Emitente", "Telefax", kTelephoneColumnSize),
+          Widen("Febraban", "nome", kBankNameSize), Widen("Febraban", "nome_fantasia", kBankShortNameSize)}},
     };
     return steps;
 }
@@ -223,6 +230,7 @@ UpgradeResult UpgradeSchema(sqlite::Database& db, const std::string& UpTo) {
         sqlite::AlterColumnType(db, "produto", "Id_Unidade_Medida", "text(" + std::to_string(kUnitColumnSize) + ")");
         ++result.repairs;
     }
+    result.referenceRows = SeedReferenceTables(db).rowsInserted;
     return result;
 }
 

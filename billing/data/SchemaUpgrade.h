@@ -42,9 +42,11 @@ struct UpgradeResult {
     int statementsRun = 0;     // including the version records
     int statementsIgnored = 0; // actions passed over as already done
     int repairs = 0;           // fixes outside the versioned steps
+    int referenceRows = 0;     // states, municipalities and banks given to empty tables
 };
 
-// Runs the steps the database needs. Raises when a version cannot be
+// Runs the steps the database needs, then fills the reference tables (uf,
+// municipio, febraban) that have no row (see ReferenceTables.h). Raises when a version cannot be
 // recorded (a file without the versao table). A versao table without rows
 // gets its row, so the steps do not run again at every open.
 // UpTo, when given, stops after the step of that version (the repairs

@@ -164,6 +164,15 @@ void Tdmdb::Arquivo_Ini(const std::string& Mode) {
         Set_Var("nome_banco_dados", database);
         Set_Var("id_usuario", user);
     } else if (mode == "salva") {
+        // A settings file in a read-only folder (an INI given on the command
+        // line beside a database kept elsewhere) cannot be replaced: said in
+        // the clerk's words, before any attempt.
+        fs::path folder = fs::path(iniName).has_parent_path() ? fs::path(iniName).parent_path() : fs::path(".");
+        if (!Writable(folder.string()) || (fs::exists(iniName) && !Writable(iniName)))
+            throw EIniFileException("Não foi possível gravar o arquivo de configuração \"" + iniName +
+                                    "\".\r\n\r\nA pasta \"" + folder.string() +
+                                    "\" é somente leitura. O banco de dados e o usuário escolhidos não serão "
+                                    "lembrados na próxima vez que o programa for aberto.");
         ini.WriteString("Database", "Database", database);
         ini.WriteString("Database", "User", user);
         try {
@@ -172,6 +181,18 @@ void Tdmdb::Arquivo_Ini(const std::string& Mode) {
             throw EIniFileException("Não foi possível gravar o arquivo de configuração \"" + iniName + "\".\r\n\r\n" +
                                     e.Message());
         }
+    }
+}
+
+void Tdmdb::SalvaIniAvisandoUmaVez() {
+    try {
+        Arquivo_Ini("Salva");
+    } catch (const EIniFileException& e) {
+        // Only the next start's proposal is lost: told once a session, the
+        // work goes on.
+        if (iniRefusalTold_) return;
+        iniRefusalTold_ = true;
+        billing::data::Messages().MessageBox(e.Message(), "Atenção", billing::data::MessageIcon::Exclamation);
     }
 }
 
@@ -619,8 +640,14 @@ int Tdmdb::Centraliza_Texto(const std::string& Text, int Left, int Right) {
 }
 
 std::string Tdmdb::CorrigeIE(const std::string& Text) {
+    std::string t = Trim(Text);
     std::string out;
-    for (char c : Trim(Text))
+    // A São Paulo rural producer's "P" is part of the registration ("P" and
+    // twelve digits): kept, upper case. Paraná's "PR" and any other letter
+    // go, as before.
+    if (t.size() > 1 && (t[0] == 'P' || t[0] == 'p') && !((t[1] >= 'A' && t[1] <= 'Z') || (t[1] >= 'a' && t[1] <= 'z')))
+        out = "P";
+    for (char c : t)
         if (c >= '0' && c <= '9') out += c;
     return out;
 }

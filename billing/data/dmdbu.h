@@ -56,6 +56,10 @@ public:
     // EIniFileException "Não foi possível gravar o arquivo de configuração
     // "<file>"." with the reason, the file keeping what it had.
     void Arquivo_Ini(const std::string& Mode);
+    // Arquivo_Ini("Salva") after a log-in or a database change: a file that
+    // cannot be written (a read-only folder, a full disk) is told once in the
+    // session, in a box, and the program goes on; it never raises.
+    void SalvaIniAvisandoUmaVez();
     // The start-up part of the main window's creation: the variables
     // nome_arquivo_ini, nome_banco_dados, id_usuario, mascara_produto and
     // nome_aplicativo from the file names, the INI written when missing and
@@ -173,6 +177,7 @@ private:
     void CheckDatabaseFile(const std::string& Path) const;
 
     std::unique_ptr<TCxBlowfish> cipher_;
+    bool iniRefusalTold_ = false;
     std::string compactError_;
     billing::data::UpgradeResult lastUpgrade_;
 };

@@ -137,11 +137,11 @@ TfrmNota100::TfrmNota100(TComponent* AOwner)
     SetEdits(dbeId_Cliente, dbeNome);
 
     DressFields(qry, {{"Id_Cliente", "######-#;0; ", ""},
-                      {"IE_RG", "####################;0; ", ""},
+                      {"IE_RG", ">a###################;0; ", ""},
                       {"Cep", "99999-999;0; ", ""},
                       {"Cep_Cobranca", "99999-999;0; ", ""},
-                      {"Telefone", "(##) ####-####;0; ", ""},
-                      {"Telefax", "(##) ####-####;0; ", ""},
+                      {"Telefone", "(##) #####-####;0; ", ""},
+                      {"Telefax", "(##) #####-####;0; ", ""},
                       {"Limite_Credito", "", "##,###,###,##0.00"},
                       {"Percentual_Desconto", "", "#0.00%"},
                       {"Juros_Mora", "", "##0.00"},
@@ -235,7 +235,8 @@ std::string TfrmNota100::NomeFantasiaDe(const std::string& Nome) {
 bool TfrmNota100::Valida_Telefone(const std::string& Text) {
     std::string t = Trim(Text);
     if (t.empty()) return true;
-    return AllDigits(t) && t.size() == 10;
+    // Area code and number: 10 digits, 11 for a mobile number.
+    return AllDigits(t) && (t.size() == 10 || t.size() == 11);
 }
 
 bool TfrmNota100::ValidarIE(const std::string& Ie, const std::string& Uf) {

@@ -172,12 +172,9 @@ void TfrmNota220::btnOkClick(TObject*) {
         return;
     }
     dmdb->Set_Var("id_usuario", row.id.empty() ? user : row.id);
-    try {
-        dmdb->Arquivo_Ini("Salva");
-    } catch (const EIniFileException& e) {
-        // The user is who they said: only the next start's proposal is lost.
-        Box(e.Message(), "Atenção");
-    }
+    // The user is who they said: a settings file that cannot be written
+    // loses only the next start's proposal, told once.
+    dmdb->SalvaIniAvisandoUmaVez();
     dmdb->Usuario_Log("NOTA220", "Usuário fez o Login no Sistema");
     SetModalResult(mrOk);
 }

@@ -459,7 +459,7 @@ bool TfrmOske_Nf::Selecionar_Banco_Dados() {
 }
 
 void TfrmOske_Nf::OpenChosenDatabase() {
-    dmdb->Arquivo_Ini("Salva");  // the next start proposes it
+    dmdb->SalvaIniAvisandoUmaVez();  // the next start proposes it
     dmdb->Abrir_Banco_Dados();
 }
 

@@ -49,9 +49,22 @@ std::string MontarChaveNFe(std::string_view codigoUF, TDateTime emissao, std::st
     DecodeDate(emissao, y, m, d);
     // A CNPJ with wrong check digits is a mistyped issuer register: a key
     // made from it would carry the error to every file of the invoice.
-    if (uf.size() != 2 || !AllDigits(uf) || cnpj.size() != 14 || !AllDigits(cnpj) || !ValidCgc(cnpj) || serie < 0 ||
-        serie > 999 || numero < 1 || numero > 999999999 || codigoNumerico > 99999999 || y < 1)
-        throw ENFeError(MsgErroChave);
+    // The refusal names what to correct after the general text.
+    std::string why;
+    const std::string shown(cnpj);
+    if (uf.size() != 2 || !AllDigits(uf))
+        why = "Emitente - Código da UF do município: inválido (\"" + uf + "\")";
+    else if (cnpj.size() != 14 || !AllDigits(cnpj))
+        why = "Emitente - CNPJ: deve ter 14 dígitos, sem pontuação (\"" + shown + "\")";
+    else if (!ValidCgc(cnpj))
+        why = "Emitente - CNPJ: número inválido, os dígitos verificadores não conferem (\"" + shown + "\")";
+    else if (serie < 0 || serie > 999)
+        why = "Nota fiscal - Série: deve estar entre 0 e 999 (" + IntToStr(serie) + ")";
+    else if (numero < 1 || numero > 999999999)
+        why = "Nota fiscal - Número: deve estar entre 1 e 999999999 (" + IntToStr(numero) + ")";
+    else if (codigoNumerico > 99999999 || y < 1)
+        why = "Nota fiscal - Data de emissão ou código numérico inválidos";
+    if (!why.empty()) throw ENFeError(std::string(MsgErroChave) + "\r\n\r\n" + why + ".");
     if (codigoNumerico < 0) codigoNumerico = RandomNumericCode();
     std::string key = uf + IntToStrZero(y % 100, 2) + IntToStrZero(m, 2) + std::string(cnpj) + "55" +
                       IntToStrZero(serie, 3) + IntToStrZero(numero, 9) + IntToStrZero(codigoNumerico, 9);

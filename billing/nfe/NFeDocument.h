@@ -52,6 +52,10 @@ struct NFeItem {
     double valor_total = 0;
     double aliquota_icms = 0;
     double valor_icms = 0;
+    // The product's base reduction in percent (its state rate's, as the
+    // invoice takes the state tax situation and rate): what a reduced-base
+    // situation (20, 51, 70) states.
+    double reducao_base_calculo = 0;
 };
 
 struct NFeCarrier {

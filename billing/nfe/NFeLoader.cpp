@@ -1,6 +1,10 @@
 #include "billing/nfe/NFeLoader.h"
 
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
+
+#include <unistd.h>
 #include <memory>
 
 #include "billing/nfe/ChaveNFe.h"
@@ -10,6 +14,7 @@
 #include "billing/nfe/SendFolder.h"
 #include "billing/nfe/XmlText.h"
 #include "platform/db/SQLQuery.h"
+#include "platform/rtl/SafeFile.h"
 #include "platform/rtl/Strings.h"
 
 namespace billing::nfe {
@@ -19,6 +24,22 @@ namespace {
 using namespace rows;
 
 std::string StateCode(int id_uf) { return IntToStrZero(id_uf, 2); }
+
+// A text column as stored. A text longer than its column (written around the
+// forms: another program, an older release, a hand edit) would be read cut
+// and sent differing from the register, so it is refused naming the field,
+// as the writer refuses what the layout cannot take.
+std::string Text(const TSQLQuery& q, const char* column, const std::string& field) {
+    TField* f = q.FieldByName(column);
+    if (f->IsNull()) return {};
+    std::string read = f->AsString();
+    std::string whole = q.StoredText(f);
+    if (whole.size() > read.size() && whole.compare(0, read.size(), read) == 0)
+        throw ENFeError("NF-e não gerada. " + field + ": o texto gravado tem " +
+                        IntToStr(static_cast<int>(utf8::CharCount(whole))) + " caracteres e o campo aceita " +
+                        IntToStr(f->Size()) + " (\"" + whole + "\"); corrija o cadastro.");
+    return read;
+}
 
 // The municipality and its state are joined in rather than read from the
 // issuer row, as the rest of the system does.
@@ -37,16 +58,16 @@ std::optional<NFeIssuer> ReadIssuer(TSQLConnection& db) {
     em.id_uf = StateCode(Int(*q, "Codigo_UF"));
     em.uf = Str(*q, "Sigla_UF");
     em.id_municipio = Int(*q, "Id_Municipio");
-    em.municipio_nome = Str(*q, "Municipio_Nome");
-    em.cnpj = Str(*q, "Cnpj");
-    em.nome = Str(*q, "Nome");
-    em.nome_fantasia = Str(*q, "Nome_Fantasia");
-    em.endereco = Str(*q, "Endereco");
-    em.numero_endereco = Str(*q, "Numero_Endereco");
-    em.bairro = Str(*q, "Bairro");
-    em.cep = Str(*q, "Cep");
-    em.telefone = Str(*q, "Telefone");
-    em.inscricao_estadual = Str(*q, "Inscricao_Estadual");
+    em.municipio_nome = Text(*q, "Municipio_Nome", "Emitente - Nome do município");
+    em.cnpj = Text(*q, "Cnpj", "Emitente - CNPJ");
+    em.nome = Text(*q, "Nome", "Emitente - Razão social");
+    em.nome_fantasia = Text(*q, "Nome_Fantasia", "Emitente - Nome fantasia");
+    em.endereco = Text(*q, "Endereco", "Emitente - Endereço");
+    em.numero_endereco = Text(*q, "Numero_Endereco", "Emitente - Número");
+    em.bairro = Text(*q, "Bairro", "Emitente - Bairro");
+    em.cep = Text(*q, "Cep", "Emitente - CEP");
+    em.telefone = Text(*q, "Telefone", "Emitente - Telefone");
+    em.inscricao_estadual = Text(*q, "Inscricao_Estadual", "Emitente - Inscrição Estadual");
     return em;
 }
 
@@ -61,18 +82,18 @@ std::optional<NFeRecipient> ReadRecipient(TSQLConnection& db, const std::string&
     q->Open();
     if (q->IsEmpty()) return std::nullopt;
     NFeRecipient de;
-    de.natureza = Str(*q, "Natureza");
-    de.cpf_cnpj = Str(*q, "CPF_CNPJ");
-    de.nome = Str(*q, "Nome");
-    de.endereco = Str(*q, "Endereco");
-    de.numero_endereco = Str(*q, "Numero_Endereco");
-    de.bairro = Str(*q, "Bairro");
+    de.natureza = Text(*q, "Natureza", "Destinatário - Natureza");
+    de.cpf_cnpj = Text(*q, "CPF_CNPJ", "Destinatário - CPF/CNPJ");
+    de.nome = Text(*q, "Nome", "Destinatário - Nome");
+    de.endereco = Text(*q, "Endereco", "Destinatário - Endereço");
+    de.numero_endereco = Text(*q, "Numero_Endereco", "Destinatário - Número");
+    de.bairro = Text(*q, "Bairro", "Destinatário - Bairro");
     de.id_municipio = Int(*q, "Id_Municipio");
-    de.municipio_nome = Str(*q, "Municipio_Nome");
+    de.municipio_nome = Text(*q, "Municipio_Nome", "Destinatário - Nome do município");
     de.uf = Str(*q, "Sigla_UF");
-    de.cep = Str(*q, "Cep");
-    de.telefone = Str(*q, "Telefone");
-    de.ie_rg = Str(*q, "IE_RG");
+    de.cep = Text(*q, "Cep", "Destinatário - CEP");
+    de.telefone = Text(*q, "Telefone", "Destinatário - Telefone");
+    de.ie_rg = Text(*q, "IE_RG", "Destinatário - Inscrição Estadual");
     return de;
 }
 
@@ -85,7 +106,7 @@ std::vector<NFeItem> ReadItems(TSQLConnection& db, int serie, int numero) {
                    "Nota_Fiscal_Item.Id_Unidade_Medida, Nota_Fiscal_Item.Id_Situacao_Tributaria, "
                    "Nota_Fiscal_Item.Quantidade, Nota_Fiscal_Item.Valor_Unitario, Nota_Fiscal_Item.Valor_Total, "
                    "Nota_Fiscal_Item.Aliquota_icms, Nota_Fiscal_Item.Valor_icms, "
-                   "Produto.Id_Produto AS Produto_Cadastrado, Produto.Descricao "
+                   "Produto.Id_Produto AS Produto_Cadastrado, Produto.Descricao, Produto.RBC_Estadual "
                    "FROM Nota_Fiscal_Item LEFT JOIN Produto ON Nota_Fiscal_Item.Id_Produto = Produto.Id_Produto "
                    "WHERE Nota_Fiscal_Item.Id_Serie_Documento = :pId_serie_documento "
                    "AND Nota_Fiscal_Item.Id_Nota_Fiscal = :pid_Nota_fiscal "
@@ -96,19 +117,21 @@ std::vector<NFeItem> ReadItems(TSQLConnection& db, int serie, int numero) {
     std::vector<NFeItem> items;
     for (q->First(); !q->Eof(); q->Next()) {
         NFeItem it;
-        it.id_produto = Str(*q, "Id_Produto");
+        const std::string f = "Item " + IntToStr(static_cast<int>(items.size()) + 1);
+        it.id_produto = Text(*q, "Id_Produto", f + " - Código do produto");
         if (q->FieldByName("Produto_Cadastrado")->IsNull())
             throw ENFeError("NF-e não gerada. Item " + IntToStr(static_cast<int>(items.size()) + 1) +
                             ": o produto \"" + it.id_produto + "\" não está no cadastro de produtos.");
-        it.descricao = Str(*q, "Descricao");
-        it.id_cfop = Str(*q, "Id_CFOP");
-        it.id_unidade_medida = Str(*q, "Id_Unidade_Medida");
-        it.id_situacao_tributaria = Str(*q, "Id_Situacao_Tributaria");
+        it.descricao = Text(*q, "Descricao", f + " - Descrição do produto");
+        it.id_cfop = Text(*q, "Id_CFOP", f + " - CFOP");
+        it.id_unidade_medida = Text(*q, "Id_Unidade_Medida", f + " - Unidade de medida");
+        it.id_situacao_tributaria = Text(*q, "Id_Situacao_Tributaria", f + " - Situação tributária");
         it.quantidade = Num(*q, "Quantidade");
         it.valor_unitario = Num(*q, "Valor_Unitario");
         it.valor_total = Num(*q, "Valor_Total");
         it.aliquota_icms = Num(*q, "Aliquota_icms");
         it.valor_icms = Num(*q, "Valor_icms");
+        it.reducao_base_calculo = Num(*q, "RBC_Estadual");
         items.push_back(std::move(it));
     }
     return items;
@@ -126,14 +149,14 @@ std::optional<NFeCarrier> ReadCarrier(TSQLConnection& db, int id_transportador) 
     q->Open();
     if (q->IsEmpty()) return std::nullopt;
     NFeCarrier tr;
-    tr.natureza = Str(*q, "Natureza");
-    tr.cpf_cnpj = Str(*q, "CPF_CNPJ");
-    tr.nome = Str(*q, "Nome");
-    tr.endereco = Str(*q, "Endereco");
-    tr.municipio_nome = Str(*q, "Municipio_Nome");
+    tr.natureza = Text(*q, "Natureza", "Transportador - Natureza");
+    tr.cpf_cnpj = Text(*q, "CPF_CNPJ", "Transportador - CPF/CNPJ");
+    tr.nome = Text(*q, "Nome", "Transportador - Nome");
+    tr.endereco = Text(*q, "Endereco", "Transportador - Endereço");
+    tr.municipio_nome = Text(*q, "Municipio_Nome", "Transportador - Município");
     tr.uf = Str(*q, "Sigla_UF");
-    tr.placa_veiculo = Str(*q, "Placa_Veiculo");
-    tr.uf_veiculo = Str(*q, "UF_Veiculo");
+    tr.placa_veiculo = Text(*q, "Placa_Veiculo", "Transportador - Placa do veículo");
+    tr.uf_veiculo = Text(*q, "UF_Veiculo", "Transportador - UF do veículo");
     return tr;
 }
 
@@ -141,6 +164,27 @@ std::string SettingsEnvironment(TSQLConnection& db) {
     auto q = Query(db, "select Ambiente from opcao");
     q->Open();
     return q->IsEmpty() ? std::string() : Str(*q, "Ambiente");
+}
+
+// A re-send that is refused must not leave the invoice's earlier file waiting
+// in the send folder: the monitor would still send the content the clerk has
+// changed since. The file is renamed away first (one step, so the monitor
+// either took it already or never sees it again), then deleted. Returns what
+// the refusal adds: nothing when there was no file.
+std::string TakeBackUnsent(const std::string& folder, const std::string& name) {
+    if (Trim(folder).empty()) return {};
+    const std::string path = JoinPath(folder, name);
+    const std::string taken = JoinPath(folder, "." + name + ".retirado-" + IntToStr(static_cast<int>(::getpid())));
+    if (std::rename(path.c_str(), taken.c_str()) != 0) {
+        int err = errno;
+        if (err == ENOENT) return {};
+        return "\r\n\r\nAtenção: o arquivo enviado antes (\"" + path +
+               "\") não pôde ser retirado da pasta de envio (" + fileio::SystemMessagePtBr(err) +
+               "); retire-o antes que o monitor o transmita.";
+    }
+    std::remove(taken.c_str());
+    return "\r\n\r\nO arquivo desta NF-e que aguardava o monitor (\"" + path +
+           "\") foi retirado da pasta de envio: nada será transmitido até a NF-e ser corrigida e enviada de novo.";
 }
 
 }  // namespace
@@ -158,12 +202,12 @@ LoadResult LoadNFeDocument(TSQLConnection& db, const std::string& chave) {
     nf.numero_nfe = Str(*q, "Numero_NFe");
     nf.id_serie_documento = Int(*q, "Id_Serie_Documento");
     nf.id_nota_fiscal = Int(*q, "Id_Nota_Fiscal");
-    nf.id_cfop = Str(*q, "Id_CFOP");
-    nf.forma_pagamento = Str(*q, "Forma_Pagamento");
-    nf.tipo_impressao_danfe = Str(*q, "Tipo_Impressao_DANFE");
-    nf.tipo_emissao = Str(*q, "Tipo_Emissao");
-    nf.finalidade_emissao = Str(*q, "Finalidade_Emissao");
-    nf.modalidade_frete = Str(*q, "Modalidade_Frete");
+    nf.id_cfop = Text(*q, "Id_CFOP", "Nota fiscal - CFOP");
+    nf.forma_pagamento = Text(*q, "Forma_Pagamento", "Nota fiscal - Forma de pagamento");
+    nf.tipo_impressao_danfe = Text(*q, "Tipo_Impressao_DANFE", "Nota fiscal - Impressão do DANFE");
+    nf.tipo_emissao = Text(*q, "Tipo_Emissao", "Nota fiscal - Tipo de emissão");
+    nf.finalidade_emissao = Text(*q, "Finalidade_Emissao", "Nota fiscal - Finalidade da emissão");
+    nf.modalidade_frete = Text(*q, "Modalidade_Frete", "Nota fiscal - Modalidade do frete");
     nf.data_emissao = When(*q, "Data_Emissao");
     nf.data_saida = When(*q, "Data_Saida");
     nf.valor_base_calculo = Num(*q, "Valor_Base_Calculo");
@@ -211,14 +255,20 @@ std::string Gerar_Chave_NFe(TSQLConnection& db, int numero, int serie, TDateTime
 
 std::string Transmitir_NFE(TSQLConnection& db, const NFeConfig& config, const std::string& chave) {
     Verifica_Monitor_NFE(config);
-    LoadResult loaded = LoadNFeDocument(db, chave);
+    LoadResult loaded;
+    std::string text;
+    try {
+        loaded = LoadNFeDocument(db, chave);
+        if (loaded.document) text = BuildNFeXml(*loaded.document);
+    } catch (const ENFeError& e) {
+        throw ENFeError(e.Message() + TakeBackUnsent(config.pasta_nfe_envio, NFeFileName(chave)));
+    }
     if (!loaded.document) {
         config.Notify("A NFE \"" + chave + " não foi encontrada, não pode Enviar", "Erro Interno Sistema");
         return {};
     }
     if (loaded.carrier_missing)
         config.Notify("Erro interno do Aplicativo. O transportador da NF não foi encontrado !", "Atenção");
-    std::string text = BuildNFeXml(*loaded.document);
     return WriteToFolder(config.pasta_nfe_envio, NFeFileName(chave), text);
 }
 

@@ -147,8 +147,13 @@ std::string Code(const std::string& coded, const std::string& allowed, const std
     std::string t = Trim(coded);
     if (t.empty()) Fail(field, "não informado");
     char c = t[0];
-    if (allowed.find(c) == std::string::npos)
-        Fail(field, "código \"" + t + "\" inválido (aceitos: " + allowed + ")");
+    if (allowed.find(c) == std::string::npos) {
+        // "0 ou 1", "1, 2 ou 3": the codes as a clerk reads them.
+        std::string list;
+        for (std::size_t i = 0; i < allowed.size(); ++i)
+            list += (i == 0 ? "" : i + 1 == allowed.size() ? " ou " : ", ") + std::string(1, allowed[i]);
+        Fail(field, "código \"" + t + "\" inválido (aceitos: " + list + ")");
+    }
     return std::string(1, c);
 }
 
@@ -222,12 +227,28 @@ void WriteICMS(Lines& x, const NFeItem& item, const std::string& vBC, const std:
     const std::string pICMS = Amount(item.aliquota_icms, 2, 3, field + " - Alíquota do ICMS");
     const std::string vICMS = Money(item.valor_icms, field + " - Valor do ICMS");
     auto own = [&](bool reduction) {
+        std::string base = vBC;
         x.Elem(10, "modBC", "3");
-        if (reduction) x.Elem(10, "pRedBC", "0.00");
-        x.Elem(10, "vBC", vBC);
+        if (reduction) {
+            // The product's reduction, the base it leaves and the tax on it
+            // must agree on one line: an amount taxed on another base would
+            // be sent contradicting itself.
+            const std::string redField = field + " - Redução da base de cálculo";
+            const std::string pRedBC = Amount(item.reducao_base_calculo, 2, 3, redField);
+            if (Units(pRedBC) > 10000) Fail(redField, "acima de 100% (" + pRedBC + ")");
+            base = MoneyText((Units(vBC) * (10000 - Units(pRedBC)) + 5000) / 10000, field + " - Base de cálculo");
+            const long long due = (Units(base) * Units(pICMS) + 5000) / 10000;
+            if (std::llabs(due - Units(vICMS)) > 1)
+                Fail(field + " - Valor do ICMS",
+                     vICMS + " gravado no item não corresponde à base com a redução de " + pRedBC +
+                         "% do produto (" + base + " x " + pICMS + "% = " + MoneyText(due, field) +
+                         "); corrija o item ou a redução do produto");
+            x.Elem(10, "pRedBC", pRedBC);
+        }
+        x.Elem(10, "vBC", base);
         x.Elem(10, "pICMS", pICMS);
         x.Elem(10, "vICMS", vICMS);
-        sums.vBC += Units(vBC);
+        sums.vBC += Units(base);
         sums.vICMS += Units(vICMS);
     };
     auto substitution = [&]() {
@@ -299,9 +320,12 @@ std::string InscricaoEstadualNFe(const std::string& ie, const std::string& uf,
     // A rural producer of Paraná is registered as "PR" and its number.
     std::string prefix;
     if (!issuer && t.size() > 2 && t.compare(0, 2, "PR") == 0) prefix = "PR";
+    // A rural producer of São Paulo is registered as "P" and twelve digits,
+    // checked by that state's rural rule; the layout takes the digits only.
+    const bool ruralSP = prefix.empty() && Trim(uf) == "SP" && t.size() > 1 && t[0] == 'P';
     // Letters are never dropped: "90AB3457-44" is a mistyped registration,
     // not 90345744.
-    if (t.find_first_not_of("0123456789./- ", prefix.size()) != std::string::npos)
+    if (t.find_first_not_of("0123456789./- ", prefix.size() + (ruralSP ? 1 : 0)) != std::string::npos)
         Fail(field, "deve conter apenas dígitos ou ISENTO (\"" + Trim(ie) + "\")");
     std::string digits = OnlyDigits(t);
     std::size_t least = prefix.empty() ? (issuer ? 2 : 1) : 4;
@@ -311,7 +335,7 @@ std::string InscricaoEstadualNFe(const std::string& ie, const std::string& uf,
                         " dígitos (\"" + Trim(ie) + "\")");
     // A registration the state's own rule rejects would be refused by the
     // authority after the clerk thinks the invoice sent.
-    if (prefix.empty() && !Trim(uf).empty() && !billing::data::ValidarIE(digits, Trim(uf)))
+    if (prefix.empty() && !Trim(uf).empty() && !billing::data::ValidarIE((ruralSP ? "P" : "") + digits, Trim(uf)))
         Fail(field, "inválida para a UF " + Trim(uf) + " (\"" + Trim(ie) + "\")");
     return prefix + digits;
 }

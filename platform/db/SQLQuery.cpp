@@ -789,6 +789,17 @@ int TSQLQuery::ColumnOf(const TField* Field) const {
 
 // ----- field values
 
+std::string TSQLQuery::StoredText(const TField* Field) const {
+    TRecordBuffer rec = CurrentRecordBuffer();
+    if (!rec || Field == nullptr || Field->FieldNo() <= 0) return {};
+    int col = ColumnOf(Field);
+    if (col < 0) return {};
+    const sqlite::Cell v = CellOf(Header(rec), col);
+    if (v.kind == sqlite::Cell::Null) return {};
+    std::string scratch;
+    return std::string(CellText(v, scratch));
+}
+
 bool TSQLQuery::GetFieldData(TField* Field, void* Buffer) const {
     TRecordBuffer rec = CurrentRecordBuffer();
     if (!rec) return false;

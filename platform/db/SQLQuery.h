@@ -140,6 +140,11 @@ public:
     // The table rows are written to; empty when the query is not editable.
     std::string UpdateTable() const;
 
+    // The whole text the current row holds in Field's column; a string
+    // field gives it cut to its size, which a reader that must not lose a
+    // character compares with. "" when null or not a column of the query.
+    std::string StoredText(const TField* Field) const;
+
     // TDataSet
     bool BookmarkValid(const TBookmark& Bookmark) const override;
     int CompareBookmarks(const TBookmark& Bookmark1, const TBookmark& Bookmark2) const override;

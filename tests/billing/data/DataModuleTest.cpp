@@ -57,7 +57,7 @@ TEST_F(DataModule, FirstOpenMakesAReadyDatabase) {
     EXPECT_TRUE(std::filesystem::exists(path));
     EXPECT_TRUE(dm->ADOConnection->Connected());
     EXPECT_EQ(opened, 1);
-    EXPECT_EQ(Query("select versao from versao"), "1.9");
+    EXPECT_EQ(Query("select versao from versao"), "2.0");
 
     EXPECT_EQ(Query("select count(*) from emitente"), "1");
     EXPECT_EQ(Query("select nome_fantasia from emitente"), "Quillmar");
@@ -153,7 +153,7 @@ TEST_F(DataModule, ConnectionStringWithoutMarkersIsAFatalMessage) {
 TEST_F(DataModule, EmptyFileGetsTheWholeSchema) {
     testsupport::WriteAll(path, "");
     ASSERT_TRUE(dm->Abrir_Banco_Dados());
-    EXPECT_EQ(Query("select versao from versao"), "1.9");
+    EXPECT_EQ(Query("select versao from versao"), "2.0");
     EXPECT_EQ(Query("select count(*) from usuario"), "1");
 }
 
@@ -175,7 +175,7 @@ TEST_F(DataModule, OpeningUpgradesAnOldFile) {
     }
     ASSERT_TRUE(dm->Abrir_Banco_Dados());
     EXPECT_EQ(dm->LastUpgrade().fromVersion, "1.6");
-    EXPECT_EQ(Query("select versao from versao"), "1.9");
+    EXPECT_EQ(Query("select versao from versao"), "2.0");
     EXPECT_TRUE(billdata_test::HasColumn(Db(), "produto", "Peca"));
 }
 

@@ -96,7 +96,7 @@ TEST(Schema, NewFileHoldsEveryTableAndColumn) {
     std::string path = dir.file("novo.db");
     ASSERT_TRUE(CreateDatabaseFile(path));
     sqlite::Database db(path);
-    EXPECT_EQ(SchemaVersion(db), "1.9");
+    EXPECT_EQ(SchemaVersion(db), "2.0");
     EXPECT_EQ(Scalar(db, "select count(*) from versao"), "1");
 
     std::vector<SchemaRow> expected = ExpectedSchema();
@@ -116,6 +116,9 @@ TEST(Schema, NewFileHoldsEveryTableAndColumn) {
         EXPECT_EQ(static_cast<int>(got.kind), static_cast<int>(want.kind)) << r.table << "." << r.column;
         if (r.type != "text" && want.kind == sqlite::ColumnKind::String) {
             if (r.table == "usuario" && r.column == "Senha") EXPECT_EQ(got.size, kPasswordColumnSize);
+            // An 11-digit mobile number with its area code.
+            else if (r.table == "emitente" && (r.column == "Telefone" || r.column == "Telefax"))
+                EXPECT_EQ(got.size, kTelephoneColumnSize);
             else EXPECT_EQ(got.size, want.size) << r.table << "." << r.column;
         }
     }
@@ -167,7 +170,7 @@ TEST(SchemaUpgrade, CurrentVersionRunsNothing) {
     std::string before = DumpFile(path);
     sqlite::Database db(path);
     UpgradeResult r = UpgradeSchema(db);
-    EXPECT_EQ(r.fromVersion, "1.9");
+    EXPECT_EQ(r.fromVersion, "2.0");
     EXPECT_EQ(r.stepsRun, 0);
     EXPECT_EQ(r.statementsRun, 0);
     EXPECT_EQ(r.repairs, 0);
@@ -180,9 +183,9 @@ TEST(SchemaUpgrade, FromVersion15ToCurrentInOneRun) {
     sqlite::Database db(path);
     UpgradeResult r = UpgradeSchema(db);
     EXPECT_EQ(r.fromVersion, "1.5");
-    EXPECT_EQ(r.toVersion, "1.9");
-    EXPECT_EQ(r.stepsRun, 4);
-    EXPECT_EQ(SchemaVersion(db), "1.9");
+    EXPECT_EQ(r.toVersion, "2.0");
+    EXPECT_EQ(r.stepsRun, 5);
+    EXPECT_EQ(SchemaVersion(db), "2.0");
     EXPECT_EQ(Scalar(db, "select count(*) from versao"), "1");
 
     for (const char* c : {"IA_Danfe", "IA_Boleto", "IA_Romaneio", "IA_Promissoria", "Impressora_Promissoria",
@@ -240,7 +243,7 @@ TEST(SchemaUpgrade, FailingStatementsAreSkippedOneByOne) {
     // Step 1.6 will find this column already there, and 1.7 its program...
     db.Exec("ALTER TABLE opcao ADD COLUMN Impressora_Danfe text(100)");
     UpgradeResult r = UpgradeSchema(db);
-    EXPECT_EQ(r.toVersion, "1.9");
+    EXPECT_EQ(r.toVersion, "2.0");
     EXPECT_GE(r.statementsIgnored, 1);
     // ...while the statements around it still ran.
     EXPECT_TRUE(HasColumn(db, "opcao", "Impressora_Promissoria"));
@@ -254,8 +257,8 @@ TEST(SchemaUpgrade, OldFileWithoutVersionRowGetsOne) {
     db.Exec("delete from versao");
     UpgradeResult r = UpgradeSchema(db);
     EXPECT_EQ(r.fromVersion, "1.0");
-    EXPECT_EQ(r.stepsRun, 9);
-    EXPECT_EQ(SchemaVersion(db), "1.9");
+    EXPECT_EQ(r.stepsRun, 10);
+    EXPECT_EQ(SchemaVersion(db), "2.0");
     EXPECT_EQ(Scalar(db, "select count(*) from versao"), "1");
     EXPECT_EQ(UpgradeSchema(db).stepsRun, 0);
 }
@@ -327,8 +330,8 @@ TEST(SchemaUpgrade, ProgramDescriptionsAreWidenedWithEveryRowWhole) {
             "'Trinta caracteres exatos aqui.')");
     UpgradeResult r = UpgradeSchema(db);
     EXPECT_EQ(r.fromVersion, "1.8");
-    EXPECT_EQ(r.toVersion, "1.9");
-    EXPECT_EQ(r.stepsRun, 1);
+    EXPECT_EQ(r.toVersion, "2.0");
+    EXPECT_EQ(r.stepsRun, 2);
     EXPECT_EQ(sqlite::MapDeclaredType(ColumnType(db, "programa", "Descricao")).size, kProgramDescriptionSize);
     EXPECT_EQ(Scalar(db, "select descricao from programa where id_programa = 'NOTA231'"),
               "Inutiliza Faixa de Numeração NF-e");
@@ -346,8 +349,9 @@ TEST(SchemaUpgrade, AWiderDescriptionIsNeverNarrowed) {
     const std::string longText(70, 'd');
     db.Execute("update programa set descricao = :p where id_programa = 'NOTA231'", {"p"}, {longText});
     UpgradeResult r = UpgradeSchema(db);
-    EXPECT_EQ(r.toVersion, "1.9");
-    EXPECT_EQ(r.statementsIgnored, 1);
+    EXPECT_EQ(r.toVersion, "2.0");
+    // With the four widenings of 2.0, which a new file already has.
+    EXPECT_EQ(r.statementsIgnored, 1 + 4);
     EXPECT_EQ(sqlite::MapDeclaredType(ColumnType(db, "programa", "Descricao")).size, 80);
     EXPECT_EQ(Scalar(db, "select descricao from programa where id_programa = 'NOTA231'"), longText);
 }
@@ -380,4 +384,26 @@ TEST(SchemaUpgrade, AFailureThatIsNotAlreadyDoneStopsTheStep) {
         EXPECT_EQ(sqlite::MapDeclaredType(ColumnType(db, "conta_corrente", "conta_dv")).size, 1);
         EXPECT_EQ(Dump(db), before);
     }
+}
+
+// An 11-digit mobile number with its area code did not fit the issuer's
+// 10-character telephones; the banks' registered names did not fit theirs.
+TEST(SchemaUpgrade, TheIssuersTelephonesTakeAMobileNumberAndTheBanksTheirWholeNames) {
+    testsupport::TempDir dir;
+    std::string path = dir.file("v19.db");
+    ASSERT_TRUE(CreateDatabaseFile(path));
+    sqlite::Database db(path);
+    sqlite::AlterColumnType(db, "emitente", "Telefone", "text(10)");
+    sqlite::AlterColumnType(db, "emitente", "Telefax", "text(10)");
+    sqlite::AlterColumnType(db, "febraban", "nome", "text(60)");
+    sqlite::AlterColumnType(db, "febraban", "nome_fantasia", "text(30)");
+    db.Exec("update versao set versao = '1.9'");
+    db.Exec("insert into emitente(nome, telefone, telefax) values('Emitente', '4133334444', '4133335555')");
+    UpgradeResult r = UpgradeSchema(db);
+    EXPECT_EQ(r.toVersion, "2.0");
+    for (const char* c : {"Telefone", "Telefax"})
+        EXPECT_EQ(sqlite::MapDeclaredType(ColumnType(db, "emitente", c)).size, 14) << c;
+    EXPECT_GE(sqlite::MapDeclaredType(ColumnType(db, "febraban", "nome")).size, 147);
+    EXPECT_GE(sqlite::MapDeclaredType(ColumnType(db, "febraban", "nome_fantasia")).size, 60);
+    EXPECT_EQ(Scalar(db, "select telefone || '/' || telefax from emitente"), "4133334444/4133335555");
 }

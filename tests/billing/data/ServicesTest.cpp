@@ -330,6 +330,9 @@ TEST_F(Services, CentringAndRegistrationDigits) {
     EXPECT_EQ(dm.CorrigeIE(" 123.456.789-01 "), "12345678901");
     EXPECT_EQ(dm.CorrigeIE("ISENTO"), "");
     EXPECT_EQ(dm.CorrigeIE(""), "");
+    // A São Paulo rural producer's "P" stays; Paraná's "PR" prefix does not.
+    EXPECT_EQ(dm.CorrigeIE(" p-01100424.3/002 "), "P011004243002");
+    EXPECT_EQ(dm.CorrigeIE("PR12345"), "12345");
     EXPECT_EQ(dm.VersaoAplicativo(), "1.44");
 }
 

@@ -83,6 +83,12 @@ protected:
         dmdb->Set_Var("mascara_produto", "#.##.###.###;0; ");
         billing::data::CreateDatabaseFile(database);
         dmdb->Abrir_Banco_Dados();
+        // A new database holds every state, municipality and bank; the
+        // register tests bring the few they name, so that what a lookup or a
+        // listing shows is theirs alone. Tests of the clerk's own road keep them.
+        if (!keepReferenceRows)
+            for (const char* table : {"municipio", "uf", "febraban"})
+                dmdb->ADOConnection->Execute(std::string("delete from ") + table);
     }
     void TearDown() override {
         Pump();
@@ -124,6 +130,7 @@ protected:
 
     testsupport::TempDir dir;
     std::string database;
+    bool keepReferenceRows = false;  // set by a test's constructor
     Tdmdb* module = nullptr;
     Dialogs dialogs;
 };

@@ -7,6 +7,8 @@
 //   000001: 1x2 = 2, r 2, 9 -> 0000019      000042: 2x2 + 4x3 = 16, r 5, 6 -> 0000426
 //   000043: 3x2 + 4x3 = 18, r 7, 4 -> 0000434
 //   999999: 9x(2+3+4+5+6+7) = 243 = 22x11 + 1, r 1, 0 -> 9999990
+#include <QLineEdit>
+#include <QTest>
 #include <QTimer>
 
 #include "billing/forms/Nota100.h"
@@ -152,12 +154,13 @@ TEST_F(Clients, AnEmptySaveListsEveryMessageInItsOrder) {
     EXPECT_EQ(Count("select count(*) from cliente"), 0);
 }
 
-TEST_F(Clients, TelephonesHaveTenDigitsOrNone) {
+TEST_F(Clients, TelephonesHaveTenOrElevenDigitsOrNone) {
     EXPECT_TRUE(TfrmNota100::Valida_Telefone(""));
     EXPECT_TRUE(TfrmNota100::Valida_Telefone("   "));
     EXPECT_TRUE(TfrmNota100::Valida_Telefone("1132105400"));
+    EXPECT_TRUE(TfrmNota100::Valida_Telefone("11932105400"));  // a mobile number
     EXPECT_FALSE(TfrmNota100::Valida_Telefone("113210540"));
-    EXPECT_FALSE(TfrmNota100::Valida_Telefone("11932105400"));
+    EXPECT_FALSE(TfrmNota100::Valida_Telefone("119321054001"));
     EXPECT_FALSE(TfrmNota100::Valida_Telefone("11 3210540"));
     EXPECT_FALSE(TfrmNota100::Valida_Telefone("(11)32105400"));
 
@@ -165,7 +168,7 @@ TEST_F(Clients, TelephonesHaveTenDigitsOrNone) {
     form->btnInsert->Click();
     FillValid();
     Set("Telefone", "113210540");
-    Set("Telefax", "11932105400");
+    Set("Telefax", "119321054001");
     ExpectRefused("O número de telefone informado é inválido.\r\nO número do telefax informado é inválido.\r\n");
     Set("Telefone", "1132105400");
     F("Telefax")->Clear();
@@ -367,4 +370,39 @@ TEST_F(Clients, TheMunicipalityButtonWritesTheChosenKeyAndShowsItsState) {
     EXPECT_EQ(form->PMunicipio->Caption(), "Rio de Janeiro");
     EXPECT_EQ(form->PUF_Municipio->Caption(), "RJ");
     EXPECT_EQ(form->PMunicipio_Cobranca->Caption(), "São Paulo");  // the other address is its own
+}
+
+// Typed into the edits as a clerk types them: an 11-digit mobile number keeps
+// its last digit, and a São Paulo rural producer's registration its "P".
+TEST_F(Clients, AMobileNumberAndARuralProducersRegistrationAreKeptAsTyped) {
+    Open();
+    form->btnInsert->Click();
+    FillValid();
+    Set("Natureza", "Jurídica");
+    Set("CPF_CNPJ", "11222333000181");
+    auto type = [](TDBEdit* edit, const char* text) {
+        QLineEdit* line = edit->LineEdit();
+        line->setFocus();
+        line->setCursorPosition(0);
+        QTest::keyClicks(line, text);
+        edit->Field()->DataSet()->UpdateRecord();  // what leaving the edit does
+    };
+    type(form->dbeTelefone, "11987654321");
+    EXPECT_EQ(F("Telefone")->AsString(), "11987654321");
+    type(form->dbeIE_RG, "p-01100424.3/002");
+    form->dbeIE_RGExit(form->dbeIE_RG);
+    EXPECT_EQ(F("IE_RG")->AsString(), "P011004243002");
+    ExpectSaved();
+    EXPECT_EQ(Scalar("select telefone || ' ' || ie_rg from cliente"), "11987654321 P011004243002");
+
+    // The rural rule checks the ninth digit; outside São Paulo a "P" is no registration.
+    form->btnEdit->Click();
+    Set("IE_RG", "P011004253002");
+    dialogs.Expect(std::string(kHeading) + "A Inscrição Estadual informada não é Válida.\r\n", mrOk, "Atenção");
+    EXPECT_THROW(form->btnSave->Click(), EAbort);
+    Set("IE_RG", "P011004243002");
+    F("Id_Municipio")->SetAsInteger(3304557);
+    form->Mostra_Tudo();
+    dialogs.Expect(std::string(kHeading) + "A Inscrição Estadual informada não é Válida.\r\n", mrOk, "Atenção");
+    EXPECT_THROW(form->btnSave->Click(), EAbort);
 }

@@ -310,3 +310,38 @@ TEST_P(LoginSettingsFaults, TheNextStartFindsTheOldDatabaseAndUserOrTheNewOnes) 
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, LoginSettingsFaults, filefaults::BothFaults(), filefaults::FaultName);
+
+// The INI given on the command line sits in a folder the clerk cannot write,
+// the database in another: the login says so once, in Portuguese, and goes
+// on; a later save in the session (another log-in, the database chooser)
+// says nothing more and raises nothing.
+TEST_F(Login, AnIniInAReadOnlyFolderIsToldOnceAndTheLoginGoesOn) {
+    namespace fs = std::filesystem;
+    const std::string ini = dir.file("faturamento.ini");
+    testsupport::WriteAll(ini, "[Database]\r\nDatabase=/dados/antigo.db\r\nUser=ana\r\n");
+    fs::create_directory(dir.path() / "dados");
+    const std::string other = dir.file("dados/empresa.db");
+    ASSERT_TRUE(billing::data::CreateDatabaseFile(other));
+    const std::string folder = dir.path().string();
+    dmdb->CanWrite = [folder, ini](const std::string& Path) { return Path != folder && Path != ini; };
+
+    std::vector<ui::BoxRequest> shown;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        form = std::make_unique<TfrmNota220>(nullptr);
+        form->FormShow(form.get());
+        Fill("Admin", "TRUVE", other);
+        ui::ScriptedDialogs quiet([](const std::string&) {});
+        form->btnOkClick(nullptr);
+        EXPECT_EQ(form->ModalResult(), mrOk) << "the login goes through";
+        for (const ui::BoxRequest& b : quiet.Shown()) shown.push_back(b);
+    }
+    EXPECT_NO_THROW(dmdb->SalvaIniAvisandoUmaVez());
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].caption, "Atenção");
+    EXPECT_EQ(shown[0].text, "Não foi possível gravar o arquivo de configuração \"" + ini + "\".\r\n\r\nA pasta \"" +
+                                 folder + "\" é somente leitura. O banco de dados e o usuário escolhidos não serão "
+                                          "lembrados na próxima vez que o programa for aberto.");
+    EXPECT_EQ(testsupport::ReadAll(ini), "[Database]\r\nDatabase=/dados/antigo.db\r\nUser=ana\r\n");
+    EXPECT_EQ(dmdb->Get_Var("nome_banco_dados"), other);
+    dmdb->CanWrite = nullptr;
+}

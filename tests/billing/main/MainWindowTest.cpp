@@ -327,8 +327,8 @@ TEST_F(MainWindow, TheStatusBarShowsTheIssuersNewNameOnceItsFormCloses) {
     q.FieldByName("Inscricao_Estadual")->SetAsString("213876054275");
     q.FieldByName("Endereco")->SetAsString("Rua Um");
     q.FieldByName("Numero_Endereco")->SetAsString("1");
-    dmdb->ADOConnection->Execute("insert into uf(id_uf, uf) values(41, 'PR')");
-    dmdb->ADOConnection->Execute("insert into municipio(id_municipio, nome, id_uf) values(4106902, 'Curitiba', 41)");
+    dmdb->ADOConnection->Execute("insert or ignore into uf(id_uf, uf) values(41, 'PR')");
+    dmdb->ADOConnection->Execute("insert or ignore into municipio(id_municipio, nome, id_uf) values(4106902, 'Curitiba', 41)");
     dialogs.Expect("Deseja salvar as alterações ?", mrYes, "Salvar");
     issuer->Close();
     billtest::Pump();

@@ -71,6 +71,8 @@ TEST(AccessKey, IncompleteIssuerRegisterIsRefused) {
     try {
         MontarChaveNFe("41", d, "123", 1, 1);
     } catch (const ENFeError& e) {
-        EXPECT_EQ(e.Message(), MsgErroChave);
+        // The general text first, then the field to correct.
+        EXPECT_EQ(e.Message(), std::string(MsgErroChave) +
+                                   "\r\n\r\nEmitente - CNPJ: deve ter 14 dígitos, sem pontuação (\"123\").");
     }
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -222,5 +223,145 @@ TEST_F(LoaderFixture, RequestsThatReadTheDatabase) {
     // The highest batch number by value: 10, not "9".
     Verifica_Numero_Lote(conn, config);
     EXPECT_NE(testsupport::ReadAll(dir.file("uninfelote.xml")).find("<UltimoLoteEnviado>10</UltimoLoteEnviado>"),
+              std::string::npos);
+}
+
+// What the writer and the loader refuse, and what they now say. Each case
+// was written or worded otherwise before: a reduced-base line that
+// contradicted itself, a stored text cut on reading, a refused re-send that
+// left its older file for the monitor, a freight mode "(aceitos: 01)", an
+// issuer CNPJ refused without naming the field.
+
+namespace {
+
+std::string Refusal(const std::function<void()>& act) {
+    try {
+        act();
+    } catch (const ENFeError& e) {
+        return e.Message();
+    }
+    return "(aceito)";
+}
+
+// The text of the first element named `tag` after `from`.
+std::string ElementAfter(const std::string& xml, const std::string& from, const std::string& tag) {
+    std::size_t at = xml.find(from);
+    if (at == std::string::npos) return "(sem " + from + ")";
+    std::size_t open = xml.find("<" + tag + ">", at);
+    if (open == std::string::npos) return "(sem " + tag + ")";
+    open += tag.size() + 2;
+    return xml.substr(open, xml.find("</" + tag + ">", open) - open);
+}
+
+}  // namespace
+
+TEST_F(LoaderFixture, AReducedBaseItemStatesTheProductsReductionOrIsRefusedByItsNumber) {
+    NFE_REQUIRE_SCHEMAS();
+    // Item 2: 100,00 at 18 % on a base reduced by 33,33 % is 12,00 of ICMS.
+    Exec("update produto set RBC_Estadual = 33.33 where Id_Produto = '00001'");
+    Exec("update nota_fiscal_item set Id_Situacao_Tributaria = '020', Valor_Unitario = 100, Valor_Total = 100, "
+         "Valor_icms = 12 where Id_Produto = '00001'");
+    Exec("update nota_fiscal set Valor_Total_Nota = 150, Valor_Produto = 150 where Id_Nota_Fiscal = 123");
+    std::string path = Transmitir_NFE(conn, config, key);
+    ASSERT_FALSE(path.empty());
+    nfetest::CheckResult r = nfetest::ValidateFile(path, "nfe_v1.10.xsd", true);
+    EXPECT_TRUE(r.ok) << r.output;
+    std::string xml = testsupport::ReadAll(path);
+    const std::string item = "<det nItem=\"2\">";
+    EXPECT_EQ(ElementAfter(xml, item, "CST"), "20");
+    EXPECT_EQ(ElementAfter(xml, item, "pRedBC"), "33.33");
+    EXPECT_EQ(ElementAfter(xml, item, "vBC"), "66.67");
+    EXPECT_EQ(ElementAfter(xml, item, "pICMS"), "18.00");
+    EXPECT_EQ(ElementAfter(xml, item, "vICMS"), "12.00");
+    // The totals add the reduced base: 10,00 (item 1) + 66,67.
+    EXPECT_EQ(ElementAfter(xml, "<ICMSTot>", "vBC"), "76.67");
+
+    // A stored tax that the product's reduction does not give is refused,
+    // naming the item, and with it the file of the earlier send goes.
+    Exec("update nota_fiscal_item set Valor_icms = 18 where Id_Produto = '00001'");
+    std::string message = Refusal([&] { Transmitir_NFE(conn, config, key); });
+    EXPECT_EQ(message.rfind("NF-e não gerada. Item 2 - Valor do ICMS: 18.00 gravado no item não corresponde à base "
+                            "com a redução de 33.33% do produto (66.67 x 18.00% = 12.00)",
+                            0),
+              0u)
+        << message;
+}
+
+TEST_F(LoaderFixture, AStoredTextLongerThanItsColumnIsRefusedNamingTheFieldNotCut) {
+    struct Case {
+        std::string sql, field;
+        int length, size;
+    } cases[] = {
+        {"update cliente set Endereco = :ptext", "Destinatário - Endereço", 61, 30},
+        {"update emitente set Endereco = :ptext", "Emitente - Endereço", 100, 50},
+        {"update transportador set Nome = :ptext", "Transportador - Nome", 41, 40},
+        {"update produto set Descricao = :ptext where Id_Produto = '00002'", "Item 3 - Descrição do produto", 51,
+         50},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.field);
+        // Written around the forms, as another program or a hand edit does.
+        std::string text = "Rua " + std::string(c.length - 5, 'x') + "é";
+        ASSERT_EQ(utf8::CharCount(text), static_cast<std::size_t>(c.length));
+        Exec(c.sql, {{"ptext", text}});
+        std::string message = Refusal([&] { LoadNFeDocument(conn, key); });
+        EXPECT_EQ(message, "NF-e não gerada. " + c.field + ": o texto gravado tem " + IntToStr(c.length) +
+                               " caracteres e o campo aceita " + IntToStr(c.size) + " (\"" + text +
+                               "\"); corrija o cadastro.");
+        Exec(c.sql, {{"ptext", std::string("Curto")}});
+    }
+    EXPECT_NE(Transmitir_NFE(conn, config, key), "");
+}
+
+TEST_F(LoaderFixture, ARefusedResendTakesTheEarlierUnsentFileBackFromTheSendFolder) {
+    const std::string file = dir.file("envio/" + key + "-nfe.xml");
+    ASSERT_EQ(Transmitir_NFE(conn, config, key), file);
+    // Corrected after the first send, wrongly: the monitor has not taken the
+    // first file yet.
+    Exec("update cliente set CPF_CNPJ = '11222333000180'");
+    std::string message = Refusal([&] { Transmitir_NFE(conn, config, key); });
+    EXPECT_NE(message.find("Destinatário - CNPJ"), std::string::npos) << message;
+    EXPECT_NE(message.find("foi retirado da pasta de envio"), std::string::npos) << message;
+    EXPECT_FALSE(std::filesystem::exists(file));
+    EXPECT_TRUE(std::filesystem::is_empty(config.pasta_nfe_envio));
+    // Once the monitor took the file there is nothing to take back.
+    message = Refusal([&] { Transmitir_NFE(conn, config, key); });
+    EXPECT_EQ(message.find("pasta de envio"), std::string::npos) << message;
+}
+
+TEST_F(LoaderFixture, FreightModeAndIssuerCnpjRefusalsSayWhatToCorrect) {
+    Exec("update nota_fiscal set Modalidade_Frete = '2 - Outros' where Id_Nota_Fiscal = 123");
+    EXPECT_EQ(Refusal([&] { Transmitir_NFE(conn, config, key); }),
+              "NF-e não gerada. Nota fiscal - Modalidade do frete: código \"2 - Outros\" inválido (aceitos: 0 ou 1).");
+    Exec("update emitente set Cnpj = '12345678000196'");
+    std::string message = Refusal([&] { Gerar_Chave_NFe(conn, 124, 1, EncodeDate(2010, 6, 15)); });
+    EXPECT_EQ(message.rfind(MsgErroChave, 0), 0u) << message;
+    EXPECT_NE(message.find("Emitente - CNPJ: número inválido, os dígitos verificadores não conferem "
+                           "(\"12345678000196\")"),
+              std::string::npos)
+        << message;
+}
+
+// A São Paulo rural producer's registration is kept as "P" and twelve
+// digits; the layout takes digits, checked by the state's rural rule. An
+// 11-digit mobile number does not fit the layout's telephone and is left out
+// while the rest of the document is written.
+TEST_F(LoaderFixture, ARuralProducerOfSaoPauloAndAMobileNumberAreWrittenAsTheLayoutTakesThem) {
+    NFE_REQUIRE_SCHEMAS();
+    Exec("update cliente set IE_RG = 'P011004243002', Telefone = '11987654321'");
+    std::string path = Transmitir_NFE(conn, config, key);
+    ASSERT_FALSE(path.empty());
+    nfetest::CheckResult r = nfetest::ValidateFile(path, "nfe_v1.10.xsd", true);
+    EXPECT_TRUE(r.ok) << r.output;
+    std::string xml = testsupport::ReadAll(path);
+    EXPECT_EQ(ElementAfter(xml, "</enderDest>", "IE"), "011004243002");
+    std::string dest = xml.substr(xml.find("<enderDest>"), xml.find("</enderDest>") - xml.find("<enderDest>"));
+    EXPECT_EQ(dest.find("<fone>"), std::string::npos);
+    EXPECT_EQ(ElementAfter(xml, "<enderEmit>", "fone"), "4133334444");
+
+    // The rural rule's check digit (the ninth) is wrong here.
+    Exec("update cliente set IE_RG = 'P011004253002'");
+    EXPECT_NE(Refusal([&] { Transmitir_NFE(conn, config, key); })
+                  .find("Destinatário - Inscrição Estadual: inválida para a UF SP (\"P011004253002\")"),
               std::string::npos);
 }

@@ -16,8 +16,9 @@ NFeFolders MakeFolders(const std::string& root) {
 }
 
 void InsertRegisters(TSQLConnection& db, const NFeFolders& folders) {
-    db.Execute("insert into uf (id_uf, uf) values (41, 'PR'), (35, 'SP')");
-    db.Execute("insert into municipio (id_municipio, nome, id_uf) values (4106902, 'Curitiba', 41), "
+    // A database the program made already holds them.
+    db.Execute("insert or ignore into uf (id_uf, uf) values (41, 'PR'), (35, 'SP')");
+    db.Execute("insert or ignore into municipio (id_municipio, nome, id_uf) values (4106902, 'Curitiba', 41), "
                "(3550308, 'São Paulo', 35)");
     db.Execute("delete from emitente");  // the empty one a new database gets
     db.Execute("insert into emitente (Nome, Nome_Fantasia, Cnpj, Inscricao_Estadual, Endereco, Numero_Endereco, "
