@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <sys/mman.h>
 #include <unordered_map>
 
 #include "memtable/mtMemResEng.h"
@@ -949,6 +950,19 @@ void TmtIndex::SortByRecords(int L, int R) {
 
 namespace {
 
+// Asks for large pages behind a large block that is about to be filled: a
+// search over an index of a million entries then misses the address
+// translation cache once per 2 MiB instead of once per 4 KiB, and the block
+// is faulted in 512 times less often. Only whole large pages inside the block
+// are concerned, so the rest of the heap is left as it was.
+void AdviseLargePages(const void* Data, std::size_t Bytes) {
+    constexpr std::uintptr_t kLarge = std::uintptr_t{2} << 20;
+    if (Bytes < 2 * kLarge) return;
+    const auto begin = (reinterpret_cast<std::uintptr_t>(Data) + kLarge - 1) & ~(kLarge - 1);
+    const auto end = (reinterpret_cast<std::uintptr_t>(Data) + Bytes) & ~(kLarge - 1);
+    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+}
+
 // The distinct texts of one field while an index is made: an open-addressing
 // table over one buffer of their bytes, so that a row whose text was seen
 // costs one probe and no node or string of its own. Each text gets the next
@@ -1216,6 +1230,11 @@ void TmtIndex::SortByKeys() {
                 else
                     appendImage(key, item.image[f], fieldList_.Fields(f)->DataType(), fieldList_.Options(f));
             }
+            if (i == 0) {
+                // Room for every distinct key at about the first one's size.
+                const std::size_t keys = nf == 1 && ranked[0] ? textOfRank[0].size() : n;
+                pool_.reserve(keys * (key.size() + key.size() / 4 + 4) + 16);
+            }
             e.key = AddKey(reinterpret_cast<const uint8_t*>(key.data()), key.size());
             e.prefix = PrefixOf(reinterpret_cast<const uint8_t*>(key.data()), key.size());
         }
@@ -1359,8 +1378,10 @@ void TmtIndex::LoadIndex() {
     const std::size_t capacity = static_cast<std::size_t>(isFiltered_ ? 100 : common->RecordCount());
     if (isRowOrder_)
         ids_.reserve(capacity);
-    else
+    else {
         entries_.reserve(capacity);
+        AdviseLargePages(entries_.data(), entries_.capacity() * sizeof(Entry));
+    }
     auto wanted = [&](PmtRecord r) {
         if (r == nullptr) return false;
         auto status = static_cast<TUpdateStatus>(r->UpdateStatus);
