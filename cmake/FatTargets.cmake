@@ -10,8 +10,8 @@ set(FAT_LSAN_SUPPRESSIONS_FILE "${PROJECT_SOURCE_DIR}/tests/lsan.supp")
 # libraries, tests and benchmarks of its kind reuse instead of parsing them
 # again for every source file. The lists stay short on purpose: a header few
 # files use makes every file load a larger precompiled image for nothing.
-# Qt's headers go only where a target reaches Qt anyway (Qt's keywords would
-# clash with names like "slots" elsewhere). A holder defines no macros and
+# Qt's headers go only where a target reaches Qt anyway, and there without
+# Qt's keywords (they would clash with names like "slots" or "emit"). A holder defines no macros and
 # takes position-independent code as its users do, since the compiler uses a
 # precompiled header only under the same definitions and code model (it
 # parses the headers as text otherwise, which is slower but still right).
@@ -35,6 +35,7 @@ function(fat_pch_holder kind out)
       find_package(Qt6 REQUIRED COMPONENTS Widgets)
       target_include_directories(${holder} SYSTEM PRIVATE
         $<TARGET_PROPERTY:Qt6::Widgets,INTERFACE_INCLUDE_DIRECTORIES>)
+      target_compile_definitions(${holder} PRIVATE QT_NO_KEYWORDS)
       list(APPEND headers ${FAT_PCH_QT_HEADERS})
     endif()
     if(kind STREQUAL "test")
@@ -77,6 +78,10 @@ function(fat_use_pch target kind)
     fat_uses_qt(qt ${ARGN})
     if(qt)
       set(kind qt)
+      # Qt's headers now come first in every source of the target: without
+      # its keywords, a name like "emit" in a source that uses no Qt stays a
+      # name.
+      target_compile_definitions(${target} PRIVATE QT_NO_KEYWORDS)
     endif()
   endif()
   fat_pch_holder(${kind} holder)
