@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "billing/listings/ListingFormats.h"
+#include "billing/listings/ReportLibrary.h"
 #include "platform/db/DB.h"
 #include "preview/rpPreview.h"
 #include "preview/rpViewer.h"
@@ -141,6 +142,7 @@ ColumnFormat ColumnOf(Listing Kind, const std::string& FieldName) {
 
 ListingReport::ListingReport(Listing Kind, TDataSource* Rows)
     : kind_(Kind), owner_(std::make_unique<TComponent>(nullptr)), sequencer_(Kind), reader_(Kind) {
+    UseReportLibrary();
     report_ = new TrpReport(owner_.get());
     report_->SetName("rpReport");
     pipeline_ = new TrpDBPipeline(owner_.get());

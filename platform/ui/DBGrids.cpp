@@ -69,10 +69,10 @@ public:
     }
     void RowChanged(int Row) {
         if (Row < 0 || Row >= rowCount()) return;
-        emit dataChanged(index(Row, 0), index(Row, std::max(0, columnCount() - 1)));
+        Q_EMIT dataChanged(index(Row, 0), index(Row, std::max(0, columnCount() - 1)));
     }
     void IndicatorChanged() {
-        if (rowCount() > 0) emit headerDataChanged(Qt::Vertical, 0, rowCount() - 1);
+        if (rowCount() > 0) Q_EMIT headerDataChanged(Qt::Vertical, 0, rowCount() - 1);
     }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override {

@@ -7,34 +7,28 @@
 
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
+#include "billing/listings/ReportLibrary.h"
 #include "billing/main/uoskerun.h"
 #include "platform/gfx/Pictures.h"
 #include "platform/ui/Forms.h"
-#include "preview/rpPreviewRegister.h"
 #include "preview/rpViewer.h"
 #include "report/rpGeneration.h"
-#include "report/rpRegister.h"
-#include "report_output/rpOutputRegister.h"
 
 int main(int argc, char** argv) {
     ui::StartApplication(argc, argv);
     Application->Initialize();
     gfx::RegisterPictureFormats();
     billing::forms::InstallUiMessages();
-    // The report library, its controls and devices, then the preview and
-    // its dialogs; a report lets the window breathe while it generates.
+    // Reports measure on the screen and let the window breathe while they
+    // generate. The report library, its outputs and the preview register
+    // when a listing first asks for them: the login needs none of them.
     rpUseScreenResolution();
-    report::registerAll();
-    report_output::registerAll();
-    preview::registerAll();
     rpInstallApplicationMessagePump();
     std::vector<std::string> args(argv + 1, argv + argc);
     TfrmOske_Nf::SetCommandLine(billing::data::AppFiles::CurrentExecutable(), args);
     dmdb = new Tdmdb(Application);
     Application->CreateForm(frmOske_Nf);
     Application->Run();
-    preview::unregisterAll();
-    report_output::unregisterAll();
-    report::unregisterAll();
+    billing::listings::ReleaseReportLibrary();
     return 0;
 }
