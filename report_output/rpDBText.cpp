@@ -74,7 +74,9 @@ TClass TrpDBText::StaticClassType() {
                          &TrpDBText::SetReprintOnSubsequent, 0)
                 .Boolean("SuppressRepeatedValues", &TrpDBText::SuppressRepeatedValues,
                          &TrpDBText::SetSuppressRepeatedValues, 0)
-                .String("DisplayFormat", &TrpDBText::DisplayFormat, &TrpDBText::SetDisplayFormat);
+                .String("DisplayFormat", &TrpDBText::DisplayFormat, &TrpDBText::SetDisplayFormat)
+                .Event("OnFormat", &TrpDBText::OnFormat, rpEventTypeInfo("TrpFormatEvent"))
+                .Object("ResetGroup", TrpGroup::StaticClassType(), &TrpDBText::ResetGroup, &TrpDBText::SetResetGroup);
             return builder.Build();
         }();
     return &info;
@@ -339,6 +341,8 @@ TClass TrpDBCalc::StaticClassType() {
         TClassBuilder<TrpDBCalc>("TrpDBCalc", TrpDBText::StaticClassType())
             .Enum("DBCalcType", rpTypeInfo<TrpDBCalcType>(), &TrpDBCalc::DBCalcType, &TrpDBCalc::SetDBCalcType, dcSum)
             .Boolean("LookAhead", &TrpDBCalc::LookAhead, &TrpDBCalc::SetLookAhead, 0)
+            .Event("OnCalc", &TrpDBCalc::OnCalc)
+            .Event("OnGroupBreak", &TrpDBCalc::OnGroupBreak)
             .Build();
     return &info;
 }
