@@ -1,6 +1,7 @@
 #include "preview/rpEmailDialog.h"
 
 #include "platform/rtl/Strings.h"
+#include "platform/ui/ComCtrls.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/ExtCtrls.h"
 #include "platform/ui/Forms.h"
@@ -127,6 +128,12 @@ void TrpEmailDialog::BuildWindow() {
     for (std::size_t i = 3; i < layout_.size(); ++i)
         for (TControl* c : layout_[i]) c->SetVisible(false);
 
+    statusBar_ = new TStatusBar(form_.get());
+    statusBar_->SetName("sbEmailStatus");
+    statusBar_->SetParent(form_.get());
+    statusBar_->SetAlign(alBottom);
+    statusBar_->SetSimplePanel(true);
+
     body_ = new TMemo(form_.get());
     body_->SetParent(form_.get());
     body_->SetBounds(kLabelLeft, 145, 900, 460);
@@ -222,6 +229,13 @@ void TrpEmailDialog::SetEmailSettings(TrpEmailSettings* Value) {
     deleteFile_->SetChecked(s->DeleteFile());
     fileType_->SetItemIndex(fileType_->Items()->IndexOf(s->ReportFormat()));
     previewItem_->SetChecked(s->PreviewInEmailClient());
+    // What goes with the message, where the user sees it without opening
+    // the hidden rows.
+    const int attached = s->Attachments()->Count() + (s->FileName().empty() ? 0 : 1);
+    statusBar_->SetSimpleText(attached == 0 ? std::string("Nenhum anexo")
+                                            : (attached == 1 ? std::string("1 anexo")
+                                                             : std::to_string(attached) + " anexos") +
+                                                  (s->FileName().empty() ? "" : ": " + s->FileName()));
 }
 
 void TrpEmailDialog::SetConnectionVisible(bool Value) { connectionMenu_->SetVisible(Value); }

@@ -28,6 +28,7 @@ class TComboBox;
 class TCheckBox;
 class TButton;
 class TControl;
+class TStatusBar;
 class TrpTBTDock;
 class TrpTBTCustomItem;
 class TrpToolbar;
@@ -76,6 +77,7 @@ public:
     TrpTBTCustomItem* RowItem(TRow Row) const { return rowItems_[Row]; }
     TrpTBTCustomItem* PreviewItem() const { return previewItem_; }
     TrpTBTCustomItem* SendButton() const { return send_; }
+    TStatusBar* StatusBar() const { return statusBar_; }
 
 private:
     void BuildWindow();
@@ -94,6 +96,7 @@ private:
     TComboBox* fileType_ = nullptr;
     TCheckBox* deleteFile_ = nullptr;
     TMemo* body_ = nullptr;
+    TStatusBar* statusBar_ = nullptr;
     // In layout order: To, CC, Subject, then the optional rows by TRow.
     std::vector<std::vector<TControl*>> layout_;
     std::array<bool, erRowCount> rows_{};

@@ -58,7 +58,8 @@ TClass TrpSubReport::StaticClassType() {
                     &TrpSubReport::SetDrillDownComponent)
             .Object("OutlineSettings", TrpOutlineSettings::StaticClassType(), &TrpSubReport::OutlineSettings,
                     &TrpSubReport::SetOutlineSettings)
-            .Boolean("ParentWidth", &C::ParentWidth, &C::SetParentWidth, 1)
+            // Made without the parent's width (a section takes it): so stored.
+            .Boolean("ParentWidth", &C::ParentWidth, &C::SetParentWidth, 0)
             .Float("StopPosition", &C::StopPosition, &C::SetStopPosition, TypeInfoSingle())
             .NotStored()
             .Boolean("Visible", &C::Visible, &C::SetVisible, 1);
@@ -77,8 +78,6 @@ TrpSubReport::TrpSubReport(TComponent* AOwner)
       childSetup_(std::make_unique<TrpPrinterSetup>()) {
     SetCacheRecordSize(kSubReportRecordSize);
     SetDefaultPropName("DataPipeline");
-    // Full width of its band unless told otherwise (stored as a change).
-    TrpPrintable::SetParentWidth(true);
     // Drill-down clicks and commands of the component it names reach it.
     EventSet().set(rpevDrawCommandClick);
     EventSet().set(rpevDrawCommandCreate);

@@ -706,6 +706,17 @@ void TrpReportTemplate::ReadComponentsProc(TComponent* Component) {
 
 void TrpReportTemplate::CheckRead() {
     if (readReport_ == nullptr) throw ETemplateLoadError(rpLanguageText(49));
+    // The parameters are taken by copy once the read is accepted; a value
+    // its type cannot take would fail that copy half way through taking
+    // the layout, so it fails the read here, while the old layout is whole.
+    auto* read = dynamic_cast<TrpReport*>(readReport_);
+    auto* target = dynamic_cast<TrpReport*>(report_);
+    if (read == nullptr || target == nullptr || !read->HasParameters()) return;
+    const bool moved = !target->HasParameters() && read->Parameters()->Owner() == target->Owner();
+    if (!moved) {
+        TrpParameterList probe(nullptr);
+        probe.Assign(read->Parameters());
+    }
 }
 
 void TrpReportTemplate::ReaderSetName(TReader* /*Reader*/, TComponent* Component, std::string& Name) {

@@ -7,6 +7,7 @@
 
 #include <QWidget>
 
+#include "platform/ui/ComCtrls.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/Forms.h"
 #include "toolbar/rpTBItems.h"
@@ -198,4 +199,24 @@ TEST(EmailDialog, TheChosenFileTypeNameAndDeleteChoiceReachTheFirstReport) {
     EXPECT_FALSE(s->DeleteFile());
     // Kept although the transport sent it itself.
     EXPECT_TRUE(std::filesystem::exists(expected));
+}
+
+TEST(EmailDialog, TheStatusBarCountsWhatGoesWithTheMessage) {
+    struct Case {
+        std::vector<std::string> attachments;
+        const char* fileName;
+        const char* status;
+    };
+    for (const Case& c : {Case{{}, "", "Nenhum anexo"}, Case{{}, "notas.pdf", "1 anexo: notas.pdf"},
+                          Case{{"/tmp/a.txt", "/tmp/b.txt"}, "notas.pdf", "3 anexos: notas.pdf"},
+                          Case{{"/tmp/a.txt"}, "", "1 anexo"}}) {
+        TrpEmailDialog dialog(nullptr);
+        TrpEmailSettings settings;
+        for (const std::string& a : c.attachments) settings.Attachments()->Add(a);
+        settings.SetFileName(c.fileName);
+        dialog.SetEmailSettings(&settings);
+        ASSERT_NE(dialog.StatusBar(), nullptr);
+        EXPECT_EQ(dialog.StatusBar()->Name(), "sbEmailStatus");
+        EXPECT_EQ(dialog.StatusBar()->SimpleText(), c.status);
+    }
 }

@@ -428,11 +428,6 @@ TEST_F(PublishedRoundTripTest, EveryPublishedPropertyAndEventComesBackFromEveryK
             Links l = links;
             l.anchor = boxed ? anchor : onBand;
             l.skip = side == 0 ? kSecondSideOnly : kFirstSideOnly;
-            // A section keeps its parent's width: a subreport leaves it as a child.
-            if (kind == "TrpSubReport") {
-                if (side == 0) l.skip.insert("ParentWidth");
-                if (side == 1) l.skip.erase("ParentWidth");
-            }
             l.barCodeType = side == 0 ? "bcUPC_A" : "bcCode128";
             const std::string at = kind + " " + c->Name();
             Change(c, l, form, at);
