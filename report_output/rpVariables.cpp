@@ -583,7 +583,7 @@ std::string TrpVariable::GetLookAheadKey() const {
     int column = 0;
     if (resetType_ == veColumnStart || resetType_ == veColumnEnd)
         if (auto* engine = dynamic_cast<TrpEngine*>(ReportEngine())) column = engine->CurrentColumn();
-    return Format("%8d", {ResetPosition()}) + "|" + Format("%8d", {column});
+    return rpLookAheadKeyPrefix(this) + Format("%8d", {ResetPosition()}) + "|" + Format("%8d", {column});
 }
 
 void TrpVariable::GetPrintText(std::string& Text) const {
