@@ -679,7 +679,9 @@ TClass TrpCalc::StaticClassType() {
             rpPublishTextLook(builder, true)
                 .Enum("CalcType", rpTypeInfo<TrpCalcType>(), &TrpCalc::CalcType, &TrpCalc::SetCalcType, ctDate)
                 .Enum("CustomType", rpTypeInfo<TrpDataType>(), &TrpCalc::CustomType, &TrpCalc::SetCustomType, dtString)
-                .String("DisplayFormat", &TrpCalc::DisplayFormat, &TrpCalc::SetDisplayFormat);
+                .String("DisplayFormat", &TrpCalc::DisplayFormat, &TrpCalc::SetDisplayFormat)
+                .Event("OnCalc", &TrpCalc::OnCalc)
+                .Event("OnFormat", &TrpCalc::OnFormat, rpEventTypeInfo("TrpFormatEvent"));
             return builder.Build();
         }();
     return &info;

@@ -336,6 +336,7 @@ std::map<std::string, std::string> Listed() {
         {"TrpVariable", text + "CalcType CalcComponent ResetType ResetComponent CalcOrder DataType LookAhead "
                                "BlankWhenZero OnCalc OnReset OnFormat DisplayFormat"},
         {"TrpSystemVariable", text + "VarType OnFormat DisplayFormat"},
+        {"TrpCalc", "CalcType CustomType OnCalc OnFormat DisplayFormat"},
         {"TrpGroup", "AfterGroupBreak BeforeGroupBreak BreakName BreakType HeaderForOrphanedFooter KeepTogether "
                      "OnGetBreakValue OutlineSettings NewColumn NewPage NewColumnThreshold NewPageThreshold "
                      "ResetPageNo ReprintOnSubsequentColumn ReprintOnSubsequentPage Tag UserName"},
