@@ -142,6 +142,20 @@ void TrpEmailDialog::BuildWindow() {
     layout_.push_back({body_});
 }
 
+TrpEmailMenu::TrpEmailMenu(TComponent* AOwner) : TrpToolbar(AOwner) { SetMenuBar(true); }
+TrpEmailFileMenu::TrpEmailFileMenu(TComponent* AOwner) : TrpSubMenuItem(AOwner) { SetCaption(rpLanguageText(1074)); }
+TrpEmailOptionsMenu::TrpEmailOptionsMenu(TComponent* AOwner) : TrpSubMenuItem(AOwner) {
+    SetCaption(rpLanguageText(1080));
+}
+TrpEmailReportMenu::TrpEmailReportMenu(TComponent* AOwner) : TrpSubMenuItem(AOwner) {
+    SetCaption(rpLanguageText(1076));
+}
+TrpEmailConnectionMenu::TrpEmailConnectionMenu(TComponent* AOwner) : TrpSubMenuItem(AOwner) {
+    SetCaption(rpLanguageText(1090));
+    SetVisible(false);
+}
+TrpEmailToolbar::TrpEmailToolbar(TComponent* AOwner) : TrpToolbar(AOwner) {}
+
 void TrpEmailDialog::BuildMenus() {
     dock_ = new TrpTBTDock(form_.get());
     dock_->SetParent(form_.get());
@@ -149,38 +163,36 @@ void TrpEmailDialog::BuildMenus() {
     dock_->SetHeight(200);
     TrpToolImageList* images = GetToolImageList();
 
-    menu_ = new TrpToolbar(form_.get());
+    menu_ = new TrpEmailMenu(form_.get());
     menu_->SetCurrentDock(dock_);
-    menu_->SetMenuBar(true);
     auto item = [](TrpSubMenuItem* Menu, int TextNo, std::function<void()> Action) {
         TrpTBTCustomItem* i = Menu->AddItem();
         i->SetCaption(rpLanguageText(TextNo));
         i->OnClick = [Action = std::move(Action)](TObject*) { Action(); };
         return i;
     };
-    TrpSubMenuItem* file = menu_->AddSubMenu();
-    file->SetCaption(rpLanguageText(1074));
+    TrpSubMenuItem* file = new TrpEmailFileMenu(nullptr);
+    menu_->Items()->Add(file);
     item(file, 1075, [this] { NewClick(); })->SetImageIndex(images->GetImageIndexNoDefault("RPNEW"));
     item(file, 6, [this] { form_->Close(); });
 
-    TrpSubMenuItem* options = menu_->AddSubMenu();
-    options->SetCaption(rpLanguageText(1080));
+    TrpSubMenuItem* options = new TrpEmailOptionsMenu(nullptr);
+    menu_->Items()->Add(options);
     rowItems_[erAttach] = item(options, 1085, [this] { ToggleRow(erAttach); });
     rowItems_[erBCC] = item(options, 1084, [this] { ToggleRow(erBCC); });
     rowItems_[erFrom] = item(options, 1082, [this] { ToggleRow(erFrom); });
     rowItems_[erReplyTo] = item(options, 1086, [this] { ToggleRow(erReplyTo); });
     previewItem_ = item(options, 1088, [this] { PreviewClick(); });
-    TrpSubMenuItem* report = options->AddSubMenu();
-    report->SetCaption(rpLanguageText(1076));
+    TrpSubMenuItem* report = new TrpEmailReportMenu(nullptr);
+    options->Add(report);
     rowItems_[erFileName] = item(report, 1077, [this] { ToggleRow(erFileName); });
     rowItems_[erAdvanced] = item(report, 1079, [this] { ToggleRow(erAdvanced); });
 
-    connectionMenu_ = menu_->AddSubMenu();
-    connectionMenu_->SetCaption(rpLanguageText(1090));
+    connectionMenu_ = new TrpEmailConnectionMenu(nullptr);
+    menu_->Items()->Add(connectionMenu_);
     item(connectionMenu_, 1091, [this] { LoginClick(); });
-    connectionMenu_->SetVisible(false);
 
-    toolbar_ = new TrpToolbar(form_.get());
+    toolbar_ = new TrpEmailToolbar(form_.get());
     toolbar_->SetCurrentDock(dock_);
     send_ = toolbar_->AddButton();
     send_->SetCaption(rpLanguageText(1092));

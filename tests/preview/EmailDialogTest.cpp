@@ -220,3 +220,22 @@ TEST(EmailDialog, TheStatusBarCountsWhatGoesWithTheMessage) {
         EXPECT_EQ(dialog.StatusBar()->SimpleText(), c.status);
     }
 }
+
+TEST(EmailDialog, ItsMenusAndToolbarAreTheNamedClassesInTheirPlaces) {
+    TrpEmailDialog dialog(nullptr);
+    ASSERT_NE(dialog.Menu(), nullptr);
+    EXPECT_EQ(dialog.Menu()->ClassName(), "TrpEmailMenu");
+    EXPECT_TRUE(dialog.Menu()->MenuBar());
+    TrpTBCustomItem* bar = dialog.Menu()->Items();
+    ASSERT_EQ(bar->Count(), 3);
+    EXPECT_EQ(bar->GetItem(0)->ClassName(), "TrpEmailFileMenu");
+    EXPECT_EQ(bar->GetItem(1)->ClassName(), "TrpEmailOptionsMenu");
+    EXPECT_EQ(bar->GetItem(2)->ClassName(), "TrpEmailConnectionMenu");
+    EXPECT_EQ(bar->GetItem(2), dialog.ConnectionMenu());
+    EXPECT_FALSE(dialog.ConnectionVisible()) << "only for transports that need a log-on";
+    TrpTBCustomItem* options = bar->GetItem(1);
+    EXPECT_EQ(options->GetItem(options->Count() - 1)->ClassName(), "TrpEmailReportMenu");
+    ASSERT_NE(dialog.Toolbar(), nullptr);
+    EXPECT_EQ(dialog.Toolbar()->ClassName(), "TrpEmailToolbar");
+    EXPECT_EQ(dialog.Toolbar()->Items()->GetItem(0), dialog.SendButton());
+}
