@@ -297,9 +297,10 @@ void TrpEmailDialog::NewClick() {
 void TrpEmailDialog::AttachClick() {
     TOpenDialog dialog(nullptr);
     dialog.SetTitle("Insert Attachment");
+    dialog.SetOptions(TOpenOptions{ofHideReadOnly, ofAllowMultiSelect, ofFileMustExist});
     if (!dialog.Execute()) return;
     TStringList chosen;
-    chosen.Add(dialog.FileName());
+    for (const std::string& file : dialog.Files()) chosen.Add(file);
     const std::string current = attach_->Text();
     attach_->SetText(current.empty() ? chosen.CommaText() : current + "," + chosen.CommaText());
 }

@@ -140,6 +140,11 @@ TEST(EmailDialog, FileTypesLeaveOutScreenAndPrinterAndAttachAppends) {
     boxes.AnswerText("/tmp/c.pdf");
     dialog.AttachClick();
     EXPECT_EQ(dialog.AttachEdit()->Text(), "/tmp/c.pdf");
+    // Several files chosen at once are attached together.
+    boxes.AnswerText("/tmp/d.pdf\n/tmp/notas de março.pdf");
+    dialog.AttachClick();
+    EXPECT_EQ(dialog.AttachEdit()->Text(), "/tmp/c.pdf,/tmp/d.pdf,\"/tmp/notas de março.pdf\"");
+    EXPECT_TRUE(boxes.Shown().back().multiSelect);
 }
 
 TEST(EmailDialog, TheLogOnTestSaysSuccessfulOnlyWhenTheLogOnWorks) {
