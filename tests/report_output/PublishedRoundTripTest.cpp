@@ -105,7 +105,6 @@ struct Form {
 
 // What each property is set to, where a plain "something else" does not fit.
 struct Links {
-    TrpBand* band;
     TrpGroup* group;
     TrpComponent* anchor;  // what stretchables shift relative to
     TrpComponent* text;    // a text a group may break on
@@ -141,7 +140,7 @@ void ChangeProp(TObject* Obj, const TPropInfo* P, const Links& L, Form& F, const
             } else if (n == "Angle") {
                 P->SetOrd(Obj, 90);
             } else if (n == "CalcOrder") {
-                // A position among the band's variables: the one there is.
+                // A position among the band's variables: the first.
                 P->SetOrd(Obj, 0);
             } else if (n == "Charset") {
                 P->SetOrd(Obj, 0);
@@ -404,7 +403,7 @@ TEST_F(PublishedRoundTripTest, EveryPublishedPropertyAndEventComesBackFromEveryK
     auto* text = new TrpLabel(form.owner.get());
     text->SetName("lblCidade");
     text->SetBand(group->HeaderBand());
-    const Links links{detail, group, anchor, text};
+    const Links links{group, anchor, text};
 
     auto* onBand = new TrpMemo(form.owner.get());
     onBand->SetName("mmoAncoraBanda");
