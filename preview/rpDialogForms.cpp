@@ -1,8 +1,10 @@
 #include "preview/rpDialogForms.h"
 
 #include "platform/rtl/TypInfo.h"
+#include "platform/ui/Dialogs.h"
 #include "platform/ui/StdCtrls.h"
 #include "report/rpLanguage.h"
+#include "report/rpTemplate.h"
 
 namespace {
 
@@ -80,6 +82,54 @@ void TrpNoDataDialog::Captions() {
 }
 
 bool TrpNoDataDialog::ShowModal() { return form_->ShowModal() == mrOk; }
+
+// ---------------------------------------------------------------------------
+
+TClass TrpTemplateDialog::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<TrpTemplateDialog>("TrpTemplateDialog", TrpCustomTemplateDialog::StaticClassType()).Build();
+    return &info;
+}
+
+std::string TrpTemplateDialog::Title() const { return Mode() == tdOpen ? "Abrir modelo" : "Salvar modelo"; }
+
+std::string TrpTemplateDialog::Filter() {
+    return "Modelos de relatório (*.rtm)|*.rtm|Todos os arquivos (*.*)|*.*";
+}
+
+bool TrpTemplateDialog::ShowModal() {
+    TrpTemplate* t = Template();
+    if (t == nullptr) return false;
+    std::unique_ptr<TOpenDialog> files =
+        Mode() == tdOpen ? std::make_unique<TOpenDialog>(nullptr) : std::make_unique<TSaveDialog>(nullptr);
+    files->SetTitle(Title());
+    files->SetFilter(Filter());
+    files->SetDefaultExt(t->FileExtension().empty() ? "rtm" : t->FileExtension());
+    files->SetFileName(FileName().empty() ? t->FileName() : FileName());
+    files->SetOptions(Mode() == tdOpen ? TOpenOptions{ofHideReadOnly, ofFileMustExist}
+                                       : TOpenOptions{ofHideReadOnly, ofOverwritePrompt});
+    if (!files->Execute()) return false;
+    SetFileName(files->FileName());
+    // The template keeps its own file name and place when the choice fails.
+    const std::string oldName = t->FileName();
+    const TrpSaveToType oldTo = t->SaveTo();
+    try {
+        t->SetSaveTo(stFile);
+        t->SetFileName(FileName());
+        if (Mode() == tdOpen)
+            t->LoadFromFile();
+        else
+            t->SaveToFile();
+        return true;
+    } catch (const std::exception& e) {
+        t->SetFileName(oldName);
+        t->SetSaveTo(oldTo);
+        MessageDlg((Mode() == tdOpen ? "Não foi possível abrir o modelo " : "Não foi possível salvar o modelo ") +
+                       FileName() + ".\n" + e.what(),
+                   mtError, TMsgDlgButtons{mbOK});
+        return false;
+    }
+}
 
 // ---------------------------------------------------------------------------
 

@@ -34,6 +34,20 @@ private:
     TButton* ok_;
 };
 
+// Opens a template from a file or saves it to one, the file chosen
+// through the common file dialogs ("Abrir modelo", "Salvar modelo"). A
+// file that cannot be read or written is reported in a message box.
+class TrpTemplateDialog : public TrpCustomTemplateDialog {
+public:
+    explicit TrpTemplateDialog(TComponent* AOwner) : TrpCustomTemplateDialog(AOwner) {}
+    FAT_CLASS(TrpTemplateDialog)
+
+    bool ShowModal() override;
+    // The texts of the file dialog, for the mode.
+    std::string Title() const;
+    static std::string Filter();
+};
+
 // Shows a template read error and asks whether to go on: Sim ignores this
 // error, Sim para todos every later one of the same load, Não (or closing
 // the window) stops the load.

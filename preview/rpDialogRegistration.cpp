@@ -13,9 +13,11 @@ void RegisterDialogForms() {
     RegisterFormClass(TrpCustomAutoSearchDialog::StaticClassType(), TrpAutoSearchDialog::StaticClassType());
     RegisterFormClass(TrpCustomNoDataDialog::StaticClassType(), TrpNoDataDialog::StaticClassType());
     RegisterFormClass(TrpCustomTemplateErrorDialog::StaticClassType(), TrpTemplateErrorDialog::StaticClassType());
+    RegisterFormClass(TrpCustomTemplateDialog::StaticClassType(), TrpTemplateDialog::StaticClassType());
 }
 
 void UnregisterDialogForms() {
+    UnregisterFormClass(TrpCustomTemplateDialog::StaticClassType());
     UnregisterFormClass(TrpCustomTemplateErrorDialog::StaticClassType());
     UnregisterFormClass(TrpCustomNoDataDialog::StaticClassType());
     UnregisterFormClass(TrpCustomAutoSearchDialog::StaticClassType());

@@ -1,6 +1,7 @@
 #include "preview/rpEmailDialog.h"
 
 #include "platform/rtl/Strings.h"
+#include "platform/ui/ComCtrls.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/ExtCtrls.h"
 #include "platform/ui/Forms.h"
@@ -127,6 +128,12 @@ void TrpEmailDialog::BuildWindow() {
     for (std::size_t i = 3; i < layout_.size(); ++i)
         for (TControl* c : layout_[i]) c->SetVisible(false);
 
+    statusBar_ = new TStatusBar(form_.get());
+    statusBar_->SetName("sbEmailStatus");
+    statusBar_->SetParent(form_.get());
+    statusBar_->SetAlign(alBottom);
+    statusBar_->SetSimplePanel(true);
+
     body_ = new TMemo(form_.get());
     body_->SetParent(form_.get());
     body_->SetBounds(kLabelLeft, 145, 900, 460);
@@ -135,6 +142,20 @@ void TrpEmailDialog::BuildWindow() {
     layout_.push_back({body_});
 }
 
+TrpEmailMenu::TrpEmailMenu(TComponent* AOwner) : TrpToolbar(AOwner) { SetMenuBar(true); }
+TrpEmailFileMenu::TrpEmailFileMenu(TComponent* AOwner) : TrpSubMenuItem(AOwner) { SetCaption(rpLanguageText(1074)); }
+TrpEmailOptionsMenu::TrpEmailOptionsMenu(TComponent* AOwner) : TrpSubMenuItem(AOwner) {
+    SetCaption(rpLanguageText(1080));
+}
+TrpEmailReportMenu::TrpEmailReportMenu(TComponent* AOwner) : TrpSubMenuItem(AOwner) {
+    SetCaption(rpLanguageText(1076));
+}
+TrpEmailConnectionMenu::TrpEmailConnectionMenu(TComponent* AOwner) : TrpSubMenuItem(AOwner) {
+    SetCaption(rpLanguageText(1090));
+    SetVisible(false);
+}
+TrpEmailToolbar::TrpEmailToolbar(TComponent* AOwner) : TrpToolbar(AOwner) {}
+
 void TrpEmailDialog::BuildMenus() {
     dock_ = new TrpTBTDock(form_.get());
     dock_->SetParent(form_.get());
@@ -142,38 +163,36 @@ void TrpEmailDialog::BuildMenus() {
     dock_->SetHeight(200);
     TrpToolImageList* images = GetToolImageList();
 
-    menu_ = new TrpToolbar(form_.get());
+    menu_ = new TrpEmailMenu(form_.get());
     menu_->SetCurrentDock(dock_);
-    menu_->SetMenuBar(true);
     auto item = [](TrpSubMenuItem* Menu, int TextNo, std::function<void()> Action) {
         TrpTBTCustomItem* i = Menu->AddItem();
         i->SetCaption(rpLanguageText(TextNo));
         i->OnClick = [Action = std::move(Action)](TObject*) { Action(); };
         return i;
     };
-    TrpSubMenuItem* file = menu_->AddSubMenu();
-    file->SetCaption(rpLanguageText(1074));
+    TrpSubMenuItem* file = new TrpEmailFileMenu(nullptr);
+    menu_->Items()->Add(file);
     item(file, 1075, [this] { NewClick(); })->SetImageIndex(images->GetImageIndexNoDefault("RPNEW"));
     item(file, 6, [this] { form_->Close(); });
 
-    TrpSubMenuItem* options = menu_->AddSubMenu();
-    options->SetCaption(rpLanguageText(1080));
+    TrpSubMenuItem* options = new TrpEmailOptionsMenu(nullptr);
+    menu_->Items()->Add(options);
     rowItems_[erAttach] = item(options, 1085, [this] { ToggleRow(erAttach); });
     rowItems_[erBCC] = item(options, 1084, [this] { ToggleRow(erBCC); });
     rowItems_[erFrom] = item(options, 1082, [this] { ToggleRow(erFrom); });
     rowItems_[erReplyTo] = item(options, 1086, [this] { ToggleRow(erReplyTo); });
     previewItem_ = item(options, 1088, [this] { PreviewClick(); });
-    TrpSubMenuItem* report = options->AddSubMenu();
-    report->SetCaption(rpLanguageText(1076));
+    TrpSubMenuItem* report = new TrpEmailReportMenu(nullptr);
+    options->Add(report);
     rowItems_[erFileName] = item(report, 1077, [this] { ToggleRow(erFileName); });
     rowItems_[erAdvanced] = item(report, 1079, [this] { ToggleRow(erAdvanced); });
 
-    connectionMenu_ = menu_->AddSubMenu();
-    connectionMenu_->SetCaption(rpLanguageText(1090));
+    connectionMenu_ = new TrpEmailConnectionMenu(nullptr);
+    menu_->Items()->Add(connectionMenu_);
     item(connectionMenu_, 1091, [this] { LoginClick(); });
-    connectionMenu_->SetVisible(false);
 
-    toolbar_ = new TrpToolbar(form_.get());
+    toolbar_ = new TrpEmailToolbar(form_.get());
     toolbar_->SetCurrentDock(dock_);
     send_ = toolbar_->AddButton();
     send_->SetCaption(rpLanguageText(1092));
@@ -222,6 +241,13 @@ void TrpEmailDialog::SetEmailSettings(TrpEmailSettings* Value) {
     deleteFile_->SetChecked(s->DeleteFile());
     fileType_->SetItemIndex(fileType_->Items()->IndexOf(s->ReportFormat()));
     previewItem_->SetChecked(s->PreviewInEmailClient());
+    // What goes with the message, where the user sees it without opening
+    // the hidden rows.
+    const int attached = s->Attachments()->Count() + (s->FileName().empty() ? 0 : 1);
+    statusBar_->SetSimpleText(attached == 0 ? std::string("Nenhum anexo")
+                                            : (attached == 1 ? std::string("1 anexo")
+                                                             : std::to_string(attached) + " anexos") +
+                                                  (s->FileName().empty() ? "" : ": " + s->FileName()));
 }
 
 void TrpEmailDialog::SetConnectionVisible(bool Value) { connectionMenu_->SetVisible(Value); }
@@ -271,9 +297,10 @@ void TrpEmailDialog::NewClick() {
 void TrpEmailDialog::AttachClick() {
     TOpenDialog dialog(nullptr);
     dialog.SetTitle("Insert Attachment");
+    dialog.SetOptions(TOpenOptions{ofHideReadOnly, ofAllowMultiSelect, ofFileMustExist});
     if (!dialog.Execute()) return;
     TStringList chosen;
-    chosen.Add(dialog.FileName());
+    for (const std::string& file : dialog.Files()) chosen.Add(file);
     const std::string current = attach_->Text();
     attach_->SetText(current.empty() ? chosen.CommaText() : current + "," + chosen.CommaText());
 }

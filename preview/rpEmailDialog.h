@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "report_output/rpEmail.h"
+#include "toolbar/rpToolbar.h"
 
 class TForm;
 class TLabel;
@@ -28,10 +29,50 @@ class TComboBox;
 class TCheckBox;
 class TButton;
 class TControl;
+class TStatusBar;
 class TrpTBTDock;
 class TrpTBTCustomItem;
 class TrpToolbar;
 class TrpSubMenuItem;
+
+// The e-mail window's menu bar, its menus (each made with its caption; the
+// window fills them with its commands) and its toolbar.
+class TrpEmailMenu : public TrpToolbar {
+public:
+    FAT_CLASS_NAME(TrpEmailMenu)
+    explicit TrpEmailMenu(TComponent* AOwner);
+};
+
+class TrpEmailFileMenu : public TrpSubMenuItem {
+public:
+    FAT_CLASS_NAME(TrpEmailFileMenu)
+    explicit TrpEmailFileMenu(TComponent* AOwner);
+};
+
+class TrpEmailOptionsMenu : public TrpSubMenuItem {
+public:
+    FAT_CLASS_NAME(TrpEmailOptionsMenu)
+    explicit TrpEmailOptionsMenu(TComponent* AOwner);
+};
+
+class TrpEmailReportMenu : public TrpSubMenuItem {
+public:
+    FAT_CLASS_NAME(TrpEmailReportMenu)
+    explicit TrpEmailReportMenu(TComponent* AOwner);
+};
+
+// Shown only for transports that need a host and credentials.
+class TrpEmailConnectionMenu : public TrpSubMenuItem {
+public:
+    FAT_CLASS_NAME(TrpEmailConnectionMenu)
+    explicit TrpEmailConnectionMenu(TComponent* AOwner);
+};
+
+class TrpEmailToolbar : public TrpToolbar {
+public:
+    FAT_CLASS_NAME(TrpEmailToolbar)
+    explicit TrpEmailToolbar(TComponent* AOwner);
+};
 
 class TrpEmailDialog : public TrpCustomEmailDialog, public TrpEmailConnectionOption {
 public:
@@ -76,6 +117,9 @@ public:
     TrpTBTCustomItem* RowItem(TRow Row) const { return rowItems_[Row]; }
     TrpTBTCustomItem* PreviewItem() const { return previewItem_; }
     TrpTBTCustomItem* SendButton() const { return send_; }
+    TrpEmailMenu* Menu() const { return menu_; }
+    TrpEmailToolbar* Toolbar() const { return toolbar_; }
+    TStatusBar* StatusBar() const { return statusBar_; }
 
 private:
     void BuildWindow();
@@ -85,8 +129,8 @@ private:
 
     std::unique_ptr<TForm> form_;
     TrpTBTDock* dock_ = nullptr;
-    TrpToolbar* menu_ = nullptr;
-    TrpToolbar* toolbar_ = nullptr;
+    TrpEmailMenu* menu_ = nullptr;
+    TrpEmailToolbar* toolbar_ = nullptr;
     TEdit *to_ = nullptr, *cc_ = nullptr, *subject_ = nullptr, *from_ = nullptr, *bcc_ = nullptr,
           *attach_ = nullptr, *replyTo_ = nullptr, *fileName_ = nullptr;
     TButton *attachButton_ = nullptr, *reportButton_ = nullptr;
@@ -94,6 +138,7 @@ private:
     TComboBox* fileType_ = nullptr;
     TCheckBox* deleteFile_ = nullptr;
     TMemo* body_ = nullptr;
+    TStatusBar* statusBar_ = nullptr;
     // In layout order: To, CC, Subject, then the optional rows by TRow.
     std::vector<std::vector<TControl*>> layout_;
     std::array<bool, erRowCount> rows_{};

@@ -1,10 +1,13 @@
 #include "preview/rpOutline.h"
 
+#include <algorithm>
+
 #include "platform/rtl/Strings.h"
 #include "report/rpDevice.h"
 #include "report/rpEngine.h"
 #include "report/rpExcept.h"
 #include "report/rpGeneration.h"
+#include "report/rpGroup.h"
 #include "report/rpLanguage.h"
 #include "report/rpReport.h"
 
@@ -69,6 +72,33 @@ void TrpOutlinePageNodeCreator::PageFinished(TrpPage* Page) {
 
 // ---------------------------------------------------------------------------
 
+void TrpOutlineGroupNodeCreator::GroupStarted() {
+    pending_.push_back({group_->GroupInstance(), group_->OutlineCaption()});
+}
+
+void TrpOutlineGroupNodeCreator::PageFinished(TrpPage* Page) {
+    const int pageNo = Page->AbsolutePageNo();
+    // A header that found no room on the page where the break was heard
+    // starts the group on a later page.
+    if (pending_.empty() || group_->FirstPage() > pageNo) return;
+    TrpOutlineNode* parent = outline_.RootNode()->FindChild(IntToStr(pageNo));
+    if (parent == nullptr) parent = outline_.RootNode();
+    for (const Start& start : pending_) {
+        const std::string key = group_->Name() + ":" + IntToStr(start.instance);
+        // A page generated again keeps the node it made the first time.
+        if (parent->FindChild(key) != nullptr) continue;
+        auto node = std::make_unique<TrpOutlineNode>(nullptr);
+        node->SetKey(key);
+        node->SetCaption(start.caption);
+        node->SetNodeType(ntGroup);
+        node->SetPageNo(pageNo);
+        outline_.AddNode(this, parent, std::move(node));
+    }
+    pending_.clear();
+}
+
+// ---------------------------------------------------------------------------
+
 TClass TrpOutline::StaticClassType() {
     static const TClassInfo info =
         TClassBuilder<TrpOutline>("TrpOutline", TrpCommunicator::StaticClassType()).Build();
@@ -78,9 +108,31 @@ TClass TrpOutline::StaticClassType() {
 TrpOutline::TrpOutline(TComponent* AOwner)
     : TrpCommunicator(AOwner), root_(std::make_unique<TrpOutlineNode>(nullptr)) {
     EventSet().set(rpevPageFinished);
+    EventSet().set(rpevBeforeGroupBreak);
 }
 
-TrpOutline::~TrpOutline() { Detach(); }
+TrpOutline::~TrpOutline() {
+    ListenToGroups(false);
+    Detach();
+}
+
+void TrpOutline::ListenToGroups(bool On) {
+    if (!On) {
+        for (TrpGroup* g : groups_) {
+            g->RemoveEventNotify(this);
+            RemoveNotify(g);
+        }
+        groups_.clear();
+        return;
+    }
+    for (auto& creator : creators_)
+        if (auto* groupCreator = dynamic_cast<TrpOutlineGroupNodeCreator*>(creator.get())) {
+            TrpGroup* g = groupCreator->Group();
+            groups_.push_back(g);
+            g->AddEventNotify(this);
+            AddNotify(g);
+        }
+}
 
 void TrpOutline::SetReport(TrpProducer* Value) {
     if (Value == report_) return;
@@ -114,6 +166,14 @@ void TrpOutline::Detach() {
 void TrpOutline::Notify(TrpCommunicator* Communicator, int Operation) {
     TrpCommunicator::Notify(Communicator, Operation);
     if (Operation != rpopFreeing) return;
+    if (auto it = std::find(groups_.begin(), groups_.end(), Communicator); it != groups_.end()) {
+        groups_.erase(it);
+        // Its creator goes with it: nothing is left to make its nodes.
+        std::erase_if(creators_, [Communicator](const std::unique_ptr<TrpOutlineNodeCreator>& c) {
+            auto* g = dynamic_cast<TrpOutlineGroupNodeCreator*>(c.get());
+            return g != nullptr && g->Group() == Communicator;
+        });
+    }
     if (Communicator == engine_) engine_ = nullptr;
     if (Communicator == report_) {
         if (engine_ != nullptr) engine_->RemoveEventNotify(this);
@@ -124,12 +184,20 @@ void TrpOutline::Notify(TrpCommunicator* Communicator, int Operation) {
 
 void TrpOutline::Initialize() {
     if (report_ == nullptr) throw EOutlineError("TrpOutline.Initialize: Report is nil.");
+    ListenToGroups(false);
     creators_.clear();
     auto* report = dynamic_cast<TrpReport*>(report_);
     if (report == nullptr) return;
     TrpOutlineReportSettings* settings = report->OutlineSettings();
-    if (settings->Enabled() && settings->CreatePageNodes())
-        creators_.push_back(std::make_unique<TrpOutlinePageNodeCreator>(*this));
+    if (!settings->Enabled()) return;
+    // Page nodes first: a group's node goes under the node of its page.
+    if (settings->CreatePageNodes()) creators_.push_back(std::make_unique<TrpOutlinePageNodeCreator>(*this));
+    for (int i = 0; i < report->GroupCount(); ++i) {
+        TrpGroup* g = report->Groups(i);
+        if (g->OutlineSettings()->CreateNode())
+            creators_.push_back(std::make_unique<TrpOutlineGroupNodeCreator>(*this, g));
+    }
+    ListenToGroups(true);
 }
 
 void TrpOutline::Clear() {
@@ -149,6 +217,12 @@ TrpOutlineNode* TrpOutline::AddNode(TObject* Creator, TrpOutlineNode* Parent, st
 
 void TrpOutline::EventNotify(TObject* Sender, int EventNumber, TrsParamList* Params) {
     TrpCommunicator::EventNotify(Sender, EventNumber, Params);
+    if (EventNumber == rpevBeforeGroupBreak) {
+        for (auto& creator : creators_)
+            if (auto* g = dynamic_cast<TrpOutlineGroupNodeCreator*>(creator.get()); g != nullptr && g->Group() == Sender)
+                g->GroupStarted();
+        return;
+    }
     if (EventNumber != rpevPageFinished || engine_ == nullptr || Sender != engine_) return;
     TrpPage* page = static_cast<TrpCustomEngine*>(engine_)->Page();
     if (page == nullptr) return;
@@ -178,7 +252,8 @@ void RegisterOutlineClasses() {
     previousFactory = rpSetReportOutlineFactory([](TrpReport* Report) -> std::unique_ptr<TrpReportOutline> {
         auto outline = std::make_unique<TrpOutline>(nullptr);
         outline->SetReport(Report);
-        outline->OnNodeCreate = [Report](TObject*, TrpOutlineNode*, bool&) {
+        outline->OnNodeCreate = [Report](TObject* Creator, TrpOutlineNode* Node, bool& Accept) {
+            if (Report->OnOutlineNodeCreate) Report->OnOutlineNodeCreate(Report, Creator, Node, Accept);
             Report->SendEventNotify(Report, kOutlineNodeCreated, nullptr);
         };
         return outline;

@@ -7,10 +7,11 @@
 // page adds; each new node passes the node-created hook, which may refuse
 // it.
 //
-// Only page nodes are made here (TrpOutlineReportSettings.CreatePageNodes):
-// no Part asks for the group node creators' nodes, nor for a window that
-// shows the tree. A viewer attaches through OnTreeChange, which runs
-// after every change of the tree; that is the seam left for it.
+// Page nodes (TrpOutlineReportSettings.CreatePageNodes) stand at the top
+// of the tree; each instance of a group whose OutlineSettings.CreateNode is
+// set becomes a node, captioned with its break value, under the node of the
+// page where its header first printed. A viewer attaches through
+// OnTreeChange, which runs after every change of the tree.
 //
 // TrpOutlineDrawCommand marks the page that carries the outline in a page
 // list (an archive keeps it on the last page only). It draws nothing; the
@@ -61,8 +62,9 @@ private:
 using TrpOutlineNodeCreateEvent = std::function<void(TObject* NodeCreator, TrpOutlineNode* Node, bool& Accept)>;
 
 // Makes the nodes of one kind as pages are finished.
-class TrpOutlineNodeCreator {
+class TrpOutlineNodeCreator : public TObject {
 public:
+    FAT_CLASS_NAME(TrpOutlineNodeCreator)
     explicit TrpOutlineNodeCreator(TrpOutline& Outline) : outline_(Outline) {}
     virtual ~TrpOutlineNodeCreator() = default;
     virtual void PageFinished(TrpPage* Page) = 0;
@@ -74,8 +76,32 @@ protected:
 // One node per page, captioned "Página n", at the top of the tree.
 class TrpOutlinePageNodeCreator : public TrpOutlineNodeCreator {
 public:
+    FAT_CLASS_NAME(TrpOutlinePageNodeCreator)
     using TrpOutlineNodeCreator::TrpOutlineNodeCreator;
     void PageFinished(TrpPage* Page) override;
+};
+
+class TrpGroup;
+
+// One node per group instance, under the node of the page it starts on
+// (at the top when the report makes no page nodes). A start is heard when
+// the group's header begins; it belongs to the first page finished after
+// it on which the group's header has printed.
+class TrpOutlineGroupNodeCreator : public TrpOutlineNodeCreator {
+public:
+    FAT_CLASS_NAME(TrpOutlineGroupNodeCreator)
+    TrpOutlineGroupNodeCreator(TrpOutline& Outline, TrpGroup* Group) : TrpOutlineNodeCreator(Outline), group_(Group) {}
+    TrpGroup* Group() const { return group_; }
+    void GroupStarted();
+    void PageFinished(TrpPage* Page) override;
+
+private:
+    struct Start {
+        int instance;
+        std::string caption;
+    };
+    TrpGroup* group_;
+    std::vector<Start> pending_;
 };
 
 class TrpOutline : public TrpCommunicator, public TrpReportOutline {
@@ -109,6 +135,8 @@ public:
 private:
     void Attach(TrpProducer* Value);
     void Detach();
+    void ListenToGroups(bool On);
+    std::vector<TrpGroup*> groups_;
     TrpProducer* report_ = nullptr;
     TrpCommunicator* engine_ = nullptr;
     std::unique_ptr<TrpOutlineNode> root_;

@@ -1,10 +1,13 @@
 #include "report/rpComponent.h"
 
 #include <algorithm>
+#include <map>
+#include <mutex>
 
 #include "platform/rtl/Filer.h"
 #include "report/rpBands.h"
 #include "report/rpGroup.h"
+#include "report/rpPublish.h"
 #include "report/rpRegion.h"
 #include "report/rpReport.h"
 #include "report/rpUnits.h"
@@ -17,6 +20,20 @@ constexpr int kFloatBoundsVersion = 3000;
 const TTypeInfo* rpAnchorsTypeInfo() {
     static const TTypeInfo* t =
         typinfo::Intern(std::make_shared<TTypeInfo>(MakeSetTypeInfo("TrpAnchors", *rpTypeInfo<TrpAnchorType>())));
+    return t;
+}
+
+const TTypeInfo* rpDrawCommandEventTypeInfo() {
+    static const TTypeInfo* t = typinfo::Intern(std::make_shared<TTypeInfo>(MakeMethodTypeInfo("TrpDrawCommandEvent")));
+    return t;
+}
+
+const TTypeInfo* rpEventTypeInfo(const std::string& Name) {
+    static std::mutex lock;
+    static std::map<std::string, const TTypeInfo*> types;
+    std::lock_guard<std::mutex> guard(lock);
+    const TTypeInfo*& t = types[Name];
+    if (t == nullptr) t = typinfo::Intern(std::make_shared<TTypeInfo>(MakeMethodTypeInfo(Name)));
     return t;
 }
 

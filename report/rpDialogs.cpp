@@ -8,6 +8,13 @@ TClass TrpCustomReportDialog::StaticClassType() {
     return &info;
 }
 
+TClass TrpCustomTemplateDialog::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<TrpCustomTemplateDialog>("TrpCustomTemplateDialog", TrpCustomReportDialog::StaticClassType())
+            .Build();
+    return &info;
+}
+
 TClass TrpCustomNoDataDialog::StaticClassType() {
     static const TClassInfo info =
         TClassBuilder<TrpCustomNoDataDialog>("TrpCustomNoDataDialog", TrpCustomReportDialog::StaticClassType())

@@ -14,6 +14,7 @@
 #include "report/rpSettings.h"
 
 class TrpProducer;
+class TrpTemplate;
 
 // What every report dialog is given before it is shown.
 class TrpCustomReportDialog : public TComponent {
@@ -161,6 +162,32 @@ protected:
 private:
     std::string errorMessage_;
     TAnswer answer_ = taCancel;
+};
+
+// Lets the user choose the file a template is opened from or saved to, and
+// then opens or saves it there: the template's file name follows the
+// choice, its format stays. ShowModal answers false when the user cancelled
+// or the file could not be read or written (the user was told why); the
+// template then holds what it held before.
+class TrpCustomTemplateDialog : public TrpCustomReportDialog {
+public:
+    using TrpCustomReportDialog::TrpCustomReportDialog;
+    FAT_CLASS(TrpCustomTemplateDialog)
+
+    enum TMode { tdOpen, tdSave };
+
+    TrpTemplate* Template() const { return template_; }
+    void SetTemplate(TrpTemplate* Value) { template_ = Value; }
+    TMode Mode() const { return mode_; }
+    void SetMode(TMode Value) { mode_ = Value; }
+    // The file chosen (the template's own before the dialog is shown).
+    const std::string& FileName() const { return fileName_; }
+    void SetFileName(const std::string& Value) { fileName_ = Value; }
+
+private:
+    TrpTemplate* template_ = nullptr;
+    TMode mode_ = tdOpen;
+    std::string fileName_;
 };
 
 // Base of the e-mail dialog: it edits its own copy of the settings, which

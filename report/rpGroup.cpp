@@ -11,6 +11,7 @@
 #include "report/rpGeneration.h"
 #include "report/rpComponent.h"
 #include "report/rpPipeline.h"
+#include "report/rpPublish.h"
 #include "report/rpRTTI.h"
 #include "report/rpUtils.h"
 #include "report/rpReport.h"
@@ -44,6 +45,9 @@ TClass TrpGroup::StaticClassType() {
                      &TrpGroup::SetReprintOnSubsequentColumn, 1)
             .Boolean("ReprintOnSubsequentPage", &TrpGroup::ReprintOnSubsequentPage,
                      &TrpGroup::SetReprintOnSubsequentPage, 1)
+            .Event("OnGetBreakValue", &TrpGroup::OnGetBreakValue, rpEventTypeInfo("TrpGetBreakValueEvent"))
+            .Object("OutlineSettings", TrpOutlineSettings::StaticClassType(), &TrpGroup::OutlineSettings,
+                    &TrpGroup::SetOutlineSettings)
             .Boolean("ResetPageNo", &TrpGroup::ResetPageNo, &TrpGroup::SetResetPageNo, 0)
             .Integer("Tag", &TrpGroup::GroupTag, &TrpGroup::SetGroupTag, 0)
             .String("UserName", &TrpGroup::GetUserName, &TrpGroup::SetUserName)
@@ -51,7 +55,8 @@ TClass TrpGroup::StaticClassType() {
     return &info;
 }
 
-TrpGroup::TrpGroup(TComponent* AOwner) : TrpCacheable(AOwner) {
+TrpGroup::TrpGroup(TComponent* AOwner)
+    : TrpCacheable(AOwner), outlineSettings_(std::make_unique<TrpOutlineSettings>(this)) {
     SetCacheRecordSize(kCacheRecordSize);
     header_ = new TrpGroupHeaderBand(AOwner);
     header_->SetGroup(this);
@@ -81,6 +86,11 @@ bool TrpGroup::Printing() const { return report_ != nullptr && report_->MainRepo
 
 void TrpGroup::ResetReportPrintState() {
     if (report_ != nullptr) report_->ResetPrintState();
+}
+
+void TrpGroup::SetOutlineSettings(TrpOutlineSettings* Value) {
+    if (Value != nullptr) outlineSettings_->Assign(Value);
+    if (!IsReading()) ResetReportPrintState();
 }
 
 // ---------------------------------------------------------------------------

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "report/rpCache.h"
+#include "report/rpSettings.h"
 #include "report/rpTypes.h"
 
 class TrpCustomReport;
@@ -162,6 +163,15 @@ public:
     TNotifyEvent BeforeGroupBreak;
     TrpGetBreakValueEvent OnGetBreakValue;
 
+    // --- Outline ---
+    // Whether the group's instances become outline nodes (CreateNode).
+    TrpOutlineSettings* OutlineSettings() const { return outlineSettings_.get(); }
+    void SetOutlineSettings(TrpOutlineSettings* Value);
+    // The caption of the instance's node: its break value.
+    const std::string& OutlineCaption() const { return breakValue_; }
+    // The name of the class that makes the group's nodes.
+    static const char* OutlineNodeCreatorClassName() { return "TrpOutlineGroupNodeCreator"; }
+
     void Notify(TrpCommunicator* Communicator, int Operation) override;
     void ChangeOwner(TComponent* NewOwner) override;
     void IncludeState(std::uint16_t Flags) override;
@@ -183,6 +193,7 @@ private:
     // The engine's page cache, when it keeps one.
     TrpCacheManager* PageCache() const;
 
+    std::unique_ptr<TrpOutlineSettings> outlineSettings_;
     TrpComponent* breakComponent_ = nullptr;
     bool breakPending_ = false;
     int groupInstance_ = 0;

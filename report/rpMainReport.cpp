@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "report/rpParameters.h"
+#include "report/rpPublish.h"
 
 #include "platform/rtl/Filer.h"
 #include "platform/rtl/Strings.h"
@@ -46,6 +47,9 @@ TClass TrpReport::StaticClassType() {
             .Boolean("CachePages", &TrpReport::CachePages, &TrpReport::SetCachePages, 0)
             .Event("OnAutoSearchDialogClose", &TrpReport::OnAutoSearchDialogClose)
             .Event("OnGetAutoSearchValues", &TrpReport::OnGetAutoSearchValues)
+            .Event("OnInitializeParameters", &TrpReport::OnInitializeParameters,
+                   rpEventTypeInfo("TrpReportInitializeEvent"))
+            .Event("OnOutlineNodeCreate", &TrpReport::OnOutlineNodeCreate, rpEventTypeInfo("TrpOutlineNodeCreateEvent"))
             .Object("OutlineSettings", TrpOutlineReportSettings::StaticClassType(), &TrpReport::OutlineSettings,
                     &TrpReport::SetOutlineSettings)
             .Build();

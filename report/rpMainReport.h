@@ -44,6 +44,9 @@ using TrpReportOutlineFactory = std::function<std::unique_ptr<TrpReportOutline>(
 TrpReportOutlineFactory rpSetReportOutlineFactory(TrpReportOutlineFactory Factory);
 
 using TrpReportInitializeEvent = std::function<void(TObject* Sender, bool& Cancel)>;
+// A node the outline is about to add (the node is the preview layer's
+// TrpOutlineNode); clearing Accept leaves it out.
+using TrpReportOutlineNodeEvent = std::function<void(TObject* Sender, TObject* NodeCreator, TObject* Node, bool& Accept)>;
 
 class TrpReport : public TrpBandedReport {
 public:
@@ -129,6 +132,7 @@ public:
     TNotifyEvent OnAutoSearchDialogClose;
     TNotifyEvent OnGetAutoSearchValues;
     TrpReportInitializeEvent OnInitializeParameters;
+    TrpReportOutlineNodeEvent OnOutlineNodeCreate;
 
 protected:
     virtual void DoAfterOpenDataPipelines();

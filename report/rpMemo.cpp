@@ -9,6 +9,7 @@
 #include "report/rpGeneration.h"
 #include "report/rpGroup.h"
 #include "report/rpPipeline.h"
+#include "report/rpPublish.h"
 #include "report/rpRTTI.h"
 #include "report/rpReport.h"
 #include "report/rpTextLayout.h"
@@ -38,8 +39,9 @@ std::unique_ptr<TCanvas> rpNewMeasuringCanvas() {
 
 TClass TrpCustomMemo::StaticClassType() {
     using C = TrpCustomMemo;
-    static const TClassInfo info =
-        TClassBuilder<TrpCustomMemo>("TrpCustomMemo", TrpStretchable::StaticClassType())
+    static const TClassInfo info = [] {
+        TClassBuilder<C> builder("TrpCustomMemo", TrpStretchable::StaticClassType());
+        rpPublishAnchors(builder)
             .Boolean("CharWrap", &TrpCustomMemo::CharWrap, &TrpCustomMemo::SetCharWrap, 0)
             .Object("TabStopPositions", TStrings::StaticClassType(), &TrpCustomMemo::TabStopPositions,
                     &TrpCustomMemo::SetTabStopPositions)
@@ -47,17 +49,26 @@ TClass TrpCustomMemo::StaticClassType() {
             .Object("Border", TrpBorder::StaticClassType(), &C::Border, &C::SetBorder)
             .Ordinal("Color", TypeInfoColor(), &C::Color, &C::SetColor, clWhite)
             .Object("Font", TFont::StaticClassType(), &C::Font, &C::SetFont)
+            // Stored as mmLeading (see DefineProperties).
+            .Float("Leading", &C::Leading, &C::SetLeading, TypeInfoSingle())
+            .NotStored()
+            .Boolean("ReprintOnOverFlow", &C::ReprintOnOverFlow, &C::SetReprintOnOverFlow, 0)
             .Enum("TextAlignment", rpTypeInfo<TrpTextAlignment>(), &C::TextAlignment, &C::SetTextAlignment,
                   taLeftJustified)
             .Boolean("Transparent", &C::Transparent, &C::SetTransparent, 0)
-            .Boolean("Visible", &C::Visible, &C::SetVisible, 1)
-            .Build();
+            .Boolean("Visible", &C::Visible, &C::SetVisible, 1);
+        rpPublishDrawCommandEvents(builder);
+        rpPublishOffsets(builder);
+        rpPublishLengths(builder);
+        return builder.Build();
+    }();
     return &info;
 }
 
 TClass TrpMemo::StaticClassType() {
     static const TClassInfo info =
         TClassBuilder<TrpMemo>("TrpMemo", TrpCustomMemo::StaticClassType())
+            .String("Caption", &TrpMemo::Caption, &TrpMemo::SetCaption)
             .Object("Lines", TStrings::StaticClassType(), &TrpCustomMemo::Lines, &TrpMemo::SetLines)
             .Build();
     return &info;

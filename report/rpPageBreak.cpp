@@ -9,7 +9,9 @@ constexpr int kDesignHeightPixels = 13;
 
 TClass TrpPageBreak::StaticClassType() {
     static const TClassInfo info =
-        TClassBuilder<TrpPageBreak>("TrpPageBreak", TrpStretchable::StaticClassType()).Build();
+        TClassBuilder<TrpPageBreak>("TrpPageBreak", TrpStretchable::StaticClassType())
+            .Boolean("Visible", &TrpPageBreak::Visible, &TrpPageBreak::SetVisible, 1)
+            .Build();
     return &info;
 }
 

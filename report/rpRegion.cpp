@@ -8,6 +8,7 @@
 #include "report/rpGeneration.h"
 #include "report/rpPage.h"
 #include "report/rpPageBreak.h"
+#include "report/rpPublish.h"
 #include "report/rpReport.h"
 
 TClass TrpCustomRegion::StaticClassType() {
@@ -20,8 +21,21 @@ TClass TrpCustomRegion::StaticClassType() {
 }
 
 TClass TrpRegion::StaticClassType() {
-    static const TClassInfo info =
-        TClassBuilder<TrpRegion>("TrpRegion", TrpCustomRegion::StaticClassType()).Build();
+    using C = TrpRegion;
+    static const TClassInfo info = [] {
+        TClassBuilder<C> builder("TrpRegion", TrpCustomRegion::StaticClassType());
+        rpPublishAnchors(builder)
+            .String("Caption", &C::Caption, &C::SetCaption)
+            .Boolean("ParentHeight", &C::ParentHeight, &C::SetParentHeight, 0)
+            .Boolean("ParentWidth", &C::ParentWidth, &C::SetParentWidth, 0)
+            .Boolean("ReprintOnOverFlow", &C::ReprintOnOverFlow, &C::SetReprintOnOverFlow, 0)
+            .Boolean("StretchWithParent", &C::StretchWithParent, &C::SetStretchWithParent, 0)
+            .Boolean("Transparent", &C::Transparent, &C::SetTransparent, 0);
+        rpPublishDrawCommandEvents(builder);
+        rpPublishOffsets(builder);
+        rpPublishLengths(builder);
+        return builder.Build();
+    }();
     return &info;
 }
 

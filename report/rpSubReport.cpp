@@ -15,6 +15,7 @@
 #include "report/rpMainReport.h"
 #include "report/rpPage.h"
 #include "report/rpPipeline.h"
+#include "report/rpPublish.h"
 #include "report/rpPublisher.h"
 #include "report/rpRTTI.h"
 #include "report/rpRegion.h"
@@ -41,8 +42,10 @@ enum : int {
 }  // namespace
 
 TClass TrpSubReport::StaticClassType() {
-    static const TClassInfo info =
-        TClassBuilder<TrpSubReport>("TrpSubReport", TrpStretchable::StaticClassType())
+    using C = TrpSubReport;
+    static const TClassInfo info = [] {
+        TClassBuilder<C> builder("TrpSubReport", TrpStretchable::StaticClassType());
+        rpPublishAnchors(builder)
             .Enum("PrintBehavior", rpTypeInfo<TrpPrintBehaviorType>(), &TrpSubReport::PrintBehavior,
                   &TrpSubReport::SetPrintBehavior, pbChild)
             .Boolean("NewPrintJob", &TrpSubReport::NewPrintJob, &TrpSubReport::SetNewPrintJob, 0)
@@ -55,7 +58,15 @@ TClass TrpSubReport::StaticClassType() {
                     &TrpSubReport::SetDrillDownComponent)
             .Object("OutlineSettings", TrpOutlineSettings::StaticClassType(), &TrpSubReport::OutlineSettings,
                     &TrpSubReport::SetOutlineSettings)
-            .Build();
+            // Made without the parent's width (a section takes it): so stored.
+            .Boolean("ParentWidth", &C::ParentWidth, &C::SetParentWidth, 0)
+            .Float("StopPosition", &C::StopPosition, &C::SetStopPosition, TypeInfoSingle())
+            .NotStored()
+            .Boolean("Visible", &C::Visible, &C::SetVisible, 1);
+        rpPublishOffsets(builder);
+        rpPublishLengths(builder);
+        return builder.Build();
+    }();
     return &info;
 }
 

@@ -660,6 +660,23 @@ void CopyStoredSettings(TrpCustomReport* Target, TrpCustomReport* Source) {
     }
 }
 
+// The print job's event handlers that the stream names (the report's
+// Transfer moves the layout's own): a name the root knows takes its
+// handler; a handler set in code, which has no name, stays.
+void CopyNamedHandlers(TrpCustomReport* Target, TrpCustomReport* Source, TComponent* Root) {
+    if (Target == nullptr || Source == nullptr || Root == nullptr || Target->ClassType() != Source->ClassType())
+        return;
+    const TClass layout = TrpCustomReport::StaticClassType();
+    const TClass producer = TrpProducer::StaticClassType();
+    for (const TPropInfo* p : GetPropList(Target->ClassType())) {
+        if (p->PropType == nullptr || p->PropType->Kind != tkMethod || !p->GetMethodName || !p->SetMethod) continue;
+        if (GetPropInfo(layout, p->Name) != nullptr && GetPropInfo(producer, p->Name) == nullptr) continue;
+        const std::string name = p->GetMethodName(Source);
+        if (name.empty()) continue;
+        if (const std::any* handler = Root->MethodAddress(name)) p->SetMethod(Target, handler, name);
+    }
+}
+
 }  // namespace
 
 bool TrpReportTemplate::BeforeLoad() {
@@ -689,6 +706,17 @@ void TrpReportTemplate::ReadComponentsProc(TComponent* Component) {
 
 void TrpReportTemplate::CheckRead() {
     if (readReport_ == nullptr) throw ETemplateLoadError(rpLanguageText(49));
+    // The parameters are taken by copy once the read is accepted; a value
+    // its type cannot take would fail that copy half way through taking
+    // the layout, so it fails the read here, while the old layout is whole.
+    auto* read = dynamic_cast<TrpReport*>(readReport_);
+    auto* target = dynamic_cast<TrpReport*>(report_);
+    if (read == nullptr || target == nullptr || !read->HasParameters()) return;
+    const bool moved = !target->HasParameters() && read->Parameters()->Owner() == target->Owner();
+    if (!moved) {
+        TrpParameterList probe(nullptr);
+        probe.Assign(read->Parameters());
+    }
 }
 
 void TrpReportTemplate::ReaderSetName(TReader* /*Reader*/, TComponent* Component, std::string& Name) {
@@ -704,6 +732,7 @@ void TrpReportTemplate::ReaderSetName(TReader* /*Reader*/, TComponent* Component
 void TrpReportTemplate::TakeLayout(TrpCustomReport* Source) {
     report_->Transfer(Source);
     CopyStoredSettings(report_, Source);
+    CopyNamedHandlers(report_, Source, Root());
     auto* target = dynamic_cast<TrpReport*>(report_);
     auto* source = dynamic_cast<TrpReport*>(Source);
     if (target != nullptr && source != nullptr) {

@@ -5,6 +5,7 @@
 
 #include "report/rpBand.h"
 #include "report/rpPipeline.h"
+#include "report/rpPublish.h"
 #include "report/rpReport.h"
 #include "report/rpUnits.h"
 #include "report/rpUtils.h"
@@ -190,8 +191,20 @@ void TrpDraw2DBarCode::DrawOnScreen(TCanvas* Canvas, const TRect& Rect, int Scre
 
 TClass TrpCustom2DBarCode::StaticClassType() {
     using C = TrpCustom2DBarCode;
-    static const TClassInfo info =
-        TClassBuilder<C>("TrpCustom2DBarCode", TrpCustomComponent::StaticClassType())
+    static const TClassInfo info = [] {
+        TClassBuilder<C> builder("TrpCustom2DBarCode", TrpCustomComponent::StaticClassType());
+        rpPublishAnchors(builder)
+            .Object("Border", TrpBorder::StaticClassType(), &C::Border, &C::SetBorder)
+            // Of the symbol and its caption.
+            .Enum("Alignment", rpTypeInfo<TAlignment>(), &C::Alignment, &C::SetAlignment, taLeftJustify)
+            .Boolean("AutoSize", &C::AutoSize, &C::SetAutoSize, 1)
+            // Bars and caption; black from the constructor, so always written.
+            .Ordinal("Color", TypeInfoColor(), &C::Color, &C::SetColor)
+            // The caption's.
+            .Object("Font", TFont::StaticClassType(), &C::Font, &C::SetFont)
+            .Boolean("ReprintOnOverFlow", &C::ReprintOnOverFlow, &C::SetReprintOnOverFlow, 0)
+            .Boolean("Transparent", &C::Transparent, &C::SetTransparent, 0)
+            .Boolean("Visible", &C::Visible, &C::SetVisible, 1)
             .Boolean("AutoScale", &C::AutoScale, &C::SetAutoScale, 1)
             .Ordinal("BackgroundColor", TypeInfoColor(), &C::BackgroundColor, &C::SetBackgroundColor, clWhite)
             .Enum("BarCodeType", rpTypeInfo<Trp2DBarCodeType>(), &C::BarCodeType, &C::SetBarCodeType, bcPDF417)
@@ -211,8 +224,11 @@ TClass TrpCustom2DBarCode::StaticClassType() {
             .Integer("QuietZone", &C::QuietZone, &C::SetQuietZone, 8)
             .Boolean("RelativeBarHeight", &C::RelativeBarHeight, &C::SetRelativeBarHeight, 0)
             .Boolean("Truncated", &C::Truncated, &C::SetTruncated, 0)
-            .Float("VerPixelsPerMM", &C::VerPixelsPerMM, &C::SetVerPixelsPerMM, TypeInfoExtended())
-            .Build();
+            .Float("VerPixelsPerMM", &C::VerPixelsPerMM, &C::SetVerPixelsPerMM, TypeInfoExtended());
+        rpPublishDrawCommandEvents(builder);
+        rpPublishLengths(builder);
+        return builder.Build();
+    }();
     return &info;
 }
 

@@ -8,6 +8,7 @@
 #include "report/rpDevice.h"
 #include "report/rpLanguage.h"
 #include "report/rpPipeline.h"
+#include "report/rpPublish.h"
 #include "report/rpUnits.h"
 #include "report/rpUtils.h"
 
@@ -361,8 +362,9 @@ void TrpDrawBarCode::DrawOnScreen(TCanvas* Canvas, const TRect& Rect, int Screen
 
 TClass TrpCustomBarCode::StaticClassType() {
     using C = TrpCustomBarCode;
-    static const TClassInfo info =
-        TClassBuilder<C>("TrpCustomBarCode", TrpCustomComponent::StaticClassType())
+    static const TClassInfo info = [] {
+        TClassBuilder<C> builder("TrpCustomBarCode", TrpCustomComponent::StaticClassType());
+        rpPublishAnchors(builder)
             .String("AddOnCode", &C::AddOnCode, &C::SetAddOnCode)
             .Boolean("AutoEncode", &C::AutoEncode, &C::SetAutoEncode, 0)
             .Boolean("AutoSizeFont", &C::AutoSizeFont, &C::SetAutoSizeFont, 1)
@@ -377,7 +379,18 @@ TClass TrpCustomBarCode::StaticClassType() {
             .Boolean("PrintHumanReadable", &C::PrintHumanReadable, &C::SetPrintHumanReadable, 1)
             .Float("WideBarRatio", &C::WideBarRatio, &C::SetWideBarRatio, TypeInfoSingle())
             .NotStored()
-            .Build();
+            .Object("Border", TrpBorder::StaticClassType(), &C::Border, &C::SetBorder)
+            .Enum("Alignment", rpTypeInfo<TAlignment>(), &C::Alignment, &C::SetAlignment, taLeftJustify)
+            .Boolean("AutoSize", &C::AutoSize, &C::SetAutoSize, 1)
+            .Ordinal("Color", TypeInfoColor(), &C::Color, &C::SetColor, clWhite)
+            .Object("Font", TFont::StaticClassType(), &C::Font, &C::SetFont)
+            .Boolean("ReprintOnOverFlow", &C::ReprintOnOverFlow, &C::SetReprintOnOverFlow, 0)
+            .Boolean("Transparent", &C::Transparent, &C::SetTransparent, 0)
+            .Boolean("Visible", &C::Visible, &C::SetVisible, 1);
+        rpPublishDrawCommandEvents(builder);
+        rpPublishLengths(builder);
+        return builder.Build();
+    }();
     return &info;
 }
 
@@ -450,6 +463,11 @@ void TrpCustomBarCode::SetBarCodeType(TrpBarCodeType Value) {
 
 void TrpCustomBarCode::SetAddOnCode(const std::string& Value) {
     if (Value == addOnCode_) return;
+    // A stream holds the add-on before the symbol kind that allows it.
+    if (Loading()) {
+        addOnCode_ = Value;
+        return;
+    }
     if (!Value.empty() && !barcode::IsUpcEan(barCodeType_)) return ShowError(rpLanguageText(423));
     if (Value.size() != 0 && Value.size() != 2 && Value.size() != 5) return ShowError(rpLanguageText(424));
     BeforePropertyChange("AddOnCode");

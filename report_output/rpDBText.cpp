@@ -9,10 +9,12 @@
 #include "report/rpGeneration.h"
 #include "report/rpGroup.h"
 #include "report/rpLanguage.h"
+#include "report/rpMainReport.h"
 #include "report/rpPipeline.h"
 #include "report_output/rpTextLook.h"
 #include "report/rpRTTI.h"
 #include "report/rpReport.h"
+#include "report/rpSubReport.h"
 #include "report/rpUtils.h"
 #include "report_output/rpGraphics.h"
 
@@ -74,7 +76,9 @@ TClass TrpDBText::StaticClassType() {
                          &TrpDBText::SetReprintOnSubsequent, 0)
                 .Boolean("SuppressRepeatedValues", &TrpDBText::SuppressRepeatedValues,
                          &TrpDBText::SetSuppressRepeatedValues, 0)
-                .String("DisplayFormat", &TrpDBText::DisplayFormat, &TrpDBText::SetDisplayFormat);
+                .String("DisplayFormat", &TrpDBText::DisplayFormat, &TrpDBText::SetDisplayFormat)
+                .Event("OnFormat", &TrpDBText::OnFormat, rpEventTypeInfo("TrpFormatEvent"))
+                .Object("ResetGroup", TrpGroup::StaticClassType(), &TrpDBText::ResetGroup, &TrpDBText::SetResetGroup);
             return builder.Build();
         }();
     return &info;
@@ -356,6 +360,8 @@ TClass TrpDBCalc::StaticClassType() {
         TClassBuilder<TrpDBCalc>("TrpDBCalc", TrpDBText::StaticClassType())
             .Enum("DBCalcType", rpTypeInfo<TrpDBCalcType>(), &TrpDBCalc::DBCalcType, &TrpDBCalc::SetDBCalcType, dcSum)
             .Boolean("LookAhead", &TrpDBCalc::LookAhead, &TrpDBCalc::SetLookAhead, 0)
+            .Event("OnCalc", &TrpDBCalc::OnCalc)
+            .Event("OnGroupBreak", &TrpDBCalc::OnGroupBreak)
             .Build();
     return &info;
 }
@@ -392,6 +398,19 @@ bool TrpDBCalc::LookAheadActive() const {
     return (main != nullptr ? main : Band()->Report())->PassSetting() == psTwoPass;
 }
 
+std::string rpLookAheadKeyPrefix(const TrpComponent* Control) {
+    std::string prefix;
+    const TrpCustomReport* report = Control->Band() != nullptr ? Control->Band()->Report() : nullptr;
+    while (auto* child = dynamic_cast<const TrpChildReport*>(report)) {
+        TrpSubReport* sub = child->SubReport();
+        if (sub == nullptr || sub->Band() == nullptr) break;
+        report = sub->Band()->Report();
+        const TrpDataPipeline* pipeline = report != nullptr ? report->DataPipeline() : nullptr;
+        prefix = Format("%8d", {pipeline != nullptr ? pipeline->TraversalCount() : 0}) + "|" + prefix;
+    }
+    return prefix;
+}
+
 std::string TrpDBCalc::GetLookAheadKey() const {
     int a = 0;
     int b = 0;
@@ -404,7 +423,7 @@ std::string TrpDBCalc::GetLookAheadKey() const {
             b = engine != nullptr ? engine->CurrentColumn() : 0;
         }
     }
-    return Format("%8d", {a}) + "|" + Format("%8d", {b});
+    return rpLookAheadKeyPrefix(this) + Format("%8d", {a}) + "|" + Format("%8d", {b});
 }
 
 std::string TrpDBCalc::GetLookAheadValue(const std::string& Key) const {

@@ -92,6 +92,12 @@ private:
 
 class TrpDBCalc;
 
+// The start of a look-ahead key of a control in a child report: one
+// "%8d|" per subreport it lies in, outermost first, of the record its
+// containing report stands on, so that the child printed for each record
+// keeps totals of its own. Empty in the main report.
+std::string rpLookAheadKeyPrefix(const TrpComponent* Control);
+
 class TrpLookAheadList {
 public:
     explicit TrpLookAheadList(TrpCommunicator* Owner) : owner_(Owner) {}

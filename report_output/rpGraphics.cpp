@@ -23,11 +23,6 @@ int MMToPixels(int32_t Value, int Axis) {
 
 }  // namespace
 
-const TTypeInfo* rpDrawCommandEventTypeInfo() {
-    static const TTypeInfo info = MakeMethodTypeInfo("TrpDrawCommandEvent");
-    return &info;
-}
-
 TClass TrpCustomGraphic::StaticClassType() {
     static const TClassInfo info = TClassBuilder<TrpCustomGraphic>("TrpCustomGraphic", TrpCustomComponent::StaticClassType())
                                        .Object("Brush", TBrush::StaticClassType(), &TrpCustomGraphic::Brush,

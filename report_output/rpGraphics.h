@@ -23,9 +23,7 @@
 #include "platform/gfx/Graphics.h"
 #include "report_output/rpTextControls.h"
 
-// The event type controls publish OnDrawCommandClick and
-// OnDrawCommandCreate with.
-const TTypeInfo* rpDrawCommandEventTypeInfo();
+#include "report/rpPublish.h"
 
 class TrpCustomGraphic : public TrpCustomComponent {
 public:

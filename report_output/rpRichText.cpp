@@ -25,6 +25,7 @@
 #include "report/rpDisplayFormat.h"
 #include "report/rpMemo.h"
 #include "report/rpPipeline.h"
+#include "report/rpPublish.h"
 #include "report/rpRTTI.h"
 #include "report/rpReport.h"
 #include "report_output/rpRTF.h"
@@ -656,14 +657,27 @@ void TrpDrawRichText::DrawOn(TCanvas* Canvas, const TRect& DeviceRect) {
 // Components
 
 TClass TrpCustomRichText::StaticClassType() {
-    static const TClassInfo info =
-        TClassBuilder<TrpCustomRichText>("TrpCustomRichText", TrpStretchable::StaticClassType()).Build();
+    using C = TrpCustomRichText;
+    static const TClassInfo info = [] {
+        TClassBuilder<C> builder("TrpCustomRichText", TrpStretchable::StaticClassType());
+        rpPublishAnchors(builder)
+            .Object("Border", TrpBorder::StaticClassType(), &C::Border, &C::SetBorder)
+            .Ordinal("Color", TypeInfoColor(), &C::Color, &C::SetColor, clWhite)
+            .Boolean("ReprintOnOverFlow", &C::ReprintOnOverFlow, &C::SetReprintOnOverFlow, 0)
+            .Boolean("Transparent", &C::Transparent, &C::SetTransparent, 0)
+            .Boolean("Visible", &C::Visible, &C::SetVisible, 1);
+        rpPublishDrawCommandEvents(builder);
+        rpPublishOffsets(builder);
+        rpPublishLengths(builder);
+        return builder.Build();
+    }();
     return &info;
 }
 
 TClass TrpRichText::StaticClassType() {
     static const TClassInfo info =
         TClassBuilder<TrpRichText>("TrpRichText", TrpCustomRichText::StaticClassType())
+            .String("Caption", &TrpRichText::Caption, &TrpRichText::SetCaption)
             .Boolean("MailMerge", &TrpCustomRichText::MailMerge, &TrpCustomRichText::SetMailMerge, 0)
             .String("RichText", &TrpRichText::RichText,
                     static_cast<void (TrpRichText::*)(const std::string&)>(&TrpRichText::SetRichText))

@@ -104,6 +104,7 @@ TClass TrpCustomText::StaticClassType() {
             .Integer("SaveLength", &TrpCustomText::SaveLength, &TrpCustomText::SetSaveLength, 0)
             .Integer("SaveOrder", &TrpCustomText::SaveOrder, &TrpCustomText::SetSaveOrder, -1)
             .Boolean("ReprintOnOverFlow", &TrpCustomText::ReprintOnOverFlow, &TrpCustomText::SetReprintOnOverFlow, 0)
+            .Event("OnGetText", &TrpCustomText::OnGetText, rpEventTypeInfo("TrpGetTextEvent"))
             .Build();
     return &info;
 }
@@ -180,6 +181,26 @@ void TrpCustomText::SetSaveOrder(int Value) {
     }
     UpdateSaveOrder(Value);
     UpdateBand();
+}
+
+void TrpCustomText::Loaded() {
+    TrpCustomComponent::Loaded();
+    JoinSavesAfterLoad();
+}
+
+void TrpCustomText::JoinSavesAfterLoad() {
+    if (!save_ || Band() == nullptr || Band()->IndexOfSave(this) >= 0) return;
+    // Before the first control already placed whose stored place is later:
+    // the controls of a stream are read in any order.
+    int at = Band()->SaveCount();
+    for (int i = 0; i < Band()->SaveCount(); ++i) {
+        auto* other = dynamic_cast<TrpCustomText*>(Band()->Saves(i));
+        if (other != nullptr && storedSaveOrder_ >= 0 && other->storedSaveOrder_ > storedSaveOrder_) {
+            at = i;
+            break;
+        }
+    }
+    Band()->InsertSave(at, this);
 }
 
 void TrpCustomText::UpdateSaveOrder(int Position) {

@@ -93,6 +93,8 @@ public:
 
     TrpGetTextEvent OnGetText;
 
+    void Loaded() override;
+
 protected:
     bool PrintingNow() const;
 
@@ -106,6 +108,9 @@ private:
     int32_t rotatedOriginLeft_ = 0;
     int32_t rotatedOriginTop_ = 0;
     int storedSaveOrder_ = -1;
+    // A read control that saves joins its band's save list at its stored
+    // place (the list is not in the stream).
+    void JoinSavesAfterLoad();
     bool save_ = false;
     int saveLength_ = 0;
 };

@@ -8,6 +8,7 @@
 #include "platform/gfx/Graphics.h"
 #include "platform/rtl/TypInfo.h"
 #include "report/rpComponent.h"
+#include "report/rpPublish.h"
 #include "report/rpTypes.h"
 #include "report_output/rpGraphics.h"
 
@@ -29,16 +30,3 @@ TClassBuilder<C>& rpPublishTextLook(TClassBuilder<C>& Builder, bool AutoSizeDefa
         .Boolean("WordWrap", &C::WordWrap, &C::SetWordWrap, 0);
 }
 
-// The lengths in the report's units, for scripts and old streams; the mm
-// values are what is stored.
-template <typename C>
-TClassBuilder<C>& rpPublishLengths(TClassBuilder<C>& Builder) {
-    return Builder.Float("Height", &C::Height, &C::SetHeight, TypeInfoSingle())
-        .NotStored()
-        .Float("Left", &C::Left, &C::SetLeft, TypeInfoSingle())
-        .NotStored()
-        .Float("Top", &C::Top, &C::SetTop, TypeInfoSingle())
-        .NotStored()
-        .Float("Width", &C::Width, &C::SetWidth, TypeInfoSingle())
-        .NotStored();
-}

@@ -91,8 +91,9 @@ TClass TrpCustomVariable::StaticClassType() {
     static const TClassInfo info =
         [] {
             TClassBuilder<TrpCustomVariable> builder("TrpCustomVariable", TrpCustomText::StaticClassType());
-            rpPublishTextLook(builder, true)
-                .String("DisplayFormat", &TrpCustomVariable::DisplayFormat, &TrpCustomVariable::SetDisplayFormat);
+            rpPublishLengths(rpPublishTextLook(builder, true))
+                .String("DisplayFormat", &TrpCustomVariable::DisplayFormat, &TrpCustomVariable::SetDisplayFormat)
+                .Event("OnFormat", &TrpCustomVariable::OnFormat, rpEventTypeInfo("TrpFormatEvent"));
             return builder.Build();
         }();
     return &info;
@@ -118,6 +119,17 @@ void TrpCustomVariable::PropertiesToDrawCommand(TrpDrawCommand* DrawCommand) {
 // ---------------------------------------------------------------------------
 // TrpVariable
 
+namespace {
+
+// A group (or any named report object but a pipeline) goes by reference;
+// what has no name (the engine, a band) is given again by the next run.
+bool StoredByReference(const TrpCommunicator* C) {
+    return C != nullptr && !C->Name().empty() && dynamic_cast<const TrpDataPipeline*>(C) == nullptr &&
+           dynamic_cast<const TrpCustomEngine*>(C) == nullptr;
+}
+
+}  // namespace
+
 TClass TrpVariable::StaticClassType() {
     static const TClassInfo info =
         TClassBuilder<TrpVariable>("TrpVariable", TrpCustomVariable::StaticClassType())
@@ -130,6 +142,16 @@ TClass TrpVariable::StaticClassType() {
                   dtString)
             .Boolean("LookAhead", &TrpVariable::LookAhead, &TrpVariable::SetLookAhead, 0)
             .Boolean("BlankWhenZero", &TrpVariable::BlankWhenZero, &TrpVariable::SetBlankWhenZero, 0)
+            // A pipeline goes by name (CalcDataPipelineName, ResetDataPipelineName),
+            // a group by reference.
+            .Object("CalcComponent", TrpCommunicator::StaticClassType(), &TrpVariable::CalcComponent,
+                    &TrpVariable::SetCalcComponent)
+            .Stored([](const TrpVariable* V) { return StoredByReference(V->CalcComponent()); })
+            .Object("ResetComponent", TrpCommunicator::StaticClassType(), &TrpVariable::ResetComponent,
+                    &TrpVariable::SetResetComponent)
+            .Stored([](const TrpVariable* V) { return StoredByReference(V->ResetComponent()); })
+            .Event("OnCalc", &TrpVariable::OnCalc, rpEventTypeInfo("TrpVarCalcEvent"))
+            .Event("OnReset", &TrpVariable::OnReset, rpEventTypeInfo("TrpVarCalcEvent"))
             .Build();
     return &info;
 }
@@ -275,6 +297,21 @@ void TrpVariable::SetBand(TrpBand* Value) {
     Subscribe();
 }
 
+void TrpVariable::Loaded() {
+    TrpCustomVariable::Loaded();
+    if (Band() == nullptr || storedCalcOrder_ < 0) return;
+    Band()->RemoveVariable(this);
+    int at = Band()->VariableCount();
+    for (int i = 0; i < Band()->VariableCount(); ++i) {
+        auto* other = dynamic_cast<TrpVariable*>(Band()->Variables(i));
+        if (other != nullptr && other->storedCalcOrder_ > storedCalcOrder_) {
+            at = i;
+            break;
+        }
+    }
+    Band()->InsertVariable(at, this);
+}
+
 std::string TrpVariable::GetEventNotifySortKey() const {
     const std::string bandKey = Band() != nullptr ? Band()->GetEventNotifySortKey() : std::string();
     return bandKey + Format("%8d", {CalcOrder()});
@@ -325,6 +362,7 @@ void TrpVariable::Init() {
         }
     }
     ClearSlots();
+    pageTexts_.clear();
     footerCalculated_ = pageEnded_ = restored_ = false;
     before_ = after_ = slots_;
 }
@@ -545,7 +583,7 @@ std::string TrpVariable::GetLookAheadKey() const {
     int column = 0;
     if (resetType_ == veColumnStart || resetType_ == veColumnEnd)
         if (auto* engine = dynamic_cast<TrpEngine*>(ReportEngine())) column = engine->CurrentColumn();
-    return Format("%8d", {ResetPosition()}) + "|" + Format("%8d", {column});
+    return rpLookAheadKeyPrefix(this) + Format("%8d", {ResetPosition()}) + "|" + Format("%8d", {column});
 }
 
 void TrpVariable::GetPrintText(std::string& Text) const {
@@ -574,6 +612,7 @@ void TrpVariable::SaveToCache(int Page) {
     static_assert(sizeof(Slots) <= kSlotsSize);
     std::memcpy(static_cast<char*>(record.Data()) + kCacheRecordSize, &slots_, sizeof(Slots));
     WriteCacheRecord(Page, record.Data());
+    pageTexts_[Page] = {text_, pageEnded_};
 }
 
 void TrpVariable::RestoreFromCache(int Page) {
@@ -583,6 +622,12 @@ void TrpVariable::RestoreFromCache(int Page) {
     SetOverFlow(record.GetBool(1));
     SetDrawComponent(record.GetBool(2));
     std::memcpy(&slots_, static_cast<const char*>(record.Data()) + kCacheRecordSize, sizeof(Slots));
+    // The page-end mark too: a page made alone hears the end of the page
+    // before it again, which the run had already answered.
+    if (auto it = pageTexts_.find(Page); it != pageTexts_.end()) {
+        text_ = it->second.text;
+        pageEnded_ = it->second.pageEnded;
+    }
     restored_ = true;
 }
 
@@ -634,7 +679,9 @@ TClass TrpCalc::StaticClassType() {
             rpPublishTextLook(builder, true)
                 .Enum("CalcType", rpTypeInfo<TrpCalcType>(), &TrpCalc::CalcType, &TrpCalc::SetCalcType, ctDate)
                 .Enum("CustomType", rpTypeInfo<TrpDataType>(), &TrpCalc::CustomType, &TrpCalc::SetCustomType, dtString)
-                .String("DisplayFormat", &TrpCalc::DisplayFormat, &TrpCalc::SetDisplayFormat);
+                .String("DisplayFormat", &TrpCalc::DisplayFormat, &TrpCalc::SetDisplayFormat)
+                .Event("OnCalc", &TrpCalc::OnCalc)
+                .Event("OnFormat", &TrpCalc::OnFormat, rpEventTypeInfo("TrpFormatEvent"));
             return builder.Build();
         }();
     return &info;
@@ -657,6 +704,7 @@ void TrpCalc::SaveToCache(int Page) {
     std::memcpy(at + 9, &integer, 4);
     std::memcpy(at + 13, &customDouble_, 8);
     WriteCacheRecord(Page, record.Data());
+    pageTexts_[Page] = customText_;
 }
 
 void TrpCalc::RestoreFromCache(int Page) {
@@ -672,6 +720,7 @@ void TrpCalc::RestoreFromCache(int Page) {
     std::memcpy(&integer, at + 9, 4);
     customInteger_ = integer;
     std::memcpy(&customDouble_, at + 13, 8);
+    if (auto it = pageTexts_.find(Page); it != pageTexts_.end()) customText_ = it->second;
 }
 
 void TrpCalc::SetCalcType(TrpCalcType Value) {

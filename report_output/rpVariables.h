@@ -10,6 +10,7 @@
 // page. Only the numeric slots carry a difference: a Boolean, a character
 // or a date has no meaningful difference, so those reset as usual.
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -106,6 +107,9 @@ public:
     void EventNotify(TObject* Sender, int EventNumber, TrsParamList* Params) override;
     void Notify(TrpCommunicator* Communicator, int Operation) override;
     void SetBand(TrpBand* Value) override;
+    // A read variable takes its stored place among its band's variables
+    // (the order they compute in, which the stream keeps as CalcOrder).
+    void Loaded() override;
     std::string GetEventNotifySortKey() const override;
     void GetPrintText(std::string& Text) const override;
     void PropertiesToDrawCommand(TrpDrawCommand* DrawCommand) override;
@@ -139,6 +143,14 @@ private:
     int storedCalcOrder_ = -1;
     Slots slots_;
     std::string text_;
+    // The text value each page started from, with the page-end mark: they
+    // have no room in the fixed page record, and a page generated again
+    // alone must show the text the run showed.
+    struct PageText {
+        std::string text;
+        bool pageEnded = false;
+    };
+    std::map<int, PageText> pageTexts_;
     Slots before_;
     Slots after_;
     Slots footer_;
@@ -212,6 +224,8 @@ private:
     int customInteger_ = 0;
     double customDouble_ = 0;
     std::string customText_;
+    // The custom text each page started from (see TrpVariable).
+    std::map<int, std::string> pageTexts_;
 };
 
 // The value and the printed text of a system variable of VarType placed

@@ -152,7 +152,7 @@ public:
                 d.setAcceptMode(QFileDialog::AcceptSave);
                 d.setFileMode(QFileDialog::AnyFile);
             } else {
-                d.setFileMode(QFileDialog::ExistingFile);
+                d.setFileMode(R.multiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
             }
             std::string ext = R.defaultExt;
             if (ext.rfind("*.", 0) == 0) ext = ext.substr(2);
@@ -161,7 +161,7 @@ public:
             if (!R.value.empty()) d.selectFile(ToQt(R.value));
             if (d.exec() == QDialog::Accepted && !d.selectedFiles().isEmpty()) {
                 a.result = mrOk;
-                a.text = ToStd(d.selectedFiles().front());
+                a.text = ToStd(d.selectedFiles().join('\n'));
             }
             return a;
         }
@@ -353,9 +353,20 @@ bool TOpenDialog::Run(bool Save) {
     r.initialDir = initialDir_;
     r.defaultExt = defaultExt_;
     r.value = fileName_;
+    r.multiSelect = !Save && options_.Contains(ofAllowMultiSelect);
     ui::BoxAnswer a = ui::Dialogs().Show(r);
     if (a.result != mrOk || a.text.empty()) return false;
-    fileName_ = a.text;
+    files_.clear();
+    if (r.multiSelect) {
+        std::size_t start = 0;
+        for (std::size_t end; (end = a.text.find('\n', start)) != std::string::npos; start = end + 1)
+            if (end > start) files_.push_back(a.text.substr(start, end - start));
+        if (start < a.text.size()) files_.push_back(a.text.substr(start));
+    } else {
+        files_.push_back(a.text);
+    }
+    if (files_.empty()) return false;
+    fileName_ = files_.front();
     return true;
 }
 

@@ -43,8 +43,10 @@ public:
     FAT_CLASS_NAME(TOpenDialog)
     explicit TOpenDialog(TComponent* AOwner) : TComponent(AOwner) {}
 
-    // True when the user chose a file (FileName holds its full name).
+    // True when the user chose a file (FileName holds its full name; with
+    // ofAllowMultiSelect, Files holds every file chosen, FileName the first).
     virtual bool Execute();
+    const std::vector<std::string>& Files() const { return files_; }
 
     const std::string& FileName() const { return fileName_; }
     void SetFileName(const std::string& Value) { fileName_ = Value; }
@@ -65,6 +67,7 @@ public:
 protected:
     bool Run(bool Save);
     std::string fileName_, filter_, defaultExt_, initialDir_, title_;
+    std::vector<std::string> files_;
     int filterIndex_ = 1;
     TOpenOptions options_{ofHideReadOnly};
 };
@@ -92,6 +95,8 @@ struct BoxRequest {
     std::string filter;
     std::string initialDir;
     std::string defaultExt;
+    // An open-file choice of several files: the answer lists them, one a line.
+    bool multiSelect = false;
 };
 
 // The user's answer: the button, and the text or path where one was asked.

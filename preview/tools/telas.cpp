@@ -1,9 +1,10 @@
 // Pictures of the preview window for the documentation: a sample listing of
 // issued invoices (150 invoices, two passes, "Página n de m" in the header)
 // previewed maximised at 100 %, then at whole page, then the print dialog
-// when one is registered. The exit code is 0 when every picture was written.
+// when one is registered, then the e-mail window. The exit code is 0 when
+// every picture was written.
 //   preview-telas <folder>  ->  <folder>/previa-100.png, previa-pagina.png,
-//                               impressao.png
+//                               impressao.png, email.png
 // Run it under a virtual screen: xvfb-run -s "-screen 0 1280x800x24" ...
 #include <cmath>
 #include <cstdio>
@@ -31,6 +32,7 @@
 #include "report/rpGeneration.h"
 #include "report/rpRegister.h"
 #include "report_output/rpDBText.h"
+#include "report_output/rpEmail.h"
 #include "report_output/rpOutputRegister.h"
 #include "report_output/rpTextControls.h"
 #include "report_output/rpVariables.h"
@@ -196,6 +198,26 @@ int main(int argc, char** argv) {
             Later(500, step);
         };
         report->PrintReport();
+    }
+    // The e-mail window as the clerk sees it: menus, toolbar, fields and
+    // status bar, taken from inside its modal loop.
+    if (TClass kind = GetFormClass(TrpCustomEmailDialog::StaticClassType())) {
+        ++wanted;
+        std::unique_ptr<TrpCustomEmailDialog> mail(static_cast<TrpCustomEmailDialog*>(CreateInstance(kind, nullptr)));
+        TrpEmailSettings settings;
+        TStringList to, body;
+        to.Add("financeiro@cliente.com.br");
+        body.Add("Segue em anexo a relação de notas fiscais emitidas.");
+        settings.SetRecipients(&to);
+        settings.SetBody(&body);
+        settings.SetSubject("Notas Fiscais Emitidas - 14/03/2026");
+        settings.SetFileName("notas-emitidas.pdf");
+        mail->SetEmailSettings(&settings);
+        Later(800, [&] {
+            saved += Save(QApplication::activeWindow(), out + "/email.png");
+            if (QWidget* w = QApplication::activeModalWidget()) w->close();
+        });
+        mail->ShowModal();
     }
     preview::unregisterAll();
     report_output::unregisterAll();

@@ -1,5 +1,6 @@
 // The cancel dialog runs the job from its timer once it shows and closes
-// when the job ends; the template error dialog answers as its buttons say.
+// when the job ends; the template error dialog answers as its buttons say;
+// the template dialog opens and saves the file chosen.
 #include <stdexcept>
 
 #include "platform/ui/ExtCtrls.h"
@@ -7,7 +8,10 @@
 #include "preview/rpCancelDialog.h"
 #include "preview/rpDialogForms.h"
 #include "report/rpDialogRegistry.h"
+#include "report/rpMainReport.h"
+#include "report/rpTemplate.h"
 #include "tests/preview/DialogTestSupport.h"
+#include "tests/support/TestSupport.h"
 
 using namespace previewtest;
 
@@ -143,4 +147,63 @@ TEST(EmailDialog, ItEditsACopyOfTheSettingsItWasGiven) {
     EXPECT_EQ(settings.Subject(), "Notas de dezembro") << "the caller's settings stay until it reads them back";
     dialog.SetEmailSettings(nullptr);
     EXPECT_EQ(dialog.EmailSettings()->Subject(), "Outro assunto");
+}
+
+// The template dialog of the registry: the file chosen through the common
+// dialogs is where the template is saved and opened from; a cancelled
+// choice changes nothing, and a file that is no template is reported and
+// leaves the report as it was.
+TEST(TemplateDialog, ItSavesAndOpensTheTemplateInTheFileChosen) {
+    testsupport::TempDir dir;
+    const std::string path = dir.file("notas.rtm");
+    TComponent owner(nullptr);
+    auto* report = new TrpReport(&owner);
+    report->SetName("rptNotas");
+    report->CreateDefaultBands();
+    report->SetPageLimit(3);
+    TClass kind = GetFormClass(TrpCustomTemplateDialog::StaticClassType());
+    ASSERT_EQ(kind, TrpTemplateDialog::StaticClassType()) << "registered at start-up";
+    std::unique_ptr<TrpCustomTemplateDialog> dialog(
+        static_cast<TrpCustomTemplateDialog*>(CreateInstance(kind, nullptr)));
+    dialog->SetTemplate(report->Template());
+    {
+        Boxes boxes;
+        dialog->SetMode(TrpCustomTemplateDialog::tdSave);
+        boxes.AnswerText(path);
+        EXPECT_TRUE(dialog->ShowModal());
+        ASSERT_EQ(boxes.Shown().size(), 1u);
+        EXPECT_EQ(boxes.Shown()[0].kind, ui::BoxKind::SaveFile);
+        EXPECT_EQ(boxes.Shown()[0].caption, "Salvar modelo");
+        EXPECT_EQ(boxes.Shown()[0].filter, "Modelos de relatório (*.rtm)|*.rtm|Todos os arquivos (*.*)|*.*");
+    }
+    EXPECT_EQ(report->Template()->FileName(), path);
+    ASSERT_FALSE(testsupport::ReadAll(path).empty());
+
+    report->SetPageLimit(9);
+    dialog->SetMode(TrpCustomTemplateDialog::tdOpen);
+    {
+        Boxes boxes;
+        boxes.Cancel();
+        EXPECT_FALSE(dialog->ShowModal());
+    }
+    EXPECT_EQ(report->PageLimit(), 9);
+    {
+        Boxes boxes;
+        boxes.AnswerText(path);
+        EXPECT_TRUE(dialog->ShowModal());
+        EXPECT_EQ(boxes.Shown()[0].caption, "Abrir modelo");
+    }
+    EXPECT_EQ(report->PageLimit(), 3);
+
+    const std::string junk = dir.file("lixo.rtm");
+    testsupport::WriteAll(junk, "isto não é um modelo");
+    report->SetPageLimit(5);
+    {
+        Boxes boxes;
+        boxes.AnswerText(junk);
+        boxes.Expect("Não foi possível abrir o modelo", mrOk, "Erro");
+        EXPECT_FALSE(dialog->ShowModal());
+    }
+    EXPECT_EQ(report->PageLimit(), 5);
+    EXPECT_EQ(report->Template()->FileName(), path) << "the template keeps its file";
 }

@@ -7,6 +7,7 @@
 
 #include <QWidget>
 
+#include "platform/ui/ComCtrls.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/Forms.h"
 #include "toolbar/rpTBItems.h"
@@ -139,6 +140,11 @@ TEST(EmailDialog, FileTypesLeaveOutScreenAndPrinterAndAttachAppends) {
     boxes.AnswerText("/tmp/c.pdf");
     dialog.AttachClick();
     EXPECT_EQ(dialog.AttachEdit()->Text(), "/tmp/c.pdf");
+    // Several files chosen at once are attached together.
+    boxes.AnswerText("/tmp/d.pdf\n/tmp/notas de março.pdf");
+    dialog.AttachClick();
+    EXPECT_EQ(dialog.AttachEdit()->Text(), "/tmp/c.pdf,/tmp/d.pdf,\"/tmp/notas de março.pdf\"");
+    EXPECT_TRUE(boxes.Shown().back().multiSelect);
 }
 
 TEST(EmailDialog, TheLogOnTestSaysSuccessfulOnlyWhenTheLogOnWorks) {
@@ -198,4 +204,43 @@ TEST(EmailDialog, TheChosenFileTypeNameAndDeleteChoiceReachTheFirstReport) {
     EXPECT_FALSE(s->DeleteFile());
     // Kept although the transport sent it itself.
     EXPECT_TRUE(std::filesystem::exists(expected));
+}
+
+TEST(EmailDialog, TheStatusBarCountsWhatGoesWithTheMessage) {
+    struct Case {
+        std::vector<std::string> attachments;
+        const char* fileName;
+        const char* status;
+    };
+    for (const Case& c : {Case{{}, "", "Nenhum anexo"}, Case{{}, "notas.pdf", "1 anexo: notas.pdf"},
+                          Case{{"/tmp/a.txt", "/tmp/b.txt"}, "notas.pdf", "3 anexos: notas.pdf"},
+                          Case{{"/tmp/a.txt"}, "", "1 anexo"}}) {
+        TrpEmailDialog dialog(nullptr);
+        TrpEmailSettings settings;
+        for (const std::string& a : c.attachments) settings.Attachments()->Add(a);
+        settings.SetFileName(c.fileName);
+        dialog.SetEmailSettings(&settings);
+        ASSERT_NE(dialog.StatusBar(), nullptr);
+        EXPECT_EQ(dialog.StatusBar()->Name(), "sbEmailStatus");
+        EXPECT_EQ(dialog.StatusBar()->SimpleText(), c.status);
+    }
+}
+
+TEST(EmailDialog, ItsMenusAndToolbarAreTheNamedClassesInTheirPlaces) {
+    TrpEmailDialog dialog(nullptr);
+    ASSERT_NE(dialog.Menu(), nullptr);
+    EXPECT_EQ(dialog.Menu()->ClassName(), "TrpEmailMenu");
+    EXPECT_TRUE(dialog.Menu()->MenuBar());
+    TrpTBCustomItem* bar = dialog.Menu()->Items();
+    ASSERT_EQ(bar->Count(), 3);
+    EXPECT_EQ(bar->GetItem(0)->ClassName(), "TrpEmailFileMenu");
+    EXPECT_EQ(bar->GetItem(1)->ClassName(), "TrpEmailOptionsMenu");
+    EXPECT_EQ(bar->GetItem(2)->ClassName(), "TrpEmailConnectionMenu");
+    EXPECT_EQ(bar->GetItem(2), dialog.ConnectionMenu());
+    EXPECT_FALSE(dialog.ConnectionVisible()) << "only for transports that need a log-on";
+    TrpTBCustomItem* options = bar->GetItem(1);
+    EXPECT_EQ(options->GetItem(options->Count() - 1)->ClassName(), "TrpEmailReportMenu");
+    ASSERT_NE(dialog.Toolbar(), nullptr);
+    EXPECT_EQ(dialog.Toolbar()->ClassName(), "TrpEmailToolbar");
+    EXPECT_EQ(dialog.Toolbar()->Items()->GetItem(0), dialog.SendButton());
 }

@@ -1,5 +1,7 @@
 // The outline: its errors, the page nodes a report's run makes through the
 // node hook, and the draw command the page finds by its registered name.
+#include <set>
+
 #include "preview/rpOutline.h"
 #include "report/rpExcept.h"
 #include "report/rpGroup.h"
@@ -112,4 +114,76 @@ TEST(OutlineDrawCommand, APageHoldsOneFoundByItsRegisteredName) {
     EXPECT_THROW(page.AddDrawCommand(&second), EOutlineError);
     EXPECT_EQ(page.DrawCommandCount(), 1);
     EXPECT_FALSE(first->Draw(nullptr)) << "no device draws it";
+}
+
+// A grouped listing: each group becomes one node, under the node of the
+// page on which its header printed, whatever the group's size; the
+// report's own hook sees every node.
+TEST(GroupOutline, EachGroupIsANodeUnderThePageWhereItsHeaderPrinted) {
+    FixedClock clock{RigMoment()};
+    TComponent owner(nullptr);
+    std::vector<std::vector<Variant>> rows;
+    const int sizes[] = {3, 40, 1, 17, 60, 2, 25};
+    for (int g = 0; g < 7; ++g)
+        for (int i = 0; i < sizes[g]; ++i) rows.push_back({Variant("Cidade " + std::to_string(g + 1))});
+    RowsTable data({"Cidade"}, rows, "Vendas");
+    auto* report = new TrpReport(&owner);
+    report->SetDataPipeline(data.Pipeline());
+    report->CreateDefaultBands();
+    report->DetailBand()->SetmmHeight(6000);
+    auto* group = new TrpGroup(&owner);
+    group->SetName("grpCidade");
+    group->SetReport(report);
+    group->SetDataPipeline(data.Pipeline());
+    group->SetBreakName("Cidade");
+    report->CreateDefaultBands();
+    group->HeaderBand()->SetmmHeight(8000);
+    auto* caption = new TestText(&owner);
+    caption->SetName("txtCidade");
+    caption->SetUserName("txtCidade");
+    caption->SetBand(group->HeaderBand());
+    caption->SetDataPipeline(data.Pipeline());
+    caption->SetDataField("Cidade");
+    int hooked = 0;
+    report->OnOutlineNodeCreate = [&hooked](TObject*, TObject*, TObject*, bool&) { ++hooked; };
+    CaptureDevice device;
+    device.SetPublisher(report->Publisher());
+    TrpPageRequest request;
+    request.SetPageSetting(psAll);
+    device.SetPageRequest(&request);
+    device.RequestPage();
+
+    // Where each header first printed (it prints again atop the pages a
+    // group goes on to), read from the pages themselves.
+    std::vector<std::vector<std::string>> headers;
+    std::set<std::string> seen;
+    for (const CapturedPage* page : device.FinalPages()) {
+        headers.emplace_back();
+        for (int i = 0; i < page->Page->DrawCommandCount(); ++i)
+            if (page->Makers[static_cast<std::size_t>(i)].second == "txtCidade") {
+                const std::string text = static_cast<TrpDrawText*>(page->Page->DrawCommands(i))->Text();
+                if (seen.insert(text).second) headers.back().push_back(text);
+            }
+    }
+    ASSERT_GE(headers.size(), 4u);
+    auto* outline = dynamic_cast<TrpOutline*>(report->Outline());
+    ASSERT_NE(outline, nullptr);
+    TrpOutlineNode* root = outline->RootNode();
+    ASSERT_EQ(root->ChildNodeCount(), static_cast<int>(headers.size()));
+    int groups = 0;
+    for (int p = 0; p < root->ChildNodeCount(); ++p) {
+        auto* pageNode = static_cast<TrpOutlineNode*>(root->ChildNodes(p));
+        std::vector<std::string> captions;
+        for (int i = 0; i < pageNode->ChildNodeCount(); ++i) {
+            auto* node = static_cast<TrpOutlineNode*>(pageNode->ChildNodes(i));
+            captions.push_back(node->Caption());
+            EXPECT_EQ(node->NodeType(), ntGroup);
+            EXPECT_EQ(node->PageNo(), p + 1);
+        }
+        groups += pageNode->ChildNodeCount();
+        EXPECT_EQ(captions, headers[static_cast<std::size_t>(p)]) << "page " << p + 1;
+    }
+    EXPECT_EQ(groups, 7);
+    EXPECT_EQ(hooked, root->ChildNodeCount() + 7);
+    device.SetPublisher(nullptr);
 }

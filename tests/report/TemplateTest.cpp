@@ -900,3 +900,24 @@ TEST_F(TemplateTest, ASubreportCarriesItsChildReportInsideTheTemplate) {
 
 }  // namespace
 }  // namespace reporttest
+
+namespace reporttest {
+namespace {
+
+// A parameter whose stored value its type cannot take is read as it is,
+// but the report takes its parameters by copy: the load is refused whole
+// rather than failing half way through with the layout half taken.
+TEST_F(TemplateTest, AParameterValueItsTypeCannotTakeRefusesTheLoadAndKeepsTheLayout) {
+    const std::string layout = Saved(ftASCII);
+    const std::string stored = "Value =  1.50000000000000000000E+0000";
+    const auto at = layout.find(stored);
+    ASSERT_NE(at, std::string::npos) << layout;
+    std::string text = layout;
+    text.replace(at, stored.size(), "Value = 'muito'");
+    EXPECT_THROW(Load(text), ETemplateLoadError);
+    EXPECT_EQ(Saved(ftASCII), layout);
+    EXPECT_EQ(report->State() & rpstTemplateLoading, 0);
+}
+
+}  // namespace
+}  // namespace reporttest

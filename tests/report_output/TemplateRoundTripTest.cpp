@@ -43,9 +43,8 @@ void Fill(TrpComponent* C, TrpDataPipeline* Pipeline, const std::string& Text) {
     } else if (!C->IsDataAware()) {
         C->SetCaption(Text);
     }
-    // Settings of their own, which a load must bring back (the symbols'
-    // caption font is not stored yet).
-    if (C->HasFont() && dynamic_cast<TrpCustom2DBarCode*>(C) == nullptr) {
+    // Settings of their own, which a load must bring back.
+    if (C->HasFont()) {
         C->Font()->SetSize(11);
         C->Font()->SetStyle(TFontStyles{fsBold});
         C->SetTextAlignment(taCentered);

@@ -10,6 +10,8 @@
 #include "report/rpBands.h"
 #include "report/rpGeneration.h"
 #include "report/rpGroup.h"
+#include "report/rpMainReport.h"
+#include "report/rpSubReport.h"
 #include "report_output/rpDBText.h"
 #include "tests/report/ReportTestSupport.h"
 #include "tests/support/report/ReportHarness.h"
@@ -318,6 +320,53 @@ TEST(Totals, DescriptionsNameTheKindAndTheField) {
     TrpDBText text(nullptr);
     text.SetUserName("Campo");
     EXPECT_EQ(text.GetDescription(), "Campo");
+}
+
+}  // namespace
+
+namespace {
+
+// A look-ahead total in the child of a subreport printed for each parent
+// record: every child shows its own final total, not the last child's.
+TEST(Totals, ALookAheadTotalInASubreportShowsEachChildsOwnTotal) {
+    ReportRig rig;
+    RowsTable masters({"Id", "Nome"}, {{Variant(1), Variant("Ana")}, {Variant(2), Variant("Bruno")}, {Variant(3), Variant("Carla")}},
+                      "Clientes");
+    RowsTable items({"Id", "Valor"},
+                    {{Variant(1), Variant(1)}, {Variant(1), Variant(2)}, {Variant(2), Variant(10)},
+                     {Variant(2), Variant(20)}, {Variant(2), Variant(30)}, {Variant(3), Variant(100)}},
+                    "Itens");
+    masters.Pipeline()->Open();
+    items.Pipeline()->Open();
+    items.Pipeline()->AddLink(masters.Pipeline(), "Id", "Id");
+    TrpBandedReport* r = rig.Report();
+    r->SetDataPipeline(masters.Pipeline());
+    r->CreateDefaultBands();
+    r->DetailBand()->SetmmHeight(8000);
+    auto* sub = new TrpSubReport(rig.Owner());
+    sub->SetName("Sub");
+    sub->SetBand(r->DetailBand());
+    sub->SetBounds(10000, 0, 120000, 2000);
+    TrpChildReport* child = sub->Report();
+    child->SetDataPipeline(items.Pipeline());
+    child->CreateDefaultBands();
+    child->DetailBand()->SetmmHeight(6000);
+    auto* total = new TrpDBCalc(rig.Owner());
+    total->SetName("Total");
+    total->SetUserName("Total");
+    total->SetBand(child->DetailBand());
+    total->SetBounds(0, 0, 30000, 5000);
+    total->SetDataPipeline(items.Pipeline());
+    total->SetDataField("Valor");
+    total->SetLookAhead(true);
+    r->SetPassSetting(psTwoPass);
+    rig.Print();
+    std::vector<std::string> printed;
+    for (const CapturedPage* p : rig.Device()->FinalPages())
+        for (int i = 0; i < p->Page->DrawCommandCount(); ++i)
+            if (p->Makers[static_cast<std::size_t>(i)].second == "Total")
+                printed.push_back(static_cast<const TrpDrawText*>(p->Page->DrawCommands(i))->Text());
+    EXPECT_EQ(printed, (std::vector<std::string>{"3", "3", "60", "60", "60", "100"}));
 }
 
 }  // namespace

@@ -454,3 +454,46 @@ TEST(Variables, APageMadeAgainShowsTheCustomCalcValuesOfTheFirstRun) {
 }
 
 }  // namespace
+
+namespace {
+
+// Text values have no room in the fixed page record: a page made again
+// alone must still start from the text its first making started from.
+TEST(Variables, APageMadeAgainShowsTheTextValuesOfTheFirstRun) {
+    VarRig v(100);
+    TrpBand* detail = v.Rig.Report()->DetailBand();
+    auto* counted = v.Add<TrpVariable>(detail, "Contagem", 80000);
+    counted->OnCalc = [](TObject*, Variant& Value) {
+        Value = Variant(std::to_string(std::atoi(Value.AsString().c_str()) + 1) + " notas");
+    };
+    auto* number = v.Add<TrpVariable>(detail, "Numero", 160000);
+    number->SetDataType(dtInteger);
+    number->OnCalc = [](TObject*, Variant& Value) { Value = Variant(Value.AsInteger() + 1); };
+    auto* custom = v.Add<TrpCalc>(detail, "Rotulo", 120000);
+    custom->SetCalcType(ctCustom);
+    custom->OnCalc = [custom](TObject*) {
+        custom->SetCustomValue(Variant(custom->CustomValue().AsString() + "x"));
+    };
+    detail->BeforePrint = [custom](TObject*) { custom->Compute(); };
+    v.Rig.Print();
+    ASSERT_GE(v.Rig.Device()->FinalPages().size(), 3U);
+    const auto first = std::map<std::string, std::vector<std::pair<int, std::string>>>{
+        {"Contagem", v.Printed("Contagem")}, {"Rotulo", v.Printed("Rotulo")}, {"Numero", v.Printed("Numero")}};
+    EXPECT_EQ(first.at("Contagem").back().second, "100 notas");
+
+    v.Rig.PrintPage(2);
+    const CapturedPage& again = v.Rig.Device()->Pages().back();
+    for (const auto& [name, printed] : first) {
+        std::vector<std::string> expected, regenerated;
+        for (const auto& [page, text] : printed)
+            if (page == 2) expected.push_back(text);
+        for (int i = 0; i < again.Page->DrawCommandCount(); ++i)
+            if (again.Makers[static_cast<std::size_t>(i)].second == name)
+                if (auto* t = dynamic_cast<const TrpDrawText*>(again.Page->DrawCommands(i)))
+                    regenerated.push_back(t->Text());
+        ASSERT_FALSE(expected.empty()) << name;
+        EXPECT_EQ(regenerated, expected) << name;
+    }
+}
+
+}  // namespace
