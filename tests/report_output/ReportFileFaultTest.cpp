@@ -74,6 +74,8 @@ protected:
         RecordProperty(std::string(Path) + "_runs", GetParam() == Fault::FailedWrite ? F.failed : F.kills);
     }
 
+    // Pins the clock: a PDF carries the moment it was made.
+    reporttest::ReportRig clock_;
     testsupport::TempDir dir_;
     std::string target_ = dir_.file("relatorio.out");
     std::string error_;
