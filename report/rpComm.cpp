@@ -274,30 +274,52 @@ std::string LowestFreeName(const std::string& Base, const std::function<bool(con
     return Base;
 }
 
+long long& NamesLookedAt() {
+    static long long count = 0;
+    return count;
+}
+
+void FreeNumberedName::Take(const std::string& Name) {
+    ++NamesLookedAt();
+    ++seen_;
+    // Base + digits with no leading zero: "Base01" is not Base + 1.
+    if (Name.size() <= base_.size() || Name[base_.size()] == '0') return;
+    if (!SameText(std::string_view(Name).substr(0, base_.size()), base_)) return;
+    if (const int n = NameNumber(Name.substr(0, base_.size()), Name); n > 0) taken_.push_back(n);
+}
+
+std::string FreeNumberedName::Lowest() const {
+    // Among `seen_` names the lowest free number is at most seen_ + 1.
+    std::vector<char> used(seen_ + 2, 0);
+    for (int n : taken_)
+        if (static_cast<std::size_t>(n) < used.size()) used[static_cast<std::size_t>(n)] = 1;
+    for (std::size_t n = 1; n < used.size(); ++n)
+        if (!used[n]) return base_ + std::to_string(n);
+    return base_ + std::to_string(seen_ + 1);
+}
+
 }  // namespace report
 
 std::string rpUniqueComponentName(const std::string& Base, TComponent* Owner, TComponent* Component) {
     if (Owner == nullptr) return Base;
-    return report::LowestFreeName(Base, [&](const std::string& candidate) {
-        for (int i = 0; i < Owner->ComponentCount(); ++i) {
-            TComponent* c = Owner->Components(i);
-            if (c != Component && SameText(c->Name(), candidate)) return true;
-        }
-        return false;
-    });
+    report::FreeNumberedName free(Base);
+    for (int i = 0; i < Owner->ComponentCount(); ++i) {
+        TComponent* c = Owner->Components(i);
+        if (c != Component) free.Take(c->Name());
+    }
+    return free.Lowest();
 }
 
 std::string TrpCommunicator::UniqueUserNameAmong(TComponent* AOwner, TComponent* Component) const {
     const std::string cls = Component ? Component->ClassName() : ClassName();
     const std::string base = cls.size() > 3 ? cls.substr(3) : cls;
     if (AOwner == nullptr) return base;
-    return report::LowestFreeName(base, [&](const std::string& candidate) {
-        for (int i = 0; i < AOwner->ComponentCount(); ++i) {
-            auto* c = dynamic_cast<TrpCommunicator*>(AOwner->Components(i));
-            if (c != nullptr && c != Component && SameText(c->GetUserName(), candidate)) return true;
-        }
-        return false;
-    });
+    report::FreeNumberedName free(base);
+    for (int i = 0; i < AOwner->ComponentCount(); ++i) {
+        auto* c = dynamic_cast<TrpCommunicator*>(AOwner->Components(i));
+        if (c != nullptr && c != Component) free.Take(c->GetUserName());
+    }
+    return free.Lowest();
 }
 
 void TrpCommunicator::SetUserName(const std::string& Value) {

@@ -185,4 +185,25 @@ namespace report {
 int NameNumber(const std::string& Base, const std::string& Name);
 // Base followed by the lowest number n >= 1 for which Taken(Base + n) is false.
 std::string LowestFreeName(const std::string& Base, const std::function<bool(const std::string&)>& Taken);
+
+// The lowest free Base + n among names seen one by one: each taken name is
+// looked at once, so naming the k-th of many alike costs k looks, not k
+// times k (a template with thousands of clashing names reads in time
+// proportional to its size).
+class FreeNumberedName {
+public:
+    explicit FreeNumberedName(std::string Base) : base_(std::move(Base)) {}
+    // Notes the number Name takes (Base + n in any letter case).
+    void Take(const std::string& Name);
+    std::string Lowest() const;
+
+private:
+    std::string base_;
+    std::vector<int> taken_;
+    std::size_t seen_ = 0;
+};
+
+// How many names the unique-name searches have looked at in this process;
+// the template tests and the benchmark read it to see how naming grows.
+long long& NamesLookedAt();
 }  // namespace report

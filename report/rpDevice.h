@@ -196,8 +196,8 @@ protected:
     virtual TFileStream* OpenFile();
     TStream* CreateOutputStream() override;
     void FreeOutputStream() override;
-    // Closes the file and removes it: nothing of a failed or cancelled
-    // job stays behind.
+    // Drops what the job wrote: nothing of a failed or cancelled job stays
+    // behind, and a file the job would have replaced stays as it was.
     void DiscardFile();
     TFileStream* FileStream() const { return fileStream_.get(); }
 

@@ -135,9 +135,10 @@ void TrpFileDevice::FreeOutputStream() {
 void TrpFileDevice::DiscardFile() {
     if (fileStream_ == nullptr) return;
     if (OutputStream() == fileStream_.get()) ClearOutputStream();
+    // The job wrote beside the target: dropping that leaves a file of the
+    // same name from before as it was (removing the name would lose it).
     fileStream_->Discard();
     fileStream_.reset();
-    std::remove(fileName_.c_str());
 }
 
 void TrpFileDevice::StartJob() {

@@ -536,14 +536,13 @@ std::string TrpCustomReport::GetUniqueUserName(TComponent* Component) {
     const std::string className = Component->ClassName();
     const std::string base = className.size() > 3 ? className.substr(3) : className;
     TClass cls = Component->ClassType();
-    return report::LowestFreeName(base, [&](const std::string& name) {
-        for (TrpBand* b : bands_)
-            for (int i = 0; i < b->ObjectCount(); ++i) {
-                TrpComponent* c = b->Objects(i);
-                if (c != Component && c->ClassType() == cls && SameText(c->UserName(), name)) return true;
-            }
-        return false;
-    });
+    report::FreeNumberedName free(base);
+    for (TrpBand* b : bands_)
+        for (int i = 0; i < b->ObjectCount(); ++i) {
+            TrpComponent* c = b->Objects(i);
+            if (c != Component && c->ClassType() == cls) free.Take(c->UserName());
+        }
+    return free.Lowest();
 }
 
 void TrpCustomReport::IncludeState(std::uint16_t Flags) {

@@ -124,6 +124,10 @@ public:
     // The URL HostAddress stands for.
     std::string Url() const;
 
+    // A file of certificates trusted in place of the system's store (a
+    // company's own authority); empty for the system's.
+    std::string TrustedCertificates;
+
 private:
     bool connected_ = false;
 };

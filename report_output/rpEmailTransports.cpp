@@ -119,15 +119,25 @@ void SetConnection(CURL* curl, const TrpSMTPCurl& Transport, char* ErrorBuffer) 
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, ErrorBuffer);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 30L);
-    // Plain connections are upgraded when the server offers STARTTLS.
-    curl_easy_setopt(curl, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_TRY));
-    if (!Transport.UserName.empty()) {
+    // Plain connections are upgraded when the server offers STARTTLS. A
+    // log-on needs it: the user and password never travel in clear, so a
+    // server without TLS is used only without a log-on.
+    const bool logOn = !Transport.UserName.empty();
+    curl_easy_setopt(curl, CURLOPT_USE_SSL, static_cast<long>(logOn ? CURLUSESSL_ALL : CURLUSESSL_TRY));
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!Transport.TrustedCertificates.empty())
+        curl_easy_setopt(curl, CURLOPT_CAINFO, Transport.TrustedCertificates.c_str());
+    if (logOn) {
         curl_easy_setopt(curl, CURLOPT_USERNAME, Transport.UserName.c_str());
         curl_easy_setopt(curl, CURLOPT_PASSWORD, Transport.Password.c_str());
     }
 }
 
 std::string CurlText(CURLcode Code, const char* Buffer) {
+    if (Code == CURLE_USE_SSL_FAILED)
+        return "Falha no envio do e-mail: o servidor não oferece conexão segura (TLS); o usuário e a senha "
+               "não foram enviados. Use um servidor com TLS ou envie sem usuário.";
     std::string text = Buffer != nullptr && Buffer[0] != '\0' ? Buffer : curl_easy_strerror(Code);
     return "Falha no envio do e-mail: " + text;
 }

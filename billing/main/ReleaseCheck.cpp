@@ -36,9 +36,16 @@ ReleaseCheck::Settings::Settings() {
     download.lowSpeedBytes = 1;
     download.lowSpeedSeconds = 15;
     download.maxBytes = kLargestProgram;
+    // What the program runs comes only over TLS with a verified certificate.
+    check.httpsOnly = true;
+    download.httpsOnly = true;
 }
 
 ReleaseCheck::ReleaseCheck(Settings Values) : settings_(std::move(Values)) {
+    if (!settings_.trustedCertificates.empty()) {
+        settings_.check.trustedCertificates = settings_.trustedCertificates;
+        settings_.download.trustedCertificates = settings_.trustedCertificates;
+    }
     StartProgram = [](const std::string& Program, const std::vector<std::string>& Args) {
         return os::StartProgram(Program, Args);
     };
@@ -76,7 +83,15 @@ std::optional<std::string> ReleaseCheck::AvailableVersion() {
 }
 
 ReleaseCheck::Outcome ReleaseCheck::Run() {
-    if (Trim(settings_.address).empty()) return Outcome::NoAddress;
+    const std::string address = Trim(settings_.address);
+    if (address.empty()) return Outcome::NoAddress;
+    if (settings_.check.httpsOnly && !SameText(address.substr(0, 8), "https://")) {
+        Box("O endereço de atualização \"" + address +
+                "\" não começa com https://. Por segurança, novas versões só são procuradas e baixadas por "
+                "https, com o certificado do site verificado. Corrija o endereço no arquivo de configuração.",
+            "Atenção");
+        return Outcome::NotSecure;
+    }
     std::optional<std::string> version = AvailableVersion();
     if (!version) return Outcome::NoVersion;
     const std::string& available = *version;

@@ -29,6 +29,7 @@ class ReleaseCheck {
 public:
     enum class Outcome {
         NoAddress,       // no site configured: nothing checked
+        NotSecure,       // the site is not an https address: nothing checked, the user is told
         NoVersion,       // the version file could not be read
         UpToDate,        // nothing newer
         Declined,        // the user said No
@@ -45,6 +46,9 @@ public:
         std::string programPath;    // the running program
         std::vector<std::string> arguments;  // given again to the new program
         std::string currentVersion;
+        // Certificates trusted for the site in place of the system's store
+        // (a company's own authority); "" for the system's.
+        std::string trustedCertificates;
         // The version and digest files: the check's own limits.
         os::DownloadOptions check;
         // The program: no total limit, but a stalled transfer is given up.

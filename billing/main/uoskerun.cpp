@@ -70,7 +70,11 @@ bool StartDetached(const std::string& Program, const std::vector<std::string>& A
 // no check. A release installed over this program ends it.
 void CheckForNewRelease(TfrmOske_Nf* Window) {
     billing::main::ReleaseCheck::Settings settings;
-    settings.address = dmdb->IniValue("Atualizacao", "Endereco", "");
+    // Certificados: a file of the certificates of a company's own authority,
+    // when the site's certificate is not signed by one the system trusts.
+    std::vector<std::string> site = dmdb->IniValues("Atualizacao", {{"Endereco", ""}, {"Certificados", ""}});
+    settings.address = site[0];
+    settings.trustedCertificates = site[1];
     settings.programPath = Window->Files().ExePath();
     settings.arguments = CommandArgs();
     settings.currentVersion = dmdb->VersaoAplicativo();

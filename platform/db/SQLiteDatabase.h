@@ -13,6 +13,7 @@
 // so "=", "<", ORDER BY, DISTINCT and indexes on them all follow it. LIKE folds
 // case code point by code point and keeps accents significant, the same rule
 // as "=".
+#include "platform/db/TextCollation.h"
 #include "platform/rtl/SysUtils.h"
 
 #include <cstdint>
@@ -46,9 +47,6 @@ private:
 };
 
 namespace sqlite {
-
-// The collation every text column is declared with.
-inline constexpr const char* kTextCollation = "PTBR";
 
 struct Blob {
     std::string bytes;

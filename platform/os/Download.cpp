@@ -48,6 +48,10 @@ bool StartsWithHttps(const std::string& url) {
 DownloadResult Download(const std::string& url, const DownloadSink& sink, const DownloadOptions& options) {
     GlobalInit();
     DownloadResult result;
+    if (options.httpsOnly && !StartsWithHttps(url)) {
+        result.error = "only https addresses are accepted";
+        return result;
+    }
     CURL* curl = curl_easy_init();
     if (curl == nullptr) {
         result.error = "libcurl could not start a transfer";
@@ -60,12 +64,13 @@ DownloadResult Download(const std::string& url, const DownloadSink& sink, const 
 
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, options.httpsOnly ? "https" : "http,https");
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
     curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, StartsWithHttps(url) ? "https" : "http,https");
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!options.trustedCertificates.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, options.trustedCertificates.c_str());
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, options.connectTimeoutMs);
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, options.totalTimeoutMs);

@@ -26,6 +26,12 @@ struct DownloadOptions {
     long lowSpeedSeconds = 0;
     // A body larger than this is refused (0: any size).
     std::size_t maxBytes = 0;
+    // Plain http:// is refused before any connection, and so is a redirect
+    // to it: for what the program runs or trusts.
+    bool httpsOnly = false;
+    // A file of certificates trusted in place of the system's store (a
+    // company's own authority); empty for the system's.
+    std::string trustedCertificates;
 };
 
 struct DownloadResult {

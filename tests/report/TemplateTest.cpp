@@ -393,6 +393,44 @@ TEST_F(TemplateTest, LoadedNamesThatClashWithTheFormsAreRenamedAndReferencesFoll
     EXPECT_EQ(target->Name(), "rptOutro");
 }
 
+// Many objects of one name in a stream: the first keeps it, the others take
+// the class's next free numbers in stream order, and each name given looks
+// at the names once (not once per number tried).
+TEST_F(TemplateTest, ManyClashingNamesReadWithNamesGivenOnceEach) {
+    constexpr int kCount = 300;
+    for (int i = 0; i < kCount; ++i) {
+        auto* l = new TrpTestLabel(form.get());
+        l->SetName("lblDup" + std::to_string(i));
+        l->SetCaption("c" + std::to_string(i));
+        l->SetBand(report->GetBand(btDetail));
+    }
+    std::string text = Saved(ftASCII);
+    for (int i = kCount - 1; i >= 0; --i) {
+        const std::string from = "object lblDup" + std::to_string(i) + ":";
+        const auto at = text.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        text.replace(at, from.size(), "object lblDup:");
+    }
+    TComponent other(nullptr);
+    auto* target = new TrpReport(&other);
+    target->SetName("rptNotas");
+    const long long before = report::NamesLookedAt();
+    Load(text, target);
+    const long long looked = report::NamesLookedAt() - before;
+    const int owned = other.ComponentCount();
+    // The old search looked at every name for every number it tried: about
+    // kCount^3 / 2 looks here; once per name given is at most owned^2 for
+    // the component names and as many again for the user names.
+    EXPECT_LE(looked, 2LL * owned * owned) << owned << " components";
+    std::vector<std::string> captions;
+    for (int i = 0; i < kCount; ++i) {
+        const std::string name = i == 0 ? "lblDup" : "rpTestLabel" + std::to_string(i);
+        auto* l = dynamic_cast<TrpTestLabel*>(other.FindComponent(name));
+        ASSERT_NE(l, nullptr) << name;
+        EXPECT_EQ(l->Caption(), "c" + std::to_string(i)) << name;
+    }
+}
+
 TEST_F(TemplateTest, ReadErrorsAskTheRegisteredDialogAndAreFatalWithoutOne) {
     std::string text = Saved(ftASCII);
     const std::string layout = text;

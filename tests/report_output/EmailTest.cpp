@@ -224,9 +224,16 @@ TEST_F(EmailTest, TheScreenDeviceIsReattachedAlsoWhenPrintingFails) {
     screen.SetPublisher(nullptr);
 }
 
+// The SMTP transport trusting the test sink's own certificate.
+std::unique_ptr<TrpSMTPCustom> TrustingSink() {
+    auto t = std::make_unique<TrpSMTPCurl>();
+    t->TrustedCertificates = testsupport::SmtpSink::CertificateFile();
+    return t;
+}
+
 TEST_F(EmailTest, SmtpDeliversEnvelopeHeadersAndAttachmentAndThenDeletesTheFile) {
-    testsupport::SmtpSink sink((folder_ / "sink").string(), "fatura", "s3nha");
-    TrpSMTPPlugIn::Register([] { return std::make_unique<TrpSMTPCurl>(); });
+    testsupport::SmtpSink sink((folder_ / "sink").string(), "fatura", "s3nha", testsupport::SmtpSink::Security::StartTls);
+    TrpSMTPPlugIn::Register([] { return TrustingSink(); });
     reporttest::ReportRig rig;
     Prepare(rig, "Notas");
     TrpEmailSettings* s = rig.Report()->EmailSettings();
@@ -292,9 +299,10 @@ TEST_F(EmailTest, SmtpWithPreviewHandsTheMessageToTheMailClientAndKeepsTheFile) 
 }
 
 TEST_F(EmailTest, ARefusedSmtpLogOnFailsTheSendShowsWhyAndKeepsTheFile) {
-    testsupport::SmtpSink sink((folder_ / "sink").string(), "fatura", "s3nha");
-    TrpSMTPPlugIn::Register([] { return std::make_unique<TrpSMTPCurl>(); });
+    testsupport::SmtpSink sink((folder_ / "sink").string(), "fatura", "s3nha", testsupport::SmtpSink::Security::StartTls);
+    TrpSMTPPlugIn::Register([] { return TrustingSink(); });
     TrpSMTPCurl probe;
+    probe.TrustedCertificates = testsupport::SmtpSink::CertificateFile();
     probe.HostAddress = "smtp://127.0.0.1:" + std::to_string(sink.Port());
     probe.UserName = "fatura";
     probe.Password = "errada";
@@ -317,4 +325,42 @@ TEST_F(EmailTest, ARefusedSmtpLogOnFailsTheSendShowsWhyAndKeepsTheFile) {
     EXPECT_NE(messages_[0].find("Falha no envio do e-mail"), std::string::npos) << messages_[0];
     EXPECT_EQ(sink.MessageCount(), 0);
     EXPECT_TRUE(fs::exists(folder_ / "Notas.fak"));
+}
+
+// A server that offers no STARTTLS never sees the user and password: the
+// log-on and the send fail with a message that says why, while a server
+// without TLS still takes mail that needs no log-on.
+TEST_F(EmailTest, SmtpNeverSendsTheUserAndPasswordWithoutTls) {
+    testsupport::SmtpSink sink((folder_ / "sink").string(), "fatura", "s3nha");
+    TrpSMTPPlugIn::Register([] { return TrustingSink(); });
+    TrpSMTPCurl probe;
+    probe.HostAddress = "127.0.0.1:" + std::to_string(sink.Port());
+    probe.UserName = "fatura";
+    probe.Password = "s3nha";
+    EXPECT_FALSE(probe.LogOn());
+    const std::string refused =
+        "Falha no envio do e-mail: o servidor não oferece conexão segura (TLS); o usuário e a senha não foram "
+        "enviados. Use um servidor com TLS ou envie sem usuário.";
+    EXPECT_EQ(probe.LastError(), refused);
+
+    reporttest::ReportRig rig;
+    Prepare(rig, "Notas");
+    TrpEmailSettings* s = rig.Report()->EmailSettings();
+    s->SetHostAddress(probe.HostAddress);
+    s->SetUserName("fatura");
+    s->SetPassword("s3nha");
+    s->SetPreviewInEmailClient(false);
+    s->SetFromAddress("fatura@example.com");
+    TrpEmail email;
+    email.AddReport(rig.Report());
+    EXPECT_FALSE(email.Send());
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_NE(messages_[0].find(refused), std::string::npos) << messages_[0];
+    EXPECT_EQ(sink.MessageCount(), 0);
+    EXPECT_EQ(sink.LogOnCount(), 0) << "the credentials went in clear";
+
+    testsupport::SmtpSink open((folder_ / "aberto").string());
+    TrpSMTPCurl anonymous;
+    anonymous.HostAddress = "127.0.0.1:" + std::to_string(open.Port());
+    EXPECT_TRUE(anonymous.LogOn()) << anonymous.LastError();
 }

@@ -25,8 +25,11 @@ public:
         bool stall = false;
     };
 
-    // Listens on an ephemeral port of 127.0.0.1.
-    HttpServer();
+    enum class Security { Plain, Tls, UntrustedTls };
+    // Listens on an ephemeral port of 127.0.0.1. Tls answers HTTPS with the
+    // certificate CertificateFile() names; UntrustedTls with another one for
+    // the same address that no client trusts.
+    explicit HttpServer(Security Mode = Security::Plain);
     ~HttpServer();
     HttpServer(const HttpServer&) = delete;
     HttpServer& operator=(const HttpServer&) = delete;
@@ -37,7 +40,9 @@ public:
     void Remove(const std::string& path);
 
     int Port() const { return port_; }
-    // "http://127.0.0.1:<port>" followed by path.
+    // The certificate a client trusts to verify the Tls server.
+    static std::string CertificateFile();
+    // "http://127.0.0.1:<port>" (https:// with TLS) followed by path.
     std::string Url(const std::string& path = "/") const;
     // The paths requested so far, in order.
     std::vector<std::string> Requests() const;
@@ -46,6 +51,10 @@ private:
     void Run();
     void Handle(int fd);
 
+    bool Receive(int fd, void* tls, char* buf, std::size_t size, std::size_t& got);
+    void SendAll(int fd, void* tls, const char* data, std::size_t size);
+
+    void* tlsContext_ = nullptr;  // SSL_CTX
     int listenFd_ = -1;
     int wakeFds_[2] = {-1, -1};
     int port_ = 0;

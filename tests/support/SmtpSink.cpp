@@ -25,12 +25,23 @@ std::string ReadAll(const std::string& Path) {
 
 }  // namespace
 
-SmtpSink::SmtpSink(const std::string& Folder, const std::string& User, const std::string& Password)
+std::string SmtpSink::CertificateFile() { return std::string(FAT_TEST_DATA_DIR) + "/tls/localhost.crt"; }
+
+int SmtpSink::LogOnCount() const {
+    std::ifstream in(folder_ + "/auth.txt");
+    int n = 0;
+    for (std::string line; std::getline(in, line);) ++n;
+    return n;
+}
+
+SmtpSink::SmtpSink(const std::string& Folder, const std::string& User, const std::string& Password, Security Mode)
     : folder_(Folder) {
     std::filesystem::create_directories(folder_);
     const std::string script = std::string(FAT_TEST_DATA_DIR) + "/../support/smtp_sink.py";
     std::string command = "/usr/bin/python3 -W ignore " + Quote(script) + " " + Quote(folder_);
     if (!User.empty()) command += " " + Quote(User) + " " + Quote(Password);
+    if (!User.empty() && Mode == Security::StartTls)
+        command += " " + Quote(CertificateFile()) + " " + Quote(std::string(FAT_TEST_DATA_DIR) + "/tls/localhost.key");
     // The sink's standard input is our pipe: closing it stops the server;
     // its port comes back through a file.
     const std::string portFile = folder_ + "/port";

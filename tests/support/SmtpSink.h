@@ -13,8 +13,16 @@ namespace testsupport {
 
 class SmtpSink {
 public:
-    // With a user, the server requires that log-on and refuses others.
-    explicit SmtpSink(const std::string& Folder, const std::string& User = {}, const std::string& Password = {});
+    enum class Security { Plain, StartTls };
+    // With a user, the server requires that log-on and refuses others. With
+    // StartTls it offers STARTTLS with the certificate CertificateFile()
+    // names and takes the log-on only over TLS.
+    explicit SmtpSink(const std::string& Folder, const std::string& User = {}, const std::string& Password = {},
+                      Security Mode = Security::Plain);
+    // The certificate the STARTTLS sink shows, for the client to trust.
+    static std::string CertificateFile();
+    // The log-ons the server was sent, whatever their outcome.
+    int LogOnCount() const;
     ~SmtpSink();
     SmtpSink(const SmtpSink&) = delete;
     SmtpSink& operator=(const SmtpSink&) = delete;

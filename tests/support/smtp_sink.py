@@ -3,10 +3,13 @@
 # with Python's email package and written into the folder given as a
 # "<n>.txt" summary (envelope, decoded headers, body) with its attachments
 # beside it as "<n>-<file name>". With a user and password it asks for a
-# log-on and refuses any other. Prints its port, then runs until its
+# log-on and refuses any other, noting every log-on it is sent in
+# "auth.txt". With a certificate and key after them it offers STARTTLS and
+# takes a log-on only over TLS. Prints its port, then runs until its
 # standard input closes.
 import os
 import socket
+import ssl
 import sys
 from email import message_from_bytes, policy
 
@@ -16,6 +19,8 @@ from aiosmtpd.smtp import AuthResult, LoginPassword
 folder = sys.argv[1]
 user = sys.argv[2] if len(sys.argv) > 2 else None
 password = sys.argv[3] if len(sys.argv) > 3 else None
+certificate = sys.argv[4] if len(sys.argv) > 5 else None
+key = sys.argv[5] if len(sys.argv) > 5 else None
 count = 0
 
 
@@ -43,6 +48,8 @@ class Handler:
 
 
 def authenticator(server, session, envelope, mechanism, auth_data):
+    with open(os.path.join(folder, "auth.txt"), "a", encoding="utf-8") as f:
+        f.write(mechanism + "\n")
     ok = (isinstance(auth_data, LoginPassword) and auth_data.login.decode() == user
           and auth_data.password.decode() == password)
     # Not "handled": the server itself answers a refusal with 535. A handled
@@ -57,6 +64,10 @@ s.close()
 kwargs = {}
 if user is not None:
     kwargs = dict(authenticator=authenticator, auth_require_tls=False, auth_required=True)
+if certificate is not None:
+    context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+    context.load_cert_chain(certificate, key)
+    kwargs.update(tls_context=context, require_starttls=True, auth_require_tls=True)
 controller = Controller(Handler(), hostname="127.0.0.1", port=port, **kwargs)
 controller.start()
 print(port, flush=True)

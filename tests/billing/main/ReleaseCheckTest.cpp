@@ -46,6 +46,7 @@ protected:
         testsupport::WriteAll(program, "programa antigo");
         fs::permissions(program, fs::perms(0755));
         settings.address = server.Url("/site");
+        settings.trustedCertificates = testsupport::HttpServer::CertificateFile();
         settings.programPath = program;
         settings.arguments = {"outra.ini"};
         settings.currentVersion = "1.44";
@@ -76,7 +77,7 @@ protected:
     }
 
     testsupport::TempDir dir;
-    testsupport::HttpServer server;
+    testsupport::HttpServer server{testsupport::HttpServer::Security::Tls};
     std::string program;
     ReleaseCheck::Settings settings;
     billtest::Dialogs dialogs;
@@ -234,6 +235,35 @@ TEST_P(ReleaseFaults, TheProgramIsTheOldOneOrTheVerifiedNewOneAndAFailedWriteIsT
 
 INSTANTIATE_TEST_SUITE_P(Faults, ReleaseFaults, filefaults::BothFaults(), filefaults::FaultName);
 
+// Only https with a certificate the client can verify: a plain http:// site
+// is refused before any request, with a box that says why, and a site whose
+// certificate nobody trusts is never asked for anything.
+TEST_F(Release, OnlyAnHttpsSiteWithAVerifiedCertificateIsAsked) {
+    testsupport::HttpServer plain;
+    plain.Serve("/site/versao.inf", "[Versao]\r\nAplicativo=1.5\r\n");
+    plain.Serve("/site/faturamento", "programa falso");
+    plain.Serve("/site/faturamento.sha256", Sha256sumLine("programa falso", "faturamento"));
+    settings.address = plain.Url("/site");
+    dialogs.Expect("não começa com https://", mrOk, "Atenção");
+    EXPECT_EQ(Check(), Outcome::NotSecure);
+    EXPECT_TRUE(plain.Requests().empty());
+    // Straight to the download layer as well, whoever calls it.
+    std::string body;
+    os::DownloadOptions secure;
+    secure.httpsOnly = true;
+    EXPECT_FALSE(os::DownloadToString(plain.Url("/site/versao.inf"), body, secure).ok);
+    EXPECT_TRUE(plain.Requests().empty());
+
+    testsupport::HttpServer untrusted(testsupport::HttpServer::Security::UntrustedTls);
+    untrusted.Serve("/site/versao.inf", "[Versao]\r\nAplicativo=1.5\r\n");
+    settings.address = untrusted.Url("/site");
+    EXPECT_EQ(Check(), Outcome::NoVersion);
+    settings.trustedCertificates.clear();
+    EXPECT_EQ(Check(), Outcome::NoVersion) << "nor by the system's store";
+    EXPECT_TRUE(untrusted.Requests().empty());
+    ExpectUntouched();
+}
+
 TEST_F(Release, AProgramThisUserCannotReplaceIsLeftToThePackageManager) {
     Publish("1.5");
     PublishProgram("programa novo", "programa novo");
@@ -248,7 +278,7 @@ TEST_F(Release, AnUnreachableOrSilentSiteIsLeftWithinTheTimeouts) {
     // Nothing listens on the port of a stopped server: refused at once.
     std::string address;
     {
-        testsupport::HttpServer gone;
+        testsupport::HttpServer gone(testsupport::HttpServer::Security::Tls);
         address = gone.Url("/site");
     }
     settings.address = address;
@@ -282,6 +312,7 @@ TEST_F(Release, TheMainWindowChecksTheSiteNamedInItsIniFileWhenFirstShown) {
     EXPECT_TRUE(server.Requests().empty());
     EXPECT_TRUE(TIniFile(ini).ValueExists("Atualizacao", "Endereco"));
     TIniFile(ini).WriteString("Atualizacao", "Endereco", server.Url("/site/"));
+    TIniFile(ini).WriteString("Atualizacao", "Certificados", testsupport::HttpServer::CertificateFile());
 
     Publish("1.5");
     std::string bytes = "programa novo";
