@@ -1,4 +1,5 @@
 #include "billing/data/Schema.h"
+#include "billing/data/SchemaUpgrade.h"
 
 #include "billing/data/ReferenceTables.h"
 
@@ -223,6 +224,7 @@ void CreateSchema(sqlite::Database& db) {
     sqlite::Transaction tr(db);
     for (const TableDef& t : CurrentSchema()) db.Exec(sqlite::CreateTableSql(t.name, t.columns));
     EnsureKeyReservationTable(db);
+    CreateIndexes(db);
     for (const ProgramDef& p : BuiltInPrograms()) {
         db.Execute("insert into programa(id_programa, Tipo, Descricao) values(:pid_programa, :ptipo, :pdescricao)",
                    {"pid_programa", "ptipo", "pdescricao"},

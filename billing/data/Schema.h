@@ -10,7 +10,7 @@
 namespace billing::data {
 
 // The version a database made here starts at, and the last step of the upgrade.
-inline constexpr const char* kSchemaVersion = "2.0";
+inline constexpr const char* kSchemaVersion = "2.1";
 
 // programa.Descricao: the longest built-in description, "Inutiliza Faixa de
 // Numeração NF-e", has 33 characters.

@@ -3,6 +3,7 @@
 #include "billing/data/ReferenceTables.h"
 #include "billing/data/Schema.h"
 #include "platform/db/SQLSchema.h"
+#include "platform/rtl/Strings.h"
 
 #include <optional>
 
@@ -26,6 +27,20 @@ UpgradeAction Drop(const char* table, const char* column) {
     return {UpgradeAction::DropColumn, table, column, {}};
 }
 
+std::string IndexSql(const UpgradeAction& a) {
+    std::string columns;
+    std::size_t start = 0;
+    while (start <= a.type.size()) {
+        std::size_t comma = a.type.find(',', start);
+        if (comma == std::string::npos) comma = a.type.size();
+        if (!columns.empty()) columns += ", ";
+        columns += sqlite::QuoteIdentifier(Trim(a.type.substr(start, comma - start)));
+        start = comma + 1;
+    }
+    return "CREATE INDEX " + sqlite::QuoteIdentifier(a.column) + " ON " + sqlite::QuoteIdentifier(a.table) + " (" +
+           columns + ")";
+}
+
 void RunAction(sqlite::Database& db, const UpgradeAction& a) {
     switch (a.kind) {
     case UpgradeAction::AddProgram:
@@ -45,6 +60,9 @@ void RunAction(sqlite::Database& db, const UpgradeAction& a) {
     case UpgradeAction::DropColumn:
         db.Exec("ALTER TABLE " + sqlite::QuoteIdentifier(a.table) + " DROP COLUMN " +
                 sqlite::QuoteIdentifier(a.column));
+        break;
+    case UpgradeAction::AddIndex:
+        db.Exec(IndexSql(a));
         break;
     }
 }
@@ -93,6 +111,12 @@ bool AlreadyDone(sqlite::Database& db, const UpgradeAction& a) {
     }
     case UpgradeAction::DropColumn:
         return !ColumnType(db, a.table, a.column).has_value();
+    case UpgradeAction::AddIndex: {
+        if (!db.TableExists(a.table)) return true;
+        sqlite::Statement st(db, "select 1 from sqlite_master where type = 'index' and name = ?1");
+        st.BindText(1, a.column);
+        return st.Step();
+    }
     }
     return false;
 }
@@ -159,7 +183,33 @@ const std::vector<UpgradeStep>& UpgradeSteps() {
          {Widen("Emitente", "Telefone", kTelephoneColumnSize), Widen("Emitente", "Telefax", kTelephoneColumnSize),
           Widen("Febraban", "nome", kBankNameSize), Widen("Febraban", "nome_fantasia", kBankShortNameSize)}},
     };
+    static const std::vector<UpgradeStep> all = [] {
+        std::vector<UpgradeStep> v = steps;
+        for (const UpgradeStep& s : IndexSteps()) v.push_back(s);
+        return v;
+    }();
+    return all;
+}
+
+const std::vector<UpgradeStep>& IndexSteps() {
+    // Kept apart from the steps above: indexes only, no stored format
+    // changes; a file without them reads the same rows, only slower.
+    static const std::vector<UpgradeStep> steps = {
+        {"2.1", ItemIndexes()},
+    };
     return steps;
+}
+
+std::vector<UpgradeAction> ItemIndexes() {
+    // Moving between documents reads and rewrites their items by the
+    // document's key: without these every move scans every item.
+    return {{UpgradeAction::AddIndex, "Nota_Fiscal_Item", "Nota_Fiscal_Item_Nota", "Id_Serie_Documento, Id_Nota_Fiscal"},
+            {UpgradeAction::AddIndex, "Romaneio_Item", "Romaneio_Item_Romaneio", "Id_Romaneio"}};
+}
+
+void CreateIndexes(sqlite::Database& db) {
+    for (const UpgradeAction& a : ItemIndexes())
+        if (!AlreadyDone(db, a)) RunAction(db, a);
 }
 
 std::string SchemaVersion(sqlite::Database& db) {

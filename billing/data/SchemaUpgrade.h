@@ -20,11 +20,12 @@ namespace billing::data {
 
 struct UpgradeAction {
     // WidenColumn makes a text column at least the given size, never narrower.
-    enum Kind { AddProgram, AddColumn, AlterColumn, WidenColumn, DropColumn };
+    // AddIndex makes the index `column` on `table` over the columns `type`.
+    enum Kind { AddProgram, AddColumn, AlterColumn, WidenColumn, DropColumn, AddIndex };
     Kind kind;
     std::string table;   // or the program code
-    std::string column;  // or the program's description
-    std::string type;    // declared type of a new or altered column
+    std::string column;  // or the program's description, or the index's name
+    std::string type;    // declared type of a new or altered column, or the index's columns
 };
 
 struct UpgradeStep {
@@ -34,6 +35,12 @@ struct UpgradeStep {
 
 // The steps from "1.1" to the current version.
 const std::vector<UpgradeStep>& UpgradeSteps();
+// The step (part of UpgradeSteps) that adds the indexes of the item tables
+// by their document ("2.1").
+const std::vector<UpgradeStep>& IndexSteps();
+std::vector<UpgradeAction> ItemIndexes();
+// Makes those indexes where they are missing (a new database).
+void CreateIndexes(sqlite::Database& db);
 
 struct UpgradeResult {
     std::string fromVersion;   // as read ("1.0" when versao has no row)

@@ -16,6 +16,8 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <memory>
+#include <chrono>
 #include <unistd.h>
 
 Tdmdb* dmdb = nullptr;
@@ -263,6 +265,38 @@ void Tdmdb::LoadStartupFiles(const billing::data::AppFiles& Files) {
 // ---------------------------------------------------------------------------
 // Opening, upgrade, initialisation, compaction
 
+const char* const Tdmdb::kWaitingForOtherUser =
+    "Outro usuário está gravando no Banco de Dados neste momento e esta operação aguarda que ele termine.\r\n\r\n"
+    "Deseja continuar aguardando? Não desiste desta operação, sem gravar nada.";
+
+void Tdmdb::AskWhileWaiting() { ADOConnection->SetOnBusy(WaitForOtherUsers()); }
+
+std::function<bool(int, int)> Tdmdb::WaitForOtherUsers() {
+    using Clock = std::chrono::steady_clock;
+    // The wait is shown soon, and asked again every few seconds: never a
+    // window frozen for the whole busy time.
+    auto ask = std::make_shared<Clock::time_point>();
+    return [ask](int Calls, int) {
+        Clock::time_point now = Clock::now();
+        if (Calls == 0) *ask = now + std::chrono::milliseconds(kFirstWaitQuestionMs);
+        if (now < *ask) return true;
+        bool more = billing::data::Messages().Confirm(kWaitingForOtherUser, "Aguardando o Banco de Dados");
+        *ask = Clock::now() + std::chrono::seconds(5);
+        return more;
+    };
+}
+
+namespace {
+
+// What a damaged file shows: the sentence the engine's own refusal gives,
+// the file, and what was found.
+std::string NotOurDatabase(const std::string& Path, const std::string& Found) {
+    return "O arquivo não é um banco de dados válido ou está danificado.\r\nArquivo: \"" + Path +
+           "\"\r\n\r\nO arquivo não foi alterado: " + Found + ".";
+}
+
+}  // namespace
+
 bool Tdmdb::Writable(const std::string& Path) const {
     if (CanWrite) return CanWrite(Path);
     return ::access(Path.c_str(), W_OK) == 0;
@@ -275,6 +309,8 @@ void Tdmdb::CheckDatabaseFile(const std::string& Path) const {
     std::error_code ec;
     if (Path.empty() || !fs::exists(Path, ec))
         throw EDatabaseError("O Banco de Dados \"" + Path + "\" não foi encontrado.");
+    if (fs::is_regular_file(Path, ec) && fs::file_size(Path, ec) == 0 && !ec)
+        throw ESQLiteError(NotOurDatabase(Path, "o arquivo está vazio (0 bytes)"), 26 /* SQLITE_NOTADB */);
     // The engine would open it and fail at the first write, half-way
     // through the upgrade, with a message no user could act on.
     fs::path file = fs::absolute(Path, ec);
@@ -310,13 +346,20 @@ bool Tdmdb::Abrir_Banco_Dados() {
     CheckDatabaseFile(ADOConnection->DatabaseName());
     ADOConnection->Open();
     {
-        // An empty file (made by hand, or by a tool that only touches it)
-        // holds no tables at all: it gets the schema of a new database.
+        // A file without the program's tables (emptied by a failing disk or
+        // a tool, or another program's database) is reported as damaged and
+        // left as it is: made into a new database it would look as if the
+        // data were gone, and it would let the built-in Admin in.
         sqlite::Database& db = ADOConnection->Database();
-        sqlite::Statement st(db, "select count(*) from sqlite_master");
-        bool empty = st.Step() && st.ColumnInt64(0) == 0;
+        sqlite::Statement st(db, "select count(*) from sqlite_master where type = 'table' and name = 'versao'");
+        bool ours = st.Step() && st.ColumnInt64(0) > 0;
         st.Reset();
-        if (empty) billing::data::CreateSchema(db);
+        if (!ours) {
+            ADOConnection->Close();
+            throw ESQLiteError(NotOurDatabase(ADOConnection->DatabaseName(),
+                                              "o arquivo não contém as tabelas do Faturamento"),
+                               26 /* SQLITE_NOTADB */);
+        }
     }
     StatusText(1, " " + AnsiLowerCase(path));
     Mostra_Emitente();
@@ -356,6 +399,18 @@ bool Tdmdb::Compactar_Banco_Dados() {
 void Tdmdb::Mostra_Emitente() {
     sqlite::Database& db = ADOConnection->Database();
     std::string nome;
+    {
+        // The usual case, read without the write lock: a log-in never waits
+        // for another clerk's save.
+        sqlite::Statement st(db, "select nome from emitente");
+        if (st.Step()) {
+            nome = ValueText(st, 0);
+            st.Reset();
+            Set_Var("nome_emitente", nome);
+            StatusText(3, nome);
+            return;
+        }
+    }
     // Under the write lock, so that two instances opening a new file at
     // once make one issuer row.
     ADOConnection->BeginTrans();
@@ -386,6 +441,16 @@ void Tdmdb::Database_Update() {
 void Tdmdb::Inicia_Banco_Dados() {
     sqlite::Database& db = ADOConnection->Database();
     std::string senha = Criptografa("TRUVE");
+    // Read first: a database that has both (every open but the first)
+    // needs no write lock, so a log-in never waits for another clerk's save.
+    auto present = [&db](const char* sql) {
+        sqlite::Statement st(db, sql);
+        return st.Step() && st.ColumnInt64(0) > 0;
+    };
+    if (present("select count(*) from usuario where id_usuario = 'Admin'") && present("select count(*) from opcao")) {
+        LoadNFeVariables();
+        return;
+    }
     ADOConnection->BeginTrans();
     try {
         bool hasAdmin;
@@ -543,12 +608,16 @@ bool Tdmdb::Usuario_Permissao(const std::string& Programa) {
 }
 
 void Tdmdb::Usuario_Log(const std::string& Programa, const std::string& Descricao) {
+    Usuario_Log(Programa, Descricao, Get_Var("id_usuario"));
+}
+
+void Tdmdb::Usuario_Log(const std::string& Programa, const std::string& Descricao, const std::string& Usuario) {
     TDateTime now = Now();
     ADOConnection->Execute(
         "insert into Usuario_Log(id_usuario, Id_programa, Data, Hora, Descricao) values(:pid_usuario, :pid_programa, "
         ":pdata, :phora, :pDescricao)",
         {"pid_usuario", "pid_programa", "pdata", "phora", "pdescricao"},
-        {Get_Var("id_usuario"), Programa, sqlite::DateTimeToIso(std::floor(now)), TimeToStr(now), Descricao});
+        {Usuario, Programa, sqlite::DateTimeToIso(std::floor(now)), TimeToStr(now), Descricao});
 }
 
 TCxBlowfish& Tdmdb::Cipher() {

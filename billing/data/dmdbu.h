@@ -40,6 +40,18 @@ public:
     // Opens the variable table (run by the constructor).
     void DataModuleCreate();
 
+    // While another instance holds the database's write lock, a statement
+    // waits kFirstWaitQuestionMs and then asks kWaitingForOtherUser (Sim
+    // goes on waiting, and asks again a few seconds later; Não gives up,
+    // the statement failing as busy and writing nothing).
+    // The program turns it on (AskWhileWaiting) once its message boxes are
+    // installed, before the database opens; without it a statement simply
+    // waits out the connection's busy timeout.
+    void AskWhileWaiting();
+    static constexpr int kFirstWaitQuestionMs = 1000;
+    static const char* const kWaitingForOtherUser;
+    static std::function<bool(int, int)> WaitForOtherUsers();
+
     // --- run-time variables and the INI file
     // Names are compared without regard to case; a value is kept whole. A
     // name is never cut: one too long for the store (255 bytes) raises.
@@ -117,6 +129,8 @@ public:
     void Id_Generator(const std::string& Field, const std::string& Table, TDataSet* DataSet);
     bool Usuario_Permissao(const std::string& Programa);
     void Usuario_Log(const std::string& Programa, const std::string& Descricao);
+    // The same line under a user named here (a log-in not yet accepted).
+    void Usuario_Log(const std::string& Programa, const std::string& Descricao, const std::string& Usuario);
     std::string Criptografa(const std::string& Text);
     // "" for an empty stored text.
     std::string DeCriptografa(const std::string& Text);

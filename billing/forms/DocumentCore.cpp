@@ -4,6 +4,8 @@
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
 #include "billing/forms/Pesquisa.h"
+#include "billing/forms/RecordRow.h"
+#include "platform/db/SQLRowSet.h"
 #include "platform/rtl/Strings.h"
 #include "platform/rtl/SysUtils.h"
 
@@ -109,6 +111,16 @@ void DocumentQuery::InTransaction(bool Deleting, const std::function<void()>& Wo
     } catch (const EAbort&) {
         undo();
         throw;
+    } catch (const ESQLiteError& e) {
+        // Another instance saved the row, or took its number, meanwhile: the
+        // save layer tells the clerk in its own words.
+        const bool otherUser =
+            dynamic_cast<const sqlite::ERowChanged*>(&e) != nullptr || !sqlite::UniqueViolationColumns(e).empty();
+        std::string reason = e.what();
+        undo();
+        if (otherUser) throw;
+        if (OnWriteFailed) OnWriteFailed(Deleting, reason);
+        Abort();
     } catch (const std::exception& e) {
         std::string reason = e.what();
         undo();
@@ -151,6 +163,7 @@ DocumentCore::DocumentCore(TComponent* AOwner, std::unique_ptr<DocumentPolicy> P
         policy_->DeleteItems(*this);
     };
     header_->OnWriteFailed = [this](bool Deleting, const std::string& Reason) { WriteFailed(Deleting, Reason); };
+    GuardAgainstOtherUsers(header_, [this](const std::vector<std::string>&) { return policy_->Duplicate(); });
     BuildItems();
 }
 
@@ -171,6 +184,8 @@ DocumentCore::~DocumentCore() {
     header_->WithinPost = nullptr;
     header_->WithinDelete = nullptr;
     header_->OnWriteFailed = nullptr;
+    header_->OnPostError = nullptr;
+    header_->OnDeleteError = nullptr;
 }
 
 void DocumentCore::BuildItems() {
@@ -360,6 +375,7 @@ void DocumentCore::HeaderBeforePost() {
 
 void DocumentCore::HeaderAfterPost() {
     newDocument_ = false;
+    storedItems_ = writtenItems_;
     policy_->AfterCommit(*this);
 }
 
@@ -373,10 +389,36 @@ void DocumentCore::HeaderAfterCancel() {
 void DocumentCore::WriteWithinPost() {
     // Every new document takes its number from the counter: its save moves
     // the counter, in this transaction, whatever else happened meanwhile.
-    if (Inserting()) policy_->AdvanceCounter(*this);
-    else policy_->CheckStored(*this, false);
+    if (Inserting()) {
+        policy_->AdvanceCounter(*this);
+    } else {
+        policy_->CheckStored(*this, false);
+        // Items another instance saved since they were read are not replaced
+        // (the header's own check covers its row).
+        if (StoredItems() != storedItems_) throw sqlite::ERowChanged();
+    }
     policy_->DeleteItems(*this);
     for (const ItemRow& item : BufferRows()) policy_->InsertItem(*this, item);
+    writtenItems_ = StoredItems();
+}
+
+std::string DocumentCore::StoredItems() {
+    TSQLQuery q(nullptr);
+    q.SetConnection(dmdb->ADOConnection);
+    q.SetSQL(policy_->LoadSql());
+    policy_->BindHeaderKey(*this, q);
+    q.Open();
+    std::string text;
+    const bool cfop = policy_->ItemsHaveCfop();
+    for (q.First(); !q.Eof(); q.Next()) {
+        for (const char* name : {"Id_Produto", "Quantidade", "Valor_Unitario", "Valor_Total", "Aliquota_icms",
+                                 "Valor_icms", "Id_Situacao_Tributaria", "Id_Unidade_Medida"})
+            text += q.FieldByName(name)->AsString() + '\x1f';
+        if (cfop) text += q.FieldByName("Id_CFOP")->AsString();
+        text += '\x1e';
+    }
+    q.Close();
+    return text;
 }
 
 void DocumentCore::WriteFailed(bool Deleting, const std::string& Reason) {
@@ -529,7 +571,9 @@ void DocumentCore::LoadItems() {
     items_->EmptyTable();
     // A new document starts empty, whatever rows a deleted document of the
     // same number left behind.
+    storedItems_.clear();
     if (!header_->Active() || header_->IsEmpty() || Inserting()) return;
+    storedItems_ = StoredItems();
     loading_ = true;
     items_->DisableControls();
     try {

@@ -178,6 +178,8 @@ public:
         (void)Core;
         (void)Deleting;
     }
+    // A new document whose number another instance saved first.
+    virtual std::string Duplicate() const { return "Já existe " + Noun() + " com este Número."; }
     // After the commit.
     virtual void AfterCommit(DocumentCore& Core) { (void)Core; }
 };
@@ -296,6 +298,9 @@ private:
     void ItemBeforePost();
     void ItemAfterPost();
     LookupResult Find(const LookupDef& Def) const;
+    // The current header's stored items as one text, to tell whether
+    // another instance saved them since they were read.
+    std::string StoredItems();
 
     std::unique_ptr<DocumentPolicy> policy_;
     DocumentQuery* header_ = nullptr;
@@ -305,6 +310,8 @@ private:
     bool newDocument_ = false;
     bool loading_ = false;
     std::string lastErrors_;
+    std::string storedItems_;   // as read with the current header row
+    std::string writtenItems_;  // as the save in progress wrote them
 };
 
 }  // namespace billing::forms

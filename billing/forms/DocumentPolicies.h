@@ -30,6 +30,7 @@ public:
     std::string HeaderSql() const override;
     std::string ItemBufferName() const override { return "tbNota_Fiscal_Item"; }
     std::string Noun() const override { return "a Nota Fiscal"; }
+    std::string Duplicate() const override { return "Já existe uma Nota Fiscal com este Número e Série."; }
     bool ItemsHaveCfop() const override { return true; }
     std::vector<LookupDef> Lookups() const override;
     const GridKeyPolicy& Keys() const override { return keys_; }
@@ -74,6 +75,7 @@ public:
     std::string HeaderSql() const override { return "select * from Romaneio order by Id_Romaneio"; }
     std::string ItemBufferName() const override { return "tbRomaneio_Item"; }
     std::string Noun() const override { return "o Romaneio"; }
+    std::string Duplicate() const override { return "Já existe um Romaneio com este Número."; }
     bool ItemsHaveCfop() const override { return false; }
     std::vector<LookupDef> Lookups() const override;
     const GridKeyPolicy& Keys() const override { return keys_; }

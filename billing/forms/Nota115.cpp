@@ -6,6 +6,7 @@
 #include "billing/forms/FormUtils.h"
 #include "billing/forms/RegisterExtras.h"
 #include "billing/forms/Pesquisa.h"
+#include "billing/forms/RecordRow.h"
 #include "platform/rtl/Strings.h"
 #include "platform/ui/Dialogs.h"
 
@@ -38,6 +39,7 @@ TfrmNota115::TfrmNota115(TComponent* AOwner) : TForm(AOwner) {
                            {"copias_danfe", "", "##0"},
                            {"Id_Cliente", "######-#;0; ", ""}});
     qryOpcao->BeforePost = [this](TDataSet* d) { BeforePostChecks(d); };
+    GuardAgainstOtherUsers(qryOpcao, nullptr);
     // A new folder or environment is in force from the save on.
     qryOpcao->AfterPost = [](TDataSet*) { dmdb->LoadNFeVariables(); };
     dsMain = new TDataSource(this);

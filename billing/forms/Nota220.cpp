@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "billing/data/Schema.h"
+#include "billing/data/LoginDelay.h"
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
 #include "memtable/mtMemTable.h"
@@ -152,17 +153,36 @@ void TfrmNota220::btnOkClick(TObject*) {
     dmdb->Set_Var("nome_banco_dados", database);
     dmdb->Abrir_Banco_Dados();
 
+    // Guessing is slowed down: after three failures in a row the name waits
+    // before its password is even looked at.
+    billing::data::LoginDelay& delays = billing::data::LoginDelays();
+    if (int wait = delays.Remaining(user); wait > 0) {
+        Box(billing::data::LoginDelayMessage(wait), "Atenção");
+        ClearPassword();
+        return;
+    }
+    auto failed = [&](const std::string& What) {
+        delays.Failed(user);
+        try {
+            dmdb->Usuario_Log("NOTA220", What, user);
+        } catch (const Exception&) {
+            // A log that cannot be written does not let the guess through.
+        }
+    };
     UserRecord row;
     if (!FindUser(user, row)) {
+        failed("Tentativa de Login com Usuário inexistente");
         Box("O Usuário informado não existe !", "Atenção");
         dbeId_Usuario->SetFocus();
         return;
     }
     if (!dmdb->PasswordMatches(password, row.senha)) {
+        failed("Tentativa de Login com senha incorreta");
         Box("A senha está incorreta.", "Atenção");
         ClearPassword();
         return;
     }
+    delays.Succeeded(user);
     // A disabled user is kept out here, not only at the password change; the
     // built-in Admin cannot be disabled, so the system never locks itself out.
     if (AnsiSameText(Trim(row.inativo), "Sim") && !AnsiSameText(row.id, "Admin")) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "billing/forms/FormUtils.h"
+#include "platform/db/SQLRowSet.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace billing::forms {
@@ -72,6 +73,41 @@ bool SettlePendingRow(TCustomForm* Form, TDataSet* DataSet) {
     // The form may stay open (another form refused the frame's close).
     ChangeColor(Form, false);
     return true;
+}
+
+const char* const kChangedByAnotherUser =
+    "O registro foi alterado por outro usuário. Nada foi gravado: os dados foram lidos de novo; "
+    "confira-os e repita a alteração.";
+
+void GuardAgainstOtherUsers(TSQLQuery* Query,
+                            std::function<std::string(const std::vector<std::string>& Columns)> Duplicate) {
+    Query->SetWholeRowCheck(true);
+    auto reload = [](TDataSet* DataSet) {
+        Box(kChangedByAnotherUser, "Atenção");
+        // The file's row replaces the one on screen; what was typed is gone
+        // with the row it was typed over.
+        DataSet->Cancel();
+        DataSet->Refresh();
+    };
+    Query->OnPostError = [reload, Duplicate](TDataSet* DataSet, EDatabaseError& E, TDataAction& Action) {
+        if (dynamic_cast<sqlite::ERowChanged*>(&E) != nullptr) {
+            reload(DataSet);
+            Action = daAbort;
+            return;
+        }
+        if (auto* engine = dynamic_cast<ESQLiteError*>(&E)) {
+            std::vector<std::string> columns = sqlite::UniqueViolationColumns(*engine);
+            if (!columns.empty() && Duplicate) {
+                Box(Duplicate(columns), "Atenção");
+                Action = daAbort;
+            }
+        }
+    };
+    Query->OnDeleteError = [reload](TDataSet* DataSet, EDatabaseError& E, TDataAction& Action) {
+        if (dynamic_cast<sqlite::ERowChanged*>(&E) == nullptr) return;
+        reload(DataSet);
+        Action = daAbort;
+    };
 }
 
 }  // namespace billing::forms

@@ -2,10 +2,13 @@
 // What every register and document form shares at its bottom edge: the row
 // of record buttons bound to the form's data source, and what closing the
 // form does with a row still being typed.
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "billing/controls/DBBButton.h"
 #include "platform/db/DB.h"
+#include "platform/db/SQLQuery.h"
 #include "platform/ui/ExtCtrls.h"
 #include "platform/ui/Forms.h"
 
@@ -46,5 +49,19 @@ void ArrangeRecordRow(const RecordRow& Row);
 // it, Cancelar (or Esc) keeps form and row as they were (false). A form
 // that closes is back in its browse look.
 bool SettlePendingRow(TCustomForm* Form, TDataSet* DataSet);
+
+// What a save tells the clerk when another instance saved or deleted the
+// row since it was read.
+extern const char* const kChangedByAnotherUser;
+
+// Guards the saves and deletes of Query against another instance working on
+// the same file. A row another user changed since it was read is not
+// written: the clerk gets kChangedByAnotherUser, the rows are read again
+// (the typed changes are dropped) and the post aborts silently. A key
+// another user took between the checks and the insert is refused with
+// Duplicate(the key columns the engine names) instead of the engine's
+// text, the row staying in insert.
+void GuardAgainstOtherUsers(TSQLQuery* Query,
+                            std::function<std::string(const std::vector<std::string>& Columns)> Duplicate);
 
 }  // namespace billing::forms

@@ -109,9 +109,15 @@ void MostraLogotipo(TDataSet* DataSet, const std::string& Column, TImage* Image,
 }
 
 void ReportKeyClash(TDataSet* DataSet, std::function<std::string()> Message) {
-    DataSet->OnPostError = [Message](TDataSet*, EDatabaseError& E, TDataAction& Action) {
+    // Whatever the save layer does with other failures (a row another user
+    // changed) stays as it was.
+    TDataSetErrorEvent previous = DataSet->OnPostError;
+    DataSet->OnPostError = [Message, previous](TDataSet* D, EDatabaseError& E, TDataAction& Action) {
         auto* sql = dynamic_cast<ESQLiteError*>(&E);
-        if (sql == nullptr || !sql->IsConstraintViolation()) return;
+        if (sql == nullptr || !sql->IsConstraintViolation()) {
+            if (previous) previous(D, E, Action);
+            return;
+        }
         Box(Message(), "Atenção", mtWarning);
         Action = daAbort;
     };

@@ -133,6 +133,7 @@ RegisterForm::RegisterForm(TComponent* AOwner, const std::string& Caption, const
     qry->BeforePost = [this](TDataSet* d) { BeforePostChecks(d); };
     qry->BeforeDelete = [this](TDataSet* d) { BeforeDeleteChecks(d); };
     qry->AfterScroll = [this](TDataSet*) { Mostra_Tudo(); };
+    GuardAgainstOtherUsers(qry, [this](const std::vector<std::string>& Columns) { return DuplicateMessage(Columns); });
     dsMain = new TDataSource(this);
     dsMain->SetName("dsMain");
     dsMain->SetAutoEdit(false);
@@ -175,6 +176,8 @@ RegisterForm::~RegisterForm() {
     qry->BeforePost = nullptr;
     qry->BeforeDelete = nullptr;
     qry->AfterScroll = nullptr;
+    qry->OnPostError = nullptr;
+    qry->OnDeleteError = nullptr;
     if (dsMain != nullptr) dsMain->OnStateChange = nullptr;
 }
 
@@ -320,6 +323,21 @@ void RegisterForm::BeforePostChecks(TDataSet* DataSet) {
         if (dmdb->JaExisteChave({value}, {column}, table_))
             Refuse(prefix + "\"" + DataSet->FieldByName(column)->AsString() + "\" já existe.");
     }
+}
+
+std::string RegisterForm::DuplicateMessage(const std::vector<std::string>& Columns) const {
+    for (const auto& [column, prefix] : uniqueKeys_) {
+        for (const std::string& c : Columns) {
+            if (SameText(c, column)) return prefix + "\"" + qry->FieldByName(column)->AsString() + "\" já existe.";
+        }
+    }
+    // A key the register does not check by itself (a generated code that
+    // another instance generated too).
+    std::string value;
+    for (const std::string& c : Columns) {
+        if (TField* f = qry->FindField(c)) value += (value.empty() ? "" : " ") + f->AsString();
+    }
+    return "O Código \"" + value + "\" já existe.";
 }
 
 void RegisterForm::BeforeDeleteChecks(TDataSet* DataSet) {

@@ -185,6 +185,8 @@ private:
     void BeforePostChecks(TDataSet* DataSet);
     void BeforeDeleteChecks(TDataSet* DataSet);
     void AfterInsertDefaults(TDataSet* DataSet);
+    // The register's own duplicate message for a key the engine refused.
+    std::string DuplicateMessage(const std::vector<std::string>& Columns) const;
 
     std::string table_;
     std::string keyColumn_;

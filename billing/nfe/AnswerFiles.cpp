@@ -1,6 +1,11 @@
 #include "billing/nfe/AnswerFiles.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 
 #include "billing/nfe/NFeError.h"
@@ -12,11 +17,21 @@ namespace billing::nfe {
 
 namespace {
 
-// Renames `path` to path + ending; "" when done, else the system's reason.
-std::string RenameInPlace(const std::string& path, const std::string& ending) {
-    std::string target = path + ending;
-    if (::rename(path.c_str(), target.c_str()) == 0) return {};
-    return fileio::SystemMessage(errno);
+std::string FolderOf(const std::string& path) {
+    std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+// Renames `path` where it lies to its name + ending (or a free name that
+// fits); "" when done, else the system's reason. `renamed` gets the new path.
+std::string RenameInPlace(const std::string& path, const std::string& ending, std::string* renamed = nullptr) {
+    try {
+        std::string target = RenameToFreeName(path, FolderOf(path), ExtractFileName(path), ending);
+        if (renamed != nullptr) *renamed = target;
+        return {};
+    } catch (const Exception& e) {
+        return e.Message();
+    }
 }
 
 }  // namespace
@@ -26,22 +41,59 @@ std::string MoveHandled(const std::string& path, const NFeConfig& config) {
         MoveToFolder(path, config.pasta_nfe_erro, "erro");
         return {};
     } catch (const ENFeError& e) {
-        std::string why = RenameInPlace(path, ".handled");
+        std::string renamed;
+        std::string why = RenameInPlace(path, ".handled", &renamed);
         if (why.empty())
-            return e.Message() + " O arquivo foi renomeado para \"" + ExtractFileName(path) + ".handled\".";
+            return e.Message() + " O arquivo foi renomeado para \"" + ExtractFileName(renamed) + "\".";
         return e.Message() + " Também não foi possível renomeá-lo (" + why + ").";
     }
 }
 
 std::string MoveInvalid(const std::string& path, const NFeConfig& config) {
     // Renamed first: from then on no look at the folder takes it for an answer.
-    std::string invalid = path + ".invalid";
-    if (!RenameInPlace(path, ".invalid").empty()) return path;
+    std::string invalid;
+    if (!RenameInPlace(path, ".invalid", &invalid).empty()) return path;
     try {
         return MoveToFolder(invalid, config.pasta_nfe_erro, "erro");
     } catch (const ENFeError&) {
         return invalid;
     }
+}
+
+std::string ReadAnswer(const std::string& path) {
+    // No link is followed at the name and nothing waits on a pipe or a
+    // device: only what is plainly a small file is read.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        int err = errno;
+        if (err == ELOOP) throw Exception("é um atalho, não um arquivo");
+        throw Exception(fileio::SystemMessage(err));
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) throw Exception(fileio::SystemMessage(errno));
+    if (!S_ISREG(st.st_mode)) throw Exception("não é um arquivo comum");
+    auto tooLarge = [] {
+        return Exception("tem mais de " + std::to_string(kAnswerSizeLimit / 1024) + " KB, mais do que uma resposta");
+    };
+    if (static_cast<std::uint64_t>(st.st_size) > kAnswerSizeLimit) throw tooLarge();
+    std::string bytes;
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            throw Exception(fileio::SystemMessage(errno));
+        }
+        if (n == 0) break;
+        bytes.append(buffer, static_cast<std::size_t>(n));
+        // It may be growing while read.
+        if (bytes.size() > kAnswerSizeLimit) throw tooLarge();
+    }
+    return bytes;
 }
 
 std::vector<std::string> SplitLines(const std::string& text) {

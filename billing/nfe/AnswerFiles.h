@@ -5,6 +5,7 @@
 // answer has (".handled"), which takes it out of every later look just as
 // surely. An answer that cannot be used at all is kept as evidence under
 // "<name>.invalid". The error file's text is its lines joined.
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,16 @@ std::string MoveHandled(const std::string& path, const NFeConfig& config);
 // Puts an unusable answer into pasta_nfe_erro as "<name>.invalid"; where it
 // cannot move it stays renamed in its folder. Returns the path it ended at.
 std::string MoveInvalid(const std::string& path, const NFeConfig& config);
+
+// The largest answer read: the monitor's answers are a few kilobytes; a
+// protocol answer for a full batch of fifty stays far below this.
+inline constexpr std::size_t kAnswerSizeLimit = 1024 * 1024;
+
+// The bytes of an answer file, read without following a link at its name
+// and without waiting on it. Raises Exception with the reason (in
+// Portuguese, to follow "a resposta ... ") when it is a link, not a regular
+// file (a pipe, a device, a folder) or larger than kAnswerSizeLimit.
+std::string ReadAnswer(const std::string& path);
 
 // The lines of a text without their CR LF or LF endings (a last empty line
 // is not a line).

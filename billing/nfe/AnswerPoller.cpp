@@ -6,6 +6,7 @@
 #include <map>
 
 #include "billing/nfe/AnswerFiles.h"
+#include "billing/nfe/AnswerWait.h"
 #include "billing/nfe/AnswerXml.h"
 #include "billing/nfe/ChaveNFe.h"
 #include "billing/nfe/DbRows.h"
@@ -31,15 +32,20 @@ struct Ending {
 };
 
 // Longest first, so that "-pro-rec.xml" is never taken for "-rec.xml".
-constexpr std::array<Ending, 5> kEndings{{{"-pro-rec.xml", AnswerKind::ProRec},
+constexpr std::array<Ending, 9> kEndings{{{"-pro-rec.xml", AnswerKind::ProRec},
                                           {"-pro-rec.err", AnswerKind::ProRecErr},
                                           {"-num-lot.xml", AnswerKind::NumLot},
                                           {"-nfe.err", AnswerKind::NFeErr},
+                                          {"-can.xml", AnswerKind::Can},
+                                          {"-can.err", AnswerKind::CanErr},
+                                          {"-inu.xml", AnswerKind::Inu},
+                                          {"-inu.err", AnswerKind::InuErr},
                                           {"-rec.xml", AnswerKind::Rec}}};
 
 // The order the road goes: a batch is stored before its receipt is examined.
-constexpr std::array<AnswerKind, 5> kOrder{AnswerKind::NFeErr, AnswerKind::NumLot, AnswerKind::Rec,
-                                           AnswerKind::ProRec, AnswerKind::ProRecErr};
+constexpr std::array<AnswerKind, 9> kOrder{AnswerKind::NFeErr, AnswerKind::NumLot, AnswerKind::Rec,
+                                           AnswerKind::ProRec, AnswerKind::ProRecErr, AnswerKind::Can,
+                                           AnswerKind::CanErr, AnswerKind::Inu, AnswerKind::InuErr};
 
 bool AllDigits(const std::string& s, std::size_t min, std::size_t max) {
     return s.size() >= min && s.size() <= max && std::all_of(s.begin(), s.end(), [](char c) {
@@ -109,7 +115,8 @@ AnswerPoller::AnswerPoller(Services services) : services_(std::move(services)) {
 
 TickReport AnswerPoller::Tick() {
     TickReport report;
-    if (services_.db == nullptr || !services_.db->Connected() || !services_.config) return report;
+    if (services_.db == nullptr || !services_.db->Connected() || services_.db->Waiting() || !services_.config)
+        return report;
     NFeConfig config = services_.config();
     // Whatever the routines would show waits until the file work is done.
     config.notify = [&report](const std::string& text, const std::string& caption) {
@@ -162,17 +169,23 @@ TickReport AnswerPoller::Tick() {
         if (!fs::is_regular_file(it->symlink_status(sec))) continue;
         std::string id;
         AnswerKind kind = KindOfAnswer(name, &id);
-        if (kind != AnswerKind::None) found[kind].emplace_back(name, id);
+        // A window still waiting for this answer takes it itself.
+        if (kind != AnswerKind::None && !AnswerAwaited(JoinPath(folder, name))) found[kind].emplace_back(name, id);
     }
 
     std::vector<std::string> authorised;
     std::string databaseProblem, otherProblem;
+    struct SetAside {
+        std::string name, why, kept;
+    };
+    std::vector<SetAside> setAside;
     for (AnswerKind kind : kOrder) {
         auto& names = found[kind];
         std::sort(names.begin(), names.end());
         for (const auto& [name, id] : names) {
             std::string path = JoinPath(folder, name);
             Outcome outcome;
+            notices_.clear();
             try {
                 outcome = Handle(kind, id, path, config, authorised);
             } catch (const EDatabaseError& e) {
@@ -187,6 +200,7 @@ TickReport AnswerPoller::Tick() {
             switch (outcome.kind) {
             case Outcome::Applied: {
                 ++report.handled;
+                for (PollerMessage& m : notices_) report.messages.push_back(std::move(m));
                 std::string problem = MoveHandled(path, config);
                 if (problem.empty()) {
                     failingErrorFolder_.reset();
@@ -203,13 +217,29 @@ TickReport AnswerPoller::Tick() {
             case Outcome::Invalid: {
                 ++report.quarantined;
                 std::string kept = MoveInvalid(path, config);
-                report.messages.push_back({"A resposta do Monitor de NF-e \"" + name + "\" " + outcome.text +
-                                               " e não foi aplicada. O arquivo foi guardado em \"" + kept + "\".",
-                                           "Atenção"});
+                // One that cannot even be renamed is told once, not at every tick.
+                if (kept == path && !stuck_.insert(path).second) break;
+                setAside.push_back({name, outcome.text, kept});
                 break;
             }
             }
         }
+    }
+    // However many were set aside, one box says so.
+    if (setAside.size() == 1) {
+        const SetAside& a = setAside.front();
+        report.messages.push_back({"A resposta do Monitor de NF-e \"" + a.name + "\" " + a.why +
+                                       " e não foi aplicada. O arquivo foi guardado em \"" + a.kept + "\".",
+                                   "Atenção"});
+    } else if (!setAside.empty()) {
+        constexpr std::size_t kListed = 10;
+        std::string text = std::to_string(setAside.size()) +
+                           " respostas do Monitor de NF-e não foram aplicadas e foram guardadas à parte na pasta \"" +
+                           ExcludeTrailingPathDelimiter(ExtractFilePath(setAside.front().kept)) + "\":";
+        for (std::size_t i = 0; i < setAside.size() && i < kListed; ++i)
+            text += "\r\n\"" + setAside[i].name + "\" " + setAside[i].why;
+        if (setAside.size() > kListed) text += "\r\ne mais " + std::to_string(setAside.size() - kListed) + ".";
+        report.messages.push_back({text, "Atenção"});
     }
     if (!databaseProblem.empty()) report.messages.push_back({databaseProblem, "Erro"});
     if (!otherProblem.empty()) report.messages.push_back({otherProblem, "Atenção"});
@@ -223,7 +253,8 @@ TickReport AnswerPoller::Tick() {
 
 AnswerPoller::Outcome AnswerPoller::Handle(AnswerKind kind, const std::string& id, const std::string& path,
                                            const NFeConfig& config, std::vector<std::string>& authorised) {
-    bool byKey = kind == AnswerKind::NFeErr || kind == AnswerKind::NumLot;
+    bool byKey = kind == AnswerKind::NFeErr || kind == AnswerKind::NumLot || kind == AnswerKind::Can ||
+                 kind == AnswerKind::CanErr;
     if (byKey && !ChaveValida(id)) return Outcome::Bad("não traz no nome uma chave de acesso válida");
     if (kind == AnswerKind::Rec && !AllDigits(id, 1, 15))
         return Outcome::Bad("não traz no nome um número de lote válido (1 a 15 dígitos)");
@@ -231,7 +262,7 @@ AnswerPoller::Outcome AnswerPoller::Handle(AnswerKind kind, const std::string& i
         return Outcome::Bad("não traz no nome um número de recibo válido (15 dígitos)");
     std::string bytes;
     try {
-        bytes = fileio::ReadFileBytes(path);
+        bytes = ReadAnswer(path);
     } catch (const Exception& e) {
         return Outcome::Bad("não pôde ser lida (" + e.Message() + ")");
     }
@@ -246,6 +277,12 @@ AnswerPoller::Outcome AnswerPoller::Handle(AnswerKind kind, const std::string& i
         return ProRec(id, bytes, config, authorised);
     case AnswerKind::ProRecErr:
         return ErrorFile("recibo_nfe", id, bytes);
+    case AnswerKind::Can:
+    case AnswerKind::CanErr:
+        return Cancellation(id, bytes, kind == AnswerKind::CanErr);
+    case AnswerKind::Inu:
+    case AnswerKind::InuErr:
+        return Voiding(id, bytes, kind == AnswerKind::InuErr);
     case AnswerKind::None:
         break;
     }
@@ -390,6 +427,83 @@ AnswerPoller::Outcome AnswerPoller::ProRec(const std::string& id, const std::str
     if (unknown)
         config.Notify("Erro Interno do Aplicativo, o Recibo " + id + " não foi econtrado.", "Atenção");
     authorised.insert(authorised.end(), newlyAuthorised.begin(), newlyAuthorised.end());
+    return Outcome::Done();
+}
+
+AnswerPoller::Outcome AnswerPoller::Cancellation(const std::string& id, const std::string& bytes, bool errorFile) {
+    const std::string nota = "NF-e " + id;
+    if (errorFile) {
+        std::string text = JoinedLines(bytes);
+        if (Trim(text).empty()) return Outcome::Bad("está vazia");
+        notices_.push_back({"A " + nota + " não pode ser Cancelada !\r\n\r\n" + text, "Falhou"});
+        return Outcome::Done();
+    }
+    std::string problem;
+    std::optional<XmlElement> doc = ParseXml(bytes, &problem);
+    if (!doc) return Outcome::Bad(problem);
+    std::optional<std::string> cStat = doc->Text("cStat");
+    if (!cStat) return Outcome::Bad("não traz a situação do pedido (cStat)");
+    std::string protocolo = doc->Text("nProt").value_or("");
+    std::string message = *cStat + " " + AnsiUpperCase(doc->Text("xMotivo").value_or("")) + "\r\n";
+    if (*cStat != "101") {
+        notices_.push_back({"A " + nota + " não pode ser Cancelada !\r\n\r\n" + message, "Falhou"});
+        return Outcome::Done();
+    }
+    if (!AllDigits(protocolo, 15, 15)) return Outcome::Bad("traz um número de protocolo inválido");
+    auto q = Query(*services_.db, "select situacao_nfe from nota_fiscal where numero_nfe = :pnumero_nfe");
+    q->ParamByName("pnumero_nfe")->SetAsString(id);
+    q->Open();
+    if (q->IsEmpty()) {
+        notices_.push_back({"A " + nota + " foi cancelada, mas não foi encontrada no Banco de Dados.", "Atenção"});
+        return Outcome::Done();
+    }
+    services_.db->Execute(
+        "update nota_fiscal set situacao_nfe = :psituacao, protocolo_nfe = :pprotocolo_nfe, erro_nfe = :perro_nfe "
+        "where numero_nfe = :pnumero_nfe",
+        {{"psituacao", Variant("Cancelada")},
+         {"pprotocolo_nfe", Variant(protocolo)},
+         {"perro_nfe", Variant(message)},
+         {"pnumero_nfe", Variant(id)}});
+    notices_.push_back({"A " + nota + " foi cancelada com Sucesso !\r\n\r\nProtocolo: " + protocolo, "Sucesso"});
+    return Outcome::Done();
+}
+
+AnswerPoller::Outcome AnswerPoller::Voiding(const std::string& id, const std::string& bytes, bool errorFile) {
+    if (errorFile) {
+        std::string text = JoinedLines(bytes);
+        if (Trim(text).empty()) return Outcome::Bad("está vazia");
+        notices_.push_back({"A Inutilização \"" + id + "\" não foi aceita !\r\n\r\n" + text, "Falhou"});
+        return Outcome::Done();
+    }
+    std::string problem;
+    std::optional<XmlElement> doc = ParseXml(bytes, &problem);
+    if (!doc) return Outcome::Bad(problem);
+    std::optional<std::string> cStat = doc->Text("cStat");
+    if (!cStat) return Outcome::Bad("não traz a situação do pedido (cStat)");
+    std::string message = *cStat + " " + AnsiUpperCase(doc->Text("xMotivo").value_or(""));
+    if (*cStat != "102") {
+        notices_.push_back({"A Inutilização \"" + id + "\" não foi aceita !\r\n\r\n" + message, "Falhou"});
+        return Outcome::Done();
+    }
+    std::string serie = doc->Text("serie").value_or(""), ini = doc->Text("nNFIni").value_or(""),
+                fin = doc->Text("nNFFin").value_or(""), protocolo = doc->Text("nProt").value_or("");
+    if (!AllDigits(serie, 1, 3) || !AllDigits(ini, 1, 9) || !AllDigits(fin, 1, 9))
+        return Outcome::Bad("não traz a série e a faixa inutilizadas");
+    // Only numbers never issued are voided: an invoice the tax authority
+    // knows keeps its own state.
+    services_.db->Execute(
+        "update nota_fiscal set situacao_nfe = :psituacao, protocolo_nfe = :pprotocolo_nfe, erro_nfe = :perro_nfe "
+        "where id_serie_documento = :pserie and id_nota_fiscal between :pini and :pfin and "
+        "coalesce(situacao_nfe, '') in ('', 'Em Digitação', 'Gerada', 'Erro')",
+        {{"psituacao", Variant("Inutilizada")},
+         {"pprotocolo_nfe", Variant(protocolo)},
+         {"perro_nfe", Variant(message)},
+         {"pserie", Variant(static_cast<int>(StrToInt64(serie)))},
+         {"pini", Variant(static_cast<int>(StrToInt64(ini)))},
+         {"pfin", Variant(static_cast<int>(StrToInt64(fin)))}});
+    notices_.push_back({"A numeração de " + ini + " a " + fin + " da série " + serie +
+                            " foi inutilizada.\r\n\r\nProtocolo: " + protocolo,
+                        "Sucesso"});
     return Outcome::Done();
 }
 

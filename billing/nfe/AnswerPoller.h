@@ -19,7 +19,9 @@
 // it has to say comes back in its report, for the caller to show once the
 // file work is done.
 //
-// NF-e states written here: "Aguardando", "Autorizada", "Denegada", "Erro".
+// NF-e states written here: "Aguardando", "Autorizada", "Denegada", "Erro",
+// "Cancelada" (an accepted cancellation) and "Inutilizada" (an unissued
+// invoice whose number was voided).
 #include <functional>
 #include <optional>
 #include <set>
@@ -34,7 +36,9 @@ class TSQLConnection;
 namespace billing::nfe {
 
 // The answer files the poller handles, by their ending (any case).
-enum class AnswerKind { NFeErr, NumLot, Rec, ProRec, ProRecErr, None };
+// Cancellation ("-can") and voiding ("-inu") answers come here too when no
+// window waits for them any more (the monitor answered late).
+enum class AnswerKind { NFeErr, NumLot, Rec, ProRec, ProRecErr, Can, CanErr, Inu, InuErr, None };
 
 // The kind of an answer file's name; the longest ending wins ("-pro-rec.xml"
 // is never a "-rec.xml"). `id` receives the name without its ending.
@@ -85,6 +89,8 @@ private:
     Outcome Rec(const std::string& id, const std::string& bytes, const NFeConfig& config);
     Outcome ProRec(const std::string& id, const std::string& bytes, const NFeConfig& config,
                    std::vector<std::string>& authorised);
+    Outcome Cancellation(const std::string& id, const std::string& bytes, bool errorFile);
+    Outcome Voiding(const std::string& id, const std::string& bytes, bool errorFile);
     void PrintDanfes(const std::vector<std::string>& keys, const NFeConfig& config);
 
     Services services_;
@@ -92,6 +98,10 @@ private:
     std::optional<std::string> missingReturnFolder_;
     std::set<std::string> toldMonitor_;
     std::optional<std::string> failingErrorFolder_;
+    // What the answer being handled has to tell once it is applied.
+    std::vector<PollerMessage> notices_;
+    // Unusable answers that could not be set aside (told once each).
+    std::set<std::string> stuck_;
 };
 
 }  // namespace billing::nfe

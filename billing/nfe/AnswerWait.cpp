@@ -2,6 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <filesystem>
+#include <map>
+
+#include "billing/nfe/AnswerFiles.h"
 #include "billing/nfe/NFeError.h"
 #include "platform/rtl/SafeFile.h"
 
@@ -15,7 +19,24 @@ bool Present(const std::string& path) {
     return lstat(path.c_str(), &st) == 0;
 }
 
+// The answer and error files the waits of this process look for (the user
+// interface thread's only: waits and the poller run on its timers).
+std::map<std::string, int>& Awaited() {
+    static std::map<std::string, int> names;
+    return names;
+}
+
+std::string Normal(const std::string& path) { return std::filesystem::path(path).lexically_normal().string(); }
+
+void Await(const std::string& path, int delta) {
+    std::map<std::string, int>& names = Awaited();
+    std::string key = Normal(path);
+    if ((names[key] += delta) <= 0) names.erase(key);
+}
+
 }  // namespace
+
+bool AnswerAwaited(const std::string& path) { return Awaited().count(Normal(path)) > 0; }
 
 AnswerWait::AnswerWait(WaitServices services, std::string answerPath, std::string errorPath, int stepMs,
                        int limitMs, Check check, Done done)
@@ -36,10 +57,16 @@ void AnswerWait::Start() {
     timer_ = services_.make_timer();
     started_ = services_.clock();
     waiting_ = true;
+    Await(answer_, 1);
+    Await(error_, 1);
     timer_->Start(step_, [this] { Tick(); });
 }
 
 void AnswerWait::Cancel() {
+    if (waiting_) {
+        Await(answer_, -1);
+        Await(error_, -1);
+    }
     waiting_ = false;
     if (timer_) timer_->Stop();
 }
@@ -53,7 +80,7 @@ void AnswerWait::Tick() {
         r.path = *path;
         r.outcome = path == &answer_ ? WaitOutcome::Answer : WaitOutcome::Error;
         try {
-            r.bytes = fileio::ReadFileBytes(*path);
+            r.bytes = ReadAnswer(*path);
         } catch (const Exception& e) {
             r.problem = "não pôde ser lida: " + e.Message();
         }

@@ -44,6 +44,10 @@ struct WaitResult {
     std::string problem;
 };
 
+// Whether a wait of this process is looking for the file at path now: the
+// poller leaves such an answer to the window that waits for it.
+bool AnswerAwaited(const std::string& path);
+
 class AnswerWait {
 public:
     // Whether a file's bytes make a complete answer (the monitor may still be

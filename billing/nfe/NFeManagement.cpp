@@ -242,10 +242,12 @@ NFeCancellation::Start NFeCancellation::Confirmar(const std::string& chave, cons
     return Start::Waiting;
 }
 
-void NFeCancellation::Withdraw() {
+bool NFeCancellation::Withdraw() {
     // The monitor has not taken the request yet: it is not sent behind the user's back.
     std::string request = JoinPath(active_.pasta_nfe_envio, chave_ + "-ped-can.xml");
-    if (!chave_.empty() && Exists(request)) MoveHandled(request, active_);
+    if (chave_.empty() || !Exists(request)) return false;
+    MoveHandled(request, active_);
+    return true;
 }
 
 void NFeCancellation::Finish(const WaitResult& result) {
@@ -255,8 +257,14 @@ void NFeCancellation::Finish(const WaitResult& result) {
         std::string message, protocolo;
         switch (result.outcome) {
         case WaitOutcome::TimedOut:
-            Withdraw();
-            config.Notify("Não houve resposta do Monitor de NF-e. A NF-e não foi alterada.", "Atenção");
+            if (Withdraw())
+                config.Notify("Não houve resposta do Monitor de NF-e. A NF-e não foi alterada.", "Atenção");
+            else
+                // The monitor took the request: its answer may still come.
+                config.Notify("Não houve resposta do Monitor de NF-e a tempo. O pedido de cancelamento já foi "
+                              "enviado: a resposta ainda pode chegar e será aplicada assim que chegar. Até lá a "
+                              "NF-e continua \"Autorizada\".",
+                              "Atenção");
             break;
         case WaitOutcome::Unusable: {
             std::string kept = MoveInvalid(result.path, config);

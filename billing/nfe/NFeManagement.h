@@ -87,7 +87,8 @@ private:
 // protocol, asks the user, writes the cancellation request and waits for the
 // monitor's answer, then stores "Cancelada" with the cancellation's protocol
 // or tells why the invoice could not be cancelled. The wait gives up after
-// cancel_wait_ms; a cancellation destroyed mid-wait ends its wait, takes
+// cancel_wait_ms (an answer to a request the monitor already took is then
+// applied by the answer poller whenever it comes); a cancellation destroyed mid-wait ends its wait, takes
 // back its request when the monitor has not picked it up yet, and changes
 // nothing afterwards.
 class NFeCancellation {
@@ -110,7 +111,8 @@ public:
 
 private:
     void Finish(const WaitResult& result);
-    void Withdraw();
+    // True when the request was still there to take back.
+    bool Withdraw();
 
     TSQLConnection& db_;
     std::function<NFeConfig()> config_;

@@ -14,11 +14,20 @@ namespace billing::nfe {
 std::string WriteToFolder(const std::string& folder, const std::string& name, const std::string& text,
                           const char* what = "envio");
 
-// Moves the file at `path` into `folder` under its own name, replacing a file
-// of that name there, and returns its new path. Raises ENFeError, the file
+// Moves the file at `path` into `folder` under its own name, never replacing
+// a file there: a name already taken gets a number at its end
+// ("x-nfe.err" becomes "x-nfe.err.1"), and a name too
+// long for the file system is shortened at its start so the whole fits.
+// Returns its new path. Raises ENFeError, the file
 // staying where it was, when the folder is not set or missing or the file
 // cannot be moved. `what` names the folder in messages ("erro").
 std::string MoveToFolder(const std::string& path, const std::string& folder, const char* what);
+
+// Renames `from` to the name `name` + `ending` in `folder`, or the first free
+// name that fits (see MoveToFolder); never replaces a file. Returns the new
+// path; raises Exception with the system's reason when it cannot.
+std::string RenameToFreeName(const std::string& from, const std::string& folder, const std::string& name,
+                             const std::string& ending);
 
 // folder + "/" + name, without doubling the separator.
 std::string JoinPath(const std::string& folder, const std::string& name);

@@ -34,6 +34,9 @@ public:
     void SetFileName(const std::string& value) { SetDatabaseName(value); }
 
     bool Connected() const { return db_.IsOpen(); }
+    // A statement of this connection waits for another instance's lock and
+    // its question is on screen: nothing else may run on it now.
+    bool Waiting() const { return db_.InBusyWait(); }
     void SetConnected(bool value);
     void Open();
     void Close();
@@ -48,6 +51,9 @@ public:
     void SetCreateIfMissing(bool value) { options_.create = value; }
     int BusyTimeout() const { return options_.busyTimeoutMs; }
     void SetBusyTimeout(int ms) { options_.busyTimeoutMs = ms; }
+    // What a statement does while another instance holds the lock (see
+    // sqlite::OpenOptions::onBusy); taken at the next Open.
+    void SetOnBusy(std::function<bool(int Calls, int WaitedMs)> Handler) { options_.onBusy = std::move(Handler); }
     bool ReadOnly() const { return options_.readOnly; }
     void SetReadOnly(bool value) { options_.readOnly = value; }
 

@@ -1020,7 +1020,7 @@ void TSQLQuery::InternalPost() {
         if (index < 0) DatabaseError(dbconsts::SRecordNotFound, this);
         sqlite::Row oldRow = sqlite::UnpackRow(records_[static_cast<std::size_t>(index)].packed, columns_.size());
         sqlite::Transaction tr(db);
-        sqlite::Row stored = writer_->Update(db, oldRow, values);
+        sqlite::Row stored = writer_->Update(db, oldRow, values, wholeRowCheck_);
         tr.Commit();
         // The old bytes stay in the store until it is read again.
         records_[static_cast<std::size_t>(index)].packed = store_.Add(sqlite::PackRow(stored));
@@ -1064,7 +1064,9 @@ void TSQLQuery::InternalDelete() {
     if (cursor_ < 0 || cursor_ >= count) DatabaseError(dbconsts::SDataSetEmpty, this);
     sqlite::Database& db = Db();
     sqlite::Row oldRow = sqlite::UnpackRow(records_[static_cast<std::size_t>(cursor_)].packed, columns_.size());
-    writer_->Delete(db, oldRow);
+    sqlite::Transaction tr(db);
+    writer_->Delete(db, oldRow, wholeRowCheck_);
+    tr.Commit();
     records_.erase(records_.begin() + cursor_);
 }
 

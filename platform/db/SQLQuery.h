@@ -139,6 +139,12 @@ public:
     void SetReadOnly(bool Value);
     // The table rows are written to; empty when the query is not editable.
     std::string UpdateTable() const;
+    // On: a post or a delete first checks that the file still holds every
+    // value the row was read with, and raises sqlite::ERowChanged, writing
+    // nothing, when another user saved or deleted it meanwhile. Off, only
+    // the columns a post changed are compared by nothing but the key.
+    bool WholeRowCheck() const { return wholeRowCheck_; }
+    void SetWholeRowCheck(bool Value) { wholeRowCheck_ = Value; }
 
     // The whole text the current row holds in Field's column; a string
     // field gives it cut to its size, which a reader that must not lose a
@@ -226,6 +232,7 @@ private:
     bool paramCheck_ = true;
     bool prepared_ = false;
     bool readOnly_ = false;
+    bool wholeRowCheck_ = false;
     int rowsAffected_ = -1;
 
     bool cursorOpen_ = false;

@@ -473,7 +473,31 @@ Row TableWriter::Insert(Database& db, const Row& row) const {
     return stored;
 }
 
-Row TableWriter::Update(Database& db, const Row& oldRow, const Row& newRow) const {
+std::int64_t TableWriter::Locate(Database& db, const Row& oldRow, bool wholeRow) const {
+    std::vector<Value> whereParams;
+    std::string where = WhereClause(oldRow, whereParams);
+    std::int64_t rowId = 0;
+    if (hasRowId_) {
+        // The one row the old values identify, even among identical rows.
+        Statement find(db, "SELECT rowid FROM " + QuoteIdentifier(table_) + " WHERE " + where + " LIMIT 1");
+        BindAll(find, whereParams);
+        if (!find.Step()) throw ERowChanged();
+        rowId = find.ColumnInt64(0);
+        find.Reset();
+        where = "rowid = ?";
+        whereParams = {Value{rowId}};
+    }
+    std::optional<Row> now = ReadBack(db, where, whereParams);
+    if (!now) throw ERowChanged();
+    if (wholeRow) {
+        for (std::size_t i = 0; i < columns_.size(); ++i) {
+            if (columns_[i].writable && (*now)[i] != oldRow.at(i)) throw ERowChanged();
+        }
+    }
+    return rowId;
+}
+
+Row TableWriter::Update(Database& db, const Row& oldRow, const Row& newRow, bool wholeRow) const {
     std::string sets;
     std::vector<Value> params;
     for (std::size_t i = 0; i < columns_.size(); ++i) {
@@ -482,26 +506,24 @@ Row TableWriter::Update(Database& db, const Row& oldRow, const Row& newRow) cons
         sets += QuoteIdentifier(columns_[i].origin) + " = ?";
         params.push_back(newRow[i]);
     }
+    // Even a save that changes nothing here may belong to a larger one (a
+    // document whose items changed): the row it read must still be there.
+    if (sets.empty() && !wholeRow) return newRow;
+    std::int64_t rowId = Locate(db, oldRow, wholeRow);
     if (sets.empty()) return newRow;
     std::vector<Value> whereParams;
-    std::string where = WhereClause(oldRow, whereParams);
-    std::string target = where;
-    std::int64_t rowId = 0;
+    std::string target;
     if (hasRowId_) {
-        // The one row the old values identify, even among identical rows.
-        Statement find(db, "SELECT rowid FROM " + QuoteIdentifier(table_) + " WHERE " + where + " LIMIT 1");
-        BindAll(find, whereParams);
-        if (!find.Step()) throw ESQLiteError(kRowChangedMessage, 1);
-        rowId = find.ColumnInt64(0);
-        find.Reset();
         target = "rowid = ?";
         whereParams = {Value{rowId}};
+    } else {
+        target = WhereClause(oldRow, whereParams);
     }
     for (Value& v : whereParams) params.push_back(v);
     Statement st(db, "UPDATE " + QuoteIdentifier(table_) + " SET " + sets + " WHERE " + target);
     BindAll(st, params);
     st.Run();
-    if (db.Changes() == 0) throw ESQLiteError(kRowChangedMessage, 1);
+    if (db.Changes() == 0) throw ERowChanged();
     Row stored = newRow;
     std::optional<Row> back;
     if (hasRowId_) {
@@ -519,16 +541,42 @@ Row TableWriter::Update(Database& db, const Row& oldRow, const Row& newRow) cons
     return stored;
 }
 
-void TableWriter::Delete(Database& db, const Row& oldRow) const {
+void TableWriter::Delete(Database& db, const Row& oldRow, bool wholeRow) const {
     std::vector<Value> params;
-    std::string where = WhereClause(oldRow, params);
     std::string sql = "DELETE FROM " + QuoteIdentifier(table_) + " WHERE ";
-    if (hasRowId_) sql += "rowid = (SELECT rowid FROM " + QuoteIdentifier(table_) + " WHERE " + where + " LIMIT 1)";
-    else sql += where;
+    if (hasRowId_) {
+        params = {Value{Locate(db, oldRow, wholeRow)}};
+        sql += "rowid = ?";
+    } else {
+        if (wholeRow) Locate(db, oldRow, wholeRow);
+        sql += WhereClause(oldRow, params);
+    }
     Statement st(db, sql);
     BindAll(st, params);
     st.Run();
-    if (db.Changes() == 0) throw ESQLiteError(kRowChangedMessage, 1);
+    if (db.Changes() == 0) throw ERowChanged();
+}
+
+std::vector<std::string> UniqueViolationColumns(const ESQLiteError& e) {
+    std::vector<std::string> columns;
+    if (e.ErrorCode() != SQLITE_CONSTRAINT_UNIQUE && e.ErrorCode() != SQLITE_CONSTRAINT_PRIMARYKEY) return columns;
+    const std::string message = e.Message();
+    const std::string mark = "constraint failed: ";
+    std::size_t at = message.find(mark);
+    if (at == std::string::npos) return columns;
+    std::string list = message.substr(at + mark.size());
+    list = list.substr(0, list.find(" ["));  // the statement the layer below appends
+    std::size_t start = 0;
+    while (start < list.size()) {
+        std::size_t comma = list.find(',', start);
+        std::string item = Trim(list.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        std::size_t dot = item.rfind('.');
+        if (dot != std::string::npos) item = item.substr(dot + 1);
+        if (!item.empty()) columns.push_back(item);
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    return columns;
 }
 
 }  // namespace sqlite

@@ -103,15 +103,20 @@ public:
     // Inserts the row's non-null writable values and reads the stored row
     // back (new counter value, defaults), returning it.
     Row Insert(Database& db, const Row& row) const;
-    // Writes the changed columns; raises when the row is no longer there.
-    // Returns the row as stored.
-    Row Update(Database& db, const Row& oldRow, const Row& newRow) const;
-    void Delete(Database& db, const Row& oldRow) const;
+    // Writes the changed columns; raises ERowChanged when the row is no
+    // longer there or, with wholeRow, when any column read differs from what
+    // the file now holds (another user saved it meanwhile). Returns the row
+    // as stored.
+    Row Update(Database& db, const Row& oldRow, const Row& newRow, bool wholeRow = false) const;
+    void Delete(Database& db, const Row& oldRow, bool wholeRow = false) const;
 
 private:
     TableWriter() = default;
     std::string WhereClause(const Row& oldRow, std::vector<Value>& params) const;
     std::optional<Row> ReadBack(Database& db, const std::string& where, const std::vector<Value>& params) const;
+    // The rowid (0 without one) of the row oldRow names, after checking it
+    // is there and, with wholeRow, that it still holds every value read.
+    std::int64_t Locate(Database& db, const Row& oldRow, bool wholeRow) const;
 
     std::string table_;
     bool usesKey_ = false;
@@ -123,5 +128,18 @@ private:
 // The message when a row to update or delete is gone.
 inline constexpr const char* kRowChangedMessage =
     "O registro não foi encontrado: ele foi alterado ou excluído por outro usuário";
+
+// The row a save or a delete started from is no longer the row in the file:
+// another connection changed or deleted it. Nothing was written.
+class ERowChanged : public ESQLiteError {
+public:
+    explicit ERowChanged(std::string message = kRowChangedMessage) : ESQLiteError(std::move(message), 1) {}
+    const char* ClassName() const noexcept override { return "ERowChanged"; }
+};
+
+// A UNIQUE or PRIMARY KEY constraint refused the write: the columns the
+// engine names ("UNIQUE constraint failed: T.a, T.b" gives {"a", "b"}),
+// empty for any other error.
+std::vector<std::string> UniqueViolationColumns(const ESQLiteError& e);
 
 }  // namespace sqlite

@@ -380,7 +380,10 @@ void Database::Open(const std::string& path, const OpenOptions& options) {
     path_ = path;
     level_ = 0;
     sqlite3_extended_result_codes(db_, 1);
-    sqlite3_busy_timeout(db_, options.busyTimeoutMs);
+    busyTimeoutMs_ = options.busyTimeoutMs;
+    onBusy_ = options.onBusy;
+    noWait_ = false;
+    sqlite3_busy_handler(db_, &Database::BusyCallback, this);
     // Statements carried over from the original dialect write text between
     // double quotes ("Admin"); the engine reads such a word as text when no
     // column has that name, whatever default it was built with.
@@ -415,13 +418,37 @@ void Database::DropLeftoverJournal(int busyTimeoutMs) {
     // left before its header was complete, which the engine would leave
     // there until the next write. Another instance writing now keeps its
     // journal: we do not wait for its lock, it is not ours to judge.
-    sqlite3_busy_timeout(db_, 0);
+    (void)busyTimeoutMs;
+    noWait_ = true;
     bool locked = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
     if (locked) {
         fs::remove(journal, ec);
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     }
-    sqlite3_busy_timeout(db_, busyTimeoutMs);
+    noWait_ = false;
+}
+
+int Database::BusyCallback(void* self, int calls) {
+    auto* d = static_cast<Database*>(self);
+    if (d->noWait_) return 0;
+    auto now = std::chrono::steady_clock::now();
+    if (calls == 0) d->busySince_ = now;
+    int waited = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(now - d->busySince_).count());
+    if (d->onBusy_) {
+        d->inBusyHandler_ = true;
+        bool more = false;
+        try {
+            more = d->onBusy_(calls, waited);
+        } catch (...) {
+            // Nothing may cross the engine's C frames: a failing question gives up.
+        }
+        d->inBusyHandler_ = false;
+        if (!more) return 0;
+    } else if (waited >= d->busyTimeoutMs_) {
+        return 0;
+    }
+    sqlite3_sleep(calls < 5 ? 2 : 20);
+    return 1;
 }
 
 void Database::Close() noexcept {

@@ -16,7 +16,9 @@
 #include "platform/db/TextCollation.h"
 #include "platform/rtl/SysUtils.h"
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -83,6 +85,12 @@ struct OpenOptions {
     int busyTimeoutMs = 15000;    // how long a statement waits for another instance's lock
     JournalMode journal = JournalMode::Rollback;
     bool foreignKeys = true;      // enforce the foreign keys a schema declares
+    // Asked while a statement waits for another instance's lock, with the
+    // number of earlier calls in this wait (0 at its start) and the
+    // milliseconds waited so far; false gives up at once (the statement
+    // then fails as busy). Unset: the wait ends after busyTimeoutMs. It may
+    // show a window: the engine only waits while it runs.
+    std::function<bool(int calls, int waitedMs)> onBusy;
 };
 
 enum class TransactionMode {
@@ -144,6 +152,11 @@ public:
     // True when the column is an INTEGER PRIMARY KEY AUTOINCREMENT.
     bool IsAutoIncrement(const std::string& table, const std::string& column);
 
+    // True while onBusy runs (it may show a window whose event loop runs
+    // timers): nothing may use the connection then, its statement is
+    // still under way.
+    bool InBusyWait() const { return inBusyHandler_; }
+
     // Raises ESQLiteError for a result code with the connection's message.
     [[noreturn]] void Fail(int rc, const std::string& context = {}) const;
 
@@ -154,9 +167,16 @@ private:
     // disk): nothing is left beside the file after an open.
     void DropLeftoverJournal(int busyTimeoutMs);
 
+    static int BusyCallback(void* self, int calls);
+    bool inBusyHandler_ = false;
+
     sqlite3* db_ = nullptr;
     std::string path_;
     int level_ = 0;
+    int busyTimeoutMs_ = 15000;
+    bool noWait_ = false;  // while a lock is only tried
+    std::function<bool(int, int)> onBusy_;
+    std::chrono::steady_clock::time_point busySince_;
 };
 
 class Statement {

@@ -27,6 +27,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     TfrmOske_Nf::SetCommandLine(billing::data::AppFiles::CurrentExecutable(), args);
     dmdb = new Tdmdb(Application);
+    dmdb->AskWhileWaiting();
     Application->CreateForm(frmOske_Nf);
     Application->Run();
     billing::listings::ReleaseReportLibrary();

@@ -57,7 +57,7 @@ TEST_F(DataModule, FirstOpenMakesAReadyDatabase) {
     EXPECT_TRUE(std::filesystem::exists(path));
     EXPECT_TRUE(dm->ADOConnection->Connected());
     EXPECT_EQ(opened, 1);
-    EXPECT_EQ(Query("select versao from versao"), "2.0");
+    EXPECT_EQ(Query("select versao from versao"), kSchemaVersion);
 
     EXPECT_EQ(Query("select count(*) from emitente"), "1");
     EXPECT_EQ(Query("select nome_fantasia from emitente"), "Quillmar");
@@ -150,11 +150,31 @@ TEST_F(DataModule, ConnectionStringWithoutMarkersIsAFatalMessage) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("outro.db")));
 }
 
-TEST_F(DataModule, EmptyFileGetsTheWholeSchema) {
-    testsupport::WriteAll(path, "");
-    ASSERT_TRUE(dm->Abrir_Banco_Dados());
-    EXPECT_EQ(Query("select versao from versao"), "2.0");
-    EXPECT_EQ(Query("select count(*) from usuario"), "1");
+// Only the first start and the chooser's "new" make a database: an emptied
+// file or another program's database is damaged, and stays as it is.
+TEST_F(DataModule, AnEmptyOrForeignFileIsReportedAsDamagedAndNeverInitialised) {
+    std::string foreign = dir.file("outro.db");
+    {
+        sqlite::OpenOptions options;
+        options.create = true;
+        sqlite::Database db(foreign, options);
+        db.Exec("create table clientes(nome text)");
+    }
+    for (const auto& [file, found] : {std::pair{path, std::string("vazio")}, {foreign, std::string("tabelas")}}) {
+        SCOPED_TRACE(file);
+        if (file == path) testsupport::WriteAll(path, "");
+        std::string before = DumpFile(file);
+        dm->Set_Var("nome_banco_dados", file);
+        try {
+            dm->Abrir_Banco_Dados();
+            ADD_FAILURE() << "opened";
+        } catch (const ESQLiteError& e) {
+            EXPECT_EQ(e.Message().rfind("O arquivo não é um banco de dados válido ou está danificado.", 0), 0u);
+            EXPECT_NE(e.Message().find(found), std::string::npos) << e.Message();
+        }
+        EXPECT_FALSE(dm->ADOConnection->Connected());
+        EXPECT_EQ(DumpFile(file), before) << "left as it was";
+    }
 }
 
 TEST_F(DataModule, FileThatIsNotADatabaseRaisesAndRunsNothingAfter) {
@@ -166,6 +186,34 @@ TEST_F(DataModule, FileThatIsNotADatabaseRaisesAndRunsNothingAfter) {
     EXPECT_FALSE(dm->VarExists("nome_emitente"));
 }
 
+// Another instance in the middle of a save holds the write lock: the log-in
+// still opens and checks the file, and a save here asks soon whether to go
+// on waiting instead of freezing; Não gives up without writing.
+TEST_F(DataModule, AnotherInstancesWriteLockNeitherBlocksTheOpenNorFreezesASave) {
+    ASSERT_TRUE(CreateDatabaseFile(path));
+    dm->AskWhileWaiting();
+    ASSERT_TRUE(dm->Abrir_Banco_Dados());  // the first open makes Admin and the settings
+    dm->Fechar_Banco_Dados();
+    sqlite::Database other(path);
+    other.Exec("BEGIN IMMEDIATE");
+    other.Exec("update opcao set dias_protesto = 9");
+    ASSERT_TRUE(dm->Abrir_Banco_Dados());
+    EXPECT_TRUE(DefaultMessages().Entries().empty()) << "the open waited for nobody";
+
+    DefaultMessages().QueueAnswer(true);   // go on waiting once...
+    DefaultMessages().QueueAnswer(false);  // ...then give up
+    try {
+        dm->ADOConnection->Execute("update opcao set dias_protesto = 5");
+        ADD_FAILURE() << "written under another instance's lock";
+    } catch (const ESQLiteError& e) {
+        EXPECT_TRUE(e.IsBusy()) << e.Message();
+    }
+    ASSERT_EQ(DefaultMessages().Entries().size(), 2u);
+    EXPECT_NE(DefaultMessages().Entries()[0].text.find(Tdmdb::kWaitingForOtherUser), std::string::npos);
+    other.Exec("COMMIT");
+    EXPECT_EQ(Query("select dias_protesto from opcao"), "9");
+}
+
 TEST_F(DataModule, OpeningUpgradesAnOldFile) {
     ASSERT_TRUE(CreateDatabaseFile(path));
     {
@@ -175,7 +223,7 @@ TEST_F(DataModule, OpeningUpgradesAnOldFile) {
     }
     ASSERT_TRUE(dm->Abrir_Banco_Dados());
     EXPECT_EQ(dm->LastUpgrade().fromVersion, "1.6");
-    EXPECT_EQ(Query("select versao from versao"), "2.0");
+    EXPECT_EQ(Query("select versao from versao"), kSchemaVersion);
     EXPECT_TRUE(billdata_test::HasColumn(Db(), "produto", "Peca"));
 }
 

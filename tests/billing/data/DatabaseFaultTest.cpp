@@ -270,6 +270,9 @@ std::string MakeVersion10(const std::string& path) {
             case UpgradeAction::WidenColumn:
                 if (has) sqlite::AlterColumnType(db, a->table, a->column, "text(1)");
                 break;
+            case UpgradeAction::AddIndex:
+                db.Exec("DROP INDEX IF EXISTS " + sqlite::QuoteIdentifier(a->column));
+                break;
             }
         }
     }

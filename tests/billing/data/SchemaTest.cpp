@@ -15,6 +15,11 @@ using namespace billdata_test;
 
 namespace {
 
+// Releases before 2.0 had no indexes on the item tables.
+void DropItemIndexes(sqlite::Database& db) {
+    for (const UpgradeAction& a : ItemIndexes()) db.Exec("DROP INDEX " + a.column);
+}
+
 // A database as release 1.5 left it: the columns of steps 1.6 to 1.8 missing,
 // the columns they drop still there, a one-character account check digit,
 // narrow passwords, and a few rows that must survive the upgrade.
@@ -33,6 +38,7 @@ std::string MakeVersion15(const testsupport::TempDir& dir) {
     db.Exec("ALTER TABLE opcao ADD COLUMN Impressora_Bloqueto text(50)");
     db.Exec("DROP TABLE " + std::string(kKeyReservationTable));
     db.Exec("ALTER TABLE febraban DROP COLUMN arquivo_logotipo");
+    DropItemIndexes(db);
     sqlite::AlterColumnType(db, "conta_corrente", "conta_dv", "text(1)");
     sqlite::AlterColumnType(db, "usuario", "Senha", "text(20)");
     sqlite::AlterColumnType(db, "programa", "Descricao", "text(30)");
@@ -56,6 +62,7 @@ std::string MakeVersion18(const testsupport::TempDir& dir, const char* descricao
     EXPECT_TRUE(CreateDatabaseFile(path));
     sqlite::Database db(path);
     sqlite::AlterColumnType(db, "programa", "Descricao", descricao);
+    DropItemIndexes(db);
     db.Exec("update versao set versao = '1.8'");
     return path;
 }
@@ -96,7 +103,7 @@ TEST(Schema, NewFileHoldsEveryTableAndColumn) {
     std::string path = dir.file("novo.db");
     ASSERT_TRUE(CreateDatabaseFile(path));
     sqlite::Database db(path);
-    EXPECT_EQ(SchemaVersion(db), "2.0");
+    EXPECT_EQ(SchemaVersion(db), kSchemaVersion);
     EXPECT_EQ(Scalar(db, "select count(*) from versao"), "1");
 
     std::vector<SchemaRow> expected = ExpectedSchema();
@@ -170,7 +177,7 @@ TEST(SchemaUpgrade, CurrentVersionRunsNothing) {
     std::string before = DumpFile(path);
     sqlite::Database db(path);
     UpgradeResult r = UpgradeSchema(db);
-    EXPECT_EQ(r.fromVersion, "2.0");
+    EXPECT_EQ(r.fromVersion, kSchemaVersion);
     EXPECT_EQ(r.stepsRun, 0);
     EXPECT_EQ(r.statementsRun, 0);
     EXPECT_EQ(r.repairs, 0);
@@ -183,9 +190,9 @@ TEST(SchemaUpgrade, FromVersion15ToCurrentInOneRun) {
     sqlite::Database db(path);
     UpgradeResult r = UpgradeSchema(db);
     EXPECT_EQ(r.fromVersion, "1.5");
-    EXPECT_EQ(r.toVersion, "2.0");
-    EXPECT_EQ(r.stepsRun, 5);
-    EXPECT_EQ(SchemaVersion(db), "2.0");
+    EXPECT_EQ(r.toVersion, kSchemaVersion);
+    EXPECT_EQ(r.stepsRun, 6);
+    EXPECT_EQ(SchemaVersion(db), kSchemaVersion);
     EXPECT_EQ(Scalar(db, "select count(*) from versao"), "1");
 
     for (const char* c : {"IA_Danfe", "IA_Boleto", "IA_Romaneio", "IA_Promissoria", "Impressora_Promissoria",
@@ -243,7 +250,7 @@ TEST(SchemaUpgrade, FailingStatementsAreSkippedOneByOne) {
     // Step 1.6 will find this column already there, and 1.7 its program...
     db.Exec("ALTER TABLE opcao ADD COLUMN Impressora_Danfe text(100)");
     UpgradeResult r = UpgradeSchema(db);
-    EXPECT_EQ(r.toVersion, "2.0");
+    EXPECT_EQ(r.toVersion, kSchemaVersion);
     EXPECT_GE(r.statementsIgnored, 1);
     // ...while the statements around it still ran.
     EXPECT_TRUE(HasColumn(db, "opcao", "Impressora_Promissoria"));
@@ -257,8 +264,8 @@ TEST(SchemaUpgrade, OldFileWithoutVersionRowGetsOne) {
     db.Exec("delete from versao");
     UpgradeResult r = UpgradeSchema(db);
     EXPECT_EQ(r.fromVersion, "1.0");
-    EXPECT_EQ(r.stepsRun, 10);
-    EXPECT_EQ(SchemaVersion(db), "2.0");
+    EXPECT_EQ(r.stepsRun, 11);
+    EXPECT_EQ(SchemaVersion(db), kSchemaVersion);
     EXPECT_EQ(Scalar(db, "select count(*) from versao"), "1");
     EXPECT_EQ(UpgradeSchema(db).stepsRun, 0);
 }
@@ -330,8 +337,8 @@ TEST(SchemaUpgrade, ProgramDescriptionsAreWidenedWithEveryRowWhole) {
             "'Trinta caracteres exatos aqui.')");
     UpgradeResult r = UpgradeSchema(db);
     EXPECT_EQ(r.fromVersion, "1.8");
-    EXPECT_EQ(r.toVersion, "2.0");
-    EXPECT_EQ(r.stepsRun, 2);
+    EXPECT_EQ(r.toVersion, kSchemaVersion);
+    EXPECT_EQ(r.stepsRun, 3);
     EXPECT_EQ(sqlite::MapDeclaredType(ColumnType(db, "programa", "Descricao")).size, kProgramDescriptionSize);
     EXPECT_EQ(Scalar(db, "select descricao from programa where id_programa = 'NOTA231'"),
               "Inutiliza Faixa de Numeração NF-e");
@@ -349,7 +356,7 @@ TEST(SchemaUpgrade, AWiderDescriptionIsNeverNarrowed) {
     const std::string longText(70, 'd');
     db.Execute("update programa set descricao = :p where id_programa = 'NOTA231'", {"p"}, {longText});
     UpgradeResult r = UpgradeSchema(db);
-    EXPECT_EQ(r.toVersion, "2.0");
+    EXPECT_EQ(r.toVersion, kSchemaVersion);
     // With the four widenings of 2.0, which a new file already has.
     EXPECT_EQ(r.statementsIgnored, 1 + 4);
     EXPECT_EQ(sqlite::MapDeclaredType(ColumnType(db, "programa", "Descricao")).size, 80);
@@ -400,10 +407,42 @@ TEST(SchemaUpgrade, TheIssuersTelephonesTakeAMobileNumberAndTheBanksTheirWholeNa
     db.Exec("update versao set versao = '1.9'");
     db.Exec("insert into emitente(nome, telefone, telefax) values('Emitente', '4133334444', '4133335555')");
     UpgradeResult r = UpgradeSchema(db);
-    EXPECT_EQ(r.toVersion, "2.0");
+    EXPECT_EQ(r.toVersion, kSchemaVersion);
     for (const char* c : {"Telefone", "Telefax"})
         EXPECT_EQ(sqlite::MapDeclaredType(ColumnType(db, "emitente", c)).size, 14) << c;
     EXPECT_GE(sqlite::MapDeclaredType(ColumnType(db, "febraban", "nome")).size, 147);
     EXPECT_GE(sqlite::MapDeclaredType(ColumnType(db, "febraban", "nome_fantasia")).size, 60);
     EXPECT_EQ(Scalar(db, "select telefone || '/' || telefax from emitente"), "4133334444/4133335555");
+}
+
+// Moving between documents reads their items by the document's key: new
+// files have an index for it, and the upgrade gives one to older files.
+TEST(SchemaUpgrade, ItemsAreFoundByTheirDocumentThroughAnIndexInNewAndUpgradedFiles) {
+    testsupport::TempDir dir;
+    auto plan = [](sqlite::Database& db, const std::string& sql) {
+        sqlite::Statement st(db, "EXPLAIN QUERY PLAN " + sql);
+        std::string out;
+        while (st.Step()) out += st.ColumnText(3) + "\n";
+        return out;
+    };
+    const std::string items = "select * from nota_fiscal_item where id_serie_documento = 1 and id_nota_fiscal = 7";
+    const std::string listItems = "select * from romaneio_item where id_romaneio = 7";
+    std::string fresh = dir.file("novo.db"), old = dir.file("antigo.db");
+    ASSERT_TRUE(CreateDatabaseFile(fresh));
+    ASSERT_TRUE(CreateDatabaseFile(old));
+    {
+        sqlite::Database db(old);
+        db.Exec("DROP INDEX Nota_Fiscal_Item_Nota");
+        db.Exec("DROP INDEX Romaneio_Item_Romaneio");
+        db.Exec("update versao set versao = '2.0'");
+        EXPECT_EQ(plan(db, items).find("USING INDEX"), std::string::npos) << "the old file scans";
+        UpgradeResult r = UpgradeSchema(db);
+        EXPECT_EQ(r.stepsRun, 1);
+        EXPECT_EQ(SchemaVersion(db), kSchemaVersion);
+    }
+    for (const std::string& path : {fresh, old}) {
+        sqlite::Database db(path);
+        EXPECT_NE(plan(db, items).find("USING INDEX Nota_Fiscal_Item_Nota"), std::string::npos) << path;
+        EXPECT_NE(plan(db, listItems).find("USING INDEX Romaneio_Item_Romaneio"), std::string::npos) << path;
+    }
 }

@@ -19,6 +19,7 @@
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
 #include "billing/forms/Nota220.h"
+#include "billing/data/LoginDelay.h"
 #include "platform/db/SQLiteDatabase.h"
 #include "platform/rtl/Strings.h"
 #include "platform/ui/Dialogs.h"
@@ -73,6 +74,7 @@ protected:
     void SetUp() override {
         ui::EnsureQtApplication();
         billing::forms::InstallUiMessages();
+        billing::data::LoginDelays() = billing::data::LoginDelay();  // no test inherits another's failures
         database = dir.file("faturamento.db");
         module = new Tdmdb(nullptr);
         dmdb = module;

@@ -66,6 +66,38 @@ TEST_F(Login, AWrongPasswordIsRefusedAndThePasswordIsClearedForRetyping) {
     EXPECT_EQ(form->tbTemp->FieldByName("Id_Usuario")->AsString(), "Admin");  // the user stays
 }
 
+// Guessing: the first three wrong passwords cost nothing; from then on each
+// try waits a delay that doubles up to 30 s, shown, during which even the
+// right password is not looked at; every failure is in the user log.
+TEST_F(Login, AfterThreeFailuresEachTryWaitsAGrowingDelayAndFailuresAreLogged) {
+    std::int64_t now = 0;
+    billing::data::LoginDelays().SetClock([&now] { return now; });
+    auto attempt = [&](const std::string& Password, const std::string& Box) {
+        Fill("Admin", Password);
+        dialogs.Expect(Box, mrOk, "Atenção");
+        form->btnOkClick(nullptr);
+        EXPECT_EQ(form->ModalResult(), mrNone);
+    };
+    for (int i = 0; i < 3; ++i) attempt("errada", "A senha está incorreta.");
+    std::vector<std::string> waits;
+    for (int i = 0; i < 7; ++i) {
+        attempt("truve", "Aguarde");
+        waits.push_back(dialogs.Shown().back().text.substr(dialogs.Shown().back().text.find("Aguarde")));
+        now += billing::data::LoginDelay::DelayAfter(3 + i);
+        attempt("errada", "A senha está incorreta.");
+    }
+    EXPECT_EQ(waits.front(), "Aguarde 1 segundo para tentar novamente.");
+    EXPECT_EQ(waits[3], "Aguarde 8 segundos para tentar novamente.");
+    EXPECT_EQ(waits.back(), "Aguarde 30 segundos para tentar novamente.");
+    EXPECT_EQ(Count("select count(*) from usuario_log where id_usuario = 'Admin' and id_programa = 'NOTA220' "
+                    "and descricao = 'Tentativa de Login com senha incorreta'"),
+              10);
+    now += 30000;
+    Fill("Admin", "truve");
+    form->btnOkClick(nullptr);
+    EXPECT_EQ(form->ModalResult(), mrOk);
+}
+
 TEST_F(Login, APasswordOfTwentyCharactersOpensAndALongerOneIsRefusedWithAMessage) {
     const std::string twenty = "abcdefghij0123456789";
     AddUser("rita", twenty);

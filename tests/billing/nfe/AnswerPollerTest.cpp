@@ -1,17 +1,23 @@
 // The answer poller on the NF-e road: the stand-in monitor answers what the
 // send folder holds, the poller applies the answers to the invoices.
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <set>
 #include <filesystem>
 #include <thread>
 
+#include "billing/nfe/AnswerFiles.h"
+#include "billing/nfe/AnswerWait.h"
 #include "billing/nfe/AnswerXml.h"
 #include "billing/nfe/ChaveNFe.h"
 #include "billing/nfe/Danfe.h"
 #include "billing/nfe/XmlText.h"
 #include "platform/rtl/Strings.h"
 #include "tests/billing/nfe/PollerFixture.h"
+#include "tests/billing/nfe/fake/FakeWaitClock.h"
 
 using namespace billing::nfe;
 namespace fs = std::filesystem;
@@ -58,7 +64,8 @@ TEST(AnswerNames, TheLongestEndingWinsInAnyCase) {
     EXPECT_EQ(KindOfAnswer("K-Num-Lot.Xml"), AnswerKind::NumLot);
     EXPECT_EQ(KindOfAnswer("K-nfe.err"), AnswerKind::NFeErr);
     EXPECT_EQ(KindOfAnswer("K-nfe.err.handled"), AnswerKind::None);
-    EXPECT_EQ(KindOfAnswer("K-can.xml"), AnswerKind::None);
+    EXPECT_EQ(KindOfAnswer("K-can.xml"), AnswerKind::Can);
+    EXPECT_EQ(KindOfAnswer("K-INU.ERR"), AnswerKind::InuErr);
     EXPECT_EQ(KindOfAnswer("-rec.xml"), AnswerKind::None) << "an ending alone names nothing";
 }
 
@@ -381,14 +388,37 @@ TEST_F(Poller, AMissingReturnFolderIsToldOncePerFolder) {
 
 TEST_F(Poller, OtherFilesAndFoldersInTheReturnFolderAreLeftAlone) {
     std::string key = nfetest::InsertInvoice(conn, 1, 55, EncodeDate(2010, 6, 15));
-    Place(key + "-can.xml", "<retCancNFe/>");
     Place(key + "-sit.xml", "<retConsSitNFe/>");
     Place("." + key + "-nfe.err", "escondido");
     fs::create_directory(folders.retorno + "/" + key + "-nfe.err");
     TickReport r = Tick();
     EXPECT_EQ(r.handled + r.quarantined + r.waiting, 0);
     EXPECT_EQ(State(key), "Em Digitação");
-    EXPECT_TRUE(InReturn(key + "-can.xml"));
+    EXPECT_TRUE(InReturn(key + "-sit.xml"));
+}
+
+// Nothing waits for a voiding's answer: the poller records it on the
+// unissued invoices of the range, never on one the tax authority knows.
+TEST_F(Poller, AVoidingAnswerIsAppliedToTheUnissuedInvoicesOfItsRange) {
+    std::string typed = nfetest::InsertInvoice(conn, 1, 5, EncodeDate(2010, 6, 15));
+    std::string authorised = nfetest::InsertInvoice(conn, 1, 6, EncodeDate(2010, 6, 15), "Autorizada");
+    std::string outside = nfetest::InsertInvoice(conn, 1, 7, EncodeDate(2010, 6, 15), "Erro");
+    const std::string id = "ID41101234567800019555001000000005000000006";
+    Place(id + "-inu.xml",
+          "<retInutNFe versao=\"1.07\"><infInut><tpAmb>2</tpAmb><cStat>102</cStat>"
+          "<xMotivo>Inutilizacao de numero homologado</xMotivo><cUF>41</cUF><ano>10</ano><mod>55</mod>"
+          "<serie>1</serie><nNFIni>5</nNFIni><nNFFin>6</nNFFin><nProt>141100000000009</nProt></infInut></retInutNFe>");
+    Place("ID2-inu.err", "Falha na comunicação");
+    TickReport r = Tick();
+    EXPECT_EQ(r.handled, 2);
+    EXPECT_EQ(State(typed), "Inutilizada");
+    EXPECT_EQ(Column(typed, "protocolo_nfe"), "141100000000009");
+    EXPECT_EQ(State(authorised), "Autorizada");
+    EXPECT_EQ(State(outside), "Erro");
+    EXPECT_TRUE(InError(id + "-inu.xml"));
+    EXPECT_NE(Messages(r).find("Sucesso: A numeração de 5 a 6 da série 1 foi inutilizada."), std::string::npos);
+    EXPECT_NE(Messages(r).find("Falhou: A Inutilização \"ID2\" não foi aceita !\r\n\r\nFalha na comunicação"),
+              std::string::npos);
 }
 
 TEST_F(Poller, ABatchRefusedAsAWholeIsAnErrorNotAnEndlessQuery) {
@@ -450,4 +480,78 @@ TEST(AnswerXml, DeclaredEntitiesAreNeverExpanded) {
     std::string problem;
     EXPECT_FALSE(ParseXml("<r><a></r>", &problem));
     EXPECT_NE(problem.find("não é um documento XML válido"), std::string::npos) << problem;
+}
+
+// Answer files that are not what they seem: a huge sparse file, a name too
+// long for any ending, names already used in the error folder and a folder
+// of junk. None is read whole, each is kept under a name that fits without
+// replacing another, and one tick shows one box whatever it set aside.
+TEST_F(Poller, AnswersThatAreNotSmallFilesAreSetAsideUnderFreeNamesWithOneBox) {
+    std::string key = nfetest::InsertInvoice(conn, 1, 60, EncodeDate(2010, 6, 15));
+    std::string huge = Place(key + "-nfe.err", "");
+    ASSERT_EQ(::truncate(huge.c_str(), 1536LL * 1024 * 1024), 0);
+    std::string longName = std::string(255 - 8, '9') + "-nfe.err";
+    Place(longName, "Rejeição");
+    TickReport r = Tick();
+    EXPECT_EQ(r.quarantined, 2) << Messages(r);
+    EXPECT_EQ(State(key), "Em Digitação") << "a 1.5 GB answer is not an answer";
+    EXPECT_TRUE(fs::is_empty(folders.retorno)) << "the long name left the return folder too";
+    ASSERT_EQ(r.messages.size(), 1u) << Messages(r);
+    EXPECT_NE(r.messages[0].text.find("2 respostas do Monitor de NF-e não foram aplicadas"), std::string::npos);
+    EXPECT_NE(r.messages[0].text.find("\"" + key + "-nfe.err\" não pôde ser lida (tem mais de 1024 KB"),
+              std::string::npos)
+        << r.messages[0].text;
+    for (const auto& e : fs::directory_iterator(folders.erro)) EXPECT_LE(e.path().filename().string().size(), 255u);
+
+    // The same names again: what the error folder keeps is never replaced.
+    fs::remove(huge);
+    for (int i = 0; i < 2; ++i) {
+        Place("12345-nfe.err", "Rejeição " + std::to_string(i));
+        Place(key + "-nfe.err", "Rejeição " + std::to_string(i));
+        EXPECT_EQ(Tick().messages.size(), 1u);
+    }
+    std::set<std::string> kept;
+    for (const auto& e : fs::directory_iterator(folders.erro)) kept.insert(testsupport::ReadAll(e.path().string()));
+    EXPECT_TRUE(kept.count("Rejeição 0") && kept.count("Rejeição 1")) << "both answers of each name are kept";
+    EXPECT_EQ(std::distance(fs::directory_iterator(folders.erro), fs::directory_iterator()), 6);
+
+    // Thirty junk answers: one box that counts them.
+    for (int i = 0; i < 30; ++i) Place(std::to_string(i) + "-nfe.err", "lixo");
+    r = Tick();
+    EXPECT_EQ(r.quarantined, 30);
+    ASSERT_EQ(r.messages.size(), 1u);
+    EXPECT_EQ(r.messages[0].text.rfind("30 respostas", 0), 0u) << r.messages[0].text;
+}
+
+// A window waiting for an answer neither hangs on a pipe nor reads a device
+// behind a link: both are unusable answers at once.
+TEST_F(Poller, AWaitNeverOpensAPipeOrFollowsALinkAtTheAnswersName) {
+    for (const char* kind : {"pipe", "link"}) {
+        SCOPED_TRACE(kind);
+        std::string answer = folders.retorno + "/" + kind + "-sit.xml";
+        if (std::string(kind) == "pipe") ASSERT_EQ(::mkfifo(answer.c_str(), 0600), 0);
+        else fs::create_symlink("/dev/zero", answer);
+        // Whatever blocks on the pipe is let go after a while, so that a
+        // fault shows as a wrong outcome rather than a test that never ends.
+        std::thread unblock;
+        if (std::string(kind) == "pipe")
+            unblock = std::thread([answer] {
+                std::this_thread::sleep_for(std::chrono::seconds(2));
+                int fd = ::open(answer.c_str(), O_WRONLY | O_NONBLOCK);
+                if (fd >= 0) ::close(fd);
+            });
+        nfetest::FakeWaitClock clock;
+        WaitResult result;
+        AnswerWait wait(clock.Services(), answer, answer + ".err", 1000, 2000, nullptr,
+                        [&result](const WaitResult& r) { result = r; });
+        wait.Start();
+        clock.Advance(3000);
+        if (unblock.joinable()) unblock.join();
+        EXPECT_EQ(result.outcome, WaitOutcome::Unusable);
+        EXPECT_LE(result.bytes.size(), kAnswerSizeLimit);
+        EXPECT_NE(result.problem.find(std::string(kind) == "pipe" ? "não é um arquivo comum" : "atalho"),
+                  std::string::npos)
+            << result.problem;
+        fs::remove(answer);
+    }
 }

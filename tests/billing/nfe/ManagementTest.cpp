@@ -276,6 +276,36 @@ TEST_F(Cancellation, NoAnswerInTimeEndsTheWaitAndTakesTheRequestBack) {
     EXPECT_EQ(State(key), "Autorizada");
 }
 
+TEST_F(Cancellation, AnAnswerAfterTheWaitIsAppliedByThePoller) {
+    config.cancel_wait_ms = 120000;
+    Confirm(kReason);
+    // The monitor takes the request and answers only after the wait.
+    fs::remove(folders.envio + "/" + key + "-ped-can.xml");
+    clock.Advance(120000);
+    EXPECT_FALSE(cancel->Waiting());
+    EXPECT_NE(shown.back().find("a resposta ainda pode chegar e será aplicada"), std::string::npos) << shown.back();
+    EXPECT_EQ(State(key), "Autorizada");
+
+    Place(key + "-can.xml", monitor->RetCancNFe("2", key, "101", "141000000000999"));
+    TickReport r = Tick();
+    EXPECT_EQ(r.handled, 1);
+    EXPECT_EQ(State(key), "Cancelada");
+    EXPECT_EQ(Column(key, "protocolo_nfe"), "141000000000999");
+    EXPECT_TRUE(InError(key + "-can.xml"));
+    EXPECT_NE(Messages(r).find("Sucesso: A NF-e " + key + " foi cancelada com Sucesso !"), std::string::npos);
+}
+
+TEST_F(Cancellation, ThePollerLeavesAnAnswerTheWaitIsLookingFor) {
+    Confirm(kReason);
+    Place(key + "-can.xml", monitor->RetCancNFe("2", key, "101", "141000000000999"));
+    EXPECT_EQ(Tick().handled, 0);
+    EXPECT_TRUE(InReturn(key + "-can.xml"));
+    clock.Advance(2000);
+    EXPECT_EQ(finished, 1);
+    EXPECT_EQ(State(key), "Cancelada");
+    EXPECT_EQ(shown.back(), "Sucesso: A Nota Fiscal foi cancelada com Sucesso !\r\n\r\nProtocolo: 141000000000999");
+}
+
 TEST_F(Cancellation, EndedMidWaitChangesNothingLater) {
     Confirm(kReason);
     cancel.reset();
