@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
     gfx::RegisterPictureFormats();
     report::registerAll();
     report_output::registerAll();
-    for (const bool bold : {false, true}) gfx::ResolveFace("Arial", bold, false).Face->Cp1252Range();
+    for (const bool bold : {false, true}) gfx::ResolveFace("Arial", bold, false).Face->Advance(U'0');
     {
         TmtMemTable table(nullptr);
         const double grand = listingbench::Fill(table, rows);
