@@ -186,7 +186,10 @@ void TCanvas::FontChanged() {
     if (face_ && (face_->RequestedName != font_.Name() || faceBold_ != font_.Style().Contains(fsBold) ||
                   faceItalic_ != font_.Style().Contains(fsItalic)))
         face_.reset();
-    metrics_.reset();
+    // The metrics follow the face, the size and boldness.
+    if (!face_ || metricsPoints_ != font_.SizeInPoints() || metricsCell_ != font_.IsCellHeight() ||
+        metricsBold_ != font_.Style().Contains(fsBold))
+        metrics_.reset();
     advanceChecked_ = false;
 }
 
@@ -266,7 +269,12 @@ gfx::FontMetricsF TCanvas::MeasureFont() {
 }
 
 gfx::FontMetricsF TCanvas::ExactTextMetrics() {
-    if (!metrics_) metrics_ = MeasureFont();
+    if (!metrics_) {
+        metrics_ = MeasureFont();
+        metricsPoints_ = font_.SizeInPoints();
+        metricsCell_ = font_.IsCellHeight();
+        metricsBold_ = font_.Style().Contains(fsBold);
+    }
     return *metrics_;
 }
 
@@ -363,7 +371,12 @@ double TCanvas::RunWidth(const std::u32string& Chars, const std::vector<int>* Ta
     return x - StartX;
 }
 
-double TCanvas::TextWidthF(const std::string& Text) { return RunWidth(gfx::Characters(Text), nullptr, 0, 0, true); }
+double TCanvas::TextWidthF(const std::string& Text) {
+    // Decoded into a buffer kept from text to text: measuring runs per text printed.
+    widthChars_.clear();
+    for (std::size_t at = 0; at < Text.size();) widthChars_.push_back(utf8::Next(Text, at));
+    return RunWidth(widthChars_, nullptr, 0, 0, true);
+}
 
 int TCanvas::TextWidth(const std::string& Text) { return static_cast<int>(std::lround(TextWidthF(Text))); }
 
