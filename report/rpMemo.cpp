@@ -1,6 +1,7 @@
 #include "report/rpMemo.h"
 
 #include <algorithm>
+#include <atomic>
 
 #include "platform/rtl/Filer.h"
 #include "report/rpBands.h"
@@ -28,13 +29,41 @@ constexpr int kLeadingInThousandthsVersion = 3000;
 
 }  // namespace
 
+namespace {
+
+std::atomic<unsigned> factoryGeneration{0};
+
+struct SharedCanvas {
+    std::unique_ptr<TCanvas> canvas;
+    unsigned generation = 0;
+};
+
+SharedCanvas& ThreadCanvas() {
+    thread_local SharedCanvas shared;
+    return shared;
+}
+
+}  // namespace
+
 void rpSetMeasuringCanvasFactory(std::function<std::unique_ptr<TCanvas>()> Factory) {
     MeasuringFactory() = std::move(Factory);
+    ++factoryGeneration;
+    ThreadCanvas().canvas.reset();
 }
 
 std::unique_ptr<TCanvas> rpNewMeasuringCanvas() {
     if (MeasuringFactory()) return MeasuringFactory()();
     return gfx::NewLayoutCanvas();
+}
+
+TCanvas& rpSharedMeasuringCanvas() {
+    SharedCanvas& shared = ThreadCanvas();
+    const unsigned generation = factoryGeneration.load();
+    if (!shared.canvas || shared.generation != generation) {
+        shared.canvas = rpNewMeasuringCanvas();
+        shared.generation = generation;
+    }
+    return *shared.canvas;
 }
 
 TClass TrpCustomMemo::StaticClassType() {

@@ -30,6 +30,10 @@ class TrpCustomReport;
 // The canvas memos measure their text on; nullptr restores the layout canvas.
 void rpSetMeasuringCanvasFactory(std::function<std::unique_ptr<TCanvas>()> Factory);
 std::unique_ptr<TCanvas> rpNewMeasuringCanvas();
+// One measuring canvas kept per thread for measuring one text at a time:
+// the caller assigns its font before measuring and calls nothing that may
+// measure again while it holds it. Made afresh after the factory changes.
+TCanvas& rpSharedMeasuringCanvas();
 
 class TrpCustomMemo : public TrpStretchable {
 public:

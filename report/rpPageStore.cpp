@@ -187,6 +187,9 @@ void PageStore::Clear() {
     components_.clear();
     index_.clear();
     componentIndex_.clear();
+    shapes_.clear();
+    shapeIndex_.clear();
+    geometry_.clear();
 }
 
 // Shared values are found by their packed form, one table for every kind
@@ -277,6 +280,26 @@ int PageStore::Intern(TComponent* Component) {
     return it->second;
 }
 
+// The shape just packed in shapeKey_, found or added.
+int PageStore::InternShape() {
+    auto [it, added] = shapeIndex_.try_emplace(shapeKey_, static_cast<int>(shapes_.size()));
+    if (added) shapes_.push_back(&it->first);
+    return it->second;
+}
+
+// The place of the page's last command of that shape; nothing before the
+// first one.
+PageStore::Geometry& PageStore::LastGeometry(int Shape) {
+    const auto n = static_cast<std::size_t>(Shape);
+    if (n >= geometry_.size()) geometry_.resize(n + 1);
+    GeometryOnPage& g = geometry_[n];
+    if (g.page != pageSerial_) {
+        g.page = pageSerial_;
+        g.place = Geometry{};
+    }
+    return g.place;
+}
+
 void PageStore::EncodeCommon(Writer& Out, TrpDrawCommand* C, Stored& Page) {
     const bool drawRect = C->DrawLeft != 0 || C->DrawTop != 0 || C->DrawRight != 0 || C->DrawBottom != 0;
     std::uint8_t flags = 0;
@@ -289,10 +312,6 @@ void PageStore::EncodeCommon(Writer& Out, TrpDrawCommand* C, Stored& Page) {
     // 0 for a command without a border of its own.
     Out.Unsigned(C->BorderStored() ? static_cast<std::uint64_t>(Intern(*C->border_)) + 1 : 0);
     Out.Signed(static_cast<std::int64_t>(C->dataType_));
-    Out.Signed(C->left_);
-    Out.Signed(C->top_);
-    Out.Signed(C->width_);
-    Out.Signed(C->height_);
     if (flags & fHasTag) Out.Signed(static_cast<std::int64_t>(C->Tag()));
     if (flags & fHasTagString) Out.Str(C->TagString);
     if (drawRect) {
@@ -312,10 +331,6 @@ void PageStore::DecodeCommon(Reader& In, TrpDrawCommand* C, const Stored& Page, 
     if (const auto border = In.Unsigned(); border > 0) C->Border()->Assign(borders_[border - 1].get());
     C->clickable_ = (flags & fClickable) != 0;
     C->dataType_ = static_cast<TrpDataType>(In.Signed());
-    C->left_ = static_cast<int32_t>(In.Signed());
-    C->top_ = static_cast<int32_t>(In.Signed());
-    C->width_ = static_cast<int32_t>(In.Signed());
-    C->height_ = static_cast<int32_t>(In.Signed());
     if (flags & fHasTag) C->SetTag(static_cast<std::intptr_t>(In.Signed()));
     if (flags & fHasTagString) C->TagString = In.Str();
     if (flags & fHasDrawRect) {
@@ -328,9 +343,9 @@ void PageStore::DecodeCommon(Reader& In, TrpDrawCommand* C, const Stored& Page, 
     if (flags & fClickable) C->OnClick = Page.clicks[static_cast<std::size_t>(Click++)];
 }
 
-void PageStore::EncodeText(Writer& Out, TrpDrawText* T) {
+void PageStore::EncodeText(Writer& Out, Writer& Var, TrpDrawText* T) {
     Out.Unsigned(static_cast<std::uint64_t>(Intern(*T->font_)));
-    Out.Str(T->text_);
+    Var.Str(T->text_);
     Out.Signed(T->angle_);
     Out.Signed(static_cast<std::int64_t>(T->color_));
     Out.Signed(static_cast<std::int64_t>(T->textAlignment_));
@@ -339,18 +354,18 @@ void PageStore::EncodeText(Writer& Out, TrpDrawText* T) {
                                        (T->isMemo_ ? 4 : 0) | (T->transparent_ ? 8 : 0) | (T->wordWrap_ ? 16 : 0) |
                                        (T->bandSave_ ? 32 : 0) | (T->componentSave_ ? 64 : 0)));
     Out.Signed(T->leading_);
-    Out.Signed(T->bandSaveNo_);
+    Var.Signed(T->bandSaveNo_);
     Out.Signed(T->componentSaveNo_);
     Out.Signed(T->saveLength_);
     Out.Signed(T->RotatedOriginLeft);
     Out.Signed(T->RotatedOriginTop);
-    Out.List(T->tabStopPositions_.get());
-    Out.List(T->wrappedText_.get());
+    Var.List(T->tabStopPositions_.get());
+    Var.List(T->wrappedText_.get());
 }
 
-void PageStore::DecodeText(Reader& In, TrpDrawText* T) const {
+void PageStore::DecodeText(Reader& In, Reader& Var, TrpDrawText* T) const {
     T->font_->Assign(fonts_[In.Unsigned()].get());
-    T->text_ = In.Str();
+    T->text_ = Var.Str();
     T->angle_ = In.Int();
     T->color_ = static_cast<TColor>(In.Signed());
     T->textAlignment_ = static_cast<TrpTextAlignment>(In.Signed());
@@ -364,13 +379,13 @@ void PageStore::DecodeText(Reader& In, TrpDrawText* T) const {
     T->bandSave_ = (b & 32) != 0;
     T->componentSave_ = (b & 64) != 0;
     T->leading_ = In.Int();
-    T->bandSaveNo_ = In.Int();
+    T->bandSaveNo_ = Var.Int();
     T->componentSaveNo_ = In.Int();
     T->saveLength_ = In.Int();
     T->RotatedOriginLeft = In.Int();
     T->RotatedOriginTop = In.Int();
-    In.List(T->tabStopPositions_);
-    In.List(T->wrappedText_);
+    Var.List(T->tabStopPositions_);
+    Var.List(T->wrappedText_);
 }
 
 void PageStore::Add(TrpPage* Page) {
@@ -382,6 +397,7 @@ void PageStore::Add(TrpPage* Page) {
     // size: growing each page's own string took a dozen reallocations.
     scratch_.clear();
     Writer out(scratch_);
+    ++pageSerial_;
     for (int i = 0; i < Page->DrawCommandCount(); ++i) {
         TrpDrawCommand* c = Page->DrawCommands(i);
         TClass cls = c->ClassType();
@@ -392,28 +408,41 @@ void PageStore::Add(TrpPage* Page) {
             if (copy == nullptr) continue;
             copy->Assign(c);
             stored->copies.emplace_back(copy);
-            out.Byte(kCopy);
+            out.Unsigned(0);
             ++stored->commands;
             continue;
         }
-        out.Byte(kind);
-        EncodeCommon(out, c, *stored);
+        // What the command shares with others goes to the shape, kept once
+        // per store; what is its own (place, text) to the page, its place
+        // as a change from the last command of that shape on the page.
+        shapeKey_.clear();
+        variable_.clear();
+        Writer fixed(shapeKey_), var(variable_);
+        fixed.Byte(kind);
+        EncodeCommon(fixed, c, *stored);
         if (kind == kText) {
-            EncodeText(out, static_cast<TrpDrawText*>(c));
+            EncodeText(fixed, var, static_cast<TrpDrawText*>(c));
         } else if (kind == kLine) {
             auto* l = static_cast<TrpDrawLine*>(c);
-            out.Signed(static_cast<std::int64_t>(l->linePosition_));
-            out.Signed(static_cast<std::int64_t>(l->lineStyle_));
-            out.Unsigned(static_cast<std::uint64_t>(Intern(*l->pen_)));
-            out.Float(l->weight_);
+            fixed.Signed(static_cast<std::int64_t>(l->linePosition_));
+            fixed.Signed(static_cast<std::int64_t>(l->lineStyle_));
+            fixed.Unsigned(static_cast<std::uint64_t>(Intern(*l->pen_)));
+            fixed.Float(l->weight_);
         } else {
             auto* s = static_cast<TrpDrawShape*>(c);
-            out.Unsigned(static_cast<std::uint64_t>(Intern(*s->brush_)));
-            out.Unsigned(static_cast<std::uint64_t>(Intern(*s->pen_)));
-            out.Signed(static_cast<std::int64_t>(s->shapeType_));
-            out.Signed(s->xCornerRound_);
-            out.Signed(s->yCornerRound_);
+            fixed.Unsigned(static_cast<std::uint64_t>(Intern(*s->brush_)));
+            fixed.Unsigned(static_cast<std::uint64_t>(Intern(*s->pen_)));
+            fixed.Signed(static_cast<std::int64_t>(s->shapeType_));
+            fixed.Signed(s->xCornerRound_);
+            fixed.Signed(s->yCornerRound_);
         }
+        const int shape = InternShape();
+        out.Unsigned(static_cast<std::uint64_t>(shape) + 1);
+        Geometry& last = LastGeometry(shape);
+        const Geometry now{c->left_, c->top_, c->width_, c->height_};
+        for (std::size_t g = 0; g < now.size(); ++g) out.Signed(static_cast<std::int64_t>(now[g]) - last[g]);
+        last = now;
+        scratch_.append(variable_);
         ++stored->commands;
     }
     stored->bytes.assign(scratch_);
@@ -432,8 +461,19 @@ std::unique_ptr<TrpPage> PageStore::Page(int Index) const {
     Reader in(stored.bytes);
     std::size_t copy = 0;
     int click = 0;
+    std::vector<Geometry> last(shapes_.size(), Geometry{});
     for (int i = 0; i < stored.commands; ++i) {
-        const auto kind = static_cast<Kind>(in.Byte());
+        const auto number = in.Unsigned();
+        Kind kind = kCopy;
+        Geometry place{};
+        static const std::string kNoShape;
+        Reader shape(number > 0 ? *shapes_[number - 1] : kNoShape);
+        if (number > 0) {
+            kind = static_cast<Kind>(shape.Byte());
+            Geometry& before = last[number - 1];
+            for (std::size_t g = 0; g < place.size(); ++g) place[g] = static_cast<int32_t>(before[g] + in.Signed());
+            before = place;
+        }
         TrpDrawCommand* c = nullptr;
         if (kind == kCopy) {
             TrpDrawCommand* source = stored.copies[copy++].get();
@@ -441,26 +481,32 @@ std::unique_ptr<TrpPage> PageStore::Page(int Index) const {
             c->Assign(source);
         } else if (kind == kText) {
             auto* t = new TrpDrawText(page.get());
-            DecodeCommon(in, t, stored, click);
-            DecodeText(in, t);
+            DecodeCommon(shape, t, stored, click);
+            DecodeText(shape, in, t);
             c = t;
         } else if (kind == kLine) {
             auto* l = new TrpDrawLine(page.get());
-            DecodeCommon(in, l, stored, click);
-            l->linePosition_ = static_cast<TrpLinePositionType>(in.Signed());
-            l->lineStyle_ = static_cast<TrpLineStyleType>(in.Signed());
-            l->pen_->Assign(pens_[in.Unsigned()].get());
-            l->weight_ = in.Float();
+            DecodeCommon(shape, l, stored, click);
+            l->linePosition_ = static_cast<TrpLinePositionType>(shape.Signed());
+            l->lineStyle_ = static_cast<TrpLineStyleType>(shape.Signed());
+            l->pen_->Assign(pens_[shape.Unsigned()].get());
+            l->weight_ = shape.Float();
             c = l;
         } else {
             auto* s = new TrpDrawShape(page.get());
-            DecodeCommon(in, s, stored, click);
-            s->brush_->Assign(brushes_[in.Unsigned()].get());
-            s->pen_->Assign(pens_[in.Unsigned()].get());
-            s->shapeType_ = static_cast<TShapeType>(in.Signed());
-            s->xCornerRound_ = in.Int();
-            s->yCornerRound_ = in.Int();
+            DecodeCommon(shape, s, stored, click);
+            s->brush_->Assign(brushes_[shape.Unsigned()].get());
+            s->pen_->Assign(pens_[shape.Unsigned()].get());
+            s->shapeType_ = static_cast<TShapeType>(shape.Signed());
+            s->xCornerRound_ = shape.Int();
+            s->yCornerRound_ = shape.Int();
             c = s;
+        }
+        if (kind != kCopy) {
+            c->left_ = place[0];
+            c->top_ = place[1];
+            c->width_ = place[2];
+            c->height_ = place[3];
         }
         c->SetPage(page.get());
     }
@@ -481,6 +527,7 @@ std::size_t PageStore::MemoryInUse() const {
     }
     n += fonts_.size() * sizeof(TFont) + pens_.size() * sizeof(TPen) + brushes_.size() * sizeof(TBrush) +
          borders_.size() * sizeof(TrpBorder) + components_.size() * sizeof(TComponent*);
+    for (const std::string* shape : shapes_) n += sizeof(std::string) + shape->capacity() + 2 * sizeof(void*);
     return n;
 }
 

@@ -7,16 +7,19 @@
 // Why not keep copies: a listing page holds a thousand commands, and a
 // command object with its font, pen, border and string lists weighs about a
 // kilobyte, so a few thousand pages ran into gigabytes. Here the common
-// commands (plain text, lines, shapes) are a few dozen bytes each: their
-// fonts, pens, brushes and borders are kept once per store and named by
-// number, their numbers and texts packed. Any other command class (variables,
+// commands (plain text, lines, shapes) are a few bytes each: their fonts,
+// pens, brushes and borders are kept once per store and named by number,
+// and so is all a command shares with others (its shape); a page keeps of
+// each command its shape's number, its place and its text. Any other command class (variables,
 // images, rich text, a subclass from a later library) and a named command are
 // kept as a copy of their own, so nothing a command holds is ever lost.
 //
 // Kept as Assign keeps them: the report component that made a command and,
 // for a clickable command, its click handler; the page's own values and its
 // printer setup. A store is not shared between threads.
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -69,8 +72,12 @@ private:
     int Intern(TComponent* Component);
     void EncodeCommon(Writer& Out, TrpDrawCommand* Command, Stored& Page);
     void DecodeCommon(Reader& In, TrpDrawCommand* Command, const Stored& Page, int& Click) const;
-    void EncodeText(Writer& Out, TrpDrawText* Text);
-    void DecodeText(Reader& In, TrpDrawText* Text) const;
+    // Out takes what a text shares with others, Var what is its own.
+    void EncodeText(Writer& Out, Writer& Var, TrpDrawText* Text);
+    void DecodeText(Reader& In, Reader& Var, TrpDrawText* Text) const;
+    using Geometry = std::array<int32_t, 4>;  // left, top, width, height
+    int InternShape();
+    Geometry& LastGeometry(int Shape);
 
     std::vector<std::unique_ptr<Stored>> pages_;
     std::unordered_map<int, int> byNumber_;
@@ -84,6 +91,18 @@ private:
     std::unordered_map<TComponent*, int> componentIndex_;
     std::string key_;
     std::string scratch_;
+    // A packed command is its shape's number, its place and its own values
+    // (text): a listing's rows repeat the same few shapes a page down.
+    std::vector<const std::string*> shapes_;
+    std::unordered_map<std::string, int> shapeIndex_;
+    struct GeometryOnPage {
+        unsigned page = 0;
+        Geometry place{};
+    };
+    std::vector<GeometryOnPage> geometry_;
+    unsigned pageSerial_ = 0;
+    std::string shapeKey_;
+    std::string variable_;
     // The numbers of the last few fonts and pens found: a page asks for
     // the same few a thousand times, and comparing a value costs less than
     // packing and hashing it.

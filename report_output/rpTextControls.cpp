@@ -27,11 +27,6 @@ int32_t PixelsToMM(int Pixels, int PixelsPerInch) {
 }  // namespace
 
 TSize rpMeasureText(const std::string& Text, const TFont* Font, bool Wrap, int32_t Width, bool CharWrap) {
-    std::unique_ptr<TCanvas> canvas = rpNewMeasuringCanvas();
-    if (Font != nullptr) canvas->Font()->Assign(const_cast<TFont*>(Font));
-    const int ppiX = canvas->PixelsPerInchX();
-    const int ppiY = canvas->PixelsPerInchY();
-    const int lineHeight = canvas->TextHeight("Wg");
     // Hard line breaks count as lines of their own, as the measuring call does.
     std::vector<std::string> lines;
     if (Wrap) {
@@ -53,6 +48,15 @@ TSize rpMeasureText(const std::string& Text, const TFont* Font, bool Wrap, int32
         }
         lines.push_back(current);
     }
+    // Taken after wrapping, which may measure on it. Without a font of its
+    // own the text measures in a fresh canvas's font.
+    std::unique_ptr<TCanvas> fresh;
+    if (Font == nullptr) fresh = rpNewMeasuringCanvas();
+    TCanvas* canvas = fresh ? fresh.get() : &rpSharedMeasuringCanvas();
+    if (Font != nullptr) canvas->Font()->Assign(const_cast<TFont*>(Font));
+    const int ppiX = canvas->PixelsPerInchX();
+    const int ppiY = canvas->PixelsPerInchY();
+    const int lineHeight = canvas->TextHeight("Wg");
     int widest = 0;
     for (const std::string& line : lines) widest = std::max(widest, canvas->TextWidth(line));
     const int count = std::max<int>(static_cast<int>(lines.size()), 1);

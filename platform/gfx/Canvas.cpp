@@ -13,6 +13,7 @@
 #include <cmath>
 #include <functional>
 #include <map>
+#include <tuple>
 
 #include "platform/gfx/Pictures.h"
 #include "platform/rtl/Strings.h"
@@ -181,15 +182,25 @@ TCanvas::~TCanvas() = default;
 bool TCanvas::CanDraw() const { return device_->Painter() != nullptr; }
 
 void TCanvas::FontChanged() {
-    face_.reset();
-    metrics_.reset();
-    advanceCache_.clear();
+    // The face follows the name and style only; a new size keeps it.
+    if (face_ && (face_->RequestedName != font_.Name() || faceBold_ != font_.Style().Contains(fsBold) ||
+                  faceItalic_ != font_.Style().Contains(fsItalic)))
+        face_.reset();
+    // The metrics follow the face, the size and boldness.
+    if (!face_ || metricsPoints_ != font_.SizeInPoints() || metricsCell_ != font_.IsCellHeight() ||
+        metricsBold_ != font_.Style().Contains(fsBold))
+        metrics_.reset();
+    advanceChecked_ = false;
 }
 
 void TCanvas::SetFontAngle(int Tenths) { fontAngle_ = Tenths; }
 
 const gfx::ResolvedFace& TCanvas::Face() {
-    if (!face_) face_ = gfx::ResolveFace(font_.Name(), font_.Style().Contains(fsBold), font_.Style().Contains(fsItalic));
+    if (!face_) {
+        faceBold_ = font_.Style().Contains(fsBold);
+        faceItalic_ = font_.Style().Contains(fsItalic);
+        face_ = gfx::ResolveFace(font_.Name(), faceBold_, faceItalic_);
+    }
     return *face_;
 }
 
@@ -212,6 +223,22 @@ double TCanvas::CharAdvance(char32_t Char) {
     const gfx::FontFace& face = *Face().Face;
     const gfx::FaceMetrics& m = face.Metrics();
     return face.Advance(Char) * EmOf(font_, PixelsPerInchX(), m) / m.UnitsPerEm;
+}
+
+// The cached advances hold while the face and the em across do: a
+// measuring canvas changes its font for every text, mostly to the same.
+double* TCanvas::AdvanceCache() {
+    if (!advanceChecked_) {
+        const gfx::FontFace* face = Face().Face.get();
+        const double em = EmOf(font_, PixelsPerInchX(), face->Metrics());
+        if (advanceCache_.empty() || face != advanceFace_ || em != advanceEm_) {
+            advanceCache_.assign(256, -1.0);
+            advanceFace_ = face;
+            advanceEm_ = em;
+        }
+        advanceChecked_ = true;
+    }
+    return advanceCache_.data();
 }
 
 gfx::FontMetricsF TCanvas::MeasureFont() {
@@ -237,19 +264,17 @@ gfx::FontMetricsF TCanvas::MeasureFont() {
     f.Weight = (font_.Style().Contains(fsBold) || m.WeightClass >= 600) ? 700 : 400;
     f.FixedPitch = m.FixedPitch;
     f.TrueType = m.TrueType;
-    f.FirstChar = 255;
-    f.LastChar = 32;
-    for (int c = 32; c <= 255; ++c)
-        if (face.HasGlyph(utf8::Cp1252Char(static_cast<unsigned char>(c)))) {
-            f.FirstChar = std::min<char32_t>(f.FirstChar, static_cast<char32_t>(c));
-            f.LastChar = static_cast<char32_t>(c);
-        }
-    if (f.FirstChar > f.LastChar) f.FirstChar = f.LastChar = 32;
+    std::tie(f.FirstChar, f.LastChar) = face.Cp1252Range();
     return f;
 }
 
 gfx::FontMetricsF TCanvas::ExactTextMetrics() {
-    if (!metrics_) metrics_ = MeasureFont();
+    if (!metrics_) {
+        metrics_ = MeasureFont();
+        metricsPoints_ = font_.SizeInPoints();
+        metricsCell_ = font_.IsCellHeight();
+        metricsBold_ = font_.Style().Contains(fsBold);
+    }
     return *metrics_;
 }
 
@@ -281,8 +306,7 @@ std::vector<double> TCanvas::Advances(const std::string& Text) {
     std::vector<double> out;
     for (char32_t c : gfx::Characters(Text)) {
         if (c < 256) {
-            if (advanceCache_.empty()) advanceCache_.assign(256, -1.0);
-            double& a = advanceCache_[c];
+            double& a = AdvanceCache()[c];
             if (a < 0) a = CharAdvance(c);
             out.push_back(a);
         } else {
@@ -335,8 +359,7 @@ double TCanvas::RunWidth(const std::u32string& Chars, const std::vector<int>* Ta
         }
         double a;
         if (c < 256) {
-            if (advanceCache_.empty()) advanceCache_.assign(256, -1.0);
-            double& cached = advanceCache_[c];
+            double& cached = AdvanceCache()[c];
             if (cached < 0) cached = CharAdvance(c);
             a = cached;
         } else {
@@ -348,7 +371,12 @@ double TCanvas::RunWidth(const std::u32string& Chars, const std::vector<int>* Ta
     return x - StartX;
 }
 
-double TCanvas::TextWidthF(const std::string& Text) { return RunWidth(gfx::Characters(Text), nullptr, 0, 0, true); }
+double TCanvas::TextWidthF(const std::string& Text) {
+    // Decoded into a buffer kept from text to text: measuring runs per text printed.
+    widthChars_.clear();
+    for (std::size_t at = 0; at < Text.size();) widthChars_.push_back(utf8::Next(Text, at));
+    return RunWidth(widthChars_, nullptr, 0, 0, true);
+}
 
 int TCanvas::TextWidth(const std::string& Text) { return static_cast<int>(std::lround(TextWidthF(Text))); }
 

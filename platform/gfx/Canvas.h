@@ -296,8 +296,16 @@ private:
     double breakExtra_ = 0;
     int breakCount_ = 0;
     std::optional<gfx::ResolvedFace> face_;
+    bool faceBold_ = false, faceItalic_ = false;  // the style face_ was resolved for
     std::optional<gfx::FontMetricsF> metrics_;
+    double metricsPoints_ = 0;  // the font values metrics_ was measured for
+    bool metricsCell_ = false, metricsBold_ = false;
     std::vector<double> advanceCache_;  // code points below 256
+    std::u32string widthChars_;
+    const gfx::FontFace* advanceFace_ = nullptr;  // the face and em the cache holds for
+    double advanceEm_ = 0;
+    bool advanceChecked_ = false;  // since the font last changed
+    double* AdvanceCache();
 };
 
 namespace gfx {

@@ -7,9 +7,11 @@
 #include FT_OUTLINE_H
 #include FT_TRUETYPE_TABLES_H
 
+#include <algorithm>
 #include <map>
 #include <tuple>
 
+#include "platform/rtl/Strings.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace gfx {
@@ -167,7 +169,26 @@ bool FontFace::HasGlyph(char32_t Char) const {
     return Load(Char, false).index != 0;
 }
 
+const FontFace::Low& FontFace::LowTable() const {
+    std::call_once(lowOnce_, [this] {
+        std::lock_guard<std::mutex> g(lock_);
+        for (char32_t c = 0; c < 256; ++c) low_.advance[c] = Load(c, false).advance;
+        char32_t first = 255, last = 32;
+        for (int c = 32; c <= 255; ++c)
+            if (Load(utf8::Cp1252Char(static_cast<unsigned char>(c)), false).index != 0) {
+                first = std::min<char32_t>(first, static_cast<char32_t>(c));
+                last = static_cast<char32_t>(c);
+            }
+        if (first > last) first = last = 32;
+        low_.range = {first, last};
+    });
+    return low_;
+}
+
+std::pair<char32_t, char32_t> FontFace::Cp1252Range() const { return LowTable().range; }
+
 int FontFace::Advance(char32_t Char) const {
+    if (Char < 256) return LowTable().advance[Char];
     std::lock_guard<std::mutex> g(lock_);
     return Load(Char, false).advance;
 }

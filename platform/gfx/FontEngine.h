@@ -17,6 +17,7 @@
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <utility>
 
 #include <QPainterPath>
 
@@ -69,6 +70,9 @@ public:
     int Advance(char32_t Char) const;
     // The outline in font units, y up, origin on the baseline.
     QPainterPath Outline(char32_t Char) const;
+    // The lowest and highest 8-bit code (32..255, read as Windows-1252)
+    // whose character has a glyph here; both 32 when none has.
+    std::pair<char32_t, char32_t> Cp1252Range() const;
 
 private:
     struct Glyph {
@@ -78,6 +82,13 @@ private:
         QPainterPath path;
     };
     Glyph& Load(char32_t Char, bool WithOutline) const;
+    // Every text measures through the first 256 code points and the 8-bit
+    // range: read once, then without the lock.
+    struct Low {
+        int advance[256] = {};
+        std::pair<char32_t, char32_t> range{32, 32};
+    };
+    const Low& LowTable() const;
 
     std::string file_;
     int index_;
@@ -88,6 +99,8 @@ private:
     std::unique_ptr<Impl> impl_;
     mutable std::mutex lock_;
     mutable std::unordered_map<char32_t, Glyph> glyphs_;
+    mutable std::once_flag lowOnce_;
+    mutable Low low_;
 };
 
 // A font name and style resolved to a face.

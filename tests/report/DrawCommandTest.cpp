@@ -381,6 +381,59 @@ TEST(PageStore, AFontPenOrBrushDifferingInOneValueKeepsThatValue) {
     EXPECT_EQ(static_cast<TrpDrawLine*>(back->DrawCommands(1))->Pen()->Width(), 7);
 }
 
+// A listing's pages repeat the same few commands a row down: each page
+// comes back whole whichever page is asked for first, a shape first seen
+// on a later page or met again at a place of its own included, and the
+// repeated rows cost a few bytes each.
+TEST(PageStore, RepeatedRowsComeBackInPlaceOnEveryPageAndCostFewBytes) {
+    constexpr int kRows = 50;
+    auto makePage = [](int Number) {
+        auto page = std::make_unique<TrpPage>(nullptr);
+        page->SetAbsolutePageNo(Number);
+        for (int r = 0; r < kRows; ++r) {
+            const int top = 30000 + r * 4500;
+            auto* t = new TrpDrawText(nullptr);
+            t->SetLeft(16000);
+            t->SetTop(top);
+            t->SetWidth(17200);
+            t->SetHeight(4200);
+            t->SetText(std::to_string(Number * 1000 + r) + ",00");
+            t->SetPage(page.get());
+            auto* l = new TrpDrawLine(nullptr);
+            // A rule that steps aside on the last rows, and one only on
+            // the second page.
+            l->SetLeft(r < kRows - 2 ? 13500 : 13600 + r);
+            l->SetTop(top);
+            l->SetWidth(300);
+            l->SetHeight(4500);
+            l->SetPage(page.get());
+            if (Number == 2) {
+                auto* s = new TrpDrawShape(nullptr);
+                s->Brush()->SetColor(clSilver);
+                s->SetTop(top - r);
+                s->SetPage(page.get());
+            }
+        }
+        return page;
+    };
+    report::PageStore store;
+    std::vector<std::string> copies;
+    int commands = 0;
+    for (int n = 1; n <= 3; ++n) {
+        auto page = makePage(n);
+        TrpPage copy(nullptr);
+        copy.Assign(page.get());
+        copies.push_back(ToBinary(&copy));
+        commands += page->DrawCommandCount();
+        store.Add(page.get());
+    }
+    for (int n : {2, 0, 1, 2}) {
+        SCOPED_TRACE(n);
+        EXPECT_EQ(ToBinary(store.Page(n).get()), copies[static_cast<std::size_t>(n)]);
+    }
+    EXPECT_LT(store.MemoryInUse(), static_cast<std::size_t>(commands) * 16 + 4096);
+}
+
 TEST(DrawTexts, FullJustificationIsLeftForThePlatform) {
     TrpDrawText text(nullptr);
     text.SetTextAlignment(taFullJustified);
