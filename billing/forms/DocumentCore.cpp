@@ -1,5 +1,7 @@
 #include "billing/forms/DocumentCore.h"
 
+#include <cmath>
+
 #include "billing/data/Utils.h"
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
@@ -208,6 +210,7 @@ void DocumentCore::BuildItems() {
     for (const FieldSpec& s : specs)
         if (!s.calculated) items_->FieldDefs()->Add(s.name, s.type, s.size);
     items_->FieldDefs()->Add("Produto_Ausente", ftBoolean);
+    items_->FieldDefs()->Add("RBC_Estadual", ftFloat);
     for (const FieldSpec& s : specs) {
         TField* f = nullptr;
         if (s.calculated) {
@@ -229,7 +232,8 @@ void DocumentCore::BuildItems() {
         }
     }
     for (int i = 0; i < items_->FieldDefs()->Count(); ++i) {
-        if (items_->FieldDefs()->Items(i)->Name() != "Produto_Ausente") continue;
+        const std::string name = items_->FieldDefs()->Items(i)->Name();
+        if (name != "Produto_Ausente" && name != "RBC_Estadual") continue;
         items_->FieldDefs()->Items(i)->CreateField(nullptr)->SetVisible(false);
     }
     items_->BeforeInsert = [this](TDataSet*) { ItemGuard(); };
@@ -461,10 +465,28 @@ void DocumentCore::ItemGuard() {
     if (!loading_ && !Editing()) Abort();
 }
 
+namespace {
+
+double Cents(double Value) { return std::round(Value * 100) / 100; }
+
+}  // namespace
+
+double IcmsBase(double Total, const std::string& Situacao, double Reducao) {
+    // Only the situations taxed on a reduced base take the product's
+    // reduction; the NF-e states that base rounded to the cent from the
+    // item's value in cents, and the tax must be the rate of that base.
+    const std::string st = Trim(Situacao);
+    const std::string cst = st.size() == 3 ? st.substr(1) : std::string();
+    if (Reducao == 0 || (cst != "20" && cst != "51" && cst != "70")) return Total;
+    return Cents(Cents(Total) * (10000 - std::round(Reducao * 100)) / 10000);
+}
+
 void DocumentCore::ItemCalc() {
     double total = items_->FieldByName("Quantidade")->AsFloat() * items_->FieldByName("Valor_Unitario")->AsFloat();
     items_->FieldByName("Valor_Total")->SetAsFloat(total);
-    items_->FieldByName("Valor_ICMS")->SetAsFloat(total * (items_->FieldByName("Aliquota_ICMS")->AsFloat() / 100));
+    const double base = IcmsBase(total, items_->FieldByName("Id_Situacao_Tributaria")->AsString(),
+                                 items_->FieldByName("RBC_Estadual")->AsFloat());
+    items_->FieldByName("Valor_ICMS")->SetAsFloat(base * (items_->FieldByName("Aliquota_ICMS")->AsFloat() / 100));
 }
 
 void DocumentCore::ItemAfterInsert() {
@@ -519,6 +541,8 @@ bool DocumentCore::ApplyProduct(const std::string& Typed) {
     else
         items_->FieldByName("Aliquota_ICMS")->SetAsFloat(rate.AsDouble());
     items_->FieldByName("id_unidade_medida")->SetAsString(text("id_unidade_medida"));
+    const Variant& reduction = p["rbc_estadual"];
+    items_->FieldByName("RBC_Estadual")->SetAsFloat(reduction.IsNull() || reduction.IsEmpty() ? 0 : reduction.AsDouble());
     items_->FieldByName("Produto_Ausente")->SetAsBoolean(false);
     return true;
 }
@@ -553,6 +577,9 @@ void DocumentCore::Calcula_Total_Produtos() {
         for (items_->First(); !items_->Eof(); items_->Next()) {
             sums.total += items_->FieldByName("Valor_Total")->AsFloat();
             sums.icms += items_->FieldByName("Valor_ICMS")->AsFloat();
+            sums.base += IcmsBase(items_->FieldByName("Valor_Total")->AsFloat(),
+                                  items_->FieldByName("Id_Situacao_Tributaria")->AsString(),
+                                  items_->FieldByName("RBC_Estadual")->AsFloat());
             sums.quantity += items_->FieldByName("Quantidade")->AsFloat();
         }
         items_->GotoBookmark(mark);
@@ -595,6 +622,7 @@ void DocumentCore::LoadItems() {
             items_->FieldByName("Id_Situacao_Tributaria")->SetValue(q.FieldByName("Id_Situacao_Tributaria")->Value());
             items_->FieldByName("id_unidade_medida")->SetValue(q.FieldByName("Id_Unidade_Medida")->Value());
             if (cfop) items_->FieldByName("id_cfop")->SetValue(q.FieldByName("Id_CFOP")->Value());
+            items_->FieldByName("RBC_Estadual")->SetValue(q.FieldByName("RBC_Estadual")->Value());
             items_->FieldByName("Produto_Ausente")->SetAsBoolean(missing);
             items_->Post();
         }

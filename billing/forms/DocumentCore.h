@@ -116,9 +116,14 @@ private:
 };
 
 // Sums of the item buffer.
+// The ICMS base of an item worth Total: the product's base reduction applies
+// to the situations taxed on a reduced base (CST 20, 51, 70).
+double IcmsBase(double Total, const std::string& Situacao, double Reducao);
+
 struct ItemSums {
     double total = 0;      // sum of item totals
     double icms = 0;       // sum of item ICMS
+    double base = 0;       // sum of item ICMS bases (reduced where the product says)
     double quantity = 0;   // sum of quantities
 };
 

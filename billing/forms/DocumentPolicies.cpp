@@ -313,7 +313,7 @@ void InvoicePolicy::CheckItem(DocumentCore& Core) {
 }
 
 void InvoicePolicy::WriteSums(DocumentCore& Core, const ItemSums& Sums) {
-    Core.Field("Valor_Base_Calculo")->SetAsFloat(Sums.total);
+    Core.Field("Valor_Base_Calculo")->SetAsFloat(Sums.base);
     Core.Field("Valor_Produto")->SetAsFloat(Sums.total);
     Core.Field("Valor_ICMS")->SetAsFloat(Sums.icms);
     // Both weights are the quantities: product weights are not kept per item.
@@ -327,7 +327,7 @@ void InvoicePolicy::WriteTotal(DocumentCore& Core) {
 
 std::string InvoicePolicy::LoadSql() const {
     return "SELECT Nota_Fiscal_Item.*, Produto.Descricao_Abreviada AS Produto_Descricao, "
-           "Produto.Id_Produto AS Produto_Cadastrado "
+           "Produto.Id_Produto AS Produto_Cadastrado, Produto.RBC_Estadual "
            "FROM Nota_Fiscal_Item LEFT JOIN Produto ON Nota_Fiscal_Item.Id_Produto = Produto.Id_Produto "
            "WHERE Nota_Fiscal_Item.Id_Serie_Documento = :pid_serie_documento "
            "AND Nota_Fiscal_Item.Id_Nota_Fiscal = :pid_Nota_Fiscal "
@@ -435,7 +435,7 @@ void ShippingListPolicy::BeforePost(DocumentCore& Core) {
 }
 
 void ShippingListPolicy::WriteSums(DocumentCore& Core, const ItemSums& Sums) {
-    Core.Field("Valor_Base_Calculo")->SetAsFloat(Sums.total);
+    Core.Field("Valor_Base_Calculo")->SetAsFloat(Sums.base);
     Core.Field("Valor_Produto")->SetAsFloat(Sums.total);
     Core.Field("Valor_ICMS")->SetAsFloat(Sums.icms);
 }
@@ -447,7 +447,7 @@ void ShippingListPolicy::WriteTotal(DocumentCore& Core) {
 
 std::string ShippingListPolicy::LoadSql() const {
     return "SELECT Romaneio_Item.*, Produto.Descricao_Abreviada AS Produto_Descricao, "
-           "Produto.Id_Produto AS Produto_Cadastrado "
+           "Produto.Id_Produto AS Produto_Cadastrado, Produto.RBC_Estadual "
            "FROM Romaneio_Item LEFT JOIN Produto ON Romaneio_Item.Id_Produto = Produto.Id_Produto "
            "WHERE Romaneio_Item.Id_Romaneio = :pid_Romaneio "
            "ORDER BY Romaneio_Item.rowid";

@@ -58,8 +58,8 @@ TfrmNota109::TfrmNota109(TComponent* AOwner)
     KeepKeysInside(dbeObservacao);
     SetEdits(dbeId_Fornecedor, dbeNome);
     DressFields(qry, {{"Cep", "#####-###;0; ", ""},
-                      {"Telefone", "(##) #####-####;0; ", ""},
-                      {"Telefax", "(##) #####-####;0; ", ""}});
+                      {"Telefone", kTelefoneMask, ""},
+                      {"Telefax", kTelefoneMask, ""}});
     WithoutSearch();
     CloseWithoutAsking();
 

@@ -67,8 +67,8 @@ TfrmNota110::TfrmNota110(TComponent* AOwner)
                       {"Inscricao_Estadual", ">a#############;0; ", ""},
                       {"Inscricao_Estadual_ST", "##############;0; ", ""},
                       {"Cep", "#####-###;0; ", ""},
-                      {"Telefone", "(##) #####-####;0; ", ""},
-                      {"Telefax", "(##) #####-####;0; ", ""}});
+                      {"Telefone", kTelefoneMask, ""},
+                      {"Telefax", kTelefoneMask, ""}});
     // An empty table gets its row, left for the user to fill in: posting
     // it at once would only meet the checks before the form could be used.
     TDataSetNotifyEvent dressed = qry->AfterOpen;

@@ -92,4 +92,8 @@ struct FieldDress {
 };
 void DressFields(TDataSet* DataSet, std::vector<FieldDress> Dress);
 
+// Every telephone of the registers: a landline's 10 digits read
+// "(41) 3333-4444", a mobile's 11 "(41) 99999-8888", as typed and as shown.
+inline constexpr const char* kTelefoneMask = "(##) ####-####;0; |(##) #####-####;0; ";
+
 }  // namespace billing::forms

@@ -165,6 +165,7 @@ void TDBEdit::UpdateData() {
 
 void TDBEdit::KeyPressed(char32_t& Key) {
     if (Key == U'.' && TakesDecimals(link_.Field())) Key = static_cast<unsigned char>(FormatSettings.DecimalSeparator);
+    TCustomMaskEdit::KeyPressed(Key);
 }
 
 bool TDBEdit::AcceptKey(QKeyEvent* Event) {

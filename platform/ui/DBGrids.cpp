@@ -190,7 +190,8 @@ std::string MaskedDisplayText(const TField* Field) {
     // "12.345.678/0001-90"), as the class library's string fields do.
     bool text = Field->DataType() == ftString || Field->DataType() == ftWideString || Field->DataType() == ftFixedChar;
     if (!text || Field->EditMask().empty() || Field->OnGetText || Field->IsNull()) return Field->DisplayText();
-    return EditMask(Field->EditMask()).Format(Field->AsString());
+    const std::string value = Field->AsString();
+    return EditMask(EditMask::LayoutFor(Field->EditMask(), value)).Format(value);
 }
 
 }  // namespace ui

@@ -150,19 +150,120 @@ bool EditMask::Complete(const std::string& Shown) const {
     return !any || !missing;
 }
 
+size_t EditMask::Places() const {
+    size_t n = 0;
+    for (const Slot& s : slots_) n += s.literal ? 0 : 1;
+    return n;
+}
+
+namespace {
+
+std::vector<std::string> Layouts(const std::string& Mask) {
+    std::vector<std::string> out;
+    size_t start = 0;
+    for (;;) {
+        size_t bar = Mask.find('|', start);
+        out.push_back(Mask.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
+        if (bar == std::string::npos) return out;
+        start = bar + 1;
+    }
+}
+
+// The index of the layout Value takes among Layouts.
+size_t LayoutIndex(const std::vector<std::string>& Layouts, const std::string& Value) {
+    // The value's characters are its input characters: the literals of the
+    // layouts (kept when the mask saves them) and trailing blanks aside.
+    const ui::EditMask first(Layouts.front());
+    std::u32string literals;
+    {
+        const std::u32string shown = U32(first.Format(std::string(first.Places(), ' ')));
+        for (char32_t c : shown)
+            if (c != U' ') literals += c;
+    }
+    std::u32string v = U32(Value);
+    while (!v.empty() && v.back() == U' ') v.pop_back();
+    size_t count = 0;
+    for (char32_t c : v)
+        if (!first.SaveLiterals() || literals.find(c) == std::u32string::npos) ++count;
+    for (size_t i = 0; i < Layouts.size(); ++i)
+        if (ui::EditMask(Layouts[i]).Places() >= count) return i;
+    return Layouts.size() - 1;
+}
+
+}  // namespace
+
+std::string EditMask::LayoutFor(const std::string& Mask, const std::string& Value) {
+    if (Mask.find('|') == std::string::npos) return Mask;
+    const std::vector<std::string> layouts = Layouts(Mask);
+    return layouts[LayoutIndex(layouts, Value)];
+}
+
+std::string EditMask::LongerLayout(const std::string& Mask, const std::string& Value) {
+    if (Mask.find('|') == std::string::npos) return "";
+    const std::vector<std::string> layouts = Layouts(Mask);
+    const size_t i = LayoutIndex(layouts, Value);
+    return i + 1 < layouts.size() ? layouts[i + 1] : std::string();
+}
+
 }  // namespace ui
 
 // ---------------------------------------------------------------------------
+
+TCustomMaskEdit::TCustomMaskEdit(TComponent* AOwner) : TCustomEdit(AOwner) {
+    // A character taken out may leave a value the shorter layout fits.
+    QObject::connect(edit_, &QLineEdit::textEdited, edit_, [this] {
+        if (editMask_.find('|') == std::string::npos) return;
+        const std::string value = GetText();
+        const std::string layout = ui::EditMask::LayoutFor(editMask_, value);
+        if (layout == layout_) return;
+        const bool atEnd = edit_->cursorPosition() >= FilledEnd();
+        UseLayout(layout, value);
+        if (atEnd) edit_->setCursorPosition(FilledEnd());
+    });
+}
+
+int TCustomMaskEdit::FilledEnd() const {
+    const std::u32string shown = edit_->displayText().toStdU32String();
+    const size_t last = shown.find_last_not_of(mask_.Blank());
+    return last == std::u32string::npos ? 0 : static_cast<int>(last + 1);
+}
 
 void TCustomMaskEdit::SetEditMask(const std::string& Value) {
     if (Value == editMask_) return;
     std::string value = GetText();
     editMask_ = Value;
-    mask_ = ui::EditMask(Value);
+    UseLayout(ui::EditMask::LayoutFor(Value, value), value, true);
+    SetTextValue(value);
+}
+
+void TCustomMaskEdit::UseLayout(const std::string& Layout, const std::string& Value, bool Always) {
+    if (Layout == layout_ && !Always) return;
+    layout_ = Layout;
+    mask_ = ui::EditMask(Layout);
     settingText_ = true;
     edit_->setInputMask(ToQt(mask_.QtMask()));
+    edit_->setText(ToQt(mask_.Format(Value)));
     settingText_ = false;
-    SetTextValue(value);
+}
+
+void TCustomMaskEdit::KeyPressed(char32_t& Key) {
+    TCustomEdit::KeyPressed(Key);
+    if (Key < U' ' || editMask_.find('|') == std::string::npos || edit_->hasSelectedText()) return;
+    if (edit_->cursorPosition() < FilledEnd()) return;
+    const std::string value = GetText();
+    const std::string longer = ui::EditMask::LongerLayout(editMask_, value);
+    if (longer.empty()) return;
+    const std::u32string key(1, Key);
+    const std::string grown = value + ui::U8(key);
+    if (ui::EditMask::LayoutFor(editMask_, grown) == layout_) return;
+    // Only a character the longer layout takes there moves the text to it.
+    const ui::EditMask next(longer);
+    QLineEdit probe;
+    probe.setInputMask(ToQt(next.QtMask()));
+    probe.setText(ToQt(next.Format(grown)));
+    if (next.ValueOf(ToStd(probe.displayText())) != grown) return;
+    UseLayout(longer, value);
+    edit_->setCursorPosition(FilledEnd());
 }
 
 std::string TCustomMaskEdit::EditText() const { return ToStd(edit_->displayText()); }
@@ -183,6 +284,7 @@ void TCustomMaskEdit::SetTextValue(const std::string& Value) {
         TCustomEdit::SetTextValue(Value);
         return;
     }
+    UseLayout(ui::EditMask::LayoutFor(editMask_, Value), Value);
     if (GetText() == Value) return;
     settingText_ = true;
     edit_->setText(ToQt(mask_.Format(Value)));

@@ -35,6 +35,17 @@ public:
     // as filled: nothing was typed).
     bool Complete(const std::string& Shown) const;
 
+    // The number of input places.
+    size_t Places() const;
+
+    // A mask may give several layouts of the same kind of value, separated
+    // by "|" and shortest first ("(##) ####-####;0; |(##) #####-####;0; ":
+    // a landline and a mobile number). A value is laid out in the first one
+    // with room for all its characters, the last one when none has.
+    static std::string LayoutFor(const std::string& Mask, const std::string& Value);
+    // The layout after the one Value takes, or "" when there is none.
+    static std::string LongerLayout(const std::string& Mask, const std::string& Value);
+
 private:
     struct Slot {
         bool literal = false;
@@ -52,7 +63,7 @@ private:
 class TCustomMaskEdit : public TCustomEdit {
 public:
     FAT_CLASS_NAME(TCustomMaskEdit)
-    explicit TCustomMaskEdit(TComponent* AOwner) : TCustomEdit(AOwner) {}
+    explicit TCustomMaskEdit(TComponent* AOwner);
 
     const std::string& EditMask() const { return editMask_; }
     void SetEditMask(const std::string& Value);
@@ -67,10 +78,18 @@ protected:
     // Text is the value: without the literals when the mask says so.
     std::string GetText() const override;
     void SetTextValue(const std::string& Value) override;
+    // A character typed into the full shorter layout of a mask with several
+    // moves the text to the next layout first, so that nothing typed is lost.
+    void KeyPressed(char32_t& Key) override;
     ui::EditMask mask_;
 
 private:
+    // Lays the edit out in the layout that fits Value (masks with several).
+    void UseLayout(const std::string& Layout, const std::string& Value, bool Always = false);
+    // Where the typed text ends in the edit.
+    int FilledEnd() const;
     std::string editMask_;
+    std::string layout_;
 };
 
 class TMaskEdit : public TCustomMaskEdit {

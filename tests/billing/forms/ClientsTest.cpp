@@ -14,6 +14,7 @@
 #include "billing/forms/Nota100.h"
 #include "billing/forms/Pesquisa.h"
 #include "platform/rtl/DateUtils.h"
+#include "platform/ui/DBGrids.h"
 #include "tests/billing/forms/RegisterFixture.h"
 
 namespace {
@@ -374,6 +375,46 @@ TEST_F(Clients, TheMunicipalityButtonWritesTheChosenKeyAndShowsItsState) {
 
 // Typed into the edits as a clerk types them: an 11-digit mobile number keeps
 // its last digit, and a São Paulo rural producer's registration its "P".
+TEST_F(Clients, ATelephoneShowsTheLandlineOrTheMobileLayoutByItsDigitsTypedAndStored) {
+    Open();
+    form->btnInsert->Click();
+    FillValid();
+    const struct {
+        const char* typed;
+        bool backspace;  // one digit taken back after typing
+        const char* shown;
+        const char* stored;
+    } cases[] = {
+        {"4133334444", false, "(41) 3333-4444", "4133334444"},
+        {"41999998888", false, "(41) 99999-8888", "41999998888"},
+        {"41999998888", true, "(41) 9999-9888", "4199999888"},
+        {"4133334444a", false, "(41) 3333-4444", "4133334444"},  // a letter does not move the layout
+    };
+    QLineEdit* line = form->dbeTelefone->LineEdit();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.typed) + (c.backspace ? " <-" : ""));
+        Set("Telefone", "");
+        line->setFocus();
+        line->setCursorPosition(0);
+        QTest::keyClicks(line, c.typed);
+        if (c.backspace) QTest::keyClick(line, Qt::Key_Backspace);
+        EXPECT_EQ(form->dbeTelefone->EditText(), c.shown);
+        F("Telefone")->DataSet()->UpdateRecord();
+        EXPECT_EQ(F("Telefone")->AsString(), c.stored);
+    }
+    // Read back, each number has its own layout in the edit and in a grid.
+    ExpectSaved();
+    for (const char* stored : {"4133334444", "41999998888"}) {
+        SCOPED_TRACE(stored);
+        dmdb->ADOConnection->Execute(std::string("update cliente set telefone = '") + stored + "'");
+        form->qry->Close();
+        form->qry->Open();
+        const std::string shown = std::string(stored).size() == 10 ? "(41) 3333-4444" : "(41) 99999-8888";
+        EXPECT_EQ(form->dbeTelefone->EditText(), shown);
+        EXPECT_EQ(ui::MaskedDisplayText(F("Telefone")), shown);
+    }
+}
+
 TEST_F(Clients, AMobileNumberAndARuralProducersRegistrationAreKeptAsTyped) {
     Open();
     form->btnInsert->Click();

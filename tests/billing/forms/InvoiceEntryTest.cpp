@@ -273,6 +273,52 @@ TEST_F(InvoiceEntry, ItemAndInvoiceTotals) {
     EXPECT_DOUBLE_EQ(Num(core, "Valor_Total_Nota"), 97.50);
 }
 
+TEST_F(InvoiceEntry, AnItemTaxedOnAReducedBaseTakesItsProductsReductionAndTransmits) {
+    NFE_REQUIRE_SCHEMAS();
+    Exec("insert into situacao_tributaria (Id_Situacao_Tributaria, Descricao) values "
+         "('051', 'Diferimento'), ('070', 'Redução com ST'), ('120', 'Redução, estrangeira')");
+    const struct {
+        const char* cst;
+        const char* reduction;  // the product's, as stored
+        double rate, quantity, price, base, icms;
+    } cases[] = {
+        {"020", "33.33", 18, 1, 100, 66.67, 12.00},
+        {"070", "10", 12, 3, 10.50, 28.35, 3.40},
+        {"120", "41.67", 7, 1, 0.99, 0.58, 0.04},
+        {"051", "null", 18, 2, 5, 10, 1.80},
+        {"000", "33.33", 18, 1, 100, 100, 18.00},  // a full-tax situation ignores a reduction
+    };
+    DocumentCore* core = Invoices();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.cst);
+        Exec(std::string("update produto set id_cst_estadual = '") + c.cst + "', rbc_estadual = " + c.reduction +
+             ", aliq_icms_estadual = " + std::to_string(c.rate) + " where id_produto = '00007'");
+        core->Header()->Insert();
+        AddItem(core, c.quantity, "7", c.price);
+        EXPECT_NEAR(core->Items()->FieldByName("Valor_ICMS")->AsFloat(), c.icms, 0.005);
+        EXPECT_NEAR(Num(core, "Valor_Base_Calculo"), c.base, 1e-9);
+        EXPECT_NEAR(Num(core, "Valor_ICMS"), c.icms, 0.005);
+        core->Header()->Cancel();
+    }
+
+    // Saved and transmitted, the writer finds the item agreeing with itself.
+    Exec("update produto set id_cst_estadual = '020', rbc_estadual = 33.33, aliq_icms_estadual = 18 "
+         "where id_produto = '00007'");
+    fs::create_directory(dir.path() / "envio");
+    dmdb->Set_Var("pasta_nfe_envio", dir.file("envio"));
+    core->Header()->Insert();
+    AddItem(core, 1, "7", 100);
+    dialogs.Expect(MsgTransmitir, mrYes, "Transmitir NF-e");
+    dialogs.Expect("não está instalado", mrOk);
+    core->Header()->Post();
+    const std::string file = dir.file("envio/" + Scalar("select numero_nfe from nota_fiscal") + "-nfe.xml");
+    ASSERT_TRUE(fs::exists(file));
+    const std::string xml = testsupport::ReadAll(file);
+    for (const char* part : {"<pRedBC>33.33</pRedBC>", "<vBC>66.67</vBC>", "<vICMS>12.00</vICMS>"})
+        EXPECT_NE(xml.find(part), std::string::npos) << part << "\n" << xml;
+    EXPECT_EQ(Scalar("select valor_base_calculo from nota_fiscal"), "66.67");
+}
+
 TEST_F(InvoiceEntry, ItemsTakeTheirProductTheHeaderCfopAndAreChecked) {
     DocumentCore* core = Invoices();
     TDataSet* items = core->Items();
