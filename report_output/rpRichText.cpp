@@ -934,6 +934,24 @@ TStrings* TrpCustomRichText::RichTextStrings() {
 
 // --- Selection attributes ---
 
+// Made without a rich text (a script may construct one), the attributes
+// read as defaults and change nothing.
+QTextCharFormat TrpTextAttributes::Look() const {
+    return owner_ != nullptr ? owner_->SelCharFormat() : QTextCharFormat();
+}
+
+void TrpTextAttributes::Change(const QTextCharFormat& Format) {
+    if (owner_ != nullptr) owner_->MergeSelCharFormat(Format);
+}
+
+QTextBlockFormat TrpParaAttributes::Look() const {
+    return owner_ != nullptr ? owner_->SelBlockFormat() : QTextBlockFormat();
+}
+
+void TrpParaAttributes::Change(const QTextBlockFormat& Format) {
+    if (owner_ != nullptr) owner_->MergeSelBlockFormat(Format);
+}
+
 TClass TrpTextAttributes::StaticClassType() {
     using A = TrpTextAttributes;
     static const TClassInfo info = TClassBuilder<A>("TrpTextAttributes", TPersistent::StaticClassType())
@@ -946,18 +964,18 @@ TClass TrpTextAttributes::StaticClassType() {
 }
 
 std::string TrpTextAttributes::Name() const {
-    const QStringList families = owner_->SelCharFormat().fontFamilies().toStringList();
+    const QStringList families = Look().fontFamilies().toStringList();
     return families.isEmpty() ? std::string("Arial") : families.first().toStdString();
 }
 
 void TrpTextAttributes::SetName(const std::string& Value) {
     QTextCharFormat f;
     f.setFontFamilies(QStringList{QString::fromStdString(Value)});
-    owner_->MergeSelCharFormat(f);
+    Change(f);
 }
 
 int TrpTextAttributes::Size() const {
-    const double points = owner_->SelCharFormat().fontPointSize();
+    const double points = Look().fontPointSize();
     return static_cast<int>(std::lround(points > 0 ? points : 12.0));
 }
 
@@ -965,11 +983,11 @@ void TrpTextAttributes::SetSize(int Value) {
     if (Value <= 0) return;
     QTextCharFormat f;
     f.setFontPointSize(Value);
-    owner_->MergeSelCharFormat(f);
+    Change(f);
 }
 
 TFontStyles TrpTextAttributes::Style() const {
-    const QTextCharFormat f = owner_->SelCharFormat();
+    const QTextCharFormat f = Look();
     TFontStyles style;
     if (f.fontWeight() >= QFont::DemiBold) style.Include(fsBold);
     if (f.fontItalic()) style.Include(fsItalic);
@@ -984,11 +1002,11 @@ void TrpTextAttributes::SetStyle(TFontStyles Value) {
     f.setFontItalic(Value.Contains(fsItalic));
     f.setFontUnderline(Value.Contains(fsUnderline));
     f.setFontStrikeOut(Value.Contains(fsStrikeOut));
-    owner_->MergeSelCharFormat(f);
+    Change(f);
 }
 
 TColor TrpTextAttributes::Color() const {
-    const QTextCharFormat f = owner_->SelCharFormat();
+    const QTextCharFormat f = Look();
     return f.hasProperty(QTextFormat::ForegroundBrush) && f.foreground().style() != Qt::NoBrush
                ? ToColor(f.foreground().color())
                : clBlack;
@@ -997,7 +1015,7 @@ TColor TrpTextAttributes::Color() const {
 void TrpTextAttributes::SetColor(TColor Value) {
     QTextCharFormat f;
     f.setForeground(QBrush(ToQColor(Value)));
-    owner_->MergeSelCharFormat(f);
+    Change(f);
 }
 
 void TrpTextAttributes::Assign(TPersistent* Source) {
@@ -1011,7 +1029,7 @@ void TrpTextAttributes::Assign(TPersistent* Source) {
         f.setFontStrikeOut(font->Style().Contains(fsStrikeOut));
         f.setForeground(QBrush(ToQColor(font->Color())));
     } else if (auto* other = dynamic_cast<TrpTextAttributes*>(Source)) {
-        const QTextCharFormat from = other->owner_->SelCharFormat();
+        const QTextCharFormat from = other->Look();
         f.setFontFamilies(QStringList{QString::fromStdString(other->Name())});
         f.setFontPointSize(other->Size());
         f.setFontWeight(from.fontWeight() >= QFont::DemiBold ? QFont::Bold : QFont::Normal);
@@ -1023,7 +1041,7 @@ void TrpTextAttributes::Assign(TPersistent* Source) {
         TPersistent::Assign(Source);
         return;
     }
-    owner_->MergeSelCharFormat(f);
+    Change(f);
 }
 
 TClass TrpParaAttributes::StaticClassType() {
@@ -1040,7 +1058,7 @@ TClass TrpParaAttributes::StaticClassType() {
 }
 
 TAlignment TrpParaAttributes::Alignment() const {
-    const Qt::Alignment a = owner_->SelBlockFormat().alignment() & Qt::AlignHorizontal_Mask;
+    const Qt::Alignment a = Look().alignment() & Qt::AlignHorizontal_Mask;
     if (a & Qt::AlignRight) return taRightJustify;
     if (a & Qt::AlignHCenter) return taCenter;
     return taLeftJustify;
@@ -1049,39 +1067,39 @@ TAlignment TrpParaAttributes::Alignment() const {
 void TrpParaAttributes::SetAlignment(TAlignment Value) {
     QTextBlockFormat f;
     f.setAlignment(Value == taRightJustify ? Qt::AlignRight : Value == taCenter ? Qt::AlignHCenter : Qt::AlignLeft);
-    owner_->MergeSelBlockFormat(f);
+    Change(f);
 }
 
-int TrpParaAttributes::FirstIndent() const { return static_cast<int>(std::lround(owner_->SelBlockFormat().textIndent())); }
+int TrpParaAttributes::FirstIndent() const { return static_cast<int>(std::lround(Look().textIndent())); }
 
 void TrpParaAttributes::SetFirstIndent(int Value) {
     QTextBlockFormat f;
     f.setTextIndent(Value);
-    owner_->MergeSelBlockFormat(f);
+    Change(f);
 }
 
-int TrpParaAttributes::LeftIndent() const { return static_cast<int>(std::lround(owner_->SelBlockFormat().leftMargin())); }
+int TrpParaAttributes::LeftIndent() const { return static_cast<int>(std::lround(Look().leftMargin())); }
 
 void TrpParaAttributes::SetLeftIndent(int Value) {
     QTextBlockFormat f;
     f.setLeftMargin(std::max(Value, 0));
-    owner_->MergeSelBlockFormat(f);
+    Change(f);
 }
 
 int TrpParaAttributes::RightIndent() const {
-    return static_cast<int>(std::lround(owner_->SelBlockFormat().rightMargin()));
+    return static_cast<int>(std::lround(Look().rightMargin()));
 }
 
 void TrpParaAttributes::SetRightIndent(int Value) {
     QTextBlockFormat f;
     f.setRightMargin(std::max(Value, 0));
-    owner_->MergeSelBlockFormat(f);
+    Change(f);
 }
 
-int TrpParaAttributes::TabCount() const { return static_cast<int>(owner_->SelBlockFormat().tabPositions().size()); }
+int TrpParaAttributes::TabCount() const { return static_cast<int>(Look().tabPositions().size()); }
 
 int TrpParaAttributes::Tab(int Index) const {
-    const QList<QTextOption::Tab> tabs = owner_->SelBlockFormat().tabPositions();
+    const QList<QTextOption::Tab> tabs = Look().tabPositions();
     return Index >= 0 && Index < tabs.size() ? static_cast<int>(std::lround(tabs[Index].position)) : 0;
 }
 
@@ -1093,7 +1111,7 @@ void TrpParaAttributes::SetTabs(const std::vector<int>& Stops) {
         if (stop > 0) tabs.append(QTextOption::Tab(stop, QTextOption::LeftTab));
     QTextBlockFormat f;
     f.setTabPositions(tabs);
-    owner_->MergeSelBlockFormat(f);
+    Change(f);
 }
 
 void TrpParaAttributes::Assign(TPersistent* Source) {
@@ -1103,13 +1121,13 @@ void TrpParaAttributes::Assign(TPersistent* Source) {
         return;
     }
     QTextBlockFormat f;
-    const QTextBlockFormat from = other->owner_->SelBlockFormat();
+    const QTextBlockFormat from = other->Look();
     f.setAlignment(from.alignment());
     f.setTextIndent(from.textIndent());
     f.setLeftMargin(from.leftMargin());
     f.setRightMargin(from.rightMargin());
     f.setTabPositions(from.tabPositions());
-    owner_->MergeSelBlockFormat(f);
+    Change(f);
 }
 
 // --- Mail merge ---

@@ -137,6 +137,9 @@ public:
     void Assign(TPersistent* Source) override;
 
 private:
+    QTextCharFormat Look() const;
+    void Change(const QTextCharFormat& Format);
+
     TrpCustomRichText* owner_;
 };
 
@@ -167,6 +170,9 @@ public:
     void Assign(TPersistent* Source) override;
 
 private:
+    QTextBlockFormat Look() const;
+    void Change(const QTextBlockFormat& Format);
+
     TrpCustomRichText* owner_;
 };
 

@@ -670,6 +670,18 @@ TEST(RichTextSelection, TextAttributesChangeOnlyTheSelectedCharactersAndStayInTh
     EXPECT_EQ(rich.SelAttributes()->Size(), 10);
     EXPECT_EQ(rich.SelAttributes()->Name(), "Arial");
     EXPECT_TRUE(rich.SelAttributes()->Style() == (TFontStyles{fsBold, fsItalic}));
+    // Scripts read both objects and cannot replace them; one made alone changes nothing.
+    for (auto [name, cls] : {std::pair{"selattributes", TrpTextAttributes::StaticClassType()},
+                             std::pair{"PARAGRAPH", TrpParaAttributes::StaticClassType()}}) {
+        TrsMemberDescriptor rec;
+        ASSERT_TRUE(TrsTrpCustomRichTextRTTI::Instance()->GetPropRec(TrpRichText::StaticClassType(), name, rec));
+        EXPECT_EQ(rec.ClassType, cls);
+        EXPECT_TRUE(rec.ReadOnly);
+        EXPECT_FALSE(TrsTrpCustomRichTextRTTI::Instance()->SetPropValue(&rich, name, TrsValue(ScriptObject(rich, name))));
+    }
+    TrpTextAttributes alone(nullptr);
+    alone.SetSize(20);
+    EXPECT_EQ(alone.Size(), 12);
 }
 
 TEST(RichTextSelection, ParagraphAttributesChangeEveryParagraphTheSelectionTouches) {
