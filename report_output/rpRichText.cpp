@@ -499,6 +499,43 @@ void TrpRTFEngine::MeasureRange(TCanvas* Canvas, QTextDocument& Doc, const TRect
     Height = static_cast<int>(std::ceil(used * Canvas->PixelsPerInchY() / refPpi - 1e-6));
 }
 
+namespace {
+
+TColor ToColor(const QColor& c) { return static_cast<TColor>(c.red() | (c.green() << 8) | (c.blue() << 16)); }
+
+QColor ToQColor(TColor c) {
+    const uint32_t rgb = gfx::ColorToRGB(c);  // 0x00RRGGBB
+    return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
+// The format of the character at Pos (QTextCursor gives the one before it).
+QTextCharFormat CharFormatAt(QTextDocument& doc, int pos) {
+    QTextCursor c(&doc);
+    c.setPosition(std::clamp(pos + 1, 0, TrpRTFEngine::TextLength(doc)));
+    return c.charFormat();
+}
+
+}  // namespace
+
+TColor TrpRTFEngine::SetSelectionBackColor(QTextDocument& Doc, TrpCharRange Selection, TColor Color) {
+    std::lock_guard<std::recursive_mutex> guard(Lock());
+    const int length = TextLength(Doc);
+    const int first = std::clamp(Selection.First, 0, length);
+    const int last = Selection.Last < 0 ? length - 1 : std::min(Selection.Last, length - 1);
+    const QTextCharFormat before = CharFormatAt(Doc, first);
+    const TColor previous = before.hasProperty(QTextFormat::BackgroundBrush) && before.background().style() != Qt::NoBrush
+                                ? ToColor(before.background().color())
+                                : clNone;
+    if (last < first) return previous;
+    QTextCursor c(&Doc);
+    c.setPosition(first);
+    c.setPosition(last + 1, QTextCursor::KeepAnchor);
+    QTextCharFormat f;
+    f.setBackground(Color == clNone ? QBrush(Qt::NoBrush) : QBrush(ToQColor(Color)));
+    c.mergeCharFormat(f);
+    return previous;
+}
+
 bool TrpRTFEngine::StreamsEqual(TStream* A, TStream* B) {
     if (A == nullptr || B == nullptr) return A == B;
     if (A->Size() != B->Size()) return false;
@@ -713,6 +750,8 @@ TrpCustomRichText::TrpCustomRichText(TComponent* AOwner)
     SetCacheRecordSize(kRichTextRecordSize);
     SetDrawCommandClass(TrpDrawRichText::StaticClassType());
     SetColor(clWhite);
+    selAttributes_ = std::make_unique<TrpTextAttributes>(this);
+    paragraph_ = std::make_unique<TrpParaAttributes>(this);
 }
 
 TrpCustomRichText::~TrpCustomRichText() {
@@ -729,14 +768,14 @@ void TrpCustomRichText::SetRichText(const std::string& Value) {
 
 TMemoryStream* TrpCustomRichText::GetRTFStream() { return stream_.get(); }
 
-void TrpCustomRichText::StreamToDocument() {
+void TrpCustomRichText::UpdateRichEdit() {
     std::lock_guard<std::recursive_mutex> guard(TrpRTFEngine::Lock());
     rtf::Read(StreamBytes(stream_.get()), *document_);
 }
 
 void TrpCustomRichText::RichTextChanged() {
     if (IsReading()) return;
-    StreamToDocument();
+    UpdateRichEdit();
 }
 
 std::string TrpCustomRichText::PlainText() const {
@@ -824,10 +863,271 @@ void TrpCustomRichText::SetSelText(const std::string& Value) {
     selLength_ = 0;
 }
 
+std::pair<int, int> TrpCustomRichText::Selection() const {
+    const int length = TrpRTFEngine::TextLength(*document_);
+    const int start = std::clamp(selStart_, 0, length);
+    return {start, std::clamp(selLength_, 0, length - start)};
+}
+
+void TrpCustomRichText::DocumentEdited() {
+    std::string rtfText;
+    {
+        std::lock_guard<std::recursive_mutex> guard(TrpRTFEngine::Lock());
+        rtfText = rtf::Write(*document_);
+    }
+    SetRichText(rtfText);
+}
+
+QTextCharFormat TrpCustomRichText::SelCharFormat() const {
+    std::lock_guard<std::recursive_mutex> guard(TrpRTFEngine::Lock());
+    return CharFormatAt(*document_, Selection().first);
+}
+
+void TrpCustomRichText::MergeSelCharFormat(const QTextCharFormat& Format) {
+    {
+        std::lock_guard<std::recursive_mutex> guard(TrpRTFEngine::Lock());
+        const auto [start, count] = Selection();
+        if (count == 0) return;
+        QTextCursor c(document_.get());
+        c.setPosition(start);
+        c.setPosition(start + count, QTextCursor::KeepAnchor);
+        c.mergeCharFormat(Format);
+    }
+    DocumentEdited();
+}
+
+QTextBlockFormat TrpCustomRichText::SelBlockFormat() const {
+    std::lock_guard<std::recursive_mutex> guard(TrpRTFEngine::Lock());
+    return document_->findBlock(Selection().first).blockFormat();
+}
+
+void TrpCustomRichText::MergeSelBlockFormat(const QTextBlockFormat& Format) {
+    {
+        std::lock_guard<std::recursive_mutex> guard(TrpRTFEngine::Lock());
+        const auto [start, count] = Selection();
+        // Every paragraph the selection touches, the caret's one at least.
+        QTextCursor c(document_.get());
+        c.setPosition(start);
+        c.setPosition(start + count, QTextCursor::KeepAnchor);
+        c.mergeBlockFormat(Format);
+    }
+    DocumentEdited();
+}
+
+TColor TrpCustomRichText::SetSelectionBackColor(TColor Color) {
+    TColor previous;
+    {
+        std::lock_guard<std::recursive_mutex> guard(TrpRTFEngine::Lock());
+        const auto [start, count] = Selection();
+        previous = TrpRTFEngine::SetSelectionBackColor(*document_, {start, start + count - 1}, Color);
+        if (count == 0) return previous;
+    }
+    DocumentEdited();
+    return previous;
+}
+
 TStrings* TrpCustomRichText::RichTextStrings() {
     if (!richTextStrings_) richTextStrings_ = std::make_unique<TStringList>();
     richTextStrings_->SetText(GetRichText());
     return richTextStrings_.get();
+}
+
+// --- Selection attributes ---
+
+// Made without a rich text (a script may construct one), the attributes
+// read as defaults and change nothing.
+QTextCharFormat TrpTextAttributes::Look() const {
+    return owner_ != nullptr ? owner_->SelCharFormat() : QTextCharFormat();
+}
+
+void TrpTextAttributes::Change(const QTextCharFormat& Format) {
+    if (owner_ != nullptr) owner_->MergeSelCharFormat(Format);
+}
+
+QTextBlockFormat TrpParaAttributes::Look() const {
+    return owner_ != nullptr ? owner_->SelBlockFormat() : QTextBlockFormat();
+}
+
+void TrpParaAttributes::Change(const QTextBlockFormat& Format) {
+    if (owner_ != nullptr) owner_->MergeSelBlockFormat(Format);
+}
+
+TClass TrpTextAttributes::StaticClassType() {
+    using A = TrpTextAttributes;
+    static const TClassInfo info = TClassBuilder<A>("TrpTextAttributes", TPersistent::StaticClassType())
+                                       .Ordinal("Color", TypeInfoColor(), &A::Color, &A::SetColor)
+                                       .String("Name", &A::Name, &A::SetName)
+                                       .Integer("Size", &A::Size, &A::SetSize)
+                                       .Set("Style", TypeInfoFontStyles(), &A::Style, &A::SetStyle)
+                                       .Build();
+    return &info;
+}
+
+std::string TrpTextAttributes::Name() const {
+    const QStringList families = Look().fontFamilies().toStringList();
+    return families.isEmpty() ? std::string("Arial") : families.first().toStdString();
+}
+
+void TrpTextAttributes::SetName(const std::string& Value) {
+    QTextCharFormat f;
+    f.setFontFamilies(QStringList{QString::fromStdString(Value)});
+    Change(f);
+}
+
+int TrpTextAttributes::Size() const {
+    const double points = Look().fontPointSize();
+    return static_cast<int>(std::lround(points > 0 ? points : 12.0));
+}
+
+void TrpTextAttributes::SetSize(int Value) {
+    if (Value <= 0) return;
+    QTextCharFormat f;
+    f.setFontPointSize(Value);
+    Change(f);
+}
+
+TFontStyles TrpTextAttributes::Style() const {
+    const QTextCharFormat f = Look();
+    TFontStyles style;
+    if (f.fontWeight() >= QFont::DemiBold) style.Include(fsBold);
+    if (f.fontItalic()) style.Include(fsItalic);
+    if (f.fontUnderline()) style.Include(fsUnderline);
+    if (f.fontStrikeOut()) style.Include(fsStrikeOut);
+    return style;
+}
+
+void TrpTextAttributes::SetStyle(TFontStyles Value) {
+    QTextCharFormat f;
+    f.setFontWeight(Value.Contains(fsBold) ? QFont::Bold : QFont::Normal);
+    f.setFontItalic(Value.Contains(fsItalic));
+    f.setFontUnderline(Value.Contains(fsUnderline));
+    f.setFontStrikeOut(Value.Contains(fsStrikeOut));
+    Change(f);
+}
+
+TColor TrpTextAttributes::Color() const {
+    const QTextCharFormat f = Look();
+    return f.hasProperty(QTextFormat::ForegroundBrush) && f.foreground().style() != Qt::NoBrush
+               ? ToColor(f.foreground().color())
+               : clBlack;
+}
+
+void TrpTextAttributes::SetColor(TColor Value) {
+    QTextCharFormat f;
+    f.setForeground(QBrush(ToQColor(Value)));
+    Change(f);
+}
+
+void TrpTextAttributes::Assign(TPersistent* Source) {
+    QTextCharFormat f;
+    if (auto* font = dynamic_cast<TFont*>(Source)) {
+        f.setFontFamilies(QStringList{QString::fromStdString(font->Name())});
+        f.setFontPointSize(font->SizeInPoints() > 0 ? font->SizeInPoints() : 12.0);
+        f.setFontWeight(font->Style().Contains(fsBold) ? QFont::Bold : QFont::Normal);
+        f.setFontItalic(font->Style().Contains(fsItalic));
+        f.setFontUnderline(font->Style().Contains(fsUnderline));
+        f.setFontStrikeOut(font->Style().Contains(fsStrikeOut));
+        f.setForeground(QBrush(ToQColor(font->Color())));
+    } else if (auto* other = dynamic_cast<TrpTextAttributes*>(Source)) {
+        const QTextCharFormat from = other->Look();
+        f.setFontFamilies(QStringList{QString::fromStdString(other->Name())});
+        f.setFontPointSize(other->Size());
+        f.setFontWeight(from.fontWeight() >= QFont::DemiBold ? QFont::Bold : QFont::Normal);
+        f.setFontItalic(from.fontItalic());
+        f.setFontUnderline(from.fontUnderline());
+        f.setFontStrikeOut(from.fontStrikeOut());
+        f.setForeground(QBrush(ToQColor(other->Color())));
+    } else {
+        TPersistent::Assign(Source);
+        return;
+    }
+    Change(f);
+}
+
+TClass TrpParaAttributes::StaticClassType() {
+    using A = TrpParaAttributes;
+    static const TClassInfo info =
+        TClassBuilder<A>("TrpParaAttributes", TPersistent::StaticClassType())
+            .Enum("Alignment", rpTypeInfo<TAlignment>(), &A::Alignment, &A::SetAlignment)
+            .Integer("FirstIndent", &A::FirstIndent, &A::SetFirstIndent)
+            .Integer("LeftIndent", &A::LeftIndent, &A::SetLeftIndent)
+            .Integer("RightIndent", &A::RightIndent, &A::SetRightIndent)
+            .Integer("TabCount", &A::TabCount, nullptr)
+            .Build();
+    return &info;
+}
+
+TAlignment TrpParaAttributes::Alignment() const {
+    const Qt::Alignment a = Look().alignment() & Qt::AlignHorizontal_Mask;
+    if (a & Qt::AlignRight) return taRightJustify;
+    if (a & Qt::AlignHCenter) return taCenter;
+    return taLeftJustify;
+}
+
+void TrpParaAttributes::SetAlignment(TAlignment Value) {
+    QTextBlockFormat f;
+    f.setAlignment(Value == taRightJustify ? Qt::AlignRight : Value == taCenter ? Qt::AlignHCenter : Qt::AlignLeft);
+    Change(f);
+}
+
+int TrpParaAttributes::FirstIndent() const { return static_cast<int>(std::lround(Look().textIndent())); }
+
+void TrpParaAttributes::SetFirstIndent(int Value) {
+    QTextBlockFormat f;
+    f.setTextIndent(Value);
+    Change(f);
+}
+
+int TrpParaAttributes::LeftIndent() const { return static_cast<int>(std::lround(Look().leftMargin())); }
+
+void TrpParaAttributes::SetLeftIndent(int Value) {
+    QTextBlockFormat f;
+    f.setLeftMargin(std::max(Value, 0));
+    Change(f);
+}
+
+int TrpParaAttributes::RightIndent() const {
+    return static_cast<int>(std::lround(Look().rightMargin()));
+}
+
+void TrpParaAttributes::SetRightIndent(int Value) {
+    QTextBlockFormat f;
+    f.setRightMargin(std::max(Value, 0));
+    Change(f);
+}
+
+int TrpParaAttributes::TabCount() const { return static_cast<int>(Look().tabPositions().size()); }
+
+int TrpParaAttributes::Tab(int Index) const {
+    const QList<QTextOption::Tab> tabs = Look().tabPositions();
+    return Index >= 0 && Index < tabs.size() ? static_cast<int>(std::lround(tabs[Index].position)) : 0;
+}
+
+void TrpParaAttributes::SetTabs(const std::vector<int>& Stops) {
+    std::vector<int> sorted = Stops;
+    std::sort(sorted.begin(), sorted.end());
+    QList<QTextOption::Tab> tabs;
+    for (int stop : sorted)
+        if (stop > 0) tabs.append(QTextOption::Tab(stop, QTextOption::LeftTab));
+    QTextBlockFormat f;
+    f.setTabPositions(tabs);
+    Change(f);
+}
+
+void TrpParaAttributes::Assign(TPersistent* Source) {
+    auto* other = dynamic_cast<TrpParaAttributes*>(Source);
+    if (other == nullptr) {
+        TPersistent::Assign(Source);
+        return;
+    }
+    QTextBlockFormat f;
+    const QTextBlockFormat from = other->Look();
+    f.setAlignment(from.alignment());
+    f.setTextIndent(from.textIndent());
+    f.setLeftMargin(from.leftMargin());
+    f.setRightMargin(from.rightMargin());
+    f.setTabPositions(from.tabPositions());
+    Change(f);
 }
 
 // --- Mail merge ---
@@ -965,7 +1265,7 @@ void TrpCustomRichText::GenerateContent() {
     // The text as it stands now, merged when asked.
     std::lock_guard<std::recursive_mutex> guard(TrpRTFEngine::Lock());
     GetRTFStream();
-    StreamToDocument();
+    UpdateRichEdit();
     if (mailMerge_) MergeFields();
     const int length = TrpRTFEngine::TextLength(*document_);
     if (!Stretch() || !Grows()) {

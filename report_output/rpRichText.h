@@ -22,6 +22,10 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include <QTextFormat>
 
 #include "platform/gfx/Canvas.h"
 #include "platform/rtl/Streams.h"
@@ -53,6 +57,11 @@ public:
     // height the lines use, trailing paragraph ends left out.
     static void MeasureRange(TCanvas* Canvas, QTextDocument& Doc, const TRect& Rect, TrpCharRange Range,
                              int& LastChar, int& Height);
+    // Gives the characters of Selection the background Color (clNone takes
+    // the background away) and returns the background the selection's first
+    // character had before (clNone when it had none), so that a highlight
+    // can be undone by setting that back. An empty selection changes nothing.
+    static TColor SetSelectionBackColor(QTextDocument& Doc, TrpCharRange Selection, TColor Color);
     // Same size and the same lines, compared as text.
     static bool StreamsEqual(TStream* A, TStream* B);
     // The number of characters of a document (paragraph ends count one).
@@ -103,6 +112,70 @@ private:
 
 using TrpGetRichTextEvent = std::function<void(TObject* Sender, std::string& Text)>;
 
+class TrpCustomRichText;
+
+// The look of a rich text's selected characters. Reading gives the look of
+// the selection's first character (of the one at the caret when nothing is
+// selected); each change applies at once to every selected character,
+// keeps the rest of their look and is kept in the RTF text. With nothing
+// selected a change has nothing to apply to.
+class TrpTextAttributes : public TPersistent {
+public:
+    explicit TrpTextAttributes(TrpCustomRichText* Owner) : owner_(Owner) {}
+    FAT_CLASS(TrpTextAttributes)
+
+    std::string Name() const;
+    void SetName(const std::string& Value);
+    // In points.
+    int Size() const;
+    void SetSize(int Value);
+    TFontStyles Style() const;
+    void SetStyle(TFontStyles Value);
+    TColor Color() const;
+    void SetColor(TColor Value);
+    // From a TFont or other text attributes: name, size, style and colour at once.
+    void Assign(TPersistent* Source) override;
+
+private:
+    QTextCharFormat Look() const;
+    void Change(const QTextCharFormat& Format);
+
+    TrpCustomRichText* owner_;
+};
+
+// The paragraph look of the paragraphs a rich text's selection touches (the
+// caret's paragraph when nothing is selected); reading gives the first
+// one's. Indents are in points: LeftIndent for every line, FirstIndent the
+// first line's further indent from it (negative for a hanging first line),
+// RightIndent from the right edge. A justified paragraph reads as left
+// aligned.
+class TrpParaAttributes : public TPersistent {
+public:
+    explicit TrpParaAttributes(TrpCustomRichText* Owner) : owner_(Owner) {}
+    FAT_CLASS(TrpParaAttributes)
+
+    TAlignment Alignment() const;
+    void SetAlignment(TAlignment Value);
+    int FirstIndent() const;
+    void SetFirstIndent(int Value);
+    int LeftIndent() const;
+    void SetLeftIndent(int Value);
+    int RightIndent() const;
+    void SetRightIndent(int Value);
+    // Tab stops in points from the left edge, in ascending order.
+    int TabCount() const;
+    int Tab(int Index) const;
+    // Replaces the paragraphs' tab stops.
+    void SetTabs(const std::vector<int>& Stops);
+    void Assign(TPersistent* Source) override;
+
+private:
+    QTextBlockFormat Look() const;
+    void Change(const QTextBlockFormat& Format);
+
+    TrpCustomRichText* owner_;
+};
+
 // One "<DBTEXT" tag of a merge: pipeline, display format and field.
 struct TrpMergeInfo {
     std::string DataPipelineName;
@@ -146,6 +219,21 @@ public:
     // The position of Text from StartPos within Length characters; -1 when absent.
     int FindText(const std::string& Text, int StartPos, int Length, bool WholeWord, bool MatchCase) const;
 
+    // The look of the selection's characters and paragraphs (owned).
+    TrpTextAttributes* SelAttributes() const { return selAttributes_.get(); }
+    TrpParaAttributes* Paragraph() const { return paragraph_.get(); }
+    // Gives the selected characters the background Color (clNone: none) and
+    // returns the previous one; used to highlight a text that was found.
+    TColor SetSelectionBackColor(TColor Color);
+    // The document follows the RTF stream (done before each page's part).
+    virtual void UpdateRichEdit();
+
+    // Selection formats, as the attribute objects read and change them.
+    QTextCharFormat SelCharFormat() const;
+    void MergeSelCharFormat(const QTextCharFormat& Format);
+    QTextBlockFormat SelBlockFormat() const;
+    void MergeSelBlockFormat(const QTextBlockFormat& Format);
+
     // A selection over the document's characters, as scripts use it.
     int SelStart() const { return selStart_; }
     void SetSelStart(int Value);
@@ -171,7 +259,10 @@ protected:
     void RichTextChanged();
 
 private:
-    void StreamToDocument();
+    // The selection cut to the text: first character and count.
+    std::pair<int, int> Selection() const;
+    // The document changed by an edit: the RTF text follows it.
+    void DocumentEdited();
 
     std::unique_ptr<TMemoryStream> stream_;
     std::unique_ptr<QTextDocument> document_;
@@ -182,6 +273,8 @@ private:
     int selStart_ = 0;
     int selLength_ = 0;
     std::unique_ptr<TStringList> richTextStrings_;
+    std::unique_ptr<TrpTextAttributes> selAttributes_;
+    std::unique_ptr<TrpParaAttributes> paragraph_;
 };
 
 class TrpRichText : public TrpCustomRichText {

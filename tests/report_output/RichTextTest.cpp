@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -15,6 +16,7 @@
 #include <QTextImageFormat>
 #include <QUrl>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFragment>
 
@@ -576,6 +578,191 @@ TEST(RichTextDevices, TheScreenAtFullSizeAndThePrinterAt600DpiBreakTheSameLines)
     ASSERT_GE(onScreen.size(), 3u);
     ASSERT_EQ(onScreen.size(), onPaper.size());
     for (size_t i = 0; i < onScreen.size(); ++i) EXPECT_NEAR(onScreen[i], onPaper[i], 2) << "line " << i;
+}
+
+}  // namespace
+
+namespace {
+
+// The look of each character of an RTF text read afresh: what the stored text keeps.
+std::vector<QTextCharFormat> Looks(const std::string& Rtf) {
+    QTextDocument doc;
+    rtf::Read(Rtf, doc);
+    std::vector<QTextCharFormat> out;
+    for (int i = 0; i < TrpRTFEngine::TextLength(doc); ++i) {
+        QTextCursor c(&doc);
+        c.setPosition(i + 1);
+        out.push_back(c.charFormat());
+    }
+    return out;
+}
+
+// A member object of the rich text as a script reaches it, and a property of it set by name.
+TObject* ScriptObject(TrpCustomRichText& Rich, const char* Name) {
+    TrsValue v;
+    EXPECT_TRUE(TrsTrpCustomRichTextRTTI::Instance()->GetPropValue(&Rich, Name, v)) << Name;
+    return std::holds_alternative<TObject*>(v) ? std::get<TObject*>(v) : nullptr;
+}
+
+void ScriptSet(TrpCustomRichText& Rich, const char* Object, const char* Name, const TrsValue& Value) {
+    TObject* o = ScriptObject(Rich, Object);
+    ASSERT_NE(o, nullptr);
+    EXPECT_TRUE(TrsRTTIClassRegistry::GetRTTIClass(o->ClassType())->SetPropValue(o, Name, Value)) << Name;
+}
+
+TEST(RichTextSelection, TextAttributesChangeOnlyTheSelectedCharactersAndStayInTheText) {
+    using Look = std::function<bool(const QTextCharFormat&)>;
+    struct Case {
+        const char* Name;
+        std::function<void(TrpRichText&)> Apply;
+        Look Has;
+        bool KeepsBold;
+    };
+    const Case cases[] = {
+        {"Size", [](TrpRichText& r) { ScriptSet(r, "SelAttributes", "size", int32_t{18}); },
+         [](const QTextCharFormat& f) { return std::lround(f.fontPointSize()) == 18; }, true},
+        {"Name", [](TrpRichText& r) { ScriptSet(r, "selattributes", "Name", std::string("Courier New")); },
+         [](const QTextCharFormat& f) { return f.fontFamilies().toStringList().value(0) == "Courier New"; }, true},
+        {"Color", [](TrpRichText& r) { ScriptSet(r, "SelAttributes", "Color", int32_t{clRed}); },
+         [](const QTextCharFormat& f) { return f.foreground().color() == QColor(255, 0, 0); }, true},
+        {"Style", [](TrpRichText& r) { r.SelAttributes()->SetStyle(TFontStyles{fsItalic, fsUnderline}); },
+         [](const QTextCharFormat& f) { return f.fontItalic() && f.fontUnderline() && f.fontWeight() < QFont::DemiBold; },
+         false},
+        {"Assign(TFont)",
+         [](TrpRichText& r) {
+             TFont font;
+             font.SetName("Times New Roman");
+             font.SetSize(9);
+             font.SetColor(clBlue);
+             r.SelAttributes()->Assign(&font);
+         },
+         [](const QTextCharFormat& f) {
+             return std::lround(f.fontPointSize()) == 9 && f.foreground().color() == QColor(0, 0, 255) &&
+                    f.fontFamilies().toStringList().value(0) == "Times New Roman" && f.fontWeight() < QFont::DemiBold;
+         },
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TrpRichText rich(nullptr);
+        rich.SetRichText("{\\rtf1{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 Nota {\\b fiscal} emitida}");
+        rich.SetSelStart(5);
+        rich.SetSelLength(6);
+        c.Apply(rich);
+        // The stored text (what the template keeps and generation reads) has the change.
+        const auto looks = Looks(rich.RichText());
+        ASSERT_EQ(looks.size(), 19u);
+        for (int i = 0; i < 19; ++i) {
+            const bool selected = i >= 5 && i < 11;
+            EXPECT_EQ(c.Has(looks[i]), selected) << "character " << i;
+            if (selected && c.KeepsBold) EXPECT_GE(looks[i].fontWeight(), QFont::DemiBold) << "character " << i;
+        }
+        EXPECT_TRUE(c.Has(rich.SelCharFormat()));
+        // With nothing selected a change has nothing to apply to.
+        const std::string before = rich.RichText();
+        rich.SetSelLength(0);
+        rich.SelAttributes()->SetSize(30);
+        EXPECT_EQ(rich.RichText(), before);
+    }
+    TrpRichText rich(nullptr);
+    rich.SetRichText("{\\rtf1{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 Nota {\\b\\i fiscal}}");
+    rich.SetSelStart(5);
+    EXPECT_EQ(rich.SelAttributes()->Size(), 10);
+    EXPECT_EQ(rich.SelAttributes()->Name(), "Arial");
+    EXPECT_TRUE(rich.SelAttributes()->Style() == (TFontStyles{fsBold, fsItalic}));
+    // Scripts read both objects and cannot replace them; one made alone changes nothing.
+    for (auto [name, cls] : {std::pair{"selattributes", TrpTextAttributes::StaticClassType()},
+                             std::pair{"PARAGRAPH", TrpParaAttributes::StaticClassType()}}) {
+        TrsMemberDescriptor rec;
+        ASSERT_TRUE(TrsTrpCustomRichTextRTTI::Instance()->GetPropRec(TrpRichText::StaticClassType(), name, rec));
+        EXPECT_EQ(rec.ClassType, cls);
+        EXPECT_TRUE(rec.ReadOnly);
+        EXPECT_FALSE(TrsTrpCustomRichTextRTTI::Instance()->SetPropValue(&rich, name, TrsValue(ScriptObject(rich, name))));
+    }
+    TrpTextAttributes alone(nullptr);
+    alone.SetSize(20);
+    EXPECT_EQ(alone.Size(), 12);
+}
+
+TEST(RichTextSelection, ParagraphAttributesChangeEveryParagraphTheSelectionTouches) {
+    struct Case {
+        const char* Name;
+        std::function<void(TrpRichText&)> Apply;
+        std::function<bool(const QTextBlockFormat&)> Has;
+        std::function<bool(TrpParaAttributes&)> ReadsBack;
+    };
+    const Case cases[] = {
+        {"Alignment", [](TrpRichText& r) { ScriptSet(r, "Paragraph", "Alignment", int32_t{taCenter}); },
+         [](const QTextBlockFormat& f) { return (f.alignment() & Qt::AlignHorizontal_Mask) == Qt::AlignHCenter; },
+         [](TrpParaAttributes& p) { return p.Alignment() == taCenter; }},
+        {"LeftIndent", [](TrpRichText& r) { ScriptSet(r, "paragraph", "LeftIndent", int32_t{36}); },
+         [](const QTextBlockFormat& f) { return std::lround(f.leftMargin()) == 36; },
+         [](TrpParaAttributes& p) { return p.LeftIndent() == 36; }},
+        {"FirstIndent", [](TrpRichText& r) { ScriptSet(r, "Paragraph", "FirstIndent", int32_t{-18}); },
+         [](const QTextBlockFormat& f) { return std::lround(f.textIndent()) == -18; },
+         [](TrpParaAttributes& p) { return p.FirstIndent() == -18; }},
+        {"RightIndent", [](TrpRichText& r) { r.Paragraph()->SetRightIndent(24); },
+         [](const QTextBlockFormat& f) { return std::lround(f.rightMargin()) == 24; },
+         [](TrpParaAttributes& p) { return p.RightIndent() == 24; }},
+        {"Tabs", [](TrpRichText& r) { r.Paragraph()->SetTabs({72, 36}); },
+         [](const QTextBlockFormat& f) {
+             return f.tabPositions().size() == 2 && std::lround(f.tabPositions()[0].position) == 36;
+         },
+         [](TrpParaAttributes& p) { return p.TabCount() == 2 && p.Tab(0) == 36 && p.Tab(1) == 72; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TrpRichText rich(nullptr);
+        rich.SetRichText("{\\rtf1{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 Um\\par Dois\\par Tres\\par Quatro}");
+        // "ois" and the "T" of the next paragraph: the second and third paragraphs.
+        rich.SetSelStart(4);
+        rich.SetSelLength(5);
+        c.Apply(rich);
+        QTextDocument doc;
+        rtf::Read(rich.RichText(), doc);
+        ASSERT_EQ(doc.blockCount(), 4);
+        for (int b = 0; b < 4; ++b)
+            EXPECT_EQ(c.Has(doc.findBlockByNumber(b).blockFormat()), b == 1 || b == 2) << "paragraph " << b;
+        EXPECT_TRUE(c.ReadsBack(*rich.Paragraph()));
+    }
+}
+
+// Pixels of one colour in an image.
+int PixelsOf(const QImage& Image, QRgb Colour) {
+    int n = 0;
+    for (int y = 0; y < Image.height(); ++y)
+        for (int x = 0; x < Image.width(); ++x) n += (Image.pixel(x, y) & 0xFFFFFF) == (Colour & 0xFFFFFF);
+    return n;
+}
+
+TEST(RichTextSelection, ABackColourHighlightsTheSelectionAndTheOneItReturnsUndoesIt) {
+    TrpRichText rich(nullptr);
+    rich.SetRichText("{\\rtf1{\\fonttbl{\\f0 Arial;}}\\f0\\fs24 Total da nota fiscal}");
+    auto drawn = [&rich] {
+        TrpDrawRichText command(nullptr);
+        command.SetWidth(80000);
+        command.SetHeight(10000);
+        const std::string rtf = rich.RichText();
+        command.RichTextStream()->WriteBuffer(rtf.data(), static_cast<int64_t>(rtf.size()));
+        return Draw(command, 96);
+    };
+    // "nota": the highlight covers that word only, in the stored text and on the page.
+    rich.SetSelStart(9);
+    rich.SetSelLength(4);
+    EXPECT_EQ(rich.SetSelectionBackColor(clYellow), clNone);
+    const auto looks = Looks(rich.RichText());
+    for (int i = 0; i < static_cast<int>(looks.size()); ++i)
+        EXPECT_EQ(looks[i].background().style() != Qt::NoBrush, i >= 9 && i < 13) << "character " << i;
+    const QImage highlighted = drawn();
+    const int yellow = PixelsOf(highlighted, qRgb(255, 255, 0));
+    EXPECT_GT(yellow, 100);
+    // The word alone is yellow: a line of 20 characters would paint far more.
+    EXPECT_LT(yellow, PixelsOf(highlighted, qRgb(255, 255, 255)) / 3);
+    // Setting back what it returned takes the highlight away.
+    EXPECT_EQ(rich.SetSelectionBackColor(clNone), clYellow);
+    EXPECT_EQ(PixelsOf(drawn(), qRgb(255, 255, 0)), 0);
+    EXPECT_EQ(rtf::PlainText(*TrpRTFEngine::Parse(rich.RichText())), "Total da nota fiscal");
+    EXPECT_EQ(rich.RichText().find("\\cb"), std::string::npos);
 }
 
 }  // namespace
