@@ -275,6 +275,12 @@ TEST_F(EmailTest, SmtpDeliversEnvelopeHeadersAndAttachmentAndThenDeletesTheFile)
     s->BlindCarbonCopy()->Add("caio@example.com");
     s->Body()->Add("Olá, segue o relatório.");
     s->SetReportFormat("PDF");
+    // A bare name: the file goes to a folder of this send, which goes with it.
+    s->SetFileName("Notas");
+    const char* previous = std::getenv("TMPDIR");
+    const std::string saved = previous != nullptr ? previous : "";
+    setenv("TMPDIR", (folder_ / "tmp").string().c_str(), 1);
+    fs::create_directories(folder_ / "tmp");
     // The same report straight to the PDF device; the rig pins the clock, so
     // the two files can only differ by what the e-mail path did to them.
     {
@@ -302,8 +308,12 @@ TEST_F(EmailTest, SmtpDeliversEnvelopeHeadersAndAttachmentAndThenDeletesTheFile)
     const std::string direct = ReadFile(folder_ / "direct.pdf");
     EXPECT_EQ(direct.substr(0, 5), "%PDF-");
     EXPECT_EQ(sink.Attachment(0, "Notas.pdf"), direct);
-    // Sent by the transport itself: the file is no longer needed.
-    EXPECT_FALSE(fs::exists(folder_ / "Notas.pdf"));
+    // Sent by the transport itself: the file and its folder are no longer needed.
+    EXPECT_TRUE(fs::is_empty(folder_ / "tmp"));
+    if (previous != nullptr)
+        setenv("TMPDIR", saved.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
 }
 
 // With the preview wanted, SMTP hands the message to the mail client: no
