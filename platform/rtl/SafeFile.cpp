@@ -121,21 +121,39 @@ unsigned PrivateFileMode(const std::string& path) {
 }
 
 AtomicFile::AtomicFile(std::string target) : target_(target), shownName_(std::move(target)) {
-    // A link at the name is never followed: in a shared folder it may be
-    // another user's, pointing at a file of ours, and the kernel's guard
-    // against that only applies to links it follows itself. The rename puts
-    // the new file in the link's place.
+    // Renaming over a device or a pipe would put a plain file in its place:
+    // those are written directly.
+    auto openDirect = [this](int follow) {
+        int fd = ::open(target_.c_str(), O_RDWR | O_CLOEXEC | follow);
+        if (fd < 0 && (errno == EACCES || errno == EINVAL || errno == EPERM)) {
+            fd = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC | follow);
+        }
+        if (fd < 0) throw EFCreateError(CreateMessage(shownName_, errno));
+        return fd;
+    };
+    // A link at the name is never followed to a file: in a shared folder it
+    // may be another user's, pointing at a file of ours, and the kernel's
+    // guard against that only covers links it follows itself. The rename
+    // puts the new file in the link's place.
     struct stat st {};
-    if (::lstat(target_.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
+    if (::lstat(target_.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        // A device's other name (a printer's under /dev) is opened by the
+        // kernel following the link, with that guard; what turns out to be
+        // a file after all is not written through.
+        struct stat to {};
+        if (::stat(target_.c_str(), &to) == 0 && !S_ISREG(to.st_mode) && !S_ISDIR(to.st_mode)) {
+            int fd = openDirect(0);
+            if (::fstat(fd, &to) == 0 && !S_ISREG(to.st_mode)) {
+                fd_ = fd;
+                direct_ = true;
+                return;
+            }
+            ::close(fd);
+        }
+    } else if (::lstat(target_.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) throw EFCreateError(CreateMessage(shownName_, EISDIR));
         if (!S_ISREG(st.st_mode)) {
-            // Renaming over a device would put a plain file in its place.
-            int fd = ::open(target_.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
-            if (fd < 0 && (errno == EACCES || errno == EINVAL || errno == EPERM)) {
-                fd = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
-            }
-            if (fd < 0) throw EFCreateError(CreateMessage(shownName_, errno));
-            fd_ = fd;
+            fd_ = openDirect(O_NOFOLLOW);
             direct_ = true;
             return;
         }

@@ -23,7 +23,8 @@ public:
     // killed before its rename) are removed first. Raises EFCreateError
     // "Cannot create file \"<target>\". <reason>".
     // A target that exists and is not a regular file (a printer device, a
-    // pipe, /dev/null) cannot be replaced: it is written directly.
+    // pipe, /dev/null) cannot be replaced: it is written directly, also when
+    // named by a link (which the kernel then follows, under its own guard).
     explicit AtomicFile(std::string target);
     // Without a Commit the temporary file is removed; the target is untouched.
     ~AtomicFile();

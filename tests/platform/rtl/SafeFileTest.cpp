@@ -125,6 +125,13 @@ TEST(AtomicFile, ALinkAtTheNameIsReplacedNeverFollowed) {
     EXPECT_EQ(ReadAll(victim), "the clerk's data");
     EXPECT_EQ(ModeOf(victim), 0600u);
     EXPECT_FALSE(fs::exists(missing));
+    // A device's other name (a printer's) is written to and stays a link.
+    fs::create_symlink("/dev/null", dir.file("impressora"));
+    fileio::AtomicFile device(dir.file("impressora"));
+    EXPECT_TRUE(device.Direct());
+    device.Write("page 1\f");
+    device.Commit();
+    EXPECT_TRUE(fs::is_symlink(dir.file("impressora")));
 }
 
 TEST(AtomicFile, RefusesWhatCannotBeReplaced) {
