@@ -1,11 +1,16 @@
 #include "report_output/rpEmail.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <filesystem>
 #include <map>
 #include <mutex>
 
 #include "platform/rtl/DateUtils.h"
 #include "platform/rtl/Format.h"
+#include "platform/rtl/SafeFile.h"
 #include "platform/rtl/Strings.h"
 #include "report/rpExcept.h"
 #include "report/rpProducer.h"
@@ -165,6 +170,24 @@ bool TrpEmail::Send() {
     return sent;
 }
 
+const std::string& TrpEmail::PrivateFolder() {
+    if (!privateFolder_.empty()) return privateFolder_;
+    std::string pattern = rpGetTempPath() + "relatorio-XXXXXX";
+    // mkdtemp makes it 0700 whatever the umask.
+    if (::mkdtemp(pattern.data()) == nullptr)
+        throw EEmailError("Não foi possível criar a pasta temporária do anexo (" + rpGetTempPath() + "): " +
+                          fileio::SystemMessagePtBr(errno));
+    privateFolder_ = pattern + "/";
+    return privateFolder_;
+}
+
+void TrpEmail::EndSend() {
+    for (auto& [settings, name] : givenNames_) settings->SetFileName(name);
+    givenNames_.clear();
+    if (!privateFolder_.empty()) ::rmdir(privateFolder_.c_str());  // only when empty
+    privateFolder_.clear();
+}
+
 void TrpEmail::PrintAttachment(TrpProducer* Report, TrpEmailMessage* Message) {
     TrpEmailSettings* settings = Report->EmailSettings();
     const TClass deviceClass = GetDeviceClassForName(settings->ReportFormat());
@@ -195,7 +218,17 @@ void TrpEmail::PrintAttachment(TrpProducer* Report, TrpEmailMessage* Message) {
         if (name.empty()) name = Report->PrinterSetup()->DocumentName();
         // A format's name is its extension unless its device says otherwise ("PDF": ".pdf").
         const std::string ext = info != nullptr ? info->DefaultExt : LowerCase(settings->ReportFormat());
-        name = rpEmailFileName(name, rpGetTempPath(), ext);
+        bool bare = true;
+        for (char c : name)
+            if (IsPathSeparator(c)) bare = false;
+        if (bare) {
+            // The name the user gave stays in the settings; the file of this
+            // send lives in this send's folder.
+            givenNames_.emplace_back(settings, settings->FileName());
+            name = rpEmailFileName(name, PrivateFolder(), ext);
+        } else {
+            name = rpEmailFileName(name, "", ext);
+        }
         settings->SetFileName(name);
         device->SetFileName(name);
         Report->RunPrintJob();
@@ -210,6 +243,10 @@ void TrpEmail::PrintAttachment(TrpProducer* Report, TrpEmailMessage* Message) {
 }
 
 bool TrpEmail::SendReports() {
+    struct Ending {
+        TrpEmail* email;
+        ~Ending() { email->EndSend(); }
+    } ending{this};
     SetupTransport();
     std::unique_ptr<TrpEmailMessage> message = CreateMessage();
     for (TrpProducer* report : reports_) PrintAttachment(report, message.get());

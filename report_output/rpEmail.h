@@ -137,7 +137,8 @@ private:
 std::string rpEncodeHeaderWord(const std::string& Text);
 
 // Makes the file name of a report's attachment: without a folder ("/" or
-// "\" in it) the temporary folder goes before it; without an extension in
+// "\" in it) the temporary folder goes before it (TrpEmail gives a fresh
+// private folder of its own); without an extension in
 // its last component "." and DefaultExt are appended.
 std::string rpEmailFileName(const std::string& Name, const std::string& TempFolder, const std::string& DefaultExt);
 
@@ -180,7 +181,16 @@ public:
 private:
     bool SendReports();
     void PrintAttachment(TrpProducer* Report, TrpEmailMessage* Message);
+    // The folder the attachments named without one go to: made on first use
+    // in each send, readable by this user only, under a name nobody can
+    // foresee (another user's file or link cannot be waiting there).
+    const std::string& PrivateFolder();
+    // Removes the private folder when nothing was left in it, and gives the
+    // reports back the names they were given.
+    void EndSend();
 
+    std::string privateFolder_;
+    std::vector<std::pair<TrpEmailSettings*, std::string>> givenNames_;
     std::unique_ptr<TrpEmailSettings> settings_;
     TrpProducer* report_ = nullptr;
     std::vector<TrpProducer*> reports_;

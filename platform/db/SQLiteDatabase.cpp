@@ -1,6 +1,7 @@
 #include "platform/db/SQLiteDatabase.h"
 #include "platform/db/TextRules.h"
 
+#include "platform/rtl/SafeFile.h"
 #include "platform/rtl/Strings.h"
 
 #include <sqlite3.h>
@@ -8,6 +9,7 @@
 #include <unicode/unistr.h>
 #include <unicode/locid.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -369,11 +371,24 @@ void Database::Open(const std::string& path, const OpenOptions& options) {
     // Every path given here names a file: the engine would take ":memory:"
     // for a database that vanishes at close, with all that was written to it.
     std::string file = path == ":memory:" ? "./" + path : path;
+    // The engine would create the file readable by every user of the
+    // machine, whatever it holds; made here first, it is private from its
+    // first byte. A file that exists keeps its permissions.
+    bool madeHere = false;
+    if ((flags & SQLITE_OPEN_CREATE) != 0) {
+        int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            madeHere = true;
+            ::fchmod(fd, fileio::PrivateFileMode(file));
+            ::close(fd);
+        }
+    }
     int rc = sqlite3_open_v2(file.c_str(), &db, flags, nullptr);
     if (rc != SQLITE_OK) {
         std::string msg = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
         int code = db ? sqlite3_extended_errcode(db) : rc;
         sqlite3_close_v2(db);
+        if (madeHere) ::unlink(file.c_str());
         throw ESQLiteError(OpenFailure(code, path, msg), code);
     }
     db_ = db;
@@ -403,6 +418,7 @@ void Database::Open(const std::string& path, const OpenOptions& options) {
         sqlite3_close_v2(db_);
         db_ = nullptr;
         path_.clear();
+        if (madeHere) ::unlink(file.c_str());
         throw ESQLiteError(OpenFailure(e.ErrorCode(), path, sqlite3_errstr(e.ErrorCode())), e.ErrorCode());
     }
 }

@@ -80,7 +80,7 @@ enum class JournalMode {
 inline constexpr const char* kSynchronousPragma = "PRAGMA synchronous=FULL";
 
 struct OpenOptions {
-    bool create = false;          // create the file when it does not exist
+    bool create = false;          // create the file when it does not exist (fileio::PrivateFileMode)
     bool readOnly = false;
     int busyTimeoutMs = 15000;    // how long a statement waits for another instance's lock
     JournalMode journal = JournalMode::Rollback;

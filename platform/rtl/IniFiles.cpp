@@ -438,7 +438,9 @@ void TCustomIniFile::Clear() {
 
 void TCustomIniFile::UpdateFile() {
     if (!modified_) return;
-    fileio::WriteFileAtomic(fileName_, Serialize());
+    // Settings files keep passwords (the database's, the mail server's): a
+    // new one is not readable by the other users of the machine.
+    fileio::WriteFileAtomic(fileName_, Serialize(), true);
     for (Line& line : lines_) {
         if (line.changed) {
             line.raw = EncodeLine(line);

@@ -26,20 +26,6 @@ std::string OpenMessage(const std::string& name, int err) {
     return "Cannot open file \"" + name + "\". " + SystemMessage(err);
 }
 
-// A link is replaced by a file when renamed over; writing to where it points
-// keeps the link (an INI in a shared folder linked from the program's).
-std::string ResolveLinks(const std::string& path) {
-    fs::path p(path);
-    for (int hops = 0; hops < 40; ++hops) {
-        std::error_code ec;
-        if (!fs::is_symlink(fs::symlink_status(p, ec)) || ec) return p.string();
-        fs::path to = fs::read_symlink(p, ec);
-        if (ec) return p.string();
-        p = to.is_absolute() ? to : p.parent_path() / to;
-    }
-    return p.string();
-}
-
 // The process umask without changing it (umask() cannot be read without a
 // write, which would race with other threads creating files).
 mode_t CurrentUmask() {
@@ -127,20 +113,47 @@ std::string SystemMessagePtBr(int err) {
     }
 }
 
-AtomicFile::AtomicFile(std::string target) : shownName_(target) {
-    target_ = ResolveLinks(target);
-
+unsigned PrivateFileMode(const std::string& path) {
+    fs::path folder = fs::path(path).parent_path();
     struct stat st {};
-    if (::stat(target_.c_str(), &st) == 0) {
+    if (::stat(folder.empty() ? "." : folder.c_str(), &st) == 0 && (st.st_mode & S_ISGID) != 0) return 0660;
+    return 0600;
+}
+
+AtomicFile::AtomicFile(std::string target) : target_(target), shownName_(std::move(target)) {
+    // Renaming over a device or a pipe would put a plain file in its place:
+    // those are written directly.
+    auto openDirect = [this](int follow) {
+        int fd = ::open(target_.c_str(), O_RDWR | O_CLOEXEC | follow);
+        if (fd < 0 && (errno == EACCES || errno == EINVAL || errno == EPERM)) {
+            fd = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC | follow);
+        }
+        if (fd < 0) throw EFCreateError(CreateMessage(shownName_, errno));
+        return fd;
+    };
+    // A link at the name is never followed to a file: in a shared folder it
+    // may be another user's, pointing at a file of ours, and the kernel's
+    // guard against that only covers links it follows itself. The rename
+    // puts the new file in the link's place.
+    struct stat st {};
+    if (::lstat(target_.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        // A device's other name (a printer's under /dev) is opened by the
+        // kernel following the link, with that guard; what turns out to be
+        // a file after all is not written through.
+        struct stat to {};
+        if (::stat(target_.c_str(), &to) == 0 && !S_ISREG(to.st_mode) && !S_ISDIR(to.st_mode)) {
+            int fd = openDirect(0);
+            if (::fstat(fd, &to) == 0 && !S_ISREG(to.st_mode)) {
+                fd_ = fd;
+                direct_ = true;
+                return;
+            }
+            ::close(fd);
+        }
+    } else if (::lstat(target_.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) throw EFCreateError(CreateMessage(shownName_, EISDIR));
         if (!S_ISREG(st.st_mode)) {
-            // Renaming over a device would put a plain file in its place.
-            int fd = ::open(target_.c_str(), O_RDWR | O_CLOEXEC);
-            if (fd < 0 && (errno == EACCES || errno == EINVAL || errno == EPERM)) {
-                fd = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC);
-            }
-            if (fd < 0) throw EFCreateError(CreateMessage(shownName_, errno));
-            fd_ = fd;
+            fd_ = openDirect(O_NOFOLLOW);
             direct_ = true;
             return;
         }
@@ -207,7 +220,8 @@ void AtomicFile::Commit() {
         if (::fchown(fd_, oldUid_, oldGid_) != 0) { /* not ours to change */ }
         if (::fchmod(fd_, oldMode_) != 0) fail(errno);
     } else {
-        if (::fchmod(fd_, newFileMode_ & ~CurrentUmask() & 07777) != 0) fail(errno);
+        unsigned mode = newFileModeExact_ ? newFileMode_ : newFileMode_ & ~CurrentUmask();
+        if (::fchmod(fd_, mode & 07777) != 0) fail(errno);
     }
     if (::fsync(fd_) != 0) fail(errno);
     int fd = fd_;
@@ -264,8 +278,9 @@ std::string ReadFileBytes(const std::string& path) {
     return out;
 }
 
-void WriteFileAtomic(const std::string& path, std::string_view bytes) {
+void WriteFileAtomic(const std::string& path, std::string_view bytes, bool privateNewFile) {
     AtomicFile file(path);
+    if (privateNewFile) file.SetNewFileMode(PrivateFileMode(path), true);
     file.Write(bytes);
     file.Commit();
 }

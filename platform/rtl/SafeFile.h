@@ -16,14 +16,15 @@ namespace fileio {
 
 class AtomicFile {
 public:
-    // Creates the temporary file beside `target` (a symbolic link is followed,
-    // so the link keeps pointing at the new file). Its name carries the
+    // Creates the temporary file beside `target`. A symbolic link at
+    // `target` is not followed: the commit replaces the link itself. Its name carries the
     // writer's process id (".<name>.tmp-<pid>-XXXXXX"): the temporary files
     // that writers no longer running left beside the target (a program
     // killed before its rename) are removed first. Raises EFCreateError
     // "Cannot create file \"<target>\". <reason>".
     // A target that exists and is not a regular file (a printer device, a
-    // pipe, /dev/null) cannot be replaced: it is written directly.
+    // pipe, /dev/null) cannot be replaced: it is written directly, also when
+    // named by a link (which the kernel then follows, under its own guard).
     explicit AtomicFile(std::string target);
     // Without a Commit the temporary file is removed; the target is untouched.
     ~AtomicFile();
@@ -43,8 +44,12 @@ public:
     void Discard() noexcept;
 
     // Permission bits for the file when the target does not exist yet (the
-    // umask applies); an existing target's permissions are always kept.
-    void SetNewFileMode(unsigned mode) { newFileMode_ = mode; }
+    // umask applies unless `exact`); an existing target's permissions are
+    // always kept.
+    void SetNewFileMode(unsigned mode, bool exact = false) {
+        newFileMode_ = mode;
+        newFileModeExact_ = exact;
+    }
 
     // The descriptor of the temporary file, open for reading and writing.
     int Fd() const { return fd_; }
@@ -56,7 +61,7 @@ public:
     bool Direct() const { return direct_; }
 
 private:
-    std::string target_;  // resolved when the given name was a link
+    std::string target_;
     std::string shownName_;  // the name as given, for messages
     std::string temp_;
     int fd_ = -1;
@@ -67,14 +72,21 @@ private:
     unsigned oldUid_ = 0;
     unsigned oldGid_ = 0;
     unsigned newFileMode_ = 0666;
+    bool newFileModeExact_ = false;
 };
+
+// The permission bits of a new file that holds secrets (passwords): for its
+// owner only, or also for the group when its folder is set-group-ID (a
+// folder an administrator set up for a group of users to share).
+unsigned PrivateFileMode(const std::string& path);
 
 // The whole content of a file. EFOpenError "Cannot open file \"%s\". <reason>"
 // or EReadError.
 std::string ReadFileBytes(const std::string& path);
 
-// Replaces (or creates) the file with exactly `bytes`, atomically as above.
-void WriteFileAtomic(const std::string& path, std::string_view bytes);
+// Replaces (or creates) the file with exactly `bytes`, atomically as above;
+// a file it creates gets PrivateFileMode when `privateNewFile`.
+void WriteFileAtomic(const std::string& path, std::string_view bytes, bool privateNewFile = false);
 
 // The system's message for an errno value ("No such file or directory").
 std::string SystemMessage(int err);

@@ -337,9 +337,11 @@ TEST_F(FileEncryption, OntoItselfKeepsTheContent) {
     BlowfishEncryptFileCBC(dir.file("hard"), dir.file("hard"), kKey, false);
     EXPECT_EQ(ReadAll(dir.file("hard")), plain);
     EXPECT_EQ(ReadAll(path), plain);
+    // The link read as the input; an output name that is a link is replaced,
+    // never written through.
     std::filesystem::create_symlink(path, dir.file("soft"));
     BlowfishEncryptFile(dir.file("soft"), path, kKey, true);
-    BlowfishEncryptFile(path, dir.file("soft"), kKey, false);
+    BlowfishEncryptFile(dir.file("soft"), path, kKey, false);
     EXPECT_EQ(ReadAll(path), plain);
     EXPECT_TRUE(std::filesystem::is_symlink(dir.file("soft")));
 }

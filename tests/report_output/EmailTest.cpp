@@ -7,7 +7,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
+
+#include <sys/stat.h>
 
 #include "report/rpExcept.h"
 #include "report_output/rpEmail.h"
@@ -157,34 +160,58 @@ TEST_F(EmailTest, TheMailClientGetsEveryFieldAndTwoReportsInOrderAndTheFilesStay
     EXPECT_EQ(first.Report()->EmailSettings()->FileName(), a);
 }
 
-// The name completed by Send itself: the temporary folder (TMPDIR) before a
-// bare name, the device's extension after a name without one; an empty
-// name is the document's.
-TEST_F(EmailTest, SendCompletesTheAttachmentsNameWithTheTemporaryFolderAndTheExtension) {
+// The name completed by Send itself: a bare name goes into a folder made
+// for that send under the temporary folder (TMPDIR), readable by this user
+// only, never at a name another user could foresee and take first
+// ("/tmp/Report.pdf"); the device's extension after a name without one; an
+// empty name is the document's. The settings keep the name as given, so the
+// next send gets a folder of its own again.
+TEST_F(EmailTest, SendPutsABareAttachmentNameInAFreshPrivateFolderAndCompletesTheExtension) {
     const char* previous = std::getenv("TMPDIR");
     const std::string saved = previous != nullptr ? previous : "";
     setenv("TMPDIR", (folder_ / "tmp").string().c_str(), 1);
     fs::create_directories(folder_ / "tmp");
-    const std::string tmp = (folder_ / "tmp").string() + "/";
-    const std::vector<std::pair<std::string, std::string>> cases{
-        {"Notas", tmp + "Notas.fak"},
-        {(folder_ / "Resumo").string(), (folder_ / "Resumo.fak").string()},
-        {"Extrato.txt", tmp + "Extrato.txt"},
-        {"", tmp + "Documento.fak"},
+    // What another user left at the names a bare send used to write.
+    for (const char* taken : {"Notas.fak", "Extrato.txt", "Documento.fak"})
+        fs::create_symlink(folder_ / "vitima", folder_ / "tmp" / taken);
+    struct Case {
+        std::string name;
+        std::string expected;  // the full path, or the file's name in a private folder
+        bool privateFolder;
+    } cases[] = {
+        {"Notas", "Notas.fak", true},
+        {(folder_ / "Resumo").string(), (folder_ / "Resumo.fak").string(), false},
+        {"Extrato.txt", "Extrato.txt", true},
+        {"", "Documento.fak", true},
+        {"Notas", "Notas.fak", true},
     };
-    for (const auto& [name, expected] : cases) {
+    std::set<fs::path> folders;
+    for (const Case& c : cases) {
         reporttest::ReportRig rig;
         Prepare(rig, "Documento");
-        rig.Report()->EmailSettings()->SetFileName(name);
+        rig.Report()->EmailSettings()->SetFileName(c.name);
         TrpEmail email;
         email.AddReport(rig.Report());
-        ASSERT_TRUE(email.Send()) << name;
+        ASSERT_TRUE(email.Send()) << c.name;
         const std::vector<std::string> args = Recorded();
         const auto attach = std::find(args.begin(), args.end(), "--attach");
         ASSERT_NE(attach, args.end());
-        EXPECT_EQ(*(attach + 1), expected) << name;
-        EXPECT_TRUE(fs::exists(expected)) << name;
+        const fs::path sent = *(attach + 1);
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(sent))) << c.name;
+        EXPECT_EQ(rig.Report()->EmailSettings()->FileName(), c.privateFolder ? c.name : c.expected);
+        if (!c.privateFolder) {
+            EXPECT_EQ(sent.string(), c.expected);
+            continue;
+        }
+        EXPECT_EQ(sent.filename(), c.expected) << c.name;
+        EXPECT_EQ(sent.parent_path().parent_path(), folder_ / "tmp") << c.name;
+        struct stat st {};
+        ASSERT_EQ(::lstat(sent.parent_path().c_str(), &st), 0);
+        EXPECT_TRUE(S_ISDIR(st.st_mode)) << c.name;
+        EXPECT_EQ(st.st_mode & 07777, 0700u) << c.name;
+        EXPECT_TRUE(folders.insert(sent.parent_path()).second) << "a folder used twice: " << sent;
     }
+    EXPECT_FALSE(fs::exists(folder_ / "vitima"));
     if (previous != nullptr)
         setenv("TMPDIR", saved.c_str(), 1);
     else
@@ -248,6 +275,12 @@ TEST_F(EmailTest, SmtpDeliversEnvelopeHeadersAndAttachmentAndThenDeletesTheFile)
     s->BlindCarbonCopy()->Add("caio@example.com");
     s->Body()->Add("Olá, segue o relatório.");
     s->SetReportFormat("PDF");
+    // A bare name: the file goes to a folder of this send, which goes with it.
+    s->SetFileName("Notas");
+    const char* previous = std::getenv("TMPDIR");
+    const std::string saved = previous != nullptr ? previous : "";
+    setenv("TMPDIR", (folder_ / "tmp").string().c_str(), 1);
+    fs::create_directories(folder_ / "tmp");
     // The same report straight to the PDF device; the rig pins the clock, so
     // the two files can only differ by what the e-mail path did to them.
     {
@@ -275,8 +308,12 @@ TEST_F(EmailTest, SmtpDeliversEnvelopeHeadersAndAttachmentAndThenDeletesTheFile)
     const std::string direct = ReadFile(folder_ / "direct.pdf");
     EXPECT_EQ(direct.substr(0, 5), "%PDF-");
     EXPECT_EQ(sink.Attachment(0, "Notas.pdf"), direct);
-    // Sent by the transport itself: the file is no longer needed.
-    EXPECT_FALSE(fs::exists(folder_ / "Notas.pdf"));
+    // Sent by the transport itself: the file and its folder are no longer needed.
+    EXPECT_TRUE(fs::is_empty(folder_ / "tmp"));
+    if (previous != nullptr)
+        setenv("TMPDIR", saved.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
 }
 
 // With the preview wanted, SMTP hands the message to the mail client: no

@@ -7,6 +7,7 @@
 
 #include "report/rpDevice.h"
 #include "report/rpExcept.h"
+#include "report_output/rpPDFDevice.h"
 #include "tests/report_output/PdfTestSupport.h"
 #include "tests/support/TestSupport.h"
 
@@ -237,4 +238,32 @@ TEST(ArchiveDevice, ACancelledJobLeavesNeitherTheArchiveNorItsTemporaryFile) {
     EXPECT_FALSE(device.Busy());
     EXPECT_FALSE(std::filesystem::exists(temp));
     EXPECT_FALSE(std::filesystem::exists(dir.file("c.raf")));
+}
+
+// A report written to a shared temporary folder where another user left a
+// link at its name, pointing at a file of the clerk's (the database): the
+// link is replaced by the report and the clerk's file stays as it was, for
+// every file device.
+TEST(FileDevices, ALinkAtTheReportsNameIsReplacedAndWhatItPointsAtIsUntouched) {
+    testsupport::TempDir dir;
+    const std::string victim = dir.file("faturamento.db");
+    testsupport::WriteAll(victim, "SQLite format 3");
+    std::unique_ptr<TrpPage> page(NewPage(1, true));
+    Saved(page.get(), "Nota 101", 1, 1);
+    struct Case {
+        const char* name;
+        std::unique_ptr<TrpFileDevice> device;
+    };
+    std::vector<Case> cases;
+    cases.push_back({"Report.pdf", std::make_unique<TrpPDFDevice>(nullptr)});
+    cases.push_back({"Report.txt", std::make_unique<TrpTextFileDevice>(nullptr)});
+    cases.push_back({"Report.rpa", std::make_unique<TrpArchiveDevice>(nullptr)});
+    for (Case& c : cases) {
+        const std::string link = dir.file(c.name);
+        std::filesystem::create_symlink(victim, link);
+        Job(*c.device, link, {page.get()});
+        EXPECT_FALSE(std::filesystem::is_symlink(link)) << c.name;
+        EXPECT_GT(std::filesystem::file_size(link), 0u) << c.name;
+    }
+    EXPECT_EQ(testsupport::ReadAll(victim), "SQLite format 3");
 }

@@ -1,6 +1,7 @@
 #include "platform/db/SQLiteDatabase.h"
 #include "platform/db/SQLSchema.h"
 
+#include "platform/rtl/IniFiles.h"
 #include "tests/support/TestSupport.h"
 
 #include <sys/stat.h>
@@ -311,4 +312,43 @@ TEST_F(SqliteFixture, SchemaStatementsOfTheOriginalDialectRun) {
     EXPECT_EQ(Column("select Protocolo_NFE from Nota_Fiscal"), std::vector<std::string>{"P1"});
     ExecuteJetDdl(db, "update Nota_Fiscal set Valor_PIS = 1.5");
     EXPECT_EQ(Column("select Valor_PIS from Nota_Fiscal"), std::vector<std::string>{"1.5"});
+}
+
+// The database and the settings file keep users' passwords: on a shared
+// machine a new one is readable by its owner only, whatever the umask, or by
+// the group too in a folder an administrator made set-group-ID for it. A file
+// that exists keeps the permissions it has.
+TEST(PrivateFiles, NewDatabaseAndSettingsFilesAreTheOwnersOnly) {
+    testsupport::TempDir dir;
+    auto modeOf = [](const std::string& path) {
+        struct stat st {};
+        ::stat(path.c_str(), &st);
+        return st.st_mode & 07777;
+    };
+    auto makeBoth = [](const std::string& folder) {
+        OpenOptions o;
+        o.create = true;
+        Database db(folder + "/faturamento.db", o);
+        db.Exec("CREATE TABLE IF NOT EXISTS t(a)");
+        db.Exec("INSERT INTO t VALUES (1)");
+        TIniFile(folder + "/faturamento.ini").WriteString("Database", "User", "ANA");
+    };
+    const std::string own = dir.file("pessoal"), shared = dir.file("grupo");
+    ASSERT_EQ(::mkdir(own.c_str(), 0700), 0);
+    ASSERT_EQ(::mkdir(shared.c_str(), 0770), 0);
+    ASSERT_EQ(::chmod(shared.c_str(), 02770), 0);
+    const mode_t old = ::umask(0);
+    makeBoth(own);
+    makeBoth(shared);
+    EXPECT_EQ(modeOf(own + "/faturamento.db"), 0600u);
+    EXPECT_EQ(modeOf(own + "/faturamento.ini"), 0600u);
+    EXPECT_EQ(modeOf(shared + "/faturamento.db"), 0660u);
+    EXPECT_EQ(modeOf(shared + "/faturamento.ini"), 0660u);
+
+    ::chmod((own + "/faturamento.db").c_str(), 0640);
+    ::chmod((own + "/faturamento.ini").c_str(), 0644);
+    makeBoth(own);
+    ::umask(old);
+    EXPECT_EQ(modeOf(own + "/faturamento.db"), 0640u);
+    EXPECT_EQ(modeOf(own + "/faturamento.ini"), 0644u);
 }

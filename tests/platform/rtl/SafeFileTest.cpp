@@ -7,6 +7,7 @@
 
 #include <filesystem>
 
+#include "platform/rtl/Streams.h"
 #include "tests/platform/rtl/FileFaultSupport.h"
 #include "tests/support/TestSupport.h"
 
@@ -89,15 +90,48 @@ TEST(AtomicFile, KeepsPermissionsOfOldFileAndUsesUmaskForNewOne) {
     EXPECT_EQ(ModeOf(dir.file("fresh.cfg")), 0640u);
 }
 
-TEST(AtomicFile, WritesThroughSymbolicLink) {
+// In a shared folder a link at the final name may be another user's, set
+// to make us overwrite a file of ours: the link itself is replaced, through
+// every writer (atomic write, created stream), and nothing is made or
+// changed where it points.
+TEST(AtomicFile, ALinkAtTheNameIsReplacedNeverFollowed) {
     TempDir dir;
-    fs::create_directory(dir.path() / "shared");
-    std::string real = (dir.path() / "shared" / "config.ini").string();
-    WriteAll(real, "old");
-    fs::create_symlink("shared/config.ini", dir.path() / "link.ini");
-    fileio::WriteFileAtomic(dir.file("link.ini"), "new");
-    EXPECT_TRUE(fs::is_symlink(dir.path() / "link.ini"));
-    EXPECT_EQ(ReadAll(real), "new");
+    std::string victim = dir.file("faturamento.db");
+    WriteAll(victim, "the clerk's data");
+    chmod(victim.c_str(), 0600);
+    const std::string missing = dir.file("never-made.ini");
+    struct Case {
+        const char* link;
+        std::string pointsAt;
+        bool stream;
+    } cases[] = {
+        {"Report.pdf", victim, false},
+        {"relatorio.txt", victim, true},
+        {"dangling.ini", missing, false},
+    };
+    for (const Case& c : cases) {
+        const std::string name = dir.file(c.link);
+        fs::create_symlink(c.pointsAt, name);
+        if (c.stream) {
+            TFileStream out(name, fmCreate);
+            out.WriteBuffer("report", 6);
+            out.Commit();
+        } else {
+            fileio::WriteFileAtomic(name, "report");
+        }
+        EXPECT_FALSE(fs::is_symlink(name)) << c.link;
+        EXPECT_EQ(ReadAll(name), "report") << c.link;
+    }
+    EXPECT_EQ(ReadAll(victim), "the clerk's data");
+    EXPECT_EQ(ModeOf(victim), 0600u);
+    EXPECT_FALSE(fs::exists(missing));
+    // A device's other name (a printer's) is written to and stays a link.
+    fs::create_symlink("/dev/null", dir.file("impressora"));
+    fileio::AtomicFile device(dir.file("impressora"));
+    EXPECT_TRUE(device.Direct());
+    device.Write("page 1\f");
+    device.Commit();
+    EXPECT_TRUE(fs::is_symlink(dir.file("impressora")));
 }
 
 TEST(AtomicFile, RefusesWhatCannotBeReplaced) {
