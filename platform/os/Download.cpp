@@ -3,6 +3,7 @@
 #include <openssl/evp.h>
 
 #include "platform/os/CurlLibrary.h"
+#include "platform/os/SharedLibrary.h"
 #include "platform/rtl/SafeFile.h"
 #include "platform/rtl/SysUtils.h"
 
@@ -109,21 +110,55 @@ DownloadResult DownloadToString(const std::string& url, std::string& body, const
 
 // ---------------------------------------------------------------------------
 
-Sha256::Sha256() : ctx_(EVP_MD_CTX_new()) {
-    if (ctx_ == nullptr || EVP_DigestInit_ex(static_cast<EVP_MD_CTX*>(ctx_), EVP_sha256(), nullptr) != 1)
-        throw Exception("SHA-256 is not available");
+namespace {
+
+// libcrypto, opened with the first digest: only a program update checks one.
+struct Crypto {
+    SharedLibrary library{{"libcrypto.so.3"}, "conferir arquivos baixados"};
+    decltype(&::EVP_MD_CTX_new) ctxNew = nullptr;
+    decltype(&::EVP_MD_CTX_free) ctxFree = nullptr;
+    decltype(&::EVP_sha256) sha256 = nullptr;
+    decltype(&::EVP_DigestInit_ex) init = nullptr;
+    decltype(&::EVP_DigestUpdate) update = nullptr;
+    decltype(&::EVP_DigestFinal_ex) final = nullptr;
+    Crypto() {
+        library.Bind(ctxNew, "EVP_MD_CTX_new");
+        library.Bind(ctxFree, "EVP_MD_CTX_free");
+        library.Bind(sha256, "EVP_sha256");
+        library.Bind(init, "EVP_DigestInit_ex");
+        library.Bind(update, "EVP_DigestUpdate");
+        library.Bind(final, "EVP_DigestFinal_ex");
+    }
+};
+
+const Crypto& OpenCrypto() {
+    static Crypto crypto;
+    if (!crypto.library.Loaded()) throw Exception(crypto.library.Error());
+    return crypto;
 }
 
-Sha256::~Sha256() { EVP_MD_CTX_free(static_cast<EVP_MD_CTX*>(ctx_)); }
+}  // namespace
+
+Sha256::Sha256() {
+    const Crypto& c = OpenCrypto();
+    ctx_ = c.ctxNew();
+    if (ctx_ == nullptr || c.init(static_cast<EVP_MD_CTX*>(ctx_), c.sha256(), nullptr) != 1) {
+        if (ctx_ != nullptr) c.ctxFree(static_cast<EVP_MD_CTX*>(ctx_));
+        throw Exception("SHA-256 is not available");
+    }
+}
+
+// Only a constructed digest reaches here, so libcrypto is open.
+Sha256::~Sha256() { OpenCrypto().ctxFree(static_cast<EVP_MD_CTX*>(ctx_)); }
 
 void Sha256::Update(const void* data, std::size_t size) {
-    if (size > 0) EVP_DigestUpdate(static_cast<EVP_MD_CTX*>(ctx_), data, size);
+    if (size > 0) OpenCrypto().update(static_cast<EVP_MD_CTX*>(ctx_), data, size);
 }
 
 std::string Sha256::HexDigest() {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
-    EVP_DigestFinal_ex(static_cast<EVP_MD_CTX*>(ctx_), digest, &length);
+    OpenCrypto().final(static_cast<EVP_MD_CTX*>(ctx_), digest, &length);
     static const char* const kHex = "0123456789abcdef";
     std::string out;
     out.reserve(length * 2);
