@@ -1,6 +1,5 @@
 // The two mail transports: the desktop's mail client through xdg-email,
 // and SMTP over libcurl.
-#include <curl/curl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,6 +10,7 @@
 #include <ctime>
 #include <mutex>
 
+#include "platform/os/CurlLibrary.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Strings.h"
 #include "report_output/rpEmail.h"
@@ -108,37 +108,40 @@ std::string JoinBody(TStrings* Body) {
     return out;
 }
 
-void InitCurl() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+// libcurl, opened on the first message; nullptr, with the reason in Error,
+// when the system lacks it.
+const os::CurlLibrary* OpenCurl(std::string& Error) {
+    const os::CurlLibrary* lib = os::Curl(Error);
+    if (lib == nullptr) Error = "Falha no envio do e-mail: " + Error;
+    return lib;
 }
 
 // The connection, security and log-on options every exchange shares.
-void SetConnection(CURL* curl, const TrpSMTPCurl& Transport, char* ErrorBuffer) {
-    curl_easy_setopt(curl, CURLOPT_URL, Transport.Url().c_str());
-    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, ErrorBuffer);
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 30L);
+void SetConnection(const os::CurlLibrary* lib, CURL* curl, const TrpSMTPCurl& Transport, char* ErrorBuffer) {
+    lib->easy_setopt(curl, CURLOPT_URL, Transport.Url().c_str());
+    lib->easy_setopt(curl, CURLOPT_ERRORBUFFER, ErrorBuffer);
+    lib->easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    lib->easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 30L);
     // Plain connections are upgraded when the server offers STARTTLS. A
     // log-on needs it: the user and password never travel in clear, so a
     // server without TLS is used only without a log-on.
     const bool logOn = !Transport.UserName.empty();
-    curl_easy_setopt(curl, CURLOPT_USE_SSL, static_cast<long>(logOn ? CURLUSESSL_ALL : CURLUSESSL_TRY));
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    lib->easy_setopt(curl, CURLOPT_USE_SSL, static_cast<long>(logOn ? CURLUSESSL_ALL : CURLUSESSL_TRY));
+    lib->easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+    lib->easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
     if (!Transport.TrustedCertificates.empty())
-        curl_easy_setopt(curl, CURLOPT_CAINFO, Transport.TrustedCertificates.c_str());
+        lib->easy_setopt(curl, CURLOPT_CAINFO, Transport.TrustedCertificates.c_str());
     if (logOn) {
-        curl_easy_setopt(curl, CURLOPT_USERNAME, Transport.UserName.c_str());
-        curl_easy_setopt(curl, CURLOPT_PASSWORD, Transport.Password.c_str());
+        lib->easy_setopt(curl, CURLOPT_USERNAME, Transport.UserName.c_str());
+        lib->easy_setopt(curl, CURLOPT_PASSWORD, Transport.Password.c_str());
     }
 }
 
-std::string CurlText(CURLcode Code, const char* Buffer) {
+std::string CurlText(const os::CurlLibrary* lib, CURLcode Code, const char* Buffer) {
     if (Code == CURLE_USE_SSL_FAILED)
         return "Falha no envio do e-mail: o servidor não oferece conexão segura (TLS); o usuário e a senha "
                "não foram enviados. Use um servidor com TLS ou envie sem usuário.";
-    std::string text = Buffer != nullptr && Buffer[0] != '\0' ? Buffer : curl_easy_strerror(Code);
+    std::string text = Buffer != nullptr && Buffer[0] != '\0' ? Buffer : lib->easy_strerror(Code);
     return "Falha no envio do e-mail: " + text;
 }
 
@@ -217,24 +220,29 @@ std::string TrpSMTPCurl::Url() const {
 
 bool TrpSMTPCurl::LogOn() {
     SetLastError("");
-    InitCurl();
-    CURL* curl = curl_easy_init();
+    std::string loadError;
+    const os::CurlLibrary* lib = OpenCurl(loadError);
+    if (lib == nullptr) {
+        SetLastError(loadError);
+        return false;
+    }
+    CURL* curl = lib->easy_init();
     if (curl == nullptr) {
         SetLastError("Falha no envio do e-mail: libcurl indisponível.");
         return false;
     }
     char error[CURL_ERROR_SIZE] = {0};
-    SetConnection(curl, *this, error);
+    SetConnection(lib, curl, *this, error);
     // A command that changes nothing: the connection and the log-on are the test.
-    curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, "NOOP");
-    curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+    lib->easy_setopt(curl, CURLOPT_CUSTOMREQUEST, "NOOP");
+    lib->easy_setopt(curl, CURLOPT_NOBODY, 1L);
     // The server's answer to it is not wanted on the standard output.
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION,
+    lib->easy_setopt(curl, CURLOPT_WRITEFUNCTION,
                      +[](char*, size_t Size, size_t Count, void*) -> size_t { return Size * Count; });
-    const CURLcode code = curl_easy_perform(curl);
-    curl_easy_cleanup(curl);
+    const CURLcode code = lib->easy_perform(curl);
+    lib->easy_cleanup(curl);
     connected_ = code == CURLE_OK;
-    if (!connected_) SetLastError(CurlText(code, error));
+    if (!connected_) SetLastError(CurlText(lib, code, error));
     return connected_;
 }
 
@@ -251,60 +259,65 @@ bool TrpSMTPCurl::SendMail(TrpEmailMessage* Message) {
         SetLastError(client.LastError());
         return ok;
     }
-    InitCurl();
-    CURL* curl = curl_easy_init();
+    std::string loadError;
+    const os::CurlLibrary* lib = OpenCurl(loadError);
+    if (lib == nullptr) {
+        SetLastError(loadError);
+        return false;
+    }
+    CURL* curl = lib->easy_init();
     if (curl == nullptr) {
         SetLastError("Falha no envio do e-mail: libcurl indisponível.");
         return false;
     }
     char error[CURL_ERROR_SIZE] = {0};
-    SetConnection(curl, *this, error);
+    SetConnection(lib, curl, *this, error);
 
     const std::string from = "<" + BareAddress(Message->FromAddress) + ">";
-    curl_easy_setopt(curl, CURLOPT_MAIL_FROM, from.c_str());
+    lib->easy_setopt(curl, CURLOPT_MAIL_FROM, from.c_str());
     curl_slist* rcpt = nullptr;
     for (TStrings* list : {static_cast<TStrings*>(Message->Recipients()), static_cast<TStrings*>(Message->CarbonCopy()),
                            static_cast<TStrings*>(Message->BlindCarbonCopy())})
         for (int i = 0; i < list->Count(); ++i)
-            rcpt = curl_slist_append(rcpt, ("<" + BareAddress(list->Strings(i)) + ">").c_str());
-    curl_easy_setopt(curl, CURLOPT_MAIL_RCPT, rcpt);
+            rcpt = lib->slist_append(rcpt, ("<" + BareAddress(list->Strings(i)) + ">").c_str());
+    lib->easy_setopt(curl, CURLOPT_MAIL_RCPT, rcpt);
 
     // BCC travels in the envelope only.
     curl_slist* headers = nullptr;
-    auto header = [&headers](const std::string& Line) { headers = curl_slist_append(headers, Line.c_str()); };
+    auto header = [&headers, lib](const std::string& Line) { headers = lib->slist_append(headers, Line.c_str()); };
     header("Date: " + RfcDate());
     header("From: " + Mailbox(Message->FromName, BareAddress(Message->FromAddress)));
     if (Message->Recipients()->Count() > 0) header("To: " + AddressList(Message->Recipients()));
     if (Message->CarbonCopy()->Count() > 0) header("Cc: " + AddressList(Message->CarbonCopy()));
     if (!Message->ReplyTo.empty()) header("Reply-To: " + Message->ReplyTo);
     header("Subject: " + rpEncodeHeaderWord(Message->Subject));
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+    lib->easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
 
-    curl_mime* mime = curl_mime_init(curl);
-    curl_mimepart* text = curl_mime_addpart(mime);
+    curl_mime* mime = lib->mime_init(curl);
+    curl_mimepart* text = lib->mime_addpart(mime);
     const std::string body = JoinBody(Message->Body());
-    curl_mime_data(text, body.c_str(), body.size());
-    curl_mime_type(text, "text/plain; charset=UTF-8");
-    curl_mime_encoder(text, "quoted-printable");
+    lib->mime_data(text, body.c_str(), body.size());
+    lib->mime_type(text, "text/plain; charset=UTF-8");
+    lib->mime_encoder(text, "quoted-printable");
     for (int i = 0; i < Message->Attachments()->Count(); ++i) {
-        curl_mimepart* part = curl_mime_addpart(mime);
+        curl_mimepart* part = lib->mime_addpart(mime);
         const std::string& path = Message->Attachments()->Strings(i);
-        curl_mime_filedata(part, path.c_str());
+        lib->mime_filedata(part, path.c_str());
         const auto dot = path.rfind('.');
         const std::string ext = dot == std::string::npos ? "" : LowerCase(path.substr(dot + 1));
-        curl_mime_type(part, ext == "pdf" ? "application/pdf" : "application/octet-stream");
-        curl_mime_encoder(part, "base64");
+        lib->mime_type(part, ext == "pdf" ? "application/pdf" : "application/octet-stream");
+        lib->mime_encoder(part, "base64");
     }
-    curl_easy_setopt(curl, CURLOPT_MIMEPOST, mime);
-    curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
+    lib->easy_setopt(curl, CURLOPT_MIMEPOST, mime);
+    lib->easy_setopt(curl, CURLOPT_UPLOAD, 1L);
 
-    const CURLcode code = curl_easy_perform(curl);
-    curl_mime_free(mime);
-    curl_slist_free_all(headers);
-    curl_slist_free_all(rcpt);
-    curl_easy_cleanup(curl);
+    const CURLcode code = lib->easy_perform(curl);
+    lib->mime_free(mime);
+    lib->slist_free_all(headers);
+    lib->slist_free_all(rcpt);
+    lib->easy_cleanup(curl);
     if (code != CURLE_OK) {
-        SetLastError(CurlText(code, error));
+        SetLastError(CurlText(lib, code, error));
         return false;
     }
     return true;

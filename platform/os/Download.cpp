@@ -1,21 +1,15 @@
 #include "platform/os/Download.h"
 
-#include <mutex>
-
-#include <curl/curl.h>
 #include <openssl/evp.h>
 
+#include "platform/os/CurlLibrary.h"
+#include "platform/os/SharedLibrary.h"
 #include "platform/rtl/SafeFile.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace os {
 
 namespace {
-
-void GlobalInit() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
 
 struct Transfer {
     const DownloadSink* sink = nullptr;
@@ -46,13 +40,14 @@ bool StartsWithHttps(const std::string& url) {
 }  // namespace
 
 DownloadResult Download(const std::string& url, const DownloadSink& sink, const DownloadOptions& options) {
-    GlobalInit();
     DownloadResult result;
     if (options.httpsOnly && !StartsWithHttps(url)) {
         result.error = "only https addresses are accepted";
         return result;
     }
-    CURL* curl = curl_easy_init();
+    const CurlLibrary* lib = Curl(result.error);
+    if (lib == nullptr) return result;
+    CURL* curl = lib->easy_init();
     if (curl == nullptr) {
         result.error = "libcurl could not start a transfer";
         return result;
@@ -62,28 +57,28 @@ DownloadResult Download(const std::string& url, const DownloadSink& sink, const 
     transfer.maxBytes = options.maxBytes;
     char errorBuffer[CURL_ERROR_SIZE] = {};
 
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, options.httpsOnly ? "https" : "http,https");
-    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
-    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, StartsWithHttps(url) ? "https" : "http,https");
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
-    if (!options.trustedCertificates.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, options.trustedCertificates.c_str());
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, options.connectTimeoutMs);
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, options.totalTimeoutMs);
+    lib->easy_setopt(curl, CURLOPT_URL, url.c_str());
+    lib->easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
+    lib->easy_setopt(curl, CURLOPT_PROTOCOLS_STR, options.httpsOnly ? "https" : "http,https");
+    lib->easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    lib->easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
+    lib->easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, StartsWithHttps(url) ? "https" : "http,https");
+    lib->easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+    lib->easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!options.trustedCertificates.empty()) lib->easy_setopt(curl, CURLOPT_CAINFO, options.trustedCertificates.c_str());
+    lib->easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    lib->easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, options.connectTimeoutMs);
+    lib->easy_setopt(curl, CURLOPT_TIMEOUT_MS, options.totalTimeoutMs);
     if (options.lowSpeedBytes > 0 && options.lowSpeedSeconds > 0) {
-        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, options.lowSpeedBytes);
-        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, options.lowSpeedSeconds);
+        lib->easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, options.lowSpeedBytes);
+        lib->easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, options.lowSpeedSeconds);
     }
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteBody);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
+    lib->easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteBody);
+    lib->easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
 
-    CURLcode code = curl_easy_perform(curl);
-    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.status);
-    curl_easy_cleanup(curl);
+    CURLcode code = lib->easy_perform(curl);
+    lib->easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.status);
+    lib->easy_cleanup(curl);
 
     if (code != CURLE_OK) {
         if (transfer.refused && options.maxBytes != 0 && transfer.received > options.maxBytes)
@@ -91,7 +86,7 @@ DownloadResult Download(const std::string& url, const DownloadSink& sink, const 
         else if (transfer.refused)
             result.error = "the transfer was stopped";
         else
-            result.error = errorBuffer[0] != '\0' ? std::string(errorBuffer) : std::string(curl_easy_strerror(code));
+            result.error = errorBuffer[0] != '\0' ? std::string(errorBuffer) : std::string(lib->easy_strerror(code));
         return result;
     }
     if (result.status < 200 || result.status > 299) {
@@ -115,21 +110,55 @@ DownloadResult DownloadToString(const std::string& url, std::string& body, const
 
 // ---------------------------------------------------------------------------
 
-Sha256::Sha256() : ctx_(EVP_MD_CTX_new()) {
-    if (ctx_ == nullptr || EVP_DigestInit_ex(static_cast<EVP_MD_CTX*>(ctx_), EVP_sha256(), nullptr) != 1)
-        throw Exception("SHA-256 is not available");
+namespace {
+
+// libcrypto, opened with the first digest: only a program update checks one.
+struct Crypto {
+    SharedLibrary library{{"libcrypto.so.3"}, "conferir arquivos baixados"};
+    decltype(&::EVP_MD_CTX_new) ctxNew = nullptr;
+    decltype(&::EVP_MD_CTX_free) ctxFree = nullptr;
+    decltype(&::EVP_sha256) sha256 = nullptr;
+    decltype(&::EVP_DigestInit_ex) init = nullptr;
+    decltype(&::EVP_DigestUpdate) update = nullptr;
+    decltype(&::EVP_DigestFinal_ex) final = nullptr;
+    Crypto() {
+        library.Bind(ctxNew, "EVP_MD_CTX_new");
+        library.Bind(ctxFree, "EVP_MD_CTX_free");
+        library.Bind(sha256, "EVP_sha256");
+        library.Bind(init, "EVP_DigestInit_ex");
+        library.Bind(update, "EVP_DigestUpdate");
+        library.Bind(final, "EVP_DigestFinal_ex");
+    }
+};
+
+const Crypto& OpenCrypto() {
+    static Crypto crypto;
+    if (!crypto.library.Loaded()) throw Exception(crypto.library.Error());
+    return crypto;
 }
 
-Sha256::~Sha256() { EVP_MD_CTX_free(static_cast<EVP_MD_CTX*>(ctx_)); }
+}  // namespace
+
+Sha256::Sha256() {
+    const Crypto& c = OpenCrypto();
+    ctx_ = c.ctxNew();
+    if (ctx_ == nullptr || c.init(static_cast<EVP_MD_CTX*>(ctx_), c.sha256(), nullptr) != 1) {
+        if (ctx_ != nullptr) c.ctxFree(static_cast<EVP_MD_CTX*>(ctx_));
+        throw Exception("SHA-256 is not available");
+    }
+}
+
+// Only a constructed digest reaches here, so libcrypto is open.
+Sha256::~Sha256() { OpenCrypto().ctxFree(static_cast<EVP_MD_CTX*>(ctx_)); }
 
 void Sha256::Update(const void* data, std::size_t size) {
-    if (size > 0) EVP_DigestUpdate(static_cast<EVP_MD_CTX*>(ctx_), data, size);
+    if (size > 0) OpenCrypto().update(static_cast<EVP_MD_CTX*>(ctx_), data, size);
 }
 
 std::string Sha256::HexDigest() {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
-    EVP_DigestFinal_ex(static_cast<EVP_MD_CTX*>(ctx_), digest, &length);
+    OpenCrypto().final(static_cast<EVP_MD_CTX*>(ctx_), digest, &length);
     static const char* const kHex = "0123456789abcdef";
     std::string out;
     out.reserve(length * 2);
