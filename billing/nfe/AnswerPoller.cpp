@@ -430,23 +430,34 @@ AnswerPoller::Outcome AnswerPoller::ProRec(const std::string& id, const std::str
     return Outcome::Done();
 }
 
-AnswerPoller::Outcome AnswerPoller::Cancellation(const std::string& id, const std::string& bytes, bool errorFile) {
-    const std::string nota = "NF-e " + id;
+std::optional<AnswerPoller::Outcome> AnswerPoller::ReadRequestAnswer(const std::string& bytes, bool errorFile,
+                                                                   const std::string& refused,
+                                                                   std::optional<XmlElement>& doc, std::string& cStat) {
     if (errorFile) {
         std::string text = JoinedLines(bytes);
         if (Trim(text).empty()) return Outcome::Bad("está vazia");
-        notices_.push_back({"A " + nota + " não pode ser Cancelada !\r\n\r\n" + text, "Falhou"});
+        notices_.push_back({refused + text, "Falhou"});
         return Outcome::Done();
     }
     std::string problem;
-    std::optional<XmlElement> doc = ParseXml(bytes, &problem);
+    doc = ParseXml(bytes, &problem);
     if (!doc) return Outcome::Bad(problem);
-    std::optional<std::string> cStat = doc->Text("cStat");
-    if (!cStat) return Outcome::Bad("não traz a situação do pedido (cStat)");
+    std::optional<std::string> status = doc->Text("cStat");
+    if (!status) return Outcome::Bad("não traz a situação do pedido (cStat)");
+    cStat = *status;
+    return std::nullopt;
+}
+
+AnswerPoller::Outcome AnswerPoller::Cancellation(const std::string& id, const std::string& bytes, bool errorFile) {
+    const std::string nota = "NF-e " + id;
+    const std::string refused = "A " + nota + " não pode ser Cancelada !\r\n\r\n";
+    std::optional<XmlElement> doc;
+    std::string cStat;
+    if (std::optional<Outcome> done = ReadRequestAnswer(bytes, errorFile, refused, doc, cStat)) return *done;
     std::string protocolo = doc->Text("nProt").value_or("");
-    std::string message = *cStat + " " + AnsiUpperCase(doc->Text("xMotivo").value_or("")) + "\r\n";
-    if (*cStat != "101") {
-        notices_.push_back({"A " + nota + " não pode ser Cancelada !\r\n\r\n" + message, "Falhou"});
+    std::string message = cStat + " " + AnsiUpperCase(doc->Text("xMotivo").value_or("")) + "\r\n";
+    if (cStat != "101") {
+        notices_.push_back({refused + message, "Falhou"});
         return Outcome::Done();
     }
     if (!AllDigits(protocolo, 15, 15)) return Outcome::Bad("traz um número de protocolo inválido");
@@ -469,20 +480,13 @@ AnswerPoller::Outcome AnswerPoller::Cancellation(const std::string& id, const st
 }
 
 AnswerPoller::Outcome AnswerPoller::Voiding(const std::string& id, const std::string& bytes, bool errorFile) {
-    if (errorFile) {
-        std::string text = JoinedLines(bytes);
-        if (Trim(text).empty()) return Outcome::Bad("está vazia");
-        notices_.push_back({"A Inutilização \"" + id + "\" não foi aceita !\r\n\r\n" + text, "Falhou"});
-        return Outcome::Done();
-    }
-    std::string problem;
-    std::optional<XmlElement> doc = ParseXml(bytes, &problem);
-    if (!doc) return Outcome::Bad(problem);
-    std::optional<std::string> cStat = doc->Text("cStat");
-    if (!cStat) return Outcome::Bad("não traz a situação do pedido (cStat)");
-    std::string message = *cStat + " " + AnsiUpperCase(doc->Text("xMotivo").value_or(""));
-    if (*cStat != "102") {
-        notices_.push_back({"A Inutilização \"" + id + "\" não foi aceita !\r\n\r\n" + message, "Falhou"});
+    const std::string refused = "A Inutilização \"" + id + "\" não foi aceita !\r\n\r\n";
+    std::optional<XmlElement> doc;
+    std::string cStat;
+    if (std::optional<Outcome> done = ReadRequestAnswer(bytes, errorFile, refused, doc, cStat)) return *done;
+    std::string message = cStat + " " + AnsiUpperCase(doc->Text("xMotivo").value_or(""));
+    if (cStat != "102") {
+        notices_.push_back({refused + message, "Falhou"});
         return Outcome::Done();
     }
     std::string serie = doc->Text("serie").value_or(""), ini = doc->Text("nNFIni").value_or(""),

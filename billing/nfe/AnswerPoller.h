@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "billing/nfe/AnswerXml.h"
 #include "billing/nfe/Danfe.h"
 #include "billing/nfe/Monitor.h"
 
@@ -89,6 +90,11 @@ private:
     Outcome Rec(const std::string& id, const std::string& bytes, const NFeConfig& config);
     Outcome ProRec(const std::string& id, const std::string& bytes, const NFeConfig& config,
                    std::vector<std::string>& authorised);
+    // A cancellation's or voiding's answer: an error file is told with the
+    // refusal's text; an outcome is returned when nothing more is to be done,
+    // else the parsed answer and its status.
+    std::optional<Outcome> ReadRequestAnswer(const std::string& bytes, bool errorFile, const std::string& refused,
+                                             std::optional<XmlElement>& doc, std::string& cStat);
     Outcome Cancellation(const std::string& id, const std::string& bytes, bool errorFile);
     Outcome Voiding(const std::string& id, const std::string& bytes, bool errorFile);
     void PrintDanfes(const std::vector<std::string>& keys, const NFeConfig& config);

@@ -137,6 +137,18 @@ std::string FindProgram(const std::string& program) {
     return {};
 }
 
+// The argument vector a child hands to exec: the program, its arguments and
+// the closing null, pointing into store, which must outlive it.
+static std::vector<char*> ArgvOf(const std::string& program, const std::vector<std::string>& args,
+                                 std::vector<std::string>& store) {
+    store.push_back(program);
+    store.insert(store.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : store) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    return argv;
+}
+
 bool StartProgram(const std::string& program, const std::vector<std::string>& args,
                   const std::string& folder, std::string* error) {
     int fds[2];
@@ -145,11 +157,7 @@ bool StartProgram(const std::string& program, const std::vector<std::string>& ar
         return false;
     }
     std::vector<std::string> argvStore;
-    argvStore.push_back(program);
-    argvStore.insert(argvStore.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : argvStore) argv.push_back(a.data());
-    argv.push_back(nullptr);
+    std::vector<char*> argv = ArgvOf(program, args, argvStore);
 
     pid_t child = fork();
     if (child < 0) {
@@ -224,11 +232,7 @@ bool StartProgramChecked(const std::string& program, const std::vector<std::stri
         return false;
     }
     std::vector<std::string> argvStore;
-    argvStore.push_back(program);
-    argvStore.insert(argvStore.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : argvStore) argv.push_back(a.data());
-    argv.push_back(nullptr);
+    std::vector<char*> argv = ArgvOf(program, args, argvStore);
 
     pid_t middle = fork();
     if (middle < 0) {

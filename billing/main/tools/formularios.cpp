@@ -25,6 +25,7 @@
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
 #include "billing/forms/Nota220.h"
+#include "billing/main/tools/StartInFolder.h"
 #include "billing/main/uoskerun.h"
 #include "platform/db/SQLConnection.h"
 #include "platform/rtl/DateUtils.h"
@@ -117,23 +118,8 @@ struct Shot {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "uso: %s <pasta de saída>\n", argv[0]);
-        return 2;
-    }
-    const std::string out = argv[1];
-    std::error_code ec;
-    std::filesystem::create_directories(out, ec);
-    if (ec) {
-        std::fprintf(stderr, "não foi possível criar a pasta %s: %s\n", out.c_str(), ec.message().c_str());
-        return 1;
-    }
-    ui::StartApplication(argc, argv);
-    Application->Initialize();
-    billing::forms::InstallUiMessages();
-    TfrmOske_Nf::SetCommandLine(out + "/faturamento", {});
-    dmdb = new Tdmdb(Application);
-    Application->CreateForm(frmOske_Nf);
+    std::string out;
+    if (int code = billing::tools::StartInFolder(argc, argv, out)) return code;
     // The answer timer's boxes about folders not set belong to another picture.
     frmOske_Nf->OnNFeAnswers = nullptr;
 

@@ -17,6 +17,7 @@
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
 #include "billing/forms/Nota220.h"
+#include "billing/main/tools/StartInFolder.h"
 #include "billing/main/uoskerun.h"
 #include "platform/ui/Forms.h"
 
@@ -39,25 +40,8 @@ void Then(F f) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "uso: %s <pasta de saída>\n", argv[0]);
-        return 2;
-    }
-    const std::string out = argv[1];
-    // The folder is the program's own folder here: its INI, its database and
-    // the pictures go there.
-    std::error_code ec;
-    std::filesystem::create_directories(out, ec);
-    if (ec) {
-        std::fprintf(stderr, "não foi possível criar a pasta %s: %s\n", out.c_str(), ec.message().c_str());
-        return 1;
-    }
-    ui::StartApplication(argc, argv);
-    Application->Initialize();
-    billing::forms::InstallUiMessages();
-    TfrmOske_Nf::SetCommandLine(out + "/faturamento", {});
-    dmdb = new Tdmdb(Application);
-    Application->CreateForm(frmOske_Nf);
+    std::string out;
+    if (int code = billing::tools::StartInFolder(argc, argv, out)) return code;
     int saved = 0;
     // Each picture is taken once the step before it has finished: the login
     // filled in, the main window after the login, then the users register.
