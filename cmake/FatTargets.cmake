@@ -39,6 +39,7 @@ function(fat_pch_holder kind out)
       list(APPEND headers ${FAT_PCH_QT_HEADERS})
     endif()
     if(kind STREQUAL "test")
+      fat_test_optimisation(${holder})
       find_package(GTest REQUIRED)
       # GoogleTest's own definitions (its headers read them) come along.
       target_link_libraries(${holder} PRIVATE GTest::gtest)
@@ -112,8 +113,17 @@ function(fat_library name)
   endif()
 endfunction()
 
+# The tests' own sources are compiled without optimisation in the debug
+# build: the optimiser takes well over half of their compile time (GoogleTest's
+# macros expand to much code that runs once), while the code under test keeps
+# the build's level. Their precompiled header must agree, since the compiler
+# uses one only under the same optimisation.
+function(fat_test_optimisation target)
+  target_compile_options(${target} PRIVATE $<$<CONFIG:Debug>:-O0>)
+endfunction()
+
 # fat_test(<target> [DEPS ...]) : one GoogleTest binary from the calling folder's
-# .cpp files, each test registered with CTest.
+# .cpp files, each of its suites registered with CTest.
 function(fat_test name)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   find_package(GTest REQUIRED)
@@ -121,18 +131,24 @@ function(fat_test name)
   add_executable(${name} ${sources})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} fat_test_support GTest::gtest GTest::gtest_main GTest::gmock)
   fat_use_pch(${name} test ${ARG_DEPS})
+  fat_test_optimisation(${name})
   target_compile_definitions(${name} PRIVATE
     FAT_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     FAT_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data")
-  include(GoogleTest)
-  # Each property holds one value: the discovered tests' properties are
-  # passed on as plain arguments, where a list would fall apart.
-  set(leaks "")
+  # One CTest test per suite (cmake/FatListSuites.cmake says why), listed
+  # from the program each time it is linked.
+  set(suppressions "")
   if(FAT_SANITIZE)
-    set(leaks ENVIRONMENT_MODIFICATION "LSAN_OPTIONS=set:suppressions=${FAT_LSAN_SUPPRESSIONS_FILE}")
+    set(suppressions "${FAT_LSAN_SUPPRESSIONS_FILE}")
   endif()
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" ${leaks})
+  set(ctest_file "${CMAKE_CURRENT_BINARY_DIR}/${name}_suites.cmake")
+  add_custom_command(TARGET ${name} POST_BUILD
+    COMMAND "${CMAKE_COMMAND}" -D "TEST_EXECUTABLE=$<TARGET_FILE:${name}>" -D "CTEST_FILE=${ctest_file}"
+            -D "WORKING_DIR=${CMAKE_CURRENT_BINARY_DIR}" -D "TEST_ENV=QT_QPA_PLATFORM=offscreen"
+            -D "LSAN_SUPPRESSIONS=${suppressions}" -P "${PROJECT_SOURCE_DIR}/cmake/FatListSuites.cmake"
+    BYPRODUCTS "${ctest_file}"
+    VERBATIM)
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${ctest_file}")
 endfunction()
 
 # fat_bench(<target> <source> [DEPS ...])
