@@ -450,24 +450,88 @@ void TmtIndex::BuildKey(PmtRecord Record, int FieldCount, std::string& Key) cons
         }
         int32_t len = 0;
         const uint8_t* v = common->FieldValueForRead(Record, fieldList_.FieldNo(i), f, len, scratch);
-        TextMemo* memo = static_cast<std::size_t>(i) < memo_.size() && memo_[static_cast<std::size_t>(i)].capacity > 0
+        TextMemo* memo = static_cast<std::size_t>(i) < memo_.size() && memo_[static_cast<std::size_t>(i)].Kept()
                              ? &memo_[static_cast<std::size_t>(i)]
                              : nullptr;
         if (memo != nullptr && v != nullptr) {
             const auto* p = reinterpret_cast<const char*>(v);
             const std::string_view text(p, strnlen(p, static_cast<std::size_t>(std::max(len, 0))));
-            auto it = memo->keys.find(text);
-            if (it != memo->keys.end()) {
-                Key += it->second;
+            std::string_view known;
+            if (memo->Find(text, known)) {
+                Key += known;
                 continue;
             }
             const std::size_t base = Key.size();
             AppendKeyBytes(Key, v, len, f->DataType(), fieldList_.Options(i));
-            if (memo->keys.size() < memo->capacity) memo->keys.emplace(std::string(text), Key.substr(base));
+            memo->Add(text, std::string_view(Key).substr(base));
             continue;
         }
         AppendKeyBytes(Key, v, len, f->DataType(), fieldList_.Options(i));
     }
+}
+
+void TmtIndex::TextMemo::Reset(std::size_t Capacity, std::size_t Expected) {
+    capacity_ = Capacity;
+    count_ = 0;
+    block_.clear();
+    slots_.clear();
+    if (Capacity == 0) return;
+    std::size_t size = 16;
+    while (size < Expected * 2) size *= 2;
+    slots_.assign(size, 0);
+}
+
+bool TmtIndex::TextMemo::Find(std::string_view Text, std::string_view& Key) const {
+    if (count_ == 0) return false;
+    const uint64_t h = std::hash<std::string_view>{}(Text);
+    const uint64_t tag = h >> 32;
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = h & mask;; i = (i + 1) & mask) {
+        const uint64_t s = slots_[i];
+        if (s == 0) return false;
+        if ((s >> 32) != tag) continue;
+        const char* item = block_.data() + ((s & 0xFFFFFFFFu) - 1);
+        const uint32_t textLength = ReadValue<uint32_t>(reinterpret_cast<const uint8_t*>(item));
+        if (textLength != Text.size() || std::memcmp(item + 8, Text.data(), Text.size()) != 0) continue;
+        Key = std::string_view(item + 8 + textLength, ReadValue<uint32_t>(reinterpret_cast<const uint8_t*>(item) + 4));
+        return true;
+    }
+}
+
+void TmtIndex::TextMemo::Grow() {
+    std::vector<uint64_t> old(slots_.size() * 2, 0);
+    old.swap(slots_);
+    const std::size_t mask = slots_.size() - 1;
+    for (const uint64_t s : old) {
+        if (s == 0) continue;
+        const char* item = block_.data() + ((s & 0xFFFFFFFFu) - 1);
+        const std::string_view text(item + 8, ReadValue<uint32_t>(reinterpret_cast<const uint8_t*>(item)));
+        std::size_t i = std::hash<std::string_view>{}(text) & mask;
+        while (slots_[i] != 0) i = (i + 1) & mask;
+        slots_[i] = s;
+    }
+}
+
+void TmtIndex::TextMemo::Add(std::string_view Text, std::string_view Key) {
+    if (count_ >= capacity_) return;
+    // Places in the block are 32-bit: past that, texts are no longer kept.
+    if (block_.size() + 8 + Text.size() + Key.size() >= UINT32_MAX) return;
+    std::string_view known;
+    if (Find(Text, known)) return;
+    if ((count_ + 1) * 2 > slots_.size()) Grow();
+    const uint64_t h = std::hash<std::string_view>{}(Text);
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = h & mask;
+    while (slots_[i] != 0) i = (i + 1) & mask;
+    const std::size_t at = block_.size();
+    block_.resize(at + 8 + Text.size() + Key.size());
+    char* item = block_.data() + at;
+    WriteValue<uint32_t>(reinterpret_cast<uint8_t*>(item), static_cast<uint32_t>(Text.size()));
+    WriteValue<uint32_t>(reinterpret_cast<uint8_t*>(item) + 4, static_cast<uint32_t>(Key.size()));
+    std::memcpy(item + 8, Text.data(), Text.size());
+    std::memcpy(item + 8 + Text.size(), Key.data(), Key.size());
+    slots_[i] = (h >> 32 << 32) | (at + 1);
+    ++count_;
 }
 
 namespace {
@@ -506,23 +570,79 @@ uint64_t PrefixOf(const uint8_t* Bytes, std::size_t Length) {
 
 }  // namespace
 
-TmtIndex::Probe TmtIndex::MakeProbe(const std::string& Key) {
+TmtIndex::Probe TmtIndex::MakeProbe(const std::string& Key) const {
     Probe p;
     p.bytes = reinterpret_cast<const uint8_t*>(Key.data());
     p.length = Key.size();
-    p.prefix = PrefixOf(p.bytes, p.length);
-    p.mask = p.length >= 8 ? ~uint64_t{0} : (p.length == 0 ? 0 : ~uint64_t{0} << (8 * (8 - p.length)));
+    p.side = kEachEntry;
+    const std::size_t skip = shared_.size();
+    const std::size_t shared = std::min(p.length, skip);
+    if (shared > 0) {
+        const int c = std::memcmp(p.bytes, shared_.data(), shared);
+        if (c != 0)
+            p.side = c < 0 ? -1 : 1;
+        else if (p.length <= skip)
+            p.side = 0;  // every entry starts with the probe
+    }
+    const std::size_t rest = p.length - shared;
+    p.prefix = PrefixOf(p.bytes + shared, rest);
+    p.mask = rest >= 8 ? ~uint64_t{0} : (rest == 0 ? 0 : ~uint64_t{0} << (8 * (8 - rest)));
     return p;
 }
 
+uint64_t TmtIndex::PrefixPastShared(const uint8_t* Bytes, std::size_t Length) const {
+    const std::size_t skip = std::min(Length, shared_.size());
+    return PrefixOf(Bytes + skip, Length - skip);
+}
+
+void TmtIndex::SetShared(std::size_t Length) {
+    shared_.resize(std::min(Length, shared_.size()));
+    uint32_t last = UINT32_MAX;
+    uint64_t prefix = 0;
+    for (Entry& e : entries_) {
+        // Entries sharing key bytes sit side by side.
+        if (e.key != last) {
+            last = e.key;
+            prefix = PrefixPastShared(KeyBytes(e), KeyLength(e));
+        }
+        e.prefix = prefix;
+    }
+}
+
+void TmtIndex::FindSharedBytes() {
+    shared_.clear();
+    if (entries_.empty() || !keysValid_) return;
+    // Keys in memcmp order: what the first and the last share, all share.
+    const Entry& first = entries_.front();
+    const Entry& last = entries_.back();
+    const uint8_t* a = KeyBytes(first);
+    const uint8_t* b = KeyBytes(last);
+    const std::size_t n = std::min(KeyLength(first), KeyLength(last));
+    std::size_t same = 0;
+    while (same < n && a[same] == b[same]) ++same;
+    if (same == 0) return;
+    shared_.assign(reinterpret_cast<const char*>(a), same);
+    SetShared(same);
+}
+
+void TmtIndex::KeepSharedWith(const uint8_t* Bytes, std::size_t Length) {
+    if (shared_.empty()) return;
+    const std::size_t n = std::min(Length, shared_.size());
+    std::size_t same = 0;
+    while (same < n && Bytes[same] == static_cast<uint8_t>(shared_[same])) ++same;
+    if (same < shared_.size()) SetShared(same);
+}
+
 int TmtIndex::CompareProbe(const Probe& P, const Entry& E) const {
+    if (P.side != kEachEntry) return P.side;
     const uint64_t ep = E.prefix & P.mask;
     if (P.prefix != ep) return P.prefix < ep ? -1 : 1;
-    if (P.length <= 8) return 0;  // keys of equal prefixes differ only past it
+    const std::size_t past = shared_.size() + 8;
+    if (P.length <= past) return 0;  // keys of equal prefixes differ only past it
     const uint32_t length = KeyLength(E);
     const std::size_t n = std::min<std::size_t>(P.length, length);
-    if (n > 8) {
-        const int r = CompareBytes(P.bytes + 8, KeyBytes(E) + 8, n - 8);
+    if (n > past) {
+        const int r = CompareBytes(P.bytes + past, KeyBytes(E) + past, n - past);
         if (r != 0) return r;
     }
     // Keys never hold one another as a prefix unless they are equal on the
@@ -532,12 +652,13 @@ int TmtIndex::CompareProbe(const Probe& P, const Entry& E) const {
 
 int TmtIndex::LowerBound(const Probe& P) const {
     int lo = 0, hi = static_cast<int>(entries_.size());
+    if (P.side != kEachEntry) return P.side > 0 ? hi : lo;
     const Entry* e = entries_.data();
     // Keys whose first bytes spread evenly (numbers) are found near where
     // their value falls between the ends: a guess and a short gallop around
     // it take the place of most of a bisection's probes, each of which
     // would wait for memory.
-    if (hi - lo > 64) {
+    if (hi - lo > 64 && !IsStringKind(fieldList_.Fields(0)->DataType())) {
         const uint64_t first = e[lo].prefix & P.mask, last = e[hi - 1].prefix & P.mask;
         if (first < P.prefix && P.prefix <= last) {
             const double at = static_cast<double>(P.prefix - first) / static_cast<double>(last - first);
@@ -563,12 +684,21 @@ int TmtIndex::LowerBound(const Probe& P) const {
             }
         }
     }
+    // Once an entry equals the probe, the entries sharing its key bytes do
+    // too: the rest of a run of one key costs no byte comparison.
+    uint32_t equalKey = UINT32_MAX;
     while (lo < hi) {
         int mid = lo + (hi - lo) / 2;
         // Both possible next probes are on their way while this one compares.
         __builtin_prefetch(e + lo + (mid - lo) / 2);
         __builtin_prefetch(e + mid + 1 + (hi - mid - 1) / 2);
-        if (CompareProbe(P, entries_[static_cast<std::size_t>(mid)]) > 0)
+        const Entry& m = e[mid];
+        int c = 0;
+        if (m.key != equalKey) {
+            c = CompareProbe(P, m);
+            if (c == 0) equalKey = m.key;
+        }
+        if (c > 0)
             lo = mid + 1;
         else
             hi = mid;
@@ -669,8 +799,9 @@ void TmtIndex::InsertKeyed(int Pos, PmtRecord Record, const std::string& Key) {
     if ((SameKeyAt(Pos, Key) && Id > entries_[static_cast<std::size_t>(Pos)].id) ||
         (SameKeyAt(Pos - 1, Key) && Id < entries_[static_cast<std::size_t>(Pos) - 1].id))
         runsById_ = false;
+    KeepSharedWith(reinterpret_cast<const uint8_t*>(Key.data()), Key.size());
     const uint32_t key = KeyFor(Pos, Key);
-    const uint64_t prefix = PrefixOf(reinterpret_cast<const uint8_t*>(Key.data()), Key.size());
+    const uint64_t prefix = PrefixPastShared(reinterpret_cast<const uint8_t*>(Key.data()), Key.size());
     entries_.insert(entries_.begin() + Pos, Entry{prefix, Id, key, Record});
 }
 
@@ -1039,6 +1170,7 @@ void TmtIndex::SortByKeys() {
     const int nf = fieldList_.Count();
     const std::size_t n = entries_.size();
     pool_.clear();
+    shared_.clear();
     deadBytes_ = 0;
     std::vector<DistinctTexts> distinct(static_cast<std::size_t>(nf));
     bool exact[2] = {true, true};
@@ -1160,8 +1292,8 @@ void TmtIndex::SortByKeys() {
         DistinctTexts& d = distinct[static_cast<std::size_t>(f)];
         if (d.keys.empty() || d.keys.size() * 2 > n) continue;
         TextMemo& memo = memo_[static_cast<std::size_t>(f)];
-        memo.capacity = std::max<std::size_t>(4096, d.keys.size() * 2);
-        d.ForEach([&](std::string_view text, uint32_t at) { memo.keys.emplace(std::string(text), d.keys[at]); });
+        memo.Reset(std::max<std::size_t>(4096, d.keys.size() * 2), d.keys.size());
+        d.ForEach([&](std::string_view text, uint32_t at) { memo.Add(text, d.keys[at]); });
     }
     if (!useSecond)
         for (Item& item : items) item.image[1] = 0;
@@ -1245,6 +1377,7 @@ void TmtIndex::SortByKeys() {
         }
         keysValid_ = true;
         runsById_ = !firstDescending;
+        FindSharedBytes();
         return;
     }
     // Neighbours with one key share its bytes; the copies left over go in
@@ -1268,6 +1401,7 @@ void TmtIndex::SortByKeys() {
     keysValid_ = true;
     runsById_ = !firstDescending;
     CompactPool();
+    FindSharedBytes();
 }
 
 
@@ -1291,12 +1425,15 @@ void TmtIndex::Sort(int L, int R) {
         // Part of the list: its keys are made again from the records.
         runsById_ = false;
         std::string key;
+        // The entries outside the range have no bytes to share without keys.
+        if (!keysValid_) shared_.clear();
         for (int i = L; i <= R; ++i) {
             Entry& e = entries_[static_cast<std::size_t>(i)];
             BuildKey(common->Record(e.id), fieldList_.Count(), key);
             if (keysValid_ && !pool_.empty()) deadBytes_ += KeyLength(e) + 4;  // high when shared: compacts sooner
+            KeepSharedWith(reinterpret_cast<const uint8_t*>(key.data()), key.size());
             e.key = AddKey(reinterpret_cast<const uint8_t*>(key.data()), key.size());
-            e.prefix = PrefixOf(reinterpret_cast<const uint8_t*>(key.data()), key.size());
+            e.prefix = PrefixPastShared(reinterpret_cast<const uint8_t*>(key.data()), key.size());
         }
         const bool firstDescending = fieldList_.Options(0).Contains(mtifoDescending);
         auto keyOf = [&](const Entry& e) { return std::make_pair(KeyBytes(e), KeyLength(e)); };
@@ -1326,6 +1463,7 @@ void TmtIndex::Clear() {
     ids_.clear();
     entries_.clear();
     pool_.clear();
+    shared_.clear();
     deadBytes_ = 0;
     keysValid_ = keyable_;
     runsById_ = true;

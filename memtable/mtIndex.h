@@ -196,7 +196,7 @@ public:
 
 private:
     struct Entry {
-        uint64_t prefix;  // the first 8 key bytes, big-endian, zero-padded
+        uint64_t prefix;  // the 8 key bytes past the shared ones, big-endian, zero-padded
         int32_t id;
         uint32_t key;     // offset in pool_ of the key: a 32-bit length, then the bytes
         // Where the record was when the entry was made: only ever prefetched,
@@ -205,11 +205,15 @@ private:
         const void* hint;
     };
     struct Probe {
-        const uint8_t* bytes;
+        const uint8_t* bytes;  // the whole key
         std::size_t length;
-        uint64_t prefix, mask;
+        uint64_t prefix, mask;  // of the bytes past the shared ones
+        // How the probe compares with every entry when the shared bytes
+        // alone tell (-1, 0, 1); kEachEntry when each entry must be looked at.
+        int side;
     };
-    static Probe MakeProbe(const std::string& Key);
+    static constexpr int kEachEntry = 2;
+    Probe MakeProbe(const std::string& Key) const;
     const uint8_t* KeyBytes(const Entry& E) const { return pool_.data() + E.key + 4; }
     uint32_t KeyLength(const Entry& E) const { return memtable::ReadValue<uint32_t>(pool_.data() + E.key); }
     // Probe against an entry over the probe's length: -1, 0 or 1.
@@ -221,6 +225,12 @@ private:
     uint32_t KeyFor(int Pos, const std::string& Key);
     uint32_t AddKey(const uint8_t* Bytes, std::size_t Length);
     void CompactPool();
+    // The shared key bytes: taken from the first and last keys of a sorted
+    // index; cut back to what a key entering the index still shares.
+    void FindSharedBytes();
+    void KeepSharedWith(const uint8_t* Bytes, std::size_t Length);
+    void SetShared(std::size_t Length);
+    uint64_t PrefixPastShared(const uint8_t* Bytes, std::size_t Length) const;
     // Keys for every entry and the entries sorted by them (ids breaking ties).
     void SortByKeys();
     // The record-comparing sort of an index without keys.
@@ -241,6 +251,10 @@ private:
     // Key bytes of the entries; entries with equal keys share theirs.
     std::vector<uint8_t> pool_;
     std::size_t deadBytes_ = 0;    // pool bytes no entry uses any more
+    // The leading key bytes every entry shares (texts of one start, numbers
+    // of one magnitude): left out of the entries' prefixes, which would
+    // otherwise be equal and send every comparison of a search to the pool.
+    std::string shared_;
     bool keyable_ = false;         // the field list can be written as keys
     bool keysValid_ = false;       // every entry carries its key
     bool runsById_ = false;
@@ -265,14 +279,25 @@ private:
     std::vector<std::vector<std::pair<int32_t, int32_t>>> levelOrders_;
     mutable std::string scratchKey_;
     // Key bytes of the text values an index of few distinct texts holds, by
-    // field: a search or an insert of a known text makes no sort key.
-    struct TextHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-    };
-    struct TextMemo {
-        std::unordered_map<std::string, std::string, TextHash, std::equal_to<>> keys;
-        std::size_t capacity = 0;  // 0: not kept
+    // field: a search or an insert of a known text makes no sort key. One
+    // open-addressed table over one block of texts and keys: a look-up reads
+    // a slot and one place in the block, where a node-based map reads a
+    // bucket, a node, the text and the key, each somewhere else.
+    class TextMemo {
+    public:
+        // Keeps up to Capacity texts (0: none), Expected of them soon.
+        void Reset(std::size_t Capacity, std::size_t Expected);
+        bool Kept() const { return capacity_ > 0; }
+        bool Find(std::string_view Text, std::string_view& Key) const;
+        // A text already kept, or one past the capacity, is left out.
+        void Add(std::string_view Text, std::string_view Key);
+
+    private:
+        void Grow();
+        // The hash's high 32 bits, then 1 + the item's place in block_; 0 free.
+        std::vector<uint64_t> slots_;
+        std::string block_;  // per item: text length, key length (32 bits each), text, key
+        std::size_t count_ = 0, capacity_ = 0;
     };
     mutable std::vector<TextMemo> memo_;
 };
