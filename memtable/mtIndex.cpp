@@ -596,6 +596,7 @@ uint64_t TmtIndex::PrefixPastShared(const uint8_t* Bytes, std::size_t Length) co
 }
 
 void TmtIndex::SetShared(std::size_t Length) {
+    EntriesChanged();
     shared_.resize(std::min(Length, shared_.size()));
     uint32_t last = UINT32_MAX;
     uint64_t prefix = 0;
@@ -633,16 +634,17 @@ void TmtIndex::KeepSharedWith(const uint8_t* Bytes, std::size_t Length) {
     if (same < shared_.size()) SetShared(same);
 }
 
-int TmtIndex::CompareProbe(const Probe& P, const Entry& E) const {
+int TmtIndex::CompareProbe(const Probe& P, uint64_t Prefix, uint32_t Key) const {
     if (P.side != kEachEntry) return P.side;
-    const uint64_t ep = E.prefix & P.mask;
+    const uint64_t ep = Prefix & P.mask;
     if (P.prefix != ep) return P.prefix < ep ? -1 : 1;
     const std::size_t past = shared_.size() + 8;
     if (P.length <= past) return 0;  // keys of equal prefixes differ only past it
-    const uint32_t length = KeyLength(E);
+    const uint8_t* bytes = pool_.data() + Key;
+    const uint32_t length = ReadValue<uint32_t>(bytes);
     const std::size_t n = std::min<std::size_t>(P.length, length);
     if (n > past) {
-        const int r = CompareBytes(P.bytes + past, KeyBytes(E) + past, n - past);
+        const int r = CompareBytes(P.bytes + past, bytes + 4 + past, n - past);
         if (r != 0) return r;
     }
     // Keys never hold one another as a prefix unless they are equal on the
@@ -650,15 +652,105 @@ int TmtIndex::CompareProbe(const Probe& P, const Entry& E) const {
     return P.length <= length ? 0 : 1;
 }
 
+namespace {
+
+constexpr int kMarkStep = 16;
+constexpr int kMarkedFrom = 4096;  // entries; below, a bisection stays in the cache
+
+}  // namespace
+
+bool TmtIndex::MarksReady() const {
+    if (marksAt_ == changes_) return true;
+    const auto n = static_cast<std::size_t>(entries_.size());
+    if (quietSince_ != changes_) {
+        quietSince_ = changes_;
+        quietSearches_ = 0;
+    }
+    // Making them reads every 16th entry: worth it once about as many
+    // searches as that costs came with nothing changed in between.
+    if (++quietSearches_ < std::max<std::size_t>(64, n / 1024)) return false;
+    marks_.clear();
+    markLevels_.clear();
+    marks_.reserve(n / (kMarkStep - 1) + 16);
+    markLevels_.push_back(0);
+    for (std::size_t i = 0; i < n; i += kMarkStep)
+        marks_.push_back(Mark{entries_[i].prefix, entries_[i].key, 0});
+    std::size_t from = 0, to = marks_.size();
+    while (to - from > static_cast<std::size_t>(kMarkStep)) {
+        markLevels_.push_back(static_cast<uint32_t>(to));
+        for (std::size_t i = from; i < to; i += kMarkStep) {
+            const Mark m = marks_[i];
+            marks_.push_back(m);
+        }
+        from = to;
+        to = marks_.size();
+    }
+    markLevels_.push_back(static_cast<uint32_t>(to));
+    marksAt_ = changes_;
+    return true;
+}
+
+int TmtIndex::MarkedLowerBound(const Probe& P) const {
+    const int n = static_cast<int>(entries_.size());
+    uint32_t equalKey = UINT32_MAX;
+    auto compare = [&](const auto& Item) {
+        if (Item.key == equalKey) return 0;
+        const int c = CompareProbe(P, Item.prefix, Item.key);
+        if (c == 0) equalKey = Item.key;
+        return c;
+    };
+    // The first item not below the probe among [Lo, Hi) of a level.
+    auto firstNotBelow = [&](const auto* Items, int Lo, int Hi) {
+        while (Lo < Hi) {
+            const int mid = Lo + (Hi - Lo) / 2;
+            if (compare(Items[mid]) > 0)
+                Lo = mid + 1;
+            else
+                Hi = mid;
+        }
+        return Lo;
+    };
+    // From the top level down, each time among the 15 items between the one
+    // found a level up and the one before it.
+    const int levels = static_cast<int>(markLevels_.size()) - 1;
+    int lo = 0, hi = static_cast<int>(markLevels_[static_cast<std::size_t>(levels)] -
+                                      markLevels_[static_cast<std::size_t>(levels) - 1]);
+    for (int k = levels; k > 0; --k) {
+        const Mark* m = marks_.data() + markLevels_[static_cast<std::size_t>(k) - 1];
+        for (int i = lo; i < hi; i += 4) __builtin_prefetch(m + i);
+        const int found = firstNotBelow(m, lo, hi);
+        const int below = k == 1 ? n
+                                 : static_cast<int>(markLevels_[static_cast<std::size_t>(k) - 1] -
+                                                    markLevels_[static_cast<std::size_t>(k) - 2]);
+        lo = found == 0 ? 0 : (found - 1) * kMarkStep + 1;
+        hi = std::min(found * kMarkStep, below);
+    }
+    const Entry* e = entries_.data();
+    for (int i = lo; i < hi; i += 2) __builtin_prefetch(e + i);
+    lo = firstNotBelow(e, lo, hi);
+    // The answer is the lower bound only if its neighbours say so; marks
+    // left behind by a change would show here.
+    if (lo < n && compare(e[lo]) > 0) return -1;
+    if (lo > 0 && compare(e[lo - 1]) <= 0) return -1;
+    return lo;
+}
+
 int TmtIndex::LowerBound(const Probe& P) const {
     int lo = 0, hi = static_cast<int>(entries_.size());
     if (P.side != kEachEntry) return P.side > 0 ? hi : lo;
     const Entry* e = entries_.data();
+    const bool text = IsStringKind(fieldList_.Fields(0)->DataType());
+    if (text && hi >= kMarkedFrom && MarksReady()) {
+        const int at = MarkedLowerBound(P);
+        if (at >= 0) return at;
+        marksAt_ = UINT64_MAX;  // made again after enough quiet searches
+        quietSearches_ = 0;
+    }
     // Keys whose first bytes spread evenly (numbers) are found near where
     // their value falls between the ends: a guess and a short gallop around
     // it take the place of most of a bisection's probes, each of which
     // would wait for memory.
-    if (hi - lo > 64 && !IsStringKind(fieldList_.Fields(0)->DataType())) {
+    if (hi - lo > 64 && !text) {
         const uint64_t first = e[lo].prefix & P.mask, last = e[hi - 1].prefix & P.mask;
         if (first < P.prefix && P.prefix <= last) {
             const double at = static_cast<double>(P.prefix - first) / static_cast<double>(last - first);
@@ -772,6 +864,7 @@ uint32_t TmtIndex::KeyFor(int Pos, const std::string& Key) {
 
 void TmtIndex::CompactPool() {
     if (deadBytes_ < 4096 || deadBytes_ * 2 < pool_.size()) return;
+    EntriesChanged();
     std::vector<uint8_t> pool;
     pool.reserve(pool_.size() - std::min(deadBytes_, pool_.size()));
     // Sharing entries sit side by side; any other sharing is undone, which
@@ -794,6 +887,7 @@ void TmtIndex::CompactPool() {
 }
 
 void TmtIndex::InsertKeyed(int Pos, PmtRecord Record, const std::string& Key) {
+    EntriesChanged();
     const int32_t Id = Record->RecordID;
     Pos = std::clamp(Pos, 0, Count());
     if ((SameKeyAt(Pos, Key) && Id > entries_[static_cast<std::size_t>(Pos)].id) ||
@@ -806,6 +900,7 @@ void TmtIndex::InsertKeyed(int Pos, PmtRecord Record, const std::string& Key) {
 }
 
 void TmtIndex::EraseAt(int Pos) {
+    EntriesChanged();
     if (isRowOrder_) {
         if (Pos != Count() - 1) identity_ = false;
         ids_.erase(ids_.begin() + Pos);
@@ -1005,6 +1100,7 @@ void TmtIndex::FindRecord(PmtRecord Record, int& Index, bool Partial) {
 }
 
 void TmtIndex::SortByRecords(int L, int R) {
+    EntriesChanged();
     TmtCommon* common = dataSet_->Common();
     auto first = entries_.begin() + L;
     auto last = entries_.begin() + R + 1;
@@ -1166,6 +1262,7 @@ void TmtIndex::SortByKeys() {
     // by 64-bit images of their order (a text by the rank of its key among
     // the distinct ones), so that the sort itself compares integers; key
     // bytes decide only where the images cannot.
+    EntriesChanged();
     TmtCommon* common = dataSet_->Common();
     const int nf = fieldList_.Count();
     const std::size_t n = entries_.size();
@@ -1406,6 +1503,7 @@ void TmtIndex::SortByKeys() {
 
 
 void TmtIndex::Sort(int L, int R) {
+    EntriesChanged();
     if (isRowOrder_) return;  // the row order is the order records were placed in
     if (L < 0) L = 0;
     if (R >= Count()) R = Count() - 1;
@@ -1460,6 +1558,9 @@ void TmtIndex::Sort(int L, int R) {
 }
 
 void TmtIndex::Clear() {
+    EntriesChanged();
+    marks_ = {};
+    markLevels_.clear();
     ids_.clear();
     entries_.clear();
     pool_.clear();
@@ -1532,6 +1633,7 @@ void TmtIndex::LoadIndex() {
         if (status == usDeleted && !common->EnableVersioning()) return false;
         return FilterRecord(r);
     };
+    EntriesChanged();
     auto take = [&](PmtRecord r) {
         if (isRowOrder_)
             ids_.push_back(r->RecordID);
@@ -1655,6 +1757,7 @@ int TmtIndex::InsertionPoint(PmtRecord Record) {
 }
 
 void TmtIndex::InsertAt(int Pos, PmtRecord Record) {
+    EntriesChanged();
     Pos = std::clamp(Pos, 0, Count());
     if (isRowOrder_) {
         if (Pos != Count() || (!ids_.empty() && ids_.back() > Record->RecordID)) idsAscending_ = false;
@@ -1723,6 +1826,7 @@ void TmtIndex::Reflect(int Change, PmtRecord OldRecord, PmtRecord NewRecord, int
             pos = InsertionPoint(KeyOf);
             pos = std::clamp(pos, 0, Count());
             entries_.insert(entries_.begin() + pos, Entry{0, Id, 0, KeyOf});
+            EntriesChanged();
             if (keyable_) keysValid_ = false;
         }
         return pos;
@@ -1811,6 +1915,7 @@ void TmtIndex::Reflect(int Change, PmtRecord OldRecord, PmtRecord NewRecord, int
             pos = std::clamp(pos, 0, Count());
             // The store record takes the new values next.
             entries_.insert(entries_.begin() + pos, Entry{0, OldRecord->RecordID, 0, OldRecord});
+            EntriesChanged();
             if (keyable_) keysValid_ = false;
             if (current) {
                 dataSet_->SetLastChangePos(pos);

@@ -216,9 +216,15 @@ private:
     Probe MakeProbe(const std::string& Key) const;
     const uint8_t* KeyBytes(const Entry& E) const { return pool_.data() + E.key + 4; }
     uint32_t KeyLength(const Entry& E) const { return memtable::ReadValue<uint32_t>(pool_.data() + E.key); }
-    // Probe against an entry over the probe's length: -1, 0 or 1.
-    int CompareProbe(const Probe& P, const Entry& E) const;
+    // Probe against an entry (its prefix and key) over the probe's length:
+    // -1, 0 or 1.
+    int CompareProbe(const Probe& P, uint64_t Prefix, uint32_t Key) const;
+    int CompareProbe(const Probe& P, const Entry& E) const { return CompareProbe(P, E.prefix, E.key); }
     int LowerBound(const Probe& P) const;
+    // LowerBound through the marks; -1 when they cannot tell.
+    int MarkedLowerBound(const Probe& P) const;
+    bool MarksReady() const;
+    void EntriesChanged() { ++changes_; }
     // The end of the run of entries equal to P that starts at From.
     int RunEnd(const Probe& P, int From) const;
     // Key bytes in the pool, shared with a neighbour of Pos holding the same key.
@@ -255,6 +261,22 @@ private:
     // of one magnitude): left out of the entries' prefixes, which would
     // otherwise be equal and send every comparison of a search to the pool.
     std::string shared_;
+    // Marks for the searches of a large text index that stays unchanged: a
+    // copy of every 16th entry's prefix and key, then of every 16th mark,
+    // and so on up, so that a search reads a few lines per level where a
+    // bisection of the entries waits for memory at each of its last steps.
+    // Made once enough searches have come with no change in between.
+    struct Mark {
+        uint64_t prefix;
+        uint32_t key;
+        uint32_t unused;
+    };
+    mutable std::vector<Mark> marks_;
+    mutable std::vector<uint32_t> markLevels_;  // where each level starts in marks_, then the end
+    uint64_t changes_ = 0;                      // entries or their keys changed
+    mutable uint64_t marksAt_ = UINT64_MAX;     // changes_ when the marks were made
+    mutable uint64_t quietSince_ = UINT64_MAX;
+    mutable uint32_t quietSearches_ = 0;
     bool keyable_ = false;         // the field list can be written as keys
     bool keysValid_ = false;       // every entry carries its key
     bool runsById_ = false;
