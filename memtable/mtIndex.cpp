@@ -470,27 +470,37 @@ void TmtIndex::BuildKey(PmtRecord Record, int FieldCount, std::string& Key) cons
     }
 }
 
+namespace {
+
+constexpr int kTagShift = 24;
+constexpr uint32_t kNumberBits = (uint32_t{1} << kTagShift) - 1;
+
+uint32_t MemoTag(uint64_t Hash) { return static_cast<uint32_t>(Hash >> 56) << kTagShift; }
+
+}  // namespace
+
 void TmtIndex::TextMemo::Reset(std::size_t Capacity, std::size_t Expected) {
-    capacity_ = Capacity;
-    count_ = 0;
-    block_.clear();
+    // Item numbers have 24 bits.
+    capacity_ = std::min<std::size_t>(Capacity, kNumberBits - 1);
+    items_.clear();
     slots_.clear();
-    if (Capacity == 0) return;
+    if (capacity_ == 0) return;
     std::size_t size = 16;
     while (size < Expected * 2) size *= 2;
     slots_.assign(size, 0);
+    items_.reserve(std::min(Expected, capacity_));
 }
 
 bool TmtIndex::TextMemo::Find(std::string_view Text, std::string_view& Key) const {
-    if (count_ == 0) return false;
+    if (items_.empty()) return false;
     const uint64_t h = std::hash<std::string_view>{}(Text);
-    const uint64_t tag = h >> 32;
+    const uint32_t tag = MemoTag(h);
     const std::size_t mask = slots_.size() - 1;
     for (std::size_t i = h & mask;; i = (i + 1) & mask) {
-        const uint64_t s = slots_[i];
+        const uint32_t s = slots_[i];
         if (s == 0) return false;
-        if ((s >> 32) != tag) continue;
-        const char* item = block_.data() + ((s & 0xFFFFFFFFu) - 1);
+        if ((s & ~kNumberBits) != tag) continue;
+        const char* item = items_[(s & kNumberBits) - 1].get();
         const uint32_t textLength = ReadValue<uint32_t>(reinterpret_cast<const uint8_t*>(item));
         if (textLength != Text.size() || std::memcmp(item + 8, Text.data(), Text.size()) != 0) continue;
         Key = std::string_view(item + 8 + textLength, ReadValue<uint32_t>(reinterpret_cast<const uint8_t*>(item) + 4));
@@ -499,39 +509,39 @@ bool TmtIndex::TextMemo::Find(std::string_view Text, std::string_view& Key) cons
 }
 
 void TmtIndex::TextMemo::Grow() {
-    std::vector<uint64_t> old(slots_.size() * 2, 0);
-    old.swap(slots_);
+    std::fill(slots_.begin(), slots_.end(), 0);
+    slots_.resize(slots_.size() * 2, 0);
     const std::size_t mask = slots_.size() - 1;
-    for (const uint64_t s : old) {
-        if (s == 0) continue;
-        const char* item = block_.data() + ((s & 0xFFFFFFFFu) - 1);
+    for (std::size_t n = 0; n < items_.size(); ++n) {
+        const char* item = items_[n].get();
         const std::string_view text(item + 8, ReadValue<uint32_t>(reinterpret_cast<const uint8_t*>(item)));
-        std::size_t i = std::hash<std::string_view>{}(text) & mask;
+        const uint64_t h = std::hash<std::string_view>{}(text);
+        std::size_t i = h & mask;
         while (slots_[i] != 0) i = (i + 1) & mask;
-        slots_[i] = s;
+        slots_[i] = MemoTag(h) | static_cast<uint32_t>(n + 1);
     }
 }
 
 void TmtIndex::TextMemo::Add(std::string_view Text, std::string_view Key) {
-    if (count_ >= capacity_) return;
-    // Places in the block are 32-bit: past that, texts are no longer kept.
-    if (block_.size() + 8 + Text.size() + Key.size() >= UINT32_MAX) return;
+    if (items_.size() >= capacity_ || Text.size() > UINT32_MAX || Key.size() > UINT32_MAX) return;
     std::string_view known;
     if (Find(Text, known)) return;
-    if ((count_ + 1) * 2 > slots_.size()) Grow();
-    const uint64_t h = std::hash<std::string_view>{}(Text);
-    const std::size_t mask = slots_.size() - 1;
-    std::size_t i = h & mask;
-    while (slots_[i] != 0) i = (i + 1) & mask;
-    const std::size_t at = block_.size();
-    block_.resize(at + 8 + Text.size() + Key.size());
-    char* item = block_.data() + at;
+    std::unique_ptr<char[]> owned(new char[8 + Text.size() + Key.size()]);
+    char* item = owned.get();
     WriteValue<uint32_t>(reinterpret_cast<uint8_t*>(item), static_cast<uint32_t>(Text.size()));
     WriteValue<uint32_t>(reinterpret_cast<uint8_t*>(item) + 4, static_cast<uint32_t>(Key.size()));
     std::memcpy(item + 8, Text.data(), Text.size());
     std::memcpy(item + 8 + Text.size(), Key.data(), Key.size());
-    slots_[i] = (h >> 32 << 32) | (at + 1);
-    ++count_;
+    items_.push_back(std::move(owned));
+    if (items_.size() * 2 > slots_.size()) {
+        Grow();  // places every item, this one included
+        return;
+    }
+    const uint64_t h = std::hash<std::string_view>{}(Text);
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = h & mask;
+    while (slots_[i] != 0) i = (i + 1) & mask;
+    slots_[i] = MemoTag(h) | static_cast<uint32_t>(items_.size());
 }
 
 namespace {
@@ -575,10 +585,10 @@ TmtIndex::Probe TmtIndex::MakeProbe(const std::string& Key) const {
     p.bytes = reinterpret_cast<const uint8_t*>(Key.data());
     p.length = Key.size();
     p.side = kEachEntry;
-    const std::size_t skip = shared_.size();
+    const std::size_t skip = shared_;
     const std::size_t shared = std::min(p.length, skip);
     if (shared > 0) {
-        const int c = std::memcmp(p.bytes, shared_.data(), shared);
+        const int c = std::memcmp(p.bytes, SharedBytes(), shared);
         if (c != 0)
             p.side = c < 0 ? -1 : 1;
         else if (p.length <= skip)
@@ -591,13 +601,13 @@ TmtIndex::Probe TmtIndex::MakeProbe(const std::string& Key) const {
 }
 
 uint64_t TmtIndex::PrefixPastShared(const uint8_t* Bytes, std::size_t Length) const {
-    const std::size_t skip = std::min(Length, shared_.size());
+    const std::size_t skip = std::min<std::size_t>(Length, shared_);
     return PrefixOf(Bytes + skip, Length - skip);
 }
 
 void TmtIndex::SetShared(std::size_t Length) {
     EntriesChanged();
-    shared_.resize(std::min(Length, shared_.size()));
+    shared_ = static_cast<uint8_t>(std::min<std::size_t>(Length, shared_));
     uint32_t last = UINT32_MAX;
     uint64_t prefix = 0;
     for (Entry& e : entries_) {
@@ -611,7 +621,7 @@ void TmtIndex::SetShared(std::size_t Length) {
 }
 
 void TmtIndex::FindSharedBytes() {
-    shared_.clear();
+    shared_ = 0;
     if (entries_.empty() || !keysValid_) return;
     // Keys in memcmp order: what the first and the last share, all share.
     const Entry& first = entries_.front();
@@ -622,23 +632,28 @@ void TmtIndex::FindSharedBytes() {
     std::size_t same = 0;
     while (same < n && a[same] == b[same]) ++same;
     if (same == 0) return;
-    shared_.assign(reinterpret_cast<const char*>(a), same);
-    SetShared(same);
+    shared_ = static_cast<uint8_t>(std::min<std::size_t>(same, UINT8_MAX));
+    SetShared(shared_);
 }
 
 void TmtIndex::KeepSharedWith(const uint8_t* Bytes, std::size_t Length) {
-    if (shared_.empty()) return;
-    const std::size_t n = std::min(Length, shared_.size());
+    if (shared_ == 0) return;
+    if (entries_.empty()) {
+        shared_ = 0;
+        return;
+    }
+    const uint8_t* shared = SharedBytes();
+    const std::size_t n = std::min<std::size_t>(Length, shared_);
     std::size_t same = 0;
-    while (same < n && Bytes[same] == static_cast<uint8_t>(shared_[same])) ++same;
-    if (same < shared_.size()) SetShared(same);
+    while (same < n && Bytes[same] == shared[same]) ++same;
+    if (same < shared_) SetShared(same);
 }
 
 int TmtIndex::CompareProbe(const Probe& P, uint64_t Prefix, uint32_t Key) const {
     if (P.side != kEachEntry) return P.side;
     const uint64_t ep = Prefix & P.mask;
     if (P.prefix != ep) return P.prefix < ep ? -1 : 1;
-    const std::size_t past = shared_.size() + 8;
+    const std::size_t past = shared_ + std::size_t{8};
     if (P.length <= past) return 0;  // keys of equal prefixes differ only past it
     const uint8_t* bytes = pool_.data() + Key;
     const uint32_t length = ReadValue<uint32_t>(bytes);
@@ -660,33 +675,30 @@ constexpr int kMarkedFrom = 4096;  // entries; below, a bisection stays in the c
 }  // namespace
 
 bool TmtIndex::MarksReady() const {
-    if (marksAt_ == changes_) return true;
+    if (marks_ == nullptr) marks_ = std::make_unique<Marks>();
+    Marks& m = *marks_;
+    if (m.valid) return true;
     const auto n = static_cast<std::size_t>(entries_.size());
-    if (quietSince_ != changes_) {
-        quietSince_ = changes_;
-        quietSearches_ = 0;
-    }
     // Making them reads every 16th entry: worth it once about as many
     // searches as that costs came with nothing changed in between.
-    if (++quietSearches_ < std::max<std::size_t>(64, n / 1024)) return false;
-    marks_.clear();
-    markLevels_.clear();
-    marks_.reserve(n / (kMarkStep - 1) + 16);
-    markLevels_.push_back(0);
-    for (std::size_t i = 0; i < n; i += kMarkStep)
-        marks_.push_back(Mark{entries_[i].prefix, entries_[i].key, 0});
-    std::size_t from = 0, to = marks_.size();
+    if (++m.quietSearches < std::max<std::size_t>(64, n / 1024)) return false;
+    m.items.clear();
+    m.levels.clear();
+    m.items.reserve(n / (kMarkStep - 1) + 16);
+    m.levels.push_back(0);
+    for (std::size_t i = 0; i < n; i += kMarkStep) m.items.push_back(Mark{entries_[i].prefix, entries_[i].key, 0});
+    std::size_t from = 0, to = m.items.size();
     while (to - from > static_cast<std::size_t>(kMarkStep)) {
-        markLevels_.push_back(static_cast<uint32_t>(to));
+        m.levels.push_back(static_cast<uint32_t>(to));
         for (std::size_t i = from; i < to; i += kMarkStep) {
-            const Mark m = marks_[i];
-            marks_.push_back(m);
+            const Mark copy = m.items[i];
+            m.items.push_back(copy);
         }
         from = to;
-        to = marks_.size();
+        to = m.items.size();
     }
-    markLevels_.push_back(static_cast<uint32_t>(to));
-    marksAt_ = changes_;
+    m.levels.push_back(static_cast<uint32_t>(to));
+    m.valid = true;
     return true;
 }
 
@@ -712,16 +724,16 @@ int TmtIndex::MarkedLowerBound(const Probe& P) const {
     };
     // From the top level down, each time among the 15 items between the one
     // found a level up and the one before it.
-    const int levels = static_cast<int>(markLevels_.size()) - 1;
-    int lo = 0, hi = static_cast<int>(markLevels_[static_cast<std::size_t>(levels)] -
-                                      markLevels_[static_cast<std::size_t>(levels) - 1]);
+    const std::vector<uint32_t>& level = marks_->levels;
+    const int levels = static_cast<int>(level.size()) - 1;
+    int lo = 0, hi = static_cast<int>(level[static_cast<std::size_t>(levels)] - level[static_cast<std::size_t>(levels) - 1]);
     for (int k = levels; k > 0; --k) {
-        const Mark* m = marks_.data() + markLevels_[static_cast<std::size_t>(k) - 1];
+        const Mark* m = marks_->items.data() + level[static_cast<std::size_t>(k) - 1];
         for (int i = lo; i < hi; i += 4) __builtin_prefetch(m + i);
         const int found = firstNotBelow(m, lo, hi);
         const int below = k == 1 ? n
-                                 : static_cast<int>(markLevels_[static_cast<std::size_t>(k) - 1] -
-                                                    markLevels_[static_cast<std::size_t>(k) - 2]);
+                                 : static_cast<int>(level[static_cast<std::size_t>(k) - 1] -
+                                                    level[static_cast<std::size_t>(k) - 2]);
         lo = found == 0 ? 0 : (found - 1) * kMarkStep + 1;
         hi = std::min(found * kMarkStep, below);
     }
@@ -743,8 +755,8 @@ int TmtIndex::LowerBound(const Probe& P) const {
     if (text && hi >= kMarkedFrom && MarksReady()) {
         const int at = MarkedLowerBound(P);
         if (at >= 0) return at;
-        marksAt_ = UINT64_MAX;  // made again after enough quiet searches
-        quietSearches_ = 0;
+        marks_->valid = false;  // made again after enough quiet searches
+        marks_->quietSearches = 0;
     }
     // Keys whose first bytes spread evenly (numbers) are found near where
     // their value falls between the ends: a guess and a short gallop around
@@ -914,6 +926,7 @@ void TmtIndex::EraseAt(int Pos) {
         if (!shared) deadBytes_ += KeyLength(e) + 4;
     }
     entries_.erase(entries_.begin() + Pos);
+    if (entries_.empty()) shared_ = 0;
     CompactPool();
 }
 
@@ -1267,7 +1280,7 @@ void TmtIndex::SortByKeys() {
     const int nf = fieldList_.Count();
     const std::size_t n = entries_.size();
     pool_.clear();
-    shared_.clear();
+    shared_ = 0;
     deadBytes_ = 0;
     std::vector<DistinctTexts> distinct(static_cast<std::size_t>(nf));
     bool exact[2] = {true, true};
@@ -1384,7 +1397,8 @@ void TmtIndex::SortByKeys() {
     }
     // Few distinct texts (a value every other row at least): their keys are
     // kept for the searches and inserts to come.
-    memo_.assign(static_cast<std::size_t>(nf), TextMemo{});
+    memo_.clear();
+    memo_.resize(static_cast<std::size_t>(nf));
     for (int f = 0; f < nf; ++f) {
         DistinctTexts& d = distinct[static_cast<std::size_t>(f)];
         if (d.keys.empty() || d.keys.size() * 2 > n) continue;
@@ -1524,7 +1538,7 @@ void TmtIndex::Sort(int L, int R) {
         runsById_ = false;
         std::string key;
         // The entries outside the range have no bytes to share without keys.
-        if (!keysValid_) shared_.clear();
+        if (!keysValid_) shared_ = 0;
         for (int i = L; i <= R; ++i) {
             Entry& e = entries_[static_cast<std::size_t>(i)];
             BuildKey(common->Record(e.id), fieldList_.Count(), key);
@@ -1559,12 +1573,11 @@ void TmtIndex::Sort(int L, int R) {
 
 void TmtIndex::Clear() {
     EntriesChanged();
-    marks_ = {};
-    markLevels_.clear();
+    marks_.reset();
     ids_.clear();
     entries_.clear();
     pool_.clear();
-    shared_.clear();
+    shared_ = 0;
     deadBytes_ = 0;
     keysValid_ = keyable_;
     runsById_ = true;

@@ -224,7 +224,12 @@ private:
     // LowerBound through the marks; -1 when they cannot tell.
     int MarkedLowerBound(const Probe& P) const;
     bool MarksReady() const;
-    void EntriesChanged() { ++changes_; }
+    void EntriesChanged() const {
+        if (marks_ != nullptr) {
+            marks_->valid = false;
+            marks_->quietSearches = 0;
+        }
+    }
     // The end of the run of entries equal to P that starts at From.
     int RunEnd(const Probe& P, int From) const;
     // Key bytes in the pool, shared with a neighbour of Pos holding the same key.
@@ -237,6 +242,7 @@ private:
     void KeepSharedWith(const uint8_t* Bytes, std::size_t Length);
     void SetShared(std::size_t Length);
     uint64_t PrefixPastShared(const uint8_t* Bytes, std::size_t Length) const;
+    const uint8_t* SharedBytes() const { return KeyBytes(entries_.front()); }
     // Keys for every entry and the entries sorted by them (ids breaking ties).
     void SortByKeys();
     // The record-comparing sort of an index without keys.
@@ -257,29 +263,25 @@ private:
     // Key bytes of the entries; entries with equal keys share theirs.
     std::vector<uint8_t> pool_;
     std::size_t deadBytes_ = 0;    // pool bytes no entry uses any more
-    // The leading key bytes every entry shares (texts of one start, numbers
-    // of one magnitude): left out of the entries' prefixes, which would
-    // otherwise be equal and send every comparison of a search to the pool.
-    std::string shared_;
     // Marks for the searches of a large text index that stays unchanged: a
     // copy of every 16th entry's prefix and key, then of every 16th mark,
     // and so on up, so that a search reads a few lines per level where a
     // bisection of the entries waits for memory at each of its last steps.
-    // Made once enough searches have come with no change in between.
+    // Made once enough searches have come with no change in between; made
+    // at the first search of such an index, so that an index never searched
+    // carries nothing.
     struct Mark {
         uint64_t prefix;
         uint32_t key;
         uint32_t unused;
     };
-    mutable std::vector<Mark> marks_;
-    mutable std::vector<uint32_t> markLevels_;  // where each level starts in marks_, then the end
-    uint64_t changes_ = 0;                      // entries or their keys changed
-    mutable uint64_t marksAt_ = UINT64_MAX;     // changes_ when the marks were made
-    mutable uint64_t quietSince_ = UINT64_MAX;
-    mutable uint32_t quietSearches_ = 0;
-    bool keyable_ = false;         // the field list can be written as keys
-    bool keysValid_ = false;       // every entry carries its key
-    bool runsById_ = false;
+    struct Marks {
+        std::vector<Mark> items;
+        std::vector<uint32_t> levels;  // where each level starts in items, then the end
+        uint32_t quietSearches = 0;    // since the last change
+        bool valid = false;
+    };
+    mutable std::unique_ptr<Marks> marks_;
     TmtCustomMemTable* dataSet_;
     std::string indexFields_;
     TmtFieldList fieldList_;
@@ -292,18 +294,29 @@ private:
     // neither needs looking up.
     bool identity_ = true;
     bool isInternal_ = false;
+    // (Members in this order leave no padding: a larger index object moved
+    // the allocator's reuse of freed blocks enough to slow down sorts.)
+    bool keyable_ = false;         // the field list can be written as keys
+    bool keysValid_ = false;       // every entry carries its key
     int ordinal_ = 0;
     bool isFiltered_ = false;
     bool enabled_ = true;
+    bool runsById_ = false;
+    // How many leading key bytes every entry shares (texts of one start,
+    // numbers of one magnitude), those of the first entry's key: they are
+    // left out of the entries' prefixes, which would otherwise be equal and
+    // send every comparison of a search to the pool. At most 255: fewer
+    // shared bytes are still shared.
+    uint8_t shared_ = 0;
     TmtUpdateStatusSet updateStatusSet_{usUnmodified, usModified, usInserted};
     void* filterExpression_ = nullptr;
     std::vector<std::pair<int32_t, int32_t>> savedOrder_;  // (RecordID, UniqueRecordID)
     std::vector<std::vector<std::pair<int32_t, int32_t>>> levelOrders_;
     mutable std::string scratchKey_;
     // Key bytes of the text values an index of few distinct texts holds, by
-    // field: a search or an insert of a known text makes no sort key. One
-    // open-addressed table over one block of texts and keys: a look-up reads
-    // a slot and one place in the block, where a node-based map reads a
+    // field: a search or an insert of a known text makes no sort key. An
+    // open-addressed table of items that each hold a text and its key: a
+    // look-up reads a slot and one item, where a node-based map reads a
     // bucket, a node, the text and the key, each somewhere else.
     class TextMemo {
     public:
@@ -316,10 +329,16 @@ private:
 
     private:
         void Grow();
-        // The hash's high 32 bits, then 1 + the item's place in block_; 0 free.
-        std::vector<uint64_t> slots_;
-        std::string block_;  // per item: text length, key length (32 bits each), text, key
-        std::size_t count_ = 0, capacity_ = 0;
+        // The hash's high 8 bits, then 1 + the item's number; 0 free. Four
+        // bytes a slot keep the table small enough to stay in the cache.
+        std::vector<uint32_t> slots_;
+        // Per item: text length, key length (32 bits each), text, key. One
+        // allocation each, as small as the nodes of a map: the allocator
+        // reuses such blocks where large ones (one block, or chunks of
+        // many items) would come fresh from the system, page by page, at
+        // every index made.
+        std::vector<std::unique_ptr<char[]>> items_;
+        std::size_t capacity_ = 0;
     };
     mutable std::vector<TextMemo> memo_;
 };
