@@ -450,24 +450,98 @@ void TmtIndex::BuildKey(PmtRecord Record, int FieldCount, std::string& Key) cons
         }
         int32_t len = 0;
         const uint8_t* v = common->FieldValueForRead(Record, fieldList_.FieldNo(i), f, len, scratch);
-        TextMemo* memo = static_cast<std::size_t>(i) < memo_.size() && memo_[static_cast<std::size_t>(i)].capacity > 0
+        TextMemo* memo = static_cast<std::size_t>(i) < memo_.size() && memo_[static_cast<std::size_t>(i)].Kept()
                              ? &memo_[static_cast<std::size_t>(i)]
                              : nullptr;
         if (memo != nullptr && v != nullptr) {
             const auto* p = reinterpret_cast<const char*>(v);
             const std::string_view text(p, strnlen(p, static_cast<std::size_t>(std::max(len, 0))));
-            auto it = memo->keys.find(text);
-            if (it != memo->keys.end()) {
-                Key += it->second;
+            std::string_view known;
+            if (memo->Find(text, known)) {
+                Key += known;
                 continue;
             }
             const std::size_t base = Key.size();
             AppendKeyBytes(Key, v, len, f->DataType(), fieldList_.Options(i));
-            if (memo->keys.size() < memo->capacity) memo->keys.emplace(std::string(text), Key.substr(base));
+            memo->Add(text, std::string_view(Key).substr(base));
             continue;
         }
         AppendKeyBytes(Key, v, len, f->DataType(), fieldList_.Options(i));
     }
+}
+
+namespace {
+
+constexpr int kTagShift = 24;
+constexpr uint32_t kNumberBits = (uint32_t{1} << kTagShift) - 1;
+
+uint32_t MemoTag(uint64_t Hash) { return static_cast<uint32_t>(Hash >> 56) << kTagShift; }
+
+}  // namespace
+
+void TmtIndex::TextMemo::Reset(std::size_t Capacity, std::size_t Expected) {
+    // Item numbers have 24 bits.
+    capacity_ = std::min<std::size_t>(Capacity, kNumberBits - 1);
+    items_.clear();
+    slots_.clear();
+    if (capacity_ == 0) return;
+    std::size_t size = 16;
+    while (size < Expected * 2) size *= 2;
+    slots_.assign(size, 0);
+    items_.reserve(std::min(Expected, capacity_));
+}
+
+bool TmtIndex::TextMemo::Find(std::string_view Text, std::string_view& Key) const {
+    if (items_.empty()) return false;
+    const uint64_t h = std::hash<std::string_view>{}(Text);
+    const uint32_t tag = MemoTag(h);
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = h & mask;; i = (i + 1) & mask) {
+        const uint32_t s = slots_[i];
+        if (s == 0) return false;
+        if ((s & ~kNumberBits) != tag) continue;
+        const char* item = items_[(s & kNumberBits) - 1].get();
+        const uint32_t textLength = ReadValue<uint32_t>(reinterpret_cast<const uint8_t*>(item));
+        if (textLength != Text.size() || std::memcmp(item + 8, Text.data(), Text.size()) != 0) continue;
+        Key = std::string_view(item + 8 + textLength, ReadValue<uint32_t>(reinterpret_cast<const uint8_t*>(item) + 4));
+        return true;
+    }
+}
+
+void TmtIndex::TextMemo::Grow() {
+    std::fill(slots_.begin(), slots_.end(), 0);
+    slots_.resize(slots_.size() * 2, 0);
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t n = 0; n < items_.size(); ++n) {
+        const char* item = items_[n].get();
+        const std::string_view text(item + 8, ReadValue<uint32_t>(reinterpret_cast<const uint8_t*>(item)));
+        const uint64_t h = std::hash<std::string_view>{}(text);
+        std::size_t i = h & mask;
+        while (slots_[i] != 0) i = (i + 1) & mask;
+        slots_[i] = MemoTag(h) | static_cast<uint32_t>(n + 1);
+    }
+}
+
+void TmtIndex::TextMemo::Add(std::string_view Text, std::string_view Key) {
+    if (items_.size() >= capacity_ || Text.size() > UINT32_MAX || Key.size() > UINT32_MAX) return;
+    std::string_view known;
+    if (Find(Text, known)) return;
+    std::unique_ptr<char[]> owned(new char[8 + Text.size() + Key.size()]);
+    char* item = owned.get();
+    WriteValue<uint32_t>(reinterpret_cast<uint8_t*>(item), static_cast<uint32_t>(Text.size()));
+    WriteValue<uint32_t>(reinterpret_cast<uint8_t*>(item) + 4, static_cast<uint32_t>(Key.size()));
+    std::memcpy(item + 8, Text.data(), Text.size());
+    std::memcpy(item + 8 + Text.size(), Key.data(), Key.size());
+    items_.push_back(std::move(owned));
+    if (items_.size() * 2 > slots_.size()) {
+        Grow();  // places every item, this one included
+        return;
+    }
+    const uint64_t h = std::hash<std::string_view>{}(Text);
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = h & mask;
+    while (slots_[i] != 0) i = (i + 1) & mask;
+    slots_[i] = MemoTag(h) | static_cast<uint32_t>(items_.size());
 }
 
 namespace {
@@ -506,23 +580,86 @@ uint64_t PrefixOf(const uint8_t* Bytes, std::size_t Length) {
 
 }  // namespace
 
-TmtIndex::Probe TmtIndex::MakeProbe(const std::string& Key) {
+TmtIndex::Probe TmtIndex::MakeProbe(const std::string& Key) const {
     Probe p;
     p.bytes = reinterpret_cast<const uint8_t*>(Key.data());
     p.length = Key.size();
-    p.prefix = PrefixOf(p.bytes, p.length);
-    p.mask = p.length >= 8 ? ~uint64_t{0} : (p.length == 0 ? 0 : ~uint64_t{0} << (8 * (8 - p.length)));
+    p.side = kEachEntry;
+    const std::size_t skip = shared_;
+    const std::size_t shared = std::min(p.length, skip);
+    if (shared > 0) {
+        const int c = std::memcmp(p.bytes, SharedBytes(), shared);
+        if (c != 0)
+            p.side = c < 0 ? -1 : 1;
+        else if (p.length <= skip)
+            p.side = 0;  // every entry starts with the probe
+    }
+    const std::size_t rest = p.length - shared;
+    p.prefix = PrefixOf(p.bytes + shared, rest);
+    p.mask = rest >= 8 ? ~uint64_t{0} : (rest == 0 ? 0 : ~uint64_t{0} << (8 * (8 - rest)));
     return p;
 }
 
-int TmtIndex::CompareProbe(const Probe& P, const Entry& E) const {
-    const uint64_t ep = E.prefix & P.mask;
+uint64_t TmtIndex::PrefixPastShared(const uint8_t* Bytes, std::size_t Length) const {
+    const std::size_t skip = std::min<std::size_t>(Length, shared_);
+    return PrefixOf(Bytes + skip, Length - skip);
+}
+
+void TmtIndex::SetShared(std::size_t Length) {
+    EntriesChanged();
+    shared_ = static_cast<uint8_t>(std::min<std::size_t>(Length, shared_));
+    uint32_t last = UINT32_MAX;
+    uint64_t prefix = 0;
+    for (Entry& e : entries_) {
+        // Entries sharing key bytes sit side by side.
+        if (e.key != last) {
+            last = e.key;
+            prefix = PrefixPastShared(KeyBytes(e), KeyLength(e));
+        }
+        e.prefix = prefix;
+    }
+}
+
+void TmtIndex::FindSharedBytes() {
+    shared_ = 0;
+    if (entries_.empty() || !keysValid_) return;
+    // Keys in memcmp order: what the first and the last share, all share.
+    const Entry& first = entries_.front();
+    const Entry& last = entries_.back();
+    const uint8_t* a = KeyBytes(first);
+    const uint8_t* b = KeyBytes(last);
+    const std::size_t n = std::min(KeyLength(first), KeyLength(last));
+    std::size_t same = 0;
+    while (same < n && a[same] == b[same]) ++same;
+    if (same == 0) return;
+    shared_ = static_cast<uint8_t>(std::min<std::size_t>(same, UINT8_MAX));
+    SetShared(shared_);
+}
+
+void TmtIndex::KeepSharedWith(const uint8_t* Bytes, std::size_t Length) {
+    if (shared_ == 0) return;
+    if (entries_.empty()) {
+        shared_ = 0;
+        return;
+    }
+    const uint8_t* shared = SharedBytes();
+    const std::size_t n = std::min<std::size_t>(Length, shared_);
+    std::size_t same = 0;
+    while (same < n && Bytes[same] == shared[same]) ++same;
+    if (same < shared_) SetShared(same);
+}
+
+int TmtIndex::CompareProbe(const Probe& P, uint64_t Prefix, uint32_t Key) const {
+    if (P.side != kEachEntry) return P.side;
+    const uint64_t ep = Prefix & P.mask;
     if (P.prefix != ep) return P.prefix < ep ? -1 : 1;
-    if (P.length <= 8) return 0;  // keys of equal prefixes differ only past it
-    const uint32_t length = KeyLength(E);
+    const std::size_t past = shared_ + std::size_t{8};
+    if (P.length <= past) return 0;  // keys of equal prefixes differ only past it
+    const uint8_t* bytes = pool_.data() + Key;
+    const uint32_t length = ReadValue<uint32_t>(bytes);
     const std::size_t n = std::min<std::size_t>(P.length, length);
-    if (n > 8) {
-        const int r = CompareBytes(P.bytes + 8, KeyBytes(E) + 8, n - 8);
+    if (n > past) {
+        const int r = CompareBytes(P.bytes + past, bytes + 4 + past, n - past);
         if (r != 0) return r;
     }
     // Keys never hold one another as a prefix unless they are equal on the
@@ -530,14 +667,102 @@ int TmtIndex::CompareProbe(const Probe& P, const Entry& E) const {
     return P.length <= length ? 0 : 1;
 }
 
+namespace {
+
+constexpr int kMarkStep = 16;
+constexpr int kMarkedFrom = 4096;  // entries; below, a bisection stays in the cache
+
+}  // namespace
+
+bool TmtIndex::MarksReady() const {
+    if (marks_ == nullptr) marks_ = std::make_unique<Marks>();
+    Marks& m = *marks_;
+    if (m.valid) return true;
+    const auto n = static_cast<std::size_t>(entries_.size());
+    // Making them reads every 16th entry: worth it once about as many
+    // searches as that costs came with nothing changed in between.
+    if (++m.quietSearches < std::max<std::size_t>(64, n / 1024)) return false;
+    m.items.clear();
+    m.levels.clear();
+    m.items.reserve(n / (kMarkStep - 1) + 16);
+    m.levels.push_back(0);
+    for (std::size_t i = 0; i < n; i += kMarkStep) m.items.push_back(Mark{entries_[i].prefix, entries_[i].key, 0});
+    std::size_t from = 0, to = m.items.size();
+    while (to - from > static_cast<std::size_t>(kMarkStep)) {
+        m.levels.push_back(static_cast<uint32_t>(to));
+        for (std::size_t i = from; i < to; i += kMarkStep) {
+            const Mark copy = m.items[i];
+            m.items.push_back(copy);
+        }
+        from = to;
+        to = m.items.size();
+    }
+    m.levels.push_back(static_cast<uint32_t>(to));
+    m.valid = true;
+    return true;
+}
+
+int TmtIndex::MarkedLowerBound(const Probe& P) const {
+    const int n = static_cast<int>(entries_.size());
+    uint32_t equalKey = UINT32_MAX;
+    auto compare = [&](const auto& Item) {
+        if (Item.key == equalKey) return 0;
+        const int c = CompareProbe(P, Item.prefix, Item.key);
+        if (c == 0) equalKey = Item.key;
+        return c;
+    };
+    // The first item not below the probe among [Lo, Hi) of a level.
+    auto firstNotBelow = [&](const auto* Items, int Lo, int Hi) {
+        while (Lo < Hi) {
+            const int mid = Lo + (Hi - Lo) / 2;
+            if (compare(Items[mid]) > 0)
+                Lo = mid + 1;
+            else
+                Hi = mid;
+        }
+        return Lo;
+    };
+    // From the top level down, each time among the 15 items between the one
+    // found a level up and the one before it.
+    const std::vector<uint32_t>& level = marks_->levels;
+    const int levels = static_cast<int>(level.size()) - 1;
+    int lo = 0, hi = static_cast<int>(level[static_cast<std::size_t>(levels)] - level[static_cast<std::size_t>(levels) - 1]);
+    for (int k = levels; k > 0; --k) {
+        const Mark* m = marks_->items.data() + level[static_cast<std::size_t>(k) - 1];
+        for (int i = lo; i < hi; i += 4) __builtin_prefetch(m + i);
+        const int found = firstNotBelow(m, lo, hi);
+        const int below = k == 1 ? n
+                                 : static_cast<int>(level[static_cast<std::size_t>(k) - 1] -
+                                                    level[static_cast<std::size_t>(k) - 2]);
+        lo = found == 0 ? 0 : (found - 1) * kMarkStep + 1;
+        hi = std::min(found * kMarkStep, below);
+    }
+    const Entry* e = entries_.data();
+    for (int i = lo; i < hi; i += 2) __builtin_prefetch(e + i);
+    lo = firstNotBelow(e, lo, hi);
+    // The answer is the lower bound only if its neighbours say so; marks
+    // left behind by a change would show here.
+    if (lo < n && compare(e[lo]) > 0) return -1;
+    if (lo > 0 && compare(e[lo - 1]) <= 0) return -1;
+    return lo;
+}
+
 int TmtIndex::LowerBound(const Probe& P) const {
     int lo = 0, hi = static_cast<int>(entries_.size());
+    if (P.side != kEachEntry) return P.side > 0 ? hi : lo;
     const Entry* e = entries_.data();
+    const bool text = IsStringKind(fieldList_.Fields(0)->DataType());
+    if (text && hi >= kMarkedFrom && MarksReady()) {
+        const int at = MarkedLowerBound(P);
+        if (at >= 0) return at;
+        marks_->valid = false;  // made again after enough quiet searches
+        marks_->quietSearches = 0;
+    }
     // Keys whose first bytes spread evenly (numbers) are found near where
     // their value falls between the ends: a guess and a short gallop around
     // it take the place of most of a bisection's probes, each of which
     // would wait for memory.
-    if (hi - lo > 64) {
+    if (hi - lo > 64 && !text) {
         const uint64_t first = e[lo].prefix & P.mask, last = e[hi - 1].prefix & P.mask;
         if (first < P.prefix && P.prefix <= last) {
             const double at = static_cast<double>(P.prefix - first) / static_cast<double>(last - first);
@@ -563,12 +788,21 @@ int TmtIndex::LowerBound(const Probe& P) const {
             }
         }
     }
+    // Once an entry equals the probe, the entries sharing its key bytes do
+    // too: the rest of a run of one key costs no byte comparison.
+    uint32_t equalKey = UINT32_MAX;
     while (lo < hi) {
         int mid = lo + (hi - lo) / 2;
         // Both possible next probes are on their way while this one compares.
         __builtin_prefetch(e + lo + (mid - lo) / 2);
         __builtin_prefetch(e + mid + 1 + (hi - mid - 1) / 2);
-        if (CompareProbe(P, entries_[static_cast<std::size_t>(mid)]) > 0)
+        const Entry& m = e[mid];
+        int c = 0;
+        if (m.key != equalKey) {
+            c = CompareProbe(P, m);
+            if (c == 0) equalKey = m.key;
+        }
+        if (c > 0)
             lo = mid + 1;
         else
             hi = mid;
@@ -642,6 +876,7 @@ uint32_t TmtIndex::KeyFor(int Pos, const std::string& Key) {
 
 void TmtIndex::CompactPool() {
     if (deadBytes_ < 4096 || deadBytes_ * 2 < pool_.size()) return;
+    EntriesChanged();
     std::vector<uint8_t> pool;
     pool.reserve(pool_.size() - std::min(deadBytes_, pool_.size()));
     // Sharing entries sit side by side; any other sharing is undone, which
@@ -664,17 +899,20 @@ void TmtIndex::CompactPool() {
 }
 
 void TmtIndex::InsertKeyed(int Pos, PmtRecord Record, const std::string& Key) {
+    EntriesChanged();
     const int32_t Id = Record->RecordID;
     Pos = std::clamp(Pos, 0, Count());
     if ((SameKeyAt(Pos, Key) && Id > entries_[static_cast<std::size_t>(Pos)].id) ||
         (SameKeyAt(Pos - 1, Key) && Id < entries_[static_cast<std::size_t>(Pos) - 1].id))
         runsById_ = false;
+    KeepSharedWith(reinterpret_cast<const uint8_t*>(Key.data()), Key.size());
     const uint32_t key = KeyFor(Pos, Key);
-    const uint64_t prefix = PrefixOf(reinterpret_cast<const uint8_t*>(Key.data()), Key.size());
+    const uint64_t prefix = PrefixPastShared(reinterpret_cast<const uint8_t*>(Key.data()), Key.size());
     entries_.insert(entries_.begin() + Pos, Entry{prefix, Id, key, Record});
 }
 
 void TmtIndex::EraseAt(int Pos) {
+    EntriesChanged();
     if (isRowOrder_) {
         if (Pos != Count() - 1) identity_ = false;
         ids_.erase(ids_.begin() + Pos);
@@ -688,6 +926,7 @@ void TmtIndex::EraseAt(int Pos) {
         if (!shared) deadBytes_ += KeyLength(e) + 4;
     }
     entries_.erase(entries_.begin() + Pos);
+    if (entries_.empty()) shared_ = 0;
     CompactPool();
 }
 
@@ -874,6 +1113,7 @@ void TmtIndex::FindRecord(PmtRecord Record, int& Index, bool Partial) {
 }
 
 void TmtIndex::SortByRecords(int L, int R) {
+    EntriesChanged();
     TmtCommon* common = dataSet_->Common();
     auto first = entries_.begin() + L;
     auto last = entries_.begin() + R + 1;
@@ -1035,10 +1275,12 @@ void TmtIndex::SortByKeys() {
     // by 64-bit images of their order (a text by the rank of its key among
     // the distinct ones), so that the sort itself compares integers; key
     // bytes decide only where the images cannot.
+    EntriesChanged();
     TmtCommon* common = dataSet_->Common();
     const int nf = fieldList_.Count();
     const std::size_t n = entries_.size();
     pool_.clear();
+    shared_ = 0;
     deadBytes_ = 0;
     std::vector<DistinctTexts> distinct(static_cast<std::size_t>(nf));
     bool exact[2] = {true, true};
@@ -1155,13 +1397,14 @@ void TmtIndex::SortByKeys() {
     }
     // Few distinct texts (a value every other row at least): their keys are
     // kept for the searches and inserts to come.
-    memo_.assign(static_cast<std::size_t>(nf), TextMemo{});
+    memo_.clear();
+    memo_.resize(static_cast<std::size_t>(nf));
     for (int f = 0; f < nf; ++f) {
         DistinctTexts& d = distinct[static_cast<std::size_t>(f)];
         if (d.keys.empty() || d.keys.size() * 2 > n) continue;
         TextMemo& memo = memo_[static_cast<std::size_t>(f)];
-        memo.capacity = std::max<std::size_t>(4096, d.keys.size() * 2);
-        d.ForEach([&](std::string_view text, uint32_t at) { memo.keys.emplace(std::string(text), d.keys[at]); });
+        memo.Reset(std::max<std::size_t>(4096, d.keys.size() * 2), d.keys.size());
+        d.ForEach([&](std::string_view text, uint32_t at) { memo.Add(text, d.keys[at]); });
     }
     if (!useSecond)
         for (Item& item : items) item.image[1] = 0;
@@ -1245,6 +1488,7 @@ void TmtIndex::SortByKeys() {
         }
         keysValid_ = true;
         runsById_ = !firstDescending;
+        FindSharedBytes();
         return;
     }
     // Neighbours with one key share its bytes; the copies left over go in
@@ -1268,10 +1512,12 @@ void TmtIndex::SortByKeys() {
     keysValid_ = true;
     runsById_ = !firstDescending;
     CompactPool();
+    FindSharedBytes();
 }
 
 
 void TmtIndex::Sort(int L, int R) {
+    EntriesChanged();
     if (isRowOrder_) return;  // the row order is the order records were placed in
     if (L < 0) L = 0;
     if (R >= Count()) R = Count() - 1;
@@ -1291,12 +1537,15 @@ void TmtIndex::Sort(int L, int R) {
         // Part of the list: its keys are made again from the records.
         runsById_ = false;
         std::string key;
+        // The entries outside the range have no bytes to share without keys.
+        if (!keysValid_) shared_ = 0;
         for (int i = L; i <= R; ++i) {
             Entry& e = entries_[static_cast<std::size_t>(i)];
             BuildKey(common->Record(e.id), fieldList_.Count(), key);
             if (keysValid_ && !pool_.empty()) deadBytes_ += KeyLength(e) + 4;  // high when shared: compacts sooner
+            KeepSharedWith(reinterpret_cast<const uint8_t*>(key.data()), key.size());
             e.key = AddKey(reinterpret_cast<const uint8_t*>(key.data()), key.size());
-            e.prefix = PrefixOf(reinterpret_cast<const uint8_t*>(key.data()), key.size());
+            e.prefix = PrefixPastShared(reinterpret_cast<const uint8_t*>(key.data()), key.size());
         }
         const bool firstDescending = fieldList_.Options(0).Contains(mtifoDescending);
         auto keyOf = [&](const Entry& e) { return std::make_pair(KeyBytes(e), KeyLength(e)); };
@@ -1323,9 +1572,12 @@ void TmtIndex::Sort(int L, int R) {
 }
 
 void TmtIndex::Clear() {
+    EntriesChanged();
+    marks_.reset();
     ids_.clear();
     entries_.clear();
     pool_.clear();
+    shared_ = 0;
     deadBytes_ = 0;
     keysValid_ = keyable_;
     runsById_ = true;
@@ -1394,6 +1646,7 @@ void TmtIndex::LoadIndex() {
         if (status == usDeleted && !common->EnableVersioning()) return false;
         return FilterRecord(r);
     };
+    EntriesChanged();
     auto take = [&](PmtRecord r) {
         if (isRowOrder_)
             ids_.push_back(r->RecordID);
@@ -1517,6 +1770,7 @@ int TmtIndex::InsertionPoint(PmtRecord Record) {
 }
 
 void TmtIndex::InsertAt(int Pos, PmtRecord Record) {
+    EntriesChanged();
     Pos = std::clamp(Pos, 0, Count());
     if (isRowOrder_) {
         if (Pos != Count() || (!ids_.empty() && ids_.back() > Record->RecordID)) idsAscending_ = false;
@@ -1585,6 +1839,7 @@ void TmtIndex::Reflect(int Change, PmtRecord OldRecord, PmtRecord NewRecord, int
             pos = InsertionPoint(KeyOf);
             pos = std::clamp(pos, 0, Count());
             entries_.insert(entries_.begin() + pos, Entry{0, Id, 0, KeyOf});
+            EntriesChanged();
             if (keyable_) keysValid_ = false;
         }
         return pos;
@@ -1673,6 +1928,7 @@ void TmtIndex::Reflect(int Change, PmtRecord OldRecord, PmtRecord NewRecord, int
             pos = std::clamp(pos, 0, Count());
             // The store record takes the new values next.
             entries_.insert(entries_.begin() + pos, Entry{0, OldRecord->RecordID, 0, OldRecord});
+            EntriesChanged();
             if (keyable_) keysValid_ = false;
             if (current) {
                 dataSet_->SetLastChangePos(pos);

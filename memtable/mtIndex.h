@@ -196,7 +196,7 @@ public:
 
 private:
     struct Entry {
-        uint64_t prefix;  // the first 8 key bytes, big-endian, zero-padded
+        uint64_t prefix;  // the 8 key bytes past the shared ones, big-endian, zero-padded
         int32_t id;
         uint32_t key;     // offset in pool_ of the key: a 32-bit length, then the bytes
         // Where the record was when the entry was made: only ever prefetched,
@@ -205,22 +205,44 @@ private:
         const void* hint;
     };
     struct Probe {
-        const uint8_t* bytes;
+        const uint8_t* bytes;  // the whole key
         std::size_t length;
-        uint64_t prefix, mask;
+        uint64_t prefix, mask;  // of the bytes past the shared ones
+        // How the probe compares with every entry when the shared bytes
+        // alone tell (-1, 0, 1); kEachEntry when each entry must be looked at.
+        int side;
     };
-    static Probe MakeProbe(const std::string& Key);
+    static constexpr int kEachEntry = 2;
+    Probe MakeProbe(const std::string& Key) const;
     const uint8_t* KeyBytes(const Entry& E) const { return pool_.data() + E.key + 4; }
     uint32_t KeyLength(const Entry& E) const { return memtable::ReadValue<uint32_t>(pool_.data() + E.key); }
-    // Probe against an entry over the probe's length: -1, 0 or 1.
-    int CompareProbe(const Probe& P, const Entry& E) const;
+    // Probe against an entry (its prefix and key) over the probe's length:
+    // -1, 0 or 1.
+    int CompareProbe(const Probe& P, uint64_t Prefix, uint32_t Key) const;
+    int CompareProbe(const Probe& P, const Entry& E) const { return CompareProbe(P, E.prefix, E.key); }
     int LowerBound(const Probe& P) const;
+    // LowerBound through the marks; -1 when they cannot tell.
+    int MarkedLowerBound(const Probe& P) const;
+    bool MarksReady() const;
+    void EntriesChanged() const {
+        if (marks_ != nullptr) {
+            marks_->valid = false;
+            marks_->quietSearches = 0;
+        }
+    }
     // The end of the run of entries equal to P that starts at From.
     int RunEnd(const Probe& P, int From) const;
     // Key bytes in the pool, shared with a neighbour of Pos holding the same key.
     uint32_t KeyFor(int Pos, const std::string& Key);
     uint32_t AddKey(const uint8_t* Bytes, std::size_t Length);
     void CompactPool();
+    // The shared key bytes: taken from the first and last keys of a sorted
+    // index; cut back to what a key entering the index still shares.
+    void FindSharedBytes();
+    void KeepSharedWith(const uint8_t* Bytes, std::size_t Length);
+    void SetShared(std::size_t Length);
+    uint64_t PrefixPastShared(const uint8_t* Bytes, std::size_t Length) const;
+    const uint8_t* SharedBytes() const { return KeyBytes(entries_.front()); }
     // Keys for every entry and the entries sorted by them (ids breaking ties).
     void SortByKeys();
     // The record-comparing sort of an index without keys.
@@ -241,9 +263,25 @@ private:
     // Key bytes of the entries; entries with equal keys share theirs.
     std::vector<uint8_t> pool_;
     std::size_t deadBytes_ = 0;    // pool bytes no entry uses any more
-    bool keyable_ = false;         // the field list can be written as keys
-    bool keysValid_ = false;       // every entry carries its key
-    bool runsById_ = false;
+    // Marks for the searches of a large text index that stays unchanged: a
+    // copy of every 16th entry's prefix and key, then of every 16th mark,
+    // and so on up, so that a search reads a few lines per level where a
+    // bisection of the entries waits for memory at each of its last steps.
+    // Made once enough searches have come with no change in between; made
+    // at the first search of such an index, so that an index never searched
+    // carries nothing.
+    struct Mark {
+        uint64_t prefix;
+        uint32_t key;
+        uint32_t unused;
+    };
+    struct Marks {
+        std::vector<Mark> items;
+        std::vector<uint32_t> levels;  // where each level starts in items, then the end
+        uint32_t quietSearches = 0;    // since the last change
+        bool valid = false;
+    };
+    mutable std::unique_ptr<Marks> marks_;
     TmtCustomMemTable* dataSet_;
     std::string indexFields_;
     TmtFieldList fieldList_;
@@ -256,23 +294,51 @@ private:
     // neither needs looking up.
     bool identity_ = true;
     bool isInternal_ = false;
+    // (Members in this order leave no padding: a larger index object moved
+    // the allocator's reuse of freed blocks enough to slow down sorts.)
+    bool keyable_ = false;         // the field list can be written as keys
+    bool keysValid_ = false;       // every entry carries its key
     int ordinal_ = 0;
     bool isFiltered_ = false;
     bool enabled_ = true;
+    bool runsById_ = false;
+    // How many leading key bytes every entry shares (texts of one start,
+    // numbers of one magnitude), those of the first entry's key: they are
+    // left out of the entries' prefixes, which would otherwise be equal and
+    // send every comparison of a search to the pool. At most 255: fewer
+    // shared bytes are still shared.
+    uint8_t shared_ = 0;
     TmtUpdateStatusSet updateStatusSet_{usUnmodified, usModified, usInserted};
     void* filterExpression_ = nullptr;
     std::vector<std::pair<int32_t, int32_t>> savedOrder_;  // (RecordID, UniqueRecordID)
     std::vector<std::vector<std::pair<int32_t, int32_t>>> levelOrders_;
     mutable std::string scratchKey_;
     // Key bytes of the text values an index of few distinct texts holds, by
-    // field: a search or an insert of a known text makes no sort key.
-    struct TextHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-    };
-    struct TextMemo {
-        std::unordered_map<std::string, std::string, TextHash, std::equal_to<>> keys;
-        std::size_t capacity = 0;  // 0: not kept
+    // field: a search or an insert of a known text makes no sort key. An
+    // open-addressed table of items that each hold a text and its key: a
+    // look-up reads a slot and one item, where a node-based map reads a
+    // bucket, a node, the text and the key, each somewhere else.
+    class TextMemo {
+    public:
+        // Keeps up to Capacity texts (0: none), Expected of them soon.
+        void Reset(std::size_t Capacity, std::size_t Expected);
+        bool Kept() const { return capacity_ > 0; }
+        bool Find(std::string_view Text, std::string_view& Key) const;
+        // A text already kept, or one past the capacity, is left out.
+        void Add(std::string_view Text, std::string_view Key);
+
+    private:
+        void Grow();
+        // The hash's high 8 bits, then 1 + the item's number; 0 free. Four
+        // bytes a slot keep the table small enough to stay in the cache.
+        std::vector<uint32_t> slots_;
+        // Per item: text length, key length (32 bits each), text, key. One
+        // allocation each, as small as the nodes of a map: the allocator
+        // reuses such blocks where large ones (one block, or chunks of
+        // many items) would come fresh from the system, page by page, at
+        // every index made.
+        std::vector<std::unique_ptr<char[]>> items_;
+        std::size_t capacity_ = 0;
     };
     mutable std::vector<TextMemo> memo_;
 };

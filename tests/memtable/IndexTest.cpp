@@ -407,3 +407,64 @@ TEST(Sort, KeysWrittenAfterTheSortMatchTheKeysOfLocatesAndInserts) {
         }
     }
 }
+
+// Locates through a large text index whose values share their first
+// characters, ascending and descending, as rows come in with other starts,
+// go, and change: each answer is checked against a scan of the rows in row
+// order. Enough locates run between the changes for the index to take its
+// search shortcuts for an unchanged index, and to drop them after a change.
+TEST(Locate, TextIndexesFindTheFirstMatchAsTheirSharedStartChanges) {
+    for (const char* fields : {"Name", "Name:D"}) {
+        SCOPED_TRACE(fields);
+        auto t = MakeItems();
+        t->Open();
+        std::mt19937 rng(11);
+        std::vector<std::pair<int, std::string>> rows;  // (id, name) in row order
+        auto client = [&](int n) {
+            char s[32];
+            std::snprintf(s, sizeof s, "Cliente %04d Ltda", n);
+            return std::string(s);
+        };
+        for (int i = 0; i < 5000; ++i) {
+            rows.emplace_back(i, client(static_cast<int>(rng() % 300)));
+            AddItem(t.get(), i, rows.back().second, 0);
+        }
+        t->AddIndex("ByName", fields, {});
+        auto check = [&](const char* phase) {
+            SCOPED_TRACE(phase);
+            const std::string absent[] = {"Cliente", "Clien", "Cliente 9999 Ltda", "Cliente 0000", "Ana", "Zeca", ""};
+            for (int probe = 0; probe < 300; ++probe) {
+                const std::string name = probe % 9 == 0 ? absent[static_cast<std::size_t>(probe / 9) % std::size(absent)]
+                                                        : rows[rng() % rows.size()].second;
+                auto first = std::find_if(rows.begin(), rows.end(), [&](const auto& r) { return r.second == name; });
+                ASSERT_EQ(t->Locate("Name", name, {}), first != rows.end()) << name;
+                if (first != rows.end()) ASSERT_EQ(t->FieldByName("Id")->AsInteger(), first->first) << name;
+            }
+        };
+        check("as sorted");
+        // Rows whose names start otherwise: nothing is shared any more.
+        for (int i = 0; i < 40; ++i) {
+            rows.emplace_back(5000 + i, (i % 2 == 0 ? "Ana " : "Zeca ") + std::to_string(i % 7));
+            AddItem(t.get(), rows.back().first, rows.back().second, 0);
+        }
+        check("after appends");
+        for (int i = 0; i < 200; ++i) {
+            const int at = static_cast<int>(rng() % rows.size());
+            t->SetRecNo(at + 1);
+            ASSERT_EQ(t->FieldByName("Id")->AsInteger(), rows[static_cast<std::size_t>(at)].first);
+            t->Delete();
+            rows.erase(rows.begin() + at);
+        }
+        check("after deletes");
+        // Edits bring in many new names: the index keeps more texts' keys.
+        for (int i = 0; i < 400; ++i) {
+            const int at = static_cast<int>(rng() % rows.size());
+            t->SetRecNo(at + 1);
+            t->Edit();
+            rows[static_cast<std::size_t>(at)].second = client(static_cast<int>(rng() % 2000));
+            t->FieldByName("Name")->SetAsString(rows[static_cast<std::size_t>(at)].second);
+            t->Post();
+        }
+        check("after edits");
+    }
+}
