@@ -116,6 +116,16 @@ const os::CurlLibrary* OpenCurl(std::string& Error) {
     return lib;
 }
 
+// A fresh libcurl handle; nullptr, with the reason in Error, when the
+// library is missing or cannot make one.
+CURL* StartCurl(const os::CurlLibrary*& Lib, std::string& Error) {
+    Lib = OpenCurl(Error);
+    if (Lib == nullptr) return nullptr;
+    CURL* curl = Lib->easy_init();
+    if (curl == nullptr) Error = "Falha no envio do e-mail: libcurl indisponível.";
+    return curl;
+}
+
 // The connection, security and log-on options every exchange shares.
 void SetConnection(const os::CurlLibrary* lib, CURL* curl, const TrpSMTPCurl& Transport, char* ErrorBuffer) {
     lib->easy_setopt(curl, CURLOPT_URL, Transport.Url().c_str());
@@ -220,15 +230,11 @@ std::string TrpSMTPCurl::Url() const {
 
 bool TrpSMTPCurl::LogOn() {
     SetLastError("");
-    std::string loadError;
-    const os::CurlLibrary* lib = OpenCurl(loadError);
-    if (lib == nullptr) {
-        SetLastError(loadError);
-        return false;
-    }
-    CURL* curl = lib->easy_init();
+    std::string startError;
+    const os::CurlLibrary* lib = nullptr;
+    CURL* curl = StartCurl(lib, startError);
     if (curl == nullptr) {
-        SetLastError("Falha no envio do e-mail: libcurl indisponível.");
+        SetLastError(startError);
         return false;
     }
     char error[CURL_ERROR_SIZE] = {0};
@@ -259,15 +265,11 @@ bool TrpSMTPCurl::SendMail(TrpEmailMessage* Message) {
         SetLastError(client.LastError());
         return ok;
     }
-    std::string loadError;
-    const os::CurlLibrary* lib = OpenCurl(loadError);
-    if (lib == nullptr) {
-        SetLastError(loadError);
-        return false;
-    }
-    CURL* curl = lib->easy_init();
+    std::string startError;
+    const os::CurlLibrary* lib = nullptr;
+    CURL* curl = StartCurl(lib, startError);
     if (curl == nullptr) {
-        SetLastError("Falha no envio do e-mail: libcurl indisponível.");
+        SetLastError(startError);
         return false;
     }
     char error[CURL_ERROR_SIZE] = {0};

@@ -69,6 +69,20 @@ protected:
         s->Recipients()->Add("ana@example.com");
         s->SetSubject("Relatório de março – notas");
     }
+    // The "Notas" report sent straight through the server as user "fatura".
+    bool SendThroughSmtp(const std::string& Host, const std::string& Password) {
+        reporttest::ReportRig rig;
+        Prepare(rig, "Notas");
+        TrpEmailSettings* s = rig.Report()->EmailSettings();
+        s->SetHostAddress(Host);
+        s->SetUserName("fatura");
+        s->SetPassword(Password);
+        s->SetPreviewInEmailClient(false);
+        s->SetFromAddress("fatura@example.com");
+        TrpEmail email;
+        email.AddReport(rig.Report());
+        return email.Send();
+    }
     // The same report printed straight to the device, for comparison.
     void DirectRun(reporttest::ReportRig& Rig, const fs::path& Path) {
         FakeFileDevice device(nullptr);
@@ -347,17 +361,7 @@ TEST_F(EmailTest, ARefusedSmtpLogOnFailsTheSendShowsWhyAndKeepsTheFile) {
     probe.Password = "s3nha";
     EXPECT_TRUE(probe.LogOn());
 
-    reporttest::ReportRig rig;
-    Prepare(rig, "Notas");
-    TrpEmailSettings* s = rig.Report()->EmailSettings();
-    s->SetHostAddress(probe.HostAddress);
-    s->SetUserName("fatura");
-    s->SetPassword("errada");
-    s->SetPreviewInEmailClient(false);
-    s->SetFromAddress("fatura@example.com");
-    TrpEmail email;
-    email.AddReport(rig.Report());
-    EXPECT_FALSE(email.Send());
+    EXPECT_FALSE(SendThroughSmtp(probe.HostAddress, "errada"));
     ASSERT_EQ(messages_.size(), 1u);
     EXPECT_NE(messages_[0].find("Falha no envio do e-mail"), std::string::npos) << messages_[0];
     EXPECT_EQ(sink.MessageCount(), 0);
@@ -380,17 +384,7 @@ TEST_F(EmailTest, SmtpNeverSendsTheUserAndPasswordWithoutTls) {
         "enviados. Use um servidor com TLS ou envie sem usuário.";
     EXPECT_EQ(probe.LastError(), refused);
 
-    reporttest::ReportRig rig;
-    Prepare(rig, "Notas");
-    TrpEmailSettings* s = rig.Report()->EmailSettings();
-    s->SetHostAddress(probe.HostAddress);
-    s->SetUserName("fatura");
-    s->SetPassword("s3nha");
-    s->SetPreviewInEmailClient(false);
-    s->SetFromAddress("fatura@example.com");
-    TrpEmail email;
-    email.AddReport(rig.Report());
-    EXPECT_FALSE(email.Send());
+    EXPECT_FALSE(SendThroughSmtp(probe.HostAddress, "s3nha"));
     ASSERT_EQ(messages_.size(), 1u);
     EXPECT_NE(messages_[0].find(refused), std::string::npos) << messages_[0];
     EXPECT_EQ(sink.MessageCount(), 0);

@@ -44,6 +44,17 @@ protected:
         if (std::getenv("FAT_FAULT_FIGURES"))
             std::fprintf(stderr, "%s: %d operations, %d runs, %d refused\n", Path, F.operations, F.runs, F.refused);
     }
+    // An invoice left in "Erro" and the correction that authorises it.
+    static billing::nfe::CorrecaoNFe InvoiceInErrorAndItsCorrection() {
+        dmdb->ADOConnection->Execute("insert into nota_fiscal(id_registro, id_nota_fiscal, id_serie_documento, "
+                                     "situacao_nfe) values('0010000020', 20, 1, 'Erro')");
+        billing::nfe::CorrecaoNFe row;
+        row.serie = 1;
+        row.numero = 20;
+        row.protocolo = "141000000000020";
+        row.situacao = "Autorizada";
+        return row;
+    }
     TFrmNota223* change = nullptr;
 };
 
@@ -126,13 +137,7 @@ TEST_P(ServiceFaults, AUserLogLineIsWrittenOrNotAtAll) {
 }
 
 TEST_P(ServiceFaults, AManualNFeCorrectionAndItsLogLineAreWrittenTogetherOrNotAtAll) {
-    dmdb->ADOConnection->Execute("insert into nota_fiscal(id_registro, id_nota_fiscal, id_serie_documento, "
-                                 "situacao_nfe) values('0010000020', 20, 1, 'Erro')");
-    billing::nfe::CorrecaoNFe row;
-    row.serie = 1;
-    row.numero = 20;
-    row.protocolo = "141000000000020";
-    row.situacao = "Autorizada";
+    const billing::nfe::CorrecaoNFe row = InvoiceInErrorAndItsCorrection();
     billtest::SavePath path{[] {}, [row] { billing::nfe::GravarCorrecao(*dmdb, row); },
                             {"nota_fiscal", "usuario_log"}, "", ""};
     billtest::SweepFigures f = Sweep(path, GetParam(), 1);
@@ -142,13 +147,7 @@ TEST_P(ServiceFaults, AManualNFeCorrectionAndItsLogLineAreWrittenTogetherOrNotAt
 
 TEST_F(ServiceFaults, KilledAtAnyWriteThePasswordLogAndCorrectionAreOldOrNew) {
     AddUser("ana", "velha");
-    dmdb->ADOConnection->Execute("insert into nota_fiscal(id_registro, id_nota_fiscal, id_serie_documento, "
-                                 "situacao_nfe) values('0010000020', 20, 1, 'Erro')");
-    billing::nfe::CorrecaoNFe row;
-    row.serie = 1;
-    row.numero = 20;
-    row.protocolo = "141000000000020";
-    row.situacao = "Autorizada";
+    const billing::nfe::CorrecaoNFe row = InvoiceInErrorAndItsCorrection();
     int kills = KillSweep({[] {},
                            [] {
                                dmdb->ADOConnection->Execute("update usuario set senha = 'x' where id_usuario = 'ana'");
