@@ -240,6 +240,88 @@ TClass TrpDrawCommand::StaticClassType() {
     return &info;
 }
 
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kKeepCommandMemory = false;  // every free stays visible to the checker
+#else
+constexpr bool kKeepCommandMemory = true;
+#endif
+
+// Freed commands' blocks by size, 16 bytes apart, per thread: a block freed
+// on another thread than its own is simply kept there. Bounded so that a
+// page of very many commands does not hold its memory for ever.
+class CommandBlocks {
+public:
+    static constexpr std::size_t kStep = 16;
+    static constexpr std::size_t kSizes = 64;   // up to 1 KiB
+    static constexpr std::size_t kKept = 4096;  // blocks kept per size
+
+    ~CommandBlocks() {
+        for (auto& list : free_)
+            for (void* block : list) ::operator delete(block);
+    }
+    static std::size_t SizeClass(std::size_t Size) { return (Size + kStep - 1) / kStep; }
+    void* Take(std::size_t Class) {
+        auto& list = free_[Class];
+        if (list.empty()) return ::operator new(Class * kStep);
+        void* block = list.back();
+        list.pop_back();
+        return block;
+    }
+    void Give(void* Block, std::size_t Class) {
+        auto& list = free_[Class];
+        if (list.size() >= kKept) {
+            ::operator delete(Block);
+            return;
+        }
+        list.push_back(Block);
+    }
+
+private:
+    std::vector<void*> free_[kSizes + 1];
+};
+
+// Plain pointers, alive for the whole thread: a command freed by a static
+// object's destructor, after the blocks went, goes straight to the heap.
+thread_local CommandBlocks* threadBlocks = nullptr;
+thread_local bool threadBlocksGone = false;
+
+struct CommandBlocksOwner {
+    ~CommandBlocksOwner() {
+        delete threadBlocks;
+        threadBlocks = nullptr;
+        threadBlocksGone = true;
+    }
+};
+
+CommandBlocks* ThreadCommandBlocks() {
+    if (threadBlocks == nullptr && !threadBlocksGone) {
+        thread_local CommandBlocksOwner owner;
+        threadBlocks = new CommandBlocks;
+    }
+    return threadBlocks;
+}
+
+}  // namespace
+
+void* TrpDrawCommand::operator new(std::size_t Size) {
+    const std::size_t c = CommandBlocks::SizeClass(Size);
+    CommandBlocks* blocks = kKeepCommandMemory && c <= CommandBlocks::kSizes ? ThreadCommandBlocks() : nullptr;
+    // Made at its size class, so that any thread may keep it once freed.
+    return blocks != nullptr ? blocks->Take(c) : ::operator new(c <= CommandBlocks::kSizes ? c * CommandBlocks::kStep : Size);
+}
+
+void TrpDrawCommand::operator delete(void* Memory, std::size_t Size) noexcept {
+    if (Memory == nullptr) return;
+    const std::size_t c = CommandBlocks::SizeClass(Size);
+    CommandBlocks* blocks = kKeepCommandMemory && c <= CommandBlocks::kSizes ? ThreadCommandBlocks() : nullptr;
+    if (blocks != nullptr)
+        blocks->Give(Memory, c);
+    else
+        ::operator delete(Memory);
+}
+
 TrpDrawCommand::TrpDrawCommand(TComponent* AOwner)
     : TrpRelative(AOwner) {}
 

@@ -12,6 +12,7 @@
 // owned by it as a component; the page's clickable and deferred lists hold
 // exactly its commands that are clickable and deferred, and exist only
 // while not empty.
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -145,6 +146,11 @@ public:
     explicit TrpDrawCommand(TComponent* AOwner);
     ~TrpDrawCommand() override;
     FAT_CLASS(TrpDrawCommand)
+
+    // A page makes and frees a thousand commands: their memory is kept for
+    // the next page's rather than given back to the heap each time.
+    static void* operator new(std::size_t Size);
+    static void operator delete(void* Memory, std::size_t Size) noexcept;
 
     // From another draw command: place, flags, handler, tags and border;
     // never the page.
