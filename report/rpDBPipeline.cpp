@@ -302,14 +302,20 @@ TField* TrpDBPipeline::FindDataField(const std::string& FieldName) const {
     TDataSet* ds = DataSet();
     if (ds == nullptr || !ds->Active()) return nullptr;
     if (cachedFor_ != ds) {
-        fieldCache_.clear();
+        ForgetFields();
         cachedFor_ = ds;
     }
+    // A text asks for its field three times over for each value it prints:
+    // the name last found answers without hashing it again.
+    if (lastFound_ != nullptr && lastFound_->first == FieldName) return lastFound_->second;
     auto it = fieldCache_.find(FieldName);
-    if (it != fieldCache_.end()) return it->second;
-    TField* f = ds->FindField(FieldName);
-    if (f != nullptr) fieldCache_.emplace(FieldName, f);
-    return f;
+    if (it == fieldCache_.end()) {
+        TField* f = ds->FindField(FieldName);
+        if (f == nullptr) return nullptr;
+        it = fieldCache_.emplace(FieldName, f).first;
+    }
+    lastFound_ = &*it;
+    return it->second;
 }
 
 bool TrpDBPipeline::FieldExists(const std::string& FieldName) const {

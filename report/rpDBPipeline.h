@@ -107,6 +107,9 @@ public:
 
     void Notification(TComponent* AComponent, TOperation Operation) override;
 
+    // The dataset's field of that name, or nullptr: what GetFieldValue reads.
+    TField* DataSetField(const std::string& FieldName) const { return FindDataField(FieldName); }
+
 protected:
     int GetDataFieldSize(const std::string& FieldName) override;
     int GetDataFieldDisplayWidth(const std::string& FieldName) override;
@@ -116,7 +119,10 @@ protected:
 private:
     void ActiveChanged();
     void LayoutChanged();
-    void ForgetFields() const { fieldCache_.clear(); }
+    void ForgetFields() const {
+        fieldCache_.clear();
+        lastFound_ = nullptr;
+    }
     const TBookmark* BookmarkOf(int Handle) const;
 
     TDataSource* dataSource_ = nullptr;
@@ -129,6 +135,8 @@ private:
     TDataSet* goingDataSet_ = nullptr;
     mutable std::unordered_map<std::string, TField*> fieldCache_;
     mutable TDataSet* cachedFor_ = nullptr;
+    // Entries of an unordered_map stay where they are until erased.
+    mutable const std::pair<const std::string, TField*>* lastFound_ = nullptr;
     std::unordered_map<int, TBookmark> bookmarks_;
     int nextBookmark_ = 1;
 };

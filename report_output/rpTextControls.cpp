@@ -29,7 +29,10 @@ int32_t PixelsToMM(int Pixels, int PixelsPerInch) {
 TSize rpMeasureText(const std::string& Text, const TFont* Font, bool Wrap, int32_t Width, bool CharWrap) {
     // Hard line breaks count as lines of their own, as the measuring call does.
     std::vector<std::string> lines;
-    if (Wrap) {
+    // One line as it stands, the usual case, measures without a copy.
+    const bool plain = !Wrap && Text.find_first_of("\r\n") == std::string::npos;
+    if (plain) {
+    } else if (Wrap) {
         TStringList wrapped;
         int32_t start = 0;
         TrpPlainText::WrapText(Text, TRect{0, 0, std::max(Width, 1), 1 << 30}, &wrapped, start, nullptr, nullptr, 0,
@@ -58,12 +61,21 @@ TSize rpMeasureText(const std::string& Text, const TFont* Font, bool Wrap, int32
     const int ppiY = canvas->PixelsPerInchY();
     const int lineHeight = canvas->TextHeight("Wg");
     int widest = 0;
+    if (plain) widest = std::max(widest, canvas->TextWidth(Text));
     for (const std::string& line : lines) widest = std::max(widest, canvas->TextWidth(line));
-    const int count = std::max<int>(static_cast<int>(lines.size()), 1);
+    const int count = plain ? 1 : std::max<int>(static_cast<int>(lines.size()), 1);
     TSize size;
     size.cx = Wrap ? std::min(PixelsToMM(widest, ppiX), std::max(Width, 0)) : PixelsToMM(widest, ppiX);
     size.cy = PixelsToMM(lineHeight * count, ppiY);
     return size;
+}
+
+int32_t rpMeasureTextWidth(const std::string& Text, const TFont* Font) {
+    if (Font == nullptr || Text.find_first_of("\r\n") != std::string::npos)
+        return rpMeasureText(Text, Font, false, 0, false).cx;
+    TCanvas& canvas = rpSharedMeasuringCanvas();
+    canvas.Font()->Assign(const_cast<TFont*>(Font));
+    return PixelsToMM(std::max(0, canvas.TextWidth(Text)), canvas.PixelsPerInchX());
 }
 
 // ---------------------------------------------------------------------------

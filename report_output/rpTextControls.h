@@ -127,6 +127,9 @@ public:
 // Thousandths of a millimetre that Text takes in Font on the measuring
 // canvas: its width and height, wrapped to Width when Wrap is set.
 TSize rpMeasureText(const std::string& Text, const TFont* Font, bool Wrap, int32_t Width, bool CharWrap);
+// rpMeasureText(Text, Font, false, 0, false).cx, for a caller that needs
+// only the width: the line height is not measured.
+int32_t rpMeasureTextWidth(const std::string& Text, const TFont* Font);
 
 namespace report_output {
 void RegisterTextClasses();

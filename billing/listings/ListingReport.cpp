@@ -95,7 +95,7 @@ void FitFont(TrpCustomText* Text, int Size, int32_t Width) {
     Text->Font()->SetSize(Size);
     const std::string value = Text->GetText();
     while (Text->Font()->Size() > kSmallestFitSize &&
-           rpMeasureText(value, Text->Font(), false, 0, false).cx > Width)
+           rpMeasureTextWidth(value, Text->Font()) > Width)
         Text->Font()->SetSize(Text->Font()->Size() - 1);
 }
 
