@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <new>
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#endif
 
 #include "report/rpDevice.h"
 #include "report/rpDrawCommand.h"
@@ -242,10 +246,14 @@ TClass TrpDrawCommand::StaticClassType() {
 
 namespace {
 
+// A kept block is poisoned until it is handed out again, so that the
+// address checker still reports a command used after its page freed it.
 #if defined(__SANITIZE_ADDRESS__)
-constexpr bool kKeepCommandMemory = false;  // every free stays visible to the checker
+void Poison(void* Block, std::size_t Size) { ASAN_POISON_MEMORY_REGION(Block, Size); }
+void Unpoison(void* Block, std::size_t Size) { ASAN_UNPOISON_MEMORY_REGION(Block, Size); }
 #else
-constexpr bool kKeepCommandMemory = true;
+void Poison(void*, std::size_t) {}
+void Unpoison(void*, std::size_t) {}
 #endif
 
 // Freed commands' blocks by size, 16 bytes apart, per thread: a block freed
@@ -258,8 +266,11 @@ public:
     static constexpr std::size_t kKept = 4096;  // blocks kept per size
 
     ~CommandBlocks() {
-        for (auto& list : free_)
-            for (void* block : list) ::operator delete(block);
+        for (std::size_t c = 0; c <= kSizes; ++c)
+            for (void* block : free_[c]) {
+                Unpoison(block, c * kStep);
+                ::operator delete(block);
+            }
     }
     static std::size_t SizeClass(std::size_t Size) { return (Size + kStep - 1) / kStep; }
     void* Take(std::size_t Class) {
@@ -267,15 +278,21 @@ public:
         if (list.empty()) return ::operator new(Class * kStep);
         void* block = list.back();
         list.pop_back();
+        Unpoison(block, Class * kStep);
         return block;
     }
     void Give(void* Block, std::size_t Class) {
         auto& list = free_[Class];
-        if (list.size() >= kKept) {
-            ::operator delete(Block);
-            return;
+        try {
+            if (list.size() < kKept) {
+                list.push_back(Block);
+                Poison(Block, Class * kStep);
+                return;
+            }
+        } catch (const std::bad_alloc&) {
+            // No room to remember it: it goes back to the heap.
         }
-        list.push_back(Block);
+        ::operator delete(Block);
     }
 
 private:
@@ -307,7 +324,7 @@ CommandBlocks* ThreadCommandBlocks() {
 
 void* TrpDrawCommand::operator new(std::size_t Size) {
     const std::size_t c = CommandBlocks::SizeClass(Size);
-    CommandBlocks* blocks = kKeepCommandMemory && c <= CommandBlocks::kSizes ? ThreadCommandBlocks() : nullptr;
+    CommandBlocks* blocks = c <= CommandBlocks::kSizes ? ThreadCommandBlocks() : nullptr;
     // Made at its size class, so that any thread may keep it once freed.
     return blocks != nullptr ? blocks->Take(c) : ::operator new(c <= CommandBlocks::kSizes ? c * CommandBlocks::kStep : Size);
 }
@@ -315,7 +332,7 @@ void* TrpDrawCommand::operator new(std::size_t Size) {
 void TrpDrawCommand::operator delete(void* Memory, std::size_t Size) noexcept {
     if (Memory == nullptr) return;
     const std::size_t c = CommandBlocks::SizeClass(Size);
-    CommandBlocks* blocks = kKeepCommandMemory && c <= CommandBlocks::kSizes ? ThreadCommandBlocks() : nullptr;
+    CommandBlocks* blocks = c <= CommandBlocks::kSizes ? ThreadCommandBlocks() : nullptr;
     if (blocks != nullptr)
         blocks->Give(Memory, c);
     else

@@ -94,11 +94,15 @@ public:
     explicit Writer(std::string& Out) : out_(Out) {}
     void Byte(std::uint8_t V) { out_.push_back(static_cast<char>(V)); }
     void Unsigned(std::uint64_t V) {
+        // Made whole, then appended once: a page writes thousands of these.
+        char bytes[10];
+        std::size_t n = 0;
         while (V >= 0x80) {
-            out_.push_back(static_cast<char>((V & 0x7F) | 0x80));
+            bytes[n++] = static_cast<char>((V & 0x7F) | 0x80);
             V >>= 7;
         }
-        out_.push_back(static_cast<char>(V));
+        bytes[n++] = static_cast<char>(V);
+        out_.append(bytes, n);
     }
     void Signed(std::int64_t V) {
         Unsigned((static_cast<std::uint64_t>(V) << 1) ^ static_cast<std::uint64_t>(V >> 63));

@@ -1,6 +1,9 @@
 // Pages, their draw commands and the requests that say which pages a device wants.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <thread>
+
 #include "report/rpDevice.h"
 #include "report/rpDrawCommand.h"
 #include "report/rpExcept.h"
@@ -228,6 +231,40 @@ TEST(Pages, ClearFreesTheCommandsAndTheNumbering) {
     EXPECT_FALSE(page.LastPage());
     EXPECT_FALSE(page.Final());
     EXPECT_FALSE(page.Calculation());
+}
+
+// Freed commands' memory is kept for the next page's commands: a command
+// made there starts whole, one freed on another thread than its own goes
+// back cleanly, and one used after its page freed it is still caught by the
+// address checker.
+TEST(Pages, CommandMemoryKeptBetweenPagesStartsCleanAndStaysGuarded) {
+    TrpDrawText* freedCommand = nullptr;
+    {
+        TrpPage page(nullptr);
+        freedCommand = Text(&page, 3, "old text");
+        freedCommand->SetClickable(true);
+        freedCommand->Font()->SetSize(31);
+    }
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH((void)freedCommand->Left(), "use-after-poison|heap-use-after-free");
+#endif
+    TrpPage page(nullptr);
+    std::vector<TrpDrawText*> made;
+    for (int i = 0; i < 64; ++i) made.push_back(new TrpDrawText(nullptr));
+    for (TrpDrawText* t : made) {
+        EXPECT_EQ(t->Text(), "");
+        EXPECT_FALSE(t->Clickable());
+        EXPECT_NE(t->Font()->Size(), 31);
+        EXPECT_EQ(t->Page(), nullptr);
+        t->SetPage(&page);
+    }
+    EXPECT_EQ(page.DrawCommandCount(), 64);
+    EXPECT_EQ(page.ClickableDrawCommandCount(), 0);
+    std::thread other([&page] { page.FreeDrawCommands(); });
+    other.join();
+    EXPECT_EQ(page.DrawCommandCount(), 0);
+    EXPECT_TRUE(std::find(made.begin(), made.end(), freedCommand) != made.end()) << "the freed memory went unused";
 }
 
 TEST(Pages, DescriptionsUseTheLanguageTexts) {
