@@ -54,7 +54,7 @@ TClass TrpDrawText::StaticClassType() {
     return &info;
 }
 
-TrpDrawText::TrpDrawText(TComponent* AOwner) : TrpDrawCommand(AOwner), font_(std::make_unique<TFont>()) {}
+TrpDrawText::TrpDrawText(TComponent* AOwner) : TrpDrawCommand(AOwner) {}
 
 TrpDrawText::~TrpDrawText() = default;
 
@@ -74,7 +74,7 @@ void TrpDrawText::AssignList(std::unique_ptr<TStringList>& Made, TStrings* Value
 }
 
 void TrpDrawText::SetFont(TFont* Value) {
-    if (Value != nullptr) font_->AssignValue(*Value);
+    if (Value != nullptr) font_.AssignValue(*Value);
 }
 
 void TrpDrawText::SetTabStopPositions(TStrings* Value) { AssignList(tabStopPositions_, Value); }
@@ -106,7 +106,7 @@ void TrpDrawText::Assign(TPersistent* Source) {
     angle_ = other->angle_;
     autoSize_ = other->autoSize_;
     color_ = other->color_;
-    font_->Assign(other->font_.get());
+    font_.Assign(&other->font_);
     forceJustifyLastLine_ = other->forceJustifyLastLine_;
     isMemo_ = other->isMemo_;
     leading_ = other->leading_;
@@ -131,8 +131,8 @@ bool TrpDrawText::IsEqual(TrpDrawCommand* Other) {
     if (o == nullptr || !TrpDrawCommand::IsEqual(Other)) return false;
     return alignment_ == o->alignment_ && textAlignment_ == o->textAlignment_ &&
            forceJustifyLastLine_ == o->forceJustifyLastLine_ && autoSize_ == o->autoSize_ && color_ == o->color_ &&
-           font_->Name() == o->font_->Name() && font_->Size() == o->font_->Size() &&
-           font_->Style() == o->font_->Style() && isMemo_ == o->isMemo_ && leading_ == o->leading_ &&
+           font_.Name() == o->font_.Name() && font_.Size() == o->font_.Size() &&
+           font_.Style() == o->font_.Style() && isMemo_ == o->isMemo_ && leading_ == o->leading_ &&
            saveLength_ == o->saveLength_ && text_ == o->text_ && transparent_ == o->transparent_ &&
            SameStrings(tabStopPositions_.get(), o->tabStopPositions_.get()) && wordWrap_ == o->wordWrap_ &&
            SameStrings(wrappedText_.get(), o->wrappedText_.get());
@@ -338,26 +338,26 @@ TClass TrpDrawShape::StaticClassType() {
 }
 
 TrpDrawShape::TrpDrawShape(TComponent* AOwner)
-    : TrpDrawCommand(AOwner), brush_(std::make_unique<TBrush>()), pen_(std::make_unique<TPen>()) {
+    : TrpDrawCommand(AOwner) {
     SetDataType(dtGraphic);
 }
 
 TrpDrawShape::~TrpDrawShape() = default;
 
 void TrpDrawShape::SetBrush(TBrush* Value) {
-    if (Value != nullptr) brush_->AssignValue(*Value);
+    if (Value != nullptr) brush_.AssignValue(*Value);
 }
 
 void TrpDrawShape::SetPen(TPen* Value) {
-    if (Value != nullptr) pen_->AssignValue(*Value);
+    if (Value != nullptr) pen_.AssignValue(*Value);
 }
 
 void TrpDrawShape::Assign(TPersistent* Source) {
     TrpDrawCommand::Assign(Source);
     auto* other = dynamic_cast<TrpDrawShape*>(Source);
     if (other == nullptr || other == this) return;
-    brush_->Assign(other->brush_.get());
-    pen_->Assign(other->pen_.get());
+    brush_.Assign(&other->brush_);
+    pen_.Assign(&other->pen_);
     shapeType_ = other->shapeType_;
     xCornerRound_ = other->xCornerRound_;
     yCornerRound_ = other->yCornerRound_;
@@ -366,9 +366,9 @@ void TrpDrawShape::Assign(TPersistent* Source) {
 bool TrpDrawShape::IsEqual(TrpDrawCommand* Other) {
     auto* o = dynamic_cast<TrpDrawShape*>(Other);
     if (o == nullptr || !TrpDrawCommand::IsEqual(Other)) return false;
-    return brush_->Color() == o->brush_->Color() && brush_->Style() == o->brush_->Style() &&
-           pen_->Color() == o->pen_->Color() && pen_->Style() == o->pen_->Style() &&
-           pen_->Width() == o->pen_->Width() && shapeType_ == o->shapeType_ && xCornerRound_ == o->xCornerRound_ &&
+    return brush_.Color() == o->brush_.Color() && brush_.Style() == o->brush_.Style() &&
+           pen_.Color() == o->pen_.Color() && pen_.Style() == o->pen_.Style() &&
+           pen_.Width() == o->pen_.Width() && shapeType_ == o->shapeType_ && xCornerRound_ == o->xCornerRound_ &&
            yCornerRound_ == o->yCornerRound_;
 }
 
@@ -387,14 +387,14 @@ TClass TrpDrawLine::StaticClassType() {
     return &info;
 }
 
-TrpDrawLine::TrpDrawLine(TComponent* AOwner) : TrpDrawCommand(AOwner), pen_(std::make_unique<TPen>()) {
+TrpDrawLine::TrpDrawLine(TComponent* AOwner) : TrpDrawCommand(AOwner) {
     SetDataType(dtGraphic);
 }
 
 TrpDrawLine::~TrpDrawLine() = default;
 
 void TrpDrawLine::SetPen(TPen* Value) {
-    if (Value != nullptr) pen_->AssignValue(*Value);
+    if (Value != nullptr) pen_.AssignValue(*Value);
 }
 
 void TrpDrawLine::Assign(TPersistent* Source) {
@@ -403,15 +403,15 @@ void TrpDrawLine::Assign(TPersistent* Source) {
     if (other == nullptr || other == this) return;
     linePosition_ = other->linePosition_;
     lineStyle_ = other->lineStyle_;
-    pen_->Assign(other->pen_.get());
+    pen_.Assign(&other->pen_);
     weight_ = other->weight_;
 }
 
 bool TrpDrawLine::IsEqual(TrpDrawCommand* Other) {
     auto* o = dynamic_cast<TrpDrawLine*>(Other);
     if (o == nullptr || !TrpDrawCommand::IsEqual(Other)) return false;
-    return linePosition_ == o->linePosition_ && lineStyle_ == o->lineStyle_ && pen_->Color() == o->pen_->Color() &&
-           pen_->Style() == o->pen_->Style() && pen_->Width() == o->pen_->Width();
+    return linePosition_ == o->linePosition_ && lineStyle_ == o->lineStyle_ && pen_.Color() == o->pen_.Color() &&
+           pen_.Style() == o->pen_.Style() && pen_.Width() == o->pen_.Width();
 }
 
 // ---------------------------------------------------------------------------

@@ -32,7 +32,7 @@ public:
     void SetAutoSize(bool Value) { autoSize_ = Value; }
     TColor Color() const { return color_; }
     void SetColor(TColor Value) { color_ = Value; }
-    TFont* Font() const { return font_.get(); }
+    TFont* Font() const { return &font_; }
     void SetFont(TFont* Value);
     bool ForceJustifyLastLine() const { return forceJustifyLastLine_; }
     void SetForceJustifyLastLine(bool Value) { forceJustifyLastLine_ = Value; }
@@ -82,7 +82,8 @@ private:
     int angle_ = 0;
     bool autoSize_ = false;
     TColor color_ = clWhite;
-    std::unique_ptr<TFont> font_;
+    // Held in place: a page makes a thousand texts, each with its font.
+    mutable TFont font_;
     bool forceJustifyLastLine_ = false;
     bool isMemo_ = false;
     int leading_ = 0;
@@ -178,9 +179,9 @@ public:
     void Assign(TPersistent* Source) override;
     bool IsEqual(TrpDrawCommand* Other) override;
 
-    TBrush* Brush() const { return brush_.get(); }
+    TBrush* Brush() const { return &brush_; }
     void SetBrush(TBrush* Value);
-    TPen* Pen() const { return pen_.get(); }
+    TPen* Pen() const { return &pen_; }
     void SetPen(TPen* Value);
     TShapeType ShapeType() const { return shapeType_; }
     void SetShapeType(TShapeType Value) { shapeType_ = Value; }
@@ -191,8 +192,8 @@ public:
 
 private:
     friend class report::PageStore;
-    std::unique_ptr<TBrush> brush_;
-    std::unique_ptr<TPen> pen_;
+    mutable TBrush brush_;
+    mutable TPen pen_;
     TShapeType shapeType_ = stRectangle;
     int xCornerRound_ = 0;
     int yCornerRound_ = 0;
@@ -213,7 +214,7 @@ public:
     void SetLinePosition(TrpLinePositionType Value) { linePosition_ = Value; }
     TrpLineStyleType LineStyle() const { return lineStyle_; }
     void SetLineStyle(TrpLineStyleType Value) { lineStyle_ = Value; }
-    TPen* Pen() const { return pen_.get(); }
+    TPen* Pen() const { return &pen_; }
     void SetPen(TPen* Value);
     float Weight() const { return weight_; }
     void SetWeight(float Value) { weight_ = Value; }
@@ -222,7 +223,7 @@ private:
     friend class report::PageStore;
     TrpLinePositionType linePosition_ = lpTop;
     TrpLineStyleType lineStyle_ = lsSingle;
-    std::unique_ptr<TPen> pen_;
+    mutable TPen pen_;
     float weight_ = 0;
 };
 

@@ -56,6 +56,8 @@ std::unique_ptr<TCanvas> rpNewMeasuringCanvas() {
     return gfx::NewLayoutCanvas();
 }
 
+unsigned rpMeasuringGeneration() { return factoryGeneration.load(); }
+
 TCanvas& rpSharedMeasuringCanvas() {
     SharedCanvas& shared = ThreadCanvas();
     const unsigned generation = factoryGeneration.load();

@@ -34,6 +34,9 @@ std::unique_ptr<TCanvas> rpNewMeasuringCanvas();
 // the caller assigns its font before measuring and calls nothing that may
 // measure again while it holds it. Made afresh after the factory changes.
 TCanvas& rpSharedMeasuringCanvas();
+// Changes whenever the measuring canvas factory does: what was measured
+// under another number may measure otherwise now.
+unsigned rpMeasuringGeneration();
 
 class TrpCustomMemo : public TrpStretchable {
 public:

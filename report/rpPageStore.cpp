@@ -348,7 +348,7 @@ void PageStore::DecodeCommon(Reader& In, TrpDrawCommand* C, const Stored& Page, 
 }
 
 void PageStore::EncodeText(Writer& Out, Writer& Var, TrpDrawText* T) {
-    Out.Unsigned(static_cast<std::uint64_t>(Intern(*T->font_)));
+    Out.Unsigned(static_cast<std::uint64_t>(Intern(T->font_)));
     Var.Str(T->text_);
     Out.Signed(T->angle_);
     Out.Signed(static_cast<std::int64_t>(T->color_));
@@ -368,7 +368,7 @@ void PageStore::EncodeText(Writer& Out, Writer& Var, TrpDrawText* T) {
 }
 
 void PageStore::DecodeText(Reader& In, Reader& Var, TrpDrawText* T) const {
-    T->font_->Assign(fonts_[In.Unsigned()].get());
+    T->font_.Assign(fonts_[In.Unsigned()].get());
     T->text_ = Var.Str();
     T->angle_ = In.Int();
     T->color_ = static_cast<TColor>(In.Signed());
@@ -430,12 +430,12 @@ void PageStore::Add(TrpPage* Page) {
             auto* l = static_cast<TrpDrawLine*>(c);
             fixed.Signed(static_cast<std::int64_t>(l->linePosition_));
             fixed.Signed(static_cast<std::int64_t>(l->lineStyle_));
-            fixed.Unsigned(static_cast<std::uint64_t>(Intern(*l->pen_)));
+            fixed.Unsigned(static_cast<std::uint64_t>(Intern(l->pen_)));
             fixed.Float(l->weight_);
         } else {
             auto* s = static_cast<TrpDrawShape*>(c);
-            fixed.Unsigned(static_cast<std::uint64_t>(Intern(*s->brush_)));
-            fixed.Unsigned(static_cast<std::uint64_t>(Intern(*s->pen_)));
+            fixed.Unsigned(static_cast<std::uint64_t>(Intern(s->brush_)));
+            fixed.Unsigned(static_cast<std::uint64_t>(Intern(s->pen_)));
             fixed.Signed(static_cast<std::int64_t>(s->shapeType_));
             fixed.Signed(s->xCornerRound_);
             fixed.Signed(s->yCornerRound_);
@@ -493,14 +493,14 @@ std::unique_ptr<TrpPage> PageStore::Page(int Index) const {
             DecodeCommon(shape, l, stored, click);
             l->linePosition_ = static_cast<TrpLinePositionType>(shape.Signed());
             l->lineStyle_ = static_cast<TrpLineStyleType>(shape.Signed());
-            l->pen_->Assign(pens_[shape.Unsigned()].get());
+            l->pen_.Assign(pens_[shape.Unsigned()].get());
             l->weight_ = shape.Float();
             c = l;
         } else {
             auto* s = new TrpDrawShape(page.get());
             DecodeCommon(shape, s, stored, click);
-            s->brush_->Assign(brushes_[shape.Unsigned()].get());
-            s->pen_->Assign(pens_[shape.Unsigned()].get());
+            s->brush_.Assign(brushes_[shape.Unsigned()].get());
+            s->pen_.Assign(pens_[shape.Unsigned()].get());
             s->shapeType_ = static_cast<TShapeType>(shape.Signed());
             s->xCornerRound_ = shape.Int();
             s->yCornerRound_ = shape.Int();

@@ -78,6 +78,24 @@ int32_t rpMeasureTextWidth(const std::string& Text, const TFont* Font) {
     return PixelsToMM(std::max(0, canvas.TextWidth(Text)), canvas.PixelsPerInchX());
 }
 
+int32_t TrpTextWidthMeter::Width(const std::string& Text) {
+    for (const char c : Text)
+        if (static_cast<unsigned char>(c) >= 128 || c == '\r' || c == '\n') return rpMeasureTextWidth(Text, &font_);
+    TCanvas& canvas = rpSharedMeasuringCanvas();
+    if (!filled_ || generation_ != rpMeasuringGeneration() || pixelsPerInch_ != canvas.PixelsPerInchX()) {
+        canvas.Font()->Assign(&font_);
+        // One character measured alone is its advance exactly; the sum
+        // below adds them in the order the canvas does.
+        for (int c = 0; c < 128; ++c) advances_[c] = canvas.TextWidthF(std::string(1, static_cast<char>(c)));
+        generation_ = rpMeasuringGeneration();
+        pixelsPerInch_ = canvas.PixelsPerInchX();
+        filled_ = true;
+    }
+    double x = 0;
+    for (const char c : Text) x += advances_[static_cast<unsigned char>(c)];
+    return PixelsToMM(std::max(0, static_cast<int>(std::lround(x))), pixelsPerInch_);
+}
+
 // ---------------------------------------------------------------------------
 // TrpCustomComponent
 

@@ -7,6 +7,7 @@
 // unless a program or test installs another), so a label measures the same
 // on every machine, with or without printers.
 #include <functional>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -130,6 +131,23 @@ TSize rpMeasureText(const std::string& Text, const TFont* Font, bool Wrap, int32
 // rpMeasureText(Text, Font, false, 0, false).cx, for a caller that needs
 // only the width: the line height is not measured.
 int32_t rpMeasureTextWidth(const std::string& Text, const TFont* Font);
+
+// rpMeasureTextWidth for many texts in one font, to the same thousandth:
+// the advances of the ASCII characters are looked up once, since a listing
+// measures every amount it prints. Other texts are measured as usual.
+class TrpTextWidthMeter {
+public:
+    explicit TrpTextWidthMeter(const TFont& Font) : font_(Font) {}
+    const TFont& Font() const { return font_; }
+    int32_t Width(const std::string& Text);
+
+private:
+    TFont font_;
+    bool filled_ = false;
+    unsigned generation_ = 0;
+    int pixelsPerInch_ = 0;
+    double advances_[128] = {};
+};
 
 namespace report_output {
 void RegisterTextClasses();

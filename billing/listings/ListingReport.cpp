@@ -1,6 +1,7 @@
 #include "billing/listings/ListingReport.h"
 
 #include <cmath>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -91,11 +92,19 @@ T* Whole(T* Text) {
 // column or the rule. The same rule in every listing.
 constexpr int kSmallestFitSize = 4;
 
-void FitFont(TrpCustomText* Text, int Size, int32_t Width) {
+// One meter per font the text has been fitted in (a handful of sizes).
+using Meters = std::vector<TrpTextWidthMeter>;
+
+int32_t MeasuredWidth(Meters& Known, const std::string& Value, const TFont& Font) {
+    for (TrpTextWidthMeter& m : Known)
+        if (m.Font() == Font) return m.Width(Value);
+    return Known.emplace_back(Font).Width(Value);
+}
+
+void FitFont(TrpCustomText* Text, int Size, int32_t Width, Meters& Known) {
     Text->Font()->SetSize(Size);
     const std::string value = Text->GetText();
-    while (Text->Font()->Size() > kSmallestFitSize &&
-           rpMeasureTextWidth(value, Text->Font()) > Width)
+    while (Text->Font()->Size() > kSmallestFitSize && MeasuredWidth(Known, value, *Text->Font()) > Width)
         Text->Font()->SetSize(Text->Font()->Size() - 1);
 }
 
@@ -213,7 +222,9 @@ void ListingReport::Bind() {
         if (auto* text = dynamic_cast<TrpCustomText*>(Find(name))) {
             const int size = text->Font()->Size();
             const int32_t width = mm(room);
-            text->OnPrint = [text, size, width](TObject*) { FitFont(text, size, width); };
+            text->OnPrint = [text, size, width, known = std::make_shared<Meters>()](TObject*) {
+                FitFont(text, size, width, *known);
+            };
         }
     TrpBand* detail = report_->DetailBand();
     if (detail == nullptr) return;
