@@ -273,7 +273,11 @@ Variant TmtCustomMemTable::Lookup(const std::string& KeyFields, const Variant& K
     PmtRecord rec = curIndex_->RecordAt(pos);
     PmtRecord old = overrideRecord_;
     overrideRecord_ = rec;
-    Finally restore([&] { overrideRecord_ = old; });
+    TouchRecords();
+    Finally restore([&] {
+        overrideRecord_ = old;
+        TouchRecords();
+    });
     CalcRecordFields(rec);
     result = FieldValues(ResultFields);
     return result;

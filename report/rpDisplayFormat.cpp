@@ -271,6 +271,18 @@ bool TrpFormatMemo::Matches(const std::string& DisplayFormat, TrpDataType DataTy
     return false;
 }
 
+const std::string* TrpFormatMemo::Recall(const std::string& DisplayFormat) const {
+    if (!valid_ || DisplayFormat != format_ || rpDisplayFormatClass() != TrpDisplayFormat::Instance()) return nullptr;
+    const TFormatSettings& fs = FormatSettings;
+    switch (reads_) {
+        case Reads::Nothing: return &text_;
+        case Reads::Numbers: return numbers_ == NumberFields(fs) ? &text_ : nullptr;
+        case Reads::Dates: return dates_ == DateFields(fs) ? &text_ : nullptr;
+        case Reads::More: return nullptr;
+    }
+    return nullptr;
+}
+
 const std::string& TrpFormatMemo::Format(const std::string& DisplayFormat, TrpDataType DataType,
                                          const Variant& Value) {
     const TrpDisplayFormatClass formatClass = rpDisplayFormatClass();

@@ -53,6 +53,10 @@ public:
     // remembered.
     const std::string& Format(const std::string& DisplayFormat, TrpDataType DataType, const Variant& Value);
     void Clear() { valid_ = false; }
+    // The text Format last gave, for a caller that knows the value has not
+    // changed since: nullptr unless the format and the settings that text
+    // read are still those in force.
+    const std::string* Recall(const std::string& DisplayFormat) const;
 
 private:
     // What the library's own rules read of the settings in force.

@@ -2,8 +2,10 @@
 
 #include <cstring>
 
+#include "platform/db/DB.h"
 #include "report/rpBand.h"
 #include "report/rpBands.h"
+#include "report/rpDBPipeline.h"
 #include "report/rpDrawCommand.h"
 #include "report/rpEngine.h"
 #include "report/rpGeneration.h"
@@ -116,10 +118,18 @@ int TrpDBText::CurrentPageNo() const {
     return engine != nullptr ? engine->AbsolutePageNo() : 0;
 }
 
+const TDataSet* TrpDBText::SeenDataSet(const TrpDataPipeline* Pipeline) const {
+    // Only the table pipeline itself reads nothing but the table's fields;
+    // a handler that rewrites the text may answer otherwise each time.
+    if (OnFormat || Pipeline == nullptr || Pipeline->ClassType() != TrpDBPipeline::StaticClassType()) return nullptr;
+    return static_cast<const TrpDBPipeline*>(Pipeline)->DataSet();
+}
+
 void TrpDBText::GetPrintText(std::string& Text) const {
     Text.clear();
     TrpDataPipeline* pipeline = GetDataPipeline();
     if (!DataAvailable()) {
+        seen_.valid = false;
         if (PrintingNow()) return;
         if (DataField().empty())
             Text = GetCaption();
@@ -127,6 +137,29 @@ void TrpDBText::GetPrintText(std::string& Text) const {
             Text = DataField();
         return;
     }
+    const TDataSet* dataSet = SeenDataSet(pipeline);
+    if (dataSet != nullptr && seen_.valid && seen_.pipeline == pipeline && seen_.dataSet == dataSet &&
+        seen_.stamp == dataSet->ChangeStamp() && seen_.blankWhenZero == blankWhenZero_ &&
+        seen_.dataField == DataField()) {
+        if (seen_.empty) return;
+        if (const std::string* known = formatMemo_.Recall(DisplayFormat())) {
+            Text = *known;
+            return;
+        }
+    }
+    seen_.valid = false;
+    const std::uint64_t stamp = dataSet != nullptr ? dataSet->ChangeStamp() : 0;
+    // Remembered only when the value was read and formatted without fault.
+    auto remember = [&](bool Empty) {
+        if (dataSet == nullptr) return;
+        seen_.pipeline = pipeline;
+        seen_.dataSet = dataSet;
+        seen_.stamp = stamp;
+        seen_.dataField = DataField();
+        seen_.blankWhenZero = blankWhenZero_;
+        seen_.empty = Empty;
+        seen_.valid = true;
+    };
     TrpDataType dataType = dtNotKnown;
     Variant value;
     try {
@@ -142,11 +175,15 @@ void TrpDBText::GetPrintText(std::string& Text) const {
         readable = false;
     }
     if (readable) {
-        if (blankWhenZero_ && !value.IsNull() && IsNumericKind(value) && value.AsDouble() == 0) return;
-        if (value.VarType() == varString && value.AsString().empty()) return;
-        if (value.IsNull() && (dataType == dtDate || dataType == dtDateTime)) return;
+        if ((blankWhenZero_ && !value.IsNull() && IsNumericKind(value) && value.AsDouble() == 0) ||
+            (value.VarType() == varString && value.AsString().empty()) ||
+            (value.IsNull() && (dataType == dtDate || dataType == dtDateTime))) {
+            remember(true);
+            return;
+        }
         try {
             Text = formatMemo_.Format(format, dataType, value);
+            remember(false);
         } catch (const std::exception&) {
             Text.clear();
         }

@@ -9,6 +9,7 @@
 //
 // Both keep their per-page state in the page record, so a page generated
 // again alone prints what it printed the first time.
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -16,6 +17,9 @@
 #include "platform/rtl/Variant.h"
 #include "report/rpDisplayFormat.h"
 #include "report_output/rpTextControls.h"
+
+class TDataSet;
+class TrpDataPipeline;
 
 class TrpCustomEngine;
 class TrpDrawVariable;
@@ -81,6 +85,22 @@ protected:
     mutable TrpFormatMemo formatMemo_;
 
 private:
+    // The record the text was last made for: while its table's change
+    // stamp stays, the text is made again only from the memo. A record is
+    // asked for its text when traversed, by print handlers and when its
+    // draw command is made.
+    struct SeenRecord {
+        const void* pipeline = nullptr;
+        const TDataSet* dataSet = nullptr;
+        std::uint64_t stamp = 0;
+        std::string dataField;
+        bool blankWhenZero = false;
+        bool empty = false;  // the value prints as nothing, whatever the format
+        bool valid = false;
+    };
+    const TDataSet* SeenDataSet(const TrpDataPipeline* Pipeline) const;
+    mutable SeenRecord seen_;
+
     bool alreadyPrinted_ = false;
     bool blankWhenZero_ = false;
     int firstPage_ = -1;

@@ -483,6 +483,7 @@ void TDataSet::SetState(TDataSetState Value) {
 
 TDataSetState TDataSet::SetTempState(TDataSetState Value) {
     TDataSetState old = state_;
+    ++changeStamp_;
     state_ = Value;
     ++disableCount_;
     return old;
@@ -490,6 +491,7 @@ TDataSetState TDataSet::SetTempState(TDataSetState Value) {
 
 void TDataSet::RestoreState(TDataSetState Value) {
     state_ = Value;
+    ++changeStamp_;
     --disableCount_;
 }
 
@@ -509,6 +511,7 @@ void TDataSet::EnableControls() {
 }
 
 void TDataSet::DataEvent(TDataEvent Event, intptr_t Info) {
+    ++changeStamp_;
     if (Event == deFieldChange) {
         auto* field = reinterpret_cast<TField*>(Info);
         if (field->FieldKind() == fkData || field->FieldKind() == fkInternalCalc) modified_ = true;

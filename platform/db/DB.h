@@ -1096,6 +1096,9 @@ public:
 
     // --- notifications
     virtual void DataEvent(TDataEvent Event, intptr_t Info);
+    // Moves on with every event (told to the links or not), state change
+    // and cursor move: a field read twice under one stamp reads the same.
+    std::uint64_t ChangeStamp() const { return changeStamp_; }
 
     // Field's value read with the dataset in State for the duration (what
     // OldValue and NewValue ask); a descendant answers for states it keeps.
@@ -1246,7 +1249,12 @@ protected:
     void SetFound(bool Value) { found_ = Value; }
     void ClearBuffers();
     void ActivateBuffers();
-    void CursorPosChanged() { currentRecord_ = -1; }
+    void CursorPosChanged() {
+        currentRecord_ = -1;
+        ++changeStamp_;
+    }
+    // For a descendant that points the fields at another record meanwhile.
+    void TouchRecords() { ++changeStamp_; }
     void UpdateCursorPos();
     void SetCurrentRecord(int Index);
     bool GetNextRecord();
@@ -1306,6 +1314,7 @@ private:
     TRecordBuffer scanBuffer_ = nullptr;  // the record Locate/Lookup examine
 
     int disableCount_ = 0;
+    std::uint64_t changeStamp_ = 0;
     TDataSetState disableState_ = dsInactive;
     TDataEvent enableEvent_ = deDataSetChange;
 

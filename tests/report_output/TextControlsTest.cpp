@@ -2,6 +2,10 @@
 // alignment, export order, renames, and what a label puts on a page.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <tuple>
+#include <vector>
+
 #include "report/rpBands.h"
 #include "report/rpGroup.h"
 #include "report/rpMemo.h"
@@ -11,11 +15,34 @@
 #include "report_output/rpTextControls.h"
 #include "report_output/rpVariables.h"
 #include "tests/report/ReportTestSupport.h"
+#include "tests/support/FakeCanvas.h"
 #include "tests/support/report/ReportHarness.h"
 
 using namespace reporttest;
 
 namespace {
+
+// The width meter gives what a single measurement gives, for every kind of
+// text, in two fonts, and again after the measuring canvas was replaced.
+TEST(TextControls, AWidthMeterMeasuresEveryTextAsASingleMeasurementDoes) {
+    const std::vector<std::string> texts = {"",          "0",           "999.999.999,99", "-1.234,56",
+                                            "Autorizada", "a\tb  c",    "WWWWiiii!?",      "Conceição",
+                                            "linha\nduas", "€ 10,00",    std::string(300, 'M')};
+    for (const auto& [name, size, bold] : {std::tuple{"Arial", 10, false}, std::tuple{"Courier New", 7, true}}) {
+        TFont font;
+        font.SetName(name);
+        font.SetSize(size);
+        if (bold) font.SetStyle(TFontStyles{fsBold});
+        TrpTextWidthMeter meter(font);
+        for (int round = 0; round < 2; ++round) {
+            for (const std::string& text : texts)
+                EXPECT_EQ(meter.Width(text), rpMeasureTextWidth(text, &font)) << name << " '" << text << "'";
+            // Another canvas measures otherwise; the meter must follow it.
+            rpSetMeasuringCanvasFactory([] { return std::unique_ptr<TCanvas>(testsupport::FakePrinterCanvas()); });
+        }
+        rpSetMeasuringCanvasFactory(nullptr);
+    }
+}
 
 TEST(TextControls, AngleIsKeptWithinATurnAndAnyTurnClearsWordWrap) {
     TrpLabel label(nullptr);

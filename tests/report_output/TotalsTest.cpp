@@ -198,6 +198,35 @@ TEST(Totals, ADatabaseTextAskedAgainFollowsEveryChangeSinceItsLastText) {
     data.Pipeline()->Close();
 }
 
+// The same text remembered between requests must follow the table however
+// it changed: moved or edited with the controls off (no link hears it), a
+// lookup pointing the fields at another record meanwhile, another field.
+TEST(Totals, ADatabaseTextFollowsTheTableWhateverMovedOrChangedIt) {
+    RowsTable data({"Nome", "Valor"}, {{Variant("Ana"), Variant(1)}, {Variant("Bruno"), Variant(2)}});
+    TrpDBText text(nullptr);
+    text.SetDataPipeline(data.Pipeline());
+    text.SetDataField("Nome");
+    data.Pipeline()->Open();
+    data.Pipeline()->First();
+    TmtMemTable* table = data.Table();
+    ASSERT_EQ(text.GetText(), "Ana");
+    table->DisableControls();
+    table->Next();
+    EXPECT_EQ(text.GetText(), "Bruno") << "moved with the controls off";
+    table->Edit();
+    table->FieldByName("Nome")->SetAsString("Bia");
+    EXPECT_EQ(text.GetText(), "Bia") << "edited, not yet posted";
+    table->Cancel();
+    EXPECT_EQ(text.GetText(), "Bruno") << "edit cancelled";
+    table->EnableControls();
+    EXPECT_EQ(table->Lookup("Valor", Variant(1), "Nome").AsString(), "Ana");
+    EXPECT_EQ(text.GetText(), "Bruno") << "after a lookup of another record";
+    table->Prior();
+    text.SetDataField("Valor");
+    EXPECT_EQ(text.GetText(), "1");
+    data.Pipeline()->Close();
+}
+
 TEST(Totals, RepeatedValuesAreLeftOutAndReprintedAtTheTopOfTheNextPageWhenAsked) {
     // 50 rows of A then one B; the detail is 6 mm, so A runs over a page.
     std::vector<std::pair<std::string, int>> rows(50, {"A", 1});
