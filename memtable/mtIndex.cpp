@@ -164,6 +164,37 @@ int Sign(T a, T b) {
 
 int SignOf(int v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); }
 
+
+bool IsTextType(TFieldType FieldType) {
+    switch (FieldType) {
+        case ftString: case ftFixedChar: case ftGuid: case ftWideString: case ftFixedWideChar: return true;
+        default: return false;
+    }
+}
+
+// Two zero-terminated UTF-8 texts, as CompareFields compares them. With
+// EqualOnly the result only tells equal (0) from different (1): the texts
+// are then compared as AnsiSameStr and AnsiSameText do, without opening a
+// collator for texts whose bytes already tell (a search by a name at
+// start-up would otherwise load the collation's data for nothing).
+int CompareTexts(const uint8_t* A, const uint8_t* B, TmtifoOptions Options, bool& FullCompare, bool EqualOnly) {
+    std::string_view a(reinterpret_cast<const char*>(A));
+    std::string_view b(reinterpret_cast<const char*>(B));
+    if (Options.Contains(mtifoPartial)) {
+        int la = Length(a), lb = Length(b);
+        if (la != lb) {
+            FullCompare = false;
+            if (la < lb) {
+                b = b.substr(0, utf8::ByteOffset(b, static_cast<std::size_t>(la)));
+            }
+        }
+    }
+    const bool caseInsensitive = Options.Contains(mtifoCaseInsensitive);
+    if (Options.Contains(mtifoIgnoreLocale)) return SignOf(caseInsensitive ? CompareText(a, b) : CompareStr(a, b));
+    if (EqualOnly) return (caseInsensitive ? AnsiSameText(a, b) : AnsiSameStr(a, b)) ? 0 : 1;
+    return SignOf(caseInsensitive ? AnsiCompareText(a, b) : AnsiCompareStr(a, b));
+}
+
 }  // namespace
 
 int CompareFields(const uint8_t* A, const uint8_t* B, TFieldType FieldType, TmtifoOptions Options,
@@ -172,25 +203,9 @@ int CompareFields(const uint8_t* A, const uint8_t* B, TFieldType FieldType, Tmti
     FullCompare = true;
     int r = 0;
     switch (FieldType) {
-        case ftString: case ftFixedChar: case ftGuid: case ftWideString: case ftFixedWideChar: {
-            std::string_view a(reinterpret_cast<const char*>(A));
-            std::string_view b(reinterpret_cast<const char*>(B));
-            if (Options.Contains(mtifoPartial)) {
-                int la = Length(a), lb = Length(b);
-                if (la != lb) {
-                    FullCompare = false;
-                    if (la < lb) {
-                        b = b.substr(0, utf8::ByteOffset(b, static_cast<std::size_t>(la)));
-                    }
-                }
-            }
-            if (Options.Contains(mtifoIgnoreLocale))
-                r = Options.Contains(mtifoCaseInsensitive) ? CompareText(a, b) : CompareStr(a, b);
-            else
-                r = Options.Contains(mtifoCaseInsensitive) ? AnsiCompareText(a, b) : AnsiCompareStr(a, b);
-            r = SignOf(r);
+        case ftString: case ftFixedChar: case ftGuid: case ftWideString: case ftFixedWideChar:
+            r = CompareTexts(A, B, Options, FullCompare, false);
             break;
-        }
         case ftSmallint:
             r = Sign(ReadValue<int16_t>(A), ReadValue<int16_t>(B));
             break;
@@ -345,6 +360,9 @@ int TmtCommon::CompareRecords(const TmtFieldList& FieldList, int MaxFields, PmtR
             if (owner_ != nullptr && owner_->OnCompareFields) {
                 result = 0;
                 owner_->OnCompareFields(owner_, field, k, a, field->DataType(), opts, fullCompare, result);
+            } else if (How == mtBreakOnInequality && IsTextType(field->DataType())) {
+                fullCompare = true;
+                result = CompareTexts(k, a, opts, fullCompare, true);
             } else {
                 result = CompareFields(k, a, field->DataType(), opts, fullCompare, localeID_);
             }
@@ -355,7 +373,7 @@ int TmtCommon::CompareRecords(const TmtFieldList& FieldList, int MaxFields, PmtR
         if (!fullCompare && FullCompareOut != nullptr) *FullCompareOut = false;
         bool stop = false;
         switch (How) {
-            case 0: stop = result != 0 || !fullCompare; break;
+            case mtBreakOnDifference: case mtBreakOnInequality: stop = result != 0 || !fullCompare; break;
             case 1: stop = result < 0; break;
             case 2: stop = result > 0; break;
             case 3: stop = result <= 0; break;
@@ -2051,7 +2069,9 @@ int TmtIndexes::SequentialSearch(const TmtFieldList& FieldList, PmtRecord KeyRec
         if (i % 100 == 0 && i > 0) dataSet_->Progress(i * 100 / n, mtpcSearch);
         PmtRecord r = cur->RecordAt(i);
         if (dataSet_->RecalcOnIndex()) dataSet_->CalcRecordFields(r);
-        int c = common->CompareRecords(FieldList, 0, KeyRecord, r, false, false, 0);
+        // Without Nearest only equality counts.
+        int c = common->CompareRecords(FieldList, 0, KeyRecord, r, false, false,
+                                       Nearest ? mtBreakOnDifference : mtBreakOnInequality);
         if (c == 0 || (Nearest && c < 0)) {
             if (filtered && !dataSet_->FilterRecord(r, false)) continue;
             Found = true;
@@ -2170,7 +2190,8 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
             PmtRecord r = nullptr;
             if (!exact) {
                 r = common->Record(id);
-                if (common->CompareRecords(FieldList, 0, KeyRecord, r, false, false, 0) != 0) continue;
+                if (common->CompareRecords(FieldList, 0, KeyRecord, r, false, false, mtBreakOnInequality) != 0)
+                    continue;
             }
             if (filtered) {
                 if (r == nullptr) r = common->Record(id);

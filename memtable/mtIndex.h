@@ -42,9 +42,12 @@ using TmtMemTableCompareOptions = TSet<TmtMemTableCompareOption>;
 
 using TmtUpdateStatusSet = TSet<TUpdateStatus>;
 
-// Argument How of CompareRecords.
+// Argument How of CompareRecords. mtBreakOnInequality stops as
+// mtBreakOnDifference does, but its result only tells equal records (0) from
+// others (not 0, of no meaning as an order): texts are then compared for
+// equality, which the collation need not be asked for.
 enum TmtCompareHow { mtBreakOnDifference, mtBreakOnLess, mtBreakOnGreater, mtBreakOnLessOrEqual,
-                     mtBreakOnGreaterOrEqual };
+                     mtBreakOnGreaterOrEqual, mtBreakOnInequality };
 
 class TmtFieldList : public TObject {
 public:

@@ -4,11 +4,42 @@
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
 
+#include "platform/os/SharedLibrary.h"
 #include "platform/rtl/Strings.h"
+#include "platform/rtl/SysUtils.h"
 
 namespace billing::nfe {
 
 namespace {
+
+// libxml2, opened with the first answer read (see SharedLibrary.h): the
+// login and most sessions read none, and loading it at start-up cost every
+// start its relocations and symbol tables.
+struct Xml {
+    os::SharedLibrary library{{"libxml2.so.2"}, "ler as respostas do monitor da NF-e"};
+    decltype(&::xmlSetGenericErrorFunc) setGenericErrorFunc = nullptr;
+    decltype(&::xmlResetLastError) resetLastError = nullptr;
+    decltype(&::xmlReadMemory) readMemory = nullptr;
+    decltype(&::xmlDocGetRootElement) docGetRootElement = nullptr;
+    decltype(&::xmlGetLastError) getLastError = nullptr;
+    decltype(&::xmlFreeDoc) freeDoc = nullptr;
+    Xml() {
+        library.Bind(setGenericErrorFunc, "xmlSetGenericErrorFunc");
+        library.Bind(resetLastError, "xmlResetLastError");
+        library.Bind(readMemory, "xmlReadMemory");
+        library.Bind(docGetRootElement, "xmlDocGetRootElement");
+        library.Bind(getLastError, "xmlGetLastError");
+        library.Bind(freeDoc, "xmlFreeDoc");
+    }
+};
+
+// Without the library no answer can be judged: an error, never a malformed
+// answer that would be set aside.
+const Xml& OpenXml() {
+    static Xml xml;
+    if (!xml.library.Loaded()) throw Exception(xml.library.Error());
+    return xml;
+}
 
 // Silences libxml2's default printing of errors to stderr: the caller
 // reports the problem in its own words.
@@ -65,23 +96,24 @@ std::optional<std::string> XmlElement::Text(std::string_view localName) const {
 }
 
 std::optional<XmlElement> ParseXml(const std::string& bytes, std::string* problem) {
-    xmlSetGenericErrorFunc(nullptr, Quiet);
-    xmlResetLastError();
+    const Xml& xml = OpenXml();
+    xml.setGenericErrorFunc(nullptr, Quiet);
+    xml.resetLastError();
     const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
-    xmlDoc* doc = xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), "resposta.xml", nullptr, options);
-    xmlNode* root = doc != nullptr ? xmlDocGetRootElement(doc) : nullptr;
+    xmlDoc* doc = xml.readMemory(bytes.data(), static_cast<int>(bytes.size()), "resposta.xml", nullptr, options);
+    xmlNode* root = doc != nullptr ? xml.docGetRootElement(doc) : nullptr;
     if (root == nullptr) {
         if (problem != nullptr) {
-            const xmlError* err = xmlGetLastError();
+            const xmlError* err = xml.getLastError();
             std::string detail = err != nullptr && err->message != nullptr ? Trim(err->message) : std::string();
             *problem = "não é um documento XML válido";
             if (err != nullptr) *problem += " (linha " + IntToStr(err->line) + ": " + detail + ")";
         }
-        if (doc != nullptr) xmlFreeDoc(doc);
+        if (doc != nullptr) xml.freeDoc(doc);
         return std::nullopt;
     }
     XmlElement e = Convert(root);
-    xmlFreeDoc(doc);
+    xml.freeDoc(doc);
     return e;
 }
 

@@ -1,7 +1,8 @@
 #!/bin/sh
 # The program at its login window has not loaded the libraries only
-# printing, e-mail, downloads and updates use (they bring dozens of others
-# and cost every start time and memory): it starts on a fresh folder, waits
+# printing, e-mail, downloads, updates and the NF-e monitor's answers use
+# (they bring dozens of others and cost every start time and memory): it
+# starts on a fresh folder, waits
 # until its window has been shown (the NF-e folders are made then) and reads
 # what the process has mapped.
 #   login_libraries.sh <program> <scratch folder>
@@ -17,8 +18,8 @@ for _ in $(seq 600); do
 done
 sleep 1
 if ! kill -0 "$pid" 2>/dev/null; then echo "o programa terminou na janela de login"; cat "$trial/saida.txt"; exit 1; fi
-loaded=$(grep -oE '/[^ ]*/(libcurl|libcups|libcrypto|libssl|libgnutls|libkrb5|libldap|libavahi)[^/ ]*' "/proc/$pid/maps" | sort -u)
+loaded=$(grep -oE '/[^ ]*/(libcurl|libcups|libcrypto|libssl|libgnutls|libkrb5|libldap|libavahi|libxml2)[^/ ]*' "/proc/$pid/maps" | sort -u)
 kill "$pid"; wait "$pid" 2>/dev/null
 rm -rf "$trial"
 if [ -n "$loaded" ]; then echo "carregadas antes do uso:"; echo "$loaded"; exit 1; fi
-echo "nenhuma biblioteca de impressão, e-mail ou download carregada no login"
+echo "nenhuma biblioteca de impressão, e-mail, download ou XML carregada no login"
