@@ -94,7 +94,12 @@ public:
     explicit Writer(std::string& Out) : out_(Out) {}
     void Byte(std::uint8_t V) { out_.push_back(static_cast<char>(V)); }
     void Unsigned(std::uint64_t V) {
-        // Made whole, then appended once: a page writes thousands of these.
+        // Most are a single byte; longer ones are made whole, then appended
+        // once: a page writes thousands of these.
+        if (V < 0x80) {
+            out_.push_back(static_cast<char>(V));
+            return;
+        }
         char bytes[10];
         std::size_t n = 0;
         while (V >= 0x80) {
@@ -177,11 +182,12 @@ private:
     const char* p_;
 };
 
-PageStore::PageStore() = default;
+PageStore::PageStore() { std::fill(std::begin(recentShapes_), std::end(recentShapes_), -1); }
 PageStore::~PageStore() = default;
 
 void PageStore::Clear() {
     for (int i = 0; i < kRecent; ++i) recentFonts_[i] = recentPens_[i] = recentBrushes_[i] = -1;
+    std::fill(std::begin(recentShapes_), std::end(recentShapes_), -1);
     pages_.clear();
     byNumber_.clear();
     fonts_.clear();
@@ -285,9 +291,12 @@ int PageStore::Intern(TComponent* Component) {
 }
 
 // The shape just packed in shapeKey_, found or added.
-int PageStore::InternShape() {
+int PageStore::InternShape(const void* Maker) {
+    const std::size_t slot = (reinterpret_cast<std::uintptr_t>(Maker) >> 4) % kShapeSlots;
+    if (const int n = recentShapes_[slot]; n >= 0 && *shapes_[static_cast<std::size_t>(n)] == shapeKey_) return n;
     auto [it, added] = shapeIndex_.try_emplace(shapeKey_, static_cast<int>(shapes_.size()));
     if (added) shapes_.push_back(&it->first);
+    recentShapes_[slot] = it->second;
     return it->second;
 }
 
@@ -440,7 +449,7 @@ void PageStore::Add(TrpPage* Page) {
             fixed.Signed(s->xCornerRound_);
             fixed.Signed(s->yCornerRound_);
         }
-        const int shape = InternShape();
+        const int shape = InternShape(c->ReportComponent != nullptr ? static_cast<const void*>(c->ReportComponent) : cls);
         out.Unsigned(static_cast<std::uint64_t>(shape) + 1);
         Geometry& last = LastGeometry(shape);
         const Geometry now{c->left_, c->top_, c->width_, c->height_};

@@ -76,7 +76,7 @@ private:
     void EncodeText(Writer& Out, Writer& Var, TrpDrawText* Text);
     void DecodeText(Reader& In, Reader& Var, TrpDrawText* Text) const;
     using Geometry = std::array<int32_t, 4>;  // left, top, width, height
-    int InternShape();
+    int InternShape(const void* Maker);
     Geometry& LastGeometry(int Shape);
 
     std::vector<std::unique_ptr<Stored>> pages_;
@@ -108,6 +108,10 @@ private:
     // packing and hashing it.
     static constexpr int kRecent = 4;
     int recentFonts_[kRecent] = {-1, -1, -1, -1};
+    // The shape each control's commands had last, by a few bits of the
+    // control's address: a control makes one shape row after row.
+    static constexpr std::size_t kShapeSlots = 256;
+    int recentShapes_[kShapeSlots];
     int recentPens_[kRecent] = {-1, -1, -1, -1};
     int recentBrushes_[kRecent] = {-1, -1, -1, -1};
     unsigned nextFont_ = 0;
