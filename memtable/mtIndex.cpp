@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <sys/mman.h>
 #include <unordered_map>
 
 #include "memtable/mtMemResEng.h"
@@ -1194,19 +1193,6 @@ void TmtIndex::SortByRecords(int L, int R) {
 }
 
 namespace {
-
-// Asks for large pages behind a large block that is about to be filled: a
-// search over an index of a million entries then misses the address
-// translation cache once per 2 MiB instead of once per 4 KiB, and the block
-// is faulted in 512 times less often. Only whole large pages inside the block
-// are concerned, so the rest of the heap is left as it was.
-void AdviseLargePages(const void* Data, std::size_t Bytes) {
-    constexpr std::uintptr_t kLarge = std::uintptr_t{2} << 20;
-    if (Bytes < 2 * kLarge) return;
-    const auto begin = (reinterpret_cast<std::uintptr_t>(Data) + kLarge - 1) & ~(kLarge - 1);
-    const auto end = (reinterpret_cast<std::uintptr_t>(Data) + Bytes) & ~(kLarge - 1);
-    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-}
 
 // The distinct texts of one field while an index is made: an open-addressing
 // table over one buffer of their bytes, so that a row whose text was seen
