@@ -683,9 +683,43 @@ bool TmtIndex::MarksReady() const {
     if (++m.quietSearches < std::max<std::size_t>(64, n / 1024)) return false;
     m.items.clear();
     m.levels.clear();
+    m.everyChange = false;
     m.items.reserve(n / (kMarkStep - 1) + 16);
     m.levels.push_back(0);
-    for (std::size_t i = 0; i < n; i += kMarkStep) m.items.push_back(Mark{entries_[i].prefix, entries_[i].key, 0});
+    std::size_t changes = 0;  // samples whose key is not the one before
+    for (std::size_t i = 0; i < n; i += kMarkStep) {
+        const Entry& e = entries_[i];
+        if (i > 0 && e.key != m.items.back().key) ++changes;
+        m.items.push_back(Mark{e.prefix, e.key, static_cast<uint32_t>(i)});
+    }
+    // Long runs of one key (few distinct texts): the bottom level marks
+    // instead where the entries' key changes, so that the marks alone tell
+    // where a run starts and a search reads no more than that entry. Equal
+    // key references only stand in one run (entries are in key order), so
+    // the changes lie between samples of different references: with at
+    // most every other sample after a change, the stretches read come to at
+    // most half the entries, and the marks kept are no more than the
+    // samples.
+    const std::size_t samples = m.items.size();
+    if (changes * 2 <= samples) {
+        std::vector<Mark> runs;
+        runs.reserve(changes * 2 + 1);
+        runs.push_back(m.items.front());
+        for (std::size_t j = 1; j < samples && runs.size() <= samples; ++j) {
+            if (m.items[j].key == m.items[j - 1].key) continue;
+            for (std::size_t i = m.items[j - 1].at + 1; i <= m.items[j].at; ++i)
+                if (entries_[i].key != entries_[i - 1].key)
+                    runs.push_back(Mark{entries_[i].prefix, entries_[i].key, static_cast<uint32_t>(i)});
+        }
+        // Past the last sample, up to the end.
+        for (std::size_t i = m.items.back().at + 1; i < n && runs.size() <= samples; ++i)
+            if (entries_[i].key != entries_[i - 1].key)
+                runs.push_back(Mark{entries_[i].prefix, entries_[i].key, static_cast<uint32_t>(i)});
+        if (runs.size() <= samples) {
+            m.items.swap(runs);
+            m.everyChange = true;
+        }
+    }
     std::size_t from = 0, to = m.items.size();
     while (to - from > static_cast<std::size_t>(kMarkStep)) {
         m.levels.push_back(static_cast<uint32_t>(to));
@@ -726,19 +760,31 @@ int TmtIndex::MarkedLowerBound(const Probe& P) const {
     const std::vector<uint32_t>& level = marks_->levels;
     const int levels = static_cast<int>(level.size()) - 1;
     int lo = 0, hi = static_cast<int>(level[static_cast<std::size_t>(levels)] - level[static_cast<std::size_t>(levels) - 1]);
+    int found = 0;
     for (int k = levels; k > 0; --k) {
         const Mark* m = marks_->items.data() + level[static_cast<std::size_t>(k) - 1];
         for (int i = lo; i < hi; i += 4) __builtin_prefetch(m + i);
-        const int found = firstNotBelow(m, lo, hi);
-        const int below = k == 1 ? n
-                                 : static_cast<int>(level[static_cast<std::size_t>(k) - 1] -
-                                                    level[static_cast<std::size_t>(k) - 2]);
+        found = firstNotBelow(m, lo, hi);
+        if (k == 1) break;
+        const int below = static_cast<int>(level[static_cast<std::size_t>(k) - 1] - level[static_cast<std::size_t>(k) - 2]);
         lo = found == 0 ? 0 : (found - 1) * kMarkStep + 1;
         hi = std::min(found * kMarkStep, below);
     }
+    // Between the bottom marks either side of the answer.
+    const Mark* bottom = marks_->items.data();
+    const int marked = static_cast<int>(level[1]);
+    lo = found == 0 ? 0 : static_cast<int>(bottom[found - 1].at) + 1;
+    hi = found < marked ? static_cast<int>(bottom[found].at) : n;
     const Entry* e = entries_.data();
-    for (int i = lo; i < hi; i += 2) __builtin_prefetch(e + i);
-    lo = firstNotBelow(e, lo, hi);
+    if (marks_->everyChange) {
+        // The entries past a mark below the probe hold its key, also below.
+        lo = hi;
+        __builtin_prefetch(e + lo - (lo > 0 ? 1 : 0));
+        __builtin_prefetch(e + lo);
+    } else {
+        for (int i = lo; i < hi; i += 2) __builtin_prefetch(e + i);
+        lo = firstNotBelow(e, lo, hi);
+    }
     // The answer is the lower bound only if its neighbours say so; marks
     // left behind by a change would show here.
     if (lo < n && compare(e[lo]) > 0) return -1;
