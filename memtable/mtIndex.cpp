@@ -2174,7 +2174,11 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
             use->BuildKey(KeyRecord, FieldList.Count(), probe_);
             // Where every entry of the run matches and the run is in id
             // order, its first entry is the answer: the rest is not read.
-            use->KeyRun(probe_, first, last, exact && !filtered && (use == cur || (byId && use->RunsInIdOrder())));
+            // Only a run of one whole key is in id order: a search on the
+            // first fields of an index spans several.
+            const bool wholeKey = FieldList.Count() >= il.Count();
+            use->KeyRun(probe_, first, last,
+                        exact && !filtered && (use == cur || (byId && wholeKey && use->RunsInIdOrder())));
             // The record is read soon: it is on its way while the rest of the
             // search runs.
             if (first < last) use->PrefetchRecordAt(first);

@@ -414,10 +414,11 @@ TEST(Sort, KeysWrittenAfterTheSortMatchTheKeysOfLocatesAndInserts) {
 // order. Enough locates run between the changes for the index to take its
 // search shortcuts for an unchanged index, and to drop them after a change;
 // with many distinct names (short runs of one key) and with few (long runs,
-// which the shortcuts mark run by run).
+// which the shortcuts mark run by run), and through an index of two fields,
+// which a locate by the name searches with a part of its key.
 TEST(Locate, TextIndexesFindTheFirstMatchAsTheirSharedStartChanges) {
     for (int names : {300, 12})
-    for (const char* fields : {"Name", "Name:D"}) {
+    for (const char* fields : {"Name", "Name:D", "Name;Amount"}) {
         SCOPED_TRACE(std::string(fields) + ", " + std::to_string(names) + " names");
         auto t = MakeItems();
         t->Open();
