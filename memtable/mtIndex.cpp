@@ -744,16 +744,16 @@ int TmtIndex::MarkedLowerBound(const Probe& P) const {
         if (c == 0) equalKey = Item.key;
         return c;
     };
-    // The first item not below the probe among [Lo, Hi) of a level.
+    // The first item not below the probe among [Lo, Hi) of a level, at
+    // most 16 items. Those whose prefix alone puts them below are counted
+    // without a branch (a bisection mispredicts about every other step);
+    // only items of the probe's own prefix are compared further.
     auto firstNotBelow = [&](const auto* Items, int Lo, int Hi) {
-        while (Lo < Hi) {
-            const int mid = Lo + (Hi - Lo) / 2;
-            if (compare(Items[mid]) > 0)
-                Lo = mid + 1;
-            else
-                Hi = mid;
-        }
-        return Lo;
+        int below = 0;
+        for (int i = Lo; i < Hi; ++i) below += (Items[i].prefix & P.mask) < P.prefix ? 1 : 0;
+        int at = Lo + below;
+        while (at < Hi && (Items[at].prefix & P.mask) == P.prefix && compare(Items[at]) > 0) ++at;
+        return at;
     };
     // From the top level down, each time among the 15 items between the one
     // found a level up and the one before it.
