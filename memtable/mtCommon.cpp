@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <new>
 #include <random>
+#include <sys/mman.h>
 
 #include "memtable/mtMemResEng.h"
 #include "memtable/mtMemTable.h"
@@ -25,6 +26,14 @@ uint8_t* NewBlock(const void* Bytes, int32_t Length) {
 int32_t BlockLength(const uint8_t* Block) { return Block == nullptr ? 0 : ReadValue<int32_t>(Block); }
 
 void FreeBlock(uint8_t* Block) { std::free(Block); }
+
+void AdviseLargePages(const void* Data, std::size_t Bytes) {
+    constexpr std::uintptr_t kLarge = std::uintptr_t{2} << 20;
+    if (Bytes < 2 * kLarge) return;
+    const auto begin = (reinterpret_cast<std::uintptr_t>(Data) + kLarge - 1) & ~(kLarge - 1);
+    const auto end = (reinterpret_cast<std::uintptr_t>(Data) + Bytes) & ~(kLarge - 1);
+    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+}
 
 bool IsBlobFieldType(TFieldType Type) {
     switch (Type) {
@@ -129,7 +138,14 @@ void* RecordPages::Allocate(std::size_t Bytes, uint16_t& Units, bool& Heap) {
         pages_.push_back(page);
         next_ = static_cast<uint8_t*>(page);
         left_ = pageSize_;
-        if (pageSize_ < 256 * 1024) pageSize_ *= 2;
+        // The rows of a large store are read at random: its pages of 4 MB
+        // get the system's large pages.
+        if (pageSize_ >= kLargePage) AdviseLargePages(page, pageSize_);
+        pageBytes_ += pageSize_;
+        if (pageSize_ < 256 * 1024)
+            pageSize_ *= 2;
+        else if (pageBytes_ >= 4 * kLargePage)
+            pageSize_ = kLargePage;
     }
     void* block = next_;
     next_ += bytes;
@@ -155,6 +171,7 @@ void RecordPages::Reset() {
     next_ = nullptr;
     left_ = 0;
     pageSize_ = 4096;
+    pageBytes_ = 0;
 }
 
 }  // namespace memtable

@@ -99,6 +99,31 @@ int32_t BlockLength(const uint8_t* Block);
 inline const uint8_t* BlockBytes(const uint8_t* Block) { return Block + 4; }
 void FreeBlock(uint8_t* Block);
 
+// Asks for large pages behind a large block that is about to be filled: a
+// random read in an array of a million items then misses the address
+// translation cache once per 2 MiB instead of once per 4 KiB, and the block
+// is faulted in 512 times less often. Only whole large pages inside the block
+// are concerned, so the rest of the heap is left as it was.
+void AdviseLargePages(const void* Data, std::size_t Bytes);
+
+// The allocator of a vector that may grow to millions of items, read at
+// random: each block it takes gets large pages before the items move in.
+template <typename T>
+struct LargePageAllocator {
+    using value_type = T;
+    LargePageAllocator() = default;
+    template <typename U>
+    LargePageAllocator(const LargePageAllocator<U>&) noexcept {}
+    T* allocate(std::size_t Count) {
+        auto* p = static_cast<T*>(::operator new(Count * sizeof(T)));
+        AdviseLargePages(p, Count * sizeof(T));
+        return p;
+    }
+    void deallocate(T* Block, std::size_t) noexcept { ::operator delete(Block); }
+    template <typename U>
+    bool operator==(const LargePageAllocator<U>&) const noexcept { return true; }
+};
+
 template <typename T>
 inline T ReadValue(const uint8_t* p) {
     T v;
@@ -140,11 +165,15 @@ public:
 
 private:
     static constexpr std::size_t kMaxUnits = 512;  // blocks of up to 4 KB come from the pages
+    // The page size of a store past 16 MB: the tail of its last page is
+    // then little per record.
+    static constexpr std::size_t kLargePage = std::size_t{4} << 20;
     std::vector<void*> free_ = std::vector<void*>(kMaxUnits + 1, nullptr);
     std::vector<void*> pages_;
     uint8_t* next_ = nullptr;
     std::size_t left_ = 0;
     std::size_t pageSize_ = 4096;
+    std::size_t pageBytes_ = 0;
 };
 
 }  // namespace memtable
@@ -365,7 +394,7 @@ private:
     std::atomic<std::thread::id> lockOwner_{};
     int lockDepth_ = 0;
     bool standalone_ = false;
-    std::vector<PmtRecord> records_;
+    std::vector<PmtRecord, memtable::LargePageAllocator<PmtRecord>> records_;
     TmtCustomMemTable* owner_;
     int fieldCount_ = 0;
     std::vector<int32_t> fieldOfs_;

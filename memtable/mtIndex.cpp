@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <sys/mman.h>
 #include <unordered_map>
 
 #include "memtable/mtMemResEng.h"
@@ -702,9 +701,43 @@ bool TmtIndex::MarksReady() const {
     if (++m.quietSearches < std::max<std::size_t>(64, n / 1024)) return false;
     m.items.clear();
     m.levels.clear();
+    m.everyChange = false;
     m.items.reserve(n / (kMarkStep - 1) + 16);
     m.levels.push_back(0);
-    for (std::size_t i = 0; i < n; i += kMarkStep) m.items.push_back(Mark{entries_[i].prefix, entries_[i].key, 0});
+    std::size_t changes = 0;  // samples whose key is not the one before
+    for (std::size_t i = 0; i < n; i += kMarkStep) {
+        const Entry& e = entries_[i];
+        if (i > 0 && e.key != m.items.back().key) ++changes;
+        m.items.push_back(Mark{e.prefix, e.key, static_cast<uint32_t>(i)});
+    }
+    // Long runs of one key (few distinct texts): the bottom level marks
+    // instead where the entries' key changes, so that the marks alone tell
+    // where a run starts and a search reads no more than that entry. Equal
+    // key references only stand in one run (entries are in key order), so
+    // the changes lie between samples of different references: with at
+    // most every other sample after a change, the stretches read come to at
+    // most half the entries, and the marks kept are no more than the
+    // samples.
+    const std::size_t samples = m.items.size();
+    if (changes * 2 <= samples) {
+        std::vector<Mark> runs;
+        runs.reserve(changes * 2 + 1);
+        runs.push_back(m.items.front());
+        for (std::size_t j = 1; j < samples && runs.size() <= samples; ++j) {
+            if (m.items[j].key == m.items[j - 1].key) continue;
+            for (std::size_t i = m.items[j - 1].at + 1; i <= m.items[j].at; ++i)
+                if (entries_[i].key != entries_[i - 1].key)
+                    runs.push_back(Mark{entries_[i].prefix, entries_[i].key, static_cast<uint32_t>(i)});
+        }
+        // Past the last sample, up to the end.
+        for (std::size_t i = m.items.back().at + 1; i < n && runs.size() <= samples; ++i)
+            if (entries_[i].key != entries_[i - 1].key)
+                runs.push_back(Mark{entries_[i].prefix, entries_[i].key, static_cast<uint32_t>(i)});
+        if (runs.size() <= samples) {
+            m.items.swap(runs);
+            m.everyChange = true;
+        }
+    }
     std::size_t from = 0, to = m.items.size();
     while (to - from > static_cast<std::size_t>(kMarkStep)) {
         m.levels.push_back(static_cast<uint32_t>(to));
@@ -729,35 +762,47 @@ int TmtIndex::MarkedLowerBound(const Probe& P) const {
         if (c == 0) equalKey = Item.key;
         return c;
     };
-    // The first item not below the probe among [Lo, Hi) of a level.
+    // The first item not below the probe among [Lo, Hi) of a level, at
+    // most 16 items. Those whose prefix alone puts them below are counted
+    // without a branch (a bisection mispredicts about every other step);
+    // only items of the probe's own prefix are compared further.
     auto firstNotBelow = [&](const auto* Items, int Lo, int Hi) {
-        while (Lo < Hi) {
-            const int mid = Lo + (Hi - Lo) / 2;
-            if (compare(Items[mid]) > 0)
-                Lo = mid + 1;
-            else
-                Hi = mid;
-        }
-        return Lo;
+        int below = 0;
+        for (int i = Lo; i < Hi; ++i) below += (Items[i].prefix & P.mask) < P.prefix ? 1 : 0;
+        int at = Lo + below;
+        while (at < Hi && (Items[at].prefix & P.mask) == P.prefix && compare(Items[at]) > 0) ++at;
+        return at;
     };
     // From the top level down, each time among the 15 items between the one
     // found a level up and the one before it.
     const std::vector<uint32_t>& level = marks_->levels;
     const int levels = static_cast<int>(level.size()) - 1;
     int lo = 0, hi = static_cast<int>(level[static_cast<std::size_t>(levels)] - level[static_cast<std::size_t>(levels) - 1]);
+    int found = 0;
     for (int k = levels; k > 0; --k) {
         const Mark* m = marks_->items.data() + level[static_cast<std::size_t>(k) - 1];
         for (int i = lo; i < hi; i += 4) __builtin_prefetch(m + i);
-        const int found = firstNotBelow(m, lo, hi);
-        const int below = k == 1 ? n
-                                 : static_cast<int>(level[static_cast<std::size_t>(k) - 1] -
-                                                    level[static_cast<std::size_t>(k) - 2]);
+        found = firstNotBelow(m, lo, hi);
+        if (k == 1) break;
+        const int below = static_cast<int>(level[static_cast<std::size_t>(k) - 1] - level[static_cast<std::size_t>(k) - 2]);
         lo = found == 0 ? 0 : (found - 1) * kMarkStep + 1;
         hi = std::min(found * kMarkStep, below);
     }
+    // Between the bottom marks either side of the answer.
+    const Mark* bottom = marks_->items.data();
+    const int marked = static_cast<int>(level[1]);
+    lo = found == 0 ? 0 : static_cast<int>(bottom[found - 1].at) + 1;
+    hi = found < marked ? static_cast<int>(bottom[found].at) : n;
     const Entry* e = entries_.data();
-    for (int i = lo; i < hi; i += 2) __builtin_prefetch(e + i);
-    lo = firstNotBelow(e, lo, hi);
+    if (marks_->everyChange) {
+        // The entries past a mark below the probe hold its key, also below.
+        lo = hi;
+        __builtin_prefetch(e + lo - (lo > 0 ? 1 : 0));
+        __builtin_prefetch(e + lo);
+    } else {
+        for (int i = lo; i < hi; i += 2) __builtin_prefetch(e + i);
+        lo = firstNotBelow(e, lo, hi);
+    }
     // The answer is the lower bound only if its neighbours say so; marks
     // left behind by a change would show here.
     if (lo < n && compare(e[lo]) > 0) return -1;
@@ -1212,19 +1257,6 @@ void TmtIndex::SortByRecords(int L, int R) {
 }
 
 namespace {
-
-// Asks for large pages behind a large block that is about to be filled: a
-// search over an index of a million entries then misses the address
-// translation cache once per 2 MiB instead of once per 4 KiB, and the block
-// is faulted in 512 times less often. Only whole large pages inside the block
-// are concerned, so the rest of the heap is left as it was.
-void AdviseLargePages(const void* Data, std::size_t Bytes) {
-    constexpr std::uintptr_t kLarge = std::uintptr_t{2} << 20;
-    if (Bytes < 2 * kLarge) return;
-    const auto begin = (reinterpret_cast<std::uintptr_t>(Data) + kLarge - 1) & ~(kLarge - 1);
-    const auto end = (reinterpret_cast<std::uintptr_t>(Data) + Bytes) & ~(kLarge - 1);
-    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-}
 
 // The distinct texts of one field while an index is made: an open-addressing
 // table over one buffer of their bytes, so that a row whose text was seen
@@ -2162,7 +2194,11 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
             use->BuildKey(KeyRecord, FieldList.Count(), probe_);
             // Where every entry of the run matches and the run is in id
             // order, its first entry is the answer: the rest is not read.
-            use->KeyRun(probe_, first, last, exact && !filtered && (use == cur || (byId && use->RunsInIdOrder())));
+            // Only a run of one whole key is in id order: a search on the
+            // first fields of an index spans several.
+            const bool wholeKey = FieldList.Count() >= il.Count();
+            use->KeyRun(probe_, first, last,
+                        exact && !filtered && (use == cur || (byId && wholeKey && use->RunsInIdOrder())));
             // The record is read soon: it is on its way while the rest of the
             // search runs.
             if (first < last) use->PrefetchRecordAt(first);

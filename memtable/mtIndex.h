@@ -276,13 +276,16 @@ private:
     struct Mark {
         uint64_t prefix;
         uint32_t key;
-        uint32_t unused;
+        uint32_t at;  // the entry's position (bottom level)
     };
     struct Marks {
         std::vector<Mark> items;
         std::vector<uint32_t> levels;  // where each level starts in items, then the end
         uint32_t quietSearches = 0;    // since the last change
         bool valid = false;
+        // The bottom level marks every entry whose key reference differs
+        // from the one before, rather than every 16th entry.
+        bool everyChange = false;
     };
     mutable std::unique_ptr<Marks> marks_;
     TmtCustomMemTable* dataSet_;

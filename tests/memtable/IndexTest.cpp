@@ -412,10 +412,14 @@ TEST(Sort, KeysWrittenAfterTheSortMatchTheKeysOfLocatesAndInserts) {
 // characters, ascending and descending, as rows come in with other starts,
 // go, and change: each answer is checked against a scan of the rows in row
 // order. Enough locates run between the changes for the index to take its
-// search shortcuts for an unchanged index, and to drop them after a change.
+// search shortcuts for an unchanged index, and to drop them after a change;
+// with many distinct names (short runs of one key) and with few (long runs,
+// which the shortcuts mark run by run), and through an index of two fields,
+// which a locate by the name searches with a part of its key.
 TEST(Locate, TextIndexesFindTheFirstMatchAsTheirSharedStartChanges) {
-    for (const char* fields : {"Name", "Name:D"}) {
-        SCOPED_TRACE(fields);
+    for (int names : {300, 12})
+    for (const char* fields : {"Name", "Name:D", "Name;Amount"}) {
+        SCOPED_TRACE(std::string(fields) + ", " + std::to_string(names) + " names");
         auto t = MakeItems();
         t->Open();
         std::mt19937 rng(11);
@@ -426,8 +430,8 @@ TEST(Locate, TextIndexesFindTheFirstMatchAsTheirSharedStartChanges) {
             return std::string(s);
         };
         for (int i = 0; i < 5000; ++i) {
-            rows.emplace_back(i, client(static_cast<int>(rng() % 300)));
-            AddItem(t.get(), i, rows.back().second, 0);
+            rows.emplace_back(i, client(static_cast<int>(rng() % static_cast<unsigned>(names))));
+            AddItem(t.get(), i, rows.back().second, i % 3);
         }
         t->AddIndex("ByName", fields, {});
         auto check = [&](const char* phase) {
@@ -445,7 +449,7 @@ TEST(Locate, TextIndexesFindTheFirstMatchAsTheirSharedStartChanges) {
         // Rows whose names start otherwise: nothing is shared any more.
         for (int i = 0; i < 40; ++i) {
             rows.emplace_back(5000 + i, (i % 2 == 0 ? "Ana " : "Zeca ") + std::to_string(i % 7));
-            AddItem(t.get(), rows.back().first, rows.back().second, 0);
+            AddItem(t.get(), rows.back().first, rows.back().second, rows.back().first % 3);
         }
         check("after appends");
         for (int i = 0; i < 200; ++i) {
