@@ -95,6 +95,7 @@ bool TrpCommunicator::Contains(const List* list, const TrpCommunicator* c) {
 
 void TrpCommunicator::Forget(TrpCommunicator* Other) {
     if (designListener_ == Other) designListener_ = nullptr;
+    ++eventListChanges_;
     for (std::unique_ptr<List>* list : {&notifies_, &eventNotifies_}) {
         if (!*list) continue;
         (*list)->erase(std::remove((*list)->begin(), (*list)->end(), Other), (*list)->end());
@@ -158,6 +159,7 @@ bool TrpCommunicator::LinkedListensTo(int Event) const {
 void TrpCommunicator::AddEventNotify(TrpCommunicator* Listener) {
     if (Listener == nullptr || Listener == this) return;
     if (!eventNotifies_) eventNotifies_ = std::make_unique<List>();
+    ++eventListChanges_;
     if (!Contains(eventNotifies_.get(), Listener)) {
         if (Listener->GetEventNotifySortKey().empty())
             eventNotifies_->push_back(Listener);
@@ -179,6 +181,7 @@ void TrpCommunicator::SortEventNotifies(TrpCommunicator* Newcomer) {
 
 void TrpCommunicator::RemoveEventNotify(TrpCommunicator* Listener) {
     if (!Contains(eventNotifies_.get(), Listener)) return;
+    ++eventListChanges_;
     eventNotifies_->erase(std::remove(eventNotifies_->begin(), eventNotifies_->end(), Listener),
                           eventNotifies_->end());
     if (eventNotifies_->empty()) eventNotifies_.reset();
@@ -212,12 +215,28 @@ void TrpCommunicator::SendEventNotify(TObject* Sender, int EventNumber, TrsParam
     if (!heard) return;
     SendingGuard guard(sending_, {1, EventNumber}, LifeToken());
     if (guard.Repeated()) return;
-    Snapshot snapshot;
-    for (TrpCommunicator* c : *eventNotifies_) snapshot.emplace_back(c, c->serial_);
+    // An engine tells each record to every text it prints: the snapshot
+    // lives on the stack unless the listeners are very many.
+    constexpr std::size_t kOnStack = 32;
+    std::pair<TrpCommunicator*, std::uint64_t> onStack[kOnStack];
+    Snapshot onHeap;
+    const std::size_t count = eventNotifies_->size();
+    std::pair<TrpCommunicator*, std::uint64_t>* snapshot = onStack;
+    if (count > kOnStack) {
+        onHeap.resize(count);
+        snapshot = onHeap.data();
+    }
+    for (std::size_t i = 0; i < count; ++i) snapshot[i] = {(*eventNotifies_)[i], (*eventNotifies_)[i]->serial_};
     const auto bit = static_cast<std::size_t>(EventNumber);
-    for (const auto& [listener, serial] : snapshot) {
+    // While the list stays as it was, every listener in the snapshot is
+    // still there and alive (one that goes is forgotten, which changes it).
+    const std::uint64_t changes = eventListChanges_;
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto [listener, serial] = snapshot[i];
         if (!guard.Alive()) return;
-        if (!Contains(eventNotifies_.get(), listener) || listener->serial_ != serial) continue;
+        if (eventListChanges_ != changes &&
+            (!Contains(eventNotifies_.get(), listener) || listener->serial_ != serial))
+            continue;
         if (listener->eventSet_[bit]) listener->EventNotify(Sender, EventNumber, Params);
     }
 }

@@ -305,16 +305,18 @@ TField* TrpDBPipeline::FindDataField(const std::string& FieldName) const {
         ForgetFields();
         cachedFor_ = ds;
     }
-    // A text asks for its field three times over for each value it prints:
-    // the name last found answers without hashing it again.
-    if (lastFound_ != nullptr && lastFound_->first == FieldName) return lastFound_->second;
+    // Every text asks for its field several times for each value it prints:
+    // a name found lately answers from a slot chosen by its length and last
+    // character, without hashing it again.
+    const auto& recent = recentFound_[RecentSlot(FieldName)];
+    if (recent != nullptr && recent->first == FieldName) return recent->second;
     auto it = fieldCache_.find(FieldName);
     if (it == fieldCache_.end()) {
         TField* f = ds->FindField(FieldName);
         if (f == nullptr) return nullptr;
         it = fieldCache_.emplace(FieldName, f).first;
     }
-    lastFound_ = &*it;
+    recentFound_[RecentSlot(FieldName)] = &*it;
     return it->second;
 }
 

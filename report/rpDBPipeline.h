@@ -12,6 +12,7 @@
 //
 // Without a dataset every operation answers neutrally: BOF and EOF, nothing
 // moved, values null or empty.
+#include <array>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -121,7 +122,10 @@ private:
     void LayoutChanged();
     void ForgetFields() const {
         fieldCache_.clear();
-        lastFound_ = nullptr;
+        recentFound_.fill(nullptr);
+    }
+    static std::size_t RecentSlot(const std::string& Name) {
+        return (Name.size() * 31 + (Name.empty() ? 0 : static_cast<unsigned char>(Name.back()))) % kRecentFound;
     }
     const TBookmark* BookmarkOf(int Handle) const;
 
@@ -136,7 +140,8 @@ private:
     mutable std::unordered_map<std::string, TField*> fieldCache_;
     mutable TDataSet* cachedFor_ = nullptr;
     // Entries of an unordered_map stay where they are until erased.
-    mutable const std::pair<const std::string, TField*>* lastFound_ = nullptr;
+    static constexpr std::size_t kRecentFound = 16;
+    mutable std::array<const std::pair<const std::string, TField*>*, kRecentFound> recentFound_{};
     std::unordered_map<int, TBookmark> bookmarks_;
     int nextBookmark_ = 1;
 };

@@ -578,10 +578,20 @@ TrpDrawCommand* TrpPrintable::CreateDrawCommand(TrpPage* Page) {
         // command clicked may be a copy of this one on such a page: the
         // click names the command it came from, never this one, which may
         // be gone.
-        command->OnClick = [id = ClickTargetId()](TObject* Sender) {
-            if (TrpPrintable* self = FindClickTarget(id)) self->DrawCommandClick(dynamic_cast<TrpDrawCommand*>(Sender));
+        // Only a clickable command is ever clicked: the others go without
+        // a handler, unless the creation handler makes them clickable.
+        auto answerClicks = [this, command] {
+            if (!command->Clickable() || command->OnClick) return;
+            command->OnClick = [id = ClickTargetId()](TObject* Sender) {
+                if (TrpPrintable* self = FindClickTarget(id))
+                    self->DrawCommandClick(dynamic_cast<TrpDrawCommand*>(Sender));
+            };
         };
-        if (OnDrawCommandCreate) OnDrawCommandCreate(this, command);
+        answerClicks();
+        if (OnDrawCommandCreate) {
+            OnDrawCommandCreate(this, command);
+            answerClicks();
+        }
         Page->AddDrawCommand(command);
     } catch (...) {
         if (command->Page() == nullptr) delete command;

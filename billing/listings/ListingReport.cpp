@@ -406,11 +406,21 @@ void ListingReport::SetZebra(bool On) {
 
 void ListingReport::StartPass() {
     sequencer_.StartPass();
+    readFrom_ = nullptr;
     for (TrpVariable* v : totals_)
         if (v != nullptr) v->SetValue(Variant(0.0));
 }
 
-ListingRow ListingReport::CurrentRow() { return reader_.Read(*pipeline_->DataSource()->DataSet()); }
+ListingRow ListingReport::CurrentRow() {
+    const TDataSet* rows = pipeline_->DataSource()->DataSet();
+    if (rows != readFrom_ || rows->ChangeStamp() != readStamp_) {
+        const std::uint64_t stamp = rows->ChangeStamp();
+        lastRead_ = reader_.Read(*rows);
+        readFrom_ = rows;
+        readStamp_ = stamp;
+    }
+    return lastRead_;
+}
 
 void ListingReport::AddToTotals(const ListingRow& Row) {
     if (!sequencer_.Totalled(Row)) return;

@@ -11,6 +11,7 @@
 // the totals. Counter and totals start from zero at each pass, so every
 // output (preview, print from the preview, a second run) shows the same
 // totals.
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -80,6 +81,11 @@ private:
     TrpVariable* totals_[3] = {nullptr, nullptr, nullptr};
     RowSequencer sequencer_;
     ListingRowReader reader_;
+    // The row read last, kept while its table's change stamp stays: each
+    // row is read before and after it prints.
+    const TDataSet* readFrom_ = nullptr;
+    std::uint64_t readStamp_ = 0;
+    ListingRow lastRead_;
     bool zebraOn_ = false;
 };
 
