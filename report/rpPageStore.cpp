@@ -93,21 +93,13 @@ class PageStore::Writer {
 public:
     explicit Writer(std::string& Out) : out_(Out) {}
     void Byte(std::uint8_t V) { out_.push_back(static_cast<char>(V)); }
+    // Most numbers are a single byte, written in place; longer ones are
+    // made whole, then appended once: a page writes thousands of these.
     void Unsigned(std::uint64_t V) {
-        // Most are a single byte; longer ones are made whole, then appended
-        // once: a page writes thousands of these.
-        if (V < 0x80) {
+        if (V < 0x80)
             out_.push_back(static_cast<char>(V));
-            return;
-        }
-        char bytes[10];
-        std::size_t n = 0;
-        while (V >= 0x80) {
-            bytes[n++] = static_cast<char>((V & 0x7F) | 0x80);
-            V >>= 7;
-        }
-        bytes[n++] = static_cast<char>(V);
-        out_.append(bytes, n);
+        else
+            Long(V);
     }
     void Signed(std::int64_t V) {
         Unsigned((static_cast<std::uint64_t>(V) << 1) ^ static_cast<std::uint64_t>(V >> 63));
@@ -128,6 +120,17 @@ public:
     }
 
 private:
+    [[gnu::noinline]] void Long(std::uint64_t V) {
+        char bytes[10];
+        std::size_t n = 0;
+        while (V >= 0x80) {
+            bytes[n++] = static_cast<char>((V & 0x7F) | 0x80);
+            V >>= 7;
+        }
+        bytes[n++] = static_cast<char>(V);
+        out_.append(bytes, n);
+    }
+
     std::string& out_;
 };
 
