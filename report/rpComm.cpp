@@ -23,8 +23,31 @@ std::uint64_t NewSerial() {
     return next++;
 }
 
-// Who was listening when a broadcast started.
-using Snapshot = std::vector<std::pair<TrpCommunicator*, std::uint64_t>>;
+// Who was listening when a broadcast started, with their serials. An
+// engine tells each record to every text it prints, and a pipeline each
+// move to every control on it: the copy lives on the stack unless they are
+// very many.
+class SmallSnapshot {
+public:
+    using Entry = std::pair<TrpCommunicator*, std::uint64_t>;
+    template <class List, class SerialOf>
+    SmallSnapshot(const List& Of, SerialOf Serial) : count_(Of.size()) {
+        if (count_ > kOnStack) {
+            onHeap_.resize(count_);
+            entries_ = onHeap_.data();
+        }
+        for (std::size_t i = 0; i < count_; ++i) entries_[i] = {Of[i], Serial(Of[i])};
+    }
+    std::size_t Count() const { return count_; }
+    const Entry& operator[](std::size_t I) const { return entries_[I]; }
+
+private:
+    static constexpr std::size_t kOnStack = 32;
+    std::size_t count_;
+    Entry onStack_[kOnStack];
+    std::vector<Entry> onHeap_;
+    Entry* entries_ = onStack_;
+};
 
 // Marks a broadcast as running on an object for as long as it runs (and
 // the object lives: a listener may free the sender).
@@ -95,7 +118,7 @@ bool TrpCommunicator::Contains(const List* list, const TrpCommunicator* c) {
 
 void TrpCommunicator::Forget(TrpCommunicator* Other) {
     if (designListener_ == Other) designListener_ = nullptr;
-    ++eventListChanges_;
+    ++listChanges_;
     for (std::unique_ptr<List>* list : {&notifies_, &eventNotifies_}) {
         if (!*list) continue;
         (*list)->erase(std::remove((*list)->begin(), (*list)->end(), Other), (*list)->end());
@@ -110,6 +133,7 @@ void TrpCommunicator::AddNotify(TrpCommunicator* Other) {
     if (Other == nullptr || Other == this) return;
     if (!notifies_) notifies_ = std::make_unique<List>();
     if (Contains(notifies_.get(), Other)) return;
+    ++listChanges_;
     notifies_->push_back(Other);
     Other->AddNotify(this);
 }
@@ -132,12 +156,13 @@ void TrpCommunicator::SendNotify(TrpCommunicator* Sender, int Operation) {
     if (!notifies_) return;
     SendingGuard guard(sending_, {0, Operation}, LifeToken());
     if (guard.Repeated()) return;
-    Snapshot snapshot;
-    for (TrpCommunicator* c : *notifies_) snapshot.emplace_back(c, c->serial_);
-    for (auto it = snapshot.rbegin(); it != snapshot.rend(); ++it) {
+    SmallSnapshot snapshot(*notifies_, [](const TrpCommunicator* c) { return c->serial_; });
+    const std::uint64_t changes = listChanges_;
+    for (std::size_t i = snapshot.Count(); i-- > 0;) {
+        const auto [linked, serial] = snapshot[i];
         if (!guard.Alive()) return;
-        if (!Contains(notifies_.get(), it->first) || it->first->serial_ != it->second) continue;
-        it->first->Notify(Sender, Operation);
+        if (listChanges_ != changes && (!Contains(notifies_.get(), linked) || linked->serial_ != serial)) continue;
+        linked->Notify(Sender, Operation);
     }
 }
 
@@ -159,7 +184,7 @@ bool TrpCommunicator::LinkedListensTo(int Event) const {
 void TrpCommunicator::AddEventNotify(TrpCommunicator* Listener) {
     if (Listener == nullptr || Listener == this) return;
     if (!eventNotifies_) eventNotifies_ = std::make_unique<List>();
-    ++eventListChanges_;
+    ++listChanges_;
     if (!Contains(eventNotifies_.get(), Listener)) {
         if (Listener->GetEventNotifySortKey().empty())
             eventNotifies_->push_back(Listener);
@@ -181,7 +206,7 @@ void TrpCommunicator::SortEventNotifies(TrpCommunicator* Newcomer) {
 
 void TrpCommunicator::RemoveEventNotify(TrpCommunicator* Listener) {
     if (!Contains(eventNotifies_.get(), Listener)) return;
-    ++eventListChanges_;
+    ++listChanges_;
     eventNotifies_->erase(std::remove(eventNotifies_->begin(), eventNotifies_->end(), Listener),
                           eventNotifies_->end());
     if (eventNotifies_->empty()) eventNotifies_.reset();
@@ -215,26 +240,16 @@ void TrpCommunicator::SendEventNotify(TObject* Sender, int EventNumber, TrsParam
     if (!heard) return;
     SendingGuard guard(sending_, {1, EventNumber}, LifeToken());
     if (guard.Repeated()) return;
-    // An engine tells each record to every text it prints: the snapshot
-    // lives on the stack unless the listeners are very many.
-    constexpr std::size_t kOnStack = 32;
-    std::pair<TrpCommunicator*, std::uint64_t> onStack[kOnStack];
-    Snapshot onHeap;
-    const std::size_t count = eventNotifies_->size();
-    std::pair<TrpCommunicator*, std::uint64_t>* snapshot = onStack;
-    if (count > kOnStack) {
-        onHeap.resize(count);
-        snapshot = onHeap.data();
-    }
-    for (std::size_t i = 0; i < count; ++i) snapshot[i] = {(*eventNotifies_)[i], (*eventNotifies_)[i]->serial_};
+    SmallSnapshot snapshot(*eventNotifies_, [](const TrpCommunicator* c) { return c->serial_; });
+    const std::size_t count = snapshot.Count();
     const auto bit = static_cast<std::size_t>(EventNumber);
     // While the list stays as it was, every listener in the snapshot is
     // still there and alive (one that goes is forgotten, which changes it).
-    const std::uint64_t changes = eventListChanges_;
+    const std::uint64_t changes = listChanges_;
     for (std::size_t i = 0; i < count; ++i) {
         const auto [listener, serial] = snapshot[i];
         if (!guard.Alive()) return;
-        if (eventListChanges_ != changes &&
+        if (listChanges_ != changes &&
             (!Contains(eventNotifies_.get(), listener) || listener->serial_ != serial))
             continue;
         if (listener->eventSet_[bit]) listener->EventNotify(Sender, EventNumber, Params);

@@ -158,7 +158,7 @@ private:
     bool lifeEnded_ = false;
     std::unique_ptr<List> notifies_;
     std::unique_ptr<List> eventNotifies_;
-    std::uint64_t eventListChanges_ = 0;  // every change of eventNotifies_
+    std::uint64_t listChanges_ = 0;  // every change of notifies_ or eventNotifies_
     TrpEventSet eventSet_;
     TObject* designListener_ = nullptr;
     std::string userName_;
