@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/gfx/Canvas.h"
+#include "platform/rtl/Strings.h"
 #include "platform/rtl/Filer.h"
 #include "report/rpBand.h"
 #include "report/rpDrawCommand.h"
@@ -79,20 +80,32 @@ int32_t rpMeasureTextWidth(const std::string& Text, const TFont* Font) {
 }
 
 int32_t TrpTextWidthMeter::Width(const std::string& Text) {
-    for (const char c : Text)
-        if (static_cast<unsigned char>(c) >= 128 || c == '\r' || c == '\n') return rpMeasureTextWidth(Text, &font_);
     TCanvas& canvas = rpSharedMeasuringCanvas();
     if (!filled_ || generation_ != rpMeasuringGeneration() || pixelsPerInch_ != canvas.PixelsPerInchX()) {
         canvas.Font()->Assign(&font_);
         // One character measured alone is its advance exactly; the sum
         // below adds them in the order the canvas does.
-        for (int c = 0; c < 128; ++c) advances_[c] = canvas.TextWidthF(std::string(1, static_cast<char>(c)));
+        for (char32_t c = 0; c < 256; ++c) advances_[c] = canvas.TextWidthF(utf8::Encode(c));
         generation_ = rpMeasuringGeneration();
         pixelsPerInch_ = canvas.PixelsPerInchX();
         filled_ = true;
     }
+    // Characters up to U+00FF, in one byte or two; anything else (a line
+    // break, another character, a malformed byte) is measured as usual.
     double x = 0;
-    for (const char c : Text) x += advances_[static_cast<unsigned char>(c)];
+    const std::size_t n = Text.size();
+    for (std::size_t i = 0; i < n;) {
+        const auto b = static_cast<unsigned char>(Text[i]);
+        if (b < 0x80 && b != '\r' && b != '\n') {
+            x += advances_[b];
+            ++i;
+        } else if ((b == 0xC2 || b == 0xC3) && i + 1 < n && (static_cast<unsigned char>(Text[i + 1]) & 0xC0) == 0x80) {
+            x += advances_[((b & 0x1F) << 6) | (static_cast<unsigned char>(Text[i + 1]) & 0x3F)];
+            i += 2;
+        } else {
+            return rpMeasureTextWidth(Text, &font_);
+        }
+    }
     return PixelsToMM(std::max(0, static_cast<int>(std::lround(x))), pixelsPerInch_);
 }
 

@@ -133,8 +133,8 @@ TSize rpMeasureText(const std::string& Text, const TFont* Font, bool Wrap, int32
 int32_t rpMeasureTextWidth(const std::string& Text, const TFont* Font);
 
 // rpMeasureTextWidth for many texts in one font, to the same thousandth:
-// the advances of the ASCII characters are looked up once, since a listing
-// measures every amount it prints. Other texts are measured as usual.
+// the advances of the characters up to U+00FF are looked up once, since a
+// listing measures every amount it prints. Other texts are measured as usual.
 class TrpTextWidthMeter {
 public:
     explicit TrpTextWidthMeter(const TFont& Font) : font_(Font) {}
@@ -146,7 +146,7 @@ private:
     bool filled_ = false;
     unsigned generation_ = 0;
     int pixelsPerInch_ = 0;
-    double advances_[128] = {};
+    double advances_[256] = {};
 };
 
 namespace report_output {

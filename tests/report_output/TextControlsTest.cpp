@@ -27,7 +27,8 @@ namespace {
 TEST(TextControls, AWidthMeterMeasuresEveryTextAsASingleMeasurementDoes) {
     const std::vector<std::string> texts = {"",          "0",           "999.999.999,99", "-1.234,56",
                                             "Autorizada", "a\tb  c",    "WWWWiiii!?",      "Conceição",
-                                            "linha\nduas", "€ 10,00",    std::string(300, 'M')};
+                                            "linha\nduas", "€ 10,00",    std::string(300, 'M'),
+                                            "Ítalo ÿ¡",   "a\xC3",      "\xC0\xAF",       "caf\xE9"};
     for (const auto& [name, size, bold] : {std::tuple{"Arial", 10, false}, std::tuple{"Courier New", 7, true}}) {
         TFont font;
         font.SetName(name);
