@@ -209,7 +209,7 @@ Variant TrpDBText::FieldValue() {
 }
 
 void TrpDBText::TrackValue() {
-    const std::string current = GetText();
+    std::string current = GetText();
     if (suppressRepeatedValues_ && !reprintOnSubsequent_ && ResetGroup() != nullptr && priorValue_ == kIgnore) {
         priorValueSame_ = true;
         return;
@@ -218,7 +218,7 @@ void TrpDBText::TrackValue() {
         priorValueSame_ = true;
         return;
     }
-    priorValue_ = current;
+    priorValue_ = std::move(current);
     priorValueSame_ = false;
     firstPage_ = CurrentPageNo();
 }

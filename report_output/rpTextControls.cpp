@@ -82,14 +82,22 @@ int32_t rpMeasureTextWidth(const std::string& Text, const TFont* Font) {
 int32_t TrpTextWidthMeter::Width(const std::string& Text) {
     TCanvas& canvas = rpSharedMeasuringCanvas();
     if (!filled_ || generation_ != rpMeasuringGeneration() || pixelsPerInch_ != canvas.PixelsPerInchX()) {
-        canvas.Font()->Assign(&font_);
-        // One character measured alone is its advance exactly; the sum
-        // below adds them in the order the canvas does.
-        for (char32_t c = 0; c < 256; ++c) advances_[c] = canvas.TextWidthF(utf8::Encode(c));
+        std::fill(std::begin(advances_), std::end(advances_), -1.0);
         generation_ = rpMeasuringGeneration();
         pixelsPerInch_ = canvas.PixelsPerInchX();
         filled_ = true;
     }
+    // One character measured alone is its advance exactly; the sum below
+    // adds them in the order the canvas does. Each is measured when first
+    // met: a face's glyphs load one by one.
+    auto advance = [&](unsigned Char) {
+        double& a = advances_[Char];
+        if (a < 0) {
+            canvas.Font()->Assign(&font_);
+            a = canvas.TextWidthF(utf8::Encode(static_cast<char32_t>(Char)));
+        }
+        return a;
+    };
     // Characters up to U+00FF, in one byte or two; anything else (a line
     // break, another character, a malformed byte) is measured as usual.
     double x = 0;
@@ -97,10 +105,10 @@ int32_t TrpTextWidthMeter::Width(const std::string& Text) {
     for (std::size_t i = 0; i < n;) {
         const auto b = static_cast<unsigned char>(Text[i]);
         if (b < 0x80 && b != '\r' && b != '\n') {
-            x += advances_[b];
+            x += advance(b);
             ++i;
         } else if ((b == 0xC2 || b == 0xC3) && i + 1 < n && (static_cast<unsigned char>(Text[i + 1]) & 0xC0) == 0x80) {
-            x += advances_[((b & 0x1F) << 6) | (static_cast<unsigned char>(Text[i + 1]) & 0x3F)];
+            x += advance(((b & 0x1F) << 6) | (static_cast<unsigned char>(Text[i + 1]) & 0x3F));
             i += 2;
         } else {
             return rpMeasureTextWidth(Text, &font_);

@@ -496,11 +496,14 @@ void TrpVariable::Compute() {
     } else if (OldOnCalc) {
         OldOnCalc(this);
     }
-    Variant sent = Value();
-    TrsParamList params;
-    params.AddParam("Value", rsVariant, true, false);
-    params.BindParam(0, &sent);
-    SendEventNotify(this, rpevVariableCalc, &params);
+    // Computed once a record: the parameters are built only for a listener.
+    if (HasListenerFor(rpevVariableCalc)) {
+        Variant sent = Value();
+        TrsParamList params;
+        params.AddParam("Value", rsVariant, true, false);
+        params.BindParam(0, &sent);
+        SendEventNotify(this, rpevVariableCalc, &params);
+    }
     restored_ = false;
     auto* engine = dynamic_cast<TrpEngine*>(ReportEngine());
     if (lookAheadList_ && LookAheadActive() && engine != nullptr && !engine->SecondPass())
