@@ -295,7 +295,11 @@ int PageStore::Intern(TComponent* Component) {
 
 // The shape just packed in shapeKey_, found or added.
 int PageStore::InternShape(const void* Maker) {
-    const std::size_t slot = (reinterpret_cast<std::uintptr_t>(Maker) >> 4) % kShapeSlots;
+    // Controls lie a few kilobytes apart: their addresses' low bits repeat,
+    // so the slot comes from all of them.
+    const std::size_t slot =
+        static_cast<std::size_t>((static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(Maker)) *
+                                  0x9E3779B97F4A7C15ull) >> 56) % kShapeSlots;
     if (const int n = recentShapes_[slot]; n >= 0 && *shapes_[static_cast<std::size_t>(n)] == shapeKey_) return n;
     auto [it, added] = shapeIndex_.try_emplace(shapeKey_, static_cast<int>(shapes_.size()));
     if (added) shapes_.push_back(&it->first);
