@@ -1,7 +1,9 @@
 #include "report/rpPageStore.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 
 #include "platform/gfx/Graphics.h"
 #include "report/rpBorder.h"

@@ -159,6 +159,54 @@ TEST(CommunicatorEvents, ListenersComingAndGoingDuringABroadcast) {
     EXPECT_EQ(sender.EventNotifyCount(), 1);
 }
 
+// Whatever the number of listeners (the broadcast copies a few on the stack,
+// many on the heap) and for links as for events: one freed by an earlier one
+// during the broadcast is skipped, one added meanwhile waits, and the others
+// are each told once, in their order.
+TEST(CommunicatorEvents, ABroadcastToFewOrManySkipsTheFreedAndTellsTheRestOnce) {
+    for (const std::size_t count : {std::size_t{3}, std::size_t{40}}) {
+        for (const bool links : {false, true}) {
+            SCOPED_TRACE(std::to_string(count) + (links ? " links" : " listeners"));
+            TRecorder sender;
+            std::vector<std::unique_ptr<TRecorder>> listeners;
+            std::vector<TRecorder*> order;
+            for (std::size_t i = 0; i < count; ++i) {
+                listeners.push_back(std::make_unique<TRecorder>());
+                listeners.back()->EventSet().set(33);
+                sender.AddEventNotify(listeners.back().get());
+            }
+            auto late = std::make_unique<TRecorder>();
+            late->EventSet().set(33);
+            // Links are told last first, events first first: the first told
+            // frees the one told last and brings in a newcomer.
+            TRecorder* first = links ? listeners.back().get() : listeners.front().get();
+            const std::size_t lastIndex = links ? 0 : count - 1;
+            auto hear = [&](TRecorder* l) {
+                order.push_back(l);
+                if (l != first) return;
+                listeners[lastIndex].reset();
+                sender.AddEventNotify(late.get());
+            };
+            for (auto& l : listeners) {
+                TRecorder* self = l.get();
+                self->onHear = [&, self] { hear(self); };
+                if (links) self->OnNotify = [&, self](TObject*, TrpCommunicator*, int) { hear(self); };
+            }
+            if (links)
+                sender.SendNotify(&sender, 77);
+            else
+                sender.SendEventNotify(&sender, 33, nullptr);
+            ASSERT_EQ(order.size(), count - 1);
+            EXPECT_EQ(order.front(), first);
+            EXPECT_EQ(std::set<TRecorder*>(order.begin(), order.end()).size(), count - 1) << "each told once";
+            EXPECT_EQ(std::count(order.begin(), order.end(), late.get()), 0) << "the newcomer waits";
+            if (!links) {
+                for (std::size_t i = 1; i + 1 < order.size(); ++i) EXPECT_EQ(order[i], listeners[i].get());
+            }
+        }
+    }
+}
+
 TEST(CommunicatorEvents, ABroadcastCannotBeMadeToLoop) {
     TRecorder sender, echo;
     echo.EventSet().set(90);

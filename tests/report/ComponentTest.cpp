@@ -277,6 +277,22 @@ TEST_F(Components, ACommandIsClickableOnlyWithAHandlerOrAClickListener) {
     handled->DoClick();
     EXPECT_EQ(clicked, handled);
     EXPECT_EQ(page.ClickableDrawCommandCount(), 2);
+
+    // A command the creation handler makes clickable answers clicks too.
+    label.OnDrawCommandClick = nullptr;
+    TrpDrawCommand* plain = label.CreateDrawCommand(&page);
+    EXPECT_FALSE(plain->Clickable());
+    plain->DoClick();
+    EXPECT_EQ(clicked, handled) << "a command nobody clicks answers nothing";
+    label.OnDrawCommandCreate = [&](TObject*, TrpDrawCommand* c) {
+        c->SetClickable(true);
+        label.OnDrawCommandClick = [&](TObject*, TrpDrawCommand* c) { clicked = c; };
+    };
+    TrpDrawCommand* madeClickable = label.CreateDrawCommand(&page);
+    EXPECT_TRUE(madeClickable->Clickable());
+    madeClickable->DoClick();
+    EXPECT_EQ(clicked, madeClickable);
+    EXPECT_EQ(page.ClickableDrawCommandCount(), 3);
 }
 
 TEST_F(Components, OnDrawCommandCreateSeesTheCommandBeforeItJoinsThePage) {
