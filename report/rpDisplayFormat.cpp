@@ -255,12 +255,7 @@ TrpFormatMemo::Reads TrpFormatMemo::ReadsFor(const std::string& DisplayFormat, T
     }
 }
 
-bool TrpFormatMemo::Matches(const std::string& DisplayFormat, TrpDataType DataType, const Variant& Value) const {
-    if (!valid_ || DataType != dataType_ || Value.VarType() != varType_) return false;
-    std::uint64_t bits = 0;
-    if (!ValueBits(Value, bits) || bits != bits_) return false;
-    if (const std::string* text = Value.TextPtr(); text != nullptr && *text != valueText_) return false;
-    if (DisplayFormat != format_) return false;
+bool TrpFormatMemo::SettingsUnchanged() const {
     const TFormatSettings& fs = FormatSettings;
     switch (reads_) {
         case Reads::Nothing: return true;
@@ -271,25 +266,37 @@ bool TrpFormatMemo::Matches(const std::string& DisplayFormat, TrpDataType DataTy
     return false;
 }
 
+bool TrpFormatMemo::SameShape(const std::string& DisplayFormat, TrpDataType DataType, const Variant& Value) const {
+    return valid_ && DataType == dataType_ && Value.VarType() == varType_ && DisplayFormat == format_ &&
+           SettingsUnchanged();
+}
+
 const std::string* TrpFormatMemo::Recall(const std::string& DisplayFormat) const {
     if (!valid_ || DisplayFormat != format_ || rpDisplayFormatClass() != TrpDisplayFormat::Instance()) return nullptr;
-    const TFormatSettings& fs = FormatSettings;
-    switch (reads_) {
-        case Reads::Nothing: return &text_;
-        case Reads::Numbers: return numbers_ == NumberFields(fs) ? &text_ : nullptr;
-        case Reads::Dates: return dates_ == DateFields(fs) ? &text_ : nullptr;
-        case Reads::More: return nullptr;
-    }
-    return nullptr;
+    return SettingsUnchanged() ? &text_ : nullptr;
 }
 
 const std::string& TrpFormatMemo::Format(const std::string& DisplayFormat, TrpDataType DataType,
                                          const Variant& Value) {
     const TrpDisplayFormatClass formatClass = rpDisplayFormatClass();
-    if (formatClass == TrpDisplayFormat::Instance() && Matches(DisplayFormat, DataType, Value)) return text_;
+    const bool ours = formatClass == TrpDisplayFormat::Instance();
+    // The same format, type and settings as last time: what the text reads
+    // is known already, and only the value can tell whether it is the same.
+    const bool sameShape = ours && SameShape(DisplayFormat, DataType, Value);
+    if (sameShape) {
+        std::uint64_t bits = 0;
+        const std::string* text = Value.TextPtr();
+        if (ValueBits(Value, bits) && bits == bits_ && (text == nullptr || *text == valueText_)) return text_;
+    }
     valid_ = false;
     text_ = formatClass->Format(DisplayFormat, DataType, Value);
-    if (formatClass != TrpDisplayFormat::Instance() || !ValueBits(Value, bits_)) return text_;
+    if (!ours || !ValueBits(Value, bits_)) return text_;
+    if (sameShape) {
+        // A value of the same type is as null, and as much a text, as the last.
+        if (const std::string* text = Value.TextPtr()) valueText_ = *text;
+        valid_ = true;
+        return text_;
+    }
     reads_ = ReadsFor(DisplayFormat, DataType, Value);
     if (reads_ == Reads::More) return text_;
     format_ = DisplayFormat;

@@ -76,7 +76,11 @@ private:
     }
 
     static Reads ReadsFor(const std::string& DisplayFormat, TrpDataType DataType, const Variant& Value);
-    bool Matches(const std::string& DisplayFormat, TrpDataType DataType, const Variant& Value) const;
+    // Whether the settings the last text read are still those in force.
+    bool SettingsUnchanged() const;
+    // The last text was made for this format and type, under the settings
+    // in force: only the value may differ.
+    bool SameShape(const std::string& DisplayFormat, TrpDataType DataType, const Variant& Value) const;
 
     bool valid_ = false;
     std::string format_;

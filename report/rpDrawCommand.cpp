@@ -39,7 +39,7 @@ TClass TrpDrawText::StaticClassType() {
             .Boolean("IsMemo", &D::IsMemo, &D::SetIsMemo, 0)
             .Integer("Leading", &D::Leading, &D::SetLeading, 0)
             .Object("TabStopPositions", TStrings::StaticClassType(), &D::TabStopPositions, &D::SetTabStopPositions)
-            .String("Text", &D::Text, &D::SetText)
+            .String("Text", &D::Text, static_cast<void (D::*)(const std::string&)>(&D::SetText))
             .Enum("TextAlignment", rpTypeInfo<TrpTextAlignment>(), &D::TextAlignment, &D::SetTextAlignment,
                   taLeftJustified)
             .Boolean("Transparent", &D::Transparent, &D::SetTransparent, 0)

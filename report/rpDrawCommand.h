@@ -5,6 +5,7 @@
 // properties are part of the archive format.
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "platform/gfx/Graphics.h"
 #include "platform/gfx/Pictures.h"
@@ -46,6 +47,7 @@ public:
     void SetTabStopPositions(TStrings* Value);
     const std::string& Text() const { return text_; }
     void SetText(const std::string& Value) { text_ = Value; }
+    void SetText(std::string&& Value) { text_ = std::move(Value); }
     TrpTextAlignment TextAlignment() const { return textAlignment_; }
     // Keeps Alignment in step (full justification is left-aligned there).
     void SetTextAlignment(TrpTextAlignment Value);

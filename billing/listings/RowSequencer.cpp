@@ -1,5 +1,7 @@
 #include "billing/listings/RowSequencer.h"
 
+#include <algorithm>
+
 #include "platform/db/DB.h"
 #include "platform/rtl/Strings.h"
 
@@ -47,7 +49,16 @@ void RowSequencer::StartPass() {
 
 bool RowSequencer::Totalled(const ListingRow& Row) const {
     if (kind_ == Listing::Nota409) return true;
-    return AnsiUpperCase(Row.situacao) == "AUTORIZADA";
+    // Asked twice a row: a plain ASCII state folds its case in place; only
+    // an accented one needs the full case mapping.
+    const std::string& state = Row.situacao;
+    if (std::all_of(state.begin(), state.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return SameText(state, "AUTORIZADA");
+    if (state != accented_) {
+        accentedTotalled_ = AnsiUpperCase(state) == "AUTORIZADA";
+        accented_ = state;
+    }
+    return accentedTotalled_;
 }
 
 void RowSequencer::Add(const ListingRow& Row) {

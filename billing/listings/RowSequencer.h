@@ -92,6 +92,10 @@ private:
     Listing kind_;
     int counter_ = 0;
     Totals totals_;
+    // The last accented state and its answer: the full case mapping is
+    // dear, and a listing repeats a handful of states.
+    mutable std::string accented_;
+    mutable bool accentedTotalled_ = false;
 };
 
 }  // namespace billing::listings

@@ -35,6 +35,20 @@ bool AmPmAhead(std::string_view fmt, std::size_t pos) {
     return false;
 }
 
+// Date and time parts are never negative: their digits, padded with zeros
+// to Width, written straight into the text (a row of a listing prints a
+// date in each of its passes).
+void AppendNumber(std::string& out, unsigned Value, int Width) {
+    char digits[12];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + Value % 10);
+        Value /= 10;
+    } while (Value != 0);
+    for (int k = n; k < Width; ++k) out.push_back('0');
+    while (n > 0) out.push_back(digits[--n]);
+}
+
 struct Parts {
     uint16_t year = 0, month = 0, day = 0, dow = 0;
     uint16_t hour = 0, minute = 0, second = 0, msec = 0;
@@ -67,15 +81,15 @@ void AppendPattern(std::string& out, std::string_view fmt, const Parts& p,
         switch (token) {
             case 'Y': {
                 const int k = count(Upper(c));
-                out += k <= 2 ? IntToStrZero(p.year % 100, 2) : IntToStrZero(p.year, 4);
+                AppendNumber(out, k <= 2 ? p.year % 100u : p.year, k <= 2 ? 2 : 4);
                 break;
             }
             case 'M': {
                 const int k = count('M');
                 if (k == 1)
-                    out += std::to_string(p.month);
+                    AppendNumber(out, p.month, 1);
                 else if (k == 2)
-                    out += IntToStrZero(p.month, 2);
+                    AppendNumber(out, p.month, 2);
                 else if (p.month >= 1 && p.month <= 12)
                     out += k == 3 ? fs.ShortMonthNames[p.month - 1] : fs.LongMonthNames[p.month - 1];
                 break;
@@ -83,9 +97,9 @@ void AppendPattern(std::string& out, std::string_view fmt, const Parts& p,
             case 'D': {
                 const int k = count('D');
                 if (k == 1)
-                    out += std::to_string(p.day);
+                    AppendNumber(out, p.day, 1);
                 else if (k == 2)
-                    out += IntToStrZero(p.day, 2);
+                    AppendNumber(out, p.day, 2);
                 else if (k <= 4) {
                     if (p.dow >= 1 && p.dow <= 7)
                         out += k == 3 ? fs.ShortDayNames[p.dow - 1] : fs.LongDayNames[p.dow - 1];
@@ -102,22 +116,22 @@ void AppendPattern(std::string& out, std::string_view fmt, const Parts& p,
                     hour %= 12;
                     if (hour == 0) hour = 12;
                 }
-                out += k == 1 ? std::to_string(hour) : IntToStrZero(hour, 2);
+                AppendNumber(out, static_cast<unsigned>(hour), k == 1 ? 1 : 2);
                 break;
             }
             case 'N': {
                 const int k = count(Upper(c));
-                out += k == 1 ? std::to_string(p.minute) : IntToStrZero(p.minute, 2);
+                AppendNumber(out, p.minute, k == 1 ? 1 : 2);
                 break;
             }
             case 'S': {
                 const int k = count('S');
-                out += k == 1 ? std::to_string(p.second) : IntToStrZero(p.second, 2);
+                AppendNumber(out, p.second, k == 1 ? 1 : 2);
                 break;
             }
             case 'Z': {
                 const int k = count('Z');
-                out += k < 3 ? std::to_string(p.msec) : IntToStrZero(p.msec, 3);
+                AppendNumber(out, p.msec, k < 3 ? 1 : 3);
                 break;
             }
             case 'T': {

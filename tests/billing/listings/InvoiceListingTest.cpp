@@ -251,6 +251,29 @@ TEST_F(Invoices, TheIssuedListingAddsARowAfterItPrintsAndTheDailyListingBefore) 
     EXPECT_EQ(daily.Counter(), 1);
 }
 
+// Only an authorised invoice counts, whatever the case of its state; a state
+// that merely looks like it (accents, spaces) does not.
+TEST_F(Invoices, OnlyAnAuthorisedStateCountsInTheTotalsWhateverItsCase) {
+    const struct {
+        const char* state;
+        bool counted;
+    } cases[] = {{"Autorizada", true},   {"AUTORIZADA", true},  {"autorizada", true},
+                 {"autor\xc4\xb1zada", true},  // dotless i: its capital is a plain I
+                 {"Autorizad\xc3\xa1", false}, {"Autorizada ", false}, {"", false},
+                 {"Cancelada", false},   {"Em Digita\xc3\xa7\xc3\xa3o", false}};
+    // One sequencer asked in turn, twice over, as a listing's rows ask it.
+    RowSequencer shared(Listing::Nota403);
+    for (int round = 0; round < 2; ++round)
+        for (const auto& c : cases) {
+            ListingRow row;
+            row.situacao = c.state;
+            RowSequencer rows(Listing::Nota403);
+            EXPECT_EQ(rows.Totalled(row), c.counted) << c.state;
+            EXPECT_EQ(shared.Totalled(row), c.counted) << c.state;
+            EXPECT_EQ(shared.BeforePrint(row).asterisco, c.counted ? "" : "*") << c.state;
+        }
+}
+
 // The reader keeps the fields it found; a reopened query frees them and
 // makes new ones, which it must find again.
 TEST_F(Invoices, ARowReaderFindsTheFieldsAgainAfterTheQueryIsReopened) {
