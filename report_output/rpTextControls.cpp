@@ -32,14 +32,13 @@ TSize rpMeasureText(const std::string& Text, const TFont* Font, bool Wrap, int32
     std::vector<std::string> lines;
     // One line as it stands, the usual case, measures without a copy.
     const bool plain = !Wrap && Text.find_first_of("\r\n") == std::string::npos;
-    if (plain) {
-    } else if (Wrap) {
+    if (Wrap) {
         TStringList wrapped;
         int32_t start = 0;
         TrpPlainText::WrapText(Text, TRect{0, 0, std::max(Width, 1), 1 << 30}, &wrapped, start, nullptr, nullptr, 0,
                                CharWrap, Font, false, taLeftJustified);
         for (int i = 0; i < wrapped.Count(); ++i) lines.push_back(wrapped.Strings(i));
-    } else {
+    } else if (!plain) {
         std::string current;
         for (char c : Text) {
             if (c == '\r') continue;

@@ -35,11 +35,7 @@ struct Xml {
 
 // Without the library no answer can be judged: an error, never a malformed
 // answer that would be set aside.
-const Xml& OpenXml() {
-    static Xml xml;
-    if (!xml.library.Loaded()) throw Exception(xml.library.Error());
-    return xml;
-}
+const Xml& OpenXml() { return os::OpenOnce<Xml>(); }
 
 // Silences libxml2's default printing of errors to stderr: the caller
 // reports the problem in its own words.

@@ -131,11 +131,7 @@ struct Crypto {
     }
 };
 
-const Crypto& OpenCrypto() {
-    static Crypto crypto;
-    if (!crypto.library.Loaded()) throw Exception(crypto.library.Error());
-    return crypto;
-}
+const Crypto& OpenCrypto() { return OpenOnce<Crypto>(); }
 
 }  // namespace
 

@@ -7,6 +7,8 @@
 #include <initializer_list>
 #include <string>
 
+#include "platform/rtl/SysUtils.h"
+
 namespace os {
 
 class SharedLibrary {
@@ -36,5 +38,15 @@ private:
     std::string what_;
     std::string error_;
 };
+
+// The functions of a library, bound once by Functions' constructor into its
+// `library` member and kept for the program's life; the library's error, in
+// Portuguese, whenever the system lacks it or one of the functions.
+template <class Functions>
+const Functions& OpenOnce() {
+    static Functions functions;
+    if (!functions.library.Loaded()) throw Exception(functions.library.Error());
+    return functions;
+}
 
 }  // namespace os

@@ -271,11 +271,14 @@ TEST_F(Components, ACommandIsClickableOnlyWithAHandlerOrAClickListener) {
     label.RemoveEventNotify(&other);
 
     TrpDrawCommand* clicked = nullptr;
+    auto answersItsClick = [&](TrpDrawCommand* c) {
+        EXPECT_TRUE(c->Clickable());
+        c->DoClick();
+        EXPECT_EQ(clicked, c);
+    };
     label.OnDrawCommandClick = [&](TObject*, TrpDrawCommand* c) { clicked = c; };
     TrpDrawCommand* handled = label.CreateDrawCommand(&page);
-    EXPECT_TRUE(handled->Clickable());
-    handled->DoClick();
-    EXPECT_EQ(clicked, handled);
+    answersItsClick(handled);
     EXPECT_EQ(page.ClickableDrawCommandCount(), 2);
 
     // A command the creation handler makes clickable answers clicks too.
@@ -288,10 +291,7 @@ TEST_F(Components, ACommandIsClickableOnlyWithAHandlerOrAClickListener) {
         c->SetClickable(true);
         label.OnDrawCommandClick = [&](TObject*, TrpDrawCommand* c) { clicked = c; };
     };
-    TrpDrawCommand* madeClickable = label.CreateDrawCommand(&page);
-    EXPECT_TRUE(madeClickable->Clickable());
-    madeClickable->DoClick();
-    EXPECT_EQ(clicked, madeClickable);
+    answersItsClick(label.CreateDrawCommand(&page));
     EXPECT_EQ(page.ClickableDrawCommandCount(), 3);
 }
 
