@@ -288,6 +288,14 @@ private:
         bool everyChange = false;
     };
     mutable std::unique_ptr<Marks> marks_;
+    // The slope of the last interpolated guess, kept with the ends it was
+    // taken from: a search between the same ends needs no division.
+    struct Slope {
+        uint64_t first = 0, last = 0;
+        int count = -1;
+        double perUnit = 0;
+    };
+    mutable Slope slope_;
     TmtCustomMemTable* dataSet_;
     std::string indexFields_;
     TmtFieldList fieldList_;

@@ -184,8 +184,15 @@ const TmtFieldList& TmtCustomMemTable::LocateFieldList(const std::string& KeyFie
     // A field list is parsed once per text and option set while the table
     // stays open; a locate in a loop parses nothing.
     const bool ci = Options.Contains(loCaseInsensitive), partial = Options.Contains(loPartialKey);
+    // Field names are short: compared in place, without a call.
+    auto same = [&](const std::string& a) {
+        if (a.size() != KeyFields.size()) return false;
+        for (std::size_t i = 0; i < a.size(); ++i)
+            if (a[i] != KeyFields[i]) return false;
+        return true;
+    };
     for (const auto& c : locateLists_)
-        if (c->ci == ci && c->partial == partial && c->fields == KeyFields) return c->list;
+        if (c->ci == ci && c->partial == partial && same(c->fields)) return c->list;
     TmtFieldList* list = &Scratch;
     if (locateLists_.size() < 32) {
         auto entry = std::make_unique<LocateList>();
