@@ -332,6 +332,48 @@ TEST(Locate, NumberIndexesFindTheFirstMatchWhateverTheSpread) {
     }
 }
 
+// A locate by number starts from where the key falls between the index's
+// ends: as appends, edits and deletes move those ends and the count, every
+// key is still found at its row, and keys outside or between them are not.
+TEST(Locate, NumberIndexFollowsItsEndsAsTheTableChanges) {
+    auto t = MakeItems();
+    t->IndexDefs()->Add("PK", "Id", {ixUnique});
+    t->Open();
+    std::vector<int> rows;  // ids in row order
+    for (int i = 0; i < 300; ++i) {
+        AddItem(t.get(), 1000 + 3 * i, "x", i);
+        rows.push_back(1000 + 3 * i);
+    }
+    auto check = [&](const char* step) {
+        const auto [low, high] = std::minmax_element(rows.begin(), rows.end());
+        for (int key : {*low, *high, *low - 1, *high + 1, *low + 1, rows[rows.size() / 2], rows[rows.size() / 3] + 1,
+                        -5, 2000000000}) {
+            const auto at = std::find(rows.begin(), rows.end(), key);
+            const bool found = t->Locate("Id", key, {});
+            ASSERT_EQ(found, at != rows.end()) << step << " " << key;
+            if (found) ASSERT_EQ(t->RecNo(), static_cast<int>(at - rows.begin()) + 1) << step << " " << key;
+        }
+    };
+    check("filled");
+    AddItem(t.get(), 5000000, "far", 0);  // the top end leaps
+    rows.push_back(5000000);
+    check("appended far");
+    t->First();
+    t->Delete();  // the bottom end moves up
+    rows.erase(rows.begin());
+    check("first deleted");
+    ASSERT_TRUE(t->Locate("Id", 1450, {}));
+    t->Edit();
+    t->FieldByName("Id")->SetAsInteger(-7);  // a middle key becomes the bottom end
+    t->Post();
+    *std::find(rows.begin(), rows.end(), 1450) = -7;
+    check("middle edited below");
+    t->Last();
+    t->Delete();  // the top end falls back
+    rows.pop_back();
+    check("last deleted");
+}
+
 // An index made over rows already in the table writes each distinct key once,
 // after its sort: those keys must be the very bytes a locate or an insert
 // makes for the same values, for every number type, nulls and descending
