@@ -2,7 +2,20 @@
 // Titles receivable: one bank-collection title per invoice installment. No
 // menu opens this register yet and nothing prints its bank slips; it is
 // built so that the financial menu can open it later.
+//
+// The form also holds the bank slip's layout (rpBloqueto): one slip per
+// title, the payer's receipt above the cut line and the bank's part below,
+// fed by four pipelines: the titles (the register's own query), the holder
+// (the issuer), the title's client and the title's bank account with its
+// bank. The client and the account follow the title being printed: the
+// detail band reads them again before each slip. Nothing calls it yet.
 #include "billing/forms/RegisterForm.h"
+
+class TrpReport;
+class TrpDBPipeline;
+class TrpMemo;
+class TrpDBImage;
+class TrpDBBarCode;
 
 class TfrmNota117 : public billing::forms::RegisterForm {
 public:
@@ -19,6 +32,34 @@ public:
     TexDBComboDlg* dbeId_Conta_Corrente = nullptr;
     TPanel* PConta_Corrente = nullptr;
     TDBCheckBox* dbeGerou_Arquivo = nullptr;
+
+    // The bank slip's layout and what feeds it.
+    TSQLQuery* qryEmitente = nullptr;
+    TSQLQuery* qryCliente = nullptr;
+    TSQLQuery* qryConta_Corrente = nullptr;
+    TDataSource* dsTitulo = nullptr;
+    TDataSource* dsEmitente = nullptr;
+    TDataSource* dsCliente = nullptr;
+    TDataSource* dsConta_Corrente = nullptr;
+    TrpDBPipeline* plTitulo_Receber = nullptr;
+    TrpDBPipeline* plEmitente = nullptr;
+    TrpDBPipeline* plCliente = nullptr;
+    TrpDBPipeline* plConta_Corrente = nullptr;
+    TrpReport* rpBloqueto = nullptr;
+    TrpDBImage* imgLogotipo_Emitente = nullptr;
+    TrpDBImage* imgLogotipo_Banco_Recibo = nullptr;
+    TrpDBImage* imgLogotipo_Banco = nullptr;
+    TrpMemo* mmoCedente = nullptr;
+    TrpMemo* mmoSacado = nullptr;
+    TrpMemo* mmoInstrucoes = nullptr;
+    TrpDBBarCode* bcNosso_Numero = nullptr;
+
+    // Reads the client and the bank account of the title the titles'
+    // query stands on and fills the slip's three memos from them.
+    void Le_Titulo();
+
+private:
+    void CriaBloqueto();
 };
 
 extern TfrmNota117* frmNota117;

@@ -4,16 +4,35 @@
 // question; the bank codes keep their logo file.
 #include <QImage>
 
+#include <algorithm>
+#include <map>
+#include <set>
+
 #include "billing/forms/Nota109.h"
 #include "billing/forms/Nota112.h"
 #include "billing/forms/Nota116.h"
 #include "billing/forms/Nota117.h"
+#include "billing/listings/ReportLibrary.h"
+#include "report/rpBands.h"
+#include "report/rpDBPipeline.h"
+#include "report/rpMainReport.h"
+#include "report/rpMemo.h"
+#include "report_output/rpBarCode.h"
+#include "report_output/rpDBText.h"
+#include "report_output/rpGraphics.h"
+#include "report_output/rpImages.h"
 #include "tests/billing/forms/FormFixture.h"
+#include "tests/report_output/PdfTestSupport.h"
 
 namespace {
 
 class UnopenedRegisters : public billtest::Forms {
 protected:
+    // The titles form's slip layout registers the report library on first use.
+    void TearDown() override {
+        billtest::Forms::TearDown();
+        billing::listings::ReleaseReportLibrary();
+    }
     // The pattern's furniture these four share: no search, "Cancelar".
     void ExpectFurniture(billing::forms::RegisterForm* f) {
         EXPECT_FALSE(f->DBButton2->Visible());
@@ -146,4 +165,93 @@ TEST_F(UnopenedRegisters, TitlesAreNumberedByTheDatabaseAndCloseWithoutAsking) {
     f->OnClose(f, action);
     EXPECT_EQ(action, caFree);
     EXPECT_EQ(Count("select count(*) from titulo_receber"), 2);
+}
+
+namespace {
+
+// The check digit an interleaved 2 of 5 symbol carries: weights 3 and 1
+// from the rightmost digit, to the next multiple of ten.
+char Mod10(const std::string& Digits) {
+    int sum = 0, weight = 3;
+    for (auto it = Digits.rbegin(); it != Digits.rend(); ++it, weight = 4 - weight) sum += (*it - '0') * weight;
+    return static_cast<char>('0' + (10 - sum % 10) % 10);
+}
+
+}  // namespace
+
+TEST_F(UnopenedRegisters, TheTitlesFormHoldsABankSlipLayoutThatPrintsOneSlipPerTitle) {
+    const std::string logo = dir.file("banco.png");
+    QImage picture(40, 12, QImage::Format_RGB32);
+    picture.fill(Qt::darkBlue);
+    ASSERT_TRUE(picture.save(QString::fromStdString(logo)));
+    Exec("insert into uf(id_uf, uf) values(35, 'SP')");
+    Exec("insert into municipio(id_municipio, nome, id_uf) values(3550308, 'São Paulo', 35)");
+    Exec("update emitente set nome = 'Indústria Exemplo Ltda', cnpj = '12345678000195', endereco = 'Rua das Flores',"
+         " numero_endereco = '10', bairro = null, arquivo_logotipo = '" + logo + "'");
+    Exec("insert into febraban(id_febraban, nome, arquivo_logotipo) values(1, 'Banco do Brasil S.A.', '" + logo +
+         "')");
+    Exec("insert into conta_corrente(id_conta_corrente, id_febraban, agencia, conta, codigo_cedente, descricao) "
+         "values(3, 1, '1234', '56789', '998877', 'BB 1234')");
+    Exec("insert into cliente(id_cliente, nome, cpf_cnpj, endereco, numero_endereco, bairro, cep, id_municipio,"
+         " endereco_cobranca) values('0000007', 'Mercado Bom Preço', '11222333000181', 'Av. Brasil', '500',"
+         " 'Centro', '01001000', 3550308, '')");
+    Exec("insert into cliente(id_cliente, nome, endereco, endereco_cobranca, numero_endereco_cobranca) values("
+         "'0000008', 'Padaria Pão Quente', 'Rua A', 'Caixa Postal 55', '1')");
+    Exec("insert into titulo_receber(id_cliente, id_nota_fiscal, id_conta_corrente, data_vencimento,"
+         " valor_titulo, valor_desconto, percentual_mora, dias_protesto, nosso_numero, digito_verificador) values("
+         "'0000007', 101, 3, '2026-12-20', 1234.56, 10, 2, 5, '00000012345', '6')");
+    Exec("insert into titulo_receber(id_cliente, id_nota_fiscal, id_conta_corrente, valor_titulo, nosso_numero)"
+         " values('0000008', 102, 3, 99.9, '00000067890')");
+    auto* f = Open<TfrmNota117>();
+
+    // What the layout is made of: one detail band and its controls, fed by
+    // the titles, the holder, the client and the bank account.
+    ASSERT_NE(f->rpBloqueto, nullptr);
+    EXPECT_EQ(f->rpBloqueto->DataPipeline(), f->plTitulo_Receber);
+    TrpBand* detail = f->rpBloqueto->DetailBand();
+    ASSERT_NE(detail, nullptr);
+    std::map<std::string, int> kinds;
+    for (int i = 0; i < detail->ObjectCount(); ++i) ++kinds[detail->Objects(i)->ClassName()];
+    EXPECT_EQ(kinds["TrpDBImage"], 3);
+    EXPECT_EQ(kinds["TrpMemo"], 3);
+    EXPECT_EQ(kinds["TrpDBBarCode"], 1);
+    EXPECT_GT(kinds["TrpLabel"], 10);
+    EXPECT_GT(kinds["TrpLine"], 10);
+    EXPECT_GT(kinds["TrpDBText"], 10);
+    std::set<TrpDataPipeline*> fed;
+    for (int i = 0; i < detail->ObjectCount(); ++i)
+        if (detail->Objects(i)->DataPipeline() != nullptr) fed.insert(detail->Objects(i)->DataPipeline());
+    EXPECT_EQ(fed, (std::set<TrpDataPipeline*>{f->plTitulo_Receber, f->plEmitente, f->plCliente,
+                                               f->plConta_Corrente}));
+
+    const std::string pdf = dir.file("bloquetos.pdf");
+    f->rpBloqueto->SetDeviceType("PDF");
+    f->rpBloqueto->SetShowPrintDialog(false);
+    f->rpBloqueto->SetShowCancelDialog(false);
+    f->rpBloqueto->SetTextFileName(pdf);
+    f->rpBloqueto->PrintReport();
+    EXPECT_NE(filetest::Shell("pdfinfo " + pdf + " | tr -s ' '").Output.find("Pages: 2\n"), std::string::npos);
+    const std::string first = filetest::Shell("pdftotext -f 1 -l 1 " + pdf + " -").Output;
+    for (const char* text : {"Recibo do Sacado", "Indústria Exemplo Ltda", "Mercado Bom Preço - CPF/CNPJ 11222333000181",
+                             "Av. Brasil, 500 - Centro", "01001000 - São Paulo/SP", "1.234,56", "20/12/2026",
+                             "Banco do Brasil S.A.", "Após o vencimento, cobrar mora de 2,00% ao mês.",
+                             "Conceder desconto de R$ 10,00.", "Protestar após 5 dias do vencimento.", "998877"})
+        EXPECT_NE(first.find(text), std::string::npos) << text << "\n" << first;
+    // The second slip is the second title's, sent to its billing address.
+    const std::string second = filetest::Shell("pdftotext -f 2 -l 2 " + pdf + " -").Output;
+    for (const char* text : {"Padaria Pão Quente", "Caixa Postal 55, 1", "99,90"})
+        EXPECT_NE(second.find(text), std::string::npos) << text << "\n" << second;
+    EXPECT_EQ(second.find("Mercado Bom Preço"), std::string::npos);
+    EXPECT_EQ(second.find("cobrar mora"), std::string::npos);
+    // Three logos a slip (the holder's, and the bank's on each part), then
+    // the bars.
+    const std::string images = filetest::Shell("pdfimages -f 1 -l 1 -list " + pdf).Output;
+    EXPECT_EQ(std::count(images.begin(), images.end(), '\n'), 2 + 4) << images;
+    for (const char* logo : {"1     0 image      40    12", "1     1 image      40    12", "1     2 image      40    12"})
+        EXPECT_NE(images.find(logo), std::string::npos) << logo << "\n" << images;
+    // The bars read back as the title's number and its check digit.
+    const std::string stem = dir.file("pagina");
+    ASSERT_EQ(filetest::Shell("pdftoppm -r 300 -png -f 1 -l 1 " + pdf + " " + stem).Status, 0);
+    const auto read = filetest::Shell("zbarimg --raw -q " + stem + "-1.png 2>/dev/null | cat");
+    EXPECT_EQ(read.Output, "00000012345" + std::string(1, Mod10("00000012345")) + "\n");
 }
