@@ -83,7 +83,6 @@ TfrmNota117::TfrmNota117(TComponent* AOwner)
     AddLookup({dbeId_Cliente, PCliente, "cliente", "nome", "id_cliente", [] { return Pesquisa_Cliente(); }});
     AddLookup({dbeId_Conta_Corrente, PConta_Corrente, "conta_corrente", "descricao", "id_conta_corrente",
                [] { return Pesquisa_Conta_Corrente(); }});
-    CriaBloqueto();
     frmNota117 = this;
 }
 
@@ -194,6 +193,11 @@ std::string Joined(std::initializer_list<std::string> Parts, const char* Between
 }
 
 }  // namespace
+
+TrpReport* TfrmNota117::Bloqueto() {
+    if (rpBloqueto == nullptr) CriaBloqueto();
+    return rpBloqueto;
+}
 
 void TfrmNota117::CriaBloqueto() {
     billing::listings::UseReportLibrary();

@@ -8,7 +8,9 @@
 // fed by four pipelines: the titles (the register's own query), the holder
 // (the issuer), the title's client and the title's bank account with its
 // bank. The client and the account follow the title being printed: the
-// detail band reads them again before each slip. Nothing calls it yet.
+// detail band reads them again before each slip. Nothing calls it yet, so
+// the layout is made when first asked for: opening the register loads no
+// part of the report library.
 #include "billing/forms/RegisterForm.h"
 
 class TrpReport;
@@ -32,6 +34,10 @@ public:
     TexDBComboDlg* dbeId_Conta_Corrente = nullptr;
     TPanel* PConta_Corrente = nullptr;
     TDBCheckBox* dbeGerou_Arquivo = nullptr;
+
+    // The bank slip's layout, made on the first call; the members below
+    // are empty until then.
+    TrpReport* Bloqueto();
 
     // The bank slip's layout and what feeds it.
     TSQLQuery* qryEmitente = nullptr;

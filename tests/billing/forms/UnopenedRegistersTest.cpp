@@ -28,7 +28,7 @@ namespace {
 
 class UnopenedRegisters : public billtest::Forms {
 protected:
-    // The titles form's slip layout registers the report library on first use.
+    // The titles form's slip layout registers the report library when made.
     void TearDown() override {
         billtest::Forms::TearDown();
         billing::listings::ReleaseReportLibrary();
@@ -206,7 +206,9 @@ TEST_F(UnopenedRegisters, TheTitlesFormHoldsABankSlipLayoutThatPrintsOneSlipPerT
 
     // What the layout is made of: one detail band and its controls, fed by
     // the titles, the holder, the client and the bank account.
-    ASSERT_NE(f->rpBloqueto, nullptr);
+    EXPECT_EQ(f->rpBloqueto, nullptr);  // made when asked for
+    ASSERT_NE(f->Bloqueto(), nullptr);
+    EXPECT_EQ(f->Bloqueto(), f->rpBloqueto);
     EXPECT_EQ(f->rpBloqueto->DataPipeline(), f->plTitulo_Receber);
     TrpBand* detail = f->rpBloqueto->DetailBand();
     ASSERT_NE(detail, nullptr);
