@@ -240,8 +240,10 @@ void TrpPDFRendererShape::Render() {
             break;
         case stRoundRect:
         case stRoundSquare: {
-            const double rx = std::clamp(U::MMToPoints(shape->XCornerRound()), 0.0, w / 2);
-            const double ry = std::clamp(U::MMToPoints(shape->YCornerRound()), 0.0, h / 2);
+            // The corner sizes are those of the ellipse that rounds a corner,
+            // as the screen and the printer draw it: the radius is half.
+            const double rx = std::clamp(U::MMToPoints(shape->XCornerRound()) / 2, 0.0, w / 2);
+            const double ry = std::clamp(U::MMToPoints(shape->YCornerRound()) / 2, 0.0, h / 2);
             const double r = l + w;
             path.push_back(P(l + rx, b) + " m");
             path.push_back(P(r - rx, b) + " l");

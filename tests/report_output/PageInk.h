@@ -42,6 +42,23 @@ inline int InkCount(const QImage& Image, const QRect& Region) {
     return n;
 }
 
+// A shape's outline as its ink shows it: its box, and how far its top and
+// left sides run along the box's edge (a sharp corner runs the whole side,
+// a rounded one stops short by about its radius, an ellipse touches only).
+struct Outline {
+    QRect Box;
+    int TopRun = 0, LeftRun = 0;
+};
+
+inline Outline OutlineOf(const QImage& Image, const QRect& Region) {
+    Outline o;
+    o.Box = InkBox(Image, Region);
+    if (o.Box.isNull()) return o;
+    o.TopRun = InkBox(Image, QRect(o.Box.left(), o.Box.top(), o.Box.width(), 1)).width();
+    o.LeftRun = InkBox(Image, QRect(o.Box.left(), o.Box.top(), 1, o.Box.height())).height();
+    return o;
+}
+
 // A length in thousandths of a millimetre as pixels at Dpi.
 inline int Px(int Thousandths, double Dpi) { return static_cast<int>(std::lround(Thousandths / 25400.0 * Dpi)); }
 
