@@ -503,8 +503,15 @@ void TrpPDFRendererStandardText::RenderText() {
 void TrpPDFRendererWrappedText::RenderText() {
     TrpDrawText* text = Text();
     TReferenceCanvas& canvas = Measure();
-    double lineHeight = Pts(metrics_.Ascent + metrics_.Descent);
-    lineHeight += text->IsMemo() ? U::MMToPoints(text->Leading()) : Pts(metrics_.ExternalLeading);
+    double lineHeight = Pts(metrics_.Ascent + metrics_.Descent) + Pts(metrics_.ExternalLeading);
+    if (text->IsMemo()) {
+        // A memo's box holds its lines at the pitch it was laid out with,
+        // whole pixels of the reference device: the font's exact height
+        // drifts below the box line by line.
+        int32_t pitch = 0;
+        TrpPlainText::CalcLinesPerHeight(text->Font(), text->Leading(), pitch, nullptr, 0, &canvas);
+        lineHeight = U::MMToPoints(pitch);
+    }
     double y = Round2(PageHeight - U::MMToPoints(text->Top()) - lineHeight + Pts(metrics_.Descent));
     double x = L();
     TrpBorder* border = text->Border();
