@@ -138,6 +138,21 @@ inline ScreenShot ScreenPicture(TrpPage* Page, TrpZoomSettingType Setting, int P
     return shot;
 }
 
+// The zooms a reader looks at a page in: 50, 75, 100 and 200 % and the
+// whole page.
+struct Zoom {
+    TrpZoomSettingType Setting;
+    int Percentage;
+    const char* Name;
+};
+
+inline const std::vector<Zoom>& ReaderZooms() {
+    static const std::vector<Zoom> zooms = {{zsPercentage, 50, "50"},   {zsPercentage, 75, "75"},
+                                            {zsPercentage, 100, "100"}, {zsPercentage, 200, "200"},
+                                            {zsWholePage, 0, "whole"}};
+    return zooms;
+}
+
 // Keeps a picture for a person to look at, when FAT_SHOTS names a folder.
 inline void Keep(const QImage& Image, const std::string& Name) {
     const char* dir = std::getenv("FAT_SHOTS");

@@ -46,6 +46,21 @@ int BarHeight(const QImage& Image, const QRect& Region) {
     return longest;
 }
 
+// Symbol Index ("Bars" and the index) of a report's header, 40 mm under the
+// one before; the header and its report made with the first.
+TrpBarCode* PlaceSymbol(reporttest::ReportRig& Rig, size_t Index, TrpBarCodeType Type, const std::string& Data) {
+    TrpBandedReport* r = Rig.Report();
+    if (r->HeaderBand() == nullptr) {
+        r->CreateDefaultBands();
+        r->HeaderBand()->SetmmHeight(210000);
+    }
+    auto* bars = outputtest::Place<TrpBarCode>(Rig, r->HeaderBand(), "Bars" + std::to_string(Index), 10000,
+                                               5000 + static_cast<int>(Index) * 40000, 80000, 25000);
+    bars->SetBarCodeType(Type);
+    bars->SetData(Data);
+    return bars;
+}
+
 }  // namespace
 
 TEST(PrintedBarCodes, Code128RefusesByNameACharacterItCannotCarryAndChangesNothing) {
@@ -100,9 +115,6 @@ TEST(PrintedBarCodes, MsiAppendsItsCheckDigitOnlyWhenAsked) {
 
 TEST(PrintedBarCodes, ThePagesCommandCarriesTheDataTheBarsHold) {
     reporttest::ReportRig rig;
-    TrpBandedReport* r = rig.Report();
-    r->CreateDefaultBands();
-    r->HeaderBand()->SetmmHeight(200000);
     struct Symbol {
         TrpBarCodeType Type;
         std::string Data;
@@ -113,13 +125,8 @@ TEST(PrintedBarCodes, ThePagesCommandCarriesTheDataTheBarsHold) {
                               {bcEAN_8, "9638507", ZXing::BarcodeFormat::EAN8},
                               {bcInt2of5, "12345", ZXing::BarcodeFormat::ITF},
                               {bcMSI, "0139725", ZXing::BarcodeFormat::None}};
-    for (size_t i = 0; i < std::size(symbols); ++i) {
-        auto* bars = outputtest::Place<TrpBarCode>(rig, r->HeaderBand(), "Bars" + std::to_string(i), 10000,
-                                                   5000 + static_cast<int>(i) * 35000, 80000, 25000);
-        bars->SetBarCodeType(symbols[i].Type);
-        bars->SetCalcCheckDigit(true);
-        bars->SetData(symbols[i].Data);
-    }
+    for (size_t i = 0; i < std::size(symbols); ++i)
+        PlaceSymbol(rig, i, symbols[i].Type, symbols[i].Data)->SetCalcCheckDigit(true);
     rig.Print();
     const auto pages = rig.Device()->FinalPages();
     ASSERT_EQ(pages.size(), 1u);
@@ -151,21 +158,13 @@ TEST(PrintedBarCodes, ThePagesCommandCarriesTheDataTheBarsHold) {
 
 TEST(PrintedBarCodes, ThePreviewDrawsTheBarsAsTallAsThePdfAtEveryZoom) {
     reporttest::ReportRig rig;
-    TrpBandedReport* r = rig.Report();
-    r->CreateDefaultBands();
-    r->HeaderBand()->SetmmHeight(200000);
     struct Symbol {
         TrpBarCodeType Type;
         const char* Data;
     };
     const Symbol symbols[] = {
         {bcCode39, "NOTA123"}, {bcCodabar, "A123456B"}, {bcCode128, "NF 000123"}, {bcMSI, "0139725"}};
-    for (size_t i = 0; i < std::size(symbols); ++i) {
-        auto* bars = outputtest::Place<TrpBarCode>(rig, r->HeaderBand(), "Bars" + std::to_string(i), 10000,
-                                                   5000 + static_cast<int>(i) * 40000, 80000, 25000);
-        bars->SetBarCodeType(symbols[i].Type);
-        bars->SetData(symbols[i].Data);
-    }
+    for (size_t i = 0; i < std::size(symbols); ++i) PlaceSymbol(rig, i, symbols[i].Type, symbols[i].Data);
     rig.Print();
     const auto pages = rig.Device()->FinalPages();
     ASSERT_EQ(pages.size(), 1u);
@@ -174,14 +173,7 @@ TEST(PrintedBarCodes, ThePreviewDrawsTheBarsAsTallAsThePdfAtEveryZoom) {
     const QImage page = pageink::PdfPicture(pdf, 1, 96);
     ASSERT_FALSE(page.isNull());
     pageink::Keep(page, "pdf-bars.png");
-    struct Zoom {
-        TrpZoomSettingType Setting;
-        int Percentage;
-        const char* Name;
-    };
-    const Zoom zooms[] = {{zsPercentage, 50, "50"},   {zsPercentage, 75, "75"},  {zsPercentage, 100, "100"},
-                          {zsPercentage, 200, "200"}, {zsWholePage, 0, "whole"}};
-    for (const Zoom& z : zooms) {
+    for (const pageink::Zoom& z : pageink::ReaderZooms()) {
         const pageink::ScreenShot shot = pageink::ScreenPicture(pages[0]->Page.get(), z.Setting, z.Percentage);
         pageink::Keep(shot.Image, std::string("preview-bars-") + z.Name + ".png");
         const double k = shot.Dpi / 96;

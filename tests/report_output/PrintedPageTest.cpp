@@ -272,18 +272,25 @@ TEST(PrintedRichText, HiddenTextIsNotPrintedAndTableRowsAreTabbedLines) {
     }
 }
 
+// A report of the one row of Data whose detail holds a memo "Memo" in Arial
+// of Size points, stretching over the pages its text takes.
+TrpMemo* StretchingMemo(PrintedPage& P, reporttest::RowsTable& Data, int Size) {
+    TrpBandedReport* r = P.Rig.Report();
+    r->SetDataPipeline(Data.Pipeline());
+    r->CreateDefaultBands();
+    r->DetailBand()->SetmmHeight(6000);
+    auto* memo = outputtest::Place<TrpMemo>(P.Rig, r->DetailBand(), "Memo", 5000, 0, 120000, 5000);
+    memo->Font()->SetName("Arial");
+    memo->Font()->SetSize(Size);
+    memo->SetStretch(true);
+    return memo;
+}
+
 TEST(PrintedMemo, AJustifiedParagraphCutByThePageEndIsSpreadToThePagesLastLine) {
     reporttest::RowsTable data({"Nome"}, {{Variant("Ana")}});
     PrintedPage p;
-    TrpBandedReport* r = p.Rig.Report();
-    r->SetDataPipeline(data.Pipeline());
-    r->CreateDefaultBands();
-    r->DetailBand()->SetmmHeight(6000);
-    auto* memo = outputtest::Place<TrpMemo>(p.Rig, r->DetailBand(), "Memo", 5000, 0, 120000, 5000);
-    memo->Font()->SetName("Arial");
-    memo->Font()->SetSize(10);
+    TrpMemo* memo = StretchingMemo(p, data, 10);
     memo->SetTextAlignment(taFullJustified);
-    memo->SetStretch(true);
     std::string text;
     const char* words[] = {"nota", "fiscal", "de", "venda", "emitida", "em", "março", "pelo", "emitente", "ao"};
     for (int i = 0; i < 900; ++i) text += std::string(words[i % 10]) + (i % 7 == 0 ? "s " : " ");
@@ -310,14 +317,7 @@ TEST(PrintedMemo, AJustifiedParagraphCutByThePageEndIsSpreadToThePagesLastLine) 
 TEST(PrintedMemo, AStretchingMemosLinesStandWhereThePdfPutsThemAtEveryZoom) {
     reporttest::RowsTable data({"Nome"}, {{Variant("Ana")}});
     PrintedPage p;
-    TrpBandedReport* r = p.Rig.Report();
-    r->SetDataPipeline(data.Pipeline());
-    r->CreateDefaultBands();
-    r->DetailBand()->SetmmHeight(6000);
-    auto* memo = outputtest::Place<TrpMemo>(p.Rig, r->DetailBand(), "Memo", 5000, 0, 120000, 5000);
-    memo->Font()->SetName("Arial");
-    memo->Font()->SetSize(11);
-    memo->SetStretch(true);
+    TrpMemo* memo = StretchingMemo(p, data, 11);
     // Letters without ascenders or descenders: lines stay apart at 50 %.
     std::string text;
     const char* words[] = {"casa", "mesa", "nove", "som", "verme", "cana", "ama", "uva", "sem", "mar"};
@@ -328,13 +328,6 @@ TEST(PrintedMemo, AStretchingMemosLinesStandWhereThePdfPutsThemAtEveryZoom) {
     ASSERT_GE(placed.size(), 2u);
     std::vector<TrpPage*> pages;
     for (const auto* c : p.Rig.Device()->FinalPages()) pages.push_back(c->Page.get());
-    struct Zoom {
-        TrpZoomSettingType Setting;
-        int Percentage;
-        const char* Name;
-    };
-    const Zoom zooms[] = {{zsPercentage, 50, "50"},   {zsPercentage, 75, "75"},  {zsPercentage, 100, "100"},
-                          {zsPercentage, 200, "200"}, {zsWholePage, 0, "whole"}};
     for (const auto& part : placed) {
         auto* cmd = dynamic_cast<TrpDrawText*>(part.Command);
         ASSERT_NE(cmd, nullptr);
@@ -342,7 +335,7 @@ TEST(PrintedMemo, AStretchingMemosLinesStandWhereThePdfPutsThemAtEveryZoom) {
         const QImage pdf = pageink::PdfPicture(p.Pdf, part.Page, 96);
         const auto inPdf = InkLineBoxes(pdf, BoxOf(cmd, 96, 2));
         ASSERT_EQ(static_cast<int>(inPdf.size()), lines) << "page " << part.Page;
-        for (const Zoom& z : zooms) {
+        for (const pageink::Zoom& z : pageink::ReaderZooms()) {
             const pageink::ScreenShot shot = pageink::ScreenPicture(pages[static_cast<size_t>(part.Page) - 1], z.Setting,
                                                                     z.Percentage);
             pageink::Keep(shot.Image, "preview-memo-pitch-p" + std::to_string(part.Page) + "-" + z.Name + ".png");
