@@ -344,7 +344,10 @@ void TrpDrawBarCode::DrawOnPrinter(TCanvas* Canvas, const TRect& DeviceRect) {
 }
 
 void TrpDrawBarCode::DrawOnScreen(TCanvas* Canvas, const TRect& Rect, int ScreenPixelsPerInch) {
-    TReferenceCanvas measure;
+    // Measured at the resolution it is painted at: the text under the bars
+    // measured at another would size the picture for a taller text, and the
+    // bars would shrink when the picture is fitted to the rectangle.
+    TImageCanvas measure(1, 1, ScreenPixelsPerInch);
     DrawBarCode(&measure, 0, false, ScreenPixelsPerInch, ScreenPixelsPerInch, 0);
     TImageCanvas bitmap(std::max(1, pixelWidth_), std::max(1, pixelHeight_), ScreenPixelsPerInch);
     bitmap.Brush()->SetColor(clWhite);

@@ -240,8 +240,10 @@ void TrpPDFRendererShape::Render() {
             break;
         case stRoundRect:
         case stRoundSquare: {
-            const double rx = std::clamp(U::MMToPoints(shape->XCornerRound()), 0.0, w / 2);
-            const double ry = std::clamp(U::MMToPoints(shape->YCornerRound()), 0.0, h / 2);
+            // The corner sizes are those of the ellipse that rounds a corner,
+            // as the screen and the printer draw it: the radius is half.
+            const double rx = std::clamp(U::MMToPoints(shape->XCornerRound()) / 2, 0.0, w / 2);
+            const double ry = std::clamp(U::MMToPoints(shape->YCornerRound()) / 2, 0.0, h / 2);
             const double r = l + w;
             path.push_back(P(l + rx, b) + " m");
             path.push_back(P(r - rx, b) + " l");
@@ -501,8 +503,15 @@ void TrpPDFRendererStandardText::RenderText() {
 void TrpPDFRendererWrappedText::RenderText() {
     TrpDrawText* text = Text();
     TReferenceCanvas& canvas = Measure();
-    double lineHeight = Pts(metrics_.Ascent + metrics_.Descent);
-    lineHeight += text->IsMemo() ? U::MMToPoints(text->Leading()) : Pts(metrics_.ExternalLeading);
+    double lineHeight = Pts(metrics_.Ascent + metrics_.Descent) + Pts(metrics_.ExternalLeading);
+    if (text->IsMemo()) {
+        // A memo's box holds its lines at the pitch it was laid out with,
+        // whole pixels of the reference device: the font's exact height
+        // drifts below the box line by line.
+        int32_t pitch = 0;
+        TrpPlainText::CalcLinesPerHeight(text->Font(), text->Leading(), pitch, nullptr, 0, &canvas);
+        lineHeight = U::MMToPoints(pitch);
+    }
     double y = Round2(PageHeight - U::MMToPoints(text->Top()) - lineHeight + Pts(metrics_.Descent));
     double x = L();
     TrpBorder* border = text->Border();

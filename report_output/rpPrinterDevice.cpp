@@ -145,15 +145,16 @@ bool TrpPrinterDevice::NextPass() {
     return false;
 }
 
+int TrpPrinterDevice::PageToPrinter(int32_t Thousandths, int Axis) const {
+    return rpRoundHalfEven(rpFromMMThousandths(Thousandths, utPrinterPixels, Axis, printer_.get()));
+}
+
 TRect TrpPrinterDevice::DeviceRect(const TrpDrawCommand* C) const {
-    auto px = [this](int32_t v, int axis) {
-        return rpRoundHalfEven(rpFromMMThousandths(v, utPrinterPixels, axis, printer_.get()));
-    };
     TRect r;
-    r.Left = px(C->Left(), kHorizontal) + originX_;
-    r.Right = px(C->Left() + C->Width(), kHorizontal) + originX_;
-    r.Top = px(C->Top(), kVertical) + originY_;
-    r.Bottom = px(C->Top() + C->Height(), kVertical) + originY_;
+    r.Left = PageToPrinter(C->Left(), kHorizontal) + originX_;
+    r.Right = PageToPrinter(C->Left() + C->Width(), kHorizontal) + originX_;
+    r.Top = PageToPrinter(C->Top(), kVertical) + originY_;
+    r.Bottom = PageToPrinter(C->Top() + C->Height(), kVertical) + originY_;
     return r;
 }
 
@@ -229,8 +230,10 @@ void TrpPrinterDevice::DrawShape(TrpDrawShape* C) {
             TPen pen(*C->Pen());
             pen.SetWidth(penWidth);
             cv->SetPen(pen);
-            const int cx = ScreenToPrinter(C->XCornerRound(), kHorizontal);
-            const int cy = ScreenToPrinter(C->YCornerRound(), kVertical);
+            // The corners are lengths of the page, as the box is: taken for
+            // screen pixels they outgrow the box and the corners meet.
+            const int cx = PageToPrinter(C->XCornerRound(), kHorizontal);
+            const int cy = PageToPrinter(C->YCornerRound(), kVertical);
             cv->RoundRect(r.Left, r.Top, r.Right, r.Bottom, cx, cy);
             break;
         }

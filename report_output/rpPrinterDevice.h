@@ -61,6 +61,8 @@ private:
     void SetProgress(const std::string& Text);
     TRect DeviceRect(const TrpDrawCommand* Command) const;
     int ScreenToPrinter(int ScreenPixels, int Axis) const;
+    // A length of the page (thousandths of a millimetre) in printer pixels.
+    int PageToPrinter(int32_t Thousandths, int Axis) const;
     void DrawBorder(const TrpBorder* Border, const TRect& Rect);
 
     std::unique_ptr<TrpPrinter> printer_;

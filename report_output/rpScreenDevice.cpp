@@ -6,6 +6,7 @@
 #include "report/rpBorder.h"
 #include "report/rpGeneration.h"
 #include "report/rpLanguage.h"
+#include "report/rpMemo.h"
 #include "report/rpProducer.h"
 #include "report/rpPublisher.h"
 #include "report/rpReport.h"
@@ -552,6 +553,14 @@ void TrpScreenDevice::DrawRotatedText(TrpDrawText* Command) {
     DrawBorder(Command->Border(), r);
 }
 
+double TrpScreenDevice::ReferenceLinePitch(TrpDrawText* Command) const {
+    int32_t pitch = 0;
+    TrpPlainText::CalcLinesPerHeight(Command->Font(), Command->IsMemo() ? Command->Leading() : 0, pitch, nullptr, 0,
+                                     &rpSharedMeasuringCanvas());
+    // Not through whole screen pixels at 100 %: that is the drift itself.
+    return pitch / 25400.0 * PixelsPerInch(1) * scaleY_;
+}
+
 void TrpScreenDevice::DrawPlainText(TrpDrawText* Command) {
     TCanvas* c = canvas_.get();
     TRect r = Command->DrawRect();
@@ -562,16 +571,21 @@ void TrpScreenDevice::DrawPlainText(TrpDrawText* Command) {
     else
         lines.push_back(Command->Text());
     const bool memo = Command->IsMemo();
-    int leading = memo ? Round(ScreenPixels(Command->Leading(), 1) * scaleY_) : 0;
-    TTextMetric tm;
-    c->GetTextMetrics(tm);
-    int lineHeight = tm.tmHeight + leading;
+    // Lines stand at the pitch the page was laid out with on the reference
+    // device, scaled to the zoom: a pitch of whole screen pixels drifts down
+    // line by line and the last lines of a stretched memo slide out of its box.
+    double lineHeight = ReferenceLinePitch(Command);
     if (wrapped && !lines.empty()) {
         const int n = static_cast<int>(lines.size());
         const double target = static_cast<double>(r.Height()) / n;
-        if (std::abs(lineHeight - Round(target)) > 0.1 * lineHeight) {
-            // Shrinks until the lines fit the rectangle.
-            while (lineHeight > r.Height() / n) {
+        if (std::abs(lineHeight - Round(target)) > 0.1 * lineHeight && lineHeight > target) {
+            // More lines than the rectangle holds: the font shrinks until
+            // they fit.
+            int leading = memo ? Round(ScreenPixels(Command->Leading(), 1) * scaleY_) : 0;
+            TTextMetric tm;
+            c->GetTextMetrics(tm);
+            int shrunk = tm.tmHeight + leading;
+            while (shrunk > r.Height() / n) {
                 if (leading > 0) {
                     --leading;
                 } else {
@@ -580,8 +594,9 @@ void TrpScreenDevice::DrawPlainText(TrpDrawText* Command) {
                     c->Font()->SetHeight(-(h - 1));
                 }
                 c->GetTextMetrics(tm);
-                lineHeight = tm.tmHeight + leading;
+                shrunk = tm.tmHeight + leading;
             }
+            lineHeight = shrunk;
         }
     }
     std::vector<int> tabs;
@@ -619,8 +634,8 @@ void TrpScreenDevice::DrawPlainText(TrpDrawText* Command) {
         if (Command->Border()->BorderPositions().Contains(bpLeft)) justifyWidth -= bw;
         if (Command->Border()->BorderPositions().Contains(bpRight)) justifyWidth -= bw;
     }
-    int y = r.Top;
     for (std::size_t i = 0; i < lines.size(); ++i) {
+        const int y = r.Top + Round(static_cast<double>(i) * lineHeight);
         std::string line = lines[i];
         // A memo marks every paragraph's last line; its last line on a page
         // may end mid-paragraph and is then spread like the others.
@@ -651,7 +666,6 @@ void TrpScreenDevice::DrawPlainText(TrpDrawText* Command) {
         else
             c->TextRect(r, x, y, line);
         if (justified) c->SetTextJustification(0, 0);
-        y += lineHeight;
     }
     DrawBorder(Command->Border(), r);
 }

@@ -136,6 +136,9 @@ protected:
     void DrawBorder(TrpBorder* Border, const TRect& Rect);
     // Screen pixels at 100 % of a length in thousandths of a millimetre.
     double ScreenPixels(int32_t Value, int Axis) const;
+    // The distance between two lines of the text as the page was laid out
+    // (the reference device's), in pixels of the page at the zoom.
+    double ReferenceLinePitch(TrpDrawText* Command) const;
 
 private:
     void RebuildBitmap();

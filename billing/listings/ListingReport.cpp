@@ -87,35 +87,17 @@ T* Whole(T* Text) {
     return Text;
 }
 
-// Amounts, totals and status texts keep their column's box: a value that
-// outgrows it prints whole in a smaller font rather than over the next
-// column or the rule. The same rule in every listing.
-constexpr int kSmallestFitSize = 4;
-
-// One meter per font the text has been fitted in (a handful of sizes).
-using Meters = std::vector<TrpTextWidthMeter>;
-
-int32_t MeasuredWidth(Meters& Known, const std::string& Value, const TFont& Font) {
-    for (TrpTextWidthMeter& m : Known)
-        if (m.Font() == Font) return m.Width(Value);
-    return Known.emplace_back(Font).Width(Value);
-}
-
-void FitFont(TrpCustomText* Text, int Size, int32_t Width, Meters& Known) {
-    Text->Font()->SetSize(Size);
-    const std::string value = Text->GetText();
-    while (Text->Font()->Size() > kSmallestFitSize && MeasuredWidth(Known, value, *Text->Font()) > Width)
-        Text->Font()->SetSize(Text->Font()->Size() - 1);
-}
-
-// The texts of a listing that fit their value to their column, and the
-// column's room in millimetres (an auto-sized text's box follows its value).
-std::vector<std::pair<std::string, double>> FittedTexts(Listing Kind) {
+// The texts of a listing fitted to their column, and the column's room in
+// millimetres (an auto-sized text's box follows its value): amounts and
+// totals, statuses, and the names or descriptions that give room to them.
+std::vector<FittedText> FittedTexts(Listing Kind) {
     if (Kind == Listing::Nota409)
-        return {{"rpDBText2", 95.0}, {"rpDBText3", 17.2}, {"rpDBText4", 17.2}, {"rpDBText5", 17.2},
-                {"rpDBCalc1", 17.2}, {"rpDBCalc2", 17.2}, {"rpDBCalc3", 17.2}};
-    return {{"rpDBText7", 17.2},         {"rpDBText6", 17.2},   {"rpDBText8", 17.2},  {"rpDBText9", 19.3},
-            {"vValor_Total_Nota", 17.2}, {"vValor_ICMS", 17.2}, {"vPeso_Bruto", 17.2}};
+        return {{"rpDBText2", 95.0, false}, {"rpDBText3", 17.2, true}, {"rpDBText4", 17.2, true},
+                {"rpDBText5", 17.2, true},  {"rpDBCalc1", 17.2, true}, {"rpDBCalc2", 17.2, true},
+                {"rpDBCalc3", 17.2, true}};
+    return {{"rpDBText4", 59.8, false},        {"rpDBText7", 17.2, true},   {"rpDBText6", 17.2, true},
+            {"rpDBText8", 17.2, true},         {"rpDBText9", 19.3, false},  {"vValor_Total_Nota", 17.2, true},
+            {"vValor_ICMS", 17.2, true},       {"vPeso_Bruto", 17.2, true}};
 }
 
 void VerticalLine(TComponent* Owner, TrpBand* Band, const std::string& Name, double Left, double Top,
@@ -198,9 +180,17 @@ ListingReport::ListingReport(Listing Kind, TDataSource* Rows)
     }
     BuildFooter();
 
-    // Counter and totals start again at each pass.
-    report_->OnStartFirstPass = [this](TObject*) { StartPass(); };
-    report_->OnStartSecondPass = [this](TObject*) { StartPass(); };
+    // Counter and totals start again at each pass; the second lays the
+    // columns out for the widest amounts the first met.
+    fit_ = std::make_unique<ColumnFit>(report_, [this](const std::string& Name) { return Find(Name); });
+    report_->OnStartFirstPass = [this](TObject*) {
+        StartPass();
+        fit_->StartFirstPass();
+    };
+    report_->OnStartSecondPass = [this](TObject*) {
+        StartPass();
+        fit_->StartSecondPass();
+    };
     report_->OnPreviewFormCreate = [this](TObject*) {
         if (auto* preview = dynamic_cast<TrpPrintPreview*>(report_->PreviewForm())) {
             preview->SetWindowState(wsMaximized);
@@ -218,14 +208,7 @@ void ListingReport::Bind() {
     const char* totals[3] = {"vValor_Total_Nota", "vValor_ICMS", "vPeso_Bruto"};
     for (int i = 0; i < 3; ++i) totals_[i] = dynamic_cast<TrpVariable*>(Find(totals[i]));
     if (zebra_ != nullptr) zebra_->SetVisible(zebraOn_);
-    for (const auto& [name, room] : FittedTexts(kind_))
-        if (auto* text = dynamic_cast<TrpCustomText*>(Find(name))) {
-            const int size = text->Font()->Size();
-            const int32_t width = mm(room);
-            text->OnPrint = [text, size, width, known = std::make_shared<Meters>()](TObject*) {
-                FitFont(text, size, width, *known);
-            };
-        }
+    fit_->Bind(FittedTexts(kind_));
     TrpBand* detail = report_->DetailBand();
     if (detail == nullptr) return;
     detail->BeforePrint = [this](TObject*) {

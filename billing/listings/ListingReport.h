@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 
+#include "billing/listings/ColumnFit.h"
 #include "billing/listings/Listing.h"
 #include "billing/listings/RowSequencer.h"
 
@@ -80,6 +81,7 @@ private:
     TrpLabel* asterisk_ = nullptr;
     TrpVariable* totals_[3] = {nullptr, nullptr, nullptr};
     RowSequencer sequencer_;
+    std::unique_ptr<ColumnFit> fit_;
     ListingRowReader reader_;
     // The row read last, kept while its table's change stamp stays: each
     // row is read before and after it prints.

@@ -11,7 +11,9 @@
 #include "report/rpPrinterList.h"
 #include "report/rpPrinterSetup.h"
 #include "report_output/rpCupsBackend.h"
+#include "report_output/rpGraphics.h"
 #include "tests/report_output/BarCodePages.h"
+#include "tests/report_output/PageInk.h"
 #include "tests/support/PrivateSpooler.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/report/ReportHarness.h"
@@ -204,6 +206,48 @@ TEST_F(CupsPrinting, AStoppedQueueIsReportedNotPrinted) {
         EXPECT_NE(e.Message().find(spooler_->Queue()), std::string::npos) << e.Message();
     }
     Shell("cupsenable -h " + spooler_->Server() + " " + spooler_->Queue() + " 2>&1");
+}
+
+TEST_F(CupsPrinting, RoundedRectanglesAndSquaresPrintWithRoundedCorners) {
+    TrpHeaderBand* header = rig_.Report()->HeaderBand();
+    ASSERT_NE(header, nullptr);
+    header->SetmmHeight(120000);
+    rig_.Report()->DetailBand()->SetVisible(false);  // the shapes alone
+    rig_.Report()->PrinterSetup()->SetPaperName("A4 210 x 297 mm");
+    // A box of 60 x 30 mm: the square is 30 mm a side, and both round their
+    // corners with an ellipse of a quarter of the shorter side.
+    const TShapeType kinds[] = {stRoundRect, stRoundSquare};
+    for (int i = 0; i < 2; ++i) {
+        auto* shape = outputtest::Place<TrpShape>(rig_, header, "Shape" + std::to_string(i), 20000, 10000 + i * 60000,
+                                                  60000, 30000);
+        shape->SetShape(kinds[i]);
+    }
+    const std::string pdf = PrintAndWait();
+    ASSERT_FALSE(pdf.empty());
+    const int dpi = 150;
+    const QImage page = barcodetest::PdfPage(pdf, 1, dpi);
+    ASSERT_FALSE(page.isNull()) << pdf;
+    pageink::Keep(page, "printer-round-shapes.png");
+    const auto px = [&](double Mm) { return Mm / 25.4 * dpi; };
+    struct Expected {
+        double W, H, Radius;  // mm
+    };
+    const Expected expected[] = {{60, 30, 3.75}, {30, 30, 3.75}};
+    for (int i = 0; i < 2; ++i) {
+        // Each shape alone in its band of the page, 60 mm apart.
+        const QRect band(0, static_cast<int>(px(5 + i * 60)), page.width(), static_cast<int>(px(55)));
+        const pageink::Outline o = pageink::OutlineOf(page, band);
+        ASSERT_FALSE(o.Box.isNull()) << "shape " << i;
+        const Expected& e = expected[i];
+        EXPECT_NEAR(o.Box.width(), px(e.W), px(1)) << "shape " << i;
+        EXPECT_NEAR(o.Box.height(), px(e.H), px(1)) << "shape " << i;
+        // Straight sides between rounded corners: not an ellipse's touch,
+        // not a sharp corner's full run.
+        EXPECT_GE(o.TopRun, px(e.W - 2 * e.Radius - 1)) << "shape " << i;
+        EXPECT_LE(o.TopRun, px(e.W - e.Radius / 2)) << "shape " << i;
+        EXPECT_GE(o.LeftRun, px(e.H - 2 * e.Radius - 1)) << "shape " << i;
+        EXPECT_LE(o.LeftRun, px(e.H - e.Radius / 2)) << "shape " << i;
+    }
 }
 
 }  // namespace

@@ -42,6 +42,23 @@ inline int InkCount(const QImage& Image, const QRect& Region) {
     return n;
 }
 
+// A shape's outline as its ink shows it: its box, and how far its top and
+// left sides run along the box's edge (a sharp corner runs the whole side,
+// a rounded one stops short by about its radius, an ellipse touches only).
+struct Outline {
+    QRect Box;
+    int TopRun = 0, LeftRun = 0;
+};
+
+inline Outline OutlineOf(const QImage& Image, const QRect& Region) {
+    Outline o;
+    o.Box = InkBox(Image, Region);
+    if (o.Box.isNull()) return o;
+    o.TopRun = InkBox(Image, QRect(o.Box.left(), o.Box.top(), o.Box.width(), 1)).width();
+    o.LeftRun = InkBox(Image, QRect(o.Box.left(), o.Box.top(), 1, o.Box.height())).height();
+    return o;
+}
+
 // A length in thousandths of a millimetre as pixels at Dpi.
 inline int Px(int Thousandths, double Dpi) { return static_cast<int>(std::lround(Thousandths / 25400.0 * Dpi)); }
 
@@ -119,6 +136,21 @@ inline ScreenShot ScreenPicture(TrpPage* Page, TrpZoomSettingType Setting, int P
     shot.Dpi = device.PixelsPerInch(0) * device.ScaleX();
     device.SetViewer(nullptr);
     return shot;
+}
+
+// The zooms a reader looks at a page in: 50, 75, 100 and 200 % and the
+// whole page.
+struct Zoom {
+    TrpZoomSettingType Setting;
+    int Percentage;
+    const char* Name;
+};
+
+inline const std::vector<Zoom>& ReaderZooms() {
+    static const std::vector<Zoom> zooms = {{zsPercentage, 50, "50"},   {zsPercentage, 75, "75"},
+                                            {zsPercentage, 100, "100"}, {zsPercentage, 200, "200"},
+                                            {zsWholePage, 0, "whole"}};
+    return zooms;
 }
 
 // Keeps a picture for a person to look at, when FAT_SHOTS names a folder.

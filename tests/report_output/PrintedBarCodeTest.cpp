@@ -3,6 +3,7 @@
 // the data the bars hold, read back by ZXing from the PDF.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,36 @@ QImage Paint(TrpDrawBarCode& C, int Dpi) {
     canvas.FillRect(TRect{0, 0, C.PixelWidth() + 2, C.PixelHeight() + 2});
     C.DrawBarCode(&canvas, 1, true, Dpi, Dpi, 1);
     return canvas.Image().copy();
+}
+
+// The bars' height in Region: the longest run of ink down a column from the
+// top row of the region's ink, in the right quarter of the symbol, where no
+// text stands under the bars (it starts at the left).
+int BarHeight(const QImage& Image, const QRect& Region) {
+    const QRect ink = pageink::InkBox(Image, Region);
+    if (ink.isNull()) return 0;
+    int longest = 0;
+    for (int x = ink.right() - ink.width() / 4; x <= ink.right(); ++x) {
+        int y = ink.top();
+        while (y <= ink.bottom() && qGray(Image.pixel(x, y)) < 160) ++y;
+        longest = std::max(longest, y - ink.top());
+    }
+    return longest;
+}
+
+// Symbol Index ("Bars" and the index) of a report's header, 40 mm under the
+// one before; the header and its report made with the first.
+TrpBarCode* PlaceSymbol(reporttest::ReportRig& Rig, size_t Index, TrpBarCodeType Type, const std::string& Data) {
+    TrpBandedReport* r = Rig.Report();
+    if (r->HeaderBand() == nullptr) {
+        r->CreateDefaultBands();
+        r->HeaderBand()->SetmmHeight(210000);
+    }
+    auto* bars = outputtest::Place<TrpBarCode>(Rig, r->HeaderBand(), "Bars" + std::to_string(Index), 10000,
+                                               5000 + static_cast<int>(Index) * 40000, 80000, 25000);
+    bars->SetBarCodeType(Type);
+    bars->SetData(Data);
+    return bars;
 }
 
 }  // namespace
@@ -84,9 +115,6 @@ TEST(PrintedBarCodes, MsiAppendsItsCheckDigitOnlyWhenAsked) {
 
 TEST(PrintedBarCodes, ThePagesCommandCarriesTheDataTheBarsHold) {
     reporttest::ReportRig rig;
-    TrpBandedReport* r = rig.Report();
-    r->CreateDefaultBands();
-    r->HeaderBand()->SetmmHeight(200000);
     struct Symbol {
         TrpBarCodeType Type;
         std::string Data;
@@ -97,13 +125,8 @@ TEST(PrintedBarCodes, ThePagesCommandCarriesTheDataTheBarsHold) {
                               {bcEAN_8, "9638507", ZXing::BarcodeFormat::EAN8},
                               {bcInt2of5, "12345", ZXing::BarcodeFormat::ITF},
                               {bcMSI, "0139725", ZXing::BarcodeFormat::None}};
-    for (size_t i = 0; i < std::size(symbols); ++i) {
-        auto* bars = outputtest::Place<TrpBarCode>(rig, r->HeaderBand(), "Bars" + std::to_string(i), 10000,
-                                                   5000 + static_cast<int>(i) * 35000, 80000, 25000);
-        bars->SetBarCodeType(symbols[i].Type);
-        bars->SetCalcCheckDigit(true);
-        bars->SetData(symbols[i].Data);
-    }
+    for (size_t i = 0; i < std::size(symbols); ++i)
+        PlaceSymbol(rig, i, symbols[i].Type, symbols[i].Data)->SetCalcCheckDigit(true);
     rig.Print();
     const auto pages = rig.Device()->FinalPages();
     ASSERT_EQ(pages.size(), 1u);
@@ -129,6 +152,37 @@ TEST(PrintedBarCodes, ThePagesCommandCarriesTheDataTheBarsHold) {
             again.Assign(cmd);
             Paint(again, 300);
             EXPECT_EQ(again.EncodedData(), cmd->Data());
+        }
+    }
+}
+
+TEST(PrintedBarCodes, ThePreviewDrawsTheBarsAsTallAsThePdfAtEveryZoom) {
+    reporttest::ReportRig rig;
+    struct Symbol {
+        TrpBarCodeType Type;
+        const char* Data;
+    };
+    const Symbol symbols[] = {
+        {bcCode39, "NOTA123"}, {bcCodabar, "A123456B"}, {bcCode128, "NF 000123"}, {bcMSI, "0139725"}};
+    for (size_t i = 0; i < std::size(symbols); ++i) PlaceSymbol(rig, i, symbols[i].Type, symbols[i].Data);
+    rig.Print();
+    const auto pages = rig.Device()->FinalPages();
+    ASSERT_EQ(pages.size(), 1u);
+    testsupport::TempDir dir;
+    const std::string pdf = pageink::WritePdf({pages[0]->Page.get()}, dir.file("bars.pdf"));
+    const QImage page = pageink::PdfPicture(pdf, 1, 96);
+    ASSERT_FALSE(page.isNull());
+    pageink::Keep(page, "pdf-bars.png");
+    for (const pageink::Zoom& z : pageink::ReaderZooms()) {
+        const pageink::ScreenShot shot = pageink::ScreenPicture(pages[0]->Page.get(), z.Setting, z.Percentage);
+        pageink::Keep(shot.Image, std::string("preview-bars-") + z.Name + ".png");
+        const double k = shot.Dpi / 96;
+        for (size_t i = 0; i < std::size(symbols); ++i) {
+            const TrpDrawCommand* cmd = outputtest::CommandsOf(pages, "Bars" + std::to_string(i))[0].Command;
+            const int inPdf = BarHeight(page, pageink::BoxOf(cmd, 96, 2));
+            ASSERT_GT(inPdf, 10) << symbols[i].Data;
+            EXPECT_NEAR(BarHeight(shot.Image, pageink::BoxOf(cmd, shot.Dpi, 2)), inPdf * k, 1.5 + 0.04 * inPdf * k)
+                << symbols[i].Data << " at " << z.Name;
         }
     }
 }

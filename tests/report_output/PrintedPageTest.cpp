@@ -272,18 +272,25 @@ TEST(PrintedRichText, HiddenTextIsNotPrintedAndTableRowsAreTabbedLines) {
     }
 }
 
+// A report of the one row of Data whose detail holds a memo "Memo" in Arial
+// of Size points, stretching over the pages its text takes.
+TrpMemo* StretchingMemo(PrintedPage& P, reporttest::RowsTable& Data, int Size) {
+    TrpBandedReport* r = P.Rig.Report();
+    r->SetDataPipeline(Data.Pipeline());
+    r->CreateDefaultBands();
+    r->DetailBand()->SetmmHeight(6000);
+    auto* memo = outputtest::Place<TrpMemo>(P.Rig, r->DetailBand(), "Memo", 5000, 0, 120000, 5000);
+    memo->Font()->SetName("Arial");
+    memo->Font()->SetSize(Size);
+    memo->SetStretch(true);
+    return memo;
+}
+
 TEST(PrintedMemo, AJustifiedParagraphCutByThePageEndIsSpreadToThePagesLastLine) {
     reporttest::RowsTable data({"Nome"}, {{Variant("Ana")}});
     PrintedPage p;
-    TrpBandedReport* r = p.Rig.Report();
-    r->SetDataPipeline(data.Pipeline());
-    r->CreateDefaultBands();
-    r->DetailBand()->SetmmHeight(6000);
-    auto* memo = outputtest::Place<TrpMemo>(p.Rig, r->DetailBand(), "Memo", 5000, 0, 120000, 5000);
-    memo->Font()->SetName("Arial");
-    memo->Font()->SetSize(10);
+    TrpMemo* memo = StretchingMemo(p, data, 10);
     memo->SetTextAlignment(taFullJustified);
-    memo->SetStretch(true);
     std::string text;
     const char* words[] = {"nota", "fiscal", "de", "venda", "emitida", "em", "março", "pelo", "emitente", "ao"};
     for (int i = 0; i < 900; ++i) text += std::string(words[i % 10]) + (i % 7 == 0 ? "s " : " ");
@@ -303,6 +310,44 @@ TEST(PrintedMemo, AJustifiedParagraphCutByThePageEndIsSpreadToThePagesLastLine) 
         for (size_t i = 0; i < inPdf.size(); ++i) {
             EXPECT_NEAR(inPdf[i].right(), pdfBox.right(), 3) << "line " << i + 1 << " of " << inPdf.size();
             EXPECT_NEAR(onScreen[i].right(), screenBox.right(), 3) << "line " << i + 1 << " of " << onScreen.size();
+        }
+    }
+}
+
+TEST(PrintedMemo, AStretchingMemosLinesStandWhereThePdfPutsThemAtEveryZoom) {
+    reporttest::RowsTable data({"Nome"}, {{Variant("Ana")}});
+    PrintedPage p;
+    TrpMemo* memo = StretchingMemo(p, data, 11);
+    // Letters without ascenders or descenders: lines stay apart at 50 %.
+    std::string text;
+    const char* words[] = {"casa", "mesa", "nove", "som", "verme", "cana", "ama", "uva", "sem", "mar"};
+    for (int i = 0; i < 1400; ++i) text += std::string(words[i % 10]) + (i % 40 == 39 ? "\r\n" : " ");
+    memo->SetText(text + "fim");
+    p.Print("memo-pitch");
+    const auto placed = p.Commands("Memo");
+    ASSERT_GE(placed.size(), 2u);
+    std::vector<TrpPage*> pages;
+    for (const auto* c : p.Rig.Device()->FinalPages()) pages.push_back(c->Page.get());
+    for (const auto& part : placed) {
+        auto* cmd = dynamic_cast<TrpDrawText*>(part.Command);
+        ASSERT_NE(cmd, nullptr);
+        const int lines = cmd->WrappedText()->Count();
+        const QImage pdf = pageink::PdfPicture(p.Pdf, part.Page, 96);
+        const auto inPdf = InkLineBoxes(pdf, BoxOf(cmd, 96, 2));
+        ASSERT_EQ(static_cast<int>(inPdf.size()), lines) << "page " << part.Page;
+        for (const pageink::Zoom& z : pageink::ReaderZooms()) {
+            const pageink::ScreenShot shot = pageink::ScreenPicture(pages[static_cast<size_t>(part.Page) - 1], z.Setting,
+                                                                    z.Percentage);
+            pageink::Keep(shot.Image, "preview-memo-pitch-p" + std::to_string(part.Page) + "-" + z.Name + ".png");
+            const double k = shot.Dpi / 96;
+            const auto onScreen = InkLineBoxes(shot.Image, BoxOf(cmd, shot.Dpi, 2));
+            // Every line whole inside the memo's box, at the PDF's place.
+            ASSERT_EQ(onScreen.size(), inPdf.size()) << "page " << part.Page << " at " << z.Name;
+            for (size_t i = 0; i < inPdf.size(); ++i) {
+                EXPECT_NEAR(onScreen[i].top(), inPdf[i].top() * k, 1.5 + k) << "line " << i + 1 << " at " << z.Name;
+                EXPECT_GE(onScreen[i].height(), inPdf[i].height() * k - 1.5 - k)
+                    << "line " << i + 1 << " cut at " << z.Name;
+            }
         }
     }
 }

@@ -17,10 +17,12 @@
 #include "billing/listings/SalesByGroup.h"
 #include "memtable/mtMemTable.h"
 #include "platform/rtl/Format.h"
+#include "platform/rtl/Strings.h"
 #include "preview/rpPreviewRegister.h"
 #include "report/rpDrawCommand.h"
 #include "report_output/rpPDFDevice.h"
 #include "report_output/rpTextControls.h"
+#include "tests/report_output/PageInk.h"
 #include "tests/report_output/PdfTestSupport.h"
 #include "report/rpMainReport.h"
 #include "report/rpPageStore.h"
@@ -536,6 +538,160 @@ TEST_F(CrowdedListings, NoTextTouchesAnotherOrARuleWhateverTheAmountsAndCounts) 
                 EXPECT_TRUE(std::isspace(static_cast<unsigned char>(text[at + total.size()]))) << total;
             }
         }
+    }
+}
+
+// The printed page as pdftoppm draws it, each text's ink found inside its
+// command's box: what a reader sees of the columns.
+class ReadColumns : public CrowdedListings {
+protected:
+    static constexpr int kDpi = 300;
+    void Write(CaptureDevice& Device, const std::string& Name) {
+        pdf_ = dir.file(Name + ".pdf");
+        TrpPDFDevice pdf(nullptr);
+        pdf.SetFileName(pdf_);
+        pdf.StartJob();
+        for (const CapturedPage* p : Device.FinalPages()) pdf.ReceivePage(p->Page.get());
+        pdf.EndJob();
+        pictures_.clear();
+        pageink::Keep(Picture(static_cast<int>(Device.FinalPages().size())), Name + ".png");
+    }
+    const QImage& Picture(int Page) {
+        auto it = pictures_.find(Page);
+        if (it == pictures_.end()) it = pictures_.emplace(Page, pageink::PdfPicture(pdf_, Page, kDpi)).first;
+        return it->second;
+    }
+    // The ink of a command on its page, within its box grown by Margin pixels.
+    QRect InkOf(int Page, const TrpDrawCommand* C, int Margin = 0) {
+        return pageink::InkBox(Picture(Page), pageink::BoxOf(C, kDpi, Margin));
+    }
+    // Where a figure ends stands on its line: the ink of the last figures.
+    int Baseline(int Page, const TrpDrawText* C) {
+        const QRect ink = InkOf(Page, C, 2);
+        if (ink.isNull()) return -1;
+        const int em = pageink::Px(static_cast<int>(C->Font()->Size() * 25400 / 72), kDpi);
+        const QRect figures(ink.right() - em * 9 / 10, ink.top(), em * 9 / 10 + 1, ink.height());
+        return pageink::InkBox(Picture(Page), figures).bottom();
+    }
+    std::string pdf_;
+    std::map<int, QImage> pictures_;
+};
+
+TEST_F(ReadColumns, LongNamesEndAtAWholeCharacterInsideTheirColumn) {
+    Fill(1, 30);
+    const std::string longName = "Distribuidora de Materiais de Construção Irmãos Albuquerque Ltda";
+    struct Column {
+        Listing Kind;
+        const char* Name;
+        std::string Full;  // the value as the data has it
+    };
+    for (const Column& c : {Column{Listing::Nota403, "rpDBText4", longName}, Column{Listing::Nota300, "rpDBText4", longName},
+                            Column{Listing::Nota409, "rpDBText2",
+                                   "Ferragens, parafusos, porcas, arruelas e fixadores de todas as medidas em aço"}}) {
+        SCOPED_TRACE(c.Name + std::string(" of listing ") + std::to_string(static_cast<int>(c.Kind)));
+        CaptureDevice& device = Print(c.Kind);
+        Write(device, "nomes-" + std::to_string(static_cast<int>(c.Kind)));
+        int seen = 0;
+        int page = 0;
+        for (const CapturedPage* p : device.FinalPages()) {
+            ++page;
+            for (int i = 0; i < p->Page->DrawCommandCount(); ++i) {
+                auto* t = dynamic_cast<TrpDrawText*>(p->Page->DrawCommands(i));
+                if (t == nullptr || p->Makers[static_cast<size_t>(i)].second != c.Name) continue;
+                if (t->Text().empty() || c.Full.compare(0, 12, t->Text(), 0, 12) != 0) continue;
+                ++seen;
+                // Whole characters of the name, in a readable font, that fit.
+                EXPECT_EQ(c.Full.compare(0, t->Text().size(), t->Text()), 0) << t->Text();
+                EXPECT_TRUE(utf8::IsValid(t->Text())) << t->Text();
+                EXPECT_GE(t->Font()->Size(), 8) << t->Text();
+                const int32_t box = t->AutoSize() ? mm(95) : t->Width();
+                EXPECT_LE(rpMeasureTextWidth(t->Text(), t->Font()), box) << t->Text();
+                // No glyph cut at the box's edge: the ink stops short of it.
+                const QRect ink = InkOf(page, t);
+                ASSERT_FALSE(ink.isNull()) << t->Text();
+                EXPECT_LT(ink.right(), pageink::Px(t->Left() + box, kDpi) - 1) << t->Text();
+                const QRect beyond(pageink::Px(t->Left() + box, kDpi), ink.top(), pageink::Px(1500, kDpi), ink.height());
+                EXPECT_EQ(pageink::InkCount(Picture(page), beyond), 0) << t->Text() << " leaves its box";
+            }
+        }
+        EXPECT_GT(seen, 0);
+    }
+}
+
+TEST_F(ReadColumns, AmountsKeepTheRowsLineAndAReadableSizeAndTheirColumnGrowsForTheWidest) {
+    Fill(1, 120);
+    // Authorised invoices enough for a total of eleven figures before the
+    // cents: at 6 points it is wider than the column as drawn.
+    for (int n = 1; n <= 12; ++n)
+        Invoice(8, n, "0000001", "2024-03-20", "Autorizada", 999999999.99, 999999999.99, 999999.999);
+    for (Listing kind : {Listing::Nota403, Listing::Nota409}) {
+        SCOPED_TRACE("listing " + std::to_string(static_cast<int>(kind)));
+        CaptureDevice& device = Print(kind);
+        Write(device, "valores-" + std::to_string(static_cast<int>(kind)));
+        const bool sales = kind == Listing::Nota409;
+        const std::set<std::string> amounts =
+            sales ? std::set<std::string>{"rpDBText3", "rpDBText4", "rpDBText5"}
+                  : std::set<std::string>{"rpDBText7", "rpDBText6"};
+        const std::set<std::string> totals = sales ? std::set<std::string>{"rpDBCalc1", "rpDBCalc2", "rpDBCalc3"}
+                                                   : std::set<std::string>{"vValor_Total_Nota", "vValor_ICMS", "vPeso_Bruto"};
+        const std::string rowMark = sales ? "rpDBText1" : "rpDBText3";  // the group, the date
+        int page = 0, rows = 0, shrunk = 0;
+        std::vector<int> totalLines;
+        for (const CapturedPage* p : device.FinalPages()) {
+            ++page;
+            std::vector<const TrpDrawCommand*> rules;  // the page's column rules
+            std::map<int32_t, int> rowLine;             // a row's bottom: where its mark stands
+            for (int i = 0; i < p->Page->DrawCommandCount(); ++i)
+                if (auto* l = dynamic_cast<TrpDrawLine*>(p->Page->DrawCommands(i)); l && l->LinePosition() == lpLeft)
+                    rules.push_back(l);
+            for (int i = 0; i < p->Page->DrawCommandCount(); ++i) {
+                auto* t = dynamic_cast<TrpDrawText*>(p->Page->DrawCommands(i));
+                if (t != nullptr && p->Makers[static_cast<size_t>(i)].second == rowMark && !t->Text().empty())
+                    rowLine[t->Top() + t->Height()] = Baseline(page, t);
+            }
+            for (int i = 0; i < p->Page->DrawCommandCount(); ++i) {
+                auto* t = dynamic_cast<TrpDrawText*>(p->Page->DrawCommands(i));
+                const std::string& name = p->Makers[static_cast<size_t>(i)].second;
+                const bool total = totals.count(name) > 0;
+                if (t == nullptr || (!total && amounts.count(name) == 0) || t->Text().empty()) continue;
+                EXPECT_GE(t->Font()->Size(), 6) << name << " \"" << t->Text() << "\"";
+                shrunk += t->Font()->Size() < 10 ? 1 : 0;
+                // Between the rules of its column, whatever its width: its
+                // ink in the column touches neither rule.
+                const int32_t middle = t->Left() + t->Width() / 2;
+                int32_t left = 0, right = mm(210);
+                for (const TrpDrawCommand* r : rules) {
+                    if (r->Top() > t->Top() + t->Height() || r->Top() + r->Height() < t->Top()) continue;
+                    if (r->Left() <= middle) left = std::max(left, r->Left());
+                    else right = std::min(right, r->Left());
+                }
+                const QRect row = pageink::BoxOf(t, kDpi);
+                const QRect column(pageink::Px(left, kDpi) + 6, row.top(),
+                                   pageink::Px(right, kDpi) - 1 - (pageink::Px(left, kDpi) + 6), row.height());
+                const QRect ink = pageink::InkBox(Picture(page), column);
+                ASSERT_FALSE(ink.isNull()) << name;
+                EXPECT_GT(ink.left(), column.left() + 1) << name << " \"" << t->Text() << "\"";
+                EXPECT_LT(ink.right(), column.right() - 1) << name << " \"" << t->Text() << "\"";
+                // Figures of at least 6 points: more than half an em tall.
+                const int line = Baseline(page, t);
+                EXPECT_GE(line - ink.top(), pageink::Px(6 * 25400 / 72, kDpi) / 2) << name << " \"" << t->Text() << "\"";
+                if (total) {
+                    totalLines.push_back(line);
+                    continue;
+                }
+                // On the line of its row, as the row's date or group stands.
+                const auto mark = rowLine.find(t->Top() + t->Height());
+                ASSERT_NE(mark, rowLine.end()) << name << " \"" << t->Text() << "\"";
+                if (mark->second >= 0) {
+                    ++rows;
+                    EXPECT_NEAR(line, mark->second, 1) << name << " \"" << t->Text() << "\" on page " << page;
+                }
+            }
+        }
+        EXPECT_GT(rows, 0);
+        EXPECT_GT(shrunk, 0) << "the data is to crowd the columns";
+        ASSERT_EQ(totalLines.size(), 3u);
+        for (int line : totalLines) EXPECT_NEAR(line, totalLines[0], 1) << "the totals stand on one line";
     }
 }
 
