@@ -104,6 +104,15 @@ public:
         return Grid->SelectedField() != nullptr ? Grid->SelectedField()->FieldName() : std::string();
     }
 
+    // Saves the document with its button; its stored items, quantity*product@price.
+    std::string Saved(DocumentForm* Form, const std::string& Table) {
+        QTest::mouseClick(Form->btnSave->Widget(), Qt::LeftButton);
+        billtest::Pump();
+        EXPECT_EQ(Form->Core->Header()->State(), dsBrowse);
+        return Scalar("select group_concat(quantidade || '*' || id_produto || '@' || valor_unitario, ' ') from "
+                      "(select * from " + Table + " order by rowid)");
+    }
+
     std::vector<std::string> warnings;
 };
 
@@ -147,23 +156,13 @@ TEST_F(GridTyping, TheInvoiceItemsTypedWithTabAndAClickAreSavedAsTyped) {
     auto* f = NewDocument<TfrmNota200>();
     TypeTwoItemsWithTab(*this, f, f->Grid);
     dialogs.Expect(MsgTransmitir, mrNo, "Transmitir NF-e");
-    QTest::mouseClick(f->btnSave->Widget(), Qt::LeftButton);
-    billtest::Pump();
-    ASSERT_EQ(f->Core->Header()->State(), dsBrowse);
-    EXPECT_EQ(Scalar("select group_concat(quantidade || '*' || id_produto || '@' || valor_unitario, ' ') from "
-                     "(select * from nota_fiscal_item order by rowid)"),
-              "2.0*00001@35.9 3.0*00007@2.5");
+    EXPECT_EQ(Saved(f, "nota_fiscal_item"), "2.0*00001@35.9 3.0*00007@2.5");
 }
 
 TEST_F(GridTyping, TheShippingListItemsTypedWithTabAndAClickAreSavedAsTyped) {
     auto* f = NewDocument<TfrmNota201>();
     TypeTwoItemsWithTab(*this, f, f->Grid);
-    QTest::mouseClick(f->btnSave->Widget(), Qt::LeftButton);
-    billtest::Pump();
-    ASSERT_EQ(f->Core->Header()->State(), dsBrowse);
-    EXPECT_EQ(Scalar("select group_concat(quantidade || '*' || id_produto || '@' || valor_unitario, ' ') from "
-                     "(select * from romaneio_item order by rowid)"),
-              "2.0*00001@35.9 3.0*00007@2.5");
+    EXPECT_EQ(Saved(f, "romaneio_item"), "2.0*00001@35.9 3.0*00007@2.5");
 }
 
 TEST_F(GridTyping, AnItemWithoutAKnownProductIsNamedInsteadOfDropped) {
@@ -256,6 +255,8 @@ struct GridCase {
     std::vector<Typed> cells;
     bool enterMovesOn;  // Enter goes to the next column (the item grids' rule) or stays
 };
+
+void PrintTo(const GridCase& Case, std::ostream* Out) { *Out << Case.name; }
 
 class EveryGrid : public GridTyping, public ::testing::WithParamInterface<GridCase> {
 protected:
