@@ -229,6 +229,12 @@ TEST_F(GridTyping, InstallmentsTypedWithTabAreTwoRowsAndABadFigureKeepsItsCell) 
     Key(grid, Qt::Key_Down);
     EXPECT_EQ(f->tbTemp->RecNo(), 2);
     EXPECT_EQ(SelectedField(grid), "percentual");
+    // Tab from the last column of a row goes to the next row's first.
+    Key(grid, Qt::Key_Up);
+    Key(grid, Qt::Key_Tab);
+    EXPECT_EQ(f->tbTemp->RecNo(), 2);
+    EXPECT_EQ(f->tbTemp->RecordCount(), 2);
+    EXPECT_EQ(SelectedField(grid), "prazo_dias");
 
     QTest::mouseClick(f->btnSave->Widget(), Qt::LeftButton);
     billtest::Pump();
