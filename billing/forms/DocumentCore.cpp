@@ -60,6 +60,10 @@ std::string GridKeyPolicy::FieldOf(int Column) const {
     return fields_[static_cast<std::size_t>(Column - 1)];
 }
 
+bool GridKeyPolicy::Typed(const std::string& Field) const {
+    return SameText(Field, firstField_) || SameText(Field, productField_) || SameText(Field, newItemField_);
+}
+
 GridKeyResult GridKeyPolicy::Apply(int Column, char32_t Key, const std::string& ProductText) const {
     GridKeyResult r;
     r.key = Key;
@@ -240,7 +244,9 @@ void DocumentCore::BuildItems() {
     items_->BeforeEdit = [this](TDataSet*) { ItemGuard(); };
     items_->BeforeDelete = [this](TDataSet*) { ItemGuard(); };
     items_->OnCalcFields = [this](TDataSet*) { ItemCalc(); };
-    items_->AfterInsert = [this](TDataSet*) { ItemAfterInsert(); };
+    // The defaults of a new item are no typing: a row the clerk leaves
+    // untouched still counts as such, and goes.
+    items_->OnNewRecord = [this](TDataSet*) { ItemAfterInsert(); };
     items_->BeforePost = [this](TDataSet*) { ItemBeforePost(); };
     items_->AfterPost = [this](TDataSet*) { ItemAfterPost(); };
     items_->AfterDelete = [this](TDataSet*) {
@@ -494,7 +500,20 @@ void DocumentCore::ItemAfterInsert() {
 }
 
 void DocumentCore::ItemBeforePost() {
-    if (loading_ || Trim(items_->FieldByName("Descricao_Abreviada")->AsString()).empty()) return;
+    if (loading_) return;
+    if (Trim(items_->FieldByName("Descricao_Abreviada")->AsString()).empty()) {
+        // A row nothing was typed into goes without a word once posted; one
+        // with a figure or a code is the clerk's, and stays until its
+        // product is right or it is deleted.
+        const std::string code = Trim(items_->FieldByName("Id_Produto")->AsString());
+        const bool typed = !code.empty() || items_->FieldByName("Quantidade")->AsFloat() != 0 ||
+                           items_->FieldByName("Valor_Unitario")->AsFloat() != 0;
+        if (!typed) return;
+        if (code.empty())
+            Refuse("O Produto do item não foi informado. Informe o produto ou exclua o item com Ctrl+Delete.");
+        Refuse("O Produto " + QuotedStr(code) +
+               " não está cadastrado. Corrija o código do produto ou exclua o item com Ctrl+Delete.");
+    }
     policy_->CheckItem(*this);
 }
 

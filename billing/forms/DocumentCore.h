@@ -83,6 +83,10 @@ public:
     // "" outside 1..ColumnCount() - 1.
     std::string FieldOf(int Column) const;
     GridKeyResult Apply(int Column, char32_t Key, const std::string& ProductText) const;
+    // The fields an item is typed in, in order (quantity, product, unit
+    // price): Tab goes through these; the others take what the product and
+    // the header give and are changed after a click.
+    bool Typed(const std::string& Field) const;
 
 private:
     std::vector<std::string> fields_;

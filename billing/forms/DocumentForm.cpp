@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include <QAbstractItemModel>
-#include <QChildEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QTableView>
@@ -16,29 +15,6 @@
 namespace billing::forms {
 
 namespace {
-
-// Keys typed into a cell editor of the grid go through the grid's key
-// protocol too (its OnKeyPress sees them), as they do in the grid itself.
-class CellKeys : public QObject {
-public:
-    explicit CellKeys(TCustomDBGrid* Grid) : grid_(Grid) {}
-
-    bool eventFilter(QObject* Watched, QEvent* Event) override {
-        QWidget* viewport = grid_->View()->viewport();
-        if (Watched == viewport) {
-            if (Event->type() == QEvent::ChildAdded) {
-                QObject* child = static_cast<QChildEvent*>(Event)->child();
-                if (child->isWidgetType()) child->installEventFilter(this);
-            }
-            return false;
-        }
-        if (Event->type() == QEvent::KeyPress) return grid_->HandleKey(static_cast<QKeyEvent*>(Event));
-        return false;
-    }
-
-private:
-    TCustomDBGrid* grid_;
-};
 
 // An edit counts as empty when it shows nothing but blanks and the literals
 // of its mask.
@@ -129,7 +105,6 @@ DocumentForm::DocumentForm(TComponent* AOwner, const std::string& Caption,
 }
 
 DocumentForm::~DocumentForm() {
-    if (Grid != nullptr && cellKeys_) Grid->View()->viewport()->removeEventFilter(cellKeys_.get());
     Core->OnLookup = nullptr;
     Core->OnFocusField = nullptr;
 }
@@ -168,14 +143,16 @@ void DocumentForm::BuildGrid(TWinControl* Parent, int Left, int Top, int Width, 
                                 ui::ToQt(field->DisplayLabel())) + 16;
         TColumn* c = Grid->AddField(f, chars, field->DisplayLabel(), readOnly);
         c->SetWidth(std::max(c->Width(), heading));
+        c->SetTabStop(Core->Keys().Typed(f));
     }
     Grid->OnEnter = [this](TObject* s) { GridEnter(s); };
     Grid->OnExit = [this](TObject* s) { GridExit(s); };
     Grid->OnKeyPress = [this](TObject* s, char32_t& k) { GridKeyPress(s, k); };
     Grid->OnKeyDown = [this](TObject* s, Word& k, TShiftState sh) { GridKeyDown(s, k, sh); };
     Grid->OnColEnter = [this](TObject*) { PlaceProductEditor(); };
-    cellKeys_ = std::make_unique<CellKeys>(Grid);
-    Grid->View()->viewport()->installEventFilter(cellKeys_.get());
+    // A click leaves the cursor where it lands: the product's lookup comes
+    // only over the product's own cell.
+    Grid->OnCellClick = [this](TColumn*) { PlaceProductEditor(); };
 
     dbeId_Produto = PlaceDB<TexDBComboDlg>(this, Parent, "dbeId_Produto", dsItems, "Id_Produto", Left, Top, 90, 23);
     dbeId_Produto->SetTabStop(false);
@@ -184,6 +161,14 @@ void DocumentForm::BuildGrid(TWinControl* Parent, int Left, int Top, int Width, 
     dbeId_Produto->OnExit = [this](TObject* s) { dbeId_ProdutoExit(s); };
     dbeId_Produto->OnKeyPress = [this](TObject* s, char32_t& k) { dbeId_ProdutoKeyPress(s, k); };
     dbeId_Produto->OnEnter = [this](TObject*) { SetKeyPreview(false); };
+    // Tab and Shift+Tab go on through the grid's cells, the product taken.
+    dbeId_Produto->OnKeyDown = [this](TObject*, Word& Key, TShiftState Shift) {
+        if (Key != VK_TAB || Shift.Contains(ssCtrl)) return;
+        Key = 0;
+        ProductTab(!Shift.Contains(ssShift));
+    };
+    // The product column is typed in the lookup: Tab stops on it.
+    Grid->Columns(ProductColumn() - 1)->SetEditor(dbeId_Produto);
 
     lblExcluirItem = PlaceLabel(this, Parent, "[ Ctrl+Delete para Excluir Item ]  ", Left, Top + Height + 2);
 }
@@ -296,7 +281,9 @@ void DocumentForm::GridEnter(TObject*) {
     // An empty grid has no cell to type in: its first item is there to be
     // typed (and goes again, untouched, when the grid is left).
     if (Core->Editing() && Core->Items()->IsEmpty() && Core->Items()->State() == dsBrowse) Core->NewItemRow();
-    PlaceProductEditor();
+    // A click moves the cursor after the focus came: the cell clicked
+    // decides (OnCellClick), not the column the cursor had before.
+    if (Grid->EnterReason() != Qt::MouseFocusReason) PlaceProductEditor();
 }
 
 void DocumentForm::GridExit(TObject*) { SetKeyPreview(true); }
@@ -358,10 +345,22 @@ void DocumentForm::dbeId_ProdutoExit(TObject*) {
     dbeId_Produto->Hide();
 }
 
+void DocumentForm::TakeProduct() {
+    if (dbeId_Produto->Field() != nullptr && Core->Items()->State() != dsBrowse) Core->Items()->UpdateRecord();
+}
+
+void DocumentForm::ProductTab(bool GoForward) {
+    TakeProduct();
+    Core->ApplyProduct(dbeId_Produto->Field() != nullptr ? dbeId_Produto->Field()->AsString() : std::string());
+    Grid->TabCell(GoForward);
+    // Still here: the cursor went to another cell of the grid.
+    if (dbeId_Produto->Focused() && Grid->CanFocus()) Grid->SetFocus();
+}
+
 void DocumentForm::dbeId_ProdutoKeyPress(TObject*, char32_t& Key) {
     if (Key != 13) return;
     const int column = ProductColumn();
-    if (dbeId_Produto->Field() != nullptr && Core->Items()->State() != dsBrowse) Core->Items()->UpdateRecord();
+    TakeProduct();
     GridKeyResult r = Core->Keys().Apply(column, Key, dbeId_Produto->Text());
     Key = 0;
     if (r.searchProduct) dbeId_ProdutoCustomDlg(dbeId_Produto);

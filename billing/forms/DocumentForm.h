@@ -10,6 +10,9 @@
 // except inside the item grid, its product lookup and a memo, which take
 // Enter themselves. Keys typed into a cell of the grid reach the grid's
 // OnKeyPress as well, so the decimal comma applies while a cell is edited.
+// Tab and Shift+Tab move through the grid's cells, the product lookup's
+// included; a click puts the cursor on the cell clicked, and the lookup
+// comes only over the product's own cell.
 #include <functional>
 #include <memory>
 #include <string>
@@ -26,7 +29,6 @@
 #include "platform/ui/Forms.h"
 #include "platform/ui/StdCtrls.h"
 
-class QObject;
 
 namespace billing::forms {
 
@@ -89,6 +91,9 @@ public:
     void dbeId_ProdutoCustomDlg(TObject* Sender);
     void dbeId_ProdutoExit(TObject* Sender);
     void dbeId_ProdutoKeyPress(TObject* Sender, char32_t& Key);
+    // Tab or Shift+Tab in the product lookup: the product is taken, then
+    // the cursor moves on as in the grid.
+    void ProductTab(bool GoForward);
     // Shows the product lookup over the product cell while the current
     // column is the product's and the document is being typed.
     void PlaceProductEditor();
@@ -140,11 +145,12 @@ private:
     void LookupSearch(const Lookup& L);
     const Lookup* LookupOf(const TWinControl* Control) const;
     int ProductColumn() const;
+    // What the product lookup shows goes into the item's field.
+    void TakeProduct();
     void MoveToColumn(int Column);
 
     std::vector<Lookup> lookups_;
     std::vector<std::pair<std::string, TWinControl*>> controls_;
-    std::unique_ptr<QObject> cellKeys_;
 };
 
 }  // namespace billing::forms

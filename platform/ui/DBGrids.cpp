@@ -7,8 +7,11 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QFocusEvent>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QScrollBar>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QWheelEvent>
 
@@ -16,29 +19,55 @@
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/Forms.h"
 #include "platform/rtl/Strings.h"
+#include "platform/rtl/SysUtils.h"
 
 using ui::ToQt;
 using ui::ToStd;
 
 namespace {
 
-// A table view whose open editor the grid can commit (a post while a cell
-// is being typed in keeps what was typed).
+// A table view whose editor the grid commits and closes itself.
 class GridView : public QTableView {
 public:
-    void CommitEditor() {
-        if (state() != QAbstractItemView::EditingState) return;
-        QWidget* editor = QApplication::focusWidget();
-        if (editor == nullptr || !viewport()->isAncestorOf(editor)) return;
-        commitData(editor);
-        closeEditor(editor, QAbstractItemDelegate::NoHint);
-    }
+    void Commit(QWidget* Editor) { commitData(Editor); }
+    void Close(QWidget* Editor, QAbstractItemDelegate::EndEditHint Hint) { closeEditor(Editor, Hint); }
     bool Editing() const { return state() == QAbstractItemView::EditingState; }
 };
 
 }  // namespace
 
 // ---------------------------------------------------------------------------
+
+// Makes the cell editors and keeps the one open: its keys and its focus are
+// the grid's (the grid watches it as its own), so that Tab, Enter, Esc and
+// leaving the grid do what the grid says and never what the view would do
+// behind its back.
+class TCustomDBGrid::Delegate : public QStyledItemDelegate {
+public:
+    explicit Delegate(TCustomDBGrid* Grid) : grid_(Grid) {}
+    QWidget* Editor() const { return editor_; }
+
+    QWidget* createEditor(QWidget* Parent, const QStyleOptionViewItem& Option, const QModelIndex& Index) const override {
+        QWidget* w = QStyledItemDelegate::createEditor(Parent, Option, Index);
+        editor_ = w;
+        if (w != nullptr) grid_->WatchWidget(w);
+        return w;
+    }
+    void destroyEditor(QWidget* Editor, const QModelIndex& Index) const override {
+        if (Editor == editor_) editor_ = nullptr;
+        QStyledItemDelegate::destroyEditor(Editor, Index);
+    }
+
+protected:
+    bool eventFilter(QObject* Object, QEvent* Event) override {
+        if (Event->type() == QEvent::KeyPress || Event->type() == QEvent::FocusOut) return false;
+        return QStyledItemDelegate::eventFilter(Object, Event);
+    }
+
+private:
+    TCustomDBGrid* grid_;
+    mutable QPointer<QWidget> editor_;
+};
 
 class TCustomDBGrid::Link : public TDataLink {
 public:
@@ -161,7 +190,10 @@ public:
             f->SetText(ToStd(value.toString()));
             ok = true;
         });
-        RowChanged(index.row());
+        // A refused text stays in the editor: the row, unchanged, is not
+        // drawn again (which would put the field's value back into it).
+        grid_->commitFailed_ = !ok;
+        if (ok) RowChanged(index.row());
         return ok;
     }
 
@@ -264,7 +296,10 @@ int TColumn::Index() const {
 // TCustomDBGrid
 
 TCustomDBGrid::TCustomDBGrid(TComponent* AOwner)
-    : TWinControl(AOwner), link_(std::make_unique<Link>(this)), model_(std::make_unique<GridModel>(this)) {
+    : TWinControl(AOwner),
+      link_(std::make_unique<Link>(this)),
+      model_(std::make_unique<GridModel>(this)),
+      delegate_(std::make_unique<Delegate>(this)) {
     frame_ = new QWidget;
     auto* layout = new QHBoxLayout(frame_);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -275,12 +310,16 @@ TCustomDBGrid::TCustomDBGrid(TComponent* AOwner)
     layout->addWidget(view_, 1);
     layout->addWidget(scroll_);
     view_->setModel(model_.get());
+    view_->setItemDelegate(delegate_.get());
+    view_->setTabKeyNavigation(false);
     view_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     view_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     view_->setSelectionMode(QAbstractItemView::SingleSelection);
     view_->setSelectionBehavior(QAbstractItemView::SelectItems);
+    // A click picks the cell and the keys typed next go into it: an editor
+    // opened later by the click itself would refuse them meanwhile.
     view_->setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::EditKeyPressed |
-                           QAbstractItemView::SelectedClicked);
+                           QAbstractItemView::DoubleClicked);
     view_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     view_->verticalHeader()->setDefaultSectionSize(view_->fontMetrics().height() + 6);
     view_->verticalHeader()->setFixedWidth(14);
@@ -352,6 +391,7 @@ TCustomDBGrid::~TCustomDBGrid() {
     view_->blockSignals(true);
     view_->selectionModel()->blockSignals(true);
     view_->setModel(nullptr);
+    view_->setItemDelegate(nullptr);
     link_->SetDataSource(nullptr);
 }
 
@@ -408,7 +448,7 @@ void TCustomDBGrid::ColumnsChanged() {
 
 void TCustomDBGrid::SetReadOnly(bool Value) {
     readOnly_ = Value;
-    if (Value) static_cast<GridView*>(view_)->CommitEditor();
+    if (Value) CommitCell(false);
 }
 
 void TCustomDBGrid::SetOptions(TDBGridOptions Value) {
@@ -421,7 +461,18 @@ void TCustomDBGrid::SetOptions(TDBGridOptions Value) {
                                                                                    : QHeaderView::Fixed);
 }
 
-bool TCustomDBGrid::WantsReturns() const { return static_cast<GridView*>(view_)->Editing(); }
+bool TCustomDBGrid::WantsReturns() const {
+    // A row being typed takes Esc (it is undone) before the form's cancel
+    // button does.
+    TDataSet* ds = DataSet();
+    return EditingCell() || (ds != nullptr && ds->Active() && (ds->State() == dsEdit || ds->State() == dsInsert));
+}
+
+bool TCustomDBGrid::EditingCell() const { return static_cast<GridView*>(view_)->Editing(); }
+
+bool TCustomDBGrid::WantsTabs() const {
+    return options_.Contains(dgTabs) && !options_.Contains(dgRowSelect) && EdgeStop(true) >= 0;
+}
 
 void TCustomDBGrid::SetSelectedIndex(int Value) {
     if (Value < 0 || Value >= static_cast<int>(VisibleColumns().size())) return;
@@ -447,13 +498,141 @@ std::string TCustomDBGrid::CellText(int Row, int Col) const {
     return ToStd(model_->data(model_->index(Row, Col), Qt::DisplayRole).toString());
 }
 
+bool TCustomDBGrid::CanEditRow() const {
+    if (readOnly_ || !options_.Contains(dgEditing) || !link_->Active() || link_->ReadOnly()) return false;
+    return link_->Editing() || (DataSource() != nullptr && DataSource()->AutoEdit());
+}
+
 bool TCustomDBGrid::CanEditCell(int Col) const {
-    if (readOnly_ || !options_.Contains(dgEditing) || !link_->Active()) return false;
+    if (!CanEditRow()) return false;
     std::vector<TColumn*> cols = VisibleColumns();
     if (Col < 0 || Col >= static_cast<int>(cols.size()) || cols[static_cast<size_t>(Col)]->ReadOnly()) return false;
     TField* f = cols[static_cast<size_t>(Col)]->Field();
-    if (f == nullptr || !f->CanModify() || link_->ReadOnly()) return false;
-    return link_->Editing() || (DataSource() != nullptr && DataSource()->AutoEdit());
+    return f != nullptr && f->CanModify();
+}
+
+bool TCustomDBGrid::IsTabStop(int Col) const {
+    std::vector<TColumn*> cols = VisibleColumns();
+    if (Col < 0 || Col >= static_cast<int>(cols.size()) || !cols[static_cast<size_t>(Col)]->TabStop()) return false;
+    return CanEditCell(Col) || (cols[static_cast<size_t>(Col)]->Editor() != nullptr && CanEditRow());
+}
+
+int TCustomDBGrid::EdgeStop(bool First) const {
+    const int count = static_cast<int>(VisibleColumns().size());
+    for (int i = 0; i < count; ++i) {
+        int c = First ? i : count - 1 - i;
+        if (IsTabStop(c)) return c;
+    }
+    return -1;
+}
+
+void TCustomDBGrid::SelectColumn(int Col) {
+    if (Col < 0 || Col >= static_cast<int>(VisibleColumns().size())) return;
+    if (Col == selectedIndex_) {
+        SyncCurrent();
+        return;
+    }
+    Guarded([&] {
+        if (OnColExit) OnColExit(this);
+    });
+    selectedIndex_ = Col;
+    SyncCurrent();
+    Guarded([&] {
+        if (OnColEnter) OnColEnter(this);
+    });
+}
+
+void TCustomDBGrid::LeaveGrid(bool GoForward) {
+    if (TCustomForm* form = GetParentForm()) form->SelectNext(this, GoForward, true);
+}
+
+bool TCustomDBGrid::CommitCell(bool KeepOnFailure) {
+    auto* view = static_cast<GridView*>(view_);
+    QWidget* editor = delegate_->Editor();
+    if (committing_ || !view->Editing() || editor == nullptr) return true;
+    committing_ = true;
+    commitFailed_ = false;
+    view->Commit(editor);
+    const bool failed = commitFailed_;
+    if (failed && KeepOnFailure && !resetPending_) {
+        // The text stays for the clerk to mend, in the cell it was typed in.
+        committing_ = false;
+        editor->setFocus();
+        return false;
+    }
+    view->Close(editor, QAbstractItemDelegate::NoHint);
+    committing_ = false;
+    if (resetPending_) {
+        resetPending_ = false;
+        DataChanged();
+    }
+    return !failed;
+}
+
+void TCustomDBGrid::CancelCell() {
+    auto* view = static_cast<GridView*>(view_);
+    if (QWidget* editor = delegate_->Editor(); view->Editing() && editor != nullptr)
+        view->Close(editor, QAbstractItemDelegate::RevertModelCache);
+}
+
+bool TCustomDBGrid::Step(int Distance) {
+    TDataSet* ds = DataSet();
+    bool moved = false;
+    Guarded([&] { moved = ds->MoveBy(Distance) != 0; });
+    return moved;
+}
+
+bool TCustomDBGrid::CanAppend() const {
+    TDataSet* ds = DataSet();
+    return ds != nullptr && ds->State() == dsBrowse && ds->CanModify() && CanEditRow() && TypableColumn();
+}
+
+void TCustomDBGrid::TabCell(bool GoForward) {
+    TDataSet* ds = DataSet();
+    if (ds == nullptr || !ds->Active() || !CommitCell(true)) return;
+    const int count = static_cast<int>(VisibleColumns().size());
+    const int step = GoForward ? 1 : -1;
+    for (int c = selectedIndex_ + step; c >= 0 && c < count; c += step) {
+        if (IsTabStop(c)) {
+            SelectColumn(c);
+            return;
+        }
+    }
+    // Past the row's edge. A new row nothing was typed into is not left for
+    // another one.
+    const bool untouched = ds->State() == dsInsert && !ds->Modified();
+    if (GoForward) {
+        if (untouched) {
+            LeaveGrid(true);
+            return;
+        }
+        if (!Step(1)) {
+            // A refused row keeps the cursor (its message said why).
+            if (ds->State() != dsBrowse) return;
+            if (!CanAppend()) {
+                LeaveGrid(true);
+                return;
+            }
+            Guarded([&] { ds->Append(); });
+            if (ds->State() != dsInsert) {
+                LeaveGrid(true);
+                return;
+            }
+        }
+        SelectColumn(EdgeStop(true));
+        return;
+    }
+    if (untouched) {
+        Guarded([&] { ds->Cancel(); });
+        if (ds->IsEmpty()) {
+            LeaveGrid(false);
+            return;
+        }
+    } else if (!Step(-1)) {
+        if (ds->State() == dsBrowse) LeaveGrid(false);
+        return;
+    }
+    SelectColumn(EdgeStop(false));
 }
 
 TColumn* TCustomDBGrid::CheckColumn(int Col) const {
@@ -506,8 +685,13 @@ void TCustomDBGrid::LayoutChanged() {
 }
 
 void TCustomDBGrid::DataChanged() {
-    auto* view = static_cast<GridView*>(view_);
-    if (view->Editing()) view->CommitEditor();
+    // The view lets go of its editors on a reset: never while it is still
+    // being handed one's text.
+    if (committing_) {
+        resetPending_ = true;
+        return;
+    }
+    CommitCell(false);
     syncing_ = true;
     model_->Reset();
     syncing_ = false;
@@ -521,7 +705,10 @@ void TCustomDBGrid::RecordChanged(TField*) {
 
 void TCustomDBGrid::EditingChanged() { model_->IndicatorChanged(); }
 
-void TCustomDBGrid::UpdateData() { static_cast<GridView*>(view_)->CommitEditor(); }
+void TCustomDBGrid::UpdateData() {
+    // A text the field refused stops the post; its message was shown.
+    if (!CommitCell(true)) Abort();
+}
 
 void TCustomDBGrid::SyncCurrent() {
     if (!link_->Active() || RowCount() == 0) return;
@@ -580,28 +767,46 @@ bool TCustomDBGrid::TypableColumn() const {
 
 bool TCustomDBGrid::AcceptKey(QKeyEvent* Event) {
     TDataSet* ds = DataSet();
-    auto* view = static_cast<GridView*>(view_);
     if (ds == nullptr || !ds->Active()) return true;
     TShiftState shift = ui::ShiftState(Event);
     bool ctrl = shift.Contains(ssCtrl);
-    if (view->Editing()) {
-        // Keys that leave the row take what the cell holds with them: the
-        // editor would otherwise stay open on a row the cursor left, or keep
-        // the text when there is no row to go to.
-        bool leavesRow = Event->key() == Qt::Key_Down || Event->key() == Qt::Key_Up ||
-                         Event->key() == Qt::Key_PageDown || Event->key() == Qt::Key_PageUp ||
-                         (ctrl && (Event->key() == Qt::Key_Home || Event->key() == Qt::Key_End));
-        if (!leavesRow) return true;
-        view->CommitEditor();
+    const int key = Event->key();
+    if ((key == Qt::Key_Tab || key == Qt::Key_Backtab) && !ctrl && !shift.Contains(ssAlt)) {
+        // Here only while the grid keeps Tab (WantsTabs).
+        TabCell(key == Qt::Key_Tab && !shift.Contains(ssShift));
+        return false;
+    }
+    if (EditingCell()) {
+        // Keys that leave the cell take what it holds with them; a text the
+        // field refuses keeps the cursor on it.
+        switch (key) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter: CommitCell(true); return false;
+        case Qt::Key_Escape: CancelCell(); return false;
+        case Qt::Key_Down:
+        case Qt::Key_Up:
+        case Qt::Key_PageDown:
+        case Qt::Key_PageUp:
+            if (!CommitCell(true)) return false;
+            break;
+        case Qt::Key_Home:
+        case Qt::Key_End:
+            if (!ctrl) return true;
+            if (!CommitCell(true)) return false;
+            break;
+        default: return true;
+        }
     }
     bool canChange = !readOnly_ && options_.Contains(dgEditing) && ds->CanModify() && !link_->ReadOnly();
-    switch (Event->key()) {
+    switch (key) {
     case Qt::Key_Down:
         if (ds->State() == dsInsert && !ds->Modified()) return false;
-        MoveBy(1);
-        // A new row only where something can be typed into it.
-        if (ds->Eof() && canChange && DataSource()->AutoEdit() && ds->State() == dsBrowse && TypableColumn())
+        // A new row only where something can be typed into it; its typing
+        // starts at its first cell.
+        if (!Step(1) && ds->Eof() && CanAppend()) {
             ds->Append();
+            SelectColumn(EdgeStop(true));
+        }
         return false;
     case Qt::Key_Up:
         if (ds->State() == dsInsert && !ds->Modified()) {
@@ -668,6 +873,7 @@ bool TCustomDBGrid::AcceptKey(QKeyEvent* Event) {
 }
 
 bool TCustomDBGrid::WidgetEvent(QObject* Watched, QEvent* Event) {
+    if (Event->type() == QEvent::FocusIn) enterReason_ = static_cast<QFocusEvent*>(Event)->reason();
     if (Watched == view_->viewport()) {
         // A click on a check box's cell switches it, also on a row that was
         // not the current one: the press moves the cursor to that row (and
@@ -678,6 +884,9 @@ bool TCustomDBGrid::WidgetEvent(QObject* Watched, QEvent* Event) {
         case QEvent::MouseButtonPress: {
             auto* me = static_cast<QMouseEvent*>(Event);
             checkPress_ = {-1, -1};
+            // A cell being typed in is committed before the click moves on;
+            // a text its field refuses keeps the cursor there.
+            if (!CommitCell(true)) return true;
             if (me->button() == Qt::LeftButton) {
                 QModelIndex at = view_->indexAt(me->position().toPoint());
                 if (at.isValid() && CheckColumn(at.column()) != nullptr) checkPress_ = {at.row(), at.column()};
@@ -711,10 +920,21 @@ bool TCustomDBGrid::WidgetEvent(QObject* Watched, QEvent* Event) {
 }
 
 void TCustomDBGrid::DoExit() {
-    static_cast<GridView*>(view_)->CommitEditor();
+    CommitCell(true);
     TDataSet* ds = DataSet();
-    if (options_.Contains(dgCancelOnExit) && ds != nullptr && ds->State() == dsInsert && !ds->Modified()) ds->Cancel();
+    // A column typed in its own editor is still this row's typing.
+    if (options_.Contains(dgCancelOnExit) && ds != nullptr && ds->State() == dsInsert && !ds->Modified() &&
+        !InColumnEditor())
+        ds->Cancel();
     TWinControl::DoExit();
+}
+
+bool TCustomDBGrid::InColumnEditor() const {
+    TControl* now = ui::ControlOf(QApplication::focusWidget());
+    if (now == nullptr) return false;
+    for (const auto& c : columns_)
+        if (c->Editor() == now) return true;
+    return false;
 }
 
 // ---------------------------------------------------------------------------

@@ -4,6 +4,16 @@
 // which the dataset keeps in its buffers. The current row is the dataset's
 // current record; clicking or moving to another row moves the dataset, and
 // the scroll bar beside the rows stands for the whole dataset.
+//
+// Keys: with dgTabs, while some cell can be typed in, Tab and Shift+Tab move
+// cell by cell through the columns that take typing (and those typed in a
+// control of their own laid over the cell); Tab past the last one goes to the
+// next row, or starts one at the end. Whatever key or click leaves a cell
+// being typed in first gives the text to the field; when the field refuses it
+// (its message box says why) the cursor and the text stay where they are.
+// The grid alone opens and closes its cell editors: a dataset change while a
+// cell is being committed waits until the editor is closed, so the view never
+// hears of an editor it has already let go of.
 #include <memory>
 #include <string>
 #include <utility>
@@ -46,6 +56,16 @@ public:
     void SetWidth(int Value);
     bool ReadOnly() const { return readOnly_; }
     void SetReadOnly(bool Value) { readOnly_ = Value; }
+    // A control of the grid's owner in which this column is typed (a lookup
+    // edit laid over the cell by its owner when the column is entered): the
+    // column takes no typing of its own, but Tab stops on it whenever the
+    // grid's row may change.
+    TWinControl* Editor() const { return editor_; }
+    void SetEditor(TWinControl* Value) { editor_ = Value; }
+    // Whether Tab stops on the column (true unless set): a column its row
+    // fills by itself is still typed in after a click, but Tab passes it.
+    bool TabStop() const { return tabStop_; }
+    void SetTabStop(bool Value) { tabStop_ = Value; }
     // Shows the field as a check box, ticked when it holds Checked. Nothing
     // can be typed into it: where the cell may change, a click on it or the
     // space bar switches the field between Checked and Unchecked.
@@ -68,8 +88,9 @@ private:
     TCustomDBGrid* grid_;
     std::string fieldName_, title_, checked_, unchecked_;
     std::vector<QPixmap> images_;
+    TWinControl* editor_ = nullptr;
     int width_ = 0;
-    bool readOnly_ = false, visible_ = true, checkBox_ = false;
+    bool readOnly_ = false, visible_ = true, checkBox_ = false, tabStop_ = true;
 };
 
 using TDBGridClickEvent = std::function<void(TColumn* Column)>;
@@ -101,6 +122,18 @@ public:
     int SelectedIndex() const { return selectedIndex_; }
     void SetSelectedIndex(int Value);
     TField* SelectedField() const;
+    // Tab (GoForward) or Shift+Tab: the next or previous cell of a tab-stop
+    // column that takes typing, the next row (a new one after the last) past the row's end,
+    // out of the grid before its first cell or when nothing more can be
+    // typed. A cell being typed in is committed first; a refused text keeps
+    // the cursor on it.
+    void TabCell(bool GoForward);
+    // A cell editor is open.
+    bool EditingCell() const;
+    // How the focus last came into the grid (a click moves the cursor only
+    // after it).
+    Qt::FocusReason EnterReason() const { return enterReason_; }
+    bool WantsTabs() const override;
     // The records the user marked (dgMultiSelect), as bookmarks.
     const std::vector<TBookmark>& SelectedRows() const { return selectedRows_; }
     void ClearSelection() { selectedRows_.clear(); }
@@ -132,8 +165,10 @@ protected:
 private:
     class Link;
     class GridModel;
+    class Delegate;
     friend class Link;
     friend class GridModel;
+    friend class Delegate;
     void LinkActive();
     void DataChanged();
     void RecordChanged(TField* Field);
@@ -147,6 +182,28 @@ private:
     void MoveBy(int Distance);
     std::vector<TColumn*> VisibleColumns() const;
     bool CanEditCell(int Col) const;
+    // Whether the row may change through the grid at all.
+    bool CanEditRow() const;
+    // A cell Tab stops on: one that takes typing or a check, or a column
+    // with an editor of its own.
+    bool IsTabStop(int Col) const;
+    // The first (or last) tab stop of a row; -1 when none.
+    int EdgeStop(bool First) const;
+    // Makes Col the current column, telling OnColExit and OnColEnter.
+    void SelectColumn(int Col);
+    // The focus goes to the control after (or before) the grid.
+    void LeaveGrid(bool GoForward);
+    // Gives the open editor's text to its field; false when the field
+    // refused it, the editor then stays open with the text (KeepOnFailure)
+    // or is closed all the same.
+    bool CommitCell(bool KeepOnFailure);
+    // Closes the open editor, dropping what was typed.
+    void CancelCell();
+    // Moves the dataset by Distance; false when it did not move (an edge, or
+    // a row that could not be posted).
+    bool Step(int Distance);
+    // The row being typed may be left for a new one at the end.
+    bool CanAppend() const;
     // The check box column at Col, or nullptr.
     TColumn* CheckColumn(int Col) const;
     // Writes the checked or unchecked value of a check box column into the
@@ -162,6 +219,7 @@ private:
     QScrollBar* scroll_;
     std::unique_ptr<Link> link_;
     std::unique_ptr<GridModel> model_;
+    std::unique_ptr<Delegate> delegate_;
     std::vector<std::unique_ptr<TColumn>> columns_;
     std::vector<TBookmark> selectedRows_;
     bool customColumns_ = false;
@@ -170,6 +228,15 @@ private:
                             dgConfirmDelete, dgCancelOnExit};
     int selectedIndex_ = 0;
     bool syncing_ = false;
+    // A commit is running; a dataset change meanwhile resets the view after
+    // it (resetPending_).
+    bool committing_ = false;
+    bool resetPending_ = false;
+    // The last text given to a field was refused.
+    bool commitFailed_ = false;
+    Qt::FocusReason enterReason_ = Qt::OtherFocusReason;
+    // The focus is in a column's own editor.
+    bool InColumnEditor() const;
     // The check box cell (row, column) a left button went down on.
     std::pair<int, int> checkPress_{-1, -1};
 };

@@ -336,19 +336,39 @@ TEST_F(InvoiceEntry, ItemsTakeTheirProductTheHeaderCfopAndAreChecked) {
     items->Post();
     EXPECT_EQ(items->RecordCount(), 1);
 
-    // An unknown product fills nothing and its row goes when posted.
+    // An unknown product fills nothing, and its row is refused, naming the
+    // code, instead of vanishing.
     core->NewItemRow();
     EXPECT_FALSE(core->ApplyProduct("99"));
     EXPECT_EQ(items->FieldByName("Id_Produto")->AsString(), "00099");
     EXPECT_TRUE(items->FieldByName("Descricao_Abreviada")->IsNull());
+    dialogs.Expect("O Produto '00099' não está cadastrado. Corrija o código do produto ou exclua o item com "
+                   "Ctrl+Delete.",
+                   mrOk, "Atenção");
+    EXPECT_THROW(items->Post(), EAbort);
+    EXPECT_EQ(items->State(), dsInsert);
+    // A figure without a product is refused too; a row with nothing typed
+    // goes without a word.
+    items->FieldByName("Id_Produto")->Clear();
+    items->FieldByName("Quantidade")->SetAsFloat(4);
+    dialogs.Expect("O Produto do item não foi informado. Informe o produto ou exclua o item com Ctrl+Delete.", mrOk,
+                   "Atenção");
+    EXPECT_THROW(items->Post(), EAbort);
+    items->FieldByName("Quantidade")->Clear();
     items->Post();
     EXPECT_EQ(items->RecordCount(), 1);
-    // So does one whose code was changed to an unknown one.
+    // So is one whose code was changed to an unknown one.
     items->First();
     items->Edit();
     EXPECT_FALSE(core->ApplyProduct("98"));
-    items->Post();
-    EXPECT_EQ(items->RecordCount(), 0);
+    dialogs.Expect("O Produto '00098' não está cadastrado. Corrija o código do produto ou exclua o item com "
+                   "Ctrl+Delete.",
+                   mrOk, "Atenção");
+    EXPECT_THROW(items->Post(), EAbort);
+    items->Cancel();
+    EXPECT_EQ(items->RecordCount(), 1);
+    EXPECT_EQ(items->FieldByName("Descricao_Abreviada")->AsString(), "PORCA");
+    items->Delete();
 
     // Unregistered CFOP and tax situation, each code in single quotes.
     core->Field("Id_CFOP")->SetAsString("6102");
