@@ -181,6 +181,20 @@ int32_t At(const std::string& Bytes, size_t Offset) {
     return static_cast<int32_t>(v);
 }
 
+// One of each file device, named by the file it writes.
+struct DeviceCase {
+    std::string name;
+    std::unique_ptr<TrpFileDevice> device;
+};
+std::vector<DeviceCase> EveryFileDevice() {
+    std::vector<DeviceCase> cases;
+    cases.push_back({"Report.pdf", std::make_unique<TrpPDFDevice>(nullptr)});
+    cases.push_back({"Report.txt", std::make_unique<TrpTextFileDevice>(nullptr)});
+    cases.push_back({"Relatorio.txt", std::make_unique<TrpReportTextFileDevice>(nullptr)});
+    cases.push_back({"Report.rpa", std::make_unique<TrpArchiveDevice>(nullptr)});
+    return cases;
+}
+
 }  // namespace
 
 TEST(ArchiveDevice, IndexesThePagesAndStoresThemAsComponentStreams) {
@@ -258,15 +272,7 @@ TEST(FileDevices, ALinkAtTheReportsNameIsReplacedAndWhatItPointsAtIsUntouched) {
     testsupport::WriteAll(victim, "SQLite format 3");
     std::unique_ptr<TrpPage> page(NewPage(1, true));
     Saved(page.get(), "Nota 101", 1, 1);
-    struct Case {
-        const char* name;
-        std::unique_ptr<TrpFileDevice> device;
-    };
-    std::vector<Case> cases;
-    cases.push_back({"Report.pdf", std::make_unique<TrpPDFDevice>(nullptr)});
-    cases.push_back({"Report.txt", std::make_unique<TrpTextFileDevice>(nullptr)});
-    cases.push_back({"Report.rpa", std::make_unique<TrpArchiveDevice>(nullptr)});
-    for (Case& c : cases) {
+    for (DeviceCase& c : EveryFileDevice()) {
         const std::string link = dir.file(c.name);
         std::filesystem::create_symlink(victim, link);
         Job(*c.device, link, {page.get()});
@@ -326,18 +332,9 @@ TEST(FileDevices, APipeAtTheReportsNameIsRefusedAndNeverWritten) {
             else std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     });
-    struct Case {
-        const char* name;
-        std::unique_ptr<TrpFileDevice> device;
-    };
-    std::vector<Case> cases;
-    cases.push_back({"pdf", std::make_unique<TrpPDFDevice>(nullptr)});
-    cases.push_back({"text", std::make_unique<TrpTextFileDevice>(nullptr)});
-    cases.push_back({"report text", std::make_unique<TrpReportTextFileDevice>(nullptr)});
-    cases.push_back({"archive", std::make_unique<TrpArchiveDevice>(nullptr)});
-    for (Case& c : cases) {
+    for (DeviceCase& c : EveryFileDevice()) {
         for (const std::string& name : {fifo, dir.file("atalho")}) {
-            SCOPED_TRACE(std::string(c.name) + " " + name);
+            SCOPED_TRACE(c.name + " " + name);
             try {
                 Job(*c.device, name, {page.get()});
                 ADD_FAILURE() << "written";
