@@ -84,6 +84,9 @@ protected:
                 return true;
         return false;
     }
+    // Each way an answer leaves for the error folder, for each thing that
+    // may stand under its name.
+    void RoadsOfOneFolder(const std::string& pass);
     std::string secret;
 };
 
@@ -92,9 +95,35 @@ protected:
 // The road every caller takes (the poller's bad answers, a wait's unusable
 // answer, a handled answer): a regular answer is copied whole, private, and
 // only then removed; a pipe, a link to a device and a link to a private file
-// are never opened, stay in the return folder and are told about.
+// are never opened, stay in the return folder and are told about. Once with
+// the test switch, once with the error folder on a real tmpfs (/dev/shm)
+// where the machine has one apart from the temporary folder.
 TEST_F(OtherFileSystem, OnlyASmallRegularAnswerIsCopiedAcrossAndTheCopyIsPrivate) {
     ::umask(022);
+    struct stat tmp {}, shm {};
+    bool tmpfs = ::stat(folders.retorno.c_str(), &tmp) == 0 && ::stat("/dev/shm", &shm) == 0 && tmp.st_dev != shm.st_dev;
+    for (const std::string pass : {"switch", "tmpfs"}) {
+        if (pass == "tmpfs" && !tmpfs) continue;
+        std::string shmFolder;
+        if (pass == "tmpfs") {
+            char pattern[] = "/dev/shm/fat-erro-XXXXXX";
+            ASSERT_NE(::mkdtemp(pattern), nullptr);
+            shmFolder = pattern;
+            SetOtherFileSystemForTests("");
+            folders.erro = config.pasta_nfe_erro = shmFolder;
+        }
+        struct Cleanup {
+            std::string folder;
+            ~Cleanup() {
+                std::error_code ec;
+                if (!folder.empty()) fs::remove_all(folder, ec);
+            }
+        } cleanup{shmFolder};
+        RoadsOfOneFolder(pass);
+    }
+}
+
+void OtherFileSystem::RoadsOfOneFolder(const std::string& pass) {
     struct Case {
         const char* name;
         std::function<void(const std::string&)> make;
@@ -109,8 +138,8 @@ TEST_F(OtherFileSystem, OnlyASmallRegularAnswerIsCopiedAcrossAndTheCopyIsPrivate
     };
     for (const char* road : {"invalid", "handled"}) {
         for (const Case& c : cases) {
-            SCOPED_TRACE(std::string(road) + " " + c.name);
-            std::string name = std::string(c.name) + "-" + road + "-can.xml";
+            SCOPED_TRACE(pass + " " + road + " " + c.name);
+            std::string name = pass + "-" + c.name + "-" + road + "-can.xml";
             std::string path = folders.retorno + "/" + name;
             c.make(path);
             std::string said = dir.file("said.txt");
