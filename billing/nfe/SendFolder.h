@@ -15,8 +15,9 @@ std::string WriteToFolder(const std::string& folder, const std::string& name, co
                           const char* what = "envio");
 
 // Moves the file at `path` into `folder` under its own name, never replacing
-// a file there (across file systems only a small regular file, copied
-// private to its owner; see CopyAcross): a name already taken gets a number at its end
+// a file there (across file systems it is copied, and only when it is an
+// answer-sized regular file read without following a link; the copy is
+// private as the database is): a name already taken gets a number at its end
 // ("x-nfe.err" becomes "x-nfe.err.1"), and a name too
 // long for the file system is shortened at its start so the whole fits.
 // Returns its new path. Raises ENFeError, the file
