@@ -1,4 +1,6 @@
 // Stream, file, text, report-text and archive devices.
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <limits>
@@ -6,6 +8,7 @@
 
 #include "platform/gfx/Canvas.h"
 #include "platform/rtl/Filer.h"
+#include "platform/rtl/SafeFile.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Strings.h"
 #include "report/rpDevice.h"
@@ -119,6 +122,8 @@ void TrpFileDevice::SetCreateFile(bool Value) {
 
 TFileStream* TrpFileDevice::OpenFile() {
     if (!createFile_) return nullptr;
+    // A report goes into a file of its own, never into a pipe or a device.
+    fileio::RefuseNonRegularTarget(fileName_);
     fileStream_ = std::make_unique<TFileStream>(fileName_, fmCreate);
     return fileStream_.get();
 }
@@ -429,8 +434,10 @@ TrpArchiveDevice::~TrpArchiveDevice() {
 }
 
 void TrpArchiveDevice::DropTempFile() {
+    // An open page file has no name any more (see StartJob); the name
+    // may be another's by now.
+    if (pageStream_ == nullptr && !tempFileName_.empty()) std::remove(tempFileName_.c_str());
     pageStream_.reset();
-    if (!tempFileName_.empty()) std::remove(tempFileName_.c_str());
     tempFileName_.clear();
 }
 
@@ -451,6 +458,9 @@ void TrpArchiveDevice::StartJob() {
     try {
         if (tempFileName_.empty()) throw EFOpenError("arc");
         pageStream_ = std::make_unique<TFileStream>(tempFileName_, fmOpenReadWrite);
+        // Nameless once open: a program killed in the middle of a job leaves
+        // nothing behind in the shared temporary folder.
+        ::unlink(tempFileName_.c_str());
     } catch (const Exception&) {
         const std::string name = tempFileName_.empty() ? rpGetTempPath() + "arc" : tempFileName_;
         DropTempFile();

@@ -11,6 +11,7 @@
 
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Lists.h"
+#include "platform/rtl/SafeFile.h"
 #include "platform/rtl/Strings.h"
 #include "report/rpExcept.h"
 #include "report/rpUtils.h"
@@ -319,6 +320,7 @@ void TrpCustomPrinter::BeginDoc() {
     TrpPrinterInfo* info = PrinterInfo();
     if (info == nullptr || IsScreen(info)) throw EPrintError(NoPrinterMessage(printerName_));
     temporaryFile_ = outputFileName_.empty();
+    if (!temporaryFile_) fileio::RefuseNonRegularTarget(outputFileName_);
     fileName_ = temporaryFile_ ? rpGetTempFileName(rpGetTempPath(), "prn") : outputFileName_;
     if (fileName_.empty()) throw EPrintError("TrpPrinter.BeginDoc: Não foi possível criar o arquivo temporário.");
     sink_ = PageSinkFactory ? PageSinkFactory() : rpNewPdfPageSink();

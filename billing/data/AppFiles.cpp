@@ -1,5 +1,6 @@
 #include "billing/data/AppFiles.h"
 
+#include "platform/rtl/SafeFile.h"
 #include "platform/rtl/SysUtils.h"
 
 #include <cstdlib>
@@ -82,9 +83,11 @@ void AppFiles::EnsureFolders() const {
     for (const std::string& file : {iniFile_, databaseFile_}) {
         fs::path parent = fs::path(file).parent_path();
         if (parent.empty()) continue;
-        std::error_code ec;
-        fs::create_directories(parent, ec);
-        if (ec) throw EOSError("Não foi possível criar a pasta \"" + parent.string() + "\": " + ec.message());
+        // Made as the database's own file is: private, or the group's in a
+        // set-group-ID folder.
+        if (int err = fileio::MakeFolders(parent.string()); err != 0)
+            throw EOSError("Não foi possível criar a pasta \"" + parent.string() + "\": " +
+                           fileio::SystemMessagePtBr(err));
     }
 }
 

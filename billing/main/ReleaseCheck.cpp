@@ -111,11 +111,21 @@ ReleaseCheck::Outcome ReleaseCheck::Run() {
 
     std::string name = fs::path(settings_.programPath).filename().string();
     std::string published;
-    if (!os::DownloadToString(FileAddress(settings_.address, name + ".sha256"), published, settings_.check).ok)
-        return Outcome::Unavailable;
+    os::DownloadResult r =
+        os::DownloadToString(FileAddress(settings_.address, name + ".sha256"), published, settings_.check);
+    if (!r.ok) return TellUnavailable("o arquivo de conferência \"" + name + ".sha256\" não pôde ser baixado: " + r.reason);
     std::string digest = PublishedDigest(Cp1252ToUtf8(published));
-    if (digest.empty()) return Outcome::Unavailable;
+    if (digest.empty())
+        return TellUnavailable("o arquivo de conferência \"" + name + ".sha256\" do site não traz a soma SHA-256 do "
+                           "programa");
     return Install(digest);
+}
+
+ReleaseCheck::Outcome ReleaseCheck::TellUnavailable(const std::string& What) {
+    // The user said Yes and waits for the update: silence would pass for success.
+    Box("Não foi possível baixar a nova versão do programa: " + What + ".\r\nO programa não foi alterado.",
+        "Atenção");
+    return Outcome::Unavailable;
 }
 
 ReleaseCheck::Outcome ReleaseCheck::Install(const std::string& Digest) {
@@ -145,7 +155,7 @@ ReleaseCheck::Outcome ReleaseCheck::Install(const std::string& Digest) {
             },
             settings_.download);
         if (!writeError.empty()) return notWritten(writeError);
-        if (!r.ok) return Outcome::Unavailable;
+        if (!r.ok) return TellUnavailable(r.reason);
         if (hash.HexDigest() != Digest) {
             Box("A nova versão baixada não confere com a publicada e foi descartada. O programa não foi alterado.",
                 "Atenção");
@@ -156,8 +166,8 @@ ReleaseCheck::Outcome ReleaseCheck::Install(const std::string& Digest) {
         } catch (const Exception& e) {
             return notWritten(e.Message());
         }
-    } catch (const Exception&) {
-        return Outcome::Unavailable;
+    } catch (const Exception& e) {
+        return TellUnavailable(e.Message());
     }
     if (!StartProgram(settings_.programPath, settings_.arguments)) {
         Box("A nova versão foi instalada, mas não pôde ser iniciada. Abra o programa novamente.", "Atenção");

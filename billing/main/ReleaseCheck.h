@@ -13,8 +13,9 @@
 //   failure leaves the installed program as it was and no temporary file.
 // - Versions compare as plain text, character by character ("1.5" is newer
 //   than "1.44"), upper-cased and trimmed.
-// - The site being unreachable, a missing version file or program: silence,
-//   the program starts as usual. The check never waits longer than its
+// - The site being unreachable or a missing version file: silence, the
+//   program starts as usual. Once the user has said Yes, every failure is
+//   told with what failed (a download cut short, a certificate that fails). The check never waits longer than its
 //   timeouts (connection 5 s, the version files 15 s).
 #include <functional>
 #include <optional>
@@ -78,6 +79,8 @@ private:
     // none); nothing when the file cannot be read.
     std::optional<std::string> AvailableVersion();
     Outcome Install(const std::string& Digest);
+    // Tells that the update the user accepted could not be downloaded.
+    Outcome TellUnavailable(const std::string& What);
 
     Settings settings_;
 };

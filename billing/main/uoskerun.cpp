@@ -1,5 +1,7 @@
 #include "billing/main/uoskerun.h"
 
+#include "platform/rtl/SafeFile.h"
+
 #include <filesystem>
 
 #include <QGuiApplication>
@@ -481,11 +483,10 @@ std::string TfrmOske_Nf::PastaNFe() const {
 
 void TfrmOske_Nf::Cria_Pastas_NFE() {
     fs::path base(PastaNFe());
-    for (const char* sub : {"NFE", "NFE/Envio", "NFE/Retorno", "NFE/Arquivo", "NFE/Temp", "NFE/Certificado"}) {
-        std::error_code ec;
-        fs::path folder = base / sub;
-        if (!fs::exists(folder, ec)) fs::create_directory(folder, ec);  // a failure is left for later use to report
-    }
+    // Private, or the group's in a shared install's set-group-ID folder, as
+    // the database is: a second clerk of the group writes requests there too.
+    for (const char* sub : {"NFE", "NFE/Envio", "NFE/Retorno", "NFE/Arquivo", "NFE/Temp", "NFE/Certificado"})
+        fileio::MakeFolders((base / sub).string());  // a failure is left for later use to report
 }
 
 // ---------------------------------------------------------------------------

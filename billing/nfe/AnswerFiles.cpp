@@ -44,7 +44,7 @@ std::string MoveHandled(const std::string& path, const NFeConfig& config) {
         std::string renamed;
         std::string why = RenameInPlace(path, ".handled", &renamed);
         if (why.empty())
-            return e.Message() + " O arquivo foi renomeado para \"" + ExtractFileName(renamed) + "\".";
+            return e.Message() + " O arquivo foi renomeado para \"" + ShownName(ExtractFileName(renamed)) + "\".";
         return e.Message() + " Também não foi possível renomeá-lo (" + why + ").";
     }
 }
@@ -94,6 +94,27 @@ std::string ReadAnswer(const std::string& path) {
         if (bytes.size() > kAnswerSizeLimit) throw tooLarge();
     }
     return bytes;
+}
+
+std::string ShownName(const std::string& name) {
+    static const char* const kHex = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : utf8::Repair(name)) {
+        if (c >= 0x20 && c != 0x7F) {
+            out += static_cast<char>(c);
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else {
+            out += "\\x";
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        }
+    }
+    return out;
 }
 
 std::vector<std::string> SplitLines(const std::string& text) {

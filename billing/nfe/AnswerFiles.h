@@ -32,6 +32,12 @@ inline constexpr std::size_t kAnswerSizeLimit = 1024 * 1024;
 // file (a pipe, a device, a folder) or larger than kAnswerSizeLimit.
 std::string ReadAnswer(const std::string& path);
 
+// A file name as a message shows it: control characters (a line break,
+// ESC, BEL...) written as "\n", "\r", "\t" or "\xHH", so that a name can
+// neither break the box's lines nor send the terminal a command, and bytes
+// that are not UTF-8 repaired.
+std::string ShownName(const std::string& name);
+
 // The lines of a text without their CR LF or LF endings (a last empty line
 // is not a line).
 std::vector<std::string> SplitLines(const std::string& text);

@@ -160,17 +160,29 @@ TickReport AnswerPoller::Tick() {
     }
     missingReturnFolder_.reset();
 
-    // The list is taken once; each class is handled in name order.
-    std::map<AnswerKind, std::vector<std::pair<std::string, std::string>>> found;
+    // The list is taken once; each class is handled in name order. What
+    // stands under an answer's name without being a file (a link, a pipe, a
+    // folder) is never opened: it is set aside like any unusable answer.
+    struct Found {
+        std::string name, id, notAFile;
+        bool operator<(const Found& o) const { return name < o.name; }
+    };
+    std::map<AnswerKind, std::vector<Found>> found;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         std::string name = it->path().filename().string();
         if (name.empty() || name[0] == '.') continue;
-        std::error_code sec;
-        if (!fs::is_regular_file(it->symlink_status(sec))) continue;
         std::string id;
         AnswerKind kind = KindOfAnswer(name, &id);
         // A window still waiting for this answer takes it itself.
-        if (kind != AnswerKind::None && !AnswerAwaited(JoinPath(folder, name))) found[kind].emplace_back(name, id);
+        if (kind == AnswerKind::None || AnswerAwaited(JoinPath(folder, name))) continue;
+        std::error_code sec;
+        fs::file_type type = it->symlink_status(sec).type();
+        if (sec) continue;
+        std::string notAFile = type == fs::file_type::regular     ? ""
+                               : type == fs::file_type::symlink   ? "é um atalho, não um arquivo"
+                               : type == fs::file_type::directory ? "é uma pasta, não um arquivo"
+                                                                  : "não é um arquivo comum";
+        found[kind].push_back({name, id, notAFile});
     }
 
     std::vector<std::string> authorised;
@@ -182,19 +194,20 @@ TickReport AnswerPoller::Tick() {
     for (AnswerKind kind : kOrder) {
         auto& names = found[kind];
         std::sort(names.begin(), names.end());
-        for (const auto& [name, id] : names) {
+        for (const auto& [name, id, notAFile] : names) {
             std::string path = JoinPath(folder, name);
             Outcome outcome;
             notices_.clear();
             try {
-                outcome = Handle(kind, id, path, config, authorised);
+                outcome = notAFile.empty() ? Handle(kind, id, path, config, authorised) : Outcome::Bad(notAFile);
             } catch (const EDatabaseError& e) {
                 outcome = Outcome::Stay();
                 if (databaseProblem.empty())
                     databaseProblem = "Não foi possível gravar no Banco de Dados a resposta do Monitor de NF-e \"" +
-                                      name + "\": " + e.Message() + "\r\nO arquivo será lido novamente.";
+                                      ShownName(name) + "\": " + e.Message() + "\r\nO arquivo será lido novamente.";
             } catch (const Exception& e) {
-                outcome = Outcome::Stay("A resposta do Monitor de NF-e \"" + name + "\" não pôde ser aplicada: " +
+                outcome = Outcome::Stay("A resposta do Monitor de NF-e \"" + ShownName(name) +
+                                        "\" não pôde ser aplicada: " +
                                         e.Message() + "\r\nO arquivo será lido novamente.");
             }
             switch (outcome.kind) {
@@ -228,16 +241,16 @@ TickReport AnswerPoller::Tick() {
     // However many were set aside, one box says so.
     if (setAside.size() == 1) {
         const SetAside& a = setAside.front();
-        report.messages.push_back({"A resposta do Monitor de NF-e \"" + a.name + "\" " + a.why +
-                                       " e não foi aplicada. O arquivo foi guardado em \"" + a.kept + "\".",
+        report.messages.push_back({"A resposta do Monitor de NF-e \"" + ShownName(a.name) + "\" " + a.why +
+                                       " e não foi aplicada. O arquivo foi guardado em \"" + ShownName(a.kept) + "\".",
                                    "Atenção"});
     } else if (!setAside.empty()) {
         constexpr std::size_t kListed = 10;
         std::string text = std::to_string(setAside.size()) +
                            " respostas do Monitor de NF-e não foram aplicadas e foram guardadas à parte na pasta \"" +
-                           ExcludeTrailingPathDelimiter(ExtractFilePath(setAside.front().kept)) + "\":";
+                           ShownName(ExcludeTrailingPathDelimiter(ExtractFilePath(setAside.front().kept))) + "\":";
         for (std::size_t i = 0; i < setAside.size() && i < kListed; ++i)
-            text += "\r\n\"" + setAside[i].name + "\" " + setAside[i].why;
+            text += "\r\n\"" + ShownName(setAside[i].name) + "\" " + setAside[i].why;
         if (setAside.size() > kListed) text += "\r\ne mais " + std::to_string(setAside.size() - kListed) + ".";
         report.messages.push_back({text, "Atenção"});
     }

@@ -269,8 +269,9 @@ void NFeCancellation::Finish(const WaitResult& result) {
         case WaitOutcome::Unusable: {
             std::string kept = MoveInvalid(result.path, config);
             Withdraw();
-            config.Notify("A resposta do Monitor de NF-e \"" + ExtractFileName(result.path) + "\" " + result.problem +
-                              ". O arquivo foi guardado em \"" + kept + "\".\r\nA NF-e não foi alterada.",
+            config.Notify("A resposta do Monitor de NF-e \"" + ShownName(ExtractFileName(result.path)) + "\" " +
+                              result.problem + ". O arquivo foi guardado em \"" + ShownName(kept) +
+                              "\".\r\nA NF-e não foi alterada.",
                           "Erro");
             break;
         }

@@ -92,11 +92,11 @@ bool ParseAnswer(const std::string& bytes, bool errorFile, std::string& result, 
 std::string Unusable(const NFeConfig& config, const std::string& path, const std::string& problem) {
     std::string where;
     try {
-        where = " O arquivo foi movido para \"" + MoveToFolder(path, config.pasta_nfe_erro, "erro") + "\".";
+        where = " O arquivo foi movido para \"" + ShownName(MoveToFolder(path, config.pasta_nfe_erro, "erro")) + "\".";
     } catch (const ENFeError& e) {
-        where = " O arquivo foi mantido em \"" + path + "\". " + e.Message();
+        where = " O arquivo foi mantido em \"" + ShownName(path) + "\". " + e.Message();
     }
-    return "A resposta do Monitor de NF-e \"" + ExtractFileName(path) + "\" " + problem + "." + where;
+    return "A resposta do Monitor de NF-e \"" + ShownName(ExtractFileName(path)) + "\" " + problem + "." + where;
 }
 
 // Starts the wait for the answer to a request written as `requestName`: the

@@ -7,7 +7,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 
+#include "billing/nfe/AnswerFiles.h"
 #include "billing/nfe/NFeError.h"
 #include "platform/rtl/SafeFile.h"
 
@@ -41,18 +43,22 @@ std::string Fitting(const std::string& name, const std::string& tail) {
     return name.substr(from) + tail;
 }
 
-// rename() that fails with EEXIST instead of replacing the target.
+// Tests put a folder on "another file system": a rename into or out of it
+// fails as it would there.
+std::string& OtherFileSystem() {
+    static std::string folder;
+    return folder;
+}
+
+std::string FolderOf(const std::string& path) {
+    return std::filesystem::path(path).parent_path().lexically_normal().string();
+}
+
 int RenameNoReplace(const std::string& from, const std::string& to) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
-    if (errno != EINVAL && errno != ENOSYS) return errno;
-    // A file system without the flag: a second link cannot replace either.
-    if (::link(from.c_str(), to.c_str()) != 0) return errno;
-    if (::unlink(from.c_str()) != 0) {
-        int err = errno;
-        ::unlink(to.c_str());
-        return err;
-    }
-    return 0;
+    const std::string& other = OtherFileSystem();
+    if (!other.empty() && FolderOf(from) != FolderOf(to) && (FolderOf(from) == other || FolderOf(to) == other))
+        return EXDEV;
+    return fileio::RenameNoReplace(from, to);
 }
 
 std::string BaseName(const std::string& path) {
@@ -71,7 +77,42 @@ int RenameFree(const std::string& from, const std::string& folder, const std::st
     }
 }
 
+// Another file system: the file is read as an answer is (never through a
+// link, never waiting on a pipe, never more than an answer's size), written
+// there under a temporary name, private, and given a free name only when
+// complete; the original goes only then, so a failure loses nothing and
+// what cannot be read safely stays where it was.
+std::string CopyAcross(const std::string& path, const std::string& folder) {
+    std::string bytes;
+    try {
+        bytes = ReadAnswer(path);
+    } catch (const Exception& e) {
+        throw Exception("O arquivo " + e.Message() + ".");
+    }
+    std::string name = BaseName(path);
+    for (int n = 0; n <= 9999; ++n) {
+        std::string target = JoinPath(folder, Fitting(name, n == 0 ? std::string() : "." + std::to_string(n)));
+        struct stat st {};
+        if (::lstat(target.c_str(), &st) == 0) continue;
+        fileio::AtomicFile file(target);
+        file.SetNewFileMode(fileio::PrivateFileMode(target), true);
+        file.Write(bytes);
+        if (!file.CommitNoReplace()) continue;
+        if (::unlink(path.c_str()) != 0) {
+            int err = errno;
+            ::unlink(target.c_str());
+            throw Exception(fileio::SystemMessagePtBr(err));
+        }
+        return target;
+    }
+    throw Exception(fileio::SystemMessagePtBr(EEXIST));
+}
+
 }  // namespace
+
+void SetOtherFileSystemForTests(const std::string& folder) {
+    OtherFileSystem() = folder.empty() ? folder : FolderOf(JoinPath(folder, "x"));
+}
 
 std::string RenameToFreeName(const std::string& from, const std::string& folder, const std::string& name,
                              const std::string& ending) {
@@ -87,16 +128,11 @@ std::string MoveToFolder(const std::string& path, const std::string& folder, con
     int err = RenameFree(path, folder, BaseName(path), "", target);
     if (err == 0) return target;
     try {
-        // Another file system: copied whole first, so that a failure loses nothing.
         if (err != EXDEV) throw Exception(fileio::SystemMessage(err));
-        target = JoinPath(folder, Fitting(BaseName(path), ""));
-        for (int n = 1; ::access(target.c_str(), F_OK) == 0; ++n)
-            target = JoinPath(folder, Fitting(BaseName(path), "." + std::to_string(n)));
-        fileio::WriteFileAtomic(target, fileio::ReadFileBytes(path));
-        if (::unlink(path.c_str()) != 0) throw Exception(fileio::SystemMessage(errno));
+        target = CopyAcross(path, folder);
     } catch (const Exception& e) {
-        throw ENFeError("Não foi possível mover o arquivo \"" + path + "\" para a pasta \"" + folder + "\". " +
-                        e.Message());
+        throw ENFeError("Não foi possível mover o arquivo \"" + ShownName(path) + "\" para a pasta \"" +
+                        ShownName(folder) + "\". " + e.Message());
     }
     return target;
 }

@@ -15,13 +15,19 @@ std::string WriteToFolder(const std::string& folder, const std::string& name, co
                           const char* what = "envio");
 
 // Moves the file at `path` into `folder` under its own name, never replacing
-// a file there: a name already taken gets a number at its end
+// a file there (across file systems it is copied, and only when it is an
+// answer-sized regular file read without following a link; the copy is
+// private as the database is): a name already taken gets a number at its end
 // ("x-nfe.err" becomes "x-nfe.err.1"), and a name too
 // long for the file system is shortened at its start so the whole fits.
 // Returns its new path. Raises ENFeError, the file
 // staying where it was, when the folder is not set or missing or the file
 // cannot be moved. `what` names the folder in messages ("erro").
 std::string MoveToFolder(const std::string& path, const std::string& folder, const char* what);
+
+// For tests: renames into or out of `folder` fail as between two file
+// systems, so that moves there take the copying road ("" for none).
+void SetOtherFileSystemForTests(const std::string& folder);
 
 // Renames `from` to the name `name` + `ending` in `folder`, or the first free
 // name that fits (see MoveToFolder); never replaces a file. Returns the new

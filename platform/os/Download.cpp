@@ -33,6 +33,34 @@ size_t WriteBody(char* data, size_t size, size_t count, void* user) {
     return n;
 }
 
+// What went wrong, as the user reads it: what failed, not libcurl's words.
+std::string ReasonOf(CURLcode code, const std::string& detail) {
+    switch (code) {
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+        return "o certificado do site não pôde ser verificado (" + detail + ")";
+    case CURLE_SSL_CONNECT_ERROR:
+        return "a conexão segura (TLS) com o site falhou (" + detail + ")";
+    case CURLE_PARTIAL_FILE:
+    case CURLE_RECV_ERROR:
+    case CURLE_GOT_NOTHING:
+        return "a transferência foi interrompida e o arquivo chegou incompleto";
+    case CURLE_OPERATION_TIMEDOUT:
+        return "o site não respondeu a tempo";
+    case CURLE_COULDNT_RESOLVE_HOST:
+        return "o endereço do site não foi encontrado";
+    case CURLE_COULDNT_CONNECT:
+        return "não foi possível conectar ao site";
+    case CURLE_UNSUPPORTED_PROTOCOL:
+    case CURLE_TOO_MANY_REDIRECTS:
+        return "o site redirecionou para um endereço não aceito (" + detail + ")";
+    default:
+        return "falha na transferência (" + detail + ")";
+    }
+}
+
 bool StartsWithHttps(const std::string& url) {
     return url.size() >= 8 && (url.compare(0, 8, "https://") == 0 || url.compare(0, 8, "HTTPS://") == 0);
 }
@@ -43,13 +71,18 @@ DownloadResult Download(const std::string& url, const DownloadSink& sink, const 
     DownloadResult result;
     if (options.httpsOnly && !StartsWithHttps(url)) {
         result.error = "only https addresses are accepted";
+        result.reason = "o endereço não começa com https://";
         return result;
     }
     const CurlLibrary* lib = Curl(result.error);
-    if (lib == nullptr) return result;
+    if (lib == nullptr) {
+        result.reason = result.error;
+        return result;
+    }
     CURL* curl = lib->easy_init();
     if (curl == nullptr) {
         result.error = "libcurl could not start a transfer";
+        result.reason = "a biblioteca de transferência (libcurl) não pôde iniciar";
         return result;
     }
     Transfer transfer;
@@ -81,16 +114,22 @@ DownloadResult Download(const std::string& url, const DownloadSink& sink, const 
     lib->easy_cleanup(curl);
 
     if (code != CURLE_OK) {
-        if (transfer.refused && options.maxBytes != 0 && transfer.received > options.maxBytes)
+        if (transfer.refused && options.maxBytes != 0 && transfer.received > options.maxBytes) {
             result.error = "the file is larger than " + std::to_string(options.maxBytes) + " bytes";
-        else if (transfer.refused)
+            result.reason = "o arquivo tem mais de " + std::to_string(options.maxBytes) + " bytes";
+        } else if (transfer.refused) {
             result.error = "the transfer was stopped";
-        else
+            result.reason = "a transferência foi interrompida pelo programa";
+        } else {
             result.error = errorBuffer[0] != '\0' ? std::string(errorBuffer) : std::string(lib->easy_strerror(code));
+            result.reason = ReasonOf(code, result.error);
+        }
         return result;
     }
     if (result.status < 200 || result.status > 299) {
         result.error = "HTTP status " + std::to_string(result.status);
+        result.reason = result.status == 404 ? "o arquivo não existe no site (HTTP 404)"
+                                             : "o site respondeu com o código HTTP " + std::to_string(result.status);
         return result;
     }
     result.ok = true;

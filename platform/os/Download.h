@@ -37,7 +37,8 @@ struct DownloadOptions {
 struct DownloadResult {
     bool ok = false;
     long status = 0;    // the HTTP status, 0 when no answer came
-    std::string error;  // why it failed, for a log or a message
+    std::string error;   // why it failed, for a log
+    std::string reason;  // the same in Portuguese, for a message the user reads
 };
 
 // Receives the body piece by piece; false stops the transfer (a failure).

@@ -48,6 +48,19 @@ std::string TempPrefix(const fs::path& target) { return "." + target.filename().
 
 }  // namespace
 
+int RenameNoReplace(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return errno;
+    // A file system without the flag: a second link cannot replace either.
+    if (::link(from.c_str(), to.c_str()) != 0) return errno;
+    if (::unlink(from.c_str()) != 0) {
+        int err = errno;
+        ::unlink(to.c_str());
+        return err;
+    }
+    return 0;
+}
+
 void SetWriteStepHook(WriteStepHook hook) { Hook() = std::move(hook); }
 
 void NoteWriteStep(WriteStep step, int fd, const std::string& target) {
@@ -118,6 +131,37 @@ unsigned PrivateFileMode(const std::string& path) {
     struct stat st {};
     if (::stat(folder.empty() ? "." : folder.c_str(), &st) == 0 && (st.st_mode & S_ISGID) != 0) return 0660;
     return 0600;
+}
+
+unsigned PrivateFolderMode(const std::string& path) {
+    return PrivateFileMode(path) == 0660 ? 02770 : 0700;
+}
+
+int MakeFolders(const std::string& path) {
+    fs::path full = fs::path(path).lexically_normal();
+    fs::path made;
+    for (const fs::path& part : full) {
+        made /= part;
+        if (part.empty() || part == "/" || part == "." || part == "..") continue;
+        if (::mkdir(made.c_str(), 0700) == 0) {
+            // mkdir's mode passes through the umask; the rule's does not.
+            if (::chmod(made.c_str(), PrivateFolderMode(made.string())) != 0) return errno;
+            continue;
+        }
+        int err = errno;
+        struct stat st {};
+        if (err == EEXIST && ::stat(made.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) continue;
+        return err == EEXIST ? ENOTDIR : err;
+    }
+    return 0;
+}
+
+void RefuseNonRegularTarget(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)) return;
+    const char* what = S_ISFIFO(st.st_mode) ? "um pipe (FIFO)" : S_ISSOCK(st.st_mode) ? "um socket" : "um dispositivo";
+    throw EFCreateError("O arquivo \"" + path + "\" não foi gravado: com esse nome existe " + what +
+                        ", não um arquivo comum, e nada é gravado nele. Escolha outro nome de arquivo.");
 }
 
 AtomicFile::AtomicFile(std::string target) : target_(target), shownName_(std::move(target)) {
@@ -200,8 +244,18 @@ void AtomicFile::Write(const void* data, std::size_t size) {
     NoteWriteStep(WriteStep::AfterWrite, fd_, target_);
 }
 
-void AtomicFile::Commit() {
-    if (committed_) return;
+void AtomicFile::Commit() { Finish(true); }
+
+bool AtomicFile::CommitNoReplace() {
+    if (direct_) {
+        Discard();
+        return false;
+    }
+    return Finish(false);
+}
+
+bool AtomicFile::Finish(bool replace) {
+    if (committed_) return true;
     auto fail = [this](int err) {
         Discard();
         throw EWriteError("Cannot write file \"" + shownName_ + "\". " + SystemMessage(err));
@@ -212,7 +266,7 @@ void AtomicFile::Commit() {
         fd_ = -1;
         committed_ = true;
         if (::close(fd) != 0) throw EWriteError("Cannot write file \"" + shownName_ + "\". " + SystemMessage(errno));
-        return;
+        return true;
     }
 
     if (targetExisted_) {
@@ -228,7 +282,13 @@ void AtomicFile::Commit() {
     fd_ = -1;
     if (::close(fd) != 0) fail(errno);
     NoteWriteStep(WriteStep::BeforeRename, -1, target_);
-    if (::rename(temp_.c_str(), target_.c_str()) != 0) fail(errno);
+    if (replace) {
+        if (::rename(temp_.c_str(), target_.c_str()) != 0) fail(errno);
+    } else if (int err = RenameNoReplace(temp_, target_); err != 0) {
+        if (err != EEXIST) fail(err);
+        Discard();
+        return false;
+    }
     committed_ = true;
     NoteWriteStep(WriteStep::AfterRename, -1, target_);
 
@@ -239,6 +299,7 @@ void AtomicFile::Commit() {
         ::fsync(dfd);
         ::close(dfd);
     }
+    return true;
 }
 
 void AtomicFile::Discard() noexcept {

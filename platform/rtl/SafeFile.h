@@ -40,6 +40,10 @@ public:
     // EWriteError when any step fails; the temporary file is then removed
     // and the target keeps its old content.
     void Commit();
+    // The same, except that a file already at the target (of any kind) is
+    // never replaced nor written: false then, with the temporary file
+    // removed, so the caller can try another name.
+    bool CommitNoReplace();
     // Removes the temporary file (also what the destructor does).
     void Discard() noexcept;
 
@@ -61,6 +65,8 @@ public:
     bool Direct() const { return direct_; }
 
 private:
+    bool Finish(bool replace);
+
     std::string target_;
     std::string shownName_;  // the name as given, for messages
     std::string temp_;
@@ -80,6 +86,23 @@ private:
 // folder an administrator set up for a group of users to share).
 unsigned PrivateFileMode(const std::string& path);
 
+// The permission bits of a folder the program makes, by the same rule:
+// 0700, or 02770 when its parent is set-group-ID (the group's folder, and
+// what is made inside it stays the group's).
+unsigned PrivateFolderMode(const std::string& path);
+
+// Makes the folder and whatever parents it lacks, each with
+// PrivateFolderMode whatever the umask; folders already there are left as
+// they are. 0, or the errno of the step that failed.
+int MakeFolders(const std::string& path);
+
+// For a file the user names to save into (a report): raises EFCreateError,
+// in Portuguese, when a pipe, a device or a socket stands at `path` (also
+// behind a link). Written there, the bytes would go to whoever reads the
+// pipe or the device, or wait for ever on a pipe nobody reads; it is never
+// opened. A missing name, a regular file or a link to one passes.
+void RefuseNonRegularTarget(const std::string& path);
+
 // The whole content of a file. EFOpenError "Cannot open file \"%s\". <reason>"
 // or EReadError.
 std::string ReadFileBytes(const std::string& path);
@@ -87,6 +110,10 @@ std::string ReadFileBytes(const std::string& path);
 // Replaces (or creates) the file with exactly `bytes`, atomically as above;
 // a file it creates gets PrivateFileMode when `privateNewFile`.
 void WriteFileAtomic(const std::string& path, std::string_view bytes, bool privateNewFile = false);
+
+// rename() that never replaces what is at `to`: 0, or the errno (EEXIST
+// when the name is taken).
+int RenameNoReplace(const std::string& from, const std::string& to);
 
 // The system's message for an errno value ("No such file or directory").
 std::string SystemMessage(int err);

@@ -2,6 +2,15 @@
 // reader and Free Pascal's reading of the component stream as oracles.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <thread>
+
 #include <filesystem>
 #include <memory>
 
@@ -172,6 +181,20 @@ int32_t At(const std::string& Bytes, size_t Offset) {
     return static_cast<int32_t>(v);
 }
 
+// One of each file device, named by the file it writes.
+struct DeviceCase {
+    std::string name;
+    std::unique_ptr<TrpFileDevice> device;
+};
+std::vector<DeviceCase> EveryFileDevice() {
+    std::vector<DeviceCase> cases;
+    cases.push_back({"Report.pdf", std::make_unique<TrpPDFDevice>(nullptr)});
+    cases.push_back({"Report.txt", std::make_unique<TrpTextFileDevice>(nullptr)});
+    cases.push_back({"Relatorio.txt", std::make_unique<TrpReportTextFileDevice>(nullptr)});
+    cases.push_back({"Report.rpa", std::make_unique<TrpArchiveDevice>(nullptr)});
+    return cases;
+}
+
 }  // namespace
 
 TEST(ArchiveDevice, IndexesThePagesAndStoresThemAsComponentStreams) {
@@ -232,7 +255,6 @@ TEST(ArchiveDevice, ACancelledJobLeavesNeitherTheArchiveNorItsTemporaryFile) {
     device.StartJob();
     const std::string temp = device.TempFileName();
     EXPECT_EQ(std::filesystem::path(temp).filename().string().rfind("arc", 0), 0u) << temp;
-    EXPECT_TRUE(std::filesystem::exists(temp));
     device.ReceivePage(pages[0].get());
     device.CancelJob();
     EXPECT_FALSE(device.Busy());
@@ -250,15 +272,7 @@ TEST(FileDevices, ALinkAtTheReportsNameIsReplacedAndWhatItPointsAtIsUntouched) {
     testsupport::WriteAll(victim, "SQLite format 3");
     std::unique_ptr<TrpPage> page(NewPage(1, true));
     Saved(page.get(), "Nota 101", 1, 1);
-    struct Case {
-        const char* name;
-        std::unique_ptr<TrpFileDevice> device;
-    };
-    std::vector<Case> cases;
-    cases.push_back({"Report.pdf", std::make_unique<TrpPDFDevice>(nullptr)});
-    cases.push_back({"Report.txt", std::make_unique<TrpTextFileDevice>(nullptr)});
-    cases.push_back({"Report.rpa", std::make_unique<TrpArchiveDevice>(nullptr)});
-    for (Case& c : cases) {
+    for (DeviceCase& c : EveryFileDevice()) {
         const std::string link = dir.file(c.name);
         std::filesystem::create_symlink(victim, link);
         Job(*c.device, link, {page.get()});
@@ -266,4 +280,77 @@ TEST(FileDevices, ALinkAtTheReportsNameIsReplacedAndWhatItPointsAtIsUntouched) {
         EXPECT_GT(std::filesystem::file_size(link), 0u) << c.name;
     }
     EXPECT_EQ(testsupport::ReadAll(victim), "SQLite format 3");
+}
+
+// The archive's page file is nameless once open: programs killed in the
+// middle of a job, at each page, leave no "arc*.tmp" in the temporary folder.
+TEST(ArchiveDevice, JobsKilledMidwayLeaveNoPageFileBehind) {
+    testsupport::TempDir dir;
+    const std::string temp = dir.file("tmp");
+    std::filesystem::create_directory(temp);
+    Pages pages;
+    for (int i = 1; i <= 3; ++i) {
+        pages.emplace_back(NewPage(i, i == 3));
+        AddText(pages.back().get(), "Página " + std::to_string(i), 1000, 1000);
+    }
+    for (int killedAfter = 0; killedAfter <= 3; ++killedAfter) {
+        EXPECT_TRUE(testsupport::KilledInChild([&] {
+            ::setenv("TMPDIR", temp.c_str(), 1);
+            TrpArchiveDevice device(nullptr);
+            device.SetFileName(dir.file("r.raf"));
+            device.StartJob();
+            for (int i = 0; i < killedAfter; ++i) device.ReceivePage(pages[static_cast<size_t>(i)].get());
+            ::raise(SIGKILL);
+        }));
+    }
+    std::vector<std::string> left;
+    for (const auto& e : std::filesystem::directory_iterator(temp)) left.push_back(e.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{});
+}
+
+// A report saved to a name where a pipe, or a link to a pipe, already stands
+// is refused with a message naming it, for every file device, and the pipe
+// is never opened for writing: its reader finds nothing in it.
+TEST(FileDevices, APipeAtTheReportsNameIsRefusedAndNeverWritten) {
+    testsupport::TempDir dir;
+    std::unique_ptr<TrpPage> page(NewPage(1, true));
+    Saved(page.get(), "Nota 101", 1, 1);
+    const std::string fifo = dir.file("listagem");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::filesystem::create_symlink(fifo, dir.file("atalho"));
+    // Another user's reader, which takes whatever comes (so that a fault
+    // shows as bytes read, not as a job stalled on a full pipe).
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    std::atomic<bool> stop{false};
+    std::atomic<long> received{0};
+    std::thread drain([&] {
+        char buffer[4096];
+        while (!stop) {
+            ssize_t n = ::read(reader, buffer, sizeof buffer);
+            if (n > 0) received += n;
+            else std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    for (DeviceCase& c : EveryFileDevice()) {
+        for (const std::string& name : {fifo, dir.file("atalho")}) {
+            SCOPED_TRACE(c.name + " " + name);
+            try {
+                Job(*c.device, name, {page.get()});
+                ADD_FAILURE() << "written";
+            } catch (const Exception& e) {
+                EXPECT_NE(e.Message().find("\"" + name + "\" não foi gravado: com esse nome existe um pipe (FIFO)"),
+                          std::string::npos)
+                    << e.Message();
+            }
+            EXPECT_FALSE(c.device->Busy());
+        }
+    }
+    stop = true;
+    drain.join();
+    char rest[4096];
+    for (ssize_t n; (n = ::read(reader, rest, sizeof rest)) > 0;) received += n;
+    EXPECT_EQ(received, 0) << "the pipe was written";
+    ::close(reader);
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
 }

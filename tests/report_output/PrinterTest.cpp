@@ -2,10 +2,13 @@
 // queue is sent, and the document brackets.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include "report/rpExcept.h"
 #include "report/rpRTTI.h"
 #include "report_output/rpPrinter.h"
 #include "tests/report_output/PrinterTestSupport.h"
+#include "tests/support/TestSupport.h"
 
 using printertest::FakeBackend;
 using printertest::ImageSink;
@@ -182,6 +185,25 @@ TEST_F(PrinterTest, TheScreenCannotPrintAndARefusingQueueIsReported) {
     laser.EndDoc();
     ASSERT_EQ(backend_.Jobs.size(), 1u);
     EXPECT_EQ(backend_.Jobs[0].Head.substr(0, 5), "%PDF-") << "the queue is sent a PDF";
+}
+
+// Printing to a file whose name a pipe already holds is refused before
+// anything is opened, as a file device's save is.
+TEST_F(PrinterTest, PrintingToAFileWhereAPipeStandsIsRefused) {
+    testsupport::TempDir dir;
+    const std::string fifo = dir.file("saida.pdf");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    auto p = Laser();
+    p->SetOutputFileName(fifo);
+    try {
+        p->BeginDoc();
+        FAIL() << "printed into the pipe";
+    } catch (const Exception& e) {
+        EXPECT_NE(e.Message().find("\"" + fifo + "\" não foi gravado: com esse nome existe um pipe (FIFO)"),
+                  std::string::npos)
+            << e.Message();
+    }
+    EXPECT_FALSE(p->Printing());
 }
 
 TEST_F(PrinterTest, ThePropertiesDialogChangesTheSettingsAndTellsSo) {

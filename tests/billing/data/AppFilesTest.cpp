@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
+
+#include <sys/stat.h>
 
 using billing::data::AppFiles;
 
@@ -102,4 +105,25 @@ TEST(AppFiles, EnsureFoldersCreatesMissingUserFolders) {
     f.EnsureFolders();
     EXPECT_TRUE(std::filesystem::is_directory(home + "/.config/faturamento"));
     EXPECT_TRUE(std::filesystem::is_directory(home + "/.local/share/faturamento"));
+}
+
+// The folders made for the INI file and the database follow the database's
+// own rule whatever the umask: the owner's alone, or the group's under a
+// set-group-ID folder (a shared home for a group of clerks).
+TEST(AppFiles, MadeFoldersArePrivateOrTheGroupsUnderASetGroupIdFolder) {
+    mode_t old = ::umask(022);
+    for (unsigned homeMode : {0755u, 02775u}) {
+        SCOPED_TRACE(homeMode);
+        testsupport::TempDir dir;
+        std::string home = dir.path().string();
+        ASSERT_EQ(::chmod(home.c_str(), homeMode), 0);
+        AppFiles f("/usr/bin/faturamento", {}, Env({{"HOME", home}}), Writable(false));
+        f.EnsureFolders();
+        for (const char* made : {"/.config", "/.config/faturamento", "/.local", "/.local/share/faturamento"}) {
+            struct stat st {};
+            ASSERT_EQ(::stat((home + made).c_str(), &st), 0) << made;
+            EXPECT_EQ(st.st_mode & 07777, homeMode == 02775u ? 02770u : 0700u) << made;
+        }
+    }
+    ::umask(old);
 }

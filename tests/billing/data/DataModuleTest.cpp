@@ -267,6 +267,34 @@ TEST_F(DataModule, ADatabaseTheProgramCannotWriteIsReportedAndLeftAlone) {
     EXPECT_TRUE(dm->Abrir_Banco_Dados());
 }
 
+// A link left at the engine's journal name blocks every open with "unable to
+// open database file": the message names the cause and the file to remove,
+// whether the link leads nowhere, to another file or to a folder; once it is
+// removed the database opens.
+TEST_F(DataModule, ALinkAtTheJournalsNameIsNamedWithTheFileToRemove) {
+    ASSERT_TRUE(CreateDatabaseFile(path));
+    std::string before = DumpFile(path);
+    const std::string journal = path + "-journal";
+    testsupport::WriteAll(dir.file("outro"), "x");
+    for (const std::string& target : {dir.file("nenhum"), dir.file("outro"), dir.path().string()}) {
+        SCOPED_TRACE(target);
+        std::filesystem::create_symlink(target, journal);
+        try {
+            dm->Abrir_Banco_Dados();
+            ADD_FAILURE() << "opened";
+        } catch (const Exception& e) {
+            EXPECT_NE(e.Message().find("atalho (link simbólico)"), std::string::npos) << e.Message();
+            EXPECT_NE(e.Message().find("Remova \"" + journal + "\""), std::string::npos) << e.Message();
+        }
+        EXPECT_FALSE(dm->ADOConnection->Connected());
+        EXPECT_TRUE(std::filesystem::is_symlink(journal)) << "the clerk removes it, not the program";
+        std::filesystem::remove(journal);
+    }
+    EXPECT_EQ(DumpFile(path), before);
+    EXPECT_EQ(testsupport::ReadAll(dir.file("outro")), "x");
+    EXPECT_TRUE(dm->Abrir_Banco_Dados());
+}
+
 // ---------------------------------------------------------------------------
 // Compaction
 

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <filesystem>
 #include <set>
+#include <sys/stat.h>
 #include <thread>
 
 #include <QTest>
@@ -79,6 +80,28 @@ TEST_F(MainWindow, FirstShowRunsTheReleaseCheckSeamAndMakesTheNFeFolders) {
     EXPECT_EQ(checks, 1);
     for (const char* sub : {"NFE", "NFE/Envio", "NFE/Retorno", "NFE/Arquivo", "NFE/Temp", "NFE/Certificado"})
         EXPECT_TRUE(fs::is_directory(dir.path() / sub)) << sub;
+}
+
+// A shared install: the program's folder is set-group-ID for the clerks'
+// group and the umask the usual 022. The NF-e folders follow the database's
+// rule: the group's (so a second clerk writes requests there too) in such a
+// folder, the owner's alone in any other.
+TEST_F(MainWindow, TheNFeFoldersAreTheGroupsInASharedFolderAndPrivateElsewhere) {
+    const char* subs[] = {"NFE", "NFE/Envio", "NFE/Retorno", "NFE/Arquivo", "NFE/Temp", "NFE/Certificado"};
+    mode_t old = ::umask(022);
+    Create();
+    for (unsigned folderMode : {02775u, 0755u}) {
+        SCOPED_TRACE(folderMode);
+        fs::remove_all(dir.path() / "NFE");
+        ASSERT_EQ(::chmod(dir.path().c_str(), folderMode), 0);
+        window->Cria_Pastas_NFE();
+        for (const char* sub : subs) {
+            struct stat st {};
+            ASSERT_EQ(::stat((dir.path() / sub).c_str(), &st), 0) << sub;
+            EXPECT_EQ(st.st_mode & 07777, folderMode == 02775u ? 02770u : 0700u) << sub;
+        }
+    }
+    ::umask(old);
 }
 
 TEST_F(MainWindow, TheBuiltInUserLogsInOnAFreshDatabaseAndTheAnswerTimerStarts) {

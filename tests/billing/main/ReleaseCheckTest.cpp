@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 
 #include "billing/main/ReleaseCheck.h"
 #include "billing/main/uoskerun.h"
@@ -137,12 +138,61 @@ TEST_F(Release, ANewerVersionIsOfferedAndNoLeavesEverythingAsItWas) {
 TEST_F(Release, YesWithoutTheProgramOnTheSiteChangesNothing) {
     Publish("1.5");
     dialogs.Expect(kQuestion, mrYes);
+    dialogs.Expect("\"faturamento.sha256\" não pôde ser baixado: o arquivo não existe no site (HTTP 404)", mrOk,
+                   "Atenção");
     EXPECT_EQ(Check(), Outcome::Unavailable);
     // A digest without its program.
     server.Serve("/site/faturamento.sha256", Sha256sumLine("x", "faturamento"));
     dialogs.Expect(kQuestion, mrYes);
+    dialogs.Expect("o arquivo não existe no site (HTTP 404).\r\nO programa não foi alterado.", mrOk, "Atenção");
     EXPECT_EQ(Check(), Outcome::Unavailable);
     ExpectUntouched();
+}
+
+// Once the clerk has said Yes, a failure is never silent: a download cut
+// short, a certificate that fails verification on the program's address, a
+// checksum file without a checksum each say what failed, and the installed
+// program stays as it was.
+TEST_F(Release, EveryFailureAfterYesSaysWhatFailed) {
+    Publish("1.5");
+    std::string bytes(200000, 'n');
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        const char* said;
+    };
+    const std::vector<Case> cases = {
+        {"cut short",
+         [&] {
+             PublishProgram(bytes, bytes);
+             testsupport::HttpServer::Response cut;
+             cut.body = bytes;
+             cut.cutAfter = 70000;
+             server.Serve("/site/faturamento", cut);
+         },
+         "a transferência foi interrompida e o arquivo chegou incompleto"},
+        {"certificate",
+         [&] {
+             PublishProgram(bytes, bytes);
+             // The version and checksum files trust the site; the program's
+             // download checks against the system's store, which does not.
+             settings.trustedCertificates.clear();
+             settings.check.trustedCertificates = testsupport::HttpServer::CertificateFile();
+         },
+         "o certificado do site não pôde ser verificado"},
+        {"no checksum",
+         [&] { server.Serve("/site/faturamento.sha256", "<html>não encontrado</html>"); },
+         "o arquivo de conferência \"faturamento.sha256\" do site não traz a soma SHA-256"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.arrange();
+        dialogs.Expect(kQuestion, mrYes);
+        dialogs.Expect(std::string("Não foi possível baixar a nova versão do programa: ") + c.said, mrOk, "Atenção");
+        EXPECT_EQ(Check(), Outcome::Unavailable);
+        dialogs.Verify();
+        ExpectUntouched();
+    }
 }
 
 TEST_F(Release, ADownloadThatDoesNotMatchItsDigestIsDiscarded) {
@@ -163,6 +213,7 @@ TEST_F(Release, AServerThatClosesInTheMiddleOfTheProgramChangesNothing) {
     cut.cutAfter = 70000;
     server.Serve("/site/faturamento", cut);
     dialogs.Expect(kQuestion, mrYes);
+    dialogs.Expect("o arquivo chegou incompleto.\r\nO programa não foi alterado.", mrOk, "Atenção");
     EXPECT_EQ(Check(), Outcome::Unavailable);
     ExpectUntouched();
 }

@@ -386,11 +386,12 @@ TEST_F(Poller, AMissingReturnFolderIsToldOncePerFolder) {
     EXPECT_EQ(Tick().messages.size(), 1u) << "missing again after it was found";
 }
 
+// (A folder under an answer's name is set aside: see OtherFileSystemTest.)
 TEST_F(Poller, OtherFilesAndFoldersInTheReturnFolderAreLeftAlone) {
     std::string key = nfetest::InsertInvoice(conn, 1, 55, EncodeDate(2010, 6, 15));
     Place(key + "-sit.xml", "<retConsSitNFe/>");
     Place("." + key + "-nfe.err", "escondido");
-    fs::create_directory(folders.retorno + "/" + key + "-nfe.err");
+    fs::create_directory(folders.retorno + "/" + key + "-pasta");
     TickReport r = Tick();
     EXPECT_EQ(r.handled + r.quarantined + r.waiting, 0);
     EXPECT_EQ(State(key), "Em Digitação");

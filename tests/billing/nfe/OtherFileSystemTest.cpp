@@ -1,0 +1,215 @@
+// Answers set aside when the error folder lies on another file system than
+// the return folder (a rename there fails with EXDEV and the file has to be
+// copied), and answers that are no files at all. What stands under an
+// answer's name may be a pipe nobody writes, a link to /dev/zero or a link
+// to the clerk's own private database: none may hang the program, grow it
+// without end or end up readable in the error folder.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "billing/nfe/AnswerFiles.h"
+#include "billing/nfe/SendFolder.h"
+#include "tests/billing/nfe/PollerFixture.h"
+
+using namespace billing::nfe;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kSecret = "senha do banco de dados";
+
+long ResidentBytes() {
+    long pages = 0, resident = 0;
+    std::ifstream("/proc/self/statm") >> pages >> resident;
+    return resident * ::sysconf(_SC_PAGESIZE);
+}
+
+// Runs Work in a forked child that is ended when it blocks for good (an
+// alarm) or grows by 256 MB (a watchdog on its resident size): the exit
+// status the parent gets is 0 only when Work returned. Nothing is asserted
+// on the time taken.
+int RunBounded(const std::function<void()>& Work) {
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::alarm(20);
+        long start = ResidentBytes();
+        std::thread([start] {
+            for (;;) {
+                if (ResidentBytes() - start > (256L << 20)) ::_exit(86);
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+        }).detach();
+        Work();
+        ::_exit(0);
+    }
+    int status = -1;
+    ::waitpid(pid, &status, 0);
+    return status;
+}
+
+bool HasControlCharacter(const std::string& text) {
+    for (unsigned char c : text)
+        if (c < 0x20 && c != '\r' && c != '\n') return true;
+    return false;
+}
+
+class OtherFileSystem : public nfetest::PollerFixture {
+protected:
+    void SetUp() override {
+        PollerFixture::SetUp();
+        secret = dir.file("faturamento-privado.db");
+        testsupport::WriteAll(secret, kSecret);
+        fs::permissions(secret, fs::perms(0600));
+        SetOtherFileSystemForTests(folders.erro);
+    }
+    void TearDown() override { SetOtherFileSystemForTests(""); }
+    // Everything the error folder holds, hidden files included.
+    std::vector<std::string> ErrorFolder() {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(folders.erro)) names.push_back(e.path().filename().string());
+        return names;
+    }
+    // A copy of the private file's bytes, not the link itself moved there.
+    bool SecretCopied() {
+        for (const auto& e : fs::directory_iterator(folders.erro))
+            if (fs::is_regular_file(e.symlink_status()) &&
+                testsupport::ReadAll(e.path().string()).find(kSecret) != std::string::npos)
+                return true;
+        return false;
+    }
+    // Each way an answer leaves for the error folder, for each thing that
+    // may stand under its name.
+    void RoadsOfOneFolder(const std::string& pass);
+    std::string secret;
+};
+
+}  // namespace
+
+// The road every caller takes (the poller's bad answers, a wait's unusable
+// answer, a handled answer): a regular answer is copied whole, private, and
+// only then removed; a pipe, a link to a device and a link to a private file
+// are never opened, stay in the return folder and are told about. Once with
+// the test switch, once with the error folder on a real tmpfs (/dev/shm)
+// where the machine has one apart from the temporary folder.
+TEST_F(OtherFileSystem, OnlyASmallRegularAnswerIsCopiedAcrossAndTheCopyIsPrivate) {
+    ::umask(022);
+    struct stat tmp {}, shm {};
+    bool tmpfs = ::stat(folders.retorno.c_str(), &tmp) == 0 && ::stat("/dev/shm", &shm) == 0 && tmp.st_dev != shm.st_dev;
+    for (const std::string pass : {"switch", "tmpfs"}) {
+        if (pass == "tmpfs" && !tmpfs) continue;
+        std::string shmFolder;
+        if (pass == "tmpfs") {
+            char pattern[] = "/dev/shm/fat-erro-XXXXXX";
+            ASSERT_NE(::mkdtemp(pattern), nullptr);
+            shmFolder = pattern;
+            SetOtherFileSystemForTests("");
+            folders.erro = config.pasta_nfe_erro = shmFolder;
+        }
+        struct Cleanup {
+            std::string folder;
+            ~Cleanup() {
+                std::error_code ec;
+                if (!folder.empty()) fs::remove_all(folder, ec);
+            }
+        } cleanup{shmFolder};
+        RoadsOfOneFolder(pass);
+    }
+}
+
+void OtherFileSystem::RoadsOfOneFolder(const std::string& pass) {
+    struct Case {
+        const char* name;
+        std::function<void(const std::string&)> make;
+        bool copied;
+    };
+    const std::vector<Case> cases = {
+        {"pipe", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }, false},
+        {"zero", [](const std::string& p) { fs::create_symlink("/dev/zero", p); }, false},
+        {"private", [this](const std::string& p) { fs::create_symlink(secret, p); }, false},
+        {"answer", [](const std::string& p) { testsupport::WriteAll(p, "<retCancNFe><cStat>101</cStat></retCancNFe>"); },
+         true},
+    };
+    for (const char* road : {"invalid", "handled"}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(pass + " " + road + " " + c.name);
+            std::string name = pass + "-" + c.name + "-" + road + "-can.xml";
+            std::string path = folders.retorno + "/" + name;
+            c.make(path);
+            std::string said = dir.file("said.txt");
+            int status = RunBounded([&] {
+                std::string text = std::string(road) == "invalid" ? MoveInvalid(path, config) : MoveHandled(path, config);
+                testsupport::WriteAll(said, text);
+            });
+            ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+                << (WIFSIGNALED(status) ? "hung on it" : "grew without end or failed");
+            std::string text = testsupport::ReadAll(said);
+            std::string copy = folders.erro + "/" + name + (std::string(road) == "invalid" ? ".invalid" : "");
+            if (c.copied) {
+                EXPECT_FALSE(fs::exists(fs::symlink_status(path)));
+                ASSERT_TRUE(fs::is_regular_file(fs::symlink_status(copy))) << text;
+                struct stat st {};
+                ASSERT_EQ(::stat(copy.c_str(), &st), 0);
+                EXPECT_EQ(st.st_mode & 07777, 0600u);
+                EXPECT_EQ(testsupport::ReadAll(copy), "<retCancNFe><cStat>101</cStat></retCancNFe>");
+            } else {
+                EXPECT_FALSE(fs::exists(fs::symlink_status(copy)));
+                // Left in its folder, renamed out of every later look.
+                std::string left = std::string(road) == "invalid" ? text : path + ".handled";
+                EXPECT_EQ(fs::path(left).parent_path(), fs::path(folders.retorno)) << text;
+                EXPECT_TRUE(fs::exists(fs::symlink_status(left))) << text;
+                EXPECT_FALSE(fs::exists(fs::symlink_status(path)));
+                if (std::string(road) == "handled") {
+                    EXPECT_NE(text.find(name), std::string::npos) << text;
+                }
+            }
+        }
+    }
+    EXPECT_FALSE(SecretCopied());
+    for (const std::string& n : ErrorFolder()) EXPECT_NE(n[0], '.') << "a temporary copy was left: " << n;
+    EXPECT_EQ(testsupport::ReadAll(secret), kSecret);
+}
+
+// Links, pipes and folders under answers' names are set aside at the first
+// tick with one box, and never told again; names with line breaks, ESC or
+// BEL are shown escaped. Both with the error folder on the same file
+// system (moved there) and on another one (left renamed in place).
+TEST_F(OtherFileSystem, AnswersThatAreNoFilesAreSetAsideOnceAndOddNamesAreEscaped) {
+    for (bool across : {true, false}) {
+        SCOPED_TRACE(across ? "another file system" : "the same file system");
+        SetOtherFileSystemForTests(across ? folders.erro : "");
+        std::string k = across ? "1" : "2";
+        std::string key1 = nfetest::InsertInvoice(conn, 1, across ? 71 : 81, EncodeDate(2010, 6, 15));
+        std::string key2 = nfetest::InsertInvoice(conn, 1, across ? 72 : 82, EncodeDate(2010, 6, 15));
+        std::string key3 = nfetest::InsertInvoice(conn, 1, across ? 73 : 83, EncodeDate(2010, 6, 15));
+        fs::create_symlink(secret, folders.retorno + "/" + key1 + "-nfe.err");
+        ASSERT_EQ(::mkfifo((folders.retorno + "/" + key2 + "-num-lot.xml").c_str(), 0600), 0);
+        fs::create_directory(folders.retorno + "/" + key3 + "-nfe.err");
+        std::string odd = k + "\n\x1b[2J\x07-nfe.err";
+        Place(odd, "Rejeição");
+
+        billing::nfe::TickReport r = Tick();
+        EXPECT_EQ(r.quarantined, 4) << Messages(r);
+        ASSERT_EQ(r.messages.size(), 1u) << Messages(r);
+        const std::string& text = r.messages[0].text;
+        EXPECT_FALSE(HasControlCharacter(text)) << text;
+        EXPECT_NE(text.find(k + "\\n\\x1B[2J\\x07-nfe.err"), std::string::npos) << text;
+        EXPECT_NE(text.find(key1 + "-nfe.err\" é um atalho"), std::string::npos) << text;
+        EXPECT_NE(text.find(key3 + "-nfe.err\" é uma pasta"), std::string::npos) << text;
+        EXPECT_NE(text.find(key2 + "-num-lot.xml\" não é um arquivo comum"), std::string::npos) << text;
+        for (const std::string& key : {key1, key2, key3}) EXPECT_EQ(State(key), "Em Digitação");
+        for (const std::string& n : {key1 + "-nfe.err", key2 + "-num-lot.xml", key3 + "-nfe.err", odd})
+            EXPECT_FALSE(InReturn(n)) << n;
+        EXPECT_FALSE(SecretCopied());
+
+        r = Tick();
+        EXPECT_EQ(r.quarantined + r.handled + r.waiting, 0);
+        EXPECT_TRUE(r.messages.empty()) << Messages(r);
+    }
+}
