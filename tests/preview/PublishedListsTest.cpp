@@ -20,7 +20,7 @@
 namespace {
 
 struct Row {
-    std::string part, registry, className, name, type;
+    std::string subject, registry, className, name, type;
 };
 
 std::vector<Row> ReadRows() {
@@ -30,7 +30,7 @@ std::vector<Row> ReadRows() {
         if (line.empty() || line[0] == '#') continue;
         std::istringstream cols(line);
         Row r;
-        std::getline(cols, r.part, '\t');
+        std::getline(cols, r.subject, '\t');
         std::getline(cols, r.registry, '\t');
         std::getline(cols, r.className, '\t');
         std::getline(cols, r.name, '\t');
@@ -83,12 +83,12 @@ TEST(PublishedListsTest, EveryListedNameIsPublishedOrAnsweredByTheClassesTheList
     for (const Row& r : rows) {
         const std::vector<TClass> classes = ClassesFor(r.className);
         if (classes.empty()) {
-            failures.push_back(r.part + " " + r.className + ": class not registered");
+            failures.push_back(r.subject + " " + r.className + ": class not registered");
             continue;
         }
         for (TClass c : classes) {
             const std::string what = Check(r, c);
-            if (!what.empty()) failures.push_back(r.part + " " + r.registry + " " + c->Name + "." + r.name + ": " + what);
+            if (!what.empty()) failures.push_back(r.subject + " " + r.registry + " " + c->Name + "." + r.name + ": " + what);
         }
     }
     std::string text;
