@@ -32,6 +32,15 @@ public:
     int heard = 0;
 };
 
+// Every page of the report, through the device (which stays connected).
+void PrintAllPages(CaptureDevice& Device, TrpReport* Report) {
+    Device.SetPublisher(Report->Publisher());
+    TrpPageRequest request;
+    request.SetPageSetting(psAll);
+    Device.SetPageRequest(&request);
+    Device.RequestPage();
+}
+
 // A TrpReport of 120 rows, three pages, printed through a capture device.
 class Outline : public ::testing::Test {
 protected:
@@ -151,11 +160,7 @@ TEST(GroupOutline, EachGroupIsANodeUnderThePageWhereItsHeaderPrinted) {
     int hooked = 0;
     report->OnOutlineNodeCreate = [&hooked](TObject*, TObject*, TObject*, bool&) { ++hooked; };
     CaptureDevice device;
-    device.SetPublisher(report->Publisher());
-    TrpPageRequest request;
-    request.SetPageSetting(psAll);
-    device.SetPageRequest(&request);
-    device.RequestPage();
+    PrintAllPages(device, report);
 
     // Where each header first printed (it prints again atop the pages a
     // group goes on to), read from the pages themselves.
@@ -228,11 +233,7 @@ TEST(GroupOutline, AnInnerGroupsNodesHangUnderTheNodeOfTheInstanceTheyPrintIn) {
     EXPECT_EQ(inner, (std::vector<TrpCommunicator*>{report->DetailBand(), groups[1]->FooterBand()}));
 
     CaptureDevice device;
-    device.SetPublisher(report->Publisher());
-    TrpPageRequest request;
-    request.SetPageSetting(psAll);
-    device.SetPageRequest(&request);
-    device.RequestPage();
+    PrintAllPages(device, report);
     auto* outline = dynamic_cast<TrpOutline*>(report->Outline());
     ASSERT_NE(outline, nullptr);
 
