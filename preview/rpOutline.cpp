@@ -4,6 +4,7 @@
 
 #include "platform/rtl/Strings.h"
 #include "report/rpDevice.h"
+#include "report/rpBands.h"
 #include "report/rpEngine.h"
 #include "report/rpExcept.h"
 #include "report/rpGeneration.h"
@@ -72,8 +73,14 @@ void TrpOutlinePageNodeCreator::PageFinished(TrpPage* Page) {
 
 // ---------------------------------------------------------------------------
 
+namespace {
+
+std::string GroupNodeKey(TrpGroup* Group) { return Group->Name() + ":" + IntToStr(Group->GroupInstance()); }
+
+}  // namespace
+
 void TrpOutlineGroupNodeCreator::GroupStarted() {
-    pending_.push_back({group_->GroupInstance(), group_->OutlineCaption()});
+    pending_.push_back({group_->GroupInstance(), group_->OutlineCaption(), outline_.EnclosingKey(group_)});
 }
 
 void TrpOutlineGroupNodeCreator::PageFinished(TrpPage* Page) {
@@ -81,9 +88,11 @@ void TrpOutlineGroupNodeCreator::PageFinished(TrpPage* Page) {
     // A header that found no room on the page where the break was heard
     // starts the group on a later page.
     if (pending_.empty() || group_->FirstPage() > pageNo) return;
-    TrpOutlineNode* parent = outline_.RootNode()->FindChild(IntToStr(pageNo));
-    if (parent == nullptr) parent = outline_.RootNode();
+    TrpOutlineNode* pageNode = outline_.RootNode()->FindChild(IntToStr(pageNo));
+    if (pageNode == nullptr) pageNode = outline_.RootNode();
     for (const Start& start : pending_) {
+        TrpOutlineNode* parent = start.enclosingKey.empty() ? nullptr : outline_.FindNode(start.enclosingKey);
+        if (parent == nullptr) parent = pageNode;
         const std::string key = group_->Name() + ":" + IntToStr(start.instance);
         // A page generated again keeps the node it made the first time.
         if (parent->FindChild(key) != nullptr) continue;
@@ -199,6 +208,32 @@ void TrpOutline::Initialize() {
     }
     ListenToGroups(true);
 }
+
+std::string TrpOutline::EnclosingKey(TrpGroup* Group) const {
+    if (Group->HeaderBand() == nullptr) return {};
+    for (const auto& creator : creators_) {
+        auto* c = dynamic_cast<TrpOutlineGroupNodeCreator*>(creator.get());
+        if (c == nullptr || c->Group() == Group) continue;
+        const std::vector<TrpCommunicator*>& list = c->Group()->OutlineList();
+        if (std::find(list.begin(), list.end(), Group->HeaderBand()) != list.end()) return GroupNodeKey(c->Group());
+    }
+    return {};
+}
+
+namespace {
+
+TrpOutlineNode* FindUnder(TrpOutlineNode* Node, const std::string& Key) {
+    for (int i = 0; i < Node->ChildNodeCount(); ++i) {
+        auto* child = static_cast<TrpOutlineNode*>(Node->ChildNodes(i));
+        if (child->Key() == Key) return child;
+        if (TrpOutlineNode* found = FindUnder(child, Key)) return found;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+TrpOutlineNode* TrpOutline::FindNode(const std::string& Key) const { return FindUnder(root_.get(), Key); }
 
 void TrpOutline::Clear() {
     root_->FreeChildren();

@@ -84,9 +84,11 @@ public:
 class TrpGroup;
 
 // One node per group instance, under the node of the page it starts on
-// (at the top when the report makes no page nodes). A start is heard when
-// the group's header begins; it belongs to the first page finished after
-// it on which the group's header has printed.
+// (at the top when the report makes no page nodes), or, for a group that
+// prints inside an enclosing group's instance (its header is in that
+// group's outline list), under the node of that instance. A start is heard
+// when the group's header begins; it belongs to the first page finished
+// after it on which the group's header has printed.
 class TrpOutlineGroupNodeCreator : public TrpOutlineNodeCreator {
 public:
     FAT_CLASS_NAME(TrpOutlineGroupNodeCreator)
@@ -99,6 +101,7 @@ private:
     struct Start {
         int instance;
         std::string caption;
+        std::string enclosingKey;  // the node of the enclosing instance; empty at the top
     };
     TrpGroup* group_;
     std::vector<Start> pending_;
@@ -120,6 +123,11 @@ public:
     void Clear();
 
     TrpOutlineNode* RootNode() const { return root_.get(); }
+    // The key of the node of the group instance that Group prints inside
+    // (the group whose outline list holds Group's header); empty when none.
+    std::string EnclosingKey(TrpGroup* Group) const;
+    // The node of that key anywhere in the tree; nullptr when none.
+    TrpOutlineNode* FindNode(const std::string& Key) const;
     int NodeCreatorCount() const { return static_cast<int>(creators_.size()); }
     // Adds Node under Parent when the hook accepts it (the outline then
     // owns it); otherwise frees it. The added node, or nullptr.

@@ -108,8 +108,12 @@ TClass TrpViewer::StaticClassType() {
     static const TClassInfo info =
         TClassBuilder<V>("TrpViewer", TComponent::StaticClassType())
             .Integer("PageColor", &V::PageColor, &V::SetPageColor, clWindow)
+            .Object("Report", TrpProducer::StaticClassType(), &V::Report, &V::SetReport)
             .Integer("ZoomPercentage", &V::ZoomPercentage, &V::SetZoomPercentage, 100)
             .Enum("ZoomSetting", rpTypeInfo<TrpZoomSettingType>(), &V::ZoomSetting, &V::SetZoomSetting, zsWholePage)
+            .Event("OnPageChange", &V::OnPageChange)
+            .Event("OnPrintStateChange", &V::OnPrintStateChange)
+            .Event("OnStatusChange", &V::OnStatusChange)
             .Build();
     return &info;
 }

@@ -15,6 +15,7 @@
 #include "report/rpRTTI.h"
 #include "report/rpUtils.h"
 #include "report/rpReport.h"
+#include "report/rpSubReport.h"
 #include "report/rpUnits.h"
 
 namespace {
@@ -25,12 +26,13 @@ constexpr int kThresholdVersion = 2097;
 }  // namespace
 
 TClass TrpGroup::StaticClassType() {
-    static const TClassInfo info =
-        TClassBuilder<TrpGroup>("TrpGroup", TrpCacheable::StaticClassType())
-            .Event("AfterGroupBreak", &TrpGroup::AfterGroupBreak)
+    static const TClassInfo info = [] {
+        TClassBuilder<TrpGroup> builder("TrpGroup", TrpCacheable::StaticClassType());
+        builder.Event("AfterGroupBreak", &TrpGroup::AfterGroupBreak)
             .Event("BeforeGroupBreak", &TrpGroup::BeforeGroupBreak)
             .String("BreakName", &TrpGroup::BreakName, &TrpGroup::SetBreakName)
-            .Enum("BreakType", rpTypeInfo<TrpBreakType>(), &TrpGroup::BreakType, &TrpGroup::SetBreakType, btDataField)
+            .Enum("BreakType", rpTypeInfo<TrpBreakType>(), &TrpGroup::BreakType, &TrpGroup::SetBreakType, btDataField);
+        rpPublishDataPipeline(builder)
             .Boolean("HeaderForOrphanedFooter", &TrpGroup::HeaderForOrphanedFooter,
                      &TrpGroup::SetHeaderForOrphanedFooter, 1)
             .Boolean("KeepTogether", &TrpGroup::KeepTogether, &TrpGroup::SetKeepTogether, 0)
@@ -50,8 +52,9 @@ TClass TrpGroup::StaticClassType() {
                     &TrpGroup::SetOutlineSettings)
             .Boolean("ResetPageNo", &TrpGroup::ResetPageNo, &TrpGroup::SetResetPageNo, 0)
             .Integer("Tag", &TrpGroup::GroupTag, &TrpGroup::SetGroupTag, 0)
-            .String("UserName", &TrpGroup::GetUserName, &TrpGroup::SetUserName)
-            .Build();
+            .String("UserName", &TrpGroup::GetUserName, &TrpGroup::SetUserName);
+        return builder.Build();
+    }();
     return &info;
 }
 
@@ -115,6 +118,25 @@ void TrpGroup::SetReport(TrpCustomReport* Value) {
 }
 
 int TrpGroup::GroupIndex() const { return report_ != nullptr ? report_->IndexOfGroup(this) : -1; }
+
+const std::vector<TrpCommunicator*>& TrpGroup::OutlineList() {
+    outlineList_.clear();
+    if (report_ == nullptr) return outlineList_;
+    auto add = [this](TrpBand* Band) {
+        if (Band == nullptr) return;
+        outlineList_.push_back(Band);
+        for (int i = 0; i < Band->ObjectCount(); ++i)
+            if (auto* sub = dynamic_cast<TrpSubReport*>(Band->Objects(i))) outlineList_.push_back(sub);
+    };
+    const int next = GroupIndex() + 1;
+    if (next > 0 && next < report_->GroupCount()) {
+        add(report_->Groups(next)->HeaderBand());
+    } else {
+        add(report_->GetBand(btDetail));
+        add(footer_);
+    }
+    return outlineList_;
+}
 
 void TrpGroup::SetHeaderBand(TrpGroupHeaderBand* Value) {
     if (Value == header_) return;

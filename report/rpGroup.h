@@ -6,6 +6,7 @@
 // report's group list, outermost first.
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "report/rpCache.h"
 #include "report/rpSettings.h"
@@ -171,6 +172,13 @@ public:
     const std::string& OutlineCaption() const { return breakValue_; }
     // The name of the class that makes the group's nodes.
     static const char* OutlineNodeCreatorClassName() { return "TrpOutlineGroupNodeCreator"; }
+    // What prints inside one instance of the group after its header, for
+    // the outline to hang beneath the instance's node: the next group's
+    // header band or, for the innermost group, the detail band and the
+    // group's footer band, each followed by the subreports it holds. Made
+    // anew from the report's bands on each call (bands and groups move in
+    // the designer).
+    const std::vector<TrpCommunicator*>& OutlineList();
 
     void Notify(TrpCommunicator* Communicator, int Operation) override;
     void ChangeOwner(TComponent* NewOwner) override;
@@ -194,6 +202,7 @@ private:
     TrpCacheManager* PageCache() const;
 
     std::unique_ptr<TrpOutlineSettings> outlineSettings_;
+    std::vector<TrpCommunicator*> outlineList_;
     TrpComponent* breakComponent_ = nullptr;
     bool breakPending_ = false;
     int groupInstance_ = 0;

@@ -115,15 +115,17 @@ const TTypeInfo* GetMemoEventTypeInfo() {
 }  // namespace
 
 TClass TrpDBMemo::StaticClassType() {
-    static const TClassInfo info =
-        TClassBuilder<TrpDBMemo>("TrpDBMemo", TrpCustomMemo::StaticClassType())
-            .Boolean("AutoDisplay", &TrpDBMemo::AutoDisplay, &TrpDBMemo::SetAutoDisplay, 1)
-            .String("DataField", &TrpDBMemo::DataField, &TrpDBMemo::SetDataField)
+    static const TClassInfo info = [] {
+        TClassBuilder<TrpDBMemo> builder("TrpDBMemo", TrpCustomMemo::StaticClassType());
+        builder.Boolean("AutoDisplay", &TrpDBMemo::AutoDisplay, &TrpDBMemo::SetAutoDisplay, 1)
+            .String("DataField", &TrpDBMemo::DataField, &TrpDBMemo::SetDataField);
+        rpPublishDataPipeline(builder)
             .Event("OnGetMemo", &TrpDBMemo::OnGetMemo, GetMemoEventTypeInfo())
             .Boolean("ParentDataPipeline", &TrpDBMemo::ParentDataPipeline, &TrpDBMemo::SetParentDataPipeline, 1)
             .Boolean("SuppressRepeatedValues", &TrpDBMemo::SuppressRepeatedValues,
-                     &TrpDBMemo::SetSuppressRepeatedValues, 0)
-            .Build();
+                     &TrpDBMemo::SetSuppressRepeatedValues, 0);
+        return builder.Build();
+    }();
     return &info;
 }
 

@@ -104,16 +104,6 @@ TrsMember AnchorRow(const AnchorName& a) {
 
 // ---------------------------------------------------------------------------
 
-RP_TABLE_ADAPTER_BODY(TrsTrpCommunicatorRTTI, TrsTComponentRTTI, TrpCommunicator)
-
-const TrsMemberTable& TrsTrpCommunicatorRTTI::MemberTable() {
-    static const TrsMemberTable table{
-        WProp<TrpCommunicator, std::string>("UserName", rsString, &TrpCommunicator::UserName,
-                                            &TrpCommunicator::SetUserName),
-    };
-    return table;
-}
-
 RP_TABLE_ADAPTER_BODY(TrsTrpCacheableRTTI, TrsTrpRelativeRTTI, TrpCacheable)
 
 const TrsMemberTable& TrsTrpCacheableRTTI::MemberTable() {
@@ -498,6 +488,23 @@ const TrsMemberTable& TrsTrpPrintableRTTI::MemberTable() {
         Prop<P>("SpaceUsed", rsInteger, &P::SpaceUsed),
         WProp<P, bool>("ShiftWithParent", rsBoolean, &P::ShiftWithParent, &P::SetShiftWithParent),
         WProp<P, std::string>("Text", rsString, &P::GetText, &P::SetText),
+        // Every printable answers these, whether or not its class publishes
+        // them; a class that publishes one answers through its metadata.
+        Yielding(WEnumProp<P, TAlignment>("Alignment", "TAlignment", &P::Alignment, &P::SetAlignment)),
+        Yielding(WProp<P, bool>("AutoSize", rsBoolean, &P::AutoSize, &P::SetAutoSize)),
+        Yielding(WProp<P, std::string>("Caption", rsString, &P::Caption, &P::SetCaption)),
+        Yielding(WProp<P, std::string>("DataField", rsString, &P::DataField, &P::SetDataField)),
+        Yielding(WClassProp<P, TrpDataPipeline*>("DataPipeline", TrpDataPipeline::StaticClassType(),
+                                                  &P::GetDataPipeline, &P::SetDataPipeline)),
+        Yielding(ClassProp<P>("Font", TrpFont::StaticClassType(), &P::Font)),
+        Yielding(WProp<P, bool>("ParentHeight", rsBoolean, &P::ParentHeight, &P::SetParentHeight)),
+        Yielding(WProp<P, bool>("ParentWidth", rsBoolean, &P::ParentWidth, &P::SetParentWidth)),
+        Yielding(WProp<P, bool>("ReprintOnOverFlow", rsBoolean, &P::ReprintOnOverFlow, &P::SetReprintOnOverFlow)),
+        Yielding(WProp<P, bool>("ResetOnCompute", rsBoolean, &P::ResetOnCompute, &P::SetResetOnCompute)),
+        Yielding(WProp<P, bool>("StretchWithParent", rsBoolean, &P::StretchWithParent, &P::SetStretchWithParent)),
+        Yielding(WEnumProp<P, TrpUnitType>("Units", "TrpUnitType", &P::Units, &P::SetUnits)),
+        Yielding(WProp<P, bool>("Visible", rsBoolean, &P::Visible, &P::SetVisible)),
+        Yielding(WProp<P, bool>("WordWrap", rsBoolean, &P::WordWrap, &P::SetWordWrap)),
         Event("OnPrint", rpevOnPrint),
         Event("OnDrawCommandCreate", rpevDrawCommandCreate,
               {{"aDrawCommand", rsClass, false, TrpDrawCommand::StaticClassType()}}),

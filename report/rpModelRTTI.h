@@ -6,8 +6,6 @@
 #include "report/rpRTTITable.h"
 #include "report/rpRelatv.h"
 
-// UserName (writable).
-RP_TABLE_ADAPTER(TrsTrpCommunicatorRTTI, TrsTComponentRTTI)
 // CacheCount, CachePageCount, CachePosition, CacheRecordSize, CacheStream.
 RP_TABLE_ADAPTER(TrsTrpCacheableRTTI, TrsTrpRelativeRTTI)
 // The print options, dialogs and devices, Cancel, and the print events.

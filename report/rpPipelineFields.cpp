@@ -233,6 +233,14 @@ TClass TrpCustomDataPipeline::StaticClassType() {
         TClassBuilder<TrpCustomDataPipeline>("TrpCustomDataPipeline", TrpDataPipeline::StaticClassType())
             .Boolean("AutoCreateFields", &TrpCustomDataPipeline::AutoCreateFields,
                      &TrpCustomDataPipeline::SetAutoCreateFields, 1)
+            // The master is stored by name (MasterDataPipelineName) and found
+            // once the form is loaded; the link text is not kept.
+            .Object("MasterDataPipeline", TrpDataPipeline::StaticClassType(),
+                    &TrpCustomDataPipeline::MasterDataPipeline, &TrpCustomDataPipeline::SetMasterDataPipeline)
+            .NotStored()
+            .String("MasterFieldLinks", &TrpCustomDataPipeline::MasterFieldLinks,
+                    &TrpCustomDataPipeline::SetMasterFieldLinks)
+            .NotStored()
             .Build();
     return &info;
 }

@@ -4,6 +4,7 @@
 #include "report/rpDevice.h"
 #include "platform/rtl/Strings.h"
 #include "report/rpLanguage.h"
+#include "report/rpPublish.h"
 #include "report/rpRTTI.h"
 #include "report/rpUtils.h"
 
@@ -16,6 +17,21 @@ constexpr int kTextSearchOffVersion = 7010;
 
 // The device names of the legacy "Device" identifiers and of SetDeviceKind.
 const char* const kDeviceKindNames[] = {"Printer", "Screen", "TextFile", "ArchiveFile"};
+
+}  // namespace
+
+namespace {
+
+// The report's icon keeps its picture in a layout, as a picture property
+// does, so that a template brings the dialogs' icon back.
+class StoredIcon : public TIcon {
+public:
+    void DefineProperties(TFiler* Filer) override {
+        TIcon::DefineProperties(Filer);
+        Filer->DefineBinaryProperty(
+            "Data", [this](TStream* s) { ReadData(*s); }, [this](TStream* s) { WriteData(*s); }, !Empty());
+    }
+};
 
 }  // namespace
 
@@ -32,12 +48,22 @@ TClass TrpProducer::StaticClassType() {
             .String("DeviceType", &TrpProducer::DeviceType, &TrpProducer::SetDeviceType)
             .Object("EmailSettings", TrpEmailSettings::StaticClassType(), &TrpProducer::EmailSettings,
                     &TrpProducer::SetEmailSettings)
+            .Object("Icon", TIcon::StaticClassType(), &TrpProducer::Icon, &TrpProducer::SetIcon)
             .Enum("Language", rpTypeInfo<TrpLanguageType>(), &TrpProducer::Language, &TrpProducer::SetLanguage,
                   lgDefault)
             .Boolean("ModalCancelDialog", &TrpProducer::ModalCancelDialog, &TrpProducer::SetModalCancelDialog, 1)
             .Boolean("ModalPreview", &TrpProducer::ModalPreview, &TrpProducer::SetModalPreview, 1)
             .Event("OnCancel", &TrpProducer::OnCancel)
+            .Event("OnCancelDialogCreate", &TrpProducer::OnCancelDialogCreate)
+            .Event("OnCancelDialogClose", &TrpProducer::OnCancelDialogClose)
+            .Event("OnPageRequest", &TrpProducer::OnPageRequest, rpEventTypeInfo("TrpPageRequestEvent"))
+            .Event("OnAssignPreviewFormSettings", &TrpProducer::OnAssignPreviewFormSettings)
+            .Event("OnPreviewFormCreate", &TrpProducer::OnPreviewFormCreate)
+            .Event("OnPreviewFormClose", &TrpProducer::OnPreviewFormClose)
+            .Event("OnPrintDialogCreate", &TrpProducer::OnPrintDialogCreate)
+            .Event("OnPrintDialogClose", &TrpProducer::OnPrintDialogClose)
             .Event("OnPrintingComplete", &TrpProducer::OnPrintingComplete)
+            .Event("OnSaveText", &TrpProducer::OnSaveText, rpEventTypeInfo("TrpSaveTextEvent"))
             .Object("PDFSettings", TrpPDFSettings::StaticClassType(), &TrpProducer::PDFSettings,
                     &TrpProducer::SetPDFSettings)
             .Object("PreviewFormSettings", TrpPreviewFormSettings::StaticClassType(),
@@ -45,6 +71,8 @@ TClass TrpProducer::StaticClassType() {
             .Object("PrinterSetup", TrpPrinterSetup::StaticClassType(), &TrpProducer::PrinterSetup,
                     &TrpProducer::SetPrinterSetup)
             .Boolean("SavePrinterSetup", &TrpProducer::SavePrinterSetup, &TrpProducer::SetSavePrinterSetup, 0)
+            .Boolean("ShowAutoSearchDialog", &TrpProducer::ShowAutoSearchDialog,
+                     &TrpProducer::SetShowAutoSearchDialog, 0)
             .Boolean("ShowCancelDialog", &TrpProducer::ShowCancelDialog, &TrpProducer::SetShowCancelDialog, 1)
             .Boolean("ShowPrintDialog", &TrpProducer::ShowPrintDialog, &TrpProducer::SetShowPrintDialog, 1)
             .String("TextFileName", &TrpProducer::TextFileName, &TrpProducer::SetTextFileName)
@@ -64,7 +92,8 @@ TrpProducer::TrpProducer(TComponent* AOwner)
       emailSettings_(std::make_unique<TrpEmailSettings>()),
       pdfSettings_(std::make_unique<TrpPDFSettings>()),
       previewFormSettings_(std::make_unique<TrpPreviewFormSettings>()),
-      textSearchSettings_(std::make_unique<TrpTextSearchSettings>()) {
+      textSearchSettings_(std::make_unique<TrpTextSearchSettings>()),
+      icon_(std::make_unique<StoredIcon>()) {
     printerSetup_->OnGetPrinter = [this](TObject*, TObject*& Printer) { Printer = GetPrinter(); };
     printerSetup_->OnBeforePageDefChange = [this](TObject*, TrpPageDef* NewPageDef, bool& Allow) {
         Allow = AllowPrinterSetupChange(NewPageDef);
@@ -194,7 +223,7 @@ void TrpProducer::SetAllowPrintToFile(bool Value) {
 void TrpProducer::SetIcon(TIcon* Value) {
     if (printing_) return;
     if (Value == nullptr)
-        icon_ = std::make_unique<TIcon>();
+        icon_ = std::make_unique<StoredIcon>();
     else if (Value != icon_.get())
         icon_->Assign(Value);
 }

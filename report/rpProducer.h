@@ -254,7 +254,7 @@ private:
     std::unique_ptr<TrpPDFSettings> pdfSettings_;
     std::unique_ptr<TrpPreviewFormSettings> previewFormSettings_;
     std::unique_ptr<TrpTextSearchSettings> textSearchSettings_;
-    std::unique_ptr<TIcon> icon_ = std::make_unique<TIcon>();
+    std::unique_ptr<TIcon> icon_;
     bool allowPrintToArchive_ = false;
     bool allowPrintToFile_ = false;
     std::string archiveFileName_;

@@ -7,6 +7,7 @@
 // stored: the mm values, defined by the printable, are.
 #include "platform/rtl/TypInfo.h"
 #include "report/rpComponent.h"
+#include "report/rpPipeline.h"
 #include "report/rpPrintable.h"
 
 // The event type of OnDrawCommandClick and OnDrawCommandCreate.
@@ -26,6 +27,19 @@ TClassBuilder<C>& rpPublishDrawCommandEvents(TClassBuilder<C>& Builder) {
                rpDrawCommandEventTypeInfo())
         .Event("OnDrawCommandCreate", static_cast<TrpDrawCommandEvent C::*>(&TrpPrintable::OnDrawCommandCreate),
                rpDrawCommandEventTypeInfo());
+}
+
+// The pipeline a data-aware object reads, by reference: the stored form
+// keeps its name (DataPipelineName), found again once the layout is loaded,
+// so that a layout read before its pipeline exists still finds it.
+template <typename C>
+TClassBuilder<C>& rpPublishDataPipeline(TClassBuilder<C>& Builder) {
+    return Builder
+        .Object(
+            "DataPipeline", TrpDataPipeline::StaticClassType(),
+            [](C* Object) -> TrpDataPipeline* { return Object->DataPipeline(); },
+            [](C* Object, TrpDataPipeline* Value) { Object->SetDataPipeline(Value); })
+        .NotStored();
 }
 
 // The lengths in the report's units, for scripts and old streams.

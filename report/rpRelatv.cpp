@@ -172,7 +172,17 @@ void TrpRelative::ReadState(TReader* Reader) {
 
 using namespace rstable;
 
-RP_TABLE_ADAPTER_BODY(TrsTrpRelativeRTTI, TrsTComponentRTTI, TrpRelative)
+RP_TABLE_ADAPTER_BODY(TrsTrpCommunicatorRTTI, TrsTComponentRTTI, TrpCommunicator)
+
+const TrsMemberTable& TrsTrpCommunicatorRTTI::MemberTable() {
+    static const TrsMemberTable table{
+        WProp<TrpCommunicator, std::string>("UserName", rsString, &TrpCommunicator::UserName,
+                                            &TrpCommunicator::SetUserName),
+    };
+    return table;
+}
+
+RP_TABLE_ADAPTER_BODY(TrsTrpRelativeRTTI, TrsTrpCommunicatorRTTI, TrpRelative)
 
 const TrsMemberTable& TrsTrpRelativeRTTI::MemberTable() {
     using R = TrpRelative;

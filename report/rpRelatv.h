@@ -101,9 +101,12 @@ private:
     int position_ = -1;
 };
 
+// UserName (writable), for every report object: reports, bands, fields and
+// pages answer it through their relative adapter.
+RP_TABLE_ADAPTER(TrsTrpCommunicatorRTTI, TrsTComponentRTTI)
 // The relative's scripting members: AllChildCount, ChildCount, ChildType,
 // FreeingChildren, Index, OrderedChildren, Parent, Position.
-RP_TABLE_ADAPTER(TrsTrpRelativeRTTI, TrsTComponentRTTI)
+RP_TABLE_ADAPTER(TrsTrpRelativeRTTI, TrsTrpCommunicatorRTTI)
 
 namespace report {
 // Registered once however many units ask (a use counter).

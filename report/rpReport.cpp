@@ -14,6 +14,7 @@
 #include "report/rpLanguage.h"
 #include "report/rpMainReport.h"
 #include "report/rpPipeline.h"
+#include "report/rpPublish.h"
 #include "report/rpRTTI.h"
 #include "report/rpSubReport.h"
 #include "report/rpUnits.h"
@@ -49,20 +50,22 @@ const TTypeInfo* NoDataBehaviorsType() {
 }  // namespace
 
 TClass TrpCustomReport::StaticClassType() {
-    static const TClassInfo info =
-        TClassBuilder<TrpCustomReport>("TrpCustomReport", TrpProducer::StaticClassType())
-            .Boolean("AutoStop", &TrpCustomReport::AutoStop, &TrpCustomReport::SetAutoStop, 1)
+    static const TClassInfo info = [] {
+        TClassBuilder<TrpCustomReport> builder("TrpCustomReport", TrpProducer::StaticClassType());
+        builder.Boolean("AutoStop", &TrpCustomReport::AutoStop, &TrpCustomReport::SetAutoStop, 1)
             .Integer("Columns", &TrpCustomReport::Columns, &TrpCustomReport::SetColumns, 1)
             .Object("ColumnPositions", TStrings::StaticClassType(), &TrpCustomReport::ColumnPositions,
                     &TrpCustomReport::SetColumnPositions)
             .Float("ColumnWidth", &TrpCustomReport::ColumnWidth, &TrpCustomReport::SetColumnWidth, TypeInfoSingle())
-            .NotStored()
+            .NotStored();
+        rpPublishDataPipeline(builder)
             .Set("NoDataBehaviors", NoDataBehaviorsType(), &TrpCustomReport::NoDataBehaviors,
                  &TrpCustomReport::SetNoDataBehaviors, 1 << ndBlankPage)
             .Event("OnEndColumn", &TrpCustomReport::OnEndColumn)
             .Event("OnEndFirstPass", &TrpCustomReport::OnEndFirstPass)
             .Event("OnEndPage", &TrpCustomReport::OnEndPage)
             .Event("OnEndSecondPass", &TrpCustomReport::OnEndSecondPass)
+            .Event("OnNoData", &TrpCustomReport::OnNoData, rpEventTypeInfo("TrpNoDataEvent"))
             .Event("OnStartColumn", &TrpCustomReport::OnStartColumn)
             .Event("OnStartFirstPass", &TrpCustomReport::OnStartFirstPass)
             .Event("OnStartPage", &TrpCustomReport::OnStartPage)
@@ -73,8 +76,9 @@ TClass TrpCustomReport::StaticClassType() {
             .Boolean("SaveAsTemplate", &TrpCustomReport::SaveAsTemplate, &TrpCustomReport::SetSaveAsTemplate, 0)
             .Object("Template", TrpReportTemplate::StaticClassType(), &TrpCustomReport::Template,
                     &TrpCustomReport::SetTemplate)
-            .Enum("Units", rpTypeInfo<TrpUnitType>(), &TrpCustomReport::Units, &TrpCustomReport::SetUnits, utInches)
-            .Build();
+            .Enum("Units", rpTypeInfo<TrpUnitType>(), &TrpCustomReport::Units, &TrpCustomReport::SetUnits, utInches);
+        return builder.Build();
+    }();
     return &info;
 }
 

@@ -58,11 +58,11 @@ TClass TrpSubReport::StaticClassType() {
                     &TrpSubReport::SetDrillDownComponent)
             .Object("OutlineSettings", TrpOutlineSettings::StaticClassType(), &TrpSubReport::OutlineSettings,
                     &TrpSubReport::SetOutlineSettings)
-            // Made without the parent's width (a section takes it): so stored.
-            .Boolean("ParentWidth", &C::ParentWidth, &C::SetParentWidth, 0)
+            .Boolean("ParentWidth", &C::ParentWidth, &C::SetParentWidth, 1)
             .Float("StopPosition", &C::StopPosition, &C::SetStopPosition, TypeInfoSingle())
             .NotStored()
             .Boolean("Visible", &C::Visible, &C::SetVisible, 1);
+        rpPublishDataPipeline(builder);
         rpPublishOffsets(builder);
         rpPublishLengths(builder);
         return builder.Build();
@@ -83,6 +83,7 @@ TrpSubReport::TrpSubReport(TComponent* AOwner)
     EventSet().set(rpevDrawCommandClick);
     EventSet().set(rpevDrawCommandCreate);
     SetStretch(true);
+    TrpStretchable::SetParentWidth(true);
 }
 
 TrpSubReport::~TrpSubReport() {
@@ -349,6 +350,14 @@ void TrpSubReport::RenameDataField(TrpDataPipeline* Pipeline, const std::string&
 void TrpSubReport::ReplaceDataPipeline(TrpDataPipeline* NewPipeline, const std::string& OldName) {
     TrpStretchable::ReplaceDataPipeline(NewPipeline, OldName);
     if (report_ != nullptr) report_->ReplaceDataPipelineByName(OldName, NewPipeline);
+}
+
+void TrpSubReport::ResolveDataPipelineName(TComponent* Owner) {
+    // Not data aware itself, it still keeps the pipeline its child reads
+    // (the child report finds its own from its own stored name).
+    if (GetDataPipeline() != nullptr || DataPipelineName().empty() || Owner == nullptr) return;
+    if (auto* p = dynamic_cast<TrpDataPipeline*>(Owner->FindComponent(DataPipelineName())))
+        TrpStretchable::SetDataPipeline(p);
 }
 
 void TrpSubReport::AddDataPipelineToList(std::vector<TrpDataPipeline*>& List) const {

@@ -101,6 +101,7 @@ public:
     int ChildPageCounter() const { return childPageCounter_; }
 
     void SetDataPipeline(TrpDataPipeline* Value) override;
+    void ResolveDataPipelineName(TComponent* Owner) override;
     void SetBand(TrpBand* Value) override;
     void SetStretch(bool Value) override;
     void SetKeepTogether(bool Value) override;

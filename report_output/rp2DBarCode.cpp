@@ -335,8 +335,8 @@ Trp2DBarCode::Trp2DBarCode(TComponent* AOwner) : TrpCustom2DBarCode(AOwner) { Se
 
 TClass TrpDB2DBarCode::StaticClassType() {
     static const TClassInfo info =
-        TClassBuilder<TrpDB2DBarCode>("TrpDB2DBarCode", TrpCustom2DBarCode::StaticClassType())
-            .String("DataField", &TrpDB2DBarCode::DataField, &TrpDB2DBarCode::SetDataField)
+        rpPublishDataPipeline(TClassBuilder<TrpDB2DBarCode>("TrpDB2DBarCode", TrpCustom2DBarCode::StaticClassType())
+            .String("DataField", &TrpDB2DBarCode::DataField, &TrpDB2DBarCode::SetDataField))
             .Build();
     return &info;
 }

@@ -712,8 +712,8 @@ TrpBarCode::TrpBarCode(TComponent* AOwner) : TrpCustomBarCode(AOwner) {
 
 TClass TrpDBBarCode::StaticClassType() {
     static const TClassInfo info =
-        TClassBuilder<TrpDBBarCode>("TrpDBBarCode", TrpCustomBarCode::StaticClassType())
-            .String("DataField", &TrpDBBarCode::DataField, &TrpDBBarCode::SetDataField)
+        rpPublishDataPipeline(TClassBuilder<TrpDBBarCode>("TrpDBBarCode", TrpCustomBarCode::StaticClassType())
+            .String("DataField", &TrpDBBarCode::DataField, &TrpDBBarCode::SetDataField))
             .Build();
     return &info;
 }

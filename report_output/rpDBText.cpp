@@ -81,6 +81,7 @@ TClass TrpDBText::StaticClassType() {
                 .String("DisplayFormat", &TrpDBText::DisplayFormat, &TrpDBText::SetDisplayFormat)
                 .Event("OnFormat", &TrpDBText::OnFormat, rpEventTypeInfo("TrpFormatEvent"))
                 .Object("ResetGroup", TrpGroup::StaticClassType(), &TrpDBText::ResetGroup, &TrpDBText::SetResetGroup);
+            rpPublishDataPipeline(builder);
             return builder.Build();
         }();
     return &info;

@@ -35,7 +35,7 @@ TClass TrpCustomGraphic::StaticClassType() {
 
 TClass TrpShape::StaticClassType() {
     static const TClassInfo info =
-        TClassBuilder<TrpShape>("TrpShape", TrpCustomGraphic::StaticClassType())
+        rpPublishLengths(TClassBuilder<TrpShape>("TrpShape", TrpCustomGraphic::StaticClassType())
             .Set("Anchors", rpAnchorsTypeInfo(), &TrpShape::Anchors, &TrpShape::SetAnchors,
                  3)
             .Event("OnDrawCommandClick", static_cast<TrpDrawCommandEvent TrpShape::*>(&TrpPrintable::OnDrawCommandClick),
@@ -47,14 +47,14 @@ TClass TrpShape::StaticClassType() {
             .Boolean("ReprintOnOverFlow", &TrpShape::ReprintOnOverFlow, &TrpShape::SetReprintOnOverFlow, 0)
             .Enum("Shape", rpTypeInfo<TShapeType>(), &TrpShape::Shape, &TrpShape::SetShape, stRectangle)
             .Boolean("StretchWithParent", &TrpShape::StretchWithParent, &TrpShape::SetStretchWithParent, 0)
-            .Boolean("Visible", &TrpShape::Visible, &TrpShape::SetVisible, 1)
+            .Boolean("Visible", &TrpShape::Visible, &TrpShape::SetVisible, 1))
             .Build();
     return &info;
 }
 
 TClass TrpLine::StaticClassType() {
     static const TClassInfo info =
-        TClassBuilder<TrpLine>("TrpLine", TrpCustomGraphic::StaticClassType())
+        rpPublishLengths(TClassBuilder<TrpLine>("TrpLine", TrpCustomGraphic::StaticClassType())
             .Set("Anchors", rpAnchorsTypeInfo(), &TrpLine::Anchors, &TrpLine::SetAnchors,
                  3)
             .Object("Border", TrpBorder::StaticClassType(), &TrpLine::Border, &TrpLine::SetBorder)
@@ -69,7 +69,7 @@ TClass TrpLine::StaticClassType() {
             .Boolean("StretchWithParent", &TrpLine::StretchWithParent, &TrpLine::SetStretchWithParent, 0)
             .Enum("Style", rpTypeInfo<TrpLineStyleType>(), &TrpLine::Style, &TrpLine::SetStyle, lsSingle)
             .Boolean("Visible", &TrpLine::Visible, &TrpLine::SetVisible, 1)
-            .Float("Weight", &TrpLine::Weight, &TrpLine::SetWeight, TypeInfoSingle())
+            .Float("Weight", &TrpLine::Weight, &TrpLine::SetWeight, TypeInfoSingle()))
             .Build();
     return &info;
 }

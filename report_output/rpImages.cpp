@@ -93,7 +93,7 @@ void rpFreeGraphicClassRegistry() { RegistrySlot().reset(); }
 
 TClass TrpCustomImage::StaticClassType() {
     using C = TrpCustomImage;
-    static const TClassInfo info = TClassBuilder<C>("TrpCustomImage", TrpCustomComponent::StaticClassType())
+    static const TClassInfo info = rpPublishLengths(TClassBuilder<C>("TrpCustomImage", TrpCustomComponent::StaticClassType())
                                        .Boolean("AutoSize", &C::AutoSize, &C::SetAutoSize, 0)
                                        .Boolean("Center", &C::Center, &C::SetCenter, 1)
                                        .Boolean("DirectDraw", &C::DirectDraw, &C::SetDirectDraw, 0)
@@ -102,7 +102,7 @@ TClass TrpCustomImage::StaticClassType() {
                                        .Boolean("ReprintOnOverFlow", &C::ReprintOnOverFlow, &C::SetReprintOnOverFlow, 0)
                                        .Boolean("Stretch", &C::Stretch, &C::SetStretch, 0)
                                        .Boolean("Transparent", &C::Transparent, &C::SetTransparent, 0)
-                                       .Boolean("Visible", &C::Visible, &C::SetVisible, 1)
+                                       .Boolean("Visible", &C::Visible, &C::SetVisible, 1))
                                        .Build();
     return &info;
 }
@@ -125,7 +125,7 @@ TClass TrpImage::StaticClassType() {
 TClass TrpDBImage::StaticClassType() {
     using C = TrpDBImage;
     static const TClassInfo info =
-        TClassBuilder<C>("TrpDBImage", TrpCustomImage::StaticClassType())
+        rpPublishDataPipeline(TClassBuilder<C>("TrpDBImage", TrpCustomImage::StaticClassType())
             .Set("Anchors", rpAnchorsTypeInfo(), &C::Anchors, &C::SetAnchors, 3)
             .Object("Border", TrpBorder::StaticClassType(), &C::Border, &C::SetBorder)
             .String("DataField", &C::DataField, &C::SetDataField)
@@ -136,7 +136,7 @@ TClass TrpDBImage::StaticClassType() {
             .Event("OnDrawCommandClick", static_cast<TrpDrawCommandEvent C::*>(&TrpPrintable::OnDrawCommandClick),
                    rpDrawCommandEventTypeInfo())
             .Event("OnDrawCommandCreate", static_cast<TrpDrawCommandEvent C::*>(&TrpPrintable::OnDrawCommandCreate),
-                   rpDrawCommandEventTypeInfo())
+                   rpDrawCommandEventTypeInfo()))
             .Build();
     return &info;
 }

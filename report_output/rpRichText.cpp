@@ -616,6 +616,9 @@ TClass TrpDrawRichText::StaticClassType() {
                   dtBLOB)
             .Ordinal("Color", TypeInfoColor(), &TrpDrawRichText::Color, &TrpDrawRichText::SetColor, clWhite)
             .Integer("EndCharPos", &TrpDrawRichText::EndCharPos, &TrpDrawRichText::SetEndCharPos)
+            // Streamed as RTFStream, with its length first.
+            .Object("RichTextStream", TMemoryStream::StaticClassType(), &TrpDrawRichText::RichTextStream, nullptr)
+            .NotStored()
             .Integer("StartCharPos", &TrpDrawRichText::StartCharPos, &TrpDrawRichText::SetStartCharPos)
             .Boolean("Transparent", &TrpDrawRichText::Transparent, &TrpDrawRichText::SetTransparent, 0)
             .Build();
@@ -733,12 +736,12 @@ const TTypeInfo* GetRichTextEventTypeInfo() {
 
 TClass TrpDBRichText::StaticClassType() {
     static const TClassInfo info =
-        TClassBuilder<TrpDBRichText>("TrpDBRichText", TrpCustomRichText::StaticClassType())
+        rpPublishDataPipeline(TClassBuilder<TrpDBRichText>("TrpDBRichText", TrpCustomRichText::StaticClassType())
             .Boolean("AutoDisplay", &TrpDBRichText::AutoDisplay, &TrpDBRichText::SetAutoDisplay, 1)
             .String("DataField", &TrpDBRichText::DataField, &TrpDBRichText::SetDataField)
             .Event("OnGetRichText", &TrpDBRichText::OnGetRichText, GetRichTextEventTypeInfo())
             .Boolean("ParentDataPipeline", &TrpDBRichText::ParentDataPipeline, &TrpDBRichText::SetParentDataPipeline,
-                     1)
+                     1))
             .Build();
     return &info;
 }

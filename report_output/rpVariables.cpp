@@ -152,6 +152,7 @@ TClass TrpVariable::StaticClassType() {
             .Stored([](const TrpVariable* V) { return StoredByReference(V->ResetComponent()); })
             .Event("OnCalc", &TrpVariable::OnCalc, rpEventTypeInfo("TrpVarCalcEvent"))
             .Event("OnReset", &TrpVariable::OnReset, rpEventTypeInfo("TrpVarCalcEvent"))
+            .Event("OldOnCalc", &TrpVariable::OldOnCalc)
             .Build();
     return &info;
 }

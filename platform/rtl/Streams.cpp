@@ -11,9 +11,20 @@
 
 #include "platform/rtl/SafeFile.h"
 #include "platform/rtl/Strings.h"
+#include "platform/rtl/TypInfo.h"
 
 // ---------------------------------------------------------------------------
 // TStream
+
+TClass TStream::StaticClassType() {
+    static const TClassInfo info = TClassBuilder<TStream>("TStream", TObject::StaticClassType()).Build();
+    return &info;
+}
+
+TClass TMemoryStream::StaticClassType() {
+    static const TClassInfo info = TClassBuilder<TMemoryStream>("TMemoryStream", TStream::StaticClassType()).Build();
+    return &info;
+}
 
 int64_t TStream::Seek(int64_t offset, int origin) {
     switch (origin) {

@@ -56,6 +56,10 @@ std::string Encode(std::string_view text, TEncoding encoding, bool bom = false);
 class TStream : public TObject {
 public:
     FAT_CLASS_NAME(TStream)
+    // Streams have class metadata of their own (no published properties), so
+    // that a member typed as a stream is described as one, not as TObject.
+    static TClass StaticClassType();
+    TClass ClassType() const override { return StaticClassType(); }
 
     // Transfers up to count bytes and returns how many were transferred.
     virtual int64_t Read(void* buffer, int64_t count) = 0;
@@ -88,6 +92,8 @@ public:
 class TMemoryStream : public TStream {
 public:
     FAT_CLASS_NAME(TMemoryStream)
+    static TClass StaticClassType();
+    TClass ClassType() const override { return StaticClassType(); }
 
     TMemoryStream() = default;
 

@@ -1,10 +1,14 @@
 // The outline: its errors, the page nodes a report's run makes through the
 // node hook, and the draw command the page finds by its registered name.
+#include <functional>
 #include <set>
+#include <utility>
+#include <vector>
 
 #include "preview/rpOutline.h"
 #include "report/rpExcept.h"
 #include "report/rpGroup.h"
+#include "report/rpSubReport.h"
 #include "tests/report/ReportTestSupport.h"
 #include "tests/support/report/ReportHarness.h"
 
@@ -27,6 +31,15 @@ public:
     }
     int heard = 0;
 };
+
+// Every page of the report, through the device (which stays connected).
+void PrintAllPages(CaptureDevice& Device, TrpReport* Report) {
+    Device.SetPublisher(Report->Publisher());
+    TrpPageRequest request;
+    request.SetPageSetting(psAll);
+    Device.SetPageRequest(&request);
+    Device.RequestPage();
+}
 
 // A TrpReport of 120 rows, three pages, printed through a capture device.
 class Outline : public ::testing::Test {
@@ -147,11 +160,7 @@ TEST(GroupOutline, EachGroupIsANodeUnderThePageWhereItsHeaderPrinted) {
     int hooked = 0;
     report->OnOutlineNodeCreate = [&hooked](TObject*, TObject*, TObject*, bool&) { ++hooked; };
     CaptureDevice device;
-    device.SetPublisher(report->Publisher());
-    TrpPageRequest request;
-    request.SetPageSetting(psAll);
-    device.SetPageRequest(&request);
-    device.RequestPage();
+    PrintAllPages(device, report);
 
     // Where each header first printed (it prints again atop the pages a
     // group goes on to), read from the pages themselves.
@@ -186,4 +195,74 @@ TEST(GroupOutline, EachGroupIsANodeUnderThePageWhereItsHeaderPrinted) {
     EXPECT_EQ(groups, 7);
     EXPECT_EQ(hooked, root->ChildNodeCount() + 7);
     device.SetPublisher(nullptr);
+}
+
+// Two nested groups: the outer group's outline list is the inner group's
+// header, the inner group's is the detail band (with the subreports it
+// holds) and its own footer; each city's node hangs under the node of the
+// state it prints in, not beside it under the page.
+TEST(GroupOutline, AnInnerGroupsNodesHangUnderTheNodeOfTheInstanceTheyPrintIn) {
+    FixedClock clock{RigMoment()};
+    TComponent owner(nullptr);
+    const std::vector<std::pair<std::string, std::vector<std::string>>> states = {
+        {"SP", {"Campinas", "Santos", "Sorocaba"}}, {"RJ", {"Niteroi"}}, {"MG", {"Contagem", "Uberaba"}}};
+    std::vector<std::vector<Variant>> rows;
+    for (const auto& [state, cities] : states)
+        for (const std::string& city : cities)
+            for (int i = 0; i < 2; ++i) rows.push_back({Variant(state), Variant(city)});
+    RowsTable data({"Estado", "Cidade"}, rows, "Vendas");
+    auto* report = new TrpReport(&owner);
+    report->SetDataPipeline(data.Pipeline());
+    report->CreateDefaultBands();
+    report->DetailBand()->SetmmHeight(5000);
+    TrpGroup* groups[2];
+    const char* fields[2] = {"Estado", "Cidade"};
+    for (int g = 0; g < 2; ++g) {
+        groups[g] = new TrpGroup(&owner);
+        groups[g]->SetName(std::string("grp") + fields[g]);
+        groups[g]->SetReport(report);
+        groups[g]->SetDataPipeline(data.Pipeline());
+        groups[g]->SetBreakName(fields[g]);
+    }
+    report->CreateDefaultBands();
+    for (TrpGroup* g : groups) g->HeaderBand()->SetmmHeight(6000);
+
+    const std::vector<TrpCommunicator*> outer = groups[0]->OutlineList();
+    EXPECT_EQ(outer, std::vector<TrpCommunicator*>{groups[1]->HeaderBand()});
+    const std::vector<TrpCommunicator*> inner = groups[1]->OutlineList();
+    EXPECT_EQ(inner, (std::vector<TrpCommunicator*>{report->DetailBand(), groups[1]->FooterBand()}));
+
+    CaptureDevice device;
+    PrintAllPages(device, report);
+    auto* outline = dynamic_cast<TrpOutline*>(report->Outline());
+    ASSERT_NE(outline, nullptr);
+
+    // Every state node, wherever it is, with the cities under it.
+    std::vector<std::pair<std::string, std::vector<std::string>>> found;
+    std::function<void(TrpOutlineNode*)> walk = [&](TrpOutlineNode* node) {
+        for (int i = 0; i < node->ChildNodeCount(); ++i) {
+            auto* child = static_cast<TrpOutlineNode*>(node->ChildNodes(i));
+            if (child->Key().rfind("grpEstado:", 0) == 0) {
+                found.push_back({child->Caption(), {}});
+                for (int c = 0; c < child->ChildNodeCount(); ++c) {
+                    auto* city = static_cast<TrpOutlineNode*>(child->ChildNodes(c));
+                    EXPECT_EQ(city->Key().rfind("grpCidade:", 0), 0u) << city->Key();
+                    found.back().second.push_back(city->Caption());
+                }
+            } else {
+                EXPECT_NE(child->Key().rfind("grpCidade:", 0), 0u) << "a city outside its state: " << child->Caption();
+                walk(child);
+            }
+        }
+    };
+    walk(outline->RootNode());
+    EXPECT_EQ(found, states);
+    device.SetPublisher(nullptr);
+
+    // A subreport in the detail band follows the band in the inner list.
+    auto* sub = new TrpSubReport(&owner);
+    sub->SetName("subItens");
+    sub->SetBand(report->DetailBand());
+    EXPECT_EQ(groups[1]->OutlineList(),
+              (std::vector<TrpCommunicator*>{report->DetailBand(), sub, groups[1]->FooterBand()}));
 }

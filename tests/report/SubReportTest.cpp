@@ -81,6 +81,8 @@ struct SubRig {
         Sub->SetName("Sub");
         Sub->SetUserName("Sub");
         Sub->SetBand(Detail);
+        // Placed at a left and width of its own, not across the band.
+        Sub->SetParentWidth(false);
         Sub->SetBounds(10000, 6000, 120000, SubHeight);
         Sub->SetPrintBehavior(Behavior);
         Child = Sub->Report();
@@ -516,6 +518,16 @@ TEST(SubReport, PropertyRulesFollowThePrintBehaviour) {
     EXPECT_EQ(sub->PrintBehavior(), pbFixed);
     sub->SetPrintBehavior(pbSection);
     EXPECT_EQ(sub->PrintBehavior(), pbFixed);
+}
+
+// A new subreport takes its band's width; a layout stores the setting only
+// when it differs from that.
+TEST(SubReport, ANewSubreportTakesTheWidthOfItsParent) {
+    TrpSubReport fresh(nullptr);
+    EXPECT_TRUE(fresh.ParentWidth());
+    const TPropInfo* p = GetPropInfo(TrpSubReport::StaticClassType(), "ParentWidth");
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->Default, 1);
 }
 
 TEST(SubReport, ScriptsReachTheSettingsAndTheChildButCannotReplaceIt) {

@@ -20,6 +20,7 @@
 #include "platform/db/SQLQuery.h"
 #include "platform/db/SQLiteDatabase.h"
 #include "platform/gfx/Graphics.h"
+#include "platform/gfx/Pictures.h"
 #include "platform/rtl/TypInfo.h"
 #include "report/rpBands.h"
 #include "report/rpDBPipeline.h"
@@ -57,6 +58,10 @@ std::any HandlerOfType(const std::string& Type) {
         {"TrpReportInitializeEvent", [] { return std::any(TrpReportInitializeEvent([](TObject*, bool&) {})); }},
         {"TrpOutlineNodeCreateEvent",
          [] { return std::any(TrpReportOutlineNodeEvent([](TObject*, TObject*, TObject*, bool&) {})); }},
+        {"TrpNoDataEvent", [] { return std::any(TrpNoDataEvent([](TObject*, TObject*, bool&, TObject*, bool&) {})); }},
+        {"TrpPageRequestEvent", [] { return std::any(TrpPageRequestEvent([](TObject*, TrpPageRequest*) {})); }},
+        {"TrpSaveTextEvent",
+         [] { return std::any(std::function<void(TObject*, std::string&)>([](TObject*, std::string&) {})); }},
     };
     auto it = handlers.find(Type);
     return it == handlers.end() ? std::any() : it->second();
@@ -276,6 +281,11 @@ void Differences(const TObject* A, const TObject* B, const std::string& Path, st
                 } else if (auto* picture = dynamic_cast<TPicture*>(a)) {
                     auto* other = static_cast<TPicture*>(b);
                     if (picture->Width() != other->Width() || picture->Height() != other->Height()) Out.push_back(at);
+                } else if (auto* graphic = dynamic_cast<TGraphic*>(a)) {
+                    auto* other = static_cast<TGraphic*>(b);
+                    if (graphic->Empty() != other->Empty() || graphic->Width() != other->Width() ||
+                        graphic->Height() != other->Height())
+                        Out.push_back(at);
                 } else {
                     Differences(a, b, at, Out);
                 }
@@ -292,13 +302,17 @@ std::string Joined(const std::vector<std::string>& Items) {
     return out;
 }
 
-// What each class publishes, as its description lists it (lengths and
-// the data pipeline, which is stored by name, aside).
+// What each class publishes, as its description lists it (the data
+// pipeline is published but stored by name).
 std::map<std::string, std::string> Listed() {
     const std::string common = "Anchors Border Color OnDrawCommandClick OnDrawCommandCreate ReprintOnOverFlow "
                                "Transparent Visible UserName Height Left Top Width ";
     const std::string stretch = "KeepTogether ShiftRelativeTo Stretch BottomOffset OverFlowOffset ";
     const std::string memo = common + stretch + "CharWrap Font Leading TabStopPositions TextAlignment ";
+    const std::string graphic = "Anchors OnDrawCommandClick OnDrawCommandCreate ParentHeight ParentWidth Pen "
+                                "ReprintOnOverFlow StretchWithParent UserName Visible Height Left Top Width ";
+    const std::string image = "AutoSize Center DirectDraw MaintainAspectRatio ReprintOnOverFlow Stretch Transparent "
+                              "Visible Height Left Top Width Anchors Border OnDrawCommandClick OnDrawCommandCreate ";
     const std::string rich = common + stretch;
     const std::string bar = common + "AddOnCode AutoEncode AutoSizeFont BarCodeType BarColor BarWidth BearerBars "
                                      "CalcCheckDigit Orientation PrintHumanReadable WideBarRatio Alignment AutoSize "
@@ -315,31 +329,38 @@ std::map<std::string, std::string> Listed() {
                                       "ReprintOnSubsequent ResetGroup SuppressRepeatedValues ";
     return {
         {"TrpMemo", memo + "Caption Lines"},
-        {"TrpDBMemo", memo + "AutoDisplay DataField OnGetMemo ParentDataPipeline SuppressRepeatedValues"},
+        {"TrpDBMemo", memo + "AutoDisplay DataField DataPipeline OnGetMemo ParentDataPipeline SuppressRepeatedValues"},
         {"TrpRegion", stretch + "Anchors Brush Caption OnDrawCommandClick OnDrawCommandCreate ParentHeight "
                                 "ParentWidth Pen ReprintOnOverFlow StretchWithParent Transparent UserName Height Left "
                                 "Top Width"},
         {"TrpSubReport", "Anchors ParentWidth Visible Left Top Width Height " + stretch +
                              "PrintBehavior NewPrintJob ParentPrinterSetup ResetPageNo TraverseAllData ExpandAll "
-                             "DrillDownComponent StopPosition OutlineSettings"},
+                             "DrillDownComponent StopPosition OutlineSettings DataPipeline"},
         {"TrpPageBreak", "Visible"},
         {"TrpRichText", rich + "Caption MailMerge RichText"},
-        {"TrpDBRichText", rich + "AutoDisplay DataField OnGetRichText ParentDataPipeline"},
+        {"TrpDBRichText", rich + "AutoDisplay DataField DataPipeline OnGetRichText ParentDataPipeline"},
         {"TrpBarCode", bar + "Data"},
-        {"TrpDBBarCode", bar + "DataField"},
+        {"TrpDBBarCode", bar + "DataField DataPipeline"},
         {"Trp2DBarCode", bar2 + "Data"},
-        {"TrpDB2DBarCode", bar2 + "DataField"},
+        {"TrpDB2DBarCode", bar2 + "DataField DataPipeline"},
         {"TrpLabel", text + "Caption"},
-        {"TrpDBText", dbText},
-        {"TrpDBCalc", dbText + "DBCalcType LookAhead OnCalc OnGroupBreak"},
+        {"TrpDBText", dbText + "DataPipeline"},
+        {"TrpDBCalc", dbText + "DataPipeline DBCalcType LookAhead OnCalc OnGroupBreak"},
+        {"TrpShape", graphic + "Brush Shape"},
+        {"TrpLine", graphic + "Border Position Style Weight"},
+        {"TrpImage", image + "Picture"},
+        {"TrpDBImage", image + "DataField DataPipeline ParentDataPipeline AutoDisplay GraphicType OnGetPicture"},
         {"TrpVariable", text + "CalcType CalcComponent ResetType ResetComponent CalcOrder DataType LookAhead "
-                               "BlankWhenZero OnCalc OnReset OnFormat DisplayFormat"},
+                               "BlankWhenZero OnCalc OnReset OldOnCalc OnFormat DisplayFormat"},
         {"TrpSystemVariable", text + "VarType OnFormat DisplayFormat"},
         {"TrpCalc", "CalcType CustomType OnCalc OnFormat DisplayFormat"},
         {"TrpGroup", "AfterGroupBreak BeforeGroupBreak BreakName BreakType HeaderForOrphanedFooter KeepTogether "
                      "OnGetBreakValue OutlineSettings NewColumn NewPage NewColumnThreshold NewPageThreshold "
-                     "ResetPageNo ReprintOnSubsequentColumn ReprintOnSubsequentPage Tag UserName"},
-        {"TrpReport", "OnInitializeParameters OnOutlineNodeCreate"},
+                     "ResetPageNo ReprintOnSubsequentColumn ReprintOnSubsequentPage Tag UserName DataPipeline"},
+        {"TrpReport", "OnInitializeParameters OnOutlineNodeCreate DataPipeline OnNoData Icon ShowAutoSearchDialog "
+                      "OnCancelDialogCreate OnCancelDialogClose OnPageRequest OnAssignPreviewFormSettings "
+                      "OnPreviewFormCreate OnPreviewFormClose OnPrintDialogCreate OnPrintDialogClose OnSaveText"},
+        {"TrpChildReport", "DataPipeline OnNoData"},
     };
 }
 
@@ -423,11 +444,18 @@ TEST_F(PublishedRoundTripTest, EveryPublishedPropertyAndEventComesBackFromEveryK
             c->SetBounds(1000, 1000, 20000, 8000);
             const bool boxed = kind != "TrpRegion" && kind != "TrpPageBreak" && kind != "TrpSubReport";
             if (boxed) region->AddObject(c);
-            if (c->IsDataAware()) c->SetDataPipeline(form.pipeline);
+            if (c->IsDataAware() || GetPropInfo(c, "DataPipeline") != nullptr) c->SetDataPipeline(form.pipeline);
             made.push_back(c);
             Links l = links;
             l.anchor = boxed ? anchor : onBand;
             l.skip = side == 0 ? kSecondSideOnly : kFirstSideOnly;
+            // A subreport takes its parent's width until told otherwise, and
+            // a section always does: its own width goes with the side that
+            // leaves it a child.
+            if (kind == "TrpSubReport") {
+                if (side == 0) l.skip.insert("ParentWidth");
+                else l.skip.erase("ParentWidth");
+            }
             l.barCodeType = side == 0 ? "bcUPC_A" : "bcCode128";
             const std::string at = kind + " " + c->Name();
             Change(c, l, form, at);
@@ -453,9 +481,20 @@ TEST_F(PublishedRoundTripTest, EveryPublishedPropertyAndEventComesBackFromEveryK
         }
     }
     Change(group, links, form, "TrpGroup grpCidade");
+    // Breaking on a component's text, the group reads no pipeline and keeps
+    // none; a second group, on a data field, keeps its own.
+    group->SetDataPipeline(nullptr);
+    auto* byField = new TrpGroup(form.owner.get());
+    byField->SetName("grpValor");
+    byField->SetReport(r);
+    byField->SetDataPipeline(form.pipeline);
+    byField->SetBreakName("Valor");
     for (const TPropInfo* p : r->ClassType()->PropList())
-        if (p->Kind() == tkMethod && HandlerOfType(p->PropType->Name).has_value())
-            ChangeProp(r, p, links, form, "TrpReport rptNotas." + p->Name);
+        if (p->Kind() == tkMethod) ChangeProp(r, p, links, form, "TrpReport rptNotas." + p->Name);
+    // The report's icon and its search-dialog switch, away from a new report's.
+    r->Icon()->LoadFromFile(testsupport::DataPath("gfx/pictures/icon.ico"));
+    ASSERT_FALSE(r->Icon()->Empty());
+    r->SetShowAutoSearchDialog(!r->ShowAutoSearchDialog());
 
     // Nothing is left as a new object has it, but bearer bars, which only
     // an Interleaved 2 of 5 symbol takes.
@@ -494,6 +533,10 @@ TEST_F(PublishedRoundTripTest, EveryPublishedPropertyAndEventComesBackFromEveryK
         auto* group2 = dynamic_cast<TrpGroup*>(copy.owner->FindComponent("grpCidade"));
         ASSERT_NE(group2, nullptr);
         Differences(group, group2, "TrpGroup grpCidade", differ);
+        auto* byField2 = dynamic_cast<TrpGroup*>(copy.owner->FindComponent("grpValor"));
+        ASSERT_NE(byField2, nullptr);
+        ASSERT_NE(byField2->DataPipeline(), nullptr);
+        Differences(byField, byField2, "TrpGroup grpValor", differ);
         made.push_back(region);
         for (TrpComponent* c : made) {
             auto* loaded = copy.owner->FindComponent(c->Name());
