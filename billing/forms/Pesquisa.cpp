@@ -393,7 +393,7 @@ std::string Pesquisa_Febraban() {
     // one beside it.
     return Pesquisa({"Febraban", "select id_febraban, nome, nome_fantasia from febraban order by nome", "id_febraban",
                      "nome"},
-                    {"id_febraban;Código", "nome;Nome;;50", "nome_fantasia;Fantasia;;30"});
+                    {"id_febraban;Código", "nome;Nome;;42", "nome_fantasia;Fantasia;;22"});
 }
 
 std::string Pesquisa_Situacao_Tributaria() {
