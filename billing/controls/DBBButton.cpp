@@ -175,5 +175,6 @@ void TDBButton::UpdateButtonState() {
     case Atualizar:
     case Fechar: enabled = true; break;
     }
+    if (enabled && Allowed) enabled = Allowed();
     SetEnabled(enabled);
 }

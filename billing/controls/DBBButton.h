@@ -3,6 +3,7 @@
 // action, performs it on click and then runs the form's own OnClick. The
 // data-aware kind (TDBButton) also follows the dataset's state so that only
 // the actions that can run are enabled.
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -69,8 +70,11 @@ public:
     ~TDBButton() override;
 
     void SetDataSource(TDataSource* Value) override;
-    // Enabled exactly when the action can run in the dataset's state.
+    // Enabled exactly when the action can run in the dataset's state and,
+    // when the form sets Allowed, when that says so too (an invoice's NF-e
+    // state for Editar and Excluir).
     void UpdateButtonState() override;
+    std::function<bool()> Allowed;
 
 private:
     std::unique_ptr<TBtnDataLink> link_;

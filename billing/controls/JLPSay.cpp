@@ -277,7 +277,8 @@ void TSay::Preview() {
     }
 
     TForm window(nullptr);
-    window.SetCaption(workFile_);
+    // A temporary file's path means nothing to the clerk.
+    window.SetCaption(title_.empty() ? ExtractFileName(workFile_) : title_);
     window.SetWindowState(wsNormal);
     window.SetBounds(0, 0, 600, Screen->Height() - 70);
     window.SetPosition(poScreenCenter);

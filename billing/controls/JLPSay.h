@@ -60,6 +60,10 @@ public:
     void SetStartPag(int Value) { startPag_ = Value; }
     bool PreviewReadOnly() const { return previewReadOnly_; }
     void SetPreviewReadOnly(bool Value) { previewReadOnly_ = Value; }
+    // The preview window's caption: the report's title (the boxed header
+    // gives one); without it the work file's name, never its folder.
+    const std::string& Title() const { return title_; }
+    void SetTitle(const std::string& Value) { title_ = Value; }
 
     TNotifyEvent AfterNewPag;   // after a page has begun (and its header is printed)
     TNotifyEvent OnNewRow;      // after a row has been written out
@@ -123,6 +127,7 @@ private:
     bool previewReadOnly_ = false;
 
     std::string workFile_;
+    std::string title_;
     int row_ = 0;
     int column_ = 0;
     std::string buffer_;  // the current row, UTF-8, not yet written

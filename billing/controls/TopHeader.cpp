@@ -15,6 +15,7 @@ void Tdmdb::TopHeader(TSay* Say, int Width, const std::string& Programa, const s
     auto centre = [&](const std::string& Text) { return Centraliza_Texto(Text, Left, Width) + Left / 2; };
     const int right = Left + Width - 19;  // the right-hand items are 19 characters long
     TDateTime now = Say->Now();
+    if (Say->Title().empty()) Say->SetTitle(Titulo + " - " + Programa);
 
     if (Say->Row() != 0) Say->NewPage();
     int row = Say->Row();

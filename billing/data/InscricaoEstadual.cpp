@@ -247,4 +247,12 @@ bool ValidarIE(std::string_view Ie, std::string_view Uf) {
     return false;
 }
 
+bool RuralProducerMark(std::string_view Ie) {
+    while (!Ie.empty() && Ie.front() == ' ') Ie.remove_prefix(1);
+    if (Ie.size() < 2 || (Ie[0] != 'P' && Ie[0] != 'p')) return false;
+    for (char c : Ie.substr(1))
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) return false;
+    return Ie.find_first_of("0123456789") != std::string_view::npos;
+}
+
 }  // namespace billing::data

@@ -24,4 +24,11 @@ namespace billing::data {
 
 bool ValidarIE(std::string_view Ie, std::string_view Uf);
 
+// Whether a registration is written as a São Paulo rural producer's: a "P"
+// (either case) and then no other letter ("P-01100424.3/002",
+// "P011004243002"; not Paraná's "PR..."). Such a registration is the state's
+// whatever the holder's nature, so it is judged by ValidarIE even for a
+// natural person, whose field may otherwise hold an identity card number.
+bool RuralProducerMark(std::string_view Ie);
+
 }  // namespace billing::data

@@ -218,6 +218,25 @@ std::string SchemaVersion(sqlite::Database& db) {
     return "1.0";
 }
 
+int UnquoteBankNames(sqlite::Database& db) {
+    if (!db.TableExists("febraban")) return 0;
+    // The bank list of an earlier release wrapped names holding a comma in
+    // double quotes ("\"CCC POUP E INV DOS ESTADOS DO PR, SP E RJ\""), which
+    // no clerk types when searching. Looked for first, so that the usual
+    // open takes no write lock.
+    int repairs = 0;
+    for (const char* column : {"nome", "nome_fantasia"}) {
+        const std::string c = sqlite::QuoteIdentifier(column);
+        const std::string quoted =
+            "length(" + c + ") > 1 and substr(" + c + ", 1, 1) = '\"' and substr(" + c + ", -1, 1) = '\"'";
+        sqlite::Statement any(db, "select 1 from febraban where " + quoted + " limit 1");
+        if (!any.Step()) continue;
+        db.Exec("update febraban set " + c + " = substr(" + c + ", 2, length(" + c + ") - 2) where " + quoted);
+        ++repairs;
+    }
+    return repairs;
+}
+
 UpgradeResult UpgradeSchema(sqlite::Database& db, const std::string& UpTo) {
     UpgradeResult result;
     std::string current = "1.0";
@@ -280,6 +299,7 @@ UpgradeResult UpgradeSchema(sqlite::Database& db, const std::string& UpTo) {
         sqlite::AlterColumnType(db, "produto", "Id_Unidade_Medida", "text(" + std::to_string(kUnitColumnSize) + ")");
         ++result.repairs;
     }
+    result.repairs += UnquoteBankNames(db);
     result.referenceRows = SeedReferenceTables(db).rowsInserted;
     return result;
 }

@@ -60,6 +60,11 @@ struct UpgradeResult {
 // outside the steps are then left for a later full run).
 UpgradeResult UpgradeSchema(sqlite::Database& db, const std::string& UpTo = {});
 
+// Drops the double quotes an earlier release's bank list left around some
+// bank names; the number of columns mended (0 when none needed it). Part of
+// UpgradeSchema's repairs.
+int UnquoteBankNames(sqlite::Database& db);
+
 // Current version text of a database ("1.0" when versao has no row).
 std::string SchemaVersion(sqlite::Database& db);
 

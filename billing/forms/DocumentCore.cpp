@@ -384,8 +384,13 @@ void DocumentCore::HeaderBeforePost() {
 }
 
 void DocumentCore::HeaderAfterPost() {
+    const bool wasNew = newDocument_;
     newDocument_ = false;
     storedItems_ = writtenItems_;
+    // A new document takes its place in the order at once (the query's own
+    // keeps it where it was typed), so that Primeiro and Próximo walk the
+    // documents as a reopened window shows them; it stays the current one.
+    if (wasNew) header_->Refresh();
     policy_->AfterCommit(*this);
 }
 

@@ -5,6 +5,7 @@
 #include <QAbstractItemModel>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QStyle>
 #include <QTableView>
 
 #include "billing/forms/FormUtils.h"
@@ -137,14 +138,30 @@ void DocumentForm::BuildGrid(TWinControl* Parent, int Left, int Top, int Width, 
         // The product is typed in its own lookup laid over the cell.
         bool readOnly = field->Calculated() || f == "Id_Produto" ||
                         std::find(ReadOnly.begin(), ReadOnly.end(), f) != ReadOnly.end();
-        // Wide enough for the value and for the whole heading.
-        const int chars = std::max(field->DisplayWidth() / 2, 8);
+        // Wide enough for the value and for the whole heading; a short code
+        // takes no more than its own width (the product's keeps room for
+        // the lookup's button), leaving the rest to the description.
+        const bool shortCode = f != "Id_Produto" && field->DisplayWidth() <= 8;
+        const int chars = shortCode ? field->DisplayWidth() : std::max(field->DisplayWidth() / 2, 8);
         const int heading = Grid->View()->horizontalHeader()->fontMetrics().horizontalAdvance(
                                 ui::ToQt(field->DisplayLabel())) + 16;
         TColumn* c = Grid->AddField(f, chars, field->DisplayLabel(), readOnly);
         c->SetWidth(std::max(c->Width(), heading));
         c->SetTabStop(Core->Keys().Typed(f));
     }
+    // What the columns leave of the grid (its frame, row indicator and a
+    // vertical scroll bar kept aside) goes to the product's description, so
+    // that a long one shows whole while the grid has room for it.
+    QTableView* view = Grid->View();
+    const int indicator = view->verticalHeader()->isHidden() ? 0 : view->verticalHeader()->width();
+    int room = Width - 2 * view->frameWidth() - indicator -
+               view->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view);
+    TColumn* description = nullptr;
+    for (int i = 0; i < Grid->ColumnCount(); ++i) {
+        room -= Grid->Columns(i)->Width();
+        if (Grid->Columns(i)->FieldName() == "Descricao_Abreviada") description = Grid->Columns(i);
+    }
+    if (description != nullptr && room > 0) description->SetWidth(description->Width() + room);
     Grid->OnEnter = [this](TObject* s) { GridEnter(s); };
     Grid->OnExit = [this](TObject* s) { GridExit(s); };
     Grid->OnKeyPress = [this](TObject* s, char32_t& k) { GridKeyPress(s, k); };

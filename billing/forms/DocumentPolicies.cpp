@@ -151,12 +151,12 @@ void InvoicePolicy::NextNumber(DocumentCore& Core) {
     Core.Field("Id_Nota_Fiscal")->SetAsInteger(next.IsNull() || next.IsEmpty() ? 1 : next.AsInteger());
 }
 
-namespace {
-
 bool StateAllows(const std::string& State) {
     std::string upper = AnsiUpperCase(State);
     return upper == "EM DIGITAÇÃO" || upper == "ERRO";
 }
+
+namespace {
 
 std::string StateRefusal(const std::string& State, const std::string& Action) {
     return "A Situação \"" + State + "\" não permita " + Action + ".";

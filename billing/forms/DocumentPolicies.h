@@ -95,6 +95,10 @@ private:
     GridKeyPolicy keys_;
 };
 
+// Whether an invoice in this NF-e state may be edited or deleted ("Em
+// Digitação" or "Erro", any case).
+bool StateAllows(const std::string& State);
+
 // A document core of each kind, owned by Owner.
 DocumentCore* NewInvoiceCore(TComponent* Owner);
 DocumentCore* NewShippingListCore(TComponent* Owner);

@@ -174,10 +174,12 @@ TfrmNota100::TfrmNota100(TComponent* AOwner)
     AddCheck("O CNPJ é inválido.", [this, natureza] {
         return natureza().rfind('J', 0) != 0 || ValidCgc(qry->FieldByName("cpf_cnpj")->AsString());
     });
-    // A company's registration is checked against its municipality's state.
+    // A company's registration is checked against its municipality's state,
+    // and so is a rural producer's, who is usually a natural person.
     AddCheck("A Inscrição Estadual informada não é Válida.", [this, natureza] {
-        return natureza().rfind('J', 0) != 0 || Blank("ie_rg") ||
-               ValidarIE(qry->FieldByName("ie_rg")->AsString(), PUF_Municipio->Caption());
+        const std::string ie = qry->FieldByName("ie_rg")->AsString();
+        const bool stateRule = natureza().rfind('J', 0) == 0 || billing::data::RuralProducerMark(ie);
+        return !stateRule || Blank("ie_rg") || ValidarIE(ie, PUF_Municipio->Caption());
     });
     AddCheck("O CPF é inválido.", [this, natureza] {
         return natureza().rfind('F', 0) != 0 || ValidCpf(qry->FieldByName("cpf_cnpj")->AsString());
@@ -225,11 +227,13 @@ std::string TfrmNota100::CodigoCliente(long long Number) {
 }
 
 std::string TfrmNota100::NomeFantasiaDe(const std::string& Nome) {
-    // A blank typed before the name is no word of it.
+    // A blank typed before the name is no word of it, and the blank after
+    // the first word is none either: stored, it would show in every search
+    // and document ("Mercado ").
     std::string nome = TrimLeft(Nome);
     int blank = Pos(" ", nome);
     if (blank == 0) return {};
-    return Copy(Copy(nome, 1, blank), 1, kFantasiaSize);
+    return Copy(Copy(nome, 1, blank - 1), 1, kFantasiaSize);
 }
 
 bool TfrmNota100::Valida_Telefone(const std::string& Text) {

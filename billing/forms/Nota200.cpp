@@ -1,5 +1,6 @@
 #include "billing/forms/Nota200.h"
 
+#include "billing/forms/DocumentPolicies.h"
 #include "billing/forms/FormUtils.h"
 #include "billing/forms/Pesquisa.h"
 #include "platform/rtl/Strings.h"
@@ -47,7 +48,8 @@ TfrmNota200::TfrmNota200(TComponent* AOwner)
     PCFOP = Description(g, "PCFOP", 82, 4, 300);
     dbeId_Conta_Corrente =
         FieldEdit<TexDBComboDlg>(g, "dbeId_Conta_Corrente", "Id_Conta_Corrente", "Conta Corrente", 396, 4, 70);
-    PConta_Corrente = Description(g, "PConta_Corrente", 470, 4, 216);
+    // To the grid's right edge: an account's description has up to 45 characters.
+    PConta_Corrente = Description(g, "PConta_Corrente", 470, 4, 374);
     dbeId_Cliente = FieldEdit<TexDBComboDlg>(g, "dbeId_Cliente", "Id_Cliente", "Cliente", 8, 44, 90);
     PCliente = Description(g, "PCliente", 102, 44, 330);
     PCliente_Fantasia = Description(g, "PCliente_Fantasia", 436, 44, 200);
@@ -110,6 +112,13 @@ TfrmNota200::TfrmNota200(TComponent* AOwner)
     DBMemo2->SetMaxLength(250);
     KeepKeysInside(DBMemo2);
     DBMemo2->OnKeyPress = [this](TObject* s, char32_t& k) { DBMemo2KeyPress(s, k); };
+
+    // Editar and Excluir follow the invoice's NF-e state, so a window kept in
+    // front while its invoice is authorised or cancelled shows at once that
+    // it can no longer change.
+    auto changeable = [this] { return StateAllows(qryNota_Fiscal->FieldByName("Situacao_NFE")->AsString()); };
+    btnEdit->Allowed = changeable;
+    btnDelete->Allowed = changeable;
 
     frmNota200 = this;
 }

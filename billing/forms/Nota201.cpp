@@ -29,8 +29,9 @@ TfrmNota201::TfrmNota201(TComponent* AOwner)
     PTransportador = Description(g, "PTransportador", 414, 44, 250);
     dbeId_Conta_Corrente =
         FieldEdit<TexDBComboDlg>(g, "dbeId_Conta_Corrente", "Id_Conta_Corrente", "Conta Corrente", 8, 84, 70);
-    PConta_Corrente = Description(g, "PConta_Corrente", 82, 84, 250);
-    DBEdit3 = FieldEdit<TDBEdit>(g, "DBEdit3", "Observacao", "Observação", 340, 84, 160);
+    // Room for an account's description of up to 45 characters.
+    PConta_Corrente = Description(g, "PConta_Corrente", 82, 84, 380);
+    DBEdit3 = FieldEdit<TDBEdit>(g, "DBEdit3", "Observacao", "Observação", 476, 84, 160);
     AddLookup("Cliente", dbeId_Cliente, {PCliente}, Pesquisa_Cliente, false);
     AddLookup("Vendedor", dbeId_Vendedor, {PVendedor}, Pesquisa_Vendedor, true);
     AddLookup("Transportador", dbeId_Transportador, {PTransportador}, Pesquisa_Transportador, true);

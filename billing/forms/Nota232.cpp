@@ -9,6 +9,7 @@
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
 #include "billing/forms/NFeWaits.h"
+#include "billing/forms/Nota200.h"
 #include "billing/nfe/NFeSettings.h"
 #include "platform/rtl/Strings.h"
 
@@ -257,7 +258,17 @@ TfrmNota232B::TfrmNota232B(TComponent* AOwner) : TForm(AOwner) {
     StatusBar1->SetAlign(alBottom);
     StatusBar1->SetSimplePanel(true);
 
-    cancellation_ = std::make_unique<billing::nfe::NFeCancellation>(*dmdb->ADOConnection, Config, TimerWaitServices());
+    // Whatever the wait ends with is told in a box: by then the server has
+    // answered (or will not), so the line under it no longer says to wait.
+    auto config = [this] {
+        billing::nfe::NFeConfig c = Config();
+        c.notify = [this, show = c.notify](const std::string& Text, const std::string& Caption) {
+            StatusBar1->SetSimpleText("");
+            if (show) show(Text, Caption);
+        };
+        return c;
+    };
+    cancellation_ = std::make_unique<billing::nfe::NFeCancellation>(*dmdb->ADOConnection, config, TimerWaitServices());
     cancellation_->OnFinished = [this] { Finished(); };
 
     InstallNavigation(this);
@@ -290,6 +301,8 @@ void TfrmNota232B::Button1Click(TObject*) {
 
 void TfrmNota232B::Finished() {
     StatusBar1->SetSimpleText("");
+    // An invoice window open behind shows the cancelled invoice as such.
+    if (frmNota200 != nullptr) frmNota200->Core->Refresh();
     Button1->SetEnabled(true);
     mMotivo->SetReadOnly(false);
 }

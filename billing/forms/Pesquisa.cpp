@@ -192,6 +192,15 @@ void TfrmLocalizar::FormShow(TObject*) {
             if (AnsiUpperCase(f->FieldName()) == AnsiUpperCase(CampoDefault)) remembered = f->DisplayLabel();
         }
     }
+    // A search without a default column (or one its query lacks) still
+    // starts on a column a clerk types into: the first text one.
+    if (remembered.empty() && data != nullptr) {
+        for (int i = 0; i < data->FieldCount() && remembered.empty(); ++i) {
+            TField* f = data->Fields()->Fields(i);
+            if (f->DataType() == ftString || f->DataType() == ftWideString) remembered = f->DisplayLabel();
+        }
+        if (remembered.empty() && cbFields->Items()->Count() > 0) remembered = cbFields->Items()->Strings(0);
+    }
     cbFields->SetItemIndex(cbFields->Items()->IndexOf(remembered));
     cbCoincidir->SetItemIndex(0);
     SetActiveControl(edtLocalizar);
@@ -378,9 +387,13 @@ std::string Pesquisa_Produto() {
 }
 
 std::string Pesquisa_Febraban() {
-    return Pesquisa({"Febraban", "select id_febraban, nome_fantasia from febraban order by nome_fantasia",
-                     "id_febraban", "descricao"},
-                    {"id_febraban;Código", "nome_fantasia;Nome"});
+    // The clerk knows a bank by the name it is registered under ("Banco do
+    // Brasil S.A."), not by the clearing house's abbreviation ("BCO DO
+    // BRASIL S.A."): the search shows and looks in the full name, the short
+    // one beside it.
+    return Pesquisa({"Febraban", "select id_febraban, nome, nome_fantasia from febraban order by nome", "id_febraban",
+                     "nome"},
+                    {"id_febraban;Código", "nome;Nome;;42", "nome_fantasia;Fantasia;;22"});
 }
 
 std::string Pesquisa_Situacao_Tributaria() {

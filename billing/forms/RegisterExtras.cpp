@@ -47,8 +47,11 @@ std::unique_ptr<TSQLQuery> Opcoes() {
 }
 
 void MostraMunicipio(const TField* Field, TPanel* Nome, TPanel* Uf) {
-    Nome->SetCaption("?");
-    Uf->SetCaption("?");
+    // An empty register shows no row: there is no municipality to miss.
+    const TDataSet* data = Field != nullptr ? Field->DataSet() : nullptr;
+    const bool noRow = data == nullptr || !data->Active() || (data->State() == dsBrowse && data->IsEmpty());
+    Nome->SetCaption(noRow ? "" : "?");
+    Uf->SetCaption(noRow ? "" : "?");
     if (Field == nullptr || Field->IsNull() || Trim(Field->AsString()).empty()) return;
     TSQLQuery q(nullptr);
     q.SetConnection(dmdb->ADOConnection);

@@ -20,10 +20,25 @@ public:
     std::function<void(TDataSet*)> withPost, withDelete;
 
 protected:
+    void DoBeforePost() override {
+        inserting_ = State() == dsInsert;
+        TSQLQuery::DoBeforePost();
+    }
+    // A new row takes its place in the register's order at once (the query's
+    // own keeps it where it was typed), so that Primeiro, Anterior, Próximo
+    // and Último walk the rows in the order a reopened form shows them.
+    void DoAfterPost() override {
+        if (inserting_) {
+            inserting_ = false;
+            Refresh();
+        }
+        TSQLQuery::DoAfterPost();
+    }
     void InternalPost() override { Together(withPost, [this] { TSQLQuery::InternalPost(); }); }
     void InternalDelete() override { Together(withDelete, [this] { TSQLQuery::InternalDelete(); }); }
 
 private:
+    bool inserting_ = false;
     void Together(const std::function<void(TDataSet*)>& Companion, const std::function<void()>& Own) {
         if (!Companion) {
             Own();
@@ -218,7 +233,11 @@ void RegisterForm::btnEditClick(TObject*) {
 }
 
 void RegisterForm::btnSaveClick(TObject*) { ChangeColor(this, false); }
-void RegisterForm::btnCancelClick(TObject*) { ChangeColor(this, false); }
+void RegisterForm::btnCancelClick(TObject*) {
+    ChangeColor(this, false);
+    // The panels show the row now current, not the one just undone.
+    Mostra_Tudo();
+}
 void RegisterForm::DBButton1Click(TObject*) { Close(); }
 
 void RegisterForm::DBButton2Click(TObject*) {

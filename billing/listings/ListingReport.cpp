@@ -9,6 +9,7 @@
 #include "billing/listings/ListingFormats.h"
 #include "billing/listings/ReportLibrary.h"
 #include "platform/db/DB.h"
+#include "platform/rtl/Strings.h"
 #include "preview/rpPreview.h"
 #include "preview/rpViewer.h"
 #include "report/rpBands.h"
@@ -120,6 +121,18 @@ TrpShape* Stripe(TComponent* Owner, TrpBand* Band, double Left) {
     s->Brush()->SetStyle(bsSolid);
     s->SetVisible(false);
     return s;
+}
+
+// The name of the listing's print job, and of the file a PDF queue or an
+// e-mail makes of it: its title, without the marks a file name cannot hold
+// ("Notas Fiscais Emitidas entre 01-12-2026 E 31-12-2026").
+std::string JobName(const std::string& Title) {
+    std::string name;
+    for (char c : Trim(Title)) {
+        if (c == '/' || c == '\\') name += '-';
+        else if (c != ':') name += c;
+    }
+    return name;
 }
 
 // A detail column's format, or a plain text when the listing has none.
@@ -299,7 +312,7 @@ void ListingReport::BuildInvoiceRows() {
     Field(o, d, pipeline_, "rpDBText4", column("Nome"), 53.2, 0.3, 59.8);
     Whole(Field(o, d, pipeline_, "rpDBText7", column("Valor_Total_Nota"), 116.4, 0.3, 17.2, taRightJustified));
     Whole(Field(o, d, pipeline_, "rpDBText6", column("Valor_ICMS"), 136.3, 0.3, 17.2, taRightJustified));
-    Whole(Field(o, d, pipeline_, "rpDBText8", column("Peso_Bruto"), 155.6, 0, 17.2, taRightJustified));
+    Whole(Field(o, d, pipeline_, "rpDBText8", column("Peso_Bruto"), 155.6, 0.3, 17.2, taRightJustified));
     Field(o, d, pipeline_, "rpDBText9", column("Situacao_NFE"), 175.4, 0.3, 19.3);
     int n = 0;
     for (double x : {2.4, 13.5, 32.8, 51.9, 115.1, 134.7, 154.5, 173.8, 195.8})
@@ -351,7 +364,9 @@ void ListingReport::BuildSalesSummary() {
     line->SetPosition(lpTop);
     Label(o, s, "rpLabel5", "TOTAIS", 99.7, 1.6, 12.7);
     const auto& formats = TotalColumns(kind_);
-    const double lefts[3] = {120.9, 145.3, 173.8};
+    // Each sum in its column's own box, so that it ends where the amounts
+    // above it end.
+    const double lefts[3] = {121.4, 146.1, 170.1};
     for (int i = 0; i < 3; ++i) {
         auto* sum = Put<TrpDBCalc>(o, s, "rpDBCalc" + std::to_string(i + 1), lefts[i], 1.3, 17.2, kTextHeight);
         sum->SetAutoSize(false);
@@ -378,6 +393,7 @@ void ListingReport::SetHeader(const HeaderTexts& Header, const std::string& Cred
     caption("lblEmitente", Header.emitente);
     caption("lblUsuario", Header.usuario);
     caption("lblTitulo", Header.titulo);
+    if (!Trim(Header.titulo).empty()) report_->PrinterSetup()->SetDocumentName(JobName(Header.titulo));
     caption("lblClassificacao", Header.classificacao);
     caption("lblCredito", Credit);
 }

@@ -655,6 +655,9 @@ void TfrmOske_Nf::TimerNFeTimer(TObject*) {
         }
     } rearm{TimerNFe};
     billing::nfe::TickReport report = poller_->Tick();
+    // An open invoice window follows what the answers changed: its NF-e
+    // state, its protocol, and whether Editar and Excluir still apply.
+    if (report.handled > 0 && frmNota200 != nullptr) frmNota200->Core->Refresh();
     // The boxes come after the file work, while the timer is stopped.
     for (const billing::nfe::PollerMessage& m : report.messages)
         Box(m.text, m.caption, m.caption == "Erro" ? mtError : mtWarning);

@@ -413,9 +413,10 @@ std::string BuildNFeXml(const NFeDocument& doc) {
     WriteAddress(x, "enderDest", "Destinatário", de.endereco, de.numero_endereco, de.bairro, de.id_municipio,
                  de.municipio_nome, de.uf, de.cep, de.telefone, false);
     // A natural person's registration field may hold another document, as the
-    // client register checks the state's rule only for legal persons.
-    x.Elem(4, "IE", InscricaoEstadualNFe(de.ie_rg, IsJuridica(de.natureza) ? de.uf : std::string(),
-                                         "Destinatário", false));
+    // client register checks the state's rule only for legal persons; a rural
+    // producer's registration is the state's whatever the holder's nature.
+    const bool stateRule = IsJuridica(de.natureza) || billing::data::RuralProducerMark(de.ie_rg);
+    x.Elem(4, "IE", InscricaoEstadualNFe(de.ie_rg, stateRule ? de.uf : std::string(), "Destinatário", false));
     x.Close(2, "dest");
 
     ItemSums sums;

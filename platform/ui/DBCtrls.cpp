@@ -276,7 +276,9 @@ void TDBCheckBox::SetValueUnchecked(const std::string& Value) {
 TCheckBoxState TDBCheckBox::FieldState() const {
     TField* f = link_.Field();
     if (f == nullptr) return cbUnchecked;
-    if (f->IsNull()) return cbGrayed;
+    // An unset flag reads as not ticked; only a box that may be greyed shows
+    // the third state for it.
+    if (f->IsNull()) return allowGrayed_ ? cbGrayed : cbUnchecked;
     if (f->DataType() == ftBoolean) return f->AsBoolean() ? cbChecked : cbUnchecked;
     std::string text = f->Text();
     if (ValueMatch(valueChecked_, text)) return cbChecked;

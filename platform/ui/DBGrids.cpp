@@ -259,9 +259,13 @@ int TColumn::Width() const {
     if (width_ > 0) return width_;
     TField* f = Field();
     int chars = f != nullptr ? f->DisplayWidth() : 10;
-    int avg = grid_->view_->fontMetrics().averageCharWidth();
-    int title = grid_->view_->fontMetrics().horizontalAdvance(ToQt(Title())) + 8;
-    return std::max(chars * avg + 8, std::min(title, 200));
+    const QFontMetrics fm = grid_->view_->fontMetrics();
+    // A short code is mostly capitals, wider than the average letter ("MG"
+    // in a two-character column): it gets room for that many of the widest.
+    int text = std::max(chars * fm.averageCharWidth(),
+                        fm.horizontalAdvance(QString(std::clamp(chars, 0, 3), QLatin1Char('W'))));
+    int title = fm.horizontalAdvance(ToQt(Title())) + 8;
+    return std::max(text + 8, std::min(title, 200));
 }
 
 void TColumn::SetWidth(int Value) {

@@ -234,7 +234,9 @@ TEST_F(Say, ThePreviewShowsTheFileAndRewritesItOnlyWhenEditedAndConfirmed) {
         QTimer::singleShot(0, qApp, [&, typed] {
             TForm* window = say.PreviewWindow();
             ASSERT_NE(window, nullptr);
-            EXPECT_EQ(window->Caption(), say.WorkFile());
+            // Without a title, the work file's name alone: no temporary folder.
+            EXPECT_EQ(window->Caption(), std::filesystem::path(say.WorkFile()).filename().string());
+            EXPECT_EQ(window->Caption().find('/'), std::string::npos);
             EXPECT_EQ(window->Width(), 600);
             TMemo* editor = say.PreviewEditor();
             QPlainTextEdit* text = editor->TextEdit();
@@ -373,4 +375,20 @@ TEST_F(TopHeader, OffRowZeroTheBoxBeginsANewPageWithoutTheClient) {
     EXPECT_EQ(lines[5], "  * Prg : NOTA999" + Spaces(5) + "TData : 05/03/2024 *");
     EXPECT_EQ(lines[6], "  * Sup : QUILLMAR" + Spaces(4) + "SHora : 14:30:05   *");
     EXPECT_EQ(lines[7], "  " + std::string(40, '*'));
+}
+
+// The product listing's preview is captioned by the report's own title, as
+// its boxed header prints it, not by the work file it reads.
+TEST_F(TopHeader, ThePreviewOfAReportWithTheBoxedHeaderIsCaptionedByItsTitle) {
+    ui::EnsureQtApplication();
+    ASSERT_TRUE(say.StartReport());
+    module.TopHeader(&say, 120, "NOTA301", "RELATÓRIO DE PRODUTOS", "Ordem de Código", 19, true);
+    std::string caption;
+    QTimer::singleShot(0, qApp, [&] {
+        ASSERT_NE(say.PreviewWindow(), nullptr);
+        caption = say.PreviewWindow()->Caption();
+        say.PreviewWindow()->Close();
+    });
+    say.Preview();
+    EXPECT_EQ(caption, "RELATÓRIO DE PRODUTOS - NOTA301");
 }

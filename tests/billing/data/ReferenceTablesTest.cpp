@@ -169,3 +169,29 @@ TEST_F(ReferenceRows, AFillThatFailsHalfWayLeavesEveryTableEmpty) {
         EXPECT_EQ(Scalar(db, std::string("select count(*) from ") + table), "0") << table;
     EXPECT_FALSE(db.InTransaction());
 }
+
+// The earlier bank list wrapped the names holding a comma in double quotes.
+// A new database has none; one seeded by that release is mended at its next
+// open, and a quote a clerk typed inside a name is left alone.
+TEST_F(ReferenceRows, BankNamesCarryNoStrayQuotesInNewFilesAndOlderOnesAreMendedAtTheirUpgrade) {
+    EXPECT_EQ(Scalar(db, "select count(*) from febraban where nome like '%\"%' or nome_fantasia like '%\"%'"), "0");
+    EXPECT_EQ(Scalar(db, "select nome_fantasia from febraban where id_febraban = 584"),
+              "CCC POUP E INV DOS ESTADOS DO PR, SP E RJ");
+
+    // As the earlier release left them.
+    db.Exec("update febraban set nome_fantasia = '\"' || nome_fantasia || '\"' where id_febraban in (582, 584)");
+    db.Exec("update febraban set nome = 'Banco \"Casa\" Ltda' where id_febraban = 1");
+    db.Exec("insert into febraban(id_febraban, nome, nome_fantasia) values(998, '\"', '\"\"')");
+    UpgradeResult r = UpgradeSchema(db);
+    EXPECT_EQ(r.repairs, 1);
+    EXPECT_EQ(Scalar(db, "select nome_fantasia from febraban where id_febraban = 582"),
+              "CCC POUP INV DE MS, GO, DF E TO");
+    EXPECT_EQ(Scalar(db, "select nome_fantasia from febraban where id_febraban = 584"),
+              "CCC POUP E INV DOS ESTADOS DO PR, SP E RJ");
+    EXPECT_EQ(Scalar(db, "select nome from febraban where id_febraban = 1"), "Banco \"Casa\" Ltda");
+    EXPECT_EQ(Scalar(db, "select nome || '|' || nome_fantasia from febraban where id_febraban = 998"), "\"|");
+
+    std::string before = Dump(db);
+    EXPECT_EQ(UpgradeSchema(db).repairs, 0);
+    EXPECT_EQ(Dump(db), before);
+}

@@ -119,3 +119,22 @@ TEST_F(Carriers, ACodeAnotherUserSavedMeanwhileShowsTheDuplicateMessage) {
     EXPECT_EQ(form->qry->State(), dsInsert);
     EXPECT_EQ(Count("select count(*) from transportador"), 1);
 }
+
+// An empty register shows no carrier: its municipality panels are blank, not
+// the "?" of a carrier whose municipality is missing; a new row names the
+// settings' municipality, and undoing it leaves the panels blank again.
+TEST_F(Carriers, AnEmptyRegisterShowsNoMunicipalityAndNoQuestionMark) {
+    dmdb->ADOConnection->Execute("update opcao set id_municipio = 3550308");
+    Open();
+    ASSERT_TRUE(form->qry->IsEmpty());
+    EXPECT_EQ(form->PMunicipio->Caption(), "");
+    EXPECT_EQ(form->PUF_Municipio->Caption(), "");
+    form->btnInsert->Click();
+    EXPECT_EQ(form->PMunicipio->Caption(), "São Paulo");
+    F("Id_Municipio")->Clear();
+    form->Mostra_Tudo();
+    EXPECT_EQ(form->PMunicipio->Caption(), "?");  // a row being typed without one: missing
+    form->btnCancel->Click();
+    EXPECT_EQ(form->PMunicipio->Caption(), "");
+    EXPECT_EQ(form->PUF_Municipio->Caption(), "");
+}

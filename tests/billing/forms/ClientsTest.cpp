@@ -265,9 +265,9 @@ TEST_F(Clients, TheCpfCnpjMaskFollowsTheNature) {
 }
 
 TEST_F(Clients, ABlankFantasyNameTakesTheNamesFirstWord) {
-    EXPECT_EQ(TfrmNota100::NomeFantasiaDe("Maria da Silva"), "Maria ");
+    EXPECT_EQ(TfrmNota100::NomeFantasiaDe("Maria da Silva"), "Maria");  // no blank after the word
     EXPECT_EQ(TfrmNota100::NomeFantasiaDe("Maria"), "");
-    EXPECT_EQ(TfrmNota100::NomeFantasiaDe("  Comercial Ltda"), "Comercial ");
+    EXPECT_EQ(TfrmNota100::NomeFantasiaDe("  Comercial Ltda"), "Comercial");
     // A first word longer than the column is cut to its 25 characters.
     EXPECT_EQ(TfrmNota100::NomeFantasiaDe("Supercalifragilisticexpialidocious Ltda"),
               "Supercalifragilisticexpia");
@@ -276,12 +276,18 @@ TEST_F(Clients, ABlankFantasyNameTakesTheNamesFirstWord) {
     form->btnInsert->Click();
     Set("Nome", "Padaria Pão Quente");
     form->dbeNome->OnExit(form->dbeNome);
-    EXPECT_EQ(F("Nome_Fantasia")->AsString(), "Padaria ");
+    EXPECT_EQ(F("Nome_Fantasia")->AsString(), "Padaria");
     // A fantasy name already given stays.
     Set("Nome_Fantasia", "Pão Quente");
     Set("Nome", "Outra Padaria");
     form->Nome_Fantasia();
     EXPECT_EQ(F("Nome_Fantasia")->AsString(), "Pão Quente");
+    // Stored as it was derived: the word alone.
+    Set("Nome_Fantasia", "");
+    FillValid();
+    form->dbeNome->OnExit(form->dbeNome);
+    ExpectSaved();
+    EXPECT_EQ(Scalar("select '[' || nome_fantasia || ']' from cliente"), "[Maria]");
 }
 
 TEST_F(Clients, TheAddressCopyWritesTheSixBillingColumnsAndShowsTheMunicipality) {
@@ -446,4 +452,40 @@ TEST_F(Clients, AMobileNumberAndARuralProducersRegistrationAreKeptAsTyped) {
     form->Mostra_Tudo();
     dialogs.Expect(std::string(kHeading) + "A Inscrição Estadual informada não é Válida.\r\n", mrOk, "Atenção");
     EXPECT_THROW(form->btnSave->Click(), EAbort);
+}
+
+// A rural producer is usually a natural person: the "P" registration is the
+// state's all the same, so its check digit is judged by the rural rule,
+// while a natural person's identity card number in the same field is not.
+TEST_F(Clients, ANaturalPersonsRuralProducerRegistrationIsJudgedByTheRuralRule) {
+    Open();
+    form->btnInsert->Click();
+    FillValid();  // a natural person in São Paulo
+    const struct {
+        const char* typed;
+        const char* stored;
+        bool valid;
+    } cases[] = {
+        {"P-01100424.4/002", "P011004244002", false},  // ninth digit 4, the rule gives 3
+        {"p-01100424.3/002", "P011004243002", true},
+        {"12.345.678-X", "12345678", true},  // an identity card: no state rule
+    };
+    QLineEdit* line = form->dbeIE_RG->LineEdit();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        if (form->qry->State() == dsBrowse) form->btnEdit->Click();
+        Set("IE_RG", "");
+        line->setFocus();
+        line->setCursorPosition(0);
+        QTest::keyClicks(line, c.typed);
+        F("IE_RG")->DataSet()->UpdateRecord();
+        form->dbeIE_RGExit(form->dbeIE_RG);
+        EXPECT_EQ(F("IE_RG")->AsString(), c.stored);
+        if (!c.valid) {
+            ExpectRefused("A Inscrição Estadual informada não é Válida.\r\n");
+            continue;
+        }
+        ExpectSaved();
+        EXPECT_EQ(Scalar("select ie_rg from cliente where cpf_cnpj = '52998224725'"), c.stored);
+    }
 }

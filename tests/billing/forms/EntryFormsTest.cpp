@@ -16,6 +16,7 @@
 #include "billing/forms/Pesquisa.h"
 #include "tests/billing/forms/DocumentFixture.h"
 #include "tests/platform/ui/UiTestSupport.h"
+#include "tests/support/TextFit.h"
 
 using namespace billing::forms;
 
@@ -104,6 +105,37 @@ protected:
         QTest::keyClick(target, Qt::Key_Return);
     }
 
+    // The longest texts the form shows of its lookups and items, each whole
+    // in its box: an account's description (45 characters) in its panel,
+    // measured as the clerk's screen draws it, and a product's short
+    // description (25 characters) in its grid cell, with the margins the
+    // grid's style keeps around a cell's text.
+    void LongTextsShowWhole() {
+        Exec("update conta_corrente set descricao = '1 - BCO DO BRASIL S.A. / Ag. 1234 C/C 56789-0' "
+             "where id_conta_corrente = 1");
+        Exec("insert into produto (Id_Produto, Descricao, Descricao_Abreviada, Id_Unidade_Medida, Id_CST_Estadual, "
+             "Aliq_ICMS_Estadual) values ('00099', 'Arruela de pressão', 'ARRUELA DE PRESSAO M10 ZN', 'UN', '000', 18)");
+        Open();
+        form->btnInsert->Click();
+        AddItem(form->Core, 1, "00099", 2.5);
+        billtest::Pump();
+        EXPECT_EQ(form->PConta_Corrente->Caption(), "1 - BCO DO BRASIL S.A. / Ag. 1234 C/C 56789-0");
+        EXPECT_EQ(testsupport::ClippedTexts(form->PConta_Corrente->Widget()), std::vector<std::string>{});
+        QTableView* view = form->Grid->View();
+        int column = -1;
+        for (int c = 0; c < form->Grid->ColumnCount(); ++c)
+            if (form->Grid->Columns(c)->FieldName() == "Descricao_Abreviada") column = c;
+        ASSERT_GE(column, 0);
+        const QString text = QStringLiteral("ARRUELA DE PRESSAO M10 ZN");
+        ASSERT_EQ(view->model()->index(0, column).data().toString(), text);
+        const int margins = 2 * (view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1);
+        EXPECT_LE(QFontMetrics(view->font()).horizontalAdvance(text) + margins, view->columnWidth(column));
+        // And every column still inside the grid: no sideways scrolling.
+        int used = 0;
+        for (int c = 0; c < form->Grid->ColumnCount(); ++c) used += view->columnWidth(c);
+        EXPECT_LE(used, view->viewport()->width());
+        form->DBButton1->Click();
+    }
     Form* form = nullptr;
 };
 
@@ -352,6 +384,34 @@ TEST_F(InvoiceWindow, AnInvoiceAuthorisedWhileItsWindowWasOpenCannotBeChanged) {
     EXPECT_THROW(form->qryNota_Fiscal->Delete(), EAbort);
     EXPECT_EQ(Count("select count(*) from nota_fiscal"), 1);
 }
+
+// The counter gives a new invoice a number below the stored ones: once
+// saved it is walked in its place, Primeiro and Próximo clicked as a clerk
+// clicks them, without reopening the window.
+TEST_F(InvoiceWindow, ASavedNewInvoiceIsWalkedInItsPlaceAtOnce) {
+    Exec("insert into nota_fiscal (id_registro, id_nota_fiscal, id_serie_documento, situacao_nfe) values "
+         "('0010000100', 100, 1, 'Autorizada'), ('0010000200', 200, 1, 'Autorizada')");
+    Open();
+    auto number = [this] { return form->qryNota_Fiscal->FieldByName("Id_Nota_Fiscal")->AsInteger(); };
+    ASSERT_EQ(number(), 200);
+    Insert();
+    dialogs.Expect(MsgTransmitir, mrNo, "Transmitir NF-e");
+    QTest::mouseClick(form->btnSave->Widget(), Qt::LeftButton);
+    ASSERT_EQ(form->qryNota_Fiscal->State(), dsBrowse);
+    EXPECT_EQ(number(), 57);  // the saved invoice stays shown
+    std::vector<int> walked;
+    QTest::mouseClick(form->btnFirst->Widget(), Qt::LeftButton);
+    walked.push_back(number());
+    while (form->btnNext->Enabled()) {
+        QTest::mouseClick(form->btnNext->Widget(), Qt::LeftButton);
+        if (walked.back() == number()) break;
+        walked.push_back(number());
+    }
+    EXPECT_EQ(walked, (std::vector<int>{57, 100, 200}));
+}
+
+TEST_F(InvoiceWindow, ALongAccountDescriptionAndALongItemDescriptionShowWhole) { LongTextsShowWhole(); }
+TEST_F(ListWindow, ALongAccountDescriptionAndALongItemDescriptionShowWhole) { LongTextsShowWhole(); }
 
 TEST_F(ListWindow, MaximisingOrRestoringTheWindowSavesNothing) {
     Open();

@@ -6,8 +6,10 @@
 
 #include <QAbstractItemModel>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPixmap>
 
+#include "billing/forms/Nota200.h"
 #include "billing/forms/Nota225.h"
 #include "billing/forms/Nota230.h"
 #include "billing/forms/Nota231.h"
@@ -217,6 +219,35 @@ TEST_F(Management, ACancellationAcceptedShowsCancelledWithImageFive) {
     clock.Advance(2000);  // the grid's next refresh
     EXPECT_EQ(Current(), 20);
     EXPECT_EQ(form->qryNota_Fiscal->FieldByName("Status")->AsInteger(), 5);
+}
+
+// The box that tells the answer is up once the server has answered: the
+// line under the dialog no longer says to wait, and an invoice window open
+// behind already shows the invoice cancelled, its Editar off.
+TEST_F(Management, WhenTheCancellationIsToldTheWaitIsOverAndTheInvoiceWindowFollows) {
+    TfrmNota200* invoice = Open(new TfrmNota200(nullptr));
+    ASSERT_TRUE(invoice->qryNota_Fiscal->Locate("Id_Nota_Fiscal", 20, {}));
+    EXPECT_EQ(invoice->DBEdit3->Text(), "Autorizada");
+    ASSERT_TRUE(form->qryNota_Fiscal->Locate("Id_Nota_Fiscal", 20, {}));
+    form->Button5Click(nullptr);
+    ASSERT_NE(dialog, nullptr);
+    dialog->mMotivo->SetText("Cliente desistiu da compra");
+    dialogs.Expect("Confirma o Cancelamento ?", mrYes, "Cancelar NF-e");
+    dialog->Button1Click(nullptr);
+    ASSERT_EQ(dialog->StatusBar1->SimpleText(), "Comunicando servidor SEFAZ ... Aguarde !");
+    monitor->Step();
+    billtest::RealBoxes boxes;
+    std::string statusWhileTold = "<no box>";
+    boxes.WhenShown([this, &statusWhileTold](QMessageBox* box) {
+        statusWhileTold = dialog->StatusBar1->SimpleText();
+        box->accept();
+    });
+    clock.Advance(2000);
+    EXPECT_EQ(statusWhileTold, "");
+    EXPECT_EQ(Column(20, "situacao_nfe"), "Cancelada");
+    EXPECT_EQ(invoice->DBEdit3->Text(), "Cancelada");
+    EXPECT_FALSE(invoice->btnEdit->Enabled());
+    EXPECT_FALSE(invoice->btnDelete->Enabled());
 }
 
 TEST_F(Management, ACancellationRefusedFailsAndChangesNothing) {

@@ -1,7 +1,11 @@
 // The lookup grid and its find dialog.
+#include <QLineEdit>
+#include <QStyle>
 #include <QTableView>
+#include <QTest>
 #include <QTimer>
 
+#include "billing/data/ReferenceTables.h"
 #include "billing/forms/Pesquisa.h"
 #include "platform/db/SQLQuery.h"
 #include "tests/billing/forms/BillingFixture.h"
@@ -167,4 +171,66 @@ TEST_F(Lookups, MoneyShowsWithItsCentsAndThousands) {
         f->BitBtn2Click(nullptr);
     });
     Pesquisa_Nota_Fiscal();
+}
+
+// Typed as a clerk types into the bank search: the first letter opens the
+// find dialog on the bank's full name, the rest of the name finds it.
+TEST_F(Lookups, TheBankSearchStartsOnTheFullNameAndFindsTheBankAClerkTypes) {
+    billing::data::SeedReferenceTables(dmdb->ADOConnection->Database());  // a new database's banks
+    WhenShown([](TfrmPesquisa* f) {
+        EXPECT_EQ(f->dsMain->DataSet()->FieldByName("nome")->DisplayLabel(), "Nome");
+        QTimer::singleShot(0, qApp, [f] {
+            ASSERT_NE(frmLocalizar, nullptr);
+            EXPECT_EQ(frmLocalizar->cbFields->Text(), "Nome");
+            QTest::keyClicks(frmLocalizar->edtLocalizar->LineEdit(), "anco do Brasil");
+            EXPECT_EQ(frmLocalizar->edtLocalizar->Text(), "Banco do Brasil");
+            frmLocalizar->btnOk->Click();
+            QTimer::singleShot(0, qApp, [f] {
+                EXPECT_EQ(f->dsMain->DataSet()->FieldByName("nome")->AsString(), "Banco do Brasil S.A.");
+                QTest::keyClick(f->dbGrid->View(), Qt::Key_Return);
+            });
+        });
+        f->dbGrid->View()->setFocus();
+        QTest::keyClick(f->dbGrid->View(), 'B');
+    });
+    EXPECT_EQ(Pesquisa_Febraban(), "1");
+}
+
+// A search that names no default column (the carriers') or one its query
+// lacks still starts on a column: the first text one, never an empty choice.
+TEST_F(Lookups, TheFindDialogStartsOnAColumnWhenTheSearchNamesNone) {
+    for (const char* column : {"", "descricao"}) {
+        SCOPED_TRACE(column);
+        FindOverUsers f(column);
+        EXPECT_EQ(f.find.cbFields->Text(), f.query.FieldByName("id_usuario")->DisplayLabel());
+        f.find.edtLocalizar->SetText("caio");
+        f.find.btnOkClick(nullptr);
+        EXPECT_EQ(f.Current(), "caio");
+    }
+}
+
+// Every state's abbreviation shows whole in the municipality search, the
+// widest capitals ("MG", "GO", "RO") included: measured with the grid's font
+// and the margins its style keeps around a cell's text.
+TEST_F(Lookups, TheMunicipalitySearchShowsEveryStateWhole) {
+    billing::data::SeedReferenceTables(dmdb->ADOConnection->Database());  // a new database's states and towns
+    WhenShown([](TfrmPesquisa* f) {
+        QTableView* view = f->dbGrid->View();
+        int column = -1;
+        for (int c = 0; c < f->dbGrid->ColumnCount(); ++c)
+            if (AnsiSameText(f->dbGrid->Columns(c)->FieldName(), "uf")) column = c;
+        ASSERT_GE(column, 0);
+        const int margins = 2 * (view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1);
+        const QFontMetrics fm(view->font());
+        int states = 0;
+        sqlite::Statement st(dmdb->ADOConnection->Database(), "select uf from uf order by uf");
+        while (st.Step()) {
+            const QString uf = QString::fromStdString(st.ColumnText(0));
+            ++states;
+            EXPECT_LE(fm.horizontalAdvance(uf) + margins, view->columnWidth(column)) << uf.toStdString();
+        }
+        EXPECT_EQ(states, 27);
+        f->BitBtn2Click(nullptr);
+    });
+    Pesquisa_Municipio();
 }

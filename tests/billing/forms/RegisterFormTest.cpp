@@ -292,3 +292,35 @@ TEST_F(Register, ACloseQuerySettlesThePendingRowBeforeTheFormGoes) {
     form->FormClose(form, action);
     EXPECT_EQ(action, caFree);
 }
+
+// Rows typed out of order are walked in the register's order at once, as a
+// reopened form shows them: Primeiro, Próximo and Último clicked as a clerk
+// clicks them, the saved row staying the current one.
+TEST_F(Register, TheRecordButtonsWalkNewRowsInTheRegistersOrderAtOnce) {
+    for (const char* unit : {"PC", "CX", "UN", "AA"}) {
+        QTest::mouseClick(form->btnInsert->Widget(), Qt::LeftButton);
+        form->qry->FieldByName("Id_Unidade_Medida")->SetAsString(unit);
+        form->qry->FieldByName("Descricao")->SetAsString(std::string("Unidade ") + unit);
+        QTest::mouseClick(form->btnSave->Widget(), Qt::LeftButton);
+        ASSERT_EQ(form->qry->State(), dsBrowse);
+        EXPECT_EQ(form->dbeId->Text(), unit);  // the saved row stays shown
+    }
+    // The order SQLite gives the same rows.
+    std::vector<std::string> expected;
+    {
+        sqlite::Statement st(dmdb->ADOConnection->Database(),
+                             "select id_unidade_medida from unidade_medida order by id_unidade_medida");
+        while (st.Step()) expected.push_back(st.ColumnText(0));
+    }
+    std::vector<std::string> walked;
+    QTest::mouseClick(form->btnFirst->Widget(), Qt::LeftButton);
+    walked.push_back(form->dbeId->Text());
+    while (form->btnNext->Enabled()) {
+        QTest::mouseClick(form->btnNext->Widget(), Qt::LeftButton);
+        if (walked.back() == form->dbeId->Text()) break;  // Próximo on the last row
+        walked.push_back(form->dbeId->Text());
+    }
+    EXPECT_EQ(walked, expected);
+    QTest::mouseClick(form->btnLast->Widget(), Qt::LeftButton);
+    EXPECT_EQ(form->dbeId->Text(), "UN");
+}

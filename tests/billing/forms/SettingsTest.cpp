@@ -2,6 +2,8 @@
 // printers, the lookups with their panels (a client keeps its zeros), the
 // folder and certificate choices, and a save that puts the NF-e folders and
 // the environment in force at once.
+#include <QCheckBox>
+#include <QTest>
 #include <QTimer>
 
 #include "billing/forms/Nota115.h"
@@ -281,4 +283,26 @@ TEST_F(Settings, ClosingWhileEditingAsksToSave) {
     f->FormClose(f, action);
     EXPECT_EQ(action, caFree);
     EXPECT_EQ(Scalar("select copias_danfe from opcao"), "3");
+}
+
+// A fresh settings row has no yes/no flag set: each box shows plainly not
+// ticked (never half-ticked, a state the clerk cannot give), and a click
+// ticks it and saves "Sim"; the boxes left alone stay unset.
+TEST_F(Settings, UnsetFlagsShowNotTickedAndAClickTicksThem) {
+    auto* f = Open<TfrmNota115>();
+    for (const char* column : {"pode_alterar_serie", "IA_Danfe", "IA_Romaneio", "IA_Boleto", "IA_Promissoria"})
+        ASSERT_TRUE(Field(f, column)->IsNull()) << column;
+    for (TDBCheckBox* box : {f->DBCheckBox1, f->DBCheckBox2, f->DBCheckBox3, f->DBCheckBox4, f->DBCheckBox5}) {
+        SCOPED_TRACE(box->Name());
+        EXPECT_EQ(qobject_cast<QCheckBox*>(box->Widget())->checkState(), Qt::Unchecked);
+        EXPECT_FALSE(qobject_cast<QCheckBox*>(box->Widget())->isTristate());
+    }
+    f->DBButton1->Click();
+    f->PageControl1->SetActivePageIndex(2);  // "Impressoras", as the clerk clicks its tab
+    billtest::Pump();
+    QTest::mouseClick(qobject_cast<QCheckBox*>(f->DBCheckBox2->Widget()), Qt::LeftButton);
+    EXPECT_EQ(qobject_cast<QCheckBox*>(f->DBCheckBox2->Widget())->checkState(), Qt::Checked);
+    Field(f, "copias_danfe")->SetAsInteger(1);
+    f->DBButton2->Click();
+    EXPECT_EQ(Scalar("select ia_danfe || '/' || coalesce(ia_boleto, 'nulo') from opcao"), "Sim/nulo");
 }

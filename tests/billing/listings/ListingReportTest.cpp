@@ -59,7 +59,7 @@ const auto* const environment = ::testing::AddGlobalTestEnvironment(new ReportEn
 
 struct Printed {
     std::string Text;
-    int32_t Left = 0, Top = 0;  // on the page, thousandths of a mm
+    int32_t Left = 0, Top = 0, Right = 0;  // on the page, thousandths of a mm
     int Page = 0;
     TColor Brush = clNone;
 };
@@ -75,6 +75,7 @@ std::multimap<std::string, Printed> Collect(const CaptureDevice& Device) {
             Printed printed;
             printed.Left = c->Left();
             printed.Top = c->Top();
+            printed.Right = c->Left() + c->Width();
             printed.Page = page;
             if (auto* t = dynamic_cast<TrpDrawText*>(c)) printed.Text = t->Text();
             if (auto* s = dynamic_cast<TrpDrawShape*>(c)) printed.Brush = s->Brush()->Color();
@@ -101,6 +102,23 @@ void PrintAll(ListingReport& Report, CaptureDevice& Device) {
 }
 
 int32_t mm(double Value) { return static_cast<int32_t>(std::lround(Value * 1000)); }
+
+// A listing printed whole over Rows, its commands collected.
+struct Printing {
+    Printing(Listing Kind, TDataSet* Rows, const HeaderTexts& Header) : report(Kind, Source(Rows)) {
+        report.SetHeader(Header, CreditLine(Kind, "1.0"));
+        PrintAll(report, device);
+        printed = Collect(device);
+    }
+    TDataSource* Source(TDataSet* Rows) {
+        source.SetDataSet(Rows);
+        return &source;
+    }
+    TDataSource source{nullptr};
+    ListingReport report;
+    CaptureDevice device;
+    std::multimap<std::string, Printed> printed;
+};
 
 class ListingReports : public listingtest::Database {
 protected:
@@ -292,6 +310,53 @@ TEST_F(ListingReports, WithoutZebraNoStripePrints) {
     EXPECT_EQ(All(printed, "rpDBText2").size(), 2u);
     EXPECT_EQ(All(printed, "lblEmitente")[0].Left, mm(6.35 + 29.1));
     EXPECT_EQ(All(printed, "vValor_Total_Nota")[0].Text, "1.500,25");
+}
+
+// A print queue names the job, and a PDF queue or an e-mail its file, after
+// the pages' document name: the listing's own title, written so that a file
+// name can hold it, never the library's "Report".
+TEST_F(ListingReports, EachPrintedPageCarriesTheListingsTitleAsItsDocumentName) {
+    InvoiceListing listing(Listing::Nota403, db(), messages());
+    ASSERT_TRUE(listing.Gerar_Relatorio(March(), "Admin"));
+    Printing run(Listing::Nota403, &listing.Query(), listing.Header());
+    ASSERT_FALSE(run.device.FinalPages().empty());
+    for (const CapturedPage* page : run.device.FinalPages())
+        EXPECT_EQ(page->Page->DocumentName(), "Notas Fiscais Emitidas entre 01-03-2024 E 31-03-2024");
+}
+
+// Amounts are right-justified: a total ends where the amounts above it end,
+// and every amount of a row sits on the row's line.
+TEST_F(ListingReports, TotalsEndUnderTheirColumnsAndARowsAmountsShareItsLine) {
+    Product("P1", "101001001", "Parafuso");
+    Invoice(1, 50, "0000001", "2024-03-05", "Autorizada", 0, 0, 0, "R50");
+    Item("R50", "P1", 2, 10.0);
+    SalesByGroup sales(db(), messages());
+    ASSERT_TRUE(sales.Gerar_Relatorio(March(), "Admin"));
+    auto printed = Printing(Listing::Nota409, sales.tbResumo(), sales.Header()).printed;
+    for (auto [amount, total] : {std::pair{"rpDBText3", "rpDBCalc1"}, {"rpDBText4", "rpDBCalc2"},
+                                 {"rpDBText5", "rpDBCalc3"}}) {
+        SCOPED_TRACE(total);
+        ASSERT_FALSE(All(printed, amount).empty());
+        ASSERT_EQ(All(printed, total).size(), 1u);
+        EXPECT_EQ(All(printed, total)[0].Right, All(printed, amount)[0].Right);
+    }
+
+    InvoiceListing listing(Listing::Nota403, db(), messages());
+    ASSERT_TRUE(listing.Gerar_Relatorio(March(), "Admin"));
+    printed = Printing(Listing::Nota403, &listing.Query(), listing.Header()).printed;
+    const auto totals = All(printed, "rpDBText7"), icms = All(printed, "rpDBText6"), pesos = All(printed, "rpDBText8");
+    ASSERT_EQ(pesos.size(), totals.size());
+    ASSERT_FALSE(pesos.empty());
+    for (std::size_t i = 0; i < pesos.size(); ++i) {
+        EXPECT_EQ(pesos[i].Top, totals[i].Top) << "row " << i;
+        EXPECT_EQ(icms[i].Top, totals[i].Top) << "row " << i;
+    }
+    for (auto [amount, total] : {std::pair{"rpDBText7", "vValor_Total_Nota"}, {"rpDBText6", "vValor_ICMS"},
+                                 {"rpDBText8", "vPeso_Bruto"}}) {
+        SCOPED_TRACE(total);
+        ASSERT_EQ(All(printed, total).size(), 1u);
+        EXPECT_EQ(All(printed, total)[0].Right, All(printed, amount)[0].Right);
+    }
 }
 
 TEST_F(ListingReports, SalesByGroupSumsTheGroupsAndStartsWhite) {

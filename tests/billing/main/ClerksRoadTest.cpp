@@ -1,10 +1,17 @@
 // A clerk's first day from an empty folder: the program makes its database,
 // Admin logs in with the default password, every register an invoice needs
 // is filled through its form (the states, municipalities and banks are the
-// new database's own), an invoice with items is saved and transmitted, and a
-// scripted monitor authorises it. Nothing is written into the database by
-// hand.
+// new database's own; the bank is chosen by name in its search), an invoice
+// with items is saved and transmitted, and a scripted monitor authorises it
+// while its window stays in front; then a São Paulo rural producer is
+// registered and invoiced. Nothing is written into the database by hand.
 #include <filesystem>
+
+#include <QLineEdit>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
 
 #include "billing/forms/Nota100.h"
 #include "billing/forms/Nota101.h"
@@ -20,6 +27,7 @@
 #include "billing/forms/Nota119.h"
 #include "billing/forms/Nota200.h"
 #include "billing/forms/DocumentPolicies.h"
+#include "billing/forms/Pesquisa.h"
 #include "billing/main/uoskerun.h"
 #include "platform/rtl/IniFiles.h"
 #include "platform/ui/ExtCtrls.h"
@@ -130,12 +138,30 @@ TEST_F(MainWindow, ANewFolderGoesFromLogInToAnAuthorisedInvoiceThroughTheFormsAl
     const int serie = series->qry->FieldByName("Id_Serie_Documento")->AsInteger();
     series->Close();
 
-    // The bank account names its bank from the new database's bank codes.
+    // The bank account names its bank from the new database's bank codes,
+    // the bank chosen by the name the clerk knows: the "..." beside Febraban,
+    // a letter typed into the search, the rest of the name, Enter.
     window->mnuConta_CorrenteClick(nullptr);
     TfrmNota107* accounts = Opened(frmNota107);
     accounts->btnInsert->Click();
-    Set(accounts->qry, "id_febraban", 1);
-    accounts->dbeId_Febraban->OnExit(accounts->dbeId_Febraban);
+    QTimer::singleShot(0, qApp, [] {
+        ASSERT_NE(frmPesquisa, nullptr);
+        QTableView* grid = frmPesquisa->dbGrid->View();
+        QTimer::singleShot(0, qApp, [grid] {
+            ASSERT_NE(frmLocalizar, nullptr);
+            EXPECT_EQ(frmLocalizar->cbFields->Text(), "Nome");
+            QTest::keyClicks(frmLocalizar->edtLocalizar->LineEdit(), "anco do Brasil");
+            frmLocalizar->btnOk->Click();
+            QTimer::singleShot(0, qApp, [grid] { QTest::keyClick(grid, Qt::Key_Return); });
+        });
+        grid->setFocus();
+        QTest::keyClick(grid, 'B');
+    });
+    QToolButton* dots = accounts->dbeId_Febraban->LineEdit()->findChild<QToolButton*>();
+    ASSERT_NE(dots, nullptr);
+    QTest::mouseClick(dots, Qt::LeftButton);
+    EXPECT_EQ(accounts->qry->FieldByName("id_febraban")->AsInteger(), 1);
+    EXPECT_EQ(accounts->PFebraban->Caption(), "BCO DO BRASIL S.A.");
     Set(accounts->qry, "agencia", "1234");
     Set(accounts->qry, "conta", "56789");
     Set(accounts->qry, "conta_dv", "0");
@@ -257,4 +283,68 @@ TEST_F(MainWindow, ANewFolderGoesFromLogInToAnAuthorisedInvoiceThroughTheFormsAl
     EXPECT_EQ(Scalar("select situacao_nfe from nota_fiscal"), "Autorizada");
     EXPECT_EQ(Scalar("select protocolo_nfe from nota_fiscal"), monitor.ProtocolOf(key));
     EXPECT_EQ(Scalar("select proximo_numero from serie_documento"), "2");
+    // The invoice's window, left open in front, followed it.
+    EXPECT_EQ(frmNota200->DBEdit3->Text(), "Autorizada");
+    EXPECT_FALSE(frmNota200->btnEdit->Enabled());
+
+    // A rural producer of São Paulo, a natural person, whose registration is
+    // typed with its "P" and its marks.
+    window->mnuClientesClick(nullptr);
+    clients = Opened(frmNota100);
+    clients->btnInsert->Click();
+    q = clients->qry;
+    Set(q, "Id_Cliente", "43");
+    clients->Atribui_Codigo_Cliente();
+    Set(q, "Nome", "José Ferreira da Silva");
+    Set(q, "Natureza", "Física");
+    Set(q, "CPF_CNPJ", "52998224725");
+    QLineEdit* ie = clients->dbeIE_RG->LineEdit();
+    ie->setFocus();
+    ie->setCursorPosition(0);
+    QTest::keyClicks(ie, "P-01100424.3/002");
+    q->UpdateRecord();
+    clients->dbeIE_RGExit(clients->dbeIE_RG);
+    Set(q, "Endereco", "Estrada do Sítio Boa Vista");
+    Set(q, "Numero_Endereco", "km 4");
+    Set(q, "Bairro", "Zona Rural");
+    Set(q, "Cep", "01310100");
+    Set(q, "Id_Municipio", 3550308);  // São Paulo, SP
+    Set(q, "Id_Vendedor", 1);
+    Set(q, "id_condicao_pagamento", 1);
+    clients->Mostra_Tudo();
+    clients->btnSave->Click();
+    ASSERT_EQ(q->State(), dsBrowse);
+    const std::string rural = q->FieldByName("Id_Cliente")->AsString();
+    clients->Close();
+    EXPECT_EQ(Scalar("select ie_rg from cliente where id_cliente = '" + rural + "'"), "P011004243002");
+
+    // His invoice states the registration's digits and is authorised.
+    core->Header()->Insert();
+    core->ClientExit(rural);
+    EXPECT_EQ(core->Field("Id_Cliente")->AsString(), rural);
+    core->NewItemRow();
+    core->Items()->FieldByName("Quantidade")->SetAsFloat(2);
+    ASSERT_TRUE(core->ApplyProduct(produto));
+    core->Items()->FieldByName("Valor_Unitario")->SetAsFloat(7.5);
+    core->Items()->Post();
+    dialogs.Expect(billing::forms::MsgTransmitir, mrYes, "Transmitir NF-e");
+    core->Header()->Post();
+    billtest::Pump();
+    const std::string key2 = Scalar("select numero_nfe from nota_fiscal where id_cliente = '" + rural + "'");
+    ASSERT_EQ(key2.size(), 44u);
+    const std::string sent2 = nfe + "/envio/" + key2 + "-nfe.xml";
+    ASSERT_TRUE(fs::exists(sent2));
+    valid = nfetest::ValidateFile(sent2, "nfe_v1.10.xsd", true);
+    EXPECT_TRUE(valid.ok) << valid.output;
+    const std::string xml = testsupport::ReadAll(sent2);
+    const std::size_t dest = xml.find("<dest>");
+    ASSERT_NE(dest, std::string::npos);
+    EXPECT_NE(xml.substr(dest, xml.find("</dest>") - dest).find("<IE>011004243002</IE>"), std::string::npos)
+        << xml.substr(dest, 600);
+    monitor.Step();
+    clock.Advance(4000);
+    monitor.Step();
+    clock.Advance(4000);
+    EXPECT_EQ(Scalar("select situacao_nfe from nota_fiscal where numero_nfe = '" + key2 + "'"), "Autorizada");
+    EXPECT_EQ(frmNota200->DBEdit3->Text(), "Autorizada");
 }

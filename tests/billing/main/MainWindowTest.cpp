@@ -656,6 +656,9 @@ TEST_F(MainWindow, TheNFeCommandsAskForTheirOwnRights) {
 // The road of one invoice through the main window's answer timer: the
 // stand-in monitor answers, the timer's ticks apply the answers, and the
 // authorised invoice's DANFE is printed by the printer program of the INI.
+// The invoice's window, kept in front meanwhile, follows each state the
+// answers bring, Editar and Excluir going off once the invoice can no longer
+// change, without the clerk touching anything.
 TEST_F(MainWindow, AnInvoiceIsAuthorisedThroughTheAnswerTimer) {
     ui::ManualTimerClock clock;
     nfeAnswers = true;
@@ -680,6 +683,13 @@ TEST_F(MainWindow, AnInvoiceIsAuthorisedThroughTheAnswerTimer) {
         sqlite::Statement st(dmdb->ADOConnection->Database(), sql);
         return st.Step() && !st.ColumnIsNull(0) ? st.ColumnText(0) : std::string();
     };
+    window->mnuLancar_VendaClick(nullptr);
+    ASSERT_NE(frmNota200, nullptr);
+    TfrmNota200* form = frmNota200;
+    billtest::Pump();
+    ASSERT_EQ(form->DBEdit3->Text(), "Em Digitação");
+    EXPECT_TRUE(form->btnEdit->Enabled());
+    EXPECT_TRUE(form->btnDelete->Enabled());
     ASSERT_FALSE(billing::nfe::Transmitir_NFE(*dmdb->ADOConnection, billing::nfe::Config_NFe(*dmdb), key).empty());
 
     monitor.Step();
@@ -687,10 +697,17 @@ TEST_F(MainWindow, AnInvoiceIsAuthorisedThroughTheAnswerTimer) {
     EXPECT_EQ(Scalar("select situacao_nfe from nota_fiscal"), "Aguardando");
     EXPECT_EQ(Scalar("select recibo_nfe from nota_fiscal"), monitor.ReceiptOf(key));
     EXPECT_TRUE(window->TimerNFe->Enabled());
+    EXPECT_EQ(form->DBEdit3->Text(), "Aguardando");
+    EXPECT_FALSE(form->btnEdit->Enabled());
+    EXPECT_FALSE(form->btnDelete->Enabled());
     monitor.Step();
     clock.Advance(4000);
     EXPECT_EQ(Scalar("select situacao_nfe from nota_fiscal"), "Autorizada");
     EXPECT_EQ(Scalar("select protocolo_nfe from nota_fiscal"), monitor.ProtocolOf(key));
+    EXPECT_EQ(form->DBEdit3->Text(), "Autorizada");
+    EXPECT_EQ(form->dbeProtocolo_NFe->Text(), monitor.ProtocolOf(key));
+    EXPECT_FALSE(form->btnEdit->Enabled());
+    EXPECT_TRUE(form->btnInsert->Enabled());
     for (int i = 0; i < 1000 && !fs::exists(record); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(testsupport::ReadAll(record), "arquivo=" + folders.arquivamento + "/201006/" + key +
                                                 "-nfe.xml\nvisualizar=0\nCopias=1\nImpressora=padrao\n");

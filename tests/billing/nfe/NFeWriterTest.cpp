@@ -284,6 +284,46 @@ TEST(NFeWriter, RecipientDocumentFollowsNature) {
     }
 }
 
+// A São Paulo rural producer, usually a natural person, is registered as "P"
+// and twelve digits; the file states the digits, and the state's rural rule
+// (weights 1,3,4,5,6,7,8,10 on the first eight digits, the remainder's unit
+// in the ninth: 0+3+4+0+0+28+16+40 = 91, 91 mod 11 = 3) judges them.
+TEST(NFeWriter, ARuralProducersRegistrationIsWrittenAsItsDigitsAndJudgedByTheRuralRule) {
+    const struct {
+        const char* natureza;
+        const char* ie;
+        const char* uf;
+        const char* written;  // or, when refused, the refusal's words
+        bool refused = false;
+    } cases[] = {
+        {"Física", "P-01100424.3/002", "SP", "011004243002"},
+        {"Física", "P011004243002", "SP", "011004243002"},
+        {"Física", "p011004243002", "SP", "011004243002"},
+        {"Jurídica", "P011004243002", "SP", "011004243002"},
+        {"Física", "P-01100424.4/002", "SP", "inválida para a UF SP", true},  // wrong check digit
+        {"Física", "P011004243002", "PR", "deve conter apenas dígitos", true},  // only São Paulo writes a "P"
+        {"Física", "12.345.678-9", "SP", "123456789"},  // an identity card stays as it was
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.natureza) + " " + c.ie + " " + c.uf);
+        NFeDocument doc = SampleDocument();
+        doc.destinatario->natureza = c.natureza;
+        doc.destinatario->cpf_cnpj = std::string(c.natureza) == "Física" ? "123.456.789-09" : "11222333000181";
+        doc.destinatario->ie_rg = c.ie;
+        doc.destinatario->uf = c.uf;
+        if (std::string(c.uf) == "PR") {
+            doc.destinatario->id_municipio = 4106902;
+            doc.destinatario->municipio_nome = "Curitiba";
+        }
+        if (c.refused) {
+            ExpectRefused(doc, std::string("Destinatário - Inscrição Estadual: ") + c.written);
+            continue;
+        }
+        std::string xml = BuildNFeXml(doc);
+        EXPECT_EQ(ElementText(xml, "IE", xml.find("<dest>")), c.written);
+    }
+}
+
 TEST(NFeWriter, InvalidValuesStopWithTheFieldNamed) {
     NFeDocument doc = SampleDocument();
     doc.itens.clear();

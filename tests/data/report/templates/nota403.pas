@@ -992,7 +992,7 @@ begin
   Fld('rpDBText4', 'Nome', '', 532, 3, 598, taLeftJustified, False);
   Fld('rpDBText7', 'Valor_Total_Nota', '##,###,###,##0.00', 1164, 3, 172, taRightJustified, True);
   Fld('rpDBText6', 'Valor_ICMS', '###,###,##0.00', 1363, 3, 172, taRightJustified, True);
-  Fld('rpDBText8', 'Peso_Bruto', '###,##0.000', 1556, 0, 172, taRightJustified, True);
+  Fld('rpDBText8', 'Peso_Bruto', '###,##0.000', 1556, 3, 172, taRightJustified, True);
   Fld('rpDBText9', 'Situacao_NFE', '', 1754, 3, 193, taLeftJustified, False);
   for I := 1 to 9 do
     Rule(Detail, 'rpLineDetalhe' + IntToStr(I), RowRules[I], 0, 45);
