@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "memtable/mtMemResEng.h"
 #include "memtable/mtMemTable.h"
@@ -1183,6 +1184,58 @@ void TmtIndex::FindRecord(PmtRecord Record, int& Index, bool Partial) {
     }
 }
 
+int TmtIndex::FirstOf(const std::vector<int32_t>& RecordIDs) {
+    TmtCommon* common = dataSet_->Common();
+    StoreLock lock(common);
+    const int n = Count();
+    if (RecordIDs.empty() || n == 0) return -1;
+    if (RecordIDs.size() == 1) {
+        int p = -1;
+        FindRecord(common->Record(RecordIDs.front()), p);
+        return p;
+    }
+    std::unordered_set<int32_t> wanted(RecordIDs.begin(), RecordIDs.end());
+    auto scan = [&](int from, int to) {
+        for (int i = from; i < to; ++i) {
+            if (i % 100 == 0 && i > from) dataSet_->Progress((i - from) * 100 / std::max(1, to - from), mtpcSearch);
+            if (wanted.count(IdAt(i)) != 0) return i;
+        }
+        return -1;
+    };
+    bool loose = false;  // an order of comparisons that are no order tells nothing
+    for (int f = 0; f < fieldList_.Count(); ++f)
+        if (fieldList_.Options(f).Contains(mtifoIgnoreNull) || fieldList_.Options(f).Contains(mtifoPartial))
+            loose = true;
+    if (isRowOrder_ || !isOrdered_ || loose) return scan(0, n);
+    // The first of them in this order has the lowest key; among the records
+    // of that key, it is the first that the key's run holds.
+    int from = 0, to = n;
+    if (HasKeys()) {
+        std::string low, key;
+        bool any = false;
+        for (int32_t id : RecordIDs) {
+            BuildKey(common->Record(id), fieldList_.Count(), key);
+            if (!any || CompareKeyBytes(reinterpret_cast<const uint8_t*>(key.data()), key.size(),
+                                        reinterpret_cast<const uint8_t*>(low.data()), low.size()) < 0)
+                low.swap(key);
+            any = true;
+        }
+        KeyRun(low, from, to);
+    } else {
+        PmtRecord low = nullptr;
+        for (int32_t id : RecordIDs) {
+            PmtRecord r = common->Record(id);
+            if (low == nullptr || CompareRecords(nullptr, r, low, false, false) < 0) low = r;
+        }
+        bool found = false;
+        from = FirstEqual(nullptr, low, false, found);
+        to = from;
+        while (to < n && CompareRecords(nullptr, low, RecordAt(to), false, false) == 0) ++to;
+    }
+    const int p = scan(from, to);
+    return p >= 0 ? p : scan(0, n);
+}
+
 void TmtIndex::SortByRecords(int L, int R) {
     EntriesChanged();
     TmtCommon* common = dataSet_->Common();
@@ -1190,8 +1243,15 @@ void TmtIndex::SortByRecords(int L, int R) {
     auto last = entries_.begin() + R + 1;
     // Every pair differs once the tie-break by record id applies, so any
     // correct sort gives the one order.
+    // A handler's comparison may not be an order at all, nor is one that
+    // skips null keys or compares texts partially: std::sort may then run
+    // past the ends, where a merge sort stays inside them.
+    bool loose = false;
+    for (int f = 0; f < fieldList_.Count(); ++f)
+        if (fieldList_.Options(f).Contains(mtifoIgnoreNull) || fieldList_.Options(f).Contains(mtifoPartial))
+            loose = true;
     if (common->Owner() != nullptr && common->Owner()->OnCompareFields) {
-        std::sort(first, last, [this, common](const Entry& a, const Entry& b) {
+        std::stable_sort(first, last, [this, common](const Entry& a, const Entry& b) {
             return CompareRecords(nullptr, common->Record(a.id), common->Record(b.id), true, false) < 0;
         });
         return;
@@ -1260,7 +1320,10 @@ void TmtIndex::SortByRecords(int L, int R) {
         }
         return result < 0;
     };
-    std::sort(items.begin(), items.end(), compare);
+    if (loose)
+        std::stable_sort(items.begin(), items.end(), compare);
+    else
+        std::sort(items.begin(), items.end(), compare);
     for (std::size_t i = 0; i < n; ++i) entries_[static_cast<std::size_t>(L) + i] = items[i].entry;
 }
 
@@ -2075,28 +2138,59 @@ void TmtIndexes::MarkAllDirty() {
 
 void TmtIndexes::RememberRowOrder() { rowOrder_->RememberOrder(); }
 
-bool TmtIndexes::IndexUsableFor(const TmtIndex* Index, const TmtFieldList& Search) const {
-    // An index narrows a search only when every record the search accepts
-    // lies in one run of the index's order; the run is then checked record by
-    // record with the search's own options.
+TmtIndexes::Narrowing TmtIndexes::NarrowingOf(const TmtIndex* Index, const TmtFieldList& Search,
+                                              TmtFieldList* Coarse) const {
+    // An index narrows a search over its leading fields only while every
+    // record the search accepts lies in one run of the index's order, found
+    // by a comparison that agrees with that order (Coarse). Past a field
+    // whose run is coarser than the index's own order the later fields are
+    // no longer in order within it. What the run holds beyond the search's
+    // own matches is checked record by record.
+    Narrowing n;
     TmtIndex* cur = dataSet_->CurIndex();
-    if (Index->IsFiltered() || Index->OnFilterIndex || Index->FilterExpression() != nullptr) return false;
-    if (Index->UpdateStatusSet() != cur->UpdateStatusSet()) return false;
+    if (Coarse != nullptr) Coarse->Clear();
+    if (Index->IsFiltered() || Index->OnFilterIndex || Index->FilterExpression() != nullptr) return n;
+    if (Index->UpdateStatusSet() != cur->UpdateStatusSet()) return n;
     const TmtFieldList& il = Index->IndexFieldList();
-    for (int i = 0; i < Search.Count(); ++i) {
-        TmtifoOptions so = Search.Options(i), io = il.Options(i);
-        if (so.Contains(mtifoPartial) || so.Contains(mtifoIgnoreNull)) return false;
-        if (!IsStringKind(Search.Fields(i)->DataType())) continue;
-        bool sl = so.Contains(mtifoIgnoreLocale), il2 = io.Contains(mtifoIgnoreLocale);
-        bool sci = so.Contains(mtifoCaseInsensitive), ici = io.Contains(mtifoCaseInsensitive);
-        if (il2) {
-            // Byte order: only identical texts, or ASCII-folded ones in a
-            // folded index, sit together.
-            if (sci && !ici) return false;
-            if (!sl && sci) return false;
+    // Comparisons that skip null keys or stop at the shorter text are no
+    // order: a sort by them need not be in order even on its first field.
+    for (int i = 0; i < il.Count(); ++i)
+        if (il.Options(i).Contains(mtifoIgnoreNull) || il.Options(i).Contains(mtifoPartial)) return n;
+    bool exact = true, keyed = Index->HasKeys();
+    for (int i = 0; i < Search.Count() && i < il.Count(); ++i) {
+        const TmtifoOptions io = il.Options(i), so = Search.Options(i);
+        if (so.Contains(mtifoIgnoreNull) || so.Contains(mtifoPartial)) break;
+        TmtifoOptions co = io;
+        bool same = true, coarser = false;
+        if (IsStringKind(il.Fields(i)->DataType())) {
+            const bool iL = io.Contains(mtifoIgnoreLocale), iC = io.Contains(mtifoCaseInsensitive);
+            const bool sL = so.Contains(mtifoIgnoreLocale), sC = so.Contains(mtifoCaseInsensitive);
+            if (iL) {
+                // Byte order keeps together only what its own equality
+                // calls equal: identical texts, or ASCII-folded ones.
+                if (sC && (!iC || !sL)) break;
+                same = sL == iL && sC == iC;
+            } else if (sL != iL || sC != iC) {
+                // Every equality a search may ask for is finer than the
+                // locale's case-insensitive one, which agrees with both
+                // locale orders.
+                co.Include(mtifoCaseInsensitive);
+                coarser = !iC;
+                same = !sL && sC;
+            }
         }
+        ++n.fields;
+        if (!same) exact = false;
+        if (co != io) keyed = false;
+        if (Coarse != nullptr) {
+            Coarse->Add(il.Fields(i), co);
+            Coarse->SetFieldOfs(i, il.FieldOfs(i), il.FieldNo(i));
+        }
+        if (coarser) break;
     }
-    return true;
+    n.exact = exact && n.fields == Search.Count();
+    n.keyed = keyed && n.fields > 0;
+    return n;
 }
 
 int TmtIndexes::SequentialSearch(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool RespectFilter,
@@ -2122,6 +2216,27 @@ int TmtIndexes::SequentialSearch(const TmtFieldList& FieldList, PmtRecord KeyRec
     return -1;
 }
 
+namespace {
+
+// A sought number that is no number: no stored value equals it (a NaN is
+// never stored), though every comparison would call it equal.
+bool KeyHoldsNaN(TmtCommon* Common, const TmtFieldList& FieldList, PmtRecord KeyRecord) {
+    std::string scratch;
+    for (int i = 0; i < FieldList.Count(); ++i) {
+        switch (FieldList.Fields(i)->DataType()) {
+            case ftFloat: case ftCurrency: case ftDate: case ftTime: case ftDateTime: case ftTimeStamp: break;
+            default: continue;
+        }
+        int32_t length = 0;
+        const uint8_t* v = Common->FieldValueForRead(KeyRecord, FieldList.FieldNo(i), FieldList.Fields(i), length,
+                                                     scratch);
+        if (v != nullptr && std::isnan(ReadValue<double>(v))) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool& Found, int& Index,
                        bool AutoAddIndex, bool RespectFilter, bool Nearest) {
     TmtCommon* common = dataSet_->Common();
@@ -2138,73 +2253,54 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
         ~Restore() { t->SetCurrentActivity(a); }
     } restore{dataSet_, oldActivity};
 
+    if (KeyHoldsNaN(common, FieldList, KeyRecord)) {
+        dataSet_->Progress(100, mtpcSearch);
+        return -1;
+    }
     TmtIndex* use = nullptr;
+    Narrowing how;
     bool canNarrow = !Nearest && !dataSet_->RecalcOnIndex() && cur->IsOrdered() && cur->Count() >= 21;
     if (canNarrow) {
         for (int i = Count() - 1; i >= 0; --i) {
             TmtIndex* idx = Items(i);
             if (idx->IsRowOrder() || !idx->IsOrdered()) continue;
             if (!IsFieldListPrefix(dataSet_, idx->IndexFieldList(), FieldList)) continue;
-            if (!IndexUsableFor(idx, FieldList)) continue;
-            use = idx;
-            break;
+            const Narrowing n = NarrowingOf(idx, FieldList, nullptr);
+            if (n.fields > how.fields) {
+                use = idx;
+                how = n;
+            }
         }
         if (use == nullptr && AutoAddIndex) {
             std::string name = std::string(mtres::AutoIndexPrefix) + FieldListText(FieldList);
             if (Get(name) == nullptr) dataSet_->AddIndex(name, FieldListText(FieldList), {ixCaseInsensitive});
             TmtIndex* idx = Get(name);
             if (idx != nullptr && !idx->IsOrdered()) idx->Rebuild();
-            if (idx != nullptr && IndexUsableFor(idx, FieldList)) use = idx;
+            if (idx != nullptr) {
+                how = NarrowingOf(idx, FieldList, nullptr);
+                if (how.fields > 0) use = idx;
+            }
         }
     }
     int result = 0;
     if (use != nullptr) {
-        // The run of records that the index cannot tell apart from the key.
+        NarrowingOf(use, FieldList, &coarse_);
         const TmtFieldList& il = use->IndexFieldList();
-        bool keyed = use->HasKeys();
         // Where the run's equality is the search's own, every record of the
         // run matches and needs no second look.
-        bool exact = true;
-        for (int pass = 0; pass < 2; ++pass) {
-            if (pass == 1) {
-                if (keyed) break;
-                coarse_.Clear();
-            }
-            for (int i = 0; i < FieldList.Count(); ++i) {
-                TmtifoOptions o = il.Options(i);
-                TmtifoOptions so = FieldList.Options(i);
-                // A case-insensitive locale compare is coarser than, and
-                // agrees with, the case-sensitive order of a locale index;
-                // the index's keys know only its own equality, so the run is
-                // then found by comparing records.
-                if ((so.Contains(mtifoCaseInsensitive) || so.Contains(mtifoIgnoreLocale)) &&
-                    !o.Contains(mtifoIgnoreLocale) && !o.Contains(mtifoCaseInsensitive)) {
-                    o.Include(mtifoCaseInsensitive);
-                    keyed = false;
-                }
-                if (pass == 1) {
-                    coarse_.Add(il.Fields(i), o);
-                    coarse_.SetFieldOfs(i, il.FieldOfs(i), il.FieldNo(i));
-                    continue;
-                }
-                TmtifoOptions a = o, b = so;
-                a.Exclude(mtifoDescending);
-                b.Exclude(mtifoDescending);
-                if (IsStringKind(il.Fields(i)->DataType()) && a != b) exact = false;
-            }
-        }
+        const bool exact = how.exact;
         bool filtered = RespectFilter && dataSet_->IsFilteredNow();
         // In a row order of ascending ids the first match is the one with
         // the lowest id: one search instead of one per match.
         const bool byId = use != cur && cur->IsRowOrder() && cur->IdsAscending();
         int first = 0, last = 0;
-        if (keyed) {
-            use->BuildKey(KeyRecord, FieldList.Count(), probe_);
+        if (how.keyed) {
+            use->BuildKey(KeyRecord, how.fields, probe_);
             // Where every entry of the run matches and the run is in id
             // order, its first entry is the answer: the rest is not read.
             // Only a run of one whole key is in id order: a search on the
             // first fields of an index spans several.
-            const bool wholeKey = FieldList.Count() >= il.Count();
+            const bool wholeKey = how.fields >= il.Count();
             use->KeyRun(probe_, first, last,
                         exact && !filtered && (use == cur || (byId && wholeKey && use->RunsInIdOrder())));
             // The record is read soon: it is on its way while the rest of the
@@ -2228,6 +2324,7 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
         }
         int best = -1;
         int bestId = -1;
+        matches_.clear();
         for (int i = first; i < last; ++i) {
             const int32_t id = use->IdAt(i);
             if (byId && bestId >= 0 && id > bestId) continue;
@@ -2249,15 +2346,13 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
                 if (bestId < 0 || id < bestId) bestId = id;
                 continue;
             }
-            if (r == nullptr) r = common->Record(id);
-            int p = -1;
-            cur->FindRecord(r, p);
-            if (p >= 0 && (best < 0 || p < best)) best = p;
+            matches_.push_back(id);
         }
         if (byId && bestId >= 0) {
             common->PrefetchRecord(bestId);
             cur->FindRecordByID(bestId, best);
         }
+        if (!matches_.empty()) best = cur->FirstOf(matches_);
         const bool hit = best >= 0;
         Found = hit;
         Index = hit ? best : -1;

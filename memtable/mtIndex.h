@@ -128,6 +128,9 @@ public:
                bool Partial);
     void FindRecord(PmtRecord Record, int& Index, bool Partial = false);
     void FindRecordByID(int RecordID, int& Index);
+    // The first position holding one of these records (-1: none), in time
+    // linear in their number and in the run of equal keys they start.
+    int FirstOf(const std::vector<int32_t>& RecordIDs);
     void Sort(int L, int R);
     void Clear();
     void LoadIndex();
@@ -389,12 +392,22 @@ public:
 private:
     int SequentialSearch(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool RespectFilter, bool Nearest,
                          bool& Found);
-    bool IndexUsableFor(const TmtIndex* Index, const TmtFieldList& Search) const;
+    // How far an index's order answers a search: over how many leading
+    // fields it narrows (0: not at all), whether every record of the run it
+    // narrows to matches, and whether its keys find that run. Coarse gets
+    // the comparison that finds the run.
+    struct Narrowing {
+        int fields = 0;
+        bool exact = false;
+        bool keyed = false;
+    };
+    Narrowing NarrowingOf(const TmtIndex* Index, const TmtFieldList& Search, TmtFieldList* Coarse) const;
 
     TmtCustomMemTable* dataSet_;
     // Reused by every search, so that a locate allocates nothing.
     TmtFieldList coarse_;
     std::string probe_;
+    std::vector<int32_t> matches_;
     std::vector<std::unique_ptr<TmtIndex>> indexes_;
     TmtIndex* rowOrder_ = nullptr;
 };
