@@ -634,14 +634,14 @@ void TmtIndex::SetShared(std::size_t Length) {
     shared_ = static_cast<uint8_t>(std::min<std::size_t>(Length, shared_));
     uint32_t last = UINT32_MAX;
     uint64_t prefix = 0;
-    for (Entry& e : entries_) {
+    entries_.ForEach([&](Entry& e) {
         // Entries sharing key bytes sit side by side.
         if (e.key != last) {
             last = e.key;
             prefix = PrefixPastShared(KeyBytes(e), KeyLength(e));
         }
         e.prefix = prefix;
-    }
+    });
 }
 
 void TmtIndex::FindSharedBytes() {
@@ -800,34 +800,49 @@ int TmtIndex::MarkedLowerBound(const Probe& P) const {
     const int marked = static_cast<int>(level[1]);
     lo = found == 0 ? 0 : static_cast<int>(bottom[found - 1].at) + 1;
     hi = found < marked ? static_cast<int>(bottom[found].at) : n;
-    const Entry* e = entries_.data();
     if (marks_->everyChange) {
         // The entries past a mark below the probe hold its key, also below.
         lo = hi;
-        __builtin_prefetch(e + lo - (lo > 0 ? 1 : 0));
-        __builtin_prefetch(e + lo);
+    } else if (hi - lo <= kMarkStep) {
+        // At most the entries between two marks, copied side by side.
+        Entry between[kMarkStep];
+        for (int i = lo; i < hi; ++i) between[i - lo] = entries_[static_cast<std::size_t>(i)];
+        lo += firstNotBelow(between, 0, hi - lo);
     } else {
-        for (int i = lo; i < hi; i += 2) __builtin_prefetch(e + i);
-        lo = firstNotBelow(e, lo, hi);
+        return -1;
     }
     // The answer is the lower bound only if its neighbours say so; marks
     // left behind by a change would show here.
-    if (lo < n && compare(e[lo]) > 0) return -1;
-    if (lo > 0 && compare(e[lo - 1]) <= 0) return -1;
+    if (lo < n && compare(entries_[static_cast<std::size_t>(lo)]) > 0) return -1;
+    if (lo > 0 && compare(entries_[static_cast<std::size_t>(lo) - 1]) <= 0) return -1;
     return lo;
 }
 
 int TmtIndex::LowerBound(const Probe& P) const {
-    int lo = 0, hi = static_cast<int>(entries_.size());
-    if (P.side != kEachEntry) return P.side > 0 ? hi : lo;
-    const Entry* e = entries_.data();
+    const int n = static_cast<int>(entries_.size());
+    if (P.side != kEachEntry) return P.side > 0 ? n : 0;
+    if (n == 0) return 0;
     const bool text = IsStringKind(fieldList_.Fields(0)->DataType());
-    if (text && hi >= kMarkedFrom && MarksReady()) {
+    if (text && n >= kMarkedFrom && MarksReady()) {
         const int at = MarkedLowerBound(P);
         if (at >= 0) return at;
         marks_->valid = false;  // made again after enough quiet searches
         marks_->quietSearches = 0;
     }
+    // The block: the last whose first entry lies below the probe. The
+    // answer is inside it, or is the first entry of the next.
+    std::size_t block = 0;
+    for (std::size_t l = 1, h = entries_.Blocks(); l < h;) {
+        const std::size_t mid = l + (h - l) / 2;
+        if (CompareProbe(P, entries_.BlockData(mid)[0]) > 0)
+            l = mid + 1;
+        else
+            h = mid;
+        block = l - 1;
+    }
+    const Entry* e = entries_.BlockData(block);
+    const int base = static_cast<int>(entries_.BlockStart(block));
+    int lo = 0, hi = static_cast<int>(entries_.BlockSize(block));
     // Keys whose first bytes spread evenly (numbers) are found near where
     // their value falls between the ends: a guess and a short gallop around
     // it take the place of most of a bisection's probes, each of which
@@ -879,7 +894,7 @@ int TmtIndex::LowerBound(const Probe& P) const {
         else
             hi = mid;
     }
-    return lo;
+    return base + lo;
 }
 
 int TmtIndex::RunEnd(const Probe& P, int From) const {
@@ -954,10 +969,10 @@ void TmtIndex::CompactPool() {
     // Sharing entries sit side by side; any other sharing is undone, which
     // costs bytes, not correctness.
     uint32_t lastOld = UINT32_MAX, lastNew = 0;
-    for (Entry& e : entries_) {
+    entries_.ForEach([&](Entry& e) {
         if (e.key == lastOld) {
             e.key = lastNew;
-            continue;
+            return;
         }
         const uint32_t length = KeyLength(e) + 4;
         const auto at = static_cast<uint32_t>(pool.size());
@@ -965,7 +980,7 @@ void TmtIndex::CompactPool() {
         lastOld = e.key;
         lastNew = at;
         e.key = at;
-    }
+    });
     pool_.swap(pool);
     deadBytes_ = 0;
 }
@@ -980,14 +995,14 @@ void TmtIndex::InsertKeyed(int Pos, PmtRecord Record, const std::string& Key) {
     KeepSharedWith(reinterpret_cast<const uint8_t*>(Key.data()), Key.size());
     const uint32_t key = KeyFor(Pos, Key);
     const uint64_t prefix = PrefixPastShared(reinterpret_cast<const uint8_t*>(Key.data()), Key.size());
-    entries_.insert(entries_.begin() + Pos, Entry{prefix, Id, key, Record});
+    entries_.insert(static_cast<std::size_t>(Pos), Entry{prefix, Id, key, Record});
 }
 
 void TmtIndex::EraseAt(int Pos) {
     EntriesChanged();
     if (isRowOrder_) {
         if (Pos != Count() - 1) identity_ = false;
-        ids_.erase(ids_.begin() + Pos);
+        ids_.erase(static_cast<std::size_t>(Pos));
         return;
     }
     const Entry& e = entries_[static_cast<std::size_t>(Pos)];
@@ -997,7 +1012,7 @@ void TmtIndex::EraseAt(int Pos) {
                             (Pos + 1 < Count() && entries_[static_cast<std::size_t>(Pos) + 1].key == e.key);
         if (!shared) deadBytes_ += KeyLength(e) + 4;
     }
-    entries_.erase(entries_.begin() + Pos);
+    entries_.erase(static_cast<std::size_t>(Pos));
     if (entries_.empty()) shared_ = 0;
     CompactPool();
 }
@@ -1099,40 +1114,19 @@ void TmtIndex::FindRecordByID(int RecordID, int& Index) {
     const int n = Count();
     if (isRowOrder_) {
         // Record ids are mostly ascending (appends) but not always: an insert
-        // in the middle or a reused slot breaks the order. Bisection is only a
-        // shortcut; its answer is checked and a scan settles the rest.
-        const int32_t* ids = ids_.data();
+        // in the middle or a reused slot breaks the order.
+        const memtable::BlockList<int32_t>& ids = ids_;
         if (identity_) {
             if (RecordID >= 0 && RecordID < n) Index = RecordID;
             return;
         }
         // Appends only, no delete yet: the id is the position.
-        if (RecordID >= 0 && RecordID < n && ids[RecordID] == RecordID) {
+        if (RecordID >= 0 && RecordID < n && ids[static_cast<std::size_t>(RecordID)] == RecordID) {
             Index = RecordID;
             return;
         }
-        for (int dir = 0; dir < 2 && n > 0; ++dir) {
-            int lo = 0, hi = n - 1;
-            while (lo <= hi) {
-                int mid = lo + (hi - lo) / 2;
-                int id = ids[mid];
-                if (id == RecordID) {
-                    Index = mid;
-                    return;
-                }
-                bool goRight = dir == 0 ? id < RecordID : id > RecordID;
-                if (goRight)
-                    lo = mid + 1;
-                else
-                    hi = mid - 1;
-            }
-        }
-        for (int i = 0; i < n; ++i) {
-            if (ids[i] == RecordID) {
-                Index = i;
-                return;
-            }
-        }
+        // Otherwise the list knows the block that holds the id.
+        Index = static_cast<int>(ids.Find(RecordID));
         return;
     }
     for (int i = 0; i < n; ++i) {
@@ -1239,8 +1233,6 @@ int TmtIndex::FirstOf(const std::vector<int32_t>& RecordIDs) {
 void TmtIndex::SortByRecords(int L, int R) {
     EntriesChanged();
     TmtCommon* common = dataSet_->Common();
-    auto first = entries_.begin() + L;
-    auto last = entries_.begin() + R + 1;
     // Every pair differs once the tie-break by record id applies, so any
     // correct sort gives the one order.
     // A handler's comparison may not be an order at all, nor is one that
@@ -1251,9 +1243,12 @@ void TmtIndex::SortByRecords(int L, int R) {
         if (fieldList_.Options(f).Contains(mtifoIgnoreNull) || fieldList_.Options(f).Contains(mtifoPartial))
             loose = true;
     if (common->Owner() != nullptr && common->Owner()->OnCompareFields) {
-        std::stable_sort(first, last, [this, common](const Entry& a, const Entry& b) {
+        std::vector<Entry> part;
+        entries_.CopyOut(static_cast<std::size_t>(L), static_cast<std::size_t>(R) + 1, part);
+        std::stable_sort(part.begin(), part.end(), [this, common](const Entry& a, const Entry& b) {
             return CompareRecords(nullptr, common->Record(a.id), common->Record(b.id), true, false) < 0;
         });
+        entries_.CopyIn(static_cast<std::size_t>(L), part);
         return;
     }
     // The values are copied side by side first: comparing them there instead
@@ -1670,7 +1665,9 @@ void TmtIndex::Sort(int L, int R) {
         }
         const bool firstDescending = fieldList_.Options(0).Contains(mtifoDescending);
         auto keyOf = [&](const Entry& e) { return std::make_pair(KeyBytes(e), KeyLength(e)); };
-        std::sort(entries_.begin() + L, entries_.begin() + R + 1, [&](const Entry& a, const Entry& b) {
+        std::vector<Entry> part;
+        entries_.CopyOut(static_cast<std::size_t>(L), static_cast<std::size_t>(R) + 1, part);
+        std::sort(part.begin(), part.end(), [&](const Entry& a, const Entry& b) {
             if (a.prefix != b.prefix) return a.prefix < b.prefix;
             auto [ka, la] = keyOf(a);
             auto [kb, lb] = keyOf(b);
@@ -1678,6 +1675,7 @@ void TmtIndex::Sort(int L, int R) {
             if (c != 0) return c < 0;
             return firstDescending ? a.id > b.id : a.id < b.id;
         });
+        entries_.CopyIn(static_cast<std::size_t>(L), part);
         // Equal keys share bytes, also with the neighbours of the range.
         const int from = keysValid_ ? std::max(L, 1) : L + 1, to = keysValid_ ? std::min(R + 1, Count() - 1) : R;
         for (int i = from; i <= to; ++i) {
@@ -1754,12 +1752,6 @@ void TmtIndex::LoadIndex() {
     Clear();
     StoreLock lock(common);
     const std::size_t capacity = static_cast<std::size_t>(isFiltered_ ? 100 : common->RecordCount());
-    if (isRowOrder_)
-        ids_.reserve(capacity);
-    else {
-        entries_.reserve(capacity);
-        AdviseLargePages(entries_.data(), entries_.capacity() * sizeof(Entry));
-    }
     auto wanted = [&](PmtRecord r) {
         if (r == nullptr) return false;
         auto status = static_cast<TUpdateStatus>(r->UpdateStatus);
@@ -1899,7 +1891,7 @@ void TmtIndex::InsertAt(int Pos, PmtRecord Record) {
         if (Pos == Count())
             ids_.push_back(Record->RecordID);
         else
-            ids_.insert(ids_.begin() + Pos, Record->RecordID);
+            ids_.insert(static_cast<std::size_t>(Pos), Record->RecordID);
         return;
     }
     if (keyable_ && keysValid_) {
@@ -1907,7 +1899,7 @@ void TmtIndex::InsertAt(int Pos, PmtRecord Record) {
         BuildKey(Record, fieldList_.Count(), key);
         InsertKeyed(Pos, Record, key);
     } else {
-        entries_.insert(entries_.begin() + Pos, Entry{0, Record->RecordID, 0, Record});
+        entries_.insert(static_cast<std::size_t>(Pos), Entry{0, Record->RecordID, 0, Record});
     }
 }
 
@@ -1959,7 +1951,7 @@ void TmtIndex::Reflect(int Change, PmtRecord OldRecord, PmtRecord NewRecord, int
         } else {
             pos = InsertionPoint(KeyOf);
             pos = std::clamp(pos, 0, Count());
-            entries_.insert(entries_.begin() + pos, Entry{0, Id, 0, KeyOf});
+            entries_.insert(static_cast<std::size_t>(pos), Entry{0, Id, 0, KeyOf});
             EntriesChanged();
             if (keyable_) keysValid_ = false;
         }
@@ -2048,7 +2040,7 @@ void TmtIndex::Reflect(int Change, PmtRecord OldRecord, PmtRecord NewRecord, int
             int pos = InsertionPoint(NewRecord);
             pos = std::clamp(pos, 0, Count());
             // The store record takes the new values next.
-            entries_.insert(entries_.begin() + pos, Entry{0, OldRecord->RecordID, 0, OldRecord});
+            entries_.insert(static_cast<std::size_t>(pos), Entry{0, OldRecord->RecordID, 0, OldRecord});
             EntriesChanged();
             if (keyable_) keysValid_ = false;
             if (current) {

@@ -809,3 +809,134 @@ TEST(Differential, TableAgreesWithABruteForceModel) {
         }
     }
 }
+
+// The blocks an index keeps its entries in, against a plain vector: inserts
+// and deletes anywhere, reads by position, across many block splits and
+// emptied blocks.
+TEST(Differential, BlockListAgreesWithAVector) {
+    std::mt19937 rng(2058);
+    memtable::BlockList<int32_t> blocks;
+    std::vector<int> plain;
+    for (int step = 0; step < 60000; ++step) {
+        const int o = std::uniform_int_distribution<int>(0, 9)(rng);
+        if (plain.empty() || o < 5 || (step > 40000 && o < 3)) {
+            const std::size_t at = std::uniform_int_distribution<std::size_t>(0, plain.size())(rng);
+            if (o == 0) {
+                blocks.push_back(step);
+                plain.push_back(step);
+            } else {
+                blocks.insert(at, step);
+                plain.insert(plain.begin() + static_cast<std::ptrdiff_t>(at), step);
+            }
+        } else if (o < (step > 40000 ? 9 : 7)) {
+            const std::size_t at = std::uniform_int_distribution<std::size_t>(0, plain.size() - 1)(rng);
+            blocks.erase(at);
+            plain.erase(plain.begin() + static_cast<std::ptrdiff_t>(at));
+        } else {
+            const std::size_t at = std::uniform_int_distribution<std::size_t>(0, plain.size() - 1)(rng);
+            ASSERT_EQ(blocks[at], plain[at]) << "step " << step;
+            ASSERT_EQ(blocks.Find(plain[at]), static_cast<long>(at)) << "step " << step;
+            ASSERT_EQ(blocks.Find(step + 1000000), -1);
+        }
+        ASSERT_EQ(blocks.size(), plain.size());
+        if (step % 5000 == 0 || step == 59999) {
+            std::size_t i = 0;
+            for (std::size_t b = 0; b < blocks.Blocks(); ++b) {
+                ASSERT_EQ(blocks.BlockStart(b), i);
+                for (std::size_t k = 0; k < blocks.BlockSize(b); ++k, ++i) ASSERT_EQ(blocks.BlockData(b)[k], plain[i]);
+            }
+            ASSERT_EQ(i, plain.size());
+        }
+    }
+}
+
+// Indexes of thousands of rows, held in many blocks, through inserts, edits
+// and deletes anywhere: each stays in order with every row once, and
+// locates through them find the first matching row of the row order.
+TEST(Differential, LargeIndexesFollowChangesAnywhere) {
+    std::mt19937 rng(58058);
+    auto t = mttest::MakeItems();
+    t->IndexDefs()->Add("ByName", "Name", {});
+    t->IndexDefs()->Add("ByAmount", "Amount", {});
+    t->Open();
+    struct Item {
+        int id;
+        std::string name;
+        double amount;
+    };
+    std::vector<Item> rows;  // in row order
+    int next = 1;
+    auto fresh = [&] {
+        char name[24];
+        std::snprintf(name, sizeof name, "Cliente %04d", std::uniform_int_distribution<int>(0, 2999)(rng));
+        return Item{next++, name, std::uniform_int_distribution<int>(0, 99999)(rng) / 100.0};
+    };
+    auto fill = [&](const Item& r) {
+        t->FieldByName("Id")->SetAsInteger(r.id);
+        t->FieldByName("Name")->SetAsString(r.name);
+        t->FieldByName("Amount")->SetAsFloat(r.amount);
+    };
+    for (int i = 0; i < 9000; ++i) {
+        rows.push_back(fresh());
+        t->Append();
+        fill(rows.back());
+        t->Post();
+    }
+    for (int step = 0; step < 4000; ++step) {
+        const int o = std::uniform_int_distribution<int>(0, 2)(rng);
+        const std::size_t at = std::uniform_int_distribution<std::size_t>(0, rows.size() - 1)(rng);
+        t->SetRecNo(static_cast<int>(at) + 1);
+        ASSERT_EQ(t->FieldByName("Id")->AsInteger(), rows[at].id) << "step " << step;
+        if (o == 0) {
+            rows.insert(rows.begin() + static_cast<std::ptrdiff_t>(at), fresh());
+            t->Insert();
+            fill(rows[at]);
+            t->Post();
+        } else if (o == 1) {
+            const int id = rows[at].id;
+            rows[at] = fresh();
+            --next;
+            rows[at].id = id;
+            t->Edit();
+            fill(rows[at]);
+            t->Post();
+        } else {
+            rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(at));
+            t->Delete();
+        }
+    }
+    std::vector<int> all;
+    for (const Item& r : rows) all.push_back(r.id);
+    std::sort(all.begin(), all.end());
+    std::map<int, const Item*> byId;
+    for (const Item& r : rows) byId[r.id] = &r;
+    for (const char* index : {"ByName", "ByAmount"}) {
+        t->SetIndexName(index);
+        std::vector<int> seen;
+        const Item* prev = nullptr;
+        for (t->First(); !t->Eof(); t->Next()) {
+            const Item* r = byId.at(t->FieldByName("Id")->AsInteger());
+            if (prev != nullptr) {
+                if (std::string(index) == "ByName") {
+                    ASSERT_LE(AnsiCompareStr(prev->name, r->name), 0) << index;
+                } else {
+                    ASSERT_LE(prev->amount, r->amount) << index;
+                }
+            }
+            prev = r;
+            seen.push_back(r->id);
+        }
+        std::sort(seen.begin(), seen.end());
+        ASSERT_EQ(seen, all) << index;
+    }
+    t->SetIndexName("");
+    for (int k = 0; k < 300; ++k) {
+        const Item& pick = rows[std::uniform_int_distribution<std::size_t>(0, rows.size() - 1)(rng)];
+        const bool byName = k % 2 == 0;
+        const auto first = std::find_if(rows.begin(), rows.end(), [&](const Item& r) {
+            return byName ? r.name == pick.name : r.amount == pick.amount;
+        });
+        ASSERT_TRUE(byName ? t->Locate("Name", pick.name, {}) : t->Locate("Amount", pick.amount, {}));
+        ASSERT_EQ(t->FieldByName("Id")->AsInteger(), first->id) << (byName ? pick.name : std::to_string(pick.amount));
+    }
+}
