@@ -1501,11 +1501,18 @@ void TmtIndex::SortByKeys() {
         DistinctTexts& d = distinct[static_cast<std::size_t>(f)];
         std::vector<uint32_t> order(d.keys.size());
         for (uint32_t k = 0; k < order.size(); ++k) order[k] = k;
-        // The first 8 key bytes of each text side by side decide most
-        // comparisons without reaching the keys themselves.
+        // The 8 key bytes of each text past those all share ("Cliente ..."),
+        // side by side, decide most comparisons without reaching the keys.
+        std::size_t common = d.keys.empty() ? 0 : d.keys[0].size();
+        for (const std::string& k : d.keys) {
+            std::size_t same = 0;
+            const std::size_t most = std::min(common, k.size());
+            while (same < most && k[same] == d.keys[0][same]) ++same;
+            common = same;
+        }
         std::vector<uint64_t> head(d.keys.size());
         for (std::size_t k = 0; k < head.size(); ++k)
-            head[k] = PrefixOf(reinterpret_cast<const uint8_t*>(d.keys[k].data()), d.keys[k].size());
+            head[k] = PrefixOf(reinterpret_cast<const uint8_t*>(d.keys[k].data()) + common, d.keys[k].size() - common);
         std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
             if (head[a] != head[b]) return head[a] < head[b];
             return d.keys[a] < d.keys[b];
@@ -1519,13 +1526,13 @@ void TmtIndex::SortByKeys() {
         }
         for (Item& item : items) item.image[f] = rank[item.image[f]];
     }
-    // Few distinct texts (a value every other row at least): their keys are
+    // Few distinct texts (a value every 8th row at least): their keys are
     // kept for the searches and inserts to come.
     memo_.clear();
     memo_.resize(static_cast<std::size_t>(nf));
     for (int f = 0; f < nf; ++f) {
         DistinctTexts& d = distinct[static_cast<std::size_t>(f)];
-        if (d.keys.empty() || d.keys.size() * 2 > n) continue;
+        if (d.keys.empty() || d.keys.size() * 8 > n) continue;
         TextMemo& memo = memo_[static_cast<std::size_t>(f)];
         memo.Reset(std::max<std::size_t>(4096, d.keys.size() * 2), d.keys.size());
         d.ForEach([&](std::string_view text, uint32_t at) { memo.Add(text, d.keys[at]); });
