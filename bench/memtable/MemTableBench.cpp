@@ -384,18 +384,20 @@ struct Db {
     }
 };
 
+void SqlInsertRow(sqlite3_stmt* s, const Row& r) {
+    sqlite3_bind_int(s, 1, r.id);
+    sqlite3_bind_text(s, 2, r.client.c_str(), static_cast<int>(r.client.size()), SQLITE_STATIC);
+    sqlite3_bind_text(s, 3, r.product.c_str(), static_cast<int>(r.product.size()), SQLITE_STATIC);
+    sqlite3_bind_double(s, 4, r.value);
+    sqlite3_bind_double(s, 5, r.date);
+    if (sqlite3_step(s) != SQLITE_DONE) throw std::runtime_error("insert");
+    sqlite3_reset(s);
+}
+
 void SqlFill(Db& d) {
     d.Exec("BEGIN");
     sqlite3_stmt* s = d.Prepare("INSERT INTO t (id, cliente, produto, valor, data) VALUES (?, ?, ?, ?, ?)");
-    for (const Row& r : Rows()) {
-        sqlite3_bind_int(s, 1, r.id);
-        sqlite3_bind_text(s, 2, r.client.c_str(), static_cast<int>(r.client.size()), SQLITE_STATIC);
-        sqlite3_bind_text(s, 3, r.product.c_str(), static_cast<int>(r.product.size()), SQLITE_STATIC);
-        sqlite3_bind_double(s, 4, r.value);
-        sqlite3_bind_double(s, 5, r.date);
-        if (sqlite3_step(s) != SQLITE_DONE) throw std::runtime_error("insert");
-        sqlite3_reset(s);
-    }
+    for (const Row& r : Rows()) SqlInsertRow(s, r);
     sqlite3_finalize(s);
     d.Exec("COMMIT");
 }
@@ -510,16 +512,6 @@ void SqlChanging(Db& d) {
     d.Exec("CREATE INDEX by_cliente ON t (cliente)");
 }
 
-void SqlInsertRow(sqlite3_stmt* s, const Row& r) {
-    sqlite3_bind_int(s, 1, r.id);
-    sqlite3_bind_text(s, 2, r.client.c_str(), static_cast<int>(r.client.size()), SQLITE_STATIC);
-    sqlite3_bind_text(s, 3, r.product.c_str(), static_cast<int>(r.product.size()), SQLITE_STATIC);
-    sqlite3_bind_double(s, 4, r.value);
-    sqlite3_bind_double(s, 5, r.date);
-    if (sqlite3_step(s) != SQLITE_DONE) throw std::runtime_error("insert");
-    sqlite3_reset(s);
-}
-
 void SqlEditRow(sqlite3_stmt* s, int id, const Row& values) {
     sqlite3_bind_text(s, 1, values.client.c_str(), static_cast<int>(values.client.size()), SQLITE_STATIC);
     sqlite3_bind_double(s, 2, values.value);
@@ -528,24 +520,36 @@ void SqlEditRow(sqlite3_stmt* s, int id, const Row& values) {
     sqlite3_reset(s);
 }
 
+// The statements that add and remove one row, on a table ready for changes.
+struct SqlRowStatements {
+    Db d;
+    sqlite3_stmt* ins;
+    sqlite3_stmt* del;
+    SqlRowStatements() {
+        SqlChanging(d);
+        ins = d.Prepare("INSERT INTO t (id, cliente, produto, valor, data) VALUES (?, ?, ?, ?, ?)");
+        del = d.Prepare("DELETE FROM t WHERE id = ?");
+    }
+    ~SqlRowStatements() {
+        sqlite3_finalize(ins);
+        sqlite3_finalize(del);
+    }
+    void Delete(int id) {
+        sqlite3_bind_int(del, 1, id);
+        if (sqlite3_step(del) != SQLITE_DONE) throw std::runtime_error("delete");
+        sqlite3_reset(del);
+    }
+};
+
 // Each change is a statement of its own, as each post is on our side.
 void SqlChangeAppend(benchmark::State& state) {
-    Db d;
-    SqlChanging(d);
-    sqlite3_stmt* ins = d.Prepare("INSERT INTO t (id, cliente, produto, valor, data) VALUES (?, ?, ?, ?, ?)");
-    sqlite3_stmt* del = d.Prepare("DELETE FROM t WHERE id = ?");
+    SqlRowStatements sql;
     for (auto _ : state) {
-        for (const Row& r : TheChanges().appended) SqlInsertRow(ins, r);
+        for (const Row& r : TheChanges().appended) SqlInsertRow(sql.ins, r);
         state.PauseTiming();
-        for (const Row& r : TheChanges().appended) {
-            sqlite3_bind_int(del, 1, r.id);
-            sqlite3_step(del);
-            sqlite3_reset(del);
-        }
+        for (const Row& r : TheChanges().appended) sql.Delete(r.id);
         state.ResumeTiming();
     }
-    sqlite3_finalize(ins);
-    sqlite3_finalize(del);
 }
 
 void SqlChangeEdit(benchmark::State& state) {
@@ -560,22 +564,13 @@ void SqlChangeEdit(benchmark::State& state) {
 }
 
 void SqlChangeDelete(benchmark::State& state) {
-    Db d;
-    SqlChanging(d);
-    sqlite3_stmt* ins = d.Prepare("INSERT INTO t (id, cliente, produto, valor, data) VALUES (?, ?, ?, ?, ?)");
-    sqlite3_stmt* del = d.Prepare("DELETE FROM t WHERE id = ?");
+    SqlRowStatements sql;
     for (auto _ : state) {
-        for (int id : TheChanges().deleted) {
-            sqlite3_bind_int(del, 1, id);
-            if (sqlite3_step(del) != SQLITE_DONE) throw std::runtime_error("delete");
-            sqlite3_reset(del);
-        }
+        for (int id : TheChanges().deleted) sql.Delete(id);
         state.PauseTiming();
-        for (int id : TheChanges().deleted) SqlInsertRow(ins, Rows()[static_cast<std::size_t>(id) - 1]);
+        for (int id : TheChanges().deleted) SqlInsertRow(sql.ins, Rows()[static_cast<std::size_t>(id) - 1]);
         state.ResumeTiming();
     }
-    sqlite3_finalize(ins);
-    sqlite3_finalize(del);
 }
 
 void SqlChangeMixed(benchmark::State& state) {
