@@ -832,13 +832,25 @@ int TmtIndex::LowerBound(const Probe& P) const {
     // The block: the last whose first entry lies below the probe. The
     // answer is inside it, or is the first entry of the next.
     std::size_t block = 0;
-    for (std::size_t l = 1, h = entries_.Blocks(); l < h;) {
-        const std::size_t mid = l + (h - l) / 2;
-        if (CompareProbe(P, entries_.BlockData(mid)[0]) > 0)
-            l = mid + 1;
-        else
-            h = mid;
-        block = l - 1;
+    const std::size_t blocks = entries_.Blocks();
+    const uint64_t front = entries_.front().prefix & P.mask, back = entries_.back().prefix & P.mask;
+    if (blocks > 1 && !text && front < P.prefix && P.prefix <= back) {
+        // Numbers spread evenly: the block where the value falls between the
+        // ends, or one beside it.
+        const auto guess = static_cast<std::size_t>(static_cast<double>(P.prefix - front) /
+                                                    static_cast<double>(back - front) * static_cast<double>(n - 1));
+        block = entries_.BlockAt(std::min<std::size_t>(guess, static_cast<std::size_t>(n) - 1));
+        while (block > 0 && CompareProbe(P, entries_.BlockData(block)[0]) <= 0) --block;
+        while (block + 1 < blocks && CompareProbe(P, entries_.BlockData(block + 1)[0]) > 0) ++block;
+    } else {
+        for (std::size_t l = 1, h = blocks; l < h;) {
+            const std::size_t mid = l + (h - l) / 2;
+            if (CompareProbe(P, entries_.BlockData(mid)[0]) > 0)
+                l = mid + 1;
+            else
+                h = mid;
+            block = l - 1;
+        }
     }
     const Entry* e = entries_.BlockData(block);
     const int base = static_cast<int>(entries_.BlockStart(block));

@@ -221,6 +221,7 @@ public:
     const T* BlockData(std::size_t b) const { return blocks_[b].data(); }
     std::size_t BlockSize(std::size_t b) const { return blocks_[b].size(); }
     std::size_t BlockStart(std::size_t b) const { return starts_[b]; }
+    std::size_t BlockAt(std::size_t i) const { return BlockOf(i); }
 
     template <typename F>
     void ForEach(F f) {
