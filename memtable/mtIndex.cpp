@@ -2303,7 +2303,8 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
     }
     int result = 0;
     if (use != nullptr) {
-        NarrowingOf(use, FieldList, &coarse_);
+        // The comparison that finds the run, where the keys do not.
+        if (!how.keyed) NarrowingOf(use, FieldList, &coarse_);
         const TmtFieldList& il = use->IndexFieldList();
         // Where the run's equality is the search's own, every record of the
         // run matches and needs no second look.
