@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "memtable/mtMemResEng.h"
 #include "memtable/mtMemTable.h"
@@ -633,14 +634,14 @@ void TmtIndex::SetShared(std::size_t Length) {
     shared_ = static_cast<uint8_t>(std::min<std::size_t>(Length, shared_));
     uint32_t last = UINT32_MAX;
     uint64_t prefix = 0;
-    for (Entry& e : entries_) {
+    entries_.ForEach([&](Entry& e) {
         // Entries sharing key bytes sit side by side.
         if (e.key != last) {
             last = e.key;
             prefix = PrefixPastShared(KeyBytes(e), KeyLength(e));
         }
         e.prefix = prefix;
-    }
+    });
 }
 
 void TmtIndex::FindSharedBytes() {
@@ -799,34 +800,61 @@ int TmtIndex::MarkedLowerBound(const Probe& P) const {
     const int marked = static_cast<int>(level[1]);
     lo = found == 0 ? 0 : static_cast<int>(bottom[found - 1].at) + 1;
     hi = found < marked ? static_cast<int>(bottom[found].at) : n;
-    const Entry* e = entries_.data();
     if (marks_->everyChange) {
         // The entries past a mark below the probe hold its key, also below.
         lo = hi;
-        __builtin_prefetch(e + lo - (lo > 0 ? 1 : 0));
-        __builtin_prefetch(e + lo);
+    } else if (hi - lo <= kMarkStep) {
+        // At most the entries between two marks, copied side by side.
+        Entry between[kMarkStep];
+        for (int i = lo; i < hi; ++i) between[i - lo] = entries_[static_cast<std::size_t>(i)];
+        lo += firstNotBelow(between, 0, hi - lo);
     } else {
-        for (int i = lo; i < hi; i += 2) __builtin_prefetch(e + i);
-        lo = firstNotBelow(e, lo, hi);
+        return -1;
     }
     // The answer is the lower bound only if its neighbours say so; marks
     // left behind by a change would show here.
-    if (lo < n && compare(e[lo]) > 0) return -1;
-    if (lo > 0 && compare(e[lo - 1]) <= 0) return -1;
+    if (lo < n && compare(entries_[static_cast<std::size_t>(lo)]) > 0) return -1;
+    if (lo > 0 && compare(entries_[static_cast<std::size_t>(lo) - 1]) <= 0) return -1;
     return lo;
 }
 
 int TmtIndex::LowerBound(const Probe& P) const {
-    int lo = 0, hi = static_cast<int>(entries_.size());
-    if (P.side != kEachEntry) return P.side > 0 ? hi : lo;
-    const Entry* e = entries_.data();
+    const int n = static_cast<int>(entries_.size());
+    if (P.side != kEachEntry) return P.side > 0 ? n : 0;
+    if (n == 0) return 0;
     const bool text = IsStringKind(fieldList_.Fields(0)->DataType());
-    if (text && hi >= kMarkedFrom && MarksReady()) {
+    if (text && n >= kMarkedFrom && MarksReady()) {
         const int at = MarkedLowerBound(P);
         if (at >= 0) return at;
         marks_->valid = false;  // made again after enough quiet searches
         marks_->quietSearches = 0;
     }
+    // The block: the last whose first entry lies below the probe. The
+    // answer is inside it, or is the first entry of the next.
+    std::size_t block = 0;
+    const std::size_t blocks = entries_.Blocks();
+    const uint64_t front = entries_.front().prefix & P.mask, back = entries_.back().prefix & P.mask;
+    if (blocks > 1 && !text && front < P.prefix && P.prefix <= back) {
+        // Numbers spread evenly: the block where the value falls between the
+        // ends, or one beside it.
+        const auto guess = static_cast<std::size_t>(static_cast<double>(P.prefix - front) /
+                                                    static_cast<double>(back - front) * static_cast<double>(n - 1));
+        block = entries_.BlockAt(std::min<std::size_t>(guess, static_cast<std::size_t>(n) - 1));
+        while (block > 0 && CompareProbe(P, entries_.BlockData(block)[0]) <= 0) --block;
+        while (block + 1 < blocks && CompareProbe(P, entries_.BlockData(block + 1)[0]) > 0) ++block;
+    } else {
+        for (std::size_t l = 1, h = blocks; l < h;) {
+            const std::size_t mid = l + (h - l) / 2;
+            if (CompareProbe(P, entries_.BlockData(mid)[0]) > 0)
+                l = mid + 1;
+            else
+                h = mid;
+            block = l - 1;
+        }
+    }
+    const Entry* e = entries_.BlockData(block);
+    const int base = static_cast<int>(entries_.BlockStart(block));
+    int lo = 0, hi = static_cast<int>(entries_.BlockSize(block));
     // Keys whose first bytes spread evenly (numbers) are found near where
     // their value falls between the ends: a guess and a short gallop around
     // it take the place of most of a bisection's probes, each of which
@@ -878,7 +906,7 @@ int TmtIndex::LowerBound(const Probe& P) const {
         else
             hi = mid;
     }
-    return lo;
+    return base + lo;
 }
 
 int TmtIndex::RunEnd(const Probe& P, int From) const {
@@ -953,10 +981,10 @@ void TmtIndex::CompactPool() {
     // Sharing entries sit side by side; any other sharing is undone, which
     // costs bytes, not correctness.
     uint32_t lastOld = UINT32_MAX, lastNew = 0;
-    for (Entry& e : entries_) {
+    entries_.ForEach([&](Entry& e) {
         if (e.key == lastOld) {
             e.key = lastNew;
-            continue;
+            return;
         }
         const uint32_t length = KeyLength(e) + 4;
         const auto at = static_cast<uint32_t>(pool.size());
@@ -964,7 +992,7 @@ void TmtIndex::CompactPool() {
         lastOld = e.key;
         lastNew = at;
         e.key = at;
-    }
+    });
     pool_.swap(pool);
     deadBytes_ = 0;
 }
@@ -979,14 +1007,14 @@ void TmtIndex::InsertKeyed(int Pos, PmtRecord Record, const std::string& Key) {
     KeepSharedWith(reinterpret_cast<const uint8_t*>(Key.data()), Key.size());
     const uint32_t key = KeyFor(Pos, Key);
     const uint64_t prefix = PrefixPastShared(reinterpret_cast<const uint8_t*>(Key.data()), Key.size());
-    entries_.insert(entries_.begin() + Pos, Entry{prefix, Id, key, Record});
+    entries_.insert(static_cast<std::size_t>(Pos), Entry{prefix, Id, key, Record});
 }
 
 void TmtIndex::EraseAt(int Pos) {
     EntriesChanged();
     if (isRowOrder_) {
         if (Pos != Count() - 1) identity_ = false;
-        ids_.erase(ids_.begin() + Pos);
+        ids_.erase(static_cast<std::size_t>(Pos));
         return;
     }
     const Entry& e = entries_[static_cast<std::size_t>(Pos)];
@@ -996,7 +1024,7 @@ void TmtIndex::EraseAt(int Pos) {
                             (Pos + 1 < Count() && entries_[static_cast<std::size_t>(Pos) + 1].key == e.key);
         if (!shared) deadBytes_ += KeyLength(e) + 4;
     }
-    entries_.erase(entries_.begin() + Pos);
+    entries_.erase(static_cast<std::size_t>(Pos));
     if (entries_.empty()) shared_ = 0;
     CompactPool();
 }
@@ -1098,40 +1126,19 @@ void TmtIndex::FindRecordByID(int RecordID, int& Index) {
     const int n = Count();
     if (isRowOrder_) {
         // Record ids are mostly ascending (appends) but not always: an insert
-        // in the middle or a reused slot breaks the order. Bisection is only a
-        // shortcut; its answer is checked and a scan settles the rest.
-        const int32_t* ids = ids_.data();
+        // in the middle or a reused slot breaks the order.
+        const memtable::BlockList<int32_t>& ids = ids_;
         if (identity_) {
             if (RecordID >= 0 && RecordID < n) Index = RecordID;
             return;
         }
         // Appends only, no delete yet: the id is the position.
-        if (RecordID >= 0 && RecordID < n && ids[RecordID] == RecordID) {
+        if (RecordID >= 0 && RecordID < n && ids[static_cast<std::size_t>(RecordID)] == RecordID) {
             Index = RecordID;
             return;
         }
-        for (int dir = 0; dir < 2 && n > 0; ++dir) {
-            int lo = 0, hi = n - 1;
-            while (lo <= hi) {
-                int mid = lo + (hi - lo) / 2;
-                int id = ids[mid];
-                if (id == RecordID) {
-                    Index = mid;
-                    return;
-                }
-                bool goRight = dir == 0 ? id < RecordID : id > RecordID;
-                if (goRight)
-                    lo = mid + 1;
-                else
-                    hi = mid - 1;
-            }
-        }
-        for (int i = 0; i < n; ++i) {
-            if (ids[i] == RecordID) {
-                Index = i;
-                return;
-            }
-        }
+        // Otherwise the list knows the block that holds the id.
+        Index = static_cast<int>(ids.Find(RecordID));
         return;
     }
     for (int i = 0; i < n; ++i) {
@@ -1183,17 +1190,77 @@ void TmtIndex::FindRecord(PmtRecord Record, int& Index, bool Partial) {
     }
 }
 
+int TmtIndex::FirstOf(const std::vector<int32_t>& RecordIDs) {
+    TmtCommon* common = dataSet_->Common();
+    StoreLock lock(common);
+    const int n = Count();
+    if (RecordIDs.empty() || n == 0) return -1;
+    if (RecordIDs.size() == 1) {
+        int p = -1;
+        FindRecord(common->Record(RecordIDs.front()), p);
+        return p;
+    }
+    std::unordered_set<int32_t> wanted(RecordIDs.begin(), RecordIDs.end());
+    auto scan = [&](int from, int to) {
+        for (int i = from; i < to; ++i) {
+            if (i % 100 == 0 && i > from) dataSet_->Progress((i - from) * 100 / std::max(1, to - from), mtpcSearch);
+            if (wanted.count(IdAt(i)) != 0) return i;
+        }
+        return -1;
+    };
+    bool loose = false;  // an order of comparisons that are no order tells nothing
+    for (int f = 0; f < fieldList_.Count(); ++f)
+        if (fieldList_.Options(f).Contains(mtifoIgnoreNull) || fieldList_.Options(f).Contains(mtifoPartial))
+            loose = true;
+    if (isRowOrder_ || !isOrdered_ || loose) return scan(0, n);
+    // The first of them in this order has the lowest key; among the records
+    // of that key, it is the first that the key's run holds.
+    int from = 0, to = n;
+    if (HasKeys()) {
+        std::string low, key;
+        bool any = false;
+        for (int32_t id : RecordIDs) {
+            BuildKey(common->Record(id), fieldList_.Count(), key);
+            if (!any || CompareKeyBytes(reinterpret_cast<const uint8_t*>(key.data()), key.size(),
+                                        reinterpret_cast<const uint8_t*>(low.data()), low.size()) < 0)
+                low.swap(key);
+            any = true;
+        }
+        KeyRun(low, from, to);
+    } else {
+        PmtRecord low = nullptr;
+        for (int32_t id : RecordIDs) {
+            PmtRecord r = common->Record(id);
+            if (low == nullptr || CompareRecords(nullptr, r, low, false, false) < 0) low = r;
+        }
+        bool found = false;
+        from = FirstEqual(nullptr, low, false, found);
+        to = from;
+        while (to < n && CompareRecords(nullptr, low, RecordAt(to), false, false) == 0) ++to;
+    }
+    const int p = scan(from, to);
+    return p >= 0 ? p : scan(0, n);
+}
+
 void TmtIndex::SortByRecords(int L, int R) {
     EntriesChanged();
     TmtCommon* common = dataSet_->Common();
-    auto first = entries_.begin() + L;
-    auto last = entries_.begin() + R + 1;
     // Every pair differs once the tie-break by record id applies, so any
     // correct sort gives the one order.
+    // A handler's comparison may not be an order at all, nor is one that
+    // skips null keys or compares texts partially: std::sort may then run
+    // past the ends, where a merge sort stays inside them.
+    bool loose = false;
+    for (int f = 0; f < fieldList_.Count(); ++f)
+        if (fieldList_.Options(f).Contains(mtifoIgnoreNull) || fieldList_.Options(f).Contains(mtifoPartial))
+            loose = true;
     if (common->Owner() != nullptr && common->Owner()->OnCompareFields) {
-        std::sort(first, last, [this, common](const Entry& a, const Entry& b) {
+        std::vector<Entry> part;
+        entries_.CopyOut(static_cast<std::size_t>(L), static_cast<std::size_t>(R) + 1, part);
+        std::stable_sort(part.begin(), part.end(), [this, common](const Entry& a, const Entry& b) {
             return CompareRecords(nullptr, common->Record(a.id), common->Record(b.id), true, false) < 0;
         });
+        entries_.CopyIn(static_cast<std::size_t>(L), part);
         return;
     }
     // The values are copied side by side first: comparing them there instead
@@ -1260,7 +1327,10 @@ void TmtIndex::SortByRecords(int L, int R) {
         }
         return result < 0;
     };
-    std::sort(items.begin(), items.end(), compare);
+    if (loose)
+        std::stable_sort(items.begin(), items.end(), compare);
+    else
+        std::sort(items.begin(), items.end(), compare);
     for (std::size_t i = 0; i < n; ++i) entries_[static_cast<std::size_t>(L) + i] = items[i].entry;
 }
 
@@ -1443,7 +1513,22 @@ void TmtIndex::SortByKeys() {
         DistinctTexts& d = distinct[static_cast<std::size_t>(f)];
         std::vector<uint32_t> order(d.keys.size());
         for (uint32_t k = 0; k < order.size(); ++k) order[k] = k;
-        std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return d.keys[a] < d.keys[b]; });
+        // The 8 key bytes of each text past those all share ("Cliente ..."),
+        // side by side, decide most comparisons without reaching the keys.
+        std::size_t common = d.keys.empty() ? 0 : d.keys[0].size();
+        for (const std::string& k : d.keys) {
+            std::size_t same = 0;
+            const std::size_t most = std::min(common, k.size());
+            while (same < most && k[same] == d.keys[0][same]) ++same;
+            common = same;
+        }
+        std::vector<uint64_t> head(d.keys.size());
+        for (std::size_t k = 0; k < head.size(); ++k)
+            head[k] = PrefixOf(reinterpret_cast<const uint8_t*>(d.keys[k].data()) + common, d.keys[k].size() - common);
+        std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+            if (head[a] != head[b]) return head[a] < head[b];
+            return d.keys[a] < d.keys[b];
+        });
         std::vector<uint64_t> rank(d.keys.size());
         uint64_t r = 0;
         for (std::size_t k = 0; k < order.size(); ++k) {
@@ -1453,13 +1538,13 @@ void TmtIndex::SortByKeys() {
         }
         for (Item& item : items) item.image[f] = rank[item.image[f]];
     }
-    // Few distinct texts (a value every other row at least): their keys are
+    // Few distinct texts (a value every 8th row at least): their keys are
     // kept for the searches and inserts to come.
     memo_.clear();
     memo_.resize(static_cast<std::size_t>(nf));
     for (int f = 0; f < nf; ++f) {
         DistinctTexts& d = distinct[static_cast<std::size_t>(f)];
-        if (d.keys.empty() || d.keys.size() * 2 > n) continue;
+        if (d.keys.empty() || d.keys.size() * 8 > n) continue;
         TextMemo& memo = memo_[static_cast<std::size_t>(f)];
         memo.Reset(std::max<std::size_t>(4096, d.keys.size() * 2), d.keys.size());
         d.ForEach([&](std::string_view text, uint32_t at) { memo.Add(text, d.keys[at]); });
@@ -1607,7 +1692,9 @@ void TmtIndex::Sort(int L, int R) {
         }
         const bool firstDescending = fieldList_.Options(0).Contains(mtifoDescending);
         auto keyOf = [&](const Entry& e) { return std::make_pair(KeyBytes(e), KeyLength(e)); };
-        std::sort(entries_.begin() + L, entries_.begin() + R + 1, [&](const Entry& a, const Entry& b) {
+        std::vector<Entry> part;
+        entries_.CopyOut(static_cast<std::size_t>(L), static_cast<std::size_t>(R) + 1, part);
+        std::sort(part.begin(), part.end(), [&](const Entry& a, const Entry& b) {
             if (a.prefix != b.prefix) return a.prefix < b.prefix;
             auto [ka, la] = keyOf(a);
             auto [kb, lb] = keyOf(b);
@@ -1615,6 +1702,7 @@ void TmtIndex::Sort(int L, int R) {
             if (c != 0) return c < 0;
             return firstDescending ? a.id > b.id : a.id < b.id;
         });
+        entries_.CopyIn(static_cast<std::size_t>(L), part);
         // Equal keys share bytes, also with the neighbours of the range.
         const int from = keysValid_ ? std::max(L, 1) : L + 1, to = keysValid_ ? std::min(R + 1, Count() - 1) : R;
         for (int i = from; i <= to; ++i) {
@@ -1691,12 +1779,6 @@ void TmtIndex::LoadIndex() {
     Clear();
     StoreLock lock(common);
     const std::size_t capacity = static_cast<std::size_t>(isFiltered_ ? 100 : common->RecordCount());
-    if (isRowOrder_)
-        ids_.reserve(capacity);
-    else {
-        entries_.reserve(capacity);
-        AdviseLargePages(entries_.data(), entries_.capacity() * sizeof(Entry));
-    }
     auto wanted = [&](PmtRecord r) {
         if (r == nullptr) return false;
         auto status = static_cast<TUpdateStatus>(r->UpdateStatus);
@@ -1836,7 +1918,7 @@ void TmtIndex::InsertAt(int Pos, PmtRecord Record) {
         if (Pos == Count())
             ids_.push_back(Record->RecordID);
         else
-            ids_.insert(ids_.begin() + Pos, Record->RecordID);
+            ids_.insert(static_cast<std::size_t>(Pos), Record->RecordID);
         return;
     }
     if (keyable_ && keysValid_) {
@@ -1844,7 +1926,7 @@ void TmtIndex::InsertAt(int Pos, PmtRecord Record) {
         BuildKey(Record, fieldList_.Count(), key);
         InsertKeyed(Pos, Record, key);
     } else {
-        entries_.insert(entries_.begin() + Pos, Entry{0, Record->RecordID, 0, Record});
+        entries_.insert(static_cast<std::size_t>(Pos), Entry{0, Record->RecordID, 0, Record});
     }
 }
 
@@ -1896,7 +1978,7 @@ void TmtIndex::Reflect(int Change, PmtRecord OldRecord, PmtRecord NewRecord, int
         } else {
             pos = InsertionPoint(KeyOf);
             pos = std::clamp(pos, 0, Count());
-            entries_.insert(entries_.begin() + pos, Entry{0, Id, 0, KeyOf});
+            entries_.insert(static_cast<std::size_t>(pos), Entry{0, Id, 0, KeyOf});
             EntriesChanged();
             if (keyable_) keysValid_ = false;
         }
@@ -1985,7 +2067,7 @@ void TmtIndex::Reflect(int Change, PmtRecord OldRecord, PmtRecord NewRecord, int
             int pos = InsertionPoint(NewRecord);
             pos = std::clamp(pos, 0, Count());
             // The store record takes the new values next.
-            entries_.insert(entries_.begin() + pos, Entry{0, OldRecord->RecordID, 0, OldRecord});
+            entries_.insert(static_cast<std::size_t>(pos), Entry{0, OldRecord->RecordID, 0, OldRecord});
             EntriesChanged();
             if (keyable_) keysValid_ = false;
             if (current) {
@@ -2075,28 +2157,59 @@ void TmtIndexes::MarkAllDirty() {
 
 void TmtIndexes::RememberRowOrder() { rowOrder_->RememberOrder(); }
 
-bool TmtIndexes::IndexUsableFor(const TmtIndex* Index, const TmtFieldList& Search) const {
-    // An index narrows a search only when every record the search accepts
-    // lies in one run of the index's order; the run is then checked record by
-    // record with the search's own options.
+TmtIndexes::Narrowing TmtIndexes::NarrowingOf(const TmtIndex* Index, const TmtFieldList& Search,
+                                              TmtFieldList* Coarse) const {
+    // An index narrows a search over its leading fields only while every
+    // record the search accepts lies in one run of the index's order, found
+    // by a comparison that agrees with that order (Coarse). Past a field
+    // whose run is coarser than the index's own order the later fields are
+    // no longer in order within it. What the run holds beyond the search's
+    // own matches is checked record by record.
+    Narrowing n;
     TmtIndex* cur = dataSet_->CurIndex();
-    if (Index->IsFiltered() || Index->OnFilterIndex || Index->FilterExpression() != nullptr) return false;
-    if (Index->UpdateStatusSet() != cur->UpdateStatusSet()) return false;
+    if (Coarse != nullptr) Coarse->Clear();
+    if (Index->IsFiltered() || Index->OnFilterIndex || Index->FilterExpression() != nullptr) return n;
+    if (Index->UpdateStatusSet() != cur->UpdateStatusSet()) return n;
     const TmtFieldList& il = Index->IndexFieldList();
-    for (int i = 0; i < Search.Count(); ++i) {
-        TmtifoOptions so = Search.Options(i), io = il.Options(i);
-        if (so.Contains(mtifoPartial) || so.Contains(mtifoIgnoreNull)) return false;
-        if (!IsStringKind(Search.Fields(i)->DataType())) continue;
-        bool sl = so.Contains(mtifoIgnoreLocale), il2 = io.Contains(mtifoIgnoreLocale);
-        bool sci = so.Contains(mtifoCaseInsensitive), ici = io.Contains(mtifoCaseInsensitive);
-        if (il2) {
-            // Byte order: only identical texts, or ASCII-folded ones in a
-            // folded index, sit together.
-            if (sci && !ici) return false;
-            if (!sl && sci) return false;
+    // Comparisons that skip null keys or stop at the shorter text are no
+    // order: a sort by them need not be in order even on its first field.
+    for (int i = 0; i < il.Count(); ++i)
+        if (il.Options(i).Contains(mtifoIgnoreNull) || il.Options(i).Contains(mtifoPartial)) return n;
+    bool exact = true, keyed = Index->HasKeys();
+    for (int i = 0; i < Search.Count() && i < il.Count(); ++i) {
+        const TmtifoOptions io = il.Options(i), so = Search.Options(i);
+        if (so.Contains(mtifoIgnoreNull) || so.Contains(mtifoPartial)) break;
+        TmtifoOptions co = io;
+        bool same = true, coarser = false;
+        if (IsStringKind(il.Fields(i)->DataType())) {
+            const bool iL = io.Contains(mtifoIgnoreLocale), iC = io.Contains(mtifoCaseInsensitive);
+            const bool sL = so.Contains(mtifoIgnoreLocale), sC = so.Contains(mtifoCaseInsensitive);
+            if (iL) {
+                // Byte order keeps together only what its own equality
+                // calls equal: identical texts, or ASCII-folded ones.
+                if (sC && (!iC || !sL)) break;
+                same = sL == iL && sC == iC;
+            } else if (sL != iL || sC != iC) {
+                // Every equality a search may ask for is finer than the
+                // locale's case-insensitive one, which agrees with both
+                // locale orders.
+                co.Include(mtifoCaseInsensitive);
+                coarser = !iC;
+                same = !sL && sC;
+            }
         }
+        ++n.fields;
+        if (!same) exact = false;
+        if (co != io) keyed = false;
+        if (Coarse != nullptr) {
+            Coarse->Add(il.Fields(i), co);
+            Coarse->SetFieldOfs(i, il.FieldOfs(i), il.FieldNo(i));
+        }
+        if (coarser) break;
     }
-    return true;
+    n.exact = exact && n.fields == Search.Count();
+    n.keyed = keyed && n.fields > 0;
+    return n;
 }
 
 int TmtIndexes::SequentialSearch(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool RespectFilter,
@@ -2122,6 +2235,27 @@ int TmtIndexes::SequentialSearch(const TmtFieldList& FieldList, PmtRecord KeyRec
     return -1;
 }
 
+namespace {
+
+// A sought number that is no number: no stored value equals it (a NaN is
+// never stored), though every comparison would call it equal.
+bool KeyHoldsNaN(TmtCommon* Common, const TmtFieldList& FieldList, PmtRecord KeyRecord) {
+    std::string scratch;
+    for (int i = 0; i < FieldList.Count(); ++i) {
+        switch (FieldList.Fields(i)->DataType()) {
+            case ftFloat: case ftCurrency: case ftDate: case ftTime: case ftDateTime: case ftTimeStamp: break;
+            default: continue;
+        }
+        int32_t length = 0;
+        const uint8_t* v = Common->FieldValueForRead(KeyRecord, FieldList.FieldNo(i), FieldList.Fields(i), length,
+                                                     scratch);
+        if (v != nullptr && std::isnan(ReadValue<double>(v))) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool& Found, int& Index,
                        bool AutoAddIndex, bool RespectFilter, bool Nearest) {
     TmtCommon* common = dataSet_->Common();
@@ -2138,73 +2272,55 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
         ~Restore() { t->SetCurrentActivity(a); }
     } restore{dataSet_, oldActivity};
 
+    if (KeyHoldsNaN(common, FieldList, KeyRecord)) {
+        dataSet_->Progress(100, mtpcSearch);
+        return -1;
+    }
     TmtIndex* use = nullptr;
+    Narrowing how;
     bool canNarrow = !Nearest && !dataSet_->RecalcOnIndex() && cur->IsOrdered() && cur->Count() >= 21;
     if (canNarrow) {
         for (int i = Count() - 1; i >= 0; --i) {
             TmtIndex* idx = Items(i);
             if (idx->IsRowOrder() || !idx->IsOrdered()) continue;
             if (!IsFieldListPrefix(dataSet_, idx->IndexFieldList(), FieldList)) continue;
-            if (!IndexUsableFor(idx, FieldList)) continue;
-            use = idx;
-            break;
+            const Narrowing n = NarrowingOf(idx, FieldList, nullptr);
+            if (n.fields > how.fields) {
+                use = idx;
+                how = n;
+            }
         }
         if (use == nullptr && AutoAddIndex) {
             std::string name = std::string(mtres::AutoIndexPrefix) + FieldListText(FieldList);
             if (Get(name) == nullptr) dataSet_->AddIndex(name, FieldListText(FieldList), {ixCaseInsensitive});
             TmtIndex* idx = Get(name);
             if (idx != nullptr && !idx->IsOrdered()) idx->Rebuild();
-            if (idx != nullptr && IndexUsableFor(idx, FieldList)) use = idx;
+            if (idx != nullptr) {
+                how = NarrowingOf(idx, FieldList, nullptr);
+                if (how.fields > 0) use = idx;
+            }
         }
     }
     int result = 0;
     if (use != nullptr) {
-        // The run of records that the index cannot tell apart from the key.
+        // The comparison that finds the run, where the keys do not.
+        if (!how.keyed) NarrowingOf(use, FieldList, &coarse_);
         const TmtFieldList& il = use->IndexFieldList();
-        bool keyed = use->HasKeys();
         // Where the run's equality is the search's own, every record of the
         // run matches and needs no second look.
-        bool exact = true;
-        for (int pass = 0; pass < 2; ++pass) {
-            if (pass == 1) {
-                if (keyed) break;
-                coarse_.Clear();
-            }
-            for (int i = 0; i < FieldList.Count(); ++i) {
-                TmtifoOptions o = il.Options(i);
-                TmtifoOptions so = FieldList.Options(i);
-                // A case-insensitive locale compare is coarser than, and
-                // agrees with, the case-sensitive order of a locale index;
-                // the index's keys know only its own equality, so the run is
-                // then found by comparing records.
-                if ((so.Contains(mtifoCaseInsensitive) || so.Contains(mtifoIgnoreLocale)) &&
-                    !o.Contains(mtifoIgnoreLocale) && !o.Contains(mtifoCaseInsensitive)) {
-                    o.Include(mtifoCaseInsensitive);
-                    keyed = false;
-                }
-                if (pass == 1) {
-                    coarse_.Add(il.Fields(i), o);
-                    coarse_.SetFieldOfs(i, il.FieldOfs(i), il.FieldNo(i));
-                    continue;
-                }
-                TmtifoOptions a = o, b = so;
-                a.Exclude(mtifoDescending);
-                b.Exclude(mtifoDescending);
-                if (IsStringKind(il.Fields(i)->DataType()) && a != b) exact = false;
-            }
-        }
+        const bool exact = how.exact;
         bool filtered = RespectFilter && dataSet_->IsFilteredNow();
         // In a row order of ascending ids the first match is the one with
         // the lowest id: one search instead of one per match.
         const bool byId = use != cur && cur->IsRowOrder() && cur->IdsAscending();
         int first = 0, last = 0;
-        if (keyed) {
-            use->BuildKey(KeyRecord, FieldList.Count(), probe_);
+        if (how.keyed) {
+            use->BuildKey(KeyRecord, how.fields, probe_);
             // Where every entry of the run matches and the run is in id
             // order, its first entry is the answer: the rest is not read.
             // Only a run of one whole key is in id order: a search on the
             // first fields of an index spans several.
-            const bool wholeKey = FieldList.Count() >= il.Count();
+            const bool wholeKey = how.fields >= il.Count();
             use->KeyRun(probe_, first, last,
                         exact && !filtered && (use == cur || (byId && wholeKey && use->RunsInIdOrder())));
             // The record is read soon: it is on its way while the rest of the
@@ -2228,6 +2344,7 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
         }
         int best = -1;
         int bestId = -1;
+        matches_.clear();
         for (int i = first; i < last; ++i) {
             const int32_t id = use->IdAt(i);
             if (byId && bestId >= 0 && id > bestId) continue;
@@ -2249,15 +2366,13 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
                 if (bestId < 0 || id < bestId) bestId = id;
                 continue;
             }
-            if (r == nullptr) r = common->Record(id);
-            int p = -1;
-            cur->FindRecord(r, p);
-            if (p >= 0 && (best < 0 || p < best)) best = p;
+            matches_.push_back(id);
         }
         if (byId && bestId >= 0) {
             common->PrefetchRecord(bestId);
             cur->FindRecordByID(bestId, best);
         }
+        if (!matches_.empty()) best = cur->FirstOf(matches_);
         const bool hit = best >= 0;
         Found = hit;
         Index = hit ? best : -1;

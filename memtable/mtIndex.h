@@ -13,7 +13,10 @@
 // An index whose order cannot be written as such keys (a field compared
 // through OnCompareFields, a calculated field, the partial or ignore-null
 // options) compares the records themselves, as CompareRecords describes.
+#include <algorithm>
 #include <array>
+#include <cstdint>
+#include <type_traits>
 #include <functional>
 #include <memory>
 #include <string>
@@ -110,6 +113,183 @@ void AppendKeyBytes(std::string& Key, const uint8_t* Value, int32_t Length, TFie
 // memcmp order of two byte strings, the shorter first on a tie: -1, 0 or 1.
 int CompareKeyBytes(const uint8_t* A, std::size_t LengthA, const uint8_t* B, std::size_t LengthB);
 
+// A sequence kept in blocks of up to kFull items, so that an insert or a
+// delete in the middle moves the items of one block, not every item after
+// it, and a position is found through the blocks' starts. Items added at the
+// end fill blocks half, leaving room for inserts before a block splits.
+// A list of small non-negative integers (record ids) also knows the block
+// of each value, so that Find takes one block's scan, not the whole list's.
+template <typename T>
+class BlockList {
+    static constexpr bool kTracked = std::is_same_v<T, int32_t>;
+
+public:
+    static constexpr std::size_t kFull = 2048;
+
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    void clear() {
+        blocks_.clear();
+        starts_.clear();
+        size_ = 0;
+        last_ = 0;
+        serialOfBlock_.clear();
+        blockOfSerial_.clear();
+        serialOfValue_.clear();
+        nextSerial_ = 0;
+    }
+    T& operator[](std::size_t i) {
+        const std::size_t b = BlockOf(i);
+        return blocks_[b][i - starts_[b]];
+    }
+    const T& operator[](std::size_t i) const {
+        const std::size_t b = BlockOf(i);
+        return blocks_[b][i - starts_[b]];
+    }
+    T& front() { return blocks_.front().front(); }
+    const T& front() const { return blocks_.front().front(); }
+    T& back() { return blocks_.back().back(); }
+    const T& back() const { return blocks_.back().back(); }
+    void push_back(const T& v) {
+        if (blocks_.empty() || blocks_.back().size() >= kFull / 2) {
+            starts_.push_back(size_);
+            blocks_.emplace_back();
+            blocks_.back().reserve(kFull / 2);
+            NewSerial(blocks_.size() - 1);
+        }
+        blocks_.back().push_back(v);
+        ++size_;
+        Note(v, blocks_.size() - 1);
+    }
+    void insert(std::size_t pos, const T& v) {
+        if (pos >= size_) {
+            if (blocks_.empty()) {
+                push_back(v);
+                return;
+            }
+            // At the end: into the last block, which splits when full.
+            pos = size_;
+        }
+        const std::size_t b = pos == size_ ? blocks_.size() - 1 : BlockOf(pos);
+        std::vector<T>& block = blocks_[b];
+        block.insert(block.begin() + static_cast<std::ptrdiff_t>(pos - starts_[b]), v);
+        ++size_;
+        Note(v, b);
+        for (std::size_t k = b + 1; k < starts_.size(); ++k) ++starts_[k];
+        if (block.size() >= kFull) Split(b);
+    }
+    void erase(std::size_t pos) {
+        const std::size_t b = BlockOf(pos);
+        std::vector<T>& block = blocks_[b];
+        block.erase(block.begin() + static_cast<std::ptrdiff_t>(pos - starts_[b]));
+        --size_;
+        for (std::size_t k = b + 1; k < starts_.size(); ++k) --starts_[k];
+        if (block.empty()) {
+            blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(b));
+            starts_.erase(starts_.begin() + static_cast<std::ptrdiff_t>(b));
+            last_ = 0;
+            if constexpr (kTracked) {
+                serialOfBlock_.erase(serialOfBlock_.begin() + static_cast<std::ptrdiff_t>(b));
+                Renumber();
+            }
+        }
+    }
+    // The position of a value (-1: not held); a list of ids only.
+    long Find(T v) const {
+        static_assert(kTracked);
+        if (v < 0 || static_cast<std::size_t>(v) >= serialOfValue_.size()) return -1;
+        const uint32_t serial = serialOfValue_[static_cast<std::size_t>(v)];
+        if (serial >= blockOfSerial_.size()) return -1;
+        const uint32_t b = blockOfSerial_[serial];
+        if (b >= blocks_.size()) return -1;
+        const std::vector<T>& block = blocks_[b];
+        for (std::size_t k = 0; k < block.size(); ++k)
+            if (block[k] == v) return static_cast<long>(starts_[b] + k);
+        return -1;
+    }
+    // The items [From, To) into a vector, and back.
+    void CopyOut(std::size_t From, std::size_t To, std::vector<T>& Out) const {
+        Out.clear();
+        Out.reserve(To - From);
+        for (std::size_t i = From; i < To; ++i) Out.push_back((*this)[i]);
+    }
+    void CopyIn(std::size_t From, const std::vector<T>& In) {
+        for (std::size_t i = 0; i < In.size(); ++i) (*this)[From + i] = In[i];
+    }
+    // The blocks, for searches that first choose a block by its first item.
+    std::size_t Blocks() const { return blocks_.size(); }
+    const T* BlockData(std::size_t b) const { return blocks_[b].data(); }
+    std::size_t BlockSize(std::size_t b) const { return blocks_[b].size(); }
+    std::size_t BlockStart(std::size_t b) const { return starts_[b]; }
+    std::size_t BlockAt(std::size_t i) const { return BlockOf(i); }
+
+    template <typename F>
+    void ForEach(F f) {
+        for (std::vector<T>& block : blocks_)
+            for (T& v : block) f(v);
+    }
+
+private:
+    std::size_t BlockOf(std::size_t i) const {
+        // Walks go item by item: the block of the last look-up, or the next.
+        if (last_ < blocks_.size()) {
+            if (i >= starts_[last_] && i - starts_[last_] < blocks_[last_].size()) return last_;
+            const std::size_t next = last_ + 1;
+            if (next < blocks_.size() && i >= starts_[next] && i - starts_[next] < blocks_[next].size())
+                return last_ = next;
+        }
+        const auto it = std::upper_bound(starts_.begin(), starts_.end(), i);
+        last_ = static_cast<std::size_t>(it - starts_.begin()) - 1;
+        return last_;
+    }
+    void Split(std::size_t b) {
+        std::vector<T>& block = blocks_[b];
+        const std::size_t half = block.size() / 2;
+        std::vector<T> second(block.begin() + static_cast<std::ptrdiff_t>(half), block.end());
+        block.resize(half);
+        const std::size_t start = starts_[b] + half;
+        blocks_.insert(blocks_.begin() + static_cast<std::ptrdiff_t>(b) + 1, std::move(second));
+        starts_.insert(starts_.begin() + static_cast<std::ptrdiff_t>(b) + 1, start);
+        if constexpr (kTracked) {
+            NewSerial(b + 1);
+            for (const T& v : blocks_[b + 1]) Note(v, b + 1);
+        }
+    }
+    void NewSerial(std::size_t b) {
+        if constexpr (kTracked) {
+            serialOfBlock_.insert(serialOfBlock_.begin() + static_cast<std::ptrdiff_t>(b), nextSerial_++);
+            if (b + 1 == serialOfBlock_.size()) {
+                blockOfSerial_.resize(nextSerial_, UINT32_MAX);
+                blockOfSerial_[nextSerial_ - 1] = static_cast<uint32_t>(b);
+            } else {
+                Renumber();
+            }
+        }
+    }
+    void Renumber() {
+        blockOfSerial_.assign(nextSerial_, UINT32_MAX);
+        for (std::size_t k = 0; k < serialOfBlock_.size(); ++k)
+            blockOfSerial_[serialOfBlock_[k]] = static_cast<uint32_t>(k);
+    }
+    void Note(const T& v, std::size_t b) {
+        if constexpr (kTracked) {
+            if (v < 0) return;
+            const auto at = static_cast<std::size_t>(v);
+            if (at >= serialOfValue_.size()) serialOfValue_.resize(std::max(at + 1, serialOfValue_.size() * 2), UINT32_MAX);
+            serialOfValue_[at] = serialOfBlock_[b];
+        }
+    }
+
+    std::vector<std::vector<T>> blocks_;
+    std::vector<std::size_t> starts_;
+    std::size_t size_ = 0;
+    mutable std::size_t last_ = 0;
+    // Ids only: a serial per block that stays while blocks come and go,
+    // where each serial's block is now, and each value's block serial.
+    std::vector<uint32_t> serialOfBlock_, blockOfSerial_, serialOfValue_;
+    uint32_t nextSerial_ = 0;
+};
+
 }  // namespace memtable
 
 using TmtFilterIndexEvent = std::function<void(TDataSet* DataSet, TmtIndex* Index, bool& Accept)>;
@@ -128,6 +308,9 @@ public:
                bool Partial);
     void FindRecord(PmtRecord Record, int& Index, bool Partial = false);
     void FindRecordByID(int RecordID, int& Index);
+    // The first position holding one of these records (-1: none), in time
+    // linear in their number and in the run of equal keys they start.
+    int FirstOf(const std::vector<int32_t>& RecordIDs);
     void Sort(int L, int R);
     void Clear();
     void LoadIndex();
@@ -261,8 +444,8 @@ private:
     void CheckKeyable();
 
     std::string name_;
-    std::vector<int32_t> ids_;     // the row-order index
-    std::vector<Entry> entries_;   // any other index
+    memtable::BlockList<int32_t> ids_;  // the row-order index
+    memtable::BlockList<Entry> entries_;  // any other index
     // Key bytes of the entries; entries with equal keys share theirs.
     std::vector<uint8_t> pool_;
     std::size_t deadBytes_ = 0;    // pool bytes no entry uses any more
@@ -389,12 +572,22 @@ public:
 private:
     int SequentialSearch(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool RespectFilter, bool Nearest,
                          bool& Found);
-    bool IndexUsableFor(const TmtIndex* Index, const TmtFieldList& Search) const;
+    // How far an index's order answers a search: over how many leading
+    // fields it narrows (0: not at all), whether every record of the run it
+    // narrows to matches, and whether its keys find that run. Coarse gets
+    // the comparison that finds the run.
+    struct Narrowing {
+        int fields = 0;
+        bool exact = false;
+        bool keyed = false;
+    };
+    Narrowing NarrowingOf(const TmtIndex* Index, const TmtFieldList& Search, TmtFieldList* Coarse) const;
 
     TmtCustomMemTable* dataSet_;
     // Reused by every search, so that a locate allocates nothing.
     TmtFieldList coarse_;
     std::string probe_;
+    std::vector<int32_t> matches_;
     std::vector<std::unique_ptr<TmtIndex>> indexes_;
     TmtIndex* rowOrder_ = nullptr;
 };

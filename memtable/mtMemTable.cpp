@@ -891,8 +891,12 @@ void TmtCustomMemTable::AddIndex(const std::string& Name, const std::string& Fie
     if (!Active()) return;
     try {
         auto idx = std::make_unique<TmtIndex>(Name, this, Fields, IndexOptionsToCompareOptions(Options), true, false);
-        indexes_->AddIndex(std::move(idx));
-        SyncIndexDefs();
+        TmtIndex* added = indexes_->AddIndex(std::move(idx));
+        // Only the new index is built: rebuilding another one here would
+        // reorder what the cursor shows, or fail on that index's own
+        // duplicates after this one was made.
+        StoreLock lock(common_);
+        added->Rebuild();
     } catch (...) {
         // A definition that cannot be built leaves no trace.
         int d = IndexDefs()->IndexOf(Name);

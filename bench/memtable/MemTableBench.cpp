@@ -4,19 +4,29 @@
 // the times is printed at the end (below 1: the memory table is faster),
 // from the medians of the repetitions when there are several.
 //
-// Usage: bench_memtable [rows] [benchmark flags]; the row count (100,000
-// unless given; 10000, 1000000 ...) sizes every step but the locates, which
-// stay 10,000. For interleaved repetitions add
+// Usage: bench_memtable [rows] [shape] [benchmark flags]; the row count
+// (100,000 unless given; 10000, 1000000 ...) sizes every step but the
+// locates, which stay 10,000, and the changes, 2,000. The shape of the data:
+//   repeated  the client names come from 2,000 values, so about rows / 2,000
+//             rows share each (the default);
+//   distinct  the client names come from rows / 2 values, so that most are
+//             held by one or two rows, as in a register of clients;
+//   changes   distinct names, and the table changes while it is searched.
+// For interleaved repetitions add
 // --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true.
 //
-// Steps: append the rows; build an index on the client name; 10,000
-// locates by key; 10,000 locates by client name (2,000 names, so about 50
-// rows share each: the first in row order is the one found); a sort on
-// client and value; a filtered walk over a number condition and over a text
-// equality (no index on either side). Then the memory each side takes per row
-// of (integer key, 40-character text, double, date), as the allocator counts
-// it (glibc's in-use bytes before and after), without and with an index on
-// the text.
+// Steps of repeated and distinct: append the rows; build an index on the
+// client name; 10,000 locates by key; 10,000 locates by client name (the
+// first in row order is the one found); a sort on client and value; a
+// filtered walk over a number condition and over a text equality (no index
+// on either side). Then the memory each side takes per row of (integer key,
+// 40-character text, double, date), as the allocator counts it (glibc's
+// in-use bytes before and after), without and with an index on the text.
+//
+// Steps of changes, on a table indexed on the key and on the client name on
+// both sides: 2,000 appends; 2,000 edits of the client name and the value of
+// a row found by key; 2,000 deletes of a row found by key; 10,000 locates
+// by client name with an edit of a row's client name after every 10th.
 //
 // The memory table compares texts through the pt-BR collation (sort keys made
 // once per value); SQLite through its binary collation, so the text steps do
@@ -43,10 +53,22 @@
 namespace {
 
 int kRows = 100000;  // set from the command line before anything runs
+enum class Shape { Repeated, Distinct, Changes };
+Shape kShape = Shape::Repeated;
 constexpr int kLocates = 10000;
+constexpr int kChanges = 2000;
+constexpr int kChangeEvery = 10;  // locates per change in the mixed step
 constexpr int kClients = 2000;
+
+// How many client names the rows draw from.
+int ClientValues() { return kShape == Shape::Repeated ? kClients : std::max(1, kRows / 2); }
+
+std::string ClientName(int k) {
+    char c[40];
+    std::snprintf(c, sizeof c, kShape == Shape::Repeated ? "Cliente %04d Ltda" : "Cliente %07d Ltda", k);
+    return c;
+}
 constexpr double kValueFilter = 4000;
-const char* const kClientFilter = "Cliente 0123 Ltda";
 
 struct Row {
     int id;
@@ -59,15 +81,14 @@ struct Row {
 const std::vector<Row>& Rows() {
     static const std::vector<Row> rows = [] {
         std::mt19937 rng(2026);
-        std::uniform_int_distribution<int> client(0, kClients - 1), product(0, 499), cents(100, 500000),
+        std::uniform_int_distribution<int> client(0, ClientValues() - 1), product(0, 499), cents(100, 500000),
             day(0, 3650);
         std::vector<Row> r;
         r.reserve(kRows);
         for (int i = 0; i < kRows; ++i) {
-            char c[40], p[40];
-            std::snprintf(c, sizeof c, "Cliente %04d Ltda", client(rng));
+            char p[40];
             std::snprintf(p, sizeof p, "Produto %03d", product(rng));
-            r.push_back(Row{i + 1, c, p, cents(rng) / 100.0, 42000.0 + day(rng)});
+            r.push_back(Row{i + 1, ClientName(client(rng)), p, cents(rng) / 100.0, 42000.0 + day(rng)});
         }
         return r;
     }();
@@ -100,15 +121,47 @@ std::vector<std::string> LocateClients() {
     return names;
 }
 
+// The changes, drawn once: new rows to append, rows to edit (by key, with
+// a new client name and value), rows to delete (by key, each once).
+struct Changes {
+    std::vector<Row> appended;
+    std::vector<std::pair<int, Row>> edits;  // key, new values
+    std::vector<int> deleted;
+};
+
+const Changes& TheChanges() {
+    static const Changes c = [] {
+        std::mt19937 rng(58);
+        std::uniform_int_distribution<int> client(0, ClientValues() - 1), cents(100, 500000), pick(0, kRows - 1);
+        Changes r;
+        for (int i = 0; i < kChanges; ++i)
+            r.appended.push_back(Row{kRows + 1 + i, ClientName(client(rng)), "Produto 001", cents(rng) / 100.0, 42000});
+        for (int i = 0; i < kChanges + kLocates / kChangeEvery; ++i)
+            r.edits.push_back({pick(rng) + 1, Row{0, ClientName(client(rng)), "", cents(rng) / 100.0, 0}});
+        std::vector<int> all(static_cast<std::size_t>(kRows));
+        for (int i = 0; i < kRows; ++i) all[static_cast<std::size_t>(i)] = i + 1;
+        std::shuffle(all.begin(), all.end(), rng);
+        r.deleted.assign(all.begin(), all.begin() + std::min(kChanges, kRows));
+        return r;
+    }();
+    return c;
+}
+
 int ExpectedValueRows() {
     int n = 0;
     for (const Row& r : Rows()) n += r.value > kValueFilter ? 1 : 0;
     return n;
 }
 
+// The name of the text filter: one the rows hold.
+const std::string& ClientFilter() {
+    static const std::string name = ClientName(123);
+    return name;
+}
+
 int ExpectedClientRows() {
     int n = 0;
-    for (const Row& r : Rows()) n += r.client == kClientFilter ? 1 : 0;
+    for (const Row& r : Rows()) n += r.client == ClientFilter() ? 1 : 0;
     return n;
 }
 
@@ -231,7 +284,80 @@ void MemFilterNumber(benchmark::State& state) {
 }
 
 void MemFilterText(benchmark::State& state) {
-    MemFilteredWalk(state, std::string("Cliente = '") + kClientFilter + "'", ExpectedClientRows());
+    MemFilteredWalk(state, "Cliente = '" + ClientFilter() + "'", ExpectedClientRows());
+}
+
+// A table indexed on the key and on the client name, as the changes find it.
+std::unique_ptr<TmtMemTable> ChangingTable() { return FilledTable(true); }
+
+void AppendRow(TmtMemTable* t, const Row& r) {
+    t->Append();
+    t->FieldByName("Id")->SetAsInteger(r.id);
+    t->FieldByName("Cliente")->SetAsString(r.client);
+    t->FieldByName("Produto")->SetAsString(r.product);
+    t->FieldByName("Valor")->SetAsFloat(r.value);
+    t->FieldByName("Data")->SetAsDateTime(r.date);
+    t->Post();
+}
+
+void EditRow(TmtMemTable* t, int id, const Row& values) {
+    if (!t->Locate("Id", id, {})) throw std::runtime_error("edit: key missed");
+    t->Edit();
+    t->FieldByName("Cliente")->SetAsString(values.client);
+    t->FieldByName("Valor")->SetAsFloat(values.value);
+    t->Post();
+}
+
+void MemChangeAppend(benchmark::State& state) {
+    auto t = ChangingTable();
+    for (auto _ : state) {
+        for (const Row& r : TheChanges().appended) AppendRow(t.get(), r);
+        state.PauseTiming();
+        for (const Row& r : TheChanges().appended) {
+            if (!t->Locate("Id", r.id, {})) throw std::runtime_error("append missed");
+            t->Delete();
+        }
+        state.ResumeTiming();
+    }
+}
+
+void MemChangeEdit(benchmark::State& state) {
+    auto t = ChangingTable();
+    const auto& edits = TheChanges().edits;
+    for (auto _ : state) {
+        for (int i = 0; i < kChanges; ++i) EditRow(t.get(), edits[static_cast<std::size_t>(i)].first,
+                                                   edits[static_cast<std::size_t>(i)].second);
+    }
+}
+
+void MemChangeDelete(benchmark::State& state) {
+    auto t = ChangingTable();
+    for (auto _ : state) {
+        for (int id : TheChanges().deleted) {
+            if (!t->Locate("Id", id, {})) throw std::runtime_error("delete: key missed");
+            t->Delete();
+        }
+        state.PauseTiming();
+        for (int id : TheChanges().deleted) AppendRow(t.get(), Rows()[static_cast<std::size_t>(id) - 1]);
+        state.ResumeTiming();
+    }
+}
+
+void MemChangeMixed(benchmark::State& state) {
+    auto t = ChangingTable();
+    const auto names = LocateClients();
+    const auto& edits = TheChanges().edits;
+    for (auto _ : state) {
+        int found = 0;
+        for (int i = 0; i < kLocates; ++i) {
+            found += t->Locate("Cliente", names[static_cast<std::size_t>(i)], {}) ? 1 : 0;
+            if (i % kChangeEvery == kChangeEvery - 1) {
+                const auto& e = edits[static_cast<std::size_t>(kChanges + i / kChangeEvery)];
+                EditRow(t.get(), e.first, e.second);
+            }
+        }
+        benchmark::DoNotOptimize(found);
+    }
 }
 
 // --- SQLite
@@ -258,18 +384,20 @@ struct Db {
     }
 };
 
+void SqlInsertRow(sqlite3_stmt* s, const Row& r) {
+    sqlite3_bind_int(s, 1, r.id);
+    sqlite3_bind_text(s, 2, r.client.c_str(), static_cast<int>(r.client.size()), SQLITE_STATIC);
+    sqlite3_bind_text(s, 3, r.product.c_str(), static_cast<int>(r.product.size()), SQLITE_STATIC);
+    sqlite3_bind_double(s, 4, r.value);
+    sqlite3_bind_double(s, 5, r.date);
+    if (sqlite3_step(s) != SQLITE_DONE) throw std::runtime_error("insert");
+    sqlite3_reset(s);
+}
+
 void SqlFill(Db& d) {
     d.Exec("BEGIN");
     sqlite3_stmt* s = d.Prepare("INSERT INTO t (id, cliente, produto, valor, data) VALUES (?, ?, ?, ?, ?)");
-    for (const Row& r : Rows()) {
-        sqlite3_bind_int(s, 1, r.id);
-        sqlite3_bind_text(s, 2, r.client.c_str(), static_cast<int>(r.client.size()), SQLITE_STATIC);
-        sqlite3_bind_text(s, 3, r.product.c_str(), static_cast<int>(r.product.size()), SQLITE_STATIC);
-        sqlite3_bind_double(s, 4, r.value);
-        sqlite3_bind_double(s, 5, r.date);
-        if (sqlite3_step(s) != SQLITE_DONE) throw std::runtime_error("insert");
-        sqlite3_reset(s);
-    }
+    for (const Row& r : Rows()) SqlInsertRow(s, r);
     sqlite3_finalize(s);
     d.Exec("COMMIT");
 }
@@ -376,7 +504,99 @@ void SqlFilterNumber(benchmark::State& state) {
 void SqlFilterText(benchmark::State& state) {
     SqlFilteredWalk(
         state, "SELECT id FROM t WHERE cliente = ?",
-        [](sqlite3_stmt* s) { sqlite3_bind_text(s, 1, kClientFilter, -1, SQLITE_STATIC); }, ExpectedClientRows());
+        [](sqlite3_stmt* s) { sqlite3_bind_text(s, 1, ClientFilter().c_str(), -1, SQLITE_STATIC); }, ExpectedClientRows());
+}
+
+void SqlChanging(Db& d) {
+    SqlFill(d);
+    d.Exec("CREATE INDEX by_cliente ON t (cliente)");
+}
+
+void SqlEditRow(sqlite3_stmt* s, int id, const Row& values) {
+    sqlite3_bind_text(s, 1, values.client.c_str(), static_cast<int>(values.client.size()), SQLITE_STATIC);
+    sqlite3_bind_double(s, 2, values.value);
+    sqlite3_bind_int(s, 3, id);
+    if (sqlite3_step(s) != SQLITE_DONE) throw std::runtime_error("update");
+    sqlite3_reset(s);
+}
+
+// The statements that add and remove one row, on a table ready for changes.
+struct SqlRowStatements {
+    Db d;
+    sqlite3_stmt* ins;
+    sqlite3_stmt* del;
+    SqlRowStatements() {
+        SqlChanging(d);
+        ins = d.Prepare("INSERT INTO t (id, cliente, produto, valor, data) VALUES (?, ?, ?, ?, ?)");
+        del = d.Prepare("DELETE FROM t WHERE id = ?");
+    }
+    ~SqlRowStatements() {
+        sqlite3_finalize(ins);
+        sqlite3_finalize(del);
+    }
+    void Delete(int id) {
+        sqlite3_bind_int(del, 1, id);
+        if (sqlite3_step(del) != SQLITE_DONE) throw std::runtime_error("delete");
+        sqlite3_reset(del);
+    }
+};
+
+// Each change is a statement of its own, as each post is on our side.
+void SqlChangeAppend(benchmark::State& state) {
+    SqlRowStatements sql;
+    for (auto _ : state) {
+        for (const Row& r : TheChanges().appended) SqlInsertRow(sql.ins, r);
+        state.PauseTiming();
+        for (const Row& r : TheChanges().appended) sql.Delete(r.id);
+        state.ResumeTiming();
+    }
+}
+
+void SqlChangeEdit(benchmark::State& state) {
+    Db d;
+    SqlChanging(d);
+    sqlite3_stmt* s = d.Prepare("UPDATE t SET cliente = ?, valor = ? WHERE id = ?");
+    const auto& edits = TheChanges().edits;
+    for (auto _ : state)
+        for (int i = 0; i < kChanges; ++i)
+            SqlEditRow(s, edits[static_cast<std::size_t>(i)].first, edits[static_cast<std::size_t>(i)].second);
+    sqlite3_finalize(s);
+}
+
+void SqlChangeDelete(benchmark::State& state) {
+    SqlRowStatements sql;
+    for (auto _ : state) {
+        for (int id : TheChanges().deleted) sql.Delete(id);
+        state.PauseTiming();
+        for (int id : TheChanges().deleted) SqlInsertRow(sql.ins, Rows()[static_cast<std::size_t>(id) - 1]);
+        state.ResumeTiming();
+    }
+}
+
+void SqlChangeMixed(benchmark::State& state) {
+    Db d;
+    SqlChanging(d);
+    const auto names = LocateClients();
+    const auto& edits = TheChanges().edits;
+    sqlite3_stmt* s = d.Prepare(
+        "SELECT id, cliente, produto, valor, data FROM t WHERE id = (SELECT min(id) FROM t WHERE cliente = ?)");
+    sqlite3_stmt* upd = d.Prepare("UPDATE t SET cliente = ?, valor = ? WHERE id = ?");
+    for (auto _ : state) {
+        int found = 0;
+        for (int i = 0; i < kLocates; ++i) {
+            const std::string& c = names[static_cast<std::size_t>(i)];
+            sqlite3_bind_text(s, 1, c.c_str(), static_cast<int>(c.size()), SQLITE_STATIC);
+            if (sqlite3_step(s) == SQLITE_ROW) ++found;
+            sqlite3_reset(s);
+            if (i % kChangeEvery == kChangeEvery - 1) {
+                const auto& e = edits[static_cast<std::size_t>(kChanges + i / kChangeEvery)];
+                SqlEditRow(upd, e.first, e.second);
+            }
+        }
+        benchmark::DoNotOptimize(found);
+    }
+    sqlite3_finalize(s);
+    sqlite3_finalize(upd);
 }
 
 // --- bytes per row, as the allocator counts them
@@ -494,9 +714,22 @@ public:
     }
     void Finalize() override {
         ConsoleReporter::Finalize();
-        std::printf("\nTime ratio at %d rows, memory table / SQLite in memory (below 1: the memory table is faster)%s\n",
-                    kRows, median_.empty() ? "" : ", medians of the repetitions");
+        const char* shape = kShape == Shape::Repeated ? "repeated names (2,000 values)"
+                            : kShape == Shape::Distinct ? "mostly distinct names (rows / 2 values)"
+                                                        : "changes while searching (distinct names)";
+        std::printf("\nTime ratio at %d rows, %s, memory table / SQLite in memory (below 1: the memory table is "
+                    "faster)%s\n",
+                    kRows, shape, median_.empty() ? "" : ", medians of the repetitions");
+        std::printf("Text steps compare in pt-BR collation order on our side and in byte order (BINARY) on "
+                    "SQLite's.\n");
         std::printf("  %-42s %6s  %7s  %s\n", "", "ratio", "target", "times");
+        if (kShape == Shape::Changes) {
+            Ratio("2,000 appends, text and key indexes", "MemChangeAppend", "SqlChangeAppend", "<= 1.00");
+            Ratio("2,000 edits of the indexed text", "MemChangeEdit", "SqlChangeEdit", "<= 1.00");
+            Ratio("2,000 deletes", "MemChangeDelete", "SqlChangeDelete", "<= 1.00");
+            Ratio("10,000 text locates, an edit every 10th", "MemChangeMixed", "SqlChangeMixed", "<= 1.00");
+            return;
+        }
         Ratio("append the rows", "MemAppend", "SqlAppend", "<= 0.60");
         Ratio("build an index on a text field", "MemIndex", "SqlIndex", "<= 0.70");
         Ratio("10,000 locates by key", "MemLocateKey", "SqlLocateKey", "<= 0.40");
@@ -535,16 +768,38 @@ int main(int argc, char** argv) {
         for (int i = 1; i + 1 < argc; ++i) argv[i] = argv[i + 1];
         --argc;
     }
+    if (argc > 1 && argv[1][0] != '-') {
+        const std::string shape = argv[1];
+        if (shape == "repeated")
+            kShape = Shape::Repeated;
+        else if (shape == "distinct")
+            kShape = Shape::Distinct;
+        else if (shape == "changes")
+            kShape = Shape::Changes;
+        else {
+            std::fprintf(stderr, "shape: repeated, distinct or changes\n");
+            return 2;
+        }
+        for (int i = 1; i + 1 < argc; ++i) argv[i] = argv[i + 1];
+        --argc;
+    }
     // Small tables repeat more, so that a step is not one timer tick.
     const int iterations = std::max(3, 300000 / kRows);
-    for (auto [name, fn] : std::initializer_list<std::pair<const char*, void (*)(benchmark::State&)>>{
-             {"MemAppend", MemAppend},           {"SqlAppend", SqlAppend},
-             {"MemIndex", MemIndex},             {"SqlIndex", SqlIndex},
-             {"MemLocateKey", MemLocateKey},     {"SqlLocateKey", SqlLocateKey},
-             {"MemLocateName", MemLocateName},   {"SqlLocateName", SqlLocateName},
-             {"MemSort", MemSort},               {"SqlSort", SqlSort},
-             {"MemFilterNumber", MemFilterNumber}, {"SqlFilterNumber", SqlFilterNumber},
-             {"MemFilterText", MemFilterText},   {"SqlFilterText", SqlFilterText}})
+    using Step = std::pair<const char*, void (*)(benchmark::State&)>;
+    const std::initializer_list<Step> changes{
+        {"MemChangeAppend", MemChangeAppend}, {"SqlChangeAppend", SqlChangeAppend},
+        {"MemChangeEdit", MemChangeEdit},     {"SqlChangeEdit", SqlChangeEdit},
+        {"MemChangeDelete", MemChangeDelete}, {"SqlChangeDelete", SqlChangeDelete},
+        {"MemChangeMixed", MemChangeMixed},   {"SqlChangeMixed", SqlChangeMixed}};
+    const std::initializer_list<Step> steps{
+        {"MemAppend", MemAppend},             {"SqlAppend", SqlAppend},
+        {"MemIndex", MemIndex},               {"SqlIndex", SqlIndex},
+        {"MemLocateKey", MemLocateKey},       {"SqlLocateKey", SqlLocateKey},
+        {"MemLocateName", MemLocateName},     {"SqlLocateName", SqlLocateName},
+        {"MemSort", MemSort},                 {"SqlSort", SqlSort},
+        {"MemFilterNumber", MemFilterNumber}, {"SqlFilterNumber", SqlFilterNumber},
+        {"MemFilterText", MemFilterText},     {"SqlFilterText", SqlFilterText}};
+    for (auto [name, fn] : kShape == Shape::Changes ? changes : steps)
         benchmark::RegisterBenchmark(name, fn)->Unit(benchmark::kMillisecond)->Iterations(iterations);
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;

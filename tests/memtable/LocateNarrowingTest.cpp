@@ -1,0 +1,186 @@
+// Locates that another index narrows give the answer of a plain scan of the
+// table's own order, whatever that index's options; adding an index leaves
+// the cursor where it was.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "platform/rtl/Strings.h"
+#include "tests/memtable/MemTableTestSupport.h"
+
+using namespace mttest;
+
+namespace {
+
+struct TextRow {
+    int id;
+    const char* a;  // nullptr: null
+    const char* b;
+};
+
+// Id, A, B (texts) and I (integer, may be null).
+std::unique_ptr<TmtMemTable> MakeTexts(const std::vector<TextRow>& rows) {
+    auto t = std::make_unique<TmtMemTable>(nullptr);
+    t->FieldDefs()->Add("Id", ftInteger);
+    t->FieldDefs()->Add("A", ftString, 10);
+    t->FieldDefs()->Add("B", ftString, 10);
+    t->FieldDefs()->Add("I", ftInteger);
+    t->Open();
+    for (const TextRow& r : rows) {
+        t->Append();
+        t->FieldByName("Id")->SetAsInteger(r.id);
+        if (r.a != nullptr) t->FieldByName("A")->SetAsString(r.a);
+        if (r.b != nullptr) t->FieldByName("B")->SetAsString(r.b);
+        t->Post();
+    }
+    return t;
+}
+
+}  // namespace
+
+// Two text fields sought case-insensitively through an index that orders
+// them case-sensitively: the rows that match are not one run of that order
+// ("a","z" sorts between "a","a" and "A","a"). Each answer is the first row
+// a scan finds with the pt-BR comparison.
+TEST(LocateNarrowing, CaseInsensitiveSearchOnTwoFieldsThroughACaseSensitiveIndex) {
+    const char* const as[] = {"a", "A", "b", "B"};
+    const char* const bs[] = {"a", "A", "z", "Z"};
+    std::vector<TextRow> rows;
+    for (int copy = 0; copy < 2; ++copy)
+        for (int j = 3; j >= 0; --j)
+            for (int i = 0; i < 4; ++i) rows.push_back({static_cast<int>(rows.size()) + 1, as[i], bs[j]});
+    auto t = MakeTexts(rows);
+    t->AddIndex("AB", "A;B", {});
+    for (const char* ka : as) {
+        for (const char* kb : bs) {
+            int expected = -1;
+            for (const TextRow& r : rows)
+                if (AnsiCompareText(r.a, ka) == 0 && AnsiCompareText(r.b, kb) == 0) {
+                    expected = r.id;
+                    break;
+                }
+            ASSERT_TRUE(t->Locate("A;B", VarArrayOf({ka, kb}), {loCaseInsensitive})) << ka << ";" << kb;
+            EXPECT_EQ(t->FieldByName("Id")->AsInteger(), expected) << ka << ";" << kb;
+        }
+    }
+}
+
+// An index that skips null keys (N) or compares texts partially (P) has no
+// order a search can bisect: a locate of null finds the null row, and an
+// exact locate finds each text the table holds.
+TEST(LocateNarrowing, IndexesOfNullSkippingAndPartialFieldsDoNotNarrow) {
+    std::vector<TextRow> rows;
+    const char* const texts[] = {"ab", "abc", "a", "b", "abd", "ba", "bab", "c", "ca", "cab", "abca"};
+    for (int k = 0; k < 33; ++k) rows.push_back({k + 1, texts[k % 11], texts[(k * 7) % 11]});
+    auto t = MakeTexts(rows);
+    for (int k = 0; k < 33; ++k) {
+        t->SetRecNo(k + 1);
+        t->Edit();
+        if (k != 17) t->FieldByName("I")->SetAsInteger(k % 6);
+        t->Post();
+    }
+    t->AddIndex("INull", "I:N", {});
+    t->AddIndex("APartial", "A:P", {});
+    ASSERT_TRUE(t->Locate("I", Null(), {}));
+    EXPECT_EQ(t->FieldByName("Id")->AsInteger(), 18);
+    EXPECT_TRUE(t->FieldByName("I")->IsNull());
+    for (const char* text : texts) {
+        ASSERT_TRUE(t->Locate("A", text, {})) << text;
+        EXPECT_EQ(t->FieldByName("A")->AsString(), text);
+        int first = 0;
+        while (std::strcmp(rows[static_cast<std::size_t>(first)].a, text) != 0) ++first;
+        EXPECT_EQ(t->FieldByName("Id")->AsInteger(), first + 1) << text;
+    }
+}
+
+// A number that is no number is equal to no stored value, whether the
+// locate scans or goes through an index of the field.
+TEST(LocateNarrowing, NaNMatchesNoRowScannedOrIndexed) {
+    for (bool indexed : {false, true}) {
+        auto t = MakeItems();
+        t->Open();
+        for (int i = 0; i < 30; ++i) AddItem(t.get(), i + 1, "x", 1.5 + i % 3);
+        if (indexed) t->AddIndex("ByAmount", "Amount", {});
+        t->SetRecNo(4);
+        EXPECT_FALSE(t->Locate("Amount", std::numeric_limits<double>::quiet_NaN(), {})) << indexed;
+        EXPECT_EQ(t->FieldByName("Id")->AsInteger(), 4);
+        EXPECT_TRUE(t->Lookup("Amount", std::numeric_limits<double>::quiet_NaN(), "Id").IsNull());
+        EXPECT_TRUE(t->Locate("Amount", 2.5, {}));
+        EXPECT_EQ(t->FieldByName("Id")->AsInteger(), 2);
+    }
+}
+
+// The cursor stays on its record when an index is added: while the current
+// index waits unsorted for a rebuild, and while another index that is not
+// kept up to date holds duplicates of a unique key. Walking on from the
+// cursor gives each record once.
+TEST(LocateNarrowing, AddingAnIndexKeepsTheCursorOnItsRecord) {
+    auto t = MakeItems();
+    t->IndexDefs()->Add("Loose", "Name", {ixNonMaintained});
+    t->IndexDefs()->Add("UniqueAmount", "Amount", {ixUnique, ixNonMaintained});
+    t->Open();
+    const char* const names[] = {"maria", "ana", "pedro", "bia", "joão", "carla", "zeca", "davi"};
+    for (int i = 0; i < 8; ++i) AddItem(t.get(), i + 1, names[i], i % 3);
+    t->SetIndexName("Loose");
+    t->Locate("Id", 5, {});
+    t->Edit();
+    t->FieldByName("Name")->SetAsString("aaron");
+    t->Post();
+    ASSERT_FALSE(t->CurIndex()->IsOrdered());
+    const std::vector<int> order = Ids(t.get());
+    for (int id : {1, 5, 7}) {
+        ASSERT_TRUE(t->Locate("Id", id, {}));
+        const int recNo = t->RecNo();
+        try {
+            t->AddIndex("ById" + std::to_string(id), "Id", {});
+        } catch (const EMemTableDupKey&) {
+        }
+        EXPECT_EQ(t->FieldByName("Id")->AsInteger(), id);
+        EXPECT_EQ(t->RecNo(), recNo);
+        std::vector<int> rest;
+        for (; !t->Eof(); t->Next()) rest.push_back(t->FieldByName("Id")->AsInteger());
+        EXPECT_EQ(rest, std::vector<int>(order.begin() + (recNo - 1), order.end())) << id;
+        EXPECT_EQ(Ids(t.get()), order);
+    }
+}
+
+// A value that many rows hold, narrowed by an index other than the current
+// one: each of them is not looked for in the current index on its own.
+// Counted in the progress the searches report every 100 records they walk,
+// which grows with the square of the rows for that.
+TEST(LocateNarrowing, ManyMatchesThroughAnotherIndexTakeLinearWork) {
+    auto t = MakeItems();
+    // Compared through a handler: the indexes compare records, not keys.
+    long compares = 0;
+    t->OnCompareFields = [&](TDataSet*, TField*, const void* k, const void* a, TFieldType, TmtifoOptions, bool&,
+                             int& result) {
+        ++compares;
+        result = std::strcmp(static_cast<const char*>(k), static_cast<const char*>(a));
+        result = result < 0 ? -1 : (result > 0 ? 1 : 0);
+    };
+    t->Open();
+    constexpr int kRows = 3000;
+    for (int i = 0; i < kRows; ++i) AddItem(t.get(), i + 1, i % 7 == 3 ? "outro" : "mesmo", i);
+    t->AddIndex("ByName", "Name", {});
+    t->AddIndex("ByNameToo", "Name", {});
+    t->SetIndexName("ByName");
+    const std::vector<int> order = Ids(t.get());
+    int expected = -1;
+    for (int id : order)
+        if ((id - 1) % 7 != 3) {
+            expected = id;
+            break;
+        }
+    long reports = 0;
+    t->SetProgressFlags({mtpcSearch});
+    t->OnProgress = [&](TDataSet*, int, TmtProgressCode) { ++reports; };
+    t->First();
+    compares = 0;
+    // Through the other index (the last one defined is tried first).
+    ASSERT_TRUE(t->Locate("Name", "mesmo", {}));
+    EXPECT_EQ(t->FieldByName("Id")->AsInteger(), expected);
+    EXPECT_LT(reports, kRows / 10);
+    EXPECT_LT(compares, 4L * kRows);
+}
