@@ -121,10 +121,16 @@ TfrmNota111::TfrmNota111(TComponent* AOwner)
         TField* senha = d->FieldByName("Senha");
         senha->SetAsString(dmdb->DeCriptografa(senha->AsString()));
     };
-    qry->AfterCancel = [this](TDataSet*) { encrypted_.clear(); };
+    qry->AfterCancel = [this](TDataSet*) {
+        encrypted_.clear();
+        // "Desfazer" drops the ticks with the row's changes.
+        Mostra_Programas();
+    };
     // The rights go with the user's row in one transaction: a failed write
     // must not leave a renamed user with the former rights.
     WriteWithRow([this](TDataSet*) { Salva_Programas(); }, nullptr);
+    GuardChildRows("select id_programa from usuario_programa where id_usuario = :pid_usuario order by id_programa",
+                   [this] { Mostra_Programas(); });
     qry->AfterPost = [this](TDataSet*) { encrypted_.clear(); };
     auto baseScroll = qry->AfterScroll;
     qry->AfterScroll = [this, baseScroll](TDataSet* d) {
@@ -159,6 +165,7 @@ void TfrmNota111::Mostra_Programas() {
     if (!tbTemp->Active()) tbTemp->Open();
     tbTemp->DisableControls();
     while (!tbTemp->IsEmpty()) tbTemp->Delete();
+    NoteChildRows();
     std::string user = qry->Active() && !qry->IsEmpty() ? qry->FieldByName("Id_Usuario")->AsString() : "";
     std::vector<std::string> allowed;
     {

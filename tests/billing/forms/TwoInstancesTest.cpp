@@ -2,10 +2,13 @@
 // a second connection to the same file, writing what its own save would.
 // A save never overwrites or mixes with a row the other saved since it was
 // read, and a number the other took first is refused in Portuguese.
+#include <cmath>
 #include <functional>
 
 #include "billing/forms/Nota102.h"
 #include "billing/forms/Nota103.h"
+#include "billing/forms/Nota108.h"
+#include "billing/forms/Nota111.h"
 #include "billing/forms/RecordRow.h"
 #include "tests/billing/forms/DocumentFixture.h"
 #include "tests/billing/forms/RegisterFixture.h"
@@ -27,6 +30,13 @@ protected:
     TSQLConnection other;
 };
 
+// What the other instance does to the rows a register keeps beside its own
+// (a user's rights, a term's installments) while this one edits the row.
+struct ChildCase {
+    const char* name;
+    std::vector<std::string> there;
+};
+
 template <typename Form>
 class TwoInstancesOf : public billtest::RegisterSession<Form> {
 protected:
@@ -38,10 +48,45 @@ protected:
         other.Close();
         billtest::RegisterSession<Form>::TearDown();
     }
+    // The save refuses, writes nothing, and the screen then shows the
+    // file's row and rows; saved again from there, the change goes through
+    // and keeps theirs. Stored(): the child rows of the edited row as one
+    // text, from the file; Shown(): the same from the form's grid.
+    void ChildRowsOfTheOtherInstanceStay(const std::vector<ChildCase>& Cases, const std::string& Table,
+                                         const std::string& NameField, const std::function<std::string()>& Stored,
+                                         const std::function<std::string()>& Shown) {
+        int round = 0;
+        for (const ChildCase& k : Cases) {
+            SCOPED_TRACE(k.name);
+            const std::string before = this->F(NameField)->AsString();
+            this->form->btnEdit->Click();
+            this->Set(NameField, "Nome " + std::to_string(++round));
+            for (const std::string& sql : k.there) other.Execute(sql);
+            const std::string theirs = Stored();
+
+            this->dialogs.Expect(kChangedByAnotherUser, mrOk, "Atenção");
+            EXPECT_THROW(this->form->btnSave->Click(), EAbort);
+            EXPECT_EQ(this->form->qry->State(), dsBrowse);
+            EXPECT_EQ(Stored(), theirs) << "their rows are not replaced";
+            EXPECT_EQ(Shown(), theirs) << "the grid shows the file's rows";
+            EXPECT_EQ(this->F(NameField)->AsString(), before);
+            EXPECT_EQ(this->Count("select count(*) from " + Table + " where " + NameField + " = '" + before + "'"), 1);
+
+            const std::string again = "Nome " + std::to_string(round) + "b";
+            this->form->btnEdit->Click();
+            this->Set(NameField, again);
+            this->form->btnSave->Click();
+            EXPECT_EQ(this->form->qry->State(), dsBrowse);
+            EXPECT_EQ(this->Count("select count(*) from " + Table + " where " + NameField + " = '" + again + "'"), 1);
+            EXPECT_EQ(Stored(), theirs);
+        }
+    }
     TSQLConnection other;
 };
 using TwoRegisterInstances = TwoInstancesOf<TfrmNota103>;
 using TwoSellerInstances = TwoInstancesOf<TfrmNota102>;
+using TwoUserInstances = TwoInstancesOf<TfrmNota111>;
+using TwoTermInstances = TwoInstancesOf<TfrmNota108>;
 
 }  // namespace
 
@@ -168,4 +213,93 @@ TEST_F(TwoSellerInstances, ACodeTheOtherInstanceSavedBetweenTheCheckAndTheInsert
     EXPECT_EQ(form->qry->State(), dsInsert);
     EXPECT_EQ(Scalar("select nome from vendedor where id_vendedor = " + std::to_string(code)), "Outro");
     form->qry->BeforePost = checks;
+}
+
+TEST_F(TwoUserInstances, ARightTheOtherInstanceRevokedOrGrantedIsNotUndoneByThisSave) {
+    AddUser("carla", "x");
+    Grant("carla", "NOTA100");
+    Grant("carla", "NOTA101");
+    AddUser("davi", "y");
+    Grant("davi", "NOTA100");
+    Open();
+    ASSERT_TRUE(form->qry->Locate("Id_Usuario", "carla", {}));
+    auto stored = [this] {
+        return Scalar("select group_concat(id_programa, ' ') from (select id_programa from usuario_programa "
+                      "where id_usuario = 'carla' order by id_programa)");
+    };
+    auto shown = [this] {
+        std::string s;
+        for (form->tbTemp->First(); !form->tbTemp->Eof(); form->tbTemp->Next())
+            if (form->tbTemp->FieldByName("Permitido")->AsString() == "Sim")
+                s += (s.empty() ? "" : " ") + form->tbTemp->FieldByName("Id_programa")->AsString();
+        return s;
+    };
+    ChildRowsOfTheOtherInstanceStay(
+        {{"a right revoked", {"delete from usuario_programa where id_usuario = 'carla' and id_programa = 'NOTA101'"}},
+         {"a right granted", {"insert into usuario_programa(id_usuario, id_programa) values('carla', 'NOTA114')"}},
+         {"all rewritten alike but one",
+          {"delete from usuario_programa where id_usuario = 'carla'",
+           "insert into usuario_programa(id_usuario, id_programa) values('carla', 'NOTA100')",
+           "insert into usuario_programa(id_usuario, id_programa) values('carla', 'NOTA102')"}}},
+        "usuario", "Nome", stored, shown);
+
+    // Another user's rights changing stops nothing.
+    form->btnEdit->Click();
+    Set("Nome", "Carla Dias");
+    other.Execute("delete from usuario_programa where id_usuario = 'davi'");
+    form->btnSave->Click();
+    EXPECT_EQ(Scalar("select nome from usuario where id_usuario = 'carla'"), "Carla Dias");
+    EXPECT_EQ(stored(), "NOTA100 NOTA102");
+}
+
+TEST_F(TwoTermInstances, AnInstallmentTheOtherInstanceChangedIsNotUndoneByThisSaveOrDelete) {
+    for (const char* sql : {"insert into condicao_pagamento(id_condicao_pagamento, descricao) values(4, 'À vista')",
+                            "insert into condicao_pagamento_parcela values(3, 30, 50)",
+                            "insert into condicao_pagamento_parcela values(3, 60, 50)",
+                            "insert into condicao_pagamento_parcela values(4, 0, 100)"})
+        dmdb->ADOConnection->Execute(sql);
+    Open();
+    ASSERT_TRUE(form->qry->Locate("id_condicao_pagamento", 3, {}));
+    auto stored = [this] {
+        // Shares in thousandths: the text of a share hides a change by a hair.
+        return Scalar("select group_concat(p, ' ') from (select prazo_dias || ':' || cast(round(percentual * 1000) "
+                      "as integer) as p from condicao_pagamento_parcela where id_condicao_pagamento = 3 "
+                      "order by prazo_dias, percentual)");
+    };
+    auto shown = [this] {
+        std::string s;
+        for (const billing::forms::Installment& r : form->Parcelas())
+            s += (s.empty() ? "" : " ") + std::to_string(r.prazo_dias) + ":" +
+                 std::to_string(std::llround(r.percentual * 1000));
+        return s;
+    };
+    ChildRowsOfTheOtherInstanceStay(
+        {{"shares changed",
+          {"update condicao_pagamento_parcela set percentual = 40 where id_condicao_pagamento = 3 and prazo_dias = 30",
+           "update condicao_pagamento_parcela set percentual = 60 where id_condicao_pagamento = 3 and prazo_dias = 60"}},
+         {"an installment added",
+          {"update condicao_pagamento_parcela set percentual = 30 where id_condicao_pagamento = 3 and prazo_dias = 60",
+           "insert into condicao_pagamento_parcela values(3, 90, 30)"}},
+         // The same installments written again by a share that moved by less than a cent.
+         {"a share moved by a hair",
+          {"update condicao_pagamento_parcela set percentual = 30.000000000000004 where id_condicao_pagamento = 3 "
+           "and prazo_dias = 90"}}},
+        "condicao_pagamento", "descricao", stored, shown);
+
+    // A delete over installments the other changed deletes nothing.
+    other.Execute("delete from condicao_pagamento_parcela where id_condicao_pagamento = 3 and prazo_dias = 90");
+    other.Execute("update condicao_pagamento_parcela set percentual = 60 where id_condicao_pagamento = 3 and "
+                  "prazo_dias = 60");
+    dialogs.Expect(kChangedByAnotherUser, mrOk, "Atenção");
+    EXPECT_THROW(form->qry->Delete(), EAbort);
+    EXPECT_EQ(stored(), "30:40000 60:60000");
+    EXPECT_EQ(Count("select count(*) from condicao_pagamento where id_condicao_pagamento = 3"), 1);
+
+    // Another term's installments changing stops nothing.
+    form->btnEdit->Click();
+    Set("descricao", "30/60");
+    other.Execute("update condicao_pagamento_parcela set prazo_dias = 1 where id_condicao_pagamento = 4");
+    form->btnSave->Click();
+    EXPECT_EQ(Scalar("select descricao from condicao_pagamento where id_condicao_pagamento = 3"), "30/60");
+    EXPECT_EQ(stored(), "30:40000 60:60000");
 }
