@@ -303,3 +303,72 @@ TEST_F(TwoTermInstances, AnInstallmentTheOtherInstanceChangedIsNotUndoneByThisSa
     EXPECT_EQ(Scalar("select descricao from condicao_pagamento where id_condicao_pagamento = 3"), "30/60");
     EXPECT_EQ(stored(), "30:40000 60:60000");
 }
+
+// The series' counter only ever rises: numbers the other instance saved
+// meanwhile are never handed out again, whatever number this save had. A
+// number the other took first is refused with a box that says how to take
+// the next, and the next one saves.
+TEST_F(TwoInvoiceInstances, TheSeriesCounterNeverGoesBackAndATakenNumberSaysHowToTakeTheNext) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> there;  // while this instance types its invoice 57
+        int counter;                     // the series' counter after this save
+    };
+    const std::vector<Case> cases = {
+        {"nothing there", {}, 58},
+        {"higher numbers saved there",
+         {"insert into nota_fiscal (id_nota_fiscal, id_serie_documento, id_cliente) values (58, 1, '0000043')",
+          "insert into nota_fiscal (id_nota_fiscal, id_serie_documento, id_cliente) values (59, 1, '0000043')",
+          "update serie_documento set proximo_numero = 60 where id_serie_documento = 1"},
+         60},
+        {"the counter set back by hand there",
+         {"update serie_documento set proximo_numero = 3 where id_serie_documento = 1"}, 58},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        Exec("delete from nota_fiscal_item");
+        Exec("delete from nota_fiscal");
+        Exec("update serie_documento set proximo_numero = 57 where id_serie_documento = 1");
+        DocumentCore* core = Invoices();
+        core->Header()->Insert();
+        ASSERT_EQ(core->Field("Id_Nota_Fiscal")->AsInteger(), 57);
+        AddItem(core, 1, "1", 10);
+        for (const std::string& sql : k.there) other.Execute(sql);
+        SaveInvoice(core);
+        EXPECT_EQ(Scalar("select proximo_numero from serie_documento where id_serie_documento = 1"),
+                  std::to_string(k.counter));
+        // The next invoice takes the counter and saves.
+        core->Header()->Insert();
+        EXPECT_EQ(core->Field("Id_Nota_Fiscal")->AsInteger(), k.counter);
+        AddItem(core, 2, "1", 10);
+        SaveInvoice(core);
+        EXPECT_EQ(Count("select count(*) from nota_fiscal where id_nota_fiscal = " + std::to_string(k.counter)), 1);
+        delete core;
+    }
+
+    // The other instance saves the number this one took: the box says how
+    // to take the next, and doing so saves with the items kept.
+    DocumentCore* core = Invoices();
+    core->Header()->Insert();
+    const int taken = core->Field("Id_Nota_Fiscal")->AsInteger();
+    AddItem(core, 3, "7", 5);
+    other.Execute("insert into nota_fiscal (id_nota_fiscal, id_serie_documento, id_cliente) values (:pn, 1, "
+                  "'0000043')",
+                  {{"pn", Variant(taken)}});
+    other.Execute("update serie_documento set proximo_numero = :pn where id_serie_documento = 1",
+                  {{"pn", Variant(taken + 1)}});
+    dialogs.Expect("Já existe uma Nota Fiscal com este Número e Série.\r\n\r\nPara tomar o próximo número da série, "
+                   "digite de novo a Série e saia do campo",
+                   mrOk, "Atenção");
+    EXPECT_THROW(core->Header()->Post(), EAbort);
+    EXPECT_TRUE(core->Inserting());
+    core->NextNumber();  // leaving the series edit
+    EXPECT_EQ(core->Field("Id_Nota_Fiscal")->AsInteger(), taken + 1);
+    SaveInvoice(core);
+    EXPECT_EQ(Scalar("select cast(quantidade as integer) || 'x' || id_produto from nota_fiscal_item where "
+                     "id_nota_fiscal = " + std::to_string(taken + 1)),
+              "3x00007");
+    EXPECT_EQ(Scalar("select proximo_numero from serie_documento where id_serie_documento = 1"),
+              std::to_string(taken + 2));
+    delete core;
+}
