@@ -1,5 +1,6 @@
 #include "billing/forms/Nota111.h"
 
+#include "billing/data/LoginDelay.h"
 #include "billing/data/Schema.h"
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
@@ -87,6 +88,12 @@ TfrmNota111::TfrmNota111(TComponent* AOwner)
     Button2->OnClick = [this](TObject* s) { Button2Click(s); };
 
     AddCheck("O Usuário deve ser informado.", [this] { return !Blank("Id_Usuario"); });
+    // A name the log-in would refuse to take.
+    AddCheck([this]() -> std::string {
+        return billing::data::HasInvisibleCharacter(Trim(qry->FieldByName("Id_Usuario")->AsString()))
+                   ? billing::data::kInvisibleCharacterInName
+                   : "";
+    });
     // The password as typed; a row holding the stored form (a save that
     // failed in the database is being tried again) was checked before.
     AddCheck([this]() -> std::string {
