@@ -371,4 +371,14 @@ TEST_F(TwoInvoiceInstances, TheSeriesCounterNeverGoesBackAndATakenNumberSaysHowT
     EXPECT_EQ(Scalar("select proximo_numero from serie_documento where id_serie_documento = 1"),
               std::to_string(taken + 2));
     delete core;
+
+    // The shipping lists' counter the same way.
+    DocumentCore* lists = Lists();
+    lists->Header()->Insert();
+    ASSERT_EQ(lists->Field("Id_Romaneio")->AsInteger(), 120);
+    AddItem(lists, 1, "1", 10);
+    other.Execute("update opcao set numero_proximo_romaneio = 130");
+    lists->Header()->Post();
+    EXPECT_EQ(Scalar("select numero_proximo_romaneio from opcao"), "130");
+    delete lists;
 }
