@@ -326,13 +326,102 @@ long long& NamesLookedAt() {
     return count;
 }
 
+namespace {
+
+// The number Name takes after Base (in any letter case): Base + digits with
+// no leading zero, "Base01" being no number; 0 when none.
+int TakenNumber(const std::string& Base, const std::string& Name) {
+    if (Name.size() <= Base.size() || Name[Base.size()] == '0') return 0;
+    if (!SameText(std::string_view(Name).substr(0, Base.size()), Base)) return 0;
+    return NameNumber(Name.substr(0, Base.size()), Name);
+}
+
+}  // namespace
+
 void FreeNumberedName::Take(const std::string& Name) {
     ++NamesLookedAt();
     ++seen_;
-    // Base + digits with no leading zero: "Base01" is not Base + 1.
-    if (Name.size() <= base_.size() || Name[base_.size()] == '0') return;
-    if (!SameText(std::string_view(Name).substr(0, base_.size()), base_)) return;
-    if (const int n = NameNumber(Name.substr(0, base_.size()), Name); n > 0) taken_.push_back(n);
+    if (const int n = TakenNumber(base_, Name); n > 0) taken_.push_back(n);
+}
+
+std::string NameSeries::Next(const std::string& Base, TComponent* Component) {
+    if (owner_ == nullptr) return Base;
+    auto [it, fresh] = bases_.try_emplace(UpperCase(Base));
+    Free& series = it->second;
+    if (fresh) {
+        const auto count = static_cast<std::size_t>(owner_->ComponentCount());
+        std::vector<char> used(count + 2, 0);
+        for (std::size_t i = 0; i < count; ++i) {
+            TComponent* c = owner_->Components(static_cast<int>(i));
+            if (c == Component) continue;
+            ++NamesLookedAt();
+            const int n = TakenNumber(Base, c->Name());
+            if (n > 0 && static_cast<std::size_t>(n) < used.size()) used[static_cast<std::size_t>(n)] = 1;
+        }
+        for (std::size_t n = 1; n < used.size(); ++n)
+            if (!used[n]) series.numbers.push_back(static_cast<int>(n));
+        series.beyond = static_cast<int>(used.size());
+    }
+    for (;;) {
+        const int n = series.at < series.numbers.size() ? series.numbers[series.at++] : series.beyond++;
+        std::string name = Base + std::to_string(n);
+        ++NamesLookedAt();
+        TComponent* holder = owner_->FindComponent(name);
+        if (holder == nullptr || holder == Component) return name;
+    }
+}
+
+namespace {
+thread_local UserNameScope* activeUserNames = nullptr;
+}  // namespace
+
+UserNameScope::UserNameScope(TComponent* Root) : root_(Root), previous_(activeUserNames) { activeUserNames = this; }
+
+UserNameScope::~UserNameScope() { activeUserNames = previous_; }
+
+UserNameScope* UserNameScope::For(const TComponent* Communicator) {
+    UserNameScope* scope = activeUserNames;
+    if (scope == nullptr || Communicator == nullptr || scope->root_ == nullptr) return nullptr;
+    return Communicator->Owner() == scope->root_ ? scope : nullptr;
+}
+
+void UserNameScope::Build() {
+    built_ = true;
+    for (int i = 0; i < root_->ComponentCount(); ++i)
+        if (auto* c = dynamic_cast<TrpCommunicator*>(root_->Components(i))) {
+            ++NamesLookedAt();
+            const std::string name = c->GetUserName();
+            if (!name.empty()) names_.try_emplace(UpperCase(name), c);
+        }
+}
+
+TrpCommunicator* UserNameScope::Find(const std::string& Name) {
+    if (!built_) Build();
+    ++NamesLookedAt();
+    auto it = names_.find(UpperCase(Name));
+    if (it == names_.end()) return nullptr;
+    // A communicator renamed since keeps no claim on its former name.
+    if (!SameText(it->second->GetUserName(), Name)) {
+        names_.erase(it);
+        return nullptr;
+    }
+    return it->second;
+}
+
+void UserNameScope::Note(TrpCommunicator* Communicator) {
+    if (!built_) return;  // the first search reads it with the others
+    const std::string name = Communicator->GetUserName();
+    if (!name.empty()) names_[UpperCase(name)] = Communicator;
+}
+
+std::string UserNameScope::NextFree(const std::string& Base, const TrpCommunicator* Self) {
+    long long& n = next_.try_emplace(UpperCase(Base), 1).first->second;
+    for (; n <= INT_MAX; ++n) {
+        std::string candidate = Base + std::to_string(n);
+        TrpCommunicator* holder = Find(candidate);
+        if (holder == nullptr || holder == Self) return candidate;
+    }
+    return Base;
 }
 
 std::string FreeNumberedName::Lowest() const {
@@ -375,12 +464,16 @@ void TrpCommunicator::SetUserName(const std::string& Value) {
     if (!ValidUserName(Value)) {
         const char last = Value.back();
         if (last >= '1' && last <= '9') return;
-        chosen = report::LowestFreeName(Value, [this](const std::string& candidate) {
-            TrpCommunicator* found = FindUserName(candidate);
-            return found != nullptr && found != this;
-        });
+        if (report::UserNameScope* scope = report::UserNameScope::For(this))
+            chosen = scope->NextFree(Value, this);
+        else
+            chosen = report::LowestFreeName(Value, [this](const std::string& candidate) {
+                TrpCommunicator* found = FindUserName(candidate);
+                return found != nullptr && found != this;
+            });
     }
     userName_ = chosen;
+    if (report::UserNameScope* scope = report::UserNameScope::For(this)) scope->Note(this);
     SendNotify(this, rpopUserNameChanged);
 }
 
@@ -391,6 +484,7 @@ bool TrpCommunicator::ValidUserName(const std::string& Name) const {
 }
 
 TrpCommunicator* TrpCommunicator::FindUserName(const std::string& Name) const {
+    if (report::UserNameScope* scope = report::UserNameScope::For(this)) return scope->Find(Name);
     if (TrpCommunicator* parent = ParentCommunicator()) return parent->FindUserName(Name);
     TComponent* owner = Owner();
     if (owner == nullptr) return nullptr;
@@ -434,6 +528,7 @@ void TrpCommunicator::ChangeOwner(TComponent* NewOwner) {
     if (clash) userName_ = UniqueUserNameAmong(NewOwner, this);
     try {
         NewOwner->InsertComponent(this);
+        if (report::UserNameScope* scope = report::UserNameScope::For(this)) scope->Note(this);
     } catch (...) {
         userName_ = previous;
         if (old != nullptr) old->InsertComponent(this);

@@ -564,6 +564,7 @@ void TrpCustomReport::ExcludeState(std::uint16_t Flags) {
 }
 
 TrpCommunicator* TrpCustomReport::FindUserName(const std::string& Name) const {
+    if (report::UserNameScope* scope = report::UserNameScope::For(this)) return scope->Find(Name);
     if (SameText(GetUserName(), Name)) return const_cast<TrpCustomReport*>(this);
     for (TrpBand* b : bands_) {
         if (SameText(b->UserName(), Name)) return b;

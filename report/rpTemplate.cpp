@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <unordered_set>
 
 #include "platform/rtl/Filer.h"
 #include "platform/rtl/SafeFile.h"
@@ -346,10 +347,19 @@ void TrpTemplate::ReadComponentsProc(TComponent* /*Component*/) {}
 void TrpTemplate::ReaderSetName(TReader*, TComponent*, std::string&) {}
 
 void TrpTemplate::ReaderReferenceName(TReader* /*Reader*/, std::string& Name) {
-    if (fixups_ == nullptr) return;
-    const int i = fixups_->IndexOf(Name);
-    if (i >= 0)
-        if (auto* c = dynamic_cast<TComponent*>(fixups_->Objects(i))) Name = c->Name();
+    if (fixups_ == nullptr || fixupIndex_.empty()) return;
+    auto it = fixupIndex_.find(UpperCase(Name));
+    if (it != fixupIndex_.end()) Name = it->second->Name();
+}
+
+void TrpTemplate::RenameClash(TComponent* Component, std::string& Name) {
+    if (fixups_ != nullptr) {
+        fixups_->AddObject(Name, Component);
+        fixupIndex_.try_emplace(UpperCase(Name), Component);
+    }
+    if (!names_) names_ = std::make_unique<report::NameSeries>(root_);
+    const std::string cls = Component->ClassName();
+    Name = names_->Next(cls.size() > 1 ? cls.substr(1) : cls, Component);
 }
 
 void TrpTemplate::ReaderError(TReader* /*Reader*/, const std::string& Message, bool& Handled) {
@@ -378,6 +388,7 @@ void TrpTemplate::ReaderError(TReader* /*Reader*/, const std::string& Message, b
 }
 
 void TrpTemplate::ReadBinary(TStream* Binary) {
+    report::UserNameScope userNames(root_);
     TReader reader(Binary);
     reader.OnSetName = [this](TReader* r, TComponent* c, std::string& name) { ReaderSetName(r, c, name); };
     reader.OnReferenceName = [this](TReader* r, std::string& name) { ReaderReferenceName(r, name); };
@@ -393,11 +404,12 @@ void TrpTemplate::ReadBinary(TStream* Binary) {
 void TrpTemplate::FreeReadComponents() {
     // Whatever the reader left under the root, newest first; freeing one
     // may free others it holds, so the list is looked at afresh each time.
+    const std::unordered_set<TComponent*> before(rootBefore_.begin(), rootBefore_.end());
     for (;;) {
         TComponent* victim = nullptr;
         for (int i = root_ != nullptr ? root_->ComponentCount() - 1 : -1; i >= 0; --i) {
             TComponent* c = root_->Components(i);
-            if (std::find(rootBefore_.begin(), rootBefore_.end(), c) == rootBefore_.end()) {
+            if (before.count(c) == 0) {
                 victim = c;
                 break;
             }
@@ -417,6 +429,8 @@ void TrpTemplate::LoadFromStream(TStream* Stream) {
         for (int i = 0; i < root_->ComponentCount(); ++i) rootBefore_.push_back(root_->Components(i));
     try {
         fixups_ = std::make_unique<TStringList>();
+        fixupIndex_.clear();
+        names_.reset();
         DoOnLoadStream(Stream);
         FindStart(Stream);
         const std::int64_t start = Stream->Position() + offset_;
@@ -439,6 +453,8 @@ void TrpTemplate::LoadFromStream(TStream* Stream) {
         CheckRead();
     } catch (const std::exception& e) {
         fixups_.reset();
+        fixupIndex_.clear();
+        names_.reset();
         FreeReadComponents();
         AfterLoad(false);
         if (IsTemplateError(e)) throw;
@@ -446,6 +462,8 @@ void TrpTemplate::LoadFromStream(TStream* Stream) {
         throw ETemplateLoadError(rpLanguageText(49) + ": " + (ex != nullptr ? ex->Message() : e.what()));
     }
     fixups_.reset();
+    fixupIndex_.clear();
+    names_.reset();
     AfterLoad(true);
     FreeStrays();
     FireLoadEnd();
@@ -456,20 +474,18 @@ void TrpTemplate::FreeStrays() {
     // rule of reader and writer); anything else the read made under the
     // root (the read report itself, a component a stream nested where none
     // belongs) goes.
-    std::vector<TComponent*> kept;
+    std::unordered_set<TComponent*> kept;
     std::function<void(TComponent*)> keep = [&](TComponent* c) {
-        if (c == nullptr || std::find(kept.begin(), kept.end(), c) != kept.end()) return;
-        kept.push_back(c);
+        if (c == nullptr || !kept.insert(c).second) return;
         c->GetChildren(keep, root_);
     };
     keep(Owner());
+    const std::unordered_set<TComponent*> before(rootBefore_.begin(), rootBefore_.end());
     for (;;) {
         TComponent* stray = nullptr;
         for (int i = root_ != nullptr ? root_->ComponentCount() - 1 : -1; i >= 0 && stray == nullptr; --i) {
             TComponent* c = root_->Components(i);
-            if (std::find(rootBefore_.begin(), rootBefore_.end(), c) == rootBefore_.end() &&
-                std::find(kept.begin(), kept.end(), c) == kept.end())
-                stray = c;
+            if (before.count(c) == 0 && kept.count(c) == 0) stray = c;
         }
         if (stray == nullptr) break;
         delete stray;
@@ -725,8 +741,7 @@ void TrpReportTemplate::ReaderSetName(TReader* /*Reader*/, TComponent* Component
     TComponent* holder = root->FindComponent(Name);
     if (holder == nullptr || holder == Component) return;
     if (auto* c = dynamic_cast<TrpCommunicator*>(Component)) c->IncludeState(rpstRenameWhileLoading);
-    NameFixups()->AddObject(Name, Component);
-    Name = report_->GetUniqueName(Component);
+    RenameClash(Component, Name);
 }
 
 void TrpReportTemplate::TakeLayout(TrpCustomReport* Source) {
@@ -845,8 +860,7 @@ void TrpReportModuleTemplate::ReaderSetName(TReader* /*Reader*/, TComponent* Com
     if (module_ == nullptr || module_->Owner() == nullptr || module_->Owner() != Root()) return;
     TComponent* holder = Root()->FindComponent(Name);
     if (holder == nullptr || holder == Component) return;
-    NameFixups()->AddObject(Name, Component);
-    Name = module_->GetUniqueName(Component);
+    RenameClash(Component, Name);
 }
 
 void TrpReportModuleTemplate::AfterLoad(bool Success) {

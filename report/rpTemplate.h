@@ -26,12 +26,14 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/rtl/Component.h"
 #include "platform/rtl/Lists.h"
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/TypInfo.h"
+#include "report/rpComm.h"
 #include "report/rpDialogs.h"
 #include "report/rpRTTITable.h"
 #include "report/rpTypes.h"
@@ -226,6 +228,11 @@ protected:
     const std::vector<TComponent*>& ReadTopLevel() const { return readTopLevel_; }
     // The old and new names of components renamed during this load.
     TStringList* NameFixups() const { return fixups_.get(); }
+    // Renames Component, read under Name, which another component of the
+    // root holds: it takes the next free name of its class (as the
+    // communicators name a new component), and references to Name read
+    // after this go to it. Each takes time independent of the root's size.
+    void RenameClash(TComponent* Component, std::string& Name);
 
     // The stream of the stored component: signature, component, end of list.
     void BuildStream(TStream* Target);
@@ -243,6 +250,10 @@ private:
 
     TComponent* root_ = nullptr;
     std::unique_ptr<TStringList> fixups_;
+    // The first component renamed from each old name (upper case), as
+    // fixups_ holds them; and the names handed out during this load.
+    std::unordered_map<std::string, TComponent*> fixupIndex_;
+    std::unique_ptr<report::NameSeries> names_;
     bool ignoreAll_ = false;
     std::unique_ptr<TrpCustomTemplate> settingsBackup_;
     std::vector<TComponent*> rootBefore_;

@@ -1,11 +1,34 @@
 #include "billing/data/LoginDelay.h"
 
+#include <unicode/uchar.h>
+
 #include <algorithm>
 #include <chrono>
 
+#include "platform/db/SQLSchema.h"
 #include "platform/rtl/Strings.h"
 
 namespace billing::data {
+
+namespace {
+
+// A count older than this starts again: the rows of names typed once and
+// never again do not pile up for ever.
+constexpr std::int64_t kForgetAfterMs = 24LL * 60 * 60 * 1000;
+
+}  // namespace
+
+void EnsureLoginFailureTable(sqlite::Database& db) {
+    db.Exec(sqlite::CreateTableSql(kLoginFailureTable,
+                                   {{"chave", "text(255)", true, true},
+                                    {"falhas", "integer", true, false},
+                                    {"ultima", "integer", true, false}},
+                                   true));
+}
+
+std::string LoginKey(const std::string& Typed, const std::string& FoundId) {
+    return AnsiUpperCase(Trim(FoundId.empty() ? Typed : FoundId));
+}
 
 LoginDelay::LoginDelay(std::function<std::int64_t()> ClockMs) { SetClock(std::move(ClockMs)); }
 
@@ -13,7 +36,7 @@ void LoginDelay::SetClock(std::function<std::int64_t()> ClockMs) {
     if (!ClockMs) {
         ClockMs = [] {
             return std::chrono::duration_cast<std::chrono::milliseconds>(
-                       std::chrono::steady_clock::now().time_since_epoch())
+                       std::chrono::system_clock::now().time_since_epoch())
                 .count();
         };
     }
@@ -26,22 +49,35 @@ int LoginDelay::DelayAfter(int Failures) {
     return std::min(kMaxLoginDelayMs, 1000 << doublings);
 }
 
-std::string LoginDelay::Key(const std::string& User) { return AnsiUpperCase(Trim(User)); }
-
-int LoginDelay::Remaining(const std::string& User) const {
-    auto it = users_.find(Key(User));
-    if (it == users_.end()) return 0;
-    std::int64_t left = it->second.until - clock_();
-    return left > 0 ? static_cast<int>(left) : 0;
+int LoginDelay::Remaining(sqlite::Database& Db, const std::string& Key) const {
+    sqlite::Statement st(Db, std::string("select falhas, ultima from ") + kLoginFailureTable + " where chave = ?1");
+    st.BindText(1, Key);
+    if (!st.Step()) return 0;
+    const std::int64_t failures = st.ColumnInt64(0);
+    const int delay = DelayAfter(static_cast<int>(std::min<std::int64_t>(failures, 1000)));
+    const std::int64_t left = st.ColumnInt64(1) + delay - clock_();
+    return static_cast<int>(std::clamp<std::int64_t>(left, 0, delay));
 }
 
-void LoginDelay::Failed(const std::string& User) {
-    Entry& e = users_[Key(User)];
-    ++e.failures;
-    e.until = clock_() + DelayAfter(e.failures);
+void LoginDelay::Failed(sqlite::Database& Db, const std::string& Key) {
+    const std::int64_t now = clock_();
+    sqlite::Transaction tr(Db);
+    Db.Execute(std::string("delete from ") + kLoginFailureTable + " where ultima < :pantes", {"pantes"},
+               {now - kForgetAfterMs});
+    const std::int64_t changed =
+        Db.Execute(std::string("update ") + kLoginFailureTable +
+                       " set falhas = falhas + 1, ultima = :pultima where chave = :pchave",
+                   {"pultima", "pchave"}, {now, Key});
+    if (changed == 0)
+        Db.Execute(std::string("insert into ") + kLoginFailureTable +
+                       "(chave, falhas, ultima) values(:pchave, 1, :pultima)",
+                   {"pchave", "pultima"}, {Key, now});
+    tr.Commit();
 }
 
-void LoginDelay::Succeeded(const std::string& User) { users_.erase(Key(User)); }
+void LoginDelay::Succeeded(sqlite::Database& Db, const std::string& Key) {
+    Db.Execute(std::string("delete from ") + kLoginFailureTable + " where chave = :pchave", {"pchave"}, {Key});
+}
 
 LoginDelay& LoginDelays() {
     static LoginDelay delays;
@@ -53,5 +89,30 @@ std::string LoginDelayMessage(int RemainingMs) {
     return "Foram digitadas senhas incorretas seguidas para este Usuário. Aguarde " + std::to_string(seconds) +
            (seconds == 1 ? " segundo" : " segundos") + " para tentar novamente.";
 }
+
+bool HasInvisibleCharacter(std::string_view Text) {
+    if (!utf8::IsValid(Text)) return true;
+    for (std::size_t pos = 0; pos < Text.size();) {
+        const auto c = static_cast<UChar32>(utf8::Next(Text, pos));
+        if (c == U' ') continue;
+        switch (u_charType(c)) {
+        case U_CONTROL_CHAR:
+        case U_FORMAT_CHAR:
+        case U_SPACE_SEPARATOR:
+        case U_LINE_SEPARATOR:
+        case U_PARAGRAPH_SEPARATOR:
+        case U_UNASSIGNED:
+        case U_PRIVATE_USE_CHAR:
+        case U_SURROGATE: return true;
+        default: break;
+        }
+        if (u_hasBinaryProperty(c, UCHAR_DEFAULT_IGNORABLE_CODE_POINT)) return true;
+    }
+    return false;
+}
+
+const char* const kInvisibleCharacterInName =
+    "O nome do Usuário contém um caractere invisível ou de controle (como um hífen oculto ou um espaço de "
+    "largura zero). Digite o nome de novo, só com letras, números e sinais visíveis.";
 
 }  // namespace billing::data

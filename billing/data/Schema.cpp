@@ -1,4 +1,6 @@
 #include "billing/data/Schema.h"
+
+#include "billing/data/LoginDelay.h"
 #include "billing/data/SchemaUpgrade.h"
 
 #include "billing/data/ReferenceTables.h"
@@ -224,6 +226,7 @@ void CreateSchema(sqlite::Database& db) {
     sqlite::Transaction tr(db);
     for (const TableDef& t : CurrentSchema()) db.Exec(sqlite::CreateTableSql(t.name, t.columns));
     EnsureKeyReservationTable(db);
+    EnsureLoginFailureTable(db);
     CreateIndexes(db);
     for (const ProgramDef& p : BuiltInPrograms()) {
         db.Execute("insert into programa(id_programa, Tipo, Descricao) values(:pid_programa, :ptipo, :pdescricao)",

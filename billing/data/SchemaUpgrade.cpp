@@ -1,5 +1,6 @@
 #include "billing/data/SchemaUpgrade.h"
 
+#include "billing/data/LoginDelay.h"
 #include "billing/data/ReferenceTables.h"
 #include "billing/data/Schema.h"
 #include "platform/db/SQLSchema.h"
@@ -283,6 +284,11 @@ UpgradeResult UpgradeSchema(sqlite::Database& db, const std::string& UpTo) {
     // a second open changes nothing.
     if (!db.TableExists(kKeyReservationTable)) {
         EnsureKeyReservationTable(db);
+        ++result.repairs;
+    }
+    // Log-in failures counted where every instance sees them.
+    if (!db.TableExists(kLoginFailureTable)) {
+        EnsureLoginFailureTable(db);
         ++result.repairs;
     }
     if (db.TableExists("febraban") && !HasColumn(db, "febraban", "arquivo_logotipo")) {

@@ -13,6 +13,15 @@
 namespace billing::forms {
 
 const char* const MsgTransmitir = "Deseja Transmitir esta NF-e para Sefaz ?";
+// The series' counter is never behind a saved number: passing over the
+// series again takes the next free one, and keeps what was typed.
+const char* const MsgNotaExistente =
+    "Já existe uma Nota Fiscal com este Número e Série.\r\n\r\nPara tomar o próximo número da série, digite "
+    "de novo a Série e saia do campo; os itens digitados ficam. Depois salve de novo.";
+// A shipping list takes its number only when it is begun.
+const char* const MsgRomaneioExistente =
+    "Já existe um Romaneio com este Número.\r\n\r\nPara tomar o próximo número, clique em Desfazer e depois em "
+    "Novo, e digite o Romaneio de novo.";
 const char* const MsgDadosAdicionais =
     "BASE DE CALCULO RED P/ 58.334% CONF ART 1o DA LEI 15.182/2006, CONV ICMS 89/05. CREDITO PRESUMIDO CONF. "
     "ART 4º  DA LEI 13.212/2001";
@@ -254,7 +263,7 @@ void InvoicePolicy::BeforePost(DocumentCore& Core) {
     const int serie = Core.Field("Id_Serie_Documento")->AsInteger();
     if (inserting && dmdb->JaExisteChave({Variant(numero), Variant(serie)}, {"id_nota_fiscal", "id_serie_documento"},
                                          "Nota_Fiscal"))
-        Refuse("Já existe uma Nota Fiscal com este Número e Série.");
+        Refuse(MsgNotaExistente);
     if (Core.ReadRow("select * from serie_documento where id_serie_documento = :pid_serie_documento",
                      "pid_serie_documento", Variant(serie))
             .empty()) {
@@ -340,8 +349,10 @@ void InvoicePolicy::BindHeaderKey(DocumentCore& Core, TSQLQuery& Query) const {
 }
 
 void InvoicePolicy::AdvanceCounter(DocumentCore& Core) {
-    Execute("update serie_documento set proximo_numero = :pproximo_numero where id_serie_documento = "
-            ":pid_serie_documento",
+    // Only ever up: another instance may have saved higher numbers since
+    // this one took its own, and going back would hand them out again.
+    Execute("update serie_documento set proximo_numero = max(coalesce(proximo_numero, 0), :pproximo_numero) "
+            "where id_serie_documento = :pid_serie_documento",
             {{"pproximo_numero", Variant(Core.Field("Id_Nota_Fiscal")->AsInteger() + 1)},
              {"pid_serie_documento", Variant(Core.Field("Id_Serie_Documento")->AsInteger())}});
 }
@@ -421,7 +432,7 @@ void ShippingListPolicy::NextNumber(DocumentCore& Core) {
 void ShippingListPolicy::BeforePost(DocumentCore& Core) {
     const int numero = Core.Field("Id_Romaneio")->AsInteger();
     if (Core.Inserting() && dmdb->JaExisteChave({Variant(numero)}, {"id_Romaneio"}, "Romaneio"))
-        Refuse("Já existe um Romaneio com este Número.");
+        Refuse(MsgRomaneioExistente);
     if (numero < 1) Refuse("O Número do Romaneio deve ser maior que zero.");
     std::vector<DocumentCore::Check> checks = {
         {"O Cliente não foi informado.", Missing(Core, "Cliente")},
@@ -458,7 +469,9 @@ void ShippingListPolicy::BindHeaderKey(DocumentCore& Core, TSQLQuery& Query) con
 }
 
 void ShippingListPolicy::AdvanceCounter(DocumentCore& Core) {
-    Execute("update opcao set numero_proximo_romaneio = :pnumero_proximo_romaneio",
+    // Only ever up, as the invoices' series.
+    Execute("update opcao set numero_proximo_romaneio = max(coalesce(numero_proximo_romaneio, 0), "
+            ":pnumero_proximo_romaneio)",
             {{"pnumero_proximo_romaneio", Variant(Core.Field("Id_Romaneio")->AsInteger() + 1)}});
 }
 

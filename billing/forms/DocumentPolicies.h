@@ -11,6 +11,10 @@
 
 namespace billing::forms {
 
+// A new document whose number is taken, and how to take another.
+extern const char* const MsgNotaExistente;
+extern const char* const MsgRomaneioExistente;
+
 class InvoicePolicy : public DocumentPolicy {
 public:
     InvoicePolicy();
@@ -30,7 +34,7 @@ public:
     std::string HeaderSql() const override;
     std::string ItemBufferName() const override { return "tbNota_Fiscal_Item"; }
     std::string Noun() const override { return "a Nota Fiscal"; }
-    std::string Duplicate() const override { return "Já existe uma Nota Fiscal com este Número e Série."; }
+    std::string Duplicate() const override { return MsgNotaExistente; }
     bool ItemsHaveCfop() const override { return true; }
     std::vector<LookupDef> Lookups() const override;
     const GridKeyPolicy& Keys() const override { return keys_; }
@@ -75,7 +79,7 @@ public:
     std::string HeaderSql() const override { return "select * from Romaneio order by Id_Romaneio"; }
     std::string ItemBufferName() const override { return "tbRomaneio_Item"; }
     std::string Noun() const override { return "o Romaneio"; }
-    std::string Duplicate() const override { return "Já existe um Romaneio com este Número."; }
+    std::string Duplicate() const override { return MsgRomaneioExistente; }
     bool ItemsHaveCfop() const override { return false; }
     std::vector<LookupDef> Lookups() const override;
     const GridKeyPolicy& Keys() const override { return keys_; }

@@ -5,6 +5,7 @@
 #include <QMdiArea>
 
 #include "billing/data/FormLook.h"
+#include "billing/data/LoginDelay.h"
 #include "billing/data/dmdbu.h"
 #include "platform/db/SQLiteDatabase.h"
 #include "platform/rtl/Strings.h"
@@ -179,6 +180,33 @@ bool FindUser(const std::string& Id, UserRecord& Out) {
         else if (name == "id_usuario") Out.id = value;
     }
     return true;
+}
+
+PasswordTry::PasswordTry(const std::string& Typed, const UserRecord* Found)
+    : key_(billing::data::LoginKey(Typed, Found != nullptr ? Found->id : std::string())),
+      user_(Found != nullptr && !Found->id.empty() ? Found->id : Typed) {}
+
+bool PasswordTry::Waiting() const {
+    const int wait = billing::data::LoginDelays().Remaining(dmdb->ADOConnection->Database(), key_);
+    if (wait <= 0) return false;
+    Box(billing::data::LoginDelayMessage(wait), "Atenção");
+    return true;
+}
+
+void PasswordTry::Failed(const std::string& Program, const std::string& What) const {
+    try {
+        billing::data::LoginDelays().Failed(dmdb->ADOConnection->Database(), key_);
+    } catch (const std::exception&) {
+        // The try has failed whatever the file says.
+    }
+    try {
+        dmdb->Usuario_Log(Program, What, user_);
+    } catch (const std::exception&) {
+    }
+}
+
+void PasswordTry::Succeeded() const {
+    billing::data::LoginDelays().Succeeded(dmdb->ADOConnection->Database(), key_);
 }
 
 TLabel* PlaceLabel(TComponent* Owner, TWinControl* Parent, const std::string& Caption, int Left, int Top,

@@ -85,6 +85,26 @@ struct UserRecord {
 // False when no user has this id (compared without regard to case).
 bool FindUser(const std::string& Id, UserRecord& Out);
 
+// One try of a password at the log-in or at the lock screen, counted per
+// user as the register found it (Found; nullptr when no user has the typed
+// name) in the database, so that every instance slows down the same
+// guessing (billing/data/LoginDelay.h).
+class PasswordTry {
+public:
+    PasswordTry(const std::string& Typed, const UserRecord* Found);
+    // True while the delay of earlier failures runs, after a box that says
+    // how long: the password must not even be looked at.
+    bool Waiting() const;
+    // Counts the failure and writes What under Program in the user log; a
+    // count or a log that cannot be written does not let the guess through.
+    void Failed(const std::string& Program, const std::string& What) const;
+    void Succeeded() const;
+
+private:
+    std::string key_;
+    std::string user_;  // as the log names it
+};
+
 TLabel* PlaceLabel(TComponent* Owner, TWinControl* Parent, const std::string& Caption, int Left, int Top,
                    TWinControl* Focus = nullptr);
 

@@ -54,6 +54,10 @@ TfrmNota108::TfrmNota108(TComponent* AOwner)
                          kDeleteParcelas,
                          {{"pid_condicao_pagamento", Variant(d->FieldByName("id_condicao_pagamento")->AsInteger())}});
                  });
+    // Every column, in an order that ties cannot shuffle.
+    GuardChildRows("select prazo_dias, percentual from Condicao_Pagamento_Parcela where id_condicao_pagamento = "
+                   ":pid_condicao_pagamento order by prazo_dias, percentual",
+                   [this] { Mostra_Parcelas(); });
     auto baseScroll = qry->AfterScroll;
     qry->AfterScroll = [this, baseScroll](TDataSet* d) {
         baseScroll(d);
@@ -86,6 +90,7 @@ void TfrmNota108::NewRow(TDataSet* DataSet) {
 void TfrmNota108::Mostra_Parcelas() {
     if (tbTemp->State() == dsEdit || tbTemp->State() == dsInsert) tbTemp->Cancel();
     static_cast<TmtMemTable*>(tbTemp)->EmptyTable();
+    NoteChildRows();
     if (!qry->Active() || qry->IsEmpty() || qry->State() == dsInsert) return;
     TSQLQuery parcelas(this);
     parcelas.SetConnection(dmdb->ADOConnection);

@@ -1,5 +1,6 @@
 #include "billing/forms/Nota111.h"
 
+#include "billing/data/LoginDelay.h"
 #include "billing/data/Schema.h"
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
@@ -87,6 +88,12 @@ TfrmNota111::TfrmNota111(TComponent* AOwner)
     Button2->OnClick = [this](TObject* s) { Button2Click(s); };
 
     AddCheck("O Usuário deve ser informado.", [this] { return !Blank("Id_Usuario"); });
+    // A name the log-in would refuse to take.
+    AddCheck([this]() -> std::string {
+        return billing::data::HasInvisibleCharacter(Trim(qry->FieldByName("Id_Usuario")->AsString()))
+                   ? billing::data::kInvisibleCharacterInName
+                   : "";
+    });
     // The password as typed; a row holding the stored form (a save that
     // failed in the database is being tried again) was checked before.
     AddCheck([this]() -> std::string {
@@ -121,10 +128,16 @@ TfrmNota111::TfrmNota111(TComponent* AOwner)
         TField* senha = d->FieldByName("Senha");
         senha->SetAsString(dmdb->DeCriptografa(senha->AsString()));
     };
-    qry->AfterCancel = [this](TDataSet*) { encrypted_.clear(); };
+    qry->AfterCancel = [this](TDataSet*) {
+        encrypted_.clear();
+        // "Desfazer" drops the ticks with the row's changes.
+        Mostra_Programas();
+    };
     // The rights go with the user's row in one transaction: a failed write
     // must not leave a renamed user with the former rights.
     WriteWithRow([this](TDataSet*) { Salva_Programas(); }, nullptr);
+    GuardChildRows("select id_programa from usuario_programa where id_usuario = :pid_usuario order by id_programa",
+                   [this] { Mostra_Programas(); });
     qry->AfterPost = [this](TDataSet*) { encrypted_.clear(); };
     auto baseScroll = qry->AfterScroll;
     qry->AfterScroll = [this, baseScroll](TDataSet* d) {
@@ -159,6 +172,7 @@ void TfrmNota111::Mostra_Programas() {
     if (!tbTemp->Active()) tbTemp->Open();
     tbTemp->DisableControls();
     while (!tbTemp->IsEmpty()) tbTemp->Delete();
+    NoteChildRows();
     std::string user = qry->Active() && !qry->IsEmpty() ? qry->FieldByName("Id_Usuario")->AsString() : "";
     std::vector<std::string> allowed;
     {

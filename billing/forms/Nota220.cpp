@@ -132,6 +132,13 @@ void TfrmNota220::btnOkClick(TObject*) {
         dbeId_Usuario->SetFocus();
         return;
     }
+    // Another spelling of a name that looks the same: the database would
+    // find the user by it.
+    if (billing::data::HasInvisibleCharacter(user)) {
+        Box(billing::data::kInvisibleCharacterInName, "Atenção");
+        dbeId_Usuario->SetFocus();
+        return;
+    }
     if (Trim(password).empty()) {
         Box("Informe a Senha !", "Atenção");
         dbeSenha->SetFocus();
@@ -153,36 +160,29 @@ void TfrmNota220::btnOkClick(TObject*) {
     dmdb->Set_Var("nome_banco_dados", database);
     dmdb->Abrir_Banco_Dados();
 
-    // Guessing is slowed down: after three failures in a row the name waits
-    // before its password is even looked at.
-    billing::data::LoginDelay& delays = billing::data::LoginDelays();
-    if (int wait = delays.Remaining(user); wait > 0) {
-        Box(billing::data::LoginDelayMessage(wait), "Atenção");
+    // Guessing is slowed down: after three failures in a row the user, as
+    // the register finds the name, waits before the password is even
+    // looked at.
+    UserRecord row;
+    const bool found = FindUser(user, row);
+    PasswordTry attempt(user, found ? &row : nullptr);
+    if (attempt.Waiting()) {
         ClearPassword();
         return;
     }
-    auto failed = [&](const std::string& What) {
-        delays.Failed(user);
-        try {
-            dmdb->Usuario_Log("NOTA220", What, user);
-        } catch (const Exception&) {
-            // A log that cannot be written does not let the guess through.
-        }
-    };
-    UserRecord row;
-    if (!FindUser(user, row)) {
-        failed("Tentativa de Login com Usuário inexistente");
+    if (!found) {
+        attempt.Failed("NOTA220", "Tentativa de Login com Usuário inexistente");
         Box("O Usuário informado não existe !", "Atenção");
         dbeId_Usuario->SetFocus();
         return;
     }
     if (!dmdb->PasswordMatches(password, row.senha)) {
-        failed("Tentativa de Login com senha incorreta");
+        attempt.Failed("NOTA220", "Tentativa de Login com senha incorreta");
         Box("A senha está incorreta.", "Atenção");
         ClearPassword();
         return;
     }
-    delays.Succeeded(user);
+    attempt.Succeeded();
     // A disabled user is kept out here, not only at the password change; the
     // built-in Admin cannot be disabled, so the system never locks itself out.
     if (AnsiSameText(Trim(row.inativo), "Sim") && !AnsiSameText(row.id, "Admin")) {

@@ -4,6 +4,7 @@
 
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
+#include "platform/rtl/Strings.h"
 #include "platform/rtl/SysUtils.h"
 #include "platform/ui/Desktop.h"
 
@@ -62,6 +63,7 @@ void TfrmNota224::Cover() {
 }
 
 void TfrmNota224::FormShow(TObject*) {
+    unlocked_ = false;
     edtAplicativo->SetText(dmdb->Get_Var("nome_aplicativo"));
     edtUsuario->SetText(dmdb->Get_Var("id_usuario"));
     SetActiveControl(edtSenha);
@@ -69,13 +71,31 @@ void TfrmNota224::FormShow(TObject*) {
 }
 
 bool TfrmNota224::Valida_Senha() {
+    // Closing after the OK button asks again: the password was taken once.
+    if (unlocked_) return true;
     std::string user = dmdb->Get_Var("id_usuario");
     UserRecord row;
     if (!FindUser(user, row)) Refuse("O Usuário \"" + user + "\" não está cadastrado.", "Usuário Inválido");
-    if (!dmdb->PasswordMatches(edtSenha->Text(), row.senha)) {
+    auto retype = [this] {
         edtSenha->SelectAll();
         if (edtSenha->CanFocus()) edtSenha->SetFocus();
         Abort();
+    };
+    // Guessing here is slowed down as at the log-in, on the same count.
+    PasswordTry attempt(user, &row);
+    if (attempt.Waiting()) retype();
+    if (!dmdb->PasswordMatches(edtSenha->Text(), row.senha)) {
+        // An empty field is no try: closing the window with it counts nothing.
+        if (!Trim(edtSenha->Text()).empty())
+            attempt.Failed("NOTA224", "Tentativa de desbloqueio com senha incorreta");
+        retype();
+    }
+    attempt.Succeeded();
+    unlocked_ = true;
+    try {
+        dmdb->Usuario_Log("NOTA224", "Usuário desbloqueou o Aplicativo");
+    } catch (const std::exception&) {
+        // The right password unlocks whatever the log says.
     }
     return true;
 }

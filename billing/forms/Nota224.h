@@ -20,7 +20,9 @@ public:
 
     void FormShow(TObject* Sender);
     // True when edtSenha holds the user's password; otherwise the silent
-    // abort (after a message only when the user no longer exists).
+    // abort (after a message only when the user no longer exists, or while
+    // the delay of earlier wrong passwords runs). Failures are counted and
+    // logged as at the log-in.
     bool Valida_Senha();
     void Button1Click(TObject* Sender);
     void FormClose(TObject* Sender, TCloseAction& Action);
@@ -33,4 +35,5 @@ protected:
 
 private:
     void Cover();
+    bool unlocked_ = false;
 };

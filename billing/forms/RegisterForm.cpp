@@ -5,6 +5,7 @@
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
 #include "billing/forms/RecordRow.h"
+#include "platform/db/SQLRowSet.h"
 #include "platform/rtl/Strings.h"
 #include "platform/rtl/SysUtils.h"
 
@@ -18,6 +19,11 @@ class RegisterQuery : public TSQLQuery {
 public:
     explicit RegisterQuery(TComponent* AOwner) : TSQLQuery(AOwner) {}
     std::function<void(TDataSet*)> withPost, withDelete;
+    // Inside the transaction, before anything is written (raises to write
+    // nothing), and once everything is written but not yet committed.
+    std::function<void(bool Deleting)> beforeWrite, afterWrite;
+    // After the commit.
+    std::function<void()> committed;
 
 protected:
     void DoBeforePost() override {
@@ -34,13 +40,13 @@ protected:
         }
         TSQLQuery::DoAfterPost();
     }
-    void InternalPost() override { Together(withPost, [this] { TSQLQuery::InternalPost(); }); }
-    void InternalDelete() override { Together(withDelete, [this] { TSQLQuery::InternalDelete(); }); }
+    void InternalPost() override { Together(false, withPost, [this] { TSQLQuery::InternalPost(); }); }
+    void InternalDelete() override { Together(true, withDelete, [this] { TSQLQuery::InternalDelete(); }); }
 
 private:
     bool inserting_ = false;
-    void Together(const std::function<void(TDataSet*)>& Companion, const std::function<void()>& Own) {
-        if (!Companion) {
+    void Together(bool Deleting, const std::function<void(TDataSet*)>& Companion, const std::function<void()>& Own) {
+        if (!Companion && !beforeWrite) {
             Own();
             return;
         }
@@ -48,10 +54,12 @@ private:
         RowsMark mark = MarkRows();
         c->BeginTrans();
         try {
+            if (beforeWrite) beforeWrite(Deleting);
             // The companions first: the row's own write is the last step, so
             // a failure never leaves the dataset's rows ahead of the file.
-            Companion(this);
+            if (Companion) Companion(this);
             Own();
+            if (afterWrite) afterWrite(Deleting);
             c->CommitTrans();
         } catch (...) {
             // Even the commit may fail, after the row's own write.
@@ -59,6 +67,7 @@ private:
             if (c->InTransaction()) c->RollbackTrans();
             throw;
         }
+        if (committed) committed();
     }
 };
 
@@ -191,8 +200,15 @@ RegisterForm::~RegisterForm() {
     qry->BeforePost = nullptr;
     qry->BeforeDelete = nullptr;
     qry->AfterScroll = nullptr;
+    qry->AfterRefresh = nullptr;
     qry->OnPostError = nullptr;
     qry->OnDeleteError = nullptr;
+    auto* q = static_cast<RegisterQuery*>(qry);
+    q->withPost = nullptr;
+    q->withDelete = nullptr;
+    q->beforeWrite = nullptr;
+    q->afterWrite = nullptr;
+    q->committed = nullptr;
     if (dsMain != nullptr) dsMain->OnStateChange = nullptr;
 }
 
@@ -317,6 +333,49 @@ void RegisterForm::WriteWithRow(std::function<void(TDataSet*)> OnPost, std::func
     auto* q = static_cast<RegisterQuery*>(qry);
     q->withPost = std::move(OnPost);
     q->withDelete = std::move(OnDelete);
+}
+
+void RegisterForm::GuardChildRows(const std::string& StoredSql, std::function<void()> Show) {
+    childSql_ = StoredSql;
+    // A refused save or delete reads the row again: its rows follow.
+    qry->AfterRefresh = [Show](TDataSet*) { Show(); };
+    auto* q = static_cast<RegisterQuery*>(qry);
+    q->beforeWrite = [this](bool Deleting) {
+        // A new row has no rows of its own yet: a key another user took
+        // meanwhile is refused as a duplicate.
+        if (!Deleting && qry->State() != dsEdit) return;
+        if (!childKey_.IsEmpty() && ReadChildRows(childKey_) != childRows_) throw sqlite::ERowChanged();
+    };
+    q->afterWrite = [this](bool Deleting) {
+        writtenKey_ = Deleting ? Variant() : qry->FieldByName(keyColumn_)->Value();
+        writtenRows_ = Deleting ? ChildRowSet() : ReadChildRows(writtenKey_);
+    };
+    q->committed = [this] {
+        childKey_ = writtenKey_;
+        childRows_ = std::move(writtenRows_);
+    };
+}
+
+void RegisterForm::NoteChildRows() {
+    if (childSql_.empty()) return;
+    // Read before the form reads them to show them: a change slipping in
+    // between makes the save refuse, never pass unseen.
+    const bool stored = qry->Active() && !qry->IsEmpty() && qry->State() == dsBrowse;
+    childKey_ = stored ? qry->FieldByName(keyColumn_)->Value() : Variant();
+    childRows_ = stored ? ReadChildRows(childKey_) : ChildRowSet();
+}
+
+RegisterForm::ChildRowSet RegisterForm::ReadChildRows(const Variant& Key) const {
+    TParameter key(nullptr, "key");
+    key.SetValue(Key);
+    sqlite::Statement st(dmdb->ADOConnection->Database(), childSql_);
+    st.Bind(1, key.ToSQLValue());
+    ChildRowSet rows;
+    while (st.Step()) {
+        std::vector<sqlite::Value>& row = rows.emplace_back();
+        for (int c = 0; c < st.ColumnCount(); ++c) row.push_back(st.ColumnValue(c));
+    }
+    return rows;
 }
 
 bool RegisterForm::Missing(const TPanel* Panel) { return Panel->Caption() == "?"; }

@@ -169,6 +169,14 @@ protected:
     // transaction as the row, so a failure of either leaves both as they
     // were (the row stays in edit, or is not deleted).
     void WriteWithRow(std::function<void(TDataSet*)> OnPost, std::function<void(TDataSet*)> OnDelete);
+    // Those rows as StoredSql reads them (its one parameter is the row's
+    // key; a fixed order) are guarded as the row itself is: the save of a
+    // stored row, or its delete, writes nothing when another user changed
+    // them since the form showed them, and the clerk is told as for the row
+    // (everything is read again: Show fills the grid from the file). The
+    // form calls NoteChildRows just before it reads them to show them.
+    void GuardChildRows(const std::string& StoredSql, std::function<void()> Show);
+    void NoteChildRows();
     // Refuses a delete while CountSql (one parameter, given the current
     // row's key) counts referencing rows: "Existe(m) " + count + Text.
     void AddDeleteRefusal(const std::string& CountSql, const std::string& Text);
@@ -187,6 +195,8 @@ private:
     void AfterInsertDefaults(TDataSet* DataSet);
     // The register's own duplicate message for a key the engine refused.
     std::string DuplicateMessage(const std::vector<std::string>& Columns) const;
+    using ChildRowSet = std::vector<std::vector<sqlite::Value>>;
+    ChildRowSet ReadChildRows(const Variant& Key) const;
 
     std::string table_;
     std::string keyColumn_;
@@ -199,6 +209,11 @@ private:
     std::vector<std::pair<std::string, std::string>> deleteRefusals_;
     std::vector<Lookup> lookups_;
     std::string lastErrors_;
+    std::string childSql_;
+    Variant childKey_;  // empty: no stored row shown
+    ChildRowSet childRows_;
+    Variant writtenKey_;
+    ChildRowSet writtenRows_;
 };
 
 }  // namespace billing::forms

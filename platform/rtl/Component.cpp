@@ -6,6 +6,13 @@
 
 namespace {
 
+std::string IdentKey(const std::string& a) {
+    std::string key = a;
+    for (char& c : key)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    return key;
+}
+
 bool SameIdent(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
@@ -107,9 +114,39 @@ void TComponent::SetComponentIndex(int Value) {
 
 TComponent* TComponent::FindComponent(const std::string& AName) const {
     if (AName.empty()) return nullptr;
-    for (TComponent* c : components_)
-        if (SameIdent(c->name_, AName)) return c;
-    return nullptr;
+    auto it = names_.find(IdentKey(AName));
+    return it == names_.end() ? nullptr : it->second;
+}
+
+void TComponent::IndexName(TComponent* AComponent) {
+    if (AComponent->name_.empty()) return;
+    if (!names_.emplace(IdentKey(AComponent->name_), AComponent).second) ++duplicates_;
+}
+
+void TComponent::UnindexName(TComponent* AComponent) {
+    if (AComponent->name_.empty()) return;
+    const std::string key = IdentKey(AComponent->name_);
+    auto it = names_.find(key);
+    if (it == names_.end() || it->second != AComponent) {
+        if (duplicates_ > 0) --duplicates_;
+        return;
+    }
+    names_.erase(it);
+    if (duplicates_ == 0) return;
+    // Another sibling of the same name now answers for it.
+    for (TComponent* c : components_) {
+        if (c != AComponent && SameIdent(c->name_, AComponent->name_)) {
+            names_.emplace(key, c);
+            --duplicates_;
+            return;
+        }
+    }
+}
+
+void TComponent::ChangeName(const std::string& NewName) {
+    if (owner_ != nullptr) owner_->UnindexName(this);
+    name_ = NewName;
+    if (owner_ != nullptr) owner_->IndexName(this);
 }
 
 void TComponent::InsertComponent(TComponent* AComponent) {
@@ -134,12 +171,16 @@ void TComponent::RemoveComponent(TComponent* AComponent) {
 void TComponent::Insert(TComponent* AComponent) {
     components_.push_back(AComponent);
     AComponent->owner_ = this;
+    IndexName(AComponent);
 }
 
 void TComponent::Remove(TComponent* AComponent) {
     // From the end: owners free their components last first.
     auto it = std::find(components_.rbegin(), components_.rend(), AComponent);
-    if (it != components_.rend()) components_.erase(std::next(it).base());
+    if (it != components_.rend()) {
+        components_.erase(std::next(it).base());
+        UnindexName(AComponent);
+    }
     AComponent->owner_ = nullptr;
 }
 
@@ -196,7 +237,9 @@ void TComponent::RemoveFreeNotification(TComponent* AComponent) {
 }
 
 void TComponent::Notification(TComponent* AComponent, TOperation Operation) {
-    if (Operation == opRemove && AComponent != nullptr) RemoveFreeNotification(AComponent);
+    // Links are kept on both sides: without any, there is none to drop (and
+    // a form of thousands of components closes without looking for them).
+    if (Operation == opRemove && AComponent != nullptr && !freeNotifies_.empty()) RemoveFreeNotification(AComponent);
     // The list may shrink while children react; walk it from the end and
     // clamp the index each time.
     std::size_t i = components_.size();
@@ -215,7 +258,7 @@ void TComponent::SetName(const std::string& NewName) {
         owner_->ValidateRename(this, name_, NewName);
     else
         ValidateRename(nullptr, name_, NewName);
-    name_ = NewName;
+    ChangeName(NewName);
 }
 
 void TComponent::ValidateRename(TComponent* AComponent, const std::string& CurName, const std::string& NewName) {

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/rtl/Object.h"
@@ -154,16 +155,27 @@ protected:
     virtual void ValidateRename(TComponent* AComponent, const std::string& CurName, const std::string& NewName);
     virtual void ValidateInsert(TComponent*) {}
     // Changes the name without validation (the reader sets names it checked).
-    void ChangeName(const std::string& NewName) { name_ = NewName; }
+    void ChangeName(const std::string& NewName);
 
 private:
     void Insert(TComponent* AComponent);
     void Remove(TComponent* AComponent);
+    // The owned components by name, so that finding one, and checking a
+    // new name, does not look at every sibling: a stream of thousands of
+    // components reads in time proportional to its size.
+    void IndexName(TComponent* AComponent);
+    void UnindexName(TComponent* AComponent);
     void NotifyFreeNotifies();
     static void Unlink(TComponent* A, TComponent* B);
 
     TComponent* owner_ = nullptr;
     std::vector<TComponent*> components_;
+    // Key: the name in ASCII upper case. Names compared so are unique among
+    // siblings, but ChangeName may break that: duplicates_ counts the names
+    // the index could not take, and while there are any a removal looks for
+    // another holder of the name it frees.
+    std::unordered_map<std::string, TComponent*> names_;
+    std::size_t duplicates_ = 0;
     std::vector<TComponent*> freeNotifies_;
     std::string name_;
     std::intptr_t tag_ = 0;

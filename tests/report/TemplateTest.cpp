@@ -431,6 +431,63 @@ TEST_F(TemplateTest, ManyClashingNamesReadWithNamesGivenOnceEach) {
     }
 }
 
+// A stream that repeats one name, user name and all, 20,000 times: the
+// first keeps it, the others take their class's next free numbers in
+// stream order, each with its own values, and naming them looks at a
+// number of names proportional to the stream (the bound, per component, is
+// in the test data; naming that looked at every taken name for each new
+// one needs thousands per component here). A few hundred copies first, so
+// that naming that grows faster fails before the big stream is read.
+TEST_F(TemplateTest, TwentyThousandClashingNamesReadInLooksProportionalToTheStream) {
+    auto* probe = new TrpTestLabel(form.get());
+    probe->SetName("lblDup");
+    probe->SetUserName("Dup");
+    probe->SetCaption("c#");
+    probe->SetBand(report->GetBand(btDetail));
+    const std::string text = Saved(ftASCII);
+    const auto at = text.find("    object lblDup: TrpTestLabel\n");
+    ASSERT_NE(at, std::string::npos) << text;
+    const auto end = text.find("\n    end\n", at);
+    ASSERT_NE(end, std::string::npos);
+    const std::string block = text.substr(at, end + 9 - at);
+    const auto mark = block.find("'c#'");
+    ASSERT_NE(mark, std::string::npos) << block;
+    ASSERT_NE(block.find("UserName = 'Dup'"), std::string::npos) << block;
+
+    const std::string budgetText = DataFile("naming-budget.txt");
+    const auto key = budgetText.find("looks-per-component ");
+    ASSERT_NE(key, std::string::npos);
+    const long long perComponent = std::stoll(budgetText.substr(key + 20));
+
+    for (const int count : {300, 20000}) {
+        SCOPED_TRACE(count);
+        std::string many = text.substr(0, at);
+        many.reserve(text.size() + static_cast<std::size_t>(count) * (block.size() + 8));
+        for (int i = 0; i < count; ++i)
+            many += block.substr(0, mark) + "'c" + std::to_string(i) + "'" + block.substr(mark + 4);
+        many += text.substr(end + 9);
+
+        TComponent other(nullptr);
+        auto* target = new TrpReport(&other);
+        target->SetName("rptNotas");
+        const long long before = report::NamesLookedAt();
+        Load(many, target);
+        const long long looked = report::NamesLookedAt() - before;
+        const int owned = other.ComponentCount();
+        ASSERT_GE(owned, count);
+        ASSERT_LE(looked, perComponent * owned) << owned << " components";
+        for (int i : {0, 1, 2, count / 2, count - 1}) {
+            const std::string name = i == 0 ? "lblDup" : "rpTestLabel" + std::to_string(i);
+            auto* l = dynamic_cast<TrpTestLabel*>(other.FindComponent(name));
+            ASSERT_NE(l, nullptr) << name;
+            EXPECT_EQ(l->Caption(), "c" + std::to_string(i)) << name;
+            EXPECT_EQ(l->UserName(), i == 0 ? std::string("Dup") : "Dup" + std::to_string(i)) << name;
+            EXPECT_EQ(l->Band(), target->GetBand(btDetail)) << name;
+        }
+        EXPECT_EQ(other.FindComponent("rpTestLabel" + std::to_string(count)), nullptr);
+    }
+}
+
 TEST_F(TemplateTest, ReadErrorsAskTheRegisteredDialogAndAreFatalWithoutOne) {
     std::string text = Saved(ftASCII);
     const std::string layout = text;

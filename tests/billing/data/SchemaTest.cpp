@@ -1,3 +1,4 @@
+#include "billing/data/LoginDelay.h"
 #include "billing/data/Schema.h"
 #include "billing/data/SchemaUpgrade.h"
 
@@ -37,6 +38,7 @@ std::string MakeVersion15(const testsupport::TempDir& dir) {
     db.Exec("ALTER TABLE opcao ADD COLUMN Impressora_Nota_Fiscal text(50)");
     db.Exec("ALTER TABLE opcao ADD COLUMN Impressora_Bloqueto text(50)");
     db.Exec("DROP TABLE " + std::string(kKeyReservationTable));
+    db.Exec("DROP TABLE " + std::string(kLoginFailureTable));
     db.Exec("ALTER TABLE febraban DROP COLUMN arquivo_logotipo");
     DropItemIndexes(db);
     sqlite::AlterColumnType(db, "conta_corrente", "conta_dv", "text(1)");
@@ -210,6 +212,7 @@ TEST(SchemaUpgrade, FromVersion15ToCurrentInOneRun) {
     EXPECT_EQ(sqlite::MapDeclaredType(ColumnType(db, "programa", "Descricao")).size, kProgramDescriptionSize);
     EXPECT_EQ(sqlite::MapDeclaredType(ColumnType(db, "produto", "Id_Unidade_Medida")).size, 3);
     EXPECT_TRUE(db.TableExists(kKeyReservationTable));
+    EXPECT_TRUE(db.TableExists(kLoginFailureTable));  // log-in failures counted by every instance
     EXPECT_TRUE(HasColumn(db, "febraban", "arquivo_logotipo"));  // the bank-code form keeps the logo there
     EXPECT_EQ(Scalar(db, "select descricao from programa where id_programa = 'Nota225'"),
               "Manutenção Manual (Master)");

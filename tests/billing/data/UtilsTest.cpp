@@ -1,3 +1,4 @@
+#include "billing/data/LoginDelay.h"
 #include "billing/data/Utils.h"
 
 #include "tests/support/TestSupport.h"
@@ -112,4 +113,18 @@ TEST(SpaceReplicate, RunsOfACharacter) {
     EXPECT_EQ(Replicate("ç", 3), "ççç");
     EXPECT_EQ(Replicate("=", 0), "");
     EXPECT_EQ(Replicate("=", -5), "");
+}
+
+// User names: what shows nothing or moves nothing on screen makes a second
+// spelling of a name that looks the same, and is refused; letters of any
+// script, accents, digits and visible signs are not.
+TEST(InvisibleCharacters, NamesThatLookTheSameAreRefusedVisibleOnesTaken) {
+    for (const char* name : {"Ad\u00ADmin", "Ad\u200Bmin", "Adm\u200Cin", "Ad\u200Dmin", "Ad\u2060min",
+                             "\uFEFFAdmin", "Ad\u034Fmin", "Ad\u200Emin", "Ad\u202Emin", "Adm\x01in", "Ad\x7Fmin",
+                             "Ad\u0085min", "Ad\u00A0min", "Ad\u3000min", "Ad\uE000min", "Admin\uFE0F",
+                             "Ad\U000E0041min", "Ad\u115Fmin", "Ad\u180Emin", "Ad\u2028min", "Ad\tmin",
+                             "Ad\xE9min"})
+        EXPECT_TRUE(billing::data::HasInvisibleCharacter(name)) << testing::PrintToString(std::string(name));
+    for (const char* name : {"Admin", "José da Silva", "ação", "O'Brien", "Ana-Maria", "Zoë", "日本", "user_01", ""})
+        EXPECT_FALSE(billing::data::HasInvisibleCharacter(name)) << name;
 }

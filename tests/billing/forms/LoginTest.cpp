@@ -377,3 +377,66 @@ TEST_F(Login, AnIniInAReadOnlyFolderIsToldOnceAndTheLoginGoesOn) {
     EXPECT_EQ(dmdb->Get_Var("nome_banco_dados"), other);
     dmdb->CanWrite = nullptr;
 }
+
+// Guessing counts per user as the register finds the name, in the database:
+// spellings the database takes for one user share one count, a name with an
+// invisible or control character is refused before anything is looked at
+// or counted, and a new start of the program (nothing kept in memory, the
+// file opened again) or another instance on its own connection still waits.
+TEST_F(Login, FailuresCountPerUserAsTheRegisterFindsItAndOutliveTheProcess) {
+    std::int64_t now = 1000000;
+    auto clock = [&now] { return now; };
+    billing::data::LoginDelays().SetClock(clock);
+    const int logged = Count("select count(*) from usuario_log");
+    // What the edit lets through of what may be typed or pasted; the rest
+    // of such characters is in the data module's own test.
+    const std::vector<std::string> hidden = {
+        "Ad\u00ADmin",  // soft hyphen
+        "Ad\u200Bmin",  // zero-width space
+        "Adm\u200Cin",  // zero-width non-joiner
+        "Ad\u200Dmin",  // zero-width joiner
+        "Ad\u2060min",  // word joiner
+    };
+    for (const std::string& name : hidden) {
+        SCOPED_TRACE(testing::PrintToString(name));
+        Fill(name, "truve");
+        dialogs.Expect(billing::data::kInvisibleCharacterInName, mrOk, "Atenção");
+        form->btnOkClick(nullptr);
+        EXPECT_EQ(form->ModalResult(), mrNone);
+    }
+    EXPECT_EQ(Count("select count(*) from usuario_log"), logged) << "no name was looked at";
+
+    // Three spellings, one user: the fourth try waits, even with the right
+    // password.
+    for (const char* name : {"ADMIN", "admin", "aDmIn"}) {
+        Fill(name, "errada");
+        dialogs.Expect("A senha está incorreta.", mrOk, "Atenção");
+        form->btnOkClick(nullptr);
+    }
+    Fill("Admin", "truve");
+    dialogs.Expect("Aguarde 1 segundo", mrOk, "Atenção");
+    form->btnOkClick(nullptr);
+    EXPECT_EQ(form->ModalResult(), mrNone);
+    EXPECT_EQ(Count("select count(*) from usuario_log where id_usuario = 'Admin' and descricao = "
+                    "'Tentativa de Login com senha incorreta'"),
+              3);
+
+    // A new start: nothing in memory, the file opened again.
+    billing::data::LoginDelays() = billing::data::LoginDelay(clock);
+    form = std::make_unique<TfrmNota220>(nullptr);
+    form->FormShow(form.get());
+    Fill("admin", "truve");
+    dialogs.Expect("Aguarde 1 segundo", mrOk, "Atenção");
+    form->btnOkClick(nullptr);
+    EXPECT_EQ(form->ModalResult(), mrNone);
+    // Another instance, on its own connection, sees the same wait.
+    {
+        sqlite::Database other(database);
+        EXPECT_EQ(billing::data::LoginDelay(clock).Remaining(other, billing::data::LoginKey("admin", "Admin")), 1000);
+    }
+
+    now += 1000;
+    Fill("admin", "truve");
+    form->btnOkClick(nullptr);
+    EXPECT_EQ(form->ModalResult(), mrOk);
+}

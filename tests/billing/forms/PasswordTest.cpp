@@ -188,3 +188,36 @@ TEST_F(Passwords, ThePromptInsistsOnAText) {
     prompt.Button1Click(nullptr);
     EXPECT_EQ(prompt.ModalResult(), mrOk);
 }
+
+// Guessing at the lock screen is slowed down and logged as at the log-in,
+// on the same count: three wrong passwords are free and logged, the next
+// try waits with a box that says how long (even the right password), the
+// log-in of that user waits too, and once the delay is over the right
+// password unlocks and is logged.
+TEST_F(Passwords, TheLockDelaysAndLogsWrongPasswordsOnTheLoginsCount) {
+    std::int64_t now = 5000000;
+    billing::data::LoginDelays().SetClock([&now] { return now; });
+    TfrmNota224 lock(nullptr);
+    lock.FormShow(&lock);
+    for (int i = 0; i < 3; ++i) {
+        lock.edtSenha->SetText("errada");
+        EXPECT_THROW(lock.Button1Click(nullptr), EAbort);  // no box
+    }
+    EXPECT_EQ(Count("select count(*) from usuario_log where id_usuario = 'ana' and id_programa = 'NOTA224' and "
+                    "descricao = 'Tentativa de desbloqueio com senha incorreta'"),
+              3);
+    lock.edtSenha->SetText("VELHA");
+    dialogs.Expect("Aguarde 1 segundo", mrOk, "Atenção");
+    EXPECT_THROW(lock.Button1Click(nullptr), EAbort);
+    EXPECT_EQ(lock.ModalResult(), mrNone);
+    EXPECT_FALSE(LoginAccepts("ana", "velha"));
+
+    now += 1000;
+    lock.edtSenha->SetText("VELHA");
+    lock.Button1Click(nullptr);
+    EXPECT_EQ(lock.ModalResult(), mrOk);
+    EXPECT_EQ(Count("select count(*) from usuario_log where id_usuario = 'ana' and id_programa = 'NOTA224' and "
+                    "descricao = 'Usuário desbloqueou o Aplicativo'"),
+              1);
+    EXPECT_TRUE(LoginAccepts("ana", "velha")) << "the count was cleared";
+}

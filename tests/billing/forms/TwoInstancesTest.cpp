@@ -2,10 +2,13 @@
 // a second connection to the same file, writing what its own save would.
 // A save never overwrites or mixes with a row the other saved since it was
 // read, and a number the other took first is refused in Portuguese.
+#include <cmath>
 #include <functional>
 
 #include "billing/forms/Nota102.h"
 #include "billing/forms/Nota103.h"
+#include "billing/forms/Nota108.h"
+#include "billing/forms/Nota111.h"
 #include "billing/forms/RecordRow.h"
 #include "tests/billing/forms/DocumentFixture.h"
 #include "tests/billing/forms/RegisterFixture.h"
@@ -27,6 +30,13 @@ protected:
     TSQLConnection other;
 };
 
+// What the other instance does to the rows a register keeps beside its own
+// (a user's rights, a term's installments) while this one edits the row.
+struct ChildCase {
+    const char* name;
+    std::vector<std::string> there;
+};
+
 template <typename Form>
 class TwoInstancesOf : public billtest::RegisterSession<Form> {
 protected:
@@ -38,10 +48,45 @@ protected:
         other.Close();
         billtest::RegisterSession<Form>::TearDown();
     }
+    // The save refuses, writes nothing, and the screen then shows the
+    // file's row and rows; saved again from there, the change goes through
+    // and keeps theirs. Stored(): the child rows of the edited row as one
+    // text, from the file; Shown(): the same from the form's grid.
+    void ChildRowsOfTheOtherInstanceStay(const std::vector<ChildCase>& Cases, const std::string& Table,
+                                         const std::string& NameField, const std::function<std::string()>& Stored,
+                                         const std::function<std::string()>& Shown) {
+        int round = 0;
+        for (const ChildCase& k : Cases) {
+            SCOPED_TRACE(k.name);
+            const std::string before = this->F(NameField)->AsString();
+            this->form->btnEdit->Click();
+            this->Set(NameField, "Nome " + std::to_string(++round));
+            for (const std::string& sql : k.there) other.Execute(sql);
+            const std::string theirs = Stored();
+
+            this->dialogs.Expect(kChangedByAnotherUser, mrOk, "Atenção");
+            EXPECT_THROW(this->form->btnSave->Click(), EAbort);
+            EXPECT_EQ(this->form->qry->State(), dsBrowse);
+            EXPECT_EQ(Stored(), theirs) << "their rows are not replaced";
+            EXPECT_EQ(Shown(), theirs) << "the grid shows the file's rows";
+            EXPECT_EQ(this->F(NameField)->AsString(), before);
+            EXPECT_EQ(this->Count("select count(*) from " + Table + " where " + NameField + " = '" + before + "'"), 1);
+
+            const std::string again = "Nome " + std::to_string(round) + "b";
+            this->form->btnEdit->Click();
+            this->Set(NameField, again);
+            this->form->btnSave->Click();
+            EXPECT_EQ(this->form->qry->State(), dsBrowse);
+            EXPECT_EQ(this->Count("select count(*) from " + Table + " where " + NameField + " = '" + again + "'"), 1);
+            EXPECT_EQ(Stored(), theirs);
+        }
+    }
     TSQLConnection other;
 };
 using TwoRegisterInstances = TwoInstancesOf<TfrmNota103>;
 using TwoSellerInstances = TwoInstancesOf<TfrmNota102>;
+using TwoUserInstances = TwoInstancesOf<TfrmNota111>;
+using TwoTermInstances = TwoInstancesOf<TfrmNota108>;
 
 }  // namespace
 
@@ -168,4 +213,172 @@ TEST_F(TwoSellerInstances, ACodeTheOtherInstanceSavedBetweenTheCheckAndTheInsert
     EXPECT_EQ(form->qry->State(), dsInsert);
     EXPECT_EQ(Scalar("select nome from vendedor where id_vendedor = " + std::to_string(code)), "Outro");
     form->qry->BeforePost = checks;
+}
+
+TEST_F(TwoUserInstances, ARightTheOtherInstanceRevokedOrGrantedIsNotUndoneByThisSave) {
+    AddUser("carla", "x");
+    Grant("carla", "NOTA100");
+    Grant("carla", "NOTA101");
+    AddUser("davi", "y");
+    Grant("davi", "NOTA100");
+    Open();
+    ASSERT_TRUE(form->qry->Locate("Id_Usuario", "carla", {}));
+    auto stored = [this] {
+        return Scalar("select group_concat(id_programa, ' ') from (select id_programa from usuario_programa "
+                      "where id_usuario = 'carla' order by id_programa)");
+    };
+    auto shown = [this] {
+        std::string s;
+        for (form->tbTemp->First(); !form->tbTemp->Eof(); form->tbTemp->Next())
+            if (form->tbTemp->FieldByName("Permitido")->AsString() == "Sim")
+                s += (s.empty() ? "" : " ") + form->tbTemp->FieldByName("Id_programa")->AsString();
+        return s;
+    };
+    ChildRowsOfTheOtherInstanceStay(
+        {{"a right revoked", {"delete from usuario_programa where id_usuario = 'carla' and id_programa = 'NOTA101'"}},
+         {"a right granted", {"insert into usuario_programa(id_usuario, id_programa) values('carla', 'NOTA114')"}},
+         {"all rewritten alike but one",
+          {"delete from usuario_programa where id_usuario = 'carla'",
+           "insert into usuario_programa(id_usuario, id_programa) values('carla', 'NOTA100')",
+           "insert into usuario_programa(id_usuario, id_programa) values('carla', 'NOTA102')"}}},
+        "usuario", "Nome", stored, shown);
+
+    // Another user's rights changing stops nothing.
+    form->btnEdit->Click();
+    Set("Nome", "Carla Dias");
+    other.Execute("delete from usuario_programa where id_usuario = 'davi'");
+    form->btnSave->Click();
+    EXPECT_EQ(Scalar("select nome from usuario where id_usuario = 'carla'"), "Carla Dias");
+    EXPECT_EQ(stored(), "NOTA100 NOTA102");
+}
+
+TEST_F(TwoTermInstances, AnInstallmentTheOtherInstanceChangedIsNotUndoneByThisSaveOrDelete) {
+    for (const char* sql : {"insert into condicao_pagamento(id_condicao_pagamento, descricao) values(4, 'À vista')",
+                            "insert into condicao_pagamento_parcela values(3, 30, 50)",
+                            "insert into condicao_pagamento_parcela values(3, 60, 50)",
+                            "insert into condicao_pagamento_parcela values(4, 0, 100)"})
+        dmdb->ADOConnection->Execute(sql);
+    Open();
+    ASSERT_TRUE(form->qry->Locate("id_condicao_pagamento", 3, {}));
+    auto stored = [this] {
+        // Shares in thousandths: the text of a share hides a change by a hair.
+        return Scalar("select group_concat(p, ' ') from (select prazo_dias || ':' || cast(round(percentual * 1000) "
+                      "as integer) as p from condicao_pagamento_parcela where id_condicao_pagamento = 3 "
+                      "order by prazo_dias, percentual)");
+    };
+    auto shown = [this] {
+        std::string s;
+        for (const billing::forms::Installment& r : form->Parcelas())
+            s += (s.empty() ? "" : " ") + std::to_string(r.prazo_dias) + ":" +
+                 std::to_string(std::llround(r.percentual * 1000));
+        return s;
+    };
+    ChildRowsOfTheOtherInstanceStay(
+        {{"shares changed",
+          {"update condicao_pagamento_parcela set percentual = 40 where id_condicao_pagamento = 3 and prazo_dias = 30",
+           "update condicao_pagamento_parcela set percentual = 60 where id_condicao_pagamento = 3 and prazo_dias = 60"}},
+         {"an installment added",
+          {"update condicao_pagamento_parcela set percentual = 30 where id_condicao_pagamento = 3 and prazo_dias = 60",
+           "insert into condicao_pagamento_parcela values(3, 90, 30)"}},
+         // The same installments written again by a share that moved by less than a cent.
+         {"a share moved by a hair",
+          {"update condicao_pagamento_parcela set percentual = 30.000000000000004 where id_condicao_pagamento = 3 "
+           "and prazo_dias = 90"}}},
+        "condicao_pagamento", "descricao", stored, shown);
+
+    // A delete over installments the other changed deletes nothing.
+    other.Execute("delete from condicao_pagamento_parcela where id_condicao_pagamento = 3 and prazo_dias = 90");
+    other.Execute("update condicao_pagamento_parcela set percentual = 60 where id_condicao_pagamento = 3 and "
+                  "prazo_dias = 60");
+    dialogs.Expect(kChangedByAnotherUser, mrOk, "Atenção");
+    EXPECT_THROW(form->qry->Delete(), EAbort);
+    EXPECT_EQ(stored(), "30:40000 60:60000");
+    EXPECT_EQ(Count("select count(*) from condicao_pagamento where id_condicao_pagamento = 3"), 1);
+
+    // Another term's installments changing stops nothing.
+    form->btnEdit->Click();
+    Set("descricao", "30/60");
+    other.Execute("update condicao_pagamento_parcela set prazo_dias = 1 where id_condicao_pagamento = 4");
+    form->btnSave->Click();
+    EXPECT_EQ(Scalar("select descricao from condicao_pagamento where id_condicao_pagamento = 3"), "30/60");
+    EXPECT_EQ(stored(), "30:40000 60:60000");
+}
+
+// The series' counter only ever rises: numbers the other instance saved
+// meanwhile are never handed out again, whatever number this save had. A
+// number the other took first is refused with a box that says how to take
+// the next, and the next one saves.
+TEST_F(TwoInvoiceInstances, TheSeriesCounterNeverGoesBackAndATakenNumberSaysHowToTakeTheNext) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> there;  // while this instance types its invoice 57
+        int counter;                     // the series' counter after this save
+    };
+    const std::vector<Case> cases = {
+        {"nothing there", {}, 58},
+        {"higher numbers saved there",
+         {"insert into nota_fiscal (id_nota_fiscal, id_serie_documento, id_cliente) values (58, 1, '0000043')",
+          "insert into nota_fiscal (id_nota_fiscal, id_serie_documento, id_cliente) values (59, 1, '0000043')",
+          "update serie_documento set proximo_numero = 60 where id_serie_documento = 1"},
+         60},
+        {"the counter set back by hand there",
+         {"update serie_documento set proximo_numero = 3 where id_serie_documento = 1"}, 58},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        Exec("delete from nota_fiscal_item");
+        Exec("delete from nota_fiscal");
+        Exec("update serie_documento set proximo_numero = 57 where id_serie_documento = 1");
+        DocumentCore* core = Invoices();
+        core->Header()->Insert();
+        ASSERT_EQ(core->Field("Id_Nota_Fiscal")->AsInteger(), 57);
+        AddItem(core, 1, "1", 10);
+        for (const std::string& sql : k.there) other.Execute(sql);
+        SaveInvoice(core);
+        EXPECT_EQ(Scalar("select proximo_numero from serie_documento where id_serie_documento = 1"),
+                  std::to_string(k.counter));
+        // The next invoice takes the counter and saves.
+        core->Header()->Insert();
+        EXPECT_EQ(core->Field("Id_Nota_Fiscal")->AsInteger(), k.counter);
+        AddItem(core, 2, "1", 10);
+        SaveInvoice(core);
+        EXPECT_EQ(Count("select count(*) from nota_fiscal where id_nota_fiscal = " + std::to_string(k.counter)), 1);
+        delete core;
+    }
+
+    // The other instance saves the number this one took: the box says how
+    // to take the next, and doing so saves with the items kept.
+    DocumentCore* core = Invoices();
+    core->Header()->Insert();
+    const int taken = core->Field("Id_Nota_Fiscal")->AsInteger();
+    AddItem(core, 3, "7", 5);
+    other.Execute("insert into nota_fiscal (id_nota_fiscal, id_serie_documento, id_cliente) values (:pn, 1, "
+                  "'0000043')",
+                  {{"pn", Variant(taken)}});
+    other.Execute("update serie_documento set proximo_numero = :pn where id_serie_documento = 1",
+                  {{"pn", Variant(taken + 1)}});
+    dialogs.Expect("Já existe uma Nota Fiscal com este Número e Série.\r\n\r\nPara tomar o próximo número da série, "
+                   "digite de novo a Série e saia do campo",
+                   mrOk, "Atenção");
+    EXPECT_THROW(core->Header()->Post(), EAbort);
+    EXPECT_TRUE(core->Inserting());
+    core->NextNumber();  // leaving the series edit
+    EXPECT_EQ(core->Field("Id_Nota_Fiscal")->AsInteger(), taken + 1);
+    SaveInvoice(core);
+    EXPECT_EQ(Scalar("select cast(quantidade as integer) || 'x' || id_produto from nota_fiscal_item where "
+                     "id_nota_fiscal = " + std::to_string(taken + 1)),
+              "3x00007");
+    EXPECT_EQ(Scalar("select proximo_numero from serie_documento where id_serie_documento = 1"),
+              std::to_string(taken + 2));
+    delete core;
+
+    // The shipping lists' counter the same way.
+    DocumentCore* lists = Lists();
+    lists->Header()->Insert();
+    ASSERT_EQ(lists->Field("Id_Romaneio")->AsInteger(), 120);
+    AddItem(lists, 1, "1", 10);
+    other.Execute("update opcao set numero_proximo_romaneio = 130");
+    lists->Header()->Post();
+    EXPECT_EQ(Scalar("select numero_proximo_romaneio from opcao"), "130");
+    delete lists;
 }
