@@ -135,7 +135,8 @@ TEST(TitleBreaks, EveryColumnCountPrintsAllTheTextWithTheHeaderInItsPlace) {
             for (int n = 1; n <= pageCount; ++n) {
                 // The header's page number inks inside the header's design box.
                 const QImage image = pageink::PdfPicture(file, n, static_cast<int>(kDpi));
-                if (n == 1) pageink::Keep(image, "title-break-" + std::to_string(columns) + (newPage ? "-newpage" : "") + ".png");
+                pageink::Keep(image, "title-break-" + std::to_string(columns) + (newPage ? "-newpage" : "") + "-p" +
+                                         std::to_string(n) + ".png");
                 const auto header = outputtest::CommandsOf(t.Pages(), "PageText");
                 bool onPage = false;
                 for (const auto& h : header) onPage |= h.Page == n;
@@ -207,13 +208,14 @@ TEST(KeptGroups, AGroupRightBelowATallTitleMovesWholeToTheNextPage) {
             for (int k = 1; k <= 10; ++k, y += 10000) expected["K" + std::to_string(g * 10 + k)] = {page, y};
         }
         const std::string file = Pdf(t.Rig, dir, "kept" + std::to_string(titleHeight));
-        ASSERT_EQ(static_cast<int>(t.Rig.Device()->FinalPages().size()), page);
+        const int pages = static_cast<int>(t.Rig.Device()->FinalPages().size());
         std::map<int, QImage> images;
-        for (int n = 1; n <= page; ++n) {
+        for (int n = 1; n <= pages; ++n) {
             images[n] = pageink::PdfPicture(file, n, static_cast<int>(kDpi));
             pageink::Keep(images[n], "kept-below-title-" + std::to_string(titleHeight / 1000) + "-p" +
                                          std::to_string(n) + ".png");
         }
+        ASSERT_EQ(pages, page);
         for (const auto& [key, where] : expected) {
             const auto placed = outputtest::CommandsOf(t.Rig.Device()->FinalPages(), "KeyText");
             // Ink of the key's row on its page, none at that place elsewhere.

@@ -66,15 +66,8 @@ class ListingTotals : public listingtest::Database {
 protected:
     void SetUp() override {
         listingtest::Database::SetUp();
-        previous_ = FormatSettings;
-        FormatSettings.DecimalSeparator = ',';
-        FormatSettings.ThousandSeparator = '.';
         Product("P1", "101001001", "Parafuso");
         Product("P2", "201000000", "Tinta");
-    }
-    void TearDown() override {
-        FormatSettings = previous_;
-        listingtest::Database::TearDown();
     }
 
     // Count invoices of one day, one in ten of random cents up to
@@ -118,7 +111,7 @@ protected:
 
     std::int64_t totalCents_ = 0, icmsCents_ = 0, grams_ = 0;
     std::map<std::string, std::int64_t> groupCents_;
-    TFormatSettings previous_;
+    listingtest::BrazilianNumbers numbers_;
 };
 
 TEST_F(ListingTotals, EveryTotalOfAHundredThousandInvoicesIsExactToTheCent) {
