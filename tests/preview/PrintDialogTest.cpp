@@ -255,7 +255,7 @@ TEST_F(PrintDialog, WithoutAPrinterTheDialogChoosesWhatCanPrintOrSaysNoneIsInsta
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string("file ") + (c.file ? "allowed" : "not allowed") + ", archive " +
                      (c.archive ? "allowed" : "not allowed"));
-        for (const std::string setup : {std::string("Default"), std::string("Screen"), std::string()}) {
+        for (const std::string& setup : {std::string("Default"), std::string("Screen"), std::string()}) {
             dialog_.AllowPrintToFile = c.file;
             dialog_.AllowPrintToArchive = c.archive;
             dialog_.PrintToFile = dialog_.PrintToArchive = false;
@@ -277,7 +277,9 @@ TEST_F(PrintDialog, WithoutAPrinterTheDialogChoosesWhatCanPrintOrSaysNoneIsInsta
             }));
             EXPECT_EQ(dialog_.PrintToFile, c.fileChosen);
             EXPECT_EQ(dialog_.PrintToArchive, c.archiveChosen);
-            if (c.fileChosen) EXPECT_EQ(dialog_.DeviceType(), (*dialog_.FileDeviceNames())[0]);
+            if (c.fileChosen) {
+                EXPECT_EQ(dialog_.DeviceType(), (*dialog_.FileDeviceNames())[0]);
+            }
         } else {
             boxes.Expect("Nenhuma impressora está instalada.", mrOk);
             EXPECT_FALSE(Run([](TrpPrintDialogForm*) {}));

@@ -228,7 +228,9 @@ TEST(KeptGroups, AGroupRightBelowATallTitleMovesWholeToTheNextPage) {
                         dynamic_cast<TrpDrawText*>(p.Command)->Text() == key)
                         drawn = true;
                 EXPECT_EQ(drawn, here) << key << " on page " << n;
-                if (here) EXPECT_GT(InkCount(images[n], row), 5) << key << " on page " << n;
+                if (here) {
+                    EXPECT_GT(InkCount(images[n], row), 5) << key << " on page " << n;
+                }
             }
         }
     }
