@@ -89,6 +89,16 @@ struct TitleBreak {
         auto* key = Text<TrpDBText>(Rig, r->DetailBand(), "KeyText", 1000, 500, 30000);
         key->SetDataPipeline(Data.Pipeline());
         key->SetDataField("Key");
+        // Groups of ten keys: whole groups went missing with the text.
+        auto* group = new TrpGroup(Rig.Owner());
+        group->SetName("KeyGroup");
+        group->SetReport(r);
+        group->SetDataPipeline(Data.Pipeline());
+        group->SetBreakName("Group");
+        group->HeaderBand()->SetmmHeight(6000);
+        auto* name = Text<TrpDBText>(Rig, group->HeaderBand(), "GroupText", 0, 500, 30000);
+        name->SetDataPipeline(Data.Pipeline());
+        name->SetDataField("Group");
         Rig.Print();
     }
 
@@ -130,6 +140,7 @@ TEST(TitleBreaks, EveryColumnCountPrintsAllTheTextWithTheHeaderInItsPlace) {
             const std::string text = pageink::PdfText(file);
             const int pageCount = static_cast<int>(t.Pages().size());
             for (int k = 1; k <= 120; ++k) EXPECT_EQ(Occurrences(text, "K" + std::to_string(k)), 1) << "K" << k;
+            for (int g = 0; g < 12; ++g) EXPECT_GE(Occurrences(text, "G" + std::to_string(g)), 1) << "G" << g;
             EXPECT_EQ(Occurrences(text, "Antes da quebra"), 1);
             EXPECT_EQ(Occurrences(text, "Depois da quebra"), newPage ? 0 : 1);
             for (int n = 1; n <= pageCount; ++n) {
