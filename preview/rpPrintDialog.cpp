@@ -54,6 +54,8 @@ int ParseCopies(const std::string& Text) {
 
 void Warn(const std::string& Text) { MessageDlg(Text, mtWarning, {mbOK}); }
 
+constexpr const char* kNoPrinter = "Nenhuma impressora está instalada.";
+
 }  // namespace
 
 TClass TrpPrintDialog::StaticClassType() {
@@ -87,16 +89,27 @@ bool TrpPrintDialog::BackgroundAllowed() const {
 void TrpPrintDialog::Init() {
     TrpPrinterList* printers = GetPrinterList();
     printerNames_->Clear();
-    printers->GetPrinterNames(printerNames_.get());
+    // Only what prints is offered: the screen's pseudo printer only
+    // measures pages, and "Default" is that same screen while no printer
+    // is the default.
+    const std::string defaultName = printers->DefaultPrinterName();
+    const bool noDefault = SameText(defaultName, "Screen");
+    TStringList names;
+    printers->GetPrinterNames(&names);
+    for (int i = 0; i < names.Count(); ++i)
+        if (!SameText(names[i], "Screen") && !(noDefault && SameText(names[i], "Default"))) printerNames_->Add(names[i]);
     PrinterName = PrinterSetup()->PrinterName();
-    if (PrinterName.empty() || SameText(PrinterName, "Default")) PrinterName = printers->DefaultPrinterName();
+    if (PrinterName.empty() || SameText(PrinterName, "Default")) PrinterName = defaultName;
     shownPrinterName_ = PrinterName;
     if (printerNames_->Count() > 0 && printerNames_->IndexOf(PrinterName) < 0) {
         // A printer that is not there (the printer device then stands in
         // the screen for it) is not offered: the report's own printer is, or
-        // the default one. Offered in its place, it is taken on OK.
+        // the default one, or the first installed. Offered in its place, it
+        // is taken on OK.
         const std::string own = Report() != nullptr ? Report()->PrinterSetup()->PrinterName() : std::string();
-        PrinterName = printerNames_->IndexOf(own) >= 0 ? own : printers->DefaultPrinterName();
+        PrinterName = printerNames_->IndexOf(own) >= 0            ? own
+                      : printerNames_->IndexOf(defaultName) >= 0 ? defaultName
+                                                                 : (*printerNames_)[0];
         shownPrinterName_ = PrinterSetup()->PrinterName();
     }
 
@@ -116,6 +129,13 @@ void TrpPrintDialog::Init() {
     PrintToFile = AllowPrintToFile && currentIsFile;
     PrintToArchive = AllowPrintToArchive && currentIsArchive;
     FileDeviceType = currentIsFile ? DeviceType() : (fileDeviceNames_->Count() > 0 ? (*fileDeviceNames_)[0] : "");
+    if (NoPrinter() && !PrintToFile && !PrintToArchive) {
+        // Without a printer the output that can be written is chosen.
+        if (AllowPrintToFile && fileDeviceNames_->Count() > 0)
+            PrintToFile = true;
+        else if (AllowPrintToArchive)
+            PrintToArchive = true;
+    }
 
     switch (PageRequest()->PageSetting()) {
         case psSinglePage: Range = prgCurrentPage; break;
@@ -148,6 +168,12 @@ bool TrpPrintDialog::Accept() {
     }
     const bool toFile = AllowPrintToFile && PrintToFile;
     const bool toArchive = AllowPrintToArchive && PrintToArchive && !toFile;
+    if (!toFile && !toArchive && NoPrinter()) {
+        Warn(AllowPrintToFile || AllowPrintToArchive
+                 ? std::string(kNoPrinter) + " Marque a impressão para arquivo para gravar o relatório."
+                 : std::string(kNoPrinter) + " Instale uma impressora para imprimir o relatório.");
+        return false;
+    }
     if ((toFile && Trim(TextFileName).empty()) || (toArchive && Trim(ArchiveFileName).empty())) {
         Warn(rpCaption(txNoFileName, "Informe o nome do arquivo."));
         return false;
@@ -202,6 +228,9 @@ TrpPrintDialogForm::TrpPrintDialogForm(TComponent* AOwner, TrpPrintDialog* Dialo
     PrinterLabel = Place<TLabel>(PrinterBox, this, 12, 26, 60, 20);
     Printers = Place<TComboBox>(PrinterBox, this, 80, 22, 360, 24);
     Printers->SetStyle(csDropDownList);
+    NoPrinter = Place<TLabel>(PrinterBox, this, 80, 26, 360, 20);
+    NoPrinter->SetCaption(kNoPrinter);
+    NoPrinter->SetVisible(false);
 
     RangeBox = Place<TGroupBox>(this, this, 8, 74, 292, 190);
     AllPages = Place<TRadioButton>(RangeBox, this, 12, 24, 260, 20);
@@ -294,6 +323,8 @@ void TrpPrintDialogForm::LoadChoices() {
     TrpPrintDialog& d = *dialog_;
     Printers->Items()->Assign(*d.PrinterNames());
     Printers->SetItemIndex(d.PrinterNames()->IndexOf(d.PrinterName));
+    Printers->SetVisible(!d.NoPrinter());
+    NoPrinter->SetVisible(d.NoPrinter());
     AllPages->SetChecked(d.Range == prgAll);
     CurrentPage->SetChecked(d.Range == prgCurrentPage);
     Pages->SetChecked(d.Range == prgPages);

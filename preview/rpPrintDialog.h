@@ -41,6 +41,8 @@ public:
 
     // --- The choices ---
     TStrings* PrinterNames() const { return printerNames_.get(); }
+    // No printer is installed: only a file or an archive can be written.
+    bool NoPrinter() const { return printerNames_->Count() == 0; }
     std::string PrinterName;
     TrpPrintRange Range = prgAll;
     std::string PageText;
@@ -56,7 +58,7 @@ public:
 
     // Checks the choices and writes them where the producer reads them.
     // False, with a warning shown, when they cannot be printed (no page
-    // named, no copies, no file name).
+    // named, no copies, no file name, nothing that can print).
     bool Accept();
 
     TrpPrintDialogForm* Form() const { return form_.get(); }
@@ -80,6 +82,8 @@ public:
     TGroupBox* PrinterBox;
     TLabel* PrinterLabel;
     TComboBox* Printers;
+    // Stands in the printers' place when none is installed.
+    TLabel* NoPrinter;
     TGroupBox* RangeBox;
     TRadioButton* AllPages;
     TRadioButton* CurrentPage;

@@ -784,6 +784,8 @@ void TrpEngine::GeneratePage() {
     bodyStarted_ = false;
     detailPrintedOnPage_ = false;
     footerPrintedOnPage_ = false;
+    titleOnPage_ = false;
+    columnsOpen_ = false;
     SetKeepTogetherGroup(nullptr);
     bandsOnPage_ = 0;
     if (!sections_[secDetail].empty()) sections_[secDetail].front()->SetCount(0);
@@ -909,6 +911,7 @@ bool TrpEngine::GenerateSection(int Section, int From, int To) {
             Section != secColumnFooter && !heldApart)
             SetBodyStarted(true);
         if (Section == secGroupFooters && band->SpaceUsed() >= 1) footerPrintedOnPage_ = true;
+        if (Section == secTitle && band->SpaceUsed() >= 1) titleOnPage_ = true;
         spaceUsed_ = std::max(spaceUsed_, printPosition_);
         if (band->OutOfSpace()) {
             full = true;
@@ -923,7 +926,9 @@ bool TrpEngine::GenerateSection(int Section, int From, int To) {
         SetBandState(BandState() - TrpEngineSections{TrpEngineSection::Title, TrpEngineSection::PageHeader,
                                                      TrpEngineSection::ColumnHeader});
     if (full && !BandState().Contains(TrpEngineSection::PageFooter) && !columnBand_) {
-        if (topToBottom_)
+        // The page's top (its style, title and header) spans the columns:
+        // a break there ends the page, never a column not yet begun.
+        if (topToBottom_ && Section >= secColumnHeader)
             EndColumn();
         else
             EndPage();
@@ -949,7 +954,7 @@ void TrpEngine::EndPage() {
         reAdvancePending_ = true;
     }
     // The columns close at the page's foot; the page footer spans the page.
-    if (topToBottom_ && !GetColumnFooterPrinted(column_)) GenerateColumnFooter(column_);
+    if (topToBottom_ && columnsOpen_ && !GetColumnFooterPrinted(column_)) GenerateColumnFooter(column_);
     if (leftToRight_ && detailPrintedOnPage_)
         for (int c = 0; c < columnCount_ && !Halted(); ++c)
             if (!GetColumnFooterPrinted(c)) GenerateColumnFooter(c);
@@ -1254,6 +1259,7 @@ bool TrpEngine::StartColumn(int Column) {
     // used.
     if (Report()->StoredColumnPositions()->Count() == 0 && left + ColumnWidth() > pageRight) return false;
     column_ = Column;
+    columnsOpen_ = true;
     printLeft_ = left;
     printPosition_ = columnTop_;
     printRight_ = pageRight;

@@ -162,8 +162,8 @@ public:
     // groups together exactly as the whole run did.
     void SetKeepTogetherGroup(TrpGroup* Value);
     // Whether moving a group to the next page could help it: the body of
-    // this page already holds something else.
-    bool KeepTogetherQuery() const { return bodyStarted_; }
+    // this page, or the title above it, already holds something else.
+    bool KeepTogetherQuery() const { return bodyStarted_ || titleOnPage_; }
     // A record or a group footer stands on this page: a group that starts
     // now may be sent to a new page. On a page holding neither, a new page
     // would give it no more room.
@@ -354,6 +354,11 @@ private:
     bool topToBottom_ = false;
     bool leftToRight_ = false;
     bool columnEnded_ = false;
+    // Down the page: a column has begun on this page (a page that ends in
+    // its title has none, so no column footer either).
+    bool columnsOpen_ = false;
+    // A title printed on this page: what follows it may move to the next.
+    bool titleOnPage_ = false;
     bool columnBand_ = false;
     int32_t columnTop_ = 0;
     std::vector<bool> columnHeaderPrinted_;

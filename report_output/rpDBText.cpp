@@ -14,6 +14,7 @@
 #include "report/rpMainReport.h"
 #include "report/rpPipeline.h"
 #include "report_output/rpTextLook.h"
+#include "report_output/rpExactTotal.h"
 #include "report/rpRTTI.h"
 #include "report/rpReport.h"
 #include "report/rpSubReport.h"
@@ -497,6 +498,7 @@ double TrpDBCalc::FieldValueAsNumber() {
 
 void TrpDBCalc::Compute() {
     previousValue_ = value_;
+    previousCount_ = valueCount_;
     previousDivisor_ = divisor_;
     TrpDataPipeline* pipeline = GetDataPipeline();
     const bool noRecords = pipeline != nullptr && pipeline->Bof() && pipeline->Eof();
@@ -510,7 +512,7 @@ void TrpDBCalc::Compute() {
         switch (dbCalcType_) {
             case dcCount: value_ = divisor_; break;
             case dcSum:
-            case dcAverage: value_ += x; break;
+            case dcAverage: value_ = rptotal::Add(valueCount_, value_, x); break;
             case dcMinimum: value_ = ResetOnCompute() || x < value_ ? x : value_; break;
             case dcMaximum: value_ = ResetOnCompute() || x > value_ ? x : value_; break;
         }
@@ -522,6 +524,7 @@ void TrpDBCalc::Compute() {
     if (lookAheadList_ && LookAheadActive() && engine != nullptr && !engine->SecondPass())
         lookAheadList_->SetValue(GetLookAheadKey(), LookAheadTraversalCount(), GetText());
     savedValue_ = value_;
+    savedCount_ = valueCount_;
     savedDivisor_ = divisor_;
 }
 
@@ -529,6 +532,7 @@ void TrpDBCalc::Reset() {
     TrpDBText::Reset();
     carryPending_ = false;
     value_ = divisor_ = previousValue_ = previousDivisor_ = savedValue_ = savedDivisor_ = 0;
+    valueCount_ = previousCount_ = savedCount_ = 0;
     if (stateSaved_ && (dynamic_cast<TrpFooterBand*>(Band()) != nullptr ||
                         dynamic_cast<TrpColumnFooterBand*>(Band()) != nullptr)) {
         stateSaved_ = false;
@@ -540,6 +544,8 @@ void TrpDBCalc::Init() {
     TrpDBText::Init();
     carryPending_ = false;
     value_ = divisor_ = previousValue_ = previousDivisor_ = savedValue_ = savedDivisor_ = 0;
+    valueCount_ = previousCount_ = savedCount_ = 0;
+    savedCounts_.clear();
     if (dynamic_cast<TrpFooterBand*>(Band()) != nullptr)
         EventSet().set(rpevNoRoomForDynamicBand);
     else
@@ -559,8 +565,10 @@ void TrpDBCalc::ResetLinkedCalc() {
 void TrpDBCalc::RestoreState() {
     carryPending_ = true;
     carryValue_ = value_;
+    carryCount_ = valueCount_;
     carryDivisor_ = divisor_;
     value_ = previousValue_;
+    valueCount_ = previousCount_;
     divisor_ = previousDivisor_;
 }
 
@@ -571,6 +579,7 @@ void TrpDBCalc::AfterBandPrint() {
     if (!carryPending_) return;
     carryPending_ = false;
     value_ = carryValue_;
+    valueCount_ = carryCount_;
     divisor_ = carryDivisor_;
 }
 
@@ -634,6 +643,9 @@ void TrpDBCalc::SaveToCache(int Page) {
     PutDouble(record, kDBTextRecordSize, savedDivisor_);
     PutDouble(record, kDBTextRecordSize + 8, savedValue_);
     WriteCacheRecord(Page, record.Data());
+    // The exact total has no room in the record: a page made again alone
+    // must go on from the same cents.
+    savedCounts_[Page] = savedCount_;
     stateSaved_ = true;
 }
 
@@ -643,6 +655,8 @@ void TrpDBCalc::RestoreFromCache(int Page) {
     GetTextState(record);
     divisor_ = savedDivisor_ = GetDouble(record, kDBTextRecordSize);
     value_ = savedValue_ = GetDouble(record, kDBTextRecordSize + 8);
+    const auto count = savedCounts_.find(Page);
+    valueCount_ = savedCount_ = count != savedCounts_.end() ? count->second : rptotal::kNone;
 }
 
 namespace report_output {

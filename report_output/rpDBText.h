@@ -11,6 +11,7 @@
 // again alone prints what it printed the first time.
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -198,6 +199,13 @@ private:
     bool carryPending_ = false;
     double carryDivisor_ = 0;
     double carryValue_ = 0;
+    // Each total above as an exact count of ten-thousandths (rpExactTotal.h),
+    // and the saved one of every page made.
+    std::int64_t valueCount_ = 0;
+    std::int64_t savedCount_ = 0;
+    std::int64_t previousCount_ = 0;
+    std::int64_t carryCount_ = 0;
+    std::map<int, std::int64_t> savedCounts_;
 };
 
 namespace report_output {

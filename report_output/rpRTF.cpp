@@ -39,7 +39,7 @@ struct CharState {
     bool Italic = false;
     bool Underline = false;
     bool Strike = false;
-    bool Hidden = false;  // \v: stays in the stored text, never printed
+    bool Hidden = false;  // \v: kept in the document, never drawn
     int Fore = 0;  // colour table index; 0 is "auto"
     int Back = 0;
     bool operator==(const CharState&) const = default;
@@ -70,7 +70,14 @@ public:
 
     void Run() {
         doc_.clear();
+        // One edit for the whole read: outside an edit block every insertion
+        // lays its paragraph out again to place the cursor, which made
+        // reading a paragraph of many format runs quadratic. A read is
+        // nothing to undo.
+        const bool undo = doc_.isUndoRedoEnabled();
+        doc_.setUndoRedoEnabled(false);
         cursor_ = QTextCursor(&doc_);
+        cursor_.beginEditBlock();
         std::vector<Group> stack;
         int overflow = 0;  // groups opened beyond the depth limit
         bool started = false;
@@ -145,6 +152,8 @@ public:
                 c.deletePreviousChar();
             }
         }
+        cursor_.endEditBlock();
+        doc_.setUndoRedoEnabled(undo);
     }
 
 private:
@@ -378,7 +387,6 @@ private:
     }
 
     void Append(Group& g, const std::string& utf8) {
-        if (g.Chr.Hidden) return;
         if (!pending_.empty() && !(pendingFormat_ == g.Chr)) Flush();
         pendingFormat_ = g.Chr;
         pending_ += utf8;
@@ -480,6 +488,7 @@ private:
         f.setFontStrikeOut(s.Strike);
         if (auto c = TableColour(s.Fore)) f.setForeground(QBrush(*c));
         if (auto c = TableColour(s.Back)) f.setBackground(QBrush(*c));
+        if (s.Hidden) f.setProperty(kHidden, true);
         return f;
     }
 
@@ -620,6 +629,7 @@ private:
         if (cf.fontItalic()) s += "\\i";
         if (cf.fontUnderline()) s += "\\ul";
         if (cf.fontStrikeOut()) s += "\\strike";
+        if (IsHidden(cf)) s += "\\v";
         if (cf.hasProperty(QTextFormat::ForegroundBrush) && cf.foreground().style() != Qt::NoBrush)
             s += "\\cf" + std::to_string(ColourIndex(cf.foreground().color()));
         if (cf.hasProperty(QTextFormat::BackgroundBrush) && cf.background().style() != Qt::NoBrush)

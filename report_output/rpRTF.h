@@ -17,12 +17,22 @@
 //
 // Character positions are those of the document: each paragraph end counts
 // one character, as in the rich edit control the reports were made with.
+//
+// Hidden text (\v) is part of the document like any other: it keeps its
+// positions, is written back and is in the plain text. Only drawing leaves
+// it out; its runs carry the kHidden property.
 #include <string>
 #include <string_view>
+
+#include <QTextFormat>
 
 class QTextDocument;
 
 namespace rtf {
+
+// The character format property that marks hidden text.
+inline constexpr int kHidden = QTextFormat::UserProperty + 1;
+inline bool IsHidden(const QTextCharFormat& Format) { return Format.boolProperty(kHidden); }
 
 // Replaces the content of Doc with Data.
 void Read(std::string_view Data, QTextDocument& Doc);

@@ -145,6 +145,8 @@ private:
             const int fEnd = fStart + frag.length() - 1;
             if (fEnd < from || fStart > to) continue;
             const QTextCharFormat cf = frag.charFormat();
+            // Hidden text keeps its place in the document and takes no room.
+            if (rtf::IsHidden(cf)) continue;
             ApplyFormat(m_, cf);
             gfx::FontMetricsF fm = m_.ExactTextMetrics();
             const QString text = frag.text();

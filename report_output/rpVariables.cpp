@@ -17,6 +17,7 @@
 #include "report/rpRTTI.h"
 #include "report/rpReport.h"
 #include "report/rpUtils.h"
+#include "report_output/rpExactTotal.h"
 #include "report_output/rpTextLook.h"
 #include "report_output/rpGraphics.h"
 
@@ -419,6 +420,21 @@ void TrpVariable::SetValue(const Variant& Value) {
     Announce();
 }
 
+void TrpVariable::Accumulate(double Amount) {
+    switch (dataType_) {
+        case dtCurrency: {
+            const std::int64_t step = rptotal::FromDouble(Amount);
+            if (step == rptotal::kNone) return;
+            slots_.Currency += step;
+            break;
+        }
+        case dtDouble: slots_.Double = rptotal::Add(slots_.Count, slots_.Double, Amount); break;
+        case dtExtended: slots_.Extended = rptotal::Add(slots_.Count, slots_.Extended, Amount); break;
+        default: SetValue(Variant(Value().AsDouble() + Amount)); return;
+    }
+    Announce();
+}
+
 void TrpVariable::SetAsBoolean(bool Value) {
     slots_.Boolean = Value;
     dataType_ = dtBoolean;
@@ -529,6 +545,11 @@ void TrpVariable::Reset() {
         carried.Extended = footer_.Extended - before_.Extended;
         carried.Integer = footer_.Integer - before_.Integer;
         carried.Single = footer_.Single - before_.Single;
+        // An exact total carries its exact part.
+        const bool extended = dataType_ == dtExtended;
+        carried.Count = rptotal::Difference(footer_.Count, extended ? footer_.Extended : footer_.Double,
+                                            before_.Count, extended ? before_.Extended : before_.Double);
+        if (carried.Count != rptotal::kNone) (extended ? carried.Extended : carried.Double) = rptotal::ToDouble(carried.Count);
         carried.DateTime = now;
         slots_ = carried;
         text_.clear();

@@ -59,6 +59,9 @@ public:
         double Extended = 0;
         std::int32_t Integer = 0;
         float Single = 0;
+        // The double or extended total as exact ten-thousandths (see
+        // rpExactTotal.h), while it still stands for that value.
+        std::int64_t Count = 0;
     };
     static constexpr int kSlotsSize = 56;
 
@@ -94,6 +97,11 @@ public:
     void SetAsSingle(float Value);
     void SetAsString(const std::string& Value);
     void SetText(const std::string& Value) override { SetAsString(Value); }
+    // Adds Amount to a numeric value. Money totals kept this way are exact
+    // to the cent: each amount is rounded to ten-thousandths as it comes and
+    // the total is counted in them, where Value + Amount in a double drifts
+    // once the total passes about 10^12.
+    void Accumulate(double Amount);
 
     const Slots& CurrentSlots() const { return slots_; }
     std::string GetLookAheadKey() const;

@@ -424,7 +424,7 @@ ListingRow ListingReport::CurrentRow() {
 void ListingReport::AddToTotals(const ListingRow& Row) {
     if (!sequencer_.Totalled(Row)) return;
     for (int i = 0; i < 3; ++i)
-        if (totals_[i] != nullptr) totals_[i]->SetValue(Variant(totals_[i]->Value().AsDouble() + Row.valores[i]));
+        if (totals_[i] != nullptr) totals_[i]->Accumulate(Row.valores[i]);
 }
 
 void ListingReport::Print(const std::string& DeviceType) {

@@ -1,11 +1,14 @@
 #include "billing/listings/SalesByGroup.h"
 
 #include <cmath>
+#include <cstdint>
+#include <map>
 
 #include "memtable/mtMemTable.h"
 #include "platform/db/SQLConnection.h"
 #include "platform/db/SQLQuery.h"
 #include "platform/rtl/Strings.h"
+#include "report_output/rpExactTotal.h"
 
 namespace billing::listings {
 
@@ -13,11 +16,14 @@ using billing::data::MessageIcon;
 
 void PrepareSalesQuery(TSQLQuery& Query, TDateTime DataInicial, TDateTime DataFinal) {
     // The period filters the rows before they are grouped: the same groups
-    // as filtering the grouped days, without summing days left out.
+    // as filtering the grouped days, without summing days left out. Money is
+    // summed in whole ten-thousandths: a sum of doubles drifts off the cent
+    // once a day's sales pass about 10^12.
     Query.Close();
     Query.SetSQL(
         "SELECT Produto.Id_Produto_estrutura, Produto.Descricao, Sum(Nota_Fiscal_Item.Quantidade) AS "
-        "SomaDeQuantidade, Sum(Nota_Fiscal_Item.Valor_Total) AS SomaDeValor_Total\n"
+        "SomaDeQuantidade, Sum(CAST(round(Nota_Fiscal_Item.Valor_Total * 10000) AS INTEGER)) AS "
+        "SomaDeValor_Total_DezMilesimos\n"
         "FROM (Nota_Fiscal INNER JOIN Nota_Fiscal_Item ON Nota_Fiscal.Id_Registro = Nota_Fiscal_Item.Id_Registro) "
         "INNER JOIN Produto ON Nota_Fiscal_Item.Id_Produto = Produto.Id_Produto\n"
         "WHERE Nota_Fiscal.Data_Emissao >= :pData_Inicial AND Nota_Fiscal.Data_Emissao < :pData_Final\n"
@@ -59,6 +65,8 @@ bool SalesByGroup::Gerar_Relatorio(const Criteria& C, const std::string& Usuario
         messages_.MessageBox(kSemNotas, kAtencao, MessageIcon::Exclamation);
         return false;
     }
+    // Each group's total as exact ten-thousandths, shown as the nearest double.
+    std::map<std::string, std::int64_t> totals;
     for (; !sales.Eof(); sales.Next()) {
         const std::string grupo = Copy(sales.FieldByName("Id_Produto_estrutura")->AsString(), 1, 1);
         if (!resumo_->Locate("Id_Grupo", Variant(grupo), TLocateOptions())) {
@@ -69,7 +77,9 @@ bool SalesByGroup::Gerar_Relatorio(const Criteria& C, const std::string& Usuario
         const double quantidade = sales.FieldByName("SomaDeQuantidade")->AsFloat();
         resumo_->Edit();
         TField* total = resumo_->FieldByName("Total_Venda");
-        total->SetAsFloat(total->AsFloat() + sales.FieldByName("SomaDeValor_Total")->AsFloat());
+        std::int64_t& exact = totals[grupo];
+        exact += sales.FieldByName("SomaDeValor_Total_DezMilesimos")->AsLargeInt();
+        total->SetAsFloat(rptotal::ToDouble(exact));
         for (const char* peso : {"Peso_Bruto", "Peso_Liquido"}) {
             TField* f = resumo_->FieldByName(peso);
             f->SetAsFloat(f->AsFloat() + quantidade);

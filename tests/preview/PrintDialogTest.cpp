@@ -233,3 +233,56 @@ TEST_F(PrintDialog, APrinterThatIsNotThereGivesWayToTheReportsOrTheDefaultPrinte
     dialog_.Init();
     EXPECT_GT(f->OK->Top(), f->FileName->Top() + f->FileName->Height()) << "the file rows come first";
 }
+
+// With no print service the list holds only the screen's stand-in and
+// "Default", which is that same screen: the dialog offers neither, chooses
+// the output that can be written, or says that no printer is installed.
+TEST_F(PrintDialog, WithoutAPrinterTheDialogChoosesWhatCanPrintOrSaysNoneIsInstalled) {
+    TrpPrinterList none(nullptr);
+    rpSetPrinterList(&none);
+    struct Restore {
+        TrpPrinterList* List;
+        ~Restore() { rpSetPrinterList(List); }
+    } restore{&printers_};
+    const struct {
+        bool file, archive;
+        bool fileChosen, archiveChosen;
+    } cases[] = {
+        {true, true, true, false},
+        {false, true, false, true},
+        {false, false, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string("file ") + (c.file ? "allowed" : "not allowed") + ", archive " +
+                     (c.archive ? "allowed" : "not allowed"));
+        for (const std::string& setup : {std::string("Default"), std::string("Screen"), std::string()}) {
+            dialog_.AllowPrintToFile = c.file;
+            dialog_.AllowPrintToArchive = c.archive;
+            dialog_.PrintToFile = dialog_.PrintToArchive = false;
+            dialog_.SetDeviceType("Printer");
+            dialog_.PrinterSetup()->SetPrinterName(setup);
+            dialog_.Init();
+            TrpPrintDialogForm* f = dialog_.Form();
+            EXPECT_EQ(f->Printers->Items()->Count(), 0) << setup;
+            EXPECT_FALSE(f->Printers->Visible());
+            EXPECT_TRUE(f->NoPrinter->Visible());
+            EXPECT_EQ(f->NoPrinter->Caption(), "Nenhuma impressora está instalada.");
+            EXPECT_EQ(f->PrintToFile->Checked(), c.fileChosen) << setup;
+            EXPECT_EQ(f->PrintToArchive->Checked(), c.archiveChosen) << setup;
+        }
+        Boxes boxes;
+        if (c.fileChosen || c.archiveChosen) {
+            ASSERT_TRUE(Run([&c](TrpPrintDialogForm* f) {
+                (c.fileChosen ? f->FileName : f->ArchiveName)->SetText("/tmp/notas.out");
+            }));
+            EXPECT_EQ(dialog_.PrintToFile, c.fileChosen);
+            EXPECT_EQ(dialog_.PrintToArchive, c.archiveChosen);
+            if (c.fileChosen) {
+                EXPECT_EQ(dialog_.DeviceType(), (*dialog_.FileDeviceNames())[0]);
+            }
+        } else {
+            boxes.Expect("Nenhuma impressora está instalada.", mrOk);
+            EXPECT_FALSE(Run([](TrpPrintDialogForm*) {}));
+        }
+    }
+}

@@ -133,7 +133,7 @@ TEST(RichTextCorpus, WritingAndReadingBackKeepsTextAndLooks) {
         // A few of the writer's own files join the corpus, for unrtf to read.
         const std::string stem = rtfFile.stem().string();
         if (update && (stem == "04-bold-italic" || stem == "06-alignment" || stem == "09-colours" ||
-                       stem == "11-tabs" || stem == "29-mixed"))
+                       stem == "11-tabs" || stem == "29-mixed" || stem == "37-hidden"))
             std::ofstream(kCorpus / ("w-" + stem + ".rtf"), std::ios::binary) << written;
     }
 }
@@ -153,6 +153,32 @@ TEST(RichTextReader, ReadsWhatTheIndependentReaderDrops) {
         {"texto {\\*\\desconhecido oculto} fim {\\desconhecido vis\\'edvel}", "texto  fim visível"},
     };
     for (const auto& c : cases) EXPECT_EQ(ReadText(head + c.Body + "}"), c.Text) << c.Body;
+}
+
+TEST(RichTextReader, HiddenTextStaysInTheDocumentThroughAReadAndASave) {
+    // Which characters are hidden, as the document after a read and after a
+    // save read back has them; the text itself is unrtf's (corpus test).
+    auto hidden = [](const QTextDocument& Doc) {
+        std::string marks;
+        for (QTextBlock b = Doc.begin(); b.isValid(); b = b.next()) {
+            for (auto it = b.begin(); !it.atEnd(); ++it)
+                marks += std::string(static_cast<size_t>(it.fragment().length()), rtf::IsHidden(it.fragment().charFormat()) ? 'v' : '.');
+            marks += '|';
+        }
+        return marks;
+    };
+    const std::string source = fileio::ReadFileBytes((kCorpus / "37-hidden.rtf").string());
+    QTextDocument read;
+    rtf::Read(source, read);
+    // Transcribed from the source: "Antes " shown, "oculto " hidden, ...
+    const std::string expected = std::string(6, '.') + std::string(7, 'v') + std::string(9, '.') +
+                                 std::string(15, 'v') + "...|" + std::string(21, 'v') + "|" +
+                                 std::string(13, 'v') + std::string(8, '.') + "|";
+    EXPECT_EQ(hidden(read), expected);
+    QTextDocument saved;
+    rtf::Read(rtf::Write(read), saved);
+    EXPECT_EQ(saved.toPlainText(), read.toPlainText());
+    EXPECT_EQ(hidden(saved), expected);
 }
 
 TEST(RichTextReader, TakesPicturesAndPlainText) {
@@ -214,6 +240,40 @@ TEST(RichTextReader, HundredThousandMutatedDocumentsEachEndInADocument) {
     }
     qInstallMessageHandler(previous);
     EXPECT_EQ(documents, 100000);
+}
+
+TEST(RichTextReader, ReadingTimeGrowsAsTheFormatRunsDo) {
+    // Documents of Small and Large runs of alternating looks in one
+    // paragraph, as a pasted listing has them. Reading that keeps pace with
+    // the runs takes Large / Small times as long for the large one; reading
+    // that goes over what it read for each run takes the square of that.
+    const struct {
+        int Small, Large;
+        double MaxRatio;  // generous: linear is 4, quadratic 16
+    } growth[] = {{5000, 20000, 9.0}};
+    auto document = [](int Runs) {
+        std::string rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}{\\colortbl ;\\red255\\green0\\blue0;}\\fs20 ";
+        for (int r = 0; r < Runs; ++r) rtf += r % 2 ? "\\cf1\\b run" + std::to_string(r) + " " : "\\cf0\\b0 run ";
+        return rtf + "\\par}";
+    };
+    // The best of three reads.
+    auto seconds = [](const std::string& Rtf, int Runs) {
+        double best = 1e9;
+        for (int i = 0; i < 3; ++i) {
+            QTextDocument doc;
+            const auto start = std::chrono::steady_clock::now();
+            rtf::Read(Rtf, doc);
+            best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+            EXPECT_EQ(doc.begin().text().count(QStringLiteral("run")), Runs);
+        }
+        return best;
+    };
+    for (const auto& g : growth) {
+        const double small = seconds(document(g.Small), g.Small);
+        const double large = seconds(document(g.Large), g.Large);
+        EXPECT_LT(large / small, g.MaxRatio) << g.Small << " runs: " << small << " s, " << g.Large << " runs: " << large
+                                             << " s";
+    }
 }
 
 // --- Reports -------------------------------------------------------------------

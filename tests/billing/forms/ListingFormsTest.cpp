@@ -209,10 +209,31 @@ void WhenReady(std::function<bool()> Ready, std::function<void()> Action) {
     QTimer::singleShot(0, qApp, *poll);
 }
 
+// The machine's printers and one more, the default, for the print dialog
+// to offer: the pages are still measured as the default printer's were.
+class WithCounterPrinter : public TrpPrinterList {
+public:
+    explicit WithCounterPrinter(TrpPrinterList* Installed) : installed_(Installed) {}
+    TrpPrinterInfo* GetPrinterInfo(const std::string& Name) override {
+        return installed_->GetPrinterInfo(Name == kName ? "Default" : Name);
+    }
+    std::string DefaultPrinterName() override { return kName; }
+    void GetPrinterNames(TStrings* Names) override {
+        installed_->GetPrinterNames(Names);
+        Names->Add(kName);
+    }
+    TObject* SharedPrinter() override { return installed_->SharedPrinter(); }
+
+private:
+    static constexpr const char* kName = "Balcão";
+    TrpPrinterList* installed_;
+};
+
 class ListingPrints : public ListingForms {
 protected:
     void SetUp() override {
         ListingForms::SetUp();
+        installedPrinters_ = rpSetPrinterList(&printers_);
         StoringPrinter::Printed() = Output{};
         UnregisterDeviceClass(TrpPrinterDevice::StaticClassType());
         RegisterDeviceClass(StoringPrinter::StaticClassType(), "Printer");
@@ -221,6 +242,7 @@ protected:
         rpSetMessagePump([] { QCoreApplication::processEvents(); });
     }
     void TearDown() override {
+        rpSetPrinterList(installedPrinters_);
         rpSetMessagePump(nullptr);
         if (previousDialog_ != nullptr)
             RegisterFormClass(TrpCustomPrintDialog::StaticClassType(), previousDialog_);
@@ -287,6 +309,8 @@ protected:
     static std::string Money(double Value) { return FormatFloat("##,###,###,##0.00", Value); }
 
     TClass previousDialog_ = nullptr;
+    TrpPrinterList* installedPrinters_ = nullptr;
+    WithCounterPrinter printers_{GetPrinterList()};
 };
 
 TEST_F(ListingPrints, IssuedInvoicesPrintFromThePreviewWithThePreviewsTotalsAndStripes) {

@@ -9,9 +9,22 @@
 #include "billing/data/Schema.h"
 #include "billing/data/dmdbu.h"
 #include "platform/rtl/DateUtils.h"
+#include "platform/rtl/Format.h"
 #include "tests/support/TestSupport.h"
 
 namespace listingtest {
+
+// Numbers as the listings print them in Brazil, while the object lives.
+struct BrazilianNumbers {
+    BrazilianNumbers() : previous(FormatSettings) {
+        FormatSettings.DecimalSeparator = ',';
+        FormatSettings.ThousandSeparator = '.';
+    }
+    ~BrazilianNumbers() { FormatSettings = previous; }
+    BrazilianNumbers(const BrazilianNumbers&) = delete;
+    BrazilianNumbers& operator=(const BrazilianNumbers&) = delete;
+    TFormatSettings previous;
+};
 
 class Database : public ::testing::Test {
 protected:

@@ -49,6 +49,8 @@ docs = {
  "35-unknown-words": r"\pard\widctlpar\hyphpar0\nowidctlpar Palavras \kerning24 de\expndtw10  controle ignoradas\par",
  "36-font-table-only-entries": r"{\fonttbl{\f3\fnil\fcharset0 Tahoma;}{\f4 Verdana;}}\pard{\f3 Tahoma} e {\f4 Verdana}\par",
  "33-no-final-par": r"\pard sem par\'e1grafo final",
+ "37-hidden": r"\pard Antes {\v oculto }depois e {\b\v negrito oculto }fim\par\pard {\v Par\'e1grafo todo oculto}\par"
+              r"\pard \v come\'e7o oculto\v0  vis\'edvel\par",
 }
 
 for name, body in docs.items():

@@ -1,0 +1,163 @@
+// The listings' totals at 100,000 invoices of amounts up to 999.999.999,99:
+// every total printed (Nota403's and Nota300's summary, Nota409's group
+// rows and sums) equals the one counted here in integer cents, to the cent
+// for totals of up to 15 digits.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "billing/listings/InvoiceListing.h"
+#include "billing/listings/ListingReport.h"
+#include "billing/listings/SalesByGroup.h"
+#include "platform/rtl/Format.h"
+#include "report/rpDevice.h"
+#include "report/rpDrawCommand.h"
+#include "report/rpPage.h"
+#include "memtable/mtMemTable.h"
+#include "report/rpMainReport.h"
+#include "report/rpReport.h"
+#include "tests/billing/listings/ListingFixture.h"
+
+namespace {
+
+using namespace billing::listings;
+
+// Keeps, from the final pages only, the texts the named components print.
+class TotalsDevice : public TrpDevice {
+public:
+    explicit TotalsDevice(std::vector<std::string> Names) : TrpDevice(nullptr), names_(std::move(Names)) {}
+    bool FinalPagesOnly() const override { return false; }
+    void ReceivePage(TrpPage* Page) override {
+        TrpDevice::ReceivePage(Page);
+        if (Page == nullptr || !Page->Final() || Page->Calculation()) return;
+        ++pages_;
+        for (int i = 0; i < Page->DrawCommandCount(); ++i) {
+            auto* text = dynamic_cast<TrpDrawText*>(Page->DrawCommands(i));
+            auto* component = dynamic_cast<TrpComponent*>(Page->DrawCommands(i)->ReportComponent);
+            if (text == nullptr || component == nullptr) continue;
+            for (const std::string& name : names_)
+                if (component->Name() == name) printed[name].push_back(text->Text());
+        }
+    }
+    int Pages() const { return pages_; }
+    std::map<std::string, std::vector<std::string>> printed;
+
+private:
+    std::vector<std::string> names_;
+    int pages_ = 0;
+};
+
+// Count thousandths (or hundredths, Decimals 2) as the listings print them:
+// thousands parted by dots, the decimals after a comma.
+std::string Brazilian(std::int64_t Count, int Decimals) {
+    std::int64_t unit = Decimals == 2 ? 100 : 1000;
+    std::string whole = std::to_string(Count / unit);
+    for (int at = static_cast<int>(whole.size()) - 3; at > 0; at -= 3) whole.insert(static_cast<std::size_t>(at), ".");
+    std::string fraction = std::to_string(Count % unit);
+    fraction.insert(0, static_cast<std::size_t>(Decimals) - fraction.size(), '0');
+    return whole + "," + fraction;
+}
+
+class ListingTotals : public listingtest::Database {
+protected:
+    void SetUp() override {
+        listingtest::Database::SetUp();
+        Product("P1", "101001001", "Parafuso");
+        Product("P2", "201000000", "Tinta");
+    }
+
+    // Count invoices of one day, one in ten of random cents up to
+    // 999.999.999,99 and the others up to 99.999,99 (so that the totals pass
+    // 10^12, where a double sum drifts, and stay within the 15 digits a
+    // double prints), and one item each of the invoice's amount; the sums
+    // are counted as they go.
+    void Fill(int Count) {
+        std::mt19937_64 random(57);
+        std::uniform_int_distribution<std::int64_t> big(1, 99999999999), small(1, 9999999);
+        std::uniform_int_distribution<std::int64_t> grams(1, 999999999);
+        static const char* const states[] = {"Autorizada", "AUTORIZADA", "Cancelada", "Denegada", "Autorizada"};
+        db().BeginTrans();
+        for (int n = 1; n <= Count; ++n) {
+            auto& cents = n % 10 == 0 ? big : small;
+            const std::int64_t total = cents(random), icms = cents(random) / 10, peso = grams(random);
+            const char* state = states[n % 5];
+            const std::string reg = "T" + std::to_string(n);
+            Invoice(3, n, n % 2 ? "0000001" : "0000002", "2024-03-02", state, static_cast<double>(total) / 100,
+                    static_cast<double>(icms) / 100, static_cast<double>(peso) / 1000, reg);
+            const std::string product = n % 3 ? "P1" : "P2";
+            Item(reg, product, 1, static_cast<double>(total) / 100);
+            if (n % 5 != 2 && n % 5 != 3) {
+                totalCents_ += total;
+                icmsCents_ += icms;
+                grams_ += peso;
+            }
+            groupCents_[product == "P1" ? "1" : "2"] += total;
+        }
+        db().CommitTrans();
+    }
+
+    static void Print(ListingReport& Report, TotalsDevice& device) {
+        device.SetPublisher(Report.Report()->Publisher());
+        TrpPageRequest all;
+        all.SetPageSetting(psAll);
+        device.SetPageRequest(&all);
+        device.RequestPage();
+        device.SetPublisher(nullptr);
+    }
+
+    std::int64_t totalCents_ = 0, icmsCents_ = 0, grams_ = 0;
+    std::map<std::string, std::int64_t> groupCents_;
+    listingtest::BrazilianNumbers numbers_;
+};
+
+TEST_F(ListingTotals, EveryTotalOfAHundredThousandInvoicesIsExactToTheCent) {
+    constexpr int kInvoices = 100000;
+    Fill(kInvoices);
+    // Past 10^12 reais, where doubles drift, within 15 digits.
+    ASSERT_GT(totalCents_, 100000000000000);
+    ASSERT_LT(totalCents_, 1000000000000000);
+    const std::vector<std::string> totals = {"vValor_Total_Nota", "vValor_ICMS", "vPeso_Bruto"};
+    for (Listing kind : {Listing::Nota403, Listing::Nota300}) {
+        SCOPED_TRACE(kind == Listing::Nota403 ? "Nota403" : "Nota300");
+        InvoiceListing invoices(kind, db(), messages());
+        Criteria c = Criteria::Initial(Day(2024, 3, 2));
+        if (kind == Listing::Nota403) c.dataFinal = Day(2024, 3, 31);
+        ASSERT_TRUE(invoices.Gerar_Relatorio(c, "Admin"));
+        TDataSource rows(nullptr);
+        rows.SetDataSet(&invoices.Query());
+        ListingReport report(kind, &rows);
+        report.SetHeader(invoices.Header(), CreditLine(kind, "1.0"));
+        TotalsDevice device(totals);
+        Print(report, device);
+        EXPECT_GT(device.Pages(), 1000);
+        ASSERT_EQ(device.printed.at("vValor_Total_Nota").size(), 1u);
+        EXPECT_EQ(device.printed.at("vValor_Total_Nota")[0], Brazilian(totalCents_, 2));
+        EXPECT_EQ(device.printed.at("vValor_ICMS")[0], Brazilian(icmsCents_, 2));
+        EXPECT_EQ(device.printed.at("vPeso_Bruto")[0], Brazilian(grams_, 3));
+    }
+    SalesByGroup sales(db(), messages());
+    Criteria c = Criteria::Initial(Day(2024, 3, 1));
+    c.dataFinal = Day(2024, 3, 31);
+    ASSERT_TRUE(sales.Gerar_Relatorio(c, "Admin"));
+    TDataSource rows(nullptr);
+    rows.SetDataSet(sales.tbResumo());
+    ListingReport report(Listing::Nota409, &rows);
+    report.SetHeader(sales.Header(), CreditLine(Listing::Nota409, "1.0"));
+    TotalsDevice device({"rpDBText3", "rpDBCalc1"});
+    Print(report, device);
+    std::vector<std::string> expectedGroups;
+    std::int64_t all = 0;
+    for (const auto& [group, sum] : groupCents_) {
+        expectedGroups.push_back(Brazilian(sum, 2));
+        all += sum;
+    }
+    EXPECT_EQ(device.printed.at("rpDBText3"), expectedGroups);
+    ASSERT_EQ(device.printed.at("rpDBCalc1").size(), 1u);
+    EXPECT_EQ(device.printed.at("rpDBCalc1")[0], Brazilian(all, 2));
+}
+
+}  // namespace
