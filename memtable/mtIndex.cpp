@@ -952,9 +952,11 @@ void TmtIndex::KeyRun(const std::string& Key, int& First, int& Last, bool FirstO
 
 uint32_t TmtIndex::AddKey(const uint8_t* Bytes, std::size_t Length) {
     const auto at = static_cast<uint32_t>(pool_.size());
-    pool_.resize(pool_.size() + 4 + Length);
-    WriteValue<uint32_t>(pool_.data() + at, static_cast<uint32_t>(Length));
-    if (Length > 0) std::memcpy(pool_.data() + at + 4, Bytes, Length);
+    // Appended, not resized and then copied over: the bytes are written once.
+    uint8_t length[4];
+    WriteValue<uint32_t>(length, static_cast<uint32_t>(Length));
+    pool_.insert(pool_.end(), length, length + 4);
+    pool_.insert(pool_.end(), Bytes, Bytes + Length);
     return at;
 }
 
@@ -1339,15 +1341,29 @@ namespace {
 // The distinct texts of one field while an index is made: an open-addressing
 // table over one buffer of their bytes, so that a row whose text was seen
 // costs one probe and no node or string of its own. Each text gets the next
-// number in the order first seen.
+// number in the order first seen, and its key bytes the next place in one
+// buffer of keys.
 class DistinctTexts {
 public:
-    std::vector<std::string> keys;  // key bytes by number
     int64_t nullIndex = -1;
 
-    uint32_t FindOrAdd(std::string_view Text, bool& Added) {
+    static uint64_t Hash(std::string_view Text) { return std::hash<std::string_view>{}(Text); }
+    // Starts bringing in the slot where a text of this hash is looked for:
+    // rows are looked up a few ahead of their turn, so that the table's
+    // misses overlap instead of coming one after another.
+    void Prefetch(uint64_t Hash) const {
+        if (!slots_.empty()) __builtin_prefetch(slots_.data() + (Hash & (slots_.size() - 1)));
+    }
+    // Then, once the slot is in, the text it holds, which a row of a text
+    // seen before is compared with.
+    void PrefetchText(uint64_t Hash) const {
+        if (slots_.empty()) return;
+        const Slot& s = slots_[Hash & (slots_.size() - 1)];
+        if (s.number != kEmpty) __builtin_prefetch(bytes_.data() + s.offset);
+    }
+    uint32_t FindOrAdd(std::string_view Text, uint64_t Hash, bool& Added) {
         if ((count_ + 1) * 2 > slots_.size()) Grow();
-        const uint64_t h = std::hash<std::string_view>{}(Text);
+        const auto h = static_cast<uint32_t>(Hash);
         const std::size_t mask = slots_.size() - 1;
         for (std::size_t i = h & mask;; i = (i + 1) & mask) {
             Slot& s = slots_[i];
@@ -1371,11 +1387,26 @@ public:
         for (const Slot& s : slots_)
             if (s.number != kEmpty) Visit(std::string_view(bytes_.data() + s.offset, s.length), s.number);
     }
+    // The key bytes of each number, written in the order the numbers were
+    // given: KeyBuffer() takes the next one's bytes, EndKey() closes it.
+    std::string& KeyBuffer() { return keyBytes_; }
+    void EndKey() { keyEnds_.push_back(keyBytes_.size()); }
+    std::size_t Keys() const { return keyEnds_.size(); }
+    std::string_view Key(std::size_t k) const {
+        const std::size_t from = k == 0 ? 0 : keyEnds_[k - 1];
+        return std::string_view(keyBytes_.data() + from, keyEnds_[k] - from);
+    }
+    void PrefetchKey(std::size_t k) const {
+        const char* p = keyBytes_.data() + (k == 0 ? 0 : keyEnds_[k - 1]);
+        __builtin_prefetch(p);
+        __builtin_prefetch(p + 64);
+    }
 
 private:
     static constexpr uint32_t kEmpty = ~uint32_t{0};
+    // 16 bytes: four slots a cache line.
     struct Slot {
-        uint64_t hash = 0;
+        uint32_t hash = 0;
         uint32_t offset = 0, length = 0, number = kEmpty;
     };
     void Grow() {
@@ -1393,6 +1424,8 @@ private:
     std::string bytes_;
     std::size_t count_ = 0;
     uint32_t next_ = 0;
+    std::string keyBytes_;
+    std::vector<std::size_t> keyEnds_;
 };
 
 }  // namespace
@@ -1435,6 +1468,75 @@ void TmtIndex::SortByKeys() {
     };
     std::vector<Item> items(n);
     std::string key, scratch;
+    // The number of each row's text, field by field, made first: a row's
+    // look-up in the table of distinct texts is started several rows ahead.
+    std::vector<std::vector<uint32_t>> textNumbers(static_cast<std::size_t>(nf));
+    {
+        struct Text {
+            const uint8_t* value;  // nullptr: null
+            int32_t length;
+            uint64_t hash;
+        };
+        constexpr std::size_t kAhead = 16;
+        std::vector<Text> texts(n);
+        std::vector<PmtRecord> records(n);
+        for (std::size_t i = 0; i < n; ++i) records[i] = common->Record(entries_[i].id);
+        for (int f = 0; f < nf; ++f) {
+            TField* field = fieldList_.Fields(f);
+            const TFieldType type = field->DataType();
+            if (!IsStringKind(type)) continue;
+            const TmtifoOptions opts = fieldList_.Options(f);
+            DistinctTexts& d = distinct[static_cast<std::size_t>(f)];
+            // Texts a field decompresses land in one scratch buffer: those
+            // are looked up at once, not ahead.
+            const bool stable = fieldList_.FieldNo(f) <= 0 ||
+                                (common->FieldFlags(fieldList_.FieldNo(f)) & kFlagCompressed) == 0 ||
+                                common->Owner() == nullptr || !common->Owner()->OnDecompressField;
+            std::vector<uint32_t>& numbers = textNumbers[static_cast<std::size_t>(f)];
+            numbers.resize(n);
+            auto read = [&](std::size_t i) {
+                int32_t len = 0;
+                const uint8_t* v = common->FieldValueForRead(records[i], fieldList_.FieldNo(f), field, len, scratch);
+                Text t{v, len, 0};
+                if (v != nullptr) {
+                    const auto* p = reinterpret_cast<const char*>(v);
+                    t.length = static_cast<int32_t>(strnlen(p, static_cast<std::size_t>(std::max(len, 0))));
+                    t.hash = DistinctTexts::Hash(std::string_view(p, static_cast<std::size_t>(t.length)));
+                }
+                return t;
+            };
+            auto number = [&](const Text& t) {
+                if (t.value == nullptr) {
+                    if (d.nullIndex < 0) {
+                        d.nullIndex = d.Take();
+                        AppendKeyBytes(d.KeyBuffer(), nullptr, 0, type, opts);
+                        d.EndKey();
+                    }
+                    return static_cast<uint32_t>(d.nullIndex);
+                }
+                bool added = false;
+                const uint32_t at = d.FindOrAdd(
+                    std::string_view(reinterpret_cast<const char*>(t.value), static_cast<std::size_t>(t.length)),
+                    t.hash, added);
+                if (added) {
+                    AppendKeyBytes(d.KeyBuffer(), t.value, t.length, type, opts);
+                    d.EndKey();
+                }
+                return at;
+            };
+            if (!stable) {
+                for (std::size_t i = 0; i < n; ++i) numbers[i] = number(read(i));
+                continue;
+            }
+            for (std::size_t i = 0; i < n; ++i) texts[i] = read(i);
+            for (std::size_t i = 0; i < n; ++i) {
+                if (i + kAhead < n && texts[i + kAhead].value != nullptr) d.Prefetch(texts[i + kAhead].hash);
+                if (i + kAhead / 2 < n && texts[i + kAhead / 2].value != nullptr)
+                    d.PrefetchText(texts[i + kAhead / 2].hash);
+                numbers[i] = number(texts[i]);
+            }
+        }
+    }
     for (std::size_t i = 0; i < n; ++i) {
         Item& item = items[i];
         item.id = entries_[i].id;
@@ -1446,36 +1548,19 @@ void TmtIndex::SortByKeys() {
             TField* field = fieldList_.Fields(f);
             const TFieldType type = field->DataType();
             const TmtifoOptions opts = fieldList_.Options(f);
-            int32_t len = 0;
-            const uint8_t* v = common->FieldValueForRead(r, fieldList_.FieldNo(f), field, len, scratch);
             const bool desc = opts.Contains(mtifoDescending);
             if (IsStringKind(type)) {
                 DistinctTexts& d = distinct[static_cast<std::size_t>(f)];
-                uint32_t at;
-                if (v == nullptr) {
-                    if (d.nullIndex < 0) {
-                        d.nullIndex = d.Take();
-                        d.keys.emplace_back();
-                        AppendKeyBytes(d.keys.back(), nullptr, 0, type, opts);
-                    }
-                    at = static_cast<uint32_t>(d.nullIndex);
-                } else {
-                    const auto* p = reinterpret_cast<const char*>(v);
-                    std::string_view text(p, strnlen(p, static_cast<std::size_t>(std::max(len, 0))));
-                    bool added = false;
-                    at = d.FindOrAdd(text, added);
-                    if (added) {
-                        d.keys.emplace_back();
-                        AppendKeyBytes(d.keys.back(), v, len, type, opts);
-                    }
-                }
-                if (!keysLater) key += d.keys[at];
+                const uint32_t at = textNumbers[static_cast<std::size_t>(f)][i];
+                if (!keysLater) key += d.Key(at);
                 if (f < 2) {
                     item.image[f] = at;  // made a rank below
                     ranked[f] = true;
                 }
                 continue;
             }
+            int32_t len = 0;
+            const uint8_t* v = common->FieldValueForRead(r, fieldList_.FieldNo(f), field, len, scratch);
             if (!keysLater) AppendKeyBytes(key, v, len, type, opts);
             if (f >= 2) continue;
             uint64_t image = 0;
@@ -1511,30 +1596,39 @@ void TmtIndex::SortByKeys() {
     for (int f = 0; f < std::min(nf, 2); ++f) {
         if (!ranked[f]) continue;
         DistinctTexts& d = distinct[static_cast<std::size_t>(f)];
-        std::vector<uint32_t> order(d.keys.size());
-        for (uint32_t k = 0; k < order.size(); ++k) order[k] = k;
+        const std::size_t keys = d.Keys();
         // The 8 key bytes of each text past those all share ("Cliente ..."),
-        // side by side, decide most comparisons without reaching the keys.
-        std::size_t common = d.keys.empty() ? 0 : d.keys[0].size();
-        for (const std::string& k : d.keys) {
+        // side by side with its number, decide most comparisons without
+        // reaching the keys.
+        std::size_t common = keys == 0 ? 0 : d.Key(0).size();
+        for (std::size_t k = 1; k < keys && common > 0; ++k) {
+            const std::string_view a = d.Key(0), b = d.Key(k);
             std::size_t same = 0;
-            const std::size_t most = std::min(common, k.size());
-            while (same < most && k[same] == d.keys[0][same]) ++same;
+            const std::size_t most = std::min(common, b.size());
+            while (same < most && a[same] == b[same]) ++same;
             common = same;
         }
-        std::vector<uint64_t> head(d.keys.size());
-        for (std::size_t k = 0; k < head.size(); ++k)
-            head[k] = PrefixOf(reinterpret_cast<const uint8_t*>(d.keys[k].data()) + common, d.keys[k].size() - common);
-        std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-            if (head[a] != head[b]) return head[a] < head[b];
-            return d.keys[a] < d.keys[b];
+        struct Head {
+            uint64_t head;
+            uint32_t number;
+        };
+        std::vector<Head> order(keys);
+        for (std::size_t k = 0; k < keys; ++k) {
+            const std::string_view b = d.Key(k);
+            order[k] = Head{PrefixOf(reinterpret_cast<const uint8_t*>(b.data()) + common, b.size() - common),
+                            static_cast<uint32_t>(k)};
+        }
+        std::sort(order.begin(), order.end(), [&](const Head& a, const Head& b) {
+            if (a.head != b.head) return a.head < b.head;
+            return d.Key(a.number) < d.Key(b.number);
         });
-        std::vector<uint64_t> rank(d.keys.size());
+        std::vector<uint64_t> rank(keys);
         uint64_t r = 0;
-        for (std::size_t k = 0; k < order.size(); ++k) {
-            if (k > 0 && d.keys[order[k]] != d.keys[order[k - 1]]) ++r;
-            rank[order[k]] = r;
-            if (r == textOfRank[f].size()) textOfRank[f].push_back(order[k]);
+        for (std::size_t k = 0; k < keys; ++k) {
+            if (k > 0 && (order[k].head != order[k - 1].head || d.Key(order[k].number) != d.Key(order[k - 1].number)))
+                ++r;
+            rank[order[k].number] = r;
+            if (r == textOfRank[f].size()) textOfRank[f].push_back(order[k].number);
         }
         for (Item& item : items) item.image[f] = rank[item.image[f]];
     }
@@ -1544,10 +1638,10 @@ void TmtIndex::SortByKeys() {
     memo_.resize(static_cast<std::size_t>(nf));
     for (int f = 0; f < nf; ++f) {
         DistinctTexts& d = distinct[static_cast<std::size_t>(f)];
-        if (d.keys.empty() || d.keys.size() * 8 > n) continue;
+        if (d.Keys() == 0 || d.Keys() * 8 > n) continue;
         TextMemo& memo = memo_[static_cast<std::size_t>(f)];
-        memo.Reset(std::max<std::size_t>(4096, d.keys.size() * 2), d.keys.size());
-        d.ForEach([&](std::string_view text, uint32_t at) { memo.Add(text, d.keys[at]); });
+        memo.Reset(std::max<std::size_t>(4096, d.Keys() * 2), d.Keys());
+        d.ForEach([&](std::string_view text, uint32_t at) { memo.Add(text, d.Key(at)); });
     }
     if (!useSecond)
         for (Item& item : items) item.image[1] = 0;
@@ -1562,7 +1656,7 @@ void TmtIndex::SortByKeys() {
         }
         return firstDescending ? a.id > b.id : a.id < b.id;
     };
-    const std::size_t ranks = ranked[0] ? distinct[0].keys.size() : 0;
+    const std::size_t ranks = ranked[0] ? distinct[0].Keys() : 0;
     if (ranked[0] && ranks <= n) {
         // A text first: its ranks are dense and few, so the items go to their
         // rank's place in one pass and only the items of one rank are
@@ -1603,7 +1697,11 @@ void TmtIndex::SortByKeys() {
                 for (std::size_t k = base; k < Key.size(); ++k)
                     Key[k] = static_cast<char>(~static_cast<unsigned char>(Key[k]));
         };
+        constexpr std::size_t kAhead = 8;
         for (std::size_t i = 0; i < n; ++i) {
+            // The text keys come in rank order, not in the order they were
+            // written: the one a few entries on is fetched meanwhile.
+            if (ranked[0] && i + kAhead < n) distinct[0].PrefetchKey(textOfRank[0][items[i + kAhead].image[0]]);
             Entry& e = entries_[i];
             const Item& item = items[i];
             e.id = item.id;
@@ -1617,7 +1715,7 @@ void TmtIndex::SortByKeys() {
             for (int f = 0; f < nf; ++f) {
                 const auto uf = static_cast<std::size_t>(f);
                 if (ranked[f])
-                    key += distinct[uf].keys[textOfRank[f][item.image[f]]];
+                    key += distinct[uf].Key(textOfRank[f][item.image[f]]);
                 else
                     appendImage(key, item.image[f], fieldList_.Fields(f)->DataType(), fieldList_.Options(f));
             }
