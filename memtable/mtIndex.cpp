@@ -256,6 +256,49 @@ uint64_t DoubleImage(double d) {
     return (u >> 63) != 0 ? ~u : (u | (uint64_t{1} << 63));
 }
 
+// Appends a collation key, written with its runs of the common weight byte
+// past the primary level made short. Most characters of a Latin text carry
+// the common secondary and tertiary weights, so those levels are mostly one
+// byte repeated: as long as the primary level, and as costly to store and to
+// compare. A run of k common bytes followed by a byte x becomes one byte that
+// orders as the run does against any other (low codes ascending in k when x
+// sorts below the common byte, high codes descending in k when it sorts
+// above), then x; a run too long for one code writes a middle code and goes
+// on. The bytes up to the first level separator and those past the first
+// zero (the text's own bytes, which break collation ties) stay as they are.
+// The result orders and ties as the key itself, and no key's result is a
+// prefix of another's unless the keys are.
+void AppendCompactCollationKey(std::string& Key, const std::string& Collation) {
+    constexpr unsigned char kCommon = 0x05;
+    constexpr int kLongestRun = 126;               // low codes 0x01..0x7E
+    constexpr unsigned char kRunGoesOn = 0x7F;     // kLongestRun common bytes, more to come
+    const std::size_t primaryEnd = Collation.find('\x01');
+    const std::size_t levelsEnd = primaryEnd == std::string::npos ? std::string::npos
+                                                                   : Collation.find('\0', primaryEnd + 1);
+    if (levelsEnd == std::string::npos) {
+        Key += Collation;
+        return;
+    }
+    Key.append(Collation, 0, primaryEnd + 1);
+    const auto* c = reinterpret_cast<const unsigned char*>(Collation.data());
+    for (std::size_t i = primaryEnd + 1; i <= levelsEnd;) {
+        int run = 0;
+        while (c[i] == kCommon && run < kLongestRun) {
+            ++i;
+            ++run;
+        }
+        if (run == kLongestRun) {
+            Key.push_back(static_cast<char>(kRunGoesOn));
+            continue;
+        }
+        // c[i] is not the common byte: the zero at levelsEnd ends every run.
+        const unsigned char x = c[i++];
+        Key.push_back(static_cast<char>(x < kCommon ? 0x01 + run : 0xFF - run));
+        Key.push_back(static_cast<char>(x));
+    }
+    Key.append(Collation, levelsEnd + 1, std::string::npos);
+}
+
 void AppendTextKey(std::string& Key, std::string_view Text, TmtifoOptions Options) {
     if (Options.Contains(mtifoIgnoreLocale)) {
         // CompareStr and CompareText: bytes, the latter with a-z folded. The
@@ -274,8 +317,10 @@ void AppendTextKey(std::string& Key, std::string_view Text, TmtifoOptions Option
         // weight and no text byte is, ends the value, so that no text's key is
         // a prefix of another's and the next field's bytes compare only
         // between equal texts.
-        Key += Options.Contains(mtifoCaseInsensitive) ? AnsiCollationKeyText(Text) : AnsiCollationKeyStr(Text);
-        Key.push_back('\0');
+        std::string collation =
+            Options.Contains(mtifoCaseInsensitive) ? AnsiCollationKeyText(Text) : AnsiCollationKeyStr(Text);
+        collation.push_back('\0');
+        AppendCompactCollationKey(Key, collation);
     }
 }
 
@@ -1477,10 +1522,10 @@ void TmtIndex::SortByKeys() {
             int32_t length;
             uint64_t hash;
         };
-        constexpr std::size_t kAhead = 16;
-        std::vector<Text> texts(n);
-        std::vector<PmtRecord> records(n);
-        for (std::size_t i = 0; i < n; ++i) records[i] = common->Record(entries_[i].id);
+        // The texts of the rows between the one looked up and the one whose
+        // slot is being fetched.
+        constexpr std::size_t kAhead = 16, kRing = 32;
+        Text texts[kRing];
         for (int f = 0; f < nf; ++f) {
             TField* field = fieldList_.Fields(f);
             const TFieldType type = field->DataType();
@@ -1496,7 +1541,8 @@ void TmtIndex::SortByKeys() {
             numbers.resize(n);
             auto read = [&](std::size_t i) {
                 int32_t len = 0;
-                const uint8_t* v = common->FieldValueForRead(records[i], fieldList_.FieldNo(f), field, len, scratch);
+                const uint8_t* v =
+                    common->FieldValueForRead(common->Record(entries_[i].id), fieldList_.FieldNo(f), field, len, scratch);
                 Text t{v, len, 0};
                 if (v != nullptr) {
                     const auto* p = reinterpret_cast<const char*>(v);
@@ -1528,12 +1574,16 @@ void TmtIndex::SortByKeys() {
                 for (std::size_t i = 0; i < n; ++i) numbers[i] = number(read(i));
                 continue;
             }
-            for (std::size_t i = 0; i < n; ++i) texts[i] = read(i);
+            for (std::size_t i = 0; i < std::min(n, kAhead); ++i) texts[i] = read(i);
             for (std::size_t i = 0; i < n; ++i) {
-                if (i + kAhead < n && texts[i + kAhead].value != nullptr) d.Prefetch(texts[i + kAhead].hash);
-                if (i + kAhead / 2 < n && texts[i + kAhead / 2].value != nullptr)
-                    d.PrefetchText(texts[i + kAhead / 2].hash);
-                numbers[i] = number(texts[i]);
+                if (i + kAhead < n) {
+                    Text& t = texts[(i + kAhead) % kRing];
+                    t = read(i + kAhead);
+                    if (t.value != nullptr) d.Prefetch(t.hash);
+                }
+                if (i + kAhead / 2 < n && texts[(i + kAhead / 2) % kRing].value != nullptr)
+                    d.PrefetchText(texts[(i + kAhead / 2) % kRing].hash);
+                numbers[i] = number(texts[i % kRing]);
             }
         }
     }
