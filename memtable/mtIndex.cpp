@@ -1441,6 +1441,8 @@ public:
         const std::size_t from = k == 0 ? 0 : keyEnds_[k - 1];
         return std::string_view(keyBytes_.data() + from, keyEnds_[k] - from);
     }
+    // A key's place, then (once that is in) its bytes.
+    void PrefetchKeyPlace(std::size_t k) const { __builtin_prefetch(keyEnds_.data() + (k == 0 ? 0 : k - 1)); }
     void PrefetchKey(std::size_t k) const {
         const char* p = keyBytes_.data() + (k == 0 ? 0 : keyEnds_[k - 1]);
         __builtin_prefetch(p);
@@ -1747,11 +1749,20 @@ void TmtIndex::SortByKeys() {
                 for (std::size_t k = base; k < Key.size(); ++k)
                     Key[k] = static_cast<char>(~static_cast<unsigned char>(Key[k]));
         };
+        // The text keys come in rank order, not in the order they were
+        // written: those of the next ranks are fetched meanwhile, first
+        // their places, then their bytes.
         constexpr std::size_t kAhead = 8;
+        std::size_t fetched = 0;  // ranks whose places are on their way
+        auto fetchAhead = [&](std::size_t Rank) {
+            const std::vector<uint32_t>& texts = textOfRank[0];
+            for (; fetched < std::min(texts.size(), Rank + 2 * kAhead); ++fetched) {
+                distinct[0].PrefetchKeyPlace(texts[fetched]);
+                if (fetched >= kAhead) distinct[0].PrefetchKey(texts[fetched - kAhead]);
+            }
+        };
         for (std::size_t i = 0; i < n; ++i) {
-            // The text keys come in rank order, not in the order they were
-            // written: the one a few entries on is fetched meanwhile.
-            if (ranked[0] && i + kAhead < n) distinct[0].PrefetchKey(textOfRank[0][items[i + kAhead].image[0]]);
+            if (ranked[0]) fetchAhead(items[i].image[0]);
             Entry& e = entries_[i];
             const Item& item = items[i];
             e.id = item.id;
