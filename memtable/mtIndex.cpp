@@ -267,23 +267,26 @@ uint64_t DoubleImage(double d) {
 // on. The bytes up to the first level separator and those past the first
 // zero (the text's own bytes, which break collation ties) stay as they are.
 // The result orders and ties as the key itself, and no key's result is a
-// prefix of another's unless the keys are.
-void AppendCompactCollationKey(std::string& Key, const std::string& Collation) {
+// prefix of another's unless the keys are. Collation is read as if a zero
+// byte ended it, which the result does.
+void AppendCompactCollationKey(std::string& Key, std::string_view Collation) {
     constexpr unsigned char kCommon = 0x05;
     constexpr int kLongestRun = 126;               // low codes 0x01..0x7E
     constexpr unsigned char kRunGoesOn = 0x7F;     // kLongestRun common bytes, more to come
     const std::size_t primaryEnd = Collation.find('\x01');
-    const std::size_t levelsEnd = primaryEnd == std::string::npos ? std::string::npos
-                                                                   : Collation.find('\0', primaryEnd + 1);
-    if (levelsEnd == std::string::npos) {
+    if (primaryEnd == std::string_view::npos) {
         Key += Collation;
+        Key.push_back('\0');
         return;
     }
-    Key.append(Collation, 0, primaryEnd + 1);
+    const std::size_t levelsEnd = std::min(Collation.find('\0', primaryEnd + 1), Collation.size());
+    Key.reserve(Key.size() + Collation.size() + 8);
+    Key.append(Collation.substr(0, primaryEnd + 1));
     const auto* c = reinterpret_cast<const unsigned char*>(Collation.data());
+    auto at = [&](std::size_t i) { return i < Collation.size() ? c[i] : static_cast<unsigned char>(0); };
     for (std::size_t i = primaryEnd + 1; i <= levelsEnd;) {
         int run = 0;
-        while (c[i] == kCommon && run < kLongestRun) {
+        while (at(i) == kCommon && run < kLongestRun) {
             ++i;
             ++run;
         }
@@ -292,11 +295,14 @@ void AppendCompactCollationKey(std::string& Key, const std::string& Collation) {
             continue;
         }
         // c[i] is not the common byte: the zero at levelsEnd ends every run.
-        const unsigned char x = c[i++];
+        const unsigned char x = at(i++);
         Key.push_back(static_cast<char>(x < kCommon ? 0x01 + run : 0xFF - run));
         Key.push_back(static_cast<char>(x));
     }
-    Key.append(Collation, levelsEnd + 1, std::string::npos);
+    if (levelsEnd < Collation.size()) {
+        Key.append(Collation.substr(levelsEnd + 1));
+        Key.push_back('\0');
+    }
 }
 
 void AppendTextKey(std::string& Key, std::string_view Text, TmtifoOptions Options) {
@@ -317,10 +323,8 @@ void AppendTextKey(std::string& Key, std::string_view Text, TmtifoOptions Option
         // weight and no text byte is, ends the value, so that no text's key is
         // a prefix of another's and the next field's bytes compare only
         // between equal texts.
-        std::string collation =
-            Options.Contains(mtifoCaseInsensitive) ? AnsiCollationKeyText(Text) : AnsiCollationKeyStr(Text);
-        collation.push_back('\0');
-        AppendCompactCollationKey(Key, collation);
+        AppendCompactCollationKey(
+            Key, Options.Contains(mtifoCaseInsensitive) ? AnsiCollationKeyText(Text) : AnsiCollationKeyStr(Text));
     }
 }
 
