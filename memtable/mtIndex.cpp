@@ -256,6 +256,55 @@ uint64_t DoubleImage(double d) {
     return (u >> 63) != 0 ? ~u : (u | (uint64_t{1} << 63));
 }
 
+// Appends a collation key, written with its runs of the common weight byte
+// past the primary level made short. Most characters of a Latin text carry
+// the common secondary and tertiary weights, so those levels are mostly one
+// byte repeated: as long as the primary level, and as costly to store and to
+// compare. A run of k common bytes followed by a byte x becomes one byte that
+// orders as the run does against any other (low codes ascending in k when x
+// sorts below the common byte, high codes descending in k when it sorts
+// above), then x; a run too long for one code writes a middle code and goes
+// on. The bytes up to the first level separator and those past the first
+// zero (the text's own bytes, which break collation ties) stay as they are.
+// The result orders and ties as the key itself, and no key's result is a
+// prefix of another's unless the keys are. Collation is read as if a zero
+// byte ended it, which the result does.
+void AppendCompactCollationKey(std::string& Key, std::string_view Collation) {
+    constexpr unsigned char kCommon = 0x05;
+    constexpr int kLongestRun = 126;               // low codes 0x01..0x7E
+    constexpr unsigned char kRunGoesOn = 0x7F;     // kLongestRun common bytes, more to come
+    const std::size_t primaryEnd = Collation.find('\x01');
+    if (primaryEnd == std::string_view::npos) {
+        Key += Collation;
+        Key.push_back('\0');
+        return;
+    }
+    const std::size_t levelsEnd = std::min(Collation.find('\0', primaryEnd + 1), Collation.size());
+    Key.reserve(Key.size() + Collation.size() + 8);
+    Key.append(Collation.substr(0, primaryEnd + 1));
+    const auto* c = reinterpret_cast<const unsigned char*>(Collation.data());
+    auto at = [&](std::size_t i) { return i < Collation.size() ? c[i] : static_cast<unsigned char>(0); };
+    for (std::size_t i = primaryEnd + 1; i <= levelsEnd;) {
+        int run = 0;
+        while (at(i) == kCommon && run < kLongestRun) {
+            ++i;
+            ++run;
+        }
+        if (run == kLongestRun) {
+            Key.push_back(static_cast<char>(kRunGoesOn));
+            continue;
+        }
+        // c[i] is not the common byte: the zero at levelsEnd ends every run.
+        const unsigned char x = at(i++);
+        Key.push_back(static_cast<char>(x < kCommon ? 0x01 + run : 0xFF - run));
+        Key.push_back(static_cast<char>(x));
+    }
+    if (levelsEnd < Collation.size()) {
+        Key.append(Collation.substr(levelsEnd + 1));
+        Key.push_back('\0');
+    }
+}
+
 void AppendTextKey(std::string& Key, std::string_view Text, TmtifoOptions Options) {
     if (Options.Contains(mtifoIgnoreLocale)) {
         // CompareStr and CompareText: bytes, the latter with a-z folded. The
@@ -274,8 +323,8 @@ void AppendTextKey(std::string& Key, std::string_view Text, TmtifoOptions Option
         // weight and no text byte is, ends the value, so that no text's key is
         // a prefix of another's and the next field's bytes compare only
         // between equal texts.
-        Key += Options.Contains(mtifoCaseInsensitive) ? AnsiCollationKeyText(Text) : AnsiCollationKeyStr(Text);
-        Key.push_back('\0');
+        AppendCompactCollationKey(
+            Key, Options.Contains(mtifoCaseInsensitive) ? AnsiCollationKeyText(Text) : AnsiCollationKeyStr(Text));
     }
 }
 
@@ -952,9 +1001,11 @@ void TmtIndex::KeyRun(const std::string& Key, int& First, int& Last, bool FirstO
 
 uint32_t TmtIndex::AddKey(const uint8_t* Bytes, std::size_t Length) {
     const auto at = static_cast<uint32_t>(pool_.size());
-    pool_.resize(pool_.size() + 4 + Length);
-    WriteValue<uint32_t>(pool_.data() + at, static_cast<uint32_t>(Length));
-    if (Length > 0) std::memcpy(pool_.data() + at + 4, Bytes, Length);
+    // Appended, not resized and then copied over: the bytes are written once.
+    uint8_t length[4];
+    WriteValue<uint32_t>(length, static_cast<uint32_t>(Length));
+    pool_.insert(pool_.end(), length, length + 4);
+    pool_.insert(pool_.end(), Bytes, Bytes + Length);
     return at;
 }
 
@@ -1339,15 +1390,29 @@ namespace {
 // The distinct texts of one field while an index is made: an open-addressing
 // table over one buffer of their bytes, so that a row whose text was seen
 // costs one probe and no node or string of its own. Each text gets the next
-// number in the order first seen.
+// number in the order first seen, and its key bytes the next place in one
+// buffer of keys.
 class DistinctTexts {
 public:
-    std::vector<std::string> keys;  // key bytes by number
     int64_t nullIndex = -1;
 
-    uint32_t FindOrAdd(std::string_view Text, bool& Added) {
+    static uint64_t Hash(std::string_view Text) { return std::hash<std::string_view>{}(Text); }
+    // Starts bringing in the slot where a text of this hash is looked for:
+    // rows are looked up a few ahead of their turn, so that the table's
+    // misses overlap instead of coming one after another.
+    void Prefetch(uint64_t Hash) const {
+        if (!slots_.empty()) __builtin_prefetch(slots_.data() + (Hash & (slots_.size() - 1)));
+    }
+    // Then, once the slot is in, the text it holds, which a row of a text
+    // seen before is compared with.
+    void PrefetchText(uint64_t Hash) const {
+        if (slots_.empty()) return;
+        const Slot& s = slots_[Hash & (slots_.size() - 1)];
+        if (s.number != kEmpty) __builtin_prefetch(bytes_.data() + s.offset);
+    }
+    uint32_t FindOrAdd(std::string_view Text, uint64_t Hash, bool& Added) {
         if ((count_ + 1) * 2 > slots_.size()) Grow();
-        const uint64_t h = std::hash<std::string_view>{}(Text);
+        const auto h = static_cast<uint32_t>(Hash);
         const std::size_t mask = slots_.size() - 1;
         for (std::size_t i = h & mask;; i = (i + 1) & mask) {
             Slot& s = slots_[i];
@@ -1371,11 +1436,28 @@ public:
         for (const Slot& s : slots_)
             if (s.number != kEmpty) Visit(std::string_view(bytes_.data() + s.offset, s.length), s.number);
     }
+    // The key bytes of each number, written in the order the numbers were
+    // given: KeyBuffer() takes the next one's bytes, EndKey() closes it.
+    std::string& KeyBuffer() { return keyBytes_; }
+    void EndKey() { keyEnds_.push_back(keyBytes_.size()); }
+    std::size_t Keys() const { return keyEnds_.size(); }
+    std::string_view Key(std::size_t k) const {
+        const std::size_t from = k == 0 ? 0 : keyEnds_[k - 1];
+        return std::string_view(keyBytes_.data() + from, keyEnds_[k] - from);
+    }
+    // A key's place, then (once that is in) its bytes.
+    void PrefetchKeyPlace(std::size_t k) const { __builtin_prefetch(keyEnds_.data() + (k == 0 ? 0 : k - 1)); }
+    void PrefetchKey(std::size_t k) const {
+        const char* p = keyBytes_.data() + (k == 0 ? 0 : keyEnds_[k - 1]);
+        __builtin_prefetch(p);
+        __builtin_prefetch(p + 64);
+    }
 
 private:
     static constexpr uint32_t kEmpty = ~uint32_t{0};
+    // 16 bytes: four slots a cache line.
     struct Slot {
-        uint64_t hash = 0;
+        uint32_t hash = 0;
         uint32_t offset = 0, length = 0, number = kEmpty;
     };
     void Grow() {
@@ -1393,6 +1475,8 @@ private:
     std::string bytes_;
     std::size_t count_ = 0;
     uint32_t next_ = 0;
+    std::string keyBytes_;
+    std::vector<std::size_t> keyEnds_;
 };
 
 }  // namespace
@@ -1435,6 +1519,80 @@ void TmtIndex::SortByKeys() {
     };
     std::vector<Item> items(n);
     std::string key, scratch;
+    // The number of each row's text, field by field, made first: a row's
+    // look-up in the table of distinct texts is started several rows ahead.
+    std::vector<std::vector<uint32_t>> textNumbers(static_cast<std::size_t>(nf));
+    {
+        struct Text {
+            const uint8_t* value;  // nullptr: null
+            int32_t length;
+            uint64_t hash;
+        };
+        // The texts of the rows between the one looked up and the one whose
+        // slot is being fetched.
+        constexpr std::size_t kAhead = 16, kRing = 32;
+        Text texts[kRing];
+        for (int f = 0; f < nf; ++f) {
+            TField* field = fieldList_.Fields(f);
+            const TFieldType type = field->DataType();
+            if (!IsStringKind(type)) continue;
+            const TmtifoOptions opts = fieldList_.Options(f);
+            DistinctTexts& d = distinct[static_cast<std::size_t>(f)];
+            // Texts a field decompresses land in one scratch buffer: those
+            // are looked up at once, not ahead.
+            const bool stable = fieldList_.FieldNo(f) <= 0 ||
+                                (common->FieldFlags(fieldList_.FieldNo(f)) & kFlagCompressed) == 0 ||
+                                common->Owner() == nullptr || !common->Owner()->OnDecompressField;
+            std::vector<uint32_t>& numbers = textNumbers[static_cast<std::size_t>(f)];
+            numbers.resize(n);
+            auto read = [&](std::size_t i) {
+                int32_t len = 0;
+                const uint8_t* v =
+                    common->FieldValueForRead(common->Record(entries_[i].id), fieldList_.FieldNo(f), field, len, scratch);
+                Text t{v, len, 0};
+                if (v != nullptr) {
+                    const auto* p = reinterpret_cast<const char*>(v);
+                    t.length = static_cast<int32_t>(strnlen(p, static_cast<std::size_t>(std::max(len, 0))));
+                    t.hash = DistinctTexts::Hash(std::string_view(p, static_cast<std::size_t>(t.length)));
+                }
+                return t;
+            };
+            auto number = [&](const Text& t) {
+                if (t.value == nullptr) {
+                    if (d.nullIndex < 0) {
+                        d.nullIndex = d.Take();
+                        AppendKeyBytes(d.KeyBuffer(), nullptr, 0, type, opts);
+                        d.EndKey();
+                    }
+                    return static_cast<uint32_t>(d.nullIndex);
+                }
+                bool added = false;
+                const uint32_t at = d.FindOrAdd(
+                    std::string_view(reinterpret_cast<const char*>(t.value), static_cast<std::size_t>(t.length)),
+                    t.hash, added);
+                if (added) {
+                    AppendKeyBytes(d.KeyBuffer(), t.value, t.length, type, opts);
+                    d.EndKey();
+                }
+                return at;
+            };
+            if (!stable) {
+                for (std::size_t i = 0; i < n; ++i) numbers[i] = number(read(i));
+                continue;
+            }
+            for (std::size_t i = 0; i < std::min(n, kAhead); ++i) texts[i] = read(i);
+            for (std::size_t i = 0; i < n; ++i) {
+                if (i + kAhead < n) {
+                    Text& t = texts[(i + kAhead) % kRing];
+                    t = read(i + kAhead);
+                    if (t.value != nullptr) d.Prefetch(t.hash);
+                }
+                if (i + kAhead / 2 < n && texts[(i + kAhead / 2) % kRing].value != nullptr)
+                    d.PrefetchText(texts[(i + kAhead / 2) % kRing].hash);
+                numbers[i] = number(texts[i % kRing]);
+            }
+        }
+    }
     for (std::size_t i = 0; i < n; ++i) {
         Item& item = items[i];
         item.id = entries_[i].id;
@@ -1446,36 +1604,19 @@ void TmtIndex::SortByKeys() {
             TField* field = fieldList_.Fields(f);
             const TFieldType type = field->DataType();
             const TmtifoOptions opts = fieldList_.Options(f);
-            int32_t len = 0;
-            const uint8_t* v = common->FieldValueForRead(r, fieldList_.FieldNo(f), field, len, scratch);
             const bool desc = opts.Contains(mtifoDescending);
             if (IsStringKind(type)) {
                 DistinctTexts& d = distinct[static_cast<std::size_t>(f)];
-                uint32_t at;
-                if (v == nullptr) {
-                    if (d.nullIndex < 0) {
-                        d.nullIndex = d.Take();
-                        d.keys.emplace_back();
-                        AppendKeyBytes(d.keys.back(), nullptr, 0, type, opts);
-                    }
-                    at = static_cast<uint32_t>(d.nullIndex);
-                } else {
-                    const auto* p = reinterpret_cast<const char*>(v);
-                    std::string_view text(p, strnlen(p, static_cast<std::size_t>(std::max(len, 0))));
-                    bool added = false;
-                    at = d.FindOrAdd(text, added);
-                    if (added) {
-                        d.keys.emplace_back();
-                        AppendKeyBytes(d.keys.back(), v, len, type, opts);
-                    }
-                }
-                if (!keysLater) key += d.keys[at];
+                const uint32_t at = textNumbers[static_cast<std::size_t>(f)][i];
+                if (!keysLater) key += d.Key(at);
                 if (f < 2) {
                     item.image[f] = at;  // made a rank below
                     ranked[f] = true;
                 }
                 continue;
             }
+            int32_t len = 0;
+            const uint8_t* v = common->FieldValueForRead(r, fieldList_.FieldNo(f), field, len, scratch);
             if (!keysLater) AppendKeyBytes(key, v, len, type, opts);
             if (f >= 2) continue;
             uint64_t image = 0;
@@ -1511,30 +1652,60 @@ void TmtIndex::SortByKeys() {
     for (int f = 0; f < std::min(nf, 2); ++f) {
         if (!ranked[f]) continue;
         DistinctTexts& d = distinct[static_cast<std::size_t>(f)];
-        std::vector<uint32_t> order(d.keys.size());
-        for (uint32_t k = 0; k < order.size(); ++k) order[k] = k;
+        const std::size_t keys = d.Keys();
         // The 8 key bytes of each text past those all share ("Cliente ..."),
-        // side by side, decide most comparisons without reaching the keys.
-        std::size_t common = d.keys.empty() ? 0 : d.keys[0].size();
-        for (const std::string& k : d.keys) {
+        // side by side with its number, decide most comparisons without
+        // reaching the keys.
+        std::size_t common = keys == 0 ? 0 : d.Key(0).size();
+        for (std::size_t k = 1; k < keys && common > 0; ++k) {
+            const std::string_view a = d.Key(0), b = d.Key(k);
             std::size_t same = 0;
-            const std::size_t most = std::min(common, k.size());
-            while (same < most && k[same] == d.keys[0][same]) ++same;
+            const std::size_t most = std::min(common, b.size());
+            while (same < most && a[same] == b[same]) ++same;
             common = same;
         }
-        std::vector<uint64_t> head(d.keys.size());
-        for (std::size_t k = 0; k < head.size(); ++k)
-            head[k] = PrefixOf(reinterpret_cast<const uint8_t*>(d.keys[k].data()) + common, d.keys[k].size() - common);
-        std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-            if (head[a] != head[b]) return head[a] < head[b];
-            return d.keys[a] < d.keys[b];
-        });
-        std::vector<uint64_t> rank(d.keys.size());
+        struct Head {
+            uint64_t head;
+            uint32_t number;
+        };
+        std::vector<Head> order(keys);
+        for (std::size_t k = 0; k < keys; ++k) {
+            const std::string_view b = d.Key(k);
+            order[k] = Head{PrefixOf(reinterpret_cast<const uint8_t*>(b.data()) + common, b.size() - common),
+                            static_cast<uint32_t>(k)};
+        }
+        // By the heads, a byte at a time from the last, over the bytes
+        // where they differ at all: a pass over the heads per byte instead
+        // of a comparison sort's branches taken at random. Texts of one head
+        // are then ordered by their whole keys.
+        uint64_t differ = 0;
+        for (const Head& h : order) differ |= h.head ^ order[0].head;
+        if (differ != 0) {
+            std::vector<Head> moved(keys);
+            for (int shift = 0; shift < 64; shift += 8) {
+                if (((differ >> shift) & 0xFF) == 0) continue;
+                std::size_t at[257] = {};
+                for (const Head& h : order) ++at[((h.head >> shift) & 0xFF) + 1];
+                for (int b = 0; b < 256; ++b) at[b + 1] += at[b];
+                for (const Head& h : order) moved[at[(h.head >> shift) & 0xFF]++] = h;
+                order.swap(moved);
+            }
+        }
+        for (std::size_t from = 0; from < keys;) {
+            std::size_t to = from + 1;
+            while (to < keys && order[to].head == order[from].head) ++to;
+            if (to - from > 1)
+                std::sort(order.begin() + static_cast<std::ptrdiff_t>(from), order.begin() + static_cast<std::ptrdiff_t>(to),
+                          [&](const Head& a, const Head& b) { return d.Key(a.number) < d.Key(b.number); });
+            from = to;
+        }
+        std::vector<uint64_t> rank(keys);
         uint64_t r = 0;
-        for (std::size_t k = 0; k < order.size(); ++k) {
-            if (k > 0 && d.keys[order[k]] != d.keys[order[k - 1]]) ++r;
-            rank[order[k]] = r;
-            if (r == textOfRank[f].size()) textOfRank[f].push_back(order[k]);
+        for (std::size_t k = 0; k < keys; ++k) {
+            if (k > 0 && (order[k].head != order[k - 1].head || d.Key(order[k].number) != d.Key(order[k - 1].number)))
+                ++r;
+            rank[order[k].number] = r;
+            if (r == textOfRank[f].size()) textOfRank[f].push_back(order[k].number);
         }
         for (Item& item : items) item.image[f] = rank[item.image[f]];
     }
@@ -1544,10 +1715,10 @@ void TmtIndex::SortByKeys() {
     memo_.resize(static_cast<std::size_t>(nf));
     for (int f = 0; f < nf; ++f) {
         DistinctTexts& d = distinct[static_cast<std::size_t>(f)];
-        if (d.keys.empty() || d.keys.size() * 8 > n) continue;
+        if (d.Keys() == 0 || d.Keys() * 8 > n) continue;
         TextMemo& memo = memo_[static_cast<std::size_t>(f)];
-        memo.Reset(std::max<std::size_t>(4096, d.keys.size() * 2), d.keys.size());
-        d.ForEach([&](std::string_view text, uint32_t at) { memo.Add(text, d.keys[at]); });
+        memo.Reset(std::max<std::size_t>(4096, d.Keys() * 2), d.Keys());
+        d.ForEach([&](std::string_view text, uint32_t at) { memo.Add(text, d.Key(at)); });
     }
     if (!useSecond)
         for (Item& item : items) item.image[1] = 0;
@@ -1562,7 +1733,7 @@ void TmtIndex::SortByKeys() {
         }
         return firstDescending ? a.id > b.id : a.id < b.id;
     };
-    const std::size_t ranks = ranked[0] ? distinct[0].keys.size() : 0;
+    const std::size_t ranks = ranked[0] ? distinct[0].Keys() : 0;
     if (ranked[0] && ranks <= n) {
         // A text first: its ranks are dense and few, so the items go to their
         // rank's place in one pass and only the items of one rank are
@@ -1603,7 +1774,20 @@ void TmtIndex::SortByKeys() {
                 for (std::size_t k = base; k < Key.size(); ++k)
                     Key[k] = static_cast<char>(~static_cast<unsigned char>(Key[k]));
         };
+        // The text keys come in rank order, not in the order they were
+        // written: those of the next ranks are fetched meanwhile, first
+        // their places, then their bytes.
+        constexpr std::size_t kAhead = 8;
+        std::size_t fetched = 0;  // ranks whose places are on their way
+        auto fetchAhead = [&](std::size_t Rank) {
+            const std::vector<uint32_t>& texts = textOfRank[0];
+            for (; fetched < std::min(texts.size(), Rank + 2 * kAhead); ++fetched) {
+                distinct[0].PrefetchKeyPlace(texts[fetched]);
+                if (fetched >= kAhead) distinct[0].PrefetchKey(texts[fetched - kAhead]);
+            }
+        };
         for (std::size_t i = 0; i < n; ++i) {
+            if (ranked[0]) fetchAhead(items[i].image[0]);
             Entry& e = entries_[i];
             const Item& item = items[i];
             e.id = item.id;
@@ -1617,7 +1801,7 @@ void TmtIndex::SortByKeys() {
             for (int f = 0; f < nf; ++f) {
                 const auto uf = static_cast<std::size_t>(f);
                 if (ranked[f])
-                    key += distinct[uf].keys[textOfRank[f][item.image[f]]];
+                    key += distinct[uf].Key(textOfRank[f][item.image[f]]);
                 else
                     appendImage(key, item.image[f], fieldList_.Fields(f)->DataType(), fieldList_.Options(f));
             }

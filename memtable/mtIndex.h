@@ -238,8 +238,16 @@ private:
             if (next < blocks_.size() && i >= starts_[next] && i - starts_[next] < blocks_[next].size())
                 return last_ = next;
         }
-        const auto it = std::upper_bound(starts_.begin(), starts_.end(), i);
-        last_ = static_cast<std::size_t>(it - starts_.begin()) - 1;
+        // The last block starting at or before i, by a bisection whose
+        // steps are conditional moves: jumps taken one way or the other at
+        // random would each cost a misprediction.
+        const std::size_t* base = starts_.data();
+        for (std::size_t len = starts_.size(); len > 1;) {
+            const std::size_t half = len / 2;
+            base = base[half] <= i ? base + half : base;
+            len -= half;
+        }
+        last_ = static_cast<std::size_t>(base - starts_.data());
         return last_;
     }
     void Split(std::size_t b) {

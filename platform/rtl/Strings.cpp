@@ -764,7 +764,19 @@ const ElementTable& Elements() {
 }
 
 // The levels of a text made only of table characters; false for any other.
+// Each character's weights are copied whole, as fixed-size blocks, into room
+// made for the longest weights at once, then the levels are cut to what the
+// characters held: a text of twenty characters costs a few dozen stores, not
+// sixty appends.
 bool TableElements(const ElementTable& table, std::string_view s, LevelBytes& out) {
+    constexpr std::size_t kP = sizeof CharElements::primary, kS = sizeof CharElements::secondary,
+                          kT = sizeof CharElements::tertiary;
+    out.primary.resize(s.size() * kP + kP);
+    out.secondary.resize(s.size() * kS + kS);
+    out.tertiary.resize(s.size() * kT + kT);
+    char* p = out.primary.data();
+    char* q = out.secondary.data();
+    char* r = out.tertiary.data();
     std::size_t i = 0;
     while (i < s.size()) {
         char32_t cp = static_cast<unsigned char>(s[i]);
@@ -779,10 +791,16 @@ bool TableElements(const ElementTable& table, std::string_view s, LevelBytes& ou
         }
         const CharElements& e = table.chars[cp];
         if (!e.simple) return false;
-        out.primary.append(reinterpret_cast<const char*>(e.primary), e.primaryLen);
-        out.secondary.append(reinterpret_cast<const char*>(e.secondary), e.secondaryLen);
-        out.tertiary.append(reinterpret_cast<const char*>(e.tertiary), e.tertiaryLen);
+        std::memcpy(p, e.primary, kP);
+        std::memcpy(q, e.secondary, kS);
+        std::memcpy(r, e.tertiary, kT);
+        p += e.primaryLen;
+        q += e.secondaryLen;
+        r += e.tertiaryLen;
     }
+    out.primary.resize(static_cast<std::size_t>(p - out.primary.data()));
+    out.secondary.resize(static_cast<std::size_t>(q - out.secondary.data()));
+    out.tertiary.resize(static_cast<std::size_t>(r - out.tertiary.data()));
     return true;
 }
 

@@ -73,6 +73,30 @@ TEST(IndexKey, TextKeysOrderAndTieAsTheComparisonOnRandomAccentedTexts) {
     }
 }
 
+// Long runs of characters of common accent and case weights, around and past
+// the longest run one byte of a key can stand for, against texts that break
+// them with a higher or lower weight or end them.
+TEST(IndexKey, TextKeysOrderAsTheComparisonAcrossLongRunsOfPlainLetters) {
+    std::vector<std::string> texts;
+    for (int n : {0, 1, 2, 124, 125, 126, 127, 128, 251, 252, 253, 254})
+        for (const char* head : {"", "\xC3\x81"})
+            for (const char* tail : {"", "a", "b", "A", "\xC3\xA1", " ", "\xC3\xA3o"})
+                texts.push_back(head + std::string(static_cast<std::size_t>(n), 'a') + tail);
+    for (const TmtifoOptions& o : {TmtifoOptions{}, TmtifoOptions{mtifoCaseInsensitive}, TmtifoOptions{mtifoDescending}}) {
+        std::vector<std::string> keys;
+        for (const auto& t : texts) keys.push_back(Key(&t, o));
+        for (std::size_t i = 0; i < texts.size(); ++i)
+            for (std::size_t j = 0; j < texts.size(); ++j) {
+                bool full = true;
+                const int expected = memtable::CompareFields(reinterpret_cast<const uint8_t*>(texts[i].c_str()),
+                                                             reinterpret_cast<const uint8_t*>(texts[j].c_str()),
+                                                             ftString, o, full, 1024);
+                ASSERT_EQ(KeyOrder(keys[i], keys[j]), expected)
+                    << texts[i].size() << " / " << texts[j].size() << " bytes, options " << o.Bits();
+            }
+    }
+}
+
 TEST(IndexKey, ANullSortsFirstAscendingAndLastDescending) {
     const std::string empty, a = "a";
     for (const TmtifoOptions& o : kTextOptions) {
