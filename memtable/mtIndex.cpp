@@ -1962,7 +1962,6 @@ void TmtIndex::LoadIndex() {
     }
     Clear();
     StoreLock lock(common);
-    const std::size_t capacity = static_cast<std::size_t>(isFiltered_ ? 100 : common->RecordCount());
     auto wanted = [&](PmtRecord r) {
         if (r == nullptr) return false;
         auto status = static_cast<TUpdateStatus>(r->UpdateStatus);
