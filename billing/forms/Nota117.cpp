@@ -6,6 +6,7 @@
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
 #include "billing/forms/Pesquisa.h"
+#include "billing/listings/BandPlacing.h"
 #include "billing/listings/ReportLibrary.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Strings.h"
@@ -88,7 +89,7 @@ TfrmNota117::TfrmNota117(TComponent* AOwner)
 
 namespace {
 
-int32_t mm(double Value) { return static_cast<int32_t>(std::lround(Value * 1000)); }
+using billing::listings::mm;
 
 // The slip is drawn in millimetres from the detail band's top-left corner.
 struct Slip {
@@ -97,12 +98,7 @@ struct Slip {
 
     template <class T>
     T* Put(const std::string& Name, double Left, double Top, double Width, double Height) const {
-        auto* c = new T(owner);
-        c->SetName(Name);
-        c->SetUserName(Name);
-        c->SetBand(band);
-        c->SetBounds(mm(Left), mm(Top), mm(Width), mm(Height));
-        return c;
+        return billing::listings::Put<T>(owner, band, Name, Left, Top, Width, Height);
     }
     template <class T>
     T* Text(T* Control, int Size, bool Bold) const {

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "billing/listings/BandPlacing.h"
 #include "billing/listings/ListingFormats.h"
 #include "billing/listings/ReportLibrary.h"
 #include "platform/db/DB.h"
@@ -27,20 +28,7 @@ namespace billing::listings {
 
 namespace {
 
-int32_t mm(double Value) { return static_cast<int32_t>(std::lround(Value * 1000)); }
-
 constexpr double kTextHeight = 4.2;  // a line of Arial 10
-
-template <class T>
-T* Put(TComponent* Owner, TrpBand* Band, const std::string& Name, double Left, double Top, double Width,
-       double Height) {
-    auto* c = new T(Owner);
-    c->SetName(Name);
-    c->SetUserName(Name);
-    c->SetBand(Band);
-    c->SetBounds(mm(Left), mm(Top), mm(Width), mm(Height));
-    return c;
-}
 
 void SetArial(TFont* Font, int Size, bool Bold = false) {
     Font->SetName("Arial");
