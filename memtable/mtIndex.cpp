@@ -256,6 +256,26 @@ uint64_t DoubleImage(double d) {
     return (u >> 63) != 0 ? ~u : (u | (uint64_t{1} << 63));
 }
 
+// The image of a stored number (nullptr: null) whose order is the number's,
+// null first; 0 for the types no 64-bit image holds with its null.
+uint64_t NumberImage(const uint8_t* v, TFieldType Type) {
+    if (v == nullptr) return 0;
+    switch (Type) {
+        case ftFloat: case ftCurrency: case ftDate: case ftTime: case ftDateTime: case ftTimeStamp:
+            return DoubleImage(ReadValue<double>(v));
+        case ftLargeint: case ftBCD: case ftFMTBcd:
+            return 0;
+        case ftSmallint:
+            return (uint64_t{1} << 32) | (static_cast<uint16_t>(ReadValue<int16_t>(v)) ^ 0x8000u);
+        case ftWord:
+            return (uint64_t{1} << 32) | ReadValue<uint16_t>(v);
+        case ftBoolean:
+            return (uint64_t{1} << 32) | (ReadValue<int16_t>(v) != 0 ? 1u : 0u);
+        default:  // ftInteger, ftAutoInc
+            return (uint64_t{1} << 32) | (static_cast<uint32_t>(ReadValue<int32_t>(v)) ^ 0x80000000u);
+    }
+}
+
 // Appends a collation key, written with its runs of the common weight byte
 // past the primary level made short. Most characters of a Latin text carry
 // the common secondary and tertiary weights, so those levels are mostly one
@@ -273,36 +293,47 @@ void AppendCompactCollationKey(std::string& Key, std::string_view Collation) {
     constexpr unsigned char kCommon = 0x05;
     constexpr int kLongestRun = 126;               // low codes 0x01..0x7E
     constexpr unsigned char kRunGoesOn = 0x7F;     // kLongestRun common bytes, more to come
-    const std::size_t primaryEnd = Collation.find('\x01');
-    if (primaryEnd == std::string_view::npos) {
+    const auto* c = reinterpret_cast<const unsigned char*>(Collation.data());
+    const std::size_t size = Collation.size();
+    const void* separator = size == 0 ? nullptr : std::memchr(c, 0x01, size);
+    if (separator == nullptr) {
         Key += Collation;
         Key.push_back('\0');
         return;
     }
-    const std::size_t levelsEnd = std::min(Collation.find('\0', primaryEnd + 1), Collation.size());
-    Key.reserve(Key.size() + Collation.size() + 8);
-    Key.append(Collation.substr(0, primaryEnd + 1));
-    const auto* c = reinterpret_cast<const unsigned char*>(Collation.data());
-    auto at = [&](std::size_t i) { return i < Collation.size() ? c[i] : static_cast<unsigned char>(0); };
+    const auto primaryEnd = static_cast<std::size_t>(static_cast<const unsigned char*>(separator) - c);
+    const void* zero = std::memchr(c + primaryEnd + 1, 0, size - primaryEnd - 1);
+    const std::size_t levelsEnd =
+        zero == nullptr ? size : static_cast<std::size_t>(static_cast<const unsigned char*>(zero) - c);
+    // Written through a pointer into room for the longest result: at most two
+    // bytes for each level byte and for the zero that ends the levels.
+    const std::size_t base = Key.size();
+    Key.resize(base + primaryEnd + 1 + 2 * (levelsEnd - primaryEnd) + (size - levelsEnd) + 1);
+    char* out = Key.data() + base;
+    std::memcpy(out, c, primaryEnd + 1);
+    out += primaryEnd + 1;
     for (std::size_t i = primaryEnd + 1; i <= levelsEnd;) {
         int run = 0;
-        while (at(i) == kCommon && run < kLongestRun) {
+        while (i < levelsEnd && c[i] == kCommon && run < kLongestRun) {
             ++i;
             ++run;
         }
         if (run == kLongestRun) {
-            Key.push_back(static_cast<char>(kRunGoesOn));
+            *out++ = static_cast<char>(kRunGoesOn);
             continue;
         }
-        // c[i] is not the common byte: the zero at levelsEnd ends every run.
-        const unsigned char x = at(i++);
-        Key.push_back(static_cast<char>(x < kCommon ? 0x01 + run : 0xFF - run));
-        Key.push_back(static_cast<char>(x));
+        // Not the common byte: the zero at levelsEnd ends every run.
+        const unsigned char x = i < size ? c[i] : 0;
+        ++i;
+        *out++ = static_cast<char>(x < kCommon ? 0x01 + run : 0xFF - run);
+        *out++ = static_cast<char>(x);
     }
-    if (levelsEnd < Collation.size()) {
-        Key.append(Collation.substr(levelsEnd + 1));
-        Key.push_back('\0');
+    if (levelsEnd < size) {
+        std::memcpy(out, c + levelsEnd + 1, size - levelsEnd - 1);
+        out += size - levelsEnd - 1;
+        *out++ = '\0';
     }
+    Key.resize(static_cast<std::size_t>(out - Key.data()));
 }
 
 void AppendTextKey(std::string& Key, std::string_view Text, TmtifoOptions Options) {
@@ -323,8 +354,13 @@ void AppendTextKey(std::string& Key, std::string_view Text, TmtifoOptions Option
         // weight and no text byte is, ends the value, so that no text's key is
         // a prefix of another's and the next field's bytes compare only
         // between equal texts.
-        AppendCompactCollationKey(
-            Key, Options.Contains(mtifoCaseInsensitive) ? AnsiCollationKeyText(Text) : AnsiCollationKeyStr(Text));
+        thread_local std::string collation;
+        collation.clear();
+        if (Options.Contains(mtifoCaseInsensitive))
+            AppendAnsiCollationKeyText(collation, Text);
+        else
+            AppendAnsiCollationKeyStr(collation, Text);
+        AppendCompactCollationKey(Key, collation);
     }
 }
 
@@ -471,6 +507,7 @@ std::unique_ptr<TmtIndex> TmtIndex::CreateFromIndexDef(TIndexDef* IndexDef, TmtC
 }
 
 void TmtIndex::CheckKeyable() {
+    pendingKeys_.reset();
     keyable_ = fieldList_.Count() > 0;
     for (int i = 0; i < fieldList_.Count() && keyable_; ++i)
         if (fieldList_.FieldNo(i) <= 0 || !IsKeyableField(fieldList_.Fields(i)->DataType(), fieldList_.Options(i)))
@@ -496,8 +533,15 @@ PmtRecord TmtIndex::RecordAt(int Position) const { return dataSet_->Common()->Re
     }
 }
 
-bool TmtIndex::HasKeys() const {
+bool TmtIndex::KeysReady() const {
     return keyable_ && keysValid_ && !isRowOrder_ && !dataSet_->OnCompareFields;
+}
+
+bool TmtIndex::HasKeys() const {
+    // Whoever asks for the keys gets them written. No index is a const
+    // object: only the way to it may be.
+    if (pendingKeys_ != nullptr) const_cast<TmtIndex*>(this)->MakePendingKeys();
+    return KeysReady();
 }
 
 void TmtIndex::BuildKey(PmtRecord Record, int FieldCount, std::string& Key) const {
@@ -1211,7 +1255,9 @@ void TmtIndex::FindRecord(PmtRecord Record, int& Index, bool Partial) {
     }
     int start = 0;
     if (isOrdered_ && n > 5) {
-        if (HasKeys() && !Partial) {
+        // Keys a sort left pending are not written for this: the cursor
+        // finds its record again after every sort.
+        if (KeysReady() && !Partial) {
             std::string& key = scratchKey_;
             BuildKey(Record, fieldList_.Count(), key);
             int first = 0, last = 0;
@@ -1385,6 +1431,64 @@ void TmtIndex::SortByRecords(int L, int R) {
     for (std::size_t i = 0; i < n; ++i) entries_[static_cast<std::size_t>(L) + i] = items[i].entry;
 }
 
+namespace memtable {
+
+// Key bytes of numbered texts, one after another in one buffer.
+struct TextKeys {
+    std::string bytes;
+    std::vector<std::size_t> ends;
+    std::string_view Key(std::size_t k) const {
+        const std::size_t from = k == 0 ? 0 : ends[k - 1];
+        return std::string_view(bytes.data() + from, ends[k] - from);
+    }
+    // A key's place, then (once that is in) its bytes.
+    void PrefetchPlace(std::size_t k) const { __builtin_prefetch(ends.data() + (k == 0 ? 0 : k - 1)); }
+    void PrefetchKey(std::size_t k) const {
+        const char* p = bytes.data() + (k == 0 ? 0 : ends[k - 1]);
+        __builtin_prefetch(p);
+        __builtin_prefetch(p + 64);
+    }
+};
+
+namespace {
+
+// The key bytes of a number's image: the inverse of what SortByKeys makes
+// the image of.
+void AppendImageKey(std::string& Key, uint64_t Image, TFieldType Type, TmtifoOptions Options) {
+    const bool desc = Options.Contains(mtifoDescending);
+    const uint64_t v = desc ? ~Image : Image;
+    const std::size_t base = Key.size();
+    if (v == 0) {
+        Key.push_back('\0');
+    } else {
+        Key.push_back('\1');
+        switch (Type) {
+            case ftFloat: case ftCurrency: case ftDate: case ftTime: case ftDateTime: case ftTimeStamp:
+                PutBigEndian(Key, v, 8);
+                break;
+            case ftSmallint: case ftWord: PutBigEndian(Key, v & 0xFFFFu, 2); break;
+            case ftBoolean: Key.push_back((v & 1u) != 0 ? '\1' : '\0'); break;
+            default: PutBigEndian(Key, v & 0xFFFFFFFFu, 4); break;
+        }
+    }
+    if (desc)
+        for (std::size_t k = base; k < Key.size(); ++k) Key[k] = static_cast<char>(~static_cast<unsigned char>(Key[k]));
+}
+
+}  // namespace
+}  // namespace memtable
+
+// What the keys of a sorted index are made from, while they are not written
+// yet: the key bytes of the distinct texts of its first two fields and the
+// text of each rank. A text field's image is its text's rank.
+struct TmtIndex::ImageKeys {
+    memtable::TextKeys texts[2];
+    std::vector<uint32_t> textOfRank[2];
+    bool ranked[2] = {false, false};
+};
+
+TmtIndex::~TmtIndex() = default;
+
 namespace {
 
 // The distinct texts of one field while an index is made: an open-addressing
@@ -1438,20 +1542,11 @@ public:
     }
     // The key bytes of each number, written in the order the numbers were
     // given: KeyBuffer() takes the next one's bytes, EndKey() closes it.
-    std::string& KeyBuffer() { return keyBytes_; }
-    void EndKey() { keyEnds_.push_back(keyBytes_.size()); }
-    std::size_t Keys() const { return keyEnds_.size(); }
-    std::string_view Key(std::size_t k) const {
-        const std::size_t from = k == 0 ? 0 : keyEnds_[k - 1];
-        return std::string_view(keyBytes_.data() + from, keyEnds_[k] - from);
-    }
-    // A key's place, then (once that is in) its bytes.
-    void PrefetchKeyPlace(std::size_t k) const { __builtin_prefetch(keyEnds_.data() + (k == 0 ? 0 : k - 1)); }
-    void PrefetchKey(std::size_t k) const {
-        const char* p = keyBytes_.data() + (k == 0 ? 0 : keyEnds_[k - 1]);
-        __builtin_prefetch(p);
-        __builtin_prefetch(p + 64);
-    }
+    std::string& KeyBuffer() { return keys.bytes; }
+    void EndKey() { keys.ends.push_back(keys.bytes.size()); }
+    std::size_t Keys() const { return keys.ends.size(); }
+    std::string_view Key(std::size_t k) const { return keys.Key(k); }
+    memtable::TextKeys keys;
 
 private:
     static constexpr uint32_t kEmpty = ~uint32_t{0};
@@ -1475,8 +1570,6 @@ private:
     std::string bytes_;
     std::size_t count_ = 0;
     uint32_t next_ = 0;
-    std::string keyBytes_;
-    std::vector<std::size_t> keyEnds_;
 };
 
 }  // namespace
@@ -1488,6 +1581,8 @@ void TmtIndex::SortByKeys() {
     // the distinct ones), so that the sort itself compares integers; key
     // bytes decide only where the images cannot.
     EntriesChanged();
+    pendingKeys_.reset();
+    keysValid_ = false;
     TmtCommon* common = dataSet_->Common();
     const int nf = fieldList_.Count();
     const std::size_t n = entries_.size();
@@ -1511,13 +1606,18 @@ void TmtIndex::SortByKeys() {
     // sort from its images, once per distinct key, instead of once per row
     // and compacted afterwards.
     const bool keysLater = !needBytes;
+    for (int f = 0; f < std::min(nf, 2); ++f) ranked[f] = IsStringKind(fieldList_.Fields(f)->DataType());
+    // A text first, and images that order alone: the rows go straight to
+    // their places once the texts are ranked (see below), with no list of
+    // items between.
+    const bool textFirst = keysLater && ranked[0];
     struct Item {
         uint64_t image[2];
         int32_t id;
         uint32_t offset, length;
         PmtRecord record;
     };
-    std::vector<Item> items(n);
+    std::vector<Item> items(textFirst ? 0 : n);
     std::string key, scratch;
     // The number of each row's text, field by field, made first: a row's
     // look-up in the table of distinct texts is started several rows ahead.
@@ -1593,7 +1693,7 @@ void TmtIndex::SortByKeys() {
             }
         }
     }
-    for (std::size_t i = 0; i < n; ++i) {
+    for (std::size_t i = 0; i < n && !textFirst; ++i) {
         Item& item = items[i];
         item.id = entries_[i].id;
         item.image[0] = item.image[1] = 0;
@@ -1609,37 +1709,14 @@ void TmtIndex::SortByKeys() {
                 DistinctTexts& d = distinct[static_cast<std::size_t>(f)];
                 const uint32_t at = textNumbers[static_cast<std::size_t>(f)][i];
                 if (!keysLater) key += d.Key(at);
-                if (f < 2) {
-                    item.image[f] = at;  // made a rank below
-                    ranked[f] = true;
-                }
+                if (f < 2) item.image[f] = at;  // made a rank below
                 continue;
             }
             int32_t len = 0;
             const uint8_t* v = common->FieldValueForRead(r, fieldList_.FieldNo(f), field, len, scratch);
             if (!keysLater) AppendKeyBytes(key, v, len, type, opts);
             if (f >= 2) continue;
-            uint64_t image = 0;
-            switch (type) {
-                case ftFloat: case ftCurrency: case ftDate: case ftTime: case ftDateTime: case ftTimeStamp:
-                    image = v == nullptr ? 0 : DoubleImage(ReadValue<double>(v));
-                    break;
-                case ftLargeint: case ftBCD: case ftFMTBcd:
-                    break;
-                case ftSmallint:
-                    if (v != nullptr) image = (uint64_t{1} << 32) | (static_cast<uint16_t>(ReadValue<int16_t>(v)) ^ 0x8000u);
-                    break;
-                case ftWord:
-                    if (v != nullptr) image = (uint64_t{1} << 32) | ReadValue<uint16_t>(v);
-                    break;
-                case ftBoolean:
-                    if (v != nullptr) image = (uint64_t{1} << 32) | (ReadValue<int16_t>(v) != 0 ? 1u : 0u);
-                    break;
-                default:  // ftInteger, ftAutoInc
-                    if (v != nullptr)
-                        image = (uint64_t{1} << 32) | (static_cast<uint32_t>(ReadValue<int32_t>(v)) ^ 0x80000000u);
-                    break;
-            }
+            const uint64_t image = NumberImage(v, type);
             item.image[f] = desc ? ~image : image;
         }
         if (keysLater) continue;
@@ -1648,7 +1725,7 @@ void TmtIndex::SortByKeys() {
         item.length = static_cast<uint32_t>(key.size());
     }
     // Ranks of the distinct texts, equal keys sharing one.
-    std::vector<uint32_t> textOfRank[2];
+    std::vector<uint32_t> textOfRank[2], rankOf[2];
     for (int f = 0; f < std::min(nf, 2); ++f) {
         if (!ranked[f]) continue;
         DistinctTexts& d = distinct[static_cast<std::size_t>(f)];
@@ -1699,8 +1776,9 @@ void TmtIndex::SortByKeys() {
                           [&](const Head& a, const Head& b) { return d.Key(a.number) < d.Key(b.number); });
             from = to;
         }
-        std::vector<uint64_t> rank(keys);
-        uint64_t r = 0;
+        std::vector<uint32_t>& rank = rankOf[f];
+        rank.resize(keys);
+        uint32_t r = 0;
         for (std::size_t k = 0; k < keys; ++k) {
             if (k > 0 && (order[k].head != order[k - 1].head || d.Key(order[k].number) != d.Key(order[k - 1].number)))
                 ++r;
@@ -1709,6 +1787,7 @@ void TmtIndex::SortByKeys() {
         }
         for (Item& item : items) item.image[f] = rank[item.image[f]];
     }
+    const bool firstDescending = nf > 0 && fieldList_.Options(0).Contains(mtifoDescending);
     // Few distinct texts (a value every 8th row at least): their keys are
     // kept for the searches and inserts to come.
     memo_.clear();
@@ -1720,9 +1799,63 @@ void TmtIndex::SortByKeys() {
         memo.Reset(std::max<std::size_t>(4096, d.Keys() * 2), d.Keys());
         d.ForEach([&](std::string_view text, uint32_t at) { memo.Add(text, d.Key(at)); });
     }
+    // What keys are made from when they are made from images.
+    auto takeImages = [&] {
+        auto images = std::make_unique<ImageKeys>();
+        for (int f = 0; f < std::min(nf, 2); ++f) {
+            const auto uf = static_cast<std::size_t>(f);
+            images->ranked[f] = ranked[f];
+            images->texts[f] = std::move(distinct[uf].keys);
+            images->textOfRank[f] = std::move(textOfRank[f]);
+        }
+        return images;
+    };
+    if (textFirst) {
+        // Each row to its rank's place, the second field's image in the
+        // entry's prefix and the rank in its key; then only the rows of one
+        // rank are compared, a small run that stays in the cache however
+        // large the table (a sort of the whole list misses it at every
+        // level). The keys wait for the first search or change that needs
+        // them: a sort for a listing may never see one.
+        const std::vector<uint32_t>& rank0 = rankOf[0];
+        const std::vector<uint32_t>& numbers0 = textNumbers[0];
+        const std::size_t ranks = textOfRank[0].size();
+        std::vector<uint32_t> next(ranks + 1, 0);
+        for (std::size_t i = 0; i < n; ++i) ++next[rank0[numbers0[i]] + 1];
+        for (std::size_t r = 0; r < ranks; ++r) next[r + 1] += next[r];
+        TField* second = nf > 1 ? fieldList_.Fields(1) : nullptr;
+        const bool secondDescending = second != nullptr && fieldList_.Options(1).Contains(mtifoDescending);
+        std::vector<Entry> placed(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            const int32_t id = entries_[i].id;
+            PmtRecord record = common->Record(id);
+            uint64_t image = 0;
+            if (ranked[1]) {
+                image = rankOf[1][textNumbers[1][i]];
+            } else if (second != nullptr) {
+                int32_t len = 0;
+                image = NumberImage(common->FieldValueForRead(record, fieldList_.FieldNo(1), second, len, scratch),
+                                    second->DataType());
+                if (secondDescending) image = ~image;
+            }
+            const uint32_t r = rank0[numbers0[i]];
+            placed[next[r]++] = Entry{image, id, r, record};
+        }
+        // next[r] is now where rank r + 1 starts.
+        for (std::size_t r = 0, from = 0; r < ranks; from = next[r], ++r)
+            if (next[r] - from > 1)
+                std::sort(placed.begin() + static_cast<std::ptrdiff_t>(from), placed.begin() + next[r],
+                          [&](const Entry& a, const Entry& b) {
+                              if (a.prefix != b.prefix) return a.prefix < b.prefix;
+                              return firstDescending ? a.id > b.id : a.id < b.id;
+                          });
+        entries_.CopyIn(0, placed);
+        pendingKeys_ = takeImages();
+        runsById_ = !firstDescending;
+        return;
+    }
     if (!useSecond)
         for (Item& item : items) item.image[1] = 0;
-    const bool firstDescending = nf > 0 && fieldList_.Options(0).Contains(mtifoDescending);
     const uint8_t* pool = pool_.data();
     auto less = [&](const Item& a, const Item& b) {
         if (a.image[0] != b.image[0]) return a.image[0] < b.image[0];
@@ -1752,70 +1885,14 @@ void TmtIndex::SortByKeys() {
         std::sort(items.begin(), items.end(), less);
     }
     if (keysLater) {
-        // The key bytes of an image: the inverse of what made it above.
-        auto appendImage = [](std::string& Key, uint64_t Image, TFieldType Type, TmtifoOptions Options) {
-            const bool desc = Options.Contains(mtifoDescending);
-            const uint64_t v = desc ? ~Image : Image;
-            const std::size_t base = Key.size();
-            if (v == 0) {
-                Key.push_back('\0');
-            } else {
-                Key.push_back('\1');
-                switch (Type) {
-                    case ftFloat: case ftCurrency: case ftDate: case ftTime: case ftDateTime: case ftTimeStamp:
-                        PutBigEndian(Key, v, 8);
-                        break;
-                    case ftSmallint: case ftWord: PutBigEndian(Key, v & 0xFFFFu, 2); break;
-                    case ftBoolean: Key.push_back((v & 1u) != 0 ? '\1' : '\0'); break;
-                    default: PutBigEndian(Key, v & 0xFFFFFFFFu, 4); break;
-                }
-            }
-            if (desc)
-                for (std::size_t k = base; k < Key.size(); ++k)
-                    Key[k] = static_cast<char>(~static_cast<unsigned char>(Key[k]));
-        };
-        // The text keys come in rank order, not in the order they were
-        // written: those of the next ranks are fetched meanwhile, first
-        // their places, then their bytes.
-        constexpr std::size_t kAhead = 8;
-        std::size_t fetched = 0;  // ranks whose places are on their way
-        auto fetchAhead = [&](std::size_t Rank) {
-            const std::vector<uint32_t>& texts = textOfRank[0];
-            for (; fetched < std::min(texts.size(), Rank + 2 * kAhead); ++fetched) {
-                distinct[0].PrefetchKeyPlace(texts[fetched]);
-                if (fetched >= kAhead) distinct[0].PrefetchKey(texts[fetched - kAhead]);
-            }
-        };
-        for (std::size_t i = 0; i < n; ++i) {
-            if (ranked[0]) fetchAhead(items[i].image[0]);
-            Entry& e = entries_[i];
-            const Item& item = items[i];
-            e.id = item.id;
-            e.hint = item.record;
-            if (i > 0 && item.image[0] == items[i - 1].image[0] && item.image[1] == items[i - 1].image[1]) {
-                e.key = entries_[i - 1].key;
-                e.prefix = entries_[i - 1].prefix;
-                continue;
-            }
-            key.clear();
-            for (int f = 0; f < nf; ++f) {
-                const auto uf = static_cast<std::size_t>(f);
-                if (ranked[f])
-                    key += distinct[uf].Key(textOfRank[f][item.image[f]]);
-                else
-                    appendImage(key, item.image[f], fieldList_.Fields(f)->DataType(), fieldList_.Options(f));
-            }
-            if (i == 0) {
-                // Room for every distinct key at about the first one's size.
-                const std::size_t keys = nf == 1 && ranked[0] ? textOfRank[0].size() : n;
-                pool_.reserve(keys * (key.size() + key.size() / 4 + 4) + 16);
-            }
-            e.key = AddKey(reinterpret_cast<const uint8_t*>(key.data()), key.size());
-            e.prefix = PrefixOf(reinterpret_cast<const uint8_t*>(key.data()), key.size());
-        }
-        keysValid_ = true;
+        std::unique_ptr<ImageKeys> images = takeImages();
         runsById_ = !firstDescending;
-        FindSharedBytes();
+        WriteImageKeys(*images, [&](std::size_t i) {
+            Entry& e = entries_[i];
+            e.id = items[i].id;
+            e.hint = items[i].record;
+            return std::pair<uint64_t, uint64_t>(items[i].image[0], items[i].image[1]);
+        });
         return;
     }
     // Neighbours with one key share its bytes; the copies left over go in
@@ -1843,9 +1920,71 @@ void TmtIndex::SortByKeys() {
 }
 
 
+template <typename ImagesOf>
+void TmtIndex::WriteImageKeys(const ImageKeys& Images, ImagesOf&& ImagesAt) {
+    // Keys come in the entries' order, a text's from its rank: the text keys
+    // of the next ranks are fetched meanwhile, first their places, then
+    // their bytes. Entries of one image pair share one key.
+    const int nf = fieldList_.Count();
+    const std::size_t n = entries_.size();
+    const std::vector<uint32_t>& texts = Images.textOfRank[0];
+    constexpr std::size_t kAhead = 8;
+    std::size_t fetched = 0;  // ranks whose places are on their way
+    std::string key;
+    std::pair<uint64_t, uint64_t> last{};
+    pool_.clear();
+    deadBytes_ = 0;
+    shared_ = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::pair<uint64_t, uint64_t> image = ImagesAt(i);
+        Entry& e = entries_[i];
+        if (i > 0 && image == last) {
+            e.key = entries_[i - 1].key;
+            e.prefix = entries_[i - 1].prefix;
+            continue;
+        }
+        last = image;
+        if (Images.ranked[0])
+            for (; fetched < std::min(texts.size(), image.first + 2 * kAhead); ++fetched) {
+                Images.texts[0].PrefetchPlace(texts[fetched]);
+                if (fetched >= kAhead) Images.texts[0].PrefetchKey(texts[fetched - kAhead]);
+            }
+        key.clear();
+        for (int f = 0; f < std::min(nf, 2); ++f) {
+            const uint64_t v = f == 0 ? image.first : image.second;
+            if (Images.ranked[f])
+                key += Images.texts[f].Key(Images.textOfRank[f][v]);
+            else
+                AppendImageKey(key, v, fieldList_.Fields(f)->DataType(), fieldList_.Options(f));
+        }
+        if (i == 0) {
+            // Room for every distinct key at about the first one's size.
+            const std::size_t keys = nf == 1 && Images.ranked[0] ? texts.size() : n;
+            pool_.reserve(keys * (key.size() + key.size() / 4 + 4) + 16);
+        }
+        e.key = AddKey(reinterpret_cast<const uint8_t*>(key.data()), key.size());
+        e.prefix = PrefixOf(reinterpret_cast<const uint8_t*>(key.data()), key.size());
+    }
+    keysValid_ = true;
+    FindSharedBytes();
+}
+
+void TmtIndex::MakePendingKeys() {
+    std::unique_ptr<ImageKeys> images = std::move(pendingKeys_);
+    if (images == nullptr) return;
+    EntriesChanged();
+    WriteImageKeys(*images, [&](std::size_t i) {
+        const Entry& e = entries_[i];
+        return std::pair<uint64_t, uint64_t>(e.key, e.prefix);
+    });
+}
+
 void TmtIndex::Sort(int L, int R) {
     EntriesChanged();
     if (isRowOrder_) return;  // the row order is the order records were placed in
+    // Part of the list sorts by keys, which the rest must then have.
+    if (pendingKeys_ != nullptr && !(L <= 0 && R >= Count() - 1)) MakePendingKeys();
+    pendingKeys_.reset();
     if (L < 0) L = 0;
     if (R >= Count()) R = Count() - 1;
     if (L >= R) {
@@ -1904,6 +2043,7 @@ void TmtIndex::Sort(int L, int R) {
 void TmtIndex::Clear() {
     EntriesChanged();
     marks_.reset();
+    pendingKeys_.reset();
     ids_.clear();
     entries_.clear();
     pool_.clear();
@@ -2104,6 +2244,7 @@ void TmtIndex::InsertAt(int Pos, PmtRecord Record) {
             ids_.insert(static_cast<std::size_t>(Pos), Record->RecordID);
         return;
     }
+    MakePendingKeys();  // a new entry has no image
     if (keyable_ && keysValid_) {
         std::string key;
         BuildKey(Record, fieldList_.Count(), key);

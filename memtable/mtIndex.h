@@ -307,6 +307,7 @@ public:
     FAT_CLASS_NAME(TmtIndex)
     TmtIndex(const std::string& Name, TmtCustomMemTable* DataSet, const std::string& Fields,
              TmtMemTableCompareOptions Options, bool IsSortable, bool IsInternal);
+    ~TmtIndex() override;
     static std::unique_ptr<TmtIndex> CreateFromIndexDef(TIndexDef* IndexDef, TmtCustomMemTable* DataSet);
 
     int CompareRecords(const TmtFieldList* FieldList, PmtRecord KeyRecord, PmtRecord ARecord, bool SortCompare,
@@ -439,6 +440,15 @@ private:
     const uint8_t* SharedBytes() const { return KeyBytes(entries_.front()); }
     // Keys for every entry and the entries sorted by them (ids breaking ties).
     void SortByKeys();
+    struct ImageKeys;
+    // The keys of the entries in order, each made from a pair of field
+    // images (ImagesAt(position)); the entries' ids and records are in place.
+    template <typename ImagesOf>
+    void WriteImageKeys(const ImageKeys& Images, ImagesOf&& ImagesAt);
+    // Writes the keys a sort left pending.
+    void MakePendingKeys();
+    // HasKeys without writing pending keys.
+    bool KeysReady() const;
     // The record-comparing sort of an index without keys.
     void SortByRecords(int L, int R);
     int FirstEqual(const TmtFieldList* FieldList, PmtRecord KeyRecord, bool Partial, bool& Found);
@@ -457,6 +467,9 @@ private:
     // Key bytes of the entries; entries with equal keys share theirs.
     std::vector<uint8_t> pool_;
     std::size_t deadBytes_ = 0;    // pool bytes no entry uses any more
+    // Set while a sort's keys are not written: each entry then holds its
+    // first field's image in key and its second's in prefix.
+    std::unique_ptr<ImageKeys> pendingKeys_;
     // Marks for the searches of a large text index that stays unchanged: a
     // copy of every 16th entry's prefix and key, then of every 16th mark,
     // and so on up, so that a search reads a few lines per level where a

@@ -828,33 +828,43 @@ bool ElementLevels(std::string_view s, LevelBytes& out) {
     return c && CollationElements(c, wide.data(), wideLen, out);
 }
 
+void AppendCollationKey(std::string& out, std::string_view s, bool caseSensitive) {
+    thread_local LevelBytes levels;
+    if (!ElementLevels(s, levels)) {
+        if (caseSensitive)
+            AppendAnsiSortKeyStr(out, s);
+        else
+            AppendAnsiSortKeyText(out, s);
+        return;
+    }
+    const std::size_t tail = caseSensitive ? levels.tertiary.size() + s.size() + 2 : 0;
+    out.reserve(out.size() + levels.primary.size() + levels.secondary.size() + 1 + tail);
+    out += levels.primary;
+    out += kLevelSeparator;
+    out += levels.secondary;
+    if (!caseSensitive) return;
+    out += kLevelSeparator;
+    out += levels.tertiary;
+    // Texts the collation cannot tell apart are ordered by their bytes, as
+    // AnsiCompareStr orders them.
+    out += '\0';
+    out.append(s.data(), s.size());
+}
+
 }  // namespace
 
+void AppendAnsiCollationKeyStr(std::string& Out, std::string_view s) { AppendCollationKey(Out, s, true); }
+void AppendAnsiCollationKeyText(std::string& Out, std::string_view s) { AppendCollationKey(Out, s, false); }
+
 std::string AnsiCollationKeyText(std::string_view s) {
-    thread_local LevelBytes levels;
-    if (!ElementLevels(s, levels)) return AnsiSortKeyText(s);
     std::string key;
-    key.reserve(levels.primary.size() + levels.secondary.size() + 1);
-    key += levels.primary;
-    key += kLevelSeparator;
-    key += levels.secondary;
+    AppendCollationKey(key, s, false);
     return key;
 }
 
 std::string AnsiCollationKeyStr(std::string_view s) {
-    thread_local LevelBytes levels;
-    if (!ElementLevels(s, levels)) return AnsiSortKeyStr(s);
     std::string key;
-    key.reserve(levels.primary.size() + levels.secondary.size() + levels.tertiary.size() + s.size() + 3);
-    key += levels.primary;
-    key += kLevelSeparator;
-    key += levels.secondary;
-    key += kLevelSeparator;
-    key += levels.tertiary;
-    // Texts the collation cannot tell apart are ordered by their bytes, as
-    // AnsiCompareStr orders them.
-    key += '\0';
-    key.append(s.data(), s.size());
+    AppendCollationKey(key, s, true);
     return key;
 }
 

@@ -130,6 +130,8 @@ void AppendAnsiSortKeyText(std::string& Out, std::string_view s);
 // function, and keep AnsiSortKeyStr/Text for keys that are stored.
 std::string AnsiCollationKeyStr(std::string_view s);
 std::string AnsiCollationKeyText(std::string_view s);
+void AppendAnsiCollationKeyStr(std::string& Out, std::string_view s);
+void AppendAnsiCollationKeyText(std::string& Out, std::string_view s);
 
 // "Ação é ótima" -> "Acao e otima": letters lose their diacritics.
 std::string RemoveAccents(std::string_view s);
