@@ -930,9 +930,21 @@ int TmtIndex::LowerBound(const Probe& P) const {
     if (blocks > 1 && !text && front < P.prefix && P.prefix <= back) {
         // Numbers spread evenly: the block where the value falls between the
         // ends, or one beside it.
-        const auto guess = static_cast<std::size_t>(static_cast<double>(P.prefix - front) /
-                                                    static_cast<double>(back - front) * static_cast<double>(n - 1));
-        block = entries_.BlockAt(std::min<std::size_t>(guess, static_cast<std::size_t>(n) - 1));
+        const auto guess = std::min<std::size_t>(
+            static_cast<std::size_t>(static_cast<double>(P.prefix - front) / static_cast<double>(back - front) *
+                                     static_cast<double>(n - 1)),
+            static_cast<std::size_t>(n) - 1);
+        block = entries_.BlockAt(guess);
+        // Dense keys (codes, numbers given in sequence) sit where their value
+        // falls: the guess and a neighbour answer alone when they bracket the
+        // probe, one line read where the ends of blocks would cost several.
+        const Entry* at = entries_.BlockData(block);
+        const std::size_t local = guess - entries_.BlockStart(block), size = entries_.BlockSize(block);
+        if (CompareProbe(P, at[local]) <= 0) {
+            if (local > 0 && CompareProbe(P, at[local - 1]) > 0) return static_cast<int>(guess);
+        } else if (local + 1 < size && CompareProbe(P, at[local + 1]) <= 0) {
+            return static_cast<int>(guess) + 1;
+        }
         while (block > 0 && CompareProbe(P, entries_.BlockData(block)[0]) <= 0) --block;
         while (block + 1 < blocks && CompareProbe(P, entries_.BlockData(block + 1)[0]) > 0) ++block;
     } else {
@@ -1815,8 +1827,9 @@ void TmtIndex::SortByKeys() {
         // entry's prefix and the rank in its key; then only the rows of one
         // rank are compared, a small run that stays in the cache however
         // large the table (a sort of the whole list misses it at every
-        // level). The keys wait for the first search or change that needs
-        // them: a sort for a listing may never see one.
+        // level). The keys are written from the images, at once or, for a
+        // sort, at the first search or change that needs them: a sort for a
+        // listing may never see one.
         const std::vector<uint32_t>& rank0 = rankOf[0];
         const std::vector<uint32_t>& numbers0 = textNumbers[0];
         const std::size_t ranks = textOfRank[0].size();
@@ -1852,6 +1865,7 @@ void TmtIndex::SortByKeys() {
         entries_.CopyIn(0, placed);
         pendingKeys_ = takeImages();
         runsById_ = !firstDescending;
+        if (!keysOnDemand_) MakePendingKeys();
         return;
     }
     if (!useSecond)

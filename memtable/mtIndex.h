@@ -137,6 +137,7 @@ public:
         blockOfSerial_.clear();
         serialOfValue_.clear();
         nextSerial_ = 0;
+        uniform_ = true;
     }
     T& operator[](std::size_t i) {
         const std::size_t b = BlockOf(i);
@@ -171,6 +172,7 @@ public:
             pos = size_;
         }
         const std::size_t b = pos == size_ ? blocks_.size() - 1 : BlockOf(pos);
+        uniform_ = false;
         std::vector<T>& block = blocks_[b];
         block.insert(block.begin() + static_cast<std::ptrdiff_t>(pos - starts_[b]), v);
         ++size_;
@@ -180,6 +182,7 @@ public:
     }
     void erase(std::size_t pos) {
         const std::size_t b = BlockOf(pos);
+        if (pos + 1 != size_) uniform_ = false;
         std::vector<T>& block = blocks_[b];
         block.erase(block.begin() + static_cast<std::ptrdiff_t>(pos - starts_[b]));
         --size_;
@@ -231,6 +234,7 @@ public:
 
 private:
     std::size_t BlockOf(std::size_t i) const {
+        if (uniform_) return std::min(i / (kFull / 2), blocks_.size() - 1);
         // Walks go item by item: the block of the last look-up, or the next.
         if (last_ < blocks_.size()) {
             if (i >= starts_[last_] && i - starts_[last_] < blocks_[last_].size()) return last_;
@@ -290,6 +294,9 @@ private:
 
     std::vector<std::vector<T>> blocks_;
     std::vector<std::size_t> starts_;
+    // Every block but the last holds kFull / 2 items, as appends leave
+    // them: a position's block is a division away.
+    bool uniform_ = true;
     std::size_t size_ = 0;
     mutable std::size_t last_ = 0;
     // Ids only: a serial per block that stays while blocks come and go,
@@ -386,6 +393,9 @@ public:
     // after a sort of an ascending index, until an insert joins such a run
     // out of that order): the first of a run is then its lowest id.
     bool RunsInIdOrder() const { return runsById_ && isOrdered_ && HasKeys(); }
+    // Whether a sort may leave the keys to the first search or change that
+    // needs them.
+    void SetKeysOnDemand(bool Value) { keysOnDemand_ = Value; }
 
     TmtFilterIndexEvent OnFilterIndex;
 
@@ -520,6 +530,7 @@ private:
     bool isFiltered_ = false;
     bool enabled_ = true;
     bool runsById_ = false;
+    bool keysOnDemand_ = false;
     // How many leading key bytes every entry shares (texts of one start,
     // numbers of one magnitude), those of the first entry's key: they are
     // left out of the entries' prefixes, which would otherwise be equal and

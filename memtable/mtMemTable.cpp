@@ -886,11 +886,17 @@ TmtIndex* TmtCustomMemTable::EnsureIndexFor(const std::string& Name, const std::
 }
 
 void TmtCustomMemTable::AddIndex(const std::string& Name, const std::string& Fields, TIndexOptions Options) {
+    AddIndexWith(Name, Fields, Options, false);
+}
+
+void TmtCustomMemTable::AddIndexWith(const std::string& Name, const std::string& Fields, TIndexOptions Options,
+                                     bool KeysOnDemand) {
     if (Name.empty() || Fields.empty()) throw EMemTableError(mtres::MissingIndexDef);
     IndexDefs()->Add(Name, Fields, Options);
     if (!Active()) return;
     try {
         auto idx = std::make_unique<TmtIndex>(Name, this, Fields, IndexOptionsToCompareOptions(Options), true, false);
+        idx->SetKeysOnDemand(KeysOnDemand);
         TmtIndex* added = indexes_->AddIndex(std::move(idx));
         // Only the new index is built: rebuilding another one here would
         // reorder what the cursor shows, or fail on that index's own
@@ -996,7 +1002,9 @@ void TmtCustomMemTable::SortOn(const std::string& FieldNames, TmtMemTableCompare
         if (old == curIndex_) SwitchToIndex(nullptr);
         DeleteIndex(name);
     }
-    AddIndex(name, FieldNames, CompareToIndexOptions(Options));
+    // A sort is walked far more often than searched: its keys are written
+    // when a search or a change first needs them.
+    AddIndexWith(name, FieldNames, CompareToIndexOptions(Options), true);
     SwitchToIndex(indexes_->Get(name));
 }
 

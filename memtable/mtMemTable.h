@@ -363,6 +363,10 @@ protected:
     void SetOnFilterRecordValue(const TFilterRecordEvent& Value) override;
 
 private:
+    // AddIndex; with KeysOnDemand, an index whose keys may wait for the first
+    // search or change that needs them (a sort's).
+    void AddIndexWith(const std::string& Name, const std::string& Fields, TIndexOptions Options,
+                      bool KeysOnDemand);
     friend class TmtCommon;
     friend class TmtIndex;
     friend class TmtIndexes;
