@@ -810,13 +810,31 @@ TEST(Differential, TableAgreesWithABruteForceModel) {
     }
 }
 
-// The blocks an index keeps its entries in, against a plain vector: inserts
-// and deletes anywhere, reads by position, across many block splits and
-// emptied blocks.
+// The blocks an index keeps its entries in, against a plain vector: appends,
+// inserts and deletes anywhere, reads by position, across many block splits
+// and emptied blocks.
 TEST(Differential, BlockListAgreesWithAVector) {
     std::mt19937 rng(2058);
     memtable::BlockList<int32_t> blocks;
     std::vector<int> plain;
+    auto same = [&] {
+        for (std::size_t i = 0; i < plain.size(); ++i) ASSERT_EQ(blocks[i], plain[i]) << "at " << i;
+    };
+    // Appends alone, then deletes at the end, leave every block but the last
+    // as full as appends make them; an insert elsewhere ends that.
+    for (int i = 0; i < 5000; ++i) {
+        blocks.push_back(2000000 + i);
+        plain.push_back(2000000 + i);
+    }
+    same();
+    for (int k = 0; k < 1100; ++k) {
+        blocks.erase(plain.size() - 1);
+        plain.pop_back();
+    }
+    same();
+    blocks.insert(1500, 3000000);
+    plain.insert(plain.begin() + 1500, 3000000);
+    same();
     for (int step = 0; step < 60000; ++step) {
         const int o = std::uniform_int_distribution<int>(0, 9)(rng);
         if (plain.empty() || o < 5 || (step > 40000 && o < 3)) {
