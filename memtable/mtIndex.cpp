@@ -1535,6 +1535,7 @@ public:
             if (s.number == kEmpty) {
                 s = Slot{h, static_cast<uint32_t>(bytes_.size()), static_cast<uint32_t>(Text.size()), next_++};
                 bytes_.append(Text);
+                textEnds_.push_back(bytes_.size());
                 ++count_;
                 Added = true;
                 return s.number;
@@ -1545,8 +1546,28 @@ public:
             }
         }
     }
+    std::size_t Taken() const { return next_; }
     // The numbers given so far, null included.
-    uint32_t Take() { return next_++; }
+    uint32_t Take() {
+        textEnds_.push_back(bytes_.size());
+        return next_++;
+    }
+    // The text of a number (empty for the one Take gave).
+    std::string_view Text(std::size_t k) const {
+        const std::size_t from = k == 0 ? 0 : textEnds_[k - 1];
+        return std::string_view(bytes_.data() + from, textEnds_[k] - from);
+    }
+    // Room for up to Rows / 2 texts of about Length bytes.
+    void Expect(std::size_t Rows, std::size_t Length) {
+        std::size_t size = 64;
+        while (size < Rows) size *= 2;
+        if (size > slots_.size()) Resize(size);
+        bytes_.reserve(Rows / 2 * Length);
+        textEnds_.reserve(Rows / 2);
+        // A key is about three times its text.
+        keys.bytes.reserve(Rows / 2 * Length * 3);
+        keys.ends.reserve(Rows / 2);
+    }
     template <typename F>
     void ForEach(F&& Visit) const {
         for (const Slot& s : slots_)
@@ -1567,8 +1588,9 @@ private:
         uint32_t hash = 0;
         uint32_t offset = 0, length = 0, number = kEmpty;
     };
-    void Grow() {
-        std::vector<Slot> old(std::max<std::size_t>(64, slots_.size() * 2));
+    void Grow() { Resize(std::max<std::size_t>(64, slots_.size() * 2)); }
+    void Resize(std::size_t Size) {
+        std::vector<Slot> old(Size);
         old.swap(slots_);
         const std::size_t mask = slots_.size() - 1;
         for (const Slot& s : old) {
@@ -1580,6 +1602,7 @@ private:
     }
     std::vector<Slot> slots_;
     std::string bytes_;
+    std::vector<std::size_t> textEnds_;  // by number
     std::size_t count_ = 0;
     uint32_t next_ = 0;
 };
@@ -1671,26 +1694,48 @@ void TmtIndex::SortByKeys() {
             };
             auto number = [&](const Text& t) {
                 if (t.value == nullptr) {
-                    if (d.nullIndex < 0) {
-                        d.nullIndex = d.Take();
-                        AppendKeyBytes(d.KeyBuffer(), nullptr, 0, type, opts);
-                        d.EndKey();
-                    }
+                    if (d.nullIndex < 0) d.nullIndex = d.Take();
                     return static_cast<uint32_t>(d.nullIndex);
                 }
                 bool added = false;
-                const uint32_t at = d.FindOrAdd(
+                return d.FindOrAdd(
                     std::string_view(reinterpret_cast<const char*>(t.value), static_cast<std::size_t>(t.length)),
                     t.hash, added);
-                if (added) {
-                    AppendKeyBytes(d.KeyBuffer(), t.value, t.length, type, opts);
+            };
+            // The keys of the distinct texts in one pass once they are all
+            // known, one text after another, rather than between look-ups
+            // that would push the collation's tables out of the cache.
+            auto writeKeys = [&] {
+                for (std::size_t k = 0; k < d.Taken(); ++k) {
+                    const std::string_view text = d.Text(k);
+                    if (static_cast<int64_t>(k) == d.nullIndex)
+                        AppendKeyBytes(d.KeyBuffer(), nullptr, 0, type, opts);
+                    else
+                        AppendKeyBytes(d.KeyBuffer(), reinterpret_cast<const uint8_t*>(text.data()),
+                                       static_cast<int32_t>(text.size()), type, opts);
                     d.EndKey();
                 }
-                return at;
             };
             if (!stable) {
                 for (std::size_t i = 0; i < n; ++i) numbers[i] = number(read(i));
+                writeKeys();
                 continue;
+            }
+            // Rows spread over the table tell whether its texts are mostly
+            // distinct (a register of clients) rather than few and repeated:
+            // those get room for all of them at once, not through every
+            // doubling of the table and of the buffers.
+            constexpr std::size_t kSample = 1024;
+            if (n >= 64 * kSample) {
+                std::unordered_set<std::string_view> seen;
+                std::size_t bytes = 0;
+                for (std::size_t k = 0; k < kSample; ++k) {
+                    const Text t = read(k * (n / kSample));
+                    if (t.value == nullptr) continue;
+                    seen.emplace(reinterpret_cast<const char*>(t.value), static_cast<std::size_t>(t.length));
+                    bytes += static_cast<std::size_t>(t.length);
+                }
+                if (seen.size() * 100 >= kSample * 97) d.Expect(n, bytes / kSample);
             }
             for (std::size_t i = 0; i < std::min(n, kAhead); ++i) texts[i] = read(i);
             for (std::size_t i = 0; i < n; ++i) {
@@ -1703,6 +1748,7 @@ void TmtIndex::SortByKeys() {
                     d.PrefetchText(texts[(i + kAhead / 2) % kRing].hash);
                 numbers[i] = number(texts[i % kRing]);
             }
+            writeKeys();
         }
     }
     for (std::size_t i = 0; i < n && !textFirst; ++i) {
@@ -1838,9 +1884,12 @@ void TmtIndex::SortByKeys() {
         for (std::size_t r = 0; r < ranks; ++r) next[r + 1] += next[r];
         TField* second = nf > 1 ? fieldList_.Fields(1) : nullptr;
         const bool secondDescending = second != nullptr && fieldList_.Options(1).Contains(mtifoDescending);
-        std::vector<Entry> placed(n);
+        // The ids in their present order, then each entry written over at
+        // its row's place.
+        std::vector<int32_t> ids(n);
+        for (std::size_t i = 0; i < n; ++i) ids[i] = entries_[i].id;
         for (std::size_t i = 0; i < n; ++i) {
-            const int32_t id = entries_[i].id;
+            const int32_t id = ids[i];
             PmtRecord record = common->Record(id);
             uint64_t image = 0;
             if (ranked[1]) {
@@ -1852,17 +1901,19 @@ void TmtIndex::SortByKeys() {
                 if (secondDescending) image = ~image;
             }
             const uint32_t r = rank0[numbers0[i]];
-            placed[next[r]++] = Entry{image, id, r, record};
+            entries_[next[r]++] = Entry{image, id, r, record};
         }
         // next[r] is now where rank r + 1 starts.
-        for (std::size_t r = 0, from = 0; r < ranks; from = next[r], ++r)
-            if (next[r] - from > 1)
-                std::sort(placed.begin() + static_cast<std::ptrdiff_t>(from), placed.begin() + next[r],
-                          [&](const Entry& a, const Entry& b) {
-                              if (a.prefix != b.prefix) return a.prefix < b.prefix;
-                              return firstDescending ? a.id > b.id : a.id < b.id;
-                          });
-        entries_.CopyIn(0, placed);
+        std::vector<Entry> run;
+        for (std::size_t r = 0, from = 0; r < ranks; from = next[r], ++r) {
+            if (next[r] - from < 2) continue;
+            entries_.CopyOut(from, next[r], run);
+            std::sort(run.begin(), run.end(), [&](const Entry& a, const Entry& b) {
+                if (a.prefix != b.prefix) return a.prefix < b.prefix;
+                return firstDescending ? a.id > b.id : a.id < b.id;
+            });
+            entries_.CopyIn(from, run);
+        }
         pendingKeys_ = takeImages();
         runsById_ = !firstDescending;
         if (!keysOnDemand_) MakePendingKeys();
