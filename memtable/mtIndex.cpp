@@ -1657,11 +1657,25 @@ void TmtIndex::SortByKeys() {
     // The number of each row's text, field by field, made first: a row's
     // look-up in the table of distinct texts is started several rows ahead.
     std::vector<std::vector<uint32_t>> textNumbers(static_cast<std::size_t>(nf));
+    // A text first and a number second: the number's image of each row, read
+    // from the record while its text is (a second pass over every record
+    // would read them all from memory again).
+    TField* second = nf > 1 ? fieldList_.Fields(1) : nullptr;
+    const bool secondImages = textFirst && second != nullptr && !ranked[1];
+    const bool secondDescending = second != nullptr && fieldList_.Options(1).Contains(mtifoDescending);
+    std::vector<uint64_t> imagesOfSecond(secondImages ? n : 0);
+    auto imageOfSecond = [&](PmtRecord Record) {
+        int32_t len = 0;
+        const uint64_t image = NumberImage(
+            common->FieldValueForRead(Record, fieldList_.FieldNo(1), second, len, scratch), second->DataType());
+        return secondDescending ? ~image : image;
+    };
     {
         struct Text {
             const uint8_t* value;  // nullptr: null
             int32_t length;
             uint64_t hash;
+            PmtRecord record;
         };
         // The texts of the rows between the one looked up and the one whose
         // slot is being fetched.
@@ -1682,9 +1696,9 @@ void TmtIndex::SortByKeys() {
             numbers.resize(n);
             auto read = [&](std::size_t i) {
                 int32_t len = 0;
-                const uint8_t* v =
-                    common->FieldValueForRead(common->Record(entries_[i].id), fieldList_.FieldNo(f), field, len, scratch);
-                Text t{v, len, 0};
+                PmtRecord record = common->Record(entries_[i].id);
+                const uint8_t* v = common->FieldValueForRead(record, fieldList_.FieldNo(f), field, len, scratch);
+                Text t{v, len, 0, record};
                 if (v != nullptr) {
                     const auto* p = reinterpret_cast<const char*>(v);
                     t.length = static_cast<int32_t>(strnlen(p, static_cast<std::size_t>(std::max(len, 0))));
@@ -1716,8 +1730,13 @@ void TmtIndex::SortByKeys() {
                     d.EndKey();
                 }
             };
+            const bool withImages = f == 0 && secondImages;
             if (!stable) {
-                for (std::size_t i = 0; i < n; ++i) numbers[i] = number(read(i));
+                for (std::size_t i = 0; i < n; ++i) {
+                    const Text t = read(i);
+                    numbers[i] = number(t);
+                    if (withImages) imagesOfSecond[i] = imageOfSecond(t.record);
+                }
                 writeKeys();
                 continue;
             }
@@ -1747,6 +1766,7 @@ void TmtIndex::SortByKeys() {
                 if (i + kAhead / 2 < n && texts[(i + kAhead / 2) % kRing].value != nullptr)
                     d.PrefetchText(texts[(i + kAhead / 2) % kRing].hash);
                 numbers[i] = number(texts[i % kRing]);
+                if (withImages) imagesOfSecond[i] = imageOfSecond(texts[i % kRing].record);
             }
             writeKeys();
         }
@@ -1882,36 +1902,36 @@ void TmtIndex::SortByKeys() {
         std::vector<uint32_t> next(ranks + 1, 0);
         for (std::size_t i = 0; i < n; ++i) ++next[rank0[numbers0[i]] + 1];
         for (std::size_t r = 0; r < ranks; ++r) next[r + 1] += next[r];
-        TField* second = nf > 1 ? fieldList_.Fields(1) : nullptr;
-        const bool secondDescending = second != nullptr && fieldList_.Options(1).Contains(mtifoDescending);
         // The ids in their present order, then each entry written over at
         // its row's place.
         std::vector<int32_t> ids(n);
         for (std::size_t i = 0; i < n; ++i) ids[i] = entries_[i].id;
         for (std::size_t i = 0; i < n; ++i) {
             const int32_t id = ids[i];
-            PmtRecord record = common->Record(id);
-            uint64_t image = 0;
-            if (ranked[1]) {
-                image = rankOf[1][textNumbers[1][i]];
-            } else if (second != nullptr) {
-                int32_t len = 0;
-                image = NumberImage(common->FieldValueForRead(record, fieldList_.FieldNo(1), second, len, scratch),
-                                    second->DataType());
-                if (secondDescending) image = ~image;
-            }
+            const uint64_t image =
+                ranked[1] ? rankOf[1][textNumbers[1][i]] : (secondImages ? imagesOfSecond[i] : 0);
             const uint32_t r = rank0[numbers0[i]];
-            entries_[next[r]++] = Entry{image, id, r, record};
+            entries_[next[r]++] = Entry{image, id, r, common->Record(id)};
         }
         // next[r] is now where rank r + 1 starts.
+        auto less = [&](const Entry& a, const Entry& b) {
+            if (a.prefix != b.prefix) return a.prefix < b.prefix;
+            return firstDescending ? a.id > b.id : a.id < b.id;
+        };
         std::vector<Entry> run;
         for (std::size_t r = 0, from = 0; r < ranks; from = next[r], ++r) {
-            if (next[r] - from < 2) continue;
-            entries_.CopyOut(from, next[r], run);
-            std::sort(run.begin(), run.end(), [&](const Entry& a, const Entry& b) {
-                if (a.prefix != b.prefix) return a.prefix < b.prefix;
-                return firstDescending ? a.id > b.id : a.id < b.id;
-            });
+            const std::size_t to = next[r];
+            if (to - from < 2) continue;
+            // In its block where it fits in one, as most do.
+            const std::size_t block = entries_.BlockAt(from);
+            const std::size_t start = entries_.BlockStart(block);
+            if (to - start <= entries_.BlockSize(block)) {
+                Entry* at = entries_.BlockData(block);
+                std::sort(at + (from - start), at + (to - start), less);
+                continue;
+            }
+            entries_.CopyOut(from, to, run);
+            std::sort(run.begin(), run.end(), less);
             entries_.CopyIn(from, run);
         }
         pendingKeys_ = takeImages();

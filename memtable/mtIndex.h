@@ -222,6 +222,7 @@ public:
     // The blocks, for searches that first choose a block by its first item.
     std::size_t Blocks() const { return blocks_.size(); }
     const T* BlockData(std::size_t b) const { return blocks_[b].data(); }
+    T* BlockData(std::size_t b) { return blocks_[b].data(); }
     std::size_t BlockSize(std::size_t b) const { return blocks_[b].size(); }
     std::size_t BlockStart(std::size_t b) const { return starts_[b]; }
     std::size_t BlockAt(std::size_t i) const { return BlockOf(i); }
