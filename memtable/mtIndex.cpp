@@ -1664,10 +1664,11 @@ void TmtIndex::SortByKeys() {
     const bool secondImages = textFirst && second != nullptr && !ranked[1];
     const bool secondDescending = second != nullptr && fieldList_.Options(1).Contains(mtifoDescending);
     std::vector<uint64_t> imagesOfSecond(secondImages ? n : 0);
+    std::string secondScratch;  // not the text's, which may still be in use
     auto imageOfSecond = [&](PmtRecord Record) {
         int32_t len = 0;
         const uint64_t image = NumberImage(
-            common->FieldValueForRead(Record, fieldList_.FieldNo(1), second, len, scratch), second->DataType());
+            common->FieldValueForRead(Record, fieldList_.FieldNo(1), second, len, secondScratch), second->DataType());
         return secondDescending ? ~image : image;
     };
     {
