@@ -276,66 +276,6 @@ uint64_t NumberImage(const uint8_t* v, TFieldType Type) {
     }
 }
 
-// Appends a collation key, written with its runs of the common weight byte
-// past the primary level made short. Most characters of a Latin text carry
-// the common secondary and tertiary weights, so those levels are mostly one
-// byte repeated: as long as the primary level, and as costly to store and to
-// compare. A run of k common bytes followed by a byte x becomes one byte that
-// orders as the run does against any other (low codes ascending in k when x
-// sorts below the common byte, high codes descending in k when it sorts
-// above), then x; a run too long for one code writes a middle code and goes
-// on. The bytes up to the first level separator and those past the first
-// zero (the text's own bytes, which break collation ties) stay as they are.
-// The result orders and ties as the key itself, and no key's result is a
-// prefix of another's unless the keys are. Collation is read as if a zero
-// byte ended it, which the result does.
-void AppendCompactCollationKey(std::string& Key, std::string_view Collation) {
-    constexpr unsigned char kCommon = 0x05;
-    constexpr int kLongestRun = 126;               // low codes 0x01..0x7E
-    constexpr unsigned char kRunGoesOn = 0x7F;     // kLongestRun common bytes, more to come
-    const auto* c = reinterpret_cast<const unsigned char*>(Collation.data());
-    const std::size_t size = Collation.size();
-    const void* separator = size == 0 ? nullptr : std::memchr(c, 0x01, size);
-    if (separator == nullptr) {
-        Key += Collation;
-        Key.push_back('\0');
-        return;
-    }
-    const auto primaryEnd = static_cast<std::size_t>(static_cast<const unsigned char*>(separator) - c);
-    const void* zero = std::memchr(c + primaryEnd + 1, 0, size - primaryEnd - 1);
-    const std::size_t levelsEnd =
-        zero == nullptr ? size : static_cast<std::size_t>(static_cast<const unsigned char*>(zero) - c);
-    // Written through a pointer into room for the longest result: at most two
-    // bytes for each level byte and for the zero that ends the levels.
-    const std::size_t base = Key.size();
-    Key.resize(base + primaryEnd + 1 + 2 * (levelsEnd - primaryEnd) + (size - levelsEnd) + 1);
-    char* out = Key.data() + base;
-    std::memcpy(out, c, primaryEnd + 1);
-    out += primaryEnd + 1;
-    for (std::size_t i = primaryEnd + 1; i <= levelsEnd;) {
-        int run = 0;
-        while (i < levelsEnd && c[i] == kCommon && run < kLongestRun) {
-            ++i;
-            ++run;
-        }
-        if (run == kLongestRun) {
-            *out++ = static_cast<char>(kRunGoesOn);
-            continue;
-        }
-        // Not the common byte: the zero at levelsEnd ends every run.
-        const unsigned char x = i < size ? c[i] : 0;
-        ++i;
-        *out++ = static_cast<char>(x < kCommon ? 0x01 + run : 0xFF - run);
-        *out++ = static_cast<char>(x);
-    }
-    if (levelsEnd < size) {
-        std::memcpy(out, c + levelsEnd + 1, size - levelsEnd - 1);
-        out += size - levelsEnd - 1;
-        *out++ = '\0';
-    }
-    Key.resize(static_cast<std::size_t>(out - Key.data()));
-}
-
 void AppendTextKey(std::string& Key, std::string_view Text, TmtifoOptions Options) {
     if (Options.Contains(mtifoIgnoreLocale)) {
         // CompareStr and CompareText: bytes, the latter with a-z folded. The
@@ -354,13 +294,10 @@ void AppendTextKey(std::string& Key, std::string_view Text, TmtifoOptions Option
         // weight and no text byte is, ends the value, so that no text's key is
         // a prefix of another's and the next field's bytes compare only
         // between equal texts.
-        thread_local std::string collation;
-        collation.clear();
         if (Options.Contains(mtifoCaseInsensitive))
-            AppendAnsiCollationKeyText(collation, Text);
+            AppendAnsiCompactCollationKeyText(Key, Text);
         else
-            AppendAnsiCollationKeyStr(collation, Text);
-        AppendCompactCollationKey(Key, collation);
+            AppendAnsiCompactCollationKeyStr(Key, Text);
     }
 }
 

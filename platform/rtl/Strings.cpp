@@ -851,10 +851,136 @@ void AppendCollationKey(std::string& out, std::string_view s, bool caseSensitive
     out.append(s.data(), s.size());
 }
 
+// Keys written with their runs of the common weight byte past the primary
+// level made short. Most characters of a Latin text carry the common
+// secondary and tertiary weights, so those levels are mostly one byte
+// repeated: as long as the primary level, and as costly to store and to
+// compare. A run of k common bytes followed by a byte x becomes one byte that
+// orders as the run does against any other (low codes ascending in k when x
+// sorts below the common byte, high codes descending in k when it sorts
+// above), then x; a run too long for one code writes a middle code and goes
+// on. The result orders and ties as the key itself, and no key's result is a
+// prefix of another's unless the keys are.
+constexpr unsigned char kCommonWeight = 0x05;
+constexpr std::size_t kLongestRun = 126;    // low codes 0x01..0x7E
+constexpr unsigned char kRunGoesOn = 0x7F;  // kLongestRun common bytes, more to come
+
+// The level bytes [From, To) then End, compacted, at Out; returns the end.
+char* CompactLevel(char* Out, const unsigned char* From, const unsigned char* To, unsigned char End) {
+    for (;;) {
+        const unsigned char* q = From;
+        while (q < To && *q == kCommonWeight) ++q;
+        std::size_t run = static_cast<std::size_t>(q - From);
+        for (; run >= kLongestRun; run -= kLongestRun) *Out++ = static_cast<char>(kRunGoesOn);
+        const unsigned char x = q < To ? *q : End;
+        *Out++ = static_cast<char>(x < kCommonWeight ? 0x01 + run : 0xFF - run);
+        *Out++ = static_cast<char>(x);
+        if (q >= To) return Out;
+        From = q + 1;
+    }
+}
+
+// A key as AppendCollationKey makes it, compacted: the bytes up to the first
+// level separator and those past the first zero (the text's own bytes) stay
+// as they are; the levels between are read as if a zero ended them.
+void AppendCompacted(std::string& Key, std::string_view Collation) {
+    const auto* c = reinterpret_cast<const unsigned char*>(Collation.data());
+    const std::size_t size = Collation.size();
+    const void* separator = size == 0 ? nullptr : std::memchr(c, kLevelSeparator, size);
+    if (separator == nullptr) {
+        Key += Collation;
+        Key.push_back('\0');
+        return;
+    }
+    const auto primaryEnd = static_cast<std::size_t>(static_cast<const unsigned char*>(separator) - c);
+    const void* zero = std::memchr(c + primaryEnd + 1, 0, size - primaryEnd - 1);
+    const std::size_t levelsEnd =
+        zero == nullptr ? size : static_cast<std::size_t>(static_cast<const unsigned char*>(zero) - c);
+    // Written through a pointer into room for the longest result: at most two
+    // bytes for each level byte and for the zero that ends the levels.
+    const std::size_t base = Key.size();
+    Key.resize(base + primaryEnd + 1 + 2 * (levelsEnd - primaryEnd) + (size - levelsEnd) + 1);
+    char* out = Key.data() + base;
+    std::memcpy(out, c, primaryEnd + 1);
+    out = CompactLevel(out + primaryEnd + 1, c + primaryEnd + 1, c + levelsEnd, 0);
+    if (levelsEnd < size) {
+        std::memcpy(out, c + levelsEnd + 1, size - levelsEnd - 1);
+        out += size - levelsEnd - 1;
+        *out++ = '\0';
+    }
+    Key.resize(static_cast<std::size_t>(out - Key.data()));
+}
+
+// The compacted key of a text made only of table characters, written at once
+// from the table; false (and Key as it was) for any other text.
+bool AppendCompactedFromTable(const ElementTable& table, std::string& Key, std::string_view s, bool caseSensitive) {
+    constexpr std::size_t kP = sizeof CharElements::primary, kS = sizeof CharElements::secondary,
+                          kT = sizeof CharElements::tertiary;
+    thread_local std::string levels;
+    levels.resize(s.size() * (kS + kT) + kS + kT);
+    auto* q = reinterpret_cast<unsigned char*>(levels.data());
+    auto* r = q + s.size() * kS + kS;
+    const unsigned char* const secondary = q;
+    const unsigned char* const tertiary = r;
+    const std::size_t base = Key.size();
+    // Room for the primary weights, the two compacted levels and the text.
+    Key.resize(base + s.size() * (kP + 2 * (kS + kT) + 1) + 8);
+    char* p = Key.data() + base;
+    for (std::size_t i = 0; i < s.size();) {
+        char32_t cp = static_cast<unsigned char>(s[i]);
+        if (cp < 0x80) {
+            ++i;
+        } else if (cp >= 0xC2 && cp <= 0xDF && i + 1 < s.size() &&
+                   (static_cast<unsigned char>(s[i + 1]) & 0xC0) == 0x80) {
+            cp = ((cp & 0x1F) << 6) | (static_cast<unsigned char>(s[i + 1]) & 0x3F);
+            i += 2;
+        } else {
+            Key.resize(base);
+            return false;
+        }
+        const CharElements& e = table.chars[cp];
+        if (!e.simple) {
+            Key.resize(base);
+            return false;
+        }
+        std::memcpy(p, e.primary, kP);
+        std::memcpy(q, e.secondary, kS);
+        std::memcpy(r, e.tertiary, kT);
+        p += e.primaryLen;
+        q += e.secondaryLen;
+        r += e.tertiaryLen;
+    }
+    *p++ = kLevelSeparator;
+    if (caseSensitive) {
+        p = CompactLevel(p, secondary, q, kLevelSeparator);
+        p = CompactLevel(p, tertiary, r, 0);
+        std::memcpy(p, s.data(), s.size());
+        p += s.size();
+        *p++ = '\0';
+    } else {
+        p = CompactLevel(p, secondary, q, 0);
+    }
+    Key.resize(static_cast<std::size_t>(p - Key.data()));
+    return true;
+}
+
+void AppendCompactCollationKey(std::string& Key, std::string_view s, bool caseSensitive) {
+    const ElementTable& table = Elements();
+    if (table.usable && AppendCompactedFromTable(table, Key, s, caseSensitive)) return;
+    thread_local std::string key;
+    key.clear();
+    AppendCollationKey(key, s, caseSensitive);
+    AppendCompacted(Key, key);
+}
+
 }  // namespace
 
 void AppendAnsiCollationKeyStr(std::string& Out, std::string_view s) { AppendCollationKey(Out, s, true); }
 void AppendAnsiCollationKeyText(std::string& Out, std::string_view s) { AppendCollationKey(Out, s, false); }
+void AppendAnsiCompactCollationKeyStr(std::string& Out, std::string_view s) { AppendCompactCollationKey(Out, s, true); }
+void AppendAnsiCompactCollationKeyText(std::string& Out, std::string_view s) {
+    AppendCompactCollationKey(Out, s, false);
+}
 
 std::string AnsiCollationKeyText(std::string_view s) {
     std::string key;

@@ -142,9 +142,32 @@ TEST(SortKey, AppendedKeysLeaveWhatWasThereAndGrowAsNeeded) {
               KeyCompare(AnsiSortKeyStr(longText), AnsiSortKeyStr(longText + "a")));
 }
 
+std::string CompactStr(std::string_view s) {
+    std::string key;
+    AppendAnsiCompactCollationKeyStr(key, s);
+    return key;
+}
+
+std::string CompactText(std::string_view s) {
+    std::string key;
+    AppendAnsiCompactCollationKeyText(key, s);
+    return key;
+}
+
 TEST(CollationKey, OrderAndEqualityAreThoseOfTheComparisonOnAnyCharacters) {
-    for (const auto& texts : {RandomTexts(10000, 7), WideTexts(10000, 20261208)})
+    for (const auto& texts : {RandomTexts(10000, 7), WideTexts(10000, 20261208)}) {
         EXPECT_GT(CheckKeysAgainstComparisons(texts, AnsiCollationKeyStr, AnsiCollationKeyText), 0);
+        EXPECT_GT(CheckKeysAgainstComparisons(texts, CompactStr, CompactText), 0);
+    }
+}
+
+// Runs of the common weight longer than one short code holds, ended by each
+// kind of weight.
+TEST(CollationKey, CompactKeysOfLongTextsOrderAsTheComparison) {
+    std::vector<std::string> texts;
+    for (int k : {125, 126, 127, 252, 253})
+        for (const char* tail : {"", "a", "\xC3\xA1", "A", "b", "\xCC\x81"}) texts.push_back(std::string(k, 'a') + tail);
+    EXPECT_GT(CheckKeysAgainstComparisons(texts, CompactStr, CompactText, true), 0);
 }
 
 TEST(CollationKey, NeighboursThatFormAContractionAreReadTogether) {
@@ -157,6 +180,7 @@ TEST(CollationKey, NeighboursThatFormAContractionAreReadTogether) {
         for (std::size_t i = from; i < to; ++i)
             for (const char* p : pieces) texts.push_back(texts[i] + p);
     EXPECT_GE(CheckKeysAgainstComparisons(texts, AnsiCollationKeyStr, AnsiCollationKeyText, true), 0);
+    EXPECT_GE(CheckKeysAgainstComparisons(texts, CompactStr, CompactText, true), 0);
 }
 
 // The list's sort against a stable sort that runs the comparison itself:
