@@ -763,22 +763,18 @@ const ElementTable& Elements() {
     return *table;
 }
 
-// The levels of a text made only of table characters; false for any other.
-// Each character's weights are copied whole, as fixed-size blocks, into room
-// made for the longest weights at once, then the levels are cut to what the
-// characters held: a text of twenty characters costs a few dozen stores, not
-// sixty appends.
-bool TableElements(const ElementTable& table, std::string_view s, LevelBytes& out) {
-    constexpr std::size_t kP = sizeof CharElements::primary, kS = sizeof CharElements::secondary,
-                          kT = sizeof CharElements::tertiary;
-    out.primary.resize(s.size() * kP + kP);
-    out.secondary.resize(s.size() * kS + kS);
-    out.tertiary.resize(s.size() * kT + kT);
-    char* p = out.primary.data();
-    char* q = out.secondary.data();
-    char* r = out.tertiary.data();
-    std::size_t i = 0;
-    while (i < s.size()) {
+// Each table character's weights of a text, copied whole as fixed-size
+// blocks to P, Q and R (room for the longest weights of every character),
+// each pointer moved past what the character held: a text of twenty
+// characters costs a few dozen stores, not sixty appends. False for a text
+// with a character outside the table.
+bool CopyTableWeights(const ElementTable& table, std::string_view s, char*& P, char*& Q, char*& R) {
+    // Local copies: stores through char pointers could change the pointers
+    // themselves as far as the compiler knows, which would keep them in memory.
+    char* p = P;
+    char* q = Q;
+    char* r = R;
+    for (std::size_t i = 0; i < s.size();) {
         char32_t cp = static_cast<unsigned char>(s[i]);
         if (cp < 0x80) {
             ++i;
@@ -791,13 +787,30 @@ bool TableElements(const ElementTable& table, std::string_view s, LevelBytes& ou
         }
         const CharElements& e = table.chars[cp];
         if (!e.simple) return false;
-        std::memcpy(p, e.primary, kP);
-        std::memcpy(q, e.secondary, kS);
-        std::memcpy(r, e.tertiary, kT);
+        std::memcpy(p, e.primary, sizeof e.primary);
+        std::memcpy(q, e.secondary, sizeof e.secondary);
+        std::memcpy(r, e.tertiary, sizeof e.tertiary);
         p += e.primaryLen;
         q += e.secondaryLen;
         r += e.tertiaryLen;
     }
+    P = p;
+    Q = q;
+    R = r;
+    return true;
+}
+
+// The levels of a text made only of table characters; false for any other.
+bool TableElements(const ElementTable& table, std::string_view s, LevelBytes& out) {
+    constexpr std::size_t kP = sizeof CharElements::primary, kS = sizeof CharElements::secondary,
+                          kT = sizeof CharElements::tertiary;
+    out.primary.resize(s.size() * kP + kP);
+    out.secondary.resize(s.size() * kS + kS);
+    out.tertiary.resize(s.size() * kT + kT);
+    char* p = out.primary.data();
+    char* q = out.secondary.data();
+    char* r = out.tertiary.data();
+    if (!CopyTableWeights(table, s, p, q, r)) return false;
     out.primary.resize(static_cast<std::size_t>(p - out.primary.data()));
     out.secondary.resize(static_cast<std::size_t>(q - out.secondary.data()));
     out.tertiary.resize(static_cast<std::size_t>(r - out.tertiary.data()));
@@ -918,47 +931,27 @@ bool AppendCompactedFromTable(const ElementTable& table, std::string& Key, std::
                           kT = sizeof CharElements::tertiary;
     thread_local std::string levels;
     levels.resize(s.size() * (kS + kT) + kS + kT);
-    auto* q = reinterpret_cast<unsigned char*>(levels.data());
-    auto* r = q + s.size() * kS + kS;
-    const unsigned char* const secondary = q;
-    const unsigned char* const tertiary = r;
+    char* q = levels.data();
+    char* r = q + s.size() * kS + kS;
+    const auto* const secondary = reinterpret_cast<const unsigned char*>(q);
+    const auto* const tertiary = reinterpret_cast<const unsigned char*>(r);
     const std::size_t base = Key.size();
     // Room for the primary weights, the two compacted levels and the text.
     Key.resize(base + s.size() * (kP + 2 * (kS + kT) + 1) + 8);
     char* p = Key.data() + base;
-    for (std::size_t i = 0; i < s.size();) {
-        char32_t cp = static_cast<unsigned char>(s[i]);
-        if (cp < 0x80) {
-            ++i;
-        } else if (cp >= 0xC2 && cp <= 0xDF && i + 1 < s.size() &&
-                   (static_cast<unsigned char>(s[i + 1]) & 0xC0) == 0x80) {
-            cp = ((cp & 0x1F) << 6) | (static_cast<unsigned char>(s[i + 1]) & 0x3F);
-            i += 2;
-        } else {
-            Key.resize(base);
-            return false;
-        }
-        const CharElements& e = table.chars[cp];
-        if (!e.simple) {
-            Key.resize(base);
-            return false;
-        }
-        std::memcpy(p, e.primary, kP);
-        std::memcpy(q, e.secondary, kS);
-        std::memcpy(r, e.tertiary, kT);
-        p += e.primaryLen;
-        q += e.secondaryLen;
-        r += e.tertiaryLen;
+    if (!CopyTableWeights(table, s, p, q, r)) {
+        Key.resize(base);
+        return false;
     }
     *p++ = kLevelSeparator;
     if (caseSensitive) {
-        p = CompactLevel(p, secondary, q, kLevelSeparator);
-        p = CompactLevel(p, tertiary, r, 0);
+        p = CompactLevel(p, secondary, reinterpret_cast<const unsigned char*>(q), kLevelSeparator);
+        p = CompactLevel(p, tertiary, reinterpret_cast<const unsigned char*>(r), 0);
         std::memcpy(p, s.data(), s.size());
         p += s.size();
         *p++ = '\0';
     } else {
-        p = CompactLevel(p, secondary, q, 0);
+        p = CompactLevel(p, secondary, reinterpret_cast<const unsigned char*>(q), 0);
     }
     Key.resize(static_cast<std::size_t>(p - Key.data()));
     return true;
