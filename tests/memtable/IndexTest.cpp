@@ -179,6 +179,78 @@ TEST(Sort, LargeSortsFollowTheCollationThroughLaterChanges) {
     }
 }
 
+// More rows than the size at which a sort first counts how many of its
+// texts are distinct, nearly all of them different: the walk is in the
+// collation's order with every row once, and each name is found again.
+TEST(Sort, MostlyDistinctNamesOfALargeTable) {
+    constexpr int kRows = 66000;
+    std::mt19937 rng(66000);
+    std::vector<std::string> names(kRows + 1);
+    auto t = MakeItems();
+    t->Open();
+    for (int id = 1; id <= kRows; ++id) {
+        // A few repeats, empty names (nulls) and accented first letters.
+        const int n = id % 50 == 0 ? id / 2 : id;
+        names[static_cast<std::size_t>(id)] =
+            id % 997 == 0 ? std::string() : std::string(n % 3 == 0 ? "\xC3\x81" : "a") + std::to_string(n * 7919 % 100003);
+        AddItem(t.get(), id, names[static_cast<std::size_t>(id)], static_cast<double>(rng() % 5));
+    }
+    t->SortOn("Name;Amount", {});
+    std::vector<int> seen;
+    int prev = 0;
+    for (t->First(); !t->Eof(); t->Next()) {
+        const int id = t->FieldByName("Id")->AsInteger();
+        if (prev != 0) {
+            const std::string& a = names[static_cast<std::size_t>(prev)];
+            const std::string& b = names[static_cast<std::size_t>(id)];
+            ASSERT_TRUE(a.empty() || (!b.empty() && AnsiCompareStr(a, b) <= 0)) << a << " before " << b;
+        }
+        prev = id;
+        seen.push_back(id);
+    }
+    ASSERT_EQ(seen.size(), static_cast<std::size_t>(kRows));
+    std::sort(seen.begin(), seen.end());
+    ASSERT_EQ(std::adjacent_find(seen.begin(), seen.end()), seen.end());
+    for (int id = 1; id <= kRows; id += 611) {
+        const std::string& name = names[static_cast<std::size_t>(id)];
+        if (name.empty()) continue;
+        ASSERT_TRUE(t->Locate("Name", name, {})) << name;
+        ASSERT_EQ(t->FieldByName("Name")->AsString(), name);
+    }
+}
+
+// Numbers with gaps and repeats in an index of many blocks, fresh from its
+// sort and then changed at its start, middle and end: every value held is
+// found at its first row, every value between them is not.
+TEST(Locate, NumbersOfALargeIndexBeforeAndAfterChanges) {
+    auto t = MakeItems();
+    t->Open();
+    std::vector<std::pair<int, int>> rows;  // (id, number) in row order
+    for (int i = 0; i < 5000; ++i) {
+        const int number = 3 * i - (i % 10 == 0 ? 3 : 0);  // every tenth repeats the one before
+        rows.emplace_back(i + 1, number);
+        AddItem(t.get(), i + 1, "n", number);
+    }
+    t->AddIndex("ByAmount", "Amount", {});
+    auto check = [&](const char* when) {
+        for (int v = -4; v <= 15002; ++v) {
+            const auto first = std::find_if(rows.begin(), rows.end(), [v](const auto& r) { return r.second == v; });
+            ASSERT_EQ(t->Locate("Amount", v, {}), first != rows.end()) << when << ", " << v;
+            if (first != rows.end()) ASSERT_EQ(t->FieldByName("Id")->AsInteger(), first->first) << when << ", " << v;
+        }
+    };
+    check("fresh");
+    for (int at : {4999, 2500, 0}) {
+        t->SetIndexName("");
+        t->SetRecNo(at + 1);
+        t->Delete();
+        rows.erase(rows.begin() + at);
+    }
+    AddItem(t.get(), 6001, "n", 7500);
+    rows.emplace_back(6001, 7500);
+    check("changed");
+}
+
 TEST(Unique, DuplicateKeyIsRefusedAndLeavesTheTableUnchanged) {
     auto t = MakeItems();
     t->IndexDefs()->Add("PK", "Id", {ixUnique});
