@@ -155,7 +155,11 @@ void TmtCustomMemTable::SetFieldValue(PmtRecord Record, TField* Field, const Var
     int size = IsTextFieldType(Field->DataType())
                    ? static_cast<int>(strnlen(reinterpret_cast<const char*>(bytes.data()), bytes.size())) + 1
                    : Field->DataSize();
-    SetBlockPtr(slot, NewBlock(bytes.data(), size));
+    // Kept as a stored value of the field is, compressed where it is: it is
+    // read back, and compared, through the same handler.
+    std::string packed;
+    const uint8_t* stored = StoredBytes(Field, common_->FieldFlags(fno), bytes.data(), size, packed);
+    SetBlockPtr(slot, NewBlock(stored, size));
     slot[0] = 2;
 }
 

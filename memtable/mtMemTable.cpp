@@ -568,11 +568,7 @@ void TmtCustomMemTable::SetFieldData(TField* Field, const void* Buffer) {
                     size = Field->DataSize();
                 }
                 std::string packed;
-                if ((flags & kFlagCompressed) != 0 && OnCompressField) {
-                    OnCompressField(this, Field, bytes, size, packed);
-                    size = std::clamp(size, 0, static_cast<int>(packed.size()));
-                    bytes = reinterpret_cast<const uint8_t*>(packed.data());
-                }
+                bytes = StoredBytes(Field, flags, bytes, size, packed);
                 SetBlockPtr(slot, NewBlock(bytes, size));
                 slot[0] = 2;
             }
@@ -883,6 +879,14 @@ TmtIndex* TmtCustomMemTable::EnsureIndexFor(const std::string& Name, const std::
         idx = indexes_->Get(Name);
     }
     return idx;
+}
+
+const uint8_t* TmtCustomMemTable::StoredBytes(TField* Field, uint8_t Flags, const uint8_t* Bytes, int& Size,
+                                              std::string& Packed) {
+    if ((Flags & kFlagCompressed) == 0 || !OnCompressField) return Bytes;
+    OnCompressField(this, Field, Bytes, Size, Packed);
+    Size = std::clamp(Size, 0, static_cast<int>(Packed.size()));
+    return reinterpret_cast<const uint8_t*>(Packed.data());
 }
 
 void TmtCustomMemTable::AddIndex(const std::string& Name, const std::string& Fields, TIndexOptions Options) {

@@ -363,6 +363,10 @@ protected:
     void SetOnFilterRecordValue(const TFilterRecordEvent& Value) override;
 
 private:
+    // The bytes a field of these flags keeps in its block: through
+    // OnCompressField into Packed for a compressed field, else Bytes; Size
+    // follows.
+    const uint8_t* StoredBytes(TField* Field, uint8_t Flags, const uint8_t* Bytes, int& Size, std::string& Packed);
     // AddIndex; with KeysOnDemand, an index whose keys may wait for the first
     // search or change that needs them (a sort's).
     void AddIndexWith(const std::string& Name, const std::string& Fields, TIndexOptions Options,
