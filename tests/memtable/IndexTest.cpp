@@ -251,42 +251,6 @@ TEST(Locate, NumbersOfALargeIndexBeforeAndAfterChanges) {
     check("changed");
 }
 
-// Names the table keeps compressed through its handlers: a sort and an index
-// read each one back through the handler and order them as the collation does.
-TEST(Sort, CompressedNamesAreReadBackThroughTheHandler) {
-    auto t = MakeItems(mtpfSmall);
-    auto flip = [](TDataSet*, TField*, const void* Buffer, int& Size, std::string& Out) {
-        const auto* b = static_cast<const char*>(Buffer);
-        Out.assign(b, b + Size);
-        std::reverse(Out.begin(), Out.end());
-    };
-    t->OnCompressField = flip;
-    t->OnDecompressField = flip;
-    t->Open();
-    const char* const names[] = {"ação", "Acao", "zebra", "Ábaco", "", "eden"};
-    auto nameOf = [&](int id) { return std::string(names[id % 6]); };
-    for (int id = 1; id <= 300; ++id) AddItem(t.get(), id, nameOf(id), id % 7);
-    t->SortOn("Name;Amount", {});
-    std::vector<int> walked;
-    for (t->First(); !t->Eof(); t->Next()) {
-        walked.push_back(t->FieldByName("Id")->AsInteger());
-        ASSERT_EQ(t->FieldByName("Name")->AsString(), nameOf(walked.back()));
-    }
-    std::vector<int> expected(300);
-    for (int id = 1; id <= 300; ++id) expected[static_cast<std::size_t>(id - 1)] = id;
-    std::stable_sort(expected.begin(), expected.end(), [&](int a, int b) {
-        const std::string na = nameOf(a), nb = nameOf(b);
-        // An empty name is stored as null, which sorts first.
-        const int c = na.empty() || nb.empty() ? int(!na.empty()) - int(!nb.empty()) : AnsiCompareStr(na, nb);
-        return c != 0 ? c < 0 : a % 7 < b % 7;
-    });
-    ASSERT_EQ(walked, expected);
-    t->AddIndex("ByName", "Name", {});
-    t->SetIndexName("");
-    ASSERT_TRUE(t->Locate("Name", "zebra", {}));
-    EXPECT_EQ(t->FieldByName("Id")->AsInteger(), 2);
-}
-
 TEST(Unique, DuplicateKeyIsRefusedAndLeavesTheTableUnchanged) {
     auto t = MakeItems();
     t->IndexDefs()->Add("PK", "Id", {ixUnique});
