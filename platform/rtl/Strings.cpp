@@ -968,8 +968,6 @@ void AppendCompactCollationKey(std::string& Key, std::string_view s, bool caseSe
 
 }  // namespace
 
-void AppendAnsiCollationKeyStr(std::string& Out, std::string_view s) { AppendCollationKey(Out, s, true); }
-void AppendAnsiCollationKeyText(std::string& Out, std::string_view s) { AppendCollationKey(Out, s, false); }
 void AppendAnsiCompactCollationKeyStr(std::string& Out, std::string_view s) { AppendCompactCollationKey(Out, s, true); }
 void AppendAnsiCompactCollationKeyText(std::string& Out, std::string_view s) {
     AppendCompactCollationKey(Out, s, false);

@@ -130,8 +130,6 @@ void AppendAnsiSortKeyText(std::string& Out, std::string_view s);
 // function, and keep AnsiSortKeyStr/Text for keys that are stored.
 std::string AnsiCollationKeyStr(std::string_view s);
 std::string AnsiCollationKeyText(std::string_view s);
-void AppendAnsiCollationKeyStr(std::string& Out, std::string_view s);
-void AppendAnsiCollationKeyText(std::string& Out, std::string_view s);
 // The same keys with the runs of the common weight past the primary level
 // written short (shorter keys, the same order and ties): for keys kept in
 // memory in great numbers, as an index's are.
