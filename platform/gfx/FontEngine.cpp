@@ -208,6 +208,10 @@ struct FaceCache {
     bool initialised = false;
     std::map<std::pair<std::string, int>, std::shared_ptr<const FontFace>> byFile;
     std::map<std::tuple<std::string, bool, bool>, ResolvedFace> byName;
+    // By the name looked up: the old screen names that stand for one family
+    // share its match, which costs a pass over every rule of the system's
+    // font configuration.
+    std::map<std::tuple<std::string, bool, bool>, ResolvedFace> byLookedUp;
 };
 
 FaceCache& TheCache() {
@@ -239,8 +243,14 @@ ResolvedFace ResolveFace(const std::string& Name, bool Bold, bool Italic) {
     }
 
     ResolvedFace r;
-    r.RequestedName = Name;
     r.LookedUpName = SubstituteScreenFont(Name);
+    auto lookedUpKey = std::make_tuple(r.LookedUpName, Bold, Italic);
+    if (auto it = c.byLookedUp.find(lookedUpKey); it != c.byLookedUp.end()) r = it->second;
+    r.RequestedName = Name;
+    if (r.Face) {
+        c.byName.emplace(key, r);
+        return r;
+    }
     FcPattern* pat = FcPatternCreate();
     FcPatternAddString(pat, FC_FAMILY, reinterpret_cast<const FcChar8*>(r.LookedUpName.c_str()));
     FcPatternAddInteger(pat, FC_WEIGHT, Bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
@@ -265,6 +275,7 @@ ResolvedFace ResolveFace(const std::string& Name, bool Bold, bool Italic) {
     r.SyntheticBold = Bold && weight < FC_WEIGHT_DEMIBOLD;
     r.SyntheticItalic = Italic && slant == FC_SLANT_ROMAN;
     c.byName.emplace(key, r);
+    c.byLookedUp.emplace(std::move(lookedUpKey), r);
     return r;
 }
 
