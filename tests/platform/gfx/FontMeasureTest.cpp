@@ -201,6 +201,25 @@ TEST(FontResolution, OfficeFacesComeToLiberationAndScreenFacesAreSubstituted) {
     EXPECT_EQ(bold.Face->StyleName(), "Bold Italic");
     EXPECT_FALSE(bold.SyntheticBold);
     EXPECT_FALSE(bold.SyntheticItalic);
+
+    // A screen name shares the match of the family it stands for, style by
+    // style: each asked after the regular face of that family was found.
+    struct Styled {
+        const char* name;
+        bool bold, italic;
+        const char* style;
+    } styled[] = {
+        {"MS Sans Serif", true, false, "Bold"},  {"System", false, true, "Italic"},
+        {"Terminal", true, true, "Bold Italic"}, {"Small Fonts", false, false, "Regular"},
+        {"MS Serif", true, false, "Bold"},       {"Courier", false, true, "Italic"},
+        {"Arial", true, false, "Bold"},          {"Modern", true, false, "Bold"},
+    };
+    for (const Styled& c : styled) {
+        gfx::ResolvedFace r = gfx::ResolveFace(c.name, c.bold, c.italic);
+        EXPECT_EQ(r.RequestedName, c.name);
+        EXPECT_EQ(r.Face->StyleName(), c.style) << c.name << " " << c.bold << c.italic;
+        EXPECT_FALSE(r.SyntheticBold || r.SyntheticItalic) << c.name;
+    }
 }
 
 TEST(FontResolution, TheFontKeepsTheNameItWasGiven) {
