@@ -311,10 +311,12 @@ std::map<std::string, std::string> Listed() {
                                            "ReprintOnOverFlow Transparent Visible UserName Height Left Top Width ";
     const std::string stretch = "KeepTogether ShiftRelativeTo Stretch BottomOffset OverFlowOffset ";
     const std::string memo = common + stretch + "CharWrap Font Leading TabStopPositions TextAlignment ";
-    const std::string graphic = printable + "Anchors OnDrawCommandClick OnDrawCommandCreate ParentHeight ParentWidth Pen "
-                                "ReprintOnOverFlow StretchWithParent UserName Visible Height Left Top Width ";
-    const std::string image = printable + "AutoSize Center DirectDraw MaintainAspectRatio ReprintOnOverFlow Stretch Transparent "
-                              "Visible Height Left Top Width Anchors Border OnDrawCommandClick OnDrawCommandCreate ";
+    const std::string graphic = printable + "Anchors OnDrawCommandClick OnDrawCommandCreate ParentHeight "
+                                            "ParentWidth Pen ReprintOnOverFlow StretchWithParent UserName Visible "
+                                            "Height Left Top Width ";
+    const std::string image = printable + "AutoSize Center DirectDraw MaintainAspectRatio ReprintOnOverFlow Stretch "
+                                          "Transparent Visible Height Left Top Width Anchors Border "
+                                          "OnDrawCommandClick OnDrawCommandCreate ";
     const std::string rich = common + stretch;
     const std::string bar = common + "AddOnCode AutoEncode AutoSizeFont BarCodeType BarColor BarWidth BearerBars "
                                      "CalcCheckDigit Orientation PrintHumanReadable WideBarRatio Alignment AutoSize "
