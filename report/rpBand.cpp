@@ -502,7 +502,19 @@ void TrpBand::Loaded() {
 // TrpCustomBand
 
 TClass TrpCustomBand::StaticClassType() {
-    static const TClassInfo info = TClassBuilder<TrpCustomBand>("TrpCustomBand", TrpBand::StaticClassType()).Build();
+    // Every band that generates publishes its print height, its offsets (shown
+    // in the report's units, stored as the mm values) and its record count;
+    // the bands whose height cannot change ignore a new print height.
+    static const TClassInfo info =
+        TClassBuilder<TrpCustomBand>("TrpCustomBand", TrpBand::StaticClassType())
+            .Float("BottomOffset", &TrpCustomBand::BottomOffset, &TrpCustomBand::SetBottomOffset, TypeInfoSingle())
+            .NotStored()
+            .Enum("PrintHeight", rpTypeInfo<TrpPrintHeightType>(), &TrpCustomBand::PrintHeight,
+                  &TrpCustomBand::SetPrintHeight, phStatic)
+            .Float("PrintPosition", &TrpCustomBand::PrintPosition, &TrpCustomBand::SetPrintPosition, TypeInfoSingle())
+            .NotStored()
+            .Integer("PrintCount", &TrpCustomBand::PrintCount, &TrpCustomBand::SetPrintCount, 0)
+            .Build();
     return &info;
 }
 

@@ -23,14 +23,7 @@ constexpr int kGroupFooterRankBase = 99999999;
 
 TClass TrpBasicBand::StaticClassType() {
     static const TClassInfo info =
-        TClassBuilder<TrpBasicBand>("TrpBasicBand", TrpCustomBand::StaticClassType())
-            .Float("BottomOffset", &TrpBasicBand::BottomOffset, &TrpBasicBand::SetBottomOffset, TypeInfoSingle())
-            .NotStored()
-            .Enum("PrintHeight", rpTypeInfo<TrpPrintHeightType>(), &TrpBasicBand::PrintHeight,
-                  &TrpBasicBand::SetPrintHeight, phStatic)
-            .Float("PrintPosition", &TrpBasicBand::PrintPosition, &TrpBasicBand::SetPrintPosition, TypeInfoSingle())
-            .NotStored()
-            .Build();
+        TClassBuilder<TrpBasicBand>("TrpBasicBand", TrpCustomBand::StaticClassType()).Build();
     return &info;
 }
 
@@ -89,19 +82,13 @@ TClass TrpDetailBand::StaticClassType() {
             .Integer("BandsPerRecord", &TrpDetailBand::BandsPerRecord, &TrpDetailBand::SetBandsPerRecord, 1)
             .Enum("ColumnTraversal", rpTypeInfo<TrpColumnTraversalType>(), &TrpDetailBand::ColumnTraversal,
                   &TrpDetailBand::SetColumnTraversal, ctTopToBottom)
-            .Integer("PrintCount", &TrpDetailBand::PrintCount, &TrpDetailBand::SetPrintCount, 0)
             .Build();
     return &info;
 }
 
 TClass TrpGroupBand::StaticClassType() {
     static const TClassInfo info =
-        TClassBuilder<TrpGroupBand>("TrpGroupBand", TrpCustomBand::StaticClassType())
-            .Float("BottomOffset", &TrpGroupBand::BottomOffset, &TrpGroupBand::SetBottomOffset, TypeInfoSingle())
-            .NotStored()
-            .Enum("PrintHeight", rpTypeInfo<TrpPrintHeightType>(), &TrpGroupBand::PrintHeight,
-                  &TrpGroupBand::SetPrintHeight, phStatic)
-            .Build();
+        TClassBuilder<TrpGroupBand>("TrpGroupBand", TrpCustomBand::StaticClassType()).Build();
     return &info;
 }
 

@@ -38,7 +38,11 @@ const TTypeInfo* rpEventTypeInfo(const std::string& Name) {
 }
 
 TClass TrpComponent::StaticClassType() {
+    // The owner is read-only and never stored: the reader gives a component
+    // its owner, so streams written before it was published load unchanged.
     static const TClassInfo info = TClassBuilder<TrpComponent>("TrpComponent", TrpPrintable::StaticClassType())
+                                       .Object("Owner", TComponent::StaticClassType(), &TrpComponent::Owner, nullptr)
+                                       .NotStored()
                                        .String("UserName", &TrpComponent::GetUserName, &TrpComponent::SetUserName)
                                        .Build();
     return &info;

@@ -31,8 +31,11 @@ TrpTextAlignment TextAlignmentOf(TAlignment Value) {
 }  // namespace
 
 TClass TrpPrintable::StaticClassType() {
-    static const TClassInfo info =
-        TClassBuilder<TrpPrintable>("TrpPrintable", TrpCacheable::StaticClassType()).Build();
+    // Every printable keeps the handler a form names for its print event, so a
+    // template loaded later calls the same handler the layout was made with.
+    static const TClassInfo info = TClassBuilder<TrpPrintable>("TrpPrintable", TrpCacheable::StaticClassType())
+                                       .Event("OnPrint", &TrpPrintable::OnPrint)
+                                       .Build();
     return &info;
 }
 

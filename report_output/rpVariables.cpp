@@ -701,7 +701,10 @@ TClass TrpCalc::StaticClassType() {
     static const TClassInfo info =
         [] {
             TClassBuilder<TrpCalc> builder("TrpCalc", TrpCustomText::StaticClassType());
+            // The older component also publishes the alignment of the class
+            // library, kept in step with TextAlignment.
             rpPublishTextLook(builder, true)
+                .Enum("Alignment", rpTypeInfo<TAlignment>(), &TrpCalc::Alignment, &TrpCalc::SetAlignment, taLeftJustify)
                 .Enum("CalcType", rpTypeInfo<TrpCalcType>(), &TrpCalc::CalcType, &TrpCalc::SetCalcType, ctDate)
                 .Enum("CustomType", rpTypeInfo<TrpDataType>(), &TrpCalc::CustomType, &TrpCalc::SetCustomType, dtString)
                 .String("DisplayFormat", &TrpCalc::DisplayFormat, &TrpCalc::SetDisplayFormat)

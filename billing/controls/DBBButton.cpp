@@ -37,6 +37,13 @@ const ActionLook& Look(TAcao Value) {
     return looks[i];
 }
 
+const TTypeInfo* AcaoTypeInfo() {
+    static const TTypeInfo* t = typinfo::Intern(std::make_shared<TTypeInfo>(MakeEnumTypeInfo(
+        "TAcao", {"Novo", "Excluir", "Editar", "Gravar", "Cancelar", "Apply", "Primeiro", "Proximo", "Anterior",
+                  "Ultimo", "Atualizar", "Fechar", "Pesquisar"})));
+    return t;
+}
+
 bool ConfirmDelete() {
     ui::BoxRequest request;
     request.kind = ui::BoxKind::Message;
@@ -49,6 +56,20 @@ bool ConfirmDelete() {
 }
 
 }  // namespace
+
+TClass TDBBitBtn::StaticClassType() {
+    static const TClassInfo info = TClassBuilder<TDBBitBtn>("TDBBitBtn", TComponent::StaticClassType())
+                                       .Enum("Acao", AcaoTypeInfo(), &TDBBitBtn::Acao, &TDBBitBtn::SetAcao, Novo)
+                                       .Object("DataSource", TDataSource::StaticClassType(), &TDBBitBtn::DataSource,
+                                               &TDBBitBtn::SetDataSource)
+                                       .Build();
+    return &info;
+}
+
+TClass TDBButton::StaticClassType() {
+    static const TClassInfo info = TClassBuilder<TDBButton>("TDBButton", TDBBitBtn::StaticClassType()).Build();
+    return &info;
+}
 
 // ---------------------------------------------------------------------------
 // TDBBitBtn

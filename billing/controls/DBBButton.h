@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include "platform/db/DB.h"
+#include "platform/rtl/TypInfo.h"
 #include "platform/ui/ComCtrls.h"
 
 enum TAcao { Novo, Excluir, Editar, Gravar, Cancelar, Apply, Primeiro, Proximo, Anterior, Ultimo, Atualizar, Fechar,
@@ -17,9 +18,12 @@ enum TAcao { Novo, Excluir, Editar, Gravar, Cancelar, Apply, Primeiro, Proximo, 
 
 class TDBButton;
 
+// Publishes its action and its data source: the two settings a form gives
+// each button. The platform's buttons carry no metadata of their own, so
+// the chain goes straight to the component's.
 class TDBBitBtn : public TBitBtn {
 public:
-    FAT_CLASS_NAME(TDBBitBtn)
+    FAT_CLASS(TDBBitBtn)
     explicit TDBBitBtn(TComponent* AOwner);
     ~TDBBitBtn() override;
 
@@ -65,7 +69,7 @@ private:
 
 class TDBButton : public TDBBitBtn {
 public:
-    FAT_CLASS_NAME(TDBButton)
+    FAT_CLASS(TDBButton)
     explicit TDBButton(TComponent* AOwner);
     ~TDBButton() override;
 

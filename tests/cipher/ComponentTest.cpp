@@ -10,6 +10,7 @@
 #include "cipher/CxString.h"
 #include "platform/rtl/Strings.h"
 #include "tests/cipher/Reference.h"
+#include "tests/support/PublishedTable.h"
 
 using cxtest::FromHex;
 using testsupport::ReadAll;
@@ -163,4 +164,26 @@ TEST(CxBlowfish, PublishedPropertiesAndRegistration) {
     auto* fresh = dynamic_cast<TCxBlowfish*>(made.get());
     ASSERT_NE(fresh, nullptr);
     EXPECT_EQ(fresh->CipherMode(), cmECB);
+}
+
+// The component face as the description lists it (the shared table of
+// published members): the version text of every cipher component and the
+// chaining mode of the Blowfish component.
+TEST(CxComponents, EveryListedPropertyIsPublished) {
+    std::size_t checked = 0;
+    const std::vector<std::string> failures = testsupport::CheckPublishedSubjects(
+        {"cipher-components"},
+        [](const std::string& Name) {
+            // Only the Blowfish component is created by name; its bases are
+            // asked of their own metadata.
+            if (TClass c = GetClass(Name)) return std::vector<TClass>{c};
+            for (TClass c : {TCxBaseComponent::StaticClassType(), TCxBlowfish::StaticClassType()})
+                if (SameText(c->Name, Name)) return std::vector<TClass>{c};
+            return std::vector<TClass>{};
+        },
+        &checked);
+    ASSERT_GE(checked, 2u);
+    std::string text;
+    for (const std::string& f : failures) text += "\n  " + f;
+    EXPECT_TRUE(failures.empty()) << failures.size() << " missing:" << text;
 }

@@ -305,14 +305,18 @@ std::string Joined(const std::vector<std::string>& Items) {
 // What each class publishes, as its description lists it (the data
 // pipeline is published but stored by name).
 std::map<std::string, std::string> Listed() {
-    const std::string common = "Anchors Border Color OnDrawCommandClick OnDrawCommandCreate ReprintOnOverFlow "
-                               "Transparent Visible UserName Height Left Top Width ";
+    // Every printable publishes its print event.
+    const std::string printable = "OnPrint ";
+    const std::string common = printable + "Anchors Border Color OnDrawCommandClick OnDrawCommandCreate "
+                                           "ReprintOnOverFlow Transparent Visible UserName Height Left Top Width ";
     const std::string stretch = "KeepTogether ShiftRelativeTo Stretch BottomOffset OverFlowOffset ";
     const std::string memo = common + stretch + "CharWrap Font Leading TabStopPositions TextAlignment ";
-    const std::string graphic = "Anchors OnDrawCommandClick OnDrawCommandCreate ParentHeight ParentWidth Pen "
-                                "ReprintOnOverFlow StretchWithParent UserName Visible Height Left Top Width ";
-    const std::string image = "AutoSize Center DirectDraw MaintainAspectRatio ReprintOnOverFlow Stretch Transparent "
-                              "Visible Height Left Top Width Anchors Border OnDrawCommandClick OnDrawCommandCreate ";
+    const std::string graphic = printable + "Anchors OnDrawCommandClick OnDrawCommandCreate ParentHeight "
+                                            "ParentWidth Pen ReprintOnOverFlow StretchWithParent UserName Visible "
+                                            "Height Left Top Width ";
+    const std::string image = printable + "AutoSize Center DirectDraw MaintainAspectRatio ReprintOnOverFlow Stretch "
+                                          "Transparent Visible Height Left Top Width Anchors Border "
+                                          "OnDrawCommandClick OnDrawCommandCreate ";
     const std::string rich = common + stretch;
     const std::string bar = common + "AddOnCode AutoEncode AutoSizeFont BarCodeType BarColor BarWidth BearerBars "
                                      "CalcCheckDigit Orientation PrintHumanReadable WideBarRatio Alignment AutoSize "
@@ -322,7 +326,7 @@ std::map<std::string, std::string> Listed() {
                                       "CarrierServiceClass ECCLevel ExtendedSyntax HorPixelsPerMM Mode NumColumns "
                                       "NumRows PrintHumanReadable QuietZone RelativeBarHeight Truncated "
                                       "VerPixelsPerMM ";
-    const std::string text = "Anchors AutoSize Border Color Font OnDrawCommandClick OnDrawCommandCreate "
+    const std::string text = printable + "Anchors AutoSize Border Color Font OnDrawCommandClick OnDrawCommandCreate "
                              "TextAlignment Transparent UserName Visible WordWrap Height Left Top Width Angle "
                              "CharWrap OnGetText ReprintOnOverFlow SaveOrder Save SaveLength ";
     const std::string dbText = text + "BlankWhenZero DataField DisplayFormat OnFormat ParentDataPipeline "
@@ -330,13 +334,13 @@ std::map<std::string, std::string> Listed() {
     return {
         {"TrpMemo", memo + "Caption Lines"},
         {"TrpDBMemo", memo + "AutoDisplay DataField DataPipeline OnGetMemo ParentDataPipeline SuppressRepeatedValues"},
-        {"TrpRegion", stretch + "Anchors Brush Caption OnDrawCommandClick OnDrawCommandCreate ParentHeight "
+        {"TrpRegion", printable + stretch + "Anchors Brush Caption OnDrawCommandClick OnDrawCommandCreate ParentHeight "
                                 "ParentWidth Pen ReprintOnOverFlow StretchWithParent Transparent UserName Height Left "
                                 "Top Width"},
-        {"TrpSubReport", "Anchors ParentWidth Visible Left Top Width Height " + stretch +
+        {"TrpSubReport", printable + "Anchors ParentWidth Visible Left Top Width Height " + stretch +
                              "PrintBehavior NewPrintJob ParentPrinterSetup ResetPageNo TraverseAllData ExpandAll "
                              "DrillDownComponent StopPosition OutlineSettings DataPipeline"},
-        {"TrpPageBreak", "Visible"},
+        {"TrpPageBreak", printable + "Visible"},
         {"TrpRichText", rich + "Caption MailMerge RichText"},
         {"TrpDBRichText", rich + "AutoDisplay DataField DataPipeline OnGetRichText ParentDataPipeline"},
         {"TrpBarCode", bar + "Data"},
@@ -353,7 +357,7 @@ std::map<std::string, std::string> Listed() {
         {"TrpVariable", text + "CalcType CalcComponent ResetType ResetComponent CalcOrder DataType LookAhead "
                                "BlankWhenZero OnCalc OnReset OldOnCalc OnFormat DisplayFormat"},
         {"TrpSystemVariable", text + "VarType OnFormat DisplayFormat"},
-        {"TrpCalc", "CalcType CustomType OnCalc OnFormat DisplayFormat"},
+        {"TrpCalc", printable + "CalcType CustomType OnCalc OnFormat DisplayFormat Alignment"},
         {"TrpGroup", "AfterGroupBreak BeforeGroupBreak BreakName BreakType HeaderForOrphanedFooter KeepTogether "
                      "OnGetBreakValue OutlineSettings NewColumn NewPage NewColumnThreshold NewPageThreshold "
                      "ResetPageNo ReprintOnSubsequentColumn ReprintOnSubsequentPage Tag UserName DataPipeline"},
