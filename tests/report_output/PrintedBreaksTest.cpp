@@ -291,6 +291,22 @@ TEST(KeptGroups, DownColumnsAGroupBelowATallTitleStaysInOneColumn) {
                     std::to_string(p.Command->Top());
             EXPECT_EQ(placed, expected);
             EXPECT_EQ(static_cast<int>(t.Rig.Device()->FinalPages().size()), page);
+            // Each page asked for alone places its keys as the whole run did.
+            for (int n = page; n >= 1; --n) {
+                std::map<std::string, std::string> run, alone;
+                for (const auto& p : outputtest::CommandsOf(t.Rig.Device()->FinalPages(), "KeyText"))
+                    if (p.Page == n)
+                        run[dynamic_cast<TrpDrawText*>(p.Command)->Text()] =
+                            std::to_string(p.Command->Left()) + "," + std::to_string(p.Command->Top());
+                t.Rig.PrintPage(n);
+                const auto& again = t.Rig.Device()->Pages().back();
+                for (int i = 0; i < again.Page->DrawCommandCount(); ++i)
+                    if (again.Makers[static_cast<std::size_t>(i)].second == "KeyText")
+                        alone[dynamic_cast<TrpDrawText*>(again.Page->DrawCommands(i))->Text()] =
+                            std::to_string(again.Page->DrawCommands(i)->Left()) + "," +
+                            std::to_string(again.Page->DrawCommands(i)->Top());
+                EXPECT_EQ(alone, run) << "page " << n << " alone";
+            }
             if (titleHeight == 200000) {
                 const std::string file = Pdf(t.Rig, dir, "kept-columns" + std::to_string(columns));
                 for (int n = 1; n <= page; ++n)
