@@ -782,6 +782,7 @@ void TrpEngine::GeneratePage() {
     page->FreeDrawCommands();
     pageEnded_ = false;
     bodyStarted_ = false;
+    columnBodyStarted_ = false;
     detailPrintedOnPage_ = false;
     footerPrintedOnPage_ = false;
     titleOnPage_ = false;
@@ -895,6 +896,7 @@ void TrpEngine::WalkBody(int section, int index) {
 bool TrpEngine::GenerateSection(int Section, int From, int To) {
     const std::vector<TrpCustomBand*> list = sections_[Section];
     bool full = false;
+    bool movedToNextPage = false;
     int i = std::max(From, 0);
     const int end = To < 0 ? static_cast<int>(list.size()) : std::min(To, static_cast<int>(list.size()));
     for (; i < end; ++i) {
@@ -915,7 +917,8 @@ bool TrpEngine::GenerateSection(int Section, int From, int To) {
         spaceUsed_ = std::max(spaceUsed_, printPosition_);
         if (band->OutOfSpace()) {
             full = true;
-            RollBackOnOverflow(Section);
+            const bool toNextPage = keepMark_ && keepMark_->ToNextPage;
+            movedToNextPage = RollBackOnOverflow(Section) && toNextPage;
             break;
         }
         if (band == lastBand_ && endOfData_) reportComplete_ = true;
@@ -927,8 +930,9 @@ bool TrpEngine::GenerateSection(int Section, int From, int To) {
                                                      TrpEngineSection::ColumnHeader});
     if (full && !BandState().Contains(TrpEngineSection::PageFooter) && !columnBand_) {
         // The page's top (its style, title and header) spans the columns:
-        // a break there ends the page, never a column not yet begun.
-        if (topToBottom_ && Section >= secColumnHeader)
+        // a break there ends the page, never a column not yet begun. A
+        // section's pages start after this page, not in its next column.
+        if (topToBottom_ && Section >= secColumnHeader && !movedToNextPage && sectionSetup_ == nullptr)
             EndColumn();
         else
             EndPage();
@@ -1260,6 +1264,7 @@ bool TrpEngine::StartColumn(int Column) {
     if (Report()->StoredColumnPositions()->Count() == 0 && left + ColumnWidth() > pageRight) return false;
     column_ = Column;
     columnsOpen_ = true;
+    columnBodyStarted_ = false;
     printLeft_ = left;
     printPosition_ = columnTop_;
     printRight_ = pageRight;

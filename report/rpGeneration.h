@@ -134,7 +134,10 @@ public:
     // text export.
     int ReportBandCount() const { return bandPrints_; }
     bool GetBodyStarted() const { return bodyStarted_; }
-    void SetBodyStarted(bool Value) { bodyStarted_ = Value; }
+    void SetBodyStarted(bool Value) {
+        bodyStarted_ = Value;
+        if (Value) columnBodyStarted_ = true;
+    }
     bool DetailPrintedOnPage() const { return detailPrintedOnPage_; }
     void SetDetailPrintedOnPage(bool Value) { detailPrintedOnPage_ = Value; }
 
@@ -161,9 +164,11 @@ public:
     // without one, so that a page generated alone from its record keeps
     // groups together exactly as the whole run did.
     void SetKeepTogetherGroup(TrpGroup* Value);
-    // Whether moving a group to the next page could help it: the body of
-    // this page, or the title above it, already holds something else.
-    bool KeepTogetherQuery() const { return bodyStarted_ || titleOnPage_; }
+    // Whether moving a group on could help it: the body of this page (down
+    // the page in columns, of this column), or the title above it, already
+    // holds something else. A column that holds nothing yet has the room of
+    // every other column of its page.
+    bool KeepTogetherQuery() const { return (topToBottom_ ? columnBodyStarted_ : bodyStarted_) || titleOnPage_; }
     // A record or a group footer stands on this page: a group that starts
     // now may be sent to a new page. On a page holding neither, a new page
     // would give it no more room.
@@ -335,6 +340,11 @@ private:
         bool ReAdvancePending = false;
         bool ReportComplete = false;
         bool BodyStarted = false;
+        bool ColumnBodyStarted = false;
+        // Only the title above the columns made the move worth it: every
+        // column of this page starts as low, so the group goes to the next
+        // page, not the next column.
+        bool ToNextPage = false;
         bool DetailPrinted = false;
         bool FooterPrinted = false;
         TrpEngineSections BandState;
@@ -359,6 +369,8 @@ private:
     bool columnsOpen_ = false;
     // A title printed on this page: what follows it may move to the next.
     bool titleOnPage_ = false;
+    // Down the page: the current column holds something of the body.
+    bool columnBodyStarted_ = false;
     bool columnBand_ = false;
     int32_t columnTop_ = 0;
     std::vector<bool> columnHeaderPrinted_;

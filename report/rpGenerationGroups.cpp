@@ -121,6 +121,8 @@ void TrpEngine::MarkKeepTogether() {
     mark->ReAdvancePending = reAdvancePending_;
     mark->ReportComplete = reportComplete_;
     mark->BodyStarted = bodyStarted_;
+    mark->ColumnBodyStarted = columnBodyStarted_;
+    mark->ToNextPage = topToBottom_ && !columnBodyStarted_;
     mark->DetailPrinted = detailPrintedOnPage_;
     mark->FooterPrinted = footerPrintedOnPage_;
     mark->BandState = BandState();
@@ -153,6 +155,7 @@ void TrpEngine::RollBackKeepTogether() {
     reAdvancePending_ = mark.ReAdvancePending;
     reportComplete_ = mark.ReportComplete;
     bodyStarted_ = mark.BodyStarted;
+    columnBodyStarted_ = mark.ColumnBodyStarted;
     detailPrintedOnPage_ = mark.DetailPrinted;
     footerPrintedOnPage_ = mark.FooterPrinted;
     SetBandState(mark.BandState);

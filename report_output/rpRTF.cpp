@@ -555,6 +555,12 @@ public:
         std::string body;
         bool firstBlock = true;
         for (QTextBlock b = doc_.begin(); b.isValid(); b = b.next()) {
+            // A paragraph's mark carries the format the next block opens
+            // with: a hidden mark joins the two paragraphs on the page.
+            if (!firstBlock && IsHidden(b.charFormat()) != hidden_) {
+                last_.reset();
+                body += Format(b.charFormat());
+            }
             if (!firstBlock) body += "\\par\n";
             firstBlock = false;
             body += Paragraph(b.blockFormat());
@@ -630,6 +636,7 @@ private:
         if (cf.fontUnderline()) s += "\\ul";
         if (cf.fontStrikeOut()) s += "\\strike";
         if (IsHidden(cf)) s += "\\v";
+        hidden_ = IsHidden(cf);
         if (cf.hasProperty(QTextFormat::ForegroundBrush) && cf.foreground().style() != Qt::NoBrush)
             s += "\\cf" + std::to_string(ColourIndex(cf.foreground().color()));
         if (cf.hasProperty(QTextFormat::BackgroundBrush) && cf.background().style() != Qt::NoBrush)
@@ -705,6 +712,7 @@ private:
     std::vector<std::string> fonts_;
     std::vector<QColor> colours_;
     std::optional<std::string> last_;
+    bool hidden_ = false;  // whether the text written so far stands under \v
 };
 
 }  // namespace

@@ -52,6 +52,9 @@ struct Piece {
     bool Space = false;
     bool Tab = false;
     bool Image = false;
+    // A blank that only hidden text parts from the blank before it: the
+    // two show as the one blank they are on the page.
+    bool Merged = false;
 };
 
 struct Line {
@@ -97,23 +100,43 @@ public:
     void Run(int First, int Last, double Width, double MaxHeight) {
         lines_.clear();
         double y = 0;
+        // A paragraph whose mark is hidden runs on into the next one: its
+        // text joins the next paragraph's lines, in that paragraph's format.
+        std::vector<Piece> joined;
+        int joinedFirst = -1;
+        bool joinedStarts = false;
         for (QTextBlock b = doc_.findBlock(std::max(First, 0)); b.isValid(); b = b.next()) {
             const int blockStart = b.position();
             const int blockEnd = blockStart + b.length() - 1;  // the paragraph end
             if (blockStart > Last) break;
             if (blockEnd < First) continue;
+            std::vector<Piece> own = Pieces(b, std::max(First, blockStart), std::min(Last, blockEnd - 1));
+            const QTextBlock next = b.next();
+            if (next.isValid() && next.position() <= Last && rtf::IsHidden(next.charFormat())) {
+                if (joinedFirst < 0) {
+                    joinedFirst = std::max(First, blockStart);
+                    joinedStarts = First <= blockStart;
+                }
+                joined.insert(joined.end(), own.begin(), own.end());
+                continue;
+            }
+            std::vector<Piece> pieces = std::move(joined);
+            pieces.insert(pieces.end(), own.begin(), own.end());
+            joined.clear();
+            const int first = joinedFirst >= 0 ? joinedFirst : std::max(First, blockStart);
+            const bool startsHere = joinedFirst >= 0 ? joinedStarts : First <= blockStart;
+            joinedFirst = -1;
+            MergeBlanks(pieces);
             const QTextBlockFormat bf = b.blockFormat();
             const double left = PointsToPixels(bf.leftMargin(), ppi_);
             const double right = Width - PointsToPixels(bf.rightMargin(), ppi_);
             const double indent = PointsToPixels(bf.textIndent(), ppi_);
-            const bool startsHere = First <= blockStart;
             if (startsHere) y += PointsToPixels(bf.topMargin(), ppi_);
-            std::vector<Piece> pieces = Pieces(b, std::max(First, blockStart), std::min(Last, blockEnd - 1));
             std::vector<Line> lines = BreakLines(b, pieces, startsHere ? left + indent : left, left, right);
             if (lines.empty()) {
                 // An empty paragraph still takes a line of its font.
                 Line l;
-                l.First = std::max(First, blockStart);
+                l.First = first;
                 l.Last = l.First - 1;
                 ApplyFormat(m_, b.charFormat());
                 gfx::FontMetricsF fm = m_.ExactTextMetrics();
@@ -135,6 +158,19 @@ public:
     const std::vector<Line>& Lines() const { return lines_; }
 
 private:
+    // Hidden text between two blanks leaves them side by side; the second
+    // takes no room and no share of a justified line's spread.
+    static void MergeBlanks(std::vector<Piece>& pieces) {
+        for (std::size_t i = 1; i < pieces.size(); ++i) {
+            const Piece& before = pieces[i - 1];
+            Piece& p = pieces[i];
+            if (p.Space && before.Space && p.Pos != before.Pos + before.Len) {
+                p.Merged = true;
+                p.Width = 0;
+            }
+        }
+    }
+
     std::vector<Piece> Pieces(const QTextBlock& b, int from, int to) {
         std::vector<Piece> out;
         if (to < from) return out;
@@ -317,7 +353,7 @@ private:
         bool seenInk = false;
         for (int i = 0; i < end; ++i) {
             if (!l.Pieces[i].Space) seenInk = true;
-            else if (seenInk) ++blanks;
+            else if (seenInk && !l.Pieces[i].Merged) ++blanks;
         }
         if (blanks == 0) return;
         const double extra = room / blanks;
@@ -326,7 +362,7 @@ private:
         for (int i = 0; i < end; ++i) {
             l.Pieces[i].X += add;
             if (!l.Pieces[i].Space) seenInk = true;
-            else if (seenInk) add += extra;
+            else if (seenInk && !l.Pieces[i].Merged) add += extra;
         }
         (void)left;
     }

@@ -7,6 +7,7 @@
 #include "billing/forms/FormUtils.h"
 #include "billing/forms/Pesquisa.h"
 #include "billing/listings/BandPlacing.h"
+#include "billing/listings/ColumnFit.h"
 #include "billing/listings/ReportLibrary.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Strings.h"
@@ -244,7 +245,9 @@ void TfrmNota117::CriaBloqueto() {
     s.Rule("linRecibo1", 0, 13, W);
     s.Caption("lblCedente1", "Cedente", 1, 14, 60);
     mmoCedente = s.Memo("mmoCedente", 1, 17, 118, 13);
-    s.Bar("barRecibo1", 120, 13, 34);
+    // The column on the right ends at the rule over the payer, whose box
+    // spans the slip.
+    s.Bar("barRecibo1", 120, 13, 27);
     s.Caption("lblAgencia1", "Agência / Código do Cedente", 121, 14, 68);
     s.Field("txtAgencia1", plConta_Corrente, "agencia", "", 121, 17, 20);
     s.Field("txtCodigo_Cedente1", plConta_Corrente, "codigo_cedente", "", 141, 17, 48);
@@ -261,7 +264,7 @@ void TfrmNota117::CriaBloqueto() {
     s.Field("txtValor1", plTitulo_Receber, "Valor_Titulo", "#,##0.00", 121, 35, 68, taRightJustified);
     s.Rule("linRecibo4", 0, 40, W);
     s.Caption("lblSacado1", "Sacado", 1, 41, 60);
-    s.Field("txtSacado1", plCliente, "Nome", "", 1, 44, 118);
+    s.Field("txtSacado1", plCliente, "Nome", "", 1, 44, W - 2);
     s.Rule("linRecibo5", 0, 49, W);
     s.Caption("lblAutenticacao1", "Autenticação Mecânica", 140, 50, 50);
     s.Rule("linCorte", 0, 70, W, lsDouble);
@@ -275,7 +278,7 @@ void TfrmNota117::CriaBloqueto() {
     s.Caption("lblLocal", "Local de Pagamento", 1, T + 14, 60);
     s.Text(s.Put<TrpLabel>("lblLocal_Pagamento", 1, T + 17, 118, 4.2), 9, false)
         ->SetCaption("Pagável em qualquer banco até o vencimento");
-    s.Bar("barFicha1", 140, T + 13, 72);
+    s.Bar("barFicha1", 140, T + 13, 59);
     s.Caption("lblVencimento", "Vencimento", 141, T + 14, 48);
     s.Field("txtVencimento", plTitulo_Receber, "Data_Vencimento", "dd/mm/yyyy", 141, T + 17, 48, taRightJustified);
     s.Rule("linFicha2", 0, T + 22, W);
@@ -317,6 +320,10 @@ void TfrmNota117::CriaBloqueto() {
     bcNosso_Numero->SetDataPipeline(plTitulo_Receber);
     bcNosso_Numero->SetDataField("Nosso_Numero");
     bcNosso_Numero->SetPrintHumanReadable(false);
+
+    fit_ = std::make_unique<billing::listings::ColumnFit>(
+        rpBloqueto, [this](const std::string& Name) { return FindComponent(Name); });
+    fit_->Bind({{"txtSacado1", W - 2, false}});
 }
 
 void TfrmNota117::Le_Titulo() {
@@ -347,10 +354,19 @@ void TfrmNota117::Le_Titulo() {
     const auto address = [&](const char* Plain, const char* Billing) {
         return Column(qryCliente, billing ? Billing : Plain);
     };
-    sacado->Add(Joined({Column(qryCliente, "Nome"), Column(qryCliente, "CPF_CNPJ").empty()
-                                                        ? ""
-                                                        : "CPF/CNPJ " + Column(qryCliente, "CPF_CNPJ")},
-                       " - "));
+    // The name gives way to the CPF/CNPJ: it ends at its last whole
+    // character that leaves room for it on the box's line.
+    std::string nome = Column(qryCliente, "Nome");
+    const std::string documento =
+        Column(qryCliente, "CPF_CNPJ").empty() ? "" : "CPF/CNPJ " + Column(qryCliente, "CPF_CNPJ");
+    TrpTextWidthMeter meter(*mmoSacado->Font());
+    const int32_t room = mmoSacado->mmWidth();
+    if (meter.Width(Joined({nome, documento}, " - ")) > room) {
+        const int32_t rest = documento.empty() ? 0 : meter.Width(" - " + documento);
+        nome.resize(billing::listings::WholeCharactersThatFit(
+            nome, room - rest, [&meter](const std::string& Text) { return meter.Width(Text); }));
+    }
+    sacado->Add(Joined({nome, documento}, " - "));
     sacado->Add(Joined({Joined({address("Endereco", "Endereco_Cobranca"),
                                 address("Numero_Endereco", "Numero_Endereco_Cobranca")},
                                ", "),

@@ -11,8 +11,13 @@
 // detail band reads them again before each slip. Nothing calls it yet, so
 // the layout is made when first asked for: opening the register loads no
 // part of the report library.
+#include <memory>
+
 #include "billing/forms/RegisterForm.h"
 
+namespace billing::listings {
+class ColumnFit;
+}
 class TrpReport;
 class TrpDBPipeline;
 class TrpMemo;
@@ -66,6 +71,9 @@ public:
 
 private:
     void CriaBloqueto();
+    // The payer's name keeps to its box on the receipt as a listing's names
+    // keep to their columns.
+    std::unique_ptr<billing::listings::ColumnFit> fit_;
 };
 
 extern TfrmNota117* frmNota117;

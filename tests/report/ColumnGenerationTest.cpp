@@ -10,6 +10,8 @@
 #include "report/rpExcept.h"
 #include "report/rpGeneration.h"
 #include "report/rpGroup.h"
+#include "report/rpMainReport.h"
+#include "report/rpSubReport.h"
 #include "tests/report/ReportTestSupport.h"
 #include "tests/support/report/ReportHarness.h"
 
@@ -280,3 +282,82 @@ TEST(ColumnPositions, StoredPositionsPlaceTheColumns) {
 }
 
 }  // namespace
+
+// --- The summary in columns -------------------------------------------------------------
+
+namespace {
+
+// A section (or child) subreport in the summary of a listing in columns:
+// its title names it and its detail lists 12 items.
+struct SummarySection {
+    ColumnRig C;
+    RowsTable Items;
+
+    SummarySection(int Columns, TrpColumnTraversalType Traversal, int Rows, TrpPrintBehaviorType Behavior)
+        : C(std::max(Columns, 2), Traversal, Rows, 0, false), Items({"Item"}, ItemRows(), "Itens") {
+        TrpBandedReport* r = C.Rig.Report();
+        // One column keeps the column bands the rig made for two.
+        r->SetColumns(Columns);
+        auto* summary = static_cast<TrpBand*>(r->CreateBand(btSummary));
+        summary->SetmmHeight(8000);
+        auto* sub = new TrpSubReport(C.Rig.Owner());
+        sub->SetName("Secao");
+        sub->SetBand(summary);
+        sub->SetBounds(0, 0, 60000, 6000);
+        sub->SetPrintBehavior(Behavior);
+        TrpChildReport* child = sub->Report();
+        child->SetDataPipeline(Items.Pipeline());
+        auto* title = static_cast<TrpBand*>(child->CreateBand(btTitle));
+        title->SetmmHeight(8000);
+        C.Rig.AddText(title, "SectionTitle", 0, 0, 80000, 5000, "Resumo por item");
+        child->DetailBand()->SetmmHeight(6000);
+        TestText* item = C.Rig.AddText(child->DetailBand(), "SectionItem", 0, 0, 40000, 5000);
+        item->SetDataPipeline(Items.Pipeline());
+        item->SetDataField("Item");
+    }
+
+    static std::vector<std::vector<Variant>> ItemRows() {
+        std::vector<std::vector<Variant>> rows;
+        for (int i = 1; i <= 12; ++i) rows.push_back({Variant("Item " + std::to_string(i))});
+        return rows;
+    }
+
+    std::vector<std::string> Printed(const std::string& Component) const {
+        std::vector<std::string> out;
+        for (const CapturedPage* p : C.Pages())
+            for (int i = 0; i < p->Page->DrawCommandCount(); ++i)
+                if (p->Makers[static_cast<std::size_t>(i)].second == Component)
+                    if (auto* t = dynamic_cast<const TrpDrawText*>(p->Page->DrawCommands(i))) out.push_back(t->Text());
+        return out;
+    }
+};
+
+}  // namespace
+
+TEST(SummaryInColumns, ASectionInTheSummaryPrintsWhicheverColumnTheSummaryStartsIn) {
+    // A column holds 42 rows under its header.
+    const struct {
+        int Columns;
+        TrpColumnTraversalType Traversal;
+        int Rows;
+        TrpPrintBehaviorType Behavior;
+    } cases[] = {
+        {2, ctTopToBottom, 5, pbSection},  {2, ctTopToBottom, 20, pbSection}, {2, ctTopToBottom, 39, pbSection},
+        {3, ctTopToBottom, 50, pbSection}, {3, ctTopToBottom, 5, pbSection},  {1, ctTopToBottom, 20, pbSection},
+        {2, ctTopToBottom, 60, pbSection}, {2, ctLeftToRight, 20, pbSection}, {2, ctTopToBottom, 20, pbChild},
+    };
+    std::vector<std::string> items;
+    for (int i = 1; i <= 12; ++i) items.push_back("Item " + std::to_string(i));
+    for (const auto& k : cases) {
+        SCOPED_TRACE(std::to_string(k.Columns) + " columns, " + std::to_string(k.Rows) + " rows, " +
+                     (k.Traversal == ctTopToBottom ? "down" : "across") + (k.Behavior == pbSection ? ", section" : ", child"));
+        SummarySection s(k.Columns, k.Traversal, k.Rows, k.Behavior);
+        s.C.Rig.Print();
+        // A child prints its title only outside its parent's band.
+        EXPECT_EQ(s.Printed("SectionTitle"),
+                  k.Behavior == pbSection ? std::vector<std::string>{"Resumo por item"} : std::vector<std::string>{});
+        EXPECT_EQ(s.Printed("SectionItem"), items);
+        EXPECT_EQ(s.Printed("KeyText").size(), static_cast<std::size_t>(k.Rows));
+        if (k.Behavior == pbSection) s.C.ExpectEveryPageAgain();
+    }
+}

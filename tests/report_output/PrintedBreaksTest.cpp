@@ -165,14 +165,16 @@ TEST(TitleBreaks, EveryColumnCountPrintsAllTheTextWithTheHeaderInItsPlace) {
 // --- A group kept together below a tall title -------------------------------------
 
 // A title Title thousandths tall, then groups of ten 10 mm rows under a
-// 10 mm header, each kept together; no page header or footer.
+// 10 mm header, each kept together, down Columns columns; no page header or
+// footer.
 struct KeptBelowTitle {
     reporttest::ReportRig Rig;
     reporttest::RowsTable Data{{"Key", "Group"}, Keys(30)};
 
-    explicit KeptBelowTitle(int32_t Title) {
+    explicit KeptBelowTitle(int32_t Title, int Columns = 1) {
         TrpBandedReport* r = Rig.Report();
         r->SetDataPipeline(Data.Pipeline());
+        r->SetColumns(Columns);
         r->CreateBand(btTitle);
         r->CreateBand(btDetail);
         TrpTitleBand* title = r->TitleBand();
@@ -242,6 +244,75 @@ TEST(KeptGroups, AGroupRightBelowATallTitleMovesWholeToTheNextPage) {
                 if (here) {
                     EXPECT_GT(InkCount(images[n], row), 5) << key << " on page " << n;
                 }
+            }
+        }
+    }
+}
+
+TEST(KeptGroups, DownColumnsAGroupBelowATallTitleStaysInOneColumn) {
+    // The printable page is 284.3 mm: a group needs 110 mm, a column is a
+    // third or a half of the 197.3 mm printable width.
+    const int32_t top = 6350;
+    const int32_t foot = 297000 - 6350;
+    testsupport::TempDir dir;
+    for (int columns : {2, 3}) {
+        for (int32_t titleHeight : {100000, 150000, 180000, 200000, 220000}) {
+            SCOPED_TRACE(std::to_string(columns) + " columns, title of " + std::to_string(titleHeight / 1000) + " mm");
+            KeptBelowTitle t(titleHeight, columns);
+            const int32_t width = 197300 / columns;
+            // A model of the columns: the columns of the first page start under
+            // the title. A group goes where its column has room for all of it;
+            // else to the next column when this one holds a group, and to the
+            // next page when it holds none (every column of the page starts as
+            // low).
+            std::map<std::string, std::string> expected;  // key: page, column, row top
+            int page = 1, column = 0;
+            int32_t columnTop = top + titleHeight, y = columnTop;
+            for (int g = 0; g < 3; ++g) {
+                if (y + 110000 > foot) {
+                    if (y > columnTop && column + 1 < columns) {
+                        ++column;
+                    } else {
+                        ++page;
+                        column = 0;
+                        columnTop = top;
+                    }
+                    y = columnTop;
+                }
+                y += 10000;
+                for (int k = 1; k <= 10; ++k, y += 10000)
+                    expected["K" + std::to_string(g * 10 + k)] = std::to_string(page) + " c" + std::to_string(column) +
+                                                                  " @" + std::to_string(y + 1000);
+            }
+            std::map<std::string, std::string> placed;
+            for (const auto& p : outputtest::CommandsOf(t.Rig.Device()->FinalPages(), "KeyText"))
+                placed[dynamic_cast<TrpDrawText*>(p.Command)->Text()] +=
+                    std::to_string(p.Page) + " c" + std::to_string((p.Command->Left() - 6350) / width) + " @" +
+                    std::to_string(p.Command->Top());
+            EXPECT_EQ(placed, expected);
+            EXPECT_EQ(static_cast<int>(t.Rig.Device()->FinalPages().size()), page);
+            // Each page asked for alone places its keys as the whole run did.
+            for (int n = page; n >= 1; --n) {
+                std::map<std::string, std::string> run, alone;
+                for (const auto& p : outputtest::CommandsOf(t.Rig.Device()->FinalPages(), "KeyText"))
+                    if (p.Page == n)
+                        run[dynamic_cast<TrpDrawText*>(p.Command)->Text()] =
+                            std::to_string(p.Command->Left()) + "," + std::to_string(p.Command->Top());
+                t.Rig.PrintPage(n);
+                const auto& again = t.Rig.Device()->Pages().back();
+                for (int i = 0; i < again.Page->DrawCommandCount(); ++i)
+                    if (again.Makers[static_cast<std::size_t>(i)].second == "KeyText")
+                        alone[dynamic_cast<TrpDrawText*>(again.Page->DrawCommands(i))->Text()] =
+                            std::to_string(again.Page->DrawCommands(i)->Left()) + "," +
+                            std::to_string(again.Page->DrawCommands(i)->Top());
+                EXPECT_EQ(alone, run) << "page " << n << " alone";
+            }
+            if (titleHeight == 200000) {
+                const std::string file = Pdf(t.Rig, dir, "kept-columns" + std::to_string(columns));
+                for (int n = 1; n <= page; ++n)
+                    pageink::Keep(pageink::PdfPicture(file, n, static_cast<int>(kDpi)),
+                                  "kept-below-title-" + std::to_string(columns) + "-columns-p" + std::to_string(n) +
+                                      ".png");
             }
         }
     }

@@ -21,10 +21,12 @@
 
 #include "memtable/mtMemTable.h"
 #include "platform/db/DB.h"
+#include "platform/gfx/Pictures.h"
 #include "platform/rtl/SafeFile.h"
 #include "platform/rtl/Strings.h"
 #include "report/rpBands.h"
 #include "report/rpDBPipeline.h"
+#include "report/rpMemo.h"
 #include "report_output/rpRTF.h"
 #include "report_output/rpRichText.h"
 #include "report_output/rpRichTextRTTI.h"
@@ -817,3 +819,100 @@ TEST(RichTextSelection, ABackColourHighlightsTheSelectionAndTheOneItReturnsUndoe
 }
 
 }  // namespace
+
+namespace {
+
+// Lines a text takes in a box wide enough for each of its paragraphs: the
+// height used over the height of one line of the same font.
+double LinesTaken(const std::string& Rtf) {
+    auto canvas = rpNewMeasuringCanvas();
+    const TRect box{0, 0, canvas->PixelsPerInchX() * 6, canvas->PixelsPerInchY() * 6};
+    auto height = [&](const std::string& Text) {
+        QTextDocument doc;
+        rtf::Read(Text, doc);
+        int last = 0, used = 0;
+        TrpRTFEngine::MeasureRange(canvas.get(), doc, box, {0, -1}, last, used);
+        return used;
+    };
+    const int one = height("{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs24 linha\\par}");
+    return static_cast<double>(height(Rtf)) / one;
+}
+
+}  // namespace
+
+TEST(RichTextHidden, AParagraphHiddenWithItsMarkTakesNoLine) {
+    const std::string head = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs24 ";
+    // Lines counted by hand: a hidden mark joins its paragraph to the next
+    // one; a visible mark under hidden text still ends a (blank) line.
+    const struct {
+        const char* Body;
+        int Lines;
+    } cases[] = {
+        {"{\\v oculto\\par}vis\\'edvel\\par}", 1},
+        {"um\\par{\\v oculto\\par}dois\\par}", 2},
+        {"{\\v um\\par dois\\par}tr\\'eas\\par}", 1},
+        {"um\\par{\\v oculto\\par}{\\v outro\\par}dois\\par}", 2},
+        {"come\\'e7o {\\v oculto\\par}fim\\par}", 1},
+        {"{\\v oculto}\\par vis\\'edvel\\par}", 2},
+        {"um\\par\\par dois\\par}", 3},
+    };
+    for (const auto& c : cases) {
+        const std::string text = head + c.Body;
+        SCOPED_TRACE(text);
+        EXPECT_NEAR(LinesTaken(text), c.Lines, 0.02);
+        // The text a draw command carries is written back: its marks stay hidden.
+        QTextDocument doc;
+        rtf::Read(text, doc);
+        EXPECT_NEAR(LinesTaken(rtf::Write(doc)), c.Lines, 0.02);
+    }
+}
+
+TEST(RichTextHidden, HiddenTextBetweenTwoBlanksLeavesOneGapOfAJustifiedLine) {
+    // One-letter words, so that the only white between inks is the gaps;
+    // hidden text after the second word (between its blanks) or with no
+    // blank of its own. Every gap of a justified line is the same.
+    for (const char* hidden : {"o {\\v oculto} o", "o{\\v oculto} o", "o {\\v oculto}o", "o {\\v a} {\\v b} o"}) {
+        SCOPED_TRACE(hidden);
+        std::string rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs24\\qj o ";
+        rtf += hidden;
+        for (int w = 0; w < 40; ++w) rtf += " o";
+        rtf += "\\par}";
+        QTextDocument doc;
+        rtf::Read(rtf, doc);
+        TBitmap bitmap;
+        bitmap.SetSize(300, 120);
+        TCanvas* canvas = bitmap.Canvas();
+        canvas->Brush()->SetColor(clWhite);
+        canvas->Brush()->SetStyle(bsSolid);
+        canvas->FillRect(TRect{0, 0, 300, 120});
+        TrpRTFEngine::FormatRange(canvas, doc, TRect{0, 0, 300, 120}, {0, -1}, true);
+        const QImage image = bitmap.Image();
+        // The first line's rows: from the first inked row to the first blank
+        // row under it.
+        auto inked = [&](int x, int y) { return qGray(image.pixel(x, y)) < 160; };
+        auto rowInk = [&](int y) {
+            for (int x = 0; x < image.width(); ++x)
+                if (inked(x, y)) return true;
+            return false;
+        };
+        int top = 0;
+        while (top < image.height() && !rowInk(top)) ++top;
+        int bottom = top;
+        while (bottom < image.height() && rowInk(bottom)) ++bottom;
+        ASSERT_LT(top, bottom);
+        std::vector<int> gaps;
+        int lastInk = -1;
+        for (int x = 0; x < image.width(); ++x) {
+            bool ink = false;
+            for (int y = top; y < bottom && !ink; ++y) ink = inked(x, y);
+            if (!ink) continue;
+            if (lastInk >= 0 && x - lastInk > 1) gaps.push_back(x - lastInk - 1);
+            lastInk = x;
+        }
+        ASSERT_GE(gaps.size(), 6u);
+        const auto [least, most] = std::minmax_element(gaps.begin(), gaps.end());
+        EXPECT_LE(*most - *least, 1) << "gaps from " << *least << " to " << *most;
+        // The line spreads to the box's right edge, less the letter's own side.
+        EXPECT_GT(lastInk, 300 - 6);
+    }
+}

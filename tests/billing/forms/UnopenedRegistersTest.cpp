@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <map>
+#include <regex>
 #include <set>
 
 #include "billing/forms/Nota109.h"
@@ -256,4 +257,102 @@ TEST_F(UnopenedRegisters, TheTitlesFormHoldsABankSlipLayoutThatPrintsOneSlipPerT
     ASSERT_EQ(filetest::Shell("pdftoppm -r 300 -png -f 1 -l 1 " + pdf + " " + stem).Status, 0);
     const auto read = filetest::Shell("zbarimg --raw -q " + stem + "-1.png 2>/dev/null | cat");
     EXPECT_EQ(read.Output, "00000012345" + std::string(1, Mod10("00000012345")) + "\n");
+}
+
+namespace {
+
+// A word as pdftotext places it, in millimetres from the page's top-left corner.
+struct PdfWord {
+    std::string Text;
+    double Left, Top, Right, Bottom;
+};
+
+std::vector<PdfWord> WordsOf(const std::string& Pdf, int Page) {
+    const std::string xml =
+        filetest::Shell("pdftotext -bbox -f " + std::to_string(Page) + " -l " + std::to_string(Page) + " " + Pdf + " -")
+            .Output;
+    std::vector<PdfWord> out;
+    const std::regex word(
+        R"re(<word xMin="([0-9.]+)" yMin="([0-9.]+)" xMax="([0-9.]+)" yMax="([0-9.]+)">([^<]*)</word>)re");
+    const double mm = 25.4 / 72;
+    for (std::sregex_iterator it(xml.begin(), xml.end(), word), end; it != end; ++it)
+        out.push_back({(*it)[5].str(), std::stod((*it)[1].str()) * mm, std::stod((*it)[2].str()) * mm,
+                       std::stod((*it)[3].str()) * mm, std::stod((*it)[4].str()) * mm});
+    return out;
+}
+
+}  // namespace
+
+TEST_F(UnopenedRegisters, TheBankSlipKeepsTheLongestPayerNameInsideItsBoxOnBothParts) {
+    // The widest name the register takes (50 characters) and one of spaced
+    // wide words, each with the longest CPF/CNPJ.
+    const std::string wide(50, 'W');
+    const std::string spaced = "MMMMMMMMM WWWWWWWWW MMMMMMMMM WWWWWWWWW MMMMMMMMM W";
+    Exec("insert into conta_corrente(id_conta_corrente, agencia, codigo_cedente) values(3, '1234', '998877')");
+    for (const auto& [id, name] : {std::pair{"0000007", wide}, std::pair{"0000008", spaced}}) {
+        Exec(std::string("insert into cliente(id_cliente, nome, cpf_cnpj) values('") + id + "', '" + name +
+             "', '11222333000181')");
+        Exec(std::string("insert into titulo_receber(id_cliente, id_conta_corrente, valor_titulo, nosso_numero) "
+                         "values('") + id + "', 3, 10, '1')");
+    }
+    auto* f = Open<TfrmNota117>();
+    TrpReport* slip = f->Bloqueto();
+    const std::string pdf = dir.file("nomes.pdf");
+    slip->SetDeviceType("PDF");
+    slip->SetShowPrintDialog(false);
+    slip->SetShowCancelDialog(false);
+    slip->SetTextFileName(pdf);
+    slip->PrintReport();
+
+    // The layout's boxes and rules on the page: the detail band starts at
+    // the top margin, under the header band.
+    TrpBand* detail = slip->DetailBand();
+    const double left = slip->PrinterSetup()->PageDef()->mmMarginLeft() / 1000.0;
+    const double top = (slip->PrinterSetup()->PageDef()->mmMarginTop() +
+                        (slip->HeaderBand() != nullptr && slip->HeaderBand()->Visible() ? slip->HeaderBand()->mmHeight() : 0)) /
+                       1000.0;
+    struct Box {
+        double Left, Top, Right, Bottom;
+    };
+    auto boxOf = [&](TrpComponent* C) {
+        return Box{left + C->mmLeft() / 1000.0, top + C->mmTop() / 1000.0, left + (C->mmLeft() + C->mmWidth()) / 1000.0,
+                   top + (C->mmTop() + C->mmHeight()) / 1000.0};
+    };
+    std::vector<Box> rules;  // the upright ones
+    for (int i = 0; i < detail->ObjectCount(); ++i)
+        if (auto* line = dynamic_cast<TrpLine*>(detail->Objects(i)); line != nullptr && line->Position() == lpLeft)
+            rules.push_back(boxOf(line));
+    ASSERT_GE(rules.size(), 2u);
+    const Box receipt = boxOf(static_cast<TrpComponent*>(f->FindComponent("txtSacado1")));
+    const Box bank = boxOf(f->mmoSacado);
+
+    for (int page = 1; page <= 2; ++page) {
+        const std::string& name = page == 1 ? wide : spaced;
+        SCOPED_TRACE(name);
+        const std::vector<PdfWord> words = WordsOf(pdf, page);
+        for (const bool inBank : {false, true}) {
+            const Box& box = inBank ? bank : receipt;
+            // The payer's words on the box's first line: a start of the name
+            // in whole characters, then (in the bank's part) the CPF/CNPJ.
+            std::string shown;
+            for (const PdfWord& w : words) {
+                if (w.Top < box.Top - 0.5 || w.Top > box.Top + 3) continue;
+                if (w.Left < box.Left - 0.5 || w.Left > box.Right) continue;
+                EXPECT_LE(w.Right, box.Right + 0.2) << w.Text;
+                for (const Box& rule : rules)
+                    if (rule.Top < w.Bottom && rule.Bottom > w.Top)
+                        EXPECT_FALSE(w.Left < rule.Left && w.Right > rule.Left)
+                            << w.Text << " crosses the rule at " << rule.Left - left << " mm";
+                shown += (shown.empty() ? "" : " ") + w.Text;
+            }
+            const std::string document = " - CPF/CNPJ 11222333000181";
+            if (inBank) {
+                ASSERT_GE(shown.size(), document.size()) << shown;
+                EXPECT_EQ(shown.substr(shown.size() - document.size()), document) << shown;
+                shown.resize(shown.size() - document.size());
+            }
+            ASSERT_FALSE(shown.empty());
+            EXPECT_EQ(name.substr(0, shown.size()), shown);
+        }
+    }
 }
