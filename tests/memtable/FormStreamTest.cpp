@@ -266,24 +266,25 @@ TEST(FormStream, TablePublishesEveryPropertyAndEventItNames) {
     struct Published {
         const char* name;
         TTypeKind kind;
+        const char* cls = nullptr;  // the class a reference or owned list is declared with
     };
     const Published expected[] = {
-        {"Active", tkEnumeration}, {"FieldDefs", tkClass}, {"Filter", tkLString}, {"Filtered", tkEnumeration},
-        {"AutoCalcFields", tkEnumeration}, {"DesignActivation", tkEnumeration}, {"AttachedTo", tkClass},
+        {"Active", tkEnumeration}, {"FieldDefs", tkClass, "TFieldDefs"}, {"Filter", tkLString}, {"Filtered", tkEnumeration},
+        {"AutoCalcFields", tkEnumeration}, {"DesignActivation", tkEnumeration}, {"AttachedTo", tkClass, "TmtCustomMemTable"},
         {"AttachedAutoRefresh", tkEnumeration}, {"AttachMaxCount", tkInteger}, {"AutoIncMinValue", tkInteger},
-        {"DeltaHandler", tkClass}, {"EnableIndexes", tkEnumeration}, {"AutoAddIndexes", tkEnumeration},
+        {"DeltaHandler", tkClass, "TmtCustomDeltaHandler"}, {"EnableIndexes", tkEnumeration}, {"AutoAddIndexes", tkEnumeration},
         {"AutoReposition", tkEnumeration}, {"IndexFieldNames", tkLString}, {"IndexName", tkLString},
-        {"IndexDefs", tkClass}, {"RecalcOnIndex", tkEnumeration}, {"RecalcOnFetch", tkEnumeration},
+        {"IndexDefs", tkClass, "TIndexDefs"}, {"RecalcOnIndex", tkEnumeration}, {"RecalcOnFetch", tkEnumeration},
         {"SortFields", tkLString}, {"SortOptions", tkSet}, {"ReadOnly", tkEnumeration},
         {"Performance", tkEnumeration}, {"Standalone", tkEnumeration}, {"PersistentFile", tkLString},
         {"StoreDataOnForm", tkEnumeration}, {"Persistent", tkEnumeration}, {"PersistentBackup", tkEnumeration},
         {"PersistentBackupExt", tkLString}, {"ProgressFlags", tkSet}, {"LoadLimit", tkInteger},
         {"SaveLimit", tkInteger}, {"LoadedCompletely", tkEnumeration}, {"SavedCompletely", tkEnumeration},
         {"EnableVersioning", tkEnumeration}, {"VersioningMode", tkEnumeration}, {"FilterOptions", tkSet},
-        {"MasterFields", tkLString}, {"DetailFields", tkLString}, {"MasterSource", tkClass}, {"Version", tkLString},
+        {"MasterFields", tkLString}, {"DetailFields", tkLString}, {"MasterSource", tkClass, "TDataSource"}, {"Version", tkLString},
         {"LanguageID", tkInteger}, {"SortID", tkInteger}, {"SubLanguageID", tkInteger}, {"LocaleID", tkInteger},
-        {"DefaultFormat", tkClass}, {"CommaTextFormat", tkClass}, {"PersistentFormat", tkClass},
-        {"AllDataFormat", tkClass}, {"FormFormat", tkClass}, {"RangeIgnoreNullKeyValues", tkEnumeration},
+        {"DefaultFormat", tkClass, "TmtCustomStreamFormat"}, {"CommaTextFormat", tkClass, "TmtCustomStreamFormat"}, {"PersistentFormat", tkClass, "TmtCustomStreamFormat"},
+        {"AllDataFormat", tkClass, "TmtCustomStreamFormat"}, {"FormFormat", tkClass, "TmtCustomStreamFormat"}, {"RangeIgnoreNullKeyValues", tkEnumeration},
         {"BeforeInsert", tkMethod}, {"OnProgress", tkMethod}, {"OnLoadRecord", tkMethod},
         {"OnSaveRecord", tkMethod}, {"OnLoadField", tkMethod}, {"OnSaveField", tkMethod},
         {"OnCompressBlobStream", tkMethod}, {"OnDecompressBlobStream", tkMethod}, {"OnSetupField", tkMethod},
@@ -297,6 +298,10 @@ TEST(FormStream, TablePublishesEveryPropertyAndEventItNames) {
             continue;
         }
         EXPECT_EQ(info->Kind(), p.kind) << p.name;
+        if (p.cls != nullptr) {
+            ASSERT_NE(info->PropType->ClassType, nullptr) << p.name;
+            EXPECT_EQ(info->PropType->ClassType->Name, p.cls) << p.name;
+        }
     }
 }
 
