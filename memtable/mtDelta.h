@@ -16,7 +16,7 @@ void LinkDeltaHandler(TmtCustomMemTable* Table, TmtCustomDeltaHandler* Handler);
 
 class TmtCustomDeltaHandler : public TComponent {
 public:
-    FAT_CLASS_NAME(TmtCustomDeltaHandler)
+    FAT_CLASS(TmtCustomDeltaHandler)
     explicit TmtCustomDeltaHandler(TComponent* AOwner);
     ~TmtCustomDeltaHandler() override;
 

@@ -1569,7 +1569,8 @@ void TmtCustomMemTable::DefineProperties(TFiler* Filer) {
             }
             formData_ = std::move(data);
         },
-        [this](TStream* Stream) { SaveToStreamViaFormat(Stream, formFormat_); }, storeDataOnForm_);
+        // A closed table holds no rows, and its format could not walk it.
+        [this](TStream* Stream) { SaveToStreamViaFormat(Stream, formFormat_); }, storeDataOnForm_ && Active());
 }
 
 void TmtCustomMemTable::SaveToStreamViaFormat(TStream* Stream, TmtCustomStreamFormat* Format) {

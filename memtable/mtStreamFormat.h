@@ -30,7 +30,7 @@ using TmtFormatCompressEvent = std::function<void(TDataSet* DataSet, TStream* Fr
 
 class TmtCustomStreamFormat : public TComponent {
 public:
-    FAT_CLASS_NAME(TmtCustomStreamFormat)
+    FAT_CLASS(TmtCustomStreamFormat)
     explicit TmtCustomStreamFormat(TComponent* AOwner);
     ~TmtCustomStreamFormat() override;
 

@@ -87,6 +87,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/rtl/Collection.h"
 #include "platform/rtl/Component.h"
 #include "platform/rtl/Currency.h"
 #include "platform/rtl/DateUtils.h"
@@ -223,7 +224,7 @@ using TDataChangeEvent = std::function<void(TObject* Sender, TField* Field)>;
 
 class TFieldDef : public TPersistent {
 public:
-    FAT_CLASS_NAME(TFieldDef)
+    FAT_CLASS(TFieldDef)
     TFieldDef(TFieldDefs* Owner, const std::string& Name, TFieldType DataType, int Size,
               bool Required, int FieldNo);
 
@@ -263,9 +264,10 @@ private:
     int fieldNo_;
 };
 
-class TFieldDefs : public TPersistent {
+// Streams as a collection of its definitions (a table's "FieldDefs").
+class TFieldDefs : public TPersistent, public TStreamedItemList {
 public:
-    FAT_CLASS_NAME(TFieldDefs)
+    FAT_CLASS(TFieldDefs)
     explicit TFieldDefs(TDataSet* DataSet);
     ~TFieldDefs() override;
 
@@ -286,6 +288,11 @@ public:
     TDataSet* DataSet() const { return dataSet_; }
     void Assign(TPersistent* Source) override;
 
+    int StreamCount() const override { return Count(); }
+    TPersistent* StreamItem(int Index) const override { return Items(Index); }
+    void StreamClear() override { Clear(); }
+    TPersistent* StreamAdd() override { return AddFieldDef(); }
+
 private:
     TDataSet* dataSet_;
     std::vector<std::unique_ptr<TFieldDef>> items_;
@@ -296,7 +303,7 @@ class TIndexDefs;
 
 class TIndexDef : public TPersistent {
 public:
-    FAT_CLASS_NAME(TIndexDef)
+    FAT_CLASS(TIndexDef)
     TIndexDef(TIndexDefs* Owner, const std::string& Name, const std::string& Fields, TIndexOptions Options);
 
     const std::string& Name() const { return name_; }
@@ -323,9 +330,10 @@ private:
     TIndexOptions options_;
 };
 
-class TIndexDefs : public TPersistent {
+// Streams as a collection of its definitions (a table's "IndexDefs").
+class TIndexDefs : public TPersistent, public TStreamedItemList {
 public:
-    FAT_CLASS_NAME(TIndexDefs)
+    FAT_CLASS(TIndexDefs)
     explicit TIndexDefs(TDataSet* DataSet);
     ~TIndexDefs() override;
 
@@ -346,6 +354,11 @@ public:
     void SetUpdated(bool Value) { updated_ = Value; }
     TDataSet* DataSet() const { return dataSet_; }
     void Assign(TPersistent* Source) override;
+
+    int StreamCount() const override { return Count(); }
+    TPersistent* StreamItem(int Index) const override { return Items(Index); }
+    void StreamClear() override { Clear(); }
+    TPersistent* StreamAdd() override { return AddIndexDef(); }
 
 private:
     TDataSet* dataSet_;

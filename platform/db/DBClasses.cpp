@@ -97,6 +97,67 @@ TClass TDataSource::StaticClassType() {
 }
 
 // ---------------------------------------------------------------------------
+// Field and index definitions: a table that keeps its definitions on a form
+// streams them as collections of these items.
+
+namespace {
+
+const TTypeInfo* FieldAttributesType() {
+    static const TTypeInfo* element = typinfo::Intern(std::make_shared<TTypeInfo>(MakeEnumTypeInfo(
+        "TFieldAttribute", {"faHiddenCol", "faReadonly", "faRequired", "faLink", "faUnNamed", "faFixed"})));
+    static const TTypeInfo* t =
+        typinfo::Intern(std::make_shared<TTypeInfo>(MakeSetTypeInfo("TFieldAttributes", *element)));
+    return t;
+}
+
+const TTypeInfo* IndexOptionsType() {
+    static const TTypeInfo* element = typinfo::Intern(std::make_shared<TTypeInfo>(MakeEnumTypeInfo(
+        "TIndexOption",
+        {"ixPrimary", "ixUnique", "ixDescending", "ixCaseInsensitive", "ixExpression", "ixNonMaintained"})));
+    static const TTypeInfo* t = typinfo::Intern(std::make_shared<TTypeInfo>(MakeSetTypeInfo("TIndexOptions", *element)));
+    return t;
+}
+
+}  // namespace
+
+TClass TFieldDef::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<TFieldDef>("TFieldDef", TPersistent::StaticClassType())
+            .String("Name", &TFieldDef::Name, &TFieldDef::SetName)
+            .Set("Attributes", FieldAttributesType(), &TFieldDef::Attributes, &TFieldDef::SetAttributes, 0)
+            .Enum("DataType", FieldTypeType(), &TFieldDef::DataType, &TFieldDef::SetDataType, ftUnknown)
+            .Boolean("InternalCalcField", &TFieldDef::InternalCalcField, &TFieldDef::SetInternalCalcField, 0)
+            .Integer("Precision", &TFieldDef::Precision, &TFieldDef::SetPrecision, 0)
+            .Integer("Size", &TFieldDef::Size, &TFieldDef::SetSize, 0)
+            .Build();
+    return &info;
+}
+
+TClass TFieldDefs::StaticClassType() {
+    static const TClassInfo info = TClassBuilder<TFieldDefs>("TFieldDefs", TPersistent::StaticClassType()).Build();
+    return &info;
+}
+
+TClass TIndexDef::StaticClassType() {
+    static const TClassInfo info =
+        TClassBuilder<TIndexDef>("TIndexDef", TPersistent::StaticClassType())
+            .String("Name", &TIndexDef::Name, &TIndexDef::SetName)
+            .String("CaseInsFields", &TIndexDef::CaseInsFields, &TIndexDef::SetCaseInsFields)
+            .String("DescFields", &TIndexDef::DescFields, &TIndexDef::SetDescFields)
+            .String("Expression", &TIndexDef::Expression, &TIndexDef::SetExpression)
+            .String("Fields", &TIndexDef::Fields, &TIndexDef::SetFields)
+            .Set("Options", IndexOptionsType(), &TIndexDef::Options, &TIndexDef::SetOptions, 0)
+            .String("Source", &TIndexDef::Source, &TIndexDef::SetSource)
+            .Build();
+    return &info;
+}
+
+TClass TIndexDefs::StaticClassType() {
+    static const TClassInfo info = TClassBuilder<TIndexDefs>("TIndexDefs", TPersistent::StaticClassType()).Build();
+    return &info;
+}
+
+// ---------------------------------------------------------------------------
 // Fields
 
 TComponent* TField::GetParentComponent() const { return dataSet_; }

@@ -85,3 +85,17 @@ private:
     std::string propName_;
     friend class TCollectionItem;
 };
+
+// A list that streams as a collection ("Defs = < item ... end >") while
+// keeping its items its own way, as the dataset's field and index
+// definitions do. The component stream writes StreamItem(0..n-1) as items
+// and, reading, empties the list and fills it through StreamAdd.
+class TStreamedItemList {
+public:
+    virtual ~TStreamedItemList() = default;
+    virtual int StreamCount() const = 0;
+    virtual TPersistent* StreamItem(int Index) const = 0;
+    virtual void StreamClear() = 0;
+    // A new empty item at the end, already in the list.
+    virtual TPersistent* StreamAdd() = 0;
+};

@@ -888,11 +888,18 @@ void TReader::ReadPropValue(TPersistent* Instance, const TPropInfo* Prop) {
         }
         case tkClass: {
             if (next == vaCollection) {
-                auto* coll = dynamic_cast<TCollection*>(Prop->GetObject ? Prop->GetObject(Instance) : nullptr);
-                if (coll == nullptr) return invalid();
-                ReadValue();
-                ReadCollection(coll);
-                return;
+                TObject* obj = Prop->GetObject ? Prop->GetObject(Instance) : nullptr;
+                if (auto* coll = dynamic_cast<TCollection*>(obj)) {
+                    ReadValue();
+                    ReadCollection(coll);
+                    return;
+                }
+                if (auto* list = dynamic_cast<TStreamedItemList*>(obj)) {
+                    ReadValue();
+                    ReadItemList(list);
+                    return;
+                }
+                return invalid();
             }
             bool isReference = type->ClassType != nullptr && type->ClassType->InheritsFrom(TComponent::StaticClassType());
             if (next == vaNil) {
@@ -937,8 +944,24 @@ void TReader::ReadCollection(TCollection* Collection) {
     collectionFixups_[Collection] = {first, fixups_.size()};
 }
 
-void TReader::ClearFixupsOf(TCollection* Collection) {
-    auto it = collectionFixups_.find(Collection);
+void TReader::ReadItemList(TStreamedItemList* List) {
+    DepthGuard depth(depth_);
+    ClearFixupsOf(List);
+    List->StreamClear();
+    std::size_t first = fixups_.size();
+    while (!EndOfList()) {
+        if (IsIntType(NextValue())) ReadInt64();
+        ReadListBegin();
+        TPersistent* item = List->StreamAdd();
+        while (!EndOfList()) ReadProperty(item);
+        ReadListEnd();
+    }
+    ReadListEnd();
+    collectionFixups_[List] = {first, fixups_.size()};
+}
+
+void TReader::ClearFixupsOf(const void* List) {
+    auto it = collectionFixups_.find(List);
     if (it == collectionFixups_.end()) return;
     for (std::size_t i = it->second.first; i < it->second.second && i < fixups_.size(); ++i)
         fixups_[i].instance = nullptr;
@@ -1291,6 +1314,12 @@ void TWriter::WriteProperty(TPersistent* Instance, const TPropInfo* Prop) {
             } else if (auto* coll = dynamic_cast<TCollection*>(obj)) {
                 WritePropName(Prop->Name);
                 WriteCollection(coll);
+            } else if (auto* list = dynamic_cast<TStreamedItemList*>(obj)) {
+                // An empty list is the default and is left out, as the
+                // class library leaves out a collection with no items.
+                if (list->StreamCount() == 0) return;
+                WritePropName(Prop->Name);
+                WriteItemList(list);
             } else if (auto* sub = dynamic_cast<TPersistent*>(obj)) {
                 std::string old = propPath_;
                 propPath_ += Prop->Name + ".";
@@ -1315,6 +1344,21 @@ void TWriter::WriteCollection(TCollection* Value) {
                 WriteProperties(Value->Items(i));
                 WriteListEnd();
             }
+    }
+    WriteListEnd();
+}
+
+void TWriter::WriteItemList(TStreamedItemList* Value) {
+    WriteValue(vaCollection);
+    {
+        std::string old = propPath_;
+        propPath_.clear();
+        Finally restorePath([&] { propPath_ = old; });
+        for (int i = 0; i < Value->StreamCount(); ++i) {
+            WriteListBegin();
+            WriteProperties(Value->StreamItem(i));
+            WriteListEnd();
+        }
     }
     WriteListEnd();
 }

@@ -146,6 +146,8 @@ public:
     // variant array; other identifiers, sets and binary data are refused.
     Variant ReadVariant();
     void ReadCollection(TCollection* Collection);
+    // The items of a list that streams as a collection, after vaCollection.
+    void ReadItemList(TStreamedItemList* List);
     void SkipValue();
     void ReadSignature();
     void ReadPrefix(TFilerFlags& Flags, int& ChildPos);
@@ -192,7 +194,7 @@ private:
     // Resolves the references and ends the reading state of what was read.
     void EndLoad();
     TComponent* FindReference(const std::string& Name, TComponent* Root);
-    void ClearFixupsOf(TCollection* Collection);
+    void ClearFixupsOf(const void* List);
 
     std::string buffer_;
     std::size_t pos_ = 0;
@@ -206,7 +208,7 @@ private:
     std::vector<TComponent*> loaded_;
     std::vector<std::string> unresolved_;
     // Per collection read in this load, the range of fixups its items made.
-    std::map<TCollection*, std::pair<std::size_t, std::size_t>> collectionFixups_;
+    std::map<const void*, std::pair<std::size_t, std::size_t>> collectionFixups_;
 };
 
 class TWriter : public TFiler {
@@ -256,6 +258,7 @@ public:
     // for a kind the format has no value for.
     void WriteVariant(const Variant& Value);
     void WriteCollection(TCollection* Value);
+    void WriteItemList(TStreamedItemList* Value);
     void WriteSignature();
     void WritePrefix(TFilerFlags Flags, int ChildPos);
     void FlushBuffer();
