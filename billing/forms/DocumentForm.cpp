@@ -85,6 +85,9 @@ DocumentForm::DocumentForm(TComponent* AOwner, const std::string& Caption,
 
     btnPedido = Place<TButton>(this, tsGeral, "btnPedido", 700, 4, 120, 28);
     btnPedido->SetCaption("Pedido...");
+    // Orders are not imported yet: the button waits for a click, out of the
+    // clerk's Tab and Enter road through the document.
+    btnPedido->SetTabStop(false);
     btnPedido->OnClick = [this](TObject* s) { btnPedidoClick(s); };
 
     Grid = Place<TexDBGrid>(this, tsGeral, GridName, 4, 160, 840, 200);
@@ -178,8 +181,13 @@ void DocumentForm::BuildGrid(TWinControl* Parent, int Left, int Top, int Width, 
     dbeId_Produto->OnExit = [this](TObject* s) { dbeId_ProdutoExit(s); };
     dbeId_Produto->OnKeyPress = [this](TObject* s, char32_t& k) { dbeId_ProdutoKeyPress(s, k); };
     dbeId_Produto->OnEnter = [this](TObject*) { SetKeyPreview(false); };
-    // Tab and Shift+Tab go on through the grid's cells, the product taken.
+    // Tab and Shift+Tab go on through the grid's cells, the product taken;
+    // Esc is the grid's.
     dbeId_Produto->OnKeyDown = [this](TObject*, Word& Key, TShiftState Shift) {
+        if (Key == VK_ESCAPE && Shift.Empty()) {
+            ProductEscape(Key);
+            return;
+        }
         if (Key != VK_TAB || Shift.Contains(ssCtrl)) return;
         Key = 0;
         ProductTab(!Shift.Contains(ssShift));
@@ -254,7 +262,13 @@ TWinControl* DocumentForm::ControlOf(const std::string& Field) const {
     return nullptr;
 }
 
-void DocumentForm::FormCreate(TObject*) { CenterForm(this); }
+void DocumentForm::FormCreate(TObject*) {
+    CenterForm(this);
+    // Tab walks the header as it reads, then the items, then the totals and
+    // the buttons, whatever order the controls were made in.
+    for (TWinControl* area : {static_cast<TWinControl*>(this), static_cast<TWinControl*>(pnlTop)}) ReadingOrder(area);
+    for (int i = 0; i < PageControl1->PageCount(); ++i) ReadingOrder(PageControl1->Pages(i));
+}
 
 void DocumentForm::FormShow(TObject*) {
     ChangeColor(this, false);
@@ -372,6 +386,17 @@ void DocumentForm::ProductTab(bool GoForward) {
     Grid->TabCell(GoForward);
     // Still here: the cursor went to another cell of the grid.
     if (dbeId_Produto->Focused() && Grid->CanFocus()) Grid->SetFocus();
+}
+
+void DocumentForm::ProductEscape(Word& Key) {
+    // A code typed in the cell is undone by the edit itself first.
+    if (dbeId_Produto->Modified()) return;
+    Key = 0;
+    TDataSet* items = Core->Items();
+    if (items->State() == dsEdit || items->State() == dsInsert) items->Cancel();
+    dbeId_Produto->Hide();
+    if (Grid->CanFocus()) Grid->SetFocus();
+    PlaceProductEditor();
 }
 
 void DocumentForm::dbeId_ProdutoKeyPress(TObject*, char32_t& Key) {

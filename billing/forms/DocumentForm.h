@@ -94,6 +94,9 @@ public:
     // Tab or Shift+Tab in the product lookup: the product is taken, then
     // the cursor moves on as in the grid.
     void ProductTab(bool GoForward);
+    // Esc in the product lookup acts on the grid, never on the form: the
+    // code typed is undone, then the row's typing (a new row goes).
+    void ProductEscape(Word& Key);
     // Shows the product lookup over the product cell while the current
     // column is the product's and the document is being typed.
     void PlaceProductEditor();

@@ -311,6 +311,8 @@ void InvoicePolicy::NewItem(DocumentCore& Core) {
 
 void InvoicePolicy::CheckItem(DocumentCore& Core) {
     TmtMemTable* items = Core.Items();
+    // A row started before the header's CFOP was typed takes it now.
+    NewItem(Core);
     std::string cfop = items->FieldByName("id_cfop")->AsString();
     if (Core.ReadRow("select * from cfop where id_cfop = :pid_cfop", "pid_cfop", Variant(cfop)).empty())
         Refuse("Código " + QuotedStr(cfop) + " de CFOP não cadastrado.");

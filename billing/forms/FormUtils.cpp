@@ -1,6 +1,7 @@
 #include "billing/forms/FormUtils.h"
 
 #include <algorithm>
+#include <vector>
 
 #include <QMdiArea>
 
@@ -141,6 +142,16 @@ void KeepCentred(TCustomForm* Form, TControl* Control) {
 }
 
 void Stretch(TControl* Control) { Control->SetAnchors(TAnchors{akLeft, akTop, akRight, akBottom}); }
+
+void ReadingOrder(TWinControl* Parent) {
+    std::vector<TWinControl*> children;
+    for (int i = 0; i < Parent->ControlCount(); ++i)
+        if (auto* w = dynamic_cast<TWinControl*>(Parent->Controls(i))) children.push_back(w);
+    std::stable_sort(children.begin(), children.end(), [](const TWinControl* a, const TWinControl* b) {
+        return a->Top() != b->Top() ? a->Top() < b->Top() : a->Left() < b->Left();
+    });
+    for (std::size_t i = 0; i < children.size(); ++i) children[i]->SetTabOrder(static_cast<int>(i));
+}
 
 void NavigationKeyDown(TCustomForm* Form, Word& Key) {
     if (Form == nullptr) return;

@@ -51,6 +51,9 @@ void KeepCentred(TCustomForm* Form, TControl* Control);
 // Anchors a grid (or memo) to all four edges of its parent, so that it grows
 // with a maximised form instead of leaving an empty area beside it.
 void Stretch(TControl* Control);
+// Tab (and Enter) walk Parent's windowed children as they are read: row by
+// row from the top, each row from the left.
+void ReadingOrder(TWinControl* Parent);
 // Enter and Down move to the next control, Up to the previous one.
 void NavigationKeyDown(TCustomForm* Form, Word& Key);
 // The Enter character is swallowed, so no control beeps at it.

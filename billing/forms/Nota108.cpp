@@ -42,6 +42,8 @@ TfrmNota108::TfrmNota108(TComponent* AOwner)
     exDBGrid1->SetDataSource(dsTemp);
     exDBGrid1->AddField("prazo_dias", 11, "Prazo dias");
     exDBGrid1->AddField("percentual", 10, "%");
+    // Days Enter share Enter: each figure in its own cell, as in the item grids.
+    exDBGrid1->SetEnterMovesOn(true);
     exDBGrid1->OnEnter = [this](TObject* s) { exDBGrid1Enter(s); };
     exDBGrid1->OnExit = [this](TObject* s) { exDBGrid1Exit(s); };
     PlaceLabel(this, pnlDados, "CTRL + Del para Excluir", 12, 302);
@@ -115,8 +117,19 @@ void TfrmNota108::Mostra_Parcelas() {
     tbTemp->First();
 }
 
+namespace {
+
+// A row with neither days nor share: what a refused figure undone with Esc
+// leaves behind, never an installment.
+bool EmptyInstallment(TDataSet* Rows) {
+    return Rows->FieldByName("prazo_dias")->IsNull() && Rows->FieldByName("percentual")->IsNull();
+}
+
+}  // namespace
+
 void TfrmNota108::PostPendingGridRow() {
-    if (tbTemp->State() == dsEdit || tbTemp->State() == dsInsert) tbTemp->Post();
+    if (tbTemp->State() == dsInsert && EmptyInstallment(tbTemp)) tbTemp->Cancel();
+    else if (tbTemp->State() == dsEdit || tbTemp->State() == dsInsert) tbTemp->Post();
 }
 
 std::vector<Installment> TfrmNota108::Parcelas() {
@@ -126,7 +139,9 @@ std::vector<Installment> TfrmNota108::Parcelas() {
     tbTemp->DisableControls();
     tbTemp->First();
     while (!tbTemp->Eof()) {
-        rows.push_back({tbTemp->FieldByName("prazo_dias")->AsInteger(), tbTemp->FieldByName("percentual")->AsFloat()});
+        if (!EmptyInstallment(tbTemp))
+            rows.push_back(
+                {tbTemp->FieldByName("prazo_dias")->AsInteger(), tbTemp->FieldByName("percentual")->AsFloat()});
         tbTemp->Next();
     }
     if (!mark.empty() && tbTemp->BookmarkValid(mark)) tbTemp->GotoBookmark(mark);

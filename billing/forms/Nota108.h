@@ -39,7 +39,8 @@ public:
     // The stored installments replaced by the grid's rows (runs inside the
     // term's save).
     void Salva_Parcelas();
-    // The grid's rows in grid order (a pending grid row is posted first).
+    // The grid's rows in grid order (a pending grid row is posted first); a
+    // row with neither days nor share is none.
     std::vector<billing::forms::Installment> Parcelas();
     void exDBGrid1Enter(TObject* Sender);
     void exDBGrid1Exit(TObject* Sender);

@@ -58,6 +58,9 @@ TfrmNota200::TfrmNota200(TComponent* AOwner)
     dbeId_Transportador =
         FieldEdit<TexDBComboDlg>(g, "dbeId_Transportador", "Id_Transportador", "Transportador", 340, 84, 70);
     PTransportador = Description(g, "PTransportador", 414, 84, 250);
+    // Beside the carrier, where the panels leave it in sight (and Tab finds
+    // it as it reads).
+    btnPedido->SetBounds(700, 100, 120, 23);
     AddLookup("CFOP", dbeId_CFOP, {PCFOP}, Pesquisa_cfop, false);
     AddLookup("Cliente", dbeId_Cliente, {PCliente, PCliente_Fantasia}, Pesquisa_Cliente, false);
     AddLookup("Vendedor", dbeId_Vendedor, {PVendedor}, Pesquisa_Vendedor, true);

@@ -32,6 +32,8 @@ TfrmNota201::TfrmNota201(TComponent* AOwner)
     // Room for an account's description of up to 45 characters.
     PConta_Corrente = Description(g, "PConta_Corrente", 82, 84, 380);
     DBEdit3 = FieldEdit<TDBEdit>(g, "DBEdit3", "Observacao", "Observação", 476, 84, 160);
+    // On the client's row, after its name.
+    btnPedido->SetBounds(700, 20, 120, 23);
     AddLookup("Cliente", dbeId_Cliente, {PCliente}, Pesquisa_Cliente, false);
     AddLookup("Vendedor", dbeId_Vendedor, {PVendedor}, Pesquisa_Vendedor, true);
     AddLookup("Transportador", dbeId_Transportador, {PTransportador}, Pesquisa_Transportador, true);

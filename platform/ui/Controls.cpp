@@ -556,10 +556,13 @@ bool TWinControl::HandleKey(QKeyEvent* Event) {
     Word key = ui::VirtualKey(Event);
     TShiftState shift = ui::ShiftState(Event);
     bool swallowed = false;
+    // A grid's cell editor keeps Enter and Esc inside the grid while the
+    // grid is being typed in: an Esc meant for a cell never closes the form.
+    const bool wantsReturns = WantsReturns() || (keyOwner_ != nullptr && keyOwner_->WantsReturns());
     Guarded([&] {
         if (key != 0) {
             // Esc belongs to the form's cancel button before anyone else.
-            if (key == VK_ESCAPE && shift.Empty() && form != nullptr && !WantsReturns()) {
+            if (key == VK_ESCAPE && shift.Empty() && form != nullptr && !wantsReturns) {
                 TButton* b = form->CancelButton();
                 if (b != nullptr && b->VisibleAndEnabledUpToForm()) {
                     b->Click();
@@ -583,7 +586,7 @@ bool TWinControl::HandleKey(QKeyEvent* Event) {
                 swallowed = true;
                 return;
             }
-            if (form != nullptr && !WantsReturns() && key == VK_RETURN && shift.Empty()) {
+            if (form != nullptr && !wantsReturns && key == VK_RETURN && shift.Empty()) {
                 TButton* b = form->DefaultButton();
                 if (b != nullptr && b->VisibleAndEnabledUpToForm()) {
                     b->Click();
@@ -625,6 +628,9 @@ bool TWinControl::HandleKey(QKeyEvent* Event) {
             }
         }
         if (!AcceptKey(Event)) swallowed = true;
+        // Unused here, it would reach the parent and the cancel button.
+        else if (key == VK_ESCAPE && wantsReturns && !WantsReturns())
+            swallowed = true;
     });
     return swallowed;
 }

@@ -276,6 +276,15 @@ public:
     virtual bool WantsReturns() const { return false; }
     // Whether Tab stays in the control (a grid moving between its columns).
     virtual bool WantsTabs() const { return false; }
+    // Whether Tab and the form's Enter navigation pass the control by (an
+    // edit the user cannot type into); a click still focuses it.
+    virtual bool PassedByTab() const { return false; }
+    // The control this one types for (a grid whose cell it edits, laid over
+    // the cell): while that owner wants Enter and Esc, they never reach the
+    // form's default or cancel button from here, and an Esc this control
+    // leaves unused is the owner's.
+    TWinControl* KeyOwner() const { return keyOwner_; }
+    void SetKeyOwner(TWinControl* Value) { keyOwner_ = Value; }
     // The child windowed controls in tab order.
     std::vector<TWinControl*> TabList() const;
     // A label that names this control (its FocusControl) tells it the
@@ -316,6 +325,7 @@ protected:
 private:
     std::vector<TControl*> controls_;
     bool tabStop_ = true;
+    TWinControl* keyOwner_ = nullptr;
     bool realigning_ = false;
     bool focusInside_ = false;
 };

@@ -250,6 +250,12 @@ std::string TColumn::Title() const {
     return f != nullptr ? f->DisplayLabel() : fieldName_;
 }
 
+void TColumn::SetEditor(TWinControl* Value) {
+    if (editor_ != nullptr && editor_->KeyOwner() == grid_) editor_->SetKeyOwner(nullptr);
+    editor_ = Value;
+    if (Value != nullptr) Value->SetKeyOwner(grid_);
+}
+
 void TColumn::SetTitle(const std::string& Value) {
     title_ = Value;
     grid_->ColumnsChanged();
@@ -467,9 +473,12 @@ void TCustomDBGrid::SetOptions(TDBGridOptions Value) {
 
 bool TCustomDBGrid::WantsReturns() const {
     // A row being typed takes Esc (it is undone) before the form's cancel
-    // button does.
+    // button does; and while the grid can be typed in at all, Enter and Esc
+    // are its own, so that neither a hurried Esc nor the Enter after it
+    // reaches the form's buttons.
     TDataSet* ds = DataSet();
-    return EditingCell() || (ds != nullptr && ds->Active() && (ds->State() == dsEdit || ds->State() == dsInsert));
+    return EditingCell() || (ds != nullptr && ds->Active() && (ds->State() == dsEdit || ds->State() == dsInsert)) ||
+           CanEditRow();
 }
 
 bool TCustomDBGrid::EditingCell() const { return static_cast<GridView*>(view_)->Editing(); }
@@ -639,6 +648,19 @@ void TCustomDBGrid::TabCell(bool GoForward) {
     SelectColumn(EdgeStop(false));
 }
 
+void TCustomDBGrid::EnterCell() {
+    TDataSet* ds = DataSet();
+    if (ds == nullptr || !ds->Active() || !CommitCell(true)) return;
+    const bool untouched = ds->State() == dsInsert && !ds->Modified();
+    const int count = static_cast<int>(VisibleColumns().size());
+    bool later = false;
+    for (int c = selectedIndex_ + 1; c < count && !later; ++c) later = IsTabStop(c);
+    // The last cell of a row nothing was typed into: no further row, and
+    // not out of the grid either.
+    if (!later && untouched) return;
+    TabCell(true);
+}
+
 TColumn* TCustomDBGrid::CheckColumn(int Col) const {
     std::vector<TColumn*> cols = VisibleColumns();
     if (Col < 0 || Col >= static_cast<int>(cols.size())) return nullptr;
@@ -780,6 +802,10 @@ bool TCustomDBGrid::AcceptKey(QKeyEvent* Event) {
         TabCell(key == Qt::Key_Tab && !shift.Contains(ssShift));
         return false;
     }
+    if (enterMovesOn_ && (key == Qt::Key_Return || key == Qt::Key_Enter) && shift.Empty() && CanEditRow()) {
+        EnterCell();
+        return false;
+    }
     if (EditingCell()) {
         // Keys that leave the cell take what it holds with them; a text the
         // field refuses keeps the cursor on it.
@@ -844,7 +870,9 @@ bool TCustomDBGrid::AcceptKey(QKeyEvent* Event) {
             ds->Cancel();
             return false;
         }
-        return true;
+        // Nothing to undo: the Esc still stays with a grid that can be typed
+        // in, never closing the form under the clerk's hands.
+        return !CanEditRow();
     case Qt::Key_Space:
         if (options_.Contains(dgMultiSelect)) {
             TBookmark b = ds->GetBookmark();
@@ -921,6 +949,20 @@ bool TCustomDBGrid::WidgetEvent(QObject* Watched, QEvent* Event) {
         if (Event->type() == QEvent::Resize) UpdateBufferCount();
     }
     return TWinControl::WidgetEvent(Watched, Event);
+}
+
+void TCustomDBGrid::DoEnter() {
+    // Tab comes in at the row's first cell that takes typing, Shift+Tab at
+    // its last, as they go on from there.
+    if ((enterReason_ == Qt::TabFocusReason || enterReason_ == Qt::BacktabFocusReason) && options_.Contains(dgTabs) &&
+        !options_.Contains(dgRowSelect)) {
+        const int edge = EdgeStop(enterReason_ == Qt::TabFocusReason);
+        if (edge >= 0) {
+            selectedIndex_ = edge;
+            SyncCurrent();
+        }
+    }
+    TWinControl::DoEnter();
 }
 
 void TCustomDBGrid::DoExit() {

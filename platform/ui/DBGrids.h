@@ -61,7 +61,7 @@ public:
     // column takes no typing of its own, but Tab stops on it whenever the
     // grid's row may change.
     TWinControl* Editor() const { return editor_; }
-    void SetEditor(TWinControl* Value) { editor_ = Value; }
+    void SetEditor(TWinControl* Value);
     // Whether Tab stops on the column (true unless set): a column its row
     // fills by itself is still typed in after a click, but Tab passes it.
     bool TabStop() const { return tabStop_; }
@@ -128,6 +128,13 @@ public:
     // typed. A cell being typed in is committed first; a refused text keeps
     // the cursor on it.
     void TabCell(bool GoForward);
+    // Enter on a cell (typed in or not) commits it and moves on as Tab
+    // does, to the next row or a new one past the row's end, but never out
+    // of the grid: a new row nothing was typed into keeps the cursor. Off,
+    // Enter only commits the cell being typed in.
+    bool EnterMovesOn() const { return enterMovesOn_; }
+    void SetEnterMovesOn(bool Value) { enterMovesOn_ = Value; }
+    void EnterCell();
     // A cell editor is open.
     bool EditingCell() const;
     // How the focus last came into the grid (a click moves the cursor only
@@ -158,6 +165,7 @@ protected:
     friend class TColumn;
     bool AcceptKey(QKeyEvent* Event) override;
     bool WidgetEvent(QObject* Watched, QEvent* Event) override;
+    void DoEnter() override;
     void DoExit() override;
     bool WantsReturns() const override;
     void ColumnsChanged();
@@ -224,6 +232,7 @@ private:
     std::vector<TBookmark> selectedRows_;
     bool customColumns_ = false;
     bool readOnly_ = false;
+    bool enterMovesOn_ = false;
     TDBGridOptions options_{dgEditing, dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines, dgTabs,
                             dgConfirmDelete, dgCancelOnExit};
     int selectedIndex_ = 0;

@@ -320,13 +320,18 @@ TWinControl* TCustomForm::FindNextControl(TWinControl* CurControl, bool GoForwar
     for (int step = 1; step <= n; ++step) {
         int i = GoForward ? (start + step) % n : (start - step + n * 2) % n;
         TWinControl* c = list[static_cast<size_t>(i)];
-        if (c->CanFocus() && (!CheckTabStop || c->TabStop())) return c;
+        if (c->CanFocus() && (!CheckTabStop || (c->TabStop() && !c->PassedByTab()))) return c;
     }
     return nullptr;
 }
 
 void TCustomForm::SelectNext(TWinControl* CurControl, bool GoForward, bool CheckTabStop) {
-    if (TWinControl* next = FindNextControl(CurControl, GoForward, CheckTabStop)) next->SetFocus();
+    TWinControl* next = FindNextControl(CurControl, GoForward, CheckTabStop);
+    if (next == nullptr) return;
+    // The control entered hears which way the focus came (a grid starts at
+    // its first or its last cell).
+    activeControl_ = next;
+    if (next->Widget() != nullptr) next->Widget()->setFocus(GoForward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
 }
 
 void TCustomForm::RegisterButton(TButton* Button, bool Default, bool Cancel) {

@@ -56,7 +56,8 @@ public:
     TWinControl* ActiveControl() const;
     void SetActiveControl(TWinControl* Control);
     // Moves the focus from CurControl to the next (or previous) control in
-    // tab order, wrapping around; CheckTabStop skips controls without TabStop.
+    // tab order, wrapping around; CheckTabStop skips controls without TabStop
+    // and those Tab passes by (PassedByTab).
     void SelectNext(TWinControl* CurControl, bool GoForward, bool CheckTabStop);
     // The control following CurControl in tab order; nullptr when none.
     TWinControl* FindNextControl(TWinControl* CurControl, bool GoForward, bool CheckTabStop) const;

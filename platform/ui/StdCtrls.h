@@ -136,6 +136,7 @@ public:
 
     bool ReadOnly() const { return readOnly_; }
     virtual void SetReadOnly(bool Value);
+    bool PassedByTab() const override { return readOnly_; }
     int MaxLength() const { return maxLength_; }
     void SetMaxLength(int Value);
     // Shown instead of each character (a password field); 0 shows the text.
@@ -198,6 +199,7 @@ public:
     TStrings* Lines() const;
     bool ReadOnly() const { return readOnly_; }
     virtual void SetReadOnly(bool Value);
+    bool PassedByTab() const override { return readOnly_; }
     int MaxLength() const { return maxLength_; }
     void SetMaxLength(int Value) { maxLength_ = Value; }
     bool WordWrap() const { return wordWrap_; }

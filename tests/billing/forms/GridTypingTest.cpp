@@ -371,5 +371,5 @@ INSTANTIATE_TEST_SUITE_P(
                  {{"Quantidade", "2", 2}, {"Id_Produto", "1", 1}, {"Valor_Unitario", "3.5", 3.5}}, true},
         GridCase{"ShippingList", Kind::ShippingList,
                  {{"Quantidade", "2", 2}, {"Id_Produto", "1", 1}, {"Valor_Unitario", "3.5", 3.5}}, true},
-        GridCase{"Installments", Kind::Installments, {{"prazo_dias", "30", 30}, {"percentual", "100", 100}}, false}),
+        GridCase{"Installments", Kind::Installments, {{"prazo_dias", "30", 30}, {"percentual", "100", 100}}, true}),
     [](const ::testing::TestParamInfo<GridCase>& Info) { return std::string(Info.param.name); });

@@ -1,0 +1,346 @@
+// The keys a clerk presses first, on the real invoice, shipping-list and
+// payment-terms windows: Tab alone from the first field to Salvar, Esc in an
+// item grid followed by the Enter a hurried clerk presses next, Enter through
+// the installments. Nothing typed may be lost, and nothing may be saved or
+// sent that the clerk did not ask for.
+#include <algorithm>
+#include <filesystem>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+
+#include "billing/forms/Nota108.h"
+#include "billing/forms/Nota200.h"
+#include "billing/forms/Nota201.h"
+#include "tests/billing/forms/DocumentFixture.h"
+#include "tests/billing/forms/FormFixture.h"
+#include "tests/platform/ui/UiTestSupport.h"
+
+namespace fs = std::filesystem;
+using namespace billing::forms;
+
+namespace {
+
+class ClerkKeys : public billtest::DocumentSessionOn<billtest::Forms> {
+protected:
+    void SetUp() override {
+        DocumentSessionOn::SetUp();
+        fs::create_directory(dir.path() / "envio");
+        dmdb->Set_Var("pasta_nfe_envio", dir.file("envio"));
+        uitest::ShowActive(frame.get());
+    }
+
+public:
+    template <typename T>
+    T* NewDocument() {
+        T* f = billtest::Forms::Open<T>();
+        billtest::Pump();
+        f->Core->Clock = [] { return EncodeDateTime(2010, 6, 15, 9, 41, 27, 0); };
+        f->btnInsert->Click();
+        billtest::Pump();
+        return f;
+    }
+    TfrmNota108* NewTerm() {
+        auto* f = billtest::Forms::Open<TfrmNota108>();
+        billtest::Pump();
+        f->btnInsert->Click();
+        f->qry->FieldByName("descricao")->SetAsString("28 dias");
+        billtest::Pump();
+        return f;
+    }
+
+    static QWidget* Focus() { return QApplication::focusWidget(); }
+    // Keys go where the focus is; with none (a box just closed), to the
+    // active window, as the window system does.
+    static QWidget* KeyTarget() { return Focus() != nullptr ? Focus() : QApplication::activeWindow(); }
+    static void Key(Qt::Key K, Qt::KeyboardModifiers M = Qt::NoModifier) {
+        if (QWidget* w = KeyTarget()) QTest::keyClick(w, K, M);
+        billtest::Pump();
+    }
+    static void Type(const std::string& Text) {
+        for (char c : Text)
+            if (QWidget* w = KeyTarget()) QTest::keyClick(w, c);
+        billtest::Pump();
+    }
+    // Where the focus is, as the clerk reads it: a control's name, or the
+    // column of the grid's current cell.
+    static std::string Where() {
+        TControl* c = ui::ControlOf(Focus());
+        if (c == nullptr) return "<none>";
+        if (auto* g = dynamic_cast<TCustomDBGrid*>(c))
+            return "grid:" + (g->SelectedField() != nullptr ? g->SelectedField()->FieldName() : std::string("?"));
+        return c->Name();
+    }
+    // Tab until the focus is in Grid (or its product lookup).
+    static void TabIntoGrid(TCustomDBGrid* Grid) {
+        for (int i = 0; i < 30 && ui::ControlOf(Focus()) != Grid; ++i) Key(Qt::Key_Tab);
+        ASSERT_EQ(ui::ControlOf(Focus()), Grid);
+    }
+    bool NothingSent() { return fs::is_empty(dir.path() / "envio"); }
+    using billtest::Session::Scalar;
+    // A form that freed itself is not freed again.
+    void Forget(TCustomForm* Form) { opened.erase(std::remove(opened.begin(), opened.end(), Form), opened.end()); }
+};
+
+// Answers every message box that comes up with Enter, as a clerk who does
+// not read it, and keeps what each said. The program's own boxes take the
+// place of the script while it lives.
+class HurriedClerk {
+public:
+    HurriedClerk() {
+        timer_.setInterval(5);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr || box == answered_) return;
+            answered_ = box;
+            seen.push_back(box->text().toStdString());
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        timer_.start();
+    }
+    std::vector<std::string> seen;
+
+private:
+    billtest::RealBoxes boxes_;
+    QTimer timer_;
+    QMessageBox* answered_ = nullptr;
+};
+
+// One item typed (2 of product 1 at 10,00), a new row started, Tab onto its
+// product, then Esc, Enter, Enter: the row goes, nothing else.
+// Alive is the form's global, cleared when the form is freed.
+template <typename Form>
+void EscEnterEnterFromTheProductCell(ClerkKeys& T, Form* F, Form* const& Alive, const std::string& Table) {
+    T.TabIntoGrid(F->Grid);
+    if (::testing::Test::HasFatalFailure()) return;
+    T.Type("2");
+    T.Key(Qt::Key_Tab);
+    T.Type("1");
+    T.Key(Qt::Key_Tab);
+    T.Type("10");
+    T.Key(Qt::Key_Tab);
+    T.Key(Qt::Key_Tab);
+    ASSERT_TRUE(F->dbeId_Produto->Focused()) << "on the product of the new row";
+    ASSERT_EQ(F->Core->Items()->State(), dsInsert);
+
+    std::vector<std::string> boxes;
+    {
+        HurriedClerk clerk;
+        T.Key(Qt::Key_Escape);
+        T.Key(Qt::Key_Return);
+        T.Key(Qt::Key_Return);
+        boxes = clerk.seen;
+    }
+    EXPECT_TRUE(boxes.empty()) << "first box: " << boxes.front();
+    EXPECT_EQ(T.Scalar("select count(*) from " + Table), "0") << "nothing saved";
+    EXPECT_TRUE(T.NothingSent()) << "nothing sent";
+    if (Alive == nullptr) {
+        ADD_FAILURE() << "the document was closed";
+        T.Forget(F);
+        return;
+    }
+    EXPECT_TRUE(F->Visible()) << "the document stays open";
+    EXPECT_EQ(F->Core->Header()->State(), dsInsert) << "and still being typed";
+    TDataSet* items = F->Core->Items();
+    EXPECT_EQ(items->RecordCount(), 1) << "the empty row went, the typed one stayed";
+    EXPECT_DOUBLE_EQ(items->FieldByName("Quantidade")->AsFloat(), 2);
+    EXPECT_DOUBLE_EQ(items->FieldByName("Valor_Unitario")->AsFloat(), 10);
+}
+
+}  // namespace
+
+TEST_F(ClerkKeys, EscEnterEnterInTheInvoiceItemsNeitherSavesNorTransmits) {
+    auto* f = NewDocument<TfrmNota200>();
+    EscEnterEnterFromTheProductCell(*this, f, frmNota200, "nota_fiscal");
+}
+
+TEST_F(ClerkKeys, EscEnterEnterInTheShippingListItemsSavesNothing) {
+    auto* f = NewDocument<TfrmNota201>();
+    EscEnterEnterFromTheProductCell(*this, f, frmNota201, "romaneio");
+}
+
+namespace {
+
+// One stop of the road by Tab: where the focus must be, and what the clerk
+// types there before the next Tab ("" types nothing).
+struct Stop {
+    const char* where;
+    const char* typed;
+};
+
+// Tabs from the focus the new document starts with to Salvar, typing at
+// each stop; returns the stops met, each as Where() tells it.
+std::vector<std::string> WalkByTab(ClerkKeys& T, const std::vector<Stop>& Road, TWinControl* Salvar) {
+    std::vector<std::string> met;
+    for (std::size_t i = 0; i < Road.size() + 5 && ui::ControlOf(ClerkKeys::Focus()) != Salvar; ++i) {
+        met.push_back(ClerkKeys::Where());
+        if (i < Road.size() && met.back() == Road[i].where) ClerkKeys::Type(Road[i].typed);
+        ClerkKeys::Key(Qt::Key_Tab);
+    }
+    met.push_back(ClerkKeys::Where());
+    return met;
+}
+
+std::vector<std::string> Names(const std::vector<Stop>& Road) {
+    std::vector<std::string> out;
+    for (const Stop& s : Road) out.push_back(s.where);
+    return out;
+}
+
+}  // namespace
+
+// The header as it reads, the item grid (one item, then the untouched new
+// row passed by), the totals one can type, Salvar: read-only fields and the
+// button that does nothing yet are passed by. Written by hand from the
+// window's layout; the totals below are worked out by hand as well.
+TEST_F(ClerkKeys, TheClerksRoadByTabThroughTheInvoice) {
+    Exec("update opcao set id_transportador = null, id_conta_corrente = null, id_cfop = null, id_cliente = null");
+    auto* f = NewDocument<TfrmNota200>();
+    const std::vector<Stop> road = {
+        {"dbeId_Serie_Documento", ""}, {"dbeData_Saida", ""},      {"dbeId_CFOP", "6102"},
+        {"dbeId_Conta_Corrente", "1"}, {"dbeId_Cliente", "42"},    {"dbeId_Vendedor", ""},
+        {"dbeId_Transportador", "7"},  {"grid:Quantidade", "3"},   {"dbeId_Produto", "1"},
+        {"grid:Valor_Unitario", "10.50"}, {"grid:Quantidade", ""}, {"dbeId_Produto", ""},
+        {"grid:Valor_Unitario", ""},   {"dbeValor_Desconto", "1,50"}, {"DBEdit1", "2"},
+        {"DBEdit2", ""},               {"btnSave", ""},
+    };
+    EXPECT_EQ(WalkByTab(*this, road, f->btnSave), Names(road));
+    ASSERT_TRUE(f->btnSave->Focused());
+    dialogs.Expect(MsgTransmitir, mrNo, "Transmitir NF-e");
+    Key(Qt::Key_Return);
+    EXPECT_EQ(f->Core->Header()->State(), dsBrowse);
+    EXPECT_EQ(Scalar("select id_cfop || '|' || id_conta_corrente || '|' || id_cliente || '|' || id_vendedor || '|' || "
+                     "id_transportador || '|' || printf('%.2f|%.2f|%.2f|%.2f|%.2f', valor_produto, valor_icms, "
+                     "valor_desconto, valor_frete, valor_total_nota) from nota_fiscal"),
+              "6102|1|0000042|3|7|31.50|5.67|1.50|2.00|32.00");
+    EXPECT_EQ(Scalar("select group_concat(quantidade || '*' || id_produto || '@' || valor_unitario || ' ' || id_cfop) "
+                     "from nota_fiscal_item"),
+              "3.0*00001@10.5 6102");
+}
+
+TEST_F(ClerkKeys, TheClerksRoadByTabThroughTheShippingList) {
+    Exec("update opcao set id_transportador = null, id_conta_corrente = null, id_cliente = null, "
+         "id_vendedor = null");
+    auto* f = NewDocument<TfrmNota201>();
+    const std::vector<Stop> road = {
+        {"dbeData_emissao", ""},       {"dbeId_Cliente", "42"},       {"dbeId_Vendedor", "3"},
+        {"dbeId_Transportador", "7"},  {"dbeId_Conta_Corrente", "1"}, {"DBEdit3", "URGENTE"},
+        {"grid:Quantidade", "3"},      {"dbeId_Produto", "1"},        {"grid:Valor_Unitario", "10.50"},
+        {"grid:Quantidade", ""},       {"dbeId_Produto", ""},         {"grid:Valor_Unitario", ""},
+        {"dbeValor_Desconto", "1,50"}, {"btnSave", ""},
+    };
+    EXPECT_EQ(WalkByTab(*this, road, f->btnSave), Names(road));
+    ASSERT_TRUE(f->btnSave->Focused());
+    Key(Qt::Key_Return);
+    EXPECT_EQ(f->Core->Header()->State(), dsBrowse);
+    EXPECT_EQ(Scalar("select id_cliente || '|' || id_vendedor || '|' || id_transportador || '|' || id_conta_corrente || "
+                     "'|' || observacao || '|' || printf('%.2f|%.2f|%.2f', valor_produto, valor_desconto, valor_total) "
+                     "from romaneio"),
+              "0000042|3|7|1|URGENTE|31.50|1.50|30.00");
+    EXPECT_EQ(Scalar("select group_concat(quantidade || '*' || id_produto || '@' || valor_unitario) from romaneio_item"),
+              "3.0*00001@10.5");
+}
+
+// A row started before the header has a CFOP takes it once the header has
+// one; without any, the refusal keeps every figure typed in the row.
+TEST_F(ClerkKeys, AnItemRowTakesTheHeadersCfopAndARefusedOneKeepsItsFigures) {
+    Exec("update opcao set id_cfop = null");
+    auto* f = NewDocument<TfrmNota200>();
+    TDataSet* items = f->Core->Items();
+    QTest::mouseClick(f->Grid->View()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(20, f->Grid->View()->viewport()->height() - 10));
+    billtest::Pump();
+    Type("3");
+    Key(Qt::Key_Tab);
+    Type("1");
+    Key(Qt::Key_Tab);
+    Type("10.50");
+    dialogs.Expect("Código '' de CFOP não cadastrado.", mrOk, "Atenção");
+    Key(Qt::Key_Tab);
+    EXPECT_EQ(items->State(), dsInsert) << "the refused row stays";
+    EXPECT_DOUBLE_EQ(items->FieldByName("Quantidade")->AsFloat(), 3);
+    EXPECT_EQ(items->FieldByName("Id_Produto")->AsString(), "00001");
+    EXPECT_DOUBLE_EQ(items->FieldByName("Valor_Unitario")->AsFloat(), 10.5);
+
+    // The clerk types the CFOP in the header: the row takes it.
+    f->dbeId_CFOP->SetFocus();
+    billtest::Pump();
+    Type("5102");
+    Key(Qt::Key_Tab);
+    EXPECT_EQ(f->PCFOP->Caption(), "Venda de mercadoria");
+    dialogs.Expect(MsgTransmitir, mrNo, "Transmitir NF-e");
+    QTest::mouseClick(f->btnSave->Widget(), Qt::LeftButton);
+    billtest::Pump();
+    EXPECT_EQ(f->Core->Header()->State(), dsBrowse);
+    EXPECT_EQ(Scalar("select group_concat(quantidade || '*' || id_produto || '@' || valor_unitario || ' ' || id_cfop) "
+                     "from nota_fiscal_item"),
+              "3.0*00001@10.5 5102");
+}
+
+// Days Enter share Enter, twice, then Enter on cells nobody typed in: each
+// figure in its own cell, the term never saved by an Enter.
+TEST_F(ClerkKeys, EnterThroughTheInstallmentsFillsEachCellAndSavesNothing) {
+    auto* f = NewTerm();
+    TabIntoGrid(f->exDBGrid1);
+    Type("28");
+    Key(Qt::Key_Return);
+    Type("50");
+    Key(Qt::Key_Return);
+    Type("56");
+    Key(Qt::Key_Return);
+    Type("50");
+    Key(Qt::Key_Return);
+    for (int i = 0; i < 4; ++i) Key(Qt::Key_Return);
+    EXPECT_EQ(ui::ControlOf(Focus()), f->exDBGrid1) << "Enter never leaves the grid";
+    EXPECT_EQ(f->qry->State(), dsInsert) << "no Enter saved the term";
+    EXPECT_EQ(Scalar("select count(*) from condicao_pagamento"), "0");
+    EXPECT_EQ(f->tbTemp->RecordCount(), 2);
+
+    QTest::mouseClick(f->btnSave->Widget(), Qt::LeftButton);
+    billtest::Pump();
+    EXPECT_EQ(f->qry->State(), dsBrowse);
+    EXPECT_EQ(Scalar("select group_concat(prazo_dias || ':' || percentual, ' ') from (select * from "
+                     "condicao_pagamento_parcela order by prazo_dias)"),
+              "28:50.0 56:50.0");
+}
+
+// A figure refused in a new row and undone with Esc leaves an empty row:
+// Salvar, pressed by its key (the grid keeps the focus) or clicked, stores
+// the installments typed, and no 0 days / 0,00 % one.
+TEST_F(ClerkKeys, AnEmptyInstallmentRowIsNeverSaved) {
+    auto* f = billtest::Forms::Open<TfrmNota108>();
+    billtest::Pump();
+    for (bool byKey : {true, false}) {
+        SCOPED_TRACE(byKey ? "Salvar by its key" : "Salvar clicked");
+        f->btnInsert->Click();
+        f->qry->FieldByName("descricao")->SetAsString("30 dias");
+        billtest::Pump();
+        TabIntoGrid(f->exDBGrid1);
+        Type("30");
+        Key(Qt::Key_Tab);
+        Type("100");
+        Key(Qt::Key_Tab);
+        ASSERT_EQ(f->tbTemp->State(), dsInsert);
+        Type("x");
+        dialogs.Expect("não é um número inteiro válido", mrOk);
+        Key(Qt::Key_Tab);
+        Key(Qt::Key_Escape);
+        // The button's accelerator presses it where the focus is; offscreen
+        // windows have no accelerators, so the press is made here.
+        if (byKey) {
+            f->btnSave->Click();
+            billtest::Pump();
+        } else {
+            QTest::mouseClick(f->btnSave->Widget(), Qt::LeftButton);
+            billtest::Pump();
+        }
+        EXPECT_EQ(f->qry->State(), dsBrowse);
+        EXPECT_EQ(Scalar("select group_concat(prazo_dias || ':' || percentual, ' ') from condicao_pagamento_parcela "
+                         "where id_condicao_pagamento = " + f->qry->FieldByName("id_condicao_pagamento")->AsString()),
+                  "30:100.0");
+    }
+}
