@@ -260,7 +260,7 @@ TEST_F(Poller, ProtocolAnswersByStatus) {
     // "Sim" in any case prints the newly authorised one, without preview.
     EXPECT_EQ(Messages(r), "Atenção: O Impressor de DANFE " + config.programs.danfe +
                                " não foi encontrado. Faça o Download do mesmo.\r\nO programa do Impressor de DANFE "
-                               "é informado na seção [NFe], chave Danfe, do arquivo de configuração.\n");
+                               "é informado no arquivo de configuração, seção [NFe], chave Danfe.\n");
 }
 
 TEST_F(Poller, UpperCaseNamesAreAnswersToo) {

@@ -94,8 +94,7 @@ TEST_F(Danfe, RefusalsSayWhy) {
                          "Atenção: O arquivo de NFe \"" + file + " não foi encontrado.\r\nNão pode imprimir o DANFE.",
                          "Atenção: O Impressor de DANFE " + dir.file("nao-instalado") +
                              " não foi encontrado. Faça o Download do mesmo.\r\nO programa do Impressor de DANFE é "
-                             "informado na seção [NFe], chave Danfe, do arquivo de configuração \"" +
-                             dir.file("faturamento.ini") + "\".",
+                             "informado no arquivo \"" + dir.file("faturamento.ini") + "\", seção [NFe], chave Danfe.",
                          "Erro: Erro Interno do Aplicativo, a NF-e \"" + std::string(44, '9') +
                              "\" não foi encontrada !"}));
 }
