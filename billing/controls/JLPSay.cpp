@@ -10,7 +10,10 @@
 #include <random>
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QPlainTextEdit>
+#include <QStyle>
+#include <QTextDocument>
 
 #include "platform/rtl/Format.h"
 #include "platform/rtl/SafeFile.h"
@@ -280,8 +283,6 @@ void TSay::Preview() {
     // A temporary file's path means nothing to the clerk.
     window.SetCaption(title_.empty() ? ExtractFileName(workFile_) : title_);
     window.SetWindowState(wsNormal);
-    window.SetBounds(0, 0, 600, Screen->Height() - 70);
-    window.SetPosition(poScreenCenter);
     auto* editor = new TMemo(&window);
     editor->SetName("Editor");
     editor->SetParent(&window);
@@ -297,6 +298,20 @@ void TSay::Preview() {
     editor->SetReadOnly(previewReadOnly_);
     editor->SetText(Cp1252ToUtf8(bytes));
     editor->SetModified(false);
+    // Wide enough for the report's longest line (132 columns for a wide
+    // report) beside the scroll bar, as far as the screen allows.
+    {
+        int columns = 80;
+        for (const QString& line : editor->TextEdit()->toPlainText().split(QLatin1Char('\n')))
+            columns = std::max(columns, static_cast<int>(line.size()));
+        QPlainTextEdit* text = editor->TextEdit();
+        const int scrollBar = text->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, text);
+        const int width = QFontMetrics(font).horizontalAdvance(QString(columns, QLatin1Char('M'))) +
+                          2 * static_cast<int>(text->document()->documentMargin()) + 2 * text->frameWidth() +
+                          scrollBar + 8;
+        window.SetBounds(0, 0, std::min(std::max(width, 600), Screen->Width()), Screen->Height() - 70);
+        window.SetPosition(poScreenCenter);
+    }
     // What the editor shows of the file, to tell an edit from a look.
     const std::string loaded = editor->Text();
 

@@ -7,6 +7,7 @@
 #include "billing/forms/FormUtils.h"
 #include "billing/forms/Pesquisa.h"
 #include "billing/forms/RecordRow.h"
+#include "billing/nfe/NFeWriter.h"
 #include "platform/db/SQLRowSet.h"
 #include "platform/rtl/Strings.h"
 #include "platform/rtl/SysUtils.h"
@@ -324,6 +325,7 @@ LookupResult DocumentCore::Find(const LookupDef& Def) const {
     r.texts.assign(Def.columns.size(), std::string());
     TField* key = Field(Def.field);
     if (key->IsNull() || Trim(key->AsString()).empty()) return r;
+    r.empty = false;
     std::string columns;
     for (const std::string& c : Def.columns) columns += (columns.empty() ? "" : ", ") + c;
     Variant value = Def.integerKey ? Variant(key->AsInteger()) : Variant(key->AsString());
@@ -594,21 +596,30 @@ void DocumentCore::DeleteItem() {
 
 void DocumentCore::Calcula_Total_Produtos() {
     if (!Editing()) return;
+    // The totals are the items' amounts as the NF-e states them, each to the
+    // cent, added up: the authority validates that sum, and a total rounded
+    // from unrounded parts can be a cent away from it.
     ItemSums sums;
+    std::vector<billing::nfe::NFeItem> rows;
     if (!items_->IsEmpty()) {
         TBookmark mark = items_->GetBookmark();
         items_->DisableControls();
         for (items_->First(); !items_->Eof(); items_->Next()) {
-            sums.total += items_->FieldByName("Valor_Total")->AsFloat();
-            sums.icms += items_->FieldByName("Valor_ICMS")->AsFloat();
-            sums.base += IcmsBase(items_->FieldByName("Valor_Total")->AsFloat(),
-                                  items_->FieldByName("Id_Situacao_Tributaria")->AsString(),
-                                  items_->FieldByName("RBC_Estadual")->AsFloat());
+            billing::nfe::NFeItem r;
+            r.valor_total = items_->FieldByName("Valor_Total")->AsFloat();
+            r.valor_icms = items_->FieldByName("Valor_ICMS")->AsFloat();
+            r.id_situacao_tributaria = items_->FieldByName("Id_Situacao_Tributaria")->AsString();
+            r.reducao_base_calculo = items_->FieldByName("RBC_Estadual")->AsFloat();
+            rows.push_back(std::move(r));
             sums.quantity += items_->FieldByName("Quantidade")->AsFloat();
         }
         items_->GotoBookmark(mark);
         items_->EnableControls();
     }
+    const billing::nfe::NFeTotals cents = billing::nfe::InvoiceTotals(rows);
+    sums.total = static_cast<double>(cents.vProd) / 100;
+    sums.icms = static_cast<double>(cents.vICMS) / 100;
+    sums.base = static_cast<double>(cents.vBC) / 100;
     policy_->WriteSums(*this, sums);
     Calcula_Total_Nota();
 }

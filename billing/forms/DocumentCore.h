@@ -54,6 +54,7 @@ struct LookupDef {
 // "?"). A found row may have empty descriptions.
 struct LookupResult {
     bool found = false;
+    bool empty = true;  // no code typed: nothing to show, nothing missing to mark
     std::vector<std::string> texts;
 };
 

@@ -83,7 +83,9 @@ DocumentForm::DocumentForm(TComponent* AOwner, const std::string& Caption,
     tsGeral->SetPageControl(PageControl1);
     tsGeral->SetCaption("Geral");
 
-    btnPedido = Place<TButton>(this, tsGeral, "btnPedido", 700, 4, 120, 28);
+    // On the third row of lookups, right of the last one, where no
+    // description runs under it.
+    btnPedido = Place<TButton>(this, tsGeral, "btnPedido", 724, 98, 120, 26);
     btnPedido->SetCaption("Pedido...");
     // Orders are not imported yet: the button waits for a click, out of the
     // clerk's Tab and Enter road through the document.
@@ -117,7 +119,7 @@ TPanel* DocumentForm::Description(TWinControl* Parent, const std::string& Name, 
     auto* p = Place<TPanel>(this, Parent, Name, Left, Top + 16, Width, 23);
     p->SetAlignment(taLeftJustify);
     p->SetBevelOuter(bvLowered);
-    p->SetCaption("?");
+    p->SetCaption("");
     return p;
 }
 
@@ -252,7 +254,9 @@ void DocumentForm::ShowLookup(const std::string& Name, const LookupResult& Resul
     for (const Lookup& l : lookups_) {
         if (l.name != Name) continue;
         for (std::size_t i = 0; i < l.panels.size(); ++i)
-            l.panels[i]->SetCaption(Result.found && i < Result.texts.size() ? Result.texts[i] : "?");
+            l.panels[i]->SetCaption(Result.found && i < Result.texts.size() ? Result.texts[i]
+                                    : Result.empty                      ? std::string()
+                                                                        : std::string("?"));
     }
 }
 

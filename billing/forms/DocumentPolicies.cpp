@@ -6,6 +6,7 @@
 #include "billing/nfe/ChaveNFe.h"
 #include "billing/nfe/NFeLoader.h"
 #include "billing/nfe/NFeSettings.h"
+#include "billing/nfe/NFeWriter.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Strings.h"
 #include "platform/rtl/SysUtils.h"
@@ -79,14 +80,23 @@ std::vector<std::pair<std::string, Variant>> ItemValues(const ItemRow& Item, con
 
 bool Missing(const DocumentCore& Core, const char* Lookup) { return !Core.Found(Lookup); }
 
-// Products - discount + freight (+ insurance), left to right in extended
-// precision, stored without rounding.
+// Products - discount + freight (+ insurance), in cents as the NF-e states
+// each part and its total, so that the stored total is the file's.
 double Total(const DocumentCore& Core, bool Insurance) {
-    long double t = Core.Field("Valor_Produto")->AsFloat();
-    t -= Core.Field("Valor_Desconto")->AsFloat();
-    t += Core.Field("Valor_Frete")->AsFloat();
-    if (Insurance) t += Core.Field("Valor_Seguro")->AsFloat();
-    return static_cast<double>(t);
+    using billing::nfe::CentsXML;
+    // A typed part keeps only the cents the file can state.
+    for (const char* part : {"Valor_Desconto", "Valor_Frete", "Valor_Seguro"}) {
+        if (!Insurance && std::string(part) == "Valor_Seguro") continue;
+        TField* f = Core.Field(part);
+        if (f->IsNull()) continue;
+        const double cents = static_cast<double>(CentsXML(f->AsFloat())) / 100;
+        if (f->AsFloat() != cents) f->SetAsFloat(cents);
+    }
+    long long t = CentsXML(Core.Field("Valor_Produto")->AsFloat());
+    t -= CentsXML(Core.Field("Valor_Desconto")->AsFloat());
+    t += CentsXML(Core.Field("Valor_Frete")->AsFloat());
+    if (Insurance) t += CentsXML(Core.Field("Valor_Seguro")->AsFloat());
+    return static_cast<double>(t) / 100;
 }
 
 }  // namespace

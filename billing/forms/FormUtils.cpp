@@ -159,6 +159,9 @@ void NavigationKeyDown(TCustomForm* Form, Word& Key) {
     if (Key == VK_RETURN && dynamic_cast<TButton*>(Form->ActiveControl()) != nullptr) return;
     // The arrows move between the rows of a grid, never out of it.
     if ((Key == VK_DOWN || Key == VK_UP) && dynamic_cast<TCustomDBGrid*>(Form->ActiveControl()) != nullptr) return;
+    // In a list the arrows choose the next or previous item; Enter and Tab
+    // leave it.
+    if ((Key == VK_DOWN || Key == VK_UP) && dynamic_cast<TCustomComboBox*>(Form->ActiveControl()) != nullptr) return;
     if (Key == VK_RETURN || Key == VK_DOWN) {
         Form->SelectNext(Form->ActiveControl(), true, true);
         Key = 0;

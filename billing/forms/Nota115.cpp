@@ -198,7 +198,7 @@ TexDBComboDlg* TfrmNota115::Lookup(TWinControl* Parent, const std::string& Name,
 TPanel* TfrmNota115::Description(TWinControl* Parent, const std::string& Name, int Left, int Top, int Width) {
     auto* panel = Place<TPanel>(this, Parent, Name, Left, Top, Width, 23);
     panel->SetAlignment(taLeftJustify);
-    panel->SetCaption("?");
+    panel->SetCaption("");
     return panel;
 }
 

@@ -109,6 +109,7 @@ void TfrmNota231::Button1Click(TObject*) {
             config, identifier,
             [this](const std::string& text, const std::string& failure) { Answered(text, failure); },
             TimerWaitServices());
+        sent_ = pedido;
         Button1->SetEnabled(false);
     } catch (const billing::nfe::ENFeError& e) {
         Box(e.Message(), "Erro");
@@ -121,10 +122,12 @@ void TfrmNota231::Answered(const std::string& Text, const std::string& Failure) 
         Box(Failure, "Erro", mtError);
         return;
     }
-    if (billing::nfe::InutilizacaoHomologada(Text))
+    if (billing::nfe::InutilizacaoHomologada(Text)) {
+        billing::nfe::AvancarNumeracaoInutilizada(*dmdb->ADOConnection, sent_.serie, sent_.inicial, sent_.final);
         Box("A numeração foi inutilizada.\r\n\r\n" + Text, "Sucesso", mtInformation);
-    else
+    } else {
         Box("A numeração não foi inutilizada.\r\n\r\n" + Text, "Falhou", mtWarning);
+    }
 }
 
 void TfrmNota231::Button2Click(TObject*) { Close(); }

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include "billing/nfe/AnswerWait.h"
+#include "billing/nfe/NFeServices.h"
 
 #include "platform/ui/DBCtrls.h"
 #include "platform/ui/Forms.h"
@@ -38,6 +39,8 @@ public:
 private:
     void Answered(const std::string& Text, const std::string& Failure);
     std::unique_ptr<billing::nfe::AnswerWait> wait_;
+    // The range whose answer is awaited.
+    billing::nfe::Inutilizacao sent_;
 };
 
 extern TfrmNota231* frmNota231;

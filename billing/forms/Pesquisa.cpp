@@ -220,12 +220,10 @@ void TfrmLocalizar::btnOkClick(TObject*) {
     } else if (TDataSet* data = dsMain->DataSet(); data != nullptr) {
         std::string field = tbFields->FieldByName("campo_nome")->AsString();
         bool found;
-        if (whole) {
-            TLocateOptions options;
-            if (!matchCase) options.Include(loCaseInsensitive);
-            found = data->Locate(field, text, options);
+        if (whole && matchCase) {
+            found = data->Locate(field, text, {});
         } else {
-            found = FindAnywhere(data, field, text, matchCase);
+            found = FindAnywhere(data, field, text, matchCase, whole);
         }
         if (!found)
             Box("\"" + text + "\" não foi encontrado em \"" + label + "\".", "Localizar", mtInformation);
@@ -233,7 +231,8 @@ void TfrmLocalizar::btnOkClick(TObject*) {
     SetModalResult(mrOk);
 }
 
-bool TfrmLocalizar::FindAnywhere(TDataSet* Data, const std::string& Field, const std::string& Text, bool MatchCase) {
+bool TfrmLocalizar::FindAnywhere(TDataSet* Data, const std::string& Field, const std::string& Text, bool MatchCase,
+                                 bool Whole) {
     if (Text.empty() || !Data->Active()) return false;
     TField* f = Data->FieldByName(Field);
     TBookmark start = Data->GetBookmark();
@@ -242,7 +241,12 @@ bool TfrmLocalizar::FindAnywhere(TDataSet* Data, const std::string& Field, const
     try {
         for (Data->First(); !Data->Eof(); Data->Next()) {
             std::string value = f->AsString();
-            if (MatchCase ? AnsiContainsStr(value, Text) : AnsiContainsText(value, Text)) {
+            // Without the case box a clerk types names as they come, without
+            // accents or capitals: only the letters count.
+            const bool match = Whole       ? AnsiSameLetters(value, Text)
+                               : MatchCase ? AnsiContainsStr(value, Text)
+                                           : AnsiContainsLetters(value, Text);
+            if (match) {
                 found = true;
                 break;
             }

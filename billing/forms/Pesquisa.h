@@ -72,7 +72,8 @@ public:
 
 private:
     // The first row, from the start, whose Field contains Text.
-    static bool FindAnywhere(TDataSet* Data, const std::string& Field, const std::string& Text, bool MatchCase);
+    static bool FindAnywhere(TDataSet* Data, const std::string& Field, const std::string& Text, bool MatchCase,
+                             bool Whole = false);
 };
 
 // The forms while shown (tests and the main window reach them here).

@@ -26,7 +26,7 @@ TPanel* PlaceDescricao(TComponent* Owner, TWinControl* Parent, const std::string
     auto* p = Place<TPanel>(Owner, Parent, Name, Left, Top + 16, Width, 23);
     p->SetAlignment(taLeftJustify);
     p->SetBevelOuter(bvLowered);
-    p->SetCaption("?");
+    p->SetCaption("");
     return p;
 }
 
@@ -49,10 +49,13 @@ std::unique_ptr<TSQLQuery> Opcoes() {
 void MostraMunicipio(const TField* Field, TPanel* Nome, TPanel* Uf) {
     // An empty register shows no row: there is no municipality to miss.
     const TDataSet* data = Field != nullptr ? Field->DataSet() : nullptr;
+    // Nor is there one while no code is typed (a new row): "?" marks only a
+    // code that names no municipality.
     const bool noRow = data == nullptr || !data->Active() || (data->State() == dsBrowse && data->IsEmpty());
-    Nome->SetCaption(noRow ? "" : "?");
-    Uf->SetCaption(noRow ? "" : "?");
-    if (Field == nullptr || Field->IsNull() || Trim(Field->AsString()).empty()) return;
+    const bool noCode = Field == nullptr || Field->IsNull() || Trim(Field->AsString()).empty();
+    Nome->SetCaption(noRow || noCode ? "" : "?");
+    Uf->SetCaption(noRow || noCode ? "" : "?");
+    if (noCode) return;
     TSQLQuery q(nullptr);
     q.SetConnection(dmdb->ADOConnection);
     q.SetSQL(kMunicipioSql);

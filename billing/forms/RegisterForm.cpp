@@ -90,11 +90,23 @@ bool IsNumberField(const TField* Field) {
 
 void ShowLookup(const LookupField& L) {
     if (L.panel == nullptr) return;
-    L.panel->SetCaption("?");
+    // "?" marks a code that names nothing; no code at all shows nothing.
+    L.panel->SetCaption("");
     TField* f = L.edit->Field();
     if (f == nullptr || f->DataSet() == nullptr || !f->DataSet()->Active() || f->IsNull()) return;
     std::string value = f->AsString();
     if (Trim(value).empty()) return;
+    // A text code typed in other capitals finds its row (the comparison
+    // ignores case); the row keeps the register's spelling of it ("UN",
+    // not "un"), which the NF-e and every join state.
+    const TDataSet* data = f->DataSet();
+    if (!IsNumberField(f) && (data->State() == dsEdit || data->State() == dsInsert)) {
+        const std::string stored = dmdb->dbGetFieldValue(L.keyColumn, Variant(value), L.keyColumn, L.table);
+        if (stored != "?" && stored != value && AnsiSameText(stored, value)) {
+            f->SetAsString(stored);
+            value = stored;
+        }
+    }
     L.panel->SetCaption(dmdb->dbGetFieldValue(L.keyColumn, Variant(value), L.descColumn, L.table));
 }
 
@@ -378,7 +390,10 @@ RegisterForm::ChildRowSet RegisterForm::ReadChildRows(const Variant& Key) const 
     return rows;
 }
 
-bool RegisterForm::Missing(const TPanel* Panel) { return Panel->Caption() == "?"; }
+bool RegisterForm::Missing(const TPanel* Panel) {
+    // An empty panel is a lookup with no code in it.
+    return Panel->Caption() == "?" || Trim(Panel->Caption()).empty();
+}
 
 void RegisterForm::KeepKeysInside(TDBMemo* Memo) {
     Memo->OnEnter = [this](TObject*) { SetKeyPreview(false); };

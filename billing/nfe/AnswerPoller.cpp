@@ -11,6 +11,7 @@
 #include "billing/nfe/ChaveNFe.h"
 #include "billing/nfe/DbRows.h"
 #include "billing/nfe/NFeError.h"
+#include "billing/nfe/NFeServices.h"
 #include "billing/nfe/Requests.h"
 #include "billing/nfe/SendFolder.h"
 #include "billing/nfe/XmlText.h"
@@ -518,6 +519,8 @@ AnswerPoller::Outcome AnswerPoller::Voiding(const std::string& id, const std::st
          {"pserie", Variant(static_cast<int>(StrToInt64(serie)))},
          {"pini", Variant(static_cast<int>(StrToInt64(ini)))},
          {"pfin", Variant(static_cast<int>(StrToInt64(fin)))}});
+    AvancarNumeracaoInutilizada(*services_.db, static_cast<int>(StrToInt64(serie)), static_cast<int>(StrToInt64(ini)),
+                                static_cast<int>(StrToInt64(fin)));
     notices_.push_back({"A numeração de " + ini + " a " + fin + " da série " + serie +
                             " foi inutilizada.\r\n\r\nProtocolo: " + protocolo,
                         "Sucesso"});

@@ -66,8 +66,13 @@ std::optional<DanfeCommand> Imprimir_Danfe(TSQLConnection& db, const NFeConfig& 
     }
     std::string programa = os::FindProgram(config.programs.danfe);
     if (programa.empty()) {
+        // Where the name comes from is what lets the clerk mend it, told as
+        // the monitor's absence is.
+        const std::string file = config.settings_file.empty() ? std::string("arquivo de configuração")
+                                                              : "arquivo \"" + config.settings_file + "\"";
         config.Notify("O Impressor de DANFE " + config.programs.danfe +
-                          " não foi encontrado. Faça o Download do mesmo.",
+                          " não foi encontrado. Faça o Download do mesmo.\r\nO programa do Impressor de DANFE é "
+                          "informado no " + file + ", seção [NFe], chave Danfe.",
                       "Atenção");
         return std::nullopt;
     }

@@ -49,6 +49,17 @@ std::string PerguntaInutilizacao(const Inutilizacao& pedido) {
            "\r\nNúmero Final: " + IntToStr(pedido.final);
 }
 
+void AvancarNumeracaoInutilizada(TSQLConnection& db, int serie, int inicial, int final) {
+    if (inicial > final) return;
+    auto q = Query(db,
+                   "update serie_documento set proximo_numero = :pfinal + 1 "
+                   "where id_serie_documento = :pserie and proximo_numero between :pinicial and :pfinal");
+    q->ParamByName("pfinal")->SetAsInteger(final);
+    q->ParamByName("pserie")->SetAsInteger(serie);
+    q->ParamByName("pinicial")->SetAsInteger(inicial);
+    q->ExecSQL();
+}
+
 bool SenhaMasterConfere(const std::string& typed) { return UpperCase(typed) == kSenhaMaster; }
 
 const char* const* SituacoesCorrecao(int* count) {

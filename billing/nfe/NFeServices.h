@@ -34,6 +34,10 @@ std::string MotivoInutilizacaoInvalido(const std::string& motivo);
 std::string ErrosInutilizacao(TSQLConnection& db, const Inutilizacao& pedido);
 // The confirmation question, the numbers as plain digits.
 std::string PerguntaInutilizacao(const Inutilizacao& pedido);
+// After the authority accepted the voiding of a range: when the series'
+// next number lies in it, the next number moves past the range, so that no
+// invoice is numbered with a voided number. Safe to run more than once.
+void AvancarNumeracaoInutilizada(TSQLConnection& db, int serie, int inicial, int final);
 
 // --- manual correction
 // The fixed code that opens the correction: the typed text upper-cased (a

@@ -135,12 +135,20 @@ std::string ItemValue(const std::string& qty, const std::string& price, const st
     return MoneyText(static_cast<long long>(cents), field);
 }
 
-// What the items state, summed for the invoice's totals.
-struct ItemSums {
-    long long vBC = 0;
-    long long vICMS = 0;
-    long long vProd = 0;
-};
+// The ICMS group the layout lays out for a treatment ("41" and "50" share
+// the exempt group's shape).
+std::string IcmsGroup(const std::string& cst) { return (cst == "41" || cst == "50") ? std::string("40") : cst; }
+
+// Groups that state an own base and tax, and those whose base is reduced.
+bool StatesOwnIcms(const std::string& group) {
+    return group == "00" || group == "10" || group == "20" || group == "51" || group == "70" || group == "90";
+}
+bool ReducesBase(const std::string& group) { return group == "20" || group == "51" || group == "70"; }
+
+// The item's value less the reduction (hundredths of a percent), to the cent.
+long long ReducedBase(long long valueCents, long long reductionUnits) {
+    return (valueCents * (10000 - reductionUnits) + 5000) / 10000;
+}
 
 // The code of a coded column ("1 - Normal" gives "1"), one of `allowed`.
 std::string Code(const std::string& coded, const std::string& allowed, const std::string& field) {
@@ -212,7 +220,7 @@ void WriteAddress(Lines& x, const std::string& group, const std::string& who, co
 // The ICMS group of an item, as the layout lays out each tax situation. The
 // system records no tax-substitution amounts, so the groups that require
 // them carry zeros, as the invoice totals do.
-void WriteICMS(Lines& x, const NFeItem& item, const std::string& vBC, const std::string& field, ItemSums& sums) {
+void WriteICMS(Lines& x, const NFeItem& item, const std::string& vBC, const std::string& field, NFeTotals& sums) {
     std::string st = Trim(item.id_situacao_tributaria);
     if (st.size() != 3 || st[0] < '0' || st[0] > '2')
         Fail(field + " - Situação tributária", "código inválido (\"" + st + "\")");
@@ -223,7 +231,7 @@ void WriteICMS(Lines& x, const NFeItem& item, const std::string& vBC, const std:
     for (const std::string& k : kKnown) known = known || k == cst;
     if (!known) Fail(field + " - Situação tributária", "código inválido (\"" + st + "\")");
 
-    std::string group = (cst == "41" || cst == "50") ? std::string("40") : cst;
+    std::string group = IcmsGroup(cst);
     const std::string pICMS = Amount(item.aliquota_icms, 2, 3, field + " - Alíquota do ICMS");
     const std::string vICMS = Money(item.valor_icms, field + " - Valor do ICMS");
     auto own = [&](bool reduction) {
@@ -236,7 +244,7 @@ void WriteICMS(Lines& x, const NFeItem& item, const std::string& vBC, const std:
             const std::string redField = field + " - Redução da base de cálculo";
             const std::string pRedBC = Amount(item.reducao_base_calculo, 2, 3, redField);
             if (Units(pRedBC) > 10000) Fail(redField, "acima de 100% (" + pRedBC + ")");
-            base = MoneyText((Units(vBC) * (10000 - Units(pRedBC)) + 5000) / 10000, field + " - Base de cálculo");
+            base = MoneyText(ReducedBase(Units(vBC), Units(pRedBC)), field + " - Base de cálculo");
             const long long due = (Units(base) * Units(pICMS) + 5000) / 10000;
             if (std::llabs(due - Units(vICMS)) > 1)
                 Fail(field + " - Valor do ICMS",
@@ -262,13 +270,10 @@ void WriteICMS(Lines& x, const NFeItem& item, const std::string& vBC, const std:
     x.Open(8, "ICMS" + group);
     x.Elem(10, "orig", orig);
     x.Elem(10, "CST", cst);
-    if (group == "00") own(false);
-    else if (group == "10") { own(false); substitution(); }
-    else if (group == "20" || group == "51") own(true);
-    else if (group == "30") substitution();
+    // A zero reduction is no reduction in group 90: left out.
+    if (StatesOwnIcms(group)) own(ReducesBase(group));
+    if (group == "10" || group == "30" || group == "70") substitution();
     else if (group == "60") { x.Elem(10, "vBCST", "0.00"); x.Elem(10, "vICMSST", "0.00"); }
-    else if (group == "70") { own(true); substitution(); }
-    else if (group == "90") own(false);  // a zero reduction is no reduction: left out
     x.Close(8, "ICMS" + group);
     x.Close(6, "ICMS");
 }
@@ -307,6 +312,39 @@ bool IsStateAbbreviation(const std::string& uf, bool allowExterior) {
 }
 
 std::string NFeFileName(const std::string& key) { return key + "-nfe.xml"; }
+
+long long CentsXML(double value) {
+    if (!std::isfinite(value)) return 0;
+    const std::string s = ValorXML(2, value);
+    const bool negative = !s.empty() && s[0] == '-';
+    return negative ? -Units(s.substr(1)) : Units(s);
+}
+
+NFeTotals ItemTotals(const NFeItem& item) {
+    NFeTotals t;
+    t.vProd = CentsXML(item.valor_total);
+    const std::string st = Trim(item.id_situacao_tributaria);
+    const std::string group = st.size() == 3 ? IcmsGroup(st.substr(1, 2)) : std::string();
+    if (!StatesOwnIcms(group)) return t;
+    t.vBC = t.vProd;
+    if (ReducesBase(group)) {
+        const std::string pRedBC = ValorXML(2, item.reducao_base_calculo);
+        if (!pRedBC.empty() && pRedBC[0] != '-') t.vBC = ReducedBase(t.vProd, Units(pRedBC));
+    }
+    t.vICMS = CentsXML(item.valor_icms);
+    return t;
+}
+
+NFeTotals InvoiceTotals(const std::vector<NFeItem>& items) {
+    NFeTotals sum;
+    for (const NFeItem& item : items) {
+        const NFeTotals t = ItemTotals(item);
+        sum.vBC += t.vBC;
+        sum.vICMS += t.vICMS;
+        sum.vProd += t.vProd;
+    }
+    return sum;
+}
 
 std::string InscricaoEstadualNFe(const std::string& ie, const std::string& uf,
                                  const std::string& party, bool issuer) {
@@ -419,7 +457,7 @@ std::string BuildNFeXml(const NFeDocument& doc) {
     x.Elem(4, "IE", InscricaoEstadualNFe(de.ie_rg, stateRule ? de.uf : std::string(), "Destinatário", false));
     x.Close(2, "dest");
 
-    ItemSums sums;
+    NFeTotals sums;
     int n = 0;
     for (const NFeItem& item : doc.itens) {
         ++n;

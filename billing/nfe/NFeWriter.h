@@ -2,6 +2,7 @@
 // The NF-e document (model 55, layout 1.10) of one invoice, written into the
 // send folder for the monitor, which signs and sends it.
 #include <string>
+#include <vector>
 
 #include "billing/nfe/Monitor.h"
 #include "billing/nfe/NFeDocument.h"
@@ -21,6 +22,24 @@ inline constexpr const char* kXsdNamespace = "http://www.w3.org/2001/XMLSchema";
 // digits, a state registration with letters, a text longer than the layout
 // allows, a stored total the file would contradict, a missing recipient...).
 std::string BuildNFeXml(const NFeDocument& doc);
+
+// What the file states for an item and what its totals add up, in cents.
+struct NFeTotals {
+    long long vBC = 0;
+    long long vICMS = 0;
+    long long vProd = 0;
+};
+
+// An amount to the cent as the file writes it.
+long long CentsXML(double value);
+
+// What one item adds to the file's totals: its value and its ICMS each
+// rounded to the cent, the base reduced by the product's reduction where the
+// tax situation takes it, and base and tax only where the situation states an
+// own ICMS. The invoice's stored totals are these sums, so that what the
+// clerk sees and what the authority validates are one figure.
+NFeTotals ItemTotals(const NFeItem& item);
+NFeTotals InvoiceTotals(const std::vector<NFeItem>& items);
 
 // key + "-nfe.xml".
 std::string NFeFileName(const std::string& key);

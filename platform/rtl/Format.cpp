@@ -882,6 +882,65 @@ bool TryStrToFloat(std::string_view S, double& Value, const TFormatSettings& Set
     return true;
 }
 
+namespace {
+
+bool AllDigits(std::string_view s) {
+    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// "5.000" or "1.234.567": a first group of one to three digits that is not a
+// lone zero nor starts with one, then groups of exactly three. Returns the
+// digits, or nothing.
+std::optional<std::string> Grouped(std::string_view s, char mark) {
+    std::string digits;
+    std::size_t start = 0;
+    bool first = true;
+    for (;;) {
+        const std::size_t end = s.find(mark, start);
+        const std::string_view group = s.substr(start, end == std::string_view::npos ? s.size() - start : end - start);
+        if (!AllDigits(group)) return std::nullopt;
+        if (first ? (group.size() > 3 || group[0] == '0') : group.size() != 3) return std::nullopt;
+        digits.append(group);
+        first = false;
+        if (end == std::string_view::npos) break;
+        start = end + 1;
+    }
+    return digits;
+}
+
+}  // namespace
+
+std::string AmountAsWritten(std::string_view S, const TFormatSettings& Settings) {
+    const char dec = Settings.DecimalSeparator;
+    const char mark = Settings.ThousandSeparator;
+    const std::string original(S);
+    if (mark == 0 || mark == dec) return original;
+    std::string_view s = S;
+    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') s.remove_prefix(1);
+    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.remove_suffix(1);
+    std::string sign;
+    if (!s.empty() && (s[0] == '-' || s[0] == '+')) {
+        sign = std::string(1, s[0]);
+        s.remove_prefix(1);
+    }
+    if (s.find(mark) == std::string_view::npos) return original;
+    const std::size_t point = s.find(dec);
+    if (point != std::string_view::npos) {
+        const std::string_view whole = s.substr(0, point), fraction = s.substr(point + 1);
+        if (fraction.find(mark) != std::string_view::npos) return original;
+        const std::optional<std::string> digits = Grouped(whole, mark);
+        return digits ? sign + *digits + dec + std::string(fraction) : original;
+    }
+    if (const std::optional<std::string> digits = Grouped(s, mark)) return sign + *digits;
+    // One mark that cannot be a thousands mark: the keypad's decimal point.
+    if (std::count(s.begin(), s.end(), mark) == 1) {
+        std::string t(s);
+        std::replace(t.begin(), t.end(), mark, dec);
+        return sign + t;
+    }
+    return original;
+}
+
 double StrToFloat(std::string_view S) { return StrToFloat(S, FormatSettings); }
 
 double StrToFloat(std::string_view S, const TFormatSettings& Settings) {

@@ -140,6 +140,12 @@ double StrToFloatDef(std::string_view S, double Default);
 double StrToFloatDef(std::string_view S, double Default, const TFormatSettings& Settings);
 bool TryStrToFloat(std::string_view S, double& Value);
 bool TryStrToFloat(std::string_view S, double& Value, const TFormatSettings& Settings);
+// An amount as a clerk writes it, made into the text the conversions above
+// read: thousands marks in their places are dropped ("5.000,00", "1.000.000"),
+// and with no decimal separator a lone point that cannot be a thousands mark
+// is the decimal one ("3.5", "0.125"), as from a keypad. A text that fits
+// neither reading is returned unchanged, for the conversion to refuse.
+std::string AmountAsWritten(std::string_view S, const TFormatSettings& Settings);
 Currency StrToCurr(std::string_view S);
 Currency StrToCurr(std::string_view S, const TFormatSettings& Settings);
 Currency StrToCurrDef(std::string_view S, Currency Default);

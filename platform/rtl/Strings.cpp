@@ -16,6 +16,7 @@
 #include <unicode/uset.h>
 #include <unicode/unistr.h>
 #include <unicode/ustring.h>
+#include <unicode/usearch.h>
 
 #include "platform/rtl/Format.h"
 #include "platform/rtl/SysUtils.h"
@@ -140,8 +141,8 @@ UCollator* Collator(UColAttributeValue strength) {
             if (c) ucol_close(c);
         }
     };
-    thread_local Holder tertiary, secondary;
-    Holder& h = strength == UCOL_SECONDARY ? secondary : tertiary;
+    thread_local Holder tertiary, secondary, primary;
+    Holder& h = strength == UCOL_SECONDARY ? secondary : strength == UCOL_PRIMARY ? primary : tertiary;
     if (!h.c) h.c = OpenCollator(strength);
     return h.c;
 }
@@ -1156,6 +1157,52 @@ bool AnsiContainsText(std::string_view text, std::string_view sub) {
     if (sub.empty()) return false;
     return Pos(AnsiUpperCase(sub), AnsiUpperCase(text)) > 0;
 }
+
+int AnsiCompareLetters(std::string_view a, std::string_view b) {
+    if (a == b) return 0;
+    return Collate(a, b, UCOL_PRIMARY);
+}
+
+bool AnsiSameLetters(std::string_view a, std::string_view b) { return AnsiCompareLetters(a, b) == 0; }
+
+namespace {
+
+std::u16string Utf16Of(std::string_view s) {
+    std::string repaired;
+    if (!utf8::IsValid(s)) {
+        repaired = utf8::Repair(s);
+        s = repaired;
+    }
+    std::u16string out(s.size() + 1, u'\0');
+    int32_t n = 0;
+    UErrorCode err = U_ZERO_ERROR;
+    u_strFromUTF8(reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()), &n, s.data(),
+                  static_cast<int32_t>(s.size()), &err);
+    out.resize(U_SUCCESS(err) ? static_cast<std::size_t>(n) : 0);
+    return out;
+}
+
+// Where the first match of `sub` in `text` begins, in UTF-16 units, under
+// the letters-only collation; -1 when there is none.
+int32_t FirstLetterMatch(std::string_view text, std::string_view sub) {
+    if (sub.empty() || text.empty()) return -1;
+    UCollator* c = Collator(UCOL_PRIMARY);
+    const std::u16string t = Utf16Of(text), p = Utf16Of(sub);
+    if (!c || t.empty() || p.empty()) return -1;
+    UErrorCode err = U_ZERO_ERROR;
+    UStringSearch* search = usearch_openFromCollator(reinterpret_cast<const UChar*>(p.data()),
+                                                     static_cast<int32_t>(p.size()),
+                                                     reinterpret_cast<const UChar*>(t.data()),
+                                                     static_cast<int32_t>(t.size()), c, nullptr, &err);
+    if (U_FAILURE(err) || !search) return -1;
+    const int32_t at = usearch_first(search, &err);
+    usearch_close(search);
+    return U_FAILURE(err) || at == USEARCH_DONE ? -1 : at;
+}
+
+}  // namespace
+
+bool AnsiContainsLetters(std::string_view text, std::string_view sub) { return FirstLetterMatch(text, sub) >= 0; }
 
 bool AnsiStartsStr(std::string_view sub, std::string_view text) {
     return text.substr(0, std::min(sub.size(), text.size())) == sub;

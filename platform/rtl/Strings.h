@@ -112,6 +112,12 @@ int AnsiCompareStr(std::string_view a, std::string_view b);
 int AnsiCompareText(std::string_view a, std::string_view b);
 bool AnsiSameStr(std::string_view a, std::string_view b);
 bool AnsiSameText(std::string_view a, std::string_view b);
+// The same collation on letters alone: case and accents ignored, as a clerk
+// searches ("sao paulo" equals "São Paulo"). AnsiContainsLetters finds `sub`
+// anywhere in `text` by that rule; an empty `sub` is contained in nothing.
+int AnsiCompareLetters(std::string_view a, std::string_view b);
+bool AnsiSameLetters(std::string_view a, std::string_view b);
+bool AnsiContainsLetters(std::string_view text, std::string_view sub);
 // Byte strings whose memcmp order is exactly AnsiCompareStr's (resp.
 // AnsiCompareText's) order, equal exactly when those return 0. Made once per
 // value, they let indexes and sorts compare with memcmp instead of running the

@@ -459,9 +459,25 @@ bool TWinControl::CanFocus() const {
     return Widget()->focusPolicy() != Qt::NoFocus || Widget()->focusProxy() != nullptr;
 }
 
+namespace ui {
+
+void ShowFocusOf(QWidget* Widget) {
+    // The style draws the focus of check boxes, lists and page tabs only in a
+    // window whose focus moved by the keyboard; here the program moves it
+    // for the keyboard (Enter, the arrows, the first field of a form).
+    if (Widget != nullptr && Widget->window() != nullptr)
+        Widget->window()->setAttribute(Qt::WA_KeyboardFocusChange);
+}
+
+}  // namespace ui
+
 void TWinControl::SetFocus() {
-    if (TCustomForm* f = GetParentForm()) f->SetActiveControl(this);
-    else if (Widget()) Widget()->setFocus(Qt::OtherFocusReason);
+    if (TCustomForm* f = GetParentForm()) {
+        f->SetActiveControl(this);
+    } else if (Widget()) {
+        ui::ShowFocusOf(Widget());
+        Widget()->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 bool TWinControl::Focused() const {

@@ -350,4 +350,8 @@ QColor ToQColor(TColor Color);
 Word VirtualKey(const QKeyEvent* Event);
 TShiftState ShiftState(const QKeyEvent* Event);
 
+// Marks the widget's window as one whose focus the keyboard moves, so that
+// the focus of every kind of control is drawn.
+void ShowFocusOf(QWidget* Widget);
+
 }  // namespace ui

@@ -38,14 +38,18 @@ protected:
     virtual void UpdateData();
     void ApplyState();
     bool AcceptKey(QKeyEvent* Event) override;
-    // A "." typed into a money, quantity or rate field is its decimal
-    // separator, as on the numeric keypad of many keyboards.
+    // A "." typed into a money, quantity or rate field with no decimal comma
+    // yet is taken for the keypad's decimal point and shown as ","; a ","
+    // or "." typed after it shows that it was a thousands mark ("5.000,00"),
+    // and so does leaving with three digits after it ("5.000").
     void KeyPressed(char32_t& Key) override;
     void UserEdited() override;
     void DoEnter() override;
     void DoExit() override;
     TFieldDataLink link_;
     bool focused_ = false;
+    // The text's one decimal comma came from a "." key.
+    bool pointAsComma_ = false;
 };
 
 class TDBMemo : public TCustomMemo {

@@ -303,6 +303,7 @@ TWinControl* TCustomForm::ActiveControl() const { return activeControl_; }
 void TCustomForm::SetActiveControl(TWinControl* Control) {
     activeControl_ = Control;
     if (Control != nullptr && Control->Widget() != nullptr) {
+        ui::ShowFocusOf(Control->Widget());
         Control->Widget()->setFocus(Qt::OtherFocusReason);
     }
 }

@@ -4,7 +4,11 @@
 #include <filesystem>
 
 #include <QApplication>
+#include <QFontMetrics>
+#include <QGuiApplication>
 #include <QPlainTextEdit>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -270,6 +274,32 @@ TEST_F(Say, ThePreviewShowsTheFileAndRewritesItOnlyWhenEditedAndConfirmed) {
     edit("");
     EXPECT_TRUE(say.PreviewEditor() == nullptr);
     dialogs.Verify();
+}
+
+// A wide report's preview opens wide enough to show its 132 columns whole,
+// as far as the screen allows: no line is cut at the right.
+TEST_F(Say, AWideReportsPreviewOpensWideEnoughForItsColumns) {
+    ui::EnsureQtApplication();
+    ASSERT_TRUE(say.StartReport());
+    std::string line;
+    for (int i = 0; i < 132; ++i) line += static_cast<char>('0' + i % 10);
+    say.Say(0, 0, line);
+    say.Say(1, 0, "TOTAL");
+    int width = 0, needed = 0, screen = 0, hidden = -1;
+    QTimer::singleShot(0, qApp, [&] {
+        TForm* window = say.PreviewWindow();
+        ASSERT_NE(window, nullptr);
+        QPlainTextEdit* text = say.PreviewEditor()->TextEdit();
+        width = window->Width();
+        screen = QGuiApplication::primaryScreen()->availableGeometry().width();
+        needed = QFontMetrics(QFont(QStringLiteral("Liberation Mono"), 8)).horizontalAdvance(QString::fromStdString(line));
+        hidden = text->horizontalScrollBar()->maximum();
+        window->Close();
+    });
+    say.Preview();
+    EXPECT_GE(width, std::min(needed, screen));
+    EXPECT_LE(width, std::max(screen, 600));
+    if (needed + 40 < screen) EXPECT_EQ(hidden, 0) << "the longest line scrolls sideways";
 }
 
 TEST_F(Say, AnEditThatCannotBeSavedIsToldOnceAndTheReportStaysAsPrinted) {

@@ -1,10 +1,12 @@
 // The carriers register: a new carrier's defaults, the code, CPF/CNPJ and
 // address checks, the plate kept in capitals and a key another user saved.
+#include <QApplication>
 #include <QLineEdit>
 #include <QTest>
 
 #include "billing/forms/Nota103.h"
 #include "tests/billing/forms/RegisterFixture.h"
+#include "tests/platform/ui/UiTestSupport.h"
 
 namespace {
 
@@ -133,8 +135,45 @@ TEST_F(Carriers, AnEmptyRegisterShowsNoMunicipalityAndNoQuestionMark) {
     EXPECT_EQ(form->PMunicipio->Caption(), "São Paulo");
     F("Id_Municipio")->Clear();
     form->Mostra_Tudo();
-    EXPECT_EQ(form->PMunicipio->Caption(), "?");  // a row being typed without one: missing
+    // A row being typed without one shows nothing to look up; the save
+    // names what is missing.
+    EXPECT_EQ(form->PMunicipio->Caption(), "");
+    EXPECT_EQ(form->PUF_Municipio->Caption(), "");
+    dialogs.Expect("O Município não foi informado.", mrOk, "Atenção");
+    EXPECT_THROW(form->btnSave->Click(), EAbort);
+    F("Id_Municipio")->SetAsInteger(1);
+    form->Mostra_Tudo();
+    EXPECT_EQ(form->PMunicipio->Caption(), "?");  // a code that names no municipality
     form->btnCancel->Click();
     EXPECT_EQ(form->PMunicipio->Caption(), "");
     EXPECT_EQ(form->PUF_Municipio->Caption(), "");
+}
+
+// The keys a clerk presses on the carrier's form: Down in the nature list
+// chooses the next nature without leaving it, and a plate that does not fit
+// its layout is refused naming the plate.
+TEST_F(Carriers, DownChoosesTheNextNatureAndABadPlateIsRefusedByName) {
+    Open();
+    uitest::ShowActive(frame.get());
+    form->btnInsert->Click();
+    FillValid();
+    form->dbeNatureza->SetFocus();
+    billtest::Pump();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    billtest::Pump();
+    EXPECT_EQ(form->ActiveControl(), form->dbeNatureza);
+    EXPECT_EQ(form->dbeNatureza->Text(), "Jurídica");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
+    EXPECT_EQ(form->dbeNatureza->Text(), "Física");
+
+    QLineEdit* plate = form->dbePlaca_Veiculo->LineEdit();
+    form->dbePlaca_Veiculo->SetFocus();
+    billtest::Pump();
+    plate->setCursorPosition(0);
+    QTest::keyClicks(plate, "ab12");
+    dialogs.Expect("Valor inválido em Placa.", mrOk);
+    form->dbeModelo_Veiculo->SetFocus();
+    billtest::Pump();
+    EXPECT_EQ(dialogs.Pending(), 0);
+    EXPECT_EQ(form->ActiveControl(), form->dbePlaca_Veiculo);
 }

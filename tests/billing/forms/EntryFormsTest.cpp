@@ -136,6 +136,29 @@ protected:
         EXPECT_LE(used, view->viewport()->width());
         form->DBButton1->Click();
     }
+    // A new document without defaults shows its empty lookups blank, a code
+    // that names nothing with "?"; the "Pedido..." button covers none of the
+    // page's controls.
+    void EmptyLookupsAndThePedidoButton(const std::vector<TPanel*>& Panels) {
+        form->btnInsert->Click();
+        billtest::Pump();
+        for (TPanel* p : Panels) EXPECT_EQ(p->Caption(), "") << p->Name();
+        form->Core->Field("Id_Vendedor")->SetAsInteger(99);
+        form->Core->Mostra("Vendedor");
+        EXPECT_EQ(form->PVendedor->Caption(), "?");
+        form->DBButton1->Click();
+
+        QWidget* button = form->btnPedido->Widget();
+        int siblings = 0;
+        for (QObject* o : button->parentWidget()->children()) {
+            auto* w = qobject_cast<QWidget*>(o);
+            if (w == nullptr || w == button || !w->isVisibleTo(button->parentWidget())) continue;
+            ++siblings;
+            EXPECT_FALSE(w->geometry().intersects(button->geometry()))
+                << w->objectName().toStdString() << " lies under the button";
+        }
+        EXPECT_GT(siblings, 8);
+    }
     Form* form = nullptr;
 };
 
@@ -190,7 +213,7 @@ TEST_F(InvoiceWindow, AnInvoiceTypedThroughTheWindow) {
     EXPECT_EQ(form->PCliente->Caption(), "Comercial Silva Ltda");
     EXPECT_EQ(form->PCliente_Fantasia->Caption(), "Silva");
     EXPECT_EQ(form->PCFOP->Caption(), "Venda de mercadoria");
-    EXPECT_EQ(form->PVendedor->Caption(), "?");
+    EXPECT_EQ(form->PVendedor->Caption(), "");  // no seller yet: nothing to look up
     EXPECT_EQ(form->PTransportador->Caption(), "Transportes Rápidos");
     EXPECT_EQ(form->PConta_Corrente->Caption(), "Banco do Brasil");
 
@@ -411,6 +434,19 @@ TEST_F(InvoiceWindow, ASavedNewInvoiceIsWalkedInItsPlaceAtOnce) {
 }
 
 TEST_F(InvoiceWindow, ALongAccountDescriptionAndALongItemDescriptionShowWhole) { LongTextsShowWhole(); }
+TEST_F(InvoiceWindow, EmptyLookupsShowNothingAndThePedidoButtonCoversNothing) {
+    Exec("update opcao set id_transportador = null, id_conta_corrente = null, id_cfop = null, id_cliente = null, "
+         "id_vendedor = null");
+    Open();
+    EmptyLookupsAndThePedidoButton({form->PCFOP, form->PCliente, form->PCliente_Fantasia, form->PVendedor,
+                                    form->PTransportador, form->PConta_Corrente});
+}
+TEST_F(ListWindow, EmptyLookupsShowNothingAndThePedidoButtonCoversNothing) {
+    Exec("update opcao set id_transportador = null, id_conta_corrente = null, id_cfop = null, id_cliente = null, "
+         "id_vendedor = null");
+    Open();
+    EmptyLookupsAndThePedidoButton({form->PCliente, form->PVendedor, form->PTransportador, form->PConta_Corrente});
+}
 TEST_F(ListWindow, ALongAccountDescriptionAndALongItemDescriptionShowWhole) { LongTextsShowWhole(); }
 
 TEST_F(ListWindow, MaximisingOrRestoringTheWindowSavesNothing) {

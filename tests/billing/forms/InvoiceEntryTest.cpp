@@ -585,3 +585,121 @@ TEST_F(InvoiceEntry, YesToTheTransmitQuestionWritesAValidNFeAndNoWritesNothing) 
 }
 
 }  // namespace
+
+namespace {
+
+// An item as typed: quantity in thousandths, unit price in ten-thousandths,
+// the product's rate and reduction in hundredths of a percent.
+struct TypedItem {
+    long long quantity, price, rate;
+    const char* cst;
+    long long reduction;
+};
+
+long long HalfUp(long long numerator, long long denominator) { return (numerator + denominator / 2) / denominator; }
+
+// The element's text inside the file's ICMSTot group.
+std::string Total(const std::string& Xml, const std::string& Element) {
+    const std::size_t group = Xml.find("<ICMSTot>");
+    const std::size_t open = Xml.find("<" + Element + ">", group);
+    const std::size_t close = Xml.find("</" + Element + ">", open);
+    if (group == std::string::npos || open == std::string::npos || close == std::string::npos) return "<none>";
+    return Xml.substr(open + Element.size() + 2, close - open - Element.size() - 2);
+}
+
+std::string Cents(long long Value) {
+    return std::to_string(Value / 100) + "." + (Value % 100 < 10 ? "0" : "") + std::to_string(Value % 100);
+}
+
+}  // namespace
+
+// The invoice states what its NF-e states: every item's value, base and tax
+// each to the cent, added up (what the tax authority validates), never a sum
+// of unrounded parts rounded once. Form, table and file agree to the cent.
+TEST_F(InvoiceEntry, TheTotalsAreTheSumsOfTheItemsCentsAsTheNFeStatesThem) {
+    NFE_REQUIRE_SCHEMAS();
+    Exec("insert into situacao_tributaria (Id_Situacao_Tributaria, Descricao) values ('040', 'Isenta')");
+    const struct {
+        const char* name;
+        std::vector<TypedItem> items;
+        long long discount, freight, insurance;  // cents
+    } cases[] = {
+        // ICMS 12,924 + 15,0012 + 1,53125: 29,45 item by item, 29,46 rounded once.
+        {"three items", {{1000, 718000, 1800, "000", 0}, {1000, 833400, 1800, "000", 0}, {2500, 87500, 700, "000", 0}},
+         0, 0, 0},
+        {"many small taxes", {{1000, 700, 700, "000", 0}, {1000, 700, 700, "000", 0}, {1000, 700, 700, "000", 0},
+                              {1000, 700, 700, "000", 0}, {1000, 700, 700, "000", 0}},
+         0, 0, 0},
+        {"half cents in values", {{3000, 3350, 1800, "000", 0}, {1000, 10050, 1200, "000", 0}, {7000, 1450, 1700, "000", 0}},
+         100, 355, 0},
+        {"reduced base", {{1000, 1000000, 1800, "020", 3333}, {3000, 105000, 1200, "020", 1000}, {1000, 9900, 700, "020", 4167}},
+         0, 0, 250},
+        {"an exempt item", {{2000, 12345, 1800, "000", 0}, {1000, 50000, 1800, "040", 0}}, 0, 1000, 0},
+        {"fractions of a unit", {{12345, 12345678, 1700, "000", 0}, {333, 33333, 1800, "000", 0}}, 99, 1, 1},
+    };
+    fs::create_directory(dir.path() / "envio");
+    dmdb->Set_Var("pasta_nfe_envio", dir.file("envio"));
+    DocumentCore* core = Invoices();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Exec("delete from produto");
+        long long products = 0, base = 0, icms = 0;
+        for (std::size_t i = 0; i < c.items.size(); ++i) {
+            const TypedItem& t = c.items[i];
+            const std::string code = "0010" + std::to_string(i);
+            Exec("insert into produto (Id_Produto, Descricao, Descricao_Abreviada, Id_Unidade_Medida, "
+                 "Id_CST_Estadual, Aliq_ICMS_Estadual, RBC_Estadual) values (:pid, 'Produto', 'PRODUTO', 'UN', :pcst, "
+                 ":prate, :pred)",
+                 {{"pid", Variant(code)},
+                  {"pcst", Variant(std::string(t.cst))},
+                  {"prate", Variant(static_cast<double>(t.rate) / 100)},
+                  {"pred", Variant(static_cast<double>(t.reduction) / 100)}});
+            // Value: quantity x price, to the cent. Base: the value less the
+            // reduction, to the cent. Tax: the rate of the base, to the cent.
+            const long long value = HalfUp(t.quantity * t.price, 100000);
+            products += value;
+            if (std::string(t.cst) == "040") continue;
+            const long long itemBase = t.reduction == 0 ? value : HalfUp(value * (10000 - t.reduction), 10000);
+            base += itemBase;
+            // Without a reduction the tax is taken on the exact value.
+            icms += t.reduction == 0 ? HalfUp(t.quantity * t.price * t.rate, 1000000000)
+                                     : HalfUp(itemBase * t.rate, 10000);
+        }
+        const long long total = products - c.discount + c.freight + c.insurance;
+
+        core->Header()->Insert();
+        for (std::size_t i = 0; i < c.items.size(); ++i)
+            AddItem(core, static_cast<double>(c.items[i].quantity) / 1000, "0010" + std::to_string(i),
+                    static_cast<double>(c.items[i].price) / 10000);
+        core->Field("Valor_Desconto")->SetAsFloat(static_cast<double>(c.discount) / 100);
+        core->Field("Valor_Frete")->SetAsFloat(static_cast<double>(c.freight) / 100);
+        core->Field("Valor_Seguro")->SetAsFloat(static_cast<double>(c.insurance) / 100);
+        core->Calcula_Total_Nota();
+        dialogs.Expect(MsgTransmitir, mrYes, "Transmitir NF-e");
+        dialogs.Expect("não está instalado", mrOk);
+        core->Header()->Post();
+        const std::string key = core->Field("Numero_NFe")->AsString();
+        const std::string where = " from nota_fiscal where numero_nfe = '" + key + "'";
+        const std::string xml = testsupport::ReadAll(dir.file("envio/" + key + "-nfe.xml"));
+        const struct {
+            const char* column;
+            const char* element;
+            long long cents;
+        } totals[] = {{"valor_produto", "vProd", products},
+                      {"valor_base_calculo", "vBC", base},
+                      {"valor_icms", "vICMS", icms},
+                      {"valor_total_nota", "vNF", total}};
+        for (const auto& t : totals) {
+            SCOPED_TRACE(t.column);
+            EXPECT_EQ(Scalar("select printf('%.2f', " + std::string(t.column) + ")" + where), Cents(t.cents));
+            EXPECT_EQ(Scalar("select cast(round(" + std::string(t.column) + " * 100) as integer) = " +
+                             std::to_string(t.cents) + " and abs(" + t.column + " * 100 - " +
+                             std::to_string(t.cents) + ") < 1e-6" + where),
+                      "1")
+                << "stored as the cents themselves";
+            EXPECT_EQ(Total(xml, t.element), Cents(t.cents));
+        }
+        nfetest::CheckResult r = nfetest::ValidateFile(dir.file("envio/" + key + "-nfe.xml"), "nfe_v1.10.xsd", true);
+        EXPECT_TRUE(r.ok) << r.output;
+    }
+}

@@ -343,6 +343,8 @@ protected:
 };
 
 TEST_F(Voiding, AConfirmedRangeIsRequestedAndItsOutcomeIsShownWithItsProtocol) {
+    // The series would number its next invoice inside the range.
+    dmdb->ADOConnection->Execute("update serie_documento set proximo_numero = 11 where id_serie_documento = 1");
     Fill(1, 10, 12, "Numeração pulada");  // 16
     dialogs.Expect("Confirma a Inutilização da faixa de Nota Fiscal Eletrônica abaixo ?\r\n\r\nSérie NF-e: 1\r\n"
                    "Número Inicial: 10\r\nNúmero Final: 12",
@@ -368,6 +370,8 @@ TEST_F(Voiding, AConfirmedRangeIsRequestedAndItsOutcomeIsShownWithItsProtocol) {
     EXPECT_EQ(dialogs.Pending(), 0);
     EXPECT_FALSE(fs::exists(folders.retorno + "/" + id + "-inu.xml")) << "the answer is taken once read";
     EXPECT_EQ(frmNota231, form);
+    EXPECT_EQ(Scalar("select proximo_numero from serie_documento where id_serie_documento = 1"), "13")
+        << "the next invoice is numbered past the voided range";
 }
 
 TEST_F(Voiding, AWrongReasonIsToldAloneEvenWithAWrongRange) {

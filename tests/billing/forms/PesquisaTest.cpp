@@ -9,6 +9,7 @@
 #include "billing/forms/Pesquisa.h"
 #include "platform/db/SQLQuery.h"
 #include "tests/billing/forms/BillingFixture.h"
+#include "tests/platform/ui/UiTestSupport.h"
 
 namespace {
 
@@ -171,6 +172,49 @@ TEST_F(Lookups, MoneyShowsWithItsCentsAndThousands) {
         f->BitBtn2Click(nullptr);
     });
     Pesquisa_Nota_Fiscal();
+}
+// Names are typed as they come, without accents or in capitals: the find
+// dialog finds the row a reader would, the first in the list's order whose
+// name has those letters, as a model that strips accents and case tells.
+TEST_F(Lookups, TextTypedWithoutAccentsOrInOtherCapitalsFindsTheSameRows) {
+    billing::data::SeedReferenceTables(dmdb->ADOConnection->Database());  // every municipality
+    TSQLQuery query(nullptr);
+    query.SetConnection(dmdb->ADOConnection);
+    query.SetSQL("select id_municipio, nome from municipio order by nome");
+    query.Open();
+    std::vector<std::string> names;
+    for (query.First(); !query.Eof(); query.Next()) names.push_back(query.FieldByName("nome")->AsString());
+    auto letters = [](const std::string& s) { return AnsiUpperCase(RemoveAccents(s)); };
+    const struct {
+        const char* typed;
+        bool whole;
+    } cases[] = {
+        {"goiania", true},    {"GOIANIA", true},      {"Goiânia", true},     {"goiania", false},
+        {"sao paulo", true},  {"SAO PAULO", true},    {"São Paulo", true},   {"sao paulo", false},
+        {"sÃo pAULO", false}, {"brasilia", true},     {"de goiania", false}, {"maceio", true},
+        {"joao pessoa", true}, {"paraíba", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        std::string expected;
+        for (const std::string& n : names)
+            if (c.whole ? letters(n) == letters(c.typed) : letters(n).find(letters(c.typed)) != std::string::npos) {
+                expected = n;
+                break;
+            }
+        ASSERT_FALSE(expected.empty());
+        query.Last();  // the search starts from the top whatever the row
+        TfrmLocalizar find(nullptr);
+        find.dsMain->SetDataSet(&query);
+        find.CampoDefault = "nome";
+        find.FormShow(&find);
+        find.cbCoincidir->SetItemIndex(c.whole ? 1 : 0);
+        uitest::Type(find.edtLocalizar->LineEdit(), c.typed);
+        ASSERT_EQ(find.edtLocalizar->Text(), c.typed);
+        find.btnOkClick(nullptr);
+        EXPECT_EQ(query.FieldByName("nome")->AsString(), expected);
+        find.dsMain->SetDataSet(nullptr);
+    }
 }
 
 // Typed as a clerk types into the bank search: the first letter opens the

@@ -127,6 +127,33 @@ TEST_F(Products, AThreeLetterUnitIsStoredWhole) {
     EXPECT_EQ(form->PUnidade_Medida->Caption(), "Caixa grande");
 }
 
+// A unit typed in other capitals is the register's unit: stored as the
+// register holds it, so the invoice and its NF-e state "UN", not "un".
+TEST_F(Products, AUnitTypedInOtherCapitalsIsStoredAsTheUnitRegisterHoldsIt) {
+    const struct {
+        const char* typed;
+        const char* stored;
+    } cases[] = {{"un", "UN"}, {"Un", "UN"}, {"cxa", "CXA"}, {"CxA", "CXA"}, {"UN", "UN"}};
+    Open();
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        form->btnInsert->Click();
+        FillValid(std::to_string(555000111 + 1000000 * ++n));
+        Set("Id_Unidade_Medida", c.typed);
+        form->btnSave->Click();
+        EXPECT_EQ(Scalar("select id_unidade_medida from produto where id_produto_estrutura = '" +
+                         std::to_string(555000111 + 1000000 * n) + "'"),
+                  c.stored);
+    }
+    // A unit the register lacks is still refused.
+    form->btnInsert->Click();
+    FillValid("999000111");
+    Set("Id_Unidade_Medida", "kg");
+    dialogs.Expect("A Unidade de Medida não foi informado.", mrOk, "Atenção");
+    EXPECT_THROW(form->btnSave->Click(), EAbort);
+}
+
 TEST_F(Products, ANewProductReusingAReducedOrStructuredCodeIsRefused) {
     AddProduct("12345", "999999999");
     Open();

@@ -120,7 +120,7 @@ TEST_F(Settings, AClientChosenInTheSearchKeepsItsZeros) {
     Exec("insert into cliente(id_cliente, nome, nome_fantasia) values('0000123', 'Comércio Ltda', 'Comércio')");
     Exec("insert into cliente(id_cliente, nome, nome_fantasia) values('0000456', 'Outro S.A.', 'Outro')");
     auto* f = Open<TfrmNota115>();
-    EXPECT_EQ(f->PCliente->Caption(), "?");
+    EXPECT_EQ(f->PCliente->Caption(), "");  // no default client yet: nothing to look up
     f->DBButton1->Click();
     QTimer::singleShot(0, qApp, [] {
         ASSERT_NE(frmPesquisa, nullptr);
@@ -186,7 +186,7 @@ TEST_F(Settings, EveryLookupShowsItsDescriptionAndATypedCodeRefreshesOnExit) {
         const char* shown;
     } typed[] = {{f->dbeId_cfop, "Id_CFOP", "6102", f->PCFOP, "Venda interestadual"},
                  {f->dbeId_vendedor, "Id_Vendedor", "99", f->PVendedor, "?"},
-                 {f->dbeId_Transportador, "Id_Transportador", "", f->PTransportador, "?"},
+                 {f->dbeId_Transportador, "Id_Transportador", "", f->PTransportador, ""},  // emptied
                  {f->exDBComboDlg5, "Id_Conta_Corrente", "8", f->PConta_Corrente, "?"},
                  {f->dbeId_Municipio, "Id_Municipio", "1", f->PMunicipio, "?"}};
     for (const Typed& t : typed) {

@@ -259,7 +259,8 @@ TEST_F(Poller, ProtocolAnswersByStatus) {
     EXPECT_EQ(Column(duplicate, "erro_nfe"), "204 - REJEIÇÃO: DUPLICIDADE DE NF-E");
     // "Sim" in any case prints the newly authorised one, without preview.
     EXPECT_EQ(Messages(r), "Atenção: O Impressor de DANFE " + config.programs.danfe +
-                               " não foi encontrado. Faça o Download do mesmo.\n");
+                               " não foi encontrado. Faça o Download do mesmo.\r\nO programa do Impressor de DANFE "
+                               "é informado no arquivo de configuração, seção [NFe], chave Danfe.\n");
 }
 
 TEST_F(Poller, UpperCaseNamesAreAnswersToo) {
@@ -420,6 +421,44 @@ TEST_F(Poller, AVoidingAnswerIsAppliedToTheUnissuedInvoicesOfItsRange) {
     EXPECT_NE(Messages(r).find("Sucesso: A numeração de 5 a 6 da série 1 foi inutilizada."), std::string::npos);
     EXPECT_NE(Messages(r).find("Falhou: A Inutilização \"ID2\" não foi aceita !\r\n\r\nFalha na comunicação"),
               std::string::npos);
+}
+
+// A voided range that holds a series' next number moves it past the range:
+// an invoice numbered inside it would be refused as voided already.
+TEST_F(Poller, AVoidedRangeHoldingTheSeriesNextNumberMovesItPastTheRange) {
+    const struct {
+        int next, first, last, expected;
+    } cases[] = {
+        {5, 5, 6, 7},  {6, 5, 6, 7},  {5, 5, 5, 6},   {4, 5, 6, 4},
+        {7, 5, 6, 7},  {1, 1, 999, 1000}, {100, 1, 99, 100},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.next) + " in " + std::to_string(c.first) + "-" + std::to_string(c.last));
+        conn.Execute("delete from serie_documento");
+        conn.Execute("insert into serie_documento (id_serie_documento, proximo_numero) values (1, :pn), (2, :pn)",
+                     {{"pn", Variant(c.next)}});
+        const std::string id = "ID4110123456780001955500100000000" + std::to_string(++n);
+        Place(id + "-inu.xml", "<retInutNFe versao=\"1.07\"><infInut><tpAmb>2</tpAmb><cStat>102</cStat>"
+                               "<xMotivo>Inutilizacao de numero homologado</xMotivo><cUF>41</cUF><ano>10</ano>"
+                               "<mod>55</mod><serie>1</serie><nNFIni>" + std::to_string(c.first) +
+                               "</nNFIni><nNFFin>" + std::to_string(c.last) +
+                               "</nNFFin><nProt>141100000000009</nProt></infInut></retInutNFe>");
+        TickReport r = Tick();
+        EXPECT_EQ(r.handled, 1);
+        EXPECT_EQ(Scalar("select proximo_numero from serie_documento where id_serie_documento = 1"),
+                  std::to_string(c.expected));
+        EXPECT_EQ(Scalar("select proximo_numero from serie_documento where id_serie_documento = 2"),
+                  std::to_string(c.next))
+            << "another series keeps its number";
+    }
+    // A refused voiding moves nothing.
+    conn.Execute("update serie_documento set proximo_numero = 5");
+    Place("ID41101234567800019555001000000005000000099-inu.xml",
+          "<retInutNFe versao=\"1.07\"><infInut><tpAmb>2</tpAmb><cStat>241</cStat><xMotivo>Rejeicao</xMotivo>"
+          "<serie>1</serie><nNFIni>5</nNFIni><nNFFin>6</nNFFin></infInut></retInutNFe>");
+    Tick();
+    EXPECT_EQ(Scalar("select proximo_numero from serie_documento where id_serie_documento = 1"), "5");
 }
 
 TEST_F(Poller, ABatchRefusedAsAWholeIsAnErrorNotAnEndlessQuery) {

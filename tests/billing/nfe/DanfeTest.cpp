@@ -83,6 +83,8 @@ TEST_F(Danfe, RefusalsSayWhy) {
     EXPECT_FALSE(Imprimir_Danfe(conn, config, authorised, 1));
     ArchiveAt(authorised, "201006");
     config.programs.danfe = dir.file("nao-instalado");
+    // The clerk is told where that name comes from, to put it right.
+    config.settings_file = dir.file("faturamento.ini");
     EXPECT_FALSE(Imprimir_Danfe(conn, config, authorised, 1));
     EXPECT_FALSE(Imprimir_Danfe(conn, config, std::string(44, '9'), 1));
     std::string file = folders.arquivamento + "/201006/" + authorised + "-nfe.xml";
@@ -91,7 +93,8 @@ TEST_F(Danfe, RefusalsSayWhy) {
                          "Atenção: Somente Notas Fiscais com situação igual a \"Autorizada\" podem imprimir o DANFE.",
                          "Atenção: O arquivo de NFe \"" + file + " não foi encontrado.\r\nNão pode imprimir o DANFE.",
                          "Atenção: O Impressor de DANFE " + dir.file("nao-instalado") +
-                             " não foi encontrado. Faça o Download do mesmo.",
+                             " não foi encontrado. Faça o Download do mesmo.\r\nO programa do Impressor de DANFE é "
+                             "informado no arquivo \"" + dir.file("faturamento.ini") + "\", seção [NFe], chave Danfe.",
                          "Erro: Erro Interno do Aplicativo, a NF-e \"" + std::string(44, '9') +
                              "\" não foi encontrada !"}));
 }

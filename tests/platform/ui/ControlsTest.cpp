@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QImage>
@@ -12,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
 
@@ -142,6 +144,51 @@ TEST(Controls, PageControlShowsOnePageAndFocusSkipsTheHiddenOnes) {
     EXPECT_EQ(changes, 1);
     delete obs;
     EXPECT_EQ(pages->PageCount(), 1);
+}
+
+// The focus is drawn on every kind of control the program moves it to, as
+// the clerk moves through a form with the keyboard: a check box, a list
+// and the page tabs look otherwise than when another control has it.
+TEST(Controls, TheFocusIsDrawnOnCheckBoxesListsAndPageTabs) {
+    TForm form(nullptr);
+    form.SetBounds(0, 0, 400, 300);
+    auto* edit = Put<TEdit>(form);
+    edit->SetBounds(10, 10, 120, 23);
+    auto* check = Put<TCheckBox>(form);
+    check->SetBounds(10, 40, 150, 23);
+    check->SetCaption("Inativo");
+    auto* combo = Put<TComboBox>(form);
+    combo->SetBounds(10, 70, 150, 23);
+    combo->SetStyle(csDropDownList);
+    combo->Items()->Add("Física");
+    combo->Items()->Add("Jurídica");
+    combo->SetItemIndex(0);
+    auto* pages = Put<TPageControl>(form);
+    pages->SetBounds(10, 100, 300, 150);
+    for (const char* caption : {"Geral", "Outros"}) {
+        auto* sheet = new TTabSheet(&form);
+        sheet->SetPageControl(pages);
+        sheet->SetCaption(caption);
+    }
+    uitest::ShowActive(&form);
+    const struct {
+        const char* name;
+        TWinControl* control;
+        QWidget* drawn;
+    } cases[] = {{"check box", check, check->Widget()},
+                 {"list", combo, combo->Widget()},
+                 {"page tabs", pages, pages->TabWidget()->tabBar()}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        edit->SetFocus();
+        uitest::Pump();
+        const QImage without = c.drawn->grab().toImage();
+        c.control->SetFocus();
+        uitest::Pump();
+        ASSERT_TRUE(c.drawn->hasFocus() || c.drawn->isAncestorOf(QApplication::focusWidget()) ||
+                    QApplication::focusWidget() == c.drawn);
+        EXPECT_NE(c.drawn->grab().toImage(), without) << "no focus drawn";
+    }
 }
 
 TEST(Controls, TimerRunsItsHandlerOnlyWhileEnabled) {

@@ -423,3 +423,78 @@ TEST(NumberEdits, APointIsTheDecimalSeparatorAndRefusalsNameTheLabel) {
     EXPECT_EQ(refusal(), "O valor '3.5' não é um número inteiro válido para Vendedor.");
     query->Cancel();
 }
+
+// Amounts typed as they are written in Brazil, with or without the thousands
+// points, or with the keypad's point for the decimals: each key sequence is
+// stored as the value a Brazilian reader gives it.
+TEST(NumberEdits, AmountsTypedAsWrittenInBrazilAreStoredAsTheirValue) {
+    testsupport::TempDir dir;
+    const std::string path = dir.file("clientes.db");
+    {
+        sqlite::OpenOptions o;
+        o.create = true;
+        sqlite::Database db(path, o);
+        db.Exec(sqlite::CreateTableSql("Cliente", {{"Id_Cliente", "integer", false, true},
+                                                   {"Limite_Credito", "double"},
+                                                   {"Observacao", "text(20)"}}));
+        db.Exec("insert into Cliente values (1, 0, '')");
+    }
+    uitest::Dialogs dialogs;
+    TForm form(nullptr);
+    form.SetBounds(0, 0, 400, 200);
+    auto* conn = new TSQLConnection(&form);
+    conn->SetConnectionString("Data Source=" + path);
+    conn->SetLoginPrompt(false);
+    conn->Open();
+    auto* query = new TSQLQuery(&form);
+    query->SetConnection(conn);
+    query->SetSQL("select * from Cliente");
+    auto* source = new TDataSource(&form);
+    source->SetDataSet(query);
+    query->Open();
+    dynamic_cast<TFloatField*>(query->FieldByName("Limite_Credito"))->SetDisplayFormat("###,###,##0.00");
+    auto* limite = new TDBEdit(&form);
+    limite->SetParent(&form);
+    limite->SetBounds(150, 10, 120, 23);
+    limite->SetDataSource(source);
+    limite->SetDataField("Limite_Credito");
+    auto* other = new TDBEdit(&form);
+    other->SetParent(&form);
+    other->SetBounds(150, 40, 120, 23);
+    other->SetDataSource(source);
+    other->SetDataField("Observacao");
+    uitest::ShowActive(&form);
+
+    const struct {
+        const char* keys;
+        double value;
+    } cases[] = {
+        {"5.000,00", 5000},         {"5000,00", 5000},         {"5.000", 5000},
+        {"1.234.567,89", 1234567.89}, {"1.000.000", 1000000},  {"3.5", 3.5},
+        {"0.500", 0.5},             {"12.50", 12.5},           {"1234.56", 1234.56},
+        {"10,5", 10.5},             {"-1.500,25", -1500.25},   {"999.999.999,99", 999999999.99},
+        {"7", 7},                   {"2.500,5", 2500.5},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.keys);
+        limite->SetFocus();
+        uitest::Pump();
+        LineOf(limite)->selectAll();
+        Type(LineOf(limite), c.keys);
+        other->SetFocus();  // leaving writes the field
+        uitest::Pump();
+        EXPECT_FALSE(limite->Focused()) << "refused";
+        EXPECT_EQ(dialogs.Shown().size(), 0u);
+        EXPECT_DOUBLE_EQ(query->FieldByName("Limite_Credito")->AsFloat(), c.value);
+        // What the edit shows is taken back as it stands.
+        limite->SetFocus();
+        uitest::Pump();
+        const std::string shown = LineOf(limite)->text().toStdString();
+        LineOf(limite)->selectAll();
+        Type(LineOf(limite), shown);
+        other->SetFocus();
+        uitest::Pump();
+        EXPECT_DOUBLE_EQ(query->FieldByName("Limite_Credito")->AsFloat(), c.value) << shown;
+    }
+    query->Cancel();
+}
