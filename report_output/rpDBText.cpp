@@ -532,7 +532,7 @@ void TrpDBCalc::Reset() {
     TrpDBText::Reset();
     carryPending_ = false;
     value_ = divisor_ = previousValue_ = previousDivisor_ = savedValue_ = savedDivisor_ = 0;
-    valueCount_ = previousCount_ = savedCount_ = 0;
+    valueCount_ = previousCount_ = savedCount_ = rptotal::Exact{};
     if (stateSaved_ && (dynamic_cast<TrpFooterBand*>(Band()) != nullptr ||
                         dynamic_cast<TrpColumnFooterBand*>(Band()) != nullptr)) {
         stateSaved_ = false;
@@ -544,7 +544,7 @@ void TrpDBCalc::Init() {
     TrpDBText::Init();
     carryPending_ = false;
     value_ = divisor_ = previousValue_ = previousDivisor_ = savedValue_ = savedDivisor_ = 0;
-    valueCount_ = previousCount_ = savedCount_ = 0;
+    valueCount_ = previousCount_ = savedCount_ = rptotal::Exact{};
     savedCounts_.clear();
     if (dynamic_cast<TrpFooterBand*>(Band()) != nullptr)
         EventSet().set(rpevNoRoomForDynamicBand);
