@@ -627,7 +627,10 @@ void TrpDBCalc::GetPrintText(std::string& Text) const {
     const Variant value = dataType == dtInteger ? Variant(static_cast<int>(v)) : Variant(v);
     if (BlankWhenZero() && v == 0) {
     } else if (!(dataType == dtDateTime && v == 0)) {
-        Text = formatMemo_.Format(OnFormat ? std::string() : DisplayFormat(), dataType, value);
+        // A sum prints from its exact count when it has one.
+        if (OnFormat || dbCalcType_ != dcSum || dataType != dtDouble ||
+            !rptotal::FormatText(valueCount_, value_, DisplayFormat(), Text))
+            Text = formatMemo_.Format(OnFormat ? std::string() : DisplayFormat(), dataType, value);
     }
     if (OnFormat) OnFormat(const_cast<TrpDBCalc*>(this), DisplayFormat(), dataType, value, Text);
 }

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "platform/rtl/Format.h"
+
 namespace rptotal {
 
 namespace {
@@ -163,6 +165,16 @@ Exact Difference(const Exact& Minuend, double MinuendShown, const Exact& Subtrah
         !(ToDouble(Subtrahend) == SubtrahendShown))
         return kNone;
     return Sum(Minuend, Negate(Subtrahend));
+}
+
+bool FormatText(const Exact& Total, double Shown, const std::string& DisplayFormat, std::string& Text) {
+    if (Total.None || DisplayFormat.empty() || !(ToDouble(Total) == Shown)) return false;
+    for (const char c : DisplayFormat)
+        if (c == '$' || c == 'E' || c == 'e' || c == '"' || c == '\'') return false;
+    std::string text = FormatDecimalText(DisplayFormat, ToText(Total));
+    if (text.empty()) return false;
+    Text = std::move(text);
+    return true;
 }
 
 }  // namespace rptotal

@@ -41,6 +41,12 @@ double ToDouble(std::int64_t TenThousandths);
 // empty for None.
 std::string ToText(const Exact& Total);
 
+// The text of Shown under a display format, from the exact total when it
+// stands for Shown: a total past some 7 x 10^13 has cents the double no
+// longer holds. False (Text untouched) for the general and "$" formats, or
+// a total that is not exact; the double's own text serves then.
+bool FormatText(const Exact& Total, double Shown, const std::string& DisplayFormat, std::string& Text);
+
 // A + B (None when either is None or the sum leaves 128 bits).
 Exact Sum(const Exact& A, const Exact& B);
 Exact Negate(const Exact& A);

@@ -623,7 +623,11 @@ void TrpVariable::GetPrintText(std::string& Text) const {
         Text.clear();
         return;
     }
-    Text = FormatText(dataType_, value);
+    // A total prints from its exact count when it has one.
+    const bool exact = (dataType_ == dtDouble || dataType_ == dtExtended) && !OnFormat &&
+                       rptotal::FormatText(slots_.Count, dataType_ == dtDouble ? slots_.Double : slots_.Extended,
+                                           DisplayFormat(), Text);
+    if (!exact) Text = FormatText(dataType_, value);
 }
 
 void TrpVariable::PropertiesToDrawCommand(TrpDrawCommand* DrawCommand) {

@@ -757,6 +757,36 @@ std::string FormatFloat(std::string_view Fmt, double Value, const TFormatSetting
     return rtlformat::FormatPattern(Fmt, rtlformat::FromDouble(Value), true, Settings, &Value);
 }
 
+std::string FormatDecimalText(std::string_view Fmt, std::string_view Number) {
+    Decimal d;
+    std::size_t i = 0;
+    if (i < Number.size() && Number[i] == '-') {
+        d.negative = true;
+        ++i;
+    }
+    int whole = 0;
+    bool point = false;
+    for (; i < Number.size(); ++i) {
+        const char c = Number[i];
+        if (c == '.' && !point) {
+            point = true;
+        } else if (c >= '0' && c <= '9') {
+            d.digits.push_back(c);
+            if (!point) ++whole;
+        } else {
+            return {};
+        }
+    }
+    if (d.digits.empty()) return {};
+    std::size_t lead = 0;
+    while (lead < d.digits.size() && d.digits[lead] == '0') ++lead;
+    d.digits.erase(0, lead);
+    d.exponent = whole - static_cast<int>(lead);
+    while (!d.digits.empty() && d.digits.back() == '0') d.digits.pop_back();
+    if (d.digits.empty()) d = Decimal{};
+    return rtlformat::FormatPattern(Fmt, d, false, FormatSettings);
+}
+
 std::string FormatCurr(std::string_view Fmt, Currency Value) {
     return FormatCurr(Fmt, Value, FormatSettings);
 }

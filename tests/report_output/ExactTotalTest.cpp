@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "report/rpBands.h"
+#include "report/rpGroup.h"
 #include "report_output/rpDBText.h"
 #include "report_output/rpExactTotal.h"
 #include "report_output/rpVariables.h"
@@ -204,6 +205,67 @@ TEST(ExactTotal, DatabaseSumsAndAveragesAndVariablesPrintTheExactTotal) {
         for (int i = 0; i < l.Rows; ++i) v.Accumulate(Read(l.Value));
         EXPECT_EQ(v.Value().AsDouble(), Read(Plain(sum)));
     }
+}
+
+// Totals past 2^46 reais, where a double's step passes half a cent: the
+// total of two amounts that each hold their cents prints the cents of the
+// exact sum, on a variable and on a database sum.
+TEST(ExactTotal, TotalsTheDoubleNoLongerHoldsToTheCentPrintTheirExactCents) {
+    std::mt19937_64 random(46);
+    std::vector<std::pair<std::int64_t, std::int64_t>> pairs;
+    for (int i = 0; i < 300; ++i)
+        pairs.emplace_back(3500000000000000 + static_cast<std::int64_t>(random() % 1000000000000000),
+                           3500000000000000 + static_cast<std::int64_t>(random() % 1000000000000000));
+    auto reais = [](std::int64_t Cents) { return static_cast<double>(Cents) / 100; };
+    auto units = [](std::int64_t Cents) { return static_cast<__int128>(Cents) * 100000000; };
+    for (const auto& [a, b] : pairs) {
+        const std::string expected = Brazilian(units(a) + units(b), 2);
+        SCOPED_TRACE(expected);
+        TrpVariable v(nullptr);
+        v.SetDataType(dtDouble);
+        v.SetDisplayFormat("#,##0.00");
+        v.Accumulate(reais(a));
+        v.Accumulate(reais(b));
+        std::string text;
+        v.GetPrintText(text);
+        EXPECT_EQ(text, expected);
+    }
+    TmtMemTable table(nullptr);
+    table.FieldDefs()->Add("Valor", ftFloat, 0);
+    table.FieldDefs()->Add("Par", ftInteger, 0);
+    table.Open();
+    for (std::size_t i = 0; i < pairs.size(); ++i) {
+        table.AppendRecord({Variant(reais(pairs[i].first)), Variant(static_cast<int>(i))});
+        table.AppendRecord({Variant(reais(pairs[i].second)), Variant(static_cast<int>(i))});
+    }
+    table.First();
+    TDataSource source(nullptr);
+    source.SetDataSet(&table);
+    TrpDBPipeline pipeline(nullptr);
+    pipeline.SetDataSource(&source);
+    ReportRig rig;
+    TrpBandedReport* r = rig.Report();
+    r->SetDataPipeline(&pipeline);
+    r->CreateDefaultBands();
+    r->DetailBand()->SetmmHeight(100);
+    auto* group = new TrpGroup(rig.Owner());
+    group->SetName("PorPar");
+    group->SetReport(r);
+    group->SetDataPipeline(&pipeline);
+    group->SetBreakName("Par");
+    group->FooterBand()->SetmmHeight(5000);
+    auto* sum = Place<TrpDBCalc>(rig, group->FooterBand(), "Soma", 0, 0, 40000, 4000);
+    sum->SetDataPipeline(&pipeline);
+    sum->SetDataField("Valor");
+    sum->SetDBCalcType(dcSum);
+    sum->SetDisplayFormat("#,##0.00");
+    sum->SetResetGroup(group);
+    rig.Print();
+    const auto printed = CommandsOf(rig.Device()->FinalPages(), "Soma");
+    ASSERT_EQ(printed.size(), pairs.size());
+    for (std::size_t i = 0; i < pairs.size(); ++i)
+        EXPECT_EQ(dynamic_cast<TrpDrawText*>(printed[i].Command)->Text(),
+                  Brazilian(units(pairs[i].first) + units(pairs[i].second), 2));
 }
 
 }  // namespace
