@@ -177,9 +177,18 @@ void TrpDraw2DBarCode::DrawOnPrinter(TCanvas* Canvas, const TRect& DeviceRect, i
 }
 
 void TrpDraw2DBarCode::DrawOnScreen(TCanvas* Canvas, const TRect& Rect, int ScreenPixelsPerInch) {
-    auto encoder = MakeEncoder(MMToPixels(Width(), ScreenPixelsPerInch), MMToPixels(Height(), ScreenPixelsPerInch));
-    encoder->SetResolution(ScreenPixelsPerInch, ScreenPixelsPerInch);
-    Canvas->DrawImage(Rect, encoder->Bitmap(), transparent_ ? SRCAND : SRCCOPY);
+    // Laid out as on paper, at the reference device's resolution, and that
+    // picture scaled into the screen's rectangle. The quiet zone and the
+    // caption are device pixels: a symbol laid out at the screen's own
+    // resolution took other shares of its box and showed shorter, wider and
+    // further right than the PDF and the printer print it.
+    const int w = std::max(1, static_cast<int>(std::lround(Width() / 25400.0 * gfx::kReferencePixelsPerInch)));
+    const int h = std::max(1, static_cast<int>(std::lround(Height() / 25400.0 * gfx::kReferencePixelsPerInch)));
+    TImageCanvas paper(w, h, gfx::kReferencePixelsPerInch);
+    paper.Brush()->SetColor(clWhite);
+    paper.FillRect(TRect{0, 0, w, h});
+    DrawOnPrinter(&paper, TRect{0, 0, w, h}, ScreenPixelsPerInch);
+    Canvas->DrawImage(Rect, paper.Image(), transparent_ ? SRCAND : SRCCOPY);
     DrawLeft = Rect.Left;
     DrawTop = Rect.Top;
     DrawRight = Rect.Right;

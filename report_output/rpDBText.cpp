@@ -532,7 +532,7 @@ void TrpDBCalc::Reset() {
     TrpDBText::Reset();
     carryPending_ = false;
     value_ = divisor_ = previousValue_ = previousDivisor_ = savedValue_ = savedDivisor_ = 0;
-    valueCount_ = previousCount_ = savedCount_ = 0;
+    valueCount_ = previousCount_ = savedCount_ = rptotal::Exact{};
     if (stateSaved_ && (dynamic_cast<TrpFooterBand*>(Band()) != nullptr ||
                         dynamic_cast<TrpColumnFooterBand*>(Band()) != nullptr)) {
         stateSaved_ = false;
@@ -544,7 +544,7 @@ void TrpDBCalc::Init() {
     TrpDBText::Init();
     carryPending_ = false;
     value_ = divisor_ = previousValue_ = previousDivisor_ = savedValue_ = savedDivisor_ = 0;
-    valueCount_ = previousCount_ = savedCount_ = 0;
+    valueCount_ = previousCount_ = savedCount_ = rptotal::Exact{};
     savedCounts_.clear();
     if (dynamic_cast<TrpFooterBand*>(Band()) != nullptr)
         EventSet().set(rpevNoRoomForDynamicBand);
@@ -627,7 +627,10 @@ void TrpDBCalc::GetPrintText(std::string& Text) const {
     const Variant value = dataType == dtInteger ? Variant(static_cast<int>(v)) : Variant(v);
     if (BlankWhenZero() && v == 0) {
     } else if (!(dataType == dtDateTime && v == 0)) {
-        Text = formatMemo_.Format(OnFormat ? std::string() : DisplayFormat(), dataType, value);
+        // A sum prints from its exact count when it has one.
+        if (OnFormat || dbCalcType_ != dcSum || dataType != dtDouble ||
+            !rptotal::FormatText(valueCount_, value_, DisplayFormat(), Text))
+            Text = formatMemo_.Format(OnFormat ? std::string() : DisplayFormat(), dataType, value);
     }
     if (OnFormat) OnFormat(const_cast<TrpDBCalc*>(this), DisplayFormat(), dataType, value, Text);
 }

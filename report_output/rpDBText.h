@@ -17,6 +17,7 @@
 
 #include "platform/rtl/Variant.h"
 #include "report/rpDisplayFormat.h"
+#include "report_output/rpExactTotal.h"
 #include "report_output/rpTextControls.h"
 
 class TDataSet;
@@ -199,13 +200,13 @@ private:
     bool carryPending_ = false;
     double carryDivisor_ = 0;
     double carryValue_ = 0;
-    // Each total above as an exact count of ten-thousandths (rpExactTotal.h),
-    // and the saved one of every page made.
-    std::int64_t valueCount_ = 0;
-    std::int64_t savedCount_ = 0;
-    std::int64_t previousCount_ = 0;
-    std::int64_t carryCount_ = 0;
-    std::map<int, std::int64_t> savedCounts_;
+    // Each total above as an exact count (rpExactTotal.h), and the saved one
+    // of every page made.
+    rptotal::Exact valueCount_;
+    rptotal::Exact savedCount_;
+    rptotal::Exact previousCount_;
+    rptotal::Exact carryCount_;
+    std::map<int, rptotal::Exact> savedCounts_;
 };
 
 namespace report_output {

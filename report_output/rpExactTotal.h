@@ -1,63 +1,62 @@
 #pragma once
-// Running totals of money kept exact. A double that adds amounts one by one
-// drifts once the total passes about 10^12 (its last bits no longer hold
-// the cents), so a listing's grand total came out a few reais off. The
-// total is kept instead as an integer count of ten-thousandths, each amount
-// rounded to that as it is added: a total of two-decimal amounts is then
-// exact to the cent up to 15 digits, and the double shown is the nearest
-// one to it.
+// Running totals kept exact. A double that adds amounts one by one drifts
+// once the total passes about 10^12 (its last bits no longer hold the
+// cents), and a total of tiny amounts collects the error of every one of
+// them. The total is kept instead as an integer count of units of
+// 10^-Scale, each amount added with every decimal it was given: the
+// shortest digits that read back as its double. The scale widens when an
+// amount has more decimals than the total so far; a total of money stays in
+// cents, one of 0,00005 amounts in hundred-thousandths, and the double shown
+// is the one nearest to the exact total. Only a total that leaves a 128-bit
+// count (some 38 digits between its first and its last decimal) goes on as a
+// plain double sum.
 //
-// The exact count travels beside the double it stands for. When the double
-// was changed by other means (a handler set the value by hand), the count
-// no longer gives that double back and the sum starts again from the
-// double, rounded to ten-thousandths.
-#include <cmath>
+// The exact total travels beside the double it stands for. When the double
+// was changed by other means (a handler set the value by hand), the count no
+// longer gives that double back and the sum starts again from that double.
 #include <cstdint>
-#include <limits>
+#include <string>
 
 namespace rptotal {
 
-// Ten-thousandths beyond this leave an integer count: such totals stay a
-// plain double sum.
-inline constexpr std::int64_t kLimit = std::numeric_limits<std::int64_t>::max() / 4;
-inline constexpr std::int64_t kNone = std::numeric_limits<std::int64_t>::min();
+// Units * 10^-Scale; None when the total has no exact count. Trivially
+// copyable: page records hold it as bytes.
+struct Exact {
+    __int128 Units = 0;
+    std::int32_t Scale = 0;
+    bool None = false;
+};
 
-// The double nearest to Count ten-thousandths, rounded once.
-inline double ToDouble(std::int64_t Count) {
-    if (Count == kNone) return std::numeric_limits<double>::quiet_NaN();
-    return static_cast<double>(Count / 10000) + static_cast<double>(Count % 10000) / 10000.0;
-}
+inline constexpr Exact kNone{0, 0, true};
 
-// Value in ten-thousandths, or kNone when it has no such count.
-inline std::int64_t FromDouble(double Value) {
-    if (!std::isfinite(Value) || std::fabs(Value) * 10000.0 >= static_cast<double>(kLimit)) return kNone;
-    return std::llround(Value * 10000.0);
-}
+// Value's shortest round-trip digits as an exact count; None for NaN, the
+// infinities and values whose digits leave 128 bits.
+Exact FromDouble(double Value);
+// A count of ten-thousandths (the fixed-point money of the data layer).
+Exact FromTenThousandths(std::int64_t Count);
+// The double nearest to the exact total, rounded once; NaN for None.
+double ToDouble(const Exact& Total);
+double ToDouble(std::int64_t TenThousandths);
+// The exact total in plain decimal ("-1234.5600" keeps its scale's zeros);
+// empty for None.
+std::string ToText(const Exact& Total);
 
-// Shown + Amount, with Count (the exact total that Shown should stand for)
-// brought along. Answers the new double.
-inline double Add(std::int64_t& Count, double Shown, double Amount) {
-    std::int64_t base = Count;
-    // NaN never compares equal: a count that stands for nothing starts over.
-    if (base == kNone || !(ToDouble(base) == Shown)) base = FromDouble(Shown);
-    const std::int64_t step = FromDouble(Amount);
-    if (base == kNone || step == kNone || std::llabs(base) >= kLimit || std::llabs(step) >= kLimit ||
-        std::llabs(base + step) >= kLimit) {
-        Count = kNone;
-        return Shown + Amount;
-    }
-    Count = base + step;
-    return ToDouble(Count);
-}
+// The text of Shown under a display format, from the exact total when it
+// stands for Shown: a total past some 7 x 10^13 has cents the double no
+// longer holds. False (Text untouched) for the general and "$" formats, or
+// a total that is not exact; the double's own text serves then.
+bool FormatText(const Exact& Total, double Shown, const std::string& DisplayFormat, std::string& Text);
+
+// A + B (None when either is None or the sum leaves 128 bits).
+Exact Sum(const Exact& A, const Exact& B);
+Exact Negate(const Exact& A);
+
+// Shown + Amount, with Total (the exact sum Shown should stand for) brought
+// along. Answers the new double.
+double Add(Exact& Total, double Shown, double Amount);
 
 // Minuend - Subtrahend for two totals that each stood for their doubles;
-// kNone when either did not.
-inline std::int64_t Difference(std::int64_t Minuend, double MinuendShown, std::int64_t Subtrahend,
-                               double SubtrahendShown) {
-    if (Minuend == kNone || Subtrahend == kNone || !(ToDouble(Minuend) == MinuendShown) ||
-        !(ToDouble(Subtrahend) == SubtrahendShown))
-        return kNone;
-    return Minuend - Subtrahend;
-}
+// None when either did not.
+Exact Difference(const Exact& Minuend, double MinuendShown, const Exact& Subtrahend, double SubtrahendShown);
 
 }  // namespace rptotal

@@ -663,8 +663,21 @@ void TrpScreenDevice::DrawPlainText(TrpDrawText* Command) {
             c->TabbedTextOut(x, y, line, tabs, r.Left);
         else if (Command->AutoSize() && !memo)
             c->TextOut(x, y, line);
-        else
-            c->TextRect(r, x, y, line);
+        else {
+            // The command holds the characters that fit the box on the
+            // reference device, and the paper shows every one of them. The
+            // screen's font at this zoom may run a little wider: its last
+            // letter goes on past the box instead of being cut in half.
+            TRect clip = r;
+            const int w = c->TextWidth(line);
+            if (x < r.Left || x + w > r.Right) {
+                // A slanted or overhanging last letter keeps its ink too.
+                const int slack = std::max(2, std::abs(c->Font()->Height()) / 2);
+                clip.Left = std::min(r.Left, x - slack);
+                clip.Right = std::max(r.Right, x + w + slack);
+            }
+            c->TextRect(clip, x, y, line);
+        }
         if (justified) c->SetTextJustification(0, 0);
     }
     DrawBorder(Command->Border(), r);

@@ -1,6 +1,8 @@
 #include "report_output/rpVariables.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <map>
 
@@ -423,9 +425,9 @@ void TrpVariable::SetValue(const Variant& Value) {
 void TrpVariable::Accumulate(double Amount) {
     switch (dataType_) {
         case dtCurrency: {
-            const std::int64_t step = rptotal::FromDouble(Amount);
-            if (step == rptotal::kNone) return;
-            slots_.Currency += step;
+            // The fixed-point money type holds ten-thousandths and no finer.
+            if (!std::isfinite(Amount) || std::fabs(Amount) * 10000.0 >= static_cast<double>(INT64_MAX / 4)) return;
+            slots_.Currency += std::llround(Amount * 10000.0);
             break;
         }
         case dtDouble: slots_.Double = rptotal::Add(slots_.Count, slots_.Double, Amount); break;
@@ -549,7 +551,7 @@ void TrpVariable::Reset() {
         const bool extended = dataType_ == dtExtended;
         carried.Count = rptotal::Difference(footer_.Count, extended ? footer_.Extended : footer_.Double,
                                             before_.Count, extended ? before_.Extended : before_.Double);
-        if (carried.Count != rptotal::kNone) (extended ? carried.Extended : carried.Double) = rptotal::ToDouble(carried.Count);
+        if (!carried.Count.None) (extended ? carried.Extended : carried.Double) = rptotal::ToDouble(carried.Count);
         carried.DateTime = now;
         slots_ = carried;
         text_.clear();
@@ -621,7 +623,11 @@ void TrpVariable::GetPrintText(std::string& Text) const {
         Text.clear();
         return;
     }
-    Text = FormatText(dataType_, value);
+    // A total prints from its exact count when it has one.
+    const bool exact = (dataType_ == dtDouble || dataType_ == dtExtended) && !OnFormat &&
+                       rptotal::FormatText(slots_.Count, dataType_ == dtDouble ? slots_.Double : slots_.Extended,
+                                           DisplayFormat(), Text);
+    if (!exact) Text = FormatText(dataType_, value);
 }
 
 void TrpVariable::PropertiesToDrawCommand(TrpDrawCommand* DrawCommand) {

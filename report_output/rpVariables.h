@@ -59,11 +59,11 @@ public:
         double Extended = 0;
         std::int32_t Integer = 0;
         float Single = 0;
-        // The double or extended total as exact ten-thousandths (see
+        // The double or extended total as an exact count (see
         // rpExactTotal.h), while it still stands for that value.
-        std::int64_t Count = 0;
+        rptotal::Exact Count;
     };
-    static constexpr int kSlotsSize = 56;
+    static constexpr int kSlotsSize = 80;
 
     TrpDataType GetDataType() const override { return dataType_; }
     TrpDataType DataType() const { return dataType_; }

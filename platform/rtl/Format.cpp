@@ -339,8 +339,9 @@ std::string RenderSection(const Section& s, const Decimal& value, const TFormatS
 
 }  // namespace
 
-std::string rtlformat::FormatPattern(std::string_view fmt, const Decimal& value, bool fromDouble,
-                                     const TFormatSettings& fs) {
+std::string rtlformat::FormatPattern(std::string_view fmt, const Decimal& given, bool fromDouble,
+                                     const TFormatSettings& fs, const double* source) {
+    Decimal value = given;
     const std::vector<std::string_view> sections = SplitSections(fmt);
     auto pick = [&](bool negative, bool zero, bool& addMinus) -> std::string_view {
         addMinus = false;
@@ -359,6 +360,7 @@ std::string rtlformat::FormatPattern(std::string_view fmt, const Decimal& value,
     if (text.empty() || huge)
         return GeneralText(value, fromDouble ? kDoublePrecision : kCurrencyPrecision, fs);
 
+    if (source != nullptr && !s.scientific) value = rtlformat::FromDoubleFor(*source, s.fracPlaces);
     Decimal rounded = value;
     if (s.scientific) {
         rtlformat::RoundToSignificant(rounded, std::max(s.intPlaces + s.fracPlaces, 1));
@@ -406,7 +408,7 @@ bool rtlformat::FormatPlainPattern(std::string_view fmt, double value, const TFo
             return false;
         }
     }
-    // Below 10^15 a double's fifteen digits reach at least its units.
+    // Below 10^15 a double's digits reach at least its units.
     if (intPlaces == 0 || intPlaces > kMaxPlaces || fracPlaces > kMaxPlaces || !(std::fabs(value) < 1e15))
         return false;
 
@@ -424,7 +426,12 @@ bool rtlformat::FormatPlainPattern(std::string_view fmt, double value, const TFo
         auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
         int shortest = 0;
         for (const char* q = buf; q < res.ptr && *q != 'e'; ++q) shortest += *q >= '0' && *q <= '9';
-        if (shortest > kDoublePrecision)
+        // Beyond fifteen they are kept when fifteen would not reach past the
+        // pattern's last decimal: the double holds those cents.
+        const char* mark = std::find(buf, res.ptr, 'e');
+        int sciExponent = 0;
+        if (mark + 1 < res.ptr) std::from_chars(mark + 1 + (mark[1] == '+' ? 1 : 0), res.ptr, sciExponent);
+        if (shortest > kDoublePrecision && kDoublePrecision - (sciExponent + 1) > fracPlaces)
             res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, kDoublePrecision - 1);
         const char* p = buf + (negative ? 1 : 0);
         const char* end = res.ptr;
@@ -684,6 +691,10 @@ std::string Format(std::string_view Fmt, const std::vector<TVarRec>& Args,
                 }
                 int maxPrecision;
                 Decimal d = ArgDecimal(a, maxPrecision);
+                if (a.VType != TVarRec::vtCurrency && (lower == 'f' || lower == 'n' || lower == 'm')) {
+                    const int places = precision >= 0 ? precision : lower == 'm' ? Settings.CurrencyDecimals : 2;
+                    d = rtlformat::FromDoubleFor(a.VExtended, std::clamp(places, 0, kMaxDecimals));
+                }
                 switch (lower) {
                     case 'e':
                         text = DecimalToStrF(d, ffExponent, precision < 0 ? 15 : precision, 3,
@@ -743,7 +754,37 @@ std::string FormatFloat(std::string_view Fmt, double Value, const TFormatSetting
     if (special != Special::None) return rtlformat::SpecialText(special);
     std::string out;
     if (rtlformat::FormatPlainPattern(Fmt, Value, Settings, out)) return out;
-    return FormatDecimalPattern(Fmt, rtlformat::FromDouble(Value), true, Settings);
+    return rtlformat::FormatPattern(Fmt, rtlformat::FromDouble(Value), true, Settings, &Value);
+}
+
+std::string FormatDecimalText(std::string_view Fmt, std::string_view Number) {
+    Decimal d;
+    std::size_t i = 0;
+    if (i < Number.size() && Number[i] == '-') {
+        d.negative = true;
+        ++i;
+    }
+    int whole = 0;
+    bool point = false;
+    for (; i < Number.size(); ++i) {
+        const char c = Number[i];
+        if (c == '.' && !point) {
+            point = true;
+        } else if (c >= '0' && c <= '9') {
+            d.digits.push_back(c);
+            if (!point) ++whole;
+        } else {
+            return {};
+        }
+    }
+    if (d.digits.empty()) return {};
+    std::size_t lead = 0;
+    while (lead < d.digits.size() && d.digits[lead] == '0') ++lead;
+    d.digits.erase(0, lead);
+    d.exponent = whole - static_cast<int>(lead);
+    while (!d.digits.empty() && d.digits.back() == '0') d.digits.pop_back();
+    if (d.digits.empty()) d = Decimal{};
+    return rtlformat::FormatPattern(Fmt, d, false, FormatSettings);
 }
 
 std::string FormatCurr(std::string_view Fmt, Currency Value) {
@@ -778,8 +819,10 @@ std::string FloatToStrF(double Value, TFloatFormat Format, int Precision, int Di
     if (special != Special::None) return rtlformat::SpecialText(special);
     std::string out;
     if (Format == ffGeneral && rtlformat::FormatWholeGeneral(Value, Precision, out)) return out;
-    return DecimalToStrF(rtlformat::FromDouble(Value), Format, Precision, Digits, kDoublePrecision,
-                         Settings);
+    const bool fixed = Format == ffFixed || Format == ffNumber || Format == ffCurrency;
+    const Decimal d = fixed ? rtlformat::FromDoubleFor(Value, std::clamp(Digits, 0, kMaxDecimals))
+                            : rtlformat::FromDouble(Value);
+    return DecimalToStrF(d, Format, Precision, Digits, kDoublePrecision, Settings);
 }
 
 std::string CurrToStr(Currency Value) { return CurrToStr(Value, FormatSettings); }

@@ -109,6 +109,10 @@ std::string Format(std::string_view Fmt, const A&... Args) {
 // ".", "E+", "E-", "e+", "e-", quoted text in ' or ".
 std::string FormatFloat(std::string_view Fmt, double Value);
 std::string FormatFloat(std::string_view Fmt, double Value, const TFormatSettings& Settings);
+// A FormatFloat pattern applied to a number given as plain decimal text
+// ("-1234.5678"), every digit of it kept: for totals counted exactly, which
+// a double may hold only to fewer digits. Empty for text that is no number.
+std::string FormatDecimalText(std::string_view Fmt, std::string_view Number);
 std::string FormatCurr(std::string_view Fmt, Currency Value);
 std::string FormatCurr(std::string_view Fmt, Currency Value, const TFormatSettings& Settings);
 

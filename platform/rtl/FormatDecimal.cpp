@@ -90,6 +90,21 @@ Decimal FromDouble(double value, int precision) {
     return d;
 }
 
+Decimal FromDoubleFor(double value, int decimals) {
+    if (value == 0 || !std::isfinite(value)) return Decimal{};
+    char buf[64];
+    const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
+    int shortest = 0;
+    const char* q = buf;
+    for (; q < res.ptr && *q != 'e'; ++q) shortest += *q >= '0' && *q <= '9';
+    int exponent = 0;
+    if (q + 1 < res.ptr) std::from_chars(q + 1 + (q[1] == '+' ? 1 : 0), res.ptr, exponent);
+    ++exponent;  // 0.d1d2... x 10^exponent
+    // From 10^15 on a double is coarser than its units and keeps to fifteen.
+    if (shortest <= 15 || exponent > 15 || 15 - exponent > decimals) return FromDouble(value, 15);
+    return FromDouble(value, shortest);
+}
+
 Decimal FromScaled(int64_t raw, int scale) {
     Decimal d;
     if (raw == 0) return d;

@@ -29,6 +29,13 @@ std::string SpecialText(Special s);
 // The value's `precision` significant decimal digits (15 for the rounding
 // rule), correctly rounded from its binary value.
 Decimal FromDouble(double value, int precision = 15);
+// The digits a double prints with at `decimals` places: its 15 significant
+// digits when they reach past that place (so 1.0049999999999999 from some
+// arithmetic still prints as 1.005 would), else the shortest digits that
+// read back as the value. A double holds the cents of 12345678901234.56,
+// which fifteen digits would round to 12345678901234.6. From 10^15 on, the
+// fifteen digits as ever.
+Decimal FromDoubleFor(double value, int decimals);
 // Exact: a currency or a 64-bit integer holds at most 19 digits.
 Decimal FromCurrency(Currency value);
 Decimal FromInt64(int64_t value);
@@ -47,7 +54,10 @@ std::string GroupThousands(std::string_view digits, char separator);
 // A FormatFloat/FormatCurr/FormatInt64 pattern applied to a decimal: the
 // general way, which every pattern can take (fromDouble: the digits came
 // from a double, and numbers of 18 digits or more print in general form).
-std::string FormatPattern(std::string_view fmt, const Decimal& value, bool fromDouble, const TFormatSettings& fs);
+// source: the double value came from, whose digits are then taken as
+// FromDoubleFor gives them for the pattern's decimals.
+std::string FormatPattern(std::string_view fmt, const Decimal& value, bool fromDouble, const TFormatSettings& fs,
+                          const double* source = nullptr);
 // The general form of FloatToStrF with `precision` significant digits.
 std::string GeneralForm(Decimal d, int precision, const TFormatSettings& fs);
 

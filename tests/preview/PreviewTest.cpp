@@ -25,8 +25,11 @@
 #include "report/rpGeneration.h"
 #include "report/rpRegister.h"
 #include "report/rpUnits.h"
+#include "report_output/rp2DBarCode.h"
 #include "report_output/rpOutputRegister.h"
 #include "report_output/rpPrinterDevice.h"
+#include "tests/report_output/PdfTestSupport.h"
+#include "tests/support/TestSupport.h"
 #include "tests/support/report/ReportHarness.h"
 #include "toolbar/rpToolbar.h"
 
@@ -270,6 +273,75 @@ TEST_F(Preview, ABurstOfResizesLaysThePageOutOnceAtTheNewSize) {
 }
 
 // Hears what the viewer broadcasts.
+// The dark pixels' bounding box of Image within Box.
+QRect InkBox(const QImage& Image, const QRect& Box) {
+    QRect ink;
+    for (int y = std::max(0, Box.top()); y <= std::min(Image.height() - 1, Box.bottom()); ++y)
+        for (int x = std::max(0, Box.left()); x <= std::min(Image.width() - 1, Box.right()); ++x)
+            if (qGray(Image.pixel(x, y)) < 128) ink |= QRect(x, y, 1, 1);
+    return ink;
+}
+
+// A PDF417 of a field's value, like one of typed data, shows where the PDF
+// prints it and as large: the ink of each symbol in its box on the preview
+// at 100 % and 200 % against the PDF's page rasterised at the same scale.
+TEST_F(Preview, PDF417SymbolsShowWhereAndAsLargeAsThePdfPrintsThem) {
+    TrpBandedReport* r = rig_.Report();
+    r->DetailBand()->SetmmHeight(30000);
+    auto place = [&](TrpCustom2DBarCode* C, const std::string& Name, int32_t Left) {
+        C->SetName(Name);
+        C->SetBand(r->DetailBand());
+        C->SetBounds(Left, 5000, 60000, 20000);
+        return C;
+    };
+    auto* typed = static_cast<Trp2DBarCode*>(place(new Trp2DBarCode(rig_.Owner()), "Digitado", 10000));
+    typed->SetData("K1");
+    auto* bound = static_cast<TrpDB2DBarCode*>(place(new TrpDB2DBarCode(rig_.Owner()), "DoCampo", 110000));
+    bound->SetDataPipeline(data_->Pipeline());
+    bound->SetDataField("Key");
+    testsupport::TempDir dir;
+    const std::string pdf = dir.file("simbolos.pdf");
+    r->SetDeviceType("PDF");
+    r->SetTextFileName(pdf);
+    r->PrintReport();
+    r->SetDeviceType("Screen");
+    for (int zoom : {100, 200}) {
+        const int dpi = 96 * zoom / 100;
+        const std::string stem = dir.file("p" + std::to_string(zoom));
+        ASSERT_EQ(filetest::Shell("pdftoppm -r " + std::to_string(dpi) + " -gray -png -singlefile -f 1 -l 1 '" + pdf +
+                                  "' '" + stem + "'")
+                      .Status,
+                  0);
+        const QImage paper(QString::fromStdString(stem + ".png"));
+        ASSERT_FALSE(paper.isNull());
+        TrpViewer* viewer = OpenViewer();
+        viewer->SetZoomPercentage(zoom);
+        viewer->ScreenDevice()->DisplayPage();
+        const QImage screen = viewer->ScreenDevice()->PageImage()->copy();
+        TrpPage* page = viewer->CurrentPage();
+        int symbols = 0;
+        for (int i = 0; i < page->DrawCommandCount() && symbols < 2; ++i) {
+            auto* c = dynamic_cast<TrpDraw2DBarCode*>(page->DrawCommands(i));
+            if (c == nullptr) continue;
+            ++symbols;
+            auto px = [dpi](int32_t v) { return static_cast<int>(std::lround(v / 25400.0 * dpi)); };
+            const QRect onPaper(px(c->Left()), px(c->Top()), px(c->Width()), px(c->Height()));
+            const QRect onScreen(c->DrawLeft, c->DrawTop, c->DrawRight - c->DrawLeft, c->DrawBottom - c->DrawTop);
+            const QRect printed = InkBox(paper, onPaper.adjusted(-20, -20, 20, 20)).translated(-onPaper.topLeft());
+            const QRect shown = InkBox(screen, onScreen.adjusted(-20, -20, 20, 20)).translated(-onScreen.topLeft());
+            ASSERT_FALSE(printed.isEmpty());
+            // A pixel either way at 100 % is the rounding of the two rasters.
+            const int slack = 2 * zoom / 100;
+            SCOPED_TRACE(std::to_string(zoom) + "%, symbol " + std::to_string(symbols));
+            EXPECT_NEAR(shown.left(), printed.left(), slack);
+            EXPECT_NEAR(shown.top(), printed.top(), slack);
+            EXPECT_NEAR(shown.width(), printed.width(), slack);
+            EXPECT_NEAR(shown.height(), printed.height(), slack);
+        }
+        EXPECT_EQ(symbols, 2);
+    }
+}
+
 class ViewerEvents : public TrpCommunicator {
 public:
     ViewerEvents() : TrpCommunicator(nullptr) {

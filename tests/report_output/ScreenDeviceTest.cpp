@@ -11,6 +11,7 @@
 #include "report/rpDrawCommand.h"
 #include "report/rpUnits.h"
 #include "report_output/rpScreenDevice.h"
+#include "report_output/rpTextControls.h"
 
 namespace {
 
@@ -289,6 +290,57 @@ TEST_F(ScreenDevice, RedrawCoversTheOldTextAndCopiesOnlyItsRectangle) {
         for (int x = text->DrawLeft; x < text->DrawRight; ++x) dark += Dark(x, y);
     EXPECT_EQ(dark, 0);
     EXPECT_NE(*device_.PageImage(), drawn);
+}
+
+// A name fitted to its box on the reference device (the listings cut it at
+// its last whole character that fits) is shown whole: the ink of the text in
+// its own box is the ink of the same text in a box with room to spare.
+TEST_F(ScreenDevice, AFittedTextShowsEveryLetterItHoldsAtEveryZoom) {
+    BoxViewer viewer;
+    viewer.Zoom = zsPercentage;
+    struct Case {
+        const char* Text;
+        const char* Font;
+        int Size;
+        bool Bold;
+    };
+    const std::vector<Case> cases = {{"MÉIER INDI", "Arial", 8, false},    {"Comé", "Arial", 8, false},
+                                     {"MMMMMMMMMMM", "Arial", 8, true},     {"JOSÉ DA SILVA M", "Times New Roman", 9, false},
+                                     {"Distribuidora Ômega", "Courier New", 8, false}};
+    for (int zoom : {100, 200}) {
+        viewer.Percentage = zoom;
+        Show(&viewer);
+        int wider = 0;
+        for (std::size_t i = 0; i < cases.size(); ++i) {
+            const Case& c = cases[i];
+            const int32_t top = 10000 + static_cast<int32_t>(i) * 12000;
+            auto make = [&](int32_t Left, int32_t Width) {
+                auto* t = Add<TrpDrawText>(Left, top, Width, 5000);
+                t->Font()->SetName(c.Font);
+                t->Font()->SetSize(c.Size);
+                if (c.Bold) t->Font()->SetStyle(TFontStyles{fsBold});
+                t->SetText(c.Text);
+                t->SetTransparent(true);
+                return t;
+            };
+            auto* fitted = make(10000, 0);
+            fitted->SetWidth(rpMeasureTextWidth(c.Text, fitted->Font()));
+            auto* roomy = make(100000, 80000);
+            device_.Draw(fitted);
+            device_.Draw(roomy);
+            const int shift = roomy->DrawLeft - fitted->DrawLeft;
+            int inkRight = 0, differing = 0;
+            for (int y = fitted->DrawTop - 2; y < fitted->DrawBottom + 2; ++y)
+                for (int x = fitted->DrawLeft - 4; x < fitted->DrawLeft + shift - 4; ++x) {
+                    if (Dark(x + shift, y)) inkRight = std::max(inkRight, x + 1);
+                    differing += Dark(x, y) != Dark(x + shift, y);
+                }
+            wider += inkRight > fitted->DrawRight;
+            EXPECT_EQ(differing, 0) << c.Text << " at " << zoom << "%";
+        }
+        // The faces on screen do run past the reference widths.
+        EXPECT_GT(wider, 0) << zoom << "%";
+    }
 }
 
 }  // namespace

@@ -75,9 +75,10 @@ protected:
     // 10^12, where a double sum drifts, and stay within the 15 digits a
     // double prints), and one item each of the invoice's amount; the sums
     // are counted as they go.
-    void Fill(int Count) {
-        std::mt19937_64 random(57);
-        std::uniform_int_distribution<std::int64_t> big(1, 99999999999), small(1, 9999999);
+    // AllLarge: every invoice up to 999.999.999,99, for totals of 16 digits.
+    void Fill(int Count, bool AllLarge = false) {
+        std::mt19937_64 random(AllLarge ? 409 : 57);
+        std::uniform_int_distribution<std::int64_t> big(1, 99999999999), small(1, AllLarge ? 99999999999 : 9999999);
         std::uniform_int_distribution<std::int64_t> grams(1, 999999999);
         static const char* const states[] = {"Autorizada", "AUTORIZADA", "Cancelada", "Denegada", "Autorizada"};
         db().BeginTrans();
@@ -155,6 +156,67 @@ TEST_F(ListingTotals, EveryTotalOfAHundredThousandInvoicesIsExactToTheCent) {
         expectedGroups.push_back(Brazilian(sum, 2));
         all += sum;
     }
+    EXPECT_EQ(device.printed.at("rpDBText3"), expectedGroups);
+    ASSERT_EQ(device.printed.at("rpDBCalc1").size(), 1u);
+    EXPECT_EQ(device.printed.at("rpDBCalc1")[0], Brazilian(all, 2));
+}
+
+// Totals of 16 significant digits (up to some 7 x 10^13, where a double still
+// holds every cent) and a single amount of 16 digits print their cents.
+TEST_F(ListingTotals, SixteenDigitAmountsAndTotalsPrintTheirCents) {
+    {
+        SCOPED_TRACE("one amount");
+        constexpr std::int64_t kCents = 1234567890123456;
+        Invoice(3, 1, "0000001", "2024-03-02", "Autorizada", static_cast<double>(kCents) / 100, 0, 0, "U1");
+        InvoiceListing invoices(Listing::Nota403, db(), messages());
+        Criteria c = Criteria::Initial(Day(2024, 3, 2));
+        ASSERT_TRUE(invoices.Gerar_Relatorio(c, "Admin"));
+        TDataSource rows(nullptr);
+        rows.SetDataSet(&invoices.Query());
+        ListingReport report(Listing::Nota403, &rows);
+        report.SetHeader(invoices.Header(), CreditLine(Listing::Nota403, "1.0"));
+        TotalsDevice device({"rpDBText7", "vValor_Total_Nota"});
+        Print(report, device);
+        EXPECT_EQ(device.printed.at("rpDBText7"), std::vector<std::string>{Brazilian(kCents, 2)});
+        EXPECT_EQ(device.printed.at("vValor_Total_Nota"), std::vector<std::string>{Brazilian(kCents, 2)});
+        db().Execute("delete from nota_fiscal");
+    }
+    constexpr int kInvoices = 100000;
+    Fill(kInvoices, true);
+    ASSERT_GT(totalCents_, 1000000000000000);
+    std::int64_t all = 0;
+    for (const auto& [group, sum] : groupCents_) all += sum;
+    // Below 2^46 a double's step is at most 1/128: each cent is a double of its own.
+    ASSERT_LT(all, (std::int64_t{1} << 46) * 100);
+    {
+        SCOPED_TRACE("Nota403");
+        InvoiceListing invoices(Listing::Nota403, db(), messages());
+        Criteria c = Criteria::Initial(Day(2024, 3, 2));
+        c.dataFinal = Day(2024, 3, 31);
+        ASSERT_TRUE(invoices.Gerar_Relatorio(c, "Admin"));
+        TDataSource rows(nullptr);
+        rows.SetDataSet(&invoices.Query());
+        ListingReport report(Listing::Nota403, &rows);
+        report.SetHeader(invoices.Header(), CreditLine(Listing::Nota403, "1.0"));
+        TotalsDevice device({"vValor_Total_Nota", "vValor_ICMS"});
+        Print(report, device);
+        ASSERT_EQ(device.printed.at("vValor_Total_Nota").size(), 1u);
+        EXPECT_EQ(device.printed.at("vValor_Total_Nota")[0], Brazilian(totalCents_, 2));
+        EXPECT_EQ(device.printed.at("vValor_ICMS")[0], Brazilian(icmsCents_, 2));
+    }
+    SCOPED_TRACE("Nota409");
+    SalesByGroup sales(db(), messages());
+    Criteria c = Criteria::Initial(Day(2024, 3, 1));
+    c.dataFinal = Day(2024, 3, 31);
+    ASSERT_TRUE(sales.Gerar_Relatorio(c, "Admin"));
+    TDataSource rows(nullptr);
+    rows.SetDataSet(sales.tbResumo());
+    ListingReport report(Listing::Nota409, &rows);
+    report.SetHeader(sales.Header(), CreditLine(Listing::Nota409, "1.0"));
+    TotalsDevice device({"rpDBText3", "rpDBCalc1"});
+    Print(report, device);
+    std::vector<std::string> expectedGroups;
+    for (const auto& [group, sum] : groupCents_) expectedGroups.push_back(Brazilian(sum, 2));
     EXPECT_EQ(device.printed.at("rpDBText3"), expectedGroups);
     ASSERT_EQ(device.printed.at("rpDBCalc1").size(), 1u);
     EXPECT_EQ(device.printed.at("rpDBCalc1")[0], Brazilian(all, 2));

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
 #include <limits>
 
 #include "platform/rtl/Format.h"
@@ -37,6 +41,34 @@ TEST(FormatRounding, DecimalTiesRoundHalfAwayFromZeroOnFifteenDigits) {
     // Carries run through every nine.
     EXPECT_EQ(FormatFloat("#,##0.00", 999999.995), "1.000.000,00");
     EXPECT_EQ(FormatFloat("0.00E+00", 9.995), "1,00E+01");
+}
+
+// Amounts of 16 significant digits, below 2^46 where a double's step is at
+// most 1/128 and so holds every cent, print their cents in every fixed form.
+TEST(FormatRounding, SixteenDigitAmountsKeepTheirCents) {
+    std::vector<std::int64_t> cents = {1234567890123456, 2868281156069504, 5722532357792283, 1000000000000001,
+                                       -4398046511103999};
+    std::mt19937_64 random(16);
+    for (int i = 0; i < 2000; ++i)
+        cents.push_back(static_cast<std::int64_t>(random() % (std::uint64_t{1} << 46) * 100 + random() % 100));
+    for (std::int64_t c : cents) {
+        const double value = static_cast<double>(c) / 100;
+        const std::int64_t m = c < 0 ? -c : c;
+        std::string whole = std::to_string(m / 100);
+        for (int at = static_cast<int>(whole.size()) - 3; at > 0; at -= 3) whole.insert(static_cast<std::size_t>(at), ".");
+        const std::string fraction = std::string(m % 100 < 10 ? "0" : "") + std::to_string(m % 100);
+        const std::string sign = c < 0 ? "-" : "";
+        const std::string plain = sign + std::to_string(m / 100) + "," + fraction;
+        const std::string grouped = sign + whole + "," + fraction;
+        SCOPED_TRACE(grouped);
+        EXPECT_EQ(FormatFloat("#,##0.00", value), grouped);
+        EXPECT_EQ(FormatFloat("0.00", value), plain);
+        EXPECT_EQ(FormatFloat("#,##0.00;(#,##0.00)", value), c < 0 ? "(" + whole + "," + fraction + ")" : grouped);
+        EXPECT_EQ(FloatToStrF(value, ffNumber, 15, 2), grouped);
+        EXPECT_EQ(FloatToStrF(value, ffFixed, 15, 2), plain);
+        EXPECT_EQ(Format("%n", value), grouped);
+        EXPECT_EQ(Format("%.2f", value), plain);
+    }
 }
 
 TEST(FormatRounding, ValuesThatRoundToZeroHaveNoMinusSign) {
