@@ -1236,12 +1236,40 @@ void TmtIndex::FindRecord(PmtRecord Record, int& Index, bool Partial) {
     }
 }
 
-int TmtIndex::FirstOf(const std::vector<int32_t>& RecordIDs) {
+int TmtIndex::FirstOf(const std::vector<int32_t>& RecordIDs, uint64_t& Stepped) {
     TmtCommon* common = dataSet_->Common();
     StoreLock lock(common);
     const int n = Count();
     if (RecordIDs.empty() || n == 0) return -1;
-    if (RecordIDs.size() == 1) {
+    if (isRowOrder_) {
+        // Each id's block is known: the first of them in row order is in
+        // the earliest block that holds one, where only those are looked
+        // for. A reused slot puts a low id late in the order, so the lowest
+        // id need not be the first.
+        Stepped += RecordIDs.size();
+        if (identity_) {
+            int32_t low = -1;
+            for (int32_t id : RecordIDs)
+                if (id >= 0 && id < n && (low < 0 || id < low)) low = id;
+            if (low >= 0) return low;
+        } else {
+            claims_.clear();
+            for (int32_t id : RecordIDs) {
+                const long b = ids_.BlockHolding(id);
+                if (b >= 0) claims_.emplace_back(b, id);
+            }
+            std::sort(claims_.begin(), claims_.end());
+            for (std::size_t k = 0; k < claims_.size();) {
+                const long b = claims_[k].first;
+                long best = -1;
+                for (; k < claims_.size() && claims_[k].first == b; ++k) {
+                    const long p = ids_.FindInBlock(static_cast<std::size_t>(b), claims_[k].second);
+                    if (p >= 0 && (best < 0 || p < best)) best = p;
+                }
+                if (best >= 0) return static_cast<int>(best);
+            }
+        }
+    } else if (RecordIDs.size() == 1) {
         int p = -1;
         FindRecord(common->Record(RecordIDs.front()), p);
         return p;
@@ -1250,6 +1278,7 @@ int TmtIndex::FirstOf(const std::vector<int32_t>& RecordIDs) {
     auto scan = [&](int from, int to) {
         for (int i = from; i < to; ++i) {
             if (i % 100 == 0 && i > from) dataSet_->Progress((i - from) * 100 / std::max(1, to - from), mtpcSearch);
+            ++Stepped;
             if (wanted.count(IdAt(i)) != 0) return i;
         }
         return -1;
@@ -2568,6 +2597,7 @@ int TmtIndexes::SequentialSearch(const TmtFieldList& FieldList, PmtRecord KeyRec
     for (int i = 0; i < n; ++i) {
         if (i % 100 == 0 && i > 0) dataSet_->Progress(i * 100 / n, mtpcSearch);
         PmtRecord r = cur->RecordAt(i);
+        ++stepped_;
         if (dataSet_->RecalcOnIndex()) dataSet_->CalcRecordFields(r);
         // Without Nearest only equality counts.
         int c = common->CompareRecords(FieldList, 0, KeyRecord, r, false, false,
@@ -2693,6 +2723,7 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
         int bestId = -1;
         matches_.clear();
         for (int i = first; i < last; ++i) {
+            ++stepped_;
             const int32_t id = use->IdAt(i);
             if (byId && bestId >= 0 && id > bestId) continue;
             PmtRecord r = nullptr;
@@ -2718,8 +2749,9 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
         if (byId && bestId >= 0) {
             common->PrefetchRecord(bestId);
             cur->FindRecordByID(bestId, best);
+            ++stepped_;
         }
-        if (!matches_.empty()) best = cur->FirstOf(matches_);
+        if (!matches_.empty()) best = cur->FirstOf(matches_, stepped_);
         const bool hit = best >= 0;
         Found = hit;
         Index = hit ? best : -1;
