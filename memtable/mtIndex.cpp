@@ -2129,10 +2129,15 @@ void TmtIndex::LoadIndex() {
     std::vector<std::pair<int32_t, int32_t>> order;
     if (isRowOrder_) {
         // The row order is the order records were placed in, which a reload
-        // must keep: take it from this index, or from another table that
-        // shares the store.
+        // must keep: the order this table saved before the store changed
+        // under it (a rollback or a commit), even an empty one; else this
+        // index's; only a table opening on a store that other tables filled
+        // takes theirs. Once open, what the other tables of the store show
+        // decides nothing here: an idle table beside it changes no answer.
         const TmtIndex* from = this;
-        if (ids_.empty()) {
+        const bool opening = orderFromOthers_;
+        orderFromOthers_ = false;
+        if (opening && ids_.empty() && !orderSaved_) {
             for (TmtCustomMemTable* t : common->AttachedTables()) {
                 if (t == nullptr || t == dataSet_ || !t->Active()) continue;
                 TmtIndex* ro = t->Indexes()->RowOrderIndex();
@@ -2142,9 +2147,10 @@ void TmtIndex::LoadIndex() {
                 }
             }
         }
-        if (!savedOrder_.empty()) {
+        if (orderSaved_) {
             order = std::move(savedOrder_);
             savedOrder_.clear();
+            orderSaved_ = false;
         } else {
             for (int i = 0; i < from->Count(); ++i) {
                 PmtRecord r = from->RecordAt(i);
@@ -2192,6 +2198,7 @@ void TmtIndex::LoadIndex() {
 }
 
 void TmtIndex::RememberOrder() {
+    orderSaved_ = true;
     savedOrder_.clear();
     for (int i = 0; i < Count(); ++i)
         if (PmtRecord r = RecordAt(i)) savedOrder_.emplace_back(r->RecordID, r->UniqueRecordID);
@@ -2206,18 +2213,19 @@ void TmtIndex::PushLevelOrder() {
 }
 
 void TmtIndex::PopLevelOrder(bool Restore) {
-    if (levelOrders_.empty()) {
-        if (Restore) RememberOrder();
+    if (levelOrders_.empty() || !Restore) {
+        // A commit keeps the order as it stands.
+        RememberOrder();
+        if (!levelOrders_.empty()) levelOrders_.pop_back();
         return;
     }
-    if (Restore) {
-        // Records placed during the level keep their places after the ones
-        // that were there before it.
-        std::vector<std::pair<int32_t, int32_t>> order = std::move(levelOrders_.back());
-        for (int i = 0; i < Count(); ++i)
-            if (PmtRecord r = RecordAt(i)) order.emplace_back(r->RecordID, r->UniqueRecordID);
-        savedOrder_ = std::move(order);
-    }
+    // Records placed during the level keep their places after the ones
+    // that were there before it.
+    std::vector<std::pair<int32_t, int32_t>> order = std::move(levelOrders_.back());
+    for (int i = 0; i < Count(); ++i)
+        if (PmtRecord r = RecordAt(i)) order.emplace_back(r->RecordID, r->UniqueRecordID);
+    savedOrder_ = std::move(order);
+    orderSaved_ = true;
     levelOrders_.pop_back();
 }
 
@@ -2475,7 +2483,10 @@ void TmtIndexes::Clear() {
     for (int i = Count() - 1; i >= 0; --i) {
         TmtIndex* idx = Items(i);
         idx->Clear();
-        if (idx == rowOrder_) continue;
+        if (idx == rowOrder_) {
+            idx->SetOrderFromOthers(true);
+            continue;
+        }
         if (dataSet_->CurIndex() == idx) dataSet_->SetCurIndexRaw(rowOrder_);
         indexes_.erase(indexes_.begin() + i);
     }

@@ -360,6 +360,9 @@ public:
     // rollback puts restored records back in their places.
     void PushLevelOrder();
     void PopLevelOrder(bool Restore);
+    // Row order only: the next reload may take the order of another table
+    // of the store, as a table opening (holding no order of its own) does.
+    void SetOrderFromOthers(bool Value) { orderFromOthers_ = Value; }
 
     // Incremental maintenance of one change (0 insert, 1 modify, 2 delete).
     void Reflect(int Change, PmtRecord OldRecord, PmtRecord NewRecord, int RecordPos, bool DontVersion);
@@ -551,6 +554,8 @@ private:
     bool enabled_ = true;
     bool runsById_ = false;
     bool keysOnDemand_ = false;
+    bool orderSaved_ = false;      // savedOrder_ holds the order the next reload keeps
+    bool orderFromOthers_ = true;
     // How many leading key bytes every entry shares (texts of one start,
     // numbers of one magnitude), those of the first entry's key: they are
     // left out of the entries' prefixes, which would otherwise be equal and
