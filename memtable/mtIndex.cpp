@@ -1791,15 +1791,16 @@ void TmtIndex::SortByKeys() {
             uint32_t number;
         };
         std::vector<Head> order(keys);
-        for (std::size_t k = 0; k < keys; ++k) {
+        auto headAt = [&](uint32_t k, std::size_t from) {
             const std::string_view b = d.Key(k);
-            order[k] = Head{PrefixOf(reinterpret_cast<const uint8_t*>(b.data()) + common, b.size() - common),
-                            static_cast<uint32_t>(k)};
-        }
+            return from >= b.size() ? uint64_t{0}
+                                    : PrefixOf(reinterpret_cast<const uint8_t*>(b.data()) + from, b.size() - from);
+        };
+        for (std::size_t k = 0; k < keys; ++k)
+            order[k] = Head{headAt(static_cast<uint32_t>(k), common), static_cast<uint32_t>(k)};
         // By the heads, a byte at a time from the last, over the bytes
         // where they differ at all: a pass over the heads per byte instead
-        // of a comparison sort's branches taken at random. Texts of one head
-        // are then ordered by their whole keys.
+        // of a comparison sort's branches taken at random.
         uint64_t differ = 0;
         for (const Head& h : order) differ |= h.head ^ order[0].head;
         if (differ != 0) {
@@ -1813,20 +1814,47 @@ void TmtIndex::SortByKeys() {
                 order.swap(moved);
             }
         }
-        for (std::size_t from = 0; from < keys;) {
-            std::size_t to = from + 1;
-            while (to < keys && order[to].head == order[from].head) ++to;
-            if (to - from > 1)
-                std::sort(order.begin() + static_cast<std::ptrdiff_t>(from), order.begin() + static_cast<std::ptrdiff_t>(to),
-                          [&](const Head& a, const Head& b) { return d.Key(a.number) < d.Key(b.number); });
-            from = to;
+        // Texts of one head are ordered by their next eight key bytes, and
+        // so on (names that share a first name share their first heads):
+        // integers compared in a small run, not whole keys. A zero-padded
+        // head orders as the bytes do, a key that ends first sorting first;
+        // runs still tied when their keys are used up, or small, compare
+        // whole keys.
+        auto byKey = [&](const Head& a, const Head& b) { return d.Key(a.number) < d.Key(b.number); };
+        struct Run {
+            std::size_t from, to, offset;
+        };
+        std::vector<Run> runs;
+        auto pushRuns = [&](std::size_t from, std::size_t to, std::size_t offset) {
+            for (std::size_t i = from; i < to;) {
+                std::size_t j = i + 1;
+                while (j < to && order[j].head == order[i].head) ++j;
+                if (j - i > 1) runs.push_back(Run{i, j, offset});
+                i = j;
+            }
+        };
+        pushRuns(0, keys, common);
+        while (!runs.empty()) {
+            const Run run = runs.back();
+            runs.pop_back();
+            const auto first = order.begin() + static_cast<std::ptrdiff_t>(run.from);
+            const auto last = order.begin() + static_cast<std::ptrdiff_t>(run.to);
+            const std::size_t next = run.offset + 8;
+            bool longer = false;
+            for (auto it = first; it != last && !longer; ++it) longer = d.Key(it->number).size() > next;
+            if (run.to - run.from <= 8 || !longer) {
+                std::sort(first, last, byKey);
+                continue;
+            }
+            for (auto it = first; it != last; ++it) it->head = headAt(it->number, next);
+            std::sort(first, last, [](const Head& a, const Head& b) { return a.head < b.head; });
+            pushRuns(run.from, run.to, next);
         }
         std::vector<uint32_t>& rank = rankOf[f];
         rank.resize(keys);
         uint32_t r = 0;
         for (std::size_t k = 0; k < keys; ++k) {
-            if (k > 0 && (order[k].head != order[k - 1].head || d.Key(order[k].number) != d.Key(order[k - 1].number)))
-                ++r;
+            if (k > 0 && d.Key(order[k].number) != d.Key(order[k - 1].number)) ++r;
             rank[order[k].number] = r;
             if (r == textOfRank[f].size()) textOfRank[f].push_back(order[k].number);
         }
