@@ -1523,16 +1523,20 @@ public:
         const std::size_t from = k == 0 ? 0 : textEnds_[k - 1];
         return std::string_view(bytes_.data() + from, textEnds_[k] - from);
     }
-    // Room for up to Rows / 2 texts of about Length bytes.
+    // Room for up to Rows texts of about Length bytes.
     void Expect(std::size_t Rows, std::size_t Length) {
         std::size_t size = 64;
         while (size < Rows) size *= 2;
         if (size > slots_.size()) Resize(size);
-        bytes_.reserve(Rows / 2 * Length);
-        textEnds_.reserve(Rows / 2);
+        // Room for every row's text, though about half repeat another's:
+        // room never written costs no memory, where a buffer that grows
+        // past its room is copied whole into memory written for the first
+        // time.
+        bytes_.reserve(Rows * Length);
+        textEnds_.reserve(Rows);
         // A key is about three times its text.
-        keys.bytes.reserve(Rows / 2 * Length * 3);
-        keys.ends.reserve(Rows / 2);
+        keys.bytes.reserve(Rows * Length * 3);
+        keys.ends.reserve(Rows);
     }
     template <typename F>
     void ForEach(F&& Visit) const {
