@@ -1856,9 +1856,14 @@ void TmtIndex::SortByKeys() {
         }
         std::vector<uint32_t>& rank = rankOf[f];
         rank.resize(keys);
+        // A key that tells case apart ends with the text itself (the
+        // collation's ties broken by the bytes), or is the text's bytes:
+        // distinct texts then have distinct keys, and each its own rank,
+        // with no key read again.
+        const bool ownRanks = !fieldList_.Options(f).Contains(mtifoCaseInsensitive);
         uint32_t r = 0;
         for (std::size_t k = 0; k < keys; ++k) {
-            if (k > 0 && d.Key(order[k].number) != d.Key(order[k - 1].number)) ++r;
+            if (k > 0 && (ownRanks || d.Key(order[k].number) != d.Key(order[k - 1].number))) ++r;
             rank[order[k].number] = r;
             if (r == textOfRank[f].size()) textOfRank[f].push_back(order[k].number);
         }
