@@ -808,8 +808,10 @@ const uint8_t* TmtCommon::FieldValue(PmtRecord Record, int FieldNo, TField* Fiel
 const uint8_t* TmtCommon::FieldValueForRead(PmtRecord Record, int FieldNo, TField* Field, int32_t& Length,
                                             std::string& Scratch) const {
     const uint8_t* p = FieldValue(Record, FieldNo, Field, Length);
+    // Blob values are never given to the field handlers: they pass through
+    // the blob stream handlers instead.
     if (p == nullptr || FieldNo <= 0 || (FieldFlags(FieldNo) & kFlagCompressed) == 0 || owner_ == nullptr ||
-        !owner_->OnDecompressField)
+        !owner_->OnDecompressField || IsBlobFieldType(Field->DataType()))
         return p;
     int size = Length;
     Scratch.clear();

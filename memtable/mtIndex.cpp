@@ -1236,12 +1236,40 @@ void TmtIndex::FindRecord(PmtRecord Record, int& Index, bool Partial) {
     }
 }
 
-int TmtIndex::FirstOf(const std::vector<int32_t>& RecordIDs) {
+int TmtIndex::FirstOf(const std::vector<int32_t>& RecordIDs, uint64_t& Stepped) {
     TmtCommon* common = dataSet_->Common();
     StoreLock lock(common);
     const int n = Count();
     if (RecordIDs.empty() || n == 0) return -1;
-    if (RecordIDs.size() == 1) {
+    if (isRowOrder_) {
+        // Each id's block is known: the first of them in row order is in
+        // the earliest block that holds one, where only those are looked
+        // for. A reused slot puts a low id late in the order, so the lowest
+        // id need not be the first.
+        Stepped += RecordIDs.size();
+        if (identity_) {
+            int32_t low = -1;
+            for (int32_t id : RecordIDs)
+                if (id >= 0 && id < n && (low < 0 || id < low)) low = id;
+            if (low >= 0) return low;
+        } else {
+            claims_.clear();
+            for (int32_t id : RecordIDs) {
+                const long b = ids_.BlockHolding(id);
+                if (b >= 0) claims_.emplace_back(b, id);
+            }
+            std::sort(claims_.begin(), claims_.end());
+            for (std::size_t k = 0; k < claims_.size();) {
+                const long b = claims_[k].first;
+                long best = -1;
+                for (; k < claims_.size() && claims_[k].first == b; ++k) {
+                    const long p = ids_.FindInBlock(static_cast<std::size_t>(b), claims_[k].second);
+                    if (p >= 0 && (best < 0 || p < best)) best = p;
+                }
+                if (best >= 0) return static_cast<int>(best);
+            }
+        }
+    } else if (RecordIDs.size() == 1) {
         int p = -1;
         FindRecord(common->Record(RecordIDs.front()), p);
         return p;
@@ -1250,6 +1278,7 @@ int TmtIndex::FirstOf(const std::vector<int32_t>& RecordIDs) {
     auto scan = [&](int from, int to) {
         for (int i = from; i < to; ++i) {
             if (i % 100 == 0 && i > from) dataSet_->Progress((i - from) * 100 / std::max(1, to - from), mtpcSearch);
+            ++Stepped;
             if (wanted.count(IdAt(i)) != 0) return i;
         }
         return -1;
@@ -1494,16 +1523,20 @@ public:
         const std::size_t from = k == 0 ? 0 : textEnds_[k - 1];
         return std::string_view(bytes_.data() + from, textEnds_[k] - from);
     }
-    // Room for up to Rows / 2 texts of about Length bytes.
+    // Room for up to Rows texts of about Length bytes.
     void Expect(std::size_t Rows, std::size_t Length) {
         std::size_t size = 64;
         while (size < Rows) size *= 2;
         if (size > slots_.size()) Resize(size);
-        bytes_.reserve(Rows / 2 * Length);
-        textEnds_.reserve(Rows / 2);
+        // Room for every row's text, though about half repeat another's:
+        // room never written costs no memory, where a buffer that grows
+        // past its room is copied whole into memory written for the first
+        // time.
+        bytes_.reserve(Rows * Length);
+        textEnds_.reserve(Rows);
         // A key is about three times its text.
-        keys.bytes.reserve(Rows / 2 * Length * 3);
-        keys.ends.reserve(Rows / 2);
+        keys.bytes.reserve(Rows * Length * 3);
+        keys.ends.reserve(Rows);
     }
     template <typename F>
     void ForEach(F&& Visit) const {
@@ -1762,15 +1795,16 @@ void TmtIndex::SortByKeys() {
             uint32_t number;
         };
         std::vector<Head> order(keys);
-        for (std::size_t k = 0; k < keys; ++k) {
+        auto headAt = [&](uint32_t k, std::size_t from) {
             const std::string_view b = d.Key(k);
-            order[k] = Head{PrefixOf(reinterpret_cast<const uint8_t*>(b.data()) + common, b.size() - common),
-                            static_cast<uint32_t>(k)};
-        }
+            return from >= b.size() ? uint64_t{0}
+                                    : PrefixOf(reinterpret_cast<const uint8_t*>(b.data()) + from, b.size() - from);
+        };
+        for (std::size_t k = 0; k < keys; ++k)
+            order[k] = Head{headAt(static_cast<uint32_t>(k), common), static_cast<uint32_t>(k)};
         // By the heads, a byte at a time from the last, over the bytes
         // where they differ at all: a pass over the heads per byte instead
-        // of a comparison sort's branches taken at random. Texts of one head
-        // are then ordered by their whole keys.
+        // of a comparison sort's branches taken at random.
         uint64_t differ = 0;
         for (const Head& h : order) differ |= h.head ^ order[0].head;
         if (differ != 0) {
@@ -1784,20 +1818,52 @@ void TmtIndex::SortByKeys() {
                 order.swap(moved);
             }
         }
-        for (std::size_t from = 0; from < keys;) {
-            std::size_t to = from + 1;
-            while (to < keys && order[to].head == order[from].head) ++to;
-            if (to - from > 1)
-                std::sort(order.begin() + static_cast<std::ptrdiff_t>(from), order.begin() + static_cast<std::ptrdiff_t>(to),
-                          [&](const Head& a, const Head& b) { return d.Key(a.number) < d.Key(b.number); });
-            from = to;
+        // Texts of one head are ordered by their next eight key bytes, and
+        // so on (names that share a first name share their first heads):
+        // integers compared in a small run, not whole keys. A zero-padded
+        // head orders as the bytes do, a key that ends first sorting first;
+        // runs still tied when their keys are used up, or small, compare
+        // whole keys.
+        auto byKey = [&](const Head& a, const Head& b) { return d.Key(a.number) < d.Key(b.number); };
+        struct Run {
+            std::size_t from, to, offset;
+        };
+        std::vector<Run> runs;
+        auto pushRuns = [&](std::size_t from, std::size_t to, std::size_t offset) {
+            for (std::size_t i = from; i < to;) {
+                std::size_t j = i + 1;
+                while (j < to && order[j].head == order[i].head) ++j;
+                if (j - i > 1) runs.push_back(Run{i, j, offset});
+                i = j;
+            }
+        };
+        pushRuns(0, keys, common);
+        while (!runs.empty()) {
+            const Run run = runs.back();
+            runs.pop_back();
+            const auto first = order.begin() + static_cast<std::ptrdiff_t>(run.from);
+            const auto last = order.begin() + static_cast<std::ptrdiff_t>(run.to);
+            const std::size_t next = run.offset + 8;
+            bool longer = false;
+            for (auto it = first; it != last && !longer; ++it) longer = d.Key(it->number).size() > next;
+            if (run.to - run.from <= 8 || !longer) {
+                std::sort(first, last, byKey);
+                continue;
+            }
+            for (auto it = first; it != last; ++it) it->head = headAt(it->number, next);
+            std::sort(first, last, [](const Head& a, const Head& b) { return a.head < b.head; });
+            pushRuns(run.from, run.to, next);
         }
         std::vector<uint32_t>& rank = rankOf[f];
         rank.resize(keys);
+        // A key that tells case apart ends with the text itself (the
+        // collation's ties broken by the bytes), or is the text's bytes:
+        // distinct texts then have distinct keys, and each its own rank,
+        // with no key read again.
+        const bool ownRanks = !fieldList_.Options(f).Contains(mtifoCaseInsensitive);
         uint32_t r = 0;
         for (std::size_t k = 0; k < keys; ++k) {
-            if (k > 0 && (order[k].head != order[k - 1].head || d.Key(order[k].number) != d.Key(order[k - 1].number)))
-                ++r;
+            if (k > 0 && (ownRanks || d.Key(order[k].number) != d.Key(order[k - 1].number))) ++r;
             rank[order[k].number] = r;
             if (r == textOfRank[f].size()) textOfRank[f].push_back(order[k].number);
         }
@@ -2100,10 +2166,15 @@ void TmtIndex::LoadIndex() {
     std::vector<std::pair<int32_t, int32_t>> order;
     if (isRowOrder_) {
         // The row order is the order records were placed in, which a reload
-        // must keep: take it from this index, or from another table that
-        // shares the store.
+        // must keep: the order this table saved before the store changed
+        // under it (a rollback or a commit), even an empty one; else this
+        // index's; only a table opening on a store that other tables filled
+        // takes theirs. Once open, what the other tables of the store show
+        // decides nothing here: an idle table beside it changes no answer.
         const TmtIndex* from = this;
-        if (ids_.empty()) {
+        const bool opening = orderFromOthers_;
+        orderFromOthers_ = false;
+        if (opening && ids_.empty() && !orderSaved_) {
             for (TmtCustomMemTable* t : common->AttachedTables()) {
                 if (t == nullptr || t == dataSet_ || !t->Active()) continue;
                 TmtIndex* ro = t->Indexes()->RowOrderIndex();
@@ -2113,9 +2184,10 @@ void TmtIndex::LoadIndex() {
                 }
             }
         }
-        if (!savedOrder_.empty()) {
+        if (orderSaved_) {
             order = std::move(savedOrder_);
             savedOrder_.clear();
+            orderSaved_ = false;
         } else {
             for (int i = 0; i < from->Count(); ++i) {
                 PmtRecord r = from->RecordAt(i);
@@ -2163,6 +2235,7 @@ void TmtIndex::LoadIndex() {
 }
 
 void TmtIndex::RememberOrder() {
+    orderSaved_ = true;
     savedOrder_.clear();
     for (int i = 0; i < Count(); ++i)
         if (PmtRecord r = RecordAt(i)) savedOrder_.emplace_back(r->RecordID, r->UniqueRecordID);
@@ -2177,18 +2250,19 @@ void TmtIndex::PushLevelOrder() {
 }
 
 void TmtIndex::PopLevelOrder(bool Restore) {
-    if (levelOrders_.empty()) {
-        if (Restore) RememberOrder();
+    if (levelOrders_.empty() || !Restore) {
+        // A commit keeps the order as it stands.
+        RememberOrder();
+        if (!levelOrders_.empty()) levelOrders_.pop_back();
         return;
     }
-    if (Restore) {
-        // Records placed during the level keep their places after the ones
-        // that were there before it.
-        std::vector<std::pair<int32_t, int32_t>> order = std::move(levelOrders_.back());
-        for (int i = 0; i < Count(); ++i)
-            if (PmtRecord r = RecordAt(i)) order.emplace_back(r->RecordID, r->UniqueRecordID);
-        savedOrder_ = std::move(order);
-    }
+    // Records placed during the level keep their places after the ones
+    // that were there before it.
+    std::vector<std::pair<int32_t, int32_t>> order = std::move(levelOrders_.back());
+    for (int i = 0; i < Count(); ++i)
+        if (PmtRecord r = RecordAt(i)) order.emplace_back(r->RecordID, r->UniqueRecordID);
+    savedOrder_ = std::move(order);
+    orderSaved_ = true;
     levelOrders_.pop_back();
 }
 
@@ -2446,7 +2520,10 @@ void TmtIndexes::Clear() {
     for (int i = Count() - 1; i >= 0; --i) {
         TmtIndex* idx = Items(i);
         idx->Clear();
-        if (idx == rowOrder_) continue;
+        if (idx == rowOrder_) {
+            idx->SetOrderFromOthers(true);
+            continue;
+        }
         if (dataSet_->CurIndex() == idx) dataSet_->SetCurIndexRaw(rowOrder_);
         indexes_.erase(indexes_.begin() + i);
     }
@@ -2568,6 +2645,7 @@ int TmtIndexes::SequentialSearch(const TmtFieldList& FieldList, PmtRecord KeyRec
     for (int i = 0; i < n; ++i) {
         if (i % 100 == 0 && i > 0) dataSet_->Progress(i * 100 / n, mtpcSearch);
         PmtRecord r = cur->RecordAt(i);
+        ++stepped_;
         if (dataSet_->RecalcOnIndex()) dataSet_->CalcRecordFields(r);
         // Without Nearest only equality counts.
         int c = common->CompareRecords(FieldList, 0, KeyRecord, r, false, false,
@@ -2693,6 +2771,7 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
         int bestId = -1;
         matches_.clear();
         for (int i = first; i < last; ++i) {
+            ++stepped_;
             const int32_t id = use->IdAt(i);
             if (byId && bestId >= 0 && id > bestId) continue;
             PmtRecord r = nullptr;
@@ -2718,8 +2797,9 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
         if (byId && bestId >= 0) {
             common->PrefetchRecord(bestId);
             cur->FindRecordByID(bestId, best);
+            ++stepped_;
         }
-        if (!matches_.empty()) best = cur->FirstOf(matches_);
+        if (!matches_.empty()) best = cur->FirstOf(matches_, stepped_);
         const bool hit = best >= 0;
         Found = hit;
         Index = hit ? best : -1;

@@ -199,15 +199,33 @@ public:
     }
     // The position of a value (-1: not held); a list of ids only.
     long Find(T v) const {
+        const long b = BlockHolding(v);
+        return b < 0 ? -1 : FindInBlock(static_cast<std::size_t>(b), v);
+    }
+    // The block a value was last placed in (-1: none): a value erased since
+    // may still name a block, so a caller confirms it there (FindInBlock).
+    long BlockHolding(T v) const {
         static_assert(kTracked);
         if (v < 0 || static_cast<std::size_t>(v) >= serialOfValue_.size()) return -1;
         const uint32_t serial = serialOfValue_[static_cast<std::size_t>(v)];
         if (serial >= blockOfSerial_.size()) return -1;
         const uint32_t b = blockOfSerial_[serial];
-        if (b >= blocks_.size()) return -1;
-        const std::vector<T>& block = blocks_[b];
-        for (std::size_t k = 0; k < block.size(); ++k)
-            if (block[k] == v) return static_cast<long>(starts_[b] + k);
+        return b < blocks_.size() ? static_cast<long>(b) : -1;
+    }
+    // The position of a value inside block B (-1: not there).
+    long FindInBlock(std::size_t B, T v) const {
+        const T* d = blocks_[B].data();
+        const std::size_t n = blocks_[B].size();
+        std::size_t k = 0;
+        // Sixteen at a time without a branch each, which the compiler turns
+        // into a few vector compares.
+        for (; k + 16 <= n; k += 16) {
+            bool any = false;
+            for (std::size_t j = 0; j < 16; ++j) any |= d[k + j] == v;
+            if (any) break;
+        }
+        for (; k < n; ++k)
+            if (d[k] == v) return static_cast<long>(starts_[B] + k);
         return -1;
     }
     // The items [From, To) into a vector, and back.
@@ -327,7 +345,8 @@ public:
     void FindRecordByID(int RecordID, int& Index);
     // The first position holding one of these records (-1: none), in time
     // linear in their number and in the run of equal keys they start.
-    int FirstOf(const std::vector<int32_t>& RecordIDs);
+    // Stepped adds the positions it went through one by one.
+    int FirstOf(const std::vector<int32_t>& RecordIDs, uint64_t& Stepped);
     void Sort(int L, int R);
     void Clear();
     void LoadIndex();
@@ -341,6 +360,9 @@ public:
     // rollback puts restored records back in their places.
     void PushLevelOrder();
     void PopLevelOrder(bool Restore);
+    // Row order only: the next reload may take the order of another table
+    // of the store, as a table opening (holding no order of its own) does.
+    void SetOrderFromOthers(bool Value) { orderFromOthers_ = Value; }
 
     // Incremental maintenance of one change (0 insert, 1 modify, 2 delete).
     void Reflect(int Change, PmtRecord OldRecord, PmtRecord NewRecord, int RecordPos, bool DontVersion);
@@ -532,6 +554,8 @@ private:
     bool enabled_ = true;
     bool runsById_ = false;
     bool keysOnDemand_ = false;
+    bool orderSaved_ = false;      // savedOrder_ holds the order the next reload keeps
+    bool orderFromOthers_ = true;
     // How many leading key bytes every entry shares (texts of one start,
     // numbers of one magnitude), those of the first entry's key: they are
     // left out of the entries' prefixes, which would otherwise be equal and
@@ -543,6 +567,7 @@ private:
     std::vector<std::pair<int32_t, int32_t>> savedOrder_;  // (RecordID, UniqueRecordID)
     std::vector<std::vector<std::pair<int32_t, int32_t>>> levelOrders_;
     mutable std::string scratchKey_;
+    std::vector<std::pair<long, int32_t>> claims_;  // FirstOf's (block, id) pairs
     // Key bytes of the text values an index of few distinct texts holds, by
     // field: a search or an insert of a known text makes no sort key. An
     // open-addressed table of items that each hold a text and its key: a
@@ -601,6 +626,12 @@ public:
     void ReflectToIndexes(int Change, PmtRecord OldRecord, PmtRecord NewRecord, int RecordPos, bool DontVersion);
     TmtIndex* RowOrderIndex() const { return rowOrder_; }
     void RememberRowOrder();
+    // How many entries and records the searches have gone through one by
+    // one since the collection was made: a scan adds each position, a run
+    // of matches each entry, an id found in the block that holds it one.
+    // Bisection steps are not counted. What a locate costs, told apart from
+    // how fast the machine is.
+    uint64_t Stepped() const { return stepped_; }
 
 private:
     int SequentialSearch(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool RespectFilter, bool Nearest,
@@ -621,6 +652,7 @@ private:
     TmtFieldList coarse_;
     std::string probe_;
     std::vector<int32_t> matches_;
+    uint64_t stepped_ = 0;
     std::vector<std::unique_ptr<TmtIndex>> indexes_;
     TmtIndex* rowOrder_ = nullptr;
 };

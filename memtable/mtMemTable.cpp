@@ -493,10 +493,13 @@ bool TmtCustomMemTable::GetFieldData(TField* Field, void* Buffer) const {
         return true;
     }
     int32_t len = 0;
+    // A blob's value is read through its stream alone (and decompressed
+    // there, by the blob stream handlers): here only whether there is one.
+    if (IsBlobFieldType(Field->DataType())) return common_->FieldValue(rec, fno, Field, len) != nullptr;
     std::string scratch;
     const uint8_t* v = common_->FieldValueForRead(rec, fno, Field, len, scratch);
     if (v == nullptr) return false;
-    if (Buffer != nullptr && !IsBlobFieldType(Field->DataType())) {
+    if (Buffer != nullptr) {
         int cap = Field->DataSize();
         int n = std::min<int>(len, cap);
         std::memcpy(Buffer, v, static_cast<std::size_t>(n));

@@ -11,7 +11,10 @@
 //             rows share each (the default);
 //   distinct  the client names come from rows / 2 values, so that most are
 //             held by one or two rows, as in a register of clients;
-//   changes   distinct names, and the table changes while it is searched.
+//   changes   distinct names, and the table changes while it is searched;
+//   varied    names as a register of people holds them: a first name and
+//             two surnames, with accents and particles ("da", "dos"), 12 to
+//             45 characters, no common start, mostly held by one row.
 // For interleaved repetitions add
 // --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true.
 //
@@ -27,6 +30,14 @@
 // both sides: 2,000 appends; 2,000 edits of the client name and the value of
 // a row found by key; 2,000 deletes of a row found by key; 10,000 locates
 // by client name with an edit of a row's client name after every 10th.
+//
+// Steps of varied: those of repeated and distinct, then two mixed runs on a
+// table indexed on the key and on the client name on both sides: 10,000
+// locates by client name with an append after every 10th, and with a delete
+// of a row found by key after every 10th. Between repetitions the appended
+// rows are deleted and the deleted ones appended again (not timed), and a
+// round of that comes before the first: appends take the slots deletes
+// freed, as in a register that has been used for a while.
 //
 // The memory table compares texts through the pt-BR collation (sort keys made
 // once per value); SQLite through its binary collation, so the text steps do
@@ -53,7 +64,7 @@
 namespace {
 
 int kRows = 100000;  // set from the command line before anything runs
-enum class Shape { Repeated, Distinct, Changes };
+enum class Shape { Repeated, Distinct, Changes, Varied };
 Shape kShape = Shape::Repeated;
 constexpr int kLocates = 10000;
 constexpr int kChanges = 2000;
@@ -61,9 +72,58 @@ constexpr int kChangeEvery = 10;  // locates per change in the mixed step
 constexpr int kClients = 2000;
 
 // How many client names the rows draw from.
-int ClientValues() { return kShape == Shape::Repeated ? kClients : std::max(1, kRows / 2); }
+int ClientValues() {
+    if (kShape == Shape::Repeated) return kClients;
+    return kShape == Shape::Varied ? kRows : std::max(1, kRows / 2);
+}
+
+// A person's name from a number, the same for the same number: a first name,
+// now and then a second one or a particle, and two surnames; 12 to 45
+// characters.
+std::string VariedName(int k) {
+    static const char* const first[] = {
+        "Ana", "Antônio", "Álvaro", "Ângela", "Beatriz", "Bruno", "Caio", "Carla", "Cecília", "César", "Cláudia",
+        "Conceição", "Daniel", "Débora", "Diogo", "Édson", "Eduardo", "Elaine", "Emanuela", "Fábio", "Fernanda",
+        "Flávia", "Francisco", "Gabriel", "Gisele", "Gonçalo", "Gustavo", "Heitor", "Helena", "Hugo", "Igor",
+        "Inês", "Ingrid", "Irene", "Isaías", "Ivone", "Jéssica", "João", "Joaquim", "José", "Juliana", "Júlio",
+        "Karina", "Kátia", "Laís", "Leandro", "Letícia", "Lúcia", "Luís", "Marcelo", "Márcia", "Maria", "Mônica",
+        "Natália", "Nélson", "Norberto", "Olívia", "Otávio", "Patrícia", "Paulo", "Priscila", "Quitéria", "Rafael",
+        "Raquel", "Renata", "Rúben", "Sabrina", "Sebastião", "Sérgio", "Simão", "Sônia", "Tânia", "Tiago", "Tomás",
+        "Úrsula", "Valéria", "Vânia", "Vinícius", "Wagner", "Wilson", "Yara", "Zélia", "Zuleica", "Ênio", "Ícaro",
+        "Otília", "Açucena", "Benedito", "Cristóvão", "Dorotéia", "Estêvão", "Fabrício", "Graça", "Henrique",
+        "Iracema", "Jandira", "Lázaro", "Moisés", "Noêmia", "Odete", "Pérola", "Régis", "Salomão", "Telma"};
+    static const char* const surname[] = {
+        "Silva", "Santos", "Oliveira", "Souza", "Rodrigues", "Ferreira", "Alves", "Pereira", "Lima", "Gomes",
+        "Ribeiro", "Carvalho", "Araújo", "Gonçalves", "Almeida", "Lopes", "Soares", "Fernandes", "Vieira", "Barbosa",
+        "Rocha", "Dias", "Nascimento", "Andrade", "Moreira", "Nunes", "Marques", "Machado", "Mendes", "Freitas",
+        "Cardoso", "Ramos", "Simões", "Magalhães", "Guimarães", "Brandão", "Falcão", "Assunção", "Conceição", "Peçanha",
+        "Sá", "Lôbo", "Müller", "Teixeira", "Corrêa", "Antunes", "Patrício", "Brito", "Cunha", "Campos", "Monteiro",
+        "Mendonça", "Figueiredo", "Queiroz", "Pacheco", "Bezerra", "Cavalcânti", "Galvão", "Aragão", "Beltrão",
+        "Damásio", "Estrela", "Fontes", "Garcês", "Holanda", "Imperial", "Jardim", "Leitão", "Macêdo", "Nóbrega",
+        "Paixão", "Quaresma", "Resende", "Sampaio", "Tavares", "Uchôa", "Valadão", "Xavier", "Zanetti", "Ávila",
+        "Éboli", "Ourives", "Índio", "Úbeda", "Bastião", "Calçada", "Dantas", "Espíndola", "Frazão", "Gusmão",
+        "Horácio", "Ipiranga", "Jatobá", "Lacerda", "Melo", "Neves", "Pimentel", "Rebouças", "Severo", "Toledo"};
+    static const char* const particle[] = {"", "", "", "", "da ", "de ", "dos ", "das "};
+    uint64_t h = static_cast<uint64_t>(k) * 0x9E3779B97F4A7C15ull + 0x2026;
+    auto draw = [&](std::size_t n) {
+        h ^= h >> 29;
+        h *= 0xBF58476D1CE4E5B9ull;
+        h ^= h >> 32;
+        return static_cast<std::size_t>(h % n);
+    };
+    for (;;) {
+        std::string name = first[draw(std::size(first))];
+        if (draw(5) == 0) name += std::string(" ") + first[draw(std::size(first))];
+        name += std::string(" ") + particle[draw(std::size(particle))] + surname[draw(std::size(surname))];
+        name += std::string(" ") + surname[draw(std::size(surname))];
+        std::size_t chars = 0;
+        for (unsigned char c : name) chars += (c & 0xC0) != 0x80 ? 1 : 0;
+        if (chars >= 12 && chars <= 45) return name;
+    }
+}
 
 std::string ClientName(int k) {
+    if (kShape == Shape::Varied) return VariedName(k);
     char c[40];
     std::snprintf(c, sizeof c, kShape == Shape::Repeated ? "Cliente %04d Ltda" : "Cliente %07d Ltda", k);
     return c;
@@ -170,7 +230,7 @@ int ExpectedClientRows() {
 std::unique_ptr<TmtMemTable> NewTable() {
     auto t = std::make_unique<TmtMemTable>(nullptr);
     t->FieldDefs()->Add("Id", ftInteger);
-    t->FieldDefs()->Add("Cliente", ftString, 30);
+    t->FieldDefs()->Add("Cliente", ftString, 50);
     t->FieldDefs()->Add("Produto", ftString, 20);
     t->FieldDefs()->Add("Valor", ftFloat);
     t->FieldDefs()->Add("Data", ftDate);
@@ -359,6 +419,78 @@ void MemChangeMixed(benchmark::State& state) {
         benchmark::DoNotOptimize(found);
     }
 }
+
+// The mixed runs of varied: the rows appended after every 10th locate, with
+// keys past the table's and names some rows hold already; the rows deleted,
+// each once.
+const std::vector<Row>& MixedAppends() {
+    static const std::vector<Row> rows = [] {
+        std::mt19937 rng(59);
+        std::uniform_int_distribution<int> client(0, ClientValues() - 1), cents(100, 500000);
+        std::vector<Row> r;
+        for (int i = 0; i < kLocates / kChangeEvery; ++i)
+            r.push_back(Row{2 * kRows + 1 + i, ClientName(client(rng)), "Produto 002", cents(rng) / 100.0, 42001});
+        return r;
+    }();
+    return rows;
+}
+
+const std::vector<int>& MixedDeletes() {
+    static const std::vector<int> ids = [] {
+        std::vector<int> all(static_cast<std::size_t>(kRows));
+        for (int i = 0; i < kRows; ++i) all[static_cast<std::size_t>(i)] = i + 1;
+        std::shuffle(all.begin(), all.end(), std::mt19937(60));
+        all.resize(std::min<std::size_t>(all.size(), kLocates / kChangeEvery));
+        return all;
+    }();
+    return ids;
+}
+
+void MemDeleteById(TmtMemTable* t, int id) {
+    if (!t->Locate("Id", id, {})) throw std::runtime_error("delete: key missed");
+    t->Delete();
+}
+
+void MemMixed(benchmark::State& state, bool appends) {
+    auto t = ChangingTable();
+    const auto names = LocateClients();
+    const auto& added = MixedAppends();
+    const auto& deleted = MixedDeletes();
+    // What the rounds undo, done once before the first.
+    auto undo = [&] {
+        if (appends) {
+            for (const Row& r : added) MemDeleteById(t.get(), r.id);
+        } else {
+            for (int id : deleted) AppendRow(t.get(), Rows()[static_cast<std::size_t>(id) - 1]);
+        }
+    };
+    if (appends) {
+        for (const Row& r : added) AppendRow(t.get(), r);
+    } else {
+        for (int id : deleted) MemDeleteById(t.get(), id);
+    }
+    undo();
+    for (auto _ : state) {
+        int found = 0;
+        for (int i = 0; i < kLocates; ++i) {
+            found += t->Locate("Cliente", names[static_cast<std::size_t>(i)], {}) ? 1 : 0;
+            if (i % kChangeEvery == kChangeEvery - 1) {
+                const std::size_t k = static_cast<std::size_t>(i / kChangeEvery);
+                if (appends)
+                    AppendRow(t.get(), added[k]);
+                else
+                    MemDeleteById(t.get(), deleted[k]);
+            }
+        }
+        benchmark::DoNotOptimize(found);
+        state.PauseTiming();
+        undo();
+        state.ResumeTiming();
+    }
+}
+
+void MemMixedAppend(benchmark::State& state) { MemMixed(state, true); }
+void MemMixedDelete(benchmark::State& state) { MemMixed(state, false); }
 
 // --- SQLite
 
@@ -599,6 +731,52 @@ void SqlChangeMixed(benchmark::State& state) {
     sqlite3_finalize(upd);
 }
 
+void SqlMixed(benchmark::State& state, bool appends) {
+    SqlRowStatements sql;
+    const auto names = LocateClients();
+    const auto& added = MixedAppends();
+    const auto& deleted = MixedDeletes();
+    sqlite3_stmt* s = sql.d.Prepare(
+        "SELECT id, cliente, produto, valor, data FROM t WHERE id = (SELECT min(id) FROM t WHERE cliente = ?)");
+    auto undo = [&] {
+        if (appends) {
+            for (const Row& r : added) sql.Delete(r.id);
+        } else {
+            for (int id : deleted) SqlInsertRow(sql.ins, Rows()[static_cast<std::size_t>(id) - 1]);
+        }
+    };
+    if (appends) {
+        for (const Row& r : added) SqlInsertRow(sql.ins, r);
+    } else {
+        for (int id : deleted) sql.Delete(id);
+    }
+    undo();
+    for (auto _ : state) {
+        int found = 0;
+        for (int i = 0; i < kLocates; ++i) {
+            const std::string& c = names[static_cast<std::size_t>(i)];
+            sqlite3_bind_text(s, 1, c.c_str(), static_cast<int>(c.size()), SQLITE_STATIC);
+            if (sqlite3_step(s) == SQLITE_ROW) ++found;
+            sqlite3_reset(s);
+            if (i % kChangeEvery == kChangeEvery - 1) {
+                const std::size_t k = static_cast<std::size_t>(i / kChangeEvery);
+                if (appends)
+                    SqlInsertRow(sql.ins, added[k]);
+                else
+                    sql.Delete(deleted[k]);
+            }
+        }
+        benchmark::DoNotOptimize(found);
+        state.PauseTiming();
+        undo();
+        state.ResumeTiming();
+    }
+    sqlite3_finalize(s);
+}
+
+void SqlMixedAppend(benchmark::State& state) { SqlMixed(state, true); }
+void SqlMixedDelete(benchmark::State& state) { SqlMixed(state, false); }
+
 // --- bytes per row, as the allocator counts them
 
 struct WideRow {
@@ -705,24 +883,32 @@ public:
             const std::string name = r.run_name.function_name;
             // The median of the repetitions when there are several, else the one run.
             if (r.run_type == Run::RT_Aggregate) {
-                if (r.aggregate_name == "median") median_[name] = r.GetAdjustedRealTime();
+                if (r.aggregate_name == "median") {
+                    median_[name] = r.GetAdjustedRealTime();
+                    medianCpu_[name] = r.GetAdjustedCPUTime();
+                }
             } else {
                 single_[name] = r.GetAdjustedRealTime();
+                singleCpu_[name] = r.GetAdjustedCPUTime();
             }
         }
         ConsoleReporter::ReportRuns(runs);
     }
     void Finalize() override {
         ConsoleReporter::Finalize();
-        const char* shape = kShape == Shape::Repeated ? "repeated names (2,000 values)"
+        const char* shape = kShape == Shape::Repeated   ? "repeated names (2,000 values)"
                             : kShape == Shape::Distinct ? "mostly distinct names (rows / 2 values)"
+                            : kShape == Shape::Varied   ? "varied names of people (as many values as rows, no common start)"
                                                         : "changes while searching (distinct names)";
         std::printf("\nTime ratio at %d rows, %s, memory table / SQLite in memory (below 1: the memory table is "
                     "faster)%s\n",
                     kRows, shape, median_.empty() ? "" : ", medians of the repetitions");
         std::printf("Text steps compare in pt-BR collation order on our side and in byte order (BINARY) on "
                     "SQLite's.\n");
-        std::printf("  %-42s %6s  %7s  %s\n", "", "ratio", "target", "times");
+        // Beside the ratio of the times, the ratio of the processor times:
+        // on a shared machine a step may wait for a processor while it
+        // runs, which the elapsed time counts and the processor time not.
+        std::printf("  %-42s %6s  %7s  %s\n", "", "ratio", "target", "times (processor-time ratio)");
         if (kShape == Shape::Changes) {
             Ratio("2,000 appends, text and key indexes", "MemChangeAppend", "SqlChangeAppend", "<= 1.00");
             Ratio("2,000 edits of the indexed text", "MemChangeEdit", "SqlChangeEdit", "<= 1.00");
@@ -737,6 +923,10 @@ public:
         Ratio("sort on two fields", "MemSort", "SqlSort", "<= 0.70");
         Ratio("filtered scan, number", "MemFilterNumber", "SqlFilterNumber", "<= 1.00");
         Ratio("filtered scan, text equality", "MemFilterText", "SqlFilterText", "<= 1.50");
+        if (kShape == Shape::Varied) {
+            Ratio("10,000 text locates, an append every 10th", "MemMixedAppend", "SqlMixedAppend", "<= 1.00");
+            Ratio("10,000 text locates, a delete every 10th", "MemMixedDelete", "SqlMixedDelete", "<= 1.00");
+        }
         const RowBytes mem = MemRowBytes(), sql = SqlRowBytes();
         std::printf("\nBytes per row (integer, 40-character text, double, date), as the allocator counts them\n");
         std::printf("  memory table %6.1f  (%.1f with an index on the text)   target <= 130\n", mem.plain,
@@ -748,15 +938,19 @@ private:
     void Ratio(const char* label, const std::string& ours, const std::string& theirs, const char* target) {
         double a = Find(ours), b = Find(theirs);
         if (a < 0 || b <= 0) return;
-        std::printf("  %-42s %6.2f  %7s  (%.1f ms vs %.1f ms)\n", label, a / b, target, a, b);
+        const double ca = Find(ours, true), cb = Find(theirs, true);
+        std::printf("  %-42s %6.2f  %7s  (%.1f ms vs %.1f ms; %.2f)\n", label, a / b, target, a, b,
+                    cb > 0 ? ca / cb : 0.0);
     }
-    double Find(const std::string& name) const {
-        auto m = median_.find(name);
-        if (m != median_.end()) return m->second;
-        auto s = single_.find(name);
-        return s != single_.end() ? s->second : -1;
+    double Find(const std::string& name, bool cpu = false) const {
+        const auto& medians = cpu ? medianCpu_ : median_;
+        const auto& singles = cpu ? singleCpu_ : single_;
+        auto m = medians.find(name);
+        if (m != medians.end()) return m->second;
+        auto s = singles.find(name);
+        return s != singles.end() ? s->second : -1;
     }
-    std::map<std::string, double> median_, single_;
+    std::map<std::string, double> median_, single_, medianCpu_, singleCpu_;
 };
 
 }  // namespace
@@ -776,8 +970,10 @@ int main(int argc, char** argv) {
             kShape = Shape::Distinct;
         else if (shape == "changes")
             kShape = Shape::Changes;
+        else if (shape == "varied")
+            kShape = Shape::Varied;
         else {
-            std::fprintf(stderr, "shape: repeated, distinct or changes\n");
+            std::fprintf(stderr, "shape: repeated, distinct, changes or varied\n");
             return 2;
         }
         for (int i = 1; i + 1 < argc; ++i) argv[i] = argv[i + 1];
@@ -799,8 +995,13 @@ int main(int argc, char** argv) {
         {"MemSort", MemSort},                 {"SqlSort", SqlSort},
         {"MemFilterNumber", MemFilterNumber}, {"SqlFilterNumber", SqlFilterNumber},
         {"MemFilterText", MemFilterText},     {"SqlFilterText", SqlFilterText}};
+    const std::initializer_list<Step> mixed{{"MemMixedAppend", MemMixedAppend}, {"SqlMixedAppend", SqlMixedAppend},
+                                            {"MemMixedDelete", MemMixedDelete}, {"SqlMixedDelete", SqlMixedDelete}};
     for (auto [name, fn] : kShape == Shape::Changes ? changes : steps)
         benchmark::RegisterBenchmark(name, fn)->Unit(benchmark::kMillisecond)->Iterations(iterations);
+    if (kShape == Shape::Varied)
+        for (auto [name, fn] : mixed)
+            benchmark::RegisterBenchmark(name, fn)->Unit(benchmark::kMillisecond)->Iterations(iterations);
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

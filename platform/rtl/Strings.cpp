@@ -1,6 +1,7 @@
 #include "platform/rtl/Strings.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -881,8 +882,24 @@ constexpr unsigned char kRunGoesOn = 0x7F;  // kLongestRun common bytes, more to
 
 // The level bytes [From, To) then End, compacted, at Out; returns the end.
 char* CompactLevel(char* Out, const unsigned char* From, const unsigned char* To, unsigned char End) {
+    constexpr uint64_t kCommonWord = 0x0101010101010101ull * kCommonWeight;
     for (;;) {
         const unsigned char* q = From;
+        // Eight bytes at a time: the first byte that is not the common one
+        // is the lowest non-zero byte of the word xor the common bytes.
+        while (To - q >= 8) {
+            uint64_t w;
+            std::memcpy(&w, q, 8);
+            w ^= kCommonWord;
+            if (w != 0) {
+                if constexpr (std::endian::native == std::endian::little)
+                    q += __builtin_ctzll(w) / 8;
+                else
+                    q += __builtin_clzll(w) / 8;
+                break;
+            }
+            q += 8;
+        }
         while (q < To && *q == kCommonWeight) ++q;
         std::size_t run = static_cast<std::size_t>(q - From);
         for (; run >= kLongestRun; run -= kLongestRun) *Out++ = static_cast<char>(kRunGoesOn);
@@ -927,23 +944,37 @@ void AppendCompacted(std::string& Key, std::string_view Collation) {
 
 // The compacted key of a text made only of table characters, written at once
 // from the table; false (and Key as it was) for any other text.
+// Room in bytes that are written before they are read: growing it clears
+// nothing, where a string resized for every key would clear all the room
+// that the whole blocks of weights need, many times what the key keeps.
+class ScratchRoom {
+public:
+    char* Room(std::size_t n) {
+        if (n > size_) {
+            size_ = std::max(n, 2 * size_);
+            bytes_ = std::make_unique_for_overwrite<char[]>(size_);
+        }
+        return bytes_.get();
+    }
+
+private:
+    std::unique_ptr<char[]> bytes_;
+    std::size_t size_ = 0;
+};
+
 bool AppendCompactedFromTable(const ElementTable& table, std::string& Key, std::string_view s, bool caseSensitive) {
     constexpr std::size_t kP = sizeof CharElements::primary, kS = sizeof CharElements::secondary,
                           kT = sizeof CharElements::tertiary;
-    thread_local std::string levels;
-    levels.resize(s.size() * (kS + kT) + kS + kT);
-    char* q = levels.data();
+    thread_local ScratchRoom levels, out;
+    char* q = levels.Room(s.size() * (kS + kT) + kS + kT);
     char* r = q + s.size() * kS + kS;
     const auto* const secondary = reinterpret_cast<const unsigned char*>(q);
     const auto* const tertiary = reinterpret_cast<const unsigned char*>(r);
-    const std::size_t base = Key.size();
-    // Room for the primary weights, the two compacted levels and the text.
-    Key.resize(base + s.size() * (kP + 2 * (kS + kT) + 1) + 8);
-    char* p = Key.data() + base;
-    if (!CopyTableWeights(table, s, p, q, r)) {
-        Key.resize(base);
-        return false;
-    }
+    // Room for the primary weights, the two compacted levels and the text;
+    // the key takes only what was written.
+    char* const start = out.Room(s.size() * (kP + 2 * (kS + kT) + 1) + 8);
+    char* p = start;
+    if (!CopyTableWeights(table, s, p, q, r)) return false;
     *p++ = kLevelSeparator;
     if (caseSensitive) {
         p = CompactLevel(p, secondary, reinterpret_cast<const unsigned char*>(q), kLevelSeparator);
@@ -954,7 +985,7 @@ bool AppendCompactedFromTable(const ElementTable& table, std::string& Key, std::
     } else {
         p = CompactLevel(p, secondary, reinterpret_cast<const unsigned char*>(q), 0);
     }
-    Key.resize(static_cast<std::size_t>(p - Key.data()));
+    Key.append(start, static_cast<std::size_t>(p - start));
     return true;
 }
 

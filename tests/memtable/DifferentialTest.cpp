@@ -1,10 +1,13 @@
 // Random operations on a memory table and on a brute-force model of the same
-// rows: appends, inserts, edits of indexed fields, deletes, indexes added,
-// removed and selected, sorts, filters, locates and lookups with every
-// option, bookmarks. The model keeps the rows in row order and answers every
-// question by walking them; the table must agree. Every other sequence runs
-// on the layout that keeps long texts compressed through the table's
-// handlers.
+// rows: appends, inserts, edits of indexed fields, deletes, deletes followed
+// at once by an append (which takes the freed slot), indexes added, removed
+// and selected, sorts, filters, locates and lookups with every option,
+// bookmarks, and the memo of each row read where a locate lands. The model
+// keeps the rows in row order and answers every question by walking them;
+// the table must agree. Every other sequence runs on the layout that keeps
+// long texts compressed through the table's field handlers, which refuse
+// anything they did not compress (a memo goes through the blob stream
+// handlers only).
 //
 // A short run belongs to every test run; MEMTABLE_DIFF_OPERATIONS=5000000
 // (and MEMTABLE_DIFF_SEED) runs as many operations as asked. A disagreement
@@ -35,6 +38,7 @@ struct Row {
     OptText a, b;
     OptInt i;
     OptReal f;
+    OptText m;  // the memo: never sought, read back where a locate lands
 };
 
 enum Col { cA, cB, cI, cF };
@@ -169,9 +173,9 @@ enum class Filter { None, IAbove, IAtMost, FAtLeast };
 
 struct Op {
     enum Kind { Append, Insert, Edit, Delete, AddIndex, DropIndex, Select, Sort, SetFilter, Locate, Lookup,
-                Mark, Visit } kind;
-    Row row;                 // Append, Insert (before id), Edit (of row.id)
-    int id = 0;              // Insert: before; Delete, Mark
+                Mark, Visit, Replace } kind;
+    Row row;                 // Append, Insert (before id), Edit (of row.id), Replace (appended)
+    int id = 0;              // Insert: before; Delete, Mark, Replace (deleted)
     std::string name;        // AddIndex, DropIndex, Select ("" row order)
     IndexSpec index;         // AddIndex, Sort
     Filter filter = Filter::None;
@@ -185,7 +189,8 @@ struct Op {
 std::string RowText(const Row& r) {
     std::ostringstream s;
     s << "Id=" << r.id << " A=" << (r.a ? "'" + *r.a + "'" : "null") << " B=" << (r.b ? "'" + *r.b + "'" : "null")
-      << " I=" << (r.i ? std::to_string(*r.i) : "null") << " F=" << (r.f ? std::to_string(*r.f) : "null");
+      << " I=" << (r.i ? std::to_string(*r.i) : "null") << " F=" << (r.f ? std::to_string(*r.f) : "null")
+      << " M=" << (r.m ? "'" + *r.m + "'" : "null");
     return s.str();
 }
 
@@ -224,6 +229,7 @@ std::string OpText(const Op& op) {
         case Op::Lookup: s << "Lookup '" << SpecText(op.fields) << "' = (" << key() << ")"; break;
         case Op::Mark: s << "Bookmark " << op.slot << " at Id " << op.id; break;
         case Op::Visit: s << "GotoBookmark " << op.slot; break;
+        case Op::Replace: s << "Delete Id " << op.id << ", then Append " << RowText(op.row); break;
     }
     return s.str();
 }
@@ -254,10 +260,16 @@ public:
             return op;
         }
         if (o < 44) {
-            op.kind = Op::Delete;
+            // Half of the deletes are followed by an append, which reuses
+            // the freed slot: a low id late in the row order.
+            op.kind = Pick(2) == 0 ? Op::Replace : Op::Delete;
             const std::size_t at = static_cast<std::size_t>(Pick(static_cast<int>(live_.size())));
             op.id = live_[at];
             live_.erase(live_.begin() + static_cast<std::ptrdiff_t>(at));
+            if (op.kind == Op::Replace) {
+                op.row = NewRow();
+                live_.push_back(op.row.id);
+            }
             return op;
         }
         if (o < 49) {
@@ -340,6 +352,11 @@ private:
         r.b = Text();
         if (Pick(8) != 0) r.i = Pick(7);
         if (Pick(8) != 0) r.f = (Pick(7) - 2) * 0.75;
+        if (Pick(4) != 0) {
+            static const char* const memos[] = {"", "nota", "observação: entregar à tarde", "Z"};
+            r.m = std::string(memos[Pick(4)]) + std::string(static_cast<std::size_t>(Pick(3)) * 20, 'x');
+            if (r.m->empty()) r.m.reset();  // an empty memo reads as null
+        }
         return r;
     }
 
@@ -414,16 +431,33 @@ public:
         t_->FieldDefs()->Add("B", ftString, Compressed ? 16 : 8);
         if (Compressed) {
             t_->SetPerformance(mtpfSmall);
-            auto flip = [](TDataSet*, TField*, const void* Buffer, int& Size, std::string& Out) {
+            // Marked, so that the decompressor knows what it did not compress.
+            t_->OnCompressField = [](TDataSet*, TField*, const void* Buffer, int& Size, std::string& Out) {
                 const auto* b = static_cast<const char*>(Buffer);
                 Out.assign(b, b + Size);
                 std::reverse(Out.begin(), Out.end());
+                Out.insert(Out.begin(), '\x7F');
+                Size = static_cast<int>(Out.size());
             };
-            t_->OnCompressField = flip;
-            t_->OnDecompressField = flip;
+            t_->OnDecompressField = [](TDataSet*, TField* Field, const void* Buffer, int& Size, std::string& Out) {
+                const auto* b = static_cast<const char*>(Buffer);
+                if (Size < 1 || b[0] != '\x7F') throw EMemTableError("not compressed data in field " + Field->FieldName());
+                Out.assign(b + 1, b + Size);
+                std::reverse(Out.begin(), Out.end());
+                Size = static_cast<int>(Out.size());
+            };
+            const auto flip = [](TDataSet*, TStream* From, TStream* To) {
+                From->Seek(0, soBeginning);
+                std::string bytes = From->ReadAllBytes();
+                for (char& c : bytes) c = static_cast<char>(c ^ 0x5A);
+                To->WriteBytes(bytes);
+            };
+            t_->OnCompressBlobStream = flip;
+            t_->OnDecompressBlobStream = flip;
         }
         t_->FieldDefs()->Add("I", ftInteger);
         t_->FieldDefs()->Add("F", ftFloat);
+        t_->FieldDefs()->Add("M", ftMemo);
         t_->Open();
     }
 
@@ -482,6 +516,7 @@ private:
         if (r.b) t_->FieldByName("B")->SetAsString(*r.b); else t_->FieldByName("B")->Clear();
         if (r.i) t_->FieldByName("I")->SetAsInteger(*r.i); else t_->FieldByName("I")->Clear();
         if (r.f) t_->FieldByName("F")->SetAsFloat(*r.f); else t_->FieldByName("F")->Clear();
+        if (r.m) t_->FieldByName("M")->SetAsString(*r.m); else t_->FieldByName("M")->Clear();
     }
 
     // Puts the cursor on a row through a bookmark of the walk, not through
@@ -563,6 +598,16 @@ private:
                 dirty_ = true;
                 cursor_ = -1;
                 return std::nullopt;
+            }
+            case Op::Replace: {
+                Op del;
+                del.kind = Op::Delete;
+                del.id = op.id;
+                if (auto bad = Apply(del)) return bad;
+                Op add;
+                add.kind = Op::Append;
+                add.row = op.row;
+                return Apply(add);
             }
             case Op::AddIndex: {
                 if (indexes_.count(op.name) != 0) return std::nullopt;
@@ -706,6 +751,11 @@ private:
                    (expected > 0 ? RowText(*Find(expected)) : std::string("none")) + ")";
         if (found) {
             cursor_ = got;
+            const Row& r = *Find(got);
+            TField* m = t_->FieldByName("M");
+            if (m->IsNull() != !r.m.has_value() || (r.m && m->AsString() != *r.m))
+                return "the memo of Id " + std::to_string(got) + " reads " +
+                       (m->IsNull() ? std::string("null") : "'" + m->AsString() + "'");
         } else if (CurrentId() != before) {
             return std::string("a failed locate moved the cursor");
         }

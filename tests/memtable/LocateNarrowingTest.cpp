@@ -184,3 +184,67 @@ TEST(LocateNarrowing, ManyMatchesThroughAnotherIndexTakeLinearWork) {
     EXPECT_LT(reports, kRows / 10);
     EXPECT_LT(compares, 4L * kRows);
 }
+
+// Deletes followed by appends put new records in freed slots: their ids are
+// low, their places in the row order last. A locate through another index
+// still finds the first holder in row order, and steps through no more than
+// the holders of the value and a few entries, as on a table never changed:
+// never through the whole table. Each case churns more, then seeks names of
+// one, two and three holders, among them the appended ones.
+TEST(LocateNarrowing, LocatesAfterDeletesAndAppendsStepOnlyThroughTheirMatches) {
+    constexpr int kRows = 12000, kNames = kRows / 2;
+    auto name = [](int k) { return "Cliente " + std::to_string(k); };
+    struct Item {
+        int id;
+        std::string name;
+    };
+    std::vector<Item> rows;  // the model, in row order
+    auto t = MakeItems();
+    t->Open();
+    for (int i = 0; i < kRows; ++i) {
+        rows.push_back({i + 1, name(i % kNames)});  // rows i and i + kNames share a name
+        AddItem(t.get(), rows.back().id, rows.back().name, i);
+    }
+    t->AddIndex("ByName", "Name", {});
+    int next = kRows + 1;
+    struct Case {
+        int churn;            // delete-then-append pairs before the locates
+        std::vector<int> sought;  // name numbers
+    };
+    const Case cases[] = {
+        {0, {7, 4321, kNames - 1}},
+        {1, {10, 11, 12, 5000}},
+        {3, {20, 21, 22, 23, 24, 25, 3000}},
+        {40, {30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 4000, 5999}},
+    };
+    for (const Case& c : cases) {
+        for (int k = 0; k < c.churn; ++k) {
+            // Deletes a row near the start; the append takes its slot and
+            // holds a name that earlier rows hold too (and, for odd k, one of
+            // the names sought next, so that it is a third holder).
+            const std::size_t at = 5 + static_cast<std::size_t>(k) * 37 % 400;
+            t->SetRecNo(static_cast<int>(at) + 1);
+            ASSERT_EQ(t->FieldByName("Id")->AsInteger(), rows[at].id);
+            t->Delete();
+            rows.erase(rows.begin() + static_cast<std::ptrdiff_t>(at));
+            const int n = k % 2 == 1 ? c.sought[static_cast<std::size_t>(k / 2) % c.sought.size()] : 100 + k;
+            rows.push_back({next++, name(n)});
+            AddItem(t.get(), rows.back().id, rows.back().name, 0);
+        }
+        for (int n : c.sought) {
+            int expected = -1, holders = 0;
+            for (const Item& r : rows)
+                if (r.name == name(n)) {
+                    if (expected < 0) expected = r.id;
+                    ++holders;
+                }
+            ASSERT_GT(holders, 0);
+            t->First();
+            const uint64_t before = t->Indexes()->Stepped();
+            ASSERT_TRUE(t->Locate("Name", name(n), {})) << name(n);
+            const uint64_t stepped = t->Indexes()->Stepped() - before;
+            EXPECT_EQ(t->FieldByName("Id")->AsInteger(), expected) << name(n) << " after " << c.churn;
+            EXPECT_LE(stepped, 2u * static_cast<uint64_t>(holders) + 2) << name(n) << " after " << c.churn;
+        }
+    }
+}

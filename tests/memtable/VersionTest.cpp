@@ -1,6 +1,7 @@
 // Record versions, nested transactions and tables attached to one store.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <random>
 
 #include "tests/memtable/MemTableTestSupport.h"
@@ -323,4 +324,57 @@ TEST(Attached, EditOfARecordAnotherTableDeletedFailsCleanly) {
     EXPECT_EQ(Ids(owner.get()), (std::vector<int>{1, 3}));
     ASSERT_TRUE(owner->Locate("Id", 3, {}));
     EXPECT_EQ(owner->FieldByName("Name")->AsString(), "c") << "the record in the reused slot is untouched";
+}
+
+// Indexes switched off while another index is current leave the row order
+// behind; a rollback, a commit or a return to the row order reloads it from
+// the store, where rows placed in slots an earlier rollback freed lie in the
+// order the slots are reused (last freed first). A second table attached to
+// the store, open or closed, through which nothing is done, changes none of
+// these answers.
+TEST(Attached, AnIdleAttachedTableChangesNoReloadedRowOrder) {
+    enum class Second { None, Open, Closed };
+    enum class Then { Rollback, Commit, BackToRowOrder };
+    for (Then then : {Then::Rollback, Then::Commit, Then::BackToRowOrder}) {
+        for (Second second : {Second::None, Second::Open, Second::Closed}) {
+            auto t = VersionedItems(mtvmAllSinceCheckPoint);
+            std::unique_ptr<TmtMemTable> idle;
+            if (second != Second::None) {
+                idle = std::make_unique<TmtMemTable>(nullptr);
+                idle->SetAttachedTo(t.get());
+            }
+            t->Open();
+            if (second == Second::Open) idle->Open();
+            t->SetEnableIndexes(false);
+            t->SetIndexFieldNames("Name");
+            // Slots 0, 1 and 2 are taken, then freed by the rollback.
+            t->StartTransaction();
+            for (int id : {1, 2, 3}) AddItem(t.get(), id, "n" + std::to_string(id), id);
+            t->Rollback();
+            // Reused last freed first: 10 takes slot 2, 11 slot 1, 12 slot 0.
+            std::vector<int> freed = {0, 1, 2};
+            std::map<int, int> idOfSlot;
+            for (int id : {10, 11, 12}) {
+                AddItem(t.get(), id, "n" + std::to_string(id), id);
+                idOfSlot[freed.back()] = id;
+                freed.pop_back();
+            }
+            std::vector<int> slotOrder;
+            for (const auto& [slot, id] : idOfSlot) slotOrder.push_back(id);
+            ASSERT_EQ(slotOrder, (std::vector<int>{12, 11, 10}));
+            if (then != Then::BackToRowOrder) {
+                t->StartTransaction();
+                AddItem(t.get(), 20, "n20", 20);
+                if (then == Then::Rollback) {
+                    t->Rollback();
+                } else {
+                    t->Commit();
+                    slotOrder.push_back(20);  // the next fresh slot
+                }
+            }
+            t->SetIndexFieldNames("");
+            EXPECT_EQ(Ids(t.get()), slotOrder) << "then " << static_cast<int>(then) << ", second table "
+                                               << static_cast<int>(second);
+        }
+    }
 }
