@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -110,6 +111,44 @@ protected:
         device.SetPublisher(nullptr);
     }
 
+    // An invoice listing of the invoices from First (to Last, when given), as
+    // the named components printed it.
+    void PrintInvoices(Listing Kind, TDateTime First, std::optional<TDateTime> Last, TotalsDevice& device) {
+        InvoiceListing invoices(Kind, db(), messages());
+        Criteria c = Criteria::Initial(First);
+        if (Last) c.dataFinal = *Last;
+        ASSERT_TRUE(invoices.Gerar_Relatorio(c, "Admin"));
+        TDataSource rows(nullptr);
+        rows.SetDataSet(&invoices.Query());
+        ListingReport report(Kind, &rows);
+        report.SetHeader(invoices.Header(), CreditLine(Kind, "1.0"));
+        Print(report, device);
+    }
+
+    // The sales by group of March: each group's total and the grand total
+    // against the integer cents the rows were made of.
+    void ExpectSalesByGroupInCents() {
+        SalesByGroup sales(db(), messages());
+        Criteria c = Criteria::Initial(Day(2024, 3, 1));
+        c.dataFinal = Day(2024, 3, 31);
+        ASSERT_TRUE(sales.Gerar_Relatorio(c, "Admin"));
+        TDataSource rows(nullptr);
+        rows.SetDataSet(sales.tbResumo());
+        ListingReport report(Listing::Nota409, &rows);
+        report.SetHeader(sales.Header(), CreditLine(Listing::Nota409, "1.0"));
+        TotalsDevice device({"rpDBText3", "rpDBCalc1"});
+        Print(report, device);
+        std::vector<std::string> expectedGroups;
+        std::int64_t all = 0;
+        for (const auto& [group, sum] : groupCents_) {
+            expectedGroups.push_back(Brazilian(sum, 2));
+            all += sum;
+        }
+        EXPECT_EQ(device.printed.at("rpDBText3"), expectedGroups);
+        ASSERT_EQ(device.printed.at("rpDBCalc1").size(), 1u);
+        EXPECT_EQ(device.printed.at("rpDBCalc1")[0], Brazilian(all, 2));
+    }
+
     std::int64_t totalCents_ = 0, icmsCents_ = 0, grams_ = 0;
     std::map<std::string, std::int64_t> groupCents_;
     listingtest::BrazilianNumbers numbers_;
@@ -124,41 +163,16 @@ TEST_F(ListingTotals, EveryTotalOfAHundredThousandInvoicesIsExactToTheCent) {
     const std::vector<std::string> totals = {"vValor_Total_Nota", "vValor_ICMS", "vPeso_Bruto"};
     for (Listing kind : {Listing::Nota403, Listing::Nota300}) {
         SCOPED_TRACE(kind == Listing::Nota403 ? "Nota403" : "Nota300");
-        InvoiceListing invoices(kind, db(), messages());
-        Criteria c = Criteria::Initial(Day(2024, 3, 2));
-        if (kind == Listing::Nota403) c.dataFinal = Day(2024, 3, 31);
-        ASSERT_TRUE(invoices.Gerar_Relatorio(c, "Admin"));
-        TDataSource rows(nullptr);
-        rows.SetDataSet(&invoices.Query());
-        ListingReport report(kind, &rows);
-        report.SetHeader(invoices.Header(), CreditLine(kind, "1.0"));
         TotalsDevice device(totals);
-        Print(report, device);
+        PrintInvoices(kind, Day(2024, 3, 2),
+                      kind == Listing::Nota403 ? std::optional<TDateTime>(Day(2024, 3, 31)) : std::nullopt, device);
         EXPECT_GT(device.Pages(), 1000);
         ASSERT_EQ(device.printed.at("vValor_Total_Nota").size(), 1u);
         EXPECT_EQ(device.printed.at("vValor_Total_Nota")[0], Brazilian(totalCents_, 2));
         EXPECT_EQ(device.printed.at("vValor_ICMS")[0], Brazilian(icmsCents_, 2));
         EXPECT_EQ(device.printed.at("vPeso_Bruto")[0], Brazilian(grams_, 3));
     }
-    SalesByGroup sales(db(), messages());
-    Criteria c = Criteria::Initial(Day(2024, 3, 1));
-    c.dataFinal = Day(2024, 3, 31);
-    ASSERT_TRUE(sales.Gerar_Relatorio(c, "Admin"));
-    TDataSource rows(nullptr);
-    rows.SetDataSet(sales.tbResumo());
-    ListingReport report(Listing::Nota409, &rows);
-    report.SetHeader(sales.Header(), CreditLine(Listing::Nota409, "1.0"));
-    TotalsDevice device({"rpDBText3", "rpDBCalc1"});
-    Print(report, device);
-    std::vector<std::string> expectedGroups;
-    std::int64_t all = 0;
-    for (const auto& [group, sum] : groupCents_) {
-        expectedGroups.push_back(Brazilian(sum, 2));
-        all += sum;
-    }
-    EXPECT_EQ(device.printed.at("rpDBText3"), expectedGroups);
-    ASSERT_EQ(device.printed.at("rpDBCalc1").size(), 1u);
-    EXPECT_EQ(device.printed.at("rpDBCalc1")[0], Brazilian(all, 2));
+    ExpectSalesByGroupInCents();
 }
 
 // Totals of 16 significant digits (up to some 7 x 10^13, where a double still
@@ -168,15 +182,8 @@ TEST_F(ListingTotals, SixteenDigitAmountsAndTotalsPrintTheirCents) {
         SCOPED_TRACE("one amount");
         constexpr std::int64_t kCents = 1234567890123456;
         Invoice(3, 1, "0000001", "2024-03-02", "Autorizada", static_cast<double>(kCents) / 100, 0, 0, "U1");
-        InvoiceListing invoices(Listing::Nota403, db(), messages());
-        Criteria c = Criteria::Initial(Day(2024, 3, 2));
-        ASSERT_TRUE(invoices.Gerar_Relatorio(c, "Admin"));
-        TDataSource rows(nullptr);
-        rows.SetDataSet(&invoices.Query());
-        ListingReport report(Listing::Nota403, &rows);
-        report.SetHeader(invoices.Header(), CreditLine(Listing::Nota403, "1.0"));
         TotalsDevice device({"rpDBText7", "vValor_Total_Nota"});
-        Print(report, device);
+        PrintInvoices(Listing::Nota403, Day(2024, 3, 2), std::nullopt, device);
         EXPECT_EQ(device.printed.at("rpDBText7"), std::vector<std::string>{Brazilian(kCents, 2)});
         EXPECT_EQ(device.printed.at("vValor_Total_Nota"), std::vector<std::string>{Brazilian(kCents, 2)});
         db().Execute("delete from nota_fiscal");
@@ -190,36 +197,14 @@ TEST_F(ListingTotals, SixteenDigitAmountsAndTotalsPrintTheirCents) {
     ASSERT_LT(all, (std::int64_t{1} << 46) * 100);
     {
         SCOPED_TRACE("Nota403");
-        InvoiceListing invoices(Listing::Nota403, db(), messages());
-        Criteria c = Criteria::Initial(Day(2024, 3, 2));
-        c.dataFinal = Day(2024, 3, 31);
-        ASSERT_TRUE(invoices.Gerar_Relatorio(c, "Admin"));
-        TDataSource rows(nullptr);
-        rows.SetDataSet(&invoices.Query());
-        ListingReport report(Listing::Nota403, &rows);
-        report.SetHeader(invoices.Header(), CreditLine(Listing::Nota403, "1.0"));
         TotalsDevice device({"vValor_Total_Nota", "vValor_ICMS"});
-        Print(report, device);
+        PrintInvoices(Listing::Nota403, Day(2024, 3, 2), Day(2024, 3, 31), device);
         ASSERT_EQ(device.printed.at("vValor_Total_Nota").size(), 1u);
         EXPECT_EQ(device.printed.at("vValor_Total_Nota")[0], Brazilian(totalCents_, 2));
         EXPECT_EQ(device.printed.at("vValor_ICMS")[0], Brazilian(icmsCents_, 2));
     }
     SCOPED_TRACE("Nota409");
-    SalesByGroup sales(db(), messages());
-    Criteria c = Criteria::Initial(Day(2024, 3, 1));
-    c.dataFinal = Day(2024, 3, 31);
-    ASSERT_TRUE(sales.Gerar_Relatorio(c, "Admin"));
-    TDataSource rows(nullptr);
-    rows.SetDataSet(sales.tbResumo());
-    ListingReport report(Listing::Nota409, &rows);
-    report.SetHeader(sales.Header(), CreditLine(Listing::Nota409, "1.0"));
-    TotalsDevice device({"rpDBText3", "rpDBCalc1"});
-    Print(report, device);
-    std::vector<std::string> expectedGroups;
-    for (const auto& [group, sum] : groupCents_) expectedGroups.push_back(Brazilian(sum, 2));
-    EXPECT_EQ(device.printed.at("rpDBText3"), expectedGroups);
-    ASSERT_EQ(device.printed.at("rpDBCalc1").size(), 1u);
-    EXPECT_EQ(device.printed.at("rpDBCalc1")[0], Brazilian(all, 2));
+    ExpectSalesByGroupInCents();
 }
 
 }  // namespace

@@ -52,6 +52,34 @@ protected:
 
 QLineEdit* LineOf(TCustomEdit* e) { return e->LineEdit(); }
 
+// A form over a one-row table of a new database file, its query open.
+struct OneRowForm {
+    OneRowForm(const std::string& Path, const std::string& Table, const std::vector<sqlite::ColumnDef>& Columns,
+               const std::string& Row) {
+        {
+            sqlite::OpenOptions o;
+            o.create = true;
+            sqlite::Database db(Path, o);
+            db.Exec(sqlite::CreateTableSql(Table, Columns));
+            db.Exec("insert into " + Table + " values (" + Row + ")");
+        }
+        form.SetBounds(0, 0, 400, 200);
+        auto* conn = new TSQLConnection(&form);
+        conn->SetConnectionString("Data Source=" + Path);
+        conn->SetLoginPrompt(false);
+        conn->Open();
+        query = new TSQLQuery(&form);
+        query->SetConnection(conn);
+        query->SetSQL("select * from " + Table);
+        source = new TDataSource(&form);
+        source->SetDataSet(query);
+        query->Open();
+    }
+    TForm form{nullptr};
+    TSQLQuery* query = nullptr;
+    TDataSource* source = nullptr;
+};
+
 }  // namespace
 
 TEST_F(DataControls, EachControlShowsTheFieldOfTheCurrentRecord) {
@@ -342,30 +370,16 @@ TEST_F(DataControls, ControlsOutliveTheirDataSourceAndDataset) {
 // the caption of the edit's label, also after the query is opened again.
 TEST(NumberEdits, APointIsTheDecimalSeparatorAndRefusalsNameTheLabel) {
     testsupport::TempDir dir;
-    const std::string path = dir.file("vendas.db");
-    {
-        sqlite::OpenOptions o;
-        o.create = true;
-        sqlite::Database db(path, o);
-        db.Exec(sqlite::CreateTableSql("Venda", {{"Id_Venda", "integer", false, true},
-                                                 {"Valor_Frete", "double"},
-                                                 {"Percentual_Comissao", "double"},
-                                                 {"Id_Vendedor", "integer"}}));
-        db.Exec("insert into Venda values (1, 0, 0, 0)");
-    }
     uitest::Dialogs dialogs;
-    TForm form(nullptr);
-    form.SetBounds(0, 0, 400, 200);
-    auto* conn = new TSQLConnection(&form);
-    conn->SetConnectionString("Data Source=" + path);
-    conn->SetLoginPrompt(false);
-    conn->Open();
-    auto* query = new TSQLQuery(&form);
-    query->SetConnection(conn);
-    query->SetSQL("select * from Venda");
-    auto* source = new TDataSource(&form);
-    source->SetDataSet(query);
-    query->Open();
+    OneRowForm f(dir.file("vendas.db"), "Venda",
+                 {{"Id_Venda", "integer", false, true},
+                  {"Valor_Frete", "double"},
+                  {"Percentual_Comissao", "double"},
+                  {"Id_Vendedor", "integer"}},
+                 "1, 0, 0, 0");
+    TForm& form = f.form;
+    TSQLQuery* query = f.query;
+    TDataSource* source = f.source;
     auto edit = [&](const std::string& field, const std::string& caption, int top) {
         auto* e = new TDBEdit(&form);
         e->SetParent(&form);
@@ -429,29 +443,15 @@ TEST(NumberEdits, APointIsTheDecimalSeparatorAndRefusalsNameTheLabel) {
 // stored as the value a Brazilian reader gives it.
 TEST(NumberEdits, AmountsTypedAsWrittenInBrazilAreStoredAsTheirValue) {
     testsupport::TempDir dir;
-    const std::string path = dir.file("clientes.db");
-    {
-        sqlite::OpenOptions o;
-        o.create = true;
-        sqlite::Database db(path, o);
-        db.Exec(sqlite::CreateTableSql("Cliente", {{"Id_Cliente", "integer", false, true},
-                                                   {"Limite_Credito", "double"},
-                                                   {"Observacao", "text(20)"}}));
-        db.Exec("insert into Cliente values (1, 0, '')");
-    }
     uitest::Dialogs dialogs;
-    TForm form(nullptr);
-    form.SetBounds(0, 0, 400, 200);
-    auto* conn = new TSQLConnection(&form);
-    conn->SetConnectionString("Data Source=" + path);
-    conn->SetLoginPrompt(false);
-    conn->Open();
-    auto* query = new TSQLQuery(&form);
-    query->SetConnection(conn);
-    query->SetSQL("select * from Cliente");
-    auto* source = new TDataSource(&form);
-    source->SetDataSet(query);
-    query->Open();
+    OneRowForm f(dir.file("clientes.db"), "Cliente",
+                 {{"Id_Cliente", "integer", false, true},
+                  {"Limite_Credito", "double"},
+                  {"Observacao", "text(20)"}},
+                 "1, 0, ''");
+    TForm& form = f.form;
+    TSQLQuery* query = f.query;
+    TDataSource* source = f.source;
     dynamic_cast<TFloatField*>(query->FieldByName("Limite_Credito"))->SetDisplayFormat("###,###,##0.00");
     auto* limite = new TDBEdit(&form);
     limite->SetParent(&form);
