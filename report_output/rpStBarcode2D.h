@@ -14,7 +14,7 @@
 // ParentShowHint, ShowHint, Visible and the mouse events) are kept and
 // read back so that what sets them by name finds them, and change nothing
 // in the symbol; the events run when a host that shows the encoder tells
-// it of a click or a mouse action (Click, MouseDown...).
+// it of a click (Click, DblClick).
 #include <QImage>
 #include <functional>
 #include <memory>
