@@ -6,7 +6,9 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QCursor>
+#include <QDropEvent>
 #include <QEvent>
+#include <QFrame>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -15,7 +17,10 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "platform/ui/Forms.h"
+#include "platform/ui/Menus.h"
 #include "report/rpGeneration.h"
+#include "report/rpPublish.h"
 #include "report/rpPrinterSetup.h"
 #include "report/rpProducer.h"
 #include "report/rpPublisher.h"
@@ -69,13 +74,20 @@ protected:
         QWidget::mousePressEvent(Event);
     }
     void mouseReleaseEvent(QMouseEvent* Event) override {
-        if (Event->button() == Qt::LeftButton && rect().contains(Event->position().toPoint()))
+        if (Event->button() == Qt::LeftButton && rect().contains(Event->position().toPoint())) {
             viewer_->PaintBoxClick(Event->position().toPoint().x(), Event->position().toPoint().y());
+            // The release goes on up to the viewer for its mouse-up; the
+            // click is done.
+            viewer_->pageClicked_ = true;
+        }
         QWidget::mouseReleaseEvent(Event);
     }
     void mouseMoveEvent(QMouseEvent* Event) override {
-        viewer_->PaintBoxMouseMove(Event->position().toPoint().x(), Event->position().toPoint().y());
-        QWidget::mouseMoveEvent(Event);
+        const QPoint p = Event->position().toPoint();
+        viewer_->PaintBoxMouseMove(p.x(), p.y());
+        // Told here, in page coordinates; the viewer must not hear it twice.
+        viewer_->MouseMoved(Event, p.x(), p.y());
+        Event->accept();
     }
 
 private:
@@ -103,6 +115,44 @@ private:
 
 // ---------------------------------------------------------------------------
 
+namespace {
+
+const TTypeInfo* Keep(TTypeInfo Type) { return typinfo::Intern(std::make_shared<TTypeInfo>(std::move(Type))); }
+
+const TTypeInfo* AlignType() {
+    static const TTypeInfo* t = Keep(MakeEnumTypeInfo("TAlign", {"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient"}));
+    return t;
+}
+
+const TTypeInfo* AnchorsType() {
+    static const TTypeInfo* t =
+        Keep(MakeSetTypeInfo("TAnchors", MakeEnumTypeInfo("TAnchorKind", {"akLeft", "akTop", "akRight", "akBottom"})));
+    return t;
+}
+
+const TTypeInfo* BevelCutType() {
+    static const TTypeInfo* t = Keep(MakeEnumTypeInfo("TBevelCut", {"bvNone", "bvLowered", "bvRaised", "bvSpace"}));
+    return t;
+}
+
+const TTypeInfo* BorderStyleType() {
+    static const TTypeInfo* t = Keep(MakeEnumTypeInfo("TBorderStyle", {"bsNone", "bsSingle"}));
+    return t;
+}
+
+TShiftState ShiftOf(const QMouseEvent* Event) {
+    TShiftState s;
+    if (Event->modifiers() & Qt::ShiftModifier) s.Include(ssShift);
+    if (Event->modifiers() & Qt::ControlModifier) s.Include(ssCtrl);
+    if (Event->modifiers() & Qt::AltModifier) s.Include(ssAlt);
+    if (Event->buttons() & Qt::LeftButton) s.Include(ssLeft);
+    if (Event->buttons() & Qt::RightButton) s.Include(ssRight);
+    if (Event->buttons() & Qt::MiddleButton) s.Include(ssMiddle);
+    return s;
+}
+
+}  // namespace
+
 TClass TrpViewer::StaticClassType() {
     using V = TrpViewer;
     static const TClassInfo info =
@@ -114,6 +164,30 @@ TClass TrpViewer::StaticClassType() {
             .Event("OnPageChange", &V::OnPageChange)
             .Event("OnPrintStateChange", &V::OnPrintStateChange)
             .Event("OnStatusChange", &V::OnStatusChange)
+            // The panel's own.
+            .Enum("Align", AlignType(), &V::Align, &V::SetAlign, alNone)
+            .Enum("Alignment", TypeInfoAlignment(), &V::Alignment, &V::SetAlignment, taCenter)
+            .Set("Anchors", AnchorsType(), &V::Anchors, &V::SetAnchors, 3)
+            .Enum("BevelInner", BevelCutType(), &V::BevelInner, &V::SetBevelInner, bvNone)
+            .Enum("BevelOuter", BevelCutType(), &V::BevelOuter, &V::SetBevelOuter, bvRaised)
+            .Integer("BevelWidth", &V::BevelWidth, &V::SetBevelWidth, 1)
+            .Integer("BorderWidth", &V::BorderWidth, &V::SetBorderWidth, 0)
+            .Enum("BorderStyle", BorderStyleType(), &V::BorderStyle, &V::SetBorderStyle, bsNone)
+            .Ordinal("Color", TypeInfoColor(), &V::Color, &V::SetColor)
+            .Boolean("Ctl3D", &V::Ctl3D, &V::SetCtl3D, true)
+            .Boolean("ParentCtl3D", &V::ParentCtl3D, &V::SetParentCtl3D, true)
+            .Boolean("ParentShowHint", &V::ParentShowHint, &V::SetParentShowHint, true)
+            .Object("PopupMenu", TComponent::StaticClassType(), &V::PopupMenu, &V::SetPopupMenu)
+            .Boolean("ShowHint", &V::ShowHint, &V::SetShowHint, false)
+            .Boolean("Visible", &V::Visible, &V::SetVisible, true)
+            .Event<TNotifyEvent>("OnClick", &V::OnClick)
+            .Event<TNotifyEvent>("OnDblClick", &V::OnDblClick)
+            .Event("OnDragDrop", &V::OnDragDrop, rpEventTypeInfo("TDragDropEvent"))
+            .Event("OnDragOver", &V::OnDragOver, rpEventTypeInfo("TDragOverEvent"))
+            .Event<TMouseEvent>("OnMouseDown", &V::OnMouseDown, rpEventTypeInfo("TMouseEvent"))
+            .Event("OnMouseMove", &V::OnMouseMove, rpEventTypeInfo("TMouseMoveEvent"))
+            .Event<TMouseEvent>("OnMouseUp", &V::OnMouseUp, rpEventTypeInfo("TMouseEvent"))
+            .Event("OnResize", &V::OnResize)
             .Build();
     return &info;
 }
@@ -136,6 +210,9 @@ TrpViewer::TrpViewer(TComponent* AOwner) : TPanel(AOwner), comm_(std::make_uniqu
     resizeTimer_->setSingleShot(true);
     resizeTimer_->setInterval(0);
     QObject::connect(resizeTimer_, &QTimer::timeout, Widget(), [this] { Resized(); });
+    // Moves over the bare panel are told even with no button down.
+    Widget()->setMouseTracking(true);
+    Widget()->setAcceptDrops(true);
 }
 
 TrpViewer::~TrpViewer() {
@@ -179,8 +256,81 @@ QWidget* TrpViewer::PaintBox() const { return paintBox_; }
 TrpCommunicator* TrpViewer::Communicator() const { return comm_.get(); }
 
 bool TrpViewer::WidgetEvent(QObject* Watched, QEvent* Event) {
-    if (Watched == Widget() && Event->type() == QEvent::Resize) ScheduleResize();
+    if (Watched != Widget()) return TPanel::WidgetEvent(Watched, Event);
+    switch (Event->type()) {
+    case QEvent::Resize:
+        ScheduleResize();
+        if (OnResize && !destroying_) Guarded([this] { OnResize(this); });
+        break;
+    case QEvent::MouseButtonPress:
+        pressed_ = static_cast<QMouseEvent*>(Event)->button() == Qt::LeftButton;
+        break;
+    case QEvent::MouseButtonRelease: {
+        // A press and release of the left button over the viewer is a click,
+        // unless the page under it already took it; the mouse-up follows.
+        auto* me = static_cast<QMouseEvent*>(Event);
+        const bool click = pressed_ && !pageClicked_ && me->button() == Qt::LeftButton &&
+                           Widget()->rect().contains(me->position().toPoint());
+        pressed_ = false;
+        pageClicked_ = false;
+        if (click) Guarded([this] { Click(); });
+        break;
+    }
+    case QEvent::MouseMove: {
+        auto* me = static_cast<QMouseEvent*>(Event);
+        MouseMoved(me, me->position().toPoint().x(), me->position().toPoint().y());
+        break;
+    }
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* de = static_cast<QDragMoveEvent*>(Event);
+        bool accept = false;
+        if (OnDragOver) {
+            TObject* source = ui::ControlOf(qobject_cast<QWidget*>(de->source()));
+            const QPoint p = de->position().toPoint();
+            const TDragState state = Event->type() == QEvent::DragEnter ? dsDragEnter : dsDragMove;
+            Guarded([&] { OnDragOver(this, source, p.x(), p.y(), state, accept); });
+        }
+        if (accept)
+            de->acceptProposedAction();
+        else
+            de->ignore();
+        return true;
+    }
+    case QEvent::DragLeave:
+        if (OnDragOver) {
+            bool accept = false;
+            const QPoint p = Widget()->mapFromGlobal(QCursor::pos());
+            Guarded([&] { OnDragOver(this, nullptr, p.x(), p.y(), dsDragLeave, accept); });
+        }
+        return true;
+    case QEvent::Drop: {
+        auto* de = static_cast<QDropEvent*>(Event);
+        if (!OnDragDrop) {
+            de->ignore();
+            return true;
+        }
+        TObject* source = ui::ControlOf(qobject_cast<QWidget*>(de->source()));
+        const QPoint p = de->position().toPoint();
+        Guarded([&] { OnDragDrop(this, source, p.x(), p.y()); });
+        de->acceptProposedAction();
+        return true;
+    }
+    default:
+        break;
+    }
     return TPanel::WidgetEvent(Watched, Event);
+}
+
+void TrpViewer::MouseMoved(const QMouseEvent* Event, int X, int Y) {
+    if (!OnMouseMove || destroying_) return;
+    const TShiftState shift = ShiftOf(Event);
+    Guarded([&] { OnMouseMove(this, shift, X, Y); });
+}
+
+void TrpViewer::SetBevelWidth(int Value) {
+    bevelWidth_ = Value;
+    if (auto* frame = qobject_cast<QFrame*>(Widget())) frame->setLineWidth(Value);
 }
 
 void TrpViewer::ScheduleResize() {

@@ -21,6 +21,7 @@
 #include <QWidget>
 
 #include "platform/ui/ExtCtrls.h"
+#include "platform/ui/Forms.h"
 #include "report/rpComm.h"
 #include "report/rpTypes.h"
 #include "report_output/rpScreenDevice.h"
@@ -28,6 +29,7 @@
 class QScrollArea;
 class QScrollBar;
 class QTimer;
+class QMouseEvent;
 class TrpPrinterSetup;
 class TrpViewer;
 
@@ -59,6 +61,16 @@ private:
     QScrollArea* area_;
 };
 
+// The panel's drag events. Source is the control the drag came from
+// (nullptr when it came from elsewhere).
+enum TDragState { dsDragEnter, dsDragLeave, dsDragMove };
+using TDragOverEvent =
+    std::function<void(TObject* Sender, TObject* Source, int X, int Y, TDragState State, bool& Accept)>;
+using TDragDropEvent = std::function<void(TObject* Sender, TObject* Source, int X, int Y)>;
+using TMouseMoveEvent = std::function<void(TObject* Sender, TShiftState Shift, int X, int Y)>;
+// A panel's border: bsNone or bsSingle of the forms' border styles.
+using TBorderStyle = TFormBorderStyle;
+
 class TrpViewer : public TPanel, public TrpScreenViewer {
 public:
     FAT_CLASS(TrpViewer)
@@ -74,6 +86,33 @@ public:
     void SetZoomPercentage(int Value);
     TrpZoomSettingType ZoomSetting() const { return zoomSetting_; }
     void SetZoomSetting(TrpZoomSettingType Value);
+
+    // The panel's looks that a stored form sets. BevelWidth is the frame's
+    // line width. Qt draws no separate border ring, no 3-D switch and no
+    // inherited hint flag: BorderWidth, BorderStyle, Ctl3D, ParentCtl3D and
+    // ParentShowHint are kept and read back so that stored forms load and
+    // save unchanged, and change nothing on screen.
+    int BevelWidth() const { return bevelWidth_; }
+    void SetBevelWidth(int Value);
+    int BorderWidth() const { return borderWidth_; }
+    void SetBorderWidth(int Value) { borderWidth_ = Value; }
+    TBorderStyle BorderStyle() const { return borderStyle_; }
+    void SetBorderStyle(TBorderStyle Value) { borderStyle_ = Value == bsNone ? bsNone : bsSingle; }
+    bool Ctl3D() const { return ctl3D_; }
+    void SetCtl3D(bool Value) { ctl3D_ = Value; }
+    bool ParentCtl3D() const { return parentCtl3D_; }
+    void SetParentCtl3D(bool Value) { parentCtl3D_ = Value; }
+    bool ParentShowHint() const { return parentShowHint_; }
+    void SetParentShowHint(bool Value) { parentShowHint_ = Value; }
+
+    // The mouse moves over the viewer or its page (X, Y of the viewer's
+    // own part, of the page image over the page).
+    TMouseMoveEvent OnMouseMove;
+    // The viewer's size changed.
+    TNotifyEvent OnResize;
+    // Something is dragged over the viewer / dropped on it.
+    TDragOverEvent OnDragOver;
+    TDragDropEvent OnDragDrop;
 
     TNotifyEvent OnPageChange;
     TNotifyEvent OnPrintStateChange;
@@ -148,6 +187,8 @@ private:
     void InitializeControls();
     bool CanDisplay();
     void TakePageSize();
+    // Tells OnMouseMove of a move to (X, Y).
+    void MouseMoved(const QMouseEvent* Event, int X, int Y);
     // Puts back what Print changed; true when it had something to put back.
     bool RestoreAfterPrint();
     void ScheduleResize();
@@ -168,6 +209,16 @@ private:
     bool resetScrollPosition_ = false;
     bool destroying_ = false;
     bool handShowing_ = false;
+    // A press landed on the viewer (so its release is a click), and the
+    // page already ran the click of the press now ending.
+    bool pressed_ = false;
+    bool pageClicked_ = false;
+    int bevelWidth_ = 1;
+    int borderWidth_ = 0;
+    TBorderStyle borderStyle_ = bsNone;
+    bool ctl3D_ = true;
+    bool parentCtl3D_ = true;
+    bool parentShowHint_ = true;
     // Saved by Print while the report prints.
     bool printSaved_ = false;
     std::string savedDeviceType_;

@@ -112,6 +112,23 @@ int Number(const std::string& S, std::size_t At, int Count, int Base, bool& Ok) 
 
 }  // namespace
 
+TClass TrpStMaxiCodeBarcode::StaticClassType() {
+    using M = TrpStMaxiCodeBarcode;
+    static const TClassInfo info =
+        TClassBuilder<M>("TrpStMaxiCodeBarcode", TrpStCustom2DBarcode::StaticClassType())
+            .Enum("Mode", rpTypeInfo<TStMaxiCodeMode>(), &M::Mode, &M::SetMode, cmMode4)
+            .String("CarrierPostalCode", &M::CarrierPostalCode, &M::SetCarrierPostalCode)
+            .Integer("CarrierCountryCode", &M::CarrierCountryCode, &M::SetCarrierCountryCode, 0)
+            .Integer("CarrierServiceClass", &M::CarrierServiceClass, &M::SetCarrierServiceClass, 0)
+            .Boolean("AutoScale", &M::AutoScale, &M::SetAutoScale, true)
+            .Float("HorPixelsPerMM", &M::HorPixelsPerMM, &M::SetHorPixelsPerMM, TypeInfoExtended())
+            .Float("VerPixelsPerMM", &M::VerPixelsPerMM, &M::SetVerPixelsPerMM, TypeInfoExtended())
+            .Integer("Width", &M::Width, &M::SetWidth, 121)
+            .Integer("Height", &M::Height, &M::SetHeight, 129)
+            .Build();
+    return &info;
+}
+
 TrpStMaxiCodeBarcode::TrpStMaxiCodeBarcode() {
     GenerateCodewords();
     SetSize(121, 129);

@@ -21,6 +21,7 @@ extern const int16_t kPlacement[33][30];
 
 class TrpStMaxiCodeBarcode : public TrpStCustom2DBarcode {
 public:
+    FAT_CLASS(TrpStMaxiCodeBarcode)
     TrpStMaxiCodeBarcode();
 
     TStMaxiCodeMode Mode() const { return mode_; }

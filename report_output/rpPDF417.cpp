@@ -269,6 +269,18 @@ std::vector<int> Correction(const std::vector<int>& Data, int K) {
 
 }  // namespace
 
+TClass TrpStPDF417Barcode::StaticClassType() {
+    using P = TrpStPDF417Barcode;
+    static const TClassInfo info =
+        TClassBuilder<P>("TrpStPDF417Barcode", TrpStCustom2DBarcode::StaticClassType())
+            .Enum("ECCLevel", rpTypeInfo<TStPDF417ECCLevels>(), &P::ECCLevel, &P::SetECCLevel, ecAuto)
+            .Integer("NumColumns", &P::NumColumns, &P::SetNumColumns, 0)
+            .Integer("NumRows", &P::NumRows, &P::SetNumRows, 0)
+            .Boolean("Truncated", &P::Truncated, &P::SetTruncated, false)
+            .Build();
+    return &info;
+}
+
 TrpStPDF417Barcode::TrpStPDF417Barcode() {
     GenerateCodewords();
     SetSize(273, 81);

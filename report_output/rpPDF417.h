@@ -23,6 +23,7 @@ extern const uint32_t kClusters[3][929];
 
 class TrpStPDF417Barcode : public TrpStCustom2DBarcode {
 public:
+    FAT_CLASS(TrpStPDF417Barcode)
     TrpStPDF417Barcode();
 
     bool Truncated() const { return truncated_; }

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "report/rpPublish.h"
+#include "report/rpTypes.h"
+
 namespace {
 
 QImage NewBitmap(int Width, int Height, int PpiX, int PpiY) {
@@ -11,7 +14,64 @@ QImage NewBitmap(int Width, int Height, int PpiX, int PpiY) {
     return image;
 }
 
+const TTypeInfo* Keep(TTypeInfo Type) { return typinfo::Intern(std::make_shared<TTypeInfo>(std::move(Type))); }
+
+const TTypeInfo* AlignType() {
+    static const TTypeInfo* t = Keep(MakeEnumTypeInfo("TAlign", {"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient"}));
+    return t;
+}
+
+const TTypeInfo* CursorType() {
+    static const TTypeInfo* t = [] {
+        TTypeInfo info = *TypeInfoInteger();
+        info.Name = "TCursor";
+        return Keep(info);
+    }();
+    return t;
+}
+
 }  // namespace
+
+TClass TrpStCustom2DBarcode::StaticClassType() {
+    using B = TrpStCustom2DBarcode;
+    static const TClassInfo info =
+        TClassBuilder<B>("TrpStCustom2DBarcode", TObject::StaticClassType())
+            .String("Code", &B::Code, &B::SetCode)
+            .Integer("BarWidth", &B::BarWidth, &B::SetBarWidth, 2)
+            .Ordinal("BackgroundColor", TypeInfoColor(), &B::BackgroundColor, &B::SetBackgroundColor, clWhite)
+            .String("Caption", &B::Caption, &B::SetCaption)
+            .Boolean("ExtendedSyntax", &B::ExtendedSyntax, &B::SetExtendedSyntax, true)
+            .Boolean("RelativeBarHeight", &B::RelativeBarHeight, &B::SetRelativeBarHeight, false)
+            .Integer("BarHeightToWidth", &B::BarHeightToWidth, &B::SetBarHeightToWidth, 0)
+            .Integer("BarHeight", &B::BarHeight, &B::SetBarHeight, 8)
+            .Integer("QuietZone", &B::QuietZone, &B::SetQuietZone, 8)
+            .Enum("Alignment", rpTypeInfo<TAlignment>(), &B::Alignment, &B::SetAlignment, taCenter)
+            .Enum("CaptionLayout", rpTypeInfo<TTextLayout>(), &B::CaptionLayout, &B::SetCaptionLayout, tlBottom)
+            .Object("Bitmap", TBitmap::StaticClassType(), &B::BitmapObject, &B::SetBitmapObject)
+            .NotStored()
+            .Ordinal("Color", TypeInfoColor(), &B::Color, &B::SetColor, clBlack)
+            .String("Version", &B::Version, nullptr)
+            .NotStored()
+            .Integer("BarCodeHeight", &B::BarCodeHeight, nullptr)
+            .NotStored()
+            .Integer("BarCodeWidth", &B::BarCodeWidth, nullptr)
+            .NotStored()
+            .Object("Font", TFont::StaticClassType(), &B::Font, nullptr)
+            .Enum("Align", AlignType(), &B::Align, &B::SetAlign, 0)
+            .Ordinal("Cursor", CursorType(), &B::Cursor, &B::SetCursor, 0)
+            .Boolean("Enabled", &B::Enabled, &B::SetEnabled, true)
+            .Boolean("ParentColor", &B::ParentColor, &B::SetParentColor, false)
+            .Boolean("ParentShowHint", &B::ParentShowHint, &B::SetParentShowHint, true)
+            .Boolean("ShowHint", &B::ShowHint, &B::SetShowHint, false)
+            .Boolean("Visible", &B::Visible, &B::SetVisible, true)
+            .Event("OnClick", &B::OnClick)
+            .Event("OnDblClick", &B::OnDblClick)
+            .Event("OnMouseDown", &B::OnMouseDown, rpEventTypeInfo("TMouseEvent"))
+            .Event("OnMouseMove", &B::OnMouseMove, rpEventTypeInfo("TMouseMoveEvent"))
+            .Event("OnMouseUp", &B::OnMouseUp, rpEventTypeInfo("TMouseEvent"))
+            .Build();
+    return &info;
+}
 
 TrpStCustom2DBarcode::TrpStCustom2DBarcode() { font_.SetName("Arial"); }
 
@@ -36,6 +96,26 @@ void TrpStCustom2DBarcode::SetBarHeightToWidth(int Value) {
 void TrpStCustom2DBarcode::SetQuietZone(int Value) {
     if (Value < 0) throw E2DBarcodeError("Invalid Quiet Zone");
     Change(quietZone_, Value, false);
+}
+
+TBitmap* TrpStCustom2DBarcode::BitmapObject() {
+    if (bitmapObject_ == nullptr) bitmapObject_ = std::make_unique<TBitmap>();
+    bitmapObject_->SetSize(bitmap_.width(), bitmap_.height());
+    bitmapObject_->Canvas()->DrawImage(TRect{0, 0, bitmap_.width(), bitmap_.height()}, bitmap_, cmSrcCopy);
+    return bitmapObject_.get();
+}
+
+void TrpStCustom2DBarcode::SetBitmapObject(TBitmap* Value) {
+    if (Value == nullptr) return;
+    bitmap_ = Value->Image().convertToFormat(QImage::Format_RGB32);
+}
+
+void TrpStCustom2DBarcode::Click() {
+    if (enabled_ && OnClick) OnClick(this);
+}
+
+void TrpStCustom2DBarcode::DblClick() {
+    if (enabled_ && OnDblClick) OnDblClick(this);
 }
 
 void TrpStCustom2DBarcode::SetSize(int Width, int Height) {

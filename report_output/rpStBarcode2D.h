@@ -8,17 +8,40 @@
 // (an encoding error, a refused size) puts the old value back before the
 // E2DBarcodeError passes on, so the encoder is never left half changed.
 // Sizes here are device pixels of the bitmap.
+//
+// The encoders are plain objects, not windows: the control members they
+// publish besides their own (Align, Cursor, Enabled, ParentColor,
+// ParentShowHint, ShowHint, Visible and the mouse events) are kept and
+// read back so that what sets them by name finds them, and change nothing
+// in the symbol; the events run when a host that shows the encoder tells
+// it of a click (Click, DblClick).
 #include <QImage>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "platform/db/DB.h"
 #include "platform/gfx/Canvas.h"
 #include "platform/gfx/Graphics.h"
+#include "platform/gfx/Pictures.h"
+#include "platform/rtl/TypInfo.h"
 #include "report/rpExcept.h"
+#include "report/rpTypes.h"
 
-class TrpStCustom2DBarcode {
+// The caption layout's runtime type (defined with the report side's 2D
+// bar codes).
+template <>
+const TTypeInfo* rpTypeInfo<TTextLayout>();
+
+// The control members' types as the encoder keeps them: the window layer's
+// alignment (alNone..alClient) and cursor numbers; mouse handlers get the
+// button (0 left, 1 right, 2 middle) and the shift state's bits.
+using TSt2DMouseEvent = std::function<void(TObject* Sender, int Button, int Shift, int X, int Y)>;
+using TSt2DMouseMoveEvent = std::function<void(TObject* Sender, int Shift, int X, int Y)>;
+
+class TrpStCustom2DBarcode : public TObject {
 public:
+    FAT_CLASS(TrpStCustom2DBarcode)
     TrpStCustom2DBarcode();
     virtual ~TrpStCustom2DBarcode();
     TrpStCustom2DBarcode(const TrpStCustom2DBarcode&) = delete;
@@ -53,6 +76,8 @@ public:
 
     int Width() const { return width_; }
     int Height() const { return height_; }
+    void SetWidth(int Value) { SetSize(Value, height_); }
+    void SetHeight(int Value) { SetSize(width_, Value); }
     void SetSize(int Width, int Height);
     // The bitmap's resolution (pixels per inch), 96 by default.
     int PixelsPerInchX() const { return ppiX_; }
@@ -61,6 +86,34 @@ public:
 
     const QImage& Bitmap() const { return bitmap_; }
     TRect SymbolRect() const { return symbol_; }
+    // The bitmap as a picture object (a copy, made on each call); setting
+    // it copies the picture into the owned bitmap.
+    TBitmap* BitmapObject();
+    void SetBitmapObject(TBitmap* Value);
+
+    // The control members (see above).
+    int Align() const { return align_; }
+    void SetAlign(int Value) { align_ = Value; }
+    int Cursor() const { return cursor_; }
+    void SetCursor(int Value) { cursor_ = Value; }
+    bool Enabled() const { return enabled_; }
+    void SetEnabled(bool Value) { enabled_ = Value; }
+    bool ParentColor() const { return parentColor_; }
+    void SetParentColor(bool Value) { parentColor_ = Value; }
+    bool ParentShowHint() const { return parentShowHint_; }
+    void SetParentShowHint(bool Value) { parentShowHint_ = Value; }
+    bool ShowHint() const { return showHint_; }
+    void SetShowHint(bool Value) { showHint_ = Value; }
+    bool Visible() const { return visible_; }
+    void SetVisible(bool Value) { visible_ = Value; }
+    TNotifyEvent OnClick;
+    TNotifyEvent OnDblClick;
+    TSt2DMouseEvent OnMouseDown;
+    TSt2DMouseMoveEvent OnMouseMove;
+    TSt2DMouseEvent OnMouseUp;
+    // What a host showing the encoder tells it (a click only when enabled).
+    void Click();
+    void DblClick();
     int BarCodeWidth() { return GetBarCodeWidth(width_); }
     int BarCodeHeight() { return GetBarCodeHeight(height_); }
 
@@ -104,6 +157,14 @@ private:
     int ppiX_ = 96;
     int ppiY_ = 96;
     QImage bitmap_;
+    std::unique_ptr<TBitmap> bitmapObject_;
+    int align_ = 0;
+    int cursor_ = 0;
+    bool enabled_ = true;
+    bool parentColor_ = false;
+    bool parentShowHint_ = true;
+    bool showHint_ = false;
+    bool visible_ = true;
 };
 
 template <class T>

@@ -30,6 +30,20 @@ void ReleaseControls(TrpTBCustomItem* Item) {
 // ---------------------------------------------------------------------------
 // Items
 
+TClass TrpTBCustomItem::StaticClassType() {
+    using I = TrpTBCustomItem;
+    static const TTypeInfo* displayMode = typinfo::Intern(std::make_shared<TTypeInfo>(MakeEnumTypeInfo(
+        "TrpTBItemDisplayMode", {"nbdmDefault", "nbdmTextOnly", "nbdmTextOnlyInMenus", "nbdmImageAndText"})));
+    static const TClassInfo info = TClassBuilder<I>("TrpTBCustomItem", TComponent::StaticClassType())
+                                       .String("Caption", &I::Caption, &I::SetCaption)
+                                       .Boolean("Checked", &I::Checked, &I::SetChecked, false)
+                                       .Enum("DisplayMode", displayMode, &I::DisplayMode, &I::SetDisplayMode, nbdmDefault)
+                                       .Integer("ImageIndex", &I::ImageIndex, &I::SetImageIndex, -1)
+                                       .Boolean("Visible", &I::Visible, &I::SetVisible, true)
+                                       .Build();
+    return &info;
+}
+
 TrpTBCustomItem::TrpTBCustomItem(TComponent* AOwner) : TComponent(AOwner) {}
 
 TrpTBCustomItem::~TrpTBCustomItem() {

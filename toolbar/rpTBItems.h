@@ -18,6 +18,7 @@
 #include <QWidget>
 
 #include "platform/rtl/SysUtils.h"
+#include "platform/rtl/TypInfo.h"
 #include "platform/ui/Controls.h"
 
 class QAction;
@@ -38,7 +39,8 @@ enum TrpTBItemDisplayMode { nbdmDefault, nbdmTextOnly, nbdmTextOnlyInMenus, nbdm
 
 class TrpTBCustomItem : public TComponent {
 public:
-    FAT_CLASS_NAME(TrpTBCustomItem)
+    // Publishes Caption, Checked, DisplayMode, ImageIndex and Visible.
+    FAT_CLASS(TrpTBCustomItem)
     explicit TrpTBCustomItem(TComponent* AOwner);
     ~TrpTBCustomItem() override;
 

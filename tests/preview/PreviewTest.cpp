@@ -7,8 +7,13 @@
 #include <string>
 #include <vector>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QCursor>
+#include <QDropEvent>
+#include <QFrame>
+#include <QMimeData>
+#include <QMouseEvent>
 #include <QWidget>
 #include <algorithm>
 #include <QEvent>
@@ -17,6 +22,8 @@
 
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/Forms.h"
+#include "platform/ui/Menus.h"
+#include "platform/rtl/TypInfo.h"
 #include "preview/rpPreview.h"
 #include "preview/rpPreviewRegister.h"
 #include "preview/rpViewer.h"
@@ -270,6 +277,126 @@ TEST_F(Preview, ABurstOfResizesLaysThePageOutOnceAtTheNewSize) {
     // Whole page: the page fits the new box.
     EXPECT_LE(viewer->ScreenDevice()->PageHeight(), viewer->ScrollBox()->Height());
     EXPECT_EQ(viewer->AbsolutePageNo(), 1);
+}
+
+
+// A mouse event of Type at (X, Y) of Widget, delivered as the window system
+// delivers it (passed up to the parents while nobody takes it).
+void Mouse(QWidget* Widget, QEvent::Type Type, int X, int Y, Qt::MouseButtons Buttons = Qt::LeftButton) {
+    const QPointF local(X, Y);
+    QMouseEvent e(Type, local, Widget->mapToGlobal(local), Type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+                  Buttons, Qt::NoModifier);
+    QApplication::sendEvent(Widget, &e);
+}
+
+// The panel members a stored form sets reach the control itself: set by
+// name, read back from the widget and the control, not from the metadata.
+TEST_F(Preview, ThePanelMembersSetByNameChangeTheViewerItself) {
+    TrpViewer* viewer = OpenViewer();
+    auto* frame = qobject_cast<QFrame*>(viewer->Widget());
+    ASSERT_NE(frame, nullptr);
+    SetEnumProp(viewer, "BevelOuter", "bvLowered");
+    EXPECT_EQ(frame->frameShadow(), QFrame::Sunken);
+    SetEnumProp(viewer, "BevelOuter", "bvNone");
+    EXPECT_EQ(frame->frameShape(), QFrame::NoFrame);
+    SetOrdProp(viewer, "BevelWidth", 3);
+    EXPECT_EQ(frame->lineWidth(), 3);
+    SetOrdProp(viewer, "Color", clRed);
+    EXPECT_EQ(viewer->Color(), clRed);
+    SetEnumProp(viewer, "Align", "alTop");
+    EXPECT_EQ(viewer->Align(), alTop);
+    SetOrdProp(viewer, "ShowHint", 1);
+    EXPECT_TRUE(viewer->ShowHint());
+    TPopupMenu menu(nullptr);
+    SetObjectProp(viewer, "PopupMenu", &menu);
+    EXPECT_EQ(viewer->PopupMenu(), &menu);
+    SetObjectProp(viewer, "PopupMenu", nullptr);
+    // Kept only: read back as set.
+    SetOrdProp(viewer, "Ctl3D", 0);
+    SetEnumProp(viewer, "BorderStyle", "bsSingle");
+    EXPECT_FALSE(viewer->Ctl3D());
+    EXPECT_EQ(viewer->BorderStyle(), bsSingle);
+    SetOrdProp(viewer, "Visible", 0);
+    EXPECT_TRUE(frame->isHidden());
+}
+
+// The viewer's mouse, size and drag events run on what happens to it: a
+// click on the page runs OnClick once (not again as the release goes up to
+// the panel), a click on the bare panel runs it too, and the mouse-up
+// follows each.
+TEST_F(Preview, TheViewersEventsRunWhenItIsClickedMovedResizedAndDroppedOn) {
+    std::vector<std::string> heard;
+    auto note = [&heard](const char* Name) { return [&heard, Name](TObject*) { heard.push_back(Name); }; };
+    TrpViewer* viewer = OpenViewer();
+    QCoreApplication::processEvents();
+    viewer->OnClick = note("click");
+    viewer->OnDblClick = note("double");
+    viewer->OnResize = note("resize");
+    viewer->OnMouseDown = [&heard](TObject*, TMouseButton, TShiftState, int, int) { heard.push_back("down"); };
+    viewer->OnMouseUp = [&heard](TObject*, TMouseButton, TShiftState, int, int) { heard.push_back("up"); };
+    viewer->OnMouseMove = [&heard](TObject*, TShiftState, int X, int Y) {
+        heard.push_back("move " + std::to_string(X) + "," + std::to_string(Y));
+    };
+    QWidget* page = viewer->PaintBox();
+    ASSERT_NE(page, nullptr);
+    Mouse(page, QEvent::MouseButtonPress, 5, 6);
+    Mouse(page, QEvent::MouseButtonRelease, 5, 6, Qt::NoButton);
+    EXPECT_EQ(heard, (std::vector<std::string>{"down", "click", "up"}));
+    heard.clear();
+    Mouse(page, QEvent::MouseMove, 7, 8, Qt::NoButton);
+    EXPECT_EQ(heard, std::vector<std::string>{"move 7,8"});
+    heard.clear();
+    Mouse(page, QEvent::MouseButtonDblClick, 5, 6);
+    EXPECT_EQ(heard, std::vector<std::string>{"double"});
+    heard.clear();
+    viewer->SetAlign(alNone);
+    viewer->SetBounds(0, 0, 500, 400);
+    EXPECT_EQ(heard, std::vector<std::string>{"resize"});
+    heard.clear();
+
+    // The bare panel, before any page shows.
+    TrpViewer bare(nullptr);
+    bare.SetParent(window_.get());
+    bare.SetBounds(0, 0, 200, 100);
+    bare.Show();
+    bare.OnClick = note("bare click");
+    Mouse(bare.Widget(), QEvent::MouseButtonPress, 10, 10);
+    Mouse(bare.Widget(), QEvent::MouseButtonRelease, 10, 10, Qt::NoButton);
+    EXPECT_EQ(heard, std::vector<std::string>{"bare click"});
+    // A release outside is no click.
+    Mouse(bare.Widget(), QEvent::MouseButtonPress, 10, 10);
+    Mouse(bare.Widget(), QEvent::MouseButtonRelease, 250, 10, Qt::NoButton);
+    EXPECT_EQ(heard.size(), 1u);
+    heard.clear();
+
+    // Dragging over and dropping: the handler's Accept decides.
+    bool acceptIt = false;
+    bare.OnDragOver = [&](TObject*, TObject*, int X, int Y, TDragState State, bool& Accept) {
+        heard.push_back("over " + std::to_string(X) + "," + std::to_string(Y) + " " + std::to_string(State));
+        Accept = acceptIt;
+    };
+    bare.OnDragDrop = [&](TObject*, TObject*, int X, int Y) {
+        heard.push_back("drop " + std::to_string(X) + "," + std::to_string(Y));
+    };
+    QMimeData data;
+    data.setText("12");
+    acceptIt = true;
+    QDragEnterEvent enter(QPoint(20, 30), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(bare.Widget(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    acceptIt = false;
+    QDragMoveEvent refused(QPoint(21, 31), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(bare.Widget(), &refused);
+    EXPECT_FALSE(refused.isAccepted());
+    acceptIt = true;
+    QDragMoveEvent taken(QPoint(21, 33), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(bare.Widget(), &taken);
+    EXPECT_TRUE(taken.isAccepted());
+    QDropEvent drop(QPointF(22, 32), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(bare.Widget(), &drop);
+    EXPECT_EQ(heard, (std::vector<std::string>{"over 20,30 " + std::to_string(dsDragEnter),
+                                               "over 21,31 " + std::to_string(dsDragMove),
+                                               "over 21,33 " + std::to_string(dsDragMove), "drop 22,32"}));
 }
 
 // Hears what the viewer broadcasts.

@@ -6,6 +6,9 @@
 
 #include "report_output/rpMaxiCode.h"
 #include "tests/report_output/BarCodeDecode.h"
+#include "platform/gfx/Pictures.h"
+#include "platform/rtl/TypInfo.h"
+#include "report_output/rpPDF417.h"
 
 namespace {
 
@@ -217,4 +220,45 @@ TEST(MaxiCode, ThePlacementKeepsThePublishedLayout) {
                                                  {r + 1, c - 1}, {r + 2, c}, {r + 2, c - 1}};
         for (int bit = 0; bit < 6; ++bit) EXPECT_EQ(at[cw * 6 + bit + 1], expected[bit]) << "codeword " << cw + 1;
     }
+}
+
+// The encoders set up by name, as a stored form names their members, and
+// their picture taken by name: an independent reader finds the data.
+TEST(MaxiCode, EncodersSetByNameDrawWhatTheyWereGiven) {
+    TrpStMaxiCodeBarcode m;
+    SetOrdProp(&m, "AutoScale", 0);
+    SetOrdProp(&m, "BarWidth", 12);
+    SetOrdProp(&m, "BarHeight", 14);
+    SetOrdProp(&m, "QuietZone", 0);
+    SetEnumProp(&m, "Mode", "cmMode2");
+    SetStrProp(&m, "CarrierPostalCode", "123456789");
+    SetOrdProp(&m, "CarrierCountryCode", 76);
+    SetOrdProp(&m, "CarrierServiceClass", 1);
+    SetStrProp(&m, "Code", "Nota fiscal 123");
+    SetOrdProp(&m, "Width", GetOrdProp(&m, "BarCodeWidth"));
+    SetOrdProp(&m, "Height", GetOrdProp(&m, "BarCodeHeight"));
+    auto* picture = dynamic_cast<TBitmap*>(GetObjectProp(&m, "Bitmap"));
+    ASSERT_NE(picture, nullptr);
+    const auto d = barcodetest::Decode(picture->Image(), ZXing::BarcodeFormat::MaxiCode, true);
+    ASSERT_TRUE(d.Valid);
+    EXPECT_NE(d.Text.find("Nota fiscal 123"), std::string::npos) << d.Text;
+    EXPECT_NE(d.Text.find("123456789"), std::string::npos) << d.Text;
+
+    TrpStPDF417Barcode p;
+    SetStrProp(&p, "Code", "NF-e 35260112345678000190550010000001231000001230");
+    SetEnumProp(&p, "ECCLevel", "ecLevel4");
+    SetOrdProp(&p, "NumColumns", 6);
+    EXPECT_EQ(p.Level(), 4);
+    EXPECT_EQ(p.Columns(), 6);
+    SetOrdProp(&p, "BarWidth", 3);
+    SetOrdProp(&p, "BarHeight", 9);
+    p.SetSize(p.GetBarCodeWidth(0) + 20, p.GetBarCodeHeight(0) + 20);
+    auto* symbol = dynamic_cast<TBitmap*>(GetObjectProp(&p, "Bitmap"));
+    ASSERT_NE(symbol, nullptr);
+    const auto e = barcodetest::Decode(symbol->Image(), ZXing::BarcodeFormat::PDF417);
+    ASSERT_TRUE(e.Valid);
+    EXPECT_EQ(e.Text, "NF-e 35260112345678000190550010000001231000001230");
+    // A refused value by name leaves the encoder as it was.
+    EXPECT_THROW(SetOrdProp(&p, "QuietZone", -1), E2DBarcodeError);
+    EXPECT_EQ(p.QuietZone(), 8);
 }

@@ -8,7 +8,10 @@
 #include <QToolBar>
 #include <gtest/gtest.h>
 
+#include "platform/rtl/Strings.h"
+#include "platform/rtl/TypInfo.h"
 #include "platform/ui/Forms.h"
+#include "tests/support/PublishedTable.h"
 #include "toolbar/rpToolbar.h"
 
 namespace {
@@ -65,6 +68,42 @@ TEST_F(Toolbar, CheckingAnItemUnchecksItsGroupAmongItsSiblingsOnly) {
     EXPECT_TRUE(nested->Checked());
     EXPECT_FALSE(a->Action()->isChecked());
     EXPECT_TRUE(b->Action()->isChecked());
+}
+
+// What an item publishes, as the framework's description lists it, and set
+// by name as a stored form sets it: the views follow, and a check by name
+// unchecks the item's group as a check in code does.
+TEST_F(Toolbar, TheListedItemPropertiesArePublishedAndSetThroughTheItemsOwnSetters) {
+    std::size_t checked = 0;
+    const std::vector<std::string> failures = testsupport::CheckPublishedSubjects(
+        {"toolbar-items"},
+        [](const std::string& Name) {
+            return SameText(Name, "TrpTBCustomItem") ? std::vector<TClass>{TrpTBCustomItem::StaticClassType()}
+                                                     : std::vector<TClass>{};
+        },
+        &checked);
+    EXPECT_EQ(checked, 5u);
+    std::string text;
+    for (const std::string& f : failures) text += "\n  " + f;
+    EXPECT_TRUE(failures.empty()) << failures.size() << " missing:" << text;
+
+    TrpTBTCustomItem* a = bar_->AddButton();
+    TrpTBTCustomItem* b = bar_->AddButton();
+    a->SetGroupIndex(3);
+    b->SetGroupIndex(3);
+    SetOrdProp(a, "Checked", 1);
+    SetOrdProp(b, "Checked", 1);
+    EXPECT_FALSE(a->Action()->isChecked());
+    EXPECT_TRUE(b->Action()->isChecked());
+    EXPECT_EQ(GetOrdProp(a, "Checked"), 0);
+    SetStrProp(a, "Caption", "Próxima página");
+    EXPECT_EQ(a->Action()->text().toStdString(), "Próxima página");
+    SetOrdProp(a, "Visible", 0);
+    EXPECT_FALSE(a->Action()->isVisible());
+    SetEnumProp(a, "DisplayMode", "nbdmTextOnly");
+    EXPECT_FALSE(a->Action()->isIconVisibleInMenu());
+    SetOrdProp(a, "ImageIndex", GetToolImageList()->GetImageIndex("RPPRINT"));
+    EXPECT_FALSE(a->Action()->icon().isNull());
 }
 
 TEST_F(Toolbar, TheBarShowsItsItemsAsToolBarOrMenuBarAndFollowsTheirChanges) {
