@@ -42,10 +42,9 @@ std::string DocumentCore::PadCode(const std::string& Typed, int Width) {
 // ---------------------------------------------------------------------------
 // GridKeyPolicy
 
-GridKeyPolicy::GridKeyPolicy(std::vector<std::string> Fields, std::set<std::string> CommaFields,
-                             std::string ProductField, std::string NewItemField, std::string FirstField)
+GridKeyPolicy::GridKeyPolicy(std::vector<std::string> Fields, std::string ProductField, std::string NewItemField,
+                             std::string FirstField)
     : fields_(std::move(Fields)),
-      commaFields_(std::move(CommaFields)),
       productField_(std::move(ProductField)),
       newItemField_(std::move(NewItemField)),
       firstField_(std::move(FirstField)) {}
@@ -69,7 +68,6 @@ GridKeyResult GridKeyPolicy::Apply(int Column, char32_t Key, const std::string& 
     GridKeyResult r;
     r.key = Key;
     const std::string field = FieldOf(Column);
-    if (Key == U'.' && commaFields_.count(field) > 0) r.key = U',';
     if (Key != 13) return r;
     r.key = 0;
     if (field == productField_ && Trim(ProductText).empty()) r.searchProduct = true;

@@ -67,15 +67,15 @@ struct GridKeyResult {
     int column = 0;              // where the cursor goes (NextColumn: column + 1; NewItem: quantity's)
 };
 
-// The keyboard rules of an item grid, by field: "." typed in a comma field
-// becomes "," (the decimal separator); Enter in the product column with no
-// product opens the search; Enter in the unit-price column starts a new
-// item on its quantity; any other Enter moves to the next column. Columns
-// count from 1 after the row indicator, as the grid numbers them.
+// The keyboard rules of an item grid, by field: Enter in the product column
+// with no product opens the search; Enter in the unit-price column starts a
+// new item on its quantity; any other Enter moves to the next column. The
+// "." and "," of an amount are the grid cell's to read, as in a number edit.
+// Columns count from 1 after the row indicator, as the grid numbers them.
 class GridKeyPolicy {
 public:
-    GridKeyPolicy(std::vector<std::string> Fields, std::set<std::string> CommaFields, std::string ProductField,
-                  std::string NewItemField, std::string FirstField);
+    GridKeyPolicy(std::vector<std::string> Fields, std::string ProductField, std::string NewItemField,
+                  std::string FirstField);
     // The grid's column count, the indicator included.
     int ColumnCount() const { return static_cast<int>(fields_.size()) + 1; }
     const std::vector<std::string>& Fields() const { return fields_; }
@@ -91,7 +91,6 @@ public:
 
 private:
     std::vector<std::string> fields_;
-    std::set<std::string> commaFields_;
     std::string productField_, newItemField_, firstField_;
 };
 

@@ -51,8 +51,7 @@ std::vector<std::string> ItemFields(bool Cfop) {
 }
 
 GridKeyPolicy ItemKeys(bool Cfop) {
-    return GridKeyPolicy(ItemFields(Cfop), {"Quantidade", "Valor_Unitario"}, "Id_Produto", "Valor_Unitario",
-                         "Quantidade");
+    return GridKeyPolicy(ItemFields(Cfop), "Id_Produto", "Valor_Unitario", "Quantidade");
 }
 
 LookupDef Lookup(const char* Name, const char* Field, const char* Table, const char* Key,

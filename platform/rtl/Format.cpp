@@ -984,6 +984,50 @@ std::string AmountAsWritten(std::string_view S, const TFormatSettings& Settings)
     return original;
 }
 
+bool TAmountTyping::KeyPressed(char32_t& Key, std::string& Text, int Caret, int Selected,
+                               const TFormatSettings& Settings) {
+    const char dec = Settings.DecimalSeparator, mark = Settings.ThousandSeparator;
+    if (dec == '.' || mark != '.') return false;
+    if (Key != U'.' && Key != static_cast<unsigned char>(dec)) return false;
+    const std::size_t comma = Text.find(dec);
+    // Caret and selection count characters: only a plain text lines them up
+    // with the bytes.
+    const bool ascii = std::all_of(Text.begin(), Text.end(), [](char c) { return (c & 0x80) == 0; });
+    if (pointAsSeparator_ && ascii && Selected == 0 && comma != std::string::npos && Caret >= 0 &&
+        static_cast<std::size_t>(Caret) > comma && Text.find(dec, comma + 1) == std::string::npos) {
+        // A second separator after the one a "." made: that "." was a
+        // thousands mark. The key then means what it says.
+        Text[comma] = mark;
+        pointAsSeparator_ = false;
+        return true;
+    }
+    if (Key == U'.' && comma == std::string::npos) {
+        Key = static_cast<unsigned char>(dec);
+        pointAsSeparator_ = true;
+    } else if (Key != U'.') {
+        pointAsSeparator_ = false;
+    }
+    return false;
+}
+
+std::string TAmountTyping::Left(std::string_view Text, const TFormatSettings& Settings) const {
+    const char dec = Settings.DecimalSeparator, mark = Settings.ThousandSeparator;
+    std::string text(Text);
+    if (pointAsSeparator_ && dec != '.' && mark == '.') {
+        // "5.000" typed: its point, shown as the separator, had three digits
+        // after it and nothing more: as written in Brazil, five thousand.
+        const std::string t = Trim(text);
+        const std::size_t comma = t.find(dec);
+        if (comma != std::string::npos && t.find(dec, comma + 1) == std::string::npos &&
+            t.find(mark) == std::string::npos && t.size() - comma - 1 == 3) {
+            std::string candidate = t;
+            candidate[comma] = mark;
+            if (AmountAsWritten(candidate, Settings).find(dec) == std::string::npos) text = candidate;
+        }
+    }
+    return AmountAsWritten(text, Settings);
+}
+
 double StrToFloat(std::string_view S) { return StrToFloat(S, FormatSettings); }
 
 double StrToFloat(std::string_view S, const TFormatSettings& Settings) {

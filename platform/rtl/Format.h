@@ -150,6 +150,29 @@ bool TryStrToFloat(std::string_view S, double& Value, const TFormatSettings& Set
 // is the decimal one ("3.5", "0.125"), as from a keypad. A text that fits
 // neither reading is returned unchanged, for the conversion to refuse.
 std::string AmountAsWritten(std::string_view S, const TFormatSettings& Settings);
+// The separator keys of an amount being typed, as a clerk means them: a "."
+// while the text has no decimal separator yet is the keypad's decimal point
+// and is typed as the separator; a "." or the separator typed after that one
+// shows it was a thousands mark ("5.000,00", "1.000.000"), and so does
+// leaving with exactly three digits after it ("5.000"). One per place an
+// amount is typed in (an edit, a grid's cell), cleared when its typing
+// starts afresh.
+class TAmountTyping {
+public:
+    // Key, about to be typed into Text at Caret (characters) over Selected
+    // selected characters, may become the decimal separator; Text may have
+    // its separator put back as a thousands mark (true when so, the caret
+    // staying where it was).
+    bool KeyPressed(char32_t& Key, std::string& Text, int Caret, int Selected, const TFormatSettings& Settings);
+    // The text to give the field as the typing ends, in the form the
+    // conversions read (AmountAsWritten).
+    std::string Left(std::string_view Text, const TFormatSettings& Settings) const;
+    void Reset() { pointAsSeparator_ = false; }
+
+private:
+    // The text's one decimal separator came from a "." key.
+    bool pointAsSeparator_ = false;
+};
 Currency StrToCurr(std::string_view S);
 Currency StrToCurr(std::string_view S, const TFormatSettings& Settings);
 Currency StrToCurrDef(std::string_view S, Currency Default);

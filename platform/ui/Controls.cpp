@@ -634,6 +634,12 @@ bool TWinControl::HandleKey(QKeyEvent* Event) {
                     // The handler typed another character: deliver that one.
                     QKeyEvent replaced(QEvent::KeyPress, 0, Event->modifiers(),
                                        QString::fromUcs4(&ch, 1));
+                    // The control has its say on the key it gets (a grid
+                    // starts the row's edit before its cell takes it).
+                    if (!AcceptKey(&replaced)) {
+                        swallowed = true;
+                        return;
+                    }
                     QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : Widget();
                     filter_->control = nullptr;
                     QApplication::sendEvent(target, &replaced);

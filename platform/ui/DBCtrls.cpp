@@ -139,18 +139,19 @@ void TDBEdit::DataChange() {
         else SetTextValue(IsMasked() ? f->AsString() : f->DisplayText());
     }
     modified_ = false;
-    pointAsComma_ = false;
+    amount_.Reset();
     ApplyState();
 }
 
-namespace {
+namespace ui {
 
-// Fields whose text is a number with decimals.
 bool TakesDecimals(const TField* Field) {
     return dynamic_cast<const TFloatField*>(Field) != nullptr || dynamic_cast<const TBCDField*>(Field) != nullptr;
 }
 
-}  // namespace
+}  // namespace ui
+
+using ui::TakesDecimals;
 
 void TDBEdit::UpdateData() {
     try {
@@ -161,46 +162,19 @@ void TDBEdit::UpdateData() {
                            ". Use a tecla Esc para abandonar as alterações.");
     }
     std::string text = GetText();
-    if (TakesDecimals(link_.Field())) {
-        // "5.000" typed: its point, shown as a comma, had three digits after
-        // it and nothing more: as written in Brazil, five thousand.
-        const char dec = FormatSettings.DecimalSeparator, mark = FormatSettings.ThousandSeparator;
-        const std::string t = Trim(text);
-        const std::size_t comma = t.find(dec);
-        if (pointAsComma_ && comma != std::string::npos && t.find(dec, comma + 1) == std::string::npos &&
-            t.find(mark) == std::string::npos && t.size() - comma - 1 == 3) {
-            std::string candidate = t;
-            candidate[comma] = mark;
-            if (AmountAsWritten(candidate, FormatSettings).find(dec) == std::string::npos) text = candidate;
-        }
-        // Amounts as they are written ("5.000,00", "1.000.000"), pasted with
-        // a decimal point ("7.25"), or typed plain ("5000,00").
-        text = AmountAsWritten(text, FormatSettings);
-    }
+    // Amounts as they are written ("5.000,00", "1.000.000", "5.000"), pasted
+    // with a decimal point ("7.25"), or typed plain ("5000,00").
+    if (TakesDecimals(link_.Field())) text = amount_.Left(text, FormatSettings);
     link_.Field()->SetText(text);
 }
 
 void TDBEdit::KeyPressed(char32_t& Key) {
-    const char dec = FormatSettings.DecimalSeparator, mark = FormatSettings.ThousandSeparator;
-    const bool separatorKey = Key == U'.' || Key == static_cast<unsigned char>(dec);
-    if (separatorKey && dec != '.' && mark == '.' && TakesDecimals(link_.Field()) && !IsMasked()) {
+    if (TakesDecimals(link_.Field()) && !IsMasked()) {
         std::string text = GetText();
         const int caret = SelStart();
-        const std::size_t comma = text.find(dec);
-        const bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; });
-        if (pointAsComma_ && ascii && SelLength() == 0 && comma != std::string::npos &&
-            static_cast<std::size_t>(caret) > comma && text.find(dec, comma + 1) == std::string::npos) {
-            // A second separator after the one a "." made: that "." was a
-            // thousands mark. The key then means what it says.
-            text[comma] = mark;
+        if (amount_.KeyPressed(Key, text, caret, SelLength(), FormatSettings)) {
             SetTextValue(text);
             SetSelStart(caret);
-            pointAsComma_ = false;
-        } else if (Key == U'.' && comma == std::string::npos) {
-            Key = static_cast<unsigned char>(dec);
-            pointAsComma_ = true;
-        } else if (Key != U'.') {
-            pointAsComma_ = false;
         }
     }
     TCustomMaskEdit::KeyPressed(Key);

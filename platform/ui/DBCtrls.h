@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/db/DB.h"
+#include "platform/rtl/Format.h"
 #include "platform/ui/Mask.h"
 #include "platform/ui/StdCtrls.h"
 
@@ -16,6 +17,9 @@ class QCalendarWidget;
 namespace ui {
 // Whether a key press would change an edit's text.
 bool IsEditingKey(const QKeyEvent* Event, bool EnterEdits);
+// A money, quantity or rate field: its text is a number with decimals, typed
+// as an amount (TAmountTyping).
+bool TakesDecimals(const TField* Field);
 }  // namespace ui
 
 class TDBEdit : public TCustomMaskEdit {
@@ -48,8 +52,7 @@ protected:
     void DoExit() override;
     TFieldDataLink link_;
     bool focused_ = false;
-    // The text's one decimal comma came from a "." key.
-    bool pointAsComma_ = false;
+    TAmountTyping amount_;
 };
 
 class TDBMemo : public TCustomMemo {

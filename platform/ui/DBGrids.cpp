@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QFocusEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QScrollBar>
@@ -54,7 +55,10 @@ public:
         return w;
     }
     void destroyEditor(QWidget* Editor, const QModelIndex& Index) const override {
-        if (Editor == editor_) editor_ = nullptr;
+        if (Editor == editor_) {
+            editor_ = nullptr;
+            grid_->amount_.Reset();
+        }
         QStyledItemDelegate::destroyEditor(Editor, Index);
     }
 
@@ -183,11 +187,13 @@ public:
         bool ok = false;
         grid_->Guarded([&] {
             if (!grid_->link_->Edit()) return;
-            if (ToStd(value.toString()) == f->Text()) {
+            const std::string text = ToStd(value.toString());
+            if (text == f->Text()) {
                 ok = true;
                 return;
             }
-            f->SetText(ToStd(value.toString()));
+            // Amounts as they are written, as a number edit takes them.
+            f->SetText(grid_->TakesAmount(f) ? grid_->amount_.Left(text, FormatSettings) : text);
             ok = true;
         });
         // A refused text stays in the editor: the row, unchanged, is not
@@ -482,6 +488,30 @@ bool TCustomDBGrid::WantsReturns() const {
 }
 
 bool TCustomDBGrid::EditingCell() const { return static_cast<GridView*>(view_)->Editing(); }
+
+bool TCustomDBGrid::TakesAmount(const TField* Field) { return ui::TakesDecimals(Field) && Field->EditMask().empty(); }
+
+void TCustomDBGrid::KeyPressed(char32_t& Key) {
+    std::vector<TColumn*> cols = VisibleColumns();
+    const int col = view_->currentIndex().isValid() ? view_->currentIndex().column() : selectedIndex_;
+    TField* f = col >= 0 && col < static_cast<int>(cols.size()) ? cols[static_cast<size_t>(col)]->Field() : nullptr;
+    if (f == nullptr || !TakesAmount(f)) return;
+    auto* line = qobject_cast<QLineEdit*>(delegate_->Editor());
+    if (!EditingCell() || line == nullptr) {
+        // The key opens the cell's editor, in place of what the cell showed.
+        amount_.Reset();
+        if (!CanEditCell(col)) return;
+        std::string none;
+        amount_.KeyPressed(Key, none, 0, 0, FormatSettings);
+        return;
+    }
+    std::string text = ToStd(line->text());
+    const int caret = line->cursorPosition();
+    if (amount_.KeyPressed(Key, text, caret, static_cast<int>(line->selectedText().size()), FormatSettings)) {
+        line->setText(ToQt(text));
+        line->setCursorPosition(caret);
+    }
+}
 
 bool TCustomDBGrid::WantsTabs() const {
     return options_.Contains(dgTabs) && !options_.Contains(dgRowSelect) && EdgeStop(true) >= 0;

@@ -22,6 +22,7 @@
 #include <QPixmap>
 
 #include "platform/db/DB.h"
+#include "platform/rtl/Format.h"
 #include "platform/ui/Controls.h"
 
 namespace ui {
@@ -164,6 +165,9 @@ public:
 protected:
     friend class TColumn;
     bool AcceptKey(QKeyEvent* Event) override;
+    // A cell of a money, quantity or rate field takes its amount as a number
+    // edit does: "5.000,00", "1.000.000", "5000,00", a keypad's "3.5".
+    void KeyPressed(char32_t& Key) override;
     bool WidgetEvent(QObject* Watched, QEvent* Event) override;
     void DoEnter() override;
     void DoExit() override;
@@ -221,6 +225,8 @@ private:
     // Some column other than a check box takes typed text.
     bool TypableColumn() const;
     std::string ShownText(const TField* Field) const;
+    // The field's text is an amount, typed as such.
+    static bool TakesAmount(const TField* Field);
 
     QWidget* frame_;
     QTableView* view_;
@@ -230,6 +236,8 @@ private:
     std::unique_ptr<Delegate> delegate_;
     std::vector<std::unique_ptr<TColumn>> columns_;
     std::vector<TBookmark> selectedRows_;
+    // The separator keys of the cell being typed in.
+    TAmountTyping amount_;
     bool customColumns_ = false;
     bool readOnly_ = false;
     bool enterMovesOn_ = false;

@@ -244,6 +244,51 @@ TEST_F(GridTyping, InstallmentsTypedWithTabAreTwoRowsAndABadFigureKeepsItsCell) 
               "30:50.0 60:50.0");
 }
 
+// Amounts typed into the cells as they are written in Brazil, key by key,
+// with or without thousands points or with a keypad point, are the values
+// they say: in the invoice's quantity and unit price and in an
+// installment's percentage. A click on another cell gives the text to the
+// field; no box may appear.
+TEST_F(GridTyping, AmountsTypedAsWrittenInBrazilAreStoredAsTheirValue) {
+    const struct {
+        const char* keys;
+        double value;
+    } cases[] = {
+        {"5.000,00", 5000}, {"1.000.000", 1000000}, {"5000,00", 5000}, {"3.5", 3.5},
+        {"12,50", 12.5},    {"1.234,567", 1234.567}, {"5.000", 5000},   {"0.125", 0.125},
+    };
+    // Types each case into Field's cell of the first row, then clicks Other's.
+    auto check = [&](TCustomDBGrid* Grid, const char* Field, const char* Other) {
+        TDataSet* ds = Grid->DataSet();
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(Field) + " <- " + c.keys);
+            ClickCell(Grid, 0, Column(Grid, Field));
+            Type(Grid, c.keys);
+            ClickCell(Grid, 0, Column(Grid, Other));
+            EXPECT_FALSE(Editing(Grid) && SelectedField(Grid) == Field) << "refused: " << EditorText();
+            EXPECT_DOUBLE_EQ(ds->FieldByName(Field)->AsFloat(), c.value);
+            if (Editing(Grid)) Key(Grid, Qt::Key_Escape);
+        }
+    };
+
+    auto* invoice = NewDocument<TfrmNota200>();
+    ClickGrid(invoice->Grid);
+    Type(invoice->Grid, "2");
+    Key(invoice->Grid, Qt::Key_Tab);
+    Type(invoice->Grid, "1");
+    Key(invoice->Grid, Qt::Key_Tab);
+    ASSERT_EQ(SelectedField(invoice->Grid), "Valor_Unitario");
+    check(invoice->Grid, "Quantidade", "Valor_Unitario");
+    check(invoice->Grid, "Valor_Unitario", "Quantidade");
+
+    auto* terms = OpenForm<TfrmNota108>();
+    terms->btnInsert->Click();
+    ClickGrid(terms->exDBGrid1);
+    Type(terms->exDBGrid1, "30");
+    Key(terms->exDBGrid1, Qt::Key_Tab);
+    check(terms->exDBGrid1, "percentual", "prazo_dias");
+}
+
 namespace {
 
 // A grid a clerk types into, on a new document: how to open it, and the

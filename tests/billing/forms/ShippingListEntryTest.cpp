@@ -213,11 +213,12 @@ TEST(GridKeys, TheInvoiceGrid) {
     EXPECT_EQ(keys.FieldOf(8), "Valor_Unitario");
     const char32_t enter = 13;
     CheckKeys(keys, {
-                        {1, U'.', "", U',', false, GridMove::None, 0},
+                        // An amount's "." is the cell's to read (GridAmounts).
+                        {1, U'.', "", U'.', false, GridMove::None, 0},
                         {1, U'5', "", U'5', false, GridMove::None, 0},
                         {2, U'.', "", U'.', false, GridMove::None, 0},
-                        {6, U'.', "", U'.', false, GridMove::None, 0},  // the rate keeps its point
-                        {8, U'.', "", U',', false, GridMove::None, 0},
+                        {6, U'.', "", U'.', false, GridMove::None, 0},
+                        {8, U'.', "", U'.', false, GridMove::None, 0},
                         {10, U'.', "", U'.', false, GridMove::None, 0},
                         {1, enter, "", 0, false, GridMove::NextColumn, 2},
                         {2, enter, " ", 0, true, GridMove::NextColumn, 3},
@@ -236,8 +237,8 @@ TEST(GridKeys, TheShippingListGrid) {
     EXPECT_EQ(keys.FieldOf(3), "id_unidade_medida");
     const char32_t enter = 13;
     CheckKeys(keys, {
-                        {1, U'.', "", U',', false, GridMove::None, 0},
-                        {7, U'.', "", U',', false, GridMove::None, 0},  // its unit price converts too
+                        {1, U'.', "", U'.', false, GridMove::None, 0},
+                        {7, U'.', "", U'.', false, GridMove::None, 0},
                         {8, U'.', "", U'.', false, GridMove::None, 0},
                         {2, enter, "", 0, true, GridMove::NextColumn, 3},
                         {6, enter, "", 0, false, GridMove::NextColumn, 7},
