@@ -316,17 +316,9 @@ void Tdmdb::CheckDatabaseFile(const std::string& Path) const {
     // name (a link another user or a tool left there) makes every open fail
     // with "unable to open database file", which names neither the cause
     // nor the file: both are said here, and the file is not touched.
-    const std::string journal = Path + "-journal";
-    struct stat jst {};
-    if (::lstat(journal.c_str(), &jst) == 0 && !S_ISREG(jst.st_mode)) {
-        const char* what = S_ISLNK(jst.st_mode)   ? "um atalho (link simbólico)"
-                           : S_ISDIR(jst.st_mode) ? "uma pasta"
-                                                  : "um arquivo especial";
-        throw EDatabaseError("O Banco de Dados \"" + Path + "\" não pode ser aberto: ao lado dele, no nome \"" +
-                             journal + "\" que o banco de dados usa para o seu diário de gravação, existe " + what +
-                             ", não um arquivo do banco de dados.\r\nRemova \"" + journal +
-                             "\" (não faz parte dos dados) e abra o Banco de Dados novamente.");
-    }
+    if (std::string obstacle = sqlite::JournalObstacle(Path); !obstacle.empty())
+        throw EDatabaseError(
+            sqlite::JournalObstacleMessage(Path, obstacle, "não pode ser aberto", "abra o Banco de Dados novamente"));
     // The engine would open it and fail at the first write, half-way
     // through the upgrade, with a message no user could act on.
     fs::path file = fs::absolute(Path, ec);
