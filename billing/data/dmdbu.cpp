@@ -590,6 +590,10 @@ void Tdmdb::Id_Generator(const std::string& Field, const std::string& Table, TDa
             if (st.Step() && !st.ColumnIsNull(0)) reserved = st.ColumnInt64(0);
         }
         next = std::max(stored, reserved) + 1;
+        // Nothing is reserved past the last code: the refusal stays the same
+        // at every try instead of reserving further numbers nobody can use.
+        if (next > std::numeric_limits<int>::max())
+            throw EDatabaseError("Não há mais códigos disponíveis para " + Table + "." + Field);
         db.Execute(std::string("insert into ") + billing::data::kKeyReservationTable +
                        "(tabela, coluna, valor) values(:ptabela, :pcoluna, :pvalor)",
                    names, {table, column, next});
@@ -598,8 +602,6 @@ void Tdmdb::Id_Generator(const std::string& Field, const std::string& Table, TDa
         ADOConnection->RollbackTrans();
         throw;
     }
-    if (next > std::numeric_limits<int>::max())
-        throw EDatabaseError("Não há mais códigos disponíveis para " + Table + "." + Field);
     DataSet->FieldByName(Field)->SetAsInteger(static_cast<int>(next));
 }
 
