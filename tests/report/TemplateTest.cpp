@@ -626,6 +626,27 @@ TEST_F(TemplateTest, FreeingThousandsOfBandsAndObjectsVisitsListsInProportion) {
     }
 }
 
+// A stream that holds the report's parameter list twice (found by the
+// mutation run): the second replaces the first, which the reader still
+// has to finish; the load ends with one list holding the parameters, and
+// nothing read is touched after it was freed (the sanitizer build watches).
+TEST_F(TemplateTest, ASecondParameterListInTheStreamReplacesTheFirstWhileBothAreRead) {
+    const std::string layout = Saved(ftASCII);
+    const auto at = layout.find("  object rpParameterList1: TrpParameterList\n");
+    ASSERT_NE(at, std::string::npos) << layout;
+    const auto end = layout.find("\n  end\n", at);
+    ASSERT_NE(end, std::string::npos);
+    const std::string second = layout.substr(at, end + 7 - at);
+    const std::string twice = layout.substr(0, end + 7) + second + layout.substr(end + 7);
+    Load(twice);
+    ASSERT_NE(report->Parameters(), nullptr);
+    EXPECT_EQ(report->Parameters()->Count(), 2);
+    int lists = 0;
+    for (int i = 0; i < form->ComponentCount(); ++i)
+        if (dynamic_cast<TrpParameterList*>(form->Components(i)) != nullptr) ++lists;
+    EXPECT_EQ(lists, 1);
+}
+
 // Inputs of the mutation test: cuts of both forms, then mutations until the
 // count is reached. The default keeps the test well under a minute on one
 // core of the sanitized build, with cuts spread over both forms and half the
