@@ -49,7 +49,11 @@ TClass TrpBand::StaticClassType() {
     return &info;
 }
 
-TrpBand::TrpBand(TComponent* AOwner) : TrpCacheable(AOwner) { RecordExtent(); }
+TrpBand::TrpBand(TComponent* AOwner) : TrpCacheable(AOwner) {
+    // Its report and objects tell it themselves when they go.
+    SetHearsSiblings(false);
+    RecordExtent();
+}
 
 TrpBand::~TrpBand() {
     destroying_ = true;
@@ -148,7 +152,11 @@ TrpComponent* TrpBand::FindObjectByName(const std::string& Name, int& Index) con
 
 void TrpBand::AddObject(TComponent* Component) {
     auto* c = dynamic_cast<TrpComponent*>(Component);
-    if (c == nullptr || IndexOfObject(c) >= 0) return;
+    if (c == nullptr) return;
+    // SetBand has just made this its band and took it out of the old
+    // one's list: it is in no list of ours, and a band of thousands of
+    // objects is not searched once for each new one.
+    if (c->Band() != this && IndexOfObject(c) >= 0) return;
     objects_.push_back(c);
     if (Owner() != nullptr && c->Owner() != Owner()) c->ChangeOwner(Owner());
     if (IsReading()) return;
@@ -159,18 +167,27 @@ void TrpBand::AddObject(TComponent* Component) {
     SendDesignNotify(rpdnObjectAdded, c);
 }
 
-void TrpBand::ObjectGone(TrpComponent* Component) {
+bool TrpBand::ObjectGone(TrpComponent* Component) {
+    // From the end: objects go last first when their owner frees them, so
+    // a band of thousands is not searched through for each.
     auto drop = [Component](std::vector<TrpComponent*>& list) {
-        list.erase(std::remove(list.begin(), list.end(), Component), list.end());
+        for (auto it = list.rbegin(); it != list.rend(); ++it) {
+            ++TComponent::ListVisits();
+            if (*it == Component) {
+                list.erase(std::next(it).base());
+                return true;
+            }
+        }
+        return false;
     };
-    drop(objects_);
+    if (!drop(objects_)) return false;
     drop(saves_);
     drop(variables_);
+    return true;
 }
 
 void TrpBand::RemoveObject(TrpComponent* Component) {
-    if (IndexOfObject(Component) < 0) return;
-    ObjectGone(Component);
+    if (!ObjectGone(Component)) return;
     if (destroying_) return;
     ResetReportPrintState();
     SendEventNotify(Component, rpevObjectRemoved, nullptr);

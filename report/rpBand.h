@@ -244,7 +244,8 @@ protected:
 
 private:
     friend class TrpComponent;
-    void ObjectGone(TrpComponent* Component);
+    // False when it was not among the objects (nothing changed then).
+    bool ObjectGone(TrpComponent* Component);
 
     int32_t mmBottomOffset_ = 0;
     std::string caption_;

@@ -450,6 +450,10 @@ std::string TrpCommunicator::UniqueUserNameAmong(TComponent* AOwner, TComponent*
     const std::string cls = Component ? Component->ClassName() : ClassName();
     const std::string base = cls.size() > 3 ? cls.substr(3) : cls;
     if (AOwner == nullptr) return base;
+    // While a template is read, the scope's index answers: a stream of
+    // unnamed components would otherwise walk every user name for each one.
+    if (report::UserNameScope* scope = report::UserNameScope::For(Component))
+        if (Component->Owner() == AOwner) return scope->NextFree(base, dynamic_cast<TrpCommunicator*>(Component));
     report::FreeNumberedName free(base);
     for (int i = 0; i < AOwner->ComponentCount(); ++i) {
         auto* c = dynamic_cast<TrpCommunicator*>(AOwner->Components(i));

@@ -48,7 +48,11 @@ TClass TrpComponent::StaticClassType() {
     return &info;
 }
 
-TrpComponent::TrpComponent(TComponent* AOwner) : TrpPrintable(AOwner) {}
+TrpComponent::TrpComponent(TComponent* AOwner) : TrpPrintable(AOwner) {
+    // Its band, group and pipeline are linked both ways (the notify links):
+    // nothing it holds needs the owner's news of every sibling.
+    SetHearsSiblings(false);
+}
 
 TrpComponent::~TrpComponent() {
     if (resetGroup_ != nullptr) RemoveNotify(resetGroup_);

@@ -123,8 +123,10 @@ void TrpFileDevice::SetCreateFile(bool Value) {
 TFileStream* TrpFileDevice::OpenFile() {
     if (!createFile_) return nullptr;
     // A report goes into a file of its own, never into a pipe or a device.
+    // The stream checks again what it finds at the name and never opens
+    // it: another program may put a pipe there after this first look.
     fileio::RefuseNonRegularTarget(fileName_);
-    fileStream_ = std::make_unique<TFileStream>(fileName_, fmCreate);
+    fileStream_ = std::make_unique<TFileStream>(fileName_, fmCreate | fmRegularFileOnly);
     return fileStream_.get();
 }
 

@@ -218,7 +218,14 @@ void TrpReport::AddChild(TrpRelative* Child) {
     if (auto* list = dynamic_cast<TrpParameterList*>(Child); list != nullptr && list != parameters_) {
         TrpParameterList* old = parameters_;
         parameters_ = nullptr;
-        delete old;
+        // A stream that holds a second list: the first one was read in the
+        // same pass and the reader still has it to finish. It leaves the
+        // report here, and its owner frees it (a template load frees what
+        // it read and no longer reaches at its end).
+        if (old != nullptr && old->Owner() != nullptr && old->ComponentState().Contains(csLoading))
+            old->SetParent(nullptr);
+        else
+            delete old;
         TrpBandedReport::AddChild(Child);
         parameters_ = list;
         return;

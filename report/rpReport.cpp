@@ -136,26 +136,67 @@ void TrpCustomReport::SortBands() {
     std::vector<std::pair<std::string, TrpBand*>> keyed;
     keyed.reserve(bands_.size());
     for (TrpBand* b : bands_) keyed.emplace_back(b->GetRank(), b);
-    std::stable_sort(keyed.begin(), keyed.end(),
-                     [](const auto& a, const auto& b) { return AnsiCompareText(a.first, b.first) < 0; });
+    std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
+        ++TComponent::ListVisits();
+        return AnsiCompareText(a.first, b.first) < 0;
+    });
     for (std::size_t i = 0; i < keyed.size(); ++i) bands_[i] = keyed[i].second;
 }
 
 void TrpCustomReport::AddBand(TrpBand* Band) {
-    if (Band == nullptr || IndexOfBand(Band) >= 0) return;
-    bands_.push_back(Band);
-    if (Owner() != Band->Owner()) Band->ChangeOwner(Owner());
-    SortBands();
+    // SetReport, the one caller, has just made this its report: a band
+    // that names it is in no list of ours yet.
+    if (Band == nullptr || (Band->Report() != this && IndexOfBand(Band) >= 0)) return;
+    if (Band->ComponentState().Contains(csLoading)) {
+        // A template brings its bands one by one, thousands at times: each
+        // takes the place the stable sort would give it in the sorted list
+        // (after every band of a lower or equal rank), found by halving
+        // instead of sorting the whole list again for every band read.
+        const std::string rank = Band->GetRank();
+        const auto at = std::upper_bound(bands_.begin(), bands_.end(), rank, [](const std::string& r, TrpBand* b) {
+            ++TComponent::ListVisits();
+            return AnsiCompareText(r, b->GetRank()) < 0;
+        });
+        bands_.insert(at, Band);
+        if (Owner() != Band->Owner()) Band->ChangeOwner(Owner());
+    } else {
+        bands_.push_back(Band);
+        if (Owner() != Band->Owner()) Band->ChangeOwner(Owner());
+        if (!bandsInBulk_) SortBands();
+    }
     SendEventNotify(Band, rpevBandAdded, nullptr);
     ResetPrintState();
 }
 
 void TrpCustomReport::RemoveBand(TrpBand* Band) {
-    const int i = IndexOfBand(Band);
-    if (i < 0) return;
-    bands_.erase(bands_.begin() + i);
+    // Looked for outwards from where the last one went: bands freed one
+    // after another (their owner frees them last first, whichever way a
+    // rank's bands lie) are each found in a step or two.
+    const std::size_t n = bands_.size();
+    std::size_t up = std::min(bandRemovedAt_, n), down = up, at = n;
+    while (at == n && (up < n || down > 0)) {
+        if (up < n) {
+            ++TComponent::ListVisits();
+            if (bands_[up] == Band) {
+                at = up;
+                break;
+            }
+            ++up;
+        }
+        if (down > 0) {
+            --down;
+            ++TComponent::ListVisits();
+            if (bands_[down] == Band) at = down;
+        }
+    }
+    if (at == n) return;
+    bands_.erase(bands_.begin() + static_cast<std::ptrdiff_t>(at));
+    bandRemovedAt_ = at;
     if (destroying_) return;
-    SortBands();
+    // Freed with their owner, the rest stay in order; the report is
+    // going too, and thousands of bands are not sorted again for each.
+    if (ComponentState().Contains(csDestroying)) return;
+    if (!bandsInBulk_) SortBands();
     SendEventNotify(Band, rpevBandRemoved, nullptr);
     ResetPrintState();
 }
@@ -539,6 +580,10 @@ std::string TrpCustomReport::GetUniqueUserName(TComponent* Component) {
     if (Component == nullptr) return {};
     const std::string className = Component->ClassName();
     const std::string base = className.size() > 3 ? className.substr(3) : className;
+    // While a template is read, its scope's index answers: thousands of
+    // unnamed objects would otherwise each walk every band's objects.
+    if (report::UserNameScope* scope = report::UserNameScope::For(Component))
+        return scope->NextFree(base, dynamic_cast<TrpCommunicator*>(Component));
     TClass cls = Component->ClassType();
     report::FreeNumberedName free(base);
     for (TrpBand* b : bands_)
@@ -637,12 +682,25 @@ void TrpCustomReport::Transfer(TrpRelative* Source) {
     OnStartSecondPass = source->OnStartSecondPass;
     while (!groups_.empty()) delete groups_.back();
     while (!bands_.empty()) delete bands_.back();
-    // Last first; a group band leaves the source with its group.
-    for (TrpBand* b : std::vector<TrpBand*>(source->bands_.rbegin(), source->bands_.rend())) {
-        if (dynamic_cast<TrpGroupBand*>(b) != nullptr) continue;
-        b->SetReport(this);
-        if (b->Owner() != Owner()) b->ChangeOwner(Owner());
+    // Last first; a group band leaves the source with its group. Both
+    // lists are sorted once when all have moved: the stable sort of the
+    // bands in the order they came gives what sorting after each did.
+    bandsInBulk_ = source->bandsInBulk_ = true;
+    try {
+        for (TrpBand* b : std::vector<TrpBand*>(source->bands_.rbegin(), source->bands_.rend())) {
+            if (dynamic_cast<TrpGroupBand*>(b) != nullptr) continue;
+            b->SetReport(this);
+            if (b->Owner() != Owner()) b->ChangeOwner(Owner());
+        }
+    } catch (...) {
+        bandsInBulk_ = source->bandsInBulk_ = false;
+        SortBands();
+        source->SortBands();
+        throw;
     }
+    bandsInBulk_ = source->bandsInBulk_ = false;
+    SortBands();
+    source->SortBands();
     for (TrpGroup* g : std::vector<TrpGroup*>(source->groups_)) {
         g->SetReport(this);
         if (g->Owner() != Owner()) g->ChangeOwner(Owner());

@@ -233,4 +233,10 @@ private:
     float loadedColumnWidth_ = 0;
     bool releasePending_ = false;
     bool destroying_ = false;
+    // While Transfer moves a layout's bands in, they are listed as they come
+    // and sorted once at the end, not once for each band.
+    bool bandsInBulk_ = false;
+    // Where the last band went out of bands_: freed one after another, the
+    // next to go is its neighbour, found there without a walk of the list.
+    std::size_t bandRemovedAt_ = 0;
 };

@@ -1,5 +1,6 @@
 #include "report_output/rpPrinter.h"
 
+#include <QFile>
 #include <QMarginsF>
 #include <QPageLayout>
 #include <QPageSize>
@@ -62,7 +63,13 @@ class TrpPdfPageSink : public TrpPrinterPageSink {
 public:
     void BeginDocument(const std::string& FileName) override {
         fileName_ = FileName;
-        printer_ = std::make_unique<QPdfWriter>(QString::fromStdString(FileName));
+        // Written beside the name and renamed over it: the name is never
+        // opened, so a pipe another program puts there meanwhile is refused
+        // or replaced, never fed.
+        file_ = std::make_unique<fileio::AtomicFile>(FileName, true);
+        if (!device_.open(file_->Fd(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle))
+            throw EPrintError("Não foi possível gravar o arquivo \"" + FileName + "\".");
+        printer_ = std::make_unique<QPdfWriter>(&device_);
         printer_->setPdfVersion(QPagedPaintDevice::PdfVersion_1_4);
         printer_->setCreator(QStringLiteral("Faturamento"));
     }
@@ -87,12 +94,22 @@ public:
     }
     void EndPage() override {}
     bool EndDocument() override {
-        if (painter_.isActive()) return painter_.end();
-        return false;
+        bool ended = painter_.isActive() && painter_.end();
+        printer_.reset();
+        ended = device_.flush() && ended;
+        device_.close();
+        if (!ended || !file_) {
+            if (file_) file_->Discard();
+            return false;
+        }
+        file_->Commit();
+        return true;
     }
 
 private:
     std::string fileName_;
+    std::unique_ptr<fileio::AtomicFile> file_;
+    QFile device_;
     std::unique_ptr<QPdfWriter> printer_;
     QPainter painter_;
 };
@@ -361,7 +378,17 @@ void TrpCustomPrinter::EndDoc() {
     Guard g(lock_);
     if (!printing_) return;
     if (pageStarted_) EndPage();
-    const bool written = sink_->EndDocument() && pageNumber_ > 0;
+    bool written = false;
+    try {
+        written = sink_->EndDocument() && pageNumber_ > 0;
+    } catch (...) {
+        // The file could not be put in place (a full disk): the job is over.
+        sink_.reset();
+        printing_ = pageStarted_ = aborted_ = false;
+        pageNumber_ = 0;
+        if (temporaryFile_) std::remove(fileName_.c_str());
+        throw;
+    }
     sink_.reset();
     printing_ = false;
     pageStarted_ = false;

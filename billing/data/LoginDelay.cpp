@@ -54,8 +54,24 @@ int LoginDelay::Remaining(sqlite::Database& Db, const std::string& Key) const {
     st.BindText(1, Key);
     if (!st.Step()) return 0;
     const std::int64_t failures = st.ColumnInt64(0);
+    const std::int64_t last = st.ColumnInt64(1);
+    st.Reset();
     const int delay = DelayAfter(static_cast<int>(std::min<std::int64_t>(failures, 1000)));
-    const std::int64_t left = st.ColumnInt64(1) + delay - clock_();
+    const std::int64_t now = clock_();
+    if (last > now) {
+        // Written by a machine whose clock is ahead: counted from now, and
+        // stored so, or the wait would start again at every try until this
+        // clock caught up with that one.
+        try {
+            Db.Execute(std::string("update ") + kLoginFailureTable +
+                           " set ultima = :pagora where chave = :pchave and ultima > :pagora",
+                       {"pagora", "pchave"}, {now, Key});
+        } catch (const std::exception&) {
+            // A file that cannot be written still waits no longer than the delay.
+        }
+        return delay;
+    }
+    const std::int64_t left = last + delay - now;
     return static_cast<int>(std::clamp<std::int64_t>(left, 0, delay));
 }
 

@@ -316,17 +316,9 @@ void Tdmdb::CheckDatabaseFile(const std::string& Path) const {
     // name (a link another user or a tool left there) makes every open fail
     // with "unable to open database file", which names neither the cause
     // nor the file: both are said here, and the file is not touched.
-    const std::string journal = Path + "-journal";
-    struct stat jst {};
-    if (::lstat(journal.c_str(), &jst) == 0 && !S_ISREG(jst.st_mode)) {
-        const char* what = S_ISLNK(jst.st_mode)   ? "um atalho (link simbólico)"
-                           : S_ISDIR(jst.st_mode) ? "uma pasta"
-                                                  : "um arquivo especial";
-        throw EDatabaseError("O Banco de Dados \"" + Path + "\" não pode ser aberto: ao lado dele, no nome \"" +
-                             journal + "\" que o banco de dados usa para o seu diário de gravação, existe " + what +
-                             ", não um arquivo do banco de dados.\r\nRemova \"" + journal +
-                             "\" (não faz parte dos dados) e abra o Banco de Dados novamente.");
-    }
+    if (std::string obstacle = sqlite::JournalObstacle(Path); !obstacle.empty())
+        throw EDatabaseError(
+            sqlite::JournalObstacleMessage(Path, obstacle, "não pode ser aberto", "abra o Banco de Dados novamente"));
     // The engine would open it and fail at the first write, half-way
     // through the upgrade, with a message no user could act on.
     fs::path file = fs::absolute(Path, ec);
@@ -598,6 +590,10 @@ void Tdmdb::Id_Generator(const std::string& Field, const std::string& Table, TDa
             if (st.Step() && !st.ColumnIsNull(0)) reserved = st.ColumnInt64(0);
         }
         next = std::max(stored, reserved) + 1;
+        // Nothing is reserved past the last code: the refusal stays the same
+        // at every try instead of reserving further numbers nobody can use.
+        if (next > std::numeric_limits<int>::max())
+            throw EDatabaseError("Não há mais códigos disponíveis para " + Table + "." + Field);
         db.Execute(std::string("insert into ") + billing::data::kKeyReservationTable +
                        "(tabela, coluna, valor) values(:ptabela, :pcoluna, :pvalor)",
                    names, {table, column, next});
@@ -606,8 +602,6 @@ void Tdmdb::Id_Generator(const std::string& Field, const std::string& Table, TDa
         ADOConnection->RollbackTrans();
         throw;
     }
-    if (next > std::numeric_limits<int>::max())
-        throw EDatabaseError("Não há mais códigos disponíveis para " + Table + "." + Field);
     DataSet->FieldByName(Field)->SetAsInteger(static_cast<int>(next));
 }
 

@@ -1,5 +1,9 @@
 #include "billing/forms/DocumentPolicies.h"
 
+#include <cstdint>
+#include <limits>
+#include <optional>
+
 #include "billing/data/Utils.h"
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
@@ -7,6 +11,7 @@
 #include "billing/nfe/NFeLoader.h"
 #include "billing/nfe/NFeSettings.h"
 #include "billing/nfe/NFeWriter.h"
+#include "platform/db/SQLiteDatabase.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Strings.h"
 #include "platform/rtl/SysUtils.h"
@@ -23,6 +28,11 @@ const char* const MsgNotaExistente =
 const char* const MsgRomaneioExistente =
     "Já existe um Romaneio com este Número.\r\n\r\nPara tomar o próximo número, clique em Desfazer e depois em "
     "Novo, e digite o Romaneio de novo.";
+// A list's number is a 32-bit integer column: the counter stops after the
+// last one instead of wrapping round to a number already used.
+const char* const MsgRomaneiosEsgotados =
+    "Os números de Romaneio se esgotaram: o último possível, 2.147.483.647, já foi usado. Não é possível "
+    "lançar um novo Romaneio nesta base de dados.";
 const char* const MsgDadosAdicionais =
     "BASE DE CALCULO RED P/ 58.334% CONF ART 1o DA LEI 15.182/2006, CONV ICMS 89/05. CREDITO PRESUMIDO CONF. "
     "ART 4º  DA LEI 13.212/2001";
@@ -432,15 +442,34 @@ void ShippingListPolicy::Defaults(DocumentCore& Core) {
     }
 }
 
+namespace {
+
+// The shipping lists' counter as stored (a column's field would read it as
+// a 32-bit integer): nullopt without an options row, 1 when never set.
+std::optional<std::int64_t> StoredRomaneioCounter() {
+    sqlite::Statement st(dmdb->ADOConnection->Database(), "select numero_proximo_romaneio from opcao");
+    if (!st.Step()) return std::nullopt;
+    return st.ColumnIsNull(0) ? 1 : st.ColumnInt64(0);
+}
+
+bool RomaneiosSpent() {
+    const std::optional<std::int64_t> next = StoredRomaneioCounter();
+    return next && *next > std::numeric_limits<std::int32_t>::max();
+}
+
+}  // namespace
+
 void ShippingListPolicy::NextNumber(DocumentCore& Core) {
     if (!Core.Editing()) return;
-    std::map<std::string, Variant> row = Core.ReadRow("select numero_proximo_romaneio from opcao", "", Variant());
-    if (row.empty()) return;
-    const Variant& next = row["numero_proximo_romaneio"];
-    Core.Field("Id_Romaneio")->SetAsInteger(next.IsNull() || next.IsEmpty() ? 1 : next.AsInteger());
+    const std::optional<std::int64_t> numero = StoredRomaneioCounter();
+    if (!numero) return;
+    // Past the last number the list has none; the save says why.
+    if (*numero > std::numeric_limits<std::int32_t>::max()) Core.Field("Id_Romaneio")->Clear();
+    else Core.Field("Id_Romaneio")->SetAsInteger(static_cast<int>(*numero));
 }
 
 void ShippingListPolicy::BeforePost(DocumentCore& Core) {
+    if (Core.Inserting() && Core.Field("Id_Romaneio")->IsNull() && RomaneiosSpent()) Refuse(MsgRomaneiosEsgotados);
     const int numero = Core.Field("Id_Romaneio")->AsInteger();
     if (Core.Inserting() && dmdb->JaExisteChave({Variant(numero)}, {"id_Romaneio"}, "Romaneio"))
         Refuse(MsgRomaneioExistente);
@@ -483,7 +512,7 @@ void ShippingListPolicy::AdvanceCounter(DocumentCore& Core) {
     // Only ever up, as the invoices' series.
     Execute("update opcao set numero_proximo_romaneio = max(coalesce(numero_proximo_romaneio, 0), "
             ":pnumero_proximo_romaneio)",
-            {{"pnumero_proximo_romaneio", Variant(Core.Field("Id_Romaneio")->AsInteger() + 1)}});
+            {{"pnumero_proximo_romaneio", Variant(std::int64_t{Core.Field("Id_Romaneio")->AsInteger()} + 1)}});
 }
 
 void ShippingListPolicy::DeleteItems(DocumentCore& Core) {

@@ -14,6 +14,8 @@ namespace billing::forms {
 // A new document whose number is taken, and how to take another.
 extern const char* const MsgNotaExistente;
 extern const char* const MsgRomaneioExistente;
+// The shipping lists' counter has passed the last number a list can take.
+extern const char* const MsgRomaneiosEsgotados;
 
 class InvoicePolicy : public DocumentPolicy {
 public:

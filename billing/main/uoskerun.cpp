@@ -2,6 +2,9 @@
 
 #include "platform/rtl/SafeFile.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
 
 #include <QGuiApplication>
@@ -485,8 +488,18 @@ void TfrmOske_Nf::Cria_Pastas_NFE() {
     fs::path base(PastaNFe());
     // Private, or the group's in a shared install's set-group-ID folder, as
     // the database is: a second clerk of the group writes requests there too.
-    for (const char* sub : {"NFE", "NFE/Envio", "NFE/Retorno", "NFE/Arquivo", "NFE/Temp", "NFE/Certificado"})
-        fileio::MakeFolders((base / sub).string());  // a failure is left for later use to report
+    for (const char* sub : {"NFE", "NFE/Envio", "NFE/Retorno", "NFE/Arquivo", "NFE/Temp", "NFE/Certificado"}) {
+        const std::string folder = (base / sub).string();
+        fileio::MakeFolders(folder);  // a failure is left for later use to report
+        // Earlier releases made them 2755 under the umask: in a shared
+        // install the group could not write requests. The owner gives them
+        // the mode a new one gets; any other mode was someone's choice.
+        struct stat st {};
+        const unsigned wanted = fileio::PrivateFolderMode(folder);
+        if (::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+            (st.st_mode & 07777) == 02755 && wanted == 02770)
+            ::chmod(folder.c_str(), wanted);
+    }
 }
 
 // ---------------------------------------------------------------------------

@@ -96,10 +96,35 @@ std::string ReadAnswer(const std::string& path) {
     return bytes;
 }
 
+namespace {
+
+// Characters that move or reorder what follows them on screen: line and
+// paragraph separators, NEL and the other C1 controls, and the direction
+// overrides and isolates, which can make a name read backwards.
+bool MovesText(char32_t c) {
+    return (c >= 0x80 && c <= 0x9F) || c == 0x2028 || c == 0x2029 || (c >= 0x202A && c <= 0x202E) ||
+           (c >= 0x2066 && c <= 0x2069);
+}
+
+}  // namespace
+
 std::string ShownName(const std::string& name) {
     static const char* const kHex = "0123456789ABCDEF";
+    const std::string text = utf8::Repair(name);
     std::string out;
-    for (unsigned char c : utf8::Repair(name)) {
+    for (std::size_t pos = 0; pos < text.size();) {
+        const std::size_t start = pos;
+        const char32_t cp = utf8::Next(text, pos);
+        if (cp >= 0x80) {
+            if (MovesText(cp)) {
+                out += "\\u";
+                for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(cp >> shift) & 15];
+            } else {
+                out.append(text, start, pos - start);
+            }
+            continue;
+        }
+        const auto c = static_cast<unsigned char>(cp);
         if (c >= 0x20 && c != 0x7F) {
             out += static_cast<char>(c);
         } else if (c == '\n') {

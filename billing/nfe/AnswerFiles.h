@@ -33,8 +33,10 @@ inline constexpr std::size_t kAnswerSizeLimit = 1024 * 1024;
 std::string ReadAnswer(const std::string& path);
 
 // A file name as a message shows it: control characters (a line break,
-// ESC, BEL...) written as "\n", "\r", "\t" or "\xHH", so that a name can
-// neither break the box's lines nor send the terminal a command, and bytes
+// ESC, BEL...) written as "\n", "\r", "\t" or "\xHH", the characters that
+// break or reorder a line (C1 controls with NEL, U+2028, U+2029, direction
+// overrides and isolates) as "\uHHHH", so that a name can neither break the
+// box's lines, read backwards, nor send the terminal a command, and bytes
 // that are not UTF-8 repaired.
 std::string ShownName(const std::string& name);
 

@@ -479,11 +479,37 @@ void Database::CheckOpen() const {
     if (db_ == nullptr) throw ESQLiteError("O banco de dados não está aberto", SQLITE_MISUSE);
 }
 
+std::string JournalPath(const std::string& databasePath) { return databasePath + "-journal"; }
+
+std::string JournalObstacle(const std::string& databasePath) {
+    struct stat st {};
+    if (databasePath.empty() || ::lstat(JournalPath(databasePath).c_str(), &st) != 0 || S_ISREG(st.st_mode))
+        return {};
+    return S_ISLNK(st.st_mode) ? "um atalho (link simbólico)" : S_ISDIR(st.st_mode) ? "uma pasta" : "um arquivo especial";
+}
+
+std::string JournalObstacleMessage(const std::string& databasePath, const std::string& obstacle,
+                                   const std::string& cannot, const std::string& retry) {
+    const std::string journal = JournalPath(databasePath);
+    return "O Banco de Dados \"" + databasePath + "\" " + cannot + ": ao lado dele, no nome \"" + journal +
+           "\" que o banco de dados usa para o seu diário de gravação, existe " + obstacle +
+           ", não um arquivo do banco de dados.\r\nRemova \"" + journal + "\" (não faz parte dos dados) e " + retry +
+           ".";
+}
+
 void Database::Fail(int rc, const std::string& context) const {
     int code = db_ ? sqlite3_extended_errcode(db_) : rc;
     if ((code & 0xff) != (rc & 0xff)) code = rc;
     std::string msg = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
-    std::string text = LeadText(code) + "\r\n\r\nMensagem do banco de dados: " + msg;
+    std::string lead = LeadText(code);
+    // Something put at the journal's name while the program runs fails the
+    // next save as it would have failed the open (a link the journal's
+    // open, a folder its first write): said the same way, naming the file.
+    if ((code & 0xff) == SQLITE_CANTOPEN || (code & 0xff) == SQLITE_IOERR) {
+        if (std::string obstacle = JournalObstacle(path_); !obstacle.empty())
+            lead = JournalObstacleMessage(path_, obstacle, "não pode ser gravado", "grave novamente");
+    }
+    std::string text = lead + "\r\n\r\nMensagem do banco de dados: " + msg;
     if (!context.empty()) text += " [" + context + "]";
     throw ESQLiteError(text, code);
 }

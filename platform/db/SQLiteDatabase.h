@@ -250,6 +250,21 @@ private:
 // "name" quoted as an identifier, inner quotes doubled.
 std::string QuoteIdentifier(const std::string& name);
 
+// The engine's rollback journal beside a database file is always a plain
+// file. Anything else at its name (a link another user or a tool put there)
+// makes every open and every write fail with "unable to open database file",
+// which names neither the cause nor the file. What stands there, in
+// Portuguese ("um atalho (link simbólico)", "uma pasta", "um arquivo
+// especial"), or "" when nothing or a plain file does.
+std::string JournalObstacle(const std::string& databasePath);
+// The journal's name beside the file.
+std::string JournalPath(const std::string& databasePath);
+// The clerk's explanation of such an obstacle, naming the file to remove:
+// `cannot` says what cannot be done ("não pode ser aberto"), `retry` what
+// to do once it is removed ("abra o Banco de Dados novamente").
+std::string JournalObstacleMessage(const std::string& databasePath, const std::string& obstacle,
+                                   const std::string& cannot, const std::string& retry);
+
 // Dates are stored as ISO-8601 text: "yyyy-mm-dd" for a date without time,
 // "yyyy-mm-dd hh:nn:ss" with a time, ".zzz" appended when there are
 // milliseconds. A date alone sorts before the same date with any time, so

@@ -110,6 +110,32 @@ void TComponent::SetComponentIndex(int Value) {
     if (Value == current) return;
     list.erase(list.begin() + current);
     list.insert(list.begin() + Value, this);
+    owner_->RebuildHearers();
+}
+
+long long& TComponent::ListVisits() {
+    static long long visits = 0;
+    return visits;
+}
+
+void TComponent::RebuildHearers() {
+    hearers_.clear();
+    for (TComponent* c : components_)
+        if (c->Hears()) hearers_.push_back(c);
+}
+
+void TComponent::SetHearsSiblings(bool Value) {
+    if (Value == hearsSiblings_) return;
+    hearsSiblings_ = Value;
+    if (owner_ == nullptr) return;
+    if (Value) {
+        owner_->RebuildHearers();
+        return;
+    }
+    if (Hears()) return;
+    // Declared by the constructor, just after the owner took it in: last.
+    auto& list = owner_->hearers_;
+    if (auto it = std::find(list.rbegin(), list.rend(), this); it != list.rend()) list.erase(std::next(it).base());
 }
 
 TComponent* TComponent::FindComponent(const std::string& AName) const {
@@ -169,19 +195,42 @@ void TComponent::RemoveComponent(TComponent* AComponent) {
 }
 
 void TComponent::Insert(TComponent* AComponent) {
+    const bool heardBefore = Hears();
     components_.push_back(AComponent);
+    if (AComponent->Hears()) hearers_.push_back(AComponent);
     AComponent->owner_ = this;
     IndexName(AComponent);
+    // Owning something, it passes news on to it: its owner tells it.
+    if (!heardBefore && Hears() && owner_ != nullptr) owner_->RebuildHearers();
 }
 
+namespace {
+
+// Takes Item out of List, looking from the end: owners free their
+// components last first.
+bool TakeOut(std::vector<TComponent*>& List, TComponent* Item) {
+    for (auto it = List.rbegin(); it != List.rend(); ++it) {
+        ++TComponent::ListVisits();
+        if (*it == Item) {
+            List.erase(std::next(it).base());
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
 void TComponent::Remove(TComponent* AComponent) {
-    // From the end: owners free their components last first.
-    auto it = std::find(components_.rbegin(), components_.rend(), AComponent);
-    if (it != components_.rend()) {
-        components_.erase(std::next(it).base());
+    const bool heardBefore = Hears();
+    if (TakeOut(components_, AComponent)) {
+        if (AComponent->Hears()) TakeOut(hearers_, AComponent);
         UnindexName(AComponent);
     }
     AComponent->owner_ = nullptr;
+    // Owning nothing any more, one that hears no siblings leaves its
+    // owner's list of those told.
+    if (heardBefore && !Hears() && owner_ != nullptr) TakeOut(owner_->hearers_, this);
 }
 
 void TComponent::DestroyComponents() {
@@ -242,11 +291,12 @@ void TComponent::Notification(TComponent* AComponent, TOperation Operation) {
     if (Operation == opRemove && AComponent != nullptr && !freeNotifies_.empty()) RemoveFreeNotification(AComponent);
     // The list may shrink while children react; walk it from the end and
     // clamp the index each time.
-    std::size_t i = components_.size();
+    std::size_t i = hearers_.size();
     while (i > 0) {
         --i;
-        components_[i]->Notification(AComponent, Operation);
-        if (i > components_.size()) i = components_.size();
+        ++ListVisits();
+        hearers_[i]->Notification(AComponent, Operation);
+        if (i > hearers_.size()) i = hearers_.size();
     }
 }
 

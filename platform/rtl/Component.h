@@ -151,7 +151,21 @@ public:
     void SetComponentStateFlag(TComponentStateItem Item, bool Value);
     void UpdateFlags(TComponentStateItem Item, bool Value);  // this and owned, recursively
 
+    // How many entries of owners' lists the ownership machinery has visited
+    // (passing a notification on to the owned components, looking for one to
+    // take out); tests and benchmarks read it to see how the work of reading
+    // and freeing many components grows.
+    static long long& ListVisits();
+
 protected:
+    // Declared by a class that does not override Notification: it learns of
+    // other components going only through the links it made, never through
+    // its owner passing on each sibling's insertion and removal. While it
+    // owns nothing its owner passes it nothing, so that an owner of
+    // thousands of such components (a report's bands and printables) takes
+    // them in and frees them in time proportional to their number.
+    void SetHearsSiblings(bool Value);
+
     virtual void ValidateRename(TComponent* AComponent, const std::string& CurName, const std::string& NewName);
     virtual void ValidateInsert(TComponent*) {}
     // Changes the name without validation (the reader sets names it checked).
@@ -167,9 +181,16 @@ private:
     void UnindexName(TComponent* AComponent);
     void NotifyFreeNotifies();
     static void Unlink(TComponent* A, TComponent* B);
+    bool Hears() const { return hearsSiblings_ || !components_.empty(); }
+    void RebuildHearers();
 
     TComponent* owner_ = nullptr;
     std::vector<TComponent*> components_;
+    // The owned components that Notification passes news on to, in the
+    // order of components_: all but those that hear no siblings and own
+    // nothing.
+    std::vector<TComponent*> hearers_;
+    bool hearsSiblings_ = true;
     // Key: the name in ASCII upper case. Names compared so are unique among
     // siblings, but ChangeName may break that: duplicates_ counts the names
     // the index could not take, and while there are any a removal looks for

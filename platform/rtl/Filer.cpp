@@ -1,4 +1,6 @@
 #include "platform/rtl/Filer.h"
+#include <algorithm>
+#include <iterator>
 
 #include <clocale>
 #include <cmath>
@@ -670,13 +672,17 @@ TComponent* TReader::ReadComponent(TComponent* Component) {
                 ReadError(e.Message());
             }
         }
-        if (std::find(loaded_.begin(), loaded_.end(), result) == loaded_.end()) loaded_.push_back(result);
+        // One made here cannot be in the list yet: a stream of thousands of
+        // components is not searched once for each.
+        if (created || std::find(loaded_.begin(), loaded_.end(), result) == loaded_.end()) loaded_.push_back(result);
         if (parent_ != nullptr && parent_ != result) result->SetParentComponent(parent_);
         if (flags.Contains(ffChildPos) && parent_ != nullptr) parent_->SetChildOrder(result, childPos);
         result->ReadState(this);
     } catch (...) {
         if (created) {
-            loaded_.erase(std::remove(loaded_.begin(), loaded_.end(), result), loaded_.end());
+            // Pushed last, unless its own children followed it.
+            if (auto it = std::find(loaded_.rbegin(), loaded_.rend(), result); it != loaded_.rend())
+                loaded_.erase(std::next(it).base());
             delete result;
         }
         throw;

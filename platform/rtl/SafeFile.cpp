@@ -156,15 +156,24 @@ int MakeFolders(const std::string& path) {
     return 0;
 }
 
-void RefuseNonRegularTarget(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)) return;
+namespace {
+
+[[noreturn]] void RefuseNonRegular(const std::string& path, const struct stat& st) {
     const char* what = S_ISFIFO(st.st_mode) ? "um pipe (FIFO)" : S_ISSOCK(st.st_mode) ? "um socket" : "um dispositivo";
     throw EFCreateError("O arquivo \"" + path + "\" não foi gravado: com esse nome existe " + what +
                         ", não um arquivo comum, e nada é gravado nele. Escolha outro nome de arquivo.");
 }
 
-AtomicFile::AtomicFile(std::string target) : target_(target), shownName_(std::move(target)) {
+}  // namespace
+
+void RefuseNonRegularTarget(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)) return;
+    RefuseNonRegular(path, st);
+}
+
+AtomicFile::AtomicFile(std::string target, bool regularFileOnly)
+    : target_(target), shownName_(std::move(target)) {
     // Renaming over a device or a pipe would put a plain file in its place:
     // those are written directly.
     auto openDirect = [this](int follow) {
@@ -186,6 +195,7 @@ AtomicFile::AtomicFile(std::string target) : target_(target), shownName_(std::mo
         // a file after all is not written through.
         struct stat to {};
         if (::stat(target_.c_str(), &to) == 0 && !S_ISREG(to.st_mode) && !S_ISDIR(to.st_mode)) {
+            if (regularFileOnly) RefuseNonRegular(shownName_, to);
             int fd = openDirect(0);
             if (::fstat(fd, &to) == 0 && !S_ISREG(to.st_mode)) {
                 fd_ = fd;
@@ -197,6 +207,7 @@ AtomicFile::AtomicFile(std::string target) : target_(target), shownName_(std::mo
     } else if (::lstat(target_.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) throw EFCreateError(CreateMessage(shownName_, EISDIR));
         if (!S_ISREG(st.st_mode)) {
+            if (regularFileOnly) RefuseNonRegular(shownName_, st);
             fd_ = openDirect(O_NOFOLLOW);
             direct_ = true;
             return;

@@ -25,7 +25,13 @@ public:
     // A target that exists and is not a regular file (a printer device, a
     // pipe, /dev/null) cannot be replaced: it is written directly, also when
     // named by a link (which the kernel then follows, under its own guard).
-    explicit AtomicFile(std::string target);
+    // With `regularFileOnly` (a file the user names to save a report into)
+    // the target is never opened: a pipe, a device or a socket at the name,
+    // or behind a link there, is refused as RefuseNonRegularTarget does, and
+    // whatever is written goes into the temporary file this object made
+    // itself. What a racing program swaps in at the name before the rename
+    // is replaced by the file, never written into.
+    explicit AtomicFile(std::string target, bool regularFileOnly = false);
     // Without a Commit the temporary file is removed; the target is untouched.
     ~AtomicFile();
     AtomicFile(const AtomicFile&) = delete;

@@ -179,7 +179,7 @@ TFileStream::TFileStream(const std::string& fileName, uint16_t mode) : TFileStre
 TFileStream::TFileStream(const std::string& fileName, uint16_t mode, uint32_t rights)
     : fileName_(fileName), uncaughtAtOpen_(std::uncaught_exceptions()) {
     if ((mode & fmCreate) == fmCreate) {
-        atomic_ = std::make_unique<fileio::AtomicFile>(fileName);
+        atomic_ = std::make_unique<fileio::AtomicFile>(fileName, (mode & fmRegularFileOnly) != 0);
         atomic_->SetNewFileMode(rights);
         fd_ = atomic_->Fd();
         return;

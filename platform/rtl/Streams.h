@@ -31,6 +31,10 @@ constexpr uint16_t fmShareExclusive = 0x0010;
 constexpr uint16_t fmShareDenyWrite = 0x0020;
 constexpr uint16_t fmShareDenyRead = 0x0030;
 constexpr uint16_t fmShareDenyNone = 0x0040;
+// With fmCreate: a file the user named, made only where nothing or a regular
+// file stands (fileio::AtomicFile's regularFileOnly); a pipe or a device at
+// the name is refused and never opened, however the name changes meanwhile.
+constexpr uint16_t fmRegularFileOnly = 0x0080;
 
 // How text is stored in a file: UTF-8, or the Windows code page 1252 of older files.
 enum class TEncoding { UTF8, ANSI };

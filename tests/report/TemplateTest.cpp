@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <random>
+#include <set>
 
 #include "memtable/mtMemTable.h"
 #include "platform/rtl/Filer.h"
@@ -522,6 +523,128 @@ TEST_F(TemplateTest, ReadErrorsAskTheRegisteredDialogAndAreFatalWithoutOne) {
         EXPECT_EQ(TFakeTemplateErrorDialog::shown.size(), a.asked);
         EXPECT_EQ(Saved(ftASCII), layout);
     }
+}
+
+// A stream holding `count` unnamed summary bands and as many unnamed
+// objects in the detail band, as some old layouts were saved, and the
+// bound of work per component from the test data.
+struct UnnamedStream {
+    std::string text;
+    long long perComponent = 0;
+};
+
+UnnamedStream ManyUnnamed(const std::string& Layout, int Count) {
+    UnnamedStream out;
+    const std::string budget = DataFile("naming-budget.txt");
+    const auto key = budget.find("work-per-component ");
+    if (key != std::string::npos) out.perComponent = std::stoll(budget.substr(key + 19));
+    auto detail = Layout.find("  object TrpDetailBand\n");
+    if (detail == std::string::npos) detail = Layout.find(": TrpDetailBand\n");
+    const auto bandEnd = detail == std::string::npos ? std::string::npos : Layout.find("\n  end\n", detail);
+    const auto reportEnd = Layout.rfind("\nend");
+    if (bandEnd == std::string::npos || reportEnd == std::string::npos) return out;
+    std::string objects, bands;
+    for (int i = 0; i < Count; ++i) {
+        objects += "    object TrpTestLabel\n      Caption = 'r" + std::to_string(i) + "'\n    end\n";
+        bands += "  object TrpSummaryBand\n  end\n";
+    }
+    out.text = Layout.substr(0, bandEnd + 1) + objects + Layout.substr(bandEnd + 1, reportEnd + 1 - (bandEnd + 1)) +
+               bands + Layout.substr(reportEnd + 1);
+    return out;
+}
+
+long long WorkSoFar() { return report::NamesLookedAt() + TComponent::ListVisits(); }
+
+// Thousands of unnamed summary bands and objects in a stream: each band
+// takes its place among the bands in rank order and each object a user
+// name of its own, with
+// work bounded per component (the bound is in the test data). Naming that
+// walks every user name for each new one, or sorting every band again for
+// each band read, needs thousands per component at the larger size; the
+// smaller one first, so that such growth fails before the big stream.
+TEST_F(TemplateTest, UnnamedBandsAndObjectsReadInWorkProportionalToTheStream) {
+    const std::string layout = Saved(ftASCII);
+    for (const int count : {300, 6000}) {
+        SCOPED_TRACE(count);
+        const UnnamedStream stream = ManyUnnamed(layout, count);
+        ASSERT_FALSE(stream.text.empty()) << layout;
+        ASSERT_GT(stream.perComponent, 0);
+        auto other = std::make_unique<TComponent>(nullptr);
+        auto* target = new TrpReport(other.get());
+        target->SetName("rptNotas");
+        const long long before = WorkSoFar();
+        Load(stream.text, target);
+        const long long work = WorkSoFar() - before;
+        const int owned = other->ComponentCount();
+        ASSERT_GE(owned, 2 * count);
+        ASSERT_LE(work, stream.perComponent * owned) << owned << " components";
+
+        std::set<std::string> userNames;
+        int summaries = 0;
+        for (int i = 0; i < target->BandCount(); ++i) {
+            TrpBand* b = target->Bands(i);
+            if (i > 0) EXPECT_LE(AnsiCompareText(target->Bands(i - 1)->GetRank(), b->GetRank()), 0) << i;
+            if (dynamic_cast<TrpSummaryBand*>(b) == nullptr) continue;
+            ++summaries;
+        }
+        EXPECT_EQ(summaries, count);
+        int labels = 0;
+        TrpBand* detail = target->GetBand(btDetail);
+        ASSERT_NE(detail, nullptr);
+        for (int i = 0; i < detail->ObjectCount(); ++i) {
+            auto* l = dynamic_cast<TrpTestLabel*>(detail->Objects(i));
+            if (l == nullptr || l->Caption().rfind("r", 0) != 0) continue;
+            EXPECT_EQ(l->Caption(), "r" + std::to_string(labels));
+            ++labels;
+            EXPECT_FALSE(l->UserName().empty());
+            EXPECT_TRUE(userNames.insert(UpperCase(l->UserName())).second) << l->UserName();
+        }
+        EXPECT_EQ(labels, count);
+    }
+}
+
+// Freeing what such a stream made (the owner frees its thousands of bands
+// and objects, last first) looks at list entries in proportion to their
+// number, with the same bound per component.
+TEST_F(TemplateTest, FreeingThousandsOfBandsAndObjectsVisitsListsInProportion) {
+    const std::string layout = Saved(ftASCII);
+    for (const int count : {300, 6000}) {
+        SCOPED_TRACE(count);
+        const UnnamedStream stream = ManyUnnamed(layout, count);
+        ASSERT_FALSE(stream.text.empty()) << layout;
+        ASSERT_GT(stream.perComponent, 0);
+        auto other = std::make_unique<TComponent>(nullptr);
+        auto* target = new TrpReport(other.get());
+        target->SetName("rptNotas");
+        Load(stream.text, target);
+        const int owned = other->ComponentCount();
+        ASSERT_GE(owned, 2 * count);
+        const long long before = WorkSoFar();
+        other.reset();
+        const long long work = WorkSoFar() - before;
+        ASSERT_LE(work, stream.perComponent * owned) << owned << " components";
+    }
+}
+
+// A stream that holds the report's parameter list twice (found by the
+// mutation run): the second replaces the first, which the reader still
+// has to finish; the load ends with one list holding the parameters, and
+// nothing read is touched after it was freed (the sanitizer build watches).
+TEST_F(TemplateTest, ASecondParameterListInTheStreamReplacesTheFirstWhileBothAreRead) {
+    const std::string layout = Saved(ftASCII);
+    const auto at = layout.find("  object rpParameterList1: TrpParameterList\n");
+    ASSERT_NE(at, std::string::npos) << layout;
+    const auto end = layout.find("\n  end\n", at);
+    ASSERT_NE(end, std::string::npos);
+    const std::string second = layout.substr(at, end + 7 - at);
+    const std::string twice = layout.substr(0, end + 7) + second + layout.substr(end + 7);
+    Load(twice);
+    ASSERT_NE(report->Parameters(), nullptr);
+    EXPECT_EQ(report->Parameters()->Count(), 2);
+    int lists = 0;
+    for (int i = 0; i < form->ComponentCount(); ++i)
+        if (dynamic_cast<TrpParameterList*>(form->Components(i)) != nullptr) ++lists;
+    EXPECT_EQ(lists, 1);
 }
 
 // Inputs of the mutation test: cuts of both forms, then mutations until the

@@ -282,6 +282,65 @@ TEST(FileDevices, ALinkAtTheReportsNameIsReplacedAndWhatItPointsAtIsUntouched) {
     EXPECT_EQ(testsupport::ReadAll(victim), "SQLite format 3");
 }
 
+// Another program swaps a plain file and a pipe at the report's name, over
+// and over, while reports are saved there: each save either leaves a file or
+// is refused, and no reader of any of those pipes ever receives a byte.
+TEST(FileDevices, APipeSwappedInAtTheNameWhileSavingNeverReceivesTheReport) {
+    testsupport::TempDir dir;
+    std::unique_ptr<TrpPage> page(NewPage(1, true));
+    Saved(page.get(), "Nota 101", 1, 1);
+    const std::string name = dir.file("listagem.txt");
+    // A writer left holding a pipe whose reader is gone must fail, not die.
+    auto* previous = std::signal(SIGPIPE, SIG_IGN);
+    std::atomic<bool> stop{false};
+    std::atomic<long> received{0};
+    std::atomic<long> swaps{0};
+    std::thread swapper([&] {
+        const std::string fifo = dir.file("cano"), file = dir.file("arquivo");
+        std::vector<int> readers;  // kept open a while: a late writer still finds its reader
+        char buffer[4096];
+        auto drain = [&](int fd) {
+            for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) received += n;
+        };
+        while (!stop) {
+            if (::mkfifo(fifo.c_str(), 0600) != 0) break;
+            readers.push_back(::open(fifo.c_str(), O_RDONLY | O_NONBLOCK));
+            ::rename(fifo.c_str(), name.c_str());
+            const int f = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+            ::close(f);
+            ::rename(file.c_str(), name.c_str());
+            for (int fd : readers) drain(fd);
+            if (readers.size() > 32) {
+                ::close(readers.front());
+                readers.erase(readers.begin());
+            }
+            ++swaps;
+        }
+        for (int fd : readers) {
+            drain(fd);
+            ::close(fd);
+        }
+    });
+    int saved = 0, refused = 0;
+    for (int i = 0; i < 3000 && received == 0; ++i) {
+        TrpTextFileDevice device(nullptr);
+        try {
+            Job(device, name, {page.get()});
+            ++saved;
+        } catch (const Exception& e) {
+            EXPECT_NE(e.Message().find("não foi gravado: com esse nome existe um pipe (FIFO)"), std::string::npos)
+                << e.Message();
+            ++refused;
+        }
+    }
+    stop = true;
+    swapper.join();
+    std::signal(SIGPIPE, previous);
+    EXPECT_EQ(received, 0) << "a pipe received the report (" << saved << " saved, " << refused << " refused)";
+    EXPECT_GT(swaps, 0);
+    EXPECT_GT(saved, 0);
+}
+
 // The archive's page file is nameless once open: programs killed in the
 // middle of a job, at each page, leave no "arc*.tmp" in the temporary folder.
 TEST(ArchiveDevice, JobsKilledMidwayLeaveNoPageFileBehind) {

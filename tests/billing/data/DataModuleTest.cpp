@@ -295,6 +295,48 @@ TEST_F(DataModule, ALinkAtTheJournalsNameIsNamedWithTheFileToRemove) {
     EXPECT_TRUE(dm->Abrir_Banco_Dados());
 }
 
+// The same link put there while the program runs fails every save with the
+// engine's "unable to open database file": the save's message names the
+// cause and the file to remove as the open's does, for every kind of thing
+// at that name; nothing is written, and once it is removed saves go through.
+TEST_F(DataModule, ALinkPutAtTheJournalsNameWhileRunningIsNamedAtTheSave) {
+    ASSERT_TRUE(CreateDatabaseFile(path));
+    ASSERT_TRUE(dm->Abrir_Banco_Dados());
+    auto& db = dm->ADOConnection->Database();
+    db.Exec("create table anotacao (texto text)");
+    const std::string journal = path + "-journal";
+    testsupport::WriteAll(dir.file("outro"), "x");
+    struct Obstacle {
+        std::function<void()> plant;
+        const char* named;
+    };
+    const std::vector<Obstacle> obstacles = {
+        {[&] { std::filesystem::create_symlink(dir.file("nenhum"), journal); }, "atalho (link simbólico)"},
+        {[&] { std::filesystem::create_symlink(dir.file("outro"), journal); }, "atalho (link simbólico)"},
+        {[&] { std::filesystem::create_symlink(dir.path(), journal); }, "atalho (link simbólico)"},
+        {[&] { std::filesystem::create_directory(journal); }, "uma pasta"},
+    };
+    for (const Obstacle& o : obstacles) {
+        SCOPED_TRACE(o.named);
+        o.plant();
+        try {
+            db.Execute("insert into anotacao(texto) values(:ptexto)", {"ptexto"}, {std::string("salvo")});
+            ADD_FAILURE() << "saved";
+        } catch (const Exception& e) {
+            EXPECT_NE(e.Message().find(o.named), std::string::npos) << e.Message();
+            EXPECT_NE(e.Message().find("Remova \"" + journal + "\""), std::string::npos) << e.Message();
+        }
+        EXPECT_TRUE(std::filesystem::exists(std::filesystem::symlink_status(journal)))
+            << "the clerk removes it, not the program";
+        std::filesystem::remove(journal);
+    }
+    EXPECT_EQ(testsupport::ReadAll(dir.file("outro")), "x");
+    db.Execute("insert into anotacao(texto) values(:ptexto)", {"ptexto"}, {std::string("salvo")});
+    sqlite::Statement st(db, "select count(*) from anotacao");
+    ASSERT_TRUE(st.Step());
+    EXPECT_EQ(st.ColumnInt64(0), 1);
+}
+
 // ---------------------------------------------------------------------------
 // Compaction
 

@@ -221,3 +221,46 @@ TEST_F(Passwords, TheLockDelaysAndLogsWrongPasswordsOnTheLoginsCount) {
               1);
     EXPECT_TRUE(LoginAccepts("ana", "velha")) << "the count was cleared";
 }
+
+// Another machine whose clock runs three hours ahead counts three wrong
+// passwords: here, the right password waits one delay at most, at the log-in
+// and at the lock screen alike, and not until this clock reaches that one.
+TEST_F(Passwords, FailuresStampedByAClockHoursAheadWaitOnlyOneDelayHere) {
+    const std::int64_t here = 7000000;
+    const std::int64_t ahead = here + 3LL * 60 * 60 * 1000;
+    struct Way {
+        const char* name;
+        std::function<bool()> rightPassword;  // true: let in
+    };
+    const std::vector<Way> ways = {
+        {"login", [&] { return LoginAccepts("ana", "velha"); }},
+        {"lock",
+         [&] {
+             TfrmNota224 lock(nullptr);
+             lock.FormShow(&lock);
+             lock.edtSenha->SetText("VELHA");
+             ui::ScriptedDialogs quiet([](const std::string&) {});
+             quiet.Answer(mrOk);
+             try {
+                 lock.Button1Click(nullptr);
+             } catch (const EAbort&) {
+             }
+             return lock.ModalResult() == mrOk;
+         }},
+    };
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.name);
+        std::int64_t now = here;
+        billing::data::LoginDelays().SetClock([&now] { return now; });
+        {
+            sqlite::Database other(database);
+            billing::data::LoginDelay there([ahead] { return ahead; });
+            for (int i = 0; i < 3; ++i) there.Failed(other, billing::data::LoginKey("ana", "ana"));
+        }
+        EXPECT_FALSE(way.rightPassword()) << "the fourth try waits the first delay";
+        now += billing::data::LoginDelay::DelayAfter(3) / 2;
+        EXPECT_FALSE(way.rightPassword()) << "still within that delay";
+        now += billing::data::LoginDelay::DelayAfter(3);
+        EXPECT_TRUE(way.rightPassword()) << "the delay is over long before the other clock is reached";
+    }
+}

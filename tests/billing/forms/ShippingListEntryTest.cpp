@@ -248,3 +248,29 @@ TEST(GridKeys, TheShippingListGrid) {
 }
 
 }  // namespace
+
+// The counter reaches the last number a list's 32-bit column holds: that
+// number is taken and saved once, the counter moves past it without wrapping,
+// and the next new list is refused with a box that says the numbers are
+// spent, not that its number exists; nothing wraps round to a used number.
+TEST_F(ShippingListEntry, TheCounterStopsAtTheLastNumberAndTheClerkIsToldSo) {
+    const std::int64_t last = 2147483647;  // the largest 32-bit integer
+    Exec("update opcao set numero_proximo_romaneio = " + std::to_string(last - 1));
+    DocumentCore* core = Lists();
+    for (std::int64_t expected : {last - 1, last}) {
+        core->Header()->Insert();
+        EXPECT_EQ(core->Field("Id_Romaneio")->AsInteger(), expected);
+        AddItem(core, 1, "1", 10);
+        core->Header()->Post();
+        EXPECT_EQ(Counter(), std::to_string(expected + 1));
+    }
+    for (int again = 0; again < 2; ++again) {
+        core->Header()->Insert();
+        AddItem(core, 1, "1", 10);
+        Refused(core, "Os números de Romaneio se esgotaram");
+        core->Header()->Cancel();
+    }
+    EXPECT_EQ(Counter(), std::to_string(last + 1));
+    EXPECT_EQ(Count("select count(*) from romaneio where id_romaneio < 1 or id_romaneio > 2147483647"), 0);
+    EXPECT_EQ(Count("select count(*) from romaneio where id_romaneio >= 2147483646"), 2);
+}

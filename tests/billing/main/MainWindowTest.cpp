@@ -104,6 +104,36 @@ TEST_F(MainWindow, TheNFeFoldersAreTheGroupsInASharedFolderAndPrivateElsewhere) 
     ::umask(old);
 }
 
+// A shared install upgraded from a release that made the NF-e folders 2755:
+// at the next start they become the group's as new ones are, so a second
+// clerk can write requests; a folder whose mode someone chose otherwise, or
+// one in a folder that is not shared, is left as it is.
+TEST_F(MainWindow, NFeFoldersAnEarlierReleaseMadeBecomeTheGroupsInASharedInstall) {
+    const char* subs[] = {"NFE", "NFE/Envio", "NFE/Retorno", "NFE/Arquivo", "NFE/Temp", "NFE/Certificado"};
+    mode_t old = ::umask(022);
+    Create();
+    struct Case {
+        unsigned installMode, earlierMode, expected;
+    };
+    for (const Case& c : {Case{02775u, 02755u, 02770u}, Case{02775u, 02750u, 02750u}, Case{0755u, 0755u, 0755u},
+                          Case{02775u, 02770u, 02770u}}) {
+        SCOPED_TRACE(testing::Message() << std::oct << c.installMode << " " << c.earlierMode);
+        fs::remove_all(dir.path() / "NFE");
+        ASSERT_EQ(::chmod(dir.path().c_str(), c.installMode), 0);
+        for (const char* sub : subs) {
+            ASSERT_EQ(::mkdir((dir.path() / sub).c_str(), 0700), 0) << sub;
+            ASSERT_EQ(::chmod((dir.path() / sub).c_str(), c.earlierMode), 0) << sub;
+        }
+        window->Cria_Pastas_NFE();
+        for (const char* sub : subs) {
+            struct stat st {};
+            ASSERT_EQ(::stat((dir.path() / sub).c_str(), &st), 0) << sub;
+            EXPECT_EQ(st.st_mode & 07777, c.expected) << sub;
+        }
+    }
+    ::umask(old);
+}
+
 TEST_F(MainWindow, TheBuiltInUserLogsInOnAFreshDatabaseAndTheAnswerTimerStarts) {
     Create();
     LogInAs("Admin", "truve");

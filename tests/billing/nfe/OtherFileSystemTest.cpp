@@ -213,3 +213,38 @@ TEST_F(OtherFileSystem, AnswersThatAreNoFilesAreSetAsideOnceAndOddNamesAreEscape
         EXPECT_TRUE(r.messages.empty()) << Messages(r);
     }
 }
+
+// Characters that break a line or turn its direction around (NEL and the
+// other C1 controls, the line and paragraph separators, the direction
+// overrides and isolates) in an answer's name reach the clerk's box as
+// "\uHHHH", each of them, never raw; letters with accents stay as they are.
+TEST_F(OtherFileSystem, AnswerNamesThatBreakOrTurnTheLineAreShownEscaped) {
+    SetOtherFileSystemForTests("");
+    auto encode = [](char32_t c) {
+        std::string s;
+        if (c < 0x800) {
+            s += static_cast<char>(0xC0 | (c >> 6));
+        } else {
+            s += static_cast<char>(0xE0 | (c >> 12));
+            s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        }
+        s += static_cast<char>(0x80 | (c & 0x3F));
+        return s;
+    };
+    std::vector<char32_t> named;
+    for (char32_t c = 0x80; c <= 0x9F; ++c) named.push_back(c);
+    for (char32_t c : {0x2028, 0x2029, 0x202A, 0x202B, 0x202C, 0x202D, 0x202E, 0x2066, 0x2067, 0x2068, 0x2069})
+        named.push_back(c);
+    for (char32_t c : named) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "%04X", static_cast<unsigned>(c));
+        SCOPED_TRACE(hex);
+        const std::string raw = encode(c);
+        Place("Ação" + raw + "-nfe.err", "Rejeição");
+        billing::nfe::TickReport r = Tick();
+        ASSERT_EQ(r.messages.size(), 1u) << Messages(r);
+        const std::string& text = r.messages[0].text;
+        EXPECT_EQ(text.find(raw), std::string::npos) << text;
+        EXPECT_NE(text.find("\"Ação\\u" + std::string(hex) + "-nfe.err\""), std::string::npos) << text;
+    }
+}
