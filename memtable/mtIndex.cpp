@@ -709,7 +709,7 @@ int TmtIndex::CompareProbe(const Probe& P, uint64_t Prefix, uint32_t Key) const 
     if (P.prefix != ep) return P.prefix < ep ? -1 : 1;
     const std::size_t past = shared_ + std::size_t{8};
     if (P.length <= past) return 0;  // keys of equal prefixes differ only past it
-    const uint8_t* bytes = pool_.data() + Key;
+    const uint8_t* bytes = Pool() + Key;
     const uint32_t length = ReadValue<uint32_t>(bytes);
     const std::size_t n = std::min<std::size_t>(P.length, length);
     if (n > past) {
@@ -997,8 +997,8 @@ uint32_t TmtIndex::AddKey(const uint8_t* Bytes, std::size_t Length) {
     // Appended, not resized and then copied over: the bytes are written once.
     uint8_t length[4];
     WriteValue<uint32_t>(length, static_cast<uint32_t>(Length));
-    pool_.insert(pool_.end(), length, length + 4);
-    pool_.insert(pool_.end(), Bytes, Bytes + Length);
+    pool_.append(reinterpret_cast<const char*>(length), 4);
+    pool_.append(reinterpret_cast<const char*>(Bytes), Length);
     return at;
 }
 
@@ -1020,7 +1020,7 @@ uint32_t TmtIndex::KeyFor(int Pos, const std::string& Key) {
 void TmtIndex::CompactPool() {
     if (deadBytes_ < 4096 || deadBytes_ * 2 < pool_.size()) return;
     EntriesChanged();
-    std::vector<uint8_t> pool;
+    std::string pool;
     pool.reserve(pool_.size() - std::min(deadBytes_, pool_.size()));
     // Sharing entries sit side by side; any other sharing is undone, which
     // costs bytes, not correctness.
@@ -1032,7 +1032,7 @@ void TmtIndex::CompactPool() {
         }
         const uint32_t length = KeyLength(e) + 4;
         const auto at = static_cast<uint32_t>(pool.size());
-        pool.insert(pool.end(), pool_.begin() + e.key, pool_.begin() + e.key + length);
+        pool.append(pool_, e.key, length);
         lastOld = e.key;
         lastNew = at;
         e.key = at;
@@ -1411,18 +1411,30 @@ void TmtIndex::SortByRecords(int L, int R) {
 
 namespace memtable {
 
-// Key bytes of numbered texts, one after another in one buffer.
+// Key bytes of numbered texts, one after another in one buffer, each after
+// its 32-bit length as an index's pool holds them: a pool may be these bytes
+// as they stand.
 struct TextKeys {
     std::string bytes;
     std::vector<std::size_t> ends;
+    // Where key k's length is.
+    std::size_t Start(std::size_t k) const { return k == 0 ? 0 : ends[k - 1]; }
     std::string_view Key(std::size_t k) const {
-        const std::size_t from = k == 0 ? 0 : ends[k - 1];
+        const std::size_t from = Start(k) + 4;
         return std::string_view(bytes.data() + from, ends[k] - from);
+    }
+    // The next key's bytes are appended to bytes between these two.
+    void Begin() { bytes.append(4, '\0'); }
+    void End() {
+        const std::size_t from = Start(ends.size());
+        WriteValue<uint32_t>(reinterpret_cast<uint8_t*>(bytes.data() + from),
+                             static_cast<uint32_t>(bytes.size() - from - 4));
+        ends.push_back(bytes.size());
     }
     // A key's place, then (once that is in) its bytes.
     void PrefetchPlace(std::size_t k) const { __builtin_prefetch(ends.data() + (k == 0 ? 0 : k - 1)); }
     void PrefetchKey(std::size_t k) const {
-        const char* p = bytes.data() + (k == 0 ? 0 : ends[k - 1]);
+        const char* p = bytes.data() + Start(k);
         __builtin_prefetch(p);
         __builtin_prefetch(p + 64);
     }
@@ -1534,8 +1546,8 @@ public:
         // time.
         bytes_.reserve(Rows * Length);
         textEnds_.reserve(Rows);
-        // A key is about three times its text.
-        keys.bytes.reserve(Rows * Length * 3);
+        // A key is about three times its text, after its length.
+        keys.bytes.reserve(Rows * (Length * 3 + 4));
         keys.ends.reserve(Rows);
     }
     template <typename F>
@@ -1544,9 +1556,13 @@ public:
             if (s.number != kEmpty) Visit(std::string_view(bytes_.data() + s.offset, s.length), s.number);
     }
     // The key bytes of each number, written in the order the numbers were
-    // given: KeyBuffer() takes the next one's bytes, EndKey() closes it.
-    std::string& KeyBuffer() { return keys.bytes; }
-    void EndKey() { keys.ends.push_back(keys.bytes.size()); }
+    // given: NextKey() opens the next one's and takes its bytes, EndKey()
+    // closes it.
+    std::string& NextKey() {
+        keys.Begin();
+        return keys.bytes;
+    }
+    void EndKey() { keys.End(); }
     std::size_t Keys() const { return keys.ends.size(); }
     std::string_view Key(std::size_t k) const { return keys.Key(k); }
     memtable::TextKeys keys;
@@ -1694,9 +1710,9 @@ void TmtIndex::SortByKeys() {
                 for (std::size_t k = 0; k < d.Taken(); ++k) {
                     const std::string_view text = d.Text(k);
                     if (static_cast<int64_t>(k) == d.nullIndex)
-                        AppendKeyBytes(d.KeyBuffer(), nullptr, 0, type, opts);
+                        AppendKeyBytes(d.NextKey(), nullptr, 0, type, opts);
                     else
-                        AppendKeyBytes(d.KeyBuffer(), reinterpret_cast<const uint8_t*>(text.data()),
+                        AppendKeyBytes(d.NextKey(), reinterpret_cast<const uint8_t*>(text.data()),
                                        static_cast<int32_t>(text.size()), type, opts);
                     d.EndKey();
                 }
@@ -1945,7 +1961,7 @@ void TmtIndex::SortByKeys() {
     }
     if (!useSecond)
         for (Item& item : items) item.image[1] = 0;
-    const uint8_t* pool = pool_.data();
+    const uint8_t* pool = Pool();
     auto less = [&](const Item& a, const Item& b) {
         if (a.image[0] != b.image[0]) return a.image[0] < b.image[0];
         if (a.image[1] != b.image[1]) return a.image[1] < b.image[1];
@@ -2058,10 +2074,51 @@ void TmtIndex::WriteImageKeys(const ImageKeys& Images, ImagesOf&& ImagesAt) {
     FindSharedBytes();
 }
 
+bool TmtIndex::AdoptPendingKeys(ImageKeys& Images) {
+    // One text field whose distinct texts have distinct keys: the keys, one
+    // per text, are already those of the ranks, written once and stored as a
+    // pool stores them. Entries of one rank share their text's key.
+    memtable::TextKeys& texts = Images.texts[0];
+    if (fieldList_.Count() != 1 || !Images.ranked[0] || fieldList_.Options(0).Contains(mtifoCaseInsensitive) ||
+        texts.bytes.size() >= UINT32_MAX)
+        return false;
+    const std::vector<uint32_t>& textOfRank = Images.textOfRank[0];
+    pool_.swap(texts.bytes);
+    deadBytes_ = 0;
+    shared_ = 0;
+    // The keys come in rank order, each somewhere in the pool: the places
+    // and bytes of the next ranks are fetched meanwhile.
+    constexpr std::size_t kAhead = 8;
+    std::size_t fetched = 0;
+    const std::size_t n = entries_.size();
+    uint32_t lastRank = UINT32_MAX, lastKey = 0;
+    uint64_t lastPrefix = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        Entry& e = entries_[i];
+        const uint32_t rank = e.key;
+        if (rank != lastRank) {
+            for (; fetched < std::min<std::size_t>(textOfRank.size(), rank + 2 * kAhead); ++fetched) {
+                texts.PrefetchPlace(textOfRank[fetched]);
+                if (fetched >= kAhead) __builtin_prefetch(Pool() + texts.Start(textOfRank[fetched - kAhead]));
+            }
+            const std::size_t at = texts.Start(textOfRank[rank]);
+            lastRank = rank;
+            lastKey = static_cast<uint32_t>(at);
+            lastPrefix = PrefixOf(Pool() + at + 4, memtable::ReadValue<uint32_t>(Pool() + at));
+        }
+        e.key = lastKey;
+        e.prefix = lastPrefix;
+    }
+    keysValid_ = true;
+    FindSharedBytes();
+    return true;
+}
+
 void TmtIndex::MakePendingKeys() {
     std::unique_ptr<ImageKeys> images = std::move(pendingKeys_);
     if (images == nullptr) return;
     EntriesChanged();
+    if (AdoptPendingKeys(*images)) return;
     WriteImageKeys(*images, [&](std::size_t i) {
         const Entry& e = entries_[i];
         return std::pair<uint64_t, uint64_t>(e.key, e.prefix);
