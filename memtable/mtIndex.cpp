@@ -651,6 +651,9 @@ TmtIndex::Probe TmtIndex::MakeProbe(const std::string& Key) const {
     const std::size_t rest = p.length - shared;
     p.prefix = PrefixOf(p.bytes + shared, rest);
     p.mask = rest >= 8 ? ~uint64_t{0} : (rest == 0 ? 0 : ~uint64_t{0} << (8 * (8 - rest)));
+    const std::size_t after = rest > 8 ? rest - 8 : 0;
+    p.next = after == 0 ? 0 : PrefixOf(p.bytes + shared + 8, after);
+    p.nextMask = after >= 8 ? ~uint64_t{0} : (after == 0 ? 0 : ~uint64_t{0} << (8 * (8 - after)));
     return p;
 }
 
@@ -728,6 +731,13 @@ constexpr int kMarkedFrom = 4096;  // entries; below, a bisection stays in the c
 
 }  // namespace
 
+TmtIndex::Mark TmtIndex::MarkOf(std::size_t Position) const {
+    const Entry& e = entries_[Position];
+    const std::size_t length = KeyLength(e), past = std::size_t{shared_} + 8;
+    const uint64_t next = length > past ? PrefixOf(KeyBytes(e) + past, length - past) : 0;
+    return Mark{e.prefix, e.key, static_cast<uint32_t>(Position), next};
+}
+
 bool TmtIndex::MarksReady() const {
     if (marks_ == nullptr) marks_ = std::make_unique<Marks>();
     Marks& m = *marks_;
@@ -745,7 +755,7 @@ bool TmtIndex::MarksReady() const {
     for (std::size_t i = 0; i < n; i += kMarkStep) {
         const Entry& e = entries_[i];
         if (i > 0 && e.key != m.items.back().key) ++changes;
-        m.items.push_back(Mark{e.prefix, e.key, static_cast<uint32_t>(i)});
+        m.items.push_back(MarkOf(i));
     }
     // Long runs of one key (few distinct texts): the bottom level marks
     // instead where the entries' key changes, so that the marks alone tell
@@ -764,12 +774,12 @@ bool TmtIndex::MarksReady() const {
             if (m.items[j].key == m.items[j - 1].key) continue;
             for (std::size_t i = m.items[j - 1].at + 1; i <= m.items[j].at; ++i)
                 if (entries_[i].key != entries_[i - 1].key)
-                    runs.push_back(Mark{entries_[i].prefix, entries_[i].key, static_cast<uint32_t>(i)});
+                    runs.push_back(MarkOf(i));
         }
         // Past the last sample, up to the end.
         for (std::size_t i = m.items.back().at + 1; i < n && runs.size() <= samples; ++i)
             if (entries_[i].key != entries_[i - 1].key)
-                runs.push_back(Mark{entries_[i].prefix, entries_[i].key, static_cast<uint32_t>(i)});
+                runs.push_back(MarkOf(i));
         if (runs.size() <= samples) {
             m.items.swap(runs);
             m.everyChange = true;
@@ -793,8 +803,16 @@ bool TmtIndex::MarksReady() const {
 int TmtIndex::MarkedLowerBound(const Probe& P) const {
     const int n = static_cast<int>(entries_.size());
     uint32_t equalKey = UINT32_MAX;
+    // A mark comes here only when its prefix is the probe's.
     auto compare = [&](const auto& Item) {
         if (Item.key == equalKey) return 0;
+        if constexpr (std::is_same_v<std::decay_t<decltype(Item)>, Mark>) {
+            // A difference in the next bytes orders as the keys do: past a
+            // key's end its zero padding meets a probe byte above zero, and
+            // such a probe, longer than the key, sorts after it.
+            const uint64_t next = Item.next & P.nextMask;
+            if (next != P.next) return P.next < next ? -1 : 1;
+        }
         const int c = CompareProbe(P, Item.prefix, Item.key);
         if (c == 0) equalKey = Item.key;
         return c;
@@ -818,7 +836,8 @@ int TmtIndex::MarkedLowerBound(const Probe& P) const {
     int found = 0;
     for (int k = levels; k > 0; --k) {
         const Mark* m = marks_->items.data() + level[static_cast<std::size_t>(k) - 1];
-        for (int i = lo; i < hi; i += 4) __builtin_prefetch(m + i);
+        for (const char* c = reinterpret_cast<const char*>(m + lo); c < reinterpret_cast<const char*>(m + hi); c += 64)
+            __builtin_prefetch(c);
         found = firstNotBelow(m, lo, hi);
         if (k == 1) break;
         const int below = static_cast<int>(level[static_cast<std::size_t>(k) - 1] - level[static_cast<std::size_t>(k) - 2]);

@@ -436,6 +436,7 @@ private:
         const uint8_t* bytes;  // the whole key
         std::size_t length;
         uint64_t prefix, mask;  // of the bytes past the shared ones
+        uint64_t next, nextMask;  // of the 8 bytes after those
         // How the probe compares with every entry when the shared bytes
         // alone tell (-1, 0, 1); kEachEntry when each entry must be looked at.
         int side;
@@ -518,7 +519,12 @@ private:
         uint64_t prefix;
         uint32_t key;
         uint32_t at;  // the entry's position (bottom level)
+        // The 8 key bytes after the prefix, zero-padded: names that share
+        // their first letters (a first name) are told apart without a read
+        // of their keys, each elsewhere in the pool.
+        uint64_t next;
     };
+    Mark MarkOf(std::size_t Position) const;
     struct Marks {
         std::vector<Mark> items;
         std::vector<uint32_t> levels;  // where each level starts in items, then the end
