@@ -1565,9 +1565,19 @@ public:
         // time.
         bytes_.reserve(Rows * Length);
         textEnds_.reserve(Rows);
-        // A key is about three times its text, after its length.
-        keys.bytes.reserve(Rows * (Length * 3 + 4));
-        keys.ends.reserve(Rows);
+    }
+    // Room for the keys of all the texts taken, once the first Made of them
+    // are written, at the size those took per byte of text and a little
+    // more: an index may keep these bytes as its pool, which room reserved
+    // for every row, or doubled on the way, would leave far larger than its
+    // keys.
+    void ExpectKeys(std::size_t Made) {
+        const std::size_t textMade = Made == 0 ? 0 : textEnds_[Made - 1];
+        if (Made == 0 || textMade == 0) return;
+        const double perByte = static_cast<double>(keys.bytes.size()) / static_cast<double>(textMade);
+        const auto rest = static_cast<std::size_t>(perByte * static_cast<double>(bytes_.size() - textMade) * 1.1);
+        keys.bytes.reserve(keys.bytes.size() + rest + (next_ - Made) * 8);
+        keys.ends.reserve(next_);
     }
     template <typename F>
     void ForEach(F&& Visit) const {
@@ -1726,7 +1736,9 @@ void TmtIndex::SortByKeys() {
             // known, one text after another, rather than between look-ups
             // that would push the collation's tables out of the cache.
             auto writeKeys = [&] {
+                constexpr std::size_t kFirstKeys = 64;
                 for (std::size_t k = 0; k < d.Taken(); ++k) {
+                    if (k == kFirstKeys) d.ExpectKeys(k);
                     const std::string_view text = d.Text(k);
                     if (static_cast<int64_t>(k) == d.nullIndex)
                         AppendKeyBytes(d.NextKey(), nullptr, 0, type, opts);
@@ -2102,6 +2114,9 @@ bool TmtIndex::AdoptPendingKeys(ImageKeys& Images) {
         texts.bytes.size() >= UINT32_MAX)
         return false;
     const std::vector<uint32_t>& textOfRank = Images.textOfRank[0];
+    // Keys longer than foreseen grew the buffer by doubling: the pool keeps
+    // only what it holds.
+    if (texts.bytes.capacity() > texts.bytes.size() + texts.bytes.size() / 2) texts.bytes.shrink_to_fit();
     pool_.swap(texts.bytes);
     deadBytes_ = 0;
     shared_ = 0;
