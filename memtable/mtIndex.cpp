@@ -2109,9 +2109,14 @@ bool TmtIndex::AdoptPendingKeys(ImageKeys& Images) {
     // One text field whose distinct texts have distinct keys: the keys, one
     // per text, are already those of the ranks, written once and stored as a
     // pool stores them. Entries of one rank share their text's key.
+    // A large index copies them in key order instead: the last steps of a
+    // search that the marks do not serve (an index changing between
+    // searches) then read keys side by side, where keys in the order their
+    // texts came would each be a miss of their own.
+    constexpr std::size_t kAdoptedEntries = std::size_t{1} << 18;
     memtable::TextKeys& texts = Images.texts[0];
     if (fieldList_.Count() != 1 || !Images.ranked[0] || fieldList_.Options(0).Contains(mtifoCaseInsensitive) ||
-        texts.bytes.size() >= UINT32_MAX)
+        texts.bytes.size() >= UINT32_MAX || entries_.size() > kAdoptedEntries)
         return false;
     const std::vector<uint32_t>& textOfRank = Images.textOfRank[0];
     // Keys longer than foreseen grew the buffer by doubling: the pool keeps
