@@ -651,6 +651,9 @@ TmtIndex::Probe TmtIndex::MakeProbe(const std::string& Key) const {
     const std::size_t rest = p.length - shared;
     p.prefix = PrefixOf(p.bytes + shared, rest);
     p.mask = rest >= 8 ? ~uint64_t{0} : (rest == 0 ? 0 : ~uint64_t{0} << (8 * (8 - rest)));
+    const std::size_t after = rest > 8 ? rest - 8 : 0;
+    p.next = after == 0 ? 0 : PrefixOf(p.bytes + shared + 8, after);
+    p.nextMask = after >= 8 ? ~uint64_t{0} : (after == 0 ? 0 : ~uint64_t{0} << (8 * (8 - after)));
     return p;
 }
 
@@ -709,7 +712,7 @@ int TmtIndex::CompareProbe(const Probe& P, uint64_t Prefix, uint32_t Key) const 
     if (P.prefix != ep) return P.prefix < ep ? -1 : 1;
     const std::size_t past = shared_ + std::size_t{8};
     if (P.length <= past) return 0;  // keys of equal prefixes differ only past it
-    const uint8_t* bytes = pool_.data() + Key;
+    const uint8_t* bytes = Pool() + Key;
     const uint32_t length = ReadValue<uint32_t>(bytes);
     const std::size_t n = std::min<std::size_t>(P.length, length);
     if (n > past) {
@@ -728,6 +731,13 @@ constexpr int kMarkedFrom = 4096;  // entries; below, a bisection stays in the c
 
 }  // namespace
 
+TmtIndex::Mark TmtIndex::MarkOf(std::size_t Position) const {
+    const Entry& e = entries_[Position];
+    const std::size_t length = KeyLength(e), past = std::size_t{shared_} + 8;
+    const uint64_t next = length > past ? PrefixOf(KeyBytes(e) + past, length - past) : 0;
+    return Mark{e.prefix, e.key, static_cast<uint32_t>(Position), next};
+}
+
 bool TmtIndex::MarksReady() const {
     if (marks_ == nullptr) marks_ = std::make_unique<Marks>();
     Marks& m = *marks_;
@@ -745,7 +755,7 @@ bool TmtIndex::MarksReady() const {
     for (std::size_t i = 0; i < n; i += kMarkStep) {
         const Entry& e = entries_[i];
         if (i > 0 && e.key != m.items.back().key) ++changes;
-        m.items.push_back(Mark{e.prefix, e.key, static_cast<uint32_t>(i)});
+        m.items.push_back(MarkOf(i));
     }
     // Long runs of one key (few distinct texts): the bottom level marks
     // instead where the entries' key changes, so that the marks alone tell
@@ -764,12 +774,12 @@ bool TmtIndex::MarksReady() const {
             if (m.items[j].key == m.items[j - 1].key) continue;
             for (std::size_t i = m.items[j - 1].at + 1; i <= m.items[j].at; ++i)
                 if (entries_[i].key != entries_[i - 1].key)
-                    runs.push_back(Mark{entries_[i].prefix, entries_[i].key, static_cast<uint32_t>(i)});
+                    runs.push_back(MarkOf(i));
         }
         // Past the last sample, up to the end.
         for (std::size_t i = m.items.back().at + 1; i < n && runs.size() <= samples; ++i)
             if (entries_[i].key != entries_[i - 1].key)
-                runs.push_back(Mark{entries_[i].prefix, entries_[i].key, static_cast<uint32_t>(i)});
+                runs.push_back(MarkOf(i));
         if (runs.size() <= samples) {
             m.items.swap(runs);
             m.everyChange = true;
@@ -793,8 +803,16 @@ bool TmtIndex::MarksReady() const {
 int TmtIndex::MarkedLowerBound(const Probe& P) const {
     const int n = static_cast<int>(entries_.size());
     uint32_t equalKey = UINT32_MAX;
+    // A mark comes here only when its prefix is the probe's.
     auto compare = [&](const auto& Item) {
         if (Item.key == equalKey) return 0;
+        if constexpr (std::is_same_v<std::decay_t<decltype(Item)>, Mark>) {
+            // A difference in the next bytes orders as the keys do: past a
+            // key's end its zero padding meets a probe byte above zero, and
+            // such a probe, longer than the key, sorts after it.
+            const uint64_t next = Item.next & P.nextMask;
+            if (next != P.next) return P.next < next ? -1 : 1;
+        }
         const int c = CompareProbe(P, Item.prefix, Item.key);
         if (c == 0) equalKey = Item.key;
         return c;
@@ -818,7 +836,8 @@ int TmtIndex::MarkedLowerBound(const Probe& P) const {
     int found = 0;
     for (int k = levels; k > 0; --k) {
         const Mark* m = marks_->items.data() + level[static_cast<std::size_t>(k) - 1];
-        for (int i = lo; i < hi; i += 4) __builtin_prefetch(m + i);
+        for (const char* c = reinterpret_cast<const char*>(m + lo); c < reinterpret_cast<const char*>(m + hi); c += 64)
+            __builtin_prefetch(c);
         found = firstNotBelow(m, lo, hi);
         if (k == 1) break;
         const int below = static_cast<int>(level[static_cast<std::size_t>(k) - 1] - level[static_cast<std::size_t>(k) - 2]);
@@ -997,8 +1016,8 @@ uint32_t TmtIndex::AddKey(const uint8_t* Bytes, std::size_t Length) {
     // Appended, not resized and then copied over: the bytes are written once.
     uint8_t length[4];
     WriteValue<uint32_t>(length, static_cast<uint32_t>(Length));
-    pool_.insert(pool_.end(), length, length + 4);
-    pool_.insert(pool_.end(), Bytes, Bytes + Length);
+    pool_.append(reinterpret_cast<const char*>(length), 4);
+    pool_.append(reinterpret_cast<const char*>(Bytes), Length);
     return at;
 }
 
@@ -1020,7 +1039,7 @@ uint32_t TmtIndex::KeyFor(int Pos, const std::string& Key) {
 void TmtIndex::CompactPool() {
     if (deadBytes_ < 4096 || deadBytes_ * 2 < pool_.size()) return;
     EntriesChanged();
-    std::vector<uint8_t> pool;
+    std::string pool;
     pool.reserve(pool_.size() - std::min(deadBytes_, pool_.size()));
     // Sharing entries sit side by side; any other sharing is undone, which
     // costs bytes, not correctness.
@@ -1032,7 +1051,7 @@ void TmtIndex::CompactPool() {
         }
         const uint32_t length = KeyLength(e) + 4;
         const auto at = static_cast<uint32_t>(pool.size());
-        pool.insert(pool.end(), pool_.begin() + e.key, pool_.begin() + e.key + length);
+        pool.append(pool_, e.key, length);
         lastOld = e.key;
         lastNew = at;
         e.key = at;
@@ -1411,18 +1430,30 @@ void TmtIndex::SortByRecords(int L, int R) {
 
 namespace memtable {
 
-// Key bytes of numbered texts, one after another in one buffer.
+// Key bytes of numbered texts, one after another in one buffer, each after
+// its 32-bit length as an index's pool holds them: a pool may be these bytes
+// as they stand.
 struct TextKeys {
     std::string bytes;
     std::vector<std::size_t> ends;
+    // Where key k's length is.
+    std::size_t Start(std::size_t k) const { return k == 0 ? 0 : ends[k - 1]; }
     std::string_view Key(std::size_t k) const {
-        const std::size_t from = k == 0 ? 0 : ends[k - 1];
+        const std::size_t from = Start(k) + 4;
         return std::string_view(bytes.data() + from, ends[k] - from);
+    }
+    // The next key's bytes are appended to bytes between these two.
+    void Begin() { bytes.append(4, '\0'); }
+    void End() {
+        const std::size_t from = Start(ends.size());
+        WriteValue<uint32_t>(reinterpret_cast<uint8_t*>(bytes.data() + from),
+                             static_cast<uint32_t>(bytes.size() - from - 4));
+        ends.push_back(bytes.size());
     }
     // A key's place, then (once that is in) its bytes.
     void PrefetchPlace(std::size_t k) const { __builtin_prefetch(ends.data() + (k == 0 ? 0 : k - 1)); }
     void PrefetchKey(std::size_t k) const {
-        const char* p = bytes.data() + (k == 0 ? 0 : ends[k - 1]);
+        const char* p = bytes.data() + Start(k);
         __builtin_prefetch(p);
         __builtin_prefetch(p + 64);
     }
@@ -1534,9 +1565,19 @@ public:
         // time.
         bytes_.reserve(Rows * Length);
         textEnds_.reserve(Rows);
-        // A key is about three times its text.
-        keys.bytes.reserve(Rows * Length * 3);
-        keys.ends.reserve(Rows);
+    }
+    // Room for the keys of all the texts taken, once the first Made of them
+    // are written, at the size those took per byte of text and a little
+    // more: an index may keep these bytes as its pool, which room reserved
+    // for every row, or doubled on the way, would leave far larger than its
+    // keys.
+    void ExpectKeys(std::size_t Made) {
+        const std::size_t textMade = Made == 0 ? 0 : textEnds_[Made - 1];
+        if (Made == 0 || textMade == 0) return;
+        const double perByte = static_cast<double>(keys.bytes.size()) / static_cast<double>(textMade);
+        const auto rest = static_cast<std::size_t>(perByte * static_cast<double>(bytes_.size() - textMade) * 1.1);
+        keys.bytes.reserve(keys.bytes.size() + rest + (next_ - Made) * 8);
+        keys.ends.reserve(next_);
     }
     template <typename F>
     void ForEach(F&& Visit) const {
@@ -1544,9 +1585,13 @@ public:
             if (s.number != kEmpty) Visit(std::string_view(bytes_.data() + s.offset, s.length), s.number);
     }
     // The key bytes of each number, written in the order the numbers were
-    // given: KeyBuffer() takes the next one's bytes, EndKey() closes it.
-    std::string& KeyBuffer() { return keys.bytes; }
-    void EndKey() { keys.ends.push_back(keys.bytes.size()); }
+    // given: NextKey() opens the next one's and takes its bytes, EndKey()
+    // closes it.
+    std::string& NextKey() {
+        keys.Begin();
+        return keys.bytes;
+    }
+    void EndKey() { keys.End(); }
     std::size_t Keys() const { return keys.ends.size(); }
     std::string_view Key(std::size_t k) const { return keys.Key(k); }
     memtable::TextKeys keys;
@@ -1691,12 +1736,14 @@ void TmtIndex::SortByKeys() {
             // known, one text after another, rather than between look-ups
             // that would push the collation's tables out of the cache.
             auto writeKeys = [&] {
+                constexpr std::size_t kFirstKeys = 64;
                 for (std::size_t k = 0; k < d.Taken(); ++k) {
+                    if (k == kFirstKeys) d.ExpectKeys(k);
                     const std::string_view text = d.Text(k);
                     if (static_cast<int64_t>(k) == d.nullIndex)
-                        AppendKeyBytes(d.KeyBuffer(), nullptr, 0, type, opts);
+                        AppendKeyBytes(d.NextKey(), nullptr, 0, type, opts);
                     else
-                        AppendKeyBytes(d.KeyBuffer(), reinterpret_cast<const uint8_t*>(text.data()),
+                        AppendKeyBytes(d.NextKey(), reinterpret_cast<const uint8_t*>(text.data()),
                                        static_cast<int32_t>(text.size()), type, opts);
                     d.EndKey();
                 }
@@ -1945,7 +1992,7 @@ void TmtIndex::SortByKeys() {
     }
     if (!useSecond)
         for (Item& item : items) item.image[1] = 0;
-    const uint8_t* pool = pool_.data();
+    const uint8_t* pool = Pool();
     auto less = [&](const Item& a, const Item& b) {
         if (a.image[0] != b.image[0]) return a.image[0] < b.image[0];
         if (a.image[1] != b.image[1]) return a.image[1] < b.image[1];
@@ -2058,10 +2105,59 @@ void TmtIndex::WriteImageKeys(const ImageKeys& Images, ImagesOf&& ImagesAt) {
     FindSharedBytes();
 }
 
+bool TmtIndex::AdoptPendingKeys(ImageKeys& Images) {
+    // One text field whose distinct texts have distinct keys: the keys, one
+    // per text, are already those of the ranks, written once and stored as a
+    // pool stores them. Entries of one rank share their text's key.
+    // A large index copies them in key order instead: the last steps of a
+    // search that the marks do not serve (an index changing between
+    // searches) then read keys side by side, where keys in the order their
+    // texts came would each be a miss of their own.
+    constexpr std::size_t kAdoptedEntries = std::size_t{1} << 18;
+    memtable::TextKeys& texts = Images.texts[0];
+    if (fieldList_.Count() != 1 || !Images.ranked[0] || fieldList_.Options(0).Contains(mtifoCaseInsensitive) ||
+        texts.bytes.size() >= UINT32_MAX || entries_.size() > kAdoptedEntries)
+        return false;
+    const std::vector<uint32_t>& textOfRank = Images.textOfRank[0];
+    // Keys longer than foreseen grew the buffer by doubling: the pool keeps
+    // only what it holds.
+    if (texts.bytes.capacity() > texts.bytes.size() + texts.bytes.size() / 2) texts.bytes.shrink_to_fit();
+    pool_.swap(texts.bytes);
+    deadBytes_ = 0;
+    shared_ = 0;
+    // The keys come in rank order, each somewhere in the pool: the places
+    // and bytes of the next ranks are fetched meanwhile.
+    constexpr std::size_t kAhead = 8;
+    std::size_t fetched = 0;
+    const std::size_t n = entries_.size();
+    uint32_t lastRank = UINT32_MAX, lastKey = 0;
+    uint64_t lastPrefix = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        Entry& e = entries_[i];
+        const uint32_t rank = e.key;
+        if (rank != lastRank) {
+            for (; fetched < std::min<std::size_t>(textOfRank.size(), rank + 2 * kAhead); ++fetched) {
+                texts.PrefetchPlace(textOfRank[fetched]);
+                if (fetched >= kAhead) __builtin_prefetch(Pool() + texts.Start(textOfRank[fetched - kAhead]));
+            }
+            const std::size_t at = texts.Start(textOfRank[rank]);
+            lastRank = rank;
+            lastKey = static_cast<uint32_t>(at);
+            lastPrefix = PrefixOf(Pool() + at + 4, memtable::ReadValue<uint32_t>(Pool() + at));
+        }
+        e.key = lastKey;
+        e.prefix = lastPrefix;
+    }
+    keysValid_ = true;
+    FindSharedBytes();
+    return true;
+}
+
 void TmtIndex::MakePendingKeys() {
     std::unique_ptr<ImageKeys> images = std::move(pendingKeys_);
     if (images == nullptr) return;
     EntriesChanged();
+    if (AdoptPendingKeys(*images)) return;
     WriteImageKeys(*images, [&](std::size_t i) {
         const Entry& e = entries_[i];
         return std::pair<uint64_t, uint64_t>(e.key, e.prefix);

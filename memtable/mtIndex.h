@@ -436,14 +436,16 @@ private:
         const uint8_t* bytes;  // the whole key
         std::size_t length;
         uint64_t prefix, mask;  // of the bytes past the shared ones
+        uint64_t next, nextMask;  // of the 8 bytes after those
         // How the probe compares with every entry when the shared bytes
         // alone tell (-1, 0, 1); kEachEntry when each entry must be looked at.
         int side;
     };
     static constexpr int kEachEntry = 2;
     Probe MakeProbe(const std::string& Key) const;
-    const uint8_t* KeyBytes(const Entry& E) const { return pool_.data() + E.key + 4; }
-    uint32_t KeyLength(const Entry& E) const { return memtable::ReadValue<uint32_t>(pool_.data() + E.key); }
+    const uint8_t* Pool() const { return reinterpret_cast<const uint8_t*>(pool_.data()); }
+    const uint8_t* KeyBytes(const Entry& E) const { return Pool() + E.key + 4; }
+    uint32_t KeyLength(const Entry& E) const { return memtable::ReadValue<uint32_t>(Pool() + E.key); }
     // Probe against an entry (its prefix and key) over the probe's length:
     // -1, 0 or 1.
     int CompareProbe(const Probe& P, uint64_t Prefix, uint32_t Key) const;
@@ -480,6 +482,9 @@ private:
     void WriteImageKeys(const ImageKeys& Images, ImagesOf&& ImagesAt);
     // Writes the keys a sort left pending.
     void MakePendingKeys();
+    // Takes the pending keys of a single text field whose distinct texts
+    // have distinct keys as the pool itself; false when they are not such.
+    bool AdoptPendingKeys(ImageKeys& Images);
     // HasKeys without writing pending keys.
     bool KeysReady() const;
     // The record-comparing sort of an index without keys.
@@ -498,7 +503,7 @@ private:
     memtable::BlockList<int32_t> ids_;  // the row-order index
     memtable::BlockList<Entry> entries_;  // any other index
     // Key bytes of the entries; entries with equal keys share theirs.
-    std::vector<uint8_t> pool_;
+    std::string pool_;
     std::size_t deadBytes_ = 0;    // pool bytes no entry uses any more
     // Set while a sort's keys are not written: each entry then holds its
     // first field's image in key and its second's in prefix.
@@ -514,7 +519,12 @@ private:
         uint64_t prefix;
         uint32_t key;
         uint32_t at;  // the entry's position (bottom level)
+        // The 8 key bytes after the prefix, zero-padded: names that share
+        // their first letters (a first name) are told apart without a read
+        // of their keys, each elsewhere in the pool.
+        uint64_t next;
     };
+    Mark MarkOf(std::size_t Position) const;
     struct Marks {
         std::vector<Mark> items;
         std::vector<uint32_t> levels;  // where each level starts in items, then the end

@@ -618,9 +618,14 @@ namespace {
 
 constexpr char32_t kElementTableLimit = 0x800;
 constexpr char kLevelSeparator = '\x01';
+// The weight byte most characters of a Latin text carry past the primary level.
+constexpr unsigned char kCommonWeight = 0x05;
 
 struct CharElements {
     bool simple = false;
+    // One secondary and one tertiary weight byte, both the common one (see
+    // kCommonWeight below): as most letters without an accent are.
+    bool plain = false;
     std::uint8_t primaryLen = 0, secondaryLen = 0, tertiaryLen = 0;
     std::uint8_t primary[16], secondary[8], tertiary[8];
 };
@@ -757,6 +762,8 @@ const ElementTable& Elements() {
             std::memcpy(e.secondary, levels.secondary.data(), e.secondaryLen);
             std::memcpy(e.tertiary, levels.tertiary.data(), e.tertiaryLen);
             e.simple = true;
+            e.plain = e.secondaryLen == 1 && e.tertiaryLen == 1 && e.secondary[0] == kCommonWeight &&
+                      e.tertiary[0] == kCommonWeight;
         }
         ucol_close(c);
         t->usable = plain && U_SUCCESS(err);
@@ -876,7 +883,6 @@ void AppendCollationKey(std::string& out, std::string_view s, bool caseSensitive
 // above), then x; a run too long for one code writes a middle code and goes
 // on. The result orders and ties as the key itself, and no key's result is a
 // prefix of another's unless the keys are.
-constexpr unsigned char kCommonWeight = 0x05;
 constexpr std::size_t kLongestRun = 126;    // low codes 0x01..0x7E
 constexpr unsigned char kRunGoesOn = 0x7F;  // kLongestRun common bytes, more to come
 
@@ -962,28 +968,84 @@ private:
     std::size_t size_ = 0;
 };
 
+// A level compacted as CompactLevel does it, byte by byte as the weights
+// come: the run of common bytes so far is a count, and a byte of another
+// weight writes the run's code and itself.
+class LevelCompactor {
+public:
+    explicit LevelCompactor(char* Out) : out_(Out) {}
+    void Common() { ++run_; }
+    void Byte(unsigned char B) {
+        if (B == kCommonWeight) {
+            ++run_;
+            return;
+        }
+        Close(B);
+    }
+    // Ends the level with End; returns the end of what was written.
+    char* Finish(unsigned char End) {
+        Close(End);
+        return out_;
+    }
+
+private:
+    void Close(unsigned char X) {
+        for (; run_ >= kLongestRun; run_ -= kLongestRun) *out_++ = static_cast<char>(kRunGoesOn);
+        *out_++ = static_cast<char>(X < kCommonWeight ? 0x01 + run_ : 0xFF - run_);
+        *out_++ = static_cast<char>(X);
+        run_ = 0;
+    }
+    char* out_;
+    std::size_t run_ = 0;
+};
+
 bool AppendCompactedFromTable(const ElementTable& table, std::string& Key, std::string_view s, bool caseSensitive) {
     constexpr std::size_t kP = sizeof CharElements::primary, kS = sizeof CharElements::secondary,
                           kT = sizeof CharElements::tertiary;
     thread_local ScratchRoom levels, out;
-    char* q = levels.Room(s.size() * (kS + kT) + kS + kT);
-    char* r = q + s.size() * kS + kS;
-    const auto* const secondary = reinterpret_cast<const unsigned char*>(q);
-    const auto* const tertiary = reinterpret_cast<const unsigned char*>(r);
+    // The compacted levels: at most two bytes for each weight byte and two
+    // for the end.
+    char* const q0 = levels.Room(2 * s.size() * (kS + kT) + 8);
+    char* const r0 = q0 + 2 * s.size() * kS + 4;
+    LevelCompactor secondary(q0), tertiary(r0);
     // Room for the primary weights, the two compacted levels and the text;
     // the key takes only what was written.
     char* const start = out.Room(s.size() * (kP + 2 * (kS + kT) + 1) + 8);
     char* p = start;
-    if (!CopyTableWeights(table, s, p, q, r)) return false;
+    for (std::size_t i = 0; i < s.size();) {
+        char32_t cp = static_cast<unsigned char>(s[i]);
+        if (cp < 0x80) {
+            ++i;
+        } else if (cp >= 0xC2 && cp <= 0xDF && i + 1 < s.size() &&
+                   (static_cast<unsigned char>(s[i + 1]) & 0xC0) == 0x80) {
+            cp = ((cp & 0x1F) << 6) | (static_cast<unsigned char>(s[i + 1]) & 0x3F);
+            i += 2;
+        } else {
+            return false;
+        }
+        const CharElements& e = table.chars[cp];
+        if (!e.simple) return false;
+        std::memcpy(p, e.primary, sizeof e.primary);
+        p += e.primaryLen;
+        if (e.plain) {
+            secondary.Common();
+            tertiary.Common();
+            continue;
+        }
+        for (std::uint8_t k = 0; k < e.secondaryLen; ++k) secondary.Byte(e.secondary[k]);
+        for (std::uint8_t k = 0; k < e.tertiaryLen; ++k) tertiary.Byte(e.tertiary[k]);
+    }
     *p++ = kLevelSeparator;
+    const char* const q = secondary.Finish(caseSensitive ? kLevelSeparator : 0);
+    std::memcpy(p, q0, static_cast<std::size_t>(q - q0));
+    p += q - q0;
     if (caseSensitive) {
-        p = CompactLevel(p, secondary, reinterpret_cast<const unsigned char*>(q), kLevelSeparator);
-        p = CompactLevel(p, tertiary, reinterpret_cast<const unsigned char*>(r), 0);
+        const char* const r = tertiary.Finish(0);
+        std::memcpy(p, r0, static_cast<std::size_t>(r - r0));
+        p += r - r0;
         std::memcpy(p, s.data(), s.size());
         p += s.size();
         *p++ = '\0';
-    } else {
-        p = CompactLevel(p, secondary, reinterpret_cast<const unsigned char*>(q), 0);
     }
     Key.append(start, static_cast<std::size_t>(p - start));
     return true;
