@@ -772,6 +772,23 @@ const ElementTable& Elements() {
     return *table;
 }
 
+// The character at I of a text the character table can hold (one byte, or
+// a well-formed two-byte sequence), I moved past it; false for anything else,
+// which the keys of the table do not cover.
+inline bool NextTableChar(std::string_view s, std::size_t& i, char32_t& cp) {
+    cp = static_cast<unsigned char>(s[i]);
+    if (cp < 0x80) {
+        ++i;
+        return true;
+    }
+    if (cp >= 0xC2 && cp <= 0xDF && i + 1 < s.size() && (static_cast<unsigned char>(s[i + 1]) & 0xC0) == 0x80) {
+        cp = ((cp & 0x1F) << 6) | (static_cast<unsigned char>(s[i + 1]) & 0x3F);
+        i += 2;
+        return true;
+    }
+    return false;
+}
+
 // Each table character's weights of a text, copied whole as fixed-size
 // blocks to P, Q and R (room for the longest weights of every character),
 // each pointer moved past what the character held: a text of twenty
@@ -784,16 +801,8 @@ bool CopyTableWeights(const ElementTable& table, std::string_view s, char*& P, c
     char* q = Q;
     char* r = R;
     for (std::size_t i = 0; i < s.size();) {
-        char32_t cp = static_cast<unsigned char>(s[i]);
-        if (cp < 0x80) {
-            ++i;
-        } else if (cp >= 0xC2 && cp <= 0xDF && i + 1 < s.size() &&
-                   (static_cast<unsigned char>(s[i + 1]) & 0xC0) == 0x80) {
-            cp = ((cp & 0x1F) << 6) | (static_cast<unsigned char>(s[i + 1]) & 0x3F);
-            i += 2;
-        } else {
-            return false;
-        }
+        char32_t cp;
+        if (!NextTableChar(s, i, cp)) return false;
         const CharElements& e = table.chars[cp];
         if (!e.simple) return false;
         std::memcpy(p, e.primary, sizeof e.primary);
@@ -1013,16 +1022,8 @@ bool AppendCompactedFromTable(const ElementTable& table, std::string& Key, std::
     char* const start = out.Room(s.size() * (kP + 2 * (kS + kT) + 1) + 8);
     char* p = start;
     for (std::size_t i = 0; i < s.size();) {
-        char32_t cp = static_cast<unsigned char>(s[i]);
-        if (cp < 0x80) {
-            ++i;
-        } else if (cp >= 0xC2 && cp <= 0xDF && i + 1 < s.size() &&
-                   (static_cast<unsigned char>(s[i + 1]) & 0xC0) == 0x80) {
-            cp = ((cp & 0x1F) << 6) | (static_cast<unsigned char>(s[i + 1]) & 0x3F);
-            i += 2;
-        } else {
-            return false;
-        }
+        char32_t cp;
+        if (!NextTableChar(s, i, cp)) return false;
         const CharElements& e = table.chars[cp];
         if (!e.simple) return false;
         std::memcpy(p, e.primary, sizeof e.primary);
