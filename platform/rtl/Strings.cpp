@@ -772,21 +772,21 @@ const ElementTable& Elements() {
     return *table;
 }
 
-// The character at I of a text the character table can hold (one byte, or
-// a well-formed two-byte sequence), I moved past it; false for anything else,
-// which the keys of the table do not cover.
-inline bool NextTableChar(std::string_view s, std::size_t& i, char32_t& cp) {
-    cp = static_cast<unsigned char>(s[i]);
+// The weights of the character at I of a text, I moved past it; null for a
+// character the table does not cover whole (beyond two UTF-8 bytes,
+// malformed, or with weights of its own kind), whose key is made the long way.
+inline const CharElements* NextTableElements(const ElementTable& table, std::string_view s, std::size_t& i) {
+    char32_t cp = static_cast<unsigned char>(s[i]);
     if (cp < 0x80) {
         ++i;
-        return true;
-    }
-    if (cp >= 0xC2 && cp <= 0xDF && i + 1 < s.size() && (static_cast<unsigned char>(s[i + 1]) & 0xC0) == 0x80) {
+    } else if (cp >= 0xC2 && cp <= 0xDF && i + 1 < s.size() && (static_cast<unsigned char>(s[i + 1]) & 0xC0) == 0x80) {
         cp = ((cp & 0x1F) << 6) | (static_cast<unsigned char>(s[i + 1]) & 0x3F);
         i += 2;
-        return true;
+    } else {
+        return nullptr;
     }
-    return false;
+    const CharElements& e = table.chars[cp];
+    return e.simple ? &e : nullptr;
 }
 
 // Each table character's weights of a text, copied whole as fixed-size
@@ -801,10 +801,9 @@ bool CopyTableWeights(const ElementTable& table, std::string_view s, char*& P, c
     char* q = Q;
     char* r = R;
     for (std::size_t i = 0; i < s.size();) {
-        char32_t cp;
-        if (!NextTableChar(s, i, cp)) return false;
-        const CharElements& e = table.chars[cp];
-        if (!e.simple) return false;
+        const CharElements* ep = NextTableElements(table, s, i);
+        if (ep == nullptr) return false;
+        const CharElements& e = *ep;
         std::memcpy(p, e.primary, sizeof e.primary);
         std::memcpy(q, e.secondary, sizeof e.secondary);
         std::memcpy(r, e.tertiary, sizeof e.tertiary);
@@ -1022,10 +1021,9 @@ bool AppendCompactedFromTable(const ElementTable& table, std::string& Key, std::
     char* const start = out.Room(s.size() * (kP + 2 * (kS + kT) + 1) + 8);
     char* p = start;
     for (std::size_t i = 0; i < s.size();) {
-        char32_t cp;
-        if (!NextTableChar(s, i, cp)) return false;
-        const CharElements& e = table.chars[cp];
-        if (!e.simple) return false;
+        const CharElements* ep = NextTableElements(table, s, i);
+        if (ep == nullptr) return false;
+        const CharElements& e = *ep;
         std::memcpy(p, e.primary, sizeof e.primary);
         p += e.primaryLen;
         if (e.plain) {
