@@ -147,6 +147,25 @@ TEST(ExactTotal, ASumIsTheExactSumOfTheDigitsEachValueWasWrittenWith) {
     }
 }
 
+// A banded report over a memory table of number fields, driven by a
+// pipeline over it; the caller appends the rows.
+struct TableReport {
+    explicit TableReport(std::initializer_list<std::pair<const char*, TFieldType>> Fields) {
+        for (const auto& [name, type] : Fields) table.FieldDefs()->Add(name, type, 0);
+        table.Open();
+        source.SetDataSet(&table);
+        pipeline.SetDataSource(&source);
+        Report()->SetDataPipeline(&pipeline);
+        Report()->CreateDefaultBands();
+        Report()->DetailBand()->SetmmHeight(100);
+    }
+    TrpBandedReport* Report() { return rig.Report(); }
+    TmtMemTable table{nullptr};
+    TDataSource source{nullptr};
+    TrpDBPipeline pipeline{nullptr};
+    ReportRig rig;
+};
+
 TEST(ExactTotal, DatabaseSumsAndAveragesAndVariablesPrintTheExactTotal) {
     struct Listing {
         std::string Value;
@@ -164,21 +183,13 @@ TEST(ExactTotal, DatabaseSumsAndAveragesAndVariablesPrintTheExactTotal) {
     };
     for (const Listing& l : listings) {
         SCOPED_TRACE(l.Value + " x" + std::to_string(l.Rows));
-        TmtMemTable table(nullptr);
-        table.FieldDefs()->Add("Valor", ftFloat, 0);
-        table.Open();
-        for (int i = 0; i < l.Rows; ++i) table.AppendRecord({Variant(Read(l.Value))});
-        table.First();
-        TDataSource source(nullptr);
-        source.SetDataSet(&table);
-        TrpDBPipeline pipeline(nullptr);
-        pipeline.SetDataSource(&source);
-        ReportRig rig;
-        TrpBandedReport* r = rig.Report();
-        r->SetDataPipeline(&pipeline);
-        r->CreateDefaultBands();
+        TableReport t({{"Valor", ftFloat}});
+        for (int i = 0; i < l.Rows; ++i) t.table.AppendRecord({Variant(Read(l.Value))});
+        t.table.First();
+        ReportRig& rig = t.rig;
+        TrpDBPipeline& pipeline = t.pipeline;
+        TrpBandedReport* r = t.Report();
         r->CreateBand(btSummary);
-        r->DetailBand()->SetmmHeight(100);
         r->SummaryBand()->SetmmHeight(10000);
         auto calc = [&](const std::string& Name, TrpDBCalcType Type, int32_t Left) {
             auto* c = Place<TrpDBCalc>(rig, r->SummaryBand(), Name, Left, 0, 40000, 5000);
@@ -230,24 +241,15 @@ TEST(ExactTotal, TotalsTheDoubleNoLongerHoldsToTheCentPrintTheirExactCents) {
         v.GetPrintText(text);
         EXPECT_EQ(text, expected);
     }
-    TmtMemTable table(nullptr);
-    table.FieldDefs()->Add("Valor", ftFloat, 0);
-    table.FieldDefs()->Add("Par", ftInteger, 0);
-    table.Open();
+    TableReport t({{"Valor", ftFloat}, {"Par", ftInteger}});
     for (std::size_t i = 0; i < pairs.size(); ++i) {
-        table.AppendRecord({Variant(reais(pairs[i].first)), Variant(static_cast<int>(i))});
-        table.AppendRecord({Variant(reais(pairs[i].second)), Variant(static_cast<int>(i))});
+        t.table.AppendRecord({Variant(reais(pairs[i].first)), Variant(static_cast<int>(i))});
+        t.table.AppendRecord({Variant(reais(pairs[i].second)), Variant(static_cast<int>(i))});
     }
-    table.First();
-    TDataSource source(nullptr);
-    source.SetDataSet(&table);
-    TrpDBPipeline pipeline(nullptr);
-    pipeline.SetDataSource(&source);
-    ReportRig rig;
-    TrpBandedReport* r = rig.Report();
-    r->SetDataPipeline(&pipeline);
-    r->CreateDefaultBands();
-    r->DetailBand()->SetmmHeight(100);
+    t.table.First();
+    ReportRig& rig = t.rig;
+    TrpDBPipeline& pipeline = t.pipeline;
+    TrpBandedReport* r = t.Report();
     auto* group = new TrpGroup(rig.Owner());
     group->SetName("PorPar");
     group->SetReport(r);
