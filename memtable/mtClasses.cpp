@@ -8,7 +8,7 @@
 
 namespace {
 
-const TTypeInfo* Keep(TTypeInfo t) { return typinfo::Intern(std::make_shared<TTypeInfo>(std::move(t))); }
+using typinfo::Keep;
 
 const TTypeInfo* PerformanceType() {
     static const TTypeInfo* t = Keep(MakeEnumTypeInfo("TmtPerformance", {"mtpfFast", "mtpfBalanced", "mtpfSmall"}));

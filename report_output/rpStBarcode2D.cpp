@@ -14,12 +14,8 @@ QImage NewBitmap(int Width, int Height, int PpiX, int PpiY) {
     return image;
 }
 
-const TTypeInfo* Keep(TTypeInfo Type) { return typinfo::Intern(std::make_shared<TTypeInfo>(std::move(Type))); }
+using typinfo::Keep;
 
-const TTypeInfo* AlignType() {
-    static const TTypeInfo* t = Keep(MakeEnumTypeInfo("TAlign", {"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient"}));
-    return t;
-}
 
 const TTypeInfo* CursorType() {
     static const TTypeInfo* t = [] {
@@ -57,7 +53,7 @@ TClass TrpStCustom2DBarcode::StaticClassType() {
             .Integer("BarCodeWidth", &B::BarCodeWidth, nullptr)
             .NotStored()
             .Object("Font", TFont::StaticClassType(), &B::Font, nullptr)
-            .Enum("Align", AlignType(), &B::Align, &B::SetAlign, 0)
+            .Enum("Align", TypeInfoAlign(), &B::Align, &B::SetAlign, 0)
             .Ordinal("Cursor", CursorType(), &B::Cursor, &B::SetCursor, 0)
             .Boolean("Enabled", &B::Enabled, &B::SetEnabled, true)
             .Boolean("ParentColor", &B::ParentColor, &B::SetParentColor, false)

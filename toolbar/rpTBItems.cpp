@@ -32,8 +32,8 @@ void ReleaseControls(TrpTBCustomItem* Item) {
 
 TClass TrpTBCustomItem::StaticClassType() {
     using I = TrpTBCustomItem;
-    static const TTypeInfo* displayMode = typinfo::Intern(std::make_shared<TTypeInfo>(MakeEnumTypeInfo(
-        "TrpTBItemDisplayMode", {"nbdmDefault", "nbdmTextOnly", "nbdmTextOnlyInMenus", "nbdmImageAndText"})));
+    static const TTypeInfo* displayMode = typinfo::Keep(MakeEnumTypeInfo(
+        "TrpTBItemDisplayMode", {"nbdmDefault", "nbdmTextOnly", "nbdmTextOnlyInMenus", "nbdmImageAndText"}));
     static const TClassInfo info = TClassBuilder<I>("TrpTBCustomItem", TComponent::StaticClassType())
                                        .String("Caption", &I::Caption, &I::SetCaption)
                                        .Boolean("Checked", &I::Checked, &I::SetChecked, false)

@@ -38,9 +38,9 @@ const ActionLook& Look(TAcao Value) {
 }
 
 const TTypeInfo* AcaoTypeInfo() {
-    static const TTypeInfo* t = typinfo::Intern(std::make_shared<TTypeInfo>(MakeEnumTypeInfo(
+    static const TTypeInfo* t = typinfo::Keep(MakeEnumTypeInfo(
         "TAcao", {"Novo", "Excluir", "Editar", "Gravar", "Cancelar", "Apply", "Primeiro", "Proximo", "Anterior",
-                  "Ultimo", "Atualizar", "Fechar", "Pesquisar"})));
+                  "Ultimo", "Atualizar", "Fechar", "Pesquisar"}));
     return t;
 }
 

@@ -204,6 +204,8 @@ using TFieldAttributes = TSet<TFieldAttribute>;
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 // Its runtime type, for published properties and the report scripting layer.
 const TTypeInfo* TypeInfoAlignment();
+// A control's place in its parent (TAlign: alNone ... alClient).
+const TTypeInfo* TypeInfoAlign();
 
 // A record buffer belongs to the descendant that allocated it.
 using TRecordBuffer = uint8_t*;

@@ -6,20 +6,26 @@
 
 const TTypeInfo* TypeInfoAlignment() {
     static const TTypeInfo* t =
-        typinfo::Intern(std::make_shared<TTypeInfo>(MakeEnumTypeInfo("TAlignment", {"taLeftJustify", "taRightJustify", "taCenter"})));
+        typinfo::Keep(MakeEnumTypeInfo("TAlignment", {"taLeftJustify", "taRightJustify", "taCenter"}));
+    return t;
+}
+
+const TTypeInfo* TypeInfoAlign() {
+    static const TTypeInfo* t =
+        typinfo::Keep(MakeEnumTypeInfo("TAlign", {"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient"}));
     return t;
 }
 
 namespace {
 
 const TTypeInfo* FieldKindType() {
-    static const TTypeInfo* t = typinfo::Intern(std::make_shared<TTypeInfo>(MakeEnumTypeInfo(
-        "TFieldKind", {"fkData", "fkCalculated", "fkLookup", "fkInternalCalc", "fkAggregate"})));
+    static const TTypeInfo* t = typinfo::Keep(MakeEnumTypeInfo(
+        "TFieldKind", {"fkData", "fkCalculated", "fkLookup", "fkInternalCalc", "fkAggregate"}));
     return t;
 }
 
 const TTypeInfo* FieldTypeType() {
-    static const TTypeInfo* t = typinfo::Intern(std::make_shared<TTypeInfo>(MakeEnumTypeInfo(
+    static const TTypeInfo* t = typinfo::Keep(MakeEnumTypeInfo(
         "TFieldType",
         {"ftUnknown",   "ftString",   "ftSmallint",  "ftInteger",   "ftWord",       "ftBoolean",
          "ftFloat",     "ftCurrency", "ftBCD",       "ftDate",      "ftTime",       "ftDateTime",
@@ -27,12 +33,12 @@ const TTypeInfo* FieldTypeType() {
          "ftFmtMemo",   "ftParadoxOle", "ftDBaseOle", "ftTypedBinary", "ftCursor",  "ftFixedChar",
          "ftWideString", "ftLargeint", "ftADT",      "ftArray",     "ftReference",  "ftDataSet",
          "ftOraBlob",   "ftOraClob",  "ftVariant",   "ftInterface", "ftIDispatch",  "ftGuid",
-         "ftTimeStamp", "ftFMTBcd",   "ftFixedWideChar", "ftWideMemo"})));
+         "ftTimeStamp", "ftFMTBcd",   "ftFixedWideChar", "ftWideMemo"}));
     return t;
 }
 
 const TTypeInfo* MethodType(const char* name) {
-    return typinfo::Intern(std::make_shared<TTypeInfo>(MakeMethodTypeInfo(name)));
+    return typinfo::Keep(MakeMethodTypeInfo(name));
 }
 
 }  // namespace
@@ -103,18 +109,18 @@ TClass TDataSource::StaticClassType() {
 namespace {
 
 const TTypeInfo* FieldAttributesType() {
-    static const TTypeInfo* element = typinfo::Intern(std::make_shared<TTypeInfo>(MakeEnumTypeInfo(
-        "TFieldAttribute", {"faHiddenCol", "faReadonly", "faRequired", "faLink", "faUnNamed", "faFixed"})));
+    static const TTypeInfo* element = typinfo::Keep(MakeEnumTypeInfo(
+        "TFieldAttribute", {"faHiddenCol", "faReadonly", "faRequired", "faLink", "faUnNamed", "faFixed"}));
     static const TTypeInfo* t =
-        typinfo::Intern(std::make_shared<TTypeInfo>(MakeSetTypeInfo("TFieldAttributes", *element)));
+        typinfo::Keep(MakeSetTypeInfo("TFieldAttributes", *element));
     return t;
 }
 
 const TTypeInfo* IndexOptionsType() {
-    static const TTypeInfo* element = typinfo::Intern(std::make_shared<TTypeInfo>(MakeEnumTypeInfo(
+    static const TTypeInfo* element = typinfo::Keep(MakeEnumTypeInfo(
         "TIndexOption",
-        {"ixPrimary", "ixUnique", "ixDescending", "ixCaseInsensitive", "ixExpression", "ixNonMaintained"})));
-    static const TTypeInfo* t = typinfo::Intern(std::make_shared<TTypeInfo>(MakeSetTypeInfo("TIndexOptions", *element)));
+        {"ixPrimary", "ixUnique", "ixDescending", "ixCaseInsensitive", "ixExpression", "ixNonMaintained"}));
+    static const TTypeInfo* t = typinfo::Keep(MakeSetTypeInfo("TIndexOptions", *element));
     return t;
 }
 

@@ -184,7 +184,7 @@ std::uint32_t ColorToRGB(TColor Color) {
 
 namespace {
 
-const TTypeInfo* Keep(TTypeInfo t) { return typinfo::Intern(std::make_shared<TTypeInfo>(std::move(t))); }
+using typinfo::Keep;
 
 }  // namespace
 

@@ -426,6 +426,8 @@ private:
 namespace typinfo {
 // Keeps a type alive for the life of the program (class property types).
 const TTypeInfo* Intern(std::shared_ptr<TTypeInfo> t);
+// The same for a type made by value (MakeEnumTypeInfo and the like).
+inline const TTypeInfo* Keep(TTypeInfo t) { return Intern(std::make_shared<TTypeInfo>(std::move(t))); }
 }  // namespace typinfo
 
 template <typename T>
