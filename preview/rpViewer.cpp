@@ -117,12 +117,7 @@ private:
 
 namespace {
 
-const TTypeInfo* Keep(TTypeInfo Type) { return typinfo::Intern(std::make_shared<TTypeInfo>(std::move(Type))); }
-
-const TTypeInfo* AlignType() {
-    static const TTypeInfo* t = Keep(MakeEnumTypeInfo("TAlign", {"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient"}));
-    return t;
-}
+using typinfo::Keep;
 
 const TTypeInfo* AnchorsType() {
     static const TTypeInfo* t =
@@ -140,16 +135,6 @@ const TTypeInfo* BorderStyleType() {
     return t;
 }
 
-TShiftState ShiftOf(const QMouseEvent* Event) {
-    TShiftState s;
-    if (Event->modifiers() & Qt::ShiftModifier) s.Include(ssShift);
-    if (Event->modifiers() & Qt::ControlModifier) s.Include(ssCtrl);
-    if (Event->modifiers() & Qt::AltModifier) s.Include(ssAlt);
-    if (Event->buttons() & Qt::LeftButton) s.Include(ssLeft);
-    if (Event->buttons() & Qt::RightButton) s.Include(ssRight);
-    if (Event->buttons() & Qt::MiddleButton) s.Include(ssMiddle);
-    return s;
-}
 
 }  // namespace
 
@@ -165,7 +150,7 @@ TClass TrpViewer::StaticClassType() {
             .Event("OnPrintStateChange", &V::OnPrintStateChange)
             .Event("OnStatusChange", &V::OnStatusChange)
             // The panel's own.
-            .Enum("Align", AlignType(), &V::Align, &V::SetAlign, alNone)
+            .Enum("Align", TypeInfoAlign(), &V::Align, &V::SetAlign, alNone)
             .Enum("Alignment", TypeInfoAlignment(), &V::Alignment, &V::SetAlignment, taCenter)
             .Set("Anchors", AnchorsType(), &V::Anchors, &V::SetAnchors, 3)
             .Enum("BevelInner", BevelCutType(), &V::BevelInner, &V::SetBevelInner, bvNone)
@@ -324,7 +309,7 @@ bool TrpViewer::WidgetEvent(QObject* Watched, QEvent* Event) {
 
 void TrpViewer::MouseMoved(const QMouseEvent* Event, int X, int Y) {
     if (!OnMouseMove || destroying_) return;
-    const TShiftState shift = ShiftOf(Event);
+    const TShiftState shift = ui::ShiftState(Event);
     Guarded([&] { OnMouseMove(this, shift, X, Y); });
 }
 

@@ -92,12 +92,20 @@ Word VirtualKey(const QKeyEvent* Event) {
     return 0;
 }
 
-TShiftState ShiftState(const QKeyEvent* Event) {
+TShiftState ShiftState(const QInputEvent* Event) {
     TShiftState s;
     Qt::KeyboardModifiers m = Event->modifiers();
     if (m & Qt::ShiftModifier) s.Include(ssShift);
     if (m & Qt::ControlModifier) s.Include(ssCtrl);
     if (m & Qt::AltModifier) s.Include(ssAlt);
+    return s;
+}
+
+TShiftState ShiftState(const QMouseEvent* Event) {
+    TShiftState s = ShiftState(static_cast<const QInputEvent*>(Event));
+    if (Event->buttons() & Qt::LeftButton) s.Include(ssLeft);
+    if (Event->buttons() & Qt::RightButton) s.Include(ssRight);
+    if (Event->buttons() & Qt::MiddleButton) s.Include(ssMiddle);
     return s;
 }
 

@@ -19,7 +19,9 @@
 class QWidget;
 class QObject;
 class QEvent;
+class QInputEvent;
 class QKeyEvent;
+class QMouseEvent;
 class QString;
 class QColor;
 
@@ -348,7 +350,10 @@ QColor ToQColor(TColor Color);
 // Converts a Qt key event to the virtual-key code and shift state the
 // handlers expect (0 when the key has no code).
 Word VirtualKey(const QKeyEvent* Event);
-TShiftState ShiftState(const QKeyEvent* Event);
+// The modifier keys held during a key or mouse event; a mouse event adds
+// the buttons held.
+TShiftState ShiftState(const QInputEvent* Event);
+TShiftState ShiftState(const QMouseEvent* Event);
 
 // Marks the widget's window as one whose focus the keyboard moves, so that
 // the focus of every kind of control is drawn.
