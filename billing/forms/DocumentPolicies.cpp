@@ -93,18 +93,16 @@ bool Missing(const DocumentCore& Core, const char* Lookup) { return !Core.Found(
 // each part and its total, so that the stored total is the file's.
 double Total(const DocumentCore& Core, bool Insurance) {
     using billing::nfe::CentsXML;
-    // A typed part keeps only the cents the file can state.
+    long long t = CentsXML(Core.Field("Valor_Produto")->AsFloat());
     for (const char* part : {"Valor_Desconto", "Valor_Frete", "Valor_Seguro"}) {
         if (!Insurance && std::string(part) == "Valor_Seguro") continue;
         TField* f = Core.Field(part);
         if (f->IsNull()) continue;
-        const double cents = static_cast<double>(CentsXML(f->AsFloat())) / 100;
-        if (f->AsFloat() != cents) f->SetAsFloat(cents);
+        // A typed part keeps only the cents the file can state.
+        const long long cents = CentsXML(f->AsFloat());
+        if (f->AsFloat() != static_cast<double>(cents) / 100) f->SetAsFloat(static_cast<double>(cents) / 100);
+        t += std::string(part) == "Valor_Desconto" ? -cents : cents;
     }
-    long long t = CentsXML(Core.Field("Valor_Produto")->AsFloat());
-    t -= CentsXML(Core.Field("Valor_Desconto")->AsFloat());
-    t += CentsXML(Core.Field("Valor_Frete")->AsFloat());
-    if (Insurance) t += CentsXML(Core.Field("Valor_Seguro")->AsFloat());
     return static_cast<double>(t) / 100;
 }
 
