@@ -16,7 +16,6 @@ QImage NewBitmap(int Width, int Height, int PpiX, int PpiY) {
 
 using typinfo::Keep;
 
-
 const TTypeInfo* CursorType() {
     static const TTypeInfo* t = [] {
         TTypeInfo info = *TypeInfoInteger();
