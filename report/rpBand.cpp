@@ -170,16 +170,7 @@ void TrpBand::AddObject(TComponent* Component) {
 bool TrpBand::ObjectGone(TrpComponent* Component) {
     // From the end: objects go last first when their owner frees them, so
     // a band of thousands is not searched through for each.
-    auto drop = [Component](std::vector<TrpComponent*>& list) {
-        for (auto it = list.rbegin(); it != list.rend(); ++it) {
-            ++TComponent::ListVisits();
-            if (*it == Component) {
-                list.erase(std::next(it).base());
-                return true;
-            }
-        }
-        return false;
-    };
+    auto drop = [Component](std::vector<TrpComponent*>& list) { return TakeOutFromEnd(list, Component); };
     if (!drop(objects_)) return false;
     drop(saves_);
     drop(variables_);

@@ -204,33 +204,16 @@ void TComponent::Insert(TComponent* AComponent) {
     if (!heardBefore && Hears() && owner_ != nullptr) owner_->RebuildHearers();
 }
 
-namespace {
-
-// Takes Item out of List, looking from the end: owners free their
-// components last first.
-bool TakeOut(std::vector<TComponent*>& List, TComponent* Item) {
-    for (auto it = List.rbegin(); it != List.rend(); ++it) {
-        ++TComponent::ListVisits();
-        if (*it == Item) {
-            List.erase(std::next(it).base());
-            return true;
-        }
-    }
-    return false;
-}
-
-}  // namespace
-
 void TComponent::Remove(TComponent* AComponent) {
     const bool heardBefore = Hears();
-    if (TakeOut(components_, AComponent)) {
-        if (AComponent->Hears()) TakeOut(hearers_, AComponent);
+    if (TakeOutFromEnd(components_, AComponent)) {
+        if (AComponent->Hears()) TakeOutFromEnd(hearers_, AComponent);
         UnindexName(AComponent);
     }
     AComponent->owner_ = nullptr;
     // Owning nothing any more, one that hears no siblings leaves its
     // owner's list of those told.
-    if (heardBefore && !Hears() && owner_ != nullptr) TakeOut(owner_->hearers_, this);
+    if (heardBefore && !Hears() && owner_ != nullptr) TakeOutFromEnd(owner_->hearers_, this);
 }
 
 void TComponent::DestroyComponents() {

@@ -5,6 +5,7 @@
 // another.
 #include <any>
 #include <cstdint>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
@@ -204,6 +205,20 @@ private:
     std::unique_ptr<std::map<std::string, std::any>> methods_;
     friend class TReader;
 };
+
+// Takes Item out of List, looking from the end (owners free what they hold
+// last first), counting the entries looked at in TComponent::ListVisits.
+template <class T>
+bool TakeOutFromEnd(std::vector<T*>& List, T* Item) {
+    for (auto it = List.rbegin(); it != List.rend(); ++it) {
+        ++TComponent::ListVisits();
+        if (*it == Item) {
+            List.erase(std::next(it).base());
+            return true;
+        }
+    }
+    return false;
+}
 
 // True when Ident is a valid Pascal identifier: a letter or "_" followed by
 // letters, digits or "_" (ASCII only).
