@@ -154,7 +154,9 @@ TClass TrpViewer::StaticClassType() {
             .Enum("Alignment", TypeInfoAlignment(), &V::Alignment, &V::SetAlignment, taCenter)
             .Set("Anchors", AnchorsType(), &V::Anchors, &V::SetAnchors, 3)
             .Enum("BevelInner", BevelCutType(), &V::BevelInner, &V::SetBevelInner, bvNone)
-            .Enum("BevelOuter", BevelCutType(), &V::BevelOuter, &V::SetBevelOuter, bvRaised)
+            // The constructor's bevel: a raised one differs from it and is
+            // stored, and a stored form that names none reads as it always did.
+            .Enum("BevelOuter", BevelCutType(), &V::BevelOuter, &V::SetBevelOuter, bvNone)
             .Integer("BevelWidth", &V::BevelWidth, &V::SetBevelWidth, 1)
             .Integer("BorderWidth", &V::BorderWidth, &V::SetBorderWidth, 0)
             .Enum("BorderStyle", BorderStyleType(), &V::BorderStyle, &V::SetBorderStyle, bsNone)

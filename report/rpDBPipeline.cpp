@@ -101,7 +101,7 @@ TrpDBPipeline::~TrpDBPipeline() {
 
 TDataSet* TrpDBPipeline::DataSet() const {
     TDataSet* ds = dataSource_ != nullptr ? dataSource_->DataSet() : nullptr;
-    return ds != goingDataSet_ ? ds : nullptr;
+    return ds != nullptr && static_cast<const TComponent*>(ds) != goingDataSet_ ? ds : nullptr;
 }
 
 void TrpDBPipeline::SetDataSource(TDataSource* Value) {
@@ -129,7 +129,7 @@ void TrpDBPipeline::Notification(TComponent* AComponent, TOperation Operation) {
         if (!Destroying()) Close();
     } else if (AComponent == rememberedDataSet_) {
         rememberedDataSet_ = nullptr;
-        goingDataSet_ = static_cast<TDataSet*>(AComponent);
+        goingDataSet_ = AComponent;
         ForgetFields();
         try {
             if (!Destroying()) Close();

@@ -135,8 +135,11 @@ private:
     bool refreshAfterPost_ = false;
     std::unique_ptr<TrpDBDataLink> dataLink_;
     TDataSet* rememberedDataSet_ = nullptr;
-    // A dataset being freed, which nothing may call into any more.
-    TDataSet* goingDataSet_ = nullptr;
+    // A dataset being freed, which nothing may call into any more. Kept as
+    // the component it is told as: freed alone, only that part of it is
+    // left by the time the pipeline hears of it, and it is never looked at
+    // as a dataset again.
+    const TComponent* goingDataSet_ = nullptr;
     mutable std::unordered_map<std::string, TField*> fieldCache_;
     mutable TDataSet* cachedFor_ = nullptr;
     // Entries of an unordered_map stay where they are until erased.

@@ -11,7 +11,9 @@ namespace rptotal {
 namespace {
 
 // Counts stay below 10^38 so that every step of widening is checked on a
-// value that still fits.
+// value that still fits. Two such counts may still add past what 128 bits
+// hold (their sum reaches 2 x 10^38, the count's range ends near 1.7 x
+// 10^38): sums are checked as they are made.
 constexpr int kMaxDigits = 38;
 
 __int128 PowerOfTen(int n) {
@@ -117,8 +119,10 @@ std::string ToText(const Exact& Total) {
 double ToDouble(const Exact& Total) {
     if (Total.None) return std::numeric_limits<double>::quiet_NaN();
     if (Total.Units == 0) return 0;
-    // from_chars rounds the exact decimal once, to the nearest double.
+    // from_chars rounds the exact decimal once, to the nearest double; the
+    // digits are the count's magnitude, its sign goes in front.
     std::string text = Digits(Total.Units);
+    if (Total.Units < 0) text.insert(text.begin(), '-');
     if (Total.Scale != 0) text += "e-" + std::to_string(Total.Scale);
     double value = 0;
     std::from_chars(text.data(), text.data() + text.size(), value);
@@ -141,8 +145,7 @@ Exact Sum(const Exact& A, const Exact& B) {
     if (!Widen(a, scale) || !Widen(b, scale)) return kNone;
     Exact s;
     s.Scale = scale;
-    s.Units = a.Units + b.Units;  // both below 10^38: no overflow
-    if (!Fits(s.Units)) return kNone;
+    if (__builtin_add_overflow(a.Units, b.Units, &s.Units) || !Fits(s.Units)) return kNone;
     Trim(s);
     return s;
 }

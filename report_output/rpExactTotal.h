@@ -7,9 +7,9 @@
 // shortest digits that read back as its double. The scale widens when an
 // amount has more decimals than the total so far; a total of money stays in
 // cents, one of 0,00005 amounts in hundred-thousandths, and the double shown
-// is the one nearest to the exact total. Only a total that leaves a 128-bit
-// count (some 38 digits between its first and its last decimal) goes on as a
-// plain double sum.
+// is the one nearest to the exact total. Only a total that leaves the count
+// (38 digits between its first and its last decimal) goes on as a plain
+// double sum, from the double it had reached; the count itself never wraps.
 //
 // The exact total travels beside the double it stands for. When the double
 // was changed by other means (a handler set the value by hand), the count no
@@ -47,7 +47,7 @@ std::string ToText(const Exact& Total);
 // a total that is not exact; the double's own text serves then.
 bool FormatText(const Exact& Total, double Shown, const std::string& DisplayFormat, std::string& Text);
 
-// A + B (None when either is None or the sum leaves 128 bits).
+// A + B (None when either is None or the sum leaves the count).
 Exact Sum(const Exact& A, const Exact& B);
 Exact Negate(const Exact& A);
 

@@ -20,6 +20,7 @@
 #include <QUrl>
 #include <QVariant>
 
+#include "platform/rtl/Format.h"
 #include "platform/rtl/Strings.h"
 
 namespace rtf {
@@ -45,10 +46,17 @@ struct CharState {
     bool operator==(const CharState&) const = default;
 };
 
+struct TabStop {
+    int Twips = 0;
+    QTextOption::TabType Type = QTextOption::LeftTab;  // left, right or decimal (DelimiterTab)
+};
+
 struct ParaState {
     Qt::Alignment Align = Qt::AlignLeft;
     int Left = 0, Right = 0, First = 0, Before = 0, After = 0;  // twips
-    std::vector<int> Tabs;                                      // twips
+    std::vector<TabStop> Tabs;
+    // The kind \tqr or \tqdec gave the stop the next \tx places.
+    QTextOption::TabType NextTab = QTextOption::LeftTab;
 };
 
 enum class Dest { Text, FontTable, ColorTable, Picture, Skip };
@@ -293,8 +301,9 @@ private:
         else if (w == "cell" || w == "nestcell") Emit(g, U'\t');
         else if (w == "row" || w == "nestrow") {
             // The cells' right edges are the row's tab stops, so columns line up.
-            const std::vector<int> own = pa.Tabs;
-            pa.Tabs = rowTabs_;
+            const std::vector<TabStop> own = pa.Tabs;
+            pa.Tabs.clear();
+            for (int edge : rowTabs_) pa.Tabs.push_back({edge, QTextOption::LeftTab});
             Paragraph(g);
             pa.Tabs = own;
         } else if (w == "trowd") rowTabs_.clear();
@@ -336,8 +345,11 @@ private:
         else if (w == "fi") pa.First = twips(p);
         else if (w == "sb") pa.Before = std::clamp(p, 0, kMaxTwips);
         else if (w == "sa") pa.After = std::clamp(p, 0, kMaxTwips);
+        else if (w == "tqr") pa.NextTab = QTextOption::RightTab;
+        else if (w == "tqdec") pa.NextTab = QTextOption::DelimiterTab;
         else if (w == "tx") {
-            if (static_cast<int>(pa.Tabs.size()) < kMaxTabs) pa.Tabs.push_back(std::clamp(p, 0, kMaxTwips));
+            if (static_cast<int>(pa.Tabs.size()) < kMaxTabs) pa.Tabs.push_back({std::clamp(p, 0, kMaxTwips), pa.NextTab});
+            pa.NextTab = QTextOption::LeftTab;
         } else if (w == "bin" && hasParam) {
             // Raw bytes belong to a destination we skip; step over them.
             pos_ = std::min(in_.size(), pos_ + static_cast<size_t>(std::max(p, 0)));
@@ -508,7 +520,12 @@ private:
         f.setTopMargin(p.Before / 20.0);
         f.setBottomMargin(p.After / 20.0);
         QList<QTextOption::Tab> tabs;
-        for (int t : p.Tabs) tabs.append(QTextOption::Tab(t / 20.0, QTextOption::LeftTab));
+        for (const TabStop& t : p.Tabs) {
+            // A decimal stop lines numbers up on the decimal separator they
+            // are written with here.
+            const QChar delimiter = t.Type == QTextOption::DelimiterTab ? QChar(FormatSettings.DecimalSeparator) : QChar();
+            tabs.append(QTextOption::Tab(t.Twips / 20.0, t.Type, delimiter));
+        }
         f.setTabPositions(tabs);
         return f;
     }
@@ -606,7 +623,11 @@ private:
         else s += "\\ql";
         s += Twips("li", f.leftMargin()) + Twips("ri", f.rightMargin()) + Twips("fi", f.textIndent()) +
              Twips("sb", f.topMargin()) + Twips("sa", f.bottomMargin());
-        for (const QTextOption::Tab& t : f.tabPositions()) s += "\\tx" + std::to_string(std::lround(t.position * 20));
+        for (const QTextOption::Tab& t : f.tabPositions()) {
+            if (t.type == QTextOption::RightTab) s += "\\tqr";
+            else if (t.type == QTextOption::DelimiterTab) s += "\\tqdec";
+            s += "\\tx" + std::to_string(std::lround(t.position * 20));
+        }
         return s + " ";
     }
 

@@ -3,10 +3,10 @@
 // QTextDocument (Qt reads none) and a writer back to it.
 //
 // The reader takes what report texts use: the font and colour tables,
-// paragraphs and their alignment, indents, spacing and tab stops, bold,
-// italic, underline, strike-out, size, font, text and background colours,
-// tabs, line breaks, code page 1252 escapes, Unicode escapes with their
-// fall-back characters, and PNG and JPEG pictures. Destinations it does not
+// paragraphs and their alignment, indents, spacing and tab stops (left,
+// right and decimal), bold, italic, underline, strike-out, size, font, text
+// and background colours, tabs, line breaks, code page 1252 escapes, Unicode
+// escapes with their fall-back characters, and PNG and JPEG pictures. Destinations it does not
 // know that are marked ignorable, and those that never hold text (style
 // sheets, document information, headers and footers, field instructions),
 // are skipped.

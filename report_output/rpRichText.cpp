@@ -18,6 +18,7 @@
 #include <QVariant>
 
 #include "platform/rtl/Filer.h"
+#include "platform/rtl/Format.h"
 #include "platform/rtl/SafeFile.h"
 #include "platform/rtl/Strings.h"
 #include "platform/rtl/SysUtils.h"
@@ -252,14 +253,41 @@ private:
         return {a, b};
     }
 
-    double NextTab(const QTextBlock& b, double x, double left) const {
+    // The first stop past x; past the last stop set, the default ones.
+    QTextOption::Tab NextTab(const QTextBlock& b, double x, double left) const {
         for (const QTextOption::Tab& t : b.blockFormat().tabPositions()) {
             double stop = PointsToPixels(t.position, ppi_);
-            if (stop > x + 0.01) return stop;
+            if (stop > x + 0.01) return QTextOption::Tab(stop, t.type, t.delimiter);
         }
         double step = kDefaultTab * ppi_ / kTwipsPerInch;
         double rel = x - left;
-        return left + (std::floor(rel / step + 1e-9) + 1) * step;
+        return QTextOption::Tab(left + (std::floor(rel / step + 1e-9) + 1) * step, QTextOption::LeftTab);
+    }
+
+    // The room a tab at x takes. At a left stop the text after it starts at
+    // the stop; at a right stop it ends there, and at a decimal stop its
+    // decimal separator stands there (a text without one ends there). The
+    // text after a tab runs to the next tab or line break.
+    double TabWidth(const QTextBlock& b, double x, double left, const std::list<Piece>& after) {
+        const QTextOption::Tab stop = NextTab(b, x, left);
+        if (stop.type != QTextOption::RightTab && stop.type != QTextOption::DelimiterTab)
+            return std::max(0.0, stop.position - x);
+        const QChar separator = !stop.delimiter.isNull() ? stop.delimiter : QChar(FormatSettings.DecimalSeparator);
+        double before = 0;
+        for (const Piece& p : after) {
+            if (p.Tab || p.Text == "\n") break;
+            if (stop.type == QTextOption::DelimiterTab && !p.Space && !p.Image) {
+                const QString text = QString::fromStdString(p.Text);
+                const qsizetype at = text.indexOf(separator);
+                if (at >= 0) {
+                    ApplyFormat(m_, p.Format);
+                    before += m_.TextWidthF(text.left(at).toStdString());
+                    break;
+                }
+            }
+            before += p.Width;
+        }
+        return std::max(0.0, stop.position - before - x);
     }
 
     std::vector<Line> BreakLines(const QTextBlock& b, std::vector<Piece>& pieces, double firstLeft, double left,
@@ -291,7 +319,7 @@ private:
                 forced = false;
                 continue;
             }
-            if (p.Tab) p.Width = std::max(0.0, NextTab(b, x, left) - x);
+            if (p.Tab) p.Width = TabWidth(b, x, left, queue);
             const bool fits = x + p.Width <= right + 1e-6;
             if (!fits && !p.Space && !HasInk(cur)) {
                 if (!p.Tab && !p.Image && p.Len > 1) {
@@ -304,7 +332,7 @@ private:
             } else if (!fits && !p.Space) {
                 finish(false);
                 cur.First = p.Pos;
-                if (p.Tab) p.Width = std::max(0.0, NextTab(b, x, left) - x);
+                if (p.Tab) p.Width = TabWidth(b, x, left, queue);
                 queue.push_front(p);
                 continue;
             }

@@ -23,6 +23,7 @@
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/Forms.h"
 #include "platform/ui/Menus.h"
+#include "platform/rtl/Filer.h"
 #include "platform/rtl/TypInfo.h"
 #include "preview/rpPreview.h"
 #include "preview/rpPreviewRegister.h"
@@ -318,6 +319,35 @@ TEST_F(Preview, ThePanelMembersSetByNameChangeTheViewerItself) {
     EXPECT_EQ(viewer->BorderStyle(), bsSingle);
     SetOrdProp(viewer, "Visible", 0);
     EXPECT_TRUE(frame->isHidden());
+}
+
+// Every outer bevel a viewer is given comes back from its stored form, raised
+// included; a stored form that names none reads as a new viewer is made
+// (none), as forms stored before always read.
+TEST_F(Preview, EveryOuterBevelOfAViewerComesBackFromItsStoredForm) {
+    for (TBevelCut bevel : {bvNone, bvLowered, bvRaised, bvSpace}) {
+        SCOPED_TRACE(static_cast<int>(bevel));
+        TrpViewer viewer(nullptr);
+        viewer.SetName("Visualizador");
+        viewer.SetBevelOuter(bevel);
+        TMemoryStream stored;
+        WriteComponent(stored, &viewer);
+        stored.Seek(0, soBeginning);
+        TrpViewer read(nullptr);
+        ReadComponent(stored, &read);
+        EXPECT_EQ(read.BevelOuter(), bevel);
+    }
+    const std::pair<std::string, TBevelCut> forms[] = {
+        {"", bvNone}, {"  BevelOuter = bvRaised\n", bvRaised}, {"  BevelOuter = bvNone\n", bvNone}};
+    for (const auto& [form, bevel] : forms) {
+        TStringStream text("object Visualizador: TrpViewer\n" + form + "end\n");
+        TMemoryStream binary;
+        ObjectTextToBinary(text, binary);
+        binary.Seek(0, soBeginning);
+        TrpViewer read(nullptr);
+        ReadComponent(binary, &read);
+        EXPECT_EQ(read.BevelOuter(), bevel) << form;
+    }
 }
 
 // The viewer's mouse, size and drag events run on what happens to it: a

@@ -320,6 +320,43 @@ TEST(PipelineOpenClose, FreeingTheDataSourceClosesAndForgetsIt) {
     EXPECT_TRUE(Walk(*t.pipe).empty());
 }
 
+// A dataset freed while a pipeline still reads it, freed alone or by its
+// owner, the pipeline open or not: the pipeline lets go of it, stands on no
+// record, and reads the next dataset its source is given.
+TEST(PipelineOpenClose, ADatasetFreedBeforeItsPipelineIsLetGoOf) {
+    for (const bool owned : {false, true})
+        for (const bool opened : {false, true}) {
+            SCOPED_TRACE(std::string(owned ? "freed by its owner" : "freed alone") + (opened ? ", open" : ""));
+            TablePipeline t(Ids(3));
+            auto owner = std::make_unique<TComponent>(nullptr);
+            if (owned) {
+                auto* table = new TmtMemTable(owner.get());
+                table->FieldDefs()->Add("Id", ftInteger);
+                table->Open();
+                table->AppendRecord({Variant(7)});
+                t.source->SetDataSet(table);
+            }
+            if (opened) {
+                t.pipe->Open();
+                EXPECT_EQ(Walk(*t.pipe).size(), owned ? 1u : 3u);
+            }
+            if (owned)
+                owner.reset();
+            else
+                t.table.reset();
+            EXPECT_EQ(t.source->DataSet(), nullptr);
+            EXPECT_FALSE(t.pipe->Active());
+            EXPECT_TRUE(Walk(*t.pipe).empty());
+            EXPECT_TRUE(t.pipe->GetFieldValue("Id").IsNull());
+            TablePipeline next(Ids(2), "Next");
+            t.source->SetDataSet(next.table.get());
+            t.pipe->Open();
+            EXPECT_EQ(Walk(*t.pipe), (std::vector<int>{0, 1}));
+            t.pipe->Close();
+            t.source->SetDataSet(nullptr);
+        }
+}
+
 TEST(PipelineFields, TheFieldListFollowsTheDataset) {
     auto table = std::make_unique<TmtMemTable>(nullptr);
     table->FieldDefs()->Add("Codigo", ftInteger);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "report/rpBands.h"
@@ -14,6 +15,7 @@
 #include "report_output/rpDBText.h"
 #include "report_output/rpExactTotal.h"
 #include "report_output/rpVariables.h"
+#include "report/rpDisplayFormat.h"
 #include "tests/report/ReportTestSupport.h"
 #include "tests/report_output/OutputTestSupport.h"
 
@@ -111,6 +113,13 @@ std::vector<Case> Cases() {
         {{"12345.6789012345"}, 10},
         {{"0.3333333333", "0.6666666667"}, 50},
         {{"-5.55", "5.55"}, 9},
+        // Debits: totals below zero, and totals that cross it both ways.
+        {{"-1500.00", "-250.50"}, 1},
+        {{"-0.01"}, 10000},
+        {{"100.10", "-200.25"}, 50},
+        {{"-999999999.99", "1000000000.01"}, 1000},
+        {{"-0.0000000001", "-12345678.9"}, 333},
+        {{"-7", "3", "3"}, 40},
     };
     // Values of every count of decimals, money among them, drawn at random.
     std::mt19937_64 random(20261208);
@@ -125,6 +134,9 @@ std::vector<Case> Cases() {
             if (d > 0) digits.insert(digits.size() - static_cast<std::size_t>(d), ".");
             c.Values.push_back(i % 7 == 3 ? "-" + digits : digits);
         }
+        cases.push_back(c);
+        // The same values with the signs the other way round: a total below zero.
+        for (std::string& v : c.Values) v = v[0] == '-' ? v.substr(1) : "-" + v;
         cases.push_back(c);
     }
     return cases;
@@ -268,6 +280,150 @@ TEST(ExactTotal, TotalsTheDoubleNoLongerHoldsToTheCentPrintTheirExactCents) {
     for (std::size_t i = 0; i < pairs.size(); ++i)
         EXPECT_EQ(dynamic_cast<TrpDrawText*>(printed[i].Command)->Text(),
                   Brazilian(units(pairs[i].first) + units(pairs[i].second), 2));
+}
+
+// Debits: the sums, averages and variables of totals below zero print and
+// read back below zero under every format, the general one and those the
+// exact count leaves to the double ("$", exponents, quoted text) included.
+TEST(ExactTotal, TotalsBelowZeroPrintAndReadBackBelowZeroUnderEveryFormat) {
+    // The two debits of a statement, as a clerk reads them on paper.
+    {
+        TableReport t({{"Valor", ftFloat}});
+        t.table.AppendRecord({Variant(-1500.0)});
+        t.table.AppendRecord({Variant(-250.5)});
+        t.table.First();
+        TrpBandedReport* r = t.Report();
+        r->CreateBand(btSummary);
+        r->SummaryBand()->SetmmHeight(10000);
+        for (auto [name, type, left] : {std::tuple{"Soma", dcSum, 0}, std::tuple{"Media", dcAverage, 50000}}) {
+            auto* c = Place<TrpDBCalc>(t.rig, r->SummaryBand(), name, left, 0, 40000, 5000);
+            c->SetDataPipeline(&t.pipeline);
+            c->SetDataField("Valor");
+            c->SetDBCalcType(type);
+        }
+        t.rig.Print();
+        const auto pages = t.rig.Device()->FinalPages();
+        ASSERT_EQ(CommandsOf(pages, "Soma").size(), 1u);
+        ASSERT_EQ(CommandsOf(pages, "Media").size(), 1u);
+        EXPECT_EQ(dynamic_cast<TrpDrawText*>(CommandsOf(pages, "Soma")[0].Command)->Text(), "-1750,5");
+        EXPECT_EQ(dynamic_cast<TrpDrawText*>(CommandsOf(pages, "Media")[0].Command)->Text(), "-875,25");
+    }
+    struct Listing {
+        std::vector<std::string> Values;  // in turn
+    };
+    const std::vector<Listing> listings = {
+        {{"-1500.00", "-250.50"}},
+        {{"19.99", "-20.00"}},                        // crosses zero once, ends at -0,01
+        {{"-0.01", "0.02", "-0.03", "0.04", "-0.05"}},  // crosses it at every row
+        {{"-123456789.12", "-0.01", "100000000"}},
+        {{"-0.00005", "-0.00005", "-0.00005"}},
+    };
+    const std::vector<std::string> formats = {"", "#,##0.00", "R$ #,##0.00", "\"R$\" #,##0.00", "0.00E+00", "#,##0.00000"};
+    for (const Listing& l : listings) {
+        __int128 sum = 0;
+        for (const std::string& v : l.Values) sum += Units(v);
+        const double total = Read(Plain(sum));
+        const double average = Read(Plain(sum)) / static_cast<double>(l.Values.size());
+        ASSERT_LT(total, 0);
+        for (const std::string& format : formats) {
+            SCOPED_TRACE(l.Values.front() + "... under \"" + format + "\"");
+            TableReport t({{"Valor", ftFloat}});
+            for (const std::string& v : l.Values) t.table.AppendRecord({Variant(Read(v))});
+            t.table.First();
+            TrpBandedReport* r = t.Report();
+            r->CreateBand(btSummary);
+            r->SummaryBand()->SetmmHeight(10000);
+            for (auto [name, type, left] : {std::tuple{"Soma", dcSum, 0}, std::tuple{"Media", dcAverage, 50000}}) {
+                auto* c = Place<TrpDBCalc>(t.rig, r->SummaryBand(), name, left, 0, 40000, 5000);
+                c->SetDataPipeline(&t.pipeline);
+                c->SetDataField("Valor");
+                c->SetDBCalcType(type);
+                c->SetDisplayFormat(format);
+            }
+            t.rig.Print();
+            const auto pages = t.rig.Device()->FinalPages();
+            const auto sums = CommandsOf(pages, "Soma");
+            const auto averages = CommandsOf(pages, "Media");
+            ASSERT_EQ(sums.size(), 1u);
+            ASSERT_EQ(averages.size(), 1u);
+            // The model's total under the format, through the display format alone.
+            const TrpDisplayFormat& shown = *TrpDisplayFormat::Instance();
+            const std::string sumText = format == "#,##0.00" ? Brazilian(sum, 2)
+                                        : format == "#,##0.00000" ? Brazilian(sum, 5)
+                                                                   : shown.Format(format, dtDouble, Variant(total));
+            EXPECT_EQ(dynamic_cast<TrpDrawText*>(sums[0].Command)->Text(), sumText);
+            EXPECT_EQ(dynamic_cast<TrpDrawText*>(averages[0].Command)->Text(),
+                      shown.Format(format, dtDouble, Variant(average)));
+
+            TrpVariable v(nullptr);
+            v.SetDataType(dtDouble);
+            v.SetDisplayFormat(format);
+            for (const std::string& x : l.Values) v.Accumulate(Read(x));
+            EXPECT_EQ(v.Value().AsDouble(), total);
+            std::string text;
+            v.GetPrintText(text);
+            EXPECT_EQ(text, sumText);
+        }
+    }
+}
+
+// The count's limits: a total whose count reaches 38 digits stays exact;
+// one that would leave the count (or the 128 bits under it, some 1.7 x
+// 10^38) goes on as the double sum, and is exact again once the double
+// it reached has a count. Nothing wraps.
+TEST(ExactTotal, ATotalPastTheCountGoesOnAsTheDoubleSumAndNeverWraps) {
+    const std::string tenTo37 = "1" + std::string(37, '0');
+    struct Step {
+        double Amount;
+        std::string Exact;  // the count's text after the step; empty: no count
+    };
+    struct Limit {
+        const char* Name;
+        std::vector<Step> Steps;
+    };
+    const std::vector<Limit> limits = {
+        {"nine times ten to the 37th, twice", {{9e37, "9" + std::string(37, '0')}, {9e37, ""}}},
+        {"the same below zero", {{-9e37, "-9" + std::string(37, '0')}, {-9e37, ""}}},
+        {"38 digits that fit", {{5e37, "5" + std::string(37, '0')}, {4e37, "9" + std::string(37, '0')}}},
+        {"below zero to the last digit that fits",
+         {{-5e37, "-5" + std::string(37, '0')}, {-4e37, "-9" + std::string(37, '0')}, {9e37, "0"}}},
+        {"38 digits between the first and the last decimal",
+         {{1e20, "1" + std::string(20, '0')}, {1e-17, "1" + std::string(20, '0') + "." + std::string(16, '0') + "1"}}},
+        {"39 of them", {{1e21, "1" + std::string(21, '0')}, {1e-17, ""}}},
+        // Back within the count, the double reached (9 x 10^37 once more,
+        // doubling and halving being exact) is counted again.
+        {"out and back", {{9e37, "9" + std::string(37, '0')}, {9e37, ""}, {-9e37, ""}, {-9e37, "0"},
+                          {0.01, "0.01"}, {-0.02, "-0.01"}}},
+        {"out and back below zero", {{-9e37, "-9" + std::string(37, '0')}, {-9e37, ""}, {9e37, ""}, {9e37, "0"},
+                                     {-1e37, "-" + tenTo37}}},
+        {"an amount past the count", {{-1e37, "-" + tenTo37}, {1.7e38, ""}}},
+    };
+    for (const Limit& l : limits) {
+        SCOPED_TRACE(l.Name);
+        rptotal::Exact exact;
+        double shown = 0, model = 0;
+        for (const Step& s : l.Steps) {
+            shown = rptotal::Add(exact, shown, s.Amount);
+            model += s.Amount;
+            SCOPED_TRACE(s.Exact);
+            if (s.Exact.empty()) {
+                EXPECT_TRUE(exact.None);
+                // Past the count the double sum goes on, as a double adds.
+                EXPECT_EQ(shown, model);
+            } else {
+                ASSERT_FALSE(exact.None);
+                EXPECT_EQ(rptotal::ToText(exact), s.Exact);
+                EXPECT_EQ(shown, Read(s.Exact));
+                model = shown;
+            }
+        }
+    }
+    // Two counts each within the count whose sum leaves 128 bits.
+    const rptotal::Exact a = rptotal::FromDouble(9.9e37);
+    ASSERT_FALSE(a.None);
+    EXPECT_TRUE(rptotal::Sum(a, a).None);
+    EXPECT_TRUE(rptotal::Sum(rptotal::Negate(a), rptotal::Negate(a)).None);
+    EXPECT_EQ(rptotal::ToText(rptotal::Sum(a, rptotal::Negate(a))), "0");
 }
 
 }  // namespace

@@ -486,6 +486,96 @@ TEST(RichTextDrawing, ScreenAndPrinterResolutionsDrawTheSameLinesAndAnArchivedCo
     EXPECT_EQ(Draw(copy, 96), Draw(command, 96));
 }
 
+// The ink columns of each line of a drawing: per band of rows, the columns
+// holding ink, in order.
+std::vector<std::vector<int>> InkColumns(const QImage& image) {
+    std::vector<std::vector<int>> lines;
+    for (const auto& [top, bottom] : InkBands(image)) {
+        std::vector<int> columns;
+        for (int x = 0; x < image.width(); ++x)
+            for (int y = top; y <= bottom; ++y)
+                if (qGray(image.pixel(x, y)) < 128) {
+                    columns.push_back(x);
+                    break;
+                }
+        lines.push_back(columns);
+    }
+    return lines;
+}
+
+std::vector<int> Before(const std::vector<int>& Columns, int X) {
+    std::vector<int> out;
+    for (int c : Columns)
+        if (c < X) out.push_back(c);
+    return out;
+}
+
+// Columns of quantities and amounts: at a right stop each number ends at
+// the stop, at a decimal stop its decimal comma stands there. Drawn at 600
+// dpi, the stop found from a number at a left stop; written back and read
+// again, the stops keep their kinds.
+TEST(RichTextDrawing, RightAndDecimalTabStopsLineNumbersUpOnTheirEndAndOnTheirComma) {
+    const std::vector<std::string> integers = {"7", "1234", "56", "908070"};
+    const std::vector<std::string> decimals = {"5", "125", "25", "0"};
+    auto draw = [](const std::string& Stop, const std::vector<std::string>& Lines) {
+        std::string rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\pard" + Stop + "\\tx4320\\fs24 ";
+        for (std::size_t i = 0; i < Lines.size(); ++i) rtf += (i > 0 ? "\\par " : "") + std::string("\\tab ") + Lines[i];
+        rtf += "}";
+        TrpDrawRichText command(nullptr);
+        command.SetWidth(150000);
+        command.SetHeight(60000);
+        command.SetStartCharPos(0);
+        command.SetEndCharPos(-1);
+        command.RichTextStream()->WriteBuffer(rtf.data(), static_cast<int64_t>(rtf.size()));
+        return InkColumns(Draw(command, 600));
+    };
+    // Where a left stop puts a text: its first ink, less a digit's bearing.
+    const auto left = draw("", {"8"});
+    ASSERT_EQ(left.size(), 1u);
+    const int stop = left[0].front();
+    const auto right = draw("\\tqr", integers);
+    ASSERT_EQ(right.size(), integers.size());
+    for (std::size_t i = 0; i < integers.size(); ++i) {
+        SCOPED_TRACE(integers[i]);
+        EXPECT_LE(right[i].back(), stop + 2);
+        EXPECT_GE(right[i].back(), stop - 16);
+        // The wider the number, the further left it starts.
+        EXPECT_LT(right[i].front(), stop - 40 * static_cast<int>(integers[i].size() - 1));
+    }
+    std::vector<std::string> amounts;
+    for (std::size_t i = 0; i < integers.size(); ++i) amounts.push_back(integers[i] + "," + decimals[i]);
+    const auto decimal = draw("\\tqdec", amounts);
+    ASSERT_EQ(decimal.size(), amounts.size());
+    for (std::size_t i = 0; i < amounts.size(); ++i) {
+        SCOPED_TRACE(amounts[i]);
+        // Left of the stop, the whole part exactly as the right stop draws it
+        // alone; the comma and the decimals after it.
+        ASSERT_FALSE(Before(right[i], stop).empty());
+        EXPECT_EQ(Before(decimal[i], stop), Before(right[i], stop));
+        EXPECT_GT(decimal[i].back(), stop + 25 * static_cast<int>(decimals[i].size()));
+    }
+
+    const std::string source = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\pard\\tx720\\tqr\\tx2880\\tqdec\\tx5760\\tx7200 "
+                               "Qtd\\tab 12\\tab 1.750,50\\tab fim\\par}";
+    QTextDocument doc;
+    rtf::Read(source, doc);
+    const std::string written = rtf::Write(doc);
+    EXPECT_NE(written.find("\\tx720\\tqr\\tx2880\\tqdec\\tx5760\\tx7200"), std::string::npos) << written;
+    QTextDocument back;
+    rtf::Read(written, back);
+    for (const QTextDocument* d : {&doc, &back}) {
+        const QList<QTextOption::Tab> tabs = d->begin().blockFormat().tabPositions();
+        ASSERT_EQ(tabs.size(), 4);
+        const QTextOption::TabType kinds[] = {QTextOption::LeftTab, QTextOption::RightTab, QTextOption::DelimiterTab,
+                                              QTextOption::LeftTab};
+        const int twips[] = {720, 2880, 5760, 7200};
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_EQ(tabs[i].type, kinds[i]) << i;
+            EXPECT_EQ(std::lround(tabs[i].position * 20), twips[i]) << i;
+        }
+    }
+}
+
 TEST(RichTextDrawing, AStreamWithABadLengthIsRefused) {
     TrpDrawRichText command(nullptr);
     command.RichTextStream()->WriteBuffer("{\\rtf1 a}", 9);

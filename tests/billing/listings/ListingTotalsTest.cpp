@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "billing/listings/InvoiceListing.h"
+#include "billing/listings/ListingFormats.h"
 #include "billing/listings/ListingReport.h"
 #include "billing/listings/SalesByGroup.h"
 #include "platform/rtl/Format.h"
@@ -205,6 +206,29 @@ TEST_F(ListingTotals, SixteenDigitAmountsAndTotalsPrintTheirCents) {
     }
     SCOPED_TRACE("Nota409");
     ExpectSalesByGroupInCents();
+}
+
+// Invoices of 9 x 10^37 reais: three of them pass the total's exact count
+// (and the 128 bits under it). The totals go on as the double sum of the
+// amounts, above zero and below it, and print it as the column prints a
+// value.
+TEST_F(ListingTotals, TotalsPastTheExactCountPrintTheDoubleSumOfTheInvoices) {
+    for (int n = 1; n <= 3; ++n)
+        Invoice(3, n, "0000001", "2024-03-02", "Autorizada", 9e37, -9e37, 0, "E" + std::to_string(n));
+    double total = 0, icms = 0;
+    for (int n = 1; n <= 3; ++n) {
+        total += 9e37;
+        icms += -9e37;
+    }
+    for (Listing kind : {Listing::Nota403, Listing::Nota300}) {
+        SCOPED_TRACE(kind == Listing::Nota403 ? "Nota403" : "Nota300");
+        TotalsDevice device({"vValor_Total_Nota", "vValor_ICMS"});
+        PrintInvoices(kind, Day(2024, 3, 2), std::nullopt, device);
+        const auto& columns = TotalColumns(kind);
+        EXPECT_EQ(device.printed.at("vValor_Total_Nota"),
+                  std::vector<std::string>{FormatColumn(columns[0], Variant(total))});
+        EXPECT_EQ(device.printed.at("vValor_ICMS"), std::vector<std::string>{FormatColumn(columns[1], Variant(icms))});
+    }
 }
 
 }  // namespace
