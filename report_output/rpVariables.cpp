@@ -7,7 +7,9 @@
 #include <map>
 
 #include "platform/rtl/Filer.h"
+#include "platform/rtl/Currency.h"
 #include "platform/rtl/Format.h"
+#include "platform/rtl/SysUtils.h"
 #include "report/rpBand.h"
 #include "report/rpBands.h"
 #include "report/rpDrawCommand.h"
@@ -426,8 +428,11 @@ void TrpVariable::Accumulate(double Amount) {
     switch (dataType_) {
         case dtCurrency: {
             // The fixed-point money type holds ten-thousandths and no finer.
-            if (!std::isfinite(Amount) || std::fabs(Amount) * 10000.0 >= static_cast<double>(INT64_MAX / 4)) return;
-            slots_.Currency += std::llround(Amount * 10000.0);
+            // An amount or a sum past its range is said (EOverflow), never
+            // dropped or wrapped: a total that leaves out a row prints wrong.
+            const double scaled = Amount * 10000.0;
+            if (!std::isfinite(scaled) || std::fabs(scaled) >= 9.2e18) throw EOverflow("Arithmetic overflow");
+            slots_.Currency = (Currency::FromRaw(slots_.Currency) + Currency::FromRaw(std::llround(scaled))).Raw();
             break;
         }
         case dtDouble: slots_.Double = rptotal::Add(slots_.Count, slots_.Double, Amount); break;

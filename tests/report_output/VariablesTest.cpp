@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <map>
+#include <vector>
 
 #include "report/rpBands.h"
 #include "report/rpDBPipeline.h"
@@ -167,6 +168,39 @@ TEST(Variables, NullLeavesTheValueAndTypedWritersSwitchTheType) {
     // A type from dtVariant on is refused.
     v.SetDataType(dtVariant);
     EXPECT_EQ(v.DataType(), dtChar);
+}
+
+// A money total holds what the money type holds (some 922 trillion reais):
+// an amount or a sum past that is said, never dropped from the total or
+// wrapped around. Expected sums are cents added as integers.
+TEST(Variables, AMoneyTotalPastTheMoneyRangeIsRefusedNeverDroppedOrWrapped) {
+    struct Case {
+        std::vector<double> Amounts;
+        std::int64_t Cents;
+        bool Refused;  // the total cannot hold the last amount
+    };
+    const std::vector<Case> cases = {
+        {{200e12, 200e12, 200e12, 200e12}, 80000000000000000, false},
+        {{500e12}, 50000000000000000, false},
+        {{-900e12, 1.5}, -89999999999999850, false},
+        {{900e12, -900e12, -0.01}, -1, false},
+        {{200e12, 200e12, 200e12, 200e12, 200e12}, 0, true},
+        {{-500e12, -500e12}, 0, true},
+        {{1e300}, 0, true},
+    };
+    for (const Case& c : cases) {
+        TrpVariable v(nullptr);
+        v.SetDataType(dtCurrency);
+        if (c.Refused) {
+            for (std::size_t i = 0; i + 1 < c.Amounts.size(); ++i) v.Accumulate(c.Amounts[i]);
+            const std::int64_t before = v.Value().AsCurrency().Raw();
+            EXPECT_THROW(v.Accumulate(c.Amounts.back()), EOverflow) << c.Amounts.size();
+            EXPECT_EQ(v.Value().AsCurrency().Raw(), before) << "a refused amount leaves the total as it was";
+        } else {
+            for (double a : c.Amounts) v.Accumulate(a);
+            EXPECT_EQ(v.Value().AsCurrency().Raw(), c.Cents * 100) << c.Amounts.size();
+        }
+    }
 }
 
 TEST(Variables, BlankWhenZeroBlanksNumbersOnly) {
