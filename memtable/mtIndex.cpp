@@ -2832,13 +2832,16 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
                 how = n;
             }
         }
-        if (use == nullptr && AutoAddIndex && !partial) {
+        if (use == nullptr && AutoAddIndex) {
             std::string name = std::string(mtres::AutoIndexPrefix) + FieldListText(FieldList);
             if (Get(name) == nullptr) dataSet_->AddIndex(name, FieldListText(FieldList), {ixCaseInsensitive});
             TmtIndex* idx = Get(name);
             if (idx != nullptr && !idx->IsOrdered()) idx->Rebuild();
-            if (idx != nullptr) {
-                how = NarrowingOf(idx, FieldList, nullptr);
+            if (idx != nullptr && narrowList->Options(0).Contains(mtifoPartial)) {
+                use = PrefixIndex(*narrowList, KeyRecord);
+                prefix = use != nullptr;
+            } else if (idx != nullptr) {
+                how = NarrowingOf(idx, *narrowList, nullptr);
                 if (how.fields > 0) use = idx;
             }
         }
