@@ -2893,8 +2893,13 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
         int best = -1;
         int bestId = -1;
         matches_.clear();
+        // A prefix's run is read record by record until the first match, as
+        // far as the accented and other-case texts before it go: the records
+        // a few steps ahead are on their way meanwhile.
+        const int ahead = prefix && use == cur ? 8 : 0;
         for (int i = first; i < last; ++i) {
             ++stepped_;
+            if (ahead > 0 && i + ahead < last) use->PrefetchRecordAt(i + ahead);
             const int32_t id = use->IdAt(i);
             if (byId && bestId >= 0 && id > bestId) continue;
             PmtRecord r = nullptr;
