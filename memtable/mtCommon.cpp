@@ -536,6 +536,7 @@ PmtRecord TmtCommon::WritePackedText(PmtRecord Record, int FieldNo, const char* 
 
 void TmtCommon::AppendRecord(PmtRecord Record) {
     StoreLock lock(this);
+    ++changes_;
     if (deletedSlots_.empty()) {
         Record->RecordID = recordIDCounter_++;
         Record->UniqueRecordID = uniqueRecordIDCounter_++;
@@ -561,6 +562,7 @@ void TmtCommon::DeleteRecord(PmtRecord Record) {
     if (Record == nullptr) return;
     int id = Record->RecordID;
     if (id < 0 || id >= RecordCount() || records_[static_cast<std::size_t>(id)] != Record) return;
+    ++changes_;
     deletedSlots_.push_back(id);
     records_[static_cast<std::size_t>(id)] = nullptr;
 }
@@ -572,6 +574,7 @@ void TmtCommon::RemoveRecord(PmtRecord Record) {
 
 void TmtCommon::Clear() {
     StoreLock lock(this);
+    ++changes_;
     for (PmtRecord r : records_) FreeRecord(r, true, true);
     records_.clear();
     records_.shrink_to_fit();
@@ -652,7 +655,19 @@ void TmtCommon::CheckSupportedTypes(TFieldDefs* Defs) {
             throw EMemTableError(Format("Fielddef " + def->Name() + " (" + def->DisplayName() + ")" +
                                             mtres::FieldTypeNotSupported,
                                         static_cast<int>(def->DataType())));
+        CheckFieldSize(def->Name(), def->DataType(), def->Size());
     }
+}
+
+void TmtCommon::CheckFieldSize(const std::string& Name, TFieldType Type, int Size) {
+    switch (Type) {
+        case ftString: case ftFixedChar: case ftWideString: case ftFixedWideChar: case ftBytes: case ftVarBytes:
+            break;
+        default:
+            return;
+    }
+    if (Size >= 0 && Size <= MT_MAX_STRING_SIZE) return;
+    throw EMemTableError(Format(mtres::FieldSizeTooLarge, Name, Size, MT_MAX_STRING_SIZE));
 }
 
 void TmtCommon::LayoutFixed(TFieldDefs* Defs) {
@@ -1005,6 +1020,7 @@ void TmtCommon::UpdateIndexes() {
 void TmtCommon::ReflectToIndexes(TmtCustomMemTable* Table, int Change, bool DontVersion, int RecordPos,
                                  PmtRecord OldRecord, PmtRecord NewRecord) {
     StoreLock lock(this);
+    ++changes_;
     for (TmtCustomMemTable* t : attachedTables_) {
         if (t == nullptr || !t->Active()) continue;
         t->Indexes()->ReflectToIndexes(Change, OldRecord, NewRecord, t == Table ? RecordPos : -1, DontVersion);
@@ -1016,6 +1032,7 @@ void TmtCommon::ReflectToIndexes(TmtCustomMemTable* Table, int Change, bool Dont
 
 void TmtCommon::RollbackTransaction() {
     StoreLock lock(this);
+    ++changes_;
     isDataModified_ = false;
     for (std::size_t i = 0; i < records_.size(); ++i) {
         PmtRecord r = records_[i];

@@ -51,6 +51,12 @@ FAT_DECLARE_EXCEPTION(EMemTableLocaleError, EMemTableError)
 FAT_DECLARE_EXCEPTION(EMemTableInvalidLocale, EMemTableLocaleError)
 
 constexpr int MT_MAX_FIELDS = 256;
+// The longest text field, in characters, and the longest byte field, in
+// bytes, that a record holds: the class library's limit on a string field.
+// A record buffer gives a text four bytes a character, so a longer size
+// would not fit the 32-bit offsets of the layout (or would take gigabytes
+// per buffer); a definition beyond it is refused at open.
+constexpr int MT_MAX_STRING_SIZE = 8192;
 
 enum TmtPerformance { mtpfFast, mtpfBalanced, mtpfSmall };
 enum TmtVersioningMode { mtvm1SinceCheckPoint, mtvmAllSinceCheckPoint };
@@ -262,6 +268,8 @@ public:
     void LayoutRecord(int FieldCount);
     // Raises the layout's error for a definition of a type the store cannot hold.
     static void CheckSupportedTypes(TFieldDefs* Defs);
+    // Refuses a text or byte field whose size a record cannot hold.
+    static void CheckFieldSize(const std::string& Name, TFieldType Type, int Size);
     void ClearModifiedFlags();
     bool AnyFieldChanged() const { return anyChanged_; }
 
@@ -310,6 +318,11 @@ public:
     void DecTransactionLevel();
     int DeletedCount() const { return deletedCount_; }
     void IncDeletedCount() { ++deletedCount_; }
+    // Grows at every change of the records: an add, a removal, a change
+    // passed to the indexes, a clear or a rollback. What a table works out
+    // from its records (how many pass its filter) holds while it stays.
+    uint64_t Changes() const { return changes_; }
+    void NoteChange() { ++changes_; }
     int32_t TableID() const { return tableID_; }
     bool LockedByTable() const { return lockedByTable_; }
     void SetLockedByTable(bool Value) { lockedByTable_ = Value; }
@@ -412,6 +425,7 @@ private:
     bool isDataModified_ = false;
     int32_t autoIncMin_ = 0, autoIncMax_ = 0;
     int deletedCount_ = 0;
+    uint64_t changes_ = 0;
     int32_t uniqueRecordIDCounter_ = 0;
     int32_t recordIDCounter_ = 0;
     TmtPerformance performance_ = mtpfFast;

@@ -2800,12 +2800,33 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
     TmtIndex* use = nullptr;
     Narrowing how;
     bool canNarrow = !Nearest && !dataSet_->RecalcOnIndex() && cur->IsOrdered() && cur->Count() >= 21;
-    if (canNarrow) {
+    // The partial option compares texts by their start; any other field it
+    // leaves compared exactly, as the narrowing may then take it.
+    const TmtFieldList* narrowList = &FieldList;
+    bool partial = false;
+    for (int i = 0; i < FieldList.Count(); ++i) partial = partial || FieldList.Options(i).Contains(mtifoPartial);
+    if (canNarrow && partial) {
+        FieldList.AssignTo(partialList_);
+        for (int i = 0; i < partialList_.Count(); ++i) {
+            TmtifoOptions o = partialList_.Options(i);
+            if (!IsStringKind(partialList_.Fields(i)->DataType())) o.Exclude(mtifoPartial);
+            partialList_.SetOptions(i, o);
+        }
+        narrowList = &partialList_;
+    }
+    // A partial text first: the run of an index on it whose keys start with
+    // the text's.
+    bool prefix = false;
+    if (canNarrow && partial && narrowList->Options(0).Contains(mtifoPartial)) {
+        use = PrefixIndex(*narrowList, KeyRecord);
+        prefix = use != nullptr;
+    }
+    if (canNarrow && !prefix) {
         for (int i = Count() - 1; i >= 0; --i) {
             TmtIndex* idx = Items(i);
             if (idx->IsRowOrder() || !idx->IsOrdered()) continue;
-            if (!IsFieldListPrefix(dataSet_, idx->IndexFieldList(), FieldList)) continue;
-            const Narrowing n = NarrowingOf(idx, FieldList, nullptr);
+            if (!IsFieldListPrefix(dataSet_, idx->IndexFieldList(), *narrowList)) continue;
+            const Narrowing n = NarrowingOf(idx, *narrowList, nullptr);
             if (n.fields > how.fields) {
                 use = idx;
                 how = n;
@@ -2816,8 +2837,11 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
             if (Get(name) == nullptr) dataSet_->AddIndex(name, FieldListText(FieldList), {ixCaseInsensitive});
             TmtIndex* idx = Get(name);
             if (idx != nullptr && !idx->IsOrdered()) idx->Rebuild();
-            if (idx != nullptr) {
-                how = NarrowingOf(idx, FieldList, nullptr);
+            if (idx != nullptr && narrowList->Options(0).Contains(mtifoPartial)) {
+                use = PrefixIndex(*narrowList, KeyRecord);
+                prefix = use != nullptr;
+            } else if (idx != nullptr) {
+                how = NarrowingOf(idx, *narrowList, nullptr);
                 if (how.fields > 0) use = idx;
             }
         }
@@ -2825,17 +2849,20 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
     int result = 0;
     if (use != nullptr) {
         // The comparison that finds the run, where the keys do not.
-        if (!how.keyed) NarrowingOf(use, FieldList, &coarse_);
+        if (!prefix && !how.keyed) NarrowingOf(use, *narrowList, &coarse_);
         const TmtFieldList& il = use->IndexFieldList();
         // Where the run's equality is the search's own, every record of the
         // run matches and needs no second look.
-        const bool exact = how.exact;
+        const bool exact = !prefix && how.exact;
         bool filtered = RespectFilter && dataSet_->IsFilteredNow();
         // In a row order of ascending ids the first match is the one with
         // the lowest id: one search instead of one per match.
         const bool byId = use != cur && cur->IsRowOrder() && cur->IdsAscending();
         int first = 0, last = 0;
-        if (how.keyed) {
+        if (prefix) {
+            use->KeyRun(probe_, first, last);
+            if (first < last) use->PrefetchRecordAt(first);
+        } else if (how.keyed) {
             use->BuildKey(KeyRecord, how.fields, probe_);
             // Where every entry of the run matches and the run is in id
             // order, its first entry is the answer: the rest is not read.
@@ -2866,8 +2893,13 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
         int best = -1;
         int bestId = -1;
         matches_.clear();
+        // A prefix's run is read record by record until the first match, as
+        // far as the accented and other-case texts before it go: the records
+        // a few steps ahead are on their way meanwhile.
+        const int ahead = prefix && use == cur ? 8 : 0;
         for (int i = first; i < last; ++i) {
             ++stepped_;
+            if (ahead > 0 && i + ahead < last) use->PrefetchRecordAt(i + ahead);
             const int32_t id = use->IdAt(i);
             if (byId && bestId >= 0 && id > bestId) continue;
             PmtRecord r = nullptr;
@@ -2906,6 +2938,86 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
     }
     dataSet_->Progress(100, mtpcSearch);
     return result;
+}
+
+TmtIndex* TmtIndexes::PrefixIndex(const TmtFieldList& FieldList, PmtRecord KeyRecord) {
+    // A record matches only where its first text, cut to the key's length,
+    // equals the key's under the collation: then its key starts with the
+    // key text's primary weights, and so does every other such record's.
+    TField* field = FieldList.Fields(0);
+    const TmtifoOptions so = FieldList.Options(0);
+    if (so.Contains(mtifoIgnoreLocale) || so.Contains(mtifoIgnoreNull) || !IsStringKind(field->DataType()))
+        return nullptr;
+    if (dataSet_->OnCompareFields) return nullptr;
+    TmtCommon* common = dataSet_->Common();
+    int32_t length = 0;
+    std::string scratch;
+    const uint8_t* v = common->FieldValueForRead(KeyRecord, FieldList.FieldNo(0), field, length, scratch);
+    if (v == nullptr) return nullptr;
+    const auto* p = reinterpret_cast<const char*>(v);
+    const std::string_view text(p, strnlen(p, static_cast<std::size_t>(std::max(length, 0))));
+    // Any index of the field whose order is a plain one: the current index
+    // first (its first match is the answer), then the last one defined.
+    prefixList_.Clear();
+    prefixList_.Add(field, TmtifoOptions(so).Exclude(mtifoPartial));
+    prefixList_.SetFieldOfs(0, FieldList.FieldOfs(0), FieldList.FieldNo(0));
+    TmtIndex* cur = dataSet_->CurIndex();
+    TmtIndex* use = nullptr;
+    for (int i = Count(); i >= 0 && use == nullptr; --i) {
+        TmtIndex* idx = i == Count() ? cur : Items(i);
+        if (idx->IsRowOrder() || !idx->IsOrdered() || (i < Count() && idx == cur)) continue;
+        if (!IsFieldListPrefix(dataSet_, idx->IndexFieldList(), prefixList_)) continue;
+        if (idx->IndexFieldList().Options(0).Contains(mtifoIgnoreLocale)) continue;
+        if (NarrowingOf(idx, prefixList_, nullptr).fields == 0 || !idx->HasKeys()) continue;
+        use = idx;
+    }
+    if (use == nullptr) return nullptr;
+    // The bytes of a value present, then the weights (see AppendKeyBytes).
+    probe_.assign(1, '\1');
+    if (!AppendAnsiCollationPrefix(probe_, text)) return nullptr;
+    if (use->IndexFieldList().Options(0).Contains(mtifoDescending))
+        for (char& c : probe_) c = static_cast<char>(~static_cast<unsigned char>(c));
+    return use;
+}
+
+bool TmtIndexes::RunOf(const TmtFieldList& FieldList, int Fields, PmtRecord KeyRecord, int& First, int& Last) {
+    TmtIndex* cur = dataSet_->CurIndex();
+    First = 0;
+    Last = cur->Count();
+    if (cur->IsRowOrder() || !cur->IsOrdered() || dataSet_->RecalcOnIndex() || Fields <= 0) return false;
+    TmtCommon* common = dataSet_->Common();
+    StoreLock lock(common);
+    runList_.Clear();
+    for (int i = 0; i < Fields && i < FieldList.Count(); ++i) {
+        runList_.Add(FieldList.Fields(i), FieldList.Options(i));
+        runList_.SetFieldOfs(i, FieldList.FieldOfs(i), FieldList.FieldNo(i));
+    }
+    if (!IsFieldListPrefix(dataSet_, cur->IndexFieldList(), runList_)) return false;
+    // A number that is no number equals everything to the comparison: no
+    // run holds what it matches.
+    if (KeyHoldsNaN(common, runList_, KeyRecord)) return false;
+    const Narrowing how = NarrowingOf(cur, runList_, &runCoarse_);
+    if (how.fields == 0) return false;
+    if (how.keyed) {
+        cur->BuildKey(KeyRecord, how.fields, probe_);
+        cur->KeyRun(probe_, First, Last);
+        return true;
+    }
+    auto bound = [&](bool upper) {
+        int lo = 0, hi = cur->Count();
+        while (lo < hi) {
+            int mid = lo + (hi - lo) / 2;
+            int c = common->CompareRecords(runCoarse_, 0, KeyRecord, cur->RecordAt(mid), false, false, 0);
+            if (upper ? c >= 0 : c > 0)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        return lo;
+    };
+    First = bound(false);
+    Last = First < cur->Count() ? bound(true) : First;
+    return true;
 }
 
 void TmtIndexes::CheckRecordUniqueness(PmtRecord Record, PmtRecord ActualRecord) {

@@ -642,6 +642,13 @@ public:
     // Bisection steps are not counted. What a locate costs, told apart from
     // how fast the machine is.
     uint64_t Stepped() const { return stepped_; }
+    // Walks and counts of a filtered table add the records they test.
+    void Step(uint64_t Count = 1) { stepped_ += Count; }
+    // The run [First, Last) of the current index that holds every record
+    // equal to KeyRecord on the first Fields entries of FieldList (the
+    // master key of a detail table), found by one search; false when the
+    // current index's order does not keep those records together.
+    bool RunOf(const TmtFieldList& FieldList, int Fields, PmtRecord KeyRecord, int& First, int& Last);
 
 private:
     int SequentialSearch(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool RespectFilter, bool Nearest,
@@ -660,6 +667,13 @@ private:
     TmtCustomMemTable* dataSet_;
     // Reused by every search, so that a locate allocates nothing.
     TmtFieldList coarse_;
+    TmtFieldList runList_, runCoarse_;
+    // A partial key: the search list with the partial option kept on texts
+    // only (on other fields it compares exactly), and the index whose run of
+    // keys that start with the first text's prefix holds every match, its
+    // probe in probe_; nullptr when none has such a run.
+    TmtFieldList partialList_, prefixList_;
+    TmtIndex* PrefixIndex(const TmtFieldList& FieldList, PmtRecord KeyRecord);
     std::string probe_;
     std::vector<int32_t> matches_;
     uint64_t stepped_ = 0;

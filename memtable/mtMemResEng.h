@@ -34,6 +34,8 @@ inline constexpr const char* RecordNotFound = "Record not found";
 // Not among the original texts: a stale bookmark is refused with a clear
 // message instead of following a dangling reference.
 inline constexpr const char* BookmarkStale = "Bookmark no longer refers to a record of this table.";
+inline constexpr const char* FieldSizeTooLarge =
+    "O campo %s tem tamanho %d, maior que o máximo de %d que a tabela em memória comporta.";
 inline constexpr const char* NoFormatDriver = "Stream formats are not available.";
 inline constexpr const char* AttachedCalcFields =
     "Calculated fields of an attached table need more room than those of the table it is attached to.";

@@ -91,6 +91,7 @@ void TmtCustomMemTable::MakeOwnStore() {
     common_->AttachTable(this);
     indexes_ = std::make_unique<TmtIndexes>(this);
     curIndex_ = indexes_->RowOrderIndex();
+    ++filterGeneration_;
 }
 
 void TmtCustomMemTable::FreeKeyRecords() {
@@ -119,7 +120,11 @@ void TmtCustomMemTable::SetAttachedTo(TmtCustomMemTable* Value) {
     if (Value == attachedTo_) return;
     if (Value == this) throw EMemTableError(mtres::CantAttachToSelf);
     if (Value != nullptr && Value->AttachedTo() != nullptr) throw EMemTableError(mtres::CantAttachToAttachment);
-    Close();
+    // While the table is read from a stream it is not open yet: closing it
+    // would only drop the Active the stream holds, which opens it once the
+    // reading is done.
+    const bool reading = ComponentState().Contains(csReading) || ComponentState().Contains(csLoading);
+    if (!reading || Active()) Close();
     if (attachedTo_ != nullptr) {
         common_->DetachTable(this);
         attachedTo_ = nullptr;
@@ -134,6 +139,7 @@ void TmtCustomMemTable::SetAttachedTo(TmtCustomMemTable* Value) {
     attachedTo_ = Value;
     indexes_ = std::make_unique<TmtIndexes>(this);
     curIndex_ = indexes_->RowOrderIndex();
+    ++filterGeneration_;
     old.reset();
     if (Value->FieldDefs()->Count() == 0 && Value->FieldCount() > 0) Value->InitFieldDefsFromFields();
     FieldDefs()->Assign(Value->FieldDefs());
@@ -286,11 +292,47 @@ void TmtCustomMemTable::InternalFirst() { SetCursorBeforeFirst(); }
 
 void TmtCustomMemTable::InternalLast() { SetCursorAfterLast(); }
 
+TmtCustomMemTable::Stamp TmtCustomMemTable::StampNow() const {
+    return Stamp{common_, curIndex_, common_->Changes(), filterGeneration_, fieldGeneration_, curIndex_->Count()};
+}
+
+bool TmtCustomMemTable::MasterRun(int& First, int& Last) {
+    First = 0;
+    Last = curIndex_->Count();
+    if (!(masterLink_->Active() && masterKeyRecord_ != nullptr && masterIndexList_.Count() > 0)) return false;
+    const Stamp now = StampNow();
+    if (!(masterRunAt_ == now)) {
+        const TmtFieldList& dl = detailIndexList_.Count() > 0 ? detailIndexList_ : indexFieldList_;
+        const int n = std::min(masterIndexList_.Count(), dl.Count());
+        masterRunValid_ = indexes_->RunOf(dl, n, masterKeyRecord_, masterRunFirst_, masterRunLast_);
+        masterRunAt_ = now;
+    }
+    if (!masterRunValid_) return false;
+    First = masterRunFirst_;
+    Last = masterRunLast_;
+    return true;
+}
+
+bool TmtCustomMemTable::AcceptsEveryRecord() const {
+    if (!isFiltered_) return true;
+    if (masterLink_->Active() && masterKeyRecord_ != nullptr && masterIndexList_.Count() > 0) return false;
+    return !Filtered() || (filterExpression_ == nullptr && !OnFilterRecord());
+}
+
+bool TmtCustomMemTable::FilterFollowsRecords() {
+    if (recalcOnIndex_ || OnFilterRecord()) return false;
+    return !Filtered() || filterExpression_ == nullptr || FilterExpressionReadsOnlyRecord(filterExpression_);
+}
+
 bool TmtCustomMemTable::MoveNextRecord(bool ForceFilter) {
     int n = curIndex_->Count();
     if (ForceFilter || isFiltered_) {
         TmtFilterExpression* plain = PlainRecordFilter(ForceFilter);
-        for (int i = std::max(recNo_ + 1, 0); i < n; ++i) {
+        // Only the master key's run can hold a record the link lets through.
+        int first = 0, last = n;
+        MasterRun(first, last);
+        for (int i = std::max(recNo_ + 1, first); i < last; ++i) {
+            indexes_->Step();
             PmtRecord r = curIndex_->RecordAt(i);
             if (plain != nullptr ? plain->AcceptsRecord(this, r) : FilterRecord(r, ForceFilter)) {
                 recNo_ = i;
@@ -313,7 +355,10 @@ bool TmtCustomMemTable::MovePriorRecord(bool ForceFilter) {
     int from = std::min(recNo_, n) - 1;
     if (ForceFilter || isFiltered_) {
         TmtFilterExpression* plain = PlainRecordFilter(ForceFilter);
-        for (int i = from; i >= 0; --i) {
+        int first = 0, last = n;
+        MasterRun(first, last);
+        for (int i = std::min(from, last - 1); i >= first; --i) {
+            indexes_->Step();
             PmtRecord r = curIndex_->RecordAt(i);
             if (plain != nullptr ? plain->AcceptsRecord(this, r) : FilterRecord(r, ForceFilter)) {
                 recNo_ = i;
@@ -395,11 +440,25 @@ void TmtCustomMemTable::SetRecNoValue(int Value) {
 int TmtCustomMemTable::GetRecordCount() const {
     if (!Active()) DatabaseError(dbconsts::SDataSetClosed, const_cast<TmtCustomMemTable*>(this));
     StoreLock lock(common_);
-    if (!isFiltered_) return curIndex_->Count();
-    int n = 0;
+    // Versions of deleted records make the table filtered without hiding
+    // anything: the count is the index's.
+    if (AcceptsEveryRecord()) return curIndex_->Count();
     auto* self = const_cast<TmtCustomMemTable*>(this);
-    for (int i = 0; i < curIndex_->Count(); ++i)
+    const Stamp now = StampNow();
+    if (countValue_ >= 0 && countAt_ == now) return countValue_;
+    int first = 0, last = curIndex_->Count();
+    self->MasterRun(first, last);
+    int n = 0;
+    for (int i = first; i < last; ++i) {
+        indexes_->Step();
         if (self->FilterRecord(curIndex_->RecordAt(i), false)) ++n;
+    }
+    // Counted once until the records or the filter change, where nothing
+    // else (a handler, a calculated field) may decide otherwise next time.
+    if (self->FilterFollowsRecords()) {
+        self->countAt_ = now;
+        self->countValue_ = n;
+    }
     return n;
 }
 
@@ -665,6 +724,9 @@ void TmtCustomMemTable::InternalOpen() {
             break;
         }
     SetBookmarkSize(kBookmarkSize);
+    // Fields of the table's own (a calculated text among them) take their
+    // room in every record buffer too.
+    for (TField* f : Fields()->List()) TmtCommon::CheckFieldSize(f->FieldName(), f->DataType(), f->Size());
     BindFields(true);
     if (common_->Owner() == this) {
         common_->SetAutoIncMax(common_->AutoIncMin() - 1);
@@ -679,6 +741,7 @@ void TmtCustomMemTable::InternalOpen() {
     locateLists_.clear();
     RebuildIndexesFromDefs();
     curIndex_ = indexes_->RowOrderIndex();
+    ++filterGeneration_;
     cursorOpen_ = true;
     try {
         curIndex_->Rebuild();
@@ -738,6 +801,7 @@ void TmtCustomMemTable::BuildFieldInfo() {
 void TmtCustomMemTable::RebuildIndexesFromDefs() {
     indexes_->Clear();
     curIndex_ = indexes_->RowOrderIndex();
+    ++filterGeneration_;
     for (int i = 0; i < IndexDefs()->Count(); ++i) indexes_->Add(IndexDefs()->Items(i));
 }
 
@@ -751,6 +815,7 @@ void TmtCustomMemTable::BuildMasterDetailLists() {
         BuildIndexFieldList(this, this, detailIndexList_, detailFields_);
     else
         detailIndexList_.Clear();
+    ++filterGeneration_;
 }
 
 void TmtCustomMemTable::InternalClose() {
@@ -765,6 +830,7 @@ void TmtCustomMemTable::InternalClose() {
     recNo_ = -1;
     indexes_->Clear();
     curIndex_ = indexes_->RowOrderIndex();
+    ++filterGeneration_;
     cursorOpen_ = false;
     FreeKeyRecords();
     filterRecord_ = nullptr;
@@ -773,23 +839,35 @@ void TmtCustomMemTable::InternalClose() {
 
 void TmtCustomMemTable::DoBeforeOpen() {
     if (activationLock_) Abort();
+    // Read before the table it is attached to, a table opens once that one
+    // is loaded too: its store has no layout before.
+    if (attachedTo_ != nullptr && attachedTo_->ComponentState().Contains(csLoading)) {
+        openWhenOwnerLoaded_ = true;
+        Abort();
+    }
     TDataSet::DoBeforeOpen();
 }
 
 void TmtCustomMemTable::Loaded() {
-    if (designActivation_) {
-        TDataSet::Loaded();
-        return;
-    }
-    activationLock_ = true;
+    activationLock_ = !designActivation_;
     try {
         TDataSet::Loaded();
     } catch (const EAbort&) {
+        if (!activationLock_ && !openWhenOwnerLoaded_) {
+            activationLock_ = false;
+            throw;
+        }
     } catch (...) {
         activationLock_ = false;
         throw;
     }
     activationLock_ = false;
+    // The tables read before this one that wait for it.
+    for (TmtCustomMemTable* t : std::vector<TmtCustomMemTable*>(common_->AttachedTables())) {
+        if (t == nullptr || t == this || !t->openWhenOwnerLoaded_) continue;
+        t->openWhenOwnerLoaded_ = false;
+        t->Open();
+    }
 }
 
 void TmtCustomMemTable::ResetToFirst() {
@@ -862,6 +940,18 @@ void TmtCustomMemTable::DoRefresh() {
 }
 
 void TmtCustomMemTable::ApplyIndexText() {
+    // A table shown in a named index stores both texts; several indexes may
+    // share the field text, so the name decides when it names an index of
+    // those fields. A stale name, or field names alone, select by fields.
+    if (!indexName_.empty()) {
+        const TmtIndex* named = indexes_->Get(indexName_);
+        if (named != nullptr &&
+            (indexFieldNames_.empty() || AnsiSameText(named->IndexFields(), indexFieldNames_))) {
+            std::string name = indexName_;
+            SetIndexName(name);
+            return;
+        }
+    }
     if (!indexFieldNames_.empty()) {
         std::string text = indexFieldNames_;
         SetIndexFieldNames(text);
@@ -945,6 +1035,7 @@ void TmtCustomMemTable::SwitchToIndex(TmtIndex* Index) {
         indexName_ = Index->Name();
     }
     curIndex_ = Index;
+    ++filterGeneration_;
     Index->IndexFieldList().AssignTo(indexFieldList_);
     if (recNo_ >= Index->Count()) recNo_ = Index->Count() - 1;
     if (!Active()) return;
@@ -1024,6 +1115,7 @@ void TmtCustomMemTable::SortDefault() { SortOn(sortFields_, sortOptions_); }
 
 void TmtCustomMemTable::UpdateIsFiltered() {
     StoreLock lock(common_);
+    ++filterGeneration_;
     bool master = masterLink_ != nullptr && masterLink_->Active() && masterLink_->DataSource() != nullptr &&
                   !masterFields_.empty() && (detailIndexList_.Count() > 0 || indexFieldList_.Count() > 0);
     isFiltered_ = common_->DeletedCount() > 0 ||

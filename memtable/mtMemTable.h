@@ -266,7 +266,10 @@ public:
     PmtRecord GetActiveRecord() const;
     int CurRecNo() const { return recNo_; }
     void ClipRecNo(int Value) { recNo_ = Value; }
-    void SetCurIndexRaw(TmtIndex* Index) { curIndex_ = Index; }
+    void SetCurIndexRaw(TmtIndex* Index) {
+        curIndex_ = Index;
+        ++filterGeneration_;
+    }
     bool IsCursorOpenForIndexes() const { return cursorOpen_; }
     // Changes whenever the table opens or closes, when its fields may have
     // been made again: what was resolved against them must be again.
@@ -433,6 +436,7 @@ private:
     bool autoAddIndexes_ = false;
     bool designActivation_ = true;
     bool activationLock_ = false;
+    bool openWhenOwnerLoaded_ = false;
     int activity_ = memtable::actNone;
     void* filterExpression_ = nullptr;
     std::unique_ptr<TMasterDataLink> masterLink_;
@@ -472,6 +476,33 @@ private:
     // Writes a native value (nullptr: null) into a fixed field of a record
     // buffer, as SetFieldData stores it, with nothing told.
     void WriteBufferField(PmtRecord Record, int FieldNo, const void* Buffer);
+    // The master link's run of the current index and the count of records
+    // that pass the filter, each worked out once for the records, the
+    // filter and the index they were found in (Stamp).
+    struct Stamp {
+        const TmtCommon* common = nullptr;
+        const TmtIndex* index = nullptr;
+        uint64_t changes = 0, filter = 0, fields = 0;
+        int entries = -1;
+        bool operator==(const Stamp&) const = default;
+    };
+    Stamp StampNow() const;
+    uint64_t filterGeneration_ = 0;
+    Stamp masterRunAt_;
+    bool masterRunValid_ = false;
+    int masterRunFirst_ = 0, masterRunLast_ = 0;
+    Stamp countAt_;
+    int countValue_ = -1;
+    // The positions of the current index that may hold records of the
+    // master's key: [First, Last); false (the whole index) when the master
+    // link filters nothing or the index does not keep a key's records
+    // together.
+    bool MasterRun(int& First, int& Last);
+    // Whether FilterRecord (without ForceFilter) accepts every record.
+    bool AcceptsEveryRecord() const;
+    // Whether what FilterRecord decides follows from the records, the
+    // filter text and the master key alone (no handler, nothing computed).
+    bool FilterFollowsRecords();
     bool filterReadsRecord_ = false;
     uint64_t filterReadsRecordAt_ = ~uint64_t{0};
     void* filterReadsRecordOf_ = nullptr;

@@ -14,7 +14,8 @@
 //   changes   distinct names, and the table changes while it is searched;
 //   varied    names as a register of people holds them: a first name and
 //             two surnames, with accents and particles ("da", "dos"), 12 to
-//             45 characters, no common start, mostly held by one row.
+//             45 characters, no common start, mostly held by one row;
+//   walks     varied names, and the steps of walks below.
 // For interleaved repetitions add
 // --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true.
 //
@@ -38,6 +39,15 @@
 // rows are deleted and the deleted ones appended again (not timed), and a
 // round of that comes before the first: appends take the slots deletes
 // freed, as in a register that has been used for a while.
+//
+// Steps of walks (varied names): 1,000 moves of a master table, each with a
+// walk of its details (a detail table of the rows, ten per master, shown in
+// an index on the link field; SQLite: the indexed select of the master's
+// details); 1,000 partial-key locates of a name's first one to six letters,
+// with the row order current (SQLite: the lowest id among the names in the
+// prefix's range of an index on the name) and with the name's index current
+// (SQLite: the first of that range in the index); 100 record counts of a
+// table with versioning after one delete (SQLite: count(*)).
 //
 // The memory table compares texts through the pt-BR collation (sort keys made
 // once per value); SQLite through its binary collation, so the text steps do
@@ -64,7 +74,7 @@
 namespace {
 
 int kRows = 100000;  // set from the command line before anything runs
-enum class Shape { Repeated, Distinct, Changes, Varied };
+enum class Shape { Repeated, Distinct, Changes, Varied, Walks };
 Shape kShape = Shape::Repeated;
 constexpr int kLocates = 10000;
 constexpr int kChanges = 2000;
@@ -74,7 +84,7 @@ constexpr int kClients = 2000;
 // How many client names the rows draw from.
 int ClientValues() {
     if (kShape == Shape::Repeated) return kClients;
-    return kShape == Shape::Varied ? kRows : std::max(1, kRows / 2);
+    return kShape == Shape::Varied || kShape == Shape::Walks ? kRows : std::max(1, kRows / 2);
 }
 
 // A person's name from a number, the same for the same number: a first name,
@@ -123,7 +133,7 @@ std::string VariedName(int k) {
 }
 
 std::string ClientName(int k) {
-    if (kShape == Shape::Varied) return VariedName(k);
+    if (kShape == Shape::Varied || kShape == Shape::Walks) return VariedName(k);
     char c[40];
     std::snprintf(c, sizeof c, kShape == Shape::Repeated ? "Cliente %04d Ltda" : "Cliente %07d Ltda", k);
     return c;
@@ -875,6 +885,212 @@ RowBytes SqlRowBytes() {
     return r;
 }
 
+// --- walks: master/detail, partial keys, record count
+
+constexpr int kMasterMoves = 1000;
+constexpr int kPartialLocates = 1000;
+constexpr int kCounts = 100;
+constexpr int kDetailsPerMaster = 10;
+
+int Masters() { return std::max(1, kRows / kDetailsPerMaster); }
+// The master of a detail row: spread over the table, not in runs.
+int MasterOf(int id) { return static_cast<int>((static_cast<long long>(id) * 7919) % Masters()); }
+
+// Master (Id) and detail (Id, Mestre, Valor) tables, the detail shown in an
+// index on Mestre and linked to the master.
+struct MemLink {
+    std::unique_ptr<TmtMemTable> master, detail;
+    std::unique_ptr<TDataSource> source;
+    MemLink() {
+        master = std::make_unique<TmtMemTable>(nullptr);
+        master->FieldDefs()->Add("Id", ftInteger);
+        master->Open();
+        for (int m = 0; m < Masters(); ++m) {
+            master->Append();
+            master->FieldByName("Id")->SetAsInteger(m);
+            master->Post();
+        }
+        detail = std::make_unique<TmtMemTable>(nullptr);
+        detail->FieldDefs()->Add("Id", ftInteger);
+        detail->FieldDefs()->Add("Mestre", ftInteger);
+        detail->FieldDefs()->Add("Valor", ftFloat);
+        detail->Open();
+        for (const Row& r : Rows()) {
+            detail->Append();
+            detail->FieldByName("Id")->SetAsInteger(r.id);
+            detail->FieldByName("Mestre")->SetAsInteger(MasterOf(r.id));
+            detail->FieldByName("Valor")->SetAsFloat(r.value);
+            detail->Post();
+        }
+        detail->AddIndex("PorMestre", "Mestre", {});
+        detail->SetIndexName("PorMestre");
+        source = std::make_unique<TDataSource>(nullptr);
+        source->SetDataSet(master.get());
+        detail->SetMasterFields("Id");
+        detail->SetMasterSource(source.get());
+        master->First();
+    }
+    ~MemLink() { detail->SetMasterSource(nullptr); }
+};
+
+void MemMasterDetail(benchmark::State& state) {
+    MemLink link;
+    TField* value = link.detail->FieldByName("Valor");
+    for (auto _ : state) {
+        long long rows = 0;
+        double sum = 0;
+        for (int k = 0; k < kMasterMoves; ++k) {
+            link.master->Next();
+            if (link.master->Eof()) link.master->First();
+            for (link.detail->First(); !link.detail->Eof(); link.detail->Next()) {
+                sum += value->AsFloat();
+                ++rows;
+            }
+        }
+        if (rows < kMasterMoves) throw std::runtime_error("master/detail walk found too few");
+        benchmark::DoNotOptimize(sum);
+    }
+}
+
+// The prefixes typed, drawn once: the first one to six letters of a name
+// the rows hold.
+std::vector<std::string> Prefixes() {
+    std::mt19937 rng(11);
+    std::uniform_int_distribution<int> pick(0, kRows - 1);
+    std::vector<std::string> r;
+    for (int i = 0; i < kPartialLocates; ++i) {
+        const std::string& name = Rows()[static_cast<std::size_t>(pick(rng))].client;
+        std::size_t cut = 0;
+        for (int chars = 0; cut < name.size() && chars < 1 + i % 6; ++chars) {
+            ++cut;
+            while (cut < name.size() && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) ++cut;
+        }
+        r.push_back(name.substr(0, cut));
+    }
+    return r;
+}
+
+void MemPartial(benchmark::State& state, bool indexCurrent) {
+    auto t = FilledTable(true);
+    if (indexCurrent) t->SetIndexName("ByCliente");
+    const auto prefixes = Prefixes();
+    for (auto _ : state) {
+        int found = 0;
+        for (const std::string& p : prefixes) found += t->Locate("Cliente", p, {loPartialKey}) ? 1 : 0;
+        if (found != kPartialLocates) throw std::runtime_error("partial locate missed");
+    }
+}
+void MemPartialRowOrder(benchmark::State& state) { MemPartial(state, false); }
+void MemPartialIndex(benchmark::State& state) { MemPartial(state, true); }
+
+void MemCountVersioned(benchmark::State& state) {
+    auto t = NewTable();
+    t->SetEnableVersioning(true);
+    Fill(t.get());
+    t->First();
+    t->Delete();
+    for (auto _ : state) {
+        long long n = 0;
+        for (int k = 0; k < kCounts; ++k) n += t->RecordCount();
+        if (n != static_cast<long long>(kCounts) * (kRows - 1)) throw std::runtime_error("record count");
+    }
+}
+
+void SqlMasterDetail(benchmark::State& state) {
+    Db d;
+    d.Exec("CREATE TABLE m (id INTEGER PRIMARY KEY)");
+    d.Exec("CREATE TABLE det (id INTEGER PRIMARY KEY, mestre INTEGER, valor REAL)");
+    d.Exec("BEGIN");
+    sqlite3_stmt* im = d.Prepare("INSERT INTO m (id) VALUES (?)");
+    for (int m = 0; m < Masters(); ++m) {
+        sqlite3_bind_int(im, 1, m);
+        if (sqlite3_step(im) != SQLITE_DONE) throw std::runtime_error("insert");
+        sqlite3_reset(im);
+    }
+    sqlite3_finalize(im);
+    sqlite3_stmt* id = d.Prepare("INSERT INTO det (id, mestre, valor) VALUES (?, ?, ?)");
+    for (const Row& r : Rows()) {
+        sqlite3_bind_int(id, 1, r.id);
+        sqlite3_bind_int(id, 2, MasterOf(r.id));
+        sqlite3_bind_double(id, 3, r.value);
+        if (sqlite3_step(id) != SQLITE_DONE) throw std::runtime_error("insert");
+        sqlite3_reset(id);
+    }
+    sqlite3_finalize(id);
+    d.Exec("COMMIT");
+    d.Exec("CREATE INDEX por_mestre ON det (mestre)");
+    // A master cursor that moves row by row, and its details.
+    sqlite3_stmt* next = d.Prepare("SELECT id FROM m WHERE id > ? ORDER BY id LIMIT 1");
+    sqlite3_stmt* details = d.Prepare("SELECT id, mestre, valor FROM det WHERE mestre = ? ORDER BY mestre");
+    int current = 0;
+    for (auto _ : state) {
+        long long rows = 0;
+        double sum = 0;
+        for (int k = 0; k < kMasterMoves; ++k) {
+            sqlite3_bind_int(next, 1, current);
+            current = sqlite3_step(next) == SQLITE_ROW ? sqlite3_column_int(next, 0) : 0;
+            sqlite3_reset(next);
+            sqlite3_bind_int(details, 1, current);
+            while (sqlite3_step(details) == SQLITE_ROW) {
+                sum += sqlite3_column_double(details, 2);
+                ++rows;
+            }
+            sqlite3_reset(details);
+        }
+        if (rows < kMasterMoves) throw std::runtime_error("sqlite master/detail walk found too few");
+        benchmark::DoNotOptimize(sum);
+    }
+    sqlite3_finalize(next);
+    sqlite3_finalize(details);
+}
+
+void SqlPartial(benchmark::State& state, bool indexCurrent) {
+    Db d;
+    SqlFill(d);
+    d.Exec("CREATE INDEX by_cliente ON t (cliente)");
+    const auto prefixes = Prefixes();
+    // The prefix's range of the index: from the prefix to the prefix with a
+    // byte above every UTF-8 byte.
+    sqlite3_stmt* s = d.Prepare(
+        indexCurrent
+            ? "SELECT id, cliente, produto, valor, data FROM t WHERE cliente >= ?1 AND cliente < ?2 "
+              "ORDER BY cliente LIMIT 1"
+            : "SELECT id, cliente, produto, valor, data FROM t WHERE id = "
+              "(SELECT min(id) FROM t WHERE cliente >= ?1 AND cliente < ?2)");
+    std::vector<std::string> ends;
+    for (const std::string& p : prefixes) ends.push_back(p + "\xff");
+    for (auto _ : state) {
+        int found = 0;
+        for (std::size_t i = 0; i < prefixes.size(); ++i) {
+            sqlite3_bind_text(s, 1, prefixes[i].c_str(), static_cast<int>(prefixes[i].size()), SQLITE_STATIC);
+            sqlite3_bind_text(s, 2, ends[i].c_str(), static_cast<int>(ends[i].size()), SQLITE_STATIC);
+            if (sqlite3_step(s) == SQLITE_ROW) ++found;
+            sqlite3_reset(s);
+        }
+        if (found != kPartialLocates) throw std::runtime_error("sqlite prefix missed");
+    }
+    sqlite3_finalize(s);
+}
+void SqlPartialRowOrder(benchmark::State& state) { SqlPartial(state, false); }
+void SqlPartialIndex(benchmark::State& state) { SqlPartial(state, true); }
+
+void SqlCountVersioned(benchmark::State& state) {
+    Db d;
+    SqlFill(d);
+    d.Exec("DELETE FROM t WHERE id = 1");
+    sqlite3_stmt* s = d.Prepare("SELECT count(*) FROM t");
+    for (auto _ : state) {
+        long long n = 0;
+        for (int k = 0; k < kCounts; ++k) {
+            if (sqlite3_step(s) != SQLITE_ROW) throw std::runtime_error("count");
+            n += sqlite3_column_int64(s, 0);
+            sqlite3_reset(s);
+        }
+        if (n != static_cast<long long>(kCounts) * (kRows - 1)) throw std::runtime_error("sqlite count");
+    }
+    sqlite3_finalize(s);
+}
+
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
@@ -896,7 +1112,8 @@ public:
     }
     void Finalize() override {
         ConsoleReporter::Finalize();
-        const char* shape = kShape == Shape::Repeated   ? "repeated names (2,000 values)"
+        const char* shape = kShape == Shape::Walks      ? "walks, partial keys and counts (varied names)"
+                            : kShape == Shape::Repeated ? "repeated names (2,000 values)"
                             : kShape == Shape::Distinct ? "mostly distinct names (rows / 2 values)"
                             : kShape == Shape::Varied   ? "varied names of people (as many values as rows, no common start)"
                                                         : "changes while searching (distinct names)";
@@ -909,6 +1126,13 @@ public:
         // on a shared machine a step may wait for a processor while it
         // runs, which the elapsed time counts and the processor time not.
         std::printf("  %-42s %6s  %7s  %s\n", "", "ratio", "target", "times (processor-time ratio)");
+        if (kShape == Shape::Walks) {
+            Ratio("1,000 master moves, each with its details", "MemMasterDetail", "SqlMasterDetail", "");
+            Ratio("1,000 partial-key locates, row order", "MemPartialRowOrder", "SqlPartialRowOrder", "");
+            Ratio("1,000 partial-key locates, name index", "MemPartialIndex", "SqlPartialIndex", "");
+            Ratio("100 counts, versioned, after a delete", "MemCountVersioned", "SqlCountVersioned", "");
+            return;
+        }
         if (kShape == Shape::Changes) {
             Ratio("2,000 appends, text and key indexes", "MemChangeAppend", "SqlChangeAppend", "<= 1.00");
             Ratio("2,000 edits of the indexed text", "MemChangeEdit", "SqlChangeEdit", "<= 1.00");
@@ -972,8 +1196,10 @@ int main(int argc, char** argv) {
             kShape = Shape::Changes;
         else if (shape == "varied")
             kShape = Shape::Varied;
+        else if (shape == "walks")
+            kShape = Shape::Walks;
         else {
-            std::fprintf(stderr, "shape: repeated, distinct, changes or varied\n");
+            std::fprintf(stderr, "shape: repeated, distinct, changes, varied or walks\n");
             return 2;
         }
         for (int i = 1; i + 1 < argc; ++i) argv[i] = argv[i + 1];
@@ -997,7 +1223,12 @@ int main(int argc, char** argv) {
         {"MemFilterText", MemFilterText},     {"SqlFilterText", SqlFilterText}};
     const std::initializer_list<Step> mixed{{"MemMixedAppend", MemMixedAppend}, {"SqlMixedAppend", SqlMixedAppend},
                                             {"MemMixedDelete", MemMixedDelete}, {"SqlMixedDelete", SqlMixedDelete}};
-    for (auto [name, fn] : kShape == Shape::Changes ? changes : steps)
+    const std::initializer_list<Step> walks{
+        {"MemMasterDetail", MemMasterDetail},       {"SqlMasterDetail", SqlMasterDetail},
+        {"MemPartialRowOrder", MemPartialRowOrder}, {"SqlPartialRowOrder", SqlPartialRowOrder},
+        {"MemPartialIndex", MemPartialIndex},       {"SqlPartialIndex", SqlPartialIndex},
+        {"MemCountVersioned", MemCountVersioned},   {"SqlCountVersioned", SqlCountVersioned}};
+    for (auto [name, fn] : kShape == Shape::Walks ? walks : kShape == Shape::Changes ? changes : steps)
         benchmark::RegisterBenchmark(name, fn)->Unit(benchmark::kMillisecond)->Iterations(iterations);
     if (kShape == Shape::Varied)
         for (auto [name, fn] : mixed)

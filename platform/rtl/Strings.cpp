@@ -1061,6 +1061,86 @@ void AppendCompactCollationKey(std::string& Key, std::string_view s, bool caseSe
 
 }  // namespace
 
+namespace {
+
+// Characters after which a contraction (or a prefix mapping) may go on and
+// change the primary weights already there: a text ending in one may begin
+// a longer text whose primary weights do not begin with its own (Thai
+// "เ" before "ก" sorts after it). Contractions that only add to them ("l"
+// and "l·") are not such. Kept sorted, made once.
+const std::vector<UChar32>& ContractionStarts() {
+    static const std::vector<UChar32>* starts = [] {
+        auto* v = new std::vector<UChar32>();  // kept for the life of the process
+        UCollator* c = OpenCollator(UCOL_TERTIARY);
+        if (!c) return v;
+        UErrorCode err = U_ZERO_ERROR;
+        USet* contractions = uset_openEmpty();
+        ucol_getContractionsAndExpansions(c, contractions, nullptr, true, &err);
+        UChar buf[64];
+        for (int32_t i = 0, n = U_SUCCESS(err) ? uset_getItemCount(contractions) : 0; i < n; ++i) {
+            UChar32 start = 0, end = 0;
+            UErrorCode e = U_ZERO_ERROR;
+            const int32_t len = uset_getItem(contractions, i, &start, &end, buf, 64, &e);
+            if (U_FAILURE(e) || len <= 0) continue;
+            std::vector<UChar32> cps;
+            for (int32_t j = 0; j < len;) {
+                UChar32 cp;
+                U16_NEXT(buf, j, len, cp);
+                cps.push_back(cp);
+            }
+            std::string whole;
+            for (UChar32 cp : cps) utf8::Append(whole, static_cast<char32_t>(cp));
+            LevelBytes all, head;
+            const bool known = ElementLevels(whole, all);
+            std::string part;
+            for (std::size_t j = 0; j + 1 < cps.size(); ++j) {
+                utf8::Append(part, static_cast<char32_t>(cps[j]));
+                if (known && ElementLevels(part, head) && all.primary.compare(0, head.primary.size(), head.primary) == 0)
+                    continue;
+                v->push_back(cps[j]);
+            }
+        }
+        uset_close(contractions);
+        ucol_close(c);
+        std::sort(v->begin(), v->end());
+        v->erase(std::unique(v->begin(), v->end()), v->end());
+        return v;
+    }();
+    return *starts;
+}
+
+bool StartsContraction(UChar32 cp) {
+    const std::vector<UChar32>& starts = ContractionStarts();
+    for (UChar32 c : {cp, u_tolower(cp), u_toupper(cp), u_totitle(cp)})
+        if (std::binary_search(starts.begin(), starts.end(), c)) return true;
+    return false;
+}
+
+}  // namespace
+
+bool AppendAnsiCollationPrefix(std::string& Out, std::string_view s) {
+    if (!Elements().usable || !utf8::IsValid(s)) return false;
+    // Characters whose weights may still change with the next one are left
+    // out, and so is anything after a character with no weights of its own
+    // (a combining mark may join what precedes it in the other text).
+    std::size_t end = s.size();
+    while (end > 0) {
+        std::size_t start = end - 1;
+        while (start > 0 && (static_cast<unsigned char>(s[start]) & 0xC0) == 0x80) --start;
+        UChar32 cp = 0;
+        int32_t at = static_cast<int32_t>(start);
+        U8_NEXT(reinterpret_cast<const uint8_t*>(s.data()), at, static_cast<int32_t>(end), cp);
+        if (cp >= 0 && !StartsContraction(cp) && u_getCombiningClass(cp) == 0 &&
+            u_getIntPropertyValue(cp, UCHAR_LEAD_CANONICAL_COMBINING_CLASS) == 0)
+            break;
+        end = start;
+    }
+    thread_local LevelBytes levels;
+    if (!ElementLevels(s.substr(0, end), levels)) return false;
+    Out += levels.primary;
+    return true;
+}
+
 void AppendAnsiCompactCollationKeyStr(std::string& Out, std::string_view s) { AppendCompactCollationKey(Out, s, true); }
 void AppendAnsiCompactCollationKeyText(std::string& Out, std::string_view s) {
     AppendCompactCollationKey(Out, s, false);

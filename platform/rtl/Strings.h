@@ -141,6 +141,11 @@ std::string AnsiCollationKeyText(std::string_view s);
 // memory in great numbers, as an index's are.
 void AppendAnsiCompactCollationKeyStr(std::string& Out, std::string_view s);
 void AppendAnsiCompactCollationKeyText(std::string& Out, std::string_view s);
+// Bytes that begin the keys above (either kind) of every text whose first
+// Length(s) characters equal s under AnsiCompareStr or AnsiCompareText: the
+// keys of such texts form one run of their memcmp order, so a search for a
+// prefix reads that run alone. False when the keys allow no such bytes.
+bool AppendAnsiCollationPrefix(std::string& Out, std::string_view s);
 
 // "Ação é ótima" -> "Acao e otima": letters lose their diacritics.
 std::string RemoveAccents(std::string_view s);

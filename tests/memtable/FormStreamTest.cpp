@@ -4,6 +4,7 @@
 // rows travel in the form too. Also the names the table publishes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -255,6 +256,149 @@ TEST_P(FormStream, ClosedTableStoredOnTheFormWritesAndReadsBackClosed) {
     EXPECT_EQ(back->FieldDefs()->Count(), 2);
     back->Open();
     EXPECT_EQ(back->RecordCount(), 0);
+}
+
+// A table attached to another reads back open or closed as it was written,
+// whichever of the two the stream holds first; the attached table shares
+// the store of the table it names.
+TEST_P(FormStream, AttachedTableReadsBackInTheStateItWasWritten) {
+    struct Case {
+        bool attachedFirst;
+        bool ownerOpen, viewOpen;
+    };
+    const Case cases[] = {{false, true, true}, {true, true, true}, {false, true, false}, {true, true, false},
+                          {false, false, false}, {true, false, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.attachedFirst) + std::to_string(c.ownerOpen) + std::to_string(c.viewOpen));
+        TModuloDados source(nullptr);
+        source.SetName("Modulo");
+        TmtMemTable* view = nullptr;
+        if (c.attachedFirst) {
+            view = new TmtMemTable(&source);
+            view->SetName("Visao");
+        }
+        TmtMemTable* table = BuildTable(&source);
+        if (!c.attachedFirst) {
+            view = new TmtMemTable(&source);
+            view->SetName("Visao");
+        }
+        view->SetAttachedTo(table);
+        if (c.ownerOpen) table->Open();
+        if (c.viewOpen) view->Open();
+
+        TModuloDados copy(nullptr);
+        RoundTrip(&source, &copy, GetParam());
+        auto* backTable = dynamic_cast<TmtMemTable*>(copy.FindComponent("Produtos"));
+        auto* backView = dynamic_cast<TmtMemTable*>(copy.FindComponent("Visao"));
+        ASSERT_NE(backTable, nullptr);
+        ASSERT_NE(backView, nullptr);
+        EXPECT_EQ(backView->AttachedTo(), backTable);
+        EXPECT_EQ(backTable->Active(), c.ownerOpen);
+        EXPECT_EQ(backView->Active(), c.viewOpen);
+        if (!c.viewOpen) continue;
+        EXPECT_EQ(backView->Common(), backTable->Common());
+        backTable->Append();
+        backTable->FieldByName("Codigo")->SetAsInteger(5);
+        backTable->Post();
+        backView->Refresh();
+        EXPECT_EQ(backView->RecordCount(), 1);
+    }
+}
+
+// A text or byte field longer than a record can hold is refused when the
+// table opens, with a message that names the field and its size; the sizes
+// up to the limit hold a value of that many characters.
+TEST_P(FormStream, FieldSizeBeyondWhatARecordHoldsIsRefusedAtOpen) {
+    struct Case {
+        TFieldType type;
+        int size;
+        bool refused;
+    };
+    const Case cases[] = {{ftString, 255, false},       {ftString, 8192, false},
+                          {ftString, 8193, true},       {ftString, 536870912, true},
+                          {ftString, 1073741823, true}, {ftString, 1073741824, true},
+                          {ftString, 2147483647, true}, {ftWideString, 600000000, true},
+                          {ftFixedChar, 8193, true},    {ftBytes, 2147483647, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.size);
+        TModuloDados source(nullptr);
+        source.SetName("Modulo");
+        auto* table = new TmtMemTable(&source);
+        table->SetName("Notas");
+        table->FieldDefs()->Add("Numero", ftInteger);
+        table->FieldDefs()->Add("Observacao", c.type, c.size);
+        TModuloDados copy(nullptr);
+        RoundTrip(&source, &copy, GetParam());
+        auto* back = dynamic_cast<TmtMemTable*>(copy.FindComponent("Notas"));
+        ASSERT_NE(back, nullptr);
+        ASSERT_EQ(back->FieldDefs()->Items(1)->Size(), c.size);
+        if (c.refused) {
+            try {
+                back->Open();
+                ADD_FAILURE() << "opened";
+            } catch (const EMemTableError& e) {
+                EXPECT_NE(e.Message().find("Observacao"), std::string::npos) << e.Message();
+                EXPECT_NE(e.Message().find(std::to_string(c.size)), std::string::npos) << e.Message();
+            }
+            EXPECT_FALSE(back->Active());
+            continue;
+        }
+        back->Open();
+        std::string value;
+        for (int i = 0; i < c.size; ++i) value += i % 2 == 0 ? "ç" : "a";
+        back->Append();
+        back->FieldByName("Numero")->SetAsInteger(1);
+        back->FieldByName("Observacao")->SetAsString(value);
+        back->Post();
+        back->First();
+        EXPECT_EQ(back->FieldByName("Observacao")->AsString(), value);
+    }
+}
+
+// Two indexes on one field, one of them descending: the table reads back
+// shown in the index it was shown in, in that index's order; selected by
+// field names it reads back in the index they selected.
+TEST_P(FormStream, TableReadsBackShownInTheIndexItWasShownIn) {
+    struct Case {
+        const char* name;    // the index selected by name, or
+        const char* fields;  // by field names
+        const char* expected;
+    };
+    const Case cases[] = {{"PorNomeDesc", "", "PorNomeDesc"}, {"PorNome", "", "PorNome"},
+                          {"", "Nome", "PorNome"}};
+    const std::vector<std::string> names = {"Bruno", "ana", "Álvaro", "Carla", "alice"};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expected);
+        TModuloDados source(nullptr);
+        source.SetName("Modulo");
+        auto* table = new TmtMemTable(&source);
+        table->SetName("Pessoas");
+        table->FieldDefs()->Add("Nome", ftString, 20);
+        table->IndexDefs()->Add("PorNome", "Nome", {});
+        table->IndexDefs()->Add("PorNomeDesc", "Nome", {ixDescending});
+        table->Open();
+        if (*c.name != 0) table->SetIndexName(c.name);
+        if (*c.fields != 0) table->SetIndexFieldNames(c.fields);
+        TModuloDados copy(nullptr);
+        RoundTrip(&source, &copy, GetParam());
+        auto* back = dynamic_cast<TmtMemTable*>(copy.FindComponent("Pessoas"));
+        ASSERT_NE(back, nullptr);
+        ASSERT_TRUE(back->Active());
+        EXPECT_EQ(back->IndexName(), c.expected);
+        EXPECT_EQ(back->CurIndex(), back->Indexes()->Get(c.expected));
+        for (const std::string& n : names) {
+            back->Append();
+            back->FieldByName("Nome")->SetAsString(n);
+            back->Post();
+        }
+        std::vector<std::string> expected = names;
+        std::sort(expected.begin(), expected.end(),
+                  [](const std::string& a, const std::string& b) { return AnsiCompareStr(a, b) < 0; });
+        if (std::string(c.expected) == "PorNomeDesc") std::reverse(expected.begin(), expected.end());
+        std::vector<std::string> shown;
+        for (back->First(); !back->Eof(); back->Next()) shown.push_back(back->FieldByName("Nome")->AsString());
+        EXPECT_EQ(shown, expected);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(BinaryAndText, FormStream, ::testing::Values(false, true),

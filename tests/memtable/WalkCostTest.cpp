@@ -1,0 +1,309 @@
+// What a master/detail walk, a record count and a partial-key locate look at:
+// the records of their answer and a search, never the whole table. Each case
+// compares the answer with a model kept beside the table and counts the
+// entries and records the operation went through (Stepped), not the time.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/rtl/Strings.h"
+#include "tests/memtable/MemTableTestSupport.h"
+
+using namespace mttest;
+
+namespace {
+
+struct Detail {
+    int id;
+    int master;
+    std::string name;
+    bool alive = true;
+};
+
+// Id, Master (integer), Name (string 20).
+std::unique_ptr<TmtMemTable> MakeDetails() {
+    auto t = std::make_unique<TmtMemTable>(nullptr);
+    t->FieldDefs()->Add("Id", ftInteger);
+    t->FieldDefs()->Add("Master", ftInteger);
+    t->FieldDefs()->Add("Name", ftString, 20);
+    return t;
+}
+
+void AddDetail(TDataSet* t, const Detail& d) {
+    t->Append();
+    t->FieldByName("Id")->SetAsInteger(d.id);
+    t->FieldByName("Master")->SetAsInteger(d.master);
+    t->FieldByName("Name")->SetAsString(d.name);
+    t->Post();
+}
+
+std::vector<int> SortedIds(std::vector<int> ids) {
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+}  // namespace
+
+// Detail tables linked to a master of 200 keys, shown in an index that starts
+// with the link field (ascending, descending, and one of two fields through
+// DetailFields), with versioned deletes and a filter text on top: each master
+// move and the walk of its details, forwards and back, give the model's rows
+// and step through no more than them and a few entries, where a scan of the
+// detail table steps through every row.
+TEST(WalkCost, MasterMoveAndDetailWalkStepOnlyThroughTheDetails) {
+    constexpr int kMasters = 200, kRows = 6000;
+    struct Case {
+        const char* fields;  // the detail index
+        TIndexOptions options;
+        const char* detailFields;
+        bool versioned;
+        const char* filter;
+    };
+    const Case cases[] = {
+        {"Master", {}, "", false, ""},
+        {"Master", {ixDescending}, "", true, ""},
+        {"Master;Name", {}, "Master", true, "Name <> 'n7'"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fields);
+        auto master = std::make_unique<TmtMemTable>(nullptr);
+        master->FieldDefs()->Add("Id", ftInteger);
+        master->Open();
+        for (int m = 0; m < kMasters; ++m) {
+            master->Append();
+            master->FieldByName("Id")->SetAsInteger(m * 3);  // every third key has no detail
+            master->Post();
+        }
+        std::mt19937 rng(7);
+        std::vector<Detail> model;
+        auto details = MakeDetails();
+        details->SetEnableVersioning(c.versioned);
+        details->IndexDefs()->Add("Link", c.fields, c.options);
+        details->Open();
+        for (int i = 0; i < kRows; ++i) {
+            const int m = static_cast<int>(rng() % (kMasters * 3));
+            model.push_back({i + 1, m, "n" + std::to_string(rng() % 10)});
+            AddDetail(details.get(), model.back());
+        }
+        details->SetIndexName("Link");
+        // Deletes of every 13th row (kept as versions when versioning).
+        for (Detail& d : model) {
+            if (d.id % 13 != 0) continue;
+            ASSERT_TRUE(details->Locate("Id", d.id, {}));
+            details->Delete();
+            d.alive = false;
+        }
+        if (*c.filter != 0) {
+            details->SetFilter(c.filter);
+            details->SetFiltered(true);
+        }
+        TDataSource source(nullptr);
+        source.SetDataSet(master.get());
+        details->SetDetailFields(c.detailFields);
+        details->SetMasterFields("Id");
+        details->SetMasterSource(&source);
+
+        int walked = 0;
+        for (master->First(); !master->Eof(); master->Next()) {
+            const uint64_t before = details->Indexes()->Stepped();
+            std::vector<int> forward;
+            for (details->First(); !details->Eof(); details->Next())
+                forward.push_back(details->FieldByName("Id")->AsInteger());
+            const uint64_t stepped = details->Indexes()->Stepped() - before;
+            std::vector<int> backward;
+            for (details->Last(); !details->Bof(); details->Prior())
+                backward.push_back(details->FieldByName("Id")->AsInteger());
+            std::reverse(backward.begin(), backward.end());
+
+            const int key = master->FieldByName("Id")->AsInteger();
+            std::vector<int> expected;
+            for (const Detail& d : model)
+                if (d.alive && d.master == key && (*c.filter == 0 || d.name != "n7")) expected.push_back(d.id);
+            ASSERT_EQ(SortedIds(forward), expected) << "master " << key;
+            ASSERT_EQ(backward, forward) << "master " << key;
+            // Every record of the run is looked at once by the walk and once
+            // more by the step that finds no further one.
+            EXPECT_LE(stepped, 3u * (expected.size() + 2)) << "master " << key;
+            walked += static_cast<int>(expected.size());
+        }
+        EXPECT_GT(walked, kRows / 4);
+    }
+}
+
+// A versioned table with deletes, a filtered one and a detail table: the
+// record count is the model's after every change, and a second count with
+// nothing changed in between looks at no record; a versioned table that only
+// keeps its deleted rows' versions counts none at all.
+TEST(WalkCost, RecordCountLooksAtRecordsOncePerChange) {
+    constexpr int kRows = 3000;
+    auto t = MakeDetails();
+    t->SetEnableVersioning(true);
+    t->Open();
+    std::vector<Detail> model;
+    for (int i = 0; i < kRows; ++i) {
+        model.push_back({i + 1, i % 50, "n" + std::to_string(i % 7)});
+        AddDetail(t.get(), model.back());
+    }
+    auto count = [&](bool filtered) {
+        int n = 0;
+        for (const Detail& d : model)
+            if (d.alive && (!filtered || d.name == "n3")) ++n;
+        return n;
+    };
+    auto stepsOf = [&](auto&& f) {
+        const uint64_t before = t->Indexes()->Stepped();
+        f();
+        return t->Indexes()->Stepped() - before;
+    };
+    for (int round = 0; round < 6; ++round) {
+        SCOPED_TRACE(round);
+        // A delete, an edit and an append each round.
+        Detail& gone = model[static_cast<std::size_t>(round * 97 + 5)];
+        ASSERT_TRUE(t->Locate("Id", gone.id, {}));
+        t->Delete();
+        gone.alive = false;
+        Detail& edited = model[static_cast<std::size_t>(round * 31 + 400)];
+        ASSERT_TRUE(t->Locate("Id", edited.id, {}));
+        t->Edit();
+        edited.name = round % 2 == 0 ? "n3" : "n4";
+        t->FieldByName("Name")->SetAsString(edited.name);
+        t->Post();
+        model.push_back({kRows + round + 1, 0, "n3"});
+        AddDetail(t.get(), model.back());
+
+        t->SetFiltered(false);
+        int n = 0;
+        EXPECT_EQ(stepsOf([&] { n = t->RecordCount(); }), 0u);
+        EXPECT_EQ(n, count(false));
+
+        t->SetFilter("Name = 'n3'");
+        t->SetFiltered(true);
+        EXPECT_LE(stepsOf([&] { n = t->RecordCount(); }), static_cast<uint64_t>(kRows + 10));
+        EXPECT_EQ(n, count(true));
+        EXPECT_EQ(stepsOf([&] { n = t->RecordCount(); }), 0u);
+        EXPECT_EQ(n, count(true));
+        t->SetFilter("");
+        t->SetFiltered(false);
+    }
+
+    // A detail table counts the master's run.
+    auto master = std::make_unique<TmtMemTable>(nullptr);
+    master->FieldDefs()->Add("Id", ftInteger);
+    master->Open();
+    master->Append();
+    master->FieldByName("Id")->SetAsInteger(17);
+    master->Post();
+    t->AddIndex("ByMaster", "Master", {});
+    t->SetIndexName("ByMaster");
+    TDataSource source(nullptr);
+    source.SetDataSet(master.get());
+    t->SetMasterFields("Id");
+    t->SetMasterSource(&source);
+    int expected = 0;
+    for (const Detail& d : model)
+        if (d.alive && d.master == 17) ++expected;
+    int n = 0;
+    EXPECT_LE(stepsOf([&] { n = t->RecordCount(); }), static_cast<uint64_t>(expected + 4));
+    EXPECT_EQ(n, expected);
+    EXPECT_EQ(stepsOf([&] { n = t->RecordCount(); }), 0u);
+}
+
+namespace {
+
+// What a partial key matches, as the locate defines it: the text cut to the
+// key's length in characters equals the key, with or without case.
+bool StartsWithKey(const std::string& text, const std::string& key, bool ci) {
+    const std::size_t n = Length(key);
+    std::size_t cut = 0;
+    for (std::size_t chars = 0; cut < text.size() && chars < n; ++chars) {
+        ++cut;
+        while (cut < text.size() && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) ++cut;
+    }
+    const std::string head = text.substr(0, cut);
+    return ci ? AnsiSameText(head, key) : AnsiSameStr(head, key);
+}
+
+// Letters without case or accents, as the collation's first level sees them
+// (a stroke is an accent there too, and so is the dot of "l·").
+std::string Plain(const std::string& s) {
+    std::string plain = AnsiLowerCase(RemoveAccents(s));
+    for (std::size_t at; (at = plain.find("ł")) != std::string::npos;) plain.replace(at, std::strlen("ł"), "l");
+    for (std::size_t at; (at = plain.find("l·")) != std::string::npos;) plain.replace(at, std::strlen("l·"), "l");
+    return plain;
+}
+
+}  // namespace
+
+// Partial-key locates of names in pt-BR, with and without case, through the
+// row order and through indexes of the name (plain, case-insensitive,
+// descending) made current: each finds the first row of the table's order
+// that a scan finds, and steps only through the rows whose name starts with
+// the key's letters, never through the whole table (a key no row starts
+// with steps through none).
+TEST(WalkCost, PartialKeyLocateIsARangeSearchInAnIndexOfTheField) {
+    const std::vector<std::string> first = {
+        "Ana",   "ana",    "ANA",    "Ána",   "Álvaro", "alvaro", "André",   "Andre",   "Bruno",    "Çarla",
+        "Carla", "carla",  "Łukasz", "l·lum", "L·lum",  "Lluís",  "Ágata",   "Zé",      "zezinho",  "São Paulo",
+        "sao",   "O'Brien", "obrien", "co-op", "coop",   "Élida",  "ação",    "Acácio",  "\u0e40\u0e01"};
+    const std::vector<std::string> last = {" Silva", " Souza", "", " Ávila", " d'Ávila", " Lima"};
+    std::vector<std::pair<int, std::string>> rows;  // id, name ("" stored as empty; id % 97 == 3: null)
+    auto t = MakeDetails();
+    t->Open();
+    constexpr int kRows = 2400;
+    for (int i = 0; i < kRows; ++i) {
+        const std::string name = first[(i * 7) % first.size()] + last[(i / 3) % last.size()];
+        rows.push_back({i + 1, i % 97 == 3 ? std::string("\x01null") : name});
+        t->Append();
+        t->FieldByName("Id")->SetAsInteger(i + 1);
+        if (i % 97 != 3) t->FieldByName("Name")->SetAsString(name);
+        t->Post();
+    }
+    t->AddIndex("ByName", "Name", {});
+    t->AddIndex("ByNameCI", "Name", {ixCaseInsensitive});
+    t->AddIndex("ByNameDesc", "Name", {ixDescending});
+    const std::vector<std::string> keys = {"",   "a",  "A",   "an",  "ana", "Ana",   "á",  "Á",   "al", "l",
+                                           "L",  "l·", "lu",  "ll",  "ag",  "ág",    "sao", "são", "São P",
+                                           "co", "co-", "O'", "ob",  "zz",  "Zé",    "ze",  "ç",   "c",   "Ł",
+                                           "ł",  "a\u0301", "Ávila", "ação", "aca", "\u0e40", "Qx", "ANA S"};
+    // Last, in row order with no index of the name: the index a locate adds
+    // for itself (AutoAddIndexes) serves the partial keys too.
+    for (const char* index : {"", "ByName", "ByNameCI", "ByNameDesc", "auto"}) {
+        if (std::string(index) == "auto") {
+            t->SetIndexName("");
+            for (const char* name : {"ByName", "ByNameCI", "ByNameDesc"}) t->DeleteIndex(name);
+            t->SetAutoAddIndexes(true);
+        } else {
+            t->SetIndexName(index);
+        }
+        // The table's order, walked: the order a scan goes through.
+        std::vector<int> order;
+        for (t->First(); !t->Eof(); t->Next()) order.push_back(t->FieldByName("Id")->AsInteger());
+        for (bool ci : {false, true}) {
+            for (const std::string& key : keys) {
+                SCOPED_TRACE(std::string(index) + (ci ? " ci " : " cs ") + key);
+                int expected = -1, letters = 0;
+                for (int id : order) {
+                    const std::string& name = rows[static_cast<std::size_t>(id - 1)].second;
+                    if (name == "\x01null") continue;
+                    if (expected < 0 && StartsWithKey(name, key, ci)) expected = id;
+                    if (Plain(name).rfind(Plain(key), 0) == 0) ++letters;
+                }
+                TLocateOptions options{loPartialKey};
+                if (ci) options.Include(loCaseInsensitive);
+                t->First();
+                const uint64_t before = t->Indexes()->Stepped();
+                const bool found = t->Locate("Name", key, options);
+                const uint64_t stepped = t->Indexes()->Stepped() - before;
+                ASSERT_EQ(found, expected >= 0);
+                if (found) EXPECT_EQ(t->FieldByName("Id")->AsInteger(), expected);
+                // (A Thai vowel sign goes after the consonant that follows
+                // it: a key ending in one has no run of its own.)
+                if (key != "\u0e40") EXPECT_LE(stepped, static_cast<uint64_t>(letters) + 2);
+            }
+        }
+    }
+}
