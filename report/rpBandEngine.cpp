@@ -92,7 +92,7 @@ void TrpBandEngine::InitObjects() {
     if (band_ == nullptr) return;
     band_->InitObjects();
     if (auto* once = dynamic_cast<TrpReportBand*>(band_)) once->SetFirstPrinted(false);
-    lastPrintedPage_ = 0;
+    lastPrintedPage_ = lastCalledPage_ = 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -160,6 +160,8 @@ void TrpBandEngine::CheckStaticRoom(bool Printed) {
     TrpEngine* engine = Engine();
     if (engine == nullptr || engine->Stopped() || engine->Cancelled()) return;
     const int page = engine->AbsolutePageNo();
+    const int previousCall = lastCalledPage_;
+    lastCalledPage_ = page;
     // A band that found no room counts against the page of its last print,
     // whatever its kind and height mode: none of them may hold the run.
     const bool noRoom = band_->Visible() && !Printed && band_->OutOfSpace();
@@ -167,6 +169,9 @@ void TrpBandEngine::CheckStaticRoom(bool Printed) {
         lastPrintedPage_ = page;
         return;
     }
+    // Pages on which it was not due (a group footer while a long memo of
+    // its group fills them) are no pages without room.
+    if (previousCall > 0 && previousCall < page - 1) lastPrintedPage_ += page - 1 - previousCall;
     if (page - lastPrintedPage_ >= kPagesWithoutRoom) {
         band_->SetGenerating(false);
         band_->Report()->HandlePrintError(EPrintError("Static height detail band cannot fit on page"));
