@@ -113,7 +113,7 @@ void TrpBandEngine::Generate() {
     for (;;) {
         band_->SetAllObjectsPrinted(true);
         band_->SetMaxStretchable(nullptr);
-        levelSeen_ = cutOffSeen_ = overflowFromStretch_ = false;
+        levelSeen_ = cutOffSeen_ = overflowFromStretch_ = printedThisCycle_ = false;
         drawList_.clear();
         band_->SetSpaceUsed(0);
         if (!band_->OverFlow() && !band_->PartialGeneration())
@@ -129,7 +129,8 @@ void TrpBandEngine::Generate() {
                 GenerateObjects();
                 AfterGenerate();
                 UpdatePrintPosition();
-                if (!drawList_.empty() || Static()) printedThisCall_ = true;
+                printedThisCycle_ = !drawList_.empty() || Static();
+                if (printedThisCycle_) printedThisCall_ = true;
                 DrawObjects();
             }
             // A band completed by its own rules (the record step, a stop)
@@ -295,6 +296,8 @@ void TrpBandEngine::FinishPrint() {
     // print belongs there.
     if (!(band_->OutOfSpace() && !band_->OverFlow())) band_->DoAfterPrint();
     TrpEngine* engine = Engine();
+    // Told as it happens; the totals of a footer give a record back only
+    // when that footer starts and the record has not printed by then.
     if (!Static() && band_->OutOfSpace() && band_->SpaceUsed() == 0)
         engine->SendEventNotify(engine, rpevNoRoomForDynamicBand, nullptr);
     if (kinds_.title != nullptr && !band_->OutOfSpace())
@@ -592,6 +595,8 @@ void TrpDetailBandEngine::AfterGenerate() {
 void TrpDetailBandEngine::FinishPrint() {
     TrpBandEngine::FinishPrint();
     TrpEngine* engine = Engine();
+    // Something of the record is on the page: it is counted where it is.
+    if (PrintedThisCycle()) engine->RecordPrinted();
     if (engine->NoData() || band_->PartialGeneration() || band_->OutOfSpace()) return;
     if (recordCount_ >= DetailBand()->BandsPerRecord()) {
         engine->NextRecord();

@@ -49,6 +49,9 @@ protected:
     virtual void FinishPrint();
     virtual void AfterObjectsGenerated() {}
     bool Static() const { return band_->PrintHeight() == phStatic; }
+    // Something of the band went onto the page in the print (cycle) that
+    // just ended.
+    bool PrintedThisCycle() const { return printedThisCycle_; }
     // The band's rectangle is set: its objects are measured from its top.
     void StartMeasure();
     // The group bands' rules: when a header starts its group, reprints or
@@ -93,6 +96,7 @@ private:
     bool levelSeen_ = false;
     bool overflowFromStretch_ = false;
     bool printedThisCall_ = false;
+    bool printedThisCycle_ = false;
     bool groupBandDue_ = false;
 };
 
