@@ -92,7 +92,7 @@ void TrpBandEngine::InitObjects() {
     if (band_ == nullptr) return;
     band_->InitObjects();
     if (auto* once = dynamic_cast<TrpReportBand*>(band_)) once->SetFirstPrinted(false);
-    lastPrintedPage_ = 0;
+    lastPrintedPage_ = lastCalledPage_ = 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -113,7 +113,7 @@ void TrpBandEngine::Generate() {
     for (;;) {
         band_->SetAllObjectsPrinted(true);
         band_->SetMaxStretchable(nullptr);
-        levelSeen_ = cutOffSeen_ = overflowFromStretch_ = false;
+        levelSeen_ = cutOffSeen_ = overflowFromStretch_ = printedThisCycle_ = false;
         drawList_.clear();
         band_->SetSpaceUsed(0);
         if (!band_->OverFlow() && !band_->PartialGeneration())
@@ -129,7 +129,8 @@ void TrpBandEngine::Generate() {
                 GenerateObjects();
                 AfterGenerate();
                 UpdatePrintPosition();
-                if (!drawList_.empty() || Static()) printedThisCall_ = true;
+                printedThisCycle_ = !drawList_.empty() || Static();
+                if (printedThisCycle_) printedThisCall_ = true;
                 DrawObjects();
             }
             // A band completed by its own rules (the record step, a stop)
@@ -160,6 +161,8 @@ void TrpBandEngine::CheckStaticRoom(bool Printed) {
     TrpEngine* engine = Engine();
     if (engine == nullptr || engine->Stopped() || engine->Cancelled()) return;
     const int page = engine->AbsolutePageNo();
+    const int previousCall = lastCalledPage_;
+    lastCalledPage_ = page;
     // A band that found no room counts against the page of its last print,
     // whatever its kind and height mode: none of them may hold the run.
     const bool noRoom = band_->Visible() && !Printed && band_->OutOfSpace();
@@ -167,6 +170,9 @@ void TrpBandEngine::CheckStaticRoom(bool Printed) {
         lastPrintedPage_ = page;
         return;
     }
+    // Pages on which it was not due (a group footer while a long memo of
+    // its group fills them) are no pages without room.
+    if (previousCall > 0 && previousCall < page - 1) lastPrintedPage_ += page - 1 - previousCall;
     if (page - lastPrintedPage_ >= kPagesWithoutRoom) {
         band_->SetGenerating(false);
         band_->Report()->HandlePrintError(EPrintError("Static height detail band cannot fit on page"));
@@ -290,6 +296,8 @@ void TrpBandEngine::FinishPrint() {
     // print belongs there.
     if (!(band_->OutOfSpace() && !band_->OverFlow())) band_->DoAfterPrint();
     TrpEngine* engine = Engine();
+    // Told as it happens; the totals of a footer give a record back only
+    // when that footer starts and the record has not printed by then.
     if (!Static() && band_->OutOfSpace() && band_->SpaceUsed() == 0)
         engine->SendEventNotify(engine, rpevNoRoomForDynamicBand, nullptr);
     if (kinds_.title != nullptr && !band_->OutOfSpace())
@@ -587,6 +595,8 @@ void TrpDetailBandEngine::AfterGenerate() {
 void TrpDetailBandEngine::FinishPrint() {
     TrpBandEngine::FinishPrint();
     TrpEngine* engine = Engine();
+    // Something of the record is on the page: it is counted where it is.
+    if (PrintedThisCycle()) engine->RecordPrinted();
     if (engine->NoData() || band_->PartialGeneration() || band_->OutOfSpace()) return;
     if (recordCount_ >= DetailBand()->BandsPerRecord()) {
         engine->NextRecord();

@@ -28,10 +28,11 @@ public:
     // Prints the band on the current page; a band that runs out of room ends
     // the call and is generated again on the next page.
     void Generate();
-    // The page of the band's last print (0 before the first).
+    // The page of the band's last print (0 before the first), moved on by
+    // the pages since on which the band was not due.
     int LastPrintedPage() const { return lastPrintedPage_; }
     // A page made again counts the pages without room from itself.
-    void ForgetLastPrint() { lastPrintedPage_ = 0; }
+    void ForgetLastPrint() { lastPrintedPage_ = lastCalledPage_ = 0; }
 
     void Notify(TrpCommunicator* Communicator, int Operation) override;
 
@@ -48,6 +49,9 @@ protected:
     virtual void FinishPrint();
     virtual void AfterObjectsGenerated() {}
     bool Static() const { return band_->PrintHeight() == phStatic; }
+    // Something of the band went onto the page in the print (cycle) that
+    // just ended.
+    bool PrintedThisCycle() const { return printedThisCycle_; }
     // The band's rectangle is set: its objects are measured from its top.
     void StartMeasure();
     // The group bands' rules: when a header starts its group, reprints or
@@ -84,12 +88,15 @@ private:
     BandKinds kinds_;
     std::vector<TrpComponent*> drawList_;
     int lastPrintedPage_ = 0;
+    // The page of the band's last Generate call.
+    int lastCalledPage_ = 0;
     int32_t partialSpace_ = 0;
     int32_t lowestStretchable_ = 0;
     bool cutOffSeen_ = false;
     bool levelSeen_ = false;
     bool overflowFromStretch_ = false;
     bool printedThisCall_ = false;
+    bool printedThisCycle_ = false;
     bool groupBandDue_ = false;
 };
 

@@ -143,7 +143,7 @@ void TrpEngine::Reset() {
     ReleaseBookmarks();
     runInitialised_ = false;
     done_ = reportComplete_ = pageCountKnown_ = pageIsFinal_ = false;
-    noData_ = endOfData_ = recordStepPending_ = reAdvancePending_ = false;
+    noData_ = endOfData_ = recordStepPending_ = reAdvancePending_ = recordUnprinted_ = false;
     highestPage_ = 0;
     bandPrints_ = 0;
     section_ = secTitle;
@@ -267,7 +267,7 @@ void TrpEngine::InitRun() {
 
     SetBandState({});
     ExcludePrintState(PrintState());
-    endOfData_ = recordStepPending_ = reAdvancePending_ = false;
+    endOfData_ = recordStepPending_ = reAdvancePending_ = recordUnprinted_ = false;
     reportComplete_ = pageCountKnown_ = false;
     BuildBandLists();
     columnCount_ = std::max(report->Columns(), 1);
@@ -300,7 +300,7 @@ void TrpEngine::InitRun() {
     // The first record is traversed as much as the ones the steps reach:
     // totals and variables count it before anything prints.
     else if (mainPipeline_ != nullptr || detailPipeline_ != nullptr)
-        SendEventNotify(this, rpevRecordTraversed, nullptr);
+        TraverseRecord();
     if (noData_ && report->NoDataBehaviors().Contains(ndBlankPage)) {
         done_ = true;
         reportComplete_ = true;
@@ -319,6 +319,7 @@ void TrpEngine::EndOfReport() {
 }
 
 void TrpEngine::NextRecord() {
+    recordUnprinted_ = false;
     SetBandState(BandState() - TrpEngineSections{TrpEngineSection::PageHeader, TrpEngineSection::ColumnHeader,
                                                 TrpEngineSection::GroupHeader} +
                  TrpEngineSections{TrpEngineSection::Detail});
@@ -373,7 +374,7 @@ void TrpEngine::FinishRecord() {
             AdvancePipelines();
         else if (mainPipeline_ != nullptr)
             mainPipeline_->Next();
-        SendEventNotify(this, rpevRecordTraversed, nullptr);
+        TraverseRecord();
         if (!BandState().Contains(TrpEngineSection::Summary))
             SetBandState(BandState() - TrpEngineSections{TrpEngineSection::GroupFooter});
         SetBandState(BandState() + TrpEngineSections{TrpEngineSection::GroupHeader, TrpEngineSection::Detail});
@@ -381,8 +382,17 @@ void TrpEngine::FinishRecord() {
     }
     if (recordStepPending_) {
         recordStepPending_ = false;
-        SendEventNotify(this, rpevRecordTraversed, nullptr);
+        TraverseRecord();
     }
+}
+
+void TrpEngine::TraverseRecord() {
+    recordUnprinted_ = true;
+    SendEventNotify(this, rpevRecordTraversed, nullptr);
+}
+
+void TrpEngine::TakeBackUnprintedRecord() {
+    if (recordUnprinted_) SendEventNotify(this, rpevNoRoomForDynamicBand, nullptr);
 }
 
 // ---------------------------------------------------------------------------
@@ -639,6 +649,7 @@ enum : int {
     recSections = 24,  // one byte per enabled section
     recHasMain = 33,
     recReportComplete = 34,
+    recRecordUnprinted = 35,
     recMainPosition = 36,
     recDetailPosition = 52,
 };
@@ -695,6 +706,7 @@ void TrpEngine::SaveToCache(int Page) {
     for (int i = 0; i < kSectionCount; ++i)
         r.PutBool(recSections + i, BandState().Contains(static_cast<TrpEngineSection>(i)));
     r.PutBool(recReportComplete, reportComplete_);
+    r.PutBool(recRecordUnprinted, recordUnprinted_);
     if (mainPipeline_ != nullptr && mainPipeline_->Active()) {
         r.PutBool(recHasMain, true);
         PutPosition(r, recMainPosition, mainPipeline_->SavePosition());
@@ -744,6 +756,7 @@ void TrpEngine::RestoreFromCache(int Page) {
         if (r.GetBool(recSections + i)) sections.Include(static_cast<TrpEngineSection>(i));
     SetBandState(sections);
     reportComplete_ = r.GetBool(recReportComplete);
+    recordUnprinted_ = r.GetBool(recRecordUnprinted);
     if (r.GetBool(recHasMain) && mainPipeline_ != nullptr)
         mainPipeline_->RestorePosition(GetPosition(r, recMainPosition));
     // After the report's: a detail linked to it follows its master first.
@@ -968,9 +981,12 @@ void TrpEngine::EndPage() {
     printRight_ = def->mmWidth() - def->mmMarginRight();
     if (!sectionPage_) {
         SetBandState(BandState() + TrpEngineSections{TrpEngineSection::PageFooter});
+        TakeBackUnprintedRecord();
         GenerateSection(secFooter, 0);
         SetBandState(BandState() - TrpEngineSections{TrpEngineSection::PageFooter});
     }
+    // A record not printed yet prints on the next page, counted there.
+    recordUnprinted_ = false;
     if (Halted()) return;
     if (endOfData_ && reportComplete_ && !pageCountKnown_) {
         pageCountKnown_ = true;
@@ -1242,6 +1258,9 @@ void TrpEngine::GenerateColumnFooter(int Column) {
     column_ = Column;
     printLeft_ = ColumnLeft(Column);
     SetBandState(BandState() + TrpEngineSections{TrpEngineSection::ColumnFooter});
+    // Down the page a column's footer closes what printed in it; across
+    // the page every column's footer prints at the page's end.
+    if (topToBottom_) TakeBackUnprintedRecord();
     columnBand_ = true;
     GenerateSection(secColumnFooter, 0);
     columnBand_ = false;

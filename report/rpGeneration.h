@@ -148,6 +148,12 @@ public:
     void EndOfReport();
     // The record step of the detail band: the band printed its record.
     void NextRecord();
+    // The record last traversed (event 35, counted by every total) has
+    // printed something of itself: it belongs to this page and column.
+    // Until then a column or page that ends gives it back (event 139, sent
+    // as the column's or the page's footer starts): a detail without room,
+    // or the header of the group it opens, moved it on.
+    void RecordPrinted() { recordUnprinted_ = false; }
     // Completes a pending record step before the next detail print.
     void FinishRecord();
     TrpDataPipeline* MainPipeline() const { return mainPipeline_; }
@@ -281,6 +287,11 @@ private:
     void StepBack();
     void DropStepBack();
     bool Halted() const;
+    // Event 35 for the record the pipelines stand on, not yet printed.
+    void TraverseRecord();
+    // Event 139 when the record last traversed did not print before the
+    // footer about to start (the band state names which one).
+    void TakeBackUnprintedRecord();
     // Groups: the values read again after a restore, the break test after a
     // record step (true on a break), the headers above an orphaned footer.
     void StartGroups();
@@ -308,6 +319,7 @@ private:
     bool endOfData_ = false;
     bool recordStepPending_ = false;
     bool reAdvancePending_ = false;
+    bool recordUnprinted_ = false;
     bool bodyStarted_ = false;
     bool detailPrintedOnPage_ = false;
     int highestPage_ = 0;
@@ -338,6 +350,7 @@ private:
         bool EndOfData = false;
         bool RecordStepPending = false;
         bool ReAdvancePending = false;
+        bool RecordUnprinted = false;
         bool ReportComplete = false;
         bool BodyStarted = false;
         bool ColumnBodyStarted = false;

@@ -119,6 +119,7 @@ void TrpEngine::MarkKeepTogether() {
     mark->EndOfData = endOfData_;
     mark->RecordStepPending = recordStepPending_;
     mark->ReAdvancePending = reAdvancePending_;
+    mark->RecordUnprinted = recordUnprinted_;
     mark->ReportComplete = reportComplete_;
     mark->BodyStarted = bodyStarted_;
     mark->ColumnBodyStarted = columnBodyStarted_;
@@ -153,6 +154,7 @@ void TrpEngine::RollBackKeepTogether() {
     endOfData_ = mark.EndOfData;
     recordStepPending_ = mark.RecordStepPending;
     reAdvancePending_ = mark.ReAdvancePending;
+    recordUnprinted_ = mark.RecordUnprinted;
     reportComplete_ = mark.ReportComplete;
     bodyStarted_ = mark.BodyStarted;
     columnBodyStarted_ = mark.ColumnBodyStarted;

@@ -1,6 +1,7 @@
 #include "report_output/rpDBText.h"
 
 #include <cstring>
+#include <type_traits>
 
 #include "platform/db/DB.h"
 #include "report/rpBand.h"
@@ -256,7 +257,7 @@ void TrpDBText::EventNotify(TObject* Sender, int EventNumber, TrsParamList* Para
     } else if (Sender == ReportEngine()) {
         if (EventNumber == rpevRecordTraversed)
             Compute();
-        else if (EventNumber == rpevNoRoomForDynamicBand)
+        else if (EventNumber == rpevNoRoomForDynamicBand && rpTakesBackInFooter(this))
             RestoreState();
     }
 }
@@ -545,8 +546,7 @@ void TrpDBCalc::Init() {
     carryPending_ = false;
     value_ = divisor_ = previousValue_ = previousDivisor_ = savedValue_ = savedDivisor_ = 0;
     valueCount_ = previousCount_ = savedCount_ = rptotal::Exact{};
-    savedCounts_.clear();
-    if (dynamic_cast<TrpFooterBand*>(Band()) != nullptr)
+    if (dynamic_cast<TrpFooterBand*>(Band()) != nullptr || dynamic_cast<TrpColumnFooterBand*>(Band()) != nullptr)
         EventSet().set(rpevNoRoomForDynamicBand);
     else
         EventSet().reset(rpevNoRoomForDynamicBand);
@@ -640,15 +640,22 @@ void TrpDBCalc::PropertiesToDrawCommand(TrpDrawCommand* DrawCommand) {
     if (LookAheadActive() && lookAheadList_) lookAheadList_->FillCommand(DrawCommand, GetLookAheadKey(), ReportEngine(), this);
 }
 
+static_assert(std::is_trivially_copyable_v<rptotal::Exact>, "the exact counts are copied into the page record");
+
 void TrpDBCalc::SaveToCache(int Page) {
     TrpCacheRecord record(CacheRecordSize());
     PutTextState(record);
     PutDouble(record, kDBTextRecordSize, savedDivisor_);
     PutDouble(record, kDBTextRecordSize + 8, savedValue_);
+    PutDouble(record, kDBTextRecordSize + 16, previousDivisor_);
+    PutDouble(record, kDBTextRecordSize + 24, previousValue_);
+    // The exact totals travel in the record itself: a page made again alone,
+    // or a kept group rolled back (whose mark is a record too), goes on from
+    // the same cents.
+    auto* counts = static_cast<char*>(record.Data()) + kDBTextRecordSize + 32;
+    std::memcpy(counts, &savedCount_, sizeof(rptotal::Exact));
+    std::memcpy(counts + sizeof(rptotal::Exact), &previousCount_, sizeof(rptotal::Exact));
     WriteCacheRecord(Page, record.Data());
-    // The exact total has no room in the record: a page made again alone
-    // must go on from the same cents.
-    savedCounts_[Page] = savedCount_;
     stateSaved_ = true;
 }
 
@@ -658,8 +665,25 @@ void TrpDBCalc::RestoreFromCache(int Page) {
     GetTextState(record);
     divisor_ = savedDivisor_ = GetDouble(record, kDBTextRecordSize);
     value_ = savedValue_ = GetDouble(record, kDBTextRecordSize + 8);
-    const auto count = savedCounts_.find(Page);
-    valueCount_ = savedCount_ = count != savedCounts_.end() ? count->second : rptotal::kNone;
+    previousDivisor_ = GetDouble(record, kDBTextRecordSize + 16);
+    previousValue_ = GetDouble(record, kDBTextRecordSize + 24);
+    const auto* counts = static_cast<const char*>(record.Data()) + kDBTextRecordSize + 32;
+    std::memcpy(&savedCount_, counts, sizeof(rptotal::Exact));
+    std::memcpy(&previousCount_, counts + sizeof(rptotal::Exact), sizeof(rptotal::Exact));
+    valueCount_ = savedCount_;
+    carryPending_ = false;
+}
+
+bool rpTakesBackInFooter(const TrpCustomText* Control) {
+    const TrpBand* band = Control->Band();
+    const TrpCustomReport* report = band != nullptr ? band->Report() : nullptr;
+    const TrpCustomEngine* engine = report != nullptr ? report->Engine() : nullptr;
+    if (engine == nullptr) return false;
+    const TrpEngineSections state = engine->BandState();
+    if (dynamic_cast<const TrpColumnFooterBand*>(band) != nullptr) return state.Contains(TrpEngineSection::ColumnFooter);
+    if (dynamic_cast<const TrpFooterBand*>(band) != nullptr)
+        return state.Contains(TrpEngineSection::PageFooter) && !state.Contains(TrpEngineSection::ColumnFooter);
+    return false;
 }
 
 namespace report_output {

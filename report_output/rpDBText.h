@@ -180,7 +180,10 @@ public:
     TNotifyEvent OnGroupBreak;
 
 private:
-    static constexpr int kCalcRecordSize = kDBTextRecordSize + 16;
+    // The text's part, the saved Divisor and Value, the ones before the
+    // last Compute (a keep-together roll-back may have to give that record
+    // back), then the saved and the previous exact counts.
+    static constexpr int kCalcRecordSize = kDBTextRecordSize + 32 + 2 * static_cast<int>(sizeof(rptotal::Exact));
     double FieldValueAsNumber();
     int LookAheadTraversalCount() const;
     std::string TypeWord() const;
@@ -200,14 +203,19 @@ private:
     bool carryPending_ = false;
     double carryDivisor_ = 0;
     double carryValue_ = 0;
-    // Each total above as an exact count (rpExactTotal.h), and the saved one
-    // of every page made.
+    // Each total above as an exact count (rpExactTotal.h).
     rptotal::Exact valueCount_;
     rptotal::Exact savedCount_;
     rptotal::Exact previousCount_;
     rptotal::Exact carryCount_;
-    std::map<int, rptotal::Exact> savedCounts_;
 };
+
+// Event 139 gives back the record counted last, which did not print in the
+// column or on the page that ends. Only the footer about to print takes it
+// out of its totals: a column's footer at the column's end, the page's
+// footer at the page's end (a page's figures keep a record that moved to
+// its next column).
+bool rpTakesBackInFooter(const TrpCustomText* Control);
 
 namespace report_output {
 void RegisterDBTextClasses();

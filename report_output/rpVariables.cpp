@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 #include <map>
 
 #include "platform/rtl/Filer.h"
@@ -164,7 +165,7 @@ TClass TrpVariable::StaticClassType() {
 
 TrpVariable::TrpVariable(TComponent* AOwner) : TrpCustomVariable(AOwner) {
     SetDrawCommandClass(TrpDrawVariable::StaticClassType());
-    SetCacheRecordSize(kCacheRecordSize + kSlotsSize);
+    SetCacheRecordSize(kCacheRecordSize + 3 * kSlotsSize);
     ClearSlots();
     Subscribe();
 }
@@ -330,8 +331,9 @@ void TrpVariable::Subscribe() {
     EventSet().set(static_cast<std::size_t>(calcEvent_));
     EventSet().set(static_cast<std::size_t>(resetEvent_));
     EventSet().set(rpevPageBeforeCurrent);
-    if (dynamic_cast<TrpFooterBand*>(Band()) != nullptr && calcType_ == veTraversal)
-        EventSet().set(rpevNoRoomForDynamicBand);
+    const bool footer = dynamic_cast<TrpFooterBand*>(Band()) != nullptr ||
+                        dynamic_cast<TrpColumnFooterBand*>(Band()) != nullptr;
+    if (footer && calcType_ == veTraversal) EventSet().set(rpevNoRoomForDynamicBand);
     if (ResetGroup() != nullptr) EventSet().set(rpevAfterGroupBreak);
 }
 
@@ -496,8 +498,10 @@ void TrpVariable::EventNotify(TObject* Sender, int EventNumber, TrsParamList* Pa
     } else if (Sender == calcComponent_ && EventNumber == calcEvent_) {
         Compute();
     } else if (Sender == ReportEngine() && EventNumber == rpevNoRoomForDynamicBand && calcType_ == veTraversal) {
-        CalcAfterPrint();
-        footerCalculated_ = true;
+        if (rpTakesBackInFooter(this) && !footerCalculated_) {
+            CalcAfterPrint();
+            footerCalculated_ = true;
+        }
     } else if (Sender == ReportEngine() && EventNumber == rpevPageBeforeCurrent) {
         pageEnded_ = true;
     }
@@ -529,6 +533,8 @@ void TrpVariable::Compute() {
         SendEventNotify(this, rpevVariableCalc, &params);
     }
     restored_ = false;
+    // A record given back at a footer has printed since: nothing is left to carry.
+    footerCalculated_ = false;
     auto* engine = dynamic_cast<TrpEngine*>(ReportEngine());
     if (lookAheadList_ && LookAheadActive() && engine != nullptr && !engine->SecondPass())
     {
@@ -543,7 +549,11 @@ void TrpVariable::Compute() {
 
 void TrpVariable::Reset() {
     TrpCustomVariable::Reset();
-    if (resetType_ == vePageEnd && footerCalculated_) {
+    // Only a page's or column's bounds carry the record on: a group that
+    // ends before any other record computed holds the record itself.
+    const bool pageOrColumn = resetType_ == vePageEnd || resetType_ == veColumnEnd || resetType_ == vePageStart ||
+                              resetType_ == veColumnStart;
+    if (pageOrColumn && footerCalculated_) {
         // The record that moved to the next page starts that page's total.
         const TDateTime now = rpNow();
         Slots carried{};
@@ -560,10 +570,10 @@ void TrpVariable::Reset() {
         carried.DateTime = now;
         slots_ = carried;
         text_.clear();
-        footerCalculated_ = false;
     } else {
         ClearSlots();
     }
+    footerCalculated_ = false;
     after_ = slots_;
     Variant value = Value();
     if (OnReset) {
@@ -581,6 +591,13 @@ void TrpVariable::Reset() {
 void TrpVariable::CalcAfterPrint() {
     footer_ = slots_;
     slots_ = before_;
+}
+
+void TrpVariable::AfterBandPrint() {
+    TrpCustomVariable::AfterBandPrint();
+    // The footer printed without the record given back; the total has it
+    // again, to carry on at a reset or to go on from.
+    if (footerCalculated_) slots_ = footer_;
 }
 
 int TrpVariable::ResetPosition() const {
@@ -645,8 +662,16 @@ void TrpVariable::SaveToCache(int Page) {
     record.PutBool(0, Printed());
     record.PutBool(1, OverFlow());
     record.PutBool(2, DrawComponent());
+    // A record given back at the last footer carries on from the next
+    // record: the values before and with it go with the page and with a
+    // kept group's mark.
+    record.PutBool(3, footerCalculated_);
     static_assert(sizeof(Slots) <= kSlotsSize);
-    std::memcpy(static_cast<char*>(record.Data()) + kCacheRecordSize, &slots_, sizeof(Slots));
+    static_assert(std::is_trivially_copyable_v<Slots>);
+    auto* slots = static_cast<char*>(record.Data()) + kCacheRecordSize;
+    std::memcpy(slots, &slots_, sizeof(Slots));
+    std::memcpy(slots + kSlotsSize, &before_, sizeof(Slots));
+    std::memcpy(slots + 2 * kSlotsSize, &footer_, sizeof(Slots));
     WriteCacheRecord(Page, record.Data());
     pageTexts_[Page] = {text_, pageEnded_};
 }
@@ -657,7 +682,11 @@ void TrpVariable::RestoreFromCache(int Page) {
     SetPrinted(record.GetBool(0));
     SetOverFlow(record.GetBool(1));
     SetDrawComponent(record.GetBool(2));
-    std::memcpy(&slots_, static_cast<const char*>(record.Data()) + kCacheRecordSize, sizeof(Slots));
+    footerCalculated_ = record.GetBool(3);
+    const auto* slots = static_cast<const char*>(record.Data()) + kCacheRecordSize;
+    std::memcpy(&slots_, slots, sizeof(Slots));
+    std::memcpy(&before_, slots + kSlotsSize, sizeof(Slots));
+    std::memcpy(&footer_, slots + 2 * kSlotsSize, sizeof(Slots));
     // The page-end mark too: a page made alone hears the end of the page
     // before it again, which the run had already answered.
     if (auto it = pageTexts_.find(Page); it != pageTexts_.end()) {

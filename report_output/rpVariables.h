@@ -4,11 +4,14 @@
 // made again shows the same numbers) and TrpSystemVariable (dates, times,
 // page numbers and counts, the document name).
 //
-// A variable in a footer band that computes per record gives back, when a
-// record's band moves to the next page (event 139), the part of the total
-// that record added; on the page-end reset that part is carried to the next
-// page. Only the numeric slots carry a difference: a Boolean, a character
-// or a date has no meaningful difference, so those reset as usual.
+// A variable in a page or column footer that computes per record gives
+// back, when the record counted last has not printed in the page or column
+// that ends (event 139), the part of the total that record added: the
+// footer prints without it, and the total has it again once the footer has
+// printed. A reset at that page's or column's end (or at the next one's
+// start) carries that part on, where the record prints. Only the numeric
+// slots carry a difference: a Boolean, a character or a date has no
+// meaningful difference, so those reset as usual.
 #include <functional>
 #include <map>
 #include <memory>
@@ -111,6 +114,7 @@ public:
     void Compute() override;
     void Reset() override;
     void CalcAfterPrint();
+    void AfterBandPrint() override;
     void BandEngineNotify() override;
     void EventNotify(TObject* Sender, int EventNumber, TrsParamList* Params) override;
     void Notify(TrpCommunicator* Communicator, int Operation) override;
