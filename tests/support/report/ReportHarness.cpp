@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "memtable/mtCommon.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/Strings.h"
 #include "platform/rtl/SysUtils.h"
@@ -217,7 +218,9 @@ RowsTable::RowsTable(std::vector<std::string> Fields, const std::vector<std::vec
       pipeline_(std::make_unique<TrpDBPipeline>(nullptr)) {
     for (std::size_t f = 0; f < Fields.size(); ++f) {
         const bool integer = !Rows.empty() && f < Rows.front().size() && Rows.front()[f].VarType() == varInteger;
-        table_->FieldDefs()->Add(Fields[f], integer ? ftInteger : ftString, integer ? 0 : TextSize);
+        // Text longer than a string field holds comes as a database gives it: a memo.
+        const TFieldType text = TextSize > MT_MAX_STRING_SIZE ? ftMemo : ftString;
+        table_->FieldDefs()->Add(Fields[f], integer ? ftInteger : text, integer || text == ftMemo ? 0 : TextSize);
     }
     table_->Open();
     for (const auto& row : Rows) table_->AppendRecord(row);

@@ -92,8 +92,8 @@ public:
 };
 
 // Rows of values in a memory table, walked through a dataset pipeline.
-// Each field is text (of TextSize characters) unless its first row's value
-// is an integer.
+// Each field is text (of TextSize characters, a memo past what a string
+// field holds) unless its first row's value is an integer.
 class RowsTable {
 public:
     RowsTable(std::vector<std::string> Fields, const std::vector<std::vector<Variant>>& Rows,
