@@ -16,6 +16,7 @@
 #include "billing/forms/Nota108.h"
 #include "billing/forms/Nota200.h"
 #include "billing/forms/Nota201.h"
+#include "billing/nfe/AnswerPoller.h"
 #include "tests/billing/forms/DocumentFixture.h"
 #include "tests/billing/forms/FormFixture.h"
 #include "tests/platform/ui/UiTestSupport.h"
@@ -343,4 +344,70 @@ TEST_F(ClerkKeys, AnEmptyInstallmentRowIsNeverSaved) {
                          "where id_condicao_pagamento = " + f->qry->FieldByName("id_condicao_pagamento")->AsString()),
                   "30:100.0");
     }
+}
+
+// Ranges voided ahead of a series' next number, as the authority answered
+// them through the NF-e monitor: the invoices typed next (Novo, an item,
+// Salvar, all clicked) take the numbers left, never a voided one. Ranges
+// overlapping and touching one another are passed together; a range of
+// another series and one the authority refused are no gap.
+TEST_F(ClerkKeys, TheSeriesPassesOverTheRangesVoidedAheadOfIt) {
+    Exec("update serie_documento set proximo_numero = 5 where id_serie_documento = 1");
+    const fs::path retorno = dir.path() / "retorno";
+    fs::create_directory(retorno);
+    billing::nfe::NFeConfig config;
+    config.pasta_nfe_envio = dir.file("envio");
+    config.pasta_nfe_retorno = retorno.string();
+    config.pasta_nfe_arquivamento = dir.file("envio");
+    config.pasta_nfe_erro = dir.file("envio");
+    config.ambiente = "2 - Homologação";
+    std::vector<std::string> told;
+    config.notify = [&told](const std::string& Text, const std::string&) { told.push_back(Text); };
+    billing::nfe::AnswerPoller::Services services;
+    services.db = dmdb->ADOConnection;
+    services.config = [&config] { return config; };
+    services.check_monitor = [](const billing::nfe::NFeConfig&) { return true; };
+    services.start_danfe = [](const billing::nfe::NFeConfig&, const billing::nfe::DanfeCommand&) { return true; };
+    billing::nfe::AnswerPoller poller(services);
+    const struct {
+        const char* status;
+        int serie, first, last;
+    } answers[] = {
+        {"102", 1, 7, 8}, {"102", 1, 8, 10}, {"102", 1, 11, 11},  // ahead of 5, overlapping, touching
+        {"102", 2, 5, 6},                                         // another series
+        {"241", 1, 13, 13},                                       // refused: 13 stays free
+    };
+    int n = 0;
+    for (const auto& a : answers) {
+        testsupport::WriteAll((retorno / ("ID" + std::to_string(++n) + "-inu.xml")).string(),
+                              std::string("<retInutNFe versao=\"1.07\"><infInut><tpAmb>2</tpAmb><cStat>") + a.status +
+                                  "</cStat><xMotivo>Inutilizacao</xMotivo><cUF>41</cUF><ano>10</ano><mod>55</mod>"
+                                  "<serie>" + std::to_string(a.serie) + "</serie><nNFIni>" + std::to_string(a.first) +
+                                  "</nNFIni><nNFFin>" + std::to_string(a.last) +
+                                  "</nNFFin><nProt>141100000000009</nProt></infInut></retInutNFe>");
+    }
+    EXPECT_EQ(poller.Tick().handled, 5);
+    EXPECT_EQ(Scalar("select proximo_numero from serie_documento where id_serie_documento = 1"), "5")
+        << "a range ahead leaves the counter as it is";
+
+    auto* f = billtest::Forms::Open<TfrmNota200>();
+    billtest::Pump();
+    f->Core->Clock = [] { return EncodeDateTime(2010, 6, 15, 9, 41, 27, 0); };
+    std::vector<int> offered;
+    for (int i = 0; i < 5; ++i) {
+        QTest::mouseClick(f->btnInsert->Widget(), Qt::LeftButton);
+        billtest::Pump();
+        ASSERT_EQ(f->Core->Header()->State(), dsInsert);
+        offered.push_back(f->Core->Field("Id_Nota_Fiscal")->AsInteger());
+        AddItem(f->Core, 1, "1", 10);
+        dialogs.Expect(MsgTransmitir, mrNo, "Transmitir NF-e");
+        QTest::mouseClick(f->btnSave->Widget(), Qt::LeftButton);
+        billtest::Pump();
+        ASSERT_EQ(f->Core->Header()->State(), dsBrowse) << "invoice " << offered.back();
+    }
+    EXPECT_EQ(offered, (std::vector<int>{5, 6, 12, 13, 14}));
+    EXPECT_EQ(Scalar("select group_concat(id_nota_fiscal, ' ') from (select id_nota_fiscal from nota_fiscal "
+                     "where id_serie_documento = 1 order by id_nota_fiscal)"),
+              "5 6 12 13 14");
+    EXPECT_EQ(Scalar("select proximo_numero from serie_documento where id_serie_documento = 1"), "15");
 }
