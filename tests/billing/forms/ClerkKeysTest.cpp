@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <filesystem>
 
+#include <QAbstractItemModel>
 #include <QApplication>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QStyle>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -410,4 +412,78 @@ TEST_F(ClerkKeys, TheSeriesPassesOverTheRangesVoidedAheadOfIt) {
                      "where id_serie_documento = 1 order by id_nota_fiscal)"),
               "5 6 12 13 14");
     EXPECT_EQ(Scalar("select proximo_numero from serie_documento where id_serie_documento = 1"), "15");
+}
+
+namespace {
+
+// The model column of a field in a document's grid.
+int ColumnOf(TCustomDBGrid* Grid, const std::string& Field) {
+    for (int i = 0; i < Grid->ColumnCount(); ++i)
+        if (Grid->Columns(i)->FieldName() == Field) return i;
+    return -1;
+}
+
+std::string Cell(TCustomDBGrid* Grid, int Row, const std::string& Field) {
+    QAbstractItemModel* model = Grid->Model();
+    return model->data(model->index(Row, ColumnOf(Grid, Field)), Qt::DisplayRole).toString().toStdString();
+}
+
+}  // namespace
+
+// Amounts as a clerk sees them in the invoice's grid: a million whole in
+// Valor Total, a price of three decimals as typed (and as stored and sent),
+// the product's lookup inside its own column, and a quantity changed and left
+// by a click carried into the totals at once.
+TEST_F(ClerkKeys, TheItemGridShowsAmountsWholeAndItsTotalsFollowEveryChange) {
+    auto* f = NewDocument<TfrmNota200>();
+    TabIntoGrid(f->Grid);
+    for (const char* typed : {"1", "1", "8,755", "1000", "7", "5000"}) {
+        Type(typed);
+        Key(Qt::Key_Tab);
+    }
+    TDataSet* items = f->Core->Items();
+    ASSERT_EQ(items->RecordCount(), 2);
+    EXPECT_EQ(Cell(f->Grid, 0, "Valor_Unitario"), "8,755");
+    EXPECT_EQ(Cell(f->Grid, 1, "Valor_Total"), "5.000.000,00");
+    QTableView* view = f->Grid->View();
+    const int margin = 2 * (view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1);
+    EXPECT_GE(view->columnWidth(ColumnOf(f->Grid, "Valor_Total")),
+              view->fontMetrics().horizontalAdvance("999.999.999,99") + margin)
+        << "the largest amount shows whole";
+
+    // The product's lookup over the first row's product: within its column.
+    QRect product = view->visualRect(f->Grid->Model()->index(0, ColumnOf(f->Grid, "Id_Produto")));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, product.center());
+    billtest::Pump();
+    ASSERT_TRUE(f->dbeId_Produto->Visible());
+    QRect cfop = view->visualRect(f->Grid->Model()->index(0, ColumnOf(f->Grid, "id_cfop")));
+    const QPoint cfopLeft = view->viewport()->mapTo(f->Grid->Parent()->ClientWidget(), cfop.topLeft());
+    EXPECT_LE(f->dbeId_Produto->Left() + f->dbeId_Produto->Width(), cfopLeft.x()) << "the CFOP stays in sight";
+    EXPECT_EQ(f->dbeId_Produto->Width(), product.width());
+
+    // A new quantity for the first item, left by a click on the discount.
+    QRect quantity = view->visualRect(f->Grid->Model()->index(0, ColumnOf(f->Grid, "Quantidade")));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, quantity.center());
+    billtest::Pump();
+    Type("2");
+    QTest::mouseClick(f->dbeValor_Desconto->Widget(), Qt::LeftButton);
+    billtest::Pump();
+    // 2 x 8,755 = 17,51 and 1.000 x 5.000,00, each to the cent, added.
+    EXPECT_EQ(f->dbeValor_Produto->Text(), "5.000.017,51");
+    EXPECT_EQ(f->dbeValor_Total_Nota->Text(), "5.000.017,51");
+
+    dialogs.Expect(MsgTransmitir, mrYes, "Transmitir NF-e");
+    dialogs.Expect("não está instalado", mrOk);
+    QTest::mouseClick(f->btnSave->Widget(), Qt::LeftButton);
+    billtest::Pump();
+    ASSERT_EQ(f->Core->Header()->State(), dsBrowse);
+    EXPECT_EQ(Scalar("select group_concat(quantidade || '*' || valor_unitario, ' ') from nota_fiscal_item"),
+              "2.0*8.755 1000.0*5000.0");
+    EXPECT_EQ(Scalar("select printf('%.2f', valor_total_nota) from nota_fiscal"), "5000017.51");
+    EXPECT_EQ(Cell(f->Grid, 0, "Valor_Unitario"), "8,755") << "as stored, once saved";
+    const std::string xml = testsupport::ReadAll(dir.file("envio/" + Scalar("select numero_nfe from nota_fiscal") +
+                                                          "-nfe.xml"));
+    for (const char* part : {"<vUnCom>8.7550</vUnCom>", "<vProd>17.51</vProd>", "<vProd>5000000.00</vProd>",
+                             "<vNF>5000017.51</vNF>"})
+        EXPECT_NE(xml.find(part), std::string::npos) << part;
 }
