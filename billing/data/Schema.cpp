@@ -222,11 +222,21 @@ void EnsureKeyReservationTable(sqlite::Database& db) {
                                    true));
 }
 
+void EnsureVoidedRangeTable(sqlite::Database& db) {
+    db.Exec(sqlite::CreateTableSql(kVoidedRangeTable,
+                                   {{"id_serie_documento", "integer", true, true},
+                                    {"numero_inicial", "integer", true, true},
+                                    {"numero_final", "integer", true, true},
+                                    {"protocolo", "text(50)"}},
+                                   true));
+}
+
 void CreateSchema(sqlite::Database& db) {
     sqlite::Transaction tr(db);
     for (const TableDef& t : CurrentSchema()) db.Exec(sqlite::CreateTableSql(t.name, t.columns));
     EnsureKeyReservationTable(db);
     EnsureLoginFailureTable(db);
+    EnsureVoidedRangeTable(db);
     CreateIndexes(db);
     for (const ProgramDef& p : BuiltInPrograms()) {
         db.Execute("insert into programa(id_programa, Tipo, Descricao) values(:pid_programa, :ptipo, :pdescricao)",

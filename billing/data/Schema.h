@@ -30,6 +30,11 @@ inline constexpr int kPasswordMaxLength = 20;
 // (table name, key column, value); see Tdmdb::Id_Generator.
 inline constexpr const char* kKeyReservationTable = "chave_reservada";
 
+// Number ranges of a series that the tax authority accepted as voided
+// (series, first and last number): no invoice may be numbered inside one,
+// whichever way the series' counter reaches it.
+inline constexpr const char* kVoidedRangeTable = "numeracao_inutilizada";
+
 // A product's unit of measure is a key of unidade_medida, whose codes have
 // three characters; a narrower column would cut a three-letter unit.
 inline constexpr int kUnitColumnSize = 3;
@@ -68,6 +73,9 @@ void CreateSchema(sqlite::Database& db);
 
 // The table that keeps reserved keys; created when missing.
 void EnsureKeyReservationTable(sqlite::Database& db);
+
+// The table of voided ranges; created when missing.
+void EnsureVoidedRangeTable(sqlite::Database& db);
 
 // Creates a database file at path holding the current schema and the
 // reference rows (states, municipalities, banks; see ReferenceTables.h). The file is

@@ -291,6 +291,11 @@ UpgradeResult UpgradeSchema(sqlite::Database& db, const std::string& UpTo) {
         EnsureLoginFailureTable(db);
         ++result.repairs;
     }
+    // Voided ranges, kept so that the series' counter never hands them out.
+    if (!db.TableExists(kVoidedRangeTable)) {
+        EnsureVoidedRangeTable(db);
+        ++result.repairs;
+    }
     if (db.TableExists("febraban") && !HasColumn(db, "febraban", "arquivo_logotipo")) {
         db.Exec("ALTER TABLE febraban ADD COLUMN arquivo_logotipo text(255)");
         ++result.repairs;

@@ -205,7 +205,8 @@ void DocumentCore::BuildItems() {
         {"Descricao_Abreviada", ftString, 25, "Descricao", "", false},
         {"Aliquota_ICMS", ftFloat, 0, "Aliq ICMS", "#0.00", false},
         {"Id_Situacao_Tributaria", ftString, 3, "ST", "###;0; ", false},
-        {"Valor_Unitario", ftFloat, 0, "Valor Unitário", "###,###,##0.00", false},
+        // A price shows the decimals it has, up to the four the NF-e states.
+        {"Valor_Unitario", ftFloat, 0, "Valor Unitário", "###,###,##0.00##", false},
         {"Valor_Total", ftFloat, 0, "Valor Total", "###,###,##0.00", true},
         {"Valor_ICMS", ftFloat, 0, "Valor ICMS", "###,###,##0.00", true},
     };

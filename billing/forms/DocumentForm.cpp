@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QAbstractItemModel>
+#include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QStyle>
@@ -24,6 +25,38 @@ bool ShowsNothing(const std::string& Text) {
 }
 
 }  // namespace
+
+int DocumentForm::ProductEditorWidth() const {
+    // A product code (five digits), the lookup's button beside it and the
+    // edit's frame.
+    QTableView* view = Grid->View();
+    const int icon = view->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, view);
+    return view->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + icon + 16;
+}
+
+int DocumentForm::WidestValue(const TField* Field) const {
+    // An amount column is as wide as the largest value its display format
+    // lays out in full (999.999.999,99 for money): an amount is never cut.
+    auto* number = dynamic_cast<const TNumericField*>(Field);
+    if (number == nullptr || number->DisplayFormat().empty()) return 0;
+    // Decimals shown only when a value has them (a price's third and
+    // fourth) take no room of their own.
+    std::string sample;
+    bool decimals = false;
+    for (char c : number->DisplayFormat()) {
+        if (c == ';') break;
+        if (c == '0' || (c == '#' && !decimals)) sample += '9';
+        else if (c == ',' && !decimals) sample += FormatSettings.ThousandSeparator;
+        else if (c == '.') {
+            sample += FormatSettings.DecimalSeparator;
+            decimals = true;
+        }
+    }
+    QTableView* view = Grid->View();
+    // The margins the style keeps around a cell's text, and the grid line.
+    const int margins = 2 * (view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1);
+    return view->fontMetrics().horizontalAdvance(ui::ToQt(sample)) + margins + 1;
+}
 
 DocumentForm::DocumentForm(TComponent* AOwner, const std::string& Caption,
                            const std::function<DocumentCore*(TComponent*)>& MakeCore,
@@ -151,7 +184,10 @@ void DocumentForm::BuildGrid(TWinControl* Parent, int Left, int Top, int Width, 
         const int heading = Grid->View()->horizontalHeader()->fontMetrics().horizontalAdvance(
                                 ui::ToQt(field->DisplayLabel())) + 16;
         TColumn* c = Grid->AddField(f, chars, field->DisplayLabel(), readOnly);
-        c->SetWidth(std::max(c->Width(), heading));
+        c->SetWidth(std::max({c->Width(), heading, WidestValue(field)}));
+        // The product's lookup lies over its cell: the code and the
+        // lookup's button fit in the column, and the lookup covers no other.
+        if (f == "Id_Produto") c->SetWidth(std::max(c->Width(), ProductEditorWidth()));
         c->SetTabStop(Core->Keys().Typed(f));
     }
     // What the columns leave of the grid (its frame, row indicator and a
@@ -321,7 +357,23 @@ void DocumentForm::GridEnter(TObject*) {
     if (Grid->EnterReason() != Qt::MouseFocusReason) PlaceProductEditor();
 }
 
-void DocumentForm::GridExit(TObject*) { SetKeyPreview(true); }
+void DocumentForm::GridExit(TObject*) {
+    SetKeyPreview(true);
+    TakeChangedItem();
+}
+
+void DocumentForm::TakeChangedItem() {
+    // An item changed and left for another part of the document (a click on
+    // the discount, a lookup, a button) is taken at once, so that the totals
+    // follow it; moving between its cells, its product's lookup included,
+    // is still typing it. A new row is taken by its own Enter or by Salvar.
+    TControl* now = ui::ControlOf(QApplication::focusWidget());
+    if (now == nullptr || now == Grid || now == dbeId_Produto) return;
+    TDataSet* items = Core->Items();
+    if (items->State() != dsEdit) return;
+    items->UpdateRecord();
+    items->Post();
+}
 
 int DocumentForm::ProductColumn() const { return Core->Keys().ColumnOf("Id_Produto"); }
 
@@ -365,7 +417,7 @@ void DocumentForm::PlaceProductEditor() {
     QRect cell = view->visualRect(Grid->Model()->index(std::max(0, view->currentIndex().row()), column));
     QWidget* parent = Grid->Parent() != nullptr ? Grid->Parent()->ClientWidget() : nullptr;
     QPoint at = parent != nullptr ? view->viewport()->mapTo(parent, cell.topLeft()) : cell.topLeft();
-    dbeId_Produto->SetBounds(at.x(), at.y() - 2, std::max(cell.width(), 90), cell.height() + 4);
+    dbeId_Produto->SetBounds(at.x(), at.y() - 2, cell.width(), cell.height() + 4);
     dbeId_Produto->Show();
     dbeId_Produto->BringToFront();
     if (dbeId_Produto->CanFocus()) dbeId_Produto->SetFocus();
@@ -378,6 +430,7 @@ void DocumentForm::dbeId_ProdutoExit(TObject*) {
     // An unknown code fills nothing: its row goes when posted.
     Core->ApplyProduct(dbeId_Produto->Field() != nullptr ? dbeId_Produto->Field()->AsString() : std::string());
     dbeId_Produto->Hide();
+    TakeChangedItem();
 }
 
 void DocumentForm::TakeProduct() {

@@ -150,6 +150,12 @@ private:
     int ProductColumn() const;
     // What the product lookup shows goes into the item's field.
     void TakeProduct();
+    // Posts the item changed when the focus left its row for another control.
+    void TakeChangedItem();
+    // The width in pixels of the largest value Field's display format shows.
+    int WidestValue(const TField* Field) const;
+    // The narrowest the product's lookup over its cell is usable at.
+    int ProductEditorWidth() const;
     void MoveToColumn(int Column);
 
     std::vector<Lookup> lookups_;

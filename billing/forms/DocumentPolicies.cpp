@@ -9,6 +9,7 @@
 #include "billing/forms/FormUtils.h"
 #include "billing/nfe/ChaveNFe.h"
 #include "billing/nfe/NFeLoader.h"
+#include "billing/nfe/NFeServices.h"
 #include "billing/nfe/NFeSettings.h"
 #include "billing/nfe/NFeWriter.h"
 #include "platform/db/SQLiteDatabase.h"
@@ -173,8 +174,11 @@ void InvoicePolicy::NextNumber(DocumentCore& Core) {
                      "pid_serie_documento", Variant(Core.Field("Id_Serie_Documento")->AsInteger()));
     if (series.empty()) return;
     const Variant& next = series["proximo_numero"];
-    // A series never used has no counter yet: its first number is 1.
-    Core.Field("Id_Nota_Fiscal")->SetAsInteger(next.IsNull() || next.IsEmpty() ? 1 : next.AsInteger());
+    // A series never used has no counter yet: its first number is 1. A
+    // number the authority voided is passed over: it would be refused.
+    const int serie = Core.Field("Id_Serie_Documento")->AsInteger();
+    Core.Field("Id_Nota_Fiscal")->SetAsInteger(billing::nfe::ProximoNumeroNaoInutilizado(
+        *dmdb->ADOConnection, serie, next.IsNull() || next.IsEmpty() ? 1 : next.AsInteger()));
 }
 
 bool StateAllows(const std::string& State) {
@@ -370,10 +374,13 @@ void InvoicePolicy::BindHeaderKey(DocumentCore& Core, TSQLQuery& Query) const {
 void InvoicePolicy::AdvanceCounter(DocumentCore& Core) {
     // Only ever up: another instance may have saved higher numbers since
     // this one took its own, and going back would hand them out again.
+    // The counter passes over a range voided ahead of it when it reaches it.
+    const int serie = Core.Field("Id_Serie_Documento")->AsInteger();
+    const int proximo =
+        billing::nfe::ProximoNumeroNaoInutilizado(*dmdb->ADOConnection, serie, Core.Field("Id_Nota_Fiscal")->AsInteger() + 1);
     Execute("update serie_documento set proximo_numero = max(coalesce(proximo_numero, 0), :pproximo_numero) "
             "where id_serie_documento = :pid_serie_documento",
-            {{"pproximo_numero", Variant(Core.Field("Id_Nota_Fiscal")->AsInteger() + 1)},
-             {"pid_serie_documento", Variant(Core.Field("Id_Serie_Documento")->AsInteger())}});
+            {{"pproximo_numero", Variant(proximo)}, {"pid_serie_documento", Variant(serie)}});
 }
 
 void InvoicePolicy::DeleteItems(DocumentCore& Core) {

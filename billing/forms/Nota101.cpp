@@ -59,7 +59,8 @@ TfrmNota101::TfrmNota101(TComponent* AOwner)
     SetEdits(dbeId_Produto_estrutura, dbeDescricao_Abreviada);
     DressFields(qry, {{"Id_Produto", "#####;0; ", ""},
                       {"EAN", "##############;0; ", ""},
-                      {"Preco_Venda", "", "###,###,##0.00"},
+                      // Its own decimals, up to the four an invoice's price takes.
+                      {"Preco_Venda", "", "###,###,##0.00##"},
                       {"Fator_Peso", "", "##0.0000"},
                       {"Peca", "", "###,###0"},
                       {"Aliq_ICMS_Estadual", "", "#0.00"},

@@ -1,13 +1,19 @@
 #include "billing/forms/Nota115.h"
 
+#include <cstdint>
 #include <filesystem>
+#include <limits>
+#include <optional>
 
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
 #include "billing/forms/RegisterExtras.h"
 #include "billing/forms/Pesquisa.h"
 #include "billing/forms/RecordRow.h"
+#include "platform/db/SQLiteDatabase.h"
+#include "platform/rtl/Format.h"
 #include "platform/rtl/Strings.h"
+#include "platform/rtl/SysUtils.h"
 #include "platform/ui/Dialogs.h"
 
 using namespace billing::forms;
@@ -18,6 +24,49 @@ namespace {
 
 constexpr int kLabelLeft = 12;
 constexpr int kEditLeft = 150;
+
+constexpr std::int64_t kUltimoRomaneio = std::numeric_limits<std::int32_t>::max();
+
+// The shipping-list counter as stored: once the last number was used it
+// holds one past what the form's integer field can show.
+std::optional<std::int64_t> ContadorRomaneioGravado() {
+    sqlite::Statement st(dmdb->ADOConnection->Database(), "select numero_proximo_romaneio from opcao");
+    if (!st.Step() || st.ColumnIsNull(0)) return std::nullopt;
+    return st.ColumnInt64(0);
+}
+
+// The next shipping-list number as the clerk writes it: plain digits or
+// with thousands points ("1.234"), from 1 to the last number a list takes.
+std::int64_t ProximoRomaneioDigitado(const std::string& Typed) {
+    const std::string text = Trim(Typed);
+    std::string digits;
+    bool negative = false, wellFormed = !text.empty();
+    int sinceSeparator = 0;
+    bool grouped = false;
+    for (std::size_t i = 0; i < text.size() && wellFormed; ++i) {
+        const char c = text[i];
+        if (c == '-' && i == 0) {
+            negative = true;
+        } else if (c >= '0' && c <= '9') {
+            digits += c;
+            ++sinceSeparator;
+        } else if (c == FormatSettings.ThousandSeparator && !digits.empty() && (!grouped ? sinceSeparator <= 3
+                                                                                        : sinceSeparator == 3)) {
+            grouped = true;
+            sinceSeparator = 0;
+        } else {
+            wellFormed = false;
+        }
+    }
+    if (grouped && sinceSeparator != 3) wellFormed = false;
+    if (!wellFormed || digits.empty())
+        throw EConvertError("O Próximo Romaneio deve ser um número inteiro, como 1.234.");
+    const std::string limite = FormatFloat("###,###,##0", static_cast<double>(kUltimoRomaneio));
+    if (negative || digits.find_first_not_of('0') == std::string::npos || digits.size() > 10 ||
+        std::stoll(digits) > kUltimoRomaneio)
+        throw EConvertError("O Próximo Romaneio deve ser um número de 1 a " + limite + ".");
+    return std::stoll(digits);
+}
 
 }  // namespace
 
@@ -38,6 +87,41 @@ TfrmNota115::TfrmNota115(TComponent* AOwner) : TForm(AOwner) {
                            {"Juros_Mora", "", "#0.00"},
                            {"copias_danfe", "", "##0"},
                            {"Id_Cliente", "######-#;0; ", ""}});
+    {
+        TDataSetNotifyEvent dressed = qryOpcao->AfterOpen;
+        qryOpcao->AfterOpen = [dressed](TDataSet* ds) {
+            if (dressed) dressed(ds);
+            TField* proximo = ds->FieldByName("Numero_Proximo_Romaneio");
+            // Spent, the counter shows what it holds, not that number wrapped
+            // round to a negative one; a number typed is one a list can take.
+            proximo->OnGetText = [](TField* Sender, std::string& Text, bool Display) {
+                std::optional<std::int64_t> stored;
+                if (!Sender->IsNull() && Sender->AsInteger() < 1) stored = ContadorRomaneioGravado();
+                const bool spent = stored && *stored > kUltimoRomaneio &&
+                                   static_cast<std::int32_t>(static_cast<std::uint32_t>(*stored)) == Sender->AsInteger();
+                if (Sender->IsNull())
+                    Text.clear();
+                else if (!Display)
+                    Text = spent ? std::to_string(*stored) : std::to_string(Sender->AsInteger());
+                else
+                    Text = FormatFloat("###,###,##0", spent ? static_cast<double>(*stored)
+                                                           : static_cast<double>(Sender->AsInteger()));
+            };
+            proximo->OnSetText = [](TField* Sender, const std::string& Text) {
+                if (Trim(Text).empty()) {
+                    Sender->Clear();
+                    return;
+                }
+                // Unchanged, a spent counter stays as it is stored.
+                std::string shown;
+                Sender->OnGetText(Sender, shown, false);
+                if (Trim(Text) == shown) return;
+                Sender->SetAsInteger(static_cast<int>(ProximoRomaneioDigitado(Text)));
+            };
+            // The controls showing it take the new text at once.
+            static_cast<TNumericField*>(proximo)->SetDisplayFormat("###,###,##0");
+        };
+    }
     qryOpcao->BeforePost = [this](TDataSet* d) { BeforePostChecks(d); };
     GuardAgainstOtherUsers(qryOpcao, nullptr);
     // A new folder or environment is in force from the save on.

@@ -41,7 +41,7 @@ std::vector<ProductRow> ReadProducts(TSQLConnection& Db, const std::string& From
 
 ProductListing::ProductListing(TSay& Say, std::string Mask) : say_(Say), mask_(std::move(Mask)) {}
 
-std::string ProductListing::ShownCode(const std::string& Code) const { return ui::EditMask(mask_).Format(Code); }
+std::string ProductListing::ShownCode(const std::string& Code) const { return ui::EditMask(mask_).Shown(Code); }
 
 void ProductListing::MyHeader() {
     if (say_.Row() > kLastRow) {

@@ -508,7 +508,9 @@ AnswerPoller::Outcome AnswerPoller::Voiding(const std::string& id, const std::st
     if (!AllDigits(serie, 1, 3) || !AllDigits(ini, 1, 9) || !AllDigits(fin, 1, 9))
         return Outcome::Bad("não traz a série e a faixa inutilizadas");
     // Only numbers never issued are voided: an invoice the tax authority
-    // knows keeps its own state.
+    // knows keeps its own state. The invoices, the range kept for the series
+    // and its counter change together or not at all.
+    Work work(*services_.db);
     services_.db->Execute(
         "update nota_fiscal set situacao_nfe = :psituacao, protocolo_nfe = :pprotocolo_nfe, erro_nfe = :perro_nfe "
         "where id_serie_documento = :pserie and id_nota_fiscal between :pini and :pfin and "
@@ -520,7 +522,8 @@ AnswerPoller::Outcome AnswerPoller::Voiding(const std::string& id, const std::st
          {"pini", Variant(static_cast<int>(StrToInt64(ini)))},
          {"pfin", Variant(static_cast<int>(StrToInt64(fin)))}});
     AvancarNumeracaoInutilizada(*services_.db, static_cast<int>(StrToInt64(serie)), static_cast<int>(StrToInt64(ini)),
-                                static_cast<int>(StrToInt64(fin)));
+                                static_cast<int>(StrToInt64(fin)), protocolo);
+    work.Commit();
     notices_.push_back({"A numeração de " + ini + " a " + fin + " da série " + serie +
                             " foi inutilizada.\r\n\r\nProtocolo: " + protocolo,
                         "Sucesso"});

@@ -1,8 +1,11 @@
 #include "billing/nfe/NFeServices.h"
 
+#include "billing/data/Schema.h"
 #include "billing/data/dmdbu.h"
 #include "billing/nfe/DbRows.h"
 #include "platform/rtl/Strings.h"
+
+#include <limits>
 
 namespace billing::nfe {
 
@@ -49,15 +52,52 @@ std::string PerguntaInutilizacao(const Inutilizacao& pedido) {
            "\r\nNúmero Final: " + IntToStr(pedido.final);
 }
 
-void AvancarNumeracaoInutilizada(TSQLConnection& db, int serie, int inicial, int final) {
+int ProximoNumeroNaoInutilizado(TSQLConnection& db, int serie, int numero) {
+    auto q = Query(db, std::string("select max(numero_final) as fim from ") + billing::data::kVoidedRangeTable +
+                           " where id_serie_documento = :pserie and :pnumero between numero_inicial and numero_final");
+    // Each pass leaves one range behind; the next may start right after it.
+    for (;;) {
+        q->Close();
+        q->ParamByName("pserie")->SetAsInteger(serie);
+        q->ParamByName("pnumero")->SetAsInteger(numero);
+        q->Open();
+        TField* fim = q->FieldByName("fim");
+        if (q->IsEmpty() || fim->IsNull() || fim->AsInteger() >= std::numeric_limits<int>::max()) return numero;
+        numero = fim->AsInteger() + 1;
+    }
+}
+
+void AvancarNumeracaoInutilizada(TSQLConnection& db, int serie, int inicial, int final,
+                                 const std::string& protocolo) {
     if (inicial > final) return;
-    auto q = Query(db,
-                   "update serie_documento set proximo_numero = :pfinal + 1 "
-                   "where id_serie_documento = :pserie and proximo_numero between :pinicial and :pfinal");
-    q->ParamByName("pfinal")->SetAsInteger(final);
-    q->ParamByName("pserie")->SetAsInteger(serie);
-    q->ParamByName("pinicial")->SetAsInteger(inicial);
-    q->ExecSQL();
+    // Inside a caller's transaction its outcome decides for both.
+    const bool own = !db.InTransaction();
+    if (own) db.BeginTrans();
+    try {
+        db.Execute(std::string("insert or ignore into ") + billing::data::kVoidedRangeTable +
+                       " (id_serie_documento, numero_inicial, numero_final, protocolo) "
+                       "values (:pserie, :pinicial, :pfinal, :pprotocolo)",
+                   {{"pserie", Variant(serie)},
+                    {"pinicial", Variant(inicial)},
+                    {"pfinal", Variant(final)},
+                    {"pprotocolo", Variant(protocolo)}});
+        auto q = Query(db, "select proximo_numero from serie_documento where id_serie_documento = :pserie");
+        q->ParamByName("pserie")->SetAsInteger(serie);
+        q->Open();
+        if (!q->IsEmpty()) {
+            // A series never used numbers its first invoice 1.
+            TField* proximo = q->FieldByName("proximo_numero");
+            const int atual = proximo->IsNull() ? 1 : proximo->AsInteger();
+            const int livre = ProximoNumeroNaoInutilizado(db, serie, atual);
+            if (livre != atual)
+                db.Execute("update serie_documento set proximo_numero = :pproximo where id_serie_documento = :pserie",
+                           {{"pproximo", Variant(livre)}, {"pserie", Variant(serie)}});
+        }
+        if (own) db.CommitTrans();
+    } catch (...) {
+        if (own) db.RollbackTrans();
+        throw;
+    }
 }
 
 bool SenhaMasterConfere(const std::string& typed) { return UpperCase(typed) == kSenhaMaster; }

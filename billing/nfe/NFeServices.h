@@ -34,10 +34,17 @@ std::string MotivoInutilizacaoInvalido(const std::string& motivo);
 std::string ErrosInutilizacao(TSQLConnection& db, const Inutilizacao& pedido);
 // The confirmation question, the numbers as plain digits.
 std::string PerguntaInutilizacao(const Inutilizacao& pedido);
-// After the authority accepted the voiding of a range: when the series'
-// next number lies in it, the next number moves past the range, so that no
-// invoice is numbered with a voided number. Safe to run more than once.
-void AvancarNumeracaoInutilizada(TSQLConnection& db, int serie, int inicial, int final);
+// After the authority accepted the voiding of a range: the range is kept
+// for its series, and when the series' next number lies in it (or in ranges
+// joining it), the next number moves past them, so that no invoice is
+// numbered with a voided number. A range ahead of the counter is skipped when
+// the counter reaches it (ProximoNumeroNaoInutilizado). Safe to run more
+// than once.
+void AvancarNumeracaoInutilizada(TSQLConnection& db, int serie, int inicial, int final,
+                                 const std::string& protocolo = {});
+// The first number from numero on that no voided range of the series holds;
+// ranges that touch or overlap are passed together.
+int ProximoNumeroNaoInutilizado(TSQLConnection& db, int serie, int numero);
 
 // --- manual correction
 // The fixed code that opens the correction: the typed text upper-cased (a

@@ -585,8 +585,11 @@ bool TWinControl::HandleKey(QKeyEvent* Event) {
     const bool wantsReturns = WantsReturns() || (keyOwner_ != nullptr && keyOwner_->WantsReturns());
     Guarded([&] {
         if (key != 0) {
-            // Esc belongs to the form's cancel button before anyone else.
-            if (key == VK_ESCAPE && shift.Empty() && form != nullptr && !wantsReturns) {
+            // Esc belongs to the form's cancel button before anyone else,
+            // but for a change the control itself takes back with it: the
+            // message of a refused value tells the user to press Esc to
+            // abandon it, and closing the form would only ask to save it.
+            if (key == VK_ESCAPE && shift.Empty() && form != nullptr && !wantsReturns && !EscapeUndoes()) {
                 TButton* b = form->CancelButton();
                 if (b != nullptr && b->VisibleAndEnabledUpToForm()) {
                     b->Click();

@@ -278,6 +278,11 @@ public:
     virtual bool WantsReturns() const { return false; }
     // Whether Tab stays in the control (a grid moving between its columns).
     virtual bool WantsTabs() const { return false; }
+    // Whether the control holds a change of its own that Esc takes back (a
+    // data-aware edit the user typed into, or whose value its field
+    // refused): Esc then undoes that change before it reaches the form's
+    // cancel button.
+    virtual bool EscapeUndoes() const { return false; }
     // Whether Tab and the form's Enter navigation pass the control by (an
     // edit the user cannot type into); a click still focuses it.
     virtual bool PassedByTab() const { return false; }

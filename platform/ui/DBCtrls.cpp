@@ -136,7 +136,8 @@ void TDBEdit::DataChange() {
         bool text = f->DataType() == ftString || f->DataType() == ftWideString || f->DataType() == ftFixedChar;
         SetMaxLength(text && !IsMasked() ? f->Size() : 0);
         if (focused_ && link_.CanModify()) SetTextValue(f->Text());
-        else SetTextValue(IsMasked() ? f->AsString() : f->DisplayText());
+        else if (IsMasked()) SetShownValue(f->AsString());
+        else SetTextValue(f->DisplayText());
     }
     modified_ = false;
     amount_.Reset();

@@ -42,6 +42,7 @@ protected:
     virtual void UpdateData();
     void ApplyState();
     bool AcceptKey(QKeyEvent* Event) override;
+    bool EscapeUndoes() const override { return link_.IsModified(); }
     // A "." typed into a money, quantity or rate field with no decimal comma
     // yet is taken for the keypad's decimal point and shown as ","; a ","
     // or "." typed after it shows that it was a thousands mark ("5.000,00"),
@@ -73,6 +74,7 @@ protected:
     virtual void DataChange();
     virtual void UpdateData();
     bool AcceptKey(QKeyEvent* Event) override;
+    bool EscapeUndoes() const override { return link_.IsModified(); }
     void UserEdited() override;
     void DoExit() override;
     TFieldDataLink link_;
@@ -101,6 +103,7 @@ public:
 protected:
     void Toggled() override;
     bool AcceptKey(QKeyEvent* Event) override;
+    bool EscapeUndoes() const override { return link_.IsModified(); }
     void DoExit() override;
 
 private:
@@ -129,6 +132,7 @@ public:
 
 protected:
     bool AcceptKey(QKeyEvent* Event) override;
+    bool EscapeUndoes() const override { return link_.IsModified(); }
     void UserEdited() override;
     void DoExit() override;
     void ListChanged() override { DataChange(); }

@@ -229,7 +229,7 @@ std::string MaskedDisplayText(const TField* Field) {
     bool text = Field->DataType() == ftString || Field->DataType() == ftWideString || Field->DataType() == ftFixedChar;
     if (!text || Field->EditMask().empty() || Field->OnGetText || Field->IsNull()) return Field->DisplayText();
     const std::string value = Field->AsString();
-    return EditMask(EditMask::LayoutFor(Field->EditMask(), value)).Format(value);
+    return EditMask(EditMask::LayoutFor(Field->EditMask(), value)).Shown(value);
 }
 
 }  // namespace ui

@@ -135,6 +135,16 @@ std::string EditMask::Format(const std::string& Value) const {
     return U8(out);
 }
 
+std::string EditMask::Shown(const std::string& Value) const {
+    const std::u32string laid = U32(Format(Value));
+    if (slots_.size() != laid.size()) return U8(laid);
+    // Up to the last input place that holds a character.
+    size_t end = 0;
+    for (size_t i = 0; i < slots_.size(); ++i)
+        if (!slots_[i].literal && laid[i] != U' ') end = i + 1;
+    return U8(laid.substr(0, end));
+}
+
 bool EditMask::Complete(const std::string& Shown) const {
     std::u32string s = U32(Shown);
     char32_t blank = blank_;
@@ -237,7 +247,8 @@ void TCustomMaskEdit::SetEditMask(const std::string& Value) {
 }
 
 void TCustomMaskEdit::UseLayout(const std::string& Layout, const std::string& Value, bool Always) {
-    if (Layout == layout_ && !Always) return;
+    if (Layout == layout_ && !Always && !shownOnly_) return;
+    shownOnly_ = false;
     layout_ = Layout;
     mask_ = ui::EditMask(Layout);
     settingText_ = true;
@@ -276,6 +287,7 @@ void TCustomMaskEdit::SetEditText(const std::string& Value) {
 
 std::string TCustomMaskEdit::GetText() const {
     if (!IsMasked()) return TCustomEdit::GetText();
+    if (shownOnly_) return shownValue_;
     return mask_.ValueOf(ToStd(edit_->displayText()));
 }
 
@@ -289,6 +301,27 @@ void TCustomMaskEdit::SetTextValue(const std::string& Value) {
     settingText_ = true;
     edit_->setText(ToQt(mask_.Format(Value)));
     settingText_ = false;
+}
+
+void TCustomMaskEdit::SetShownValue(const std::string& Value) {
+    if (!IsMasked()) {
+        SetTextValue(Value);
+        return;
+    }
+    const ui::EditMask layout(ui::EditMask::LayoutFor(editMask_, Value));
+    const std::string shown = layout.Shown(Value);
+    if (shown == layout.Format(Value)) {
+        SetTextValue(Value);
+        return;
+    }
+    // A Qt input mask always shows its literals: the text goes in plain.
+    UseLayout(ui::EditMask::LayoutFor(editMask_, Value), Value);
+    settingText_ = true;
+    edit_->setInputMask(QString());
+    edit_->setText(ToQt(shown));
+    settingText_ = false;
+    shownOnly_ = true;
+    shownValue_ = Value;
 }
 
 void TCustomMaskEdit::ValidateEdit() {

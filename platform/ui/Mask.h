@@ -31,6 +31,10 @@ public:
     std::string ValueOf(const std::string& Shown) const;
     // What the edit shows for a stored value (with or without literals).
     std::string Format(const std::string& Value) const;
+    // The value laid out for reading rather than typing: as Format, without
+    // the blanks and literals after its last character ("1.01.00", not
+    // "1.01.00 .   ", for five digits of "#.##.###.###").
+    std::string Shown(const std::string& Value) const;
     // Whether every required place of Shown is filled (an empty text counts
     // as filled: nothing was typed).
     bool Complete(const std::string& Shown) const;
@@ -73,6 +77,11 @@ public:
     void SetEditText(const std::string& Value);
     // Raises EDBEditError when a required place is empty.
     void ValidateEdit();
+    // Shows Value to be read, not typed (a data-aware edit without the
+    // focus): a value that leaves input places empty shows without the
+    // mask's blanks and literals after it. The next SetTextValue lays the
+    // mask out again for typing.
+    void SetShownValue(const std::string& Value);
 
 protected:
     // Text is the value: without the literals when the mask says so.
@@ -90,6 +99,9 @@ private:
     int FilledEnd() const;
     std::string editMask_;
     std::string layout_;
+    // Shown without the Qt mask (SetShownValue): the value it stands for.
+    bool shownOnly_ = false;
+    std::string shownValue_;
 };
 
 class TMaskEdit : public TCustomMaskEdit {

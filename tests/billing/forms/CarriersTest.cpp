@@ -177,3 +177,43 @@ TEST_F(Carriers, DownChoosesTheNextNatureAndABadPlateIsRefusedByName) {
     EXPECT_EQ(dialogs.Pending(), 0);
     EXPECT_EQ(form->ActiveControl(), form->dbePlaca_Veiculo);
 }
+
+// The refusal of a bad plate tells the clerk to press Esc to abandon the
+// change: Esc takes the plate back to what the row holds, in the form, with
+// no question about saving (whose Sim would only refuse the plate again);
+// the carrier is then saved with the plate typed next.
+TEST_F(Carriers, EscAfterARefusedPlateAbandonsItAsTheMessageSays) {
+    Open();
+    uitest::ShowActive(frame.get());
+    form->btnInsert->Click();
+    FillValid();
+    QLineEdit* plate = form->dbePlaca_Veiculo->LineEdit();
+    form->dbePlaca_Veiculo->SetFocus();
+    billtest::Pump();
+    plate->setCursorPosition(0);
+    QTest::keyClicks(plate, "AB");
+    dialogs.Expect("Valor inválido em Placa. Use a tecla Esc para abandonar as alterações.", mrOk);
+    form->dbeModelo_Veiculo->SetFocus();
+    billtest::Pump();
+    ASSERT_EQ(dialogs.Pending(), 0);
+    ASSERT_EQ(form->ActiveControl(), form->dbePlaca_Veiculo);
+
+    // Any box now (the save question) fails the test.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    billtest::Pump();
+    EXPECT_EQ(form->ActiveControl(), form->dbePlaca_Veiculo);
+    EXPECT_EQ(form->dbePlaca_Veiculo->Text(), "") << "the plate typed is abandoned";
+    EXPECT_EQ(form->qry->State(), dsInsert) << "the carrier is still being typed";
+
+    form->dbeModelo_Veiculo->SetFocus();
+    billtest::Pump();
+    EXPECT_EQ(form->ActiveControl(), form->dbeModelo_Veiculo) << "nothing refused is left";
+    form->dbePlaca_Veiculo->SetFocus();
+    billtest::Pump();
+    plate->setCursorPosition(0);
+    QTest::keyClicks(plate, "abc1234");
+    QTest::mouseClick(form->btnSave->Widget(), Qt::LeftButton);
+    billtest::Pump();
+    EXPECT_EQ(form->qry->State(), dsBrowse);
+    EXPECT_EQ(Scalar("select placa_veiculo from transportador"), "ABC1234");
+}

@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <filesystem>
 
+#include <QAbstractItemModel>
 #include <QApplication>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QStyle>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -16,6 +18,7 @@
 #include "billing/forms/Nota108.h"
 #include "billing/forms/Nota200.h"
 #include "billing/forms/Nota201.h"
+#include "billing/nfe/AnswerPoller.h"
 #include "tests/billing/forms/DocumentFixture.h"
 #include "tests/billing/forms/FormFixture.h"
 #include "tests/platform/ui/UiTestSupport.h"
@@ -343,4 +346,144 @@ TEST_F(ClerkKeys, AnEmptyInstallmentRowIsNeverSaved) {
                          "where id_condicao_pagamento = " + f->qry->FieldByName("id_condicao_pagamento")->AsString()),
                   "30:100.0");
     }
+}
+
+// Ranges voided ahead of a series' next number, as the authority answered
+// them through the NF-e monitor: the invoices typed next (Novo, an item,
+// Salvar, all clicked) take the numbers left, never a voided one. Ranges
+// overlapping and touching one another are passed together; a range of
+// another series and one the authority refused are no gap.
+TEST_F(ClerkKeys, TheSeriesPassesOverTheRangesVoidedAheadOfIt) {
+    Exec("update serie_documento set proximo_numero = 5 where id_serie_documento = 1");
+    const fs::path retorno = dir.path() / "retorno";
+    fs::create_directory(retorno);
+    billing::nfe::NFeConfig config;
+    config.pasta_nfe_envio = dir.file("envio");
+    config.pasta_nfe_retorno = retorno.string();
+    config.pasta_nfe_arquivamento = dir.file("envio");
+    config.pasta_nfe_erro = dir.file("envio");
+    config.ambiente = "2 - Homologação";
+    std::vector<std::string> told;
+    config.notify = [&told](const std::string& Text, const std::string&) { told.push_back(Text); };
+    billing::nfe::AnswerPoller::Services services;
+    services.db = dmdb->ADOConnection;
+    services.config = [&config] { return config; };
+    services.check_monitor = [](const billing::nfe::NFeConfig&) { return true; };
+    services.start_danfe = [](const billing::nfe::NFeConfig&, const billing::nfe::DanfeCommand&) { return true; };
+    billing::nfe::AnswerPoller poller(services);
+    const struct {
+        const char* status;
+        int serie, first, last;
+    } answers[] = {
+        {"102", 1, 7, 8}, {"102", 1, 8, 10}, {"102", 1, 11, 11},  // ahead of 5, overlapping, touching
+        {"102", 2, 5, 6},                                         // another series
+        {"241", 1, 13, 13},                                       // refused: 13 stays free
+    };
+    int n = 0;
+    for (const auto& a : answers) {
+        testsupport::WriteAll((retorno / ("ID" + std::to_string(++n) + "-inu.xml")).string(),
+                              std::string("<retInutNFe versao=\"1.07\"><infInut><tpAmb>2</tpAmb><cStat>") + a.status +
+                                  "</cStat><xMotivo>Inutilizacao</xMotivo><cUF>41</cUF><ano>10</ano><mod>55</mod>"
+                                  "<serie>" + std::to_string(a.serie) + "</serie><nNFIni>" + std::to_string(a.first) +
+                                  "</nNFIni><nNFFin>" + std::to_string(a.last) +
+                                  "</nNFFin><nProt>141100000000009</nProt></infInut></retInutNFe>");
+    }
+    EXPECT_EQ(poller.Tick().handled, 5);
+    EXPECT_EQ(Scalar("select proximo_numero from serie_documento where id_serie_documento = 1"), "5")
+        << "a range ahead leaves the counter as it is";
+
+    auto* f = billtest::Forms::Open<TfrmNota200>();
+    billtest::Pump();
+    f->Core->Clock = [] { return EncodeDateTime(2010, 6, 15, 9, 41, 27, 0); };
+    std::vector<int> offered;
+    for (int i = 0; i < 5; ++i) {
+        QTest::mouseClick(f->btnInsert->Widget(), Qt::LeftButton);
+        billtest::Pump();
+        ASSERT_EQ(f->Core->Header()->State(), dsInsert);
+        offered.push_back(f->Core->Field("Id_Nota_Fiscal")->AsInteger());
+        AddItem(f->Core, 1, "1", 10);
+        dialogs.Expect(MsgTransmitir, mrNo, "Transmitir NF-e");
+        QTest::mouseClick(f->btnSave->Widget(), Qt::LeftButton);
+        billtest::Pump();
+        ASSERT_EQ(f->Core->Header()->State(), dsBrowse) << "invoice " << offered.back();
+    }
+    EXPECT_EQ(offered, (std::vector<int>{5, 6, 12, 13, 14}));
+    EXPECT_EQ(Scalar("select group_concat(id_nota_fiscal, ' ') from (select id_nota_fiscal from nota_fiscal "
+                     "where id_serie_documento = 1 order by id_nota_fiscal)"),
+              "5 6 12 13 14");
+    EXPECT_EQ(Scalar("select proximo_numero from serie_documento where id_serie_documento = 1"), "15");
+}
+
+namespace {
+
+// The model column of a field in a document's grid.
+int ColumnOf(TCustomDBGrid* Grid, const std::string& Field) {
+    for (int i = 0; i < Grid->ColumnCount(); ++i)
+        if (Grid->Columns(i)->FieldName() == Field) return i;
+    return -1;
+}
+
+std::string Cell(TCustomDBGrid* Grid, int Row, const std::string& Field) {
+    QAbstractItemModel* model = Grid->Model();
+    return model->data(model->index(Row, ColumnOf(Grid, Field)), Qt::DisplayRole).toString().toStdString();
+}
+
+}  // namespace
+
+// Amounts as a clerk sees them in the invoice's grid: a million whole in
+// Valor Total, a price of three decimals as typed (and as stored and sent),
+// the product's lookup inside its own column, and a quantity changed and left
+// by a click carried into the totals at once.
+TEST_F(ClerkKeys, TheItemGridShowsAmountsWholeAndItsTotalsFollowEveryChange) {
+    auto* f = NewDocument<TfrmNota200>();
+    TabIntoGrid(f->Grid);
+    for (const char* typed : {"1", "1", "8,755", "1000", "7", "5000"}) {
+        Type(typed);
+        Key(Qt::Key_Tab);
+    }
+    TDataSet* items = f->Core->Items();
+    ASSERT_EQ(items->RecordCount(), 2);
+    EXPECT_EQ(Cell(f->Grid, 0, "Valor_Unitario"), "8,755");
+    EXPECT_EQ(Cell(f->Grid, 1, "Valor_Total"), "5.000.000,00");
+    QTableView* view = f->Grid->View();
+    const int margin = 2 * (view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1);
+    EXPECT_GE(view->columnWidth(ColumnOf(f->Grid, "Valor_Total")),
+              view->fontMetrics().horizontalAdvance("999.999.999,99") + margin)
+        << "the largest amount shows whole";
+
+    // The product's lookup over the first row's product: within its column.
+    QRect product = view->visualRect(f->Grid->Model()->index(0, ColumnOf(f->Grid, "Id_Produto")));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, product.center());
+    billtest::Pump();
+    ASSERT_TRUE(f->dbeId_Produto->Visible());
+    QRect cfop = view->visualRect(f->Grid->Model()->index(0, ColumnOf(f->Grid, "id_cfop")));
+    const QPoint cfopLeft = view->viewport()->mapTo(f->Grid->Parent()->ClientWidget(), cfop.topLeft());
+    EXPECT_LE(f->dbeId_Produto->Left() + f->dbeId_Produto->Width(), cfopLeft.x()) << "the CFOP stays in sight";
+    EXPECT_EQ(f->dbeId_Produto->Width(), product.width());
+
+    // A new quantity for the first item, left by a click on the discount.
+    QRect quantity = view->visualRect(f->Grid->Model()->index(0, ColumnOf(f->Grid, "Quantidade")));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, quantity.center());
+    billtest::Pump();
+    Type("2");
+    QTest::mouseClick(f->dbeValor_Desconto->Widget(), Qt::LeftButton);
+    billtest::Pump();
+    // 2 x 8,755 = 17,51 and 1.000 x 5.000,00, each to the cent, added.
+    EXPECT_EQ(f->dbeValor_Produto->Text(), "5.000.017,51");
+    EXPECT_EQ(f->dbeValor_Total_Nota->Text(), "5.000.017,51");
+
+    dialogs.Expect(MsgTransmitir, mrYes, "Transmitir NF-e");
+    dialogs.Expect("não está instalado", mrOk);
+    QTest::mouseClick(f->btnSave->Widget(), Qt::LeftButton);
+    billtest::Pump();
+    ASSERT_EQ(f->Core->Header()->State(), dsBrowse);
+    EXPECT_EQ(Scalar("select group_concat(quantidade || '*' || valor_unitario, ' ') from nota_fiscal_item"),
+              "2.0*8.755 1000.0*5000.0");
+    EXPECT_EQ(Scalar("select printf('%.2f', valor_total_nota) from nota_fiscal"), "5000017.51");
+    EXPECT_EQ(Cell(f->Grid, 0, "Valor_Unitario"), "8,755") << "as stored, once saved";
+    const std::string xml = testsupport::ReadAll(dir.file("envio/" + Scalar("select numero_nfe from nota_fiscal") +
+                                                          "-nfe.xml"));
+    for (const char* part : {"<vUnCom>8.7550</vUnCom>", "<vProd>17.51</vProd>", "<vProd>5000000.00</vProd>",
+                             "<vNF>5000017.51</vNF>"})
+        EXPECT_NE(xml.find(part), std::string::npos) << part;
 }

@@ -94,8 +94,9 @@ TEST_F(ProductListing, CodesShowThroughTheProductMaskAndALongDescriptionIsOverpr
     std::vector<std::string> lines = testsupport::CrLfLines(Cp1252ToUtf8(Report(Products(7))));
     // Product 1 on row 8: the code through the mask at 23, the reduced code at 43.
     EXPECT_EQ(lines[8].substr(19, 35), "|   1.01.000.001   |    00001     |");
-    // A short code fills the mask's places from the left.
-    EXPECT_EQ(lines[12].substr(19, 20), "|   1.23.4  .      |");
+    // A short code fills the mask's places from the left, without the
+    // separators of the places it leaves empty.
+    EXPECT_EQ(lines[12].substr(19, 20), "|   1.23.4         |");
     EXPECT_EQ(Pos("|   AÇÚCAR CRISTAL              | Açúcar cristal,", lines[14]), 54) << "column 53, from 0";
     // A description past column 137 runs on; the closing bar is printed over it.
     std::size_t cr = lines[10].find('\r');

@@ -1,8 +1,13 @@
 // The products register: the reduced code taken from the structured one, the
 // description copy, the lookups that must name existing rows, the duplicate
 // tests and the product mask that changes only how the code is shown.
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
+
 #include "billing/forms/Nota101.h"
 #include "tests/billing/forms/RegisterFixture.h"
+#include "tests/platform/ui/UiTestSupport.h"
 
 namespace {
 
@@ -189,4 +194,66 @@ TEST_F(Products, TheProductMaskChangesOnlyHowTheCodeIsShown) {
     EXPECT_EQ(form->dbeId_Produto_estrutura->EditText(), "987-654-321");
     form->btnSave->Click();
     EXPECT_EQ(Scalar("select id_produto_estrutura from produto where id_produto = '98765'"), "987654321");
+}
+
+// A price of three decimals typed on the form is shown as it is stored, in
+// browse as after the save, never rounded to the cent on screen.
+TEST_F(Products, APriceShowsTheDecimalsItIsStoredWith) {
+    Open();
+    uitest::ShowActive(frame.get());
+    form->btnInsert->Click();
+    FillValid("101000000");
+    form->dbePreco_Venda->SetFocus();
+    billtest::Pump();
+    QTest::keyClicks(QApplication::focusWidget(), "8,755");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    billtest::Pump();
+    QTest::mouseClick(form->btnSave->Widget(), Qt::LeftButton);
+    billtest::Pump();
+    ASSERT_EQ(form->qry->State(), dsBrowse);
+    EXPECT_EQ(Scalar("select preco_venda from produto"), "8.755");
+    EXPECT_EQ(form->dbePreco_Venda->Text(), "8,755");
+    // Whole cents keep their two decimals; a thousand keeps its point.
+    for (const auto& [stored, shown] : std::vector<std::pair<const char*, const char*>>{
+             {"1234.5", "1.234,50"}, {"0.1255", "0,1255"}, {"7", "7,00"}}) {
+        dmdb->ADOConnection->Execute(std::string("update produto set preco_venda = ") + stored);
+        form->qry->Refresh();
+        EXPECT_EQ(form->dbePreco_Venda->Text(), shown) << stored;
+    }
+}
+
+// A structured code shorter than the mask reads as typed: no separator of the
+// places it leaves empty trails it ("1.01.00", never "1.01.00 ."). Typing in
+// it lays the whole mask out again.
+TEST_F(Products, AShortCodeShowsWithoutTheSeparatorsOfItsEmptyPlaces) {
+    const std::vector<std::pair<const char*, const char*>> cases = {
+        {"10100", "1.01.00"}, {"1234", "1.23.4"}, {"1", "1"}, {"123456789", "1.23.456.789"}};
+    for (const auto& [stored, shown] : cases) AddProduct(std::string(stored).substr(0, 5), stored);
+    Open();
+    uitest::ShowActive(frame.get());
+    billtest::Pump();
+    for (const auto& [stored, shown] : cases) {
+        ASSERT_TRUE(form->qry->Locate("id_produto_estrutura", stored, {}));
+        EXPECT_EQ(form->dbeId_Produto_estrutura->EditText(), shown) << stored;
+        EXPECT_EQ(form->dbeId_Produto_estrutura->Text(), stored);
+    }
+    form->dbeId_Produto_estrutura->SetFocus();
+    billtest::Pump();
+    EXPECT_EQ(form->dbeId_Produto_estrutura->EditText(), "1.23.456.789");
+    form->qry->Locate("id_produto_estrutura", "10100", {});
+    form->btnInsert->Click();
+    FillValid("");
+    form->dbeId_Produto_estrutura->SetFocus();
+    billtest::Pump();
+    QLineEdit* code = form->dbeId_Produto_estrutura->LineEdit();
+    code->setCursorPosition(0);
+    QTest::keyClicks(code, "20101");
+    EXPECT_EQ(form->dbeId_Produto_estrutura->EditText(), "2.01.01 .   ") << "typed through the mask";
+    QTest::keyClick(code, Qt::Key_Tab);
+    billtest::Pump();
+    EXPECT_EQ(form->dbeId_Produto_estrutura->EditText(), "2.01.01");
+    QTest::mouseClick(form->btnSave->Widget(), Qt::LeftButton);
+    billtest::Pump();
+    EXPECT_EQ(form->qry->State(), dsBrowse);
+    EXPECT_EQ(Scalar("select count(*) from produto where id_produto_estrutura = '20101'"), "1");
 }

@@ -2,7 +2,9 @@
 // printers, the lookups with their panels (a client keeps its zeros), the
 // folder and certificate choices, and a save that puts the NF-e folders and
 // the environment in force at once.
+#include <QApplication>
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QTest>
 #include <QTimer>
 
@@ -10,6 +12,7 @@
 #include "billing/forms/Pesquisa.h"
 #include "platform/os/Printers.h"
 #include "tests/billing/forms/FormFixture.h"
+#include "tests/platform/ui/UiTestSupport.h"
 
 namespace {
 
@@ -305,4 +308,46 @@ TEST_F(Settings, UnsetFlagsShowNotTickedAndAClickTicksThem) {
     Field(f, "copias_danfe")->SetAsInteger(1);
     f->DBButton2->Click();
     EXPECT_EQ(Scalar("select ia_danfe || '/' || coalesce(ia_boleto, 'nulo') from opcao"), "Sim/nulo");
+}
+
+// Once the last shipping-list number was used, the counter holds one past
+// the last a list takes: the form shows that figure, not a negative one. A
+// number is typed as written ("1.234"); zero, a negative number and one past
+// the last are refused by name, and the counter keeps what it held.
+TEST_F(Settings, TheNextShippingListNumberIsShownAsStoredAndTakenAsWritten) {
+    Exec("update opcao set numero_proximo_romaneio = 2147483648, copias_danfe = 1, "
+         "tipo_impressao_danfe = '1 - Retrato'");
+    uitest::ShowActive(frame.get());
+    auto* f = Open<TfrmNota115>();
+    billtest::Pump();
+    EXPECT_EQ(f->DBEdit3->Text(), "2.147.483.648");
+    QTest::mouseClick(f->DBButton1->Widget(), Qt::LeftButton);
+    billtest::Pump();
+    QLineEdit* edit = f->DBEdit3->LineEdit();
+    auto type = [&](const char* Typed) {
+        f->DBEdit3->SetFocus();
+        billtest::Pump();
+        edit->selectAll();
+        QTest::keyClicks(edit, Typed);
+        QTest::keyClick(edit, Qt::Key_Tab);
+        billtest::Pump();
+    };
+    const char* const range = "O Próximo Romaneio deve ser um número de 1 a 2.147.483.647.";
+    for (const auto& [typed, told] : std::vector<std::pair<const char*, const char*>>{
+             {"-7", range}, {"0", range}, {"2.147.483.649", range}, {"99999999999", range},
+             {"12.34", "O Próximo Romaneio deve ser um número inteiro, como 1.234."}}) {
+        SCOPED_TRACE(typed);
+        dialogs.Expect(told, mrOk);
+        type(typed);
+        EXPECT_EQ(dialogs.Pending(), 0);
+        EXPECT_EQ(f->ActiveControl(), f->DBEdit3) << "the clerk corrects it there";
+    }
+    EXPECT_EQ(Scalar("select numero_proximo_romaneio from opcao"), "2147483648");
+    type("1.234");
+    EXPECT_NE(f->ActiveControl(), f->DBEdit3);
+    QTest::mouseClick(f->DBButton2->Widget(), Qt::LeftButton);
+    billtest::Pump();
+    EXPECT_EQ(f->qryOpcao->State(), dsBrowse);
+    EXPECT_EQ(Scalar("select numero_proximo_romaneio from opcao"), "1234");
+    EXPECT_EQ(f->DBEdit3->Text(), "1.234");
 }

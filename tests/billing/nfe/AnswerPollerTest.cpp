@@ -9,10 +9,12 @@
 #include <filesystem>
 #include <thread>
 
+#include "billing/data/Schema.h"
 #include "billing/nfe/AnswerFiles.h"
 #include "billing/nfe/AnswerWait.h"
 #include "billing/nfe/AnswerXml.h"
 #include "billing/nfe/ChaveNFe.h"
+#include "billing/nfe/NFeServices.h"
 #include "billing/nfe/Danfe.h"
 #include "billing/nfe/XmlText.h"
 #include "platform/rtl/Strings.h"
@@ -436,6 +438,7 @@ TEST_F(Poller, AVoidedRangeHoldingTheSeriesNextNumberMovesItPastTheRange) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.next) + " in " + std::to_string(c.first) + "-" + std::to_string(c.last));
         conn.Execute("delete from serie_documento");
+        conn.Execute(std::string("delete from ") + billing::data::kVoidedRangeTable);
         conn.Execute("insert into serie_documento (id_serie_documento, proximo_numero) values (1, :pn), (2, :pn)",
                      {{"pn", Variant(c.next)}});
         const std::string id = "ID4110123456780001955500100000000" + std::to_string(++n);
@@ -452,7 +455,22 @@ TEST_F(Poller, AVoidedRangeHoldingTheSeriesNextNumberMovesItPastTheRange) {
                   std::to_string(c.next))
             << "another series keeps its number";
     }
+    // A range voided ahead of the counter leaves it as it is and is kept for
+    // its series: the number after 4 passes over 5 to 6; another series'
+    // does not.
+    conn.Execute(std::string("delete from ") + billing::data::kVoidedRangeTable);
+    conn.Execute("update serie_documento set proximo_numero = 4");
+    Place("ID41101234567800019555001000000005000000098-inu.xml",
+          "<retInutNFe versao=\"1.07\"><infInut><tpAmb>2</tpAmb><cStat>102</cStat><xMotivo>Homologado</xMotivo>"
+          "<serie>1</serie><nNFIni>5</nNFIni><nNFFin>6</nNFFin><nProt>141100000000010</nProt></infInut></retInutNFe>");
+    Tick();
+    EXPECT_EQ(Scalar("select proximo_numero from serie_documento where id_serie_documento = 1"), "4");
+    EXPECT_EQ(billing::nfe::ProximoNumeroNaoInutilizado(conn, 1, 4), 4);
+    EXPECT_EQ(billing::nfe::ProximoNumeroNaoInutilizado(conn, 1, 5), 7);
+    EXPECT_EQ(billing::nfe::ProximoNumeroNaoInutilizado(conn, 2, 5), 5);
+    EXPECT_EQ(Scalar(std::string("select protocolo from ") + billing::data::kVoidedRangeTable), "141100000000010");
     // A refused voiding moves nothing.
+    conn.Execute(std::string("delete from ") + billing::data::kVoidedRangeTable);
     conn.Execute("update serie_documento set proximo_numero = 5");
     Place("ID41101234567800019555001000000005000000099-inu.xml",
           "<retInutNFe versao=\"1.07\"><infInut><tpAmb>2</tpAmb><cStat>241</cStat><xMotivo>Rejeicao</xMotivo>"
