@@ -154,6 +154,8 @@ protected:
     // The stream for the job; nullptr when none is made here.
     virtual TStream* CreateOutputStream() { return nullptr; }
     virtual void FreeOutputStream() {}
+    // The message of a write the stream did not take whole.
+    virtual std::string WriteFailureText() const { return "Stream write error"; }
     // FreeOutputStream, once, even when releasing triggers itself.
     void ReleaseOutputStream();
     void ClearOutputStream() { outputStream_ = nullptr; }
@@ -200,6 +202,10 @@ protected:
     // behind, and a file the job would have replaced stays as it was.
     void DiscardFile();
     TFileStream* FileStream() const { return fileStream_.get(); }
+    // When the file's own write failed (a full disk): what to tell, in
+    // Portuguese with the file's name; "" otherwise.
+    std::string FileFailure() const;
+    std::string WriteFailureText() const override;
 
 private:
     bool createFile_ = true;

@@ -70,7 +70,7 @@ void TrpStreamDevice::ReleaseOutputStream() {
 
 void TrpStreamDevice::Write(const void* Buffer, int64_t Count) {
     if (Count <= 0 || outputStream_ == nullptr) return;
-    if (outputStream_->Write(Buffer, Count) != Count) throw EWriteError("Stream write error");
+    if (outputStream_->Write(Buffer, Count) != Count) throw EWriteError(WriteFailureText());
 }
 
 void TrpStreamDevice::StartJob() {
@@ -126,8 +126,27 @@ TFileStream* TrpFileDevice::OpenFile() {
     // The stream checks again what it finds at the name and never opens
     // it: another program may put a pipe there after this first look.
     fileio::RefuseNonRegularTarget(fileName_);
-    fileStream_ = std::make_unique<TFileStream>(fileName_, fmCreate | fmRegularFileOnly);
+    fileio::ClearLastFileError();
+    try {
+        fileStream_ = std::make_unique<TFileStream>(fileName_, fmCreate | fmRegularFileOnly);
+    } catch (const EFCreateError&) {
+        // The clerk reads which file and why in his words (a read-only
+        // folder); a refusal said so already goes on as it is.
+        if (int err = fileio::LastFileError(); err != 0)
+            throw EFCreateError(fileio::SaveFailureMessage(fileName_, err, true));
+        throw;
+    }
     return fileStream_.get();
+}
+
+std::string TrpFileDevice::FileFailure() const {
+    if (fileStream_ == nullptr || fileStream_->WriteError() == 0) return {};
+    return fileio::SaveFailureMessage(fileName_, fileStream_->WriteError(), false);
+}
+
+std::string TrpFileDevice::WriteFailureText() const {
+    std::string text = FileFailure();
+    return text.empty() ? TrpStreamDevice::WriteFailureText() : text;
 }
 
 TStream* TrpFileDevice::CreateOutputStream() { return OpenFile(); }
@@ -136,7 +155,15 @@ void TrpFileDevice::FreeOutputStream() {
     if (fileStream_ == nullptr) return;
     if (OutputStream() == fileStream_.get()) ClearOutputStream();
     std::unique_ptr<TFileStream> file = std::move(fileStream_);
-    file->Commit();
+    fileio::ClearLastFileError();
+    try {
+        file->Commit();
+    } catch (const EWriteError&) {
+        // The old file stays; the clerk learns which file and why.
+        int err = file->WriteError() != 0 ? file->WriteError() : fileio::LastFileError();
+        if (err != 0) throw EWriteError(fileio::SaveFailureMessage(fileName_, err, false));
+        throw;
+    }
 }
 
 void TrpFileDevice::DiscardFile() {

@@ -561,12 +561,17 @@ void TrpTemplate::SaveToFile() {
         if (stream.Size() > 0) {
             DoOnSaveStream(&stream);
             if (GetReadOnly()) throw ETemplateSaveError(rpLanguageText(51));
+            fileio::ClearLastFileError();
             try {
                 fileio::WriteFileAtomic(fileName_, stream.DataBytes());
             } catch (const ETessaryError&) {
                 throw;
             } catch (const Exception& e) {
-                throw ETemplateSaveError(e.Message());
+                // Said in the clerk's words, with the file's name; the old file stays.
+                const int err = fileio::LastFileError();
+                throw ETemplateSaveError(err != 0 ? fileio::SaveFailureMessage(fileName_, err,
+                                                                              dynamic_cast<const EFCreateError*>(&e) != nullptr)
+                                                  : e.Message());
             }
         }
     } catch (...) {

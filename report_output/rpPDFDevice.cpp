@@ -59,6 +59,15 @@ void TrpPDFDevice::Abandon() {
     ClearOutputStream();
 }
 
+void TrpPDFDevice::RethrowAbandoned() {
+    // Asked before the file goes: a full disk is told with the file's name.
+    const std::string failure = FileFailure();
+    TrpDevice::CancelJob();
+    Abandon();
+    if (!failure.empty()) throw EWriteError(failure);
+    throw;
+}
+
 void TrpPDFDevice::StartJob() {
     TrpFileDevice::StartJob();
     if (OutputStream() == nullptr) return;
@@ -80,9 +89,7 @@ void TrpPDFDevice::StartJob() {
         catalog_ = xref_->AddNew(std::make_unique<TrpPDFCatalog>())->ObjectNumber();
         pageTree_ = xref_->AddNew(std::make_unique<TrpPDFPageTree>());
     } catch (...) {
-        TrpDevice::CancelJob();
-        Abandon();
-        throw;
+        RethrowAbandoned();
     }
 }
 
@@ -94,9 +101,7 @@ void TrpPDFDevice::ReceivePage(TrpPage* Page) {
     try {
         RenderPage(Page);
     } catch (...) {
-        TrpDevice::CancelJob();
-        Abandon();
-        throw;
+        RethrowAbandoned();
     }
 }
 
@@ -201,9 +206,7 @@ void TrpPDFDevice::EndJob() {
             xref_->WriteXrefAndTrailer(info_, catalog_);
             output_->Flush();
         } catch (...) {
-            TrpDevice::CancelJob();
-            Abandon();
-            throw;
+            RethrowAbandoned();
         }
         workers_.reset();
         spare_.clear();

@@ -56,6 +56,9 @@ protected:
 
 private:
     void Abandon();
+    // Inside a catch: abandons the job and raises again what was caught
+    // (a failed write of the file in Portuguese, with its name).
+    [[noreturn]] void RethrowAbandoned();
     // Writes the pages whose contents are deflated, in page order; with
     // All, waits for every one.
     void WriteFinishedPages(bool All);

@@ -66,7 +66,14 @@ public:
         // Written beside the name and renamed over it: the name is never
         // opened, so a pipe another program puts there meanwhile is refused
         // or replaced, never fed.
-        file_ = std::make_unique<fileio::AtomicFile>(FileName, true);
+        fileio::ClearLastFileError();
+        try {
+            file_ = std::make_unique<fileio::AtomicFile>(FileName, true);
+        } catch (const EFCreateError&) {
+            if (int err = fileio::LastFileError(); err != 0)
+                throw EPrintError(fileio::SaveFailureMessage(FileName, err, true));
+            throw;
+        }
         if (!device_.open(file_->Fd(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle))
             throw EPrintError("Não foi possível gravar o arquivo \"" + FileName + "\".");
         printer_ = std::make_unique<QPdfWriter>(&device_);
@@ -102,7 +109,14 @@ public:
             if (file_) file_->Discard();
             return false;
         }
-        file_->Commit();
+        fileio::ClearLastFileError();
+        try {
+            file_->Commit();
+        } catch (const EWriteError&) {
+            if (int err = fileio::LastFileError(); err != 0)
+                throw EPrintError(fileio::SaveFailureMessage(fileName_, err, false));
+            throw;
+        }
         return true;
     }
 

@@ -18,6 +18,7 @@
 #include <limits>
 #include <memory>
 #include <chrono>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -87,10 +88,15 @@ bool IsProgramOrDatabaseFile(const std::string& path) {
     std::error_code ec;
     std::string self = billing::data::AppFiles::CurrentExecutable();
     if (!self.empty() && fs::exists(path, ec) && fs::equivalent(path, self, ec)) return true;
-    std::ifstream in(path, std::ios::binary);
+    // Only a regular file is looked into: a pipe at the name would hold
+    // the open until another program wrote into it.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
     char magic[16] = {};
-    in.read(magic, sizeof magic);
-    std::streamsize got = in.gcount();
+    ssize_t got = 0;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) got = ::read(fd, magic, sizeof magic);
+    ::close(fd);
     if (got >= 4 && std::memcmp(magic, "\x7f" "ELF", 4) == 0) return true;
     if (got == 16 && std::memcmp(magic, "SQLite format 3", 16) == 0) return true;
     return false;
@@ -160,7 +166,24 @@ void Tdmdb::Arquivo_Ini(const std::string& Mode) {
     if (mode == "salva" && IsProgramOrDatabaseFile(iniName))
         throw EIniFileException("O arquivo de configuração \"" + iniName +
                                 "\" é um programa ou um banco de dados e não será alterado.");
-    TMemIniFile ini(iniName);
+    std::unique_ptr<TMemIniFile> read;
+    try {
+        read = std::make_unique<TMemIniFile>(iniName);
+    } catch (const EFOpenError& e) {
+        // A pipe, a device or a folder at the name is never waited on nor
+        // written through: the clerk learns which file it is, and the
+        // settings in use stay.
+        if (mode == "salva")
+            throw EIniFileException("Não foi possível gravar o arquivo de configuração \"" + iniName + "\".\r\n\r\n" +
+                                    e.Message());
+        if (mode == "le") {
+            iniReadProblem_ = "Não foi possível ler o arquivo de configuração \"" + iniName + "\". " + e.Message() +
+                              "\r\nContinuam valendo as configurações lidas por último.";
+            billing::data::Messages().MessageBox(iniReadProblem_, "Atenção", billing::data::MessageIcon::Exclamation);
+        }
+        return;
+    }
+    TMemIniFile& ini = *read;
     if (mode == "le") {
         database = ini.ReadString("Database", "Database", database);
         user = ini.ReadString("Database", "User", user);
@@ -211,11 +234,28 @@ std::vector<std::string> Tdmdb::IniValues(const std::string& Section,
         for (const auto& [key, def] : Keys) values.push_back(def);
         return values;
     }
-    TMemIniFile ini(iniName);
+    auto remembered = [&Section](const std::string& key) { return AnsiUpperCase(Section + "\n" + key); };
+    std::unique_ptr<TMemIniFile> read;
+    try {
+        read = std::make_unique<TMemIniFile>(iniName);
+    } catch (const Exception& e) {
+        // Reread every few seconds by the answer timer: what cannot be read
+        // now neither holds the program nor takes it back to the defaults.
+        iniReadProblem_ = "Não foi possível ler o arquivo de configuração \"" + iniName + "\". " + e.Message() +
+                          "\r\nContinuam valendo as configurações lidas por último.";
+        for (const auto& [key, def] : Keys) {
+            auto it = iniLastRead_.find(remembered(key));
+            values.push_back(it != iniLastRead_.end() ? it->second : def);
+        }
+        return values;
+    }
+    iniReadProblem_.clear();
+    TMemIniFile& ini = *read;
     bool missing = false;
     for (const auto& [key, def] : Keys) {
         if (ini.ValueExists(Section, key)) {
             values.push_back(ini.ReadString(Section, key, def));
+            iniLastRead_[remembered(key)] = values.back();
         } else {
             values.push_back(def);
             ini.WriteString(Section, key, def);

@@ -19,6 +19,7 @@
 
 #include <functional>
 #include <memory>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -88,8 +89,13 @@ public:
     std::string IniValue(const std::string& Section, const std::string& Key, const std::string& Default);
     // The same for several keys of a section, the absent ones written
     // together in one write; the values in the order of Keys (key, default).
+    // A settings file that cannot be read (a pipe, a device or a folder at
+    // its name, no permission) gives the values last read from it, or the
+    // defaults, and IniReadProblem says why, naming the file; "" once it
+    // reads again.
     std::vector<std::string> IniValues(const std::string& Section,
                                        const std::vector<std::pair<std::string, std::string>>& Keys);
+    const std::string& IniReadProblem() const { return iniReadProblem_; }
 
     // --- the database
     // Opens the file named by nome_banco_dados, then Mostra_Emitente,
@@ -192,6 +198,9 @@ private:
 
     std::unique_ptr<TCxBlowfish> cipher_;
     bool iniRefusalTold_ = false;
+    std::string iniReadProblem_;
+    // "<section>\n<key>" (upper case) -> the value last read from the settings file.
+    std::map<std::string, std::string> iniLastRead_;
     std::string compactError_;
     billing::data::UpgradeResult lastUpgrade_;
 };

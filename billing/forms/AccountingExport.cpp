@@ -205,8 +205,7 @@ bool RestoreInterruptedPair(const std::string& Sales, const std::string& Clients
             ::unlink(marker.c_str());
         }
     }
-    for (const std::string& target : {Sales, Clients})
-        for (const std::string& t : fileio::OrphanedTemporaries(target)) ::unlink(t.c_str());
+    for (const std::string& target : {Sales, Clients}) fileio::RemoveOrphanedTemporaries(target);
     return restored;
 }
 

@@ -98,12 +98,26 @@ std::string ReadAnswer(const std::string& path) {
 
 namespace {
 
-// Characters that move or reorder what follows them on screen: line and
-// paragraph separators, NEL and the other C1 controls, and the direction
-// overrides and isolates, which can make a name read backwards.
+// Characters that move or reorder what follows them on screen, or that are
+// not seen at all: line and paragraph separators, NEL and the other C1
+// controls, the direction marks, overrides and isolates (which can make a
+// name read backwards), and the format characters, joiners, fillers and
+// selectors that show nothing, so that two names that look alike differ
+// visibly where they differ.
 bool MovesText(char32_t c) {
-    return (c >= 0x80 && c <= 0x9F) || c == 0x2028 || c == 0x2029 || (c >= 0x202A && c <= 0x202E) ||
-           (c >= 0x2066 && c <= 0x2069);
+    struct Range {
+        char32_t from, to;
+    };
+    static constexpr Range kHidden[] = {
+        {0x0080, 0x009F}, {0x00AD, 0x00AD}, {0x034F, 0x034F}, {0x0600, 0x0605}, {0x061C, 0x061C},
+        {0x06DD, 0x06DD}, {0x070F, 0x070F}, {0x08E2, 0x08E2}, {0x115F, 0x1160}, {0x17B4, 0x17B5},
+        {0x180B, 0x180F}, {0x200B, 0x200F}, {0x2028, 0x202E}, {0x2060, 0x206F}, {0x3164, 0x3164},
+        {0xFE00, 0xFE0F}, {0xFEFF, 0xFEFF}, {0xFFA0, 0xFFA0}, {0xFFF9, 0xFFFB}, {0x110BD, 0x110BD},
+        {0x110CD, 0x110CD}, {0x13430, 0x1343F}, {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A}, {0xE0000, 0xE0FFF},
+    };
+    for (const Range& r : kHidden)
+        if (c >= r.from && c <= r.to) return true;
+    return false;
 }
 
 }  // namespace
@@ -118,7 +132,8 @@ std::string ShownName(const std::string& name) {
         if (cp >= 0x80) {
             if (MovesText(cp)) {
                 out += "\\u";
-                for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(cp >> shift) & 15];
+                // Four digits, or as many as a code point beyond them takes.
+                for (int shift = cp > 0xFFFF ? 16 : 12; shift >= 0; shift -= 4) out += kHex[(cp >> shift) & 15];
             } else {
                 out.append(text, start, pos - start);
             }

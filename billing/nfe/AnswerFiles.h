@@ -35,9 +35,11 @@ std::string ReadAnswer(const std::string& path);
 // A file name as a message shows it: control characters (a line break,
 // ESC, BEL...) written as "\n", "\r", "\t" or "\xHH", the characters that
 // break or reorder a line (C1 controls with NEL, U+2028, U+2029, direction
-// overrides and isolates) as "\uHHHH", so that a name can neither break the
-// box's lines, read backwards, nor send the terminal a command, and bytes
-// that are not UTF-8 repaired.
+// marks, overrides and isolates) and those that show nothing (zero-width
+// spaces and joiners, the byte order mark, soft hyphen, fillers, variation
+// selectors, tags) as "\uHHHH" ("\uHHHHH" beyond U+FFFF), so that a name
+// can neither break the box's lines, read backwards, hide a difference nor
+// send the terminal a command, and bytes that are not UTF-8 repaired.
 std::string ShownName(const std::string& name);
 
 // The lines of a text without their CR LF or LF endings (a last empty line

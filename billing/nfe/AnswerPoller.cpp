@@ -5,6 +5,9 @@
 #include <filesystem>
 #include <map>
 
+#include <sys/stat.h>
+#include <cerrno>
+
 #include "billing/nfe/AnswerFiles.h"
 #include "billing/nfe/AnswerWait.h"
 #include "billing/nfe/AnswerXml.h"
@@ -124,6 +127,13 @@ TickReport AnswerPoller::Tick() {
         report.messages.push_back({text, caption});
     };
     config.process_messages = nullptr;
+    // A settings file that cannot be read is told once until it reads again.
+    if (config.settings_problem.empty()) {
+        toldSettings_.reset();
+    } else if (toldSettings_ != config.settings_problem) {
+        toldSettings_ = config.settings_problem;
+        report.messages.push_back({config.settings_problem, "Atenção"});
+    }
     {
         // The tick never waits for a monitor it starts (it runs no window
         // messages): the next tick finds it running. Each problem with the
@@ -199,8 +209,10 @@ TickReport AnswerPoller::Tick() {
             std::string path = JoinPath(folder, name);
             Outcome outcome;
             notices_.clear();
+            std::string mark;
             try {
-                outcome = notAFile.empty() ? Handle(kind, id, path, config, authorised) : Outcome::Bad(notAFile);
+                outcome = notAFile.empty() ? HandleOnce(kind, id, path, config, authorised, mark)
+                                           : Outcome::Bad(notAFile);
             } catch (const EDatabaseError& e) {
                 outcome = Outcome::Stay();
                 if (databaseProblem.empty())
@@ -216,6 +228,7 @@ TickReport AnswerPoller::Tick() {
                 ++report.handled;
                 for (PollerMessage& m : notices_) report.messages.push_back(std::move(m));
                 std::string problem = MoveHandled(path, config);
+                ForgetOnceGone(path, mark);
                 if (problem.empty()) {
                     failingErrorFolder_.reset();
                 } else if (failingErrorFolder_ != config.pasta_nfe_erro) {
@@ -263,6 +276,62 @@ TickReport AnswerPoller::Tick() {
         report.messages.push_back({"Não foi possível imprimir o DANFE: " + e.Message(), "Atenção"});
     }
     return report;
+}
+
+namespace {
+
+// Answers applied whose file had not yet left the return folder: a program
+// killed between the two (a copy to an error folder on another file system
+// takes a while) must not apply them again at its next start. The mark is
+// written in the same transaction as the answer's effect.
+constexpr const char* kAppliedTable =
+    "create table if not exists nfe_resposta_aplicada (marca text not null primary key)";
+
+// The answer file as it lies: its name and the identity and stamp of its
+// contents, so that a later answer of the same name is never taken for it.
+std::string AppliedMark(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+    return ExtractFileName(path) + "|" + std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + "|" +
+           std::to_string(st.st_size) + "|" + std::to_string(st.st_mtim.tv_sec) + "." +
+           std::to_string(st.st_mtim.tv_nsec);
+}
+
+}  // namespace
+
+AnswerPoller::Outcome AnswerPoller::HandleOnce(AnswerKind kind, const std::string& id, const std::string& path,
+                                               const NFeConfig& config, std::vector<std::string>& authorised,
+                                               std::string& mark) {
+    mark = AppliedMark(path);
+    if (mark.empty()) return Handle(kind, id, path, config, authorised);
+    TSQLConnection& db = *services_.db;
+    Work work(db);
+    db.Execute(kAppliedTable);
+    {
+        auto q = Query(db, "select count(*) as n from nfe_resposta_aplicada where marca = :pmarca");
+        q->ParamByName("pmarca")->SetAsString(mark);
+        q->Open();
+        if (Int(*q, "n") > 0) {
+            // Applied before a kill stopped its move: only the move is left.
+            work.Commit();
+            return Outcome::Done();
+        }
+    }
+    Outcome outcome = Handle(kind, id, path, config, authorised);
+    if (outcome.kind == Outcome::Applied)
+        db.Execute("insert into nfe_resposta_aplicada (marca) values (:pmarca)", {{"pmarca", Variant(mark)}});
+    work.Commit();
+    return outcome;
+}
+
+void AnswerPoller::ForgetOnceGone(const std::string& path, const std::string& mark) {
+    struct stat st {};
+    if (mark.empty() || ::lstat(path.c_str(), &st) == 0 || errno != ENOENT) return;
+    try {
+        services_.db->Execute("delete from nfe_resposta_aplicada where marca = :pmarca", {{"pmarca", Variant(mark)}});
+    } catch (const Exception&) {
+        // A mark left behind names a file that is gone: it matches nothing.
+    }
 }
 
 AnswerPoller::Outcome AnswerPoller::Handle(AnswerKind kind, const std::string& id, const std::string& path,

@@ -83,6 +83,13 @@ private:
     struct Outcome;
     Outcome Handle(AnswerKind kind, const std::string& id, const std::string& path, const NFeConfig& config,
                    std::vector<std::string>& authorised);
+    // Handle, in one transaction with the mark that the answer at `path`
+    // was applied; an answer marked already is not applied again (a kill
+    // came between its effect and its move). `mark` gets the mark.
+    Outcome HandleOnce(AnswerKind kind, const std::string& id, const std::string& path, const NFeConfig& config,
+                       std::vector<std::string>& authorised, std::string& mark);
+    // Drops the mark once the file has left the return folder.
+    void ForgetOnceGone(const std::string& path, const std::string& mark);
     // An error file: the invoices whose `column` is `id` get "Erro" and its text.
     Outcome ErrorFile(const char* column, const std::string& id, const std::string& bytes);
     void SetError(const char* column, const std::string& value, const std::string& text);
@@ -104,6 +111,7 @@ private:
     std::optional<std::string> missingReturnFolder_;
     std::set<std::string> toldMonitor_;
     std::optional<std::string> failingErrorFolder_;
+    std::optional<std::string> toldSettings_;
     // What the answer being handled has to tell once it is applied.
     std::vector<PollerMessage> notices_;
     // Unusable answers that could not be set aside (told once each).

@@ -41,6 +41,9 @@ struct NFeConfig {
     std::string ambiente;
     // The INI file that names the monitor's program (where the user sets it).
     std::string settings_file;
+    // Why that file could not be read at this reading ("" when it could);
+    // the values last read from it were kept.
+    std::string settings_problem;
     MonitorPrograms programs;
     Notifier notify;
     // Called while waiting for an answer so that windows stay responsive.

@@ -38,6 +38,7 @@ NFeConfig Config_NFe(Tdmdb& dm) {
         dm.IniValues(kIniSectionNFe, {{kIniKeyMonitor, kDefaultMonitor}, {kIniKeyDanfe, kDefaultDanfe}});
     config.programs.monitor = ProgramPath(programs[0], kDefaultMonitor);
     config.programs.danfe = ProgramPath(programs[1], kDefaultDanfe);
+    config.settings_problem = dm.IniReadProblem();
     // Read only, never written: few users need to change it.
     int seconds = kDefaultCancelWaitSeconds;
     if (dm.VarExists("nome_arquivo_ini")) config.settings_file = dm.Get_Var("nome_arquivo_ini");

@@ -77,6 +77,15 @@ int RenameFree(const std::string& from, const std::string& folder, const std::st
     }
 }
 
+// The file at `path` holds exactly `bytes` (read as an answer is).
+bool SameBytes(const std::string& path, const std::string& bytes) {
+    try {
+        return ReadAnswer(path) == bytes;
+    } catch (const Exception&) {
+        return false;
+    }
+}
+
 // Another file system: the file is read as an answer is (never through a
 // link, never waiting on a pipe, never more than an answer's size), written
 // there under a temporary name, private, and given a free name only when
@@ -93,8 +102,17 @@ std::string CopyAcross(const std::string& path, const std::string& folder) {
     for (int n = 0; n <= 9999; ++n) {
         std::string target = JoinPath(folder, Fitting(name, n == 0 ? std::string() : "." + std::to_string(n)));
         struct stat st {};
-        if (::lstat(target.c_str(), &st) == 0) continue;
-        fileio::AtomicFile file(target);
+        if (::lstat(target.c_str(), &st) == 0) {
+            // A copy of these very bytes already there is this file's, made
+            // by a move that a kill stopped before the original went: the
+            // move only finishes, and one copy stays.
+            if (S_ISREG(st.st_mode) && static_cast<std::size_t>(st.st_size) == bytes.size() && SameBytes(target, bytes)) {
+                if (::unlink(path.c_str()) != 0) throw Exception(fileio::SystemMessagePtBr(errno));
+                return target;
+            }
+            continue;
+        }
+        fileio::AtomicFile file(target, true);
         file.SetNewFileMode(fileio::PrivateFileMode(target), true);
         file.Write(bytes);
         if (!file.CommitNoReplace()) continue;
@@ -142,7 +160,8 @@ std::string WriteToFolder(const std::string& folder, const std::string& name, co
     CheckFolder(folder, what);
     std::string path = JoinPath(folder, name);
     try {
-        fileio::AtomicFile file(path);
+        // The monitor reads files: a pipe or a device at the name is refused, never fed.
+        fileio::AtomicFile file(path, true);
         file.Write(text);
         file.Commit();
     } catch (const ENFeError&) {

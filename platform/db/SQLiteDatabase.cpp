@@ -17,6 +17,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 namespace sqlite {
@@ -358,12 +359,57 @@ std::string LowerText(const std::string& text) {
 
 // ==================================================================== Database
 
+namespace {
+
+// Every file the engine opens by name (the database, its journal, its
+// temporary files) is opened without waiting and must be a regular file: a
+// pipe put at the journal's name by anyone who can write in a shared folder
+// would otherwise hold the next save in the open or the first read for
+// ever, and a device would take or give whatever it does. The engine then
+// fails the open as a file it cannot open, and the message names the file
+// to remove (JournalObstacle). Folders (opened to sync a rename) and the
+// random source the engine reads pass.
+int OpenWithoutWaiting(const char* path, int flags, int mode) {
+    int fd = ::open(path, flags | O_NONBLOCK, static_cast<mode_t>(mode));
+    if (fd < 0) return fd;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        int err = errno;
+        ::close(fd);
+        errno = err;
+        return -1;
+    }
+    bool randomSource = S_ISCHR(st.st_mode) && std::strcmp(path, "/dev/urandom") == 0;
+    if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode) && !randomSource) {
+        ::close(fd);
+        errno = ENXIO;
+        return -1;
+    }
+    if ((flags & O_NONBLOCK) == 0) {
+        int now = ::fcntl(fd, F_GETFL);
+        if (now >= 0) ::fcntl(fd, F_SETFL, now & ~O_NONBLOCK);
+    }
+    return fd;
+}
+
+void GuardEngineOpens() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        sqlite3_vfs* vfs = sqlite3_vfs_find("unix");
+        if (vfs != nullptr && vfs->iVersion >= 3 && vfs->xSetSystemCall != nullptr)
+            vfs->xSetSystemCall(vfs, "open", reinterpret_cast<sqlite3_syscall_ptr>(&OpenWithoutWaiting));
+    });
+}
+
+}  // namespace
+
 Database::Database(const std::string& path, const OpenOptions& options) { Open(path, options); }
 
 Database::~Database() { Close(); }
 
 void Database::Open(const std::string& path, const OpenOptions& options) {
     Close();
+    GuardEngineOpens();
     int flags = options.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
     if (options.create && !options.readOnly) flags |= SQLITE_OPEN_CREATE;
     flags |= SQLITE_OPEN_NOMUTEX;  // a connection belongs to one thread

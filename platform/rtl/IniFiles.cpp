@@ -440,7 +440,14 @@ void TCustomIniFile::UpdateFile() {
     if (!modified_) return;
     // Settings files keep passwords (the database's, the mail server's): a
     // new one is not readable by the other users of the machine.
-    fileio::WriteFileAtomic(fileName_, Serialize(), true);
+    // Only a regular file is ever written: a pipe or a device at the name
+    // is refused, never opened (a pipe nobody reads would hold the program).
+    {
+        fileio::AtomicFile file(fileName_, true);
+        file.SetNewFileMode(fileio::PrivateFileMode(fileName_), true);
+        file.Write(Serialize());
+        file.Commit();
+    }
     for (Line& line : lines_) {
         if (line.changed) {
             line.raw = EncodeLine(line);

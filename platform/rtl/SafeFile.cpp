@@ -18,7 +18,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
+thread_local int lastFailure = 0;
+
 std::string CreateMessage(const std::string& name, int err) {
+    lastFailure = err;
     return "Cannot create file \"" + name + "\". " + SystemMessage(err);
 }
 
@@ -61,6 +64,15 @@ int RenameNoReplace(const std::string& from, const std::string& to) {
     return 0;
 }
 
+int LastFileError() { return lastFailure; }
+
+void ClearLastFileError() { lastFailure = 0; }
+
+std::string SaveFailureMessage(const std::string& path, int err, bool creating) {
+    return std::string(creating ? "Não foi possível criar o arquivo \"" : "Não foi possível gravar o arquivo \"") + path +
+           "\": " + SystemMessagePtBr(err) + ". O arquivo que havia com esse nome, se havia um, continua como estava.";
+}
+
 void SetWriteStepHook(WriteStepHook hook) { Hook() = std::move(hook); }
 
 void NoteWriteStep(WriteStep step, int fd, const std::string& target) {
@@ -81,7 +93,38 @@ bool WriterGone(long pid) {
     return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }
 
-std::vector<std::string> OrphanedTemporaries(const std::string& target) {
+namespace {
+
+// The writer of a temporary file holds a lock on it from its creation to its
+// rename. An open-file-description lock: closing another descriptor of the
+// same file in this process (a look at a leftover) never drops it, and a
+// shared folder's server passes it to every machine, whose process ids mean
+// nothing here. True when taken.
+bool TakeWriterLock(int fd) {
+    struct flock fl {};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    return ::fcntl(fd, F_OFD_SETLK, &fl) == 0;
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// Opens a leftover at `path` and takes its writer's lock: -1 when it is not a
+// regular file of ours to judge or its writer still holds the lock (or the
+// folder's file system keeps no locks, when nobody can tell).
+int LockAbandoned(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return -1;
+    struct stat st {}, now {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !TakeWriterLock(fd) || ::lstat(path.c_str(), &now) != 0 ||
+        !SameFile(st, now)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+std::vector<std::string> TemporaryNames(const std::string& target) {
     std::vector<std::string> found;
     fs::path t(target);
     fs::path dir = t.parent_path().empty() ? fs::path(".") : t.parent_path();
@@ -89,9 +132,34 @@ std::vector<std::string> OrphanedTemporaries(const std::string& target) {
     std::error_code ec;
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
         std::string name = it->path().filename().string();
-        if (WriterGone(WriterOf(name, prefix))) found.push_back(it->path().string());
+        if (WriterOf(name, prefix) > 0) found.push_back(it->path().string());
     }
     return found;
+}
+
+}  // namespace
+
+std::vector<std::string> OrphanedTemporaries(const std::string& target) {
+    std::vector<std::string> found;
+    for (const std::string& path : TemporaryNames(target)) {
+        int fd = LockAbandoned(path);
+        if (fd < 0) continue;
+        ::close(fd);
+        found.push_back(path);
+    }
+    return found;
+}
+
+void RemoveOrphanedTemporaries(const std::string& target) {
+    // Removed while its lock is held here: a writer that has just made the
+    // file and not yet locked it finds, once it holds the lock, that its
+    // name is gone, and makes another.
+    for (const std::string& path : TemporaryNames(target)) {
+        int fd = LockAbandoned(path);
+        if (fd < 0) continue;
+        ::unlink(path.c_str());
+        ::close(fd);
+    }
 }
 
 std::string SystemMessage(int err) {
@@ -158,13 +226,22 @@ int MakeFolders(const std::string& path) {
 
 namespace {
 
+const char* NonRegularKind(const struct stat& st) {
+    return S_ISFIFO(st.st_mode) ? "um pipe (FIFO)" : S_ISSOCK(st.st_mode) ? "um socket" : "um dispositivo";
+}
+
 [[noreturn]] void RefuseNonRegular(const std::string& path, const struct stat& st) {
-    const char* what = S_ISFIFO(st.st_mode) ? "um pipe (FIFO)" : S_ISSOCK(st.st_mode) ? "um socket" : "um dispositivo";
+    const char* what = NonRegularKind(st);
     throw EFCreateError("O arquivo \"" + path + "\" não foi gravado: com esse nome existe " + what +
                         ", não um arquivo comum, e nada é gravado nele. Escolha outro nome de arquivo.");
 }
 
 }  // namespace
+
+std::string NotAFileMessage(const std::string& path, const struct stat& st) {
+    return "O arquivo \"" + path + "\" não pode ser lido: com esse nome existe " + std::string(NonRegularKind(st)) +
+           ", não um arquivo comum.";
+}
 
 void RefuseNonRegularTarget(const std::string& path) {
     struct stat st {};
@@ -176,12 +253,20 @@ AtomicFile::AtomicFile(std::string target, bool regularFileOnly)
     : target_(target), shownName_(std::move(target)) {
     // Renaming over a device or a pipe would put a plain file in its place:
     // those are written directly.
+    // The open never waits (a pipe nobody reads, a line without carrier):
+    // what cannot be opened at once is refused. A device is then written as
+    // usual (a printer takes its time); a pipe never: what its reader does
+    // not take at once fails the write instead of holding the program.
     auto openDirect = [this](int follow) {
-        int fd = ::open(target_.c_str(), O_RDWR | O_CLOEXEC | follow);
+        int fd = ::open(target_.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | follow);
         if (fd < 0 && (errno == EACCES || errno == EINVAL || errno == EPERM)) {
-            fd = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC | follow);
+            fd = ::open(target_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | follow);
         }
         if (fd < 0) throw EFCreateError(CreateMessage(shownName_, errno));
+        struct stat opened {};
+        int flags = ::fcntl(fd, F_GETFL);
+        if (::fstat(fd, &opened) == 0 && !S_ISFIFO(opened.st_mode) && flags >= 0)
+            ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
         return fd;
     };
     // A link at the name is never followed to a file: in a shared folder it
@@ -224,15 +309,31 @@ AtomicFile::AtomicFile(std::string target, bool regularFileOnly)
     fs::path dir = t.parent_path();
     std::string base = t.filename().string();
     if (base.empty()) throw EFCreateError(CreateMessage(shownName_, EISDIR));
-    for (const std::string& orphan : OrphanedTemporaries(target_)) ::unlink(orphan.c_str());
+    RemoveOrphanedTemporaries(target_);
     std::string pattern = (dir.empty() ? std::string() : dir.string() + "/") + TempPrefix(t) +
                           std::to_string(::getpid()) + "-XXXXXX";
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    int fd = ::mkostemp(buf.data(), O_CLOEXEC);
-    if (fd < 0) throw EFCreateError(CreateMessage(shownName_, errno));
-    fd_ = fd;
-    temp_ = buf.data();
+    for (int attempt = 0;; ++attempt) {
+        std::vector<char> buf(pattern.begin(), pattern.end());
+        buf.push_back('\0');
+        int fd = ::mkostemp(buf.data(), O_CLOEXEC);
+        if (fd < 0) throw EFCreateError(CreateMessage(shownName_, errno));
+        // Locked before anything is written, and held until the rename: the
+        // lock, not the process id in the name, tells another machine's
+        // writer that this file is being written. A file system that keeps
+        // no locks (ENOLCK) cannot tell anyone, and nobody removes the file.
+        struct stat mine {}, now {};
+        bool locked = TakeWriterLock(fd);
+        if ((!locked && errno != ENOLCK && errno != EINVAL && errno != EOPNOTSUPP) ||
+            (locked && (::fstat(fd, &mine) != 0 || ::lstat(buf.data(), &now) != 0 || !SameFile(mine, now)))) {
+            // Taken for a leftover by a writer that looked in between: removed or about to be.
+            ::close(fd);
+            if (attempt < 100) continue;
+            throw EFCreateError(CreateMessage(shownName_, EBUSY));
+        }
+        fd_ = fd;
+        temp_ = buf.data();
+        return;
+    }
 }
 
 AtomicFile::~AtomicFile() { Discard(); }
@@ -246,6 +347,7 @@ void AtomicFile::Write(const void* data, std::size_t size) {
         if (n < 0) {
             if (errno == EINTR) continue;
             int err = errno;
+            lastFailure = err;
             NoteWriteStep(WriteStep::AfterWrite, fd_, target_);
             throw EWriteError("Cannot write file \"" + shownName_ + "\". " + SystemMessage(err));
         }
@@ -268,6 +370,7 @@ bool AtomicFile::CommitNoReplace() {
 bool AtomicFile::Finish(bool replace) {
     if (committed_) return true;
     auto fail = [this](int err) {
+        lastFailure = err;
         Discard();
         throw EWriteError("Cannot write file \"" + shownName_ + "\". " + SystemMessage(err));
     };
@@ -289,9 +392,8 @@ bool AtomicFile::Finish(bool replace) {
         if (::fchmod(fd_, mode & 07777) != 0) fail(errno);
     }
     if (::fsync(fd_) != 0) fail(errno);
-    int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0) fail(errno);
+    // The descriptor, and with it the writer's lock, stays open until the
+    // rename: until then another writer must not take the file for a leftover.
     NoteWriteStep(WriteStep::BeforeRename, -1, target_);
     if (replace) {
         if (::rename(temp_.c_str(), target_.c_str()) != 0) fail(errno);
@@ -301,6 +403,10 @@ bool AtomicFile::Finish(bool replace) {
         return false;
     }
     committed_ = true;
+    int fd = fd_;
+    fd_ = -1;
+    // Synced already: what close could still report concerns nothing unwritten.
+    ::close(fd);
     NoteWriteStep(WriteStep::AfterRename, -1, target_);
 
     // The rename itself reaches the disk with the folder.
@@ -325,13 +431,21 @@ void AtomicFile::Discard() noexcept {
 }
 
 std::string ReadFileBytes(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Opened without waiting: a pipe at the name would hold the open (or the
+    // first read) until some other program wrote into it.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) throw EFOpenError(OpenMessage(path, errno));
     struct stat st {};
     if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
         ::close(fd);
         throw EFOpenError(OpenMessage(path, EISDIR));
     }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw EFOpenError(NotAFileMessage(path, st));
+    }
+    int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     std::string out;
     if (st.st_size > 0) out.reserve(static_cast<std::size_t>(st.st_size));
     char buf[65536];

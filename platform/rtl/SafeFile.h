@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "platform/rtl/SysUtils.h"
 
 namespace fileio {
@@ -17,14 +19,17 @@ namespace fileio {
 class AtomicFile {
 public:
     // Creates the temporary file beside `target`. A symbolic link at
-    // `target` is not followed: the commit replaces the link itself. Its name carries the
-    // writer's process id (".<name>.tmp-<pid>-XXXXXX"): the temporary files
-    // that writers no longer running left beside the target (a program
-    // killed before its rename) are removed first. Raises EFCreateError
+    // `target` is not followed: the commit replaces the link itself. Its name
+    // is ".<name>.tmp-<pid>-XXXXXX"; the writer holds a lock on it until the
+    // rename, and the temporary files whose lock nobody holds (a program
+    // killed before its rename, on any machine sharing the folder) are
+    // removed first. Raises EFCreateError
     // "Cannot create file \"<target>\". <reason>".
     // A target that exists and is not a regular file (a printer device, a
     // pipe, /dev/null) cannot be replaced: it is written directly, also when
     // named by a link (which the kernel then follows, under its own guard).
+    // Neither the open nor a write waits on a pipe: one nobody reads is
+    // refused (ENXIO), one whose reader takes nothing fails the write.
     // With `regularFileOnly` (a file the user names to save a report into)
     // the target is never opened: a pipe, a device or a socket at the name,
     // or behind a link there, is refused as RefuseNonRegularTarget does, and
@@ -108,9 +113,13 @@ int MakeFolders(const std::string& path);
 // pipe or the device, or wait for ever on a pipe nobody reads; it is never
 // opened. A missing name, a regular file or a link to one passes.
 void RefuseNonRegularTarget(const std::string& path);
+// "O arquivo \"<path>\" não pode ser lido: com esse nome existe um pipe
+// (FIFO), não um arquivo comum." (or a device, a socket).
+std::string NotAFileMessage(const std::string& path, const struct stat& st);
 
-// The whole content of a file. EFOpenError "Cannot open file \"%s\". <reason>"
-// or EReadError.
+// The whole content of a file. EFOpenError "Cannot open file \"%s\". <reason>",
+// or NotAFileMessage when a pipe, a device or a socket stands at the name
+// (never waited on), or EReadError.
 std::string ReadFileBytes(const std::string& path);
 
 // Replaces (or creates) the file with exactly `bytes`, atomically as above;
@@ -121,15 +130,30 @@ void WriteFileAtomic(const std::string& path, std::string_view bytes, bool priva
 // when the name is taken).
 int RenameNoReplace(const std::string& from, const std::string& to);
 
+// The errno of the last creation, write or commit of an AtomicFile on this
+// thread that failed (0 after ClearLastFileError): for a caller that says
+// the reason in its own words. Refusals that are no system error (a pipe at
+// a report's name) leave it as it was.
+int LastFileError();
+void ClearLastFileError();
+// A file the user saves that could not be made (`creating`) or written, in
+// his words: "Não foi possível criar|gravar o arquivo \"<path>\": <reason>.
+// O arquivo que havia com esse nome, se havia um, continua como estava."
+std::string SaveFailureMessage(const std::string& path, int err, bool creating);
+
 // The system's message for an errno value ("No such file or directory").
 std::string SystemMessage(int err);
 // The same reason in Portuguese, for a message the user reads ("arquivo ou
 // pasta inexistente"); an uncommon one keeps the system's text and number.
 std::string SystemMessagePtBr(int err);
 
-// The temporary files beside `target` whose writer is no longer running
-// (full paths); those of running writers, this one included, are not listed.
+// The temporary files beside `target` that their writer abandoned: nobody
+// holds their writer's lock (full paths). Those being written, on this
+// machine or another sharing the folder, are not listed, whatever process id
+// their name carries.
 std::vector<std::string> OrphanedTemporaries(const std::string& target);
+// Removes those, each while holding its lock.
+void RemoveOrphanedTemporaries(const std::string& target);
 // The process id a temporary file's or another leftover's name carries after
 // `prefix` ("<prefix><pid>-..."); 0 when it carries none.
 long WriterOf(const std::string& name, const std::string& prefix);

@@ -190,7 +190,9 @@ TFileStream::TFileStream(const std::string& fileName, uint16_t mode, uint32_t ri
         case fmOpenReadWrite: flags |= O_RDWR; break;
         default: flags |= O_RDONLY; break;
     }
-    fd_ = ::open(fileName.c_str(), flags);
+    // Opened without waiting: a pipe at the name would hold the open until
+    // another program opened its other end. A pipe or a socket is refused.
+    fd_ = ::open(fileName.c_str(), flags | O_NONBLOCK);
     if (fd_ < 0) {
         throw EFOpenError("Cannot open file \"" + fileName + "\". " + fileio::SystemMessage(errno));
     }
@@ -200,6 +202,13 @@ TFileStream::TFileStream(const std::string& fileName, uint16_t mode, uint32_t ri
         fd_ = -1;
         throw EFOpenError("Cannot open file \"" + fileName + "\". " + fileio::SystemMessage(EISDIR));
     }
+    if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) {
+        ::close(fd_);
+        fd_ = -1;
+        throw EFOpenError(fileio::NotAFileMessage(fileName, st));
+    }
+    int now = ::fcntl(fd_, F_GETFL);
+    if (now >= 0) ::fcntl(fd_, F_SETFL, now & ~O_NONBLOCK);
 }
 
 TFileStream::~TFileStream() {

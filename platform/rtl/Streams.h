@@ -189,6 +189,8 @@ public:
     // After a failed write (a full disk) the content is known to be torn:
     // it is dropped and Commit raises EWriteError, and so is it on destruction.
     void Commit();
+    // The errno of the write that failed on a created file (0: none failed).
+    int WriteError() const { return writeError_; }
     // For a created file: drops what was written; the previous file stays.
     void Discard();
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +18,7 @@
 
 #include "report/rpDevice.h"
 #include "report/rpExcept.h"
+#include "platform/rtl/SafeFile.h"
 #include "report_output/rpPDFDevice.h"
 #include "tests/report_output/PdfTestSupport.h"
 #include "tests/support/TestSupport.h"
@@ -412,4 +415,94 @@ TEST(FileDevices, APipeAtTheReportsNameIsRefusedAndNeverWritten) {
     EXPECT_EQ(received, 0) << "the pipe was written";
     ::close(reader);
     EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+}
+
+namespace {
+
+// Makes every write of a file being saved fail as a full disk does: the
+// descriptor is pointed at /dev/full just before the write.
+struct FullDisk {
+    FullDisk() {
+        fileio::SetWriteStepHook([](fileio::WriteStep Step, int Fd, const std::string&) {
+            if (Step != fileio::WriteStep::BeforeWrite || Fd < 0) return;
+            const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+            if (full >= 0) {
+                ::dup2(full, Fd);
+                ::close(full);
+            }
+        });
+    }
+    ~FullDisk() { fileio::SetWriteStepHook(nullptr); }
+};
+
+}  // namespace
+
+// A report saved over an older file on a full disk, or into a read-only
+// folder: the clerk reads in Portuguese which file was not saved and why,
+// and the older file stays as it was, for every file device. The read-only
+// folder is a read-only bind of it in a mount namespace of a child (root
+// passes over permission bits), or its permission bits for another user.
+TEST(FileDevices, ASaveThatFailsNamesTheFileInPortugueseAndKeepsTheOldOne) {
+    testsupport::TempDir dir, outside;
+    std::unique_ptr<TrpPage> page(NewPage(1, true));
+    Saved(page.get(), "Nota 101", 1, 1);
+    AddText(page.get(), "Nota 101", 1000, 1000);
+    for (DeviceCase& c : EveryFileDevice()) {
+        SCOPED_TRACE(c.name);
+        const std::string name = dir.file(c.name);
+        testsupport::WriteAll(name, "o relatório de ontem");
+        std::string said;
+        {
+            FullDisk full;
+            try {
+                Job(*c.device, name, {page.get()});
+                ADD_FAILURE() << "saved on a full disk";
+            } catch (const Exception& e) {
+                said = e.Message();
+            }
+        }
+        EXPECT_EQ(said.rfind("Não foi possível gravar o arquivo \"" + name + "\": não há espaço livre no disco.", 0), 0u)
+            << said;
+        EXPECT_EQ(testsupport::ReadAll(name), "o relatório de ontem");
+    }
+
+    // The read-only folder.
+    const std::string told = outside.file("said.txt");
+    std::string reason;
+    if (::geteuid() != 0) {
+        ::chmod(dir.path().c_str(), 0555);
+        reason = "permissão negada";
+    } else {
+        reason = "o disco ou a pasta é somente leitura";
+    }
+    for (const char* device : {"Report.pdf", "Report.txt", "Relatorio.txt", "Report.rpa"}) {
+        SCOPED_TRACE(device);
+        const std::string name = dir.file(device);
+        std::filesystem::remove(told);
+        bool killed = testsupport::KilledInChild([&] {
+            if (::geteuid() == 0) {
+                if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                    ::mount(dir.path().c_str(), dir.path().c_str(), nullptr, MS_BIND, nullptr) != 0 ||
+                    ::mount(nullptr, dir.path().c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0) {
+                    testsupport::WriteAll(told, "<no mount namespace>");
+                    return;
+                }
+            }
+            for (DeviceCase& c : EveryFileDevice()) {
+                if (c.name != device) continue;
+                try {
+                    Job(*c.device, name, {page.get()});
+                    testsupport::WriteAll(told, "<saved>");
+                } catch (const Exception& e) {
+                    testsupport::WriteAll(told, e.Message());
+                }
+            }
+        });
+        ASSERT_FALSE(killed);
+        const std::string said = testsupport::ReadAll(told);
+        if (said == "<no mount namespace>") GTEST_SKIP() << "no read-only folder can be made here";
+        EXPECT_EQ(said.rfind("Não foi possível criar o arquivo \"" + name + "\": " + reason + ".", 0), 0u) << said;
+        EXPECT_EQ(testsupport::ReadAll(name), "o relatório de ontem");
+    }
+    ::chmod(dir.path().c_str(), 0755);
 }

@@ -1,6 +1,12 @@
 #include "tests/support/TestSupport.h"
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -29,6 +35,38 @@ bool KilledInChild(const std::function<void()>& Work) {
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
     return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+}
+
+void WithWatchdog(int Seconds, const std::function<void()>& Work) {
+    struct State {
+        std::mutex m;
+        std::condition_variable cv;
+        bool done = false;
+    };
+    auto state = std::make_shared<State>();
+    std::thread dog([state, Seconds] {
+        std::unique_lock<std::mutex> lock(state->m);
+        if (!state->cv.wait_for(lock, std::chrono::seconds(Seconds), [&] { return state->done; })) {
+            std::fprintf(stderr, "\nwatchdog: the work under test never returned (it waits for ever)\n");
+            std::fflush(stderr);
+            ::_exit(99);
+        }
+    });
+    auto finish = [&] {
+        {
+            std::lock_guard<std::mutex> lock(state->m);
+            state->done = true;
+        }
+        state->cv.notify_all();
+        dog.join();
+    };
+    try {
+        Work();
+    } catch (...) {
+        finish();
+        throw;
+    }
+    finish();
 }
 
 TempDir::TempDir() {

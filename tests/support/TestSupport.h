@@ -37,6 +37,12 @@ std::vector<std::string> CrLfLines(const std::string& text);
 // window system).
 bool KilledInChild(const std::function<void()>& Work);
 
+// Runs Work here, with a watchdog that ends the whole test program (exit
+// status 99, after saying so) when Work has not returned after Seconds: a
+// regression that waits for ever fails instead of stalling the suite.
+// Nothing about the time taken is asserted otherwise.
+void WithWatchdog(int Seconds, const std::function<void()>& Work);
+
 // A file under tests/data/.
 std::string DataPath(const std::string& relative);
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -15,7 +16,9 @@
 
 #include "billing/data/Messages.h"
 #include "billing/data/dmdbu.h"
+#include "billing/nfe/AnswerPoller.h"
 #include "billing/nfe/NFeSettings.h"
+#include "platform/db/SQLConnection.h"
 #include "platform/os/Process.h"
 #include "platform/rtl/IniFiles.h"
 #include "tests/platform/rtl/FileFaultSupport.h"
@@ -153,3 +156,48 @@ TEST_P(NFeSettingsFaults, TheDefaultsOfANewFileAreWrittenTogether) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, NFeSettingsFaults, filefaults::BothFaults(), filefaults::FaultName);
+
+// The settings file replaced by a pipe while the program runs ("rm
+// faturamento.ini; mkfifo faturamento.ini" by anyone who can write in the
+// folder): the answer poller's ticks reread the settings, and a save writes
+// them. None waits on the pipe; the programs last read stay, the clerk is
+// told once which file cannot be read, and the save is refused naming it.
+TEST_F(NFeSettings, APipeAtTheSettingsNameIsNeverWaitedOnAndTheLastSettingsStay) {
+    TIniFile(ini).WriteString("NFe", "Monitor", "monitor-da-loja");
+    const NFeConfig before = Config_NFe(*dm);
+    ASSERT_EQ(before.programs.monitor, "monitor-da-loja");
+    ASSERT_TRUE(before.settings_problem.empty());
+    std::filesystem::remove(ini);
+    ASSERT_EQ(::mkfifo(ini.c_str(), 0600), 0);
+
+    TSQLConnection conn;
+    conn.SetCreateIfMissing(true);
+    conn.SetDatabaseName(dir.file("faturamento.db"));
+    conn.Open();
+    dm->Set_Var("pasta_nfe_retorno", dir.path().string());
+    AnswerPoller::Services s;
+    s.db = &conn;
+    s.config = [this] { return Config_NFe(*dm); };
+    s.check_monitor = [](const NFeConfig&) { return true; };
+    AnswerPoller poller(s);
+    TickReport first, second;
+    NFeConfig during;
+    testsupport::WithWatchdog(20, [&] {
+        first = poller.Tick();
+        second = poller.Tick();
+        during = Config_NFe(*dm);
+        dm->Set_Var("nome_banco_dados", dir.file("faturamento.db"));
+        dm->SalvaIniAvisandoUmaVez();
+    });
+    EXPECT_EQ(during.programs.monitor, "monitor-da-loja") << "the last settings read stay";
+    const std::string named = "Não foi possível ler o arquivo de configuração \"" + ini + "\"";
+    ASSERT_EQ(first.messages.size(), 1u);
+    EXPECT_EQ(first.messages[0].text.rfind(named, 0), 0u) << first.messages[0].text;
+    EXPECT_TRUE(second.messages.empty()) << "told once";
+    ASSERT_FALSE(DefaultMessages().Entries().empty());
+    EXPECT_NE(DefaultMessages().Entries().back().text.find("\"" + ini + "\""), std::string::npos)
+        << DefaultMessages().Entries().back().text;
+    struct stat st {};
+    ASSERT_EQ(::lstat(ini.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}

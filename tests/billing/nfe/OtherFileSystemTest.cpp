@@ -10,12 +10,15 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <thread>
 
 #include "billing/nfe/AnswerFiles.h"
 #include "billing/nfe/SendFolder.h"
+#include "platform/rtl/SafeFile.h"
+#include "tests/support/FaultVfs.h"
 #include "tests/billing/nfe/PollerFixture.h"
 
 using namespace billing::nfe;
@@ -247,4 +250,104 @@ TEST_F(OtherFileSystem, AnswerNamesThatBreakOrTurnTheLineAreShownEscaped) {
         EXPECT_EQ(text.find(raw), std::string::npos) << text;
         EXPECT_NE(text.find("\"Ação\\u" + std::string(hex) + "-nfe.err\""), std::string::npos) << text;
     }
+}
+
+// Direction marks and the other characters that show nothing (zero-width
+// spaces and joiners, the byte order mark, soft hyphen, word joiner,
+// invisible operators, fillers, variation selectors, tags) in an answer's
+// name reach the clerk as "\uHHHH" like the controls: "789<RLM>987" never
+// shows as "789987" read backwards.
+TEST_F(OtherFileSystem, AnswerNamesWithDirectionMarksOrInvisibleCharactersAreShownEscaped) {
+    SetOtherFileSystemForTests("");
+    auto encode = [](char32_t c) {
+        std::string s;
+        if (c < 0x800) {
+            s += static_cast<char>(0xC0 | (c >> 6));
+        } else if (c < 0x10000) {
+            s += static_cast<char>(0xE0 | (c >> 12));
+            s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        } else {
+            s += static_cast<char>(0xF0 | (c >> 18));
+            s += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        }
+        s += static_cast<char>(0x80 | (c & 0x3F));
+        return s;
+    };
+    const std::vector<std::pair<char32_t, const char*>> hidden = {
+        {0x200E, "200E"}, {0x200F, "200F"}, {0x061C, "061C"}, {0x200B, "200B"}, {0x200C, "200C"},
+        {0x200D, "200D"}, {0xFEFF, "FEFF"}, {0x00AD, "00AD"}, {0x2060, "2060"}, {0x2062, "2062"},
+        {0x180E, "180E"}, {0x3164, "3164"}, {0xFE0F, "FE0F"}, {0xE0041, "E0041"},
+    };
+    for (const auto& [c, hex] : hidden) {
+        SCOPED_TRACE(hex);
+        const std::string raw = encode(c);
+        Place("NF 123-456-789" + raw + " 987-nfe.err", "Rejeição");
+        billing::nfe::TickReport r = Tick();
+        ASSERT_EQ(r.messages.size(), 1u) << Messages(r);
+        const std::string& text = r.messages[0].text;
+        EXPECT_EQ(text.find(raw), std::string::npos) << text;
+        EXPECT_NE(text.find("\"NF 123-456-789\\u" + std::string(hex) + " 987-nfe.err\""), std::string::npos) << text;
+    }
+}
+
+// A kill at any moment of an answer's handling, with the error folder on
+// another file system: at each write of the database and at each step of the
+// copy into the error folder (before and after its write, before and after
+// its rename, which comes before the original goes). After the next start
+// the answer was applied exactly once (in the killed program or at the
+// start, never in both), it is no longer in the return folder, and one copy
+// of it is in the error folder.
+TEST_F(OtherFileSystem, AKillAtAnyStepOfAnAnswersMoveLeavesItAppliedOnceAndOneCopy) {
+    testsupport::FaultVfs vfs;
+    conn.Close();
+    conn.Open();
+    const std::string answer =
+        "<retCancNFe><infCanc><cStat>101</cStat><xMotivo>Cancelamento homologado</xMotivo>"
+        "<nProt>135100000000001</nProt></infCanc></retCancNFe>";
+    billing::nfe::AnswerPoller::Services s;
+    s.db = &conn;
+    s.config = [this] { return config; };
+    s.check_monitor = [](const billing::nfe::NFeConfig&) { return true; };
+    s.start_danfe = [](const billing::nfe::NFeConfig&, const billing::nfe::DanfeCommand&) { return true; };
+    int number = 300, fileKills = 0, databaseKills = 0;
+    for (const char* where : {"file", "database"}) {
+        for (int step = 1; step < 400; ++step) {
+            SCOPED_TRACE(std::string(where) + " step " + std::to_string(step));
+            const std::string key = nfetest::InsertInvoice(conn, 1, ++number, EncodeDate(2010, 6, 15), "Autorizada");
+            const std::string name = key + "-can.xml";
+            Place(name, answer);
+            bool killed = false;
+            if (std::string(where) == "file") {
+                killed = testsupport::KilledInChild([&] {
+                    int seen = 0;
+                    fileio::SetWriteStepHook([&](fileio::WriteStep, int, const std::string&) {
+                        if (++seen == step) ::raise(SIGKILL);
+                    });
+                    billing::nfe::AnswerPoller(s).Tick();
+                });
+            } else {
+                killed = testsupport::RunKilled(vfs, step, [&] { billing::nfe::AnswerPoller(s).Tick(); });
+            }
+            vfs.Off();
+            const bool appliedBefore = State(key) == "Cancelada";
+            // The next start.
+            billing::nfe::TickReport r = billing::nfe::AnswerPoller(s).Tick();
+            const bool appliedNow = Messages(r).find("NF-e " + key + " foi cancelada com Sucesso") != std::string::npos;
+            EXPECT_EQ(State(key), "Cancelada");
+            EXPECT_NE(appliedBefore, appliedNow) << (appliedBefore ? "applied twice" : "never applied") << "\n"
+                                                 << Messages(r);
+            EXPECT_FALSE(InReturn(name));
+            int copies = 0;
+            for (const auto& e : fs::directory_iterator(folders.erro))
+                if (testsupport::ReadAll(e.path().string()) == answer) ++copies;
+            EXPECT_EQ(copies, 1) << "copies of the answer in the error folder";
+            for (const auto& e : fs::directory_iterator(folders.erro)) fs::remove(e.path());
+            if (!killed) break;
+            ++(std::string(where) == "file" ? fileKills : databaseKills);
+        }
+    }
+    // Every step was reached: the four of the copy, and the database's writes.
+    EXPECT_EQ(fileKills, 4);
+    EXPECT_GT(databaseKills, 0);
 }

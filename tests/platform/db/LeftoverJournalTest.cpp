@@ -4,8 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "platform/db/SQLiteDatabase.h"
 #include "tests/support/DbCheck.h"
@@ -83,3 +88,53 @@ TEST_F(LeftoverJournal, AReadOnlyOpenTouchesNothing) {
 }
 
 }  // namespace
+
+// A pipe or a device put at the journal's name while the program runs (anyone
+// who can write in a shared folder can): the next save, and a read by
+// another connection that must look at the journal, are refused at once
+// with the message that names the file to remove; the engine never waits on
+// it, and the rows stay as they were.
+TEST_F(LeftoverJournal, APipeOrADeviceAtTheJournalsNameIsRefusedNamingItAndNeverWaitedOn) {
+    const std::string journal = path + "-journal";
+    sqlite::Database db(path);
+    struct Obstacle {
+        const char* what;
+        std::function<bool()> plant;
+    };
+    const std::vector<Obstacle> obstacles = {
+        {"pipe", [&] { return ::mkfifo(journal.c_str(), 0600) == 0; }},
+        // The null device's numbers: a device node, made only where allowed.
+        {"device", [&] { return ::mknod(journal.c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0; }},
+    };
+    for (const Obstacle& o : obstacles) {
+        SCOPED_TRACE(o.what);
+        if (!o.plant()) continue;
+        std::vector<std::string> said;
+        testsupport::WithWatchdog(20, [&] {
+            try {
+                db.Exec("insert into conta values (3, 'gás')");
+                said.push_back("");
+            } catch (const ESQLiteError& e) {
+                said.push_back(e.Message());
+            }
+            try {
+                sqlite::OpenOptions readOnly;
+                readOnly.readOnly = true;
+                sqlite::Database reader(path, readOnly);
+                sqlite::Statement st(reader, "select count(*) from conta");
+                st.Step();
+                said.push_back("");
+            } catch (const ESQLiteError& e) {
+                said.push_back(e.Message());
+            }
+        });
+        ASSERT_EQ(said.size(), 2u);
+        EXPECT_NE(said[0].find("Remova \"" + journal + "\""), std::string::npos) << said[0];
+        // The reader may also find it refused at its open; never waiting is what counts.
+        struct stat st {};
+        ASSERT_EQ(::lstat(journal.c_str(), &st), 0) << "the clerk removes it, not the program";
+        EXPECT_FALSE(S_ISREG(st.st_mode));
+        std::filesystem::remove(journal);
+        EXPECT_EQ(testsupport::DumpTables(path, {"conta"}), rows);
+    }
+}

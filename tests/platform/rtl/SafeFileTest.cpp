@@ -5,8 +5,13 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <filesystem>
+#include <sys/wait.h>
 
+#include <filesystem>
+#include <functional>
+
+#include "platform/rtl/IniFiles.h"
+#include "platform/rtl/Lists.h"
 #include "platform/rtl/Streams.h"
 #include "tests/platform/rtl/FileFaultSupport.h"
 #include "tests/support/TestSupport.h"
@@ -191,4 +196,97 @@ TEST(AtomicFile, ReadFileBytes) {
         EXPECT_EQ(e.Message(), "Cannot open file \"" + dir.file("missing") + "\". No such file or directory");
     }
     EXPECT_THROW(fileio::ReadFileBytes(dir.path().string()), EFOpenError);
+}
+
+// A pipe, or a device, where a settings file or any file the program reads
+// or writes by name should be: nothing opened at that name waits for
+// another program to open the pipe's other end. Each is refused, the
+// reading ones naming the file in Portuguese, and the pipe stays a pipe.
+TEST(AtomicFile, NothingOpenedByNameWaitsOnAPipe) {
+    TempDir dir;
+    const std::string fifo = dir.file("faturamento.ini");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    struct Case {
+        const char* what;
+        std::function<void()> run;
+        const char* said;  // how the refusal starts ("": any)
+    };
+    const std::string notAFile = "O arquivo \"" + fifo + "\" não pode ser lido: com esse nome existe um pipe (FIFO)";
+    const std::vector<Case> cases = {
+        {"read whole", [&] { fileio::ReadFileBytes(fifo); }, ""},
+        {"settings read", [&] { TMemIniFile ini(fifo); }, ""},
+        {"settings reread", [&] { TIniFile(fifo).ReadString("NFe", "Monitor", ""); }, ""},
+        {"lines read", [&] { TStringList().LoadFromFile(fifo); }, ""},
+        {"stream opened", [&] { TFileStream(fifo, fmOpenRead); }, ""},
+        {"settings written", [&] {
+             // Read while still a file; the pipe comes before the write.
+             const std::string later = dir.file("depois.ini");
+             WriteAll(later, "[NFe]\n");
+             TMemIniFile ini(later);
+             ini.WriteString("NFe", "Monitor", "uninfe");
+             fs::remove(later);
+             ASSERT_EQ(mkfifo(later.c_str(), 0600), 0);
+             ini.UpdateFile();
+         }, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string message;
+        testsupport::WithWatchdog(20, [&] {
+            try {
+                c.run();
+            } catch (const Exception& e) {
+                message = e.Message();
+            }
+        });
+        ASSERT_FALSE(message.empty()) << "the pipe was taken for a file";
+        const bool written = std::string(c.what) == "settings written";
+        const std::string name = written ? dir.file("depois.ini") : fifo;
+        const std::string expected =
+            written ? "O arquivo \"" + name + "\" não foi gravado: com esse nome existe um pipe" : notAFile;
+        EXPECT_EQ(message.rfind(expected, 0), 0u) << message;
+        struct stat st {};
+        ASSERT_EQ(lstat(name.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    }
+}
+
+// Two writers of one shared folder on different machines: the process id in
+// the other's temporary file means nothing here (no such process runs on
+// this machine), but its writer holds the file's lock while writing it, so
+// a save here leaves it alone; one its writer abandoned (no lock held) is
+// removed. The other writer's save then completes.
+TEST(AtomicFile, ATemporaryFileBeingWrittenElsewhereIsKeptWhateverProcessIdItsNameCarries) {
+    TempDir dir;
+    const std::string target = dir.file("notas.ini");
+    WriteAll(target, "old");
+    // A process id that runs nothing on this machine.
+    pid_t gone = fork();
+    if (gone == 0) _exit(0);
+    ASSERT_GT(gone, 0);
+    waitpid(gone, nullptr, 0);
+    ASSERT_TRUE(fileio::WriterGone(gone));
+    const std::string prefix = dir.file(".notas.ini.tmp-" + std::to_string(gone) + "-");
+    const std::string writing = prefix + "Rm0te1", abandoned = prefix + "Aband0";
+    WriteAll(abandoned, "left by a writer that died");
+    // The other machine's writer, as the shared folder's server shows it: a
+    // lock on its open file.
+    WriteAll(writing, "half of the other machine's");
+    int other = open(writing.c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
+    ASSERT_GE(other, 0);
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    ASSERT_EQ(fcntl(other, F_OFD_SETLK, &lock), 0);
+
+    EXPECT_EQ(fileio::OrphanedTemporaries(target), std::vector<std::string>{abandoned});
+    fileio::WriteFileAtomic(target, "this machine's");
+    EXPECT_EQ(ReadAll(target), "this machine's");
+    EXPECT_FALSE(fs::exists(abandoned));
+    ASSERT_TRUE(fs::exists(writing)) << "another machine's file was removed while being written";
+    // The other writer finishes: its rename finds its file.
+    ASSERT_EQ(write(other, " rest", 5), 5);
+    EXPECT_EQ(rename(writing.c_str(), target.c_str()), 0);
+    close(other);
+    EXPECT_EQ(ReadAll(target), "half of the other machine's rest");
 }
