@@ -1679,8 +1679,9 @@ public:
     }
     // Room for up to Rows texts of about Length bytes.
     void Expect(std::size_t Rows, std::size_t Length) {
+        // Kept at most half full: twice as many slots as texts to come.
         std::size_t size = 64;
-        while (size < Rows) size *= 2;
+        while (size < Rows * 2) size *= 2;
         if (size > slots_.size()) Resize(size);
         // Room for every row's text, though about half repeat another's:
         // room never written costs no memory, where a buffer that grows
@@ -2247,9 +2248,16 @@ void TmtIndex::WriteImageKeys(const ImageKeys& Images, ImagesOf&& ImagesAt) {
                 AppendImageKey(key, v, fieldList_.Fields(f)->DataType(), fieldList_.Options(f));
         }
         if (i == 0) {
-            // Room for every distinct key at about the first one's size.
+            // Room for every distinct key: a text's at the average size of
+            // the texts' keys (the first in order, often among the shortest,
+            // would leave the pool to grow by copies of itself), the rest
+            // at the first key's size.
             const std::size_t keys = nf == 1 && Images.ranked[0] ? texts.size() : n;
-            ReserveHuge(pool_, keys * (key.size() + key.size() / 4 + 4) + 16);
+            const memtable::TextKeys& first = Images.texts[0];
+            const std::size_t text = Images.ranked[0] ? first.Key(texts[image.first]).size() + 4 : 0;
+            const std::size_t average =
+                Images.ranked[0] && !first.ends.empty() ? first.bytes.size() / first.ends.size() + 1 : text;
+            ReserveHuge(pool_, keys * (average + key.size() + 4 - text + key.size() / 8) + 16);
         }
         e.key = AddKey(reinterpret_cast<const uint8_t*>(key.data()), key.size());
         e.prefix = PrefixOf(reinterpret_cast<const uint8_t*>(key.data()), key.size());
