@@ -7,6 +7,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include <sys/mman.h>
+
 #include "memtable/mtMemResEng.h"
 #include "memtable/mtMemTable.h"
 #include "platform/rtl/Format.h"
@@ -735,136 +737,225 @@ TmtIndex::Mark TmtIndex::MarkOf(std::size_t Position) const {
     const Entry& e = entries_[Position];
     const std::size_t length = KeyLength(e), past = std::size_t{shared_} + 8;
     const uint64_t next = length > past ? PrefixOf(KeyBytes(e) + past, length - past) : 0;
-    return Mark{e.prefix, e.key, static_cast<uint32_t>(Position), next};
+    const std::size_t block = entries_.BlockAt(Position);
+    return Mark{e.prefix, e.key, static_cast<uint32_t>(Position - entries_.BlockStart(block)), next};
 }
 
-bool TmtIndex::MarksReady() const {
+int TmtIndex::CompareMark(const Probe& P, const Mark& M) const {
+    if (P.side != kEachEntry) return P.side;
+    const uint64_t ep = M.prefix & P.mask;
+    if (P.prefix != ep) return P.prefix < ep ? -1 : 1;
+    // A difference in the next bytes orders as the keys do: past a key's
+    // end its zero padding meets a probe byte above zero, and such a probe,
+    // longer than the key, sorts after it.
+    const uint64_t next = M.next & P.nextMask;
+    if (next != P.next) return P.next < next ? -1 : 1;
+    return CompareProbe(P, M.prefix, M.key);
+}
+
+bool TmtIndex::HeadsReady() const {
     if (marks_ == nullptr) marks_ = std::make_unique<Marks>();
     Marks& m = *marks_;
     if (m.valid) return true;
-    const auto n = static_cast<std::size_t>(entries_.size());
-    // Making them reads every 16th entry: worth it once about as many
-    // searches as that costs came with nothing changed in between.
-    if (++m.quietSearches < std::max<std::size_t>(64, n / 1024)) return false;
-    m.items.clear();
-    m.levels.clear();
-    m.everyChange = false;
-    m.items.reserve(n / (kMarkStep - 1) + 16);
-    m.levels.push_back(0);
-    std::size_t changes = 0;  // samples whose key is not the one before
-    for (std::size_t i = 0; i < n; i += kMarkStep) {
-        const Entry& e = entries_[i];
-        if (i > 0 && e.key != m.items.back().key) ++changes;
-        m.items.push_back(MarkOf(i));
-    }
-    // Long runs of one key (few distinct texts): the bottom level marks
-    // instead where the entries' key changes, so that the marks alone tell
-    // where a run starts and a search reads no more than that entry. Equal
-    // key references only stand in one run (entries are in key order), so
-    // the changes lie between samples of different references: with at
-    // most every other sample after a change, the stretches read come to at
-    // most half the entries, and the marks kept are no more than the
-    // samples.
-    const std::size_t samples = m.items.size();
-    if (changes * 2 <= samples) {
-        std::vector<Mark> runs;
-        runs.reserve(changes * 2 + 1);
-        runs.push_back(m.items.front());
-        for (std::size_t j = 1; j < samples && runs.size() <= samples; ++j) {
-            if (m.items[j].key == m.items[j - 1].key) continue;
-            for (std::size_t i = m.items[j - 1].at + 1; i <= m.items[j].at; ++i)
-                if (entries_[i].key != entries_[i - 1].key)
-                    runs.push_back(MarkOf(i));
-        }
-        // Past the last sample, up to the end.
-        for (std::size_t i = m.items.back().at + 1; i < n && runs.size() <= samples; ++i)
-            if (entries_[i].key != entries_[i - 1].key)
-                runs.push_back(MarkOf(i));
-        if (runs.size() <= samples) {
-            m.items.swap(runs);
-            m.everyChange = true;
-        }
-    }
-    std::size_t from = 0, to = m.items.size();
-    while (to - from > static_cast<std::size_t>(kMarkStep)) {
-        m.levels.push_back(static_cast<uint32_t>(to));
-        for (std::size_t i = from; i < to; i += kMarkStep) {
-            const Mark copy = m.items[i];
-            m.items.push_back(copy);
-        }
-        from = to;
-        to = m.items.size();
-    }
-    m.levels.push_back(static_cast<uint32_t>(to));
+    // Making them reads every block's first entry; a search without them
+    // reads a few of those, each a miss: worth it once a few searches for
+    // every 16 blocks came.
+    const std::size_t blocks = entries_.Blocks();
+    if (++m.quietSearches < std::max<std::size_t>(2, blocks / 16)) return false;
+    m.heads.clear();
+    m.heads.reserve(blocks + blocks / 8 + 1);
+    for (std::size_t b = 0; b < blocks; ++b) m.heads.push_back(MarkOf(entries_.BlockStart(b)));
+    m.work += blocks;
+    m.blocks.assign(blocks, BlockMarks{});
     m.valid = true;
     return true;
 }
 
-int TmtIndex::MarkedLowerBound(const Probe& P) const {
-    const int n = static_cast<int>(entries_.size());
+std::size_t TmtIndex::HeadsBlock(const Probe& P) const {
+    const std::vector<Mark>& heads = marks_->heads;
+    // The last block whose first entry lies below the probe (or the first).
+    std::size_t l = 1, h = heads.size();
+    while (l < h) {
+        const std::size_t mid = l + (h - l) / 2;
+        if (CompareMark(P, heads[mid]) > 0)
+            l = mid + 1;
+        else
+            h = mid;
+    }
+    return l - 1;
+}
+
+void TmtIndex::MakeBlockMarks(std::size_t B) const {
+    BlockMarks& bm = marks_->blocks[B];
+    const std::size_t start = entries_.BlockStart(B), size = entries_.BlockSize(B);
+    bm.items.clear();
+    bm.items.reserve(size / kMarkStep + 8);
+    bm.runs = false;
+    std::size_t changes = 0;  // samples whose key is not the one before
+    for (std::size_t i = 0; i < size; i += kMarkStep) {
+        if (i > 0 && entries_.BlockData(B)[i].key != bm.items.back().key) ++changes;
+        bm.items.push_back(MarkOf(start + i));
+    }
+    marks_->work += bm.items.size();
+    // Long runs of one key (few distinct texts): the marks are instead
+    // where the entries' key changes, so that they alone tell where a run
+    // starts and a search reads no entry between them. Equal key references
+    // only stand in one run (entries are in key order), so the changes lie
+    // between samples of different references: with at most every other
+    // sample after a change, the stretches read come to at most half the
+    // block, and the marks kept are no more than the samples.
+    const std::size_t samples = bm.items.size();
+    if (changes * 2 > samples) {
+        bm.valid = true;
+        return;
+    }
+    const Entry* e = entries_.BlockData(B);
+    std::vector<Mark> runs;
+    runs.reserve(changes * 2 + 1);
+    runs.push_back(bm.items.front());
+    auto changesBetween = [&](std::size_t From, std::size_t To) {
+        for (std::size_t i = From; i < To && runs.size() <= samples; ++i)
+            if (e[i].key != e[i - 1].key) runs.push_back(MarkOf(start + i));
+        marks_->work += To - From;
+    };
+    for (std::size_t j = 1; j < samples; ++j)
+        if (bm.items[j].key != bm.items[j - 1].key) changesBetween(bm.items[j - 1].at + 1, bm.items[j].at + 1);
+    changesBetween(bm.items.back().at + 1, size);
+    if (runs.size() <= samples) {
+        bm.items.swap(runs);
+        bm.runs = true;
+    }
+    bm.valid = true;
+}
+
+int TmtIndex::MarkedLowerBound(const Probe& P, std::size_t B) const {
+    BlockMarks& bm = marks_->blocks[B];
+    if (!bm.valid) MakeBlockMarks(B);
+    const Entry* e = entries_.BlockData(B);
+    const int size = static_cast<int>(entries_.BlockSize(B));
+    const Mark* m = bm.items.data();
+    const int count = static_cast<int>(bm.items.size());
     uint32_t equalKey = UINT32_MAX;
-    // A mark comes here only when its prefix is the probe's.
-    auto compare = [&](const auto& Item) {
-        if (Item.key == equalKey) return 0;
-        if constexpr (std::is_same_v<std::decay_t<decltype(Item)>, Mark>) {
-            // A difference in the next bytes orders as the keys do: past a
-            // key's end its zero padding meets a probe byte above zero, and
-            // such a probe, longer than the key, sorts after it.
-            const uint64_t next = Item.next & P.nextMask;
-            if (next != P.next) return P.next < next ? -1 : 1;
-        }
-        const int c = CompareProbe(P, Item.prefix, Item.key);
-        if (c == 0) equalKey = Item.key;
+    auto compareEntry = [&](const Entry& E) {
+        if (E.key == equalKey) return 0;
+        const int c = CompareProbe(P, E);
+        if (c == 0) equalKey = E.key;
         return c;
     };
-    // The first item not below the probe among [Lo, Hi) of a level, at
-    // most 16 items. Those whose prefix alone puts them below are counted
-    // without a branch (a bisection mispredicts about every other step);
-    // only items of the probe's own prefix are compared further.
-    auto firstNotBelow = [&](const auto* Items, int Lo, int Hi) {
-        int below = 0;
-        for (int i = Lo; i < Hi; ++i) below += (Items[i].prefix & P.mask) < P.prefix ? 1 : 0;
-        int at = Lo + below;
-        while (at < Hi && (Items[at].prefix & P.mask) == P.prefix && compare(Items[at]) > 0) ++at;
-        return at;
-    };
-    // From the top level down, each time among the 15 items between the one
-    // found a level up and the one before it.
-    const std::vector<uint32_t>& level = marks_->levels;
-    const int levels = static_cast<int>(level.size()) - 1;
-    int lo = 0, hi = static_cast<int>(level[static_cast<std::size_t>(levels)] - level[static_cast<std::size_t>(levels) - 1]);
-    int found = 0;
-    for (int k = levels; k > 0; --k) {
-        const Mark* m = marks_->items.data() + level[static_cast<std::size_t>(k) - 1];
-        for (const char* c = reinterpret_cast<const char*>(m + lo); c < reinterpret_cast<const char*>(m + hi); c += 64)
-            __builtin_prefetch(c);
-        found = firstNotBelow(m, lo, hi);
-        if (k == 1) break;
-        const int below = static_cast<int>(level[static_cast<std::size_t>(k) - 1] - level[static_cast<std::size_t>(k) - 2]);
-        lo = found == 0 ? 0 : (found - 1) * kMarkStep + 1;
-        hi = std::min(found * kMarkStep, below);
+    // Every 16th mark first, then the marks between the two found.
+    for (int k = 0; k < count; k += kMarkStep) __builtin_prefetch(m + k);
+    int k = 0;
+    while (k < count && CompareMark(P, m[k]) > 0) k += kMarkStep;
+    int lo = k == 0 ? 0 : k - kMarkStep + 1, hi = std::min(k, count);
+    for (const char* c = reinterpret_cast<const char*>(m + lo); c < reinterpret_cast<const char*>(m + hi); c += 64)
+        __builtin_prefetch(c);
+    // Marks whose prefix alone puts them below are counted without a branch
+    // (a bisection mispredicts about every other step); only those of the
+    // probe's own prefix are compared further.
+    int below = 0;
+    for (int i = lo; i < hi; ++i) below += (m[i].prefix & P.mask) < P.prefix ? 1 : 0;
+    int found = lo + below;
+    while (found < hi && CompareMark(P, m[found]) > 0) ++found;
+    // Between the marks either side of the answer; where the marks are the
+    // starts of runs, the entries before the one found hold the key of the
+    // mark below the probe, also below.
+    hi = found < count ? static_cast<int>(m[found].at) : size;
+    lo = bm.runs ? hi : (found == 0 ? 0 : static_cast<int>(m[found - 1].at) + 1);
+    if (lo > hi || hi > size) return -1;
+    for (const char* c = reinterpret_cast<const char*>(e + lo); c < reinterpret_cast<const char*>(e + hi); c += 64)
+        __builtin_prefetch(c);
+    below = 0;
+    for (int i = lo; i < hi; ++i) below += (e[i].prefix & P.mask) < P.prefix ? 1 : 0;
+    int at = lo + below;
+    while (at < hi && compareEntry(e[at]) > 0) ++at;
+    // The answer is the lower bound only if its neighbours say so, also
+    // across the block's ends; marks gone wrong would show here.
+    if (at < size && compareEntry(e[at]) > 0) return -1;
+    if (at > 0 && compareEntry(e[at - 1]) <= 0) return -1;
+    if (at == 0 && B > 0 && CompareProbe(P, entries_.BlockData(B - 1)[entries_.BlockSize(B - 1) - 1]) <= 0) return -1;
+    if (at == size && B + 1 < entries_.Blocks() && CompareProbe(P, entries_.BlockData(B + 1)[0]) > 0) return -1;
+    return static_cast<int>(entries_.BlockStart(B)) + at;
+}
+
+void TmtIndex::MarksInserted(std::size_t Pos, std::size_t BlockBefore, std::size_t Blocks) const {
+    if (marks_ == nullptr || !marks_->valid) return;
+    Marks& m = *marks_;
+    const std::size_t blocks = entries_.Blocks();
+    if (Blocks == 0 || blocks > Blocks + 1 || blocks < Blocks || m.heads.size() != Blocks) {
+        m.Drop();
+        return;
     }
-    // Between the bottom marks either side of the answer.
-    const Mark* bottom = marks_->items.data();
-    const int marked = static_cast<int>(level[1]);
-    lo = found == 0 ? 0 : static_cast<int>(bottom[found - 1].at) + 1;
-    hi = found < marked ? static_cast<int>(bottom[found].at) : n;
-    if (marks_->everyChange) {
-        // The entries past a mark below the probe hold its key, also below.
-        lo = hi;
-    } else if (hi - lo <= kMarkStep) {
-        // At most the entries between two marks, copied side by side.
-        Entry between[kMarkStep];
-        for (int i = lo; i < hi; ++i) between[i - lo] = entries_[static_cast<std::size_t>(i)];
-        lo += firstNotBelow(between, 0, hi - lo);
-    } else {
-        return -1;
+    if (blocks == Blocks + 1) {
+        // The block split in two halves, each marked again when searched.
+        const std::size_t b = BlockBefore;
+        m.heads.insert(m.heads.begin() + static_cast<std::ptrdiff_t>(b) + 1, MarkOf(entries_.BlockStart(b + 1)));
+        m.heads[b] = MarkOf(entries_.BlockStart(b));
+        m.blocks[b] = BlockMarks{};
+        m.blocks.insert(m.blocks.begin() + static_cast<std::ptrdiff_t>(b) + 1, BlockMarks{});
+        m.work += 2;
+        return;
     }
-    // The answer is the lower bound only if its neighbours say so; marks
-    // left behind by a change would show here.
-    if (lo < n && compare(entries_[static_cast<std::size_t>(lo)]) > 0) return -1;
-    if (lo > 0 && compare(entries_[static_cast<std::size_t>(lo) - 1]) <= 0) return -1;
-    return lo;
+    const std::size_t b = entries_.BlockAt(Pos);
+    const auto local = static_cast<uint32_t>(Pos - entries_.BlockStart(b));
+    if (local == 0) {
+        m.heads[b] = MarkOf(Pos);
+        ++m.work;
+    }
+    BlockMarks& bm = m.blocks[b];
+    if (!bm.valid) return;
+    if (bm.runs) {
+        // A new run, or a run's new start: marked again at the next search.
+        bm.valid = false;
+        return;
+    }
+    // The marked entries from the new one on moved one place up; the new
+    // one lies in the stretch between two marks, which grows by one.
+    std::size_t after = bm.items.size();
+    for (std::size_t k = 0; k < bm.items.size(); ++k)
+        if (bm.items[k].at >= local) {
+            if (after == bm.items.size()) after = k;
+            ++bm.items[k].at;
+        }
+    const uint32_t from = after == 0 ? 0 : bm.items[after - 1].at + 1;
+    const auto to = after < bm.items.size() ? bm.items[after].at : static_cast<uint32_t>(entries_.BlockSize(b));
+    if (to - from > 2 * kMarkStep) bm.valid = false;
+}
+
+void TmtIndex::MarksErased(std::size_t Local, std::size_t Block, std::size_t Blocks) const {
+    if (marks_ == nullptr || !marks_->valid) return;
+    Marks& m = *marks_;
+    const std::size_t blocks = entries_.Blocks();
+    if (m.heads.size() != Blocks || (blocks != Blocks && blocks + 1 != Blocks)) {
+        m.Drop();
+        return;
+    }
+    if (blocks + 1 == Blocks) {
+        // The block's last entry went, and the block with it.
+        m.heads.erase(m.heads.begin() + static_cast<std::ptrdiff_t>(Block));
+        m.blocks.erase(m.blocks.begin() + static_cast<std::ptrdiff_t>(Block));
+        return;
+    }
+    if (Local == 0) {
+        m.heads[Block] = MarkOf(entries_.BlockStart(Block));
+        ++m.work;
+    }
+    BlockMarks& bm = m.blocks[Block];
+    if (!bm.valid) return;
+    if (bm.runs) {
+        bm.valid = false;
+        return;
+    }
+    const auto local = static_cast<uint32_t>(Local);
+    std::size_t after = 0;
+    while (after < bm.items.size() && bm.items[after].at < local) ++after;
+    // A mark of the entry that left goes with it, and the stretch around it
+    // grows by the marks' gap; the marks past it move one place down.
+    if (after < bm.items.size() && bm.items[after].at == local)
+        bm.items.erase(bm.items.begin() + static_cast<std::ptrdiff_t>(after));
+    for (std::size_t k = after; k < bm.items.size(); ++k) --bm.items[k].at;
+    const uint32_t from = after == 0 ? 0 : bm.items[after - 1].at + 1;
+    const auto to = after < bm.items.size() ? bm.items[after].at : static_cast<uint32_t>(entries_.BlockSize(Block));
+    if (to > from + 2 * kMarkStep) bm.valid = false;
 }
 
 int TmtIndex::LowerBound(const Probe& P) const {
@@ -872,16 +963,16 @@ int TmtIndex::LowerBound(const Probe& P) const {
     if (P.side != kEachEntry) return P.side > 0 ? n : 0;
     if (n == 0) return 0;
     const bool text = IsStringKind(fieldList_.Fields(0)->DataType());
-    if (text && n >= kMarkedFrom && MarksReady()) {
-        const int at = MarkedLowerBound(P);
-        if (at >= 0) return at;
-        marks_->valid = false;  // made again after enough quiet searches
-        marks_->quietSearches = 0;
-    }
     // The block: the last whose first entry lies below the probe. The
     // answer is inside it, or is the first entry of the next.
     std::size_t block = 0;
     const std::size_t blocks = entries_.Blocks();
+    const bool marked = text && n >= kMarkedFrom && HeadsReady() && marks_->heads.size() == blocks;
+    if (marked) {
+        const int at = MarkedLowerBound(P, HeadsBlock(P));
+        if (at >= 0) return at;
+        marks_->Drop();  // made again after enough searches
+    }
     const uint64_t front = entries_.front().prefix & P.mask, back = entries_.back().prefix & P.mask;
     if (blocks > 1 && !text && front < P.prefix && P.prefix <= back) {
         // Numbers spread evenly: the block where the value falls between the
@@ -1061,7 +1152,6 @@ void TmtIndex::CompactPool() {
 }
 
 void TmtIndex::InsertKeyed(int Pos, PmtRecord Record, const std::string& Key) {
-    EntriesChanged();
     const int32_t Id = Record->RecordID;
     Pos = std::clamp(Pos, 0, Count());
     if ((SameKeyAt(Pos, Key) && Id > entries_[static_cast<std::size_t>(Pos)].id) ||
@@ -1070,12 +1160,15 @@ void TmtIndex::InsertKeyed(int Pos, PmtRecord Record, const std::string& Key) {
     KeepSharedWith(reinterpret_cast<const uint8_t*>(Key.data()), Key.size());
     const uint32_t key = KeyFor(Pos, Key);
     const uint64_t prefix = PrefixPastShared(reinterpret_cast<const uint8_t*>(Key.data()), Key.size());
+    const std::size_t blocks = entries_.Blocks();
+    const std::size_t block = blocks == 0 ? 0 : (Pos >= Count() ? blocks - 1 : entries_.BlockAt(static_cast<std::size_t>(Pos)));
     entries_.insert(static_cast<std::size_t>(Pos), Entry{prefix, Id, key, Record});
+    MarksInserted(static_cast<std::size_t>(Pos), block, blocks);
 }
 
 void TmtIndex::EraseAt(int Pos) {
-    EntriesChanged();
     if (isRowOrder_) {
+        EntriesChanged();
         if (Pos != Count() - 1) identity_ = false;
         ids_.erase(static_cast<std::size_t>(Pos));
         return;
@@ -1087,8 +1180,14 @@ void TmtIndex::EraseAt(int Pos) {
                             (Pos + 1 < Count() && entries_[static_cast<std::size_t>(Pos) + 1].key == e.key);
         if (!shared) deadBytes_ += KeyLength(e) + 4;
     }
+    const std::size_t blocks = entries_.Blocks(), block = entries_.BlockAt(static_cast<std::size_t>(Pos));
+    const std::size_t local = static_cast<std::size_t>(Pos) - entries_.BlockStart(block);
     entries_.erase(static_cast<std::size_t>(Pos));
-    if (entries_.empty()) shared_ = 0;
+    MarksErased(local, block, blocks);
+    if (entries_.empty()) {
+        shared_ = 0;
+        EntriesChanged();
+    }
     CompactPool();
 }
 
@@ -1430,6 +1529,30 @@ void TmtIndex::SortByRecords(int L, int R) {
 
 namespace memtable {
 
+namespace {
+
+// The arrays an index is made with are read and written at random once a
+// table is large (a table of distinct texts, their keys, their ranks): on
+// pages of 4 KiB each such access also misses the address translation,
+// whose own tables then miss the cache, a cost that grows with the table.
+// Arrays of several MiB ask for huge pages, before anything is written in
+// them.
+void AdviseHuge(const void* Data, std::size_t Bytes) {
+    constexpr std::uintptr_t kHuge = std::uintptr_t{2} << 20;
+    if (Data == nullptr || Bytes < 2 * kHuge) return;
+    const auto from = (reinterpret_cast<std::uintptr_t>(Data) + kHuge - 1) & ~(kHuge - 1);
+    const auto to = (reinterpret_cast<std::uintptr_t>(Data) + Bytes) & ~(kHuge - 1);
+    if (to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+}
+
+template <typename Vector>
+void ReserveHuge(Vector& V, std::size_t Count) {
+    V.reserve(Count);
+    AdviseHuge(V.data(), V.capacity() * sizeof(V[0]));
+}
+
+}  // namespace
+
 // Key bytes of numbered texts, one after another in one buffer, each after
 // its 32-bit length as an index's pool holds them: a pool may be these bytes
 // as they stand.
@@ -1556,15 +1679,16 @@ public:
     }
     // Room for up to Rows texts of about Length bytes.
     void Expect(std::size_t Rows, std::size_t Length) {
+        // Kept at most half full: twice as many slots as texts to come.
         std::size_t size = 64;
-        while (size < Rows) size *= 2;
+        while (size < Rows * 2) size *= 2;
         if (size > slots_.size()) Resize(size);
         // Room for every row's text, though about half repeat another's:
         // room never written costs no memory, where a buffer that grows
         // past its room is copied whole into memory written for the first
         // time.
-        bytes_.reserve(Rows * Length);
-        textEnds_.reserve(Rows);
+        memtable::ReserveHuge(bytes_, Rows * Length);
+        memtable::ReserveHuge(textEnds_, Rows);
     }
     // Room for the keys of all the texts taken, once the first Made of them
     // are written, at the size those took per byte of text and a little
@@ -1576,8 +1700,8 @@ public:
         if (Made == 0 || textMade == 0) return;
         const double perByte = static_cast<double>(keys.bytes.size()) / static_cast<double>(textMade);
         const auto rest = static_cast<std::size_t>(perByte * static_cast<double>(bytes_.size() - textMade) * 1.1);
-        keys.bytes.reserve(keys.bytes.size() + rest + (next_ - Made) * 8);
-        keys.ends.reserve(next_);
+        memtable::ReserveHuge(keys.bytes, keys.bytes.size() + rest + (next_ - Made) * 8);
+        memtable::ReserveHuge(keys.ends, next_);
     }
     template <typename F>
     void ForEach(F&& Visit) const {
@@ -1605,7 +1729,9 @@ private:
     };
     void Grow() { Resize(std::max<std::size_t>(64, slots_.size() * 2)); }
     void Resize(std::size_t Size) {
-        std::vector<Slot> old(Size);
+        std::vector<Slot> old;
+        memtable::ReserveHuge(old, Size);
+        old.resize(Size);
         old.swap(slots_);
         const std::size_t mask = slots_.size() - 1;
         for (const Slot& s : old) {
@@ -1709,6 +1835,7 @@ void TmtIndex::SortByKeys() {
                                 (common->FieldFlags(fieldList_.FieldNo(f)) & kFlagCompressed) == 0 ||
                                 common->Owner() == nullptr || !common->Owner()->OnDecompressField;
             std::vector<uint32_t>& numbers = textNumbers[static_cast<std::size_t>(f)];
+            ReserveHuge(numbers, n);
             numbers.resize(n);
             auto read = [&](std::size_t i) {
                 int32_t len = 0;
@@ -1841,7 +1968,9 @@ void TmtIndex::SortByKeys() {
             uint64_t head;
             uint32_t number;
         };
-        std::vector<Head> order(keys);
+        std::vector<Head> order;
+        ReserveHuge(order, keys);
+        order.resize(keys);
         auto headAt = [&](uint32_t k, std::size_t from) {
             const std::string_view b = d.Key(k);
             return from >= b.size() ? uint64_t{0}
@@ -1855,7 +1984,9 @@ void TmtIndex::SortByKeys() {
         uint64_t differ = 0;
         for (const Head& h : order) differ |= h.head ^ order[0].head;
         if (differ != 0) {
-            std::vector<Head> moved(keys);
+            std::vector<Head> moved;
+            ReserveHuge(moved, keys);
+            moved.resize(keys);
             for (int shift = 0; shift < 64; shift += 8) {
                 if (((differ >> shift) & 0xFF) == 0) continue;
                 std::size_t at[257] = {};
@@ -1897,11 +2028,21 @@ void TmtIndex::SortByKeys() {
                 std::sort(first, last, byKey);
                 continue;
             }
-            for (auto it = first; it != last; ++it) it->head = headAt(it->number, next);
+            // The texts of a run lie anywhere among the keys: the bytes of
+            // those a few ahead are on their way, their places before them.
+            constexpr std::ptrdiff_t kAheadKeys = 8;
+            const char* keyBytes = d.keys.bytes.data();
+            for (auto it = first; it != last; ++it) {
+                if (last - it > 2 * kAheadKeys) d.keys.PrefetchPlace((it + 2 * kAheadKeys)->number);
+                if (last - it > kAheadKeys)
+                    __builtin_prefetch(keyBytes + d.keys.Start((it + kAheadKeys)->number) + 4 + next);
+                it->head = headAt(it->number, next);
+            }
             std::sort(first, last, [](const Head& a, const Head& b) { return a.head < b.head; });
             pushRuns(run.from, run.to, next);
         }
         std::vector<uint32_t>& rank = rankOf[f];
+        ReserveHuge(rank, keys);
         rank.resize(keys);
         // A key that tells case apart ends with the text itself (the
         // collation's ties broken by the bytes), or is the text's bytes:
@@ -1950,14 +2091,27 @@ void TmtIndex::SortByKeys() {
         const std::vector<uint32_t>& rank0 = rankOf[0];
         const std::vector<uint32_t>& numbers0 = textNumbers[0];
         const std::size_t ranks = textOfRank[0].size();
-        std::vector<uint32_t> next(ranks + 1, 0);
+        std::vector<uint32_t> next;
+        ReserveHuge(next, ranks + 1);
+        next.resize(ranks + 1, 0);
         for (std::size_t i = 0; i < n; ++i) ++next[rank0[numbers0[i]] + 1];
         for (std::size_t r = 0; r < ranks; ++r) next[r + 1] += next[r];
         // The ids in their present order, then each entry written over at
         // its row's place.
-        std::vector<int32_t> ids(n);
+        std::vector<int32_t> ids;
+        ReserveHuge(ids, n);
+        ids.resize(n);
         for (std::size_t i = 0; i < n; ++i) ids[i] = entries_[i].id;
+        // Each row lands anywhere in the list: its rank, its rank's next
+        // place and that place are fetched in turn over the rows ahead.
+        constexpr std::size_t kAheadRows = 8;
         for (std::size_t i = 0; i < n; ++i) {
+            if (i + 4 * kAheadRows < n) __builtin_prefetch(rank0.data() + numbers0[i + 4 * kAheadRows]);
+            if (i + 2 * kAheadRows < n) __builtin_prefetch(next.data() + rank0[numbers0[i + 2 * kAheadRows]]);
+            if (i + kAheadRows < n) {
+                const std::size_t to = next[rank0[numbers0[i + kAheadRows]]];
+                if (to < n) __builtin_prefetch(&entries_[to], 1);
+            }
             const int32_t id = ids[i];
             const uint64_t image =
                 ranked[1] ? rankOf[1][textNumbers[1][i]] : (secondImages ? imagesOfSecond[i] : 0);
@@ -2094,9 +2248,16 @@ void TmtIndex::WriteImageKeys(const ImageKeys& Images, ImagesOf&& ImagesAt) {
                 AppendImageKey(key, v, fieldList_.Fields(f)->DataType(), fieldList_.Options(f));
         }
         if (i == 0) {
-            // Room for every distinct key at about the first one's size.
+            // Room for every distinct key: a text's at the average size of
+            // the texts' keys (the first in order, often among the shortest,
+            // would leave the pool to grow by copies of itself), the rest
+            // at the first key's size.
             const std::size_t keys = nf == 1 && Images.ranked[0] ? texts.size() : n;
-            pool_.reserve(keys * (key.size() + key.size() / 4 + 4) + 16);
+            const memtable::TextKeys& first = Images.texts[0];
+            const std::size_t text = Images.ranked[0] ? first.Key(texts[image.first]).size() + 4 : 0;
+            const std::size_t average =
+                Images.ranked[0] && !first.ends.empty() ? first.bytes.size() / first.ends.size() + 1 : text;
+            ReserveHuge(pool_, keys * (average + key.size() + 4 - text + key.size() / 8) + 16);
         }
         e.key = AddKey(reinterpret_cast<const uint8_t*>(key.data()), key.size());
         e.prefix = PrefixOf(reinterpret_cast<const uint8_t*>(key.data()), key.size());
@@ -2227,7 +2388,6 @@ void TmtIndex::Sort(int L, int R) {
 
 void TmtIndex::Clear() {
     EntriesChanged();
-    marks_.reset();
     pendingKeys_.reset();
     ids_.clear();
     entries_.clear();
@@ -2426,9 +2586,9 @@ int TmtIndex::InsertionPoint(PmtRecord Record) {
 }
 
 void TmtIndex::InsertAt(int Pos, PmtRecord Record) {
-    EntriesChanged();
     Pos = std::clamp(Pos, 0, Count());
     if (isRowOrder_) {
+        EntriesChanged();
         if (Pos != Count() || (!ids_.empty() && ids_.back() > Record->RecordID)) idsAscending_ = false;
         if (Pos != Count() || Record->RecordID != Count()) identity_ = false;
         if (Pos == Count())
@@ -2443,6 +2603,7 @@ void TmtIndex::InsertAt(int Pos, PmtRecord Record) {
         BuildKey(Record, fieldList_.Count(), key);
         InsertKeyed(Pos, Record, key);
     } else {
+        EntriesChanged();
         entries_.insert(static_cast<std::size_t>(Pos), Entry{0, Record->RecordID, 0, Record});
     }
 }

@@ -419,6 +419,9 @@ public:
     // Whether a sort may leave the keys to the first search or change that
     // needs them.
     void SetKeysOnDemand(bool Value) { keysOnDemand_ = Value; }
+    // How many entries the searches have read to make their marks since
+    // the index was made.
+    uint64_t MarkWork() const { return marks_ != nullptr ? marks_->work : 0; }
 
     TmtFilterIndexEvent OnFilterIndex;
 
@@ -451,14 +454,10 @@ private:
     int CompareProbe(const Probe& P, uint64_t Prefix, uint32_t Key) const;
     int CompareProbe(const Probe& P, const Entry& E) const { return CompareProbe(P, E.prefix, E.key); }
     int LowerBound(const Probe& P) const;
-    // LowerBound through the marks; -1 when they cannot tell.
-    int MarkedLowerBound(const Probe& P) const;
-    bool MarksReady() const;
+    // Every mark dropped, for a change the marks are not kept through (a
+    // sort, a new count of shared bytes, a compacted pool).
     void EntriesChanged() const {
-        if (marks_ != nullptr) {
-            marks_->valid = false;
-            marks_->quietSearches = 0;
-        }
+        if (marks_ != nullptr) marks_->Drop();
     }
     // The end of the run of entries equal to P that starts at From.
     int RunEnd(const Probe& P, int From) const;
@@ -508,32 +507,61 @@ private:
     // Set while a sort's keys are not written: each entry then holds its
     // first field's image in key and its second's in prefix.
     std::unique_ptr<ImageKeys> pendingKeys_;
-    // Marks for the searches of a large text index that stays unchanged: a
-    // copy of every 16th entry's prefix and key, then of every 16th mark,
-    // and so on up, so that a search reads a few lines per level where a
-    // bisection of the entries waits for memory at each of its last steps.
-    // Made once enough searches have come with no change in between; made
-    // at the first search of such an index, so that an index never searched
-    // carries nothing.
+    // Marks for the searches of a large text index: a copy of the first
+    // entry's prefix and key of every block, side by side, and per block a
+    // copy of about every 16th of its entries, so that a search reads a few
+    // lines where a bisection of the entries waits for memory at each of its
+    // last steps. They are kept through inserts and deletes (a block's marks
+    // shift with its entries; a split block is marked again when next
+    // searched), so that a change costs a few marks, not all of them. The
+    // first marks are made once searches have come that a bisection of the
+    // blocks' heads costs more than making them; a block's own, at its
+    // first search.
     struct Mark {
         uint64_t prefix;
         uint32_t key;
-        uint32_t at;  // the entry's position (bottom level)
+        uint32_t at;  // the entry's position in its block
         // The 8 key bytes after the prefix, zero-padded: names that share
         // their first letters (a first name) are told apart without a read
         // of their keys, each elsewhere in the pool.
         uint64_t next;
     };
     Mark MarkOf(std::size_t Position) const;
-    struct Marks {
+    struct BlockMarks {
         std::vector<Mark> items;
-        std::vector<uint32_t> levels;  // where each level starts in items, then the end
-        uint32_t quietSearches = 0;    // since the last change
         bool valid = false;
-        // The bottom level marks every entry whose key reference differs
-        // from the one before, rather than every 16th entry.
-        bool everyChange = false;
+        bool runs = false;  // the items mark where the entries' key changes
     };
+    struct Marks {
+        std::vector<Mark> heads;         // per block, its first entry
+        std::vector<BlockMarks> blocks;  // per block
+        uint32_t quietSearches = 0;      // since the heads were dropped
+        bool valid = false;              // the heads
+        // Entries read to make marks: what keeping the searches short
+        // costs, told apart from how fast the machine is.
+        uint64_t work = 0;
+        void Drop() {
+            valid = false;
+            quietSearches = 0;
+            std::vector<Mark>().swap(heads);
+            std::vector<BlockMarks>().swap(blocks);
+        }
+    };
+    // Probe against a mark: -1, 0 or 1.
+    int CompareMark(const Probe& P, const Mark& M) const;
+    // Whether the heads are there to search, making them when due.
+    bool HeadsReady() const;
+    // The block whose entries hold the first not below the probe, or whose
+    // end it is.
+    std::size_t HeadsBlock(const Probe& P) const;
+    // LowerBound inside block B through its marks (made when missing); -1
+    // when they cannot tell.
+    int MarkedLowerBound(const Probe& P, std::size_t B) const;
+    void MakeBlockMarks(std::size_t B) const;
+    // The marks after an entry went in at Pos, which belonged to block
+    // BlockBefore of Blocks blocks before; and after one left.
+    void MarksInserted(std::size_t Pos, std::size_t BlockBefore, std::size_t Blocks) const;
+    void MarksErased(std::size_t Local, std::size_t Block, std::size_t Blocks) const;
     mutable std::unique_ptr<Marks> marks_;
     // The slope of the last interpolated guess, kept with the ends it was
     // taken from: a search between the same ends needs no division.

@@ -376,6 +376,21 @@ bool TmtCustomMemTable::MovePriorRecord(bool ForceFilter) {
     return false;
 }
 
+void TmtCustomMemTable::PrefetchWalk(int Step) const {
+    // A walk in an index's order reads records from all over the store:
+    // the slot of the record 16 rows on and the record 8 rows on are
+    // fetched meanwhile, so that each row's two misses overlap with the
+    // rows before it instead of coming one after another.
+    const int n = curIndex_->Count();
+    const int slot = recNo_ + 16 * Step, record = recNo_ + 8 * Step;
+    if (slot >= 0 && slot < n) common_->PrefetchRecord(curIndex_->IdAt(slot));
+    if (record >= 0 && record < n)
+        if (PmtRecord r = common_->Record(curIndex_->IdAt(record))) {
+            __builtin_prefetch(r);
+            __builtin_prefetch(reinterpret_cast<const char*>(r) + 64);
+        }
+}
+
 TGetResult TmtCustomMemTable::GetRecord(TRecordBuffer Buffer, TGetMode GetMode, bool DoCheck) {
     (void)DoCheck;
     StoreLock lock(common_);
@@ -389,9 +404,11 @@ TGetResult TmtCustomMemTable::GetRecord(TRecordBuffer Buffer, TGetMode GetMode, 
             break;
         case gmNext:
             if (!MoveNextRecord(false)) return grEOF;
+            PrefetchWalk(1);
             break;
         case gmPrior:
             if (!MovePriorRecord(false)) return grBOF;
+            PrefetchWalk(-1);
             break;
     }
     PmtRecord src = curIndex_->RecordAt(recNo_);

@@ -278,6 +278,8 @@ public:
     // ===== hooks for indexes and the store
     virtual void SetCursorBeforeFirst();
     virtual void SetCursorAfterLast();
+    // Starts fetching the records a walk in direction Step reads next.
+    void PrefetchWalk(int Step) const;
     virtual bool MoveNextRecord(bool ForceFilter);
     virtual bool MovePriorRecord(bool ForceFilter);
     virtual void UpdateIsFiltered();

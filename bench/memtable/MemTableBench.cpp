@@ -21,7 +21,8 @@
 //
 // Steps of repeated and distinct: append the rows; build an index on the
 // client name; 10,000 locates by key; 10,000 locates by client name (the
-// first in row order is the one found); a sort on client and value; a
+// first in row order is the one found); a sort on client and value,
+// alone and followed by a walk over every row in its order; a
 // filtered walk over a number condition and over a text equality (no index
 // on either side). Then the memory each side takes per row of (integer key,
 // 40-character text, double, date), as the allocator counts it (glibc's
@@ -39,6 +40,9 @@
 // rows are deleted and the deleted ones appended again (not timed), and a
 // round of that comes before the first: appends take the slots deletes
 // freed, as in a register that has been used for a while.
+// Two more on the same table: 10,000 locates by client name with an edit of
+// a row's client name once every rows / 1,024 locates, and 2,000 locates by
+// client name right after 2,000 such edits (the edits not timed).
 //
 // Steps of walks (varied names): 1,000 moves of a master table, each with a
 // walk of its details (a detail table of the rows, ten per master, shown in
@@ -331,6 +335,28 @@ void MemSort(benchmark::State& state) {
     }
 }
 
+// A sort, then a walk over every row in its order, reading a field of each:
+// a listing, whose rows come from wherever the records lie.
+void MemSortWalk(benchmark::State& state) {
+    auto t = FilledTable(false);
+    TField* id = t->FieldByName("Id");
+    for (auto _ : state) {
+        t->SortOn("Cliente;Valor", {});
+        long long sum = 0;
+        int n = 0;
+        for (t->First(); !t->Eof(); t->Next()) {
+            sum += id->AsInteger();
+            ++n;
+        }
+        benchmark::DoNotOptimize(sum);
+        if (n != kRows) throw std::runtime_error("sort walk: " + std::to_string(n) + " rows");
+        state.PauseTiming();
+        t->SetIndexFieldNames("");
+        t->DeleteIndex("__MT__SORT");
+        state.ResumeTiming();
+    }
+}
+
 // A walk over the rows a filter lets through, reading a field of each.
 void MemFilteredWalk(benchmark::State& state, const std::string& filter, int expected) {
     auto t = FilledTable(false);
@@ -499,6 +525,48 @@ void MemMixed(benchmark::State& state, bool appends) {
     }
 }
 
+// Locates between changes that come about once every rows / 1,024 locates:
+// an index that rebuilds its search aids after so many quiet searches sees
+// each change throw the rebuild away. Each change edits a row's client name
+// (a row found by key).
+int SparseChangeEvery() { return std::max(1, kRows / 1024); }
+
+void MemMixedSparse(benchmark::State& state) {
+    auto t = ChangingTable();
+    const auto names = LocateClients();
+    const auto& edits = TheChanges().edits;
+    const int every = SparseChangeEvery();
+    std::size_t edit = 0;
+    for (auto _ : state) {
+        int found = 0;
+        for (int i = 0; i < kLocates; ++i) {
+            found += t->Locate("Cliente", names[static_cast<std::size_t>(i)], {}) ? 1 : 0;
+            if (i % every == every - 1) {
+                const auto& e = edits[edit++ % edits.size()];
+                EditRow(t.get(), e.first, e.second);
+            }
+        }
+        benchmark::DoNotOptimize(found);
+    }
+}
+
+// 2,000 text locates right after 2,000 edits (not timed): the searches that
+// follow a bulk change.
+void MemLocateAfterEdits(benchmark::State& state) {
+    auto t = ChangingTable();
+    const auto names = LocateClients();
+    const auto& edits = TheChanges().edits;
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (int i = 0; i < kChanges; ++i)
+            EditRow(t.get(), edits[static_cast<std::size_t>(i)].first, edits[static_cast<std::size_t>(i)].second);
+        state.ResumeTiming();
+        int found = 0;
+        for (int i = 0; i < kChanges; ++i) found += t->Locate("Cliente", names[static_cast<std::size_t>(i)], {}) ? 1 : 0;
+        benchmark::DoNotOptimize(found);
+    }
+}
+
 void MemMixedAppend(benchmark::State& state) { MemMixed(state, true); }
 void MemMixedDelete(benchmark::State& state) { MemMixed(state, false); }
 
@@ -613,6 +681,24 @@ void SqlSort(benchmark::State& state) {
         if (sqlite3_step(s) != SQLITE_ROW) throw std::runtime_error("sort");
         benchmark::DoNotOptimize(sqlite3_column_int(s, 0));
         sqlite3_reset(s);
+    }
+    sqlite3_finalize(s);
+}
+
+void SqlSortWalk(benchmark::State& state) {
+    Db d;
+    SqlFill(d);
+    sqlite3_stmt* s = d.Prepare("SELECT id FROM t ORDER BY cliente, valor");
+    for (auto _ : state) {
+        long long sum = 0;
+        int n = 0;
+        while (sqlite3_step(s) == SQLITE_ROW) {
+            sum += sqlite3_column_int(s, 0);
+            ++n;
+        }
+        sqlite3_reset(s);
+        benchmark::DoNotOptimize(sum);
+        if (n != kRows) throw std::runtime_error("sqlite sort walk");
     }
     sqlite3_finalize(s);
 }
@@ -782,6 +868,60 @@ void SqlMixed(benchmark::State& state, bool appends) {
         state.ResumeTiming();
     }
     sqlite3_finalize(s);
+}
+
+void SqlMixedSparse(benchmark::State& state) {
+    Db d;
+    SqlChanging(d);
+    const auto names = LocateClients();
+    const auto& edits = TheChanges().edits;
+    const int every = SparseChangeEvery();
+    std::size_t edit = 0;
+    sqlite3_stmt* s = d.Prepare(
+        "SELECT id, cliente, produto, valor, data FROM t WHERE id = (SELECT min(id) FROM t WHERE cliente = ?)");
+    sqlite3_stmt* upd = d.Prepare("UPDATE t SET cliente = ?, valor = ? WHERE id = ?");
+    for (auto _ : state) {
+        int found = 0;
+        for (int i = 0; i < kLocates; ++i) {
+            const std::string& c = names[static_cast<std::size_t>(i)];
+            sqlite3_bind_text(s, 1, c.c_str(), static_cast<int>(c.size()), SQLITE_STATIC);
+            if (sqlite3_step(s) == SQLITE_ROW) ++found;
+            sqlite3_reset(s);
+            if (i % every == every - 1) {
+                const auto& e = edits[edit++ % edits.size()];
+                SqlEditRow(upd, e.first, e.second);
+            }
+        }
+        benchmark::DoNotOptimize(found);
+    }
+    sqlite3_finalize(s);
+    sqlite3_finalize(upd);
+}
+
+void SqlLocateAfterEdits(benchmark::State& state) {
+    Db d;
+    SqlChanging(d);
+    const auto names = LocateClients();
+    const auto& edits = TheChanges().edits;
+    sqlite3_stmt* s = d.Prepare(
+        "SELECT id, cliente, produto, valor, data FROM t WHERE id = (SELECT min(id) FROM t WHERE cliente = ?)");
+    sqlite3_stmt* upd = d.Prepare("UPDATE t SET cliente = ?, valor = ? WHERE id = ?");
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (int i = 0; i < kChanges; ++i)
+            SqlEditRow(upd, edits[static_cast<std::size_t>(i)].first, edits[static_cast<std::size_t>(i)].second);
+        state.ResumeTiming();
+        int found = 0;
+        for (int i = 0; i < kChanges; ++i) {
+            const std::string& c = names[static_cast<std::size_t>(i)];
+            sqlite3_bind_text(s, 1, c.c_str(), static_cast<int>(c.size()), SQLITE_STATIC);
+            if (sqlite3_step(s) == SQLITE_ROW) ++found;
+            sqlite3_reset(s);
+        }
+        benchmark::DoNotOptimize(found);
+    }
+    sqlite3_finalize(s);
+    sqlite3_finalize(upd);
 }
 
 void SqlMixedAppend(benchmark::State& state) { SqlMixed(state, true); }
@@ -1145,11 +1285,14 @@ public:
         Ratio("10,000 locates by key", "MemLocateKey", "SqlLocateKey", "<= 0.40");
         Ratio("10,000 locates by a non-unique text field", "MemLocateName", "SqlLocateName", "<= 0.40");
         Ratio("sort on two fields", "MemSort", "SqlSort", "<= 0.70");
+        Ratio("sort on two fields, then walk every row", "MemSortWalk", "SqlSortWalk", "<= 0.70");
         Ratio("filtered scan, number", "MemFilterNumber", "SqlFilterNumber", "<= 1.00");
         Ratio("filtered scan, text equality", "MemFilterText", "SqlFilterText", "<= 1.50");
         if (kShape == Shape::Varied) {
             Ratio("10,000 text locates, an append every 10th", "MemMixedAppend", "SqlMixedAppend", "<= 1.00");
             Ratio("10,000 text locates, a delete every 10th", "MemMixedDelete", "SqlMixedDelete", "<= 1.00");
+            Ratio("10,000 text locates, an edit every rows/1,024", "MemMixedSparse", "SqlMixedSparse", "<= 0.60");
+            Ratio("2,000 text locates after 2,000 edits", "MemLocateAfterEdits", "SqlLocateAfterEdits", "<= 0.60");
         }
         const RowBytes mem = MemRowBytes(), sql = SqlRowBytes();
         std::printf("\nBytes per row (integer, 40-character text, double, date), as the allocator counts them\n");
@@ -1219,10 +1362,14 @@ int main(int argc, char** argv) {
         {"MemLocateKey", MemLocateKey},       {"SqlLocateKey", SqlLocateKey},
         {"MemLocateName", MemLocateName},     {"SqlLocateName", SqlLocateName},
         {"MemSort", MemSort},                 {"SqlSort", SqlSort},
+        {"MemSortWalk", MemSortWalk},         {"SqlSortWalk", SqlSortWalk},
         {"MemFilterNumber", MemFilterNumber}, {"SqlFilterNumber", SqlFilterNumber},
         {"MemFilterText", MemFilterText},     {"SqlFilterText", SqlFilterText}};
     const std::initializer_list<Step> mixed{{"MemMixedAppend", MemMixedAppend}, {"SqlMixedAppend", SqlMixedAppend},
-                                            {"MemMixedDelete", MemMixedDelete}, {"SqlMixedDelete", SqlMixedDelete}};
+                                            {"MemMixedDelete", MemMixedDelete}, {"SqlMixedDelete", SqlMixedDelete},
+                                            {"MemMixedSparse", MemMixedSparse}, {"SqlMixedSparse", SqlMixedSparse},
+                                            {"MemLocateAfterEdits", MemLocateAfterEdits},
+                                            {"SqlLocateAfterEdits", SqlLocateAfterEdits}};
     const std::initializer_list<Step> walks{
         {"MemMasterDetail", MemMasterDetail},       {"SqlMasterDetail", SqlMasterDetail},
         {"MemPartialRowOrder", MemPartialRowOrder}, {"SqlPartialRowOrder", SqlPartialRowOrder},
