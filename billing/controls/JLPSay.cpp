@@ -296,6 +296,13 @@ void TSay::Preview() {
     editor->SetWantReturns(true);
     editor->SetWantTabs(true);
     editor->SetReadOnly(previewReadOnly_);
+    // The editor keeps Enter and Tab for the text; Esc closes the preview,
+    // as it closes every other window of the program.
+    editor->OnKeyDown = [&window](TObject*, Word& Key, TShiftState Shift) {
+        if (Key != VK_ESCAPE || !Shift.Empty()) return;
+        Key = 0;
+        window.Close();
+    };
     editor->SetText(Cp1252ToUtf8(bytes));
     editor->SetModified(false);
     // Wide enough for the report's longest line (132 columns for a wide

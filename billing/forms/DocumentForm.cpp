@@ -111,10 +111,13 @@ DocumentForm::DocumentForm(TComponent* AOwner, const std::string& Caption,
     pnlTop->SetBevelOuter(bvNone);
     PageControl1 = Place<TPageControl>(this, this, "PageControl1", 0, 50, 860, 482);
     PageControl1->SetAlign(alClient);
+    // The road by Tab and Enter goes through every page before the buttons:
+    // the NF-e's choices on the later pages are no click away.
+    PageControl1->SetTabThroughPages(true);
     tsGeral = new TTabSheet(this);
     tsGeral->SetName("tsGeral");
     tsGeral->SetPageControl(PageControl1);
-    tsGeral->SetCaption("Geral");
+    tsGeral->SetCaption("&Geral");
 
     // On the third row of lookups, right of the last one, where no
     // description runs under it.

@@ -59,7 +59,8 @@ TListingForm::TListingForm(TComponent* AOwner, Listing Kind, const std::string& 
     BitBtn2->SetCaption("&Imprimir");
     BitBtn2->OnClick = [this](TObject* s) { BitBtn2Click(s); };
     BitBtn3 = Place<TBitBtn>(this, this, "BitBtn3", 346, 236, 110, 30);
-    BitBtn3->SetCaption("Fechar");
+    BitBtn3->SetCaption("Fec&har");
+    BitBtn3->SetCancel(true);
     BitBtn3->OnClick = [this](TObject*) { Close(); };
     SetBounds(0, 0, 480, 310);
 

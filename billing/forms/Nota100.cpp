@@ -48,9 +48,9 @@ TfrmNota100::TfrmNota100(TComponent* AOwner)
         return t;
     };
     tsGeral = page("tsGeral", "&Geral");
-    tsComunicacao = page("tsComunicacao", "Comunicação");
-    tsFinanceiro = page("tsFinanceiro", "Financeiro");
-    tsObservacoes = page("tsObservacoes", "Observações");
+    tsComunicacao = page("tsComunicacao", "Com&unicação");
+    tsFinanceiro = page("tsFinanceiro", "F&inanceiro");
+    tsObservacoes = page("tsObservacoes", "&Observações");
 
     auto edit = [this](TWinControl* Parent, const std::string& Field, const std::string& Caption, int Left, int Top,
                        int Width) { return PlaceField<TDBEdit>(this, Parent, Field, Caption, Left, Top, Width); };

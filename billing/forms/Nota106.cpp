@@ -115,7 +115,7 @@ TfrmNota106a::TfrmNota106a(TComponent* AOwner) : TForm(AOwner) {
     RichEdit1->TextEdit()->setFrameStyle(QFrame::NoFrame);
     RichEdit1->SetText(kText);
     Button1 = Place<TButton>(this, this, "Button1", 266, 476, 88, 30);
-    Button1->SetCaption("&Fechar");
+    Button1->SetCaption("Fec&har");
     Button1->SetCancel(true);
     Button1->OnClick = [this](TObject* s) { Button1Click(s); };
     OnClose = [this](TObject* s, TCloseAction& a) { FormClose(s, a); };

@@ -14,9 +14,9 @@ TfrmNota109::TfrmNota109(TComponent* AOwner)
     qryFornecedor->SetName("qryFornecedor");
     SetBounds(0, 0, 860, 430);
     PageControl1 = PlacePages();
-    TTabSheet* geral = AddPage(PageControl1, "Geral");
-    TTabSheet* comunicacao = AddPage(PageControl1, "Comunicação");
-    TTabSheet* observacao = AddPage(PageControl1, "Observação");
+    TTabSheet* geral = AddPage(PageControl1, "&Geral");
+    TTabSheet* comunicacao = AddPage(PageControl1, "Com&unicação");
+    TTabSheet* observacao = AddPage(PageControl1, "&Observação");
 
     struct Line {
         const char* name;

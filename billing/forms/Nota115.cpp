@@ -137,7 +137,7 @@ TfrmNota115::TfrmNota115(TComponent* AOwner) : TForm(AOwner) {
     DBButton1 = Button("DBButton1", "&Editar", Editar, 300);
     DBButton2 = Button("DBButton2", "&Salvar", Gravar, 404);
     DBButton3 = Button("DBButton3", "&Desfazer", Cancelar, 508);
-    DBButton4 = Button("DBButton4", "Fechar", Fechar, 612);
+    DBButton4 = Button("DBButton4", "Fec&har", Fechar, 612);
     DBButton4->SetCancel(true);
     DBButton1->OnClick = [this](TObject* s) { DBButton1Click(s); };
     DBButton2->OnClick = [this](TObject* s) { DBButton2Click(s); };
@@ -147,7 +147,7 @@ TfrmNota115::TfrmNota115(TComponent* AOwner) : TForm(AOwner) {
     PageControl1 = Place<TPageControl>(this, this, "PageControl1", 0, 0, 720, 422);
     PageControl1->SetAlign(alClient);
 
-    TTabSheet* padrao = AddPage(PageControl1, "Valores Padrão");
+    TTabSheet* padrao = AddPage(PageControl1, "&Valores Padrão");
     dbeId_Municipio = Lookup(padrao, "dbeId_Municipio", "Id_Municipio", "Município", 12, 80);
     PMunicipio = Description(padrao, "PMunicipio", 236, 12, 360);
     PUf_Municipio = Description(padrao, "PUf_Municipio", 600, 12, 40);
@@ -171,13 +171,13 @@ TfrmNota115::TfrmNota115(TComponent* AOwner) : TForm(AOwner) {
     DBCheckBox1 = Flag(padrao, "DBCheckBox1", "pode_alterar_serie", "Pode alterar Série durante Lançamento",
                        kEditLeft, 292, 320);
 
-    TTabSheet* cobranca = AddPage(PageControl1, "Cobança");
+    TTabSheet* cobranca = AddPage(PageControl1, "Co&bança");
     exDBComboDlg5 = Lookup(cobranca, "exDBComboDlg5", "Id_Conta_Corrente", "Conta Corrente", 12, 80);
     PConta_Corrente = Description(cobranca, "PConta_Corrente", 236, 12, 404);
     DBEdit1 = PlaceLabeled<TDBEdit>(this, cobranca, "DBEdit1", dsMain, "Dias_Protesto", "Dias Protesto", kLabelLeft, kEditLeft, 40, 80);
     DBEdit2 = PlaceLabeled<TDBEdit>(this, cobranca, "DBEdit2", dsMain, "Juros_Mora", "Juros Mora", kLabelLeft, kEditLeft, 68, 80);
 
-    TTabSheet* impressoras = AddPage(PageControl1, "Impressoras");
+    TTabSheet* impressoras = AddPage(PageControl1, "&Impressoras");
     PlaceLabel(this, impressoras, "Imprimir Automático", 470, 12);
     cbImpressora_Danfe = PickList(impressoras, "cbImpressora_Danfe", "Impressora_Danfe", "DANFE", 36);
     DBCheckBox2 = Flag(impressoras, "DBCheckBox2", "IA_Danfe", "", 480, 36, 24);
@@ -191,7 +191,7 @@ TfrmNota115::TfrmNota115(TComponent* AOwner) : TForm(AOwner) {
         PickList(impressoras, "cbImpressora_Promissoria", "Impressora_Promissoria", "Promissória", 148);
     DBCheckBox5 = Flag(impressoras, "DBCheckBox5", "IA_Promissoria", "", 480, 148, 24);
 
-    TTabSheet* nfe = AddPage(PageControl1, "NF-e ");
+    TTabSheet* nfe = AddPage(PageControl1, "&NF-e ");
     struct Folder {
         TexDBComboDlg** edit;
         const char* name;

@@ -15,9 +15,9 @@ TfrmNota116::TfrmNota116(TComponent* AOwner)
     qryFebraban->SetName("qryFebraban");
     SetBounds(0, 0, 860, 400);
     PageControl1 = PlacePages();
-    TTabSheet* geral = AddPage(PageControl1, "Geral");
+    TTabSheet* geral = AddPage(PageControl1, "&Geral");
     int n = 0;
-    for (const char* caption : {"Instruções Bancárias", "Ocorrências Retorno", "Espécie Títulos", "Tipo Moeda"}) {
+    for (const char* caption : {"Instr&uções Bancárias", "&Ocorrências Retorno", "Espécie &Títulos", "T&ipo Moeda"}) {
         auto* grid = Place<TexDBGrid>(this, AddPage(PageControl1, caption), "exDBGrid" + std::to_string(++n), 8, 8, 820, 290);
         grid->SetReadOnly(true);
     }

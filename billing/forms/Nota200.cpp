@@ -93,7 +93,7 @@ TfrmNota200::TfrmNota200(TComponent* AOwner)
     tsOutros = new TTabSheet(this);
     tsOutros->SetName("tsOutros");
     tsOutros->SetPageControl(PageControl1);
-    tsOutros->SetCaption("Outros");
+    tsOutros->SetCaption("&Outros");
     TWinControl* o = tsOutros;
     dbeFinalidade_Emissao = FixedList(o, "dbeFinalidade_Emissao", "Finalidade_Emissao", "Finalidade Emissão", 8, 4,
                                       200, {"1 - NF-e normal", "2 - NF-e complementar", "3 - NF-e de Ajuste"});

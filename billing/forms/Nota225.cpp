@@ -64,7 +64,8 @@ TfrmNota225::TfrmNota225(TComponent* AOwner) : TForm(AOwner) {
     btnOk->SetCaption("&Salvar");
     btnOk->OnClick = [this](TObject* s) { btnOkClick(s); };
     btnCancel = Place<TButton>(this, this, "btnCancel", 390, 252, 95, 30);
-    btnCancel->SetCaption("&Fechar");
+    btnCancel->SetCaption("Fec&har");
+    btnCancel->SetCancel(true);
     btnCancel->OnClick = [this](TObject* s) { btnCancelClick(s); };
 
     AskAccessCode = [](std::string& typed) {

@@ -26,7 +26,8 @@ TfrmNota230::TfrmNota230(TComponent* AOwner) : TForm(AOwner) {
     Button1->SetCaption("Verificar");
     Button1->OnClick = [this](TObject* s) { Button1Click(s); };
     Button2 = Place<TButton>(this, this, "Button2", 353, 224, 95, 30);
-    Button2->SetCaption("Fechar");
+    Button2->SetCaption("Fec&har");
+    Button2->SetCancel(true);
     Button2->OnClick = [this](TObject* s) { Button2Click(s); };
     CenterForm(this);
     OnShow = [this](TObject* s) { FormShow(s); };

@@ -53,13 +53,20 @@ TfrmNota231::TfrmNota231(TComponent* AOwner) : TForm(AOwner) {
     // Enter breaks lines inside the reason instead of moving on.
     dbeMotivo->OnEnter = [this](TObject*) { SetKeyPreview(false); };
     dbeMotivo->OnExit = [this](TObject*) { SetKeyPreview(true); };
+    // The memo keeps Enter for its lines, not Esc: the window closes.
+    dbeMotivo->OnKeyDown = [this](TObject*, Word& Key, TShiftState Shift) {
+        if (Key != VK_ESCAPE || !Shift.Empty()) return;
+        Key = 0;
+        Close();
+    };
     auto* warning = Place<TLabel>(this, this, "lblAtencao", 16, 270, 488, 20);
     warning->SetCaption("Atenção: Utilize esta rotina com extremo cuidado.");
     Button1 = Place<TButton>(this, this, "Button1", 308, 300, 95, 30);
     Button1->SetCaption("Inutilizar");
     Button1->OnClick = [this](TObject* s) { Button1Click(s); };
     Button2 = Place<TButton>(this, this, "Button2", 409, 300, 95, 30);
-    Button2->SetCaption("Fechar");
+    Button2->SetCaption("Fec&har");
+    Button2->SetCancel(true);
     Button2->OnClick = [this](TObject* s) { Button2Click(s); };
 
     CenterForm(this);
@@ -125,9 +132,18 @@ void TfrmNota231::Answered(const std::string& Text, const std::string& Failure) 
     if (billing::nfe::InutilizacaoHomologada(Text)) {
         billing::nfe::AvancarNumeracaoInutilizada(*dmdb->ADOConnection, sent_.serie, sent_.inicial, sent_.final);
         Box("A numeração foi inutilizada.\r\n\r\n" + Text, "Sucesso", mtInformation);
+        ClearVoidedRange();
     } else {
         Box("A numeração não foi inutilizada.\r\n\r\n" + Text, "Falhou", mtWarning);
     }
+}
+
+void TfrmNota231::ClearVoidedRange() {
+    // The range is spent: the next Enter must not send it again. The series
+    // and the reason stay for the next range.
+    if (tbTemp->State() == dsBrowse) tbTemp->Edit();
+    for (const char* field : {"Numero_Inicial", "Numero_Final"}) tbTemp->FieldByName(field)->Clear();
+    if (DBEdit2->CanFocus()) DBEdit2->SetFocus();
 }
 
 void TfrmNota231::Button2Click(TObject*) { Close(); }

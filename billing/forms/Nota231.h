@@ -38,6 +38,8 @@ public:
 
 private:
     void Answered(const std::string& Text, const std::string& Failure);
+    // An accepted voiding empties the range typed.
+    void ClearVoidedRange();
     std::unique_ptr<billing::nfe::AnswerWait> wait_;
     // The range whose answer is awaited.
     billing::nfe::Inutilizacao sent_;

@@ -142,7 +142,8 @@ TfrmNota232::TfrmNota232(TComponent* AOwner) : TForm(AOwner) {
     Button4 = button("Button4", "Consultar Situação", 280, &TfrmNota232::Button4Click);
     Button5 = button("Button5", "Cancelar NF-e", 416, &TfrmNota232::Button5Click);
     Button6 = button("Button6", "Localizar NFe", 552, &TfrmNota232::Button6Click);
-    Button2 = button("Button2", "Fechar", 762, &TfrmNota232::Button2Click);
+    Button2 = button("Button2", "Fec&har", 762, &TfrmNota232::Button2Click);
+    Button2->SetCancel(true);
 
     Timer1 = new TTimer(this);
     Timer1->SetName("Timer1");
@@ -249,7 +250,7 @@ TfrmNota232B::TfrmNota232B(TComponent* AOwner) : TForm(AOwner) {
     Button1->SetCaption("Confirmar");
     Button1->OnClick = [this](TObject* s) { Button1Click(s); };
     Button2 = Place<TButton>(this, this, "Button2", 436, 284, 100, 30);
-    Button2->SetCaption("&Fechar");
+    Button2->SetCaption("Fec&har");
     Button2->SetCancel(true);
     Button2->OnClick = [this](TObject* s) { Button2Click(s); };
     StatusBar1 = new TStatusBar(this);

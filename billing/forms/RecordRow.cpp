@@ -36,9 +36,26 @@ RecordRow PlaceRecordRow(TCustomForm* Form, TDataSource* Source, int Top, const 
     row.prior = button("btnPrior", "Anterior", Anterior);
     row.next = button("btnNext", "Próximo", Proximo);
     row.last = button("btnLast", "Último", Ultimo);
-    row.search = button(SearchName, "Pesquisar", Pesquisar);
-    row.close = button(CloseName, "Fechar", Fechar);
+    row.search = button(SearchName, "&Pesquisar", Pesquisar);
+    row.close = button(CloseName, "Fec&har", Fechar);
     row.close->SetCancel(true);
+    // The records are walked with Alt and the keys that walk a text; the
+    // Alt letters of the menus (C, L, R, F, M, A), of the row (N, E, S, D,
+    // X, P, H) and of the pages stay theirs.
+    const struct {
+        TDBButton* button;
+        Word key;
+        const char* hint;
+    } walk[] = {{row.first, VK_HOME, "Primeiro registro (Alt+Home)"},
+                {row.prior, VK_PRIOR, "Registro anterior (Alt+PgUp)"},
+                {row.next, VK_NEXT, "Próximo registro (Alt+PgDn)"},
+                {row.last, VK_END, "Último registro (Alt+End)"}};
+    for (const auto& w : walk) {
+        w.button->SetShortCut(w.key, TShiftState{ssAlt});
+        w.button->SetHint(w.hint);
+    }
+    row.search->SetHint("Pesquisar (Alt+P)");
+    row.close->SetHint("Fechar (Esc)");
     ArrangeRecordRow(row);
     return row;
 }

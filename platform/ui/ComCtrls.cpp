@@ -12,7 +12,10 @@
 #include <QToolButton>
 
 #include <QEvent>
+#include <QKeySequence>
 #include <QMenu>
+#include <QShortcut>
+#include <QShortcutEvent>
 #include <QStyle>
 
 #include "platform/ui/Desktop.h"
@@ -77,9 +80,59 @@ void TTabSheet::SetTextValue(const std::string& Value) {
     if (pageControl_ != nullptr) pageControl_->tabs_->setTabText(PageIndex(), ToQt(Value));
 }
 
+namespace {
+
+// A page's Alt letter shows its page the way the other keys do (OnChanging
+// asked, the focus taken into the page), not the tab bar's own way, which
+// only switches.
+class PageMnemonics : public QObject {
+public:
+    PageMnemonics(QTabBar* Bar, std::function<void(int)> Select) : QObject(Bar), bar_(Bar), select_(std::move(Select)) {
+        Bar->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override {
+        if (Watched != bar_ || Event->type() != QEvent::Shortcut) return false;
+        const QKeySequence key = static_cast<QShortcutEvent*>(Event)->key();
+        for (int i = 0; i < bar_->count(); ++i) {
+            if (!bar_->isTabVisible(i) || QKeySequence::mnemonic(bar_->tabText(i)) != key) continue;
+            select_(i);
+            return true;
+        }
+        return false;
+    }
+
+private:
+    QTabBar* bar_;
+    std::function<void(int)> select_;
+};
+
+}  // namespace
+
 TPageControl::TPageControl(TComponent* AOwner) : TWinControl(AOwner), tabs_(new QTabWidget) {
     SetWidget(tabs_);
     SetBounds(0, 0, 289, 193);
+    // The keys a desktop's page controls take, wherever the focus is in
+    // the window (a form has one page control at most; two would take
+    // turns).
+    const struct {
+        QKeyCombination key;
+        bool forward;
+    } keys[] = {{Qt::CTRL | Qt::Key_Tab, true},
+                {Qt::CTRL | Qt::Key_PageDown, true},
+                {Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab, false},
+                {Qt::CTRL | Qt::SHIFT | Qt::Key_Tab, false},
+                {Qt::CTRL | Qt::Key_PageUp, false}};
+    for (const auto& k : keys) {
+        auto* shortcut = new QShortcut(QKeySequence(k.key), tabs_);
+        shortcut->setContext(Qt::WindowShortcut);
+        const bool forward = k.forward;
+        auto step = [this, forward] { Guarded([&] { StepPage(forward); }); };
+        QObject::connect(shortcut, &QShortcut::activated, tabs_, step);
+        QObject::connect(shortcut, &QShortcut::activatedAmbiguously, tabs_, step);
+    }
+    new PageMnemonics(tabs_->tabBar(), [this](int Index) { Guarded([&] { SelectPageByUser(Index); }); });
     QObject::connect(tabs_->tabBar(), &QTabBar::tabBarClicked, tabs_, [this](int index) {
         if (syncing_ || index == tabs_->currentIndex() || !OnChanging) return;
         bool allow = true;
@@ -161,6 +214,47 @@ void TPageControl::SetActivePageIndex(int Index) {
     syncing_ = false;
     lastIndex_ = Index;
     SyncVisibility();
+}
+
+bool TPageControl::ShowPageByUser(int Index) {
+    if (Index < 0 || Index >= PageCount() || !tabs_->isTabVisible(Index) || !tabs_->isTabEnabled(Index)) return false;
+    if (Index != tabs_->currentIndex()) {
+        bool allow = true;
+        if (OnChanging) OnChanging(this, allow);
+        if (!allow) return false;
+        tabs_->setCurrentIndex(Index);
+    }
+    return ActivePageIndex() == Index;
+}
+
+void TPageControl::SelectPageByUser(int Index) {
+    if (ShowPageByUser(Index)) FocusFirstControl();
+}
+
+void TPageControl::StepPage(bool GoForward) {
+    const int n = PageCount();
+    for (int step = 1; step < n; ++step) {
+        const int i = (ActivePageIndex() + (GoForward ? step : n * 2 - step)) % n;
+        if (tabs_->isTabVisible(i) && tabs_->isTabEnabled(i)) {
+            SelectPageByUser(i);
+            return;
+        }
+    }
+}
+
+void TPageControl::FocusFirstControl() {
+    TTabSheet* page = ActivePage();
+    if (page == nullptr) return;
+    for (TWinControl* c : page->TabList()) {
+        if (!c->CanFocus() || !c->TabStop() || c->PassedByTab()) continue;
+        ui::ShowFocusOf(c->Widget());
+        c->SetFocus();
+        return;
+    }
+    // Nothing to type in on the page: the tabs keep the focus, and the
+    // arrows go on from there.
+    ui::ShowFocusOf(tabs_->tabBar());
+    tabs_->tabBar()->setFocus(Qt::TabFocusReason);
 }
 
 void TPageControl::SelectNextPage(bool GoForward) {

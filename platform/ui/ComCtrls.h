@@ -79,6 +79,22 @@ public:
     void SelectNextPage(bool GoForward);
     bool CanFocus() const override { return false; }
 
+    // Ctrl+Tab and Ctrl+PgDn show the next page, Ctrl+Shift+Tab and
+    // Ctrl+PgUp the previous one, wherever the focus is in the window; a
+    // page's Alt letter shows that page. A page the keys show takes the
+    // focus to its first control in tab order, as a click on the tab and a
+    // click into the page would.
+    // The page as the user changes it: OnChanging may refuse, OnChange
+    // follows, and the focus goes to the page's first control.
+    void SelectPageByUser(int Index);
+    // The same without moving the focus; false when the page is not shown.
+    bool ShowPageByUser(int Index);
+    // Tab and Enter go on from a page's last control to the next page's
+    // first one (and back), showing it, before they reach what follows
+    // the page control.
+    bool TabThroughPages() const { return tabThroughPages_; }
+    void SetTabThroughPages(bool Value) { tabThroughPages_ = Value; }
+
     // OnChanging may refuse the change; OnChange runs after it.
     std::function<void(TObject* Sender, bool& AllowChange)> OnChanging;
     TNotifyEvent OnChange;
@@ -90,10 +106,13 @@ private:
     void InsertPage(TTabSheet* Page);
     void RemovePage(TTabSheet* Page);
     void SyncVisibility();
+    void StepPage(bool GoForward);
+    void FocusFirstControl();
     QTabWidget* tabs_;
     std::vector<TTabSheet*> pages_;
     int lastIndex_ = -1;
     bool syncing_ = false;
+    bool tabThroughPages_ = false;
 };
 
 // A panel is at least Width pixels wide and never narrower than its text;

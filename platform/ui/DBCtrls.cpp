@@ -536,7 +536,12 @@ QIcon TextIcon(const QString& Text) {
 
 TexDBComboDlg::TexDBComboDlg(TComponent* AOwner) : TDBEdit(AOwner) {
     button_ = edit_->addAction(TextIcon("..."), QLineEdit::TrailingPosition);
-    button_->setToolTip("...");
+    // The key that opens a list on this desktop opens the search of every
+    // lookup, in every form; Down alone moves on to the next field.
+    button_->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Down));
+    button_->setShortcutContext(Qt::WidgetShortcut);
+    button_->setToolTip(QString::fromUtf8(kLookupHint));
+    SetHint(kLookupHint);
     QObject::connect(button_, &QAction::triggered, edit_, [this] { Guarded([this] { DoCustomDlg(); }); });
 }
 

@@ -204,8 +204,12 @@ private:
 
 // An edit with a "..." button: the button (and F5... as the form decides)
 // runs OnCustomDlg, where a form looks a key up and writes it to the field.
+// An edit with a button that opens a search; Alt+Down presses the button,
+// and the hint says so.
 class TexDBComboDlg : public TDBEdit {
 public:
+    static constexpr const char* kLookupHint = "Pesquisar (Alt+↓)";
+
     FAT_CLASS_NAME(TexDBComboDlg)
     explicit TexDBComboDlg(TComponent* AOwner);
     bool ShowButton() const { return showButton_; }

@@ -12,6 +12,7 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QScrollBar>
+#include <QPainter>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QWheelEvent>
@@ -60,6 +61,33 @@ public:
             grid_->amount_.Reset();
         }
         QStyledItemDelegate::destroyEditor(Editor, Index);
+    }
+
+    // The focus is drawn whatever moved it (the style draws it only once a
+    // key moved it, and never on a grid whose rows are picked whole): a
+    // dotted frame round the current cell, or round the current row where
+    // rows are picked, while the grid has the focus.
+    void paint(QPainter* Painter, const QStyleOptionViewItem& Option, const QModelIndex& Index) const override {
+        QStyleOptionViewItem plain(Option);
+        plain.state &= ~QStyle::State_HasFocus;
+        QStyledItemDelegate::paint(Painter, plain, Index);
+        QTableView* view = grid_->view_;
+        const QModelIndex current = view->currentIndex();
+        if (!current.isValid() || current.row() != Index.row() || !grid_->HasFocusInside()) return;
+        const bool rows = grid_->options_.Contains(dgRowSelect);
+        if (!rows && current.column() != Index.column()) return;
+        const int last = view->model()->columnCount() - 1;
+        const QRect r = Option.rect.adjusted(0, 0, -1, -1);
+        Painter->save();
+        QPen pen(Option.palette.color(Option.state & QStyle::State_Selected ? QPalette::HighlightedText
+                                                                             : QPalette::Text));
+        pen.setStyle(Qt::DotLine);
+        Painter->setPen(pen);
+        Painter->drawLine(r.topLeft(), r.topRight());
+        Painter->drawLine(r.bottomLeft(), r.bottomRight());
+        if (!rows || Index.column() == 0) Painter->drawLine(r.topLeft(), r.bottomLeft());
+        if (!rows || Index.column() == last) Painter->drawLine(r.topRight(), r.bottomRight());
+        Painter->restore();
     }
 
 protected:
@@ -934,8 +962,15 @@ bool TCustomDBGrid::AcceptKey(QKeyEvent* Event) {
     return true;
 }
 
+bool TCustomDBGrid::HasFocusInside() const {
+    const QWidget* f = QApplication::focusWidget();
+    return f != nullptr && (f == view_ || view_->isAncestorOf(f));
+}
+
 bool TCustomDBGrid::WidgetEvent(QObject* Watched, QEvent* Event) {
     if (Event->type() == QEvent::FocusIn) enterReason_ = static_cast<QFocusEvent*>(Event)->reason();
+    // The focus frame comes and goes with the focus.
+    if (Event->type() == QEvent::FocusIn || Event->type() == QEvent::FocusOut) view_->viewport()->update();
     if (Watched == view_->viewport()) {
         // A click on a check box's cell switches it, also on a row that was
         // not the current one: the press moves the cursor to that row (and

@@ -158,6 +158,8 @@ public:
     TNotifyEvent OnColEnter;
     TNotifyEvent OnColExit;
 
+    // The focus is in the view or in a cell's editor.
+    bool HasFocusInside() const;
     QTableView* View() const { return view_; }
     QScrollBar* ScrollBar() const { return scroll_; }
     QAbstractTableModel* Model() const;

@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "platform/ui/ComCtrls.h"
 #include "platform/ui/Desktop.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/Menus.h"
@@ -308,6 +309,29 @@ void TCustomForm::SetActiveControl(TWinControl* Control) {
     }
 }
 
+namespace {
+
+// The hidden page that holds Control, when Tab may show it to reach Control:
+// every other control up to the form is shown and enabled, and the page's
+// control walks its pages by Tab. nullptr otherwise.
+TTabSheet* PageTabWouldShow(const TWinControl* Control) {
+    TTabSheet* hidden = nullptr;
+    for (const TControl* c = Control; c != nullptr; c = c->Parent()) {
+        if (!c->Enabled()) return nullptr;
+        if (c->Visible() || dynamic_cast<const TCustomForm*>(c) != nullptr) continue;
+        auto* page = dynamic_cast<TTabSheet*>(const_cast<TControl*>(c));
+        if (hidden != nullptr || page == nullptr || page->PageControl() == nullptr ||
+            !page->PageControl()->TabThroughPages() || !page->TabVisible())
+            return nullptr;
+        hidden = page;
+    }
+    if (hidden == nullptr || Control->Widget() == nullptr) return nullptr;
+    QWidget* w = Control->Widget();
+    return w->focusPolicy() != Qt::NoFocus || w->focusProxy() != nullptr ? hidden : nullptr;
+}
+
+}  // namespace
+
 TWinControl* TCustomForm::FindNextControl(TWinControl* CurControl, bool GoForward, bool CheckTabStop) const {
     std::vector<TWinControl*> list = TabList();
     if (list.empty()) return nullptr;
@@ -321,7 +345,9 @@ TWinControl* TCustomForm::FindNextControl(TWinControl* CurControl, bool GoForwar
     for (int step = 1; step <= n; ++step) {
         int i = GoForward ? (start + step) % n : (start - step + n * 2) % n;
         TWinControl* c = list[static_cast<size_t>(i)];
-        if (c->CanFocus() && (!CheckTabStop || (c->TabStop() && !c->PassedByTab()))) return c;
+        if ((c->CanFocus() || PageTabWouldShow(c) != nullptr) &&
+            (!CheckTabStop || (c->TabStop() && !c->PassedByTab())))
+            return c;
     }
     return nullptr;
 }
@@ -329,6 +355,11 @@ TWinControl* TCustomForm::FindNextControl(TWinControl* CurControl, bool GoForwar
 void TCustomForm::SelectNext(TWinControl* CurControl, bool GoForward, bool CheckTabStop) {
     TWinControl* next = FindNextControl(CurControl, GoForward, CheckTabStop);
     if (next == nullptr) return;
+    if (TTabSheet* page = PageTabWouldShow(next)) {
+        // Shown as a click on its tab would; a page that may not be left
+        // keeps the focus where it was.
+        if (!page->PageControl()->ShowPageByUser(page->PageIndex())) return;
+    }
     // The control entered hears which way the focus came (a grid starts at
     // its first or its last cell).
     activeControl_ = next;

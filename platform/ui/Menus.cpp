@@ -83,6 +83,8 @@ TShortCut ShortCut(Word Key, TShiftState Shift) {
     return s;
 }
 
+QKeySequence ui::KeySequenceOf(TShortCut Value) { return Sequence(Value); }
+
 std::string ShortCutToText(TShortCut Value) {
     if (Value == 0) return "";
     return ui::ToStd(Sequence(Value).toString(QKeySequence::PortableText));

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include <QKeySequence>
 #include <QMenuBar>
 #include <QPointer>
 
@@ -23,6 +24,10 @@ inline constexpr TShortCut scAlt = 0x8000;
 TShortCut ShortCut(Word Key, TShiftState Shift);
 // "Ctrl+L", "F5"...; empty for 0.
 std::string ShortCutToText(TShortCut Value);
+namespace ui {
+// The key sequence Qt matches for a shortcut; empty for 0.
+QKeySequence KeySequenceOf(TShortCut Value);
+}  // namespace ui
 
 // A command with a caption, state and handler that several controls show.
 class TAction : public TComponent {

@@ -13,12 +13,14 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTextBlock>
 #include <QTimer>
 
 #include "platform/ui/Forms.h"
+#include "platform/ui/Menus.h"
 
 using ui::ToQt;
 using ui::ToStd;
@@ -133,6 +135,21 @@ int TButton::FittingWidth() const {
     if (!button_->icon().isNull()) width += button_->iconSize().width() + 4;
     return width + style->pixelMetric(QStyle::PM_ButtonMargin, &opt, button_) +
            2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, button_);
+}
+
+void TButton::SetShortCut(Word Key, TShiftState Shift) {
+    delete shortCut_;
+    shortCut_ = nullptr;
+    if (Key == 0) return;
+    // Not the button's own shortcut: a new caption would take that one
+    // back for its Alt letter.
+    shortCut_ = new QShortcut(ui::KeySequenceOf(ShortCut(Key, Shift)), button_);
+    shortCut_->setContext(Qt::WindowShortcut);
+    QObject::connect(shortCut_, &QShortcut::activated, button_, [this] {
+        Guarded([this] {
+            if (VisibleAndEnabledUpToForm()) Click();
+        });
+    });
 }
 
 void TButton::Click() {

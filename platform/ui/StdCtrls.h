@@ -9,6 +9,7 @@
 
 class QLabel;
 class QPushButton;
+class QShortcut;
 class QCheckBox;
 class QRadioButton;
 class QLineEdit;
@@ -76,6 +77,10 @@ public:
     // The width that shows the caption (and glyph) whole, with the margin
     // the style keeps around them.
     int FittingWidth() const;
+    // A key that presses the button wherever the focus is in its window,
+    // besides its caption's Alt letter (Alt+Home for a record row's
+    // "Primeiro"); Key 0 takes it away. Shown, enabled buttons only.
+    void SetShortCut(Word Key, TShiftState Shift);
 
 protected:
     std::string GetText() const override;
@@ -84,6 +89,7 @@ protected:
 
 private:
     void Register();
+    QShortcut* shortCut_ = nullptr;
     TModalResult modalResult_ = mrNone;
     bool default_ = false;
     bool cancel_ = false;

@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QScrollBar>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -274,6 +275,26 @@ TEST_F(Say, ThePreviewShowsTheFileAndRewritesItOnlyWhenEditedAndConfirmed) {
     edit("");
     EXPECT_TRUE(say.PreviewEditor() == nullptr);
     dialogs.Verify();
+}
+
+// Esc closes the preview from its text, as it closes every other window;
+// Enter and Tab stay the text's.
+TEST_F(Say, EscClosesThePreviewFromItsText) {
+    ui::EnsureQtApplication();
+    ASSERT_TRUE(say.StartReport());
+    say.Say(0, 0, "Relatório");
+    bool stillOpen = true;
+    QTimer::singleShot(0, qApp, [&] {
+        TForm* window = say.PreviewWindow();
+        QPlainTextEdit* text = say.PreviewEditor()->TextEdit();
+        text->setFocus();
+        QTest::keyClick(text, Qt::Key_Escape);
+        stillOpen = window->ModalResult() == mrNone;
+        // Left open, it is closed here so that the test ends.
+        if (stillOpen) window->Close();
+    });
+    say.Preview();
+    EXPECT_FALSE(stillOpen);
 }
 
 // A wide report's preview opens wide enough to show its 132 columns whole,

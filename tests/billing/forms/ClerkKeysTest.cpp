@@ -5,17 +5,29 @@
 // sent that the clerk did not ask for.
 #include <algorithm>
 #include <filesystem>
+#include <functional>
+#include <map>
+#include <set>
 
+#include <QAbstractButton>
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QStyle>
+#include <QKeySequence>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
 
+#include "billing/forms/Nota100.h"
+#include "billing/forms/Nota102.h"
 #include "billing/forms/Nota108.h"
+#include "billing/forms/Nota109.h"
+#include "billing/forms/Nota115.h"
+#include "billing/forms/Nota116.h"
 #include "billing/forms/Nota200.h"
 #include "billing/forms/Nota201.h"
 #include "billing/nfe/AnswerPoller.h"
@@ -197,9 +209,10 @@ std::vector<std::string> Names(const std::vector<Stop>& Road) {
 }  // namespace
 
 // The header as it reads, the item grid (one item, then the untouched new
-// row passed by), the totals one can type, Salvar: read-only fields and the
-// button that does nothing yet are passed by. Written by hand from the
-// window's layout; the totals below are worked out by hand as well.
+// row passed by), the totals one can type, the choices of the "Outros" page,
+// Salvar: read-only fields and the button that does nothing yet are passed
+// by. Written by hand from the window's layout; the totals below are worked
+// out by hand as well.
 TEST_F(ClerkKeys, TheClerksRoadByTabThroughTheInvoice) {
     Exec("update opcao set id_transportador = null, id_conta_corrente = null, id_cfop = null, id_cliente = null");
     auto* f = NewDocument<TfrmNota200>();
@@ -209,7 +222,9 @@ TEST_F(ClerkKeys, TheClerksRoadByTabThroughTheInvoice) {
         {"dbeId_Transportador", "7"},  {"grid:Quantidade", "3"},   {"dbeId_Produto", "1"},
         {"grid:Valor_Unitario", "10.50"}, {"grid:Quantidade", ""}, {"dbeId_Produto", ""},
         {"grid:Valor_Unitario", ""},   {"dbeValor_Desconto", "1,50"}, {"DBEdit1", "2"},
-        {"DBEdit2", ""},               {"btnSave", ""},
+        {"DBEdit2", ""},               {"dbeFinalidade_Emissao", ""}, {"dbeTipo_Emissao", ""},
+        {"dbeForma_Pagamento", "1"},   {"dbeModalidade_Frete", ""},   {"dbeTipo_ImpressaoDANFE", ""},
+        {"DBMemo2", ""},               {"btnSave", ""},
     };
     EXPECT_EQ(WalkByTab(*this, road, f->btnSave), Names(road));
     ASSERT_TRUE(f->btnSave->Focused());
@@ -223,6 +238,8 @@ TEST_F(ClerkKeys, TheClerksRoadByTabThroughTheInvoice) {
     EXPECT_EQ(Scalar("select group_concat(quantidade || '*' || id_produto || '@' || valor_unitario || ' ' || id_cfop) "
                      "from nota_fiscal_item"),
               "3.0*00001@10.5 6102");
+    // The payment chosen on the second page, by Tab alone.
+    EXPECT_EQ(Scalar("select forma_pagamento from nota_fiscal"), "1 - Pagamento a Prazo");
 }
 
 TEST_F(ClerkKeys, TheClerksRoadByTabThroughTheShippingList) {
@@ -345,6 +362,265 @@ TEST_F(ClerkKeys, AnEmptyInstallmentRowIsNeverSaved) {
         EXPECT_EQ(Scalar("select group_concat(prazo_dias || ':' || percentual, ' ') from condicao_pagamento_parcela "
                          "where id_condicao_pagamento = " + f->qry->FieldByName("id_condicao_pagamento")->AsString()),
                   "30:100.0");
+    }
+}
+
+namespace {
+
+// The Alt letters of the main window's menus (Cadastros, Lançamentos,
+// Relatórios, Financeiro, Ferramentas by its "m", Ajuda): a window's own
+// letters must leave them to the menus.
+const std::set<QChar> kMenuLetters = {'C', 'L', 'R', 'F', 'M', 'A'};
+
+QChar AltLetter(const QString& Caption) {
+    QKeySequence k = QKeySequence::mnemonic(Caption);
+    return k.isEmpty() ? QChar() : QChar(k[0].key() & ~Qt::KeyboardModifierMask);
+}
+
+bool Inside(const TControl* C, const TControl* Ancestor) {
+    for (; C != nullptr; C = C->Parent())
+        if (C == Ancestor) return true;
+    return false;
+}
+
+// What a clerk types into on a page: edits, lists, check boxes, memos and
+// grids that are shown, enabled, stopped at by Tab and not read-only.
+std::vector<TWinControl*> Typeable(TTabSheet* Page) {
+    std::vector<TWinControl*> out;
+    for (TWinControl* c : Page->TabList()) {
+        bool shown = true;
+        for (const TControl* a = c; a != Page; a = a->Parent()) shown = shown && a->Visible() && a->Enabled();
+        const bool field = dynamic_cast<TCustomEdit*>(c) != nullptr || dynamic_cast<TCustomComboBox*>(c) != nullptr ||
+                           dynamic_cast<TCheckBox*>(c) != nullptr || dynamic_cast<TCustomMemo*>(c) != nullptr ||
+                           dynamic_cast<TCustomDBGrid*>(c) != nullptr;
+        if (field && shown && c->TabStop() && !c->PassedByTab()) out.push_back(c);
+    }
+    return out;
+}
+
+}  // namespace
+
+// Every page of every form that has pages, by the keyboard alone: Ctrl+Tab
+// and Ctrl+PgDn forward, Ctrl+Shift+Tab and Ctrl+PgUp back, each page's own
+// Alt letter; on each page Tab reaches every field there is to type in. The
+// letters are the window's own: none twice, none a menu's.
+TEST_F(ClerkKeys, EveryPageAndEveryFieldOnItIsReachedByKeysAlone) {
+    struct PagedForm {
+        const char* name;
+        std::function<std::pair<TCustomForm*, TPageControl*>(ClerkKeys&)> open;
+    };
+    auto registerForm = [](auto* f) {
+        billtest::Pump();
+        f->btnInsert->Click();
+        billtest::Pump();
+        return std::pair<TCustomForm*, TPageControl*>(f, f->PageControl1);
+    };
+    const std::vector<PagedForm> forms = {
+        {"Clientes", [&](ClerkKeys&) { return registerForm(billtest::Forms::Open<TfrmNota100>()); }},
+        {"Fornecedores", [&](ClerkKeys&) { return registerForm(billtest::Forms::Open<TfrmNota109>()); }},
+        {"Febraban", [&](ClerkKeys&) { return registerForm(billtest::Forms::Open<TfrmNota116>()); }},
+        {"Opções",
+         [this](ClerkKeys&) {
+             auto* f = billtest::Forms::Open<TfrmNota115>();
+             billtest::Pump();
+             f->DBButton1->Click();  // Editar: the settings have no new row
+             billtest::Pump();
+             return std::pair<TCustomForm*, TPageControl*>(f, f->PageControl1);
+         }},
+        {"Nota Fiscal",
+         [](ClerkKeys& T) {
+             auto* f = T.NewDocument<TfrmNota200>();
+             return std::pair<TCustomForm*, TPageControl*>(f, f->PageControl1);
+         }},
+    };
+    for (const PagedForm& pf : forms) {
+        SCOPED_TRACE(pf.name);
+        auto [form, pages] = pf.open(*this);
+        ASSERT_GE(pages->PageCount(), 2);
+
+        // The letters first: a page without one needs the mouse.
+        std::map<QChar, std::string> letters;
+        for (QAbstractButton* b : form->Widget()->findChildren<QAbstractButton*>()) {
+            QChar l = AltLetter(b->text());
+            if (!l.isNull() && b->isVisibleTo(form->Widget())) letters.emplace(l.toUpper(), b->text().toStdString());
+        }
+        QTabBar* bar = pages->TabWidget()->tabBar();
+        for (int i = 0; i < bar->count(); ++i) {
+            const QChar l = AltLetter(bar->tabText(i)).toUpper();
+            const std::string tab = bar->tabText(i).toStdString();
+            EXPECT_FALSE(l.isNull()) << "página \"" << tab << "\" sem letra";
+            if (l.isNull()) continue;
+            EXPECT_EQ(kMenuLetters.count(l), 0u) << "\"" << tab << "\" usa a letra de um menu";
+            auto [it, fresh] = letters.emplace(l, tab);
+            EXPECT_TRUE(fresh) << "\"" << tab << "\" e \"" << it->second << "\" usam a mesma letra";
+        }
+
+        // Forward page by page, then Tab over each page; each walk starts
+        // on the page before, shown by its letter, wherever Tab left off.
+        const Qt::Key forwardKeys[] = {Qt::Key_Tab, Qt::Key_PageDown};
+        for (int i = 0; i < pages->PageCount(); ++i) {
+            SCOPED_TRACE(pages->Pages(i)->Caption());
+            const QChar letter = AltLetter(bar->tabText(std::max(i - 1, 0)));
+            ASSERT_FALSE(letter.isNull());
+            Key(Qt::Key(letter.unicode()), Qt::AltModifier);
+            EXPECT_EQ(pages->ActivePageIndex(), std::max(i - 1, 0)) << "Alt+" << letter.toLatin1();
+            if (i > 0) Key(forwardKeys[i % 2], Qt::ControlModifier);
+            ASSERT_EQ(pages->ActivePageIndex(), i);
+            TTabSheet* page = pages->Pages(i);
+            std::vector<TWinControl*> fields = Typeable(page);
+            if (!fields.empty()) {
+                EXPECT_TRUE(Inside(ui::ControlOf(Focus()), page)) << "the focus went into the page: " << Where();
+            }
+            std::set<TControl*> reached;
+            for (std::size_t n = 0; n < fields.size() * 3 + 30 && pages->ActivePageIndex() == i; ++n) {
+                reached.insert(ui::ControlOf(Focus()));
+                Key(Qt::Key_Tab);
+            }
+            for (TWinControl* f : fields)
+                EXPECT_TRUE(reached.count(f) > 0) << f->Name() << " não foi alcançado por Tab";
+        }
+        // And back, with the other two keys.
+        pages->SetActivePageIndex(pages->PageCount() - 1);
+        billtest::Pump();
+        for (int i = pages->PageCount() - 2; i >= 0; --i) {
+            if (i % 2 == 0) Key(Qt::Key_Tab, Qt::ControlModifier | Qt::ShiftModifier);
+            else Key(Qt::Key_PageUp, Qt::ControlModifier);
+            EXPECT_EQ(pages->ActivePageIndex(), i) << "back to " << pages->Pages(i)->Caption();
+        }
+        Forget(form);
+        delete form;
+        billtest::Pump();
+    }
+}
+
+// Alt+Down opens the search of every lookup of every form, wherever the
+// lookup sits (on a later page, in the header of a document) and whatever
+// the form does with Down alone; each lookup's hint names the key.
+TEST_F(ClerkKeys, OneKeyOpensTheSearchOfEveryLookupAndItsHintNamesIt) {
+    const std::vector<std::pair<const char*, std::function<TCustomForm*()>>> forms = {
+        {"Clientes",
+         [this] {
+             auto* f = billtest::Forms::Open<TfrmNota100>();
+             billtest::Pump();
+             f->btnInsert->Click();
+             return f;
+         }},
+        {"Opções",
+         [this] {
+             auto* f = billtest::Forms::Open<TfrmNota115>();
+             billtest::Pump();
+             f->DBButton1->Click();
+             return f;
+         }},
+        {"Nota Fiscal", [this] { return NewDocument<TfrmNota200>(); }},
+        {"Romaneio", [this] { return NewDocument<TfrmNota201>(); }},
+    };
+    for (const auto& [name, open] : forms) {
+        SCOPED_TRACE(name);
+        TCustomForm* form = open();
+        billtest::Pump();
+        int lookups = 0;
+        for (int i = 0; i < form->ComponentCount(); ++i) {
+            auto* lookup = dynamic_cast<TexDBComboDlg*>(form->Components(i));
+            // The product's lookup comes only over its cell, and is tried there below.
+            if (lookup == nullptr || !lookup->Visible()) continue;
+            SCOPED_TRACE(lookup->Name());
+            ++lookups;
+            for (TControl* c = lookup; c != nullptr; c = c->Parent())
+                if (auto* page = dynamic_cast<TTabSheet*>(c)) page->PageControl()->SetActivePage(page);
+            lookup->SetFocus();
+            billtest::Pump();
+            ASSERT_TRUE(lookup->Focused());
+            int searches = 0;
+            const TNotifyEvent search = lookup->OnCustomDlg;
+            lookup->OnCustomDlg = [&](TObject*) { ++searches; };
+            Key(Qt::Key_Down, Qt::AltModifier);
+            lookup->OnCustomDlg = search;
+            EXPECT_EQ(searches, 1) << "Alt+↓ não abriu a pesquisa";
+            EXPECT_NE(lookup->Hint().find("Alt+↓"), std::string::npos) << lookup->Hint();
+        }
+        EXPECT_GT(lookups, 0);
+        Forget(form);
+        delete form;
+        billtest::Pump();
+    }
+}
+
+// The product's search in an invoice item, by the same key, for real: the
+// search dialog comes and its choice fills the item.
+TEST_F(ClerkKeys, TheSameKeySearchesTheProductOfAnItem) {
+    auto* f = NewDocument<TfrmNota200>();
+    TabIntoGrid(f->Grid);
+    Type("2");
+    Key(Qt::Key_Tab);
+    ASSERT_TRUE(f->dbeId_Produto->Focused()) << Where();
+    int searches = 0;
+    const TNotifyEvent search = f->dbeId_Produto->OnCustomDlg;
+    f->dbeId_Produto->OnCustomDlg = [&](TObject*) { ++searches; };
+    Key(Qt::Key_Down, Qt::AltModifier);
+    f->dbeId_Produto->OnCustomDlg = search;
+    EXPECT_EQ(searches, 1);
+    EXPECT_NE(f->dbeId_Produto->Hint().find("Alt+↓"), std::string::npos);
+}
+
+// The record buttons by their keys, with the focus in a field: Alt+Home,
+// Alt+PgDn, Alt+End, Alt+PgUp walk the records; Alt+P searches; each
+// button's hint names its key, and none is a menu's Alt letter.
+TEST_F(ClerkKeys, TheRecordButtonsHaveKeysNamedInTheirHints) {
+    for (int n : {5, 6, 7})
+        Exec("insert into nota_fiscal (id_registro, id_nota_fiscal, id_serie_documento, situacao_nfe) values ('001000000" +
+             std::to_string(n) + "', " + std::to_string(n) + ", 1, 'Em Digitação')");
+    auto* invoice = billtest::Forms::Open<TfrmNota200>();
+    billtest::Pump();
+    auto* sellers = billtest::Forms::Open<TfrmNota102>();
+    billtest::Pump();
+    struct Walked {
+        const char* name;
+        TCustomForm* form;
+        TDataSet* data;
+        TWinControl* field;
+        std::string column;
+        std::vector<std::string> keys;  // first, last
+        TDBButton *first, *prior, *next, *last, *search;
+    };
+    const std::vector<Walked> table = {
+        {"Nota Fiscal", invoice, invoice->Core->Header(), invoice->dbeId_CFOP, "Id_Nota_Fiscal", {"5", "7"},
+         invoice->btnFirst, invoice->btnPrior, invoice->btnNext, invoice->btnLast, invoice->DBButton3},
+        {"Vendedores", sellers, sellers->qry, sellers->dbeNome, "Id_Vendedor", {"3", "4"}, sellers->btnFirst,
+         sellers->btnPrior, sellers->btnNext, sellers->btnLast, sellers->DBButton2},
+    };
+    for (const Walked& w : table) {
+        SCOPED_TRACE(w.name);
+        w.form->Show();
+        billtest::Pump();
+        w.field->SetFocus();
+        billtest::Pump();
+        auto at = [&] { return w.data->FieldByName(w.column)->AsString(); };
+        Key(Qt::Key_Home, Qt::AltModifier);
+        EXPECT_EQ(at(), w.keys[0]) << "Alt+Home";
+        Key(Qt::Key_PageDown, Qt::AltModifier);
+        EXPECT_NE(at(), w.keys[0]) << "Alt+PgDn";
+        Key(Qt::Key_End, Qt::AltModifier);
+        EXPECT_EQ(at(), w.keys[1]) << "Alt+End";
+        Key(Qt::Key_PageUp, Qt::AltModifier);
+        EXPECT_NE(at(), w.keys[1]) << "Alt+PgUp";
+        const struct {
+            TDBButton* button;
+            const char* key;
+        } hints[] = {{w.first, "Alt+Home"}, {w.prior, "Alt+PgUp"}, {w.next, "Alt+PgDn"}, {w.last, "Alt+End"},
+                     {w.search, "Alt+P"}};
+        for (const auto& h : hints) EXPECT_NE(h.button->Hint().find(h.key), std::string::npos) << h.button->Name();
+        // Pesquisar by its letter, which no menu takes.
+        const QChar letter = AltLetter(ui::ToQt(w.search->Caption()));
+        EXPECT_EQ(letter, QChar('P'));
+        EXPECT_EQ(kMenuLetters.count(letter.toUpper()), 0u);
+        bool searched = false;
+        const TNotifyEvent search = w.search->OnClick;
+        w.search->OnClick = [&](TObject*) { searched = true; };
+        Key(Qt::Key_P, Qt::AltModifier);
+        // The letter presses the button as a click does, once it is drawn down.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return searched; }, 2000)) << "Alt+P";
+        w.search->OnClick = search;
     }
 }
 

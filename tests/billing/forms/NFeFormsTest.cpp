@@ -2,10 +2,20 @@
 // their waits moved by the manual clock: the management desk and its
 // cancellation, the service status, the voiding of numbers and the manual
 // correction.
+#include <algorithm>
 #include <filesystem>
+#include <functional>
+#include <map>
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QImage>
 #include <QAbstractItemModel>
+#include <QKeySequence>
 #include <QLabel>
+#include <QPointer>
+#include <QTableView>
+#include <QTest>
 #include <QMessageBox>
 #include <QPixmap>
 
@@ -14,6 +24,8 @@
 #include "billing/forms/Nota230.h"
 #include "billing/forms/Nota231.h"
 #include "billing/forms/Nota232.h"
+#include "billing/forms/Nota403.h"
+#include "billing/forms/Nota409.h"
 #include "billing/nfe/Requests.h"
 #include "platform/rtl/IniFiles.h"
 #include "platform/ui/ExtCtrls.h"
@@ -22,6 +34,7 @@
 #include "tests/platform/rtl/FileFaultSupport.h"
 #include "tests/billing/nfe/fake/FakeMonitor.h"
 #include "tests/billing/nfe/fake/SampleDatabase.h"
+#include "tests/platform/ui/UiTestSupport.h"
 
 namespace fs = std::filesystem;
 
@@ -324,6 +337,88 @@ TEST_F(NFeForms, TheServiceStatusShowsTheWaitingLineABlankLineAndTheAnswer) {
     EXPECT_EQ(form->mStatus->Lines()->Strings(2), "Não foi possível a conexão com o servidor !");
 }
 
+// The grid shows where the focus is: the current row is drawn otherwise
+// while the grid has the focus than while a field beside it has it, also
+// when the clerk clicked into it (the style draws a focus only once a key
+// moved it).
+TEST_F(Management, TheGridDrawsTheFocusOnItsCurrentRow) {
+    uitest::ShowActive(frame.get());
+    QTableView* view = form->exDBGrid1->View();
+    QWidget* rows = view->viewport();
+    form->cbMostrar->SetFocus();
+    billtest::Pump();
+    form->Widget()->window()->setAttribute(Qt::WA_KeyboardFocusChange, false);
+    const QImage without = rows->grab().toImage();
+    const int current = Current();
+    ASSERT_TRUE(view->currentIndex().isValid());
+    // A click on the row already current: the selection stays as it was.
+    QTest::mouseClick(rows, Qt::LeftButton, Qt::NoModifier, view->visualRect(view->currentIndex()).center());
+    billtest::Pump();
+    ASSERT_TRUE(form->exDBGrid1->Focused());
+    ASSERT_EQ(Current(), current);
+    // Drawn round the whole row, to be seen: not a dot in its first cell.
+    const QImage with = rows->grab().toImage();
+    const QRect row = view->visualRect(view->currentIndex()).united(
+        view->visualRect(view->model()->index(view->currentIndex().row(), view->model()->columnCount() - 1)));
+    int left = with.width(), right = -1;
+    for (int y = 0; y < with.height(); ++y)
+        for (int x = 0; x < with.width(); ++x)
+            if (with.pixel(x, y) != without.pixel(x, y)) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+    EXPECT_GT(right - left, row.width() * 9 / 10) << "no focus drawn round the row (" << left << ".." << right << ")";
+    form->cbMostrar->SetFocus();
+    billtest::Pump();
+    form->Widget()->window()->setAttribute(Qt::WA_KeyboardFocusChange, false);
+    EXPECT_EQ(rows->grab().toImage(), without) << "the focus left, its frame stays";
+}
+
+// Esc closes each of these windows, and so does the letter of its Fechar,
+// which no menu of the main window takes (C, L, R, F, M, A) and no other
+// button of the window either.
+TEST_F(NFeForms, EscAndTheLetterOfFecharCloseTheWindowsThatHaveOne) {
+    uitest::ShowActive(frame.get());
+    const std::vector<std::pair<const char*, std::function<TForm*()>>> windows = {
+        {"Notas Fiscais Emitidas", [] { return new TfrmNota403(nullptr); }},
+        {"Resumo de Vendas", [] { return new TfrmNota409(nullptr); }},
+        {"Verificar Status", [] { return new TfrmNota230(nullptr); }},
+        {"Inutilizar Numeração", [] { return new TfrmNota231(nullptr); }},
+        {"Gerenciar NF-e", [] { return new TfrmNota232(nullptr); }},
+    };
+    for (const auto& [name, make] : windows) {
+        for (const bool byLetter : {false, true}) {
+            SCOPED_TRACE(std::string(name) + (byLetter ? ", Alt+H" : ", Esc"));
+            TForm* form = Open(make());
+            billtest::Pump();
+            if (TWinControl* first = form->FindNextControl(nullptr, true, true)) first->SetFocus();
+            billtest::Pump();
+            QPointer<QWidget> alive = form->Widget();
+            if (!byLetter) {
+                std::map<QChar, std::string> letters;
+                bool fechar = false;
+                for (QAbstractButton* b : form->Widget()->findChildren<QAbstractButton*>()) {
+                    const QKeySequence k = QKeySequence::mnemonic(b->text());
+                    if (k.isEmpty()) continue;
+                    const QChar l = QChar(k[0].key() & ~Qt::KeyboardModifierMask).toUpper();
+                    EXPECT_EQ(QString("CLRFMA").indexOf(l), -1) << b->text().toStdString() << " usa a letra de um menu";
+                    auto [it, fresh] = letters.emplace(l, b->text().toStdString());
+                    EXPECT_TRUE(fresh) << b->text().toStdString() << " e " << it->second;
+                    fechar = fechar || (b->text().remove('&') == "Fechar" && l == 'H');
+                }
+                EXPECT_TRUE(fechar) << "Fechar sem a letra H";
+            }
+            QWidget* target = QApplication::focusWidget() != nullptr ? QApplication::focusWidget() : form->Widget();
+            if (byLetter) QTest::keyClick(target, Qt::Key_H, Qt::AltModifier);
+            else QTest::keyClick(target, Qt::Key_Escape);
+            // The letter presses the button as a click does, once drawn down.
+            EXPECT_TRUE(QTest::qWaitFor([&] { return alive.isNull(); }, 2000)) << "a janela ficou aberta";
+            if (!alive.isNull()) delete form;
+            billtest::Pump();
+        }
+    }
+}
+
 // --- voiding of numbers ------------------------------------------------------
 
 class Voiding : public NFeForms {
@@ -524,3 +619,40 @@ TEST_F(Correction, AnUnknownInvoiceIsToldAndAGoneOneSavesNothing) {
 }
 
 }  // namespace
+
+// An accepted range is spent: the numbers typed are cleared, so the Enter a
+// hurried clerk presses again on "Inutilizar" sends nothing and says why.
+TEST_F(Voiding, AnAcceptedRangeIsClearedSoASecondEnterSendsNothing) {
+    uitest::ShowActive(frame.get());
+    Fill(1, 10, 12, "Numeração pulada");
+    form->Button1->SetFocus();
+    billtest::Pump();
+    dialogs.Expect("Confirma a Inutilização", mrYes, "Inutilizar");
+    QTest::keyClick(form->Button1->Widget(), Qt::Key_Return);
+    std::vector<std::string> sent;
+    for (const auto& e : fs::directory_iterator(folders.envio)) sent.push_back(e.path().filename().string());
+    ASSERT_EQ(sent.size(), 1u);
+    const std::string id = sent[0].substr(0, sent[0].size() - std::string("-ped-inu.xml").size());
+    testsupport::WriteAll(folders.retorno + "/" + id + "-inu.xml",
+                          "<?xml version=\"1.0\" encoding=\"UTF-8\"?><retInutNFe versao=\"1.07\" "
+                          "xmlns=\"http://www.portalfiscal.inf.br/nfe\"><infInut><tpAmb>2</tpAmb>"
+                          "<verAplic>PR-v1</verAplic><cStat>102</cStat><xMotivo>Inutilização de número homologado"
+                          "</xMotivo><cUF>41</cUF><ano>10</ano><CNPJ>12345678000195</CNPJ><mod>55</mod><serie>1</serie>"
+                          "<nNFIni>10</nNFIni><nNFFin>12</nNFFin><dhRecbto>2010-06-15T10:00:00</dhRecbto>"
+                          "<nProt>141100000000123</nProt></infInut></retInutNFe>");
+    dialogs.Expect("A numeração foi inutilizada.", mrOk, "Sucesso");
+    clock.Advance(2000);
+    EXPECT_EQ(dialogs.Pending(), 0);
+    EXPECT_TRUE(form->tbTemp->FieldByName("Numero_Inicial")->IsNull());
+    EXPECT_TRUE(form->tbTemp->FieldByName("Numero_Final")->IsNull());
+    EXPECT_EQ(form->tbTemp->FieldByName("Id_serie_documento")->AsInteger(), 1) << "the series stays";
+
+    form->Button1->SetFocus();
+    billtest::Pump();
+    dialogs.Expect("O número Inicial não é válido !", mrOk, "Atenção");
+    QTest::keyClick(form->Button1->Widget(), Qt::Key_Return);
+    EXPECT_EQ(dialogs.Pending(), 0);
+    std::size_t files = 0;
+    for (const auto& e : fs::directory_iterator(folders.envio)) files += e.path().filename().string() != sent[0];
+    EXPECT_EQ(files, 0u) << "the same range was sent again";
+}

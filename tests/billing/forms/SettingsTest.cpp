@@ -53,7 +53,7 @@ TEST_F(Settings, AFreshRowShowsRetratoAndSavesItUnchangedOnceItHasCopies) {
     auto* f = Open<TfrmNota115>();
     EXPECT_EQ(f->Caption(), "Opções - NOTA115");
     EXPECT_EQ(f->PageControl1->ActivePageIndex(), 0);
-    EXPECT_EQ(f->PageControl1->Pages(1)->Caption(), "Cobança");
+    EXPECT_EQ(f->PageControl1->Pages(1)->Caption(), "Co&bança");
     EXPECT_EQ(f->DBComboBox1->Text(), "Retrato");
     EXPECT_FALSE(f->DBComboBox1->Enabled());  // browse look
     f->DBButton1->Click();

@@ -131,7 +131,7 @@ TEST_F(TaxSituations, TheHelpWindowListsBothTablesOnLightYellow) {
                                     "tributária",
               "onde o 1° dígito indicará a origem da mercadoria, com base na Tabela A"})
             EXPECT_NE(text.find(line), std::string::npos) << line;
-        EXPECT_EQ(frmNota106a->Button1->Caption(), "&Fechar");
+        EXPECT_EQ(frmNota106a->Button1->Caption(), "Fec&har");  // Alt+F is a menu's
         frmNota106a->Button1->Click();
     });
     f->SpeedButton1->Click();
