@@ -70,7 +70,10 @@ class Work {
 public:
     explicit Work(TSQLConnection& db) : db_(db) { db_.BeginTrans(); }
     ~Work() {
-        if (!done_) db_.RollbackTrans();
+        // A failed write inside may have made the engine undo the whole
+        // transaction, an inner one's undo taking the outer along: nothing
+        // is left to undo then, and a destructor must not throw.
+        if (!done_ && db_.InTransaction()) db_.RollbackTrans();
     }
     void Commit() {
         db_.CommitTrans();
