@@ -801,7 +801,10 @@ void SqlChangeDelete(benchmark::State& state) {
     }
 }
 
-void SqlChangeMixed(benchmark::State& state) {
+// Text locates with an edit after every Every of them; EditAt picks the
+// edit made after the k-th run of locates.
+template <class Pick>
+void SqlLocatesWithEdits(benchmark::State& state, int Every, Pick EditAt) {
     Db d;
     SqlChanging(d);
     const auto names = LocateClients();
@@ -809,6 +812,7 @@ void SqlChangeMixed(benchmark::State& state) {
     sqlite3_stmt* s = d.Prepare(
         "SELECT id, cliente, produto, valor, data FROM t WHERE id = (SELECT min(id) FROM t WHERE cliente = ?)");
     sqlite3_stmt* upd = d.Prepare("UPDATE t SET cliente = ?, valor = ? WHERE id = ?");
+    std::size_t runs = 0;
     for (auto _ : state) {
         int found = 0;
         for (int i = 0; i < kLocates; ++i) {
@@ -816,8 +820,8 @@ void SqlChangeMixed(benchmark::State& state) {
             sqlite3_bind_text(s, 1, c.c_str(), static_cast<int>(c.size()), SQLITE_STATIC);
             if (sqlite3_step(s) == SQLITE_ROW) ++found;
             sqlite3_reset(s);
-            if (i % kChangeEvery == kChangeEvery - 1) {
-                const auto& e = edits[static_cast<std::size_t>(kChanges + i / kChangeEvery)];
+            if (i % Every == Every - 1) {
+                const auto& e = edits[EditAt(runs++, edits.size())];
                 SqlEditRow(upd, e.first, e.second);
             }
         }
@@ -825,6 +829,14 @@ void SqlChangeMixed(benchmark::State& state) {
     }
     sqlite3_finalize(s);
     sqlite3_finalize(upd);
+}
+
+void SqlChangeMixed(benchmark::State& state) {
+    // The same edits in every repetition, after those the change cases make.
+    const std::size_t perRepetition = static_cast<std::size_t>(kLocates / kChangeEvery);
+    SqlLocatesWithEdits(state, kChangeEvery, [perRepetition](std::size_t k, std::size_t) {
+        return static_cast<std::size_t>(kChanges) + k % perRepetition;
+    });
 }
 
 void SqlMixed(benchmark::State& state, bool appends) {
@@ -871,31 +883,7 @@ void SqlMixed(benchmark::State& state, bool appends) {
 }
 
 void SqlMixedSparse(benchmark::State& state) {
-    Db d;
-    SqlChanging(d);
-    const auto names = LocateClients();
-    const auto& edits = TheChanges().edits;
-    const int every = SparseChangeEvery();
-    std::size_t edit = 0;
-    sqlite3_stmt* s = d.Prepare(
-        "SELECT id, cliente, produto, valor, data FROM t WHERE id = (SELECT min(id) FROM t WHERE cliente = ?)");
-    sqlite3_stmt* upd = d.Prepare("UPDATE t SET cliente = ?, valor = ? WHERE id = ?");
-    for (auto _ : state) {
-        int found = 0;
-        for (int i = 0; i < kLocates; ++i) {
-            const std::string& c = names[static_cast<std::size_t>(i)];
-            sqlite3_bind_text(s, 1, c.c_str(), static_cast<int>(c.size()), SQLITE_STATIC);
-            if (sqlite3_step(s) == SQLITE_ROW) ++found;
-            sqlite3_reset(s);
-            if (i % every == every - 1) {
-                const auto& e = edits[edit++ % edits.size()];
-                SqlEditRow(upd, e.first, e.second);
-            }
-        }
-        benchmark::DoNotOptimize(found);
-    }
-    sqlite3_finalize(s);
-    sqlite3_finalize(upd);
+    SqlLocatesWithEdits(state, SparseChangeEvery(), [](std::size_t k, std::size_t n) { return k % n; });
 }
 
 void SqlLocateAfterEdits(benchmark::State& state) {

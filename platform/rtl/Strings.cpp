@@ -700,6 +700,26 @@ struct ElementTable {
     CharElements chars[kElementTableLimit];
 };
 
+// Calls Visit with the characters of each string of several characters in
+// a set of contractions, as code points.
+template <class Visit>
+void ForEachContraction(const USet* Contractions, Visit&& visit) {
+    UChar buf[64];
+    for (int32_t i = 0, n = uset_getItemCount(Contractions); i < n; ++i) {
+        UChar32 start = 0, end = 0;
+        UErrorCode e = U_ZERO_ERROR;
+        const int32_t len = uset_getItem(Contractions, i, &start, &end, buf, 64, &e);
+        if (U_FAILURE(e) || len <= 0) continue;
+        std::vector<UChar32> cps;
+        for (int32_t j = 0; j < len;) {
+            UChar32 cp;
+            U16_NEXT(buf, j, len, cp);
+            cps.push_back(cp);
+        }
+        visit(cps);
+    }
+}
+
 const ElementTable& Elements() {
     static const ElementTable* table = [] {
         auto* t = new ElementTable();  // kept for the life of the process
@@ -720,26 +740,15 @@ const ElementTable& Elements() {
             ucol_close(c);
             return t;
         }
-        UChar buf[64];
-        for (int32_t i = 0, n = uset_getItemCount(contractions); i < n; ++i) {
-            UChar32 start = 0, end = 0;
-            UErrorCode e = U_ZERO_ERROR;
-            const int32_t len = uset_getItem(contractions, i, &start, &end, buf, 64, &e);
-            if (U_FAILURE(e) || len <= 0) continue;
+        ForEachContraction(contractions, [&](const std::vector<UChar32>& cps) {
             // Only a contraction made of table characters can occur in a
             // text the table serves; its first character is harmless alone.
-            std::vector<UChar32> cps;
-            for (int32_t j = 0; j < len;) {
-                UChar32 cp;
-                U16_NEXT(buf, j, len, cp);
-                cps.push_back(cp);
-            }
             const bool inTable = std::all_of(cps.begin(), cps.end(), [](UChar32 cp) {
                 return cp >= 0 && static_cast<char32_t>(cp) < kElementTableLimit;
             });
-            if (!inTable) continue;
+            if (!inTable) return;
             for (std::size_t j = 1; j < cps.size(); ++j) dependent[static_cast<std::size_t>(cps[j])] = true;
-        }
+        });
         uset_close(contractions);
         LevelBytes levels;
         for (char32_t cp = 0; cp < kElementTableLimit; ++cp) {
@@ -1076,18 +1085,7 @@ const std::vector<UChar32>& ContractionStarts() {
         UErrorCode err = U_ZERO_ERROR;
         USet* contractions = uset_openEmpty();
         ucol_getContractionsAndExpansions(c, contractions, nullptr, true, &err);
-        UChar buf[64];
-        for (int32_t i = 0, n = U_SUCCESS(err) ? uset_getItemCount(contractions) : 0; i < n; ++i) {
-            UChar32 start = 0, end = 0;
-            UErrorCode e = U_ZERO_ERROR;
-            const int32_t len = uset_getItem(contractions, i, &start, &end, buf, 64, &e);
-            if (U_FAILURE(e) || len <= 0) continue;
-            std::vector<UChar32> cps;
-            for (int32_t j = 0; j < len;) {
-                UChar32 cp;
-                U16_NEXT(buf, j, len, cp);
-                cps.push_back(cp);
-            }
+        if (U_SUCCESS(err)) ForEachContraction(contractions, [&](const std::vector<UChar32>& cps) {
             std::string whole;
             for (UChar32 cp : cps) utf8::Append(whole, static_cast<char32_t>(cp));
             LevelBytes all, head;
@@ -1099,7 +1097,7 @@ const std::vector<UChar32>& ContractionStarts() {
                     continue;
                 v->push_back(cps[j]);
             }
-        }
+        });
         uset_close(contractions);
         ucol_close(c);
         std::sort(v->begin(), v->end());
