@@ -2936,6 +2936,31 @@ bool KeyHoldsNaN(TmtCommon* Common, const TmtFieldList& FieldList, PmtRecord Key
     return false;
 }
 
+namespace {
+
+// The entries of Index whose fields under Coarse (a comparison the index's
+// order refines) equal the key's: [First, Last), by two binary searches.
+void CoarseRun(TmtCommon* Common, TmtIndex* Index, const TmtFieldList& Coarse, PmtRecord KeyRecord, int& First,
+               int& Last) {
+    auto bound = [&](bool upper) {
+        int lo = 0, hi = Index->Count();
+        while (lo < hi) {
+            int mid = lo + (hi - lo) / 2;
+            int c = Common->CompareRecords(Coarse, 0, KeyRecord, Index->RecordAt(mid), false, false, 0);
+            if (upper ? c >= 0 : c > 0)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        return lo;
+    };
+    First = bound(false);
+    Last = First < Index->Count() ? bound(true) : First;
+}
+
+}  // namespace
+
+
 }  // namespace
 
 int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool& Found, int& Index,
@@ -3036,20 +3061,7 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
             // search runs.
             if (first < last) use->PrefetchRecordAt(first);
         } else {
-            auto bound = [&](bool upper) {
-                int lo = 0, hi = use->Count();
-                while (lo < hi) {
-                    int mid = lo + (hi - lo) / 2;
-                    int c = common->CompareRecords(coarse_, 0, KeyRecord, use->RecordAt(mid), false, false, 0);
-                    if (upper ? c >= 0 : c > 0)
-                        lo = mid + 1;
-                    else
-                        hi = mid;
-                }
-                return lo;
-            };
-            first = bound(false);
-            last = first < use->Count() ? bound(true) : first;
+            CoarseRun(common, use, coarse_, KeyRecord, first, last);
         }
         int best = -1;
         int bestId = -1;
@@ -3164,20 +3176,7 @@ bool TmtIndexes::RunOf(const TmtFieldList& FieldList, int Fields, PmtRecord KeyR
         cur->KeyRun(probe_, First, Last);
         return true;
     }
-    auto bound = [&](bool upper) {
-        int lo = 0, hi = cur->Count();
-        while (lo < hi) {
-            int mid = lo + (hi - lo) / 2;
-            int c = common->CompareRecords(runCoarse_, 0, KeyRecord, cur->RecordAt(mid), false, false, 0);
-            if (upper ? c >= 0 : c > 0)
-                lo = mid + 1;
-            else
-                hi = mid;
-        }
-        return lo;
-    };
-    First = bound(false);
-    Last = First < cur->Count() ? bound(true) : First;
+    CoarseRun(common, cur, runCoarse_, KeyRecord, First, Last);
     return true;
 }
 

@@ -286,11 +286,10 @@ TEST(ExactTotal, TotalsTheDoubleNoLongerHoldsToTheCentPrintTheirExactCents) {
 // read back below zero under every format, the general one and those the
 // exact count leaves to the double ("$", exponents, quoted text) included.
 TEST(ExactTotal, TotalsBelowZeroPrintAndReadBackBelowZeroUnderEveryFormat) {
-    // The two debits of a statement, as a clerk reads them on paper.
-    {
+    // The texts a summary's sum and average of the values print under a format.
+    auto printed = [](const std::vector<double>& Values, const std::string& Format) {
         TableReport t({{"Valor", ftFloat}});
-        t.table.AppendRecord({Variant(-1500.0)});
-        t.table.AppendRecord({Variant(-250.5)});
+        for (double v : Values) t.table.AppendRecord({Variant(v)});
         t.table.First();
         TrpBandedReport* r = t.Report();
         r->CreateBand(btSummary);
@@ -300,14 +299,20 @@ TEST(ExactTotal, TotalsBelowZeroPrintAndReadBackBelowZeroUnderEveryFormat) {
             c->SetDataPipeline(&t.pipeline);
             c->SetDataField("Valor");
             c->SetDBCalcType(type);
+            c->SetDisplayFormat(Format);
         }
         t.rig.Print();
         const auto pages = t.rig.Device()->FinalPages();
-        ASSERT_EQ(CommandsOf(pages, "Soma").size(), 1u);
-        ASSERT_EQ(CommandsOf(pages, "Media").size(), 1u);
-        EXPECT_EQ(dynamic_cast<TrpDrawText*>(CommandsOf(pages, "Soma")[0].Command)->Text(), "-1750,5");
-        EXPECT_EQ(dynamic_cast<TrpDrawText*>(CommandsOf(pages, "Media")[0].Command)->Text(), "-875,25");
-    }
+        const auto sums = CommandsOf(pages, "Soma");
+        const auto averages = CommandsOf(pages, "Media");
+        EXPECT_EQ(sums.size(), 1u);
+        EXPECT_EQ(averages.size(), 1u);
+        if (sums.size() != 1 || averages.size() != 1) return std::pair<std::string, std::string>();
+        return std::pair{dynamic_cast<TrpDrawText*>(sums[0].Command)->Text(),
+                         dynamic_cast<TrpDrawText*>(averages[0].Command)->Text()};
+    };
+    // The two debits of a statement, as a clerk reads them on paper.
+    EXPECT_EQ(printed({-1500.0, -250.5}, ""), (std::pair<std::string, std::string>{"-1750,5", "-875,25"}));
     struct Listing {
         std::vector<std::string> Values;  // in turn
     };
@@ -321,44 +326,29 @@ TEST(ExactTotal, TotalsBelowZeroPrintAndReadBackBelowZeroUnderEveryFormat) {
     const std::vector<std::string> formats = {"", "#,##0.00", "R$ #,##0.00", "\"R$\" #,##0.00", "0.00E+00", "#,##0.00000"};
     for (const Listing& l : listings) {
         __int128 sum = 0;
-        for (const std::string& v : l.Values) sum += Units(v);
+        std::vector<double> values;
+        for (const std::string& v : l.Values) {
+            sum += Units(v);
+            values.push_back(Read(v));
+        }
         const double total = Read(Plain(sum));
         const double average = Read(Plain(sum)) / static_cast<double>(l.Values.size());
         ASSERT_LT(total, 0);
         for (const std::string& format : formats) {
             SCOPED_TRACE(l.Values.front() + "... under \"" + format + "\"");
-            TableReport t({{"Valor", ftFloat}});
-            for (const std::string& v : l.Values) t.table.AppendRecord({Variant(Read(v))});
-            t.table.First();
-            TrpBandedReport* r = t.Report();
-            r->CreateBand(btSummary);
-            r->SummaryBand()->SetmmHeight(10000);
-            for (auto [name, type, left] : {std::tuple{"Soma", dcSum, 0}, std::tuple{"Media", dcAverage, 50000}}) {
-                auto* c = Place<TrpDBCalc>(t.rig, r->SummaryBand(), name, left, 0, 40000, 5000);
-                c->SetDataPipeline(&t.pipeline);
-                c->SetDataField("Valor");
-                c->SetDBCalcType(type);
-                c->SetDisplayFormat(format);
-            }
-            t.rig.Print();
-            const auto pages = t.rig.Device()->FinalPages();
-            const auto sums = CommandsOf(pages, "Soma");
-            const auto averages = CommandsOf(pages, "Media");
-            ASSERT_EQ(sums.size(), 1u);
-            ASSERT_EQ(averages.size(), 1u);
+            const auto [sumPrinted, averagePrinted] = printed(values, format);
             // The model's total under the format, through the display format alone.
             const TrpDisplayFormat& shown = *TrpDisplayFormat::Instance();
             const std::string sumText = format == "#,##0.00" ? Brazilian(sum, 2)
                                         : format == "#,##0.00000" ? Brazilian(sum, 5)
                                                                    : shown.Format(format, dtDouble, Variant(total));
-            EXPECT_EQ(dynamic_cast<TrpDrawText*>(sums[0].Command)->Text(), sumText);
-            EXPECT_EQ(dynamic_cast<TrpDrawText*>(averages[0].Command)->Text(),
-                      shown.Format(format, dtDouble, Variant(average)));
+            EXPECT_EQ(sumPrinted, sumText);
+            EXPECT_EQ(averagePrinted, shown.Format(format, dtDouble, Variant(average)));
 
             TrpVariable v(nullptr);
             v.SetDataType(dtDouble);
             v.SetDisplayFormat(format);
-            for (const std::string& x : l.Values) v.Accumulate(Read(x));
+            for (double x : values) v.Accumulate(x);
             EXPECT_EQ(v.Value().AsDouble(), total);
             std::string text;
             v.GetPrintText(text);

@@ -77,6 +77,25 @@ protected:
         return Scalar("select " + column + " from nota_fiscal where id_nota_fiscal = " + std::to_string(numero));
     }
     bool Sent(const std::string& name) { return fs::exists(folders.envio + "/" + name); }
+    // Answers the one voiding request sent (10 to 12 of series 1) as the tax
+    // authority accepts it; gives the request's file name, or "" when not
+    // exactly one was sent.
+    std::string AcceptTheVoiding() {
+        std::vector<std::string> sent;
+        for (const auto& e : fs::directory_iterator(folders.envio)) sent.push_back(e.path().filename().string());
+        EXPECT_EQ(sent.size(), 1u);
+        if (sent.size() != 1) return {};
+        const std::string id = sent[0].substr(0, sent[0].size() - std::string("-ped-inu.xml").size());
+        testsupport::WriteAll(folders.retorno + "/" + id + "-inu.xml",
+                              "<?xml version=\"1.0\" encoding=\"UTF-8\"?><retInutNFe versao=\"1.07\" "
+                              "xmlns=\"http://www.portalfiscal.inf.br/nfe\"><infInut><tpAmb>2</tpAmb>"
+                              "<verAplic>PR-v1</verAplic><cStat>102</cStat><xMotivo>Inutilização de número homologado"
+                              "</xMotivo><cUF>41</cUF><ano>10</ano><CNPJ>12345678000195</CNPJ><mod>55</mod>"
+                              "<serie>1</serie><nNFIni>10</nNFIni><nNFFin>12</nNFFin>"
+                              "<dhRecbto>2010-06-15T10:00:00</dhRecbto>"
+                              "<nProt>141100000000123</nProt></infInut></retInutNFe>");
+        return sent[0];
+    }
 
     ui::ManualTimerClock clock;
     nfetest::NFeFolders folders;
@@ -445,19 +464,11 @@ TEST_F(Voiding, AConfirmedRangeIsRequestedAndItsOutcomeIsShownWithItsProtocol) {
                    "Número Inicial: 10\r\nNúmero Final: 12",
                    mrYes, "Inutilizar");
     form->Button1Click(nullptr);
-    std::vector<std::string> sent;
-    for (const auto& e : fs::directory_iterator(folders.envio)) sent.push_back(e.path().filename().string());
-    ASSERT_EQ(sent.size(), 1u);
-    EXPECT_NE(sent[0].find("5500100000001000000001" "2-ped-inu.xml"), std::string::npos) << sent[0];
     // The monitor's answer, as the tax authority gives it for a voided range.
-    const std::string id = sent[0].substr(0, sent[0].size() - std::string("-ped-inu.xml").size());
-    testsupport::WriteAll(folders.retorno + "/" + id + "-inu.xml",
-                          "<?xml version=\"1.0\" encoding=\"UTF-8\"?><retInutNFe versao=\"1.07\" "
-                          "xmlns=\"http://www.portalfiscal.inf.br/nfe\"><infInut><tpAmb>2</tpAmb>"
-                          "<verAplic>PR-v1</verAplic><cStat>102</cStat><xMotivo>Inutilização de número homologado"
-                          "</xMotivo><cUF>41</cUF><ano>10</ano><CNPJ>12345678000195</CNPJ><mod>55</mod><serie>1</serie>"
-                          "<nNFIni>10</nNFIni><nNFFin>12</nNFFin><dhRecbto>2010-06-15T10:00:00</dhRecbto>"
-                          "<nProt>141100000000123</nProt></infInut></retInutNFe>");
+    const std::string sent = AcceptTheVoiding();
+    ASSERT_FALSE(sent.empty());
+    EXPECT_NE(sent.find("5500100000001000000001" "2-ped-inu.xml"), std::string::npos) << sent;
+    const std::string id = sent.substr(0, sent.size() - std::string("-ped-inu.xml").size());
     dialogs.Expect("A numeração foi inutilizada.\r\n\r\nSituação: 102 - Inutilização de número homologado\r\n"
                    "Protocolo: 141100000000123",
                    mrOk, "Sucesso");
@@ -629,17 +640,8 @@ TEST_F(Voiding, AnAcceptedRangeIsClearedSoASecondEnterSendsNothing) {
     billtest::Pump();
     dialogs.Expect("Confirma a Inutilização", mrYes, "Inutilizar");
     QTest::keyClick(form->Button1->Widget(), Qt::Key_Return);
-    std::vector<std::string> sent;
-    for (const auto& e : fs::directory_iterator(folders.envio)) sent.push_back(e.path().filename().string());
-    ASSERT_EQ(sent.size(), 1u);
-    const std::string id = sent[0].substr(0, sent[0].size() - std::string("-ped-inu.xml").size());
-    testsupport::WriteAll(folders.retorno + "/" + id + "-inu.xml",
-                          "<?xml version=\"1.0\" encoding=\"UTF-8\"?><retInutNFe versao=\"1.07\" "
-                          "xmlns=\"http://www.portalfiscal.inf.br/nfe\"><infInut><tpAmb>2</tpAmb>"
-                          "<verAplic>PR-v1</verAplic><cStat>102</cStat><xMotivo>Inutilização de número homologado"
-                          "</xMotivo><cUF>41</cUF><ano>10</ano><CNPJ>12345678000195</CNPJ><mod>55</mod><serie>1</serie>"
-                          "<nNFIni>10</nNFIni><nNFFin>12</nNFFin><dhRecbto>2010-06-15T10:00:00</dhRecbto>"
-                          "<nProt>141100000000123</nProt></infInut></retInutNFe>");
+    const std::string sent = AcceptTheVoiding();
+    ASSERT_FALSE(sent.empty());
     dialogs.Expect("A numeração foi inutilizada.", mrOk, "Sucesso");
     clock.Advance(2000);
     EXPECT_EQ(dialogs.Pending(), 0);
@@ -653,6 +655,6 @@ TEST_F(Voiding, AnAcceptedRangeIsClearedSoASecondEnterSendsNothing) {
     QTest::keyClick(form->Button1->Widget(), Qt::Key_Return);
     EXPECT_EQ(dialogs.Pending(), 0);
     std::size_t files = 0;
-    for (const auto& e : fs::directory_iterator(folders.envio)) files += e.path().filename().string() != sent[0];
+    for (const auto& e : fs::directory_iterator(folders.envio)) files += e.path().filename().string() != sent;
     EXPECT_EQ(files, 0u) << "the same range was sent again";
 }
