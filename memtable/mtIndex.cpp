@@ -878,6 +878,7 @@ int TmtIndex::MarkedLowerBound(const Probe& P, std::size_t B) const {
 }
 
 void TmtIndex::MarksInserted(std::size_t Pos, std::size_t BlockBefore, std::size_t Blocks) const {
+    ++orderChanges_;
     if (marks_ == nullptr || !marks_->valid) return;
     Marks& m = *marks_;
     const std::size_t blocks = entries_.Blocks();
@@ -922,6 +923,7 @@ void TmtIndex::MarksInserted(std::size_t Pos, std::size_t BlockBefore, std::size
 }
 
 void TmtIndex::MarksErased(std::size_t Local, std::size_t Block, std::size_t Blocks) const {
+    ++orderChanges_;
     if (marks_ == nullptr || !marks_->valid) return;
     Marks& m = *marks_;
     const std::size_t blocks = entries_.Blocks();
@@ -3066,18 +3068,56 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
         int best = -1;
         int bestId = -1;
         matches_.clear();
-        // A prefix's run is read record by record until the first match, as
-        // far as the accented and other-case texts before it go: the records
-        // a few steps ahead are on their way meanwhile.
-        const int ahead = prefix && use == cur ? 8 : 0;
+        // A prefix's run is read entry by entry until the first match, as
+        // far as the accented and other-case texts before it go. Runs of
+        // entries whose start letters are not the key's are gone past; the
+        // others are read first by a test of their texts' start that costs
+        // no collation, from the entries' keys where they hold the texts,
+        // else from the records, those a few steps ahead on their way.
+        const bool inPrefix = prefix && use == cur;
+        const bool blind = narrowList->Options(0).Contains(mtifoCaseInsensitive);
+        TmtIndex::PrefixProbe probe;
+        bool keyTexts = false;
+        if (inPrefix) {
+            probe = use->MakePrefixProbe(prefixText_, blind);
+            if (!(blind && FoldCase(prefixText_, prefixFolded_))) prefixFolded_.clear();
+            std::string_view unused;
+            keyTexts = first < last && use->KeyText(first, unused);
+        }
+        const int ahead = inPrefix && !keyTexts ? 8 : 0;
+        TField* prefixField = narrowList->Fields(0);
+        const int prefixFieldNo = narrowList->FieldNo(0);
         for (int i = first; i < last; ++i) {
+            if (probe.usable && (i == first || i % TmtIndex::kPrefixRun == 0)) {
+                const int next = use->NextPossible(i, last, probe);
+                if (next != i) {
+                    i = next - 1;
+                    continue;
+                }
+            }
             ++stepped_;
             if (ahead > 0 && i + ahead < last) use->PrefetchRecordAt(i + ahead);
+            if (keyTexts && i + 8 < last) use->PrefetchKeyAt(i + 8);
             const int32_t id = use->IdAt(i);
             if (byId && bestId >= 0 && id > bestId) continue;
             PmtRecord r = nullptr;
+            if (inPrefix) {
+                std::string_view text;
+                bool known = keyTexts && use->KeyText(i, text);
+                if (!known) {
+                    r = common->Record(id);
+                    int32_t length = 0;
+                    const uint8_t* v = common->FieldValueForRead(r, prefixFieldNo, prefixField, length, scratch_);
+                    if (v != nullptr) {
+                        const auto* c = reinterpret_cast<const char*>(v);
+                        text = std::string_view(c, strnlen(c, static_cast<std::size_t>(std::max(length, 0))));
+                        known = true;
+                    }
+                }
+                if (known && !MayStartWith(text, prefixText_, prefixFolded_, blind)) continue;
+            }
             if (!exact) {
-                r = common->Record(id);
+                if (r == nullptr) r = common->Record(id);
                 if (common->CompareRecords(FieldList, 0, KeyRecord, r, false, false, mtBreakOnInequality) != 0)
                     continue;
             }
@@ -3129,6 +3169,7 @@ TmtIndex* TmtIndexes::PrefixIndex(const TmtFieldList& FieldList, PmtRecord KeyRe
     if (v == nullptr) return nullptr;
     const auto* p = reinterpret_cast<const char*>(v);
     const std::string_view text(p, strnlen(p, static_cast<std::size_t>(std::max(length, 0))));
+    prefixText_.assign(text);
     // Any index of the field whose order is a plain one: the current index
     // first (its first match is the answer), then the last one defined.
     prefixList_.Clear();

@@ -110,6 +110,15 @@ bool IsKeyableField(TFieldType Type, TmtifoOptions Options);
 // several fields compare field by field.
 void AppendKeyBytes(std::string& Key, const uint8_t* Value, int32_t Length, TFieldType Type,
                     TmtifoOptions Options);
+// The bytes of a text with the case of its letters folded as the collation
+// folds it; false for a text holding a character this fold cannot take
+// (printable ASCII and the Latin-1 letters only).
+bool FoldCase(std::string_view Text, std::string& Out);
+// False only where Text surely does not start with Key as a partial key
+// compares them (byte for byte; with CaseInsensitive but for case, Folded
+// being Key's FoldCase or empty when it has none): a test that costs no
+// collation.
+bool MayStartWith(std::string_view Text, std::string_view Key, std::string_view Folded, bool CaseInsensitive);
 // memcmp order of two byte strings, the shorter first on a tie: -1, 0 or 1.
 int CompareKeyBytes(const uint8_t* A, std::size_t LengthA, const uint8_t* B, std::size_t LengthB);
 
@@ -423,6 +432,38 @@ public:
     // the index was made.
     uint64_t MarkWork() const { return marks_ != nullptr ? marks_->work : 0; }
 
+    // What a partial key's run is searched for: its text's first letters.
+    // Texts that differ from a key only in an accent or in case sort in
+    // among those that start with it (pt-BR orders by the letters first),
+    // so that the collation's run of "Á" holds every "Açucena" before the
+    // first "Álvaro". Each run of kPrefixRun entries keeps the start
+    // letters its texts have, so that the search goes past a run that
+    // holds none of the key's without reading its entries.
+    struct PrefixProbe {
+        uint32_t hash = 0;  // of the key's first letters, folded
+        bool usable = false;
+        bool blind = false;
+    };
+    static constexpr int kPrefixRun = 128;
+    PrefixProbe MakePrefixProbe(std::string_view Key, bool CaseInsensitive) const;
+    // Position itself when its run may hold a text that starts with the
+    // probe's key, else the start of the first run after it that may
+    // (Last when none does before Last).
+    int NextPossible(int Position, int Last, const PrefixProbe& Probe) const;
+    // The first field's text at Position read from the entry's key, without
+    // the record, where the key holds it (one text of a case-sensitive
+    // collation): false otherwise.
+    bool KeyText(int Position, std::string_view& Text) const;
+    // Starts bringing in the key bytes of the entry at Position.
+    void PrefetchKeyAt(int Position) const {
+        const uint8_t* k = Pool() + entries_[static_cast<std::size_t>(Position)].key;
+        __builtin_prefetch(k);
+        __builtin_prefetch(k + 64);
+    }
+    // Entries read to know the start letters of their runs since the index
+    // was made.
+    uint64_t PrefixWork() const { return prefixWork_; }
+
     TmtFilterIndexEvent OnFilterIndex;
 
 private:
@@ -457,6 +498,7 @@ private:
     // Every mark dropped, for a change the marks are not kept through (a
     // sort, a new count of shared bytes, a compacted pool).
     void EntriesChanged() const {
+        ++orderChanges_;
         if (marks_ != nullptr) marks_->Drop();
     }
     // The end of the run of entries equal to P that starts at From.
@@ -634,6 +676,32 @@ private:
         std::size_t capacity_ = 0;
     };
     mutable std::vector<TextMemo> memo_;
+    // Per run of kPrefixRun entries, the start letters of its texts: the
+    // hashes of their first one to four characters, folded. Made as
+    // searches come to a run; dropped at the first change of the entries or
+    // of the records.
+    struct PrefixRun {
+        static constexpr int kMost = 30;
+        uint32_t hashes[kMost];
+        uint8_t count = 0;
+        // 0: not made; 1: made; 2: more start letters than it keeps, or a
+        // text that is no UTF-8 (read the run).
+        uint8_t state = 0;
+        // Every text's first letters fold as the collation folds them, so
+        // that a case-blind key may go past too.
+        bool blindSafe = true;
+    };
+    struct PrefixRuns {
+        uint64_t changes = 0, orderChanges = 0;
+        int count = 0;
+        std::vector<PrefixRun> runs;
+    };
+    const PrefixRun& RunAt(std::size_t Run) const;
+    bool KeysHoldText() const;
+    mutable std::unique_ptr<PrefixRuns> prefixRuns_;
+    // Every change to the entries' order counts here.
+    mutable uint64_t orderChanges_ = 0;
+    mutable uint64_t prefixWork_ = 0;
 };
 
 class TmtIndexes : public TObject {
@@ -703,6 +771,8 @@ private:
     TmtFieldList partialList_, prefixList_;
     TmtIndex* PrefixIndex(const TmtFieldList& FieldList, PmtRecord KeyRecord);
     std::string probe_;
+    std::string prefixText_;  // the partial key's text PrefixIndex took
+    std::string prefixFolded_, scratch_;
     std::vector<int32_t> matches_;
     uint64_t stepped_ = 0;
     std::vector<std::unique_ptr<TmtIndex>> indexes_;

@@ -50,7 +50,9 @@
 // details); 1,000 partial-key locates of a name's first one to six letters,
 // with the row order current (SQLite: the lowest id among the names in the
 // prefix's range of an index on the name) and with the name's index current
-// (SQLite: the first of that range in the index); 100 record counts of a
+// (SQLite: the first of that range in the index), and the same locates again
+// after a first pass that is not timed, as a clerk types into a grid that
+// has been searched before; 100 record counts of a
 // table with versioning after one delete (SQLite: count(*)).
 //
 // The memory table compares texts through the pt-BR collation (sort keys made
@@ -1085,10 +1087,12 @@ std::vector<std::string> Prefixes() {
     return r;
 }
 
-void MemPartial(benchmark::State& state, bool indexCurrent) {
+void MemPartial(benchmark::State& state, bool indexCurrent, bool again = false) {
     auto t = FilledTable(true);
     if (indexCurrent) t->SetIndexName("ByCliente");
     const auto prefixes = Prefixes();
+    if (again)
+        for (const std::string& p : prefixes) t->Locate("Cliente", p, {loPartialKey});
     for (auto _ : state) {
         int found = 0;
         for (const std::string& p : prefixes) found += t->Locate("Cliente", p, {loPartialKey}) ? 1 : 0;
@@ -1097,6 +1101,7 @@ void MemPartial(benchmark::State& state, bool indexCurrent) {
 }
 void MemPartialRowOrder(benchmark::State& state) { MemPartial(state, false); }
 void MemPartialIndex(benchmark::State& state) { MemPartial(state, true); }
+void MemPartialIndexAgain(benchmark::State& state) { MemPartial(state, true, true); }
 
 void MemCountVersioned(benchmark::State& state) {
     auto t = NewTable();
@@ -1159,7 +1164,7 @@ void SqlMasterDetail(benchmark::State& state) {
     sqlite3_finalize(details);
 }
 
-void SqlPartial(benchmark::State& state, bool indexCurrent) {
+void SqlPartial(benchmark::State& state, bool indexCurrent, bool again = false) {
     Db d;
     SqlFill(d);
     d.Exec("CREATE INDEX by_cliente ON t (cliente)");
@@ -1174,7 +1179,7 @@ void SqlPartial(benchmark::State& state, bool indexCurrent) {
               "(SELECT min(id) FROM t WHERE cliente >= ?1 AND cliente < ?2)");
     std::vector<std::string> ends;
     for (const std::string& p : prefixes) ends.push_back(p + "\xff");
-    for (auto _ : state) {
+    auto pass = [&] {
         int found = 0;
         for (std::size_t i = 0; i < prefixes.size(); ++i) {
             sqlite3_bind_text(s, 1, prefixes[i].c_str(), static_cast<int>(prefixes[i].size()), SQLITE_STATIC);
@@ -1182,12 +1187,16 @@ void SqlPartial(benchmark::State& state, bool indexCurrent) {
             if (sqlite3_step(s) == SQLITE_ROW) ++found;
             sqlite3_reset(s);
         }
-        if (found != kPartialLocates) throw std::runtime_error("sqlite prefix missed");
-    }
+        return found;
+    };
+    if (again) pass();
+    for (auto _ : state)
+        if (pass() != kPartialLocates) throw std::runtime_error("sqlite prefix missed");
     sqlite3_finalize(s);
 }
 void SqlPartialRowOrder(benchmark::State& state) { SqlPartial(state, false); }
 void SqlPartialIndex(benchmark::State& state) { SqlPartial(state, true); }
+void SqlPartialIndexAgain(benchmark::State& state) { SqlPartial(state, true, true); }
 
 void SqlCountVersioned(benchmark::State& state) {
     Db d;
@@ -1245,6 +1254,7 @@ public:
             Ratio("1,000 master moves, each with its details", "MemMasterDetail", "SqlMasterDetail", "");
             Ratio("1,000 partial-key locates, row order", "MemPartialRowOrder", "SqlPartialRowOrder", "");
             Ratio("1,000 partial-key locates, name index", "MemPartialIndex", "SqlPartialIndex", "");
+            Ratio("the same 1,000 again, name index", "MemPartialIndexAgain", "SqlPartialIndexAgain", "");
             Ratio("100 counts, versioned, after a delete", "MemCountVersioned", "SqlCountVersioned", "");
             return;
         }
@@ -1349,6 +1359,7 @@ int main(int argc, char** argv) {
         {"MemMasterDetail", MemMasterDetail},       {"SqlMasterDetail", SqlMasterDetail},
         {"MemPartialRowOrder", MemPartialRowOrder}, {"SqlPartialRowOrder", SqlPartialRowOrder},
         {"MemPartialIndex", MemPartialIndex},       {"SqlPartialIndex", SqlPartialIndex},
+        {"MemPartialIndexAgain", MemPartialIndexAgain}, {"SqlPartialIndexAgain", SqlPartialIndexAgain},
         {"MemCountVersioned", MemCountVersioned},   {"SqlCountVersioned", SqlCountVersioned}};
     for (auto [name, fn] : kShape == Shape::Walks ? walks : kShape == Shape::Changes ? changes : steps)
         benchmark::RegisterBenchmark(name, fn)->Unit(benchmark::kMillisecond)->Iterations(iterations);

@@ -1140,6 +1140,17 @@ bool AppendAnsiCollationPrefix(std::string& Out, std::string_view s) {
 }
 
 void AppendAnsiCompactCollationKeyStr(std::string& Out, std::string_view s) { AppendCompactCollationKey(Out, s, true); }
+
+std::string_view AnsiCompactCollationKeyStrText(std::string_view Key) {
+    // No weight byte and no text byte is zero: the levels end in one, and
+    // the text follows them (as AnsiCompareStr breaks the collation's ties
+    // by the bytes).
+    if (Key.size() < 2 || Key.back() != '\0') return {};
+    const void* zero = memrchr(Key.data(), 0, Key.size() - 1);
+    if (zero == nullptr) return {};
+    const std::size_t start = static_cast<std::size_t>(static_cast<const char*>(zero) - Key.data());
+    return Key.substr(start + 1, Key.size() - start - 2);
+}
 void AppendAnsiCompactCollationKeyText(std::string& Out, std::string_view s) {
     AppendCompactCollationKey(Out, s, false);
 }

@@ -141,6 +141,11 @@ std::string AnsiCollationKeyText(std::string_view s);
 // memory in great numbers, as an index's are.
 void AppendAnsiCompactCollationKeyStr(std::string& Out, std::string_view s);
 void AppendAnsiCompactCollationKeyText(std::string& Out, std::string_view s);
+// The text a key of AppendAnsiCompactCollationKeyStr was made from, read
+// back: every such key ends in a zero byte, the text's bytes and a zero
+// byte, so a text holding no zero byte (a field's) is those between the
+// last two. Empty for bytes that are no such key.
+std::string_view AnsiCompactCollationKeyStrText(std::string_view Key);
 // Bytes that begin the keys above (either kind) of every text whose first
 // Length(s) characters equal s under AnsiCompareStr or AnsiCompareText: the
 // keys of such texts form one run of their memcmp order, so a search for a

@@ -161,6 +161,20 @@ TEST(CollationKey, OrderAndEqualityAreThoseOfTheComparisonOnAnyCharacters) {
     }
 }
 
+// The text (with no zero byte, as a field's) read back from its
+// case-sensitive key, whichever way the key was made: from the table of
+// characters, the collator's own key for texts the table lacks, and invalid
+// bytes.
+TEST(CollationKey, CaseSensitiveCompactKeysEndInTheirText) {
+    std::vector<std::string> texts = {"", "a", "João da Silva", "ÁLVARO", std::string(300, 'a') + "\xCC\x81",
+                                      "a\xFF", "\xC3", "\u0e40\u0e01", "L\u00b7l", "\xef\xac\x80", "\U0001F600x",
+                                      "\u0378", "가나", "ǅẞæ\u0301"};
+    for (const auto& more : {RandomTexts(2000, 11), WideTexts(2000, 20261209)}) texts.insert(texts.end(), more.begin(), more.end());
+    for (const std::string& t : texts)
+        if (t.find('\0') == std::string::npos) EXPECT_EQ(AnsiCompactCollationKeyStrText(CompactStr(t)), t) << t;
+    EXPECT_EQ(AnsiCompactCollationKeyStrText("abc"), "");
+}
+
 // Runs of the common weight longer than one short code holds, ended by each
 // kind of weight.
 TEST(CollationKey, CompactKeysOfLongTextsOrderAsTheComparison) {
