@@ -1976,8 +1976,21 @@ void TmtIndex::SortByKeys() {
             return from >= b.size() ? uint64_t{0}
                                     : PrefixOf(reinterpret_cast<const uint8_t*>(b.data()) + from, b.size() - from);
         };
-        for (std::size_t k = 0; k < keys; ++k)
-            order[k] = Head{headAt(static_cast<uint32_t>(k), common), static_cast<uint32_t>(k)};
+        // The 16 key bytes after each head too, by number, read in the same
+        // pass over the keys: texts of one head (a first name) are ordered
+        // by them without a read of their keys, each elsewhere, and most are
+        // then told apart (a first name, a particle and most of a surname).
+        struct Tail {
+            uint64_t first, second;
+        };
+        std::vector<Tail> tails;
+        ReserveHuge(tails, keys);
+        tails.resize(keys);
+        for (std::size_t k = 0; k < keys; ++k) {
+            const auto at = static_cast<uint32_t>(k);
+            order[k] = Head{headAt(at, common), at};
+            tails[k] = Tail{headAt(at, common + 8), headAt(at, common + 16)};
+        }
         // By the heads, a byte at a time from the last, over the bytes
         // where they differ at all: a pass over the heads per byte instead
         // of a comparison sort's branches taken at random.
@@ -2015,7 +2028,39 @@ void TmtIndex::SortByKeys() {
                 i = j;
             }
         };
-        pushRuns(0, keys, common);
+        // The runs of one head by their tails; texts still tied go on below
+        // from the bytes past the tails.
+        struct Tailed {
+            Tail tail;
+            uint32_t number;
+        };
+        std::vector<Tailed> tailed;
+        for (std::size_t i = 0; i < keys;) {
+            std::size_t j = i + 1;
+            while (j < keys && order[j].head == order[i].head) ++j;
+            if (j - i > 1) {
+                tailed.clear();
+                constexpr std::size_t kAheadTails = 8;
+                for (std::size_t k = i; k < j; ++k) {
+                    if (k + kAheadTails < j) __builtin_prefetch(tails.data() + order[k + kAheadTails].number);
+                    tailed.push_back(Tailed{tails[order[k].number], order[k].number});
+                }
+                std::sort(tailed.begin(), tailed.end(), [](const Tailed& a, const Tailed& b) {
+                    return a.tail.first != b.tail.first ? a.tail.first < b.tail.first : a.tail.second < b.tail.second;
+                });
+                for (std::size_t k = i, t = 0; k < j;) {
+                    std::size_t u = t + 1;
+                    while (u < tailed.size() && tailed[u].tail.first == tailed[t].tail.first &&
+                           tailed[u].tail.second == tailed[t].tail.second)
+                        ++u;
+                    for (std::size_t v = t; v < u; ++v) order[k + v - t] = Head{tailed[v].tail.second, tailed[v].number};
+                    if (u - t > 1) runs.push_back(Run{k, k + u - t, common + 16});
+                    k += u - t;
+                    t = u;
+                }
+            }
+            i = j;
+        }
         while (!runs.empty()) {
             const Run run = runs.back();
             runs.pop_back();
