@@ -1607,19 +1607,28 @@ void AppendImageKey(std::string& Key, uint64_t Image, TFieldType Type, TmtifoOpt
         for (std::size_t k = base; k < Key.size(); ++k) Key[k] = static_cast<char>(~static_cast<unsigned char>(Key[k]));
 }
 
+// The bytes of AppendKeyBytes for a text under the collation (nullptr:
+// null), up to the end of its primary weights: the order of whole keys
+// wherever these differ.
+void AppendPrimaryKeyBytes(std::string& Key, const uint8_t* Value, int32_t Length, TmtifoOptions Options) {
+    const std::size_t base = Key.size();
+    if (Value == nullptr) {
+        Key.push_back('\0');
+    } else {
+        Key.push_back('\1');
+        const auto* p = reinterpret_cast<const char*>(Value);
+        const std::string_view text(p, strnlen(p, static_cast<std::size_t>(std::max(Length, 0))));
+        if (Options.Contains(mtifoCaseInsensitive))
+            AppendAnsiCompactCollationPrimaryText(Key, text);
+        else
+            AppendAnsiCompactCollationPrimaryStr(Key, text);
+    }
+    if (Options.Contains(mtifoDescending))
+        for (std::size_t k = base; k < Key.size(); ++k) Key[k] = static_cast<char>(~static_cast<unsigned char>(Key[k]));
+}
+
 }  // namespace
 }  // namespace memtable
-
-// What the keys of a sorted index are made from, while they are not written
-// yet: the key bytes of the distinct texts of its first two fields and the
-// text of each rank. A text field's image is its text's rank.
-struct TmtIndex::ImageKeys {
-    memtable::TextKeys texts[2];
-    std::vector<uint32_t> textOfRank[2];
-    bool ranked[2] = {false, false};
-};
-
-TmtIndex::~TmtIndex() = default;
 
 namespace {
 
@@ -1716,6 +1725,27 @@ public:
         return keys.bytes;
     }
     void EndKey() { keys.End(); }
+    // The key bytes of every number, one text after another once they are
+    // all known, rather than between look-ups that would push the
+    // collation's tables out of the cache; with Primary, those bytes cut
+    // after the texts' primary weights (a text under the collation only).
+    void WriteKeys(TFieldType Type, TmtifoOptions Options, bool Primary) {
+        constexpr std::size_t kFirstKeys = 64;
+        for (std::size_t k = 0; k < Taken(); ++k) {
+            if (k == kFirstKeys) ExpectKeys(k);
+            const std::string_view text = Text(k);
+            const uint8_t* value =
+                static_cast<int64_t>(k) == nullIndex ? nullptr : reinterpret_cast<const uint8_t*>(text.data());
+            if (Primary)
+                memtable::AppendPrimaryKeyBytes(NextKey(), value, static_cast<int32_t>(text.size()), Options);
+            else
+                memtable::AppendKeyBytes(NextKey(), value, static_cast<int32_t>(text.size()), Type, Options);
+            EndKey();
+        }
+    }
+    // Once no text is looked up any more: the table's room goes, the texts
+    // and keys stay.
+    void DropLookup() { std::vector<Slot>().swap(slots_); }
     std::size_t Keys() const { return keys.ends.size(); }
     std::string_view Key(std::size_t k) const { return keys.Key(k); }
     memtable::TextKeys keys;
@@ -1750,6 +1780,20 @@ private:
 
 }  // namespace
 
+// What the keys of a sorted index are made from, while they are not written
+// yet: the key bytes of the distinct texts of its first two fields and the
+// text of each rank. A text field's image is its text's rank. A field ranked
+// through keys cut after their primary weights keeps its texts instead,
+// whose whole keys are written when first needed.
+struct TmtIndex::ImageKeys {
+    memtable::TextKeys texts[2];
+    std::vector<uint32_t> textOfRank[2];
+    bool ranked[2] = {false, false};
+    std::unique_ptr<DistinctTexts> unkeyed[2];
+};
+
+TmtIndex::~TmtIndex() = default;
+
 void TmtIndex::SortByKeys() {
     // The keys of every record, made here from the records themselves. A
     // text is keyed once per distinct value, and the first two fields sort
@@ -1768,6 +1812,7 @@ void TmtIndex::SortByKeys() {
     std::vector<DistinctTexts> distinct(static_cast<std::size_t>(nf));
     bool exact[2] = {true, true};
     bool ranked[2] = {false, false};
+    bool primary[2] = {false, false};  // ranked through keys cut after the primary weights
     // A 64-bit number and its null do not fit in an image of 64 bits.
     for (int f = 0; f < std::min(nf, 2); ++f)
         switch (fieldList_.Fields(f)->DataType()) {
@@ -1859,21 +1904,16 @@ void TmtIndex::SortByKeys() {
                     std::string_view(reinterpret_cast<const char*>(t.value), static_cast<std::size_t>(t.length)),
                     t.hash, added);
             };
-            // The keys of the distinct texts in one pass once they are all
-            // known, one text after another, rather than between look-ups
-            // that would push the collation's tables out of the cache.
+            // A sort's texts, mostly distinct (too many to keep for later
+            // searches), are ranked through keys cut after their primary
+            // weights, which mostly order them alone: whole keys are made
+            // for the texts those leave tied, and for all of them only when
+            // a search or a change first needs them (a listing never may).
             auto writeKeys = [&] {
-                constexpr std::size_t kFirstKeys = 64;
-                for (std::size_t k = 0; k < d.Taken(); ++k) {
-                    if (k == kFirstKeys) d.ExpectKeys(k);
-                    const std::string_view text = d.Text(k);
-                    if (static_cast<int64_t>(k) == d.nullIndex)
-                        AppendKeyBytes(d.NextKey(), nullptr, 0, type, opts);
-                    else
-                        AppendKeyBytes(d.NextKey(), reinterpret_cast<const uint8_t*>(text.data()),
-                                       static_cast<int32_t>(text.size()), type, opts);
-                    d.EndKey();
-                }
+                const bool cut =
+                    keysOnDemand_ && textFirst && f < 2 && !opts.Contains(mtifoIgnoreLocale) && d.Taken() * 8 > n;
+                if (f < 2) primary[f] = cut;
+                d.WriteKeys(type, opts, cut);
             };
             const bool withImages = f == 0 && secondImages;
             if (!stable) {
@@ -2020,6 +2060,9 @@ void TmtIndex::SortByKeys() {
             std::size_t from, to, offset;
         };
         std::vector<Run> runs;
+        // With keys cut after the primary weights: the positions whose cut
+        // key is the one before's.
+        std::vector<std::size_t> tied;
         auto pushRuns = [&](std::size_t from, std::size_t to, std::size_t offset) {
             for (std::size_t i = from; i < to;) {
                 std::size_t j = i + 1;
@@ -2071,6 +2114,9 @@ void TmtIndex::SortByKeys() {
             for (auto it = first; it != last && !longer; ++it) longer = d.Key(it->number).size() > next;
             if (run.to - run.from <= 8 || !longer) {
                 std::sort(first, last, byKey);
+                if (primary[f])
+                    for (auto it = first + 1; it != last; ++it)
+                        if (d.Key(it->number) == d.Key((it - 1)->number)) tied.push_back(it - order.begin());
                 continue;
             }
             // The texts of a run lie anywhere among the keys: the bytes of
@@ -2086,6 +2132,38 @@ void TmtIndex::SortByKeys() {
             std::sort(first, last, [](const Head& a, const Head& b) { return a.head < b.head; });
             pushRuns(run.from, run.to, next);
         }
+        // Texts whose cut keys tie, by their whole keys: those tied still
+        // share a rank.
+        std::vector<std::size_t> sharing;  // positions whose whole key is the one before's
+        if (primary[f] && !tied.empty()) {
+            std::sort(tied.begin(), tied.end());
+            const TFieldType type = fieldList_.Fields(f)->DataType();
+            const TmtifoOptions opts = fieldList_.Options(f);
+            std::vector<std::pair<std::string, uint32_t>> whole;
+            for (std::size_t t = 0; t < tied.size();) {
+                // A tie is a position and the ones after it that tie too.
+                const std::size_t from = tied[t] - 1;
+                std::size_t to = tied[t] + 1;
+                for (++t; t < tied.size() && tied[t] == to; ++t) ++to;
+                whole.clear();
+                for (std::size_t k = from; k < to; ++k) {
+                    const uint32_t number = order[k].number;
+                    const std::string_view text = d.Text(number);
+                    std::string key;
+                    AppendKeyBytes(key,
+                                   static_cast<int64_t>(number) == d.nullIndex
+                                       ? nullptr
+                                       : reinterpret_cast<const uint8_t*>(text.data()),
+                                   static_cast<int32_t>(text.size()), type, opts);
+                    whole.emplace_back(std::move(key), number);
+                }
+                std::sort(whole.begin(), whole.end());
+                for (std::size_t k = from; k < to; ++k) {
+                    order[k].number = whole[k - from].second;
+                    if (k > from && whole[k - from].first == whole[k - from - 1].first) sharing.push_back(k);
+                }
+            }
+        }
         std::vector<uint32_t>& rank = rankOf[f];
         ReserveHuge(rank, keys);
         rank.resize(keys);
@@ -2095,8 +2173,15 @@ void TmtIndex::SortByKeys() {
         // with no key read again.
         const bool ownRanks = !fieldList_.Options(f).Contains(mtifoCaseInsensitive);
         uint32_t r = 0;
-        for (std::size_t k = 0; k < keys; ++k) {
-            if (k > 0 && (ownRanks || d.Key(order[k].number) != d.Key(order[k - 1].number))) ++r;
+        for (std::size_t k = 0, shared = 0; k < keys; ++k) {
+            bool same = false;
+            if (primary[f]) {
+                same = shared < sharing.size() && sharing[shared] == k;
+                shared += same ? 1 : 0;
+            } else {
+                same = k > 0 && !ownRanks && d.Key(order[k].number) == d.Key(order[k - 1].number);
+            }
+            if (k > 0 && !same) ++r;
             rank[order[k].number] = r;
             if (r == textOfRank[f].size()) textOfRank[f].push_back(order[k].number);
         }
@@ -2120,8 +2205,15 @@ void TmtIndex::SortByKeys() {
         for (int f = 0; f < std::min(nf, 2); ++f) {
             const auto uf = static_cast<std::size_t>(f);
             images->ranked[f] = ranked[f];
-            images->texts[f] = std::move(distinct[uf].keys);
             images->textOfRank[f] = std::move(textOfRank[f]);
+            if (primary[f]) {
+                // The cut keys served their turn; the texts wait for theirs.
+                distinct[uf].keys = memtable::TextKeys();
+                distinct[uf].DropLookup();
+                images->unkeyed[f] = std::make_unique<DistinctTexts>(std::move(distinct[uf]));
+                continue;
+            }
+            images->texts[f] = std::move(distinct[uf].keys);
         }
         return images;
     };
@@ -2363,6 +2455,13 @@ void TmtIndex::MakePendingKeys() {
     std::unique_ptr<ImageKeys> images = std::move(pendingKeys_);
     if (images == nullptr) return;
     EntriesChanged();
+    for (int f = 0; f < std::min(fieldList_.Count(), 2); ++f) {
+        std::unique_ptr<DistinctTexts>& texts = images->unkeyed[f];
+        if (texts == nullptr) continue;
+        texts->WriteKeys(fieldList_.Fields(f)->DataType(), fieldList_.Options(f), false);
+        images->texts[f] = std::move(texts->keys);
+        texts.reset();
+    }
     if (AdoptPendingKeys(*images)) return;
     WriteImageKeys(*images, [&](std::size_t i) {
         const Entry& e = entries_[i];
