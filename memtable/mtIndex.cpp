@@ -1653,7 +1653,7 @@ public:
     void PrefetchText(uint64_t Hash) const {
         if (slots_.empty()) return;
         const Slot& s = slots_[Hash & (slots_.size() - 1)];
-        if (s.number != kEmpty) __builtin_prefetch(bytes_.data() + s.offset);
+        if (s.offset != kEmpty) __builtin_prefetch(bytes_.data() + s.offset);
     }
     uint32_t FindOrAdd(std::string_view Text, uint64_t Hash, bool& Added) {
         if ((count_ + 1) * 2 > slots_.size()) Grow();
@@ -1661,30 +1661,29 @@ public:
         const std::size_t mask = slots_.size() - 1;
         for (std::size_t i = h & mask;; i = (i + 1) & mask) {
             Slot& s = slots_[i];
-            if (s.number == kEmpty) {
-                s = Slot{h, static_cast<uint32_t>(bytes_.size()), static_cast<uint32_t>(Text.size()), next_++};
-                bytes_.append(Text);
-                textEnds_.push_back(bytes_.size());
+            if (s.offset == kEmpty) {
+                s = Slot{h, Append(Text)};
                 ++count_;
                 Added = true;
-                return s.number;
+                return next_ - 1;
             }
-            if (s.hash == h && s.length == Text.size() && std::memcmp(bytes_.data() + s.offset, Text.data(), Text.size()) == 0) {
+            if (s.hash == h && LengthAt(s.offset) == Text.size() &&
+                std::memcmp(bytes_.data() + s.offset + kHeader, Text.data(), Text.size()) == 0) {
                 Added = false;
-                return s.number;
+                return NumberAt(s.offset);
             }
         }
     }
     std::size_t Taken() const { return next_; }
     // The numbers given so far, null included.
     uint32_t Take() {
-        textEnds_.push_back(bytes_.size());
-        return next_++;
+        Append(std::string_view());
+        return next_ - 1;
     }
     // The text of a number (empty for the one Take gave).
     std::string_view Text(std::size_t k) const {
-        const std::size_t from = k == 0 ? 0 : textEnds_[k - 1];
-        return std::string_view(bytes_.data() + from, textEnds_[k] - from);
+        const uint32_t at = starts_[k];
+        return std::string_view(bytes_.data() + at + kHeader, LengthAt(at));
     }
     // Room for up to Rows texts of about Length bytes.
     void Expect(std::size_t Rows, std::size_t Length) {
@@ -1696,8 +1695,8 @@ public:
         // room never written costs no memory, where a buffer that grows
         // past its room is copied whole into memory written for the first
         // time.
-        memtable::ReserveHuge(bytes_, Rows * Length);
-        memtable::ReserveHuge(textEnds_, Rows);
+        memtable::ReserveHuge(bytes_, Rows * (Length + kHeader));
+        memtable::ReserveHuge(starts_, Rows);
     }
     // Room for the keys of all the texts taken, once the first Made of them
     // are written, at the size those took per byte of text and a little
@@ -1705,17 +1704,19 @@ public:
     // for every row, or doubled on the way, would leave far larger than its
     // keys.
     void ExpectKeys(std::size_t Made) {
-        const std::size_t textMade = Made == 0 ? 0 : textEnds_[Made - 1];
+        const std::size_t textMade = Made == 0 ? 0 : TextBytesBefore(Made);
         if (Made == 0 || textMade == 0) return;
         const double perByte = static_cast<double>(keys.bytes.size()) / static_cast<double>(textMade);
-        const auto rest = static_cast<std::size_t>(perByte * static_cast<double>(bytes_.size() - textMade) * 1.1);
+        const auto rest =
+            static_cast<std::size_t>(perByte * static_cast<double>(TextBytesBefore(next_) - textMade) * 1.1);
         memtable::ReserveHuge(keys.bytes, keys.bytes.size() + rest + (next_ - Made) * 8);
         memtable::ReserveHuge(keys.ends, next_);
     }
     template <typename F>
     void ForEach(F&& Visit) const {
         for (const Slot& s : slots_)
-            if (s.number != kEmpty) Visit(std::string_view(bytes_.data() + s.offset, s.length), s.number);
+            if (s.offset != kEmpty)
+                Visit(std::string_view(bytes_.data() + s.offset + kHeader, LengthAt(s.offset)), NumberAt(s.offset));
     }
     // The key bytes of each number, written in the order the numbers were
     // given: NextKey() opens the next one's and takes its bytes, EndKey()
@@ -1752,11 +1753,33 @@ public:
 
 private:
     static constexpr uint32_t kEmpty = ~uint32_t{0};
-    // 16 bytes: four slots a cache line.
+    // 8 bytes: a table of twice as many slots as a million texts stays at
+    // 16 MB. The text's number and length lie before its bytes, which a
+    // text found is compared with anyway.
     struct Slot {
         uint32_t hash = 0;
-        uint32_t offset = 0, length = 0, number = kEmpty;
+        uint32_t offset = kEmpty;  // of the text's number, then length, then bytes
     };
+    static constexpr std::size_t kHeader = 8;
+    uint32_t NumberAt(uint32_t At) const {
+        return memtable::ReadValue<uint32_t>(reinterpret_cast<const uint8_t*>(bytes_.data()) + At);
+    }
+    uint32_t LengthAt(uint32_t At) const {
+        return memtable::ReadValue<uint32_t>(reinterpret_cast<const uint8_t*>(bytes_.data()) + At + 4);
+    }
+    // A text numbered next; its place.
+    uint32_t Append(std::string_view Text) {
+        const auto at = static_cast<uint32_t>(bytes_.size());
+        uint32_t header[2] = {next_++, static_cast<uint32_t>(Text.size())};
+        bytes_.append(reinterpret_cast<const char*>(header), kHeader);
+        bytes_.append(Text);
+        starts_.push_back(at);
+        return at;
+    }
+    // The bytes of the texts numbered below K, without their headers.
+    std::size_t TextBytesBefore(std::size_t K) const {
+        return (K < next_ ? starts_[K] : bytes_.size()) - K * kHeader;
+    }
     void Grow() { Resize(std::max<std::size_t>(64, slots_.size() * 2)); }
     void Resize(std::size_t Size) {
         std::vector<Slot> old;
@@ -1765,15 +1788,15 @@ private:
         old.swap(slots_);
         const std::size_t mask = slots_.size() - 1;
         for (const Slot& s : old) {
-            if (s.number == kEmpty) continue;
+            if (s.offset == kEmpty) continue;
             std::size_t i = s.hash & mask;
-            while (slots_[i].number != kEmpty) i = (i + 1) & mask;
+            while (slots_[i].offset != kEmpty) i = (i + 1) & mask;
             slots_[i] = s;
         }
     }
     std::vector<Slot> slots_;
     std::string bytes_;
-    std::vector<std::size_t> textEnds_;  // by number
+    std::vector<uint32_t> starts_;  // by number
     std::size_t count_ = 0;
     uint32_t next_ = 0;
 };
@@ -1910,6 +1933,10 @@ void TmtIndex::SortByKeys() {
             // for the texts those leave tied, and for all of them only when
             // a search or a change first needs them (a listing never may).
             auto writeKeys = [&] {
+                // Texts too many to keep for the searches (below) are looked
+                // up no more: their table's room goes before the keys take
+                // theirs, which can then be the same memory.
+                if (d.Taken() * 8 > n) d.DropLookup();
                 const bool cut =
                     keysOnDemand_ && textFirst && f < 2 && !opts.Contains(mtifoIgnoreLocale) && d.Taken() * 8 > n;
                 if (f < 2) primary[f] = cut;
