@@ -2283,12 +2283,18 @@ void TmtIndex::SortByKeys() {
         // sort, at the first search or change that needs them: a sort for a
         // listing may never see one.
         const std::vector<uint32_t>& rank0 = rankOf[0];
-        const std::vector<uint32_t>& numbers0 = textNumbers[0];
+        // Each row's rank, written over its text's number as the ranks are
+        // counted: the rows are then placed without looking either up again.
+        std::vector<uint32_t>& ranks0 = textNumbers[0];
         const std::size_t ranks = textOfRank[0].size();
         std::vector<uint32_t> next;
         ReserveHuge(next, ranks + 1);
         next.resize(ranks + 1, 0);
-        for (std::size_t i = 0; i < n; ++i) ++next[rank0[numbers0[i]] + 1];
+        for (std::size_t i = 0; i < n; ++i) {
+            const uint32_t r = rank0[ranks0[i]];
+            ranks0[i] = r;
+            ++next[r + 1];
+        }
         for (std::size_t r = 0; r < ranks; ++r) next[r + 1] += next[r];
         // The ids in their present order, then each entry written over at
         // its row's place.
@@ -2296,20 +2302,19 @@ void TmtIndex::SortByKeys() {
         ReserveHuge(ids, n);
         ids.resize(n);
         for (std::size_t i = 0; i < n; ++i) ids[i] = entries_[i].id;
-        // Each row lands anywhere in the list: its rank, its rank's next
-        // place and that place are fetched in turn over the rows ahead.
+        // Each row lands anywhere in the list: its rank's next place and
+        // that place are fetched in turn over the rows ahead.
         constexpr std::size_t kAheadRows = 8;
         for (std::size_t i = 0; i < n; ++i) {
-            if (i + 4 * kAheadRows < n) __builtin_prefetch(rank0.data() + numbers0[i + 4 * kAheadRows]);
-            if (i + 2 * kAheadRows < n) __builtin_prefetch(next.data() + rank0[numbers0[i + 2 * kAheadRows]]);
+            if (i + 2 * kAheadRows < n) __builtin_prefetch(next.data() + ranks0[i + 2 * kAheadRows]);
             if (i + kAheadRows < n) {
-                const std::size_t to = next[rank0[numbers0[i + kAheadRows]]];
+                const std::size_t to = next[ranks0[i + kAheadRows]];
                 if (to < n) __builtin_prefetch(&entries_[to], 1);
             }
             const int32_t id = ids[i];
             const uint64_t image =
                 ranked[1] ? rankOf[1][textNumbers[1][i]] : (secondImages ? imagesOfSecond[i] : 0);
-            const uint32_t r = rank0[numbers0[i]];
+            const uint32_t r = ranks0[i];
             entries_[next[r]++] = Entry{image, id, r, common->Record(id)};
         }
         // next[r] is now where rank r + 1 starts.
