@@ -2064,6 +2064,7 @@ void TmtIndex::SortByKeys() {
         struct Head {
             uint64_t head;
             uint32_t number;
+            uint32_t more;  // the four key bytes after the head
         };
         std::vector<Head> order;
         ReserveHuge(order, keys);
@@ -2085,26 +2086,36 @@ void TmtIndex::SortByKeys() {
         tails.resize(keys);
         for (std::size_t k = 0; k < keys; ++k) {
             const auto at = static_cast<uint32_t>(k);
-            order[k] = Head{headAt(at, common), at};
             tails[k] = Tail{headAt(at, common + 8), headAt(at, common + 16)};
+            order[k] = Head{headAt(at, common), at, static_cast<uint32_t>(tails[k].first >> 32)};
         }
-        // By the heads, a byte at a time from the last, over the bytes
-        // where they differ at all: a pass over the heads per byte instead
-        // of a comparison sort's branches taken at random.
-        uint64_t differ = 0;
-        for (const Head& h : order) differ |= h.head ^ order[0].head;
-        if (differ != 0) {
+        // By the heads and the four bytes after them, a byte at a time from
+        // the last, over the bytes where they differ at all: a pass over the
+        // heads per byte instead of a comparison sort's branches taken at
+        // random. The runs of one head and four bytes more are a few names
+        // (a first name and the start of a surname), not a hundred.
+        uint64_t differ = 0, differMore = 0;
+        for (const Head& h : order) {
+            differ |= h.head ^ order[0].head;
+            differMore |= h.more ^ order[0].more;
+        }
+        if ((differ | differMore) != 0) {
             std::vector<Head> moved;
             ReserveHuge(moved, keys);
             moved.resize(keys);
-            for (int shift = 0; shift < 64; shift += 8) {
-                if (((differ >> shift) & 0xFF) == 0) continue;
+            auto pass = [&](auto byteOf) {
                 std::size_t at[257] = {};
-                for (const Head& h : order) ++at[((h.head >> shift) & 0xFF) + 1];
+                for (const Head& h : order) ++at[byteOf(h) + 1];
                 for (int b = 0; b < 256; ++b) at[b + 1] += at[b];
-                for (const Head& h : order) moved[at[(h.head >> shift) & 0xFF]++] = h;
+                for (const Head& h : order) moved[at[byteOf(h)]++] = h;
                 order.swap(moved);
-            }
+            };
+            for (int shift = 0; shift < 32; shift += 8)
+                if (((differMore >> shift) & 0xFF) != 0)
+                    pass([shift](const Head& h) { return (h.more >> shift) & 0xFF; });
+            for (int shift = 0; shift < 64; shift += 8)
+                if (((differ >> shift) & 0xFF) != 0)
+                    pass([shift](const Head& h) { return (h.head >> shift) & 0xFF; });
         }
         // Texts of one head are ordered by their next eight key bytes, and
         // so on (names that share a first name share their first heads):
@@ -2128,8 +2139,8 @@ void TmtIndex::SortByKeys() {
                 i = j;
             }
         };
-        // The runs of one head by their tails; texts still tied go on below
-        // from the bytes past the tails.
+        // The runs of one head (and four bytes) by their tails; texts still
+        // tied go on below from the bytes past the tails.
         struct Tailed {
             Tail tail;
             uint32_t number;
@@ -2137,23 +2148,28 @@ void TmtIndex::SortByKeys() {
         std::vector<Tailed> tailed;
         for (std::size_t i = 0; i < keys;) {
             std::size_t j = i + 1;
-            while (j < keys && order[j].head == order[i].head) ++j;
+            while (j < keys && order[j].head == order[i].head && order[j].more == order[i].more) ++j;
             if (j - i > 1) {
                 tailed.clear();
-                constexpr std::size_t kAheadTails = 8;
+                // Fetched ahead over the runs to come as well: most are a few
+                // texts, fewer than a fetch takes to come in.
+                constexpr std::size_t kAheadTails = 16;
                 for (std::size_t k = i; k < j; ++k) {
-                    if (k + kAheadTails < j) __builtin_prefetch(tails.data() + order[k + kAheadTails].number);
+                    if (k + kAheadTails < keys) __builtin_prefetch(tails.data() + order[k + kAheadTails].number);
                     tailed.push_back(Tailed{tails[order[k].number], order[k].number});
                 }
+                // Both words at once, with no branch between them.
                 std::sort(tailed.begin(), tailed.end(), [](const Tailed& a, const Tailed& b) {
-                    return a.tail.first != b.tail.first ? a.tail.first < b.tail.first : a.tail.second < b.tail.second;
+                    return (a.tail.first < b.tail.first) |
+                           ((a.tail.first == b.tail.first) & (a.tail.second < b.tail.second));
                 });
                 for (std::size_t k = i, t = 0; k < j;) {
                     std::size_t u = t + 1;
                     while (u < tailed.size() && tailed[u].tail.first == tailed[t].tail.first &&
                            tailed[u].tail.second == tailed[t].tail.second)
                         ++u;
-                    for (std::size_t v = t; v < u; ++v) order[k + v - t] = Head{tailed[v].tail.second, tailed[v].number};
+                    for (std::size_t v = t; v < u; ++v)
+                        order[k + v - t] = Head{tailed[v].tail.second, tailed[v].number, 0};
                     if (u - t > 1) runs.push_back(Run{k, k + u - t, common + 16});
                     k += u - t;
                     t = u;
