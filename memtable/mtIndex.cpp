@@ -1903,6 +1903,14 @@ void TmtIndex::SortByKeys() {
     const bool secondImages = textFirst && second != nullptr && !ranked[1];
     const bool secondDescending = second != nullptr && fieldList_.Options(1).Contains(mtifoDescending);
     std::vector<uint64_t> imagesOfSecond(secondImages ? n : 0);
+    // A text first: the entries' ids in their present order, read block by
+    // block once, for the rows' look-ups and then their placing (which
+    // writes the entries over).
+    std::vector<int32_t> ids;
+    if (textFirst) {
+        ReserveHuge(ids, n);
+        entries_.ForEach([&](const Entry& e) { ids.push_back(e.id); });
+    }
     std::string secondScratch;  // not the text's, which may still be in use
     auto imageOfSecond = [&](PmtRecord Record) {
         int32_t len = 0;
@@ -1937,7 +1945,7 @@ void TmtIndex::SortByKeys() {
             numbers.resize(n);
             auto read = [&](std::size_t i) {
                 int32_t len = 0;
-                PmtRecord record = common->Record(entries_[i].id);
+                PmtRecord record = common->Record(textFirst ? ids[i] : entries_[i].id);
                 const uint8_t* v = common->FieldValueForRead(record, fieldList_.FieldNo(f), field, len, scratch);
                 Text t{v, len, 0, record};
                 if (v != nullptr) {
@@ -2312,14 +2320,9 @@ void TmtIndex::SortByKeys() {
             ++next[r + 1];
         }
         for (std::size_t r = 0; r < ranks; ++r) next[r + 1] += next[r];
-        // The ids in their present order, then each entry written over at
-        // its row's place.
-        std::vector<int32_t> ids;
-        ReserveHuge(ids, n);
-        ids.resize(n);
-        for (std::size_t i = 0; i < n; ++i) ids[i] = entries_[i].id;
-        // Each row lands anywhere in the list: its rank's next place and
-        // that place are fetched in turn over the rows ahead.
+        // Each entry is written over at its row's place, anywhere in the
+        // list: its rank's next place and that place are fetched in turn
+        // over the rows ahead.
         constexpr std::size_t kAheadRows = 8;
         for (std::size_t i = 0; i < n; ++i) {
             if (i + 2 * kAheadRows < n) __builtin_prefetch(next.data() + ranks0[i + 2 * kAheadRows]);
