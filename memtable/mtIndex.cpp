@@ -1609,19 +1609,28 @@ void AppendImageKey(std::string& Key, uint64_t Image, TFieldType Type, TmtifoOpt
         for (std::size_t k = base; k < Key.size(); ++k) Key[k] = static_cast<char>(~static_cast<unsigned char>(Key[k]));
 }
 
+// The bytes of AppendKeyBytes for a text under the collation (nullptr:
+// null), up to the end of its primary weights: the order of whole keys
+// wherever these differ.
+void AppendPrimaryKeyBytes(std::string& Key, const uint8_t* Value, int32_t Length, TmtifoOptions Options) {
+    const std::size_t base = Key.size();
+    if (Value == nullptr) {
+        Key.push_back('\0');
+    } else {
+        Key.push_back('\1');
+        const auto* p = reinterpret_cast<const char*>(Value);
+        const std::string_view text(p, strnlen(p, static_cast<std::size_t>(std::max(Length, 0))));
+        if (Options.Contains(mtifoCaseInsensitive))
+            AppendAnsiCompactCollationPrimaryText(Key, text);
+        else
+            AppendAnsiCompactCollationPrimaryStr(Key, text);
+    }
+    if (Options.Contains(mtifoDescending))
+        for (std::size_t k = base; k < Key.size(); ++k) Key[k] = static_cast<char>(~static_cast<unsigned char>(Key[k]));
+}
+
 }  // namespace
 }  // namespace memtable
-
-// What the keys of a sorted index are made from, while they are not written
-// yet: the key bytes of the distinct texts of its first two fields and the
-// text of each rank. A text field's image is its text's rank.
-struct TmtIndex::ImageKeys {
-    memtable::TextKeys texts[2];
-    std::vector<uint32_t> textOfRank[2];
-    bool ranked[2] = {false, false};
-};
-
-TmtIndex::~TmtIndex() = default;
 
 namespace {
 
@@ -1634,7 +1643,37 @@ class DistinctTexts {
 public:
     int64_t nullIndex = -1;
 
-    static uint64_t Hash(std::string_view Text) { return std::hash<std::string_view>{}(Text); }
+    // Eight bytes at a time, one multiplication each, then mixed so that the
+    // low bits (the slot) depend on every byte: a name costs a few cycles
+    // where a general-purpose hash takes three multiplications a word and
+    // a call. Equal texts alone need equal hashes; the table compares texts.
+    static uint64_t Hash(std::string_view Text) {
+        constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+        const char* p = Text.data();
+        const std::size_t n = Text.size();
+        uint64_t h = n * kMultiplier;
+        auto word = [](const char* At) {
+            uint64_t w;
+            std::memcpy(&w, At, 8);
+            return w;
+        };
+        if (n >= 8) {
+            for (std::size_t i = 0; i + 8 < n; i += 8) h = (h ^ word(p + i)) * kMultiplier;
+            h = (h ^ word(p + n - 8)) * kMultiplier;  // the last eight, overlapping the word before
+        } else if (n >= 4) {
+            uint32_t a, b;
+            std::memcpy(&a, p, 4);
+            std::memcpy(&b, p + n - 4, 4);
+            h = (h ^ (uint64_t{a} << 32 | b)) * kMultiplier;
+        } else if (n > 0) {
+            const auto byte = [&](std::size_t i) { return uint64_t{static_cast<unsigned char>(p[i])}; };
+            h = (h ^ (byte(0) << 16 | byte(n / 2) << 8 | byte(n - 1))) * kMultiplier;
+        }
+        h ^= h >> 32;
+        h *= 0xD6E8FEB86659FD93ull;
+        h ^= h >> 32;
+        return h;
+    }
     // Starts bringing in the slot where a text of this hash is looked for:
     // rows are looked up a few ahead of their turn, so that the table's
     // misses overlap instead of coming one after another.
@@ -1646,7 +1685,7 @@ public:
     void PrefetchText(uint64_t Hash) const {
         if (slots_.empty()) return;
         const Slot& s = slots_[Hash & (slots_.size() - 1)];
-        if (s.number != kEmpty) __builtin_prefetch(bytes_.data() + s.offset);
+        if (s.offset != kEmpty) __builtin_prefetch(bytes_.data() + s.offset);
     }
     uint32_t FindOrAdd(std::string_view Text, uint64_t Hash, bool& Added) {
         if ((count_ + 1) * 2 > slots_.size()) Grow();
@@ -1654,30 +1693,29 @@ public:
         const std::size_t mask = slots_.size() - 1;
         for (std::size_t i = h & mask;; i = (i + 1) & mask) {
             Slot& s = slots_[i];
-            if (s.number == kEmpty) {
-                s = Slot{h, static_cast<uint32_t>(bytes_.size()), static_cast<uint32_t>(Text.size()), next_++};
-                bytes_.append(Text);
-                textEnds_.push_back(bytes_.size());
+            if (s.offset == kEmpty) {
+                s = Slot{h, Append(Text)};
                 ++count_;
                 Added = true;
-                return s.number;
+                return next_ - 1;
             }
-            if (s.hash == h && s.length == Text.size() && std::memcmp(bytes_.data() + s.offset, Text.data(), Text.size()) == 0) {
+            if (s.hash == h && LengthAt(s.offset) == Text.size() &&
+                std::memcmp(bytes_.data() + s.offset + kHeader, Text.data(), Text.size()) == 0) {
                 Added = false;
-                return s.number;
+                return NumberAt(s.offset);
             }
         }
     }
     std::size_t Taken() const { return next_; }
     // The numbers given so far, null included.
     uint32_t Take() {
-        textEnds_.push_back(bytes_.size());
-        return next_++;
+        Append(std::string_view());
+        return next_ - 1;
     }
     // The text of a number (empty for the one Take gave).
     std::string_view Text(std::size_t k) const {
-        const std::size_t from = k == 0 ? 0 : textEnds_[k - 1];
-        return std::string_view(bytes_.data() + from, textEnds_[k] - from);
+        const uint32_t at = starts_[k];
+        return std::string_view(bytes_.data() + at + kHeader, LengthAt(at));
     }
     // Room for up to Rows texts of about Length bytes.
     void Expect(std::size_t Rows, std::size_t Length) {
@@ -1689,8 +1727,8 @@ public:
         // room never written costs no memory, where a buffer that grows
         // past its room is copied whole into memory written for the first
         // time.
-        memtable::ReserveHuge(bytes_, Rows * Length);
-        memtable::ReserveHuge(textEnds_, Rows);
+        memtable::ReserveHuge(bytes_, Rows * (Length + kHeader));
+        memtable::ReserveHuge(starts_, Rows);
     }
     // Room for the keys of all the texts taken, once the first Made of them
     // are written, at the size those took per byte of text and a little
@@ -1698,17 +1736,19 @@ public:
     // for every row, or doubled on the way, would leave far larger than its
     // keys.
     void ExpectKeys(std::size_t Made) {
-        const std::size_t textMade = Made == 0 ? 0 : textEnds_[Made - 1];
+        const std::size_t textMade = Made == 0 ? 0 : TextBytesBefore(Made);
         if (Made == 0 || textMade == 0) return;
         const double perByte = static_cast<double>(keys.bytes.size()) / static_cast<double>(textMade);
-        const auto rest = static_cast<std::size_t>(perByte * static_cast<double>(bytes_.size() - textMade) * 1.1);
+        const auto rest =
+            static_cast<std::size_t>(perByte * static_cast<double>(TextBytesBefore(next_) - textMade) * 1.1);
         memtable::ReserveHuge(keys.bytes, keys.bytes.size() + rest + (next_ - Made) * 8);
         memtable::ReserveHuge(keys.ends, next_);
     }
     template <typename F>
     void ForEach(F&& Visit) const {
         for (const Slot& s : slots_)
-            if (s.number != kEmpty) Visit(std::string_view(bytes_.data() + s.offset, s.length), s.number);
+            if (s.offset != kEmpty)
+                Visit(std::string_view(bytes_.data() + s.offset + kHeader, LengthAt(s.offset)), NumberAt(s.offset));
     }
     // The key bytes of each number, written in the order the numbers were
     // given: NextKey() opens the next one's and takes its bytes, EndKey()
@@ -1718,17 +1758,60 @@ public:
         return keys.bytes;
     }
     void EndKey() { keys.End(); }
+    // The key bytes of every number, one text after another once they are
+    // all known, rather than between look-ups that would push the
+    // collation's tables out of the cache; with Primary, those bytes cut
+    // after the texts' primary weights (a text under the collation only).
+    void WriteKeys(TFieldType Type, TmtifoOptions Options, bool Primary) {
+        constexpr std::size_t kFirstKeys = 64;
+        for (std::size_t k = 0; k < Taken(); ++k) {
+            if (k == kFirstKeys) ExpectKeys(k);
+            const std::string_view text = Text(k);
+            const uint8_t* value =
+                static_cast<int64_t>(k) == nullIndex ? nullptr : reinterpret_cast<const uint8_t*>(text.data());
+            if (Primary)
+                memtable::AppendPrimaryKeyBytes(NextKey(), value, static_cast<int32_t>(text.size()), Options);
+            else
+                memtable::AppendKeyBytes(NextKey(), value, static_cast<int32_t>(text.size()), Type, Options);
+            EndKey();
+        }
+    }
+    // Once no text is looked up any more: the table's room goes, the texts
+    // and keys stay.
+    void DropLookup() { std::vector<Slot>().swap(slots_); }
     std::size_t Keys() const { return keys.ends.size(); }
     std::string_view Key(std::size_t k) const { return keys.Key(k); }
     memtable::TextKeys keys;
 
 private:
     static constexpr uint32_t kEmpty = ~uint32_t{0};
-    // 16 bytes: four slots a cache line.
+    // 8 bytes: a table of twice as many slots as a million texts stays at
+    // 16 MB. The text's number and length lie before its bytes, which a
+    // text found is compared with anyway.
     struct Slot {
         uint32_t hash = 0;
-        uint32_t offset = 0, length = 0, number = kEmpty;
+        uint32_t offset = kEmpty;  // of the text's number, then length, then bytes
     };
+    static constexpr std::size_t kHeader = 8;
+    uint32_t NumberAt(uint32_t At) const {
+        return memtable::ReadValue<uint32_t>(reinterpret_cast<const uint8_t*>(bytes_.data()) + At);
+    }
+    uint32_t LengthAt(uint32_t At) const {
+        return memtable::ReadValue<uint32_t>(reinterpret_cast<const uint8_t*>(bytes_.data()) + At + 4);
+    }
+    // A text numbered next; its place.
+    uint32_t Append(std::string_view Text) {
+        const auto at = static_cast<uint32_t>(bytes_.size());
+        uint32_t header[2] = {next_++, static_cast<uint32_t>(Text.size())};
+        bytes_.append(reinterpret_cast<const char*>(header), kHeader);
+        bytes_.append(Text);
+        starts_.push_back(at);
+        return at;
+    }
+    // The bytes of the texts numbered below K, without their headers.
+    std::size_t TextBytesBefore(std::size_t K) const {
+        return (K < next_ ? starts_[K] : bytes_.size()) - K * kHeader;
+    }
     void Grow() { Resize(std::max<std::size_t>(64, slots_.size() * 2)); }
     void Resize(std::size_t Size) {
         std::vector<Slot> old;
@@ -1737,20 +1820,34 @@ private:
         old.swap(slots_);
         const std::size_t mask = slots_.size() - 1;
         for (const Slot& s : old) {
-            if (s.number == kEmpty) continue;
+            if (s.offset == kEmpty) continue;
             std::size_t i = s.hash & mask;
-            while (slots_[i].number != kEmpty) i = (i + 1) & mask;
+            while (slots_[i].offset != kEmpty) i = (i + 1) & mask;
             slots_[i] = s;
         }
     }
     std::vector<Slot> slots_;
     std::string bytes_;
-    std::vector<std::size_t> textEnds_;  // by number
+    std::vector<uint32_t> starts_;  // by number
     std::size_t count_ = 0;
     uint32_t next_ = 0;
 };
 
 }  // namespace
+
+// What the keys of a sorted index are made from, while they are not written
+// yet: the key bytes of the distinct texts of its first two fields and the
+// text of each rank. A text field's image is its text's rank. A field ranked
+// through keys cut after their primary weights keeps its texts instead,
+// whose whole keys are written when first needed.
+struct TmtIndex::ImageKeys {
+    memtable::TextKeys texts[2];
+    std::vector<uint32_t> textOfRank[2];
+    bool ranked[2] = {false, false};
+    std::unique_ptr<DistinctTexts> unkeyed[2];
+};
+
+TmtIndex::~TmtIndex() = default;
 
 void TmtIndex::SortByKeys() {
     // The keys of every record, made here from the records themselves. A
@@ -1770,6 +1867,7 @@ void TmtIndex::SortByKeys() {
     std::vector<DistinctTexts> distinct(static_cast<std::size_t>(nf));
     bool exact[2] = {true, true};
     bool ranked[2] = {false, false};
+    bool primary[2] = {false, false};  // ranked through keys cut after the primary weights
     // A 64-bit number and its null do not fit in an image of 64 bits.
     for (int f = 0; f < std::min(nf, 2); ++f)
         switch (fieldList_.Fields(f)->DataType()) {
@@ -1807,6 +1905,14 @@ void TmtIndex::SortByKeys() {
     const bool secondImages = textFirst && second != nullptr && !ranked[1];
     const bool secondDescending = second != nullptr && fieldList_.Options(1).Contains(mtifoDescending);
     std::vector<uint64_t> imagesOfSecond(secondImages ? n : 0);
+    // A text first: the entries' ids in their present order, read block by
+    // block once, for the rows' look-ups and then their placing (which
+    // writes the entries over).
+    std::vector<int32_t> ids;
+    if (textFirst) {
+        ReserveHuge(ids, n);
+        entries_.ForEach([&](const Entry& e) { ids.push_back(e.id); });
+    }
     std::string secondScratch;  // not the text's, which may still be in use
     auto imageOfSecond = [&](PmtRecord Record) {
         int32_t len = 0;
@@ -1841,7 +1947,7 @@ void TmtIndex::SortByKeys() {
             numbers.resize(n);
             auto read = [&](std::size_t i) {
                 int32_t len = 0;
-                PmtRecord record = common->Record(entries_[i].id);
+                PmtRecord record = common->Record(textFirst ? ids[i] : entries_[i].id);
                 const uint8_t* v = common->FieldValueForRead(record, fieldList_.FieldNo(f), field, len, scratch);
                 Text t{v, len, 0, record};
                 if (v != nullptr) {
@@ -1861,21 +1967,20 @@ void TmtIndex::SortByKeys() {
                     std::string_view(reinterpret_cast<const char*>(t.value), static_cast<std::size_t>(t.length)),
                     t.hash, added);
             };
-            // The keys of the distinct texts in one pass once they are all
-            // known, one text after another, rather than between look-ups
-            // that would push the collation's tables out of the cache.
+            // A sort's texts, mostly distinct (too many to keep for later
+            // searches), are ranked through keys cut after their primary
+            // weights, which mostly order them alone: whole keys are made
+            // for the texts those leave tied, and for all of them only when
+            // a search or a change first needs them (a listing never may).
             auto writeKeys = [&] {
-                constexpr std::size_t kFirstKeys = 64;
-                for (std::size_t k = 0; k < d.Taken(); ++k) {
-                    if (k == kFirstKeys) d.ExpectKeys(k);
-                    const std::string_view text = d.Text(k);
-                    if (static_cast<int64_t>(k) == d.nullIndex)
-                        AppendKeyBytes(d.NextKey(), nullptr, 0, type, opts);
-                    else
-                        AppendKeyBytes(d.NextKey(), reinterpret_cast<const uint8_t*>(text.data()),
-                                       static_cast<int32_t>(text.size()), type, opts);
-                    d.EndKey();
-                }
+                // Texts too many to keep for the searches (below) are looked
+                // up no more: their table's room goes before the keys take
+                // theirs, which can then be the same memory.
+                if (d.Taken() * 8 > n) d.DropLookup();
+                const bool cut =
+                    keysOnDemand_ && textFirst && f < 2 && !opts.Contains(mtifoIgnoreLocale) && d.Taken() * 8 > n;
+                if (f < 2) primary[f] = cut;
+                d.WriteKeys(type, opts, cut);
             };
             const bool withImages = f == 0 && secondImages;
             if (!stable) {
@@ -1969,6 +2074,7 @@ void TmtIndex::SortByKeys() {
         struct Head {
             uint64_t head;
             uint32_t number;
+            uint32_t more;  // the four key bytes after the head
         };
         std::vector<Head> order;
         ReserveHuge(order, keys);
@@ -1978,25 +2084,48 @@ void TmtIndex::SortByKeys() {
             return from >= b.size() ? uint64_t{0}
                                     : PrefixOf(reinterpret_cast<const uint8_t*>(b.data()) + from, b.size() - from);
         };
-        for (std::size_t k = 0; k < keys; ++k)
-            order[k] = Head{headAt(static_cast<uint32_t>(k), common), static_cast<uint32_t>(k)};
-        // By the heads, a byte at a time from the last, over the bytes
-        // where they differ at all: a pass over the heads per byte instead
-        // of a comparison sort's branches taken at random.
-        uint64_t differ = 0;
-        for (const Head& h : order) differ |= h.head ^ order[0].head;
-        if (differ != 0) {
+        // The 16 key bytes after each head too, by number, read in the same
+        // pass over the keys: texts of one head (a first name) are ordered
+        // by them without a read of their keys, each elsewhere, and most are
+        // then told apart (a first name, a particle and most of a surname).
+        struct Tail {
+            uint64_t first, second;
+        };
+        std::vector<Tail> tails;
+        ReserveHuge(tails, keys);
+        tails.resize(keys);
+        for (std::size_t k = 0; k < keys; ++k) {
+            const auto at = static_cast<uint32_t>(k);
+            tails[k] = Tail{headAt(at, common + 8), headAt(at, common + 16)};
+            order[k] = Head{headAt(at, common), at, static_cast<uint32_t>(tails[k].first >> 32)};
+        }
+        // By the heads and the four bytes after them, a byte at a time from
+        // the last, over the bytes where they differ at all: a pass over the
+        // heads per byte instead of a comparison sort's branches taken at
+        // random. The runs of one head and four bytes more are a few names
+        // (a first name and the start of a surname), not a hundred.
+        uint64_t differ = 0, differMore = 0;
+        for (const Head& h : order) {
+            differ |= h.head ^ order[0].head;
+            differMore |= h.more ^ order[0].more;
+        }
+        if ((differ | differMore) != 0) {
             std::vector<Head> moved;
             ReserveHuge(moved, keys);
             moved.resize(keys);
-            for (int shift = 0; shift < 64; shift += 8) {
-                if (((differ >> shift) & 0xFF) == 0) continue;
+            auto pass = [&](auto byteOf) {
                 std::size_t at[257] = {};
-                for (const Head& h : order) ++at[((h.head >> shift) & 0xFF) + 1];
+                for (const Head& h : order) ++at[byteOf(h) + 1];
                 for (int b = 0; b < 256; ++b) at[b + 1] += at[b];
-                for (const Head& h : order) moved[at[(h.head >> shift) & 0xFF]++] = h;
+                for (const Head& h : order) moved[at[byteOf(h)]++] = h;
                 order.swap(moved);
-            }
+            };
+            for (int shift = 0; shift < 32; shift += 8)
+                if (((differMore >> shift) & 0xFF) != 0)
+                    pass([shift](const Head& h) { return (h.more >> shift) & 0xFF; });
+            for (int shift = 0; shift < 64; shift += 8)
+                if (((differ >> shift) & 0xFF) != 0)
+                    pass([shift](const Head& h) { return (h.head >> shift) & 0xFF; });
         }
         // Texts of one head are ordered by their next eight key bytes, and
         // so on (names that share a first name share their first heads):
@@ -2009,6 +2138,9 @@ void TmtIndex::SortByKeys() {
             std::size_t from, to, offset;
         };
         std::vector<Run> runs;
+        // With keys cut after the primary weights: the positions whose cut
+        // key is the one before's.
+        std::vector<std::size_t> tied;
         auto pushRuns = [&](std::size_t from, std::size_t to, std::size_t offset) {
             for (std::size_t i = from; i < to;) {
                 std::size_t j = i + 1;
@@ -2017,7 +2149,44 @@ void TmtIndex::SortByKeys() {
                 i = j;
             }
         };
-        pushRuns(0, keys, common);
+        // The runs of one head (and four bytes) by their tails; texts still
+        // tied go on below from the bytes past the tails.
+        struct Tailed {
+            Tail tail;
+            uint32_t number;
+        };
+        std::vector<Tailed> tailed;
+        for (std::size_t i = 0; i < keys;) {
+            std::size_t j = i + 1;
+            while (j < keys && order[j].head == order[i].head && order[j].more == order[i].more) ++j;
+            if (j - i > 1) {
+                tailed.clear();
+                // Fetched ahead over the runs to come as well: most are a few
+                // texts, fewer than a fetch takes to come in.
+                constexpr std::size_t kAheadTails = 16;
+                for (std::size_t k = i; k < j; ++k) {
+                    if (k + kAheadTails < keys) __builtin_prefetch(tails.data() + order[k + kAheadTails].number);
+                    tailed.push_back(Tailed{tails[order[k].number], order[k].number});
+                }
+                // Both words at once, with no branch between them.
+                std::sort(tailed.begin(), tailed.end(), [](const Tailed& a, const Tailed& b) {
+                    return (a.tail.first < b.tail.first) |
+                           ((a.tail.first == b.tail.first) & (a.tail.second < b.tail.second));
+                });
+                for (std::size_t k = i, t = 0; k < j;) {
+                    std::size_t u = t + 1;
+                    while (u < tailed.size() && tailed[u].tail.first == tailed[t].tail.first &&
+                           tailed[u].tail.second == tailed[t].tail.second)
+                        ++u;
+                    for (std::size_t v = t; v < u; ++v)
+                        order[k + v - t] = Head{tailed[v].tail.second, tailed[v].number, 0};
+                    if (u - t > 1) runs.push_back(Run{k, k + u - t, common + 16});
+                    k += u - t;
+                    t = u;
+                }
+            }
+            i = j;
+        }
         while (!runs.empty()) {
             const Run run = runs.back();
             runs.pop_back();
@@ -2028,6 +2197,9 @@ void TmtIndex::SortByKeys() {
             for (auto it = first; it != last && !longer; ++it) longer = d.Key(it->number).size() > next;
             if (run.to - run.from <= 8 || !longer) {
                 std::sort(first, last, byKey);
+                if (primary[f])
+                    for (auto it = first + 1; it != last; ++it)
+                        if (d.Key(it->number) == d.Key((it - 1)->number)) tied.push_back(it - order.begin());
                 continue;
             }
             // The texts of a run lie anywhere among the keys: the bytes of
@@ -2043,6 +2215,38 @@ void TmtIndex::SortByKeys() {
             std::sort(first, last, [](const Head& a, const Head& b) { return a.head < b.head; });
             pushRuns(run.from, run.to, next);
         }
+        // Texts whose cut keys tie, by their whole keys: those tied still
+        // share a rank.
+        std::vector<std::size_t> sharing;  // positions whose whole key is the one before's
+        if (primary[f] && !tied.empty()) {
+            std::sort(tied.begin(), tied.end());
+            const TFieldType type = fieldList_.Fields(f)->DataType();
+            const TmtifoOptions opts = fieldList_.Options(f);
+            std::vector<std::pair<std::string, uint32_t>> whole;
+            for (std::size_t t = 0; t < tied.size();) {
+                // A tie is a position and the ones after it that tie too.
+                const std::size_t from = tied[t] - 1;
+                std::size_t to = tied[t] + 1;
+                for (++t; t < tied.size() && tied[t] == to; ++t) ++to;
+                whole.clear();
+                for (std::size_t k = from; k < to; ++k) {
+                    const uint32_t number = order[k].number;
+                    const std::string_view text = d.Text(number);
+                    std::string key;
+                    AppendKeyBytes(key,
+                                   static_cast<int64_t>(number) == d.nullIndex
+                                       ? nullptr
+                                       : reinterpret_cast<const uint8_t*>(text.data()),
+                                   static_cast<int32_t>(text.size()), type, opts);
+                    whole.emplace_back(std::move(key), number);
+                }
+                std::sort(whole.begin(), whole.end());
+                for (std::size_t k = from; k < to; ++k) {
+                    order[k].number = whole[k - from].second;
+                    if (k > from && whole[k - from].first == whole[k - from - 1].first) sharing.push_back(k);
+                }
+            }
+        }
         std::vector<uint32_t>& rank = rankOf[f];
         ReserveHuge(rank, keys);
         rank.resize(keys);
@@ -2052,8 +2256,15 @@ void TmtIndex::SortByKeys() {
         // with no key read again.
         const bool ownRanks = !fieldList_.Options(f).Contains(mtifoCaseInsensitive);
         uint32_t r = 0;
-        for (std::size_t k = 0; k < keys; ++k) {
-            if (k > 0 && (ownRanks || d.Key(order[k].number) != d.Key(order[k - 1].number))) ++r;
+        for (std::size_t k = 0, shared = 0; k < keys; ++k) {
+            bool same = false;
+            if (primary[f]) {
+                same = shared < sharing.size() && sharing[shared] == k;
+                shared += same ? 1 : 0;
+            } else {
+                same = k > 0 && !ownRanks && d.Key(order[k].number) == d.Key(order[k - 1].number);
+            }
+            if (k > 0 && !same) ++r;
             rank[order[k].number] = r;
             if (r == textOfRank[f].size()) textOfRank[f].push_back(order[k].number);
         }
@@ -2077,8 +2288,15 @@ void TmtIndex::SortByKeys() {
         for (int f = 0; f < std::min(nf, 2); ++f) {
             const auto uf = static_cast<std::size_t>(f);
             images->ranked[f] = ranked[f];
-            images->texts[f] = std::move(distinct[uf].keys);
             images->textOfRank[f] = std::move(textOfRank[f]);
+            if (primary[f]) {
+                // The cut keys served their turn; the texts wait for theirs.
+                distinct[uf].keys = memtable::TextKeys();
+                distinct[uf].DropLookup();
+                images->unkeyed[f] = std::make_unique<DistinctTexts>(std::move(distinct[uf]));
+                continue;
+            }
+            images->texts[f] = std::move(distinct[uf].keys);
         }
         return images;
     };
@@ -2091,33 +2309,33 @@ void TmtIndex::SortByKeys() {
         // sort, at the first search or change that needs them: a sort for a
         // listing may never see one.
         const std::vector<uint32_t>& rank0 = rankOf[0];
-        const std::vector<uint32_t>& numbers0 = textNumbers[0];
+        // Each row's rank, written over its text's number as the ranks are
+        // counted: the rows are then placed without looking either up again.
+        std::vector<uint32_t>& ranks0 = textNumbers[0];
         const std::size_t ranks = textOfRank[0].size();
         std::vector<uint32_t> next;
         ReserveHuge(next, ranks + 1);
         next.resize(ranks + 1, 0);
-        for (std::size_t i = 0; i < n; ++i) ++next[rank0[numbers0[i]] + 1];
+        for (std::size_t i = 0; i < n; ++i) {
+            const uint32_t r = rank0[ranks0[i]];
+            ranks0[i] = r;
+            ++next[r + 1];
+        }
         for (std::size_t r = 0; r < ranks; ++r) next[r + 1] += next[r];
-        // The ids in their present order, then each entry written over at
-        // its row's place.
-        std::vector<int32_t> ids;
-        ReserveHuge(ids, n);
-        ids.resize(n);
-        for (std::size_t i = 0; i < n; ++i) ids[i] = entries_[i].id;
-        // Each row lands anywhere in the list: its rank, its rank's next
-        // place and that place are fetched in turn over the rows ahead.
+        // Each entry is written over at its row's place, anywhere in the
+        // list: its rank's next place and that place are fetched in turn
+        // over the rows ahead.
         constexpr std::size_t kAheadRows = 8;
         for (std::size_t i = 0; i < n; ++i) {
-            if (i + 4 * kAheadRows < n) __builtin_prefetch(rank0.data() + numbers0[i + 4 * kAheadRows]);
-            if (i + 2 * kAheadRows < n) __builtin_prefetch(next.data() + rank0[numbers0[i + 2 * kAheadRows]]);
+            if (i + 2 * kAheadRows < n) __builtin_prefetch(next.data() + ranks0[i + 2 * kAheadRows]);
             if (i + kAheadRows < n) {
-                const std::size_t to = next[rank0[numbers0[i + kAheadRows]]];
+                const std::size_t to = next[ranks0[i + kAheadRows]];
                 if (to < n) __builtin_prefetch(&entries_[to], 1);
             }
             const int32_t id = ids[i];
             const uint64_t image =
                 ranked[1] ? rankOf[1][textNumbers[1][i]] : (secondImages ? imagesOfSecond[i] : 0);
-            const uint32_t r = rank0[numbers0[i]];
+            const uint32_t r = ranks0[i];
             entries_[next[r]++] = Entry{image, id, r, common->Record(id)};
         }
         // next[r] is now where rank r + 1 starts.
@@ -2320,6 +2538,13 @@ void TmtIndex::MakePendingKeys() {
     std::unique_ptr<ImageKeys> images = std::move(pendingKeys_);
     if (images == nullptr) return;
     EntriesChanged();
+    for (int f = 0; f < std::min(fieldList_.Count(), 2); ++f) {
+        std::unique_ptr<DistinctTexts>& texts = images->unkeyed[f];
+        if (texts == nullptr) continue;
+        texts->WriteKeys(fieldList_.Fields(f)->DataType(), fieldList_.Options(f), false);
+        images->texts[f] = std::move(texts->keys);
+        texts.reset();
+    }
     if (AdoptPendingKeys(*images)) return;
     WriteImageKeys(*images, [&](std::size_t i) {
         const Entry& e = entries_[i];

@@ -1139,6 +1139,45 @@ bool AppendAnsiCollationPrefix(std::string& Out, std::string_view s) {
     return true;
 }
 
+namespace {
+
+void AppendCompactPrimary(std::string& Out, std::string_view s, bool caseSensitive) {
+    const ElementTable& table = Elements();
+    if (table.usable) {
+        // The primary weights as AppendCompactedFromTable writes them, each
+        // character's copied whole into room for the longest.
+        thread_local ScratchRoom room;
+        char* const start = room.Room(s.size() * sizeof CharElements::primary + 1);
+        char* p = start;
+        bool whole = true;
+        for (std::size_t i = 0; i < s.size() && whole;) {
+            const CharElements* e = NextTableElements(table, s, i);
+            whole = e != nullptr;
+            if (!whole) break;
+            std::memcpy(p, e->primary, sizeof e->primary);
+            p += e->primaryLen;
+        }
+        if (whole) {
+            *p++ = kLevelSeparator;
+            Out.append(start, static_cast<std::size_t>(p - start));
+            return;
+        }
+    }
+    // Any other text: its whole key, cut.
+    thread_local std::string key;
+    key.clear();
+    AppendCompactCollationKey(key, s, caseSensitive);
+    const std::size_t cut = key.find(kLevelSeparator);
+    Out.append(key, 0, cut == std::string::npos ? key.size() : cut + 1);
+}
+
+}  // namespace
+
+void AppendAnsiCompactCollationPrimaryStr(std::string& Out, std::string_view s) { AppendCompactPrimary(Out, s, true); }
+void AppendAnsiCompactCollationPrimaryText(std::string& Out, std::string_view s) {
+    AppendCompactPrimary(Out, s, false);
+}
+
 void AppendAnsiCompactCollationKeyStr(std::string& Out, std::string_view s) { AppendCompactCollationKey(Out, s, true); }
 
 std::string_view AnsiCompactCollationKeyStrText(std::string_view Key) {

@@ -197,6 +197,29 @@ TEST(CollationKey, NeighboursThatFormAContractionAreReadTogether) {
     EXPECT_GE(CheckKeysAgainstComparisons(texts, CompactStr, CompactText, true), 0);
 }
 
+// The keys cut after their primary weights begin the whole keys, so that
+// they order as the comparison wherever they differ; texts that differ only
+// in accents or case tie on them.
+TEST(CollationKey, PrimaryCutsBeginTheWholeKeysAndTieOnLettersAlone) {
+    using Cut = void (*)(std::string&, std::string_view);
+    const std::pair<Cut, KeyFunction> kinds[] = {{AppendAnsiCompactCollationPrimaryStr, CompactStr},
+                                                 {AppendAnsiCompactCollationPrimaryText, CompactText}};
+    for (const auto& texts : {RandomTexts(3000, 31), WideTexts(3000, 32)})
+        for (const auto& [cut, whole] : kinds)
+            for (const std::string& text : texts) {
+                std::string key = "before";
+                cut(key, text);
+                ASSERT_EQ(whole(text).compare(0, key.size() - 6, key, 6), 0) << "'" << text << "'";
+            }
+    for (const auto& [cut, whole] : kinds) {
+        std::string a, b;
+        cut(a, "Conceição");
+        cut(b, "CONCEICAO");
+        EXPECT_EQ(a, b);
+        EXPECT_NE(whole("Conceição"), whole("CONCEICAO"));
+    }
+}
+
 // The list's sort against a stable sort that runs the comparison itself:
 // the same order, and lines the comparison calls equal keep their order.
 TEST(CollationKey, StringListSortsAsTheComparisonWithTiesInPlace) {
