@@ -648,6 +648,33 @@ TEST(Locate, TextIndexesFindTheFirstMatchAsTheirSharedStartChanges) {
     }
 }
 
+namespace {
+
+// A row of the tables of names below: Id, Name (string 60), Amount.
+struct Item {
+    int id;
+    std::string name;
+    double amount;
+};
+
+std::unique_ptr<TmtMemTable> MakeNamesTable() {
+    auto t = std::make_unique<TmtMemTable>(nullptr);
+    t->FieldDefs()->Add("Id", ftInteger);
+    t->FieldDefs()->Add("Name", ftString, 60);
+    t->FieldDefs()->Add("Amount", ftFloat);
+    t->Open();
+    return t;
+}
+
+// The names as the table compares them: an empty text is stored as null,
+// which sorts first.
+int CompareNames(const Item& a, const Item& b, bool Insensitive) {
+    if (a.name.empty() || b.name.empty()) return int(!a.name.empty()) - int(!b.name.empty());
+    return Insensitive ? AnsiCompareText(a.name, b.name) : AnsiCompareStr(a.name, b.name);
+}
+
+}  // namespace
+
 // Names of people that share long starts (a run of one first name and
 // surname, then another), so that ranking them reads their keys several
 // bytes in, nulls and repeats among them: an index and a sort on two fields
@@ -659,17 +686,8 @@ TEST(Sort, NamesOfLongSharedStartsFollowAStableSortByTheCollation) {
                                   "Ana ", "ÁNA "};
     constexpr int kRows = 20000;
     std::mt19937 rng(8);
-    struct Item {
-        int id;
-        std::string name;
-        double amount;
-    };
     std::vector<Item> rows;
-    auto t = std::make_unique<TmtMemTable>(nullptr);
-    t->FieldDefs()->Add("Id", ftInteger);
-    t->FieldDefs()->Add("Name", ftString, 60);
-    t->FieldDefs()->Add("Amount", ftFloat);
-    t->Open();
+    auto t = MakeNamesTable();
     for (int id = 1; id <= kRows; ++id) {
         const unsigned k = static_cast<unsigned>(rng());
         std::string name = id % 211 == 0 ? std::string()
@@ -678,9 +696,7 @@ TEST(Sort, NamesOfLongSharedStartsFollowAStableSortByTheCollation) {
         AddItem(t.get(), id, name, rows.back().amount);
     }
     auto before = [](const Item& a, const Item& b, bool amounts) {
-        // An empty text is stored as null, which sorts first.
-        int c = a.name.empty() || b.name.empty() ? int(!a.name.empty()) - int(!b.name.empty())
-                                                 : AnsiCompareStr(a.name, b.name);
+        int c = CompareNames(a, b, false);
         if (c == 0 && amounts) c = a.amount < b.amount ? -1 : (a.amount > b.amount ? 1 : 0);
         return c < 0;
     };
@@ -720,17 +736,8 @@ TEST(Sort, TextsTiedOnTheirLettersFollowTheComparisonInEveryOption) {
                                  "中文", "L\xC2\xB7l", "a\xCC\x81", "\xC3\xA1", ""};
     constexpr int kRows = 4000;
     std::mt19937 rng(20261209);
-    struct Item {
-        int id;
-        std::string name;
-        double amount;
-    };
     std::vector<Item> rows;
-    auto t = std::make_unique<TmtMemTable>(nullptr);
-    t->FieldDefs()->Add("Id", ftInteger);
-    t->FieldDefs()->Add("Name", ftString, 60);
-    t->FieldDefs()->Add("Amount", ftFloat);
-    t->Open();
+    auto t = MakeNamesTable();
     auto add = [&](int id) {
         const std::string word = words[rng() % std::size(words)];
         const std::string name = word.empty() ? word : word + " " + std::to_string(rng() % 400);
@@ -743,10 +750,7 @@ TEST(Sort, TextsTiedOnTheirLettersFollowTheComparisonInEveryOption) {
         SCOPED_TRACE(std::string(insensitive ? "case-insensitive" : "case-sensitive") +
                      (descending ? ", descending" : ""));
         auto compare = [&](const Item& a, const Item& b) {
-            // An empty text is stored as null, which sorts first.
-            int c = a.name.empty() || b.name.empty() ? int(!a.name.empty()) - int(!b.name.empty())
-                    : insensitive                    ? AnsiCompareText(a.name, b.name)
-                                                     : AnsiCompareStr(a.name, b.name);
+            int c = CompareNames(a, b, insensitive);
             if (c == 0) c = a.amount < b.amount ? -1 : (a.amount > b.amount ? 1 : 0);
             return descending ? -c : c;
         };
