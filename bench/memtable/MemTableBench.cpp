@@ -790,17 +790,35 @@ void SqlChangeDelete(benchmark::State& state) {
     }
 }
 
+// The changing table in SQLite with the locate by client name and the edit
+// of a row the edit steps use.
+struct SqlEditing {
+    Db d;
+    std::vector<std::string> names = LocateClients();
+    const decltype(Changes::edits)& edits = TheChanges().edits;
+    sqlite3_stmt* locate = nullptr;
+    sqlite3_stmt* update = nullptr;
+    SqlEditing() {
+        SqlChanging(d);
+        locate = d.Prepare(
+            "SELECT id, cliente, produto, valor, data FROM t WHERE id = (SELECT min(id) FROM t WHERE cliente = ?)");
+        update = d.Prepare("UPDATE t SET cliente = ?, valor = ? WHERE id = ?");
+    }
+    ~SqlEditing() {
+        sqlite3_finalize(locate);
+        sqlite3_finalize(update);
+    }
+};
+
 // Text locates with an edit after every Every of them; EditAt picks the
 // edit made after the k-th run of locates.
 template <class Pick>
 void SqlLocatesWithEdits(benchmark::State& state, int Every, Pick EditAt) {
-    Db d;
-    SqlChanging(d);
-    const auto names = LocateClients();
-    const auto& edits = TheChanges().edits;
-    sqlite3_stmt* s = d.Prepare(
-        "SELECT id, cliente, produto, valor, data FROM t WHERE id = (SELECT min(id) FROM t WHERE cliente = ?)");
-    sqlite3_stmt* upd = d.Prepare("UPDATE t SET cliente = ?, valor = ? WHERE id = ?");
+    SqlEditing sql;
+    const auto& names = sql.names;
+    const auto& edits = sql.edits;
+    sqlite3_stmt* s = sql.locate;
+    sqlite3_stmt* upd = sql.update;
     std::size_t runs = 0;
     for (auto _ : state) {
         int found = 0;
@@ -816,8 +834,6 @@ void SqlLocatesWithEdits(benchmark::State& state, int Every, Pick EditAt) {
         }
         benchmark::DoNotOptimize(found);
     }
-    sqlite3_finalize(s);
-    sqlite3_finalize(upd);
 }
 
 void SqlChangeMixed(benchmark::State& state) {
@@ -876,13 +892,11 @@ void SqlMixedSparse(benchmark::State& state) {
 }
 
 void SqlLocateAfterEdits(benchmark::State& state) {
-    Db d;
-    SqlChanging(d);
-    const auto names = LocateClients();
-    const auto& edits = TheChanges().edits;
-    sqlite3_stmt* s = d.Prepare(
-        "SELECT id, cliente, produto, valor, data FROM t WHERE id = (SELECT min(id) FROM t WHERE cliente = ?)");
-    sqlite3_stmt* upd = d.Prepare("UPDATE t SET cliente = ?, valor = ? WHERE id = ?");
+    SqlEditing sql;
+    const auto& names = sql.names;
+    const auto& edits = sql.edits;
+    sqlite3_stmt* s = sql.locate;
+    sqlite3_stmt* upd = sql.update;
     for (auto _ : state) {
         state.PauseTiming();
         for (int i = 0; i < kChanges; ++i)
@@ -897,8 +911,6 @@ void SqlLocateAfterEdits(benchmark::State& state) {
         }
         benchmark::DoNotOptimize(found);
     }
-    sqlite3_finalize(s);
-    sqlite3_finalize(upd);
 }
 
 void SqlMixedAppend(benchmark::State& state) { SqlMixed(state, true); }
