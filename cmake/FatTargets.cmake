@@ -10,11 +10,11 @@ set(FAT_LSAN_SUPPRESSIONS_FILE "${PROJECT_SOURCE_DIR}/tests/lsan.supp")
 # libraries, tests and benchmarks of its kind reuse instead of parsing them
 # again for every source file. The lists stay short on purpose: a header few
 # files use makes every file load a larger precompiled image for nothing.
-# Qt's headers go only where a target reaches Qt anyway, and there without
-# Qt's keywords (they would clash with names like "slots" or "emit"). A holder defines no macros and
-# takes position-independent code as its users do, since the compiler uses a
-# precompiled header only under the same definitions and code model (it
-# parses the headers as text otherwise, which is slower but still right).
+# Qt's headers go only where a target reaches Qt anyway. A holder takes the
+# definitions (Qt's own among them, QT_NO_DEBUG outside Debug) and the
+# position-independent code of its users, since the compiler uses a
+# precompiled header only under the same definitions and code model; the
+# build makes an unusable one an error (CMakeLists.txt).
 # FAT_PCH (CMakeLists.txt) turns them on.
 set(FAT_PCH_STD_HEADERS <algorithm> <cmath> <cstdint> <cstring> <filesystem> <functional> <map> <memory>
     <string> <vector>)
@@ -35,7 +35,7 @@ function(fat_pch_holder kind out)
       find_package(Qt6 REQUIRED COMPONENTS Widgets)
       target_include_directories(${holder} SYSTEM PRIVATE
         $<TARGET_PROPERTY:Qt6::Widgets,INTERFACE_INCLUDE_DIRECTORIES>)
-      target_compile_definitions(${holder} PRIVATE QT_NO_KEYWORDS)
+      target_link_libraries(${holder} PRIVATE Qt6::Core)
       list(APPEND headers ${FAT_PCH_QT_HEADERS})
     endif()
     if(kind STREQUAL "test")
@@ -79,10 +79,6 @@ function(fat_use_pch target kind)
     fat_uses_qt(qt ${ARGN})
     if(qt)
       set(kind qt)
-      # Qt's headers now come first in every source of the target: without
-      # its keywords, a name like "emit" in a source that uses no Qt stays a
-      # name.
-      target_compile_definitions(${target} PRIVATE QT_NO_KEYWORDS)
     endif()
   endif()
   fat_pch_holder(${kind} holder)

@@ -668,10 +668,10 @@ void TrpVariable::SaveToCache(int Page) {
     record.PutBool(3, footerCalculated_);
     static_assert(sizeof(Slots) <= kSlotsSize);
     static_assert(std::is_trivially_copyable_v<Slots>);
-    auto* slots = static_cast<char*>(record.Data()) + kCacheRecordSize;
-    std::memcpy(slots, &slots_, sizeof(Slots));
-    std::memcpy(slots + kSlotsSize, &before_, sizeof(Slots));
-    std::memcpy(slots + 2 * kSlotsSize, &footer_, sizeof(Slots));
+    auto* saved = static_cast<char*>(record.Data()) + kCacheRecordSize;
+    std::memcpy(saved, &slots_, sizeof(Slots));
+    std::memcpy(saved + kSlotsSize, &before_, sizeof(Slots));
+    std::memcpy(saved + 2 * kSlotsSize, &footer_, sizeof(Slots));
     WriteCacheRecord(Page, record.Data());
     pageTexts_[Page] = {text_, pageEnded_};
 }
@@ -683,10 +683,10 @@ void TrpVariable::RestoreFromCache(int Page) {
     SetOverFlow(record.GetBool(1));
     SetDrawComponent(record.GetBool(2));
     footerCalculated_ = record.GetBool(3);
-    const auto* slots = static_cast<const char*>(record.Data()) + kCacheRecordSize;
-    std::memcpy(&slots_, slots, sizeof(Slots));
-    std::memcpy(&before_, slots + kSlotsSize, sizeof(Slots));
-    std::memcpy(&footer_, slots + 2 * kSlotsSize, sizeof(Slots));
+    const auto* saved = static_cast<const char*>(record.Data()) + kCacheRecordSize;
+    std::memcpy(&slots_, saved, sizeof(Slots));
+    std::memcpy(&before_, saved + kSlotsSize, sizeof(Slots));
+    std::memcpy(&footer_, saved + 2 * kSlotsSize, sizeof(Slots));
     // The page-end mark too: a page made alone hears the end of the page
     // before it again, which the run had already answered.
     if (auto it = pageTexts_.find(Page); it != pageTexts_.end()) {
