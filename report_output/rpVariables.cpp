@@ -371,7 +371,7 @@ void TrpVariable::Init() {
     }
     ClearSlots();
     pageTexts_.clear();
-    footerCalculated_ = pageEnded_ = restored_ = false;
+    footerCalculated_ = takenBack_ = pageEnded_ = restored_ = false;
     before_ = after_ = slots_;
 }
 
@@ -498,7 +498,9 @@ void TrpVariable::EventNotify(TObject* Sender, int EventNumber, TrsParamList* Pa
     } else if (Sender == calcComponent_ && EventNumber == calcEvent_) {
         Compute();
     } else if (Sender == ReportEngine() && EventNumber == rpevNoRoomForDynamicBand && calcType_ == veTraversal) {
-        if (rpTakesBackInFooter(this) && !footerCalculated_) {
+        // Each footer that prints gives the record back: across the page
+        // every column's footer prints, one after the other, at the page's end.
+        if (rpTakesBackInFooter(this) && !takenBack_) {
             CalcAfterPrint();
             footerCalculated_ = true;
         }
@@ -534,7 +536,7 @@ void TrpVariable::Compute() {
     }
     restored_ = false;
     // A record given back at a footer has printed since: nothing is left to carry.
-    footerCalculated_ = false;
+    footerCalculated_ = takenBack_ = false;
     auto* engine = dynamic_cast<TrpEngine*>(ReportEngine());
     if (lookAheadList_ && LookAheadActive() && engine != nullptr && !engine->SecondPass())
     {
@@ -570,10 +572,14 @@ void TrpVariable::Reset() {
         carried.DateTime = now;
         slots_ = carried;
         text_.clear();
+        // The record is still to print: a footer before it does (the next
+        // column's, across the page) gives it back again, down to nothing.
+        before_ = Slots{};
+        before_.DateTime = now;
     } else {
         ClearSlots();
     }
-    footerCalculated_ = false;
+    footerCalculated_ = takenBack_ = false;
     after_ = slots_;
     Variant value = Value();
     if (OnReset) {
@@ -591,13 +597,16 @@ void TrpVariable::Reset() {
 void TrpVariable::CalcAfterPrint() {
     footer_ = slots_;
     slots_ = before_;
+    takenBack_ = true;
 }
 
 void TrpVariable::AfterBandPrint() {
     TrpCustomVariable::AfterBandPrint();
     // The footer printed without the record given back; the total has it
     // again, to carry on at a reset or to go on from.
-    if (footerCalculated_) slots_ = footer_;
+    if (!takenBack_) return;
+    slots_ = footer_;
+    takenBack_ = false;
 }
 
 int TrpVariable::ResetPosition() const {
@@ -683,6 +692,7 @@ void TrpVariable::RestoreFromCache(int Page) {
     SetOverFlow(record.GetBool(1));
     SetDrawComponent(record.GetBool(2));
     footerCalculated_ = record.GetBool(3);
+    takenBack_ = false;
     const auto* saved = static_cast<const char*>(record.Data()) + kCacheRecordSize;
     std::memcpy(&slots_, saved, sizeof(Slots));
     std::memcpy(&before_, saved + kSlotsSize, sizeof(Slots));

@@ -168,7 +168,12 @@ private:
     Slots footer_;
     int calcEvent_ = 35;
     int resetEvent_ = 14;
+    // The record counted last was given back at a footer (footerCalculated_:
+    // a reset of the page or column carries it on) and the footer printing
+    // now shows the total without it (takenBack_: it has it again once
+    // printed).
     bool footerCalculated_ = false;
+    bool takenBack_ = false;
     bool pageEnded_ = false;
     bool restored_ = false;
     std::unique_ptr<TrpLookAheadList> lookAheadList_;
