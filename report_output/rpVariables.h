@@ -135,6 +135,12 @@ public:
     TNotifyEvent OldOnCalc;
 
 private:
+    // Amount in ten-thousandths, exactly as its digits read; false past the
+    // money type's range.
+    static bool MoneyOf(double Amount, std::int64_t& Raw);
+    // A money total past the type's range: during a run the report stops
+    // with a report error (its file is not written); elsewhere EOverflow.
+    void MoneyOverflow();
     void Subscribe();
     void ClearSlots();
     void Announce();
