@@ -1258,9 +1258,10 @@ void TrpEngine::GenerateColumnFooter(int Column) {
     column_ = Column;
     printLeft_ = ColumnLeft(Column);
     SetBandState(BandState() + TrpEngineSections{TrpEngineSection::ColumnFooter});
-    // Down the page a column's footer closes what printed in it; across
-    // the page every column's footer prints at the page's end.
-    if (topToBottom_) TakeBackUnprintedRecord();
+    // A column's footer closes what printed in it: down the page the
+    // record left over goes to the next column or page, across the page
+    // (every column's footer prints at the page's end) to the next page.
+    TakeBackUnprintedRecord();
     columnBand_ = true;
     GenerateSection(secColumnFooter, 0);
     columnBand_ = false;

@@ -101,7 +101,14 @@ void TrpProducer::RunPrintJob() {
         return;
     }
     StartPrintJob();
-    RequestPages();
+    try {
+        RequestPages();
+    } catch (...) {
+        // A run that did not finish ends no file: the devices drop what
+        // they wrote, and a file of the same name from before stays.
+        Publisher()->CancelJob();
+        throw;
+    }
     EndPrintJob();
 }
 

@@ -129,6 +129,34 @@ double ToDouble(const Exact& Total) {
     return value;
 }
 
+bool ToTenThousandths(const Exact& Total, std::int64_t& Count) {
+    if (Total.None) return false;
+    __int128 units = Total.Units;
+    if (Total.Scale <= 4) {
+        Exact wide = Total;
+        if (!Widen(wide, 4)) return false;
+        units = wide.Units;
+    } else {
+        // A count holds fewer than 39 digits: dropping more leaves less than
+        // half a unit.
+        const int drop = Total.Scale - 4;
+        if (drop > kMaxDigits) {
+            units = 0;
+        } else {
+            const __int128 divisor = PowerOfTen(drop);
+            const __int128 magnitude = units < 0 ? -units : units;
+            const __int128 rest = magnitude % divisor;
+            __int128 q = magnitude / divisor;
+            if (rest >= divisor - rest) ++q;
+            units = units < 0 ? -q : q;
+        }
+    }
+    if (units > std::numeric_limits<std::int64_t>::max() || units < std::numeric_limits<std::int64_t>::min())
+        return false;
+    Count = static_cast<std::int64_t>(units);
+    return true;
+}
+
 double ToDouble(std::int64_t TenThousandths) { return ToDouble(FromTenThousandths(TenThousandths)); }
 
 Exact Negate(const Exact& A) {

@@ -34,6 +34,10 @@ inline constexpr Exact kNone{0, 0, true};
 Exact FromDouble(double Value);
 // A count of ten-thousandths (the fixed-point money of the data layer).
 Exact FromTenThousandths(std::int64_t Count);
+// The exact total in ten-thousandths (the money type's count), rounded half
+// away from zero as the money type rounds; false for None and for a total
+// past the money type's range.
+bool ToTenThousandths(const Exact& Total, std::int64_t& Count);
 // The double nearest to the exact total, rounded once; NaN for None.
 double ToDouble(const Exact& Total);
 double ToDouble(std::int64_t TenThousandths);

@@ -14,6 +14,7 @@
 #include "report/rpBand.h"
 #include "report/rpBands.h"
 #include "report/rpDrawCommand.h"
+#include "report/rpExcept.h"
 #include "report/rpEngine.h"
 #include "report/rpGeneration.h"
 #include "report/rpGroup.h"
@@ -371,7 +372,7 @@ void TrpVariable::Init() {
     }
     ClearSlots();
     pageTexts_.clear();
-    footerCalculated_ = pageEnded_ = restored_ = false;
+    footerCalculated_ = takenBack_ = pageEnded_ = restored_ = false;
     before_ = after_ = slots_;
 }
 
@@ -410,7 +411,15 @@ void TrpVariable::SetValue(const Variant& Value) {
             next.Char = s.empty() ? 0 : s[0];
             break;
         }
-        case dtCurrency: next.Currency = Value.AsCurrency().Raw(); break;
+        case dtCurrency:
+            // An amount given as a double is taken at its own digits, as a
+            // money total adds it.
+            if (Value.VarType() == varDouble) {
+                if (!MoneyOf(Value.AsDouble(), next.Currency)) throw EOverflow("Arithmetic overflow");
+            } else {
+                next.Currency = Value.AsCurrency().Raw();
+            }
+            break;
         case dtDate:
         case dtTime:
         case dtDateTime: next.DateTime = Value.AsDouble(); break;
@@ -430,11 +439,15 @@ void TrpVariable::Accumulate(double Amount) {
     switch (dataType_) {
         case dtCurrency: {
             // The fixed-point money type holds ten-thousandths and no finer.
-            // An amount or a sum past its range is said (EOverflow), never
-            // dropped or wrapped: a total that leaves out a row prints wrong.
-            const double scaled = Amount * 10000.0;
-            if (!std::isfinite(scaled) || std::fabs(scaled) >= 9.2e18) throw EOverflow("Arithmetic overflow");
-            slots_.Currency = (Currency::FromRaw(slots_.Currency) + Currency::FromRaw(std::llround(scaled))).Raw();
+            // An amount or a sum past its range is said, never dropped or
+            // wrapped: a total that leaves out a row prints wrong.
+            std::int64_t amount = 0;
+            std::int64_t sum = 0;
+            if (!MoneyOf(Amount, amount) || __builtin_add_overflow(slots_.Currency, amount, &sum)) {
+                MoneyOverflow();
+                return;
+            }
+            slots_.Currency = sum;
             break;
         }
         case dtDouble: slots_.Double = rptotal::Add(slots_.Count, slots_.Double, Amount); break;
@@ -442,6 +455,24 @@ void TrpVariable::Accumulate(double Amount) {
         default: SetValue(Variant(Value().AsDouble() + Amount)); return;
     }
     Announce();
+}
+
+bool TrpVariable::MoneyOf(double Amount, std::int64_t& Raw) {
+    // The amount's own shortest digits, rounded to ten-thousandths: a double
+    // scaled by 10,000 loses the last cents of an amount past about 9 x 10^11.
+    return rptotal::ToTenThousandths(rptotal::FromDouble(Amount), Raw);
+}
+
+void TrpVariable::MoneyOverflow() {
+    TrpCustomReport* report = Band() != nullptr ? Band()->Report() : nullptr;
+    TrpCustomEngine* engine = ReportEngine();
+    if (report == nullptr || engine == nullptr || !engine->Generating()) throw EOverflow("Arithmetic overflow");
+    // The run stops as for any report error: a total that cannot be added
+    // would print a wrong sum, and no page of it is kept.
+    report->HandlePrintError(EPrintError(
+        Format("O total \"%s\" passa dos limites do tipo moeda (de -922.337.203.685.477,5808 a "
+               "922.337.203.685.477,5807) e não pode ser somado.",
+               {UserName()})));
 }
 
 void TrpVariable::SetAsBoolean(bool Value) {
@@ -455,7 +486,9 @@ void TrpVariable::SetAsChar(char Value) {
     Announce();
 }
 void TrpVariable::SetAsCurrency(double Value) {
-    slots_.Currency = Currency::FromDouble(Value).Raw();
+    std::int64_t raw = 0;
+    if (!MoneyOf(Value, raw)) throw EOverflow("Arithmetic overflow");
+    slots_.Currency = raw;
     dataType_ = dtCurrency;
     Announce();
 }
@@ -498,7 +531,9 @@ void TrpVariable::EventNotify(TObject* Sender, int EventNumber, TrsParamList* Pa
     } else if (Sender == calcComponent_ && EventNumber == calcEvent_) {
         Compute();
     } else if (Sender == ReportEngine() && EventNumber == rpevNoRoomForDynamicBand && calcType_ == veTraversal) {
-        if (rpTakesBackInFooter(this) && !footerCalculated_) {
+        // Each footer that prints gives the record back: across the page
+        // every column's footer prints, one after the other, at the page's end.
+        if (rpTakesBackInFooter(this) && !takenBack_) {
             CalcAfterPrint();
             footerCalculated_ = true;
         }
@@ -517,12 +552,20 @@ void TrpVariable::Compute() {
     if (!GetPrinting()) return;
     before_ = slots_;
     Variant value = Value();
-    if (OnCalc) {
-        const Variant original = value;
-        OnCalc(this, value);
-        if (!(value == original) || value.VarType() != original.VarType()) SetValue(value);
-    } else if (OldOnCalc) {
-        OldOnCalc(this);
+    try {
+        if (OnCalc) {
+            const Variant original = value;
+            OnCalc(this, value);
+            if (!(value == original) || value.VarType() != original.VarType()) SetValue(value);
+        } else if (OldOnCalc) {
+            OldOnCalc(this);
+        }
+    } catch (const EOverflow&) {
+        // A money total its handler took past the type's range.
+        if (dataType_ != dtCurrency) throw;
+        slots_ = before_;
+        MoneyOverflow();
+        return;
     }
     // Computed once a record: the parameters are built only for a listener.
     if (HasListenerFor(rpevVariableCalc)) {
@@ -534,7 +577,7 @@ void TrpVariable::Compute() {
     }
     restored_ = false;
     // A record given back at a footer has printed since: nothing is left to carry.
-    footerCalculated_ = false;
+    footerCalculated_ = takenBack_ = false;
     auto* engine = dynamic_cast<TrpEngine*>(ReportEngine());
     if (lookAheadList_ && LookAheadActive() && engine != nullptr && !engine->SecondPass())
     {
@@ -570,10 +613,14 @@ void TrpVariable::Reset() {
         carried.DateTime = now;
         slots_ = carried;
         text_.clear();
+        // The record is still to print: a footer before it does (the next
+        // column's, across the page) gives it back again, down to nothing.
+        before_ = Slots{};
+        before_.DateTime = now;
     } else {
         ClearSlots();
     }
-    footerCalculated_ = false;
+    footerCalculated_ = takenBack_ = false;
     after_ = slots_;
     Variant value = Value();
     if (OnReset) {
@@ -591,13 +638,16 @@ void TrpVariable::Reset() {
 void TrpVariable::CalcAfterPrint() {
     footer_ = slots_;
     slots_ = before_;
+    takenBack_ = true;
 }
 
 void TrpVariable::AfterBandPrint() {
     TrpCustomVariable::AfterBandPrint();
     // The footer printed without the record given back; the total has it
     // again, to carry on at a reset or to go on from.
-    if (footerCalculated_) slots_ = footer_;
+    if (!takenBack_) return;
+    slots_ = footer_;
+    takenBack_ = false;
 }
 
 int TrpVariable::ResetPosition() const {
@@ -683,6 +733,7 @@ void TrpVariable::RestoreFromCache(int Page) {
     SetOverFlow(record.GetBool(1));
     SetDrawComponent(record.GetBool(2));
     footerCalculated_ = record.GetBool(3);
+    takenBack_ = false;
     const auto* saved = static_cast<const char*>(record.Data()) + kCacheRecordSize;
     std::memcpy(&slots_, saved, sizeof(Slots));
     std::memcpy(&before_, saved + kSlotsSize, sizeof(Slots));

@@ -135,6 +135,12 @@ public:
     TNotifyEvent OldOnCalc;
 
 private:
+    // Amount in ten-thousandths, exactly as its digits read; false past the
+    // money type's range.
+    static bool MoneyOf(double Amount, std::int64_t& Raw);
+    // A money total past the type's range: during a run the report stops
+    // with a report error (its file is not written); elsewhere EOverflow.
+    void MoneyOverflow();
     void Subscribe();
     void ClearSlots();
     void Announce();
@@ -168,7 +174,12 @@ private:
     Slots footer_;
     int calcEvent_ = 35;
     int resetEvent_ = 14;
+    // The record counted last was given back at a footer (footerCalculated_:
+    // a reset of the page or column carries it on) and the footer printing
+    // now shows the total without it (takenBack_: it has it again once
+    // printed).
     bool footerCalculated_ = false;
+    bool takenBack_ = false;
     bool pageEnded_ = false;
     bool restored_ = false;
     std::unique_ptr<TrpLookAheadList> lookAheadList_;

@@ -2,8 +2,8 @@
 // which rows each page (and each column) shows is read from the pages' own
 // draw commands, and every footer figure is summed again from that model.
 // Pages that end with a group footer, kept groups, one and two passes and
-// columns down the page, where the record read to find a break is the one
-// most easily counted on the wrong page.
+// columns down and across the page, where the record read to find a break
+// is the one most easily counted on the wrong page.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -29,6 +29,7 @@ struct Layout {
     bool TwoPass;
     bool KeepTogether;
     bool DynamicDetail;
+    bool Across = false;  // the columns filled left to right, row by row
 };
 
 // Valor of row I (from 0): no two neighbours alike, so a row counted on
@@ -56,6 +57,7 @@ struct PageTotalsRig {
         r->FooterBand()->SetmmHeight(10000);
         r->DetailBand()->SetmmHeight(6000);
         if (L.DynamicDetail) r->DetailBand()->SetPrintHeight(phDynamic);
+        if (L.Across) r->DetailBand()->SetColumnTraversal(ctLeftToRight);
         if (L.TwoPass) r->SetPassSetting(psTwoPass);
         Group = new TrpGroup(Rig.Owner());
         Group->SetName("Grupo");
@@ -130,8 +132,13 @@ struct PrintedModel {
     std::map<std::pair<int, int>, std::vector<long>> rows;  // (page, column)
     int pages = 0;
 
-    explicit PrintedModel(const std::vector<PageTotalsRig::Drawn>& Rows, int Pages) : pages(Pages) {
+    // Columns are told apart by the left edges of the rows and of the column
+    // footers (Footers; a column across the page may hold no row at all).
+    PrintedModel(const std::vector<PageTotalsRig::Drawn>& Rows, const std::vector<PageTotalsRig::Drawn>& Footers,
+                 int Pages)
+        : pages(Pages) {
         for (const auto& r : Rows) columnOf[r.Left] = 0;
+        for (const auto& f : Footers) columnOf[f.Left] = 0;
         int c = 0;
         for (auto& [left, column] : columnOf) column = c++;
         for (const auto& r : Rows) rows[{r.Page, columnOf[r.Left]}].push_back(std::stol(r.Text));
@@ -149,6 +156,13 @@ struct PrintedModel {
                 for (long v : values) sum += v, ++count;
         return {sum, count};
     }
+    // The first column whose footer prints on page P (the footers print in
+    // column order); -1 without rows.
+    int FirstFooterColumn(int P) const {
+        for (const auto& [at, values] : rows)
+            if (at.first == P) return at.second;
+        return -1;
+    }
     std::pair<long, long> Alone(int P, int C) const {
         long sum = 0, count = 0;
         for (const auto& [at, values] : rows)
@@ -157,6 +171,81 @@ struct PrintedModel {
         return {sum, count};
     }
 };
+
+// Prints L and checks every footer figure against the rows that print
+// where it stands.
+void CheckFooters(const Layout& L) {
+    PageTotalsRig t(L);
+    const int pages = static_cast<int>(t.Rig.Device()->FinalPages().size());
+    const auto drawnRows = t.Texts("Valor");
+    // Every row prints once: the model holds the whole report.
+    ASSERT_EQ(drawnRows.size(), static_cast<std::size_t>(L.Rows));
+    ASSERT_GE(pages, 3);
+    const PrintedModel model(drawnRows, t.Texts("AcumuladoColuna"), pages);
+    std::ostringstream wrong;
+    int figures = 0, wrongFigures = 0;
+    std::set<int> wrongPages;
+    auto check = [&](const std::string& Name, int Page, int Column, long Expected, const std::string& Text) {
+        ++figures;
+        if (Text == std::to_string(Expected)) return;
+        ++wrongFigures;
+        wrongPages.insert(Page);
+        if (wrongFigures <= 6)
+            wrong << "  " << Name << " página " << Page << (Column >= 0 ? " coluna " + std::to_string(Column + 1) : "")
+                  << ": " << Text << " em vez de " << Expected << "\n";
+    };
+    auto checkAll = [&](const std::string& Where, bool PerColumn) {
+        const std::map<std::string, int> expectedFigures{{"Acumulado", 0}, {"Linhas", 1}, {"Soma", 2}, {"Quantas", 3}};
+        for (const auto& [name, kind] : expectedFigures) {
+            const auto printed = t.Texts(name + Where);
+            if (!PerColumn) {
+                EXPECT_EQ(printed.size(), static_cast<std::size_t>(pages)) << name + Where;
+            }
+            for (const auto& d : printed) {
+                const int offset = kind * 15000;
+                const int column = PerColumn ? model.Column(d.Left - offset) : -1;
+                if (PerColumn) {
+                    EXPECT_GE(column, 0) << name + Where << " página " << d.Page;
+                }
+                // Across the page every column's footer prints at the
+                // page's end, after all the page's rows: a running figure
+                // stands at the page's end in each, and a figure reset at
+                // each column's end has the page's rows in the first
+                // column's footer and none since in the others.
+                const bool across = PerColumn && L.Across;
+                const auto upto = model.Upto(d.Page, across ? -1 : column);
+                auto alone = model.Alone(d.Page, across ? -1 : column);
+                if (across && column != model.FirstFooterColumn(d.Page)) alone = {0, 0};
+                const long expected = kind == 0 ? upto.first : kind == 1 ? upto.second : kind == 2 ? alone.first : alone.second;
+                check(name + Where, d.Page, column, expected, d.Text);
+            }
+        }
+    };
+    checkAll("Pagina", false);
+    if (L.Columns > 1) {
+        // Each column that holds rows closes with its footer.
+        EXPECT_GE(t.Texts("AcumuladoColuna").size(), model.rows.size());
+        checkAll("Coluna", true);
+    }
+    EXPECT_EQ(wrongFigures, 0) << wrongFigures << " de " << figures << " números errados em " << wrongPages.size()
+                               << " de " << pages << " páginas:\n"
+                               << wrong.str();
+    // The group and grand totals count every row of theirs once.
+    std::vector<std::string> groupSums;
+    long grand = 0;
+    for (int g = 0; g * L.GroupSize < L.Rows; ++g) {
+        long sum = 0;
+        for (int i = g * L.GroupSize; i < std::min(L.Rows, (g + 1) * L.GroupSize); ++i) sum += ValueOf(i);
+        groupSums.push_back(std::to_string(sum));
+        grand += sum;
+    }
+    std::vector<std::string> printedGroups;
+    for (const auto& d : t.Texts("TotalGrupo")) printedGroups.push_back(d.Text);
+    EXPECT_EQ(printedGroups, groupSums);
+    const auto printedGrand = t.Texts("TotalGeral");
+    ASSERT_EQ(printedGrand.size(), 1U);
+    EXPECT_EQ(printedGrand[0].Text, std::to_string(grand));
+}
 
 TEST(PageTotals, EveryPageAndColumnFooterFigureSumsTheRowsThatPrintOnItsPageOrColumn) {
     const Layout layouts[] = {
@@ -175,70 +264,30 @@ TEST(PageTotals, EveryPageAndColumnFooterFigureSumsTheRowsThatPrintOnItsPageOrCo
     };
     for (const Layout& L : layouts) {
         SCOPED_TRACE(L.Name);
-        PageTotalsRig t(L);
-        const int pages = static_cast<int>(t.Rig.Device()->FinalPages().size());
-        const auto drawnRows = t.Texts("Valor");
-        // Every row prints once: the model holds the whole report.
-        ASSERT_EQ(drawnRows.size(), static_cast<std::size_t>(L.Rows));
-        ASSERT_GE(pages, 3);
-        const PrintedModel model(drawnRows, pages);
-        std::ostringstream wrong;
-        int figures = 0, wrongFigures = 0;
-        std::set<int> wrongPages;
-        auto check = [&](const std::string& Name, int Page, int Column, long Expected, const std::string& Text) {
-            ++figures;
-            if (Text == std::to_string(Expected)) return;
-            ++wrongFigures;
-            wrongPages.insert(Page);
-            if (wrongFigures <= 6)
-                wrong << "  " << Name << " página " << Page << (Column >= 0 ? " coluna " + std::to_string(Column + 1) : "")
-                      << ": " << Text << " em vez de " << Expected << "\n";
-        };
-        auto checkAll = [&](const std::string& Where, bool PerColumn) {
-            const std::map<std::string, int> expectedFigures{{"Acumulado", 0}, {"Linhas", 1}, {"Soma", 2}, {"Quantas", 3}};
-            for (const auto& [name, kind] : expectedFigures) {
-                const auto printed = t.Texts(name + Where);
-                if (!PerColumn) {
-                    EXPECT_EQ(printed.size(), static_cast<std::size_t>(pages)) << name + Where;
-                }
-                for (const auto& d : printed) {
-                    const int offset = kind * 15000;
-                    const int column = PerColumn ? model.Column(d.Left - offset) : -1;
-                    if (PerColumn) {
-                        EXPECT_GE(column, 0) << name + Where << " página " << d.Page;
-                    }
-                    const auto upto = model.Upto(d.Page, column);
-                    const auto alone = model.Alone(d.Page, column);
-                    const long expected = kind == 0 ? upto.first : kind == 1 ? upto.second : kind == 2 ? alone.first : alone.second;
-                    check(name + Where, d.Page, column, expected, d.Text);
-                }
-            }
-        };
-        checkAll("Pagina", false);
-        if (L.Columns > 1) {
-            // Each column that holds rows closes with its footer.
-            EXPECT_GE(t.Texts("AcumuladoColuna").size(), model.rows.size());
-            checkAll("Coluna", true);
-        }
-        EXPECT_EQ(wrongFigures, 0) << wrongFigures << " de " << figures << " números errados em " << wrongPages.size()
-                                   << " de " << pages << " páginas:\n"
-                                   << wrong.str();
-        // The group and grand totals count every row of theirs once.
-        std::vector<std::string> groupSums;
-        long grand = 0;
-        for (int g = 0; g * L.GroupSize < L.Rows; ++g) {
-            long sum = 0;
-            for (int i = g * L.GroupSize; i < std::min(L.Rows, (g + 1) * L.GroupSize); ++i) sum += ValueOf(i);
-            groupSums.push_back(std::to_string(sum));
-            grand += sum;
-        }
-        std::vector<std::string> printedGroups;
-        for (const auto& d : t.Texts("TotalGrupo")) printedGroups.push_back(d.Text);
-        EXPECT_EQ(printedGroups, groupSums);
-        const auto printedGrand = t.Texts("TotalGeral");
-        ASSERT_EQ(printedGrand.size(), 1U);
-        EXPECT_EQ(printedGrand[0].Text, std::to_string(grand));
+        CheckFooters(L);
     }
 }
+
+// Across the page a page that ends with a group's footer has read the next
+// group's first row: the column footers, printed at the page's end, leave
+// it to the next page as the page footer does.
+TEST(PageTotals, ColumnFootersAcrossThePageCountOnlyTheRowsOfTheirPage) {
+    const Layout layouts[] = {
+        {"grupos de 3 em 2 colunas", 400, 3, 2, false, false, false, true},
+        {"grupos de 3 mantidos juntos em 2 colunas", 400, 3, 2, false, true, false, true},
+        {"grupos de 5 em 2 colunas, duas passagens", 400, 5, 2, true, false, false, true},
+        {"grupos de 4 mantidos juntos em 2 colunas, duas passagens", 400, 4, 2, true, true, false, true},
+        {"grupos de 4 em 3 colunas", 500, 4, 3, false, false, false, true},
+        {"grupos de 7 mantidos juntos em 3 colunas", 600, 7, 3, false, true, false, true},
+        {"grupos de 2 em 3 colunas, duas passagens", 300, 2, 3, true, false, false, true},
+        {"grupos de 5 mantidos juntos em 3 colunas, duas passagens", 500, 5, 3, true, true, false, true},
+        {"grupos de 1 em 2 colunas", 200, 1, 2, false, false, false, true},
+    };
+    for (const Layout& L : layouts) {
+        SCOPED_TRACE(L.Name);
+        CheckFooters(L);
+    }
+}
+
 
 }  // namespace

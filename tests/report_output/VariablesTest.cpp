@@ -4,18 +4,24 @@
 // dates from the fixed clock) as a table.
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <filesystem>
 #include <functional>
 #include <map>
+#include <stdexcept>
 #include <vector>
 
 #include "report/rpBands.h"
 #include "report/rpDBPipeline.h"
+#include "report/rpExcept.h"
 #include "report/rpGeneration.h"
 #include "report/rpGroup.h"
 #include "report/rpUtils.h"
 #include "report_output/rpVariables.h"
 #include "tests/report/ReportTestSupport.h"
 #include "tests/report_output/OutputTestSupport.h"
+#include "tests/report_output/PdfTestSupport.h"
+#include "tests/support/TestSupport.h"
 #include "tests/support/report/ReportHarness.h"
 
 using namespace reporttest;
@@ -200,6 +206,143 @@ TEST(Variables, AMoneyTotalPastTheMoneyRangeIsRefusedNeverDroppedOrWrapped) {
             for (double a : c.Amounts) v.Accumulate(a);
             EXPECT_EQ(v.Value().AsCurrency().Raw(), c.Cents * 100) << c.Amounts.size();
         }
+    }
+}
+
+// Amounts written as decimals, the reference sums counted from their digits
+// in 128-bit ten-thousandths (the money type's unit), never through a double.
+__int128 TenThousandthsOf(const std::string& Decimal) {
+    const bool negative = Decimal[0] == '-';
+    __int128 units = 0;
+    int decimals = -1;
+    for (char c : Decimal.substr(negative ? 1 : 0)) {
+        if (c == '.') {
+            decimals = 0;
+            continue;
+        }
+        units = units * 10 + (c - '0');
+        if (decimals >= 0) ++decimals;
+    }
+    for (int d = std::max(decimals, 0); d < 4; ++d) units *= 10;
+    return negative ? -units : units;
+}
+
+// A sum of whole cents as the Brazilian format prints it: 922.337.203.685.477,50.
+std::string Reais(__int128 TenThousandths) {
+    const bool negative = TenThousandths < 0;
+    __int128 cents = (negative ? -TenThousandths : TenThousandths) / 100;
+    std::string digits;
+    do {
+        digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(cents % 10)));
+        cents /= 10;
+    } while (cents != 0);
+    while (digits.size() < 3) digits.insert(digits.begin(), '0');
+    std::string whole = digits.substr(0, digits.size() - 2);
+    for (int at = static_cast<int>(whole.size()) - 3; at > 0; at -= 3) whole.insert(static_cast<std::size_t>(at), ".");
+    return (negative ? "-" : "") + whole + "," + digits.substr(digits.size() - 2);
+}
+
+double AmountOf(const std::string& Decimal) {
+    double v = 0;
+    std::from_chars(Decimal.data(), Decimal.data() + Decimal.size(), v);
+    // The case's digits are the double's own: the double stands for them.
+    char back[64];
+    const auto end = std::to_chars(back, back + sizeof back, v, std::chars_format::fixed).ptr;
+    EXPECT_EQ(std::string(back, end), Decimal) << "não é um valor que o double guarde tal qual";
+    return v;
+}
+
+// Each amount counts at the digits it was given, also past 9 x 10^11, where
+// ten thousand times the amount no longer fits a double's 53 bits.
+TEST(Variables, AMoneyTotalAddsEachAmountAtItsOwnDigits) {
+    const std::vector<std::vector<std::string>> cases = {
+        {"461168601842738.75", "461168601842738.75"},
+        {"-461168601842738.75", "-461168601842738.75"},
+        {"230584300921369.25", "230584300921369.25", "230584300921369.25", "230584300921369.25"},
+        {"1234567890123.45", "0.05", "9876543210987.65", "-0.01"},
+        {"987654321098.77", "987654321098.77", "987654321098.77"},
+        {"123456789012345.6", "-98765432109876.5", "0.07"},
+        {"900000000000.01", "900000000000.03", "900000000000.05"},
+        {"72057594037927.94", "144115188075855.88", "0.5"},
+    };
+    for (const auto& amounts : cases) {
+        TrpVariable v(nullptr);
+        v.SetDataType(dtCurrency);
+        __int128 expected = 0;
+        for (const std::string& a : amounts) {
+            v.Accumulate(AmountOf(a));
+            expected += TenThousandthsOf(a);
+        }
+        EXPECT_EQ(Reais(v.Value().AsCurrency().Raw()), Reais(expected)) << amounts.front();
+        EXPECT_TRUE(v.Value().AsCurrency().Raw() == expected) << amounts.front();
+    }
+}
+
+// A report whose money total cannot hold its rows stops as any report error
+// does, in the clerk's words, and the file of the same name from before stays
+// whole: no page of a wrong total goes out.
+TEST(Variables, AMoneyTotalPastTheRangeStopsTheReportAndKeepsTheEarlierFile) {
+    testsupport::TempDir dir;
+    const std::string pdf = dir.file("totais.pdf");
+    auto print = [&pdf](const std::vector<std::string>& Amounts) {
+        std::vector<std::vector<Variant>> rows;
+        for (std::size_t i = 0; i < Amounts.size(); ++i) rows.push_back({Variant(static_cast<int>(i))});
+        RowsTable data({"Linha"}, rows);
+        ReportRig rig;
+        TrpBandedReport* r = rig.Report();
+        r->SetDataPipeline(data.Pipeline());
+        r->CreateDefaultBands();
+        r->DetailBand()->SetmmHeight(6000);
+        r->CreateBand(btSummary);
+        r->SummaryBand()->SetmmHeight(6000);
+        auto* total = outputtest::Place<TrpVariable>(rig, r->SummaryBand(), "Total", 0, 0, 80000, 5000);
+        total->SetDataType(dtCurrency);
+        total->SetDisplayFormat("#,0.00");
+        TrpDataPipeline* pipeline = data.Pipeline();
+        r->DetailBand()->BeforePrint = [&](TObject*) {
+            const std::string& amount = Amounts[static_cast<std::size_t>(pipeline->GetFieldValue("Linha").AsInteger())];
+            if (amount == "falha") throw std::runtime_error("falha do manipulador");
+            total->Accumulate(AmountOf(amount));
+        };
+        rig.Device()->SetPublisher(nullptr);
+        r->SetDeviceType("PDF");
+        r->SetShowPrintDialog(false);
+        r->SetShowCancelDialog(false);
+        r->SetTextFileName(pdf);
+        r->PrintReport();
+    };
+    const std::vector<std::string> fits = {"461168601842738.75", "461168601842738.75"};
+    print(fits);
+    const std::string text = filetest::Shell("pdftotext " + pdf + " -").Output;
+    EXPECT_NE(text.find(Reais(TenThousandthsOf(fits[0]) * 2)), std::string::npos) << text;
+    const std::string before = testsupport::ReadAll(pdf);
+
+    struct Failing {
+        std::vector<std::string> Amounts;
+        std::vector<std::string> Said;
+    };
+    const std::vector<Failing> failing = {
+        {{"461168601842738.75", "461168601842738.75", "0.5"}, {"Não foi possível gerar o relatório.", "tipo moeda"}},
+        {{"-461168601842738.75", "-461168601842738.75", "-0.5"}, {"Não foi possível gerar o relatório.", "tipo moeda"}},
+        // Any other error that ends the run leaves the earlier file too.
+        {{"1.5", "falha"}, {"falha do manipulador"}},
+    };
+    for (const Failing& f : failing) {
+        std::string message = "nenhum erro";
+        try {
+            print(f.Amounts);
+        } catch (const EPrintError& e) {
+            message = e.Message();
+        } catch (const std::exception& e) {
+            message = e.what();
+        }
+        for (const std::string& said : f.Said) EXPECT_NE(message.find(said), std::string::npos) << message;
+        const std::string after = testsupport::ReadAll(pdf);
+        EXPECT_TRUE(after == before) << "o arquivo de antes (" << before.size() << " bytes) foi trocado por um de "
+                                     << after.size() << " bytes";
+        std::size_t files = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) files += entry.is_regular_file();
+        EXPECT_EQ(files, 1U) << "sobrou um arquivo ao lado";
     }
 }
 
