@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <thread>
 
+#include <QApplication>
 #include <QTest>
 #include <QTimer>
 
@@ -890,4 +891,75 @@ TEST_F(MainWindow, AdminOpensEveryGuardedCommandsFormOrItsMessage) {
         for (const ui::BoxRequest& box : quiet.Shown())
             EXPECT_EQ(box.text.find("permissão"), std::string::npos) << box.text;
     }
+}
+
+// The two small windows a clerk opens over the main window, by their keys
+// alone: Esc cancels each; its Alt letters ("&Cancelar", "Senha &Atual")
+// are its own, never the main window's menus (Cadastros, Ajuda), which stay
+// shut.
+TEST_F(MainWindow, EscAndTheirOwnAltLettersGetOutOfRelatorioProdutosAndAlterarSenha) {
+    Create();
+    LogInAs("Admin", "truve");
+    struct Small {
+        const char* name;
+        std::function<TCustomForm*()> open;  // by the menu, as the clerk does
+        std::function<bool()> gone;
+    };
+    auto viaMenu = [this](const char* caption) {
+        TMenuItem* item = window->MainMenu1->FindItem(caption);
+        EXPECT_NE(item, nullptr) << caption;
+        if (item != nullptr) item->Click();
+        billtest::Pump();
+    };
+    const std::vector<Small> windows = {
+        {"Relatório Produtos",
+         [&] {
+             viaMenu("Produtos");
+             return static_cast<TCustomForm*>(frmNota301);
+         },
+         [] { return frmNota301 == nullptr; }},
+        {"Alterar Senha",
+         [&] {
+             viaMenu("Alterar Senha...");
+             return static_cast<TCustomForm*>(FrmNota223);
+         },
+         [] { return FrmNota223 == nullptr; }},
+    };
+    auto key = [](Qt::Key K, Qt::KeyboardModifiers M = Qt::NoModifier) {
+        QWidget* target = QApplication::focusWidget() != nullptr ? QApplication::focusWidget()
+                                                                 : QApplication::activeWindow();
+        ASSERT_NE(target, nullptr);
+        QTest::keyClick(target, K, M);
+        billtest::Pump();
+    };
+    auto noMenuOpen = [] {
+        QWidget* popup = QApplication::activePopupWidget();
+        if (popup != nullptr) popup->close();
+        return popup == nullptr;
+    };
+    for (const Small& w : windows) {
+        SCOPED_TRACE(w.name);
+        for (bool byEsc : {true, false}) {
+            SCOPED_TRACE(byEsc ? "Esc" : "Alt+C");
+            TCustomForm* form = w.open();
+            ASSERT_NE(form, nullptr);
+            ASSERT_TRUE(form->Visible());
+            if (byEsc) key(Qt::Key_Escape);
+            else key(Qt::Key_C, Qt::AltModifier);
+            EXPECT_TRUE(QTest::qWaitFor([&] { return w.gone(); }, 2000)) << "a janela ficou aberta";
+            EXPECT_TRUE(noMenuOpen()) << "um menu da janela principal se abriu";
+            if (!w.gone()) {
+                delete form;
+                billtest::Pump();
+            }
+        }
+    }
+    // "Senha &Atual": Alt+A goes back to the current password, not to Ajuda.
+    viaMenu("Alterar Senha...");
+    ASSERT_NE(FrmNota223, nullptr);
+    FrmNota223->edtRedigita->SetFocus();
+    billtest::Pump();
+    key(Qt::Key_A, Qt::AltModifier);
+    EXPECT_TRUE(noMenuOpen()) << "Alt+A abriu o menu Ajuda";
+    EXPECT_TRUE(FrmNota223->edtAtual->Focused());
 }
