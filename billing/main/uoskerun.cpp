@@ -382,7 +382,7 @@ void TfrmOske_Nf::FormCreate(TObject*) {
     std::string title = dmdb->Get_Var("nome_aplicativo");
     Application->SetTitle(title);
     SetCaption(title);
-    mnuSobre->SetCaption("Sobre o " + title);
+    mnuSobre->SetCaption("S&obre o " + title);
 }
 
 void TfrmOske_Nf::FormShow(TObject*) {

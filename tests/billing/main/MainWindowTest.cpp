@@ -56,7 +56,7 @@ TEST_F(MainWindow, StartUpNamesTheFilesAfterTheProgramAndWritesTheIni) {
     EXPECT_EQ(dmdb->Get_Var("nome_aplicativo"), "Quillmar OSKE 1.44 [Faturamento]");
     EXPECT_EQ(Application->Title(), "Quillmar OSKE 1.44 [Faturamento]");
     EXPECT_EQ(window->Caption(), Application->Title());
-    EXPECT_EQ(window->mnuSobre->Caption(), "Sobre o Quillmar OSKE 1.44 [Faturamento]");
+    EXPECT_EQ(window->mnuSobre->Caption(), "S&obre o Quillmar OSKE 1.44 [Faturamento]");
     EXPECT_TRUE(fs::exists(dir.file("faturamento.ini")));
     EXPECT_EQ(window->StatusBar->Panels(0)->Text(), "Banco Dados:");
     EXPECT_EQ(window->StatusBar->Panels(2)->Text(), "Emitente:");
@@ -905,22 +905,22 @@ TEST_F(MainWindow, EscAndTheirOwnAltLettersGetOutOfRelatorioProdutosAndAlterarSe
         std::function<TCustomForm*()> open;  // by the menu, as the clerk does
         std::function<bool()> gone;
     };
-    auto viaMenu = [this](const char* caption) {
-        TMenuItem* item = window->MainMenu1->FindItem(caption);
-        EXPECT_NE(item, nullptr) << caption;
+    auto viaMenu = [this](const char* name) {
+        auto* item = dynamic_cast<TMenuItem*>(window->FindComponent(name));
+        EXPECT_NE(item, nullptr) << name;
         if (item != nullptr) item->Click();
         billtest::Pump();
     };
     const std::vector<Small> windows = {
         {"Relatório Produtos",
          [&] {
-             viaMenu("Produtos");
+             viaMenu("Produtos1");  // Relatórios > Cadastros > Produtos
              return static_cast<TCustomForm*>(frmNota301);
          },
          [] { return frmNota301 == nullptr; }},
         {"Alterar Senha",
          [&] {
-             viaMenu("Alterar Senha...");
+             viaMenu("AlterarSenha1");
              return static_cast<TCustomForm*>(FrmNota223);
          },
          [] { return FrmNota223 == nullptr; }},
@@ -955,7 +955,7 @@ TEST_F(MainWindow, EscAndTheirOwnAltLettersGetOutOfRelatorioProdutosAndAlterarSe
         }
     }
     // "Senha &Atual": Alt+A goes back to the current password, not to Ajuda.
-    viaMenu("Alterar Senha...");
+    viaMenu("AlterarSenha1");
     ASSERT_NE(FrmNota223, nullptr);
     FrmNota223->edtRedigita->SetFocus();
     billtest::Pump();
