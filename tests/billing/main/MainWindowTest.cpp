@@ -334,8 +334,8 @@ TEST_F(MainWindow, TheProductListingAndTheAccountingExportOpenTheirFormsBehindTh
     LogInAs("Admin", "truve");
     auto* listing = dynamic_cast<TMenuItem*>(window->FindComponent("Produtos1"));
     ASSERT_NE(listing, nullptr);
-    EXPECT_EQ(listing->Caption(), "Produtos");
-    EXPECT_EQ(listing->Parent()->Caption(), "Cadastros");
+    EXPECT_EQ(listing->Caption(), "&Produtos");
+    EXPECT_EQ(listing->Parent()->Caption(), "&Cadastros");
     EXPECT_EQ(listing->Parent()->Parent()->Caption(), "&Relatórios");
     TMenuItem* export_ = window->MainMenu1->FindItem("Gerar Arquivo Center Contábeis");
     ASSERT_NE(export_, nullptr);
