@@ -497,6 +497,9 @@ TEST_F(Voiding, TheRangeIsKeptWithTheAuthoritysProtocolAndDateWhicheverRoadTheAn
     dialogs.Expect("A numeração foi inutilizada.", mrOk, "Sucesso");
     clock.Advance(2000);
     EXPECT_EQ(dialogs.Pending(), 0);
+    EXPECT_EQ(Scalar("select id_serie_documento || '|' || numero_inicial || '|' || numero_final || '|' || "
+                     "coalesce(protocolo, '') from numeracao_inutilizada"),
+              "1|10|12|141100000000123");
     EXPECT_EQ(Scalar(row), "1|10|12|141100000000123|2010-06-15 10:00:00");
 
     // The poller's road: an answer nobody waits for, 20 to 21.
