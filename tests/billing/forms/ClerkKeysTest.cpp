@@ -43,6 +43,7 @@
 #include "billing/forms/Nota200.h"
 #include "billing/forms/Nota201.h"
 #include "billing/nfe/AnswerPoller.h"
+#include "platform/rtl/Strings.h"
 #include "tests/billing/forms/DocumentFixture.h"
 #include "tests/billing/forms/FormFixture.h"
 #include "tests/platform/ui/UiTestSupport.h"
@@ -969,7 +970,7 @@ TEST_F(ClerkKeys, PassingACombosByTabChangesNothingOnlyAChoiceDoes) {
             EXPECT_EQ(combo->Field()->AsString(), combo->Items()->Strings(0)) << combo->Name() << ": a choice";
         }
         Key(Qt::Key_D, Qt::AltModifier);
-        QTest::qWaitFor([&] { return data->State() == dsBrowse; }, 2000);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return data->State() == dsBrowse; }, 2000));
         Forget(form);
         delete form;
         billtest::Pump();
