@@ -227,7 +227,8 @@ void EnsureVoidedRangeTable(sqlite::Database& db) {
                                    {{"id_serie_documento", "integer", true, true},
                                     {"numero_inicial", "integer", true, true},
                                     {"numero_final", "integer", true, true},
-                                    {"protocolo", "text(50)"}},
+                                    {"protocolo", "text(50)"},
+                                    {"data_protocolo", "date/time"}},
                                    true));
 }
 

@@ -295,6 +295,10 @@ UpgradeResult UpgradeSchema(sqlite::Database& db, const std::string& UpTo) {
     if (!db.TableExists(kVoidedRangeTable)) {
         EnsureVoidedRangeTable(db);
         ++result.repairs;
+    } else if (!HasColumn(db, kVoidedRangeTable, "data_protocolo")) {
+        // The authority's date beside its protocol: a range kept before has none.
+        db.Exec(sqlite::AddColumnSql(kVoidedRangeTable, {"data_protocolo", "date/time"}));
+        ++result.repairs;
     }
     if (db.TableExists("febraban") && !HasColumn(db, "febraban", "arquivo_logotipo")) {
         db.Exec("ALTER TABLE febraban ADD COLUMN arquivo_logotipo text(255)");

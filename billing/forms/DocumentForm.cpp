@@ -330,6 +330,9 @@ bool DocumentForm::SettlePending() { return SettlePendingRow(this, Core->Header(
 
 void DocumentForm::btnInsertClick(TObject*) {
     ChangeColor(this, true);
+    // A new document starts on its first page, whatever page the last one
+    // was left on.
+    PageControl1->SetActivePageIndex(0);
     if (TWinControl* c = InsertFocus(); c != nullptr && c->CanFocus()) c->SetFocus();
 }
 
@@ -343,6 +346,10 @@ void DocumentForm::btnSaveClick(TObject*) {
 void DocumentForm::DBButton1Click(TObject*) {
     dbeId_Produto->Hide();
     ChangeColor(this, false);
+    // Undone, the window is as freshly shown: a key typed next never lands
+    // on a button or a later page.
+    PageControl1->SetActivePageIndex(0);
+    if (TWinControl* c = ShowFocus(); c != nullptr && c->CanFocus()) c->SetFocus();
 }
 
 void DocumentForm::DBButton2Click(TObject*) { Close(); }

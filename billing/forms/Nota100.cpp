@@ -205,6 +205,7 @@ TfrmNota100::TfrmNota100(TComponent* AOwner)
         return "O Código de Cliente \"" + qry->FieldByName("Id_Cliente")->AsString() + "\" já existe.";
     });
 
+    FocusOnFirstPageOnly(PageControl1);
     auto baseShow = OnShow;
     OnShow = [this, baseShow](TObject* s) {
         PageControl1->SetActivePageIndex(0);
@@ -359,10 +360,9 @@ void TfrmNota100::Mostra_Tudo() {
     Mascara_CPF_CNPJ();
 }
 
-void TfrmNota100::btnInsertClick(TObject*) {
+void TfrmNota100::btnInsertClick(TObject* Sender) {
     dbeId_Cliente->SetReadOnly(false);
-    ChangeColor(this, true);
-    if (PageControl1->ActivePageIndex() == 0 && dbeId_Cliente->CanFocus()) dbeId_Cliente->SetFocus();
+    RegisterForm::btnInsertClick(Sender);
 }
 
 void TfrmNota100::btnEditClick(TObject*) {

@@ -37,6 +37,7 @@ TFrmNota223::TFrmNota223(TComponent* AOwner) : TForm(AOwner) {
     btnOk->OnClick = [this](TObject* s) { btnOkClick(s); };
     btnCancel = Place<TButton>(this, this, "btnCancel", 306, 224, 90, 28);
     btnCancel->SetCaption("&Cancelar");
+    btnCancel->SetCancel(true);  // Esc
     btnCancel->OnClick = [this](TObject* s) { btnCancelClick(s); };
 
     CenterForm(this);

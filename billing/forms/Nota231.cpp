@@ -110,12 +110,13 @@ void TfrmNota231::Button1Click(TObject*) {
     try {
         const billing::nfe::NFeConfig config = billing::nfe::Config_NFe(*dmdb);
         std::string identifier;
+        answer_.clear();
         billing::nfe::Inutilizar_NFE(*dmdb->ADOConnection, config, pedido.serie, pedido.inicial, pedido.final,
                                      pedido.motivo, &identifier);
         wait_ = billing::nfe::Aguardar_Inutilizacao(
             config, identifier,
             [this](const std::string& text, const std::string& failure) { Answered(text, failure); },
-            TimerWaitServices());
+            TimerWaitServices(), [this](const std::string& bytes) { answer_ = bytes; });
         sent_ = pedido;
         Button1->SetEnabled(false);
     } catch (const billing::nfe::ENFeError& e) {
@@ -130,7 +131,19 @@ void TfrmNota231::Answered(const std::string& Text, const std::string& Failure) 
         return;
     }
     if (billing::nfe::InutilizacaoHomologada(Text)) {
-        billing::nfe::AvancarNumeracaoInutilizada(*dmdb->ADOConnection, sent_.serie, sent_.inicial, sent_.final);
+        // Recorded as the poller records an answer it finds: the protocol and
+        // its date are the only proof of the voiding.
+        std::optional<billing::nfe::InutilizacaoAceita> aceita = billing::nfe::LerInutilizacaoAceita(answer_);
+        if (!aceita) {
+            aceita.emplace();
+            aceita->serie = sent_.serie;
+            aceita->inicial = sent_.inicial;
+            aceita->final = sent_.final;
+            const std::string mark = "Protocolo: ";
+            if (std::size_t at = Text.find(mark); at != std::string::npos)
+                aceita->protocolo = Trim(Text.substr(at + mark.size(), Text.find('\r', at) - at - mark.size()));
+        }
+        billing::nfe::AplicarInutilizacao(*dmdb->ADOConnection, *aceita);
         Box("A numeração foi inutilizada.\r\n\r\n" + Text, "Sucesso", mtInformation);
         ClearVoidedRange();
     } else {

@@ -43,6 +43,8 @@ private:
     std::unique_ptr<billing::nfe::AnswerWait> wait_;
     // The range whose answer is awaited.
     billing::nfe::Inutilizacao sent_;
+    // The answer file as the monitor wrote it.
+    std::string answer_;
 };
 
 extern TfrmNota231* frmNota231;

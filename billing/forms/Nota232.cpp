@@ -139,9 +139,9 @@ TfrmNota232::TfrmNota232(TComponent* AOwner) : TForm(AOwner) {
     };
     Button1 = button("Button1", "&Transmitir", 8, &TfrmNota232::Button1Click);
     Button3 = button("Button3", "&Imprimir DANFE", 144, &TfrmNota232::Button3Click);
-    Button4 = button("Button4", "Consultar Situação", 280, &TfrmNota232::Button4Click);
-    Button5 = button("Button5", "Cancelar NF-e", 416, &TfrmNota232::Button5Click);
-    Button6 = button("Button6", "Localizar NFe", 552, &TfrmNota232::Button6Click);
+    Button4 = button("Button4", "Consultar &Situação", 280, &TfrmNota232::Button4Click);
+    Button5 = button("Button5", "Cancelar &NF-e", 416, &TfrmNota232::Button5Click);
+    Button6 = button("Button6", "Localizar NF&e", 552, &TfrmNota232::Button6Click);
     Button2 = button("Button2", "Fec&har", 762, &TfrmNota232::Button2Click);
     Button2->SetCancel(true);
 

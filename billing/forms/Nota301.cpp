@@ -49,6 +49,7 @@ TfrmNota301::TfrmNota301(TComponent* AOwner) : TForm(AOwner) {
     Button1->OnClick = [this](TObject* s) { Button1Click(s); };
     Button2 = Place<TButton>(this, this, "Button2", 216, 100, 90, 28);
     Button2->SetCaption("&Cancelar");
+    Button2->SetCancel(true);  // Esc
     Button2->OnClick = [this](TObject* s) { Button2Click(s); };
 
     CenterForm(this);

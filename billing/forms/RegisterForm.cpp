@@ -249,8 +249,7 @@ bool RegisterForm::SettlePending() { return SettlePendingRow(this, qry); }
 void RegisterForm::btnInsertClick(TObject*) {
     if (TDBEdit* key = KeyEdit()) key->SetReadOnly(false);
     ChangeColor(this, true);
-    if (pages_ != nullptr && pages_->ActivePageIndex() != 0) return;
-    if (TDBEdit* key = KeyEdit(); key != nullptr && key->CanFocus()) key->SetFocus();
+    ToFirstField();
 }
 
 void RegisterForm::btnEditClick(TObject*) {
@@ -265,7 +264,32 @@ void RegisterForm::btnCancelClick(TObject*) {
     ChangeColor(this, false);
     // The panels show the row now current, not the one just undone.
     Mostra_Tudo();
+    ToFirstField();
 }
+
+void RegisterForm::ToFirstField() {
+    // Wherever the last row left the clerk (a later page, a button), the
+    // next one starts where a fresh window starts: a key typed there must
+    // never press a button or land in another page's field.
+    if (pages_ != nullptr && pages_->PageCount() > 0) pages_->SetActivePageIndex(0);
+    for (TWinControl* c : {static_cast<TWinControl*>(KeyEdit()), FirstEdit()}) {
+        if (c != nullptr && c->CanFocus()) {
+            c->SetFocus();
+            return;
+        }
+    }
+    // Both locked (a lookup while browsing): the page's first field that
+    // takes the focus.
+    TWinControl* area = pnlDados;
+    if (pages_ != nullptr && pages_->PageCount() > 0) area = pages_->Pages(0);
+    for (TWinControl* c : area->TabList()) {
+        if (c->TabStop() && c->CanFocus()) {
+            c->SetFocus();
+            return;
+        }
+    }
+}
+
 void RegisterForm::DBButton1Click(TObject*) { Close(); }
 
 void RegisterForm::DBButton2Click(TObject*) {

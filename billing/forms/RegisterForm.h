@@ -154,11 +154,14 @@ protected:
     void WithoutSearch();
     // Closing asks nothing: a pending row is dropped.
     void CloseWithoutAsking();
-    // On a register with tab pages, insert and edit move the focus only
-    // when the first page is the one shown.
+    // On a register with tab pages, edit moves the focus only when the
+    // first page is the one shown; insert and undo show the first page.
     void FocusOnFirstPageOnly(TPageControl* Pages) { pages_ = Pages; }
-    // Tab pages filling the data panel, named PageControl1; insert and edit
-    // then move the focus only on the first page.
+    // The first page, and the focus in its first field (the key edit, or
+    // the first edit after it), as a fresh window starts.
+    void ToFirstField();
+    // Tab pages filling the data panel, named PageControl1 (see
+    // FocusOnFirstPageOnly).
     TPageControl* PlacePages();
     // Runs before the checks of every save, after the lookup panels were
     // refreshed: what the row derives from its other columns, or checks of

@@ -208,21 +208,21 @@ void TfrmOske_Nf::BuildMenu() {
     mnuProdutos = AddItem(cad, "mnuProdutos", "&Produtos", "package-x-generic", [this] { mnuProdutosClick(this); },
                           "Cadastro de Produtos");
     sep(cad);
-    AddItem(cad, "mnuNota105", "CFOP", "x-office-document", [this] { mnuNota105Click(this); });
+    AddItem(cad, "mnuNota105", "C&FOP", "x-office-document", [this] { mnuNota105Click(this); });
     AddItem(cad, "mnuNota106", "&Situação Tributária", "x-office-spreadsheet", [this] { mnuNota106Click(this); });
-    AddItem(cad, "UnidadesdeMedida1", "Unidades de Medida", "x-office-spreadsheet-template",
+    AddItem(cad, "UnidadesdeMedida1", "&Unidades de Medida", "x-office-spreadsheet-template",
             [this] { UnidadesdeMedida1Click(this); });
     sep(cad);
     AddItem(cad, "mnuNota103", "&Vendedores", "user-info", [this] { mnuNota103Click(this); });
     mnuTransportadoras = AddItem(cad, "mnuTransportadoras", "&Transportadoras", "document-send",
                                  [this] { mnuTransportadorasClick(this); }, "Cadastro de Transportadoras");
-    AddItem(cad, "SrieDocumentos1", "Série Documentos", "x-office-document-template",
+    AddItem(cad, "SrieDocumentos1", "Série &Documentos", "x-office-document-template",
             [this] { SrieDocumentos1Click(this); });
     sep(cad);
-    AddItem(cad, "mnuCondicao_Pagamento", "Condições de Pagamento", "x-office-calendar",
+    AddItem(cad, "mnuCondicao_Pagamento", "C&ondições de Pagamento", "x-office-calendar",
             [this] { mnuCondicao_PagamentoClick(this); });
-    AddItem(cad, "mnuConta_Corrente", "Contas Corrente", "folder-documents", [this] { mnuConta_CorrenteClick(this); });
-    AddItem(cad, "Febraban1", "Febraban", "network-server", x());
+    AddItem(cad, "mnuConta_Corrente", "Co&ntas Corrente", "folder-documents", [this] { mnuConta_CorrenteClick(this); });
+    AddItem(cad, "Febraban1", "Fe&braban", "network-server", x());
     sep(cad);
     AddItem(cad, "Emitente1", "&Emitente", "user-home", [this] { Emitente1Click(this); });
     sep(cad);
@@ -230,38 +230,38 @@ void TfrmOske_Nf::BuildMenu() {
                       "Sair do Sistema");
 
     TMenuItem* lanc = AddItem(root, "mnuLancamentos", "&Lançamentos", "", nullptr);
-    mnuLancar_Venda = AddItem(lanc, "mnuLancar_Venda", "Lançar Notas Fiscais Eletrônicas (NF-e)", "document-new",
+    mnuLancar_Venda = AddItem(lanc, "mnuLancar_Venda", "Lançar &Notas Fiscais Eletrônicas (NF-e)", "document-new",
                               [this] { mnuLancar_VendaClick(this); }, "Lançar NF-e");
-    AddItem(lanc, "EmitirRomaneio1", "Lançar Romaneios", "document-properties", [this] { EmitirRomaneio1Click(this); });
-    AddItem(lanc, "LanarPedidos1", "Lançar Pedidos", "text-x-generic", [] { ShowMessage("Rotina sendo aprimorada"); });
+    AddItem(lanc, "EmitirRomaneio1", "Lançar &Romaneios", "document-properties", [this] { EmitirRomaneio1Click(this); });
+    AddItem(lanc, "LanarPedidos1", "Lançar &Pedidos", "text-x-generic", [] { ShowMessage("Rotina sendo aprimorada"); });
     sep(lanc);
-    mnuGerenciar_nfe = AddItem(lanc, "mnuGerenciar_nfe", "Gerenciar Notas Fiscais Eletrônicas (NF-e)",
+    mnuGerenciar_nfe = AddItem(lanc, "mnuGerenciar_nfe", "&Gerenciar Notas Fiscais Eletrônicas (NF-e)",
                                "system-file-manager", [this] { mnuGerenciar_nfeClick(this); }, "Gerenciar NF-e");
-    AddItem(lanc, "InutilizaodeNumeraoNFe1", "Inutilizar Numeração NF-e", "edit-delete",
+    AddItem(lanc, "InutilizaodeNumeraoNFe1", "&Inutilizar Numeração NF-e", "edit-delete",
             [this] { InutilizaodeNumeraoNFe1Click(this); });
-    AddItem(lanc, "VerificarStatusServioNFe1", "Verificar Status Serviço NF-e", "network-transmit-receive",
+    AddItem(lanc, "VerificarStatusServioNFe1", "&Verificar Status Serviço NF-e", "network-transmit-receive",
             [this] { VerificarStatusServioNFe1Click(this); });
 
     TMenuItem* rel = AddItem(root, "mnuRelatorios", "&Relatórios", "", nullptr);
-    AddItem(rel, "NotasFiscaisEmitidas1", "Notas Fiscais Emitidas", "document-print-preview", [this] { Guarded("Nota403", [this] { OpenForm(frmNota403); }); });
-    AddItem(rel, "RomaneiosEmitidos1", "Romaneios Emitidos", "document-print", x());
-    AddItem(rel, "BloquetosEmitidos1", "Boletos Emitidos", "printer", x());
+    AddItem(rel, "NotasFiscaisEmitidas1", "&Notas Fiscais Emitidas", "document-print-preview", [this] { Guarded("Nota403", [this] { OpenForm(frmNota403); }); });
+    AddItem(rel, "RomaneiosEmitidos1", "R&omaneios Emitidos", "document-print", x());
+    AddItem(rel, "BloquetosEmitidos1", "&Boletos Emitidos", "printer", x());
     AddItem(rel, "ResumoMovimento1", "&Resumo de Vendas (por Grupo)", "x-office-presentation", [this] { Guarded("Nota409", [this] { OpenForm(frmNota409); }); });
     sep(rel);
-    TMenuItem* relCad = AddItem(rel, "Cadastros1", "Cadastros", "", nullptr);
-    AddItem(relCad, "Clientes1", "Clientes", "x-office-address-book", [this] { Guarded("Nota300", [this] { OpenForm(frmNota300); }); });
-    AddItem(relCad, "Produtos1", "Produtos", "package-x-generic", [this] { Produtos1Click(this); });
+    TMenuItem* relCad = AddItem(rel, "Cadastros1", "&Cadastros", "", nullptr);
+    AddItem(relCad, "Clientes1", "&Clientes", "x-office-address-book", [this] { Guarded("Nota300", [this] { OpenForm(frmNota300); }); });
+    AddItem(relCad, "Produtos1", "&Produtos", "package-x-generic", [this] { Produtos1Click(this); });
 
     TMenuItem* fin = AddItem(root, "mnuFinanceiro", "&Financeiro", "", nullptr);
-    mnuTitulo_Receber = AddItem(fin, "mnuTitulo_Receber", "Títulos a Receber", "appointment-soon", x(),
+    mnuTitulo_Receber = AddItem(fin, "mnuTitulo_Receber", "&Títulos a Receber", "appointment-soon", x(),
                                 "Títulos a Receber");
     sep(fin);
-    AddItem(fin, "GerarArquivoRemessa1", "Gerar Arquivo Remessa", "mail-send", x());
-    AddItem(fin, "LerArquivoRetorno1", "Ler Arquivo Retorno", "document-open", x());
+    AddItem(fin, "GerarArquivoRemessa1", "&Gerar Arquivo Remessa", "mail-send", x());
+    AddItem(fin, "LerArquivoRetorno1", "&Ler Arquivo Retorno", "document-open", x());
     sep(fin);
-    TMenuItem* finRel = AddItem(fin, "Relatorios2", "Relatórios", "", nullptr);
+    TMenuItem* finRel = AddItem(fin, "Relatorios2", "&Relatórios", "", nullptr);
     AddItem(finRel, "BoletosEmitidos1", "&Boletos Emitidos", "printer", x());
-    AddItem(finRel, "tulosaReceber2", "Títulos a Receber", "document-print-preview", x());
+    AddItem(finRel, "tulosaReceber2", "&Títulos a Receber", "document-print-preview", x());
 
     // One accelerator per letter in each menu: Alt+M opens this menu (its
     // last marked letter; F is Financeiro's), and D the administrator's (A is
@@ -270,35 +270,35 @@ void TfrmOske_Nf::BuildMenu() {
     AddItem(fer, "mnuCfgConfigura", "&Opções...", "preferences-system", [this] { mnuCfgConfiguraClick(this); });
     sep(fer);
     AddItem(fer, "AlterarSenha1", "&Alterar Senha...", "dialog-password", [this] { AlterarSenha1Click(this); });
-    mnuBloquear_Aplicativo = AddItem(fer, "mnuBloquear_Aplicativo", "Bloquear Aplicativo", "system-lock-screen",
+    mnuBloquear_Aplicativo = AddItem(fer, "mnuBloquear_Aplicativo", "&Bloquear Aplicativo", "system-lock-screen",
                                      [this] { mnuBloquear_AplicativoClick(this); }, "Bloquear Aplicativo");
     sep(fer);
     TMenuItem* adm = AddItem(fer, "Administrador1", "A&dministrador", "", nullptr);
     AddItem(adm, "Usurios1", "&Usuários", "system-users", [this] { Usurios1Click(this); });
     Programas1 = AddItem(adm, "Programas1", "&Programas", "application-x-executable", [this] { Programas1Click(this); });
     Programas1->SetVisible(false);
-    AddItem(adm, "ModelosImpressoras1", "Modelos Impressoras", "printer", x());
-    AddItem(adm, "LogdeUsurio1", "Log de Usuário", "document-open-recent", [this] { LogdeUsurio1Click(this); });
+    AddItem(adm, "ModelosImpressoras1", "&Modelos Impressoras", "printer", x());
+    AddItem(adm, "LogdeUsurio1", "&Log de Usuário", "document-open-recent", [this] { LogdeUsurio1Click(this); });
     sep(fer);
-    AddItem(fer, "ManutenoManualsomenteMaster1", "Manutenção Manual (somente Master)", "emblem-system",
+    AddItem(fer, "ManutenoManualsomenteMaster1", "&Manutenção Manual (somente Master)", "emblem-system",
             [this] { ManutenoManualsomenteMaster1Click(this); });
-    AddItem(fer, "ImportaDadosOSKEAntigo1", "Gerar Arquivo Center Contábeis", "document-save-as",
+    AddItem(fer, "ImportaDadosOSKEAntigo1", "&Gerar Arquivo Center Contábeis", "document-save-as",
             [this] { ImportaDadosOSKEAntigo1Click(this); });
 
     TMenuItem* ajuda = AddItem(root, "mnuAjuda", "&Ajuda", "", nullptr);
-    mnuSuporte = AddItem(ajuda, "mnuSuporte", "Suporte Remoto...", "preferences-desktop-remote-desktop",
+    mnuSuporte = AddItem(ajuda, "mnuSuporte", "&Suporte Remoto...", "preferences-desktop-remote-desktop",
                          [this] { mnuSuporteClick(this); }, "Suporte Remoto");
     sep(ajuda);
-    mnuSobre = AddItem(ajuda, "mnuSobre", "Sobre", "help-about", [this] { mnuSobreClick(this); });
+    mnuSobre = AddItem(ajuda, "mnuSobre", "S&obre", "help-about", [this] { mnuSobreClick(this); });
 
     SetMenu(MainMenu1);
 
     popLink = new TPopupMenu(this);
     popLink->SetName("popLink");
     popLink->SetImages(imgToolbar);
-    AddItem(popLink->Items(), "ConsultaNFenaSefaz1", "Consulta NF-e na Sefaz", "web-browser",
+    AddItem(popLink->Items(), "ConsultaNFenaSefaz1", "Consulta &NF-e na Sefaz", "web-browser",
             [this] { ConsultaNFenaSefaz1Click(this); });
-    AddItem(popLink->Items(), "ConsultaInutilizaoSefaz1", "Consulta Inutilização Sefaz", "web-browser",
+    AddItem(popLink->Items(), "ConsultaInutilizaoSefaz1", "Consulta &Inutilização Sefaz", "web-browser",
             [this] { ConsultaInutilizaoSefaz1Click(this); });
 }
 
@@ -382,7 +382,7 @@ void TfrmOske_Nf::FormCreate(TObject*) {
     std::string title = dmdb->Get_Var("nome_aplicativo");
     Application->SetTitle(title);
     SetCaption(title);
-    mnuSobre->SetCaption("Sobre o " + title);
+    mnuSobre->SetCaption("S&obre o " + title);
 }
 
 void TfrmOske_Nf::FormShow(TObject*) {

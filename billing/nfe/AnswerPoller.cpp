@@ -575,26 +575,14 @@ AnswerPoller::Outcome AnswerPoller::Voiding(const std::string& id, const std::st
         notices_.push_back({refused + message, "Falhou"});
         return Outcome::Done();
     }
-    std::string serie = doc->Text("serie").value_or(""), ini = doc->Text("nNFIni").value_or(""),
-                fin = doc->Text("nNFFin").value_or(""), protocolo = doc->Text("nProt").value_or("");
-    if (!AllDigits(serie, 1, 3) || !AllDigits(ini, 1, 9) || !AllDigits(fin, 1, 9))
-        return Outcome::Bad("não traz a série e a faixa inutilizadas");
-    // Only numbers never issued are voided: an invoice the tax authority
-    // knows keeps its own state. The invoices, the range kept for the series
-    // and its counter change together or not at all.
+    std::optional<InutilizacaoAceita> aceita = LerInutilizacaoAceita(bytes);
+    if (!aceita) return Outcome::Bad("não traz a série e a faixa inutilizadas");
+    const std::string serie = std::to_string(aceita->serie), ini = std::to_string(aceita->inicial),
+                      fin = std::to_string(aceita->final), protocolo = aceita->protocolo;
+    // The invoices, the range kept for the series and its counter change
+    // together or not at all.
     Work work(*services_.db);
-    services_.db->Execute(
-        "update nota_fiscal set situacao_nfe = :psituacao, protocolo_nfe = :pprotocolo_nfe, erro_nfe = :perro_nfe "
-        "where id_serie_documento = :pserie and id_nota_fiscal between :pini and :pfin and "
-        "coalesce(situacao_nfe, '') in ('', 'Em Digitação', 'Gerada', 'Erro')",
-        {{"psituacao", Variant("Inutilizada")},
-         {"pprotocolo_nfe", Variant(protocolo)},
-         {"perro_nfe", Variant(message)},
-         {"pserie", Variant(static_cast<int>(StrToInt64(serie)))},
-         {"pini", Variant(static_cast<int>(StrToInt64(ini)))},
-         {"pfin", Variant(static_cast<int>(StrToInt64(fin)))}});
-    AvancarNumeracaoInutilizada(*services_.db, static_cast<int>(StrToInt64(serie)), static_cast<int>(StrToInt64(ini)),
-                                static_cast<int>(StrToInt64(fin)), protocolo);
+    AplicarInutilizacao(*services_.db, *aceita);
     work.Commit();
     notices_.push_back({"A numeração de " + ini + " a " + fin + " da série " + serie +
                             " foi inutilizada.\r\n\r\nProtocolo: " + protocolo,

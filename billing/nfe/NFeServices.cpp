@@ -2,7 +2,9 @@
 
 #include "billing/data/Schema.h"
 #include "billing/data/dmdbu.h"
+#include "billing/nfe/AnswerXml.h"
 #include "billing/nfe/DbRows.h"
+#include "platform/rtl/DateUtils.h"
 #include "platform/rtl/Strings.h"
 
 #include <limits>
@@ -68,19 +70,20 @@ int ProximoNumeroNaoInutilizado(TSQLConnection& db, int serie, int numero) {
 }
 
 void AvancarNumeracaoInutilizada(TSQLConnection& db, int serie, int inicial, int final,
-                                 const std::string& protocolo) {
+                                 const std::string& protocolo, TDateTime dataProtocolo) {
     if (inicial > final) return;
     // Inside a caller's transaction its outcome decides for both.
     const bool own = !db.InTransaction();
     if (own) db.BeginTrans();
     try {
         db.Execute(std::string("insert or ignore into ") + billing::data::kVoidedRangeTable +
-                       " (id_serie_documento, numero_inicial, numero_final, protocolo) "
-                       "values (:pserie, :pinicial, :pfinal, :pprotocolo)",
+                       " (id_serie_documento, numero_inicial, numero_final, protocolo, data_protocolo) "
+                       "values (:pserie, :pinicial, :pfinal, :pprotocolo, :pdata)",
                    {{"pserie", Variant(serie)},
                     {"pinicial", Variant(inicial)},
                     {"pfinal", Variant(final)},
-                    {"pprotocolo", Variant(protocolo)}});
+                    {"pprotocolo", Variant(protocolo)},
+                    {"pdata", dataProtocolo == 0 ? Variant::MakeNull() : Variant::FromDateTime(dataProtocolo)}});
         auto q = Query(db, "select proximo_numero from serie_documento where id_serie_documento = :pserie");
         q->ParamByName("pserie")->SetAsInteger(serie);
         q->Open();
@@ -96,6 +99,78 @@ void AvancarNumeracaoInutilizada(TSQLConnection& db, int serie, int inicial, int
         if (own) db.CommitTrans();
     } catch (...) {
         if (own) db.RollbackTrans();
+        throw;
+    }
+}
+
+namespace {
+
+bool AllDigits(const std::string& s, std::size_t min, std::size_t max) {
+    if (s.size() < min || s.size() > max) return false;
+    for (char c : s)
+        if (c < '0' || c > '9') return false;
+    return true;
+}
+
+// "2010-06-15T10:00:00", with or without a zone after it (the authority's
+// own clock is what counts); 0 for anything else.
+TDateTime DataRecebimento(const std::string& text) {
+    if (text.size() < 19 || text[4] != '-' || text[7] != '-' || (text[10] != 'T' && text[10] != ' ') ||
+        text[13] != ':' || text[16] != ':')
+        return 0;
+    int part[6];
+    const int at[6] = {0, 5, 8, 11, 14, 17}, len[6] = {4, 2, 2, 2, 2, 2};
+    for (int i = 0; i < 6; ++i) {
+        const std::string digits = text.substr(at[i], len[i]);
+        if (!AllDigits(digits, len[i], len[i])) return 0;
+        part[i] = std::stoi(digits);
+    }
+    TDateTime when = 0;
+    if (!TryEncodeDateTime(part[0], part[1], part[2], part[3], part[4], part[5], 0, when))
+        return 0;
+    return when;
+}
+
+}  // namespace
+
+std::optional<InutilizacaoAceita> LerInutilizacaoAceita(const std::string& answer) {
+    std::optional<XmlElement> doc = ParseXml(answer);
+    if (!doc) return std::nullopt;
+    const std::string cStat = doc->Text("cStat").value_or("");
+    if (cStat != "102") return std::nullopt;
+    const std::string serie = doc->Text("serie").value_or(""), ini = doc->Text("nNFIni").value_or(""),
+                      fin = doc->Text("nNFFin").value_or("");
+    if (!AllDigits(serie, 1, 3) || !AllDigits(ini, 1, 9) || !AllDigits(fin, 1, 9)) return std::nullopt;
+    InutilizacaoAceita aceita;
+    aceita.serie = std::stoi(serie);
+    aceita.inicial = std::stoi(ini);
+    aceita.final = std::stoi(fin);
+    aceita.protocolo = doc->Text("nProt").value_or("");
+    aceita.data = DataRecebimento(doc->Text("dhRecbto").value_or(""));
+    aceita.mensagem = cStat + " " + AnsiUpperCase(doc->Text("xMotivo").value_or(""));
+    return aceita;
+}
+
+void AplicarInutilizacao(TSQLConnection& db, const InutilizacaoAceita& aceita) {
+    const bool own = !db.InTransaction();
+    if (own) db.BeginTrans();
+    try {
+        // Only numbers never issued are voided: an invoice the tax authority
+        // knows keeps its own state.
+        db.Execute(
+            "update nota_fiscal set situacao_nfe = :psituacao, protocolo_nfe = :pprotocolo_nfe, erro_nfe = :perro_nfe "
+            "where id_serie_documento = :pserie and id_nota_fiscal between :pini and :pfin and "
+            "coalesce(situacao_nfe, '') in ('', 'Em Digitação', 'Gerada', 'Erro')",
+            {{"psituacao", Variant("Inutilizada")},
+             {"pprotocolo_nfe", Variant(aceita.protocolo)},
+             {"perro_nfe", Variant(aceita.mensagem)},
+             {"pserie", Variant(aceita.serie)},
+             {"pini", Variant(aceita.inicial)},
+             {"pfin", Variant(aceita.final)}});
+        AvancarNumeracaoInutilizada(db, aceita.serie, aceita.inicial, aceita.final, aceita.protocolo, aceita.data);
+        if (own) db.CommitTrans();
+    } catch (...) {
+        if (own && db.InTransaction()) db.RollbackTrans();
         throw;
     }
 }

@@ -41,7 +41,26 @@ std::string PerguntaInutilizacao(const Inutilizacao& pedido);
 // the counter reaches it (ProximoNumeroNaoInutilizado). Safe to run more
 // than once.
 void AvancarNumeracaoInutilizada(TSQLConnection& db, int serie, int inicial, int final,
-                                 const std::string& protocolo = {});
+                                 const std::string& protocolo = {}, TDateTime dataProtocolo = 0);
+
+// A voiding the authority accepted, as its answer states it.
+struct InutilizacaoAceita {
+    int serie = 0;
+    int inicial = 0;
+    int final = 0;
+    std::string protocolo;
+    TDateTime data = 0;    // when the authority received it; 0 when the answer has no date
+    std::string mensagem;  // status and reason, as the invoices keep them
+};
+// Reads a voiding answer ("-inu.xml"): nullopt unless it says status 102
+// with the series and the range voided. The protocol and its date are
+// those the answer holds (empty and 0 when it has none).
+std::optional<InutilizacaoAceita> LerInutilizacaoAceita(const std::string& answer);
+// Records an accepted voiding, whichever road its answer came by: the
+// never-issued invoices of the range take "Inutilizada" with the protocol,
+// the range is kept with its protocol and date, the series' counter passes
+// it. All of it or nothing; inside a caller's transaction, with it.
+void AplicarInutilizacao(TSQLConnection& db, const InutilizacaoAceita& aceita);
 // The first number from numero on that no voided range of the series holds;
 // ranges that touch or overlap are passed together.
 int ProximoNumeroNaoInutilizado(TSQLConnection& db, int serie, int numero);

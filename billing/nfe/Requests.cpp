@@ -106,7 +106,8 @@ std::unique_ptr<AnswerWait> AwaitAnswer(const NFeConfig& config, const WaitServi
                                         const std::string& requestName, const std::string& requestSuffix,
                                         const std::string& errorSuffix, int steps, const std::string& none,
                                         RequestDone done,
-                                        std::function<std::string(const std::string&)> describe = nullptr) {
+                                        std::function<std::string(const std::string&)> describe = nullptr,
+                                        std::function<void(const std::string&)> answered = nullptr) {
     std::string base = requestName.substr(0, requestName.size() - requestSuffix.size());
     std::string answer = JoinPath(config.pasta_nfe_retorno, StringReplace(requestName, "-ped", "", TReplaceFlags()));
     std::string error = JoinPath(config.pasta_nfe_retorno, base + errorSuffix);
@@ -114,7 +115,7 @@ std::unique_ptr<AnswerWait> AwaitAnswer(const NFeConfig& config, const WaitServi
         std::string ignored;
         return ParseAnswer(bytes, errorFile, ignored, problem);
     };
-    auto finished = [config, none, done, describe](const WaitResult& r) {
+    auto finished = [config, none, done, describe, answered](const WaitResult& r) {
         std::string text, failure;
         switch (r.outcome) {
         case WaitOutcome::Answer:
@@ -124,6 +125,7 @@ std::unique_ptr<AnswerWait> AwaitAnswer(const NFeConfig& config, const WaitServi
                 std::string described = describe(r.bytes);
                 if (!described.empty()) text = described;
             }
+            if (r.outcome == WaitOutcome::Answer && answered) answered(r.bytes);
             unlink(r.path.c_str());
             break;
         case WaitOutcome::TimedOut:
@@ -300,9 +302,10 @@ std::string DescribeInutilizacao(const std::string& answer) {
 bool InutilizacaoHomologada(const std::string& text) { return text.rfind("Situação: 102 ", 0) == 0; }
 
 std::unique_ptr<AnswerWait> Aguardar_Inutilizacao(const NFeConfig& config, const std::string& identifier,
-                                                  RequestDone done, const WaitServices& services) {
+                                                  RequestDone done, const WaitServices& services,
+                                                  std::function<void(const std::string&)> answered) {
     return AwaitAnswer(config, services, identifier + "-ped-inu.xml", "-ped-inu.xml", "-inu.err", 4, MsgSemConexao,
-                       std::move(done), DescribeInutilizacao);
+                       std::move(done), DescribeInutilizacao, std::move(answered));
 }
 
 bool Cancelar_NFE(const NFeConfig& config, const std::string& chave, const std::string& protocolo,

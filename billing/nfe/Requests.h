@@ -70,8 +70,11 @@ bool Inutilizar_NFE(const NFeConfig& config, const RequestIssuer& issuer, int se
 // the clerk needs it: "Situação: 102 - <reason>" and "Protocolo: <number>"
 // lines for an answer, the error file's text for an error, the
 // no-connection message when nothing came. Otherwise as the service status.
+// `answered`, when given, receives the answer file's bytes before `done`
+// runs (the form records the voiding from them).
 std::unique_ptr<AnswerWait> Aguardar_Inutilizacao(const NFeConfig& config, const std::string& identifier,
-                                                  RequestDone done, const WaitServices& services);
+                                                  RequestDone done, const WaitServices& services,
+                                                  std::function<void(const std::string&)> answered = nullptr);
 // The outcome lines of a voiding answer; empty when it has no status.
 std::string DescribeInutilizacao(const std::string& answer);
 // Whether a voiding answer's text (as Aguardar_Inutilizacao gives it) tells

@@ -2,11 +2,14 @@
 
 #include <algorithm>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QColor>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QKeySequence>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPalette>
 #include <QString>
@@ -575,6 +578,46 @@ void TWinControl::DoExit() {
     if (OnExit) OnExit(this);
 }
 
+namespace {
+
+// Alt and a key, nothing else held (Ctrl+Alt is AltGr on some keyboards).
+bool AltOnly(const QKeyEvent* Event) {
+    return (Event->modifiers() & ~Qt::KeypadModifier) == Qt::AltModifier;
+}
+
+// The control of Form whose Alt letter the key is: a shown, enabled button
+// or the control a label names. A window inside the main window shares its
+// Alt letters with the main window's menus; the window's own come first.
+QWidget* OwnMnemonic(TCustomForm* Form, const QKeyEvent* Event) {
+    if (Form == nullptr || Form->FormStyle() != fsMDIChild || !AltOnly(Event)) return nullptr;
+    const int key = Event->key();
+    if (key == 0 || key >= Qt::Key_Escape) return nullptr;
+    QWidget* top = Form->Widget();
+    if (top == nullptr) return nullptr;
+    const QKeySequence wanted(QKeyCombination(Qt::AltModifier, Qt::Key(QChar(key).toUpper().unicode())));
+    for (QAbstractButton* b : top->findChildren<QAbstractButton*>()) {
+        if (b->isVisibleTo(top) && b->isEnabled() && QKeySequence::mnemonic(b->text()) == wanted) return b;
+    }
+    for (QLabel* l : top->findChildren<QLabel*>()) {
+        QWidget* buddy = l->buddy();
+        if (buddy != nullptr && l->isVisibleTo(top) && buddy->isVisibleTo(top) && buddy->isEnabled() &&
+            QKeySequence::mnemonic(l->text()) == wanted)
+            return l;
+    }
+    return nullptr;
+}
+
+void PressMnemonic(QWidget* Target) {
+    if (auto* b = qobject_cast<QAbstractButton*>(Target)) {
+        // As the letter presses a button anywhere: drawn down, then clicked.
+        b->animateClick();
+    } else if (auto* l = qobject_cast<QLabel*>(Target); l != nullptr && l->buddy() != nullptr) {
+        l->buddy()->setFocus(Qt::ShortcutFocusReason);
+    }
+}
+
+}  // namespace
+
 bool TWinControl::HandleKey(QKeyEvent* Event) {
     TCustomForm* form = GetParentForm();
     Word key = ui::VirtualKey(Event);
@@ -584,6 +627,11 @@ bool TWinControl::HandleKey(QKeyEvent* Event) {
     // grid is being typed in: an Esc meant for a cell never closes the form.
     const bool wantsReturns = WantsReturns() || (keyOwner_ != nullptr && keyOwner_->WantsReturns());
     Guarded([&] {
+        if (QWidget* own = OwnMnemonic(form, Event)) {
+            PressMnemonic(own);
+            swallowed = true;
+            return;
+        }
         if (key != 0) {
             // Esc belongs to the form's cancel button before anyone else,
             // but for a change the control itself takes back with it: the
@@ -632,6 +680,9 @@ bool TWinControl::HandleKey(QKeyEvent* Event) {
             QList<uint> ucs = text.toUcs4();
             char32_t ch = ucs.isEmpty() ? 0 : static_cast<char32_t>(ucs.front());
             bool typed = ch >= 32 ? ch != 127 : (ch == 13 || ch == 27 || ch == 8);
+            // A letter held with Alt is a command the window has no use for,
+            // never text (a search would start with it).
+            if (AltOnly(Event)) typed = false;
             if (typed) {
                 char32_t original = ch;
                 if (form != nullptr && form != this && form->KeyPreview() && form->OnKeyPress) form->OnKeyPress(form, ch);
@@ -670,6 +721,14 @@ bool TWinControl::HandleKey(QKeyEvent* Event) {
 
 bool TWinControl::WidgetEvent(QObject* Watched, QEvent* Event) {
     switch (Event->type()) {
+    case QEvent::ShortcutOverride:
+        // The window's own Alt letter before the main window's menus: the
+        // key then comes as a key press (HandleKey).
+        if (OwnMnemonic(GetParentForm(), static_cast<QKeyEvent*>(Event)) != nullptr) {
+            Event->accept();
+            return true;
+        }
+        return false;
     case QEvent::KeyPress:
         return HandleKey(static_cast<QKeyEvent*>(Event));
     case QEvent::KeyRelease:

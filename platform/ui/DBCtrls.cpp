@@ -363,7 +363,7 @@ bool TDBComboBox::AcceptKey(QKeyEvent* Event) {
     bool changes = ui::IsEditingKey(Event, false) || Event->key() == Qt::Key_Up || Event->key() == Qt::Key_Down ||
                    Event->key() == Qt::Key_PageUp || Event->key() == Qt::Key_PageDown;
     if (changes && (link_.ReadOnly() || !link_.CanModify() || !link_.Edit())) return false;
-    return true;
+    return TCustomComboBox::AcceptKey(Event);
 }
 
 void TDBComboBox::UserEdited() { BeginUserEdit(link_, link_.ReadOnly()); }

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -450,6 +451,10 @@ TCustomComboBox::TCustomComboBox(TComponent* AOwner)
     items_->OnChange = [this](TObject*) { SyncItems(); };
     QObject::connect(combo_, &QComboBox::activated, combo_, [this](int) {
         if (syncing_) return;
+        if (AutoMatched()) {
+            RestoreShown();
+            return;
+        }
         Guarded([this] {
             UserEdited();
             if (OnSelect) OnSelect(this);
@@ -457,12 +462,48 @@ TCustomComboBox::TCustomComboBox(TComponent* AOwner)
         });
     });
     QObject::connect(combo_, &QComboBox::currentTextChanged, combo_, [this](const QString&) {
-        if (syncing_) return;
+        if (syncing_ || AutoMatched()) return;
         if (combo_->isEditable() && combo_->lineEdit()->hasFocus()) Guarded([this] {
             UserEdited();
             Change();
         });
     });
+    // Pointing at an entry of the open list is choosing.
+    QObject::connect(combo_, &QComboBox::highlighted, combo_, [this](int) { touched_ = true; });
+    WatchLine();
+}
+
+void TCustomComboBox::WatchLine() {
+    if (QLineEdit* line = combo_->lineEdit())
+        QObject::connect(line, &QLineEdit::textEdited, combo_, [this](const QString&) { touched_ = true; });
+}
+
+bool TCustomComboBox::AutoMatched() const {
+    // An editable list, left without a key typed or an entry chosen, takes
+    // the list's spelling of a text that differs from it only in capitals:
+    // that is no choice, and what the field holds must stay.
+    if (touched_ || !combo_->isEditable()) return false;
+    const QString now = combo_->currentText();
+    return now != shown_ && now.compare(shown_, Qt::CaseInsensitive) == 0;
+}
+
+void TCustomComboBox::RestoreShown() {
+    syncing_ = true;
+    combo_->setCurrentIndex(combo_->findText(shown_, Qt::MatchExactly));
+    combo_->setEditText(shown_);
+    syncing_ = false;
+}
+
+bool TCustomComboBox::AcceptKey(QKeyEvent* Event) {
+    switch (Event->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_F4: touched_ = true; break;
+    default: break;
+    }
+    return true;
 }
 
 TCustomComboBox::~TCustomComboBox() { items_->OnChange = nullptr; }
@@ -493,6 +534,8 @@ void TCustomComboBox::SetItemIndex(int Value) {
     syncing_ = true;
     combo_->setCurrentIndex(Value >= 0 && Value < combo_->count() ? Value : -1);
     if (Value < 0 && combo_->isEditable()) combo_->setEditText(QString());
+    shown_ = combo_->currentText();
+    touched_ = false;
     syncing_ = false;
 }
 
@@ -504,6 +547,7 @@ void TCustomComboBox::SetStyle(TComboBoxStyle Value) {
     if (Value != csDropDownList) {
         combo_->setInsertPolicy(QComboBox::NoInsert);
         WatchWidget(combo_->lineEdit());
+        WatchLine();
         combo_->setEditText(text);
     } else {
         combo_->setCurrentIndex(combo_->findText(text, Qt::MatchExactly));
@@ -531,6 +575,7 @@ bool TCustomComboBox::DroppedDown() const { return combo_->view() && combo_->vie
 
 void TCustomComboBox::SetDroppedDown(bool Value) {
     if (Value) {
+        touched_ = true;
         if (OnDropDown) OnDropDown(this);
         combo_->showPopup();
     } else {
@@ -556,6 +601,8 @@ void TCustomComboBox::SetTextValue(const std::string& Value) {
         combo_->setCurrentIndex(i);
         combo_->setEditText(t);
     }
+    shown_ = combo_->currentText();
+    touched_ = false;
     syncing_ = false;
 }
 

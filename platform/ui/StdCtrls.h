@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+#include <QString>
+
 #include "platform/rtl/Lists.h"
 #include "platform/ui/Controls.h"
 
@@ -286,12 +288,23 @@ protected:
     virtual void UserEdited() {}
     // The items or the style changed (a data-aware combo shows its field again).
     virtual void ListChanged() {}
+    // The keys that choose from the list count as a choice.
+    bool AcceptKey(QKeyEvent* Event) override;
     void SyncItems();
     QComboBox* combo_;
     bool syncing_ = false;
 
 private:
+    void WatchLine();
+    // Whether the text changed only by the list's own matching on leaving
+    // (another spelling of the text shown), with nothing typed or chosen.
+    bool AutoMatched() const;
+    void RestoreShown();
     std::unique_ptr<TStringList> items_;
+    // The text last shown from outside, and whether the user has typed or
+    // pointed at the list since.
+    QString shown_;
+    bool touched_ = false;
     TComboBoxStyle style_ = csDropDown;
     bool sorted_ = false;
     int dropDownCount_ = 8;

@@ -23,14 +23,27 @@
 #include <QTimer>
 
 #include "billing/forms/Nota100.h"
+#include "billing/forms/Nota101.h"
 #include "billing/forms/Nota102.h"
+#include "billing/forms/Nota103.h"
+#include "billing/forms/Nota104.h"
+#include "billing/forms/Nota106.h"
+#include "billing/forms/Nota107.h"
 #include "billing/forms/Nota108.h"
 #include "billing/forms/Nota109.h"
+#include "billing/forms/Nota110.h"
+#include "billing/forms/Nota111.h"
+#include "billing/forms/Nota112.h"
+#include "billing/forms/Nota114.h"
 #include "billing/forms/Nota115.h"
 #include "billing/forms/Nota116.h"
+#include "billing/forms/Nota117.h"
+#include "billing/forms/Nota118.h"
+#include "billing/forms/Nota119.h"
 #include "billing/forms/Nota200.h"
 #include "billing/forms/Nota201.h"
 #include "billing/nfe/AnswerPoller.h"
+#include "platform/rtl/Strings.h"
 #include "tests/billing/forms/DocumentFixture.h"
 #include "tests/billing/forms/FormFixture.h"
 #include "tests/platform/ui/UiTestSupport.h"
@@ -50,6 +63,10 @@ protected:
     }
 
 public:
+    template <typename T>
+    T* OpenForm() {
+        return billtest::Forms::Open<T>();
+    }
     template <typename T>
     T* NewDocument() {
         T* f = billtest::Forms::Open<T>();
@@ -762,4 +779,234 @@ TEST_F(ClerkKeys, TheItemGridShowsAmountsWholeAndItsTotalsFollowEveryChange) {
     for (const char* part : {"<vUnCom>8.7550</vUnCom>", "<vProd>17.51</vProd>", "<vProd>5000000.00</vProd>",
                              "<vNF>5000017.51</vNF>"})
         EXPECT_NE(xml.find(part), std::string::npos) << part;
+}
+
+namespace {
+
+// A window as the clerk starts it: its record data, its pages (none for
+// most registers), the letter that starts a row (Novo; Editar for the
+// issuer, which has no new row) and the field each key must leave the
+// focus in, read off the window's layout: its key, else its first field.
+struct FreshStart {
+    const char* name;
+    std::function<TCustomForm*(ClerkKeys&)> open;
+    std::function<TDataSet*(TCustomForm*)> data;
+    Qt::Key start;
+    const char* afterStart;
+    const char* afterUndo;
+};
+
+template <typename T>
+std::function<TCustomForm*(ClerkKeys&)> Opener() {
+    return [](ClerkKeys& Test) -> TCustomForm* {
+        TCustomForm* f = Test.OpenForm<T>();
+        billtest::Pump();
+        return f;
+    };
+}
+
+TDataSet* RegisterData(TCustomForm* F) { return static_cast<RegisterForm*>(F)->qry; }
+TDataSet* DocumentData(TCustomForm* F) { return static_cast<DocumentForm*>(F)->Core->Header(); }
+
+TPageControl* PagesOf(TCustomForm* F) {
+    for (int i = 0; i < F->ComponentCount(); ++i)
+        if (auto* p = dynamic_cast<TPageControl*>(F->Components(i)); p != nullptr && p->PageCount() > 1) return p;
+    return nullptr;
+}
+
+}  // namespace
+
+// Novo and Desfazer by their letters, from wherever the last row left the
+// clerk (the last page, Tab on to a button, where a space would press it):
+// each puts the first page up and the focus in its first field, as the
+// window showed them fresh. Every register and both documents.
+TEST_F(ClerkKeys, NovoAndDesfazerStartOnTheFirstPageInItsFirstField) {
+    const std::vector<FreshStart> windows = {
+        {"Clientes", Opener<TfrmNota100>(), RegisterData, Qt::Key_N, "dbeId_Cliente", "dbeId_Cliente"},
+        {"Produtos", Opener<TfrmNota101>(), RegisterData, Qt::Key_N, "dbeId_Produto_estrutura",
+         "dbeId_Produto_estrutura"},
+        {"Vendedores", Opener<TfrmNota102>(), RegisterData, Qt::Key_N, "dbeId_Vendedor", "dbeId_Vendedor"},
+        {"Transportadores", Opener<TfrmNota103>(), RegisterData, Qt::Key_N, "dbeId_Transportador",
+         "dbeId_Transportador"},
+        {"CFOP", Opener<TfrmNota104>(), RegisterData, Qt::Key_N, "dbeId_CFOP", "dbeId_CFOP"},
+        {"Situação Tributária", Opener<TfrmNota106>(), RegisterData, Qt::Key_N, "dbeId_Situacao_Tributaria",
+         "dbeId_Situacao_Tributaria"},
+        {"Contas Corrente", Opener<TfrmNota107>(), RegisterData, Qt::Key_N, "dbeId_Conta_Corrente",
+         "dbeId_Conta_Corrente"},
+        {"Condições de Pagamento", Opener<TfrmNota108>(), RegisterData, Qt::Key_N, "dbeId_Condicao_Pagamento",
+         "dbeId_Condicao_Pagamento"},
+        {"Fornecedores", Opener<TfrmNota109>(), RegisterData, Qt::Key_N, "dbeId_Fornecedor", "dbeId_Fornecedor"},
+        {"Emitente", Opener<TfrmNota110>(), RegisterData, Qt::Key_E, "dbeNome", "dbeNome"},
+        {"Usuários", Opener<TfrmNota111>(), RegisterData, Qt::Key_N, "dbeId_usuario", "dbeId_usuario"},
+        {"Modelos de Impressoras", Opener<TfrmNota112>(), RegisterData, Qt::Key_N, "dbeId_Modelo_Impressora",
+         "dbeId_Modelo_Impressora"},
+        {"Programas", Opener<TfrmNota114>(), RegisterData, Qt::Key_N, "dbeId_Programa", "dbeId_Programa"},
+        {"Febraban", Opener<TfrmNota116>(), RegisterData, Qt::Key_N, "dbeId_Febraban", "dbeId_Febraban"},
+        {"Título Receber", Opener<TfrmNota117>(), RegisterData, Qt::Key_N, "dbeId_Cliente", "dbeId_Titulo_Receber"},
+        {"Série Documentos", Opener<TfrmNota118>(), RegisterData, Qt::Key_N, "dbeId_Serie_Documento",
+         "dbeId_Serie_Documento"},
+        {"Unidades de Medida", Opener<TfrmNota119>(), RegisterData, Qt::Key_N, "dbeId_Unidade_Medida",
+         "dbeId_Unidade_Medida"},
+        {"Nota Fiscal", Opener<TfrmNota200>(), DocumentData, Qt::Key_N, "dbeId_Serie_Documento",
+         "dbeId_Serie_Documento"},
+        {"Romaneio", Opener<TfrmNota201>(), DocumentData, Qt::Key_N, "dbeData_emissao", "dbeId_Romaneio"},
+    };
+    for (const FreshStart& w : windows) {
+        SCOPED_TRACE(w.name);
+        TCustomForm* form = w.open(*this);
+        if (auto* d = dynamic_cast<DocumentForm*>(form))
+            d->Core->Clock = [] { return EncodeDateTime(2010, 6, 15, 9, 41, 27, 0); };
+        TDataSet* data = w.data(form);
+        TPageControl* pages = PagesOf(form);
+        auto page = [&] { return pages != nullptr ? pages->ActivePageIndex() : 0; };
+        // Off to the last page, and Tab on until a button has the focus.
+        auto wander = [&] {
+            if (pages != nullptr)
+                for (int i = 1; i < pages->PageCount(); ++i) Key(Qt::Key_Tab, Qt::ControlModifier);
+            for (int i = 0; i < 120 && dynamic_cast<TButton*>(ui::ControlOf(Focus())) == nullptr; ++i)
+                Key(Qt::Key_Tab);
+            ASSERT_NE(dynamic_cast<TButton*>(ui::ControlOf(Focus())), nullptr) << Where();
+        };
+        auto press = [&](Qt::Key Letter, TDataSetState Then) {
+            Key(Letter, Qt::AltModifier);
+            EXPECT_TRUE(QTest::qWaitFor([&] { return data->State() == Then; }, 2000));
+            billtest::Pump();
+        };
+
+        press(w.start, w.start == Qt::Key_N ? dsInsert : dsEdit);
+        EXPECT_EQ(page(), 0);
+        EXPECT_EQ(Where(), w.afterStart) << "a fresh window";
+        wander();
+        press(Qt::Key_D, dsBrowse);  // Desfazer
+        EXPECT_EQ(page(), 0) << "Desfazer";
+        EXPECT_EQ(Where(), w.afterUndo) << "Desfazer";
+        wander();
+        press(w.start, w.start == Qt::Key_N ? dsInsert : dsEdit);
+        EXPECT_EQ(page(), 0) << "the second row";
+        EXPECT_EQ(Where(), w.afterStart) << "the second row";
+        press(Qt::Key_D, dsBrowse);
+        Forget(form);
+        delete form;
+        billtest::Pump();
+    }
+}
+
+namespace {
+
+// The page a control sits on shown, as Ctrl+Tab would show it.
+void ShowPageOf(TControl* C) {
+    for (TControl* c = C; c != nullptr; c = c->Parent())
+        if (auto* page = dynamic_cast<TTabSheet*>(c)) page->PageControl()->SetActivePage(page);
+}
+
+// The list's text in other capitals, as a text kept from before the list
+// was spelled as it is now; "" when it has no letters to change.
+std::string OtherCapitals(const std::string& Item) {
+    std::string other = AnsiUpperCase(Item);
+    if (other == Item) other = AnsiLowerCase(Item);
+    return other == Item ? std::string() : other;
+}
+
+}  // namespace
+
+// A data-aware combo passed by Tab, back and forth, leaves its field as it
+// was, even when the text differs from a list entry only in its capitals:
+// only a choice writes. Every combo of every window with a new row; then
+// the invoice's own road by Tab, whose "1 - NF-e Normal" is saved as it was.
+TEST_F(ClerkKeys, PassingACombosByTabChangesNothingOnlyAChoiceDoes) {
+    const std::vector<FreshStart> windows = {
+        {"Clientes", Opener<TfrmNota100>(), RegisterData, Qt::Key_N, "", ""},
+        {"Produtos", Opener<TfrmNota101>(), RegisterData, Qt::Key_N, "", ""},
+        {"Transportadores", Opener<TfrmNota103>(), RegisterData, Qt::Key_N, "", ""},
+        {"CFOP", Opener<TfrmNota104>(), RegisterData, Qt::Key_N, "", ""},
+        {"Situação Tributária", Opener<TfrmNota106>(), RegisterData, Qt::Key_N, "", ""},
+        {"Contas Corrente", Opener<TfrmNota107>(), RegisterData, Qt::Key_N, "", ""},
+        {"Fornecedores", Opener<TfrmNota109>(), RegisterData, Qt::Key_N, "", ""},
+        {"Emitente", Opener<TfrmNota110>(), RegisterData, Qt::Key_E, "", ""},
+        {"Usuários", Opener<TfrmNota111>(), RegisterData, Qt::Key_N, "", ""},
+        {"Febraban", Opener<TfrmNota116>(), RegisterData, Qt::Key_N, "", ""},
+        {"Nota Fiscal", Opener<TfrmNota200>(), DocumentData, Qt::Key_N, "", ""},
+        {"Romaneio", Opener<TfrmNota201>(), DocumentData, Qt::Key_N, "", ""},
+    };
+    int combos = 0;
+    for (const FreshStart& w : windows) {
+        SCOPED_TRACE(w.name);
+        TCustomForm* form = w.open(*this);
+        TDataSet* data = w.data(form);
+        Key(w.start, Qt::AltModifier);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return data->State() == dsInsert || data->State() == dsEdit; }, 2000));
+        billtest::Pump();
+        for (int i = 0; i < form->ComponentCount(); ++i) {
+            auto* combo = dynamic_cast<TDBComboBox*>(form->Components(i));
+            if (combo == nullptr || combo->Field() == nullptr || combo->Items()->Count() == 0) continue;
+            for (int item = 0; item < combo->Items()->Count(); ++item) {
+                const std::string kept = OtherCapitals(combo->Items()->Strings(item));
+                const int size = combo->Field()->Size();
+                if (kept.empty() || (size > 0 && static_cast<int>(kept.size()) > size)) continue;
+                SCOPED_TRACE(combo->Name() + " = " + kept);
+                ShowPageOf(combo);
+                billtest::Pump();
+                if (!combo->CanFocus()) break;
+                ++combos;
+                combo->Field()->SetAsString(kept);
+                combo->SetFocus();
+                billtest::Pump();
+                Key(Qt::Key_Tab, Qt::ShiftModifier);
+                Key(Qt::Key_Tab);
+                EXPECT_EQ(Where(), combo->Name()) << "Tab came back";
+                Key(Qt::Key_Tab);
+                EXPECT_EQ(combo->Field()->AsString(), kept);
+            }
+            // A choice by the keys writes the list's text.
+            if (!combo->CanFocus()) continue;
+            combo->SetFocus();
+            billtest::Pump();
+            combo->Field()->SetAsString(OtherCapitals(combo->Items()->Strings(0)));
+            if (combo->Style() == csDropDownList || OtherCapitals(combo->Items()->Strings(0)).empty()) continue;
+            Key(Qt::Key_Down, Qt::AltModifier);
+            Key(Qt::Key_Home);
+            Key(Qt::Key_Return);
+            Key(Qt::Key_Tab);
+            EXPECT_EQ(combo->Field()->AsString(), combo->Items()->Strings(0)) << combo->Name() << ": a choice";
+        }
+        Key(Qt::Key_D, Qt::AltModifier);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return data->State() == dsBrowse; }, 2000));
+        Forget(form);
+        delete form;
+        billtest::Pump();
+    }
+    EXPECT_GT(combos, 10);
+
+    // The invoice's road, as a clerk walks it: every choice kept as it was.
+    Exec("update opcao set id_transportador = null, id_conta_corrente = null, id_cfop = null, id_cliente = null");
+    auto* f = NewDocument<TfrmNota200>();
+    const std::vector<Stop> road = {
+        {"dbeId_Serie_Documento", ""}, {"dbeData_Saida", ""},      {"dbeId_CFOP", "6102"},
+        {"dbeId_Conta_Corrente", "1"}, {"dbeId_Cliente", "42"},    {"dbeId_Vendedor", ""},
+        {"dbeId_Transportador", "7"},  {"grid:Quantidade", "3"},   {"dbeId_Produto", "1"},
+        {"grid:Valor_Unitario", "10.50"}, {"grid:Quantidade", ""}, {"dbeId_Produto", ""},
+        {"grid:Valor_Unitario", ""},   {"dbeValor_Desconto", ""},  {"DBEdit1", ""},
+        {"DBEdit2", ""},               {"dbeFinalidade_Emissao", ""}, {"dbeTipo_Emissao", ""},
+        {"dbeForma_Pagamento", ""},    {"dbeModalidade_Frete", ""},   {"dbeTipo_ImpressaoDANFE", ""},
+        {"DBMemo2", ""},               {"btnSave", ""},
+    };
+    const std::string choices = "select finalidade_emissao || '|' || tipo_emissao || '|' || "
+                                "coalesce(forma_pagamento, '') || '|' || coalesce(modalidade_frete, '') || '|' || "
+                                "coalesce(tipo_impressao_danfe, '') from nota_fiscal";
+    EXPECT_EQ(WalkByTab(*this, road, f->btnSave), Names(road));
+    dialogs.Expect(MsgTransmitir, mrNo, "Transmitir NF-e");
+    Key(Qt::Key_Return);
+    ASSERT_EQ(f->Core->Header()->State(), dsBrowse);
+    const std::string saved = Scalar(choices);
+    EXPECT_EQ(saved.substr(0, saved.find('|', saved.find('|') + 1)), "1 - NF-e Normal|1 - Normal");
+    // Edited and walked again from its first field: nothing changes.
+    f->btnEdit->Click();
+    billtest::Pump();
+    f->dbeId_CFOP->SetFocus();
+    billtest::Pump();
+    for (int i = 0; i < 40 && !f->btnSave->Focused(); ++i) Key(Qt::Key_Tab);
+    ASSERT_TRUE(f->btnSave->Focused()) << Where();
+    dialogs.Expect(MsgTransmitir, mrNo, "Transmitir NF-e");
+    Key(Qt::Key_Return);
+    EXPECT_EQ(Scalar(choices), saved);
 }

@@ -26,6 +26,7 @@
 #include "billing/forms/Nota232.h"
 #include "billing/forms/Nota403.h"
 #include "billing/forms/Nota409.h"
+#include "billing/nfe/AnswerPoller.h"
 #include "billing/nfe/Requests.h"
 #include "platform/rtl/IniFiles.h"
 #include "platform/ui/ExtCtrls.h"
@@ -478,6 +479,46 @@ TEST_F(Voiding, AConfirmedRangeIsRequestedAndItsOutcomeIsShownWithItsProtocol) {
     EXPECT_EQ(frmNota231, form);
     EXPECT_EQ(Scalar("select proximo_numero from serie_documento where id_serie_documento = 1"), "13")
         << "the next invoice is numbered past the voided range";
+}
+
+// The kept range is the only record of a voiding: it holds the authority's
+// protocol and date whether the window read the answer (it waits for it) or
+// the poller found it (the window was closed, or another instance sent it).
+TEST_F(Voiding, TheRangeIsKeptWithTheAuthoritysProtocolAndDateWhicheverRoadTheAnswerCame) {
+    const std::string row =
+        "select group_concat(id_serie_documento || '|' || numero_inicial || '|' || numero_final || '|' || "
+        "coalesce(protocolo, '') || '|' || coalesce(strftime('%Y-%m-%d %H:%M:%S', data_protocolo), ''), ' ') "
+        "from (select * from numeracao_inutilizada order by numero_inicial)";
+    // The window's road: 10 to 12 typed, confirmed, answered while it waits.
+    Fill(1, 10, 12, "Numeração pulada");
+    dialogs.Expect("Confirma a Inutilização", mrYes, "Inutilizar");
+    form->Button1Click(nullptr);
+    ASSERT_FALSE(AcceptTheVoiding().empty());
+    dialogs.Expect("A numeração foi inutilizada.", mrOk, "Sucesso");
+    clock.Advance(2000);
+    EXPECT_EQ(dialogs.Pending(), 0);
+    EXPECT_EQ(Scalar("select id_serie_documento || '|' || numero_inicial || '|' || numero_final || '|' || "
+                     "coalesce(protocolo, '') from numeracao_inutilizada"),
+              "1|10|12|141100000000123");
+    EXPECT_EQ(Scalar(row), "1|10|12|141100000000123|2010-06-15 10:00:00");
+
+    // The poller's road: an answer nobody waits for, 20 to 21.
+    billing::nfe::NFeConfig config = billing::nfe::Config_NFe(*dmdb);
+    billing::nfe::AnswerPoller::Services services;
+    services.db = dmdb->ADOConnection;
+    services.config = [&config] { return config; };
+    services.check_monitor = [](const billing::nfe::NFeConfig&) { return true; };
+    services.start_danfe = [](const billing::nfe::NFeConfig&, const billing::nfe::DanfeCommand&) { return true; };
+    billing::nfe::AnswerPoller poller(services);
+    testsupport::WriteAll(folders.retorno + "/ID41100000000000019555001000000020000000021-inu.xml",
+                          "<retInutNFe versao=\"1.07\" xmlns=\"http://www.portalfiscal.inf.br/nfe\"><infInut>"
+                          "<tpAmb>2</tpAmb><cStat>102</cStat><xMotivo>Inutilização de número homologado</xMotivo>"
+                          "<cUF>41</cUF><ano>10</ano><mod>55</mod><serie>1</serie><nNFIni>20</nNFIni>"
+                          "<nNFFin>21</nNFFin><dhRecbto>2010-06-16T14:05:09</dhRecbto>"
+                          "<nProt>141100000000124</nProt></infInut></retInutNFe>");
+    EXPECT_EQ(poller.Tick().handled, 1);
+    EXPECT_EQ(Scalar(row),
+              "1|10|12|141100000000123|2010-06-15 10:00:00 1|20|21|141100000000124|2010-06-16 14:05:09");
 }
 
 TEST_F(Voiding, AWrongReasonIsToldAloneEvenWithAWrongRange) {

@@ -1,4 +1,5 @@
 // The lookup grid and its find dialog.
+#include <QApplication>
 #include <QLineEdit>
 #include <QStyle>
 #include <QTableView>
@@ -90,6 +91,28 @@ TEST_F(Lookups, TypingALetterOpensTheFindDialogWithThatLetter) {
         EXPECT_EQ(key, 0u);
     });
     EXPECT_EQ(Pesquisa_Usuario(), "caio");
+}
+
+// Alt and a letter in the grid is a key that found nothing to press: it is
+// never typed, so no find comes up with that letter in it.
+TEST_F(Lookups, AltWithALetterStartsNoFind) {
+    std::string found;
+    // Should the find come up, keep what it holds and close it.
+    QTimer closer;
+    closer.setInterval(5);
+    QObject::connect(&closer, &QTimer::timeout, [&found] {
+        if (frmLocalizar == nullptr || !frmLocalizar->Visible()) return;
+        found += "[" + frmLocalizar->edtLocalizar->Text() + "]";
+        frmLocalizar->btnCancelarClick(nullptr);
+    });
+    closer.start();
+    WhenShown([](TfrmPesquisa* f) {
+        QWidget* target = QApplication::focusWidget() != nullptr ? QApplication::focusWidget() : f->dbGrid->Widget();
+        for (Qt::Key k : {Qt::Key_O, Qt::Key_L, Qt::Key_B}) QTest::keyClick(target, k, Qt::AltModifier);
+        f->BitBtn2Click(nullptr);
+    });
+    EXPECT_EQ(Pesquisa_Usuario(), "");
+    EXPECT_EQ(found, "") << "a pesquisa abriu Localizar";
 }
 
 TEST_F(Lookups, WholeFieldAndCaseSensitiveFindOnlyExactValues) {

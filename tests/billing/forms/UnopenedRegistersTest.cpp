@@ -52,8 +52,9 @@ TEST_F(UnopenedRegisters, SuppliersSaveAndCloseWithoutAsking) {
     ExpectFurniture(f);
     EXPECT_EQ(f->PageControl1->PageCount(), 3);
     f->PageControl1->SetActivePageIndex(2);
-    f->btnInsert->Click();  // on another page the focus stays where it is
-    EXPECT_NE(f->ActiveControl(), f->dbeId_Fornecedor);
+    f->btnInsert->Click();  // from another page: back to the first, in the key
+    EXPECT_EQ(f->PageControl1->ActivePageIndex(), 0);
+    EXPECT_EQ(f->ActiveControl(), f->dbeId_Fornecedor);
     f->qry->FieldByName("Id_Fornecedor")->SetAsString("0000042");
     f->qry->FieldByName("Nome")->SetAsString("Papelaria Central");
     f->qry->FieldByName("Id_Municipio")->SetAsInteger(3550308);

@@ -158,6 +158,8 @@ TEST_F(Looks, MenusHaveOneAcceleratorPerLetterNoDashItemsAndAnIconOnEveryCommand
             EXPECT_NE(a->text().trimmed(), "-") << where;
             if (!a->isVisible()) continue;
             QKeySequence mnemonic = QKeySequence::mnemonic(a->text());
+            // Every entry is reached by a letter, the menu open.
+            EXPECT_FALSE(mnemonic.isEmpty()) << where << ": \"" << text << "\" sem letra";
             if (!mnemonic.isEmpty()) {
                 int key = mnemonic[0].key() & ~Qt::AltModifier;
                 auto [it, fresh] = letters.emplace(key, text);

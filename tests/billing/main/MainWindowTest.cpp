@@ -4,10 +4,12 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <sys/stat.h>
 #include <thread>
 
+#include <QApplication>
 #include <QTest>
 #include <QTimer>
 
@@ -55,7 +57,7 @@ TEST_F(MainWindow, StartUpNamesTheFilesAfterTheProgramAndWritesTheIni) {
     EXPECT_EQ(dmdb->Get_Var("nome_aplicativo"), "Quillmar OSKE 1.44 [Faturamento]");
     EXPECT_EQ(Application->Title(), "Quillmar OSKE 1.44 [Faturamento]");
     EXPECT_EQ(window->Caption(), Application->Title());
-    EXPECT_EQ(window->mnuSobre->Caption(), "Sobre o Quillmar OSKE 1.44 [Faturamento]");
+    EXPECT_EQ(window->mnuSobre->Caption(), "S&obre o Quillmar OSKE 1.44 [Faturamento]");
     EXPECT_TRUE(fs::exists(dir.file("faturamento.ini")));
     EXPECT_EQ(window->StatusBar->Panels(0)->Text(), "Banco Dados:");
     EXPECT_EQ(window->StatusBar->Panels(2)->Text(), "Emitente:");
@@ -333,8 +335,8 @@ TEST_F(MainWindow, TheProductListingAndTheAccountingExportOpenTheirFormsBehindTh
     LogInAs("Admin", "truve");
     auto* listing = dynamic_cast<TMenuItem*>(window->FindComponent("Produtos1"));
     ASSERT_NE(listing, nullptr);
-    EXPECT_EQ(listing->Caption(), "Produtos");
-    EXPECT_EQ(listing->Parent()->Caption(), "Cadastros");
+    EXPECT_EQ(listing->Caption(), "&Produtos");
+    EXPECT_EQ(listing->Parent()->Caption(), "&Cadastros");
     EXPECT_EQ(listing->Parent()->Parent()->Caption(), "&Relatórios");
     TMenuItem* export_ = window->MainMenu1->FindItem("Gerar Arquivo Center Contábeis");
     ASSERT_NE(export_, nullptr);
@@ -890,4 +892,75 @@ TEST_F(MainWindow, AdminOpensEveryGuardedCommandsFormOrItsMessage) {
         for (const ui::BoxRequest& box : quiet.Shown())
             EXPECT_EQ(box.text.find("permissão"), std::string::npos) << box.text;
     }
+}
+
+// The two small windows a clerk opens over the main window, by their keys
+// alone: Esc cancels each; its Alt letters ("&Cancelar", "Senha &Atual")
+// are its own, never the main window's menus (Cadastros, Ajuda), which stay
+// shut.
+TEST_F(MainWindow, EscAndTheirOwnAltLettersGetOutOfRelatorioProdutosAndAlterarSenha) {
+    Create();
+    LogInAs("Admin", "truve");
+    struct Small {
+        const char* name;
+        std::function<TCustomForm*()> open;  // by the menu, as the clerk does
+        std::function<bool()> gone;
+    };
+    auto viaMenu = [this](const char* name) {
+        auto* item = dynamic_cast<TMenuItem*>(window->FindComponent(name));
+        EXPECT_NE(item, nullptr) << name;
+        if (item != nullptr) item->Click();
+        billtest::Pump();
+    };
+    const std::vector<Small> windows = {
+        {"Relatório Produtos",
+         [&] {
+             viaMenu("Produtos1");  // Relatórios > Cadastros > Produtos
+             return static_cast<TCustomForm*>(frmNota301);
+         },
+         [] { return frmNota301 == nullptr; }},
+        {"Alterar Senha",
+         [&] {
+             viaMenu("AlterarSenha1");
+             return static_cast<TCustomForm*>(FrmNota223);
+         },
+         [] { return FrmNota223 == nullptr; }},
+    };
+    auto key = [](Qt::Key K, Qt::KeyboardModifiers M = Qt::NoModifier) {
+        QWidget* target = QApplication::focusWidget() != nullptr ? QApplication::focusWidget()
+                                                                 : QApplication::activeWindow();
+        ASSERT_NE(target, nullptr);
+        QTest::keyClick(target, K, M);
+        billtest::Pump();
+    };
+    auto noMenuOpen = [] {
+        QWidget* popup = QApplication::activePopupWidget();
+        if (popup != nullptr) popup->close();
+        return popup == nullptr;
+    };
+    for (const Small& w : windows) {
+        SCOPED_TRACE(w.name);
+        for (bool byEsc : {true, false}) {
+            SCOPED_TRACE(byEsc ? "Esc" : "Alt+C");
+            TCustomForm* form = w.open();
+            ASSERT_NE(form, nullptr);
+            ASSERT_TRUE(form->Visible());
+            if (byEsc) key(Qt::Key_Escape);
+            else key(Qt::Key_C, Qt::AltModifier);
+            EXPECT_TRUE(QTest::qWaitFor([&] { return w.gone(); }, 2000)) << "a janela ficou aberta";
+            EXPECT_TRUE(noMenuOpen()) << "um menu da janela principal se abriu";
+            if (!w.gone()) {
+                delete form;
+                billtest::Pump();
+            }
+        }
+    }
+    // "Senha &Atual": Alt+A goes back to the current password, not to Ajuda.
+    viaMenu("AlterarSenha1");
+    ASSERT_NE(FrmNota223, nullptr);
+    FrmNota223->edtRedigita->SetFocus();
+    billtest::Pump();
+    key(Qt::Key_A, Qt::AltModifier);
+    EXPECT_TRUE(noMenuOpen()) << "Alt+A abriu o menu Ajuda";
+    EXPECT_TRUE(FrmNota223->edtAtual->Focused());
 }
