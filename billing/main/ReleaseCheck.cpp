@@ -92,6 +92,22 @@ ReleaseCheck::Outcome ReleaseCheck::Run() {
             "Atenção");
         return Outcome::NotSecure;
     }
+    // Before the site is asked: a file that cannot be read is a setting to
+    // mend, which the silence kept for an unreachable site would hide.
+    std::string readBefore;
+    for (const std::string& file : {settings_.check.trustedCertificates, settings_.download.trustedCertificates}) {
+        if (file.empty() || file == readBefore) continue;
+        try {
+            os::ReadCertificatesFile(file);
+        } catch (const Exception& e) {
+            Box("Novas versões do programa não foram procuradas: " + e.Message() +
+                    "\r\nO arquivo é informado no arquivo de configuração, seção [Atualizacao], chave Certificados. "
+                    "O programa continua normalmente.",
+                "Atenção");
+            return Outcome::NoCertificates;
+        }
+        readBefore = file;
+    }
     std::optional<std::string> version = AvailableVersion();
     if (!version) return Outcome::NoVersion;
     const std::string& available = *version;

@@ -17,6 +17,10 @@
 //   program starts as usual. Once the user has said Yes, every failure is
 //   told with what failed (a download cut short, a certificate that fails). The check never waits longer than its
 //   timeouts (connection 5 s, the version files 15 s).
+// - The certificates file the settings name is read by the check itself,
+//   opened without waiting: a pipe, a device or anything but a regular file
+//   there is told once, naming the file, and nothing is checked; the
+//   program starts as usual.
 #include <functional>
 #include <optional>
 #include <string>
@@ -31,6 +35,7 @@ public:
     enum class Outcome {
         NoAddress,       // no site configured: nothing checked
         NotSecure,       // the site is not an https address: nothing checked, the user is told
+        NoCertificates,  // the certificates file named for the site cannot be read: nothing checked, the user is told
         NoVersion,       // the version file could not be read
         UpToDate,        // nothing newer
         Declined,        // the user said No

@@ -36,11 +36,18 @@ std::string RenameInPlace(const std::string& path, const std::string& ending, st
 
 }  // namespace
 
+bool AnswerGone(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) != 0 && errno == ENOENT;
+}
+
 std::string MoveHandled(const std::string& path, const NFeConfig& config) {
     try {
         MoveToFolder(path, config.pasta_nfe_erro, "erro");
         return {};
     } catch (const ENFeError& e) {
+        // Out of the return folder is all this move is for.
+        if (AnswerGone(path)) return {};
         std::string renamed;
         std::string why = RenameInPlace(path, ".handled", &renamed);
         if (why.empty())
@@ -60,7 +67,7 @@ std::string MoveInvalid(const std::string& path, const NFeConfig& config) {
     }
 }
 
-std::string ReadAnswer(const std::string& path) {
+std::string ReadAnswer(const std::string& path, struct stat* opened) {
     // No link is followed at the name and nothing waits on a pipe or a
     // device: only what is plainly a small file is read.
     int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
@@ -76,6 +83,7 @@ std::string ReadAnswer(const std::string& path) {
     struct stat st {};
     if (::fstat(fd, &st) != 0) throw Exception(fileio::SystemMessage(errno));
     if (!S_ISREG(st.st_mode)) throw Exception("não é um arquivo comum");
+    if (opened != nullptr) *opened = st;
     auto tooLarge = [] {
         return Exception("tem mais de " + std::to_string(kAnswerSizeLimit / 1024) + " KB, mais do que uma resposta");
     };

@@ -5,6 +5,8 @@
 // answer has (".handled"), which takes it out of every later look just as
 // surely. An answer that cannot be used at all is kept as evidence under
 // "<name>.invalid". The error file's text is its lines joined.
+#include <sys/stat.h>
+
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -13,10 +15,16 @@
 
 namespace billing::nfe {
 
-// Moves a handled answer into pasta_nfe_erro. "" when moved; otherwise what
-// went wrong, the file being then renamed "<name>.handled" in its folder
-// (or, when even that fails, left as it was and said so).
+// Moves a handled answer into pasta_nfe_erro. "" when moved, or when it had
+// left the return folder already (another program on the same folders took
+// it first); otherwise what went wrong, the file being then renamed
+// "<name>.handled" in its folder (or, when even that fails, left as it was
+// and said so).
 std::string MoveHandled(const std::string& path, const NFeConfig& config);
+
+// Nothing stands at `path` any more: another program on the same folders
+// moved the answer away (not a file that cannot be reached).
+bool AnswerGone(const std::string& path);
 
 // Puts an unusable answer into pasta_nfe_erro as "<name>.invalid"; where it
 // cannot move it stays renamed in its folder. Returns the path it ended at.
@@ -27,10 +35,11 @@ std::string MoveInvalid(const std::string& path, const NFeConfig& config);
 inline constexpr std::size_t kAnswerSizeLimit = 1024 * 1024;
 
 // The bytes of an answer file, read without following a link at its name
-// and without waiting on it. Raises Exception with the reason (in
-// Portuguese, to follow "a resposta ... ") when it is a link, not a regular
-// file (a pipe, a device, a folder) or larger than kAnswerSizeLimit.
-std::string ReadAnswer(const std::string& path);
+// and without waiting on it; `st`, when given, gets what the open file is.
+// Raises Exception with the reason (in Portuguese, to follow "a resposta
+// ... ") when it is a link, not a regular file (a pipe, a device, a folder)
+// or larger than kAnswerSizeLimit.
+std::string ReadAnswer(const std::string& path, struct stat* st = nullptr);
 
 // A file name as a message shows it: control characters (a line break,
 // ESC, BEL...) written as "\n", "\r", "\t" or "\xHH", the characters that

@@ -19,6 +19,7 @@
 #include "billing/nfe/SendFolder.h"
 #include "billing/nfe/XmlText.h"
 #include "platform/db/SQLConnection.h"
+#include "platform/os/Download.h"
 #include "platform/rtl/SafeFile.h"
 #include "platform/rtl/Strings.h"
 
@@ -88,7 +89,10 @@ private:
 }  // namespace
 
 struct AnswerPoller::Outcome {
-    enum Kind { Applied, Leave, Invalid } kind = Applied;
+    // Finish: applied before (a kill stopped its move, or another program
+    // applied it), only the move is left; Taken: the file is gone, another
+    // program took it.
+    enum Kind { Applied, Leave, Invalid, Finish, Taken } kind = Applied;
     std::string text;  // Leave: what to tell (may be empty); Invalid: what is wrong
     static Outcome Done() { return {Applied, {}}; }
     static Outcome Stay(std::string why = {}) { return {Leave, std::move(why)}; }
@@ -199,7 +203,6 @@ TickReport AnswerPoller::Tick() {
         found[kind].push_back({name, id, notAFile});
     }
 
-    std::vector<std::string> authorised;
     std::string databaseProblem, otherProblem;
     struct SetAside {
         std::string name, why, kept;
@@ -214,8 +217,7 @@ TickReport AnswerPoller::Tick() {
             notices_.clear();
             std::string mark;
             try {
-                outcome = notAFile.empty() ? HandleOnce(kind, id, path, config, authorised, mark)
-                                           : Outcome::Bad(notAFile);
+                outcome = notAFile.empty() ? HandleOnce(kind, id, path, config, mark) : Outcome::Bad(notAFile);
             } catch (const EDatabaseError& e) {
                 outcome = Outcome::Stay();
                 if (databaseProblem.empty())
@@ -227,8 +229,11 @@ TickReport AnswerPoller::Tick() {
                                         e.Message() + "\r\nO arquivo será lido novamente.");
             }
             switch (outcome.kind) {
-            case Outcome::Applied: {
-                ++report.handled;
+            case Outcome::Taken:
+                break;
+            case Outcome::Applied:
+            case Outcome::Finish: {
+                if (outcome.kind == Outcome::Applied) ++report.handled;
                 for (PollerMessage& m : notices_) report.messages.push_back(std::move(m));
                 std::string problem = MoveHandled(path, config);
                 ForgetOnceGone(path, mark);
@@ -247,6 +252,11 @@ TickReport AnswerPoller::Tick() {
             case Outcome::Invalid: {
                 ++report.quarantined;
                 std::string kept = MoveInvalid(path, config);
+                // Another program set it aside first: nothing to tell.
+                if (kept == path && AnswerGone(path)) {
+                    --report.quarantined;
+                    break;
+                }
                 // One that cannot even be renamed is told once, not at every tick.
                 if (kept == path && !stuck_.insert(path).second) break;
                 setAside.push_back({name, outcome.text, kept});
@@ -274,7 +284,7 @@ TickReport AnswerPoller::Tick() {
     if (!databaseProblem.empty()) report.messages.push_back({databaseProblem, "Erro"});
     if (!otherProblem.empty()) report.messages.push_back({otherProblem, "Atenção"});
     try {
-        PrintDanfes(authorised, config);
+        PrintDanfes(config);
     } catch (const Exception& e) {
         report.messages.push_back({"Não foi possível imprimir o DANFE: " + e.Message(), "Atenção"});
     }
@@ -285,42 +295,95 @@ namespace {
 
 // Answers applied whose file had not yet left the return folder: a program
 // killed between the two (a copy to an error folder on another file system
-// takes a while) must not apply them again at its next start. The mark is
-// written in the same transaction as the answer's effect.
+// takes a while) must not apply them again at its next start, nor another
+// program on the same folders meanwhile. The mark is written in the same
+// transaction as the answer's effect.
 constexpr const char* kAppliedTable =
     "create table if not exists nfe_resposta_aplicada (marca text not null primary key)";
+// Authorised invoices whose DANFE is still to be started, written with the
+// authorisation: a kill between the two leaves it to the next start.
+constexpr const char* kDanfeTable = "nfe_danfe_pendente";
+constexpr const char* kDanfeTableSql =
+    "create table if not exists nfe_danfe_pendente (chave text not null primary key)";
 
-// The answer file as it lies: its name and the identity and stamp of its
-// contents, so that a later answer of the same name is never taken for it.
-std::string AppliedMark(const std::string& path) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
-    return ExtractFileName(path) + "|" + std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + "|" +
-           std::to_string(st.st_size) + "|" + std::to_string(st.st_mtim.tv_sec) + "." +
-           std::to_string(st.st_mtim.tv_nsec);
+unsigned long& DeviceShift() {
+    static unsigned long shift = 0;
+    return shift;
+}
+
+// The mark of an answer: its name and the digest of its bytes, which neither
+// a remount (a new device number) nor a copy of the folder changes.
+std::string AppliedMark(const std::string& name, const std::string& bytes) {
+    return name + "|sha256:" + os::Sha256Hex(bytes);
+}
+
+// A mark of the earlier kind, "<name>|<device>:<inode>|<size>|<mtime>",
+// taken for the file `st` describes whatever its device number: a program
+// killed before its upgrade has its answer's move finished, not applied
+// again.
+bool EarlierMarkOf(const std::string& mark, const std::string& name, const struct stat& st) {
+    const std::string prefix = name + "|";
+    const std::string tail = ":" + std::to_string(st.st_ino) + "|" + std::to_string(st.st_size) + "|" +
+                             std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
+    if (mark.size() <= prefix.size() + tail.size() || mark.compare(0, prefix.size(), prefix) != 0 ||
+        mark.compare(mark.size() - tail.size(), tail.size(), tail) != 0)
+        return false;
+    const std::string device = mark.substr(prefix.size(), mark.size() - prefix.size() - tail.size());
+    return AllDigits(device, 1, 20);
 }
 
 }  // namespace
 
+void SetDeviceShiftForTests(unsigned long shift) { DeviceShift() = shift; }
+
+std::optional<std::string> AnswerPoller::NameProblem(AnswerKind kind, const std::string& id) {
+    bool byKey = kind == AnswerKind::NFeErr || kind == AnswerKind::NumLot || kind == AnswerKind::Can ||
+                 kind == AnswerKind::CanErr;
+    if (byKey && !ChaveValida(id)) return "não traz no nome uma chave de acesso válida";
+    if (kind == AnswerKind::Rec && !AllDigits(id, 1, 15))
+        return "não traz no nome um número de lote válido (1 a 15 dígitos)";
+    if ((kind == AnswerKind::ProRec || kind == AnswerKind::ProRecErr) && !AllDigits(id, 15, 15))
+        return "não traz no nome um número de recibo válido (15 dígitos)";
+    return std::nullopt;
+}
+
 AnswerPoller::Outcome AnswerPoller::HandleOnce(AnswerKind kind, const std::string& id, const std::string& path,
-                                               const NFeConfig& config, std::vector<std::string>& authorised,
-                                               std::string& mark) {
-    mark = AppliedMark(path);
-    if (mark.empty()) return Handle(kind, id, path, config, authorised);
+                                               const NFeConfig& config, std::string& mark) {
+    if (std::optional<std::string> problem = NameProblem(kind, id)) return Outcome::Bad(*problem);
     TSQLConnection& db = *services_.db;
+    // Read inside the transaction: a program that finds no mark here either
+    // comes first, or comes after the one that applied it has moved the
+    // file and dropped its mark, and then finds no file.
     Work work(db);
+    std::string bytes;
+    struct stat st {};
+    try {
+        bytes = ReadAnswer(path, &st);
+    } catch (const Exception& e) {
+        if (AnswerGone(path)) return {Outcome::Taken, {}};
+        return Outcome::Bad("não pôde ser lida (" + e.Message() + ")");
+    }
+    st.st_dev += DeviceShift();
+    const std::string name = ExtractFileName(path);
+    mark = AppliedMark(name, bytes);
     db.Execute(kAppliedTable);
     {
-        auto q = Query(db, "select count(*) as n from nfe_resposta_aplicada where marca = :pmarca");
-        q->ParamByName("pmarca")->SetAsString(mark);
+        // This answer's marks, of either kind: those of its name ('|' and '}'
+        // are neighbours, so the range holds exactly the names followed by '|').
+        auto q = Query(db, "select marca from nfe_resposta_aplicada where marca >= :pde and marca < :pate");
+        q->ParamByName("pde")->SetAsString(name + "|");
+        q->ParamByName("pate")->SetAsString(name + "}");
         q->Open();
-        if (Int(*q, "n") > 0) {
-            // Applied before a kill stopped its move: only the move is left.
-            work.Commit();
-            return Outcome::Done();
+        for (; !q->Eof(); q->Next()) {
+            std::string found = Str(*q, "marca");
+            if (found == mark || EarlierMarkOf(found, name, st)) {
+                mark = found;
+                work.Commit();
+                return {Outcome::Finish, {}};
+            }
         }
     }
-    Outcome outcome = Handle(kind, id, path, config, authorised);
+    Outcome outcome = Handle(kind, id, bytes, config);
     if (outcome.kind == Outcome::Applied)
         db.Execute("insert into nfe_resposta_aplicada (marca) values (:pmarca)", {{"pmarca", Variant(mark)}});
     work.Commit();
@@ -328,8 +391,7 @@ AnswerPoller::Outcome AnswerPoller::HandleOnce(AnswerKind kind, const std::strin
 }
 
 void AnswerPoller::ForgetOnceGone(const std::string& path, const std::string& mark) {
-    struct stat st {};
-    if (mark.empty() || ::lstat(path.c_str(), &st) == 0 || errno != ENOENT) return;
+    if (mark.empty() || !AnswerGone(path)) return;
     try {
         services_.db->Execute("delete from nfe_resposta_aplicada where marca = :pmarca", {{"pmarca", Variant(mark)}});
     } catch (const Exception&) {
@@ -337,21 +399,8 @@ void AnswerPoller::ForgetOnceGone(const std::string& path, const std::string& ma
     }
 }
 
-AnswerPoller::Outcome AnswerPoller::Handle(AnswerKind kind, const std::string& id, const std::string& path,
-                                           const NFeConfig& config, std::vector<std::string>& authorised) {
-    bool byKey = kind == AnswerKind::NFeErr || kind == AnswerKind::NumLot || kind == AnswerKind::Can ||
-                 kind == AnswerKind::CanErr;
-    if (byKey && !ChaveValida(id)) return Outcome::Bad("não traz no nome uma chave de acesso válida");
-    if (kind == AnswerKind::Rec && !AllDigits(id, 1, 15))
-        return Outcome::Bad("não traz no nome um número de lote válido (1 a 15 dígitos)");
-    if ((kind == AnswerKind::ProRec || kind == AnswerKind::ProRecErr) && !AllDigits(id, 15, 15))
-        return Outcome::Bad("não traz no nome um número de recibo válido (15 dígitos)");
-    std::string bytes;
-    try {
-        bytes = ReadAnswer(path);
-    } catch (const Exception& e) {
-        return Outcome::Bad("não pôde ser lida (" + e.Message() + ")");
-    }
+AnswerPoller::Outcome AnswerPoller::Handle(AnswerKind kind, const std::string& id, const std::string& bytes,
+                                           const NFeConfig& config) {
     switch (kind) {
     case AnswerKind::NFeErr:
         return ErrorFile("numero_nfe", id, bytes);
@@ -360,7 +409,7 @@ AnswerPoller::Outcome AnswerPoller::Handle(AnswerKind kind, const std::string& i
     case AnswerKind::Rec:
         return Rec(id, bytes, config);
     case AnswerKind::ProRec:
-        return ProRec(id, bytes, config, authorised);
+        return ProRec(id, bytes, config);
     case AnswerKind::ProRecErr:
         return ErrorFile("recibo_nfe", id, bytes);
     case AnswerKind::Can:
@@ -441,8 +490,7 @@ AnswerPoller::Outcome AnswerPoller::Rec(const std::string& id, const std::string
     return Outcome::Done();
 }
 
-AnswerPoller::Outcome AnswerPoller::ProRec(const std::string& id, const std::string& bytes, const NFeConfig& config,
-                                           std::vector<std::string>& authorised) {
+AnswerPoller::Outcome AnswerPoller::ProRec(const std::string& id, const std::string& bytes, const NFeConfig& config) {
     std::string problem;
     std::optional<XmlElement> doc = ParseXml(bytes, &problem);
     if (!doc) return Outcome::Bad(problem);
@@ -484,7 +532,6 @@ AnswerPoller::Outcome AnswerPoller::ProRec(const std::string& id, const std::str
         protocols.push_back(std::move(p));
     }
 
-    std::vector<std::string> newlyAuthorised;
     bool unknown = false;
     Work work(db);
     for (const Protocol& p : protocols) {
@@ -507,12 +554,15 @@ AnswerPoller::Outcome AnswerPoller::ProRec(const std::string& id, const std::str
                     {"pprotocolo_nfe", Variant(protocolo)},
                     {"perro_nfe", Variant(StatusText(p.cStat, p.xMotivo))},
                     {"pchave", Variant(target)}});
-        if (p.cStat == "100") newlyAuthorised.push_back(Str(*q, "numero_nfe"));
+        if (p.cStat == "100") {
+            db.Execute(kDanfeTableSql);
+            db.Execute("insert or ignore into nfe_danfe_pendente (chave) values (:pchave)",
+                       {{"pchave", Variant(Str(*q, "numero_nfe"))}});
+        }
     }
     work.Commit();
     if (unknown)
         config.Notify("Erro Interno do Aplicativo, o Recibo " + id + " não foi econtrado.", "Atenção");
-    authorised.insert(authorised.end(), newlyAuthorised.begin(), newlyAuthorised.end());
     return Outcome::Done();
 }
 
@@ -590,14 +640,29 @@ AnswerPoller::Outcome AnswerPoller::Voiding(const std::string& id, const std::st
     return Outcome::Done();
 }
 
-void AnswerPoller::PrintDanfes(const std::vector<std::string>& keys, const NFeConfig& config) {
+void AnswerPoller::PrintDanfes(const NFeConfig& config) {
+    TSQLConnection& db = *services_.db;
+    std::vector<std::string> keys;
+    {
+        auto t = Query(db, "select count(*) as n from sqlite_master where type = 'table' and name = :pnome");
+        t->ParamByName("pnome")->SetAsString(kDanfeTable);
+        t->Open();
+        if (Int(*t, "n") == 0) return;
+        auto q = Query(db, "select chave from nfe_danfe_pendente order by rowid");
+        q->Open();
+        for (; !q->Eof(); q->Next()) keys.push_back(Str(*q, "chave"));
+    }
     if (keys.empty()) return;
-    auto q = Query(*services_.db, "select ia_danfe from opcao");
+    auto q = Query(db, "select ia_danfe from opcao");
     q->Open();
-    if (q->IsEmpty() || UpperCase(Trim(Str(*q, "ia_danfe"))) != "SIM") return;
+    const bool print = !q->IsEmpty() && UpperCase(Trim(Str(*q, "ia_danfe"))) == "SIM";
     for (const std::string& key : keys) {
-        if (key.empty()) continue;
-        if (std::optional<DanfeCommand> command = Imprimir_Danfe(*services_.db, config, key, 0))
+        // Taken off the list before it starts: another program that took it
+        // first starts it, and a kill in between costs a print, never two.
+        if (db.Execute("delete from nfe_danfe_pendente where chave = :pchave", {{"pchave", Variant(key)}}) != 1)
+            continue;
+        if (!print || key.empty()) continue;
+        if (std::optional<DanfeCommand> command = Imprimir_Danfe(db, config, key, 0))
             services_.start_danfe(config, *command);
     }
 }

@@ -19,6 +19,15 @@
 // it has to say comes back in its report, for the caller to show once the
 // file work is done.
 //
+// Several programs may poll the same folders over one database (two
+// stations, or two windows): each answer is applied by one of them, and an
+// answer another program took first (its file gone, or marked applied) is
+// no problem to tell. An applied answer is known by its name and the
+// SHA-256 of its bytes, which a remount of the folder's file system does not
+// change; the DANFE an authorisation asks for waits in the database until
+// one program starts it, so that a kill before the start leaves it to the
+// next one.
+//
 // NF-e states written here: "Aguardando", "Autorizada", "Denegada", "Erro",
 // "Cancelada" (an accepted cancellation) and "Inutilizada" (an unissued
 // invoice whose number was voided).
@@ -62,6 +71,11 @@ struct TickReport {
     int waiting = 0;                      // answers left for a later tick
 };
 
+// For tests: the device number of every answer file, as the poller sees it,
+// is moved by `shift`, as when the return folder's file system is mounted
+// again (a network or FUSE mount gets a new one); 0 for none.
+void SetDeviceShiftForTests(unsigned long shift);
+
 class AnswerPoller {
 public:
     struct Services {
@@ -81,13 +95,15 @@ public:
 
 private:
     struct Outcome;
-    Outcome Handle(AnswerKind kind, const std::string& id, const std::string& path, const NFeConfig& config,
-                   std::vector<std::string>& authorised);
-    // Handle, in one transaction with the mark that the answer at `path`
-    // was applied; an answer marked already is not applied again (a kill
-    // came between its effect and its move). `mark` gets the mark.
+    // What is wrong with the identifier an answer's name carries, if anything.
+    static std::optional<std::string> NameProblem(AnswerKind kind, const std::string& id);
+    Outcome Handle(AnswerKind kind, const std::string& id, const std::string& bytes, const NFeConfig& config);
+    // Reads the answer at `path` and handles it in one transaction with the
+    // mark that it was applied; an answer marked already (by this program
+    // before a kill stopped its move, or by another program on the same
+    // folders) is not applied again. `mark` gets the mark.
     Outcome HandleOnce(AnswerKind kind, const std::string& id, const std::string& path, const NFeConfig& config,
-                       std::vector<std::string>& authorised, std::string& mark);
+                       std::string& mark);
     // Drops the mark once the file has left the return folder.
     void ForgetOnceGone(const std::string& path, const std::string& mark);
     // An error file: the invoices whose `column` is `id` get "Erro" and its text.
@@ -95,8 +111,7 @@ private:
     void SetError(const char* column, const std::string& value, const std::string& text);
     Outcome NumLot(const std::string& id, const std::string& bytes);
     Outcome Rec(const std::string& id, const std::string& bytes, const NFeConfig& config);
-    Outcome ProRec(const std::string& id, const std::string& bytes, const NFeConfig& config,
-                   std::vector<std::string>& authorised);
+    Outcome ProRec(const std::string& id, const std::string& bytes, const NFeConfig& config);
     // A cancellation's or voiding's answer: an error file is told with the
     // refusal's text; an outcome is returned when nothing more is to be done,
     // else the parsed answer and its status.
@@ -104,7 +119,9 @@ private:
                                              std::optional<XmlElement>& doc, std::string& cStat);
     Outcome Cancellation(const std::string& id, const std::string& bytes, bool errorFile);
     Outcome Voiding(const std::string& id, const std::string& bytes, bool errorFile);
-    void PrintDanfes(const std::vector<std::string>& keys, const NFeConfig& config);
+    // Starts the DANFEs that authorisations left to print, each by the one
+    // program that takes it off the list.
+    void PrintDanfes(const NFeConfig& config);
 
     Services services_;
     // Problems said once per folder value, not at every tick.

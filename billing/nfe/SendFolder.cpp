@@ -99,25 +99,34 @@ std::string CopyAcross(const std::string& path, const std::string& folder) {
         throw Exception("O arquivo " + e.Message() + ".");
     }
     std::string name = BaseName(path);
+    // The original goes once a copy is in place. Gone already, another
+    // program on the same folders finished this move with that very copy.
+    auto finish = [&path](const std::string& target) {
+        if (::unlink(path.c_str()) != 0 && errno != ENOENT) throw Exception(fileio::SystemMessagePtBr(errno));
+        return target;
+    };
     for (int n = 0; n <= 9999; ++n) {
         std::string target = JoinPath(folder, Fitting(name, n == 0 ? std::string() : "." + std::to_string(n)));
         struct stat st {};
         if (::lstat(target.c_str(), &st) == 0) {
             // A copy of these very bytes already there is this file's, made
-            // by a move that a kill stopped before the original went: the
-            // move only finishes, and one copy stays.
-            if (S_ISREG(st.st_mode) && static_cast<std::size_t>(st.st_size) == bytes.size() && SameBytes(target, bytes)) {
-                if (::unlink(path.c_str()) != 0) throw Exception(fileio::SystemMessagePtBr(errno));
-                return target;
-            }
+            // by a move that a kill stopped before the original went, or by
+            // another program moving it at the same time: the move only
+            // finishes, and one copy stays.
+            if (S_ISREG(st.st_mode) && static_cast<std::size_t>(st.st_size) == bytes.size() && SameBytes(target, bytes))
+                return finish(target);
             continue;
         }
         fileio::AtomicFile file(target, true);
         file.SetNewFileMode(fileio::PrivateFileMode(target), true);
         file.Write(bytes);
-        if (!file.CommitNoReplace()) continue;
+        if (!file.CommitNoReplace()) {
+            if (SameBytes(target, bytes)) return finish(target);
+            continue;
+        }
         if (::unlink(path.c_str()) != 0) {
             int err = errno;
+            if (err == ENOENT) return target;
             ::unlink(target.c_str());
             throw Exception(fileio::SystemMessagePtBr(err));
         }

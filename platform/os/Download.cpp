@@ -1,6 +1,12 @@
 #include "platform/os/Download.h"
 
+#include <fcntl.h>
 #include <openssl/evp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
 
 #include "platform/os/CurlLibrary.h"
 #include "platform/os/SharedLibrary.h"
@@ -61,6 +67,53 @@ std::string ReasonOf(CURLcode code, const std::string& detail) {
     }
 }
 
+// The certificates file, open: its descriptor stays open while a transfer
+// may need it by name.
+struct Certificates {
+    int fd = -1;
+    std::string bytes;
+    Certificates() = default;
+    Certificates(const Certificates&) = delete;
+    Certificates& operator=(const Certificates&) = delete;
+    ~Certificates() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+void ReadCertificates(const std::string& path, Certificates& out) {
+    const std::string named = "o arquivo de certificados \"" + path + "\"";
+    // Never a blocking open: a pipe at the name would hold it until some
+    // other program wrote into it, before any time limit of the transfer.
+    out.fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (out.fd < 0) throw Exception(named + " não pôde ser aberto: " + fileio::SystemMessagePtBr(errno));
+    struct stat st {};
+    if (::fstat(out.fd, &st) != 0) throw Exception(named + " não pôde ser lido: " + fileio::SystemMessagePtBr(errno));
+    if (!S_ISREG(st.st_mode)) {
+        const char* kind = S_ISDIR(st.st_mode)                           ? "uma pasta"
+                           : S_ISFIFO(st.st_mode)                        ? "um pipe (FIFO)"
+                           : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "um dispositivo"
+                           : S_ISSOCK(st.st_mode)                        ? "um socket"
+                                                                         : "algo";
+        throw Exception(named + " não é um arquivo comum: com esse nome existe " + kind + ".");
+    }
+    auto tooLarge = [&named] {
+        return Exception(named + " tem mais de " + std::to_string(kCertificatesFileLimit / (1024 * 1024)) +
+                         " MB, mais do que certificados.");
+    };
+    if (static_cast<std::uint64_t>(st.st_size) > kCertificatesFileLimit) throw tooLarge();
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(out.fd, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            throw Exception(named + " não pôde ser lido: " + fileio::SystemMessagePtBr(errno));
+        }
+        if (n == 0) break;
+        out.bytes.append(buffer, static_cast<std::size_t>(n));
+        if (out.bytes.size() > kCertificatesFileLimit) throw tooLarge();
+    }
+}
+
 bool StartsWithHttps(const std::string& url) {
     return url.size() >= 8 && (url.compare(0, 8, "https://") == 0 || url.compare(0, 8, "HTTPS://") == 0);
 }
@@ -73,6 +126,15 @@ DownloadResult Download(const std::string& url, const DownloadSink& sink, const 
         result.error = "only https addresses are accepted";
         result.reason = "o endereço não começa com https://";
         return result;
+    }
+    Certificates certificates;
+    if (!options.trustedCertificates.empty()) {
+        try {
+            ReadCertificates(options.trustedCertificates, certificates);
+        } catch (const Exception& e) {
+            result.error = result.reason = e.Message();
+            return result;
+        }
     }
     const CurlLibrary* lib = Curl(result.error);
     if (lib == nullptr) {
@@ -98,7 +160,20 @@ DownloadResult Download(const std::string& url, const DownloadSink& sink, const 
     lib->easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, StartsWithHttps(url) ? "https" : "http,https");
     lib->easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
     lib->easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
-    if (!options.trustedCertificates.empty()) lib->easy_setopt(curl, CURLOPT_CAINFO, options.trustedCertificates.c_str());
+    if (!options.trustedCertificates.empty()) {
+        // Handed over as bytes, in place of the system's store: the TLS
+        // library opens nothing by name.
+        curl_blob blob{certificates.bytes.data(), certificates.bytes.size(), CURL_BLOB_COPY};
+        lib->easy_setopt(curl, CURLOPT_CAPATH, static_cast<char*>(nullptr));
+        if (lib->easy_setopt(curl, CURLOPT_CAINFO_BLOB, &blob) == CURLE_OK) {
+            lib->easy_setopt(curl, CURLOPT_CAINFO, static_cast<char*>(nullptr));
+        } else {
+            // A TLS library that takes no bytes reads the file already open
+            // and checked here, which cannot have become a pipe since.
+            const std::string opened = "/proc/self/fd/" + std::to_string(certificates.fd);
+            lib->easy_setopt(curl, CURLOPT_CAINFO, opened.c_str());
+        }
+    }
     lib->easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     lib->easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, options.connectTimeoutMs);
     lib->easy_setopt(curl, CURLOPT_TIMEOUT_MS, options.totalTimeoutMs);
@@ -202,6 +277,12 @@ std::string Sha256::HexDigest() {
         out += kHex[digest[i] & 15];
     }
     return out;
+}
+
+std::string ReadCertificatesFile(const std::string& path) {
+    Certificates c;
+    ReadCertificates(path, c);
+    return std::move(c.bytes);
 }
 
 std::string Sha256Hex(std::string_view bytes) {

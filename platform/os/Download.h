@@ -30,9 +30,20 @@ struct DownloadOptions {
     // to it: for what the program runs or trusts.
     bool httpsOnly = false;
     // A file of certificates trusted in place of the system's store (a
-    // company's own authority); empty for the system's.
+    // company's own authority); empty for the system's. Read as
+    // ReadCertificatesFile does, never by the TLS library itself.
     std::string trustedCertificates;
 };
+
+// The largest certificates file read: a whole system bundle is some 200 KB.
+inline constexpr std::size_t kCertificatesFileLimit = 4 * 1024 * 1024;
+
+// The bytes of a PEM file of trusted certificates, opened without waiting: a
+// pipe nobody writes, a device (also behind a link), a folder, or a file
+// larger than kCertificatesFileLimit is refused at once. Raises Exception
+// with the reason in Portuguese, naming the file ("o arquivo de
+// certificados \"...\" ...").
+std::string ReadCertificatesFile(const std::string& path);
 
 struct DownloadResult {
     bool ok = false;

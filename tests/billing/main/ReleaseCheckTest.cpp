@@ -344,6 +344,55 @@ TEST_F(Release, AnUnreachableOrSilentSiteIsLeftWithinTheTimeouts) {
     ExpectUntouched();
 }
 
+// What the settings name as the company's certificates is read by the check
+// itself, without waiting: a pipe nobody writes, a device behind a link, a
+// folder or a missing file are told once, naming the file, and the check
+// ends at once without asking the site anything; the program then starts.
+// Under a watchdog: a check that waits on the pipe ends the test program.
+TEST_F(Release, ACertificatesFileThatIsNoFileIsToldOnceAndNothingWaitsOnIt) {
+    Publish("1.5");
+    PublishProgram("programa novo", "programa novo");
+    struct Case {
+        const char* name;
+        std::function<void(const std::string&)> make;
+        const char* said;
+    };
+    const std::vector<Case> cases = {
+        {"missing", [](const std::string&) {}, "não pôde ser aberto"},
+        {"folder", [](const std::string& p) { fs::create_directory(p); }, "uma pasta"},
+        {"pipe", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }, "um pipe"},
+        {"device", [](const std::string& p) { fs::create_symlink("/dev/zero", p); }, "um dispositivo"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testsupport::TempDir certs;
+        const std::string file = certs.file(std::string("empresa-") + c.name + ".pem");
+        c.make(file);
+        for (bool sameFile : {true, false}) {
+            // The version files' and the program's own certificates alike.
+            settings.trustedCertificates.clear();
+            settings.check.trustedCertificates = sameFile ? file : testsupport::HttpServer::CertificateFile();
+            settings.download.trustedCertificates = file;
+            std::vector<ui::BoxRequest> shown;
+            Outcome outcome = Outcome::Installed;
+            testsupport::WithWatchdog(20, [&] {
+                ui::ScriptedDialogs quiet([](const std::string&) {});
+                quiet.Answer(mrOk);
+                outcome = Check();
+                shown = quiet.Shown();
+            });
+            EXPECT_EQ(outcome, Outcome::NoCertificates);
+            ASSERT_EQ(shown.size(), 1u) << "told once, and nothing asked";
+            EXPECT_EQ(shown[0].caption, "Atenção");
+            EXPECT_NE(shown[0].text.find("\"" + file + "\""), std::string::npos) << shown[0].text;
+            EXPECT_NE(shown[0].text.find(c.said), std::string::npos) << shown[0].text;
+            EXPECT_NE(shown[0].text.find("[Atualizacao]"), std::string::npos) << shown[0].text;
+            EXPECT_TRUE(server.Requests().empty()) << "the site is not asked with certificates that cannot be read";
+            ExpectUntouched();
+        }
+    }
+}
+
 // ---------------------------------------------------------------------------
 // In the main window
 

@@ -2,6 +2,7 @@
 // send folder holds, the poller applies the answers to the invoices.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -15,6 +16,7 @@
 #include "billing/nfe/AnswerXml.h"
 #include "billing/nfe/ChaveNFe.h"
 #include "billing/nfe/NFeServices.h"
+#include "billing/nfe/SendFolder.h"
 #include "billing/nfe/Danfe.h"
 #include "billing/nfe/XmlText.h"
 #include "platform/rtl/Strings.h"
@@ -611,5 +613,136 @@ TEST_F(Poller, AWaitNeverOpensAPipeOrFollowsALinkAtTheAnswersName) {
                   std::string::npos)
             << result.problem;
         fs::remove(answer);
+    }
+}
+
+// Two programs on one database and one return folder (two stations, or two
+// windows of one), each ticking as fast as it can while answers arrive: each
+// answer is applied once (the database counts it), each authorised
+// invoice's DANFE is started once, one copy of every answer ends in the
+// error folder, and neither program tells the clerk anything about the
+// answers the other took first. Once with the error folder beside the
+// return folder (moved there) and once on another file system (copied).
+TEST_F(Poller, TwoProgramsOnOneFolderApplyEachAnswerOnceAndTellNothingFalse) {
+    conn.Execute("create table aplicacao_teste (chave text)");
+    conn.Execute("create trigger aplicacao_teste after update of situacao_nfe on nota_fiscal "
+                 "begin insert into aplicacao_teste values (new.numero_nfe); end");
+    conn.Execute("update opcao set ia_danfe = 'Sim'");
+    config.programs.danfe = fs::read_symlink("/proc/self/exe").string();
+    struct Answer {
+        std::string key, name, bytes;
+        bool authorised = false;
+    };
+    int number = 100;
+    for (bool across : {false, true}) {
+        SCOPED_TRACE(across ? "error folder on another file system" : "error folder on the same file system");
+        SetOtherFileSystemForTests(across ? folders.erro : "");
+        for (const auto& e : fs::directory_iterator(folders.erro)) fs::remove(e.path());
+        const std::string run = dir.file(across ? "entre" : "mesmo");
+        fs::create_directory(run);
+        std::vector<Answer> answers;
+        for (int n = 1; n <= 60; ++n) {
+            Answer a;
+            const int id = ++number;
+            const std::string recibo = "4110000000" + std::to_string(10000 + id);
+            switch (n % 3) {
+            case 0:
+                a.key = nfetest::InsertInvoice(conn, 1, id, EncodeDate(2010, 6, 15));
+                a.name = a.key + "-nfe.err";
+                a.bytes = "Rejeição " + std::to_string(id);
+                break;
+            case 1:
+                a.key = nfetest::InsertInvoice(conn, 1, id, EncodeDate(2010, 6, 15));
+                a.name = a.key + "-num-lot.xml";
+                a.bytes = monitor->NumeroLote(id);
+                break;
+            default:
+                a.key = nfetest::InsertInvoice(conn, 1, id, EncodeDate(2010, 6, 15), "Aguardando");
+                conn.Execute("update nota_fiscal set recibo_nfe = :pr where numero_nfe = :pk",
+                             {{"pr", Variant(recibo)}, {"pk", Variant(a.key)}});
+                monitor->Archive(a.key);
+                a.name = recibo + "-pro-rec.xml";
+                a.bytes = monitor->RetConsReciNFe("2", "41", recibo, "104",
+                                                  {{a.key, "100", "Autorizado o uso da NF-e",
+                                                    "1411000000" + std::to_string(10000 + id)}});
+                a.authorised = true;
+            }
+            answers.push_back(a);
+        }
+        const std::string stop = run + "/fim";
+        const std::string danfes = run + "/danfes.txt";
+        auto program = [&](int which) {
+            TSQLConnection own;
+            own.SetDatabaseName(dir.file("faturamento.db"));
+            own.Open();
+            const std::string said = run + "/disse-" + std::to_string(which) + ".txt";
+            AnswerPoller::Services s;
+            s.db = &own;
+            s.config = [this] { return config; };
+            s.check_monitor = [](const NFeConfig&) { return true; };
+            s.start_danfe = [danfes](const NFeConfig&, const DanfeCommand& c) {
+                int fd = ::open(danfes.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+                const std::string line = c.args.at(0) + "\n";
+                (void)!::write(fd, line.data(), line.size());
+                ::close(fd);
+                return true;
+            };
+            AnswerPoller p(s);
+            for (int tick = 0; tick < 20000; ++tick) {
+                const bool last = fs::exists(stop);
+                TickReport r = p.Tick();
+                if (!r.messages.empty()) {
+                    int fd = ::open(said.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+                    const std::string text = Messages(r);
+                    (void)!::write(fd, text.data(), text.size());
+                    ::close(fd);
+                }
+                if (last) break;
+            }
+            ::_exit(0);
+        };
+        pid_t children[2];
+        for (int i = 0; i < 2; ++i) {
+            children[i] = ::fork();
+            ASSERT_GE(children[i], 0);
+            if (children[i] == 0) program(i);
+        }
+        // The monitor's answers arrive a few at a time, each whole at once.
+        for (std::size_t i = 0; i < answers.size(); ++i) {
+            const std::string hidden = folders.retorno + "/.chegando";
+            testsupport::WriteAll(hidden, answers[i].bytes);
+            fs::rename(hidden, folders.retorno + "/" + answers[i].name);
+            if (i % 6 == 5) {
+                for (int wait = 0; wait < 2000 && !fs::is_empty(folders.retorno); ++wait)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        }
+        for (int wait = 0; wait < 4000 && !fs::is_empty(folders.retorno); ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        testsupport::WriteAll(stop, "");
+        for (pid_t child : children) {
+            int status = 0;
+            ASSERT_EQ(::waitpid(child, &status, 0), child);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
+        SetOtherFileSystemForTests("");
+
+        for (int i = 0; i < 2; ++i)
+            EXPECT_EQ(testsupport::ReadAll(run + "/disse-" + std::to_string(i) + ".txt"), "")
+                << "program " << i << " told the clerk of answers the other took";
+        const std::string started = testsupport::ReadAll(danfes);
+        for (const Answer& a : answers) {
+            SCOPED_TRACE(a.name);
+            EXPECT_EQ(Scalar("select count(*) from aplicacao_teste where chave = ?1", a.key), "1");
+            EXPECT_FALSE(InReturn(a.name));
+            EXPECT_EQ(testsupport::ReadAll(folders.erro + "/" + a.name), a.bytes);
+            std::size_t times = 0;
+            for (std::size_t at = started.find(a.key); at != std::string::npos; at = started.find(a.key, at + 1))
+                ++times;
+            EXPECT_EQ(times, a.authorised ? 1u : 0u) << "DANFEs started";
+        }
+        EXPECT_EQ(std::distance(fs::directory_iterator(folders.erro), fs::directory_iterator()),
+                  static_cast<std::ptrdiff_t>(answers.size()))
+            << "one copy of each answer in the error folder";
     }
 }

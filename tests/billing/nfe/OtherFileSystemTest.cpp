@@ -351,3 +351,187 @@ TEST_F(OtherFileSystem, AKillAtAnyStepOfAnAnswersMoveLeavesItAppliedOnceAndOneCo
     EXPECT_EQ(fileKills, 4);
     EXPECT_GT(databaseKills, 0);
 }
+
+namespace {
+
+// An answer for the kill tests: its file's name and bytes, and the invoice
+// it is for.
+struct KillCase {
+    std::string key, name, bytes;
+};
+
+class Killed : public OtherFileSystem {
+protected:
+    void SetUp() override {
+        OtherFileSystem::SetUp();
+        // Every write of the database goes through it, to be killed at.
+        vfs = std::make_unique<testsupport::FaultVfs>();
+        conn.Close();
+        conn.Open();
+        // Each time an answer changes an invoice's state, the database itself
+        // keeps a row: an answer applied twice leaves two.
+        conn.Execute("create table aplicacao_teste (chave text)");
+        conn.Execute("create trigger aplicacao_teste after update of situacao_nfe on nota_fiscal "
+                     "begin insert into aplicacao_teste values (new.numero_nfe); end");
+        conn.Execute("update opcao set ia_danfe = 'Sim'");
+        config.programs.danfe = fs::read_symlink("/proc/self/exe").string();
+        danfes = dir.file("danfes.txt");
+    }
+    void TearDown() override {
+        SetDeviceShiftForTests(0);
+        OtherFileSystem::TearDown();
+    }
+    billing::nfe::AnswerPoller::Services Services() {
+        billing::nfe::AnswerPoller::Services s;
+        s.db = &conn;
+        s.config = [this] { return config; };
+        s.check_monitor = [](const billing::nfe::NFeConfig&) { return true; };
+        // Started in the killed child or at the next start: one line each.
+        s.start_danfe = [this](const billing::nfe::NFeConfig&, const billing::nfe::DanfeCommand& c) {
+            int fd = ::open(danfes.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+            std::string line = c.args.at(0) + "\n";
+            EXPECT_EQ(::write(fd, line.data(), line.size()), static_cast<ssize_t>(line.size()));
+            ::close(fd);
+            return true;
+        };
+        return s;
+    }
+    KillCase ErrorAnswer(int number) {
+        KillCase c;
+        c.key = nfetest::InsertInvoice(conn, 1, number, EncodeDate(2010, 6, 15));
+        c.name = c.key + "-nfe.err";
+        c.bytes = "Rejeição: Falha no Schema XML da NF-e " + std::to_string(number);
+        return c;
+    }
+    KillCase Authorisation(int number) {
+        KillCase c;
+        c.key = nfetest::InsertInvoice(conn, 1, number, EncodeDate(2010, 6, 15), "Aguardando");
+        const std::string recibo = "4110000000" + std::to_string(10000 + number);
+        conn.Execute("update nota_fiscal set recibo_nfe = :pr where numero_nfe = :pk",
+                     {{"pr", Variant(recibo)}, {"pk", Variant(c.key)}});
+        monitor->Archive(c.key);
+        c.name = recibo + "-pro-rec.xml";
+        c.bytes = monitor->RetConsReciNFe("2", "41", recibo, "104",
+                                          {{c.key, "100", "Autorizado o uso da NF-e", "1411000000" +
+                                                                                          std::to_string(10000 + number)}});
+        return c;
+    }
+    int Applications(const std::string& key) {
+        return std::stoi(Scalar("select count(*) from aplicacao_teste where chave = ?1", key));
+    }
+    int DanfesOf(const std::string& key) {
+        int n = 0;
+        for (const std::string& line : testsupport::Split(testsupport::ReadAll(danfes), '\n'))
+            if (line.find(key) != std::string::npos) ++n;
+        return n;
+    }
+    // Places each answer `make` gives and runs a tick in a child killed at
+    // one step after another: each write step of the copy into the error
+    // folder (all after the answer's transaction), then each write of the
+    // database; `restart` runs before the next start's tick, `check` after
+    // it, told where the kill came. Returns the kills of each kind.
+    std::pair<int, int> KillAtEachStep(const std::function<KillCase(int)>& make,
+                                       const std::function<void()>& restart,
+                                       const std::function<void(const KillCase&, bool file)>& check) {
+        int fileKills = 0, databaseKills = 0;
+        for (bool file : {true, false}) {
+            for (int step = 1; step < 400; ++step) {
+                SCOPED_TRACE(std::string(file ? "file" : "database") + " step " + std::to_string(step));
+                const KillCase c = make(++number);
+                Place(c.name, c.bytes);
+                const billing::nfe::AnswerPoller::Services s = Services();
+                bool killed = false;
+                if (file) {
+                    killed = testsupport::KilledInChild([&] {
+                        int seen = 0;
+                        fileio::SetWriteStepHook([&](fileio::WriteStep, int, const std::string&) {
+                            if (++seen == step) ::raise(SIGKILL);
+                        });
+                        billing::nfe::AnswerPoller(s).Tick();
+                    });
+                } else {
+                    killed = testsupport::RunKilled(*vfs, step, [&] { billing::nfe::AnswerPoller(s).Tick(); });
+                }
+                vfs->Off();
+                restart();
+                billing::nfe::TickReport r = billing::nfe::AnswerPoller(s).Tick();
+                SetDeviceShiftForTests(0);
+                EXPECT_EQ(Applications(c.key), 1) << "applied once, in the killed program or at the start\n"
+                                                  << Messages(r);
+                EXPECT_FALSE(InReturn(c.name));
+                int copies = 0;
+                for (const auto& e : fs::directory_iterator(folders.erro))
+                    if (testsupport::ReadAll(e.path().string()) == c.bytes) ++copies;
+                EXPECT_EQ(copies, 1) << "copies of the answer in the error folder";
+                check(c, file);
+                for (const auto& e : fs::directory_iterator(folders.erro)) fs::remove(e.path());
+                if (!killed) break;
+                ++(file ? fileKills : databaseKills);
+            }
+        }
+        return {fileKills, databaseKills};
+    }
+
+    std::unique_ptr<testsupport::FaultVfs> vfs;
+    std::string danfes;
+    int number = 400;
+};
+
+}  // namespace
+
+// A kill at any step of an answer's handling, and the return folder's file
+// system mounted again before the next start (a network or FUSE mount
+// remounted after a power cut gets a new device number): an error answer and
+// an authorisation are each applied once.
+TEST_F(Killed, AKillAndARemountBeforeTheNextStartLeaveEachAnswerAppliedOnce) {
+    for (bool error : {true, false}) {
+        SCOPED_TRACE(error ? "error answer" : "authorisation");
+        auto [fileKills, databaseKills] = KillAtEachStep(
+            [&](int n) { return error ? ErrorAnswer(n) : Authorisation(n); },
+            [] { SetDeviceShiftForTests(1UL << 20); },
+            [&](const KillCase& c, bool) { EXPECT_EQ(State(c.key), error ? "Erro" : "Autorizada"); });
+        EXPECT_EQ(fileKills, 4);
+        EXPECT_GT(databaseKills, 0);
+    }
+}
+
+// The DANFE an authorisation asks for is started once: a kill after the
+// answer's transaction and before its file left the return folder leaves it
+// to the next start, which starts it; a kill at any write of the database
+// never has it started twice.
+TEST_F(Killed, TheDanfeOfAnAuthorisationIsStartedOnceAfterAKill) {
+    auto [fileKills, databaseKills] = KillAtEachStep(
+        [&](int n) { return Authorisation(n); }, [] {},
+        [&](const KillCase& c, bool file) {
+            if (file) EXPECT_EQ(DanfesOf(c.key), 1);
+            else EXPECT_LE(DanfesOf(c.key), 1);
+        });
+    EXPECT_EQ(fileKills, 4);
+    EXPECT_GT(databaseKills, 0);
+}
+
+// A mark written before this version ("<name>|<device>:<inode>|<size>|<mtime>")
+// by a program killed before the answer's move, read after an upgrade and a
+// remount: the move finishes, and the answer is not applied again.
+TEST_F(Killed, AMarkOfTheEarlierKindStillHoldsAfterARemount) {
+    for (bool error : {true, false}) {
+        SCOPED_TRACE(error ? "error answer" : "authorisation");
+        const KillCase c = error ? ErrorAnswer(++number) : Authorisation(++number);
+        const std::string path = Place(c.name, c.bytes);
+        struct stat st {};
+        ASSERT_EQ(::lstat(path.c_str(), &st), 0);
+        conn.Execute("create table if not exists nfe_resposta_aplicada (marca text not null primary key)");
+        conn.Execute("insert into nfe_resposta_aplicada (marca) values (:pm)",
+                     {{"pm", Variant(c.name + "|" + std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + "|" +
+                                     std::to_string(st.st_size) + "|" + std::to_string(st.st_mtim.tv_sec) + "." +
+                                     std::to_string(st.st_mtim.tv_nsec))}});
+        SetDeviceShiftForTests(1UL << 20);
+        billing::nfe::TickReport r = billing::nfe::AnswerPoller(Services()).Tick();
+        SetDeviceShiftForTests(0);
+        EXPECT_EQ(Applications(c.key), 0) << Messages(r);
+        EXPECT_EQ(r.handled, 0);
+        EXPECT_FALSE(InReturn(c.name));
+        EXPECT_EQ(testsupport::ReadAll(folders.erro + "/" + c.name), c.bytes);
+        EXPECT_EQ(Scalar("select count(*) from nfe_resposta_aplicada"), "0") << "dropped once the file left";
+    }
+}
