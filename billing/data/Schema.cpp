@@ -346,7 +346,7 @@ bool CreateDatabaseFile(const std::string& path) {
     for (int attempt = 0; lockFd < 0; ++attempt) {
         std::vector<char> name(pattern.begin(), pattern.end());
         name.push_back('\0');
-        int fd = ::mkostemp(name.data(), O_CLOEXEC);
+        int fd = fileio::KeepOffStandardSlots(::mkostemp(name.data(), O_CLOEXEC));
         if (fd < 0) CannotCreate(path, errno);
         struct stat st {};
         if (::lstat((std::string(name.data()) + kJournalSuffix).c_str(), &st) == 0) {

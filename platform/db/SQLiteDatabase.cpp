@@ -602,10 +602,12 @@ std::string JournalObstacleMessage(const std::string& databasePath, const std::s
     const std::string file = EngineFileName(databasePath);
     std::string journal = FindObstacle(databasePath).name;
     if (journal.empty()) journal = file + "-journal";
-    // Reached through a link, the file the engine works on is the one the
-    // link leads to, and its journal lies beside that one.
-    struct stat st {};
-    const bool linked = ::lstat(databasePath.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+    // Reached through a link (at its name or on the way), the file the
+    // engine works on is the one the link leads to, and its journal lies
+    // beside that one.
+    std::error_code ec;
+    const std::filesystem::path named = std::filesystem::absolute(databasePath, ec).lexically_normal();
+    const bool linked = !ec && named.string() != file;
     const std::string beside = linked ? "ao lado do arquivo a que ele leva (\"" + file + "\")" : "ao lado dele";
     return "O Banco de Dados \"" + databasePath + "\" " + cannot + ": " + beside + ", no nome \"" + journal +
            "\" que o banco de dados usa para o seu diário de gravação, existe " + obstacle +

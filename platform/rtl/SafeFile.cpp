@@ -94,6 +94,23 @@ bool WriterGone(long pid) {
     return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }
 
+int KeepOffStandardSlots(int fd) {
+    if (fd < 0 || fd > STDERR_FILENO) return fd;
+    int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+    if (moved < 0) return fd;
+    // The lock a writer took stays with the open file, not its number.
+    ::close(fd);
+    for (;;) {
+        int null = ::open("/dev/null", O_RDWR);
+        if (null < 0) break;
+        if (null > STDERR_FILENO) {
+            ::close(null);
+            break;
+        }
+    }
+    return moved;
+}
+
 // The writer of a temporary file holds a lock on it from its creation to its
 // rename. An open-file-description lock: closing another descriptor of the
 // same file in this process (a look at a leftover) never drops it, and a
@@ -282,6 +299,7 @@ AtomicFile::AtomicFile(std::string target, bool regularFileOnly)
             fd = ::open(target_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | follow);
         }
         if (fd < 0) throw EFCreateError(CreateMessage(shownName_, errno));
+        fd = KeepOffStandardSlots(fd);
         struct stat opened {};
         int flags = ::fcntl(fd, F_GETFL);
         if (::fstat(fd, &opened) == 0 && !S_ISFIFO(opened.st_mode) && flags >= 0)
@@ -334,7 +352,7 @@ AtomicFile::AtomicFile(std::string target, bool regularFileOnly)
     for (int attempt = 0;; ++attempt) {
         std::vector<char> buf(pattern.begin(), pattern.end());
         buf.push_back('\0');
-        int fd = ::mkostemp(buf.data(), O_CLOEXEC);
+        int fd = KeepOffStandardSlots(::mkostemp(buf.data(), O_CLOEXEC));
         if (fd < 0) throw EFCreateError(CreateMessage(shownName_, errno));
         // Locked before anything is written, and held until the rename: the
         // lock, not the process id in the name, tells another machine's

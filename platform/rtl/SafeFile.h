@@ -148,6 +148,15 @@ std::string SystemMessage(int err);
 // pasta inexistente"); an uncommon one keeps the system's text and number.
 std::string SystemMessagePtBr(int err);
 
+// A program started with a standard descriptor (0, 1 or 2) closed gets that
+// number for the next file it opens, and whatever is then written to the
+// standard error (a library's warning) lands in that file. A descriptor
+// this program writes a file through is moved above them: returns the new
+// descriptor (`fd` closed), and puts the null device in each standard slot
+// left free, as the database engine does. `fd` itself when it is above
+// them already, or when it cannot be moved.
+int KeepOffStandardSlots(int fd);
+
 // Leftovers in a shared folder (the temporary files above, a database's
 // half-made copy) are judged by what every machine sees, never by the
 // process id a name carries: that id means nothing on another machine or in

@@ -333,3 +333,32 @@ TEST(AtomicFile, ATemporaryFileWhoseLockThisMachineCannotSeeIsKeptWhileItIsRecen
     fileio::WriteFileAtomic(target, "a day later");
     EXPECT_FALSE(fs::exists(another));
 }
+
+// A program started with its standard error closed: the temporary file
+// would get descriptor 2, and a library's warning written meanwhile would
+// land in the file being saved. The file is written through another
+// descriptor, and the standard error goes nowhere.
+TEST(AtomicFile, AWarningWrittenWhileSavingWithTheStandardErrorClosedNeverLandsInTheFile) {
+    TempDir dir;
+    const std::string target = dir.file("notas.ini");
+    WriteAll(target, "old");
+    pid_t child = fork();
+    if (child == 0) {
+        close(STDERR_FILENO);
+        try {
+            fileio::AtomicFile f(target);
+            f.Write("new");
+            static const char warning[] = "QFont: aviso\n";
+            (void)!write(STDERR_FILENO, warning, sizeof warning - 1);
+            f.Commit();
+        } catch (...) {
+            _exit(1);
+        }
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(ReadAll(target), "new");
+}
