@@ -13,6 +13,8 @@
 #include <cstring>
 #include <filesystem>
 #include <vector>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace billing::data {
@@ -250,10 +252,34 @@ void CreateSchema(sqlite::Database& db) {
 
 namespace {
 
-// The files a creation works in: ".<name>.novo-<pid>-<n>" and its journal.
-// The process id tells the next creation which ones a program that died
-// left behind.
+// The files a creation works in: ".<name>.novo-<pid>-XXXXXX" (made as
+// mkstemp makes its files) and its journal. The process id in the name
+// never tells whether its writer still runs: in a shared folder it may run
+// on another machine, or in another pid namespace, where the same id means
+// someone else, or nobody. What tells is what every machine sees (fileio::ClaimAbandoned): the
+// writer holds a lock on its file from before its first byte until the file
+// has its name, and a file abandoned has not changed for a day.
 std::string CreationPrefix(const std::filesystem::path& target) { return "." + target.filename().string() + ".novo-"; }
+
+// The writer's lock lies on the file's first byte, which the engine never
+// locks (its own locks lie a gigabyte in): the lock and the engine's own
+// never meet, and whoever judges the file wants the whole of it.
+constexpr long kCreatorLockStart = 0;
+constexpr long kCreatorLockLength = 1;
+
+const char* const kJournalSuffix = "-journal";
+
+bool EndsWith(const std::string& s, const std::string& tail) {
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+[[noreturn]] void CannotCreate(const std::string& path, int err) {
+    std::string lead = err == EACCES || err == EPERM || err == EROFS
+                           ? "O banco de dados está em uma pasta somente leitura; não foi possível criar o arquivo."
+                           : "Não foi possível criar o Banco de Dados.";
+    throw EOSError(lead + "\r\nArquivo: \"" + path + "\"\r\n\r\nMensagem do sistema: " +
+                   fileio::SystemMessagePtBr(err));
+}
 
 }  // namespace
 
@@ -263,28 +289,90 @@ void RemoveDeadCreations(const std::string& path) {
     fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
     const std::string prefix = CreationPrefix(target);
     std::error_code ec;
-    std::vector<fs::path> dead;
+    std::vector<std::string> files, journals;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         std::string name = it->path().filename().string();
-        if (fileio::WriterGone(fileio::WriterOf(name, prefix))) dead.push_back(it->path());
+        if (fileio::WriterOf(name, prefix) <= 0) continue;
+        (EndsWith(name, kJournalSuffix) ? journals : files).push_back(it->path().string());
     }
-    for (const fs::path& p : dead) fs::remove(p, ec);
+    struct stat database {};
+    const bool haveDatabase = ::stat(path.c_str(), &database) == 0 && S_ISREG(database.st_mode);
+    for (const std::string& file : files) {
+        struct stat st {};
+        if (::lstat(file.c_str(), &st) != 0) continue;
+        // Killed between giving the file its name and dropping its own: a
+        // second name of the database itself, no half-made copy; the data
+        // stay under the database's name.
+        if (haveDatabase && S_ISREG(st.st_mode) && st.st_dev == database.st_dev && st.st_ino == database.st_ino) {
+            ::unlink(file.c_str());
+            continue;
+        }
+        int fd = fileio::ClaimAbandoned(file);
+        if (fd < 0) continue;
+        // Its journal goes with it, and first: a journal never stands
+        // without its database while the database is being made.
+        ::unlink((file + kJournalSuffix).c_str());
+        ::unlink(file.c_str());
+        ::close(fd);
+    }
+    // A journal whose database is gone was left by a creation killed while
+    // it dropped its files; one whose database is still there is judged
+    // with it above.
+    for (const std::string& journal : journals) {
+        const std::string file = journal.substr(0, journal.size() - std::strlen(kJournalSuffix));
+        struct stat st {};
+        if (::lstat(file.c_str(), &st) == 0 || errno != ENOENT) continue;
+        int fd = fileio::ClaimAbandoned(journal);
+        if (fd < 0) continue;
+        ::unlink(journal.c_str());
+        ::close(fd);
+    }
 }
 
 bool CreateDatabaseFile(const std::string& path) {
     namespace fs = std::filesystem;
-    static std::atomic<unsigned> counter{0};
     fs::path target(path);
     fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    std::string temp = (folder / (CreationPrefix(target) + std::to_string(::getpid()) + "-" +
-                                  std::to_string(counter++)))
-                           .string();
-    std::error_code ec;
     // A program killed while it made this file left its half-made copy
-    // under its own name, never at the target; it goes now.
+    // under its own name, never at the target; it goes once provably
+    // abandoned.
     RemoveDeadCreations(path);
-    fs::remove(temp, ec);
-    fs::remove(temp + "-journal", ec);
+    // A name nobody uses, made here and locked before the engine writes a
+    // byte: another program's file (the same process id in another pid
+    // namespace) is never taken over nor removed.
+    const std::string pattern =
+        (folder / (CreationPrefix(target) + std::to_string(::getpid()) + "-XXXXXX")).string();
+    std::string temp;
+    int lockFd = -1;
+    for (int attempt = 0; lockFd < 0; ++attempt) {
+        std::vector<char> name(pattern.begin(), pattern.end());
+        name.push_back('\0');
+        int fd = fileio::KeepOffStandardSlots(::mkostemp(name.data(), O_CLOEXEC));
+        if (fd < 0) CannotCreate(path, errno);
+        struct stat st {};
+        if (::lstat((std::string(name.data()) + kJournalSuffix).c_str(), &st) == 0) {
+            // Someone else's journal stands at our journal's name.
+            ::unlink(name.data());
+            ::close(fd);
+            if (attempt == 100) CannotCreate(path, EEXIST);
+            continue;
+        }
+        temp = name.data();
+        // Private from its first byte, whatever it will hold.
+        ::fchmod(fd, fileio::PrivateFileMode(temp));
+        // A file system that keeps no locks cannot tell anyone; the age
+        // still keeps the file from being taken for a leftover.
+        (void)fileio::TakeWriterLock(fd, kCreatorLockStart, kCreatorLockLength);
+        lockFd = fd;
+    }
+    std::error_code ec;
+    auto dropTemp = [&] {
+        // The journal first: our file's name, still ours, covers it.
+        fs::remove(temp + kJournalSuffix, ec);
+        fs::remove(temp, ec);
+        if (lockFd >= 0) ::close(lockFd);
+        lockFd = -1;
+    };
     try {
         sqlite::OpenOptions options;
         options.create = true;
@@ -295,10 +383,13 @@ bool CreateDatabaseFile(const std::string& path) {
         SeedReferenceTables(db);
         db.Close();
     } catch (...) {
-        fs::remove(temp, ec);
-        fs::remove(temp + "-journal", ec);
+        dropTemp();
         throw;
     }
+    // The engine has let the file go: the lock's descriptor may close now
+    // without touching anyone's locks on the file once it has its name.
+    ::close(lockFd);
+    lockFd = -1;
     // link() refuses an existing target: a database another instance made
     // in the meantime wins, and ours is dropped.
     bool created = ::link(temp.c_str(), path.c_str()) == 0;
@@ -310,16 +401,8 @@ bool CreateDatabaseFile(const std::string& path) {
         created = !ec;
         err = ec.value();
     }
-    fs::remove(temp, ec);
-    fs::remove(temp + "-journal", ec);
-    if (!created && err != EEXIST) {
-        std::string lead = err == EACCES || err == EPERM || err == EROFS
-                               ? "O banco de dados está em uma pasta somente leitura; não foi possível criar o "
-                                 "arquivo."
-                               : "Não foi possível criar o Banco de Dados.";
-        throw EOSError(lead + "\r\nArquivo: \"" + path + "\"\r\n\r\nMensagem do sistema: " +
-                       fileio::SystemMessagePtBr(err));
-    }
+    dropTemp();
+    if (!created && err != EEXIST) CannotCreate(path, err);
     return created;
 }
 

@@ -79,16 +79,22 @@ void EnsureVoidedRangeTable(sqlite::Database& db);
 
 // Creates a database file at path holding the current schema and the
 // reference rows (states, municipalities, banks; see ReferenceTables.h). The file is
-// built under a temporary name in the same folder (".<name>.novo-<pid>-<n>")
+// built under a new temporary name in the same folder (".<name>.novo-<pid>-XXXXXX")
 // and linked into place only when complete, so neither a failure nor the
 // program's death ever leaves a half-made database at path; a file that
 // appeared at path meanwhile (another instance) is kept. What a creation
-// killed half-way left under its temporary name is removed by the next one.
-// Returns true when it created the file.
+// killed half-way left under its temporary name is removed by a later one
+// once provably abandoned (RemoveDeadCreations). Returns true when it
+// created the file.
 bool CreateDatabaseFile(const std::string& path);
 
-// Removes the temporary files of creations of path whose program no longer
-// runs (those of running programs, this one included, stay).
+// Removes what creations of path left behind that is provably abandoned:
+// a half-made copy (and its journal) whose writer's lock can be taken here
+// and that has not changed for a day (fileio::ClaimAbandoned), and a second
+// name of the database itself (a creation killed after linking it into
+// place). Never judged by the process id a name carries: in a shared
+// folder the copy may be another machine's, or another pid namespace's, in
+// the making, and it stays.
 void RemoveDeadCreations(const std::string& path);
 
 }  // namespace billing::data

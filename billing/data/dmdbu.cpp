@@ -353,15 +353,18 @@ void Tdmdb::CheckDatabaseFile(const std::string& Path) const {
     if (fs::is_regular_file(Path, ec) && fs::file_size(Path, ec) == 0 && !ec)
         throw ESQLiteError(NotOurDatabase(Path, "o arquivo está vazio (0 bytes)"), 26 /* SQLITE_NOTADB */);
     // The engine's own journal is always a plain file. Anything else at its
-    // name (a link another user or a tool left there) makes every open fail
-    // with "unable to open database file", which names neither the cause
-    // nor the file: both are said here, and the file is not touched.
+    // name (a link, a pipe or a device another user or a tool left there)
+    // makes every open fail with "unable to open database file", which
+    // names neither the cause nor the file: both are said here, and the file
+    // is not touched. Looked for where the engine keeps it: beside the file
+    // a link leads to.
     if (std::string obstacle = sqlite::JournalObstacle(Path); !obstacle.empty())
         throw EDatabaseError(
             sqlite::JournalObstacleMessage(Path, obstacle, "não pode ser aberto", "abra o Banco de Dados novamente"));
     // The engine would open it and fail at the first write, half-way
-    // through the upgrade, with a message no user could act on.
-    fs::path file = fs::absolute(Path, ec);
+    // through the upgrade, with a message no user could act on. Its
+    // journal goes beside the file a link leads to: that folder it is.
+    fs::path file = sqlite::EngineFileName(Path);
     std::string folder = file.parent_path().string();
     if (!Writable(Path))
         throw EDatabaseError("O Banco de Dados \"" + Path + "\" é um arquivo somente leitura: o programa não pode "

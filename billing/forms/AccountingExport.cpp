@@ -1,6 +1,7 @@
 #include "billing/forms/AccountingExport.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -173,11 +174,26 @@ bool MakeEmpty(const std::string& Name) {
 }
 const char* const kWasAbsent = ".ausente-";
 
-bool PendingFrom(const std::string& Target, long Pid) {
-    const std::string prefix = "." + fs::path(Target).filename().string() + ".tmp-";
-    for (const std::string& t : fileio::OrphanedTemporaries(Target))
-        if (fileio::WriterOf(fs::path(t).filename().string(), prefix) == Pid) return true;
-    return false;
+// The temporary files of Target that the export with this id left and
+// whose writer's lock nobody holds: that export was cut before renaming it.
+// Told by the lock alone, as the pair's repair has always been (the age that
+// makes a leftover removable elsewhere would leave a pair cut by a kill
+// mixed until a day later).
+std::vector<std::string> PendingFrom(const std::string& Target, long Pid) {
+    const fs::path target(Target);
+    const std::string prefix = "." + target.filename().string() + ".tmp-";
+    std::vector<std::string> found;
+    std::error_code ec;
+    for (fs::directory_iterator it(target.parent_path(), ec), end; !ec && it != end; it.increment(ec)) {
+        if (fileio::WriterOf(it->path().filename().string(), prefix) != Pid) continue;
+        int fd = ::open(it->path().c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && fileio::TakeWriterLock(fd))
+            found.push_back(it->path().string());
+        ::close(fd);
+    }
+    return found;
 }
 
 // What an export that died left. Killed between the two renames, it left the
@@ -197,8 +213,11 @@ bool RestoreInterruptedPair(const std::string& Sales, const std::string& Clients
         for (const char* kind : {kKeptOld, kWasAbsent}) {
             const long pid = fileio::WriterOf(name, base + kind);
             if (!fileio::WriterGone(pid)) continue;
-            if (!PendingFrom(Sales, pid) && PendingFrom(Clients, pid)) {
+            const std::vector<std::string> clients = PendingFrom(Clients, pid);
+            if (PendingFrom(Sales, pid).empty() && !clients.empty()) {
                 restored = true;
+                // The client file that run never put in place goes with it.
+                for (const std::string& t : clients) ::unlink(t.c_str());
                 if (kind == kKeptOld && ::rename(marker.c_str(), Sales.c_str()) == 0) continue;
                 if (kind == kWasAbsent) ::unlink(Sales.c_str());
             }

@@ -11,6 +11,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -61,7 +62,11 @@ std::string LeadText(int rc) {
 // A file that cannot be opened: its folder usually says why.
 std::string OpenLeadText(int rc, const std::string& path) {
     if ((rc & 0xff) == SQLITE_CANTOPEN) {
-        std::string folder = path.find('/') == std::string::npos ? "." : path.substr(0, path.find_last_of('/') + 1);
+        // The folder the engine works in: the one a link leads to.
+        const std::string engineFile = EngineFileName(path);
+        std::string folder = engineFile.find('/') == std::string::npos
+                                 ? "."
+                                 : engineFile.substr(0, engineFile.find_last_of('/') + 1);
         if (folder.empty()) folder = "/";
         struct stat st {};
         if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
@@ -380,7 +385,14 @@ int OpenWithoutWaiting(const char* path, int flags, int mode) {
         return -1;
     }
     bool randomSource = S_ISCHR(st.st_mode) && std::strcmp(path, "/dev/urandom") == 0;
-    if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode) && !randomSource) {
+    // Given a standard descriptor (0 to 2, closed by whoever started the
+    // program) for a file, the engine puts the null device there, read
+    // only, and opens the file again: nothing written to a standard stream
+    // may land in a database. That open passes, and only that one.
+    bool standardSlot = fd <= 2 && std::strcmp(path, "/dev/null") == 0 && (flags & O_ACCMODE) == O_RDONLY &&
+                        (flags & O_CREAT) == 0 && S_ISCHR(st.st_mode) && major(st.st_rdev) == 1 &&
+                        minor(st.st_rdev) == 3;
+    if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode) && !randomSource && !standardSlot) {
         ::close(fd);
         errno = ENXIO;
         return -1;
@@ -465,15 +477,29 @@ void Database::Open(const std::string& path, const OpenOptions& options) {
         db_ = nullptr;
         path_.clear();
         if (madeHere) ::unlink(file.c_str());
+        // Something at the journal's name (or the log's) fails the first
+        // read as a file the engine cannot open: the message names it.
+        const int primary = e.ErrorCode() & 0xff;
+        if (primary == SQLITE_CANTOPEN || primary == SQLITE_IOERR) {
+            if (std::string obstacle = JournalObstacle(path); !obstacle.empty())
+                throw ESQLiteError(JournalObstacleMessage(path, obstacle, "não pode ser aberto",
+                                                          "abra o Banco de Dados novamente") +
+                                       "\r\n\r\nMensagem do banco de dados: " + sqlite3_errstr(e.ErrorCode()),
+                                   e.ErrorCode());
+        }
         throw ESQLiteError(OpenFailure(e.ErrorCode(), path, sqlite3_errstr(e.ErrorCode())), e.ErrorCode());
     }
 }
 
 void Database::DropLeftoverJournal(int busyTimeoutMs) {
     namespace fs = std::filesystem;
-    const std::string journal = path_ + "-journal";
+    // The engine's journal, beside the file a link leads to.
+    const char* engineFile = sqlite3_db_filename(db_, "main");
+    const std::string journal =
+        engineFile != nullptr && *engineFile != '\0' ? sqlite3_filename_journal(engineFile) : JournalPath(path_);
     std::error_code ec;
-    if (!fs::exists(journal, ec)) return;
+    struct stat st {};
+    if (::lstat(journal.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
     // Only the holder of the write lock may have a journal of its own; once
     // we hold it, a journal on disk belongs to nobody. A hot one was rolled
     // back by the first read above; what remains is one a writer that died
@@ -525,19 +551,65 @@ void Database::CheckOpen() const {
     if (db_ == nullptr) throw ESQLiteError("O banco de dados não está aberto", SQLITE_MISUSE);
 }
 
-std::string JournalPath(const std::string& databasePath) { return databasePath + "-journal"; }
-
-std::string JournalObstacle(const std::string& databasePath) {
-    struct stat st {};
-    if (databasePath.empty() || ::lstat(JournalPath(databasePath).c_str(), &st) != 0 || S_ISREG(st.st_mode))
-        return {};
-    return S_ISLNK(st.st_mode) ? "um atalho (link simbólico)" : S_ISDIR(st.st_mode) ? "uma pasta" : "um arquivo especial";
+std::string EngineFileName(const std::string& databasePath) {
+    if (databasePath.empty()) return databasePath;
+    // The engine's own answer: it resolves every link on the way, so its
+    // journal lies beside the file a link leads to, never beside the link.
+    sqlite3_vfs* vfs = sqlite3_vfs_find(nullptr);
+    if (vfs == nullptr || vfs->xFullPathname == nullptr || vfs->mxPathname <= 0) return databasePath;
+    std::vector<char> full(static_cast<std::size_t>(vfs->mxPathname) + 1, '\0');
+    // SQLITE_OK_SYMLINK when a link was resolved on the way.
+    if ((vfs->xFullPathname(vfs, databasePath.c_str(), vfs->mxPathname + 1, full.data()) & 0xff) != SQLITE_OK)
+        return databasePath;
+    return full.data();
 }
+
+std::string JournalPath(const std::string& databasePath) { return EngineFileName(databasePath) + "-journal"; }
+
+namespace {
+
+struct Obstacle {
+    std::string name;  // the engine's file at which it stands
+    std::string what;  // what stands there, in Portuguese
+};
+
+// Every open looks at the rollback journal and at the write-ahead log
+// beside the file (a log found there is opened, with its index), and a
+// write makes the journal: each is a plain file or nothing.
+Obstacle FindObstacle(const std::string& databasePath) {
+    if (databasePath.empty()) return {};
+    const std::string file = EngineFileName(databasePath);
+    struct stat wal {};
+    const bool hasWal = ::lstat((file + "-wal").c_str(), &wal) == 0;
+    for (const char* suffix : {"-journal", "-wal", "-shm"}) {
+        if (std::strcmp(suffix, "-shm") == 0 && !hasWal) break;
+        const std::string name = file + suffix;
+        struct stat st {};
+        if (::lstat(name.c_str(), &st) != 0 || S_ISREG(st.st_mode)) continue;
+        return {name, S_ISLNK(st.st_mode)  ? "um atalho (link simbólico)"
+                      : S_ISDIR(st.st_mode) ? "uma pasta"
+                                            : "um arquivo especial"};
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string JournalObstacle(const std::string& databasePath) { return FindObstacle(databasePath).what; }
 
 std::string JournalObstacleMessage(const std::string& databasePath, const std::string& obstacle,
                                    const std::string& cannot, const std::string& retry) {
-    const std::string journal = JournalPath(databasePath);
-    return "O Banco de Dados \"" + databasePath + "\" " + cannot + ": ao lado dele, no nome \"" + journal +
+    const std::string file = EngineFileName(databasePath);
+    std::string journal = FindObstacle(databasePath).name;
+    if (journal.empty()) journal = file + "-journal";
+    // Reached through a link (at its name or on the way), the file the
+    // engine works on is the one the link leads to, and its journal lies
+    // beside that one.
+    std::error_code ec;
+    const std::filesystem::path named = std::filesystem::absolute(databasePath, ec).lexically_normal();
+    const bool linked = !ec && named.string() != file;
+    const std::string beside = linked ? "ao lado do arquivo a que ele leva (\"" + file + "\")" : "ao lado dele";
+    return "O Banco de Dados \"" + databasePath + "\" " + cannot + ": " + beside + ", no nome \"" + journal +
            "\" que o banco de dados usa para o seu diário de gravação, existe " + obstacle +
            ", não um arquivo do banco de dados.\r\nRemova \"" + journal + "\" (não faz parte dos dados) e " + retry +
            ".";

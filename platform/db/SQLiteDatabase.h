@@ -250,14 +250,22 @@ private:
 // "name" quoted as an identifier, inner quotes doubled.
 std::string QuoteIdentifier(const std::string& name);
 
-// The engine's rollback journal beside a database file is always a plain
-// file. Anything else at its name (a link another user or a tool put there)
-// makes every open and every write fail with "unable to open database file",
-// which names neither the cause nor the file. What stands there, in
-// Portuguese ("um atalho (link simbólico)", "uma pasta", "um arquivo
-// especial"), or "" when nothing or a plain file does.
+// The name the engine gives a database file: its full path with every
+// symbolic link on the way resolved as the engine resolves them. The
+// engine's journal and write-ahead log lie beside that file, which for a
+// database reached through a link is the file the link leads to, not the
+// link.
+std::string EngineFileName(const std::string& databasePath);
+// The engine's rollback journal beside a database file (and its
+// write-ahead log, with the log's index) is always a plain file. Anything
+// else at its name (a link, a pipe or a device another user or a tool put
+// there) makes every open and every write fail with "unable to open
+// database file", which names neither the cause nor the file. What stands
+// at the first such name, in Portuguese ("um atalho (link simbólico)",
+// "uma pasta", "um arquivo especial"), or "" when nothing or a plain file
+// does. Looked for where the engine looks: beside EngineFileName.
 std::string JournalObstacle(const std::string& databasePath);
-// The journal's name beside the file.
+// The journal's name beside the file, as the engine names it.
 std::string JournalPath(const std::string& databasePath);
 // The clerk's explanation of such an obstacle, naming the file to remove:
 // `cannot` says what cannot be done ("não pode ser aberto"), `retry` what

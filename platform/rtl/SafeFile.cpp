@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <ctime>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -93,36 +94,71 @@ bool WriterGone(long pid) {
     return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }
 
-namespace {
+int KeepOffStandardSlots(int fd) {
+    if (fd < 0 || fd > STDERR_FILENO) return fd;
+    int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+    if (moved < 0) return fd;
+    // The lock a writer took stays with the open file, not its number.
+    ::close(fd);
+    for (;;) {
+        int null = ::open("/dev/null", O_RDWR);
+        if (null < 0) break;
+        if (null > STDERR_FILENO) {
+            ::close(null);
+            break;
+        }
+    }
+    return moved;
+}
 
 // The writer of a temporary file holds a lock on it from its creation to its
 // rename. An open-file-description lock: closing another descriptor of the
 // same file in this process (a look at a leftover) never drops it, and a
-// shared folder's server passes it to every machine, whose process ids mean
-// nothing here. True when taken.
-bool TakeWriterLock(int fd) {
+// shared folder's server that passes locks on shows it to every machine,
+// whose process ids mean nothing here.
+bool TakeWriterLock(int fd, long start, long length) {
     struct flock fl {};
     fl.l_type = F_WRLCK;
     fl.l_whence = SEEK_SET;
+    fl.l_start = static_cast<off_t>(start);
+    fl.l_len = static_cast<off_t>(length);
     return ::fcntl(fd, F_OFD_SETLK, &fl) == 0;
 }
 
+bool UnchangedForLong(const struct stat& st) {
+    struct timespec now {};
+    if (::clock_gettime(CLOCK_REALTIME, &now) != 0) return false;
+    // A change stamped ahead of this clock (another machine's, or the
+    // server's) is a fresh one.
+    return static_cast<long long>(now.tv_sec) - static_cast<long long>(st.st_mtim.tv_sec) >= kAbandonedAfterSeconds;
+}
+
+namespace {
+
 bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
-// Opens a leftover at `path` and takes its writer's lock: -1 when it is not a
-// regular file of ours to judge or its writer still holds the lock (or the
-// folder's file system keeps no locks, when nobody can tell).
-int LockAbandoned(const std::string& path) {
+}  // namespace
+
+int ClaimAbandoned(const std::string& path) {
+    // Looked at by name first: a file being written is never opened, so no
+    // descriptor of this process comes near another writer's file (closing
+    // one would drop the engine's own locks on it, were it this process's).
+    struct stat before {};
+    if (::lstat(path.c_str(), &before) != 0 || !S_ISREG(before.st_mode) || !UnchangedForLong(before)) return -1;
     int fd = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return -1;
+    // Judged again once the lock is held: a writer that took the file up
+    // meanwhile has changed it, or holds the lock.
     struct stat st {}, now {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !TakeWriterLock(fd) || ::lstat(path.c_str(), &now) != 0 ||
-        !SameFile(st, now)) {
+    if (!TakeWriterLock(fd) || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !SameFile(st, before) ||
+        !UnchangedForLong(st) || ::lstat(path.c_str(), &now) != 0 || !SameFile(st, now)) {
         ::close(fd);
         return -1;
     }
     return fd;
 }
+
+namespace {
 
 std::vector<std::string> TemporaryNames(const std::string& target) {
     std::vector<std::string> found;
@@ -142,7 +178,7 @@ std::vector<std::string> TemporaryNames(const std::string& target) {
 std::vector<std::string> OrphanedTemporaries(const std::string& target) {
     std::vector<std::string> found;
     for (const std::string& path : TemporaryNames(target)) {
-        int fd = LockAbandoned(path);
+        int fd = ClaimAbandoned(path);
         if (fd < 0) continue;
         ::close(fd);
         found.push_back(path);
@@ -151,11 +187,11 @@ std::vector<std::string> OrphanedTemporaries(const std::string& target) {
 }
 
 void RemoveOrphanedTemporaries(const std::string& target) {
-    // Removed while its lock is held here: a writer that has just made the
-    // file and not yet locked it finds, once it holds the lock, that its
-    // name is gone, and makes another.
+    // Removed while its lock is held here: a writer that has just made a
+    // file of that name and not yet locked it finds, once it holds the
+    // lock, that its name is gone, and makes another.
     for (const std::string& path : TemporaryNames(target)) {
-        int fd = LockAbandoned(path);
+        int fd = ClaimAbandoned(path);
         if (fd < 0) continue;
         ::unlink(path.c_str());
         ::close(fd);
@@ -263,6 +299,7 @@ AtomicFile::AtomicFile(std::string target, bool regularFileOnly)
             fd = ::open(target_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | follow);
         }
         if (fd < 0) throw EFCreateError(CreateMessage(shownName_, errno));
+        fd = KeepOffStandardSlots(fd);
         struct stat opened {};
         int flags = ::fcntl(fd, F_GETFL);
         if (::fstat(fd, &opened) == 0 && !S_ISFIFO(opened.st_mode) && flags >= 0)
@@ -315,7 +352,7 @@ AtomicFile::AtomicFile(std::string target, bool regularFileOnly)
     for (int attempt = 0;; ++attempt) {
         std::vector<char> buf(pattern.begin(), pattern.end());
         buf.push_back('\0');
-        int fd = ::mkostemp(buf.data(), O_CLOEXEC);
+        int fd = KeepOffStandardSlots(::mkostemp(buf.data(), O_CLOEXEC));
         if (fd < 0) throw EFCreateError(CreateMessage(shownName_, errno));
         // Locked before anything is written, and held until the rename: the
         // lock, not the process id in the name, tells another machine's

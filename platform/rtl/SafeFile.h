@@ -21,9 +21,10 @@ public:
     // Creates the temporary file beside `target`. A symbolic link at
     // `target` is not followed: the commit replaces the link itself. Its name
     // is ".<name>.tmp-<pid>-XXXXXX"; the writer holds a lock on it until the
-    // rename, and the temporary files whose lock nobody holds (a program
-    // killed before its rename, on any machine sharing the folder) are
-    // removed first. Raises EFCreateError
+    // rename, and the temporary files provably abandoned (a program killed
+    // before its rename, on any machine sharing the folder: nobody holds
+    // the lock and the file has not changed for a day, see
+    // ClaimAbandoned) are removed first. Raises EFCreateError
     // "Cannot create file \"<target>\". <reason>".
     // A target that exists and is not a regular file (a printer device, a
     // pipe, /dev/null) cannot be replaced: it is written directly, also when
@@ -147,17 +148,59 @@ std::string SystemMessage(int err);
 // pasta inexistente"); an uncommon one keeps the system's text and number.
 std::string SystemMessagePtBr(int err);
 
-// The temporary files beside `target` that their writer abandoned: nobody
-// holds their writer's lock (full paths). Those being written, on this
-// machine or another sharing the folder, are not listed, whatever process id
-// their name carries.
+// A program started with a standard descriptor (0, 1 or 2) closed gets that
+// number for the next file it opens, and whatever is then written to the
+// standard error (a library's warning) lands in that file. A descriptor
+// this program writes a file through is moved above them: returns the new
+// descriptor (`fd` closed), and puts the null device in each standard slot
+// left free, as the database engine does. `fd` itself when it is above
+// them already, or when it cannot be moved.
+int KeepOffStandardSlots(int fd);
+
+// Leftovers in a shared folder (the temporary files above, a database's
+// half-made copy) are judged by what every machine sees, never by the
+// process id a name carries: that id means nothing on another machine or in
+// another pid namespace, and may belong to someone else here. A leftover is
+// provably abandoned only when both hold:
+// - its writer's lock can be taken here (the writer holds one from the
+//   file's creation to its rename), and
+// - it has not changed for kAbandonedAfterSeconds by this machine's clock.
+// The lock alone is not enough: some shares keep each mount's locks to that
+// mount, so a writer on another machine holds a lock this one never sees.
+// The age covers that, a clock hours off, and a file made an instant ago
+// whose writer has not locked it yet; a time ahead of this clock is fresh.
+inline constexpr long kAbandonedAfterSeconds = 24L * 60 * 60;
+
+// Takes the writer's lock on an open file: an open-file-description lock
+// on `length` bytes from `start` (0: to the end of the file and beyond).
+// Closing another descriptor of the same file in this process (a look at a
+// leftover) never drops it. True when taken; false with errno otherwise.
+bool TakeWriterLock(int fd, long start = 0, long length = 0);
+
+// True when a file whose last change is `st` has stood unchanged for
+// kAbandonedAfterSeconds.
+bool UnchangedForLong(const struct stat& st);
+
+// Opens the leftover at `path` and claims it as abandoned by the rule
+// above: the descriptor, holding a lock on the whole file, to remove it
+// under (close it after the removal); -1 when it is not a regular file, is
+// still locked by anyone, has changed lately, or cannot be looked at. A
+// file that changed lately is never opened.
+int ClaimAbandoned(const std::string& path);
+
+// The temporary files beside `target` that their writer abandoned by the
+// rule above (full paths). Those being written, on this machine or another
+// sharing the folder, or left an instant ago, are not listed, whatever
+// process id their name carries.
 std::vector<std::string> OrphanedTemporaries(const std::string& target);
 // Removes those, each while holding its lock.
 void RemoveOrphanedTemporaries(const std::string& target);
 // The process id a temporary file's or another leftover's name carries after
-// `prefix` ("<prefix><pid>-..."); 0 when it carries none.
+// `prefix` ("<prefix><pid>-..."); 0 when it carries none. It tells whose
+// file it is among one's own, never whether its writer is gone.
 long WriterOf(const std::string& name, const std::string& prefix);
-// True when no process with this id runs any more.
+// True when no process with this id runs any more on this machine, in this
+// pid namespace.
 bool WriterGone(long pid);
 
 // The moments of an atomic write at which tests make the disk fail or stop

@@ -13,7 +13,10 @@
 #include <random>
 #include <sstream>
 #include <stdexcept>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <ctime>
 #include <unistd.h>
 
 #include <cerrno>
@@ -35,6 +38,21 @@ bool KilledInChild(const std::function<void()>& Work) {
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
     return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+}
+
+void AgeFile(const std::string& Path, long Seconds) {
+    struct timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    struct timespec times[2] = {now, now};
+    times[0].tv_sec -= Seconds;
+    times[1].tv_sec -= Seconds;
+    ::utimensat(AT_FDCWD, Path.c_str(), times, AT_SYMLINK_NOFOLLOW);
+}
+
+void AgeFolder(const std::filesystem::path& Folder, long Seconds) {
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(Folder, ec), end; !ec && it != end; it.increment(ec))
+        AgeFile(it->path().string(), Seconds);
 }
 
 void WithWatchdog(int Seconds, const std::function<void()>& Work) {

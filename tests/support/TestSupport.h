@@ -43,6 +43,14 @@ bool KilledInChild(const std::function<void()>& Work);
 // Nothing about the time taken is asserted otherwise.
 void WithWatchdog(int Seconds, const std::function<void()>& Work);
 
+// A day and more passing for leftovers: makes the file (never followed if a
+// link), or every entry of the folder, look last changed `Seconds` ago. A
+// leftover is taken for abandoned only once unchanged for a day
+// (fileio::ClaimAbandoned); a test of what a later run clears after a kill
+// lets that day pass this way.
+void AgeFile(const std::string& Path, long Seconds = 2L * 24 * 60 * 60);
+void AgeFolder(const std::filesystem::path& Folder, long Seconds = 2L * 24 * 60 * 60);
+
 // A file under tests/data/.
 std::string DataPath(const std::string& relative);
 

@@ -295,6 +295,70 @@ TEST_F(DataModule, ALinkAtTheJournalsNameIsNamedWithTheFileToRemove) {
     EXPECT_TRUE(dm->Abrir_Banco_Dados());
 }
 
+// A database chosen through a symbolic link: the engine keeps its journal
+// beside the file the link leads to, so that is where the open looks. A
+// pipe there is refused at once with the message that names it (the engine
+// alone says only "unable to open database file"); a pipe beside the link,
+// where no journal ever goes, stops nothing and is left as it is.
+TEST_F(DataModule, ADatabaseReachedThroughALinkIsJudgedByTheJournalBesideItsTarget) {
+    std::filesystem::create_directory(dir.file("dados"));
+    const std::string real = dir.file("dados/empresa.db");
+    ASSERT_TRUE(CreateDatabaseFile(real));
+    std::filesystem::create_symlink("dados/empresa.db", path);
+    const std::string before = DumpFile(real);
+    const std::string targetJournal = std::filesystem::canonical(real).string() + "-journal";
+    const std::string besideLink = path + "-journal";
+
+    ASSERT_EQ(::mkfifo(targetJournal.c_str(), 0600), 0);
+    testsupport::WithWatchdog(20, [&] {
+        try {
+            dm->Abrir_Banco_Dados();
+            ADD_FAILURE() << "opened";
+        } catch (const Exception& e) {
+            EXPECT_NE(e.Message().find("O Banco de Dados \"" + path + "\" não pode ser aberto"), std::string::npos)
+                << e.Message();
+            EXPECT_NE(e.Message().find("Remova \"" + targetJournal + "\""), std::string::npos) << e.Message();
+        }
+    });
+    EXPECT_FALSE(dm->ADOConnection->Connected());
+    struct stat st {};
+    ASSERT_EQ(::lstat(targetJournal.c_str(), &st), 0) << "the clerk removes it, not the program";
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    std::filesystem::remove(targetJournal);
+    EXPECT_EQ(DumpFile(real), before);
+
+    ASSERT_EQ(::mkfifo(besideLink.c_str(), 0600), 0);
+    testsupport::WithWatchdog(20, [&] { EXPECT_TRUE(dm->Abrir_Banco_Dados()); });
+    EXPECT_TRUE(dm->ADOConnection->Connected());
+    Db().Exec("create table anotacao (texto text)");
+    Db().Exec("insert into anotacao values ('salvo')");
+    ASSERT_EQ(::lstat(besideLink.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_EQ(Scalar(Db(), "select count(*) from anotacao"), "1");
+}
+
+// The folder that must take writes is the one the engine writes its
+// journal into: the target's, not the link's.
+TEST_F(DataModule, ALinkedDatabaseIsJudgedWritableByItsTargetsFolder) {
+    std::filesystem::create_directory(dir.file("dados"));
+    const std::string real = dir.file("dados/empresa.db");
+    ASSERT_TRUE(CreateDatabaseFile(real));
+    std::filesystem::create_symlink("dados/empresa.db", path);
+    const std::string targetFolder = std::filesystem::canonical(dir.file("dados")).string();
+    dm->CanWrite = [&](const std::string& p) { return p != targetFolder; };
+    try {
+        dm->Abrir_Banco_Dados();
+        ADD_FAILURE() << "opened";
+    } catch (const EDatabaseError& e) {
+        EXPECT_NE(e.Message().find("pasta somente leitura (\"" + targetFolder + "\")"), std::string::npos)
+            << e.Message();
+    }
+    // The link's own folder may be read-only: nothing is written there.
+    const std::string linkFolder = std::filesystem::canonical(dir.path()).string();
+    dm->CanWrite = [&](const std::string& p) { return p != linkFolder; };
+    EXPECT_TRUE(dm->Abrir_Banco_Dados());
+}
+
 // The same link put there while the program runs fails every save with the
 // engine's "unable to open database file": the save's message names the
 // cause and the file to remove as the open's does, for every kind of thing

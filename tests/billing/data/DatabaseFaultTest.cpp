@@ -20,10 +20,12 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -136,12 +138,20 @@ TEST_F(CreationFaults, ACreationKilledAtAnyWriteLeavesNothingTheNextOneTakesForA
         vfs.Off();
         // The half-made file never stands at the database's name.
         EXPECT_FALSE(fs::exists(path));
-        strays += !testsupport::LeftoversOf(path).empty();
-        // The next attempt (the next start, the chooser) makes a whole one
-        // and clears what the dead one left.
+        const std::vector<std::string> left = testsupport::LeftoversOf(path);
+        strays += !left.empty();
+        // The next attempt (the next start, the chooser) makes a whole one.
+        // What the dead one left is, as far as anyone here can tell, a
+        // creation in progress on another machine sharing the folder: it
+        // stays, and takes nothing from the new database.
         EXPECT_TRUE(CreateDatabaseFile(path));
         ExpectWhole(path);
+        EXPECT_EQ(testsupport::LeftoversOf(path), left);
+        // A day later, unlocked and unchanged, it is abandoned and goes.
+        testsupport::AgeFolder(run.path());
+        RemoveDeadCreations(path);
         EXPECT_EQ(testsupport::LeftoversOf(path), std::vector<std::string>{});
+        ExpectWhole(path);
     }
     EXPECT_EQ(kills, static_cast<int>(plan.size()));
     // What makes the clearing needed: a killed creation leaves its work.
@@ -207,6 +217,9 @@ TEST_F(CreationFaults, AFirstStartKilledAtAnyWriteIsAFirstStartAgainNextTime) {
         });
         vfs.Off();
         EXPECT_FALSE(fs::exists(run.file("faturamento.ini")));
+        // The next start, a day later: what the killed one left is
+        // provably abandoned by then, and goes.
+        testsupport::AgeFolder(run.path());
         Tdmdb next(nullptr);
         next.LoadStartupFiles(files);
         EXPECT_TRUE(DefaultMessages().Entries().empty());
@@ -217,29 +230,146 @@ TEST_F(CreationFaults, AFirstStartKilledAtAnyWriteIsAFirstStartAgainNextTime) {
     RecordProperty("kills", kills);
 }
 
-TEST(DeadCreations, OnlyTheWorkOfProgramsNoLongerRunningIsRemovedAndTheDatabaseStays) {
-    testsupport::TempDir run;
-    const std::string path = run.file("empresa.db");
-    ASSERT_TRUE(CreateDatabaseFile(path));
-    const std::string whole = State(path);
-    // A process that has ended, and one that still runs (this one's parent).
+namespace {
+
+// A process id that runs nothing here: a child that has ended.
+pid_t EndedProcess() {
     pid_t child = ::fork();
     if (child == 0) ::_exit(0);
     int status = 0;
     ::waitpid(child, &status, 0);
-    const std::string dead = ".empresa.db.novo-" + std::to_string(child) + "-0";
-    const std::string alive = ".empresa.db.novo-" + std::to_string(::getppid()) + "-0";
+    return child;
+}
+
+// Another process holding a writer's lock on a file, as a program on
+// another machine (or in another pid namespace) making it does, whatever
+// process id the file's name carries: until Release.
+class LockHolder {
+public:
+    explicit LockHolder(const std::string& Path) {
+        int ready[2];
+        if (::pipe(ready) != 0 || ::pipe(release_) != 0) return;
+        child_ = ::fork();
+        if (child_ == 0) {
+            int fd = ::open(Path.c_str(), O_RDWR | O_CLOEXEC);
+            struct flock lock {};
+            lock.l_type = F_WRLCK;
+            lock.l_whence = SEEK_SET;
+            lock.l_len = 1;  // the first byte, as a creation locks it
+            char ok = fd >= 0 && ::fcntl(fd, F_OFD_SETLK, &lock) == 0 ? 'y' : 'n';
+            (void)!::write(ready[1], &ok, 1);
+            char c;
+            (void)!::read(release_[0], &c, 1);
+            ::_exit(0);
+        }
+        char ok = 'n';
+        (void)!::read(ready[0], &ok, 1);
+        locked_ = ok == 'y';
+        ::close(ready[0]);
+        ::close(ready[1]);
+    }
+    ~LockHolder() { Release(); }
+    bool Locked() const { return locked_; }
+    void Release() {
+        if (child_ <= 0) return;
+        (void)!::write(release_[1], "x", 1);
+        ::waitpid(child_, nullptr, 0);
+        ::close(release_[0]);
+        ::close(release_[1]);
+        child_ = -1;
+    }
+
+private:
+    pid_t child_ = -1;
+    int release_[2] = {-1, -1};
+    bool locked_ = false;
+};
+
+}  // namespace
+
+// What a first start or the chooser finds beside the database in a shared
+// folder: the half-made copies of other programs' creations. The process id
+// in a copy's name says nothing of its writer here (another machine, or
+// another pid namespace, where an id that runs nothing here, or runs
+// someone else, is a live program). A copy is removed only when provably
+// abandoned: nobody holds its writer's lock AND it has not changed for a
+// day. A second name of the database itself (a creation killed after
+// linking it into place) goes at once; the database stays as it is.
+TEST(DeadCreations, OnlyWorkProvablyAbandonedIsRemovedWhateverProcessIdItsNameCarries) {
+    testsupport::TempDir run;
+    const std::string path = run.file("empresa.db");
+    ASSERT_TRUE(CreateDatabaseFile(path));
+    const std::string whole = State(path);
+    const std::string gone = std::to_string(EndedProcess());
+    const std::string someoneElse = std::to_string(::getppid());  // runs here, but is no creation
+    auto name = [](const std::string& pid, int n) { return ".empresa.db.novo-" + pid + "-" + std::to_string(n); };
+
     // Killed between putting the file in place and removing its own name:
     // the leftover is a second name of the database itself.
-    ASSERT_EQ(::link(path.c_str(), run.file(dead).c_str()), 0);
-    testsupport::WriteAll(run.file(dead + "-journal"), std::string(512, '\0'));
-    testsupport::WriteAll(run.file(alive), "em andamento");
-    testsupport::WriteAll(run.file(".outro.db.novo-" + std::to_string(child) + "-0"), "de outro arquivo");
+    const std::string secondName = name(gone, 0);
+    ASSERT_EQ(::link(path.c_str(), run.file(secondName).c_str()), 0);
+    // Being made on a machine whose locks this one sees: locked, a day old.
+    const std::string lockedOld = name(gone, 1);
+    testsupport::WriteAll(run.file(lockedOld), "em andamento noutra máquina");
+    LockHolder writer(run.file(lockedOld));
+    ASSERT_TRUE(writer.Locked());
+    testsupport::AgeFile(run.file(lockedOld));
+    // Being made on a share whose locks stay on each mount: no lock seen,
+    // its writer's id runs nothing here, and it changed a moment ago.
+    const std::string unlockedFresh = name(gone, 2);
+    testsupport::WriteAll(run.file(unlockedFresh), "em andamento, lock invisível");
+    testsupport::WriteAll(run.file(unlockedFresh + "-journal"), std::string(512, '\0'));
+    // Abandoned a day ago, whatever id it carries: a dead one, or one that
+    // runs someone else here; with its journal, and a journal alone.
+    const std::string abandonedDead = name(gone, 3), abandonedLive = name(someoneElse, 4);
+    const std::string loneJournal = name(gone, 5) + "-journal";
+    for (const std::string& f : {abandonedDead, abandonedDead + "-journal", abandonedLive, loneJournal}) {
+        testsupport::WriteAll(run.file(f), "abandonado");
+        testsupport::AgeFile(run.file(f));
+    }
+    // The journal of a copy still being made stays with it, however old.
+    testsupport::AgeFile(run.file(unlockedFresh + "-journal"));
+    // Another database's leftovers are not this one's.
+    const std::string other = ".outro.db.novo-" + gone + "-0";
+    testsupport::WriteAll(run.file(other), "de outro arquivo");
+    testsupport::AgeFile(run.file(other));
+
     RemoveDeadCreations(path);
     EXPECT_EQ(testsupport::LeftoversOf(path),
-              (std::vector<std::string>{".empresa.db.novo-" + std::to_string(::getppid()) + "-0",
-                                        ".outro.db.novo-" + std::to_string(child) + "-0"}));
+              (std::vector<std::string>{name(gone, 1), name(gone, 2), name(gone, 2) + "-journal", other}));
     EXPECT_EQ(State(path), whole);
+    // Its writer done with it, the copy a day old is abandoned.
+    writer.Release();
+    RemoveDeadCreations(path);
+    EXPECT_EQ(testsupport::LeftoversOf(path),
+              (std::vector<std::string>{name(gone, 2), name(gone, 2) + "-journal", other}));
+    // And so, a day later, is the one whose writer's lock was never seen.
+    testsupport::AgeFile(run.file(unlockedFresh));
+    ASSERT_FALSE(CreateDatabaseFile(path));  // the first start's own clearing
+    EXPECT_EQ(testsupport::LeftoversOf(path), std::vector<std::string>{other});
+    EXPECT_EQ(State(path), whole);
+}
+
+// Two programs making the same database in one shared folder, each with
+// the same process id in its own pid namespace: neither takes the other's
+// work for its own nor removes it; one database results, whole.
+TEST(DeadCreations, ACreationNeverTakesOverNorRemovesAFileOfItsOwnProcessIdMadeBySomeoneElse) {
+    testsupport::TempDir run;
+    const std::string path = run.file("empresa.db");
+    const std::string pid = std::to_string(::getpid());
+    std::vector<std::string> others;
+    for (int n = 0; n < 4; ++n) {
+        const std::string f = ".empresa.db.novo-" + pid + "-" + std::to_string(n);
+        testsupport::WriteAll(run.file(f), "de outra máquina");
+        others.push_back(f);
+    }
+    std::sort(others.begin(), others.end());
+    ASSERT_TRUE(CreateDatabaseFile(path));
+    EXPECT_EQ(testsupport::LeftoversOf(path), others);
+    for (const std::string& f : others) EXPECT_EQ(testsupport::ReadAll(run.file(f)), "de outra máquina") << f;
+    testsupport::DbCheck check = testsupport::CheckDatabase(path, {});
+    EXPECT_TRUE(check.opens);
+    EXPECT_EQ(check.integrity, "ok");
 }
 
 // ---------------------------------------------------------------------------

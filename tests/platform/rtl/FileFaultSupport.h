@@ -193,8 +193,9 @@ inline FileSweepFigures FailEachWrite(WriteSteps& Steps, const FileSavePath& Pat
 
 // Counts, then kills a forked child at each chosen point: the files hold the
 // old content or the new one (or CheckNextRun accepts the half), and the
-// next run writes the new content and leaves no temporary file, cleaning up
-// what the killed one left.
+// next run, a day later, writes the new content and leaves no temporary
+// file, cleaning up what the killed one left (a leftover is taken for
+// abandoned only once unchanged for a day: fileio::ClaimAbandoned).
 inline FileSweepFigures KillAtEachStep(WriteSteps& Steps, const FileSavePath& Path, int Step) {
     FileSweepFigures f;
     std::string before, after;
@@ -211,6 +212,7 @@ inline FileSweepFigures KillAtEachStep(WriteSteps& Steps, const FileSavePath& Pa
         const std::string now = Path.Files();
         bool half = now != before && now != after;
         if (half && !Path.CheckNextRun) ADD_FAILURE() << "neither the old files nor the new ones:\n" << now;
+        for (const auto& dir : Path.Folders) testsupport::AgeFolder(dir);
         Path.Act();
         EXPECT_EQ(Path.Files(), after) << "the next run";
         for (const auto& dir : Path.Folders)

@@ -254,8 +254,9 @@ TEST(AtomicFile, NothingOpenedByNameWaitsOnAPipe) {
 // Two writers of one shared folder on different machines: the process id in
 // the other's temporary file means nothing here (no such process runs on
 // this machine), but its writer holds the file's lock while writing it, so
-// a save here leaves it alone; one its writer abandoned (no lock held) is
-// removed. The other writer's save then completes.
+// a save here leaves it alone, however old it looks (a clock hours off); one
+// its writer abandoned (no lock held, unchanged for a day) is removed. The
+// other writer's save then completes.
 TEST(AtomicFile, ATemporaryFileBeingWrittenElsewhereIsKeptWhateverProcessIdItsNameCarries) {
     TempDir dir;
     const std::string target = dir.file("notas.ini");
@@ -278,6 +279,8 @@ TEST(AtomicFile, ATemporaryFileBeingWrittenElsewhereIsKeptWhateverProcessIdItsNa
     lock.l_type = F_WRLCK;
     lock.l_whence = SEEK_SET;
     ASSERT_EQ(fcntl(other, F_OFD_SETLK, &lock), 0);
+    testsupport::AgeFile(abandoned);
+    testsupport::AgeFile(writing);
 
     EXPECT_EQ(fileio::OrphanedTemporaries(target), std::vector<std::string>{abandoned});
     fileio::WriteFileAtomic(target, "this machine's");
@@ -289,4 +292,73 @@ TEST(AtomicFile, ATemporaryFileBeingWrittenElsewhereIsKeptWhateverProcessIdItsNa
     EXPECT_EQ(rename(writing.c_str(), target.c_str()), 0);
     close(other);
     EXPECT_EQ(ReadAll(target), "half of the other machine's rest");
+}
+
+// A share whose locks stay on each mount: the other machine's writer holds
+// its lock, but this machine never sees it, so the lock alone would let a
+// save here remove the other's temporary file in flight (its save then
+// failing with "arquivo ou pasta inexistente"). A file that changed lately
+// is nobody's to remove, whatever process id its name carries; the same
+// file, a day unchanged, is abandoned and goes.
+TEST(AtomicFile, ATemporaryFileWhoseLockThisMachineCannotSeeIsKeptWhileItIsRecent) {
+    TempDir dir;
+    const std::string target = dir.file("notas.ini");
+    WriteAll(target, "old");
+    pid_t gone = fork();
+    if (gone == 0) _exit(0);
+    ASSERT_GT(gone, 0);
+    waitpid(gone, nullptr, 0);
+    const std::string writing = dir.file(".notas.ini.tmp-" + std::to_string(gone) + "-Rm0te1");
+    // Written a moment ago on the other machine; no lock visible here.
+    WriteAll(writing, "half of the other machine's");
+    EXPECT_EQ(fileio::OrphanedTemporaries(target), std::vector<std::string>{});
+    fileio::WriteFileAtomic(target, "this machine's");
+    EXPECT_EQ(ReadAll(target), "this machine's");
+    ASSERT_TRUE(fs::exists(writing)) << "another machine's file was removed while being written";
+    // Also one whose name carries a process id that runs someone else here.
+    const std::string another = dir.file(".notas.ini.tmp-" + std::to_string(getppid()) + "-Rm0te2");
+    WriteAll(another, "another machine's");
+    fileio::WriteFileAtomic(target, "this machine's again");
+    EXPECT_TRUE(fs::exists(another));
+    // The other writer finishes: its rename finds its file.
+    int fd = open(writing.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(write(fd, " rest", 5), 5);
+    close(fd);
+    EXPECT_EQ(rename(writing.c_str(), target.c_str()), 0);
+    EXPECT_EQ(ReadAll(target), "half of the other machine's rest");
+    // A day later, nobody having touched it, the other is abandoned.
+    testsupport::AgeFile(another);
+    EXPECT_EQ(fileio::OrphanedTemporaries(target), std::vector<std::string>{another});
+    fileio::WriteFileAtomic(target, "a day later");
+    EXPECT_FALSE(fs::exists(another));
+}
+
+// A program started with its standard error closed: the temporary file
+// would get descriptor 2, and a library's warning written meanwhile would
+// land in the file being saved. The file is written through another
+// descriptor, and the standard error goes nowhere.
+TEST(AtomicFile, AWarningWrittenWhileSavingWithTheStandardErrorClosedNeverLandsInTheFile) {
+    TempDir dir;
+    const std::string target = dir.file("notas.ini");
+    WriteAll(target, "old");
+    pid_t child = fork();
+    if (child == 0) {
+        close(STDERR_FILENO);
+        try {
+            fileio::AtomicFile f(target);
+            f.Write("new");
+            static const char warning[] = "QFont: aviso\n";
+            (void)!write(STDERR_FILENO, warning, sizeof warning - 1);
+            f.Commit();
+        } catch (...) {
+            _exit(1);
+        }
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(ReadAll(target), "new");
 }
