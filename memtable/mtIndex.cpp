@@ -3299,7 +3299,7 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
         // others are read first by a test of their texts' start that costs
         // no collation, from the entries' keys where they hold the texts,
         // else from the records, those a few steps ahead on their way.
-        const bool inPrefix = prefix && use == cur;
+        const bool inPrefix = prefix;
         const bool blind = narrowList->Options(0).Contains(mtifoCaseInsensitive);
         TmtIndex::PrefixProbe probe;
         bool keyTexts = false;
@@ -3312,8 +3312,40 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
         const int ahead = inPrefix && !keyTexts ? 8 : 0;
         TField* prefixField = narrowList->Fields(0);
         const int prefixFieldNo = narrowList->FieldNo(0);
-        for (int i = first; i < last; ++i) {
-            if (probe.usable && (i == first || i % TmtIndex::kPrefixRun == 0)) {
+        // Another order than the index's: its first match may come long
+        // before the end of the prefix's run (a letter or two of distinct
+        // names has thousands). That order is read first, as far as the run
+        // is long: the answer costs at most twice the cheaper road.
+        bool settled = false;
+        if (prefix && use != cur) {
+            const int n = cur->Count();
+            const int budget = std::min(n, last - first);
+            for (int i = 0; i < budget; ++i) {
+                ++stepped_;
+                if (i + 8 < budget) common->PrefetchRecord(cur->IdAt(i + 8));
+                PmtRecord r = cur->RecordAt(i);
+                int32_t length = 0;
+                const uint8_t* v = common->FieldValueForRead(r, prefixFieldNo, prefixField, length, scratch_);
+                // A null starts with no text.
+                if (v == nullptr) continue;
+                const auto* c = reinterpret_cast<const char*>(v);
+                const std::string_view text(c, strnlen(c, static_cast<std::size_t>(std::max(length, 0))));
+                if (!MayStartWith(text, prefixText_, prefixFolded_, blind)) continue;
+                if (common->CompareRecords(FieldList, 0, KeyRecord, r, false, false, mtBreakOnInequality) != 0)
+                    continue;
+                if (filtered && !dataSet_->FilterRecord(r, false)) continue;
+                best = i;
+                break;
+            }
+            // Read whole, the order has the answer, found or not.
+            settled = best >= 0 || budget == n;
+        }
+        // The letters of a run of entries cost a read of each: worth it only
+        // once the entries read one by one hold no answer.
+        constexpr int kBeforeRuns = 16;
+        for (int i = settled ? last : first; i < last; ++i) {
+            if (probe.usable && i - first >= kBeforeRuns &&
+                (i - first == kBeforeRuns || i % TmtIndex::kPrefixRun == 0)) {
                 const int next = use->NextPossible(i, last, probe);
                 if (next != i) {
                     i = next - 1;
@@ -3360,12 +3392,12 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
             }
             matches_.push_back(id);
         }
-        if (byId && bestId >= 0) {
+        if (!settled && byId && bestId >= 0) {
             common->PrefetchRecord(bestId);
             cur->FindRecordByID(bestId, best);
             ++stepped_;
         }
-        if (!matches_.empty()) best = cur->FirstOf(matches_, stepped_);
+        if (!settled && !matches_.empty()) best = cur->FirstOf(matches_, stepped_);
         const bool hit = best >= 0;
         Found = hit;
         Index = hit ? best : -1;
