@@ -693,6 +693,20 @@ bool TmtFilterExpression::ReadsOnlyRecord(TmtCustomMemTable* Table) {
     return c.recordOnly == 1;
 }
 
+namespace {
+
+bool NodeReadsTheClock(const TExprNode* Node) {
+    if (Node == nullptr) return false;
+    if (Node->NodeClass == enFunc && UpperCase(Node->Name) == "GETDATE") return true;
+    for (const auto& o : Node->Operands)
+        if (NodeReadsTheClock(o.get())) return true;
+    return false;
+}
+
+}  // namespace
+
+bool TmtFilterExpression::ReadsTheClock() const { return NodeReadsTheClock(root_.get()); }
+
 namespace memtable {
 
 void* ParseTableFilter(const std::string& Text, TFilterOptions Options) {
@@ -713,6 +727,10 @@ bool EvaluateTableFilter(TmtCustomMemTable* Table, void* Expression, TmtRecord* 
 
 bool TableFilterReadsOnlyRecord(TmtCustomMemTable* Table, void* Expression) {
     return Expression == nullptr || static_cast<TmtFilterExpression*>(Expression)->ReadsOnlyRecord(Table);
+}
+
+bool TableFilterReadsTheClock(void* Expression) {
+    return Expression != nullptr && static_cast<TmtFilterExpression*>(Expression)->ReadsTheClock();
 }
 
 void FreeTableFilter(void* Expression) { delete static_cast<TmtFilterExpression*>(Expression); }

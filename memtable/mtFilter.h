@@ -69,6 +69,9 @@ public:
     // Whether every field the expression names is one the record holds, so
     // that EvaluateRecord needs no dataset state.
     bool ReadsOnlyRecord(TmtCustomMemTable* Table);
+    // Whether the expression reads anything that changes while the records
+    // stay as they are (the clock): its answers then hold only for a moment.
+    bool ReadsTheClock() const;
 
 private:
     struct Compiled;
@@ -90,6 +93,9 @@ bool EvaluateTableFilter(TmtCustomMemTable* Table, void* Expression);
 bool EvaluateTableFilter(TmtCustomMemTable* Table, void* Expression, TmtRecord* Record);
 // Whether EvaluateTableFilter for a record needs no dataset state.
 bool TableFilterReadsOnlyRecord(TmtCustomMemTable* Table, void* Expression);
+// Whether the answers of EvaluateTableFilter may change with the records
+// unchanged (see TmtFilterExpression::ReadsTheClock).
+bool TableFilterReadsTheClock(void* Expression);
 void FreeTableFilter(void* Expression);
 
 }  // namespace memtable

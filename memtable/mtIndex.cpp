@@ -3272,8 +3272,16 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
         // the lowest id: one search instead of one per match.
         const bool byId = use != cur && cur->IsRowOrder() && cur->IdsAscending();
         int first = 0, last = 0;
+        // In the index's own order the answer is the first match of the
+        // run, mostly its first entry: the end of the run, a search of its
+        // own that reads the keys past it, is looked for only when that
+        // entry is not the answer. (A filter may search the table again,
+        // over the key: then the end is found first.)
+        bool runEnds = true;
         if (prefix) {
-            use->KeyRun(probe_, first, last);
+            runEnds = use != cur || filtered;
+            use->KeyRun(probe_, first, last, !runEnds);
+            runEnds = runEnds || first == last;
             if (first < last) use->PrefetchRecordAt(first);
         } else if (how.keyed) {
             use->BuildKey(KeyRecord, how.fields, probe_);
@@ -3299,7 +3307,7 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
         // others are read first by a test of their texts' start that costs
         // no collation, from the entries' keys where they hold the texts,
         // else from the records, those a few steps ahead on their way.
-        const bool inPrefix = prefix && use == cur;
+        const bool inPrefix = prefix;
         const bool blind = narrowList->Options(0).Contains(mtifoCaseInsensitive);
         TmtIndex::PrefixProbe probe;
         bool keyTexts = false;
@@ -3312,60 +3320,99 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
         const int ahead = inPrefix && !keyTexts ? 8 : 0;
         TField* prefixField = narrowList->Fields(0);
         const int prefixFieldNo = narrowList->FieldNo(0);
-        for (int i = first; i < last; ++i) {
-            if (probe.usable && (i == first || i % TmtIndex::kPrefixRun == 0)) {
-                const int next = use->NextPossible(i, last, probe);
-                if (next != i) {
-                    i = next - 1;
-                    continue;
-                }
-            }
-            ++stepped_;
-            if (ahead > 0 && i + ahead < last) use->PrefetchRecordAt(i + ahead);
-            if (keyTexts && i + 8 < last) use->PrefetchKeyAt(i + 8);
-            const int32_t id = use->IdAt(i);
-            if (byId && bestId >= 0 && id > bestId) continue;
-            PmtRecord r = nullptr;
-            if (inPrefix) {
-                std::string_view text;
-                bool known = keyTexts && use->KeyText(i, text);
-                if (!known) {
-                    r = common->Record(id);
-                    int32_t length = 0;
-                    const uint8_t* v = common->FieldValueForRead(r, prefixFieldNo, prefixField, length, scratch_);
-                    if (v != nullptr) {
-                        const auto* c = reinterpret_cast<const char*>(v);
-                        text = std::string_view(c, strnlen(c, static_cast<std::size_t>(std::max(length, 0))));
-                        known = true;
-                    }
-                }
-                if (known && !MayStartWith(text, prefixText_, prefixFolded_, blind)) continue;
-            }
-            if (!exact) {
-                if (r == nullptr) r = common->Record(id);
+        // Another order than the index's: its first match may come long
+        // before the end of the prefix's run (a letter or two of distinct
+        // names has thousands). That order is read first, as far as the run
+        // is long: the answer costs at most twice the cheaper road.
+        bool settled = false;
+        if (prefix && use != cur) {
+            const int n = cur->Count();
+            const int budget = std::min(n, last - first);
+            for (int i = 0; i < budget; ++i) {
+                ++stepped_;
+                if (i + 8 < budget) common->PrefetchRecord(cur->IdAt(i + 8));
+                PmtRecord r = cur->RecordAt(i);
+                int32_t length = 0;
+                const uint8_t* v = common->FieldValueForRead(r, prefixFieldNo, prefixField, length, scratch_);
+                // A null starts with no text.
+                if (v == nullptr) continue;
+                const auto* c = reinterpret_cast<const char*>(v);
+                const std::string_view text(c, strnlen(c, static_cast<std::size_t>(std::max(length, 0))));
+                if (!MayStartWith(text, prefixText_, prefixFolded_, blind)) continue;
                 if (common->CompareRecords(FieldList, 0, KeyRecord, r, false, false, mtBreakOnInequality) != 0)
                     continue;
-            }
-            if (filtered) {
-                if (r == nullptr) r = common->Record(id);
-                if (!dataSet_->FilterRecord(r, false)) continue;
-            }
-            if (use == cur) {
+                if (filtered && !dataSet_->FilterRecord(r, false)) continue;
                 best = i;
                 break;
             }
-            if (byId) {
-                if (bestId < 0 || id < bestId) bestId = id;
-                continue;
-            }
-            matches_.push_back(id);
+            // Read whole, the order has the answer, found or not.
+            settled = best >= 0 || budget == n;
         }
-        if (byId && bestId >= 0) {
+        // The letters of a run of entries cost a read of each: worth it only
+        // once the entries read one by one hold no answer.
+        constexpr int kBeforeRuns = 16;
+        int i = settled ? last : first;
+        for (;;) {
+            for (; i < last; ++i) {
+                if (probe.usable && i - first >= kBeforeRuns &&
+                    (i - first == kBeforeRuns || i % TmtIndex::kPrefixRun == 0)) {
+                    const int next = use->NextPossible(i, last, probe);
+                    if (next != i) {
+                        i = next - 1;
+                        continue;
+                    }
+                }
+                ++stepped_;
+                if (ahead > 0 && i + ahead < last) use->PrefetchRecordAt(i + ahead);
+                if (keyTexts && i + 8 < last) use->PrefetchKeyAt(i + 8);
+                const int32_t id = use->IdAt(i);
+                if (byId && bestId >= 0 && id > bestId) continue;
+                PmtRecord r = nullptr;
+                if (inPrefix) {
+                    std::string_view text;
+                    bool known = keyTexts && use->KeyText(i, text);
+                    if (!known) {
+                        r = common->Record(id);
+                        int32_t length = 0;
+                        const uint8_t* v = common->FieldValueForRead(r, prefixFieldNo, prefixField, length, scratch_);
+                        if (v != nullptr) {
+                            const auto* c = reinterpret_cast<const char*>(v);
+                            text = std::string_view(c, strnlen(c, static_cast<std::size_t>(std::max(length, 0))));
+                            known = true;
+                        }
+                    }
+                    if (known && !MayStartWith(text, prefixText_, prefixFolded_, blind)) continue;
+                }
+                if (!exact) {
+                    if (r == nullptr) r = common->Record(id);
+                    if (common->CompareRecords(FieldList, 0, KeyRecord, r, false, false, mtBreakOnInequality) != 0)
+                        continue;
+                }
+                if (filtered) {
+                    if (r == nullptr) r = common->Record(id);
+                    if (!dataSet_->FilterRecord(r, false)) continue;
+                }
+                if (use == cur) {
+                    best = i;
+                    break;
+                }
+                if (byId) {
+                    if (bestId < 0 || id < bestId) bestId = id;
+                    continue;
+                }
+                matches_.push_back(id);
+            }
+            if (best >= 0 || runEnds) break;
+            // The run's first entry was not the answer: the rest of it.
+            last = use->KeyRunEnd(probe_, last);
+            runEnds = true;
+        }
+        if (!settled && byId && bestId >= 0) {
             common->PrefetchRecord(bestId);
             cur->FindRecordByID(bestId, best);
             ++stepped_;
         }
-        if (!matches_.empty()) best = cur->FirstOf(matches_, stepped_);
+        if (!settled && !matches_.empty()) best = cur->FirstOf(matches_, stepped_);
         const bool hit = best >= 0;
         Found = hit;
         Index = hit ? best : -1;

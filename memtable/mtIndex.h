@@ -421,6 +421,9 @@ public:
     // The run of entries whose key starts with Key: [First, Last). With
     // FirstOnly, Last stops after the run's first entry.
     void KeyRun(const std::string& Key, int& First, int& Last, bool FirstOnly = false) const;
+    // Where the run of entries whose key starts with Key ends, From inside
+    // it or just past it (the rest of a run cut short by FirstOnly).
+    int KeyRunEnd(const std::string& Key, int From) const { return RunEnd(MakeProbe(Key), From); }
     // Whether entries of equal keys stand in ascending record id order (true
     // after a sort of an ascending index, until an insert joins such a run
     // out of that order): the first of a run is then its lowest id.

@@ -321,7 +321,10 @@ bool TmtCustomMemTable::AcceptsEveryRecord() const {
 
 bool TmtCustomMemTable::FilterFollowsRecords() {
     if (recalcOnIndex_ || OnFilterRecord()) return false;
-    return !Filtered() || filterExpression_ == nullptr || FilterExpressionReadsOnlyRecord(filterExpression_);
+    if (!Filtered() || filterExpression_ == nullptr) return true;
+    // A filter on the time of day lets other records through as the clock
+    // runs, the records unchanged.
+    return FilterExpressionReadsOnlyRecord(filterExpression_) && !TableFilterReadsTheClock(filterExpression_);
 }
 
 bool TmtCustomMemTable::MoveNextRecord(bool ForceFilter) {

@@ -15,7 +15,13 @@
 //   varied    names as a register of people holds them: a first name and
 //             two surnames, with accents and particles ("da", "dos"), 12 to
 //             45 characters, no common start, mostly held by one row;
-//   walks     varied names, and the steps of walks below.
+//   walks     varied names, and the steps of walks below;
+//   prefixes  varied names: 1,000 partial-key locates of a name's first one
+//             to three letters in row order (no index on the name, a plain
+//             one and a case-blind one not current; SQLite: the lowest id
+//             in the prefix's range of an index), and of eight to fourteen
+//             letters with a plain or case-blind index of the name current
+//             (SQLite: the first of the range in the index).
 // For interleaved repetitions add
 // --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true.
 //
@@ -80,7 +86,7 @@
 namespace {
 
 int kRows = 100000;  // set from the command line before anything runs
-enum class Shape { Repeated, Distinct, Changes, Varied, Walks };
+enum class Shape { Repeated, Distinct, Changes, Varied, Walks, Prefixes };
 Shape kShape = Shape::Repeated;
 constexpr int kLocates = 10000;
 constexpr int kChanges = 2000;
@@ -90,7 +96,8 @@ constexpr int kClients = 2000;
 // How many client names the rows draw from.
 int ClientValues() {
     if (kShape == Shape::Repeated) return kClients;
-    return kShape == Shape::Varied || kShape == Shape::Walks ? kRows : std::max(1, kRows / 2);
+    return kShape == Shape::Varied || kShape == Shape::Walks || kShape == Shape::Prefixes ? kRows
+                                                                                          : std::max(1, kRows / 2);
 }
 
 // A person's name from a number, the same for the same number: a first name,
@@ -139,7 +146,7 @@ std::string VariedName(int k) {
 }
 
 std::string ClientName(int k) {
-    if (kShape == Shape::Varied || kShape == Shape::Walks) return VariedName(k);
+    if (kShape == Shape::Varied || kShape == Shape::Walks || kShape == Shape::Prefixes) return VariedName(k);
     char c[40];
     std::snprintf(c, sizeof c, kShape == Shape::Repeated ? "Cliente %04d Ltda" : "Cliente %07d Ltda", k);
     return c;
@@ -1227,6 +1234,89 @@ void SqlCountVersioned(benchmark::State& state) {
     sqlite3_finalize(s);
 }
 
+// --- prefixes: short partial keys with the row order current, long ones
+// with an index of the name current
+
+// The first Least to Most characters of names the rows hold.
+std::vector<std::string> PrefixesOf(int Least, int Most, unsigned Seed) {
+    std::mt19937 rng(Seed);
+    std::uniform_int_distribution<int> pick(0, kRows - 1);
+    std::vector<std::string> r;
+    for (int i = 0; i < kPartialLocates; ++i) {
+        const std::string& name = Rows()[static_cast<std::size_t>(pick(rng))].client;
+        std::size_t cut = 0;
+        for (int chars = 0; cut < name.size() && chars < Least + i % (Most - Least + 1); ++chars) {
+            ++cut;
+            while (cut < name.size() && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) ++cut;
+        }
+        r.push_back(name.substr(0, cut));
+    }
+    return r;
+}
+
+// Row order current; Index: 0 none on the name, 1 a plain one, 2 a
+// case-blind one, present and not current.
+void MemShortPrefix(benchmark::State& state, int Index) {
+    auto t = NewTable();
+    Fill(t.get());
+    if (Index == 1) t->AddIndex("ByCliente", "Cliente", {});
+    if (Index == 2) t->AddIndex("ByClienteCI", "Cliente", {ixCaseInsensitive});
+    const auto prefixes = PrefixesOf(1, 3, 17);
+    for (auto _ : state) {
+        int found = 0;
+        for (const std::string& p : prefixes) found += t->Locate("Cliente", p, {loPartialKey}) ? 1 : 0;
+        if (found != kPartialLocates) throw std::runtime_error("short partial locate missed");
+    }
+}
+void MemShortNoIndex(benchmark::State& state) { MemShortPrefix(state, 0); }
+void MemShortIndex(benchmark::State& state) { MemShortPrefix(state, 1); }
+void MemShortIndexCI(benchmark::State& state) { MemShortPrefix(state, 2); }
+
+// Keys of 8 to 14 characters, the name's index current: plain or case-blind.
+void MemLongPrefix(benchmark::State& state, bool CaseBlind) {
+    auto t = NewTable();
+    Fill(t.get());
+    t->AddIndex("ByCliente", "Cliente", CaseBlind ? TIndexOptions{ixCaseInsensitive} : TIndexOptions{});
+    t->SetIndexName("ByCliente");
+    const auto prefixes = PrefixesOf(8, 14, 23);
+    for (auto _ : state) {
+        int found = 0;
+        for (const std::string& p : prefixes) found += t->Locate("Cliente", p, {loPartialKey}) ? 1 : 0;
+        if (found != kPartialLocates) throw std::runtime_error("long partial locate missed");
+    }
+}
+void MemLongIndex(benchmark::State& state) { MemLongPrefix(state, false); }
+void MemLongIndexCI(benchmark::State& state) { MemLongPrefix(state, true); }
+
+// SQLite: an index on the name; the lowest id in the prefix's range (short
+// keys, row order) or the first of the range in the index (long keys).
+void SqlPrefixRange(benchmark::State& state, bool First, int Least, int Most, unsigned Seed) {
+    Db d;
+    SqlFill(d);
+    d.Exec("CREATE INDEX by_cliente ON t (cliente)");
+    const auto prefixes = PrefixesOf(Least, Most, Seed);
+    sqlite3_stmt* s = d.Prepare(
+        First ? "SELECT id, cliente, produto, valor, data FROM t WHERE cliente >= ?1 AND cliente < ?2 "
+                "ORDER BY cliente LIMIT 1"
+              : "SELECT id, cliente, produto, valor, data FROM t WHERE id = "
+                "(SELECT min(id) FROM t WHERE cliente >= ?1 AND cliente < ?2)");
+    std::vector<std::string> ends;
+    for (const std::string& p : prefixes) ends.push_back(p + "\xff");
+    for (auto _ : state) {
+        int found = 0;
+        for (std::size_t i = 0; i < prefixes.size(); ++i) {
+            sqlite3_bind_text(s, 1, prefixes[i].c_str(), static_cast<int>(prefixes[i].size()), SQLITE_STATIC);
+            sqlite3_bind_text(s, 2, ends[i].c_str(), static_cast<int>(ends[i].size()), SQLITE_STATIC);
+            if (sqlite3_step(s) == SQLITE_ROW) ++found;
+            sqlite3_reset(s);
+        }
+        if (found != kPartialLocates) throw std::runtime_error("sqlite prefix range missed");
+    }
+    sqlite3_finalize(s);
+}
+void SqlShortPrefix(benchmark::State& state) { SqlPrefixRange(state, false, 1, 3, 17); }
+void SqlLongPrefix(benchmark::State& state) { SqlPrefixRange(state, true, 8, 14, 23); }
+
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
@@ -1249,6 +1339,7 @@ public:
     void Finalize() override {
         ConsoleReporter::Finalize();
         const char* shape = kShape == Shape::Walks      ? "walks, partial keys and counts (varied names)"
+                            : kShape == Shape::Prefixes ? "partial keys, short and long (varied names)"
                             : kShape == Shape::Repeated ? "repeated names (2,000 values)"
                             : kShape == Shape::Distinct ? "mostly distinct names (rows / 2 values)"
                             : kShape == Shape::Varied   ? "varied names of people (as many values as rows, no common start)"
@@ -1262,6 +1353,14 @@ public:
         // on a shared machine a step may wait for a processor while it
         // runs, which the elapsed time counts and the processor time not.
         std::printf("  %-42s %6s  %7s  %s\n", "", "ratio", "target", "times (processor-time ratio)");
+        if (kShape == Shape::Prefixes) {
+            Ratio("1,000 locates of 1-3 letters, no name index", "MemShortNoIndex", "SqlShortPrefix", "<= 1.00");
+            Ratio("the same, a name index not current", "MemShortIndex", "SqlShortPrefix", "<= 1.00");
+            Ratio("the same, a case-blind one not current", "MemShortIndexCI", "SqlShortPrefix", "<= 1.00");
+            Ratio("1,000 locates of 8-14 letters, name index", "MemLongIndex", "SqlLongPrefix", "<= 1.00");
+            Ratio("the same, case-blind name index", "MemLongIndexCI", "SqlLongPrefix", "<= 1.00");
+            return;
+        }
         if (kShape == Shape::Walks) {
             Ratio("1,000 master moves, each with its details", "MemMasterDetail", "SqlMasterDetail", "");
             Ratio("1,000 partial-key locates, row order", "MemPartialRowOrder", "SqlPartialRowOrder", "");
@@ -1338,8 +1437,10 @@ int main(int argc, char** argv) {
             kShape = Shape::Varied;
         else if (shape == "walks")
             kShape = Shape::Walks;
+        else if (shape == "prefixes")
+            kShape = Shape::Prefixes;
         else {
-            std::fprintf(stderr, "shape: repeated, distinct, changes, varied or walks\n");
+            std::fprintf(stderr, "shape: repeated, distinct, changes, varied, walks or prefixes\n");
             return 2;
         }
         for (int i = 1; i + 1 < argc; ++i) argv[i] = argv[i + 1];
@@ -1373,7 +1474,15 @@ int main(int argc, char** argv) {
         {"MemPartialIndex", MemPartialIndex},       {"SqlPartialIndex", SqlPartialIndex},
         {"MemPartialIndexAgain", MemPartialIndexAgain}, {"SqlPartialIndexAgain", SqlPartialIndexAgain},
         {"MemCountVersioned", MemCountVersioned},   {"SqlCountVersioned", SqlCountVersioned}};
-    for (auto [name, fn] : kShape == Shape::Walks ? walks : kShape == Shape::Changes ? changes : steps)
+    const std::initializer_list<Step> prefixes{
+        {"MemShortNoIndex", MemShortNoIndex}, {"MemShortIndex", MemShortIndex},
+        {"MemShortIndexCI", MemShortIndexCI}, {"SqlShortPrefix", SqlShortPrefix},
+        {"MemLongIndex", MemLongIndex},       {"MemLongIndexCI", MemLongIndexCI},
+        {"SqlLongPrefix", SqlLongPrefix}};
+    for (auto [name, fn] : kShape == Shape::Prefixes ? prefixes
+                           : kShape == Shape::Walks  ? walks
+                           : kShape == Shape::Changes ? changes
+                                                      : steps)
         benchmark::RegisterBenchmark(name, fn)->Unit(benchmark::kMillisecond)->Iterations(iterations);
     if (kShape == Shape::Varied)
         for (auto [name, fn] : mixed)

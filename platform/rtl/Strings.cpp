@@ -1114,6 +1114,61 @@ bool StartsContraction(UChar32 cp) {
     return false;
 }
 
+// The primary weights of every start of a contraction that a text may end
+// on where the whole contraction weighs otherwise (a Thai or Lao prevowel
+// before its consonant): a text cut there weighs the same as another text,
+// while its whole key does not start with those weights.
+struct CutWeights {
+    std::vector<std::string> weights;  // sorted, no empty one
+    std::size_t longest = 0;
+    bool lastByte[256] = {};
+    bool Holds(std::string_view w) const { return std::binary_search(weights.begin(), weights.end(), w); }
+};
+
+const CutWeights& ContractionCutWeights() {
+    static const CutWeights* cuts = [] {
+        auto* t = new CutWeights();  // kept for the life of the process
+        UCollator* c = OpenCollator(UCOL_TERTIARY);
+        if (!c) return t;
+        UErrorCode err = U_ZERO_ERROR;
+        USet* contractions = uset_openEmpty();
+        ucol_getContractionsAndExpansions(c, contractions, nullptr, true, &err);
+        if (U_SUCCESS(err)) ForEachContraction(contractions, [&](const std::vector<UChar32>& cps) {
+            std::string whole;
+            for (UChar32 cp : cps) utf8::Append(whole, static_cast<char32_t>(cp));
+            LevelBytes all, head;
+            const bool known = ElementLevels(whole, all);
+            std::string part;
+            for (std::size_t j = 0; j + 1 < cps.size(); ++j) {
+                utf8::Append(part, static_cast<char32_t>(cps[j]));
+                if (!ElementLevels(part, head) || head.primary.empty()) continue;
+                if (known && all.primary.compare(0, head.primary.size(), head.primary) == 0) continue;
+                t->weights.push_back(head.primary);
+            }
+        });
+        uset_close(contractions);
+        ucol_close(c);
+        std::sort(t->weights.begin(), t->weights.end());
+        t->weights.erase(std::unique(t->weights.begin(), t->weights.end()), t->weights.end());
+        for (const std::string& w : t->weights) {
+            t->longest = std::max(t->longest, w.size());
+            t->lastByte[static_cast<unsigned char>(w.back())] = true;
+        }
+        return t;
+    }();
+    return *cuts;
+}
+
+// How many bytes at the end of the weights Primary may be those of a cut
+// contraction start, the most such.
+std::size_t CutContractionTail(std::string_view Primary) {
+    const CutWeights& cuts = ContractionCutWeights();
+    if (Primary.empty() || !cuts.lastByte[static_cast<unsigned char>(Primary.back())]) return 0;
+    for (std::size_t n = std::min(cuts.longest, Primary.size()); n > 0; --n)
+        if (cuts.Holds(Primary.substr(Primary.size() - n))) return n;
+    return 0;
+}
+
 }  // namespace
 
 bool AppendAnsiCollationPrefix(std::string& Out, std::string_view s) {
@@ -1135,7 +1190,26 @@ bool AppendAnsiCollationPrefix(std::string& Out, std::string_view s) {
     }
     thread_local LevelBytes levels;
     if (!ElementLevels(s.substr(0, end), levels)) return false;
-    Out += levels.primary;
+    std::string_view prefix = levels.primary;
+    // A text whose first characters weigh as s's may end them on the start
+    // of a contraction ("กเ" weighs as "เก"): its whole key starts with the
+    // weights before that start only. Those of s, less any tail a cut start
+    // may weigh, begin its key; so does any shorter start of them.
+    thread_local LevelBytes whole;
+    const LevelBytes* all = &levels;
+    if (end < s.size()) {
+        if (!ElementLevels(s, whole)) return false;
+        all = &whole;
+    }
+    const std::string_view weights = all->primary;
+    const std::size_t tail = CutContractionTail(weights);
+    if (tail > 0 || all != &levels) {
+        const std::string_view kept = weights.substr(0, weights.size() - tail);
+        std::size_t common = 0;
+        while (common < kept.size() && common < prefix.size() && kept[common] == prefix[common]) ++common;
+        prefix = prefix.substr(0, common);
+    }
+    Out += prefix;
     return true;
 }
 

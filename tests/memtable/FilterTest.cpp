@@ -3,9 +3,11 @@
 // filtered through the evaluator.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <map>
 #include <set>
 #include <string>
+#include <thread>
 
 #include "memtable/mtFilter.h"
 #include "memtable/mtMemTable.h"
@@ -298,6 +300,39 @@ TEST(Filter, MemoryTableFiltersThroughTheEvaluator) {
     t->SetFiltered(false);
     t->SetFilter("");
     EXPECT_EQ(Names(t.get()).size(), 3u);
+}
+
+// A filter on the clock lets more records through as time passes, the
+// records unchanged: the count must follow the walk, not the first answer.
+// Half the rows fall due a moment after the first count.
+TEST(Filter, RecordCountFollowsAFilterOnTheClock) {
+    const char* const filters[] = {"Vence <= GETDATE()", "NOT (GETDATE() < Vence)",
+                                   "Id > 100 OR (HOUR(GETDATE()) >= 0 AND Vence <= getdate())"};
+    for (const char* filter : filters) {
+        TmtMemTable t(nullptr);
+        t.FieldDefs()->Add("Id", ftInteger);
+        t.FieldDefs()->Add("Vence", ftDateTime);
+        t.Open();
+        const TDateTime now = Now(), soon = now + 0.12 / 86400;
+        for (int i = 0; i < 10; ++i) {
+            t.Append();
+            t.FieldByName("Id")->SetAsInteger(i + 1);
+            t.FieldByName("Vence")->SetAsDateTime(i % 2 == 0 ? now - 1 : soon);
+            t.Post();
+        }
+        t.SetFilter(filter);
+        t.SetFiltered(true);
+        auto walked = [&] {
+            int n = 0;
+            for (t.First(); !t.Eof(); t.Next()) ++n;
+            return n;
+        };
+        const int before = t.RecordCount();
+        if (Now() < soon) EXPECT_EQ(before, 5) << filter;
+        while (Now() <= soon + 0.02 / 86400) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_EQ(t.RecordCount(), walked()) << filter;
+        EXPECT_EQ(walked(), 10) << filter;
+    }
 }
 
 }  // namespace
