@@ -3001,6 +3001,7 @@ TmtIndexes::TmtIndexes(TmtCustomMemTable* DataSet) : dataSet_(DataSet) {
 TmtIndexes::~TmtIndexes() = default;
 
 void TmtIndexes::Clear() {
+    positionIndex_ = nullptr;
     for (int i = Count() - 1; i >= 0; --i) {
         TmtIndex* idx = Items(i);
         idx->Clear();
@@ -3039,6 +3040,7 @@ TmtIndex* TmtIndexes::Add(TIndexDef* IndexDef) {
 
 void TmtIndexes::DeleteIndex(TmtIndex* Index) {
     if (Index == nullptr || Index == rowOrder_) return;
+    if (positionIndex_ == Index) positionIndex_ = nullptr;
     if (dataSet_->CurIndex() == Index) dataSet_->SetCurIndexRaw(rowOrder_);
     for (std::size_t i = 0; i < indexes_.size(); ++i) {
         if (indexes_[i].get() != Index) continue;
@@ -3229,20 +3231,47 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
     }
     // A partial text first: the run of an index on it whose keys start with
     // the text's.
-    bool prefix = false;
+    bool prefix = false, restOnly = false;
     if (canNarrow && partial && narrowList->Options(0).Contains(mtifoPartial)) {
         use = PrefixIndex(*narrowList, KeyRecord);
         prefix = use != nullptr;
     }
     if (canNarrow && !prefix) {
+        // An index whose first fields are some of the search's, in any
+        // order, narrows by them; the run is checked on the rest.
+        bool unique = false, leadExact = false;
         for (int i = Count() - 1; i >= 0; --i) {
             TmtIndex* idx = Items(i);
             if (idx->IsRowOrder() || !idx->IsOrdered()) continue;
-            if (!IsFieldListPrefix(dataSet_, idx->IndexFieldList(), *narrowList)) continue;
-            const Narrowing n = NarrowingOf(idx, *narrowList, nullptr);
-            if (n.fields > how.fields) {
+            if (!LeadOf(idx, *narrowList, tryLead_)) continue;
+            Narrowing n = NarrowingOf(idx, tryLead_, nullptr);
+            if (n.fields == 0) continue;
+            const bool exactLead = n.exact;
+            n.exact = n.exact && tryLead_.Count() == narrowList->Count();
+            // A unique key's run is one record.
+            const bool u = idx->IndexOptions().Contains(mtcoUnique) && n.keyed && n.fields >= idx->IndexFieldList().Count();
+            if (n.fields > how.fields || (n.fields == how.fields && u && !unique)) {
                 use = idx;
                 how = n;
+                unique = u;
+                leadExact = exactLead;
+                tryLead_.AssignTo(lead_);
+            }
+        }
+        if (use != nullptr) {
+            narrowList = &lead_;
+            // Where the run's records all equal the key on the index's
+            // fields, the other fields alone are compared.
+            restOnly = leadExact && !how.exact;
+            if (restOnly) {
+                rest_.Clear();
+                for (int i = 0; i < FieldList.Count(); ++i) {
+                    bool inLead = false;
+                    for (int j = 0; j < lead_.Count(); ++j) inLead = inLead || lead_.Fields(j) == FieldList.Fields(i);
+                    if (inLead) continue;
+                    rest_.Add(FieldList.Fields(i), FieldList.Options(i));
+                    rest_.SetFieldOfs(rest_.Count() - 1, FieldList.FieldOfs(i), FieldList.FieldNo(i));
+                }
             }
         }
         if (use == nullptr && AutoAddIndex) {
@@ -3343,7 +3372,8 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
             }
             if (!exact) {
                 if (r == nullptr) r = common->Record(id);
-                if (common->CompareRecords(FieldList, 0, KeyRecord, r, false, false, mtBreakOnInequality) != 0)
+                if (common->CompareRecords(restOnly ? rest_ : FieldList, 0, KeyRecord, r, false, false,
+                                           mtBreakOnInequality) != 0)
                     continue;
             }
             if (filtered) {
@@ -3419,8 +3449,10 @@ TmtIndex* TmtIndexes::PrefixIndex(const TmtFieldList& FieldList, PmtRecord KeyRe
     return use;
 }
 
-bool TmtIndexes::RunOf(const TmtFieldList& FieldList, int Fields, PmtRecord KeyRecord, int& First, int& Last) {
+bool TmtIndexes::RunOf(const TmtFieldList& FieldList, int Fields, PmtRecord KeyRecord, int& First, int& Last,
+                       bool* Exact) {
     TmtIndex* cur = dataSet_->CurIndex();
+    if (Exact != nullptr) *Exact = false;
     First = 0;
     Last = cur->Count();
     if (cur->IsRowOrder() || !cur->IsOrdered() || dataSet_->RecalcOnIndex() || Fields <= 0) return false;
@@ -3440,10 +3472,148 @@ bool TmtIndexes::RunOf(const TmtFieldList& FieldList, int Fields, PmtRecord KeyR
     if (how.keyed) {
         cur->BuildKey(KeyRecord, how.fields, probe_);
         cur->KeyRun(probe_, First, Last);
+        if (Exact != nullptr) *Exact = how.exact;
         return true;
     }
     CoarseRun(common, cur, runCoarse_, KeyRecord, First, Last);
     return true;
+}
+
+bool TmtIndexes::LeadOf(const TmtIndex* Index, const TmtFieldList& Search, TmtFieldList& Lead) const {
+    Lead.Clear();
+    const TmtFieldList& il = Index->IndexFieldList();
+    uint64_t taken = 0;
+    // A partial text that matches only its start ends the comparison as a
+    // match: the fields after it need not be equal, and do not narrow.
+    int fields = std::min(Search.Count(), 64);
+    for (int j = 0; j < fields; ++j)
+        if (Search.Options(j).Contains(mtifoPartial)) fields = j + 1;
+    for (int i = 0; i < il.Count(); ++i) {
+        int k = -1;
+        for (int j = 0; j < fields && k < 0; ++j)
+            if ((taken >> j & 1) == 0 && Search.Fields(j) == il.Fields(i)) k = j;
+        if (k < 0) break;
+        taken |= uint64_t{1} << k;
+        Lead.Add(Search.Fields(k), Search.Options(k));
+        Lead.SetFieldOfs(Lead.Count() - 1, Search.FieldOfs(k), Search.FieldNo(k));
+    }
+    return Lead.Count() > 0;
+}
+
+bool TmtIndexes::LinkRows(const TmtFieldList& FieldList, int Fields, PmtRecord KeyRecord, bool AutoAdd,
+                          std::vector<int32_t>& Rows, bool& Exact) {
+    Rows.clear();
+    Exact = false;
+    TmtIndex* cur = dataSet_->CurIndex();
+    if (dataSet_->RecalcOnIndex() || Fields <= 0) return false;
+    TmtCommon* common = dataSet_->Common();
+    StoreLock lock(common);
+    runList_.Clear();
+    for (int i = 0; i < Fields && i < FieldList.Count(); ++i) {
+        runList_.Add(FieldList.Fields(i), FieldList.Options(i));
+        runList_.SetFieldOfs(i, FieldList.FieldOfs(i), FieldList.FieldNo(i));
+    }
+    if (KeyHoldsNaN(common, runList_, KeyRecord)) return false;
+    TmtIndex* use = nullptr;
+    Narrowing how;
+    auto consider = [&](TmtIndex* idx) {
+        if (idx == cur || idx->IsRowOrder() || !idx->IsOrdered()) return;
+        if (!IsFieldListPrefix(dataSet_, idx->IndexFieldList(), runList_)) return;
+        const Narrowing n = NarrowingOf(idx, runList_, nullptr);
+        // The more fields it narrows by, the shorter the run; keys find it
+        // without reading records.
+        if (n.fields > how.fields || (n.fields == how.fields && n.fields > 0 && n.keyed && !how.keyed)) {
+            use = idx;
+            how = n;
+        }
+    };
+    for (int i = Count() - 1; i >= 0; --i) consider(Items(i));
+    if (use == nullptr && AutoAdd) {
+        // As a locate does: an index of its own for the link, kept.
+        const std::string fields = FieldListText(runList_);
+        const std::string name = std::string(mtres::AutoIndexPrefix) + fields;
+        if (Get(name) == nullptr) dataSet_->AddIndex(name, fields, {ixCaseInsensitive});
+        if (TmtIndex* idx = Get(name)) {
+            if (!idx->IsOrdered()) idx->Rebuild();
+            consider(idx);
+        }
+    }
+    if (use == nullptr) return false;
+    int first = 0, last = 0;
+    if (how.keyed) {
+        use->BuildKey(KeyRecord, how.fields, probe_);
+        use->KeyRun(probe_, first, last);
+    } else {
+        NarrowingOf(use, runList_, &runCoarse_);
+        CoarseRun(common, use, runCoarse_, KeyRecord, first, last);
+    }
+    Exact = how.exact && how.keyed;
+    PositionsInCurrent(use, first, last, Rows);
+    std::sort(Rows.begin(), Rows.end());
+    return true;
+}
+
+void TmtIndexes::PositionsInCurrent(TmtIndex* Index, int First, int Last, std::vector<int32_t>& Rows) {
+    TmtIndex* cur = dataSet_->CurIndex();
+    TmtCommon* common = dataSet_->Common();
+    stepped_ += static_cast<uint64_t>(std::max(Last - First, 0));
+    if (cur->IsRowOrder()) {
+        for (int i = First; i < Last; ++i) {
+            int pos = -1;
+            cur->FindRecordByID(Index->IdAt(i), pos);
+            if (pos >= 0) Rows.push_back(pos);
+        }
+        return;
+    }
+    // A record's key finds it among the few entries of its key; where the
+    // current index holds many records of one key (a status, a city), every
+    // position is taken from one reading of the whole index instead, kept
+    // for the master moves that follow.
+    constexpr int kFewOfAKey = 32;
+    const bool mapped = positionIndex_ == cur && positionChanges_ == common->Changes() &&
+                        positionOrder_ == cur->OrderChanges() && positionCount_ == cur->Count();
+    if (!mapped && cur->IsOrdered() && cur->HasKeys()) {
+        std::size_t from = Rows.size();
+        bool done = true;
+        for (int i = First; i < Last && done; ++i) {
+            const int32_t id = Index->IdAt(i);
+            cur->BuildKey(common->Record(id), cur->IndexFieldList().Count(), scratch_);
+            int a = 0, b = 0;
+            cur->KeyRun(scratch_, a, b);
+            if (b - a > kFewOfAKey) {
+                done = false;
+                break;
+            }
+            stepped_ += static_cast<uint64_t>(b - a);
+            for (int k = a; k < b; ++k)
+                if (cur->IdAt(k) == id) {
+                    Rows.push_back(k);
+                    break;
+                }
+        }
+        if (done) return;
+        Rows.resize(from);
+    }
+    if (!mapped) {
+        positionOf_.clear();
+        const int n = cur->Count();
+        stepped_ += static_cast<uint64_t>(n);
+        for (int k = 0; k < n; ++k) {
+            const int32_t id = cur->IdAt(k);
+            if (id < 0) continue;
+            if (static_cast<std::size_t>(id) >= positionOf_.size()) positionOf_.resize(static_cast<std::size_t>(id) + 1, -1);
+            positionOf_[static_cast<std::size_t>(id)] = k;
+        }
+        positionIndex_ = cur;
+        positionChanges_ = common->Changes();
+        positionOrder_ = cur->OrderChanges();
+        positionCount_ = n;
+    }
+    for (int i = First; i < Last; ++i) {
+        const int32_t id = Index->IdAt(i);
+        if (id >= 0 && static_cast<std::size_t>(id) < positionOf_.size() && positionOf_[static_cast<std::size_t>(id)] >= 0)
+            Rows.push_back(positionOf_[static_cast<std::size_t>(id)]);
+    }
 }
 
 void TmtIndexes::CheckRecordUniqueness(PmtRecord Record, PmtRecord ActualRecord) {

@@ -463,6 +463,8 @@ public:
     // Entries read to know the start letters of their runs since the index
     // was made.
     uint64_t PrefixWork() const { return prefixWork_; }
+    // Counts every change to the entries' order.
+    uint64_t OrderChanges() const { return orderChanges_; }
 
     TmtFilterIndexEvent OnFilterIndex;
 
@@ -744,7 +746,17 @@ public:
     // equal to KeyRecord on the first Fields entries of FieldList (the
     // master key of a detail table), found by one search; false when the
     // current index's order does not keep those records together.
-    bool RunOf(const TmtFieldList& FieldList, int Fields, PmtRecord KeyRecord, int& First, int& Last);
+    // Exact, when given, tells whether every record of the run equals the
+    // key (else the run is found by a coarser comparison).
+    bool RunOf(const TmtFieldList& FieldList, int Fields, PmtRecord KeyRecord, int& First, int& Last,
+               bool* Exact = nullptr);
+    // Where the current index's order does not keep those records together:
+    // their positions in it, ascending, gathered from the run of another
+    // index that starts with those fields (with AutoAdd, one added for
+    // them); false when there is none. Exact tells that every record of
+    // Rows equals the key on those fields.
+    bool LinkRows(const TmtFieldList& FieldList, int Fields, PmtRecord KeyRecord, bool AutoAdd,
+                  std::vector<int32_t>& Rows, bool& Exact);
 
 private:
     int SequentialSearch(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool RespectFilter, bool Nearest,
@@ -764,6 +776,21 @@ private:
     // Reused by every search, so that a locate allocates nothing.
     TmtFieldList coarse_;
     TmtFieldList runList_, runCoarse_;
+    // The positions of the current index's entries by record id (-1: not
+    // there), for a run of another index read in the current one's order;
+    // kept while neither the entries nor the records change.
+    std::vector<int32_t> positionOf_;
+    const TmtIndex* positionIndex_ = nullptr;
+    uint64_t positionChanges_ = 0, positionOrder_ = 0;
+    int positionCount_ = -1;
+    // Appends the current index's positions of the entries [First, Last) of
+    // Index (those it holds).
+    void PositionsInCurrent(TmtIndex* Index, int First, int Last, std::vector<int32_t>& Rows);
+    // Leading fields of an index that a search on several fields may narrow
+    // by, in any order: lead_ holds them in the index's order, rest_ the
+    // search's other fields (as FieldList has them).
+    TmtFieldList lead_, rest_, tryLead_;
+    bool LeadOf(const TmtIndex* Index, const TmtFieldList& Search, TmtFieldList& Lead) const;
     // A partial key: the search list with the partial option kept on texts
     // only (on other fields it compares exactly), and the index whose run of
     // keys that start with the first text's prefix holds every match, its
