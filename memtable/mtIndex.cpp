@@ -3239,7 +3239,8 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
     if (canNarrow && !prefix) {
         // An index whose first fields are some of the search's, in any
         // order, narrows by them; the run is checked on the rest.
-        bool unique = false, leadExact = false;
+        bool leadExact = false;
+        int bestRun = -1;
         for (int i = Count() - 1; i >= 0; --i) {
             TmtIndex* idx = Items(i);
             if (idx->IsRowOrder() || !idx->IsOrdered()) continue;
@@ -3248,12 +3249,21 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
             if (n.fields == 0) continue;
             const bool exactLead = n.exact;
             n.exact = n.exact && tryLead_.Count() == narrowList->Count();
-            // A unique key's run is one record.
-            const bool u = idx->IndexOptions().Contains(mtcoUnique) && n.keyed && n.fields >= idx->IndexFieldList().Count();
-            if (n.fields > how.fields || (n.fields == how.fields && u && !unique)) {
+            // Of indexes that narrow as far, the one whose keys find the
+            // shortest run.
+            int run = -1;
+            if (n.keyed && (use == nullptr || n.fields >= how.fields)) {
+                idx->BuildKey(KeyRecord, n.fields, probe_);
+                int a = 0, b = 0;
+                idx->KeyRun(probe_, a, b);
+                run = b - a;
+            }
+            const bool better = n.fields > how.fields ||
+                                (n.fields == how.fields && run >= 0 && (bestRun < 0 || run < bestRun));
+            if (use == nullptr || better) {
                 use = idx;
                 how = n;
-                unique = u;
+                bestRun = run;
                 leadExact = exactLead;
                 tryLead_.AssignTo(lead_);
             }
