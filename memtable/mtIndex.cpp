@@ -3240,7 +3240,8 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
         // An index whose first fields are some of the search's, in any
         // order, narrows by them; the run is checked on the rest.
         bool leadExact = false;
-        int bestRun = -1;
+        candidates_.clear();
+        int top = 0;
         for (int i = Count() - 1; i >= 0; --i) {
             TmtIndex* idx = Items(i);
             if (idx->IsRowOrder() || !idx->IsOrdered()) continue;
@@ -3249,24 +3250,45 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
             if (n.fields == 0) continue;
             const bool exactLead = n.exact;
             n.exact = n.exact && tryLead_.Count() == narrowList->Count();
-            // Of indexes that narrow as far, the one whose keys find the
-            // shortest run.
-            int run = -1;
-            if (n.keyed && (use == nullptr || n.fields >= how.fields)) {
-                idx->BuildKey(KeyRecord, n.fields, probe_);
+            // A unique key's run is one record at most.
+            const bool unique = idx->IndexOptions().Contains(mtcoUnique) && n.keyed && exactLead &&
+                                n.fields >= idx->IndexFieldList().Count();
+            candidates_.push_back({idx, n, exactLead, unique});
+            top = std::max(top, n.fields);
+        }
+        // Of the indexes that narrow as far: a unique key, else the one
+        // whose keys find the shortest run.
+        const Candidate* pick = nullptr;
+        int tied = 0;
+        for (const Candidate& c : candidates_) {
+            if (c.how.fields != top) continue;
+            ++tied;
+            if (c.unique) {
+                pick = &c;
+                break;
+            }
+        }
+        if (pick == nullptr && tied > 0) {
+            int bestRun = -1;
+            for (const Candidate& c : candidates_) {
+                if (c.how.fields != top) continue;
+                if (pick == nullptr) pick = &c;
+                if (tied == 1) break;
+                if (!c.how.keyed) continue;
+                c.index->BuildKey(KeyRecord, c.how.fields, probe_);
                 int a = 0, b = 0;
-                idx->KeyRun(probe_, a, b);
-                run = b - a;
+                c.index->KeyRun(probe_, a, b);
+                if (bestRun < 0 || b - a < bestRun) {
+                    bestRun = b - a;
+                    pick = &c;
+                }
             }
-            const bool better = n.fields > how.fields ||
-                                (n.fields == how.fields && run >= 0 && (bestRun < 0 || run < bestRun));
-            if (use == nullptr || better) {
-                use = idx;
-                how = n;
-                bestRun = run;
-                leadExact = exactLead;
-                tryLead_.AssignTo(lead_);
-            }
+        }
+        if (pick != nullptr) {
+            use = pick->index;
+            how = pick->how;
+            leadExact = pick->exactLead;
+            LeadOf(use, *narrowList, lead_);
         }
         if (use != nullptr) {
             narrowList = &lead_;

@@ -771,6 +771,14 @@ private:
         bool keyed = false;
     };
     Narrowing NarrowingOf(const TmtIndex* Index, const TmtFieldList& Search, TmtFieldList* Coarse) const;
+    // An index a search on several fields may narrow by.
+    struct Candidate {
+        TmtIndex* index;
+        Narrowing how;
+        bool exactLead;  // every record of its run equals the key on its fields
+        bool unique;
+    };
+    std::vector<Candidate> candidates_;
 
     TmtCustomMemTable* dataSet_;
     // Reused by every search, so that a locate allocates nothing.
