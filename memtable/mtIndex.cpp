@@ -3002,6 +3002,7 @@ TmtIndexes::~TmtIndexes() = default;
 
 void TmtIndexes::Clear() {
     positionIndex_ = nullptr;
+    lookupsIndex_ = nullptr;
     for (int i = Count() - 1; i >= 0; --i) {
         TmtIndex* idx = Items(i);
         idx->Clear();
@@ -3041,6 +3042,7 @@ TmtIndex* TmtIndexes::Add(TIndexDef* IndexDef) {
 void TmtIndexes::DeleteIndex(TmtIndex* Index) {
     if (Index == nullptr || Index == rowOrder_) return;
     if (positionIndex_ == Index) positionIndex_ = nullptr;
+    if (lookupsIndex_ == Index) lookupsIndex_ = nullptr;
     if (dataSet_->CurIndex() == Index) dataSet_->SetCurIndexRaw(rowOrder_);
     for (std::size_t i = 0; i < indexes_.size(); ++i) {
         if (indexes_[i].get() != Index) continue;
@@ -3604,7 +3606,17 @@ void TmtIndexes::PositionsInCurrent(TmtIndex* Index, int First, int Last, std::v
     constexpr int kFewOfAKey = 32;
     const bool mapped = positionIndex_ == cur && positionChanges_ == common->Changes() &&
                         positionOrder_ == cur->OrderChanges() && positionCount_ == cur->Count();
-    if (!mapped && cur->IsOrdered() && cur->HasKeys()) {
+    // Searches for one record at a time, while nothing changes, until they
+    // have cost about what one reading of the index does.
+    if (lookupsIndex_ != cur || lookupsChanges_ != common->Changes() || lookupsOrder_ != cur->OrderChanges()) {
+        lookupsIndex_ = cur;
+        lookupsChanges_ = common->Changes();
+        lookupsOrder_ = cur->OrderChanges();
+        lookups_ = 0;
+    }
+    lookups_ += static_cast<uint64_t>(std::max(Last - First, 0));
+    const bool searchEach = lookups_ * 1024 < static_cast<uint64_t>(cur->Count());
+    if (!mapped && searchEach && cur->IsOrdered() && cur->HasKeys()) {
         std::size_t from = Rows.size();
         bool done = true;
         for (int i = First; i < Last && done; ++i) {

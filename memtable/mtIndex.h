@@ -791,6 +791,8 @@ private:
     const TmtIndex* positionIndex_ = nullptr;
     uint64_t positionChanges_ = 0, positionOrder_ = 0;
     int positionCount_ = -1;
+    const TmtIndex* lookupsIndex_ = nullptr;
+    uint64_t lookupsChanges_ = 0, lookupsOrder_ = 0, lookups_ = 0;
     // Appends the current index's positions of the entries [First, Last) of
     // Index (those it holds).
     void PositionsInCurrent(TmtIndex* Index, int First, int Last, std::vector<int32_t>& Rows);
