@@ -3001,8 +3001,7 @@ TmtIndexes::TmtIndexes(TmtCustomMemTable* DataSet) : dataSet_(DataSet) {
 TmtIndexes::~TmtIndexes() = default;
 
 void TmtIndexes::Clear() {
-    positionIndex_ = nullptr;
-    lookupsIndex_ = nullptr;
+    placesIndex_ = nullptr;
     for (int i = Count() - 1; i >= 0; --i) {
         TmtIndex* idx = Items(i);
         idx->Clear();
@@ -3041,8 +3040,7 @@ TmtIndex* TmtIndexes::Add(TIndexDef* IndexDef) {
 
 void TmtIndexes::DeleteIndex(TmtIndex* Index) {
     if (Index == nullptr || Index == rowOrder_) return;
-    if (positionIndex_ == Index) positionIndex_ = nullptr;
-    if (lookupsIndex_ == Index) lookupsIndex_ = nullptr;
+    if (placesIndex_ == Index) placesIndex_ = nullptr;
     if (dataSet_->CurIndex() == Index) dataSet_->SetCurIndexRaw(rowOrder_);
     for (std::size_t i = 0; i < indexes_.size(); ++i) {
         if (indexes_[i].get() != Index) continue;
@@ -3599,64 +3597,89 @@ void TmtIndexes::PositionsInCurrent(TmtIndex* Index, int First, int Last, std::v
         }
         return;
     }
-    // A record's key finds it among the few entries of its key; where the
-    // current index holds many records of one key (a status, a city), every
-    // position is taken from one reading of the whole index instead, kept
-    // for the master moves that follow.
+    // A record's place, once known, gives its position while its block of
+    // the index takes no change; a change costs the places of that block,
+    // read again when one is next asked for. A record not placed yet is
+    // found by its key among the few entries of that key, until such
+    // searches have cost about a reading of the whole index, which then
+    // places every record at once; so does a key with many entries (a
+    // status, a city).
     constexpr int kFewOfAKey = 32;
-    const bool mapped = positionIndex_ == cur && positionChanges_ == common->Changes() &&
-                        positionOrder_ == cur->OrderChanges() && positionCount_ == cur->Count();
-    // Searches for one record at a time, while nothing changes, until they
-    // have cost about what one reading of the index does.
-    if (lookupsIndex_ != cur || lookupsChanges_ != common->Changes() || lookupsOrder_ != cur->OrderChanges()) {
-        lookupsIndex_ = cur;
-        lookupsChanges_ = common->Changes();
-        lookupsOrder_ = cur->OrderChanges();
+    if (placesIndex_ != cur || placesEpoch_ != cur->PlaceEpoch()) {
+        placeOf_.clear();
+        placesIndex_ = cur;
+        placesEpoch_ = cur->PlaceEpoch();
+        placesWhole_ = false;
         lookups_ = 0;
     }
-    lookups_ += static_cast<uint64_t>(std::max(Last - First, 0));
-    const bool searchEach = lookups_ * 1024 < static_cast<uint64_t>(cur->Count());
-    if (!mapped && searchEach && cur->IsOrdered() && cur->HasKeys()) {
-        std::size_t from = Rows.size();
-        bool done = true;
-        for (int i = First; i < Last && done; ++i) {
-            const int32_t id = Index->IdAt(i);
+    const bool keyed = cur->IsOrdered() && cur->HasKeys();
+    for (int i = First; i < Last; ++i) {
+        const int32_t id = Index->IdAt(i);
+        if (id < 0) continue;
+        int pos = PlacedAt(cur, id);
+        if (pos == -2 && keyed && lookups_ * 1024 < static_cast<uint64_t>(cur->Count())) {
+            ++lookups_;
             cur->BuildKey(common->Record(id), cur->IndexFieldList().Count(), scratch_);
             int a = 0, b = 0;
             cur->KeyRun(scratch_, a, b);
-            if (b - a > kFewOfAKey) {
-                done = false;
-                break;
+            if (b - a <= kFewOfAKey) {
+                stepped_ += static_cast<uint64_t>(b - a);
+                pos = -1;
+                for (int k = a; k < b && pos < 0; ++k)
+                    if (cur->IdAt(k) == id) pos = k;
+                if (static_cast<std::size_t>(id) >= placeOf_.size())
+                    placeOf_.resize(static_cast<std::size_t>(id) + 1);
+                placeOf_[static_cast<std::size_t>(id)] =
+                    pos >= 0 ? cur->PlaceOf(pos) : TmtIndex::Place{cur->LastPlaceStamp(), kAbsent};
             }
-            stepped_ += static_cast<uint64_t>(b - a);
-            for (int k = a; k < b; ++k)
-                if (cur->IdAt(k) == id) {
-                    Rows.push_back(k);
-                    break;
-                }
         }
-        if (done) return;
-        Rows.resize(from);
-    }
-    if (!mapped) {
-        positionOf_.clear();
-        const int n = cur->Count();
-        stepped_ += static_cast<uint64_t>(n);
-        for (int k = 0; k < n; ++k) {
-            const int32_t id = cur->IdAt(k);
-            if (id < 0) continue;
-            if (static_cast<std::size_t>(id) >= positionOf_.size()) positionOf_.resize(static_cast<std::size_t>(id) + 1, -1);
-            positionOf_[static_cast<std::size_t>(id)] = k;
+        if (pos == -2) {
+            ReadPlaces(cur, 0, cur->Count());
+            placesWhole_ = true;
+            lookups_ = 0;
+            pos = PlacedAt(cur, id);
         }
-        positionIndex_ = cur;
-        positionChanges_ = common->Changes();
-        positionOrder_ = cur->OrderChanges();
-        positionCount_ = n;
+        if (pos >= 0) Rows.push_back(pos);
     }
-    for (int i = First; i < Last; ++i) {
-        const int32_t id = Index->IdAt(i);
-        if (id >= 0 && static_cast<std::size_t>(id) < positionOf_.size() && positionOf_[static_cast<std::size_t>(id)] >= 0)
-            Rows.push_back(positionOf_[static_cast<std::size_t>(id)]);
+}
+
+int TmtIndexes::PlacedAt(TmtIndex* Cur, int32_t Id) {
+    const auto at = static_cast<std::size_t>(Id);
+    for (int pass = 0;; ++pass) {
+        if (at >= placeOf_.size()) return placesWhole_ && Cur->LastPlaceStamp() == placesStamp_ ? -1 : -2;
+        const TmtIndex::Place p = placeOf_[at];
+        if (p.stamp == 0) return placesWhole_ && Cur->LastPlaceStamp() == placesStamp_ ? -1 : -2;
+        if (p.at == kAbsent) return p.stamp == Cur->LastPlaceStamp() ? -1 : -2;
+        const int pos = Cur->PositionOf(p);
+        if (pos >= 0) return pos;
+        // Its block has changed: every record of the block it stood in
+        // takes its new place there, this one too unless it has left.
+        int first = 0, last = 0;
+        Cur->BlockRange(p, first, last);
+        if (pass > 0 || first == last) {
+            placeOf_[at] = {};
+            return -2;
+        }
+        ReadPlaces(Cur, first, last);
+        if (placeOf_[at].stamp == p.stamp && placeOf_[at].at == p.at) {
+            placeOf_[at] = {};
+            return -2;
+        }
+    }
+}
+
+void TmtIndexes::ReadPlaces(TmtIndex* Cur, int First, int Last) {
+    stepped_ += static_cast<uint64_t>(std::max(Last - First, 0));
+    if (First == 0 && Last == Cur->Count()) {
+        placeOf_.assign(placeOf_.size(), TmtIndex::Place{});
+        placesStamp_ = Cur->LastPlaceStamp();
+    }
+    for (int k = First; k < Last; ++k) {
+        const int32_t id = Cur->IdAt(k);
+        if (id < 0) continue;
+        const auto at = static_cast<std::size_t>(id);
+        if (at >= placeOf_.size()) placeOf_.resize(at + 1);
+        placeOf_[at] = Cur->PlaceOf(k);
     }
 }
 
