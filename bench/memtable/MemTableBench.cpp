@@ -60,7 +60,9 @@
 // details (ten per master), where the detail's current index is not the
 // link's: the row order (SQLite: ordered by id), an index on the value
 // (ordered by value); a text link with the link's index current; the
-// detail's record count at each move, row order current (count(*)); and
+// detail's record count at each move, row order current (count(*)); moves
+// with the value index current and the value of the first detail shown
+// raised after each walk (SQLite: an update by id); and
 // 1,000 locates on two fields, one of them indexed: Id (a unique key) and
 // the client name, and the client name and the value (SQLite: the lowest id
 // of the rows that hold both).
@@ -1292,7 +1294,9 @@ struct MemLinked {
     ~MemLinked() { detail->SetMasterSource(nullptr); }
 };
 
-void MemLinkWalk(benchmark::State& state, bool text, LinkOrder order, bool count) {
+// With Edit, the value of the first detail shown is raised after each walk,
+// as a clerk does while moving the master.
+void MemLinkWalk(benchmark::State& state, bool text, LinkOrder order, bool count, bool edit = false) {
     MemLinked link(text, order);
     TField* value = link.detail->FieldByName("Valor");
     for (auto _ : state) {
@@ -1309,6 +1313,13 @@ void MemLinkWalk(benchmark::State& state, bool text, LinkOrder order, bool count
                 sum += value->AsFloat();
                 ++rows;
             }
+            if (edit) {
+                link.detail->First();
+                if (link.detail->Eof()) continue;
+                link.detail->Edit();
+                value->SetAsFloat(value->AsFloat() + 1);
+                link.detail->Post();
+            }
         }
         if (rows < kLinkMoves) throw std::runtime_error("linked walk found too few");
         benchmark::DoNotOptimize(sum);
@@ -1319,8 +1330,9 @@ void MemLinkByValue(benchmark::State& state) { MemLinkWalk(state, false, LinkOrd
 void MemLinkText(benchmark::State& state) { MemLinkWalk(state, true, LinkOrder::Link, false); }
 void MemLinkTextRowOrder(benchmark::State& state) { MemLinkWalk(state, true, LinkOrder::RowOrder, false); }
 void MemLinkCount(benchmark::State& state) { MemLinkWalk(state, false, LinkOrder::RowOrder, true); }
+void MemLinkByValueEdits(benchmark::State& state) { MemLinkWalk(state, false, LinkOrder::Value, false, true); }
 
-void SqlLinkWalk(benchmark::State& state, bool text, LinkOrder order, bool count) {
+void SqlLinkWalk(benchmark::State& state, bool text, LinkOrder order, bool count, bool edit = false) {
     Db d;
     d.Exec("CREATE TABLE m (id INTEGER PRIMARY KEY, nome TEXT)");
     d.Exec("CREATE TABLE det (id INTEGER PRIMARY KEY, mestre INTEGER, nome TEXT, valor REAL)");
@@ -1356,6 +1368,7 @@ void SqlLinkWalk(benchmark::State& state, bool text, LinkOrder order, bool count
                : order == LinkOrder::Value  ? " ORDER BY valor"
                                             : (text ? " ORDER BY nome" : " ORDER BY mestre");
     sqlite3_stmt* details = d.Prepare(sql.c_str());
+    sqlite3_stmt* raise = d.Prepare("UPDATE det SET valor = valor + 1 WHERE id = ?");
     int current = 0;
     for (auto _ : state) {
         long long rows = 0;
@@ -1376,27 +1389,36 @@ void SqlLinkWalk(benchmark::State& state, bool text, LinkOrder order, bool count
                 continue;
             }
             if (!text) sqlite3_bind_int(details, 1, current);
+            int first = -1;
             while (sqlite3_step(details) == SQLITE_ROW) {
                 if (count) {
                     rows += sqlite3_column_int(details, 0);
                 } else {
+                    if (first < 0) first = sqlite3_column_int(details, 0);
                     sum += sqlite3_column_double(details, 1);
                     ++rows;
                 }
             }
             sqlite3_reset(details);
+            if (edit && first >= 0) {
+                sqlite3_bind_int(raise, 1, first);
+                if (sqlite3_step(raise) != SQLITE_DONE) throw std::runtime_error("update");
+                sqlite3_reset(raise);
+            }
         }
         if (rows < kLinkMoves / 2) throw std::runtime_error("sqlite linked walk found too few");
         benchmark::DoNotOptimize(sum);
     }
     sqlite3_finalize(next);
     sqlite3_finalize(details);
+    sqlite3_finalize(raise);
 }
 void SqlLinkRowOrder(benchmark::State& state) { SqlLinkWalk(state, false, LinkOrder::RowOrder, false); }
 void SqlLinkByValue(benchmark::State& state) { SqlLinkWalk(state, false, LinkOrder::Value, false); }
 void SqlLinkText(benchmark::State& state) { SqlLinkWalk(state, true, LinkOrder::Link, false); }
 void SqlLinkTextRowOrder(benchmark::State& state) { SqlLinkWalk(state, true, LinkOrder::RowOrder, false); }
 void SqlLinkCount(benchmark::State& state) { SqlLinkWalk(state, false, LinkOrder::RowOrder, true); }
+void SqlLinkByValueEdits(benchmark::State& state) { SqlLinkWalk(state, false, LinkOrder::Value, false, true); }
 
 // The rows sought by two fields, drawn once; every other one with a value
 // of another row in the second field: a miss.
@@ -1504,6 +1526,7 @@ public:
         if (kShape == Shape::Links) {
             Ratio("200 master moves, row order current", "MemLinkRowOrder", "SqlLinkRowOrder", "<= 1.00");
             Ratio("200 master moves, value index current", "MemLinkByValue", "SqlLinkByValue", "<= 1.00");
+            Ratio("200 moves, value index, an edit each", "MemLinkByValueEdits", "SqlLinkByValueEdits", "<= 1.00");
             Ratio("200 master moves, text link, its index", "MemLinkText", "SqlLinkText", "<= 1.00");
             Ratio("200 master moves, text link, row order", "MemLinkTextRowOrder", "SqlLinkTextRowOrder", "<= 1.00");
             Ratio("200 detail counts, row order current", "MemLinkCount", "SqlLinkCount", "<= 1.00");
@@ -1619,6 +1642,7 @@ int main(int argc, char** argv) {
     const std::initializer_list<Step> links{
         {"MemLinkRowOrder", MemLinkRowOrder},           {"SqlLinkRowOrder", SqlLinkRowOrder},
         {"MemLinkByValue", MemLinkByValue},             {"SqlLinkByValue", SqlLinkByValue},
+        {"MemLinkByValueEdits", MemLinkByValueEdits},   {"SqlLinkByValueEdits", SqlLinkByValueEdits},
         {"MemLinkText", MemLinkText},                   {"SqlLinkText", SqlLinkText},
         {"MemLinkTextRowOrder", MemLinkTextRowOrder},   {"SqlLinkTextRowOrder", SqlLinkTextRowOrder},
         {"MemLinkCount", MemLinkCount},                 {"SqlLinkCount", SqlLinkCount},
