@@ -3674,12 +3674,19 @@ void TmtIndexes::ReadPlaces(TmtIndex* Cur, int First, int Last) {
         placeOf_.assign(placeOf_.size(), TmtIndex::Place{});
         placesStamp_ = Cur->LastPlaceStamp();
     }
-    for (int k = First; k < Last; ++k) {
-        const int32_t id = Cur->IdAt(k);
-        if (id < 0) continue;
-        const auto at = static_cast<std::size_t>(id);
-        if (at >= placeOf_.size()) placeOf_.resize(at + 1);
-        placeOf_[at] = Cur->PlaceOf(k);
+    // Block by block: the places of one block differ in their offsets only.
+    for (int k = First; k < Last;) {
+        TmtIndex::Place p = Cur->PlaceOf(k);
+        int from = 0, to = 0;
+        Cur->BlockRange(p, from, to);
+        const int end = p.stamp != 0 && to > k ? std::min(to, Last) : k + 1;
+        for (; k < end; ++k, ++p.at) {
+            const int32_t id = Cur->IdAt(k);
+            if (id < 0) continue;
+            const auto at = static_cast<std::size_t>(id);
+            if (at >= placeOf_.size()) placeOf_.resize(at + 1);
+            placeOf_[at] = p;
+        }
     }
 }
 
