@@ -3001,6 +3001,7 @@ TmtIndexes::TmtIndexes(TmtCustomMemTable* DataSet) : dataSet_(DataSet) {
 TmtIndexes::~TmtIndexes() = default;
 
 void TmtIndexes::Clear() {
+    placesIndex_ = nullptr;
     for (int i = Count() - 1; i >= 0; --i) {
         TmtIndex* idx = Items(i);
         idx->Clear();
@@ -3039,6 +3040,7 @@ TmtIndex* TmtIndexes::Add(TIndexDef* IndexDef) {
 
 void TmtIndexes::DeleteIndex(TmtIndex* Index) {
     if (Index == nullptr || Index == rowOrder_) return;
+    if (placesIndex_ == Index) placesIndex_ = nullptr;
     if (dataSet_->CurIndex() == Index) dataSet_->SetCurIndexRaw(rowOrder_);
     for (std::size_t i = 0; i < indexes_.size(); ++i) {
         if (indexes_[i].get() != Index) continue;
@@ -3229,20 +3231,79 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
     }
     // A partial text first: the run of an index on it whose keys start with
     // the text's.
-    bool prefix = false;
+    bool prefix = false, restOnly = false;
     if (canNarrow && partial && narrowList->Options(0).Contains(mtifoPartial)) {
         use = PrefixIndex(*narrowList, KeyRecord);
         prefix = use != nullptr;
     }
     if (canNarrow && !prefix) {
+        // An index whose first fields are some of the search's, in any
+        // order, narrows by them; the run is checked on the rest.
+        bool leadExact = false;
+        candidates_.clear();
+        int top = 0;
         for (int i = Count() - 1; i >= 0; --i) {
             TmtIndex* idx = Items(i);
             if (idx->IsRowOrder() || !idx->IsOrdered()) continue;
-            if (!IsFieldListPrefix(dataSet_, idx->IndexFieldList(), *narrowList)) continue;
-            const Narrowing n = NarrowingOf(idx, *narrowList, nullptr);
-            if (n.fields > how.fields) {
-                use = idx;
-                how = n;
+            if (!LeadOf(idx, *narrowList, tryLead_)) continue;
+            Narrowing n = NarrowingOf(idx, tryLead_, nullptr);
+            if (n.fields == 0) continue;
+            const bool exactLead = n.exact;
+            n.exact = n.exact && tryLead_.Count() == narrowList->Count();
+            // A unique key's run is one record at most.
+            const bool unique = idx->IndexOptions().Contains(mtcoUnique) && n.keyed && exactLead &&
+                                n.fields >= idx->IndexFieldList().Count();
+            candidates_.push_back({idx, n, exactLead, unique});
+            top = std::max(top, n.fields);
+        }
+        // Of the indexes that narrow as far: a unique key, else the one
+        // whose keys find the shortest run.
+        const Candidate* pick = nullptr;
+        int tied = 0;
+        for (const Candidate& c : candidates_) {
+            if (c.how.fields != top) continue;
+            ++tied;
+            if (c.unique) {
+                pick = &c;
+                break;
+            }
+        }
+        if (pick == nullptr && tied > 0) {
+            int bestRun = -1;
+            for (const Candidate& c : candidates_) {
+                if (c.how.fields != top) continue;
+                if (pick == nullptr) pick = &c;
+                if (tied == 1) break;
+                if (!c.how.keyed) continue;
+                c.index->BuildKey(KeyRecord, c.how.fields, probe_);
+                int a = 0, b = 0;
+                c.index->KeyRun(probe_, a, b);
+                if (bestRun < 0 || b - a < bestRun) {
+                    bestRun = b - a;
+                    pick = &c;
+                }
+            }
+        }
+        if (pick != nullptr) {
+            use = pick->index;
+            how = pick->how;
+            leadExact = pick->exactLead;
+            LeadOf(use, *narrowList, lead_);
+        }
+        if (use != nullptr) {
+            narrowList = &lead_;
+            // Where the run's records all equal the key on the index's
+            // fields, the other fields alone are compared.
+            restOnly = leadExact && !how.exact;
+            if (restOnly) {
+                rest_.Clear();
+                for (int i = 0; i < FieldList.Count(); ++i) {
+                    bool inLead = false;
+                    for (int j = 0; j < lead_.Count(); ++j) inLead = inLead || lead_.Fields(j) == FieldList.Fields(i);
+                    if (inLead) continue;
+                    rest_.Add(FieldList.Fields(i), FieldList.Options(i));
+                    rest_.SetFieldOfs(rest_.Count() - 1, FieldList.FieldOfs(i), FieldList.FieldNo(i));
+                }
             }
         }
         if (use == nullptr && AutoAddIndex) {
@@ -3385,7 +3446,8 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
                 }
                 if (!exact) {
                     if (r == nullptr) r = common->Record(id);
-                    if (common->CompareRecords(FieldList, 0, KeyRecord, r, false, false, mtBreakOnInequality) != 0)
+                    if (common->CompareRecords(restOnly ? rest_ : FieldList, 0, KeyRecord, r, false, false,
+                                               mtBreakOnInequality) != 0)
                         continue;
                 }
                 if (filtered) {
@@ -3466,8 +3528,10 @@ TmtIndex* TmtIndexes::PrefixIndex(const TmtFieldList& FieldList, PmtRecord KeyRe
     return use;
 }
 
-bool TmtIndexes::RunOf(const TmtFieldList& FieldList, int Fields, PmtRecord KeyRecord, int& First, int& Last) {
+bool TmtIndexes::RunOf(const TmtFieldList& FieldList, int Fields, PmtRecord KeyRecord, int& First, int& Last,
+                       bool* Exact) {
     TmtIndex* cur = dataSet_->CurIndex();
+    if (Exact != nullptr) *Exact = false;
     First = 0;
     Last = cur->Count();
     if (cur->IsRowOrder() || !cur->IsOrdered() || dataSet_->RecalcOnIndex() || Fields <= 0) return false;
@@ -3487,10 +3551,190 @@ bool TmtIndexes::RunOf(const TmtFieldList& FieldList, int Fields, PmtRecord KeyR
     if (how.keyed) {
         cur->BuildKey(KeyRecord, how.fields, probe_);
         cur->KeyRun(probe_, First, Last);
+        if (Exact != nullptr) *Exact = how.exact;
         return true;
     }
     CoarseRun(common, cur, runCoarse_, KeyRecord, First, Last);
     return true;
+}
+
+bool TmtIndexes::LeadOf(const TmtIndex* Index, const TmtFieldList& Search, TmtFieldList& Lead) const {
+    Lead.Clear();
+    const TmtFieldList& il = Index->IndexFieldList();
+    uint64_t taken = 0;
+    // A partial text that matches only its start ends the comparison as a
+    // match: the fields after it need not be equal, and do not narrow.
+    int fields = std::min(Search.Count(), 64);
+    for (int j = 0; j < fields; ++j)
+        if (Search.Options(j).Contains(mtifoPartial)) fields = j + 1;
+    for (int i = 0; i < il.Count(); ++i) {
+        int k = -1;
+        for (int j = 0; j < fields && k < 0; ++j)
+            if ((taken >> j & 1) == 0 && Search.Fields(j) == il.Fields(i)) k = j;
+        if (k < 0) break;
+        taken |= uint64_t{1} << k;
+        Lead.Add(Search.Fields(k), Search.Options(k));
+        Lead.SetFieldOfs(Lead.Count() - 1, Search.FieldOfs(k), Search.FieldNo(k));
+    }
+    return Lead.Count() > 0;
+}
+
+bool TmtIndexes::LinkRows(const TmtFieldList& FieldList, int Fields, PmtRecord KeyRecord, bool AutoAdd,
+                          std::vector<int32_t>& Rows, bool& Exact) {
+    Rows.clear();
+    Exact = false;
+    TmtIndex* cur = dataSet_->CurIndex();
+    if (dataSet_->RecalcOnIndex() || Fields <= 0) return false;
+    TmtCommon* common = dataSet_->Common();
+    StoreLock lock(common);
+    runList_.Clear();
+    for (int i = 0; i < Fields && i < FieldList.Count(); ++i) {
+        runList_.Add(FieldList.Fields(i), FieldList.Options(i));
+        runList_.SetFieldOfs(i, FieldList.FieldOfs(i), FieldList.FieldNo(i));
+    }
+    if (KeyHoldsNaN(common, runList_, KeyRecord)) return false;
+    TmtIndex* use = nullptr;
+    Narrowing how;
+    auto consider = [&](TmtIndex* idx) {
+        if (idx == cur || idx->IsRowOrder() || !idx->IsOrdered()) return;
+        if (!IsFieldListPrefix(dataSet_, idx->IndexFieldList(), runList_)) return;
+        const Narrowing n = NarrowingOf(idx, runList_, nullptr);
+        // The more fields it narrows by, the shorter the run; keys find it
+        // without reading records.
+        if (n.fields > how.fields || (n.fields == how.fields && n.fields > 0 && n.keyed && !how.keyed)) {
+            use = idx;
+            how = n;
+        }
+    };
+    for (int i = Count() - 1; i >= 0; --i) consider(Items(i));
+    if (use == nullptr && AutoAdd) {
+        // As a locate does: an index of its own for the link, kept.
+        const std::string fields = FieldListText(runList_);
+        const std::string name = std::string(mtres::AutoIndexPrefix) + fields;
+        if (Get(name) == nullptr) dataSet_->AddIndex(name, fields, {ixCaseInsensitive});
+        if (TmtIndex* idx = Get(name)) {
+            if (!idx->IsOrdered()) idx->Rebuild();
+            consider(idx);
+        }
+    }
+    if (use == nullptr) return false;
+    int first = 0, last = 0;
+    if (how.keyed) {
+        use->BuildKey(KeyRecord, how.fields, probe_);
+        use->KeyRun(probe_, first, last);
+    } else {
+        NarrowingOf(use, runList_, &runCoarse_);
+        CoarseRun(common, use, runCoarse_, KeyRecord, first, last);
+    }
+    Exact = how.exact && how.keyed;
+    PositionsInCurrent(use, first, last, Rows);
+    std::sort(Rows.begin(), Rows.end());
+    return true;
+}
+
+void TmtIndexes::PositionsInCurrent(TmtIndex* Index, int First, int Last, std::vector<int32_t>& Rows) {
+    TmtIndex* cur = dataSet_->CurIndex();
+    TmtCommon* common = dataSet_->Common();
+    stepped_ += static_cast<uint64_t>(std::max(Last - First, 0));
+    if (cur->IsRowOrder()) {
+        for (int i = First; i < Last; ++i) {
+            int pos = -1;
+            cur->FindRecordByID(Index->IdAt(i), pos);
+            if (pos >= 0) Rows.push_back(pos);
+        }
+        return;
+    }
+    // A record's place, once known, gives its position while its block of
+    // the index takes no change; a change costs the places of that block,
+    // read again when one is next asked for. A record not placed yet is
+    // found by its key among the few entries of that key, until such
+    // searches have cost about a reading of the whole index, which then
+    // places every record at once; so does a key with many entries (a
+    // status, a city).
+    constexpr int kFewOfAKey = 32;
+    if (placesIndex_ != cur || placesEpoch_ != cur->PlaceEpoch()) {
+        placeOf_.clear();
+        placesIndex_ = cur;
+        placesEpoch_ = cur->PlaceEpoch();
+        placesWhole_ = false;
+        lookups_ = 0;
+    }
+    const bool keyed = cur->IsOrdered() && cur->HasKeys();
+    for (int i = First; i < Last; ++i) {
+        const int32_t id = Index->IdAt(i);
+        if (id < 0) continue;
+        int pos = PlacedAt(cur, id);
+        if (pos == -2 && keyed && lookups_ * 1024 < static_cast<uint64_t>(cur->Count())) {
+            ++lookups_;
+            cur->BuildKey(common->Record(id), cur->IndexFieldList().Count(), scratch_);
+            int a = 0, b = 0;
+            cur->KeyRun(scratch_, a, b);
+            if (b - a <= kFewOfAKey) {
+                stepped_ += static_cast<uint64_t>(b - a);
+                pos = -1;
+                for (int k = a; k < b && pos < 0; ++k)
+                    if (cur->IdAt(k) == id) pos = k;
+                if (static_cast<std::size_t>(id) >= placeOf_.size())
+                    placeOf_.resize(static_cast<std::size_t>(id) + 1);
+                placeOf_[static_cast<std::size_t>(id)] =
+                    pos >= 0 ? cur->PlaceOf(pos) : TmtIndex::Place{cur->LastPlaceStamp(), kAbsent};
+            }
+        }
+        if (pos == -2) {
+            ReadPlaces(cur, 0, cur->Count());
+            placesWhole_ = true;
+            lookups_ = 0;
+            pos = PlacedAt(cur, id);
+        }
+        if (pos >= 0) Rows.push_back(pos);
+    }
+}
+
+int TmtIndexes::PlacedAt(TmtIndex* Cur, int32_t Id) {
+    const auto at = static_cast<std::size_t>(Id);
+    for (int pass = 0;; ++pass) {
+        if (at >= placeOf_.size()) return placesWhole_ && Cur->LastPlaceStamp() == placesStamp_ ? -1 : -2;
+        const TmtIndex::Place p = placeOf_[at];
+        if (p.stamp == 0) return placesWhole_ && Cur->LastPlaceStamp() == placesStamp_ ? -1 : -2;
+        if (p.at == kAbsent) return p.stamp == Cur->LastPlaceStamp() ? -1 : -2;
+        const int pos = Cur->PositionOf(p);
+        if (pos >= 0) return pos;
+        // Its block has changed: every record of the block it stood in
+        // takes its new place there, this one too unless it has left.
+        int first = 0, last = 0;
+        Cur->BlockRange(p, first, last);
+        if (pass > 0 || first == last) {
+            placeOf_[at] = {};
+            return -2;
+        }
+        ReadPlaces(Cur, first, last);
+        if (placeOf_[at].stamp == p.stamp && placeOf_[at].at == p.at) {
+            placeOf_[at] = {};
+            return -2;
+        }
+    }
+}
+
+void TmtIndexes::ReadPlaces(TmtIndex* Cur, int First, int Last) {
+    stepped_ += static_cast<uint64_t>(std::max(Last - First, 0));
+    if (First == 0 && Last == Cur->Count()) {
+        placeOf_.assign(placeOf_.size(), TmtIndex::Place{});
+        placesStamp_ = Cur->LastPlaceStamp();
+    }
+    // Block by block: the places of one block differ in their offsets only.
+    for (int k = First; k < Last;) {
+        TmtIndex::Place p = Cur->PlaceOf(k);
+        int from = 0, to = 0;
+        Cur->BlockRange(p, from, to);
+        const int end = p.stamp != 0 && to > k ? std::min(to, Last) : k + 1;
+        for (; k < end; ++k, ++p.at) {
+            const int32_t id = Cur->IdAt(k);
+            if (id < 0) continue;
+            const auto at = static_cast<std::size_t>(id);
+            if (at >= placeOf_.size()) placeOf_.resize(at + 1);
+            placeOf_[at] = p;
+        }
+    }
 }
 
 void TmtIndexes::CheckRecordUniqueness(PmtRecord Record, PmtRecord ActualRecord) {

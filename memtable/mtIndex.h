@@ -147,6 +147,7 @@ public:
         serialOfValue_.clear();
         nextSerial_ = 0;
         uniform_ = true;
+        stamps_.clear();
     }
     T& operator[](std::size_t i) {
         const std::size_t b = BlockOf(i);
@@ -166,8 +167,10 @@ public:
             blocks_.emplace_back();
             blocks_.back().reserve(kFull / 2);
             NewSerial(blocks_.size() - 1);
+            stamps_.push_back(0);
         }
         blocks_.back().push_back(v);
+        Touch(blocks_.size() - 1);
         ++size_;
         Note(v, blocks_.size() - 1);
     }
@@ -186,6 +189,7 @@ public:
         block.insert(block.begin() + static_cast<std::ptrdiff_t>(pos - starts_[b]), v);
         ++size_;
         Note(v, b);
+        Touch(b);
         for (std::size_t k = b + 1; k < starts_.size(); ++k) ++starts_[k];
         if (block.size() >= kFull) Split(b);
     }
@@ -195,10 +199,12 @@ public:
         std::vector<T>& block = blocks_[b];
         block.erase(block.begin() + static_cast<std::ptrdiff_t>(pos - starts_[b]));
         --size_;
+        Touch(b);
         for (std::size_t k = b + 1; k < starts_.size(); ++k) --starts_[k];
         if (block.empty()) {
             blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(b));
             starts_.erase(starts_.begin() + static_cast<std::ptrdiff_t>(b));
+            stamps_.erase(stamps_.begin() + static_cast<std::ptrdiff_t>(b));
             last_ = 0;
             if constexpr (kTracked) {
                 serialOfBlock_.erase(serialOfBlock_.begin() + static_cast<std::ptrdiff_t>(b));
@@ -253,6 +259,15 @@ public:
     std::size_t BlockSize(std::size_t b) const { return blocks_[b].size(); }
     std::size_t BlockStart(std::size_t b) const { return starts_[b]; }
     std::size_t BlockAt(std::size_t i) const { return BlockOf(i); }
+    // Each block's stamp is new at every insert or delete in it (and at a
+    // split), never given twice while Epoch stays: an item's block and
+    // offset, taken with the block's stamp, are its place for as long as
+    // the block keeps that stamp. Writes through operator[], CopyIn and
+    // ForEach are not stamped.
+    uint32_t BlockStamp(std::size_t b) const { return stamps_[b]; }
+    // The latest stamp given: unchanged, no block has changed.
+    uint32_t LastStamp() const { return lastStamp_; }
+    uint64_t Epoch() const { return epoch_; }
 
     template <typename F>
     void ForEach(F f) {
@@ -290,10 +305,23 @@ private:
         const std::size_t start = starts_[b] + half;
         blocks_.insert(blocks_.begin() + static_cast<std::ptrdiff_t>(b) + 1, std::move(second));
         starts_.insert(starts_.begin() + static_cast<std::ptrdiff_t>(b) + 1, start);
+        stamps_.insert(stamps_.begin() + static_cast<std::ptrdiff_t>(b) + 1, 0);
+        Touch(b);
+        Touch(b + 1);
         if constexpr (kTracked) {
             NewSerial(b + 1);
             for (const T& v : blocks_[b + 1]) Note(v, b + 1);
         }
+    }
+    void Touch(std::size_t b) {
+        if (lastStamp_ == UINT32_MAX) {
+            // Stamps given again from the start: a new epoch, in which the
+            // places taken before mean nothing.
+            ++epoch_;
+            lastStamp_ = 0;
+            for (uint32_t& s : stamps_) s = ++lastStamp_;
+        }
+        stamps_[b] = ++lastStamp_;
     }
     void NewSerial(std::size_t b) {
         if constexpr (kTracked) {
@@ -331,6 +359,9 @@ private:
     // where each serial's block is now, and each value's block serial.
     std::vector<uint32_t> serialOfBlock_, blockOfSerial_, serialOfValue_;
     uint32_t nextSerial_ = 0;
+    std::vector<uint32_t> stamps_;
+    uint32_t lastStamp_ = 0;
+    uint64_t epoch_ = 0;
 };
 
 }  // namespace memtable
@@ -466,6 +497,42 @@ public:
     // Entries read to know the start letters of their runs since the index
     // was made.
     uint64_t PrefixWork() const { return prefixWork_; }
+    // Counts every change to the entries' order.
+    uint64_t OrderChanges() const { return orderChanges_; }
+    // Where the entry at a position stands, for as long as its block takes
+    // no insert or delete: the block's stamp, the block and the offset in it
+    // (any index but the row order).
+    struct Place {
+        uint32_t stamp = 0;  // 0: none
+        uint32_t at = 0;     // block << kOffsetBits | offset
+    };
+    static constexpr int kOffsetBits = 11;
+    static_assert(memtable::BlockList<int32_t>::kFull <= (1u << kOffsetBits));
+    Place PlaceOf(int Position) const {
+        const std::size_t b = entries_.BlockAt(static_cast<std::size_t>(Position));
+        if (b >= (std::size_t{1} << (32 - kOffsetBits))) return {};
+        return {entries_.BlockStamp(b),
+                static_cast<uint32_t>(b << kOffsetBits | (static_cast<std::size_t>(Position) - entries_.BlockStart(b)))};
+    }
+    // The position a place still names (-1: its block has changed since).
+    int PositionOf(Place P) const {
+        const std::size_t b = P.at >> kOffsetBits;
+        if (P.stamp == 0 || b >= entries_.Blocks() || entries_.BlockStamp(b) != P.stamp) return -1;
+        return static_cast<int>(entries_.BlockStart(b) + (P.at & ((1u << kOffsetBits) - 1)));
+    }
+    // The block a place was taken in: [First, Last) of the positions (empty
+    // where there is no such block any more).
+    void BlockRange(Place P, int& First, int& Last) const {
+        const std::size_t b = P.at >> kOffsetBits;
+        First = Last = 0;
+        if (P.stamp == 0 || b >= entries_.Blocks()) return;
+        First = static_cast<int>(entries_.BlockStart(b));
+        Last = First + static_cast<int>(entries_.BlockSize(b));
+    }
+    // Places are comparable while PlaceEpoch stays; LastPlaceStamp
+    // unchanged, no entry has come or gone since.
+    uint32_t LastPlaceStamp() const { return entries_.LastStamp(); }
+    uint64_t PlaceEpoch() const { return entries_.Epoch() + reorders_; }
 
     TmtFilterIndexEvent OnFilterIndex;
 
@@ -502,6 +569,7 @@ private:
     // sort, a new count of shared bytes, a compacted pool).
     void EntriesChanged() const {
         ++orderChanges_;
+        ++reorders_;
         if (marks_ != nullptr) marks_->Drop();
     }
     // The end of the run of entries equal to P that starts at From.
@@ -704,6 +772,9 @@ private:
     mutable std::unique_ptr<PrefixRuns> prefixRuns_;
     // Every change to the entries' order counts here.
     mutable uint64_t orderChanges_ = 0;
+    // Changes that move or rewrite entries other than by an insert or a
+    // delete of one (sorts, reloads, rewritten keys).
+    mutable uint64_t reorders_ = 0;
     mutable uint64_t prefixWork_ = 0;
 };
 
@@ -747,7 +818,17 @@ public:
     // equal to KeyRecord on the first Fields entries of FieldList (the
     // master key of a detail table), found by one search; false when the
     // current index's order does not keep those records together.
-    bool RunOf(const TmtFieldList& FieldList, int Fields, PmtRecord KeyRecord, int& First, int& Last);
+    // Exact, when given, tells whether every record of the run equals the
+    // key (else the run is found by a coarser comparison).
+    bool RunOf(const TmtFieldList& FieldList, int Fields, PmtRecord KeyRecord, int& First, int& Last,
+               bool* Exact = nullptr);
+    // Where the current index's order does not keep those records together:
+    // their positions in it, ascending, gathered from the run of another
+    // index that starts with those fields (with AutoAdd, one added for
+    // them); false when there is none. Exact tells that every record of
+    // Rows equals the key on those fields.
+    bool LinkRows(const TmtFieldList& FieldList, int Fields, PmtRecord KeyRecord, bool AutoAdd,
+                  std::vector<int32_t>& Rows, bool& Exact);
 
 private:
     int SequentialSearch(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool RespectFilter, bool Nearest,
@@ -762,11 +843,44 @@ private:
         bool keyed = false;
     };
     Narrowing NarrowingOf(const TmtIndex* Index, const TmtFieldList& Search, TmtFieldList* Coarse) const;
+    // An index a search on several fields may narrow by.
+    struct Candidate {
+        TmtIndex* index;
+        Narrowing how;
+        bool exactLead;  // every record of its run equals the key on its fields
+        bool unique;
+    };
+    std::vector<Candidate> candidates_;
 
     TmtCustomMemTable* dataSet_;
     // Reused by every search, so that a locate allocates nothing.
     TmtFieldList coarse_;
     TmtFieldList runList_, runCoarse_;
+    // Where the current index's entries stand, by record id: each place
+    // holds while its block takes no change, so a change costs the places
+    // of one block, read again when next asked for. absent_ tells a record
+    // the index did not hold when nothing had changed since (LastPlaceStamp).
+    std::vector<TmtIndex::Place> placeOf_;
+    static constexpr uint32_t kAbsent = UINT32_MAX;
+    const TmtIndex* placesIndex_ = nullptr;
+    uint64_t placesEpoch_ = 0;
+    uint32_t placesStamp_ = 0;  // LastPlaceStamp when the index was last read whole
+    // Records placed by a search of their key since the index was last read
+    // whole.
+    uint64_t lookups_ = 0;
+    bool placesWhole_ = false;
+    // The current position of record Id from its place: -1 not held, -2
+    // not known.
+    int PlacedAt(TmtIndex* Cur, int32_t Id);
+    void ReadPlaces(TmtIndex* Cur, int First, int Last);
+    // Appends the current index's positions of the entries [First, Last) of
+    // Index (those it holds).
+    void PositionsInCurrent(TmtIndex* Index, int First, int Last, std::vector<int32_t>& Rows);
+    // Leading fields of an index that a search on several fields may narrow
+    // by, in any order: lead_ holds them in the index's order, rest_ the
+    // search's other fields (as FieldList has them).
+    TmtFieldList lead_, rest_, tryLead_;
+    bool LeadOf(const TmtIndex* Index, const TmtFieldList& Search, TmtFieldList& Lead) const;
     // A partial key: the search list with the partial option kept on texts
     // only (on other fields it compares exactly), and the index whose run of
     // keys that start with the first text's prefix holds every match, its

@@ -296,16 +296,26 @@ TmtCustomMemTable::Stamp TmtCustomMemTable::StampNow() const {
     return Stamp{common_, curIndex_, common_->Changes(), filterGeneration_, fieldGeneration_, curIndex_->Count()};
 }
 
-bool TmtCustomMemTable::MasterRun(int& First, int& Last) {
+bool TmtCustomMemTable::MasterRun(int& First, int& Last, const std::vector<int32_t>** Rows) {
     First = 0;
     Last = curIndex_->Count();
+    if (Rows != nullptr) *Rows = nullptr;
     if (!(masterLink_->Active() && masterKeyRecord_ != nullptr && masterIndexList_.Count() > 0)) return false;
     const Stamp now = StampNow();
     if (!(masterRunAt_ == now)) {
         const TmtFieldList& dl = detailIndexList_.Count() > 0 ? detailIndexList_ : indexFieldList_;
         const int n = std::min(masterIndexList_.Count(), dl.Count());
-        masterRunValid_ = indexes_->RunOf(dl, n, masterKeyRecord_, masterRunFirst_, masterRunLast_);
-        masterRunAt_ = now;
+        masterRunValid_ =
+            indexes_->RunOf(dl, n, masterKeyRecord_, masterRunFirst_, masterRunLast_, &masterRunExact_);
+        // An index other than the current one finds the link's records,
+        // which the walk then takes in the current index's order.
+        masterRowsValid_ = !masterRunValid_ &&
+                           indexes_->LinkRows(dl, n, masterKeyRecord_, autoAddIndexes_, masterRows_, masterRunExact_);
+        masterRunAt_ = StampNow();
+    }
+    if (masterRowsValid_ && Rows != nullptr) {
+        *Rows = &masterRows_;
+        return true;
     }
     if (!masterRunValid_) return false;
     First = masterRunFirst_;
@@ -333,11 +343,24 @@ bool TmtCustomMemTable::MoveNextRecord(bool ForceFilter) {
         TmtFilterExpression* plain = PlainRecordFilter(ForceFilter);
         // Only the master key's run can hold a record the link lets through.
         int first = 0, last = n;
-        MasterRun(first, last);
+        const std::vector<int32_t>* rows = nullptr;
+        const bool inRun = MasterRun(first, last, &rows);
+        if (rows != nullptr) {
+            for (auto it = std::upper_bound(rows->begin(), rows->end(), recNo_); it != rows->end(); ++it) {
+                indexes_->Step();
+                if (FilterRecordOfRun(curIndex_->RecordAt(*it), ForceFilter)) {
+                    recNo_ = *it;
+                    return true;
+                }
+            }
+            recNo_ = n;
+            return false;
+        }
         for (int i = std::max(recNo_ + 1, first); i < last; ++i) {
             indexes_->Step();
             PmtRecord r = curIndex_->RecordAt(i);
-            if (plain != nullptr ? plain->AcceptsRecord(this, r) : FilterRecord(r, ForceFilter)) {
+            if (plain != nullptr ? plain->AcceptsRecord(this, r)
+                                 : inRun ? FilterRecordOfRun(r, ForceFilter) : FilterRecord(r, ForceFilter)) {
                 recNo_ = i;
                 return true;
             }
@@ -359,11 +382,25 @@ bool TmtCustomMemTable::MovePriorRecord(bool ForceFilter) {
     if (ForceFilter || isFiltered_) {
         TmtFilterExpression* plain = PlainRecordFilter(ForceFilter);
         int first = 0, last = n;
-        MasterRun(first, last);
+        const std::vector<int32_t>* rows = nullptr;
+        const bool inRun = MasterRun(first, last, &rows);
+        if (rows != nullptr) {
+            for (auto it = std::upper_bound(rows->begin(), rows->end(), from); it != rows->begin();) {
+                --it;
+                indexes_->Step();
+                if (FilterRecordOfRun(curIndex_->RecordAt(*it), ForceFilter)) {
+                    recNo_ = *it;
+                    return true;
+                }
+            }
+            recNo_ = -1;
+            return false;
+        }
         for (int i = std::min(from, last - 1); i >= first; --i) {
             indexes_->Step();
             PmtRecord r = curIndex_->RecordAt(i);
-            if (plain != nullptr ? plain->AcceptsRecord(this, r) : FilterRecord(r, ForceFilter)) {
+            if (plain != nullptr ? plain->AcceptsRecord(this, r)
+                                 : inRun ? FilterRecordOfRun(r, ForceFilter) : FilterRecord(r, ForceFilter)) {
                 recNo_ = i;
                 return true;
             }
@@ -467,11 +504,19 @@ int TmtCustomMemTable::GetRecordCount() const {
     const Stamp now = StampNow();
     if (countValue_ >= 0 && countAt_ == now) return countValue_;
     int first = 0, last = curIndex_->Count();
-    self->MasterRun(first, last);
+    const std::vector<int32_t>* rows = nullptr;
+    const bool inRun = self->MasterRun(first, last, &rows);
     int n = 0;
-    for (int i = first; i < last; ++i) {
+    if (rows != nullptr) {
+        for (int32_t i : *rows) {
+            indexes_->Step();
+            if (self->FilterRecordOfRun(curIndex_->RecordAt(i), false)) ++n;
+        }
+    }
+    for (int i = first; rows == nullptr && i < last; ++i) {
         indexes_->Step();
-        if (self->FilterRecord(curIndex_->RecordAt(i), false)) ++n;
+        PmtRecord r = curIndex_->RecordAt(i);
+        if (inRun ? self->FilterRecordOfRun(r, false) : self->FilterRecord(r, false)) ++n;
     }
     // Counted once until the records or the filter change, where nothing
     // else (a handler, a calculated field) may decide otherwise next time.
@@ -1252,6 +1297,14 @@ TmtFilterExpression* TmtCustomMemTable::PlainRecordFilter(bool ForceFilter) {
     if (std::find(parsedHere_.begin(), parsedHere_.end(), filterExpression_) == parsedHere_.end()) return nullptr;
     if (!FilterExpressionReadsOnlyRecord(filterExpression_)) return nullptr;
     return static_cast<TmtFilterExpression*>(filterExpression_);
+}
+
+bool TmtCustomMemTable::FilterRecordOfRun(PmtRecord Record, bool ForceFilter) {
+    // Where the run's equality is the link's own, only the table's own
+    // filter is left to decide: no comparison of the link's texts, no
+    // filter state for each record.
+    if (masterRunExact_ && !ForceFilter && !Filtered() && !recalcOnIndex_) return Record != nullptr;
+    return FilterRecord(Record, ForceFilter);
 }
 
 bool TmtCustomMemTable::FilterRecord(PmtRecord Record, bool ForceFilter) {

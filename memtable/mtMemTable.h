@@ -499,7 +499,15 @@ private:
     // master's key: [First, Last); false (the whole index) when the master
     // link filters nothing or the index does not keep a key's records
     // together.
-    bool MasterRun(int& First, int& Last);
+    // Rows, when not null, gets the positions themselves, ascending, where
+    // the current index's order scatters them and another index finds them.
+    bool MasterRun(int& First, int& Last, const std::vector<int32_t>** Rows = nullptr);
+    std::vector<int32_t> masterRows_;
+    bool masterRowsValid_ = false;
+    // Every record of the run or the rows equals the master key on the link.
+    bool masterRunExact_ = false;
+    // FilterRecord for a record of the master's run or rows.
+    bool FilterRecordOfRun(PmtRecord Record, bool ForceFilter);
     // Whether FilterRecord (without ForceFilter) accepts every record.
     bool AcceptsEveryRecord() const;
     // Whether what FilterRecord decides follows from the records, the

@@ -21,7 +21,8 @@
 //             one and a case-blind one not current; SQLite: the lowest id
 //             in the prefix's range of an index), and of eight to fourteen
 //             letters with a plain or case-blind index of the name current
-//             (SQLite: the first of the range in the index).
+//             (SQLite: the first of the range in the index);
+//   links     varied names, and the steps of links below.
 // For interleaved repetitions add
 // --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true.
 //
@@ -61,6 +62,17 @@
 // has been searched before; 100 record counts of a
 // table with versioning after one delete (SQLite: count(*)).
 //
+// Steps of links (varied names): 200 master moves, each with a walk of its
+// details (ten per master), where the detail's current index is not the
+// link's: the row order (SQLite: ordered by id), an index on the value
+// (ordered by value); a text link with the link's index current; the
+// detail's record count at each move, row order current (count(*)); moves
+// with the value index current and the value of the first detail shown
+// raised after each walk (SQLite: an update by id); and
+// 1,000 locates on two fields, one of them indexed: Id (a unique key) and
+// the client name, and the client name and the value (SQLite: the lowest id
+// of the rows that hold both).
+//
 // The memory table compares texts through the pt-BR collation (sort keys made
 // once per value); SQLite through its binary collation, so the text steps do
 // more work on our side.
@@ -86,7 +98,7 @@
 namespace {
 
 int kRows = 100000;  // set from the command line before anything runs
-enum class Shape { Repeated, Distinct, Changes, Varied, Walks, Prefixes };
+enum class Shape { Repeated, Distinct, Changes, Varied, Walks, Prefixes, Links };
 Shape kShape = Shape::Repeated;
 constexpr int kLocates = 10000;
 constexpr int kChanges = 2000;
@@ -96,7 +108,9 @@ constexpr int kClients = 2000;
 // How many client names the rows draw from.
 int ClientValues() {
     if (kShape == Shape::Repeated) return kClients;
-    return kShape == Shape::Varied || kShape == Shape::Walks || kShape == Shape::Prefixes ? kRows
+    const bool varied = kShape == Shape::Varied || kShape == Shape::Walks || kShape == Shape::Prefixes ||
+                        kShape == Shape::Links;
+    return varied ? kRows
                                                                                           : std::max(1, kRows / 2);
 }
 
@@ -146,7 +160,8 @@ std::string VariedName(int k) {
 }
 
 std::string ClientName(int k) {
-    if (kShape == Shape::Varied || kShape == Shape::Walks || kShape == Shape::Prefixes) return VariedName(k);
+    if (kShape == Shape::Varied || kShape == Shape::Walks || kShape == Shape::Prefixes || kShape == Shape::Links)
+        return VariedName(k);
     char c[40];
     std::snprintf(c, sizeof c, kShape == Shape::Repeated ? "Cliente %04d Ltda" : "Cliente %07d Ltda", k);
     return c;
@@ -1317,6 +1332,245 @@ void SqlPrefixRange(benchmark::State& state, bool First, int Least, int Most, un
 void SqlShortPrefix(benchmark::State& state) { SqlPrefixRange(state, false, 1, 3, 17); }
 void SqlLongPrefix(benchmark::State& state) { SqlPrefixRange(state, true, 8, 14, 23); }
 
+// --- links: master/detail through an index that is not current, locates on two fields
+
+constexpr int kLinkMoves = 200;
+constexpr int kTwoFieldLocates = 1000;
+
+// The master's name of a text link: a person's name, one per master.
+std::string LinkName(int master) { return VariedName(master * 7 + 3); }
+
+enum class LinkOrder { RowOrder, Value, Link };
+
+// Master (Id, Nome) and detail (Id, Mestre, Nome, Valor), linked on Mestre
+// or on Nome, the link's index defined and the detail shown in Order.
+struct MemLinked {
+    std::unique_ptr<TmtMemTable> master, detail;
+    std::unique_ptr<TDataSource> source;
+    MemLinked(bool text, LinkOrder order) {
+        master = std::make_unique<TmtMemTable>(nullptr);
+        master->FieldDefs()->Add("Id", ftInteger);
+        master->FieldDefs()->Add("Nome", ftString, 50);
+        master->Open();
+        for (int m = 0; m < Masters(); ++m) {
+            master->Append();
+            master->FieldByName("Id")->SetAsInteger(m);
+            master->FieldByName("Nome")->SetAsString(LinkName(m));
+            master->Post();
+        }
+        detail = std::make_unique<TmtMemTable>(nullptr);
+        detail->FieldDefs()->Add("Id", ftInteger);
+        detail->FieldDefs()->Add("Mestre", ftInteger);
+        detail->FieldDefs()->Add("Nome", ftString, 50);
+        detail->FieldDefs()->Add("Valor", ftFloat);
+        detail->Open();
+        for (const Row& r : Rows()) {
+            detail->Append();
+            detail->FieldByName("Id")->SetAsInteger(r.id);
+            detail->FieldByName("Mestre")->SetAsInteger(MasterOf(r.id));
+            detail->FieldByName("Nome")->SetAsString(LinkName(MasterOf(r.id)));
+            detail->FieldByName("Valor")->SetAsFloat(r.value);
+            detail->Post();
+        }
+        detail->AddIndex("Link", text ? "Nome" : "Mestre", {});
+        detail->AddIndex("PorValor", "Valor", {});
+        if (order == LinkOrder::Value) detail->SetIndexName("PorValor");
+        if (order == LinkOrder::Link) detail->SetIndexName("Link");
+        source = std::make_unique<TDataSource>(nullptr);
+        source->SetDataSet(master.get());
+        detail->SetDetailFields(text ? "Nome" : "Mestre");
+        detail->SetMasterFields(text ? "Nome" : "Id");
+        detail->SetMasterSource(source.get());
+        master->First();
+    }
+    ~MemLinked() { detail->SetMasterSource(nullptr); }
+};
+
+// With Edit, the value of the first detail shown is raised after each walk,
+// as a clerk does while moving the master.
+void MemLinkWalk(benchmark::State& state, bool text, LinkOrder order, bool count, bool edit = false) {
+    MemLinked link(text, order);
+    TField* value = link.detail->FieldByName("Valor");
+    for (auto _ : state) {
+        long long rows = 0;
+        double sum = 0;
+        for (int k = 0; k < kLinkMoves; ++k) {
+            link.master->Next();
+            if (link.master->Eof()) link.master->First();
+            if (count) {
+                rows += link.detail->RecordCount();
+                continue;
+            }
+            for (link.detail->First(); !link.detail->Eof(); link.detail->Next()) {
+                sum += value->AsFloat();
+                ++rows;
+            }
+            if (edit) {
+                link.detail->First();
+                if (link.detail->Eof()) continue;
+                link.detail->Edit();
+                value->SetAsFloat(value->AsFloat() + 1);
+                link.detail->Post();
+            }
+        }
+        if (rows < kLinkMoves) throw std::runtime_error("linked walk found too few");
+        benchmark::DoNotOptimize(sum);
+    }
+}
+void MemLinkRowOrder(benchmark::State& state) { MemLinkWalk(state, false, LinkOrder::RowOrder, false); }
+void MemLinkByValue(benchmark::State& state) { MemLinkWalk(state, false, LinkOrder::Value, false); }
+void MemLinkText(benchmark::State& state) { MemLinkWalk(state, true, LinkOrder::Link, false); }
+void MemLinkTextRowOrder(benchmark::State& state) { MemLinkWalk(state, true, LinkOrder::RowOrder, false); }
+void MemLinkCount(benchmark::State& state) { MemLinkWalk(state, false, LinkOrder::RowOrder, true); }
+void MemLinkByValueEdits(benchmark::State& state) { MemLinkWalk(state, false, LinkOrder::Value, false, true); }
+
+void SqlLinkWalk(benchmark::State& state, bool text, LinkOrder order, bool count, bool edit = false) {
+    Db d;
+    d.Exec("CREATE TABLE m (id INTEGER PRIMARY KEY, nome TEXT)");
+    d.Exec("CREATE TABLE det (id INTEGER PRIMARY KEY, mestre INTEGER, nome TEXT, valor REAL)");
+    d.Exec("BEGIN");
+    sqlite3_stmt* im = d.Prepare("INSERT INTO m (id, nome) VALUES (?, ?)");
+    for (int m = 0; m < Masters(); ++m) {
+        const std::string name = LinkName(m);
+        sqlite3_bind_int(im, 1, m);
+        sqlite3_bind_text(im, 2, name.c_str(), -1, SQLITE_TRANSIENT);
+        if (sqlite3_step(im) != SQLITE_DONE) throw std::runtime_error("insert");
+        sqlite3_reset(im);
+    }
+    sqlite3_finalize(im);
+    sqlite3_stmt* id = d.Prepare("INSERT INTO det (id, mestre, nome, valor) VALUES (?, ?, ?, ?)");
+    for (const Row& r : Rows()) {
+        const std::string name = LinkName(MasterOf(r.id));
+        sqlite3_bind_int(id, 1, r.id);
+        sqlite3_bind_int(id, 2, MasterOf(r.id));
+        sqlite3_bind_text(id, 3, name.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_double(id, 4, r.value);
+        if (sqlite3_step(id) != SQLITE_DONE) throw std::runtime_error("insert");
+        sqlite3_reset(id);
+    }
+    sqlite3_finalize(id);
+    d.Exec("COMMIT");
+    d.Exec(text ? "CREATE INDEX link ON det (nome)" : "CREATE INDEX link ON det (mestre)");
+    d.Exec("CREATE INDEX por_valor ON det (valor)");
+    sqlite3_stmt* next = d.Prepare("SELECT id, nome FROM m WHERE id > ? ORDER BY id LIMIT 1");
+    std::string sql = count ? "SELECT count(*) FROM det WHERE " : "SELECT id, valor FROM det WHERE ";
+    sql += text ? "nome = ?" : "mestre = ?";
+    if (!count)
+        sql += order == LinkOrder::RowOrder ? " ORDER BY id"
+               : order == LinkOrder::Value  ? " ORDER BY valor"
+                                            : (text ? " ORDER BY nome" : " ORDER BY mestre");
+    sqlite3_stmt* details = d.Prepare(sql.c_str());
+    sqlite3_stmt* raise = d.Prepare("UPDATE det SET valor = valor + 1 WHERE id = ?");
+    int current = 0;
+    for (auto _ : state) {
+        long long rows = 0;
+        double sum = 0;
+        for (int k = 0; k < kLinkMoves; ++k) {
+            sqlite3_bind_int(next, 1, current);
+            if (sqlite3_step(next) == SQLITE_ROW) {
+                current = sqlite3_column_int(next, 0);
+                if (text)
+                    sqlite3_bind_text(details, 1, reinterpret_cast<const char*>(sqlite3_column_text(next, 1)), -1,
+                                      SQLITE_TRANSIENT);
+            } else {
+                current = -1;
+            }
+            sqlite3_reset(next);
+            if (current < 0) {
+                current = -1;
+                continue;
+            }
+            if (!text) sqlite3_bind_int(details, 1, current);
+            int first = -1;
+            while (sqlite3_step(details) == SQLITE_ROW) {
+                if (count) {
+                    rows += sqlite3_column_int(details, 0);
+                } else {
+                    if (first < 0) first = sqlite3_column_int(details, 0);
+                    sum += sqlite3_column_double(details, 1);
+                    ++rows;
+                }
+            }
+            sqlite3_reset(details);
+            if (edit && first >= 0) {
+                sqlite3_bind_int(raise, 1, first);
+                if (sqlite3_step(raise) != SQLITE_DONE) throw std::runtime_error("update");
+                sqlite3_reset(raise);
+            }
+        }
+        if (rows < kLinkMoves / 2) throw std::runtime_error("sqlite linked walk found too few");
+        benchmark::DoNotOptimize(sum);
+    }
+    sqlite3_finalize(next);
+    sqlite3_finalize(details);
+    sqlite3_finalize(raise);
+}
+void SqlLinkRowOrder(benchmark::State& state) { SqlLinkWalk(state, false, LinkOrder::RowOrder, false); }
+void SqlLinkByValue(benchmark::State& state) { SqlLinkWalk(state, false, LinkOrder::Value, false); }
+void SqlLinkText(benchmark::State& state) { SqlLinkWalk(state, true, LinkOrder::Link, false); }
+void SqlLinkTextRowOrder(benchmark::State& state) { SqlLinkWalk(state, true, LinkOrder::RowOrder, false); }
+void SqlLinkCount(benchmark::State& state) { SqlLinkWalk(state, false, LinkOrder::RowOrder, true); }
+void SqlLinkByValueEdits(benchmark::State& state) { SqlLinkWalk(state, false, LinkOrder::Value, false, true); }
+
+// The rows sought by two fields, drawn once; every other one with a value
+// of another row in the second field: a miss.
+std::vector<std::pair<const Row*, const Row*>> TwoFieldKeys() {
+    std::mt19937 rng(17);
+    std::uniform_int_distribution<int> pick(0, kRows - 1);
+    std::vector<std::pair<const Row*, const Row*>> r;
+    for (int i = 0; i < kTwoFieldLocates; ++i) {
+        const Row* a = &Rows()[static_cast<std::size_t>(pick(rng))];
+        const Row* b = i % 2 == 0 ? a : &Rows()[static_cast<std::size_t>(pick(rng))];
+        r.emplace_back(a, b);
+    }
+    return r;
+}
+
+// Locate("Id;Cliente") with a unique key on Id, or Locate("Cliente;Valor")
+// with an index on Cliente, the row order current.
+void MemLocateTwo(benchmark::State& state, bool byId) {
+    auto t = FilledTable(true);
+    const auto keys = TwoFieldKeys();
+    for (auto _ : state) {
+        int found = 0;
+        for (const auto& [a, b] : keys)
+            found += (byId ? t->Locate("Id;Cliente", VarArrayOf({a->id, b->client}), {})
+                           : t->Locate("Cliente;Valor", VarArrayOf({a->client, b->value}), {}))
+                         ? 1
+                         : 0;
+        if (found < kTwoFieldLocates / 2) throw std::runtime_error("two-field locate missed");
+    }
+}
+void MemLocateIdCliente(benchmark::State& state) { MemLocateTwo(state, true); }
+void MemLocateClienteValor(benchmark::State& state) { MemLocateTwo(state, false); }
+
+void SqlLocateTwo(benchmark::State& state, bool byId) {
+    Db d;
+    SqlFill(d);
+    d.Exec("CREATE INDEX t_cliente ON t (cliente)");
+    const auto keys = TwoFieldKeys();
+    sqlite3_stmt* s = d.Prepare(byId ? "SELECT min(id) FROM t WHERE id = ? AND cliente = ?"
+                                     : "SELECT min(id) FROM t WHERE cliente = ? AND valor = ?");
+    for (auto _ : state) {
+        int found = 0;
+        for (const auto& [a, b] : keys) {
+            if (byId) {
+                sqlite3_bind_int(s, 1, a->id);
+                sqlite3_bind_text(s, 2, b->client.c_str(), -1, SQLITE_STATIC);
+            } else {
+                sqlite3_bind_text(s, 1, a->client.c_str(), -1, SQLITE_STATIC);
+                sqlite3_bind_double(s, 2, b->value);
+            }
+            if (sqlite3_step(s) == SQLITE_ROW && sqlite3_column_type(s, 0) != SQLITE_NULL) ++found;
+            sqlite3_reset(s);
+        }
+        if (found < kTwoFieldLocates / 2) throw std::runtime_error("sqlite two-field locate missed");
+    }
+    sqlite3_finalize(s);
+}
+void SqlLocateIdCliente(benchmark::State& state) { SqlLocateTwo(state, true); }
+void SqlLocateClienteValor(benchmark::State& state) { SqlLocateTwo(state, false); }
+
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
@@ -1338,7 +1592,8 @@ public:
     }
     void Finalize() override {
         ConsoleReporter::Finalize();
-        const char* shape = kShape == Shape::Walks      ? "walks, partial keys and counts (varied names)"
+        const char* shape = kShape == Shape::Links      ? "links and two-field locates (varied names)"
+                            : kShape == Shape::Walks ? "walks, partial keys and counts (varied names)"
                             : kShape == Shape::Prefixes ? "partial keys, short and long (varied names)"
                             : kShape == Shape::Repeated ? "repeated names (2,000 values)"
                             : kShape == Shape::Distinct ? "mostly distinct names (rows / 2 values)"
@@ -1367,6 +1622,17 @@ public:
             Ratio("1,000 partial-key locates, name index", "MemPartialIndex", "SqlPartialIndex", "");
             Ratio("the same 1,000 again, name index", "MemPartialIndexAgain", "SqlPartialIndexAgain", "");
             Ratio("100 counts, versioned, after a delete", "MemCountVersioned", "SqlCountVersioned", "");
+            return;
+        }
+        if (kShape == Shape::Links) {
+            Ratio("200 master moves, row order current", "MemLinkRowOrder", "SqlLinkRowOrder", "<= 1.00");
+            Ratio("200 master moves, value index current", "MemLinkByValue", "SqlLinkByValue", "<= 1.00");
+            Ratio("200 moves, value index, an edit each", "MemLinkByValueEdits", "SqlLinkByValueEdits", "<= 1.00");
+            Ratio("200 master moves, text link, its index", "MemLinkText", "SqlLinkText", "<= 1.00");
+            Ratio("200 master moves, text link, row order", "MemLinkTextRowOrder", "SqlLinkTextRowOrder", "<= 1.00");
+            Ratio("200 detail counts, row order current", "MemLinkCount", "SqlLinkCount", "<= 1.00");
+            Ratio("1,000 locates on Id;Cliente, key on Id", "MemLocateIdCliente", "SqlLocateIdCliente", "<= 1.00");
+            Ratio("1,000 locates on Cliente;Valor", "MemLocateClienteValor", "SqlLocateClienteValor", "<= 1.00");
             return;
         }
         if (kShape == Shape::Changes) {
@@ -1439,8 +1705,10 @@ int main(int argc, char** argv) {
             kShape = Shape::Walks;
         else if (shape == "prefixes")
             kShape = Shape::Prefixes;
+        else if (shape == "links")
+            kShape = Shape::Links;
         else {
-            std::fprintf(stderr, "shape: repeated, distinct, changes, varied, walks or prefixes\n");
+            std::fprintf(stderr, "shape: repeated, distinct, changes, varied, walks, prefixes or links\n");
             return 2;
         }
         for (int i = 1; i + 1 < argc; ++i) argv[i] = argv[i + 1];
@@ -1479,7 +1747,17 @@ int main(int argc, char** argv) {
         {"MemShortIndexCI", MemShortIndexCI}, {"SqlShortPrefix", SqlShortPrefix},
         {"MemLongIndex", MemLongIndex},       {"MemLongIndexCI", MemLongIndexCI},
         {"SqlLongPrefix", SqlLongPrefix}};
-    for (auto [name, fn] : kShape == Shape::Prefixes ? prefixes
+    const std::initializer_list<Step> links{
+        {"MemLinkRowOrder", MemLinkRowOrder},           {"SqlLinkRowOrder", SqlLinkRowOrder},
+        {"MemLinkByValue", MemLinkByValue},             {"SqlLinkByValue", SqlLinkByValue},
+        {"MemLinkByValueEdits", MemLinkByValueEdits},   {"SqlLinkByValueEdits", SqlLinkByValueEdits},
+        {"MemLinkText", MemLinkText},                   {"SqlLinkText", SqlLinkText},
+        {"MemLinkTextRowOrder", MemLinkTextRowOrder},   {"SqlLinkTextRowOrder", SqlLinkTextRowOrder},
+        {"MemLinkCount", MemLinkCount},                 {"SqlLinkCount", SqlLinkCount},
+        {"MemLocateIdCliente", MemLocateIdCliente},     {"SqlLocateIdCliente", SqlLocateIdCliente},
+        {"MemLocateClienteValor", MemLocateClienteValor}, {"SqlLocateClienteValor", SqlLocateClienteValor}};
+    for (auto [name, fn] : kShape == Shape::Links    ? links
+                           : kShape == Shape::Prefixes ? prefixes
                            : kShape == Shape::Walks  ? walks
                            : kShape == Shape::Changes ? changes
                                                       : steps)

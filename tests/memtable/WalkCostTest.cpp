@@ -481,3 +481,236 @@ TEST(WalkCost, CaseFoldOfPartialKeysIsTheCollations) {
         }
     }
 }
+
+// Detail tables whose current index does not start with the link (row
+// order, an index on Id descending) while another index does, or none does
+// and the table adds one: integer and text links, one and two fields,
+// ascending and descending, with versioned deletes, a filter text, deletes
+// and appends while linked, and edits, deletes and appends between two
+// rounds. Each master move shows the model's rows in the current index's
+// order, and the walk and the record count step through the link's records,
+// not the table; a whole round, its link and its changes included, reads the
+// current index once at most besides a block of it for each change.
+TEST(WalkCost, MasterDetailFindsTheLinkThroughAnIndexThatIsNotCurrent) {
+    constexpr int kMasters = 120, kRows = 12000;
+    constexpr uint64_t kBlock = memtable::BlockList<int32_t>::kFull;
+    struct Case {
+        const char* link;          // the detail index on the link ("": none)
+        TIndexOptions options;
+        const char* detailFields;  // linked to the master's Id (and Tag)
+        bool byIdDescending;       // current index: Id descending, else row order
+        bool versioned;
+        const char* filter;
+        bool autoAdd;
+    };
+    const Case cases[] = {
+        {"Master", {}, "Master", false, false, "", false},
+        {"Master", {ixDescending}, "Master", true, true, "", false},
+        {"Master;Name", {}, "Master;Name", false, true, "Id <> 17", false},
+        {"Name", {}, "Name", true, false, "", false},
+        {"Name", {ixDescending}, "Name", false, true, "Master > 40", false},
+        {"", {}, "Master", true, false, "", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.detailFields) + " over index '" + c.link + "'");
+        const bool text = std::string(c.detailFields) == "Name";
+        const bool two = std::string(c.detailFields).find(';') != std::string::npos;
+        auto master = std::make_unique<TmtMemTable>(nullptr);
+        master->FieldDefs()->Add("Id", ftInteger);
+        master->FieldDefs()->Add("Tag", ftString, 20);
+        master->Open();
+        for (int m = 0; m < kMasters; ++m) {
+            master->Append();
+            master->FieldByName("Id")->SetAsInteger(m);
+            master->FieldByName("Tag")->SetAsString(two ? "n" + std::to_string(m % 3) : "n" + std::to_string(m));
+            master->Post();
+        }
+        std::mt19937 rng(11);
+        std::vector<Detail> model;  // in the order of the appends: the row order
+        auto details = MakeDetails();
+        details->SetEnableVersioning(c.versioned);
+        details->SetAutoAddIndexes(c.autoAdd);
+        if (*c.link != 0) details->IndexDefs()->Add("Link", c.link, c.options);
+        details->IndexDefs()->Add("ById", "Id", {ixDescending});
+        details->Open();
+        int nextId = 1;
+        auto add = [&] {
+            const int m = static_cast<int>(rng() % (kMasters + kMasters / 4));
+            model.push_back({nextId++, m, "n" + std::to_string(two ? rng() % 3 : rng() % (kMasters + 20))});
+            AddDetail(details.get(), model.back());
+        };
+        for (int i = 0; i < kRows; ++i) add();
+        if (c.byIdDescending) details->SetIndexName("ById");
+        details->SetFilter(c.filter);
+        auto remove = [&](Detail& d) {
+            ASSERT_TRUE(details->Locate("Id", d.id, {}));
+            details->Delete();
+            d.alive = false;
+        };
+        for (Detail& d : model)
+            if (d.id % 11 == 0) remove(d);
+        TDataSource source(nullptr);
+        source.SetDataSet(master.get());
+        auto link = [&](bool on) {
+            details->SetFiltered(on && *c.filter != 0);
+            if (!on) details->SetMasterSource(nullptr);
+            details->SetDetailFields(on ? c.detailFields : "");
+            details->SetMasterFields(on ? (text ? "Tag" : two ? "Id;Tag" : "Id") : "");
+            details->SetMasterSource(on ? &source : nullptr);
+        };
+        auto shown = [&](const Detail& d, int key, const std::string& tag) {
+            if (!d.alive) return false;
+            if (text ? d.name != tag : d.master != key || (two && d.name != tag)) return false;
+            if (std::string(c.filter) == "Id <> 17" && d.id == 17) return false;
+            return std::string(c.filter) != "Master > 40" || d.master > 40;
+        };
+        auto linkedRecords = [&](int key, const std::string& tag) {
+            int n = 0;
+            for (const Detail& d : model)
+                n += d.alive && (text ? d.name == tag : d.master == key && (!two || d.name == tag)) ? 1 : 0;
+            return n;
+        };
+        for (int round = 0; round < 2; ++round) {
+            const uint64_t roundFrom = details->Indexes()->Stepped();
+            uint64_t allowed = kRows;
+            link(true);
+            int walked = 0;
+            for (master->First(); !master->Eof(); master->Next()) {
+                const int key = master->FieldByName("Id")->AsInteger();
+                const std::string tag = master->FieldByName("Tag")->AsString();
+                std::vector<int> expected;
+                for (const Detail& d : model)
+                    if (shown(d, key, tag)) expected.push_back(d.id);
+                if (c.byIdDescending) std::sort(expected.rbegin(), expected.rend());
+                const uint64_t before = details->Indexes()->Stepped();
+                std::vector<int> forward;
+                for (details->First(); !details->Eof(); details->Next())
+                    forward.push_back(details->FieldByName("Id")->AsInteger());
+                const int count = details->RecordCount();
+                const uint64_t stepped = details->Indexes()->Stepped() - before;
+                std::vector<int> backward;
+                for (details->Last(); !details->Bof(); details->Prior())
+                    backward.push_back(details->FieldByName("Id")->AsInteger());
+                std::reverse(backward.begin(), backward.end());
+                ASSERT_EQ(forward, expected) << "master " << key << " round " << round;
+                ASSERT_EQ(backward, forward) << "master " << key;
+                ASSERT_EQ(count, static_cast<int>(expected.size())) << "master " << key;
+                // The run is read to place its records in the current order,
+                // then walked, then counted.
+                const auto run = static_cast<uint64_t>(linkedRecords(key, tag));
+                EXPECT_LE(stepped, 5 * run + 8) << "master " << key;
+                // Placed at the move, walked both ways and counted.
+                allowed += 7 * run + 8;
+                walked += static_cast<int>(expected.size());
+                // A delete while linked: the next move sees it gone.
+                if (key % 7 == 0 && !forward.empty()) {
+                    details->Last();
+                    const int gone = details->FieldByName("Id")->AsInteger();
+                    details->Delete();
+                    for (Detail& d : model)
+                        if (d.id == gone) d.alive = false;
+                    allowed += kBlock;
+                }
+                // An append while linked, of the next master's: first of
+                // the descending order, last of the row order.
+                if (key % 5 == 0) {
+                    const int next = key + 1;
+                    model.push_back({nextId++, next, "n" + std::to_string(two ? next % 3 : next)});
+                    AddDetail(details.get(), model.back());
+                    allowed += kBlock;
+                }
+            }
+            EXPECT_GT(walked, kRows / 8);
+            EXPECT_LE(details->Indexes()->Stepped() - roundFrom, allowed) << "round " << round;
+            // Edits of the link's fields, deletes and appends, unlinked.
+            link(false);
+            for (int k = 0; k < 60; ++k) {
+                Detail& d = model[rng() % model.size()];
+                if (!d.alive) continue;
+                ASSERT_TRUE(details->Locate("Id", d.id, {}));
+                details->Edit();
+                d.master = static_cast<int>(rng() % kMasters);
+                if (!two) d.name = "n" + std::to_string(rng() % kMasters);
+                details->FieldByName("Master")->SetAsInteger(d.master);
+                details->FieldByName("Name")->SetAsString(d.name);
+                details->Post();
+            }
+            for (int k = 0; k < 40; ++k)
+                if (Detail& d = model[rng() % model.size()]; d.alive) remove(d);
+            for (int k = 0; k < 40; ++k) add();
+        }
+    }
+}
+
+// Locates and lookups on two fields where an index holds one of them (a
+// unique key on Id, an index on Name), none of them current: the answer is
+// the scan's, the first match in the current order (row order, or an index
+// on Master), found among the records of the indexed field's value.
+TEST(WalkCost, LocateOnTwoFieldsNarrowsByAnIndexOnEitherField) {
+    constexpr int kRows = 6000;
+    auto t = MakeDetails();
+    t->IndexDefs()->Add("ById", "Id", {ixUnique});
+    t->IndexDefs()->Add("ByName", "Name", {});
+    t->IndexDefs()->Add("ByMaster", "Master", {});
+    t->Open();
+    std::mt19937 rng(5);
+    std::vector<Detail> model;
+    for (int i = 0; i < kRows; ++i) {
+        model.push_back({i + 1, static_cast<int>(rng() % 40), "n" + std::to_string(rng() % 300)});
+        AddDetail(t.get(), model.back());
+    }
+    struct Case {
+        const char* fields;
+        bool idFirst;  // Id;Name, else Name;Master
+        const char* current;
+        bool lookup;
+    };
+    const Case cases[] = {
+        {"Id;Name", true, "", false},         {"Name;Id", true, "", false},
+        {"Name;Master", false, "", false},    {"Master;Name", false, "ByMaster", false},
+        {"Id;Name", true, "ByMaster", true},  {"Name;Master", false, "", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.fields) + " in " + (*c.current != 0 ? c.current : "row order"));
+        t->SetIndexName(c.current);
+        std::vector<int> order;  // ids in the current order
+        for (t->First(); !t->Eof(); t->Next()) order.push_back(t->FieldByName("Id")->AsInteger());
+        for (int k = 0; k < 200; ++k) {
+            const Detail& pick = model[rng() % model.size()];
+            // Half the keys hold a second value of another row: a miss.
+            const Detail& other = model[rng() % model.size()];
+            const bool miss = k % 2 == 1;
+            const int id = pick.id, masterKey = miss ? other.master : pick.master;
+            const std::string name = miss && c.idFirst ? other.name : pick.name;
+            const bool idFirst = std::string(c.fields).rfind("Id", 0) == 0;
+            const bool nameFirst = std::string(c.fields).rfind("Name", 0) == 0;
+            Variant key = c.idFirst ? (idFirst ? VarArrayOf({id, name}) : VarArrayOf({name, id}))
+                                    : (nameFirst ? VarArrayOf({name, masterKey}) : VarArrayOf({masterKey, name}));
+            int expected = -1;
+            int sameValue = 0;  // records of the indexed field's value
+            int currentRun = 0;  // records of the current index's value
+            for (int i : order) {
+                const Detail& d = model[static_cast<std::size_t>(i - 1)];
+                const bool hit = c.idFirst ? d.id == id && d.name == name : d.name == name && d.master == masterKey;
+                if (hit && expected < 0) expected = i;
+                sameValue += (c.idFirst ? d.id == id : d.name == name) ? 1 : 0;
+                currentRun += *c.current != 0 && d.master == masterKey ? 1 : 0;
+            }
+            t->First();
+            const uint64_t before = t->Indexes()->Stepped();
+            int got = -1;
+            if (c.lookup) {
+                Variant v = t->Lookup(c.fields, key, "Id");
+                got = v.IsNull() ? -1 : v.AsInteger();
+            } else if (t->Locate(c.fields, key, {})) {
+                got = t->FieldByName("Id")->AsInteger();
+            }
+            const uint64_t stepped = t->Indexes()->Stepped() - before;
+            ASSERT_EQ(got, expected) << "key " << k;
+            // The matches are placed in the current order among the
+            // current index's records of their value.
+            EXPECT_LE(stepped, 2u * static_cast<uint64_t>(sameValue) + static_cast<uint64_t>(currentRun) + 8)
+                << "key " << k;
+        }
+    }
+}
