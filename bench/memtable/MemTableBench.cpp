@@ -110,8 +110,7 @@ int ClientValues() {
     if (kShape == Shape::Repeated) return kClients;
     const bool varied = kShape == Shape::Varied || kShape == Shape::Walks || kShape == Shape::Prefixes ||
                         kShape == Shape::Links;
-    return varied ? kRows
-                                                                                          : std::max(1, kRows / 2);
+    return varied ? kRows : std::max(1, kRows / 2);
 }
 
 // A person's name from a number, the same for the same number: a first name,
