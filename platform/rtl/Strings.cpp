@@ -1072,6 +1072,33 @@ void AppendCompactCollationKey(std::string& Key, std::string_view s, bool caseSe
 
 namespace {
 
+// Calls Cut(cp, head) for every proper start of a contraction, ending on
+// cp, whose primary weights are not the start of the whole contraction's;
+// head holds the start's weights, or is null where they are unknown.
+template <class F>
+void ForEachWeighingCut(F Cut) {
+    UCollator* c = OpenCollator(UCOL_TERTIARY);
+    if (!c) return;
+    UErrorCode err = U_ZERO_ERROR;
+    USet* contractions = uset_openEmpty();
+    ucol_getContractionsAndExpansions(c, contractions, nullptr, true, &err);
+    if (U_SUCCESS(err)) ForEachContraction(contractions, [&](const std::vector<UChar32>& cps) {
+        std::string whole;
+        for (UChar32 cp : cps) utf8::Append(whole, static_cast<char32_t>(cp));
+        LevelBytes all, head;
+        const bool known = ElementLevels(whole, all);
+        std::string part;
+        for (std::size_t j = 0; j + 1 < cps.size(); ++j) {
+            utf8::Append(part, static_cast<char32_t>(cps[j]));
+            const bool headKnown = ElementLevels(part, head);
+            if (known && headKnown && all.primary.compare(0, head.primary.size(), head.primary) == 0) continue;
+            Cut(cps[j], headKnown ? &head : nullptr);
+        }
+    });
+    uset_close(contractions);
+    ucol_close(c);
+}
+
 // Characters after which a contraction (or a prefix mapping) may go on and
 // change the primary weights already there: a text ending in one may begin
 // a longer text whose primary weights do not begin with its own (Thai
@@ -1080,26 +1107,7 @@ namespace {
 const std::vector<UChar32>& ContractionStarts() {
     static const std::vector<UChar32>* starts = [] {
         auto* v = new std::vector<UChar32>();  // kept for the life of the process
-        UCollator* c = OpenCollator(UCOL_TERTIARY);
-        if (!c) return v;
-        UErrorCode err = U_ZERO_ERROR;
-        USet* contractions = uset_openEmpty();
-        ucol_getContractionsAndExpansions(c, contractions, nullptr, true, &err);
-        if (U_SUCCESS(err)) ForEachContraction(contractions, [&](const std::vector<UChar32>& cps) {
-            std::string whole;
-            for (UChar32 cp : cps) utf8::Append(whole, static_cast<char32_t>(cp));
-            LevelBytes all, head;
-            const bool known = ElementLevels(whole, all);
-            std::string part;
-            for (std::size_t j = 0; j + 1 < cps.size(); ++j) {
-                utf8::Append(part, static_cast<char32_t>(cps[j]));
-                if (known && ElementLevels(part, head) && all.primary.compare(0, head.primary.size(), head.primary) == 0)
-                    continue;
-                v->push_back(cps[j]);
-            }
-        });
-        uset_close(contractions);
-        ucol_close(c);
+        ForEachWeighingCut([&](UChar32 cp, const LevelBytes*) { v->push_back(cp); });
         std::sort(v->begin(), v->end());
         v->erase(std::unique(v->begin(), v->end()), v->end());
         return v;
@@ -1128,26 +1136,9 @@ struct CutWeights {
 const CutWeights& ContractionCutWeights() {
     static const CutWeights* cuts = [] {
         auto* t = new CutWeights();  // kept for the life of the process
-        UCollator* c = OpenCollator(UCOL_TERTIARY);
-        if (!c) return t;
-        UErrorCode err = U_ZERO_ERROR;
-        USet* contractions = uset_openEmpty();
-        ucol_getContractionsAndExpansions(c, contractions, nullptr, true, &err);
-        if (U_SUCCESS(err)) ForEachContraction(contractions, [&](const std::vector<UChar32>& cps) {
-            std::string whole;
-            for (UChar32 cp : cps) utf8::Append(whole, static_cast<char32_t>(cp));
-            LevelBytes all, head;
-            const bool known = ElementLevels(whole, all);
-            std::string part;
-            for (std::size_t j = 0; j + 1 < cps.size(); ++j) {
-                utf8::Append(part, static_cast<char32_t>(cps[j]));
-                if (!ElementLevels(part, head) || head.primary.empty()) continue;
-                if (known && all.primary.compare(0, head.primary.size(), head.primary) == 0) continue;
-                t->weights.push_back(head.primary);
-            }
+        ForEachWeighingCut([&](UChar32, const LevelBytes* head) {
+            if (head != nullptr && !head->primary.empty()) t->weights.push_back(head->primary);
         });
-        uset_close(contractions);
-        ucol_close(c);
         std::sort(t->weights.begin(), t->weights.end());
         t->weights.erase(std::unique(t->weights.begin(), t->weights.end()), t->weights.end());
         for (const std::string& w : t->weights) {
