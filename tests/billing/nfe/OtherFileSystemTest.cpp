@@ -456,6 +456,9 @@ protected:
                 }
                 vfs->Off();
                 restart();
+                // The next start a day later: a copy the kill left under its
+                // temporary name is provably abandoned by then.
+                testsupport::AgeFolder(folders.erro);
                 billing::nfe::TickReport r = billing::nfe::AnswerPoller(s).Tick();
                 SetDeviceShiftForTests(0);
                 EXPECT_EQ(Applications(c.key), 1) << "applied once, in the killed program or at the start\n"
