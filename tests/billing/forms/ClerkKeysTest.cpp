@@ -225,6 +225,21 @@ std::vector<std::string> Names(const std::vector<Stop>& Road) {
 
 }  // namespace
 
+// The invoice's fields in the order Tab reaches them, one item typed; the
+// discount, the second total and the payment choice typed or passed by.
+std::vector<Stop> InvoiceRoad(const char* Discount, const char* Total, const char* Payment) {
+    return {
+        {"dbeId_Serie_Documento", ""}, {"dbeData_Saida", ""},      {"dbeId_CFOP", "6102"},
+        {"dbeId_Conta_Corrente", "1"}, {"dbeId_Cliente", "42"},    {"dbeId_Vendedor", ""},
+        {"dbeId_Transportador", "7"},  {"grid:Quantidade", "3"},   {"dbeId_Produto", "1"},
+        {"grid:Valor_Unitario", "10.50"}, {"grid:Quantidade", ""}, {"dbeId_Produto", ""},
+        {"grid:Valor_Unitario", ""},   {"dbeValor_Desconto", Discount}, {"DBEdit1", Total},
+        {"DBEdit2", ""},               {"dbeFinalidade_Emissao", ""}, {"dbeTipo_Emissao", ""},
+        {"dbeForma_Pagamento", Payment}, {"dbeModalidade_Frete", ""}, {"dbeTipo_ImpressaoDANFE", ""},
+        {"DBMemo2", ""},               {"btnSave", ""},
+    };
+}
+
 // The header as it reads, the item grid (one item, then the untouched new
 // row passed by), the totals one can type, the choices of the "Outros" page,
 // Salvar: read-only fields and the button that does nothing yet are passed
@@ -233,16 +248,7 @@ std::vector<std::string> Names(const std::vector<Stop>& Road) {
 TEST_F(ClerkKeys, TheClerksRoadByTabThroughTheInvoice) {
     Exec("update opcao set id_transportador = null, id_conta_corrente = null, id_cfop = null, id_cliente = null");
     auto* f = NewDocument<TfrmNota200>();
-    const std::vector<Stop> road = {
-        {"dbeId_Serie_Documento", ""}, {"dbeData_Saida", ""},      {"dbeId_CFOP", "6102"},
-        {"dbeId_Conta_Corrente", "1"}, {"dbeId_Cliente", "42"},    {"dbeId_Vendedor", ""},
-        {"dbeId_Transportador", "7"},  {"grid:Quantidade", "3"},   {"dbeId_Produto", "1"},
-        {"grid:Valor_Unitario", "10.50"}, {"grid:Quantidade", ""}, {"dbeId_Produto", ""},
-        {"grid:Valor_Unitario", ""},   {"dbeValor_Desconto", "1,50"}, {"DBEdit1", "2"},
-        {"DBEdit2", ""},               {"dbeFinalidade_Emissao", ""}, {"dbeTipo_Emissao", ""},
-        {"dbeForma_Pagamento", "1"},   {"dbeModalidade_Frete", ""},   {"dbeTipo_ImpressaoDANFE", ""},
-        {"DBMemo2", ""},               {"btnSave", ""},
-    };
+    const std::vector<Stop> road = InvoiceRoad("1,50", "2", "1");
     EXPECT_EQ(WalkByTab(*this, road, f->btnSave), Names(road));
     ASSERT_TRUE(f->btnSave->Focused());
     dialogs.Expect(MsgTransmitir, mrNo, "Transmitir NF-e");
@@ -980,16 +986,7 @@ TEST_F(ClerkKeys, PassingACombosByTabChangesNothingOnlyAChoiceDoes) {
     // The invoice's road, as a clerk walks it: every choice kept as it was.
     Exec("update opcao set id_transportador = null, id_conta_corrente = null, id_cfop = null, id_cliente = null");
     auto* f = NewDocument<TfrmNota200>();
-    const std::vector<Stop> road = {
-        {"dbeId_Serie_Documento", ""}, {"dbeData_Saida", ""},      {"dbeId_CFOP", "6102"},
-        {"dbeId_Conta_Corrente", "1"}, {"dbeId_Cliente", "42"},    {"dbeId_Vendedor", ""},
-        {"dbeId_Transportador", "7"},  {"grid:Quantidade", "3"},   {"dbeId_Produto", "1"},
-        {"grid:Valor_Unitario", "10.50"}, {"grid:Quantidade", ""}, {"dbeId_Produto", ""},
-        {"grid:Valor_Unitario", ""},   {"dbeValor_Desconto", ""},  {"DBEdit1", ""},
-        {"DBEdit2", ""},               {"dbeFinalidade_Emissao", ""}, {"dbeTipo_Emissao", ""},
-        {"dbeForma_Pagamento", ""},    {"dbeModalidade_Frete", ""},   {"dbeTipo_ImpressaoDANFE", ""},
-        {"DBMemo2", ""},               {"btnSave", ""},
-    };
+    const std::vector<Stop> road = InvoiceRoad("", "", "");
     const std::string choices = "select finalidade_emissao || '|' || tipo_emissao || '|' || "
                                 "coalesce(forma_pagamento, '') || '|' || coalesce(modalidade_frete, '') || '|' || "
                                 "coalesce(tipo_impressao_danfe, '') from nota_fiscal";
