@@ -3528,6 +3528,19 @@ TmtIndex* TmtIndexes::PrefixIndex(const TmtFieldList& FieldList, PmtRecord KeyRe
     return use;
 }
 
+namespace {
+
+// The first Fields fields of FieldList, with their offsets, into Out.
+void FirstFields(const TmtFieldList& FieldList, int Fields, TmtFieldList& Out) {
+    Out.Clear();
+    for (int i = 0; i < Fields && i < FieldList.Count(); ++i) {
+        Out.Add(FieldList.Fields(i), FieldList.Options(i));
+        Out.SetFieldOfs(i, FieldList.FieldOfs(i), FieldList.FieldNo(i));
+    }
+}
+
+}  // namespace
+
 bool TmtIndexes::RunOf(const TmtFieldList& FieldList, int Fields, PmtRecord KeyRecord, int& First, int& Last,
                        bool* Exact) {
     TmtIndex* cur = dataSet_->CurIndex();
@@ -3537,11 +3550,7 @@ bool TmtIndexes::RunOf(const TmtFieldList& FieldList, int Fields, PmtRecord KeyR
     if (cur->IsRowOrder() || !cur->IsOrdered() || dataSet_->RecalcOnIndex() || Fields <= 0) return false;
     TmtCommon* common = dataSet_->Common();
     StoreLock lock(common);
-    runList_.Clear();
-    for (int i = 0; i < Fields && i < FieldList.Count(); ++i) {
-        runList_.Add(FieldList.Fields(i), FieldList.Options(i));
-        runList_.SetFieldOfs(i, FieldList.FieldOfs(i), FieldList.FieldNo(i));
-    }
+    FirstFields(FieldList, Fields, runList_);
     if (!IsFieldListPrefix(dataSet_, cur->IndexFieldList(), runList_)) return false;
     // A number that is no number equals everything to the comparison: no
     // run holds what it matches.
@@ -3587,11 +3596,7 @@ bool TmtIndexes::LinkRows(const TmtFieldList& FieldList, int Fields, PmtRecord K
     if (dataSet_->RecalcOnIndex() || Fields <= 0) return false;
     TmtCommon* common = dataSet_->Common();
     StoreLock lock(common);
-    runList_.Clear();
-    for (int i = 0; i < Fields && i < FieldList.Count(); ++i) {
-        runList_.Add(FieldList.Fields(i), FieldList.Options(i));
-        runList_.SetFieldOfs(i, FieldList.FieldOfs(i), FieldList.FieldNo(i));
-    }
+    FirstFields(FieldList, Fields, runList_);
     if (KeyHoldsNaN(common, runList_, KeyRecord)) return false;
     TmtIndex* use = nullptr;
     Narrowing how;
