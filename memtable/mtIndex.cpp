@@ -994,8 +994,38 @@ int TmtIndex::LowerBound(const Probe& P) const {
         } else if (local + 1 < size && CompareProbe(P, at[local + 1]) <= 0) {
             return static_cast<int>(guess) + 1;
         }
-        while (block > 0 && CompareProbe(P, entries_.BlockData(block)[0]) <= 0) --block;
-        while (block + 1 < blocks && CompareProbe(P, entries_.BlockData(block + 1)[0]) > 0) ++block;
+        // Values that do not spread evenly (a number's sign and exponent
+        // weigh more than its digits) miss by many blocks: a gallop away
+        // from the guess and a bisection of the stretch it crossed, not a
+        // block at a time, each block's first entry a wait for memory.
+        auto above = [&](std::size_t b) { return CompareProbe(P, entries_.BlockData(b)[0]) > 0; };
+        std::size_t lo = block, hi = block + 1;  // the answer's block lies in [lo, hi)
+        if (block > 0 && !above(block)) {
+            std::size_t step = 1;
+            hi = block;
+            lo = block > step ? block - step : 0;
+            while (lo > 0 && !above(lo)) {
+                hi = lo;
+                step *= 2;
+                lo = lo > step ? lo - step : 0;
+            }
+        } else {
+            std::size_t step = 1;
+            while (hi < blocks && above(hi)) {
+                lo = hi;
+                step *= 2;
+                hi = std::min(hi + step, blocks);
+            }
+        }
+        // lo's first entry lies below the probe (or lo is 0), hi's does not.
+        while (hi - lo > 1) {
+            const std::size_t mid = lo + (hi - lo) / 2;
+            if (above(mid))
+                lo = mid;
+            else
+                hi = mid;
+        }
+        block = lo;
     } else {
         for (std::size_t l = 1, h = blocks; l < h;) {
             const std::size_t mid = l + (h - l) / 2;

@@ -507,7 +507,11 @@ int TmtCustomMemTable::GetRecordCount() const {
     const std::vector<int32_t>* rows = nullptr;
     const bool inRun = self->MasterRun(first, last, &rows);
     int n = 0;
-    if (rows != nullptr) {
+    // Every record the link's own index found equals the key, and nothing
+    // else hides one: the count is theirs, no record read.
+    if (rows != nullptr && masterRunExact_ && !Filtered() && !recalcOnIndex_) {
+        n = static_cast<int>(rows->size());
+    } else if (rows != nullptr) {
         for (int32_t i : *rows) {
             indexes_->Step();
             if (self->FilterRecordOfRun(curIndex_->RecordAt(i), false)) ++n;
