@@ -40,6 +40,16 @@ bool KilledInChild(const std::function<void()>& Work) {
     return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
 }
 
+int EndedProcess() {
+    pid_t child = ::fork();
+    if (child < 0) throw std::runtime_error("fork failed");
+    if (child == 0) ::_exit(0);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    return child;
+}
+
 void AgeFile(const std::string& Path, long Seconds) {
     struct timespec now {};
     ::clock_gettime(CLOCK_REALTIME, &now);

@@ -37,6 +37,9 @@ std::vector<std::string> CrLfLines(const std::string& text);
 // window system).
 bool KilledInChild(const std::function<void()>& Work);
 
+// A process id that runs nothing here: a child that has ended.
+int EndedProcess();
+
 // Runs Work here, with a watchdog that ends the whole test program (exit
 // status 99, after saying so) when Work has not returned after Seconds: a
 // regression that waits for ever fails instead of stalling the suite.

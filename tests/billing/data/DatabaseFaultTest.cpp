@@ -232,15 +232,6 @@ TEST_F(CreationFaults, AFirstStartKilledAtAnyWriteIsAFirstStartAgainNextTime) {
 
 namespace {
 
-// A process id that runs nothing here: a child that has ended.
-pid_t EndedProcess() {
-    pid_t child = ::fork();
-    if (child == 0) ::_exit(0);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return child;
-}
-
 // Another process holding a writer's lock on a file, as a program on
 // another machine (or in another pid namespace) making it does, whatever
 // process id the file's name carries: until Release.
@@ -300,7 +291,7 @@ TEST(DeadCreations, OnlyWorkProvablyAbandonedIsRemovedWhateverProcessIdItsNameCa
     const std::string path = run.file("empresa.db");
     ASSERT_TRUE(CreateDatabaseFile(path));
     const std::string whole = State(path);
-    const std::string gone = std::to_string(EndedProcess());
+    const std::string gone = std::to_string(testsupport::EndedProcess());
     const std::string someoneElse = std::to_string(::getppid());  // runs here, but is no creation
     auto name = [](const std::string& pid, int n) { return ".empresa.db.novo-" + pid + "-" + std::to_string(n); };
 

@@ -47,6 +47,7 @@
 #include "tests/billing/forms/DocumentFixture.h"
 #include "tests/billing/forms/FormFixture.h"
 #include "tests/platform/ui/UiTestSupport.h"
+#include "tests/billing/nfe/PollerFixture.h"
 
 namespace fs = std::filesystem;
 using namespace billing::forms;
@@ -664,12 +665,7 @@ TEST_F(ClerkKeys, TheSeriesPassesOverTheRangesVoidedAheadOfIt) {
     config.ambiente = "2 - Homologação";
     std::vector<std::string> told;
     config.notify = [&told](const std::string& Text, const std::string&) { told.push_back(Text); };
-    billing::nfe::AnswerPoller::Services services;
-    services.db = dmdb->ADOConnection;
-    services.config = [&config] { return config; };
-    services.check_monitor = [](const billing::nfe::NFeConfig&) { return true; };
-    services.start_danfe = [](const billing::nfe::NFeConfig&, const billing::nfe::DanfeCommand&) { return true; };
-    billing::nfe::AnswerPoller poller(services);
+    billing::nfe::AnswerPoller poller(nfetest::RunningMonitorServices(dmdb->ADOConnection, [&config] { return config; }));
     const struct {
         const char* status;
         int serie, first, last;

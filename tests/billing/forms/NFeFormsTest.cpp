@@ -36,6 +36,7 @@
 #include "tests/billing/nfe/fake/FakeMonitor.h"
 #include "tests/billing/nfe/fake/SampleDatabase.h"
 #include "tests/platform/ui/UiTestSupport.h"
+#include "tests/billing/nfe/PollerFixture.h"
 
 namespace fs = std::filesystem;
 
@@ -504,12 +505,7 @@ TEST_F(Voiding, TheRangeIsKeptWithTheAuthoritysProtocolAndDateWhicheverRoadTheAn
 
     // The poller's road: an answer nobody waits for, 20 to 21.
     billing::nfe::NFeConfig config = billing::nfe::Config_NFe(*dmdb);
-    billing::nfe::AnswerPoller::Services services;
-    services.db = dmdb->ADOConnection;
-    services.config = [&config] { return config; };
-    services.check_monitor = [](const billing::nfe::NFeConfig&) { return true; };
-    services.start_danfe = [](const billing::nfe::NFeConfig&, const billing::nfe::DanfeCommand&) { return true; };
-    billing::nfe::AnswerPoller poller(services);
+    billing::nfe::AnswerPoller poller(nfetest::RunningMonitorServices(dmdb->ADOConnection, [&config] { return config; }));
     testsupport::WriteAll(folders.retorno + "/ID41100000000000019555001000000020000000021-inu.xml",
                           "<retInutNFe versao=\"1.07\" xmlns=\"http://www.portalfiscal.inf.br/nfe\"><infInut>"
                           "<tpAmb>2</tpAmb><cStat>102</cStat><xMotivo>Inutilização de número homologado</xMotivo>"

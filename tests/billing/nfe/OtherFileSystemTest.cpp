@@ -57,6 +57,20 @@ int RunBounded(const std::function<void()>& Work) {
     return status;
 }
 
+// One tick of the answer poller in a child killed at the step-th step of a
+// file's safe write (File) or of the database's writes: true when it died
+// there, false when the tick ended first.
+bool KilledTicking(bool File, int Step, testsupport::FaultVfs& Vfs, const billing::nfe::AnswerPoller::Services& S) {
+    if (!File) return testsupport::RunKilled(Vfs, Step, [&] { billing::nfe::AnswerPoller(S).Tick(); });
+    return testsupport::KilledInChild([&] {
+        int seen = 0;
+        fileio::SetWriteStepHook([&](fileio::WriteStep, int, const std::string&) {
+            if (++seen == Step) ::raise(SIGKILL);
+        });
+        billing::nfe::AnswerPoller(S).Tick();
+    });
+}
+
 bool HasControlCharacter(const std::string& text) {
     for (unsigned char c : text)
         if (c < 0x20 && c != '\r' && c != '\n') return true;
@@ -305,11 +319,7 @@ TEST_F(OtherFileSystem, AKillAtAnyStepOfAnAnswersMoveLeavesItAppliedOnceAndOneCo
     const std::string answer =
         "<retCancNFe><infCanc><cStat>101</cStat><xMotivo>Cancelamento homologado</xMotivo>"
         "<nProt>135100000000001</nProt></infCanc></retCancNFe>";
-    billing::nfe::AnswerPoller::Services s;
-    s.db = &conn;
-    s.config = [this] { return config; };
-    s.check_monitor = [](const billing::nfe::NFeConfig&) { return true; };
-    s.start_danfe = [](const billing::nfe::NFeConfig&, const billing::nfe::DanfeCommand&) { return true; };
+    const billing::nfe::AnswerPoller::Services s = nfetest::RunningMonitorServices(&conn, [this] { return config; });
     int number = 300, fileKills = 0, databaseKills = 0;
     for (const char* where : {"file", "database"}) {
         for (int step = 1; step < 400; ++step) {
@@ -317,18 +327,7 @@ TEST_F(OtherFileSystem, AKillAtAnyStepOfAnAnswersMoveLeavesItAppliedOnceAndOneCo
             const std::string key = nfetest::InsertInvoice(conn, 1, ++number, EncodeDate(2010, 6, 15), "Autorizada");
             const std::string name = key + "-can.xml";
             Place(name, answer);
-            bool killed = false;
-            if (std::string(where) == "file") {
-                killed = testsupport::KilledInChild([&] {
-                    int seen = 0;
-                    fileio::SetWriteStepHook([&](fileio::WriteStep, int, const std::string&) {
-                        if (++seen == step) ::raise(SIGKILL);
-                    });
-                    billing::nfe::AnswerPoller(s).Tick();
-                });
-            } else {
-                killed = testsupport::RunKilled(vfs, step, [&] { billing::nfe::AnswerPoller(s).Tick(); });
-            }
+            const bool killed = KilledTicking(std::string(where) == "file", step, vfs, s);
             vfs.Off();
             const bool appliedBefore = State(key) == "Cancelada";
             // The next start, a day later: the copy a kill left under its
@@ -384,10 +383,7 @@ protected:
         OtherFileSystem::TearDown();
     }
     billing::nfe::AnswerPoller::Services Services() {
-        billing::nfe::AnswerPoller::Services s;
-        s.db = &conn;
-        s.config = [this] { return config; };
-        s.check_monitor = [](const billing::nfe::NFeConfig&) { return true; };
+        billing::nfe::AnswerPoller::Services s = nfetest::RunningMonitorServices(&conn, [this] { return config; });
         // Started in the killed child or at the next start: one line each.
         s.start_danfe = [this](const billing::nfe::NFeConfig&, const billing::nfe::DanfeCommand& c) {
             int fd = ::open(danfes.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
@@ -442,18 +438,7 @@ protected:
                 const KillCase c = make(++number);
                 Place(c.name, c.bytes);
                 const billing::nfe::AnswerPoller::Services s = Services();
-                bool killed = false;
-                if (file) {
-                    killed = testsupport::KilledInChild([&] {
-                        int seen = 0;
-                        fileio::SetWriteStepHook([&](fileio::WriteStep, int, const std::string&) {
-                            if (++seen == step) ::raise(SIGKILL);
-                        });
-                        billing::nfe::AnswerPoller(s).Tick();
-                    });
-                } else {
-                    killed = testsupport::RunKilled(*vfs, step, [&] { billing::nfe::AnswerPoller(s).Tick(); });
-                }
+                const bool killed = KilledTicking(file, step, *vfs, s);
                 vfs->Off();
                 restart();
                 // The next start a day later: a copy the kill left under its

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,6 +21,18 @@
 #include "tests/support/TestSupport.h"
 
 namespace nfetest {
+
+// A poller's services on Db whose monitor check finds the monitor running
+// and whose DANFE starts do nothing but succeed.
+inline billing::nfe::AnswerPoller::Services RunningMonitorServices(
+    TSQLConnection* Db, std::function<billing::nfe::NFeConfig()> Config) {
+    billing::nfe::AnswerPoller::Services s;
+    s.db = Db;
+    s.config = std::move(Config);
+    s.check_monitor = [](const billing::nfe::NFeConfig&) { return true; };
+    s.start_danfe = [](const billing::nfe::NFeConfig&, const billing::nfe::DanfeCommand&) { return true; };
+    return s;
+}
 
 class PollerFixture : public ::testing::Test {
 protected:
@@ -42,10 +55,7 @@ protected:
             shown.push_back(caption + ": " + text);
         };
         monitor = std::make_unique<FakeMonitor>(FakeMonitor::Folders{folders.envio, folders.retorno, folders.arquivamento});
-        billing::nfe::AnswerPoller::Services s;
-        s.db = &conn;
-        s.config = [this] { return config; };
-        s.check_monitor = [](const billing::nfe::NFeConfig&) { return true; };
+        billing::nfe::AnswerPoller::Services s = RunningMonitorServices(&conn, [this] { return config; });
         s.start_danfe = [this](const billing::nfe::NFeConfig&, const billing::nfe::DanfeCommand& c) {
             started.push_back(c);
             return true;

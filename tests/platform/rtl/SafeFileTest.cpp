@@ -262,10 +262,7 @@ TEST(AtomicFile, ATemporaryFileBeingWrittenElsewhereIsKeptWhateverProcessIdItsNa
     const std::string target = dir.file("notas.ini");
     WriteAll(target, "old");
     // A process id that runs nothing on this machine.
-    pid_t gone = fork();
-    if (gone == 0) _exit(0);
-    ASSERT_GT(gone, 0);
-    waitpid(gone, nullptr, 0);
+    const pid_t gone = testsupport::EndedProcess();
     ASSERT_TRUE(fileio::WriterGone(gone));
     const std::string prefix = dir.file(".notas.ini.tmp-" + std::to_string(gone) + "-");
     const std::string writing = prefix + "Rm0te1", abandoned = prefix + "Aband0";
@@ -304,10 +301,7 @@ TEST(AtomicFile, ATemporaryFileWhoseLockThisMachineCannotSeeIsKeptWhileItIsRecen
     TempDir dir;
     const std::string target = dir.file("notas.ini");
     WriteAll(target, "old");
-    pid_t gone = fork();
-    if (gone == 0) _exit(0);
-    ASSERT_GT(gone, 0);
-    waitpid(gone, nullptr, 0);
+    const pid_t gone = testsupport::EndedProcess();
     const std::string writing = dir.file(".notas.ini.tmp-" + std::to_string(gone) + "-Rm0te1");
     // Written a moment ago on the other machine; no lock visible here.
     WriteAll(writing, "half of the other machine's");
