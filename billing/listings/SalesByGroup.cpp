@@ -1,8 +1,10 @@
 #include "billing/listings/SalesByGroup.h"
 
 #include <cmath>
-#include <cstdint>
 #include <map>
+#include <vector>
+
+#include "billing/nfe/NFeWriter.h"
 
 #include "memtable/mtMemTable.h"
 #include "platform/db/SQLConnection.h"
@@ -15,19 +17,16 @@ namespace billing::listings {
 using billing::data::MessageIcon;
 
 void PrepareSalesQuery(TSQLQuery& Query, TDateTime DataInicial, TDateTime DataFinal) {
-    // The period filters the rows before they are grouped: the same groups
-    // as filtering the grouped days, without summing days left out. Money is
-    // summed in whole ten-thousandths: a sum of doubles drifts off the cent
-    // once a day's sales pass about 10^12.
+    // One row per item: the summary adds each item's value as its invoice
+    // states it, to the cent, which a sum of the stored (unrounded) values
+    // would miss by a cent here and there. The period filters the items of
+    // the invoices issued in it.
     Query.Close();
     Query.SetSQL(
-        "SELECT Produto.Id_Produto_estrutura, Produto.Descricao, Sum(Nota_Fiscal_Item.Quantidade) AS "
-        "SomaDeQuantidade, Sum(CAST(round(Nota_Fiscal_Item.Valor_Total * 10000) AS INTEGER)) AS "
-        "SomaDeValor_Total_DezMilesimos\n"
+        "SELECT Produto.Id_Produto_estrutura, Nota_Fiscal_Item.Quantidade, Nota_Fiscal_Item.Valor_Total\n"
         "FROM (Nota_Fiscal INNER JOIN Nota_Fiscal_Item ON Nota_Fiscal.Id_Registro = Nota_Fiscal_Item.Id_Registro) "
         "INNER JOIN Produto ON Nota_Fiscal_Item.Id_Produto = Produto.Id_Produto\n"
         "WHERE Nota_Fiscal.Data_Emissao >= :pData_Inicial AND Nota_Fiscal.Data_Emissao < :pData_Final\n"
-        "GROUP BY Nota_Fiscal.Data_Emissao, Produto.Id_Produto_estrutura, Produto.Descricao\n"
         "ORDER BY Produto.Id_Produto_estrutura");
     Query.ParamByName("pData_Inicial")->SetAsDate(std::trunc(DataInicial));
     // The day after the last one, left out: the whole last day is in.
@@ -65,25 +64,34 @@ bool SalesByGroup::Gerar_Relatorio(const Criteria& C, const std::string& Usuario
         messages_.MessageBox(kSemNotas, kAtencao, MessageIcon::Exclamation);
         return false;
     }
-    // Each group's total as exact ten-thousandths, shown as the nearest double.
-    std::map<std::string, std::int64_t> totals;
+    // Each group summed before it is written, in the order the query meets
+    // the groups: the sales total kept exact (a double sum drifts off the
+    // cent once it passes about 10^12) beside the double it stands for.
+    struct Sums {
+        std::string grupo;
+        rptotal::Exact exact;
+        double venda = 0;
+        double quantidade = 0;
+    };
+    std::vector<Sums> groups;
+    std::map<std::string, std::size_t> index;
+    TField* estrutura = sales.FieldByName("Id_Produto_estrutura");
+    TField* quantidade = sales.FieldByName("Quantidade");
+    TField* valor = sales.FieldByName("Valor_Total");
     for (; !sales.Eof(); sales.Next()) {
-        const std::string grupo = Copy(sales.FieldByName("Id_Produto_estrutura")->AsString(), 1, 1);
-        if (!resumo_->Locate("Id_Grupo", Variant(grupo), TLocateOptions())) {
-            resumo_->Append();
-            resumo_->FieldByName("Id_Grupo")->SetAsString(grupo);
-            resumo_->Post();
-        }
-        const double quantidade = sales.FieldByName("SomaDeQuantidade")->AsFloat();
-        resumo_->Edit();
-        TField* total = resumo_->FieldByName("Total_Venda");
-        std::int64_t& exact = totals[grupo];
-        exact += sales.FieldByName("SomaDeValor_Total_DezMilesimos")->AsLargeInt();
-        total->SetAsFloat(rptotal::ToDouble(exact));
-        for (const char* peso : {"Peso_Bruto", "Peso_Liquido"}) {
-            TField* f = resumo_->FieldByName(peso);
-            f->SetAsFloat(f->AsFloat() + quantidade);
-        }
+        const std::string grupo = Copy(estrutura->AsString(), 1, 1);
+        auto [at, added] = index.try_emplace(grupo, groups.size());
+        if (added) groups.emplace_back().grupo = grupo;
+        Sums& sums = groups[at->second];
+        sums.venda = rptotal::Add(sums.exact, sums.venda, billing::nfe::StatedAmount(valor->AsFloat()));
+        sums.quantidade += quantidade->AsFloat();
+    }
+    for (const Sums& sums : groups) {
+        resumo_->Append();
+        resumo_->FieldByName("Id_Grupo")->SetAsString(sums.grupo);
+        resumo_->FieldByName("Total_Venda")->SetAsFloat(sums.venda);
+        resumo_->FieldByName("Peso_Bruto")->SetAsFloat(sums.quantidade);
+        resumo_->FieldByName("Peso_Liquido")->SetAsFloat(sums.quantidade);
         resumo_->Post();
     }
     Describe();

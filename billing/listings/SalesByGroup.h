@@ -1,7 +1,11 @@
 #pragma once
 // The sales summary by product group (Nota409): the period's invoice items
-// summed per day and product, then gathered per group (the first character
-// of the product's structured code) into a memory table the report walks.
+// summed per group (the first character of the product's structured code)
+// into a memory table the report walks.
+//
+// Each item adds its value as its invoice states it, to the cent (as the
+// invoice's totals and its NF-e add it), so that the summary adds up to the
+// invoices it sums; the stored item value keeps its decimals.
 //
 // Invoices of every NF-e state count. The summed item quantities fill both
 // weight columns, since the items carry no weight. A group is described by
@@ -22,7 +26,8 @@ class TmtMemTable;
 
 namespace billing::listings {
 
-// Sets Query's text and date parameters for the sales of the period; the
+// Sets Query's text and date parameters for the items sold in the period,
+// one row per item in the order of the products' structured codes; the
 // query is left closed.
 void PrepareSalesQuery(TSQLQuery& Query, TDateTime DataInicial, TDateTime DataFinal);
 

@@ -320,6 +320,11 @@ long long CentsXML(double value) {
     return negative ? -Units(s.substr(1)) : Units(s);
 }
 
+double StatedAmount(double value) {
+    if (!(std::fabs(value) * 100 < static_cast<double>(kMoneyLimit))) return value;
+    return static_cast<double>(CentsXML(value)) / 100;
+}
+
 NFeTotals ItemTotals(const NFeItem& item) {
     NFeTotals t;
     t.vProd = CentsXML(item.valor_total);

@@ -33,6 +33,12 @@ struct NFeTotals {
 // An amount to the cent as the file writes it.
 long long CentsXML(double value);
 
+// An amount as the invoice states it, as the invoice's totals hold it: its
+// cents over 100. A listing that adds these adds up to the invoices it lists.
+// An amount no file can state (13 integer digits or more, not a number) comes
+// back as given.
+double StatedAmount(double value);
+
 // What one item adds to the file's totals: its value and its ICMS each
 // rounded to the cent, the base reduced by the product's reduction where the
 // tax situation takes it, and base and tax only where the situation states an

@@ -15,6 +15,7 @@
 #include "billing/listings/ListingFormats.h"
 #include "billing/listings/ListingReport.h"
 #include "billing/listings/SalesByGroup.h"
+#include "platform/db/SQLQuery.h"
 #include "platform/rtl/Format.h"
 #include "report/rpDevice.h"
 #include "report/rpDrawCommand.h"
@@ -56,6 +57,7 @@ private:
 // Count thousandths (or hundredths, Decimals 2) as the listings print them:
 // thousands parted by dots, the decimals after a comma.
 std::string Brazilian(std::int64_t Count, int Decimals) {
+    if (Count < 0) return "-" + Brazilian(-Count, Decimals);
     std::int64_t unit = Decimals == 2 ? 100 : 1000;
     std::string whole = std::to_string(Count / unit);
     for (int at = static_cast<int>(whole.size()) - 3; at > 0; at -= 3) whole.insert(static_cast<std::size_t>(at), ".");
@@ -206,6 +208,56 @@ TEST_F(ListingTotals, SixteenDigitAmountsAndTotalsPrintTheirCents) {
     }
     SCOPED_TRACE("Nota409");
     ExpectSalesByGroupInCents();
+}
+
+// Items stored as quantity times price, with more decimals than an invoice
+// states, count in the sales summary as their invoices state them: each to
+// the cent, halves away from zero, negative items and a group that crosses
+// zero alike. The stored values keep their decimals.
+TEST_F(ListingTotals, TheSalesSummaryAddsEachItemAsItsInvoiceStatesIt) {
+    Product("P3", "301000000", "Arruela");
+    struct Sale {
+        const char* produto;
+        double quantidade, preco;
+        std::int64_t stated;  // the item's cents on the invoice, written by hand
+    };
+    struct Nota {
+        const char* registro;
+        const char* emissao;
+        const char* situacao;
+        std::vector<Sale> items;
+    };
+    const std::map<std::string, std::string> grupo = {{"P1", "1"}, {"P2", "2"}, {"P3", "3"}};
+    // Group 1: 26,27 + 61,29 + 1,18 + 13,13 + 234,90 + 1,18 = 337,95, whose
+    // stored values add up to 337,9325.
+    const std::vector<Nota> notas = {
+        {"A1", "2024-03-04", "Autorizada", {{"P1", 3, 8.755, 2627}, {"P1", 7, 8.755, 6129}}},
+        {"A2", "2024-03-05", "Autorizada",
+         {{"P1", 0.5, 2.35, 118}, {"P1", 1.5, 8.755, 1313}, {"P1", 100, 2.349, 23490}, {"P1", 0.5, 2.35, 118}}},
+        {"A3", "2024-03-06", "Erro",
+         {{"P2", 1.5, 8.755, 1313}, {"P2", -7, 8.755, -6129}, {"P2", -0.5, 2.35, -118}, {"P2", 3, 8.755, 2627}}},
+        {"A4", "2024-03-31 18:00:00", "Cancelada", {{"P3", 0.5, 0.01, 1}, {"P3", -1, 0.01, -1}}},
+    };
+    std::vector<double> stored;
+    int numero = 0;
+    for (const Nota& n : notas) {
+        std::int64_t cents = 0;
+        for (const Sale& s : n.items) cents += s.stated;
+        Invoice(3, ++numero, "0000001", n.emissao, n.situacao, static_cast<double>(cents) / 100, 0, 0, n.registro);
+        for (const Sale& s : n.items) {
+            stored.push_back(s.quantidade * s.preco);
+            Item(n.registro, s.produto, s.quantidade, stored.back());
+            groupCents_[grupo.at(s.produto)] += s.stated;
+        }
+    }
+    ExpectSalesByGroupInCents();
+    TSQLQuery items;
+    items.SetConnection(&db());
+    items.SetSQL("select valor_total from nota_fiscal_item order by rowid");
+    items.Open();
+    std::vector<double> after;
+    for (; !items.Eof(); items.Next()) after.push_back(items.FieldByName("valor_total")->AsFloat());
+    EXPECT_EQ(after, stored);
 }
 
 // Invoices of 9 x 10^37 reais: three of them pass the total's exact count
