@@ -114,7 +114,7 @@ void TfrmNota231::Button1Click(TObject*) {
         billing::nfe::Inutilizar_NFE(*dmdb->ADOConnection, config, pedido.serie, pedido.inicial, pedido.final,
                                      pedido.motivo, &identifier);
         wait_ = billing::nfe::Aguardar_Inutilizacao(
-            config, identifier,
+            *dmdb->ADOConnection, config, identifier,
             [this](const std::string& text, const std::string& failure) { Answered(text, failure); },
             TimerWaitServices(), [this](const std::string& bytes) { answer_ = bytes; });
         sent_ = pedido;

@@ -6,7 +6,11 @@
 #include <map>
 
 #include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <cstdio>
+#include <random>
 
 #include "billing/nfe/AnswerFiles.h"
 #include "billing/nfe/AnswerWait.h"
@@ -281,6 +285,7 @@ TickReport AnswerPoller::Tick() {
         if (setAside.size() > kListed) text += "\r\ne mais " + std::to_string(setAside.size() - kListed) + ".";
         report.messages.push_back({text, "Atenção"});
     }
+    AskAgain(config, report);
     if (!databaseProblem.empty()) report.messages.push_back({databaseProblem, "Erro"});
     if (!otherProblem.empty()) report.messages.push_back({otherProblem, "Atenção"});
     try {
@@ -305,6 +310,55 @@ constexpr const char* kAppliedTable =
 constexpr const char* kDanfeTable = "nfe_danfe_pendente";
 constexpr const char* kDanfeTableSql =
     "create table if not exists nfe_danfe_pendente (chave text not null primary key)";
+
+// Receipt queries asked for by an answer of a batch still being processed,
+// written once that answer has left the return folder (the query's answer
+// comes under the same name): a kill in between leaves them to the next tick.
+constexpr const char* kAskAgainTable = "nfe_consulta_pendente";
+constexpr const char* kAskAgainTableSql =
+    "create table if not exists nfe_consulta_pendente (recibo text not null primary key)";
+// Cancellations and voidings a window waits for: the program that wrote the
+// request (`programa`), and the answer another program's poller applied
+// for it (`arquivo`, `conteudo`), for that window to tell.
+constexpr const char* kAwaitedTableSql =
+    "create table if not exists nfe_pedido_aguardado (resposta text not null primary key, programa text not null, "
+    "arquivo text, conteudo blob)";
+
+// This program among those on one database; a forked child is another.
+const std::string& ThisProgram() {
+    static pid_t owner = 0;
+    static std::string token;
+    if (owner != ::getpid()) {
+        owner = ::getpid();
+        std::random_device random;
+        char hex[33];
+        std::snprintf(hex, sizeof hex, "%08x%08x%08x%08x", random(), random(), random(), random());
+        token = hex;
+    }
+    return token;
+}
+
+const char* EndingOf(AnswerKind kind) {
+    for (const Ending& e : kEndings)
+        if (e.kind == kind) return e.suffix;
+    return "";
+}
+
+// The row of an awaited request: its answer's name, in lower case.
+std::string AwaitedName(AnswerKind kind, const std::string& id) { return LowerCase(id) + EndingOf(kind); }
+
+// Whether two identifiers name the same thing: a batch by its number, however
+// padded; anything else by its text in any case.
+bool SameId(AnswerKind kind, const std::string& a, const std::string& b) {
+    if (kind == AnswerKind::Rec && AllDigits(a, 1, 20) && AllDigits(b, 1, 20)) {
+        auto digits = [](const std::string& t) {
+            std::size_t first = t.find_first_not_of('0');
+            return first == std::string::npos ? std::string() : t.substr(first);
+        };
+        return digits(a) == digits(b);
+    }
+    return LowerCase(a) == LowerCase(b);
+}
 
 unsigned long& DeviceShift() {
     static unsigned long shift = 0;
@@ -335,6 +389,85 @@ bool EarlierMarkOf(const std::string& mark, const std::string& name, const struc
 }  // namespace
 
 void SetDeviceShiftForTests(unsigned long shift) { DeviceShift() = shift; }
+
+void ExpectAnswers(TSQLConnection& db, std::initializer_list<AnswerKind> kinds, const std::string& id,
+                   bool awaitedHere) {
+    const bool own = !db.InTransaction();
+    if (own) db.BeginTrans();
+    try {
+        db.Execute(kAppliedTable);
+        std::vector<std::string> forget;
+        {
+            auto q = Query(db, "select marca from nfe_resposta_aplicada");
+            q->Open();
+            for (; !q->Eof(); q->Next()) {
+                const std::string mark = Str(*q, "marca");
+                std::string markedId;
+                const AnswerKind kind = KindOfAnswer(mark.substr(0, mark.find('|')), &markedId);
+                if (std::find(kinds.begin(), kinds.end(), kind) != kinds.end() && SameId(kind, markedId, id))
+                    forget.push_back(mark);
+            }
+        }
+        for (const std::string& mark : forget)
+            db.Execute("delete from nfe_resposta_aplicada where marca = :pmarca", {{"pmarca", Variant(mark)}});
+        if (awaitedHere && kinds.size() > 0) {
+            db.Execute(kAwaitedTableSql);
+            db.Execute("insert or replace into nfe_pedido_aguardado (resposta, programa, arquivo, conteudo) "
+                       "values (:presposta, :pprograma, null, null)",
+                       {{"presposta", Variant(AwaitedName(*kinds.begin(), id))},
+                        {"pprograma", Variant(ThisProgram())}});
+        }
+        if (own) db.CommitTrans();
+    } catch (...) {
+        if (own && db.InTransaction()) db.RollbackTrans();
+        throw;
+    }
+}
+
+std::optional<WaitResult> AnswerAppliedElsewhere(TSQLConnection& db, AnswerKind kind, const std::string& id) {
+    auto t = Query(db, "select count(*) as n from sqlite_master where type = 'table' and name = 'nfe_pedido_aguardado'");
+    t->Open();
+    if (Int(*t, "n") == 0) return std::nullopt;
+    const std::string name = AwaitedName(kind, id);
+    WaitResult r;
+    {
+        auto q = Query(db, "select arquivo, conteudo from nfe_pedido_aguardado where resposta = :presposta and "
+                           "programa = :pprograma and arquivo is not null");
+        q->ParamByName("presposta")->SetAsString(name);
+        q->ParamByName("pprograma")->SetAsString(ThisProgram());
+        q->Open();
+        if (q->IsEmpty()) return std::nullopt;
+        const AnswerKind applied = KindOfAnswer(Str(*q, "arquivo"));
+        r.outcome = applied == AnswerKind::CanErr || applied == AnswerKind::InuErr ? WaitOutcome::Error
+                                                                                    : WaitOutcome::Answer;
+        r.bytes = Str(*q, "conteudo");
+        r.appliedElsewhere = true;
+    }
+    db.Execute("delete from nfe_pedido_aguardado where resposta = :presposta", {{"presposta", Variant(name)}});
+    return r;
+}
+
+bool AnswerPoller::AnotherProgramsAnswer(AnswerKind kind, const std::string& id, const std::string& name,
+                                         const std::string& bytes) {
+    TSQLConnection& db = *services_.db;
+    db.Execute(kAwaitedTableSql);
+    const std::string awaited = AwaitedName(kind == AnswerKind::CanErr ? AnswerKind::Can
+                                            : kind == AnswerKind::InuErr ? AnswerKind::Inu
+                                                                         : kind,
+                                            id);
+    auto q = Query(db, "select programa from nfe_pedido_aguardado where resposta = :presposta");
+    q->ParamByName("presposta")->SetAsString(awaited);
+    q->Open();
+    if (q->IsEmpty()) return false;
+    if (Str(*q, "programa") == ThisProgram()) {
+        // This program's window gave up waiting: the poller tells it.
+        db.Execute("delete from nfe_pedido_aguardado where resposta = :presposta", {{"presposta", Variant(awaited)}});
+        return false;
+    }
+    db.Execute("update nfe_pedido_aguardado set arquivo = :parquivo, conteudo = :pconteudo where resposta = :presposta",
+               {{"parquivo", Variant(name)}, {"pconteudo", Variant(bytes)}, {"presposta", Variant(awaited)}});
+    return true;
+}
 
 std::optional<std::string> AnswerPoller::NameProblem(AnswerKind kind, const std::string& id) {
     bool byKey = kind == AnswerKind::NFeErr || kind == AnswerKind::NumLot || kind == AnswerKind::Can ||
@@ -384,8 +517,12 @@ AnswerPoller::Outcome AnswerPoller::HandleOnce(AnswerKind kind, const std::strin
         }
     }
     Outcome outcome = Handle(kind, id, bytes, config);
-    if (outcome.kind == Outcome::Applied)
+    if (outcome.kind == Outcome::Applied) {
+        const bool requested = kind == AnswerKind::Can || kind == AnswerKind::CanErr || kind == AnswerKind::Inu ||
+                               kind == AnswerKind::InuErr;
+        if (requested && AnotherProgramsAnswer(kind, id, name, bytes)) notices_.clear();
         db.Execute("insert into nfe_resposta_aplicada (marca) values (:pmarca)", {{"pmarca", Variant(mark)}});
+    }
     work.Commit();
     return outcome;
 }
@@ -444,6 +581,8 @@ AnswerPoller::Outcome AnswerPoller::NumLot(const std::string& id, const std::str
     std::optional<std::string> lote = doc->Text("NumeroLoteGerado");
     if (!lote) return Outcome::Bad("não traz o número do lote (NumeroLoteGerado)");
     if (!AllDigits(*lote, 1, 15)) return Outcome::Bad("traz um número de lote inválido (\"" + *lote + "\")");
+    // The batch's answer comes under its number, which a batch of long ago may have had.
+    ExpectAnswers(*services_.db, {AnswerKind::Rec}, *lote);
     services_.db->Execute(
         "update nota_fiscal set situacao_nfe = :psituacao, numero_lote_nfe = :pnumero_lote_nfe, erro_nfe = :perro_nfe "
         "where nota_fiscal.numero_nfe = :PNumero_nfe",
@@ -482,7 +621,7 @@ AnswerPoller::Outcome AnswerPoller::Rec(const std::string& id, const std::string
          {"perro_nfe", Variant("")},
          {"PNumero_lote_nfe", Variant(lote)}});
     try {
-        Consultar_Situacao_Lote(config, *recibo);
+        AskForReceipt(config, *recibo);
     } catch (const ENFeError& e) {
         // The receipt is stored; the query is written when this answer is read again.
         return Outcome::Stay(e.Message());
@@ -501,12 +640,11 @@ AnswerPoller::Outcome AnswerPoller::ProRec(const std::string& id, const std::str
         std::optional<std::string> cStat = doc->Text("cStat");
         if (!cStat) return Outcome::Bad("não traz a situação do lote (cStat) nem protocolos (protNFe)");
         if (*cStat == "105" || *cStat == "103") {
-            // Still being processed: asked again.
-            try {
-                Consultar_Situacao_Lote(config, id);
-            } catch (const ENFeError& e) {
-                return Outcome::Stay(e.Message());
-            }
+            // Still being processed: asked again once this answer has left,
+            // since the next one comes under its name (AskAgain).
+            db.Execute(kAskAgainTableSql);
+            db.Execute("insert or ignore into nfe_consulta_pendente (recibo) values (:precibo)",
+                       {{"precibo", Variant(id)}});
             return Outcome::Done();
         }
         // Refused as a whole, so no protocol will ever come for it.
@@ -638,6 +776,46 @@ AnswerPoller::Outcome AnswerPoller::Voiding(const std::string& id, const std::st
                             " foi inutilizada.\r\n\r\nProtocolo: " + protocolo,
                         "Sucesso"});
     return Outcome::Done();
+}
+
+void AnswerPoller::AskForReceipt(const NFeConfig& config, const std::string& recibo) {
+    ExpectAnswers(*services_.db, {AnswerKind::ProRec, AnswerKind::ProRecErr}, recibo);
+    Consultar_Situacao_Lote(config, recibo);
+}
+
+void AnswerPoller::AskAgain(const NFeConfig& config, TickReport& report) {
+    TSQLConnection& db = *services_.db;
+    std::vector<std::string> receipts;
+    try {
+        auto t = Query(db, "select count(*) as n from sqlite_master where type = 'table' and name = :pnome");
+        t->ParamByName("pnome")->SetAsString(kAskAgainTable);
+        t->Open();
+        if (Int(*t, "n") == 0) return;
+        auto q = Query(db, "select recibo from nfe_consulta_pendente order by rowid");
+        q->Open();
+        for (; !q->Eof(); q->Next()) receipts.push_back(Str(*q, "recibo"));
+    } catch (const EDatabaseError&) {
+        return;  // asked at the next tick
+    }
+    for (const std::string& recibo : receipts) {
+        // Not while an answer under the query's answer name is there to move.
+        if (!AnswerGone(JoinPath(config.pasta_nfe_retorno, recibo + "-pro-rec.xml")) ||
+            !AnswerGone(JoinPath(config.pasta_nfe_retorno, recibo + "-pro-rec.err")))
+            continue;
+        try {
+            // Taken off the list with the query written: another program
+            // finds it gone, and a kill before the end leaves it listed.
+            Work work(db);
+            if (db.Execute("delete from nfe_consulta_pendente where recibo = :precibo", {{"precibo", Variant(recibo)}}) !=
+                1)
+                continue;
+            AskForReceipt(config, recibo);
+            work.Commit();
+        } catch (const Exception& e) {
+            report.messages.push_back({e.Message(), "Atenção"});
+            return;
+        }
+    }
 }
 
 void AnswerPoller::PrintDanfes(const NFeConfig& config) {

@@ -24,19 +24,30 @@
 // answer another program took first (its file gone, or marked applied) is
 // no problem to tell. An applied answer is known by its name and the
 // SHA-256 of its bytes, which a remount of the folder's file system does not
-// change; the DANFE an authorisation asks for waits in the database until
-// one program starts it, so that a kill before the start leaves it to the
-// next one.
+// change, for as long as no new request is answered under that name: every
+// request forgets the marks of its answers' names before it is written
+// (ExpectAnswers), so the same bytes answering it are applied again. For
+// the same reason the receipt query a batch still being processed asks for
+// is written only once the answer that asked for it has left the folder.
+// The DANFE an authorisation asks for waits in the database until one
+// program starts it, so that a kill before the start leaves it to the next
+// one.
+//
+// A cancellation's or voiding's answer is its requester's to tell: applied
+// here for a request of another program, it is kept in the database for
+// that program's waiting window (AnswerAppliedElsewhere) and not told here.
 //
 // NF-e states written here: "Aguardando", "Autorizada", "Denegada", "Erro",
 // "Cancelada" (an accepted cancellation) and "Inutilizada" (an unissued
 // invoice whose number was voided).
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "billing/nfe/AnswerWait.h"
 #include "billing/nfe/AnswerXml.h"
 #include "billing/nfe/Danfe.h"
 #include "billing/nfe/Monitor.h"
@@ -47,7 +58,8 @@ namespace billing::nfe {
 
 // The answer files the poller handles, by their ending (any case).
 // Cancellation ("-can") and voiding ("-inu") answers come here too when no
-// window waits for them any more (the monitor answered late).
+// window of this program waits for them (the monitor answered late, or
+// another program asked).
 enum class AnswerKind { NFeErr, NumLot, Rec, ProRec, ProRecErr, Can, CanErr, Inu, InuErr, None };
 
 // The kind of an answer file's name; the longest ending wins ("-pro-rec.xml"
@@ -70,6 +82,20 @@ struct TickReport {
     int quarantined = 0;                  // answers set aside as ".invalid"
     int waiting = 0;                      // answers left for a later tick
 };
+
+// Before a request is written whose answers come under `id` with the
+// endings of `kinds`: forgets every mark of those names, in the caller's
+// transaction or in one of its own, so that whatever answers the new
+// request is applied however alike its bytes are to an earlier answer's.
+// With `awaitedHere`, the request is also recorded as this program's, whose
+// window waits for its answer (the first kind names it).
+void ExpectAnswers(TSQLConnection& db, std::initializer_list<AnswerKind> kinds, const std::string& id,
+                   bool awaitedHere = false);
+
+// The answer of this program's awaited request (`kind` and `id` as given to
+// ExpectAnswers) that another program's poller applied, taken off the
+// database; nullopt while there is none.
+std::optional<WaitResult> AnswerAppliedElsewhere(TSQLConnection& db, AnswerKind kind, const std::string& id);
 
 // For tests: the device number of every answer file, as the poller sees it,
 // is moved by `shift`, as when the return folder's file system is mounted
@@ -122,6 +148,15 @@ private:
     // Starts the DANFEs that authorisations left to print, each by the one
     // program that takes it off the list.
     void PrintDanfes(const NFeConfig& config);
+    // Writes the receipt query of `recibo`, its answers expected anew.
+    void AskForReceipt(const NFeConfig& config, const std::string& recibo);
+    // Writes the receipt queries that answers of batches still being
+    // processed asked for, each once the answer under its name is gone.
+    void AskAgain(const NFeConfig& config, TickReport& report);
+    // Whether the cancellation's or voiding's answer just applied is another
+    // program's to tell (kept for its window then).
+    bool AnotherProgramsAnswer(AnswerKind kind, const std::string& id, const std::string& name,
+                               const std::string& bytes);
 
     Services services_;
     // Problems said once per folder value, not at every tick.

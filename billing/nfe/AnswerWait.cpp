@@ -93,6 +93,15 @@ void AnswerWait::Tick() {
         }
         return;
     }
+    if (elsewhere_) {
+        std::optional<WaitResult> r;
+        try {
+            r = elsewhere_();
+        } catch (const Exception&) {
+            // The database is busy: asked again at the next step.
+        }
+        if (r) return Finish(std::move(*r));
+    }
     if (last) Finish(WaitResult{});
 }
 

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace billing::nfe {
@@ -42,6 +43,9 @@ struct WaitResult {
     std::string path;
     std::string bytes;
     std::string problem;
+    // Another program applied the answer and moved its file (`path` is
+    // empty): the waiter only tells what it said.
+    bool appliedElsewhere = false;
 };
 
 // Whether a wait of this process is looking for the file at path now: the
@@ -64,6 +68,10 @@ public:
     AnswerWait(const AnswerWait&) = delete;
     AnswerWait& operator=(const AnswerWait&) = delete;
 
+    // Asked at each step the files are not there: the answer another
+    // program on the same database applied first, if any.
+    void AlsoAsk(std::function<std::optional<WaitResult>()> elsewhere) { elsewhere_ = std::move(elsewhere); }
+
     // Raises ENFeError when the services are not installed.
     void Start();
     // Ends the wait; the callback is not called.
@@ -79,6 +87,7 @@ private:
     int step_, limit_;
     Check check_;
     Done done_;
+    std::function<std::optional<WaitResult>()> elsewhere_;
     std::unique_ptr<WaitTimer> timer_;
     std::int64_t started_ = 0;
     bool waiting_ = false;

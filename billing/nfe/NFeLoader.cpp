@@ -7,6 +7,7 @@
 #include <unistd.h>
 #include <memory>
 
+#include "billing/nfe/AnswerPoller.h"
 #include "billing/nfe/ChaveNFe.h"
 #include "billing/nfe/DbRows.h"
 #include "billing/nfe/NFeError.h"
@@ -253,6 +254,15 @@ std::string Gerar_Chave_NFe(TSQLConnection& db, int numero, int serie, TDateTime
     return MontarChaveNFe(issuer.id_uf, emissao, issuer.cnpj, serie, numero);
 }
 
+void ExpectRequestAnswers(TSQLConnection& db, std::initializer_list<AnswerKind> kinds, const std::string& id,
+                          bool awaitedHere) {
+    try {
+        ExpectAnswers(db, kinds, id, awaitedHere);
+    } catch (const EDatabaseError& e) {
+        throw ENFeError("Pedido não gerado. Não foi possível gravar no Banco de Dados: " + e.Message());
+    }
+}
+
 std::string Transmitir_NFE(TSQLConnection& db, const NFeConfig& config, const std::string& chave) {
     Verifica_Monitor_NFE(config);
     LoadResult loaded;
@@ -269,6 +279,7 @@ std::string Transmitir_NFE(TSQLConnection& db, const NFeConfig& config, const st
     }
     if (loaded.carrier_missing)
         config.Notify("Erro interno do Aplicativo. O transportador da NF não foi encontrado !", "Atenção");
+    ExpectRequestAnswers(db, {AnswerKind::NFeErr, AnswerKind::NumLot}, chave);
     return WriteToFolder(config.pasta_nfe_envio, NFeFileName(chave), text);
 }
 
@@ -279,7 +290,29 @@ std::unique_ptr<AnswerWait> Consultar_Status_Servico(TSQLConnection& db, const N
 
 bool Inutilizar_NFE(TSQLConnection& db, const NFeConfig& config, int serie, int inicial, int final,
                     const std::string& justificativa, std::string* identifier) {
-    return Inutilizar_NFE(config, LoadIssuer(db), serie, inicial, final, justificativa, Date(), identifier);
+    const RequestIssuer issuer = LoadIssuer(db);
+    const TDateTime today = Date();
+    std::string id;
+    // The identifier first, with nothing written, so that its answers are
+    // expected before the request can be answered.
+    BuildInutilizacao(AmbienteCode(config), issuer, today, serie, inicial, final, justificativa, &id);
+    ExpectRequestAnswers(db, {AnswerKind::Inu, AnswerKind::InuErr}, id, true);
+    return Inutilizar_NFE(config, issuer, serie, inicial, final, justificativa, today, identifier);
+}
+
+std::unique_ptr<AnswerWait> Aguardar_Inutilizacao(TSQLConnection& db, const NFeConfig& config,
+                                                  const std::string& identifier, RequestDone done,
+                                                  const WaitServices& services,
+                                                  std::function<void(const std::string&)> answered) {
+    std::unique_ptr<AnswerWait> wait =
+        Aguardar_Inutilizacao(config, identifier, std::move(done), services, std::move(answered));
+    wait->AlsoAsk([&db, identifier] { return AnswerAppliedElsewhere(db, AnswerKind::Inu, identifier); });
+    return wait;
+}
+
+bool Consultar_Situacao_Lote(TSQLConnection& db, const NFeConfig& config, const std::string& recibo) {
+    ExpectRequestAnswers(db, {AnswerKind::ProRec, AnswerKind::ProRecErr}, recibo);
+    return Consultar_Situacao_Lote(config, recibo);
 }
 
 bool Cancelar_NFE(TSQLConnection& db, const NFeConfig& config, const std::string& chave,
@@ -291,7 +324,9 @@ bool Cancelar_NFE(TSQLConnection& db, const NFeConfig& config, const std::string
         config.Notify("Erro Interno do Aplicativo, a NF-e \"" + chave + "\" não foi encontrada !", "Erro");
         return false;
     }
-    return Cancelar_NFE(config, chave, Str(*q, "protocolo_nfe"), justificativa);
+    const std::string protocolo = Str(*q, "protocolo_nfe");
+    if (!Trim(protocolo).empty()) ExpectRequestAnswers(db, {AnswerKind::Can, AnswerKind::CanErr}, chave);
+    return Cancelar_NFE(config, chave, protocolo, justificativa);
 }
 
 void Verifica_Numero_Lote(TSQLConnection& db, const NFeConfig& config) {

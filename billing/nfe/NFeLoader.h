@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "billing/nfe/AnswerPoller.h"
 #include "billing/nfe/Monitor.h"
 #include "billing/nfe/NFeDocument.h"
 #include "billing/nfe/Requests.h"
@@ -20,6 +21,11 @@ struct LoadResult {
     bool carrier_missing = false;         // the invoice names a carrier the register lacks
 };
 
+// ExpectAnswers for a request the clerk asks for: a database that cannot
+// take it leaves the request unwritten, with ENFeError.
+void ExpectRequestAnswers(TSQLConnection& db, std::initializer_list<AnswerKind> kinds, const std::string& id,
+                          bool awaitedHere = false);
+
 // Reads the invoice whose access key is `chave`, with the settings' environment.
 LoadResult LoadNFeDocument(TSQLConnection& db, const std::string& chave);
 
@@ -31,7 +37,8 @@ RequestIssuer LoadIssuer(TSQLConnection& db);
 // the issuer-register message when it cannot be made.
 std::string Gerar_Chave_NFe(TSQLConnection& db, int numero, int serie, TDateTime emissao);
 
-// Writes the NF-e file of the invoice. Invoice not found: tells the user and
+// Writes the NF-e file of the invoice, its answers expected anew
+// (ExpectAnswers). Invoice not found: tells the user and
 // returns ""; otherwise the path of the file, in place. ENFeError when a value
 // cannot be made valid or the file cannot be written (no file then).
 std::string Transmitir_NFE(TSQLConnection& db, const NFeConfig& config, const std::string& chave);
@@ -41,8 +48,18 @@ std::string Transmitir_NFE(TSQLConnection& db, const NFeConfig& config, const st
 // last batch number for the monitor's last-batch file.
 std::unique_ptr<AnswerWait> Consultar_Status_Servico(TSQLConnection& db, const NFeConfig& config, RequestDone done,
                                                      const WaitServices& services);
+// Each request's answers are expected anew before it is written
+// (ExpectAnswers); the voiding's as awaited by this program's window, whose
+// wait (Aguardar_Inutilizacao with the database) also takes the answer
+// another program's poller applied first. The receipt query as the clerk
+// asks it again.
 bool Inutilizar_NFE(TSQLConnection& db, const NFeConfig& config, int serie, int inicial, int final,
                     const std::string& justificativa, std::string* identifier = nullptr);
+std::unique_ptr<AnswerWait> Aguardar_Inutilizacao(TSQLConnection& db, const NFeConfig& config,
+                                                  const std::string& identifier, RequestDone done,
+                                                  const WaitServices& services,
+                                                  std::function<void(const std::string&)> answered = nullptr);
+bool Consultar_Situacao_Lote(TSQLConnection& db, const NFeConfig& config, const std::string& recibo);
 bool Cancelar_NFE(TSQLConnection& db, const NFeConfig& config, const std::string& chave,
                   const std::string& justificativa);
 void Verifica_Numero_Lote(TSQLConnection& db, const NFeConfig& config);

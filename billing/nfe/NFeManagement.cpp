@@ -150,7 +150,7 @@ void NFeManagement::Transmitir() {
                               "Erro");
                 return;
             }
-            written = Consultar_Situacao_Lote(config, recibo);
+            written = Consultar_Situacao_Lote(db_, config, recibo);
         } else {
             written = !Transmitir_NFE(db_, config, Field("Numero_NFe")).empty();
         }
@@ -217,6 +217,7 @@ NFeCancellation::Start NFeCancellation::Confirmar(const std::string& chave, cons
         return Start::NotConfirmed;
     try {
         std::string text = BuildCancelamento(AmbienteCode(config), key, prot, reason);
+        ExpectRequestAnswers(db_, {AnswerKind::Can, AnswerKind::CanErr}, key, true);
         WriteToFolder(config.pasta_nfe_envio, key + "-ped-can.xml", text);
         auto check = [](const std::string& bytes, bool errorFile, std::string& problem) {
             if (errorFile) {
@@ -233,6 +234,7 @@ NFeCancellation::Start NFeCancellation::Confirmar(const std::string& chave, cons
                                              JoinPath(config.pasta_nfe_retorno, key + "-can.err"),
                                              config.answer_wait_ms, config.cancel_wait_ms, check,
                                              [this](const WaitResult& r) { Finish(r); });
+        wait_->AlsoAsk([this] { return AnswerAppliedElsewhere(db_, AnswerKind::Can, chave_); });
         wait_->Start();
     } catch (const ENFeError& e) {
         Withdraw();
@@ -289,7 +291,8 @@ void NFeCancellation::Finish(const WaitResult& result) {
         }
         }
         if (result.outcome == WaitOutcome::Answer || result.outcome == WaitOutcome::Error) {
-            if (accepted && !protocolo.empty())
+            // Applied by another program's poller: what it said is told here.
+            if (accepted && !protocolo.empty() && !result.appliedElsewhere)
                 db_.Execute(
                     "update nota_fiscal set situacao_nfe = :psituacao, protocolo_nfe = :pprotocolo_nfe, "
                     "erro_nfe = :perro_nfe where numero_nfe = :pnumero_nfe",
@@ -297,7 +300,7 @@ void NFeCancellation::Finish(const WaitResult& result) {
                      {"pprotocolo_nfe", Variant(protocolo)},
                      {"perro_nfe", Variant(message)},
                      {"pnumero_nfe", Variant(chave_)}});
-            std::string problem = MoveHandled(result.path, config);
+            std::string problem = result.appliedElsewhere ? std::string() : MoveHandled(result.path, config);
             Withdraw();
             if (!problem.empty()) config.Notify(problem, "Atenção");
             if (!accepted)

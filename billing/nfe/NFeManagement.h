@@ -88,7 +88,9 @@ private:
 // monitor's answer, then stores "Cancelada" with the cancellation's protocol
 // or tells why the invoice could not be cancelled. The wait gives up after
 // cancel_wait_ms (an answer to a request the monitor already took is then
-// applied by the answer poller whenever it comes); a cancellation destroyed mid-wait ends its wait, takes
+// applied by the answer poller whenever it comes). An answer another
+// station's poller applied first is told from what the database holds for
+// the request. A cancellation destroyed mid-wait ends its wait, takes
 // back its request when the monitor has not picked it up yet, and changes
 // nothing afterwards.
 class NFeCancellation {

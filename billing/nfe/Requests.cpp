@@ -126,7 +126,7 @@ std::unique_ptr<AnswerWait> AwaitAnswer(const NFeConfig& config, const WaitServi
                 if (!described.empty()) text = described;
             }
             if (r.outcome == WaitOutcome::Answer && answered) answered(r.bytes);
-            unlink(r.path.c_str());
+            if (!r.appliedElsewhere) unlink(r.path.c_str());
             break;
         case WaitOutcome::TimedOut:
             text = none;

@@ -1,5 +1,8 @@
 // The management desk without its window: listing and refreshing, the
 // commands on the current invoice, and the cancellation with its wait.
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "billing/data/Messages.h"
@@ -195,6 +198,27 @@ protected:
         DefaultMessages().QueueAnswer(yes);
         return cancel->Confirmar(key, Column(key, "protocolo_nfe"), reason);
     }
+    // Another program on the same folders and database, whose poller lists
+    // the return folder first: one tick in a child that waits for nothing
+    // of this program's (`endWaits` ends the child's copies of them). What
+    // it would tell its clerk is returned.
+    std::string AnotherProgramTicks(const std::function<void()>& endWaits) {
+        const std::string said = dir.file("outro-programa.txt");
+        const pid_t child = ::fork();
+        if (child == 0) {
+            endWaits();
+            TSQLConnection own;
+            own.SetDatabaseName(dir.file("faturamento.db"));
+            own.Open();
+            TickReport r = AnswerPoller(nfetest::RunningMonitorServices(&own, [this] { return config; })).Tick();
+            testsupport::WriteAll(said, Messages(r));
+            ::_exit(r.handled == 1 ? 0 : 1);
+        }
+        int status = -1;
+        EXPECT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the other program applied the answer";
+        return testsupport::ReadAll(said);
+    }
     const std::string kReason = "Cliente desistiu da compra";
     nfetest::FakeWaitClock clock;
     std::string key;
@@ -325,4 +349,34 @@ TEST_F(Cancellation, AnAcceptedAnswerWithoutProtocolIsNotStored) {
     clock.Advance(2000);
     EXPECT_EQ(State(key), "Autorizada");
     EXPECT_EQ(shown.back(), "Erro: Atenção: Não retornou protocolo NF-e, não pode Cancelar");
+}
+
+// Two stations on one return folder: the other one's poller applies the
+// answer a window here waits for, a cancellation's or a voiding's. The
+// window tells its clerk what the database holds for its request, and the
+// other station tells its clerk nothing of a request it did not make.
+TEST_F(Cancellation, AnAnswerAnotherStationAppliedFirstIsToldByTheWindowThatWaitsForIt) {
+    ASSERT_EQ(Confirm(kReason), NFeCancellation::Start::Waiting);
+    monitor->Step();
+    EXPECT_EQ(AnotherProgramTicks([this] { cancel.reset(); }), "");
+    const std::string protocol = Column(key, "protocolo_nfe");
+    ASSERT_EQ(State(key), "Cancelada");
+    clock.Advance(2000);
+    ASSERT_EQ(finished, 1);
+    EXPECT_EQ(shown.back(), "Sucesso: A Nota Fiscal foi cancelada com Sucesso !\r\n\r\nProtocolo: " + protocol);
+
+    std::string identifier, heard;
+    ASSERT_TRUE(Inutilizar_NFE(conn, config, 1, 5, 6, "Numeração pulada na emissão", &identifier));
+    std::unique_ptr<AnswerWait> wait = Aguardar_Inutilizacao(
+        conn, config, identifier, [&](const std::string& text, const std::string&) { heard = text; },
+        clock.Services());
+    Place(identifier + "-inu.xml",
+          "<retInutNFe versao=\"1.07\"><infInut><tpAmb>2</tpAmb><cStat>102</cStat>"
+          "<xMotivo>Inutilizacao de numero homologado</xMotivo><cUF>41</cUF><ano>10</ano><mod>55</mod>"
+          "<serie>1</serie><nNFIni>5</nNFIni><nNFFin>6</nNFFin><nProt>141100000000009</nProt></infInut></retInutNFe>");
+    EXPECT_EQ(AnotherProgramTicks([&] { wait.reset(); }), "");
+    clock.Advance(2000);
+    EXPECT_EQ(heard, "Situação: 102 - Inutilizacao de numero homologado\r\nProtocolo: 141100000000009\r\n");
+    EXPECT_EQ(Scalar("select protocolo from numeracao_inutilizada where numero_inicial = 5 and numero_final = 6"),
+              "141100000000009");
 }

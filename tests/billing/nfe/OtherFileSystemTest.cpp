@@ -414,6 +414,16 @@ protected:
                                                                                           std::to_string(10000 + number)}});
         return c;
     }
+    // The request is sent again (by the clerk, or by the poller itself) and
+    // the monitor answers it with the same name and bytes as the answer
+    // applied before: that answer is applied, not taken for the earlier one.
+    void SendAgainAndRedeliver(const KillCase& c, const std::function<void()>& sendAgain) {
+        sendAgain();
+        Place(c.name, c.bytes);
+        billing::nfe::TickReport r = billing::nfe::AnswerPoller(Services()).Tick();
+        EXPECT_EQ(r.handled, 1) << "the answer to the request sent again was applied\n" << Messages(r);
+        EXPECT_FALSE(InReturn(c.name));
+    }
     int Applications(const std::string& key) {
         return std::stoi(Scalar("select count(*) from aplicacao_teste where chave = ?1", key));
     }
@@ -482,6 +492,79 @@ TEST_F(Killed, AKillAndARemountBeforeTheNextStartLeaveEachAnswerAppliedOnce) {
             [&](const KillCase& c, bool) { EXPECT_EQ(State(c.key), error ? "Erro" : "Autorizada"); });
         EXPECT_EQ(fileKills, 4);
         EXPECT_GT(databaseKills, 0);
+    }
+}
+
+// An NF-e refused, sent again after a kill at any step of the refusal's
+// handling and refused with the same text: the second refusal is applied.
+TEST_F(Killed, ARefusalOfAnNFeSentAgainAfterAKillIsAppliedAgain) {
+    auto [fileKills, databaseKills] = KillAtEachStep(
+        [&](int n) { return ErrorAnswer(n); }, [] {},
+        [&](const KillCase& c, bool) {
+            SendAgainAndRedeliver(c, [&] { Transmit(c.key); });
+            EXPECT_EQ(Applications(c.key), 2);
+        });
+    EXPECT_EQ(fileKills, 4);
+    EXPECT_GT(databaseKills, 0);
+}
+
+// Another program holds the database's write lock past the busy timeout
+// while an answer leaves the return folder: a request of each kind sent
+// again and answered with the same name and bytes has its answer applied.
+TEST_F(Killed, AnAnswerToARequestSentAgainIsAppliedAfterTheLockWasHeldWhileTheFirstLeft) {
+    conn.Close();
+    conn.SetBusyTimeout(200);
+    conn.Open();
+    auto refusedCancellation = [&](int n) {
+        KillCase c;
+        c.key = nfetest::InsertInvoice(conn, 1, n, EncodeDate(2010, 6, 15), "Autorizada");
+        conn.Execute("update nota_fiscal set protocolo_nfe = '141000000000077' where numero_nfe = :pk",
+                     {{"pk", Variant(c.key)}});
+        c.name = c.key + "-can.xml";
+        c.bytes = monitor->RetCancNFe("2", c.key, "220", "");
+        return c;
+    };
+    auto stillProcessed = [&](int n) {
+        KillCase c = Authorisation(n);
+        const std::string recibo = Column(c.key, "recibo_nfe");
+        c.bytes = monitor->RetConsReciNFe("2", "41", recibo, "105", {});
+        return c;
+    };
+    struct Resent {
+        const char* what;
+        std::function<KillCase(int)> make;
+        std::function<void(const KillCase&)> sendAgain;
+    };
+    const std::vector<Resent> cases = {
+        {"NF-e refused", [&](int n) { return ErrorAnswer(n); }, [&](const KillCase& c) { Transmit(c.key); }},
+        {"cancellation refused", refusedCancellation,
+         [&](const KillCase& c) {
+             ASSERT_TRUE(Cancelar_NFE(conn, config, c.key, "Cliente desistiu da compra"));
+         }},
+        // The poller asks again itself once the answer is gone.
+        {"batch still being processed", stillProcessed,
+         [&](const KillCase& c) {
+             billing::nfe::AnswerPoller(Services()).Tick();
+             EXPECT_TRUE(Sent(Column(c.key, "recibo_nfe") + "-ped-rec.xml")) << "asked again";
+         }},
+    };
+    for (const Resent& r : cases) {
+        SCOPED_TRACE(r.what);
+        const KillCase c = r.make(++number);
+        Place(c.name, c.bytes);
+        TSQLConnection other;
+        other.SetDatabaseName(dir.file("faturamento.db"));
+        other.Open();
+        // Taken as the answer's copy into the error folder starts, after its transaction.
+        fileio::SetWriteStepHook([&](fileio::WriteStep, int, const std::string& target) {
+            if (target.rfind(folders.erro, 0) == 0 && !other.InTransaction()) other.BeginTrans();
+        });
+        EXPECT_EQ(billing::nfe::AnswerPoller(Services()).Tick().handled, 1);
+        fileio::SetWriteStepHook(nullptr);
+        ASSERT_TRUE(other.InTransaction());
+        other.RollbackTrans();
+        EXPECT_FALSE(InReturn(c.name));
+        SendAgainAndRedeliver(c, [&] { r.sendAgain(c); });
     }
 }
 
