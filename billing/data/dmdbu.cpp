@@ -416,6 +416,10 @@ bool Tdmdb::Abrir_Banco_Dados() {
                                26 /* SQLITE_NOTADB */);
         }
     }
+    // A first start killed while it made this database left its half-made
+    // copy beside it, and no creation runs here again: every open clears
+    // what is provably abandoned by then.
+    billing::data::RemoveDeadCreations(ADOConnection->DatabaseName());
     StatusText(1, " " + AnsiLowerCase(path));
     Mostra_Emitente();
     Database_Update();
