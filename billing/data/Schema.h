@@ -83,8 +83,9 @@ void EnsureVoidedRangeTable(sqlite::Database& db);
 // and linked into place only when complete, so neither a failure nor the
 // program's death ever leaves a half-made database at path; a file that
 // appeared at path meanwhile (another instance) is kept. What a creation
-// killed half-way left under its temporary name is removed by a later one
-// once provably abandoned (RemoveDeadCreations). Returns true when it
+// killed half-way left under its temporary name is removed by a later one,
+// or by any later open of the database, once provably abandoned
+// (RemoveDeadCreations). Returns true when it
 // created the file.
 bool CreateDatabaseFile(const std::string& path);
 

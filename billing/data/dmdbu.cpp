@@ -350,6 +350,10 @@ void Tdmdb::CheckDatabaseFile(const std::string& Path) const {
     std::error_code ec;
     if (Path.empty() || !fs::exists(Path, ec))
         throw EDatabaseError("O Banco de Dados \"" + Path + "\" não foi encontrado.");
+    // A pipe, a device or a folder at the name: said for what it is, never
+    // left to the engine's "unable to open database file".
+    if (std::string obstacle = sqlite::DatabaseObstacle(Path); !obstacle.empty())
+        throw EDatabaseError(sqlite::DatabaseObstacleMessage(Path, obstacle, "não pode ser aberto"));
     if (fs::is_regular_file(Path, ec) && fs::file_size(Path, ec) == 0 && !ec)
         throw ESQLiteError(NotOurDatabase(Path, "o arquivo está vazio (0 bytes)"), 26 /* SQLITE_NOTADB */);
     // The engine's own journal is always a plain file. Anything else at its
@@ -412,6 +416,10 @@ bool Tdmdb::Abrir_Banco_Dados() {
                                26 /* SQLITE_NOTADB */);
         }
     }
+    // A first start killed while it made this database left its half-made
+    // copy beside it, and no creation runs here again: every open clears
+    // what is provably abandoned by then.
+    billing::data::RemoveDeadCreations(ADOConnection->DatabaseName());
     StatusText(1, " " + AnsiLowerCase(path));
     Mostra_Emitente();
     Database_Update();

@@ -6,10 +6,12 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <vector>
 
 #include "billing/data/Utils.h"
@@ -27,6 +29,8 @@ namespace {
 using billing::data::MessageIcon;
 
 const char* const kErrorsHeading = "Foram identificados erros, por favor corrija: \r\n\r\n";
+const char* const kNotWritten =
+    "Não foi possível gravar os arquivos de exportação; nenhum arquivo foi alterado.\r\n\r\n";
 // A message lists this many problems at most; the rest are counted.
 constexpr std::size_t kMaxListed = 30;
 
@@ -161,91 +165,290 @@ std::string Encode(const std::vector<std::string>& Lines) {
     return bytes;
 }
 
-// While the two renames run, a file beside the sales file tells which
-// process is between them: a hard link to the old sales file
-// ("<sales>.anterior-<pid>-<n>") or, when there was none, an empty file
-// ("<sales>.ausente-<pid>-<n>"). It is removed once both files are in place.
+// While the two renames run, a file beside the sales file keeps the old
+// one: a hard link to it ("<sales>.anterior-<pid>-<n>") or, when there was
+// none, an empty file ("<sales>.ausente-<pid>-<n>"). Made before it,
+// "<marker>.estado" records the state the folder is in between the two
+// renames, which alone calls for a repair: the new sales file in place, the
+// old client file (or none) still there, and the new client file under its
+// temporary name. Both go once both files are in place.
 const char* const kKeptOld = ".anterior-";
-bool MakeEmpty(const std::string& Name) {
+const char* const kWasAbsent = ".ausente-";
+const char* const kStateSuffix = ".estado";
+
+// Which file stands at a name, as the record compares it: its inode and its
+// length. Not its time of change, which a copy or a tool may set: a file
+// keeps its inode through a rename, and no two files standing at once share
+// one.
+struct FileId {
+    bool present = false;
+    unsigned long long ino = 0;
+    long long size = 0;
+    bool operator==(const FileId&) const = default;
+};
+FileId IdOf(const struct stat& st) {
+    return {true, static_cast<unsigned long long>(st.st_ino), static_cast<long long>(st.st_size)};
+}
+FileId IdAt(const std::string& Path) {
+    struct stat st {};
+    return ::lstat(Path.c_str(), &st) == 0 ? IdOf(st) : FileId{};
+}
+FileId IdOfOpen(int Fd) {
+    struct stat st {};
+    return Fd >= 0 && ::fstat(Fd, &st) == 0 ? IdOf(st) : FileId{};
+}
+
+std::string StateLine(const char* What, const std::string& Name, const FileId& Id) {
+    return std::string(What) + " " + Name + " " +
+           (Id.present ? std::to_string(Id.ino) + " " + std::to_string(Id.size) : std::string("ausente")) + "\n";
+}
+
+struct PairState {
+    FileId sales;    // the new sales file, in place after the first rename
+    FileId clients;  // the old client file, which the second rename replaces
+    FileId pending;  // the new client file under its temporary name
+};
+
+std::optional<PairState> ReadState(const std::string& Path, const std::string& SalesName,
+                                   const std::string& ClientsName) {
+    std::string text;
+    try {
+        text = fileio::ReadFileBytes(Path);
+    } catch (const Exception&) {
+        return std::nullopt;
+    }
+    PairState state;
+    int seen = 0;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream fields(line);
+        std::string what, name, ino;
+        FileId id;
+        if (!(fields >> what >> name >> ino)) return std::nullopt;
+        if (ino != "ausente") {
+            id.present = true;
+            try {
+                id.ino = std::stoull(ino);
+            } catch (const std::exception&) {
+                return std::nullopt;
+            }
+            if (!(fields >> id.size)) return std::nullopt;
+        }
+        if (what == "vendas" && name == SalesName) state.sales = id, seen |= 1;
+        else if (what == "clientes" && name == ClientsName) state.clients = id, seen |= 2;
+        else if (what == "temporario") state.pending = id, seen |= 4;
+    }
+    if (seen != 7) return std::nullopt;
+    return state;
+}
+
+// Creates a file that must not exist yet with Text, on disk before it is
+// used; false with errno otherwise.
+bool MakeFile(const std::string& Name, const std::string& Text) {
     int fd = ::open(Name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) return false;
+    bool ok = ::write(fd, Text.data(), Text.size()) == static_cast<ssize_t>(Text.size()) && ::fsync(fd) == 0;
+    const int err = errno;
     ::close(fd);
-    return true;
+    if (!ok) {
+        ::unlink(Name.c_str());
+        errno = err == 0 ? EIO : err;
+    }
+    return ok;
 }
-const char* const kWasAbsent = ".ausente-";
 
-// The temporary files of Target that the export with this id left and
-// whose writer's lock nobody holds: that export was cut before renaming it.
-// Told by the lock alone, as the pair's repair has always been (the age that
-// makes a leftover removable elsewhere would leave a pair cut by a kill
-// mixed until a day later).
-std::vector<std::string> PendingFrom(const std::string& Target, long Pid) {
+// The temporary files of Target that a writer left, each opened and locked
+// as its writer's lock: those taken (nobody writes them any more) in Free,
+// and whether one is still locked by its writer (Busy). Pick says which.
+struct Temporaries {
+    std::vector<std::string> free;
+    bool busy = false;
+};
+Temporaries TemporariesOf(const std::string& Target, const std::function<bool(const std::string&, int)>& Pick) {
     const fs::path target(Target);
     const std::string prefix = "." + target.filename().string() + ".tmp-";
-    std::vector<std::string> found;
+    Temporaries found;
     std::error_code ec;
     for (fs::directory_iterator it(target.parent_path(), ec), end; !ec && it != end; it.increment(ec)) {
-        if (fileio::WriterOf(it->path().filename().string(), prefix) != Pid) continue;
+        const std::string name = it->path().filename().string();
+        if (name.compare(0, prefix.size(), prefix) != 0) continue;
         int fd = ::open(it->path().c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) continue;
         struct stat st {};
-        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && fileio::TakeWriterLock(fd))
-            found.push_back(it->path().string());
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && Pick(name.substr(prefix.size()), fd)) {
+            if (fileio::TakeWriterLock(fd)) found.free.push_back(it->path().string());
+            else found.busy = true;
+        }
         ::close(fd);
     }
     return found;
 }
 
-// What an export that died left. Killed between the two renames, it left the
-// new sales file beside the old client file: the old sales file is put back
-// and true is returned, so that the clerk learns of it. Killed before the
-// first rename or after the second, the pair is whole and only the marker
-// goes.
+// True when the file at Path (or nothing) has not changed since Moment.
+bool UnchangedSince(const std::string& Path, const struct timespec& Moment) {
+    struct stat st {};
+    if (::lstat(Path.c_str(), &st) != 0) return true;
+    return st.st_mtim.tv_sec < Moment.tv_sec ||
+           (st.st_mtim.tv_sec == Moment.tv_sec && st.st_mtim.tv_nsec <= Moment.tv_nsec);
+}
+
+// What an export that died left, judged while this one owns the pair.
+// Killed between the two renames, it left its new sales file beside the old
+// client file: when the folder still holds exactly that state, the old
+// sales file is put back and true is returned, so that the clerk learns of
+// it. Cut before the first rename or after the second, or with the files
+// changed since, the pair stays as it is and only the marker goes.
 bool RestoreInterruptedPair(const std::string& Sales, const std::string& Clients) {
     bool restored = false;
-    fs::path dir = fs::path(Sales).parent_path();
+    const fs::path dir = fs::path(Sales).parent_path();
     const std::string base = fs::path(Sales).filename().string();
+    const std::string clientsBase = fs::path(Clients).filename().string();
     std::error_code ec;
-    std::vector<fs::path> markers;
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) markers.push_back(it->path());
-    for (const fs::path& marker : markers) {
-        const std::string name = marker.filename().string();
+    std::vector<std::pair<fs::path, const char*>> markers;
+    std::vector<std::string> records;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        const bool record = name.size() > std::strlen(kStateSuffix) &&
+                            name.compare(name.size() - std::strlen(kStateSuffix), std::string::npos, kStateSuffix) == 0;
         for (const char* kind : {kKeptOld, kWasAbsent}) {
-            const long pid = fileio::WriterOf(name, base + kind);
-            if (!fileio::WriterGone(pid)) continue;
-            const std::vector<std::string> clients = PendingFrom(Clients, pid);
-            if (PendingFrom(Sales, pid).empty() && !clients.empty()) {
-                restored = true;
-                // The client file that run never put in place goes with it.
-                for (const std::string& t : clients) ::unlink(t.c_str());
-                if (kind == kKeptOld && ::rename(marker.c_str(), Sales.c_str()) == 0) continue;
-                if (kind == kWasAbsent) ::unlink(Sales.c_str());
-            }
-            ::unlink(marker.c_str());
+            if (fileio::WriterOf(name, base + kind) <= 0) continue;
+            if (record) records.push_back(it->path().string());
+            else markers.emplace_back(it->path(), kind);
         }
+    }
+    // A record whose marker is gone was left by a run cut while it made or
+    // dropped the two: it guards nothing.
+    for (const std::string& record : records) {
+        struct stat st {};
+        const std::string marker = record.substr(0, record.size() - std::strlen(kStateSuffix));
+        if (::lstat(marker.c_str(), &st) != 0 && errno == ENOENT) ::unlink(record.c_str());
+    }
+    for (const auto& [marker, kind] : markers) {
+        const std::string record = marker.string() + kStateSuffix;
+        bool interrupted = false;
+        Temporaries pending;
+        if (std::optional<PairState> state = ReadState(record, base, clientsBase)) {
+            interrupted = IdAt(Sales) == state->sales && IdAt(Clients) == state->clients;
+            pending = TemporariesOf(Clients, [&](const std::string&, int Fd) {
+                return state->pending.present && IdOfOpen(Fd) == state->pending;
+            });
+        } else {
+            // A marker of the version before the record: the run is told by
+            // the process id both its marker's and its files' names carry,
+            // and the state by the files' times: neither file of the pair
+            // changed since the marker was made.
+            const long pid = fileio::WriterOf(marker.filename().string(), base + kind);
+            auto ofThatRun = [&](const std::string& Rest, int) { return fileio::WriterOf(Rest, "") == pid; };
+            pending = TemporariesOf(Clients, ofThatRun);
+            const Temporaries sales = TemporariesOf(Sales, ofThatRun);
+            struct stat made {};
+            interrupted = !pending.free.empty() && sales.free.empty() && !sales.busy &&
+                          ::lstat(marker.c_str(), &made) == 0 && UnchangedSince(Sales, made.st_ctim) &&
+                          UnchangedSince(Clients, made.st_ctim);
+            pending.busy = pending.busy || sales.busy;
+        }
+        // Its writer still holds its client file: it runs, between its
+        // renames, where this export's lock does not reach.
+        if (pending.busy) continue;
+        if (interrupted) {
+            restored = true;
+            if (kind == kKeptOld) ::rename(marker.c_str(), Sales.c_str());
+            else ::unlink(Sales.c_str());
+            // The client file that run never put in place goes with it.
+            for (const std::string& t : pending.free) ::unlink(t.c_str());
+        }
+        ::unlink(marker.c_str());
+        ::unlink(record.c_str());
     }
     for (const std::string& target : {Sales, Clients}) fileio::RemoveOrphanedTemporaries(target);
     return restored;
 }
 
+// One export at a time owns a folder's pair: it holds the lock of a file
+// beside it (".<sales>.trava"), taken without waiting. The file is made for
+// the while and removed by its owner while still locked; whoever locked the
+// old file meanwhile finds another at the name, and starts again.
+class PairLock {
+public:
+    explicit PairLock(std::string Path) : path_(std::move(Path)) {}
+    ~PairLock() {
+        if (fd_ < 0) return;
+        ::unlink(path_.c_str());
+        ::close(fd_);
+    }
+    PairLock(const PairLock&) = delete;
+    PairLock& operator=(const PairLock&) = delete;
+
+    // 0 once owned; EAGAIN while another export owns it; otherwise the
+    // reason no lock can be had there (a share that keeps none).
+    int Take() {
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+            if (fd < 0) return errno;
+            fd = fileio::KeepOffStandardSlots(fd);
+            if (!fileio::TakeWriterLock(fd)) {
+                const int err = errno;
+                ::close(fd);
+                return err == EAGAIN || err == EACCES ? EAGAIN : err;
+            }
+            struct stat mine {}, now {};
+            if (::fstat(fd, &mine) == 0 && ::lstat(path_.c_str(), &now) == 0 && mine.st_dev == now.st_dev &&
+                mine.st_ino == now.st_ino) {
+                fd_ = fd;
+                return 0;
+            }
+            ::close(fd);
+        }
+        return EAGAIN;
+    }
+
+private:
+    std::string path_;
+    int fd_ = -1;
+};
+
 // Renames both files over their targets, or neither: when the second cannot
 // take its name, the first target gets its old content back (kept under a
-// second name meanwhile) or, being new, is removed.
-void CommitTogether(fileio::AtomicFile& First, fileio::AtomicFile& Second) {
+// second name meanwhile) or, being new, is removed. False when, both
+// renamed, the pair in place is not the one written: another machine's
+// export wrote into it meanwhile, on a share whose locks it does not pass on.
+bool CommitTogether(fileio::AtomicFile& First, fileio::AtomicFile& Second) {
+    const FileId newFirst = IdOfOpen(First.Fd()), newSecond = IdOfOpen(Second.Fd());
+    const bool existed = IdAt(First.TargetPath()).present;
+    const std::string state = StateLine("vendas", fs::path(First.TargetPath()).filename().string(), newFirst) +
+                              StateLine("clientes", fs::path(Second.TargetPath()).filename().string(),
+                                        IdAt(Second.TargetPath())) +
+                              StateLine("temporario", fs::path(Second.TempPath()).filename().string(),
+                                        Second.Direct() ? FileId{} : newSecond);
     std::string marker;
-    std::error_code ec;
-    const bool existed = fs::exists(First.TargetPath(), ec);
+    int err = 0;
     for (int n = 0; n < 100 && marker.empty(); ++n) {
-        std::string name = First.TargetPath() + (existed ? kKeptOld : kWasAbsent) + std::to_string(::getpid()) + "-" +
-                           std::to_string(n);
-        if (existed ? ::link(First.TargetPath().c_str(), name.c_str()) == 0 : MakeEmpty(name)) marker = name;
-        else if (errno != EEXIST) break;
+        const std::string name = First.TargetPath() + (existed ? kKeptOld : kWasAbsent) +
+                                 std::to_string(::getpid()) + "-" + std::to_string(n);
+        if (!MakeFile(name + kStateSuffix, state)) {
+            err = errno;
+            if (err == EEXIST) continue;
+            break;
+        }
+        if (existed ? ::link(First.TargetPath().c_str(), name.c_str()) == 0 : MakeFile(name, "")) {
+            marker = name;
+            break;
+        }
+        err = errno;
+        ::unlink((name + kStateSuffix).c_str());
+        if (err != EEXIST) break;
     }
-    if (marker.empty()) throw EWriteError("Cannot keep a copy of \"" + First.TargetPath() + "\"");
+    if (marker.empty())
+        throw EWriteError("Não foi possível guardar uma cópia de \"" + First.TargetPath() +
+                          "\": " + fileio::SystemMessagePtBr(err == 0 ? EEXIST : err) + ".");
+    auto dropMarker = [&] {
+        ::unlink(marker.c_str());
+        ::unlink((marker + kStateSuffix).c_str());
+    };
     try {
         First.Commit();
     } catch (...) {
-        ::unlink(marker.c_str());
+        dropMarker();
         throw;
     }
     try {
@@ -253,10 +456,12 @@ void CommitTogether(fileio::AtomicFile& First, fileio::AtomicFile& Second) {
     } catch (...) {
         if (existed) ::rename(marker.c_str(), First.TargetPath().c_str());
         else ::unlink(First.TargetPath().c_str());
-        ::unlink(marker.c_str());
+        dropMarker();
         throw;
     }
-    ::unlink(marker.c_str());
+    dropMarker();
+    return (First.Direct() || IdAt(First.TargetPath()) == newFirst) &&
+           (Second.Direct() || IdAt(Second.TargetPath()) == newSecond);
 }
 
 }  // namespace
@@ -308,6 +513,18 @@ AccountingExportResult AccountingExport::Run(const AccountingExportInput& Input)
     const TDateTime final = std::trunc(*Input.dataFinal);
     result.salesFile = folder + IntToStrZero(empresa, 7) + "-SAI.TXT";
     result.clientFile = folder + IntToStrZero(empresa, 7) + "-CLI.TXT";
+    PairLock owner(folder + "." + IntToStrZero(empresa, 7) + "-SAI.TXT.trava");
+    if (const int err = owner.Take(); err == EAGAIN) {
+        messages_.MessageBox("Outra exportação está gravando os arquivos desta empresa na pasta " + QuotedStr(folder) +
+                                 " neste momento. Aguarde que ela termine e gere os arquivos novamente; nenhum "
+                                 "arquivo foi alterado.",
+                             "Atenção", MessageIcon::Exclamation);
+        return result;
+    } else if (err != 0) {
+        messages_.MessageBox(kNotWritten + std::string("Motivo: ") + fileio::SystemMessagePtBr(err) + ".", "Erro",
+                             MessageIcon::Error);
+        return result;
+    }
     if (RestoreInterruptedPair(result.salesFile, result.clientFile))
         messages_.MessageBox("A exportação anterior para a pasta " + QuotedStr(folder) +
                                  " foi interrompida entre os dois arquivos; os arquivos anteriores foram restaurados.",
@@ -438,15 +655,23 @@ AccountingExportResult AccountingExport::Run(const AccountingExportInput& Input)
         return result;
     }
 
+    fileio::ClearLastFileError();
     try {
         fileio::AtomicFile salesFile(result.salesFile);
         fileio::AtomicFile clientFile(result.clientFile);
         clientFile.Write(Encode(clientLines));
         salesFile.Write(Encode(sales));
-        CommitTogether(salesFile, clientFile);
+        if (!CommitTogether(salesFile, clientFile)) {
+            messages_.MessageBox("Outra exportação gravou os arquivos desta empresa na pasta " + QuotedStr(folder) +
+                                     " ao mesmo tempo que esta: os dois arquivos podem não ser da mesma "
+                                     "exportação. Gere os arquivos novamente.",
+                                 "Erro", MessageIcon::Error);
+            return result;
+        }
     } catch (const Exception& e) {
-        messages_.MessageBox("Não foi possível gravar os arquivos de exportação; nenhum arquivo foi alterado.\r\n\r\n" +
-                                 e.Message(),
+        // The clerk reads the system's reason in his own words.
+        const int err = fileio::LastFileError();
+        messages_.MessageBox(kNotWritten + (err != 0 ? "Motivo: " + fileio::SystemMessagePtBr(err) + "." : e.Message()),
                              "Erro", MessageIcon::Error);
         return result;
     }

@@ -13,6 +13,8 @@
 //   and nothing is written, so the package never reads a shifted record.
 // - Both files are written under temporary names and take their real names
 //   only when both are complete: a failure leaves the old files as they were.
+//   One export at a time owns a folder's pair; another one is told so and
+//   writes nothing.
 #include <functional>
 #include <optional>
 #include <string>

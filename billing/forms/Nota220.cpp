@@ -7,6 +7,7 @@
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
 #include "memtable/mtMemTable.h"
+#include "platform/db/SQLiteDatabase.h"
 #include "platform/rtl/DateUtils.h"
 #include "platform/rtl/IniFiles.h"
 #include "platform/rtl/Strings.h"
@@ -257,6 +258,13 @@ void TfrmSelecionarBancoDados::Button1Click(TObject*) {
         SetModalResult(mrOk);
         return;
     }
+    // Something else stands at the name: no database can be made there.
+    if (std::string obstacle = sqlite::DatabaseObstacle(text); !obstacle.empty()) {
+        Box(sqlite::DatabaseObstacleMessage(text, obstacle, "não pode ser usado") + "\r\n\r\nEscolha outro nome.",
+            "Atenção");
+        dbeDatabase->SetFocus();
+        return;
+    }
     // The one place besides the first start where a database is made, and
     // only when the user says so.
     if (!text.empty() &&
@@ -285,10 +293,13 @@ void TfrmSelecionarBancoDados::Button2Click(TObject*) { SetModalResult(mrCancel)
 namespace billing::forms {
 
 bool OfferDatabaseChooser(const std::string& Path) {
-    if (!AskYesNo("O Banco de Dados de Faturamento do OSKE \"" + Path + "\" não foi encontrado.\r\n\r\n"
-                  "Deseja escolher outro Banco de Dados, ou criar um novo ?",
-                  "Atenção"))
-        return false;
+    const std::string obstacle = sqlite::DatabaseObstacle(Path);
+    const std::string question =
+        obstacle.empty() ? "O Banco de Dados de Faturamento do OSKE \"" + Path + "\" não foi encontrado.\r\n\r\n"
+                           "Deseja escolher outro Banco de Dados, ou criar um novo ?"
+                         : sqlite::DatabaseObstacleMessage(Path, obstacle, "não pode ser aberto") +
+                               "\r\n\r\nDeseja escolher outro Banco de Dados ?";
+    if (!AskYesNo(question, "Atenção")) return false;
     dmdb->Set_Var("nome_banco_dados", Path);  // the chooser starts from it
     TfrmSelecionarBancoDados chooser(nullptr);
     return chooser.ShowModal() == mrOk;

@@ -68,8 +68,9 @@ extern TfrmNota220* frmNota220;
 
 namespace billing::forms {
 
-// The database at Path is missing: says so, naming it, and offers the
-// chooser; true when the user chose (nome_banco_dados then names an
+// The database at Path is missing, or something else stands at its name (a
+// pipe, a device, a folder): says so, naming it and what stands there, and
+// offers the chooser; true when the user chose (nome_banco_dados then names an
 // existing file), false when he would not or cancelled the chooser.
 bool OfferDatabaseChooser(const std::string& Path);
 

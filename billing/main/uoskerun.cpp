@@ -44,6 +44,7 @@
 #include "billing/forms/Sobre.h"
 #include "billing/main/ReleaseCheck.h"
 #include "billing/nfe/NFeSettings.h"
+#include "platform/db/SQLiteDatabase.h"
 #include "platform/os/Process.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/SysUtils.h"
@@ -441,7 +442,7 @@ void TfrmOske_Nf::Arquivo_Ini(const std::string& Mode) { dmdb->Arquivo_Ini(Mode)
 void TfrmOske_Nf::Abrir_Banco_Dados() {
     std::string path = dmdb->Get_Var("nome_banco_dados");
     std::error_code ec;
-    if (!fs::exists(path, ec)) {
+    if (!fs::exists(path, ec) || !sqlite::DatabaseObstacle(path).empty()) {
         if (OfferDatabaseChooser(path)) OpenChosenDatabase();
         return;
     }

@@ -573,6 +573,9 @@ struct Obstacle {
     std::string what;  // what stands there, in Portuguese
 };
 
+// What stands at an engine's file name that is no plain file nor link.
+const char* NotAFile(const struct stat& st) { return S_ISDIR(st.st_mode) ? "uma pasta" : "um arquivo especial"; }
+
 // Every open looks at the rollback journal and at the write-ahead log
 // beside the file (a log found there is opened, with its index), and a
 // write makes the journal: each is a plain file or nothing.
@@ -586,9 +589,7 @@ Obstacle FindObstacle(const std::string& databasePath) {
         const std::string name = file + suffix;
         struct stat st {};
         if (::lstat(name.c_str(), &st) != 0 || S_ISREG(st.st_mode)) continue;
-        return {name, S_ISLNK(st.st_mode)  ? "um atalho (link simbólico)"
-                      : S_ISDIR(st.st_mode) ? "uma pasta"
-                                            : "um arquivo especial"};
+        return {name, S_ISLNK(st.st_mode) ? "um atalho (link simbólico)" : NotAFile(st)};
     }
     return {};
 }
@@ -596,6 +597,18 @@ Obstacle FindObstacle(const std::string& databasePath) {
 }  // namespace
 
 std::string JournalObstacle(const std::string& databasePath) { return FindObstacle(databasePath).what; }
+
+std::string DatabaseObstacle(const std::string& databasePath) {
+    struct stat st {};
+    if (databasePath.empty() || ::stat(databasePath.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return "";
+    return NotAFile(st);
+}
+
+std::string DatabaseObstacleMessage(const std::string& databasePath, const std::string& obstacle,
+                                    const std::string& cannot) {
+    return "O Banco de Dados \"" + databasePath + "\" " + cannot + ": com esse nome existe " + obstacle +
+           ", não um arquivo do banco de dados.";
+}
 
 std::string JournalObstacleMessage(const std::string& databasePath, const std::string& obstacle,
                                    const std::string& cannot, const std::string& retry) {

@@ -267,6 +267,16 @@ std::string EngineFileName(const std::string& databasePath);
 std::string JournalObstacle(const std::string& databasePath);
 // The journal's name beside the file, as the engine names it.
 std::string JournalPath(const std::string& databasePath);
+// The same for the database's own name (a link there followed): "uma
+// pasta" or "um arquivo especial" (a pipe, a device, a socket) when that is
+// what stands there, "" when a plain file or nothing does. The engine would
+// fail its open with "unable to open database file", and a name taken for
+// missing would be offered for a new database that cannot be made there.
+std::string DatabaseObstacle(const std::string& databasePath);
+// "O Banco de Dados \"<path>\" <cannot>: com esse nome existe <obstacle>,
+// não um arquivo do banco de dados."
+std::string DatabaseObstacleMessage(const std::string& databasePath, const std::string& obstacle,
+                                    const std::string& cannot);
 // The clerk's explanation of such an obstacle, naming the file to remove:
 // `cannot` says what cannot be done ("não pode ser aberto"), `retry` what
 // to do once it is removed ("abra o Banco de Dados novamente").

@@ -226,6 +226,8 @@ std::string SystemMessagePtBr(int err) {
     case ENFILE: return "há arquivos abertos demais";
     case ENOMEM: return "falta memória";
     case EAGAIN: return "o sistema está sem recursos no momento; tente novamente";
+    case ENOLCK: return "a pasta não oferece travas de arquivo (uma pasta compartilhada sem esse serviço)";
+    case EOPNOTSUPP: return "a operação não é permitida nessa pasta";
     default: return "erro " + std::to_string(err) + " do sistema (" + SystemMessage(err) + ")";
     }
 }

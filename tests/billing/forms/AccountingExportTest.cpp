@@ -4,6 +4,10 @@
 // that are replaced together or not at all.
 #include <filesystem>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "billing/data/Utils.h"
 #include "billing/forms/AccountingExport.h"
 #include "billing/forms/Nota233.h"
@@ -522,6 +526,93 @@ TEST_F(ExportFiles, ANewPairKilledBetweenItsRenamesIsUndoneAndReportedByTheNextR
     ASSERT_EQ(messages.Entries().size(), 2u);
     EXPECT_NE(messages.Entries()[0].text.find("foi interrompida entre os dois arquivos"), std::string::npos);
     EXPECT_EQ(filefaults::Entries(out), (std::vector<std::string>{"0000042-CLI.TXT", "0000042-SAI.TXT"}));
+}
+
+TEST_F(ExportFiles, AHalfLeftByAKillIsJudgedByWhatTheFolderHoldsWhoeverRunsUnderTheKilledRunsId) {
+    auto days = [&](int First, int Last) {
+        AccountingExportInput in = March(out.string());
+        in.dataInicial = EncodeDate(2024, 3, First);
+        in.dataFinal = EncodeDate(2024, 3, Last);
+        return in;
+    };
+    ASSERT_TRUE(Write(days(1, 14)).written);
+    filefaults::WriteSteps steps;
+    ASSERT_TRUE(testsupport::KilledInChild([&] {
+        steps.KillAt(5);  // after the sales file's rename, before the client file's
+        Write(days(1, 31));
+    }));
+    steps.Off();
+    // The killed run's id now names a process that runs (the program itself
+    // after a reboot, anyone once the ids wrap): its leftovers carry it.
+    long dead = 0;
+    for (const std::string& name : filefaults::Entries(out))
+        dead = std::max(dead, fileio::WriterOf(name, "0000042-SAI.TXT.anterior-"));
+    ASSERT_GT(dead, 0);
+    const pid_t alive = ::fork();
+    if (alive == 0) {
+        ::pause();
+        ::_exit(0);
+    }
+    const std::string was = "-" + std::to_string(dead) + "-", now = "-" + std::to_string(alive) + "-";
+    for (const std::string& name : filefaults::Entries(out))
+        if (std::size_t at = name.find(was); at != std::string::npos)
+            fs::rename(out / name, out / (name.substr(0, at) + now + name.substr(at + was.size())));
+    messages.Clear();
+    const bool third = Write(days(15, 31)).written;
+    const std::string sales = Sales(), clients = Clients();
+    ::kill(alive, SIGKILL);
+    ::waitpid(alive, nullptr, 0);
+    ASSERT_TRUE(third);
+    ASSERT_EQ(messages.Entries().size(), 2u);
+    EXPECT_NE(messages.Entries()[0].text.find("foi interrompida entre os dois arquivos"), std::string::npos);
+    EXPECT_EQ(filefaults::Entries(out), (std::vector<std::string>{"0000042-CLI.TXT", "0000042-SAI.TXT"}));
+    // A later run, that process gone, finds nothing left to put back.
+    messages.Clear();
+    EXPECT_FALSE(Write(days(2, 2)).written);
+    EXPECT_EQ(Message(), "Não existem Notas Fiscais para o Intervalo solicitado !");
+    EXPECT_EQ(Sales(), sales);
+    EXPECT_EQ(Clients(), clients);
+}
+
+TEST_F(ExportFiles, TwoExportsIntoOneFolderAtOnceNeverLeaveAMixedPairReportedAsDone) {
+    // Each round stops the first export after its sales file's rename and,
+    // meanwhile, has another write into the pair: a second program's export
+    // (which the folder's lock reaches), or another machine's on a share
+    // whose locks stay on each machine (which it does not).
+    AccountingExportInput other = March(out.string());
+    other.dataInicial = EncodeDate(2024, 3, 15);
+    const std::string told = dir.file("segundo.txt");
+    for (bool lockSeen : {true, false}) {
+        SCOPED_TRACE(lockSeen ? "another program" : "another machine");
+        bool stopped = false;
+        fileio::SetWriteStepHook([&](fileio::WriteStep Step, int, const std::string& Target) {
+            if (stopped || Step != fileio::WriteStep::AfterRename || Target.find("-SAI.TXT") == std::string::npos)
+                return;
+            stopped = true;
+            if (!lockSeen) return fileio::WriteFileAtomic(Target, "outra máquina\r\n");
+            EXPECT_FALSE(testsupport::KilledInChild([&] {
+                messages.Clear();
+                Write(other);
+                testsupport::WriteAll(told, messages.LastText());
+            }));
+        });
+        messages.Clear();
+        const bool written = Write(March(out.string())).written;
+        fileio::SetWriteStepHook(nullptr);
+        ASSERT_TRUE(stopped);
+        EXPECT_EQ(written, lockSeen);
+        if (lockSeen) {
+            EXPECT_EQ(Message().rfind("Foram gerados os seguintes arquivos", 0), 0u);
+            EXPECT_EQ(testsupport::ReadAll(told).rfind("Outra exportação está gravando os arquivos desta empresa", 0),
+                      0u)
+                << testsupport::ReadAll(told);
+            EXPECT_EQ(Sales(), testsupport::ReadAll(testsupport::DataPath("billing/export/0000042-SAI.TXT")));
+            EXPECT_EQ(Clients(), testsupport::ReadAll(testsupport::DataPath("billing/export/0000042-CLI.TXT")));
+        } else {
+            EXPECT_EQ(Message().rfind("Outra exportação gravou os arquivos desta empresa", 0), 0u);
+        }
+        EXPECT_EQ(filefaults::Entries(out), (std::vector<std::string>{"0000042-CLI.TXT", "0000042-SAI.TXT"}));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, ExportFileFaults, filefaults::BothFaults(), filefaults::FaultName);

@@ -2,6 +2,8 @@
 // password's case, disabled users, and what a successful login leaves behind.
 #include <filesystem>
 
+#include <sys/stat.h>
+
 #include <QTest>
 #include <QTimer>
 
@@ -149,6 +151,40 @@ TEST_F(Login, AMissingDatabaseIsRefusedBeforeAnyUserCheckAndNeverMadeUp) {
     EXPECT_THROW(form->btnOkClick(nullptr), EAbort);
     EXPECT_FALSE(std::filesystem::exists(database));
     EXPECT_EQ(form->ModalResult(), mrNone);
+}
+
+TEST_F(Login, APipeOrAFolderAtTheDatabasesNameIsNamedForWhatItIsAndAnotherNameIsAskedFor) {
+    const std::string pipe = dir.file("fila.db"), folder = dir.file("pasta.db");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    std::filesystem::create_directory(folder);
+    for (const auto& [path, what] : {std::pair{pipe, "um arquivo especial"}, std::pair{folder, "uma pasta"}}) {
+        SCOPED_TRACE(path);
+        const std::string standing = "O Banco de Dados \"" + path + "\" não pode ser aberto: com esse nome existe " +
+                                     what + ", não um arquivo do banco de dados.";
+        Fill("Admin", "truve", path);
+        dialogs.Expect(standing + "\r\n\r\nDeseja escolher outro Banco de Dados ?", mrNo, "Atenção");
+        EXPECT_THROW(form->btnOkClick(nullptr), EAbort);
+        EXPECT_EQ(dialogs.Shown().back().buttons, mbYesNo);
+        // The chooser refuses the name without offering to make a database there.
+        TfrmSelecionarBancoDados chooser(nullptr);
+        chooser.dbeDatabase->SetText(path);
+        dialogs.Expect("\"" + path + "\" não pode ser usado: com esse nome existe " + std::string(what), mrOk,
+                       "Atenção");
+        chooser.Button1Click(nullptr);
+        EXPECT_EQ(chooser.ModalResult(), mrNone);
+        EXPECT_EQ(dialogs.Shown().back().buttons, TMsgDlgButtons{mbOK});
+        // Opened all the same, the open says it too.
+        dmdb->Set_Var("nome_banco_dados", path);
+        try {
+            dmdb->Abrir_Banco_Dados();
+            ADD_FAILURE() << "opened";
+        } catch (const EDatabaseError& e) {
+            EXPECT_EQ(e.Message(), standing);
+        }
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
+    struct stat st {};
+    EXPECT_TRUE(::stat(pipe.c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
 }
 
 TEST_F(Login, AMissingDatabaseIsReplacedThroughTheChooser) {
