@@ -455,7 +455,9 @@ void TrpBandEngine::GenerateLevel(const std::vector<TrpComponent*>& Level, int F
             partialSpace_ = std::min(partialSpace_, object->mmTop());
         }
         if (!Static() && object->SpaceUsed() > 0) {
-            const int32_t bottom = object->PrintRect().Bottom;
+            // What a stretchable used covers the components shifted below
+            // it, which its own rectangle does not.
+            const int32_t bottom = object->PrintRect().Top + object->SpaceUsed();
             if (bottom > band_->CumulativeCurrentPosition()) band_->SetCumulativeCurrentPosition(bottom);
             if (object->Stretches() && bottom > lowestStretchable_) {
                 lowestStretchable_ = bottom;
