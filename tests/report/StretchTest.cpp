@@ -7,6 +7,7 @@
 
 #include <map>
 #include <random>
+#include <set>
 #include <regex>
 #include <sstream>
 
@@ -900,6 +901,53 @@ TEST_F(StretchTest, TwoPageBreaksMakeThreePagesAndAnInvisibleOneNone) {
             EXPECT_EQ(placed[0].Page, visible ? page : 1) << name;
         }
         ExpectGolden(visible ? "page_break_two" : "page_break_invisible", DumpPages(pages));
+        ExpectPagesComeBackAlone(s);
+    }
+}
+
+TEST_F(StretchTest, WhatStandsAboveAPageBreakPrintsOnThePageTheBreakEnds) {
+    // Memo A at 4000 stretches far below the break at 8000; B stands below
+    // both, where A never reaches.
+    struct Case {
+        std::string Name;
+        int WordsOfA;
+        std::set<std::string> BreakOn;  // the records whose break is visible
+    };
+    const std::vector<Case> cases{{"on the second record", 14, {"R2"}},
+                                  {"on every record", 14, {"R1", "R2", "R3", "R4"}},
+                                  {"below a memo running over the page", 260, {"R1", "R2", "R3", "R4"}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        RecordsRig s(4, c.WordsOfA);
+        s.Detail->SetmmHeight(30000);
+        s.AddMemoOf("A", 4000);
+        auto* pageBreak = s.Add<TrpPageBreak>(s.Detail, "Break", 0, 8000, 1000, 300);
+        TrpDBMemo* b = s.AddMemoOf("B", 26000);
+        b->SetStretch(false);
+        b->SetmmHeight(2 * kLine + 100);
+        TrpDataPipeline* rows = s.Rows->Pipeline();
+        s.Detail->BeforePrint = [&c, pageBreak, rows](TObject*) {
+            pageBreak->SetVisible(c.BreakOn.count(rows->GetFieldValue("Key").AsString()) > 0);
+        };
+        const auto pages = s.Print();
+        EXPECT_EQ(OverlappingBoxes(pages), std::vector<std::string>{});
+        EXPECT_EQ(PrintedWords(pages, "A"), s.WordsOf(0));
+        EXPECT_EQ(PrintedWords(pages, "B"), s.WordsOf(1));
+        // A record whose break shows ends its page with A; its B opens the next.
+        const auto keys = CommandsOf(pages, "Key");
+        const auto as = CommandsOf(pages, "A");
+        const auto bs = CommandsOf(pages, "B");
+        ASSERT_EQ(keys.size(), 4u);
+        ASSERT_EQ(bs.size(), 4u);
+        for (std::size_t r = 0; r < 4; ++r) {
+            const std::string key = "R" + std::to_string(r + 1);
+            int lastOfA = 0;
+            for (const Placed& p : as)
+                if (dynamic_cast<const TrpDrawText*>(p.Command)->Text().find("a" + std::to_string(r + 1) + "-") !=
+                    std::string::npos)
+                    lastOfA = p.Page;
+            EXPECT_EQ(bs[r].Page, lastOfA + (c.BreakOn.count(key) > 0 ? 1 : 0)) << key;
+        }
         ExpectPagesComeBackAlone(s);
     }
 }
