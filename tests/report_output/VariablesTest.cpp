@@ -16,6 +16,7 @@
 #include "report/rpExcept.h"
 #include "report/rpGeneration.h"
 #include "report/rpGroup.h"
+#include "report/rpPublisher.h"
 #include "report/rpUtils.h"
 #include "report_output/rpVariables.h"
 #include "tests/report/ReportTestSupport.h"
@@ -398,6 +399,84 @@ TEST(Variables, SystemVariablesPrintPageNumbersCountsAndTheFixedMoment) {
     EXPECT_EQ(v.Printed("Sistema" + std::to_string(vtPrintDateTime)).front().second, "14/03/2026 09:30");
     EXPECT_EQ(v.Printed("Sistema" + std::to_string(vtDate)).front().second, "14/03/2026");
     EXPECT_EQ(v.Printed("Sistema" + std::to_string(vtTime)).front().second, "09:30");
+}
+
+TEST(Variables, AGroupThatRestartsPageNumbersPrintsItsOwnPagesAndCountInOneAndTwoPasses) {
+    // Three groups of 6 mm rows, each starting a page: 100 rows take three
+    // pages, 60 two and 20 one.
+    const std::vector<std::vector<int>> layouts{{100, 100, 100}, {100, 20, 60}};
+    struct Case {
+        TrpVarType Type;
+        std::function<std::string(int No, int Count)> Expected;
+    };
+    const std::vector<Case> cases{
+        {vtPageNo, [](int No, int) { return std::to_string(No); }},
+        {vtPageCount, [](int, int Count) { return std::to_string(Count); }},
+        {vtPageSet, [](int No, int Count) { return std::to_string(No) + " de " + std::to_string(Count); }},
+        {vtPageSetDesc,
+         [](int No, int Count) { return "Página " + std::to_string(No) + " de " + std::to_string(Count); }}};
+    for (const std::vector<int>& layout : layouts)
+    for (TrpPassSettingType pass : {psOnePass, psTwoPass}) {
+        SCOPED_TRACE((pass == psOnePass ? "one pass, rows " : "two passes, rows ") + std::to_string(layout[1]));
+        std::vector<std::vector<Variant>> rows;
+        // Each page's number and its group's count.
+        std::vector<std::pair<int, int>> numbers;
+        const char* cities[] = {"Campinas", "Santos", "Sorocaba"};
+        for (std::size_t g = 0; g < layout.size(); ++g) {
+            for (int i = 1; i <= layout[g]; ++i) rows.push_back({Variant(cities[g]), Variant(i)});
+            const int pages = (layout[g] + 41) / 42;
+            for (int k = 1; k <= pages; ++k) numbers.emplace_back(k, pages);
+        }
+        ReportRig rig;
+        RowsTable data({"Cidade", "Valor"}, rows);
+        TrpBandedReport* r = rig.Report();
+        r->SetDataPipeline(data.Pipeline());
+        r->CreateDefaultBands();
+        r->HeaderBand()->SetmmHeight(10000);
+        r->FooterBand()->SetmmHeight(10000);
+        r->DetailBand()->SetmmHeight(6000);
+        auto* group = new TrpGroup(rig.Owner());
+        group->SetReport(r);
+        group->SetDataPipeline(data.Pipeline());
+        group->SetBreakName("Cidade");
+        group->SetNewPage(true);
+        group->SetResetPageNo(true);
+        group->HeaderBand()->SetmmHeight(8000);
+        for (std::size_t c = 0; c < cases.size(); ++c) {
+            auto* v = new TrpSystemVariable(rig.Owner());
+            v->SetName("Sistema" + std::to_string(c));
+            v->SetBand(r->FooterBand());
+            v->SetBounds(static_cast<int32_t>(c) * 45000, 0, 40000, 5000);
+            v->SetVarType(cases[c].Type);
+        }
+        r->SetPassSetting(pass);
+        // A preview keeps the pages: a one-pass run's texts are brought up
+        // to date there as the group's later pages come.
+        r->Publisher()->SetCachePages(true);
+        rig.Print();
+        TrpPublisher* kept = r->Publisher();
+        const int count = static_cast<int>(numbers.size());
+        ASSERT_EQ(kept->CachedPageCount(), count);
+        for (int k = 0; k < count; ++k) {
+            const TrpPage* page = kept->CachedPages(k);
+            std::map<int, std::string> texts;
+            for (int i = 0; i < page->DrawCommandCount(); ++i)
+                if (auto* t = dynamic_cast<const TrpDrawVar*>(page->DrawCommands(i)))
+                    texts[t->VarType()] = t->Text();
+            for (const Case& c : cases)
+                EXPECT_EQ(texts[c.Type], c.Expected(numbers[k].first, numbers[k].second)) << "page " << k + 1;
+        }
+        // The pages a printer gets: in two passes they know the count already.
+        if (pass == psTwoPass) {
+            const auto printed = rig.Device()->FinalPages();
+            ASSERT_EQ(printed.size(), numbers.size());
+            for (int k = 0; k < count; ++k)
+                for (int i = 0; i < printed[k]->Page->DrawCommandCount(); ++i)
+                    if (auto* t = dynamic_cast<const TrpDrawVar*>(printed[k]->Page->DrawCommands(i));
+                        t != nullptr && t->VarType() == vtPageSetDesc)
+                        EXPECT_EQ(t->Text(), cases[3].Expected(numbers[k].first, numbers[k].second)) << "page " << k + 1;
+        }
+    }
 }
 
 TEST(Variables, OldCalcsBecomeVariablesWhenLoadingEnds) {
