@@ -6,6 +6,7 @@
 #include "report/rpGroup.h"
 #include "report/rpLanguage.h"
 #include "report/rpGeneration.h"
+#include "report/rpPageBreak.h"
 #include "report/rpReport.h"
 #include "report/rpStretchable.h"
 
@@ -405,9 +406,62 @@ void TrpBandEngine::FinishGroupBand() {
 // ---------------------------------------------------------------------------
 // Objects
 
+void TrpBandEngine::FindPendingBreak() {
+    // The highest visible page break of the band that has not ended its
+    // page yet; one that shifts below another goes with that one instead.
+    pendingBreak_ = nullptr;
+    cutOffNotHeld_ = false;
+    for (int level = 0; level < 4; ++level) {
+        const std::vector<TrpComponent*>& objects = band_->Level(level + 1);
+        for (std::size_t i = 0; i < objects.size(); ++i) {
+            auto* pageBreak = dynamic_cast<TrpPageBreak*>(objects[i]);
+            if (pageBreak == nullptr || !pageBreak->Visible() || !pageBreak->Ready() || pageBreak->OverFlow() ||
+                pageBreak->ShiftRelativeTo() != nullptr)
+                continue;
+            if (pendingBreak_ == nullptr || pageBreak->mmTop() < pendingBreak_->mmTop()) {
+                pendingBreak_ = pageBreak;
+                breakLevel_ = level;
+                breakIndex_ = static_cast<int>(i);
+            }
+        }
+    }
+}
+
+bool TrpBandEngine::BelowPendingBreak(const TrpComponent* Object) const {
+    return pendingBreak_ != nullptr && Object != pendingBreak_ && Object->mmTop() >= pendingBreak_->mmTop();
+}
+
+void TrpBandEngine::GeneratePendingBreak() {
+    // What stands above the break prints before it: while some of it goes
+    // on to the next page, the break waits there too.
+    if (pendingBreak_ == nullptr || cutOffNotHeld_ || band_->GenerationComplete()) return;
+    GenerateObject(pendingBreak_);
+    if (pendingBreak_->GenerationComplete()) return;
+    NoteCutOff(pendingBreak_, breakIndex_, false);
+    // The next page starts at the break at the latest, so that it passes it.
+    if (!levelSeen_ || breakLevel_ < band_->CurrentLevel() ||
+        (breakLevel_ == band_->CurrentLevel() && breakIndex_ < band_->ObjectLimit())) {
+        levelSeen_ = true;
+        band_->SetCurrentLevel(breakLevel_);
+        band_->SetObjectLimit(breakIndex_);
+    }
+}
+
+void TrpBandEngine::NoteCutOff(const TrpComponent* Object, int Index, bool Stretching) {
+    if (!cutOffSeen_) {
+        cutOffSeen_ = true;
+        band_->SetObjectLimit(Index);
+        overflowFromStretch_ = Stretching;
+        band_->SetAllObjectsPrinted(false);
+        partialSpace_ = band_->mmHeight();
+    }
+    partialSpace_ = std::min(partialSpace_, Object->mmTop());
+}
+
 void TrpBandEngine::GenerateObjects() {
     const int from = band_->CurrentLevel();
     const int limit = band_->ObjectLimit();
+    FindPendingBreak();
     if (band_->OverFlow() && !band_->PrintingSection() && !band_->PartialGeneration() && from != 0)
         GenerateLevel(band_->Level(1), 0);
     for (int level = from; level < 4; ++level) {
@@ -419,9 +473,10 @@ void TrpBandEngine::GenerateObjects() {
         if (band_->PrintingSection()) break;
         // Nothing of the first two levels fitted: the rest waits for the
         // next page with them.
-        if (level == 1 && band_->SpaceUsed() == 0 && !band_->AllObjectsPrinted()) break;
+        if (level == 1 && band_->SpaceUsed() == 0 && cutOffNotHeld_) break;
         if (band_->GenerationComplete()) break;
     }
+    GeneratePendingBreak();
     band_->SetOverFlow(overflowFromStretch_ && !drawList_.empty());
     const bool partial = !band_->AllObjectsPrinted() && !band_->OverFlow();
     band_->SetPartialGeneration(partial);
@@ -442,20 +497,27 @@ void TrpBandEngine::GenerateLevel(const std::vector<TrpComponent*>& Level, int F
     for (std::size_t i = static_cast<std::size_t>(std::max(From, 0)); i < Level.size(); ++i) {
         if (band_->GenerationComplete()) break;
         TrpComponent* object = Level[i];
-        GenerateObject(object);
+        // The break ends the page after everything above it printed.
+        if (object == pendingBreak_) continue;
+        const bool held = BelowPendingBreak(object);
+        if (held) {
+            // It waits for the page after the break, where it moves up by
+            // the break's place as any object cut off does.
+            object->SetSpaceUsed(0);
+            object->SetGenerationComplete(false);
+            object->SetDrawComponent(false);
+        } else {
+            GenerateObject(object);
+        }
         if (object->SpaceUsed() > 0) drawList_.push_back(object);
         if (!object->GenerationComplete()) {
-            if (!cutOffSeen_) {
-                cutOffSeen_ = true;
-                band_->SetObjectLimit(static_cast<int>(i));
-                overflowFromStretch_ = object->Stretches();
-                band_->SetAllObjectsPrinted(false);
-                partialSpace_ = band_->mmHeight();
-            }
-            partialSpace_ = std::min(partialSpace_, object->mmTop());
+            NoteCutOff(object, static_cast<int>(i), !held && object->Stretches());
+            if (!held) cutOffNotHeld_ = true;
         }
         if (!Static() && object->SpaceUsed() > 0) {
-            const int32_t bottom = object->PrintRect().Bottom;
+            // What a stretchable used covers the components shifted below
+            // it, which its own rectangle does not.
+            const int32_t bottom = object->PrintRect().Top + object->SpaceUsed();
             if (bottom > band_->CumulativeCurrentPosition()) band_->SetCumulativeCurrentPosition(bottom);
             if (object->Stretches() && bottom > lowestStretchable_) {
                 lowestStretchable_ = bottom;

@@ -12,6 +12,7 @@
 #include "report/rpComm.h"
 
 class TrpEngine;
+class TrpPageBreak;
 
 class TrpBandEngine : public TrpCommunicator {
 public:
@@ -67,6 +68,15 @@ private:
     void GenerateObjects();
     void GenerateLevel(const std::vector<TrpComponent*>& Level, int From);
     void GenerateObject(TrpComponent* Object);
+    // The first cut-off object of a print decides where the next page
+    // resumes and whether the band overflows; every one lowers the room
+    // the rest moves up by.
+    void NoteCutOff(const TrpComponent* Object, int Index, bool Stretching);
+    // A page break ends its page only after the objects above it printed,
+    // and holds those at or below it for the next page.
+    void FindPendingBreak();
+    bool BelowPendingBreak(const TrpComponent* Object) const;
+    void GeneratePendingBreak();
     void DrawObjects();
     void CheckStaticRoom(bool Printed);
 
@@ -98,6 +108,12 @@ private:
     bool printedThisCall_ = false;
     bool printedThisCycle_ = false;
     bool groupBandDue_ = false;
+    // The page break due in this print and where it stands among the
+    // levels; whether an object not held for it was cut off.
+    TrpPageBreak* pendingBreak_ = nullptr;
+    int breakLevel_ = 0;
+    int breakIndex_ = 0;
+    bool cutOffNotHeld_ = false;
 };
 
 // The detail band's engine: the record step after each print and the

@@ -1026,13 +1026,12 @@ void TrpEngine::StampPage() {
     TrpPage* page = Page();
     page->SetAbsolutePageNo(AbsolutePageNo());
     page->SetAbsolutePageCount(AbsolutePageCount());
-    page->SetPageNo(AbsolutePageNo());
-    page->SetPageCount(AbsolutePageCount());
-    StampGroupPageNumbers();
-    if (sectionNumbers_) {
-        page->SetPageNo(sectionPageNo_);
-        page->SetPageCount(sectionPageCount_);
-    }
+    page->SetPageNo(PageNo());
+    page->SetPageCount(PageCount());
+    // The pages of one group instance share their count: a page learns it
+    // from the later pages of its own instance only.
+    if (const TrpGroup* group = PageNumberingGroup(); group != nullptr && !sectionNumbers_)
+        page->SetControlGroupBreakNo(group->FirstPage());
     page->SetDocumentName(page->PrinterSetup()->DocumentName());
     page->SetFirstPage(AbsolutePageNo() == 1);
     page->SetLanguageIndex(report->LanguageIndex());

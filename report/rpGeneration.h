@@ -92,6 +92,11 @@ public:
     // 0: back to no run; else the page count as it stands.
     void InitPageCount(int Count);
     bool PageCountKnown() const { return pageCountKnown_; }
+    // The number and count the current page goes out with, and its page
+    // number texts print: a section's own, or a group's own where it
+    // numbers its pages afresh, else the run's.
+    int PageNo() const;
+    int PageCount() const;
     // The highest page made in this run (its state and those before it are
     // kept for regeneration).
     int HighestPage() const { return highestPage_; }
@@ -295,7 +300,8 @@ private:
     // Groups: the values read again after a restore, the break test after a
     // record step (true on a break), the headers above an orphaned footer.
     void StartGroups();
-    void StampGroupPageNumbers();
+    // The group whose pages number afresh, if any.
+    TrpGroup* PageNumberingGroup() const;
     void RefreshStaleGroups();
     bool CheckGroupBreaks();
     void ReprintHeadersAboveFooter(int FooterIndex);

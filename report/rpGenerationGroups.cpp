@@ -24,15 +24,24 @@ void TrpEngine::StartGroups() {
     }
 }
 
-void TrpEngine::StampGroupPageNumbers() {
+TrpGroup* TrpEngine::PageNumberingGroup() const {
     // The first group that numbers its pages afresh numbers the page.
     TrpCustomReport* report = Report();
     for (int g = 0; g < report->GroupCount(); ++g)
-        if (TrpGroup* group = report->Groups(g); group->ResetPageNo()) {
-            Page()->SetPageNo(group->GroupPageNo());
-            Page()->SetPageCount(group->GroupPageCount());
-            return;
-        }
+        if (TrpGroup* group = report->Groups(g); group->ResetPageNo()) return group;
+    return nullptr;
+}
+
+int TrpEngine::PageNo() const {
+    if (sectionNumbers_) return sectionPageNo_;
+    const TrpGroup* group = PageNumberingGroup();
+    return group != nullptr ? group->GroupPageNo() : AbsolutePageNo();
+}
+
+int TrpEngine::PageCount() const {
+    if (sectionNumbers_) return sectionPageCount_;
+    const TrpGroup* group = PageNumberingGroup();
+    return group != nullptr ? group->GroupPageCount() : AbsolutePageCount();
 }
 
 void TrpEngine::RefreshStaleGroups() {

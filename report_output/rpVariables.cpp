@@ -60,8 +60,8 @@ Variant rpSystemValue(TrpVarType VarType, const TrpComponent* On) {
     TrpCustomReport* report = On != nullptr && On->Band() != nullptr ? On->Band()->Report() : nullptr;
     const bool printing = On != nullptr && On->GetPrinting();
     auto* engine = report != nullptr ? dynamic_cast<TrpEngine*>(report->Engine()) : nullptr;
-    const int pageNo = printing && engine != nullptr ? engine->AbsolutePageNo() : 1;
-    const int pageCount = printing && engine != nullptr ? engine->AbsolutePageCount() : 1;
+    const int pageNo = printing && engine != nullptr ? engine->PageNo() : 1;
+    const int pageCount = printing && engine != nullptr ? engine->PageCount() : 1;
     const TDateTime printed = printing && engine != nullptr ? engine->PrintDateTime() : rpNow();
     const TDateTime now = rpNow();
     const double day = static_cast<double>(static_cast<long long>(now));

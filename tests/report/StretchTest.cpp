@@ -7,6 +7,7 @@
 
 #include <map>
 #include <random>
+#include <set>
 #include <regex>
 #include <sstream>
 
@@ -20,6 +21,8 @@
 #include "report/rpRTTI.h"
 #include "report/rpRegion.h"
 #include "report/rpStretchRTTI.h"
+#include "report/rpMainReport.h"
+#include "report/rpSubReport.h"
 #include "report/rpTextLayout.h"
 #include "tests/report/ReportTestSupport.h"
 #include "tests/support/FakeCanvas.h"
@@ -724,6 +727,138 @@ TEST_F(StretchTest, CircleRegionWiderThanHighIsACircleOfItsHeightCentred) {
     ExpectPagesComeBackAlone(s);
 }
 
+// --- Several records ------------------------------------------------------------
+
+// The pairs of boxes of one page that share some of their area, by maker
+// and text ("p1 A 'relatório…' / Key 'R2'").
+std::vector<std::string> OverlappingBoxes(const std::vector<const CapturedPage*>& Pages) {
+    auto said = [](const CapturedPage* P, int I) {
+        const TrpDrawCommand* c = P->Page->DrawCommands(I);
+        auto* t = dynamic_cast<const TrpDrawText*>(c);
+        return P->Makers[static_cast<std::size_t>(I)].second + " '" + (t != nullptr ? t->Text().substr(0, 16) : "") +
+               "'@" + std::to_string(c->Top()) + "+" + std::to_string(c->Height());
+    };
+    std::vector<std::string> out;
+    for (std::size_t p = 0; p < Pages.size(); ++p) {
+        const TrpPage* page = Pages[p]->Page.get();
+        for (int i = 0; i < page->DrawCommandCount(); ++i)
+            for (int j = i + 1; j < page->DrawCommandCount(); ++j) {
+                const TrpDrawCommand* a = page->DrawCommands(i);
+                const TrpDrawCommand* b = page->DrawCommands(j);
+                if (a->Left() < b->Left() + b->Width() && b->Left() < a->Left() + a->Width() &&
+                    a->Top() < b->Top() + b->Height() && b->Top() < a->Top() + a->Height())
+                    out.push_back("p" + std::to_string(p + 1) + " " + said(Pages[p], i) + " / " + said(Pages[p], j));
+            }
+    }
+    return out;
+}
+
+// Records R1, R2, ... of one group, each with memo texts A, B and C of its
+// own (every word tagged with its record): a group header, a key at the
+// top of the detail band, and a group footer and a summary after the last.
+struct RecordsRig : StretchRig {
+    std::unique_ptr<RowsTable> Rows;
+    std::vector<std::string> Texts[3];
+
+    RecordsRig(int Count, int WordsOfA) {
+        std::vector<std::vector<Variant>> rows;
+        for (int r = 1; r <= Count; ++r) {
+            std::vector<Variant> row{Variant("R" + std::to_string(r)), Variant("G")};
+            for (int t = 0; t < 3; ++t) {
+                const std::string tag = std::string(1, static_cast<char>('a' + t)) + std::to_string(r) + "-";
+                Texts[t].push_back(Paragraphs(1, t == 0 ? WordsOfA : 6, tag));
+                row.push_back(Variant(Texts[t].back()));
+            }
+            rows.push_back(row);
+        }
+        Rows = std::make_unique<RowsTable>(std::vector<std::string>{"Key", "Grp", "A", "B", "C"}, rows, "Rows", 8000);
+        Rig.Report()->SetDataPipeline(Rows->Pipeline());
+        Field(Rig.AddText(Detail, "Key", 0, 0, 20000, 3000), "Key");
+        auto* group = new TrpGroup(Rig.Owner());
+        group->SetReport(Rig.Report());
+        group->SetDataPipeline(Rows->Pipeline());
+        group->SetBreakName("Grp");
+        group->HeaderBand()->SetmmHeight(5000);
+        Field(Rig.AddText(group->HeaderBand(), "GroupHeaderText", 0, 0, 60000, 5000), "Grp");
+        group->FooterBand()->SetmmHeight(6000);
+        Rig.AddText(group->FooterBand(), "GroupFooterText", 0, 0, 60000, 5000, "fim do grupo");
+        TrpBand* summary = Rig.Report()->CreateBand(btSummary);
+        summary->SetmmHeight(6000);
+        Rig.AddText(summary, "SummaryText", 0, 0, 60000, 5000, "resumo");
+    }
+
+    void Field(TrpComponent* C, const std::string& Name) {
+        if (auto* t = dynamic_cast<TestText*>(C)) t->SetDataField(Name);
+        if (auto* m = dynamic_cast<TrpDBMemo*>(C)) m->SetDataField(Name);
+        C->SetDataPipeline(Rows->Pipeline());
+    }
+
+    TrpDBMemo* AddMemoOf(const std::string& Name, int32_t Top) {
+        auto* m = Add<TrpDBMemo>(Detail, Name, 0, Top, 100000, kLine + 100);
+        m->Font()->SetName("Courier New");
+        m->Font()->SetSize(10);
+        Field(m, Name);
+        m->SetStretch(true);
+        return m;
+    }
+
+    // Every word of text T over all records, in record order.
+    std::vector<std::string> WordsOf(int T) const {
+        std::vector<std::string> all;
+        for (const std::string& text : Texts[T])
+            for (const std::string& w : Words(text)) all.push_back(w);
+        return all;
+    }
+};
+
+TEST_F(StretchTest, WhatShiftsBelowAStretchingMemoStaysAboveTheNextRecordAndTheClosingBands) {
+    struct Case {
+        std::string Name;
+        int Records;
+        int Dependents;     // memos shifting in a chain below A
+        bool Subreport;     // a child subreport shifting below A
+    };
+    const std::vector<Case> cases{{"B below A", 3, 1, false},
+                                  {"C below B below A", 3, 2, false},
+                                  {"child subreport below A", 3, 0, true},
+                                  {"C below B below A over pages", 12, 2, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        RecordsRig s(c.Records, 14);
+        TrpStretchable* above = s.AddMemoOf("A", 4000);
+        for (int d = 1; d <= c.Dependents; ++d) {
+            TrpDBMemo* m = s.AddMemoOf(d == 1 ? "B" : "C", 4000 + d * (kLine + 2000));
+            m->SetShiftRelativeTo(above);
+            above = m;
+        }
+        if (c.Subreport) {
+            auto* sub = s.Add<TrpSubReport>(s.Detail, "Sub", 0, 4000 + kLine + 2000, 100000, 2000);
+            sub->SetParentWidth(false);
+            sub->SetShiftRelativeTo(above);
+            TrpDetailBand* items = sub->Report()->DetailBand();
+            items->SetmmHeight(5000);
+            s.Field(s.Rig.AddText(items, "Child", 0, 0, 60000, 4000), "Key");
+        }
+        const auto pages = s.Print();
+        EXPECT_EQ(OverlappingBoxes(pages), std::vector<std::string>{});
+        EXPECT_EQ(PrintedWords(pages, "A"), s.WordsOf(0));
+        if (c.Dependents >= 1) EXPECT_EQ(PrintedWords(pages, "B"), s.WordsOf(1));
+        if (c.Dependents >= 2) EXPECT_EQ(PrintedWords(pages, "C"), s.WordsOf(2));
+        std::vector<std::string> keys;
+        for (int r = 1; r <= c.Records; ++r) keys.push_back("R" + std::to_string(r));
+        auto texts = [&pages](const std::string& Name) {
+            std::vector<std::string> out;
+            for (const Placed& p : CommandsOf(pages, Name)) out.push_back(dynamic_cast<const TrpDrawText*>(p.Command)->Text());
+            return out;
+        };
+        EXPECT_EQ(texts("Key"), keys);
+        if (c.Subreport) EXPECT_EQ(texts("Child"), keys);
+        EXPECT_EQ(CommandsOf(pages, "GroupFooterText").size(), 1u);
+        EXPECT_EQ(CommandsOf(pages, "SummaryText").size(), 1u);
+        ExpectPagesComeBackAlone(s);
+    }
+}
+
 // --- Page breaks ----------------------------------------------------------------
 
 TEST_F(StretchTest, PageBreakBetweenTwoLabelsSendsTheSecondToTheNextPage) {
@@ -765,6 +900,52 @@ TEST_F(StretchTest, TwoPageBreaksMakeThreePagesAndAnInvisibleOneNone) {
             EXPECT_EQ(placed[0].Page, visible ? page : 1) << name;
         }
         ExpectGolden(visible ? "page_break_two" : "page_break_invisible", DumpPages(pages));
+        ExpectPagesComeBackAlone(s);
+    }
+}
+
+TEST_F(StretchTest, WhatStandsAboveAPageBreakPrintsOnThePageTheBreakEnds) {
+    // Memo A at 4000 stretches far below the break at 8000; B stands below
+    // both, where A never reaches.
+    struct Case {
+        std::string Name;
+        int WordsOfA;
+        std::set<std::string> BreakOn;  // the records whose break is visible
+    };
+    const std::vector<Case> cases{{"on the second record", 14, {"R2"}},
+                                  {"on every record", 14, {"R1", "R2", "R3", "R4"}},
+                                  {"below a memo running over the page", 260, {"R1", "R2", "R3", "R4"}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        RecordsRig s(4, c.WordsOfA);
+        s.Detail->SetmmHeight(30000);
+        s.AddMemoOf("A", 4000);
+        auto* pageBreak = s.Add<TrpPageBreak>(s.Detail, "Break", 0, 8000, 1000, 300);
+        TrpDBMemo* b = s.AddMemoOf("B", 26000);
+        b->SetStretch(false);
+        b->SetmmHeight(2 * kLine + 100);
+        TrpDataPipeline* rows = s.Rows->Pipeline();
+        s.Detail->BeforePrint = [&c, pageBreak, rows](TObject*) {
+            pageBreak->SetVisible(c.BreakOn.count(rows->GetFieldValue("Key").AsString()) > 0);
+        };
+        const auto pages = s.Print();
+        EXPECT_EQ(OverlappingBoxes(pages), std::vector<std::string>{});
+        EXPECT_EQ(PrintedWords(pages, "A"), s.WordsOf(0));
+        EXPECT_EQ(PrintedWords(pages, "B"), s.WordsOf(1));
+        // A record whose break shows ends its page with A; its B opens the next.
+        EXPECT_EQ(CommandsOf(pages, "Key").size(), 4u);
+        const auto as = CommandsOf(pages, "A");
+        const auto bs = CommandsOf(pages, "B");
+        ASSERT_EQ(bs.size(), 4u);
+        for (std::size_t r = 0; r < 4; ++r) {
+            const std::string key = "R" + std::to_string(r + 1);
+            int lastOfA = 0;
+            for (const Placed& p : as)
+                if (dynamic_cast<const TrpDrawText*>(p.Command)->Text().find("a" + std::to_string(r + 1) + "-") !=
+                    std::string::npos)
+                    lastOfA = p.Page;
+            EXPECT_EQ(bs[r].Page, lastOfA + (c.BreakOn.count(key) > 0 ? 1 : 0)) << key;
+        }
         ExpectPagesComeBackAlone(s);
     }
 }

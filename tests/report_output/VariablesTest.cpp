@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <regex>
 #include <stdexcept>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "report/rpExcept.h"
 #include "report/rpGeneration.h"
 #include "report/rpGroup.h"
+#include "report/rpPublisher.h"
 #include "report/rpUtils.h"
 #include "report_output/rpVariables.h"
 #include "tests/report/ReportTestSupport.h"
@@ -398,6 +400,70 @@ TEST(Variables, SystemVariablesPrintPageNumbersCountsAndTheFixedMoment) {
     EXPECT_EQ(v.Printed("Sistema" + std::to_string(vtPrintDateTime)).front().second, "14/03/2026 09:30");
     EXPECT_EQ(v.Printed("Sistema" + std::to_string(vtDate)).front().second, "14/03/2026");
     EXPECT_EQ(v.Printed("Sistema" + std::to_string(vtTime)).front().second, "09:30");
+}
+
+TEST(Variables, AGroupThatRestartsPageNumbersPrintsItsOwnPagesAndCountInOneAndTwoPasses) {
+    // Three groups of 6 mm rows, each starting a page: 100 rows take three
+    // pages, 60 two and 20 one. N is the page within its group, M the
+    // group's pages.
+    const std::vector<std::vector<int>> layouts{{100, 100, 100}, {100, 20, 60}};
+    const std::vector<std::pair<TrpVarType, std::string>> cases{
+        {vtPageNo, "N"}, {vtPageCount, "M"}, {vtPageSet, "N de M"}, {vtPageSetDesc, "Página N de M"}};
+    for (const std::vector<int>& layout : layouts)
+    for (TrpPassSettingType pass : {psOnePass, psTwoPass}) {
+        SCOPED_TRACE((pass == psOnePass ? "one pass, rows " : "two passes, rows ") + std::to_string(layout[1]));
+        std::vector<std::vector<Variant>> rows;
+        std::vector<std::pair<std::string, std::string>> numbers;
+        const char* cities[] = {"Campinas", "Santos", "Sorocaba"};
+        for (std::size_t g = 0; g < layout.size(); ++g) {
+            for (int i = 1; i <= layout[g]; ++i) rows.push_back({Variant(cities[g]), Variant(i)});
+            const int pages = (layout[g] + 41) / 42;
+            for (int k = 1; k <= pages; ++k) numbers.emplace_back(std::to_string(k), std::to_string(pages));
+        }
+        ReportRig rig;
+        RowsTable data({"Cidade", "Valor"}, rows);
+        TrpBandedReport* r = rig.Report();
+        r->SetDataPipeline(data.Pipeline());
+        r->CreateDefaultBands();
+        r->HeaderBand()->SetmmHeight(10000);
+        r->FooterBand()->SetmmHeight(10000);
+        r->DetailBand()->SetmmHeight(6000);
+        auto* group = new TrpGroup(rig.Owner());
+        group->SetReport(r);
+        group->SetDataPipeline(data.Pipeline());
+        group->SetBreakName("Cidade");
+        group->SetNewPage(true);
+        group->SetResetPageNo(true);
+        group->HeaderBand()->SetmmHeight(8000);
+        for (std::size_t c = 0; c < cases.size(); ++c) {
+            auto* v = new TrpSystemVariable(rig.Owner());
+            v->SetBand(r->FooterBand());
+            v->SetBounds(static_cast<int32_t>(c) * 45000, 0, 40000, 5000);
+            v->SetVarType(cases[c].first);
+        }
+        r->SetPassSetting(pass);
+        // Two passes: the pages a printer gets. One pass: the pages a preview
+        // keeps, brought up to date as the later pages of their group come.
+        r->Publisher()->SetCachePages(true);
+        rig.Print();
+        std::vector<const TrpPage*> shown;
+        for (const CapturedPage* p : rig.Device()->FinalPages()) shown.push_back(p->Page.get());
+        if (pass == psOnePass) {
+            shown.clear();
+            for (int k = 0; k < r->Publisher()->CachedPageCount(); ++k) shown.push_back(r->Publisher()->CachedPages(k));
+        }
+        ASSERT_EQ(shown.size(), numbers.size());
+        for (std::size_t k = 0; k < shown.size(); ++k) {
+            std::map<int, std::string> texts;
+            for (int i = 0; i < shown[k]->DrawCommandCount(); ++i)
+                if (auto* t = dynamic_cast<const TrpDrawVar*>(shown[k]->DrawCommands(i))) texts[t->VarType()] = t->Text();
+            for (const auto& [type, pattern] : cases) {
+                std::string expected = std::regex_replace(pattern, std::regex("N"), numbers[k].first);
+                expected = std::regex_replace(expected, std::regex("M"), numbers[k].second);
+                EXPECT_EQ(texts[type], expected) << "page " << k + 1;
+            }
+        }
+    }
 }
 
 TEST(Variables, OldCalcsBecomeVariablesWhenLoadingEnds) {
