@@ -3266,8 +3266,13 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
             // Only a run of one whole key is in id order: a search on the
             // first fields of an index spans several.
             const bool wholeKey = how.fields >= il.Count();
+            // In the index's own order the first match is the answer
+            // whether or not every entry matches: the end of the run is
+            // looked for only when its first entry is not the answer.
+            const bool own = use == cur && !filtered;
             use->KeyRun(probe_, first, last,
-                        exact && !filtered && (use == cur || (byId && wholeKey && use->RunsInIdOrder())));
+                        own || (exact && !filtered && byId && wholeKey && use->RunsInIdOrder()));
+            if (own && !exact) runEnds = first == last;
             // The record is read soon: it is on its way while the rest of the
             // search runs.
             if (first < last) use->PrefetchRecordAt(first);
