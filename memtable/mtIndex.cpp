@@ -3144,8 +3144,9 @@ namespace {
 
 // The entries of Index whose fields under Coarse (a comparison the index's
 // order refines) equal the key's: [First, Last), by two binary searches.
+// With FirstOnly, Last stops after the run's first entry: one search.
 void CoarseRun(TmtCommon* Common, TmtIndex* Index, const TmtFieldList& Coarse, PmtRecord KeyRecord, int& First,
-               int& Last) {
+               int& Last, bool FirstOnly = false) {
     auto bound = [&](bool upper) {
         int lo = 0, hi = Index->Count();
         while (lo < hi) {
@@ -3159,7 +3160,13 @@ void CoarseRun(TmtCommon* Common, TmtIndex* Index, const TmtFieldList& Coarse, P
         return lo;
     };
     First = bound(false);
-    Last = First < Index->Count() ? bound(true) : First;
+    if (FirstOnly)
+        Last = First < Index->Count() &&
+                       Common->CompareRecords(Coarse, 0, KeyRecord, Index->RecordAt(First), false, false, 0) == 0
+                   ? First + 1
+                   : First;
+    else
+        Last = First < Index->Count() ? bound(true) : First;
 }
 
 }  // namespace
@@ -3277,7 +3284,9 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
             // search runs.
             if (first < last) use->PrefetchRecordAt(first);
         } else {
-            CoarseRun(common, use, coarse_, KeyRecord, first, last);
+            // Every entry of the run matching, in the index's own order
+            // its first is the answer.
+            CoarseRun(common, use, coarse_, KeyRecord, first, last, use == cur && exact && !filtered);
         }
         int best = -1;
         int bestId = -1;
