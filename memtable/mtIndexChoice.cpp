@@ -130,9 +130,10 @@ TmtIndex* TmtIndexes::NarrowingIndex(const TmtFieldList& Search, PmtRecord KeyRe
             break;
         }
     }
-    // A current run of other matches too (the key's other cases) is read
-    // up to its first match, or whole where none is there: an index whose
-    // run holds the matches alone tells the latter at once.
+    // Where the current index's run also holds records the search does not
+    // match (the key's other cases), it is read up to its first match, or
+    // whole when none is there: an index whose run holds the matches alone
+    // tells the latter at once.
     if (pick != nullptr && !pick->how.exact)
         for (const Candidate& c : candidates_) {
             if (c.how.fields != top || !c.how.exact || !c.how.keyed) continue;
