@@ -3097,61 +3097,6 @@ void TmtIndexes::MarkAllDirty() {
 
 void TmtIndexes::RememberRowOrder() { rowOrder_->RememberOrder(); }
 
-TmtIndexes::Narrowing TmtIndexes::NarrowingOf(const TmtIndex* Index, const TmtFieldList& Search,
-                                              TmtFieldList* Coarse) const {
-    // An index narrows a search over its leading fields only while every
-    // record the search accepts lies in one run of the index's order, found
-    // by a comparison that agrees with that order (Coarse). Past a field
-    // whose run is coarser than the index's own order the later fields are
-    // no longer in order within it. What the run holds beyond the search's
-    // own matches is checked record by record.
-    Narrowing n;
-    TmtIndex* cur = dataSet_->CurIndex();
-    if (Coarse != nullptr) Coarse->Clear();
-    if (Index->IsFiltered() || Index->OnFilterIndex || Index->FilterExpression() != nullptr) return n;
-    if (Index->UpdateStatusSet() != cur->UpdateStatusSet()) return n;
-    const TmtFieldList& il = Index->IndexFieldList();
-    // Comparisons that skip null keys or stop at the shorter text are no
-    // order: a sort by them need not be in order even on its first field.
-    for (int i = 0; i < il.Count(); ++i)
-        if (il.Options(i).Contains(mtifoIgnoreNull) || il.Options(i).Contains(mtifoPartial)) return n;
-    bool exact = true, keyed = Index->HasKeys();
-    for (int i = 0; i < Search.Count() && i < il.Count(); ++i) {
-        const TmtifoOptions io = il.Options(i), so = Search.Options(i);
-        if (so.Contains(mtifoIgnoreNull) || so.Contains(mtifoPartial)) break;
-        TmtifoOptions co = io;
-        bool same = true, coarser = false;
-        if (IsStringKind(il.Fields(i)->DataType())) {
-            const bool iL = io.Contains(mtifoIgnoreLocale), iC = io.Contains(mtifoCaseInsensitive);
-            const bool sL = so.Contains(mtifoIgnoreLocale), sC = so.Contains(mtifoCaseInsensitive);
-            if (iL) {
-                // Byte order keeps together only what its own equality
-                // calls equal: identical texts, or ASCII-folded ones.
-                if (sC && (!iC || !sL)) break;
-                same = sL == iL && sC == iC;
-            } else if (sL != iL || sC != iC) {
-                // Every equality a search may ask for is finer than the
-                // locale's case-insensitive one, which agrees with both
-                // locale orders.
-                co.Include(mtifoCaseInsensitive);
-                coarser = !iC;
-                same = !sL && sC;
-            }
-        }
-        ++n.fields;
-        if (!same) exact = false;
-        if (co != io) keyed = false;
-        if (Coarse != nullptr) {
-            Coarse->Add(il.Fields(i), co);
-            Coarse->SetFieldOfs(i, il.FieldOfs(i), il.FieldNo(i));
-        }
-        if (coarser) break;
-    }
-    n.exact = exact && n.fields == Search.Count();
-    n.keyed = keyed && n.fields > 0;
-    return n;
-}
-
 int TmtIndexes::SequentialSearch(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool RespectFilter,
                                  bool Nearest, bool& Found) {
     TmtIndex* cur = dataSet_->CurIndex();
@@ -3199,8 +3144,9 @@ namespace {
 
 // The entries of Index whose fields under Coarse (a comparison the index's
 // order refines) equal the key's: [First, Last), by two binary searches.
+// With FirstOnly, Last stops after the run's first entry: one search.
 void CoarseRun(TmtCommon* Common, TmtIndex* Index, const TmtFieldList& Coarse, PmtRecord KeyRecord, int& First,
-               int& Last) {
+               int& Last, bool FirstOnly = false) {
     auto bound = [&](bool upper) {
         int lo = 0, hi = Index->Count();
         while (lo < hi) {
@@ -3214,7 +3160,13 @@ void CoarseRun(TmtCommon* Common, TmtIndex* Index, const TmtFieldList& Coarse, P
         return lo;
     };
     First = bound(false);
-    Last = First < Index->Count() ? bound(true) : First;
+    if (FirstOnly)
+        Last = First < Index->Count() &&
+                       Common->CompareRecords(Coarse, 0, KeyRecord, Index->RecordAt(First), false, false, 0) == 0
+                   ? First + 1
+                   : First;
+    else
+        Last = First < Index->Count() ? bound(true) : First;
 }
 
 }  // namespace
@@ -3270,56 +3222,7 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
         // An index whose first fields are some of the search's, in any
         // order, narrows by them; the run is checked on the rest.
         bool leadExact = false;
-        candidates_.clear();
-        int top = 0;
-        for (int i = Count() - 1; i >= 0; --i) {
-            TmtIndex* idx = Items(i);
-            if (idx->IsRowOrder() || !idx->IsOrdered()) continue;
-            if (!LeadOf(idx, *narrowList, tryLead_)) continue;
-            Narrowing n = NarrowingOf(idx, tryLead_, nullptr);
-            if (n.fields == 0) continue;
-            const bool exactLead = n.exact;
-            n.exact = n.exact && tryLead_.Count() == narrowList->Count();
-            // A unique key's run is one record at most.
-            const bool unique = idx->IndexOptions().Contains(mtcoUnique) && n.keyed && exactLead &&
-                                n.fields >= idx->IndexFieldList().Count();
-            candidates_.push_back({idx, n, exactLead, unique});
-            top = std::max(top, n.fields);
-        }
-        // Of the indexes that narrow as far: a unique key, else the one
-        // whose keys find the shortest run.
-        const Candidate* pick = nullptr;
-        int tied = 0;
-        for (const Candidate& c : candidates_) {
-            if (c.how.fields != top) continue;
-            ++tied;
-            if (c.unique) {
-                pick = &c;
-                break;
-            }
-        }
-        if (pick == nullptr && tied > 0) {
-            int bestRun = -1;
-            for (const Candidate& c : candidates_) {
-                if (c.how.fields != top) continue;
-                if (pick == nullptr) pick = &c;
-                if (tied == 1) break;
-                if (!c.how.keyed) continue;
-                c.index->BuildKey(KeyRecord, c.how.fields, probe_);
-                int a = 0, b = 0;
-                c.index->KeyRun(probe_, a, b);
-                if (bestRun < 0 || b - a < bestRun) {
-                    bestRun = b - a;
-                    pick = &c;
-                }
-            }
-        }
-        if (pick != nullptr) {
-            use = pick->index;
-            how = pick->how;
-            leadExact = pick->exactLead;
-            LeadOf(use, *narrowList, lead_);
-        }
+        use = NarrowingIndex(*narrowList, KeyRecord, how, leadExact);
         if (use != nullptr) {
             narrowList = &lead_;
             // Where the run's records all equal the key on the index's
@@ -3335,19 +3238,8 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
                     rest_.SetFieldOfs(rest_.Count() - 1, FieldList.FieldOfs(i), FieldList.FieldNo(i));
                 }
             }
-        }
-        if (use == nullptr && AutoAddIndex) {
-            std::string name = std::string(mtres::AutoIndexPrefix) + FieldListText(FieldList);
-            if (Get(name) == nullptr) dataSet_->AddIndex(name, FieldListText(FieldList), {ixCaseInsensitive});
-            TmtIndex* idx = Get(name);
-            if (idx != nullptr && !idx->IsOrdered()) idx->Rebuild();
-            if (idx != nullptr && narrowList->Options(0).Contains(mtifoPartial)) {
-                use = PrefixIndex(*narrowList, KeyRecord);
-                prefix = use != nullptr;
-            } else if (idx != nullptr) {
-                how = NarrowingOf(idx, *narrowList, nullptr);
-                if (how.fields > 0) use = idx;
-            }
+        } else if (AutoAddIndex) {
+            use = AutoAddedIndex(FieldList, *narrowList, KeyRecord, how, prefix);
         }
     }
     int result = 0;
@@ -3361,7 +3253,7 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
         bool filtered = RespectFilter && dataSet_->IsFilteredNow();
         // In a row order of ascending ids the first match is the one with
         // the lowest id: one search instead of one per match.
-        const bool byId = use != cur && cur->IsRowOrder() && cur->IdsAscending();
+        const bool byId = PlacedById(use);
         int first = 0, last = 0;
         // In the index's own order the answer is the first match of the
         // run, mostly its first entry: the end of the run, a search of its
@@ -3381,13 +3273,20 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
             // Only a run of one whole key is in id order: a search on the
             // first fields of an index spans several.
             const bool wholeKey = how.fields >= il.Count();
+            // In the index's own order the first match is the answer
+            // whether or not every entry matches: the end of the run is
+            // looked for only when its first entry is not the answer.
+            const bool own = use == cur && !filtered;
             use->KeyRun(probe_, first, last,
-                        exact && !filtered && (use == cur || (byId && wholeKey && use->RunsInIdOrder())));
+                        own || (exact && !filtered && byId && wholeKey && use->RunsInIdOrder()));
+            if (own && !exact) runEnds = first == last;
             // The record is read soon: it is on its way while the rest of the
             // search runs.
             if (first < last) use->PrefetchRecordAt(first);
         } else {
-            CoarseRun(common, use, coarse_, KeyRecord, first, last);
+            // Every entry of the run matching, in the index's own order
+            // its first is the answer.
+            CoarseRun(common, use, coarse_, KeyRecord, first, last, use == cur && exact && !filtered);
         }
         int best = -1;
         int bestId = -1;
@@ -3499,12 +3398,7 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
             last = use->KeyRunEnd(probe_, last);
             runEnds = true;
         }
-        if (!settled && byId && bestId >= 0) {
-            common->PrefetchRecord(bestId);
-            cur->FindRecordByID(bestId, best);
-            ++stepped_;
-        }
-        if (!settled && !matches_.empty()) best = cur->FirstOf(matches_, stepped_);
+        if (!settled && (bestId >= 0 || !matches_.empty())) best = FirstInCurrent(bestId);
         const bool hit = best >= 0;
         Found = hit;
         Index = hit ? best : -1;
@@ -3515,47 +3409,6 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
     }
     dataSet_->Progress(100, mtpcSearch);
     return result;
-}
-
-TmtIndex* TmtIndexes::PrefixIndex(const TmtFieldList& FieldList, PmtRecord KeyRecord) {
-    // A record matches only where its first text, cut to the key's length,
-    // equals the key's under the collation: then its key starts with the
-    // key text's primary weights, and so does every other such record's.
-    TField* field = FieldList.Fields(0);
-    const TmtifoOptions so = FieldList.Options(0);
-    if (so.Contains(mtifoIgnoreLocale) || so.Contains(mtifoIgnoreNull) || !IsStringKind(field->DataType()))
-        return nullptr;
-    if (dataSet_->OnCompareFields) return nullptr;
-    TmtCommon* common = dataSet_->Common();
-    int32_t length = 0;
-    std::string scratch;
-    const uint8_t* v = common->FieldValueForRead(KeyRecord, FieldList.FieldNo(0), field, length, scratch);
-    if (v == nullptr) return nullptr;
-    const auto* p = reinterpret_cast<const char*>(v);
-    const std::string_view text(p, strnlen(p, static_cast<std::size_t>(std::max(length, 0))));
-    prefixText_.assign(text);
-    // Any index of the field whose order is a plain one: the current index
-    // first (its first match is the answer), then the last one defined.
-    prefixList_.Clear();
-    prefixList_.Add(field, TmtifoOptions(so).Exclude(mtifoPartial));
-    prefixList_.SetFieldOfs(0, FieldList.FieldOfs(0), FieldList.FieldNo(0));
-    TmtIndex* cur = dataSet_->CurIndex();
-    TmtIndex* use = nullptr;
-    for (int i = Count(); i >= 0 && use == nullptr; --i) {
-        TmtIndex* idx = i == Count() ? cur : Items(i);
-        if (idx->IsRowOrder() || !idx->IsOrdered() || (i < Count() && idx == cur)) continue;
-        if (!IsFieldListPrefix(dataSet_, idx->IndexFieldList(), prefixList_)) continue;
-        if (idx->IndexFieldList().Options(0).Contains(mtifoIgnoreLocale)) continue;
-        if (NarrowingOf(idx, prefixList_, nullptr).fields == 0 || !idx->HasKeys()) continue;
-        use = idx;
-    }
-    if (use == nullptr) return nullptr;
-    // The bytes of a value present, then the weights (see AppendKeyBytes).
-    probe_.assign(1, '\1');
-    if (!AppendAnsiCollationPrefix(probe_, text)) return nullptr;
-    if (use->IndexFieldList().Options(0).Contains(mtifoDescending))
-        for (char& c : probe_) c = static_cast<char>(~static_cast<unsigned char>(c));
-    return use;
 }
 
 namespace {
@@ -3595,27 +3448,6 @@ bool TmtIndexes::RunOf(const TmtFieldList& FieldList, int Fields, PmtRecord KeyR
     }
     CoarseRun(common, cur, runCoarse_, KeyRecord, First, Last);
     return true;
-}
-
-bool TmtIndexes::LeadOf(const TmtIndex* Index, const TmtFieldList& Search, TmtFieldList& Lead) const {
-    Lead.Clear();
-    const TmtFieldList& il = Index->IndexFieldList();
-    uint64_t taken = 0;
-    // A partial text that matches only its start ends the comparison as a
-    // match: the fields after it need not be equal, and do not narrow.
-    int fields = std::min(Search.Count(), 64);
-    for (int j = 0; j < fields; ++j)
-        if (Search.Options(j).Contains(mtifoPartial)) fields = j + 1;
-    for (int i = 0; i < il.Count(); ++i) {
-        int k = -1;
-        for (int j = 0; j < fields && k < 0; ++j)
-            if ((taken >> j & 1) == 0 && Search.Fields(j) == il.Fields(i)) k = j;
-        if (k < 0) break;
-        taken |= uint64_t{1} << k;
-        Lead.Add(Search.Fields(k), Search.Options(k));
-        Lead.SetFieldOfs(Lead.Count() - 1, Search.FieldOfs(k), Search.FieldNo(k));
-    }
-    return Lead.Count() > 0;
 }
 
 bool TmtIndexes::LinkRows(const TmtFieldList& FieldList, int Fields, PmtRecord KeyRecord, bool AutoAdd,

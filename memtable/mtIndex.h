@@ -851,6 +851,20 @@ private:
         bool unique;
     };
     std::vector<Candidate> candidates_;
+    // The index a search narrows by (nullptr: none), how far, and whether
+    // every record of its run equals the key on the fields it narrows by;
+    // lead_ gets those fields.
+    TmtIndex* NarrowingIndex(const TmtFieldList& Search, PmtRecord KeyRecord, Narrowing& How, bool& LeadExact);
+    // The index AutoAddIndexes adds for the fields of FieldList, where it
+    // narrows Search (Prefix: by a partial text's run).
+    TmtIndex* AutoAddedIndex(const TmtFieldList& FieldList, const TmtFieldList& Search, PmtRecord KeyRecord,
+                             Narrowing& How, bool& Prefix);
+    // Whether the matches read from Use are placed in the current order by
+    // their lowest record id (an ascending row order).
+    bool PlacedById(const TmtIndex* Use) const;
+    // The current position of the first of the matches read from another
+    // index's run: the record LowestId (-1: none), or those of matches_.
+    int FirstInCurrent(int32_t LowestId);
 
     TmtCustomMemTable* dataSet_;
     // Reused by every search, so that a locate allocates nothing.

@@ -22,13 +22,21 @@
 //             in the prefix's range of an index), and of eight to fourteen
 //             letters with a plain or case-blind index of the name current
 //             (SQLite: the first of the range in the index);
-//   links     varied names, and the steps of links below.
+//   links     varied names, and the steps of links below;
+//   indexes   the client names of repeated, and 10,000 locates by client
+//             name with several indexes of the name on the table, one of
+//             them current: a plain one beside a case-blind one, a plain
+//             one beside a descending one, and all three with each current
+//             (SQLite: the first of the name in that order through an
+//             index on the name).
 // For interleaved repetitions add
 // --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true.
 //
 // Steps of repeated and distinct: append the rows; build an index on the
 // client name; 10,000 locates by key; 10,000 locates by client name (the
-// first in row order is the one found); a sort on client and value,
+// first in row order is the one found); 10,000 locates by client name with
+// a descending index of the name current (SQLite: the highest id of the
+// name, the first in that order); a sort on client and value,
 // alone and followed by a walk over every row in its order; a
 // filtered walk over a number condition and over a text equality (no index
 // on either side). Then the memory each side takes per row of (integer key,
@@ -98,7 +106,7 @@
 namespace {
 
 int kRows = 100000;  // set from the command line before anything runs
-enum class Shape { Repeated, Distinct, Changes, Varied, Walks, Prefixes, Links };
+enum class Shape { Repeated, Distinct, Changes, Varied, Walks, Prefixes, Links, Indexes };
 Shape kShape = Shape::Repeated;
 constexpr int kLocates = 10000;
 constexpr int kChanges = 2000;
@@ -107,7 +115,7 @@ constexpr int kClients = 2000;
 
 // How many client names the rows draw from.
 int ClientValues() {
-    if (kShape == Shape::Repeated) return kClients;
+    if (kShape == Shape::Repeated || kShape == Shape::Indexes) return kClients;
     const bool varied = kShape == Shape::Varied || kShape == Shape::Walks || kShape == Shape::Prefixes ||
                         kShape == Shape::Links;
     return varied ? kRows : std::max(1, kRows / 2);
@@ -162,7 +170,7 @@ std::string ClientName(int k) {
     if (kShape == Shape::Varied || kShape == Shape::Walks || kShape == Shape::Prefixes || kShape == Shape::Links)
         return VariedName(k);
     char c[40];
-    std::snprintf(c, sizeof c, kShape == Shape::Repeated ? "Cliente %04d Ltda" : "Cliente %07d Ltda", k);
+    std::snprintf(c, sizeof c, ClientValues() == kClients ? "Cliente %04d Ltda" : "Cliente %07d Ltda", k);
     return c;
 }
 constexpr double kValueFilter = 4000;
@@ -675,14 +683,17 @@ void SqlLocateKey(benchmark::State& state) {
     sqlite3_finalize(s);
 }
 
-void SqlLocateName(benchmark::State& state) {
+// The first matching row in row order, as Locate finds it; with Last the
+// last one, the first of a descending index.
+void SqlLocateNameEnd(benchmark::State& state, bool Last) {
     Db d;
     SqlFill(d);
     d.Exec("CREATE INDEX by_cliente ON t (cliente)");
     const auto names = LocateClients();
-    // The first matching row in row order, as Locate finds it.
-    sqlite3_stmt* s = d.Prepare(
-        "SELECT id, cliente, produto, valor, data FROM t WHERE id = (SELECT min(id) FROM t WHERE cliente = ?)");
+    sqlite3_stmt* s = d.Prepare(Last ? "SELECT id, cliente, produto, valor, data FROM t WHERE id = "
+                                       "(SELECT max(id) FROM t WHERE cliente = ?)"
+                                     : "SELECT id, cliente, produto, valor, data FROM t WHERE id = "
+                                       "(SELECT min(id) FROM t WHERE cliente = ?)");
     for (auto _ : state) {
         int found = 0;
         for (const std::string& c : names) {
@@ -694,6 +705,8 @@ void SqlLocateName(benchmark::State& state) {
     }
     sqlite3_finalize(s);
 }
+void SqlLocateName(benchmark::State& state) { SqlLocateNameEnd(state, false); }
+void SqlLocateNameLast(benchmark::State& state) { SqlLocateNameEnd(state, true); }
 
 void SqlSort(benchmark::State& state) {
     Db d;
@@ -1570,6 +1583,58 @@ void SqlLocateTwo(benchmark::State& state, bool byId) {
 void SqlLocateIdCliente(benchmark::State& state) { SqlLocateTwo(state, true); }
 void SqlLocateClienteValor(benchmark::State& state) { SqlLocateTwo(state, false); }
 
+// Locates by client name with several indexes of the name on the table,
+// one of them current: the first match in its order is the answer. Plain
+// "ByCliente", case-blind "ByClienteCI", descending "ByClienteDesc"; the
+// current one is added first, so that it is never the last added. SQLite: the lowest id of the name (the highest where the
+// current index is descending, whose equal names stand last id first)
+// through an index on the name.
+enum class NameIndex { Plain, CaseBlind, Descending };
+
+void MemLocateNameIndexes(benchmark::State& state, std::initializer_list<NameIndex> indexes, NameIndex current) {
+    auto t = NewTable();
+    Fill(t.get());
+    auto name = [](NameIndex i) {
+        return i == NameIndex::Plain ? "ByCliente" : i == NameIndex::CaseBlind ? "ByClienteCI" : "ByClienteDesc";
+    };
+    auto add = [&](NameIndex i) {
+        t->AddIndex(name(i), "Cliente",
+                    i == NameIndex::Plain       ? TIndexOptions{}
+                    : i == NameIndex::CaseBlind ? TIndexOptions{ixCaseInsensitive}
+                                                : TIndexOptions{ixDescending});
+    };
+    add(current);
+    for (NameIndex i : indexes)
+        if (i != current) add(i);
+    t->SetIndexName(name(current));
+    const auto names = LocateClients();
+    for (auto _ : state) {
+        int found = 0;
+        for (const std::string& n : names) found += t->Locate("Cliente", n, {}) ? 1 : 0;
+        if (found != kLocates) throw std::runtime_error("locate by name missed");
+    }
+}
+void MemNamePlainBesideCI(benchmark::State& state) {
+    MemLocateNameIndexes(state, {NameIndex::Plain, NameIndex::CaseBlind}, NameIndex::Plain);
+}
+void MemNamePlainBesideDesc(benchmark::State& state) {
+    MemLocateNameIndexes(state, {NameIndex::Plain, NameIndex::Descending}, NameIndex::Plain);
+}
+void MemNameThreePlain(benchmark::State& state) {
+    MemLocateNameIndexes(state, {NameIndex::Plain, NameIndex::CaseBlind, NameIndex::Descending}, NameIndex::Plain);
+}
+void MemNameThreeCI(benchmark::State& state) {
+    MemLocateNameIndexes(state, {NameIndex::Plain, NameIndex::CaseBlind, NameIndex::Descending},
+                         NameIndex::CaseBlind);
+}
+void MemNameThreeDesc(benchmark::State& state) {
+    MemLocateNameIndexes(state, {NameIndex::Plain, NameIndex::CaseBlind, NameIndex::Descending},
+                         NameIndex::Descending);
+}
+void MemNameDescOnly(benchmark::State& state) {
+    MemLocateNameIndexes(state, {NameIndex::Descending}, NameIndex::Descending);
+}
+
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
@@ -1592,6 +1657,7 @@ public:
     void Finalize() override {
         ConsoleReporter::Finalize();
         const char* shape = kShape == Shape::Links      ? "links and two-field locates (varied names)"
+                            : kShape == Shape::Indexes ? "several indexes of the name (2,000 values)"
                             : kShape == Shape::Walks ? "walks, partial keys and counts (varied names)"
                             : kShape == Shape::Prefixes ? "partial keys, short and long (varied names)"
                             : kShape == Shape::Repeated ? "repeated names (2,000 values)"
@@ -1634,6 +1700,14 @@ public:
             Ratio("1,000 locates on Cliente;Valor", "MemLocateClienteValor", "SqlLocateClienteValor", "<= 1.00");
             return;
         }
+        if (kShape == Shape::Indexes) {
+            Ratio("plain current, a case-blind one beside", "MemNamePlainBesideCI", "SqlLocateName", "<= 1.00");
+            Ratio("plain current, a descending one beside", "MemNamePlainBesideDesc", "SqlLocateName", "<= 1.00");
+            Ratio("all three, plain current", "MemNameThreePlain", "SqlLocateName", "<= 1.00");
+            Ratio("all three, case-blind current", "MemNameThreeCI", "SqlLocateName", "<= 1.00");
+            Ratio("all three, descending current", "MemNameThreeDesc", "SqlLocateNameLast", "<= 1.00");
+            return;
+        }
         if (kShape == Shape::Changes) {
             Ratio("2,000 appends, text and key indexes", "MemChangeAppend", "SqlChangeAppend", "<= 1.00");
             Ratio("2,000 edits of the indexed text", "MemChangeEdit", "SqlChangeEdit", "<= 1.00");
@@ -1645,6 +1719,7 @@ public:
         Ratio("build an index on a text field", "MemIndex", "SqlIndex", "<= 0.70");
         Ratio("10,000 locates by key", "MemLocateKey", "SqlLocateKey", "<= 0.40");
         Ratio("10,000 locates by a non-unique text field", "MemLocateName", "SqlLocateName", "<= 0.40");
+        Ratio("the same, a descending index current", "MemNameDescOnly", "SqlLocateNameLast", "<= 1.00");
         Ratio("sort on two fields", "MemSort", "SqlSort", "<= 0.70");
         Ratio("sort on two fields, then walk every row", "MemSortWalk", "SqlSortWalk", "<= 0.70");
         Ratio("filtered scan, number", "MemFilterNumber", "SqlFilterNumber", "<= 1.00");
@@ -1706,8 +1781,10 @@ int main(int argc, char** argv) {
             kShape = Shape::Prefixes;
         else if (shape == "links")
             kShape = Shape::Links;
+        else if (shape == "indexes")
+            kShape = Shape::Indexes;
         else {
-            std::fprintf(stderr, "shape: repeated, distinct, changes, varied, walks, prefixes or links\n");
+            std::fprintf(stderr, "shape: repeated, distinct, changes, varied, walks, prefixes, links or indexes\n");
             return 2;
         }
         for (int i = 1; i + 1 < argc; ++i) argv[i] = argv[i + 1];
@@ -1726,6 +1803,7 @@ int main(int argc, char** argv) {
         {"MemIndex", MemIndex},               {"SqlIndex", SqlIndex},
         {"MemLocateKey", MemLocateKey},       {"SqlLocateKey", SqlLocateKey},
         {"MemLocateName", MemLocateName},     {"SqlLocateName", SqlLocateName},
+        {"MemNameDescOnly", MemNameDescOnly}, {"SqlLocateNameLast", SqlLocateNameLast},
         {"MemSort", MemSort},                 {"SqlSort", SqlSort},
         {"MemSortWalk", MemSortWalk},         {"SqlSortWalk", SqlSortWalk},
         {"MemFilterNumber", MemFilterNumber}, {"SqlFilterNumber", SqlFilterNumber},
@@ -1755,7 +1833,13 @@ int main(int argc, char** argv) {
         {"MemLinkCount", MemLinkCount},                 {"SqlLinkCount", SqlLinkCount},
         {"MemLocateIdCliente", MemLocateIdCliente},     {"SqlLocateIdCliente", SqlLocateIdCliente},
         {"MemLocateClienteValor", MemLocateClienteValor}, {"SqlLocateClienteValor", SqlLocateClienteValor}};
-    for (auto [name, fn] : kShape == Shape::Links    ? links
+    const std::initializer_list<Step> indexes{
+        {"MemNamePlainBesideCI", MemNamePlainBesideCI},     {"MemNamePlainBesideDesc", MemNamePlainBesideDesc},
+        {"MemNameThreePlain", MemNameThreePlain},           {"MemNameThreeCI", MemNameThreeCI},
+        {"SqlLocateName", SqlLocateName},                   {"MemNameThreeDesc", MemNameThreeDesc},
+        {"SqlLocateNameLast", SqlLocateNameLast}};
+    for (auto [name, fn] : kShape == Shape::Indexes  ? indexes
+                           : kShape == Shape::Links    ? links
                            : kShape == Shape::Prefixes ? prefixes
                            : kShape == Shape::Walks  ? walks
                            : kShape == Shape::Changes ? changes

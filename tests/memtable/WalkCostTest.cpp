@@ -714,3 +714,55 @@ TEST(WalkCost, LocateOnTwoFieldsNarrowsByAnIndexOnEitherField) {
         }
     }
 }
+
+// Exact locates of a name on a table that holds two or three indexes of it,
+// plain, case-blind and descending, each current in turn and added before
+// the others: the answer is the first holder in the current order, and the
+// locate reads no further than it in that order's run of the name (the
+// case-blind run holds the name's other cases before it), never the run of
+// another index placed afterwards.
+TEST(WalkCost, ExactLocateWithSeveralIndexesOfTheFieldReadsUpToTheAnswer) {
+    constexpr int kRows = 3000, kNames = 60;
+    const char* const kCases[] = {"nome ", "Nome ", "NOME "};
+    auto nameOf = [&](int i) { return std::string(kCases[(i / kNames) % 3]) + std::to_string(i % kNames); };
+    struct Order {
+        const char* name;
+        TIndexOptions options;
+    };
+    const Order plain{"Plain", {}}, blind{"Blind", {ixCaseInsensitive}}, desc{"Desc", {ixDescending}};
+    const std::vector<std::vector<Order>> cases = {
+        {plain, blind}, {blind, plain}, {plain, desc}, {desc, plain},
+        {plain, blind, desc}, {blind, desc, plain}, {desc, plain, blind}, {desc},
+    };
+    for (const std::vector<Order>& orders : cases) {
+        auto t = MakeDetails();
+        t->Open();
+        for (int i = 0; i < kRows; ++i) AddDetail(t.get(), {i + 1, i % 7, nameOf(i)});
+        // The current one first: a tie goes to none of the others.
+        for (const Order& o : orders) t->AddIndex(o.name, "Name", o.options);
+        t->SetIndexName(orders.front().name);
+        SCOPED_TRACE(std::string(orders.front().name) + " current of " + std::to_string(orders.size()));
+        std::vector<std::string> names;  // in the current order
+        for (t->First(); !t->Eof(); t->Next()) names.push_back(t->FieldByName("Name")->AsString());
+        for (int k = 0; k < kNames; k += 7) {
+            const std::string sought = nameOf(k + kNames * (k % 3));
+            const auto at = std::find(names.begin(), names.end(), sought) - names.begin();
+            ASSERT_LT(at, static_cast<long>(names.size()));
+            // Where the name's run starts in the current order: its first
+            // holder in any case.
+            auto from = at;
+            while (from > 0 && SameText(names[static_cast<std::size_t>(from - 1)], sought)) --from;
+            t->First();
+            const uint64_t before = t->Indexes()->Stepped();
+            ASSERT_TRUE(t->Locate("Name", sought, {})) << sought;
+            const uint64_t stepped = t->Indexes()->Stepped() - before;
+            EXPECT_EQ(t->RecNo(), at + 1) << sought;
+            EXPECT_LE(stepped, static_cast<uint64_t>(at - from) + 2) << sought;
+        }
+        // A name held only in another case: none of the current run.
+        t->First();
+        const uint64_t before = t->Indexes()->Stepped();
+        EXPECT_FALSE(t->Locate("Name", std::string("nOME 1"), {}));
+        EXPECT_LE(t->Indexes()->Stepped() - before, 2u);
+    }
+}
