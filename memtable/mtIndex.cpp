@@ -1470,16 +1470,34 @@ int TmtIndex::FirstOf(const std::vector<int32_t>& RecordIDs, uint64_t& Stepped) 
 void TmtIndex::RowPositionsOf(const std::vector<int32_t>& RecordIDs, std::vector<int32_t>& Positions) {
     const int n = Count();
     claims_.clear();
+    // Records added together stand together, each as far from its id as
+    // the one before: one found in its block tells where the next are,
+    // and the next run of them starts where the last one stood.
+    long shift = rowShift_;
+    bool learned = false;
     for (int32_t id : RecordIDs) {
         if (id < 0) continue;
-        // Appends only before it: the id is the position.
-        if (identity_ || (id < n && ids_[static_cast<std::size_t>(id)] == id)) {
+        if (identity_) {
             if (id < n) Positions.push_back(id);
+            continue;
+        }
+        const long guess = id - shift;
+        if (guess >= 0 && guess < n && ids_[static_cast<std::size_t>(guess)] == id) {
+            Positions.push_back(static_cast<int32_t>(guess));
+            continue;
+        }
+        if (!learned) {
+            learned = true;
+            if (const long p = ids_.Find(id); p >= 0) {
+                Positions.push_back(static_cast<int32_t>(p));
+                shift = id - p;
+            }
             continue;
         }
         const long b = ids_.BlockHolding(id);
         if (b >= 0) claims_.emplace_back(b, id);
     }
+    rowShift_ = shift;
     std::sort(claims_.begin(), claims_.end());
     // The records of a master, a day, an order were mostly added together:
     // their ids share a few blocks, each read once for all of its own.

@@ -730,6 +730,7 @@ private:
     std::vector<std::vector<std::pair<int32_t, int32_t>>> levelOrders_;
     mutable std::string scratchKey_;
     std::vector<std::pair<long, int32_t>> claims_;  // (block, id) pairs of FirstOf and RowPositionsOf
+    long rowShift_ = 0;  // id less position of the last record RowPositionsOf found
     // Key bytes of the text values an index of few distinct texts holds, by
     // field: a search or an insert of a known text makes no sort key. An
     // open-addressed table of items that each hold a text and its key: a
