@@ -53,8 +53,7 @@ std::vector<int> SortedIds(std::vector<int> ids) {
 // DetailFields), with versioned deletes and a filter text on top: each master
 // move and the walk of its details, forwards and back, give the model's rows
 // and step through no more than them and a few entries, where a scan of the
-// detail table steps through every row; a count right after an edit of the
-// link reads none of them unless a filter text is on.
+// detail table steps through every row.
 TEST(WalkCost, MasterMoveAndDetailWalkStepOnlyThroughTheDetails) {
     constexpr int kMasters = 200, kRows = 6000;
     struct Case {
@@ -491,7 +490,9 @@ TEST(WalkCost, CaseFoldOfPartialKeysIsTheCollations) {
 // rounds. Each master move shows the model's rows in the current index's
 // order, and the walk and the record count step through the link's records,
 // not the table; a whole round, its link and its changes included, reads the
-// current index once at most besides a block of it for each change.
+// current index once at most besides a block of it for each change. A count
+// right after an edit of the link in another view reads none of the link's
+// records unless a filter text is on.
 TEST(WalkCost, MasterDetailFindsTheLinkThroughAnIndexThatIsNotCurrent) {
     constexpr int kMasters = 120, kRows = 12000;
     constexpr uint64_t kBlock = memtable::BlockList<int32_t>::kFull;
