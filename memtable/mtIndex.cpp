@@ -1467,6 +1467,64 @@ int TmtIndex::FirstOf(const std::vector<int32_t>& RecordIDs, uint64_t& Stepped) 
     return p >= 0 ? p : scan(0, n);
 }
 
+void TmtIndex::RowPositionsOf(const std::vector<int32_t>& RecordIDs, std::vector<int32_t>& Positions) {
+    const int n = Count();
+    claims_.clear();
+    // Records added together stand together, each as far from its id as
+    // the one before: one found in its block tells where the next are,
+    // and the next run of them starts where the last one stood.
+    long shift = rowShift_;
+    bool learned = false;
+    for (int32_t id : RecordIDs) {
+        if (id < 0) continue;
+        if (identity_) {
+            if (id < n) Positions.push_back(id);
+            continue;
+        }
+        const long guess = id - shift;
+        if (guess >= 0 && guess < n && ids_[static_cast<std::size_t>(guess)] == id) {
+            Positions.push_back(static_cast<int32_t>(guess));
+            continue;
+        }
+        if (!learned) {
+            learned = true;
+            if (const long p = ids_.Find(id); p >= 0) {
+                Positions.push_back(static_cast<int32_t>(p));
+                shift = id - p;
+            }
+            continue;
+        }
+        const long b = ids_.BlockHolding(id);
+        if (b >= 0) claims_.emplace_back(b, id);
+    }
+    rowShift_ = shift;
+    std::sort(claims_.begin(), claims_.end());
+    // The records of a master, a day, an order were mostly added together:
+    // their ids share a few blocks, each read once for all of its own.
+    constexpr std::size_t kFewInABlock = 4;
+    for (std::size_t k = 0; k < claims_.size();) {
+        const long b = claims_[k].first;
+        std::size_t e = k;
+        while (e < claims_.size() && claims_[e].first == b) ++e;
+        const auto block = static_cast<std::size_t>(b);
+        if (e - k <= kFewInABlock) {
+            for (; k < e; ++k)
+                if (const long p = ids_.FindInBlock(block, claims_[k].second); p >= 0)
+                    Positions.push_back(static_cast<int32_t>(p));
+            continue;
+        }
+        const int32_t low = claims_[k].second, high = claims_[e - 1].second;
+        const int32_t* d = ids_.BlockData(block);
+        const std::size_t size = ids_.BlockSize(block), start = ids_.BlockStart(block);
+        const auto from = claims_.begin() + static_cast<std::ptrdiff_t>(k);
+        const auto to = claims_.begin() + static_cast<std::ptrdiff_t>(e);
+        for (std::size_t j = 0; j < size; ++j)
+            if (d[j] >= low && d[j] <= high && std::binary_search(from, to, std::make_pair(b, d[j])))
+                Positions.push_back(static_cast<int32_t>(start + j));
+        k = e;
+    }
+}
+
 void TmtIndex::SortByRecords(int L, int R) {
     EntriesChanged();
     TmtCommon* common = dataSet_->Common();
@@ -3450,16 +3508,15 @@ bool TmtIndexes::RunOf(const TmtFieldList& FieldList, int Fields, PmtRecord KeyR
     return true;
 }
 
-bool TmtIndexes::LinkRows(const TmtFieldList& FieldList, int Fields, PmtRecord KeyRecord, bool AutoAdd,
-                          std::vector<int32_t>& Rows, bool& Exact) {
-    Rows.clear();
+TmtIndex* TmtIndexes::LinkRun(const TmtFieldList& FieldList, int Fields, PmtRecord KeyRecord, bool AutoAdd,
+                              int& First, int& Last, bool& Exact) {
+    First = Last = 0;
     Exact = false;
     TmtIndex* cur = dataSet_->CurIndex();
-    if (dataSet_->RecalcOnIndex() || Fields <= 0) return false;
+    if (dataSet_->RecalcOnIndex() || Fields <= 0) return nullptr;
     TmtCommon* common = dataSet_->Common();
-    StoreLock lock(common);
     FirstFields(FieldList, Fields, runList_);
-    if (KeyHoldsNaN(common, runList_, KeyRecord)) return false;
+    if (KeyHoldsNaN(common, runList_, KeyRecord)) return nullptr;
     TmtIndex* use = nullptr;
     Narrowing how;
     auto consider = [&](TmtIndex* idx) {
@@ -3484,19 +3541,41 @@ bool TmtIndexes::LinkRows(const TmtFieldList& FieldList, int Fields, PmtRecord K
             consider(idx);
         }
     }
-    if (use == nullptr) return false;
-    int first = 0, last = 0;
+    if (use == nullptr) return nullptr;
     if (how.keyed) {
         use->BuildKey(KeyRecord, how.fields, probe_);
-        use->KeyRun(probe_, first, last);
+        use->KeyRun(probe_, First, Last);
     } else {
         NarrowingOf(use, runList_, &runCoarse_);
-        CoarseRun(common, use, runCoarse_, KeyRecord, first, last);
+        CoarseRun(common, use, runCoarse_, KeyRecord, First, Last);
     }
     Exact = how.exact && how.keyed;
+    return use;
+}
+
+bool TmtIndexes::LinkRows(const TmtFieldList& FieldList, int Fields, PmtRecord KeyRecord, bool AutoAdd,
+                          std::vector<int32_t>& Rows, bool& Exact) {
+    Rows.clear();
+    StoreLock lock(dataSet_->Common());
+    int first = 0, last = 0;
+    TmtIndex* use = LinkRun(FieldList, Fields, KeyRecord, AutoAdd, first, last, Exact);
+    if (use == nullptr) return false;
     PositionsInCurrent(use, first, last, Rows);
     std::sort(Rows.begin(), Rows.end());
     return true;
+}
+
+int TmtIndexes::LinkCount(const TmtFieldList& FieldList, int Fields, PmtRecord KeyRecord, bool AutoAdd,
+                          bool& Exact) {
+    StoreLock lock(dataSet_->Common());
+    int first = 0, last = 0;
+    if (LinkRun(FieldList, Fields, KeyRecord, AutoAdd, first, last, Exact) == nullptr) return -1;
+    // The run's index holds the records of the current index's states and
+    // filters none: where the current one filters none either, both hold
+    // the same records.
+    const TmtIndex* cur = dataSet_->CurIndex();
+    if (cur->IsFiltered() || cur->OnFilterIndex || cur->FilterExpression() != nullptr) return -1;
+    return last - first;
 }
 
 void TmtIndexes::PositionsInCurrent(TmtIndex* Index, int First, int Last, std::vector<int32_t>& Rows) {
@@ -3504,11 +3583,9 @@ void TmtIndexes::PositionsInCurrent(TmtIndex* Index, int First, int Last, std::v
     TmtCommon* common = dataSet_->Common();
     stepped_ += static_cast<uint64_t>(std::max(Last - First, 0));
     if (cur->IsRowOrder()) {
-        for (int i = First; i < Last; ++i) {
-            int pos = -1;
-            cur->FindRecordByID(Index->IdAt(i), pos);
-            if (pos >= 0) Rows.push_back(pos);
-        }
+        linkIds_.clear();
+        for (int i = First; i < Last; ++i) linkIds_.push_back(Index->IdAt(i));
+        cur->RowPositionsOf(linkIds_, Rows);
         return;
     }
     // A record's place, once known, gives its position while its block of

@@ -387,6 +387,9 @@ public:
     // linear in their number and in the run of equal keys they start.
     // Stepped adds the positions it went through one by one.
     int FirstOf(const std::vector<int32_t>& RecordIDs, uint64_t& Stepped);
+    // The row order's positions of these records (those it holds), in no
+    // order, appended to Positions.
+    void RowPositionsOf(const std::vector<int32_t>& RecordIDs, std::vector<int32_t>& Positions);
     void Sort(int L, int R);
     void Clear();
     void LoadIndex();
@@ -418,6 +421,14 @@ public:
     // Starts bringing in the record at a position, in parallel with its
     // place in the store, which a read of the record needs first.
     void PrefetchRecordAt(int Position) const;
+    // Starts bringing in the entry at a position, for a walk that reads
+    // the index out of its order (a link's records placed in it).
+    void PrefetchEntryAt(int Position) const {
+        if (!isRowOrder_)
+            __builtin_prefetch(&entries_[static_cast<std::size_t>(Position)]);
+        else if (!identity_)
+            __builtin_prefetch(&ids_[static_cast<std::size_t>(Position)]);
+    }
     TmtCustomMemTable* DataSet() const { return dataSet_; }
     const std::string& IndexFields() const { return indexFields_; }
     TmtFieldList& IndexFieldList() { return fieldList_; }
@@ -718,7 +729,8 @@ private:
     std::vector<std::pair<int32_t, int32_t>> savedOrder_;  // (RecordID, UniqueRecordID)
     std::vector<std::vector<std::pair<int32_t, int32_t>>> levelOrders_;
     mutable std::string scratchKey_;
-    std::vector<std::pair<long, int32_t>> claims_;  // FirstOf's (block, id) pairs
+    std::vector<std::pair<long, int32_t>> claims_;  // (block, id) pairs of FirstOf and RowPositionsOf
+    long rowShift_ = 0;  // id less position of the last record RowPositionsOf found
     // Key bytes of the text values an index of few distinct texts holds, by
     // field: a search or an insert of a known text makes no sort key. An
     // open-addressed table of items that each hold a text and its key: a
@@ -829,6 +841,11 @@ public:
     // Rows equals the key on those fields.
     bool LinkRows(const TmtFieldList& FieldList, int Fields, PmtRecord KeyRecord, bool AutoAdd,
                   std::vector<int32_t>& Rows, bool& Exact);
+    // How many records the current index holds of those LinkRows would
+    // place, told by the length of the other index's run, none read or
+    // placed; -1 when LinkRows finds no such run or the current index may
+    // leave out some of its records.
+    int LinkCount(const TmtFieldList& FieldList, int Fields, PmtRecord KeyRecord, bool AutoAdd, bool& Exact);
 
 private:
     int SequentialSearch(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool RespectFilter, bool Nearest,
@@ -887,6 +904,10 @@ private:
     // not known.
     int PlacedAt(TmtIndex* Cur, int32_t Id);
     void ReadPlaces(TmtIndex* Cur, int First, int Last);
+    // The index LinkRows reads and the run [First, Last) of its entries that
+    // holds the link's records; nullptr when none.
+    TmtIndex* LinkRun(const TmtFieldList& FieldList, int Fields, PmtRecord KeyRecord, bool AutoAdd, int& First,
+                      int& Last, bool& Exact);
     // Appends the current index's positions of the entries [First, Last) of
     // Index (those it holds).
     void PositionsInCurrent(TmtIndex* Index, int First, int Last, std::vector<int32_t>& Rows);
@@ -905,6 +926,7 @@ private:
     std::string prefixText_;  // the partial key's text PrefixIndex took
     std::string prefixFolded_, scratch_;
     std::vector<int32_t> matches_;
+    std::vector<int32_t> linkIds_;  // the ids of a link's run, to be placed
     uint64_t stepped_ = 0;
     std::vector<std::unique_ptr<TmtIndex>> indexes_;
     TmtIndex* rowOrder_ = nullptr;

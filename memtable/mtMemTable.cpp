@@ -296,7 +296,7 @@ TmtCustomMemTable::Stamp TmtCustomMemTable::StampNow() const {
     return Stamp{common_, curIndex_, common_->Changes(), filterGeneration_, fieldGeneration_, curIndex_->Count()};
 }
 
-bool TmtCustomMemTable::MasterRun(int& First, int& Last, const std::vector<int32_t>** Rows) {
+bool TmtCustomMemTable::MasterRun(int& First, int& Last, const std::vector<int32_t>** Rows, int* Count) {
     First = 0;
     Last = curIndex_->Count();
     if (Rows != nullptr) *Rows = nullptr;
@@ -307,6 +307,18 @@ bool TmtCustomMemTable::MasterRun(int& First, int& Last, const std::vector<int32
         const int n = std::min(masterIndexList_.Count(), dl.Count());
         masterRunValid_ =
             indexes_->RunOf(dl, n, masterKeyRecord_, masterRunFirst_, masterRunLast_, &masterRunExact_);
+        // A count of records that another index finds, every one equal to
+        // the key, is the length of their run: after an edit of the link
+        // it needs none of them placed, and leaves them to be placed when
+        // a walk asks.
+        if (!masterRunValid_ && Count != nullptr) {
+            bool exact = false;
+            const int linked = indexes_->LinkCount(dl, n, masterKeyRecord_, autoAddIndexes_, exact);
+            if (linked >= 0 && exact) {
+                *Count = linked;
+                return false;
+            }
+        }
         // An index other than the current one finds the link's records,
         // which the walk then takes in the current index's order.
         masterRowsValid_ = !masterRunValid_ &&
@@ -339,6 +351,7 @@ bool TmtCustomMemTable::FilterFollowsRecords() {
 
 bool TmtCustomMemTable::MoveNextRecord(bool ForceFilter) {
     int n = curIndex_->Count();
+    walkRow_ = -1;
     if (ForceFilter || isFiltered_) {
         TmtFilterExpression* plain = PlainRecordFilter(ForceFilter);
         // Only the master key's run can hold a record the link lets through.
@@ -350,6 +363,7 @@ bool TmtCustomMemTable::MoveNextRecord(bool ForceFilter) {
                 indexes_->Step();
                 if (FilterRecordOfRun(curIndex_->RecordAt(*it), ForceFilter)) {
                     recNo_ = *it;
+                    walkRow_ = it - rows->begin();
                     return true;
                 }
             }
@@ -378,6 +392,7 @@ bool TmtCustomMemTable::MoveNextRecord(bool ForceFilter) {
 
 bool TmtCustomMemTable::MovePriorRecord(bool ForceFilter) {
     int n = curIndex_->Count();
+    walkRow_ = -1;
     int from = std::min(recNo_, n) - 1;
     if (ForceFilter || isFiltered_) {
         TmtFilterExpression* plain = PlainRecordFilter(ForceFilter);
@@ -390,6 +405,7 @@ bool TmtCustomMemTable::MovePriorRecord(bool ForceFilter) {
                 indexes_->Step();
                 if (FilterRecordOfRun(curIndex_->RecordAt(*it), ForceFilter)) {
                     recNo_ = *it;
+                    walkRow_ = it - rows->begin();
                     return true;
                 }
             }
@@ -420,11 +436,19 @@ void TmtCustomMemTable::PrefetchWalk(int Step) const {
     // A walk in an index's order reads records from all over the store:
     // the slot of the record 16 rows on and the record 8 rows on are
     // fetched meanwhile, so that each row's two misses overlap with the
-    // rows before it instead of coming one after another.
-    const int n = curIndex_->Count();
-    const int slot = recNo_ + 16 * Step, record = recNo_ + 8 * Step;
-    if (slot >= 0 && slot < n) common_->PrefetchRecord(curIndex_->IdAt(slot));
-    if (record >= 0 && record < n)
+    // rows before it instead of coming one after another. A link's records
+    // placed in an order of other fields lie all over the index too: their
+    // entries come in first, 24 rows on.
+    const bool placed = walkRow_ >= 0 && walkRow_ < static_cast<long>(masterRows_.size());
+    const long from = placed ? walkRow_ : recNo_;
+    const long rows = placed ? static_cast<long>(masterRows_.size()) : curIndex_->Count();
+    auto position = [&](long k) {
+        if (k < 0 || k >= rows) return -1;
+        return placed ? masterRows_[static_cast<std::size_t>(k)] : static_cast<int>(k);
+    };
+    if (const int entry = position(from + 24 * Step); placed && entry >= 0) curIndex_->PrefetchEntryAt(entry);
+    if (const int slot = position(from + 16 * Step); slot >= 0) common_->PrefetchRecord(curIndex_->IdAt(slot));
+    if (const int record = position(from + 8 * Step); record >= 0)
         if (PmtRecord r = common_->Record(curIndex_->IdAt(record))) {
             __builtin_prefetch(r);
             __builtin_prefetch(reinterpret_cast<const char*>(r) + 64);
@@ -505,11 +529,17 @@ int TmtCustomMemTable::GetRecordCount() const {
     if (countValue_ >= 0 && countAt_ == now) return countValue_;
     int first = 0, last = curIndex_->Count();
     const std::vector<int32_t>* rows = nullptr;
-    const bool inRun = self->MasterRun(first, last, &rows);
+    // Nothing but the link hides a record: the count may come from the
+    // length of the link's run, its records not placed.
+    int linked = -1;
+    const bool inRun = self->MasterRun(first, last, &rows, !Filtered() && !recalcOnIndex_ ? &linked : nullptr);
     int n = 0;
     // Every record the link's own index found equals the key, and nothing
     // else hides one: the count is theirs, no record read.
-    if (rows != nullptr && masterRunExact_ && !Filtered() && !recalcOnIndex_) {
+    if (linked >= 0) {
+        n = linked;
+        last = first;
+    } else if (rows != nullptr && masterRunExact_ && !Filtered() && !recalcOnIndex_) {
         n = static_cast<int>(rows->size());
     } else if (rows != nullptr) {
         for (int32_t i : *rows) {

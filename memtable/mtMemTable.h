@@ -501,9 +501,14 @@ private:
     // together.
     // Rows, when not null, gets the positions themselves, ascending, where
     // the current index's order scatters them and another index finds them.
-    bool MasterRun(int& First, int& Last, const std::vector<int32_t>** Rows = nullptr);
+    // Count, when not null, gets the number of the master's records where
+    // that is known without placing them (else it is left alone).
+    bool MasterRun(int& First, int& Last, const std::vector<int32_t>** Rows = nullptr, int* Count = nullptr);
     std::vector<int32_t> masterRows_;
     bool masterRowsValid_ = false;
+    // Where in masterRows_ the last move through them stopped (-1: the
+    // move went otherwise), for the walk to fetch the rows ahead.
+    long walkRow_ = -1;
     // Every record of the run or the rows equals the master key on the link.
     bool masterRunExact_ = false;
     // FilterRecord for a record of the master's run or rows.

@@ -37,7 +37,9 @@
 // first in row order is the one found); 10,000 locates by client name with
 // a descending index of the name current (SQLite: the highest id of the
 // name, the first in that order); a sort on client and value,
-// alone and followed by a walk over every row in its order; a
+// alone, followed by a walk over every row in its order, and followed by
+// one locate of a client name in its order (SQLite: an index on both
+// fields, then the first row of the name in it); a
 // filtered walk over a number condition and over a text equality (no index
 // on either side). Then the memory each side takes per row of (integer key,
 // 40-character text, double, date), as the allocator counts it (glibc's
@@ -76,7 +78,10 @@
 // (ordered by value); a text link with the link's index current; the
 // detail's record count at each move, row order current (count(*)); moves
 // with the value index current and the value of the first detail shown
-// raised after each walk (SQLite: an update by id); and
+// raised after each walk (SQLite: an update by id); with 2,000 masters
+// (rows / 2,000 details each), moves with the value index current, and
+// moves that give the first detail (row order) to the next master before
+// the count (SQLite: an update of its link, count(*)); and
 // 1,000 locates on two fields, one of them indexed: Id (a unique key) and
 // the client name, and the client name and the value (SQLite: the lowest id
 // of the rows that hold both).
@@ -381,6 +386,22 @@ void MemSortWalk(benchmark::State& state) {
         }
         benchmark::DoNotOptimize(sum);
         if (n != kRows) throw std::runtime_error("sort walk: " + std::to_string(n) + " rows");
+        state.PauseTiming();
+        t->SetIndexFieldNames("");
+        t->DeleteIndex("__MT__SORT");
+        state.ResumeTiming();
+    }
+}
+
+// A sort, then one locate of a client name in its order: what a grid shows
+// when the clerk sorts and then types a name.
+void MemSortLocate(benchmark::State& state) {
+    auto t = FilledTable(false);
+    const auto names = LocateClients();
+    std::size_t k = 0;
+    for (auto _ : state) {
+        t->SortOn("Cliente;Valor", {});
+        if (!t->Locate("Cliente", names[k++ % names.size()], {})) throw std::runtime_error("sort locate missed");
         state.PauseTiming();
         t->SetIndexFieldNames("");
         t->DeleteIndex("__MT__SORT");
@@ -719,6 +740,26 @@ void SqlSort(benchmark::State& state) {
         sqlite3_reset(s);
     }
     sqlite3_finalize(s);
+}
+
+// The sorted order kept (an index on both fields), then the first row of a
+// client name in it.
+void SqlSortLocate(benchmark::State& state) {
+    Db d;
+    SqlFill(d);
+    const auto names = LocateClients();
+    std::size_t k = 0;
+    for (auto _ : state) {
+        d.Exec("CREATE INDEX by_cliente_valor ON t (cliente, valor)");
+        sqlite3_stmt* s = d.Prepare("SELECT id FROM t WHERE cliente = ? ORDER BY cliente, valor LIMIT 1");
+        const std::string& c = names[k++ % names.size()];
+        sqlite3_bind_text(s, 1, c.c_str(), static_cast<int>(c.size()), SQLITE_STATIC);
+        if (sqlite3_step(s) != SQLITE_ROW) throw std::runtime_error("sqlite sort locate missed");
+        sqlite3_finalize(s);
+        state.PauseTiming();
+        d.Exec("DROP INDEX by_cliente_valor");
+        state.ResumeTiming();
+    }
 }
 
 void SqlFilteredWalk(benchmark::State& state, const char* sql, const std::function<void(sqlite3_stmt*)>& bind,
@@ -1354,17 +1395,26 @@ std::string LinkName(int master) { return VariedName(master * 7 + 3); }
 
 enum class LinkOrder { RowOrder, Value, Link };
 
+// Many details per master: as many masters as client names in repeated, so
+// rows / 2,000 details each (50 at 100,000 rows, 500 at a million), appended
+// together as the items of an order are.
+int LinkMasters(bool many) { return many ? std::min(kClients, Masters()) : Masters(); }
+int LinkMasterOf(int id, bool many) {
+    return many ? static_cast<int>(static_cast<long long>(id - 1) * LinkMasters(true) / kRows) : MasterOf(id);
+}
+
 // Master (Id, Nome) and detail (Id, Mestre, Nome, Valor), linked on Mestre
 // or on Nome, the link's index defined and the detail shown in Order.
 struct MemLinked {
     std::unique_ptr<TmtMemTable> master, detail;
     std::unique_ptr<TDataSource> source;
-    MemLinked(bool text, LinkOrder order) {
+    MemLinked(bool text, LinkOrder order, bool many = false) {
+        const int masters = LinkMasters(many);
         master = std::make_unique<TmtMemTable>(nullptr);
         master->FieldDefs()->Add("Id", ftInteger);
         master->FieldDefs()->Add("Nome", ftString, 50);
         master->Open();
-        for (int m = 0; m < Masters(); ++m) {
+        for (int m = 0; m < masters; ++m) {
             master->Append();
             master->FieldByName("Id")->SetAsInteger(m);
             master->FieldByName("Nome")->SetAsString(LinkName(m));
@@ -1379,9 +1429,21 @@ struct MemLinked {
         for (const Row& r : Rows()) {
             detail->Append();
             detail->FieldByName("Id")->SetAsInteger(r.id);
-            detail->FieldByName("Mestre")->SetAsInteger(MasterOf(r.id));
-            detail->FieldByName("Nome")->SetAsString(LinkName(MasterOf(r.id)));
+            detail->FieldByName("Mestre")->SetAsInteger(LinkMasterOf(r.id, many));
+            detail->FieldByName("Nome")->SetAsString(LinkName(LinkMasterOf(r.id, many)));
             detail->FieldByName("Valor")->SetAsFloat(r.value);
+            detail->Post();
+        }
+        if (many) {
+            // A register in use: a detail deleted and appended again, so that
+            // row order and the order of the slots differ.
+            detail->First();
+            std::vector<std::pair<TField*, Variant>> values;
+            for (int f = 0; f < detail->FieldCount(); ++f)
+                values.emplace_back(detail->Fields()->Fields(f), detail->Fields()->Fields(f)->Value());
+            detail->Delete();
+            detail->Append();
+            for (auto& [field, v] : values) field->SetValue(v);
             detail->Post();
         }
         detail->AddIndex("Link", text ? "Nome" : "Mestre", {});
@@ -1399,16 +1461,29 @@ struct MemLinked {
 };
 
 // With Edit, the value of the first detail shown is raised after each walk,
-// as a clerk does while moving the master.
-void MemLinkWalk(benchmark::State& state, bool text, LinkOrder order, bool count, bool edit = false) {
-    MemLinked link(text, order);
+// as a clerk does while moving the master. With Move (and Count), the first
+// detail goes to the next master before the count: an edit of the link.
+void MemLinkWalk(benchmark::State& state, bool text, LinkOrder order, bool count, bool edit = false,
+                 bool many = false, bool move = false) {
+    MemLinked link(text, order, many);
     TField* value = link.detail->FieldByName("Valor");
+    TField* masterId = link.master->FieldByName("Id");
+    TField* linked = link.detail->FieldByName("Mestre");
+    const int masters = LinkMasters(many);
     for (auto _ : state) {
         long long rows = 0;
         double sum = 0;
         for (int k = 0; k < kLinkMoves; ++k) {
             link.master->Next();
             if (link.master->Eof()) link.master->First();
+            if (move) {
+                link.detail->First();
+                if (!link.detail->Eof()) {
+                    link.detail->Edit();
+                    linked->SetAsInteger((masterId->AsInteger() + 1) % masters);
+                    link.detail->Post();
+                }
+            }
             if (count) {
                 rows += link.detail->RecordCount();
                 continue;
@@ -1435,14 +1510,18 @@ void MemLinkText(benchmark::State& state) { MemLinkWalk(state, true, LinkOrder::
 void MemLinkTextRowOrder(benchmark::State& state) { MemLinkWalk(state, true, LinkOrder::RowOrder, false); }
 void MemLinkCount(benchmark::State& state) { MemLinkWalk(state, false, LinkOrder::RowOrder, true); }
 void MemLinkByValueEdits(benchmark::State& state) { MemLinkWalk(state, false, LinkOrder::Value, false, true); }
+void MemLinkManyByValue(benchmark::State& state) { MemLinkWalk(state, false, LinkOrder::Value, false, false, true); }
+void MemLinkMoveCount(benchmark::State& state) { MemLinkWalk(state, false, LinkOrder::RowOrder, true, false, true, true); }
 
-void SqlLinkWalk(benchmark::State& state, bool text, LinkOrder order, bool count, bool edit = false) {
+void SqlLinkWalk(benchmark::State& state, bool text, LinkOrder order, bool count, bool edit = false,
+                 bool many = false, bool move = false) {
+    const int masters = LinkMasters(many);
     Db d;
     d.Exec("CREATE TABLE m (id INTEGER PRIMARY KEY, nome TEXT)");
     d.Exec("CREATE TABLE det (id INTEGER PRIMARY KEY, mestre INTEGER, nome TEXT, valor REAL)");
     d.Exec("BEGIN");
     sqlite3_stmt* im = d.Prepare("INSERT INTO m (id, nome) VALUES (?, ?)");
-    for (int m = 0; m < Masters(); ++m) {
+    for (int m = 0; m < masters; ++m) {
         const std::string name = LinkName(m);
         sqlite3_bind_int(im, 1, m);
         sqlite3_bind_text(im, 2, name.c_str(), -1, SQLITE_TRANSIENT);
@@ -1452,9 +1531,9 @@ void SqlLinkWalk(benchmark::State& state, bool text, LinkOrder order, bool count
     sqlite3_finalize(im);
     sqlite3_stmt* id = d.Prepare("INSERT INTO det (id, mestre, nome, valor) VALUES (?, ?, ?, ?)");
     for (const Row& r : Rows()) {
-        const std::string name = LinkName(MasterOf(r.id));
+        const std::string name = LinkName(LinkMasterOf(r.id, many));
         sqlite3_bind_int(id, 1, r.id);
-        sqlite3_bind_int(id, 2, MasterOf(r.id));
+        sqlite3_bind_int(id, 2, LinkMasterOf(r.id, many));
         sqlite3_bind_text(id, 3, name.c_str(), -1, SQLITE_TRANSIENT);
         sqlite3_bind_double(id, 4, r.value);
         if (sqlite3_step(id) != SQLITE_DONE) throw std::runtime_error("insert");
@@ -1473,6 +1552,8 @@ void SqlLinkWalk(benchmark::State& state, bool text, LinkOrder order, bool count
                                             : (text ? " ORDER BY nome" : " ORDER BY mestre");
     sqlite3_stmt* details = d.Prepare(sql.c_str());
     sqlite3_stmt* raise = d.Prepare("UPDATE det SET valor = valor + 1 WHERE id = ?");
+    sqlite3_stmt* firstOf = d.Prepare("SELECT min(id) FROM det WHERE mestre = ?");
+    sqlite3_stmt* relink = d.Prepare("UPDATE det SET mestre = ? WHERE id = ?");
     int current = 0;
     for (auto _ : state) {
         long long rows = 0;
@@ -1491,6 +1572,16 @@ void SqlLinkWalk(benchmark::State& state, bool text, LinkOrder order, bool count
             if (current < 0) {
                 current = -1;
                 continue;
+            }
+            if (move) {
+                sqlite3_bind_int(firstOf, 1, current);
+                if (sqlite3_step(firstOf) == SQLITE_ROW && sqlite3_column_type(firstOf, 0) != SQLITE_NULL) {
+                    sqlite3_bind_int(relink, 1, (current + 1) % masters);
+                    sqlite3_bind_int(relink, 2, sqlite3_column_int(firstOf, 0));
+                    if (sqlite3_step(relink) != SQLITE_DONE) throw std::runtime_error("update");
+                    sqlite3_reset(relink);
+                }
+                sqlite3_reset(firstOf);
             }
             if (!text) sqlite3_bind_int(details, 1, current);
             int first = -1;
@@ -1516,6 +1607,8 @@ void SqlLinkWalk(benchmark::State& state, bool text, LinkOrder order, bool count
     sqlite3_finalize(next);
     sqlite3_finalize(details);
     sqlite3_finalize(raise);
+    sqlite3_finalize(firstOf);
+    sqlite3_finalize(relink);
 }
 void SqlLinkRowOrder(benchmark::State& state) { SqlLinkWalk(state, false, LinkOrder::RowOrder, false); }
 void SqlLinkByValue(benchmark::State& state) { SqlLinkWalk(state, false, LinkOrder::Value, false); }
@@ -1523,6 +1616,8 @@ void SqlLinkText(benchmark::State& state) { SqlLinkWalk(state, true, LinkOrder::
 void SqlLinkTextRowOrder(benchmark::State& state) { SqlLinkWalk(state, true, LinkOrder::RowOrder, false); }
 void SqlLinkCount(benchmark::State& state) { SqlLinkWalk(state, false, LinkOrder::RowOrder, true); }
 void SqlLinkByValueEdits(benchmark::State& state) { SqlLinkWalk(state, false, LinkOrder::Value, false, true); }
+void SqlLinkManyByValue(benchmark::State& state) { SqlLinkWalk(state, false, LinkOrder::Value, false, false, true); }
+void SqlLinkMoveCount(benchmark::State& state) { SqlLinkWalk(state, false, LinkOrder::RowOrder, true, false, true, true); }
 
 // The rows sought by two fields, drawn once; every other one with a value
 // of another row in the second field: a miss.
@@ -1696,6 +1791,8 @@ public:
             Ratio("200 master moves, text link, its index", "MemLinkText", "SqlLinkText", "<= 1.00");
             Ratio("200 master moves, text link, row order", "MemLinkTextRowOrder", "SqlLinkTextRowOrder", "<= 1.00");
             Ratio("200 detail counts, row order current", "MemLinkCount", "SqlLinkCount", "<= 1.00");
+            Ratio("200 moves, 2,000 masters, value index", "MemLinkManyByValue", "SqlLinkManyByValue", "<= 1.00");
+            Ratio("200 link edits, each before a count", "MemLinkMoveCount", "SqlLinkMoveCount", "<= 1.00");
             Ratio("1,000 locates on Id;Cliente, key on Id", "MemLocateIdCliente", "SqlLocateIdCliente", "<= 1.00");
             Ratio("1,000 locates on Cliente;Valor", "MemLocateClienteValor", "SqlLocateClienteValor", "<= 1.00");
             return;
@@ -1722,6 +1819,7 @@ public:
         Ratio("the same, a descending index current", "MemNameDescOnly", "SqlLocateNameLast", "<= 1.00");
         Ratio("sort on two fields", "MemSort", "SqlSort", "<= 0.70");
         Ratio("sort on two fields, then walk every row", "MemSortWalk", "SqlSortWalk", "<= 0.70");
+        Ratio("sort on two fields, then locate a name", "MemSortLocate", "SqlSortLocate", "<= 1.00");
         Ratio("filtered scan, number", "MemFilterNumber", "SqlFilterNumber", "<= 1.00");
         Ratio("filtered scan, text equality", "MemFilterText", "SqlFilterText", "<= 1.50");
         if (kShape == Shape::Varied) {
@@ -1806,6 +1904,7 @@ int main(int argc, char** argv) {
         {"MemNameDescOnly", MemNameDescOnly}, {"SqlLocateNameLast", SqlLocateNameLast},
         {"MemSort", MemSort},                 {"SqlSort", SqlSort},
         {"MemSortWalk", MemSortWalk},         {"SqlSortWalk", SqlSortWalk},
+        {"MemSortLocate", MemSortLocate},     {"SqlSortLocate", SqlSortLocate},
         {"MemFilterNumber", MemFilterNumber}, {"SqlFilterNumber", SqlFilterNumber},
         {"MemFilterText", MemFilterText},     {"SqlFilterText", SqlFilterText}};
     const std::initializer_list<Step> mixed{{"MemMixedAppend", MemMixedAppend}, {"SqlMixedAppend", SqlMixedAppend},
@@ -1831,6 +1930,8 @@ int main(int argc, char** argv) {
         {"MemLinkText", MemLinkText},                   {"SqlLinkText", SqlLinkText},
         {"MemLinkTextRowOrder", MemLinkTextRowOrder},   {"SqlLinkTextRowOrder", SqlLinkTextRowOrder},
         {"MemLinkCount", MemLinkCount},                 {"SqlLinkCount", SqlLinkCount},
+        {"MemLinkManyByValue", MemLinkManyByValue},     {"SqlLinkManyByValue", SqlLinkManyByValue},
+        {"MemLinkMoveCount", MemLinkMoveCount},         {"SqlLinkMoveCount", SqlLinkMoveCount},
         {"MemLocateIdCliente", MemLocateIdCliente},     {"SqlLocateIdCliente", SqlLocateIdCliente},
         {"MemLocateClienteValor", MemLocateClienteValor}, {"SqlLocateClienteValor", SqlLocateClienteValor}};
     const std::initializer_list<Step> indexes{

@@ -700,24 +700,42 @@ struct ElementTable {
     CharElements chars[kElementTableLimit];
 };
 
-// Calls Visit with the characters of each string of several characters in
-// a set of contractions, as code points.
-template <class Visit>
-void ForEachContraction(const USet* Contractions, Visit&& visit) {
-    UChar buf[64];
-    for (int32_t i = 0, n = uset_getItemCount(Contractions); i < n; ++i) {
-        UChar32 start = 0, end = 0;
-        UErrorCode e = U_ZERO_ERROR;
-        const int32_t len = uset_getItem(Contractions, i, &start, &end, buf, 64, &e);
-        if (U_FAILURE(e) || len <= 0) continue;
-        std::vector<UChar32> cps;
-        for (int32_t j = 0; j < len;) {
-            UChar32 cp;
-            U16_NEXT(buf, j, len, cp);
-            cps.push_back(cp);
+// The collator's contractions (and prefix mappings), each as its code
+// points: asked of the collator once, a long search of its tables that
+// both the element table and the cuts of contractions read. Known is false
+// when the collator could not tell them.
+struct ContractionList {
+    std::vector<std::vector<UChar32>> all;
+    bool known = false;
+};
+
+const ContractionList& Contractions() {
+    static const ContractionList* list = [] {
+        auto* v = new ContractionList();  // kept for the life of the process
+        UCollator* c = Collator(UCOL_TERTIARY);
+        if (!c) return v;
+        UErrorCode err = U_ZERO_ERROR;
+        USet* contractions = uset_openEmpty();
+        ucol_getContractionsAndExpansions(c, contractions, nullptr, true, &err);
+        v->known = U_SUCCESS(err);
+        UChar buf[64];
+        for (int32_t i = 0, n = U_SUCCESS(err) ? uset_getItemCount(contractions) : 0; i < n; ++i) {
+            UChar32 start = 0, end = 0;
+            UErrorCode e = U_ZERO_ERROR;
+            const int32_t len = uset_getItem(contractions, i, &start, &end, buf, 64, &e);
+            if (U_FAILURE(e) || len <= 0) continue;
+            std::vector<UChar32> cps;
+            for (int32_t j = 0; j < len;) {
+                UChar32 cp;
+                U16_NEXT(buf, j, len, cp);
+                cps.push_back(cp);
+            }
+            v->all.push_back(std::move(cps));
         }
-        visit(cps);
-    }
+        uset_close(contractions);
+        return v;
+    }();
+    return *list;
 }
 
 const ElementTable& Elements() {
@@ -733,23 +751,19 @@ const ElementTable& Elements() {
                            ucol_getAttribute(c, UCOL_NUMERIC_COLLATION, &err) == UCOL_OFF;
         // Characters whose elements depend on what comes before them.
         std::vector<bool> dependent(kElementTableLimit, false);
-        USet* contractions = uset_openEmpty();
-        ucol_getContractionsAndExpansions(c, contractions, nullptr, true, &err);
-        if (U_FAILURE(err)) {
-            uset_close(contractions);
+        if (!Contractions().known) {
             ucol_close(c);
             return t;
         }
-        ForEachContraction(contractions, [&](const std::vector<UChar32>& cps) {
+        for (const std::vector<UChar32>& cps : Contractions().all) {
             // Only a contraction made of table characters can occur in a
             // text the table serves; its first character is harmless alone.
             const bool inTable = std::all_of(cps.begin(), cps.end(), [](UChar32 cp) {
                 return cp >= 0 && static_cast<char32_t>(cp) < kElementTableLimit;
             });
-            if (!inTable) return;
+            if (!inTable) continue;
             for (std::size_t j = 1; j < cps.size(); ++j) dependent[static_cast<std::size_t>(cps[j])] = true;
-        });
-        uset_close(contractions);
+        }
         LevelBytes levels;
         for (char32_t cp = 0; cp < kElementTableLimit; ++cp) {
             CharElements& e = t->chars[cp];
@@ -1077,12 +1091,7 @@ namespace {
 // head holds the start's weights, or is null where they are unknown.
 template <class F>
 void ForEachWeighingCut(F Cut) {
-    UCollator* c = OpenCollator(UCOL_TERTIARY);
-    if (!c) return;
-    UErrorCode err = U_ZERO_ERROR;
-    USet* contractions = uset_openEmpty();
-    ucol_getContractionsAndExpansions(c, contractions, nullptr, true, &err);
-    if (U_SUCCESS(err)) ForEachContraction(contractions, [&](const std::vector<UChar32>& cps) {
+    for (const std::vector<UChar32>& cps : Contractions().all) {
         std::string whole;
         for (UChar32 cp : cps) utf8::Append(whole, static_cast<char32_t>(cp));
         LevelBytes all, head;
@@ -1094,51 +1103,39 @@ void ForEachWeighingCut(F Cut) {
             if (known && headKnown && all.primary.compare(0, head.primary.size(), head.primary) == 0) continue;
             Cut(cps[j], headKnown ? &head : nullptr);
         }
-    });
-    uset_close(contractions);
-    ucol_close(c);
+    }
 }
 
-// Characters after which a contraction (or a prefix mapping) may go on and
-// change the primary weights already there: a text ending in one may begin
-// a longer text whose primary weights do not begin with its own (Thai
+// The cuts of the contractions, made once in one pass over them (which the
+// first partial key of a process waits for).
+//
+// starts: characters after which a contraction (or a prefix mapping) may go
+// on and change the primary weights already there: a text ending in one may
+// begin a longer text whose primary weights do not begin with its own (Thai
 // "เ" before "ก" sorts after it). Contractions that only add to them ("l"
-// and "l·") are not such. Kept sorted, made once.
-const std::vector<UChar32>& ContractionStarts() {
-    static const std::vector<UChar32>* starts = [] {
-        auto* v = new std::vector<UChar32>();  // kept for the life of the process
-        ForEachWeighingCut([&](UChar32 cp, const LevelBytes*) { v->push_back(cp); });
-        std::sort(v->begin(), v->end());
-        v->erase(std::unique(v->begin(), v->end()), v->end());
-        return v;
-    }();
-    return *starts;
-}
-
-bool StartsContraction(UChar32 cp) {
-    const std::vector<UChar32>& starts = ContractionStarts();
-    for (UChar32 c : {cp, u_tolower(cp), u_toupper(cp), u_totitle(cp)})
-        if (std::binary_search(starts.begin(), starts.end(), c)) return true;
-    return false;
-}
-
-// The primary weights of every start of a contraction that a text may end
-// on where the whole contraction weighs otherwise (a Thai or Lao prevowel
+// and "l·") are not such. Sorted.
+//
+// weights: the primary weights of every such start that a text may end on
+// where the whole contraction weighs otherwise (a Thai or Lao prevowel
 // before its consonant): a text cut there weighs the same as another text,
 // while its whole key does not start with those weights.
-struct CutWeights {
+struct WeighingCuts {
+    std::vector<UChar32> starts;
     std::vector<std::string> weights;  // sorted, no empty one
     std::size_t longest = 0;
     bool lastByte[256] = {};
     bool Holds(std::string_view w) const { return std::binary_search(weights.begin(), weights.end(), w); }
 };
 
-const CutWeights& ContractionCutWeights() {
-    static const CutWeights* cuts = [] {
-        auto* t = new CutWeights();  // kept for the life of the process
-        ForEachWeighingCut([&](UChar32, const LevelBytes* head) {
+const WeighingCuts& ContractionCuts() {
+    static const WeighingCuts* cuts = [] {
+        auto* t = new WeighingCuts();  // kept for the life of the process
+        ForEachWeighingCut([&](UChar32 cp, const LevelBytes* head) {
+            t->starts.push_back(cp);
             if (head != nullptr && !head->primary.empty()) t->weights.push_back(head->primary);
         });
+        std::sort(t->starts.begin(), t->starts.end());
+        t->starts.erase(std::unique(t->starts.begin(), t->starts.end()), t->starts.end());
         std::sort(t->weights.begin(), t->weights.end());
         t->weights.erase(std::unique(t->weights.begin(), t->weights.end()), t->weights.end());
         for (const std::string& w : t->weights) {
@@ -1150,10 +1147,17 @@ const CutWeights& ContractionCutWeights() {
     return *cuts;
 }
 
+bool StartsContraction(UChar32 cp) {
+    const std::vector<UChar32>& starts = ContractionCuts().starts;
+    for (UChar32 c : {cp, u_tolower(cp), u_toupper(cp), u_totitle(cp)})
+        if (std::binary_search(starts.begin(), starts.end(), c)) return true;
+    return false;
+}
+
 // How many bytes at the end of the weights Primary may be those of a cut
 // contraction start, the most such.
 std::size_t CutContractionTail(std::string_view Primary) {
-    const CutWeights& cuts = ContractionCutWeights();
+    const WeighingCuts& cuts = ContractionCuts();
     if (Primary.empty() || !cuts.lastByte[static_cast<unsigned char>(Primary.back())]) return 0;
     for (std::size_t n = std::min(cuts.longest, Primary.size()); n > 0; --n)
         if (cuts.Holds(Primary.substr(Primary.size() - n))) return n;
