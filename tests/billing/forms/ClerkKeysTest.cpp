@@ -1003,3 +1003,45 @@ TEST_F(ClerkKeys, PassingACombosByTabChangesNothingOnlyAChoiceDoes) {
     Key(Qt::Key_Return);
     EXPECT_EQ(Scalar(choices), saved);
 }
+
+// Novo puts the focus in a field that already holds its value (the series
+// of Opções, today's date, a new code): the value is selected whole, so that
+// what the clerk types replaces it, on a fresh window and on the row after
+// Desfazer, where the focus was in that field already.
+TEST_F(ClerkKeys, APreFilledFieldTakesTheFocusSelected) {
+    const std::vector<FreshStart> windows = {
+        {"Nota Fiscal", Opener<TfrmNota200>(), DocumentData, Qt::Key_N, "dbeId_Serie_Documento", ""},
+        {"Romaneio", Opener<TfrmNota201>(), DocumentData, Qt::Key_N, "dbeData_emissao", ""},
+        {"Série Documentos", Opener<TfrmNota118>(), RegisterData, Qt::Key_N, "dbeId_Serie_Documento", ""},
+        {"Vendedores", Opener<TfrmNota102>(), RegisterData, Qt::Key_N, "dbeId_Vendedor", ""},
+    };
+    for (const FreshStart& w : windows) {
+        SCOPED_TRACE(w.name);
+        TCustomForm* form = w.open(*this);
+        if (auto* d = dynamic_cast<DocumentForm*>(form))
+            d->Core->Clock = [] { return EncodeDateTime(2010, 6, 15, 9, 41, 27, 0); };
+        TDataSet* data = w.data(form);
+        for (const char* round : {"fresh", "after Desfazer"}) {
+            SCOPED_TRACE(round);
+            Key(w.start, Qt::AltModifier);
+            ASSERT_TRUE(QTest::qWaitFor([&] { return data->State() == dsInsert; }, 2000));
+            billtest::Pump();
+            ASSERT_EQ(Where(), w.afterStart);
+            auto* edit = dynamic_cast<TCustomEdit*>(ui::ControlOf(Focus()));
+            ASSERT_NE(edit, nullptr);
+            EXPECT_FALSE(Trim(edit->Text()).empty()) << "pre-filled";
+            EXPECT_EQ(edit->SelText(), edit->Text()) << "selected whole";
+            Key(Qt::Key_D, Qt::AltModifier);
+            ASSERT_TRUE(QTest::qWaitFor([&] { return data->State() == dsBrowse; }, 2000));
+        }
+        Forget(form);
+        delete form;
+        billtest::Pump();
+    }
+    // The series typed over the one Opções gives: 2, not 0012.
+    auto* f = NewDocument<TfrmNota200>();
+    ASSERT_TRUE(f->dbeId_Serie_Documento->Focused());
+    Type("2");
+    Key(Qt::Key_Tab);
+    EXPECT_EQ(f->Core->Field("Id_Serie_Documento")->AsInteger(), 2);
+}
