@@ -1045,3 +1045,60 @@ TEST_F(ClerkKeys, APreFilledFieldTakesTheFocusSelected) {
     Key(Qt::Key_Tab);
     EXPECT_EQ(f->Core->Field("Id_Serie_Documento")->AsInteger(), 2);
 }
+
+// Opening a combo's list (Alt+Down) and leaving it by Esc is no choice: the
+// stored text stays, as shown and as saved, even where the list spells it in
+// other capitals. The new invoice's own "1 - NF-e Normal" beside the list's
+// "1 - NF-e normal" first, then every entry of every combo of the invoice
+// and of the registers with the most lists.
+TEST_F(ClerkKeys, OpeningACombosListAndLeavingItByEscKeepsTheStoredText) {
+    const std::vector<FreshStart> windows = {
+        {"Nota Fiscal", Opener<TfrmNota200>(), DocumentData, Qt::Key_N, "", ""},
+        {"Clientes", Opener<TfrmNota100>(), RegisterData, Qt::Key_N, "", ""},
+        {"Produtos", Opener<TfrmNota101>(), RegisterData, Qt::Key_N, "", ""},
+    };
+    int tried = 0;
+    for (const FreshStart& w : windows) {
+        SCOPED_TRACE(w.name);
+        TCustomForm* form = w.open(*this);
+        TDataSet* data = w.data(form);
+        Key(w.start, Qt::AltModifier);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return data->State() == dsInsert; }, 2000));
+        billtest::Pump();
+        std::vector<std::pair<TDBComboBox*, std::string>> cases;
+        if (auto* invoice = dynamic_cast<TfrmNota200*>(form))
+            cases.emplace_back(invoice->dbeFinalidade_Emissao, data->FieldByName("Finalidade_Emissao")->AsString());
+        for (int i = 0; i < form->ComponentCount(); ++i) {
+            auto* combo = dynamic_cast<TDBComboBox*>(form->Components(i));
+            if (combo == nullptr || combo->Field() == nullptr || combo->Style() == csDropDownList) continue;
+            for (int item = 0; item < combo->Items()->Count(); ++item) {
+                const std::string kept = OtherCapitals(combo->Items()->Strings(item));
+                const int size = combo->Field()->Size();
+                if (!kept.empty() && (size == 0 || static_cast<int>(kept.size()) <= size)) cases.emplace_back(combo, kept);
+            }
+        }
+        for (const auto& [combo, kept] : cases) {
+            SCOPED_TRACE(combo->Name() + " = " + kept);
+            ShowPageOf(combo);
+            billtest::Pump();
+            if (!combo->CanFocus()) continue;
+            ++tried;
+            combo->Field()->SetAsString(kept);
+            combo->SetFocus();
+            billtest::Pump();
+            Key(Qt::Key_Down, Qt::AltModifier);
+            EXPECT_EQ(combo->Text(), kept) << "shown with the list open";
+            EXPECT_EQ(combo->Field()->AsString(), kept) << "stored with the list open";
+            Key(Qt::Key_Escape);
+            EXPECT_FALSE(combo->DroppedDown());
+            Key(Qt::Key_Tab);
+            EXPECT_EQ(combo->Field()->AsString(), kept) << "after Esc";
+        }
+        Key(Qt::Key_D, Qt::AltModifier);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return data->State() == dsBrowse; }, 2000));
+        Forget(form);
+        delete form;
+        billtest::Pump();
+    }
+    EXPECT_GT(tried, 5);
+}
