@@ -55,9 +55,9 @@ TfrmNota110::TfrmNota110(TComponent* AOwner)
     imgLogoTipo->SetStretch(true);
     imgLogoTipo->SetProportional(true);
     btnSelecionar = Place<TButton>(this, pnlDados, "btnSelecionar", 264, 288, 100, 28);
-    btnSelecionar->SetCaption("Selecionar...");
+    btnSelecionar->SetCaption("Selecion&ar...");
     btnLimpar = Place<TButton>(this, pnlDados, "btnLimpar", 264, 322, 100, 28);
-    btnLimpar->SetCaption("Limpar");
+    btnLimpar->SetCaption("Lim&par");
     btnSelecionar->OnClick = [this](TObject* s) { btnSelecionarClick(s); };
     btnLimpar->OnClick = [this](TObject* s) { btnLimparClick(s); };
     OpenDialog = NewLogoDialog(this);

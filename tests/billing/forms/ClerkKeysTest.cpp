@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QStyle>
 #include <QKeySequence>
 #include <QTabBar>
@@ -1101,4 +1102,25 @@ TEST_F(ClerkKeys, OpeningACombosListAndLeavingItByEscKeepsTheStoredText) {
         billtest::Pump();
     }
     EXPECT_GT(tried, 5);
+}
+
+// The registers without a search close by their "Cancelar" and its letter,
+// with the focus in a field.
+TEST_F(ClerkKeys, TheRegistersCancelarClosesByItsLetter) {
+    const std::vector<std::pair<const char*, std::function<TCustomForm*(ClerkKeys&)>>> windows = {
+        {"Série Documentos", Opener<TfrmNota118>()}, {"Fornecedores", Opener<TfrmNota109>()},
+        {"Modelos de Impressoras", Opener<TfrmNota112>()}, {"Febraban", Opener<TfrmNota116>()},
+        {"Título Receber", Opener<TfrmNota117>()},
+    };
+    for (const auto& [name, open] : windows) {
+        SCOPED_TRACE(name);
+        TCustomForm* form = open(*this);
+        QPointer<QWidget> alive = form->Widget();
+        Forget(form);
+        EXPECT_NE(Where(), "<none>");
+        Key(Qt::Key_C, Qt::AltModifier);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return alive.isNull(); }, 2000)) << "a janela ficou aberta";
+        if (!alive.isNull()) delete form;
+        billtest::Pump();
+    }
 }
