@@ -37,4 +37,10 @@ void SetMessages(IMessages* messages) {
     installed = messages;
 }
 
+MessageIcon NoticeIcon(const std::string& Caption) {
+    if (Caption == "Sucesso") return MessageIcon::Information;
+    if (Caption == "Erro") return MessageIcon::Error;
+    return MessageIcon::Exclamation;
+}
+
 }  // namespace billing::data

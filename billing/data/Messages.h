@@ -11,6 +11,10 @@ namespace billing::data {
 
 enum class MessageIcon { None, Information, Exclamation, Error, Question };
 
+// The icon of a notice told under Caption: a success informs, an error is
+// one, anything else warns.
+MessageIcon NoticeIcon(const std::string& Caption);
+
 class IMessages {
 public:
     virtual ~IMessages() = default;

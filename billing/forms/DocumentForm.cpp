@@ -122,7 +122,7 @@ DocumentForm::DocumentForm(TComponent* AOwner, const std::string& Caption,
     // On the third row of lookups, right of the last one, where no
     // description runs under it.
     btnPedido = Place<TButton>(this, tsGeral, "btnPedido", 724, 98, 120, 26);
-    btnPedido->SetCaption("Pedido...");
+    btnPedido->SetCaption("Ped&ido...");
     // Orders are not imported yet: the button waits for a click, out of the
     // clerk's Tab and Enter road through the document.
     btnPedido->SetTabStop(false);

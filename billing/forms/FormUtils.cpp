@@ -48,6 +48,10 @@ void Box(const std::string& Text, const std::string& Caption, TMsgDlgType Type) 
     ui::Dialogs().Show(MessageRequest(Text, Caption, Type, TMsgDlgButtons{mbOK}));
 }
 
+void Notice(const std::string& Text, const std::string& Caption) {
+    Box(Text, Caption, TypeOf(billing::data::NoticeIcon(Caption)));
+}
+
 bool AskYesNo(const std::string& Text, const std::string& Caption) {
     return ui::Dialogs().Show(MessageRequest(Text, Caption, mtConfirmation, mbYesNo)).result == mrYes;
 }

@@ -16,6 +16,9 @@ namespace billing::forms {
 
 // A box with OK, the given caption and icon.
 void Box(const std::string& Text, const std::string& Caption, TMsgDlgType Type = mtWarning);
+// A box telling a notice, with the icon its caption calls for (a "Sucesso"
+// informs).
+void Notice(const std::string& Text, const std::string& Caption);
 // A Yes/No question with the question icon; true for Yes.
 bool AskYesNo(const std::string& Text, const std::string& Caption);
 // A Yes/No/Cancel question with the question icon: mrYes, mrNo or mrCancel.

@@ -97,7 +97,7 @@ TfrmNota100::TfrmNota100(TComponent* AOwner)
     PUF_Municipio_Cobranca = panel(cobranca, "PUF_Municipio_Cobranca", 410, 66, 40);
     dbeCep_Cobranca = edit(cobranca, "Cep_Cobranca", "CEP", 462, 66, 90);
     btnDuplica = Place<TButton>(this, cobranca, "btnDuplica", 8, 112, 180, 28);
-    btnDuplica->SetCaption("Igual ao Correspondência");
+    btnDuplica->SetCaption("Igu&al ao Correspondência");
 
     dbeBloqueado = PlaceDB<TDBCheckBox>(this, g, "dbeBloqueado", dsMain, "Bloqueado", 8, 388, 110, 23);
     dbeBloqueado->SetCaption("Bloqueado");

@@ -1,5 +1,7 @@
 #include "billing/forms/Nota106.h"
 
+#include <algorithm>
+
 #include <QFrame>
 #include <QPlainTextEdit>
 
@@ -34,8 +36,10 @@ TfrmNota106::TfrmNota106(TComponent* AOwner)
     SetBounds(0, 0, 860, 200);
     dbeId_Situacao_Tributaria = PlaceLabeled<TDBEdit>(this, pnlDados, "dbeId_Situacao_Tributaria", dsMain, "Id_Situacao_Tributaria", "Código", 12, 110, 12, 50);
     dbeId_Situacao_Tributaria->OnExit = [this](TObject* s) { dbeId_Situacao_TributariaExit(s); };
-    SpeedButton1 = Place<TSpeedButton>(this, pnlDados, "SpeedButton1", 166, 12, 23, 23);
-    SpeedButton1->SetCaption("?");
+    // The help beside the code it explains, reached by Tab and by its letter.
+    SpeedButton1 = Place<TButton>(this, pnlDados, "SpeedButton1", 166, 12, 60, 23);
+    SpeedButton1->SetCaption("Aj&uda");
+    SpeedButton1->SetWidth(std::max(SpeedButton1->Width(), SpeedButton1->FittingWidth()));
     SpeedButton1->SetHint("Ajuda da tabela de CST");
     SpeedButton1->OnClick = [this](TObject* s) { SpeedButton1Click(s); };
     dbeDescricao = PlaceLabeled<TDBEdit>(this, pnlDados, "dbeDescricao", dsMain, "Descricao", "Descrição", 12, 110, 40, 400);

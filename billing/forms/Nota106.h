@@ -28,7 +28,7 @@ public:
     TSQLQuery* qrySituacao_Tributaria = nullptr;
     TDBEdit* dbeId_Situacao_Tributaria = nullptr;
     TDBEdit* dbeDescricao = nullptr;
-    TSpeedButton* SpeedButton1 = nullptr;  // the help
+    TButton* SpeedButton1 = nullptr;  // the help
 
     // A code typed into a new row is left-filled with zeros ("90" -> "090").
     void dbeId_Situacao_TributariaExit(TObject* Sender);

@@ -55,9 +55,9 @@ TfrmNota110::TfrmNota110(TComponent* AOwner)
     imgLogoTipo->SetStretch(true);
     imgLogoTipo->SetProportional(true);
     btnSelecionar = Place<TButton>(this, pnlDados, "btnSelecionar", 264, 288, 100, 28);
-    btnSelecionar->SetCaption("Selecionar...");
+    btnSelecionar->SetCaption("Selecion&ar...");
     btnLimpar = Place<TButton>(this, pnlDados, "btnLimpar", 264, 322, 100, 28);
-    btnLimpar->SetCaption("Limpar");
+    btnLimpar->SetCaption("Lim&par");
     btnSelecionar->OnClick = [this](TObject* s) { btnSelecionarClick(s); };
     btnLimpar->OnClick = [this](TObject* s) { btnLimparClick(s); };
     OpenDialog = NewLogoDialog(this);
@@ -78,6 +78,8 @@ TfrmNota110::TfrmNota110(TComponent* AOwner)
     };
     // One row: nothing to follow on a scroll; the show displays it.
     qry->AfterScroll = nullptr;
+    // The main window names the issuer as saved, at once.
+    qry->AfterPost = [](TDataSet*) { dmdb->Mostra_Emitente(); };
     BindMunicipio(qry, exDBComboDlg1, PMunicipio, PUF);
 
     AddCheck("O Nome não foi informado.", [this] { return !Blank("nome"); });
@@ -101,6 +103,7 @@ TfrmNota110::TfrmNota110(TComponent* AOwner)
 
 TfrmNota110::~TfrmNota110() {
     qry->AfterOpen = nullptr;
+    qry->AfterPost = nullptr;
     if (frmNota110 == this) frmNota110 = nullptr;
 }
 

@@ -79,11 +79,11 @@ TfrmNota111::TfrmNota111(TComponent* AOwner)
         }
     };
     Button1 = Place<TButton>(this, pnlDados, "Button1", 624, 124, 120, 28);
-    Button1->SetCaption("Marca Todos");
+    Button1->SetCaption("Marca &Todos");
     Button1->SetAnchors(TAnchors{akTop, akRight});
     Button1->OnClick = [this](TObject* s) { Button1Click(s); };
     Button2 = Place<TButton>(this, pnlDados, "Button2", 624, 158, 120, 28);
-    Button2->SetCaption("Desmarca Todos");
+    Button2->SetCaption("Desmarca T&odos");
     Button2->SetAnchors(TAnchors{akTop, akRight});
     Button2->OnClick = [this](TObject* s) { Button2Click(s); };
 

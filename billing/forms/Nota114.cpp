@@ -23,7 +23,7 @@ TfrmNota114::TfrmNota114(TComponent* AOwner)
     SetEdits(dbeId_Programa, dbeDescricao);
     // No search on this register; its close button reads "Cancelar".
     DBButton2->SetVisible(false);
-    DBButton1->SetCaption("Cancelar");
+    DBButton1->SetCaption("&Cancelar");
     AddCheck("O Programa deve ser informado.", [this] { return !Blank("Id_Programa"); });
     AddUniqueKey("Id_Programa", "O Programa ");
     frmNota114 = this;

@@ -35,10 +35,10 @@ TfrmNota116::TfrmNota116(TComponent* AOwner)
     imgLogotipo->SetProportional(true);
     imgLogotipo->SetStretch(true);
     Button3 = Place<TButton>(this, geral, "Button3", 350, 100, 100, 28);
-    Button3->SetCaption("Selecionar...");
+    Button3->SetCaption("Selecion&ar...");
     Button3->OnClick = [this](TObject* s) { Button3Click(s); };
     Button4 = Place<TButton>(this, geral, "Button4", 350, 134, 100, 28);
-    Button4->SetCaption("Limpar");
+    Button4->SetCaption("Lim&par");
     Button4->OnClick = [this](TObject* s) { Button4Click(s); };
     OpenDialog = NewLogoDialog(this);
     // The edit button puts the focus on the (then read-only) code.

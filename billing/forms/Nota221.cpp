@@ -40,7 +40,7 @@ TfrmNota221::TfrmNota221(TComponent* AOwner) : TForm(AOwner) {
     dbmDescricao->SetAnchors(TAnchors{akLeft, akRight, akBottom});
     PlaceLabel(this, this, "Ação Executada", 8, 316, dbmDescricao)->SetAnchors(TAnchors{akLeft, akBottom});
     Button1 = Place<TButton>(this, this, "Button1", 618, 384, 90, 28);
-    Button1->SetCaption("Cancelar");
+    Button1->SetCaption("&Cancelar");
     Button1->SetCancel(true);
     Button1->SetAnchors(TAnchors{akRight, akBottom});
     Button1->OnClick = [this](TObject* s) { Button1Click(s); };

@@ -36,7 +36,7 @@ TfrmNota225::TfrmNota225(TComponent* AOwner) : TForm(AOwner) {
     dbeId_Nota_Fiscal = PlaceDB<TDBEdit>(this, this, "dbeId_Nota_Fiscal", dsTemp, "id_nota_fiscal", 110, 44, 110, 23);
     PlaceLabel(this, this, "Número NF:", 16, 48, dbeId_Nota_Fiscal);
     Button1 = Place<TButton>(this, this, "Button1", 230, 42, 90, 27);
-    Button1->SetCaption("Localizar");
+    Button1->SetCaption("L&ocalizar");
     Button1->OnClick = [this](TObject* s) { Button1Click(s); };
     DBEdit3 = PlaceDB<TDBEdit>(this, this, "DBEdit3", dsTemp, "nome_fantasia", 110, 74, 250, 23);
     DBEdit3->SetReadOnly(true);

@@ -23,7 +23,7 @@ TfrmNota230::TfrmNota230(TComponent* AOwner) : TForm(AOwner) {
     mStatus = Place<TMemo>(this, this, "mStatus", 12, 12, 436, 200);
     mStatus->SetReadOnly(true);
     Button1 = Place<TButton>(this, this, "Button1", 252, 224, 95, 30);
-    Button1->SetCaption("Verificar");
+    Button1->SetCaption("&Verificar");
     Button1->OnClick = [this](TObject* s) { Button1Click(s); };
     Button2 = Place<TButton>(this, this, "Button2", 353, 224, 95, 30);
     Button2->SetCaption("Fec&har");

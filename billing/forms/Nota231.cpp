@@ -62,7 +62,7 @@ TfrmNota231::TfrmNota231(TComponent* AOwner) : TForm(AOwner) {
     auto* warning = Place<TLabel>(this, this, "lblAtencao", 16, 270, 488, 20);
     warning->SetCaption("Atenção: Utilize esta rotina com extremo cuidado.");
     Button1 = Place<TButton>(this, this, "Button1", 308, 300, 95, 30);
-    Button1->SetCaption("Inutilizar");
+    Button1->SetCaption("&Inutilizar");
     Button1->OnClick = [this](TObject* s) { Button1Click(s); };
     Button2 = Place<TButton>(this, this, "Button2", 409, 300, 95, 30);
     Button2->SetCaption("Fec&har");

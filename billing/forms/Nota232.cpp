@@ -94,8 +94,9 @@ TfrmNota232::TfrmNota232(TComponent* AOwner) : TForm(AOwner) {
     auto field = [this](const std::string& name, const std::string& column, const std::string& caption, int top,
                         int width) { return ShownField(this, GroupBox1, dsMain, name, column, caption, 10, top, width); };
     dbeNumero_NFe = field("dbeNumero_NFe", "Numero_NFe", "Chave Acesso:", 22, 360);
-    SpeedButton1 = Place<TSpeedButton>(this, GroupBox1, "SpeedButton1", 476, 22, 70, 23);
-    SpeedButton1->SetCaption("Copiar");
+    // A button Tab stops at, beside the key it copies.
+    SpeedButton1 = Place<TButton>(this, GroupBox1, "SpeedButton1", 476, 22, 70, 23);
+    SpeedButton1->SetCaption("C&opiar");
     SpeedButton1->OnClick = [this](TObject* s) { SpeedButton1Click(s); };
     dbeProtocolo_NFe = field("dbeProtocolo_NFe", "Protocolo_NFe", "Protocolo:", 50, 180);
     dbeNumero_Lote_NFE = field("dbeNumero_Lote_NFE", "Numero_Lote_NFE", "Lote:", 78, 180);
@@ -247,7 +248,7 @@ TfrmNota232B::TfrmNota232B(TComponent* AOwner) : TForm(AOwner) {
     note->SetAutoSize(false);
     note->SetCaption(" O prazo máximo de cancelamento de uma NF-e passa ser limitada em 7 dias (168 horas)");
     Button1 = Place<TButton>(this, this, "Button1", 330, 284, 100, 30);
-    Button1->SetCaption("Confirmar");
+    Button1->SetCaption("&Confirmar");
     Button1->OnClick = [this](TObject* s) { Button1Click(s); };
     Button2 = Place<TButton>(this, this, "Button2", 436, 284, 100, 30);
     Button2->SetCaption("Fec&har");

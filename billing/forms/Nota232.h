@@ -29,7 +29,7 @@ public:
     TexDBGrid* exDBGrid1 = nullptr;
     TGroupBox* GroupBox1 = nullptr;
     TDBEdit* dbeNumero_NFe = nullptr;
-    TSpeedButton* SpeedButton1 = nullptr;
+    TButton* SpeedButton1 = nullptr;  // Copiar: the access key to the clipboard
     TDBEdit* dbeProtocolo_NFe = nullptr;
     TDBEdit* dbeNumero_Lote_NFE = nullptr;
     TDBEdit* dbeData_Protocolo_NFe = nullptr;

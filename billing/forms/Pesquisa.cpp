@@ -24,14 +24,14 @@ TfrmPesquisa::TfrmPesquisa(TComponent* AOwner) : TForm(AOwner) {
 
     PopupMenu1 = new TPopupMenu(this);
     mnuLocalizar = new TMenuItem(this);
-    mnuLocalizar->SetCaption("Localizar");
+    mnuLocalizar->SetCaption("&Localizar");
     mnuLocalizar->SetShortCut(ShortCut('L', TShiftState{ssCtrl}));
     mnuLocalizar->OnClick = [this](TObject* s) { mnuLocalizarClick(s); };
     mnuOk = new TMenuItem(this);
-    mnuOk->SetCaption("OK");
+    mnuOk->SetCaption("&OK");
     mnuOk->OnClick = [this](TObject* s) { mnuOkClick(s); };
     mnuCancelar = new TMenuItem(this);
-    mnuCancelar->SetCaption("Cancelar");
+    mnuCancelar->SetCaption("&Cancelar");
     mnuCancelar->OnClick = [this](TObject* s) { mnuCancelarClick(s); };
     PopupMenu1->Items()->Add(mnuLocalizar);
     PopupMenu1->Items()->Add(mnuOk);
@@ -40,16 +40,13 @@ TfrmPesquisa::TfrmPesquisa(TComponent* AOwner) : TForm(AOwner) {
     auto* bar = Place<TPanel>(this, this, "pnlBotoes", 0, 0, 620, 36);
     bar->SetAlign(alTop);
     btnLocalizar = Place<TButton>(this, bar, "btnLocalizar", 4, 4, 90, 28);
-    btnLocalizar->SetCaption("Localizar");
-    btnLocalizar->SetTabStop(false);
+    btnLocalizar->SetCaption("&Localizar");
     btnLocalizar->OnClick = [this](TObject* s) { mnuLocalizarClick(s); };
     BitBtn1 = Place<TButton>(this, bar, "BitBtn1", 98, 4, 90, 28);
-    BitBtn1->SetCaption("OK");
-    BitBtn1->SetTabStop(false);
+    BitBtn1->SetCaption("&OK");
     BitBtn1->OnClick = [this](TObject* s) { mnuOkClick(s); };
     BitBtn2 = Place<TButton>(this, bar, "BitBtn2", 192, 4, 90, 28);
-    BitBtn2->SetCaption("Cancelar");
-    BitBtn2->SetTabStop(false);
+    BitBtn2->SetCaption("&Cancelar");
     BitBtn2->SetCancel(true);
     BitBtn2->OnClick = [this](TObject* s) { BitBtn2Click(s); };
 
@@ -142,7 +139,8 @@ TfrmLocalizar::TfrmLocalizar(TComponent* AOwner) : TForm(AOwner) {
     PlaceLabel(this, this, "E&xaminar:", 16, 16, cbFields);
     edtLocalizar = Place<TEdit>(this, this, "edtLocalizar", 110, 42, 270, 23);
     edtLocalizar->SetAutoSelect(false);
-    PlaceLabel(this, this, "L&ocalizar:", 16, 46, edtLocalizar);
+    // Its own letter: "&OK" has the O.
+    PlaceLabel(this, this, "&Localizar:", 16, 46, edtLocalizar);
     cbCoincidir = Place<TComboBox>(this, this, "cbCoincidir", 110, 72, 270, 23);
     cbCoincidir->SetStyle(csDropDownList);
     cbCoincidir->Items()->Add("Qualquer parte do Campo");

@@ -340,7 +340,9 @@ void RegisterForm::UseAutoEdit() {
 void RegisterForm::WithoutSearch() {
     DBButton2->SetVisible(false);
     DBButton1->SetLeft(DBButton2->Left());
-    DBButton1->SetCaption("Cancelar");
+    // Its letter is the window's while it is in front, as in Relatório
+    // Produtos: no other letter of "Cancelar" is free of the row's.
+    DBButton1->SetCaption("&Cancelar");
 }
 
 TTabSheet* AddPage(TPageControl* Pages, const std::string& Caption) {

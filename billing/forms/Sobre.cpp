@@ -20,7 +20,7 @@ TfrmSobre::TfrmSobre(TComponent* AOwner) : TForm(AOwner) {
     text->SetWordWrap(true);
     text->SetCaption("Digitação, Validação, Envio e Impressão da Nota Fiscal e seus Documentos Legais. ");
     Button1 = Place<TButton>(this, this, "Button1", 330, 130, 90, 28);
-    Button1->SetCaption("OK");
+    Button1->SetCaption("&OK");
     Button1->SetDefault(true);
     Button1->SetCancel(true);
     Button1->SetModalResult(mrOk);

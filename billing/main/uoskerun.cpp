@@ -674,7 +674,7 @@ void TfrmOske_Nf::TimerNFeTimer(TObject*) {
     if (report.handled > 0 && frmNota200 != nullptr) frmNota200->Core->Refresh();
     // The boxes come after the file work, while the timer is stopped.
     for (const billing::nfe::PollerMessage& m : report.messages)
-        Box(m.text, m.caption, m.caption == "Erro" ? mtError : mtWarning);
+        Notice(m.text, m.caption);
 }
 
 void TfrmOske_Nf::Produtos1Click(TObject*) {

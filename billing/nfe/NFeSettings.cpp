@@ -53,7 +53,7 @@ NFeConfig Config_NFe(Tdmdb& dm) {
     }
     config.cancel_wait_ms = (seconds > 0 && seconds <= 3600 ? seconds : kDefaultCancelWaitSeconds) * 1000;
     config.notify = [](const std::string& text, const std::string& caption) {
-        billing::data::Messages().MessageBox(text, caption, billing::data::MessageIcon::Exclamation);
+        billing::data::Messages().MessageBox(text, caption, billing::data::NoticeIcon(caption));
     };
     config.process_messages = Pump();
     return config;

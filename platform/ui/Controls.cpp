@@ -587,9 +587,13 @@ bool AltOnly(const QKeyEvent* Event) {
 
 // The control of Form whose Alt letter the key is: a shown, enabled button
 // or the control a label names. A window inside the main window shares its
-// Alt letters with the main window's menus; the window's own come first.
+// Alt letters with the main window's menus; the window's own come first. A
+// window of its own answers its letters here too, whatever its focused
+// control does with the key (a grid takes typed letters as a search) and
+// whether or not the platform delivers the buttons' own shortcuts. The main
+// window holds the others' controls: its letters are its menus'.
 QWidget* OwnMnemonic(TCustomForm* Form, const QKeyEvent* Event) {
-    if (Form == nullptr || Form->FormStyle() != fsMDIChild || !AltOnly(Event)) return nullptr;
+    if (Form == nullptr || Form->FormStyle() == fsMDIForm || !AltOnly(Event)) return nullptr;
     const int key = Event->key();
     if (key == 0 || key >= Qt::Key_Escape) return nullptr;
     QWidget* top = Form->Widget();
@@ -603,6 +607,20 @@ QWidget* OwnMnemonic(TCustomForm* Form, const QKeyEvent* Event) {
         if (buddy != nullptr && l->isVisibleTo(top) && buddy->isVisibleTo(top) && buddy->isEnabled() &&
             QKeySequence::mnemonic(l->text()) == wanted)
             return l;
+    }
+    return nullptr;
+}
+
+// The item of a popup menu whose shortcut the key is: the menu of the
+// control, else of the controls around it. A popup's shortcut answers while
+// the focus is in its control, not only while the popup is open.
+TMenuItem* PopupShortCut(TControl* Control, const QKeyEvent* Event) {
+    const Word key = ui::VirtualKey(Event);
+    if (key == 0) return nullptr;
+    const TShortCut wanted = ShortCut(key, ui::ShiftState(Event));
+    for (TControl* c = Control; c != nullptr; c = c->Parent()) {
+        if (c->PopupMenu() == nullptr) continue;
+        if (TMenuItem* item = c->PopupMenu()->FindShortCut(wanted)) return item;
     }
     return nullptr;
 }
@@ -629,6 +647,11 @@ bool TWinControl::HandleKey(QKeyEvent* Event) {
     Guarded([&] {
         if (QWidget* own = OwnMnemonic(form, Event)) {
             PressMnemonic(own);
+            swallowed = true;
+            return;
+        }
+        if (TMenuItem* item = PopupShortCut(this, Event)) {
+            item->Click();
             swallowed = true;
             return;
         }
@@ -722,9 +745,11 @@ bool TWinControl::HandleKey(QKeyEvent* Event) {
 bool TWinControl::WidgetEvent(QObject* Watched, QEvent* Event) {
     switch (Event->type()) {
     case QEvent::ShortcutOverride:
-        // The window's own Alt letter before the main window's menus: the
-        // key then comes as a key press (HandleKey).
-        if (OwnMnemonic(GetParentForm(), static_cast<QKeyEvent*>(Event)) != nullptr) {
+        // The window's own Alt letter before the main window's menus, and a
+        // popup's shortcut before any other: the key then comes as a key
+        // press (HandleKey).
+        if (OwnMnemonic(GetParentForm(), static_cast<QKeyEvent*>(Event)) != nullptr ||
+            PopupShortCut(this, static_cast<QKeyEvent*>(Event)) != nullptr) {
             Event->accept();
             return true;
         }

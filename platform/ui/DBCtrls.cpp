@@ -142,6 +142,10 @@ void TDBEdit::DataChange() {
     modified_ = false;
     amount_.Reset();
     ApplyState();
+    // A value that arrives while the clerk is in the field (a new row's
+    // default, the row Desfazer leaves) is selected, as entering the field
+    // selects it: what is typed next replaces it, never adds to it.
+    if (focused_ && AutoSelect()) SelectAll();
 }
 
 namespace ui {

@@ -326,6 +326,21 @@ TMenuItem* TMenu::FindItem(const std::string& Caption) const {
     return find(items_);
 }
 
+TMenuItem* TMenu::FindShortCut(TShortCut Value) const {
+    if (Value == 0) return nullptr;
+    std::function<TMenuItem*(TMenuItem*)> find = [&](TMenuItem* item) -> TMenuItem* {
+        for (int i = 0; i < item->Count(); ++i) {
+            TMenuItem* c = item->Items(i);
+            const TAction* a = c->Action();
+            if (!(a != nullptr ? a->Visible() && a->Enabled() : c->Visible() && c->Enabled())) continue;
+            if ((a != nullptr ? a->ShortCut() : c->ShortCut()) == Value) return c;
+            if (TMenuItem* d = find(c)) return d;
+        }
+        return nullptr;
+    };
+    return find(items_);
+}
+
 TMainMenu::TMainMenu(TComponent* AOwner) : TMenu(AOwner), bar_(new QMenuBar) {}
 
 TMainMenu::~TMainMenu() {

@@ -150,6 +150,9 @@ public:
     TMenuItem* Items() const { return items_; }
     // The item whose caption (without "&") is Caption, searched depth first.
     TMenuItem* FindItem(const std::string& Caption) const;
+    // The shown, enabled item (under shown, enabled parents) whose shortcut,
+    // its own or its action's, is Value; nullptr when none.
+    TMenuItem* FindShortCut(TShortCut Value) const;
     // The glyphs the items' ImageIndex points into.
     TImageList* Images() const { return images_; }
     void SetImages(TImageList* Value);

@@ -4,6 +4,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -468,8 +469,11 @@ TCustomComboBox::TCustomComboBox(TComponent* AOwner)
             Change();
         });
     });
-    // Pointing at an entry of the open list is choosing.
-    QObject::connect(combo_, &QComboBox::highlighted, combo_, [this](int) { touched_ = true; });
+    // Pointing at an entry of the open list is choosing; the entry the list
+    // points at as it opens is not.
+    QObject::connect(combo_, &QComboBox::highlighted, combo_, [this](int) {
+        if (combo_->view() != nullptr && combo_->view()->isVisible()) touched_ = true;
+    });
     WatchLine();
 }
 
@@ -495,12 +499,15 @@ void TCustomComboBox::RestoreShown() {
 }
 
 bool TCustomComboBox::AcceptKey(QKeyEvent* Event) {
+    // The keys that step through the entries choose one; with Alt (and F4)
+    // they open or close the list, which is no choice: Qt then matches the
+    // text against the list, and what the field holds must stay.
+    if (Event->modifiers() & Qt::AltModifier) return true;
     switch (Event->key()) {
     case Qt::Key_Up:
     case Qt::Key_Down:
     case Qt::Key_PageUp:
-    case Qt::Key_PageDown:
-    case Qt::Key_F4: touched_ = true; break;
+    case Qt::Key_PageDown: touched_ = true; break;
     default: break;
     }
     return true;
@@ -575,7 +582,6 @@ bool TCustomComboBox::DroppedDown() const { return combo_->view() && combo_->vie
 
 void TCustomComboBox::SetDroppedDown(bool Value) {
     if (Value) {
-        touched_ = true;
         if (OnDropDown) OnDropDown(this);
         combo_->showPopup();
     } else {

@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QStyle>
 #include <QKeySequence>
 #include <QTabBar>
@@ -1002,4 +1003,124 @@ TEST_F(ClerkKeys, PassingACombosByTabChangesNothingOnlyAChoiceDoes) {
     dialogs.Expect(MsgTransmitir, mrNo, "Transmitir NF-e");
     Key(Qt::Key_Return);
     EXPECT_EQ(Scalar(choices), saved);
+}
+
+// Novo puts the focus in a field that already holds its value (the series
+// of Opções, today's date, a new code): the value is selected whole, so that
+// what the clerk types replaces it, on a fresh window and on the row after
+// Desfazer, where the focus was in that field already.
+TEST_F(ClerkKeys, APreFilledFieldTakesTheFocusSelected) {
+    const std::vector<FreshStart> windows = {
+        {"Nota Fiscal", Opener<TfrmNota200>(), DocumentData, Qt::Key_N, "dbeId_Serie_Documento", ""},
+        {"Romaneio", Opener<TfrmNota201>(), DocumentData, Qt::Key_N, "dbeData_emissao", ""},
+        {"Série Documentos", Opener<TfrmNota118>(), RegisterData, Qt::Key_N, "dbeId_Serie_Documento", ""},
+        {"Vendedores", Opener<TfrmNota102>(), RegisterData, Qt::Key_N, "dbeId_Vendedor", ""},
+    };
+    for (const FreshStart& w : windows) {
+        SCOPED_TRACE(w.name);
+        TCustomForm* form = w.open(*this);
+        if (auto* d = dynamic_cast<DocumentForm*>(form))
+            d->Core->Clock = [] { return EncodeDateTime(2010, 6, 15, 9, 41, 27, 0); };
+        TDataSet* data = w.data(form);
+        for (const char* round : {"fresh", "after Desfazer"}) {
+            SCOPED_TRACE(round);
+            Key(w.start, Qt::AltModifier);
+            ASSERT_TRUE(QTest::qWaitFor([&] { return data->State() == dsInsert; }, 2000));
+            billtest::Pump();
+            ASSERT_EQ(Where(), w.afterStart);
+            auto* edit = dynamic_cast<TCustomEdit*>(ui::ControlOf(Focus()));
+            ASSERT_NE(edit, nullptr);
+            EXPECT_FALSE(Trim(edit->Text()).empty()) << "pre-filled";
+            EXPECT_EQ(edit->SelText(), edit->Text()) << "selected whole";
+            Key(Qt::Key_D, Qt::AltModifier);
+            ASSERT_TRUE(QTest::qWaitFor([&] { return data->State() == dsBrowse; }, 2000));
+        }
+        Forget(form);
+        delete form;
+        billtest::Pump();
+    }
+    // The series typed over the one Opções gives: 2, not 0012.
+    auto* f = NewDocument<TfrmNota200>();
+    ASSERT_TRUE(f->dbeId_Serie_Documento->Focused());
+    Type("2");
+    Key(Qt::Key_Tab);
+    EXPECT_EQ(f->Core->Field("Id_Serie_Documento")->AsInteger(), 2);
+}
+
+// Opening a combo's list (Alt+Down) and leaving it by Esc is no choice: the
+// stored text stays, as shown and as saved, even where the list spells it in
+// other capitals. The new invoice's own "1 - NF-e Normal" beside the list's
+// "1 - NF-e normal" first, then every entry of every combo of the invoice
+// and of the registers with the most lists.
+TEST_F(ClerkKeys, OpeningACombosListAndLeavingItByEscKeepsTheStoredText) {
+    const std::vector<FreshStart> windows = {
+        {"Nota Fiscal", Opener<TfrmNota200>(), DocumentData, Qt::Key_N, "", ""},
+        {"Clientes", Opener<TfrmNota100>(), RegisterData, Qt::Key_N, "", ""},
+        {"Produtos", Opener<TfrmNota101>(), RegisterData, Qt::Key_N, "", ""},
+    };
+    int tried = 0;
+    for (const FreshStart& w : windows) {
+        SCOPED_TRACE(w.name);
+        TCustomForm* form = w.open(*this);
+        TDataSet* data = w.data(form);
+        Key(w.start, Qt::AltModifier);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return data->State() == dsInsert; }, 2000));
+        billtest::Pump();
+        std::vector<std::pair<TDBComboBox*, std::string>> cases;
+        if (auto* invoice = dynamic_cast<TfrmNota200*>(form))
+            cases.emplace_back(invoice->dbeFinalidade_Emissao, data->FieldByName("Finalidade_Emissao")->AsString());
+        for (int i = 0; i < form->ComponentCount(); ++i) {
+            auto* combo = dynamic_cast<TDBComboBox*>(form->Components(i));
+            if (combo == nullptr || combo->Field() == nullptr || combo->Style() == csDropDownList) continue;
+            for (int item = 0; item < combo->Items()->Count(); ++item) {
+                const std::string kept = OtherCapitals(combo->Items()->Strings(item));
+                const int size = combo->Field()->Size();
+                if (!kept.empty() && (size == 0 || static_cast<int>(kept.size()) <= size)) cases.emplace_back(combo, kept);
+            }
+        }
+        for (const auto& [combo, kept] : cases) {
+            SCOPED_TRACE(combo->Name() + " = " + kept);
+            ShowPageOf(combo);
+            billtest::Pump();
+            if (!combo->CanFocus()) continue;
+            ++tried;
+            combo->Field()->SetAsString(kept);
+            combo->SetFocus();
+            billtest::Pump();
+            Key(Qt::Key_Down, Qt::AltModifier);
+            EXPECT_EQ(combo->Text(), kept) << "shown with the list open";
+            EXPECT_EQ(combo->Field()->AsString(), kept) << "stored with the list open";
+            Key(Qt::Key_Escape);
+            EXPECT_FALSE(combo->DroppedDown());
+            Key(Qt::Key_Tab);
+            EXPECT_EQ(combo->Field()->AsString(), kept) << "after Esc";
+        }
+        Key(Qt::Key_D, Qt::AltModifier);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return data->State() == dsBrowse; }, 2000));
+        Forget(form);
+        delete form;
+        billtest::Pump();
+    }
+    EXPECT_GT(tried, 5);
+}
+
+// The registers without a search close by their "Cancelar" and its letter,
+// with the focus in a field.
+TEST_F(ClerkKeys, TheRegistersCancelarClosesByItsLetter) {
+    const std::vector<std::pair<const char*, std::function<TCustomForm*(ClerkKeys&)>>> windows = {
+        {"Série Documentos", Opener<TfrmNota118>()}, {"Fornecedores", Opener<TfrmNota109>()},
+        {"Modelos de Impressoras", Opener<TfrmNota112>()}, {"Febraban", Opener<TfrmNota116>()},
+        {"Título Receber", Opener<TfrmNota117>()},
+    };
+    for (const auto& [name, open] : windows) {
+        SCOPED_TRACE(name);
+        TCustomForm* form = open(*this);
+        QPointer<QWidget> alive = form->Widget();
+        Forget(form);
+        EXPECT_NE(Where(), "<none>");
+        Key(Qt::Key_C, Qt::AltModifier);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return alive.isNull(); }, 2000)) << "a janela ficou aberta";
+        if (!alive.isNull()) delete form;
+        billtest::Pump();
+    }
 }

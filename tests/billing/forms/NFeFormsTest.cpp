@@ -9,6 +9,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QClipboard>
 #include <QImage>
 #include <QAbstractItemModel>
 #include <QKeySequence>
@@ -438,6 +439,61 @@ TEST_F(NFeForms, EscAndTheLetterOfFecharCloseTheWindowsThatHaveOne) {
             billtest::Pump();
         }
     }
+}
+
+// The buttons of the NF-e windows by their letters, each checked by what it
+// does: Copiar, reached by Tab from the access key, puts the key on the
+// clipboard; the cancellation's Confirmar and Inutilizar take what was typed
+// and refuse a reason too short. A box said "Sucesso" informs.
+TEST_F(Management, TheNFeWindowsButtonsActByTheirLetters) {
+    uitest::ShowActive(frame.get());
+    auto press = [](Qt::Key Letter) {
+        QTest::keyClick(QApplication::focusWidget(), Letter, Qt::AltModifier);
+    };
+    auto told = [this](std::size_t Before) {
+        return QTest::qWaitFor([&] { return dialogs.Shown().size() > Before; }, 2000);
+    };
+    ASSERT_TRUE(form->qryNota_Fiscal->Locate("Id_Nota_Fiscal", 20, {}));
+    form->dbeNumero_NFe->SetFocus();
+    billtest::Pump();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    billtest::Pump();
+    EXPECT_TRUE(form->SpeedButton1->Focused()) << "Tab reaches Copiar";
+    QApplication::clipboard()->clear();
+    press(Qt::Key_O);
+    const QString key = QString::fromStdString(Column(20, "numero_nfe"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::clipboard()->text() == key; }, 2000)) << "Alt+O";
+
+    form->Button5Click(nullptr);
+    ASSERT_NE(dialog, nullptr);
+    uitest::ShowActive(dialog);
+    dialog->mMotivo->SetFocus();
+    dialog->mMotivo->SetText("Desistiu");
+    std::size_t before = dialogs.Shown().size();
+    dialogs.Expect("deve ter no minímo 15 caracteres !", mrOk, "Atenção");
+    press(Qt::Key_C);
+    EXPECT_TRUE(told(before)) << "Alt+C";
+    dialog->Close();  // it frees itself
+    dialog = nullptr;
+    billtest::Pump();
+
+    auto* voiding = Open(new TfrmNota231(nullptr));
+    uitest::ShowActive(frame.get());
+    if (voiding->tbTemp->State() == dsBrowse) voiding->tbTemp->Edit();
+    voiding->tbTemp->FieldByName("Motivo")->SetAsString("Pulada");
+    voiding->dbeId_Serie_Documento->SetFocus();
+    billtest::Pump();
+    before = dialogs.Shown().size();
+    dialogs.Expect("A descrição do Motivo deve ter no minímo 15 caracteres e no máximo 255.", mrOk, "Atenção");
+    press(Qt::Key_I);
+    EXPECT_TRUE(told(before)) << "Alt+I";
+    EXPECT_TRUE(fs::is_empty(folders.envio));
+
+    // The configuration every NF-e window tells its outcome through.
+    dialogs.Expect("cancelada com Sucesso", mrOk, "Sucesso");
+    billing::nfe::Config_NFe(*dmdb).Notify("A Nota Fiscal foi cancelada com Sucesso !", "Sucesso");
+    ASSERT_FALSE(dialogs.Shown().empty());
+    EXPECT_EQ(dialogs.Shown().back().type, mtInformation);
 }
 
 // --- voiding of numbers ------------------------------------------------------

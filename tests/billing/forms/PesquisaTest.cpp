@@ -93,26 +93,83 @@ TEST_F(Lookups, TypingALetterOpensTheFindDialogWithThatLetter) {
     EXPECT_EQ(Pesquisa_Usuario(), "caio");
 }
 
-// Alt and a letter in the grid is a key that found nothing to press: it is
-// never typed, so no find comes up with that letter in it.
-TEST_F(Lookups, AltWithALetterStartsNoFind) {
-    std::string found;
-    // Should the find come up, keep what it holds and close it.
-    QTimer closer;
-    closer.setInterval(5);
-    QObject::connect(&closer, &QTimer::timeout, [&found] {
-        if (frmLocalizar == nullptr || !frmLocalizar->Visible()) return;
-        found += "[" + frmLocalizar->edtLocalizar->Text() + "]";
-        frmLocalizar->btnCancelarClick(nullptr);
-    });
-    closer.start();
-    WhenShown([](TfrmPesquisa* f) {
-        QWidget* target = QApplication::focusWidget() != nullptr ? QApplication::focusWidget() : f->dbGrid->Widget();
-        for (Qt::Key k : {Qt::Key_O, Qt::Key_L, Qt::Key_B}) QTest::keyClick(target, k, Qt::AltModifier);
-        f->BitBtn2Click(nullptr);
-    });
-    EXPECT_EQ(Pesquisa_Usuario(), "");
-    EXPECT_EQ(found, "") << "a pesquisa abriu Localizar";
+// The keys the lookup grid shows, pressed with the focus in the grid on
+// caio's row: Alt+L and the popup's Ctrl+L open the find (empty), Alt+O takes
+// the row, Alt+C closes the window; Alt with a letter no button has does
+// nothing and is never typed into a find.
+TEST_F(Lookups, EveryLetterAndShortcutOfTheLookupGridActs) {
+    const struct {
+        const char* name;
+        Qt::Key key;
+        Qt::KeyboardModifiers mods;
+        TModalResult closed;  // by the key itself
+        const char* finds;    // the finds that came up, each with its text
+        const char* result;
+    } cases[] = {
+        {"Alt+L", Qt::Key_L, Qt::AltModifier, mrNone, "[]", ""},
+        {"Ctrl+L", Qt::Key_L, Qt::ControlModifier, mrNone, "[]", ""},
+        {"Alt+O", Qt::Key_O, Qt::AltModifier, mrOk, "", "caio"},
+        {"Alt+C", Qt::Key_C, Qt::AltModifier, mrCancel, "", ""},
+        {"Alt+B", Qt::Key_B, Qt::AltModifier, mrNone, "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string found;
+        // A find that comes up: what it holds is kept, and it is closed.
+        QTimer closer;
+        closer.setInterval(5);
+        QObject::connect(&closer, &QTimer::timeout, [&found] {
+            if (frmLocalizar == nullptr || !frmLocalizar->Visible()) return;
+            found += "[" + frmLocalizar->edtLocalizar->Text() + "]";
+            frmLocalizar->btnCancelarClick(nullptr);
+        });
+        closer.start();
+        TModalResult closed = mrNone;
+        WhenShown([&](TfrmPesquisa* f) {
+            f->dsMain->DataSet()->Locate("id_usuario", "caio", {});
+            f->dbGrid->View()->setFocus();
+            QTest::keyClick(f->dbGrid->View(), c.key, c.mods);
+            // A letter presses its button once it is drawn down.
+            if (c.closed != mrNone || *c.finds != 0)
+                EXPECT_TRUE(QTest::qWaitFor([&] { return f->ModalResult() != mrNone || !found.empty(); }, 2000));
+            billtest::Pump();
+            closed = f->ModalResult();
+            if (closed == mrNone) f->BitBtn2Click(nullptr);
+        });
+        EXPECT_EQ(Pesquisa_Usuario(), c.result);
+        EXPECT_EQ(closed, c.closed);
+        EXPECT_EQ(found, c.finds);
+    }
+}
+
+// The find dialog by its letters: Alt+X and Alt+L go to the column and the
+// text (each its own letter), Alt+O finds, Alt+C leaves the row as it was.
+TEST_F(Lookups, TheFindDialogAnswersItsOwnLetters) {
+    const std::string first = Scalar("select id_usuario from usuario order by nome limit 1");
+    ASSERT_NE(first, "caio");
+    for (bool ok : {true, false}) {
+        SCOPED_TRACE(ok ? "Alt+O" : "Alt+C");
+        WhenShown([ok](TfrmPesquisa* f) {
+            QTimer::singleShot(0, qApp, [f, ok] {
+                ASSERT_NE(frmLocalizar, nullptr);
+                uitest::ShowActive(frmLocalizar);  // in front, as the clerk has it
+                QWidget* text = frmLocalizar->edtLocalizar->LineEdit();
+                QTest::keyClick(text, Qt::Key_X, Qt::AltModifier);
+                EXPECT_TRUE(frmLocalizar->cbFields->Focused()) << "Alt+X";
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_L, Qt::AltModifier);
+                EXPECT_TRUE(frmLocalizar->edtLocalizar->Focused()) << "Alt+L";
+                QTest::keyClicks(text, "aio");
+                QTest::keyClick(text, ok ? Qt::Key_O : Qt::Key_C, Qt::AltModifier);
+                // The letter presses its button once it is drawn down.
+                EXPECT_TRUE(QTest::qWaitFor([] { return frmLocalizar->ModalResult() != mrNone; }, 2000))
+                    << "the find stays";
+                QTimer::singleShot(0, qApp, [f] { f->mnuOkClick(nullptr); });
+            });
+            f->dbGrid->View()->setFocus();
+            QTest::keyClick(f->dbGrid->View(), 'c');
+        });
+        EXPECT_EQ(Pesquisa_Usuario(), ok ? "caio" : first);
+    }
 }
 
 TEST_F(Lookups, WholeFieldAndCaseSensitiveFindOnlyExactValues) {

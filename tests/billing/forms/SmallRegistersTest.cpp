@@ -139,7 +139,7 @@ TEST_F(SmallRegisters, SeriesStartAtOneKeepAnEmptyNextNumberAndAUsedOneStays) {
     auto* f = Open<TfrmNota118>();
     EXPECT_EQ(f->Caption(), "Série Documentos - NOTA118");
     EXPECT_FALSE(f->DBButton2->Visible());
-    EXPECT_EQ(f->DBButton1->Caption(), "Cancelar");
+    EXPECT_EQ(f->DBButton1->Caption(), "&Cancelar");
     f->btnInsert->Click();
     EXPECT_EQ(f->qry->FieldByName("Id_Serie_Documento")->AsInteger(), 1);
     f->btnSave->Click();  // no next number: nothing refuses it

@@ -34,10 +34,10 @@ protected:
         billtest::Forms::TearDown();
         billing::listings::ReleaseReportLibrary();
     }
-    // The pattern's furniture these four share: no search, "Cancelar".
+    // The pattern's furniture these four share: no search, "&Cancelar" (Alt+C).
     void ExpectFurniture(billing::forms::RegisterForm* f) {
         EXPECT_FALSE(f->DBButton2->Visible());
-        EXPECT_EQ(f->DBButton1->Caption(), "Cancelar");
+        EXPECT_EQ(f->DBButton1->Caption(), "&Cancelar");
         EXPECT_TRUE(f->qry->Active());
     }
 };

@@ -6,13 +6,17 @@
 #include <map>
 #include <set>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFontInfo>
+#include <QLabel>
 #include <QKeySequence>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
+#include <QShortcut>
+#include <QTabBar>
 
 #include "billing/forms/InformaSenha.h"
 #include "billing/forms/Nota100.h"
@@ -87,10 +91,12 @@ TEST_F(Looks, FormsUseTheProgramsFontAndItsOwnIcon) {
     EXPECT_EQ(icon.pixmap(32, 32).toImage(), fromFile.pixmap(32, 32).toImage());
 }
 
-TEST_F(Looks, EveryFormShowsItsTextsWholeWithTheProgramsIcon) {
-    ExpectWhole(window, "janela principal");
-    // Every form the program has; a new form adds its line here.
-    const std::vector<std::pair<std::string, std::function<TCustomForm*()>>> forms = {
+namespace {
+
+// Every form the program has, each made as the program makes it; a new form
+// adds its line here.
+std::vector<std::pair<std::string, std::function<TCustomForm*()>>> EveryForm() {
+    return {
         {"login", [] { return new TfrmNota220(nullptr); }},
         {"escolha do banco de dados", [] { return new TfrmSelecionarBancoDados(nullptr); }},
         {"bloqueio", [] { return new TfrmNota224(nullptr); }},
@@ -137,12 +143,67 @@ TEST_F(Looks, EveryFormShowsItsTextsWholeWithTheProgramsIcon) {
         {"localizar", [] { return new TfrmLocalizar(nullptr); }},
         {"sobre", [] { return new TfrmSobre(nullptr); }},
     };
+}
+
+QChar AltLetter(const QString& Caption) {
+    QKeySequence k = QKeySequence::mnemonic(Caption);
+    return k.isEmpty() ? QChar() : QChar(k[0].key() & ~Qt::KeyboardModifierMask).toUpper();
+}
+
+}  // namespace
+
+TEST_F(Looks, EveryFormShowsItsTextsWholeWithTheProgramsIcon) {
+    ExpectWhole(window, "janela principal");
+    const auto forms = EveryForm();
     for (const auto& [name, make] : forms) {
         TCustomForm* form = make();
         ExpectWhole(form, name);
         delete form;
         billtest::Pump();
     }
+}
+
+// Every button of every form is reached by the keyboard: Tab stops at it,
+// and it has an Alt letter (or a key of its own, as the record row's walk
+// has); no letter serves two things in one window, buttons, boxes, the
+// controls labels name and pages all counted.
+TEST_F(Looks, EveryButtonIsReachedByTabAndHasALetterOfItsOwn) {
+    int buttons = 0;
+    for (const auto& [name, make] : EveryForm()) {
+        SCOPED_TRACE(name);
+        TCustomForm* form = make();
+        form->Show();
+        billtest::Pump();
+        QWidget* root = form->Widget();
+        std::map<QChar, std::string> letters;
+        auto claim = [&](const QString& Text) {
+            const QChar l = AltLetter(Text);
+            if (l.isNull()) return;
+            auto [it, fresh] = letters.emplace(l, Text.toStdString());
+            EXPECT_TRUE(fresh) << "\"" << Text.toStdString() << "\" e \"" << it->second << "\" usam a mesma letra";
+        };
+        for (QAbstractButton* b : root->findChildren<QAbstractButton*>()) {
+            if (!b->isVisibleTo(root)) continue;
+            claim(b->text());
+            auto* button = dynamic_cast<TButton*>(ui::ControlOf(b));
+            if (button == nullptr || ui::ControlOf(b)->Widget() != b) continue;
+            ++buttons;
+            const bool ownKey = !b->findChildren<QShortcut*>().isEmpty();
+            EXPECT_TRUE(!AltLetter(b->text()).isNull() || ownKey) << "\"" << b->text().toStdString() << "\" sem letra";
+            // Orders are not imported yet: their button stays off the
+            // document's road by Tab.
+            if (button->Name() == "btnPedido") continue;
+            EXPECT_TRUE(button->TabStop() && (b->focusPolicy() & Qt::TabFocus) != 0)
+                << "\"" << b->text().toStdString() << "\" fora da ordem do Tab";
+        }
+        for (QLabel* l : root->findChildren<QLabel*>())
+            if (l->buddy() != nullptr && l->isVisibleTo(root)) claim(l->text());
+        for (QTabBar* bar : root->findChildren<QTabBar*>())
+            for (int i = 0; i < bar->count(); ++i) claim(bar->tabText(i));
+        delete form;
+        billtest::Pump();
+    }
+    EXPECT_GT(buttons, 100);
 }
 
 TEST_F(Looks, MenusHaveOneAcceleratorPerLetterNoDashItemsAndAnIconOnEveryCommand) {

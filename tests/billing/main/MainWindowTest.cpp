@@ -389,6 +389,18 @@ TEST_F(MainWindow, TheStatusBarShowsTheIssuersNewNameOnceItsFormCloses) {
     billtest::Pump();
     EXPECT_EQ(window->StatusBar->Panels(3)->Text(), "Comércio Novo Ltda");
     EXPECT_EQ(frmNota110, nullptr);
+
+    // Saved by Salvar with the window left open: named at once.
+    window->Emitente1Click(nullptr);
+    issuer = frmNota110;
+    ASSERT_NE(issuer, nullptr);
+    issuer->btnEdit->Click();
+    issuer->qryEmitente->FieldByName("Nome")->SetAsString("Comércio Outro Ltda");
+    issuer->btnSave->Click();
+    billtest::Pump();
+    EXPECT_EQ(issuer->qryEmitente->State(), dsBrowse);
+    EXPECT_EQ(window->StatusBar->Panels(3)->Text(), "Comércio Outro Ltda");
+    EXPECT_EQ(frmNota110, issuer);
 }
 
 TEST_F(MainWindow, TheLockCommandCoversTheApplicationUntilThePasswordIsTyped) {
@@ -743,6 +755,30 @@ TEST_F(MainWindow, AnInvoiceIsAuthorisedThroughTheAnswerTimer) {
     for (int i = 0; i < 1000 && !fs::exists(record); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(testsupport::ReadAll(record), "arquivo=" + folders.arquivamento + "/201006/" + key +
                                                 "-nfe.xml\nvisualizar=0\nCopias=1\nImpressora=padrao\n");
+}
+
+// A cancellation the answer timer reads is told as a success: the
+// information icon, not the warning one.
+TEST_F(MainWindow, ACancellationReadByTheAnswerTimerIsToldWithTheInformationIcon) {
+    ui::ManualTimerClock clock;
+    nfeAnswers = true;
+    Create();
+    LogInAs("Admin", "truve");
+    nfetest::NFeFolders folders = nfetest::MakeFolders(dir.file("nfe"));
+    nfetest::InsertRegisters(*dmdb->ADOConnection, folders);
+    dmdb->Inicia_Banco_Dados();
+    window->CheckNFeMonitor = [](const billing::nfe::NFeConfig&) { return true; };
+    const std::string key =
+        nfetest::InsertInvoice(*dmdb->ADOConnection, 1, 1, EncodeDate(2010, 6, 15), "Autorizada", nfetest::kClient);
+    testsupport::WriteAll(folders.retorno + "/" + key + "-can.xml",
+                          "<retCancNFe versao=\"1.07\"><infCanc><tpAmb>2</tpAmb><cStat>101</cStat><xMotivo>"
+                          "Cancelamento de NF-e homologado</xMotivo><chNFe>" + key +
+                              "</chNFe><nProt>141100000000321</nProt></infCanc></retCancNFe>");
+    dialogs.Expect("foi cancelada com Sucesso", mrOk, "Sucesso");
+    clock.Advance(4000);
+    ASSERT_FALSE(dialogs.Shown().empty());
+    EXPECT_EQ(dialogs.Shown().back().caption, "Sucesso");
+    EXPECT_EQ(dialogs.Shown().back().type, mtInformation);
 }
 
 // What a tick has to say comes after its file work, while the timer is
