@@ -499,6 +499,9 @@ public:
     // the record, where the key holds it (one text of a case-sensitive
     // collation): false otherwise.
     bool KeyText(int Position, std::string_view& Text) const;
+    // Starts bringing in the entry a search of Key reads first, where the
+    // copies of the blocks' first entries tell it without a wait (numbers).
+    void PrefetchSearch(const std::string& Key) const;
     // Starts bringing in the key bytes of the entry at Position.
     void PrefetchKeyAt(int Position) const {
         const uint8_t* k = Pool() + entries_[static_cast<std::size_t>(Position)].key;
@@ -675,6 +678,11 @@ private:
     int CompareMark(const Probe& P, const Mark& M) const;
     // Whether the heads are there to search, making them when due.
     bool HeadsReady() const;
+    // Whether they are there, none made.
+    bool HeadsKept() const;
+    // Where a number's probe falls in block B, told by its value between
+    // the heads of B and of the next block: an offset in B (-1: past them).
+    int HeadsGuess(const Probe& P, std::size_t B) const;
     // The block whose entries hold the first not below the probe, or whose
     // end it is.
     std::size_t HeadsBlock(const Probe& P) const;
@@ -896,13 +904,11 @@ private:
     const TmtIndex* placesIndex_ = nullptr;
     uint64_t placesEpoch_ = 0;
     uint32_t placesStamp_ = 0;  // LastPlaceStamp when the index was last read whole
-    // Records placed by a search of their key since the index was last read
-    // whole.
-    uint64_t lookups_ = 0;
     bool placesWhole_ = false;
     // The current position of record Id from its place: -1 not held, -2
-    // not known.
-    int PlacedAt(TmtIndex* Cur, int32_t Id);
+    // not known. With ReadBlock, a place whose block has changed since is
+    // looked for by a read of that block.
+    int PlacedAt(TmtIndex* Cur, int32_t Id, bool ReadBlock);
     void ReadPlaces(TmtIndex* Cur, int First, int Last);
     // The index LinkRows reads and the run [First, Last) of its entries that
     // holds the link's records; nullptr when none.
@@ -927,6 +933,8 @@ private:
     std::string prefixFolded_, scratch_;
     std::vector<int32_t> matches_;
     std::vector<int32_t> linkIds_;  // the ids of a link's run, to be placed
+    static constexpr int kPlaceBatch = 8;
+    std::string placeKeys_[kPlaceBatch];  // the keys of a few of them, searched for together
     uint64_t stepped_ = 0;
     std::vector<std::unique_ptr<TmtIndex>> indexes_;
     TmtIndex* rowOrder_ = nullptr;
