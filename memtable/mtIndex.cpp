@@ -1421,6 +1421,21 @@ void TmtIndex::FindRecord(PmtRecord Record, int& Index, bool Partial) {
     }
 }
 
+void TmtIndex::Claim(int32_t Id) {
+    if (const long b = ids_.BlockHolding(Id); b >= 0) claims_.emplace_back(b, Id);
+}
+
+template <typename F>
+void TmtIndex::ForEachClaimedBlock(F Each) {
+    std::sort(claims_.begin(), claims_.end());
+    for (std::size_t k = 0; k < claims_.size();) {
+        std::size_t e = k;
+        while (e < claims_.size() && claims_[e].first == claims_[k].first) ++e;
+        if (!Each(static_cast<std::size_t>(claims_[k].first), k, e)) return;
+        k = e;
+    }
+}
+
 int TmtIndex::FirstOf(const std::vector<int32_t>& RecordIDs, uint64_t& Stepped) {
     TmtCommon* common = dataSet_->Common();
     StoreLock lock(common);
@@ -1439,20 +1454,16 @@ int TmtIndex::FirstOf(const std::vector<int32_t>& RecordIDs, uint64_t& Stepped) 
             if (low >= 0) return low;
         } else {
             claims_.clear();
-            for (int32_t id : RecordIDs) {
-                const long b = ids_.BlockHolding(id);
-                if (b >= 0) claims_.emplace_back(b, id);
-            }
-            std::sort(claims_.begin(), claims_.end());
-            for (std::size_t k = 0; k < claims_.size();) {
-                const long b = claims_[k].first;
-                long best = -1;
-                for (; k < claims_.size() && claims_[k].first == b; ++k) {
-                    const long p = ids_.FindInBlock(static_cast<std::size_t>(b), claims_[k].second);
+            for (int32_t id : RecordIDs) Claim(id);
+            long best = -1;
+            ForEachClaimedBlock([&](std::size_t Block, std::size_t From, std::size_t To) {
+                for (std::size_t k = From; k < To; ++k) {
+                    const long p = ids_.FindInBlock(Block, claims_[k].second);
                     if (p >= 0 && (best < 0 || p < best)) best = p;
                 }
-                if (best >= 0) return static_cast<int>(best);
-            }
+                return best < 0;
+            });
+            if (best >= 0) return static_cast<int>(best);
         }
     } else if (RecordIDs.size() == 1) {
         int p = -1;
@@ -1529,35 +1540,30 @@ void TmtIndex::RowPositionsOf(const std::vector<int32_t>& RecordIDs, std::vector
             }
             continue;
         }
-        const long b = ids_.BlockHolding(id);
-        if (b >= 0) claims_.emplace_back(b, id);
+        Claim(id);
     }
     rowShift_ = shift;
-    std::sort(claims_.begin(), claims_.end());
     // The records of a master, a day, an order were mostly added together:
     // their ids share a few blocks, each read once for all of its own.
     constexpr std::size_t kFewInABlock = 4;
-    for (std::size_t k = 0; k < claims_.size();) {
-        const long b = claims_[k].first;
-        std::size_t e = k;
-        while (e < claims_.size() && claims_[e].first == b) ++e;
-        const auto block = static_cast<std::size_t>(b);
-        if (e - k <= kFewInABlock) {
-            for (; k < e; ++k)
-                if (const long p = ids_.FindInBlock(block, claims_[k].second); p >= 0)
+    ForEachClaimedBlock([&](std::size_t Block, std::size_t From, std::size_t To) {
+        if (To - From <= kFewInABlock) {
+            for (std::size_t k = From; k < To; ++k)
+                if (const long p = ids_.FindInBlock(Block, claims_[k].second); p >= 0)
                     Positions.push_back(static_cast<int32_t>(p));
-            continue;
+            return true;
         }
-        const int32_t low = claims_[k].second, high = claims_[e - 1].second;
-        const int32_t* d = ids_.BlockData(block);
-        const std::size_t size = ids_.BlockSize(block), start = ids_.BlockStart(block);
-        const auto from = claims_.begin() + static_cast<std::ptrdiff_t>(k);
-        const auto to = claims_.begin() + static_cast<std::ptrdiff_t>(e);
+        const int32_t low = claims_[From].second, high = claims_[To - 1].second;
+        const int32_t* d = ids_.BlockData(Block);
+        const std::size_t size = ids_.BlockSize(Block), start = ids_.BlockStart(Block);
+        const auto from = claims_.begin() + static_cast<std::ptrdiff_t>(From);
+        const auto to = claims_.begin() + static_cast<std::ptrdiff_t>(To);
         for (std::size_t j = 0; j < size; ++j)
-            if (d[j] >= low && d[j] <= high && std::binary_search(from, to, std::make_pair(b, d[j])))
+            if (d[j] >= low && d[j] <= high &&
+                std::binary_search(from, to, std::make_pair(static_cast<long>(Block), d[j])))
                 Positions.push_back(static_cast<int32_t>(start + j));
-        k = e;
-    }
+        return true;
+    });
 }
 
 void TmtIndex::SortByRecords(int L, int R) {

@@ -738,6 +738,12 @@ private:
     std::vector<std::vector<std::pair<int32_t, int32_t>>> levelOrders_;
     mutable std::string scratchKey_;
     std::vector<std::pair<long, int32_t>> claims_;  // (block, id) pairs of FirstOf and RowPositionsOf
+    // Row order: claims record Id in the block known to hold it, if any.
+    void Claim(int32_t Id);
+    // The claims by block: Each(block, from, to) for each block, [from, to)
+    // its claims, until Each returns false.
+    template <typename F>
+    void ForEachClaimedBlock(F Each);
     long rowShift_ = 0;  // id less position of the last record RowPositionsOf found
     // Key bytes of the text values an index of few distinct texts holds, by
     // field: a search or an insert of a known text makes no sort key. An
