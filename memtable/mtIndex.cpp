@@ -799,12 +799,13 @@ int TmtIndex::HeadsGuess(const Probe& P, std::size_t B) const {
                     static_cast<int>(static_cast<double>(P.prefix - first) * size / static_cast<double>(last - first)));
 }
 
-void TmtIndex::PrefetchSearch(const std::string& Key) const {
-    if (IsStringKind(fieldList_.Fields(0)->DataType()) || !HeadsKept()) return;
+std::size_t TmtIndex::PrefetchSearch(const std::string& Key) const {
+    if (IsStringKind(fieldList_.Fields(0)->DataType()) || !HeadsKept()) return SIZE_MAX;
     const Probe p = MakeProbe(Key);
-    if (p.side != kEachEntry) return;
+    if (p.side != kEachEntry) return SIZE_MAX;
     const std::size_t b = HeadsBlock(p);
     if (const int at = HeadsGuess(p, b); at >= 0) __builtin_prefetch(entries_.BlockData(b) + at);
+    return b;
 }
 
 void TmtIndex::MakeBlockMarks(std::size_t B) const {
@@ -982,7 +983,7 @@ void TmtIndex::MarksErased(std::size_t Local, std::size_t Block, std::size_t Blo
     if (to > from + 2 * kMarkStep) bm.valid = false;
 }
 
-int TmtIndex::LowerBound(const Probe& P) const {
+int TmtIndex::LowerBound(const Probe& P, std::size_t Block) const {
     const int n = static_cast<int>(entries_.size());
     if (P.side != kEachEntry) return P.side > 0 ? n : 0;
     if (n == 0) return 0;
@@ -1004,7 +1005,7 @@ int TmtIndex::LowerBound(const Probe& P) const {
         // blocks' first entries tell the block without a wait, and the guess
         // inside it is as near: numbers do not spread evenly (a number's
         // sign and exponent weigh more than its digits).
-        block = HeadsBlock(P);
+        block = Block < blocks ? Block : HeadsBlock(P);
         headed = true;
     } else if (blocks > 1 && !text && front < P.prefix && P.prefix <= back) {
         // Numbers spread evenly: the block where the value falls between the
@@ -1160,9 +1161,9 @@ int TmtIndex::RunEnd(const Probe& P, int From) const {
     return hi;
 }
 
-void TmtIndex::KeyRun(const std::string& Key, int& First, int& Last, bool FirstOnly) const {
+void TmtIndex::KeyRun(const std::string& Key, int& First, int& Last, bool FirstOnly, std::size_t Block) const {
     const Probe p = MakeProbe(Key);
-    First = LowerBound(p);
+    First = LowerBound(p, Block);
     if (FirstOnly)
         Last = First < Count() && CompareProbe(p, entries_[static_cast<std::size_t>(First)]) == 0 ? First + 1 : First;
     else
@@ -3653,6 +3654,7 @@ void TmtIndexes::PositionsInCurrent(TmtIndex* Index, int First, int Last, std::v
     // searches, whose first entries are on their way meanwhile, as are the
     // records of the next few.
     int found[kPlaceBatch];
+    std::size_t blocks[kPlaceBatch];
     for (int from = First; from < Last; from += kPlaceBatch) {
         const int to = std::min(Last, from + kPlaceBatch);
         for (int i = from; i < to; ++i) {
@@ -3663,7 +3665,7 @@ void TmtIndexes::PositionsInCurrent(TmtIndex* Index, int First, int Last, std::v
             if (pos == -2 && keyed) {
                 std::string& key = placeKeys_[static_cast<std::size_t>(i - from)];
                 cur->BuildKey(common->Record(id), cur->IndexFieldList().Count(), key);
-                cur->PrefetchSearch(key);
+                blocks[i - from] = cur->PrefetchSearch(key);
             }
         }
         for (int i = from; i < to; ++i) {
@@ -3673,7 +3675,7 @@ void TmtIndexes::PositionsInCurrent(TmtIndex* Index, int First, int Last, std::v
                 const std::string& key = placeKeys_[static_cast<std::size_t>(i - from)];
                 // The first of its key is mostly the record itself.
                 int a = 0, b = 0;
-                cur->KeyRun(key, a, b, true);
+                cur->KeyRun(key, a, b, true, blocks[i - from]);
                 if (b > a && cur->IdAt(a) != id) b = cur->KeyRunEnd(key, b);
                 if (b - a <= kFewOfAKey) {
                     stepped_ += static_cast<uint64_t>(b - a);

@@ -462,7 +462,8 @@ public:
     void BuildKey(PmtRecord Record, int FieldCount, std::string& Key) const;
     // The run of entries whose key starts with Key: [First, Last). With
     // FirstOnly, Last stops after the run's first entry.
-    void KeyRun(const std::string& Key, int& First, int& Last, bool FirstOnly = false) const;
+    void KeyRun(const std::string& Key, int& First, int& Last, bool FirstOnly = false,
+                std::size_t Block = SIZE_MAX) const;
     // Where the run of entries whose key starts with Key ends, From inside
     // it or just past it (the rest of a run cut short by FirstOnly).
     int KeyRunEnd(const std::string& Key, int From) const { return RunEnd(MakeProbe(Key), From); }
@@ -500,8 +501,10 @@ public:
     // collation): false otherwise.
     bool KeyText(int Position, std::string_view& Text) const;
     // Starts bringing in the entry a search of Key reads first, where the
-    // copies of the blocks' first entries tell it without a wait (numbers).
-    void PrefetchSearch(const std::string& Key) const;
+    // copies of the blocks' first entries tell it without a wait (numbers):
+    // the block they tell, for KeyRun while the entries take no change
+    // (SIZE_MAX: none).
+    std::size_t PrefetchSearch(const std::string& Key) const;
     // Starts bringing in the key bytes of the entry at Position.
     void PrefetchKeyAt(int Position) const {
         const uint8_t* k = Pool() + entries_[static_cast<std::size_t>(Position)].key;
@@ -578,7 +581,8 @@ private:
     // -1, 0 or 1.
     int CompareProbe(const Probe& P, uint64_t Prefix, uint32_t Key) const;
     int CompareProbe(const Probe& P, const Entry& E) const { return CompareProbe(P, E.prefix, E.key); }
-    int LowerBound(const Probe& P) const;
+    // Block, where known, is the one HeadsBlock tells.
+    int LowerBound(const Probe& P, std::size_t Block = SIZE_MAX) const;
     // Every mark dropped, for a change the marks are not kept through (a
     // sort, a new count of shared bytes, a compacted pool).
     void EntriesChanged() const {
