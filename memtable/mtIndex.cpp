@@ -3632,19 +3632,25 @@ void TmtIndexes::PositionsInCurrent(TmtIndex* Index, int First, int Last, std::v
     }
     // A record's place, once known, gives its position while its block of
     // the index takes no change. A record not placed, or whose block has
-    // changed, is found by its key among the few entries of that key: a
-    // search per record of the link, never a read of the index. Where its
-    // key has many entries (a status, a city), the block it stood in is read
-    // again, else the key's run: each places every record it holds at once.
-    // An index without keys is read whole, once until it changes.
-    constexpr int kFewOfAKey = 32;
+    // changed, is found by its key among the few entries of that key. Where
+    // its key has many entries (a status, a city), the block it stood in is
+    // read again, else the key's run: each places every record it holds at
+    // once. Besides, each link reads the index on from where the last one
+    // stopped, kSweep entries for each record it searched for, so that links
+    // that go all over the table come to find their records placed as one
+    // reading of the index would leave them, none of them reading more than
+    // that many times its own records. An index without keys is read whole,
+    // once until it changes.
+    constexpr int kFewOfAKey = 32, kSweep = 16;
     if (placesIndex_ != cur || placesEpoch_ != cur->PlaceEpoch()) {
         placeOf_.clear();
         placesIndex_ = cur;
         placesEpoch_ = cur->PlaceEpoch();
         placesWhole_ = false;
+        swept_ = 0;
     }
     const bool keyed = cur->IsOrdered() && cur->HasKeys();
+    int searched = 0;
     auto place = [&](int32_t id, int pos) {
         if (static_cast<std::size_t>(id) >= placeOf_.size()) placeOf_.resize(static_cast<std::size_t>(id) + 1);
         placeOf_[static_cast<std::size_t>(id)] =
@@ -3673,6 +3679,7 @@ void TmtIndexes::PositionsInCurrent(TmtIndex* Index, int First, int Last, std::v
             int pos = found[i - from];
             if (pos == -2 && keyed) {
                 const std::string& key = placeKeys_[static_cast<std::size_t>(i - from)];
+                ++searched;
                 // The first of its key is mostly the record itself.
                 int a = 0, b = 0;
                 cur->KeyRun(key, a, b, true, blocks[i - from]);
@@ -3698,6 +3705,12 @@ void TmtIndexes::PositionsInCurrent(TmtIndex* Index, int First, int Last, std::v
             }
             if (pos >= 0) Rows.push_back(pos);
         }
+    }
+    if (searched > 0 && swept_ < cur->Count()) {
+        const int from = swept_;
+        swept_ = static_cast<int>(std::min<int64_t>(cur->Count(), from + int64_t{kSweep} * searched));
+        ReadPlaces(cur, from, swept_);
+        if (from == 0 && swept_ == cur->Count()) placesWhole_ = true;
     }
 }
 

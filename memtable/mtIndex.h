@@ -915,6 +915,7 @@ private:
     uint64_t placesEpoch_ = 0;
     uint32_t placesStamp_ = 0;  // LastPlaceStamp when the index was last read whole
     bool placesWhole_ = false;
+    int swept_ = 0;  // the entries [0, swept_) read since the places were last dropped
     // The current position of record Id from its place: -1 not held, -2
     // not known. With ReadBlock, a place whose block has changed since is
     // looked for by a read of that block.
