@@ -785,6 +785,29 @@ std::size_t TmtIndex::HeadsBlock(const Probe& P) const {
     return l - 1;
 }
 
+bool TmtIndex::HeadsKept() const {
+    return Count() >= kMarkedFrom && marks_ != nullptr && marks_->valid && marks_->heads.size() == entries_.Blocks();
+}
+
+int TmtIndex::HeadsGuess(const Probe& P, std::size_t B) const {
+    const std::vector<Mark>& heads = marks_->heads;
+    if (B + 1 >= heads.size()) return -1;
+    const uint64_t first = heads[B].prefix & P.mask, last = heads[B + 1].prefix & P.mask;
+    if (!(first < P.prefix && P.prefix <= last)) return -1;
+    const auto size = static_cast<double>(entries_.BlockSize(B));
+    return std::min(static_cast<int>(size) - 1,
+                    static_cast<int>(static_cast<double>(P.prefix - first) * size / static_cast<double>(last - first)));
+}
+
+std::size_t TmtIndex::PrefetchSearch(const std::string& Key) const {
+    if (IsStringKind(fieldList_.Fields(0)->DataType()) || !HeadsKept()) return SIZE_MAX;
+    const Probe p = MakeProbe(Key);
+    if (p.side != kEachEntry) return SIZE_MAX;
+    const std::size_t b = HeadsBlock(p);
+    if (const int at = HeadsGuess(p, b); at >= 0) __builtin_prefetch(entries_.BlockData(b) + at);
+    return b;
+}
+
 void TmtIndex::MakeBlockMarks(std::size_t B) const {
     BlockMarks& bm = marks_->blocks[B];
     const std::size_t start = entries_.BlockStart(B), size = entries_.BlockSize(B);
@@ -960,7 +983,7 @@ void TmtIndex::MarksErased(std::size_t Local, std::size_t Block, std::size_t Blo
     if (to > from + 2 * kMarkStep) bm.valid = false;
 }
 
-int TmtIndex::LowerBound(const Probe& P) const {
+int TmtIndex::LowerBound(const Probe& P, std::size_t Block) const {
     const int n = static_cast<int>(entries_.size());
     if (P.side != kEachEntry) return P.side > 0 ? n : 0;
     if (n == 0) return 0;
@@ -968,6 +991,7 @@ int TmtIndex::LowerBound(const Probe& P) const {
     // The block: the last whose first entry lies below the probe. The
     // answer is inside it, or is the first entry of the next.
     std::size_t block = 0;
+    bool headed = false;  // the block was told by the copies of the blocks' first entries
     const std::size_t blocks = entries_.Blocks();
     const bool marked = text && n >= kMarkedFrom && HeadsReady() && marks_->heads.size() == blocks;
     if (marked) {
@@ -976,7 +1000,14 @@ int TmtIndex::LowerBound(const Probe& P) const {
         marks_->Drop();  // made again after enough searches
     }
     const uint64_t front = entries_.front().prefix & P.mask, back = entries_.back().prefix & P.mask;
-    if (blocks > 1 && !text && front < P.prefix && P.prefix <= back) {
+    if (blocks > 1 && !text && n >= kMarkedFrom && HeadsReady() && marks_->heads.size() == blocks) {
+        // Once searches come often enough to keep them, the copies of the
+        // blocks' first entries tell the block without a wait, and the guess
+        // inside it is as near: numbers do not spread evenly (a number's
+        // sign and exponent weigh more than its digits).
+        block = Block < blocks ? Block : HeadsBlock(P);
+        headed = true;
+    } else if (blocks > 1 && !text && front < P.prefix && P.prefix <= back) {
         // Numbers spread evenly: the block where the value falls between the
         // ends, or one beside it.
         const auto guess = std::min<std::size_t>(
@@ -1044,13 +1075,18 @@ int TmtIndex::LowerBound(const Probe& P) const {
     // it take the place of most of a bisection's probes, each of which
     // would wait for memory.
     if (hi - lo > 64 && !text) {
-        const uint64_t first = e[lo].prefix & P.mask, last = e[hi - 1].prefix & P.mask;
-        if (first < P.prefix && P.prefix <= last) {
-            if (slope_.first != first || slope_.last != last || slope_.count != hi - lo)
-                slope_ = Slope{first, last, hi - lo,
-                               static_cast<double>(hi - 1 - lo) / static_cast<double>(last - first)};
-            int guess = lo + static_cast<int>(static_cast<double>(P.prefix - first) * slope_.perUnit);
-            guess = std::clamp(guess, lo, hi - 1);
+        int guess = headed ? HeadsGuess(P, block) : -1;
+        if (guess < 0) {
+            const uint64_t first = e[lo].prefix & P.mask, last = e[hi - 1].prefix & P.mask;
+            if (first < P.prefix && P.prefix <= last) {
+                if (slope_.first != first || slope_.last != last || slope_.count != hi - lo)
+                    slope_ = Slope{first, last, hi - lo,
+                                   static_cast<double>(hi - 1 - lo) / static_cast<double>(last - first)};
+                guess = std::clamp(lo + static_cast<int>(static_cast<double>(P.prefix - first) * slope_.perUnit),
+                                   lo, hi - 1);
+            }
+        }
+        if (guess >= 0) {
             // The answer is the first entry the probe does not exceed.
             if (CompareProbe(P, e[guess]) > 0) {
                 int step = 1, from = guess + 1;
@@ -1125,9 +1161,9 @@ int TmtIndex::RunEnd(const Probe& P, int From) const {
     return hi;
 }
 
-void TmtIndex::KeyRun(const std::string& Key, int& First, int& Last, bool FirstOnly) const {
+void TmtIndex::KeyRun(const std::string& Key, int& First, int& Last, bool FirstOnly, std::size_t Block) const {
     const Probe p = MakeProbe(Key);
-    First = LowerBound(p);
+    First = LowerBound(p, Block);
     if (FirstOnly)
         Last = First < Count() && CompareProbe(p, entries_[static_cast<std::size_t>(First)]) == 0 ? First + 1 : First;
     else
@@ -1386,6 +1422,21 @@ void TmtIndex::FindRecord(PmtRecord Record, int& Index, bool Partial) {
     }
 }
 
+void TmtIndex::Claim(int32_t Id) {
+    if (const long b = ids_.BlockHolding(Id); b >= 0) claims_.emplace_back(b, Id);
+}
+
+template <typename F>
+void TmtIndex::ForEachClaimedBlock(F Each) {
+    std::sort(claims_.begin(), claims_.end());
+    for (std::size_t k = 0; k < claims_.size();) {
+        std::size_t e = k;
+        while (e < claims_.size() && claims_[e].first == claims_[k].first) ++e;
+        if (!Each(static_cast<std::size_t>(claims_[k].first), k, e)) return;
+        k = e;
+    }
+}
+
 int TmtIndex::FirstOf(const std::vector<int32_t>& RecordIDs, uint64_t& Stepped) {
     TmtCommon* common = dataSet_->Common();
     StoreLock lock(common);
@@ -1404,20 +1455,16 @@ int TmtIndex::FirstOf(const std::vector<int32_t>& RecordIDs, uint64_t& Stepped) 
             if (low >= 0) return low;
         } else {
             claims_.clear();
-            for (int32_t id : RecordIDs) {
-                const long b = ids_.BlockHolding(id);
-                if (b >= 0) claims_.emplace_back(b, id);
-            }
-            std::sort(claims_.begin(), claims_.end());
-            for (std::size_t k = 0; k < claims_.size();) {
-                const long b = claims_[k].first;
-                long best = -1;
-                for (; k < claims_.size() && claims_[k].first == b; ++k) {
-                    const long p = ids_.FindInBlock(static_cast<std::size_t>(b), claims_[k].second);
+            for (int32_t id : RecordIDs) Claim(id);
+            long best = -1;
+            ForEachClaimedBlock([&](std::size_t Block, std::size_t From, std::size_t To) {
+                for (std::size_t k = From; k < To; ++k) {
+                    const long p = ids_.FindInBlock(Block, claims_[k].second);
                     if (p >= 0 && (best < 0 || p < best)) best = p;
                 }
-                if (best >= 0) return static_cast<int>(best);
-            }
+                return best < 0;
+            });
+            if (best >= 0) return static_cast<int>(best);
         }
     } else if (RecordIDs.size() == 1) {
         int p = -1;
@@ -1494,35 +1541,30 @@ void TmtIndex::RowPositionsOf(const std::vector<int32_t>& RecordIDs, std::vector
             }
             continue;
         }
-        const long b = ids_.BlockHolding(id);
-        if (b >= 0) claims_.emplace_back(b, id);
+        Claim(id);
     }
     rowShift_ = shift;
-    std::sort(claims_.begin(), claims_.end());
     // The records of a master, a day, an order were mostly added together:
     // their ids share a few blocks, each read once for all of its own.
     constexpr std::size_t kFewInABlock = 4;
-    for (std::size_t k = 0; k < claims_.size();) {
-        const long b = claims_[k].first;
-        std::size_t e = k;
-        while (e < claims_.size() && claims_[e].first == b) ++e;
-        const auto block = static_cast<std::size_t>(b);
-        if (e - k <= kFewInABlock) {
-            for (; k < e; ++k)
-                if (const long p = ids_.FindInBlock(block, claims_[k].second); p >= 0)
+    ForEachClaimedBlock([&](std::size_t Block, std::size_t From, std::size_t To) {
+        if (To - From <= kFewInABlock) {
+            for (std::size_t k = From; k < To; ++k)
+                if (const long p = ids_.FindInBlock(Block, claims_[k].second); p >= 0)
                     Positions.push_back(static_cast<int32_t>(p));
-            continue;
+            return true;
         }
-        const int32_t low = claims_[k].second, high = claims_[e - 1].second;
-        const int32_t* d = ids_.BlockData(block);
-        const std::size_t size = ids_.BlockSize(block), start = ids_.BlockStart(block);
-        const auto from = claims_.begin() + static_cast<std::ptrdiff_t>(k);
-        const auto to = claims_.begin() + static_cast<std::ptrdiff_t>(e);
+        const int32_t low = claims_[From].second, high = claims_[To - 1].second;
+        const int32_t* d = ids_.BlockData(Block);
+        const std::size_t size = ids_.BlockSize(Block), start = ids_.BlockStart(Block);
+        const auto from = claims_.begin() + static_cast<std::ptrdiff_t>(From);
+        const auto to = claims_.begin() + static_cast<std::ptrdiff_t>(To);
         for (std::size_t j = 0; j < size; ++j)
-            if (d[j] >= low && d[j] <= high && std::binary_search(from, to, std::make_pair(b, d[j])))
+            if (d[j] >= low && d[j] <= high &&
+                std::binary_search(from, to, std::make_pair(static_cast<long>(Block), d[j])))
                 Positions.push_back(static_cast<int32_t>(start + j));
-        k = e;
-    }
+        return true;
+    });
 }
 
 void TmtIndex::SortByRecords(int L, int R) {
@@ -3589,52 +3631,90 @@ void TmtIndexes::PositionsInCurrent(TmtIndex* Index, int First, int Last, std::v
         return;
     }
     // A record's place, once known, gives its position while its block of
-    // the index takes no change; a change costs the places of that block,
-    // read again when one is next asked for. A record not placed yet is
-    // found by its key among the few entries of that key, until such
-    // searches have cost about a reading of the whole index, which then
-    // places every record at once; so does a key with many entries (a
-    // status, a city).
-    constexpr int kFewOfAKey = 32;
+    // the index takes no change. A record not placed, or whose block has
+    // changed, is found by its key among the few entries of that key. Where
+    // its key has many entries (a status, a city), the block it stood in is
+    // read again, else the key's run: each places every record it holds at
+    // once. Besides, each link reads the index on from where the last one
+    // stopped, kSweep entries for each record it searched for, so that links
+    // that go all over the table come to find their records placed as one
+    // reading of the index would leave them, none of them reading more than
+    // that many times its own records. An index without keys is read whole,
+    // once until it changes.
+    constexpr int kFewOfAKey = 32, kSweep = 16;
     if (placesIndex_ != cur || placesEpoch_ != cur->PlaceEpoch()) {
         placeOf_.clear();
         placesIndex_ = cur;
         placesEpoch_ = cur->PlaceEpoch();
         placesWhole_ = false;
-        lookups_ = 0;
+        swept_ = 0;
     }
     const bool keyed = cur->IsOrdered() && cur->HasKeys();
-    for (int i = First; i < Last; ++i) {
-        const int32_t id = Index->IdAt(i);
-        if (id < 0) continue;
-        int pos = PlacedAt(cur, id);
-        if (pos == -2 && keyed && lookups_ * 1024 < static_cast<uint64_t>(cur->Count())) {
-            ++lookups_;
-            cur->BuildKey(common->Record(id), cur->IndexFieldList().Count(), scratch_);
-            int a = 0, b = 0;
-            cur->KeyRun(scratch_, a, b);
-            if (b - a <= kFewOfAKey) {
-                stepped_ += static_cast<uint64_t>(b - a);
-                pos = -1;
-                for (int k = a; k < b && pos < 0; ++k)
-                    if (cur->IdAt(k) == id) pos = k;
-                if (static_cast<std::size_t>(id) >= placeOf_.size())
-                    placeOf_.resize(static_cast<std::size_t>(id) + 1);
-                placeOf_[static_cast<std::size_t>(id)] =
-                    pos >= 0 ? cur->PlaceOf(pos) : TmtIndex::Place{cur->LastPlaceStamp(), kAbsent};
+    int searched = 0;
+    auto place = [&](int32_t id, int pos) {
+        if (static_cast<std::size_t>(id) >= placeOf_.size()) placeOf_.resize(static_cast<std::size_t>(id) + 1);
+        placeOf_[static_cast<std::size_t>(id)] =
+            pos >= 0 ? cur->PlaceOf(pos) : TmtIndex::Place{cur->LastPlaceStamp(), kAbsent};
+    };
+    // Records to search for go a few at a time: their keys first, then the
+    // searches, whose first entries are on their way meanwhile, as are the
+    // records of the next few.
+    int found[kPlaceBatch];
+    std::size_t blocks[kPlaceBatch];
+    for (int from = First; from < Last; from += kPlaceBatch) {
+        const int to = std::min(Last, from + kPlaceBatch);
+        for (int i = from; i < to; ++i) {
+            if (keyed && i + kPlaceBatch < Last) Index->PrefetchRecordAt(i + kPlaceBatch);
+            const int32_t id = Index->IdAt(i);
+            int& pos = found[i - from];
+            pos = id < 0 ? -1 : PlacedAt(cur, id, !keyed);
+            if (pos == -2 && keyed) {
+                std::string& key = placeKeys_[static_cast<std::size_t>(i - from)];
+                cur->BuildKey(common->Record(id), cur->IndexFieldList().Count(), key);
+                blocks[i - from] = cur->PrefetchSearch(key);
             }
         }
-        if (pos == -2) {
-            ReadPlaces(cur, 0, cur->Count());
-            placesWhole_ = true;
-            lookups_ = 0;
-            pos = PlacedAt(cur, id);
+        for (int i = from; i < to; ++i) {
+            const int32_t id = Index->IdAt(i);
+            int pos = found[i - from];
+            if (pos == -2 && keyed) {
+                const std::string& key = placeKeys_[static_cast<std::size_t>(i - from)];
+                ++searched;
+                // The first of its key is mostly the record itself.
+                int a = 0, b = 0;
+                cur->KeyRun(key, a, b, true, blocks[i - from]);
+                if (b > a && cur->IdAt(a) != id) b = cur->KeyRunEnd(key, b);
+                if (b - a <= kFewOfAKey) {
+                    stepped_ += static_cast<uint64_t>(b - a);
+                    pos = -1;
+                    for (int k = a; k < b && pos < 0; ++k)
+                        if (cur->IdAt(k) == id) pos = k;
+                    place(id, pos);
+                } else if (pos = PlacedAt(cur, id, true); pos == -2) {
+                    ReadPlaces(cur, a, b);
+                    pos = PlacedAt(cur, id, false);
+                    if (pos == -2) place(id, pos = -1);
+                }
+            }
+            // Read whole by a record before it in this batch, maybe.
+            if (pos == -2) pos = PlacedAt(cur, id, true);
+            if (pos == -2) {
+                ReadPlaces(cur, 0, cur->Count());
+                placesWhole_ = true;
+                pos = PlacedAt(cur, id, false);
+            }
+            if (pos >= 0) Rows.push_back(pos);
         }
-        if (pos >= 0) Rows.push_back(pos);
+    }
+    if (searched > 0 && swept_ < cur->Count()) {
+        const int from = swept_;
+        swept_ = static_cast<int>(std::min<int64_t>(cur->Count(), from + int64_t{kSweep} * searched));
+        ReadPlaces(cur, from, swept_);
+        if (from == 0 && swept_ == cur->Count()) placesWhole_ = true;
     }
 }
 
-int TmtIndexes::PlacedAt(TmtIndex* Cur, int32_t Id) {
+int TmtIndexes::PlacedAt(TmtIndex* Cur, int32_t Id, bool ReadBlock) {
     const auto at = static_cast<std::size_t>(Id);
     for (int pass = 0;; ++pass) {
         if (at >= placeOf_.size()) return placesWhole_ && Cur->LastPlaceStamp() == placesStamp_ ? -1 : -2;
@@ -3643,6 +3723,7 @@ int TmtIndexes::PlacedAt(TmtIndex* Cur, int32_t Id) {
         if (p.at == kAbsent) return p.stamp == Cur->LastPlaceStamp() ? -1 : -2;
         const int pos = Cur->PositionOf(p);
         if (pos >= 0) return pos;
+        if (!ReadBlock) return -2;
         // Its block has changed: every record of the block it stood in
         // takes its new place there, this one too unless it has left.
         int first = 0, last = 0;

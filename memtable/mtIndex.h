@@ -462,7 +462,8 @@ public:
     void BuildKey(PmtRecord Record, int FieldCount, std::string& Key) const;
     // The run of entries whose key starts with Key: [First, Last). With
     // FirstOnly, Last stops after the run's first entry.
-    void KeyRun(const std::string& Key, int& First, int& Last, bool FirstOnly = false) const;
+    void KeyRun(const std::string& Key, int& First, int& Last, bool FirstOnly = false,
+                std::size_t Block = SIZE_MAX) const;
     // Where the run of entries whose key starts with Key ends, From inside
     // it or just past it (the rest of a run cut short by FirstOnly).
     int KeyRunEnd(const std::string& Key, int From) const { return RunEnd(MakeProbe(Key), From); }
@@ -499,6 +500,11 @@ public:
     // the record, where the key holds it (one text of a case-sensitive
     // collation): false otherwise.
     bool KeyText(int Position, std::string_view& Text) const;
+    // Starts bringing in the entry a search of Key reads first, where the
+    // copies of the blocks' first entries tell it without a wait (numbers):
+    // the block they tell, for KeyRun while the entries take no change
+    // (SIZE_MAX: none).
+    std::size_t PrefetchSearch(const std::string& Key) const;
     // Starts bringing in the key bytes of the entry at Position.
     void PrefetchKeyAt(int Position) const {
         const uint8_t* k = Pool() + entries_[static_cast<std::size_t>(Position)].key;
@@ -575,7 +581,8 @@ private:
     // -1, 0 or 1.
     int CompareProbe(const Probe& P, uint64_t Prefix, uint32_t Key) const;
     int CompareProbe(const Probe& P, const Entry& E) const { return CompareProbe(P, E.prefix, E.key); }
-    int LowerBound(const Probe& P) const;
+    // Block, where known, is the one HeadsBlock tells.
+    int LowerBound(const Probe& P, std::size_t Block = SIZE_MAX) const;
     // Every mark dropped, for a change the marks are not kept through (a
     // sort, a new count of shared bytes, a compacted pool).
     void EntriesChanged() const {
@@ -675,6 +682,11 @@ private:
     int CompareMark(const Probe& P, const Mark& M) const;
     // Whether the heads are there to search, making them when due.
     bool HeadsReady() const;
+    // Whether they are there, none made.
+    bool HeadsKept() const;
+    // Where a number's probe falls in block B, told by its value between
+    // the heads of B and of the next block: an offset in B (-1: past them).
+    int HeadsGuess(const Probe& P, std::size_t B) const;
     // The block whose entries hold the first not below the probe, or whose
     // end it is.
     std::size_t HeadsBlock(const Probe& P) const;
@@ -730,6 +742,12 @@ private:
     std::vector<std::vector<std::pair<int32_t, int32_t>>> levelOrders_;
     mutable std::string scratchKey_;
     std::vector<std::pair<long, int32_t>> claims_;  // (block, id) pairs of FirstOf and RowPositionsOf
+    // Row order: claims record Id in the block known to hold it, if any.
+    void Claim(int32_t Id);
+    // The claims by block: Each(block, from, to) for each block, [from, to)
+    // its claims, until Each returns false.
+    template <typename F>
+    void ForEachClaimedBlock(F Each);
     long rowShift_ = 0;  // id less position of the last record RowPositionsOf found
     // Key bytes of the text values an index of few distinct texts holds, by
     // field: a search or an insert of a known text makes no sort key. An
@@ -896,13 +914,12 @@ private:
     const TmtIndex* placesIndex_ = nullptr;
     uint64_t placesEpoch_ = 0;
     uint32_t placesStamp_ = 0;  // LastPlaceStamp when the index was last read whole
-    // Records placed by a search of their key since the index was last read
-    // whole.
-    uint64_t lookups_ = 0;
     bool placesWhole_ = false;
+    int swept_ = 0;  // the entries [0, swept_) read since the places were last dropped
     // The current position of record Id from its place: -1 not held, -2
-    // not known.
-    int PlacedAt(TmtIndex* Cur, int32_t Id);
+    // not known. With ReadBlock, a place whose block has changed since is
+    // looked for by a read of that block.
+    int PlacedAt(TmtIndex* Cur, int32_t Id, bool ReadBlock);
     void ReadPlaces(TmtIndex* Cur, int First, int Last);
     // The index LinkRows reads and the run [First, Last) of its entries that
     // holds the link's records; nullptr when none.
@@ -927,6 +944,8 @@ private:
     std::string prefixFolded_, scratch_;
     std::vector<int32_t> matches_;
     std::vector<int32_t> linkIds_;  // the ids of a link's run, to be placed
+    static constexpr int kPlaceBatch = 8;
+    std::string placeKeys_[kPlaceBatch];  // the keys of a few of them, searched for together
     uint64_t stepped_ = 0;
     std::vector<std::unique_ptr<TmtIndex>> indexes_;
     TmtIndex* rowOrder_ = nullptr;

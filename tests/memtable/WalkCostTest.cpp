@@ -488,14 +488,15 @@ TEST(WalkCost, CaseFoldOfPartialKeysIsTheCollations) {
 // ascending and descending, with versioned deletes, a filter text, deletes
 // and appends while linked, and edits, deletes and appends between two
 // rounds. Each master move shows the model's rows in the current index's
-// order, and the walk and the record count step through the link's records,
-// not the table; a whole round, its link and its changes included, reads the
-// current index once at most besides a block of it for each change. A count
-// right after an edit of the link in another view reads none of the link's
-// records unless a filter text is on.
+// order, and the move, the walk and the record count step through the
+// link's records and a score of entries for each, not the table, with few
+// details per master or many; a whole round, its link and its changes
+// included, reads the current index once at most besides a block of it for
+// each change. A count right after an edit of the link in another view reads
+// none of the link's records unless a filter text is on.
 TEST(WalkCost, MasterDetailFindsTheLinkThroughAnIndexThatIsNotCurrent) {
-    constexpr int kMasters = 120, kRows = 12000;
-    constexpr uint64_t kBlock = memtable::BlockList<int32_t>::kFull;
+    constexpr int kRows = 12000;
+    constexpr uint64_t kBlock = memtable::BlockList<int32_t>::kFull, kSweep = 16;
     struct Case {
         const char* link;          // the detail index on the link ("": none)
         TIndexOptions options;
@@ -504,24 +505,29 @@ TEST(WalkCost, MasterDetailFindsTheLinkThroughAnIndexThatIsNotCurrent) {
         bool versioned;
         const char* filter;
         bool autoAdd;
+        int masters;
     };
     const Case cases[] = {
-        {"Master", {}, "Master", false, false, "", false},
-        {"Master", {ixDescending}, "Master", true, true, "", false},
-        {"Master;Name", {}, "Master;Name", false, true, "Id <> 17", false},
-        {"Name", {}, "Name", true, false, "", false},
-        {"Name", {ixDescending}, "Name", false, true, "Master > 40", false},
-        {"", {}, "Master", true, false, "", true},
+        {"Master", {}, "Master", false, false, "", false, 120},
+        {"Master", {ixDescending}, "Master", true, true, "", false, 120},
+        {"Master;Name", {}, "Master;Name", false, true, "Id <> 17", false, 120},
+        {"Name", {}, "Name", true, false, "", false, 120},
+        {"Name", {ixDescending}, "Name", false, true, "Master > 40", false, 120},
+        {"", {}, "Master", true, false, "", true, 120},
+        // About four hundred details per master.
+        {"Master", {}, "Master", true, true, "", false, 24},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.detailFields) + " over index '" + c.link + "'");
+        SCOPED_TRACE(std::string(c.detailFields) + " over index '" + c.link + "', " + std::to_string(c.masters) +
+                     " masters");
+        const int masters = c.masters;
         const bool text = std::string(c.detailFields) == "Name";
         const bool two = std::string(c.detailFields).find(';') != std::string::npos;
         auto master = std::make_unique<TmtMemTable>(nullptr);
         master->FieldDefs()->Add("Id", ftInteger);
         master->FieldDefs()->Add("Tag", ftString, 20);
         master->Open();
-        for (int m = 0; m < kMasters; ++m) {
+        for (int m = 0; m < masters; ++m) {
             master->Append();
             master->FieldByName("Id")->SetAsInteger(m);
             master->FieldByName("Tag")->SetAsString(two ? "n" + std::to_string(m % 3) : "n" + std::to_string(m));
@@ -543,8 +549,8 @@ TEST(WalkCost, MasterDetailFindsTheLinkThroughAnIndexThatIsNotCurrent) {
         view.Open();
         int nextId = 1;
         auto add = [&] {
-            const int m = static_cast<int>(rng() % (kMasters + kMasters / 4));
-            model.push_back({nextId++, m, "n" + std::to_string(two ? rng() % 3 : rng() % (kMasters + 20))});
+            const int m = static_cast<int>(rng() % (masters + masters / 4));
+            model.push_back({nextId++, m, "n" + std::to_string(two ? rng() % 3 : rng() % (masters + 20))});
             AddDetail(details.get(), model.back());
         };
         for (int i = 0; i < kRows; ++i) add();
@@ -581,9 +587,11 @@ TEST(WalkCost, MasterDetailFindsTheLinkThroughAnIndexThatIsNotCurrent) {
         for (int round = 0; round < 2; ++round) {
             const uint64_t roundFrom = details->Indexes()->Stepped();
             uint64_t allowed = kRows;
+            uint64_t moveFrom = details->Indexes()->Stepped();
             link(true);
             int walked = 0;
-            for (master->First(); !master->Eof(); master->Next()) {
+            for (master->First(); !master->Eof(); moveFrom = details->Indexes()->Stepped(), master->Next()) {
+                const uint64_t moved = details->Indexes()->Stepped() - moveFrom;
                 const int key = master->FieldByName("Id")->AsInteger();
                 const std::string tag = master->FieldByName("Tag")->AsString();
                 std::vector<int> expected;
@@ -607,6 +615,13 @@ TEST(WalkCost, MasterDetailFindsTheLinkThroughAnIndexThatIsNotCurrent) {
                 // then walked, then counted.
                 const auto run = static_cast<uint64_t>(linkedRecords(key, tag));
                 EXPECT_LE(stepped, 5 * run + 8) << "master " << key;
+                // The move places the run's records, each found by its key
+                // among the few of that key, reads the current index on by
+                // kSweep entries for each, and shows the first; the first
+                // move holds the link, which places the records of the
+                // master it finds current.
+                EXPECT_LE(moved, (key == 0 ? 3 : 1) * (kSweep + 3) * run + 8)
+                    << "master " << key << " round " << round;
                 // Placed at the move, walked both ways and counted.
                 allowed += 7 * run + 8;
                 walked += static_cast<int>(expected.size());
@@ -664,8 +679,8 @@ TEST(WalkCost, MasterDetailFindsTheLinkThroughAnIndexThatIsNotCurrent) {
                 if (!d.alive) continue;
                 ASSERT_TRUE(details->Locate("Id", d.id, {}));
                 details->Edit();
-                d.master = static_cast<int>(rng() % kMasters);
-                if (!two) d.name = "n" + std::to_string(rng() % kMasters);
+                d.master = static_cast<int>(rng() % masters);
+                if (!two) d.name = "n" + std::to_string(rng() % masters);
                 details->FieldByName("Master")->SetAsInteger(d.master);
                 details->FieldByName("Name")->SetAsString(d.name);
                 details->Post();
