@@ -733,12 +733,11 @@ constexpr int kMarkedFrom = 4096;  // entries; below, a bisection stays in the c
 
 }  // namespace
 
-TmtIndex::Mark TmtIndex::MarkOf(std::size_t Position) const {
-    const Entry& e = entries_[Position];
+TmtIndex::Mark TmtIndex::MarkOf(std::size_t Block, std::size_t Local) const {
+    const Entry& e = entries_.BlockData(Block)[Local];
     const std::size_t length = KeyLength(e), past = std::size_t{shared_} + 8;
     const uint64_t next = length > past ? PrefixOf(KeyBytes(e) + past, length - past) : 0;
-    const std::size_t block = entries_.BlockAt(Position);
-    return Mark{e.prefix, e.key, static_cast<uint32_t>(Position - entries_.BlockStart(block)), next};
+    return Mark{e.prefix, e.key, static_cast<uint32_t>(Local), next};
 }
 
 int TmtIndex::CompareMark(const Probe& P, const Mark& M) const {
@@ -764,7 +763,7 @@ bool TmtIndex::HeadsReady() const {
     if (++m.quietSearches < std::max<std::size_t>(2, blocks / 16)) return false;
     m.heads.clear();
     m.heads.reserve(blocks + blocks / 8 + 1);
-    for (std::size_t b = 0; b < blocks; ++b) m.heads.push_back(MarkOf(entries_.BlockStart(b)));
+    for (std::size_t b = 0; b < blocks; ++b) m.heads.push_back(MarkOf(b, 0));
     m.work += blocks;
     m.blocks.assign(blocks, BlockMarks{});
     m.valid = true;
@@ -810,14 +809,14 @@ std::size_t TmtIndex::PrefetchSearch(const std::string& Key) const {
 
 void TmtIndex::MakeBlockMarks(std::size_t B) const {
     BlockMarks& bm = marks_->blocks[B];
-    const std::size_t start = entries_.BlockStart(B), size = entries_.BlockSize(B);
+    const std::size_t size = entries_.BlockSize(B);
     bm.items.clear();
     bm.items.reserve(size / kMarkStep + 8);
     bm.runs = false;
     std::size_t changes = 0;  // samples whose key is not the one before
     for (std::size_t i = 0; i < size; i += kMarkStep) {
         if (i > 0 && entries_.BlockData(B)[i].key != bm.items.back().key) ++changes;
-        bm.items.push_back(MarkOf(start + i));
+        bm.items.push_back(MarkOf(B, i));
     }
     marks_->work += bm.items.size();
     // Long runs of one key (few distinct texts): the marks are instead
@@ -838,7 +837,7 @@ void TmtIndex::MakeBlockMarks(std::size_t B) const {
     runs.push_back(bm.items.front());
     auto changesBetween = [&](std::size_t From, std::size_t To) {
         for (std::size_t i = From; i < To && runs.size() <= samples; ++i)
-            if (e[i].key != e[i - 1].key) runs.push_back(MarkOf(start + i));
+            if (e[i].key != e[i - 1].key) runs.push_back(MarkOf(B, i));
         marks_->work += To - From;
     };
     for (std::size_t j = 1; j < samples; ++j)
@@ -912,8 +911,8 @@ void TmtIndex::MarksInserted(std::size_t Pos, std::size_t BlockBefore, std::size
     if (blocks == Blocks + 1) {
         // The block split in two halves, each marked again when searched.
         const std::size_t b = BlockBefore;
-        m.heads.insert(m.heads.begin() + static_cast<std::ptrdiff_t>(b) + 1, MarkOf(entries_.BlockStart(b + 1)));
-        m.heads[b] = MarkOf(entries_.BlockStart(b));
+        m.heads.insert(m.heads.begin() + static_cast<std::ptrdiff_t>(b) + 1, MarkOf(b + 1, 0));
+        m.heads[b] = MarkOf(b, 0);
         m.blocks[b] = BlockMarks{};
         m.blocks.insert(m.blocks.begin() + static_cast<std::ptrdiff_t>(b) + 1, BlockMarks{});
         m.work += 2;
@@ -922,7 +921,7 @@ void TmtIndex::MarksInserted(std::size_t Pos, std::size_t BlockBefore, std::size
     const std::size_t b = entries_.BlockAt(Pos);
     const auto local = static_cast<uint32_t>(Pos - entries_.BlockStart(b));
     if (local == 0) {
-        m.heads[b] = MarkOf(Pos);
+        m.heads[b] = MarkOf(b, 0);
         ++m.work;
     }
     BlockMarks& bm = m.blocks[b];
@@ -961,7 +960,7 @@ void TmtIndex::MarksErased(std::size_t Local, std::size_t Block, std::size_t Blo
         return;
     }
     if (Local == 0) {
-        m.heads[Block] = MarkOf(entries_.BlockStart(Block));
+        m.heads[Block] = MarkOf(Block, 0);
         ++m.work;
     }
     BlockMarks& bm = m.blocks[Block];

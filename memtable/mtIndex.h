@@ -657,7 +657,10 @@ private:
         // of their keys, each elsewhere in the pool.
         uint64_t next;
     };
-    Mark MarkOf(std::size_t Position) const;
+    // The mark of a block's entry, by the block and the place in it that
+    // the caller has in hand: a block's marks are made without finding its
+    // entries' block again for each.
+    Mark MarkOf(std::size_t Block, std::size_t Local) const;
     struct BlockMarks {
         std::vector<Mark> items;
         bool valid = false;
