@@ -133,7 +133,11 @@ class BlockList {
     static constexpr bool kTracked = std::is_same_v<T, int32_t>;
 
 public:
-    static constexpr std::size_t kFull = 2048;
+    // What a change moves is a block's bytes, not its items: items of
+    // several words (an index's entries) come half as many to a block as
+    // record ids do, so that a delete in a large index moves 12 KB where the
+    // block is no longer in the cache, not 24.
+    static constexpr std::size_t kFull = sizeof(T) > 8 ? 1024 : 2048;
 
     std::size_t size() const { return size_; }
     bool empty() const { return size_ == 0; }
