@@ -1682,6 +1682,21 @@ void ReserveHuge(Vector& V, std::size_t Count) {
     AdviseHuge(V.data(), V.capacity() * sizeof(V[0]));
 }
 
+// One pass of a sort by bytes: From's N items into To by the byte Byte
+// gives each, keeping their order among equal bytes, so that passes from
+// the least significant byte to the most order the items by all of them.
+template <typename T, typename ByteOf>
+void PassByByte(const T* From, T* To, std::size_t N, ByteOf&& Byte) {
+    std::size_t at[256] = {};
+    for (std::size_t i = 0; i < N; ++i) ++at[Byte(From[i])];
+    for (std::size_t b = 0, sum = 0; b < 256; ++b) {
+        const std::size_t count = at[b];
+        at[b] = sum;
+        sum += count;
+    }
+    for (std::size_t i = 0; i < N; ++i) To[at[Byte(From[i])]++] = From[i];
+}
+
 // Orders the entries of one rank of a sort by their prefixes (the next
 // field's images) and equal prefixes by id, IdsDown for a descending first
 // field. They come in the order of the list before, mostly already by id:
@@ -1710,21 +1725,12 @@ void SortRun(Entry* First, Entry* Last, bool IdsDown, std::vector<Entry>& Scratc
         std::sort(First, Last, less);
         return;
     }
-    std::size_t counts[8][256] = {};
-    for (std::size_t i = 0; i < n; ++i)
-        for (int b = 0; b < 8; ++b) ++counts[b][(First[i].prefix >> (8 * b)) & 0xFF];
     Scratch.resize(n);
     Entry* from = First;
     Entry* to = Scratch.data();
     for (int b = 0; b < 8; ++b) {
         if (((differ >> (8 * b)) & 0xFF) == 0) continue;
-        std::size_t at[256];
-        std::size_t sum = 0;
-        for (int k = 0; k < 256; ++k) {
-            at[k] = sum;
-            sum += counts[b][k];
-        }
-        for (std::size_t i = 0; i < n; ++i) to[at[(from[i].prefix >> (8 * b)) & 0xFF]++] = from[i];
+        PassByByte(from, to, n, [b](const Entry& e) { return (e.prefix >> (8 * b)) & 0xFF; });
         std::swap(from, to);
     }
     if (from != First) std::copy(from, from + n, First);
@@ -2291,10 +2297,7 @@ void TmtIndex::SortByKeys() {
             ReserveHuge(moved, keys);
             moved.resize(keys);
             auto pass = [&](auto byteOf) {
-                std::size_t at[257] = {};
-                for (const Head& h : order) ++at[byteOf(h) + 1];
-                for (int b = 0; b < 256; ++b) at[b + 1] += at[b];
-                for (const Head& h : order) moved[at[byteOf(h)]++] = h;
+                PassByByte(order.data(), moved.data(), keys, byteOf);
                 order.swap(moved);
             };
             for (int shift = 0; shift < 32; shift += 8)
