@@ -348,12 +348,13 @@ void Tdmdb::CheckDatabaseFile(const std::string& Path) const {
     // chooser): an empty one in place of a lost file would look like the
     // data were gone.
     std::error_code ec;
-    if (Path.empty() || !fs::exists(Path, ec))
-        throw EDatabaseError("O Banco de Dados \"" + Path + "\" não foi encontrado.");
-    // A pipe, a device or a folder at the name: said for what it is, never
-    // left to the engine's "unable to open database file".
+    // A pipe, a device, a folder or a link to nothing at the name: said for
+    // what it is, never left to the engine's "unable to open database file"
+    // nor taken for a missing file.
     if (std::string obstacle = sqlite::DatabaseObstacle(Path); !obstacle.empty())
         throw EDatabaseError(sqlite::DatabaseObstacleMessage(Path, obstacle, "não pode ser aberto"));
+    if (Path.empty() || !fs::exists(Path, ec))
+        throw EDatabaseError("O Banco de Dados \"" + Path + "\" não foi encontrado.");
     if (fs::is_regular_file(Path, ec) && fs::file_size(Path, ec) == 0 && !ec)
         throw ESQLiteError(NotOurDatabase(Path, "o arquivo está vazio (0 bytes)"), 26 /* SQLITE_NOTADB */);
     // The engine's own journal is always a plain file. Anything else at its

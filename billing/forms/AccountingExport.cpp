@@ -6,6 +6,8 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdlib>
+#include <ctime>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -16,6 +18,7 @@
 
 #include "billing/data/Utils.h"
 #include "platform/db/SQLQuery.h"
+#include "platform/os/Download.h"
 #include "platform/rtl/Format.h"
 #include "platform/rtl/SafeFile.h"
 #include "platform/rtl/Strings.h"
@@ -31,6 +34,10 @@ using billing::data::MessageIcon;
 const char* const kErrorsHeading = "Foram identificados erros, por favor corrija: \r\n\r\n";
 const char* const kNotWritten =
     "Não foi possível gravar os arquivos de exportação; nenhum arquivo foi alterado.\r\n\r\n";
+std::string AnotherRunning(const std::string& Folder) {
+    return "Outra exportação está gravando os arquivos desta empresa na pasta " + QuotedStr(Folder) +
+           " neste momento. Aguarde que ela termine e gere os arquivos novamente; nenhum arquivo foi alterado.";
+}
 // A message lists this many problems at most; the rest are counted.
 constexpr std::size_t kMaxListed = 30;
 
@@ -171,15 +178,18 @@ std::string Encode(const std::vector<std::string>& Lines) {
 // "<marker>.estado" records the state the folder is in between the two
 // renames, which alone calls for a repair: the new sales file in place, the
 // old client file (or none) still there, and the new client file under its
-// temporary name. Both go once both files are in place.
+// temporary name; and the machine that wrote it. Both go once both files
+// are in place.
 const char* const kKeptOld = ".anterior-";
 const char* const kWasAbsent = ".ausente-";
 const char* const kStateSuffix = ".estado";
+// A record another machine wrote this lately may belong to an export still
+// running there: its locks are that machine's alone on some shares.
+constexpr long long kOtherMachineBusySeconds = 10 * 60;
 
-// Which file stands at a name, as the record compares it: its inode and its
-// length. Not its time of change, which a copy or a tool may set: a file
-// keeps its inode through a rename, and no two files standing at once share
-// one.
+// Which file stands at a name while one export runs: its inode and length.
+// Not its time of change, which a copy or a tool may set: a file keeps its
+// inode through a rename, and no two files standing at once share one.
 struct FileId {
     bool present = false;
     unsigned long long ino = 0;
@@ -198,15 +208,78 @@ FileId IdOfOpen(int Fd) {
     return Fd >= 0 && ::fstat(Fd, &st) == 0 ? IdOf(st) : FileId{};
 }
 
-std::string StateLine(const char* What, const std::string& Name, const FileId& Id) {
+// Which file stands at a name as the record keeps it from one run to
+// another: the digest of its bytes and its length, which a remount that
+// numbers inodes anew leaves as they are. Records of the earlier version
+// name the inode instead (`digest` empty).
+struct FileMark {
+    bool present = false;
+    std::string digest;
+    unsigned long long ino = 0;
+    long long size = 0;
+};
+
+std::optional<std::string> BytesOfOpen(int Fd) {
+    std::string bytes;
+    char buffer[65536];
+    for (off_t at = 0;;) {
+        const ssize_t n = ::pread(Fd, buffer, sizeof buffer, at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return std::nullopt;
+        if (n == 0) return bytes;
+        bytes.append(buffer, static_cast<std::size_t>(n));
+        at += n;
+    }
+}
+
+FileMark MarkOfOpen(int Fd) {
+    struct stat st {};
+    if (Fd < 0 || ::fstat(Fd, &st) != 0 || !S_ISREG(st.st_mode)) return {};
+    std::optional<std::string> bytes = BytesOfOpen(Fd);
+    if (!bytes) return {};
+    return {true, os::Sha256Hex(*bytes), static_cast<unsigned long long>(st.st_ino),
+            static_cast<long long>(bytes->size())};
+}
+
+FileMark MarkAt(const std::string& Path) {
+    const int fd = ::open(Path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        // Something that cannot be read stands there: no file the record names.
+        struct stat st {};
+        return ::lstat(Path.c_str(), &st) == 0 ? FileMark{true, "?", 0, -1} : FileMark{};
+    }
+    FileMark mark = MarkOfOpen(fd);
+    ::close(fd);
+    return mark;
+}
+
+// How a file matches what the record says of it: Same, Other, or Unsure (a
+// record by inode whose inode is not there, the length agreeing: a remount
+// may have numbered it anew).
+enum class Match { Same, Other, Unsure };
+Match Compare(const FileMark& Now, const FileMark& Recorded) {
+    if (Now.present != Recorded.present) return Match::Other;
+    if (!Now.present) return Match::Same;
+    if (!Recorded.digest.empty())
+        return Now.digest == Recorded.digest && Now.size == Recorded.size ? Match::Same : Match::Other;
+    if (Now.size != Recorded.size) return Match::Other;
+    return Now.ino == Recorded.ino ? Match::Same : Match::Unsure;
+}
+Match Both(Match A, Match B) {
+    if (A == Match::Other || B == Match::Other) return Match::Other;
+    return A == Match::Same && B == Match::Same ? Match::Same : Match::Unsure;
+}
+
+std::string StateLine(const char* What, const std::string& Name, const FileMark& Mark) {
     return std::string(What) + " " + Name + " " +
-           (Id.present ? std::to_string(Id.ino) + " " + std::to_string(Id.size) : std::string("ausente")) + "\n";
+           (Mark.present ? "sha256:" + Mark.digest + " " + std::to_string(Mark.size) : std::string("ausente")) + "\n";
 }
 
 struct PairState {
-    FileId sales;    // the new sales file, in place after the first rename
-    FileId clients;  // the old client file, which the second rename replaces
-    FileId pending;  // the new client file under its temporary name
+    FileMark sales;    // the new sales file, in place after the first rename
+    FileMark clients;  // the old client file, which the second rename replaces
+    FileMark pending;  // the new client file under its temporary name
+    std::string machine;  // who wrote it; empty in records of the earlier version
 };
 
 std::optional<PairState> ReadState(const std::string& Path, const std::string& SalesName,
@@ -222,21 +295,31 @@ std::optional<PairState> ReadState(const std::string& Path, const std::string& S
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);) {
         std::istringstream fields(line);
-        std::string what, name, ino;
-        FileId id;
-        if (!(fields >> what >> name >> ino)) return std::nullopt;
-        if (ino != "ausente") {
-            id.present = true;
-            try {
-                id.ino = std::stoull(ino);
-            } catch (const std::exception&) {
-                return std::nullopt;
-            }
-            if (!(fields >> id.size)) return std::nullopt;
+        std::string what, name, which;
+        if (!(fields >> what >> name)) return std::nullopt;
+        if (what == "maquina") {
+            state.machine = name;
+            continue;
         }
-        if (what == "vendas" && name == SalesName) state.sales = id, seen |= 1;
-        else if (what == "clientes" && name == ClientsName) state.clients = id, seen |= 2;
-        else if (what == "temporario") state.pending = id, seen |= 4;
+        if (!(fields >> which)) return std::nullopt;
+        FileMark mark;
+        if (which != "ausente") {
+            mark.present = true;
+            if (which.rfind("sha256:", 0) == 0) {
+                mark.digest = which.substr(7);
+                if (mark.digest.empty()) return std::nullopt;
+            } else {
+                try {
+                    mark.ino = std::stoull(which);
+                } catch (const std::exception&) {
+                    return std::nullopt;
+                }
+            }
+            if (!(fields >> mark.size)) return std::nullopt;
+        }
+        if (what == "vendas" && name == SalesName) state.sales = mark, seen |= 1;
+        else if (what == "clientes" && name == ClientsName) state.clients = mark, seen |= 2;
+        else if (what == "temporario") state.pending = mark, seen |= 4;
     }
     if (seen != 7) return std::nullopt;
     return state;
@@ -292,14 +375,21 @@ bool UnchangedSince(const std::string& Path, const struct timespec& Moment) {
            (st.st_mtim.tv_sec == Moment.tv_sec && st.st_mtim.tv_nsec <= Moment.tv_nsec);
 }
 
+// What the export that left a marker did, as the folder shows it.
+enum class Left { Nothing, Restored, Unsure, Running };
+
 // What an export that died left, judged while this one owns the pair.
 // Killed between the two renames, it left its new sales file beside the old
 // client file: when the folder still holds exactly that state, the old
-// sales file is put back and true is returned, so that the clerk learns of
-// it. Cut before the first rename or after the second, or with the files
-// changed since, the pair stays as it is and only the marker goes.
-bool RestoreInterruptedPair(const std::string& Sales, const std::string& Clients) {
-    bool restored = false;
+// sales file is put back (Restored), so that the clerk learns of it. Cut
+// before the first rename or after the second, or with the files changed
+// since, the pair stays as it is and only the marker goes. When the files
+// may or may not be that state (Unsure), they stay and the clerk is told.
+// A marker another machine made lately may be an export running there,
+// between its renames, whose lock this one cannot see: nothing is touched
+// (Running), and it is judged once it is old.
+Left RestoreInterruptedPair(const std::string& Sales, const std::string& Clients) {
+    Left left = Left::Nothing;
     const fs::path dir = fs::path(Sales).parent_path();
     const std::string base = fs::path(Sales).filename().string();
     const std::string clientsBase = fs::path(Clients).filename().string();
@@ -323,15 +413,34 @@ bool RestoreInterruptedPair(const std::string& Sales, const std::string& Clients
         const std::string marker = record.substr(0, record.size() - std::strlen(kStateSuffix));
         if (::lstat(marker.c_str(), &st) != 0 && errno == ENOENT) ::unlink(record.c_str());
     }
+    // Looked at before anything is touched: a run elsewhere leaves all as it is.
+    std::vector<std::optional<PairState>> states;
     for (const auto& [marker, kind] : markers) {
         const std::string record = marker.string() + kStateSuffix;
-        bool interrupted = false;
+        states.push_back(ReadState(record, base, clientsBase));
+        struct stat st {};
+        if (states.back() && !states.back()->machine.empty() && states.back()->machine != fileio::ThisMachine() &&
+            ::lstat(record.c_str(), &st) == 0 &&
+            std::llabs(static_cast<long long>(std::time(nullptr)) - static_cast<long long>(st.st_mtim.tv_sec)) <
+                kOtherMachineBusySeconds)
+            return Left::Running;
+    }
+    for (std::size_t i = 0; i < markers.size(); ++i) {
+        const auto& [marker, kind] = markers[i];
+        const std::string record = marker.string() + kStateSuffix;
+        Match interrupted = Match::Other;
         Temporaries pending;
-        if (std::optional<PairState> state = ReadState(record, base, clientsBase)) {
-            interrupted = IdAt(Sales) == state->sales && IdAt(Clients) == state->clients;
+        if (const std::optional<PairState>& state = states[i]) {
+            interrupted = Both(Compare(MarkAt(Sales), state->sales), Compare(MarkAt(Clients), state->clients));
+            Match temporary = Match::Other;
             pending = TemporariesOf(Clients, [&](const std::string&, int Fd) {
-                return state->pending.present && IdOfOpen(Fd) == state->pending;
+                const Match m = state->pending.present ? Compare(MarkOfOpen(Fd), state->pending) : Match::Other;
+                if (m == Match::Same || (m == Match::Unsure && temporary == Match::Other)) temporary = m;
+                return m != Match::Other;
             });
+            // With no temporary recorded, there is none to find.
+            if (!state->pending.present) temporary = Match::Same;
+            interrupted = Both(interrupted, temporary);
         } else {
             // A marker of the version before the record: the run is told by
             // the process id both its marker's and its files' names carry,
@@ -343,25 +452,29 @@ bool RestoreInterruptedPair(const std::string& Sales, const std::string& Clients
             const Temporaries sales = TemporariesOf(Sales, ofThatRun);
             struct stat made {};
             interrupted = !pending.free.empty() && sales.free.empty() && !sales.busy &&
-                          ::lstat(marker.c_str(), &made) == 0 && UnchangedSince(Sales, made.st_ctim) &&
-                          UnchangedSince(Clients, made.st_ctim);
+                                  ::lstat(marker.c_str(), &made) == 0 && UnchangedSince(Sales, made.st_ctim) &&
+                                  UnchangedSince(Clients, made.st_ctim)
+                              ? Match::Same
+                              : Match::Other;
             pending.busy = pending.busy || sales.busy;
         }
         // Its writer still holds its client file: it runs, between its
         // renames, where this export's lock does not reach.
         if (pending.busy) continue;
-        if (interrupted) {
-            restored = true;
+        if (interrupted == Match::Same) {
+            left = Left::Restored;
             if (kind == kKeptOld) ::rename(marker.c_str(), Sales.c_str());
             else ::unlink(Sales.c_str());
             // The client file that run never put in place goes with it.
             for (const std::string& t : pending.free) ::unlink(t.c_str());
+        } else if (interrupted == Match::Unsure && left != Left::Restored) {
+            left = Left::Unsure;
         }
         ::unlink(marker.c_str());
         ::unlink(record.c_str());
     }
     for (const std::string& target : {Sales, Clients}) fileio::RemoveOrphanedTemporaries(target);
-    return restored;
+    return left;
 }
 
 // One export at a time owns a folder's pair: it holds the lock of a file
@@ -415,11 +528,13 @@ private:
 bool CommitTogether(fileio::AtomicFile& First, fileio::AtomicFile& Second) {
     const FileId newFirst = IdOfOpen(First.Fd()), newSecond = IdOfOpen(Second.Fd());
     const bool existed = IdAt(First.TargetPath()).present;
-    const std::string state = StateLine("vendas", fs::path(First.TargetPath()).filename().string(), newFirst) +
+    const std::string state = StateLine("vendas", fs::path(First.TargetPath()).filename().string(),
+                                        MarkOfOpen(First.Fd())) +
                               StateLine("clientes", fs::path(Second.TargetPath()).filename().string(),
-                                        IdAt(Second.TargetPath())) +
+                                        MarkAt(Second.TargetPath())) +
                               StateLine("temporario", fs::path(Second.TempPath()).filename().string(),
-                                        Second.Direct() ? FileId{} : newSecond);
+                                        Second.Direct() ? FileMark{} : MarkOfOpen(Second.Fd())) +
+                              "maquina " + fileio::ThisMachine() + "\n";
     std::string marker;
     int err = 0;
     for (int n = 0; n < 100 && marker.empty(); ++n) {
@@ -515,20 +630,33 @@ AccountingExportResult AccountingExport::Run(const AccountingExportInput& Input)
     result.clientFile = folder + IntToStrZero(empresa, 7) + "-CLI.TXT";
     PairLock owner(folder + "." + IntToStrZero(empresa, 7) + "-SAI.TXT.trava");
     if (const int err = owner.Take(); err == EAGAIN) {
-        messages_.MessageBox("Outra exportação está gravando os arquivos desta empresa na pasta " + QuotedStr(folder) +
-                                 " neste momento. Aguarde que ela termine e gere os arquivos novamente; nenhum "
-                                 "arquivo foi alterado.",
-                             "Atenção", MessageIcon::Exclamation);
+        messages_.MessageBox(AnotherRunning(folder), "Atenção", MessageIcon::Exclamation);
         return result;
     } else if (err != 0) {
         messages_.MessageBox(kNotWritten + std::string("Motivo: ") + fileio::SystemMessagePtBr(err) + ".", "Erro",
                              MessageIcon::Error);
         return result;
     }
-    if (RestoreInterruptedPair(result.salesFile, result.clientFile))
+    switch (RestoreInterruptedPair(result.salesFile, result.clientFile)) {
+    case Left::Nothing:
+        break;
+    case Left::Running:
+        messages_.MessageBox(AnotherRunning(folder), "Atenção", MessageIcon::Exclamation);
+        return result;
+    case Left::Restored:
         messages_.MessageBox("A exportação anterior para a pasta " + QuotedStr(folder) +
                                  " foi interrompida entre os dois arquivos; os arquivos anteriores foram restaurados.",
                              "Atenção", MessageIcon::Exclamation);
+        break;
+    case Left::Unsure:
+        messages_.MessageBox("A exportação anterior para a pasta " + QuotedStr(folder) +
+                                 " pode ter sido interrompida entre os dois arquivos, mas não foi possível confirmar "
+                                 "(a pasta pode ter sido montada de novo); os arquivos foram deixados como estavam. "
+                                 "Confira os arquivos " + QuotedStr(result.salesFile) + " e " +
+                                 QuotedStr(result.clientFile) + " antes de usá-los.",
+                             "Atenção", MessageIcon::Exclamation);
+        break;
+    }
 
     std::string cnpj;
     {

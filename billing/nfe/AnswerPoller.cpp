@@ -5,11 +5,13 @@
 #include <filesystem>
 #include <map>
 
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
 #include <random>
 
 #include "billing/nfe/AnswerFiles.h"
@@ -286,6 +288,7 @@ TickReport AnswerPoller::Tick() {
         report.messages.push_back({text, "Atenção"});
     }
     AskAgain(config, report);
+    TellKeptAnswers(report);
     if (!databaseProblem.empty()) report.messages.push_back({databaseProblem, "Erro"});
     if (!otherProblem.empty()) report.messages.push_back({otherProblem, "Atenção"});
     try {
@@ -318,24 +321,66 @@ constexpr const char* kAskAgainTable = "nfe_consulta_pendente";
 constexpr const char* kAskAgainTableSql =
     "create table if not exists nfe_consulta_pendente (recibo text not null primary key)";
 // Cancellations and voidings a window waits for: the program that wrote the
-// request (`programa`), and the answer another program's poller applied
-// for it (`arquivo`, `conteudo`), for that window to tell.
+// request (`programa`), its station and process, until when its window
+// waits at the latest (`aguarda_ate`, seconds of the requester's clock; 0
+// once the window has stopped waiting), and the answer another program's
+// poller applied for it (`arquivo`, `conteudo`), for that window to tell.
+// Files of the earlier version lack the three middle columns: their rows
+// are nobody's wait any more.
 constexpr const char* kAwaitedTableSql =
     "create table if not exists nfe_pedido_aguardado (resposta text not null primary key, programa text not null, "
-    "arquivo text, conteudo blob)";
+    "arquivo text, conteudo blob, estacao text, processo integer, aguarda_ate integer)";
+// A window that has given up waiting is told nothing more; what it gave up
+// on is told by a poller. Past its own limit the requester's window waits
+// no more, whatever the two clocks say within this margin.
+constexpr long long kAwaitMarginSeconds = 60;
+
+void MakeAwaitedTable(TSQLConnection& db) {
+    db.Execute(kAwaitedTableSql);
+    auto q = Query(db, "select count(*) as n from pragma_table_info('nfe_pedido_aguardado') where name = 'aguarda_ate'");
+    q->Open();
+    if (Int(*q, "n") != 0) return;
+    for (const char* column : {"estacao text", "processo integer", "aguarda_ate integer"})
+        db.Execute(std::string("alter table nfe_pedido_aguardado add column ") + column);
+}
+
+bool AwaitedTableExists(TSQLConnection& db) {
+    auto t = Query(db, "select count(*) as n from sqlite_master where type = 'table' and name = 'nfe_pedido_aguardado'");
+    t->Open();
+    return Int(*t, "n") != 0;
+}
 
 // This program among those on one database; a forked child is another.
+std::string& ProgramToken() {
+    static std::string token;
+    return token;
+}
 const std::string& ThisProgram() {
     static pid_t owner = 0;
-    static std::string token;
-    if (owner != ::getpid()) {
+    if (owner != ::getpid() || ProgramToken().empty()) {
         owner = ::getpid();
         std::random_device random;
         char hex[33];
         std::snprintf(hex, sizeof hex, "%08x%08x%08x%08x", random(), random(), random(), random());
-        token = hex;
+        ProgramToken() = hex;
     }
-    return token;
+    return ProgramToken();
+}
+
+long long WallSeconds() { return static_cast<long long>(std::time(nullptr)); }
+
+// Whether the window that recorded a request may still be waiting for its
+// answer: it has not stopped, its limit has not passed, and its program is
+// not known to be gone (this station sees its own processes; a process id
+// this program now holds under another token was a program that ended).
+bool WindowMayWait(TDataSet& row) {
+    const std::string programa = Str(row, "programa");
+    if (row.FieldByName("aguarda_ate")->IsNull() || row.FieldByName("aguarda_ate")->AsLargeInt() <= WallSeconds())
+        return false;
+    if (Str(row, "estacao") != fileio::ThisMachine()) return true;
+    const pid_t pid = static_cast<pid_t>(row.FieldByName("processo")->AsLargeInt());
+    if (pid == ::getpid()) return programa == ThisProgram();
+    return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM);
 }
 
 const char* EndingOf(AnswerKind kind) {
@@ -390,8 +435,27 @@ bool EarlierMarkOf(const std::string& mark, const std::string& name, const struc
 
 void SetDeviceShiftForTests(unsigned long shift) { DeviceShift() = shift; }
 
-void ExpectAnswers(TSQLConnection& db, std::initializer_list<AnswerKind> kinds, const std::string& id,
-                   bool awaitedHere) {
+namespace {
+
+// Whether the file at `path` is the answer `mark` names as applied: an
+// answer a kill kept from leaving the folder after its commit.
+bool StillLiesThere(const std::string& path, const std::string& mark) {
+    std::string bytes;
+    struct stat st {};
+    try {
+        bytes = ReadAnswer(path, &st);
+    } catch (const Exception&) {
+        return false;
+    }
+    st.st_dev += DeviceShift();
+    const std::string name = ExtractFileName(path);
+    return mark == AppliedMark(name, bytes) || EarlierMarkOf(mark, name, st);
+}
+
+}  // namespace
+
+void ExpectAnswers(TSQLConnection& db, const NFeConfig& config, std::initializer_list<AnswerKind> kinds,
+                   const std::string& id, int awaitedForMs) {
     const bool own = !db.InTransaction();
     if (own) db.BeginTrans();
     try {
@@ -408,14 +472,30 @@ void ExpectAnswers(TSQLConnection& db, std::initializer_list<AnswerKind> kinds, 
                     forget.push_back(mark);
             }
         }
-        for (const std::string& mark : forget)
+        for (const std::string& mark : forget) {
+            // An answer applied before this request whose move a kill
+            // stopped is finished here: left in the folder unmarked, it
+            // would be taken for this request's answer.
+            const std::string path = JoinPath(config.pasta_nfe_retorno, mark.substr(0, mark.find('|')));
+            if (!config.pasta_nfe_retorno.empty() && StillLiesThere(path, mark)) {
+                const std::string problem = MoveHandled(path, config);
+                if (!AnswerGone(path))
+                    throw ENFeError("A resposta anterior do Monitor de NF-e \"" + ShownName(path) +
+                                    "\", já aplicada, não pôde sair da pasta de retorno: " + problem);
+            }
             db.Execute("delete from nfe_resposta_aplicada where marca = :pmarca", {{"pmarca", Variant(mark)}});
-        if (awaitedHere && kinds.size() > 0) {
-            db.Execute(kAwaitedTableSql);
-            db.Execute("insert or replace into nfe_pedido_aguardado (resposta, programa, arquivo, conteudo) "
-                       "values (:presposta, :pprograma, null, null)",
+        }
+        if (awaitedForMs > 0 && kinds.size() > 0) {
+            MakeAwaitedTable(db);
+            db.Execute("insert or replace into nfe_pedido_aguardado (resposta, programa, arquivo, conteudo, estacao, "
+                       "processo, aguarda_ate) values (:presposta, :pprograma, null, null, :pestacao, :pprocesso, "
+                       ":pate)",
                        {{"presposta", Variant(AwaitedName(*kinds.begin(), id))},
-                        {"pprograma", Variant(ThisProgram())}});
+                        {"pprograma", Variant(ThisProgram())},
+                        {"pestacao", Variant(fileio::ThisMachine())},
+                        {"pprocesso", Variant(static_cast<int64_t>(::getpid()))},
+                        {"pate", Variant(static_cast<int64_t>(WallSeconds() + (awaitedForMs + 999) / 1000 +
+                                                              kAwaitMarginSeconds))}});
         }
         if (own) db.CommitTrans();
     } catch (...) {
@@ -425,10 +505,9 @@ void ExpectAnswers(TSQLConnection& db, std::initializer_list<AnswerKind> kinds, 
 }
 
 std::optional<WaitResult> AnswerAppliedElsewhere(TSQLConnection& db, AnswerKind kind, const std::string& id) {
-    auto t = Query(db, "select count(*) as n from sqlite_master where type = 'table' and name = 'nfe_pedido_aguardado'");
-    t->Open();
-    if (Int(*t, "n") == 0) return std::nullopt;
+    if (!AwaitedTableExists(db)) return std::nullopt;
     const std::string name = AwaitedName(kind, id);
+    Work work(db);
     WaitResult r;
     {
         auto q = Query(db, "select arquivo, conteudo from nfe_pedido_aguardado where resposta = :presposta and "
@@ -443,30 +522,89 @@ std::optional<WaitResult> AnswerAppliedElsewhere(TSQLConnection& db, AnswerKind 
         r.bytes = Str(*q, "conteudo");
         r.appliedElsewhere = true;
     }
-    db.Execute("delete from nfe_pedido_aguardado where resposta = :presposta", {{"presposta", Variant(name)}});
+    // Taken off by the one that tells it: a poller that found the window
+    // gone meanwhile finds nothing left to tell.
+    if (db.Execute("delete from nfe_pedido_aguardado where resposta = :presposta and programa = :pprograma and "
+                   "arquivo is not null",
+                   {{"presposta", Variant(name)}, {"pprograma", Variant(ThisProgram())}}) != 1)
+        return std::nullopt;
+    work.Commit();
     return r;
 }
+
+void StopAwaiting(TSQLConnection& db, AnswerKind kind, const std::string& id) {
+    if (!AwaitedTableExists(db)) return;
+    const std::string name = AwaitedName(kind, id);
+    const Variant program(ThisProgram());
+    Work work(db);
+    db.Execute("delete from nfe_pedido_aguardado where resposta = :presposta and programa = :pprograma and "
+               "arquivo is null",
+               {{"presposta", Variant(name)}, {"pprograma", program}});
+    // An answer kept for the window since its last look is told by a poller.
+    MakeAwaitedTable(db);
+    db.Execute("update nfe_pedido_aguardado set aguarda_ate = 0 where resposta = :presposta and programa = :pprograma",
+               {{"presposta", Variant(name)}, {"pprograma", program}});
+    work.Commit();
+}
+
+void ForgetThisProgramForTests() { ProgramToken().clear(); }
 
 bool AnswerPoller::AnotherProgramsAnswer(AnswerKind kind, const std::string& id, const std::string& name,
                                          const std::string& bytes) {
     TSQLConnection& db = *services_.db;
-    db.Execute(kAwaitedTableSql);
+    MakeAwaitedTable(db);
     const std::string awaited = AwaitedName(kind == AnswerKind::CanErr ? AnswerKind::Can
                                             : kind == AnswerKind::InuErr ? AnswerKind::Inu
                                                                          : kind,
                                             id);
-    auto q = Query(db, "select programa from nfe_pedido_aguardado where resposta = :presposta");
+    auto q = Query(db, "select programa, estacao, processo, aguarda_ate from nfe_pedido_aguardado where resposta = "
+                       ":presposta");
     q->ParamByName("presposta")->SetAsString(awaited);
     q->Open();
     if (q->IsEmpty()) return false;
-    if (Str(*q, "programa") == ThisProgram()) {
-        // This program's window gave up waiting: the poller tells it.
+    if (!WindowMayWait(*q)) {
+        // Nobody waits for it any more (the window gave up, or its program
+        // ended): the poller that applies it tells it.
         db.Execute("delete from nfe_pedido_aguardado where resposta = :presposta", {{"presposta", Variant(awaited)}});
         return false;
     }
     db.Execute("update nfe_pedido_aguardado set arquivo = :parquivo, conteudo = :pconteudo where resposta = :presposta",
                {{"parquivo", Variant(name)}, {"pconteudo", Variant(bytes)}, {"presposta", Variant(awaited)}});
     return true;
+}
+
+void AnswerPoller::TellKeptAnswers(TickReport& report) {
+    TSQLConnection& db = *services_.db;
+    struct Kept {
+        std::string resposta, arquivo, conteudo;
+    };
+    std::vector<Kept> gone;
+    try {
+        if (!AwaitedTableExists(db)) return;
+        MakeAwaitedTable(db);
+        auto q = Query(db, "select resposta, programa, estacao, processo, aguarda_ate, arquivo, conteudo from "
+                           "nfe_pedido_aguardado where arquivo is not null order by rowid");
+        q->Open();
+        for (; !q->Eof(); q->Next())
+            if (!WindowMayWait(*q)) gone.push_back({Str(*q, "resposta"), Str(*q, "arquivo"), Str(*q, "conteudo")});
+    } catch (const EDatabaseError&) {
+        return;  // looked at again at the next tick
+    }
+    for (const Kept& k : gone) {
+        std::string id;
+        const AnswerKind kind = KindOfAnswer(k.arquivo, &id);
+        try {
+            // The one that takes it off tells it: a window or another
+            // station that took it first leaves nothing here.
+            if (db.Execute("delete from nfe_pedido_aguardado where resposta = :presposta and arquivo = :parquivo",
+                           {{"presposta", Variant(k.resposta)}, {"parquivo", Variant(k.arquivo)}}) != 1)
+                continue;
+        } catch (const EDatabaseError&) {
+            return;
+        }
+        if (std::optional<PollerMessage> told = RequestAnswerNotice(kind, id, k.conteudo))
+            report.messages.push_back(std::move(*told));
+    }
 }
 
 std::optional<std::string> AnswerPoller::NameProblem(AnswerKind kind, const std::string& id) {
@@ -542,7 +680,7 @@ AnswerPoller::Outcome AnswerPoller::Handle(AnswerKind kind, const std::string& i
     case AnswerKind::NFeErr:
         return ErrorFile("numero_nfe", id, bytes);
     case AnswerKind::NumLot:
-        return NumLot(id, bytes);
+        return NumLot(id, bytes, config);
     case AnswerKind::Rec:
         return Rec(id, bytes, config);
     case AnswerKind::ProRec:
@@ -574,7 +712,8 @@ AnswerPoller::Outcome AnswerPoller::ErrorFile(const char* column, const std::str
     return Outcome::Done();
 }
 
-AnswerPoller::Outcome AnswerPoller::NumLot(const std::string& id, const std::string& bytes) {
+AnswerPoller::Outcome AnswerPoller::NumLot(const std::string& id, const std::string& bytes,
+                                           const NFeConfig& config) {
     std::string problem;
     std::optional<XmlElement> doc = ParseXml(bytes, &problem);
     if (!doc) return Outcome::Bad(problem);
@@ -582,7 +721,7 @@ AnswerPoller::Outcome AnswerPoller::NumLot(const std::string& id, const std::str
     if (!lote) return Outcome::Bad("não traz o número do lote (NumeroLoteGerado)");
     if (!AllDigits(*lote, 1, 15)) return Outcome::Bad("traz um número de lote inválido (\"" + *lote + "\")");
     // The batch's answer comes under its number, which a batch of long ago may have had.
-    ExpectAnswers(*services_.db, {AnswerKind::Rec}, *lote);
+    ExpectAnswers(*services_.db, config, {AnswerKind::Rec}, *lote);
     services_.db->Execute(
         "update nota_fiscal set situacao_nfe = :psituacao, numero_lote_nfe = :pnumero_lote_nfe, erro_nfe = :perro_nfe "
         "where nota_fiscal.numero_nfe = :PNumero_nfe",
@@ -704,14 +843,41 @@ AnswerPoller::Outcome AnswerPoller::ProRec(const std::string& id, const std::str
     return Outcome::Done();
 }
 
+std::optional<PollerMessage> RequestAnswerNotice(AnswerKind kind, const std::string& id, const std::string& bytes) {
+    const bool cancellation = kind == AnswerKind::Can || kind == AnswerKind::CanErr;
+    if (!cancellation && kind != AnswerKind::Inu && kind != AnswerKind::InuErr) return std::nullopt;
+    const std::string refused = cancellation ? "A NF-e " + id + " não pode ser Cancelada !\r\n\r\n"
+                                             : "A Inutilização \"" + id + "\" não foi aceita !\r\n\r\n";
+    if (kind == AnswerKind::CanErr || kind == AnswerKind::InuErr) {
+        std::string text = JoinedLines(bytes);
+        if (Trim(text).empty()) return std::nullopt;
+        return PollerMessage{refused + text, "Falhou"};
+    }
+    std::optional<XmlElement> doc = ParseXml(bytes);
+    if (!doc) return std::nullopt;
+    std::optional<std::string> cStat = doc->Text("cStat");
+    if (!cStat) return std::nullopt;
+    const std::string reason = AnsiUpperCase(doc->Text("xMotivo").value_or(""));
+    if (cancellation) {
+        if (*cStat != "101") return PollerMessage{refused + *cStat + " " + reason + "\r\n", "Falhou"};
+        return PollerMessage{
+            "A NF-e " + id + " foi cancelada com Sucesso !\r\n\r\nProtocolo: " + doc->Text("nProt").value_or(""),
+            "Sucesso"};
+    }
+    if (*cStat != "102") return PollerMessage{refused + *cStat + " " + reason, "Falhou"};
+    std::optional<InutilizacaoAceita> aceita = LerInutilizacaoAceita(bytes);
+    if (!aceita) return std::nullopt;
+    return PollerMessage{"A numeração de " + std::to_string(aceita->inicial) + " a " + std::to_string(aceita->final) +
+                             " da série " + std::to_string(aceita->serie) +
+                             " foi inutilizada.\r\n\r\nProtocolo: " + aceita->protocolo,
+                         "Sucesso"};
+}
+
 std::optional<AnswerPoller::Outcome> AnswerPoller::ReadRequestAnswer(const std::string& bytes, bool errorFile,
-                                                                   const std::string& refused,
                                                                    std::optional<XmlElement>& doc, std::string& cStat) {
     if (errorFile) {
-        std::string text = JoinedLines(bytes);
-        if (Trim(text).empty()) return Outcome::Bad("está vazia");
-        notices_.push_back({refused + text, "Falhou"});
-        return Outcome::Done();
+        if (Trim(JoinedLines(bytes)).empty()) return Outcome::Bad("está vazia");
+        return std::nullopt;
     }
     std::string problem;
     doc = ParseXml(bytes, &problem);
@@ -723,63 +889,51 @@ std::optional<AnswerPoller::Outcome> AnswerPoller::ReadRequestAnswer(const std::
 }
 
 AnswerPoller::Outcome AnswerPoller::Cancellation(const std::string& id, const std::string& bytes, bool errorFile) {
-    const std::string nota = "NF-e " + id;
-    const std::string refused = "A " + nota + " não pode ser Cancelada !\r\n\r\n";
     std::optional<XmlElement> doc;
     std::string cStat;
-    if (std::optional<Outcome> done = ReadRequestAnswer(bytes, errorFile, refused, doc, cStat)) return *done;
-    std::string protocolo = doc->Text("nProt").value_or("");
-    std::string message = cStat + " " + AnsiUpperCase(doc->Text("xMotivo").value_or("")) + "\r\n";
-    if (cStat != "101") {
-        notices_.push_back({refused + message, "Falhou"});
-        return Outcome::Done();
+    if (std::optional<Outcome> unusable = ReadRequestAnswer(bytes, errorFile, doc, cStat)) return *unusable;
+    if (cStat == "101") {
+        std::string protocolo = doc->Text("nProt").value_or("");
+        if (!AllDigits(protocolo, 15, 15)) return Outcome::Bad("traz um número de protocolo inválido");
+        auto q = Query(*services_.db, "select situacao_nfe from nota_fiscal where numero_nfe = :pnumero_nfe");
+        q->ParamByName("pnumero_nfe")->SetAsString(id);
+        q->Open();
+        if (q->IsEmpty()) {
+            notices_.push_back(
+                {"A NF-e " + id + " foi cancelada, mas não foi encontrada no Banco de Dados.", "Atenção"});
+            return Outcome::Done();
+        }
+        services_.db->Execute(
+            "update nota_fiscal set situacao_nfe = :psituacao, protocolo_nfe = :pprotocolo_nfe, erro_nfe = :perro_nfe "
+            "where numero_nfe = :pnumero_nfe",
+            {{"psituacao", Variant("Cancelada")},
+             {"pprotocolo_nfe", Variant(protocolo)},
+             {"perro_nfe", Variant(cStat + " " + AnsiUpperCase(doc->Text("xMotivo").value_or("")) + "\r\n")},
+             {"pnumero_nfe", Variant(id)}});
     }
-    if (!AllDigits(protocolo, 15, 15)) return Outcome::Bad("traz um número de protocolo inválido");
-    auto q = Query(*services_.db, "select situacao_nfe from nota_fiscal where numero_nfe = :pnumero_nfe");
-    q->ParamByName("pnumero_nfe")->SetAsString(id);
-    q->Open();
-    if (q->IsEmpty()) {
-        notices_.push_back({"A " + nota + " foi cancelada, mas não foi encontrada no Banco de Dados.", "Atenção"});
-        return Outcome::Done();
-    }
-    services_.db->Execute(
-        "update nota_fiscal set situacao_nfe = :psituacao, protocolo_nfe = :pprotocolo_nfe, erro_nfe = :perro_nfe "
-        "where numero_nfe = :pnumero_nfe",
-        {{"psituacao", Variant("Cancelada")},
-         {"pprotocolo_nfe", Variant(protocolo)},
-         {"perro_nfe", Variant(message)},
-         {"pnumero_nfe", Variant(id)}});
-    notices_.push_back({"A " + nota + " foi cancelada com Sucesso !\r\n\r\nProtocolo: " + protocolo, "Sucesso"});
+    notices_.push_back(*RequestAnswerNotice(errorFile ? AnswerKind::CanErr : AnswerKind::Can, id, bytes));
     return Outcome::Done();
 }
 
 AnswerPoller::Outcome AnswerPoller::Voiding(const std::string& id, const std::string& bytes, bool errorFile) {
-    const std::string refused = "A Inutilização \"" + id + "\" não foi aceita !\r\n\r\n";
     std::optional<XmlElement> doc;
     std::string cStat;
-    if (std::optional<Outcome> done = ReadRequestAnswer(bytes, errorFile, refused, doc, cStat)) return *done;
-    std::string message = cStat + " " + AnsiUpperCase(doc->Text("xMotivo").value_or(""));
-    if (cStat != "102") {
-        notices_.push_back({refused + message, "Falhou"});
-        return Outcome::Done();
+    if (std::optional<Outcome> unusable = ReadRequestAnswer(bytes, errorFile, doc, cStat)) return *unusable;
+    if (cStat == "102") {
+        std::optional<InutilizacaoAceita> aceita = LerInutilizacaoAceita(bytes);
+        if (!aceita) return Outcome::Bad("não traz a série e a faixa inutilizadas");
+        // The invoices, the range kept for the series and its counter change
+        // together or not at all.
+        Work work(*services_.db);
+        AplicarInutilizacao(*services_.db, *aceita);
+        work.Commit();
     }
-    std::optional<InutilizacaoAceita> aceita = LerInutilizacaoAceita(bytes);
-    if (!aceita) return Outcome::Bad("não traz a série e a faixa inutilizadas");
-    const std::string serie = std::to_string(aceita->serie), ini = std::to_string(aceita->inicial),
-                      fin = std::to_string(aceita->final), protocolo = aceita->protocolo;
-    // The invoices, the range kept for the series and its counter change
-    // together or not at all.
-    Work work(*services_.db);
-    AplicarInutilizacao(*services_.db, *aceita);
-    work.Commit();
-    notices_.push_back({"A numeração de " + ini + " a " + fin + " da série " + serie +
-                            " foi inutilizada.\r\n\r\nProtocolo: " + protocolo,
-                        "Sucesso"});
+    notices_.push_back(*RequestAnswerNotice(errorFile ? AnswerKind::InuErr : AnswerKind::Inu, id, bytes));
     return Outcome::Done();
 }
 
 void AnswerPoller::AskForReceipt(const NFeConfig& config, const std::string& recibo) {
-    ExpectAnswers(*services_.db, {AnswerKind::ProRec, AnswerKind::ProRecErr}, recibo);
+    ExpectAnswers(*services_.db, config, {AnswerKind::ProRec, AnswerKind::ProRecErr}, recibo);
     Consultar_Situacao_Lote(config, recibo);
 }
 

@@ -33,9 +33,12 @@
 // program starts it, so that a kill before the start leaves it to the next
 // one.
 //
-// A cancellation's or voiding's answer is its requester's to tell: applied
-// here for a request of another program, it is kept in the database for
-// that program's waiting window (AnswerAppliedElsewhere) and not told here.
+// A cancellation's or voiding's answer is told to a clerk once: to the
+// window that waits for it while it waits (applied here for another
+// program's window, it is kept in the database for it, AnswerAppliedElsewhere);
+// otherwise by the program that applies it, or, kept for a window that has
+// since stopped waiting or whose program ended, by the first tick that
+// finds it so.
 //
 // NF-e states written here: "Aguardando", "Autorizada", "Denegada", "Erro",
 // "Cancelada" (an accepted cancellation) and "Inutilizada" (an unissued
@@ -87,15 +90,32 @@ struct TickReport {
 // endings of `kinds`: forgets every mark of those names, in the caller's
 // transaction or in one of its own, so that whatever answers the new
 // request is applied however alike its bytes are to an earlier answer's.
-// With `awaitedHere`, the request is also recorded as this program's, whose
-// window waits for its answer (the first kind names it).
-void ExpectAnswers(TSQLConnection& db, std::initializer_list<AnswerKind> kinds, const std::string& id,
-                   bool awaitedHere = false);
+// An answer applied before that a kill kept in the return folder is moved
+// out first (ENFeError when it cannot leave): it never answers the new
+// request. With `awaitedForMs`, the request is also recorded as this
+// program's, whose window waits for its answer that long at most (the
+// first kind names it).
+void ExpectAnswers(TSQLConnection& db, const NFeConfig& config, std::initializer_list<AnswerKind> kinds,
+                   const std::string& id, int awaitedForMs = 0);
 
 // The answer of this program's awaited request (`kind` and `id` as given to
 // ExpectAnswers) that another program's poller applied, taken off the
 // database; nullopt while there is none.
 std::optional<WaitResult> AnswerAppliedElsewhere(TSQLConnection& db, AnswerKind kind, const std::string& id);
+
+// This program's window waits no more for the answer of its request: the
+// poller that applies the answer tells it, and one kept for the window
+// since its last look is told by the next tick of any program.
+void StopAwaiting(TSQLConnection& db, AnswerKind kind, const std::string& id);
+
+// What a poller tells of a cancellation's or voiding's answer (`kind` and
+// `id` from its name); nullopt for another kind or an answer that says
+// nothing.
+std::optional<PollerMessage> RequestAnswerNotice(AnswerKind kind, const std::string& id, const std::string& bytes);
+
+// For tests: this process is from now on another program on the database,
+// as a new start of the program is (its earlier requests are nobody's).
+void ForgetThisProgramForTests();
 
 // For tests: the device number of every answer file, as the poller sees it,
 // is moved by `shift`, as when the return folder's file system is mounted
@@ -135,14 +155,13 @@ private:
     // An error file: the invoices whose `column` is `id` get "Erro" and its text.
     Outcome ErrorFile(const char* column, const std::string& id, const std::string& bytes);
     void SetError(const char* column, const std::string& value, const std::string& text);
-    Outcome NumLot(const std::string& id, const std::string& bytes);
+    Outcome NumLot(const std::string& id, const std::string& bytes, const NFeConfig& config);
     Outcome Rec(const std::string& id, const std::string& bytes, const NFeConfig& config);
     Outcome ProRec(const std::string& id, const std::string& bytes, const NFeConfig& config);
-    // A cancellation's or voiding's answer: an error file is told with the
-    // refusal's text; an outcome is returned when nothing more is to be done,
-    // else the parsed answer and its status.
-    std::optional<Outcome> ReadRequestAnswer(const std::string& bytes, bool errorFile, const std::string& refused,
-                                             std::optional<XmlElement>& doc, std::string& cStat);
+    // A cancellation's or voiding's answer read: an outcome when it is not
+    // usable, else its document (none for an error file) and status.
+    std::optional<Outcome> ReadRequestAnswer(const std::string& bytes, bool errorFile, std::optional<XmlElement>& doc,
+                                             std::string& cStat);
     Outcome Cancellation(const std::string& id, const std::string& bytes, bool errorFile);
     Outcome Voiding(const std::string& id, const std::string& bytes, bool errorFile);
     // Starts the DANFEs that authorisations left to print, each by the one
@@ -153,8 +172,11 @@ private:
     // Writes the receipt queries that answers of batches still being
     // processed asked for, each once the answer under its name is gone.
     void AskAgain(const NFeConfig& config, TickReport& report);
-    // Whether the cancellation's or voiding's answer just applied is another
-    // program's to tell (kept for its window then).
+    // Tells the answers kept for windows that wait no more (given up, or
+    // their program ended), each by the one program that takes it off.
+    void TellKeptAnswers(TickReport& report);
+    // Whether the cancellation's or voiding's answer just applied is kept
+    // for the window of another program that may still wait for it.
     bool AnotherProgramsAnswer(AnswerKind kind, const std::string& id, const std::string& name,
                                const std::string& bytes);
 

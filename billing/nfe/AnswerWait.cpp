@@ -63,12 +63,21 @@ void AnswerWait::Start() {
 }
 
 void AnswerWait::Cancel() {
+    const bool was = waiting_;
     if (waiting_) {
         Await(answer_, -1);
         Await(error_, -1);
     }
     waiting_ = false;
     if (timer_) timer_->Stop();
+    if (was && stopped_) {
+        try {
+            stopped_();
+        } catch (const Exception&) {
+            // The database is busy: the record says until when the wait
+            // lasts at most, and a poller goes by that.
+        }
+    }
 }
 
 void AnswerWait::Tick() {

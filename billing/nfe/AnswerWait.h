@@ -69,8 +69,12 @@ public:
     AnswerWait& operator=(const AnswerWait&) = delete;
 
     // Asked at each step the files are not there: the answer another
-    // program on the same database applied first, if any.
-    void AlsoAsk(std::function<std::optional<WaitResult>()> elsewhere) { elsewhere_ = std::move(elsewhere); }
+    // program on the same database applied first, if any. `stopped` is
+    // told once the wait ends, however it ends.
+    void AlsoAsk(std::function<std::optional<WaitResult>()> elsewhere, std::function<void()> stopped = nullptr) {
+        elsewhere_ = std::move(elsewhere);
+        stopped_ = std::move(stopped);
+    }
 
     // Raises ENFeError when the services are not installed.
     void Start();
@@ -88,6 +92,7 @@ private:
     Check check_;
     Done done_;
     std::function<std::optional<WaitResult>()> elsewhere_;
+    std::function<void()> stopped_;
     std::unique_ptr<WaitTimer> timer_;
     std::int64_t started_ = 0;
     bool waiting_ = false;

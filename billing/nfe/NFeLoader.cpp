@@ -254,10 +254,10 @@ std::string Gerar_Chave_NFe(TSQLConnection& db, int numero, int serie, TDateTime
     return MontarChaveNFe(issuer.id_uf, emissao, issuer.cnpj, serie, numero);
 }
 
-void ExpectRequestAnswers(TSQLConnection& db, std::initializer_list<AnswerKind> kinds, const std::string& id,
-                          bool awaitedHere) {
+void ExpectRequestAnswers(TSQLConnection& db, const NFeConfig& config, std::initializer_list<AnswerKind> kinds,
+                          const std::string& id, int awaitedForMs) {
     try {
-        ExpectAnswers(db, kinds, id, awaitedHere);
+        ExpectAnswers(db, config, kinds, id, awaitedForMs);
     } catch (const EDatabaseError& e) {
         throw ENFeError("Pedido não gerado. Não foi possível gravar no Banco de Dados: " + e.Message());
     }
@@ -279,7 +279,7 @@ std::string Transmitir_NFE(TSQLConnection& db, const NFeConfig& config, const st
     }
     if (loaded.carrier_missing)
         config.Notify("Erro interno do Aplicativo. O transportador da NF não foi encontrado !", "Atenção");
-    ExpectRequestAnswers(db, {AnswerKind::NFeErr, AnswerKind::NumLot}, chave);
+    ExpectRequestAnswers(db, config, {AnswerKind::NFeErr, AnswerKind::NumLot}, chave);
     return WriteToFolder(config.pasta_nfe_envio, NFeFileName(chave), text);
 }
 
@@ -296,7 +296,7 @@ bool Inutilizar_NFE(TSQLConnection& db, const NFeConfig& config, int serie, int 
     // The identifier first, with nothing written, so that its answers are
     // expected before the request can be answered.
     BuildInutilizacao(AmbienteCode(config), issuer, today, serie, inicial, final, justificativa, &id);
-    ExpectRequestAnswers(db, {AnswerKind::Inu, AnswerKind::InuErr}, id, true);
+    ExpectRequestAnswers(db, config, {AnswerKind::Inu, AnswerKind::InuErr}, id, VoidingWaitMs(config));
     return Inutilizar_NFE(config, issuer, serie, inicial, final, justificativa, today, identifier);
 }
 
@@ -306,12 +306,13 @@ std::unique_ptr<AnswerWait> Aguardar_Inutilizacao(TSQLConnection& db, const NFeC
                                                   std::function<void(const std::string&)> answered) {
     std::unique_ptr<AnswerWait> wait =
         Aguardar_Inutilizacao(config, identifier, std::move(done), services, std::move(answered));
-    wait->AlsoAsk([&db, identifier] { return AnswerAppliedElsewhere(db, AnswerKind::Inu, identifier); });
+    wait->AlsoAsk([&db, identifier] { return AnswerAppliedElsewhere(db, AnswerKind::Inu, identifier); },
+                  [&db, identifier] { StopAwaiting(db, AnswerKind::Inu, identifier); });
     return wait;
 }
 
 bool Consultar_Situacao_Lote(TSQLConnection& db, const NFeConfig& config, const std::string& recibo) {
-    ExpectRequestAnswers(db, {AnswerKind::ProRec, AnswerKind::ProRecErr}, recibo);
+    ExpectRequestAnswers(db, config, {AnswerKind::ProRec, AnswerKind::ProRecErr}, recibo);
     return Consultar_Situacao_Lote(config, recibo);
 }
 
@@ -325,7 +326,7 @@ bool Cancelar_NFE(TSQLConnection& db, const NFeConfig& config, const std::string
         return false;
     }
     const std::string protocolo = Str(*q, "protocolo_nfe");
-    if (!Trim(protocolo).empty()) ExpectRequestAnswers(db, {AnswerKind::Can, AnswerKind::CanErr}, chave);
+    if (!Trim(protocolo).empty()) ExpectRequestAnswers(db, config, {AnswerKind::Can, AnswerKind::CanErr}, chave);
     return Cancelar_NFE(config, chave, protocolo, justificativa);
 }
 

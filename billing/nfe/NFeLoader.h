@@ -23,8 +23,8 @@ struct LoadResult {
 
 // ExpectAnswers for a request the clerk asks for: a database that cannot
 // take it leaves the request unwritten, with ENFeError.
-void ExpectRequestAnswers(TSQLConnection& db, std::initializer_list<AnswerKind> kinds, const std::string& id,
-                          bool awaitedHere = false);
+void ExpectRequestAnswers(TSQLConnection& db, const NFeConfig& config, std::initializer_list<AnswerKind> kinds,
+                          const std::string& id, int awaitedForMs = 0);
 
 // Reads the invoice whose access key is `chave`, with the settings' environment.
 LoadResult LoadNFeDocument(TSQLConnection& db, const std::string& chave);

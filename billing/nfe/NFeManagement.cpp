@@ -217,7 +217,7 @@ NFeCancellation::Start NFeCancellation::Confirmar(const std::string& chave, cons
         return Start::NotConfirmed;
     try {
         std::string text = BuildCancelamento(AmbienteCode(config), key, prot, reason);
-        ExpectRequestAnswers(db_, {AnswerKind::Can, AnswerKind::CanErr}, key, true);
+        ExpectRequestAnswers(db_, config, {AnswerKind::Can, AnswerKind::CanErr}, key, config.cancel_wait_ms);
         WriteToFolder(config.pasta_nfe_envio, key + "-ped-can.xml", text);
         auto check = [](const std::string& bytes, bool errorFile, std::string& problem) {
             if (errorFile) {
@@ -234,7 +234,8 @@ NFeCancellation::Start NFeCancellation::Confirmar(const std::string& chave, cons
                                              JoinPath(config.pasta_nfe_retorno, key + "-can.err"),
                                              config.answer_wait_ms, config.cancel_wait_ms, check,
                                              [this](const WaitResult& r) { Finish(r); });
-        wait_->AlsoAsk([this] { return AnswerAppliedElsewhere(db_, AnswerKind::Can, chave_); });
+        wait_->AlsoAsk([this] { return AnswerAppliedElsewhere(db_, AnswerKind::Can, chave_); },
+                       [this] { StopAwaiting(db_, AnswerKind::Can, chave_); });
         wait_->Start();
     } catch (const ENFeError& e) {
         Withdraw();

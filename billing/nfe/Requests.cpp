@@ -290,6 +290,8 @@ std::string ElementText(const std::string& answer, const std::string& tag) {
 
 }  // namespace
 
+constexpr int kVoidingSteps = 4;
+
 std::string DescribeInutilizacao(const std::string& answer) {
     const std::string status = ElementText(answer, "cStat");
     if (status.empty()) return {};
@@ -299,12 +301,15 @@ std::string DescribeInutilizacao(const std::string& answer) {
     return text;
 }
 
+int VoidingWaitMs(const NFeConfig& config) { return kVoidingSteps * config.answer_wait_ms; }
+
 bool InutilizacaoHomologada(const std::string& text) { return text.rfind("Situação: 102 ", 0) == 0; }
 
 std::unique_ptr<AnswerWait> Aguardar_Inutilizacao(const NFeConfig& config, const std::string& identifier,
                                                   RequestDone done, const WaitServices& services,
                                                   std::function<void(const std::string&)> answered) {
-    return AwaitAnswer(config, services, identifier + "-ped-inu.xml", "-ped-inu.xml", "-inu.err", 4, MsgSemConexao,
+    return AwaitAnswer(config, services, identifier + "-ped-inu.xml", "-ped-inu.xml", "-inu.err", kVoidingSteps,
+                       MsgSemConexao,
                        std::move(done), DescribeInutilizacao, std::move(answered));
 }
 

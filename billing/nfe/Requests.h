@@ -75,6 +75,8 @@ bool Inutilizar_NFE(const NFeConfig& config, const RequestIssuer& issuer, int se
 std::unique_ptr<AnswerWait> Aguardar_Inutilizacao(const NFeConfig& config, const std::string& identifier,
                                                   RequestDone done, const WaitServices& services,
                                                   std::function<void(const std::string&)> answered = nullptr);
+// How long the voiding's wait lasts.
+int VoidingWaitMs(const NFeConfig& config);
 // The outcome lines of a voiding answer; empty when it has no status.
 std::string DescribeInutilizacao(const std::string& answer);
 // Whether a voiding answer's text (as Aguardar_Inutilizacao gives it) tells

@@ -600,8 +600,18 @@ std::string JournalObstacle(const std::string& databasePath) { return FindObstac
 
 std::string DatabaseObstacle(const std::string& databasePath) {
     struct stat st {};
-    if (databasePath.empty() || ::stat(databasePath.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return "";
-    return NotAFile(st);
+    if (databasePath.empty()) return "";
+    if (::stat(databasePath.c_str(), &st) != 0) {
+        // A link that leads nowhere (its file gone, or round in a loop) is
+        // no missing database: a database made there would land elsewhere,
+        // or nowhere.
+        if ((errno != ENOENT && errno != ELOOP) || ::lstat(databasePath.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return "";
+        std::error_code ec;
+        const std::string target = std::filesystem::read_symlink(databasePath, ec).string();
+        return "um atalho (link simbólico) para \"" + target + "\", que não leva a nenhum arquivo";
+    }
+    return S_ISREG(st.st_mode) ? "" : NotAFile(st);
 }
 
 std::string DatabaseObstacleMessage(const std::string& databasePath, const std::string& obstacle,

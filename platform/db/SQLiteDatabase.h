@@ -269,7 +269,8 @@ std::string JournalObstacle(const std::string& databasePath);
 std::string JournalPath(const std::string& databasePath);
 // The same for the database's own name (a link there followed): "uma
 // pasta" or "um arquivo especial" (a pipe, a device, a socket) when that is
-// what stands there, "" when a plain file or nothing does. The engine would
+// what stands there, a link to nothing named with where it leads, "" when
+// a plain file or nothing does. The engine would
 // fail its open with "unable to open database file", and a name taken for
 // missing would be offered for a new database that cannot be made there.
 std::string DatabaseObstacle(const std::string& databasePath);

@@ -125,6 +125,35 @@ bool TakeWriterLock(int fd, long start, long length) {
     return ::fcntl(fd, F_OFD_SETLK, &fl) == 0;
 }
 
+namespace {
+std::string& MachineForTests() {
+    static std::string name;
+    return name;
+}
+}  // namespace
+
+const std::string& ThisMachine() {
+    static const std::string machine = [] {
+        char host[256] = {};
+        ::gethostname(host, sizeof host - 1);
+        std::string id;
+        if (std::FILE* f = std::fopen("/etc/machine-id", "re")) {
+            char line[64] = {};
+            if (std::fgets(line, sizeof line, f) != nullptr) id = line;
+            std::fclose(f);
+        }
+        while (!id.empty() && (id.back() == '\n' || id.back() == ' ')) id.pop_back();
+        std::string name = std::string(host) + (id.empty() ? "" : "/" + id);
+        // One word, as records beside shared files keep it.
+        for (char& c : name)
+            if (static_cast<unsigned char>(c) <= ' ') c = '_';
+        return name;
+    }();
+    return MachineForTests().empty() ? machine : MachineForTests();
+}
+
+void SetThisMachineForTests(const std::string& name) { MachineForTests() = name; }
+
 bool UnchangedForLong(const struct stat& st) {
     struct timespec now {};
     if (::clock_gettime(CLOCK_REALTIME, &now) != 0) return false;

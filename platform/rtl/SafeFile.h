@@ -177,6 +177,12 @@ inline constexpr long kAbandonedAfterSeconds = 24L * 60 * 60;
 // leftover) never drops it. True when taken; false with errno otherwise.
 bool TakeWriterLock(int fd, long start = 0, long length = 0);
 
+// This machine among those sharing a folder: its host name and machine id.
+// A writer's lock is evidence only to the machine that took it (see above).
+const std::string& ThisMachine();
+// For tests: this process passes for the machine named `name` ("" for its own).
+void SetThisMachineForTests(const std::string& name);
+
 // True when a file whose last change is `st` has stood unchanged for
 // kAbandonedAfterSeconds.
 bool UnchangedForLong(const struct stat& st);

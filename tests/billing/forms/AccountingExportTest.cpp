@@ -2,7 +2,9 @@
 // cut by the layout's column tables, the value and text fields, the input
 // checks, the records that would not fit (named, nothing written) and files
 // that are replaced together or not at all.
+#include <chrono>
 #include <filesystem>
+#include <map>
 
 #include <signal.h>
 #include <sys/wait.h>
@@ -528,7 +530,7 @@ TEST_F(ExportFiles, ANewPairKilledBetweenItsRenamesIsUndoneAndReportedByTheNextR
     EXPECT_EQ(filefaults::Entries(out), (std::vector<std::string>{"0000042-CLI.TXT", "0000042-SAI.TXT"}));
 }
 
-TEST_F(ExportFiles, AHalfLeftByAKillIsJudgedByWhatTheFolderHoldsWhoeverRunsUnderTheKilledRunsId) {
+TEST_F(ExportFiles, AHalfLeftByAKillIsJudgedByWhatTheFolderHoldsWhoeverRunsUnderTheKilledRunsIdAfterARemount) {
     auto days = [&](int First, int Last) {
         AccountingExportInput in = March(out.string());
         in.dataInicial = EncodeDate(2024, 3, First);
@@ -536,6 +538,7 @@ TEST_F(ExportFiles, AHalfLeftByAKillIsJudgedByWhatTheFolderHoldsWhoeverRunsUnder
         return in;
     };
     ASSERT_TRUE(Write(days(1, 14)).written);
+    const std::string firstSales = Sales();
     filefaults::WriteSteps steps;
     ASSERT_TRUE(testsupport::KilledInChild([&] {
         steps.KillAt(5);  // after the sales file's rename, before the client file's
@@ -557,14 +560,28 @@ TEST_F(ExportFiles, AHalfLeftByAKillIsJudgedByWhatTheFolderHoldsWhoeverRunsUnder
     for (const std::string& name : filefaults::Entries(out))
         if (std::size_t at = name.find(was); at != std::string::npos)
             fs::rename(out / name, out / (name.substr(0, at) + now + name.substr(at + was.size())));
+    // The share is mounted again and numbers its files anew: each file of
+    // the folder is the same bytes under the same name, at another inode.
+    ASSERT_NE(Sales(), firstSales);
+    for (const std::string& name : filefaults::Entries(out)) {
+        fs::copy_file(out / name, out / (name + ".copia"));
+        fs::rename(out / (name + ".copia"), out / name);
+    }
+    // The repair is the first thing a run that looks at the folder does,
+    // even one that then finds nothing to write.
+    messages.Clear();
+    EXPECT_FALSE(Write(days(2, 2)).written);
+    ASSERT_EQ(messages.Entries().size(), 2u);
+    EXPECT_NE(messages.Entries()[0].text.find("foi interrompida entre os dois arquivos"), std::string::npos);
+    EXPECT_EQ(Sales(), firstSales);
+    EXPECT_EQ(filefaults::Entries(out), (std::vector<std::string>{"0000042-CLI.TXT", "0000042-SAI.TXT"}));
     messages.Clear();
     const bool third = Write(days(15, 31)).written;
     const std::string sales = Sales(), clients = Clients();
     ::kill(alive, SIGKILL);
     ::waitpid(alive, nullptr, 0);
     ASSERT_TRUE(third);
-    ASSERT_EQ(messages.Entries().size(), 2u);
-    EXPECT_NE(messages.Entries()[0].text.find("foi interrompida entre os dois arquivos"), std::string::npos);
+    ASSERT_EQ(messages.Entries().size(), 1u);
     EXPECT_EQ(filefaults::Entries(out), (std::vector<std::string>{"0000042-CLI.TXT", "0000042-SAI.TXT"}));
     // A later run, that process gone, finds nothing left to put back.
     messages.Clear();
@@ -578,21 +595,43 @@ TEST_F(ExportFiles, TwoExportsIntoOneFolderAtOnceNeverLeaveAMixedPairReportedAsD
     // Each round stops the first export after its sales file's rename and,
     // meanwhile, has another write into the pair: a second program's export
     // (which the folder's lock reaches), or another machine's on a share
-    // whose locks stay on each machine (which it does not).
+    // whose locks stay on each machine (which it does not): one that writes
+    // straight into the pair, and one that runs an export and finds the
+    // first's files and marker but none of its locks.
     AccountingExportInput other = March(out.string());
     other.dataInicial = EncodeDate(2024, 3, 15);
     const std::string told = dir.file("segundo.txt");
-    for (bool lockSeen : {true, false}) {
-        SCOPED_TRACE(lockSeen ? "another program" : "another machine");
+    const fs::path seen = dir.path() / "vista-da-outra-maquina";
+    AccountingExportInput there = other;
+    there.pastaSalvar = seen.string();
+    auto contents = [](const fs::path& folder) {
+        std::map<std::string, std::string> files;
+        // All but the lock's file, which each export makes and removes.
+        for (const auto& e : fs::directory_iterator(folder))
+            if (e.path().extension() != ".trava")
+                files[e.path().filename().string()] = testsupport::ReadAll(e.path().string());
+        return files;
+    };
+    std::map<std::string, std::string> held;
+    enum Other { Program, MachineWriting, MachineExporting };
+    for (Other who : {Program, MachineWriting, MachineExporting}) {
+        SCOPED_TRACE(who == Program ? "another program" : who == MachineWriting ? "another machine" : "another machine's export");
         bool stopped = false;
         fileio::SetWriteStepHook([&](fileio::WriteStep Step, int, const std::string& Target) {
             if (stopped || Step != fileio::WriteStep::AfterRename || Target.find("-SAI.TXT") == std::string::npos)
                 return;
             stopped = true;
-            if (!lockSeen) return fileio::WriteFileAtomic(Target, "outra máquina\r\n");
+            if (who == MachineWriting) return fileio::WriteFileAtomic(Target, "outra máquina\r\n");
+            if (who == MachineExporting) {
+                // What the other machine sees of the folder: the same files, no lock.
+                fs::create_directory(seen);
+                for (const auto& e : fs::directory_iterator(out)) fs::copy_file(e.path(), seen / e.path().filename());
+                held = contents(seen);
+            }
             EXPECT_FALSE(testsupport::KilledInChild([&] {
+                if (who == MachineExporting) fileio::SetThisMachineForTests("outra-maquina");
                 messages.Clear();
-                Write(other);
+                Write(who == MachineExporting ? there : other);
                 testsupport::WriteAll(told, messages.LastText());
             }));
         });
@@ -600,8 +639,8 @@ TEST_F(ExportFiles, TwoExportsIntoOneFolderAtOnceNeverLeaveAMixedPairReportedAsD
         const bool written = Write(March(out.string())).written;
         fileio::SetWriteStepHook(nullptr);
         ASSERT_TRUE(stopped);
-        EXPECT_EQ(written, lockSeen);
-        if (lockSeen) {
+        EXPECT_EQ(written, who != MachineWriting);
+        if (who != MachineWriting) {
             EXPECT_EQ(Message().rfind("Foram gerados os seguintes arquivos", 0), 0u);
             EXPECT_EQ(testsupport::ReadAll(told).rfind("Outra exportação está gravando os arquivos desta empresa", 0),
                       0u)
@@ -613,6 +652,20 @@ TEST_F(ExportFiles, TwoExportsIntoOneFolderAtOnceNeverLeaveAMixedPairReportedAsD
         }
         EXPECT_EQ(filefaults::Entries(out), (std::vector<std::string>{"0000042-CLI.TXT", "0000042-SAI.TXT"}));
     }
+    // The other machine touched nothing while the first export could still
+    // be at work; once its marker is old, that export is taken as cut off
+    // and its half repaired there.
+    EXPECT_EQ(contents(seen), held);
+    for (const auto& e : fs::directory_iterator(seen))
+        fs::last_write_time(e.path(), fs::file_time_type::clock::now() - std::chrono::hours(1));
+    fileio::SetThisMachineForTests("outra-maquina");
+    messages.Clear();
+    const bool repaired = Write(there).written;
+    fileio::SetThisMachineForTests("");
+    EXPECT_TRUE(repaired);
+    ASSERT_EQ(messages.Entries().size(), 2u);
+    EXPECT_NE(messages.Entries()[0].text.find("foi interrompida entre os dois arquivos"), std::string::npos);
+    EXPECT_EQ(filefaults::Entries(seen), (std::vector<std::string>{"0000042-CLI.TXT", "0000042-SAI.TXT"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, ExportFileFaults, filefaults::BothFaults(), filefaults::FaultName);

@@ -153,11 +153,18 @@ TEST_F(Login, AMissingDatabaseIsRefusedBeforeAnyUserCheckAndNeverMadeUp) {
     EXPECT_EQ(form->ModalResult(), mrNone);
 }
 
-TEST_F(Login, APipeOrAFolderAtTheDatabasesNameIsNamedForWhatItIsAndAnotherNameIsAskedFor) {
-    const std::string pipe = dir.file("fila.db"), folder = dir.file("pasta.db");
+TEST_F(Login, APipeAFolderOrALinkToNothingAtTheDatabasesNameIsNamedForWhatItIsAndAnotherNameIsAskedFor) {
+    const std::string pipe = dir.file("fila.db"), folder = dir.file("pasta.db"), dangling = dir.file("atalho.db"),
+                      loop = dir.file("volta.db"), gone = dir.file("sumido.db");
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
     std::filesystem::create_directory(folder);
-    for (const auto& [path, what] : {std::pair{pipe, "um arquivo especial"}, std::pair{folder, "uma pasta"}}) {
+    ASSERT_EQ(::symlink(gone.c_str(), dangling.c_str()), 0);
+    ASSERT_EQ(::symlink(loop.c_str(), loop.c_str()), 0);
+    const std::string nowhere = "um atalho (link simbólico) para \"" + gone + "\", que não leva a nenhum arquivo";
+    const std::string round = "um atalho (link simbólico) para \"" + loop + "\", que não leva a nenhum arquivo";
+    for (const auto& [path, what] : {std::pair{pipe, std::string("um arquivo especial")},
+                                     std::pair{folder, std::string("uma pasta")}, std::pair{dangling, nowhere},
+                                     std::pair{loop, round}}) {
         SCOPED_TRACE(path);
         const std::string standing = "O Banco de Dados \"" + path + "\" não pode ser aberto: com esse nome existe " +
                                      what + ", não um arquivo do banco de dados.";
@@ -185,6 +192,9 @@ TEST_F(Login, APipeOrAFolderAtTheDatabasesNameIsNamedForWhatItIsAndAnotherNameIs
     EXPECT_TRUE(std::filesystem::is_directory(folder));
     struct stat st {};
     EXPECT_TRUE(::stat(pipe.c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
+    // Nothing was made where the link leads.
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(gone)));
+    EXPECT_TRUE(std::filesystem::is_symlink(dangling));
 }
 
 TEST_F(Login, AMissingDatabaseIsReplacedThroughTheChooser) {

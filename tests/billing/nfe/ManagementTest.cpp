@@ -1,5 +1,6 @@
 // The management desk without its window: listing and refreshing, the
 // commands on the current invoice, and the cancellation with its wait.
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include "billing/data/Messages.h"
 #include "billing/nfe/NFeManagement.h"
 #include "platform/db/SQLQuery.h"
+#include "platform/rtl/SafeFile.h"
 #include "tests/billing/nfe/PollerFixture.h"
 #include "tests/billing/nfe/fake/FakeWaitClock.h"
 
@@ -202,10 +204,11 @@ protected:
     // the return folder first: one tick in a child that waits for nothing
     // of this program's (`endWaits` ends the child's copies of them). What
     // it would tell its clerk is returned.
-    std::string AnotherProgramTicks(const std::function<void()>& endWaits) {
+    std::string AnotherProgramTicks(const std::function<void()>& endWaits, const std::string& machine = "") {
         const std::string said = dir.file("outro-programa.txt");
         const pid_t child = ::fork();
         if (child == 0) {
+            fileio::SetThisMachineForTests(machine);
             endWaits();
             TSQLConnection own;
             own.SetDatabaseName(dir.file("faturamento.db"));
@@ -379,4 +382,123 @@ TEST_F(Cancellation, AnAnswerAnotherStationAppliedFirstIsToldByTheWindowThatWait
     EXPECT_EQ(heard, "Situação: 102 - Inutilizacao de numero homologado\r\nProtocolo: 141100000000009\r\n");
     EXPECT_EQ(Scalar("select protocolo from numeracao_inutilizada where numero_inicial = 5 and numero_final = 6"),
               "141100000000009");
+}
+
+// The window that asked is gone before the monitor answers: its program
+// was killed, or the window gave up and the program was started again.
+// Each of the five answers is then told to exactly one clerk, with its
+// text and caption (the caption gives the icon): by the program that
+// applies it, or, when another station applied it while the asking one
+// might still have waited, by the asking station at its next start.
+TEST_F(Cancellation, ALateAnswerIsToldToOneClerkOnceWhenTheProgramThatAskedHasEnded) {
+    config.cancel_wait_ms = 120000;
+    const std::string voidingReason = "Numeração pulada na emissão";
+    auto voidingAnswer = [](int first, int last) {
+        return "<retInutNFe versao=\"1.07\"><infInut><tpAmb>2</tpAmb><cStat>102</cStat>"
+               "<xMotivo>Inutilizacao de numero homologado</xMotivo><cUF>41</cUF><ano>10</ano><mod>55</mod>"
+               "<serie>1</serie><nNFIni>" +
+               std::to_string(first) + "</nNFIni><nNFFin>" + std::to_string(last) +
+               "</nNFFin><nProt>141100000000009</nProt></infInut></retInutNFe>";
+    };
+    struct Answer {
+        const char* ending;
+        bool voiding;
+    };
+    const std::vector<Answer> answers{
+        {"-can.xml", false}, {"-can.xml", false}, {"-can.err", false}, {"-inu.xml", true}, {"-inu.err", true}};
+    int round = 0;
+    for (bool killed : {true, false})
+        for (bool twoStations : {false, true})
+            for (std::size_t a = 0; a < answers.size(); ++a) {
+                ++round;
+                const Answer& answer = answers[a];
+                const int first = 10 * round, last = first + 1;
+                SCOPED_TRACE(std::string(killed ? "killed" : "gave up") + (twoStations ? ", two stations" : "") +
+                             ", answer " + std::to_string(a));
+                // The request, by a program that then ends.
+                std::string id = key;
+                if (killed) {
+                    const std::string protocol = Column(key, "protocolo_nfe");
+                    ASSERT_TRUE(testsupport::KilledInChild([&] {
+                        TSQLConnection own;
+                        own.SetDatabaseName(dir.file("faturamento.db"));
+                        own.Open();
+                        // Killed while its window waits: nothing of it ends.
+                        if (answer.voiding) {
+                            std::string identifier;
+                            Inutilizar_NFE(own, config, 1, first, last, voidingReason, &identifier);
+                            auto wait = Aguardar_Inutilizacao(own, config, identifier, nullptr, clock.Services());
+                            ::raise(SIGKILL);
+                        }
+                        NFeCancellation asking(own, [this] { return config; }, clock.Services());
+                        DefaultMessages().QueueAnswer(true);
+                        asking.Confirmar(key, protocol, kReason);
+                        ::raise(SIGKILL);
+                    }));
+                } else if (answer.voiding) {
+                    std::string heard = "?";
+                    ASSERT_TRUE(Inutilizar_NFE(conn, config, 1, first, last, voidingReason, &id));
+                    auto wait = Aguardar_Inutilizacao(
+                        conn, config, id, [&](const std::string& text, const std::string&) { heard = text; },
+                        clock.Services());
+                    fs::remove(folders.envio + "/" + id + "-ped-inu.xml");
+                    clock.Advance(VoidingWaitMs(config));
+                    ASSERT_EQ(heard, MsgSemConexao);
+                } else {
+                    ASSERT_EQ(Confirm(kReason), NFeCancellation::Start::Waiting);
+                    fs::remove(folders.envio + "/" + key + "-ped-can.xml");
+                    clock.Advance(config.cancel_wait_ms);
+                    ASSERT_FALSE(cancel->Waiting());
+                    ASSERT_NE(shown.back().find("a resposta ainda pode chegar e será aplicada"), std::string::npos);
+                }
+                // The monitor took the request.
+                for (const auto& e : fs::directory_iterator(folders.envio)) {
+                    const std::string name = e.path().filename().string();
+                    if (answer.voiding && name.size() > 12 && name.substr(name.size() - 12) == "-ped-inu.xml")
+                        id = name.substr(0, name.size() - 12);
+                    fs::remove(e.path());
+                }
+                ForgetThisProgramForTests();
+
+                std::string bytes, told;
+                switch (a) {
+                case 0:
+                    bytes = monitor->RetCancNFe("2", key, "101", "141000000000999");
+                    told = "Sucesso: A NF-e " + key + " foi cancelada com Sucesso !\r\n\r\nProtocolo: 141000000000999";
+                    break;
+                case 1:
+                    bytes = monitor->RetCancNFe("2", key, "220", "");
+                    told = "Falhou: A NF-e " + key +
+                           " não pode ser Cancelada !\r\n\r\n220 REJEIÇÃO: NF-E AUTORIZADA HÁ MAIS DE 7 DIAS (168 "
+                           "HORAS)\r\n";
+                    break;
+                case 2:
+                    bytes = "Falha na comunicação com a SEFAZ";
+                    told = "Falhou: A NF-e " + key + " não pode ser Cancelada !\r\n\r\n" + bytes;
+                    break;
+                case 3:
+                    bytes = voidingAnswer(first, last);
+                    told = "Sucesso: A numeração de " + std::to_string(first) + " a " + std::to_string(last) +
+                           " da série 1 foi inutilizada.\r\n\r\nProtocolo: 141100000000009";
+                    break;
+                default:
+                    bytes = "Serviço paralisado momentaneamente";
+                    told = "Falhou: A Inutilização \"" + id + "\" não foi aceita !\r\n\r\n" + bytes;
+                }
+                Place(id + answer.ending, bytes);
+                std::string said = twoStations ? AnotherProgramTicks([] {}, "outra-estacao") : "";
+                TickReport here = Tick();
+                said += Messages(here);
+                EXPECT_EQ(said, told + "\n");
+                EXPECT_TRUE(fs::is_empty(folders.retorno));
+                // Told once: nothing is left to tell later.
+                EXPECT_EQ(Messages(Tick()), "");
+                if (a == 0) EXPECT_EQ(State(key), "Cancelada");
+                if (a == 3)
+                    EXPECT_EQ(Scalar("select protocolo from numeracao_inutilizada where numero_inicial = " +
+                                     std::to_string(first)),
+                              "141100000000009");
+                // The next round asks of an authorised invoice again.
+                conn.Execute("update nota_fiscal set situacao_nfe = 'Autorizada', protocolo_nfe = '141000000000077'");
+            }
 }

@@ -359,6 +359,9 @@ namespace {
 // it is for.
 struct KillCase {
     std::string key, name, bytes;
+    // Whether applying it changes the invoice's state (a refused
+    // cancellation only tells the clerk).
+    bool changesState = true;
 };
 
 class Killed : public OtherFileSystem {
@@ -437,10 +440,11 @@ protected:
     // one step after another: each write step of the copy into the error
     // folder (all after the answer's transaction), then each write of the
     // database; `restart` runs before the next start's tick, `check` after
-    // it, told where the kill came. Returns the kills of each kind.
-    std::pair<int, int> KillAtEachStep(const std::function<KillCase(int)>& make,
-                                       const std::function<void()>& restart,
-                                       const std::function<void(const KillCase&, bool file)>& check) {
+    // it, told where the kill came and what the tick said. Returns the kills
+    // of each kind.
+    std::pair<int, int> KillAtEachStep(
+        const std::function<KillCase(int)>& make, const std::function<void(const KillCase&)>& restart,
+        const std::function<void(const KillCase&, bool file, const billing::nfe::TickReport&)>& check) {
         int fileKills = 0, databaseKills = 0;
         for (bool file : {true, false}) {
             for (int step = 1; step < 400; ++step) {
@@ -450,20 +454,21 @@ protected:
                 const billing::nfe::AnswerPoller::Services s = Services();
                 const bool killed = KilledTicking(file, step, *vfs, s);
                 vfs->Off();
-                restart();
                 // The next start a day later: a copy the kill left under its
                 // temporary name is provably abandoned by then.
                 testsupport::AgeFolder(folders.erro);
+                restart(c);
                 billing::nfe::TickReport r = billing::nfe::AnswerPoller(s).Tick();
                 SetDeviceShiftForTests(0);
-                EXPECT_EQ(Applications(c.key), 1) << "applied once, in the killed program or at the start\n"
-                                                  << Messages(r);
+                if (c.changesState)
+                    EXPECT_EQ(Applications(c.key), 1) << "applied once, in the killed program or at the start\n"
+                                                      << Messages(r);
                 EXPECT_FALSE(InReturn(c.name));
                 int copies = 0;
                 for (const auto& e : fs::directory_iterator(folders.erro))
                     if (testsupport::ReadAll(e.path().string()) == c.bytes) ++copies;
                 EXPECT_EQ(copies, 1) << "copies of the answer in the error folder";
-                check(c, file);
+                check(c, file, r);
                 for (const auto& e : fs::directory_iterator(folders.erro)) fs::remove(e.path());
                 if (!killed) break;
                 ++(file ? fileKills : databaseKills);
@@ -488,24 +493,68 @@ TEST_F(Killed, AKillAndARemountBeforeTheNextStartLeaveEachAnswerAppliedOnce) {
         SCOPED_TRACE(error ? "error answer" : "authorisation");
         auto [fileKills, databaseKills] = KillAtEachStep(
             [&](int n) { return error ? ErrorAnswer(n) : Authorisation(n); },
-            [] { SetDeviceShiftForTests(1UL << 20); },
-            [&](const KillCase& c, bool) { EXPECT_EQ(State(c.key), error ? "Erro" : "Autorizada"); });
+            [](const KillCase&) { SetDeviceShiftForTests(1UL << 20); },
+            [&](const KillCase& c, bool, const billing::nfe::TickReport&) {
+                EXPECT_EQ(State(c.key), error ? "Erro" : "Autorizada");
+            });
         EXPECT_EQ(fileKills, 4);
         EXPECT_GT(databaseKills, 0);
     }
 }
 
-// An NF-e refused, sent again after a kill at any step of the refusal's
-// handling and refused with the same text: the second refusal is applied.
-TEST_F(Killed, ARefusalOfAnNFeSentAgainAfterAKillIsAppliedAgain) {
-    auto [fileKills, databaseKills] = KillAtEachStep(
-        [&](int n) { return ErrorAnswer(n); }, [] {},
-        [&](const KillCase& c, bool) {
-            SendAgainAndRedeliver(c, [&] { Transmit(c.key); });
-            EXPECT_EQ(Applications(c.key), 2);
-        });
-    EXPECT_EQ(fileKills, 4);
-    EXPECT_GT(databaseKills, 0);
+// An NF-e or a cancellation refused, sent again after a kill at any step
+// of the refusal's handling (after the next start's tick, or before any
+// tick) and refused with the same text: the first refusal is applied and
+// told once, never again as the answer to the request sent again, and the
+// second refusal is applied when it comes.
+TEST_F(Killed, ARefusalSentAgainAfterAKillIsAppliedAgainOnlyWhenItsOwnAnswerComes) {
+    auto refusedCancellation = [&](int n) {
+        KillCase c;
+        c.key = nfetest::InsertInvoice(conn, 1, n, EncodeDate(2010, 6, 15), "Autorizada");
+        conn.Execute("update nota_fiscal set protocolo_nfe = '141000000000077' where numero_nfe = :pk",
+                     {{"pk", Variant(c.key)}});
+        c.name = c.key + "-can.xml";
+        c.bytes = monitor->RetCancNFe("2", c.key, "220", "");
+        c.changesState = false;
+        return c;
+    };
+    auto refusals = [](const billing::nfe::TickReport& r) {
+        int n = 0;
+        for (const auto& m : r.messages) n += m.text.find("não pode ser Cancelada") != std::string::npos;
+        return n;
+    };
+    for (bool cancellation : {false, true})
+        for (bool beforeTick : {false, true}) {
+            // The cancellation sent again after the tick goes the NF-e's road.
+            if (cancellation && !beforeTick) continue;
+            SCOPED_TRACE(std::string(cancellation ? "cancellation" : "NF-e") +
+                         (beforeTick ? ", sent again before any tick" : ", sent again after the tick"));
+            auto sendAgain = [&](const KillCase& c) {
+                if (cancellation) ASSERT_TRUE(Cancelar_NFE(conn, config, c.key, "Cliente desistiu da compra"));
+                else Transmit(c.key);
+            };
+            bool applied = false;
+            auto [fileKills, databaseKills] = KillAtEachStep(
+                [&](int n) { return cancellation ? refusedCancellation(n) : ErrorAnswer(n); },
+                [&](const KillCase& c) {
+                    applied = !InReturn(c.name) ||
+                              Scalar("select count(*) from nfe_resposta_aplicada where marca like ?1",
+                                     c.name + "|%") != "0";
+                    if (beforeTick) sendAgain(c);
+                },
+                [&](const KillCase& c, bool, const billing::nfe::TickReport& r) {
+                    // Applied before the kill, the old refusal only leaves the folder;
+                    // otherwise the start applies and tells it.
+                    if (cancellation) EXPECT_EQ(refusals(r), applied ? 0 : 1) << Messages(r);
+                    SendAgainAndRedeliver(c, [&] {
+                        if (!beforeTick) sendAgain(c);
+                    });
+                    if (!cancellation) EXPECT_EQ(Applications(c.key), 2);
+                    if (!cancellation) EXPECT_EQ(State(c.key), "Erro");
+                });
+            EXPECT_EQ(fileKills, 4);
+            EXPECT_GT(databaseKills, 0);
+        }
 }
 
 // Another program holds the database's write lock past the busy timeout
@@ -574,8 +623,8 @@ TEST_F(Killed, AnAnswerToARequestSentAgainIsAppliedAfterTheLockWasHeldWhileTheFi
 // never has it started twice.
 TEST_F(Killed, TheDanfeOfAnAuthorisationIsStartedOnceAfterAKill) {
     auto [fileKills, databaseKills] = KillAtEachStep(
-        [&](int n) { return Authorisation(n); }, [] {},
-        [&](const KillCase& c, bool file) {
+        [&](int n) { return Authorisation(n); }, [](const KillCase&) {},
+        [&](const KillCase& c, bool file, const billing::nfe::TickReport&) {
             if (file) EXPECT_EQ(DanfesOf(c.key), 1);
             else EXPECT_LE(DanfesOf(c.key), 1);
         });
