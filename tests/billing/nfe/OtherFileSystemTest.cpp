@@ -417,6 +417,17 @@ protected:
                                                                                           std::to_string(10000 + number)}});
         return c;
     }
+    // An authorised NF-e whose cancellation the monitor refuses.
+    KillCase RefusedCancellation(int number) {
+        KillCase c;
+        c.key = nfetest::InsertInvoice(conn, 1, number, EncodeDate(2010, 6, 15), "Autorizada");
+        conn.Execute("update nota_fiscal set protocolo_nfe = '141000000000077' where numero_nfe = :pk",
+                     {{"pk", Variant(c.key)}});
+        c.name = c.key + "-can.xml";
+        c.bytes = monitor->RetCancNFe("2", c.key, "220", "");
+        c.changesState = false;
+        return c;
+    }
     // The request is sent again (by the clerk, or by the poller itself) and
     // the monitor answers it with the same name and bytes as the answer
     // applied before: that answer is applied, not taken for the earlier one.
@@ -508,16 +519,6 @@ TEST_F(Killed, AKillAndARemountBeforeTheNextStartLeaveEachAnswerAppliedOnce) {
 // told once, never again as the answer to the request sent again, and the
 // second refusal is applied when it comes.
 TEST_F(Killed, ARefusalSentAgainAfterAKillIsAppliedAgainOnlyWhenItsOwnAnswerComes) {
-    auto refusedCancellation = [&](int n) {
-        KillCase c;
-        c.key = nfetest::InsertInvoice(conn, 1, n, EncodeDate(2010, 6, 15), "Autorizada");
-        conn.Execute("update nota_fiscal set protocolo_nfe = '141000000000077' where numero_nfe = :pk",
-                     {{"pk", Variant(c.key)}});
-        c.name = c.key + "-can.xml";
-        c.bytes = monitor->RetCancNFe("2", c.key, "220", "");
-        c.changesState = false;
-        return c;
-    };
     auto refusals = [](const billing::nfe::TickReport& r) {
         int n = 0;
         for (const auto& m : r.messages) n += m.text.find("não pode ser Cancelada") != std::string::npos;
@@ -535,7 +536,7 @@ TEST_F(Killed, ARefusalSentAgainAfterAKillIsAppliedAgainOnlyWhenItsOwnAnswerCome
             };
             bool applied = false;
             auto [fileKills, databaseKills] = KillAtEachStep(
-                [&](int n) { return cancellation ? refusedCancellation(n) : ErrorAnswer(n); },
+                [&](int n) { return cancellation ? RefusedCancellation(n) : ErrorAnswer(n); },
                 [&](const KillCase& c) {
                     applied = !InReturn(c.name) ||
                               Scalar("select count(*) from nfe_resposta_aplicada where marca like ?1",
@@ -564,15 +565,6 @@ TEST_F(Killed, AnAnswerToARequestSentAgainIsAppliedAfterTheLockWasHeldWhileTheFi
     conn.Close();
     conn.SetBusyTimeout(200);
     conn.Open();
-    auto refusedCancellation = [&](int n) {
-        KillCase c;
-        c.key = nfetest::InsertInvoice(conn, 1, n, EncodeDate(2010, 6, 15), "Autorizada");
-        conn.Execute("update nota_fiscal set protocolo_nfe = '141000000000077' where numero_nfe = :pk",
-                     {{"pk", Variant(c.key)}});
-        c.name = c.key + "-can.xml";
-        c.bytes = monitor->RetCancNFe("2", c.key, "220", "");
-        return c;
-    };
     auto stillProcessed = [&](int n) {
         KillCase c = Authorisation(n);
         const std::string recibo = Column(c.key, "recibo_nfe");
@@ -586,7 +578,7 @@ TEST_F(Killed, AnAnswerToARequestSentAgainIsAppliedAfterTheLockWasHeldWhileTheFi
     };
     const std::vector<Resent> cases = {
         {"NF-e refused", [&](int n) { return ErrorAnswer(n); }, [&](const KillCase& c) { Transmit(c.key); }},
-        {"cancellation refused", refusedCancellation,
+        {"cancellation refused", [&](int n) { return RefusedCancellation(n); },
          [&](const KillCase& c) {
              ASSERT_TRUE(Cancelar_NFE(conn, config, c.key, "Cliente desistiu da compra"));
          }},
