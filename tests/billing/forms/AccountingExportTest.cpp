@@ -4,9 +4,11 @@
 // that are replaced together or not at all.
 #include <chrono>
 #include <filesystem>
+#include <sstream>
 #include <map>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -530,6 +532,33 @@ TEST_F(ExportFiles, ANewPairKilledBetweenItsRenamesIsUndoneAndReportedByTheNextR
     EXPECT_EQ(filefaults::Entries(out), (std::vector<std::string>{"0000042-CLI.TXT", "0000042-SAI.TXT"}));
 }
 
+// The record of the version before names the files by inode, which a
+// remount may number anew: the files it guarded then may or may not be
+// the ones there, and the clerk is told so instead of having the pair
+// changed or the marker dropped in silence.
+void RecordAsTheEarlierVersionDid(const fs::path& Folder) {
+    for (const auto& e : fs::directory_iterator(Folder)) {
+        if (e.path().extension() != ".estado") continue;
+        std::string earlier;
+        for (const std::string& line : testsupport::Split(testsupport::ReadAll(e.path().string()), '\n')) {
+            std::istringstream fields(line);
+            std::string what, name, which, size;
+            if (!(fields >> what >> name >> which) || what == "maquina") continue;
+            fields >> size;
+            // The temporary file is the one the run left, whatever id its name carries now.
+            if (what == "temporario")
+                for (const auto& t : fs::directory_iterator(Folder))
+                    if (t.path().filename().string().rfind(".0000042-CLI.TXT.tmp-", 0) == 0)
+                        name = t.path().filename().string();
+            struct stat st {};
+            ASSERT_TRUE(which == "ausente" || ::stat((Folder / name).c_str(), &st) == 0) << name;
+            earlier += what + " " + name + " " +
+                       (which == "ausente" ? which : std::to_string(st.st_ino) + " " + size) + "\n";
+        }
+        testsupport::WriteAll(e.path().string(), earlier);
+    }
+}
+
 TEST_F(ExportFiles, AHalfLeftByAKillIsJudgedByWhatTheFolderHoldsWhoeverRunsUnderTheKilledRunsIdAfterARemount) {
     auto days = [&](int First, int Last) {
         AccountingExportInput in = March(out.string());
@@ -537,58 +566,72 @@ TEST_F(ExportFiles, AHalfLeftByAKillIsJudgedByWhatTheFolderHoldsWhoeverRunsUnder
         in.dataFinal = EncodeDate(2024, 3, Last);
         return in;
     };
-    ASSERT_TRUE(Write(days(1, 14)).written);
-    const std::string firstSales = Sales();
-    filefaults::WriteSteps steps;
-    ASSERT_TRUE(testsupport::KilledInChild([&] {
-        steps.KillAt(5);  // after the sales file's rename, before the client file's
-        Write(days(1, 31));
-    }));
-    steps.Off();
-    // The killed run's id now names a process that runs (the program itself
-    // after a reboot, anyone once the ids wrap): its leftovers carry it.
-    long dead = 0;
-    for (const std::string& name : filefaults::Entries(out))
-        dead = std::max(dead, fileio::WriterOf(name, "0000042-SAI.TXT.anterior-"));
-    ASSERT_GT(dead, 0);
-    const pid_t alive = ::fork();
-    if (alive == 0) {
-        ::pause();
-        ::_exit(0);
+    for (bool earlierRecord : {false, true}) {
+        SCOPED_TRACE(earlierRecord ? "record of the version before" : "record");
+        for (const auto& e : fs::directory_iterator(out)) fs::remove(e.path());
+        ASSERT_TRUE(Write(days(1, 14)).written);
+        const std::string firstSales = Sales();
+        filefaults::WriteSteps steps;
+        ASSERT_TRUE(testsupport::KilledInChild([&] {
+            steps.KillAt(5);  // after the sales file's rename, before the client file's
+            Write(days(1, 31));
+        }));
+        steps.Off();
+        // The killed run's id now names a process that runs (the program itself
+        // after a reboot, anyone once the ids wrap): its leftovers carry it.
+        long dead = 0;
+        for (const std::string& name : filefaults::Entries(out))
+            dead = std::max(dead, fileio::WriterOf(name, "0000042-SAI.TXT.anterior-"));
+        ASSERT_GT(dead, 0);
+        const pid_t alive = ::fork();
+        if (alive == 0) {
+            ::pause();
+            ::_exit(0);
+        }
+        const std::string was = "-" + std::to_string(dead) + "-", now = "-" + std::to_string(alive) + "-";
+        for (const std::string& name : filefaults::Entries(out))
+            if (std::size_t at = name.find(was); at != std::string::npos)
+                fs::rename(out / name, out / (name.substr(0, at) + now + name.substr(at + was.size())));
+        if (earlierRecord) RecordAsTheEarlierVersionDid(out);
+        // In doubt, the client file the run left under its temporary name
+        // stays too, until it is a day old.
+        std::vector<std::string> left{"0000042-CLI.TXT", "0000042-SAI.TXT"};
+        for (const std::string& name : filefaults::Entries(out))
+            if (earlierRecord && name.rfind(".0000042-CLI.TXT.tmp-", 0) == 0) left.insert(left.begin(), name);
+        // The share is mounted again and numbers its files anew: each file of
+        // the folder is the same bytes under the same name, at another inode.
+        const std::string mixed = Sales();
+        ASSERT_NE(mixed, firstSales);
+        for (const std::string& name : filefaults::Entries(out)) {
+            fs::copy_file(out / name, out / (name + ".copia"));
+            fs::rename(out / (name + ".copia"), out / name);
+        }
+        // The repair is the first thing a run that looks at the folder does,
+        // even one that then finds nothing to write.
+        messages.Clear();
+        EXPECT_FALSE(Write(days(2, 2)).written);
+        ASSERT_EQ(messages.Entries().size(), 2u);
+        EXPECT_NE(messages.Entries()[0].text.find(earlierRecord ? "pode ter sido interrompida entre os dois arquivos"
+                                                                : "foi interrompida entre os dois arquivos"),
+                  std::string::npos)
+            << messages.Entries()[0].text;
+        EXPECT_EQ(Sales(), earlierRecord ? mixed : firstSales);
+        EXPECT_EQ(filefaults::Entries(out), left);
+        messages.Clear();
+        const bool third = Write(days(15, 31)).written;
+        const std::string sales = Sales(), clients = Clients();
+        ::kill(alive, SIGKILL);
+        ::waitpid(alive, nullptr, 0);
+        ASSERT_TRUE(third);
+        ASSERT_EQ(messages.Entries().size(), 1u);
+        EXPECT_EQ(filefaults::Entries(out), left);
+        // A later run, that process gone, finds nothing left to put back.
+        messages.Clear();
+        EXPECT_FALSE(Write(days(2, 2)).written);
+        EXPECT_EQ(Message(), "Não existem Notas Fiscais para o Intervalo solicitado !");
+        EXPECT_EQ(Sales(), sales);
+        EXPECT_EQ(Clients(), clients);
     }
-    const std::string was = "-" + std::to_string(dead) + "-", now = "-" + std::to_string(alive) + "-";
-    for (const std::string& name : filefaults::Entries(out))
-        if (std::size_t at = name.find(was); at != std::string::npos)
-            fs::rename(out / name, out / (name.substr(0, at) + now + name.substr(at + was.size())));
-    // The share is mounted again and numbers its files anew: each file of
-    // the folder is the same bytes under the same name, at another inode.
-    ASSERT_NE(Sales(), firstSales);
-    for (const std::string& name : filefaults::Entries(out)) {
-        fs::copy_file(out / name, out / (name + ".copia"));
-        fs::rename(out / (name + ".copia"), out / name);
-    }
-    // The repair is the first thing a run that looks at the folder does,
-    // even one that then finds nothing to write.
-    messages.Clear();
-    EXPECT_FALSE(Write(days(2, 2)).written);
-    ASSERT_EQ(messages.Entries().size(), 2u);
-    EXPECT_NE(messages.Entries()[0].text.find("foi interrompida entre os dois arquivos"), std::string::npos);
-    EXPECT_EQ(Sales(), firstSales);
-    EXPECT_EQ(filefaults::Entries(out), (std::vector<std::string>{"0000042-CLI.TXT", "0000042-SAI.TXT"}));
-    messages.Clear();
-    const bool third = Write(days(15, 31)).written;
-    const std::string sales = Sales(), clients = Clients();
-    ::kill(alive, SIGKILL);
-    ::waitpid(alive, nullptr, 0);
-    ASSERT_TRUE(third);
-    ASSERT_EQ(messages.Entries().size(), 1u);
-    EXPECT_EQ(filefaults::Entries(out), (std::vector<std::string>{"0000042-CLI.TXT", "0000042-SAI.TXT"}));
-    // A later run, that process gone, finds nothing left to put back.
-    messages.Clear();
-    EXPECT_FALSE(Write(days(2, 2)).written);
-    EXPECT_EQ(Message(), "Não existem Notas Fiscais para o Intervalo solicitado !");
-    EXPECT_EQ(Sales(), sales);
-    EXPECT_EQ(Clients(), clients);
 }
 
 TEST_F(ExportFiles, TwoExportsIntoOneFolderAtOnceNeverLeaveAMixedPairReportedAsDone) {
