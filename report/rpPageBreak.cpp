@@ -28,6 +28,12 @@ void TrpPageBreak::SetShiftRelativeTo(TrpStretchable* Value) {
 void TrpPageBreak::Generate() {
     if (!Visible() && OverFlow()) SetOverFlow(false);
     TrpStretchable::Generate();
+    // Where what stands above the break filled the page, the break would
+    // fall past the page's end: that end is the break. The next page goes
+    // on below it instead of breaking again under its repeated headers.
+    // (Not while the component it shifts below goes on itself: the break
+    // comes after that.)
+    if (NoRoom() && (ShiftRelativeTo() == nullptr || !ShiftRelativeTo()->OverFlow())) SetOverFlow(true);
 }
 
 void TrpPageBreak::GenerateContent() {

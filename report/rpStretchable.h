@@ -82,6 +82,9 @@ public:
     bool PartialGeneration() const { return partialGeneration_; }
     // The component got no room this cycle (it waits for the next page).
     bool NoRoom() const { return noRoom_; }
+    // It printed its own part, and what it shifts stands below a page break
+    // of its band: it goes on after the break, on the next page.
+    bool WaitsForPageBreak() const { return waitsForBreak_; }
     // Still to print (the band marks it so at the start of each print).
     bool Ready() const { return !Printed(); }
     // Draws the component and then the dependents that used space.
@@ -114,6 +117,7 @@ protected:
     // The page already holds output or the holder used space this cycle.
     bool HolderHasOutput() const;
     void GenerateDependents(int From);
+    bool BelowPageBreak(const TrpStretchable* Dependent) const;
     void DrawDependents(TrpPage* Page);
 
     void FillStretchableRecord(TrpCacheRecord& Record) const;
@@ -146,6 +150,7 @@ private:
     int32_t dependentPartialSpace_ = 0;
     bool partialGeneration_ = false;
     bool noRoom_ = false;
+    bool waitsForBreak_ = false;
     std::vector<TrpStretchable*> drawList_;
 };
 
