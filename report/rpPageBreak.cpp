@@ -27,6 +27,14 @@ void TrpPageBreak::SetShiftRelativeTo(TrpStretchable* Value) {
 
 void TrpPageBreak::Generate() {
     if (!Visible() && OverFlow()) SetOverFlow(false);
+    // Shifted below a component that goes on to the next page, it comes
+    // after all of that component: there it breaks, not on this page.
+    if (Visible() && Ready() && !OverFlow() && ShiftRelativeTo() != nullptr && ShiftRelativeTo()->OverFlow()) {
+        SetSpaceUsed(0);
+        SetDrawComponent(false);
+        SetGenerationComplete(false);
+        return;
+    }
     TrpStretchable::Generate();
     // Where what stands above the break filled the page, the break would
     // fall past the page's end: that end is the break. The next page goes
