@@ -245,9 +245,10 @@ struct Item {
 
 // What the checker found wrong, by kind, and how many it looked at.
 struct Findings {
-    static constexpr const char* Kinds[] = {"registros", "somas", "numeração", "páginas vazias", "sobreposições",
-                                            "quebra"};
-    static constexpr int KindCount = 6;
+    static constexpr const char* Kinds[] = {"registros",      "somas",         "numeração no cabeçalho",
+                                            "páginas vazias", "sobreposições", "quebra",
+                                            "numeração no rodapé"};
+    static constexpr int KindCount = 7;
     int Checked[KindCount] = {};
     int Wrong[KindCount] = {};
     int Layouts[KindCount] = {};  // over several layouts: how many had some wrong
@@ -427,7 +428,7 @@ void CheckPages(const Layout& L, const PagesRig& Rig, Findings& F) {
             std::vector<std::string> texts;
             for (const Item& it : pages[static_cast<std::size_t>(p)])
                 if (it.Maker == where) texts.push_back(it.Text);
-            F.Check(2, texts == std::vector<std::string>{expected},
+            F.Check(std::string(where) == "PaginaCab" ? 2 : 6, texts == std::vector<std::string>{expected},
                     std::string(where) + " da página " + std::to_string(p + 1) + " (" + owner[static_cast<std::size_t>(p)] +
                         "): " + (texts.empty() ? "nada" : texts.front()) + " em vez de " + expected);
         }
