@@ -443,6 +443,8 @@ void TrpBandEngine::FindPendingBreak() {
     }
 }
 
+const TrpComponent* TrpBandEngine::PendingBreak() const { return pendingBreak_; }
+
 bool TrpBandEngine::BelowPendingBreak(const TrpComponent* Object) const {
     return pendingBreak_ != nullptr && Object != pendingBreak_ && Object->mmTop() >= pendingBreak_->mmTop();
 }
@@ -538,10 +540,10 @@ void TrpBandEngine::GenerateLevel(const std::vector<TrpComponent*>& Level, int F
             // Done but for what it shifts below the break: it waits with
             // that, and what is held moves up by the break's place.
             const TrpStretchable* stretchable = object->AsStretchable();
-            const bool waits =
-                !held && pendingBreak_ != nullptr && stretchable != nullptr && stretchable->WaitsForPageBreak();
-            NoteCutOff(waits ? pendingBreak_ : object, static_cast<int>(i), !held && !waits && object->Stretches());
-            if (!held && !waits) cutOffNotHeld_ = true;
+            const TrpComponent* waitsFor = held || stretchable == nullptr ? nullptr : stretchable->WaitsForPageBreak();
+            NoteCutOff(waitsFor != nullptr ? waitsFor : object, static_cast<int>(i),
+                       !held && waitsFor == nullptr && object->Stretches());
+            if (!held && waitsFor == nullptr) cutOffNotHeld_ = true;
         }
         if (!Static() && object->SpaceUsed() > 0) {
             // What a stretchable used covers the components shifted below

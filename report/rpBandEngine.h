@@ -68,6 +68,7 @@ public:
     // and so prints after it, on the next page (a component shifted below
     // another asks through the one it shifts below).
     bool BelowPendingBreak(const TrpComponent* Object) const;
+    const TrpComponent* PendingBreak() const;
 
 private:
     bool Done() const;

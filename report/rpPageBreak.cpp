@@ -26,6 +26,7 @@ void TrpPageBreak::SetShiftRelativeTo(TrpStretchable* Value) {
 }
 
 void TrpPageBreak::Generate() {
+    endedPage_ = false;
     if (!Visible() && OverFlow()) SetOverFlow(false);
     // Shifted below a component that goes on to the next page, it comes
     // after all of that component: there it breaks, not on this page.
@@ -56,6 +57,7 @@ void TrpPageBreak::GenerateContent() {
         band->SetGenerationComplete(true);
     }
     SetOverFlow(true);
+    endedPage_ = true;
 }
 
 namespace report {

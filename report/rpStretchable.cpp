@@ -287,7 +287,7 @@ void TrpStretchable::Init() {
     dependentOverflowed_ = false;
     dependentPartialSpace_ = 0;
     noRoom_ = false;
-    waitsForBreak_ = false;
+    waitsForBreak_ = nullptr;
     drawList_.clear();
 }
 
@@ -300,7 +300,7 @@ void TrpStretchable::InitGeneration() {
     dependentOverflowed_ = false;
     dependentPartialSpace_ = 0;
     noRoom_ = false;
-    waitsForBreak_ = false;
+    waitsForBreak_ = nullptr;
     drawList_.clear();
 }
 
@@ -327,7 +327,7 @@ void TrpStretchable::Generate() {
     }
     if (dependentsStarted_) GenerateDependents(dependentRestartIndex_);
     // Its own part going on to the next page holds the break back itself.
-    if (ownOverflow) waitsForBreak_ = false;
+    if (ownOverflow) waitsForBreak_ = nullptr;
     if (!ownOverflow && Ready()) SetPrinted(true);
     SetGenerationComplete(!OverFlow() && !partialGeneration_);
 }
@@ -371,8 +371,9 @@ int32_t TrpStretchable::CalcSpaceAvailable() {
         // a target that printed before the break stands above the band's
         // top now, and what shifts below it keeps its own place instead.
         const int32_t ownPlace = start - (partial ? adjustment : 0);
+        const bool targetAbove = partial && !shiftRelativeTo_->DrawComponent() && current < holderTop;
         start = current + (shiftRelativeTo_->DrawComponent() ? gap : 0);
-        if (partial && !shiftRelativeTo_->DrawComponent()) start = std::max(start, ownPlace);
+        if (targetAbove) start = std::max(start, ownPlace);
         if (OverFlow()) start = current;
     } else {
         if (partial) start -= adjustment;
@@ -450,7 +451,8 @@ void TrpStretchable::GenerateDependents(int From) {
         d->InitGeneration();
         // Below a page break of the band it goes on after the break, as
         // what does not shift does, whatever stands above it.
-        const bool held = BelowPageBreak(d);
+        const TrpComponent* breakAbove = BreakAbove(d);
+        const bool held = breakAbove != nullptr;
         if (held) {
             d->SetSpaceUsed(0);
             d->SetGenerationComplete(false);
@@ -463,8 +465,11 @@ void TrpStretchable::GenerateDependents(int From) {
             if (!dependentSeen_) {
                 dependentSeen_ = true;
                 dependentRestartIndex_ = i;
-                waitsForBreak_ = held || d->WaitsForPageBreak();
-                dependentOverflowed_ = !waitsForBreak_ && d->Stretch();
+                // A break shifted below this one that ended the page: what
+                // follows goes on below it as below any other break.
+                const bool broke = d->EndedPage();
+                waitsForBreak_ = held ? breakAbove : broke ? d : d->WaitsForPageBreak();
+                dependentOverflowed_ = waitsForBreak_ == nullptr && d->Stretch();
             }
             dependentPartialSpace_ = std::min(dependentPartialSpace_, d->PrintRect().Top);
             freshStart_ = false;
@@ -482,10 +487,10 @@ void TrpStretchable::GenerateDependents(int From) {
     if (freshStart_) dependentRestartIndex_ = 0;
 }
 
-bool TrpStretchable::BelowPageBreak(const TrpStretchable* Dependent) const {
+const TrpComponent* TrpStretchable::BreakAbove(const TrpStretchable* Dependent) const {
     TrpCustomBand* band = HolderBand();
     TrpBandEngine* engine = band != nullptr ? band->BandEngine() : nullptr;
-    return engine != nullptr && engine->BelowPendingBreak(Dependent);
+    return engine != nullptr && engine->BelowPendingBreak(Dependent) ? engine->PendingBreak() : nullptr;
 }
 
 void TrpStretchable::AfterBandPrint() {
