@@ -106,7 +106,9 @@ struct PagesRig {
     ReportRig Rig;
     std::unique_ptr<RowsTable> Data;
     TrpPageBreak* Break = nullptr;
-    std::vector<std::string> Stack;  // the detail's components from the top, the break among them
+    // The detail's components from the top, the break among them, with
+    // their design tops.
+    std::vector<std::pair<std::string, int32_t>> Stack;
 
     explicit PagesRig(const Layout& L) {
         std::vector<std::vector<Variant>> rows;
@@ -166,7 +168,7 @@ struct PagesRig {
         auto placeBreak = [&] {
             Break = outputtest::Place<TrpPageBreak>(Rig, detail, "Quebra", 0, top, 1000, 300);
             if (L.BreakShifted && above != nullptr) Break->SetShiftRelativeTo(above);
-            Stack.push_back("Quebra");
+            Stack.emplace_back("Quebra", top);
             top += 800;
         };
         if (L.BreakAt == 0) placeBreak();
@@ -175,14 +177,14 @@ struct PagesRig {
             memo->Font()->SetName("Arial");
             memo->Font()->SetSize(10);
             memo->SetStretch(true);
-            Stack.push_back("Texto");
+            Stack.emplace_back("Texto", top);
             above = memo;
             top += 6000;
             if (L.BreakAt == 1) placeBreak();
             for (int k = 1; k <= L.Chain; ++k) {
                 auto* link = Field<TrpDBMemo>(detail, "Cadeia" + std::to_string(k), "Marca", 0, top, 30000, 4500);
                 link->SetShiftRelativeTo(above);
-                Stack.push_back(link->GetUserName());
+                Stack.emplace_back(link->GetUserName(), top);
                 above = link;
                 top += 5500;
                 if (L.BreakAt == 1 + k) placeBreak();
@@ -192,7 +194,7 @@ struct PagesRig {
         // (anchored to the band's bottom once the band has its height).
         detail->SetmmHeight(top + 5000);
         Field<TrpDBMemo>(detail, "Fim", "Marca", 40000, top, 18000, 4500)->SetShiftWithParent(true);
-        Stack.push_back("Fim");
+        Stack.emplace_back("Fim", top);
         if (Break != nullptr) {
             TrpPageBreak* pageBreak = Break;
             detail->BeforePrint = [pageBreak, pipeline, &L](TObject*) {
@@ -247,8 +249,8 @@ struct Item {
 struct Findings {
     static constexpr const char* Kinds[] = {"registros",      "somas",         "numeração no cabeçalho",
                                             "páginas vazias", "sobreposições", "quebra",
-                                            "numeração no rodapé"};
-    static constexpr int KindCount = 7;
+                                            "numeração no rodapé", "espaço após a quebra"};
+    static constexpr int KindCount = 8;
     int Checked[KindCount] = {};
     int Wrong[KindCount] = {};
     int Layouts[KindCount] = {};  // over several layouts: how many had some wrong
@@ -474,9 +476,11 @@ void CheckPages(const Layout& L, const PagesRig& Rig, Findings& F) {
             std::pair<int, int> lastAbove = place(pageOf[static_cast<std::size_t>(i)], seen["Id " + std::to_string(i)].front().second);
             std::pair<int, int> firstBelow{pageCount, 0};
             std::string aboveName = "Id", belowName;
-            for (const std::string& name : Rig.Stack) {
+            int32_t breakTop = 0, firstBelowTop = 0;
+            for (const auto& [name, top] : Rig.Stack) {
                 if (name == "Quebra") {
                     below = true;
+                    breakTop = top;
                     continue;
                 }
                 const auto found = seen.find(name == "Texto" ? "Texto " + WordOf(i, 0).substr(0, 4)
@@ -485,10 +489,30 @@ void CheckPages(const Layout& L, const PagesRig& Rig, Findings& F) {
                 for (const auto& [page, left] : found->second) {
                     const auto at = place(page, left);
                     if (!below && at > lastAbove) lastAbove = at, aboveName = name;
-                    if (below && at < firstBelow) firstBelow = at, belowName = name;
+                    if (below && at < firstBelow) firstBelow = at, belowName = name, firstBelowTop = top;
                 }
             }
             if (belowName.empty()) continue;
+            // There the first of it moves up by the break's place: it stands
+            // no lower under what precedes it on that page (the repeated
+            // header, whose band ends up to 1 mm below its key) than it
+            // stood under the break.
+            const auto& onPage = pages[static_cast<std::size_t>(firstBelow.first)];
+            for (const Item& first : onPage) {
+                if (first.Maker != belowName || place(firstBelow.first, first.Left) != firstBelow ||
+                    (belowName == "Texto" ? first.Text.rfind(WordOf(i, 0).substr(0, 4), 0) != 0
+                                          : first.Text != "m" + std::to_string(i)))
+                    continue;
+                int32_t previous = 0;
+                for (const Item& it : onPage)
+                    if (&it != &first && !IsPageBand(it.Maker) && place(firstBelow.first, it.Left) == firstBelow &&
+                        it.Top + it.Height <= first.Top)
+                        previous = std::max(previous, it.Top + it.Height);
+                F.Check(7, first.Top - previous <= firstBelowTop - breakTop + 1000,
+                        "registro " + std::to_string(i) + ": " + belowName + " " + std::to_string(first.Top - previous) +
+                            " abaixo do que o precede, " + std::to_string(firstBelowTop - breakTop) + " abaixo da quebra");
+                break;
+            }
             F.Check(5, firstBelow > lastAbove,
                     "registro " + std::to_string(i) + ": " + belowName + ", abaixo da quebra, na página " +
                         std::to_string(firstBelow.first + 1) + " coluna " + std::to_string(firstBelow.second + 1) + ", " +
