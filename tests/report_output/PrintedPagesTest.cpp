@@ -7,13 +7,16 @@
 // pages' draw commands alone, never the engine's counters: which records a
 // page and a column show, and from those what their footers must say; which
 // group each page belongs to (the last group whose header prints on it, or
-// the one running on from the page before) and so its number and count.
+// the one running on from the page before) and so its number and count; no
+// page with nothing but repeated headers; no two boxes sharing area; what
+// stands below a shown break after all that stands above it, at its
+// distance from the break.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <iterator>
-#include <cstdio>
 #include <map>
 #include <random>
 #include <set>
