@@ -108,7 +108,7 @@ void TrpBandEngine::Generate() {
     band_->SetCount(0);
     if (lastPrintedPage_ == 0) lastPrintedPage_ = engine->AbsolutePageNo();
     printedThisCall_ = false;
-    groupBandDue_ = false;
+    groupBandDue_ = repeatedHeader_ = groupStartedHere_ = false;
     StartGeneration();
     band_->SetSpaceUsed(0);
     for (;;) {
@@ -143,6 +143,11 @@ void TrpBandEngine::Generate() {
         if (Done()) break;
     }
     CheckStaticRoom(printedThisCall_);
+    // A header that found no room here starts its group on the page it
+    // prints on: this page keeps the numbers of the group before.
+    if (groupStartedHere_ && !printedThisCall_ && kinds_.groupHeader != nullptr &&
+        kinds_.groupHeader->Group() != nullptr)
+        kinds_.groupHeader->Group()->WithdrawStart();
     AfterObjectsGenerated();
     band_->SetGenerating(false);
 }
@@ -369,7 +374,11 @@ void TrpBandEngine::StartGroupHeader(TrpGroupHeaderBand& Header) {
     // The break is announced (and a kept group marked) on the page where
     // the header prints.
     if (Header.Generation()) group->BreakStarting(continuing);
-    if (Header.Generation() && !continuing) group->GroupStarted(page, column);
+    if (Header.Generation() && !continuing) {
+        group->GroupStarted(page, column);
+        groupStartedHere_ = true;
+    }
+    repeatedHeader_ = !Header.Generation() && !continuing;
     groupBandDue_ = true;
     group->SendEventNotify(group, rpevGroupHeaderBand, nullptr);
 }
@@ -406,11 +415,18 @@ void TrpBandEngine::FinishGroupBand() {
 // ---------------------------------------------------------------------------
 // Objects
 
+// One rule for a page break: what stands above it prints on the page the
+// break ends, what stands at or below it (by its place in the design)
+// continues on the next page. A component shifted below one above the
+// break (ShiftRelativeTo) still goes by its own place: below the break it
+// waits for the next page, and the one it shifts below waits with it
+// without holding the break back.
 void TrpBandEngine::FindPendingBreak() {
     // The highest visible page break of the band that has not ended its
     // page yet; one that shifts below another goes with that one instead.
     pendingBreak_ = nullptr;
     cutOffNotHeld_ = false;
+    if (repeatedHeader_) return;
     for (int level = 0; level < 4; ++level) {
         const std::vector<TrpComponent*>& objects = band_->Level(level + 1);
         for (std::size_t i = 0; i < objects.size(); ++i) {
@@ -426,6 +442,8 @@ void TrpBandEngine::FindPendingBreak() {
         }
     }
 }
+
+const TrpComponent* TrpBandEngine::PendingBreak() const { return pendingBreak_; }
 
 bool TrpBandEngine::BelowPendingBreak(const TrpComponent* Object) const {
     return pendingBreak_ != nullptr && Object != pendingBreak_ && Object->mmTop() >= pendingBreak_->mmTop();
@@ -497,8 +515,16 @@ void TrpBandEngine::GenerateLevel(const std::vector<TrpComponent*>& Level, int F
     for (std::size_t i = static_cast<std::size_t>(std::max(From, 0)); i < Level.size(); ++i) {
         if (band_->GenerationComplete()) break;
         TrpComponent* object = Level[i];
-        // The break ends the page after everything above it printed.
+        // The break ends the page after everything above it printed. A
+        // group's header breaks its page where the group starts, not again
+        // on every page it is repeated on.
         if (object == pendingBreak_) continue;
+        if (repeatedHeader_ && dynamic_cast<TrpPageBreak*>(object) != nullptr) {
+            object->SetSpaceUsed(0);
+            object->SetGenerationComplete(true);
+            object->SetDrawComponent(false);
+            continue;
+        }
         const bool held = BelowPendingBreak(object);
         if (held) {
             // It waits for the page after the break, where it moves up by
@@ -511,8 +537,13 @@ void TrpBandEngine::GenerateLevel(const std::vector<TrpComponent*>& Level, int F
         }
         if (object->SpaceUsed() > 0) drawList_.push_back(object);
         if (!object->GenerationComplete()) {
-            NoteCutOff(object, static_cast<int>(i), !held && object->Stretches());
-            if (!held) cutOffNotHeld_ = true;
+            // Done but for what it shifts below the break: it waits with
+            // that, and what is held moves up by the break's place.
+            const TrpStretchable* stretchable = object->AsStretchable();
+            const TrpComponent* waitsFor = held || stretchable == nullptr ? nullptr : stretchable->WaitsForPageBreak();
+            NoteCutOff(waitsFor != nullptr ? waitsFor : object, static_cast<int>(i),
+                       !held && waitsFor == nullptr && object->Stretches());
+            if (!held && waitsFor == nullptr) cutOffNotHeld_ = true;
         }
         if (!Static() && object->SpaceUsed() > 0) {
             // What a stretchable used covers the components shifted below

@@ -63,6 +63,13 @@ protected:
 
     TrpCustomBand* band_;
 
+public:
+    // Whether Object stands at or below the page break due in this print,
+    // and so prints after it, on the next page (a component shifted below
+    // another asks through the one it shifts below).
+    bool BelowPendingBreak(const TrpComponent* Object) const;
+    const TrpComponent* PendingBreak() const;
+
 private:
     bool Done() const;
     void GenerateObjects();
@@ -75,7 +82,6 @@ private:
     // A page break ends its page only after the objects above it printed,
     // and holds those at or below it for the next page.
     void FindPendingBreak();
-    bool BelowPendingBreak(const TrpComponent* Object) const;
     void GeneratePendingBreak();
     void DrawObjects();
     void CheckStaticRoom(bool Printed);
@@ -108,6 +114,11 @@ private:
     bool printedThisCall_ = false;
     bool printedThisCycle_ = false;
     bool groupBandDue_ = false;
+    // A group header repeated on a later page or column (not the group's
+    // start): its page breaks do not break again; and whether this print
+    // started the group's instance, withdrawn if nothing of it printed.
+    bool repeatedHeader_ = false;
+    bool groupStartedHere_ = false;
     // The page break due in this print and where it stands among the
     // levels; whether an object not held for it was cut off.
     TrpPageBreak* pendingBreak_ = nullptr;

@@ -985,8 +985,9 @@ void TrpEngine::EndPage() {
         GenerateSection(secFooter, 0);
         SetBandState(BandState() - TrpEngineSections{TrpEngineSection::PageFooter});
     }
-    // A record not printed yet prints on the next page, counted there.
-    recordUnprinted_ = false;
+    // A record not printed yet stays unprinted: a page that ends before it
+    // prints (a group header whose page break ends the page holds nothing
+    // of it) gives it back again, so it counts on the page it prints on.
     if (Halted()) return;
     if (endOfData_ && reportComplete_ && !pageCountKnown_) {
         pageCountKnown_ = true;
@@ -1030,8 +1031,14 @@ void TrpEngine::StampPage() {
     page->SetPageCount(PageCount());
     // The pages of one group instance share their count: a page learns it
     // from the later pages of its own instance only.
-    if (const TrpGroup* group = PageNumberingGroup(); group != nullptr && !sectionNumbers_)
+    if (const TrpGroup* group = PageNumberingGroup(); group != nullptr && !sectionNumbers_) {
         page->SetControlGroupBreakNo(group->FirstPage());
+        // The page header printed before the page knew whose numbers it
+        // carries (the group that starts further down): every page number
+        // text takes the numbers the page goes out with, the header's as
+        // the footer's.
+        page->RecalculateDrawCommands(nullptr);
+    }
     page->SetDocumentName(page->PrinterSetup()->DocumentName());
     page->SetFirstPage(AbsolutePageNo() == 1);
     page->SetLanguageIndex(report->LanguageIndex());

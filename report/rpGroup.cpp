@@ -383,7 +383,8 @@ void TrpGroup::RefreshBreakValue() {
 }
 
 void TrpGroup::ResetLinkedCalcs() {
-    groupInstance_ = 0;
+    groupInstance_ = startedInstance_ = 0;
+    instancePages_.clear();
     firstPage_ = secondCounter_ = lastPage_ = 1;
     breakValue_ = GetBreakValue();
     previousBreakValue_ = breakValue_;
@@ -435,16 +436,27 @@ void TrpGroup::BreakStarting(bool Continuing) {
 
 void TrpGroup::GroupStarted(int Page, int Column) {
     breakPending_ = false;
+    replaced_ = {firstPage_, secondCounter_, startedInstance_, instancePages_[groupInstance_].first};
     firstPage_ = Page;
     secondCounter_ = Column;
+    startedInstance_ = groupInstance_;
+    instancePages_[groupInstance_].first = Page;
     // The last page stays: a page regenerated from the cache already knows
     // it, and until the instance ends the count is the pages so far.
+}
+
+void TrpGroup::WithdrawStart() {
+    firstPage_ = replaced_.FirstPage;
+    secondCounter_ = replaced_.Column;
+    startedInstance_ = replaced_.Instance;
+    instancePages_[groupInstance_].first = replaced_.InstanceFirst;
 }
 
 void TrpGroup::FooterPrinted() {
     auto* engine = report_ != nullptr ? dynamic_cast<TrpCustomEngine*>(report_->Engine()) : nullptr;
     if (engine != nullptr) {
         lastPage_ = engine->AbsolutePageNo();
+        instancePages_[groupInstance_].second = lastPage_;
         // The pages of this instance already kept in the cache learn its
         // last page, so that any of them regenerated alone numbers right.
         if (TrpCacheManager* cache = PageCache()) {
@@ -470,7 +482,21 @@ int TrpGroup::GroupPageNo() const {
     return engine != nullptr ? engine->AbsolutePageNo() - firstPage_ + 1 : 1;
 }
 
-int TrpGroup::GroupPageCount() const { return std::max(lastPage_ - firstPage_ + 1, GroupPageNo()); }
+int TrpGroup::LastOwnedPage(int Instance) const {
+    const auto it = instancePages_.find(Instance);
+    if (it == instancePages_.end() || it->second.second == 0) return 0;
+    // A page holds the numbers of the instance that started last on it:
+    // where the next instance starts on this one's footer page, that page
+    // is the next one's first.
+    const auto next = instancePages_.find(Instance + 1);
+    if (next != instancePages_.end() && next->second.first != 0 && next->second.first <= it->second.second)
+        return next->second.first - 1;
+    return it->second.second;
+}
+
+int TrpGroup::GroupPageCount() const {
+    return std::max(LastOwnedPage(startedInstance_) - firstPage_ + 1, GroupPageNo());
+}
 
 // ---------------------------------------------------------------------------
 // Keep together
@@ -525,7 +551,7 @@ bool TrpGroup::RestoreKeepTogether() {
 void TrpGroup::ResetCache(int /*Page*/) {
     firstPage_ = lastPage_ = secondCounter_ = 1;
     breakPending_ = false;
-    groupInstance_ = 0;
+    groupInstance_ = startedInstance_ = 0;
     keptTogetherDone_ = false;
 }
 
@@ -536,6 +562,7 @@ void TrpGroup::SaveToCache(int Page) {
     r.PutBool(8, breakPending_);
     r.PutInt(12, groupInstance_);
     r.PutInt(16, secondCounter_);
+    r.PutInt(20, startedInstance_);
     // The retry flag shares the byte after the pending flag.
     r.PutBool(9, keptTogetherDone_);
     WriteCacheRecord(Page, r.Data());
@@ -550,6 +577,7 @@ void TrpGroup::RestoreFromCache(int Page) {
     keptTogetherDone_ = r.GetBool(9);
     groupInstance_ = r.GetInt(12);
     secondCounter_ = r.GetInt(16);
+    startedInstance_ = r.GetInt(20);
     // The value last compared belongs to whatever was generated before.
     breakValueStale_ = true;
 }

@@ -4,6 +4,7 @@
 // it starts on a new page or column or keeps together, numbers the pages
 // within it and fires the group events. Groups nest in the order of the
 // report's group list, outermost first.
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,7 +38,7 @@ public:
     ~TrpGroup() override;
     FAT_CLASS(TrpGroup)
 
-    static constexpr int kCacheRecordSize = 20;
+    static constexpr int kCacheRecordSize = 24;
 
     // --- Membership ---
     TrpCustomReport* Report() const { return report_; }
@@ -130,13 +131,17 @@ public:
     void BreakStarting(bool Continuing);
     // The header band prints the group's first page.
     void GroupStarted(int Page, int Column);
+    // The header found no room on the page it started on after all: the
+    // instance starts where it prints.
+    void WithdrawStart();
     // The footer printed completely: the instance ends.
     void FooterPrinted();
 
     // --- Page numbers within the group ---
     bool IsFirstPage() const;
     int GroupPageNo() const;
-    // Known once the instance ended (or from the record of a later page).
+    // The last page of the instance that started last: known once its
+    // footer printed, in a second pass from the first.
     int GroupPageCount() const;
 
     // --- Keep together ---
@@ -217,6 +222,18 @@ private:
     std::unique_ptr<TrpCacheManager> keepCache_;
     bool keepTogetherSaved_ = false;
     int lastPage_ = 1;
+    // The first page and the footer's page (0 until it prints) of every
+    // instance of the run. Not part of a page's record: a page made again
+    // (in the second pass, or alone) numbers by the whole run's pages.
+    std::map<int, std::pair<int, int>> instancePages_;
+    // The instance whose header started last: the pages from its first on
+    // are its own, a page shared with the instance before included.
+    int startedInstance_ = 0;
+    // What the last start replaced, for WithdrawStart.
+    struct Start {
+        int FirstPage, Column, Instance, InstanceFirst;
+    } replaced_{1, 1, 0, 0};
+    int LastOwnedPage(int Instance) const;
     TrpGroupFooterBand* footer_ = nullptr;
     TrpGroupHeaderBand* header_ = nullptr;
     bool headerForOrphanedFooter_ = true;

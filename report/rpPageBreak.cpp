@@ -26,8 +26,23 @@ void TrpPageBreak::SetShiftRelativeTo(TrpStretchable* Value) {
 }
 
 void TrpPageBreak::Generate() {
+    endedPage_ = false;
     if (!Visible() && OverFlow()) SetOverFlow(false);
+    // Shifted below a component that goes on to the next page, it comes
+    // after all of that component: there it breaks, not on this page.
+    if (Visible() && Ready() && !OverFlow() && ShiftRelativeTo() != nullptr && ShiftRelativeTo()->OverFlow()) {
+        SetSpaceUsed(0);
+        SetDrawComponent(false);
+        SetGenerationComplete(false);
+        return;
+    }
     TrpStretchable::Generate();
+    // Where what stands above the break filled the page, the break would
+    // fall past the page's end: that end is the break. The next page goes
+    // on below it instead of breaking again under its repeated headers.
+    // (Not while the component it shifts below goes on itself: the break
+    // comes after that.)
+    if (NoRoom() && (ShiftRelativeTo() == nullptr || !ShiftRelativeTo()->OverFlow())) SetOverFlow(true);
 }
 
 void TrpPageBreak::GenerateContent() {
@@ -42,6 +57,7 @@ void TrpPageBreak::GenerateContent() {
         band->SetGenerationComplete(true);
     }
     SetOverFlow(true);
+    endedPage_ = true;
 }
 
 namespace report {

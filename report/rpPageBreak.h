@@ -18,9 +18,13 @@ public:
     void SetRegion(TrpCustomRegion*) override {}
     void SetShiftRelativeTo(TrpStretchable* Value) override;
     void Generate() override;
+    bool EndedPage() const override { return endedPage_; }
 
 protected:
     void GenerateContent() override;
+
+private:
+    bool endedPage_ = false;
 };
 
 namespace report {

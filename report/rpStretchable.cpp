@@ -4,6 +4,7 @@
 #include <set>
 
 #include "platform/rtl/Filer.h"
+#include "report/rpBandEngine.h"
 #include "report/rpBands.h"
 #include "report/rpExcept.h"
 #include "report/rpGeneration.h"
@@ -286,6 +287,7 @@ void TrpStretchable::Init() {
     dependentOverflowed_ = false;
     dependentPartialSpace_ = 0;
     noRoom_ = false;
+    waitsForBreak_ = nullptr;
     drawList_.clear();
 }
 
@@ -298,6 +300,7 @@ void TrpStretchable::InitGeneration() {
     dependentOverflowed_ = false;
     dependentPartialSpace_ = 0;
     noRoom_ = false;
+    waitsForBreak_ = nullptr;
     drawList_.clear();
 }
 
@@ -323,6 +326,8 @@ void TrpStretchable::Generate() {
         dependentRestartIndex_ = 0;
     }
     if (dependentsStarted_) GenerateDependents(dependentRestartIndex_);
+    // Its own part going on to the next page holds the break back itself.
+    if (ownOverflow) waitsForBreak_ = nullptr;
     if (!ownOverflow && Ready()) SetPrinted(true);
     SetGenerationComplete(!OverFlow() && !partialGeneration_);
 }
@@ -362,7 +367,13 @@ int32_t TrpStretchable::CalcSpaceAvailable() {
         current = shiftRelativeTo_->CurrentPosition();
         holderBottom = shiftRelativeTo_->PageBottom() + shiftRelativeTo_->mmBottomOffset();
         const int32_t gap = std::max(mmTop() - (shiftRelativeTo_->mmTop() + shiftRelativeTo_->mmHeight()), 0);
+        // A band going on after a page break moves up by the break's place:
+        // a target that printed before the break stands above the band's
+        // top now, and what shifts below it keeps its own place instead.
+        const int32_t ownPlace = start - (partial ? adjustment : 0);
+        const bool targetAbove = partial && !shiftRelativeTo_->DrawComponent() && current < holderTop;
         start = current + (shiftRelativeTo_->DrawComponent() ? gap : 0);
+        if (targetAbove) start = std::max(start, ownPlace);
         if (OverFlow()) start = current;
     } else {
         if (partial) start -= adjustment;
@@ -438,13 +449,27 @@ void TrpStretchable::GenerateDependents(int From) {
             if (!d->PartialGeneration() && !d->dependentsStarted_) continue;
         }
         d->InitGeneration();
-        d->Generate();
+        // Below a page break of the band it goes on after the break, as
+        // what does not shift does, whatever stands above it.
+        const TrpComponent* breakAbove = BreakAbove(d);
+        const bool held = breakAbove != nullptr;
+        if (held) {
+            d->SetSpaceUsed(0);
+            d->SetGenerationComplete(false);
+            d->SetDrawComponent(false);
+        } else {
+            d->Generate();
+        }
         if (d->SpaceUsed() > 0) drawList_.push_back(d);
         if (!d->GenerationComplete()) {
             if (!dependentSeen_) {
                 dependentSeen_ = true;
                 dependentRestartIndex_ = i;
-                dependentOverflowed_ = d->Stretch();
+                // A break shifted below this one that ended the page: what
+                // follows goes on below it as below any other break.
+                const bool broke = d->EndedPage();
+                waitsForBreak_ = held ? breakAbove : broke ? d : d->WaitsForPageBreak();
+                dependentOverflowed_ = waitsForBreak_ == nullptr && d->Stretch();
             }
             dependentPartialSpace_ = std::min(dependentPartialSpace_, d->PrintRect().Top);
             freshStart_ = false;
@@ -460,6 +485,12 @@ void TrpStretchable::GenerateDependents(int From) {
     if (dependentOverflowed_) SetOverFlow(true);
     partialGeneration_ = !freshStart_ && !OverFlow();
     if (freshStart_) dependentRestartIndex_ = 0;
+}
+
+const TrpComponent* TrpStretchable::BreakAbove(const TrpStretchable* Dependent) const {
+    TrpCustomBand* band = HolderBand();
+    TrpBandEngine* engine = band != nullptr ? band->BandEngine() : nullptr;
+    return engine != nullptr && engine->BelowPendingBreak(Dependent) ? engine->PendingBreak() : nullptr;
 }
 
 void TrpStretchable::AfterBandPrint() {

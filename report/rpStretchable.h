@@ -82,6 +82,12 @@ public:
     bool PartialGeneration() const { return partialGeneration_; }
     // The component got no room this cycle (it waits for the next page).
     bool NoRoom() const { return noRoom_; }
+    // It printed its own part, and what it shifts stands below a page break
+    // of its band, or is a page break that ended the page: it goes on after
+    // that break (returned), on the next page.
+    const TrpComponent* WaitsForPageBreak() const { return waitsForBreak_; }
+    // A page break that ended its page in this print.
+    virtual bool EndedPage() const { return false; }
     // Still to print (the band marks it so at the start of each print).
     bool Ready() const { return !Printed(); }
     // Draws the component and then the dependents that used space.
@@ -114,6 +120,8 @@ protected:
     // The page already holds output or the holder used space this cycle.
     bool HolderHasOutput() const;
     void GenerateDependents(int From);
+    // The band's page break that Dependent stands below, if any.
+    const TrpComponent* BreakAbove(const TrpStretchable* Dependent) const;
     void DrawDependents(TrpPage* Page);
 
     void FillStretchableRecord(TrpCacheRecord& Record) const;
@@ -146,6 +154,7 @@ private:
     int32_t dependentPartialSpace_ = 0;
     bool partialGeneration_ = false;
     bool noRoom_ = false;
+    const TrpComponent* waitsForBreak_ = nullptr;
     std::vector<TrpStretchable*> drawList_;
 };
 

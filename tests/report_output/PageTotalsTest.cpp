@@ -14,6 +14,7 @@
 #include "report/rpGroup.h"
 #include "report_output/rpDBText.h"
 #include "report_output/rpVariables.h"
+#include "tests/report_output/FooterTotals.h"
 #include "tests/report_output/OutputTestSupport.h"
 #include "tests/support/report/ReportHarness.h"
 
@@ -89,22 +90,8 @@ struct PageTotalsRig {
         return c;
     }
 
-    // Acumulado (running sum), Linhas (running count), Soma (sum since the
-    // reset) and Quantas (rows since the reset), named after Where.
     void Totals(TrpBand* Band, const std::string& Where, TrpVarEventType Reset) {
-        Field<TrpDBCalc>(Band, "Acumulado" + Where, 0);
-        Field<TrpDBCalc>(Band, "Linhas" + Where, 15000)->SetDBCalcType(dcCount);
-        TrpDataPipeline* pipeline = Data->Pipeline();
-        auto* sum = outputtest::Place<TrpVariable>(Rig, Band, "Soma" + Where, 30000, 0, 14000, 5000);
-        sum->SetDataType(dtInteger);
-        sum->SetResetType(Reset);
-        sum->OnCalc = [pipeline](TObject*, Variant& Value) {
-            Value = Variant(Value.AsInteger() + pipeline->GetFieldValue("Valor").AsInteger());
-        };
-        auto* count = outputtest::Place<TrpVariable>(Rig, Band, "Quantas" + Where, 45000, 0, 14000, 5000);
-        count->SetDataType(dtInteger);
-        count->SetResetType(Reset);
-        count->OnCalc = [](TObject*, Variant& Value) { Value = Variant(Value.AsInteger() + 1); };
+        outputtest::FooterTotals(Rig, Data->Pipeline(), Band, Where, Reset);
     }
 
     // Every text Component drew: page (from 1), column (from the band's
