@@ -293,7 +293,8 @@ void TmtCustomMemTable::InternalFirst() { SetCursorBeforeFirst(); }
 void TmtCustomMemTable::InternalLast() { SetCursorAfterLast(); }
 
 TmtCustomMemTable::Stamp TmtCustomMemTable::StampNow() const {
-    return Stamp{common_, curIndex_, common_->Changes(), filterGeneration_, fieldGeneration_, curIndex_->Count()};
+    return Stamp{common_,           curIndex_, common_->Changes(), filterGeneration_, fieldGeneration_,
+                 curIndex_->OrderChanges(), curIndex_->Count()};
 }
 
 bool TmtCustomMemTable::MasterRun(int& First, int& Last, const std::vector<int32_t>** Rows, int* Count) {
