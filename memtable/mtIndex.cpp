@@ -1458,7 +1458,7 @@ int TmtIndex::FirstOf(const std::vector<int32_t>& RecordIDs, uint64_t& Stepped) 
             long best = -1;
             ForEachClaimedBlock([&](std::size_t Block, std::size_t From, std::size_t To) {
                 for (std::size_t k = From; k < To; ++k) {
-                    const long p = ids_.FindInBlock(Block, claims_[k].second);
+                    const long p = ids_.FindInRisingBlock(Block, claims_[k].second, Stepped);
                     if (p >= 0 && (best < 0 || p < best)) best = p;
                 }
                 return best < 0;
@@ -1513,7 +1513,8 @@ int TmtIndex::FirstOf(const std::vector<int32_t>& RecordIDs, uint64_t& Stepped) 
     return p >= 0 ? p : scan(0, n);
 }
 
-void TmtIndex::RowPositionsOf(const std::vector<int32_t>& RecordIDs, std::vector<int32_t>& Positions) {
+void TmtIndex::RowPositionsOf(const std::vector<int32_t>& RecordIDs, std::vector<int32_t>& Positions,
+                              uint64_t& Stepped) {
     const int n = Count();
     claims_.clear();
     // Records added together stand together, each as far from its id as
@@ -1534,7 +1535,8 @@ void TmtIndex::RowPositionsOf(const std::vector<int32_t>& RecordIDs, std::vector
         }
         if (!learned) {
             learned = true;
-            if (const long p = ids_.Find(id); p >= 0) {
+            const long b = ids_.BlockHolding(id);
+            if (const long p = b < 0 ? -1 : ids_.FindInRisingBlock(static_cast<std::size_t>(b), id, Stepped); p >= 0) {
                 Positions.push_back(static_cast<int32_t>(p));
                 shift = id - p;
             }
@@ -1545,14 +1547,34 @@ void TmtIndex::RowPositionsOf(const std::vector<int32_t>& RecordIDs, std::vector
     rowShift_ = shift;
     // The records of a master, a day, an order were mostly added together:
     // their ids share a few blocks, each read once for all of its own.
-    constexpr std::size_t kFewInABlock = 4;
+    // A block's ids mostly ascend (appends; a reused slot puts one out of
+    // place): each is found by its distance from the block's first, else by
+    // bisection, unless so many are claimed in the block that reading it
+    // once costs less.
+    constexpr std::size_t kSearchCost = 16;
     ForEachClaimedBlock([&](std::size_t Block, std::size_t From, std::size_t To) {
-        if (To - From <= kFewInABlock) {
-            for (std::size_t k = From; k < To; ++k)
-                if (const long p = ids_.FindInBlock(Block, claims_[k].second); p >= 0)
+        if ((To - From) * kSearchCost <= ids_.BlockSize(Block)) {
+            // Those out of place (or gone) are looked for by one read of
+            // the block, for all of them.
+            missed_.clear();
+            for (std::size_t k = From; k < To; ++k) {
+                const long p = ids_.FindInRisingBlock(Block, claims_[k].second, Stepped, false);
+                if (p >= 0)
                     Positions.push_back(static_cast<int32_t>(p));
+                else
+                    missed_.push_back(claims_[k].second);
+            }
+            if (missed_.empty()) return true;
+            std::sort(missed_.begin(), missed_.end());
+            const int32_t* d = ids_.BlockData(Block);
+            const std::size_t size = ids_.BlockSize(Block), start = ids_.BlockStart(Block);
+            Stepped += size;
+            for (std::size_t j = 0; j < size; ++j)
+                if (std::binary_search(missed_.begin(), missed_.end(), d[j]))
+                    Positions.push_back(static_cast<int32_t>(start + j));
             return true;
         }
+        Stepped += ids_.BlockSize(Block);
         const int32_t low = claims_[From].second, high = claims_[To - 1].second;
         const int32_t* d = ids_.BlockData(Block);
         const std::size_t size = ids_.BlockSize(Block), start = ids_.BlockStart(Block);
@@ -3401,6 +3423,8 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
         // the lowest id: one search instead of one per match.
         const bool byId = PlacedById(use);
         int first = 0, last = 0;
+        // Whether the run's first entry is the answer, its end not looked for.
+        bool firstOnly = false;
         // In the index's own order the answer is the first match of the
         // run, mostly its first entry: the end of the run, a search of its
         // own that reads the keys past it, is looked for only when that
@@ -3423,8 +3447,8 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
             // whether or not every entry matches: the end of the run is
             // looked for only when its first entry is not the answer.
             const bool own = use == cur && !filtered;
-            use->KeyRun(probe_, first, last,
-                        own || (exact && !filtered && byId && wholeKey && use->RunsInIdOrder()));
+            firstOnly = own || (exact && !filtered && byId && wholeKey && use->RunsInIdOrder());
+            use->KeyRun(probe_, first, last, firstOnly);
             if (own && !exact) runEnds = first == last;
             // The record is read soon: it is on its way while the rest of the
             // search runs.
@@ -3437,6 +3461,38 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
         int best = -1;
         int bestId = -1;
         matches_.clear();
+        bool settled = false;
+        // The other way: the current order itself, from the start of its
+        // run of the key where it keeps one, else from its start. Where the
+        // run found here is long beside what the current order holds for
+        // each record of it, the first match there is likely near: it is
+        // read first, for as many entries as the run and its placing would
+        // cost, so that the answer costs at most about twice the cheaper
+        // way's entries.
+        if (!prefix && use != cur && !firstOnly && last - first > 8) {
+            const int runLength = last - first;
+            int from = 0, to = cur->Count();
+            const std::string useProbe = probe_;
+            if (!cur->IsRowOrder()) RunOf(FieldList, 1, KeyRecord, from, to);
+            probe_ = useProbe;
+            const long budget = 2L * runLength;
+            const long expected = (to - from) / (runLength + 1L);
+            if (2 * expected <= budget) {
+                const int end = static_cast<int>(std::min<long>(to, from + budget));
+                for (int k = from; k < end; ++k) {
+                    ++stepped_;
+                    if (k + 8 < end) common->PrefetchRecord(cur->IdAt(k + 8));
+                    PmtRecord r = cur->RecordAt(k);
+                    if (common->CompareRecords(FieldList, 0, KeyRecord, r, false, false, mtBreakOnInequality) != 0)
+                        continue;
+                    if (filtered && !dataSet_->FilterRecord(r, false)) continue;
+                    best = k;
+                    break;
+                }
+                // Read whole, the current run (or order) has the answer.
+                settled = best >= 0 || end == to;
+            }
+        }
         // A prefix's run is read entry by entry until the first match, as
         // far as the accented and other-case texts before it go. Runs of
         // entries whose start letters are not the key's are gone past; the
@@ -3460,7 +3516,6 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
         // before the end of the prefix's run (a letter or two of distinct
         // names has thousands). That order is read first, as far as the run
         // is long: the answer costs at most twice the cheaper road.
-        bool settled = false;
         if (prefix && use != cur) {
             const int n = cur->Count();
             const int budget = std::min(n, last - first);
@@ -3673,7 +3728,7 @@ void TmtIndexes::PositionsInCurrent(TmtIndex* Index, int First, int Last, std::v
     if (cur->IsRowOrder()) {
         linkIds_.clear();
         for (int i = First; i < Last; ++i) linkIds_.push_back(Index->IdAt(i));
-        cur->RowPositionsOf(linkIds_, Rows);
+        cur->RowPositionsOf(linkIds_, Rows, stepped_);
         return;
     }
     // A record's place, once known, gives its position while its block of

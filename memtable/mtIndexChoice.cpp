@@ -125,7 +125,12 @@ TmtIndex* TmtIndexes::NarrowingIndex(const TmtFieldList& Search, PmtRecord KeyRe
     for (const Candidate& c : candidates_) {
         if (c.how.fields != top) continue;
         ++tied;
-        if (c.index == cur && c.how.keyed) {
+        // Read in its own order the current index's run answers at its
+        // first match; where every entry of the run matches (a case-blind
+        // search of a case-sensitive index: one run of every case of the
+        // key, found by bisection), that is its first entry, whether or
+        // not keys find the run.
+        if (c.index == cur && (c.how.keyed || c.how.exact)) {
             pick = &c;
             break;
         }

@@ -540,6 +540,11 @@ int TmtCustomMemTable::GetRecordCount() const {
     if (linked >= 0) {
         n = linked;
         last = first;
+    } else if (inRun && rows == nullptr && masterRunExact_ && !Filtered() && !recalcOnIndex_) {
+        // The current index's run of the key, every record of it equal to
+        // the key: its length.
+        n = last - first;
+        last = first;
     } else if (rows != nullptr && masterRunExact_ && !Filtered() && !recalcOnIndex_) {
         n = static_cast<int>(rows->size());
     } else if (rows != nullptr) {
