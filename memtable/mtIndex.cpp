@@ -1224,6 +1224,9 @@ void TmtIndex::InsertKeyed(int Pos, PmtRecord Record, const std::string& Key) {
     if ((SameKeyAt(Pos, Key) && Id > entries_[static_cast<std::size_t>(Pos)].id) ||
         (SameKeyAt(Pos - 1, Key) && Id < entries_[static_cast<std::size_t>(Pos) - 1].id))
         runsById_ = false;
+    if ((SameKeyAt(Pos, Key) && Id < entries_[static_cast<std::size_t>(Pos)].id) ||
+        (SameKeyAt(Pos - 1, Key) && Id > entries_[static_cast<std::size_t>(Pos) - 1].id))
+        runsByIdDown_ = false;
     KeepSharedWith(reinterpret_cast<const uint8_t*>(Key.data()), Key.size());
     const uint32_t key = KeyFor(Pos, Key);
     const uint64_t prefix = PrefixPastShared(reinterpret_cast<const uint8_t*>(Key.data()), Key.size());
@@ -2559,6 +2562,7 @@ void TmtIndex::SortByKeys() {
         }
         pendingKeys_ = takeImages();
         runsById_ = !firstDescending;
+        runsByIdDown_ = firstDescending;
         if (!keysOnDemand_) MakePendingKeys();
         return;
     }
@@ -2595,6 +2599,7 @@ void TmtIndex::SortByKeys() {
     if (keysLater) {
         std::unique_ptr<ImageKeys> images = takeImages();
         runsById_ = !firstDescending;
+        runsByIdDown_ = firstDescending;
         WriteImageKeys(*images, [&](std::size_t i) {
             Entry& e = entries_[i];
             e.id = items[i].id;
@@ -2623,6 +2628,7 @@ void TmtIndex::SortByKeys() {
     }
     keysValid_ = true;
     runsById_ = !firstDescending;
+    runsByIdDown_ = firstDescending;
     CompactPool();
     FindSharedBytes();
 }
@@ -2773,6 +2779,7 @@ void TmtIndex::Sort(int L, int R) {
     } else {
         // Part of the list: its keys are made again from the records.
         runsById_ = false;
+        runsByIdDown_ = false;
         std::string key;
         // The entries outside the range have no bytes to share without keys.
         if (!keysValid_) shared_ = 0;
@@ -2821,6 +2828,7 @@ void TmtIndex::Clear() {
     deadBytes_ = 0;
     keysValid_ = keyable_;
     runsById_ = true;
+    runsByIdDown_ = true;
     isOrdered_ = false;
     idsAscending_ = true;
     identity_ = true;
@@ -2907,6 +2915,7 @@ void TmtIndex::LoadIndex() {
     // Entries without keys until the sort makes them.
     keysValid_ = keyable_ && entries_.empty();
     runsById_ = entries_.empty();
+    runsByIdDown_ = entries_.empty();
     idsAscending_ = true;
     for (std::size_t i = 1; i < ids_.size() && idsAscending_; ++i)
         if (ids_[i - 1] > ids_[i]) idsAscending_ = false;
@@ -3449,6 +3458,10 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
             const bool own = use == cur && !filtered;
             firstOnly = own || (exact && !filtered && byId && wholeKey && use->RunsInIdOrder());
             use->KeyRun(probe_, first, last, firstOnly);
+            // A run in descending id order (a descending index) is the same
+            // run read backwards: its last entry is the lowest id.
+            if (!firstOnly && exact && !filtered && byId && wholeKey && use->RunsInIdOrderDown() && first < last)
+                first = last - 1;
             if (own && !exact) runEnds = first == last;
             // The record is read soon: it is on its way while the rest of the
             // search runs.
@@ -3456,7 +3469,14 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
         } else {
             // Every entry of the run matching, in the index's own order
             // its first is the answer.
-            CoarseRun(common, use, coarse_, KeyRecord, first, last, use == cur && exact && !filtered);
+            // A case-blind text on a case-sensitive index of the collation:
+            // the keys of every case of it begin with its case-blind key, its
+            // last byte the separator after which the case-sensitive keys go
+            // on. Else the comparison's bisection.
+            if (CaseBlindProbe(use, *narrowList, KeyRecord))
+                use->KeyRun(probe_, first, last, use == cur && exact && !filtered);
+            else
+                CoarseRun(common, use, coarse_, KeyRecord, first, last, use == cur && exact && !filtered);
         }
         int best = -1;
         int bestId = -1;
@@ -3624,6 +3644,35 @@ void FirstFields(const TmtFieldList& FieldList, int Fields, TmtFieldList& Out) {
 }
 
 }  // namespace
+
+bool TmtIndexes::CaseBlindProbe(TmtIndex* Use, const TmtFieldList& Search, PmtRecord KeyRecord) {
+    if (!Use->IsOrdered() || !Use->HasKeys() || Search.Count() == 0 || dataSet_->OnCompareFields) return false;
+    const TmtFieldList& il = Use->IndexFieldList();
+    TField* field = il.Fields(0);
+    const TmtifoOptions io = il.Options(0), so = Search.Options(0);
+    if (Search.Fields(0) != field || !IsTextFieldType(field->DataType())) return false;
+    if (io.Contains(mtifoIgnoreLocale) || io.Contains(mtifoCaseInsensitive) || so.Contains(mtifoIgnoreLocale) ||
+        !so.Contains(mtifoCaseInsensitive) || so.Contains(mtifoPartial) || so.Contains(mtifoIgnoreNull))
+        return false;
+    int32_t length = 0;
+    const uint8_t* v =
+        dataSet_->Common()->FieldValueForRead(KeyRecord, Search.FieldNo(0), field, length, scratch_);
+    if (v == nullptr) return false;
+    const auto* p = reinterpret_cast<const char*>(v);
+    const std::string_view text(p, strnlen(p, static_cast<std::size_t>(std::max(length, 0))));
+    probe_.assign(1, '\1');
+    AppendAnsiCompactCollationKeyText(probe_, text);
+    if (probe_.size() < 2 || probe_.back() != '\0') return false;
+    probe_.back() = '\x01';
+    // The text's own case-sensitive key must begin so: else the two kinds
+    // of key part ways for it, and the bisection decides.
+    prefixFolded_.assign(1, '\1');
+    AppendAnsiCompactCollationKeyStr(prefixFolded_, text);
+    if (prefixFolded_.compare(0, probe_.size(), probe_) != 0) return false;
+    if (io.Contains(mtifoDescending))
+        for (char& c : probe_) c = static_cast<char>(~static_cast<unsigned char>(c));
+    return true;
+}
 
 bool TmtIndexes::RunOf(const TmtFieldList& FieldList, int Fields, PmtRecord KeyRecord, int& First, int& Last,
                        bool* Exact) {

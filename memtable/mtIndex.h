@@ -505,6 +505,9 @@ public:
     // after a sort of an ascending index, until an insert joins such a run
     // out of that order): the first of a run is then its lowest id.
     bool RunsInIdOrder() const { return runsById_ && isOrdered_ && HasKeys(); }
+    // Whether they stand in descending record id order (after a sort of an
+    // index whose first field descends): the last of a run is its lowest id.
+    bool RunsInIdOrderDown() const { return runsByIdDown_ && isOrdered_ && HasKeys(); }
     // Whether a sort may leave the keys to the first search or change that
     // needs them.
     void SetKeysOnDemand(bool Value) { keysOnDemand_ = Value; }
@@ -764,6 +767,7 @@ private:
     bool isFiltered_ = false;
     bool enabled_ = true;
     bool runsById_ = false;
+    bool runsByIdDown_ = false;
     bool keysOnDemand_ = false;
     bool orderSaved_ = false;      // savedOrder_ holds the order the next reload keeps
     bool orderFromOthers_ = true;
@@ -977,6 +981,10 @@ private:
     // probe in probe_; nullptr when none has such a run.
     TmtFieldList partialList_, prefixList_;
     TmtIndex* PrefixIndex(const TmtFieldList& FieldList, PmtRecord KeyRecord);
+    // Where Search's first field is a case-blind text and Use's first a
+    // case-sensitive one of the collation: the bytes that begin the keys of
+    // every case of the text, into probe_ (false: none such).
+    bool CaseBlindProbe(TmtIndex* Use, const TmtFieldList& Search, PmtRecord KeyRecord);
     std::string probe_;
     std::string prefixText_;  // the partial key's text PrefixIndex took
     std::string prefixFolded_, scratch_;

@@ -149,12 +149,14 @@ TmtIndex* TmtIndexes::NarrowingIndex(const TmtFieldList& Search, PmtRecord KeyRe
             break;
         }
     // Where the first entry of a run is the answer, its end is never
-    // looked for.
+    // looked for; where its last is (a descending index's run, in
+    // descending id order), the run's end alone is.
     for (const Candidate& c : candidates_) {
         if (pick != nullptr) break;
         if (c.how.fields != top) continue;
         if (c.unique || (c.how.exact && c.how.keyed && PlacedById(c.index) &&
-                         c.how.fields >= c.index->IndexFieldList().Count() && c.index->RunsInIdOrder()))
+                         c.how.fields >= c.index->IndexFieldList().Count() &&
+                         (c.index->RunsInIdOrder() || c.index->RunsInIdOrderDown())))
             pick = &c;
     }
     if (pick == nullptr && tied > 0) {
