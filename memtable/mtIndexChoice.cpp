@@ -1,6 +1,15 @@
 // Which index a locate narrows by, and how the matches it finds there come
 // to stand in the table's current order.
 //
+// Each way is weighed by the entries it reads: the current index's run
+// (found by its keys, or by the bytes every case of a case-blind text's
+// keys begin with, or by bisection) up to its first match; another index's
+// run whole, and its matches placed in the current order, unless its first
+// entry (ascending ids) or its last (a descending index's run, descending
+// ids) is the answer; the current order's own run or its start, which
+// Search reads first for as many entries as the other way costs where the
+// run's length promises a match soon. A count needs a run's length only.
+//
 // The rule kept here: the answer is the first match in the current order,
 // so the current index is taken wherever it narrows the search as far as
 // any other and its keys find its run. Read in its own order, the run gives

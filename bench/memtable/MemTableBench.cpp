@@ -28,7 +28,13 @@
 //             them current: a plain one beside a case-blind one, a plain
 //             one beside a descending one, and all three with each current
 //             (SQLite: the first of the name in that order through an
-//             index on the name).
+//             index on the name); then the same index sets with each locate
+//             case-blind (loCaseInsensitive; SQLite: the lowest id of the
+//             name through an index of it COLLATE NOCASE);
+//   sorts     varied names: a sort on the client name, and one on the name
+//             and the value, each followed by its first locate of a name
+//             (which writes the sort's deferred keys; SQLite: an index on
+//             the same fields, then the first row of the name in it).
 // For interleaved repetitions add
 // --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true.
 //
@@ -82,6 +88,12 @@
 // (rows / 2,000 details each), moves with the value index current, and
 // moves that give the first detail (row order) to the next master before
 // the count (SQLite: an update of its link, count(*)); and
+// with the details of each of 2,000 masters spread over the table (every
+// 2,000th row, as a client's invoices arrive over months): the same link
+// edit before each count; moves with the value index current; and an edit
+// of the link, a delete of the last detail shown and an append of a detail
+// before each count, with the value index and the row order current
+// (SQLite: the update, delete and insert, count(*)); and
 // 1,000 locates on two fields, one of them indexed: Id (a unique key) and
 // the client name, and the client name and the value (SQLite: the lowest id
 // of the rows that hold both).
