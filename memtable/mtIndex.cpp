@@ -1224,6 +1224,9 @@ void TmtIndex::InsertKeyed(int Pos, PmtRecord Record, const std::string& Key) {
     if ((SameKeyAt(Pos, Key) && Id > entries_[static_cast<std::size_t>(Pos)].id) ||
         (SameKeyAt(Pos - 1, Key) && Id < entries_[static_cast<std::size_t>(Pos) - 1].id))
         runsById_ = false;
+    if ((SameKeyAt(Pos, Key) && Id < entries_[static_cast<std::size_t>(Pos)].id) ||
+        (SameKeyAt(Pos - 1, Key) && Id > entries_[static_cast<std::size_t>(Pos) - 1].id))
+        runsByIdDown_ = false;
     KeepSharedWith(reinterpret_cast<const uint8_t*>(Key.data()), Key.size());
     const uint32_t key = KeyFor(Pos, Key);
     const uint64_t prefix = PrefixPastShared(reinterpret_cast<const uint8_t*>(Key.data()), Key.size());
@@ -1458,7 +1461,7 @@ int TmtIndex::FirstOf(const std::vector<int32_t>& RecordIDs, uint64_t& Stepped) 
             long best = -1;
             ForEachClaimedBlock([&](std::size_t Block, std::size_t From, std::size_t To) {
                 for (std::size_t k = From; k < To; ++k) {
-                    const long p = ids_.FindInBlock(Block, claims_[k].second);
+                    const long p = ids_.FindInRisingBlock(Block, claims_[k].second, Stepped);
                     if (p >= 0 && (best < 0 || p < best)) best = p;
                 }
                 return best < 0;
@@ -1513,7 +1516,8 @@ int TmtIndex::FirstOf(const std::vector<int32_t>& RecordIDs, uint64_t& Stepped) 
     return p >= 0 ? p : scan(0, n);
 }
 
-void TmtIndex::RowPositionsOf(const std::vector<int32_t>& RecordIDs, std::vector<int32_t>& Positions) {
+void TmtIndex::RowPositionsOf(const std::vector<int32_t>& RecordIDs, std::vector<int32_t>& Positions,
+                              uint64_t& Stepped) {
     const int n = Count();
     claims_.clear();
     // Records added together stand together, each as far from its id as
@@ -1534,7 +1538,8 @@ void TmtIndex::RowPositionsOf(const std::vector<int32_t>& RecordIDs, std::vector
         }
         if (!learned) {
             learned = true;
-            if (const long p = ids_.Find(id); p >= 0) {
+            const long b = ids_.BlockHolding(id);
+            if (const long p = b < 0 ? -1 : ids_.FindInRisingBlock(static_cast<std::size_t>(b), id, Stepped); p >= 0) {
                 Positions.push_back(static_cast<int32_t>(p));
                 shift = id - p;
             }
@@ -1545,14 +1550,34 @@ void TmtIndex::RowPositionsOf(const std::vector<int32_t>& RecordIDs, std::vector
     rowShift_ = shift;
     // The records of a master, a day, an order were mostly added together:
     // their ids share a few blocks, each read once for all of its own.
-    constexpr std::size_t kFewInABlock = 4;
+    // A block's ids mostly ascend (appends; a reused slot puts one out of
+    // place): each is found by its distance from the block's first, else by
+    // bisection, unless so many are claimed in the block that reading it
+    // once costs less.
+    constexpr std::size_t kSearchCost = 16;
     ForEachClaimedBlock([&](std::size_t Block, std::size_t From, std::size_t To) {
-        if (To - From <= kFewInABlock) {
-            for (std::size_t k = From; k < To; ++k)
-                if (const long p = ids_.FindInBlock(Block, claims_[k].second); p >= 0)
+        if ((To - From) * kSearchCost <= ids_.BlockSize(Block)) {
+            // Those out of place (or gone) are looked for by one read of
+            // the block, for all of them.
+            missed_.clear();
+            for (std::size_t k = From; k < To; ++k) {
+                const long p = ids_.FindInRisingBlock(Block, claims_[k].second, Stepped, false);
+                if (p >= 0)
                     Positions.push_back(static_cast<int32_t>(p));
+                else
+                    missed_.push_back(claims_[k].second);
+            }
+            if (missed_.empty()) return true;
+            std::sort(missed_.begin(), missed_.end());
+            const int32_t* d = ids_.BlockData(Block);
+            const std::size_t size = ids_.BlockSize(Block), start = ids_.BlockStart(Block);
+            Stepped += size;
+            for (std::size_t j = 0; j < size; ++j)
+                if (std::binary_search(missed_.begin(), missed_.end(), d[j]))
+                    Positions.push_back(static_cast<int32_t>(start + j));
             return true;
         }
+        Stepped += ids_.BlockSize(Block);
         const int32_t low = claims_[From].second, high = claims_[To - 1].second;
         const int32_t* d = ids_.BlockData(Block);
         const std::size_t size = ids_.BlockSize(Block), start = ids_.BlockStart(Block);
@@ -2537,6 +2562,7 @@ void TmtIndex::SortByKeys() {
         }
         pendingKeys_ = takeImages();
         runsById_ = !firstDescending;
+        runsByIdDown_ = firstDescending;
         if (!keysOnDemand_) MakePendingKeys();
         return;
     }
@@ -2573,6 +2599,7 @@ void TmtIndex::SortByKeys() {
     if (keysLater) {
         std::unique_ptr<ImageKeys> images = takeImages();
         runsById_ = !firstDescending;
+        runsByIdDown_ = firstDescending;
         WriteImageKeys(*images, [&](std::size_t i) {
             Entry& e = entries_[i];
             e.id = items[i].id;
@@ -2601,6 +2628,7 @@ void TmtIndex::SortByKeys() {
     }
     keysValid_ = true;
     runsById_ = !firstDescending;
+    runsByIdDown_ = firstDescending;
     CompactPool();
     FindSharedBytes();
 }
@@ -2751,6 +2779,7 @@ void TmtIndex::Sort(int L, int R) {
     } else {
         // Part of the list: its keys are made again from the records.
         runsById_ = false;
+        runsByIdDown_ = false;
         std::string key;
         // The entries outside the range have no bytes to share without keys.
         if (!keysValid_) shared_ = 0;
@@ -2799,6 +2828,7 @@ void TmtIndex::Clear() {
     deadBytes_ = 0;
     keysValid_ = keyable_;
     runsById_ = true;
+    runsByIdDown_ = true;
     isOrdered_ = false;
     idsAscending_ = true;
     identity_ = true;
@@ -2885,6 +2915,7 @@ void TmtIndex::LoadIndex() {
     // Entries without keys until the sort makes them.
     keysValid_ = keyable_ && entries_.empty();
     runsById_ = entries_.empty();
+    runsByIdDown_ = entries_.empty();
     idsAscending_ = true;
     for (std::size_t i = 1; i < ids_.size() && idsAscending_; ++i)
         if (ids_[i - 1] > ids_[i]) idsAscending_ = false;
@@ -3401,6 +3432,8 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
         // the lowest id: one search instead of one per match.
         const bool byId = PlacedById(use);
         int first = 0, last = 0;
+        // Whether the run's first entry is the answer, its end not looked for.
+        bool firstOnly = false;
         // In the index's own order the answer is the first match of the
         // run, mostly its first entry: the end of the run, a search of its
         // own that reads the keys past it, is looked for only when that
@@ -3423,8 +3456,12 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
             // whether or not every entry matches: the end of the run is
             // looked for only when its first entry is not the answer.
             const bool own = use == cur && !filtered;
-            use->KeyRun(probe_, first, last,
-                        own || (exact && !filtered && byId && wholeKey && use->RunsInIdOrder()));
+            firstOnly = own || (exact && !filtered && byId && wholeKey && use->RunsInIdOrder());
+            use->KeyRun(probe_, first, last, firstOnly);
+            // A run in descending id order (a descending index) is the same
+            // run read backwards: its last entry is the lowest id.
+            if (!firstOnly && exact && !filtered && byId && wholeKey && use->RunsInIdOrderDown() && first < last)
+                first = last - 1;
             if (own && !exact) runEnds = first == last;
             // The record is read soon: it is on its way while the rest of the
             // search runs.
@@ -3432,11 +3469,50 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
         } else {
             // Every entry of the run matching, in the index's own order
             // its first is the answer.
-            CoarseRun(common, use, coarse_, KeyRecord, first, last, use == cur && exact && !filtered);
+            // A case-blind text on a case-sensitive index of the collation:
+            // the keys of every case of it begin with its case-blind key, its
+            // last byte the separator after which the case-sensitive keys go
+            // on. Else the comparison's bisection.
+            if (CaseBlindProbe(use, *narrowList, KeyRecord))
+                use->KeyRun(probe_, first, last, use == cur && exact && !filtered);
+            else
+                CoarseRun(common, use, coarse_, KeyRecord, first, last, use == cur && exact && !filtered);
         }
         int best = -1;
         int bestId = -1;
         matches_.clear();
+        bool settled = false;
+        // The other way: the current order itself, from the start of its
+        // run of the key where it keeps one, else from its start. Where the
+        // run found here is long beside what the current order holds for
+        // each record of it, the first match there is likely near: it is
+        // read first, for as many entries as the run and its placing would
+        // cost, so that the answer costs at most about twice the cheaper
+        // way's entries.
+        if (!prefix && use != cur && !firstOnly && last - first > 8) {
+            const int runLength = last - first;
+            int from = 0, to = cur->Count();
+            const std::string useProbe = probe_;
+            if (!cur->IsRowOrder()) RunOf(FieldList, 1, KeyRecord, from, to);
+            probe_ = useProbe;
+            const long budget = 2L * runLength;
+            const long expected = (to - from) / (runLength + 1L);
+            if (2 * expected <= budget) {
+                const int end = static_cast<int>(std::min<long>(to, from + budget));
+                for (int k = from; k < end; ++k) {
+                    ++stepped_;
+                    if (k + 8 < end) common->PrefetchRecord(cur->IdAt(k + 8));
+                    PmtRecord r = cur->RecordAt(k);
+                    if (common->CompareRecords(FieldList, 0, KeyRecord, r, false, false, mtBreakOnInequality) != 0)
+                        continue;
+                    if (filtered && !dataSet_->FilterRecord(r, false)) continue;
+                    best = k;
+                    break;
+                }
+                // Read whole, the current run (or order) has the answer.
+                settled = best >= 0 || end == to;
+            }
+        }
         // A prefix's run is read entry by entry until the first match, as
         // far as the accented and other-case texts before it go. Runs of
         // entries whose start letters are not the key's are gone past; the
@@ -3460,7 +3536,6 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
         // before the end of the prefix's run (a letter or two of distinct
         // names has thousands). That order is read first, as far as the run
         // is long: the answer costs at most twice the cheaper road.
-        bool settled = false;
         if (prefix && use != cur) {
             const int n = cur->Count();
             const int budget = std::min(n, last - first);
@@ -3570,6 +3645,35 @@ void FirstFields(const TmtFieldList& FieldList, int Fields, TmtFieldList& Out) {
 
 }  // namespace
 
+bool TmtIndexes::CaseBlindProbe(TmtIndex* Use, const TmtFieldList& Search, PmtRecord KeyRecord) {
+    if (!Use->IsOrdered() || !Use->HasKeys() || Search.Count() == 0 || dataSet_->OnCompareFields) return false;
+    const TmtFieldList& il = Use->IndexFieldList();
+    TField* field = il.Fields(0);
+    const TmtifoOptions io = il.Options(0), so = Search.Options(0);
+    if (Search.Fields(0) != field || !IsTextFieldType(field->DataType())) return false;
+    if (io.Contains(mtifoIgnoreLocale) || io.Contains(mtifoCaseInsensitive) || so.Contains(mtifoIgnoreLocale) ||
+        !so.Contains(mtifoCaseInsensitive) || so.Contains(mtifoPartial) || so.Contains(mtifoIgnoreNull))
+        return false;
+    int32_t length = 0;
+    const uint8_t* v =
+        dataSet_->Common()->FieldValueForRead(KeyRecord, Search.FieldNo(0), field, length, scratch_);
+    if (v == nullptr) return false;
+    const auto* p = reinterpret_cast<const char*>(v);
+    const std::string_view text(p, strnlen(p, static_cast<std::size_t>(std::max(length, 0))));
+    probe_.assign(1, '\1');
+    AppendAnsiCompactCollationKeyText(probe_, text);
+    if (probe_.size() < 2 || probe_.back() != '\0') return false;
+    probe_.back() = '\x01';
+    // The text's own case-sensitive key must begin so: else the two kinds
+    // of key part ways for it, and the bisection decides.
+    prefixFolded_.assign(1, '\1');
+    AppendAnsiCompactCollationKeyStr(prefixFolded_, text);
+    if (prefixFolded_.compare(0, probe_.size(), probe_) != 0) return false;
+    if (io.Contains(mtifoDescending))
+        for (char& c : probe_) c = static_cast<char>(~static_cast<unsigned char>(c));
+    return true;
+}
+
 bool TmtIndexes::RunOf(const TmtFieldList& FieldList, int Fields, PmtRecord KeyRecord, int& First, int& Last,
                        bool* Exact) {
     TmtIndex* cur = dataSet_->CurIndex();
@@ -3673,7 +3777,7 @@ void TmtIndexes::PositionsInCurrent(TmtIndex* Index, int First, int Last, std::v
     if (cur->IsRowOrder()) {
         linkIds_.clear();
         for (int i = First; i < Last; ++i) linkIds_.push_back(Index->IdAt(i));
-        cur->RowPositionsOf(linkIds_, Rows);
+        cur->RowPositionsOf(linkIds_, Rows, stepped_);
         return;
     }
     // A record's place, once known, gives its position while its block of

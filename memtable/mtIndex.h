@@ -247,6 +247,35 @@ public:
             if (d[k] == v) return static_cast<long>(starts_[B] + k);
         return -1;
     }
+    // FindInBlock for a block whose values mostly ascend with few gaps (the
+    // record ids of a row order): the place the value's distance from the
+    // block's first names, else a bisection, else the scan; Read adds the
+    // values the scan looks at (the value found at once is its caller's
+    // one step, and a bisection's steps are not counted, as nowhere in the
+    // walk counter).
+    // Without Scan, -2 where neither finds it (not there, or out of place).
+    long FindInRisingBlock(std::size_t B, T v, uint64_t& Read, bool Scan = true) const {
+        const T* d = blocks_[B].data();
+        const std::size_t n = blocks_[B].size();
+        if (n == 0) return -1;
+        if (v >= d[0]) {
+            const auto g = static_cast<std::size_t>(v - d[0]);
+            if (g < n && d[g] == v) return static_cast<long>(starts_[B] + g);
+        }
+        std::size_t lo = 0, hi = n;
+        while (lo < hi) {
+            const std::size_t mid = lo + (hi - lo) / 2;
+            if (d[mid] < v)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        if (lo < n && d[lo] == v) return static_cast<long>(starts_[B] + lo);
+        if (!Scan) return -2;
+        const long p = FindInBlock(B, v);
+        Read += p >= 0 ? static_cast<std::size_t>(p) - starts_[B] + 1 : n;
+        return p;
+    }
     // The items [From, To) into a vector, and back.
     void CopyOut(std::size_t From, std::size_t To, std::vector<T>& Out) const {
         Out.clear();
@@ -393,7 +422,8 @@ public:
     int FirstOf(const std::vector<int32_t>& RecordIDs, uint64_t& Stepped);
     // The row order's positions of these records (those it holds), in no
     // order, appended to Positions.
-    void RowPositionsOf(const std::vector<int32_t>& RecordIDs, std::vector<int32_t>& Positions);
+    // Stepped adds the ids it looked at.
+    void RowPositionsOf(const std::vector<int32_t>& RecordIDs, std::vector<int32_t>& Positions, uint64_t& Stepped);
     void Sort(int L, int R);
     void Clear();
     void LoadIndex();
@@ -475,6 +505,9 @@ public:
     // after a sort of an ascending index, until an insert joins such a run
     // out of that order): the first of a run is then its lowest id.
     bool RunsInIdOrder() const { return runsById_ && isOrdered_ && HasKeys(); }
+    // Whether they stand in descending record id order (after a sort of an
+    // index whose first field descends): the last of a run is its lowest id.
+    bool RunsInIdOrderDown() const { return runsByIdDown_ && isOrdered_ && HasKeys(); }
     // Whether a sort may leave the keys to the first search or change that
     // needs them.
     void SetKeysOnDemand(bool Value) { keysOnDemand_ = Value; }
@@ -734,6 +767,7 @@ private:
     bool isFiltered_ = false;
     bool enabled_ = true;
     bool runsById_ = false;
+    bool runsByIdDown_ = false;
     bool keysOnDemand_ = false;
     bool orderSaved_ = false;      // savedOrder_ holds the order the next reload keeps
     bool orderFromOthers_ = true;
@@ -749,6 +783,7 @@ private:
     std::vector<std::vector<std::pair<int32_t, int32_t>>> levelOrders_;
     mutable std::string scratchKey_;
     std::vector<std::pair<long, int32_t>> claims_;  // (block, id) pairs of FirstOf and RowPositionsOf
+    std::vector<int32_t> missed_;                   // claims of a block RowPositionsOf reads whole
     // Row order: claims record Id in the block known to hold it, if any.
     void Claim(int32_t Id);
     // The claims by block: Each(block, from, to) for each block, [from, to)
@@ -946,6 +981,10 @@ private:
     // probe in probe_; nullptr when none has such a run.
     TmtFieldList partialList_, prefixList_;
     TmtIndex* PrefixIndex(const TmtFieldList& FieldList, PmtRecord KeyRecord);
+    // Where Search's first field is a case-blind text and Use's first a
+    // case-sensitive one of the collation: the bytes that begin the keys of
+    // every case of the text, into probe_ (false: none such).
+    bool CaseBlindProbe(TmtIndex* Use, const TmtFieldList& Search, PmtRecord KeyRecord);
     std::string probe_;
     std::string prefixText_;  // the partial key's text PrefixIndex took
     std::string prefixFolded_, scratch_;

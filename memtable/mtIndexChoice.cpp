@@ -1,6 +1,15 @@
 // Which index a locate narrows by, and how the matches it finds there come
 // to stand in the table's current order.
 //
+// Each way is weighed by the entries it reads: the current index's run
+// (found by its keys, or by the bytes every case of a case-blind text's
+// keys begin with, or by bisection) up to its first match; another index's
+// run whole, and its matches placed in the current order, unless its first
+// entry (ascending ids) or its last (a descending index's run, descending
+// ids) is the answer; the current order's own run or its start, which
+// Search reads first for as many entries as the other way costs where the
+// run's length promises a match soon. A count needs a run's length only.
+//
 // The rule kept here: the answer is the first match in the current order,
 // so the current index is taken wherever it narrows the search as far as
 // any other and its keys find its run. Read in its own order, the run gives
@@ -125,7 +134,12 @@ TmtIndex* TmtIndexes::NarrowingIndex(const TmtFieldList& Search, PmtRecord KeyRe
     for (const Candidate& c : candidates_) {
         if (c.how.fields != top) continue;
         ++tied;
-        if (c.index == cur && c.how.keyed) {
+        // Read in its own order the current index's run answers at its
+        // first match; where every entry of the run matches (a case-blind
+        // search of a case-sensitive index: one run of every case of the
+        // key, found by bisection), that is its first entry, whether or
+        // not keys find the run.
+        if (c.index == cur && (c.how.keyed || c.how.exact)) {
             pick = &c;
             break;
         }
@@ -144,12 +158,14 @@ TmtIndex* TmtIndexes::NarrowingIndex(const TmtFieldList& Search, PmtRecord KeyRe
             break;
         }
     // Where the first entry of a run is the answer, its end is never
-    // looked for.
+    // looked for; where its last is (a descending index's run, in
+    // descending id order), the run's end alone is.
     for (const Candidate& c : candidates_) {
         if (pick != nullptr) break;
         if (c.how.fields != top) continue;
         if (c.unique || (c.how.exact && c.how.keyed && PlacedById(c.index) &&
-                         c.how.fields >= c.index->IndexFieldList().Count() && c.index->RunsInIdOrder()))
+                         c.how.fields >= c.index->IndexFieldList().Count() &&
+                         (c.index->RunsInIdOrder() || c.index->RunsInIdOrderDown())))
             pick = &c;
     }
     if (pick == nullptr && tied > 0) {

@@ -293,7 +293,8 @@ void TmtCustomMemTable::InternalFirst() { SetCursorBeforeFirst(); }
 void TmtCustomMemTable::InternalLast() { SetCursorAfterLast(); }
 
 TmtCustomMemTable::Stamp TmtCustomMemTable::StampNow() const {
-    return Stamp{common_, curIndex_, common_->Changes(), filterGeneration_, fieldGeneration_, curIndex_->Count()};
+    return Stamp{common_,           curIndex_, common_->Changes(), filterGeneration_, fieldGeneration_,
+                 curIndex_->OrderChanges(), curIndex_->Count()};
 }
 
 bool TmtCustomMemTable::MasterRun(int& First, int& Last, const std::vector<int32_t>** Rows, int* Count) {
@@ -538,6 +539,11 @@ int TmtCustomMemTable::GetRecordCount() const {
     // else hides one: the count is theirs, no record read.
     if (linked >= 0) {
         n = linked;
+        last = first;
+    } else if (inRun && rows == nullptr && masterRunExact_ && !Filtered() && !recalcOnIndex_) {
+        // The current index's run of the key, every record of it equal to
+        // the key: its length.
+        n = last - first;
         last = first;
     } else if (rows != nullptr && masterRunExact_ && !Filtered() && !recalcOnIndex_) {
         n = static_cast<int>(rows->size());

@@ -480,11 +480,14 @@ private:
     void WriteBufferField(PmtRecord Record, int FieldNo, const void* Buffer);
     // The master link's run of the current index and the count of records
     // that pass the filter, each worked out once for the records, the
-    // filter and the index they were found in (Stamp).
+    // filter and the index they were found in (Stamp). The index's order
+    // changes (order) cover what moves its entries without changing a
+    // record: a commit or a rollback rebuilds every index, and records of
+    // equal keys go back to slot order.
     struct Stamp {
         const TmtCommon* common = nullptr;
         const TmtIndex* index = nullptr;
-        uint64_t changes = 0, filter = 0, fields = 0;
+        uint64_t changes = 0, filter = 0, fields = 0, order = 0;
         int entries = -1;
         bool operator==(const Stamp&) const = default;
     };

@@ -28,7 +28,13 @@
 //             them current: a plain one beside a case-blind one, a plain
 //             one beside a descending one, and all three with each current
 //             (SQLite: the first of the name in that order through an
-//             index on the name).
+//             index on the name); then the same index sets with each locate
+//             case-blind (loCaseInsensitive; SQLite: the lowest id of the
+//             name through an index of it COLLATE NOCASE);
+//   sorts     varied names: a sort on the client name, and one on the name
+//             and the value, each followed by its first locate of a name
+//             (which writes the sort's deferred keys; SQLite: an index on
+//             the same fields, then the first row of the name in it).
 // For interleaved repetitions add
 // --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true.
 //
@@ -82,6 +88,12 @@
 // (rows / 2,000 details each), moves with the value index current, and
 // moves that give the first detail (row order) to the next master before
 // the count (SQLite: an update of its link, count(*)); and
+// with the details of each of 2,000 masters spread over the table (every
+// 2,000th row, as a client's invoices arrive over months): the same link
+// edit before each count; moves with the value index current; and an edit
+// of the link, a delete of the last detail shown and an append of a detail
+// before each count, with the value index and the row order current
+// (SQLite: the update, delete and insert, count(*)); and
 // 1,000 locates on two fields, one of them indexed: Id (a unique key) and
 // the client name, and the client name and the value (SQLite: the lowest id
 // of the rows that hold both).
@@ -111,7 +123,7 @@
 namespace {
 
 int kRows = 100000;  // set from the command line before anything runs
-enum class Shape { Repeated, Distinct, Changes, Varied, Walks, Prefixes, Links, Indexes };
+enum class Shape { Repeated, Distinct, Changes, Varied, Walks, Prefixes, Links, Indexes, Sorts };
 Shape kShape = Shape::Repeated;
 constexpr int kLocates = 10000;
 constexpr int kChanges = 2000;
@@ -122,7 +134,7 @@ constexpr int kClients = 2000;
 int ClientValues() {
     if (kShape == Shape::Repeated || kShape == Shape::Indexes) return kClients;
     const bool varied = kShape == Shape::Varied || kShape == Shape::Walks || kShape == Shape::Prefixes ||
-                        kShape == Shape::Links;
+                        kShape == Shape::Links || kShape == Shape::Sorts;
     return varied ? kRows : std::max(1, kRows / 2);
 }
 
@@ -172,7 +184,8 @@ std::string VariedName(int k) {
 }
 
 std::string ClientName(int k) {
-    if (kShape == Shape::Varied || kShape == Shape::Walks || kShape == Shape::Prefixes || kShape == Shape::Links)
+    if (kShape == Shape::Varied || kShape == Shape::Walks || kShape == Shape::Prefixes || kShape == Shape::Links ||
+        kShape == Shape::Sorts)
         return VariedName(k);
     char c[40];
     std::snprintf(c, sizeof c, ClientValues() == kClients ? "Cliente %04d Ltda" : "Cliente %07d Ltda", k);
@@ -349,11 +362,12 @@ void MemLocateKey(benchmark::State& state) {
 }
 
 // The 10,000 locates by client name, in whatever index is current.
-void LocateEveryName(benchmark::State& state, TmtMemTable& t) {
+void LocateEveryName(benchmark::State& state, TmtMemTable& t, bool blind = false) {
     const auto names = LocateClients();
+    const TLocateOptions options = blind ? TLocateOptions{loCaseInsensitive} : TLocateOptions{};
     for (auto _ : state) {
         int found = 0;
-        for (const std::string& name : names) found += t.Locate("Cliente", name, {}) ? 1 : 0;
+        for (const std::string& name : names) found += t.Locate("Cliente", name, options) ? 1 : 0;
         if (found != kLocates) throw std::runtime_error("locate by name missed");
     }
 }
@@ -400,12 +414,12 @@ void MemSortWalk(benchmark::State& state) {
 
 // A sort, then one locate of a client name in its order: what a grid shows
 // when the clerk sorts and then types a name.
-void MemSortLocate(benchmark::State& state) {
+void MemSortLocateOn(benchmark::State& state, const char* fields) {
     auto t = FilledTable(false);
     const auto names = LocateClients();
     std::size_t k = 0;
     for (auto _ : state) {
-        t->SortOn("Cliente;Valor", {});
+        t->SortOn(fields, {});
         if (!t->Locate("Cliente", names[k++ % names.size()], {})) throw std::runtime_error("sort locate missed");
         state.PauseTiming();
         t->SetIndexFieldNames("");
@@ -413,6 +427,8 @@ void MemSortLocate(benchmark::State& state) {
         state.ResumeTiming();
     }
 }
+void MemSortLocate(benchmark::State& state) { MemSortLocateOn(state, "Cliente;Valor"); }
+void MemSortOneLocate(benchmark::State& state) { MemSortLocateOn(state, "Cliente"); }
 
 // A walk over the rows a filter lets through, reading a field of each.
 void MemFilteredWalk(benchmark::State& state, const std::string& filter, int expected) {
@@ -732,6 +748,26 @@ void SqlLocateNameEnd(benchmark::State& state, bool Last) {
     sqlite3_finalize(s);
 }
 void SqlLocateName(benchmark::State& state) { SqlLocateNameEnd(state, false); }
+// Case-blind: the lowest id of the name in any case through an index of the
+// name that ignores case (COLLATE NOCASE).
+void SqlLocateNameNoCase(benchmark::State& state) {
+    Db d;
+    SqlFill(d);
+    d.Exec("CREATE INDEX by_cliente_nocase ON t (cliente COLLATE NOCASE)");
+    const auto names = LocateClients();
+    sqlite3_stmt* s = d.Prepare("SELECT id, cliente, produto, valor, data FROM t WHERE id = "
+                                "(SELECT min(id) FROM t WHERE cliente = ? COLLATE NOCASE)");
+    for (auto _ : state) {
+        int found = 0;
+        for (const std::string& c : names) {
+            sqlite3_bind_text(s, 1, c.c_str(), static_cast<int>(c.size()), SQLITE_STATIC);
+            if (sqlite3_step(s) == SQLITE_ROW) ++found;
+            sqlite3_reset(s);
+        }
+        if (found != kLocates) throw std::runtime_error("sqlite name missed");
+    }
+    sqlite3_finalize(s);
+}
 void SqlLocateNameLast(benchmark::State& state) { SqlLocateNameEnd(state, true); }
 
 void SqlSort(benchmark::State& state) {
@@ -749,14 +785,15 @@ void SqlSort(benchmark::State& state) {
 
 // The sorted order kept (an index on both fields), then the first row of a
 // client name in it.
-void SqlSortLocate(benchmark::State& state) {
+void SqlSortLocateOn(benchmark::State& state, bool two) {
     Db d;
     SqlFill(d);
     const auto names = LocateClients();
     std::size_t k = 0;
     for (auto _ : state) {
-        d.Exec("CREATE INDEX by_cliente_valor ON t (cliente, valor)");
-        sqlite3_stmt* s = d.Prepare("SELECT id FROM t WHERE cliente = ? ORDER BY cliente, valor LIMIT 1");
+        d.Exec(two ? "CREATE INDEX by_cliente_valor ON t (cliente, valor)" : "CREATE INDEX by_cliente_valor ON t (cliente)");
+        sqlite3_stmt* s = d.Prepare(two ? "SELECT id FROM t WHERE cliente = ? ORDER BY cliente, valor LIMIT 1"
+                                        : "SELECT id FROM t WHERE cliente = ? ORDER BY cliente LIMIT 1");
         const std::string& c = names[k++ % names.size()];
         sqlite3_bind_text(s, 1, c.c_str(), static_cast<int>(c.size()), SQLITE_STATIC);
         if (sqlite3_step(s) != SQLITE_ROW) throw std::runtime_error("sqlite sort locate missed");
@@ -766,6 +803,8 @@ void SqlSortLocate(benchmark::State& state) {
         state.ResumeTiming();
     }
 }
+void SqlSortLocate(benchmark::State& state) { SqlSortLocateOn(state, true); }
+void SqlSortOneLocate(benchmark::State& state) { SqlSortLocateOn(state, false); }
 
 void SqlFilteredWalk(benchmark::State& state, const char* sql, const std::function<void(sqlite3_stmt*)>& bind,
                      int expected) {
@@ -1404,7 +1443,10 @@ enum class LinkOrder { RowOrder, Value, Link };
 // rows / 2,000 details each (50 at 100,000 rows, 500 at a million), appended
 // together as the items of an order are.
 int LinkMasters(bool many) { return many ? std::min(kClients, Masters()) : Masters(); }
-int LinkMasterOf(int id, bool many) {
+// Spread: a master's details lie all over the table, every 2,000th row (a
+// client's invoices arrive over months, not together).
+int LinkMasterOf(int id, bool many, bool spread = false) {
+    if (many && spread) return (id - 1) % LinkMasters(true);
     return many ? static_cast<int>(static_cast<long long>(id - 1) * LinkMasters(true) / kRows) : MasterOf(id);
 }
 
@@ -1413,7 +1455,7 @@ int LinkMasterOf(int id, bool many) {
 struct MemLinked {
     std::unique_ptr<TmtMemTable> master, detail;
     std::unique_ptr<TDataSource> source;
-    MemLinked(bool text, LinkOrder order, bool many = false) {
+    MemLinked(bool text, LinkOrder order, bool many = false, bool spread = false) {
         const int masters = LinkMasters(many);
         master = std::make_unique<TmtMemTable>(nullptr);
         master->FieldDefs()->Add("Id", ftInteger);
@@ -1434,8 +1476,8 @@ struct MemLinked {
         for (const Row& r : Rows()) {
             detail->Append();
             detail->FieldByName("Id")->SetAsInteger(r.id);
-            detail->FieldByName("Mestre")->SetAsInteger(LinkMasterOf(r.id, many));
-            detail->FieldByName("Nome")->SetAsString(LinkName(LinkMasterOf(r.id, many)));
+            detail->FieldByName("Mestre")->SetAsInteger(LinkMasterOf(r.id, many, spread));
+            detail->FieldByName("Nome")->SetAsString(LinkName(LinkMasterOf(r.id, many, spread)));
             detail->FieldByName("Valor")->SetAsFloat(r.value);
             detail->Post();
         }
@@ -1468,9 +1510,13 @@ struct MemLinked {
 // With Edit, the value of the first detail shown is raised after each walk,
 // as a clerk does while moving the master. With Move (and Count), the first
 // detail goes to the next master before the count: an edit of the link.
+// With Mixed (and Count), besides the edit of the link, the last detail
+// shown is deleted and a detail of the master appended before the count.
 void MemLinkWalk(benchmark::State& state, bool text, LinkOrder order, bool count, bool edit = false,
-                 bool many = false, bool move = false) {
-    MemLinked link(text, order, many);
+                 bool many = false, bool move = false, bool spread = false, bool mixed = false) {
+    MemLinked link(text, order, many, spread);
+    TField* detailId = link.detail->FieldByName("Id");
+    int nextId = kRows + 1;
     TField* value = link.detail->FieldByName("Valor");
     TField* masterId = link.master->FieldByName("Id");
     TField* linked = link.detail->FieldByName("Mestre");
@@ -1488,6 +1534,14 @@ void MemLinkWalk(benchmark::State& state, bool text, LinkOrder order, bool count
                     linked->SetAsInteger((masterId->AsInteger() + 1) % masters);
                     link.detail->Post();
                 }
+            }
+            if (mixed) {
+                link.detail->Last();
+                if (!link.detail->Bof() && !link.detail->Eof()) link.detail->Delete();
+                link.detail->Append();
+                detailId->SetAsInteger(nextId++);
+                value->SetAsFloat(nextId % 1000);
+                link.detail->Post();
             }
             if (count) {
                 rows += link.detail->RecordCount();
@@ -1517,9 +1571,21 @@ void MemLinkCount(benchmark::State& state) { MemLinkWalk(state, false, LinkOrder
 void MemLinkByValueEdits(benchmark::State& state) { MemLinkWalk(state, false, LinkOrder::Value, false, true); }
 void MemLinkManyByValue(benchmark::State& state) { MemLinkWalk(state, false, LinkOrder::Value, false, false, true); }
 void MemLinkMoveCount(benchmark::State& state) { MemLinkWalk(state, false, LinkOrder::RowOrder, true, false, true, true); }
+void MemLinkSpreadMoveCount(benchmark::State& state) {
+    MemLinkWalk(state, false, LinkOrder::RowOrder, true, false, true, true, true);
+}
+void MemLinkSpreadByValue(benchmark::State& state) {
+    MemLinkWalk(state, false, LinkOrder::Value, false, false, true, false, true);
+}
+void MemLinkSpreadMixedCount(benchmark::State& state) {
+    MemLinkWalk(state, false, LinkOrder::Value, true, false, true, true, true, true);
+}
+void MemLinkSpreadMixedCountRowOrder(benchmark::State& state) {
+    MemLinkWalk(state, false, LinkOrder::RowOrder, true, false, true, true, true, true);
+}
 
 void SqlLinkWalk(benchmark::State& state, bool text, LinkOrder order, bool count, bool edit = false,
-                 bool many = false, bool move = false) {
+                 bool many = false, bool move = false, bool spread = false, bool mixed = false) {
     const int masters = LinkMasters(many);
     Db d;
     d.Exec("CREATE TABLE m (id INTEGER PRIMARY KEY, nome TEXT)");
@@ -1536,9 +1602,9 @@ void SqlLinkWalk(benchmark::State& state, bool text, LinkOrder order, bool count
     sqlite3_finalize(im);
     sqlite3_stmt* id = d.Prepare("INSERT INTO det (id, mestre, nome, valor) VALUES (?, ?, ?, ?)");
     for (const Row& r : Rows()) {
-        const std::string name = LinkName(LinkMasterOf(r.id, many));
+        const std::string name = LinkName(LinkMasterOf(r.id, many, spread));
         sqlite3_bind_int(id, 1, r.id);
-        sqlite3_bind_int(id, 2, LinkMasterOf(r.id, many));
+        sqlite3_bind_int(id, 2, LinkMasterOf(r.id, many, spread));
         sqlite3_bind_text(id, 3, name.c_str(), -1, SQLITE_TRANSIENT);
         sqlite3_bind_double(id, 4, r.value);
         if (sqlite3_step(id) != SQLITE_DONE) throw std::runtime_error("insert");
@@ -1559,6 +1625,12 @@ void SqlLinkWalk(benchmark::State& state, bool text, LinkOrder order, bool count
     sqlite3_stmt* raise = d.Prepare("UPDATE det SET valor = valor + 1 WHERE id = ?");
     sqlite3_stmt* firstOf = d.Prepare("SELECT min(id) FROM det WHERE mestre = ?");
     sqlite3_stmt* relink = d.Prepare("UPDATE det SET mestre = ? WHERE id = ?");
+    sqlite3_stmt* lastOf = d.Prepare(order == LinkOrder::Value
+                                         ? "SELECT id FROM det WHERE mestre = ? ORDER BY valor DESC LIMIT 1"
+                                         : "SELECT max(id) FROM det WHERE mestre = ?");
+    sqlite3_stmt* drop = d.Prepare("DELETE FROM det WHERE id = ?");
+    sqlite3_stmt* add = d.Prepare("INSERT INTO det (id, mestre, nome, valor) VALUES (?, ?, '', ?)");
+    int nextId = kRows + 1;
     int current = 0;
     for (auto _ : state) {
         long long rows = 0;
@@ -1588,6 +1660,20 @@ void SqlLinkWalk(benchmark::State& state, bool text, LinkOrder order, bool count
                 }
                 sqlite3_reset(firstOf);
             }
+            if (mixed) {
+                sqlite3_bind_int(lastOf, 1, current);
+                if (sqlite3_step(lastOf) == SQLITE_ROW && sqlite3_column_type(lastOf, 0) != SQLITE_NULL) {
+                    sqlite3_bind_int(drop, 1, sqlite3_column_int(lastOf, 0));
+                    if (sqlite3_step(drop) != SQLITE_DONE) throw std::runtime_error("delete");
+                    sqlite3_reset(drop);
+                }
+                sqlite3_reset(lastOf);
+                sqlite3_bind_int(add, 1, nextId++);
+                sqlite3_bind_int(add, 2, current);
+                sqlite3_bind_double(add, 3, nextId % 1000);
+                if (sqlite3_step(add) != SQLITE_DONE) throw std::runtime_error("insert");
+                sqlite3_reset(add);
+            }
             if (!text) sqlite3_bind_int(details, 1, current);
             int first = -1;
             while (sqlite3_step(details) == SQLITE_ROW) {
@@ -1614,6 +1700,9 @@ void SqlLinkWalk(benchmark::State& state, bool text, LinkOrder order, bool count
     sqlite3_finalize(raise);
     sqlite3_finalize(firstOf);
     sqlite3_finalize(relink);
+    sqlite3_finalize(lastOf);
+    sqlite3_finalize(drop);
+    sqlite3_finalize(add);
 }
 void SqlLinkRowOrder(benchmark::State& state) { SqlLinkWalk(state, false, LinkOrder::RowOrder, false); }
 void SqlLinkByValue(benchmark::State& state) { SqlLinkWalk(state, false, LinkOrder::Value, false); }
@@ -1623,6 +1712,15 @@ void SqlLinkCount(benchmark::State& state) { SqlLinkWalk(state, false, LinkOrder
 void SqlLinkByValueEdits(benchmark::State& state) { SqlLinkWalk(state, false, LinkOrder::Value, false, true); }
 void SqlLinkManyByValue(benchmark::State& state) { SqlLinkWalk(state, false, LinkOrder::Value, false, false, true); }
 void SqlLinkMoveCount(benchmark::State& state) { SqlLinkWalk(state, false, LinkOrder::RowOrder, true, false, true, true); }
+void SqlLinkSpreadMoveCount(benchmark::State& state) {
+    SqlLinkWalk(state, false, LinkOrder::RowOrder, true, false, true, true, true);
+}
+void SqlLinkSpreadByValue(benchmark::State& state) {
+    SqlLinkWalk(state, false, LinkOrder::Value, false, false, true, false, true);
+}
+void SqlLinkSpreadMixedCount(benchmark::State& state) {
+    SqlLinkWalk(state, false, LinkOrder::Value, true, false, true, true, true, true);
+}
 
 // The rows sought by two fields, drawn once; every other one with a value
 // of another row in the second field: a miss.
@@ -1691,7 +1789,8 @@ void SqlLocateClienteValor(benchmark::State& state) { SqlLocateTwo(state, false)
 // through an index on the name.
 enum class NameIndex { Plain, CaseBlind, Descending };
 
-void MemLocateNameIndexes(benchmark::State& state, std::initializer_list<NameIndex> indexes, NameIndex current) {
+void MemLocateNameIndexes(benchmark::State& state, std::initializer_list<NameIndex> indexes, NameIndex current,
+                          bool blind = false) {
     auto t = NewTable();
     Fill(t.get());
     auto name = [](NameIndex i) {
@@ -1707,7 +1806,7 @@ void MemLocateNameIndexes(benchmark::State& state, std::initializer_list<NameInd
     for (NameIndex i : indexes)
         if (i != current) add(i);
     t->SetIndexName(name(current));
-    LocateEveryName(state, *t);
+    LocateEveryName(state, *t, blind);
 }
 void MemNamePlainBesideCI(benchmark::State& state) {
     MemLocateNameIndexes(state, {NameIndex::Plain, NameIndex::CaseBlind}, NameIndex::Plain);
@@ -1728,6 +1827,32 @@ void MemNameThreeDesc(benchmark::State& state) {
 }
 void MemNameDescOnly(benchmark::State& state) {
     MemLocateNameIndexes(state, {NameIndex::Descending}, NameIndex::Descending);
+}
+// The same index sets, each locate with loCaseInsensitive.
+void MemBlindPlainOnly(benchmark::State& state) { MemLocateNameIndexes(state, {NameIndex::Plain}, NameIndex::Plain, true); }
+void MemBlindPlainBesideCI(benchmark::State& state) {
+    MemLocateNameIndexes(state, {NameIndex::Plain, NameIndex::CaseBlind}, NameIndex::Plain, true);
+}
+void MemBlindPlainBesideDesc(benchmark::State& state) {
+    MemLocateNameIndexes(state, {NameIndex::Plain, NameIndex::Descending}, NameIndex::Plain, true);
+}
+void MemBlindThreePlain(benchmark::State& state) {
+    MemLocateNameIndexes(state, {NameIndex::Plain, NameIndex::CaseBlind, NameIndex::Descending}, NameIndex::Plain,
+                         true);
+}
+void MemBlindThreeCI(benchmark::State& state) {
+    MemLocateNameIndexes(state, {NameIndex::Plain, NameIndex::CaseBlind, NameIndex::Descending},
+                         NameIndex::CaseBlind, true);
+}
+void MemBlindThreeDesc(benchmark::State& state) {
+    MemLocateNameIndexes(state, {NameIndex::Plain, NameIndex::CaseBlind, NameIndex::Descending},
+                         NameIndex::Descending, true);
+}
+void MemBlindDescOnly(benchmark::State& state) {
+    MemLocateNameIndexes(state, {NameIndex::Descending}, NameIndex::Descending, true);
+}
+void MemBlindDescBesideCI(benchmark::State& state) {
+    MemLocateNameIndexes(state, {NameIndex::Descending, NameIndex::CaseBlind}, NameIndex::Descending, true);
 }
 
 class RatioReporter : public benchmark::ConsoleReporter {
@@ -1753,6 +1878,7 @@ public:
         ConsoleReporter::Finalize();
         const char* shape = kShape == Shape::Links      ? "links and two-field locates (varied names)"
                             : kShape == Shape::Indexes ? "several indexes of the name (2,000 values)"
+                            : kShape == Shape::Sorts ? "a sort, then its first locate (varied names)"
                             : kShape == Shape::Walks ? "walks, partial keys and counts (varied names)"
                             : kShape == Shape::Prefixes ? "partial keys, short and long (varied names)"
                             : kShape == Shape::Repeated ? "repeated names (2,000 values)"
@@ -1793,6 +1919,13 @@ public:
             Ratio("200 detail counts, row order current", "MemLinkCount", "SqlLinkCount", "<= 1.00");
             Ratio("200 moves, 2,000 masters, value index", "MemLinkManyByValue", "SqlLinkManyByValue", "<= 1.00");
             Ratio("200 link edits, each before a count", "MemLinkMoveCount", "SqlLinkMoveCount", "<= 1.00");
+            Ratio("200 link edits, details spread, count", "MemLinkSpreadMoveCount", "SqlLinkSpreadMoveCount",
+                  "<= 1.00");
+            Ratio("200 moves, details spread, value index", "MemLinkSpreadByValue", "SqlLinkSpreadByValue", "<= 1.00");
+            Ratio("200 edits, deletes, appends, counts (value)", "MemLinkSpreadMixedCount", "SqlLinkSpreadMixedCount",
+                  "<= 1.00");
+            Ratio("the same, row order current", "MemLinkSpreadMixedCountRowOrder", "SqlLinkSpreadMixedCount",
+                  "<= 1.00");
             Ratio("1,000 locates on Id;Cliente, key on Id", "MemLocateIdCliente", "SqlLocateIdCliente", "<= 1.00");
             Ratio("1,000 locates on Cliente;Valor", "MemLocateClienteValor", "SqlLocateClienteValor", "<= 1.00");
             return;
@@ -1803,6 +1936,22 @@ public:
             Ratio("all three, plain current", "MemNameThreePlain", "SqlLocateName", "<= 1.00");
             Ratio("all three, case-blind current", "MemNameThreeCI", "SqlLocateName", "<= 1.00");
             Ratio("all three, descending current", "MemNameThreeDesc", "SqlLocateNameLast", "<= 1.00");
+            Ratio("case-blind, plain alone", "MemBlindPlainOnly", "SqlLocateNameNoCase", "<= 1.00");
+            Ratio("case-blind, plain current, case-blind beside", "MemBlindPlainBesideCI", "SqlLocateNameNoCase",
+                  "<= 1.00");
+            Ratio("case-blind, plain current, descending beside", "MemBlindPlainBesideDesc", "SqlLocateNameNoCase",
+                  "<= 1.00");
+            Ratio("case-blind, all three, plain current", "MemBlindThreePlain", "SqlLocateNameNoCase", "<= 1.00");
+            Ratio("case-blind, all three, case-blind current", "MemBlindThreeCI", "SqlLocateNameNoCase", "<= 1.00");
+            Ratio("case-blind, all three, descending current", "MemBlindThreeDesc", "SqlLocateNameNoCase", "<= 1.00");
+            Ratio("case-blind, descending alone", "MemBlindDescOnly", "SqlLocateNameNoCase", "<= 1.00");
+            Ratio("case-blind, descending current, case-blind", "MemBlindDescBesideCI", "SqlLocateNameNoCase",
+                  "<= 1.00");
+            return;
+        }
+        if (kShape == Shape::Sorts) {
+            Ratio("sort on the name, then locate a name", "MemSortOneLocate", "SqlSortOneLocate", "<= 1.00");
+            Ratio("sort on two fields, then locate a name", "MemSortLocate", "SqlSortLocate", "<= 1.00");
             return;
         }
         if (kShape == Shape::Changes) {
@@ -1881,8 +2030,10 @@ int main(int argc, char** argv) {
             kShape = Shape::Links;
         else if (shape == "indexes")
             kShape = Shape::Indexes;
+        else if (shape == "sorts")
+            kShape = Shape::Sorts;
         else {
-            std::fprintf(stderr, "shape: repeated, distinct, changes, varied, walks, prefixes, links or indexes\n");
+            std::fprintf(stderr, "shape: repeated, distinct, changes, varied, walks, prefixes, links, indexes or sorts\n");
             return 2;
         }
         for (int i = 1; i + 1 < argc; ++i) argv[i] = argv[i + 1];
@@ -1932,14 +2083,27 @@ int main(int argc, char** argv) {
         {"MemLinkCount", MemLinkCount},                 {"SqlLinkCount", SqlLinkCount},
         {"MemLinkManyByValue", MemLinkManyByValue},     {"SqlLinkManyByValue", SqlLinkManyByValue},
         {"MemLinkMoveCount", MemLinkMoveCount},         {"SqlLinkMoveCount", SqlLinkMoveCount},
+        {"MemLinkSpreadMoveCount", MemLinkSpreadMoveCount}, {"SqlLinkSpreadMoveCount", SqlLinkSpreadMoveCount},
+        {"MemLinkSpreadByValue", MemLinkSpreadByValue}, {"SqlLinkSpreadByValue", SqlLinkSpreadByValue},
+        {"MemLinkSpreadMixedCount", MemLinkSpreadMixedCount}, {"SqlLinkSpreadMixedCount", SqlLinkSpreadMixedCount},
+        {"MemLinkSpreadMixedCountRowOrder", MemLinkSpreadMixedCountRowOrder},
         {"MemLocateIdCliente", MemLocateIdCliente},     {"SqlLocateIdCliente", SqlLocateIdCliente},
         {"MemLocateClienteValor", MemLocateClienteValor}, {"SqlLocateClienteValor", SqlLocateClienteValor}};
     const std::initializer_list<Step> indexes{
         {"MemNamePlainBesideCI", MemNamePlainBesideCI},     {"MemNamePlainBesideDesc", MemNamePlainBesideDesc},
         {"MemNameThreePlain", MemNameThreePlain},           {"MemNameThreeCI", MemNameThreeCI},
         {"SqlLocateName", SqlLocateName},                   {"MemNameThreeDesc", MemNameThreeDesc},
-        {"SqlLocateNameLast", SqlLocateNameLast}};
-    for (auto [name, fn] : kShape == Shape::Indexes  ? indexes
+        {"SqlLocateNameLast", SqlLocateNameLast},
+        {"MemBlindPlainOnly", MemBlindPlainOnly},           {"MemBlindPlainBesideCI", MemBlindPlainBesideCI},
+        {"MemBlindPlainBesideDesc", MemBlindPlainBesideDesc}, {"MemBlindThreePlain", MemBlindThreePlain},
+        {"MemBlindThreeCI", MemBlindThreeCI},               {"MemBlindThreeDesc", MemBlindThreeDesc},
+        {"MemBlindDescOnly", MemBlindDescOnly},             {"MemBlindDescBesideCI", MemBlindDescBesideCI},
+        {"SqlLocateNameNoCase", SqlLocateNameNoCase}};
+    const std::initializer_list<Step> sorts{
+        {"MemSortOneLocate", MemSortOneLocate}, {"SqlSortOneLocate", SqlSortOneLocate},
+        {"MemSortLocate", MemSortLocate},       {"SqlSortLocate", SqlSortLocate}};
+    for (auto [name, fn] : kShape == Shape::Sorts      ? sorts
+                           : kShape == Shape::Indexes  ? indexes
                            : kShape == Shape::Links    ? links
                            : kShape == Shape::Prefixes ? prefixes
                            : kShape == Shape::Walks  ? walks
