@@ -213,7 +213,8 @@ protected:
             TSQLConnection own;
             own.SetDatabaseName(dir.file("faturamento.db"));
             own.Open();
-            TickReport r = AnswerPoller(nfetest::RunningMonitorServices(&own, [this] { return config; })).Tick();
+            TickReport r =
+                Shown(own, AnswerPoller(nfetest::RunningMonitorServices(&own, [this] { return config; })).Tick());
             testsupport::WriteAll(said, Messages(r));
             ::_exit(r.handled == 1 ? 0 : 1);
         }
