@@ -674,8 +674,9 @@ bool TakeNotice(TSQLConnection& db, const PollerMessage& message) {
             return false;
         work.Commit();
         return true;
-    } catch (const EDatabaseError&) {
-        // Kept: shown by this program or another at a later tick.
+    } catch (const Exception&) {
+        // Kept (a lock held too long, the database closed meanwhile): shown
+        // by this program or another at a later tick.
         return false;
     }
 }
