@@ -672,9 +672,11 @@ void TfrmOske_Nf::TimerNFeTimer(TObject*) {
     // An open invoice window follows what the answers changed: its NF-e
     // state, its protocol, and whether Editar and Excluir still apply.
     if (report.handled > 0 && frmNota200 != nullptr) frmNota200->Core->Refresh();
-    // The boxes come after the file work, while the timer is stopped.
+    // The boxes come after the file work, while the timer is stopped. A
+    // notice kept in the database is taken off just before its box: one
+    // another station showed meanwhile is not shown twice.
     for (const billing::nfe::PollerMessage& m : report.messages)
-        Notice(m.text, m.caption);
+        if (dmdb != nullptr && billing::nfe::TakeNotice(*dmdb->ADOConnection, m)) Notice(m.text, m.caption);
 }
 
 void TfrmOske_Nf::Produtos1Click(TObject*) {

@@ -225,22 +225,24 @@ TickReport AnswerPoller::Tick() {
             try {
                 outcome = notAFile.empty() ? HandleOnce(kind, id, path, config, mark) : Outcome::Bad(notAFile);
             } catch (const EDatabaseError& e) {
+                notices_.clear();
                 outcome = Outcome::Stay();
                 if (databaseProblem.empty())
                     databaseProblem = "Não foi possível gravar no Banco de Dados a resposta do Monitor de NF-e \"" +
                                       ShownName(name) + "\": " + e.Message() + "\r\nO arquivo será lido novamente.";
             } catch (const Exception& e) {
+                notices_.clear();
                 outcome = Outcome::Stay("A resposta do Monitor de NF-e \"" + ShownName(name) +
                                         "\" não pôde ser aplicada: " +
                                         e.Message() + "\r\nO arquivo será lido novamente.");
             }
+            for (PollerMessage& m : notices_) report.messages.push_back(std::move(m));
             switch (outcome.kind) {
             case Outcome::Taken:
                 break;
             case Outcome::Applied:
             case Outcome::Finish: {
                 if (outcome.kind == Outcome::Applied) ++report.handled;
-                for (PollerMessage& m : notices_) report.messages.push_back(std::move(m));
                 std::string problem = MoveHandled(path, config);
                 ForgetOnceGone(path, mark);
                 if (problem.empty()) {
@@ -289,6 +291,7 @@ TickReport AnswerPoller::Tick() {
     }
     AskAgain(config, report);
     TellKeptAnswers(report);
+    TellLeftNotices(report);
     if (!databaseProblem.empty()) report.messages.push_back({databaseProblem, "Erro"});
     if (!otherProblem.empty()) report.messages.push_back({otherProblem, "Atenção"});
     try {
@@ -330,6 +333,16 @@ constexpr const char* kAskAgainTableSql =
 constexpr const char* kAwaitedTableSql =
     "create table if not exists nfe_pedido_aguardado (resposta text not null primary key, programa text not null, "
     "arquivo text, conteudo blob, estacao text, processo integer, aguarda_ate integer)";
+// What applied answers have to tell, until a clerk is shown it: written in
+// the answer's transaction by the program that will show it (`programa`,
+// its station and process), which another program shows instead once that
+// one is gone or past `aguarda_ate` (seconds of the writer's clock). The
+// numbers are never used again, so a notice taken and a new one written
+// are never confused by a program that read the first.
+constexpr const char* kNoticeTable = "nfe_aviso_pendente";
+constexpr const char* kNoticeTableSql =
+    "create table if not exists nfe_aviso_pendente (id integer primary key autoincrement, texto text not null, "
+    "titulo text not null, programa text not null, estacao text, processo integer, aguarda_ate integer)";
 // A window that has given up waiting is told nothing more; what it gave up
 // on is told by a poller. Past its own limit the requester's window waits
 // no more, whatever the two clocks say within this margin.
@@ -344,11 +357,14 @@ void MakeAwaitedTable(TSQLConnection& db) {
         db.Execute(std::string("alter table nfe_pedido_aguardado add column ") + column);
 }
 
-bool AwaitedTableExists(TSQLConnection& db) {
-    auto t = Query(db, "select count(*) as n from sqlite_master where type = 'table' and name = 'nfe_pedido_aguardado'");
+bool TableExists(TSQLConnection& db, const char* name) {
+    auto t = Query(db, "select count(*) as n from sqlite_master where type = 'table' and name = :pnome");
+    t->ParamByName("pnome")->SetAsString(name);
     t->Open();
     return Int(*t, "n") != 0;
 }
+
+bool AwaitedTableExists(TSQLConnection& db) { return TableExists(db, "nfe_pedido_aguardado"); }
 
 // This program among those on one database; a forked child is another.
 std::string& ProgramToken() {
@@ -370,8 +386,8 @@ const std::string& ThisProgram() {
 long long WallSeconds() { return static_cast<long long>(std::time(nullptr)); }
 
 // Whether the window that recorded a request may still be waiting for its
-// answer: it has not stopped, its limit has not passed, and its program is
-// not known to be gone (this station sees its own processes; a process id
+// answer (or the program that kept a notice may still show it): it has not
+// stopped, its limit has not passed, and its program is not known to be gone (this station sees its own processes; a process id
 // this program now holds under another token was a program that ended).
 bool WindowMayWait(TDataSet& row) {
     const std::string programa = Str(row, "programa");
@@ -381,6 +397,22 @@ bool WindowMayWait(TDataSet& row) {
     const pid_t pid = static_cast<pid_t>(row.FieldByName("processo")->AsLargeInt());
     if (pid == ::getpid()) return programa == ThisProgram();
     return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM);
+}
+
+// Keeps `message` as a notice of this program, in the caller's transaction.
+void KeepNotice(TSQLConnection& db, PollerMessage& message) {
+    db.Execute(kNoticeTableSql);
+    db.Execute("insert into nfe_aviso_pendente (texto, titulo, programa, estacao, processo, aguarda_ate) values "
+               "(:ptexto, :ptitulo, :pprograma, :pestacao, :pprocesso, :pate)",
+               {{"ptexto", Variant(message.text)},
+                {"ptitulo", Variant(message.caption)},
+                {"pprograma", Variant(ThisProgram())},
+                {"pestacao", Variant(fileio::ThisMachine())},
+                {"pprocesso", Variant(static_cast<int64_t>(::getpid()))},
+                {"pate", Variant(static_cast<int64_t>(WallSeconds() + kAwaitMarginSeconds))}});
+    auto q = Query(db, "select last_insert_rowid() as id");
+    q->Open();
+    message.notice = q->FieldByName("id")->AsLargeInt();
 }
 
 const char* EndingOf(AnswerKind kind) {
@@ -593,17 +625,59 @@ void AnswerPoller::TellKeptAnswers(TickReport& report) {
     for (const Kept& k : gone) {
         std::string id;
         const AnswerKind kind = KindOfAnswer(k.arquivo, &id);
+        std::optional<PollerMessage> told = RequestAnswerNotice(kind, id, k.conteudo);
         try {
             // The one that takes it off tells it: a window or another
-            // station that took it first leaves nothing here.
+            // station that took it first leaves nothing here. It becomes
+            // this program's notice in the same step, so that a kill before
+            // a clerk saw it leaves it to be told still.
+            Work work(db);
             if (db.Execute("delete from nfe_pedido_aguardado where resposta = :presposta and arquivo = :parquivo",
                            {{"presposta", Variant(k.resposta)}, {"parquivo", Variant(k.arquivo)}}) != 1)
                 continue;
+            if (told) KeepNotice(db, *told);
+            work.Commit();
         } catch (const EDatabaseError&) {
             return;
         }
-        if (std::optional<PollerMessage> told = RequestAnswerNotice(kind, id, k.conteudo))
-            report.messages.push_back(std::move(*told));
+        if (told) report.messages.push_back(std::move(*told));
+    }
+}
+
+void AnswerPoller::TellLeftNotices(TickReport& report) {
+    TSQLConnection& db = *services_.db;
+    std::set<long long> reported;
+    for (const PollerMessage& m : report.messages) reported.insert(m.notice);
+    try {
+        if (!TableExists(db, kNoticeTable)) return;
+        auto q = Query(db, "select id, texto, titulo, programa, estacao, processo, aguarda_ate from "
+                           "nfe_aviso_pendente order by id");
+        q->Open();
+        // Taken off only as it is shown (TakeNotice): another program that
+        // reports it too shows it only if it takes it first.
+        for (; !q->Eof(); q->Next()) {
+            const long long notice = q->FieldByName("id")->AsLargeInt();
+            if (!WindowMayWait(*q) && !reported.count(notice))
+                report.messages.push_back({Str(*q, "texto"), Str(*q, "titulo"), notice});
+        }
+    } catch (const EDatabaseError&) {
+        // Looked at again at the next tick.
+    }
+}
+
+bool TakeNotice(TSQLConnection& db, const PollerMessage& message) {
+    if (message.notice == 0) return true;
+    try {
+        Work work(db);
+        if (db.Execute("delete from nfe_aviso_pendente where id = :pid",
+                       {{"pid", Variant(static_cast<int64_t>(message.notice))}}) != 1)
+            return false;
+        work.Commit();
+        return true;
+    } catch (const Exception&) {
+        // Kept (a lock held too long, the database closed meanwhile): shown
+        // by this program or another at a later tick.
+        return false;
     }
 }
 
@@ -654,11 +728,17 @@ AnswerPoller::Outcome AnswerPoller::HandleOnce(AnswerKind kind, const std::strin
             }
         }
     }
-    Outcome outcome = Handle(kind, id, bytes, config);
+    // What applying it has to say is kept with its effect.
+    NFeConfig applying = config;
+    applying.notify = [this](const std::string& text, const std::string& caption) {
+        notices_.push_back({text, caption});
+    };
+    Outcome outcome = Handle(kind, id, bytes, applying);
     if (outcome.kind == Outcome::Applied) {
         const bool requested = kind == AnswerKind::Can || kind == AnswerKind::CanErr || kind == AnswerKind::Inu ||
                                kind == AnswerKind::InuErr;
         if (requested && AnotherProgramsAnswer(kind, id, name, bytes)) notices_.clear();
+        for (PollerMessage& m : notices_) KeepNotice(db, m);
         db.Execute("insert into nfe_resposta_aplicada (marca) values (:pmarca)", {{"pmarca", Variant(mark)}});
     }
     work.Commit();
@@ -941,10 +1021,7 @@ void AnswerPoller::AskAgain(const NFeConfig& config, TickReport& report) {
     TSQLConnection& db = *services_.db;
     std::vector<std::string> receipts;
     try {
-        auto t = Query(db, "select count(*) as n from sqlite_master where type = 'table' and name = :pnome");
-        t->ParamByName("pnome")->SetAsString(kAskAgainTable);
-        t->Open();
-        if (Int(*t, "n") == 0) return;
+        if (!TableExists(db, kAskAgainTable)) return;
         auto q = Query(db, "select recibo from nfe_consulta_pendente order by rowid");
         q->Open();
         for (; !q->Eof(); q->Next()) receipts.push_back(Str(*q, "recibo"));
@@ -976,10 +1053,7 @@ void AnswerPoller::PrintDanfes(const NFeConfig& config) {
     TSQLConnection& db = *services_.db;
     std::vector<std::string> keys;
     {
-        auto t = Query(db, "select count(*) as n from sqlite_master where type = 'table' and name = :pnome");
-        t->ParamByName("pnome")->SetAsString(kDanfeTable);
-        t->Open();
-        if (Int(*t, "n") == 0) return;
+        if (!TableExists(db, kDanfeTable)) return;
         auto q = Query(db, "select chave from nfe_danfe_pendente order by rowid");
         q->Open();
         for (; !q->Eof(); q->Next()) keys.push_back(Str(*q, "chave"));

@@ -38,7 +38,11 @@
 // program's window, it is kept in the database for it, AnswerAppliedElsewhere);
 // otherwise by the program that applies it, or, kept for a window that has
 // since stopped waiting or whose program ended, by the first tick that
-// finds it so.
+// finds it so. What an applied answer has to tell is written as a notice in
+// the answer's own transaction and taken off when a clerk is shown it
+// (TakeNotice): a program killed between the two leaves it to the next tick
+// of any program once it is known to be gone (at once on its own station,
+// past a minute on another).
 //
 // NF-e states written here: "Aguardando", "Autorizada", "Denegada", "Erro",
 // "Cancelada" (an accepted cancellation) and "Inutilizada" (an unissued
@@ -76,6 +80,9 @@ std::string StateOfStatus(const std::string& cStat);
 struct PollerMessage {
     std::string text;
     std::string caption;
+    // The notice kept in the database until a clerk is shown it; 0 for a
+    // message that is only this tick's.
+    long long notice = 0;
 };
 
 struct TickReport {
@@ -112,6 +119,11 @@ void StopAwaiting(TSQLConnection& db, AnswerKind kind, const std::string& id);
 // `id` from its name); nullopt for another kind or an answer that says
 // nothing.
 std::optional<PollerMessage> RequestAnswerNotice(AnswerKind kind, const std::string& id, const std::string& bytes);
+
+// Whether `message` is to be shown now, called just before it is: a kept
+// notice is taken off the database, and another program (or this one's
+// earlier report) that took it first leaves nothing to show.
+bool TakeNotice(TSQLConnection& db, const PollerMessage& message);
 
 // For tests: this process is from now on another program on the database,
 // as a new start of the program is (its earlier requests are nobody's).
@@ -175,6 +187,8 @@ private:
     // Tells the answers kept for windows that wait no more (given up, or
     // their program ended), each by the one program that takes it off.
     void TellKeptAnswers(TickReport& report);
+    // Reports the notices left by programs that can no longer show them.
+    void TellLeftNotices(TickReport& report);
     // Whether the cancellation's or voiding's answer just applied is kept
     // for the window of another program that may still wait for it.
     bool AnotherProgramsAnswer(AnswerKind kind, const std::string& id, const std::string& name,

@@ -213,7 +213,8 @@ protected:
             TSQLConnection own;
             own.SetDatabaseName(dir.file("faturamento.db"));
             own.Open();
-            TickReport r = AnswerPoller(nfetest::RunningMonitorServices(&own, [this] { return config; })).Tick();
+            TickReport r =
+                Shown(own, AnswerPoller(nfetest::RunningMonitorServices(&own, [this] { return config; })).Tick());
             testsupport::WriteAll(said, Messages(r));
             ::_exit(r.handled == 1 ? 0 : 1);
         }
@@ -389,7 +390,8 @@ TEST_F(Cancellation, AnAnswerAnotherStationAppliedFirstIsToldByTheWindowThatWait
 // Each of the five answers is then told to exactly one clerk, with its
 // text and caption (the caption gives the icon): by the program that
 // applies it, or, when another station applied it while the asking one
-// might still have waited, by the asking station at its next start.
+// might still have waited, by the asking station at its next start; a kill
+// of that program before its box came up leaves it to the next.
 TEST_F(Cancellation, ALateAnswerIsToldToOneClerkOnceWhenTheProgramThatAskedHasEnded) {
     config.cancel_wait_ms = 120000;
     const std::string voidingReason = "Numeração pulada na emissão";
@@ -487,6 +489,12 @@ TEST_F(Cancellation, ALateAnswerIsToldToOneClerkOnceWhenTheProgramThatAskedHasEn
                 }
                 Place(id + answer.ending, bytes);
                 std::string said = twoStations ? AnotherProgramTicks([] {}, "outra-estacao") : "";
+                // The start that would tell it is killed before its box comes
+                // up: the one after tells it.
+                ASSERT_TRUE(testsupport::KilledInChild([&] {
+                    poller->Tick();
+                    ::raise(SIGKILL);
+                }));
                 TickReport here = Tick();
                 said += Messages(here);
                 EXPECT_EQ(said, told + "\n");

@@ -57,17 +57,44 @@ int RunBounded(const std::function<void()>& Work) {
     return status;
 }
 
-// One tick of the answer poller in a child killed at the step-th step of a
-// file's safe write (File) or of the database's writes: true when it died
-// there, false when the tick ended first.
-bool KilledTicking(bool File, int Step, testsupport::FaultVfs& Vfs, const billing::nfe::AnswerPoller::Services& S) {
-    if (!File) return testsupport::RunKilled(Vfs, Step, [&] { billing::nfe::AnswerPoller(S).Tick(); });
+// Shows a tick's report as the main window does, each message a clerk is
+// shown appended to the file `Told` (so that what a killed child showed
+// counts too).
+void ShowInto(TSQLConnection& Db, const billing::nfe::TickReport& R, const std::string& Told) {
+    for (const billing::nfe::PollerMessage& m : R.messages) {
+        if (!billing::nfe::TakeNotice(Db, m)) continue;
+        const std::string line = m.caption + ": " + m.text + '\0';
+        int fd = ::open(Told.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+        EXPECT_EQ(::write(fd, line.data(), line.size()), static_cast<ssize_t>(line.size()));
+        ::close(fd);
+    }
+}
+
+std::vector<std::string> ToldIn(const std::string& Told) {
+    std::vector<std::string> lines;
+    if (!fs::exists(Told)) return lines;
+    const std::string all = testsupport::ReadAll(Told);
+    for (std::size_t at = 0, end; (end = all.find('\0', at)) != std::string::npos; at = end + 1)
+        lines.push_back(all.substr(at, end - at));
+    return lines;
+}
+
+// One tick of the answer poller, its report then shown, in a child killed at
+// the step-th step of a file's safe write or, past those, as it is about to
+// show the report (File), or at the step-th of the database's writes: true
+// when it died there, false when the showing ended first.
+bool KilledTicking(bool File, int Step, testsupport::FaultVfs& Vfs, const billing::nfe::AnswerPoller::Services& S,
+                   const std::string& Told) {
+    if (!File)
+        return testsupport::RunKilled(Vfs, Step, [&] { ShowInto(*S.db, billing::nfe::AnswerPoller(S).Tick(), Told); });
     return testsupport::KilledInChild([&] {
         int seen = 0;
         fileio::SetWriteStepHook([&](fileio::WriteStep, int, const std::string&) {
             if (++seen == Step) ::raise(SIGKILL);
         });
-        billing::nfe::AnswerPoller(S).Tick();
+        const billing::nfe::TickReport r = billing::nfe::AnswerPoller(S).Tick();
+        if (++seen == Step) ::raise(SIGKILL);
+        ShowInto(*S.db, r, Told);
     });
 }
 
@@ -310,8 +337,9 @@ TEST_F(OtherFileSystem, AnswerNamesWithDirectionMarksOrInvisibleCharactersAreSho
 // copy into the error folder (before and after its write, before and after
 // its rename, which comes before the original goes). After the next start
 // the answer was applied exactly once (in the killed program or at the
-// start, never in both), it is no longer in the return folder, and one copy
-// of it is in the error folder.
+// start, never in both), it is told to a clerk once (by the killed program
+// before the kill, else by the next start), it is no longer in the return
+// folder, and one copy of it is in the error folder.
 TEST_F(OtherFileSystem, AKillAtAnyStepOfAnAnswersMoveLeavesItAppliedOnceAndOneCopy) {
     testsupport::FaultVfs vfs;
     conn.Close();
@@ -327,17 +355,23 @@ TEST_F(OtherFileSystem, AKillAtAnyStepOfAnAnswersMoveLeavesItAppliedOnceAndOneCo
             const std::string key = nfetest::InsertInvoice(conn, 1, ++number, EncodeDate(2010, 6, 15), "Autorizada");
             const std::string name = key + "-can.xml";
             Place(name, answer);
-            const bool killed = KilledTicking(std::string(where) == "file", step, vfs, s);
+            const std::string told = dir.file("told-" + std::to_string(number));
+            const bool killed = KilledTicking(std::string(where) == "file", step, vfs, s, told);
             vfs.Off();
             const bool appliedBefore = State(key) == "Cancelada";
             // The next start, a day later: the copy a kill left under its
             // temporary name is provably abandoned by then (fileio::ClaimAbandoned).
             testsupport::AgeFolder(folders.erro);
             billing::nfe::TickReport r = billing::nfe::AnswerPoller(s).Tick();
-            const bool appliedNow = Messages(r).find("NF-e " + key + " foi cancelada com Sucesso") != std::string::npos;
+            ShowInto(conn, r, told);
+            const bool appliedNow = r.handled == 1;
             EXPECT_EQ(State(key), "Cancelada");
             EXPECT_NE(appliedBefore, appliedNow) << (appliedBefore ? "applied twice" : "never applied") << "\n"
                                                  << Messages(r);
+            EXPECT_EQ(ToldIn(told), std::vector<std::string>{"Sucesso: A NF-e " + key +
+                                                             " foi cancelada com Sucesso !\r\n\r\nProtocolo: "
+                                                             "135100000000001"})
+                << "told once, by the killed program or the next start";
             EXPECT_FALSE(InReturn(name));
             int copies = 0;
             for (const auto& e : fs::directory_iterator(folders.erro))
@@ -348,8 +382,9 @@ TEST_F(OtherFileSystem, AKillAtAnyStepOfAnAnswersMoveLeavesItAppliedOnceAndOneCo
             ++(std::string(where) == "file" ? fileKills : databaseKills);
         }
     }
-    // Every step was reached: the four of the copy, and the database's writes.
-    EXPECT_EQ(fileKills, 4);
+    // Every step was reached: the four of the copy, the showing after them,
+    // and the database's writes.
+    EXPECT_EQ(fileKills, 5);
     EXPECT_GT(databaseKills, 0);
 }
 
@@ -362,6 +397,8 @@ struct KillCase {
     // Whether applying it changes the invoice's state (a refused
     // cancellation only tells the clerk).
     bool changesState = true;
+    // What a clerk is told of it, "caption: text"; empty for nothing.
+    std::string told;
 };
 
 class Killed : public OtherFileSystem {
@@ -426,6 +463,18 @@ protected:
         c.name = c.key + "-can.xml";
         c.bytes = monitor->RetCancNFe("2", c.key, "220", "");
         c.changesState = false;
+        c.told = "Falhou: A NF-e " + c.key +
+                 " não pode ser Cancelada !\r\n\r\n220 REJEIÇÃO: NF-E AUTORIZADA HÁ MAIS DE 7 DIAS (168 HORAS)\r\n";
+        return c;
+    }
+    // A voiding the monitor refuses: nothing changes, the clerk is told.
+    KillCase RefusedVoiding(int number) {
+        KillCase c;
+        c.key = "41100012345678000199550010000" + std::to_string(number);
+        c.name = c.key + "-inu.err";
+        c.bytes = "Serviço paralisado momentaneamente " + std::to_string(number);
+        c.changesState = false;
+        c.told = "Falhou: A Inutilização \"" + c.key + "\" não foi aceita !\r\n\r\n" + c.bytes;
         return c;
     }
     // The request is sent again (by the clerk, or by the poller itself) and
@@ -434,7 +483,7 @@ protected:
     void SendAgainAndRedeliver(const KillCase& c, const std::function<void()>& sendAgain) {
         sendAgain();
         Place(c.name, c.bytes);
-        billing::nfe::TickReport r = billing::nfe::AnswerPoller(Services()).Tick();
+        billing::nfe::TickReport r = Shown(conn, billing::nfe::AnswerPoller(Services()).Tick());
         EXPECT_EQ(r.handled, 1) << "the answer to the request sent again was applied\n" << Messages(r);
         EXPECT_FALSE(InReturn(c.name));
     }
@@ -449,10 +498,12 @@ protected:
     }
     // Places each answer `make` gives and runs a tick in a child killed at
     // one step after another: each write step of the copy into the error
-    // folder (all after the answer's transaction), then each write of the
-    // database; `restart` runs before the next start's tick, `check` after
-    // it, told where the kill came and what the tick said. Returns the kills
-    // of each kind.
+    // folder and the showing of the tick's report (all after the answer's
+    // transaction), then each write of the database; `restart` runs before
+    // the next start's tick, `check` after it, told where the kill came and
+    // what the tick said. Whatever the kill, the clerk was told what the
+    // answer has to tell exactly once, by the child or the next start.
+    // Returns the kills of each kind.
     std::pair<int, int> KillAtEachStep(
         const std::function<KillCase(int)>& make, const std::function<void(const KillCase&)>& restart,
         const std::function<void(const KillCase&, bool file, const billing::nfe::TickReport&)>& check) {
@@ -463,14 +514,21 @@ protected:
                 const KillCase c = make(++number);
                 Place(c.name, c.bytes);
                 const billing::nfe::AnswerPoller::Services s = Services();
-                const bool killed = KilledTicking(file, step, *vfs, s);
+                const std::string told = dir.file("told-" + std::to_string(number));
+                const bool killed = KilledTicking(file, step, *vfs, s, told);
                 vfs->Off();
                 // The next start a day later: a copy the kill left under its
                 // temporary name is provably abandoned by then.
                 testsupport::AgeFolder(folders.erro);
                 restart(c);
                 billing::nfe::TickReport r = billing::nfe::AnswerPoller(s).Tick();
+                // Another poller ticks before the start's boxes come up: what
+                // the killed program left is in both reports, shown by one.
+                ShowInto(conn, billing::nfe::AnswerPoller(s).Tick(), told);
+                ShowInto(conn, r, told);
                 SetDeviceShiftForTests(0);
+                EXPECT_EQ(ToldIn(told), c.told.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.told})
+                    << "told once, by the killed program or the next start";
                 if (c.changesState)
                     EXPECT_EQ(Applications(c.key), 1) << "applied once, in the killed program or at the start\n"
                                                       << Messages(r);
@@ -498,17 +556,28 @@ protected:
 // A kill at any step of an answer's handling, and the return folder's file
 // system mounted again before the next start (a network or FUSE mount
 // remounted after a power cut gets a new device number): an error answer and
-// an authorisation are each applied once.
+// an authorisation are each applied once; a refused cancellation and a
+// refused voiding are each told once.
 TEST_F(Killed, AKillAndARemountBeforeTheNextStartLeaveEachAnswerAppliedOnce) {
-    for (bool error : {true, false}) {
-        SCOPED_TRACE(error ? "error answer" : "authorisation");
+    struct Kind {
+        const char* what;
+        std::function<KillCase(int)> make;
+        const char* state;
+    };
+    const std::vector<Kind> kinds = {
+        {"error answer", [&](int n) { return ErrorAnswer(n); }, "Erro"},
+        {"authorisation", [&](int n) { return Authorisation(n); }, "Autorizada"},
+        {"cancellation refused", [&](int n) { return RefusedCancellation(n); }, "Autorizada"},
+        {"voiding refused", [&](int n) { return RefusedVoiding(n); }, nullptr},
+    };
+    for (const Kind& kind : kinds) {
+        SCOPED_TRACE(kind.what);
         auto [fileKills, databaseKills] = KillAtEachStep(
-            [&](int n) { return error ? ErrorAnswer(n) : Authorisation(n); },
-            [](const KillCase&) { SetDeviceShiftForTests(1UL << 20); },
+            kind.make, [](const KillCase&) { SetDeviceShiftForTests(1UL << 20); },
             [&](const KillCase& c, bool, const billing::nfe::TickReport&) {
-                EXPECT_EQ(State(c.key), error ? "Erro" : "Autorizada");
+                if (kind.state != nullptr) EXPECT_EQ(State(c.key), kind.state);
             });
-        EXPECT_EQ(fileKills, 4);
+        EXPECT_EQ(fileKills, 5);
         EXPECT_GT(databaseKills, 0);
     }
 }
@@ -519,11 +588,6 @@ TEST_F(Killed, AKillAndARemountBeforeTheNextStartLeaveEachAnswerAppliedOnce) {
 // told once, never again as the answer to the request sent again, and the
 // second refusal is applied when it comes.
 TEST_F(Killed, ARefusalSentAgainAfterAKillIsAppliedAgainOnlyWhenItsOwnAnswerComes) {
-    auto refusals = [](const billing::nfe::TickReport& r) {
-        int n = 0;
-        for (const auto& m : r.messages) n += m.text.find("não pode ser Cancelada") != std::string::npos;
-        return n;
-    };
     for (bool cancellation : {false, true})
         for (bool beforeTick : {false, true}) {
             // The cancellation sent again after the tick goes the NF-e's road.
@@ -534,26 +598,19 @@ TEST_F(Killed, ARefusalSentAgainAfterAKillIsAppliedAgainOnlyWhenItsOwnAnswerCome
                 if (cancellation) ASSERT_TRUE(Cancelar_NFE(conn, config, c.key, "Cliente desistiu da compra"));
                 else Transmit(c.key);
             };
-            bool applied = false;
             auto [fileKills, databaseKills] = KillAtEachStep(
                 [&](int n) { return cancellation ? RefusedCancellation(n) : ErrorAnswer(n); },
                 [&](const KillCase& c) {
-                    applied = !InReturn(c.name) ||
-                              Scalar("select count(*) from nfe_resposta_aplicada where marca like ?1",
-                                     c.name + "|%") != "0";
                     if (beforeTick) sendAgain(c);
                 },
-                [&](const KillCase& c, bool, const billing::nfe::TickReport& r) {
-                    // Applied before the kill, the old refusal only leaves the folder;
-                    // otherwise the start applies and tells it.
-                    if (cancellation) EXPECT_EQ(refusals(r), applied ? 0 : 1) << Messages(r);
+                [&](const KillCase& c, bool, const billing::nfe::TickReport&) {
                     SendAgainAndRedeliver(c, [&] {
                         if (!beforeTick) sendAgain(c);
                     });
                     if (!cancellation) EXPECT_EQ(Applications(c.key), 2);
                     if (!cancellation) EXPECT_EQ(State(c.key), "Erro");
                 });
-            EXPECT_EQ(fileKills, 4);
+            EXPECT_EQ(fileKills, 5);
             EXPECT_GT(databaseKills, 0);
         }
 }
@@ -620,7 +677,7 @@ TEST_F(Killed, TheDanfeOfAnAuthorisationIsStartedOnceAfterAKill) {
             if (file) EXPECT_EQ(DanfesOf(c.key), 1);
             else EXPECT_LE(DanfesOf(c.key), 1);
         });
-    EXPECT_EQ(fileKills, 4);
+    EXPECT_EQ(fileKills, 5);
     EXPECT_GT(databaseKills, 0);
 }
 

@@ -75,7 +75,17 @@ protected:
     }
     std::string State(const std::string& key) { return Column(key, "situacao_nfe"); }
     void Transmit(const std::string& key) { ASSERT_FALSE(billing::nfe::Transmitir_NFE(conn, config, key).empty()); }
-    billing::nfe::TickReport Tick() { return poller->Tick(); }
+    // A tick whose report is shown as the main window shows it.
+    billing::nfe::TickReport Tick() { return Shown(conn, poller->Tick()); }
+    // What a clerk is shown of a report: a kept notice only by the program
+    // that takes it off first.
+    static billing::nfe::TickReport Shown(TSQLConnection& db, billing::nfe::TickReport r) {
+        std::vector<billing::nfe::PollerMessage> told;
+        for (billing::nfe::PollerMessage& m : r.messages)
+            if (billing::nfe::TakeNotice(db, m)) told.push_back(std::move(m));
+        r.messages = std::move(told);
+        return r;
+    }
     // An answer placed by hand in the return folder.
     std::string Place(const std::string& name, const std::string& text) {
         std::string path = folders.retorno + "/" + name;
