@@ -1126,6 +1126,15 @@ TEST(Differential, MasterDetailAgreesThroughCommitsAndRollbacks) {
                     ids.push_back(details->FieldByName("Id")->AsInteger());
                 return ids;
             };
+            // Stands on a shown detail picked at random; its id, or -1 when none shows.
+            auto goToShown = [&] {
+                const std::vector<int> ids = walk();
+                if (ids.empty()) return -1;
+                const int at = pick(static_cast<int>(ids.size()));
+                details->First();
+                for (int i = 0; i < at; ++i) details->Next();
+                return details->FieldByName("Id")->AsInteger();
+            };
             auto valueOf = [&](int id) {
                 for (const D& d : rows)
                     if (d.id == id) return d.v;
@@ -1152,12 +1161,8 @@ TEST(Differential, MasterDetailAgreesThroughCommitsAndRollbacks) {
                     log += " rollback";
                 } else if (o < 58) {
                     // An edit of a shown detail: another master, or another value.
-                    const std::vector<int> ids = walk();
-                    if (ids.empty()) continue;
-                    const int at = pick(static_cast<int>(ids.size()));
-                    details->First();
-                    for (int i = 0; i < at; ++i) details->Next();
-                    const int id = details->FieldByName("Id")->AsInteger();
+                    const int id = goToShown();
+                    if (id < 0) continue;
                     D* d = nullptr;
                     for (D& r : rows)
                         if (r.id == id) d = &r;
@@ -1175,12 +1180,8 @@ TEST(Differential, MasterDetailAgreesThroughCommitsAndRollbacks) {
                     details->Post();
                     log += " edit " + std::to_string(id);
                 } else if (o < 72) {
-                    const std::vector<int> ids = walk();
-                    if (ids.empty()) continue;
-                    const int at = pick(static_cast<int>(ids.size()));
-                    details->First();
-                    for (int i = 0; i < at; ++i) details->Next();
-                    const int id = details->FieldByName("Id")->AsInteger();
+                    const int id = goToShown();
+                    if (id < 0) continue;
                     details->Delete();
                     rows.erase(std::find_if(rows.begin(), rows.end(), [&](const D& r) { return r.id == id; }));
                     log += " delete " + std::to_string(id);
