@@ -1,5 +1,6 @@
 #include "platform/ui/Dialogs.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -8,11 +9,14 @@
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <QSpacerItem>
+#include <QSplitter>
+#include <QTreeView>
 
 #include "platform/ui/Desktop.h"
 #include "platform/ui/Forms.h"
@@ -81,7 +85,9 @@ QString QtFileFilter(const std::string& Filter) {
             QString t = p.trimmed();
             if (!t.isEmpty() && !patterns.contains(t, Qt::CaseInsensitive)) patterns << t;
         }
-        out << parts[i] + " (" + patterns.join(' ') + ")";
+        // A description that names its patterns already keeps them once.
+        const QString named = " (" + patterns.join(' ') + ")";
+        out << (parts[i].endsWith(named) ? parts[i] : parts[i] + named);
     }
     return out.join(";;");
 }
@@ -154,6 +160,15 @@ private:
 void ListInPortuguese(QFileDialog& Dialog) {
     Dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     Dialog.setProxyModel(new PortugueseListing(&Dialog));
+    // Wide enough for a date and its column's title, the places beside the
+    // list named whole.
+    Dialog.resize(std::max(Dialog.width(), 820), std::max(Dialog.height(), 480));
+    if (auto* details = Dialog.findChild<QTreeView*>()) {
+        QHeaderView* header = details->header();
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+        for (int column = 1; column < 4; ++column) header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    }
+    if (auto* places = Dialog.findChild<QSplitter*>()) places->setSizes({170, Dialog.width() - 170});
 }
 
 class QtDialogService : public DialogService {
