@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <set>
 #include <fstream>
 
@@ -36,8 +37,10 @@ struct Recording {
 class RealBoxes {
 public:
     explicit RealBoxes(std::function<void(QWidget*)> Act) : script_(ui::SetDialogService(nullptr)), act_(std::move(Act)) {
-        timer_.setInterval(5);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
+        ui::EnsureQtApplication();  // the timer needs the application's thread
+        timer_ = std::make_unique<QTimer>();
+        timer_->setInterval(5);
+        QObject::connect(timer_.get(), &QTimer::timeout, [this] {
             QWidget* box = QApplication::activeModalWidget();
             if (box == nullptr || box == seen_) return;
             seen_ = box;
@@ -46,14 +49,14 @@ public:
             (void)QTest::qWaitForWindowActive(box, 1000);
             act_(box);
         });
-        timer_.start();
+        timer_->start();
     }
     ~RealBoxes() { ui::SetDialogService(script_); }
 
 private:
     ui::DialogService* script_;
     std::function<void(QWidget*)> act_;
-    QTimer timer_;
+    std::unique_ptr<QTimer> timer_;
     QWidget* seen_ = nullptr;
 };
 
@@ -212,6 +215,11 @@ TEST(Dialogs, EveryButtonOfABoxAnswersByItsOwnLetter) {
             std::set<QChar> letters;
             bool pressedNothing = false;
             RealBoxes boxes([&](QWidget* Box) {
+                // A letter that pressed nothing leaves the box up: Esc ends it.
+                QTimer::singleShot(200, Box, [Box, &pressedNothing] {
+                    pressedNothing = true;
+                    QTest::keyClick(Box, Qt::Key_Escape);
+                });
                 QChar mine;
                 for (QPushButton* p : Box->findChildren<QPushButton*>()) {
                     const QChar l = Letter(p->text());
@@ -221,11 +229,6 @@ TEST(Dialogs, EveryButtonOfABoxAnswersByItsOwnLetter) {
                 }
                 ASSERT_FALSE(mine.isNull()) << "no button " << b.text;
                 QTest::keyClick(Box, Qt::Key(mine.unicode()), Qt::AltModifier);
-                // A letter that pressed nothing leaves the box up: Esc ends it.
-                QTimer::singleShot(200, Box, [Box, &pressedNothing] {
-                    pressedNothing = true;
-                    QTest::keyClick(Box, Qt::Key_Escape);
-                });
             });
             EXPECT_EQ(MessageDlg("Excluir registro?", mtConfirmation, set), b.answer);
             EXPECT_FALSE(pressedNothing) << "Alt+" << b.text;
