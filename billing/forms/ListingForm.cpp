@@ -1,5 +1,7 @@
 #include "billing/forms/ListingForm.h"
 
+#include <initializer_list>
+
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
 #include "billing/listings/CriteriaTable.h"

@@ -7,10 +7,14 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFileSystemModel>
+#include <QFont>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QInputDialog>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
