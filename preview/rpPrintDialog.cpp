@@ -286,20 +286,26 @@ TrpPrintDialogForm::TrpPrintDialogForm(TComponent* AOwner, TrpPrintDialog* Dialo
         if (!PageText->Text().empty() && !Pages->Checked()) Pages->SetChecked(true);
         EnableControls();
     };
+    // Each label's letter goes to the control it names.
+    PrinterLabel->SetFocusControl(Printers);
+    OddEvenLabel->SetFocusControl(OddEven);
+    CopiesLabel->SetFocusControl(Copies);
+    FileTypeLabel->SetFocusControl(FileType);
+    FileNameLabel->SetFocusControl(FileName);
     LanguageChanged();
 }
 
 void TrpPrintDialogForm::LanguageChanged() {
     SetCaption(rpCaption(txPrint, "Imprimir"));
     PrinterBox->SetCaption(rpCaption(txPrinter, "Impressora"));
-    PrinterLabel->SetCaption(rpCaption(txPrinterName, "Nome:"));
+    PrinterLabel->SetCaption(rpCaption(txPrinterName, "&Nome:"));
     RangeBox->SetCaption(rpCaption(txPageRange, "Intervalo de páginas"));
-    AllPages->SetCaption(rpCaption(txAll, "Todas"));
-    CurrentPage->SetCaption(rpCaption(txCurrentPage, "Página atual"));
-    Pages->SetCaption(rpCaption(txPages, "Páginas:"));
+    AllPages->SetCaption(rpCaption(txAll, "&Todas"));
+    CurrentPage->SetCaption(rpCaption(txCurrentPage, "Página &atual"));
+    Pages->SetCaption(rpCaption(txPages, "&Páginas:"));
     PageHint->SetCaption(
         rpCaption(txPageHint, "Informe números e/ou intervalos de páginas separados por vírgulas. Ex.: 1,3-5"));
-    OddEvenLabel->SetCaption(rpCaption(txPrintWhich, "Imprimir:"));
+    OddEvenLabel->SetCaption(rpCaption(txPrintWhich, "Impri&mir:"));
     const int oddEven = OddEven->ItemIndex();
     OddEven->Items()->Clear();
     OddEven->Items()->Add(rpCaption(txAllInRange, "Todas as páginas do intervalo"));
@@ -307,16 +313,16 @@ void TrpPrintDialogForm::LanguageChanged() {
     OddEven->Items()->Add(rpCaption(txEvenPages, "Páginas pares"));
     OddEven->SetItemIndex(oddEven < 0 ? 0 : oddEven);
     CopiesBox->SetCaption(rpCaption(txCopies, "Cópias"));
-    CopiesLabel->SetCaption(rpCaption(txNumberOfCopies, "Número de cópias:"));
-    Collation->SetCaption(rpCaption(txCollate, "Intercalar"));
-    PrintToFile->SetCaption(rpCaption(txPrintToFile, "Imprimir para arquivo"));
-    FileTypeLabel->SetCaption(rpCaption(txFileType, "Tipo:"));
-    FileNameLabel->SetCaption(rpCaption(txFileName, "Arquivo:"));
-    Browse->SetCaption(rpCaption(txBrowse, "Procurar..."));
-    PrintToArchive->SetCaption(rpCaption(txPrintToArchive, "Imprimir para arquivo de relatório"));
-    Background->SetCaption(rpCaption(txBackground, "Imprimir em segundo plano"));
-    OK->SetCaption(rpCaption(txOK, "OK"));
-    Cancel->SetCaption(rpCaption(txCancel, "Cancelar"));
+    CopiesLabel->SetCaption(rpCaption(txNumberOfCopies, "Número de cópia&s:"));
+    Collation->SetCaption(rpCaption(txCollate, "Interca&lar"));
+    PrintToFile->SetCaption(rpCaption(txPrintToFile, "Imprimir para arq&uivo"));
+    FileTypeLabel->SetCaption(rpCaption(txFileType, "T&ipo:"));
+    FileNameLabel->SetCaption(rpCaption(txFileName, "Ar&quivo:"));
+    Browse->SetCaption(rpCaption(txBrowse, "P&rocurar..."));
+    PrintToArchive->SetCaption(rpCaption(txPrintToArchive, "Imprimir para arquivo &de relatório"));
+    Background->SetCaption(rpCaption(txBackground, "Imprimir em se&gundo plano"));
+    OK->SetCaption(rpCaption(txOK, "&OK"));
+    Cancel->SetCaption(rpCaption(txCancel, "&Cancelar"));
 }
 
 void TrpPrintDialogForm::LoadChoices() {

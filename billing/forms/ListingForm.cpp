@@ -1,5 +1,7 @@
 #include "billing/forms/ListingForm.h"
 
+#include <initializer_list>
+
 #include "billing/data/dmdbu.h"
 #include "billing/forms/FormUtils.h"
 #include "billing/listings/CriteriaTable.h"
@@ -42,14 +44,14 @@ TListingForm::TListingForm(TComponent* AOwner, Listing Kind, const std::string& 
         grpSituacao->SetCaption(nota403 ? " Mostrar Situação " : " Mostrar ");
         // The box's caption names what the state means in each listing.
         chkAutorizada = Place<TCheckBox>(this, grpSituacao, "chkAutorizada", 12, 22, 150, 22);
-        chkAutorizada->SetCaption(nota403 ? "Autorizadas" : "Ativos");
+        chkAutorizada->SetCaption(nota403 ? "A&utorizadas" : "A&tivos");
         chkCancelada = Place<TCheckBox>(this, grpSituacao, "chkCancelada", 12, 48, 150, 22);
-        chkCancelada->SetCaption(nota403 ? "Canceladas" : "Bloqueados");
+        chkCancelada->SetCaption(nota403 ? "Ca&nceladas" : "Blo&queados");
         chkDenegada = Place<TCheckBox>(this, grpSituacao, "chkDenegada", 12, 74, 150, 22);
-        chkDenegada->SetCaption(nota403 ? "Denegadas" : "Inativos");
+        chkDenegada->SetCaption(nota403 ? "&Denegadas" : "I&nativos");
     }
     chkZebrado = Place<TCheckBox>(this, this, "chkZebrado", 16, 200, 160, 22);
-    chkZebrado->SetCaption("Zebrar Relatório");
+    chkZebrado->SetCaption("&Zebrar Relatório");
     chkZebrado->SetChecked(false);
 
     BitBtn1 = Place<TBitBtn>(this, this, "BitBtn1", 110, 236, 110, 30);
@@ -75,6 +77,10 @@ TListingForm::~TListingForm() {
 }
 
 void TListingForm::FormShow(TObject*) {
+    // Each listing's own criteria, made after these, come first on the road
+    // by Tab; the stripes and the buttons wait at its end.
+    for (TWinControl* last : std::initializer_list<TWinControl*>{chkZebrado, BitBtn1, BitBtn2, BitBtn3})
+        last->SetTabOrder(static_cast<int>(TabList().size()));
     CenterForm(this);
     InstallNavigation(this);
     billing::listings::ShowCriteria(*tbTemp, kind_, Date());

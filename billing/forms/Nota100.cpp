@@ -96,17 +96,19 @@ TfrmNota100::TfrmNota100(TComponent* AOwner)
     PMunicipio_Cobranca = panel(cobranca, "PMunicipio_Cobranca", 104, 66, 300);
     PUF_Municipio_Cobranca = panel(cobranca, "PUF_Municipio_Cobranca", 410, 66, 40);
     dbeCep_Cobranca = edit(cobranca, "Cep_Cobranca", "CEP", 462, 66, 90);
-    btnDuplica = Place<TButton>(this, cobranca, "btnDuplica", 8, 112, 180, 28);
-    btnDuplica->SetCaption("Igu&al ao Correspondência");
 
     dbeBloqueado = PlaceDB<TDBCheckBox>(this, g, "dbeBloqueado", dsMain, "Bloqueado", 8, 388, 110, 23);
-    dbeBloqueado->SetCaption("Bloqueado");
+    dbeBloqueado->SetCaption("&Bloqueado");
     dbeInativo = PlaceDB<TDBCheckBox>(this, g, "dbeInativo", dsMain, "Inativo", 130, 388, 110, 23);
-    dbeInativo->SetCaption("Inativo");
+    dbeInativo->SetCaption("Inati&vo");
     for (TDBCheckBox* c : {dbeBloqueado, dbeInativo}) {
         c->SetValueChecked("Sim");
         c->SetValueUnchecked("Não");
     }
+    // The copy of the address, drawn at the foot of the billing address, is
+    // no field: Tab reaches it after the page's last field, its letter at once.
+    btnDuplica = Place<TButton>(this, g, "btnDuplica", cobranca->Left() + 8, cobranca->Top() + 112, 180, 28);
+    btnDuplica->SetCaption("Igu&al ao Correspondência");
 
     // "Comunicação"
     dbeTelefone = edit(tsComunicacao, "Telefone", "Telefone", 8, 4, 130);

@@ -36,13 +36,15 @@ TfrmNota106::TfrmNota106(TComponent* AOwner)
     SetBounds(0, 0, 860, 200);
     dbeId_Situacao_Tributaria = PlaceLabeled<TDBEdit>(this, pnlDados, "dbeId_Situacao_Tributaria", dsMain, "Id_Situacao_Tributaria", "Código", 12, 110, 12, 50);
     dbeId_Situacao_Tributaria->OnExit = [this](TObject* s) { dbeId_Situacao_TributariaExit(s); };
-    // The help beside the code it explains, reached by Tab and by its letter.
+    dbeDescricao = PlaceLabeled<TDBEdit>(this, pnlDados, "dbeDescricao", dsMain, "Descricao", "Descrição", 12, 110, 40, 400);
+    // The help beside the code it explains, by its letter; Tab reaches it
+    // after the description, so that the space of a description typed after
+    // the code never presses it.
     SpeedButton1 = Place<TButton>(this, pnlDados, "SpeedButton1", 166, 12, 60, 23);
     SpeedButton1->SetCaption("Aj&uda");
     SpeedButton1->SetWidth(std::max(SpeedButton1->Width(), SpeedButton1->FittingWidth()));
     SpeedButton1->SetHint("Ajuda da tabela de CST");
     SpeedButton1->OnClick = [this](TObject* s) { SpeedButton1Click(s); };
-    dbeDescricao = PlaceLabeled<TDBEdit>(this, pnlDados, "dbeDescricao", dsMain, "Descricao", "Descrição", 12, 110, 40, 400);
     SetEdits(dbeId_Situacao_Tributaria, dbeDescricao);
     DressFields(qry, {{"Id_Situacao_Tributaria", "999;0; ", ""}});
 

@@ -37,7 +37,7 @@ TfrmNota107::TfrmNota107(TComponent* AOwner)
     dbtDescricao = PlaceDB<TDBText>(this, pnlDados, "dbtDescricao", dsMain, "descricao", 120, 156, 420, 23);
     PlaceLabel(this, pnlDados, "Descrição", 12, 156);
     dbeInativo = PlaceDB<TDBCheckBox>(this, pnlDados, "dbeInativo", dsMain, "Inativo", 120, 184, 100, 23);
-    dbeInativo->SetCaption("Inativo");
+    dbeInativo->SetCaption("Inati&vo");
     dbeInativo->SetValueChecked("Sim");
     dbeInativo->SetValueUnchecked("Não");
     SetEdits(dbeId_Conta_Corrente, dbeId_Febraban);

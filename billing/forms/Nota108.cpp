@@ -20,7 +20,7 @@ TfrmNota108::TfrmNota108(TComponent* AOwner)
     dbeId_Condicao_Pagamento = PlaceLabeled<TDBEdit>(this, pnlDados, "dbeId_Condicao_Pagamento", dsMain, "id_condicao_pagamento", "Código", 12, 110, 12, 80);
     dbeDescricao = PlaceLabeled<TDBEdit>(this, pnlDados, "dbeDescricao", dsMain, "descricao", "Descrição", 12, 110, 40, 260);
     dbeInativo = PlaceDB<TDBCheckBox>(this, pnlDados, "dbeInativo", dsMain, "Inativo", 390, 40, 100, 23);
-    dbeInativo->SetCaption("Inativo");
+    dbeInativo->SetCaption("Inati&vo");
     dbeInativo->SetValueChecked("Sim");
     dbeInativo->SetValueUnchecked("Não");
     SetEdits(dbeId_Condicao_Pagamento, dbeDescricao);

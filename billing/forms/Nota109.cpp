@@ -35,13 +35,10 @@ TfrmNota109::TfrmNota109(TComponent* AOwner)
                   {"dbeNumero_Endereco", "Numero_Endereco", "Número", 400, 68, 90},
                   {"dbeComplemento_Endereco", "Complemento_Endereco", "Complemento", 12, 96, 200},
                   {"dbeBairro", "Bairro", "Bairro", 400, 96, 200},
-                  {"dbeCep", "Cep", "CEP", 12, 124, 90},
-                  {"dbeCpf_Cnpj", "cpf_cnpj", "CPF/CNPJ", 400, 180, 160},
-                  {"dbeRG_IE", "RG_IE", "RG/IE", 12, 208, 160},
-                  {"dbeInscricao_Estadual", "Inscricao_Estadual", "Insc. Estadual", 400, 208, 160},
-                  {"dbeId_Condicao_Pagamento", "Id_Condicao_Pagamento", "Cond. Pagto", 12, 236, 80}});
+                  {"dbeCep", "Cep", "CEP", 12, 124, 90}});
     dbeId_Fornecedor = static_cast<TDBEdit*>(FindComponent("dbeId_Fornecedor"));
     dbeNome = static_cast<TDBEdit*>(FindComponent("dbeNome"));
+    // Made in the order the page reads, which is the order Tab takes.
     dbeId_Municipio = PlaceLabeled<TexDBComboDlg>(this, geral, "dbeId_Municipio", dsMain, "Id_Municipio", "Município", 12, 102, 152, 90);
     PMunicipio = Place<TPanel>(this, geral, "PMunicipio", 198, 152, 300, 23);
     PMunicipio->SetAlignment(taLeftJustify);
@@ -49,6 +46,10 @@ TfrmNota109::TfrmNota109(TComponent* AOwner)
     dbeNatureza = PlaceLabeled<TDBComboBox>(this, geral, "dbeNatureza", dsMain, "Natureza", "Natureza", 12, 102, 180, 110);
     dbeNatureza->SetStyle(csDropDownList);
     for (const char* n : {"Física", "Jurídica"}) dbeNatureza->Items()->Add(n);
+    edits(geral, {{"dbeCpf_Cnpj", "cpf_cnpj", "CPF/CNPJ", 400, 180, 160},
+                  {"dbeRG_IE", "RG_IE", "RG/IE", 12, 208, 160},
+                  {"dbeInscricao_Estadual", "Inscricao_Estadual", "Insc. Estadual", 400, 208, 160},
+                  {"dbeId_Condicao_Pagamento", "Id_Condicao_Pagamento", "Cond. Pagto", 12, 236, 80}});
     dbeData_Cadastro = PlaceLabeled<TexDBDateTimePicker>(this, geral, "dbeData_Cadastro", dsMain, "Data_Cadastro", "Cadastro", 400, 490, 236, 110);
     edits(comunicacao, {{"dbeTelefone", "Telefone", "Telefone", 12, 12, 130},
                         {"dbeTelefax", "Telefax", "Telefax", 12, 40, 130},

@@ -30,7 +30,7 @@ TfrmNota111::TfrmNota111(TComponent* AOwner)
     dbeSenha->SetPasswordChar('*');
     PlaceLabel(this, pnlDados, "Senha", 12, 72, dbeSenha);
     dbeInativo = PlaceDB<TDBCheckBox>(this, pnlDados, "dbeInativo", dsMain, "Inativo", 270, 68, 100, 23);
-    dbeInativo->SetCaption("Inativo");
+    dbeInativo->SetCaption("Inati&vo");
     dbeInativo->SetValueChecked("Sim");
     dbeInativo->SetValueUnchecked("Não");
     SetEdits(dbeId_usuario, dbeNome);

@@ -168,7 +168,7 @@ TfrmNota115::TfrmNota115(TComponent* AOwner) : TForm(AOwner) {
     DBEdit10 = PlaceLabeled<TDBEdit>(this, padrao, "DBEdit10", dsMain, "Limite_Credito", "Limite Crédito", kLabelLeft, kEditLeft, 208, 120);
     DBEdit3 = PlaceLabeled<TDBEdit>(this, padrao, "DBEdit3", dsMain, "Numero_Proximo_Romaneio", "Próximo Romaneio", kLabelLeft, kEditLeft, 236, 120);
     dbeId_Serie_Documento = Lookup(padrao, "dbeId_Serie_Documento", "Id_Serie_Documento", "Série Docto", 264, 80);
-    DBCheckBox1 = Flag(padrao, "DBCheckBox1", "pode_alterar_serie", "Pode alterar Série durante Lançamento",
+    DBCheckBox1 = Flag(padrao, "DBCheckBox1", "pode_alterar_serie", "Pode alterar Série durante Lan&çamento",
                        kEditLeft, 292, 320);
 
     TTabSheet* cobranca = AddPage(PageControl1, "Co&bança");
@@ -178,18 +178,19 @@ TfrmNota115::TfrmNota115(TComponent* AOwner) : TForm(AOwner) {
     DBEdit2 = PlaceLabeled<TDBEdit>(this, cobranca, "DBEdit2", dsMain, "Juros_Mora", "Juros Mora", kLabelLeft, kEditLeft, 68, 80);
 
     TTabSheet* impressoras = AddPage(PageControl1, "&Impressoras");
-    PlaceLabel(this, impressoras, "Imprimir Automático", 470, 12);
+    // Each printer's automatic print says so beside it, with a letter of its
+    // own: the window's other letters leave these five.
     cbImpressora_Danfe = PickList(impressoras, "cbImpressora_Danfe", "Impressora_Danfe", "DANFE", 36);
-    DBCheckBox2 = Flag(impressoras, "DBCheckBox2", "IA_Danfe", "", 480, 36, 24);
+    DBCheckBox2 = Flag(impressoras, "DBCheckBox2", "IA_Danfe", "Imprimir au&tomático", 480, 36, 170);
     cbImpressora_Romaneio = PickList(impressoras, "cbImpressora_Romaneio", "Impressora_Romaneio", "Romaneio", 64);
-    DBCheckBox3 = Flag(impressoras, "DBCheckBox3", "IA_Romaneio", "", 480, 64, 24);
+    DBCheckBox3 = Flag(impressoras, "DBCheckBox3", "IA_Romaneio", "Imprimir a&utomático", 480, 64, 170);
     cbImpressora_Boleto = PickList(impressoras, "cbImpressora_Boleto", "Impressora_Boleto", "Boleto", 92);
-    DBCheckBox4 = Flag(impressoras, "DBCheckBox4", "IA_Boleto", "", 480, 92, 24);
+    DBCheckBox4 = Flag(impressoras, "DBCheckBox4", "IA_Boleto", "Imprimir aut&omático", 480, 92, 170);
     cbImpressora_Relatorio =
         PickList(impressoras, "cbImpressora_Relatorio", "Impressora_Relatorio", "Relatório", 120);
     cbImpressora_Promissoria =
         PickList(impressoras, "cbImpressora_Promissoria", "Impressora_Promissoria", "Promissória", 148);
-    DBCheckBox5 = Flag(impressoras, "DBCheckBox5", "IA_Promissoria", "", 480, 148, 24);
+    DBCheckBox5 = Flag(impressoras, "DBCheckBox5", "IA_Promissoria", "Im&primir automático", 480, 148, 170);
 
     TTabSheet* nfe = AddPage(PageControl1, "&NF-e ");
     struct Folder {

@@ -76,7 +76,7 @@ TfrmNota117::TfrmNota117(TComponent* AOwner)
     }
     dbeGerou_Arquivo = PlaceDB<TDBCheckBox>(this, pnlDados, "dbeGerou_Arquivo", dsMain, "Gerou_Arquivo", 130, 292,
                                             160, 23);
-    dbeGerou_Arquivo->SetCaption("Gerado Arquivo");
+    dbeGerou_Arquivo->SetCaption("&Gerado Arquivo");
     dbeGerou_Arquivo->SetValueChecked("Sim");
     dbeGerou_Arquivo->SetValueUnchecked("Não");
     SetEdits(nullptr, dbeId_Cliente);

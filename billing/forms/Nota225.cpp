@@ -52,6 +52,9 @@ TfrmNota225::TfrmNota225(TComponent* AOwner) : TForm(AOwner) {
     const char* const* states = billing::nfe::SituacoesCorrecao(&count);
     for (int i = 0; i < count; ++i) DBComboBox1->Items()->Add(states[i]);
     PlaceLabel(this, this, "Situação:", 16, 168, DBComboBox1);
+    // The search beside the number is pressed by its letter; Tab goes on
+    // through the fields and reaches it after them.
+    Button1->SetTabOrder(DBComboBox1->TabOrder());
     auto* warning = Place<TLabel>(this, this, "lblAtencao", 16, 200, 468, 48);
     warning->SetWordWrap(true);
     warning->SetAutoSize(false);

@@ -59,6 +59,7 @@ TfrmNota233::TfrmNota233(TComponent* AOwner) : TForm(AOwner) {
     btnOk->OnClick = [this](TObject* s) { btnOkClick(s); };
     btnCancel = Place<TButton>(this, this, "btnCancel", 380, 200, 90, 28);
     btnCancel->SetCaption("&Cancelar");
+    btnCancel->SetCancel(true);
     btnCancel->OnClick = [this](TObject* s) { btnCancelClick(s); };
 
     ProgressBar = new TProgressBar(this);
@@ -85,7 +86,8 @@ std::string TfrmNota233::ProgramFolder() {
 void TfrmNota233::FormShow(TObject*) {
     if (!tbTemp->Active()) tbTemp->Open();
     if (tbTemp->IsEmpty() && tbTemp->State() == dsBrowse) tbTemp->Append();
-    SetActiveControl(dbeData_Inicial);
+    // The company code is empty and asked for first; the dates come filled.
+    SetActiveControl(DBEdit1);
     tbTemp->FieldByName("Data_Inicial")->SetAsDateTime(Date());
     tbTemp->FieldByName("Data_Final")->SetAsDateTime(Date());
     tbTemp->FieldByName("Pasta_Salvar")->SetAsString(ProgramFolder());

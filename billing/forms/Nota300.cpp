@@ -12,12 +12,14 @@ TfrmNota300::TfrmNota300(TComponent* AOwner)
     // Four choices need four rows of a radio button's height each.
     rdgClassificacao = Place<TRadioGroup>(this, this, "rdgClassificacao", 16, 12, 260, 124);
     rdgClassificacao->SetCaption(" Classificação ");
-    for (const char* item : {"Ordem Alfabética", "Ordem de Código", "Ordem CNPJ", "Por Vendedor"})
+    for (const char* item : {"Ordem Alfa&bética", "Ordem &de Código", "Ordem CNP&J", "&Por Vendedor"})
         rdgClassificacao->Items()->Add(item);
     rdgClassificacao->SetItemIndex(0);
+    // The states beside the classification are read after it.
+    grpSituacao->SetTabOrder(rdgClassificacao->TabOrder());
     RadioGroup1 = Place<TRadioGroup>(this, this, "RadioGroup1", 16, 146, 130, 84);
     RadioGroup1->SetCaption(" Tipo Relatório ");
-    for (const char* item : {"Sintético", "Analítico"}) RadioGroup1->Items()->Add(item);
+    for (const char* item : {"&Sintético", "Analític&o"}) RadioGroup1->Items()->Add(item);
     RadioGroup1->SetItemIndex(0);
     // The range of codes, each edit named by its label.
     auto* selecao = Place<TGroupBox>(this, this, "grpSelecao", 156, 146, 304, 84);

@@ -20,6 +20,8 @@ TfrmNota403::TfrmNota403(TComponent* AOwner)
         PlaceDB<TDBEdit>(this, this, "dbeId_Cliente_Final", dsTemp, "id_cliente_final", 130, top_, 90, 23);
     PlaceLabel(this, this, "Cliente Final", 16, top_ + 4, dbeId_Cliente_Final);
     top_ += 32;
+    // The states on the right are read after the range of clients.
+    grpSituacao->SetTabOrder(dbeId_Cliente_Final->TabOrder());
     dbeId_Cliente_Inicial->OnExit = [this](TObject* s) { dbeId_Cliente_InicialExit(s); };
     dbeId_Cliente_Final->OnExit = [this](TObject* s) { dbeId_Cliente_FinalExit(s); };
     frmNota403 = this;

@@ -1,14 +1,26 @@
 #include "platform/ui/Dialogs.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QFont>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QHeaderView>
 #include <QInputDialog>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSortFilterProxyModel>
+#include <QSpacerItem>
+#include <QSplitter>
+#include <QTreeView>
 
 #include "platform/ui/Desktop.h"
 #include "platform/ui/Forms.h"
@@ -18,19 +30,21 @@ using ui::ToStd;
 
 namespace ui {
 
+// Each button's letter differs from every other's, so that a box of any
+// set of them answers each by its own.
 std::string ButtonCaption(TMsgDlgBtn Button) {
     switch (Button) {
     case mbYes: return "&Sim";
     case mbNo: return "&Não";
-    case mbOK: return "OK";
-    case mbCancel: return "Cancelar";
+    case mbOK: return "&OK";
+    case mbCancel: return "&Cancelar";
     case mbAbort: return "&Abortar";
     case mbRetry: return "&Repetir";
     case mbIgnore: return "&Ignorar";
     case mbAll: return "&Todos";
     case mbNoToAll: return "N&ão para Todos";
-    case mbYesToAll: return "Sim para &Todos";
-    case mbHelp: return "&Ajuda";
+    case mbYesToAll: return "Sim &para Todos";
+    case mbHelp: return "A&juda";
     }
     return "";
 }
@@ -63,10 +77,6 @@ TModalResult ButtonResult(TMsgDlgBtn Button) {
     return mrNone;
 }
 
-namespace {
-
-}  // namespace
-
 // "Texto|*.a;*.A;*.b|Outro|*.c" -> "Texto (*.a *.b);;Outro (*.c)": each
 // pattern once, whatever its spellings; the dialog matches names without
 // regard to case, so "*.db" also lists "X.DB".
@@ -79,7 +89,9 @@ QString QtFileFilter(const std::string& Filter) {
             QString t = p.trimmed();
             if (!t.isEmpty() && !patterns.contains(t, Qt::CaseInsensitive)) patterns << t;
         }
-        out << parts[i] + " (" + patterns.join(' ') + ")";
+        // A description that names its patterns already keeps them once.
+        const QString named = " (" + patterns.join(' ') + ")";
+        out << (parts[i].endsWith(named) ? parts[i] : parts[i] + named);
     }
     return out.join(";;");
 }
@@ -90,6 +102,77 @@ QWidget* DialogParent() {
     QWidget* w = QApplication::activeWindow();
     if (w == nullptr && Application->MainForm() != nullptr) w = Application->MainForm()->Widget();
     return w;
+}
+
+// Room in a title bar beside its caption: the window's icon and its close,
+// minimise and maximise buttons, as the window managers draw them.
+constexpr int kTitleBarButtons = 4 * 28;
+
+// A box sizes itself to its text and buttons; a short text under a long
+// caption would leave the caption cut in the title bar, beside the window
+// manager's buttons.
+void WidenToCaption(QMessageBox& Box) {
+    auto* grid = qobject_cast<QGridLayout*>(Box.layout());
+    if (grid == nullptr) return;
+    QFont title = Box.font();
+    title.setBold(true);
+    const int width = QFontMetrics(title).horizontalAdvance(Box.windowTitle()) + kTitleBarButtons;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
+                  grid->columnCount());
+}
+
+// The folder listing of a file dialog in the program's language: the type
+// of each entry and its date as a Brazilian clerk reads them, whatever the
+// system's locale and Qt's own catalogues say.
+class PortugueseListing : public QSortFilterProxyModel {
+public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+
+    QVariant data(const QModelIndex& Index, int Role) const override {
+        auto* files = qobject_cast<QFileSystemModel*>(sourceModel());
+        if (files == nullptr || Role != Qt::DisplayRole || !Index.isValid())
+            return QSortFilterProxyModel::data(Index, Role);
+        const QFileInfo info = files->fileInfo(mapToSource(Index));
+        switch (Index.column()) {
+        case 1:
+            if (info.isDir()) return QString();
+            return Brazil().formattedDataSize(info.size(), 1, QLocale::DataSizeTraditionalFormat);
+        case 2: return TypeOf(info);
+        case 3: return Brazil().toString(info.lastModified(), QStringLiteral("dd/MM/yyyy HH:mm"));
+        default: return QSortFilterProxyModel::data(Index, Role);
+        }
+    }
+
+    QVariant headerData(int Section, Qt::Orientation Orientation, int Role) const override {
+        static const char* const kTitles[] = {"Nome", "Tamanho", "Tipo", "Data de modificação"};
+        if (Orientation == Qt::Horizontal && Role == Qt::DisplayRole && Section >= 0 && Section < 4)
+            return QString::fromUtf8(kTitles[Section]);
+        return QSortFilterProxyModel::headerData(Section, Orientation, Role);
+    }
+
+    static QString TypeOf(const QFileInfo& Info) {
+        if (Info.isRoot()) return QStringLiteral("Unidade");
+        if (Info.isDir()) return QStringLiteral("Pasta");
+        const QString suffix = Info.suffix();
+        return suffix.isEmpty() ? QStringLiteral("Arquivo") : QStringLiteral("Arquivo ") + suffix.toUpper();
+    }
+
+private:
+    static QLocale Brazil() { return QLocale(QLocale::Portuguese, QLocale::Brazil); }
+};
+
+void ListInPortuguese(QFileDialog& Dialog) {
+    Dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    Dialog.setProxyModel(new PortugueseListing(&Dialog));
+    // Wide enough for a date and its column's title, the places beside the
+    // list named whole.
+    Dialog.resize(std::max(Dialog.width(), 820), std::max(Dialog.height(), 480));
+    if (auto* details = Dialog.findChild<QTreeView*>()) {
+        QHeaderView* header = details->header();
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+        for (int column = 1; column < 4; ++column) header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    }
+    if (auto* places = Dialog.findChild<QSplitter*>()) places->setSizes({170, Dialog.width() - 170});
 }
 
 class QtDialogService : public DialogService {
@@ -117,6 +200,7 @@ public:
                 if (b == mbCancel || (b == mbNo && escape == nullptr) || (b == mbOK && escape == nullptr)) escape = qb;
             }
             if (escape != nullptr) box.setEscapeButton(escape);
+            WidenToCaption(box);
             box.exec();
             auto it = results.find(box.clickedButton());
             a.result = it != results.end() ? it->second : mrCancel;
@@ -138,7 +222,7 @@ public:
         case BoxKind::OpenFile:
         case BoxKind::SaveFile: {
             QFileDialog d(DialogParent(), ToQt(R.caption), ToQt(R.initialDir), QtFileFilter(R.filter));
-            d.setOption(QFileDialog::DontUseNativeDialog, true);
+            ListInPortuguese(d);
             if (!QtTranslationsLoaded()) {
                 // Qt's own Portuguese texts are missing: at least the dialog's
                 // words are ours.
@@ -166,12 +250,13 @@ public:
             return a;
         }
         case BoxKind::Folder: {
-            QString dir = QFileDialog::getExistingDirectory(DialogParent(), ToQt(R.caption),
-                                                            ToQt(R.value.empty() ? R.initialDir : R.value),
-                                                            QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
-            if (!dir.isEmpty()) {
+            QFileDialog d(DialogParent(), ToQt(R.caption), ToQt(R.value.empty() ? R.initialDir : R.value));
+            ListInPortuguese(d);
+            d.setFileMode(QFileDialog::Directory);
+            d.setOption(QFileDialog::ShowDirsOnly, true);
+            if (d.exec() == QDialog::Accepted && !d.selectedFiles().isEmpty()) {
                 a.result = mrOk;
-                a.text = ToStd(dir);
+                a.text = ToStd(d.selectedFiles().front());
             }
             return a;
         }

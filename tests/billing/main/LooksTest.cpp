@@ -1,15 +1,28 @@
 // How the program looks to a clerk: every text of every form whole in the
 // program's font, the program's icon on every window, menus with one
 // accelerator per letter, no stray "-" and an icon on every command, message
-// boxes with the icon of their kind, a register that grows when maximised.
+// boxes with the icon of their kind, a register that grows when maximised;
+// and how every window answers the keys: Tab through the fields in reading
+// order, a letter of its own for every button and box, Esc on every dialog.
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <set>
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QFontInfo>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTest>
 #include <QKeySequence>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -38,6 +51,8 @@
 #include "billing/forms/Nota118.h"
 #include "billing/forms/Nota119.h"
 #include "billing/forms/Nota200.h"
+#include "billing/forms/DocumentForm.h"
+#include "billing/forms/RegisterForm.h"
 #include "billing/forms/Nota201.h"
 #include "billing/forms/Nota220.h"
 #include "billing/forms/Nota221.h"
@@ -48,11 +63,16 @@
 #include "billing/forms/Nota231.h"
 #include "billing/forms/Nota232.h"
 #include "billing/forms/Nota233.h"
+#include "billing/forms/Nota300.h"
 #include "billing/forms/Nota301.h"
+#include "billing/forms/Nota403.h"
+#include "billing/forms/Nota409.h"
 #include "billing/forms/Pesquisa.h"
 #include "billing/forms/Sobre.h"
 #include "platform/ui/Desktop.h"
+#include "preview/rpPrintDialog.h"
 #include "tests/billing/main/MainFixture.h"
+#include "tests/platform/ui/UiTestSupport.h"
 #include "tests/support/TextFit.h"
 
 namespace {
@@ -136,6 +156,16 @@ std::vector<std::pair<std::string, std::function<TCustomForm*()>>> EveryForm() {
         {"NOTA232B", [] { return new TfrmNota232B(nullptr); }},
         {"exportação contábil", [] { return new TfrmNota233(Application); }},
         {"listagem de produtos", [] { return new TfrmNota301(Application); }},
+        {"relatório de clientes", [] { return new TfrmNota300(Application); }},
+        {"NOTA403", [] { return new TfrmNota403(Application); }},
+        {"NOTA409", [] { return new TfrmNota409(Application); }},
+        {"imprimir",
+         [] {
+             // The print dialog every listing opens, over the printers there are.
+             auto* form = new TrpPrintDialogForm(nullptr, new TrpPrintDialog(Application));
+             form->LoadChoices();
+             return static_cast<TCustomForm*>(form);
+         }},
         {"usuários", [] { return new TfrmNota111(Application); }},
         {"programas", [] { return new TfrmNota114(Application); }},
         {"log de usuário", [] { return new TfrmNota221(Application); }},
@@ -163,47 +193,303 @@ TEST_F(Looks, EveryFormShowsItsTextsWholeWithTheProgramsIcon) {
     }
 }
 
-// Every button of every form is reached by the keyboard: Tab stops at it,
-// and it has an Alt letter (or a key of its own, as the record row's walk
-// has); no letter serves two things in one window, buttons, boxes, the
-// controls labels name and pages all counted.
-TEST_F(Looks, EveryButtonIsReachedByTabAndHasALetterOfItsOwn) {
-    int buttons = 0;
+namespace {
+
+// What a clerk types into or chooses from, as Qt draws it.
+bool IsField(QWidget* W) {
+    return qobject_cast<QLineEdit*>(W) != nullptr || qobject_cast<QAbstractSpinBox*>(W) != nullptr ||
+           qobject_cast<QComboBox*>(W) != nullptr || qobject_cast<QCheckBox*>(W) != nullptr ||
+           qobject_cast<QRadioButton*>(W) != nullptr || qobject_cast<QPlainTextEdit*>(W) != nullptr ||
+           qobject_cast<QAbstractItemView*>(W) != nullptr ||
+           W->findChild<QLineEdit*>(QString(), Qt::FindDirectChildrenOnly) != nullptr;
+}
+
+bool IsPushButton(QWidget* W) {
+    return qobject_cast<QAbstractButton*>(W) != nullptr && !IsField(W);
+}
+
+// Whether A is read before B: the blocks that hold each in their nearest
+// common container (a field, a group box, a panel) compared. Side by side,
+// the left one first; one above the other, the upper one first; blocks that
+// share neither a line nor a column (a column of fields beside a box) are
+// read in either order.
+bool ReadBefore(QWidget* A, QWidget* B) {
+    QWidget* common = A->parentWidget();
+    while (common != nullptr && !common->isAncestorOf(B)) common = common->parentWidget();
+    if (common == nullptr) return false;
+    auto block = [common](QWidget* W) {
+        while (W->parentWidget() != common) W = W->parentWidget();
+        return W->geometry();
+    };
+    const QRect a = block(A), b = block(B);
+    const int lines = std::min(a.bottom(), b.bottom()) - std::max(a.top(), b.top());
+    if (lines * 2 >= std::min(a.height(), b.height())) return a.left() < b.left();
+    const int columns = std::min(a.right(), b.right()) - std::max(a.left(), b.left());
+    return columns > 0 && a.top() < b.top();
+}
+
+// The field seen first: the highest, the leftmost of those.
+TWinControl* TopLeft(const std::vector<TWinControl*>& Fields, QWidget* Root) {
+    TWinControl* first = nullptr;
+    QPoint at;
+    for (TWinControl* f : Fields) {
+        const QPoint p = f->Widget()->mapTo(Root, QPoint(0, 0));
+        if (first == nullptr || p.y() < at.y() || (p.y() == at.y() && p.x() < at.x())) {
+            first = f;
+            at = p;
+        }
+    }
+    return first;
+}
+
+// A field with nothing typed in it yet.
+bool Blank(TWinControl* Field) {
+    QWidget* w = Field->Widget();
+    auto* edit = qobject_cast<QLineEdit*>(w);
+    if (edit == nullptr) edit = w->findChild<QLineEdit*>(QString(), Qt::FindDirectChildrenOnly);
+    // A list with nothing in it offers nothing to choose.
+    if (auto* combo = qobject_cast<QComboBox*>(w))
+        return combo->isEditable() ? combo->currentText().trimmed().isEmpty() : combo->count() > 0 && combo->currentIndex() < 0;
+    return edit != nullptr && qobject_cast<QAbstractSpinBox*>(w) == nullptr && edit->text().trimmed().isEmpty();
+}
+
+// A window with a row of its own (Novo, Editar): it starts typing there.
+bool HasItsOwnRow(TCustomForm* Form) {
+    for (int i = 0; i < Form->ComponentCount(); ++i)
+        if (dynamic_cast<TDBButton*>(Form->Components(i)) != nullptr) return true;
+    return false;
+}
+
+// The fields of a shown window that Tab is meant to stop at.
+std::vector<TWinControl*> FieldsShown(TCustomForm* Form) {
+    std::vector<TWinControl*> out;
+    for (TWinControl* c : Form->TabList()) {
+        QWidget* w = c->Widget();
+        if (w != nullptr && w->isVisible() && w->isEnabled() && c->TabStop() && !c->PassedByTab() && c->CanFocus() &&
+            IsField(w))
+            out.push_back(c);
+    }
+    return out;
+}
+
+void PressKey(QWidget* Root, int Key, Qt::KeyboardModifiers Modifiers = Qt::NoModifier) {
+    QWidget* target = QApplication::focusWidget() != nullptr ? QApplication::focusWidget() : Root;
+    QTest::keyClick(target, Qt::Key(Key), Modifiers);
+    billtest::Pump();
+}
+
+// A row started where the window has one, so that its fields are what a
+// clerk types into; given up before the window goes.
+TDataSet* StartARow(TCustomForm* Form) {
+    TDBButton* insert = nullptr;
+    TDataSet* data = nullptr;
+    if (auto* r = dynamic_cast<billing::forms::RegisterForm*>(Form)) {
+        insert = r->btnInsert;
+        data = r->qry;
+    } else if (auto* d = dynamic_cast<billing::forms::DocumentForm*>(Form)) {
+        insert = d->btnInsert;
+        data = d->Core->Header();
+    }
+    if (insert == nullptr || !insert->Enabled() || !insert->Visible()) return nullptr;
+    insert->Click();
+    billtest::Pump();
+    return data;
+}
+
+void GiveUp(TDataSet* Data) {
+    if (Data != nullptr && (Data->State() == dsInsert || Data->State() == dsEdit)) Data->Cancel();
+    billtest::Pump();
+}
+
+}  // namespace
+
+// Tab from a window's first field goes through its fields in their reading
+// order before it reaches any button: a help, a lookup or the window's
+// action waits after the fields, where a space typed into a description
+// cannot press it. A window opens with the cursor in its first field.
+TEST_F(Looks, TabGoesThroughEveryWindowsFieldsInReadingOrderBeforeAnyButton) {
+    int walked = 0;
     for (const auto& [name, make] : EveryForm()) {
         SCOPED_TRACE(name);
         TCustomForm* form = make();
-        form->Show();
+        uitest::ShowActive(form);
+        QWidget* root = form->Widget();
+        std::vector<TWinControl*> fields = FieldsShown(form);
+        auto before = [](TWinControl* A, TWinControl* B) { return ReadBefore(A->Widget(), B->Widget()); };
+        // Opened, the cursor waits in a field with no empty field before it
+        // (a window with a row of its own starts it with Novo, tried
+        // elsewhere).
+        auto* opened = dynamic_cast<TWinControl*>(ui::ControlOf(QApplication::focusWidget()));
+        if (!HasItsOwnRow(form) && opened != nullptr) {
+            const bool field = std::find(fields.begin(), fields.end(), opened) != fields.end();
+            for (TWinControl* f : fields)
+                EXPECT_FALSE(f != opened && Blank(f) && (!field || before(f, opened)))
+                    << "abre em " << opened->Name() << ", antes vem " << f->Name() << ", vazio";
+        }
+        TDataSet* row = StartARow(form);
+        fields = FieldsShown(form);
+        // The walk starts where the window puts the cursor, else at the
+        // field seen first; a field read before that start (the sale date
+        // left of a new invoice's series) is reached by Shift+Tab.
+        auto* first = dynamic_cast<TWinControl*>(ui::ControlOf(QApplication::focusWidget()));
+        if (std::find(fields.begin(), fields.end(), first) == fields.end()) first = TopLeft(fields, root);
+        std::erase_if(fields, [&](TWinControl* f) { return f != first && before(f, first); });
+        if (fields.size() >= 2) {
+            ++walked;
+            first->SetFocus();
+            billtest::Pump();
+            std::vector<TWinControl*> met;
+            std::string button;
+            for (std::size_t n = 0; n < fields.size() * 3 + 20; ++n) {
+                TControl* at = ui::ControlOf(QApplication::focusWidget());
+                auto* control = dynamic_cast<TWinControl*>(at);
+                if (control != nullptr && std::find(fields.begin(), fields.end(), control) != fields.end()) {
+                    if (!met.empty() && met.front() == control && met.back() != control) break;  // round
+                    if (met.empty() || met.back() != control) met.push_back(control);
+                } else if (control != nullptr && IsPushButton(control->Widget())) {
+                    button = ui::ToStd(static_cast<QAbstractButton*>(control->Widget())->text());
+                    break;
+                }
+                PressKey(root, Qt::Key_Tab);
+            }
+            std::string road;
+            for (TWinControl* m : met) road += " " + m->Name();
+            for (TWinControl* f : fields)
+                EXPECT_NE(std::find(met.begin(), met.end(), f), met.end())
+                    << f->Name() << " não foi alcançado antes do botão \"" << button << "\":" << road;
+            for (std::size_t i = 1; i < met.size(); ++i)
+                EXPECT_FALSE(before(met[i], met[i - 1])) << met[i - 1]->Name() << " antes de " << met[i]->Name();
+        }
+        GiveUp(row);
+        delete form;
         billtest::Pump();
+    }
+    EXPECT_GT(walked, 25);
+}
+
+// Every button of every form is reached by the keyboard: Tab stops at it,
+// and it has an Alt letter (or a key of its own, as the record row's walk
+// has); so has every check box and option, on every page. No letter serves
+// two things in one window, buttons, boxes, the controls labels name and
+// pages all counted; and each letter acts: a check box turns, an option is
+// chosen, a label's control takes the cursor.
+TEST_F(Looks, EveryButtonIsReachedByTabAndHasALetterOfItsOwnThatActs) {
+    int buttons = 0, acted = 0;
+    for (const auto& [name, make] : EveryForm()) {
+        SCOPED_TRACE(name);
+        TCustomForm* form = make();
+        uitest::ShowActive(form);
         QWidget* root = form->Widget();
         std::map<QChar, std::string> letters;
-        auto claim = [&](const QString& Text) {
+        std::set<QObject*> claimed;
+        auto claim = [&](QObject* Owner, const QString& Text) {
             const QChar l = AltLetter(Text);
-            if (l.isNull()) return;
+            if (l.isNull() || (Owner != nullptr && !claimed.insert(Owner).second)) return;
             auto [it, fresh] = letters.emplace(l, Text.toStdString());
             EXPECT_TRUE(fresh) << "\"" << Text.toStdString() << "\" e \"" << it->second << "\" usam a mesma letra";
         };
-        for (QAbstractButton* b : root->findChildren<QAbstractButton*>()) {
-            if (!b->isVisibleTo(root)) continue;
-            claim(b->text());
-            auto* button = dynamic_cast<TButton*>(ui::ControlOf(b));
-            if (button == nullptr || ui::ControlOf(b)->Widget() != b) continue;
-            ++buttons;
-            const bool ownKey = !b->findChildren<QShortcut*>().isEmpty();
-            EXPECT_TRUE(!AltLetter(b->text()).isNull() || ownKey) << "\"" << b->text().toStdString() << "\" sem letra";
-            // Orders are not imported yet: their button stays off the
-            // document's road by Tab.
-            if (button->Name() == "btnPedido") continue;
-            EXPECT_TRUE(button->TabStop() && (b->focusPolicy() & Qt::TabFocus) != 0)
-                << "\"" << b->text().toStdString() << "\" fora da ordem do Tab";
+        auto press = [&](const QString& Text) { PressKey(root, AltLetter(Text).unicode(), Qt::AltModifier); };
+        // Every page in turn, so that a box on a later page is counted too.
+        std::vector<std::pair<QTabWidget*, int>> pages = {{nullptr, 0}};
+        for (QTabWidget* tabs : root->findChildren<QTabWidget*>())
+            for (int i = 0; i < tabs->count(); ++i) pages.emplace_back(tabs, i);
+        for (const auto& [tabs, index] : pages) {
+            if (tabs != nullptr) {
+                if (!tabs->isVisible()) continue;
+                tabs->setCurrentIndex(index);
+                billtest::Pump();
+            }
+            for (QAbstractButton* b : root->findChildren<QAbstractButton*>()) {
+                if (!b->isVisibleTo(root) || claimed.count(b) > 0) continue;
+                claim(b, b->text());
+                const bool box = qobject_cast<QCheckBox*>(b) != nullptr || qobject_cast<QRadioButton*>(b) != nullptr;
+                if (box) {
+                    EXPECT_FALSE(AltLetter(b->text()).isNull()) << "\"" << b->text().toStdString() << "\" sem letra";
+                    if (AltLetter(b->text()).isNull() || !b->isEnabled()) continue;
+                    // The letter turns a check box and back, and chooses an option.
+                    // The letter clicks the box once it is drawn pressed.
+                    const bool was = b->isChecked();
+                    const bool option = qobject_cast<QRadioButton*>(b) != nullptr;
+                    press(b->text());
+                    EXPECT_TRUE(QTest::qWaitFor([&] { return option ? b->isChecked() : b->isChecked() != was; }, 1000))
+                        << "Alt+" << b->text().toStdString() << (option ? " não escolheu" : " não marcou");
+                    if (!option) {
+                        press(b->text());
+                        EXPECT_TRUE(QTest::qWaitFor([&] { return b->isChecked() == was; }, 1000))
+                            << "Alt+" << b->text().toStdString() << " não desmarcou";
+                    }
+                    ++acted;
+                    continue;
+                }
+                auto* button = dynamic_cast<TButton*>(ui::ControlOf(b));
+                if (button == nullptr || ui::ControlOf(b)->Widget() != b) continue;
+                ++buttons;
+                const bool ownKey = !b->findChildren<QShortcut*>().isEmpty();
+                EXPECT_TRUE(!AltLetter(b->text()).isNull() || ownKey)
+                    << "\"" << b->text().toStdString() << "\" sem letra";
+                // Orders are not imported yet: their button stays off the
+                // document's road by Tab.
+                if (button->Name() == "btnPedido") continue;
+                EXPECT_TRUE(button->TabStop() && (b->focusPolicy() & Qt::TabFocus) != 0)
+                    << "\"" << b->text().toStdString() << "\" fora da ordem do Tab";
+            }
+            for (QLabel* l : root->findChildren<QLabel*>()) {
+                if (l->buddy() == nullptr || !l->isVisibleTo(root) || claimed.count(l) > 0) continue;
+                claim(l, l->text());
+                if (AltLetter(l->text()).isNull() || !l->buddy()->isVisible() || !l->buddy()->isEnabled()) continue;
+                press(l->text());
+                QWidget* focus = QApplication::focusWidget();
+                EXPECT_TRUE(focus != nullptr && (focus == l->buddy() || l->buddy()->isAncestorOf(focus)))
+                    << "Alt+" << l->text().toStdString() << " não levou o cursor ao campo";
+                ++acted;
+            }
         }
-        for (QLabel* l : root->findChildren<QLabel*>())
-            if (l->buddy() != nullptr && l->isVisibleTo(root)) claim(l->text());
         for (QTabBar* bar : root->findChildren<QTabBar*>())
-            for (int i = 0; i < bar->count(); ++i) claim(bar->tabText(i));
+            for (int i = 0; i < bar->count(); ++i) claim(nullptr, bar->tabText(i));
         delete form;
         billtest::Pump();
     }
     EXPECT_GT(buttons, 100);
+    EXPECT_GT(acted, 25);
+}
+
+// Esc closes every window that has a way out (a "Cancelar", a "Fechar"), as
+// that button does, wherever the window put the cursor; so does the
+// button's own letter. Registers and documents keep Esc for the row being
+// typed.
+TEST_F(Looks, EscAndTheWayOutsLetterCloseEveryDialog) {
+    int closed = 0;
+    for (const auto& [name, make] : EveryForm()) {
+        SCOPED_TRACE(name);
+        for (const bool byEsc : {true, false}) {
+            SCOPED_TRACE(byEsc ? "Esc" : "a letra");
+            TCustomForm* form = make();
+            uitest::ShowActive(form);
+            QWidget* root = form->Widget();
+            QString wayOut;
+            for (QAbstractButton* b : root->findChildren<QAbstractButton*>()) {
+                const QString text = QString(b->text()).remove('&').remove("...").trimmed();
+                if (b->isVisibleTo(root) && (text == "Cancelar" || text == "Fechar")) wayOut = b->text();
+            }
+            if (wayOut.isEmpty() || HasItsOwnRow(form)) {
+                delete form;
+                billtest::Pump();
+                break;
+            }
+            closed += byEsc ? 1 : 0;
+            QPointer<QWidget> alive = root;
+            if (byEsc) PressKey(root, Qt::Key_Escape);
+            else PressKey(root, AltLetter(wayOut).unicode(), Qt::AltModifier);
+            // A dialog shown modally ends its loop with the answer.
+            EXPECT_TRUE(QTest::qWaitFor(
+                [&] { return alive.isNull() || !alive->isVisible() || form->ModalResult() != mrNone; }, 2000))
+                << "a janela ficou aberta";
+            billtest::Pump();
+            if (!alive.isNull()) delete form;
+            billtest::Pump();
+        }
+    }
+    EXPECT_GT(closed, 10);
 }
 
 TEST_F(Looks, MenusHaveOneAcceleratorPerLetterNoDashItemsAndAnIconOnEveryCommand) {

@@ -69,6 +69,9 @@ TEST(Desktop, AFileFilterListsEachPatternOnceWhateverItsCase) {
     EXPECT_EQ(ui::QtFileFilter("Banco Dados do Faturamento|*.db;*.DB|Todos os arquivos|*"),
               "Banco Dados do Faturamento (*.db);;Todos os arquivos (*)");
     EXPECT_EQ(ui::QtFileFilter("Imagens|*.JPG;*.jpg;*.png;*.Png;*.PNG"), "Imagens (*.JPG *.png)");
+    // A description that already names its patterns does not name them twice.
+    EXPECT_EQ(ui::QtFileFilter("JPEG Image File (*.jpg)|*.jpg|Bitmaps (*.bmp)|*.bmp"),
+              "JPEG Image File (*.jpg);;Bitmaps (*.bmp)");
 }
 
 TEST(Desktop, TheFileDialogListsBothSpellingsOfAnExtension) {
