@@ -42,7 +42,8 @@
 // the answer's own transaction and taken off when a clerk is shown it
 // (TakeNotice): a program killed between the two leaves it to the next tick
 // of any program once it is known to be gone (at once on its own station,
-// past a minute on another).
+// past a minute on another). The window that finds its answer applies it
+// the same way, its own boxes kept as the notices (ApplyWaitedAnswer).
 //
 // NF-e states written here: "Aguardando", "Autorizada", "Denegada", "Erro",
 // "Cancelada" (an accepted cancellation) and "Inutilizada" (an unissued
