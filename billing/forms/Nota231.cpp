@@ -110,45 +110,24 @@ void TfrmNota231::Button1Click(TObject*) {
     try {
         const billing::nfe::NFeConfig config = billing::nfe::Config_NFe(*dmdb);
         std::string identifier;
-        answer_.clear();
         billing::nfe::Inutilizar_NFE(*dmdb->ADOConnection, config, pedido.serie, pedido.inicial, pedido.final,
                                      pedido.motivo, &identifier);
         wait_ = billing::nfe::Aguardar_Inutilizacao(
-            *dmdb->ADOConnection, config, identifier,
-            [this](const std::string& text, const std::string& failure) { Answered(text, failure); },
-            TimerWaitServices(), [this](const std::string& bytes) { answer_ = bytes; });
-        sent_ = pedido;
+            *dmdb->ADOConnection, config, pedido, identifier,
+            [this](const std::vector<billing::nfe::PollerMessage>& shown, bool voided) { Answered(shown, voided); },
+            TimerWaitServices());
         Button1->SetEnabled(false);
     } catch (const billing::nfe::ENFeError& e) {
         Box(e.Message(), "Erro");
     }
 }
 
-void TfrmNota231::Answered(const std::string& Text, const std::string& Failure) {
+void TfrmNota231::Answered(const std::vector<billing::nfe::PollerMessage>& Shown, bool Voided) {
     Button1->SetEnabled(true);
-    if (!Failure.empty()) {
-        Box(Failure, "Erro", mtError);
-        return;
-    }
-    if (billing::nfe::InutilizacaoHomologada(Text)) {
-        // Recorded as the poller records an answer it finds: the protocol and
-        // its date are the only proof of the voiding.
-        std::optional<billing::nfe::InutilizacaoAceita> aceita = billing::nfe::LerInutilizacaoAceita(answer_);
-        if (!aceita) {
-            aceita.emplace();
-            aceita->serie = sent_.serie;
-            aceita->inicial = sent_.inicial;
-            aceita->final = sent_.final;
-            const std::string mark = "Protocolo: ";
-            if (std::size_t at = Text.find(mark); at != std::string::npos)
-                aceita->protocolo = Trim(Text.substr(at + mark.size(), Text.find('\r', at) - at - mark.size()));
-        }
-        billing::nfe::AplicarInutilizacao(*dmdb->ADOConnection, *aceita);
-        Box("A numeração foi inutilizada.\r\n\r\n" + Text, "Sucesso", mtInformation);
-        ClearVoidedRange();
-    } else {
-        Box("A numeração não foi inutilizada.\r\n\r\n" + Text, "Falhou", mtWarning);
-    }
+    for (const billing::nfe::PollerMessage& m : Shown)
+        Box(m.text, m.caption,
+            m.caption == "Sucesso" ? mtInformation : m.caption == "Erro" ? mtError : mtWarning);
+    if (Voided) ClearVoidedRange();
 }
 
 void TfrmNota231::ClearVoidedRange() {

@@ -2,9 +2,11 @@
 // "Inutilizar Faixa Numeração NF-e": the voiding of a range of NF-e numbers
 // of a series, asked of the monitor once the input is checked and confirmed.
 #include <memory>
+#include <vector>
 
 #include <QWidget>
 
+#include "billing/nfe/AnswerPoller.h"
 #include "billing/nfe/AnswerWait.h"
 #include "billing/nfe/NFeServices.h"
 
@@ -37,14 +39,10 @@ public:
     bool Waiting() const { return wait_ && wait_->Waiting(); }
 
 private:
-    void Answered(const std::string& Text, const std::string& Failure);
+    void Answered(const std::vector<billing::nfe::PollerMessage>& Shown, bool Voided);
     // An accepted voiding empties the range typed.
     void ClearVoidedRange();
     std::unique_ptr<billing::nfe::AnswerWait> wait_;
-    // The range whose answer is awaited.
-    billing::nfe::Inutilizacao sent_;
-    // The answer file as the monitor wrote it.
-    std::string answer_;
 };
 
 extern TfrmNota231* frmNota231;

@@ -92,6 +92,16 @@ private:
     bool done_ = false;
 };
 
+// Drops the mark once the file has left the return folder.
+void ForgetOnceGone(TSQLConnection& db, const std::string& path, const std::string& mark) {
+    if (mark.empty() || !AnswerGone(path)) return;
+    try {
+        db.Execute("delete from nfe_resposta_aplicada where marca = :pmarca", {{"pmarca", Variant(mark)}});
+    } catch (const Exception&) {
+        // A mark left behind names a file that is gone: it matches nothing.
+    }
+}
+
 }  // namespace
 
 struct AnswerPoller::Outcome {
@@ -244,7 +254,7 @@ TickReport AnswerPoller::Tick() {
             case Outcome::Finish: {
                 if (outcome.kind == Outcome::Applied) ++report.handled;
                 std::string problem = MoveHandled(path, config);
-                ForgetOnceGone(path, mark);
+                ForgetOnceGone(*services_.db, path, mark);
                 if (problem.empty()) {
                     failingErrorFolder_.reset();
                 } else if (failingErrorFolder_ != config.pasta_nfe_erro) {
@@ -538,29 +548,18 @@ void ExpectAnswers(TSQLConnection& db, const NFeConfig& config, std::initializer
 
 std::optional<WaitResult> AnswerAppliedElsewhere(TSQLConnection& db, AnswerKind kind, const std::string& id) {
     if (!AwaitedTableExists(db)) return std::nullopt;
-    const std::string name = AwaitedName(kind, id);
-    Work work(db);
+    auto q = Query(db, "select arquivo, conteudo from nfe_pedido_aguardado where resposta = :presposta and "
+                       "programa = :pprograma and arquivo is not null");
+    q->ParamByName("presposta")->SetAsString(AwaitedName(kind, id));
+    q->ParamByName("pprograma")->SetAsString(ThisProgram());
+    q->Open();
+    if (q->IsEmpty()) return std::nullopt;
     WaitResult r;
-    {
-        auto q = Query(db, "select arquivo, conteudo from nfe_pedido_aguardado where resposta = :presposta and "
-                           "programa = :pprograma and arquivo is not null");
-        q->ParamByName("presposta")->SetAsString(name);
-        q->ParamByName("pprograma")->SetAsString(ThisProgram());
-        q->Open();
-        if (q->IsEmpty()) return std::nullopt;
-        const AnswerKind applied = KindOfAnswer(Str(*q, "arquivo"));
-        r.outcome = applied == AnswerKind::CanErr || applied == AnswerKind::InuErr ? WaitOutcome::Error
-                                                                                    : WaitOutcome::Answer;
-        r.bytes = Str(*q, "conteudo");
-        r.appliedElsewhere = true;
-    }
-    // Taken off by the one that tells it: a poller that found the window
-    // gone meanwhile finds nothing left to tell.
-    if (db.Execute("delete from nfe_pedido_aguardado where resposta = :presposta and programa = :pprograma and "
-                   "arquivo is not null",
-                   {{"presposta", Variant(name)}, {"pprograma", Variant(ThisProgram())}}) != 1)
-        return std::nullopt;
-    work.Commit();
+    const AnswerKind applied = KindOfAnswer(Str(*q, "arquivo"));
+    r.outcome =
+        applied == AnswerKind::CanErr || applied == AnswerKind::InuErr ? WaitOutcome::Error : WaitOutcome::Answer;
+    r.bytes = Str(*q, "conteudo");
+    r.appliedElsewhere = true;
     return r;
 }
 
@@ -681,6 +680,45 @@ bool TakeNotice(TSQLConnection& db, const PollerMessage& message) {
     }
 }
 
+std::string ApplyWaitedAnswer(TSQLConnection& db, const NFeConfig& config, AnswerKind kind, const std::string& id,
+                              const WaitResult& result, const std::function<void()>& apply,
+                              std::vector<PollerMessage>& told) {
+    std::string mark;
+    {
+        Work work(db);
+        if (result.appliedElsewhere) {
+            // Taken off by the one that tells it: a poller that found the
+            // window gone meanwhile has told it already.
+            MakeAwaitedTable(db);
+            if (db.Execute("delete from nfe_pedido_aguardado where resposta = :presposta and programa = :pprograma "
+                           "and arquivo is not null",
+                           {{"presposta", Variant(AwaitedName(kind, id))}, {"pprograma", Variant(ThisProgram())}}) !=
+                1)
+                told.clear();
+        } else {
+            mark = AppliedMark(ExtractFileName(result.path), result.bytes);
+            db.Execute(kAppliedTable);
+            auto q = Query(db, "select count(*) as n from nfe_resposta_aplicada where marca = :pmarca");
+            q->ParamByName("pmarca")->SetAsString(mark);
+            q->Open();
+            // Applied already by another program's poller, which kept it for
+            // this window's program to be told: only the move is left.
+            if (Int(*q, "n") != 0) {
+                told.clear();
+            } else {
+                if (apply) apply();
+                db.Execute("insert into nfe_resposta_aplicada (marca) values (:pmarca)", {{"pmarca", Variant(mark)}});
+            }
+        }
+        for (PollerMessage& m : told) KeepNotice(db, m);
+        work.Commit();
+    }
+    if (result.appliedElsewhere) return {};
+    std::string problem = MoveHandled(result.path, config);
+    ForgetOnceGone(db, result.path, mark);
+    return problem;
+}
+
 std::optional<std::string> AnswerPoller::NameProblem(AnswerKind kind, const std::string& id) {
     bool byKey = kind == AnswerKind::NFeErr || kind == AnswerKind::NumLot || kind == AnswerKind::Can ||
                  kind == AnswerKind::CanErr;
@@ -743,15 +781,6 @@ AnswerPoller::Outcome AnswerPoller::HandleOnce(AnswerKind kind, const std::strin
     }
     work.Commit();
     return outcome;
-}
-
-void AnswerPoller::ForgetOnceGone(const std::string& path, const std::string& mark) {
-    if (mark.empty() || !AnswerGone(path)) return;
-    try {
-        services_.db->Execute("delete from nfe_resposta_aplicada where marca = :pmarca", {{"pmarca", Variant(mark)}});
-    } catch (const Exception&) {
-        // A mark left behind names a file that is gone: it matches nothing.
-    }
 }
 
 AnswerPoller::Outcome AnswerPoller::Handle(AnswerKind kind, const std::string& id, const std::string& bytes,

@@ -42,7 +42,8 @@
 // the answer's own transaction and taken off when a clerk is shown it
 // (TakeNotice): a program killed between the two leaves it to the next tick
 // of any program once it is known to be gone (at once on its own station,
-// past a minute on another).
+// past a minute on another). The window that finds its answer applies it
+// the same way, its own boxes kept as the notices (ApplyWaitedAnswer).
 //
 // NF-e states written here: "Aguardando", "Autorizada", "Denegada", "Erro",
 // "Cancelada" (an accepted cancellation) and "Inutilizada" (an unissued
@@ -106,8 +107,8 @@ void ExpectAnswers(TSQLConnection& db, const NFeConfig& config, std::initializer
                    const std::string& id, int awaitedForMs = 0);
 
 // The answer of this program's awaited request (`kind` and `id` as given to
-// ExpectAnswers) that another program's poller applied, taken off the
-// database; nullopt while there is none.
+// ExpectAnswers) that another program's poller applied and kept for it;
+// nullopt while there is none. It is taken off by ApplyWaitedAnswer.
 std::optional<WaitResult> AnswerAppliedElsewhere(TSQLConnection& db, AnswerKind kind, const std::string& id);
 
 // This program's window waits no more for the answer of its request: the
@@ -124,6 +125,21 @@ std::optional<PollerMessage> RequestAnswerNotice(AnswerKind kind, const std::str
 // notice is taken off the database, and another program (or this one's
 // earlier report) that took it first leaves nothing to show.
 bool TakeNotice(TSQLConnection& db, const PollerMessage& message);
+
+// What a window's wait for its request (`kind` and `id` as given to
+// ExpectAnswers) found, applied by the window: `apply` writes the answer's
+// effect and `told`, what the window is about to show, is kept as notices
+// in the same transaction, with the mark that keeps a poller from applying
+// the file again; the file then leaves the return folder. An answer another
+// program applied and kept for the window is taken off in that transaction
+// instead. A kill at any point leaves the answer told once: by its notices
+// at the next tick of any program, or, nothing written yet, by the poller
+// that applies it. `told` is emptied when another program applied or told
+// it first; the window shows each message TakeNotice lets through. Returns
+// what went wrong moving the file, empty when nothing.
+std::string ApplyWaitedAnswer(TSQLConnection& db, const NFeConfig& config, AnswerKind kind, const std::string& id,
+                              const WaitResult& result, const std::function<void()>& apply,
+                              std::vector<PollerMessage>& told);
 
 // For tests: this process is from now on another program on the database,
 // as a new start of the program is (its earlier requests are nobody's).
@@ -162,8 +178,6 @@ private:
     // folders) is not applied again. `mark` gets the mark.
     Outcome HandleOnce(AnswerKind kind, const std::string& id, const std::string& path, const NFeConfig& config,
                        std::string& mark);
-    // Drops the mark once the file has left the return folder.
-    void ForgetOnceGone(const std::string& path, const std::string& mark);
     // An error file: the invoices whose `column` is `id` get "Erro" and its text.
     Outcome ErrorFile(const char* column, const std::string& id, const std::string& bytes);
     void SetError(const char* column, const std::string& value, const std::string& text);

@@ -301,11 +301,65 @@ bool Inutilizar_NFE(TSQLConnection& db, const NFeConfig& config, int serie, int 
 }
 
 std::unique_ptr<AnswerWait> Aguardar_Inutilizacao(TSQLConnection& db, const NFeConfig& config,
-                                                  const std::string& identifier, RequestDone done,
-                                                  const WaitServices& services,
-                                                  std::function<void(const std::string&)> answered) {
-    std::unique_ptr<AnswerWait> wait =
-        Aguardar_Inutilizacao(config, identifier, std::move(done), services, std::move(answered));
+                                                  const Inutilizacao& sent, const std::string& identifier,
+                                                  VoidingDone done, const WaitServices& services) {
+    // The box the window shows for what the wait heard.
+    auto box = [](const std::string& text, const std::string& failure) -> PollerMessage {
+        if (!failure.empty()) return {failure, "Erro"};
+        if (InutilizacaoHomologada(text)) return {"A numeração foi inutilizada.\r\n\r\n" + text, "Sucesso"};
+        return {"A numeração não foi inutilizada.\r\n\r\n" + text, "Falhou"};
+    };
+    struct Taken {
+        std::vector<PollerMessage> told;
+        bool voided = false;
+    };
+    auto taken = std::make_shared<std::optional<Taken>>();
+    auto take = [&db, config, sent, identifier, box, taken](const WaitResult& r, const std::string& text,
+                                                            const std::string& failure) {
+        Taken t;
+        t.told.push_back(box(text, failure));
+        const bool accepted = failure.empty() && InutilizacaoHomologada(text);
+        try {
+            const std::string problem = ApplyWaitedAnswer(
+                db, config, AnswerKind::Inu, identifier, r,
+                [&] {
+                    if (!accepted) return;
+                    // The protocol and its date are the only proof of the voiding.
+                    std::optional<InutilizacaoAceita> aceita = LerInutilizacaoAceita(r.bytes);
+                    if (!aceita) {
+                        aceita.emplace();
+                        aceita->serie = sent.serie;
+                        aceita->inicial = sent.inicial;
+                        aceita->final = sent.final;
+                        const std::string mark = "Protocolo: ";
+                        if (std::size_t at = text.find(mark); at != std::string::npos)
+                            aceita->protocolo =
+                                Trim(text.substr(at + mark.size(), text.find('\r', at) - at - mark.size()));
+                    }
+                    AplicarInutilizacao(db, *aceita);
+                },
+                t.told);
+            t.voided = accepted;
+            if (!problem.empty()) t.told.insert(t.told.begin(), PollerMessage{problem, "Atenção"});
+        } catch (const Exception& e) {
+            // Left in the return folder: a poller applies it and tells it.
+            t.told = {{e.Message(), "Erro"}};
+        }
+        *taken = std::move(t);
+    };
+    auto finished = [&db, done, box, taken](const std::string& text, const std::string& failure) {
+        std::vector<PollerMessage> shown;
+        bool voided = false;
+        if (*taken) {
+            voided = (*taken)->voided;
+            for (const PollerMessage& m : (*taken)->told)
+                if (TakeNotice(db, m)) shown.push_back(m);
+        } else {
+            shown.push_back(box(text, failure));
+        }
+        if (done) done(shown, voided);
+    };
+    std::unique_ptr<AnswerWait> wait = Aguardar_Inutilizacao(config, identifier, finished, services, take);
     wait->AlsoAsk([&db, identifier] { return AnswerAppliedElsewhere(db, AnswerKind::Inu, identifier); },
                   [&db, identifier] { StopAwaiting(db, AnswerKind::Inu, identifier); });
     return wait;

@@ -9,6 +9,7 @@
 #include "billing/nfe/AnswerPoller.h"
 #include "billing/nfe/Monitor.h"
 #include "billing/nfe/NFeDocument.h"
+#include "billing/nfe/NFeServices.h"
 #include "billing/nfe/Requests.h"
 #include "platform/rtl/DateUtils.h"
 
@@ -55,10 +56,14 @@ std::unique_ptr<AnswerWait> Consultar_Status_Servico(TSQLConnection& db, const N
 // asks it again.
 bool Inutilizar_NFE(TSQLConnection& db, const NFeConfig& config, int serie, int inicial, int final,
                     const std::string& justificativa, std::string* identifier = nullptr);
+// What the voiding window shows as its wait ends, each message already
+// taken off the database (nothing when another program told it first),
+// and whether the range `sent` was voided. An answer found is applied with
+// what the window shows kept as notices (ApplyWaitedAnswer).
+using VoidingDone = std::function<void(const std::vector<PollerMessage>& shown, bool voided)>;
 std::unique_ptr<AnswerWait> Aguardar_Inutilizacao(TSQLConnection& db, const NFeConfig& config,
-                                                  const std::string& identifier, RequestDone done,
-                                                  const WaitServices& services,
-                                                  std::function<void(const std::string&)> answered = nullptr);
+                                                  const Inutilizacao& sent, const std::string& identifier,
+                                                  VoidingDone done, const WaitServices& services);
 bool Consultar_Situacao_Lote(TSQLConnection& db, const NFeConfig& config, const std::string& recibo);
 bool Cancelar_NFE(TSQLConnection& db, const NFeConfig& config, const std::string& chave,
                   const std::string& justificativa);

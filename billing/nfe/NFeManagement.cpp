@@ -292,24 +292,32 @@ void NFeCancellation::Finish(const WaitResult& result) {
         }
         }
         if (result.outcome == WaitOutcome::Answer || result.outcome == WaitOutcome::Error) {
+            // What is shown is kept with the cancellation it tells: a kill
+            // before the box leaves it to the next tick of any program.
+            std::vector<PollerMessage> told;
+            if (!accepted)
+                told.push_back({"A Nota Fiscal não pode ser Cancelada !\r\n\r\n" + message, "Falhou"});
+            else if (protocolo.empty())
+                told.push_back({"Atenção: Não retornou protocolo NF-e, não pode Cancelar", "Erro"});
+            else
+                told.push_back({"A Nota Fiscal foi cancelada com Sucesso !\r\n\r\nProtocolo: " + protocolo, "Sucesso"});
             // Applied by another program's poller: what it said is told here.
-            if (accepted && !protocolo.empty() && !result.appliedElsewhere)
-                db_.Execute(
-                    "update nota_fiscal set situacao_nfe = :psituacao, protocolo_nfe = :pprotocolo_nfe, "
-                    "erro_nfe = :perro_nfe where numero_nfe = :pnumero_nfe",
-                    {{"psituacao", Variant("Cancelada")},
-                     {"pprotocolo_nfe", Variant(protocolo)},
-                     {"perro_nfe", Variant(message)},
-                     {"pnumero_nfe", Variant(chave_)}});
-            std::string problem = result.appliedElsewhere ? std::string() : MoveHandled(result.path, config);
+            const std::string problem = ApplyWaitedAnswer(
+                db_, config, AnswerKind::Can, chave_, result,
+                [&] {
+                    if (accepted && !protocolo.empty())
+                        db_.Execute("update nota_fiscal set situacao_nfe = :psituacao, protocolo_nfe = :pprotocolo_nfe, "
+                                    "erro_nfe = :perro_nfe where numero_nfe = :pnumero_nfe",
+                                    {{"psituacao", Variant("Cancelada")},
+                                     {"pprotocolo_nfe", Variant(protocolo)},
+                                     {"perro_nfe", Variant(message)},
+                                     {"pnumero_nfe", Variant(chave_)}});
+                },
+                told);
             Withdraw();
             if (!problem.empty()) config.Notify(problem, "Atenção");
-            if (!accepted)
-                config.Notify("A Nota Fiscal não pode ser Cancelada !\r\n\r\n" + message, "Falhou");
-            else if (protocolo.empty())
-                config.Notify("Atenção: Não retornou protocolo NF-e, não pode Cancelar", "Erro");
-            else
-                config.Notify("A Nota Fiscal foi cancelada com Sucesso !\r\n\r\nProtocolo: " + protocolo, "Sucesso");
+            for (const PollerMessage& m : told)
+                if (TakeNotice(db_, m)) config.Notify(m.text, m.caption);
         }
     } catch (const Exception& e) {
         config.Notify(e.Message(), "Erro");

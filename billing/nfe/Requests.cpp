@@ -107,7 +107,7 @@ std::unique_ptr<AnswerWait> AwaitAnswer(const NFeConfig& config, const WaitServi
                                         const std::string& errorSuffix, int steps, const std::string& none,
                                         RequestDone done,
                                         std::function<std::string(const std::string&)> describe = nullptr,
-                                        std::function<void(const std::string&)> answered = nullptr) {
+                                        AnswerTaken take = nullptr) {
     std::string base = requestName.substr(0, requestName.size() - requestSuffix.size());
     std::string answer = JoinPath(config.pasta_nfe_retorno, StringReplace(requestName, "-ped", "", TReplaceFlags()));
     std::string error = JoinPath(config.pasta_nfe_retorno, base + errorSuffix);
@@ -115,7 +115,7 @@ std::unique_ptr<AnswerWait> AwaitAnswer(const NFeConfig& config, const WaitServi
         std::string ignored;
         return ParseAnswer(bytes, errorFile, ignored, problem);
     };
-    auto finished = [config, none, done, describe, answered](const WaitResult& r) {
+    auto finished = [config, none, done, describe, take](const WaitResult& r) {
         std::string text, failure;
         switch (r.outcome) {
         case WaitOutcome::Answer:
@@ -125,8 +125,8 @@ std::unique_ptr<AnswerWait> AwaitAnswer(const NFeConfig& config, const WaitServi
                 std::string described = describe(r.bytes);
                 if (!described.empty()) text = described;
             }
-            if (r.outcome == WaitOutcome::Answer && answered) answered(r.bytes);
-            if (!r.appliedElsewhere) unlink(r.path.c_str());
+            if (take) take(r, text, failure);
+            else if (!r.appliedElsewhere) unlink(r.path.c_str());
             break;
         case WaitOutcome::TimedOut:
             text = none;
@@ -307,10 +307,10 @@ bool InutilizacaoHomologada(const std::string& text) { return text.rfind("Situa√
 
 std::unique_ptr<AnswerWait> Aguardar_Inutilizacao(const NFeConfig& config, const std::string& identifier,
                                                   RequestDone done, const WaitServices& services,
-                                                  std::function<void(const std::string&)> answered) {
+                                                  AnswerTaken take) {
     return AwaitAnswer(config, services, identifier + "-ped-inu.xml", "-ped-inu.xml", "-inu.err", kVoidingSteps,
                        MsgSemConexao,
-                       std::move(done), DescribeInutilizacao, std::move(answered));
+                       std::move(done), DescribeInutilizacao, std::move(take));
 }
 
 bool Cancelar_NFE(const NFeConfig& config, const std::string& chave, const std::string& protocolo,

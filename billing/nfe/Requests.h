@@ -70,11 +70,13 @@ bool Inutilizar_NFE(const NFeConfig& config, const RequestIssuer& issuer, int se
 // the clerk needs it: "Situação: 102 - <reason>" and "Protocolo: <number>"
 // lines for an answer, the error file's text for an error, the
 // no-connection message when nothing came. Otherwise as the service status.
-// `answered`, when given, receives the answer file's bytes before `done`
-// runs (the form records the voiding from them).
+// `take`, when given, takes an answer or error file (with the text and
+// failure `done` is then told) instead of its being deleted: the database's
+// wait applies it before it leaves the return folder.
+using AnswerTaken = std::function<void(const WaitResult& result, const std::string& text, const std::string& failure)>;
 std::unique_ptr<AnswerWait> Aguardar_Inutilizacao(const NFeConfig& config, const std::string& identifier,
                                                   RequestDone done, const WaitServices& services,
-                                                  std::function<void(const std::string&)> answered = nullptr);
+                                                  AnswerTaken take = nullptr);
 // How long the voiding's wait lasts.
 int VoidingWaitMs(const NFeConfig& config);
 // The outcome lines of a voiding answer; empty when it has no status.

@@ -372,7 +372,10 @@ TEST_F(Cancellation, AnAnswerAnotherStationAppliedFirstIsToldByTheWindowThatWait
     std::string identifier, heard;
     ASSERT_TRUE(Inutilizar_NFE(conn, config, 1, 5, 6, "Numeração pulada na emissão", &identifier));
     std::unique_ptr<AnswerWait> wait = Aguardar_Inutilizacao(
-        conn, config, identifier, [&](const std::string& text, const std::string&) { heard = text; },
+        conn, config, {1, 5, 6, "Numeração pulada na emissão"}, identifier,
+        [&](const std::vector<PollerMessage>& shown, bool) {
+            for (const PollerMessage& m : shown) heard += m.caption + ": " + m.text;
+        },
         clock.Services());
     Place(identifier + "-inu.xml",
           "<retInutNFe versao=\"1.07\"><infInut><tpAmb>2</tpAmb><cStat>102</cStat>"
@@ -380,7 +383,8 @@ TEST_F(Cancellation, AnAnswerAnotherStationAppliedFirstIsToldByTheWindowThatWait
           "<serie>1</serie><nNFIni>5</nNFIni><nNFFin>6</nNFFin><nProt>141100000000009</nProt></infInut></retInutNFe>");
     EXPECT_EQ(AnotherProgramTicks([&] { wait.reset(); }), "");
     clock.Advance(2000);
-    EXPECT_EQ(heard, "Situação: 102 - Inutilizacao de numero homologado\r\nProtocolo: 141100000000009\r\n");
+    EXPECT_EQ(heard, "Sucesso: A numeração foi inutilizada.\r\n\r\nSituação: 102 - Inutilizacao de numero "
+                     "homologado\r\nProtocolo: 141100000000009\r\n");
     EXPECT_EQ(Scalar("select protocolo from numeracao_inutilizada where numero_inicial = 5 and numero_final = 6"),
               "141100000000009");
 }
@@ -429,7 +433,8 @@ TEST_F(Cancellation, ALateAnswerIsToldToOneClerkOnceWhenTheProgramThatAskedHasEn
                         if (answer.voiding) {
                             std::string identifier;
                             Inutilizar_NFE(own, config, 1, first, last, voidingReason, &identifier);
-                            auto wait = Aguardar_Inutilizacao(own, config, identifier, nullptr, clock.Services());
+                            auto wait = Aguardar_Inutilizacao(own, config, {1, first, last, voidingReason}, identifier,
+                                                              nullptr, clock.Services());
                             ::raise(SIGKILL);
                         }
                         NFeCancellation asking(own, [this] { return config; }, clock.Services());
@@ -441,11 +446,14 @@ TEST_F(Cancellation, ALateAnswerIsToldToOneClerkOnceWhenTheProgramThatAskedHasEn
                     std::string heard = "?";
                     ASSERT_TRUE(Inutilizar_NFE(conn, config, 1, first, last, voidingReason, &id));
                     auto wait = Aguardar_Inutilizacao(
-                        conn, config, id, [&](const std::string& text, const std::string&) { heard = text; },
+                        conn, config, {1, first, last, voidingReason}, id,
+                        [&](const std::vector<PollerMessage>& shown, bool) {
+                            heard = shown.size() == 1 ? shown[0].text : "";
+                        },
                         clock.Services());
                     fs::remove(folders.envio + "/" + id + "-ped-inu.xml");
                     clock.Advance(VoidingWaitMs(config));
-                    ASSERT_EQ(heard, MsgSemConexao);
+                    ASSERT_EQ(heard, std::string("A numeração não foi inutilizada.\r\n\r\n") + MsgSemConexao);
                 } else {
                     ASSERT_EQ(Confirm(kReason), NFeCancellation::Start::Waiting);
                     fs::remove(folders.envio + "/" + key + "-ped-can.xml");

@@ -15,11 +15,14 @@
 #include <fstream>
 #include <thread>
 
+#include "billing/data/Messages.h"
 #include "billing/nfe/AnswerFiles.h"
+#include "billing/nfe/NFeManagement.h"
 #include "billing/nfe/SendFolder.h"
 #include "platform/rtl/SafeFile.h"
 #include "tests/support/FaultVfs.h"
 #include "tests/billing/nfe/PollerFixture.h"
+#include "tests/billing/nfe/fake/FakeWaitClock.h"
 
 using namespace billing::nfe;
 namespace fs = std::filesystem;
@@ -60,14 +63,16 @@ int RunBounded(const std::function<void()>& Work) {
 // Shows a tick's report as the main window does, each message a clerk is
 // shown appended to the file `Told` (so that what a killed child showed
 // counts too).
+void TellInto(const std::string& Told, const std::string& Text, const std::string& Caption) {
+    const std::string line = Caption + ": " + Text + '\0';
+    int fd = ::open(Told.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+    EXPECT_EQ(::write(fd, line.data(), line.size()), static_cast<ssize_t>(line.size()));
+    ::close(fd);
+}
+
 void ShowInto(TSQLConnection& Db, const billing::nfe::TickReport& R, const std::string& Told) {
-    for (const billing::nfe::PollerMessage& m : R.messages) {
-        if (!billing::nfe::TakeNotice(Db, m)) continue;
-        const std::string line = m.caption + ": " + m.text + '\0';
-        int fd = ::open(Told.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-        EXPECT_EQ(::write(fd, line.data(), line.size()), static_cast<ssize_t>(line.size()));
-        ::close(fd);
-    }
+    for (const billing::nfe::PollerMessage& m : R.messages)
+        if (billing::nfe::TakeNotice(Db, m)) TellInto(Told, m.text, m.caption);
 }
 
 std::vector<std::string> ToldIn(const std::string& Told) {
@@ -95,6 +100,23 @@ bool KilledTicking(bool File, int Step, testsupport::FaultVfs& Vfs, const billin
         const billing::nfe::TickReport r = billing::nfe::AnswerPoller(S).Tick();
         if (++seen == Step) ::raise(SIGKILL);
         ShowInto(*S.db, r, Told);
+    });
+}
+
+// The same kills in a waiting window: `Wait` asks and waits, arming the
+// kill (`Arm`) once its request is written, then the window finds the
+// answer, applies it and shows its boxes.
+bool KilledWaiting(bool File, int Step, testsupport::FaultVfs& Vfs,
+                   const std::function<void(const std::function<void()>& Arm)>& Wait) {
+    return testsupport::KilledInChild([&] {
+        Vfs.Off();
+        int seen = 0;
+        Wait([&] {
+            if (!File) return Vfs.KillAfter(Step);
+            fileio::SetWriteStepHook([&](fileio::WriteStep, int, const std::string&) {
+                if (++seen == Step) ::raise(SIGKILL);
+            });
+        });
     });
 }
 
@@ -399,6 +421,10 @@ struct KillCase {
     bool changesState = true;
     // What a clerk is told of it, "caption: text"; empty for nothing.
     std::string told;
+    // What the window that asked for it shows instead, once it applied it;
+    // empty when no window asks for it. `serie` and `numero` name a voiding's range.
+    std::string toldByWindow;
+    int serie = 0, numero = 0;
 };
 
 class Killed : public OtherFileSystem {
@@ -465,17 +491,81 @@ protected:
         c.changesState = false;
         c.told = "Falhou: A NF-e " + c.key +
                  " não pode ser Cancelada !\r\n\r\n220 REJEIÇÃO: NF-E AUTORIZADA HÁ MAIS DE 7 DIAS (168 HORAS)\r\n";
+        c.toldByWindow = "Falhou: A Nota Fiscal não pode ser Cancelada !\r\n\r\n220 REJEIÇÃO: NF-E AUTORIZADA HÁ MAIS "
+                         "DE 7 DIAS (168 HORAS)\r\n";
         return c;
     }
-    // A voiding the monitor refuses: nothing changes, the clerk is told.
-    KillCase RefusedVoiding(int number) {
-        KillCase c;
-        c.key = "41100012345678000199550010000" + std::to_string(number);
-        c.name = c.key + "-inu.err";
-        c.bytes = "Serviço paralisado momentaneamente " + std::to_string(number);
-        c.changesState = false;
-        c.told = "Falhou: A Inutilização \"" + c.key + "\" não foi aceita !\r\n\r\n" + c.bytes;
+    // A cancellation refused in the monitor's error file.
+    KillCase CancellationError(int number) {
+        KillCase c = RefusedCancellation(number);
+        c.name = c.key + "-can.err";
+        c.bytes = "Falha na comunicação com a SEFAZ " + std::to_string(number);
+        c.told = "Falhou: A NF-e " + c.key + " não pode ser Cancelada !\r\n\r\n" + c.bytes;
+        c.toldByWindow = "Falhou: A Nota Fiscal não pode ser Cancelada !\r\n\r\n" + c.bytes;
         return c;
+    }
+    KillCase AcceptedCancellation(int number) {
+        KillCase c = RefusedCancellation(number);
+        const std::string protocol = "1410000000" + std::to_string(10000 + number);
+        c.bytes = monitor->RetCancNFe("2", c.key, "101", protocol);
+        c.changesState = true;
+        c.told = "Sucesso: A NF-e " + c.key + " foi cancelada com Sucesso !\r\n\r\nProtocolo: " + protocol;
+        c.toldByWindow = "Sucesso: A Nota Fiscal foi cancelada com Sucesso !\r\n\r\nProtocolo: " + protocol;
+        return c;
+    }
+    // A voiding asked by a program gone since (its window, when one waits,
+    // is another program's): nothing changes when it is refused.
+    KillCase Voiding(int number, bool accepted) {
+        KillCase c;
+        c.serie = 1;
+        c.numero = number;
+        Inutilizar_NFE(conn, config, c.serie, number, number, "Numeração pulada na emissão", &c.key);
+        ForgetThisProgramForTests();
+        c.changesState = false;
+        if (!accepted) {
+            c.name = c.key + "-inu.err";
+            c.bytes = "Serviço paralisado momentaneamente " + std::to_string(number);
+            c.told = "Falhou: A Inutilização \"" + c.key + "\" não foi aceita !\r\n\r\n" + c.bytes;
+            c.toldByWindow = "Falhou: A numeração não foi inutilizada.\r\n\r\n" + c.bytes;
+            return c;
+        }
+        const std::string n = std::to_string(number), protocol = "1411000000" + std::to_string(10000 + number);
+        c.name = c.key + "-inu.xml";
+        c.bytes = "<retInutNFe versao=\"1.07\"><infInut><tpAmb>2</tpAmb><cStat>102</cStat>"
+                  "<xMotivo>Inutilizacao de numero homologado</xMotivo><cUF>41</cUF><ano>10</ano><mod>55</mod>"
+                  "<serie>1</serie><nNFIni>" + n + "</nNFIni><nNFFin>" + n + "</nNFFin><nProt>" + protocol +
+                  "</nProt></infInut></retInutNFe>";
+        c.told = "Sucesso: A numeração de " + n + " a " + n + " da série 1 foi inutilizada.\r\n\r\nProtocolo: " +
+                 protocol;
+        c.toldByWindow = "Sucesso: A numeração foi inutilizada.\r\n\r\nSituação: 102 - Inutilizacao de numero "
+                         "homologado\r\nProtocolo: " + protocol + "\r\n";
+        return c;
+    }
+    KillCase RefusedVoiding(int number) { return Voiding(number, false); }
+    // The window that asked for `c` waits for it in a child killed as
+    // KilledWaiting says; its boxes go to `told`.
+    bool WindowKilled(bool file, int step, const KillCase& c, const std::string& told) {
+        return KilledWaiting(file, step, *vfs, [&](const std::function<void()>& arm) {
+            nfetest::FakeWaitClock clock;
+            billing::nfe::NFeConfig shown = config;
+            shown.notify = [&](const std::string& text, const std::string& caption) { TellInto(told, text, caption); };
+            if (c.serie != 0) {
+                auto wait = Aguardar_Inutilizacao(
+                    conn, shown, {c.serie, c.numero, c.numero, "Numeração pulada na emissão"}, c.key,
+                    [&](const std::vector<PollerMessage>& boxes, bool) {
+                        for (const PollerMessage& m : boxes) TellInto(told, m.text, m.caption);
+                    },
+                    clock.Services());
+                arm();
+                clock.Advance(VoidingWaitMs(shown));
+                return;
+            }
+            NFeCancellation window(conn, [&] { return shown; }, clock.Services());
+            billing::data::DefaultMessages().QueueAnswer(true);
+            window.Confirmar(c.key, "141000000000077", "Cliente desistiu da compra");
+            arm();
+            clock.Advance(shown.cancel_wait_ms);
+        });
     }
     // The request is sent again (by the clerk, or by the poller itself) and
     // the monitor answers it with the same name and bytes as the answer
@@ -503,10 +593,14 @@ protected:
     // the next start's tick, `check` after it, told where the kill came and
     // what the tick said. Whatever the kill, the clerk was told what the
     // answer has to tell exactly once, by the child or the next start.
-    // Returns the kills of each kind.
+    // With `window`, the killed program is the window that asked for the
+    // answer, its own showing the last step: the clerk is told either what
+    // the window shows or, when a kill came before its transaction, what the
+    // poller that applies it shows. Returns the kills of each kind.
     std::pair<int, int> KillAtEachStep(
         const std::function<KillCase(int)>& make, const std::function<void(const KillCase&)>& restart,
-        const std::function<void(const KillCase&, bool file, const billing::nfe::TickReport&)>& check) {
+        const std::function<void(const KillCase&, bool file, const billing::nfe::TickReport&)>& check,
+        bool window = false) {
         int fileKills = 0, databaseKills = 0;
         for (bool file : {true, false}) {
             for (int step = 1; step < 400; ++step) {
@@ -515,7 +609,8 @@ protected:
                 Place(c.name, c.bytes);
                 const billing::nfe::AnswerPoller::Services s = Services();
                 const std::string told = dir.file("told-" + std::to_string(number));
-                const bool killed = KilledTicking(file, step, *vfs, s, told);
+                const bool killed =
+                    window ? WindowKilled(file, step, c, told) : KilledTicking(file, step, *vfs, s, told);
                 vfs->Off();
                 // The next start a day later: a copy the kill left under its
                 // temporary name is provably abandoned by then.
@@ -527,8 +622,10 @@ protected:
                 ShowInto(conn, billing::nfe::AnswerPoller(s).Tick(), told);
                 ShowInto(conn, r, told);
                 SetDeviceShiftForTests(0);
-                EXPECT_EQ(ToldIn(told), c.told.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.told})
-                    << "told once, by the killed program or the next start";
+                const std::vector<std::string> toldIn = ToldIn(told);
+                if (!window || toldIn != std::vector<std::string>{c.toldByWindow})
+                    EXPECT_EQ(toldIn, c.told.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.told})
+                        << "told once, by the killed program or the next start";
                 if (c.changesState)
                     EXPECT_EQ(Applications(c.key), 1) << "applied once, in the killed program or at the start\n"
                                                       << Messages(r);
@@ -563,23 +660,40 @@ TEST_F(Killed, AKillAndARemountBeforeTheNextStartLeaveEachAnswerAppliedOnce) {
         const char* what;
         std::function<KillCase(int)> make;
         const char* state;
+        // Handled by the poller, by the window that asked for it (a
+        // cancellation or voiding), or by both in turn.
+        enum By { Poller, Window, Both } by = Poller;
     };
     const std::vector<Kind> kinds = {
         {"error answer", [&](int n) { return ErrorAnswer(n); }, "Erro"},
         {"authorisation", [&](int n) { return Authorisation(n); }, "Autorizada"},
-        {"cancellation refused", [&](int n) { return RefusedCancellation(n); }, "Autorizada"},
-        {"voiding refused", [&](int n) { return RefusedVoiding(n); }, nullptr},
+        {"cancellation refused", [&](int n) { return RefusedCancellation(n); }, "Autorizada", Kind::Both},
+        {"voiding refused", [&](int n) { return RefusedVoiding(n); }, nullptr, Kind::Both},
+        {"cancellation in an error file", [&](int n) { return CancellationError(n); }, "Autorizada", Kind::Window},
+        {"cancellation accepted", [&](int n) { return AcceptedCancellation(n); }, "Cancelada", Kind::Window},
+        {"voiding accepted", [&](int n) { return Voiding(n, true); }, nullptr, Kind::Window},
     };
-    for (const Kind& kind : kinds) {
-        SCOPED_TRACE(kind.what);
-        auto [fileKills, databaseKills] = KillAtEachStep(
-            kind.make, [](const KillCase&) { SetDeviceShiftForTests(1UL << 20); },
-            [&](const KillCase& c, bool, const billing::nfe::TickReport&) {
-                if (kind.state != nullptr) EXPECT_EQ(State(c.key), kind.state);
-            });
-        EXPECT_EQ(fileKills, 5);
-        EXPECT_GT(databaseKills, 0);
-    }
+    for (const Kind& kind : kinds)
+        for (bool window : {false, true}) {
+            // The window that asked applies the answer it finds itself.
+            if (kind.by != Kind::Both && (kind.by == Kind::Window) != window) continue;
+            SCOPED_TRACE(std::string(kind.what) + (window ? ", in the window that asked" : ""));
+            auto [fileKills, databaseKills] = KillAtEachStep(
+                kind.make, [](const KillCase&) { SetDeviceShiftForTests(1UL << 20); },
+                [&](const KillCase& c, bool, const billing::nfe::TickReport&) {
+                    if (kind.state != nullptr) EXPECT_EQ(State(c.key), kind.state);
+                    if (c.numero != 0 && c.bytes.find("<nProt>") != std::string::npos)
+                        EXPECT_EQ(Scalar("select count(*) from numeracao_inutilizada where numero_inicial = ?1",
+                                         std::to_string(c.numero)),
+                                  "1");
+                },
+                window);
+            // The poller's last kill comes before its report is shown; the
+            // cancellation's window also moves its request out of the send folder.
+            if (!window) EXPECT_EQ(fileKills, 5);
+            else EXPECT_EQ(fileKills, kind.state != nullptr ? 8 : 4);
+            EXPECT_GT(databaseKills, 0);
+        }
 }
 
 // An NF-e or a cancellation refused, sent again after a kill at any step
