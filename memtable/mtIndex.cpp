@@ -483,6 +483,18 @@ bool TmtIndex::HasKeys() const {
     return KeysReady();
 }
 
+bool TmtIndex::KeysForSearch() const {
+    // Writing the keys costs about as much as the sort; a bisection by the
+    // records costs a few dozen comparisons. Past as many searches as make
+    // the keys worth their writing, they are written.
+    constexpr int kSearchesBeforeKeys = 64;
+    if (pendingKeys_ != nullptr && unkeyedSearches_ < kSearchesBeforeKeys) {
+        ++unkeyedSearches_;
+        return false;
+    }
+    return HasKeys();
+}
+
 void TmtIndex::BuildKey(PmtRecord Record, int FieldCount, std::string& Key) const {
     Key.clear();
     TmtCommon* common = dataSet_->Common();
@@ -2561,6 +2573,7 @@ void TmtIndex::SortByKeys() {
             entries_.CopyIn(from, run);
         }
         pendingKeys_ = takeImages();
+        unkeyedSearches_ = 0;
         runsById_ = !firstDescending;
         runsByIdDown_ = firstDescending;
         if (!keysOnDemand_) MakePendingKeys();
@@ -3646,7 +3659,7 @@ void FirstFields(const TmtFieldList& FieldList, int Fields, TmtFieldList& Out) {
 }  // namespace
 
 bool TmtIndexes::CaseBlindProbe(TmtIndex* Use, const TmtFieldList& Search, PmtRecord KeyRecord) {
-    if (!Use->IsOrdered() || !Use->HasKeys() || Search.Count() == 0 || dataSet_->OnCompareFields) return false;
+    if (!Use->IsOrdered() || !Use->KeysForSearch() || Search.Count() == 0 || dataSet_->OnCompareFields) return false;
     const TmtFieldList& il = Use->IndexFieldList();
     TField* field = il.Fields(0);
     const TmtifoOptions io = il.Options(0), so = Search.Options(0);

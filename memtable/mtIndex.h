@@ -492,6 +492,10 @@ public:
     // --- keys
     // Whether the entries carry keys that order and search may use now.
     bool HasKeys() const;
+    // The same for a search that can do without them: the first searches
+    // after a sort bisect by the records instead of writing every key, so
+    // that a sort and a few locates cost a sort and a few bisections.
+    bool KeysForSearch() const;
     // The key of Record over the first FieldCount fields of the index list.
     void BuildKey(PmtRecord Record, int FieldCount, std::string& Key) const;
     // The run of entries whose key starts with Key: [First, Last). With
@@ -675,6 +679,8 @@ private:
     // Set while a sort's keys are not written: each entry then holds its
     // first field's image in key and its second's in prefix.
     std::unique_ptr<ImageKeys> pendingKeys_;
+    // Searches served without the pending keys since the sort that left them.
+    mutable int unkeyedSearches_ = 0;
     // Marks for the searches of a large text index: a copy of the first
     // entry's prefix and key of every block, side by side, and per block a
     // copy of about every 16th of its entries, so that a search reads a few

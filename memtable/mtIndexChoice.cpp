@@ -52,7 +52,7 @@ TmtIndexes::Narrowing TmtIndexes::NarrowingOf(const TmtIndex* Index, const TmtFi
     // order: a sort by them need not be in order even on its first field.
     for (int i = 0; i < il.Count(); ++i)
         if (il.Options(i).Contains(mtifoIgnoreNull) || il.Options(i).Contains(mtifoPartial)) return n;
-    bool exact = true, keyed = Index->HasKeys();
+    bool exact = true, keyed = Index->KeysForSearch();
     for (int i = 0; i < Search.Count() && i < il.Count(); ++i) {
         const TmtifoOptions io = il.Options(i), so = Search.Options(i);
         if (so.Contains(mtifoIgnoreNull) || so.Contains(mtifoPartial)) break;

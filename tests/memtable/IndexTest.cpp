@@ -587,6 +587,60 @@ TEST(Sort, KeysWrittenAfterTheSortMatchTheKeysOfLocatesAndInserts) {
     }
 }
 
+// A sort leaves its keys to be written when a search needs them, and the
+// first searches do without: locates in the sorted order, exact and
+// case-blind, ascending and descending, before and after the keys are
+// written (more locates than go without them), each answer the first match
+// of the order, found by a search and not by reading the run.
+TEST(Sort, LocatesBeforeAndAfterTheKeysAreWrittenStopOnTheFirstMatch) {
+    constexpr int kRows = 6000, kNames = 400, kLocates = 300;
+    for (bool descending : {false, true}) {
+        SCOPED_TRACE(descending ? "descending" : "ascending");
+        auto t = std::make_unique<TmtMemTable>(nullptr);
+        t->FieldDefs()->Add("Name", ftString, 20);
+        t->Open();
+        std::mt19937 rng(11);
+        std::vector<std::string> names;
+        for (int i = 0; i < kRows; ++i) {
+            std::string name = "Cliente " + std::to_string(rng() % kNames);
+            if (rng() % 3 == 0) name = AnsiUpperCase(name);
+            t->Append();
+            t->FieldByName("Name")->SetAsString(name);
+            t->Post();
+            names.push_back(name);
+        }
+        t->SortOn("Name", descending ? TmtMemTableCompareOptions{mtcoDescending} : TmtMemTableCompareOptions{});
+        struct Asked {
+            std::string name;
+            bool blind;
+            int recNo;
+        };
+        std::vector<Asked> asked;
+        for (int i = 0; i < kLocates; ++i) {
+            const std::string name = names[rng() % names.size()];
+            const bool blind = i % 2 == 1;
+            const uint64_t before = t->Indexes()->Stepped();
+            ASSERT_TRUE(t->Locate("Name", name, blind ? TLocateOptions{loCaseInsensitive} : TLocateOptions{}))
+                << i << " " << name;
+            // A bisection of the order, never the run of a name (15 rows on
+            // average, 45 case-blind).
+            EXPECT_LE(t->Indexes()->Stepped() - before, 8u) << i << " " << name;
+            asked.push_back({name, blind, t->RecNo()});
+        }
+        // The order as shown: each answer is the first row of it that matches.
+        std::vector<std::string> shown;
+        for (t->First(); !t->Eof(); t->Next()) shown.push_back(t->FieldByName("Name")->AsString());
+        ASSERT_EQ(shown.size(), static_cast<std::size_t>(kRows));
+        for (std::size_t i = 0; i < asked.size(); ++i) {
+            const Asked& a = asked[i];
+            auto first = std::find_if(shown.begin(), shown.end(), [&](const std::string& s) {
+                return a.blind ? AnsiSameText(s, a.name) : s == a.name;
+            });
+            EXPECT_EQ(a.recNo, static_cast<int>(first - shown.begin()) + 1) << i << " " << a.name;
+        }
+    }
+}
+
 // Locates through a large text index whose values share their first
 // characters, ascending and descending, as rows come in with other starts,
 // go, and change: each answer is checked against a scan of the rows in row
