@@ -817,8 +817,9 @@ TEST(WalkCost, EverySearchReadsWithinAFewTimesTheCheapestWay) {
         std::vector<R> rows;
         for (int i = 0; i < kRows; ++i) {
             const int base = distinct ? i : static_cast<int>(rng() % 12);
-            rows.push_back({i + 1, static_cast<int>(rng() % 7), std::string(kCases[rng() % 3]) + std::to_string(base)});
-            rows.back().lower = AsciiLower(rows.back().name);
+            const int master = static_cast<int>(rng() % 7);
+            const std::string name = std::string(kCases[rng() % 3]) + std::to_string(base);
+            rows.push_back({i + 1, master, name, AsciiLower(name)});
         }
         const std::vector<std::vector<Kind>> sets =
             distinct ? std::vector<std::vector<Kind>>{{Kind::Unique},
