@@ -33,8 +33,9 @@
 //             name through an index of it COLLATE NOCASE);
 //   sorts     varied names: a sort on the client name, and one on the name
 //             and the value, each followed by its first locate of a name
-//             (which writes the sort's deferred keys; SQLite: an index on
-//             the same fields, then the first row of the name in it).
+//             (a bisection by the records: the sort's deferred keys wait
+//             for later searches; SQLite: an index on the same fields,
+//             then the first row of the name in it).
 // For interleaved repetitions add
 // --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true.
 //
