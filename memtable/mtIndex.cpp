@@ -859,14 +859,8 @@ int TmtIndex::Search(const TmtFieldList* FieldList, PmtRecord KeyRecord, bool& F
                      bool RespectFilter, bool Partial) {
     TmtCommon* common = dataSet_->Common();
     dataSet_->Progress(0, mtpcSearch);
-    int oldActivity = dataSet_->CurrentActivity();
-    dataSet_->SetCurrentActivity(actSearching);
     StoreLock lock(common);
-    struct Restore {
-        TmtCustomMemTable* t;
-        int a;
-        ~Restore() { t->SetCurrentActivity(a); }
-    } restore{dataSet_, oldActivity};
+    TmtCustomMemTable::ActivityScope activity(dataSet_, actSearching);
     Found = false;
     Index = -1;
     int result = 0;

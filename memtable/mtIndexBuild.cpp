@@ -1445,13 +1445,7 @@ void TmtIndex::PopLevelOrder(bool Restore) {
 void TmtIndex::ReSort() {
     if (isSortable_) {
         dataSet_->Progress(0, mtpcSort);
-        int oldActivity = dataSet_->CurrentActivity();
-        dataSet_->SetCurrentActivity(actSorting);
-        struct Restore {
-            TmtCustomMemTable* t;
-            int a;
-            ~Restore() { t->SetCurrentActivity(a); }
-        } restore{dataSet_, oldActivity};
+        TmtCustomMemTable::ActivityScope activity(dataSet_, actSorting);
         {
             StoreLock lock(dataSet_->Common());
             Sort(0, Count() - 1);

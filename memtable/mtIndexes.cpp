@@ -200,13 +200,7 @@ int TmtIndexes::Search(const TmtFieldList& FieldList, PmtRecord KeyRecord, bool&
     Index = -1;
     TmtIndex* cur = dataSet_->CurIndex();
     dataSet_->Progress(0, mtpcSearch);
-    int oldActivity = dataSet_->CurrentActivity();
-    dataSet_->SetCurrentActivity(actSearching);
-    struct Restore {
-        TmtCustomMemTable* t;
-        int a;
-        ~Restore() { t->SetCurrentActivity(a); }
-    } restore{dataSet_, oldActivity};
+    TmtCustomMemTable::ActivityScope activity(dataSet_, actSearching);
 
     if (KeyHoldsNaN(common, FieldList, KeyRecord)) {
         dataSet_->Progress(100, mtpcSearch);

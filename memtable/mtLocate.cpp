@@ -766,9 +766,7 @@ void TmtCustomMemTable::LoadFromDataSet(TDataSet* Source, TmtCopyTableOptions Co
     if (Source == nullptr || Source == this) return;
     if ((CopyOptions & mtcpoAppend) != 0 && (CopyOptions & (mtcpoStructure | mtcpoProperties)) != 0)
         throw EMemTableError(mtres::AppendAndCopyStructure);
-    int oldActivity = activity_;
-    activity_ = actLoading;
-    Finally restoreActivity([&] { activity_ = oldActivity; });
+    ActivityScope activity(this, actLoading);
     if (OnLoad) OnLoad(this, mtstDataSet, nullptr);
     if ((CopyOptions & mtcpoStructure) != 0)
         Close();
@@ -859,9 +857,7 @@ int TmtCustomMemTable::UpdateRecords(TDataSet* Source, TDataSet* Destination, co
                                      TmtUpdateFlags Flags, int Limit) {
     if (Source == nullptr || Destination == nullptr || Source == Destination) return 0;
     Progress(0, mtpcUpdate);
-    int oldActivity = activity_;
-    activity_ = actUpdating;
-    Finally restoreActivity([&] { activity_ = oldActivity; });
+    ActivityScope activity(this, actUpdating);
     std::vector<TField*> keys;
     Source->GetFieldList(keys, KeyFields);
     std::vector<int> map = FieldMap(Source, Destination, false);

@@ -253,6 +253,21 @@ public:
     void SetDeltaHandler(TmtCustomDeltaHandler* Value);
     int CurrentActivity() const { return activity_; }
     void SetCurrentActivity(int Value) { activity_ = Value; }
+    // The activity for as long as it lives: the one before comes back at
+    // its end, however the work ends.
+    class ActivityScope {
+    public:
+        ActivityScope(TmtCustomMemTable* Table, int Value) : table_(Table), old_(Table->CurrentActivity()) {
+            Table->SetCurrentActivity(Value);
+        }
+        ~ActivityScope() { table_->SetCurrentActivity(old_); }
+        ActivityScope(const ActivityScope&) = delete;
+        ActivityScope& operator=(const ActivityScope&) = delete;
+
+    private:
+        TmtCustomMemTable* table_;
+        int old_;
+    };
     bool IgnoreReadOnly() const { return ignoreReadOnly_; }
     void SetIgnoreReadOnly(bool Value) { ignoreReadOnly_ = Value; }
     bool IgnoreAutoIncPopulation() const { return ignoreAutoInc_; }
