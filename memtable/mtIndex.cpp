@@ -802,6 +802,7 @@ void TmtIndex::EraseAt(int Pos) {
         EntriesChanged();
         if (Pos != Count() - 1) identity_ = false;
         ids_.erase(static_cast<std::size_t>(Pos));
+        rowRuns_.Erase(Pos);
         return;
     }
     const Entry& e = entries_[static_cast<std::size_t>(Pos)];
@@ -919,6 +920,10 @@ void TmtIndex::FindRecordByID(int RecordID, int& Index) {
             if (RecordID >= 0 && RecordID < n) Index = RecordID;
             return;
         }
+        if (rowRuns_.Valid()) {
+            Index = rowRuns_.PositionOf(RecordID);
+            return;
+        }
         // Appends only, no delete yet: the id is the position.
         if (RecordID >= 0 && RecordID < n && ids[static_cast<std::size_t>(RecordID)] == RecordID) {
             Index = RecordID;
@@ -1010,6 +1015,11 @@ int TmtIndex::FirstOf(const std::vector<int32_t>& RecordIDs, uint64_t& Stepped) 
             for (int32_t id : RecordIDs)
                 if (id >= 0 && id < n && (low < 0 || id < low)) low = id;
             if (low >= 0) return low;
+        } else if (rowRuns_.Valid()) {
+            int32_t best = -1;
+            for (int32_t id : RecordIDs)
+                if (const int32_t p = id < 0 ? -1 : rowRuns_.PositionOf(id); p >= 0 && (best < 0 || p < best)) best = p;
+            if (best >= 0) return best;
         } else {
             claims_.clear();
             for (int32_t id : RecordIDs) Claim(id);
@@ -1078,6 +1088,11 @@ void TmtIndex::RowPositionsOf(const std::vector<int32_t>& RecordIDs, std::vector
     // Records added together stand together, each as far from its id as
     // the one before: one found in its block tells where the next are,
     // and the next run of them starts where the last one stood.
+    if (!identity_ && rowRuns_.Valid()) {
+        for (int32_t id : RecordIDs)
+            if (const int32_t p = id < 0 ? -1 : rowRuns_.PositionOf(id); p >= 0) Positions.push_back(p);
+        return;
+    }
     long shift = rowShift_;
     bool learned = false;
     for (int32_t id : RecordIDs) {
@@ -1178,6 +1193,7 @@ void TmtIndex::InsertAt(int Pos, PmtRecord Record) {
         EntriesChanged();
         if (Pos != Count() || (!ids_.empty() && ids_.back() > Record->RecordID)) idsAscending_ = false;
         if (Pos != Count() || Record->RecordID != Count()) identity_ = false;
+        rowRuns_.Insert(Pos, Record->RecordID);
         if (Pos == Count())
             ids_.push_back(Record->RecordID);
         else

@@ -26,6 +26,7 @@
 
 #include "memtable/mtCommon.h"
 #include "memtable/mtCompare.h"
+#include "memtable/mtRowRuns.h"
 
 class TmtCustomMemTable;
 class TmtIndex;
@@ -719,6 +720,8 @@ private:
     template <typename F>
     void ForEachClaimedBlock(F Each);
     long rowShift_ = 0;  // id less position of the last record RowPositionsOf found
+    // Row order only: where its ids make few runs, each id's position.
+    memtable::RowRuns rowRuns_;
     // Key bytes of the text values an index of few distinct texts holds, by
     // field: a search or an insert of a known text makes no sort key. An
     // open-addressed table of items that each hold a text and its key: a

@@ -1334,6 +1334,7 @@ void TmtIndex::Clear() {
     isOrdered_ = false;
     idsAscending_ = true;
     identity_ = true;
+    rowRuns_.Clear();
 }
 
 void TmtIndex::LoadIndex() {
@@ -1408,6 +1409,7 @@ void TmtIndex::LoadIndex() {
     identity_ = true;
     for (std::size_t i = 0; i < ids_.size() && identity_; ++i)
         if (ids_[i] != static_cast<int32_t>(i)) identity_ = false;
+    rowRuns_.Reset(ids_.size(), [&](std::size_t i) { return ids_[i]; });
 }
 
 void TmtIndex::RememberOrder() {

@@ -588,7 +588,7 @@ bool TmtIndexes::LinkRows(const TmtFieldList& FieldList, int Fields, PmtRecord K
     TmtIndex* use = LinkRun(FieldList, Fields, KeyRecord, AutoAdd, first, last, Exact);
     if (use == nullptr) return false;
     PositionsInCurrent(use, first, last, Rows);
-    std::sort(Rows.begin(), Rows.end());
+    if (!std::is_sorted(Rows.begin(), Rows.end())) std::sort(Rows.begin(), Rows.end());
     return true;
 }
 
