@@ -768,9 +768,31 @@ private:
     struct PrefixRuns {
         uint64_t changes = 0, orderChanges = 0;
         int count = 0;
-        std::vector<PrefixRun> runs;
+        // Per run, 1 + its place in made, 0 while not made: searches come
+        // to a few runs of a large index, whose letters alone are kept.
+        std::vector<uint32_t> slot;
+        std::vector<PrefixRun> made;
     };
     const PrefixRun& RunAt(std::size_t Run) const;
+    // The runs' letters as of the entries and records now (none made after
+    // a change).
+    PrefixRuns& CurrentPrefixRuns() const;
+    // Text's start letters added to Run (Before: the last text's first
+    // letters, which a text that starts with them adds again); false where
+    // the run gave up.
+    static bool AddStartLetters(PrefixRun& Run, std::string_view Text, std::string& Before);
+    // Keys that end with their text, written in the entries' order: the
+    // letters of each run are made as its keys are written, where the
+    // texts are at hand, so that no search reads the keys again for them.
+    bool LettersWithKeys() const;
+    struct LettersWriter {
+        PrefixRun* run = nullptr;
+        std::string before;
+    };
+    void LettersOfKey(std::size_t Position, std::string_view Key, LettersWriter& Writer) const;
+    // The letters made with the keys answer for the entries and records as
+    // they now stand.
+    void StampLetters() const;
     bool KeysHoldText() const;
     mutable std::unique_ptr<PrefixRuns> prefixRuns_;
     // Every change to the entries' order counts here.

@@ -1151,12 +1151,17 @@ void TmtIndex::WriteImageKeys(const ImageKeys& Images, ImagesOf&& ImagesAt) {
     pool_.clear();
     deadBytes_ = 0;
     shared_ = 0;
+    prefixRuns_.reset();
+    const bool letters = LettersWithKeys();
+    LettersWriter writer;
     for (std::size_t i = 0; i < n; ++i) {
         const std::pair<uint64_t, uint64_t> image = ImagesAt(i);
         Entry& e = entries_[i];
         if (i > 0 && image == last) {
             e.key = entries_[i - 1].key;
             e.prefix = entries_[i - 1].prefix;
+            // A run that opens on a text of the last one has its letters.
+            if (letters && i % kPrefixRun == 0) LettersOfKey(i, key, writer);
             continue;
         }
         last = image;
@@ -1187,9 +1192,11 @@ void TmtIndex::WriteImageKeys(const ImageKeys& Images, ImagesOf&& ImagesAt) {
         }
         e.key = AddKey(reinterpret_cast<const uint8_t*>(key.data()), key.size());
         e.prefix = PrefixOf(reinterpret_cast<const uint8_t*>(key.data()), key.size());
+        if (letters) LettersOfKey(i, key, writer);
     }
     keysValid_ = true;
     FindSharedBytes();
+    StampLetters();
 }
 
 bool TmtIndex::AdoptPendingKeys(ImageKeys& Images) {
@@ -1219,10 +1226,14 @@ bool TmtIndex::AdoptPendingKeys(ImageKeys& Images) {
     const std::size_t n = entries_.size();
     uint32_t lastRank = UINT32_MAX, lastKey = 0;
     uint64_t lastPrefix = 0;
+    prefixRuns_.reset();
+    const bool letters = LettersWithKeys();
+    LettersWriter writer;
     for (std::size_t i = 0; i < n; ++i) {
         Entry& e = entries_[i];
         const uint32_t rank = e.key;
-        if (rank != lastRank) {
+        const bool newRank = rank != lastRank;
+        if (newRank) {
             for (; fetched < std::min<std::size_t>(textOfRank.size(), rank + 2 * kAhead); ++fetched) {
                 texts.PrefetchPlace(textOfRank[fetched]);
                 if (fetched >= kAhead) __builtin_prefetch(Pool() + texts.Start(textOfRank[fetched - kAhead]));
@@ -1234,9 +1245,12 @@ bool TmtIndex::AdoptPendingKeys(ImageKeys& Images) {
         }
         e.key = lastKey;
         e.prefix = lastPrefix;
+        if (letters && (newRank || i % kPrefixRun == 0))
+            LettersOfKey(i, std::string_view(reinterpret_cast<const char*>(KeyBytes(e)), KeyLength(e)), writer);
     }
     keysValid_ = true;
     FindSharedBytes();
+    StampLetters();
     return true;
 }
 

@@ -157,18 +157,79 @@ TmtIndex::PrefixProbe TmtIndex::MakePrefixProbe(std::string_view Key, bool CaseI
     return p;
 }
 
-const TmtIndex::PrefixRun& TmtIndex::RunAt(std::size_t Run) const {
-    TmtCommon* common = dataSet_->Common();
+bool TmtIndex::AddStartLetters(PrefixRun& Run, std::string_view Text, std::string& Before) {
+    if (!Before.empty() && Text.substr(0, Before.size()) == Before &&
+        (Text.size() == Before.size() || (static_cast<unsigned char>(Text[Before.size()]) & 0xC0) != 0x80))
+        return true;
+    const StartLetters s = StartLettersOf(Text);
+    if (!s.valid) {
+        Run.state = 2;
+        return false;
+    }
+    if (s.count == kStartLetters)
+        Before.assign(Text.substr(0, s.bytes));
+    else
+        Before.clear();
+    Run.blindSafe = Run.blindSafe && s.safe;
+    for (int k = 0; k < s.count; ++k) {
+        const uint32_t h = s.hashes[k];
+        if (std::find(Run.hashes, Run.hashes + Run.count, h) != Run.hashes + Run.count) continue;
+        if (Run.count == PrefixRun::kMost) {
+            Run.state = 2;
+            return false;
+        }
+        Run.hashes[Run.count++] = h;
+    }
+    return true;
+}
+
+TmtIndex::PrefixRuns& TmtIndex::CurrentPrefixRuns() const {
+    const TmtCommon* common = dataSet_->Common();
     if (prefixRuns_ == nullptr || prefixRuns_->changes != common->Changes() ||
         prefixRuns_->orderChanges != orderChanges_ || prefixRuns_->count != Count()) {
         prefixRuns_ = std::make_unique<PrefixRuns>();
         prefixRuns_->changes = common->Changes();
         prefixRuns_->orderChanges = orderChanges_;
         prefixRuns_->count = Count();
-        prefixRuns_->runs.resize((static_cast<std::size_t>(Count()) + kPrefixRun - 1) / kPrefixRun);
+        prefixRuns_->slot.resize((static_cast<std::size_t>(Count()) + kPrefixRun - 1) / kPrefixRun);
     }
-    PrefixRun& run = prefixRuns_->runs[Run];
-    if (run.state != 0) return run;
+    return *prefixRuns_;
+}
+
+bool TmtIndex::LettersWithKeys() const {
+    return !isRowOrder_ && fieldList_.Count() == 1 && IsTextFieldType(fieldList_.Fields(0)->DataType()) &&
+           !fieldList_.Options(0).Contains(mtifoCaseInsensitive) &&
+           !fieldList_.Options(0).Contains(mtifoIgnoreLocale) && !fieldList_.Options(0).Contains(mtifoDescending);
+}
+
+void TmtIndex::LettersOfKey(std::size_t Position, std::string_view Key, LettersWriter& Writer) const {
+    if (Position % kPrefixRun == 0) {
+        PrefixRuns& runs = CurrentPrefixRuns();
+        if (runs.made.capacity() < runs.slot.size()) runs.made.reserve(runs.slot.size());
+        Writer.run = &runs.made.emplace_back();
+        Writer.run->state = 1;
+        runs.slot[Position / kPrefixRun] = static_cast<uint32_t>(runs.made.size());
+        Writer.before.clear();
+    }
+    // A null's key is one byte and starts no letters.
+    if (Writer.run->state != 1 || Key.size() < 3) return;
+    AddStartLetters(*Writer.run, AnsiCompactCollationKeyStrText(Key.substr(1)), Writer.before);
+}
+
+void TmtIndex::StampLetters() const {
+    // Made for these entries and records: the first change drops them.
+    if (prefixRuns_ == nullptr) return;
+    prefixRuns_->changes = dataSet_->Common()->Changes();
+    prefixRuns_->orderChanges = orderChanges_;
+}
+
+const TmtIndex::PrefixRun& TmtIndex::RunAt(std::size_t Run) const {
+    TmtCommon* common = dataSet_->Common();
+    CurrentPrefixRuns();
+    uint32_t& slot = prefixRuns_->slot[Run];
+    if (slot != 0) return prefixRuns_->made[slot - 1];
+    PrefixRun& run = prefixRuns_->made.emplace_back();
+    slot = static_cast<uint32_t>(prefixRuns_->made.size());
     run.state = 1;
     const int from = static_cast<int>(Run) * kPrefixRun;
     const int to = std::min(from + kPrefixRun, Count());
@@ -182,9 +243,36 @@ const TmtIndex::PrefixRun& TmtIndex::RunAt(std::size_t Run) const {
     // text read from a descending key lives in a buffer the next read
     // reuses.)
     std::string before;
+    // Entries of one text share its key's bytes: the first of them tells
+    // the letters of all.
+    const bool plainKeys = inKeys && !fieldList_.Options(0).Contains(mtifoDescending);
+    uint32_t lastKey = UINT32_MAX;
+    const Entry* block = nullptr;
+    std::size_t blockNo = 0, blockFrom = 0, blockTo = 0;
     for (int p = from; p < to; ++p) {
         std::string_view text;
-        if (inKeys) {
+        if (plainKeys) {
+            if (static_cast<std::size_t>(p) >= blockTo) {
+                blockNo = entries_.BlockAt(static_cast<std::size_t>(p));
+                block = entries_.BlockData(blockNo);
+                blockFrom = entries_.BlockStart(blockNo);
+                blockTo = blockFrom + entries_.BlockSize(blockNo);
+            }
+            const Entry& e = block[static_cast<std::size_t>(p) - blockFrom];
+            if (e.key == lastKey) continue;
+            lastKey = e.key;
+            if (static_cast<std::size_t>(p) + 16 < blockTo) {
+                // The text ends the key, a line or two past its start.
+                const uint8_t* ahead = Pool() + block[static_cast<std::size_t>(p) + 16 - blockFrom].key;
+                __builtin_prefetch(ahead);
+                __builtin_prefetch(ahead + 64);
+                __builtin_prefetch(ahead + 128);
+            }
+            const uint32_t length = KeyLength(e);
+            if (length < 3) continue;  // a null starts with no key
+            text = AnsiCompactCollationKeyStrText(
+                std::string_view(reinterpret_cast<const char*>(KeyBytes(e)) + 1, length - 1));
+        } else if (inKeys) {
             if (p + 16 < to) PrefetchKeyAt(p + 16);
             if (!KeyText(p, text)) continue;
         } else {
@@ -196,28 +284,7 @@ const TmtIndex::PrefixRun& TmtIndex::RunAt(std::size_t Run) const {
             const auto* c = reinterpret_cast<const char*>(v);
             text = std::string_view(c, strnlen(c, static_cast<std::size_t>(std::max(length, 0))));
         }
-        if (!before.empty() && text.substr(0, before.size()) == before &&
-            (text.size() == before.size() || (static_cast<unsigned char>(text[before.size()]) & 0xC0) != 0x80))
-            continue;
-        const StartLetters s = StartLettersOf(text);
-        if (!s.valid) {
-            run.state = 2;
-            return run;
-        }
-        if (s.count == kStartLetters)
-            before.assign(text.substr(0, s.bytes));
-        else
-            before.clear();
-        run.blindSafe = run.blindSafe && s.safe;
-        for (int k = 0; k < s.count; ++k) {
-            const uint32_t h = s.hashes[k];
-            if (std::find(run.hashes, run.hashes + run.count, h) != run.hashes + run.count) continue;
-            if (run.count == PrefixRun::kMost) {
-                run.state = 2;
-                return run;
-            }
-            run.hashes[run.count++] = h;
-        }
+        if (!AddStartLetters(run, text, before)) return run;
     }
     return run;
 }
