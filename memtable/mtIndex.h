@@ -751,9 +751,9 @@ private:
     };
     mutable std::vector<TextMemo> memo_;
     // Per run of kPrefixRun entries, the start letters of its texts: the
-    // hashes of their first one to four characters, folded. Made as
-    // searches come to a run; dropped at the first change of the entries or
-    // of the records.
+    // hashes of their first one to four characters, folded. Made with the
+    // keys where the keys end with their texts, else as searches come to a
+    // run; dropped at the first change of the entries or of the records.
     struct PrefixRun {
         static constexpr int kMost = 30;
         uint32_t hashes[kMost];
