@@ -120,6 +120,19 @@ StartLetters StartLettersOf(std::string_view Text) {
 
 }  // namespace
 
+namespace {
+
+// The text an ascending key of one case-sensitive text holds, false for a
+// null's key (one byte). The key starts with a byte that says the value is
+// present, then the collation's key, which ends with the text.
+bool TextOfAscendingKey(std::string_view Key, std::string_view& Text) {
+    if (Key.size() < 3) return false;
+    Text = AnsiCompactCollationKeyStrText(Key.substr(1));
+    return true;
+}
+
+}  // namespace
+
 bool TmtIndex::KeysHoldText() const {
     return !isRowOrder_ && fieldList_.Count() == 1 && IsTextFieldType(fieldList_.Fields(0)->DataType()) &&
            !fieldList_.Options(0).Contains(mtifoCaseInsensitive) &&
@@ -131,13 +144,9 @@ bool TmtIndex::KeyText(int Position, std::string_view& Text) const {
     const Entry& e = entries_[static_cast<std::size_t>(Position)];
     const uint32_t length = KeyLength(e);
     const auto* bytes = reinterpret_cast<const char*>(KeyBytes(e));
-    // A null's key is one byte; a text's starts with a byte that says it
-    // is present, then the collation's key, bytes inverted when descending.
+    // A descending key is an ascending one with its bytes inverted.
+    if (!fieldList_.Options(0).Contains(mtifoDescending)) return TextOfAscendingKey(std::string_view(bytes, length), Text);
     if (length < 3) return false;
-    if (!fieldList_.Options(0).Contains(mtifoDescending)) {
-        Text = AnsiCompactCollationKeyStrText(std::string_view(bytes + 1, length - 1));
-        return true;
-    }
     thread_local std::string plain;
     plain.assign(bytes + 1, length - 1);
     for (char& c : plain) c = static_cast<char>(~static_cast<unsigned char>(c));
@@ -211,9 +220,8 @@ void TmtIndex::LettersOfKey(std::size_t Position, std::string_view Key, LettersW
         runs.slot[Position / kPrefixRun] = static_cast<uint32_t>(runs.made.size());
         Writer.before.clear();
     }
-    // A null's key is one byte and starts no letters.
-    if (Writer.run->state != 1 || Key.size() < 3) return;
-    AddStartLetters(*Writer.run, AnsiCompactCollationKeyStrText(Key.substr(1)), Writer.before);
+    std::string_view text;
+    if (Writer.run->state == 1 && TextOfAscendingKey(Key, text)) AddStartLetters(*Writer.run, text, Writer.before);
 }
 
 void TmtIndex::StampLetters() const {
@@ -268,10 +276,8 @@ const TmtIndex::PrefixRun& TmtIndex::RunAt(std::size_t Run) const {
                 __builtin_prefetch(ahead + 64);
                 __builtin_prefetch(ahead + 128);
             }
-            const uint32_t length = KeyLength(e);
-            if (length < 3) continue;  // a null starts with no key
-            text = AnsiCompactCollationKeyStrText(
-                std::string_view(reinterpret_cast<const char*>(KeyBytes(e)) + 1, length - 1));
+            if (!TextOfAscendingKey(std::string_view(reinterpret_cast<const char*>(KeyBytes(e)), KeyLength(e)), text))
+                continue;
         } else if (inKeys) {
             if (p + 16 < to) PrefetchKeyAt(p + 16);
             if (!KeyText(p, text)) continue;
